@@ -1,0 +1,117 @@
+// RequestState: the one record of the page being served. Every page procedure reaches the host
+// objects, the database, the site configuration and the current channel's settings through it.
+//
+// One RequestState serves one request at a time, on the worker that runs the request, from
+// OnStartPage to OnEndPage; nothing in it is shared between threads. The host objects are
+// borrowed from the host for the request and must not be kept past it. Conn and Rs are owned
+// here: OpenDatabase creates them, CloseDatabase closes and drops them.
+#ifndef FOLIREX_CORE_REQUEST_STATE_H_
+#define FOLIREX_CORE_REQUEST_STATE_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "platform/db/variant.h"
+#include "platform/host/application.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "platform/host/server.h"
+#include "platform/host/session.h"
+
+namespace folirex {
+
+struct RequestState {
+  // Host objects (set by OnStartPage, dropped by OnEndPage).
+  Application* Application = nullptr;
+  folirex::Server* Server = nullptr;
+  folirex::Session* Session = nullptr;
+  folirex::Response* Response = nullptr;
+  folirex::Request* Request = nullptr;
+
+  // The request's database connection and shared recordset (OpenDatabase / CloseDatabase).
+  std::unique_ptr<Connection> Conn;
+  std::unique_ptr<Recordset> Rs;
+  std::string ConnStr;
+  // The SQL statement being built; every user sets it before it opens Rs or executes on Conn.
+  std::string Sql;
+  // Per distinct match of the last pattern scan, its last non-empty sub-match; element 0 is the
+  // placeholder word "zarnik" (CollectUniqueMatches).
+  std::vector<std::string> MatchList;
+
+  // Database settings (the component's five properties).
+  std::string DbType;
+  std::string DBPath;
+  std::string DBUser;
+  std::string DBPwd;
+  std::string DBServer;
+
+  // Lower-cased, filtered action of an administration request.
+  std::string Action;
+
+  // The raw multipart body of an upload, as read from the request.
+  std::string UploadStream;
+
+  Variant ChannelID;
+
+  // Site configuration (LoadConfig).
+  Variant SiteName;
+  Variant SiteUrl;
+  std::string ChannelMenuHtml;  // nothing sets it; the channel menu label is always empty
+  std::string ChannelStatHtml;
+  std::string SiteLogo;
+  std::string SiteBanner;
+  std::string AdminLoginLink;
+  Variant SiteCopyright;
+  Variant SiteEmail;
+
+  // Current channel settings (InitChannel).
+  Variant ChannelName;
+  Variant ChannelType;
+  Variant ChannelOpenType;
+  Variant ChannelDisabled;
+  std::string ChannelDir;
+  Variant ProjectName;
+  Variant ProjectUnit;
+  Variant ClicksOfHot;
+  Variant DaysOfNew;
+  Variant GenerateHtml;
+  Variant ContentFileType;
+  std::string FirstFileExt;
+  std::string ListFileExt;
+  std::string ContentFileExt;
+  Variant ListDirType;
+  Variant ChannelTemplateID;
+  Variant UploadDir;
+  Variant ItemCount;
+  Variant ItemCountChecked;
+  Variant CommentCount;
+  Variant SubjectCount;
+  Variant ClickCount;
+  Variant GroupNum;
+
+  // More site configuration (LoadConfig).
+  Variant InstallDir;
+  std::string DefaultFileExt;
+  Variant DefaultTemplatePageID;
+  Variant SiteKeyword;
+  Variant SiteDesc;
+
+  Variant NaviMenuCss;
+  // The content pages of the last paged article loaded, each followed by "[zarnik_pagemark]".
+  std::string ArticlePageNav;
+  std::string SkinCssLink;
+  Variant SkinID;
+
+  // Mail settings read with the configuration row (SendMail).
+  Variant SelectedMailFlag;
+  Variant MailServer;
+  Variant MailUser;
+  Variant MailPassword;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_REQUEST_STATE_H_

@@ -1,0 +1,77 @@
+// Connection: one database connection, opened from either connection-string form the pages
+// build:
+//   file form    "Provider=...;Data Source=<disk path>;[ User ID = u;][ Password = p;]"
+//                -> the SQLite file at <disk path> (never created by opening)
+//   server form  "driver={...};server=...;database=...;uid=...;pwd=...;"
+//                -> an ODBC connection through unixODBC with that driver name
+// SQL is written in the pages' one dialect (top N, true/false, datediff('y', a, now), bare now,
+// "+" joining text, lcase, mid, cstr, ...) and translated for the engine behind the connection.
+//
+// Not thread-safe: one connection serves one request at a time. Recordsets opened on it must not
+// outlive it. Failures throw DbError.
+#ifndef FOLIREX_PLATFORM_DB_CONNECTION_H_
+#define FOLIREX_PLATFORM_DB_CONNECTION_H_
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+class DbError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class SqlEngine { kNone, kSqlite, kPostgres };
+
+namespace db {
+class Session;  // the provider's open connection; see platform/db/provider.h
+}
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void Open(std::string_view connection_string);
+  bool IsOpen() const;
+  // Returns the connection to the provider's pool. Never throws; safe to call twice.
+  void Close() noexcept;
+
+  // Runs one statement; answers the number of rows it changed (0 for other statements).
+  int64_t Execute(std::string_view sql);
+  // The same with "?" placeholders bound to the values, in order.
+  int64_t Execute(std::string_view sql, const std::vector<Variant>& params);
+
+  // A transaction over several statements; RollbackTrans is safe when none is open.
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans() noexcept;
+
+  SqlEngine engine() const;
+  // Statements run through this connection since it was opened (benchmarks' debug counter).
+  int64_t statement_count() const { return statement_count_; }
+
+  // For Recordset and the providers.
+  db::Session& session();
+  void CountStatement() { ++statement_count_; }
+
+ private:
+  std::unique_ptr<db::Session> session_;
+  int64_t statement_count_ = 0;
+};
+
+// Process-wide count of statements run on every connection (benchmarks' debug mode).
+int64_t TotalStatementCount();
+
+}  // namespace folirex
+
+#endif  // FOLIREX_PLATFORM_DB_CONNECTION_H_

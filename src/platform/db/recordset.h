@@ -1,0 +1,73 @@
+// Recordset: the rows of one select, read through the cursor and lock codes the pages use:
+//   (0,1)       forward-only, read-only: EOF/MoveNext over the rows as they come
+//   (1,1),(3,1) static: also RecordCount, Move, AbsolutePosition and GetRows; the count is a
+//               count over the same select and only the window of rows reached is fetched
+//   (1,3), (1,2), (2,3), ... updatable: field assignment, AddNew and Update on a one-table
+//               select; Update of a new row reads the autonumber d_id back
+// Fields are found by name without regard to case.
+//
+// Not thread-safe. Must not outlive the Connection it was opened on. Failures throw DbError.
+#ifndef FOLIREX_PLATFORM_DB_RECORDSET_H_
+#define FOLIREX_PLATFORM_DB_RECORDSET_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/connection.h"
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+class Recordset {
+ public:
+  Recordset();
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+  Recordset(Recordset&&) noexcept;
+  Recordset& operator=(Recordset&&) noexcept;
+
+  void Open(std::string_view sql, Connection& conn, int cursor_type = 0, int lock_type = 1);
+  // The same with "?" placeholders bound to the values, in order.
+  void Open(std::string_view sql, const std::vector<Variant>& params, Connection& conn,
+            int cursor_type = 0, int lock_type = 1);
+  bool IsOpen() const;
+  // Never throws; safe to call twice or before Open.
+  void Close() noexcept;
+
+  bool Eof() const;
+  void MoveNext();
+  // Relative move (static and updatable cursors).
+  void Move(int64_t rows);
+  // Number of rows of the select; -1 for a forward-only cursor.
+  int64_t RecordCount();
+  // 1-based position of the current row (static cursors); setting it moves there.
+  int64_t AbsolutePosition() const;
+  void SetAbsolutePosition(int64_t position);
+  // Up to max_rows rows from the current one (all when negative), one vector of field values
+  // per row, in the select's column order; the cursor ends after the last row read.
+  std::vector<std::vector<Variant>> GetRows(int64_t max_rows = -1);
+
+  // The current row's field; DbError at EOF or for a name the select does not have.
+  const Variant& operator[](std::string_view name) const;
+  const Variant& Field(int index) const;
+  int FieldCount() const;
+  const std::string& FieldName(int index) const;
+  bool HasField(std::string_view name) const;
+
+  // Updatable cursors: assign fields of the current (or new) row, then Update writes them.
+  void Set(std::string_view name, Variant value);
+  void AddNew();
+  void Update();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_PLATFORM_DB_RECORDSET_H_

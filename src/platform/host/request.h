@@ -1,0 +1,75 @@
+// Request: the values of one HTTP request as the pages read them: QueryString, Form, Cookies,
+// ServerVariables and the combined Request(key) (query string, then form, cookies, server
+// variables; the first collection that has the key wins).
+//
+// Keys are matched without regard to case. A key given several times answers its values joined
+// by ", "; the *Values calls give them one by one. Values are decoded from code page 936 to
+// UTF-8 and a missing value is empty text. A multipart/form-data body is not parsed into Form:
+// it is read raw through TotalBytes and BinaryRead.
+//
+// A Request belongs to the worker that serves the request; it is not thread-safe.
+#ifndef FOLIREX_PLATFORM_HOST_REQUEST_H_
+#define FOLIREX_PLATFORM_HOST_REQUEST_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace folirex {
+
+// What the host hands over to build a Request: the request as it came off the wire.
+struct RawRequest {
+  std::string method;        // "GET", "POST", ...
+  std::string path;          // decoded path, "/" separated, beginning with "/"
+  std::string query;         // raw query string without "?", still percent-encoded
+  std::string body;          // raw body bytes
+  std::vector<std::pair<std::string, std::string>> headers;  // names as sent
+  std::string remote_addr;
+  int remote_port = 0;
+  std::string local_addr;
+  int local_port = 0;
+};
+
+class Request {
+ public:
+  Request() = default;
+  explicit Request(RawRequest raw);
+
+  std::string QueryString(std::string_view key) const;
+  std::vector<std::string> QueryStringValues(std::string_view key) const;
+  std::string Form(std::string_view key) const;
+  std::vector<std::string> FormValues(std::string_view key) const;
+  std::string Cookies(std::string_view key) const;
+  // REQUEST_METHOD, QUERY_STRING, SCRIPT_NAME, PATH_INFO, URL, HTTP_HOST, SERVER_NAME,
+  // SERVER_PORT, SERVER_PROTOCOL, SERVER_SOFTWARE, REMOTE_ADDR, REMOTE_HOST, LOCAL_ADDR,
+  // CONTENT_TYPE, CONTENT_LENGTH, HTTP_<HEADER> for every header (dashes as underscores),
+  // ALL_HTTP; unknown names give empty text.
+  std::string ServerVariables(std::string_view key) const;
+  // The combined collection.
+  std::string operator()(std::string_view key) const;
+
+  const std::string& Method() const { return raw_.method; }
+  const std::string& Path() const { return raw_.path; }
+
+  // Size of the body in bytes, and reading it from the start in pieces.
+  int64_t TotalBytes() const { return static_cast<int64_t>(raw_.body.size()); }
+  std::string BinaryRead(int64_t count);
+
+ private:
+  using Collection = std::vector<std::pair<std::string, std::string>>;  // lower-case key, value
+  static std::vector<std::string> Lookup(const Collection& c, std::string_view key);
+  static std::string Joined(const Collection& c, std::string_view key, bool* found);
+
+  RawRequest raw_;
+  Collection query_;
+  Collection form_;
+  Collection cookies_;
+  size_t read_pos_ = 0;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_PLATFORM_HOST_REQUEST_H_

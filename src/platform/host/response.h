@@ -1,0 +1,62 @@
+// Response: the buffered answer of one page. Pages write UTF-8 text; the host converts the
+// whole body to code page 936 once, when it sends it (a character outside the code page becomes
+// "&#N;"). The content type is "text/html; charset=gb2312" unless a page sets another.
+//
+// End() and Redirect() unwind the page by throwing ResponseEnd, which the entry catches; what
+// was buffered (nothing, after a redirect) is what the browser gets. A Response belongs to the
+// worker serving the request; it is not thread-safe.
+#ifndef FOLIREX_PLATFORM_HOST_RESPONSE_H_
+#define FOLIREX_PLATFORM_HOST_RESPONSE_H_
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+// Thrown by Response::End and Response::Redirect; caught by the page entry and the host.
+struct ResponseEnd {};
+
+class Response {
+ public:
+  void Write(std::string_view text);
+  // Discards the buffered body.
+  void Clear();
+  // 302 with the Location exactly as given; drops the buffered body and ends the page.
+  [[noreturn]] void Redirect(std::string_view location);
+  // Sends what is buffered and ends the page.
+  [[noreturn]] void End();
+
+  // The no-cache members: minutes from now (0 or less: already expired), an absolute expiry,
+  // and the Cache-Control value ("no-cache", "private", ...).
+  void SetExpires(int minutes);
+  void SetExpiresAbsolute(const DateTime& when);
+  void SetCacheControl(std::string_view value);
+
+  void SetStatus(int code) { status_ = code; }
+  void SetContentType(std::string_view content_type) { content_type_ = content_type; }
+  void AddHeader(std::string_view name, std::string_view value);
+  // A cookie for the whole site; value URL-encoded as the host writes it.
+  void SetCookie(std::string_view name, std::string_view value, bool http_only = false);
+
+  // What the host sends.
+  int status() const { return status_; }
+  const std::string& body() const { return body_; }  // UTF-8, converted when sent
+  const std::string& content_type() const { return content_type_; }
+  const std::vector<std::pair<std::string, std::string>>& headers() const { return headers_; }
+  bool ended() const { return ended_; }
+
+ private:
+  int status_ = 200;
+  std::string body_;
+  std::string content_type_ = "text/html; charset=gb2312";
+  std::vector<std::pair<std::string, std::string>> headers_;
+  bool ended_ = false;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_PLATFORM_HOST_RESPONSE_H_

@@ -1,0 +1,174 @@
+#include "platform/text/codepage.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <stdexcept>
+
+namespace folirex {
+namespace {
+
+// One descriptor per direction per thread, opened on first use and reset before each call.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    }
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts as much as possible. Returns the number of input bytes consumed; the output is
+  // appended. Stops at the first sequence the converter rejects.
+  size_t Convert(std::string_view in, std::string* out) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* in_ptr = const_cast<char*>(in.data());
+    size_t in_left = in.size();
+    char buffer[4096];
+    while (in_left > 0) {
+      char* out_ptr = buffer;
+      size_t out_left = sizeof(buffer);
+      size_t rc = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
+      out->append(buffer, out_ptr - buffer);
+      if (rc == static_cast<size_t>(-1)) {
+        if (errno == E2BIG) continue;
+        break;  // EILSEQ or EINVAL: the caller handles the bad sequence
+      }
+    }
+    return in.size() - in_left;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToUtf8() {
+  thread_local Converter converter("UTF-8", "CP936");
+  return converter;
+}
+
+Converter& ToGbk() {
+  thread_local Converter converter("CP936", "UTF-8");
+  return converter;
+}
+
+void AppendUtf8(char32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+char32_t NextCodePoint(std::string_view s, size_t* pos) {
+  size_t i = *pos;
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  int len = 0;
+  char32_t cp = 0;
+  if (c < 0x80) {
+    *pos = i + 1;
+    return c;
+  } else if ((c & 0xE0) == 0xC0) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3;
+    cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4;
+    cp = c & 0x07;
+  } else {
+    *pos = i + 1;
+    return 0xFFFD;
+  }
+  if (i + len > s.size()) {
+    *pos = i + 1;
+    return 0xFFFD;
+  }
+  for (int k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      *pos = i + 1;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  static const char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    *pos = i + 1;
+    return 0xFFFD;
+  }
+  *pos = i + len;
+  return cp;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::string(gbk);
+  std::string out;
+  out.reserve(gbk.size() * 3 / 2);
+  while (!gbk.empty()) {
+    size_t used = ToUtf8().Convert(gbk, &out);
+    gbk.remove_prefix(used);
+    if (!gbk.empty()) {
+      AppendUtf8(0xFFFD, &out);
+      gbk.remove_prefix(1);
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  while (!utf8.empty()) {
+    size_t used = ToGbk().Convert(utf8, &out);
+    utf8.remove_prefix(used);
+    if (utf8.empty()) break;
+    size_t pos = 0;
+    char32_t cp = NextCodePoint(utf8, &pos);
+    bool invalid = cp == 0xFFFD && !(pos == 3 && utf8.substr(0, 3) == "\xEF\xBF\xBD");
+    if (unmappable == Unmappable::kCharRef && !invalid) {
+      out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+    } else {
+      out.push_back('?');
+    }
+    utf8.remove_prefix(pos);
+  }
+  return out;
+}
+
+bool IsGbkRepresentable(std::string_view utf8) {
+  if (IsAscii(utf8)) return true;
+  std::string out;
+  return ToGbk().Convert(utf8, &out) == utf8.size();
+}
+
+int GbkDisplayWidth(char32_t cp) {
+  // Code page 936 keeps every character below 0x80 as one byte; everything else takes two
+  // (a few single-byte extras such as 0x80 are not produced by conversion from Unicode text).
+  return cp < 0x80 ? 1 : 2;
+}
+
+}  // namespace folirex
