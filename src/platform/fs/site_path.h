@@ -1,10 +1,16 @@
 // Resolving site addresses to disk paths inside one root folder. Each existing segment is
 // matched exactly first, then without regard to letter case (the site's links rely on a file
 // system that ignores case); segments that do not exist yet are kept as given. Nothing resolves
-// outside the root: "..", absolute paths, NUL bytes and links that lead out are refused.
+// outside the root: ".." that would climb above it, NUL bytes and links that lead out are
+// refused, and a leading "/" is read as the root itself, never as the disk's top.
 //
-// Thread-safe; the case-insensitive lookups are cached and the cache is checked against the
-// disk before it is trusted.
+// Letter case is folded for ASCII only; other bytes of a UTF-8 name must match exactly. When a
+// folder holds several names that differ only in case and none matches exactly, the smallest in
+// byte order is taken, so the choice does not depend on the directory's order.
+//
+// Thread-safe; the case-insensitive lookups are cached per folder and the cache is checked
+// against the disk (the folder's identity and change time, the entry's presence) before it is
+// trusted, so renames and deletions made by anyone are seen on the next lookup.
 #ifndef FOLIREX_PLATFORM_FS_SITE_PATH_H_
 #define FOLIREX_PLATFORM_FS_SITE_PATH_H_
 
@@ -15,12 +21,21 @@
 namespace folirex::fs {
 
 // relative: "/"- or "\"-separated, leading "/" allowed (read as relative to root). Empty or "."
-// segments are skipped. Returns nullopt when the path would leave root.
+// segments are skipped; ".." takes back the segment before it. Returns nullopt when the path
+// would leave root (a ".." above it, a NUL byte, or a link on the way that leads out). The
+// result is root joined with the resolved segments; root itself is not rewritten.
 std::optional<std::filesystem::path> ResolveInside(const std::filesystem::path& root,
                                                    std::string_view relative);
 
 // True when path (existing or not) lies inside root after resolving links of its existing part.
+// root itself counts as inside. A path whose missing part holds "..", a dangling link, a link
+// loop or a folder that cannot be searched gives false. A relative path is taken from the
+// current folder.
 bool IsInside(const std::filesystem::path& root, const std::filesystem::path& path);
+
+// As IsInside, but root itself does not count: for steps that must never touch the root folder
+// as a whole (deleting or renaming a folder).
+bool IsBelow(const std::filesystem::path& root, const std::filesystem::path& path);
 
 }  // namespace folirex::fs
 
