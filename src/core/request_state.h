@@ -25,7 +25,7 @@ namespace folirex {
 
 struct RequestState {
   // Host objects (set by OnStartPage, dropped by OnEndPage).
-  Application* Application = nullptr;
+  folirex::Application* Application = nullptr;
   folirex::Server* Server = nullptr;
   folirex::Session* Session = nullptr;
   folirex::Response* Response = nullptr;

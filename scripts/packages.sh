@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs that are not installed yet.
+#   scripts/packages.sh build   what building and serving needs
+#   scripts/packages.sh test    that, and what the tests need
+set -euo pipefail
+want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpcre2-dev libcurl4-openssl-dev
+      libcpp-httplib-dev)
+if [ "${1:-build}" = test ]; then
+  want+=(libgtest-dev sqlite3)
+fi
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "need root or sudo to install ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,33 @@
+// Opening and closing the request's database connection from the five database settings.
+//   DbType "0": the file form, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=<MapPath(DBPath)>;"
+//               (then " User ID = u;" and " Password = p;" when set), opened as a SQLite file;
+//   otherwise:  the server form "driver={SQL Server};server=..;database=..;uid=..;pwd=..;",
+//               opened through ODBC.
+// The connection and the shared recordset live in RequestState from OpenDatabase to
+// CloseDatabase.
+#ifndef FOLIREX_CORE_DATABASE_H_
+#define FOLIREX_CORE_DATABASE_H_
+
+#include <string>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// The connection string for the settings in state (DbType, DBPath, ...). The file form maps
+// DBPath through state.Server; throws HostError when that path leaves the site.
+std::string BuildConnectionString(const RequestState& state);
+
+// Creates Conn and Rs and opens Conn; false when it cannot (the error is not raised).
+bool TryOpenDatabase(RequestState& state);
+
+// TryOpenDatabase, or on failure the redirect to "?m=admin_error&errnum=0" and the end of the
+// response (throws ResponseEnd).
+void OpenDatabase(RequestState& state);
+
+// Closes and drops Rs, then Conn. Never fails; safe to call any number of times.
+void CloseDatabase(RequestState& state) noexcept;
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_DATABASE_H_

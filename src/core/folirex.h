@@ -1,0 +1,59 @@
+// Folirex: the component's front door. The host creates one object per page request, calls
+// OnStartPage with the request's host objects, sets the five database properties, calls one
+// entry (ICommon for the public page asp.asp, ICommonAdmin for the console page admin.asp) and
+// then OnEndPage, which closes the database whatever happened.
+//
+// An entry opens the database, loads the site configuration and the day's date values, reads
+// the request's selector m and hands the request to one page procedure from the module
+// registry. A page that ends the response early (AlertBack, a redirect) unwinds to the entry,
+// which returns normally. Any other error propagates to the host, which answers 500; the host
+// still calls OnEndPage.
+//
+// One object serves one request on one worker thread; it holds the request's RequestState.
+#ifndef FOLIREX_CORE_FOLIREX_H_
+#define FOLIREX_CORE_FOLIREX_H_
+
+#include <string>
+
+#include "core/modules.h"
+#include "core/request_state.h"
+#include "platform/host/http_host.h"
+
+namespace folirex {
+
+class Folirex {
+ public:
+  explicit Folirex(const ModuleRegistry& modules = Modules()) : modules_(modules) {}
+  Folirex(const Folirex&) = delete;
+  Folirex& operator=(const Folirex&) = delete;
+
+  void OnStartPage(PageObjects& context);
+  void OnEndPage() noexcept;
+  void ICommonAdmin();
+  void ICommon();
+
+  const std::string& DbType() const { return state_.DbType; }
+  void SetDbType(std::string value) { state_.DbType = std::move(value); }
+  const std::string& DBPath() const { return state_.DBPath; }
+  void SetDBPath(std::string value) { state_.DBPath = std::move(value); }
+  const std::string& DBUser() const { return state_.DBUser; }
+  void SetDBUser(std::string value) { state_.DBUser = std::move(value); }
+  const std::string& DBPwd() const { return state_.DBPwd; }
+  void SetDBPwd(std::string value) { state_.DBPwd = std::move(value); }
+  const std::string& DBServer() const { return state_.DBServer; }
+  void SetDBServer(std::string value) { state_.DBServer = std::move(value); }
+
+  RequestState& state() { return state_; }
+
+ private:
+  void DispatchAdmin(const std::string& m);
+  void DispatchPublic();
+  void WriteNotInstalled(const std::string& what);
+
+  const ModuleRegistry& modules_;
+  RequestState state_;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_FOLIREX_H_

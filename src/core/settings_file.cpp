@@ -1,0 +1,122 @@
+#include "core/settings_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace folirex {
+namespace {
+
+std::string TrimSpace(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+}  // namespace
+
+bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
+                      std::string* error) {
+  std::ifstream in(file);
+  if (!in) {
+    *error = "cannot read " + file.string();
+    return false;
+  }
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    std::string t = TrimSpace(line);
+    if (t.empty() || t[0] == '#') continue;
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) {
+      *error = file.string() + ":" + std::to_string(number) + ": expected Key=Value";
+      return false;
+    }
+    std::string key = Lower(TrimSpace(t.substr(0, eq)));
+    std::string value = TrimSpace(t.substr(eq + 1));
+    if (key == "dbtype") {
+      settings->DbType = value;
+    } else if (key == "dbpath") {
+      settings->DBPath = value;
+    } else if (key == "dbuser") {
+      settings->DBUser = value;
+    } else if (key == "dbpwd") {
+      settings->DBPwd = value;
+    } else if (key == "dbserver") {
+      settings->DBServer = value;
+    } else if (key == "listen") {
+      settings->listen = value;
+    } else if (key == "mailserver") {
+      settings->mail_server = value;
+    } else {
+      *error = file.string() + ":" + std::to_string(number) + ": unknown setting " + key;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& settings,
+                       std::string* error) {
+  std::ostringstream out;
+  out << "# Folirex site settings. DbType 0: the SQLite file DBPath (relative to the site);\n"
+      << "# any other value: the server database DBPath on DBServer through ODBC.\n"
+      << "DbType=" << settings.DbType << "\n"
+      << "DBPath=" << settings.DBPath << "\n"
+      << "DBUser=" << settings.DBUser << "\n"
+      << "DBPwd=" << settings.DBPwd << "\n"
+      << "DBServer=" << settings.DBServer << "\n"
+      << "Listen=" << settings.listen << "\n"
+      << "MailServer=" << settings.mail_server << "\n";
+  std::filesystem::path temp = file;
+  temp += ".tmp";
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    f << out.str();
+    f.close();
+    if (!f) {
+      *error = "cannot write " + temp.string();
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::permissions(temp, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::owner_write,
+                               ec);
+  std::filesystem::rename(temp, file, ec);
+  if (ec) {
+    *error = "cannot write " + file.string() + ": " + ec.message();
+    std::filesystem::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+bool ParseListenAddress(const std::string& text, std::string* host, int* port) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string h = text.substr(0, colon);
+  std::string p = text.substr(colon + 1);
+  if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  if (p.empty() || p.size() > 5) return false;
+  for (char c : p) {
+    if (c < '0' || c > '9') return false;
+  }
+  int n = std::stoi(p);
+  if (n > 65535) return false;
+  *host = h;
+  *port = n;
+  return true;
+}
+
+}  // namespace folirex

@@ -1,0 +1,39 @@
+// The site's settings file, folirex.conf: the five database settings the host page used to set
+// on the component, where to listen, and the machine's mail server. One "Key=Value" per line;
+// blank lines and lines starting with "#" are ignored; keys are matched without regard to case.
+#ifndef FOLIREX_CORE_SETTINGS_FILE_H_
+#define FOLIREX_CORE_SETTINGS_FILE_H_
+
+#include <filesystem>
+#include <string>
+
+namespace folirex {
+
+struct SiteSettings {
+  std::string DbType = "0";
+  std::string DBPath = "data/site.db";
+  std::string DBUser;
+  std::string DBPwd;
+  std::string DBServer;
+  std::string listen = "127.0.0.1:8080";
+  // The machine's own mail server, which the CDONTS mail flag sends through.
+  std::string mail_server = "127.0.0.1:25";
+};
+
+inline constexpr const char* kSettingsFileName = "folirex.conf";
+
+// Reads the file; false with a one-line reason in *error when it cannot be read or holds a line
+// that is not "Key=Value" or an unknown key.
+bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
+                      std::string* error);
+// Writes the file atomically; false with a reason when it cannot.
+bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& settings,
+                       std::string* error);
+
+// Splits "host:port" (or "[v6]:port"); false when the port is not a number in 1..65535 (0 is
+// allowed: any free port).
+bool ParseListenAddress(const std::string& text, std::string* host, int* port);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_SETTINGS_FILE_H_

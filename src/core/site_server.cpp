@@ -1,0 +1,51 @@
+#include "core/site_server.h"
+
+#include "core/database.h"
+#include "core/folirex.h"
+
+namespace folirex {
+
+void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects) {
+  Folirex component;
+  component.OnStartPage(objects);
+  component.SetDbType(settings.DbType);
+  component.SetDBPath(settings.DBPath);
+  component.SetDBUser(settings.DBUser);
+  component.SetDBPwd(settings.DBPwd);
+  component.SetDBServer(settings.DBServer);
+  struct EndPage {
+    Folirex& component;
+    ~EndPage() { component.OnEndPage(); }
+  } end_page{component};
+  if (kind == EntryKind::kAdmin) {
+    component.ICommonAdmin();
+  } else {
+    component.ICommon();
+  }
+}
+
+std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {
+  Server server(site, "/");
+  RequestState state;
+  state.Server = &server;
+  state.DbType = settings.DbType;
+  state.DBPath = settings.DBPath;
+  state.DBUser = settings.DBUser;
+  state.DBPwd = settings.DBPwd;
+  state.DBServer = settings.DBServer;
+  std::string dir = "/";
+  if (TryOpenDatabase(state)) {
+    try {
+      Recordset rs;
+      rs.Open("select d_installdir from Vantrel_Config", *state.Conn, 0, 1);
+      if (!rs.Eof()) dir = rs["d_installdir"].ToString();
+    } catch (const std::exception&) {
+    }
+    CloseDatabase(state);
+  }
+  if (dir.empty() || dir[0] != '/') dir = "/" + dir;
+  if (dir.back() != '/') dir += "/";
+  return dir;
+}
+
+}  // namespace folirex

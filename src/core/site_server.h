@@ -1,0 +1,24 @@
+// Serving a site folder: the life cycle of the component for one page request, as the two host
+// pages ran it (create, OnStartPage, set the five database settings, one entry, OnEndPage), and
+// the host options for a site.
+#ifndef FOLIREX_CORE_SITE_SERVER_H_
+#define FOLIREX_CORE_SITE_SERVER_H_
+
+#include <filesystem>
+#include <string>
+
+#include "core/settings_file.h"
+#include "platform/host/http_host.h"
+
+namespace folirex {
+
+// Runs one admin.asp or asp.asp request. OnEndPage runs whatever the entry did.
+void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects);
+
+// The install folder from the configuration row as a site address ("/" or "/sub/"); "/" when
+// the database cannot be read.
+std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_SITE_SERVER_H_
