@@ -1,0 +1,51 @@
+// Regular-expression helpers shared by the pages: a test, a replacement, a scan for the distinct
+// matches of a pattern, and a one-pass replacement of a set of literal keys. The last two carry
+// the template engine: it collects the distinct labels of a template once, computes each value
+// once, and writes them all with one MultiReplace, so no value is ever scanned again.
+//
+// Every helper matches without regard to case and finds every match (the regular-expression
+// object with IgnoreCase and Global on; see platform/regex/regexp.h for the dialect). An empty
+// text never matches. Threading: as safe as the caller's RequestState (one request, one thread).
+// Failure: a pattern the regular-expression object rejects throws RegexSyntaxError, a runaway
+// match RegexLimitError; nothing is trapped here.
+#ifndef FOLIREX_CORE_REGEX_HELPERS_H_
+#define FOLIREX_CORE_REGEX_HELPERS_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// The placeholder that is element 0 of CollectUniqueMatches' array and of MatchList, so that the
+// real entries start at 1.
+inline constexpr std::string_view kMatchPlaceholder = "zarnik";
+
+// True when the pattern matches anywhere in the text. The pattern comes first.
+bool RegexTest(std::string_view pattern, std::string_view text);
+
+// The text with every match replaced. The pattern is wrapped in "(" and ")", so "$1" in the
+// replacement is the whole match and the pattern's own groups start at "$2".
+std::string RegexReplace(std::string_view text, std::string_view pattern,
+                         std::string_view replacement);
+
+// "zarnik" followed by the distinct match texts, in order of first appearance; distinct means
+// distinct as typed ("{$a}" and "{$A}" are two entries). Rebuilds state.MatchList to the same
+// size: element k holds the last non-empty group text of the k-th distinct match, or "" when it
+// has none.
+std::vector<std::string> CollectUniqueMatches(RequestState& state, std::string_view text,
+                                              std::string_view pattern);
+
+// One pass over the text: each occurrence of a key is replaced by the value of the same index.
+// Keys are matched literally and without regard to case, but only an occurrence equal to a key
+// as typed is replaced (another case stays as it is); at one position the earliest key in the
+// list wins; values go in as they are and are never scanned again. An empty key matches nothing.
+// Throws std::invalid_argument when there are fewer values than keys.
+std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
+                         const std::vector<std::string>& values);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_REGEX_HELPERS_H_

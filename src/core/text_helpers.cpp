@@ -1,0 +1,188 @@
+#include "core/text_helpers.h"
+
+#include <string_view>
+
+#include "platform/regex/regexp.h"
+#include "platform/text/codepage.h"
+
+namespace folirex {
+namespace {
+
+// The pages' Trim: spaces only; tabs and line breaks stay.
+std::string_view TrimSpaces(std::string_view text) {
+  size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  size_t end = text.find_last_not_of(' ');
+  return text.substr(begin, end - begin + 1);
+}
+
+std::string TwoDigits(int value) {
+  std::string out = std::to_string(value);
+  if (value >= 0 && value < 10) out.insert(out.begin(), '0');
+  return out;
+}
+
+std::string Encode(const Variant& value, bool line_breaks) {
+  if (value.IsNull()) return {};
+  std::string text = value.ToString();
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  // One pass gives what the chain of replacements gives: "&" first, so an entity the user typed
+  // shows literally, and no replacement's output holds a character a later one looks for.
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\n':
+        if (line_breaks) {
+          out += "<br>";
+        } else {
+          out.push_back(c);
+        }
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatDate(const Variant& date, const Variant& style) {
+  if (!date.IsDate()) return {};
+  DateTime d;
+  try {
+    d = date.CDate();
+  } catch (const VariantError&) {
+    return {};
+  }
+  std::string y = std::to_string(d.year);
+  std::string m = TwoDigits(d.month);
+  std::string day = TwoDigits(d.day);
+  std::string h = TwoDigits(d.hour);
+  std::string n = TwoDigits(d.minute);
+  std::string s = TwoDigits(d.second);
+  if (style.Equals(Variant(1))) return y + "-" + m + "-" + day + " " + h + ":" + n + ":" + s;
+  if (style.Equals(Variant(2))) return y + "-" + m + "-" + day;
+  if (style.Equals(Variant(3))) return h + ":" + n + ":" + s;
+  if (style.Equals(Variant(4))) return y + "年" + m + "月" + day + "日";
+  if (style.Equals(Variant(5))) return y + "年" + m + "月" + day + "日 " + h + ":" + n + ":" + s;
+  if (style.Equals(Variant(6))) return m + "月" + day + "日 ";
+  if (style.Equals(Variant(7))) return m + "-" + day;
+  if (style.Equals(Variant(10))) return y + m + day + h + n + s;
+  if (style.Equals(Variant(11))) return y + m;
+  return {};
+}
+
+int64_t StrLength(const Variant& text) {
+  std::string s = text.ToString();
+  int64_t length = 0;
+  size_t pos = 0;
+  while (pos < s.size()) length += GbkDisplayWidth(NextCodePoint(s, &pos));
+  return length;
+}
+
+std::string CutStr(const Variant& text, const Variant& width) {
+  std::string s = text.ToString();
+  int64_t limit = width.ToInt64();
+  if (StrLength(s) <= limit) return s;
+  // Dropping the last character until the rest fits width - 3 keeps the longest prefix that
+  // fits; found in one walk instead of measuring the whole rest after every drop.
+  int64_t room = limit - 3;
+  int64_t used = 0;
+  size_t keep = 0;
+  size_t pos = 0;
+  while (pos < s.size()) {
+    size_t next = pos;
+    used += GbkDisplayWidth(NextCodePoint(s, &next));
+    if (used > room) break;
+    keep = next;
+    pos = next;
+  }
+  return s.substr(0, keep) + "...";
+}
+
+std::string HTMLEncode(const Variant& text) { return Encode(text, true); }
+
+std::string HTMLEncodeValue(const Variant& text) { return Encode(text, false); }
+
+bool IsDigits(const Variant& value) {
+  if (value.IsNull()) return false;
+  std::string s = value.ToString();
+  if (TrimSpaces(s).empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return !(s[0] == '0' && s.size() > 1);
+}
+
+std::string FilterSql(const Variant& value) {
+  std::string s = value.ToString();
+  std::string_view trimmed = TrimSpaces(s);
+  std::string out;
+  out.reserve(trimmed.size());
+  for (char c : trimmed) {
+    if (c != '\'' && c != '"' && c != ';') out.push_back(c);
+  }
+  return out;
+}
+
+std::string HighlightKeyword(const Variant& text, const Variant& keyword) {
+  std::string s = text.ToString();
+  std::string word = keyword.ToString();
+  if (word.empty()) return s;
+  // The search word is matched as typed: a visitor searching for "[" or "a.b" gets that text
+  // marked, not a pattern error or other words.
+  RegExp re("(" + RegexEscape(word) + ")", /*ignore_case=*/true, /*global=*/true);
+  return re.Replace(s, "<font color=red>$1</font>");
+}
+
+bool IsValidEmail(const Variant& text) {
+  std::string s = text.ToString();
+  size_t at = s.find('@');
+  if (at == std::string::npos || s.find('@', at + 1) != std::string::npos) return false;
+  std::string_view parts[2] = {std::string_view(s).substr(0, at),
+                               std::string_view(s).substr(at + 1)};
+  for (std::string_view part : parts) {
+    if (part.empty()) return false;
+    for (char c : part) {
+      char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      bool ok = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') || lower == '_' ||
+                lower == '-' || lower == '.';
+      if (!ok) return false;
+    }
+    if (part.front() == '.' || part.back() == '.') return false;
+  }
+  std::string_view domain = parts[1];
+  size_t dot = domain.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  size_t tail = domain.size() - dot - 1;
+  if (tail < 2 || tail > 3) return false;
+  return s.find("..") == std::string::npos;
+}
+
+std::string CheckMark(const Variant& flag) {
+  return flag.Equals(Variant(true)) ? "√" : "<font color=red>×</font>";
+}
+
+std::string FileExtName(const Variant& code) {
+  if (code.Equals(Variant("0"))) return ".html";
+  if (code.Equals(Variant("1"))) return ".htm";
+  if (code.Equals(Variant("2"))) return ".shtml";
+  if (code.Equals(Variant("3"))) return ".shtm";
+  if (code.Equals(Variant("4"))) return ".asp";
+  return ".html";
+}
+
+}  // namespace folirex
