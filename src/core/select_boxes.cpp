@@ -1,0 +1,136 @@
+#include "core/select_boxes.h"
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "core/text_helpers.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+
+namespace folirex {
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  size_t end = text.find_last_not_of(' ');
+  return text.substr(begin, end - begin + 1);
+}
+
+// The option values compare as text, so a stored number matches the text a form posted.
+bool IsSelected(const Variant& selected, const Variant& value) {
+  if (selected.IsNull() || value.IsNull()) return false;
+  return selected.ToString() == value.ToString();
+}
+
+std::string Options(RequestState& state, const std::vector<Variant>& texts,
+                    const std::vector<Variant>& values, const Variant& selected,
+                    std::string_view sql, std::string_view first_text) {
+  std::string html;
+  if (!first_text.empty()) {
+    html += "<option value=''>";
+    html += first_text;
+    html += "</option>";
+  }
+  auto add_option = [&](const Variant& text, const Variant& value) {
+    html += "<option value=\"" + HTMLEncodeValue(value) + "\"";
+    if (IsSelected(selected, value)) html += " selected";
+    html += ">" + HTMLEncode(text) + "</option>";
+  };
+  if (!sql.empty()) {
+    if (state.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
+    Recordset rs;
+    rs.Open(sql, *state.Conn, 0, 1);
+    while (!rs.Eof()) {
+      add_option(rs.Field(0), rs.Field(1));
+      rs.MoveNext();
+    }
+    rs.Close();
+  } else {
+    if (values.size() < texts.size()) {
+      throw std::out_of_range("BuildSelect: fewer option values than option texts");
+    }
+    for (size_t i = 0; i < texts.size(); ++i) add_option(texts[i], values[i]);
+  }
+  return html;
+}
+
+std::string OpeningTag(std::string_view name) {
+  return "<select name='" + std::string(name) + "' size=1";
+}
+
+// Table and id go into the lookup unquoted, so only a plain table name and a whole number are
+// let through.
+std::string LookupSql(std::string_view column, std::string_view table, const Variant& id) {
+  bool table_ok = !table.empty();
+  for (char c : table) {
+    bool word =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    if (!word) table_ok = false;
+  }
+  if (!table_ok) throw DbError("row lookup: bad table name '" + std::string(table) + "'");
+  std::string id_text(TrimBlanks(id.ToString()));
+  size_t digits_from = (!id_text.empty() && id_text[0] == '-') ? 1 : 0;
+  bool id_ok = id_text.size() > digits_from;
+  for (size_t i = digits_from; i < id_text.size(); ++i) {
+    if (id_text[i] < '0' || id_text[i] > '9') id_ok = false;
+  }
+  if (!id_ok) throw DbError("row lookup: id '" + id_text + "' is not a whole number");
+  return "select " + std::string(column) + " from " + std::string(table) +
+         " where d_id = " + id_text;
+}
+
+// The first column of the first row, trimmed of blanks; *found tells whether there was a row.
+std::string ReadOne(RequestState& state, const std::string& sql, bool* found) {
+  if (state.Conn == nullptr) throw DbError("row lookup: the database is not open");
+  Recordset rs;
+  rs.Open(sql, *state.Conn, 0, 1);
+  std::string result;
+  *found = !rs.Eof();
+  if (*found) result = std::string(TrimBlanks(rs.Field(0).ToString()));
+  rs.Close();
+  return result;
+}
+
+}  // namespace
+
+std::string BuildSelect(RequestState& state, std::string_view name,
+                        const std::vector<Variant>& texts, const std::vector<Variant>& values,
+                        const Variant& selected, std::string_view sql,
+                        std::string_view first_text) {
+  return OpeningTag(name) + ">" + Options(state, texts, values, selected, sql, first_text) +
+         "</select>";
+}
+
+std::string BuildSelectAttr(RequestState& state, std::string_view name,
+                            const std::vector<Variant>& texts, const std::vector<Variant>& values,
+                            const Variant& selected, std::string_view sql,
+                            std::string_view first_text, std::string_view attributes) {
+  return OpeningTag(name) + " " + std::string(attributes) + ">" +
+         Options(state, texts, values, selected, sql, first_text) + "</select>";
+}
+
+std::string BuildSelectOnChange(RequestState& state, std::string_view name,
+                                const std::vector<Variant>& texts,
+                                const std::vector<Variant>& values, const Variant& selected,
+                                std::string_view sql, std::string_view first_text,
+                                std::string_view onchange) {
+  std::string tag = OpeningTag(name);
+  if (!onchange.empty()) tag += " onchange=\"" + std::string(onchange) + "\"";
+  return tag + ">" + Options(state, texts, values, selected, sql, first_text) + "</select>";
+}
+
+std::string GetNameByID(RequestState& state, std::string_view table, const Variant& id) {
+  state.Sql = LookupSql("d_name", table, id);
+  bool found = false;
+  std::string name = ReadOne(state, state.Sql, &found);
+  return found ? name : std::string("不属于任何分类");
+}
+
+std::string GetDirByID(RequestState& state, std::string_view table, const Variant& id) {
+  bool found = false;
+  return ReadOne(state, LookupSql("d_dir", table, id), &found);
+}
+
+}  // namespace folirex
