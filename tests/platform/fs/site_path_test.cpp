@@ -7,16 +7,16 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fs/temp_folder.h"
+#include "platform/fs/scratch_folder.h"
 
 namespace folirex::fs {
 namespace {
 
 namespace stdfs = std::filesystem;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 TEST(ResolveInsideTest, MatchesExistingSegmentsWithoutRegardToCase) {
-  TempFolder site;
+  ScratchFolder site;
   site.Put("News/List_1.html", "x");
   site.Put("新闻/Ab.html", "x");
 
@@ -28,7 +28,7 @@ TEST(ResolveInsideTest, MatchesExistingSegmentsWithoutRegardToCase) {
 }
 
 TEST(ResolveInsideTest, ExactNameWinsOverCaseVariants) {
-  TempFolder site;
+  ScratchFolder site;
   site.MakeFolder("pic");
   site.MakeFolder("Pic");
   site.MakeFolder("PIc");
@@ -42,7 +42,7 @@ TEST(ResolveInsideTest, ExactNameWinsOverCaseVariants) {
 }
 
 TEST(ResolveInsideTest, NonAsciiLettersAreNotFolded) {
-  TempFolder site;
+  ScratchFolder site;
   site.MakeFolder("Été");
   EXPECT_EQ(ResolveInside(site.path(), "été"), site.path() / "été");
   EXPECT_EQ(ResolveInside(site.path(), "ÉTÉ"), site.path() / "ÉTÉ");
@@ -50,7 +50,7 @@ TEST(ResolveInsideTest, NonAsciiLettersAreNotFolded) {
 }
 
 TEST(ResolveInsideTest, KeepsMissingSegmentsAsGiven) {
-  TempFolder site;
+  ScratchFolder site;
   site.MakeFolder("News");
 
   EXPECT_EQ(ResolveInside(site.path(), "news/NewFolder/Page.HTML"),
@@ -63,7 +63,7 @@ TEST(ResolveInsideTest, KeepsMissingSegmentsAsGiven) {
 }
 
 TEST(ResolveInsideTest, SeparatorsDotsAndEmptySegments) {
-  TempFolder site;
+  ScratchFolder site;
   site.Put("News/Js/a.js", "x");
 
   EXPECT_EQ(ResolveInside(site.path(), "\\news\\js\\A.JS"), site.path() / "News" / "Js" / "a.js");
@@ -82,7 +82,7 @@ TEST(ResolveInsideTest, SeparatorsDotsAndEmptySegments) {
 }
 
 TEST(ResolveInsideTest, RefusesClimbingOutAndNulBytes) {
-  TempFolder site;
+  ScratchFolder site;
   site.MakeFolder("News");
 
   EXPECT_EQ(ResolveInside(site.path(), ".."), std::nullopt);
@@ -96,8 +96,8 @@ TEST(ResolveInsideTest, RefusesClimbingOutAndNulBytes) {
 }
 
 TEST(ResolveInsideTest, FollowsLinksThatStayInsideOnly) {
-  TempFolder site;
-  TempFolder outside;
+  ScratchFolder site;
+  ScratchFolder outside;
   outside.Put("secret.txt", "s");
   site.Put("News/List_1.html", "x");
   stdfs::create_directory_symlink(outside.path(), site.path() / "Out");
@@ -122,7 +122,7 @@ TEST(ResolveInsideTest, FollowsLinksThatStayInsideOnly) {
 }
 
 TEST(ResolveInsideTest, LinkToSiblingWithSharedPrefixIsOutside) {
-  TempFolder parent;
+  ScratchFolder parent;
   stdfs::path site = parent.MakeFolder("site");
   stdfs::path sibling = parent.MakeFolder("site2");
   stdfs::create_directory_symlink(sibling, site / "sib");
@@ -131,7 +131,7 @@ TEST(ResolveInsideTest, LinkToSiblingWithSharedPrefixIsOutside) {
 }
 
 TEST(ResolveInsideTest, CacheFollowsRenamesAndDeletions) {
-  TempFolder site;
+  ScratchFolder site;
   site.Put("Folder/a.txt", "x");
   EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "Folder" / "a.txt");
 
@@ -154,7 +154,7 @@ TEST(ResolveInsideTest, CacheFollowsRenamesAndDeletions) {
 }
 
 TEST(ResolveInsideTest, CacheSeesAFolderReplacedUnderTheSameName) {
-  TempFolder site;
+  ScratchFolder site;
   site.Put("Up/Pic.jpg", "x");
   EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "Pic.jpg");
   stdfs::remove_all(site.path() / "Up");
@@ -163,7 +163,7 @@ TEST(ResolveInsideTest, CacheSeesAFolderReplacedUnderTheSameName) {
 }
 
 TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
-  TempFolder site;
+  ScratchFolder site;
   for (int i = 0; i < 50; ++i) site.Put("Dir" + std::to_string(i) + "/File.html", "x");
   std::vector<std::thread> threads;
   std::vector<int> failures(8, 0);
@@ -183,7 +183,7 @@ TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
 }
 
 TEST(IsInsideTest, PlacesPathsAgainstTheRoot) {
-  TempFolder site;
+  ScratchFolder site;
   site.MakeFolder("News");
 
   EXPECT_TRUE(IsInside(site.path(), site.path()));
@@ -202,7 +202,7 @@ TEST(IsInsideTest, PlacesPathsAgainstTheRoot) {
 }
 
 TEST(IsInsideTest, RootReachedThroughALinkStillContainsItsFiles) {
-  TempFolder parent;
+  ScratchFolder parent;
   stdfs::path real = parent.MakeFolder("real");
   stdfs::create_directory_symlink(real, parent.path() / "linked");
   EXPECT_TRUE(IsInside(parent.path() / "linked", real / "a.html"));

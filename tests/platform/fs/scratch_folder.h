@@ -1,8 +1,8 @@
 // A fresh folder under the system's temporary folder for one test, removed with everything in
 // it when the test ends. Names carry the process id and a counter so that tests run in parallel
 // never share one.
-#ifndef FOLIREX_TESTS_PLATFORM_FS_TEMP_FOLDER_H_
-#define FOLIREX_TESTS_PLATFORM_FS_TEMP_FOLDER_H_
+#ifndef FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_
+#define FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_
 
 #include <unistd.h>
 
@@ -16,9 +16,9 @@
 
 namespace folirex::testing {
 
-class TempFolder {
+class ScratchFolder {
  public:
-  TempFolder() {
+  ScratchFolder() {
     static std::atomic<int> counter{0};
     std::random_device random;
     path_ = std::filesystem::temp_directory_path() /
@@ -26,12 +26,12 @@ class TempFolder {
              std::to_string(random()));
     std::filesystem::create_directories(path_);
   }
-  ~TempFolder() {
+  ~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
 
@@ -63,4 +63,4 @@ inline std::string Slurp(const std::filesystem::path& file) {
 
 }  // namespace folirex::testing
 
-#endif  // FOLIREX_TESTS_PLATFORM_FS_TEMP_FOLDER_H_
+#endif  // FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_

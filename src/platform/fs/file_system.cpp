@@ -1,0 +1,502 @@
+#include "platform/fs/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <random>
+#include <thread>
+#include <utility>
+
+#include "platform/text/codepage.h"
+
+namespace folirex::fs {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+constexpr size_t kCopyChunk = 1 << 16;
+constexpr int kTempNameTries = 16;
+
+std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+
+bool Fail(std::error_code* out, std::error_code error) {
+  if (out != nullptr) *out = error;
+  return false;
+}
+
+bool Fail(std::error_code* out, std::errc code) { return Fail(out, std::make_error_code(code)); }
+
+bool Succeed(std::error_code* out) {
+  if (out != nullptr) out->clear();
+  return true;
+}
+
+// The path without trailing separators and "." elements, so that its last element names the
+// entry itself: "linked/" or "linked/." would reach through a link to what it points to.
+stdfs::path EntryPath(stdfs::path path) {
+  while (path.has_relative_path() && (!path.has_filename() || path.filename() == ".")) {
+    path = path.parent_path();
+  }
+  return path;
+}
+
+stdfs::path FolderOf(const stdfs::path& file) {
+  stdfs::path folder = file.parent_path();
+  return folder.empty() ? stdfs::path(".") : folder;
+}
+
+std::string FoldCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return folded;
+}
+
+char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Compares without regard to ASCII case, bytes taken as unsigned.
+int CompareFolded(std::string_view a, std::string_view b) {
+  size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    auto ca = static_cast<unsigned char>(FoldChar(a[i]));
+    auto cb = static_cast<unsigned char>(FoldChar(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+std::string TempName() {
+  thread_local std::mt19937_64 random(std::random_device{}() ^
+                                      std::hash<std::thread::id>{}(std::this_thread::get_id()) ^
+                                      static_cast<uint64_t>(getpid()));
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string name = ".fx";
+  uint64_t bits = random();
+  for (int i = 0; i < 16; ++i, bits >>= 4) name += kHex[bits & 0xf];
+  name += ".tmp";
+  return name;
+}
+
+// A new file under a unique name in the target's folder that either replaces the target by a
+// rename (Commit) or is removed when it goes out of scope.
+class TempFile {
+ public:
+  explicit TempFile(const stdfs::path& target) : target_(target) {
+    stdfs::path folder = FolderOf(target);
+    for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
+      path_ = folder / TempName();
+      fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) return;
+      error_ = LastError();
+      if (errno != EEXIST) break;
+    }
+    path_.clear();
+  }
+  ~TempFile() {
+    if (fd_ >= 0) close(fd_);
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::error_code& error() const { return error_; }
+
+  // Gives the new file the permission bits of the file it replaces.
+  void KeepModeOf(const struct stat& old_stat) {
+    if (S_ISREG(old_stat.st_mode)) fchmod(fd_, old_stat.st_mode & 07777);
+  }
+
+  bool Commit(std::error_code* error) {
+    // close may be the first to report a failed write (a full disk on a network file system).
+    if (close(std::exchange(fd_, -1)) != 0) return Fail(error, LastError());
+    if (rename(path_.c_str(), target_.c_str()) != 0) return Fail(error, LastError());
+    path_.clear();
+    return Succeed(error);
+  }
+
+ private:
+  stdfs::path target_;
+  stdfs::path path_;
+  int fd_ = -1;
+  std::error_code error_;
+};
+
+// Copies one regular file through a temporary file beside the target, keeping its modification
+// time, so that a page being served never shows half a copy.
+bool CopyFileAtomically(const stdfs::path& source, const stdfs::path& target,
+                        std::error_code* error) {
+  FileDescriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.valid()) return Fail(error, LastError());
+  struct stat source_stat {};
+  if (fstat(in.get(), &source_stat) != 0) return Fail(error, LastError());
+  TempFile out(target);
+  if (!out.ok()) return Fail(error, out.error());
+  std::string buffer(kCopyChunk, '\0');
+  for (;;) {
+    ssize_t got = read(in.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Fail(error, LastError());
+    }
+    if (got == 0) break;
+    if (!WriteAll(out.fd(), std::string_view(buffer.data(), static_cast<size_t>(got)))) {
+      return Fail(error, LastError());
+    }
+  }
+  const timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
+  futimens(out.fd(), times);
+  return out.Commit(error);
+}
+
+DateTime ToLocalDateTime(time_t seconds) {
+  tm local{};
+  localtime_r(&seconds, &local);
+  DateTime date;
+  date.year = local.tm_year + 1900;
+  date.month = local.tm_mon + 1;
+  date.day = local.tm_mday;
+  date.hour = local.tm_hour;
+  date.minute = local.tm_min;
+  date.second = local.tm_sec;
+  return date;
+}
+
+std::string ExtensionOf(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+// An entry of a folder as seen through a link, with whether the entry itself is a link.
+struct RawEntry {
+  std::string name;
+  struct stat target_stat {};
+  bool is_link = false;
+};
+
+// Reads the folder's entries (without "." and ".."). Entries that vanish while reading, and
+// links that lead nowhere, are left out.
+std::optional<std::vector<RawEntry>> ReadEntries(const stdfs::path& folder,
+                                                 std::error_code* error) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    Fail(error, LastError());
+    return std::nullopt;
+  }
+  std::vector<RawEntry> entries;
+  int dir_fd = dirfd(dir);
+  errno = 0;
+  while (dirent* found = readdir(dir)) {
+    std::string_view name = found->d_name;
+    if (name == "." || name == "..") continue;
+    RawEntry entry;
+    entry.name = std::string(name);
+    struct stat link_stat {};
+    if (fstatat(dir_fd, found->d_name, &link_stat, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    entry.is_link = S_ISLNK(link_stat.st_mode);
+    if (!entry.is_link) {
+      entry.target_stat = link_stat;
+    } else if (fstatat(dir_fd, found->d_name, &entry.target_stat, 0) != 0) {
+      continue;
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  Succeed(error);
+  return entries;
+}
+
+bool NameTaken(const NameFilter& take, const std::string& name) { return !take || take(name); }
+
+bool SameOrInside(const stdfs::path& outer, const stdfs::path& inner) {
+  auto outer_it = outer.begin();
+  auto inner_it = inner.begin();
+  for (; outer_it != outer.end(); ++outer_it, ++inner_it) {
+    if (outer_it->empty()) continue;
+    if (inner_it == inner.end() || *outer_it != *inner_it) return false;
+  }
+  return true;
+}
+
+// Copies the source folder's entries into the existing target folder; the first error is kept.
+void CopyContents(const stdfs::path& source, const stdfs::path& target, bool overwrite,
+                  std::error_code* first_error) {
+  auto note = [&](std::error_code error) {
+    if (!*first_error) *first_error = error;
+  };
+  std::error_code error;
+  std::optional<std::vector<RawEntry>> entries = ReadEntries(source, &error);
+  if (!entries) return note(error);
+  for (const RawEntry& entry : *entries) {
+    if (entry.is_link) continue;
+    stdfs::path from = source / entry.name;
+    stdfs::path to = target / entry.name;
+    struct stat existing {};
+    bool exists = lstat(to.c_str(), &existing) == 0;
+    if (S_ISDIR(entry.target_stat.st_mode)) {
+      if (!exists) {
+        if (mkdir(to.c_str(), 0777) != 0) {
+          note(LastError());
+          continue;
+        }
+      } else if (!S_ISDIR(existing.st_mode)) {
+        note(std::make_error_code(std::errc::not_a_directory));
+        continue;
+      }
+      CopyContents(from, to, overwrite, first_error);
+    } else if (S_ISREG(entry.target_stat.st_mode)) {
+      if (exists && S_ISDIR(existing.st_mode)) {
+        note(std::make_error_code(std::errc::is_a_directory));
+        continue;
+      }
+      if (exists && !overwrite) continue;
+      if (!CopyFileAtomically(from, to, &error)) note(error);
+    }
+    // Devices, pipes and sockets have no place in a site and are not copied.
+  }
+}
+
+}  // namespace
+
+bool FileExists(const stdfs::path& path) {
+  struct stat entry_stat {};
+  return stat(path.c_str(), &entry_stat) == 0 && !S_ISDIR(entry_stat.st_mode);
+}
+
+bool FolderExists(const stdfs::path& path) {
+  struct stat entry_stat {};
+  return stat(path.c_str(), &entry_stat) == 0 && S_ISDIR(entry_stat.st_mode);
+}
+
+std::optional<std::string> ReadFile(const stdfs::path& path, std::error_code* error) {
+  FileDescriptor in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.valid()) {
+    Fail(error, LastError());
+    return std::nullopt;
+  }
+  struct stat file_stat {};
+  if (fstat(in.get(), &file_stat) != 0) {
+    Fail(error, LastError());
+    return std::nullopt;
+  }
+  if (S_ISDIR(file_stat.st_mode)) {
+    Fail(error, std::errc::is_a_directory);
+    return std::nullopt;
+  }
+  std::string bytes;
+  if (file_stat.st_size > 0) bytes.reserve(static_cast<size_t>(file_stat.st_size));
+  std::string buffer(kCopyChunk, '\0');
+  for (;;) {
+    ssize_t got = read(in.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail(error, LastError());
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    bytes.append(buffer.data(), static_cast<size_t>(got));
+  }
+  Succeed(error);
+  return bytes;
+}
+
+std::optional<std::string> ReadTextFile(const stdfs::path& path, std::error_code* error) {
+  std::optional<std::string> bytes = ReadFile(path, error);
+  if (!bytes) return std::nullopt;
+  return GbkToUtf8(*bytes);
+}
+
+bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
+  struct stat old_stat {};
+  bool replacing = stat(path.c_str(), &old_stat) == 0;
+  if (replacing && S_ISDIR(old_stat.st_mode)) return Fail(error, std::errc::is_a_directory);
+  TempFile temp(path);
+  if (!temp.ok()) return Fail(error, temp.error());
+  if (replacing) temp.KeepModeOf(old_stat);
+  if (!WriteAll(temp.fd(), bytes)) return Fail(error, LastError());
+  return temp.Commit(error);
+}
+
+bool WriteTextFile(const stdfs::path& path, std::string_view text, std::error_code* error) {
+  return WriteFile(path, Utf8ToGbk(text, Unmappable::kCharRef), error);
+}
+
+bool CreateFolderPath(const stdfs::path& path, std::error_code* error) {
+  std::error_code failure;
+  stdfs::create_directories(path, failure);
+  if (FolderExists(path)) return Succeed(error);
+  return Fail(error, failure ? failure : std::make_error_code(std::errc::not_a_directory));
+}
+
+bool CopyFolder(const stdfs::path& source, const stdfs::path& destination, bool overwrite,
+                std::error_code* error) {
+  if (!FolderExists(source)) {
+    return Fail(error, FileExists(source) ? std::errc::not_a_directory
+                                          : std::errc::no_such_file_or_directory);
+  }
+  std::error_code failure;
+  stdfs::path real_source = stdfs::canonical(source, failure);
+  if (failure) return Fail(error, failure);
+  stdfs::path real_destination = stdfs::weakly_canonical(destination, failure);
+  if (failure) return Fail(error, failure);
+  // Copying a folder into itself would never end.
+  if (SameOrInside(real_source, real_destination)) return Fail(error, std::errc::invalid_argument);
+  if (!CreateFolderPath(destination, error)) return false;
+  failure.clear();
+  CopyContents(source, destination, overwrite, &failure);
+  if (failure) return Fail(error, failure);
+  return Succeed(error);
+}
+
+bool RenameFolder(const stdfs::path& folder, std::string_view new_name, std::error_code* error) {
+  if (new_name.empty() || new_name == "." || new_name == ".." ||
+      new_name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) {
+    return Fail(error, std::errc::invalid_argument);
+  }
+  stdfs::path old_path = EntryPath(folder);
+  struct stat folder_stat {};
+  if (lstat(old_path.c_str(), &folder_stat) != 0) return Fail(error, LastError());
+  if (!S_ISDIR(folder_stat.st_mode)) return Fail(error, std::errc::not_a_directory);
+  const std::string old_name = old_path.filename().native();
+  if (old_name == new_name) return Succeed(error);
+
+  stdfs::path parent = FolderOf(old_path);
+  const std::string folded_new = FoldCase(new_name);
+  std::optional<std::vector<RawEntry>> siblings = ReadEntries(parent, error);
+  if (!siblings) return false;
+  for (const RawEntry& sibling : *siblings) {
+    if (sibling.name != old_name && FoldCase(sibling.name) == folded_new) {
+      return Fail(error, std::errc::file_exists);
+    }
+  }
+  stdfs::path new_path = parent / std::string(new_name);
+  // RENAME_NOREPLACE: a plain rename would silently replace an empty folder of that name made
+  // since the check above.
+  if (renameat2(AT_FDCWD, old_path.c_str(), AT_FDCWD, new_path.c_str(), RENAME_NOREPLACE) == 0) {
+    return Succeed(error);
+  }
+  if (errno != EINVAL && errno != ENOSYS) return Fail(error, LastError());
+  struct stat taken {};
+  if (lstat(new_path.c_str(), &taken) == 0) return Fail(error, std::errc::file_exists);
+  if (rename(old_path.c_str(), new_path.c_str()) != 0) return Fail(error, LastError());
+  return Succeed(error);
+}
+
+bool DeleteFolder(const stdfs::path& folder, std::error_code* error) {
+  struct stat folder_stat {};
+  if (stat(folder.c_str(), &folder_stat) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Succeed(error);
+    return Fail(error, LastError());
+  }
+  if (!S_ISDIR(folder_stat.st_mode)) return Fail(error, std::errc::not_a_directory);
+  std::error_code failure;
+  // remove_all removes a link itself, never what it points to.
+  stdfs::remove_all(EntryPath(folder), failure);
+  if (failure) return Fail(error, failure);
+  return Succeed(error);
+}
+
+bool DeleteFile(const stdfs::path& path, std::error_code* error) {
+  struct stat file_stat {};
+  if (stat(path.c_str(), &file_stat) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Succeed(error);
+    return Fail(error, LastError());
+  }
+  if (S_ISDIR(file_stat.st_mode)) return Fail(error, std::errc::is_a_directory);
+  if (unlink(path.c_str()) != 0 && errno != ENOENT) return Fail(error, LastError());
+  return Succeed(error);
+}
+
+bool DeleteFilesIn(const stdfs::path& folder, const NameFilter& take, std::error_code* error) {
+  if (!FolderExists(folder)) return Succeed(error);
+  std::optional<std::vector<RawEntry>> entries = ReadEntries(folder, error);
+  if (!entries) return false;
+  std::error_code first_error;
+  for (const RawEntry& entry : *entries) {
+    if (S_ISDIR(entry.target_stat.st_mode) || !NameTaken(take, entry.name)) continue;
+    stdfs::path file = folder / entry.name;
+    if (unlink(file.c_str()) != 0 && errno != ENOENT && !first_error) first_error = LastError();
+  }
+  if (first_error) return Fail(error, first_error);
+  return Succeed(error);
+}
+
+bool DeleteSubFolders(const stdfs::path& folder, const NameFilter& take, std::error_code* error) {
+  if (!FolderExists(folder)) return Succeed(error);
+  std::optional<std::vector<RawEntry>> entries = ReadEntries(folder, error);
+  if (!entries) return false;
+  std::error_code first_error;
+  for (const RawEntry& entry : *entries) {
+    if (!S_ISDIR(entry.target_stat.st_mode) || !NameTaken(take, entry.name)) continue;
+    std::error_code failure;
+    stdfs::remove_all(folder / entry.name, failure);
+    if (failure && !first_error) first_error = failure;
+  }
+  if (first_error) return Fail(error, first_error);
+  return Succeed(error);
+}
+
+std::optional<FolderListing> ListFolder(const stdfs::path& folder, std::error_code* error) {
+  std::optional<std::vector<RawEntry>> entries = ReadEntries(folder, error);
+  if (!entries) return std::nullopt;
+  FolderListing listing;
+  for (RawEntry& entry : *entries) {
+    EntryInfo info;
+    info.path = folder / entry.name;
+    info.date_last_modified = ToLocalDateTime(entry.target_stat.st_mtim.tv_sec);
+    info.extension = ExtensionOf(entry.name);
+    if (S_ISDIR(entry.target_stat.st_mode)) {
+      info.name = std::move(entry.name);
+      listing.folders.push_back(std::move(info));
+    } else {
+      info.size = static_cast<std::uintmax_t>(entry.target_stat.st_size);
+      info.name = std::move(entry.name);
+      listing.files.push_back(std::move(info));
+    }
+  }
+  auto by_name = [](const EntryInfo& a, const EntryInfo& b) {
+    int folded = CompareFolded(a.name, b.name);
+    return folded != 0 ? folded < 0 : a.name < b.name;
+  };
+  std::sort(listing.files.begin(), listing.files.end(), by_name);
+  std::sort(listing.folders.begin(), listing.folders.end(), by_name);
+  return listing;
+}
+
+}  // namespace folirex::fs

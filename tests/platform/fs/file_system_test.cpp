@@ -1,0 +1,417 @@
+#include "platform/fs/file_system.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <atomic>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fs/scratch_folder.h"
+
+namespace folirex::fs {
+namespace {
+
+namespace stdfs = std::filesystem;
+using testing::ScratchFolder;
+using testing::Slurp;
+
+// The names directly in a folder, sorted.
+std::set<std::string> NamesIn(const stdfs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : stdfs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// A name test as the site's helpers build it: a case-insensitive search.
+NameFilter Matching(const std::string& pattern) {
+  auto re = std::make_shared<std::regex>(pattern, std::regex::icase);
+  return [re](const std::string& name) { return std::regex_search(name, *re); };
+}
+
+TEST(WriteFileTest, CreatesAndReplacesWholeContentLeavingNoTemporaryFile) {
+  ScratchFolder site;
+  stdfs::path file = site.path() / "page.html";
+  std::string binary("a\0b\xff\r\n", 6);
+
+  std::error_code error = std::make_error_code(std::errc::io_error);
+  ASSERT_TRUE(WriteFile(file, binary, &error));
+  EXPECT_FALSE(error);
+  EXPECT_EQ(Slurp(file), binary);
+
+  ASSERT_TRUE(WriteFile(file, std::string(100000, 'x')));
+  ASSERT_TRUE(WriteFile(file, "short"));
+  EXPECT_EQ(Slurp(file), "short");
+  ASSERT_TRUE(WriteFile(file, ""));
+  EXPECT_EQ(Slurp(file), "");
+  EXPECT_TRUE(FileExists(file));
+
+  EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"page.html"});
+}
+
+TEST(WriteFileTest, KeepsThePermissionsOfTheFileItReplaces) {
+  ScratchFolder site;
+  stdfs::path file = site.Put("style.css", "old");
+  stdfs::permissions(
+      file, stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
+  ASSERT_TRUE(WriteFile(file, "new"));
+  EXPECT_EQ(stdfs::status(file).permissions() & stdfs::perms::all,
+            stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
+}
+
+TEST(WriteFileTest, FailureIsReportedAndChangesNothing) {
+  ScratchFolder site;
+  std::error_code error;
+
+  EXPECT_FALSE(WriteFile(site.path() / "missing" / "a.html", "x", &error));
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(stdfs::exists(site.path() / "missing"));
+
+  EXPECT_FALSE(WriteTextFile(site.path() / "missing" / "a.js", "x", &error));
+  EXPECT_TRUE(error);
+
+  site.Put("Js/keep.js", "kept");
+  EXPECT_FALSE(WriteFile(site.path() / "Js", "x", &error));
+  EXPECT_EQ(error, std::errc::is_a_directory);
+  EXPECT_EQ(Slurp(site.path() / "Js" / "keep.js"), "kept");
+  EXPECT_EQ(NamesIn(site.path() / "Js"), std::set<std::string>{"keep.js"});
+  EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"Js"});
+}
+
+TEST(WriteFileTest, ReplacesALinkInsteadOfWritingThroughIt) {
+  ScratchFolder site;
+  ScratchFolder outside;
+  stdfs::path target = outside.Put("target.txt", "outside");
+  stdfs::create_symlink(target, site.path() / "link.html");
+  ASSERT_TRUE(WriteFile(site.path() / "link.html", "inside"));
+  EXPECT_EQ(Slurp(target), "outside");
+  EXPECT_FALSE(stdfs::is_symlink(site.path() / "link.html"));
+  EXPECT_EQ(Slurp(site.path() / "link.html"), "inside");
+}
+
+TEST(WriteFileTest, ConcurrentWritersLeaveOneWholeContent) {
+  ScratchFolder site;
+  stdfs::path file = site.path() / "index.html";
+  std::vector<std::string> contents;
+  for (int i = 0; i < 6; ++i)
+    contents.push_back(std::string(200000 + i, static_cast<char>('a' + i)));
+  ASSERT_TRUE(WriteFile(file, contents[0]));
+
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done) {
+      std::optional<std::string> seen = ReadFile(file);
+      if (!seen || std::find(contents.begin(), contents.end(), *seen) == contents.end()) ++torn;
+    }
+  });
+  std::vector<std::thread> writers;
+  std::atomic<int> failed{0};
+  for (int i = 0; i < 6; ++i) {
+    writers.emplace_back([&, i] {
+      for (int round = 0; round < 15; ++round) {
+        if (!WriteFile(file, contents[i])) ++failed;
+      }
+    });
+  }
+  for (auto& writer : writers) writer.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(torn, 0);
+  EXPECT_NE(std::find(contents.begin(), contents.end(), Slurp(file)), contents.end());
+  EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"index.html"});
+}
+
+TEST(TextFileTest, WritesCodePage936WithoutByteOrderMarkAndReadsItBack) {
+  ScratchFolder site;
+  stdfs::path file = site.path() / "Announce.js";
+  const std::string text = "document.write(\"中文测试\");\r\n";
+  ASSERT_TRUE(WriteTextFile(file, text));
+  EXPECT_EQ(Slurp(file), "document.write(\"\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4\");\r\n");
+  EXPECT_EQ(ReadTextFile(file), text);
+}
+
+TEST(TextFileTest, CharacterOutsideTheCodePageBecomesACharacterReference) {
+  ScratchFolder site;
+  stdfs::path file = site.path() / "a.html";
+  ASSERT_TRUE(WriteTextFile(file,
+                            "A\xF0\x9F\x98\x80"
+                            "B"));  // U+1F600
+  EXPECT_EQ(Slurp(file), "A&#128512;B");
+}
+
+TEST(TextFileTest, ReadingDecodesBadBytesAndReportsMissingFiles) {
+  ScratchFolder site;
+  stdfs::path file = site.Put("bad.txt", "\xD6\xD0\xFF");
+  EXPECT_EQ(ReadTextFile(file), "中\xEF\xBF\xBD");
+  site.Put("empty.txt", "");
+  EXPECT_EQ(ReadTextFile(site.path() / "empty.txt"), "");
+
+  std::error_code error;
+  EXPECT_EQ(ReadTextFile(site.path() / "none.txt", &error), std::nullopt);
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(ReadFile(site.path(), &error), std::nullopt);
+  EXPECT_TRUE(error);
+}
+
+TEST(FolderTest, CreateFolderPathMakesEveryMissingFolder) {
+  ScratchFolder site;
+  stdfs::path deep = site.path() / "news" / "Js" / "more";
+  std::error_code error;
+  EXPECT_TRUE(CreateFolderPath(deep, &error));
+  EXPECT_FALSE(error);
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_FALSE(FileExists(deep));
+  site.Put("news/Js/more/a.js", "x");
+  EXPECT_TRUE(CreateFolderPath(deep));  // all present: nothing changes
+  EXPECT_EQ(Slurp(deep / "a.js"), "x");
+
+  site.Put("file.txt", "x");
+  EXPECT_FALSE(CreateFolderPath(site.path() / "file.txt" / "sub", &error));
+  EXPECT_TRUE(error);
+  EXPECT_FALSE(CreateFolderPath(site.path() / "file.txt", &error));
+  EXPECT_EQ(Slurp(site.path() / "file.txt"), "x");
+}
+
+TEST(FolderTest, CopyFolderCopiesTreeAndMergesByOverwriteFlag) {
+  ScratchFolder site;
+  ScratchFolder outside;
+  outside.Put("secret.txt", "secret");
+  site.Put("old/Images/logo.gif", "logo");
+  site.Put("old/Images/sub/a.gif", "a");
+  site.Put("old/Skin/1.css", "new css");
+  stdfs::last_write_time(
+      site.path() / "old/Images/logo.gif",
+      stdfs::last_write_time(site.path() / "old/Images/logo.gif") - std::chrono::hours(24));
+  stdfs::create_directory_symlink(outside.path(), site.path() / "old/Images/out");
+  stdfs::create_symlink(outside.path() / "secret.txt", site.path() / "old/Images/s.txt");
+
+  ASSERT_TRUE(CopyFolder(site.path() / "old/Images", site.path() / "new/Images", true));
+  EXPECT_EQ(Slurp(site.path() / "new/Images/logo.gif"), "logo");
+  EXPECT_EQ(Slurp(site.path() / "new/Images/sub/a.gif"), "a");
+  EXPECT_EQ(NamesIn(site.path() / "new/Images"), (std::set<std::string>{"logo.gif", "sub"}));
+  EXPECT_EQ(stdfs::last_write_time(site.path() / "new/Images/logo.gif"),
+            stdfs::last_write_time(site.path() / "old/Images/logo.gif"));
+
+  site.Put("Skin/1.css", "old css");
+  site.Put("Skin/2.css", "mine");
+  ASSERT_TRUE(CopyFolder(site.path() / "old/Skin", site.path() / "Skin", false));
+  EXPECT_EQ(Slurp(site.path() / "Skin/1.css"), "old css");
+  ASSERT_TRUE(CopyFolder(site.path() / "old/Skin", site.path() / "Skin", true));
+  EXPECT_EQ(Slurp(site.path() / "Skin/1.css"), "new css");
+  EXPECT_EQ(Slurp(site.path() / "Skin/2.css"), "mine");
+  EXPECT_EQ(NamesIn(site.path() / "Skin"), (std::set<std::string>{"1.css", "2.css"}));
+}
+
+TEST(FolderTest, CopyFolderRefusesBadSourcesAndDestinations) {
+  ScratchFolder site;
+  site.Put("a/x.txt", "x");
+  std::error_code error;
+  EXPECT_FALSE(CopyFolder(site.path() / "missing", site.path() / "b", true, &error));
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(stdfs::exists(site.path() / "b"));
+  EXPECT_FALSE(CopyFolder(site.path() / "a/x.txt", site.path() / "b", true, &error));
+  EXPECT_FALSE(stdfs::exists(site.path() / "b"));
+  EXPECT_FALSE(CopyFolder(site.path() / "a", site.path() / "a", true, &error));
+  EXPECT_EQ(error, std::errc::invalid_argument);
+  EXPECT_FALSE(CopyFolder(site.path() / "a", site.path() / "a/inner", true, &error));
+  EXPECT_FALSE(stdfs::exists(site.path() / "a/inner"));
+  // A file where a copied folder must go: the rest is still copied, the failure reported.
+  site.Put("a/sub/y.txt", "y");
+  site.Put("c/sub", "file in the way");
+  EXPECT_FALSE(CopyFolder(site.path() / "a", site.path() / "c", true, &error));
+  EXPECT_EQ(Slurp(site.path() / "c/x.txt"), "x");
+  EXPECT_EQ(Slurp(site.path() / "c/sub"), "file in the way");
+}
+
+TEST(FolderTest, RenameFolderRenamesOnlyOntoAFreeName) {
+  ScratchFolder site;
+  site.Put("news/pic/a.jpg", "a");
+  site.Put("other/b.jpg", "b");
+  std::error_code error;
+
+  ASSERT_TRUE(RenameFolder(site.path() / "news", "article", &error));
+  EXPECT_FALSE(error);
+  EXPECT_EQ(Slurp(site.path() / "article/pic/a.jpg"), "a");
+  EXPECT_FALSE(stdfs::exists(site.path() / "news"));
+
+  EXPECT_TRUE(RenameFolder(site.path() / "article", "article"));
+  ASSERT_TRUE(RenameFolder(site.path() / "article", "Article"));  // a change of case only
+  EXPECT_EQ(NamesIn(site.path()), (std::set<std::string>{"Article", "other"}));
+
+  EXPECT_FALSE(RenameFolder(site.path() / "Article", "other", &error));
+  EXPECT_EQ(error, std::errc::file_exists);
+  EXPECT_FALSE(RenameFolder(site.path() / "Article", "OTHER", &error));
+  EXPECT_EQ(error, std::errc::file_exists);
+  site.MakeFolder("empty");
+  EXPECT_FALSE(RenameFolder(site.path() / "Article", "empty", &error));
+  EXPECT_EQ(NamesIn(site.path()), (std::set<std::string>{"Article", "other", "empty"}));
+  EXPECT_EQ(Slurp(site.path() / "other/b.jpg"), "b");
+
+  EXPECT_FALSE(RenameFolder(site.path() / "missing", "x", &error));
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(stdfs::exists(site.path() / "x"));
+  for (const char* bad : {"", ".", "..", "a/b", "a\\b", "../up"}) {
+    EXPECT_FALSE(RenameFolder(site.path() / "Article", bad, &error)) << bad;
+    EXPECT_EQ(error, std::errc::invalid_argument) << bad;
+  }
+  EXPECT_FALSE(RenameFolder(site.path() / "Article", std::string("a\0b", 3), &error));
+  EXPECT_FALSE(RenameFolder(site.path() / "other/b.jpg", "c.jpg", &error));
+  EXPECT_EQ(error, std::errc::not_a_directory);
+  EXPECT_TRUE(stdfs::exists(site.path() / "Article/pic/a.jpg"));
+}
+
+TEST(FolderTest, DeleteFolderRemovesTheTreeButNothingALinkPointsTo) {
+  ScratchFolder site;
+  ScratchFolder outside;
+  outside.Put("keep/secret.txt", "secret");
+  site.Put("news/list/List_1.html", "x");
+  stdfs::create_directory_symlink(outside.path() / "keep", site.path() / "news/out");
+  stdfs::create_directory_symlink(outside.path() / "keep", site.path() / "linked");
+
+  std::error_code error;
+  EXPECT_TRUE(DeleteFolder(site.path() / "news", &error));
+  EXPECT_FALSE(error);
+  EXPECT_FALSE(stdfs::exists(site.path() / "news"));
+  EXPECT_TRUE(DeleteFolder(site.path() / "linked/."));
+  EXPECT_FALSE(stdfs::exists(stdfs::symlink_status(site.path() / "linked")));
+  EXPECT_EQ(Slurp(outside.path() / "keep/secret.txt"), "secret");
+
+  EXPECT_TRUE(DeleteFolder(site.path() / "never", &error));
+  EXPECT_FALSE(error);
+  site.Put("file.html", "x");
+  EXPECT_FALSE(DeleteFolder(site.path() / "file.html", &error));
+  EXPECT_EQ(error, std::errc::not_a_directory);
+  EXPECT_TRUE(FileExists(site.path() / "file.html"));
+}
+
+TEST(FileTest, DeleteFileRemovesFilesOnly) {
+  ScratchFolder site;
+  site.Put("pic/a.jpg", "a");
+  std::error_code error;
+  EXPECT_TRUE(DeleteFile(site.path() / "pic/a.jpg", &error));
+  EXPECT_FALSE(stdfs::exists(site.path() / "pic/a.jpg"));
+  EXPECT_TRUE(DeleteFile(site.path() / "pic/a.jpg", &error));
+  EXPECT_FALSE(error);
+  EXPECT_FALSE(DeleteFile(site.path() / "pic", &error));
+  EXPECT_EQ(error, std::errc::is_a_directory);
+  EXPECT_TRUE(FolderExists(site.path() / "pic"));
+}
+
+TEST(FileTest, DeleteFilesInDeletesOnlyMatchingFiles) {
+  ScratchFolder site;
+  for (const char* name : {"default.html", "default.htm", "Default.SHTML", "list_1.html",
+                           "mydefault.html", "default.dir/inner.html"}) {
+    site.Put(name, "x");
+  }
+  std::error_code error;
+  EXPECT_TRUE(DeleteFilesIn(site.path(), Matching("^default\\."), &error));
+  EXPECT_FALSE(error);
+  EXPECT_EQ(NamesIn(site.path()),
+            (std::set<std::string>{"list_1.html", "mydefault.html", "default.dir"}));
+  EXPECT_TRUE(FileExists(site.path() / "default.dir/inner.html"));
+
+  // No test at all takes every file; sub-folders and their files stay.
+  EXPECT_TRUE(DeleteFilesIn(site.path(), NameFilter()));
+  EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"default.dir"});
+  EXPECT_TRUE(FileExists(site.path() / "default.dir/inner.html"));
+
+  EXPECT_TRUE(DeleteFilesIn(site.path() / "missing", NameFilter(), &error));
+  EXPECT_FALSE(error);
+}
+
+TEST(FolderTest, DeleteSubFoldersDeletesOnlyMatchingFolders) {
+  ScratchFolder site;
+  site.Put("List/List_1.html", "x");
+  site.Put("ListHot/a.html", "x");
+  site.Put("Subject/a.html", "x");
+  site.Put("list.html", "x");
+  EXPECT_TRUE(DeleteSubFolders(site.path(), Matching("^list")));
+  EXPECT_EQ(NamesIn(site.path()), (std::set<std::string>{"Subject", "list.html"}));
+  EXPECT_TRUE(DeleteSubFolders(site.path(), NameFilter()));
+  EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"list.html"});
+}
+
+TEST(ListFolderTest, ListsFilesAndFoldersWithSizesAndDates) {
+  ScratchFolder site;
+  site.Put("pic/b.jpg", std::string(2048, 'b'));
+  site.Put("pic/A.gif", "12345");
+  site.Put("pic/c.SWF", "");
+  site.Put("pic/noext", "1");
+  site.Put("pic/Sub2/x.jpg", "x");
+  site.Put("pic/ad/y.jpg", "y");
+  stdfs::create_symlink(site.path() / "pic/A.gif", site.path() / "pic/alias.gif");
+  stdfs::create_symlink(site.path() / "pic/gone.gif", site.path() / "pic/dead.gif");
+
+  tm local{};
+  local.tm_year = 2021 - 1900;
+  local.tm_mon = 2;
+  local.tm_mday = 4;
+  local.tm_hour = 5;
+  local.tm_min = 6;
+  local.tm_sec = 7;
+  local.tm_isdst = -1;
+  timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (site.path() / "pic/b.jpg").c_str(), times, 0), 0);
+
+  std::error_code error;
+  std::optional<FolderListing> listing = ListFolder(site.path() / "pic", &error);
+  ASSERT_TRUE(listing.has_value());
+  EXPECT_FALSE(error);
+  std::vector<std::string> files;
+  for (const EntryInfo& file : listing->files) files.push_back(file.name);
+  EXPECT_EQ(files, (std::vector<std::string>{"A.gif", "alias.gif", "b.jpg", "c.SWF", "noext"}));
+  std::vector<std::string> folders;
+  for (const EntryInfo& folder : listing->folders) folders.push_back(folder.name);
+  EXPECT_EQ(folders, (std::vector<std::string>{"ad", "Sub2"}));
+
+  const EntryInfo& b = listing->files[2];
+  EXPECT_EQ(b.size, 2048u);
+  EXPECT_EQ(b.path, site.path() / "pic" / "b.jpg");
+  EXPECT_EQ(b.extension, "jpg");
+  EXPECT_EQ(b.date_last_modified, (DateTime{2021, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(listing->files[0].size, 5u);
+  EXPECT_EQ(listing->files[1].size, 5u);  // a link is described by what it points to
+  EXPECT_EQ(listing->files[3].extension, "SWF");
+  EXPECT_EQ(listing->files[3].size, 0u);
+  EXPECT_EQ(listing->files[4].extension, "");
+  EXPECT_EQ(listing->folders[1].size, 0u);
+  EXPECT_GT(listing->folders[1].date_last_modified.year, 2020);
+}
+
+TEST(ListFolderTest, FolderThatCannotBeOpenedGivesNothing) {
+  ScratchFolder site;
+  site.Put("a.txt", "x");
+  std::error_code error;
+  EXPECT_EQ(ListFolder(site.path() / "missing", &error), std::nullopt);
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(ListFolder(site.path() / "a.txt", &error), std::nullopt);
+  EXPECT_EQ(error, std::errc::not_a_directory);
+  std::optional<FolderListing> empty = ListFolder(site.MakeFolder("empty"));
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_TRUE(empty->files.empty());
+  EXPECT_TRUE(empty->folders.empty());
+}
+
+TEST(ExistsTest, TellsFilesFromFolders) {
+  ScratchFolder site;
+  site.Put("a/b.txt", "x");
+  EXPECT_TRUE(FileExists(site.path() / "a/b.txt"));
+  EXPECT_FALSE(FolderExists(site.path() / "a/b.txt"));
+  EXPECT_TRUE(FolderExists(site.path() / "a"));
+  EXPECT_FALSE(FileExists(site.path() / "a"));
+  EXPECT_FALSE(FileExists(site.path() / "a/none.txt"));
+  EXPECT_FALSE(FolderExists(site.path() / "none"));
+}
+
+}  // namespace
+}  // namespace folirex::fs
