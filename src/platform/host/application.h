@@ -1,7 +1,9 @@
 // Application: the one process-wide map of values that every request shares (install path,
 // the day's date values). Get and Set are each atomic; Lock/UnLock hold the map for a sequence
-// of steps (a request that locked it must unlock it; the entry unlocks a lock left at the end of
-// a page). Keys are matched without regard to case. Thread-safe.
+// of steps, and while one thread holds it every other thread's Get, Set and Lock wait. Locks
+// nest; UnLock by a thread that holds no lock does nothing. A worker must not end a request
+// holding the lock: the host releases a lock left at the end of a page. Keys are matched
+// without regard to case. Thread-safe.
 #ifndef FOLIREX_PLATFORM_HOST_APPLICATION_H_
 #define FOLIREX_PLATFORM_HOST_APPLICATION_H_
 
@@ -25,7 +27,7 @@ class Application {
   bool LockedByCaller() const;
 
  private:
-  mutable std::recursive_mutex mutex_;  // guards values_; Lock() holds it across calls
+  mutable std::recursive_mutex mutex_;  // guards everything below; Lock() holds it across calls
   std::map<std::string, Variant> values_;  // lower-case keys
   int lock_depth_ = 0;
   std::thread::id owner_;

@@ -1,18 +1,25 @@
 // HttpHost: the HTTP/1.1 server that stands in for the page host. It routes each request:
 //   <install folder>admin.asp      -> the administration entry
 //   any path ending in /asp.asp    -> the public entry (also inside channel folders)
-//   a default.asp redirect page    -> the redirect it holds
-//   anything else                  -> a static file of the site root
-// Static files are found segment by segment without regard to letter case, never outside the
-// site root, never through a link that leads out, and never from the data folder, the settings
-// file or a database file. No other .asp file is executed.
+//   a default.asp redirect page    -> a 302 to the target it holds, relative to its folder
+//   anything else                  -> a static file of the site root (GET and HEAD only)
+// Letter case is ignored throughout. Static files are found segment by segment, never outside
+// the site root, never through a link that leads out, and never from the data folder ("data"
+// at the root), the settings file (folirex.conf) or a database file (.db, .db-wal, .db-shm,
+// .mdb, .sqlite). No other .asp file is executed: one without "<%" is served as HTML, one with
+// it answers 404. A folder's address serves the first of default.html, default.htm,
+// default.shtml, default.shtm, default.asp, index.html, index.htm (a folder address without its
+// final "/" is redirected to it first); there is no folder listing.
 //
 // Each request runs on one worker from start to end; the page handler is called on that worker
-// with the request's host objects and must not keep them. Run() blocks until Stop(), which lets
-// the requests under way finish. The handler may be called from several workers at once.
+// with the request's host objects and must not keep them. The page's body is converted to code
+// page 936 once, when sent; its session cookie is sent when the session was stored or its id
+// renewed. Run() blocks until Stop(), which lets the requests under way finish. The handler may
+// be called from several workers at once.
 #ifndef FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
 #define FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -44,9 +51,12 @@ struct HostOptions {
   int threads = 32;
   std::filesystem::path site_root;
   std::string install_dir = "/";  // site address of the install folder, "/" or "/sub/"
-  size_t max_body_bytes = 64u << 20;
+  size_t max_body_bytes = 64u << 20;  // a longer body is answered 413 before it is read
+  // A longer request target is answered 414. The HTTP library also refuses a request line over
+  // 8192 bytes whatever this says.
   size_t max_url_bytes = 8192;
   int keep_alive_seconds = 2;
+  std::chrono::seconds session_idle = std::chrono::minutes(20);
 };
 
 class HttpHost {

@@ -23,7 +23,8 @@ namespace folirex {
 // What the host hands over to build a Request: the request as it came off the wire.
 struct RawRequest {
   std::string method;        // "GET", "POST", ...
-  std::string path;          // decoded path, "/" separated, beginning with "/"
+  std::string version;       // "HTTP/1.1"
+  std::string path;          // decoded path as UTF-8, "/" separated, beginning with "/"
   std::string query;         // raw query string without "?", still percent-encoded
   std::string body;          // raw body bytes
   std::vector<std::pair<std::string, std::string>> headers;  // names as sent
@@ -43,10 +44,12 @@ class Request {
   std::string Form(std::string_view key) const;
   std::vector<std::string> FormValues(std::string_view key) const;
   std::string Cookies(std::string_view key) const;
-  // REQUEST_METHOD, QUERY_STRING, SCRIPT_NAME, PATH_INFO, URL, HTTP_HOST, SERVER_NAME,
-  // SERVER_PORT, SERVER_PROTOCOL, SERVER_SOFTWARE, REMOTE_ADDR, REMOTE_HOST, LOCAL_ADDR,
-  // CONTENT_TYPE, CONTENT_LENGTH, HTTP_<HEADER> for every header (dashes as underscores),
-  // ALL_HTTP; unknown names give empty text.
+  // REQUEST_METHOD, QUERY_STRING (raw), SCRIPT_NAME, PATH_INFO and URL (the path), HTTP_HOST,
+  // SERVER_NAME (the Host header without its port, else the local address), SERVER_PORT,
+  // SERVER_PROTOCOL, SERVER_SOFTWARE ("Folirex"), REMOTE_ADDR, REMOTE_HOST (the address; no name
+  // look-up), REMOTE_PORT, LOCAL_ADDR, CONTENT_TYPE, CONTENT_LENGTH, HTTP_<HEADER> for every
+  // header (upper case, dashes as underscores; repeated headers joined by ", "), ALL_HTTP,
+  // NUMBER_OF_PROCESSORS and OS (the server check shows them). Unknown names give empty text.
   std::string ServerVariables(std::string_view key) const;
   // The combined collection.
   std::string operator()(std::string_view key) const;
@@ -62,6 +65,10 @@ class Request {
   using Collection = std::vector<std::pair<std::string, std::string>>;  // lower-case key, value
   static std::vector<std::string> Lookup(const Collection& c, std::string_view key);
   static std::string Joined(const Collection& c, std::string_view key, bool* found);
+  // The header's values as sent, repeated headers joined by ", ".
+  std::string HeaderValue(std::string_view name) const;
+  // False when the host has no such variable.
+  bool ServerVariable(std::string_view key, std::string* value) const;
 
   RawRequest raw_;
   Collection query_;

@@ -38,8 +38,12 @@ class Response {
 
   void SetStatus(int code) { status_ = code; }
   void SetContentType(std::string_view content_type) { content_type_ = content_type; }
+  // Header names and values lose any CR, LF and NUL, so no value can start a header of its own.
   void AddHeader(std::string_view name, std::string_view value);
-  // A cookie for the whole site; value URL-encoded as the host writes it.
+  // As AddHeader, replacing any header of that name (letter case ignored).
+  void SetHeader(std::string_view name, std::string_view value);
+  // A cookie for the whole site (path=/); the value is URL-encoded as code page 936 bytes, the
+  // form Request.Cookies decodes. Setting the same name again replaces the earlier value.
   void SetCookie(std::string_view name, std::string_view value, bool http_only = false);
 
   // What the host sends.

@@ -1,14 +1,15 @@
 // Server: the page host's utility object. MapPath turns a site address into a disk path: a path
 // beginning with "/" from the web root, any other from the install folder; "\" reads as "/";
-// each existing segment is matched without regard to letter case. The result never leaves the
-// site root (HostError otherwise).
+// "." and ".." steps are taken within the site; each existing segment is matched without regard
+// to letter case. The result never leaves the site root (HostError otherwise).
 //
 // CreateObject answers from a registry of the stand-in objects this program provides (the
 // database, file-system, dictionary, regular-expression, stream, HTTP and mail objects), so the
-// pages and the server environment check can ask whether a component name is available. No
-// object is ever loaded by name.
+// pages and the server environment check can ask whether a component name is available; the
+// version each reports names the library behind it. No object is ever loaded by name.
 //
-// One Server per request; the site root and install folder are fixed for its lifetime.
+// One Server per request, used by that request's worker; the site root and install folder are
+// fixed for its lifetime.
 #ifndef FOLIREX_PLATFORM_HOST_SERVER_H_
 #define FOLIREX_PLATFORM_HOST_SERVER_H_
 
@@ -38,6 +39,8 @@ class Server {
 
   // Throws HostError when the path would leave the site root.
   std::filesystem::path MapPath(std::string_view path) const;
+  // "&", "<", ">", the double and the single quote as entities, so the result is safe in element
+  // text and in attributes of either quote kind.
   std::string HTMLEncode(std::string_view text) const;
   // Code page 936 bytes, percent-encoded; space as "+", as the host encodes query values.
   std::string URLEncode(std::string_view text) const;
@@ -46,7 +49,8 @@ class Server {
   void SetScriptTimeout(int seconds) { script_timeout_ = seconds; }
 
   // The stand-in registered under this ProgID (case-insensitive), if any. Mail components are
-  // present only when mail_configured is true.
+  // present only after SetMailConfigured(true), which the entry calls when the site has a mail
+  // server set up.
   std::optional<ComponentInfo> CreateObject(std::string_view prog_id) const;
   void SetMailConfigured(bool configured) { mail_configured_ = configured; }
 

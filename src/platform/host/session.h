@@ -1,8 +1,14 @@
 // Session: the values a browser keeps between requests, found by an HttpOnly cookie. Keys are
 // matched without regard to case; a session is dropped after 20 minutes without a request.
 //
-// SessionStore is shared by every worker and is thread-safe. A Session is the handle one
-// request holds on its entry; it belongs to that request's worker.
+// A browser without a known cookie gets a session that is stored, and announced with a cookie,
+// only once a value is set in it (or its id renewed): requests that never sign in, crawlers
+// among them, leave nothing behind. The cookie's value is a random 128-bit id; an id the store
+// does not know is never taken over.
+//
+// SessionStore is shared by every worker and is thread-safe; it must outlive every Session it
+// hands out. A Session is the handle one request holds; it belongs to that request's worker.
+// Two requests of one browser at the same time share the values, each access being atomic.
 #ifndef FOLIREX_PLATFORM_HOST_SESSION_H_
 #define FOLIREX_PLATFORM_HOST_SESSION_H_
 
@@ -22,22 +28,27 @@ class SessionStore;
 
 class Session {
  public:
+  // A session of its own, kept by no store (for code run outside a request).
+  Session();
+
   Variant Get(std::string_view key) const;
   void Set(std::string_view key, Variant value);
   void Remove(std::string_view key);
-  // Drops every value; the browser gets a new, empty session on its next request.
+  // Drops every value and the stored session; a value set afterwards starts a new session with
+  // a new id, and the old cookie finds nothing.
   void Abandon();
-  // Gives the session a new id (keeping its values) and sends the new cookie; used at sign-in.
+  // Gives the session a new id (keeping its values) and has the host send the new cookie; used
+  // at sign-in, so that an id known before signing in is worth nothing after.
   void RenewId();
+  // Empty while the session is not stored.
   const std::string& SessionID() const { return id_; }
 
  private:
   friend class SessionStore;
   struct Entry {
-    std::mutex mutex;
-    std::map<std::string, Variant> values;  // lower-case keys
-    std::chrono::steady_clock::time_point last_used;
-    bool abandoned = false;
+    mutable std::mutex mutex;
+    std::map<std::string, Variant> values;  // lower-case keys; guarded by mutex
+    std::chrono::steady_clock::time_point last_used;  // guarded by the store's mutex
   };
   SessionStore* store_ = nullptr;
   std::shared_ptr<Entry> entry_;
@@ -49,25 +60,31 @@ class SessionStore {
  public:
   static constexpr const char* kCookieName = "FOLIREXSESSIONID";
   explicit SessionStore(std::chrono::seconds idle_timeout = std::chrono::minutes(20));
+  SessionStore(const SessionStore&) = delete;
+  SessionStore& operator=(const SessionStore&) = delete;
 
-  // The session for the cookie value (empty or unknown: a new one, which the host announces
-  // with Set-Cookie when Session::id_changed() says so).
+  // The session for the cookie value; empty, unknown or expired: a new, not yet stored one.
+  // Sweeps the store now and then.
   Session Attach(std::string_view cookie_value);
-  // Whether the host must send a Set-Cookie for this session, and its value.
+  // Whether the host must send a Set-Cookie for this session, and the header value to send.
   static bool NeedsCookie(const Session& s) { return s.id_changed_; }
+  static std::string CookieHeader(const Session& s);
   // Drops sessions idle for longer than the timeout.
   void Sweep();
   size_t size() const;
 
  private:
   friend class Session;
-  std::string NewId();
+  static std::string NewId();
+  void Insert(Session* s);
   void Rekey(Session* s);
   void Drop(const std::string& id);
+  void SweepLocked(std::chrono::steady_clock::time_point now);
 
   std::chrono::seconds idle_timeout_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, std::shared_ptr<Session::Entry>> sessions_;
+  std::chrono::steady_clock::time_point last_sweep_;
 };
 
 }  // namespace folirex

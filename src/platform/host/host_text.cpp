@@ -1,0 +1,170 @@
+#include "platform/host/host_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/text/codepage.h"
+
+namespace folirex::host {
+
+namespace {
+
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+}  // namespace
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerChar(c);
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string PercentDecode(std::string_view text, bool plus_as_space) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '%' && i + 2 < text.size()) {
+      int hi = HexValue(text[i + 1]);
+      int lo = HexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+        continue;
+      }
+    }
+    if (c == '+' && plus_as_space) {
+      out.push_back(' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string_view, std::string_view>> SplitUrlEncoded(std::string_view text) {
+  std::vector<std::pair<std::string_view, std::string_view>> pairs;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('&', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view piece = text.substr(start, end - start);
+    if (!piece.empty()) {
+      size_t eq = piece.find('=');
+      if (eq == std::string_view::npos) {
+        pairs.emplace_back(piece, std::string_view());
+      } else {
+        pairs.emplace_back(piece.substr(0, eq), piece.substr(eq + 1));
+      }
+    }
+    start = end + 1;
+  }
+  return pairs;
+}
+
+std::string FormUrlEncodeBytes(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (char ch : bytes) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_' || c == '.' || c == '*') {
+      out.push_back(ch);
+    } else if (c == ' ') {
+      out.push_back('+');
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string PathBytesToUtf8(std::string_view bytes) {
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t before = pos;
+    char32_t cp = NextCodePoint(bytes, &pos);
+    // U+FFFD spelled out in the input is valid; a decoding failure advances by one byte only.
+    if (cp == 0xFFFD && pos == before + 1) return GbkToUtf8(bytes);
+  }
+  return std::string(bytes);
+}
+
+std::string HeaderSafe(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    if (c != '\r' && c != '\n' && c != '\0') out.push_back(c);
+  }
+  return out;
+}
+
+std::string HttpDate(std::time_t when) {
+  std::tm tm{};
+  gmtime_r(&when, &tm);
+  char buf[64];
+  std::snprintf(buf, sizeof(buf), "%s, %02d %s %04d %02d:%02d:%02d GMT", kWeekdays[tm.tm_wday],
+                tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
+                tm.tm_sec);
+  return buf;
+}
+
+bool ParseHttpDate(std::string_view text, std::time_t* out) {
+  char weekday[4] = {};
+  char month[4] = {};
+  int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+  std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%3s, %d %3s %d %d:%d:%d GMT", weekday, &day, month, &year, &hour,
+                  &minute, &second) != 7) {
+    return false;
+  }
+  int month_index = -1;
+  for (int i = 0; i < 12; ++i) {
+    if (std::strcmp(month, kMonths[i]) == 0) month_index = i;
+  }
+  if (month_index < 0 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month_index;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  *out = timegm(&tm);
+  return true;
+}
+
+}  // namespace folirex::host

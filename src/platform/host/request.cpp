@@ -1,0 +1,223 @@
+#include "platform/host/request.h"
+
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/host/host_text.h"
+#include "platform/text/codepage.h"
+
+namespace folirex {
+
+namespace {
+
+using host::AsciiLower;
+using host::EqualsNoCase;
+
+// Query strings and form bodies: percent-encoded code page 936 bytes, "+" for a space.
+void ParseUrlEncodedInto(std::string_view text,
+                         std::vector<std::pair<std::string, std::string>>* out) {
+  for (const auto& [name, value] : host::SplitUrlEncoded(text)) {
+    std::string key = GbkToUtf8(host::PercentDecode(name, true));
+    if (key.empty()) continue;
+    out->emplace_back(AsciiLower(key), GbkToUtf8(host::PercentDecode(value, true)));
+  }
+}
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// "a=1; b=2": the names as sent, values URL-decoded as the host encodes them.
+void ParseCookiesInto(std::string_view header,
+                      std::vector<std::pair<std::string, std::string>>* out) {
+  size_t start = 0;
+  while (start <= header.size()) {
+    size_t end = header.find(';', start);
+    if (end == std::string_view::npos) end = header.size();
+    std::string_view piece = TrimSpaces(header.substr(start, end - start));
+    start = end + 1;
+    size_t eq = piece.find('=');
+    if (piece.empty() || eq == 0) continue;
+    std::string_view name = piece.substr(0, eq == std::string_view::npos ? piece.size() : eq);
+    std::string_view value = eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
+    value = TrimSpaces(value);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    out->emplace_back(AsciiLower(GbkToUtf8(TrimSpaces(name))),
+                      GbkToUtf8(host::PercentDecode(value, true)));
+  }
+}
+
+std::string HeaderVariableName(std::string_view header_name) {
+  std::string name = "HTTP_";
+  for (char c : header_name) {
+    if (c == '-') {
+      name.push_back('_');
+    } else if (c >= 'a' && c <= 'z') {
+      name.push_back(static_cast<char>(c - 'a' + 'A'));
+    } else {
+      name.push_back(c);
+    }
+  }
+  return name;
+}
+
+std::string OperatingSystemName() {
+  struct utsname info {};
+  if (uname(&info) != 0) return std::string();
+  return info.sysname;
+}
+
+}  // namespace
+
+Request::Request(RawRequest raw) : raw_(std::move(raw)) {
+  ParseUrlEncodedInto(raw_.query, &query_);
+  if (host::StartsWithNoCase(TrimSpaces(HeaderValue("Content-Type")),
+                             "application/x-www-form-urlencoded")) {
+    ParseUrlEncodedInto(raw_.body, &form_);
+  }
+  for (const auto& [name, value] : raw_.headers) {
+    if (EqualsNoCase(name, "Cookie")) ParseCookiesInto(value, &cookies_);
+  }
+}
+
+std::string Request::HeaderValue(std::string_view name) const {
+  std::string joined;
+  bool found = false;
+  for (const auto& [header, value] : raw_.headers) {
+    if (!EqualsNoCase(header, name)) continue;
+    if (found) joined += ", ";
+    joined += value;
+    found = true;
+  }
+  return joined;
+}
+
+std::vector<std::string> Request::Lookup(const Collection& c, std::string_view key) {
+  std::string lower = AsciiLower(key);
+  std::vector<std::string> values;
+  for (const auto& [name, value] : c) {
+    if (name == lower) values.push_back(value);
+  }
+  return values;
+}
+
+std::string Request::Joined(const Collection& c, std::string_view key, bool* found) {
+  std::vector<std::string> values = Lookup(c, key);
+  if (found != nullptr) *found = !values.empty();
+  std::string joined;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) joined += ", ";
+    joined += values[i];
+  }
+  return joined;
+}
+
+std::string Request::QueryString(std::string_view key) const {
+  return Joined(query_, key, nullptr);
+}
+
+std::vector<std::string> Request::QueryStringValues(std::string_view key) const {
+  return Lookup(query_, key);
+}
+
+std::string Request::Form(std::string_view key) const { return Joined(form_, key, nullptr); }
+
+std::vector<std::string> Request::FormValues(std::string_view key) const {
+  return Lookup(form_, key);
+}
+
+std::string Request::Cookies(std::string_view key) const {
+  // A browser sends the most specific cookie first; the first one is the one the site set.
+  std::vector<std::string> values = Lookup(cookies_, key);
+  return values.empty() ? std::string() : values.front();
+}
+
+bool Request::ServerVariable(std::string_view key, std::string* value) const {
+  std::string name = AsciiLower(key);
+  auto set = [value](std::string v) {
+    *value = std::move(v);
+    return true;
+  };
+  if (name == "request_method") return set(raw_.method);
+  if (name == "query_string") return set(raw_.query);
+  if (name == "script_name" || name == "path_info" || name == "url") return set(raw_.path);
+  if (name == "server_protocol") return set(raw_.version);
+  if (name == "server_software") return set("Folirex");
+  if (name == "server_port") return set(std::to_string(raw_.local_port));
+  if (name == "remote_addr" || name == "remote_host") return set(raw_.remote_addr);
+  if (name == "remote_port") return set(std::to_string(raw_.remote_port));
+  if (name == "local_addr") return set(raw_.local_addr);
+  if (name == "content_type") return set(GbkToUtf8(HeaderValue("Content-Type")));
+  if (name == "content_length") {
+    std::string length = HeaderValue("Content-Length");
+    return set(length.empty() ? std::to_string(raw_.body.size()) : length);
+  }
+  if (name == "server_name") {
+    std::string host = HeaderValue("Host");
+    if (host.empty()) return set(raw_.local_addr);
+    // "[::1]:8080" keeps its brackets; "name:8080" loses the port.
+    size_t colon = host.rfind(':');
+    size_t bracket = host.rfind(']');
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+      host.resize(colon);
+    }
+    return set(GbkToUtf8(host));
+  }
+  if (name == "all_http") {
+    std::string all;
+    for (const auto& [header, v] : raw_.headers) {
+      all += HeaderVariableName(header) + ":" + GbkToUtf8(v) + "\r\n";
+    }
+    return set(all);
+  }
+  if (name == "number_of_processors") {
+    return set(std::to_string(std::max(1u, std::thread::hardware_concurrency())));
+  }
+  if (name == "os") return set(OperatingSystemName());
+  if (name.size() > 5 && name.starts_with("http_")) {
+    bool found = false;
+    std::string joined;
+    for (const auto& [header, v] : raw_.headers) {
+      if (!EqualsNoCase(HeaderVariableName(header), key)) continue;
+      if (found) joined += ", ";
+      joined += GbkToUtf8(v);
+      found = true;
+    }
+    if (found) return set(joined);
+  }
+  return false;
+}
+
+std::string Request::ServerVariables(std::string_view key) const {
+  std::string value;
+  ServerVariable(key, &value);
+  return value;
+}
+
+std::string Request::operator()(std::string_view key) const {
+  bool found = false;
+  std::string value = Joined(query_, key, &found);
+  if (found) return value;
+  value = Joined(form_, key, &found);
+  if (found) return value;
+  std::vector<std::string> cookies = Lookup(cookies_, key);
+  if (!cookies.empty()) return cookies.front();
+  ServerVariable(key, &value);
+  return value;
+}
+
+std::string Request::BinaryRead(int64_t count) {
+  if (count <= 0 || read_pos_ >= raw_.body.size()) return std::string();
+  size_t n = std::min(static_cast<size_t>(count), raw_.body.size() - read_pos_);
+  std::string out = raw_.body.substr(read_pos_, n);
+  read_pos_ += n;
+  return out;
+}
+
+}  // namespace folirex
