@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <optional>
 
 #include "platform/net/curl_easy.h"
@@ -101,7 +102,9 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
                    static_cast<long>(std::max(options.connect_timeout_seconds, 1)));
   // Refuses a declared length over the cap before any of the body is read; bodies of unknown
   // length are counted by ReceiveBody.
-  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.max_bytes));
+  if (options.max_bytes < static_cast<size_t>(std::numeric_limits<curl_off_t>::max())) {
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.max_bytes));
+  }
   if (!options.user_agent.empty()) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, options.user_agent.c_str());
   }

@@ -28,6 +28,7 @@ class HttpFetchTest : public ::testing::Test {
     httplib::Server& s = server_.server();
     s.Get("/page.html", [this](const httplib::Request& req, httplib::Response& res) {
       ++requests_;
+      std::lock_guard<std::mutex> lock(user_agent_mutex_);
       user_agent_ = req.get_header_value("User-Agent");
       res.set_content(Utf8ToGbk(kPageText), "text/html; charset=gb2312");
     });
@@ -99,7 +100,8 @@ class HttpFetchTest : public ::testing::Test {
   SmtpSink listener_;
   std::atomic<int> requests_{0};
   std::atomic<int> loop_requests_{0};
-  std::string user_agent_;
+  std::mutex user_agent_mutex_;
+  std::string user_agent_;  // of the last request for /page.html
   std::filesystem::path secret_file_;
   std::mutex slow_mutex_;
   std::condition_variable slow_cv_;
@@ -119,12 +121,16 @@ TEST_F(HttpFetchTest, Gb2312PageIsDecoded) {
 }
 
 TEST_F(HttpFetchTest, NoUserAgentUnlessConfigured) {
+  auto last_user_agent = [this] {
+    std::lock_guard<std::mutex> lock(user_agent_mutex_);
+    return user_agent_;
+  };
   ASSERT_TRUE(Fetch(server_.Url("/page.html")).ok);
-  EXPECT_EQ(user_agent_, "");
+  EXPECT_EQ(last_user_agent(), "");
   FetchOptions options;
   options.user_agent = "Folirex collector";
   ASSERT_TRUE(Fetch(server_.Url("/page.html"), options).ok);
-  EXPECT_EQ(user_agent_, "Folirex collector");
+  EXPECT_EQ(last_user_agent(), "Folirex collector");
 }
 
 TEST_F(HttpFetchTest, BadBytesAreReplacedAndTheRestKept) {
