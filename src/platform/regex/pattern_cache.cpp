@@ -15,12 +15,14 @@ namespace {
 constexpr size_t kMaxCachedPatterns = 1024;
 
 constexpr uint32_t kCompileOptions =
-    PCRE2_UTF | PCRE2_MATCH_INVALID_UTF  // UTF-8 text; a stray bad byte never matches, never fails
-    | PCRE2_DOLLAR_ENDONLY               // "$" is the end of the text, not before a final "\n"
-    | PCRE2_ALLOW_EMPTY_CLASS            // "[]" and "[^]" as the scripting engine reads them
-    | PCRE2_ALT_BSUX                     // \uhhhh, \xhh; \U is a plain "U"
-    | PCRE2_MATCH_UNSET_BACKREF          // \1 before group 1 has matched matches ""
-    | PCRE2_NEVER_BACKSLASH_C;           // \C would split a UTF-8 character
+    // UTF-8. Not PCRE2_MATCH_INVALID_UTF: with it, PCRE2 10.42's JIT stops matching \W \D \S
+    // on characters above U+00FF; RegExp cleans the subject of bad bytes instead.
+    PCRE2_UTF                    //
+    | PCRE2_DOLLAR_ENDONLY       // "$" is the end of the text, not before a final "\n"
+    | PCRE2_ALLOW_EMPTY_CLASS    // "[]" and "[^]" as the scripting engine reads them
+    | PCRE2_ALT_BSUX             // \uhhhh, \xhh; \U is a plain "U"
+    | PCRE2_MATCH_UNSET_BACKREF  // \1 before group 1 has matched matches ""
+    | PCRE2_NEVER_BACKSLASH_C;   // \C would split a UTF-8 character
 
 std::string ErrorText(int code) {
   PCRE2_UCHAR buffer[256];

@@ -63,11 +63,49 @@ MatchData NewMatchData(const CompiledPattern& compiled) {
   return data;
 }
 
-// One pcre2_match call. Returns false for no match; throws for every failure.
+// The text as PCRE2 matches it, checked for UTF-8 once instead of on every match call: the text
+// itself when it is valid, else a copy in which each byte that starts no valid character is
+// U+001A (SUBSTITUTE). The copy keeps every byte offset, so matches are read from the original.
+class CleanSubject {
+ public:
+  explicit CleanSubject(std::string_view text) : view_(text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+      if (static_cast<unsigned char>(text[pos]) < 0x80) {
+        ++pos;
+        continue;
+      }
+      size_t next = pos;
+      char32_t cp = NextCodePoint(text, &next);
+      if (cp == 0xFFFD && next == pos + 1) {  // a bad byte (a real U+FFFD takes three)
+        if (!copied_) {
+          copy_.assign(text);
+          copied_ = true;
+        }
+        copy_[pos] = '\x1A';
+      }
+      pos = next;
+    }
+    if (copied_) view_ = copy_;
+  }
+  CleanSubject(const CleanSubject&) = delete;
+  CleanSubject& operator=(const CleanSubject&) = delete;
+
+  std::string_view view() const { return view_; }
+
+ private:
+  std::string_view view_;
+  std::string copy_;
+  bool copied_ = false;
+};
+
+// One pcre2_match call over a cleaned subject. Returns false for no match; throws for every
+// failure.
 bool MatchAt(const CompiledPattern& compiled, std::string_view subject, size_t start,
              pcre2_match_data* data) {
-  int rc = pcre2_match(compiled.code(), reinterpret_cast<PCRE2_SPTR>(subject.data()),
-                       subject.size(), start, 0, data, MatchResources::ForThisThread().context());
+  int rc =
+      pcre2_match(compiled.code(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
+                  start, PCRE2_NO_UTF_CHECK, data, MatchResources::ForThisThread().context());
   if (rc >= 0) return true;
   if (rc == PCRE2_ERROR_NOMATCH) return false;
   if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
@@ -234,7 +272,8 @@ size_t RegExp::GroupCount() const { return Compiled().capture_count(); }
 bool RegExp::Test(std::string_view subject) const {
   const CompiledPattern& compiled = Compiled();
   MatchData data = NewMatchData(compiled);
-  return MatchAt(compiled, subject, 0, data.get());
+  CleanSubject clean(subject);
+  return MatchAt(compiled, clean.view(), 0, data.get());
 }
 
 void RegExp::Scan(std::string_view subject,
@@ -242,9 +281,10 @@ void RegExp::Scan(std::string_view subject,
   const CompiledPattern& compiled = Compiled();
   MatchData data = NewMatchData(compiled);
   size_t group_count = compiled.capture_count();
+  CleanSubject clean(subject);
   size_t start = 0;
   while (start <= subject.size()) {
-    if (!MatchAt(compiled, subject, start, data.get())) break;
+    if (!MatchAt(compiled, clean.view(), start, data.get())) break;
     const size_t* ovector = pcre2_get_ovector_pointer(data.get());
     size_t begin = ovector[0];
     size_t end = ovector[1];

@@ -7,9 +7,10 @@
 // $1..$99, $& (the match), $` (text before it), $' (text after it) and $$ (a "$"); a "$" in any
 // other place, or naming a group the pattern does not have, stays as typed.
 //
-// Positions: FirstIndex and Length count characters (UTF-8 code points; a stray invalid byte
-// counts as one), so they go with the character-based Mid/Left/Len of page code. ByteIndex and
-// ByteLength give the same span in bytes for C++ callers that slice std::string.
+// Positions: FirstIndex and Length count characters (UTF-8 code points), so they go with the
+// character-based Mid/Left/Len of page code. A stray byte that is not UTF-8 counts as one
+// character and is matched as U+001A would be (by ".", [^...], \W, but by nothing literal).
+// ByteIndex and ByteLength give the same span in bytes for C++ callers that slice std::string.
 //
 // Global off: Execute and Replace stop at the first match. Global on: every match, left to
 // right; after an empty match the search resumes one character further on.

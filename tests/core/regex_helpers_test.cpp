@@ -1,0 +1,182 @@
+#include "core/regex_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/regex/regex_error.h"
+
+namespace folirex {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const char kLabelPattern[] = "(\\{\\$.+?\\})";
+
+// --- RegexTest and RegexReplace ----------------------------------------------------------------
+
+TEST(RegexTestTest, CaseInsensitiveTestPatternFirst) {
+  EXPECT_TRUE(RegexTest("^default\\.", "Default.htm"));
+  EXPECT_FALSE(RegexTest("^[a-zA-Z]{1,20}$", "abc1"));
+  EXPECT_TRUE(RegexTest("^[a-z]{1,20}$", "ABC"));
+  EXPECT_TRUE(RegexTest("\\.html$", "List_12.HTML"));
+  EXPECT_FALSE(RegexTest("\\.html$", "List_12.html.bak"));
+}
+
+TEST(RegexTestTest, EmptyTextNeverMatches) {
+  EXPECT_FALSE(RegexTest("^$", ""));
+  EXPECT_FALSE(RegexTest("", ""));
+  EXPECT_TRUE(RegexTest("", "a"));
+}
+
+TEST(RegexTestTest, InvalidPatternRaisesToCaller) {
+  EXPECT_THROW(RegexTest("a(b", "a(b"), RegexSyntaxError);
+}
+
+TEST(RegexReplaceTest, WholeMatchIsGroupOne) {
+  EXPECT_EQ(RegexReplace("a1b22", "\\d+", "[$1]"), "a[1]b[22]");
+  EXPECT_EQ(RegexReplace("Hello HELLO", "hello", "hi"), "hi hi");
+  // The caller's own groups start at $2.
+  EXPECT_EQ(RegexReplace("k=v; x=y", "(\\w)=(\\w)", "$3=$2"), "v=k; y=x");
+  EXPECT_EQ(RegexReplace("<p>a</p><P>b</P>", "<[^>]+>", ""), "ab");
+}
+
+TEST(RegexReplaceTest, EmptyTextAndNoMatchGiveTextBack) {
+  EXPECT_EQ(RegexReplace("", "x*", "y"), "");
+  EXPECT_EQ(RegexReplace("abc", "z", "y"), "abc");
+}
+
+// --- CollectUniqueMatches ------------------------------------------------------------------------
+
+TEST(CollectUniqueMatchesTest, DistinctAsTypedInFirstSeenOrder) {
+  RequestState state;
+  Texts result = CollectUniqueMatches(state, "{$a} {$b} {$a} {$A}", kLabelPattern);
+  EXPECT_EQ(result, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
+}
+
+TEST(CollectUniqueMatchesTest, MatchListHoldsLastNonEmptyGroup) {
+  RequestState state;
+  // Second group empty for the first match, set for the second.
+  Texts result = CollectUniqueMatches(state, "<x:1> <y:22=q>", "<(\\w):(\\d+)(?:=(\\w))?>");
+  EXPECT_EQ(result, (Texts{"zarnik", "<x:1>", "<y:22=q>"}));
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "1", "q"}));
+
+  // Two groups, the second taking no part: the first group's text.
+  CollectUniqueMatches(state, "ab ac", "(a)(b)?");
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "b", "a"}));
+}
+
+TEST(CollectUniqueMatchesTest, MatchWithoutGroupsLeavesElementEmpty) {
+  RequestState state;
+  Texts result = CollectUniqueMatches(state, "x1 y2 x1", "[a-z]\\d");
+  EXPECT_EQ(result, (Texts{"zarnik", "x1", "y2"}));
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "", ""}));
+}
+
+TEST(CollectUniqueMatchesTest, RepeatedMatchKeepsFirstSubMatches) {
+  RequestState state;
+  // The repeat of "{$a}" is skipped whole; its groups are not looked at.
+  CollectUniqueMatches(state, "{$a} {$a}", "\\{\\$(a)\\}|\\{\\$a\\}");
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "a"}));
+}
+
+TEST(CollectUniqueMatchesTest, NoMatchOrEmptyTextRebuildsToPlaceholderOnly) {
+  RequestState state;
+  state.MatchList = {"zarnik", "left", "over"};
+  EXPECT_EQ(CollectUniqueMatches(state, "no labels here", kLabelPattern), (Texts{"zarnik"}));
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik"}));
+  state.MatchList = {"zarnik", "left"};
+  EXPECT_EQ(CollectUniqueMatches(state, "", kLabelPattern), (Texts{"zarnik"}));
+  EXPECT_EQ(state.MatchList, (Texts{"zarnik"}));
+}
+
+TEST(CollectUniqueMatchesTest, ManyRepeatedLabels) {
+  RequestState state;
+  std::string text;
+  for (int round = 0; round < 50; ++round) {
+    for (int label = 0; label < 400; ++label) text += "<p>{$label" + std::to_string(label) + "}";
+  }
+  Texts result = CollectUniqueMatches(state, text, kLabelPattern);
+  ASSERT_EQ(result.size(), 401u);
+  EXPECT_EQ(result[1], "{$label0}");
+  EXPECT_EQ(result[400], "{$label399}");
+  EXPECT_EQ(state.MatchList.size(), 401u);
+}
+
+// --- MultiReplace ------------------------------------------------------------------------------
+
+TEST(MultiReplaceTest, ReplacesEveryOccurrenceInOnePass) {
+  EXPECT_EQ(MultiReplace("x {$a} y {$a}", {"zarnik", "{$a}"}, {"zarnik", "1"}), "x 1 y 1");
+  EXPECT_EQ(MultiReplace("{$a}{$b}{$a}", {"zarnik", "{$a}", "{$b}"}, {"zarnik", "A", "B"}), "ABA");
+}
+
+TEST(MultiReplaceTest, ValueThatLooksLikeAKeyIsNotEvaluatedAgain) {
+  EXPECT_EQ(MultiReplace("{$a} {$b}", {"zarnik", "{$a}", "{$b}"}, {"zarnik", "{$b}", "B"}),
+            "{$b} B");
+  EXPECT_EQ(MultiReplace("{$a}", {"zarnik", "{$a}"}, {"zarnik", "<{$a}>"}), "<{$a}>");
+}
+
+TEST(MultiReplaceTest, KeyInAnotherCaseStaysUnchanged) {
+  EXPECT_EQ(MultiReplace("ZARNIK and zarnik", {"zarnik"}, {"x"}), "ZARNIK and x");
+  EXPECT_EQ(MultiReplace("{$A} {$a}", {"zarnik", "{$a}"}, {"zarnik", "1"}), "{$A} 1");
+}
+
+TEST(MultiReplaceTest, KeysAreMatchedLiterally) {
+  EXPECT_EQ(MultiReplace("cost {$price}$", {"{$price}"}, {"9"}), "cost 9$");
+  std::string chip = "<img TemplateChip=\"ArticleList:1,2,(3)?\" src=\"a.gif\">";
+  EXPECT_EQ(MultiReplace("[" + chip + "]", {"zarnik", chip}, {"zarnik", "LIST"}), "[LIST]");
+  // A "." in a key does not stand for any character.
+  EXPECT_EQ(MultiReplace("<img src=aXgif>", {"<img src=a.gif>"}, {"Z"}), "<img src=aXgif>");
+  EXPECT_EQ(MultiReplace("a|b a", {"a|b"}, {"X"}), "X a");
+}
+
+TEST(MultiReplaceTest, EarlierKeyWinsAtOnePosition) {
+  EXPECT_EQ(MultiReplace("{$ab}", {"{$a", "{$ab}"}, {"1", "2"}), "1b}");
+  EXPECT_EQ(MultiReplace("{$ab}", {"{$ab}", "{$a"}, {"2", "1"}), "2");
+}
+
+TEST(MultiReplaceTest, ValuesAreInsertedAsTheyAre) {
+  EXPECT_EQ(MultiReplace("{$a}", {"{$a}"}, {"$1 $& $$ \\1"}), "$1 $& $$ \\1");
+  EXPECT_EQ(MultiReplace("中{$a}文", {"{$a}"}, {"新闻"}), "中新闻文");
+}
+
+TEST(MultiReplaceTest, EmptyInputs) {
+  EXPECT_EQ(MultiReplace("", {"zarnik", "{$a}"}, {"zarnik", "1"}), "");
+  EXPECT_EQ(MultiReplace("abc", {}, {}), "abc");
+  EXPECT_EQ(MultiReplace("abc", {""}, {"X"}), "abc");  // an empty key matches nothing
+  EXPECT_EQ(MultiReplace("a{$a}", {"", "{$a}"}, {"X", "1"}), "a1");
+}
+
+TEST(MultiReplaceTest, FewerValuesThanKeysIsAnError) {
+  EXPECT_THROW(MultiReplace("{$a}", {"zarnik", "{$a}"}, {"zarnik"}), std::invalid_argument);
+}
+
+TEST(MultiReplaceTest, RepeatedKeyUsesItsFirstValue) {
+  EXPECT_EQ(MultiReplace("{$a}", {"{$a}", "{$a}"}, {"first", "second"}), "first");
+}
+
+// The engine's round: collect the labels, compute a value for each, write them all at once.
+TEST(MultiReplaceTest, TemplateRoundWithManyLabels) {
+  RequestState state;
+  std::string page;
+  std::string expected;
+  for (int round = 0; round < 30; ++round) {
+    for (int label = 0; label < 300; ++label) {
+      page += "<td>{$v" + std::to_string(label) + "}</td>";
+      expected += "<td>value " + std::to_string(label) + "{$v0}</td>";
+    }
+  }
+  Texts keys = CollectUniqueMatches(state, page, kLabelPattern);
+  ASSERT_EQ(keys.size(), 301u);
+  for (size_t i = 1; i < keys.size(); ++i) {
+    // Each value holds a label text; it must come out as it went in.
+    state.MatchList[i] = "value " + keys[i].substr(3, keys[i].size() - 4) + "{$v0}";
+  }
+  EXPECT_EQ(MultiReplace(page, keys, state.MatchList), expected);
+}
+
+}  // namespace
+}  // namespace folirex
