@@ -8,7 +8,8 @@
 // "+" joining text, lcase, mid, cstr, ...) and translated for the engine behind the connection.
 //
 // Not thread-safe: one connection serves one request at a time. Recordsets opened on it must not
-// outlive it. Failures throw DbError.
+// outlive it; closing the connection closes them. Connections to one database share a pool of
+// provider sessions, so opening one per request is cheap. Failures throw DbError.
 #ifndef FOLIREX_PLATFORM_DB_CONNECTION_H_
 #define FOLIREX_PLATFORM_DB_CONNECTION_H_
 
@@ -19,20 +20,24 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/db_error.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
 
-class DbError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-enum class SqlEngine { kNone, kSqlite, kPostgres };
-
 namespace db {
 class Session;  // the provider's open connection; see platform/db/provider.h
-}
+
+// A user of the connection's compiled statements (a Recordset) that must let go of them when
+// the connection closes first.
+class Cursor {
+ public:
+  virtual void ConnectionClosing() noexcept = 0;
+
+ protected:
+  ~Cursor() = default;
+};
+}  // namespace db
 
 class Connection {
  public:
@@ -50,8 +55,11 @@ class Connection {
   int64_t Execute(std::string_view sql);
   // The same with "?" placeholders bound to the values, in order.
   int64_t Execute(std::string_view sql, const std::vector<Variant>& params);
+  // The first field of the first row of a select (a count, a max); Null when there is no row.
+  Variant ExecuteScalar(std::string_view sql, const std::vector<Variant>& params = {});
 
-  // A transaction over several statements; RollbackTrans is safe when none is open.
+  // A transaction over several statements; RollbackTrans is safe when none is open. Nested
+  // BeginTrans calls open savepoints, each ended by its own CommitTrans or RollbackTrans.
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans() noexcept;
@@ -62,11 +70,16 @@ class Connection {
 
   // For Recordset and the providers.
   db::Session& session();
-  void CountStatement() { ++statement_count_; }
+  void CountStatement();
+  // Open recordsets register here; Close closes them before the session goes back to the pool.
+  void Attach(db::Cursor* cursor);
+  void Detach(db::Cursor* cursor) noexcept;
 
  private:
   std::unique_ptr<db::Session> session_;
   int64_t statement_count_ = 0;
+  int transaction_depth_ = 0;
+  std::vector<db::Cursor*> cursors_;
 };
 
 // Process-wide count of statements run on every connection (benchmarks' debug mode).

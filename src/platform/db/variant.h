@@ -53,20 +53,26 @@ struct DateTime {
   friend auto operator<=>(const DateTime&, const DateTime&) = default;
 };
 
+// The scripting DateDiff: the number of interval boundaries crossed from `from` to `to`
+// (negative when `to` is earlier). Intervals: "yyyy", "q", "m", "y" and "d" (days), "w" (whole
+// weeks), "ww" (Sundays crossed), "h", "n", "s"; any letter case. Returns false for another
+// interval.
+bool DateDiff(std::string_view interval, const DateTime& from, const DateTime& to, int64_t* out);
+
 class Variant {
  public:
   enum class Type { kEmpty, kNull, kBoolean, kInteger, kDouble, kDate, kText };
 
-  Variant() = default;  // empty
-  Variant(bool value) : value_(value) {}                           // NOLINT
-  Variant(int value) : value_(static_cast<int64_t>(value)) {}      // NOLINT
-  Variant(long value) : value_(static_cast<int64_t>(value)) {}     // NOLINT
+  Variant() = default;                                               // empty
+  Variant(bool value) : value_(value) {}                             // NOLINT
+  Variant(int value) : value_(static_cast<int64_t>(value)) {}        // NOLINT
+  Variant(long value) : value_(static_cast<int64_t>(value)) {}       // NOLINT
   Variant(long long value) : value_(static_cast<int64_t>(value)) {}  // NOLINT
-  Variant(double value) : value_(value) {}                         // NOLINT
-  Variant(const DateTime& value) : value_(value) {}                // NOLINT
-  Variant(const char* value) : value_(std::string(value)) {}       // NOLINT
-  Variant(std::string value) : value_(std::move(value)) {}         // NOLINT
-  Variant(std::string_view value) : value_(std::string(value)) {}  // NOLINT
+  Variant(double value) : value_(value) {}                           // NOLINT
+  Variant(const DateTime& value) : value_(value) {}                  // NOLINT
+  Variant(const char* value) : value_(std::string(value)) {}         // NOLINT
+  Variant(std::string value) : value_(std::move(value)) {}           // NOLINT
+  Variant(std::string_view value) : value_(std::string(value)) {}    // NOLINT
 
   static Variant Null();
 
@@ -106,15 +112,13 @@ class Variant {
   // Ordering with the same rules; returns false for any comparison involving null.
   bool Less(const Variant& other) const;
 
-  const std::variant<std::monostate, std::nullptr_t, bool, int64_t, double, DateTime,
-                     std::string>&
+  const std::variant<std::monostate, std::nullptr_t, bool, int64_t, double, DateTime, std::string>&
   raw() const {
     return value_;
   }
 
  private:
-  std::variant<std::monostate, std::nullptr_t, bool, int64_t, double, DateTime, std::string>
-      value_;
+  std::variant<std::monostate, std::nullptr_t, bool, int64_t, double, DateTime, std::string> value_;
 };
 
 inline bool operator==(const Variant& a, const Variant& b) { return a.Equals(b); }

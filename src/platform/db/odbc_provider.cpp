@@ -1,0 +1,457 @@
+#include "platform/db/odbc_provider.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+namespace folirex::db {
+
+namespace {
+
+constexpr SQLULEN kLoginTimeoutSeconds = 10;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out.push_back(c);
+    if (c == '"') out.push_back('"');
+  }
+  out.push_back('"');
+  return out;
+}
+
+bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// The driver's diagnostic records, "[state] message; ...".
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  std::string out;
+  for (SQLSMALLINT i = 1; i <= 5; ++i) {
+    SQLCHAR state[6] = {0};
+    SQLCHAR message[1024] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &length);
+    if (!Ok(rc)) break;
+    if (!out.empty()) out += "; ";
+    out += "[" + std::string(reinterpret_cast<char*>(state)) + "] " +
+           std::string(reinterpret_cast<char*>(message));
+  }
+  return out.empty() ? "unknown ODBC error" : out;
+}
+
+// One environment for the process, made on first use.
+SQLHENV Environment() {
+  static SQLHENV env = []() -> SQLHENV {
+    SQLHENV e = SQL_NULL_HENV;
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e))) return SQL_NULL_HENV;
+    SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    return e;
+  }();
+  if (env == SQL_NULL_HENV) throw DbError("ODBC: cannot create the environment");
+  return env;
+}
+
+class OdbcStatement : public Statement {
+ public:
+  OdbcStatement(SQLHDBC dbc, std::string_view sql) : sql_(sql) {
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st_))) {
+      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc));
+    }
+    SQLRETURN rc = SQLPrepare(st_, reinterpret_cast<SQLCHAR*>(sql_.data()),
+                              static_cast<SQLINTEGER>(sql_.size()));
+    if (!Ok(rc)) {
+      std::string message = Diagnostics(SQL_HANDLE_STMT, st_);
+      SQLFreeHandle(SQL_HANDLE_STMT, st_);
+      throw DbError("SQL: " + message + " [" + sql_ + "]");
+    }
+    const std::string first = LeadingKeyword(sql_);
+    writes_ = first == "insert" || first == "update" || first == "delete";
+  }
+
+  ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, st_); }
+
+  void Bind(const std::vector<Variant>& params) override {
+    SQLFreeStmt(st_, SQL_CLOSE);
+    SQLFreeStmt(st_, SQL_RESET_PARAMS);
+    executed_ = done_ = false;
+    const size_t n = params.size();
+    // The buffers must stay where they are until the statement has run.
+    texts_.assign(n, std::string());
+    numbers_.assign(n, 0);
+    reals_.assign(n, 0);
+    stamps_.assign(n, SQL_TIMESTAMP_STRUCT{});
+    lengths_.assign(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+      const Variant& v = params[i];
+      const SQLUSMALLINT index = static_cast<SQLUSMALLINT>(i + 1);
+      SQLRETURN rc;
+      switch (v.type()) {
+        case Variant::Type::kEmpty:
+        case Variant::Type::kNull:
+          lengths_[i] = SQL_NULL_DATA;
+          rc = SQLBindParameter(st_, index, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr,
+                                0, &lengths_[i]);
+          break;
+        case Variant::Type::kBoolean:
+        case Variant::Type::kInteger:
+          numbers_[i] = v.type() == Variant::Type::kBoolean ? (v.CBool() ? -1 : 0) : v.ToInt64();
+          rc = SQLBindParameter(st_, index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
+                                &numbers_[i], 0, nullptr);
+          break;
+        case Variant::Type::kDouble:
+          reals_[i] = v.CDbl();
+          rc = SQLBindParameter(st_, index, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0,
+                                &reals_[i], 0, nullptr);
+          break;
+        case Variant::Type::kDate: {
+          const DateTime& d = std::get<DateTime>(v.raw());
+          SQL_TIMESTAMP_STRUCT& ts = stamps_[i];
+          ts.year = static_cast<SQLSMALLINT>(d.year);
+          ts.month = static_cast<SQLUSMALLINT>(d.month);
+          ts.day = static_cast<SQLUSMALLINT>(d.day);
+          ts.hour = static_cast<SQLUSMALLINT>(d.hour);
+          ts.minute = static_cast<SQLUSMALLINT>(d.minute);
+          ts.second = static_cast<SQLUSMALLINT>(d.second);
+          rc = SQLBindParameter(st_, index, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                                SQL_TYPE_TIMESTAMP, 19, 0, &ts, 0, nullptr);
+          break;
+        }
+        default:
+          texts_[i] = v.ToString();
+          lengths_[i] = static_cast<SQLLEN>(texts_[i].size());
+          rc = SQLBindParameter(st_, index, SQL_PARAM_INPUT, SQL_C_CHAR,
+                                texts_[i].size() > 4000 ? SQL_LONGVARCHAR : SQL_VARCHAR,
+                                texts_[i].empty() ? 1 : texts_[i].size(), 0, texts_[i].data(),
+                                lengths_[i], &lengths_[i]);
+      }
+      if (!Ok(rc))
+        throw DbError("SQL: cannot bind a parameter: " + Diagnostics(SQL_HANDLE_STMT, st_));
+    }
+  }
+
+  bool Step() override {
+    if (done_) return false;
+    if (!executed_) {
+      executed_ = true;
+      SQLRETURN rc = SQLExecute(st_);
+      if (rc != SQL_NO_DATA && !Ok(rc)) {
+        done_ = true;
+        throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st_) + " [" + sql_ + "]");
+      }
+      if (writes_) {
+        SQLLEN count = 0;
+        if (rc != SQL_NO_DATA && Ok(SQLRowCount(st_, &count)) && count > 0) affected_ = count;
+      }
+      Describe();
+      if (names_.empty()) {
+        done_ = true;
+        return false;
+      }
+    }
+    SQLRETURN rc = SQLFetch(st_);
+    if (rc == SQL_NO_DATA) {
+      done_ = true;
+      SQLFreeStmt(st_, SQL_CLOSE);
+      return false;
+    }
+    if (!Ok(rc)) {
+      done_ = true;
+      throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st_) + " [" + sql_ + "]");
+    }
+    row_.clear();
+    for (size_t i = 0; i < names_.size(); ++i) row_.push_back(ReadColumn(i));
+    return true;
+  }
+
+  int ColumnCount() const override {
+    const_cast<OdbcStatement*>(this)->Describe();
+    return static_cast<int>(names_.size());
+  }
+  std::string ColumnName(int index) const override {
+    const_cast<OdbcStatement*>(this)->Describe();
+    return names_.at(static_cast<size_t>(index));
+  }
+  Variant Column(int index) const override { return row_.at(static_cast<size_t>(index)); }
+  int64_t RowsAffected() const override { return affected_; }
+
+ private:
+  void Describe() {
+    if (described_) return;
+    SQLSMALLINT count = 0;
+    if (!Ok(SQLNumResultCols(st_, &count))) return;  // not known before the statement runs
+    described_ = true;
+    names_.clear();
+    types_.clear();
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+      SQLCHAR name[256] = {0};
+      SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      SQLDescribeCol(st_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &name_length, &type,
+                     &size, &digits, &nullable);
+      names_.emplace_back(reinterpret_cast<char*>(name));
+      types_.push_back(type);
+    }
+  }
+
+  Variant ReadColumn(size_t i) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i + 1);
+    SQLLEN indicator = 0;
+    switch (types_[i]) {
+      case SQL_BIT: {
+        unsigned char b = 0;
+        SQLGetData(st_, col, SQL_C_BIT, &b, 0, &indicator);
+        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        return Variant(b != 0);
+      }
+      case SQL_TINYINT:
+      case SQL_SMALLINT:
+      case SQL_INTEGER:
+      case SQL_BIGINT: {
+        SQLBIGINT v = 0;
+        SQLGetData(st_, col, SQL_C_SBIGINT, &v, 0, &indicator);
+        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        return Variant(static_cast<long long>(v));
+      }
+      case SQL_REAL:
+      case SQL_FLOAT:
+      case SQL_DOUBLE:
+      case SQL_NUMERIC:
+      case SQL_DECIMAL: {
+        double v = 0;
+        SQLGetData(st_, col, SQL_C_DOUBLE, &v, 0, &indicator);
+        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        return Variant(v);
+      }
+      case SQL_TYPE_DATE:
+      case SQL_TYPE_TIMESTAMP:
+      case SQL_DATE:
+      case SQL_TIMESTAMP: {
+        SQL_TIMESTAMP_STRUCT ts{};
+        SQLGetData(st_, col, SQL_C_TYPE_TIMESTAMP, &ts, 0, &indicator);
+        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        DateTime d;
+        d.year = ts.year;
+        d.month = ts.month;
+        d.day = ts.day;
+        d.hour = ts.hour;
+        d.minute = ts.minute;
+        d.second = ts.second;
+        return Variant(d);
+      }
+      default: {
+        std::string out;
+        char buf[4096];
+        for (;;) {
+          SQLRETURN rc = SQLGetData(st_, col, SQL_C_CHAR, buf, sizeof buf, &indicator);
+          if (rc == SQL_NO_DATA) break;
+          if (!Ok(rc)) throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st_));
+          if (indicator == SQL_NULL_DATA) return Variant::Null();
+          // A full buffer holds sizeof buf - 1 bytes and its terminator.
+          size_t got = (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buf))
+                           ? sizeof buf - 1
+                           : static_cast<size_t>(indicator);
+          out.append(buf, got);
+          if (rc == SQL_SUCCESS) break;
+        }
+        return Variant(std::move(out));
+      }
+    }
+  }
+
+  std::string sql_;
+  SQLHSTMT st_ = SQL_NULL_HSTMT;
+  bool writes_ = false;
+  bool executed_ = false;
+  bool done_ = false;
+  bool described_ = false;
+  int64_t affected_ = 0;
+  std::vector<std::string> texts_;
+  std::vector<SQLBIGINT> numbers_;
+  std::vector<double> reals_;
+  std::vector<SQL_TIMESTAMP_STRUCT> stamps_;
+  std::vector<SQLLEN> lengths_;
+  std::vector<std::string> names_;
+  std::vector<SQLSMALLINT> types_;
+  std::vector<Variant> row_;
+};
+
+class OdbcSession : public Session {
+ public:
+  OdbcSession(SQLHDBC dbc, SqlEngine engine, std::string pool_key)
+      : dbc_(dbc), engine_(engine), pool_key_(std::move(pool_key)) {
+    hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
+  }
+  ~OdbcSession() override {
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+  }
+
+  SqlEngine engine() const override { return engine_; }
+  const std::string& pool_key() const override { return pool_key_; }
+  const SqlSchemaHints& hints() override { return hints_; }
+
+  std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
+    return std::make_unique<OdbcStatement>(dbc_, sql);
+  }
+
+  std::vector<ColumnInfo> TableColumns(std::string_view table) override {
+    const std::string key = Lower(table);
+    auto it = tables_.find(key);
+    if (it != tables_.end()) return it->second;
+    std::vector<ColumnInfo> columns;
+    std::unique_ptr<Statement> st = PrepareNative(
+        "SELECT column_name, data_type, domain_name FROM information_schema.columns "
+        "WHERE table_schema = current_schema() AND lower(table_name) = ? "
+        "ORDER BY ordinal_position");
+    st->Bind({Variant(key)});
+    while (st->Step()) columns.push_back({st->Column(0).ToString(), KindOf(*st)});
+    if (columns.empty()) throw DbError("SQL: no such table: " + std::string(table));
+    tables_[key] = columns;
+    return columns;
+  }
+
+  int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
+                    const std::vector<Variant>& values) override {
+    std::string sql = "INSERT INTO " + Lower(table);
+    if (columns.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (const std::string& c : columns) {
+        names += (names.empty() ? "" : ", ") + QuoteName(Lower(c));
+        marks += marks.empty() ? "?" : ", ?";
+      }
+      sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    sql += " RETURNING d_id";
+    std::unique_ptr<Statement> st = PrepareNative(sql);
+    st->Bind(values);
+    if (!st->Step()) throw DbError("SQL: the insert gave no row id");
+    int64_t id = st->Column(0).ToInt64Or(0);
+    while (st->Step()) {
+    }
+    return id;
+  }
+
+  void Begin() override {
+    Check(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0));
+    in_transaction_ = true;
+  }
+  void Commit() override { End(SQL_COMMIT); }
+  void Rollback() override {
+    if (in_transaction_) End(SQL_ROLLBACK);
+  }
+
+  bool Recycle() noexcept override {
+    try {
+      if (in_transaction_) End(SQL_ROLLBACK);
+      SQLUINTEGER dead = SQL_CD_FALSE;
+      SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+      return dead != SQL_CD_TRUE;
+    } catch (...) {
+      return false;
+    }
+  }
+
+ private:
+  void Check(SQLRETURN rc) {
+    if (!Ok(rc)) throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc_));
+  }
+
+  void End(SQLSMALLINT how) {
+    in_transaction_ = false;
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
+    SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                      0);
+    Check(rc);
+  }
+
+  static ColumnKind KindOf(const Statement& st) {
+    Variant domain = st.Column(2);
+    if (!domain.IsBlank()) {
+      ColumnKind k = ColumnKindOfDeclaredType(domain.ToString());
+      if (k != ColumnKind::kOther) return k;
+    }
+    return ColumnKindOfDeclaredType(st.Column(1).ToString());
+  }
+
+  bool IsTextColumn(std::string_view column) {
+    if (!text_columns_loaded_) {
+      std::unique_ptr<Statement> st = PrepareNative(
+          "SELECT column_name, data_type, domain_name FROM information_schema.columns "
+          "WHERE table_schema = current_schema()");
+      st->Bind({});
+      while (st->Step()) {
+        const bool text = KindOf(*st) == ColumnKind::kText;
+        auto [it, inserted] = text_columns_.emplace(Lower(st->Column(0).ToString()), text);
+        if (!inserted) it->second = it->second && text;
+      }
+      text_columns_loaded_ = true;
+    }
+    auto it = text_columns_.find(Lower(column));
+    return it != text_columns_.end() && it->second;
+  }
+
+  SQLHDBC dbc_;
+  SqlEngine engine_;
+  std::string pool_key_;
+  SqlSchemaHints hints_;
+  bool in_transaction_ = false;
+  bool text_columns_loaded_ = false;
+  std::unordered_map<std::string, bool> text_columns_;
+  std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::string pool_key) {
+  static std::mutex env_mutex;  // allocation of connection handles on the shared environment
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  {
+    std::lock_guard<std::mutex> lock(env_mutex);
+    SQLHENV env = Environment();
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_ENV, env));
+    }
+  }
+  SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds),
+                    0);
+  std::string text = target.OdbcConnectionString();
+  SQLCHAR out[1024];
+  SQLSMALLINT out_length = 0;
+  SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                                  static_cast<SQLSMALLINT>(text.size()), out, sizeof out,
+                                  &out_length, SQL_DRIVER_NOPROMPT);
+  std::memset(text.data(), 0, text.size());  // the password does not linger in memory
+  if (!Ok(rc)) {
+    std::string message = Diagnostics(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    throw DbError("cannot connect to the database server " + target.server + " through driver {" +
+                  target.driver + "}: " + message);
+  }
+  SQLCHAR name[256] = {0};
+  SQLSMALLINT name_length = 0;
+  SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &name_length);
+  const std::string dbms(reinterpret_cast<char*>(name));
+  if (Lower(dbms).find("postgresql") == std::string::npos) {
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    throw DbError("the database server " + target.server + " runs \"" + dbms +
+                  "\"; only PostgreSQL is supported through ODBC");
+  }
+  return std::make_unique<OdbcSession>(dbc, SqlEngine::kPostgres, std::move(pool_key));
+}
+
+}  // namespace folirex::db

@@ -1,0 +1,23 @@
+// The ODBC provider: a Session over a database server reached through unixODBC with
+// SQLDriverConnect and the driver named in the server form of the connection string. The
+// driver is asked which server it talks to (SQL_DBMS_NAME); PostgreSQL gets the PostgreSQL
+// dialect, and any other server is refused with DbError, since no other dialect is translated.
+//
+// One thread at a time per session. Failures (no such driver, unreachable server, refused login)
+// throw DbError with the driver's diagnostics, never with the password.
+#ifndef FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_
+#define FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_
+
+#include <memory>
+#include <string>
+
+#include "platform/db/connection_string.h"
+#include "platform/db/provider.h"
+
+namespace folirex::db {
+
+std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::string pool_key);
+
+}  // namespace folirex::db
+
+#endif  // FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_

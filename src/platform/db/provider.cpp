@@ -1,0 +1,119 @@
+#include "platform/db/provider.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/db/connection_string.h"
+#include "platform/db/odbc_provider.h"
+#include "platform/db/sqlite_provider.h"
+
+namespace folirex::db {
+
+namespace {
+
+constexpr size_t kMaxIdlePerDatabase = 32;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+class SessionPool {
+ public:
+  static SessionPool& Instance() {
+    static SessionPool* pool = new SessionPool();  // never destroyed: sessions may outlive main
+    return *pool;
+  }
+
+  std::unique_ptr<Session> Take(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mu_);
+    auto it = idle_.find(key);
+    if (it == idle_.end() || it->second.empty()) return nullptr;
+    std::unique_ptr<Session> s = std::move(it->second.back());
+    it->second.pop_back();
+    return s;
+  }
+
+  void Give(std::unique_ptr<Session> session) {
+    std::unique_ptr<Session> surplus;
+    std::lock_guard<std::mutex> lock(mu_);
+    auto& list = idle_[session->pool_key()];
+    if (list.size() >= kMaxIdlePerDatabase) {
+      surplus = std::move(session);  // closed after the lock is released
+      return;
+    }
+    list.push_back(std::move(session));
+  }
+
+  void Clear() {
+    std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> old;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      old.swap(idle_);
+    }
+  }
+
+ private:
+  std::mutex mu_;
+  std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> idle_;
+};
+
+}  // namespace
+
+ColumnKind ColumnKindOfDeclaredType(std::string_view declared) {
+  const std::string t = Lower(declared);
+  auto has = [&t](const char* part) { return t.find(part) != std::string::npos; };
+  if (has("bool") || has("bit") || has("yesno") || has("logical")) return ColumnKind::kBoolean;
+  if (has("date") || has("time")) return ColumnKind::kDate;
+  if (has("int") || has("counter")) return ColumnKind::kInteger;
+  if (has("char") || has("text") || has("clob") || has("memo") || has("string")) {
+    return ColumnKind::kText;
+  }
+  if (has("real") || has("floa") || has("doub") || has("numeric") || has("decimal") ||
+      has("money") || has("currency")) {
+    return ColumnKind::kReal;
+  }
+  return ColumnKind::kOther;
+}
+
+std::unique_ptr<Session> OpenSession(std::string_view connection_string) {
+  ConnectionTarget target = ParseConnectionString(connection_string);
+  std::string key;
+  std::string path;
+  if (target.kind == ConnectionTarget::Kind::kFile) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(target.path, ec);
+    struct stat st {};
+    if (ec || ::stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      throw DbError("cannot open the database " + target.path + ": no such file");
+    }
+    path = resolved.string();
+    // The inode is part of the key, so that a file replaced under the same name is not served
+    // through connections to the old one.
+    key = "file:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + path;
+  } else {
+    key = "odbc:" + target.OdbcConnectionString();
+  }
+  if (std::unique_ptr<Session> pooled = SessionPool::Instance().Take(key)) return pooled;
+  if (target.kind == ConnectionTarget::Kind::kFile) return OpenSqliteSession(path, key);
+  return OpenOdbcSession(target, key);
+}
+
+void ReleaseSession(std::unique_ptr<Session> session) noexcept {
+  if (!session) return;
+  if (!session->Recycle()) return;  // dropped: its destructor closes it
+  try {
+    SessionPool::Instance().Give(std::move(session));
+  } catch (...) {
+  }
+}
+
+void ClearSessionPool() noexcept { SessionPool::Instance().Clear(); }
+
+}  // namespace folirex::db

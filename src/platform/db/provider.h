@@ -1,0 +1,97 @@
+// The provider interface behind Connection and Recordset: a Session is one open connection of an
+// engine (SQLite file or ODBC server), with compiled statements, transactions, table metadata and
+// the insert that reads the new autonumber back. Sessions are pooled per database: OpenSession
+// hands out an idle one for the same target when there is one, ReleaseSession takes it back.
+//
+// A Session and its Statements are used by one thread at a time; the pool itself is thread-safe.
+// A Statement must not outlive its Session. Failures throw DbError.
+#ifndef FOLIREX_PLATFORM_DB_PROVIDER_H_
+#define FOLIREX_PLATFORM_DB_PROVIDER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/db_error.h"
+#include "platform/db/sql_dialect.h"
+#include "platform/db/variant.h"
+
+namespace folirex::db {
+
+// What a column is declared to hold, as far as the conversions care.
+enum class ColumnKind { kOther, kInteger, kReal, kText, kBoolean, kDate };
+
+// Reads a declared type name ("INTEGER", "varchar(50)", "DATETIME", "YESNO", ...).
+ColumnKind ColumnKindOfDeclaredType(std::string_view declared);
+
+struct ColumnInfo {
+  std::string name;
+  ColumnKind kind = ColumnKind::kOther;
+};
+
+class Statement {
+ public:
+  virtual ~Statement() = default;
+  // Binds the values to the "?" placeholders in order; the statement starts again from the top.
+  virtual void Bind(const std::vector<Variant>& params) = 0;
+  // Runs to the next row; false when there is none (the statement is then done).
+  virtual bool Step() = 0;
+  virtual int ColumnCount() const = 0;
+  virtual std::string ColumnName(int index) const = 0;
+  // The current row's value (booleans and dates as their Variant types where the column's
+  // declared type says so).
+  virtual Variant Column(int index) const = 0;
+  // Rows that an insert, update or delete changed once it has run; 0 for other statements.
+  virtual int64_t RowsAffected() const = 0;
+};
+
+class Session {
+ public:
+  virtual ~Session() = default;
+  virtual SqlEngine engine() const = 0;
+  // The pool this session returns to (the resolved file path, or the ODBC connection string).
+  virtual const std::string& pool_key() const = 0;
+
+  // Compiles a statement written in the pages' dialect (translated here).
+  std::unique_ptr<Statement> Prepare(std::string_view sql) {
+    return PrepareNative(TranslateSql(sql, engine(), hints()));
+  }
+  // Compiles a statement already in the engine's dialect.
+  virtual std::unique_ptr<Statement> PrepareNative(std::string_view sql) = 0;
+  // What the translator may ask about this database's schema.
+  virtual const SqlSchemaHints& hints() = 0;
+
+  // The table's columns in order; DbError when there is no such table.
+  virtual std::vector<ColumnInfo> TableColumns(std::string_view table) = 0;
+  // Inserts one row (no columns: all defaults) and answers its d_id.
+  virtual int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
+                            const std::vector<Variant>& values) = 0;
+
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  // Runs one statement in the engine's dialect and answers the rows it changed.
+  int64_t ExecuteNative(std::string_view sql) {
+    std::unique_ptr<Statement> st = PrepareNative(sql);
+    while (st->Step()) {
+    }
+    return st->RowsAffected();
+  }
+
+  // Makes the session fit for the next user: rolls back an open transaction. False when the
+  // session is broken and must be dropped instead of pooled.
+  virtual bool Recycle() noexcept = 0;
+};
+
+// Opens (or takes from the pool) a session for either connection-string form.
+std::unique_ptr<Session> OpenSession(std::string_view connection_string);
+// Gives a session back to its pool; a session that cannot be recycled is closed.
+void ReleaseSession(std::unique_ptr<Session> session) noexcept;
+// Closes every idle pooled session (tests, shutdown).
+void ClearSessionPool() noexcept;
+
+}  // namespace folirex::db
+
+#endif  // FOLIREX_PLATFORM_DB_PROVIDER_H_

@@ -1,0 +1,418 @@
+#include "platform/db/sqlite_provider.h"
+
+#include <sqlite3.h>
+
+#include <list>
+#include <unordered_map>
+#include <utility>
+
+namespace folirex::db {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr size_t kMaxIdleStatements = 64;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out.push_back(c);
+    if (c == '"') out.push_back('"');
+  }
+  out.push_back('"');
+  return out;
+}
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
+  throw DbError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// Binds one value the way the database stores it: flags -1/0, dates as storage text.
+int BindValue(sqlite3_stmt* st, int index, const Variant& v) {
+  switch (v.type()) {
+    case Variant::Type::kEmpty:
+    case Variant::Type::kNull:
+      return sqlite3_bind_null(st, index);
+    case Variant::Type::kBoolean:
+      return sqlite3_bind_int64(st, index, v.CBool() ? -1 : 0);
+    case Variant::Type::kInteger:
+      return sqlite3_bind_int64(st, index, std::get<int64_t>(v.raw()));
+    case Variant::Type::kDouble:
+      return sqlite3_bind_double(st, index, std::get<double>(v.raw()));
+    case Variant::Type::kDate: {
+      std::string s = std::get<DateTime>(v.raw()).ToStorage();
+      return sqlite3_bind_text(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    case Variant::Type::kText: {
+      const std::string& s = std::get<std::string>(v.raw());
+      return sqlite3_bind_text(st, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+  }
+  return SQLITE_MISUSE;
+}
+
+bool ReadDate(sqlite3_value* v, DateTime* out) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_TEXT:
+      return DateTime::Parse(reinterpret_cast<const char*>(sqlite3_value_text(v)), out);
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      *out = DateTime::FromSerial(sqlite3_value_double(v));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// vb_datediff(interval, a, b): the scripting DateDiff; NULL when a date is missing or unreadable.
+void DateDiffFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  DateTime a, b;
+  if (!ReadDate(argv[1], &a) || !ReadDate(argv[2], &b)) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const unsigned char* interval = sqlite3_value_text(argv[0]);
+  int64_t n = 0;
+  if (interval == nullptr || !DateDiff(reinterpret_cast<const char*>(interval), a, b, &n)) {
+    sqlite3_result_error(ctx, "datediff: unknown interval", -1);
+    return;
+  }
+  sqlite3_result_int64(ctx, n);
+}
+
+// vb_cstr(x): the text the scripting CStr gives for the value.
+void CStrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  std::string s;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+      sqlite3_result_null(ctx);
+      return;
+    case SQLITE_INTEGER:
+      s = std::to_string(sqlite3_value_int64(argv[0]));
+      break;
+    case SQLITE_FLOAT:
+      s = Variant(sqlite3_value_double(argv[0])).ToString();
+      break;
+    default:
+      s.assign(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+               static_cast<size_t>(sqlite3_value_bytes(argv[0])));
+  }
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+class SqliteSession;
+
+class SqliteStatement : public Statement {
+ public:
+  SqliteStatement(SqliteSession* session, std::string key, sqlite3_stmt* stmt);
+  ~SqliteStatement() override;
+
+  void Bind(const std::vector<Variant>& params) override {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    done_ = false;
+    const int expected = sqlite3_bind_parameter_count(stmt_);
+    if (static_cast<int>(params.size()) != expected) {
+      throw DbError("SQL: " + std::to_string(expected) + " parameters expected, " +
+                    std::to_string(params.size()) + " given");
+    }
+    for (size_t i = 0; i < params.size(); ++i) {
+      if (BindValue(stmt_, static_cast<int>(i) + 1, params[i]) != SQLITE_OK) {
+        Fail(sqlite3_db_handle(stmt_), "SQL: cannot bind a parameter");
+      }
+    }
+  }
+
+  bool Step() override {
+    if (done_) return false;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    done_ = true;
+    sqlite3* db = sqlite3_db_handle(stmt_);
+    if (rc == SQLITE_DONE) {
+      if (writes_) affected_ = sqlite3_changes64(db);
+      sqlite3_reset(stmt_);  // ends the read at once, so that WAL checkpoints are not held up
+      return false;
+    }
+    std::string message = sqlite3_errmsg(db);
+    sqlite3_reset(stmt_);
+    throw DbError("SQL: " + message + " [" + sqlite3_sql(stmt_) + "]");
+  }
+
+  int ColumnCount() const override { return sqlite3_column_count(stmt_); }
+  std::string ColumnName(int index) const override {
+    const char* name = sqlite3_column_name(stmt_, index);
+    return name != nullptr ? name : "";
+  }
+
+  Variant Column(int index) const override {
+    const ColumnKind kind = kinds_[static_cast<size_t>(index)];
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_NULL:
+        return Variant::Null();
+      case SQLITE_INTEGER: {
+        int64_t v = sqlite3_column_int64(stmt_, index);
+        if (kind == ColumnKind::kBoolean) return Variant(v != 0);
+        return Variant(static_cast<long long>(v));
+      }
+      case SQLITE_FLOAT:
+        return Variant(sqlite3_column_double(stmt_, index));
+      default: {
+        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+        std::string s(p != nullptr ? p : "",
+                      static_cast<size_t>(sqlite3_column_bytes(stmt_, index)));
+        if (kind == ColumnKind::kDate) {
+          DateTime d;
+          if (DateTime::Parse(s, &d)) return Variant(d);
+        }
+        return Variant(std::move(s));
+      }
+    }
+  }
+
+  int64_t RowsAffected() const override { return affected_; }
+
+ private:
+  SqliteSession* session_;
+  std::string key_;
+  sqlite3_stmt* stmt_;
+  std::vector<ColumnKind> kinds_;
+  bool writes_ = false;
+  bool done_ = false;
+  int64_t affected_ = 0;
+};
+
+class SqliteSession : public Session {
+ public:
+  SqliteSession(sqlite3* db, std::string pool_key) : db_(db), pool_key_(std::move(pool_key)) {
+    hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
+  }
+
+  ~SqliteSession() override {
+    for (auto& entry : idle_) sqlite3_finalize(entry.second);
+    sqlite3_close_v2(db_);
+  }
+
+  SqlEngine engine() const override { return SqlEngine::kSqlite; }
+  const std::string& pool_key() const override { return pool_key_; }
+  const SqlSchemaHints& hints() override { return hints_; }
+
+  std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
+    std::string key(sql);
+    auto found = index_.find(key);
+    if (found != index_.end()) {
+      auto it = found->second;
+      sqlite3_stmt* st = it->second;
+      index_.erase(found);
+      idle_.erase(it);
+      return std::make_unique<SqliteStatement>(this, std::move(key), st);
+    }
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
+                                SQLITE_PREPARE_PERSISTENT, &st, &tail);
+    if (rc != SQLITE_OK) {
+      std::string message = sqlite3_errmsg(db_);
+      sqlite3_finalize(st);
+      throw DbError("SQL: " + message + " [" + key + "]");
+    }
+    if (st == nullptr) throw DbError("SQL: empty statement");
+    for (; tail != nullptr && *tail != '\0'; ++tail) {
+      if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';') {
+        sqlite3_finalize(st);
+        throw DbError("SQL: one statement at a time [" + key + "]");
+      }
+    }
+    return std::make_unique<SqliteStatement>(this, std::move(key), st);
+  }
+
+  // Takes a statement back into the cache (or finalizes it when the cache is full).
+  void ReturnStatement(std::string key, sqlite3_stmt* st) noexcept {
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    try {
+      if (index_.count(key) != 0) {
+        sqlite3_finalize(st);  // one idle copy per text is enough
+        return;
+      }
+      idle_.emplace_front(key, st);
+      index_.emplace(std::move(key), idle_.begin());
+      if (idle_.size() > kMaxIdleStatements) {
+        auto last = std::prev(idle_.end());
+        index_.erase(last->first);
+        sqlite3_finalize(last->second);
+        idle_.erase(last);
+      }
+    } catch (...) {
+      sqlite3_finalize(st);
+    }
+  }
+
+  std::vector<ColumnInfo> TableColumns(std::string_view table) override {
+    RefreshSchema();
+    auto it = tables_.find(Lower(table));
+    if (it == tables_.end()) throw DbError("SQL: no such table: " + std::string(table));
+    return it->second;
+  }
+
+  int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
+                    const std::vector<Variant>& values) override {
+    bool has_id = false;
+    for (const ColumnInfo& c : TableColumns(table)) has_id = has_id || Lower(c.name) == "d_id";
+    std::string sql = "INSERT INTO " + QuoteName(table);
+    if (columns.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (const std::string& c : columns) {
+        names += (names.empty() ? "" : ", ") + QuoteName(c);
+        marks += marks.empty() ? "?" : ", ?";
+      }
+      sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    if (has_id) sql += " RETURNING d_id";
+    std::unique_ptr<Statement> st = PrepareNative(sql);
+    st->Bind(values);
+    if (!has_id) {
+      while (st->Step()) {
+      }
+      return sqlite3_last_insert_rowid(db_);
+    }
+    if (!st->Step()) throw DbError("SQL: the insert gave no row id");
+    int64_t id = st->Column(0).ToInt64Or(0);
+    while (st->Step()) {
+    }
+    return id;
+  }
+
+  void Begin() override { ExecuteNative("BEGIN IMMEDIATE"); }
+  void Commit() override { ExecuteNative("COMMIT"); }
+  void Rollback() override {
+    if (sqlite3_get_autocommit(db_) == 0) ExecuteNative("ROLLBACK");
+  }
+
+  bool Recycle() noexcept override {
+    try {
+      if (sqlite3_get_autocommit(db_) == 0) ExecuteNative("ROLLBACK");
+      return sqlite3_get_autocommit(db_) != 0;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  bool IsTextColumn(std::string_view column) {
+    RefreshSchema();
+    auto it = text_columns_.find(Lower(column));
+    return it != text_columns_.end() && it->second;
+  }
+
+ private:
+  // Reloads the table metadata when the schema has changed since it was read.
+  void RefreshSchema() {
+    int version = SchemaVersion();
+    if (version == schema_version_) return;
+    tables_.clear();
+    text_columns_.clear();
+    std::vector<std::string> names;
+    {
+      std::unique_ptr<Statement> st =
+          PrepareNative("SELECT name FROM sqlite_schema WHERE type = 'table'");
+      while (st->Step()) names.push_back(st->Column(0).ToString());
+    }
+    for (const std::string& name : names) {
+      std::vector<ColumnInfo> columns;
+      std::unique_ptr<Statement> st =
+          PrepareNative("SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
+      st->Bind({Variant(name)});
+      while (st->Step()) {
+        ColumnInfo c;
+        c.name = st->Column(0).ToString();
+        c.kind = ColumnKindOfDeclaredType(st->Column(1).ToString());
+        const std::string key = Lower(c.name);
+        // A name is text only when every table that has it declares it text.
+        auto [it, inserted] = text_columns_.emplace(key, c.kind == ColumnKind::kText);
+        if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
+        columns.push_back(std::move(c));
+      }
+      tables_[Lower(name)] = std::move(columns);
+    }
+    schema_version_ = version;
+  }
+
+  int SchemaVersion() {
+    std::unique_ptr<Statement> st = PrepareNative("PRAGMA schema_version");
+    int version = st->Step() ? static_cast<int>(st->Column(0).ToInt64Or(0)) : 0;
+    while (st->Step()) {
+    }
+    return version;
+  }
+
+  sqlite3* db_;
+  std::string pool_key_;
+  SqlSchemaHints hints_;
+  std::list<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recently used first
+  std::unordered_map<std::string, std::list<std::pair<std::string, sqlite3_stmt*>>::iterator>
+      index_;
+  int schema_version_ = -1;
+  std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
+  std::unordered_map<std::string, bool> text_columns_;
+};
+
+SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, sqlite3_stmt* stmt)
+    : session_(session), key_(std::move(key)), stmt_(stmt) {
+  const int n = sqlite3_column_count(stmt_);
+  kinds_.reserve(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const char* declared = sqlite3_column_decltype(stmt_, i);
+    kinds_.push_back(declared != nullptr ? ColumnKindOfDeclaredType(declared) : ColumnKind::kOther);
+  }
+  // Only these count rows; DDL and transaction control leave a stale count behind.
+  const std::string first = LeadingKeyword(key_);
+  writes_ = first == "insert" || first == "update" || first == "delete" || first == "replace";
+}
+
+SqliteStatement::~SqliteStatement() { session_->ReturnStatement(std::move(key_), stmt_); }
+
+}  // namespace
+
+std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string pool_key) {
+  sqlite3* db = nullptr;
+  // Never SQLITE_OPEN_CREATE: a wrong path must fail, not leave an empty database behind.
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close_v2(db);
+    throw DbError("cannot open the database " + path + ": " + message);
+  }
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  char* error = nullptr;
+  rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                    &error);
+  if (rc != SQLITE_OK) {
+    std::string message = error != nullptr ? error : sqlite3_errmsg(db);
+    sqlite3_free(error);
+    sqlite3_close_v2(db);
+    throw DbError("cannot open the database " + path + ": " + message);
+  }
+  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  if (sqlite3_create_function_v2(db, "vb_datediff", 3, flags, nullptr, DateDiffFunction, nullptr,
+                                 nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_create_function_v2(db, "vb_cstr", 1, flags, nullptr, CStrFunction, nullptr, nullptr,
+                                 nullptr) != SQLITE_OK) {
+    std::string message = sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    throw DbError("cannot open the database " + path + ": " + message);
+  }
+  return std::make_unique<SqliteSession>(db, std::move(pool_key));
+}
+
+}  // namespace folirex::db
