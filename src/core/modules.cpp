@@ -1,5 +1,7 @@
 #include "core/modules.h"
 
+#include "console/module.h"
+
 namespace folirex {
 
 void ModuleRegistry::AddAdminEntry(std::string procedure, AdminEntry entry) {
@@ -22,7 +24,7 @@ const PublicHandler* ModuleRegistry::FindPublicHandler(std::string_view procedur
 
 void RegisterAllModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
-  (void)registry;
+  RegisterConsoleModule(registry);
 }
 
 const ModuleRegistry& Modules() {

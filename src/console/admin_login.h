@@ -1,0 +1,23 @@
+// The door of the console (admin.asp?m=admin_login): the login page, the
+// sign-in check and the sign-out. A successful sign-in gives the browser a new
+// session id, then sets the session keys User_Name (the account's stored name)
+// and User_Code (the name as typed, after trimming and filtering), raises the
+// account's sign-in count and writes one Vantrel_Log row.
+//
+// Runs on the request's worker with the request's RequestState; the database
+// must be open. A refused sign-in answers through AlertBack (the request ends,
+// nothing is written).
+#ifndef FOLIREX_CONSOLE_ADMIN_LOGIN_H_
+#define FOLIREX_CONSOLE_ADMIN_LOGIN_H_
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// action "check": sign in; "out": sign out; anything else: the login page. No
+// privilege check.
+void Login_Main(RequestState& state);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CONSOLE_ADMIN_LOGIN_H_

@@ -1,0 +1,299 @@
+#include "console/admin_manager_privilege.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "console/console_text.h"
+#include "core/admin_frame.h"
+#include "core/admin_pager.h"
+#include "core/messages.h"
+#include "core/text_helpers.h"
+
+namespace folirex {
+namespace {
+
+constexpr const char* kListUrl = "?m=admin_managerprivilege";
+constexpr const char* kScriptPrefix = "?m=admin_managerprivilege&action=";
+
+// Session("userlist") keeps the chosen names apart with a control character
+// that no name typed into a form holds: a name with a comma in it stays one
+// name.
+constexpr char kNameSeparator = '\x1f';
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) {
+    if (!joined.empty()) joined += kNameSeparator;
+    for (char c : name) {
+      if (c != kNameSeparator) joined += c;
+    }
+  }
+  return joined;
+}
+
+std::vector<std::string> SplitNames(const std::string& joined) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= joined.size() && !joined.empty()) {
+    size_t end = joined.find(kNameSeparator, start);
+    if (end == std::string::npos) end = joined.size();
+    names.push_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// The posted codes, each through the SQL filter; empty and repeated ones are
+// dropped.
+std::vector<std::string> FilterCodes(const std::vector<std::string>& posted) {
+  std::vector<std::string> codes;
+  for (const std::string& value : posted) {
+    std::string code = FilterSql(Variant(value));
+    if (code.empty()) continue;
+    if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
+  }
+  return codes;
+}
+
+// Replaces every grant of each name by the codes. All or nothing: a failed
+// statement leaves every name's grants as they were.
+void SaveGrants(RequestState& state, const std::vector<std::string>& names,
+                const std::vector<std::string>& codes) {
+  Connection& conn = *state.Conn;
+  conn.BeginTrans();
+  try {
+    for (const std::string& name : names) {
+      state.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
+      conn.Execute(state.Sql, {Variant(name)});
+      for (const std::string& code : codes) {
+        state.Sql =
+            "insert into Vantrel_ManagerFunction(d_adminname,d_functioncode) "
+            "values (?,?)";
+        conn.Execute(state.Sql, {Variant(name), Variant(code)});
+      }
+    }
+    conn.CommitTrans();
+  } catch (...) {
+    conn.RollbackTrans();
+    throw;
+  }
+}
+
+std::string MessageBox(const std::string& links) {
+  return "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
+         "<tr><td align=\"center\"><font "
+         "color=\"red\"><b>授权成功！</b></font><br>\r\n" +
+         links + "</td></tr>\r\n</table>\r\n";
+}
+
+std::string FunctionRow(Recordset& rs, bool checked) {
+  std::string desc = rs["d_desc"].ToString();
+  std::string html = "<tr><td>" + HTMLEncode(rs["d_name"]) + "</td><td>";
+  html += desc.empty() ? "&nbsp;" : HTMLEncode(rs["d_desc"]);
+  html +=
+      "</td><td align=\"center\"><input type=\"checkbox\" "
+      "name=\"functioncode\" value=\"" +
+      HTMLEncodeValue(rs["d_code"]) + "\"";
+  if (checked) html += " checked";
+  html += "></td></tr>\r\n";
+  return html;
+}
+
+std::string FunctionTableHead(const std::string& action) {
+  return "<form name=\"myform\" method=\"post\" action=\"" + action +
+         "\" style=\"margin:0\">\r\n"
+         "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
+         "<tr><th>功能名称</th><th>说明</th><th width=\"8%\"><input "
+         "type=\"checkbox\" "
+         "name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+}
+
+std::string FunctionTableButtons(bool disabled) {
+  std::string html =
+      "<tr><td colspan=\"3\" align=\"center\"><input "
+      "type=\"submit\" value=\"授权\"";
+  if (disabled) html += " disabled";
+  html += "> <input type=\"button\" value=\"返回\" onclick=\"location.href='" +
+          std::string(kListUrl) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
+  return html;
+}
+
+void ManagerPrivilege_ListScript(RequestState& state) {
+  std::string prefix = kScriptPrefix;
+  state.Response->Write(
+      "<script language=javascript>\r\n"
+      "<!--\r\n"
+      "function checkAction(sAction){\r\n"
+      "  var f=document.forms['delform'];\r\n"
+      "  var found=false;\r\n"
+      "  for(var i=0;i<f.elements.length;i++){\r\n"
+      "    var e=f.elements[i];\r\n"
+      "    "
+      "if(e.type=='checkbox'&&e.name=='selectdel'&&e.checked)"
+      "{found=true;break;}\r\n"
+      "  }\r\n"
+      "  if(found){\r\n"
+      "    found=confirm('您确定要操作吗？');\r\n"
+      "  }else{\r\n"
+      "    alert('请选择至少一条记录再操作！');\r\n"
+      "    found=false;\r\n"
+      "  }\r\n"
+      "  if(found){\r\n"
+      "    f.action='" +
+      prefix +
+      "'+sAction;\r\n"
+      "    f.submit();\r\n"
+      "  }\r\n"
+      "}\r\n"
+      "//-->\r\n"
+      "</script>\r\n");
+}
+
+void ManagerPrivilege_ShowList(RequestState& state) {
+  state.Session->Set("userlist", Variant(""));
+  AdminPager pager;
+  pager.PagerPageSize = 20;
+  pager.PagerSql = "Select * From Vantrel_Admin Order By d_regtime Desc";
+  pager.PagerUrl = "?m=admin_managerprivilege&";
+
+  std::string html;
+  // The form wraps the whole table: a form opened between table rows holds its
+  // fields only by the parser's leniency, and the action row below needs a form
+  // of its own.
+  html +=
+      "<form name=\"delform\" method=\"post\" "
+      "action=\"?m=admin_managerprivilege&action=privilege\""
+      " style=\"margin:0\">\r\n"
+      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
+      "<tr><th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</"
+      "th><th>设置权限</th>"
+      "<th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
+      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  pager.Pager_Open(state);
+  if (pager.PagerRecordCount > 0) {
+    Recordset& rs = *pager.PagerRs;
+    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
+      const Variant& name = rs["d_name"];
+      // The name is a value of the link's query: encoded, a name holding "&" or
+      // "=" cannot add parameters of its own (and so cannot stand for another
+      // administrator).
+      std::string set_url =
+          "?m=admin_managerprivilege&action=set&id=" + state.Server->URLEncode(name.ToString());
+      html += "<tr><td>" + HTMLEncode(name) + "</td><td>" + HTMLEncode(rs["d_regtime"]) +
+              "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
+              HTMLEncode(rs["d_loginnum"]) + "</td><td align=\"center\"><a href=\"" +
+              HTMLEncodeValue(Variant(set_url)) +
+              "\">设置权限</a></td><td align=\"center\"><input type=\"checkbox\" "
+              "name=\"selectdel\" value=\"" +
+              HTMLEncodeValue(name) + "\"></td></tr>\r\n";
+    }
+  } else {
+    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
+  }
+  html += "</table>\r\n</form>\r\n";
+  if (pager.PagerRecordCount > 0) {
+    html += "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n<tr><td>";
+    html += pager.PagerBar;
+    html +=
+        "</td></tr>\r\n<tr><td align=\"right\">"
+        "<form name=\"actionform\" style=\"margin:0\">操作："
+        "<select name=\"selection\" size=\"1\"><option "
+        "value=\"privilege\">下一步</option>"
+        "</select> <input type=\"button\" value=\"执行\" "
+        "onclick=\"checkAction(this.form.selection.options[this.form."
+        "selection.selectedIndex]"
+        ".value)\"></form></td></tr>\r\n</table>\r\n";
+  }
+  state.Response->Write(html);
+  pager.Pager_Close();
+  ManagerPrivilege_ListScript(state);
+}
+
+void ManagerPrivilege_ShowGrant(RequestState& state) {
+  std::vector<std::string> names;
+  for (const std::string& value : RequestValues(*state.Request, "selectdel")) {
+    if (!TrimSpaces(value).empty()) names.push_back(value);
+  }
+  if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
+  state.Session->Set("userlist", Variant(JoinNames(names)));
+
+  state.Sql = "select * from Vantrel_Function where d_flag = 1 order by d_order";
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  std::string html = FunctionTableHead("?m=admin_managerprivilege&action=authorization");
+  if (rs.Eof()) {
+    html += "<tr><td colspan=\"3\" align=\"center\">请先添加后台权限</td></tr>\r\n";
+  }
+  for (; !rs.Eof(); rs.MoveNext()) html += FunctionRow(rs, false);
+  rs.Close();
+  html += FunctionTableButtons(false);
+  state.Response->Write(html);
+}
+
+void ManagerPrivilege_SaveGrant(RequestState& state) {
+  std::vector<std::string> names;
+  for (const std::string& piece : SplitNames(state.Session->Get("userlist").ToString())) {
+    std::string name = FilterSql(Variant(piece));
+    if (!name.empty()) names.push_back(name);
+  }
+  std::vector<std::string> codes = FilterCodes(RequestValues(*state.Request, "functioncode"));
+  if (!names.empty()) SaveGrants(state, names, codes);
+  state.Response->Write(
+      MessageBox("<li><a href=\"" + std::string(kListUrl) + "\">返回列表</a></li>\r\n"));
+  state.Session->Set("userlist", Variant(""));
+}
+
+void ManagerPrivilege_SetUser(RequestState& state) {
+  std::string id = FilterSql(Variant(state.Request->QueryString("id")));
+  std::string id_in_url = HTMLEncodeValue(Variant(state.Server->URLEncode(id)));
+  std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
+
+  if ((*state.Request)("save") == "1") {
+    SaveGrants(state, {id}, FilterCodes(state.Request->FormValues("functioncode")));
+    state.Response->Write(MessageBox("<li><a href=\"" + set_url + "\">返回重新修改</a></li>\r\n" +
+                                     "<li><a href=\"" + kListUrl + "\">返回列表</a></li>\r\n"));
+    return;
+  }
+
+  std::string html =
+      "<table class=\"navi\" align=\"center\" border=\"0\" "
+      "cellspacing=\"1\"><tr><td>以下为用户" +
+      HTMLEncode(Variant(id)) + "所具有的功能</td></tr></table>\r\n";
+  html += FunctionTableHead("?m=admin_managerprivilege&action=set&save=1&id=" + id_in_url);
+  state.Sql =
+      "select b.d_order, b.d_code,b.d_name,b.d_desc,a.d_adminname from "
+      "(select * from "
+      "Vantrel_Function where d_flag = 1) b left outer join (select "
+      "d_adminname, d_functioncode "
+      "from Vantrel_ManagerFunction where d_adminname=?) a on "
+      "b.d_code=a.d_functioncode order by "
+      "b.d_order";
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, {Variant(id)}, *state.Conn, 0, 1);
+  bool empty_catalogue = rs.Eof();
+  for (; !rs.Eof(); rs.MoveNext()) html += FunctionRow(rs, !rs["d_adminname"].IsNull());
+  rs.Close();
+  html += FunctionTableButtons(empty_catalogue);
+  state.Response->Write(html);
+}
+
+}  // namespace
+
+void ManagerPrivilege_Main(RequestState& state) {
+  CheckPrivilege(state, "XT_Manage_ManagerPrivilege");
+  AdminHeader(state);
+  AdminNavi(state, "当前位置：用户管理&gt;&gt;后台用户权限管理");
+  if (state.Action == "privilege") {
+    ManagerPrivilege_ShowGrant(state);
+  } else if (state.Action == "authorization") {
+    ManagerPrivilege_SaveGrant(state);
+  } else if (state.Action == "set") {
+    ManagerPrivilege_SetUser(state);
+  } else {
+    ManagerPrivilege_ShowList(state);
+  }
+  AdminFooter(state);
+}
+
+}  // namespace folirex

@@ -1,0 +1,34 @@
+#include "console/id_list.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "console/console_text.h"
+#include "core/text_helpers.h"
+
+namespace folirex {
+
+bool ParseIdList(std::string_view posted, IdList* out) {
+  IdList list;
+  size_t start = 0;
+  while (true) {
+    size_t end = posted.find(',', start);
+    std::string piece =
+        TrimSpaces(posted.substr(start, end == std::string_view::npos ? end : end - start));
+    if (!IsDigits(Variant(piece))) return false;
+    int64_t id = 0;
+    auto [ptr, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
+    if (ec != std::errc() || ptr != piece.data() + piece.size()) return false;
+    if (std::find(list.ids.begin(), list.ids.end(), id) == list.ids.end()) {
+      list.ids.push_back(id);
+      if (!list.sql.empty()) list.sql += ',';
+      list.sql += std::to_string(id);
+    }
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  *out = std::move(list);
+  return true;
+}
+
+}  // namespace folirex

@@ -1,0 +1,29 @@
+// The id lists that console list forms post for bulk actions (the checked
+// boxes' ids, which arrive joined by ", "). Every piece must be a plain id; the
+// list is then rebuilt from the numbers themselves, so that nothing of the
+// posted text reaches an "in (...)" condition.
+//
+// Pure function; thread-safe.
+#ifndef FOLIREX_CONSOLE_ID_LIST_H_
+#define FOLIREX_CONSOLE_ID_LIST_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folirex {
+
+struct IdList {
+  std::vector<int64_t> ids;  // in the order posted, repeats dropped
+  std::string sql;           // the ids joined by ",", ready for "in (" + sql + ")"
+};
+
+// False (and *out untouched) when the text is empty, or when any
+// comma-separated piece, trimmed of spaces, is not a plain id (IsDigits) or
+// does not fit a 64-bit number.
+bool ParseIdList(std::string_view posted, IdList* out);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CONSOLE_ID_LIST_H_
