@@ -1,1 +1,170 @@
-int main() { return 0; }
+// The command line: `folirex init DIR` creates a site, `folirex serve DIR` serves it.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/settings_file.h"
+#include "core/site_server.h"
+#include "core/site_setup.h"
+#include "platform/host/http_host.h"
+
+namespace {
+
+using folirex::SiteSettings;
+
+constexpr const char* kUsage =
+    "usage: folirex init DIR\n"
+    "       folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
+    "       folirex --help\n";
+
+constexpr const char* kInitHelp =
+    "usage: folirex init DIR\n"
+    "Creates a new site in DIR: the site's files, the database DIR/data/site.db, the settings\n"
+    "file DIR/folirex.conf, and a random password for the administrator 'admin', which it\n"
+    "prints. DIR must not exist yet or be empty.\n";
+
+constexpr const char* kServeHelp =
+    "usage: folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
+    "Serves the site in DIR until SIGINT or SIGTERM, then finishes the requests under way.\n"
+    "  --listen ADDR:PORT  where to listen (default: Listen in folirex.conf, else "
+    "127.0.0.1:8080)\n"
+    "  --threads N         worker threads, 1 to 1024 (default 32); a keep-alive connection\n"
+    "                      holds a worker while it is open\n";
+
+int Fail(const std::string& message, int code) {
+  std::cerr << "folirex: " << message << "\n";
+  return code;
+}
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+int Init(const std::vector<std::string>& args) {
+  if (args.size() == 1 && IsHelp(args[0])) {
+    std::cout << kInitHelp;
+    return 0;
+  }
+  if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+    return Fail(args.empty() ? "init needs a folder (see folirex init --help)"
+                             : "init: unexpected argument '" + args.back() + "'",
+                2);
+  }
+  SiteSettings settings;
+  folirex::CreatedSite created;
+  std::string error;
+  if (!folirex::CreateSite(args[0], settings, &created, &error)) return Fail(error, 1);
+  std::cout << "Created the site in " << args[0] << "\n"
+            << "Administrator: " << created.admin_name << "\n"
+            << "Password:      " << created.admin_password << "\n";
+  return 0;
+}
+
+int Serve(const std::vector<std::string>& args) {
+  std::string dir;
+  std::string listen;
+  int threads = 32;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (IsHelp(a)) {
+      std::cout << kServeHelp;
+      return 0;
+    } else if (a == "--listen" || a == "--threads") {
+      if (i + 1 >= args.size()) return Fail(a + " needs a value", 2);
+      const std::string& v = args[++i];
+      if (a == "--listen") {
+        listen = v;
+      } else {
+        char* end = nullptr;
+        long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 1 || n > 1024) {
+          return Fail("--threads takes a number from 1 to 1024", 2);
+        }
+        threads = static_cast<int>(n);
+      }
+    } else if (!a.empty() && a[0] == '-') {
+      return Fail("serve: unknown option '" + a + "'", 2);
+    } else if (dir.empty()) {
+      dir = a;
+    } else {
+      return Fail("serve: unexpected argument '" + a + "'", 2);
+    }
+  }
+  if (dir.empty()) return Fail("serve needs a site folder (see folirex serve --help)", 2);
+
+  std::filesystem::path site = std::filesystem::absolute(dir).lexically_normal();
+  SiteSettings settings;
+  std::string error;
+  if (!folirex::ReadSettingsFile(site / folirex::kSettingsFileName, &settings, &error)) {
+    return Fail(error + " (create a site with: folirex init " + dir + ")", 1);
+  }
+  if (listen.empty()) listen = settings.listen;
+  folirex::HostOptions options;
+  if (!folirex::ParseListenAddress(listen, &options.listen_host, &options.port)) {
+    return Fail("bad listen address '" + listen + "' (expected ADDR:PORT)", 2);
+  }
+  options.threads = threads;
+  options.site_root = site;
+  options.install_dir = folirex::ReadInstallDir(site, settings);
+
+  folirex::HttpHost host(options,
+                        [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
+                          folirex::ServePage(settings, kind, objects);
+                        });
+
+  // Signals are taken by one thread with sigwait, so they never interrupt a worker.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (!host.Bind(&error)) return Fail("cannot listen on " + listen + ": " + error, 1);
+  std::string base = "http://" + options.listen_host + ":" + std::to_string(host.port());
+  std::cout << "Serving " << site.string() << "\n"
+            << "  site:    " << base << options.install_dir << "\n"
+            << "  console: " << base << options.install_dir << "admin.asp\n"
+            << std::flush;
+
+  std::atomic<bool> stopping{false};
+  std::thread watcher([&] {
+    timespec wait{0, 200 * 1000 * 1000};
+    while (!stopping) {
+      if (sigtimedwait(&signals, nullptr, &wait) > 0) {
+        stopping = true;
+        host.Stop();
+      }
+    }
+  });
+  host.Run();
+  stopping = true;
+  watcher.join();
+  std::cout << "Stopped.\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  std::string command = args[0];
+  args.erase(args.begin());
+  if (IsHelp(command)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (command == "init") return Init(args);
+  if (command == "serve") return Serve(args);
+  return Fail("unknown command '" + command + "' (see folirex --help)", 2);
+}

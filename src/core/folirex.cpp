@@ -1,0 +1,253 @@
+#include "core/folirex.h"
+
+#include <array>
+
+#include "core/database.h"
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+struct AdminRoute {
+  const char* m;
+  const char* procedure;
+};
+
+// The administration table, compared in this order; any other value reaches Login_Main.
+constexpr std::array<AdminRoute, 32> kAdminRoutes = {{
+    {"admin_login", "Login_Main"},
+    {"admin_index", "Index_Main"},
+    {"admin_menu", "Menu_Main"},
+    {"admin_servercheck", "ServerCheck_Main"},
+    {"admin_changepassword", "ChangePassword_Main"},
+    {"admin_manager", "Manager_Main"},
+    {"admin_managerprivilege", "ManagerPrivilege_Main"},
+    {"admin_articleclass", "ArticleClass_Main"},
+    {"admin_articlesubject", "ArticleSubject_Main"},
+    {"admin_articlekeyword", "ArticleKeyword_Main"},
+    {"admin_articlejs", "ArticleJs_Main"},
+    {"admin_articlenavi", "ArticleNavi_Main"},
+    {"admin_articleadd", "ArticleAdd_Main"},
+    {"admin_article", "Article_Main"},
+    {"admin_uploadfile", "UploadFile_Main"},
+    {"admin_articlecollect", "ArticleCollect_Main"},
+    {"admin_articlecollectset", "ArticleCollectSet_Main"},
+    {"admin_articlecomment", "ArticleComment_Main"},
+    {"admin_articlehtml", "ArticleHtml_Main"},
+    {"admin_template", "Template_Main"},
+    {"admin_templatepage", "TemplatePage_Main"},
+    {"admin_skin", "Skin_Main"},
+    {"admin_set", "Set_Main"},
+    {"admin_channel", "Channel_Main"},
+    {"admin_defaulthtml", "DefaultHtml_Main"},
+    {"admin_announce", "Announce_Main"},
+    {"admin_loginlog", "LoginLog_Main"},
+    {"admin_error", "Error_Main"},
+    {"uploadfile", "Upload_Main"},
+    {"admin_selectmore", "SelectMore_Main"},
+    {"admin_ad", "AD_Main"},
+    {"admin_main", "Home_Main"},
+}};
+
+// The request values of a public page, in the order the handlers' arguments name them.
+enum PublicValue {
+  kM,
+  kArticleId,
+  kClassId,
+  kSubjectId,
+  kChannelId,
+  kSearchType,
+  kSearchClass,
+  kSearchKeyword,
+  kSearchOrder,
+  kFlag,
+  kMailTo,
+  kMailToName,
+  kNoticeId,
+  kParameter,
+  kPageType,
+  kPublicValueCount,
+  kCurrentChannel,  // not a request value: RequestState.ChannelID
+  kEmptyText,       // an empty template text
+};
+
+constexpr std::array<const char*, kPublicValueCount> kPublicKeys = {
+    "m",    "articleid", "classid", "subjectid", "channelid", "searchtype", "searchclass",
+    "searchkeyword", "searchorder", "flag", "mailto", "mailtoname", "noticeid", "parameter",
+    "pagetype"};
+// The first ten pass the SQL character filter too; the rest are only trimmed.
+constexpr int kFilteredValues = 10;
+
+struct PublicRoute {
+  const char* m;
+  const char* procedure;
+  std::array<PublicValue, 4> args;
+  int arg_count;
+};
+
+constexpr std::array<PublicRoute, 14> kPublicRoutes = {{
+    {"search", "ShowSearch", {kSearchType, kSearchClass, kSearchKeyword, kSearchOrder}, 4},
+    {"print", "ShowPrint", {kArticleId}, 1},
+    {"click", "ShowClick", {kArticleId}, 1},
+    {"comment", "ShowComment", {kArticleId, kFlag, kCurrentChannel}, 3},
+    {"commentlist", "ShowCommentList", {kParameter, kPageType, kArticleId}, 3},
+    {"tellfriend", "ShowTellFriend", {kArticleId, kFlag, kMailTo, kMailToName}, 4},
+    {"userlist", "ShowUserList", {}, 0},
+    {"content", "ShowContent", {kArticleId}, 1},
+    {"classlist", "ShowClassList", {kClassId, kEmptyText}, 2},
+    {"subjectlist", "ShowSubjectList", {kSubjectId}, 1},
+    {"hotlist", "ShowHotList", {}, 0},
+    {"recommendlist", "ShowRecommendList", {}, 0},
+    {"newlist", "ShowNewList", {}, 0},
+    {"notice", "ShowNotice", {kNoticeId}, 1},
+}};
+
+// Loads the configuration; a database without its tables counts as one that cannot be used.
+bool LoadConfigChecked(RequestState& state) {
+  try {
+    LoadConfig(state);
+    return true;
+  } catch (const DbError&) {
+    CloseDatabase(state);
+    return false;
+  }
+}
+
+}  // namespace
+
+void Folirex::OnStartPage(PageObjects& context) {
+  state_.Application = &context.application;
+  state_.Server = &context.server;
+  state_.Session = &context.session;
+  state_.Request = &context.request;
+  state_.Response = &context.response;
+}
+
+void Folirex::OnEndPage() noexcept {
+  CloseDatabase(state_);
+  if (state_.Application && state_.Application->LockedByCaller()) state_.Application->UnLock();
+  state_.Application = nullptr;
+  state_.Server = nullptr;
+  state_.Session = nullptr;
+  state_.Request = nullptr;
+  state_.Response = nullptr;
+}
+
+void Folirex::ICommonAdmin() {
+  try {
+    // Read from the query string only: a posted m or action does not steer the console.
+    std::string m = LCase(FilterSql(state_.Request->QueryString("m")));
+    state_.Action = LCase(FilterSql(state_.Request->QueryString("action")));
+    if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
+      // The error page needs no database; sending it to itself would loop.
+      if (m == "admin_error") {
+        DispatchAdmin(m);
+        return;
+      }
+      state_.Response->Redirect("?m=admin_error&errnum=0");
+    }
+    InitDateValues(state_);
+    if (m.empty()) {
+      m = state_.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
+    }
+    DispatchAdmin(m);
+  } catch (const ResponseEnd&) {
+  }
+}
+
+void Folirex::DispatchAdmin(const std::string& m) {
+  const char* procedure = "Login_Main";
+  for (const AdminRoute& route : kAdminRoutes) {
+    if (m == route.m) {
+      procedure = route.procedure;
+      break;
+    }
+  }
+  const AdminEntry* entry = modules_.FindAdminEntry(procedure);
+  if (entry == nullptr) {
+    WriteNotInstalled(procedure);
+    return;
+  }
+  (*entry)(state_);
+}
+
+void Folirex::ICommon() {
+  try {
+    if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
+      // The console's redirect would lead back to this page for ever: answer plainly instead.
+      state_.Response->Clear();
+      state_.Response->SetStatus(503);
+      state_.Response->Write(
+          "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
+          "<title>网站暂时无法访问</title></head><body><p>数据库连接失败，网站暂时无法访问，"
+          "请稍后再试。</p></body></html>");
+      return;
+    }
+    InitDateValues(state_);
+    DispatchPublic();
+  } catch (const ResponseEnd&) {
+  }
+}
+
+void Folirex::DispatchPublic() {
+  std::array<std::string, kPublicValueCount> values;
+  for (int i = 0; i < kPublicValueCount; ++i) {
+    std::string value = Trim((*state_.Request)(kPublicKeys[i]));
+    values[i] = i < kFilteredValues ? FilterSql(value) : value;
+  }
+  state_.ChannelID = values[kChannelId];
+
+  int channel_count = 0;
+  if (values[kChannelId].empty()) {
+    state_.Sql = "select d_id from Vantrel_Channel order by d_id desc";
+    state_.Rs->Open(state_.Sql, *state_.Conn, 0, 1);
+    if (state_.Rs->Eof()) {
+      state_.Rs->Close();
+      AlertBack(state_, "提示：参数错误！");
+    }
+    for (; !state_.Rs->Eof(); state_.Rs->MoveNext()) {
+      ++channel_count;
+      state_.ChannelID = (*state_.Rs)["d_id"];
+    }
+    state_.Rs->Close();
+  }
+
+  if (const ChannelLoader* loader = modules_.channel_loader()) (*loader)(state_);
+
+  std::string m = LCase(values[kM]);
+  const char* procedure = channel_count > 1 ? "ShowDefault" : "ShowFirst";
+  std::vector<std::string> args;
+  for (const PublicRoute& route : kPublicRoutes) {
+    if (m != route.m) continue;
+    procedure = route.procedure;
+    for (int i = 0; i < route.arg_count; ++i) {
+      PublicValue v = route.args[i];
+      if (v == kCurrentChannel) {
+        args.push_back(state_.ChannelID.ToString());
+      } else if (v == kEmptyText) {
+        args.emplace_back();
+      } else {
+        args.push_back(values[v]);
+      }
+    }
+    break;
+  }
+  const PublicHandler* handler = modules_.FindPublicHandler(procedure);
+  if (handler == nullptr) {
+    WriteNotInstalled(procedure);
+    return;
+  }
+  state_.Response->Write((*handler)(state_, args));
+}
+
+void Folirex::WriteNotInstalled(const std::string& what) {
+  state_.Response->Write(
+      "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
+      "<title>模块未安装</title></head><body><p>此功能模块尚未安装：" +
+      what + "</p></body></html>");
+}
+
+}  // namespace folirex

@@ -1,0 +1,128 @@
+#include "core/site_config.h"
+
+#include <cstdio>
+
+#include "core/messages.h"
+#include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+std::string TwoDigits(int n) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof(buffer), "%02d", n);
+  return buffer;
+}
+
+std::string DayStart(const DateTime& d) {
+  return std::to_string(d.year) + "-" + TwoDigits(d.month) + "-" + TwoDigits(d.day) +
+         " 00:00:00";
+}
+
+}  // namespace
+
+std::string MediaHtml(const std::string& file, const std::string& width,
+                      const std::string& height) {
+  std::string lower = LCase(file);
+  if (lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "swf") == 0) {
+    return "<object classid='clsid:D27CDB6E-AE6D-11cf-96B8-444553540000' codebase='"
+           "https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab"
+           "#version=6,0,0,0' width='" +
+           width + "' height='" + height + "'><param name=movie value='" + file +
+           "'><param name=quality value=high><embed src='" + file +
+           "' quality=high pluginspage='https://www.macromedia.com/go/getflashplayer'"
+           " type='application/x-shockwave-flash' width='" +
+           width + "' height='" + height + "'></embed></object>";
+  }
+  return "<img src='" + file + "' border=0 width='" + width + "' height='" + height + "'>";
+}
+
+void LoadConfig(RequestState& state) {
+  state.Sql = "select * from Vantrel_Config";
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    return;
+  }
+  state.InstallDir = rs["d_installdir"];
+  std::string install = state.InstallDir.ToString();
+  std::string trimmed = Trim(install);
+  std::string server_path =
+      !trimmed.empty() && trimmed.back() == '/' ? install : install + "/";
+  state.Application->Set("server_path", server_path);
+  state.SiteName = Trim(rs["d_name"].ToString());
+  state.SiteUrl = Trim(rs["d_url"].ToString());
+  if (state.SiteUrl.ToString().empty()) state.SiteUrl = server_path;
+  state.SiteLogo = MediaHtml(rs["d_logo"].ToString(), rs["d_logowidth"].ToString(),
+                             rs["d_logoheight"].ToString());
+  state.SiteBanner = MediaHtml(rs["d_banner"].ToString(), rs["d_bannerwidth"].ToString(),
+                               rs["d_bannerheight"].ToString());
+  state.AdminLoginLink =
+      rs["d_showadminlink"].ToBoolOr(false)
+          ? "<a class='other_link' href='" + server_path + "admin.asp'>管理员登陆</a> |"
+          : "";
+  state.SiteCopyright = rs["d_copyright"];
+  state.SiteEmail = rs["d_email"];
+  state.DefaultFileExt = FileExtName(rs["d_defaultfileext"]);
+  state.DefaultTemplatePageID = rs["d_templatepageid"];
+  state.SiteKeyword = rs["d_keyword"];
+  state.SiteDesc = rs["d_desc"];
+  rs.Close();
+}
+
+void InitDateValues(RequestState& state) {
+  DateTime now = DateTime::Now();
+  InitDateValues(state, DateTime{now.year, now.month, now.day, 0, 0, 0});
+}
+
+void InitDateValues(RequestState& state, const DateTime& today) {
+  Application& app = *state.Application;
+  Variant stored = app.Get("date_today");
+  if (stored.type() == Variant::Type::kDate && stored.CDate() == today) return;
+
+  static const char* const kWeekdays[] = {"星期日", "星期一", "星期二", "星期三",
+                                          "星期四", "星期五", "星期六"};
+  int weekday = today.Weekday();
+  std::string chinese = std::to_string(today.year) + "年" + TwoDigits(today.month) + "月" +
+                        TwoDigits(today.day) + "日&nbsp;" + kWeekdays[weekday - 1];
+  DateTime week_start = DateTime::FromSerial(today.ToSerial() - (weekday - 1));
+  DateTime month_start{today.year, today.month, 1, 0, 0, 0};
+
+  app.Lock();
+  app.Set("date_today", today);
+  app.Set("date_chinese", chinese);
+  app.Set("date_daystart", DayStart(today));
+  app.Set("date_weekstart", DayStart(week_start));
+  app.Set("date_monthstart", DayStart(month_start));
+  app.UnLock();
+}
+
+void GetChannelID(RequestState& state) {
+  std::string id = Trim(state.Request->QueryString("channelid"));
+  state.ChannelID = id;
+  if (!IsDigits(id)) AlertBack(state, "提示：参数错误，请返回！");
+}
+
+std::string GetChannelPath(RequestState& state, const Variant& id) {
+  std::string server_path = state.Application->Get("server_path").ToString();
+  if (!IsDigits(id.ToString())) {
+    state.ChannelDir.clear();
+    return server_path;
+  }
+  Recordset rs;
+  rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + id.ToString(),
+          *state.Conn, 0, 1);
+  std::string dir;
+  if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
+  rs.Close();
+  if (dir.empty()) {
+    state.ChannelDir.clear();
+    return server_path;
+  }
+  state.ChannelDir = dir + "/";
+  return server_path + dir + "/";
+}
+
+}  // namespace folirex
