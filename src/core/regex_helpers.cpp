@@ -1,5 +1,7 @@
 #include "core/regex_helpers.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,43 +45,108 @@ std::vector<std::string> CollectUniqueMatches(RequestState& state, std::string_v
   return result;
 }
 
+namespace {
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The keys of one MultiReplace as a trie over their bytes, ASCII letters folded to lower case.
+// Walking it from a position of the text finds every key that matches there without regard to
+// case; the one earliest in the key list is the match, as with an alternation of the keys.
+class KeyTrie {
+ public:
+  explicit KeyTrie(const std::vector<std::string>& keys) {
+    nodes_.push_back(Node{});
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const std::string& key = keys[i];
+      if (key.empty()) continue;
+      starts_[static_cast<unsigned char>(FoldAscii(key[0]))] = true;
+      uint32_t node = 0;
+      for (char c : key) {
+        uint64_t edge = EdgeKey(node, FoldAscii(c));
+        auto found = edges_.find(edge);
+        if (found == edges_.end()) {
+          nodes_.push_back(Node{});
+          found = edges_.emplace(edge, static_cast<uint32_t>(nodes_.size() - 1)).first;
+        }
+        node = found->second;
+      }
+      if (nodes_[node].first_key == kNone) nodes_[node].first_key = i;
+    }
+  }
+
+  bool empty() const { return nodes_.size() == 1; }
+  bool MayStartAt(char c) const { return starts_[static_cast<unsigned char>(c)]; }
+
+  // The index of the earliest key in the list that matches at text[pos...], or kNone.
+  size_t Match(std::string_view text, size_t pos) const {
+    size_t best = kNone;
+    uint32_t node = 0;
+    for (size_t i = pos; i < text.size(); ++i) {
+      auto found = edges_.find(EdgeKey(node, FoldAscii(text[i])));
+      if (found == edges_.end()) break;
+      node = found->second;
+      best = std::min(best, nodes_[node].first_key);
+    }
+    return best;
+  }
+
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
+ private:
+  struct Node {
+    size_t first_key = kNone;  // earliest key ending here
+  };
+  static uint64_t EdgeKey(uint32_t node, char c) {
+    return (static_cast<uint64_t>(node) << 8) | static_cast<unsigned char>(c);
+  }
+
+  std::vector<Node> nodes_;
+  std::unordered_map<uint64_t, uint32_t> edges_;
+  bool starts_[256] = {};
+};
+
+}  // namespace
+
 std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
                          const std::vector<std::string>& values) {
   if (values.size() < keys.size()) {
     throw std::invalid_argument("MultiReplace: " + std::to_string(keys.size()) + " keys but " +
                                 std::to_string(values.size()) + " values");
   }
-  // Each key as typed -> its first index; a repeated key adds nothing to the pattern.
+  // Keys are taken literally (a chip tag holding "(", "?" or "+" still matches itself), so the
+  // scan needs no pattern at all: one walk over the text, whatever the number of keys, with no
+  // limit on how many there are.
+  KeyTrie trie(keys);
+  if (text.empty() || trie.empty()) return std::string(text);
+  // Each key as typed -> its first index; the replacement needs an exact match.
   std::unordered_map<std::string_view, size_t> index_of;
-  std::string pattern = "(";
-  for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].empty() || !index_of.emplace(keys[i], i).second) continue;
-    if (pattern.size() > 1) pattern.push_back('|');
-    // Every key is escaped, not only "$": a chip tag holding "(", "?" or "+" must still match
-    // itself instead of breaking the pattern or never being replaced.
-    pattern += RegexEscape(keys[i]);
-  }
-  pattern.push_back(')');
-  if (text.empty() || index_of.empty()) return std::string(text);
+  for (size_t i = 0; i < keys.size(); ++i) index_of.emplace(keys[i], i);
 
-  RegExp re(std::move(pattern), /*ignore_case=*/true, /*global=*/true);
   std::string out;
   out.reserve(text.size() + text.size() / 4);
-  size_t position = 0;
-  re.Scan(text, [&](const RegexMatchRef& match) {
-    size_t end = match.ByteIndex() + match.ByteLength();
-    auto found = index_of.find(match.Value());
-    if (found != index_of.end()) {
-      out.append(text.substr(position, match.ByteIndex() - position));
-      out.append(values[found->second]);
-    } else {
-      // The key in another letter case: left as it stands.
-      out.append(text.substr(position, end - position));
+  size_t copied = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (!trie.MayStartAt(FoldAscii(text[pos]))) {
+      ++pos;
+      continue;
     }
-    position = end;
-    return true;
-  });
-  out.append(text.substr(position));
+    size_t key = trie.Match(text, pos);
+    if (key == KeyTrie::kNone) {
+      ++pos;
+      continue;
+    }
+    size_t end = pos + keys[key].size();
+    auto exact = index_of.find(text.substr(pos, end - pos));
+    if (exact != index_of.end()) {
+      out.append(text.substr(copied, pos - copied));
+      out.append(values[exact->second]);
+      copied = end;
+    }
+    // Else the key in another letter case: it stays as it stands, and the scan goes on after it.
+    pos = end;
+  }
+  out.append(text.substr(copied));
   return out;
 }
 

@@ -3,7 +3,7 @@
 // the template engine: it collects the distinct labels of a template once, computes each value
 // once, and writes them all with one MultiReplace, so no value is ever scanned again.
 //
-// Every helper matches without regard to case and finds every match (the regular-expression
+// The pattern helpers match without regard to case and find every match (the regular-expression
 // object with IgnoreCase and Global on; see platform/regex/regexp.h for the dialect). An empty
 // text never matches. Threading: as safe as the caller's RequestState (one request, one thread).
 // Failure: a pattern the regular-expression object rejects throws RegexSyntaxError, a runaway
@@ -39,10 +39,12 @@ std::vector<std::string> CollectUniqueMatches(RequestState& state, std::string_v
                                               std::string_view pattern);
 
 // One pass over the text: each occurrence of a key is replaced by the value of the same index.
-// Keys are matched literally and without regard to case, but only an occurrence equal to a key
-// as typed is replaced (another case stays as it is); at one position the earliest key in the
-// list wins; values go in as they are and are never scanned again. An empty key matches nothing.
-// Throws std::invalid_argument when there are fewer values than keys.
+// Keys are matched literally and without regard to the case of ASCII letters, but only an
+// occurrence equal to a key as typed is replaced (one in another case stays as it is, and the
+// scan goes on after it); at one position the earliest key in the list wins; values go in as
+// they are and are never scanned again. An empty key matches nothing. Any number of keys; the
+// work grows with the text, not with text x keys. Throws std::invalid_argument when there are
+// fewer values than keys.
 std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
                          const std::vector<std::string>& values);
 

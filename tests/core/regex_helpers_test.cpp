@@ -124,6 +124,12 @@ TEST(MultiReplaceTest, KeyInAnotherCaseStaysUnchanged) {
   EXPECT_EQ(MultiReplace("{$A} {$a}", {"zarnik", "{$a}"}, {"zarnik", "1"}), "{$A} 1");
 }
 
+TEST(MultiReplaceTest, OccurrenceInAnotherCaseIsPassedOverWhole) {
+  // "{$A}x" is key 0 in another case: it stays, and the "x" inside it is not looked at again.
+  EXPECT_EQ(MultiReplace("{$A}x x", {"{$a}x", "x"}, {"K", "X"}), "{$A}x X");
+  EXPECT_EQ(MultiReplace("{$a}x x", {"{$a}x", "x"}, {"K", "X"}), "K X");
+}
+
 TEST(MultiReplaceTest, KeysAreMatchedLiterally) {
   EXPECT_EQ(MultiReplace("cost {$price}$", {"{$price}"}, {"9"}), "cost 9$");
   std::string chip = "<img TemplateChip=\"ArticleList:1,2,(3)?\" src=\"a.gif\">";
@@ -156,6 +162,20 @@ TEST(MultiReplaceTest, FewerValuesThanKeysIsAnError) {
 
 TEST(MultiReplaceTest, RepeatedKeyUsesItsFirstValue) {
   EXPECT_EQ(MultiReplace("{$a}", {"{$a}", "{$a}"}, {"first", "second"}), "first");
+}
+
+TEST(MultiReplaceTest, ThousandsOfDistinctKeys) {
+  std::string text;
+  std::string expected;
+  Texts keys{"zarnik"};
+  Texts values{"zarnik"};
+  for (int i = 0; i < 5000; ++i) {
+    keys.push_back("{$label" + std::to_string(i) + "}");
+    values.push_back("<" + std::to_string(i) + ">");
+    text += "a{$label" + std::to_string(i) + "}";
+    expected += "a<" + std::to_string(i) + ">";
+  }
+  EXPECT_EQ(MultiReplace(text, keys, values), expected);
 }
 
 // The engine's round: collect the labels, compute a value for each, write them all at once.

@@ -86,9 +86,12 @@ CompiledPattern::CompiledPattern(std::string_view pattern, bool ignore_case) {
                         kCompileOptions | (ignore_case ? PCRE2_CASELESS : 0u), &error_code,
                         &error_offset, context.get());
   if (code_ == nullptr) {
-    throw RegexSyntaxError("invalid regular expression \"" + std::string(pattern) +
-                               "\" at offset " + std::to_string(error_offset) + ": " +
-                               ErrorText(error_code),
+    // A pattern built from data can be long: the message quotes its start only.
+    constexpr size_t kQuoted = 200;
+    std::string quoted(pattern.substr(0, kQuoted));
+    if (pattern.size() > kQuoted) quoted += "...";
+    throw RegexSyntaxError("invalid regular expression \"" + quoted + "\" at offset " +
+                               std::to_string(error_offset) + ": " + ErrorText(error_code),
                            error_offset);
   }
   pcre2_pattern_info(code_, PCRE2_INFO_CAPTURECOUNT, &capture_count_);

@@ -206,6 +206,18 @@ TEST(RegExpFailureTest, InvalidPatternThrowsSyntaxError) {
   }
 }
 
+TEST(RegExpFailureTest, LongInvalidPatternGivesShortMessage) {
+  std::string pattern(5000, 'a');
+  pattern += "(";
+  try {
+    RegExp(pattern).Test("a");
+    FAIL() << "no error";
+  } catch (const RegexSyntaxError& error) {
+    EXPECT_LT(std::string(error.what()).size(), 400u);
+    EXPECT_EQ(error.offset(), 5001u);
+  }
+}
+
 TEST(RegExpFailureTest, CatastrophicPatternHitsTheLimitInsteadOfHanging) {
   // The "b" is there, so the matcher cannot rule the text out before it starts backtracking.
   std::string text(40, 'a');
