@@ -105,11 +105,9 @@ struct RequestState {
   std::string SkinCssLink;
   Variant SkinID;
 
-  // Mail settings read with the configuration row (SendMail).
-  Variant SelectedMailFlag;
-  Variant MailServer;
-  Variant MailUser;
-  Variant MailPassword;
+  // The machine's own mail server ("host:port", from the settings file): where the mail flag
+  // of the machine's mail service sends.
+  std::string LocalMailServer = "127.0.0.1:25";
 };
 
 }  // namespace folirex

@@ -13,6 +13,7 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   component.SetDBUser(settings.DBUser);
   component.SetDBPwd(settings.DBPwd);
   component.SetDBServer(settings.DBServer);
+  component.state().LocalMailServer = settings.mail_server;
   struct EndPage {
     Folirex& component;
     ~EndPage() { component.OnEndPage(); }
