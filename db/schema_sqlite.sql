@@ -1,14 +1,17 @@
 -- Folirex database schema for SQLite.
 --
 -- Conventions every page relies on:
---   * yes/no columns are INTEGER NOT NULL DEFAULT 0 holding -1 (true) or 0 (false), so that
+--   * yes/no columns are YESNO NOT NULL DEFAULT 0 holding -1 (true) or 0 (false), so that
 --     "order by d_topflag" puts true first; the few 0/1 flags that pages compare with the
---     number 1 (menu, catalogue, navigation menu, collection projects) say so in a comment;
+--     number 1 (menu, catalogue, navigation menu, collection projects) are plain INTEGER;
 --   * text compares without regard to case (COLLATE NOCASE); text the inserts may leave out
 --     defaults to '' so that pages reading it as text see empty text;
---   * dates are text in the form 'yyyy-mm-dd hh:mm:ss' (local time), so that text order is
---     time order; insertion-time columns default to the time of the insert;
+--   * dates are DATETIME columns holding text in the form 'yyyy-mm-dd hh:mm:ss' (local time),
+--     so that text order is time order; insertion-time columns default to the time of the insert;
 --   * autonumbers are never reused (AUTOINCREMENT).
+-- The declared type names tell the database layer how to hand a value back (YESNO as a boolean,
+-- DATETIME as a date); SQLite gives both numeric affinity, so -1/0 stay whole numbers and the
+-- date text stays text.
 --
 -- The file only creates; it fails on the first statement when the tables already exist, so it
 -- never touches a database that is in use. Shipped rows live in shipped_rows.sql.
@@ -34,7 +37,7 @@ CREATE TABLE Vantrel_Config (
   d_mailserver TEXT COLLATE NOCASE DEFAULT '',
   d_mailuser TEXT COLLATE NOCASE DEFAULT '',
   d_mailpassword TEXT COLLATE NOCASE DEFAULT '',
-  d_showadminlink INTEGER NOT NULL DEFAULT 0,
+  d_showadminlink YESNO NOT NULL DEFAULT 0,
   -- 0/1 number, not a yes/no column: the login page compares it with 1
   d_enablesoftkey INTEGER NOT NULL DEFAULT 0,
   d_installdir TEXT COLLATE NOCASE DEFAULT '/',
@@ -78,7 +81,7 @@ CREATE TABLE Vantrel_Channel (
   d_desc TEXT COLLATE NOCASE DEFAULT '',
   -- 0 same window, 1 new window
   d_opentype INTEGER NOT NULL DEFAULT 0,
-  d_disabledflag INTEGER NOT NULL DEFAULT 0,
+  d_disabledflag YESNO NOT NULL DEFAULT 0,
   -- 1 internal channel, 2 external link
   d_channeltype INTEGER NOT NULL DEFAULT 1,
   d_linkurl TEXT COLLATE NOCASE DEFAULT '',
@@ -87,8 +90,8 @@ CREATE TABLE Vantrel_Channel (
   d_projectname TEXT COLLATE NOCASE DEFAULT '',
   d_projectunit TEXT COLLATE NOCASE DEFAULT '',
   d_templateid INTEGER NOT NULL DEFAULT 0,
-  d_shownameflag INTEGER NOT NULL DEFAULT 0,
-  d_uploadflag INTEGER NOT NULL DEFAULT 0,
+  d_shownameflag YESNO NOT NULL DEFAULT 0,
+  d_uploadflag YESNO NOT NULL DEFAULT 0,
   d_uploaddir TEXT COLLATE NOCASE DEFAULT '',
   d_maxfilesize INTEGER NOT NULL DEFAULT 0,
   d_upfiletype TEXT COLLATE NOCASE DEFAULT '',
@@ -111,8 +114,8 @@ CREATE TABLE Vantrel_Channel (
   d_clickcount INTEGER NOT NULL DEFAULT 0,
   d_navimenucss TEXT COLLATE NOCASE DEFAULT '',
   d_dirstructure INTEGER NOT NULL DEFAULT 0,
-  d_sysflag INTEGER NOT NULL DEFAULT 0,
-  d_customflag INTEGER NOT NULL DEFAULT 0
+  d_sysflag YESNO NOT NULL DEFAULT 0,
+  d_customflag YESNO NOT NULL DEFAULT 0
 );
 CREATE INDEX idx_channel_order ON Vantrel_Channel (d_order);
 CREATE INDEX idx_channel_dir ON Vantrel_Channel (d_channeldir);
@@ -140,10 +143,10 @@ CREATE TABLE Vantrel_Admin (
   d_name TEXT COLLATE NOCASE DEFAULT '',
   -- characters 9 to 24 of the lowercase hexadecimal MD5 digest of the password
   d_password TEXT COLLATE NOCASE DEFAULT '',
-  d_regtime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
+  d_regtime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
   d_adduser TEXT COLLATE NOCASE DEFAULT '',
   d_loginnum INTEGER NOT NULL DEFAULT 0,
-  d_lastlogintime TEXT,
+  d_lastlogintime DATETIME,
   d_lastloginip TEXT COLLATE NOCASE DEFAULT ''
 );
 CREATE INDEX idx_admin_name ON Vantrel_Admin (d_name);
@@ -154,7 +157,7 @@ CREATE TABLE Vantrel_Log (
   d_ip TEXT COLLATE NOCASE DEFAULT '',
   d_adminname TEXT COLLATE NOCASE DEFAULT '',
   d_thisloginnum INTEGER NOT NULL DEFAULT 0,
-  d_logintime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
+  d_logintime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
 );
 CREATE INDEX idx_log_logintime ON Vantrel_Log (d_logintime);
 CREATE INDEX idx_log_adminname ON Vantrel_Log (d_adminname);
@@ -192,14 +195,14 @@ CREATE TABLE Vantrel_ArticleClass (
   d_child INTEGER NOT NULL DEFAULT 0,
   d_dir TEXT COLLATE NOCASE DEFAULT '',
   d_pagenum INTEGER NOT NULL DEFAULT 20,
-  d_commentflag INTEGER NOT NULL DEFAULT 0,
-  d_commentcheckflag INTEGER NOT NULL DEFAULT 0,
-  d_addarticleflag INTEGER NOT NULL DEFAULT 0,
+  d_commentflag YESNO NOT NULL DEFAULT 0,
+  d_commentcheckflag YESNO NOT NULL DEFAULT 0,
+  d_addarticleflag YESNO NOT NULL DEFAULT 0,
   d_pointperarticle INTEGER NOT NULL DEFAULT 1,
   d_templatepageid INTEGER NOT NULL DEFAULT 0,
   d_level INTEGER NOT NULL DEFAULT 0,
   d_order INTEGER NOT NULL DEFAULT 0,
-  d_generatedflag INTEGER NOT NULL DEFAULT 0,
+  d_generatedflag YESNO NOT NULL DEFAULT 0,
   d_rootid INTEGER NOT NULL DEFAULT 0,
   d_path TEXT COLLATE NOCASE DEFAULT ''
 );
@@ -215,7 +218,7 @@ CREATE TABLE Vantrel_ArticleSubject (
   d_order INTEGER NOT NULL DEFAULT 0,
   d_templatepageid INTEGER NOT NULL DEFAULT 0,
   d_pagenum INTEGER NOT NULL DEFAULT 20,
-  d_generatedflag INTEGER NOT NULL DEFAULT 0
+  d_generatedflag YESNO NOT NULL DEFAULT 0
 );
 CREATE INDEX idx_articlesubject_channel_order ON Vantrel_ArticleSubject (d_channelid, d_order);
 
@@ -224,7 +227,7 @@ CREATE TABLE Vantrel_Keyword (
   d_channelid INTEGER NOT NULL DEFAULT 0,
   d_name TEXT COLLATE NOCASE DEFAULT '',
   d_order INTEGER NOT NULL DEFAULT 0,
-  d_addtime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
+  d_addtime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
 );
 CREATE INDEX idx_keyword_channel_order ON Vantrel_Keyword (d_channelid, d_order);
 
@@ -251,9 +254,9 @@ CREATE TABLE Vantrel_Article (
   d_editor TEXT COLLATE NOCASE DEFAULT '',
   -- keywords each followed by "|", with one more "|" in front
   d_keyword TEXT COLLATE NOCASE DEFAULT '',
-  d_relativeflag INTEGER NOT NULL DEFAULT 0,
+  d_relativeflag YESNO NOT NULL DEFAULT 0,
   d_metakeyword TEXT COLLATE NOCASE DEFAULT '',
-  d_metarelativeflag INTEGER NOT NULL DEFAULT 0,
+  d_metarelativeflag YESNO NOT NULL DEFAULT 0,
   d_summary TEXT COLLATE NOCASE DEFAULT '',
   d_content TEXT COLLATE NOCASE DEFAULT '',
   -- not empty: the article is a link and has no page of its own
@@ -263,23 +266,23 @@ CREATE TABLE Vantrel_Article (
   -- 0 none, 1 automatic, 2 at the manual page breaks
   d_paginationtype INTEGER NOT NULL DEFAULT 0,
   d_maxcharperpage INTEGER NOT NULL DEFAULT 0,
-  d_topflag INTEGER NOT NULL DEFAULT 0,
-  d_hotflag INTEGER NOT NULL DEFAULT 0,
-  d_recommendflag INTEGER NOT NULL DEFAULT 0,
+  d_topflag YESNO NOT NULL DEFAULT 0,
+  d_hotflag YESNO NOT NULL DEFAULT 0,
+  d_recommendflag YESNO NOT NULL DEFAULT 0,
   d_stars INTEGER NOT NULL DEFAULT 0,
   d_clicktimes INTEGER NOT NULL DEFAULT 0,
   d_dayclicktimes INTEGER NOT NULL DEFAULT 0,
   d_weekclicktimes INTEGER NOT NULL DEFAULT 0,
   d_monthclicktimes INTEGER NOT NULL DEFAULT 0,
   -- null until the first click: the period counters then go on rather than restart
-  d_LastClickTime TEXT,
-  d_showcommentlink INTEGER NOT NULL DEFAULT 0,
+  d_LastClickTime DATETIME,
+  d_showcommentlink YESNO NOT NULL DEFAULT 0,
   d_templatepageid INTEGER NOT NULL DEFAULT 0,
-  d_generatehtmlflag INTEGER NOT NULL DEFAULT 0,
-  d_addtime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
-  d_deleted INTEGER NOT NULL DEFAULT 0,
-  d_checked INTEGER NOT NULL DEFAULT 0,
-  d_generatedflag INTEGER NOT NULL DEFAULT 0
+  d_generatehtmlflag YESNO NOT NULL DEFAULT 0,
+  d_addtime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
+  d_deleted YESNO NOT NULL DEFAULT 0,
+  d_checked YESNO NOT NULL DEFAULT 0,
+  d_generatedflag YESNO NOT NULL DEFAULT 0
 );
 -- Public lists select approved live articles of a channel, pinned first, newest first; the
 -- manager lists a channel's live articles by add time; the planner counts by the same state.
@@ -307,11 +310,11 @@ CREATE TABLE Vantrel_ArticleComment (
   d_score INTEGER NOT NULL DEFAULT 0,
   d_comment TEXT COLLATE NOCASE DEFAULT '',
   d_ip TEXT COLLATE NOCASE DEFAULT '',
-  d_addtime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
-  d_checked INTEGER NOT NULL DEFAULT 0,
+  d_addtime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime')),
+  d_checked YESNO NOT NULL DEFAULT 0,
   d_reply TEXT COLLATE NOCASE DEFAULT '',
   d_replyuser TEXT COLLATE NOCASE DEFAULT '',
-  d_replytime TEXT
+  d_replytime DATETIME
 );
 CREATE INDEX idx_articlecomment_article ON Vantrel_ArticleComment (d_infoid, d_checked, d_addtime);
 CREATE INDEX idx_articlecomment_channel ON Vantrel_ArticleComment (d_channelid, d_addtime);
@@ -324,7 +327,7 @@ CREATE TABLE Vantrel_Template (
   d_channelid INTEGER NOT NULL DEFAULT 0,
   d_name TEXT COLLATE NOCASE DEFAULT '',
   d_desc TEXT COLLATE NOCASE DEFAULT '',
-  d_sysflag INTEGER NOT NULL DEFAULT 0,
+  d_sysflag YESNO NOT NULL DEFAULT 0,
   d_dir TEXT COLLATE NOCASE DEFAULT ''
 );
 CREATE INDEX idx_template_channel ON Vantrel_Template (d_channelid);
@@ -337,7 +340,7 @@ CREATE TABLE Vantrel_TemplatePage (
   d_type TEXT COLLATE NOCASE DEFAULT '',
   d_content TEXT COLLATE NOCASE DEFAULT '',
   d_skinid INTEGER NOT NULL DEFAULT 0,
-  d_sysflag INTEGER NOT NULL DEFAULT 0,
+  d_sysflag YESNO NOT NULL DEFAULT 0,
   d_order INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX idx_templatepage_channel ON Vantrel_TemplatePage (d_channelid, d_type);
@@ -361,7 +364,7 @@ CREATE TABLE Vantrel_Skin (
   d_channelid INTEGER NOT NULL DEFAULT 0,
   d_name TEXT COLLATE NOCASE DEFAULT '',
   d_content TEXT COLLATE NOCASE DEFAULT '',
-  d_sysflag INTEGER NOT NULL DEFAULT 0
+  d_sysflag YESNO NOT NULL DEFAULT 0
 );
 CREATE INDEX idx_skin_channel ON Vantrel_Skin (d_channelid);
 
@@ -372,9 +375,9 @@ CREATE TABLE Vantrel_Announce (
   d_title TEXT COLLATE NOCASE DEFAULT '',
   d_content TEXT COLLATE NOCASE DEFAULT '',
   d_author TEXT COLLATE NOCASE DEFAULT '',
-  d_selectedflag INTEGER NOT NULL DEFAULT 0,
+  d_selectedflag YESNO NOT NULL DEFAULT 0,
   d_showtype INTEGER NOT NULL DEFAULT 2,
-  d_addtime TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
+  d_addtime DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
 );
 CREATE INDEX idx_announce_channel ON Vantrel_Announce (d_channelid, d_selectedflag, d_addtime);
 
@@ -467,7 +470,7 @@ CREATE TABLE Vantrel_CollectLog (
   d_flag INTEGER NOT NULL DEFAULT 0,
   d_fileid INTEGER NOT NULL DEFAULT 0,
   d_pagenext INTEGER NOT NULL DEFAULT -1,
-  d_date TEXT DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
+  d_date DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'))
 );
 CREATE INDEX idx_collectlog_project_url ON Vantrel_CollectLog (d_projectid, d_url);
 CREATE INDEX idx_collectlog_channel_flag ON Vantrel_CollectLog (d_channelid, d_flag);

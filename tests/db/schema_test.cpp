@@ -19,6 +19,9 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+#include "platform/db/variant.h"
 
 namespace folirex {
 namespace {
@@ -524,7 +527,7 @@ TEST_F(SchemaTest, YesNoColumnsAreNotNullAndDefaultToFalse) {
     for (const Row& row : db_->Query("pragma table_info(" + table + ")")) info[row[1]] = row;
     for (const std::string& column : columns) {
       ASSERT_TRUE(info.count(column)) << table << "." << column;
-      EXPECT_EQ(info[column][2], "INTEGER") << table << "." << column;
+      EXPECT_EQ(info[column][2], "YESNO") << table << "." << column;
       EXPECT_EQ(info[column][3], "1") << table << "." << column << " must be NOT NULL";
       EXPECT_EQ(info[column][4], "0") << table << "." << column << " must default to 0";
     }
@@ -645,6 +648,19 @@ TEST_F(SchemaTest, InsertionTimesDefaultToNowInTheStorageForm) {
   // Times never set stay null, never a made-up date.
   EXPECT_EQ(db_->Value("select d_replytime from Vantrel_ArticleComment"), kNull);
   EXPECT_EQ(db_->Value("select d_lastlogintime from Vantrel_Admin where d_name = 'editor'"), kNull);
+  // Every date column is declared DATETIME, so that the database layer hands it back as a date.
+  const std::vector<std::pair<std::string, std::string>> date_columns = {
+      {"Vantrel_Admin", "d_regtime"},          {"Vantrel_Admin", "d_lastlogintime"},
+      {"Vantrel_Log", "d_logintime"},          {"Vantrel_Keyword", "d_addtime"},
+      {"Vantrel_Article", "d_addtime"},        {"Vantrel_Article", "d_LastClickTime"},
+      {"Vantrel_ArticleComment", "d_addtime"}, {"Vantrel_ArticleComment", "d_replytime"},
+      {"Vantrel_Announce", "d_addtime"},       {"Vantrel_CollectLog", "d_date"}};
+  for (const auto& [table, column] : date_columns) {
+    EXPECT_EQ(db_->Value("select type from pragma_table_info('" + table + "') where name = '" +
+                         column + "'"),
+              "DATETIME")
+        << table << "." << column;
+  }
   // Shipped times have the same form.
   EXPECT_TRUE(std::regex_match(db_->Value("select d_regtime from Vantrel_Admin where d_id = 1"),
                                kDateForm));
@@ -1032,6 +1048,71 @@ TEST_F(SchemaTest, ChannelCopyStatementsRun) {
   EXPECT_EQ(db_->Value("select count(*) from Vantrel_JS where lower(d_filename) = 'new.js' and "
                        "d_channelid = 11"),
             "1");
+}
+
+// The pages reach the tables through the database layer, which reads a column's kind from its
+// declared type: yes/no columns must come back as booleans and store a posted "1" as -1, date
+// columns must come back as dates, and the 0/1 menu flags as plain numbers.
+TEST_F(SchemaTest, DatabaseLayerReadsTheDeclaredKinds) {
+  Connection conn;
+  conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + Path("site.db") + ";");
+
+  Recordset add;
+  add.Open("select * from Vantrel_Article where 1 < 0", conn, 1, 3);
+  add.AddNew();
+  add.Set("d_channelid", Variant("1"));
+  add.Set("d_title", Variant("置顶"));
+  add.Set("d_topflag", Variant("1"));  // as the article form posts it
+  add.Set("d_checked", Variant("1"));
+  add.Set("d_addtime", Variant("2026-5-1 8:00:00"));
+  add.Update();
+  const std::string id = add["d_id"].ToString();
+  add.Close();
+  EXPECT_EQ(db_->Query("select d_topflag, d_checked, d_deleted, d_addtime from Vantrel_Article "
+                       "where d_id = " +
+                       id),
+            (Rows{{"-1", "-1", "0", "2026-05-01 08:00:00"}}));
+
+  Recordset rs;
+  rs.Open("select * from Vantrel_Article where d_id = " + id, conn);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kBoolean);
+  EXPECT_TRUE(rs["d_topflag"].CBool());
+  EXPECT_EQ(rs["d_deleted"].type(), Variant::Type::kBoolean);
+  EXPECT_FALSE(rs["d_deleted"].CBool());
+  EXPECT_EQ(rs["d_addtime"].type(), Variant::Type::kDate);
+  EXPECT_TRUE(rs["d_LastClickTime"].IsNull());
+  EXPECT_EQ(rs["d_clicktimes"].type(), Variant::Type::kInteger);
+  rs.Close();
+
+  // The pages' dialect: true/false literals and top N over the stored -1/0.
+  EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_Article where d_topflag = true and "
+                               "d_deleted = false and d_checked = true")
+                .ToInt64(),
+            1);
+  EXPECT_EQ(conn.ExecuteScalar("select top 1 d_title from Vantrel_Article order by d_topflag, "
+                               "d_id desc")
+                .ToString(),
+            "置顶");
+
+  rs.Open("select * from Vantrel_Config", conn);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_showadminlink"].type(), Variant::Type::kBoolean);
+  EXPECT_TRUE(rs["d_showadminlink"].CBool());
+  EXPECT_EQ(rs["d_enablesoftkey"].ToInt64(), 0);
+  rs.Close();
+
+  rs.Open("select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order", conn);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kInteger);
+  EXPECT_EQ(rs["d_topflag"].ToInt64(), 1);
+  rs.Close();
+
+  rs.Open("select * from Vantrel_Admin where d_name = 'ADMIN'", conn);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_regtime"].type(), Variant::Type::kDate);
+  rs.Close();
+  conn.Close();
 }
 
 // The list and lookup queries that run on every page view find an index instead of reading the
