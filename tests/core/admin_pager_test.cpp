@@ -206,27 +206,29 @@ TEST(AdminPagerTest, PageSizeBelowOneIsTakenAsTwenty) {
 TEST(AdminPagerTest, DeepPageCostsNoMoreThanTheFirst) {
   PagingDb db;
   db.AddItems(20000);
-  db.SetQuery("page=1");
-  int64_t before = db.state.Conn->statement_count();
-  AdminPager first;
-  FillIn(first);
-  first.Pager_Open(db.state);
-  std::vector<int64_t> first_ids = WalkPage(first);
-  int64_t first_cost = db.state.Conn->statement_count() - before;
-  first.Pager_Close();
-
-  db.SetQuery("page=876");
-  before = db.state.Conn->statement_count();
-  AdminPager deep;
-  FillIn(deep);
-  deep.Pager_Open(db.state);
-  std::vector<int64_t> deep_ids = WalkPage(deep);
-  int64_t deep_cost = db.state.Conn->statement_count() - before;
-  deep.Pager_Close();
+  // Statements run to open one page and walk its rows, and the rows.
+  auto page_cost = [&db](int page, std::vector<int64_t>* ids, int64_t* row_from) {
+    db.SetQuery("page=" + std::to_string(page));
+    const int64_t before = db.state.Conn->statement_count();
+    AdminPager pager;
+    FillIn(pager);
+    pager.Pager_Open(db.state);
+    *ids = WalkPage(pager);
+    *row_from = pager.PagerRowFrom;
+    pager.Pager_Close();
+    return db.state.Conn->statement_count() - before;
+  };
+  std::vector<int64_t> first_ids, middle_ids, deep_ids;
+  int64_t row_from = 0;
+  const int64_t first_cost = page_cost(1, &first_ids, &row_from);
+  const int64_t middle_cost = page_cost(400, &middle_ids, &row_from);
+  const int64_t deep_cost = page_cost(876, &deep_ids, &row_from);
 
   EXPECT_EQ(first_ids, db.Ids(Window(20, 0)));
+  EXPECT_EQ(middle_ids, db.Ids(Window(20, 399 * 20)));
   EXPECT_EQ(deep_ids, db.Ids(Window(20, 875 * 20)));
-  EXPECT_EQ(deep.PagerRowFrom, 17501);
+  EXPECT_EQ(row_from, 17501);
+  EXPECT_EQ(deep_cost, middle_cost);
   EXPECT_LE(deep_cost, first_cost + 1);
   EXPECT_LE(deep_cost, 4);
 }
