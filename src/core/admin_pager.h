@@ -1,7 +1,7 @@
 // AdminPager: the small pager of the console's long lists (administrators, rights, the login
 // log, comments, advertisements). The caller fills in PagerSql, PagerPageSize and PagerUrl,
 // calls Pager_Open, walks at most PagerPageSize rows of PagerRs, writes PagerBar (or its own bar
-// from the pieces) when PagerRecordCount is above 0, and calls Pager_Close.
+// from the four links) when PagerRecordCount is above 0, and calls Pager_Close.
 //
 //   AdminPager pager;
 //   pager.PagerPageSize = 20;

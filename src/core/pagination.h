@@ -86,7 +86,7 @@ class Cls_Pagination {
   // The bar built by ResultSet; empty when the count was 0 or ResultSet was not called.
   std::string ShowPage() const { return page_bar_; }
 
-  // The pieces of the bar, for callers and checks that want one of them.
+  // The fragments of the bar, for callers and checks that want one of them.
   int64_t WindowStart() const { return window_start_; }
   const std::string& FirstLink() const { return first_link_; }
   const std::string& PrevLink() const { return prev_link_; }
