@@ -27,7 +27,7 @@ class Application {
   bool LockedByCaller() const;
 
  private:
-  mutable std::recursive_mutex mutex_;  // guards everything below; Lock() holds it across calls
+  mutable std::recursive_mutex mutex_;     // guards everything below; Lock() holds it across calls
   std::map<std::string, Variant> values_;  // lower-case keys
   int lock_depth_ = 0;
   std::thread::id owner_;

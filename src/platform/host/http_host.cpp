@@ -37,9 +37,9 @@ constexpr const char* kStashedContentType = "X-Folirex-Content-Type";
 // ("default" with the channel's or the site's extension), the dynamic redirect page
 // "default.asp" (never present together with those after a mode switch), then the first page
 // of a class list folder.
-constexpr std::array<const char*, 7> kFolderPages = {
-    "default.html", "default.htm", "default.shtml", "default.shtm",
-    "default.asp",  "index.html",  "index.htm"};
+constexpr std::array<const char*, 7> kFolderPages = {"default.html", "default.htm", "default.shtml",
+                                                     "default.shtm", "default.asp", "index.html",
+                                                     "index.htm"};
 
 constexpr std::array<const char*, 5> kDatabaseSuffixes = {".db", ".db-wal", ".db-shm", ".mdb",
                                                           ".sqlite"};
@@ -214,10 +214,10 @@ std::string ErrorPage(int status) {
     default:
       break;
   }
-  std::string page = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                     "charset=gb2312\"><title>" +
-                     std::to_string(status) + "</title></head><body><p>" + text +
-                     "</p></body></html>";
+  std::string page =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+      "charset=gb2312\"><title>" +
+      std::to_string(status) + "</title></head><body><p>" + text + "</p></body></html>";
   return Utf8ToGbk(page, Unmappable::kQuestion);
 }
 
@@ -287,6 +287,14 @@ struct HttpHost::Impl {
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)), handler(std::move(h)), sessions(options.session_idle) {
+  std::error_code ec;
+  stdfs::path root = stdfs::absolute(options.site_root, ec).lexically_normal();
+  if (!ec) {
+    if (!root.has_filename() && root.has_parent_path() && root != root.root_path()) {
+      root = root.parent_path();
+    }
+    options.site_root = root;
+  }
   install_dir = Server(options.site_root, options.install_dir).install_dir();
   size_t threads = static_cast<size_t>(std::max(1, options.threads));
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
@@ -352,8 +360,8 @@ void HttpHost::Impl::Serve(const httplib::Request& req, httplib::Response& res) 
   }
   size_t question = target.find('?');
   std::string raw_path(target.substr(0, question));
-  std::string query = question == std::string_view::npos ? std::string()
-                                                         : std::string(target.substr(question + 1));
+  std::string query =
+      question == std::string_view::npos ? std::string() : std::string(target.substr(question + 1));
   std::string path_bytes = host::PercentDecode(raw_path, false);
   if (path_bytes.empty() || path_bytes.front() != '/' ||
       path_bytes.find('\0') != std::string::npos) {
@@ -509,7 +517,8 @@ void HttpHost::Impl::ServeStatic(const httplib::Request& req, const std::string&
     SetErrorPage(res, 404);
     return;
   }
-  if (ec || !stdfs::is_regular_file(status)) {
+  // A file is not a folder: "page.html/" names nothing.
+  if (ec || !stdfs::is_regular_file(status) || raw_path.back() == '/') {
     SetErrorPage(res, 404);
     return;
   }
@@ -577,17 +586,16 @@ void HttpHost::Impl::ServeFile(const httplib::Request& req, const stdfs::path& f
     SetErrorPage(res, 404);
     return;
   }
-  res.set_content_provider(
-      static_cast<size_t>(size), type,
-      [in](size_t offset, size_t length, httplib::DataSink& sink) {
-        std::vector<char> buf(std::min<size_t>(length, 64 * 1024));
-        in->seekg(static_cast<std::streamoff>(offset));
-        in->read(buf.data(), static_cast<std::streamsize>(buf.size()));
-        std::streamsize n = in->gcount();
-        if (n <= 0) return false;
-        sink.write(buf.data(), static_cast<size_t>(n));
-        return true;
-      });
+  res.set_content_provider(static_cast<size_t>(size), type,
+                           [in](size_t offset, size_t length, httplib::DataSink& sink) {
+                             std::vector<char> buf(std::min<size_t>(length, 64 * 1024));
+                             in->seekg(static_cast<std::streamoff>(offset));
+                             in->read(buf.data(), static_cast<std::streamsize>(buf.size()));
+                             std::streamsize n = in->gcount();
+                             if (n <= 0) return false;
+                             sink.write(buf.data(), static_cast<size_t>(n));
+                             return true;
+                           });
 }
 
 HttpHost::HttpHost(HostOptions options, PageHandler handler)
@@ -611,8 +619,8 @@ bool HttpHost::Bind(std::string* error) {
   }
   if (!ok) {
     if (error != nullptr) {
-      *error = "cannot listen on " + impl_->options.listen_host + ":" +
-               std::to_string(impl_->options.port) + " (the address is in use or not local)";
+      *error = impl_->options.listen_host + ":" + std::to_string(impl_->options.port) +
+               " is in use or not an address of this machine";
     }
     return false;
   }

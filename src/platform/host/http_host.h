@@ -50,7 +50,7 @@ struct HostOptions {
   int port = 8080;  // 0: any free port (see HttpHost::port)
   int threads = 32;
   std::filesystem::path site_root;
-  std::string install_dir = "/";  // site address of the install folder, "/" or "/sub/"
+  std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
   size_t max_body_bytes = 64u << 20;  // a longer body is answered 413 before it is read
   // A longer request target is answered 414. The HTTP library also refuses a request line over
   // 8192 bytes whatever this says.

@@ -43,7 +43,8 @@ void ParseCookiesInto(std::string_view header,
     size_t eq = piece.find('=');
     if (piece.empty() || eq == 0) continue;
     std::string_view name = piece.substr(0, eq == std::string_view::npos ? piece.size() : eq);
-    std::string_view value = eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
+    std::string_view value =
+        eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
     value = TrimSpaces(value);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);

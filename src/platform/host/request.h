@@ -22,11 +22,11 @@ namespace folirex {
 
 // What the host hands over to build a Request: the request as it came off the wire.
 struct RawRequest {
-  std::string method;        // "GET", "POST", ...
-  std::string version;       // "HTTP/1.1"
-  std::string path;          // decoded path as UTF-8, "/" separated, beginning with "/"
-  std::string query;         // raw query string without "?", still percent-encoded
-  std::string body;          // raw body bytes
+  std::string method;   // "GET", "POST", ...
+  std::string version;  // "HTTP/1.1"
+  std::string path;     // decoded path as UTF-8, "/" separated, beginning with "/"
+  std::string query;    // raw query string without "?", still percent-encoded
+  std::string body;     // raw body bytes
   std::vector<std::pair<std::string, std::string>> headers;  // names as sent
   std::string remote_addr;
   int remote_port = 0;

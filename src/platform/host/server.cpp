@@ -73,8 +73,8 @@ std::filesystem::path Server::MapPath(std::string_view path) const {
   if (address.find('\0') != std::string::npos) {
     throw HostError("MapPath: the path holds a NUL character");
   }
-  std::string full = (!address.empty() && address.front() == '/') ? address
-                                                                  : install_dir_ + address;
+  std::string full =
+      (!address.empty() && address.front() == '/') ? address : install_dir_ + address;
   // Steps are taken on the address, so ".." never climbs through a link on the disk, and an
   // address that would climb above the web root is refused.
   std::vector<std::string_view> segments;

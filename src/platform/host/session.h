@@ -47,7 +47,7 @@ class Session {
   friend class SessionStore;
   struct Entry {
     mutable std::mutex mutex;
-    std::map<std::string, Variant> values;  // lower-case keys; guarded by mutex
+    std::map<std::string, Variant> values;            // lower-case keys; guarded by mutex
     std::chrono::steady_clock::time_point last_used;  // guarded by the store's mutex
   };
   SessionStore* store_ = nullptr;

@@ -1,0 +1,160 @@
+// Helpers for the host tests: a scratch site folder, a host serving it on an ephemeral loopback
+// port on a thread of its own, and a raw-socket exchange for requests that a client library
+// would not send.
+#ifndef FOLIREX_TESTS_PLATFORM_HOST_HOST_FIXTURE_H_
+#define FOLIREX_TESTS_PLATFORM_HOST_HOST_FIXTURE_H_
+
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/host/http_host.h"
+
+namespace folirex::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "folirex-host-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // Writes bytes to a file below the folder, creating its folders.
+  void Write(const std::string& relative, std::string_view bytes) const {
+    std::filesystem::path file = path_ / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// An HttpHost on 127.0.0.1 and a port the system picks, running until destroyed.
+class RunningHost {
+ public:
+  RunningHost(HostOptions options, HttpHost::PageHandler handler) {
+    options.listen_host = "127.0.0.1";
+    options.port = 0;
+    host_ = std::make_unique<HttpHost>(std::move(options), std::move(handler));
+    std::string error;
+    if (!host_->Bind(&error)) throw std::runtime_error("bind failed: " + error);
+    thread_ = std::thread([this] { host_->Run(); });
+  }
+  ~RunningHost() {
+    host_->Stop();
+    thread_.join();
+  }
+  RunningHost(const RunningHost&) = delete;
+  RunningHost& operator=(const RunningHost&) = delete;
+
+  HttpHost& host() { return *host_; }
+  int port() const { return host_->port(); }
+  std::unique_ptr<httplib::Client> Client() const {
+    auto client = std::make_unique<httplib::Client>("127.0.0.1", port());
+    client->set_read_timeout(10, 0);
+    return client;
+  }
+  // Stops the host and waits for Run() to return.
+  void StopAndJoin() {
+    host_->Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::unique_ptr<HttpHost> host_;
+  std::thread thread_;
+};
+
+// One answer as read off the wire.
+struct RawAnswer {
+  int status = 0;
+  std::string head;  // status line and headers
+  std::string body;
+};
+
+// Sends the bytes on a new connection and reads one answer (by its Content-Length), or what
+// arrives before the connection closes or 10 seconds pass.
+inline RawAnswer RawExchange(int port, std::string_view bytes) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  timeval timeout{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+    close(fd);
+    throw std::runtime_error("connect failed");
+  }
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  std::string received;
+  RawAnswer answer;
+  char buf[8192];
+  size_t body_start = std::string::npos;
+  size_t content_length = 0;
+  while (true) {
+    ssize_t n = recv(fd, buf, sizeof(buf), 0);
+    if (n <= 0) break;
+    received.append(buf, static_cast<size_t>(n));
+    if (body_start == std::string::npos) {
+      size_t end = received.find("\r\n\r\n");
+      if (end == std::string::npos) continue;
+      body_start = end + 4;
+      std::string head = received.substr(0, end);
+      std::string lower = head;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      size_t cl = lower.find("content-length:");
+      if (cl != std::string::npos) content_length = std::stoul(head.substr(cl + 15));
+    }
+    if (received.size() >= body_start + content_length) break;
+  }
+  close(fd);
+  size_t end = received.find("\r\n\r\n");
+  answer.head = received.substr(0, end);
+  if (end != std::string::npos) answer.body = received.substr(end + 4);
+  if (received.size() > 12 && received.starts_with("HTTP/1.")) {
+    answer.status = std::atoi(received.substr(9, 3).c_str());
+  }
+  return answer;
+}
+
+// "GET <target> HTTP/1.1" with a Host header, closing the connection after the answer.
+inline RawAnswer RawGet(int port, std::string_view target) {
+  std::string request =
+      "GET " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  return RawExchange(port, request);
+}
+
+}  // namespace folirex::testing
+
+#endif  // FOLIREX_TESTS_PLATFORM_HOST_HOST_FIXTURE_H_
