@@ -1,0 +1,101 @@
+// Who may open which console page: every guarded m sends a browser that is not signed in to the
+// login page, and a signed-in administrator without the page's function code to the error page.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console_site.h"
+
+namespace folirex::testing {
+namespace {
+
+struct GuardedPage {
+  const char* m;
+  const char* code;
+  const char* shows;  // a text the page shows to an administrator who holds the code
+};
+
+// Every guarded page whose module is installed; add a row as each module arrives.
+const std::vector<GuardedPage>& GuardedPages() {
+  static const std::vector<GuardedPage> pages = {
+      {"admin_index", "XT_Manage_Main", "<frameset"},
+      {"admin_menu", "XT_Manage_Main", "function menu_tree(meval)"},
+      {"admin_main", "XT_Manage_Main", "当前位置：系统主页面"},
+      {"admin_managerprivilege", "XT_Manage_ManagerPrivilege",
+       "当前位置：用户管理&gt;&gt;后台用户权限管理"},
+      {"admin_managerprivilege&action=set&id=admin", "XT_Manage_ManagerPrivilege",
+       "以下为用户admin所具有的功能"},
+      {"admin_managerprivilege&action=privilege&selectdel=admin", "XT_Manage_ManagerPrivilege",
+       "action=authorization"},
+  };
+  return pages;
+}
+
+TEST(Access, SignedOutBrowserIsSentToTheLoginPage) {
+  ConsoleSite site;
+  for (const GuardedPage& page : GuardedPages()) {
+    SCOPED_TRACE(page.m);
+    HttpAnswer answer = site.Get(std::string("/admin.asp?m=") + page.m);
+    EXPECT_EQ(answer.status, 302);
+    EXPECT_EQ(answer.Header("location"), "admin.asp?m=admin_login");
+  }
+}
+
+TEST(Access, AdministratorWithoutTheCodeIsSentToTheErrorPage) {
+  ConsoleSite site;
+  // Holds every code but the page's own.
+  std::vector<std::string> all;
+  for (const GuardedPage& page : GuardedPages()) all.push_back(page.code);
+  for (const GuardedPage& page : GuardedPages()) {
+    SCOPED_TRACE(page.m);
+    std::string name = "u" + std::to_string(&page - GuardedPages().data());
+    std::vector<std::string> codes;
+    for (const std::string& code : all) {
+      if (code != page.code) codes.push_back(code);
+    }
+    site.AddAdmin(name, "password1", codes);
+    site.ClearCookies();
+    ASSERT_EQ(site.SignIn(name, "password1").status, 302);
+    HttpAnswer answer = site.Get(std::string("/admin.asp?m=") + page.m);
+    EXPECT_EQ(answer.status, 302);
+    EXPECT_EQ(answer.Header("location"), "?m=admin_error&errnum=1");
+  }
+}
+
+TEST(Access, AdministratorWithOnlyTheCodeSeesThePage) {
+  ConsoleSite site;
+  for (const GuardedPage& page : GuardedPages()) {
+    SCOPED_TRACE(page.m);
+    std::string name = "v" + std::to_string(&page - GuardedPages().data());
+    site.AddAdmin(name, "password1", {page.code});
+    site.ClearCookies();
+    ASSERT_EQ(site.SignIn(name, "password1").status, 302);
+    HttpAnswer answer = site.Get(std::string("/admin.asp?m=") + page.m);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_TRUE(Contains(answer.text, page.shows)) << answer.text;
+  }
+}
+
+TEST(Access, GrantRowAloneCountsWhetherOrNotTheAccountRemains) {
+  ConsoleSite site;
+  site.AddAdmin("temp", "password1", {"XT_Manage_Main"});
+  ASSERT_EQ(site.SignIn("temp", "password1").status, 302);
+  site.Sql("delete from Vantrel_Admin where d_name = 'temp'");
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_main").status, 200);
+  site.Sql("delete from Vantrel_ManagerFunction where d_adminname = 'temp'");
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_main").Header("location"), "?m=admin_error&errnum=1");
+}
+
+TEST(Access, UnguardedPagesOpenWithoutSigningIn) {
+  ConsoleSite site;
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_login").status, 200);
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_error&errnum=1").status, 200);
+  // An empty m leads to the login page while signed out and to the frame set once signed in.
+  EXPECT_TRUE(Contains(site.Get("/admin.asp").text, "name=\"loginform\""));
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  EXPECT_TRUE(Contains(site.Get("/admin.asp").text, "<frameset"));
+}
+
+}  // namespace
+}  // namespace folirex::testing

@@ -1,0 +1,55 @@
+// A test site with the console's usual steps: signing in, adding administrators with chosen
+// rights, and reading the alert text of a refused request.
+#ifndef FOLIREX_TESTS_CONSOLE_CONSOLE_SITE_H_
+#define FOLIREX_TESTS_CONSOLE_CONSOLE_SITE_H_
+
+#include <string>
+#include <vector>
+
+#include "core/md5.h"
+#include "support/test_site.h"
+
+namespace folirex::testing {
+
+class ConsoleSite : public TestSite {
+ public:
+  // Posts the login form; answers the sign-in's own answer (a redirect when it succeeds).
+  HttpAnswer SignIn(const std::string& name, const std::string& password) {
+    return Post("/admin.asp?m=admin_login&action=check",
+                {{"usercode", name}, {"password", password}});
+  }
+  HttpAnswer SignInAsAdmin() { return SignIn(admin_name(), admin_password()); }
+
+  // Adds an account with the password and grants it the codes. Names are written as SQL
+  // literals: tests pass names without single quotes.
+  void AddAdmin(const std::string& name, const std::string& password,
+                const std::vector<std::string>& codes,
+                const std::string& regtime = "2026-02-01 00:00:00") {
+    Sql("insert into Vantrel_Admin (d_name, d_password, d_regtime, d_adduser) values ('" + name +
+        "', '" + MD5(password) + "', '" + regtime + "', 'admin')");
+    for (const std::string& code : codes) {
+      Sql("insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values ('" + name +
+          "', '" + code + "')");
+    }
+  }
+
+  int CountSql(const std::string& sql) { return std::stoi(SqlValue(sql)); }
+};
+
+// The text of the first alert('...') of a page, "" when it has none.
+inline std::string AlertText(const std::string& page) {
+  const std::string open = "alert('";
+  size_t begin = page.find(open);
+  if (begin == std::string::npos) return "";
+  begin += open.size();
+  size_t end = page.find("')", begin);
+  return page.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+}  // namespace folirex::testing
+
+#endif  // FOLIREX_TESTS_CONSOLE_CONSOLE_SITE_H_
