@@ -1,0 +1,249 @@
+// The services every page shares: configuration and dates, the console frame and the rights
+// check, the script answers and mail.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/admin_frame.h"
+#include "core/database.h"
+#include "core/messages.h"
+#include "core/page_runner.h"
+#include "core/site_config.h"
+#include "support/smtp_sink.h"
+#include "support/test_site.h"
+
+namespace folirex::testing {
+namespace {
+
+// A page that runs the body given by the test as the Set_Main module.
+class ServicesTest : public ::testing::Test {
+ protected:
+  ServicesTest() : site_(false), runner_(site_) {}
+
+  // Runs fn inside a console request (database open, configuration loaded).
+  void RunInPage(const std::string& query, std::function<void(RequestState&)> fn) {
+    ModuleRegistry modules;
+    modules.AddAdminEntry("Set_Main", [&fn](RequestState& state) { fn(state); });
+    runner_.NewRequest("/admin.asp?m=admin_set" + query);
+    runner_.Run(EntryKind::kAdmin, modules);
+  }
+
+  std::string Body() { return runner_.response().body(); }
+
+  TestSite site_;
+  PageRunner runner_;
+};
+
+TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
+  site_.Sql(
+      "update Vantrel_Config set d_installdir='/site', d_url='', d_logo='Images/Logo.SWF', "
+      "d_logowidth=100, d_logoheight=50, d_banner='top.gif', d_bannerwidth=468, "
+      "d_bannerheight=60, d_showadminlink=0, d_defaultfileext=2");
+  RequestState seen;
+  RunInPage("", [&seen](RequestState& s) {
+    seen.SiteUrl = s.SiteUrl;
+    seen.SiteLogo = s.SiteLogo;
+    seen.SiteBanner = s.SiteBanner;
+    seen.AdminLoginLink = s.AdminLoginLink;
+    seen.DefaultFileExt = s.DefaultFileExt;
+  });
+  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
+  EXPECT_EQ(seen.SiteUrl.ToString(), "/site/");
+  EXPECT_NE(seen.SiteLogo.find("<param name=movie value='Images/Logo.SWF'>"), std::string::npos);
+  EXPECT_NE(seen.SiteLogo.find("width='100' height='50'"), std::string::npos);
+  EXPECT_EQ(seen.SiteBanner, "<img src='top.gif' border=0 width='468' height='60'>");
+  EXPECT_EQ(seen.AdminLoginLink, "");
+  EXPECT_EQ(seen.DefaultFileExt, ".shtml");
+
+  site_.Sql("update Vantrel_Config set d_installdir='/site/', d_showadminlink=-1");
+  RunInPage("", [&seen](RequestState& s) { seen.AdminLoginLink = s.AdminLoginLink; });
+  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
+  EXPECT_EQ(seen.AdminLoginLink,
+            "<a class='other_link' href='/site/admin.asp'>管理员登陆</a> |");
+
+  site_.Sql("update Vantrel_Config set d_installdir=''");
+  RunInPage("", [](RequestState&) {});
+  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/");
+}
+
+TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
+  runner_.NewRequest("/admin.asp");
+  RequestState state;
+  state.Application = &runner_.application();
+  InitDateValues(state, DateTime{2026, 12, 5, 0, 0, 0});  // a Saturday
+  Application& app = runner_.application();
+  EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年12月05日&nbsp;星期六");
+  EXPECT_EQ(app.Get("date_daystart").ToString(), "2026-12-05 00:00:00");
+  EXPECT_EQ(app.Get("date_weekstart").ToString(), "2026-11-29 00:00:00");
+  EXPECT_EQ(app.Get("date_monthstart").ToString(), "2026-12-01 00:00:00");
+
+  InitDateValues(state, DateTime{2026, 12, 6, 0, 0, 0});  // a Sunday starts its own week
+  EXPECT_EQ(app.Get("date_weekstart").ToString(), "2026-12-06 00:00:00");
+
+  InitDateValues(state, DateTime{2026, 1, 1, 0, 0, 0});  // the week began in the last year
+  EXPECT_EQ(app.Get("date_weekstart").ToString(), "2025-12-28 00:00:00");
+  EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年01月01日&nbsp;星期四");
+
+  // The same day again leaves the values alone.
+  app.Set("date_chinese", "kept");
+  InitDateValues(state, DateTime{2026, 1, 1, 0, 0, 0});
+  EXPECT_EQ(app.Get("date_chinese").ToString(), "kept");
+}
+
+TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
+  std::string seen;
+  RunInPage("&channelid=%2012%20", [&seen](RequestState& s) {
+    GetChannelID(s);
+    seen = s.ChannelID.ToString();
+  });
+  EXPECT_EQ(seen, "12");
+  for (const char* bad : {"012", "", "-1", "1a"}) {
+    bool went_on = false;
+    RunInPage(std::string("&channelid=") + bad, [&went_on](RequestState& s) {
+      GetChannelID(s);
+      went_on = true;
+    });
+    EXPECT_FALSE(went_on) << bad;
+    EXPECT_NE(Body().find("提示：参数错误，请返回！"), std::string::npos) << bad;
+  }
+}
+
+TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
+  std::string path, dir, missing, missing_dir;
+  RunInPage("", [&](RequestState& s) {
+    path = GetChannelPath(s, 1);
+    dir = s.ChannelDir;
+    missing = GetChannelPath(s, 999);
+    missing_dir = s.ChannelDir;
+  });
+  std::string folder = site_.SqlValue("select d_channeldir from Vantrel_Channel where d_id=1");
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(path, "/" + folder + "/");
+  EXPECT_EQ(dir, folder + "/");
+  EXPECT_EQ(missing, "/");
+  EXPECT_EQ(missing_dir, "");
+}
+
+TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
+  bool closed = false;
+  RunInPage("", [&closed](RequestState& s) {
+    AdminHeader(s);
+    AdminNavi(s, "当前位置：系统管理&gt;&gt;基本设置");
+    AdminFooter(s);
+    closed = s.Conn == nullptr;
+  });
+  std::string body = Body();
+  EXPECT_EQ(body.rfind("<html><head><meta http-equiv='Content-Type' content='text/html; "
+                       "charset=gb2312'><title>管理平台</title>",
+                       0),
+            0u);
+  EXPECT_NE(body.find("<link href=\"admin/admin.css\" rel=stylesheet type=text/css>"),
+            std::string::npos);
+  EXPECT_NE(body.find("<table border=0 cellspacing=1 align=center class=navi><tr><th>"
+                      "当前位置：系统管理&gt;&gt;基本设置</th></tr></table>"),
+            std::string::npos);
+  EXPECT_EQ(body.substr(body.size() - 14), "</body></html>");
+  EXPECT_TRUE(closed);
+}
+
+TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfNameAndCode) {
+  site_.Sql(
+      "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values "
+      "('editor', 'XT_Manage_Set')");
+  auto check = [this](const std::string& user, const std::string& code) {
+    bool passed = false;
+    runner_.NewRequest("/admin.asp");
+    if (user.empty()) {
+      runner_.session().Remove("User_Code");
+    } else {
+      runner_.session().Set("User_Code", user);
+    }
+    RunInPage("", [&](RequestState& s) {
+      CheckPrivilege(s, code);
+      passed = true;
+    });
+    return passed ? std::string("passed") : HeaderOf(runner_.response(), "Location");
+  };
+  EXPECT_EQ(check("editor", "XT_Manage_Set"), "passed");
+  EXPECT_EQ(check("editor", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(check("editor' or '1'='1", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(check("", "XT_Manage_Set"), "admin.asp?m=admin_login");
+}
+
+TEST_F(ServicesTest, AlertBackEndsThePageAndClosesTheDatabase) {
+  bool went_on = false;
+  bool closed = false;
+  RunInPage("", [&](RequestState& s) {
+    Alert(s, "一");
+    GoUrl(s, "x.asp");
+    try {
+      AlertBack(s, "提示：出错了！");
+    } catch (const ResponseEnd&) {
+      closed = s.Conn == nullptr;
+      throw;
+    }
+    went_on = true;
+  });
+  EXPECT_FALSE(went_on);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(Body(),
+            "<script language=javascript>alert('一')</script>"
+            "<script language=javascript>location.href='x.asp'</script>"
+            "<script language=javascript>alert('提示：出错了！\\n\\n系统将自动返回前一页面..."
+            "');history.back();</script>");
+}
+
+class MailTest : public ServicesTest {
+ protected:
+  std::string Send(const std::string& to) {
+    std::string result;
+    RunInPage("", [&](RequestState& s) {
+      s.LocalMailServer = "127.0.0.1:" + std::to_string(sink_.port());
+      result = SendMail(s, "来自朋友的推荐", "<b>好文章</b>", to);
+    });
+    return result;
+  }
+  SmtpSink sink_;
+};
+
+TEST_F(MailTest, NoMailServiceSendsNothing) {
+  site_.Sql("update Vantrel_Config set d_selectedmailflag=0");
+  EXPECT_EQ(Send("friend@example.com"), "由于系统没有设置发送邮件组件，所以发送邮件失败。");
+  EXPECT_EQ(sink_.ConnectionCount(), 0);
+}
+
+TEST_F(MailTest, TheMachinesMailServiceDeliversTheHtmlMail) {
+  site_.Sql(
+      "update Vantrel_Config set d_selectedmailflag=1, d_email='news@example.com', "
+      "d_name='新闻网'");
+  EXPECT_EQ(Send("friend@example.com"),
+            "一封注册邮件已发往friend@example.com的信箱中，请注意查收。");
+  auto mails = sink_.Messages();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].mail_from, "news@example.com");
+  EXPECT_EQ(mails[0].rcpt_to, std::vector<std::string>{"friend@example.com"});
+  EXPECT_EQ(mails[0].DecodedHeader("Subject"), "来自朋友的推荐");
+  EXPECT_NE(mails[0].DecodedBody().find("<b>好文章</b>"), std::string::npos);
+}
+
+TEST_F(MailTest, TheConfiguredAccountIsUsedAndARefusalIsReported) {
+  site_.Sql("update Vantrel_Config set d_selectedmailflag=2, d_mailserver='127.0.0.1:" +
+            std::to_string(sink_.port()) +
+            "', d_mailuser='sender@example.com', d_mailpassword='secret'");
+  sink_.RequireAuth("sender@example.com", "secret");
+  EXPECT_EQ(Send("a@example.com"), "一封注册邮件已发往a@example.com的信箱中，请注意查收。");
+  ASSERT_EQ(sink_.Messages().size(), 1u);
+  EXPECT_EQ(sink_.Messages()[0].auth_user, "sender@example.com");
+
+  sink_.RefuseRecipient("b@example.com");
+  std::string refused = Send("b@example.com");
+  EXPECT_EQ(refused.rfind("由于系统出错邮件未发出。", 0), 0u) << refused;
+  EXPECT_EQ(sink_.Messages().size(), 1u);
+
+  site_.Sql("update Vantrel_Config set d_selectedmailflag=7");
+  EXPECT_EQ(Send("a@example.com").rfind("由于系统出错邮件未发出。", 0), 0u)
+      << "an unknown mail setting is not a success";
+}
+
+}  // namespace
+}  // namespace folirex::testing
