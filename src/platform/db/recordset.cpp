@@ -296,6 +296,12 @@ void Recordset::Open(std::string_view sql, Connection& conn, int cursor_type, in
 void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, Connection& conn,
                      int cursor_type, int lock_type) {
   Close();
+  const std::string first = LeadingKeyword(sql);
+  if (first != "select" && first != "with") {
+    // The page host runs a statement that returns no rows and leaves the recordset closed.
+    conn.Execute(sql, params);
+    return;
+  }
   auto impl = std::make_unique<Impl>();
   impl->sql = std::string(sql);
   impl->params = params;
