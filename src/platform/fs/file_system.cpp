@@ -14,6 +14,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/fs/site_path.h"
 #include "platform/text/codepage.h"
 
 namespace folirex::fs {
@@ -275,6 +276,7 @@ void CopyContents(const stdfs::path& source, const stdfs::path& target, bool ove
           note(LastError());
           continue;
         }
+        NoteCreated(to);
       } else if (!S_ISDIR(existing.st_mode)) {
         note(std::make_error_code(std::errc::not_a_directory));
         continue;
@@ -286,7 +288,11 @@ void CopyContents(const stdfs::path& source, const stdfs::path& target, bool ove
         continue;
       }
       if (exists && !overwrite) continue;
-      if (!CopyFileAtomically(from, to, &error)) note(error);
+      if (!CopyFileAtomically(from, to, &error)) {
+        note(error);
+      } else if (!exists) {
+        NoteCreated(to);
+      }
     }
     // Devices, pipes and sockets have no place in a site and are not copied.
   }
@@ -350,7 +356,9 @@ bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code*
   if (!temp.ok()) return Fail(error, temp.error());
   if (replacing) temp.KeepModeOf(old_stat);
   if (!WriteAll(temp.fd(), bytes)) return Fail(error, LastError());
-  return temp.Commit(error);
+  if (!temp.Commit(error)) return false;
+  if (!replacing) NoteCreated(path);
+  return true;
 }
 
 bool WriteTextFile(const stdfs::path& path, std::string_view text, std::error_code* error) {
@@ -358,8 +366,16 @@ bool WriteTextFile(const stdfs::path& path, std::string_view text, std::error_co
 }
 
 bool CreateFolderPath(const stdfs::path& path, std::error_code* error) {
+  std::vector<stdfs::path> missing;
+  for (stdfs::path level = EntryPath(path); !level.empty() && level != level.parent_path();
+       level = level.parent_path()) {
+    struct stat level_stat {};
+    if (lstat(level.c_str(), &level_stat) == 0) break;
+    missing.push_back(level);
+  }
   std::error_code failure;
   stdfs::create_directories(path, failure);
+  for (const stdfs::path& level : missing) NoteCreated(level);
   if (FolderExists(path)) return Succeed(error);
   return Fail(error, failure ? failure : std::make_error_code(std::errc::not_a_directory));
 }
@@ -408,13 +424,13 @@ bool RenameFolder(const stdfs::path& folder, std::string_view new_name, std::err
   stdfs::path new_path = parent / std::string(new_name);
   // RENAME_NOREPLACE: a plain rename would silently replace an empty folder of that name made
   // since the check above.
-  if (renameat2(AT_FDCWD, old_path.c_str(), AT_FDCWD, new_path.c_str(), RENAME_NOREPLACE) == 0) {
-    return Succeed(error);
+  if (renameat2(AT_FDCWD, old_path.c_str(), AT_FDCWD, new_path.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return Fail(error, LastError());
+    struct stat taken {};
+    if (lstat(new_path.c_str(), &taken) == 0) return Fail(error, std::errc::file_exists);
+    if (rename(old_path.c_str(), new_path.c_str()) != 0) return Fail(error, LastError());
   }
-  if (errno != EINVAL && errno != ENOSYS) return Fail(error, LastError());
-  struct stat taken {};
-  if (lstat(new_path.c_str(), &taken) == 0) return Fail(error, std::errc::file_exists);
-  if (rename(old_path.c_str(), new_path.c_str()) != 0) return Fail(error, LastError());
+  NoteCreated(new_path);
   return Succeed(error);
 }
 

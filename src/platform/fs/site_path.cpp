@@ -27,6 +27,15 @@ constexpr size_t kMaxCachedFolders = 4096;
 // status-change time is the one compared: unlike the modification time, no tool can set it back
 // (an unpacked archive or a copy that keeps times restores the modification time).
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
+// Reading a large folder again after every change would make filling it quadratic (a static
+// generation writes thousands of new files into one list folder, each one first looked up). A
+// listing of at least kLargeFolder names therefore still answers "no such name" for
+// kReuseFactor times its reading time after the folder changed, as long as the names this
+// process created there meanwhile have been added to it (NoteCreated). Names it holds are
+// confirmed on the disk as always; what can be missed is only a case variant that another
+// process made in that short while. Smaller folders are read again after every change.
+constexpr size_t kLargeFolder = 1000;
+constexpr int64_t kReuseFactor = 20;
 
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
@@ -40,10 +49,17 @@ int64_t ToNanoseconds(const timespec& t) {
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-int64_t NowNanoseconds() {
+int64_t NowNanoseconds(clockid_t clock) {
   timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+  clock_gettime(clock, &now);
   return ToNanoseconds(now);
+}
+
+// The cache's key for a folder: its path as given, without trailing separators, so that the
+// folder a lookup walked through and the parent of a path built from it give the same key.
+std::string FolderKey(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
 }
 
 // One folder's names by their folded form, and what the folder looked like when they were read.
@@ -54,7 +70,17 @@ struct FolderNames {
   // True when the listing was taken well after the folder's last change, so a name missing
   // from it is truly missing while the folder keeps the same change time.
   bool settled = false;
+  // False when this process created a name in the folder while the listing was being read, so
+  // the listing may lack it and must not answer for a changed folder.
+  bool complete = true;
+  int64_t read_at_ns = 0;  // monotonic clock
+  int64_t read_cost_ns = 0;
   std::unordered_map<std::string, std::string> by_folded;
+
+  void Add(std::string_view name) {
+    auto [it, inserted] = by_folded.try_emplace(FoldCase(name), name);
+    if (!inserted && name < it->second) it->second = name;
+  }
 };
 
 struct NameMatch {
@@ -62,46 +88,90 @@ struct NameMatch {
   bool is_link = false;
 };
 
+enum class Answer { kFound, kMissing, kUnknown };
+
 class NameCache {
  public:
   // The entry of `folder` whose name equals `segment` without regard to ASCII case. The entry
   // is confirmed on the disk before it is returned.
-  std::optional<NameMatch> Find(const std::string& folder, std::string_view segment) {
+  std::optional<NameMatch> Find(const std::string& folder_path, std::string_view segment) {
+    const std::string folder = FolderKey(folder_path);
     struct stat folder_stat {};
     if (stat(folder.c_str(), &folder_stat) != 0 || !S_ISDIR(folder_stat.st_mode)) {
       return std::nullopt;
     }
     const std::string folded = FoldCase(segment);
-    std::shared_ptr<const FolderNames> names;
+    std::string cached_name;
+    uint64_t notes_before = 0;
+    Answer answer = Answer::kUnknown;
     {
       std::shared_lock lock(mutex_);
       auto it = folders_.find(folder);
-      if (it != folders_.end()) names = it->second;
-    }
-    if (names && SameFolderState(*names, folder_stat)) {
-      auto hit = names->by_folded.find(folded);
-      if (hit != names->by_folded.end()) {
-        if (auto match = Confirm(folder, hit->second)) return match;
-      } else if (names->settled) {
-        return std::nullopt;
+      if (it != folders_.end()) {
+        notes_before = it->second.last_note;
+        if (const FolderNames* names = it->second.names.get()) {
+          auto hit = names->by_folded.find(folded);
+          if (hit != names->by_folded.end()) {
+            cached_name = hit->second;
+            answer = Answer::kFound;
+          } else if (SameFolderState(*names, folder_stat)
+                         ? names->settled
+                         : SameFolder(*names, folder_stat) && StillFreshForMisses(*names)) {
+            answer = Answer::kMissing;
+          }
+        }
       }
     }
-    names = Scan(folder, folder_stat);
+    if (answer == Answer::kMissing) return std::nullopt;
+    if (answer == Answer::kFound) {
+      if (auto match = Confirm(folder, cached_name)) return match;
+    }
+
+    std::shared_ptr<FolderNames> names = Scan(folder, folder_stat);
     if (!names) return std::nullopt;
+    auto hit = names->by_folded.find(folded);
+    std::optional<std::string> found;
+    if (hit != names->by_folded.end()) found = hit->second;
     {
       std::unique_lock lock(mutex_);
       if (folders_.size() >= kMaxCachedFolders) folders_.clear();
-      folders_[folder] = names;
+      Folder& entry = folders_[folder];
+      names->complete = entry.last_note == notes_before;
+      entry.names = std::move(names);
     }
-    auto hit = names->by_folded.find(folded);
-    if (hit == names->by_folded.end()) return std::nullopt;
-    return Confirm(folder, hit->second);
+    if (!found) return std::nullopt;
+    return Confirm(folder, *found);
+  }
+
+  void NoteCreated(const std::string& folder_path, std::string_view name) {
+    const std::string folder = FolderKey(folder_path);
+    std::unique_lock lock(mutex_);
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+      if (folders_.size() >= kMaxCachedFolders) folders_.clear();
+      it = folders_.try_emplace(folder).first;
+    }
+    it->second.last_note = ++note_counter_;
+    if (it->second.names) it->second.names->Add(name);
   }
 
  private:
+  struct Folder {
+    std::shared_ptr<FolderNames> names;  // null until the folder is first read
+    uint64_t last_note = 0;              // note_counter_ at the last NoteCreated
+  };
+
+  static bool SameFolder(const FolderNames& names, const struct stat& folder_stat) {
+    return names.device == folder_stat.st_dev && names.inode == folder_stat.st_ino;
+  }
+
   static bool SameFolderState(const FolderNames& names, const struct stat& folder_stat) {
-    return names.device == folder_stat.st_dev && names.inode == folder_stat.st_ino &&
-           names.changed_ns == ToNanoseconds(folder_stat.st_ctim);
+    return SameFolder(names, folder_stat) && names.changed_ns == ToNanoseconds(folder_stat.st_ctim);
+  }
+
+  static bool StillFreshForMisses(const FolderNames& names) {
+    return names.complete && names.by_folded.size() >= kLargeFolder &&
+           NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < kReuseFactor * names.read_cost_ns;
   }
 
   static std::optional<NameMatch> Confirm(const std::string& folder, const std::string& name) {
@@ -115,27 +185,29 @@ class NameCache {
 
   // Reads the folder's names. The folder's state is the one taken before reading, so a change
   // made while reading gives a newer change time and the listing is read again next time.
-  static std::shared_ptr<const FolderNames> Scan(const std::string& folder,
-                                                 const struct stat& folder_stat) {
+  static std::shared_ptr<FolderNames> Scan(const std::string& folder,
+                                           const struct stat& folder_stat) {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return nullptr;
     auto names = std::make_shared<FolderNames>();
     names->device = folder_stat.st_dev;
     names->inode = folder_stat.st_ino;
     names->changed_ns = ToNanoseconds(folder_stat.st_ctim);
-    names->settled = NowNanoseconds() - names->changed_ns > kRacyWindowNs;
+    names->settled = NowNanoseconds(CLOCK_REALTIME) - names->changed_ns > kRacyWindowNs;
+    names->read_at_ns = NowNanoseconds(CLOCK_MONOTONIC);
     while (dirent* entry = readdir(dir)) {
       std::string_view name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      auto [it, inserted] = names->by_folded.try_emplace(FoldCase(name), name);
-      if (!inserted && name < it->second) it->second = name;
+      if (name != "." && name != "..") names->Add(name);
     }
     closedir(dir);
+    names->read_cost_ns = NowNanoseconds(CLOCK_MONOTONIC) - names->read_at_ns;
     return names;
   }
 
+  // Guards folders_, note_counter_ and the contents of every FolderNames it holds.
   std::shared_mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const FolderNames>> folders_;
+  std::unordered_map<std::string, Folder> folders_;
+  uint64_t note_counter_ = 0;
 };
 
 NameCache& Cache() {
@@ -255,5 +327,11 @@ bool IsInside(const stdfs::path& root, const stdfs::path& path) {
 }
 
 bool IsBelow(const stdfs::path& root, const stdfs::path& path) { return Placement(root, path) > 0; }
+
+void NoteCreated(const stdfs::path& entry) {
+  stdfs::path name = entry.filename();
+  if (name.empty() || name == "." || name == "..") return;
+  Cache().NoteCreated(entry.parent_path().native(), name.native());
+}
 
 }  // namespace folirex::fs

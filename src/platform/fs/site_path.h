@@ -10,7 +10,11 @@
 //
 // Thread-safe; the case-insensitive lookups are cached per folder and the cache is checked
 // against the disk (the folder's identity and change time, the entry's presence) before it is
-// trusted, so renames and deletions made by anyone are seen on the next lookup.
+// trusted, so renames and deletions made by anyone are seen on the next lookup. One exception
+// keeps filling a large folder linear: a folder of a thousand names or more is not read again
+// for a few times as long as its last reading took, so a case variant that another process
+// creates there is found only after that short while (names this process creates are noted at
+// once, see NoteCreated).
 #ifndef FOLIREX_PLATFORM_FS_SITE_PATH_H_
 #define FOLIREX_PLATFORM_FS_SITE_PATH_H_
 
@@ -36,6 +40,11 @@ bool IsInside(const std::filesystem::path& root, const std::filesystem::path& pa
 // As IsInside, but root itself does not count: for steps that must never touch the root folder
 // as a whole (deleting or renaming a folder).
 bool IsBelow(const std::filesystem::path& root, const std::filesystem::path& path);
+
+// Tells the name cache that this process has just created entry (a file or folder), so that
+// case-insensitive lookups in a large, busy folder see it at once. The file-system object calls
+// it after every creation; code that creates site files by other means should call it too.
+void NoteCreated(const std::filesystem::path& entry);
 
 }  // namespace folirex::fs
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/fs/scratch_folder.h"
+#include "platform/fs/site_path.h"
 
 namespace folirex::fs {
 namespace {
@@ -129,6 +130,25 @@ TEST(WriteFileTest, ConcurrentWritersLeaveOneWholeContent) {
   EXPECT_EQ(torn, 0);
   EXPECT_NE(std::find(contents.begin(), contents.end(), Slurp(file)), contents.end());
   EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"index.html"});
+}
+
+TEST(WriteFileTest, FilesWrittenIntoALargeFolderAreFoundInAnyCaseAtOnce) {
+  ScratchFolder site;
+  ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class"));
+  for (int i = 0; i < 1500; ++i) {
+    std::string id = std::to_string(i);
+    std::optional<stdfs::path> file = ResolveInside(site.path(), "news/class/List_" + id + ".html");
+    ASSERT_TRUE(file.has_value());
+    ASSERT_TRUE(WriteTextFile(*file, "page " + id));
+    ASSERT_EQ(ResolveInside(site.path(), "NEWS/CLASS/list_" + id + ".html"), *file) << id;
+  }
+  // A folder made and a folder renamed by this process are found at once too.
+  ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class" / "Sub"));
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/SUB"), site.path() / "News" / "Class" / "Sub");
+  ASSERT_TRUE(RenameFolder(site.path() / "News" / "Class" / "Sub", "Renamed"));
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/renamed"),
+            site.path() / "News" / "Class" / "Renamed");
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/sub"), site.path() / "News" / "Class" / "sub");
 }
 
 TEST(TextFileTest, WritesCodePage936WithoutByteOrderMarkAndReadsItBack) {

@@ -162,6 +162,24 @@ TEST(ResolveInsideTest, CacheSeesAFolderReplacedUnderTheSameName) {
   EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "PIC.JPG");
 }
 
+TEST(ResolveInsideTest, LargeFolderFilledOneByOneSeesEveryNotedName) {
+  ScratchFolder site;
+  site.MakeFolder("List");
+  for (int i = 0; i < 1500; ++i) {
+    std::string name = "List_" + std::to_string(i) + ".html";
+    std::optional<stdfs::path> fresh = ResolveInside(site.path(), "list/" + name);
+    ASSERT_EQ(fresh, site.path() / "List" / name);
+    NoteCreated(site.Put("List/" + name, "x"));
+  }
+  for (int i = 0; i < 1500; i += 7) {
+    std::string name = "list_" + std::to_string(i) + ".HTML";
+    EXPECT_EQ(ResolveInside(site.path(), "LIST/" + name),
+              site.path() / "List" / ("List_" + std::to_string(i) + ".html"));
+  }
+  stdfs::remove(site.path() / "List" / "List_7.html");
+  EXPECT_EQ(ResolveInside(site.path(), "list/list_7.html"), site.path() / "List" / "list_7.html");
+}
+
 TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
   ScratchFolder site;
   for (int i = 0; i < 50; ++i) site.Put("Dir" + std::to_string(i) + "/File.html", "x");
