@@ -76,13 +76,13 @@ std::vector<std::pair<std::string_view, std::string_view>> SplitUrlEncoded(std::
   while (start <= text.size()) {
     size_t end = text.find('&', start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view piece = text.substr(start, end - start);
-    if (!piece.empty()) {
-      size_t eq = piece.find('=');
+    std::string_view item = text.substr(start, end - start);
+    if (!item.empty()) {
+      size_t eq = item.find('=');
       if (eq == std::string_view::npos) {
-        pairs.emplace_back(piece, std::string_view());
+        pairs.emplace_back(item, std::string_view());
       } else {
-        pairs.emplace_back(piece.substr(0, eq), piece.substr(eq + 1));
+        pairs.emplace_back(item.substr(0, eq), item.substr(eq + 1));
       }
     }
     start = end + 1;

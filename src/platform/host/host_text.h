@@ -23,8 +23,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // plus_as_space, "+" becomes a space (query strings and form bodies, not paths).
 std::string PercentDecode(std::string_view text, bool plus_as_space);
 
-// Splits "a=1&b=2" into raw (still encoded) name/value pairs; empty pieces are skipped and a
-// piece without "=" is a name with an empty value.
+// Splits "a=1&b=2" into raw (still encoded) name/value pairs; empty items are skipped and a
+// item without "=" is a name with an empty value.
 std::vector<std::pair<std::string_view, std::string_view>> SplitUrlEncoded(std::string_view text);
 
 // Percent-encodes bytes as a form value: letters, digits and "-_.*" stay, a space becomes "+",

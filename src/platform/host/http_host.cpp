@@ -399,9 +399,9 @@ void HttpHost::Impl::ServePage(EntryKind kind, const httplib::Request& req, std:
       for (size_t start = 0; start < value.size();) {
         size_t end = value.find(';', start);
         if (end == std::string::npos) end = value.size();
-        std::string_view piece(value.data() + start, end - start);
-        while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
-        if (piece.starts_with(prefix)) session_cookies.emplace_back(piece.substr(prefix.size()));
+        std::string_view item(value.data() + start, end - start);
+        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+        if (item.starts_with(prefix)) session_cookies.emplace_back(item.substr(prefix.size()));
         start = end + 1;
       }
     }

@@ -38,13 +38,13 @@ void ParseCookiesInto(std::string_view header,
   while (start <= header.size()) {
     size_t end = header.find(';', start);
     if (end == std::string_view::npos) end = header.size();
-    std::string_view piece = TrimSpaces(header.substr(start, end - start));
+    std::string_view item = TrimSpaces(header.substr(start, end - start));
     start = end + 1;
-    size_t eq = piece.find('=');
-    if (piece.empty() || eq == 0) continue;
-    std::string_view name = piece.substr(0, eq == std::string_view::npos ? piece.size() : eq);
+    size_t eq = item.find('=');
+    if (item.empty() || eq == 0) continue;
+    std::string_view name = item.substr(0, eq == std::string_view::npos ? item.size() : eq);
     std::string_view value =
-        eq == std::string_view::npos ? std::string_view() : piece.substr(eq + 1);
+        eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
     value = TrimSpaces(value);
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
       value = value.substr(1, value.size() - 2);

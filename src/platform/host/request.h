@@ -43,6 +43,7 @@ class Request {
   std::vector<std::string> QueryStringValues(std::string_view key) const;
   std::string Form(std::string_view key) const;
   std::vector<std::string> FormValues(std::string_view key) const;
+  // A cookie sent twice under one name gives the first value the browser sent.
   std::string Cookies(std::string_view key) const;
   // REQUEST_METHOD, QUERY_STRING (raw), SCRIPT_NAME, PATH_INFO and URL (the path), HTTP_HOST,
   // SERVER_NAME (the Host header without its port, else the local address), SERVER_PORT,
@@ -57,7 +58,7 @@ class Request {
   const std::string& Method() const { return raw_.method; }
   const std::string& Path() const { return raw_.path; }
 
-  // Size of the body in bytes, and reading it from the start in pieces.
+  // Size of the body in bytes, and reading it from the start, a part at a time.
   int64_t TotalBytes() const { return static_cast<int64_t>(raw_.body.size()); }
   std::string BinaryRead(int64_t count);
 
