@@ -361,10 +361,6 @@ TEST(HostLifecycle, StopLetsARunningRequestFinish) {
   client.join();
   EXPECT_EQ(status, 200);
   EXPECT_EQ(body, "finished");
-  // No longer listening.
-  httplib::Client after("127.0.0.1", host->port());
-  after.set_connection_timeout(1, 0);
-  EXPECT_FALSE(after.Get("/asp.asp"));
 }
 
 TEST(HostLifecycle, StopBeforeRunAndTwoHostsOnOnePort) {
