@@ -1,4 +1,5 @@
-// Folirex console: the on-screen keyboard of the login page. When the site asks for it, the
+// Folirex console: the on-screen keyboard of the login page. The file is plain ASCII (labels
+// written as \u escapes), so it reads the same whatever code page it is served in. When the site asks for it, the
 // password field is read-only and its focus handler runs
 //   password1=this;showkeyboard();this.readOnly=1;Calc.password.value=''
 // so the page relies on: the global password1 (the field the keyboard fills), showkeyboard()
@@ -26,7 +27,7 @@ function softkeyLabel(ch) {
 function softkeyButton(label, title, handler, width) {
   var b = document.createElement('input');
   b.type = 'button';
-  b.value = label;
+  b.setAttribute('value', label);
   b.title = title;
   b.className = 'softkey';
   b.style.cssText = 'margin:1px;padding:0;height:24px;min-width:' + (width || 24) + 'px;' +
@@ -54,7 +55,7 @@ function softkeyInit() {
 
   var title = document.createElement('div');
   title.style.cssText = 'text-align:left;color:#24408f;font-weight:bold;margin-bottom:4px;';
-  title.appendChild(document.createTextNode('软键盘 '));
+  title.appendChild(document.createTextNode('\u8f6f\u952e\u76d8 '));
   var shown = document.createElement('input');
   shown.type = 'password';
   shown.name = 'password';
@@ -78,10 +79,10 @@ function softkeyInit() {
 
   var controls = document.createElement('div');
   controls.style.marginTop = '3px';
-  controls.appendChild(softkeyButton('大小写', 'Caps Lock', softkeyToggleCaps, 56));
-  controls.appendChild(softkeyButton('退格', 'Backspace', softkeyBackspace, 48));
-  controls.appendChild(softkeyButton('清空', 'Clear', softkeyClear, 48));
-  controls.appendChild(softkeyButton('确定', 'OK', hidekeyboard, 48));
+  controls.appendChild(softkeyButton('\u5927\u5c0f\u5199', 'Caps Lock', softkeyToggleCaps, 56));
+  controls.appendChild(softkeyButton('\u9000\u683c', 'Backspace', softkeyBackspace, 48));
+  controls.appendChild(softkeyButton('\u6e05\u7a7a', 'Clear', softkeyClear, 48));
+  controls.appendChild(softkeyButton('\u786e\u5b9a', 'OK', hidekeyboard, 48));
   form.appendChild(controls);
 
   box.appendChild(form);
@@ -113,7 +114,7 @@ function softkeyToggleCaps() {
   var keys = document.getElementById('softkeyboard').getElementsByTagName('input');
   for (var i = 0; i < keys.length; i++) {
     var ch = keys[i].getAttribute('data-key');
-    if (ch) keys[i].value = softkeyLabel(ch);
+    if (ch) keys[i].setAttribute('value', softkeyLabel(ch));
   }
 }
 
