@@ -4,7 +4,13 @@
 //               count over the same select and only the window of rows reached is fetched
 //   (1,3), (1,2), (2,3), ... updatable: field assignment, AddNew and Update on a one-table
 //               select; Update of a new row reads the autonumber d_id back
-// Fields are found by name without regard to case.
+// Fields are found by name without regard to case. A statement that returns no rows (an update)
+// is run by Open and leaves the recordset closed, as the page host does.
+//
+// Updatable cursors: Set starts changing the current row; moving off it saves it (an implicit
+// Update); Close drops changes not yet saved. Values are converted for the column (flags -1/0,
+// dates as stored text); a value the column cannot hold is a DbError, and so is an Update of a
+// row that is gone.
 //
 // Not thread-safe. Must not outlive the Connection it was opened on. Failures throw DbError.
 #ifndef FOLIREX_PLATFORM_DB_RECORDSET_H_
@@ -44,11 +50,12 @@ class Recordset {
   void Move(int64_t rows);
   // Number of rows of the select; -1 for a forward-only cursor.
   int64_t RecordCount();
-  // 1-based position of the current row (static cursors); setting it moves there.
+  // 1-based position of the current row (static cursors); -1 on a forward-only cursor and -3 at
+  // EOF. Setting it moves there (a position past the end is EOF).
   int64_t AbsolutePosition() const;
   void SetAbsolutePosition(int64_t position);
   // Up to max_rows rows from the current one (all when negative), one vector of field values
-  // per row, in the select's column order; the cursor ends after the last row read.
+  // per row, in the select's column order; the cursor ends after the last row read. Empty at EOF.
   std::vector<std::vector<Variant>> GetRows(int64_t max_rows = -1);
 
   // The current row's field; DbError at EOF or for a name the select does not have.
