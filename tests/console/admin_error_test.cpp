@@ -84,6 +84,8 @@ TEST(ErrorPage, ShownWhileTheDatabaseCannotBeOpened) {
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(Message(page.text), "数据库连接错误，请联系网站管理员！");
   EXPECT_TRUE(Contains(page.text, "/Admin/error/center_error.gif"));
+  HttpAnswer bad = site.Get("/admin.asp?m=admin_error&errnum=x");
+  EXPECT_EQ(AlertText(bad.text), "提示：参数错误！\\n\\n系统将自动返回前一页面...");
 }
 
 }  // namespace
