@@ -233,8 +233,8 @@ void ManagerPrivilege_ShowGrant(RequestState& state) {
 
 void ManagerPrivilege_SaveGrant(RequestState& state) {
   std::vector<std::string> names;
-  for (const std::string& piece : SplitNames(state.Session->Get("userlist").ToString())) {
-    std::string name = FilterSql(Variant(piece));
+  for (const std::string& part : SplitNames(state.Session->Get("userlist").ToString())) {
+    std::string name = FilterSql(Variant(part));
     if (!name.empty()) names.push_back(name);
   }
   std::vector<std::string> codes = FilterCodes(RequestValues(*state.Request, "functioncode"));

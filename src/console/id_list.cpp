@@ -13,12 +13,12 @@ bool ParseIdList(std::string_view posted, IdList* out) {
   size_t start = 0;
   while (true) {
     size_t end = posted.find(',', start);
-    std::string piece =
+    std::string part =
         TrimSpaces(posted.substr(start, end == std::string_view::npos ? end : end - start));
-    if (!IsDigits(Variant(piece))) return false;
+    if (!IsDigits(Variant(part))) return false;
     int64_t id = 0;
-    auto [ptr, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), id);
-    if (ec != std::errc() || ptr != piece.data() + piece.size()) return false;
+    auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), id);
+    if (ec != std::errc() || ptr != part.data() + part.size()) return false;
     if (std::find(list.ids.begin(), list.ids.end(), id) == list.ids.end()) {
       list.ids.push_back(id);
       if (!list.sql.empty()) list.sql += ',';

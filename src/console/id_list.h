@@ -1,5 +1,5 @@
 // The id lists that console list forms post for bulk actions (the checked
-// boxes' ids, which arrive joined by ", "). Every piece must be a plain id; the
+// boxes' ids, which arrive joined by ", "). Every part must be a plain id; the
 // list is then rebuilt from the numbers themselves, so that nothing of the
 // posted text reaches an "in (...)" condition.
 //
@@ -20,7 +20,7 @@ struct IdList {
 };
 
 // False (and *out untouched) when the text is empty, or when any
-// comma-separated piece, trimmed of spaces, is not a plain id (IsDigits) or
+// comma-separated part, trimmed of spaces, is not a plain id (IsDigits) or
 // does not fit a 64-bit number.
 bool ParseIdList(std::string_view posted, IdList* out);
 

@@ -27,7 +27,7 @@ if (!process.env.FOLIREX_BIN || !fs.existsSync(process.env.FOLIREX_BIN)) {
   process.exit(1);
 }
 
-const result = spawnSync(process.execPath, ['--test', '--test-reporter=spec', path.resolve(here, file)], {
+const result = spawnSync(process.execPath, ['--test', path.resolve(here, file)], {
   cwd: here,
   stdio: 'inherit',
   env: process.env,
