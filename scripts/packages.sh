@@ -6,7 +6,9 @@ set -euo pipefail
 want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpcre2-dev libcurl4-openssl-dev
       libcpp-httplib-dev)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev sqlite3)
+  want+=(libgtest-dev sqlite3 chromium fonts-wqy-zenhei)
+  # The browser tests run on Node.js; Debian's is used only where the machine has none.
+  command -v node >/dev/null || want+=(nodejs npm)
 fi
 missing=()
 for p in "${want[@]}"; do

@@ -69,6 +69,10 @@ void LoadConfig(RequestState& state) {
   state.DefaultTemplatePageID = rs["d_templatepageid"];
   state.SiteKeyword = rs["d_keyword"];
   state.SiteDesc = rs["d_desc"];
+  // The component registry reports the mail components only when the site can send mail.
+  if (rs.HasField("d_selectedmailflag")) {
+    state.Server->SetMailConfigured(rs["d_selectedmailflag"].ToInt64Or(0) != 0);
+  }
   rs.Close();
 }
 
