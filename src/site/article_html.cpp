@@ -1,0 +1,7 @@
+#include "site/article_html.h"
+
+namespace folirex {
+
+bool CreateArticleHtml(RequestState &, const Variant &) { return false; }
+
+} // namespace folirex

@@ -1,0 +1,10 @@
+#include "site/js_snippet_writer.h"
+
+namespace folirex {
+
+bool CreateJsFile(RequestState &, const Variant &, const Variant &,
+                  const Variant &) {
+  return false;
+}
+
+} // namespace folirex

@@ -1,0 +1,22 @@
+// The JS snippet file writer: renders an article list, picture list, search
+// form, class navigation or subject list and writes it as <channel
+// folder>Js/<file name>, a script of document.write lines that any page can
+// include.
+//
+// Types: "0" article list, "1" picture list, "2" search form, "3" class
+// navigation, "5" subject list; any other type writes an empty file. Returns
+// true when the file was written. The file name must be a plain name (no folder
+// part); another name is refused.
+#ifndef FOLIREX_SITE_JS_SNIPPET_WRITER_H_
+#define FOLIREX_SITE_JS_SNIPPET_WRITER_H_
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+bool CreateJsFile(RequestState &state, const Variant &file_name,
+                  const Variant &parameters, const Variant &type);
+
+} // namespace folirex
+
+#endif // FOLIREX_SITE_JS_SNIPPET_WRITER_H_

@@ -1,0 +1,30 @@
+// Three small chips of the template language: the related-article list of an
+// article page (listarticlecorrelative), the member ranking (ListTopUser) and
+// the script tag of a channel's JS snippet file (JSFile). Each returns the HTML
+// that replaces its chip, "" when its parameters fail their checks. None writes
+// the database.
+#ifndef FOLIREX_SITE_RELATED_CHIPS_H_
+#define FOLIREX_SITE_RELATED_CHIPS_H_
+
+#include <string>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// chip_value: the whole TemplateChip value
+// ("listarticlecorrelative:count,titlewidth").
+std::string ShowArticleCorrelative(RequestState &state,
+                                   const Variant &chip_value,
+                                   const Variant &page_type,
+                                   const Variant &article_id);
+
+// kind: "1" by articles, "2" by comments, "3" by money spent.
+std::string ShowTopUser(RequestState &state, const Variant &count,
+                        const Variant &kind);
+
+std::string ShowJsFile(RequestState &state, const Variant &file_name);
+
+} // namespace folirex
+
+#endif // FOLIREX_SITE_RELATED_CHIPS_H_

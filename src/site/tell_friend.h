@@ -1,0 +1,22 @@
+// Tell-a-friend (asp.asp?m=tellfriend): the form page, and with flag "1" the
+// mail of an article to the reader's friend through the site's mail service.
+//
+// The recipient's name and address lose their control characters before they
+// reach the mail; the answer's message is escaped for the script string it is
+// written into.
+#ifndef FOLIREX_SITE_TELL_FRIEND_H_
+#define FOLIREX_SITE_TELL_FRIEND_H_
+
+#include <string>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+std::string ShowTellFriend(RequestState &state, const Variant &article_id,
+                           const Variant &flag, const Variant &mail_to,
+                           const Variant &mail_to_name);
+
+} // namespace folirex
+
+#endif // FOLIREX_SITE_TELL_FRIEND_H_
