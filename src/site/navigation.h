@@ -1,0 +1,26 @@
+// Class and subject navigation of a channel: ShowClassNavi draws one row per
+// top-level class with its sub-classes beside it, ShowSubjectNavi a grid of the
+// channel's subjects. The JS snippet writer turns them into script files.
+//
+// Both work on the current channel (state.ChannelID and its loaded settings),
+// run on the request's worker and throw DbError on database failures. A column
+// count of 0 or less is 1.
+#ifndef FOLIREX_SITE_NAVIGATION_H_
+#define FOLIREX_SITE_NAVIGATION_H_
+
+#include <string>
+
+#include "core/request_state.h"
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+// The class table; "" when the channel has no top-level class.
+std::string ShowClassNavi(RequestState &state, const Variant &columns);
+
+// The subject grid; "没有专题列表" when the channel has no subject.
+std::string ShowSubjectNavi(RequestState &state, const Variant &columns);
+
+} // namespace folirex
+
+#endif // FOLIREX_SITE_NAVIGATION_H_

@@ -1,0 +1,32 @@
+// Search results of one channel: ShowSearchResult lists the channel's articles
+// whose title, author or inputer holds the keyword, a page at a time, with the
+// keyword highlighted; ShowSearchClassSelect builds the class select box of the
+// search form.
+//
+// Runs on the request's worker; database failures throw DbError. Search values
+// that the search form cannot send (another column, a class or order that is
+// not a whole number) never reach the SQL text.
+#ifndef FOLIREX_SITE_SEARCH_H_
+#define FOLIREX_SITE_SEARCH_H_
+
+#include <string>
+
+#include "core/request_state.h"
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+// The result table and its page bar, or "暂时没有数据<br>" when nothing
+// matches. The current page comes from the request value Page.
+std::string ShowSearchResult(RequestState &state, const Variant &searchtype,
+                             const Variant &searchclass,
+                             const Variant &searchkeyword,
+                             const Variant &searchorder);
+
+// "<select name='searchclass' ...>" with 所有分类 (0) and the channel's
+// classes, indented by level.
+std::string ShowSearchClassSelect(RequestState &state);
+
+} // namespace folirex
+
+#endif // FOLIREX_SITE_SEARCH_H_
