@@ -1,0 +1,77 @@
+// Article loading and content paging. LoadArticle reads one article with its
+// class settings into the fixed array of values that the article labels show,
+// and cuts a paged article into content pages, published in
+// state.ArticlePageNav (each page followed by the separator
+// "[zarnik_pagemark]"; the content value is then the placeholder
+// "{$zarnik_pagemark}"). GetContentFileName gives the file name of an article's
+// first static page.
+//
+// Paging happens only when the channel's HTML mode (state.GenerateHtml) is not
+// "0": manual paging splits at "[Vantrel_NextPage]", automatic paging cuts
+// pages of d_maxcharperpage characters, moving each cut out of a tag or entity
+// and never leaving an empty last page. A recycled or unapproved article loads
+// like any other.
+//
+// LoadArticle: an id that is not a plain whole number, or no article with the
+// id, gives std::nullopt without touching ArticlePageNav (a malformed id never
+// reaches SQL). It reads through a recordset of its own and leaves its query in
+// state.Sql. Database errors throw DbError. Request thread only.
+#ifndef FOLIREX_SITE_ARTICLE_LOADER_H_
+#define FOLIREX_SITE_ARTICLE_LOADER_H_
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/request_state.h"
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+// Content paging markers.
+inline constexpr const char *kManualPageBreak = "[Vantrel_NextPage]";
+inline constexpr const char *kPagePlaceholder = "{$zarnik_pagemark}";
+inline constexpr const char *kPageSeparator = "[zarnik_pagemark]";
+
+// The slots of the article value array.
+enum ArticleSlot {
+  kArticleTitle = 0,              // d_title
+  kArticleSubtitle = 1,           // d_subtitle
+  kArticleLongTitle = 2,          // d_longtitle, else d_title
+  kArticleClassId = 3,            // d_classid as text
+  kArticleClassDir = 4,           // the class folder, "" without one
+  kArticleAuthor = 5,             // HTML-encoded, "未知" when empty
+  kArticleAddTime = 6,            // d_addtime
+  kArticleRawContent = 7,         // d_content as stored
+  kArticleInputer = 8,            // HTML-encoded
+  kArticleEditor = 9,             // HTML-encoded
+  kArticleComeFrom = 10,          // HTML-encoded, "未知" when empty
+  kArticleLinkUrl = 11,           // d_linkurl
+  kArticleClicks = 12,            // d_clicktimes
+  kArticleKeyword = 13,           // d_keyword ("|a|b|")
+  kArticleProperty = 14,          // top / hot / recommend marks and stars
+  kArticleTemplatePage = 15,      // d_templatepageid
+  kArticleContent = 16,           // d_content, or kPagePlaceholder when paged
+  kArticleCommentFlag = 17,       // the class's d_commentflag; true without a class
+  kArticleCommentCheckFlag = 18,  // the class's d_commentcheckflag; true without a class
+  kArticleSummary = 19,           // d_summary, else made from the content
+  kArticleMetaRelative = 20,      // d_metarelativeflag
+  kArticleMetaKeyword = 21,       // d_metakeyword
+  kArticleSlotCount = 22,
+};
+
+using ArticleValues = std::array<Variant, kArticleSlotCount>;
+
+std::optional<ArticleValues> LoadArticle(RequestState &state, const Variant &article_id);
+
+// The first page's file name by the channel's rule (file_type 0 id, 1 date, 2
+// folder_id, 3 folder_date; anything else ""), without any folder. channel_dir
+// is ChannelDir ("news/" or
+// ""); extension includes its point. Pure.
+std::string GetContentFileName(const Variant &channel_dir, const Variant &article_id,
+                               const Variant &add_time, const Variant &file_type,
+                               const Variant &extension);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_SITE_ARTICLE_LOADER_H_

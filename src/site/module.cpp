@@ -1,0 +1,7 @@
+#include "site/module.h"
+
+namespace folirex {
+
+void RegisterSiteModule(ModuleRegistry &registry) {}
+
+}  // namespace folirex
