@@ -1,0 +1,22 @@
+// The signed-in administrator's own password
+// (admin.asp?m=admin_changepassword): a form asking for the current password
+// and the new one twice, and its save. The account is the Vantrel_Admin row
+// named by Session("User_Name"); only its d_password changes. Passwords are
+// trimmed of spaces before they are digested, as at sign-in.
+//
+// Runs on the request's worker with the request's open database. A refused save
+// answers through AlertBack and changes nothing.
+#ifndef FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_
+#define FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// Checks XT_Manage_ChangePwd; action "save" stores the new password, anything
+// else shows the form.
+void ChangePassword_Main(RequestState &state);
+
+} // namespace folirex
+
+#endif // FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_

@@ -1,0 +1,32 @@
+// The sign-in log (admin.asp?m=admin_loginlog): the Vantrel_Log rows joined to
+// their accounts in Vantrel_Admin, newest first and 20 to a page, for every
+// administrator or for the one chosen in the filter bar's select, and the bulk
+// delete of chosen rows. Rows whose name matches no account are not listed.
+//
+// Runs on the request's worker with the request's open database. A refused
+// delete answers through AlertBack; a database failure propagates to the entry.
+#ifndef FOLIREX_CONSOLE_ADMIN_LOGIN_LOG_H_
+#define FOLIREX_CONSOLE_ADMIN_LOGIN_LOG_H_
+
+#include <string>
+#include <string_view>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// Checks XT_Manage_LoginLog; action "del" deletes the posted rows, anything
+// else shows the list. The request value d_name filters by administrator (""
+// and "0" mean all).
+void LoginLog_Main(RequestState &state);
+
+// The administrator select of the filter bar, with the account named `selected`
+// (or "0", all logs) chosen. Names are encoded for the page; each option's
+// value is the name URL-encoded, ready for the address the select's handler
+// builds.
+std::string LoginLog_AdminSelect(RequestState &state,
+                                 std::string_view selected);
+
+} // namespace folirex
+
+#endif // FOLIREX_CONSOLE_ADMIN_LOGIN_LOG_H_

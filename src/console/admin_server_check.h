@@ -1,0 +1,35 @@
+// The server environment check (admin.asp?m=admin_servercheck): this server's
+// variables, whether each of 26 well-known component names is available here
+// (with the version its stand-in reports), a script speed test, and a form that
+// looks up any one name. Availability comes from the host's registry of
+// stand-in objects (Server::CreateObject): a name is present only when this
+// program provides a working object for it; nothing is ever loaded by name.
+//
+// Runs on the request's worker; reads no table and writes nothing but the page.
+#ifndef FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
+#define FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
+
+#include <string>
+#include <string_view>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// The result of probing one component name.
+struct ComponentProbe {
+  bool present = false;
+  std::string version; // "" when absent
+};
+
+// Checks XT_Manage_ServerCheck, then writes the report; a posted form value
+// "classname" adds the result of that name's look-up at the end.
+void ServerCheck_Main(RequestState &state);
+
+// Looks the name up in the host's registry (letter case ignored).
+ComponentProbe ServerCheck_IsObjInstalled(RequestState &state,
+                                          std::string_view name);
+
+} // namespace folirex
+
+#endif // FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
