@@ -1,27 +1,196 @@
 #include "core/site_files.h"
 
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+
+#include "core/regex_helpers.h"
+#include "platform/fs/file_system.h"
+#include "platform/fs/site_path.h"
+#include "platform/regex/regex_error.h"
+
 namespace folirex {
 
-bool WriteTextFile(RequestState &, std::string_view, std::string_view) {
-  return false;
-}
-std::string ReadTextFile(RequestState &, std::string_view) { return ""; }
-std::string HtmlToJsWrite(std::string_view) { return ""; }
-bool CreateFolderPath(RequestState &, std::string &) { return false; }
-bool CreateFolderPath(RequestState &, std::string_view) { return false; }
-bool CopyFolder(RequestState &, std::string_view, std::string_view, bool) {
-  return false;
-}
-bool RenameFolder(RequestState &, std::string_view, std::string_view) {
-  return false;
-}
-bool DeleteFolder(RequestState &, std::string_view) { return false; }
-bool DeleteSubFolders(RequestState &, std::string_view, std::string_view) {
-  return false;
-}
-bool DeleteFilesIn(RequestState &, std::string_view, std::string_view) {
-  return false;
-}
-bool DeleteFile(RequestState &, std::string_view) { return false; }
+namespace {
 
-} // namespace folirex
+namespace stdfs = std::filesystem;
+
+// The disk path of a site path; nullopt when there is no host or MapPath refuses it (a path that
+// would leave the site).
+std::optional<stdfs::path> Map(RequestState& state, std::string_view path) {
+  if (state.Server == nullptr) return std::nullopt;
+  try {
+    return state.Server->MapPath(path);
+  } catch (const HostError&) {
+    return std::nullopt;
+  }
+}
+
+// True when the folder may be deleted or renamed as a whole: it lies below the site root and is
+// neither the root nor the install folder, whose loss would take the whole site with it.
+bool MayRemoveWhole(RequestState& state, const stdfs::path& folder) {
+  const stdfs::path& root = state.Server->site_root();
+  if (!fs::IsBelow(root, folder)) return false;
+  if (std::optional<stdfs::path> install = Map(state, state.Server->install_dir())) {
+    std::error_code error;
+    if (stdfs::equivalent(*install, folder, error)) return false;
+  }
+  return true;
+}
+
+// The name test of the pattern deletes: every name for an empty pattern, else a case-insensitive
+// regular-expression search. A pattern the regular-expression object rejects takes no name.
+fs::NameFilter PatternFilter(std::string_view pattern, bool* bad_pattern) {
+  if (pattern.empty()) return fs::NameFilter{};
+  std::string kept(pattern);
+  return [kept, bad_pattern](const std::string& name) {
+    try {
+      return RegexTest(kept, name);
+    } catch (const RegexError&) {
+      *bad_pattern = true;
+      return false;
+    }
+  };
+}
+
+void AppendEscapedLine(std::string_view piece, std::string* out) {
+  out->append("document.write(\"");
+  for (size_t i = 0; i < piece.size(); ++i) {
+    char c = piece[i];
+    switch (c) {
+      case '\\':
+        out->append("\\\\");
+        break;
+      case '"':
+        out->append("\\\"");
+        break;
+      // A line break inside a script string ends the statement with a syntax error, which would
+      // take every later line of the snippet with it.
+      case '\r':
+        out->append("\\r");
+        break;
+      case '\n':
+        out->append("\\n");
+        break;
+      case '\xE2':
+        // U+2028 and U+2029 end a line in older script engines too.
+        if (i + 2 < piece.size() && piece[i + 1] == '\x80' &&
+            (piece[i + 2] == '\xA8' || piece[i + 2] == '\xA9')) {
+          out->append(piece[i + 2] == '\xA8' ? "\\u2028" : "\\u2029");
+          i += 2;
+        } else {
+          out->push_back(c);
+        }
+        break;
+      default:
+        out->push_back(c);
+    }
+  }
+  out->append("\");\r\n");
+}
+
+}  // namespace
+
+bool WriteTextFile(RequestState& state, std::string_view path, std::string_view text) {
+  std::optional<stdfs::path> disk = Map(state, path);
+  return disk && fs::WriteTextFile(*disk, text);
+}
+
+std::string ReadTextFile(RequestState& state, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(state, path);
+  if (!disk) return "";
+  return fs::ReadTextFile(*disk).value_or("");
+}
+
+std::string HtmlToJsWrite(std::string_view html) {
+  std::string out;
+  if (html.empty()) return out;
+  out.reserve(html.size() + html.size() / 8 + 24);
+  size_t start = 0;
+  while (true) {
+    size_t end = html.find("\r\n", start);
+    if (end == std::string_view::npos) {
+      AppendEscapedLine(html.substr(start), &out);
+      break;
+    }
+    AppendEscapedLine(html.substr(start, end - start), &out);
+    start = end + 2;
+  }
+  return out;
+}
+
+bool CreateFolderPath(RequestState& state, std::string& path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return CreateFolderPath(state, std::string_view(path));
+}
+
+bool CreateFolderPath(RequestState& state, std::string_view path) {
+  std::string slashed(path);
+  for (char& c : slashed) {
+    if (c == '\\') c = '/';
+  }
+  // MapPath resolves the whole path inside the site; creating it creates every missing folder
+  // along it, as walking the pieces one by one would.
+  std::optional<stdfs::path> disk = Map(state, slashed);
+  return disk && fs::CreateFolderPath(*disk);
+}
+
+bool CopyFolder(RequestState& state, std::string_view source, std::string_view destination,
+                bool overwrite) {
+  std::optional<stdfs::path> from = Map(state, source);
+  std::optional<stdfs::path> to = Map(state, destination);
+  if (!from || !to || !fs::FolderExists(*from)) return false;
+  return fs::CopyFolder(*from, *to, overwrite);
+}
+
+bool RenameFolder(RequestState& state, std::string_view path, std::string_view new_name) {
+  std::optional<stdfs::path> disk = Map(state, path);
+  if (!disk) return false;
+  if (!fs::FolderExists(*disk)) return CreateFolderPath(state, path);
+  if (!MayRemoveWhole(state, *disk)) return false;
+  return fs::RenameFolder(*disk, new_name);
+}
+
+bool DeleteFolder(RequestState& state, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(state, path);
+  if (!disk) return false;
+  if (!fs::FolderExists(*disk)) return !fs::FileExists(*disk);
+  if (!MayRemoveWhole(state, *disk)) return false;
+  return fs::DeleteFolder(*disk);
+}
+
+bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_view pattern) {
+  std::optional<stdfs::path> disk = Map(state, folder);
+  if (!disk) return false;
+  bool bad_pattern = false;
+  bool refused = false;
+  fs::NameFilter matches = PatternFilter(pattern, &bad_pattern);
+  stdfs::path parent = *disk;
+  fs::NameFilter take = [&](const std::string& name) {
+    if (matches && !matches(name)) return false;
+    if (!MayRemoveWhole(state, parent / name)) {
+      refused = true;
+      return false;
+    }
+    return true;
+  };
+  bool ok = fs::DeleteSubFolders(*disk, take);
+  return ok && !bad_pattern && !refused;
+}
+
+bool DeleteFilesIn(RequestState& state, std::string_view folder, std::string_view pattern) {
+  std::optional<stdfs::path> disk = Map(state, folder);
+  if (!disk) return false;
+  bool bad_pattern = false;
+  bool ok = fs::DeleteFilesIn(*disk, PatternFilter(pattern, &bad_pattern));
+  return ok && !bad_pattern;
+}
+
+bool DeleteFile(RequestState& state, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(state, path);
+  return disk && fs::DeleteFile(*disk);
+}
+
+}  // namespace folirex

@@ -1,17 +1,16 @@
-// The site's file helpers: every page that writes static pages, script files,
-// stylesheets or folders under the web site goes through them. Each takes site
-// paths (as Server.MapPath takes them: rooted with "/" from the web root,
-// otherwise from the install folder), maps them, and does one file-system step
-// through the file-system object.
+// The site's file helpers: every page that writes static pages, script files, stylesheets or
+// folders under the web site goes through them. Each takes site paths (as Server.MapPath takes
+// them: rooted with "/" from the web root, otherwise from the install folder), maps them, and
+// does one file-system step through the file-system object.
 //
-// Failure: nothing throws. A path that MapPath refuses (one that would leave
-// the site) or a step that fails leaves the disk unchanged and the function
-// returns false (ReadTextFile returns the empty text), so the pages can go on
-// as they always did, while a caller that records what it wrote can tell.
-// DeleteFolder and RenameFolder refuse the site root itself.
+// Failure: nothing throws. A path that MapPath refuses (one that would leave the site) or a step
+// that fails leaves the disk unchanged and the function returns false (ReadTextFile returns the
+// empty text), so the pages can go on as they always did, while a caller that records what it
+// wrote can tell. No whole-folder step (DeleteFolder, RenameFolder, DeleteSubFolders) ever
+// removes or renames the site root or the install folder itself.
 //
-// Thread-safe as far as the file-system object is: writes are atomic, so
-// concurrent writers of one file leave one whole content.
+// Thread-safe as far as the file-system object is: writes are atomic, so concurrent writers of
+// one file leave one whole content.
 #ifndef FOLIREX_CORE_SITE_FILES_H_
 #define FOLIREX_CORE_SITE_FILES_H_
 
@@ -22,52 +21,44 @@
 
 namespace folirex {
 
-// Creates or replaces the file with the text (code page 936). The folder must
-// exist.
-bool WriteTextFile(RequestState &state, std::string_view path,
-                   std::string_view text);
+// Creates or replaces the file with the text (code page 936). The folder must exist.
+bool WriteTextFile(RequestState& state, std::string_view path, std::string_view text);
 
 // The whole text of the file; empty when it cannot be read.
-std::string ReadTextFile(RequestState &state, std::string_view path);
+std::string ReadTextFile(RequestState& state, std::string_view path);
 
-// The body of a script file that writes the html into a page: one
-// document.write("...") line, ended by CR LF, per CR LF-separated line of the
-// html. Backslashes, double quotes and stray CR or LF characters are escaped so
-// that no line of html can break the script.
+// The body of a script file that writes the html into a page: one document.write("...") line,
+// ended by CR LF, per CR LF-separated line of the html. Backslashes, double quotes and stray CR
+// or LF characters are escaped so that no line of html can break the script. Pure.
 std::string HtmlToJsWrite(std::string_view html);
 
-// Creates every missing folder along the path. The first form rewrites the
-// caller's path with
+// Creates every missing folder along the path. The first form rewrites the caller's path with
 // "\" turned into "/". True when the folder exists afterwards.
-bool CreateFolderPath(RequestState &state, std::string &path);
-bool CreateFolderPath(RequestState &state, std::string_view path);
+bool CreateFolderPath(RequestState& state, std::string& path);
+bool CreateFolderPath(RequestState& state, std::string_view path);
 
-// Copies the source folder's content into the destination folder.
-bool CopyFolder(RequestState &state, std::string_view source,
-                std::string_view destination, bool overwrite);
+// Copies the source folder's content into the destination folder (created when missing),
+// replacing existing files when overwrite is true. False when the source is missing.
+bool CopyFolder(RequestState& state, std::string_view source, std::string_view destination,
+                bool overwrite);
 
-// Renames the folder within its parent; when the folder is missing it is
-// created under its current path instead (and nothing is renamed). Refuses the
-// site root.
-bool RenameFolder(RequestState &state, std::string_view path,
-                  std::string_view new_name);
+// Renames the folder within its parent; when the folder is missing it is created under its
+// current path instead (and nothing is renamed).
+bool RenameFolder(RequestState& state, std::string_view path, std::string_view new_name);
 
-// Deletes the folder with everything in it when it exists. Refuses the site
-// root.
-bool DeleteFolder(RequestState &state, std::string_view path);
+// Deletes the folder with everything in it when it exists (true when none is there afterwards).
+bool DeleteFolder(RequestState& state, std::string_view path);
 
-// Deletes the sub-folders (DeleteSubFolders) or the files (DeleteFilesIn)
-// directly in the folder whose names the pattern matches (RegexTest:
-// case-insensitive, unanchored unless the pattern anchors itself); an empty
-// pattern takes every name. The folder path ends with "/".
-bool DeleteSubFolders(RequestState &state, std::string_view folder,
-                      std::string_view pattern);
-bool DeleteFilesIn(RequestState &state, std::string_view folder,
-                   std::string_view pattern);
+// Deletes the sub-folders (DeleteSubFolders) or the files (DeleteFilesIn) directly in the folder
+// whose names the pattern matches (RegexTest: case-insensitive, unanchored unless the pattern
+// anchors itself); an empty pattern takes every name. Callers pass the folder ending in "/".
+// False when a taken entry could not be deleted or the pattern is not a valid one.
+bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_view pattern);
+bool DeleteFilesIn(RequestState& state, std::string_view folder, std::string_view pattern);
 
-// Deletes the file when it exists.
-bool DeleteFile(RequestState &state, std::string_view path);
+// Deletes the file when it exists (true when none is there afterwards).
+bool DeleteFile(RequestState& state, std::string_view path);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_CORE_SITE_FILES_H_
+#endif  // FOLIREX_CORE_SITE_FILES_H_
