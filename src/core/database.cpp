@@ -42,6 +42,7 @@ void CloseDatabase(RequestState& state) noexcept {
     state.Rs.reset();
   }
   if (state.Conn) {
+    state.SqlStatements += state.Conn->statement_count();
     state.Conn->Close();
     state.Conn.reset();
   }

@@ -35,6 +35,8 @@ struct RequestState {
   std::unique_ptr<Connection> Conn;
   std::unique_ptr<Recordset> Rs;
   std::string ConnStr;
+  // Statements run on the connections this request opened (the benchmarks' debug counter).
+  int64_t SqlStatements = 0;
   // The SQL statement being built; every user sets it before it opens Rs or executes on Conn.
   std::string Sql;
   // Per distinct match of the last pattern scan, its last non-empty sub-match; element 0 is the

@@ -1,5 +1,8 @@
 #include "core/site_server.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "core/database.h"
 #include "core/folirex.h"
 
@@ -16,8 +19,19 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   component.state().LocalMailServer = settings.mail_server;
   struct EndPage {
     Folirex& component;
-    ~EndPage() { component.OnEndPage(); }
-  } end_page{component};
+    PageObjects& objects;
+    ~EndPage() {
+      component.OnEndPage();
+      // FOLIREX_SQL_COUNT=1 prints the statements each page ran, for the benchmarks.
+      static const bool count = std::getenv("FOLIREX_SQL_COUNT") != nullptr;
+      if (count) {
+        std::fprintf(stderr, "sql %lld %s?%s\n",
+                     static_cast<long long>(component.state().SqlStatements),
+                     objects.request.Path().c_str(),
+                     objects.request.ServerVariables("QUERY_STRING").c_str());
+      }
+    }
+  } end_page{component, objects};
   if (kind == EntryKind::kAdmin) {
     component.ICommonAdmin();
   } else {

@@ -1,0 +1,300 @@
+// Fills a site made by `folirex init` with a seeded amount of content for the benchmarks:
+// channels, class trees, subjects, articles with Chinese titles and bodies of about 2 KB,
+// keywords, pictures, comments and clicks. Everything goes in in one transaction through
+// prepared statements, so 100,000 articles take seconds.
+//
+//   folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kWords[] = {
+    "经济", "发展", "城市", "科技", "创新", "教育", "改革", "市场", "企业", "文化",
+    "社会", "政策", "数据", "网络", "服务", "环境", "健康", "交通", "能源", "农业",
+    "旅游", "体育", "国际", "合作", "研究", "项目", "建设", "管理", "工程", "信息",
+    "新闻", "报道", "会议", "计划", "方案", "活动", "公司", "学校", "医院", "社区"};
+constexpr int kWordCount = sizeof(kWords) / sizeof(kWords[0]);
+const char* const kAuthors[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨磊", "赵敏", "黄强"};
+const char* const kSources[] = {"本站原创", "新华社", "人民网", "央视新闻", "经济日报"};
+
+class Db {
+ public:
+  explicit Db(const std::string& file) {
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      Die("cannot open " + file);
+    }
+    sqlite3_busy_timeout(db_, 10000);
+  }
+  ~Db() { sqlite3_close(db_); }
+  void Exec(const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      Die(std::string(message ? message : "?") + " in: " + sql);
+    }
+  }
+  sqlite3_stmt* Prepare(const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+      Die(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
+    }
+    return stmt;
+  }
+  void Step(sqlite3_stmt* stmt) {
+    if (sqlite3_step(stmt) != SQLITE_DONE) Die(sqlite3_errmsg(db_));
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+  }
+  int64_t LastId() { return sqlite3_last_insert_rowid(db_); }
+  int64_t Scalar(const std::string& sql) {
+    sqlite3_stmt* stmt = Prepare(sql.c_str());
+    int64_t v = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+    sqlite3_finalize(stmt);
+    return v;
+  }
+  [[noreturn]] static void Die(const std::string& message) {
+    std::fprintf(stderr, "folirex-seed: %s\n", message.c_str());
+    std::exit(1);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+void BindText(sqlite3_stmt* s, int i, const std::string& v) {
+  sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+}
+
+struct Class {
+  int64_t id;
+  int64_t channel;
+};
+
+std::string Date(std::mt19937& rng, int days_back) {
+  std::time_t t = std::time(nullptr) - static_cast<std::time_t>(rng() % (days_back * 86400));
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buffer[32];
+  std::strftime(buffer, sizeof(buffer), "%Y-%m-%d %H:%M:%S", &tm);
+  return buffer;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string site;
+  long articles = 10000;
+  int channels = 5;
+  unsigned seed = 42;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> long {
+      if (i + 1 >= argc) Db::Die(a + " needs a value");
+      return std::strtol(argv[++i], nullptr, 10);
+    };
+    if (a == "--articles") {
+      articles = value();
+    } else if (a == "--channels") {
+      channels = static_cast<int>(value());
+    } else if (a == "--seed") {
+      seed = static_cast<unsigned>(value());
+    } else if (a == "--help") {
+      std::printf("usage: folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]\n");
+      return 0;
+    } else if (site.empty() && a[0] != '-') {
+      site = a;
+    } else {
+      Db::Die("unexpected argument " + a);
+    }
+  }
+  if (site.empty() || articles < 1 || channels < 1) Db::Die("usage: folirex-seed SITE_DIR");
+  std::string file = (std::filesystem::path(site) / "data" / "site.db").string();
+  if (!std::filesystem::exists(file)) Db::Die("no SQLite site at " + site);
+
+  Db db(file);
+  std::mt19937 rng(seed);
+  auto word = [&] { return std::string(kWords[rng() % kWordCount]); };
+  db.Exec("BEGIN");
+
+  // Channel 1 ships with the site; the others copy its settings under their own names.
+  std::vector<int64_t> channel_ids = {1};
+  for (int c = 2; c <= channels; ++c) {
+    db.Exec(
+        "insert into Vantrel_Channel (d_order, d_channelname, d_opentype, d_channeltype, "
+        "d_moduletype, d_channeldir, d_projectname, d_projectunit, d_templateid, "
+        "d_shownameflag, d_uploadflag, d_uploaddir, d_maxfilesize, d_upfiletype, "
+        "d_clicksofhot, d_daysofnew, d_generatehtml, d_listdir, d_contentfiletype, "
+        "d_firstfileext, d_listfileext, d_contentfileext, d_groupnum) "
+        "select d_order + " +
+        std::to_string(c) + ", '" + word() + word() + "频道', d_opentype, d_channeltype, " +
+        "d_moduletype, 'bench" + std::to_string(c) +
+        "', d_projectname, d_projectunit, d_templateid, d_shownameflag, d_uploadflag, "
+        "d_uploaddir, d_maxfilesize, d_upfiletype, d_clicksofhot, d_daysofnew, "
+        "d_generatehtml, d_listdir, d_contentfiletype, d_firstfileext, d_listfileext, "
+        "d_contentfileext, d_groupnum from Vantrel_Channel where d_id = 1");
+    channel_ids.push_back(db.LastId());
+  }
+
+  // Each channel: three top classes with three sub-classes each, kept in pre-order.
+  sqlite3_stmt* add_class = db.Prepare(
+      "insert into Vantrel_ArticleClass (d_channelid, d_pid, d_name, d_child, d_dir, d_pagenum, "
+      "d_commentflag, d_level, d_order, d_rootid, d_path) values (?,?,?,?,?,20,-1,?,?,?,?)");
+  sqlite3_stmt* set_path = db.Prepare(
+      "update Vantrel_ArticleClass set d_rootid = ?, d_path = ? where d_id = ?");
+  std::vector<Class> classes;
+  for (int64_t channel : channel_ids) {
+    int order = 0;
+    for (int t = 0; t < 3; ++t) {
+      std::string top_name = word() + word();
+      sqlite3_bind_int64(add_class, 1, channel);
+      sqlite3_bind_int64(add_class, 2, 0);
+      BindText(add_class, 3, top_name);
+      sqlite3_bind_int(add_class, 4, 3);
+      BindText(add_class, 5, "c" + std::to_string(channel) + "_" + std::to_string(t));
+      sqlite3_bind_int(add_class, 6, 0);
+      sqlite3_bind_int(add_class, 7, ++order);
+      sqlite3_bind_int64(add_class, 8, 0);
+      BindText(add_class, 9, "");
+      db.Step(add_class);
+      int64_t top = db.LastId();
+      sqlite3_bind_int64(set_path, 1, top);
+      BindText(set_path, 2, std::to_string(top) + ",");
+      sqlite3_bind_int64(set_path, 3, top);
+      db.Step(set_path);
+      classes.push_back({top, channel});
+      for (int s = 0; s < 3; ++s) {
+        sqlite3_bind_int64(add_class, 1, channel);
+        sqlite3_bind_int64(add_class, 2, top);
+        BindText(add_class, 3, top_name + word());
+        sqlite3_bind_int(add_class, 4, 0);
+        BindText(add_class, 5,
+                 "c" + std::to_string(channel) + "_" + std::to_string(t) + "_" +
+                     std::to_string(s));
+        sqlite3_bind_int(add_class, 6, 1);
+        sqlite3_bind_int(add_class, 7, ++order);
+        sqlite3_bind_int64(add_class, 8, top);
+        BindText(add_class, 9, "");
+        db.Step(add_class);
+        int64_t child = db.LastId();
+        sqlite3_bind_int64(set_path, 1, top);
+        BindText(set_path, 2, std::to_string(top) + "," + std::to_string(child) + ",");
+        sqlite3_bind_int64(set_path, 3, child);
+        db.Step(set_path);
+        classes.push_back({child, channel});
+      }
+    }
+  }
+
+  sqlite3_stmt* add_subject = db.Prepare(
+      "insert into Vantrel_ArticleSubject (d_channelid, d_name, d_dir, d_order) values (?,?,?,?)");
+  std::vector<std::vector<int64_t>> subjects(channel_ids.size());
+  for (size_t c = 0; c < channel_ids.size(); ++c) {
+    for (int s = 0; s < 4; ++s) {
+      sqlite3_bind_int64(add_subject, 1, channel_ids[c]);
+      BindText(add_subject, 2, word() + "专题");
+      BindText(add_subject, 3, "s" + std::to_string(channel_ids[c]) + "_" + std::to_string(s));
+      sqlite3_bind_int(add_subject, 4, s + 1);
+      db.Step(add_subject);
+      subjects[c].push_back(db.LastId());
+    }
+  }
+
+  sqlite3_stmt* add_article = db.Prepare(
+      "insert into Vantrel_Article (d_channelid, d_classid, d_subjectid, d_title, d_author, "
+      "d_comefrom, d_inputer, d_editor, d_keyword, d_summary, d_content, d_picurl, "
+      "d_paginationtype, d_maxcharperpage, d_topflag, d_hotflag, d_recommendflag, d_stars, "
+      "d_clicktimes, d_dayclicktimes, d_weekclicktimes, d_monthclicktimes, d_addtime, "
+      "d_deleted, d_checked) "
+      "values (?,?,?,?,?,?,'admin','admin',?,?,?,?,?,1000,?,?,?,?,?,?,?,?,?,?,?)");
+  sqlite3_stmt* add_comment = db.Prepare(
+      "insert into Vantrel_ArticleComment (d_channelid, d_classid, d_infoid, d_username, "
+      "d_email, d_score, d_comment, d_ip, d_addtime, d_checked) values (?,?,?,?,?,?,?,?,?,-1)");
+  int64_t comments = 0;
+  for (long n = 0; n < articles; ++n) {
+    // Half the articles share one class, so its list has deep pages to measure.
+    const Class& cls = rng() % 2 == 0 ? classes[1] : classes[rng() % classes.size()];
+    size_t channel_index = 0;
+    while (channel_ids[channel_index] != cls.channel) ++channel_index;
+    std::string title = word() + word() + word() + "：" + word() + word() + "的新进展";
+    std::string keywords = "|" + word() + "|" + word() + "|";
+    std::string content;
+    while (content.size() < 2048) {
+      content += "<p>";
+      for (int k = 0; k < 20; ++k) content += word();
+      content += "。</p>";
+    }
+    bool paged = rng() % 10 == 0;
+    if (paged) content += "[Vantrel_NextPage]<p>" + title + "（续）</p>" + content;
+    std::string summary = content.substr(3, 90);
+    bool picture = rng() % 5 == 0;
+    int clicks = static_cast<int>(rng() % 5000);
+    int i = 1;
+    sqlite3_bind_int64(add_article, i++, cls.channel);
+    sqlite3_bind_int64(add_article, i++, cls.id);
+    sqlite3_bind_int64(add_article, i++,
+                       rng() % 4 == 0 ? subjects[channel_index][rng() % 4] : 0);
+    BindText(add_article, i++, title);
+    BindText(add_article, i++, kAuthors[rng() % 8]);
+    BindText(add_article, i++, kSources[rng() % 5]);
+    BindText(add_article, i++, keywords);
+    BindText(add_article, i++, summary);
+    BindText(add_article, i++, content);
+    BindText(add_article, i++, picture ? "images/hot.gif" : "");
+    sqlite3_bind_int(add_article, i++, paged ? 2 : 0);
+    sqlite3_bind_int(add_article, i++, rng() % 50 == 0 ? -1 : 0);
+    sqlite3_bind_int(add_article, i++, clicks > 4000 ? -1 : 0);
+    sqlite3_bind_int(add_article, i++, rng() % 8 == 0 ? -1 : 0);
+    sqlite3_bind_int(add_article, i++, 1 + static_cast<int>(rng() % 5));
+    sqlite3_bind_int(add_article, i++, clicks);
+    sqlite3_bind_int(add_article, i++, clicks % 50);
+    sqlite3_bind_int(add_article, i++, clicks % 300);
+    sqlite3_bind_int(add_article, i++, clicks % 1000);
+    BindText(add_article, i++, Date(rng, 365));
+    sqlite3_bind_int(add_article, i++, rng() % 100 == 0 ? -1 : 0);
+    sqlite3_bind_int(add_article, i++, rng() % 20 == 0 ? 0 : -1);
+    db.Step(add_article);
+    int64_t article = db.LastId();
+    if (rng() % 3 == 0) {
+      sqlite3_bind_int64(add_comment, 1, cls.channel);
+      sqlite3_bind_int64(add_comment, 2, cls.id);
+      sqlite3_bind_int64(add_comment, 3, article);
+      BindText(add_comment, 4, kAuthors[rng() % 8]);
+      BindText(add_comment, 5, "reader@example.com");
+      sqlite3_bind_int(add_comment, 6, 1 + static_cast<int>(rng() % 5));
+      BindText(add_comment, 7, word() + word() + "，写得很好。");
+      BindText(add_comment, 8, "127.0.0.1");
+      BindText(add_comment, 9, Date(rng, 30));
+      db.Step(add_comment);
+      ++comments;
+    }
+  }
+  for (sqlite3_stmt* s : {add_class, set_path, add_subject, add_article, add_comment}) {
+    sqlite3_finalize(s);
+  }
+  // The channels' counters as the console keeps them.
+  db.Exec(
+      "update Vantrel_Channel set "
+      "d_itemcount = (select count(*) from Vantrel_Article a where a.d_channelid = "
+      "Vantrel_Channel.d_id), "
+      "d_itemcountchecked = (select count(*) from Vantrel_Article a where a.d_channelid = "
+      "Vantrel_Channel.d_id and a.d_checked = -1 and a.d_deleted = 0), "
+      "d_commentcount = (select count(*) from Vantrel_ArticleComment m where m.d_channelid = "
+      "Vantrel_Channel.d_id), "
+      "d_subjectcount = (select count(*) from Vantrel_ArticleSubject s where s.d_channelid = "
+      "Vantrel_Channel.d_id), "
+      "d_clickcount = (select coalesce(sum(d_clicktimes), 0) from Vantrel_Article a where "
+      "a.d_channelid = Vantrel_Channel.d_id)");
+  db.Exec("COMMIT");
+  db.Exec("ANALYZE");
+  std::printf("seeded %s: %zu channels, %zu classes, %ld articles, %lld comments\n",
+              site.c_str(), channel_ids.size(), classes.size(), articles,
+              static_cast<long long>(comments));
+  return 0;
+}
