@@ -1,6 +1,7 @@
 #include "core/modules.h"
 
 #include "console/module.h"
+#include "site/module.h"
 
 namespace folirex {
 
@@ -25,6 +26,7 @@ const PublicHandler* ModuleRegistry::FindPublicHandler(std::string_view procedur
 void RegisterAllModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
+  RegisterSiteModule(registry);
 }
 
 const ModuleRegistry& Modules() {

@@ -1,14 +1,249 @@
 #include "site/article_loader.h"
 
-namespace folirex {
+#include <cstdint>
+#include <string_view>
+#include <vector>
 
-std::optional<ArticleValues> LoadArticle(RequestState &state, const Variant &article_id) {
-  return std::nullopt;
+#include "core/regex_helpers.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+constexpr size_t kSummaryLength = 130;
+constexpr size_t kMaxEntityLength = 32;
+
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::string GetContentFileName(const Variant &channel_dir, const Variant &article_id,
-                               const Variant &add_time, const Variant &file_type,
-                               const Variant &extension) {
+bool OpensTag(std::string_view text, size_t at) {
+  if (at + 1 >= text.size()) return false;
+  char next = text[at + 1];
+  return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' ||
+         next == '!' || next == '?';
+}
+
+// The byte offset of the ";" that ends an entity ("&amp;", "&#8212;", "&#x4e2d;") starting at
+// `at`, or npos when the "&" begins none.
+size_t EntityEnd(std::string_view text, size_t at) {
+  size_t i = at + 1;
+  if (i < text.size() && text[i] == '#') ++i;
+  size_t first = i;
+  while (i < text.size() && i - at <= kMaxEntityLength && IsAsciiAlnum(text[i])) ++i;
+  if (i == first || i >= text.size() || text[i] != ';') return std::string_view::npos;
+  return i;
+}
+
+// Where a page of automatically paged content may end: the byte offset of every character and,
+// for each, whether a cut in front of it leaves every tag (quoted attribute values included) and
+// every entity whole. One pass over the content.
+struct CutPoints {
+  std::vector<size_t> offsets;  // byte offset of character k; one more entry for the end
+  std::vector<bool> safe;       // a page may end in front of character k
+};
+
+CutPoints FindCutPoints(std::string_view text) {
+  CutPoints points;
+  enum class In { kText, kTag, kEntity } in = In::kText;
+  char quote = 0;
+  char last_in_tag = 0;  // the last non-blank character of the tag so far
+  size_t entity_end = 0;
+  for (size_t b = 0; b < text.size(); ++b) {
+    char c = text[b];
+    bool char_start = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (char_start) {
+      points.offsets.push_back(b);
+      points.safe.push_back(in == In::kText);
+    }
+    switch (in) {
+      case In::kText:
+        if (c == '<' && OpensTag(text, b)) {
+          in = In::kTag;
+          quote = 0;
+          last_in_tag = '<';
+        } else if (c == '&') {
+          size_t end = EntityEnd(text, b);
+          if (end != std::string_view::npos) {
+            in = In::kEntity;
+            entity_end = end;
+          }
+        }
+        break;
+      case In::kTag:
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if ((c == '"' || c == '\'') && last_in_tag == '=') {
+          // Only a value's quote opens a quoted run, so an apostrophe in an unquoted value or in
+          // a comment cannot hide the end of the tag.
+          quote = c;
+        } else if (c == '>') {
+          in = In::kText;
+        }
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag = c;
+        break;
+      case In::kEntity:
+        if (b == entity_end) in = In::kText;
+        break;
+    }
+  }
+  points.offsets.push_back(text.size());
+  points.safe.push_back(true);
+  return points;
+}
+
+// Pages of about `size` characters each. A cut that would fall inside a tag or an entity moves
+// back to its start, or, when that would leave the page empty, on past its end. No page is
+// empty, so a length that is a multiple of the size gives no empty last page.
+std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
+  CutPoints points = FindCutPoints(text);
+  size_t length = points.offsets.size() - 1;  // characters
+  std::vector<std::string_view> pages;
+  size_t pos = 0;
+  while (pos < length) {
+    size_t cut = length;
+    if (length - pos > size) {
+      cut = pos + size;
+      while (cut > pos && !points.safe[cut]) --cut;
+      if (cut == pos) {
+        cut = pos + size;
+        while (cut < length && !points.safe[cut]) ++cut;
+      }
+    }
+    pages.push_back(text.substr(points.offsets[pos], points.offsets[cut] - points.offsets[pos]));
+    pos = cut;
+  }
+  return pages;
+}
+
+std::string JoinPages(const std::vector<std::string_view>& pages) {
+  std::string nav;
+  for (std::string_view page : pages) {
+    nav.append(page);
+    nav.append(kPageSeparator);
+  }
+  return nav;
+}
+
+std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_view marker) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t found = text.find(marker, start);
+    if (found == std::string_view::npos) break;
+    pieces.push_back(text.substr(start, found - start));
+    start = found + marker.size();
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
+}
+
+std::string Summary(const std::string& content) {
+  std::string text = RegexReplace(content, "<.+?>", "");
+  text = RegexReplace(text, "\\s", " ");
+  text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
+  text = RegexReplace(text, " {2,}", " ");
+  text = RegexReplace(text, "['\"<>]", "");
+  return Left(Trim(text), kSummaryLength);
+}
+
+std::string PropertyMarks(const Recordset& rs) {
+  std::string marks;
+  if (rs["d_topflag"].ToBoolOr(false)) marks += "<font color=blue>顶</font> ";
+  if (rs["d_hotflag"].ToBoolOr(false)) marks += "<font color=red> 热</font>";
+  if (rs["d_recommendflag"].ToBoolOr(false)) marks += "<font color=green> 荐</font> ";
+  int64_t stars = rs["d_stars"].ToInt64Or(0);
+  if (stars >= 1 && stars <= 5) {
+    for (int64_t i = 0; i < stars; ++i) marks += "★";
+  }
+  return marks;
+}
+
+std::string OrUnknown(std::string text) { return text.empty() ? "未知" : text; }
+
+// Slot 16 and ArticlePageNav by the article's paging type. Pages exist only for channels that
+// publish static pages; an article of one page is not paged.
+void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values) {
+  std::string content = rs["d_content"].ToString();
+  state.ArticlePageNav.clear();
+  values[kArticleContent] = rs["d_content"];
+  if (state.GenerateHtml.ToString() == "0") return;
+  std::string type = rs["d_paginationtype"].ToString();
+  std::vector<std::string_view> pages;
+  if (type == "1") {
+    int64_t size = rs["d_maxcharperpage"].ToInt64Or(0);
+    if (size < 1 || Len(content) <= static_cast<size_t>(size)) return;
+    pages = CutPages(content, static_cast<size_t>(size));
+    if (pages.size() < 2) return;
+  } else if (type == "2") {
+    if (content.find(kManualPageBreak) == std::string::npos) return;
+    pages = SplitAtMarker(content, kManualPageBreak);
+  } else {
+    return;
+  }
+  values[kArticleContent] = kPagePlaceholder;
+  state.ArticlePageNav = JoinPages(pages);
+}
+
+}  // namespace
+
+std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& article_id) {
+  if (!IsDigits(article_id)) return std::nullopt;
+  state.Sql = "select * from Vantrel_Article where d_id = " + article_id.ToString();
+  state.Sql =
+      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (" + state.Sql +
+      ") a left outer join (select d_id,d_dir, d_name, d_commentflag, d_commentcheckflag from "
+      "Vantrel_ArticleClass) b on a.d_classid=b.d_id";
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    return std::nullopt;
+  }
+  ArticleValues values;
+  values[kArticleTitle] = rs["d_title"];
+  values[kArticleSubtitle] = rs["d_subtitle"];
+  values[kArticleLongTitle] = rs["d_longtitle"].IsBlank() ? rs["d_title"] : rs["d_longtitle"];
+  values[kArticleClassId] = rs["d_classid"].ToString();
+  values[kArticleClassDir] = rs["d_dir"].IsNull() ? Variant("") : rs["d_dir"];
+  values[kArticleAuthor] = OrUnknown(HTMLEncode(rs["d_author"]));
+  values[kArticleAddTime] = rs["d_addtime"];
+  values[kArticleRawContent] = rs["d_content"];
+  values[kArticleInputer] = HTMLEncode(rs["d_inputer"]);
+  values[kArticleEditor] = HTMLEncode(rs["d_editor"]);
+  values[kArticleComeFrom] = OrUnknown(HTMLEncode(rs["d_comefrom"]));
+  values[kArticleLinkUrl] = rs["d_linkurl"];
+  values[kArticleClicks] = rs["d_clicktimes"];
+  values[kArticleKeyword] = rs["d_keyword"];
+  values[kArticleProperty] = PropertyMarks(rs);
+  values[kArticleTemplatePage] = rs["d_templatepageid"];
+  PageContent(state, rs, values);
+  // An article without a class row takes comments, and they wait for approval.
+  values[kArticleCommentFlag] = rs["d_commentflag"].IsNull() ? Variant(true) : rs["d_commentflag"];
+  values[kArticleCommentCheckFlag] =
+      rs["d_commentcheckflag"].IsNull() ? Variant(true) : rs["d_commentcheckflag"];
+  values[kArticleSummary] =
+      rs["d_summary"].IsBlank() ? Variant(Summary(rs["d_content"].ToString())) : rs["d_summary"];
+  values[kArticleMetaRelative] = rs["d_metarelativeflag"];
+  values[kArticleMetaKeyword] = rs["d_metakeyword"];
+  rs.Close();
+  return values;
+}
+
+std::string GetContentFileName(const Variant& channel_dir, const Variant& article_id,
+                               const Variant& add_time, const Variant& file_type,
+                               const Variant& extension) {
+  std::string prefix = channel_dir.ToString();
+  if (!prefix.empty() && prefix.back() == '/') prefix.pop_back();
+  if (!prefix.empty()) prefix += "_";
+  std::string type = file_type.ToString();
+  std::string ext = extension.ToString();
+  if (type == "0") return article_id.ToString() + ext;
+  if (type == "1") return FormatDate(add_time, 10) + ext;
+  if (type == "2") return prefix + article_id.ToString() + ext;
+  if (type == "3") return prefix + FormatDate(add_time, 10) + ext;
   return "";
 }
 

@@ -1,12 +1,161 @@
 #include "site/location_path.h"
 
-namespace folirex {
+#include <string_view>
+#include <vector>
 
-std::string ShowPath(RequestState &state, const Variant &class_id, const Variant &subject_id,
-                     const Variant &generate_html, const Variant &page_type) {
-  return "";
+#include "core/select_boxes.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/text/vb_text.h"
+#include "site/article_loader.h"
+#include "site/class_folders.h"
+
+namespace folirex {
+namespace {
+
+constexpr const char* kHead = "您当前位置：";
+constexpr const char* kNoNeighbour = "没有了";
+
+std::string ServerPath(RequestState& state) {
+  return state.Application->Get("server_path").ToString();
 }
-std::string ShowArticlePrevious(RequestState &state, const Variant &article_id) { return ""; }
-std::string ShowArticleNext(RequestState &state, const Variant &article_id) { return ""; }
+
+bool IsStaticMode(std::string_view mode) { return mode == "1" || mode == "2"; }
+
+// The channel link of the breadcrumb: its dynamic first page, or its static first page (under
+// the install folder when the site shows only one channel).
+std::string ChannelLink(RequestState& state, const std::string& mode) {
+  if (!IsStaticMode(mode)) {
+    return ServerPath(state) + "asp.asp?channelid=" + state.ChannelID.ToString();
+  }
+  Variant shown = state.Conn->ExecuteScalar(
+      "select count(*) from Vantrel_Channel where D_ShowNameFlag = true and d_disabledflag = "
+      "false and d_channeltype = 1");
+  std::string base =
+      shown.ToInt64Or(0) > 1 ? GetChannelPath(state, state.ChannelID) : ServerPath(state);
+  return base + "default" + state.FirstFileExt;
+}
+
+// The links of the classes from the top class down to class_id, each followed by separator.
+std::string ClassChain(RequestState& state, const Variant& class_id, const std::string& mode,
+                       std::string_view separator) {
+  if (!IsDigits(class_id)) return "";
+  state.Sql = "select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString();
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  std::string path = rs.Eof() ? std::string() : rs["d_path"].ToString();
+  rs.Close();
+  std::vector<std::string> ids;
+  size_t start = 0;
+  for (size_t comma; (comma = path.find(',', start)) != std::string::npos; start = comma + 1) {
+    ids.push_back(path.substr(start, comma - start));
+  }
+  // The piece after the last comma (empty in a well-formed path) is not a class.
+  std::string chain;
+  for (const std::string& piece : ids) {
+    std::string id = Trim(piece);
+    if (!IsDigits(id)) continue;
+    std::string name = GetNameByID(state, "Vantrel_ArticleClass", id);
+    if (mode == "1") {
+      std::string folder = GetClassListDir(state, state.ChannelDir, state.ListDirType,
+                                           GetDirByID(state, "Vantrel_ArticleClass", id));
+      chain += "<a href='" + folder + "list_" + id + state.ListFileExt + "'>" + name;
+    } else {
+      chain += "<a href='" + ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
+               "&channelid=" + state.ChannelID.ToString() + "'>" + name;
+    }
+    chain += separator;
+  }
+  return chain;
+}
+
+std::string SubjectName(RequestState& state, const Variant& subject_id) {
+  if (!IsDigits(subject_id)) return "不属于任何分类";
+  return GetNameByID(state, "Vantrel_ArticleSubject", subject_id);
+}
+
+std::string Neighbour(RequestState& state, const Variant& article_id, bool previous) {
+  std::string path = GetChannelPath(state, state.ChannelID);
+  if (!IsDigits(article_id)) return kNoNeighbour;
+  std::string inner =
+      previous
+          ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+            "d_id < " +
+                article_id.ToString() +
+                " and d_deleted = false and d_checked = true order by d_id desc"
+          : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+            "d_id > " +
+                article_id.ToString() + " and d_deleted = false and d_checked = true order by d_id";
+  state.Sql = std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
+                                   : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
+              "b.d_dir, b.d_name from (" + inner +
+              ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+              "a.d_classid=b.d_id";
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    return kNoNeighbour;
+  }
+  std::string id = rs["d_id"].ToString();
+  std::string title = rs["d_title"].ToString();
+  std::string link;
+  if (state.GenerateHtml.ToString() == "0") {
+    link = "<a href='" + ServerPath(state) + "asp.asp?m=content&articleid=" + id +
+           "&channelid=" + state.ChannelID.ToString() + "'>";
+  } else {
+    std::string file = GetContentFileName(state.ChannelDir, id, rs["d_addtime"],
+                                          state.ContentFileType, state.ContentFileExt);
+    std::string dir = rs["d_dir"].ToString();
+    link = dir.empty() ? "<a href='" + path + file + "'>"
+                       : "<a href='" + path + dir + "/" + file + "'>";
+  }
+  rs.Close();
+  return link + title + "</a>";
+}
+
+}  // namespace
+
+std::string ShowPath(RequestState& state, const Variant& class_id, const Variant& subject_id,
+                     const Variant& generate_html, const Variant& page_type) {
+  std::string type = LCase(page_type.ToString());
+  if (type == "default") return std::string(kHead) + "网站首页";
+  if (type == "tellfriend") return std::string(kHead) + "告诉好友";
+  std::string mode = generate_html.ToString();
+  const char* tail = nullptr;
+  if (type == "first") {
+    tail = "首页";
+  } else if (type == "newlist") {
+    tail = "最新文章";
+  } else if (type == "recommendlist") {
+    tail = "最新推荐文章";
+  } else if (type == "hotlist") {
+    tail = "热门文章";
+  } else if (type == "search") {
+    tail = "查询结果";
+  } else if (type == "comment") {
+    tail = "发表评论";
+  } else if (type != "content" && type != "classlist" && type != "subjectlist") {
+    return "";
+  }
+  std::string head = std::string(kHead) + "<a href='" + ChannelLink(state, mode) + "'>" +
+                     state.ChannelName.ToString() + "</a>&nbsp;&gt;&gt;&nbsp;";
+  if (tail != nullptr) return head + tail;
+  if (type == "content")
+    return head + ClassChain(state, class_id, mode, "</a> &gt;&gt;&nbsp;") + "内容";
+  if (type == "classlist") {
+    return head + ClassChain(state, class_id, mode, "</a>&nbsp;&gt;&gt;&nbsp;") + "分类列表";
+  }
+  return head + SubjectName(state, subject_id) + "列表";
+}
+
+std::string ShowArticlePrevious(RequestState& state, const Variant& article_id) {
+  return Neighbour(state, article_id, true);
+}
+
+std::string ShowArticleNext(RequestState& state, const Variant& article_id) {
+  return Neighbour(state, article_id, false);
+}
 
 }  // namespace folirex

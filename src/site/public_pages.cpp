@@ -1,28 +1,255 @@
 #include "site/public_pages.h"
 
-namespace folirex {
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "site/article_loader.h"
+#include "site/template_engine.h"
+#include "site/template_lookup.h"
 
-std::string ShowDefault(RequestState &state) { return ""; }
-std::string ShowFirst(RequestState &state) { return ""; }
-std::string ShowSearch(RequestState &state, const Variant &search_type, const Variant &search_class,
-                       const Variant &search_keyword, const Variant &search_order) {
+namespace folirex {
+namespace {
+
+constexpr const char* kBadArticle = "<script>alert('传入文章id错误！');history.go(-1)</script>";
+constexpr const char* kBadClass = "<script>alert('传入分类ID错误！');history.go(-1)</script>";
+constexpr const char* kBadSubject = "<script>alert('传入专题id错误！');history.go(-1)</script>";
+constexpr int kHotListPageSize = 20;
+constexpr int kDefaultPageSize = 20;
+
+// The engine with the arguments a page type does not use left empty.
+struct PageArgs {
+  Variant article_id = "";
+  Variant class_id = "";
+  Variant subject_id = "";
+  Variant page_size = "";
+  Variant search_type = "";
+  Variant search_class = "";
+  Variant search_keyword = "";
+  Variant search_order = "";
+  Variant notice_id = "";
+};
+
+std::string Render(RequestState& state, std::string& template_text, const char* page_type,
+                   const PageArgs& a) {
+  return ParseTemplate(state, template_text, page_type, state.GenerateHtml, a.article_id,
+                       a.class_id, a.subject_id, "", a.page_size, a.search_type, a.search_class,
+                       a.search_keyword, a.search_order, a.notice_id);
+}
+
+// The channel's template page of the type, with its skin link; then the engine.
+std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
+  std::string text = LoadTemplatePage(state, state.ChannelTemplateID, page_type);
+  state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", page_type);
+  return Render(state, text, page_type, args);
+}
+
+// An own template page (id not 0) or else the channel's page of the type: the text and the
+// skin link.
+std::string PageTextFor(RequestState& state, const Variant& template_page_id,
+                        const char* page_type) {
+  if (template_page_id.ToInt64Or(0) == 0) {
+    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", page_type);
+    return LoadTemplatePage(state, state.ChannelTemplateID, page_type);
+  }
+  state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
+  return LoadTemplatePageById(state, template_page_id);
+}
+
+bool IsPublished(const Recordset& rs) {
+  return !rs["d_deleted"].ToBoolOr(false) && rs["d_checked"].ToBoolOr(false);
+}
+
+bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
+  if (!IsDigits(article_id)) return false;
+  state.Sql =
+      "select d_deleted, d_checked from Vantrel_Article where d_id = " + article_id.ToString();
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  bool published = !rs.Eof() && IsPublished(rs);
+  rs.Close();
+  return published;
+}
+
+// A class's or subject's page size: 20 when it is empty or not above 0.
+Variant PageSize(const Variant& stored) {
+  if (stored.IsBlank() || stored.ToDoubleOr(0) <= 0) return kDefaultPageSize;
+  return stored;
+}
+
+}  // namespace
+
+std::string ShowDefault(RequestState& state) {
+  std::string text = LoadTemplatePageById(state, state.DefaultTemplatePageID);
+  state.SkinCssLink = GetSkinCssLink(state, "", state.DefaultTemplatePageID, "default");
+  state.Response->Write(Render(state, text, "default", PageArgs{}));
   return "";
 }
-std::string ShowPrint(RequestState &state, const Variant &article_id) { return ""; }
-std::string ShowNotice(RequestState &state, const Variant &notice_id) { return ""; }
-std::string ShowUserList(RequestState &state) { return ""; }
-std::string ShowContent(RequestState &state, const Variant &article_id) { return ""; }
-std::string ShowClassList(RequestState &state, const Variant &class_id,
+
+std::string ShowFirst(RequestState& state) { return ChannelPage(state, "first", PageArgs{}); }
+
+std::string ShowSearch(RequestState& state, const Variant& search_type, const Variant& search_class,
+                       const Variant& search_keyword, const Variant& search_order) {
+  PageArgs args;
+  args.search_type = search_type;
+  args.search_class = search_class;
+  args.search_keyword = search_keyword;
+  args.search_order = search_order;
+  return ChannelPage(state, "search", args);
+}
+
+std::string ShowPrint(RequestState& state, const Variant& article_id) {
+  // The print view of an article that is not on the site is empty, as for a missing one.
+  if (!IsPublishedArticle(state, article_id)) return "";
+  PageArgs args;
+  args.article_id = article_id;
+  return ChannelPage(state, "print", args);
+}
+
+std::string ShowNotice(RequestState& state, const Variant& notice_id) {
+  PageArgs args;
+  args.notice_id = notice_id;
+  return ChannelPage(state, "notice", args);
+}
+
+std::string ShowUserList(RequestState& state) { return ""; }
+
+std::string ShowContent(RequestState& state, const Variant& article_id) {
+  if (!IsDigits(article_id)) return kBadArticle;
+  state.Sql =
+      "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
+      "Vantrel_Article where d_id = " +
+      article_id.ToString();
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  // An article in the recycle bin or waiting for approval is not on the site.
+  if (rs.Eof() || !IsPublished(rs)) {
+    rs.Close();
+    return kBadArticle;
+  }
+  PageArgs args;
+  args.article_id = article_id;
+  args.class_id = rs["d_classid"];
+  args.subject_id = rs["d_subjectid"];
+  Variant template_page_id = rs["d_templatepageid"];
+  rs.Close();
+
+  std::string text = PageTextFor(state, template_page_id, "content");
+  // Only this article's pages may stand in for its placeholder.
+  state.ArticlePageNav.clear();
+  std::string page = Render(state, text, "content", args);
+  if (state.ArticlePageNav.empty()) return page;
+  // The dynamic page shows all content pages one after the other.
+  std::string pages;
+  std::string_view nav = state.ArticlePageNav;
+  std::string_view separator = kPageSeparator;
+  size_t start = 0;
+  for (size_t found; (found = nav.find(separator, start)) != std::string_view::npos;
+       start = found + separator.size()) {
+    pages.append(nav.substr(start, found - start));
+  }
+  pages.append(nav.substr(start));
+  std::string out;
+  std::string_view placeholder = kPagePlaceholder;
+  start = 0;
+  for (size_t found; (found = page.find(placeholder, start)) != std::string::npos;
+       start = found + placeholder.size()) {
+    out.append(page, start, found - start);
+    out.append(pages);
+  }
+  out.append(page, start);
+  return out;
+}
+
+std::string ShowClassList(RequestState& state, const Variant& class_id,
                           std::string_view template_text) {
-  return "";
+  if (!IsDigits(class_id)) return kBadClass;
+  state.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
+              class_id.ToString();
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    return kBadClass;
+  }
+  PageArgs args;
+  args.class_id = class_id;
+  args.page_size = PageSize(rs["d_pagenum"]);
+  Variant template_page_id = rs["d_templatepageid"];
+  rs.Close();
+
+  std::string text = PageTextFor(state, template_page_id, "classlist");
+  if (!template_text.empty()) text = std::string(template_text);
+  return Render(state, text, "classlist", args);
 }
-std::string ShowSubjectList(RequestState &state, const Variant &subject_id) { return ""; }
-std::string ShowHotList(RequestState &state) { return ""; }
-std::string ShowRecommendList(RequestState &state) { return ""; }
-std::string ShowNewList(RequestState &state) { return ""; }
-std::string GetSkinCssLink(RequestState &state, const Variant &template_id,
-                           const Variant &template_page_id, const Variant &page_type) {
-  return "";
+
+std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
+  if (!IsDigits(subject_id)) return kBadSubject;
+  state.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
+              subject_id.ToString();
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    return kBadSubject;
+  }
+  PageArgs args;
+  args.subject_id = subject_id;
+  args.page_size = PageSize(rs["d_pagenum"]);
+  Variant template_page_id = rs["d_templatepageid"];
+  rs.Close();
+
+  std::string text = PageTextFor(state, template_page_id, "subjectlist");
+  return Render(state, text, "subjectlist", args);
+}
+
+std::string ShowHotList(RequestState& state) {
+  PageArgs args;
+  args.page_size = kHotListPageSize;
+  return ChannelPage(state, "hotlist", args);
+}
+
+std::string ShowRecommendList(RequestState& state) {
+  PageArgs args;
+  args.page_size = kHotListPageSize;
+  return ChannelPage(state, "recommendlist", args);
+}
+
+std::string ShowNewList(RequestState& state) {
+  PageArgs args;
+  args.page_size = kHotListPageSize;
+  return ChannelPage(state, "newlist", args);
+}
+
+std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
+                           const Variant& template_page_id, const Variant& page_type) {
+  std::string type = page_type.ToString();
+  bool by_set = !template_id.ToString().empty();
+  // Ids come from stored rows; one that is not a plain number finds no row.
+  bool valid = by_set ? IsDigits(template_id) : IsDigits(template_page_id);
+  for (char c : type) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) valid = false;
+  }
+  if (by_set) {
+    state.Sql =
+        "select d_skinid from Vantrel_TemplatePage where d_id = (select d_pageid from "
+        "Vantrel_TemplateAndPage where d_templateid = " +
+        template_id.ToString() + " and d_type = '" + type + "')";
+  } else {
+    state.Sql =
+        "select d_skinid from Vantrel_TemplatePage where d_id = " + template_page_id.ToString();
+  }
+  std::string base = type == "default" ? state.Application->Get("server_path").ToString()
+                                       : GetChannelPath(state, state.ChannelID);
+  Variant skin_id = "1";
+  if (valid) {
+    Recordset rs;
+    rs.Open(state.Sql, *state.Conn, 0, 1);
+    if (!rs.Eof()) skin_id = rs["d_skinid"];
+    rs.Close();
+  }
+  state.SkinID = skin_id;
+  return "<link href='" + base + "Skin/" + skin_id.ToString() +
+         ".css' rel='stylesheet' type='text/css'>";
 }
 
 }  // namespace folirex

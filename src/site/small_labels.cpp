@@ -1,17 +1,106 @@
 #include "site/small_labels.h"
 
-namespace folirex {
+#include "core/select_boxes.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "site/class_folders.h"
 
-std::string GetChannelName(RequestState &state, const Variant &channel_id) { return ""; }
-std::string GetProjectName(RequestState &state, const Variant &channel_id) { return ""; }
-std::string ShowChannelStat(RequestState &state) { return ""; }
-std::string GetMatchedKeywords(RequestState &state, const Variant &relative_flag,
-                               const Variant &title, const Variant &meta_keyword) {
-  return "";
+namespace folirex {
+namespace {
+
+// The first column of the first row of a query about one channel; "" when there is none.
+std::string ChannelColumn(RequestState& state, const Variant& channel_id, const char* column,
+                          Recordset& rs) {
+  if (!IsDigits(channel_id)) return "";
+  rs.Open(std::string("select ") + column +
+              " from Vantrel_Channel where d_id = " + channel_id.ToString(),
+          *state.Conn, 0, 1);
+  std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
+  rs.Close();
+  return value;
 }
-std::string GetClassLinkUrl(RequestState &state, const Variant &class_id) { return ""; }
-std::string GetHotListUrl(RequestState &state) { return ""; }
-std::string GetRecommendListUrl(RequestState &state) { return ""; }
-std::string GetNewListUrl(RequestState &state) { return ""; }
+
+bool StaticLists(const RequestState& state) {
+  std::string mode = state.GenerateHtml.ToString();
+  return mode == "1" || mode == "2";
+}
+
+std::string ListUrl(RequestState& state, const char* dynamic_head, const char* static_name) {
+  std::string path = GetChannelPath(state, state.ChannelID);
+  if (StaticLists(state)) return path + static_name + state.ListFileExt;
+  return state.Application->Get("server_path").ToString() + dynamic_head +
+         state.ChannelID.ToString();
+}
+
+}  // namespace
+
+std::string GetChannelName(RequestState& state, const Variant& channel_id) {
+  return ChannelColumn(state, channel_id, "d_channelname", *state.Rs);
+}
+
+std::string GetProjectName(RequestState& state, const Variant& channel_id) {
+  Recordset rs;
+  return ChannelColumn(state, channel_id, "d_projectname", rs);
+}
+
+std::string ShowChannelStat(RequestState& state) {
+  state.Sql =
+      "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
+      "d_disabledflag = false order by d_order";
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  std::string html;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string name = rs["d_channelname"].ToString();
+    std::string unit = rs["d_projectunit"].ToString();
+    html +=
+        name + "：" + rs["d_itemcount"].ToString() + unit + rs["d_projectname"].ToString() + "<br>";
+    html += name + "：" + rs["d_itemcountchecked"].ToString() + unit + "已审核<br>";
+  }
+  rs.Close();
+  return html;
+}
+
+std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag,
+                               const Variant& title, const Variant& meta_keyword) {
+  if (relative_flag.ToString() == "0") return meta_keyword.ToString();
+  if (!IsDigits(state.ChannelID)) return "";
+  // The title is bound as a value, so a quote in it cannot end the text literal.
+  Recordset rs;
+  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " + state.ChannelID.ToString() +
+              " and ? like '%' + d_name + '%'",
+          {Variant(title.ToString())}, *state.Conn, 0, 1);
+  std::string names;
+  for (; !rs.Eof(); rs.MoveNext()) names += rs["d_name"].ToString() + ",";
+  rs.Close();
+  if (!names.empty()) names.pop_back();
+  return names;
+}
+
+std::string GetClassLinkUrl(RequestState& state, const Variant& class_id) {
+  GetChannelPath(state, state.ChannelID);
+  if (state.GenerateHtml.ToString() == "1") {
+    std::string dir =
+        IsDigits(class_id) ? GetDirByID(state, "Vantrel_ArticleClass", class_id) : std::string();
+    return GetClassListDir(state, state.ChannelDir, state.ListDirType, dir) + "list_" +
+           class_id.ToString() + state.ListFileExt;
+  }
+  return state.Application->Get("server_path").ToString() +
+         "asp.asp?m=classlist&classid=" + class_id.ToString() +
+         "&channelid=" + state.ChannelID.ToString();
+}
+
+std::string GetHotListUrl(RequestState& state) {
+  return ListUrl(state, "asp.asp?m=hotlist&channelid=", "listhot/list_hot");
+}
+
+std::string GetRecommendListUrl(RequestState& state) {
+  return ListUrl(state, "asp.asp?m=recommendlist&channelid=", "listhot/list_recommend");
+}
+
+std::string GetNewListUrl(RequestState& state) {
+  return ListUrl(state, "asp.asp?m=newlist&channelid=", "listhot/list_new");
+}
 
 }  // namespace folirex

@@ -1,15 +1,560 @@
 #include "site/template_engine.h"
 
-namespace folirex {
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
-std::string ParseTemplate(RequestState &state, std::string &template_text, const Variant &page_type,
-                          const Variant &generate_html, const Variant &article_id,
-                          const Variant &class_id, const Variant &subject_id,
-                          const Variant &page_number, const Variant &page_size,
-                          const Variant &search_type, const Variant &search_class,
-                          const Variant &search_keyword, const Variant &search_order,
-                          const Variant &notice_id) {
-  return template_text;
+#include "core/regex_helpers.h"
+#include "core/select_boxes.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
+#include "site/announcements.h"
+#include "site/article_list.h"
+#include "site/article_loader.h"
+#include "site/article_pic.h"
+#include "site/comments.h"
+#include "site/location_path.h"
+#include "site/related_chips.h"
+#include "site/search.h"
+#include "site/small_labels.h"
+#include "site/sub_class_blocks.h"
+
+namespace folirex {
+namespace {
+
+// Page types, as bits so that a label row can name the set of pages that know it.
+enum PageBit : uint32_t {
+  kDefault = 1u << 0,
+  kFirst = 1u << 1,
+  kClassList = 1u << 2,
+  kSubjectList = 1u << 3,
+  kSearch = 1u << 4,
+  kContent = 1u << 5,
+  kPrint = 1u << 6,
+  kComment = 1u << 7,
+  kTellFriend = 1u << 8,
+  kNotice = 1u << 9,
+  kOther = 1u << 10,  // hotlist, recommendlist, newlist and any unknown type
+};
+constexpr uint32_t kAll = (1u << 11) - 1;
+constexpr uint32_t kArticlePages = kContent | kPrint | kComment | kTellFriend;
+constexpr uint32_t kListLinkPages =
+    kDefault | kFirst | kClassList | kSubjectList | kSearch | kContent | kOther;
+
+PageBit PageBitOf(std::string_view type) {
+  static const std::unordered_map<std::string_view, PageBit> kTypes = {
+      {"default", kDefault},       {"first", kFirst},
+      {"classlist", kClassList},   {"subjectlist", kSubjectList},
+      {"search", kSearch},         {"content", kContent},
+      {"print", kPrint},           {"comment", kComment},
+      {"tellfriend", kTellFriend}, {"notice", kNotice}};
+  auto it = kTypes.find(type);
+  return it == kTypes.end() ? kOther : it->second;
+}
+
+constexpr const char* kChipsOfListPages =
+    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListArticleList|ListArticlePic|ListAnnounce|"
+    "ListTopUser|JSFile):.+?)\"[^>]*>))";
+constexpr const char* kChipsOfContent =
+    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListArticleList|ListArticlePic|ListAnnounce|"
+    "ListTopUser|listarticlecorrelative|ListComment|JSFile):.+?)\"[^>]*>))";
+constexpr const char* kChipsOfComment =
+    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListAnnounce|ListTopUser|ListComment|JSFile):"
+    ".+?)\"[^>]*>))";
+constexpr const char* kChipsOfTellFriend =
+    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListAnnounce|JSFile):.+?)\"[^>]*>))";
+constexpr const char* kLabelsOnly = "(\\{\\$.+?\\})";
+constexpr const char* kBlockPattern =
+    "(<img[^>]+?TemplateChip=\"ListSubClassList:.+?\"[^>]*>((?:.|[\\n])+?)<img[^>]+?"
+    "TemplateChip=\"EndSubClassList\"[^>]*>)";
+
+const char* PagePattern(PageBit page) {
+  switch (page) {
+    case kContent:
+      return kChipsOfContent;
+    case kComment:
+      return kChipsOfComment;
+    case kTellFriend:
+      return kChipsOfTellFriend;
+    case kPrint:
+    case kNotice:
+      return kLabelsOnly;
+    default:
+      return kChipsOfListPages;
+  }
+}
+
+enum class Label {
+  kChannelId,
+  kSiteUrl,
+  kInstallDir,
+  kChannelDir,
+  kCss,
+  kCssDir,
+  kPageTitle,
+  kPageKeyword,
+  kPageDesc,
+  kChannelName,
+  kProjectName,
+  kMenuCss,
+  kMenuJs,
+  kNaviMenu,
+  kBanner,
+  kLogo,
+  kPath,
+  kChannel,
+  kChannelStat,
+  kAdminLogin,
+  kCopyright,
+  kWebmasterEmail,
+  kHotListUrl,
+  kRecommendListUrl,
+  kNewListUrl,
+  kCommentListUrl,
+  kSearchResult,
+  kSearchTitle,
+  kClassName,
+  kClassLinkUrl,
+  kSubjectName,
+  kAnnounceList,
+  kArticleId,
+  kArticleTitle,
+  kArticleSubtitle,
+  kArticleLongTitle,
+  kArticleAuthor,
+  kArticleInputer,
+  kArticleEditor,
+  kArticleComeFrom,
+  kArticleProperty,
+  kArticleContent,
+  kArticleUpdateTime,
+  kArticleClicks,
+  kArticleInfo,
+  kArticlePrevious,
+  kArticleNext,
+  kArticleFooter,
+  kBlock,
+};
+
+struct LabelRow {
+  Label label;
+  uint32_t pages;
+};
+
+// The label table: key (lower case) -> value and the page types that know it.
+const std::unordered_map<std::string_view, LabelRow>& LabelTable() {
+  static const std::unordered_map<std::string_view, LabelRow> kTable = {
+      {"{$showchannelid}", {Label::kChannelId, kAll}},
+      {"{$showsiteurl}", {Label::kSiteUrl, kAll}},
+      {"{$showinstalldir}", {Label::kInstallDir, kAll}},
+      {"{$showchanneldir}", {Label::kChannelDir, kAll}},
+      {"{$showcss}", {Label::kCss, kAll}},
+      {"{$showcssdir}", {Label::kCssDir, kAll}},
+      {"{$showpagetitle}", {Label::kPageTitle, kAll}},
+      {"{$showpagekeyword}", {Label::kPageKeyword, kAll}},
+      {"{$showpagedesc}", {Label::kPageDesc, kAll}},
+      {"{$showchannelname}", {Label::kChannelName, kDefault | kContent | kClassList}},
+      {"{$showprojectname}", {Label::kProjectName, kDefault | kContent | kClassList}},
+      {"{$showmenucss}", {Label::kMenuCss, kAll & ~(kPrint | kNotice)}},
+      {"{$showmenujs}", {Label::kMenuJs, kAll & ~(kPrint | kNotice)}},
+      {"{$shownavimenu}", {Label::kNaviMenu, kAll & ~(kPrint | kNotice)}},
+      {"{$showbanner}", {Label::kBanner, kAll & ~kPrint}},
+      {"{$showlogo}", {Label::kLogo, kAll & ~kPrint}},
+      {"{$showpath}", {Label::kPath, kAll & ~kPrint}},
+      {"{$showchannel}", {Label::kChannel, kAll & ~kPrint}},
+      {"{$showchannelstat}", {Label::kChannelStat, kAll & ~kPrint}},
+      {"{$showadminlogin}", {Label::kAdminLogin, kAll & ~kPrint}},
+      {"{$showcopyright}", {Label::kCopyright, kAll & ~kPrint}},
+      {"{$showwebmasteremail}", {Label::kWebmasterEmail, kAll & ~kPrint}},
+      {"{$showarticlehotlisturl}", {Label::kHotListUrl, kListLinkPages}},
+      {"{$showarticlerecommendlisturl}", {Label::kRecommendListUrl, kListLinkPages}},
+      {"{$showarticlenewlisturl}", {Label::kNewListUrl, kListLinkPages}},
+      {"{$showcommentlisturl}", {Label::kCommentListUrl, kContent}},
+      {"{$showsearchresult}", {Label::kSearchResult, kSearch}},
+      {"{$showsearchtitle}", {Label::kSearchTitle, kSearch}},
+      {"{$showclassname}", {Label::kClassName, kClassList}},
+      {"{$showclasslinkurl}", {Label::kClassLinkUrl, kClassList}},
+      {"{$showsubjectname}", {Label::kSubjectName, kSubjectList}},
+      {"{$showannouncelist}", {Label::kAnnounceList, kNotice}},
+      {"{$showarticleid}", {Label::kArticleId, kComment | kTellFriend}},
+      {"{$showarticletitle}", {Label::kArticleTitle, kArticlePages}},
+      {"{$showarticlesubtitle}", {Label::kArticleSubtitle, kArticlePages}},
+      {"{$showarticlelongtitle}", {Label::kArticleLongTitle, kArticlePages}},
+      {"{$showarticleauthor}", {Label::kArticleAuthor, kArticlePages}},
+      {"{$showarticleinputer}", {Label::kArticleInputer, kArticlePages}},
+      {"{$showarticleeditor}", {Label::kArticleEditor, kArticlePages}},
+      {"{$showarticlecomefrom}", {Label::kArticleComeFrom, kArticlePages}},
+      {"{$showarticleproperty}", {Label::kArticleProperty, kArticlePages}},
+      {"{$showarticlecontent}", {Label::kArticleContent, kArticlePages}},
+      {"{$showarticleupdatetime}", {Label::kArticleUpdateTime, kArticlePages}},
+      {"{$showarticleclicks}", {Label::kArticleClicks, kArticlePages}},
+      {"{$showarticleinfo}", {Label::kArticleInfo, kArticlePages}},
+      {"{$showarticleprevious}", {Label::kArticlePrevious, kArticlePages}},
+      {"{$showarticlenext}", {Label::kArticleNext, kArticlePages}},
+      {"{$showarticlefooter}", {Label::kArticleFooter, kArticlePages}},
+      {"{$zarnik}", {Label::kBlock, kFirst | kClassList}},
+  };
+  return kTable;
+}
+
+// Every occurrence of `from` in `text` replaced by `to` (exact, case-sensitive), in one pass.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  size_t start = 0;
+  for (size_t found; (found = text.find(from, start)) != std::string_view::npos;
+       start = found + from.size()) {
+    out.append(text.substr(start, found - start));
+    out.append(to);
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+// One run of the engine: the page's arguments and what it has computed so far.
+class PageRender {
+ public:
+  PageRender(RequestState& state, std::string type, const Variant& generate_html,
+             const Variant& article_id, const Variant& class_id, const Variant& subject_id,
+             const Variant& page_number, const Variant& page_size, const Variant& search_type,
+             const Variant& search_class, const Variant& search_keyword,
+             const Variant& search_order, const Variant& notice_id)
+      : state_(state),
+        type_(std::move(type)),
+        page_(PageBitOf(type_)),
+        generate_html_(generate_html),
+        article_id_(article_id),
+        class_id_(class_id),
+        subject_id_(subject_id),
+        page_number_(page_number),
+        page_size_(page_size),
+        search_type_(search_type),
+        search_class_(search_class),
+        search_keyword_(search_keyword),
+        search_order_(search_order),
+        notice_id_(notice_id) {}
+
+  std::string Render(std::string& template_text);
+
+ private:
+  std::string ServerPath() const { return state_.Application->Get("server_path").ToString(); }
+  void ExpandBlocks(std::string& template_text);
+  // False when the page is an article page whose article does not exist.
+  bool EnsureArticle();
+  std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
+  std::optional<std::string> LabelValue(Label label);
+  std::string PageTitle();
+  std::optional<std::string> SearchTitle();
+  std::string ClickScript();
+  std::string ArticleFooter();
+  std::string ChipValue(const std::string& chip);
+  std::string NameOf(std::string_view table, const Variant& id);
+
+  RequestState& state_;
+  const std::string type_;
+  const PageBit page_;
+  const Variant& generate_html_;
+  const Variant& article_id_;
+  const Variant& class_id_;
+  const Variant& subject_id_;
+  const Variant& page_number_;
+  const Variant& page_size_;
+  const Variant& search_type_;
+  const Variant& search_class_;
+  const Variant& search_keyword_;
+  const Variant& search_order_;
+  const Variant& notice_id_;
+
+  std::string base_path_;
+  std::vector<std::string> block_html_;  // default page: block i at i (0 unused)
+  std::unordered_map<std::string, size_t> block_markers_;
+  std::string first_block_html_;  // first and class list pages
+  bool article_loaded_ = false;
+  std::optional<ArticleValues> article_;
+};
+
+void PageRender::ExpandBlocks(std::string& template_text) {
+  if (page_ == kDefault) {
+    std::vector<std::string> blocks = CollectUniqueMatches(state_, template_text, kBlockPattern);
+    std::vector<std::string> bodies = state_.MatchList;
+    size_t n = blocks.size() - 1;
+    if (n == 0) return;
+    std::vector<std::string> keys, markers, designs(n + 1);
+    for (size_t i = 1; i <= n; ++i) {
+      std::string separator = "[zarnik" + std::to_string(i) + "]";
+      designs[i] = blocks[i] + separator + bodies[i] + separator;
+      keys.push_back(blocks[i]);
+      markers.push_back("{$zarnik" + std::to_string(i) + "}");
+      block_markers_.emplace(markers.back(), i);
+    }
+    template_text = MultiReplace(template_text, keys, markers);
+    block_html_.assign(n + 1, std::string());
+    for (size_t i = 1; i <= n; ++i) {
+      block_html_[i] = ShowSubClassListByChannel(state_, static_cast<int64_t>(i), designs[i]);
+    }
+  } else if (page_ == kFirst || page_ == kClassList) {
+    std::vector<std::string> blocks = CollectUniqueMatches(state_, template_text, kBlockPattern);
+    if (blocks.size() < 2) return;
+    // Only the first block is expanded; later ones stay as typed.
+    std::string design = blocks[1] + "[zarnik]" + state_.MatchList[1] + "[zarnik]";
+    template_text = ReplaceAll(template_text, blocks[1], "{$zarnik}");
+    first_block_html_ = ShowSubClassList(state_, class_id_, type_, design);
+  }
+}
+
+bool PageRender::EnsureArticle() {
+  if (!article_loaded_) {
+    article_ = LoadArticle(state_, article_id_);
+    article_loaded_ = true;
+  }
+  return article_.has_value();
+}
+
+std::string PageRender::NameOf(std::string_view table, const Variant& id) {
+  // A missing or malformed id reads as a missing row, without a query.
+  if (!IsDigits(id)) return "不属于任何分类";
+  return GetNameByID(state_, table, id);
+}
+
+std::string PageRender::PageTitle() {
+  switch (page_) {
+    case kContent:
+    case kPrint:
+      return Slot(kArticleTitle);
+    case kSearch:
+      return "查询结果页";
+    case kClassList:
+      return NameOf("Vantrel_ArticleClass", class_id_) + "分类列表页";
+    case kSubjectList:
+      return NameOf("Vantrel_ArticleSubject", subject_id_) + "专题列表页";
+    default:
+      return state_.SiteName.ToString();
+  }
+}
+
+std::optional<std::string> PageRender::SearchTitle() {
+  std::string keyword = search_keyword_.ToString();
+  if (keyword.empty()) return "所有文章";
+  std::string type = search_type_.ToString();
+  const char* field = nullptr;
+  if (type == "d_title") {
+    field = "标题";
+  } else if (type == "d_content") {
+    field = "内容";
+  } else if (type == "d_author") {
+    field = "作者";
+  } else if (type == "d_inputer") {
+    field = "录入者";
+  } else {
+    return std::nullopt;
+  }
+  // The keyword is the visitor's text: it goes into the page as text, never as markup.
+  return std::string(field) + "包含<font color=red>" + HTMLEncode(keyword) + "</font>的文章";
+}
+
+std::string PageRender::ClickScript() {
+  return "<script language='javascript' src='" + ServerPath() +
+         "asp.asp?m=click&articleid=" + article_id_.ToString() +
+         "&channelid=" + state_.ChannelID.ToString() + "'></script>";
+}
+
+std::string PageRender::ArticleFooter() {
+  std::string sp = ServerPath();
+  std::string ids =
+      "articleid=" + article_id_.ToString() + "&channelid=" + state_.ChannelID.ToString();
+  std::string footer;
+  if ((*article_)[kArticleCommentFlag].ToBoolOr(false)) {
+    footer += "【<a href='" + sp + "asp.asp?m=comment&" + ids + "'>发表评论</a>】";
+  }
+  footer += "【<a href='" + sp + "asp.asp?m=tellfriend&" + ids + "'>告诉好友</a>】【<a href='" +
+            sp + "asp.asp?m=print&" + ids +
+            "' target='_blank'>打印此页</a>】【<a href='javascript:window.close()'>关闭窗口</a>】";
+  return footer;
+}
+
+std::optional<std::string> PageRender::LabelValue(Label label) {
+  switch (label) {
+    case Label::kChannelId:
+      return state_.ChannelID.ToString();
+    case Label::kSiteUrl:
+      return state_.SiteUrl.ToString();
+    case Label::kInstallDir:
+      return ServerPath();
+    case Label::kChannelDir:
+      return state_.ChannelDir;
+    case Label::kCss:
+      return state_.SkinCssLink;
+    case Label::kCssDir:
+      return state_.SkinID.ToString();
+    case Label::kPageTitle:
+      return PageTitle();
+    case Label::kPageKeyword:
+      if (page_ == kContent) {
+        return GetMatchedKeywords(state_, (*article_)[kArticleMetaRelative],
+                                  (*article_)[kArticleTitle], (*article_)[kArticleMetaKeyword]);
+      }
+      return state_.SiteKeyword.ToString();
+    case Label::kPageDesc:
+      return page_ == kContent ? Slot(kArticleSummary) : state_.SiteDesc.ToString();
+    case Label::kChannelName:
+      return GetChannelName(state_, state_.ChannelID);
+    case Label::kProjectName:
+      return GetProjectName(state_, state_.ChannelID);
+    case Label::kMenuCss:
+      return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +
+             ((page_ == kDefault || page_ == kFirst) ? ">" : " />");
+    case Label::kMenuJs:
+      return "<script type='text/javascript' src='" + ServerPath() +
+             "NaviMenu/Js/menu.js'></script>";
+    case Label::kNaviMenu:
+      return "<script type='text/javascript' src='" + base_path_ + "Js/default.js'></script>";
+    case Label::kBanner:
+      return state_.SiteBanner;
+    case Label::kLogo:
+      return state_.SiteLogo;
+    case Label::kPath:
+      return ShowPath(state_, class_id_, subject_id_, generate_html_, type_);
+    case Label::kChannel:
+      return std::string();
+    case Label::kChannelStat:
+      return page_ == kDefault ? ShowChannelStat(state_) : state_.ChannelStatHtml;
+    case Label::kAdminLogin:
+      return state_.AdminLoginLink;
+    case Label::kCopyright:
+      return state_.SiteCopyright.ToString();
+    case Label::kWebmasterEmail:
+      return state_.SiteEmail.ToString();
+    case Label::kHotListUrl:
+      return GetHotListUrl(state_);
+    case Label::kRecommendListUrl:
+      return GetRecommendListUrl(state_);
+    case Label::kNewListUrl:
+      return GetNewListUrl(state_);
+    case Label::kCommentListUrl:
+      return ServerPath() + "asp.asp?m=comment&articleid=" + article_id_.ToString() +
+             "&channelid=" + state_.ChannelID.ToString();
+    case Label::kSearchResult:
+      return ShowSearchResult(state_, search_type_, search_class_, search_keyword_, search_order_);
+    case Label::kSearchTitle:
+      return SearchTitle();
+    case Label::kClassName:
+      return NameOf("Vantrel_ArticleClass", class_id_);
+    case Label::kClassLinkUrl:
+      return GetClassLinkUrl(state_, class_id_);
+    case Label::kSubjectName:
+      return NameOf("Vantrel_ArticleSubject", subject_id_);
+    case Label::kAnnounceList:
+      return ShowAnnounceDetail(state_, notice_id_);
+    case Label::kArticleId:
+      return article_id_.ToString();
+    case Label::kArticleTitle:
+      return Slot(kArticleTitle);
+    case Label::kArticleSubtitle:
+      return Slot(kArticleSubtitle);
+    case Label::kArticleLongTitle:
+      return Slot(kArticleLongTitle);
+    case Label::kArticleAuthor:
+      return Slot(kArticleAuthor);
+    case Label::kArticleInputer:
+      return Slot(kArticleInputer);
+    case Label::kArticleEditor:
+      return Slot(kArticleEditor);
+    case Label::kArticleComeFrom:
+      return Slot(kArticleComeFrom);
+    case Label::kArticleProperty:
+      return Slot(kArticleProperty);
+    case Label::kArticleContent:
+      return Slot(kArticleContent);
+    case Label::kArticleUpdateTime:
+      return FormatDate((*article_)[kArticleAddTime], 2);
+    case Label::kArticleClicks:
+      return ClickScript();
+    case Label::kArticleInfo:
+      return "作者：" + Slot(kArticleAuthor) + " 文章来源：" + Slot(kArticleComeFrom) +
+             " 点击数：" + ClickScript() + " 更新时间：" +
+             FormatDate((*article_)[kArticleAddTime], 2);
+    case Label::kArticlePrevious:
+      return ShowArticlePrevious(state_, article_id_);
+    case Label::kArticleNext:
+      return ShowArticleNext(state_, article_id_);
+    case Label::kArticleFooter:
+      return ArticleFooter();
+    case Label::kBlock:
+      return first_block_html_;
+  }
+  return std::nullopt;
+}
+
+std::string PageRender::ChipValue(const std::string& chip) {
+  size_t colon = chip.find(':');
+  std::string kind = LCase(chip.substr(0, colon));
+  size_t next = chip.find(':', colon + 1);
+  Variant params =
+      chip.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
+  if (kind == "listarticlelist") {
+    return ShowArticleList(state_, params, type_, page_number_, page_size_, class_id_, subject_id_);
+  }
+  if (kind == "listarticlepic")
+    return ShowArticlePic(state_, params, type_, class_id_, subject_id_);
+  if (kind == "listannounce") return ShowAnnounceList(state_, params, type_);
+  if (kind == "listtopuser") return ShowTopUser(state_, params, "1");
+  if (kind == "jsfile") return ShowJsFile(state_, params);
+  if (kind == "listarticlecorrelative") {
+    return ShowArticleCorrelative(state_, chip, type_, article_id_);
+  }
+  if (kind == "listcomment") return ShowCommentListJs(state_, params, type_, article_id_);
+  return std::string();
+}
+
+std::string PageRender::Render(std::string& template_text) {
+  base_path_ = page_ == kDefault ? ServerPath() : GetChannelPath(state_, state_.ChannelID);
+  ExpandBlocks(template_text);
+
+  std::vector<std::string> matches =
+      CollectUniqueMatches(state_, template_text, PagePattern(page_));
+  std::vector<std::string> values = state_.MatchList;
+  const auto& table = LabelTable();
+  for (size_t i = 0; i < matches.size(); ++i) {
+    std::string match = Trim(matches[i]);
+    if (match.rfind("{$", 0) == 0) {
+      if ((page_ & kArticlePages) != 0 && !EnsureArticle()) {
+        state_.MatchList = std::move(values);
+        return "";
+      }
+      values[i] = matches[i];
+      if (page_ == kDefault && match.find("zarnik") != std::string::npos) {
+        auto block = block_markers_.find(match);
+        if (block != block_markers_.end()) values[i] = block_html_[block->second];
+      }
+      auto row = table.find(LCase(match));
+      if (row != table.end() && (row->second.pages & page_) != 0) {
+        std::optional<std::string> value = LabelValue(row->second.label);
+        if (value) values[i] = std::move(*value);
+      }
+    } else if (values[i].find(':') != std::string::npos) {
+      values[i] = ChipValue(values[i]);
+    }
+  }
+  std::string page = MultiReplace(template_text, matches, values);
+  state_.MatchList = std::move(values);
+  return page;
+}
+
+}  // namespace
+
+std::string ParseTemplate(RequestState& state, std::string& template_text, const Variant& page_type,
+                          const Variant& generate_html, const Variant& article_id,
+                          const Variant& class_id, const Variant& subject_id,
+                          const Variant& page_number, const Variant& page_size,
+                          const Variant& search_type, const Variant& search_class,
+                          const Variant& search_keyword, const Variant& search_order,
+                          const Variant& notice_id) {
+  PageRender render(state, LCase(page_type.ToString()), generate_html, article_id, class_id,
+                    subject_id, page_number, page_size, search_type, search_class, search_keyword,
+                    search_order, notice_id);
+  return render.Render(template_text);
 }
 
 }  // namespace folirex
