@@ -9,6 +9,7 @@
 #ifndef FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 #define FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,21 @@ std::string GetArticleListSql(RequestState &state, const Variant &params,
                               const Variant &page_number,
                               const Variant &page_size, const Variant &class_id,
                               const Variant &subject_id);
+
+// The pieces of an article list query: `inner` selects the list's articles
+// (with its own top N and order), `select` joins their classes and orders the
+// rows. A count of the list's rows is "select Count(*) from (" + inner + ") ".
+struct ArticleListQuery {
+  std::string inner;
+  std::string select;
+};
+
+// GetArticleListSql's checks and query, without touching state.Sql; nullopt for
+// an invalid parameter text.
+std::optional<ArticleListQuery>
+BuildArticleListQuery(RequestState &state, const Variant &params,
+                      const Variant &page_type, const Variant &class_id,
+                      const Variant &subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
 // class has that id. Uses state.Rs and leaves the last query in state.Sql.

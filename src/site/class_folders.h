@@ -10,6 +10,7 @@
 #define FOLIREX_SITE_CLASS_FOLDERS_H_
 
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -21,6 +22,12 @@ namespace folirex {
 // "" for any other code). `channel_dir` does not enter the result; the call
 // refreshes state.ChannelDir.
 std::string GetClassListDir(RequestState &state, const Variant &channel_dir,
+                            const Variant &list_dir_type,
+                            const Variant &class_dir);
+
+// The same folder from a channel path already looked up (GetChannelPath), for
+// renderers that draw many class links of one channel. Pure.
+std::string ClassListDirFor(std::string_view channel_path,
                             const Variant &list_dir_type,
                             const Variant &class_dir);
 

@@ -1,0 +1,163 @@
+#include "site/list_support.h"
+
+#include <cmath>
+#include <limits>
+
+#include "platform/db/recordset.h"
+#include "platform/host/host_text.h"
+#include "platform/text/codepage.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+
+std::vector<std::string> SplitChipParams(const Variant &params) {
+  std::string text = params.ToString();
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (true) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string::npos) {
+      fields.push_back(text.substr(start));
+      break;
+    }
+    fields.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return fields;
+}
+
+bool IsChipFlag(std::string_view field) {
+  std::string v = LCase(Trim(field));
+  return v == "true" || v == "false";
+}
+
+bool ChipFlagOn(std::string_view field) { return LCase(field) == "true"; }
+
+bool IsChipNumber(std::string_view field) { return Variant(field).IsNumeric(); }
+
+std::optional<int16_t> ChipInt16(std::string_view field) {
+  Variant v(field);
+  if (!v.IsNumeric())
+    return std::nullopt;
+  double d = v.ToDoubleOr(std::numeric_limits<double>::quiet_NaN());
+  if (!std::isfinite(d))
+    return std::nullopt;
+  double rounded = std::nearbyint(d); // the default rounding mode: half to even
+  if (rounded < -32768.0 || rounded > 32767.0)
+    return std::nullopt;
+  return static_cast<int16_t>(rounded);
+}
+
+std::string SqlNumber(const Variant &value) {
+  if (value.IsBlank() || !value.IsNumeric())
+    return "0";
+  double d = value.ToDoubleOr(0);
+  if (!std::isfinite(d))
+    return "0";
+  if (d == std::floor(d) && std::fabs(d) < 9e15) {
+    return std::to_string(static_cast<int64_t>(d));
+  }
+  return Variant(d).ToString();
+}
+
+std::string InstallPath(RequestState &state) {
+  if (state.Application == nullptr)
+    return "/";
+  return state.Application->Get("server_path").ToString();
+}
+
+std::string UrlEncodeGbk(std::string_view text) {
+  return host::FormUrlEncodeBytes(Utf8ToGbk(text, Unmappable::kCharRef));
+}
+
+bool IsNewArticle(const Variant &add_time, const Variant &days_of_new) {
+  if (!add_time.IsDate())
+    return false;
+  int64_t days = 0;
+  if (!DateDiff("d", add_time.CDate(), DateTime::Now(), &days))
+    return false;
+  return days <= days_of_new.ToInt64Or(0);
+}
+
+bool ChannelExists(RequestState &state, const Variant &channel_id) {
+  std::string id = channel_id.ToString();
+  if (id.empty() || id.size() > 9 ||
+      id.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  Recordset rs;
+  rs.Open("select d_id from Vantrel_Channel where d_id = " + id, *state.Conn, 0,
+          1);
+  bool found = !rs.Eof();
+  rs.Close();
+  return found;
+}
+
+ChannelSettingsScope::ChannelSettingsScope(RequestState &state)
+    : state_(state), channel_id_(state.ChannelID),
+      channel_name_(state.ChannelName), channel_type_(state.ChannelType),
+      channel_open_type_(state.ChannelOpenType),
+      channel_disabled_(state.ChannelDisabled), channel_dir_(state.ChannelDir),
+      project_name_(state.ProjectName), project_unit_(state.ProjectUnit),
+      clicks_of_hot_(state.ClicksOfHot), days_of_new_(state.DaysOfNew),
+      generate_html_(state.GenerateHtml),
+      content_file_type_(state.ContentFileType),
+      first_file_ext_(state.FirstFileExt), list_file_ext_(state.ListFileExt),
+      content_file_ext_(state.ContentFileExt),
+      list_dir_type_(state.ListDirType),
+      channel_template_id_(state.ChannelTemplateID),
+      upload_dir_(state.UploadDir), item_count_(state.ItemCount),
+      item_count_checked_(state.ItemCountChecked),
+      comment_count_(state.CommentCount), subject_count_(state.SubjectCount),
+      click_count_(state.ClickCount), group_num_(state.GroupNum),
+      navi_menu_css_(state.NaviMenuCss),
+      channel_stat_html_(state.ChannelStatHtml),
+      skin_css_link_(state.SkinCssLink), skin_id_(state.SkinID) {
+  if (state.Session != nullptr)
+    channel_path_ = state.Session->Get("channel_path");
+}
+
+ChannelSettingsScope::~ChannelSettingsScope() {
+  state_.ChannelID = std::move(channel_id_);
+  state_.ChannelName = std::move(channel_name_);
+  state_.ChannelType = std::move(channel_type_);
+  state_.ChannelOpenType = std::move(channel_open_type_);
+  state_.ChannelDisabled = std::move(channel_disabled_);
+  state_.ChannelDir = std::move(channel_dir_);
+  state_.ProjectName = std::move(project_name_);
+  state_.ProjectUnit = std::move(project_unit_);
+  state_.ClicksOfHot = std::move(clicks_of_hot_);
+  state_.DaysOfNew = std::move(days_of_new_);
+  state_.GenerateHtml = std::move(generate_html_);
+  state_.ContentFileType = std::move(content_file_type_);
+  state_.FirstFileExt = std::move(first_file_ext_);
+  state_.ListFileExt = std::move(list_file_ext_);
+  state_.ContentFileExt = std::move(content_file_ext_);
+  state_.ListDirType = std::move(list_dir_type_);
+  state_.ChannelTemplateID = std::move(channel_template_id_);
+  state_.UploadDir = std::move(upload_dir_);
+  state_.ItemCount = std::move(item_count_);
+  state_.ItemCountChecked = std::move(item_count_checked_);
+  state_.CommentCount = std::move(comment_count_);
+  state_.SubjectCount = std::move(subject_count_);
+  state_.ClickCount = std::move(click_count_);
+  state_.GroupNum = std::move(group_num_);
+  state_.NaviMenuCss = std::move(navi_menu_css_);
+  state_.ChannelStatHtml = std::move(channel_stat_html_);
+  state_.SkinCssLink = std::move(skin_css_link_);
+  state_.SkinID = std::move(skin_id_);
+  if (state_.Session != nullptr) {
+    try {
+      if (channel_path_.IsEmpty()) {
+        state_.Session->Remove("channel_path");
+      } else {
+        state_.Session->Set("channel_path", std::move(channel_path_));
+      }
+    } catch (...) {
+      // A session that cannot take the value back keeps the last channel's
+      // folder; nothing in the public pages reads it.
+    }
+  }
+}
+
+} // namespace folirex
