@@ -28,6 +28,16 @@ const std::vector<GuardedPage>& GuardedPages() {
        "以下为用户admin所具有的功能"},
       {"admin_managerprivilege&action=privilege&selectdel=admin", "XT_Manage_ManagerPrivilege",
        "action=authorization"},
+      {"admin_manager", "XT_Manage_Manager", "当前位置：用户管理>>管理后台用户"},
+      {"admin_manager&action=add", "XT_Manage_Manager",
+       "action=\"?m=admin_manager&amp;action=save\""},
+      {"admin_manager&action=del", "XT_Manage_Manager", "提示：请选择记录再删除！"},
+      {"admin_changepassword", "XT_Manage_ChangePwd", "当前位置：首选服务&gt;&gt;修改密码"},
+      {"admin_changepassword&action=save", "XT_Manage_ChangePwd", "原密码错误，请返回重新输入"},
+      {"admin_loginlog", "XT_Manage_LoginLog", "当前位置：系统管理&gt;&gt;登陆日志管理"},
+      {"admin_loginlog&action=del", "XT_Manage_LoginLog", "提示：您没有选择要删除的记录，请返回！"},
+      {"admin_servercheck", "XT_Manage_ServerCheck",
+       "当前位置：系统管理&gt;&gt;远程服务器环境检测"},
   };
   return pages;
 }

@@ -1,0 +1,111 @@
+// An administrator's own password through the host: the form, the server's
+// checks and signing in with the new password.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "console_site.h"
+
+namespace folirex::testing {
+namespace {
+
+const char kBack[] = "\\n\\n系统将自动返回前一页面...";
+
+class ChangePasswordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_.AddAdmin("nina", "old-pass", {"XT_Manage_ChangePwd", "XT_Manage_Main"});
+    ASSERT_EQ(site_.SignIn("nina", "old-pass").status, 302);
+  }
+  HttpAnswer Change(const std::string &current, const std::string &new1, const std::string &new2) {
+    return site_.Post("/admin.asp?m=admin_changepassword&action=save",
+                      {{"password", current}, {"password1", new1}, {"password2", new2}});
+  }
+  std::string Digest() {
+    return site_.SqlValue("select d_password from Vantrel_Admin where d_name = 'nina'");
+  }
+
+  ConsoleSite site_;
+};
+
+TEST_F(ChangePasswordTest, FormShowsTheNameAndTheChecks) {
+  std::string page = site_.Get("/admin.asp?m=admin_changepassword").text;
+  EXPECT_TRUE(Contains(page, "当前位置：首选服务&gt;&gt;修改密码"));
+  EXPECT_TRUE(Contains(page,
+                       "name=\"renpassword\" method=\"post\" "
+                       "action=\"?m=admin_changepassword&amp;action=save\""));
+  EXPECT_TRUE(Contains(page, "<th>设置说明</th>"));
+  EXPECT_TRUE(Contains(page, "<td align=\"right\">用 户 名：</td><td>nina</td>"));
+  for (const char *field : {"password", "password1", "password2"}) {
+    EXPECT_TRUE(Contains(
+        page, std::string("name=\"") + field + "\" class=\"input\" size=\"20\" maxlength=\"20\""));
+  }
+  EXPECT_TRUE(Contains(page, "name=\"Submit\" value=\"确定更改\" onclick=\"return checks()\""));
+  EXPECT_TRUE(Contains(page, "bgcolor=\"#DEE7FF\""));
+  EXPECT_TRUE(Contains(page, "function checkspace(s)"));
+  EXPECT_TRUE(Contains(page, "alert('新密码和确认密码不相同，请重新输入');"));
+}
+
+TEST_F(ChangePasswordTest, NameIsEncodedOnTheForm) {
+  site_.AddAdmin("<u>o</u>", "old-pass", {"XT_Manage_ChangePwd"});
+  site_.ClearCookies();
+  ASSERT_EQ(site_.SignIn("<u>o</u>", "old-pass").status, 302);
+  std::string page = site_.Get("/admin.asp?m=admin_changepassword").text;
+  EXPECT_TRUE(Contains(page, "<td>&lt;u&gt;o&lt;/u&gt;</td>"));
+  EXPECT_FALSE(Contains(page, "<u>o</u>"));
+}
+
+TEST_F(ChangePasswordTest, NewPasswordIsStoredTrimmedAndSignsIn) {
+  HttpAnswer saved = Change(" old-pass ", "  n1 ", "n1");
+  EXPECT_TRUE(Contains(saved.text, "<b>密码修改成功！</b>"));
+  EXPECT_TRUE(Contains(saved.text, "<a href=\"?m=admin_changepassword\">返回重新修改</a>"));
+  // A one-character password is allowed here.
+  EXPECT_EQ(Digest(), MD5("n1"));
+
+  site_.ClearCookies();
+  EXPECT_EQ(AlertText(site_.SignIn("nina", "old-pass").text),
+            "提示：您输入的密码不正确！" + std::string(kBack));
+  HttpAnswer signed_in = site_.SignIn("nina", "n1");
+  EXPECT_EQ(signed_in.Header("location"), "?m=admin_index");
+}
+
+TEST_F(ChangePasswordTest, RefusalsLeaveThePasswordAsItWas) {
+  const std::string before = Digest();
+  struct Case {
+    std::string current, new1, new2, message;
+  };
+  for (const Case &c : std::initializer_list<Case>{
+           {"wrong", "abc", "abc", "原密码错误，请返回重新输入"},
+           {"", "abc", "abc", "原密码错误，请返回重新输入"},
+           {"old-pass", "", "", "新密码不能为空！"},
+           {"old-pass", "   ", "   ", "新密码不能为空！"},
+           {"old-pass", "", "abc", "新密码不能为空！"},
+           {"old-pass", "abc", "", "新密码和确认密码不相同，请重新输入"},
+           {"old-pass", "abc", "abd", "新密码和确认密码不相同，请重新输入"},
+       }) {
+    SCOPED_TRACE(c.current + "/" + c.new1 + "/" + c.new2);
+    HttpAnswer answer = Change(c.current, c.new1, c.new2);
+    EXPECT_EQ(AlertText(answer.text), c.message + kBack);
+    EXPECT_FALSE(Contains(answer.text, "密码修改成功！"));
+    EXPECT_EQ(Digest(), before);
+  }
+}
+
+TEST_F(ChangePasswordTest, AccountGoneSinceSignInGetsTheParameterMessage) {
+  site_.Sql("update Vantrel_Admin set d_name = 'nina-renamed' where d_name = 'nina'");
+  HttpAnswer answer = Change("old-pass", "abc", "abc");
+  EXPECT_EQ(AlertText(answer.text), "提示：参数错误！" + std::string(kBack));
+  EXPECT_EQ(site_.SqlValue("select d_password from Vantrel_Admin where d_name = 'nina-renamed'"),
+            MD5("old-pass"));
+}
+
+TEST_F(ChangePasswordTest, OnlyTheSignedInAccountChanges) {
+  site_.AddAdmin("oscar", "old-pass", {});
+  ASSERT_TRUE(Contains(Change("old-pass", "fresh1", "fresh1").text, "密码修改成功！"));
+  EXPECT_EQ(Digest(), MD5("fresh1"));
+  EXPECT_EQ(site_.SqlValue("select d_password from Vantrel_Admin where d_name = 'oscar'"),
+            MD5("old-pass"));
+}
+
+}  // namespace
+}  // namespace folirex::testing
