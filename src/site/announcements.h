@@ -21,13 +21,13 @@ namespace folirex {
 
 // parameters: "layout,count,showauthor,showdate". "" when a field fails its
 // check.
-std::string ShowAnnounceList(RequestState &state, const Variant &parameters,
-                             const Variant &page_type);
+std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
+                             const Variant& page_type);
 
 // The HTML of one announcement; "传入参数错误！" for an id that is not digits
 // or names no row.
-std::string ShowAnnounceDetail(RequestState &state, const Variant &notice_id);
+std::string ShowAnnounceDetail(RequestState& state, const Variant& notice_id);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_ANNOUNCEMENTS_H_
+#endif  // FOLIREX_SITE_ANNOUNCEMENTS_H_

@@ -1,7 +1,129 @@
 #include "site/article_html.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/site_files.h"
+#include "platform/db/recordset.h"
+#include "platform/fs/file_system.h"
+#include "site/article_loader.h"
+#include "site/interaction_text.h"
+#include "site/public_pages.h"
+#include "site/template_engine.h"
+#include "site/template_lookup.h"
+
 namespace folirex {
 
-bool CreateArticleHtml(RequestState &, const Variant &) { return false; }
+namespace {
 
-} // namespace folirex
+// The file name of content page n: "_n" before every "." of the first page's name.
+std::string PageFileName(const std::string& first_name, int64_t n) {
+  if (n <= 1) return first_name;
+  return interaction::ReplaceAll(first_name, ".", "_" + std::to_string(n) + ".");
+}
+
+bool SiteFileExists(RequestState& state, const std::string& path) {
+  try {
+    return fs::FileExists(state.Server->MapPath(path));
+  } catch (const HostError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
+  if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
+  const std::string id = article_id.ToString();
+
+  state.Sql =
+      "select a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from (select "
+      "d_id, d_classid, d_subjectid, d_addtime, d_templatepageid from Vantrel_Article where d_id=" +
+      id + ") a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
+  Variant class_id;
+  Variant subject_id;
+  Variant add_time;
+  Variant template_page_id;
+  std::string class_dir;
+  {
+    Recordset rs;
+    rs.Open(state.Sql, *state.Conn, 0, 1);
+    if (rs.Eof()) {
+      rs.Close();
+      AlertBack(state, "提示：文章id错误");
+    }
+    class_id = rs["d_classid"];
+    subject_id = rs["d_subjectid"];
+    add_time = rs["d_addtime"];
+    template_page_id = rs["d_templatepageid"];
+    class_dir = rs["d_dir"].ToString();
+    rs.Close();
+  }
+
+  std::string page;
+  const std::string own_page = template_page_id.ToString();
+  if (own_page.empty() || own_page == "0") {
+    page = LoadTemplatePage(state, state.ChannelTemplateID, "content");
+    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "content");
+  } else {
+    page = LoadTemplatePageById(state, template_page_id);
+    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, "content");
+  }
+
+  // The content pages are those of this article only: a template that never loads the article
+  // must not find the pages of one loaded earlier in the same request.
+  state.ArticlePageNav.clear();
+  const std::string html = ParseTemplate(state, page, "content", state.GenerateHtml, article_id,
+                                         class_id, subject_id, "", "", "", "", "", "", "");
+  const std::string page_nav = state.ArticlePageNav;
+
+  const std::string folder_part = class_dir.empty() ? "" : class_dir + "/";
+  const std::string link_folder = GetChannelPath(state, state.ChannelID) + folder_part;
+  const std::string file_folder = state.ChannelDir + folder_part;
+  bool ok = CreateFolderPath(state, std::string_view(link_folder));
+  const std::string name = GetContentFileName(state.ChannelDir, article_id, add_time,
+                                              state.ContentFileType, state.ContentFileExt);
+  int64_t page_count = 0;
+  if (name.empty()) {
+    ok = false;  // a file-naming code the channel does not know: no file to write
+  } else if (page_nav.find(kPageSeparator) == std::string::npos) {
+    page_count = 1;
+    ok = WriteTextFile(state, file_folder + name, html) && ok;
+  } else {
+    std::vector<std::string> pieces = interaction::Split(page_nav, kPageSeparator);
+    page_count = static_cast<int64_t>(pieces.size()) - 1;  // the piece after the last one is empty
+    std::string bar;
+    for (int64_t n = 1; n <= page_count; ++n) {
+      bar +=
+          "[<a href='" + link_folder + PageFileName(name, n) + "'>" + std::to_string(n) + "</a>]";
+    }
+    for (int64_t n = 1; n <= page_count; ++n) {
+      std::string text = interaction::ReplaceAll(html, kPagePlaceholder,
+                                                 pieces[n - 1] + "<p align=right>" + bar + "</p>");
+      ok = WriteTextFile(state, file_folder + PageFileName(name, n), text) && ok;
+    }
+  }
+
+  // Pages beyond the last one belong to a longer, earlier version of the article: a reader who
+  // kept a link to one would read text the article no longer has.
+  if (page_count > 0) {
+    for (int64_t n = std::max<int64_t>(page_count + 1, 2);; ++n) {
+      std::string stale = file_folder + PageFileName(name, n);
+      if (!SiteFileExists(state, stale)) break;
+      ok = DeleteFile(state, stale) && ok;
+    }
+  }
+
+  // The flag tells the generation pages whether the article's files are up to date, so it is
+  // only set when every file was written.
+  state.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
+              (ok ? "true" : "false") + " where d_id = " + id;
+  state.Conn->Execute(state.Sql);
+  return ok;
+}
+
+}  // namespace folirex

@@ -14,8 +14,8 @@
 
 namespace folirex {
 
-bool CreateArticleHtml(RequestState &state, const Variant &article_id);
+bool CreateArticleHtml(RequestState& state, const Variant& article_id);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_ARTICLE_HTML_H_
+#endif  // FOLIREX_SITE_ARTICLE_HTML_H_

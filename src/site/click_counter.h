@@ -12,8 +12,8 @@
 
 namespace folirex {
 
-std::string ShowClick(RequestState &state, const Variant &article_id);
+std::string ShowClick(RequestState& state, const Variant& article_id);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_CLICK_COUNTER_H_
+#endif  // FOLIREX_SITE_CLICK_COUNTER_H_

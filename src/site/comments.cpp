@@ -1,20 +1,209 @@
 #include "site/comments.h"
 
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/site_files.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/text/vb_text.h"
+#include "site/interaction_text.h"
+#include "site/public_pages.h"
+#include "site/template_engine.h"
+#include "site/template_lookup.h"
+
 namespace folirex {
 
-std::string ShowComment(RequestState &, const Variant &, const Variant &,
-                        const Variant &) {
-  return "";
-}
-std::string ShowCommentListJs(RequestState &, const Variant &, const Variant &,
-                              const Variant &) {
-  return "";
-}
-std::string ShowCommentList(RequestState &, const Variant &, const Variant &,
-                            const Variant &) {
-  return "";
-}
-std::string RenderCommentRows(RequestState &, std::string_view) { return ""; }
-std::string RenderCommentPage(RequestState &, Cls_Pagination &) { return ""; }
+namespace {
 
-} // namespace folirex
+constexpr int64_t kMaxListedComments = 32767;
+// Scores are whole numbers a reader types; longer ones are not scores.
+constexpr size_t kMaxScoreDigits = 9;
+
+const char kNoComments[] = "暂时没有评论数据！";
+
+// The three checks shared by the chip and the list: a whole count, the comment or content page,
+// a plain article id (and a current channel to list).
+bool ListArgumentsValid(RequestState& state, const Variant& count, const Variant& page_type,
+                        const Variant& article_id) {
+  std::string type = LCase(page_type.ToString());
+  return interaction::DigitsUpTo(count, kMaxListedComments) >= 0 &&
+         (type == "comment" || type == "content") && interaction::IsId(article_id) &&
+         interaction::IsId(state.ChannelID);
+}
+
+// One comment. Everything a reader typed is encoded; times and scores come from the database.
+std::string CommentHtml(const Variant& user_name, const Variant& add_time, const Variant& score,
+                        const Variant& comment, const Variant& reply_user,
+                        const Variant& reply_time, const Variant& reply) {
+  std::string html = "<table align=center class='commentlist' width='98%'>";
+  html += "<tr><td>评论人：[" + HTMLEncode(user_name) + "]&nbsp;&nbsp;评论时间：" +
+          add_time.ToString() + "&nbsp;&nbsp;评分：" + HTMLEncode(score) + " 分</td></tr>";
+  html += "<tr><td>" + HTMLEncode(comment);
+  if (!reply.IsNull() && !reply.ToString().empty()) {
+    html += "<br>★ 管理员『" + HTMLEncode(reply_user) + "』于 " + reply_time.ToString() +
+            " 回复道：  " + HTMLEncode(reply);
+  }
+  html += "</td></tr>";
+  html += "</table><br>";
+  return html;
+}
+
+std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
+  if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章ID错误！");
+  const std::string id = article_id.ToString();
+  state.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
+  state.Rs->Open(state.Sql, *state.Conn, 0, 1);
+  if (state.Rs->Eof()) AlertBack(state, "提示：文章ID错误！");
+  Variant class_id = (*state.Rs)["d_classid"];
+  state.Rs->Close();
+
+  // An article in no class takes comments, but only for approval.
+  bool checked = false;
+  if (!class_id.Equals(0)) {
+    if (!interaction::IsId(class_id)) AlertBack(state, "提示：参数错误！");
+    state.Sql = "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = " +
+                class_id.ToString();
+    state.Rs->Open(state.Sql, *state.Conn, 0, 1);
+    if (state.Rs->Eof()) AlertBack(state, "提示：参数错误！");
+    bool allowed = (*state.Rs)["d_commentflag"].Equals(true);
+    checked = !(*state.Rs)["d_commentcheckflag"].Equals(true);
+    state.Rs->Close();
+    if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
+  }
+
+  const Request& request = *state.Request;
+  std::string name = FilterSql(Trim(request("d_name")));
+  std::string email = Trim(request("d_email"));
+  std::string score = Trim(request("d_score"));
+  std::string content = Trim(request("d_content"));
+  if (name.empty()) AlertBack(state, "提示：请填写名字！");
+  if (!email.empty() && !IsValidEmail(email)) AlertBack(state, "提示：邮件格式不对！");
+  if (!IsDigits(score) || score.size() > kMaxScoreDigits) {
+    AlertBack(state, "提示：评分请用数字！");
+  }
+  if (content.empty()) AlertBack(state, "提示：请填写内容！");
+  if (!interaction::IsId(channel_id)) AlertBack(state, "提示：参数错误！");
+
+  std::string ip = request.ServerVariables("HTTP_X_FORWARDED_FOR");
+  if (ip.empty()) ip = request.ServerVariables("REMOTE_ADDR");
+
+  // The comment and the channel's comment count change together or not at all.
+  Connection& conn = *state.Conn;
+  conn.BeginTrans();
+  try {
+    state.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
+    state.Rs->Open(state.Sql, conn, 1, 3);
+    state.Rs->AddNew();
+    state.Rs->Set("d_channelid", channel_id.ToInt64());
+    state.Rs->Set("d_infoid", article_id.ToInt64());
+    state.Rs->Set("d_usertype", "0");
+    state.Rs->Set("d_username", name);
+    state.Rs->Set("d_email", email);
+    state.Rs->Set("d_score", Variant(score).ToInt64());
+    state.Rs->Set("d_comment", content);
+    state.Rs->Set("d_ip", ip);
+    state.Rs->Set("d_addtime", DateTime::Now());
+    state.Rs->Set("d_checked", checked);
+    state.Rs->Update();
+    state.Rs->Close();
+    state.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
+                channel_id.ToString();
+    conn.Execute(state.Sql);
+    conn.CommitTrans();
+  } catch (...) {
+    state.Rs->Close();
+    conn.RollbackTrans();
+    throw;
+  }
+  // Every stored comment gets the same answer, whether it awaits approval or not.
+  return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
+         id + "&channelid=" + channel_id.ToString() + "'</script>";
+}
+
+}  // namespace
+
+std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
+                        const Variant& channel_id) {
+  if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
+  std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "comment");
+  state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "comment");
+  return ParseTemplate(state, page, "comment", state.GenerateHtml, article_id, "", "", "", "", "",
+                       "", "", "", "");
+}
+
+std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,
+                              const Variant& article_id) {
+  if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
+  std::string tag = "<script language='javascript' src='" + GetChannelPath(state, state.ChannelID) +
+                    "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
+                    "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
+                    "&channelid=" + state.ChannelID.ToString();
+  // The page bar of the list leads to the comment page with page=<n>; passing that number on
+  // to the list script is what shows the reader the page asked for.
+  if (LCase(page_type.ToString()) == "comment" && state.Request != nullptr) {
+    std::string page = Trim((*state.Request)("page"));
+    if (interaction::DigitsUpTo(page, 2147483647) > 1) tag += "&page=" + page;
+  }
+  return tag + "'></script>";
+}
+
+std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
+                            const Variant& article_id) {
+  if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
+  const std::string id = article_id.ToString();
+  const std::string channel_id = state.ChannelID.ToString();
+  std::string html;
+  if (count.ToString() == "0") {
+    state.Sql =
+        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
+        "Vantrel_ArticleComment where d_channelid = " +
+        channel_id + " and d_checked = true  and d_infoid = " + id + " order by d_addtime desc";
+    Cls_Pagination pager(state);
+    pager.DbType("ACCESS");
+    pager.Url(state.Application->Get("server_path").ToString() +
+              "asp.asp?m=comment&articleid=" + id + "&channelid=" + channel_id + "&");
+    pager.PositionFlag("2");
+    pager.PageSize(6);
+    pager.NumSize(6);
+    pager.Sql(state.Sql);
+    pager.SqlCount("select count(*) from Vantrel_ArticleComment where d_channelid = " + channel_id +
+                   " and d_checked = true and d_infoid = " + id);
+    html = RenderCommentPage(state, pager);
+  } else {
+    state.Sql = "select top " + count.ToString() +
+                " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
+                " and d_checked = true and d_infoid = " + id;
+    html = RenderCommentRows(state, state.Sql);
+  }
+  return HtmlToJsWrite(html);
+}
+
+std::string RenderCommentRows(RequestState& state, std::string_view sql) {
+  std::string html;
+  Recordset rs;
+  rs.Open(sql, *state.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    html += CommentHtml(rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
+                        rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]);
+  }
+  rs.Close();
+  return html.empty() ? kNoComments : html;
+}
+
+std::string RenderCommentPage(RequestState& /*state*/, Cls_Pagination& pager) {
+  Cls_Pagination::Rows rows = pager.ResultSet();
+  if (pager.TotalRecord() <= 0 || rows.empty()) return kNoComments;
+  std::string html;
+  for (const std::vector<Variant>& row : rows) {
+    // The columns of the paged select, in its order.
+    if (row.size() < 7) continue;
+    html += CommentHtml(row[0], row[1], row[2], row[3], row[4], row[5], row[6]);
+  }
+  html += "<p align=right>" + pager.ShowPage() + "</p>";
+  return html;
+}
+
+}  // namespace folirex

@@ -16,25 +16,23 @@
 namespace folirex {
 
 // flag "1" stores the posted comment; anything else renders the comment page.
-std::string ShowComment(RequestState &state, const Variant &article_id,
-                        const Variant &flag, const Variant &channel_id);
+std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
+                        const Variant& channel_id);
 
 // The value of a ListComment:<count> chip; "" when a check fails.
-std::string ShowCommentListJs(RequestState &state, const Variant &count,
-                              const Variant &page_type,
-                              const Variant &article_id);
+std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,
+                              const Variant& article_id);
 
 // The whole answer of the comment-list script; "" when a check fails.
-std::string ShowCommentList(RequestState &state, const Variant &count,
-                            const Variant &page_type,
-                            const Variant &article_id);
+std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
+                            const Variant& article_id);
 
 // The HTML of every row the query returns; "暂时没有评论数据！" for none.
-std::string RenderCommentRows(RequestState &state, std::string_view sql);
+std::string RenderCommentRows(RequestState& state, std::string_view sql);
 
 // The HTML of the pager's current page and its page bar.
-std::string RenderCommentPage(RequestState &state, Cls_Pagination &pager);
+std::string RenderCommentPage(RequestState& state, Cls_Pagination& pager);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_COMMENTS_H_
+#endif  // FOLIREX_SITE_COMMENTS_H_

@@ -1,10 +1,85 @@
 #include "site/js_snippet_writer.h"
 
+#include <string>
+#include <vector>
+
+#include "core/select_boxes.h"
+#include "core/site_files.h"
+#include "core/text_helpers.h"
+#include "site/article_list.h"
+#include "site/article_list_sql.h"
+#include "site/article_pic.h"
+#include "site/interaction_text.h"
+#include "site/navigation.h"
+#include "site/search.h"
+
 namespace folirex {
 
-bool CreateJsFile(RequestState &, const Variant &, const Variant &,
-                  const Variant &) {
-  return false;
+namespace {
+
+// A file name the writer may create in the channel's Js folder: one plain name, so that no
+// definition can reach another folder of the site.
+bool IsPlainFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\' || c == ':' || u < 0x20 || u == 0x7F) return false;
+  }
+  return true;
 }
 
-} // namespace folirex
+std::string SearchForm(RequestState& state) {
+  std::vector<Variant> field_texts = {"文章标题", "文章作者", "录 入 者"};
+  std::vector<Variant> field_values = {"d_title", "d_author", "d_inputer"};
+  std::vector<Variant> order_texts = {"文章id升序",   "文章id降序", "更新时间升序",
+                                      "更新时间降序", "点击数升序", "点击数降序"};
+  std::vector<Variant> order_values = {"1", "2", "3", "4", "5", "6"};
+  return "<table border='0' cellpadding='0' cellspacing='0'><form action='asp.asp?m=search&"
+         "channelid=" +
+         state.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
+         BuildSelect(state, "searchtype", field_texts, field_values, "", "", "") + "&nbsp;" +
+         ShowSearchClassSelect(state) + "&nbsp;" +
+         BuildSelect(state, "searchorder", order_texts, order_values, "4", "", "") +
+         "&nbsp;<input type='text' name='searchkeyword'  size='10' value='关键字' "
+         "maxlength='50' onFocus='this.select();'>&nbsp;<input type='submit' name='Submit'  "
+         "value=' 搜索 '></td></tr>" +
+         "</form></table>";
+}
+
+// The column count of a navigation snippet; the callers pass whole numbers, anything else is
+// one column.
+Variant Columns(const Variant& parameters) {
+  int64_t columns = interaction::DigitsUpTo(parameters, 1000);
+  return columns > 0 ? Variant(columns) : Variant(1);
+}
+
+}  // namespace
+
+bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& parameters,
+                  const Variant& type) {
+  const std::string name = file_name.ToString();
+  if (!IsPlainFileName(name)) return false;
+
+  // Compared as text, so 3 and "3" are the same type and an empty type is none.
+  const std::string code = type.ToString();
+  std::string html;
+  if (code == "0") {
+    state.Sql = GetArticleListSql(state, parameters, "", "", "", "", "");
+    html = RenderArticleList(state, interaction::Split(parameters.ToString(), ","), state.Sql, "");
+  } else if (code == "1") {
+    state.Sql = GetArticlePicSql(state, parameters, "", "", "");
+    html = ShowArticlePic(state, parameters, "", "", "");
+  } else if (code == "2") {
+    html = SearchForm(state);
+  } else if (code == "3") {
+    html = ShowClassNavi(state, Columns(parameters));
+  } else if (code == "5") {
+    html = ShowSubjectNavi(state, Columns(parameters));
+  }
+
+  const std::string folder = state.ChannelDir + "Js";
+  CreateFolderPath(state, std::string_view(folder));
+  return WriteTextFile(state, folder + "/" + name, HtmlToJsWrite(html));
+}
+
+}  // namespace folirex

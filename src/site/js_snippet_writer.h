@@ -14,9 +14,9 @@
 
 namespace folirex {
 
-bool CreateJsFile(RequestState &state, const Variant &file_name,
-                  const Variant &parameters, const Variant &type);
+bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& parameters,
+                  const Variant& type);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_JS_SNIPPET_WRITER_H_
+#endif  // FOLIREX_SITE_JS_SNIPPET_WRITER_H_

@@ -1,14 +1,188 @@
 #include "site/related_chips.h"
 
+#include <string>
+#include <vector>
+
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/text/vb_text.h"
+#include "site/article_loader.h"
+#include "site/interaction_text.h"
+
 namespace folirex {
 
-std::string ShowArticleCorrelative(RequestState &, const Variant &,
-                                   const Variant &, const Variant &) {
-  return "";
-}
-std::string ShowTopUser(RequestState &, const Variant &, const Variant &) {
-  return "";
-}
-std::string ShowJsFile(RequestState &, const Variant &) { return ""; }
+namespace {
 
-} // namespace folirex
+// Counts and title widths above this are refused (the width is a 16-bit number on the pages).
+constexpr int64_t kMaxChipNumber = 32767;
+
+const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
+
+// The select of the articles related through the article's own keyword list ("|a|b|"): every
+// approved article of the channel, not in the recycle bin, that shares one of the keywords.
+// "" when the list holds no keyword.
+std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
+                          const std::string& article_id, const std::string& channel_id) {
+  std::string condition;
+  for (const std::string& entry : interaction::Split(keywords, "|")) {
+    std::string keyword = Trim(entry);
+    if (keyword.empty()) continue;
+    if (!condition.empty()) condition += "or ";
+    condition += " (d_keyword like '%|" + interaction::SqlQuote(keyword) + "|%') ";
+  }
+  if (condition.empty()) return "";
+  return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +
+         condition + ") and d_id <> " + article_id +
+         " and d_deleted = false and d_checked = true and d_channelid = " + channel_id +
+         " order by d_addtime desc";
+}
+
+// The select of the articles related through the channel's keyword library: those whose title
+// holds a library word that the article's title holds too. Each article is listed once however
+// many words it shares, and only approved articles of the channel outside the recycle bin are
+// listed, as with the article's own keywords.
+std::string LibrarySql(const std::string& title, const std::string& top,
+                       const std::string& article_id, const std::string& channel_id) {
+  return "select " + top +
+         "c.d_id, c.d_addtime, c.d_title, c.d_classid from Vantrel_Article c where c.d_id <> " +
+         article_id +
+         " and c.d_deleted = false and c.d_checked = true and c.d_channelid = " + channel_id +
+         " and exists (select d.d_id from Vantrel_Keyword d where d.d_channelid = " + channel_id +
+         " and d.d_name <> '' and '" + interaction::SqlQuote(title) +
+         "' like '%'+d.d_name+'%' and c.d_title like '%'+d.d_name+'%') order by c.d_id desc";
+}
+
+}  // namespace
+
+std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
+                                   const Variant& page_type, const Variant& article_id) {
+  if (LCase(page_type.ToString()) != "content") return "";
+  if (!interaction::IsId(article_id) || !interaction::IsId(state.ChannelID)) return "";
+  const std::string id = article_id.ToString();
+  const std::string channel_id = state.ChannelID.ToString();
+  const std::string base_path = GetChannelPath(state, state.ChannelID);
+
+  state.Sql = "select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id;
+  std::string title;
+  std::string keywords;
+  bool by_library = false;
+  {
+    Recordset rs;
+    rs.Open(state.Sql, *state.Conn, 0, 1);
+    if (rs.Eof()) return "";
+    title = rs["d_title"].ToString();
+    keywords = rs["d_keyword"].ToString();
+    // The article form's box "使用关键字库自动相关" stores true; any other value relates
+    // through the article's own keywords.
+    by_library = rs["d_relativeflag"].ToBoolOr(false);
+  }
+
+  std::string value = chip_value.ToString();
+  size_t colon = value.find(':');
+  std::vector<std::string> fields =
+      interaction::Split(colon == std::string::npos ? "" : value.substr(colon + 1), ",");
+  if (fields.size() != 2) return "";
+  int64_t count = interaction::DigitsUpTo(fields[0], kMaxChipNumber);
+  int64_t width = interaction::DigitsUpTo(fields[1], kMaxChipNumber);
+  if (count < 0 || width < 0) return "";
+  const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
+
+  std::string inner = by_library ? LibrarySql(title, top, id, channel_id)
+                                 : OwnKeywordSql(keywords, top, id, channel_id);
+  if (inner.empty()) {
+    return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
+  }
+  state.Sql = inner;
+  state.Sql = "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" +
+              inner +
+              ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+              "a.d_classid=b.d_id" +
+              (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
+
+  const std::string server_path = state.Application->Get("server_path").ToString();
+  const std::string mode = state.GenerateHtml.ToString();
+  const bool static_links = mode == "1" || mode == "2";
+  std::string html = "<table width='100%' align=center>";
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  if (rs.Eof()) html += kNoRelatedRow;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const std::string row_title = rs["d_title"].ToString();
+    std::string link;
+    if (static_links) {
+      std::string file = GetContentFileName(state.ChannelDir, rs["d_id"], rs["d_addtime"],
+                                            state.ContentFileType, state.ContentFileExt);
+      std::string dir = rs["d_dir"].ToString();
+      link = "<a href='" + base_path + (dir.empty() ? "" : dir + "/") + file + "'>";
+    } else {
+      // Any mode without static pages links the dynamic page.
+      link = "<a href='" + server_path + "asp.asp?m=content&channelid=" + channel_id +
+             "&articleid=" + rs["d_id"].ToString() + "' title=\"" + HTMLEncodeValue(row_title) +
+             "\">";
+    }
+    std::string text = width == 0 ? row_title : CutStr(row_title, width);
+    html += "<tr><td><li>" + link + text + "</a></td></tr>";
+  }
+  rs.Close();
+  html += "</table>";
+  return html;
+}
+
+std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind) {
+  int64_t number = interaction::DigitsUpTo(count, kMaxChipNumber);
+  if (number < 0 || !IsDigits(kind)) return "";
+  const std::string k = kind.ToString();
+  std::string order;
+  std::string heading;
+  std::string column;
+  if (k == "1") {
+    order = " order by d_articlenum desc";
+    heading = "文章数量";
+    column = "d_articlenum";
+  } else if (k == "2") {
+    order = " order by d_commentnum desc";
+    heading = "评论数量";
+    column = "d_commentnum";
+  } else if (k == "3") {
+    order = " order by d_rmb desc";
+    heading = "消费金额";
+    column = "d_rmb";
+  } else {
+    return "";
+  }
+  state.Sql = number == 0
+                  ? "select * from Vantrel_User " + order
+                  : "select top " + std::to_string(number) + " * from Vantrel_User " + order;
+  state.Rs->Open(state.Sql, *state.Conn, 0, 1);
+  std::string html =
+      "<table width='100%' align=center border=0><tr "
+      "align=center><td>名次</td><td>用户名</td><td>" +
+      heading + "</td></tr>";
+  if (state.Rs->Eof()) {
+    html += "<tr><td><li>暂时没有本类数据</li></td></tr>";
+  } else {
+    int64_t rank = 1;
+    for (; !state.Rs->Eof(); state.Rs->MoveNext(), ++rank) {
+      // Members choose their own nicknames: shown as text, never as markup.
+      html += "<tr align=center><td>" + std::to_string(rank) + "</td><td>" +
+              HTMLEncode((*state.Rs)["d_nickname"]) + "</td><td>" + (*state.Rs)[column].ToString() +
+              "</td></tr>";
+    }
+    html += "<tr><td align=right colspan=3><a href='" +
+            state.Application->Get("server_path").ToString() +
+            "asp.asp?m=moreuser'>更多>></a></td></tr>";
+  }
+  html += "</table>";
+  state.Rs->Close();
+  return html;
+}
+
+std::string ShowJsFile(RequestState& state, const Variant& file_name) {
+  std::string name = file_name.ToString();
+  if (name.empty()) return "";
+  return "<script language='javascript' src='" + GetChannelPath(state, state.ChannelID) + "Js/" +
+         state.Server->HTMLEncode(name) + "'></Script>";
+}
+
+}  // namespace folirex

@@ -14,17 +14,14 @@ namespace folirex {
 
 // chip_value: the whole TemplateChip value
 // ("listarticlecorrelative:count,titlewidth").
-std::string ShowArticleCorrelative(RequestState &state,
-                                   const Variant &chip_value,
-                                   const Variant &page_type,
-                                   const Variant &article_id);
+std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
+                                   const Variant& page_type, const Variant& article_id);
 
 // kind: "1" by articles, "2" by comments, "3" by money spent.
-std::string ShowTopUser(RequestState &state, const Variant &count,
-                        const Variant &kind);
+std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind);
 
-std::string ShowJsFile(RequestState &state, const Variant &file_name);
+std::string ShowJsFile(RequestState& state, const Variant& file_name);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_RELATED_CHIPS_H_
+#endif  // FOLIREX_SITE_RELATED_CHIPS_H_

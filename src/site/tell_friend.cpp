@@ -1,10 +1,67 @@
 #include "site/tell_friend.h"
 
+#include <string>
+
+#include "core/messages.h"
+#include "core/text_helpers.h"
+#include "site/article_loader.h"
+#include "site/interaction_text.h"
+#include "site/public_pages.h"
+#include "site/template_engine.h"
+#include "site/template_lookup.h"
+
 namespace folirex {
 
-std::string ShowTellFriend(RequestState &, const Variant &, const Variant &,
-                           const Variant &, const Variant &) {
-  return "";
+namespace {
+
+// The text without control characters: a line break in a recipient's name or address would
+// otherwise start a header line of its own in the mail.
+std::string WithoutControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) continue;
+    out.push_back(c);
+  }
+  return out;
 }
 
-} // namespace folirex
+}  // namespace
+
+std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
+                           const Variant& mail_to, const Variant& mail_to_name) {
+  if (flag.ToString() != "1") {
+    std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "tellfriend");
+    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "tellfriend");
+    return ParseTemplate(state, page, "tellfriend", state.GenerateHtml, article_id, "", "", "", "",
+                         "", "", "", "", "");
+  }
+
+  std::string name = WithoutControls(FilterSql(mail_to_name));
+  std::string address = WithoutControls(mail_to.ToString());
+  if (name.empty()) AlertBack(state, "提示：收件人不能为空！");
+  if (address.empty()) AlertBack(state, "提示：收件人邮件不能为空！");
+  if (!IsValidEmail(address)) AlertBack(state, "提示：邮件格式不对！");
+
+  std::string result = "获取文章信息失败，发送邮件失败！";
+  if (interaction::IsId(article_id)) {
+    if (std::optional<ArticleValues> article = LoadArticle(state, article_id)) {
+      // The whole stored content, not the content pages of a paged article.
+      std::string subject = name + "，您的朋友给您推荐一篇文章，具体内容如下";
+      std::string body = "文章的标题是：" + (*article)[kArticleTitle].ToString() + "\r\n" +
+                         "具体内容是：" + (*article)[kArticleRawContent].ToString() + "\r\n" +
+                         "更多内容请访问<a href='" + state.SiteUrl.ToString() + "'>" +
+                         state.SiteName.ToString() + "</a>";
+      result = SendMail(state, subject, body, address);
+    }
+  }
+  // The mail layer's message may carry a server's own words: escaped for the script string.
+  std::string channel_id = interaction::IsId(state.ChannelID) ? state.ChannelID.ToString() : "";
+  std::string back = interaction::IsId(article_id) ? article_id.ToString() : "";
+  return "<script>alert('" + interaction::ScriptStringEncode(result) +
+         "');location.href='asp.asp?m=tellfriend&articleid=" + back + "&channelid=" + channel_id +
+         "'</script>";
+}
+
+}  // namespace folirex

@@ -13,10 +13,9 @@
 
 namespace folirex {
 
-std::string ShowTellFriend(RequestState &state, const Variant &article_id,
-                           const Variant &flag, const Variant &mail_to,
-                           const Variant &mail_to_name);
+std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
+                           const Variant& mail_to, const Variant& mail_to_name);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_TELL_FRIEND_H_
+#endif  // FOLIREX_SITE_TELL_FRIEND_H_

@@ -1,0 +1,99 @@
+#include "site/interaction_text.h"
+
+#include "core/text_helpers.h"
+
+namespace folirex::interaction {
+
+std::vector<std::string> Split(std::string_view text, std::string_view separator) {
+  std::vector<std::string> pieces;
+  if (separator.empty()) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  size_t start = 0;
+  while (true) {
+    size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) {
+      pieces.emplace_back(text.substr(start));
+      return pieces;
+    }
+    pieces.emplace_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with) {
+  if (find.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t start = 0;
+  while (true) {
+    size_t at = text.find(find, start);
+    if (at == std::string_view::npos) {
+      out.append(text.substr(start));
+      return out;
+    }
+    out.append(text.substr(start, at - start));
+    out.append(with);
+    start = at + find.size();
+  }
+}
+
+bool IsId(const Variant& value) { return IsDigits(value) && value.ToString().size() <= 18; }
+
+int64_t DigitsUpTo(const Variant& value, int64_t limit) {
+  if (!IsId(value)) return -1;
+  int64_t number = value.ToInt64Or(-1);
+  return number <= limit ? number : -1;
+}
+
+std::string ScriptStringEncode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '<':
+        out += "\\x3C";
+        break;
+      case '\xE2':
+        if (i + 2 < text.size() && text[i + 1] == '\x80' &&
+            (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+          out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+          i += 2;
+          break;
+        }
+        out += c;
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          static const char kHex[] = "0123456789ABCDEF";
+          out += "\\x";
+          out += kHex[(c >> 4) & 0xF];
+          out += kHex[c & 0xF];
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+std::string SqlQuote(std::string_view text) { return ReplaceAll(text, "'", "''"); }
+
+}  // namespace folirex::interaction

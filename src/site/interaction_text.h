@@ -1,0 +1,42 @@
+// Small text pieces shared by the site's interaction pages (announcements, related articles,
+// comments, clicks, tell-a-friend, static article pages and JS snippet files): splitting and
+// replacing the way the page code does, the id check that guards every query, and the encoder
+// for text put into a quoted script string.
+//
+// Pure functions; any thread.
+#ifndef FOLIREX_SITE_INTERACTION_TEXT_H_
+#define FOLIREX_SITE_INTERACTION_TEXT_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/variant.h"
+
+namespace folirex::interaction {
+
+// The pieces between the separators (the scripting Split): n separators give n + 1 pieces, and
+// empty text gives one empty piece.
+std::vector<std::string> Split(std::string_view text, std::string_view separator);
+
+// Every occurrence of find replaced, left to right, without rescanning what was put in.
+std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with);
+
+// IsDigits, and small enough to be a row id (at most 18 digits), so that the value can go into
+// SQL text as a number the database reads as one.
+bool IsId(const Variant& value);
+
+// A whole number from IsDigits text no larger than limit; -1 otherwise.
+int64_t DigitsUpTo(const Variant& value, int64_t limit);
+
+// The text made safe inside a single- or double-quoted script string of an inline <script>:
+// backslashes, both quotes and line breaks escaped, and "<" written as \x3C so the text cannot
+// end the script element.
+std::string ScriptStringEncode(std::string_view text);
+
+// Doubles single quotes, for text placed between single quotes in SQL.
+std::string SqlQuote(std::string_view text);
+
+}  // namespace folirex::interaction
+
+#endif  // FOLIREX_SITE_INTERACTION_TEXT_H_
