@@ -1,0 +1,247 @@
+// Article loading: the value array, content paging (manual and automatic) and file names.
+#include "site/article_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/text/vb_text.h"
+#include "public_site_fixture.h"
+
+namespace folirex::testing {
+namespace {
+
+// The pages of ArticlePageNav, which ends with a separator after every page.
+std::vector<std::string> PagesOf(const std::string& nav) {
+  std::vector<std::string> pages;
+  std::string separator = kPageSeparator;
+  size_t start = 0;
+  for (size_t found; (found = nav.find(separator, start)) != std::string::npos;
+       start = found + separator.size()) {
+    pages.push_back(nav.substr(start, found - start));
+  }
+  EXPECT_EQ(start, nav.size()) << "text after the last separator";
+  return pages;
+}
+
+class ArticleLoaderTest : public ::testing::Test {
+ protected:
+  ArticleLoaderTest() : site_(false) {}
+
+  // Loads the article in a request of channel 1 in the given HTML mode.
+  std::optional<ArticleValues> Load(const Variant& id, const std::string& mode = "1",
+                                    std::string* nav = nullptr, std::string* sql = nullptr) {
+    site_.SetChannel(1, "d_generatehtml = " + mode);
+    std::optional<ArticleValues> values;
+    site_.InRequest([&](RequestState& state) {
+      state.ArticlePageNav = "stale";
+      values = LoadArticle(state, id);
+      if (nav != nullptr) *nav = state.ArticlePageNav;
+      if (sql != nullptr) *sql = state.Sql;
+    });
+    return values;
+  }
+
+  int AutoArticle(const std::string& content, int per_page) {
+    return site_.AddArticle(
+        "auto", content,
+        {{"d_paginationtype", "1"}, {"d_maxcharperpage", std::to_string(per_page)}});
+  }
+
+  PublicSite site_;
+};
+
+TEST_F(ArticleLoaderTest, FillsTheValueArray) {
+  int cls = site_.AddClass("新闻", 0, "news", ", d_commentflag, d_commentcheckflag", ", 0, -1");
+  int id = site_.AddArticle("标题", "<p>正文</p>",
+                            {{"d_classid", std::to_string(cls)},
+                             {"d_subtitle", "'副题'"},
+                             {"d_longtitle", "''"},
+                             {"d_author", "'a<b'"},
+                             {"d_comefrom", "''"},
+                             {"d_inputer", "'录入&员'"},
+                             {"d_editor", "'ed'"},
+                             {"d_keyword", "'|k1|k2|'"},
+                             {"d_topflag", "-1"},
+                             {"d_recommendflag", "-1"},
+                             {"d_stars", "3"},
+                             {"d_summary", "'摘要'"},
+                             {"d_metarelativeflag", "0"},
+                             {"d_metakeyword", "'mk'"},
+                             {"d_clicktimes", "17"},
+                             {"d_templatepageid", "0"},
+                             {"d_linkurl", "''"}});
+  std::string sql;
+  std::optional<ArticleValues> v = Load(id, "0", nullptr, &sql);
+  ASSERT_TRUE(v.has_value());
+  const ArticleValues& a = *v;
+  EXPECT_EQ(a[kArticleTitle].ToString(), "标题");
+  EXPECT_EQ(a[kArticleSubtitle].ToString(), "副题");
+  EXPECT_EQ(a[kArticleLongTitle].ToString(), "标题") << "an empty long title falls back";
+  EXPECT_EQ(a[kArticleClassId].ToString(), std::to_string(cls));
+  EXPECT_EQ(a[kArticleClassDir].ToString(), "news");
+  EXPECT_EQ(a[kArticleAuthor].ToString(), "a&lt;b");
+  EXPECT_EQ(a[kArticleComeFrom].ToString(), "未知");
+  EXPECT_EQ(a[kArticleInputer].ToString(), "录入&amp;员");
+  EXPECT_EQ(a[kArticleAddTime].ToString(), "2024-3-5 8:09:10");
+  EXPECT_EQ(a[kArticleRawContent].ToString(), "<p>正文</p>");
+  EXPECT_EQ(a[kArticleContent].ToString(), "<p>正文</p>");
+  EXPECT_EQ(a[kArticleClicks].ToString(), "17");
+  EXPECT_EQ(a[kArticleKeyword].ToString(), "|k1|k2|");
+  EXPECT_EQ(a[kArticleProperty].ToString(),
+            "<font color=blue>顶</font> <font color=green> 荐</font> ★★★");
+  EXPECT_FALSE(a[kArticleCommentFlag].ToBoolOr(true));
+  EXPECT_TRUE(a[kArticleCommentCheckFlag].ToBoolOr(false));
+  EXPECT_EQ(a[kArticleSummary].ToString(), "摘要");
+  EXPECT_EQ(a[kArticleMetaKeyword].ToString(), "mk");
+  EXPECT_NE(sql.find("left outer join"), std::string::npos) << sql;
+}
+
+TEST_F(ArticleLoaderTest, ArticleWithoutClassTakesCommentsAndHasNoFolder) {
+  int id = site_.AddArticle("t", "c", {{"d_classid", "0"}, {"d_hotflag", "-1"}, {"d_stars", "9"}});
+  std::optional<ArticleValues> v = Load(id);
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ((*v)[kArticleClassDir].ToString(), "");
+  EXPECT_TRUE((*v)[kArticleCommentFlag].ToBoolOr(false));
+  EXPECT_TRUE((*v)[kArticleCommentCheckFlag].ToBoolOr(false));
+  EXPECT_EQ((*v)[kArticleProperty].ToString(), "<font color=red> 热</font>");
+  EXPECT_EQ((*v)[kArticleAuthor].ToString(), "未知");
+}
+
+TEST_F(ArticleLoaderTest, SummaryIsMadeFromTheContentWhenEmpty) {
+  int id = site_.AddArticle("t", "<p>Hello&nbsp;<b>world</b></p>", {{"d_summary", "''"}});
+  std::optional<ArticleValues> v = Load(id);
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ((*v)[kArticleSummary].ToString(), "Helloworld");
+
+  std::string long_text = "  <div>'x\"</div>";
+  for (int i = 0; i < 100; ++i) long_text += "中文 \n ";
+  id = site_.AddArticle("t", long_text, {{"d_summary", "NULL"}});
+  v = Load(id);
+  ASSERT_TRUE(v.has_value());
+  std::string summary = (*v)[kArticleSummary].ToString();
+  EXPECT_EQ(Len(summary), 130u);
+  EXPECT_EQ(Left(summary, 5), "x中文 中");
+}
+
+TEST_F(ArticleLoaderTest, MissingAndMalformedIdsLoadNothing) {
+  int id = site_.AddArticle("t", "c");
+  std::string nav;
+  EXPECT_FALSE(Load(id + 100, "1", &nav).has_value());
+  EXPECT_EQ(nav, "stale") << "a missing article leaves the page list alone";
+  // None of these reaches SQL: "1 or 1=1" would otherwise find a row.
+  for (const char* bad : {"", "1 or 1=1", "-1", "01", "1.0", "0x1", " 1"}) {
+    SCOPED_TRACE(bad);
+    std::string sql = "untouched";
+    EXPECT_FALSE(Load(bad, "1", &nav, &sql).has_value());
+    EXPECT_EQ(sql.find("Vantrel_Article"), std::string::npos) << sql;
+  }
+}
+
+TEST_F(ArticleLoaderTest, RecycledAndUnapprovedArticlesStillLoad) {
+  // The static page writer and the console rely on loading any stored article.
+  int recycled = site_.AddArticle("r", "c", {{"d_deleted", "-1"}});
+  int waiting = site_.AddArticle("w", "c", {{"d_checked", "0"}});
+  EXPECT_TRUE(Load(recycled).has_value());
+  EXPECT_TRUE(Load(waiting).has_value());
+}
+
+TEST_F(ArticleLoaderTest, ManualPagingSplitsAtEveryBreak) {
+  int id = site_.AddArticle("m", "第一页[Vantrel_NextPage]<p>第二页</p>[Vantrel_NextPage]三",
+                            {{"d_paginationtype", "2"}});
+  std::string nav;
+  std::optional<ArticleValues> v = Load(id, "1", &nav);
+  ASSERT_TRUE(v.has_value());
+  EXPECT_EQ((*v)[kArticleContent].ToString(), kPagePlaceholder);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{"第一页", "<p>第二页</p>", "三"}));
+
+  // The break in another letter case is text, so the article is not paged.
+  id = site_.AddArticle("m", "A[vantrel_nextpage]B", {{"d_paginationtype", "2"}});
+  v = Load(id, "1", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), "A[vantrel_nextpage]B");
+  EXPECT_EQ(nav, "");
+}
+
+TEST_F(ArticleLoaderTest, DynamicChannelsNeverPage) {
+  int manual = site_.AddArticle("m", "A[Vantrel_NextPage]B", {{"d_paginationtype", "2"}});
+  int automatic = AutoArticle(std::string(50, 'x'), 10);
+  std::string nav = "x";
+  std::optional<ArticleValues> v = Load(manual, "0", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), "A[Vantrel_NextPage]B");
+  EXPECT_EQ(nav, "");
+  v = Load(automatic, "0", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), std::string(50, 'x'));
+  EXPECT_EQ(nav, "");
+}
+
+TEST_F(ArticleLoaderTest, AutomaticPagingCutsByCharacters) {
+  std::string content;
+  for (int i = 0; i < 25; ++i) content += (i % 2 == 0) ? "中" : "a";
+  std::string nav;
+  std::optional<ArticleValues> v = Load(AutoArticle(content, 10), "2", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), kPagePlaceholder);
+  std::vector<std::string> pages = PagesOf(nav);
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(Len(pages[0]), 10u);
+  EXPECT_EQ(Len(pages[1]), 10u);
+  EXPECT_EQ(Len(pages[2]), 5u);
+  EXPECT_EQ(pages[0] + pages[1] + pages[2], content);
+}
+
+TEST_F(ArticleLoaderTest, AutomaticPagingLeavesNoEmptyLastPage) {
+  std::string nav;
+  Load(AutoArticle(std::string(20, 'y'), 10), "1", &nav);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{std::string(10, 'y'), std::string(10, 'y')}));
+
+  // Exactly one page's worth is not paged at all.
+  std::optional<ArticleValues> v = Load(AutoArticle(std::string(10, 'y'), 10), "1", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), std::string(10, 'y'));
+  EXPECT_EQ(nav, "");
+}
+
+TEST_F(ArticleLoaderTest, AutomaticPagingNeverCutsATagOrAnEntity) {
+  // A cut inside a tag or an entity moves back to its start; when that would leave the page
+  // empty, on past its end. The quoted ">" does not end the tag.
+  std::string content = "123456<a href='x>y'>link</a>&nbsp;tail text here";
+  std::string nav;
+  Load(AutoArticle(content, 10), "1", &nav);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{"123456", "<a href='x>y'>", "link</a>",
+                                                    "&nbsp;tail", " text here"}));
+
+  Load(AutoArticle("abcdefgh&amp;ijklmnop", 10), "1", &nav);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{"abcdefgh", "&amp;ijklm", "nop"}));
+
+  // A tag longer than a page stays whole.
+  std::string tag = "<img src='" + std::string(30, 'p') + "'>";
+  Load(AutoArticle(tag + "after", 10), "1", &nav);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{tag, "after"}));
+
+  // A lone "<" or "&" in text is no tag or entity.
+  Load(AutoArticle("a < b & c d e f g h", 10), "1", &nav);
+  EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{"a < b & c ", "d e f g h"}));
+}
+
+TEST_F(ArticleLoaderTest, UnusablePageSizeIsNotPaged) {
+  std::string nav;
+  std::optional<ArticleValues> v = Load(AutoArticle("abcdef", 0), "1", &nav);
+  EXPECT_EQ((*v)[kArticleContent].ToString(), "abcdef");
+  EXPECT_EQ(nav, "");
+}
+
+TEST(ContentFileName, FollowsTheChannelRule) {
+  DateTime added{2005, 5, 23, 12, 25, 5};
+  EXPECT_EQ(GetContentFileName("", 1358, added, "0", ".html"), "1358.html");
+  EXPECT_EQ(GetContentFileName("news/", 1358, added, 0, ".html"), "1358.html");
+  EXPECT_EQ(GetContentFileName("news/", "1358", added, "1", ".htm"), "20050523122505.htm");
+  EXPECT_EQ(GetContentFileName("news/", 1358, added, "2", ".html"), "news_1358.html");
+  EXPECT_EQ(GetContentFileName("Article/", 110, added, 3, ".shtml"),
+            "Article_20050523122505.shtml");
+  EXPECT_EQ(GetContentFileName("", 1358, added, "2", ".html"), "1358.html");
+  EXPECT_EQ(GetContentFileName("", 1358, added, "3", ".html"), "20050523122505.html");
+  EXPECT_EQ(GetContentFileName("news/", 1358, added, "7", ".html"), "");
+}
+
+}  // namespace
+}  // namespace folirex::testing
