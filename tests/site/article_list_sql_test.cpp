@@ -1,0 +1,358 @@
+#include "site/article_list_sql.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "site/list_fixture.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleSpec;
+using testing::ChannelSpec;
+using testing::ListSite;
+
+// A ListArticleList parameter text: the defaults with some fields replaced.
+std::string Params(const std::map<int, std::string> &fields = {}) {
+  std::vector<std::string> f = {
+      "-1",    "0",     "false", "0",     "0",     "false", "false", "",
+      "0",     "0",     "1",     "false", "0",     "0",     "false", "false",
+      "false", "false", "false", "false", "false", "2"};
+  for (const auto &[i, v] : fields)
+    f[i] = v;
+  std::string text;
+  for (size_t i = 0; i < f.size(); ++i)
+    text += (i ? "," : "") + f[i];
+  return text;
+}
+
+std::vector<int64_t> Ids(ListSite &s, const std::string &sql) {
+  Recordset rs;
+  rs.Open(sql, *s.state.Conn, 0, 1);
+  std::vector<int64_t> ids;
+  while (!rs.Eof()) {
+    ids.push_back(rs["d_id"].ToInt64Or(-1));
+    rs.MoveNext();
+  }
+  return ids;
+}
+
+class ArticleListSqlTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ChannelSpec c;
+    c.dir = "news";
+    channel_ = s_.AddChannel(c);
+    ChannelSpec other;
+    other.dir = "other";
+    other_ = s_.AddChannel(other);
+    s_.UseChannel(channel_);
+  }
+  std::string Sql(const std::string &params,
+                  const std::string &page_type = "first",
+                  const Variant &class_id = "",
+                  const Variant &subject_id = "") {
+    return GetArticleListSql(s_.state, params, page_type, "", "", class_id,
+                             subject_id);
+  }
+
+  ListSite s_;
+  int64_t channel_ = 0;
+  int64_t other_ = 0;
+};
+
+TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
+  s_.state.Sql = "before";
+  std::string params = Params();
+  EXPECT_EQ(Sql(params.substr(0, params.rfind(','))), ""); // 21 fields
+  EXPECT_EQ(Sql(params + ",2"), "");                       // 23 fields
+  EXPECT_EQ(Sql(Params({{12, "3"}})), "");
+  EXPECT_EQ(Sql(Params({{13, "4"}})), "");
+  EXPECT_EQ(Sql(Params({{5, "yes"}})), "");
+  EXPECT_EQ(Sql(Params({{0, "abc"}})), "");
+  EXPECT_EQ(Sql(Params({{4, "-1"}})), "");
+  EXPECT_EQ(Sql(Params({{4, "05"}})), "");
+  EXPECT_EQ(Sql(""), "");
+  // A number beyond the 16-bit reading refuses the chip instead of failing the
+  // page.
+  EXPECT_EQ(Sql(Params({{4, "40000"}})), "");
+  EXPECT_EQ(Sql(Params({{1, "99999"}})), "");
+  EXPECT_EQ(s_.state.Sql, "before");
+  // Flags are checked trimmed and in any case.
+  EXPECT_NE(Sql(Params({{5, " TRUE "}})), "");
+}
+
+TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
+  std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
+  EXPECT_EQ(
+      sql, "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
+           "a.d_fontshape, a.d_addtime, "
+           "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
+           "a.d_author, "
+           "a.d_clicktimes, a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
+           "b.d_commentcheckflag from (select d_id,d_classid, d_title, "
+           "d_titleprefix, "
+           "d_fontshape, d_addtime, d_titlecolor, d_hotflag, d_recommendflag, "
+           "d_topflag, "
+           "d_author, d_clicktimes, d_linkurl from Vantrel_Article where  "
+           "d_deleted = false and "
+           "d_checked = true and d_channelid = " +
+               std::to_string(channel_) +
+               ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
+               "d_commentcheckflag from Vantrel_ArticleClass) b on "
+               "a.d_classid=b.d_id  order by "
+               "a.d_topflag, a.d_id asc");
+  EXPECT_EQ(s_.state.Sql, sql);
+}
+
+TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
+  ArticleSpec a;
+  a.channel = channel_;
+  int64_t mine = s_.AddArticle(a);
+  a.channel = other_;
+  int64_t theirs = s_.AddArticle(a);
+  EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
+  EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))),
+            std::vector<int64_t>{theirs});
+  EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"),
+            std::string::npos);
+  EXPECT_TRUE(Ids(s_, Sql(Params({{0, "0"}}))).empty());
+  // A number in another notation reaches the SQL as the plain number.
+  char hex[32];
+  std::snprintf(hex, sizeof hex, " &H%llX ", static_cast<long long>(other_));
+  std::string sql = Sql(Params({{0, hex}}));
+  EXPECT_NE(sql.find("d_channelid = " + std::to_string(other_) + " order by"),
+            std::string::npos);
+  EXPECT_EQ(Ids(s_, sql), std::vector<int64_t>{theirs});
+}
+
+TEST_F(ArticleListSqlTest, RecycledAndUnapprovedArticlesAreNeverListed) {
+  ArticleSpec a;
+  a.channel = channel_;
+  int64_t live = s_.AddArticle(a);
+  a.deleted = true;
+  s_.AddArticle(a);
+  a.deleted = false;
+  a.checked = false;
+  s_.AddArticle(a);
+  EXPECT_EQ(Ids(s_, Sql(Params(), "newlist")), std::vector<int64_t>{live});
+}
+
+TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
+  // Ids 1..12 with clicks that do not follow the ids; two pinned articles.
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 12; ++i) {
+    ArticleSpec a;
+    a.channel = channel_;
+    a.clicks = (i * 7) % 12;
+    a.top = i == 3 || i == 9;
+    a.add_time = "2020-01-" + std::string(i + 1 < 10 ? "0" : "") +
+                 std::to_string(i + 1) + " 10:00:00";
+    ids.push_back(s_.AddArticle(a));
+  }
+  // Newest id first, pinned ones before the rest.
+  EXPECT_EQ(Ids(s_, Sql(Params({{4, "4"}, {21, "2"}}), "first")),
+            (std::vector<int64_t>{ids[9], ids[3], ids[11], ids[10]}));
+  // Most clicked first: clicks of i are (7 i) mod 12.
+  EXPECT_EQ(Ids(s_, Sql(Params({{4, "3"}, {21, "6"}}), "classlist", 0)),
+            (std::vector<int64_t>{ids[3], ids[9], ids[5]}));
+  // Oldest first.
+  EXPECT_EQ(Ids(s_, Sql(Params({{4, "3"}, {21, "3"}}), "first")),
+            (std::vector<int64_t>{ids[3], ids[9], ids[0]}));
+  // The first page's default of ten takes the list's order too.
+  std::vector<int64_t> ten = Ids(s_, Sql(Params({{21, "1"}}), "first"));
+  EXPECT_EQ(ten,
+            (std::vector<int64_t>{ids[3], ids[9], ids[0], ids[1], ids[2],
+                                  ids[4], ids[5], ids[6], ids[7], ids[8]}));
+  EXPECT_NE(
+      Sql(Params({{21, "1"}}), "first").find("select top 10 d_id,d_classid"),
+      std::string::npos);
+  EXPECT_NE(Sql(Params({{4, "5"}}), "first").find("(select top 5 "),
+            std::string::npos);
+}
+
+TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
+  for (int i = 0; i < 12; ++i) {
+    ArticleSpec a;
+    a.channel = channel_;
+    a.subject = 7;
+    s_.AddArticle(a);
+  }
+  const std::string five = Params({{4, "5"}});
+  EXPECT_EQ(Ids(s_, Sql(five, "first")).size(), 5u);
+  EXPECT_EQ(Ids(s_, Sql(five, "classlist", 0)).size(), 5u);
+  EXPECT_EQ(Ids(s_, Sql(five, "content")).size(), 5u);
+  for (const char *type : {"hotlist", "newlist", "recommendlist"}) {
+    EXPECT_EQ(Ids(s_, Sql(five, type)).size(), 12u) << type;
+    EXPECT_EQ(Sql(five, type).find("select top"), std::string::npos) << type;
+  }
+  EXPECT_EQ(Ids(s_, Sql(five, "subjectlist", "", 7)).size(), 12u);
+  // A page type is compared exactly: "HotList" changes nothing.
+  EXPECT_EQ(Ids(s_, Sql(five, "HotList")).size(), 5u);
+}
+
+TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
+  int64_t top = s_.AddClass(channel_, 0, "顶", "top");
+  int64_t mid = s_.AddClass(channel_, top, "中", "mid");
+  int64_t leaf = s_.AddClass(channel_, mid, "叶", "leaf");
+  int64_t side = s_.AddClass(channel_, top, "旁", "side");
+  int64_t lone = s_.AddClass(channel_, 0, "独", "lone");
+  s_.RebuildTree(channel_);
+  std::map<int64_t, int64_t> article_of;
+  for (int64_t c : {top, mid, leaf, side, lone}) {
+    ArticleSpec a;
+    a.channel = channel_;
+    a.class_id = c;
+    article_of[c] = s_.AddArticle(a);
+  }
+  auto ids_of = [&](std::vector<int64_t> classes) {
+    std::vector<int64_t> ids;
+    for (int64_t c : classes)
+      ids.push_back(article_of[c]);
+    return ids;
+  };
+  const std::string t = std::to_string(top);
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {21, "1"}}))), ids_of({top}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}))),
+            ids_of({top, mid, leaf, side}));
+  EXPECT_EQ(
+      Ids(s_, Sql(Params({{1, std::to_string(mid)}, {2, "TRUE"}, {21, "1"}}))),
+      ids_of({mid, leaf}));
+  // A flag with blanks passes the check and counts as off.
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, " true"}, {21, "1"}}))),
+            ids_of({top}));
+  // Class 0 or below: no class condition.
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, "-3"}, {21, "1"}}))).size(), 5u);
+  // A class list page takes the page's class; the home page's blocks pass 0 (no
+  // class).
+  EXPECT_EQ(
+      Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}), "classlist", lone)),
+      ids_of({lone}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {21, "1"}}), "classlist", 0)).size(),
+            5u);
+}
+
+TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
+  ArticleSpec a;
+  a.channel = channel_;
+  s_.AddArticle(a);
+  std::string sql = Sql(Params({{1, "4321"}, {2, "true"}}));
+  ASSERT_NE(sql, "");
+  EXPECT_EQ(sql.find("in ()"), std::string::npos);
+  EXPECT_TRUE(Ids(s_, sql).empty());
+  EXPECT_TRUE(Ids(s_, Sql(Params({{2, "true"}}), "classlist", 999)).empty());
+}
+
+TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
+  ListSite s;
+  int64_t ch = s.AddChannel(ChannelSpec{});
+  int64_t ch2 = s.AddChannel(ChannelSpec{});
+  int64_t a = s.AddClass(ch, 0, "a", "a");
+  int64_t b = s.AddClass(ch, a, "b", "b");
+  int64_t c = s.AddClass(ch, b, "c", "c");
+  int64_t d = s.AddClass(ch, a, "d", "d");
+  int64_t e = s.AddClass(ch, 0, "e", "e");
+  // Another channel's classes share the positions but are not descendants.
+  s.AddClass(ch2, 0, "x", "x");
+  s.AddClass(ch2, 0, "y", "y");
+  s.RebuildTree(ch);
+  s.RebuildTree(ch2);
+  s.UseChannel(ch2); // the current channel does not matter
+
+  auto sorted = [](std::string list) {
+    std::vector<int64_t> ids;
+    size_t start = 0;
+    while (!list.empty()) {
+      size_t comma = list.find(',', start);
+      ids.push_back(std::stoll(list.substr(start, comma - start)));
+      if (comma == std::string::npos)
+        break;
+      start = comma + 1;
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+  };
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, a)),
+            (std::vector<int64_t>{a, b, c, d}));
+  EXPECT_EQ(GetClassAndChildIds(s.state, c), std::to_string(c));
+  EXPECT_EQ(GetClassAndChildIds(s.state, e), std::to_string(e));
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))),
+            (std::vector<int64_t>{b, c}));
+  EXPECT_NE(s.state.Sql.find("d_channelid = " + std::to_string(ch)),
+            std::string::npos);
+  EXPECT_EQ(GetClassAndChildIds(s.state, 9999), "");
+  EXPECT_EQ(GetClassAndChildIds(s.state, "1 or 1=1"), "");
+  EXPECT_FALSE(s.state.Rs->IsOpen());
+}
+
+TEST_F(ArticleListSqlTest, SubjectConditions) {
+  ArticleSpec a;
+  a.channel = channel_;
+  a.subject = 3;
+  int64_t in3 = s_.AddArticle(a);
+  a.subject = 4;
+  int64_t in4 = s_.AddArticle(a);
+  a.subject = 0;
+  int64_t none = s_.AddArticle(a);
+  EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))),
+            std::vector<int64_t>{in3});
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))),
+            (std::vector<int64_t>{in3, in4, none}));
+  // A subject list restricts to its own subject whatever the chip says.
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}), "subjectlist", "", 4)),
+            std::vector<int64_t>{in4});
+  EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}), "subjectlist", "", 4)),
+            std::vector<int64_t>{in4});
+}
+
+TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
+  ArticleSpec a;
+  a.channel = channel_;
+  a.hot = true;
+  int64_t hot = s_.AddArticle(a);
+  a.hot = false;
+  a.recommend = true;
+  int64_t rec = s_.AddArticle(a);
+  a.recommend = false;
+  a.author = "O'Brien";
+  int64_t quoted = s_.AddArticle(a);
+  a.author = "作者";
+  a.add_time = FormatDate(Variant(DateTime::Now()), 1);
+  int64_t today = s_.AddArticle(a);
+
+  EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))),
+            std::vector<int64_t>{hot});
+  EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))),
+            std::vector<int64_t>{rec});
+  EXPECT_EQ(Ids(s_, Sql(Params({{8, "2"}, {21, "1"}}))),
+            std::vector<int64_t>{today});
+  // An author with a quote is matched, not a broken query.
+  EXPECT_EQ(Ids(s_, Sql(Params({{7, " O'Brien "}, {21, "1"}}))),
+            std::vector<int64_t>{quoted});
+  // An author of blanks adds no condition.
+  EXPECT_EQ(Ids(s_, Sql(Params({{7, "   "}, {21, "1"}}))).size(), 4u);
+  EXPECT_EQ(Sql(Params({{7, "   "}})).find("d_author ="), std::string::npos);
+}
+
+TEST_F(ArticleListSqlTest, OrderCodes) {
+  const std::string base = Params();
+  EXPECT_NE(
+      Sql(Params({{21, "4"}})).find("order by a.d_topflag, a.d_addtime desc"),
+      std::string::npos);
+  EXPECT_NE(
+      Sql(Params({{21, "5"}})).find("order by a.d_topflag, a.d_clicktimes asc"),
+      std::string::npos);
+  for (const char *code : {"0", "7"}) {
+    std::string sql = Sql(Params({{21, code}}));
+    EXPECT_EQ(sql.find("order by"), std::string::npos) << code;
+    EXPECT_EQ(sql.back(), ' ') << code;
+  }
+}
+
+} // namespace
+} // namespace folirex
