@@ -73,16 +73,17 @@ class PublicSite {
   // A shown, enabled internal channel with the given folder and columns (column -> SQL value).
   int AddChannel(const std::string& name, const std::string& dir,
                  const std::map<std::string, std::string>& more = {}) {
-    std::string columns =
-        "d_channelname, d_channeldir, d_channeltype, d_shownameflag, "
-        "d_disabledflag, d_templateid, d_projectname, d_projectunit, d_order";
-    std::string values = Quote(name) + ", " + Quote(dir) + ", 1, -1, 0, " +
-                         std::to_string(kTestTemplateSet) + ", '文章', '篇', 2";
-    for (const auto& [column, value] : more) {
-      columns += ", " + column;
-      values += ", " + value;
-    }
-    site.Sql("insert into Vantrel_Channel (" + columns + ") values (" + values + ")");
+    std::map<std::string, std::string> all = {{"d_channelname", Quote(name)},
+                                              {"d_channeldir", Quote(dir)},
+                                              {"d_channeltype", "1"},
+                                              {"d_shownameflag", "-1"},
+                                              {"d_disabledflag", "0"},
+                                              {"d_templateid", std::to_string(kTestTemplateSet)},
+                                              {"d_projectname", "'文章'"},
+                                              {"d_projectunit", "'篇'"},
+                                              {"d_order", "2"}};
+    for (const auto& [column, value] : more) all[column] = value;
+    Insert("Vantrel_Channel", all);
     return LastId("Vantrel_Channel");
   }
 
@@ -120,13 +121,18 @@ class PublicSite {
         {"d_channelid", "1"}, {"d_title", Quote(title)}, {"d_content", Quote(content)},
         {"d_checked", "-1"},  {"d_deleted", "0"},        {"d_addtime", "'2024-03-05 08:09:10'"}};
     for (const auto& [column, value] : columns) all[column] = value;
+    Insert("Vantrel_Article", all);
+    return LastId("Vantrel_Article");
+  }
+
+  // One row of column -> SQL value.
+  void Insert(const std::string& table, const std::map<std::string, std::string>& row) {
     std::string names, values;
-    for (const auto& [column, value] : all) {
+    for (const auto& [column, value] : row) {
       names += (names.empty() ? "" : ", ") + column;
       values += (values.empty() ? "" : ", ") + value;
     }
-    site.Sql("insert into Vantrel_Article (" + names + ") values (" + values + ")");
-    return LastId("Vantrel_Article");
+    site.Sql("insert into " + table + " (" + names + ") values (" + values + ")");
   }
 
   int LastId(const std::string& table) {

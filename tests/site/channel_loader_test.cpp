@@ -1,0 +1,156 @@
+// The channel loader: the channel's settings in the request state, the statistics block, the
+// upload folder in the session, and refusal of unknown or malformed channel ids.
+#include "site/channel_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/db/recordset.h"
+#include "public_site_fixture.h"
+
+namespace folirex::testing {
+namespace {
+
+class ChannelLoaderTest : public ::testing::Test {
+ protected:
+  ChannelLoaderTest() : site_(false) {}
+  PublicSite site_;
+};
+
+TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
+  int id = site_.AddChannel("  资讯  ", " news ",
+                            {{"d_opentype", "1"},
+                             {"d_projectunit", "' 条 '"},
+                             {"d_generatehtml", "2"},
+                             {"d_contentfiletype", "3"},
+                             {"d_firstfileext", "4"},
+                             {"d_listfileext", "1"},
+                             {"d_contentfileext", "9"},
+                             {"d_listdir", "1"},
+                             {"d_uploaddir", "'up'"},
+                             {"d_itemcount", "12"},
+                             {"d_itemcountchecked", "9"},
+                             {"d_commentcount", "5"},
+                             {"d_subjectcount", "2"},
+                             {"d_clickcount", "340"},
+                             {"d_groupnum", "25"},
+                             {"d_navimenucss", "'menu.css'"},
+                             {"d_clicksofhot", "50"},
+                             {"d_daysofnew", "4"},
+                             {"d_disabledflag", "-1"}});
+  RequestState seen;
+  std::string sql;
+  site_.InRequest(
+      [&](RequestState& s) {
+        seen.ChannelName = s.ChannelName;
+        seen.ChannelType = s.ChannelType;
+        seen.ChannelOpenType = s.ChannelOpenType;
+        seen.ChannelDisabled = s.ChannelDisabled;
+        seen.ChannelDir = s.ChannelDir;
+        seen.ProjectName = s.ProjectName;
+        seen.ProjectUnit = s.ProjectUnit;
+        seen.GenerateHtml = s.GenerateHtml;
+        seen.ContentFileType = s.ContentFileType;
+        seen.FirstFileExt = s.FirstFileExt;
+        seen.ListFileExt = s.ListFileExt;
+        seen.ContentFileExt = s.ContentFileExt;
+        seen.ListDirType = s.ListDirType;
+        seen.ChannelTemplateID = s.ChannelTemplateID;
+        seen.GroupNum = s.GroupNum;
+        seen.UploadDir = s.UploadDir;
+        seen.NaviMenuCss = s.NaviMenuCss;
+        seen.ClicksOfHot = s.ClicksOfHot;
+        seen.DaysOfNew = s.DaysOfNew;
+        seen.ChannelStatHtml = s.ChannelStatHtml;
+        sql = s.Sql;
+      },
+      id);
+  EXPECT_EQ(seen.ChannelName.ToString(), "资讯");
+  EXPECT_EQ(seen.ChannelType.ToString(), "1");
+  EXPECT_EQ(seen.ChannelOpenType.ToString(), "1");
+  EXPECT_TRUE(seen.ChannelDisabled.ToBoolOr(false)) << "a disabled channel still loads";
+  EXPECT_EQ(seen.ChannelDir, "news/");
+  EXPECT_EQ(seen.ProjectName.ToString(), "文章");
+  EXPECT_EQ(seen.ProjectUnit.ToString(), "条");
+  EXPECT_EQ(seen.GenerateHtml.ToString(), "2");
+  EXPECT_EQ(seen.ContentFileType.ToString(), "3");
+  EXPECT_EQ(seen.FirstFileExt, ".asp");
+  EXPECT_EQ(seen.ListFileExt, ".htm");
+  EXPECT_EQ(seen.ContentFileExt, ".html");
+  EXPECT_EQ(seen.ListDirType.ToString(), "1");
+  EXPECT_EQ(seen.ChannelTemplateID.ToString(), std::to_string(kTestTemplateSet));
+  EXPECT_EQ(seen.GroupNum.ToString(), "25");
+  EXPECT_EQ(seen.UploadDir.ToString(), "up");
+  EXPECT_EQ(seen.NaviMenuCss.ToString(), "menu.css");
+  EXPECT_EQ(seen.ClicksOfHot.ToString(), "50");
+  EXPECT_EQ(seen.DaysOfNew.ToString(), "4");
+  EXPECT_EQ(sql, "select * from Vantrel_Channel where d_id = " + std::to_string(id));
+  EXPECT_EQ(seen.ChannelStatHtml,
+            "<table width='100%' align=center><tr><td>文章总数：12 条</td></tr>"
+            "<tr><td>待审文章：3 条</td></tr><tr><td>评论总数：5 条</td></tr>"
+            "<tr><td>专题总数：2 条</td></tr><tr><td>文章阅读：340 人次</td></tr></table>");
+}
+
+TEST_F(ChannelLoaderTest, EmptyFolderAndSecondLoadReplaceEverything) {
+  int plain = site_.AddChannel("无目录", "", {{"d_uploaddir", "'files'"}});
+  site_.SetChannel(plain, "d_channeldir = NULL");
+  std::string first_dir = "x", second_name, second_dir, second_stat;
+  Variant generate;
+  site_.InRequest(
+      [&](RequestState& s) {
+        first_dir = s.ChannelDir;
+        s.ChannelID = 1;
+        InitChannel(s);
+        second_name = s.ChannelName.ToString();
+        second_dir = s.ChannelDir;
+        generate = s.GenerateHtml;
+      },
+      plain);
+  EXPECT_EQ(first_dir, "");
+  EXPECT_EQ(second_name, "文章中心");
+  EXPECT_EQ(second_dir, "Article/");
+  EXPECT_EQ(generate.ToString(), "0");
+}
+
+TEST_F(ChannelLoaderTest, KeepsTheUploadFolderInAStartedSession) {
+  // A visitor without a session gets none just for browsing.
+  site_.InRequest([](RequestState&) {});
+  EXPECT_TRUE(site_.runner().session().SessionID().empty());
+  EXPECT_TRUE(site_.runner().session().Get("channel_path").IsBlank());
+
+  site_.runner().session().Set("User_Code", "admin");  // a signed-in console user
+  site_.InRequest([](RequestState&) {});
+  EXPECT_EQ(site_.runner().session().Get("channel_path").ToString(), "../Article/uploadfile/");
+}
+
+TEST_F(ChannelLoaderTest, LeavesTheCallersSharedRecordsetOpen) {
+  bool still_open = false;
+  std::string name;
+  site_.InRequest([&](RequestState& s) {
+    s.Rs->Open("select d_name from Vantrel_Config", *s.Conn, 0, 1);
+    InitChannel(s);
+    still_open = s.Rs->IsOpen() && !s.Rs->Eof();
+    if (still_open) name = (*s.Rs)["d_name"].ToString();
+    s.Rs->Close();
+  });
+  EXPECT_TRUE(still_open);
+  EXPECT_EQ(name, "Folirex 新闻网");
+}
+
+TEST_F(ChannelLoaderTest, UnknownOrMalformedChannelAnswersTheAlertOnly) {
+  site_.SetPage("first", "FIRST PAGE");
+  site_.site.Start();
+  for (const char* bad : {"99", "1 or 1=1", "-1", "1x", "01"}) {
+    SCOPED_TRACE(bad);
+    HttpAnswer answer = site_.site.Get(std::string("/asp.asp?channelid=") + bad);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_NE(answer.text.find("alert('提示：请先设置频道信息表！"), std::string::npos)
+        << answer.text;
+    EXPECT_EQ(answer.text.find("FIRST PAGE"), std::string::npos);
+  }
+  EXPECT_NE(site_.Page("?channelid=1").find("FIRST PAGE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace folirex::testing
