@@ -118,6 +118,18 @@ std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
   return pages;
 }
 
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  size_t start = 0;
+  for (size_t found; (found = text.find(from, start)) != std::string_view::npos;
+       start = found + from.size()) {
+    out.append(text.substr(start, found - start));
+    out.append(to);
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
 std::string JoinPages(const std::vector<std::string_view>& pages) {
   std::string nav;
   for (std::string_view page : pages) {
@@ -141,7 +153,9 @@ std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_v
 }
 
 std::string Summary(const std::string& content) {
-  std::string text = RegexReplace(content, "<.+?>", "");
+  // A manual page break is an editing mark, not text of the article.
+  std::string text = ReplaceAll(content, kManualPageBreak, "");
+  text = RegexReplace(text, "<.+?>", "");
   text = RegexReplace(text, "\\s", " ");
   text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
   text = RegexReplace(text, " {2,}", " ");

@@ -70,6 +70,31 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
   return published;
 }
 
+// A paged article's placeholder replaced by all its content pages, one after the other, as the
+// dynamic pages show them.
+std::string WithContentPages(const RequestState& state, const std::string& page) {
+  if (state.ArticlePageNav.empty()) return page;
+  std::string pages;
+  std::string_view nav = state.ArticlePageNav;
+  std::string_view separator = kPageSeparator;
+  size_t start = 0;
+  for (size_t found; (found = nav.find(separator, start)) != std::string_view::npos;
+       start = found + separator.size()) {
+    pages.append(nav.substr(start, found - start));
+  }
+  pages.append(nav.substr(start));
+  std::string out;
+  std::string_view placeholder = kPagePlaceholder;
+  start = 0;
+  for (size_t found; (found = page.find(placeholder, start)) != std::string::npos;
+       start = found + placeholder.size()) {
+    out.append(page, start, found - start);
+    out.append(pages);
+  }
+  out.append(page, start);
+  return out;
+}
+
 // A class's or subject's page size: 20 when it is empty or not above 0.
 Variant PageSize(const Variant& stored) {
   if (stored.IsBlank() || stored.ToDoubleOr(0) <= 0) return kDefaultPageSize;
@@ -102,7 +127,9 @@ std::string ShowPrint(RequestState& state, const Variant& article_id) {
   if (!IsPublishedArticle(state, article_id)) return "";
   PageArgs args;
   args.article_id = article_id;
-  return ChannelPage(state, "print", args);
+  state.ArticlePageNav.clear();
+  // A paged article prints whole, not as its placeholder.
+  return WithContentPages(state, ChannelPage(state, "print", args));
 }
 
 std::string ShowNotice(RequestState& state, const Variant& notice_id) {
@@ -137,27 +164,7 @@ std::string ShowContent(RequestState& state, const Variant& article_id) {
   // Only this article's pages may stand in for its placeholder.
   state.ArticlePageNav.clear();
   std::string page = Render(state, text, "content", args);
-  if (state.ArticlePageNav.empty()) return page;
-  // The dynamic page shows all content pages one after the other.
-  std::string pages;
-  std::string_view nav = state.ArticlePageNav;
-  std::string_view separator = kPageSeparator;
-  size_t start = 0;
-  for (size_t found; (found = nav.find(separator, start)) != std::string_view::npos;
-       start = found + separator.size()) {
-    pages.append(nav.substr(start, found - start));
-  }
-  pages.append(nav.substr(start));
-  std::string out;
-  std::string_view placeholder = kPagePlaceholder;
-  start = 0;
-  for (size_t found; (found = page.find(placeholder, start)) != std::string::npos;
-       start = found + placeholder.size()) {
-    out.append(page, start, found - start);
-    out.append(pages);
-  }
-  out.append(page, start);
-  return out;
+  return WithContentPages(state, page);
 }
 
 std::string ShowClassList(RequestState& state, const Variant& class_id,

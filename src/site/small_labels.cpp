@@ -64,7 +64,8 @@ std::string ShowChannelStat(RequestState& state) {
 
 std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag,
                                const Variant& title, const Variant& meta_keyword) {
-  if (relative_flag.ToString() == "0") return meta_keyword.ToString();
+  // The flag is a yes/no column: "0", 0 and false all mean the typed keywords.
+  if (relative_flag.Equals(Variant(0))) return meta_keyword.ToString();
   if (!IsDigits(state.ChannelID)) return "";
   // The title is bound as a value, so a quote in it cannot end the text literal.
   Recordset rs;

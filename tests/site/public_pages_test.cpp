@@ -1,0 +1,320 @@
+// The public pages through the host, on a real site folder and SQLite file: the site home, a
+// channel's first page, articles with their pages, the print view, an announcement, class and
+// subject lists, and the answers to missing or malformed ids. Pages are decoded from GB2312.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "public_site_fixture.h"
+
+namespace folirex::testing {
+namespace {
+
+bool Has(const std::string& page, const std::string& part) {
+  return page.find(part) != std::string::npos;
+}
+
+constexpr const char* kBadArticle = "<script>alert('传入文章id错误！');history.go(-1)</script>";
+
+class PublicPagesTest : public ::testing::Test {
+ protected:
+  PublicPagesTest() {
+    site_.site.Sql("update Vantrel_Config set d_url = 'http://news.example/'");
+    site_.SetPage("first",
+                  "<title>{$showpagetitle}</title>{$showcss}|path={$showpath}|id={$showchannelid}"
+                  "|dir={$showchanneldir}|name={$showchannelname}|stat={$showchannelstat}"
+                  "|hot={$showarticlehotlisturl}|cssdir={$showcssdir}|menu={$showmenucss}"
+                  "|channel=[{$showchannel}]",
+                  3);
+  }
+
+  PublicSite site_;
+};
+
+TEST_F(PublicPagesTest, HomeOfASiteWithSeveralChannels) {
+  int sports =
+      site_.AddChannel("体育", "sports", {{"d_itemcount", "7"}, {"d_itemcountchecked", "5"}});
+  site_.SetChannel(1, "d_itemcount = 3, d_itemcountchecked = 2");
+  site_.SetHomePage(
+      "<title>{$showpagetitle}</title>{$showcss}|{$showpath}|{$showchannelstat}"
+      "|{$showinstalldir}|{$showmenucss}|{$showchannelname}|{$showpagekeyword}",
+      2);
+  std::string page = site_.Page("");
+  EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
+  EXPECT_TRUE(Has(page, "<link href='/Skin/2.css' rel='stylesheet' type='text/css'>")) << page;
+  EXPECT_TRUE(Has(page, "|您当前位置：网站首页|")) << page;
+  EXPECT_TRUE(Has(page,
+                  "|文章中心：3篇文章<br>文章中心：2篇已审核<br>体育：7篇文章<br>"
+                  "体育：5篇已审核<br>|"))
+      << page;
+  EXPECT_TRUE(Has(page, "|/|<link rel='stylesheet' href='/skin/default.css'>|文章中心|")) << page;
+  EXPECT_TRUE(Has(page, "|新闻,文章,Folirex")) << page;
+
+  // A hidden channel leaves the statistics; the home page is still the home page.
+  site_.SetChannel(sports, "d_shownameflag = 0");
+  page = site_.Page("");
+  EXPECT_FALSE(Has(page, "体育：")) << page;
+  EXPECT_TRUE(Has(page, "您当前位置：网站首页")) << page;
+}
+
+TEST_F(PublicPagesTest, SiteWithOneChannelOpensOnItsFirstPage) {
+  std::string page = site_.Page("");
+  EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
+  EXPECT_TRUE(Has(page, "<link href='/Article/Skin/3.css' rel='stylesheet' type='text/css'>"))
+      << page;
+  EXPECT_TRUE(Has(page,
+                  "|path=您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
+                  "&gt;&gt;&nbsp;首页|"))
+      << page;
+  EXPECT_TRUE(Has(page, "|id=1|dir=Article/|")) << page;
+  // The channel name is no label of a first page: it stays as typed.
+  EXPECT_TRUE(Has(page, "|name={$showchannelname}|")) << page;
+  EXPECT_TRUE(Has(page, "|stat=<table width='100%' align=center><tr><td>文章总数：0 篇")) << page;
+  EXPECT_TRUE(Has(page, "|hot=/asp.asp?m=hotlist&channelid=1|cssdir=3|")) << page;
+  EXPECT_TRUE(Has(page, "|menu=<link rel='stylesheet' href='/Article/skin/default.css'>|")) << page;
+  EXPECT_TRUE(Has(page, "|channel=[]")) << page;
+}
+
+TEST_F(PublicPagesTest, ChannelFirstPageOfAStaticChannel) {
+  int sports = site_.AddChannel(
+      "体育", "sports", {{"d_generatehtml", "1"}, {"d_firstfileext", "1"}, {"d_listfileext", "0"}});
+  std::string page = site_.Page("?channelid=" + std::to_string(sports));
+  EXPECT_TRUE(Has(page, "<link href='/sports/Skin/3.css'")) << page;
+  // With two shown channels the static first page lies in the channel's folder.
+  EXPECT_TRUE(Has(page, "path=您当前位置：<a href='/sports/default.htm'>体育</a>")) << page;
+  EXPECT_TRUE(Has(page, "|hot=/sports/listhot/list_hot.html|")) << page;
+
+  // With a single shown channel it is the site's own first page.
+  site_.SetChannel(1, "d_shownameflag = 0");
+  page = site_.Page("?channelid=" + std::to_string(sports));
+  EXPECT_TRUE(Has(page, "path=您当前位置：<a href='/default.htm'>体育</a>")) << page;
+}
+
+TEST_F(PublicPagesTest, MissingTemplatePageRendersEmptyWithTheDefaultSkin) {
+  site_.site.Sql("delete from Vantrel_TemplateAndPage where d_templateid = " +
+                 std::to_string(kTestTemplateSet));
+  HttpAnswer answer = site_.site.Get("/asp.asp?m=hotlist&channelid=1");
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.text, "");
+}
+
+class ArticlePagesTest : public PublicPagesTest {
+ protected:
+  ArticlePagesTest() {
+    top_ = site_.AddClass("国内", 0, "china");
+    sub_ = site_.AddClass("北京", top_, "beijing", ", d_commentflag", ", -1");
+    site_.SetPage("content",
+                  "<title>{$showpagetitle}</title>{$showcss}|kw={$showpagekeyword}"
+                  "|desc={$showpagedesc}|path={$showpath}|T={$showarticletitle}"
+                  "|C={$showarticlecontent}|prev={$showarticleprevious}"
+                  "|next={$showarticlenext}|foot={$showarticlefooter}"
+                  "|time={$showarticleupdatetime}|url={$showsiteurl}|URL={$ShowSiteUrl}"
+                  "|Prop={$SHOWARTICLEPROPERTY}|name={$showchannelname}");
+    site_.SetPage("print",
+                  "<title>{$showpagetitle}</title>|T={$showarticletitle}"
+                  "|C={$showarticlecontent}|path={$showpath}|channel={$showchannel}"
+                  "|author={$showarticleauthor}");
+  }
+
+  int top_ = 0;
+  int sub_ = 0;
+};
+
+TEST_F(ArticlePagesTest, ArticlePageFillsItsLabels) {
+  int first = site_.AddArticle("第一篇", "x");
+  int id = site_.AddArticle("标题{$showsiteurl}", "<p>正文</p>",
+                            {{"d_classid", std::to_string(sub_)},
+                             {"d_summary", "'摘要'"},
+                             {"d_metarelativeflag", "0"},
+                             {"d_metakeyword", "'甲,乙'"},
+                             {"d_hotflag", "-1"}});
+  int last = site_.AddArticle("最后", "y", {{"d_classid", std::to_string(sub_)}});
+  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  // A value that looks like a label is shown as it is, never filled in again.
+  EXPECT_TRUE(Has(page, "<title>标题{$showsiteurl}</title>")) << page;
+  EXPECT_TRUE(Has(page, "|T=标题{$showsiteurl}|")) << page;
+  // Labels typed in capitals are the same labels.
+  EXPECT_TRUE(Has(page, "|url=http://news.example/|URL=http://news.example/|")) << page;
+  EXPECT_TRUE(Has(page, "|Prop=<font color=red> 热</font>|")) << page;
+  EXPECT_TRUE(Has(page, "|kw=甲,乙|desc=摘要|")) << page;
+  EXPECT_TRUE(Has(page, "|C=<p>正文</p>|")) << page;
+  EXPECT_TRUE(Has(page, "|time=2024-03-05|")) << page;
+  EXPECT_TRUE(Has(page, "|name=文章中心")) << page;
+  std::string c1 = std::to_string(top_), c2 = std::to_string(sub_);
+  EXPECT_TRUE(Has(page,
+                  "|path=您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
+                  "&gt;&gt;&nbsp;<a href='/asp.asp?m=classlist&classid=" +
+                      c1 +
+                      "&channelid=1'>国内</a> &gt;&gt;&nbsp;<a href='/asp.asp?m="
+                      "classlist&classid=" +
+                      c2 + "&channelid=1'>北京</a> &gt;&gt;&nbsp;内容|"))
+      << page;
+  EXPECT_TRUE(Has(page, "|prev=<a href='/asp.asp?m=content&articleid=" + std::to_string(first) +
+                            "&channelid=1'>第一篇</a>|"))
+      << page;
+  EXPECT_TRUE(Has(page, "|next=<a href='/asp.asp?m=content&articleid=" + std::to_string(last) +
+                            "&channelid=1'>最后</a>|"))
+      << page;
+  std::string ids = "articleid=" + std::to_string(id) + "&channelid=1";
+  EXPECT_TRUE(Has(page, "|foot=【<a href='/asp.asp?m=comment&" + ids +
+                            "'>发表评论</a>】【<a href='"
+                            "/asp.asp?m=tellfriend&" +
+                            ids +
+                            "'>告诉好友</a>】【<a href='/asp.asp?m="
+                            "print&" +
+                            ids + "' target='_blank'>打印此页</a>】"))
+      << page;
+}
+
+TEST_F(ArticlePagesTest, NeighboursSkipRecycledAndUnapprovedArticles) {
+  int a = site_.AddArticle("甲", "1");
+  site_.AddArticle("回收", "2", {{"d_deleted", "-1"}});
+  site_.AddArticle("待审", "3", {{"d_checked", "0"}});
+  int d = site_.AddArticle("丁", "4", {{"d_classid", std::to_string(top_)}});
+  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(a));
+  EXPECT_TRUE(Has(page, "|prev=没有了|")) << page;
+  EXPECT_TRUE(Has(page, "|next=<a href='/asp.asp?m=content&articleid=" + std::to_string(d) +
+                            "&channelid=1'>丁</a>|"))
+      << page;
+  // In a static channel the links go to the neighbours' files in their class folders.
+  site_.SetChannel(1, "d_generatehtml = 2, d_contentfiletype = 2, d_contentfileext = 1");
+  page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(a));
+  EXPECT_TRUE(
+      Has(page, "|next=<a href='/Article/china/Article_" + std::to_string(d) + ".htm'>丁</a>|"))
+      << page;
+  page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(d));
+  EXPECT_TRUE(Has(page, "|prev=<a href='/Article/Article_" + std::to_string(a) + ".htm'>甲</a>|"))
+      << page;
+  EXPECT_TRUE(Has(page, "|next=没有了|")) << page;
+  // The article's class takes no comments: no comment link in the footer.
+  EXPECT_TRUE(Has(page, "|foot=【<a href='/asp.asp?m=tellfriend&")) << page;
+}
+
+TEST_F(ArticlePagesTest, ManuallyPagedArticleShowsAllItsPages) {
+  site_.SetChannel(1, "d_generatehtml = 1");
+  int id = site_.AddArticle("分页", "<p>第一页</p>[Vantrel_NextPage]<p>第二页</p>",
+                            {{"d_paginationtype", "2"}});
+  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  EXPECT_TRUE(Has(page, "|C=<p>第一页</p><p>第二页</p>|")) << page;
+  EXPECT_FALSE(Has(page, "zarnik")) << page;
+  EXPECT_FALSE(Has(page, "Vantrel_NextPage")) << page;
+
+  // The print view shows the whole article too.
+  page = site_.Page("?m=print&channelid=1&articleid=" + std::to_string(id));
+  EXPECT_TRUE(Has(page, "|C=<p>第一页</p><p>第二页</p>|")) << page;
+}
+
+TEST_F(ArticlePagesTest, AutomaticallyPagedArticleShowsAllItsPages) {
+  site_.SetChannel(1, "d_generatehtml = 2");
+  std::string content =
+      "<p>" + std::string(40, 'a') + "<b>粗体</b>" + std::string(40, 'b') + "</p>";
+  int id =
+      site_.AddArticle("自动", content, {{"d_paginationtype", "1"}, {"d_maxcharperpage", "10"}});
+  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  EXPECT_TRUE(Has(page, "|C=" + content + "|")) << page;
+  EXPECT_FALSE(Has(page, "zarnik")) << page;
+}
+
+TEST_F(ArticlePagesTest, MissingRecycledUnapprovedOrMalformedArticleAnswersTheAlert) {
+  int live = site_.AddArticle("在线", "c");
+  int recycled = site_.AddArticle("回收", "c", {{"d_deleted", "-1"}});
+  int waiting = site_.AddArticle("待审", "c", {{"d_checked", "0"}});
+  EXPECT_TRUE(
+      Has(site_.Page("?m=content&channelid=1&articleid=" + std::to_string(live)), "|T=在线|"));
+  for (const std::string& id :
+       {std::to_string(live + 100), std::to_string(recycled), std::to_string(waiting),
+        std::string("1 or 1=1"), std::string("-1"), std::string(""), std::string("0x1")}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(site_.Page("?m=content&channelid=1&articleid=" + id), kBadArticle);
+    // The print view of such an article is empty.
+    EXPECT_EQ(site_.Page("?m=print&channelid=1&articleid=" + id), "");
+  }
+}
+
+TEST_F(ArticlePagesTest, PrintViewKnowsOnlyItsLabels) {
+  int id = site_.AddArticle("打印", "<p>全文</p>", {{"d_author", "'张<三>'"}});
+  std::string page = site_.Page("?m=print&channelid=1&articleid=" + std::to_string(id));
+  EXPECT_EQ(page,
+            "<title>打印</title>|T=打印|C=<p>全文</p>|path={$showpath}|channel={$showchannel}"
+            "|author=张&lt;三&gt;");
+}
+
+TEST_F(PublicPagesTest, AnnouncementPage) {
+  site_.SetPage("notice",
+                "<title>{$showpagetitle}</title>{$showannouncelist}|path=[{$showpath}]"
+                "|banner={$showbanner}|menu={$showmenucss}");
+  site_.site.Sql(
+      "insert into Vantrel_Announce (d_channelid, d_title, d_content, d_author, d_selectedflag) "
+      "values (1, '停电通知', '<p>周六停电</p>', '物业', -1)");
+  std::string id = site_.site.SqlValue("select max(d_id) from Vantrel_Announce");
+  std::string page = site_.Page("?m=notice&channelid=1&noticeid=" + id);
+  EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
+  EXPECT_TRUE(Has(page, "停电通知")) << page;
+  EXPECT_TRUE(Has(page, "<p>周六停电</p>")) << page;
+  EXPECT_TRUE(Has(page, "|path=[]|banner=<img src=''")) << page;
+  EXPECT_TRUE(Has(page, "|menu={$showmenucss}")) << page;
+}
+
+TEST_F(PublicPagesTest, ClassListUsesTheClassPageSizeAndOwnTemplate) {
+  site_.SetPage("classlist",
+                "CL:{$showpagetitle}|{$showclassname}|{$showclasslinkurl}|{$showpath}");
+  int plain = site_.AddClass("财经", 0, "money");
+  int own_page = site_.AddTemplatePage(1, "classlist", "OWN:{$showclassname}|{$showcss}", 6);
+  int own =
+      site_.AddClass("科技", 0, "tech", ", d_templatepageid", ", " + std::to_string(own_page));
+  std::string page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(plain));
+  EXPECT_EQ(page, "CL:财经分类列表页|财经|/asp.asp?m=classlist&classid=" + std::to_string(plain) +
+                      "&channelid=1|您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
+                      "&gt;&gt;&nbsp;<a href='/asp.asp?m=classlist&classid=" +
+                      std::to_string(plain) + "&channelid=1'>财经</a>&nbsp;&gt;&gt;&nbsp;分类列表");
+  page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(own));
+  EXPECT_EQ(page, "OWN:科技|<link href='/Article/Skin/6.css' rel='stylesheet' type='text/css'>");
+  for (const std::string& bad : {std::string("999"), std::string("1 or 1=1"), std::string("")}) {
+    EXPECT_EQ(site_.Page("?m=classlist&channelid=1&classid=" + bad),
+              "<script>alert('传入分类ID错误！');history.go(-1)</script>");
+  }
+}
+
+TEST_F(PublicPagesTest, SubjectList) {
+  site_.SetPage("subjectlist", "SL:{$showpagetitle}|{$showsubjectname}|{$showpath}");
+  int subject = site_.AddSubject("奥运");
+  std::string page = site_.Page("?m=subjectlist&channelid=1&subjectid=" + std::to_string(subject));
+  EXPECT_EQ(page,
+            "SL:奥运专题列表页|奥运|您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
+            "&gt;&gt;&nbsp;奥运列表");
+  for (const std::string& bad : {std::string("999"), std::string("2-1")}) {
+    EXPECT_EQ(site_.Page("?m=subjectlist&channelid=1&subjectid=" + bad),
+              "<script>alert('传入专题id错误！');history.go(-1)</script>");
+  }
+}
+
+TEST_F(PublicPagesTest, SearchTitleShowsTheKeywordAsText) {
+  site_.SetPage("search", "S:{$showpagetitle}|{$showsearchtitle}|{$showpath}");
+  std::string page = site_.Page("?m=search&channelid=1&searchtype=d_title&searchkeyword=" +
+                                GbkUrlEncode("<b>新闻</b>&"));
+  EXPECT_EQ(page,
+            "S:查询结果页|标题包含<font color=red>&lt;b&gt;新闻&lt;/b&gt;&amp;</font>的文章|"
+            "您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;&gt;&gt;&nbsp;查询结果");
+  page = site_.Page("?m=search&channelid=1&searchtype=d_author&searchkeyword=x");
+  EXPECT_TRUE(Has(page, "|作者包含<font color=red>x</font>的文章|")) << page;
+  page = site_.Page("?m=search&channelid=1&searchtype=d_title");
+  EXPECT_TRUE(Has(page, "|所有文章|")) << page;
+  page = site_.Page("?m=search&channelid=1&searchtype=other&searchkeyword=x");
+  EXPECT_TRUE(Has(page, "|{$showsearchtitle}|")) << page;
+}
+
+TEST_F(PublicPagesTest, ListPagesAndTheUserList) {
+  for (const char* type : {"hotlist", "recommendlist", "newlist"}) {
+    site_.SetPage(type, std::string(type) + ":{$showpath}");
+  }
+  std::string head = "您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;&gt;&gt;&nbsp;";
+  EXPECT_EQ(site_.Page("?m=hotlist&channelid=1"), "hotlist:" + head + "热门文章");
+  EXPECT_EQ(site_.Page("?m=recommendlist&channelid=1"), "recommendlist:" + head + "最新推荐文章");
+  EXPECT_EQ(site_.Page("?m=newlist&channelid=1"), "newlist:" + head + "最新文章");
+  EXPECT_EQ(site_.Page("?m=userlist&channelid=1"), "");
+  // An unknown page shows the channel's first page.
+  EXPECT_TRUE(Has(site_.Page("?m=nosuchpage&channelid=1"), "|id=1|"));
+}
+
+}  // namespace
+}  // namespace folirex::testing

@@ -1,0 +1,188 @@
+// The template engine: labels by page type, labels filled once, labels in capitals, chips by
+// page type and their parameters, sub-class blocks, and the block markers written into the
+// caller's template text.
+#include "site/template_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/db/connection.h"
+#include "public_site_fixture.h"
+#include "site/public_pages.h"
+
+namespace folirex::testing {
+namespace {
+
+bool Has(const std::string& page, const std::string& part) {
+  return page.find(part) != std::string::npos;
+}
+
+size_t Count(const std::string& page, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = page.find(part); at != std::string::npos; at = page.find(part, at + 1)) ++n;
+  return n;
+}
+
+class TemplateEngineTest : public ::testing::Test {
+ protected:
+  TemplateEngineTest() : site_(false) {}
+
+  // ParseTemplate in a request of channel 1, with the arguments a first page passes.
+  std::string Parse(std::string& text, const std::string& type, const Variant& article_id = "",
+                    const Variant& class_id = "", std::vector<std::string>* match_list = nullptr) {
+    std::string page;
+    site_.InRequest([&](RequestState& state) {
+      state.SkinCssLink = "<link skin>";
+      page = ParseTemplate(state, text, type, state.GenerateHtml, article_id, class_id, "", "", "",
+                           "", "", "", "", "");
+      if (match_list != nullptr) *match_list = state.MatchList;
+    });
+    return page;
+  }
+
+  std::string Parse(const std::string& text, const std::string& type,
+                    const Variant& article_id = "") {
+    std::string copy = text;
+    return Parse(copy, type, article_id);
+  }
+
+  PublicSite site_;
+};
+
+TEST_F(TemplateEngineTest, TextWithoutMarksComesBackUnchanged) {
+  std::string text = "<html><body>{ $x } {$ <img src='a.gif'> zarnik</body></html>";
+  EXPECT_EQ(Parse(text, "first"), text);
+  EXPECT_EQ(Parse("", "default"), "");
+}
+
+TEST_F(TemplateEngineTest, LabelsAreKnownByPageType) {
+  std::string labels = "{$showchannel}|{$showchannelname}|{$showpath}|{$showcss}|{$nosuchlabel}";
+  EXPECT_EQ(Parse(labels, "first"),
+            "|{$showchannelname}|您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
+            "&gt;&gt;&nbsp;首页|<link skin>|{$nosuchlabel}");
+  EXPECT_EQ(Parse(labels, "classlist", "", 0).substr(0, 14), "|文章中心|");
+  EXPECT_EQ(Parse(labels, "notice"), "|{$showchannelname}||<link skin>|{$nosuchlabel}");
+  EXPECT_EQ(Parse("{$showmenujs}|{$showlogo}", "notice"),
+            "{$showmenujs}|<img src='' border=0 "
+            "width='160' height='60'>");
+  // An article page needs its article for any label, known or not.
+  EXPECT_EQ(Parse("{$showarticlehotlisturl}|{$showsearchtitle}", "tellfriend", ""), "");
+}
+
+TEST_F(TemplateEngineTest, ArticlePageOfAMissingArticleIsEmpty) {
+  int id = site_.AddArticle("存在", "c");
+  EXPECT_EQ(Parse("<b>{$showarticletitle}</b>", "content", id), "<b>存在</b>");
+  EXPECT_EQ(Parse("<b>{$showarticletitle}</b>", "content", id + 1), "");
+  EXPECT_EQ(Parse("<b>{$showsiteurl}</b>", "print", id + 1), "")
+      << "any label of an article page needs the article";
+  // Without a label the article is not needed.
+  EXPECT_EQ(Parse("<b>no labels</b>", "content", id + 1), "<b>no labels</b>");
+}
+
+TEST_F(TemplateEngineTest, EachDistinctLabelIsEvaluatedOnceAndValuesAreNotScannedAgain) {
+  site_.site.Sql("update Vantrel_Config set d_name = '{$showchannelid}站', d_url = 'U'");
+  std::vector<std::string> match_list;
+  std::string text = "{$showpagetitle}/{$showsiteurl}/{$SHOWSITEURL}/{$showpagetitle}";
+  std::string page = Parse(text, "first", "", "", &match_list);
+  EXPECT_EQ(page, "{$showchannelid}站/U/U/{$showchannelid}站");
+  EXPECT_EQ(match_list, (std::vector<std::string>{"zarnik", "{$showchannelid}站", "U", "U"}));
+}
+
+TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
+  int id = site_.AddArticle("一次", "c");
+  std::string text;
+  for (const char* label : {"title", "subtitle", "longtitle", "author", "inputer", "editor",
+                            "comefrom", "property", "content", "updatetime"}) {
+    text += std::string("{$showarticle") + label + "}|";
+  }
+  int64_t statements = 0;
+  std::string page;
+  site_.InRequest([&](RequestState& state) {
+    int64_t before = state.Conn->statement_count();
+    page = ParseTemplate(state, text, "content", "0", id, 0, "", "", "", "", "", "", "", "");
+    statements = state.Conn->statement_count() - before;
+  });
+  EXPECT_TRUE(Has(page, "一次|")) << page;
+  // The channel path and the one article load.
+  EXPECT_LE(statements, 2) << page;
+}
+
+TEST_F(TemplateEngineTest, ChipsAreKnownByPageTypeAndGetTheirFirstParameter) {
+  std::string chip = "<img src='chip.gif' TemplateChip=\"JSFile:news.js:ignored\" border=0>";
+  std::string page = Parse("[" + chip + "]", "first");
+  EXPECT_EQ(page, "[<script language='javascript' src='/Article/Js/news.js'></Script>]");
+  // Print and notice pages know no chips: the tag goes out as typed.
+  int id = site_.AddArticle("t", "c");
+  EXPECT_EQ(Parse("[" + chip + "]{$showarticletitle}", "print", id), "[" + chip + "]t");
+  EXPECT_EQ(Parse("[" + chip + "]", "notice"), "[" + chip + "]");
+  // A ListArticleList chip is no chip of a tell-a-friend page.
+  std::string list = "<img TemplateChip=\"ListArticleList:1\">";
+  EXPECT_EQ(Parse(list, "tellfriend", id), list);
+  // The kind is matched without regard to case.
+  EXPECT_TRUE(Has(Parse("<img TemplateChip=\"jsfile:a.js\">", "content", id), "Js/a.js"));
+}
+
+TEST_F(TemplateEngineTest, HomeBlocksRenderOneCellPerChannelAndMarkTheTemplate) {
+  site_.AddChannel("体育", "sports");
+  std::string block =
+      "<img src='s.gif' TemplateChip=\"ListSubClassList:2\">&lt;{$showchannelid}|"
+      "{$showchannelname}&gt;<img src='e.gif' TemplateChip=\"EndSubClassList\">";
+  std::string text = "A" + block + "B" + block + "C{$showchannelid}";
+  std::string page = Parse(text, "default");
+  EXPECT_EQ(text, "A{$zarnik1}B{$zarnik1}C{$showchannelid}")
+      << "the caller's text holds the block markers";
+  EXPECT_EQ(Count(page, "&lt;1|文章中心&gt;"), 2u) << page;
+  EXPECT_EQ(Count(page, "|体育&gt;"), 2u) << page;
+  EXPECT_FALSE(Has(page, "TemplateChip")) << page;
+  EXPECT_FALSE(Has(page, "zarnik")) << page;
+  // The page's own label reads the page's channel after the grid.
+  EXPECT_EQ(page.substr(page.size() - 2), "C1") << page;
+}
+
+TEST_F(TemplateEngineTest, FirstPageExpandsOnlyItsFirstBlock) {
+  site_.AddClass("国内");
+  site_.AddClass("国际");
+  std::string first =
+      "<img TemplateChip=\"ListSubClassList:2\">[{$showclassname}]"
+      "<img TemplateChip=\"EndSubClassList\">";
+  std::string second =
+      "<img TemplateChip=\"ListSubClassList:3\"><img TemplateChip=\"JSFile:b.js\">"
+      "<img TemplateChip=\"EndSubClassList\">";
+  std::string text = first + "|" + second;
+  std::string page = Parse(text, "first");
+  EXPECT_EQ(text, "{$zarnik}|" + second);
+  EXPECT_TRUE(Has(page, "[国内]")) << page;
+  EXPECT_TRUE(Has(page, "[国际]")) << page;
+  // The second block stays, with its chips rendered in the page's context.
+  EXPECT_TRUE(Has(page,
+                  "|<img TemplateChip=\"ListSubClassList:3\"><script language='javascript' "
+                  "src='/Article/Js/b.js'></Script><img TemplateChip=\"EndSubClassList\">"))
+      << page;
+}
+
+TEST_F(TemplateEngineTest, SubClassBlockCellsUseTheClassListHandler) {
+  int top = site_.AddClass("国内", 0, "china", ", d_pagenum", ", 7");
+  site_.AddClass("北京", top);
+  site_.site.Start();
+  site_.SetPage("classlist",
+                "{$showclassname}:<img TemplateChip=\"ListSubClassList:1\">({$showclassname})"
+                "<img TemplateChip=\"EndSubClassList\">");
+  std::string page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(top));
+  EXPECT_TRUE(Has(page, "国内:")) << page;
+  EXPECT_TRUE(Has(page, "(北京)")) << page;
+}
+
+TEST_F(TemplateEngineTest, ShowClassListRendersAGivenTemplateWithTheClassSettings) {
+  int cls = site_.AddClass("国内", 0, "china", ", d_pagenum", ", 0");
+  std::string page, skin;
+  site_.InRequest([&](RequestState& state) {
+    page = ShowClassList(state, cls, "<i>{$showclassname}</i>{$showcss}");
+    skin = state.SkinCssLink;
+  });
+  EXPECT_EQ(page, "<i>国内</i>" + skin);
+  EXPECT_EQ(skin, "<link href='/Article/Skin/1.css' rel='stylesheet' type='text/css'>");
+}
+
+}  // namespace
+}  // namespace folirex::testing
