@@ -1,0 +1,90 @@
+// Small label values: channel and item names, the home page's channel statistics, page keywords
+// from the keyword library, and the class and list links by HTML mode.
+#include "site/small_labels.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "public_site_fixture.h"
+
+namespace folirex::testing {
+namespace {
+
+class SmallLabelsTest : public ::testing::Test {
+ protected:
+  SmallLabelsTest() : site_(false) {}
+
+  std::string In(const std::function<std::string(RequestState&)>& fn, int channel = 1) {
+    std::string value;
+    site_.InRequest([&](RequestState& s) { value = fn(s); }, channel);
+    return value;
+  }
+
+  PublicSite site_;
+};
+
+TEST_F(SmallLabelsTest, ChannelAndProjectNames) {
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, 1); }), "文章中心");
+  EXPECT_EQ(In([](RequestState& s) { return GetProjectName(s, "1"); }), "文章");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, 77) + GetProjectName(s, 77); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, "1 or 1=1"); }), "");
+}
+
+TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
+  site_.SetChannel(1, "d_channelname = '文章中心', d_itemcount = 120, d_itemcountchecked = 100");
+  int other = site_.AddChannel("图片", "pic",
+                               {{"d_order", "0"},
+                                {"d_projectname", "'图片'"},
+                                {"d_projectunit", "'张'"},
+                                {"d_itemcount", "4"},
+                                {"d_itemcountchecked", "1"}});
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s); }),
+            "图片：4张图片<br>图片：1张已审核<br>文章中心：120篇文章<br>文章中心：100篇已审核<br>");
+  site_.SetChannel(other, "d_channeltype = 2");
+  site_.SetChannel(1, "d_disabledflag = -1");
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s); }), "");
+}
+
+TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
+  site_.site.Sql(
+      "insert into Vantrel_Keyword (d_channelid, d_name, d_order) values (1, '奥运', 1), "
+      "(1, '北京', 2), (1, '足球', 3), (2, '北京', 4)");
+  auto keywords = [&](const Variant& flag, const std::string& title) {
+    return In([&](RequestState& s) { return GetMatchedKeywords(s, flag, title, "手写,词"); });
+  };
+  EXPECT_EQ(keywords(false, "北京奥运"), "手写,词");
+  EXPECT_EQ(keywords("0", "北京奥运"), "手写,词");
+  std::string both = keywords(true, "北京奥运会开幕");
+  EXPECT_TRUE(both == "奥运,北京" || both == "北京,奥运") << both;
+  EXPECT_EQ(keywords(1, "无关标题"), "");
+  // A quote in the title is only text.
+  EXPECT_EQ(keywords(true, "足球' or '1'='1"), "足球");
+  EXPECT_EQ(In([](RequestState& s) { return GetMatchedKeywords(s, false, "t", ""); }), "");
+}
+
+TEST_F(SmallLabelsTest, ClassAndListLinksByHtmlMode) {
+  int cls = site_.AddClass("国内", 0, "china");
+  std::string id = std::to_string(cls);
+  auto links = [&]() {
+    return In([&](RequestState& s) {
+      return GetClassLinkUrl(s, cls) + "|" + GetHotListUrl(s) + "|" + GetRecommendListUrl(s) + "|" +
+             GetNewListUrl(s);
+    });
+  };
+  EXPECT_EQ(links(), "/asp.asp?m=classlist&classid=" + id +
+                         "&channelid=1|/asp.asp?m=hotlist&channelid=1|/asp.asp?m=recommendlist&"
+                         "channelid=1|/asp.asp?m=newlist&channelid=1");
+  site_.SetChannel(1, "d_generatehtml = 2, d_listfileext = 2");
+  EXPECT_EQ(links(), "/asp.asp?m=classlist&classid=" + id +
+                         "&channelid=1|/Article/listhot/list_hot.shtml|/Article/listhot/"
+                         "list_recommend.shtml|/Article/listhot/list_new.shtml");
+  site_.SetChannel(1, "d_generatehtml = 1, d_listfileext = 0, d_listdir = 2");
+  EXPECT_EQ(links(), "/Article/list_" + id +
+                         ".html|/Article/listhot/list_hot.html|/Article/listhot/"
+                         "list_recommend.html|/Article/listhot/list_new.html");
+}
+
+}  // namespace
+}  // namespace folirex::testing
