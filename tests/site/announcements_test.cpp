@@ -1,0 +1,168 @@
+// The announcement chip and the announcement view: the lists by layout and number, the script
+// files they are written into (one per list, so pages never overwrite each other's list), the
+// checks of the chip's fields, and the view of one announcement.
+#include "site/announcements.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/site_files.h"
+#include "site/interaction_site.h"
+
+namespace folirex::testing {
+namespace {
+
+class AnnouncementsTest : public ::testing::Test {
+ protected:
+  int AddAnnounce(int channel, const std::string& title, const std::string& time,
+                  bool selected = true, const std::string& author = "编辑部") {
+    site_.Insert("Vantrel_Announce", {{"d_channelid", std::to_string(channel)},
+                                      {"d_title", SqlText(title)},
+                                      {"d_content", SqlText("<p>" + title + "的内容</p>")},
+                                      {"d_author", SqlText(author)},
+                                      {"d_addtime", SqlText(time)},
+                                      {"d_selectedflag", selected ? "-1" : "0"}});
+    return site_.LastId("Vantrel_Announce");
+  }
+
+  std::string List(const std::string& parameters, const std::string& page_type, int channel = 1) {
+    std::string tag;
+    site_.InRequest(
+        [&](RequestState& state) { tag = ShowAnnounceList(state, parameters, page_type); },
+        channel);
+    return tag;
+  }
+
+  static std::string Entry(int id, const std::string& title, const std::string& info, bool line) {
+    return std::string(line ? "[" : "") +
+           "<a href='#' onclick=\"javascript:window.open('/asp.asp?m=notice&noticeid=" +
+           std::to_string(id) +
+           "', 'noticewin', 'height=440, width=400, toolbar=no, menubar=no, scrollbars=auto, "
+           "resizable=no, location=no, status=no')\">" +
+           title + "</a> " + info + (line ? "] " : "<br>");
+  }
+
+  InteractionSite site_;
+};
+
+TEST_F(AnnouncementsTest, AChannelPageListsItsSelectedAnnouncementsNewestFirst) {
+  int older = AddAnnounce(1, "旧公告", "2024-01-01 08:00:00");
+  int newer = AddAnnounce(1, "新公告", "2024-02-01 08:00:00");
+  AddAnnounce(1, "未选中", "2024-03-01 08:00:00", false);
+  AddAnnounce(0, "全站公告", "2024-03-01 08:00:00");
+
+  EXPECT_EQ(List("2,0,true,true", "first"),
+            "<script language='javascript' src='/Article/Js/Announce_1_2_0_11.js'></script>");
+  std::string list =
+      "<marquee onmouseover='this.stop()' onmouseout='this.start()' "
+      "scrollAmount=1 scrollDelay=4 width=300 align='left' direction=up>" +
+      Entry(newer, "新公告", "编辑部  2024-02-01", false) +
+      Entry(older, "旧公告", "编辑部  2024-01-01", false) + "</marquee>";
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_11.js"), HtmlToJsWrite(list));
+}
+
+TEST_F(AnnouncementsTest, TheHomePageListsTheSiteAnnouncementsInOneLine) {
+  int ids[4];
+  for (int i = 0; i < 4; ++i) {
+    ids[i] = AddAnnounce(0, "全站" + std::to_string(i),
+                         "2024-01-0" + std::to_string(i + 1) + " 08:00:00");
+  }
+  AddAnnounce(1, "频道公告", "2024-05-01 08:00:00");
+  EXPECT_EQ(List(" 1 , 3 , false , FALSE ", "default"),
+            "<script language='javascript' src='/Article/Js/Announce_0_1_3_00.js'></script>");
+  std::string list =
+      "<marquee onmouseover='this.stop()' onmouseout='this.start()' "
+      "scrollAmount=1 scrollDelay=4 width='450' align='left'>" +
+      Entry(ids[3], "全站3", "  ", true) + Entry(ids[2], "全站2", "  ", true) +
+      Entry(ids[1], "全站1", "  ", true) + "</marquee>";
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_0_1_3_00.js"), HtmlToJsWrite(list));
+}
+
+TEST_F(AnnouncementsTest, PagesWithDifferentListsKeepTheirOwnFiles) {
+  AddAnnounce(0, "全站公告", "2024-01-01 08:00:00");
+  AddAnnounce(1, "频道公告", "2024-01-01 08:00:00");
+  int news = site_.AddChannel("新闻", "news");
+  AddAnnounce(news, "新闻公告", "2024-01-01 08:00:00");
+
+  std::string home = List("2,0,false,false", "default");
+  std::string channel = List("2,0,false,false", "first");
+  std::string brief = List("2,1,false,true", "first");
+  std::string other = List("2,0,false,false", "first", news);
+  EXPECT_NE(home, channel);
+  EXPECT_NE(channel, brief);
+  // Each page's tag loads a file holding that page's own list, whichever rendered last.
+  EXPECT_NE(site_.FileText("Article/Js/Announce_0_2_0_00.js").find("全站公告"), std::string::npos);
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_0_2_0_00.js").find("频道公告"), std::string::npos);
+  EXPECT_NE(site_.FileText("Article/Js/Announce_1_2_0_00.js").find("频道公告"), std::string::npos);
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_00.js").find("全站公告"), std::string::npos);
+  EXPECT_NE(site_.FileText("Article/Js/Announce_1_2_1_01.js").find("2024-01-01"),
+            std::string::npos);
+  EXPECT_EQ(other, "<script language='javascript' src='/news/Js/Announce_" + std::to_string(news) +
+                       "_2_0_00.js'></script>");
+  EXPECT_NE(
+      site_.FileText("news/Js/Announce_" + std::to_string(news) + "_2_0_00.js").find("新闻公告"),
+      std::string::npos);
+
+  // A new announcement reaches the file at the next rendering.
+  AddAnnounce(1, "又一条", "2024-06-01 08:00:00");
+  List("2,0,false,false", "first");
+  EXPECT_NE(site_.FileText("Article/Js/Announce_1_2_0_00.js").find("又一条"), std::string::npos);
+}
+
+TEST_F(AnnouncementsTest, ChipFieldsAreChecked) {
+  AddAnnounce(1, "公告", "2024-01-01 08:00:00");
+  for (const char* bad :
+       {"3,5,true,true", "1,05,true,true", "1,5,true", "1,5,true,true,x", "1,-5,true,true",
+        "1,5,yes,true", "1,5,true,1", "", "1,99999,true,true"}) {
+    EXPECT_EQ(List(bad, "first"), "") << bad;
+  }
+  EXPECT_FALSE(std::filesystem::exists(site_.Disk("Article/Js")));
+
+  // Capitals pass the check but do not count as set.
+  List("1,5,True,true", "first");
+  std::string file = site_.FileText("Article/Js/Announce_1_1_5_01.js");
+  EXPECT_EQ(file.find("编辑部"), std::string::npos);
+  EXPECT_NE(file.find("</a>   2024-01-01] "), std::string::npos) << file;
+}
+
+TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) {
+  List("2,0,true,true", "first");
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_11.js"),
+            "document.write(\"<marquee onmouseover='this.stop()' onmouseout='this.start()' "
+            "scrollAmount=1 scrollDelay=4 width=300 align='left' direction=up>"
+            "本栏目暂时没有公告！</marquee>\");\r\n");
+
+  AddAnnounce(1, "带\"引号\"和\\斜杠", "2024-01-01 08:00:00", true, "作者\r\n换行");
+  List("2,0,true,true", "first");
+  std::string file = site_.FileText("Article/Js/Announce_1_2_0_11.js");
+  EXPECT_NE(file.find("带\\\"引号\\\"和\\\\斜杠"), std::string::npos) << file;
+  EXPECT_EQ(CountOf(file, "document.write(\""), 2);
+}
+
+TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
+  int id = AddAnnounce(1, "停机通知", "2024-04-05 06:07:08", false, "管理员");
+  std::string html;
+  site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state, id); });
+  EXPECT_EQ(html,
+            "<table width='100%'  border='0' cellspacing='0' cellpadding='0' "
+            "style='word-break:break-all;Width:fixed'><tr><td align='center' height='24'>"
+            "停机通知</td></tr><tr><td align='left' valign='top'><p>停机通知的内容</p></td></tr>"
+            "<tr><td align='right' valign='top'><p align='right'>管理员&nbsp;&nbsp;<br>"
+            "2024-04-05</td></tr></table>");
+  for (const std::string& bad :
+       std::vector<std::string>{"12a", std::to_string(id + 50), "", "1 or 1=1"}) {
+    site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state, bad); });
+    EXPECT_EQ(html, "传入参数错误！") << bad;
+  }
+
+  // Through the notice page.
+  site_.SetPage("notice", "<div>{$showannouncelist}</div>");
+  std::string page = site_.Get("/asp.asp?m=notice&noticeid=" + std::to_string(id) + "&channelid=1");
+  EXPECT_NE(page.find("<p>停机通知的内容</p>"), std::string::npos) << page;
+}
+
+}  // namespace
+}  // namespace folirex::testing
