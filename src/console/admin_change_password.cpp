@@ -11,82 +11,79 @@
 namespace folirex {
 namespace {
 
-void ChangePassword_FormScript(RequestState &state) {
-  state.Response->Write("<script language=javascript>\r\n"
-                        "<!--\r\n"
-                        "function checkspace(s){\r\n"
-                        "  return s.replace(/ /g,'')=='';\r\n"
-                        "}\r\n"
-                        "function checks(){\r\n"
-                        "  var f=document.renpassword;\r\n"
-                        "  if(checkspace(f.password.value)){\r\n"
-                        "    f.password.focus();\r\n"
-                        "    alert('原密码不能为空！');\r\n"
-                        "    return false;\r\n"
-                        "  }\r\n"
-                        "  if(checkspace(f.password1.value)){\r\n"
-                        "    f.password1.focus();\r\n"
-                        "    alert('新密码不能为空！');\r\n"
-                        "    return false;\r\n"
-                        "  }\r\n"
-                        "  if(checkspace(f.password2.value)){\r\n"
-                        "    f.password2.focus();\r\n"
-                        "    alert('确认密码不能为空！');\r\n"
-                        "    return false;\r\n"
-                        "  }\r\n"
-                        "  if(f.password1.value!=f.password2.value){\r\n"
-                        "    f.password1.focus();\r\n"
-                        "    f.password1.value='';\r\n"
-                        "    f.password2.value='';\r\n"
-                        "    alert('新密码和确认密码不相同，请重新输入');\r\n"
-                        "    return false;\r\n"
-                        "  }\r\n"
-                        // The script posts the form itself; the button's own
-                        // submission is then cancelled, so the form goes once.
-                        "  f.submit();\r\n"
-                        "  return false;\r\n"
-                        "}\r\n"
-                        "//-->\r\n"
-                        "</script>\r\n");
+void ChangePassword_FormScript(RequestState& state) {
+  state.Response->Write(
+      "<script language=javascript>\r\n"
+      "<!--\r\n"
+      "function checkspace(s){\r\n"
+      "  return s.replace(/ /g,'')=='';\r\n"
+      "}\r\n"
+      "function checks(){\r\n"
+      "  var f=document.renpassword;\r\n"
+      "  if(checkspace(f.password.value)){\r\n"
+      "    f.password.focus();\r\n"
+      "    alert('原密码不能为空！');\r\n"
+      "    return false;\r\n"
+      "  }\r\n"
+      "  if(checkspace(f.password1.value)){\r\n"
+      "    f.password1.focus();\r\n"
+      "    alert('新密码不能为空！');\r\n"
+      "    return false;\r\n"
+      "  }\r\n"
+      "  if(checkspace(f.password2.value)){\r\n"
+      "    f.password2.focus();\r\n"
+      "    alert('确认密码不能为空！');\r\n"
+      "    return false;\r\n"
+      "  }\r\n"
+      "  if(f.password1.value!=f.password2.value){\r\n"
+      "    f.password1.focus();\r\n"
+      "    f.password1.value='';\r\n"
+      "    f.password2.value='';\r\n"
+      "    alert('新密码和确认密码不相同，请重新输入');\r\n"
+      "    return false;\r\n"
+      "  }\r\n"
+      // The script posts the form itself; the button's own
+      // submission is then cancelled, so the form goes once.
+      "  f.submit();\r\n"
+      "  return false;\r\n"
+      "}\r\n"
+      "//-->\r\n"
+      "</script>\r\n");
 }
 
-std::string FormRow(const char *label, const std::string &content,
-                    const char *caption) {
-  return std::string("<tr><td align=\"right\">") + label + "</td><td>" +
-         content +
-         "</td><td><font color=\"red\">*</font> <font color=\"#888888\">" +
-         caption + "</font></td></tr>\r\n";
+std::string FormRow(const char* label, const std::string& content, const char* caption) {
+  return std::string("<tr><td align=\"right\">") + label + "</td><td>" + content +
+         "</td><td><font color=\"red\">*</font> <font color=\"#888888\">" + caption +
+         "</font></td></tr>\r\n";
 }
 
-std::string PasswordField(const char *name) {
+std::string PasswordField(const char* name) {
   return std::string("<input type=\"password\" name=\"") + name +
          "\" class=\"input\" size=\"20\" maxlength=\"20\">";
 }
 
-void ChangePassword_ShowForm(RequestState &state) {
+void ChangePassword_ShowForm(RequestState& state) {
   std::string html =
       "<form name=\"renpassword\" method=\"post\" "
-      "action=\"?m=admin_changepassword&amp;action=save\" "
-      "style=\"margin:0\">\r\n"
+      "action=\"?m=admin_changepassword&amp;action=save\" style=\"margin:0\">\r\n"
       "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
       "<th>设置说明</th></tr>\r\n";
-  html += FormRow("用 户 名：", HTMLEncode(state.Session->Get("User_Name")),
-                  "用户名不能修改");
+  html += FormRow("用 户 名：", HTMLEncode(state.Session->Get("User_Name")), "用户名不能修改");
   html += FormRow("原 密 码：", PasswordField("password"), "原来的密码");
   html += FormRow("新 密 码：", PasswordField("password1"), "新的密码");
   html += FormRow("确认密码：", PasswordField("password2"), "再次输入新密码");
-  html += "<tr><td colspan=\"3\" align=\"center\" bgcolor=\"#DEE7FF\">"
-          "<input type=\"submit\" name=\"Submit\" value=\"确定更改\" "
-          "onclick=\"return checks()\">"
-          "</td></tr>\r\n</table>\r\n</form>\r\n";
+  html +=
+      "<tr><td colspan=\"3\" align=\"center\" bgcolor=\"#DEE7FF\">"
+      "<input type=\"submit\" name=\"Submit\" value=\"确定更改\" onclick=\"return checks()\">"
+      "</td></tr>\r\n</table>\r\n</form>\r\n";
   state.Response->Write(html);
   ChangePassword_FormScript(state);
 }
 
-void ChangePassword_Save(RequestState &state) {
-  const Request &request = *state.Request;
-  Recordset &rs = *state.Rs;
+void ChangePassword_Save(RequestState& state) {
+  const Request& request = *state.Request;
+  Recordset& rs = *state.Rs;
   state.Sql = "select * from Vantrel_Admin where D_Name = ?";
   rs.Open(state.Sql, {state.Session->Get("User_Name")}, *state.Conn, 1, 3);
   // The account may have been deleted or renamed since this browser signed in.
@@ -94,8 +91,7 @@ void ChangePassword_Save(RequestState &state) {
     rs.Close();
     AlertBack(state, "提示：参数错误！");
   }
-  if (TrimSpaces(rs["d_password"].ToString()) !=
-      MD5(TrimSpaces(request("password")))) {
+  if (TrimSpaces(rs["d_password"].ToString()) != MD5(TrimSpaces(request("password")))) {
     rs.Close();
     AlertBack(state, "原密码错误，请返回重新输入");
   }
@@ -117,15 +113,14 @@ void ChangePassword_Save(RequestState &state) {
 
   state.Response->Write(
       "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><td align=\"center\"><font "
-      "color=\"red\"><b>密码修改成功！</b></font><br>\r\n"
+      "<tr><td align=\"center\"><font color=\"red\"><b>密码修改成功！</b></font><br>\r\n"
       "<li><a href=\"?m=admin_changepassword\">返回重新修改</a></li>\r\n"
       "</td></tr>\r\n</table>\r\n");
 }
 
-} // namespace
+}  // namespace
 
-void ChangePassword_Main(RequestState &state) {
+void ChangePassword_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ChangePwd");
   AdminHeader(state);
   AdminNavi(state, "当前位置：首选服务&gt;&gt;修改密码");
@@ -137,4 +132,4 @@ void ChangePassword_Main(RequestState &state) {
   AdminFooter(state);
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -15,8 +15,8 @@ namespace folirex {
 
 // Checks XT_Manage_ChangePwd; action "save" stores the new password, anything
 // else shows the form.
-void ChangePassword_Main(RequestState &state);
+void ChangePassword_Main(RequestState& state);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_

@@ -12,110 +12,91 @@
 namespace folirex {
 namespace {
 
-constexpr const char *kLogSelect =
+constexpr const char* kLogSelect =
     "select Vantrel_Log.d_adminname,Vantrel_Log.d_ip,Vantrel_Log.d_logintime,"
-    "Vantrel_Log.d_thisloginnum,Vantrel_Admin.d_name,Vantrel_Admin.D_LoginNum,"
-    "Vantrel_Log.d_id "
+    "Vantrel_Log.d_thisloginnum,Vantrel_Admin.d_name,Vantrel_Admin.D_LoginNum,Vantrel_Log.d_id "
     "from Vantrel_Log inner join Vantrel_Admin on "
     "Vantrel_Log.d_adminname=Vantrel_Admin.d_name";
 
-bool AllAdministrators(const std::string &filter) {
-  return filter.empty() || filter == "0";
-}
+bool AllAdministrators(const std::string& filter) { return filter.empty() || filter == "0"; }
 
-void LoginLog_ShowFilter(RequestState &state, const std::string &filter) {
+void LoginLog_ShowFilter(RequestState& state, const std::string& filter) {
   state.Response->Write(
-      "<table class=\"navi\" align=\"center\" border=\"0\" "
-      "cellspacing=\"1\"><tr><td>"
+      "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"selForm\" method=\"post\" style=\"margin:0\">选择管理员：" +
       LoginLog_AdminSelect(state, filter) + "</form></td></tr></table>\r\n");
 }
 
-void LoginLog_ShowList(RequestState &state, const std::string &filter) {
+void LoginLog_ShowList(RequestState& state, const std::string& filter) {
   const std::string filter_in_url = state.Server->URLEncode(filter);
   AdminPager pager;
   pager.PagerPageSize = 20;
   // The filter has been through FilterSql: no quote can end the literal.
   pager.PagerSql = kLogSelect;
-  if (!AllAdministrators(filter))
-    pager.PagerSql += " where Vantrel_Admin.d_name='" + filter + "'";
+  if (!AllAdministrators(filter)) pager.PagerSql += " where Vantrel_Admin.d_name='" + filter + "'";
   pager.PagerSql += " order by Vantrel_Log.d_logintime desc";
   pager.PagerUrl = "?m=admin_loginlog&d_name=" + filter_in_url + "&";
   pager.Pager_Open(state);
 
   std::string html =
       "<form name=\"delform\" method=\"post\" action=\"" +
-      HTMLEncodeValue(
-          Variant("?m=admin_loginlog&action=del&d_name=" + filter_in_url)) +
+      HTMLEncodeValue(Variant("?m=admin_loginlog&action=del&d_name=" + filter_in_url)) +
       "\" style=\"margin:0\">\r\n"
       "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th>管理员</th><th>登陆时间</th><th>登陆IP</th><th>登陆累计</"
-      "th><th>登陆总数</th>"
+      "<tr><th>管理员</th><th>登陆时间</th><th>登陆IP</th><th>登陆累计</th><th>登陆总数</th>"
       "<th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
       "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   if (pager.PagerRecordCount > 0) {
-    Recordset &rs = *pager.PagerRs;
-    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof();
-         ++n, rs.MoveNext()) {
+    Recordset& rs = *pager.PagerRs;
+    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
       // The address may be a forwarding proxy's header, as the client sent it.
       html += "<tr><td>" + HTMLEncode(rs["d_adminname"]) + "</td><td>" +
-              HTMLEncode(rs["d_logintime"]) + "</td><td>" +
-              HTMLEncode(rs["d_ip"]) + "</td><td>" +
-              HTMLEncode(rs["d_thisloginnum"]) + "</td><td>" +
-              HTMLEncode(rs["D_LoginNum"]) +
+              HTMLEncode(rs["d_logintime"]) + "</td><td>" + HTMLEncode(rs["d_ip"]) + "</td><td>" +
+              HTMLEncode(rs["d_thisloginnum"]) + "</td><td>" + HTMLEncode(rs["D_LoginNum"]) +
               "</td><td align=\"center\"><input type=\"checkbox\" "
               "name=\"selectdel\" value=\"" +
               rs["d_id"].ToString() + "\"></td></tr>\r\n";
     }
-    html += "<input type=\"hidden\" name=\"d_name\" value=\"" +
-            HTMLEncodeValue(Variant(filter)) + "\">\r\n";
+    html += "<input type=\"hidden\" name=\"d_name\" value=\"" + HTMLEncodeValue(Variant(filter)) +
+            "\">\r\n";
   } else {
-    html +=
-        "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
+    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
   }
   html += "</table>\r\n</form>\r\n";
   if (pager.PagerRecordCount > 0) {
-    html += "<table class=\"list\" align=\"center\" "
-            "cellspacing=\"1\">\r\n<tr><td>" +
-            pager.PagerBar +
-            "</td><td align=\"right\" nowrap>操作：<select name=\"selaction\" "
-            "size=\"1\">"
-            "<option value=\"del\">删除</option></select> <input "
-            "type=\"button\" value=\"执行\" "
-            "onclick=\"if(confirm('您确定删除记录吗？')){document.delform."
-            "submit();}\">"
-            "</td></tr>\r\n</table>\r\n";
+    html +=
+        "<table class=\"list\" align=\"center\" "
+        "cellspacing=\"1\">\r\n<tr><td>" +
+        pager.PagerBar +
+        "</td><td align=\"right\" nowrap>操作：<select name=\"selaction\" size=\"1\">"
+        "<option value=\"del\">删除</option></select> <input type=\"button\" value=\"执行\" "
+        "onclick=\"if(confirm('您确定删除记录吗？')){document.delform.submit();}\">"
+        "</td></tr>\r\n</table>\r\n";
   }
   state.Response->Write(html);
   pager.Pager_Close();
 }
 
-void LoginLog_Delete(RequestState &state, const std::string &filter) {
+void LoginLog_Delete(RequestState& state, const std::string& filter) {
   std::string posted = (*state.Request)("selectdel");
-  if (TrimSpaces(posted).empty())
-    AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
+  if (TrimSpaces(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
   IdList list;
-  if (!ParseIdList(posted, &list))
-    AlertBack(state, "提示：参数错误！");
+  if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
   state.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";
   state.Conn->Execute(state.Sql);
-  state.Response->Redirect("?m=admin_loginlog&d_name=" +
-                           state.Server->URLEncode(filter));
+  state.Response->Redirect("?m=admin_loginlog&d_name=" + state.Server->URLEncode(filter));
 }
 
-} // namespace
+}  // namespace
 
-std::string LoginLog_AdminSelect(RequestState &state,
-                                 std::string_view selected) {
+std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected) {
   std::string html =
-      "<select name=\"select\" onchange=\"var "
-      "jmpURL=this.options[this.selectedIndex].value ; "
+      "<select name=\"select\" onchange=\"var jmpURL=this.options[this.selectedIndex].value ; "
       "if(jmpURL!='') {document.selForm.action= '?m=admin_loginlog&d_name=' + "
       "jmpURL;document.selForm.submit();} else {this.selectedIndex=0 ;}\">"
       "<option>选择管理员</option>";
   html += "<option value=\"0\"";
-  if (selected == "0")
-    html += " selected";
+  if (selected == "0") html += " selected";
   html += ">所有日志</option>";
 
   Recordset rs;
@@ -124,10 +105,8 @@ std::string LoginLog_AdminSelect(RequestState &state,
     std::string name = rs["d_name"].ToString();
     // The handler appends the value to an address as it stands: encoded, a name
     // holding "&", "#" or "+" still reaches the page whole.
-    html += "<option value=\"" +
-            HTMLEncodeValue(Variant(state.Server->URLEncode(name))) + "\"";
-    if (name == selected)
-      html += " selected";
+    html += "<option value=\"" + HTMLEncodeValue(Variant(state.Server->URLEncode(name))) + "\"";
+    if (name == selected) html += " selected";
     html += ">" + HTMLEncode(Variant(name)) + "</option>";
   }
   rs.Close();
@@ -135,7 +114,7 @@ std::string LoginLog_AdminSelect(RequestState &state,
   return html;
 }
 
-void LoginLog_Main(RequestState &state) {
+void LoginLog_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_LoginLog");
   AdminHeader(state);
   AdminNavi(state, "当前位置：系统管理&gt;&gt;登陆日志管理");
@@ -149,4 +128,4 @@ void LoginLog_Main(RequestState &state) {
   AdminFooter(state);
 }
 
-} // namespace folirex
+}  // namespace folirex

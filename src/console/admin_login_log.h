@@ -18,15 +18,14 @@ namespace folirex {
 // Checks XT_Manage_LoginLog; action "del" deletes the posted rows, anything
 // else shows the list. The request value d_name filters by administrator (""
 // and "0" mean all).
-void LoginLog_Main(RequestState &state);
+void LoginLog_Main(RequestState& state);
 
 // The administrator select of the filter bar, with the account named `selected`
 // (or "0", all logs) chosen. Names are encoded for the page; each option's
 // value is the name URL-encoded, ready for the address the select's handler
 // builds.
-std::string LoginLog_AdminSelect(RequestState &state,
-                                 std::string_view selected);
+std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_CONSOLE_ADMIN_LOGIN_LOG_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_LOGIN_LOG_H_

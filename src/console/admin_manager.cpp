@@ -17,9 +17,9 @@
 namespace folirex {
 namespace {
 
-constexpr const char *kListUrl = "?m=admin_manager";
-constexpr const char *kScriptPrefix = "?m=admin_manager&action=";
-constexpr const char *kParameterError = "提示：参数错误！";
+constexpr const char* kListUrl = "?m=admin_manager";
+constexpr const char* kScriptPrefix = "?m=admin_manager&action=";
+constexpr const char* kParameterError = "提示：参数错误！";
 constexpr int64_t kMaxNameLength = 20;
 constexpr int64_t kMinPasswordLength = 6;
 constexpr int64_t kMaxPasswordLength = 20;
@@ -30,8 +30,7 @@ std::string ScriptStringText(std::string_view text) {
   std::string out;
   for (char c : text) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (c == '\\' || c == '\'' || c == '"' || c == '<' || c == '>' ||
-        c == '&' || u < 0x20) {
+    if (c == '\\' || c == '\'' || c == '"' || c == '<' || c == '>' || c == '&' || u < 0x20) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02X", u);
       out += buf;
@@ -43,199 +42,173 @@ std::string ScriptStringText(std::string_view text) {
 }
 
 // A row id from the request: a plain id (IsDigits) that fits a 64-bit number.
-bool ParseId(const std::string &text, int64_t *id) {
-  if (!IsDigits(Variant(text)))
-    return false;
+bool ParseId(const std::string& text, int64_t* id) {
+  if (!IsDigits(Variant(text))) return false;
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *id);
   return ec == std::errc() && ptr == text.data() + text.size();
 }
 
-std::string MessageBox(const std::string &message, const std::string &links) {
+std::string MessageBox(const std::string& message, const std::string& links) {
   return "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
          "<tr><td align=\"center\"><font color=\"red\"><b>" +
          message + "</b></font><br>\r\n" + links + "</td></tr>\r\n</table>\r\n";
 }
 
-std::string LinkItem(const std::string &url, const char *text) {
-  return "<li><a href=\"" + HTMLEncodeValue(Variant(url)) + "\">" + text +
-         "</a></li>\r\n";
+std::string LinkItem(const std::string& url, const char* text) {
+  return "<li><a href=\"" + HTMLEncodeValue(Variant(url)) + "\">" + text + "</a></li>\r\n";
 }
 
 // The account form of the add and edit views; the values are shown encoded.
-std::string AccountForm(const std::string &action, int name_maxlength,
-                        const Variant &name, const Variant &password,
-                        bool required_marks) {
+std::string AccountForm(const std::string& action, int name_maxlength, const Variant& name,
+                        const Variant& password, bool required_marks) {
   std::string mark = required_marks ? "<font color=\"red\">*</font> " : "";
-  std::string html =
-      "<form name=\"myForm\" method=\"post\" action=\"" +
-      HTMLEncodeValue(Variant(action)) +
-      "\" style=\"margin:0\">\r\n"
-      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
-      "<th>相关说明</th></tr>\r\n";
-  html += "<tr><td align=\"right\">用 户 名：</td><td><input type=\"text\" "
-          "name=\"username\" "
-          "maxlength=\"" +
-          std::to_string(name_maxlength) + "\" size=\"35\" value=\"" +
-          HTMLEncodeValue(name) + "\"></td><td>" + mark +
-          "<font color=\"#888888\">用户的名称显示用</font></td></tr>\r\n";
-  html += "<tr><td align=\"right\">用户密码：</td><td><input type=\"password\" "
-          "name=\"password\" "
-          "maxlength=\"20\" size=\"35\" value=\"" +
-          HTMLEncodeValue(password) + "\"></td><td>" + mark +
-          "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
-  html += "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" "
-          "name=\"btnOk\" "
-          "value=\"提交\"> <input type=\"button\" value=\"返回\" "
-          "onclick=\"location.href='" +
-          std::string(kListUrl) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
+  std::string html = "<form name=\"myForm\" method=\"post\" action=\"" +
+                     HTMLEncodeValue(Variant(action)) +
+                     "\" style=\"margin:0\">\r\n"
+                     "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+                     "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
+                     "<th>相关说明</th></tr>\r\n";
+  html +=
+      "<tr><td align=\"right\">用 户 名：</td><td><input type=\"text\" name=\"username\" "
+      "maxlength=\"" +
+      std::to_string(name_maxlength) + "\" size=\"35\" value=\"" + HTMLEncodeValue(name) +
+      "\"></td><td>" + mark + "<font color=\"#888888\">用户的名称显示用</font></td></tr>\r\n";
+  html +=
+      "<tr><td align=\"right\">用户密码：</td><td><input type=\"password\" name=\"password\" "
+      "maxlength=\"20\" size=\"35\" value=\"" +
+      HTMLEncodeValue(password) + "\"></td><td>" + mark +
+      "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
+  html +=
+      "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" name=\"btnOk\" "
+      "value=\"提交\"> <input type=\"button\" value=\"返回\" "
+      "onclick=\"location.href='" +
+      std::string(kListUrl) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
   return html;
 }
 
 // The name and password rules shared by the add and the edit save; `word` is
 // the page's word for the name in the first two messages.
-void CheckAccount(RequestState &state, const std::string &name,
-                  const std::string &password, std::string_view word) {
-  if (name.empty())
-    AlertBack(state, "提示：" + std::string(word) + "不允许为空！");
+void CheckAccount(RequestState& state, const std::string& name, const std::string& password,
+                  std::string_view word) {
+  if (name.empty()) AlertBack(state, "提示：" + std::string(word) + "不允许为空！");
   if (StrLength(Variant(name)) > kMaxNameLength) {
     AlertBack(state, "提示：" + std::string(word) + "超过最大长度！");
   }
-  if (password.empty())
-    AlertBack(state, "提示：密码不允许为空！");
+  if (password.empty()) AlertBack(state, "提示：密码不允许为空！");
   int64_t length = StrLength(Variant(password));
-  if (length < kMinPasswordLength)
-    AlertBack(state, "提示：用户密码最小六位！");
-  if (length > kMaxPasswordLength)
-    AlertBack(state, "提示：用户密码超过最大长度！");
+  if (length < kMinPasswordLength) AlertBack(state, "提示：用户密码最小六位！");
+  if (length > kMaxPasswordLength) AlertBack(state, "提示：用户密码超过最大长度！");
 }
 
-void Manager_ShowSearch(RequestState &state, const std::string &filter) {
+void Manager_ShowSearch(RequestState& state, const std::string& filter) {
   state.Response->Write(
-      "<table class=\"navi\" align=\"center\" border=\"0\" "
-      "cellspacing=\"1\"><tr><td>"
-      "<form name=\"myForm\" method=\"post\" action=\"?m=admin_manager\" "
-      "style=\"margin:0\">"
+      "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
+      "<form name=\"myForm\" method=\"post\" action=\"?m=admin_manager\" style=\"margin:0\">"
       "用户名：<input type=\"text\" name=\"username\" size=\"6\" value=\"" +
       HTMLEncodeValue(Variant(filter)) +
-      "\"> <input type=\"submit\" value=\"查询\"></form></td>"
-      "<td align=\"right\"><a "
+      "\"> <input type=\"submit\" value=\"查询\"></form></td><td align=\"right\"><a "
       "href=\"?m=admin_manager&amp;action=add\">新增管理用户</a></td>"
       "</tr></table>\r\n");
 }
 
-void Manager_ListScript(RequestState &state) {
-  state.Response->Write("<script language=javascript>\r\n"
-                        "<!--\r\n"
-                        "function checkAction(sAction){\r\n"
-                        "  var f=document.forms['delform'];\r\n"
-                        "  var found=false;\r\n"
-                        "  for(var i=0;i<f.elements.length;i++){\r\n"
-                        "    var e=f.elements[i];\r\n"
-                        "    "
-                        "if(e.type=='checkbox'&&e.name=='selectdel'&&e.checked)"
-                        "{found=true;break;}\r\n"
-                        "  }\r\n"
-                        "  if(found){\r\n"
-                        "    found=confirm('您确定要操作吗？');\r\n"
-                        "  }else{\r\n"
-                        "    alert('请选择至少一条记录再操作！');\r\n"
-                        "    found=false;\r\n"
-                        "  }\r\n"
-                        "  if(found){\r\n"
-                        "    f.action='" +
-                        std::string(kScriptPrefix) +
-                        "'+sAction;\r\n"
-                        "    f.submit();\r\n"
-                        "  }\r\n"
-                        "}\r\n"
-                        "//-->\r\n"
-                        "</script>\r\n");
+void Manager_ListScript(RequestState& state) {
+  state.Response->Write(
+      "<script language=javascript>\r\n"
+      "<!--\r\n"
+      "function checkAction(sAction){\r\n"
+      "  var f=document.forms['delform'];\r\n"
+      "  var found=false;\r\n"
+      "  for(var i=0;i<f.elements.length;i++){\r\n"
+      "    var e=f.elements[i];\r\n"
+      "    if(e.type=='checkbox'&&e.name=='selectdel'&&e.checked){found=true;break;}\r\n"
+      "  }\r\n"
+      "  if(found){\r\n"
+      "    found=confirm('您确定要操作吗？');\r\n"
+      "  }else{\r\n"
+      "    alert('请选择至少一条记录再操作！');\r\n"
+      "    found=false;\r\n"
+      "  }\r\n"
+      "  if(found){\r\n"
+      "    f.action='" +
+      std::string(kScriptPrefix) +
+      "'+sAction;\r\n"
+      "    f.submit();\r\n"
+      "  }\r\n"
+      "}\r\n"
+      "//-->\r\n"
+      "</script>\r\n");
 }
 
-void Manager_ShowList(RequestState &state, const std::string &filter) {
+void Manager_ShowList(RequestState& state, const std::string& filter) {
   AdminPager pager;
   pager.PagerPageSize = 20;
   // The filter has been through FilterSql: no quote can end the literal. A "%"
   // typed in it is a wildcard of the prefix.
   pager.PagerSql = "Select * From Vantrel_Admin Where 1 > 0 ";
-  if (!filter.empty())
-    pager.PagerSql += " and d_name like '" + filter + "%' ";
+  if (!filter.empty()) pager.PagerSql += " and d_name like '" + filter + "%' ";
   pager.PagerSql += " Order By d_regtime Desc";
-  pager.PagerUrl =
-      "?m=admin_manager&username=" + state.Server->URLEncode(filter) + "&";
+  pager.PagerUrl = "?m=admin_manager&username=" + state.Server->URLEncode(filter) + "&";
 
   // The form wraps the whole table, so that every row's box belongs to it.
   std::string html =
-      "<form name=\"delform\" method=\"post\" "
-      "action=\"?m=admin_manager&amp;action=del\" "
+      "<form name=\"delform\" method=\"post\" action=\"?m=admin_manager&amp;action=del\" "
       "style=\"margin:0\">\r\n"
       "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</th>"
-      "<th>最后一次时间</th><th width=\"5%\"><input type=\"checkbox\" "
-      "name=\"chkSelectAll\" "
+      "<th>最后一次时间</th><th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
       "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   pager.Pager_Open(state);
   if (pager.PagerRecordCount > 0) {
-    Recordset &rs = *pager.PagerRs;
-    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof();
-         ++n, rs.MoveNext()) {
+    Recordset& rs = *pager.PagerRs;
+    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
       std::string id = rs["d_id"].ToString();
-      html +=
-          "<tr><td><a href=\"?m=admin_manager&amp;action=edit&amp;id=" + id +
-          "\">" + HTMLEncode(rs["d_name"]) + "</a></td><td>" +
-          HTMLEncode(rs["d_regtime"]) + "</td><td>" +
-          HTMLEncode(rs["d_adduser"]) + "</td><td>" +
-          HTMLEncode(rs["d_loginnum"]) + "</td><td>" +
-          HTMLEncode(rs["d_lastlogintime"]) +
-          "</td><td align=\"center\"><input type=\"checkbox\" "
-          "name=\"selectdel\" value=\"" +
-          id + "\"></td></tr>\r\n";
+      html += "<tr><td><a href=\"?m=admin_manager&amp;action=edit&amp;id=" + id + "\">" +
+              HTMLEncode(rs["d_name"]) + "</a></td><td>" + HTMLEncode(rs["d_regtime"]) +
+              "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
+              HTMLEncode(rs["d_loginnum"]) + "</td><td>" + HTMLEncode(rs["d_lastlogintime"]) +
+              "</td><td align=\"center\"><input type=\"checkbox\" "
+              "name=\"selectdel\" value=\"" +
+              id + "\"></td></tr>\r\n";
     }
   } else {
-    html +=
-        "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
+    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
   }
   html += "</table>\r\n</form>\r\n";
   if (pager.PagerRecordCount > 0) {
-    html +=
-        "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n<tr><td>";
+    html += "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n<tr><td>";
     html += pager.PagerBar;
-    html += "</td></tr>\r\n<tr><td align=\"right\">"
-            "<form name=\"actionform\" style=\"margin:0\">操作："
-            "<select name=\"selection\" size=\"1\"><option "
-            "value=\"del\">删除</option></select> "
-            "<input type=\"button\" value=\"执行\" "
-            "onclick=\"checkAction(this.form.selection.options[this.form."
-            "selection.selectedIndex]"
-            ".value)\"></form></td></tr>\r\n</table>\r\n";
+    html +=
+        "</td></tr>\r\n<tr><td align=\"right\"><form name=\"actionform\" style=\"margin:0\">操作："
+        "<select name=\"selection\" size=\"1\"><option value=\"del\">删除</option></select> "
+        "<input type=\"button\" value=\"执行\" "
+        "onclick=\"checkAction(this.form.selection.options[this.form.selection.selectedIndex]"
+        ".value)\"></form></td></tr>\r\n</table>\r\n";
   }
   state.Response->Write(html);
   pager.Pager_Close();
   Manager_ListScript(state);
 }
 
-void Manager_ShowAdd(RequestState &state) {
-  state.Response->Write(AccountForm("?m=admin_manager&action=save", 20,
-                                    Variant(""), Variant(""), true));
+void Manager_ShowAdd(RequestState& state) {
+  state.Response->Write(
+      AccountForm("?m=admin_manager&action=save", 20, Variant(""), Variant(""), true));
 }
 
-void Manager_SaveAdd(RequestState &state) {
-  const Request &request = *state.Request;
+void Manager_SaveAdd(RequestState& state) {
+  const Request& request = *state.Request;
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
   CheckAccount(state, name, password, "用户名");
 
   // The database's own comparison (letter case ignored) decides what is the
   // same name.
-  Recordset &rs = *state.Rs;
+  Recordset& rs = *state.Rs;
   state.Sql = "Select d_name From Vantrel_Admin Where d_name = ?";
   rs.Open(state.Sql, {Variant(name)}, *state.Conn, 0, 1);
   bool exists = !rs.Eof();
   rs.Close();
   if (exists) {
-    AlertBack(state,
-              "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
+    AlertBack(state, "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
   }
 
   state.Sql = "Select * From Vantrel_Admin Where 1 < 0";
@@ -249,21 +222,20 @@ void Manager_SaveAdd(RequestState &state) {
   rs.Close();
 
   state.Response->Write(MessageBox(
-      "新增用户成功！", LinkItem("?m=admin_manager&action=add", "返回新增") +
-                            LinkItem(kListUrl, "返回列表")));
+      "新增用户成功！",
+      LinkItem("?m=admin_manager&action=add", "返回新增") + LinkItem(kListUrl, "返回列表")));
 }
 
-void Manager_Edit(RequestState &state) {
-  const Request &request = *state.Request;
+void Manager_Edit(RequestState& state) {
+  const Request& request = *state.Request;
   std::string save = FilterSql(Variant(request.QueryString("save")));
   std::string id_text = FilterSql(Variant(request.QueryString("id")));
   int64_t id = 0;
   bool id_ok = ParseId(id_text, &id);
-  Recordset &rs = *state.Rs;
+  Recordset& rs = *state.Rs;
 
   if (save != "1") {
-    if (!id_ok)
-      AlertBack(state, kParameterError);
+    if (!id_ok) AlertBack(state, kParameterError);
     state.Sql = "Select * From Vantrel_Admin Where d_id = ?";
     rs.Open(state.Sql, {Variant(id)}, *state.Conn, 0, 1);
     if (rs.Eof()) {
@@ -273,17 +245,16 @@ void Manager_Edit(RequestState &state) {
     Variant name = rs["d_name"];
     Variant password = rs["d_password"];
     rs.Close();
-    state.Response->Write(AccountForm(
-        "?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50,
-        name, password, false));
+    state.Response->Write(
+        AccountForm("?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name,
+                    password, false));
     return;
   }
 
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
   CheckAccount(state, name, password, "用户姓名");
-  if (!id_ok)
-    AlertBack(state, kParameterError);
+  if (!id_ok) AlertBack(state, kParameterError);
 
   state.Sql = "Select * From Vantrel_Admin Where d_id = ?";
   rs.Open(state.Sql, {Variant(id)}, *state.Conn, 1, 3);
@@ -293,43 +264,36 @@ void Manager_Edit(RequestState &state) {
   }
   rs.Set("d_name", Variant(name));
   // The form shows the stored digest: sent back unchanged, the password stays.
-  if (password != rs["d_password"].ToString())
-    rs.Set("d_password", Variant(MD5(password)));
+  if (password != rs["d_password"].ToString()) rs.Set("d_password", Variant(MD5(password)));
   rs.Update();
   rs.Close();
 
-  state.Response->Write(MessageBox(
-      "信息更新成功！",
-      LinkItem("?m=admin_manager&action=edit&id=" + std::to_string(id),
-               "返回重新修改") +
-          LinkItem(kListUrl, "返回列表")));
+  state.Response->Write(
+      MessageBox("信息更新成功！",
+                 LinkItem("?m=admin_manager&action=edit&id=" + std::to_string(id), "返回重新修改") +
+                     LinkItem(kListUrl, "返回列表")));
 }
 
-void Manager_Delete(RequestState &state) {
+void Manager_Delete(RequestState& state) {
   std::string posted = (*state.Request)("selectdel");
-  if (TrimSpaces(posted).empty())
-    AlertBack(state, "提示：请选择记录再删除！");
+  if (TrimSpaces(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
   IdList list;
-  if (!ParseIdList(posted, &list))
-    AlertBack(state, kParameterError);
+  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
 
   // The account this browser is signed in with stays: deleting it would leave
   // the console without the administrator who is using it.
-  state.Sql = "select count(*) from Vantrel_Admin where d_id in (" + list.sql +
-              ") and d_name = ?";
-  Variant own =
-      state.Conn->ExecuteScalar(state.Sql, {state.Session->Get("User_Name")});
-  if (own.ToInt64Or(0) > 0)
-    AlertBack(state, "提示：不能删除当前登录的用户！");
+  state.Sql = "select count(*) from Vantrel_Admin where d_id in (" + list.sql + ") and d_name = ?";
+  Variant own = state.Conn->ExecuteScalar(state.Sql, {state.Session->Get("User_Name")});
+  if (own.ToInt64Or(0) > 0) AlertBack(state, "提示：不能删除当前登录的用户！");
 
   state.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
   state.Conn->Execute(state.Sql);
   state.Response->Redirect(kListUrl);
 }
 
-} // namespace
+}  // namespace
 
-void Manager_Main(RequestState &state) {
+void Manager_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_Manager");
   AdminHeader(state);
   AdminNavi(state, "当前位置：用户管理>>管理后台用户");
@@ -349,4 +313,4 @@ void Manager_Main(RequestState &state) {
   AdminFooter(state);
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -17,8 +17,8 @@ namespace folirex {
 // Checks XT_Manage_Manager; action "add" add form, "save" its save, "edit" the
 // edit form (its save with save=1), "del" the bulk delete, anything else the
 // list.
-void Manager_Main(RequestState &state);
+void Manager_Main(RequestState& state);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_CONSOLE_ADMIN_MANAGER_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_MANAGER_H_

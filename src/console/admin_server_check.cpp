@@ -13,12 +13,12 @@ namespace folirex {
 namespace {
 
 struct Component {
-  const char *prog_id;
-  const char *caption;
+  const char* prog_id;
+  const char* caption;
 };
 
 struct Group {
-  const char *title;
+  const char* title;
   int first;
   int last;
 };
@@ -59,60 +59,53 @@ constexpr std::array<Group, 4> kGroups = {{
     {"图像处理组件", 24, 25},
 }};
 
-constexpr const char *kListTable =
-    "<table class=list align=center cellspacing=1>";
+constexpr const char* kListTable = "<table class=list align=center cellspacing=1>";
 
-std::string ParameterRow(const char *label, const std::string &value) {
-  return std::string("<tr><td>&nbsp;") + label + "</td><td>&nbsp;" + value +
-         "</td></tr>";
+std::string ParameterRow(const char* label, const std::string& value) {
+  return std::string("<tr><td>&nbsp;") + label + "</td><td>&nbsp;" + value + "</td></tr>";
 }
 
 // The physical path of the running page; empty when the host cannot map it.
-std::string PagePath(RequestState &state) {
+std::string PagePath(RequestState& state) {
   try {
-    return state.Server->MapPath(state.Request->ServerVariables("SCRIPT_NAME"))
-        .string();
-  } catch (const HostError &) {
+    return state.Server->MapPath(state.Request->ServerVariables("SCRIPT_NAME")).string();
+  } catch (const HostError&) {
     return "";
   }
 }
 
-std::string ServerParameters(RequestState &state) {
-  const Request &request = *state.Request;
+std::string ServerParameters(RequestState& state) {
+  const Request& request = *state.Request;
   // The server name comes from the Host header the client sent: encoded like
   // every other value shown.
-  auto variable = [&](const char *name) {
+  auto variable = [&](const char* name) {
     return HTMLEncode(Variant(request.ServerVariables(name)));
   };
-  std::string html = std::string("<br>") + kListTable +
-                     "<tr><th colspan=2>服务器的有关参数</th></tr>";
+  std::string html =
+      std::string("<br>") + kListTable + "<tr><th colspan=2>服务器的有关参数</th></tr>";
   html += ParameterRow("服务器名", variable("SERVER_NAME"));
   html += ParameterRow("服务器IP", variable("LOCAL_ADDR"));
   html += ParameterRow("服务器端口", variable("SERVER_PORT"));
   html += ParameterRow("服务器时间", Variant(DateTime::Now()).ToString());
   html += ParameterRow("IIS版本", variable("SERVER_SOFTWARE"));
-  html += ParameterRow("脚本超时时间",
-                       std::to_string(state.Server->ScriptTimeout()) + " 秒");
+  html += ParameterRow("脚本超时时间", std::to_string(state.Server->ScriptTimeout()) + " 秒");
   html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state))));
-  html +=
-      ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
+  html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
   html += "</table><br>";
   return html;
 }
 
-std::string ComponentRow(RequestState &state, const Component &component,
-                         const ComponentProbe &probe) {
-  std::string html = std::string("<tr><td align=left>&nbsp;") +
-                     component.prog_id + "<font color=#888888>&nbsp;" +
-                     component.caption + "</font></td>";
+std::string ComponentRow(RequestState& state, const Component& component,
+                         const ComponentProbe& probe) {
+  std::string html = std::string("<tr><td align=left>&nbsp;") + component.prog_id +
+                     "<font color=#888888>&nbsp;" + component.caption + "</font></td>";
   if (!probe.present) {
     html += "<td align=left>&nbsp;<font color=red><b>×</b></font></td></tr>";
   } else {
-    html +=
-        "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='" +
-        state.Server->HTMLEncode(probe.version) + "'>" +
-        HTMLEncode(Variant(Left(probe.version, 11))) + "</a></td></tr>";
+    html += "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='" +
+            state.Server->HTMLEncode(probe.version) + "'>" +
+            HTMLEncode(Variant(Left(probe.version, 11))) + "</a></td></tr>";
   }
   return html;
 }
@@ -122,8 +115,7 @@ std::string ComponentRow(RequestState &state, const Component &component,
 double SpeedTest() {
   volatile int sum = 0;
   auto t1 = std::chrono::steady_clock::now();
-  for (int i = 1; i <= 500000; ++i)
-    sum = 1 + 1;
+  for (int i = 1; i <= 500000; ++i) sum = 1 + 1;
   auto t2 = std::chrono::steady_clock::now();
   (void)sum;
   double ms = std::chrono::duration<double, std::milli>(t2 - t1).count();
@@ -134,13 +126,11 @@ std::string SpeedTable(double ms) {
   return std::string(kListTable) +
          "<tr><th "
          "colspan=2>ASP脚本解释和运算速度测试，我们让服务器执行50万次(1+1)"
-         "的计算，"
-         "记录其所使用的时间。</th></tr>"
+         "的计算，记录其所使用的时间。</th></tr>"
          "<tr><td width=320>服&nbsp;&nbsp;&nbsp;务&nbsp;&nbsp;&nbsp;器</td>"
-         "<td width=130>完成时间</td></tr>"
-         "<tr><td height=18>中国频道虚拟主机（2005-02-02 14:30）</td><td>187.5 "
-         "毫秒</td></tr>"
-         "<tr><td height=18><font color=red>您正在使用的这台服务器</font></td>"
+         "<td width=130>完成时间</td></tr><tr><td height=18>中国频道虚拟主机（2005-02-02 "
+         "14:30）</td><td>187.5 "
+         "毫秒</td></tr><tr><td height=18><font color=red>您正在使用的这台服务器</font></td>"
          "<td><font color=red>" +
          Variant(ms).ToString() + " 毫秒</font></td></tr></table><br>";
 }
@@ -148,19 +138,18 @@ std::string SpeedTable(double ms) {
 std::string TestForm() {
   // The form holds the whole table, so that its fields belong to it however the
   // browser places a form met between table rows.
-  return std::string("<form name=form1 method=post "
-                     "action='?m=admin_servercheck' style='margin:0'>") +
+  return std::string(
+             "<form name=form1 method=post "
+             "action='?m=admin_servercheck' style='margin:0'>") +
          kListTable +
-         "<tr><th>"
-         "其他组件支持情况检测，在下面的输入框中输入你要检测的组件的ProgId或Cla"
-         "ssId。</th></tr>"
-         "<tr><td align=center height=30><input class=input type=text value='' "
-         "name=classname "
+         "<tr><th>其他组件支持情况检测，在下面的输入框中输入你要检测的组件的ProgId或ClassId。</"
+         "th></tr>"
+         "<tr><td align=center height=30><input class=input type=text value='' name=classname "
          "size=40> <input type=submit value=' 确 定 ' class=backc name=check> "
          "<input type=reset value=' 重 填 '></td></tr></table></FORM>";
 }
 
-void ServerCheck_ShowInfo(RequestState &state) {
+void ServerCheck_ShowInfo(RequestState& state) {
   std::array<ComponentProbe, kComponents.size()> probes;
   for (size_t i = 0; i < kComponents.size(); ++i) {
     probes[i] = ServerCheck_IsObjInstalled(state, kComponents[i].prog_id);
@@ -168,8 +157,7 @@ void ServerCheck_ShowInfo(RequestState &state) {
 
   std::string html = ServerParameters(state);
   for (size_t g = 0; g < kGroups.size(); ++g) {
-    if (g > 0)
-      html += "</table><br>";
+    if (g > 0) html += "</table><br>";
     html += std::string(kListTable) + "<tr><th colspan=2>" + kGroups[g].title +
             "</th></tr><tr><td width=320>组 件 名 称</td><td "
             "width=130>支持及版本</td></tr>";
@@ -184,28 +172,24 @@ void ServerCheck_ShowInfo(RequestState &state) {
   state.Response->Write(html);
 
   std::string classname = Trim(state.Request->Form("classname"));
-  if (classname.empty())
-    return;
+  if (classname.empty()) return;
   ComponentProbe probe = ServerCheck_IsObjInstalled(state, classname);
   // The name is the administrator's own text: shown encoded, looked up only.
   std::string shown = HTMLEncode(Variant(classname));
   html = std::string(kListTable) + "<tr><th>您指定的组件的检查结果</th></tr>";
   if (!probe.present) {
-    html += "<tr><td><font color=red>很遗憾，该服务器不支持 " + shown +
-            " 组件！</font></td></tr>";
+    html += "<tr><td><font color=red>很遗憾，该服务器不支持 " + shown + " 组件！</font></td></tr>";
   } else {
-    html += "<tr><td><font class=red>恭喜！该服务器支持 " + shown +
-            " 组件。该组件版本是：" + HTMLEncode(Variant(probe.version)) +
-            "</font></td></tr>";
+    html += "<tr><td><font class=red>恭喜！该服务器支持 " + shown + " 组件。该组件版本是：" +
+            HTMLEncode(Variant(probe.version)) + "</font></td></tr>";
   }
   html += "</table>";
   state.Response->Write(html);
 }
 
-} // namespace
+}  // namespace
 
-ComponentProbe ServerCheck_IsObjInstalled(RequestState &state,
-                                          std::string_view name) {
+ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view name) {
   ComponentProbe probe;
   if (std::optional<ComponentInfo> info = state.Server->CreateObject(name)) {
     probe.present = true;
@@ -214,7 +198,7 @@ ComponentProbe ServerCheck_IsObjInstalled(RequestState &state,
   return probe;
 }
 
-void ServerCheck_Main(RequestState &state) {
+void ServerCheck_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ServerCheck");
   AdminHeader(state);
   AdminNavi(state, "当前位置：系统管理&gt;&gt;远程服务器环境检测");
@@ -222,4 +206,4 @@ void ServerCheck_Main(RequestState &state) {
   AdminFooter(state);
 }
 
-} // namespace folirex
+}  // namespace folirex

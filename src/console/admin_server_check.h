@@ -19,17 +19,16 @@ namespace folirex {
 // The result of probing one component name.
 struct ComponentProbe {
   bool present = false;
-  std::string version; // "" when absent
+  std::string version;  // "" when absent
 };
 
 // Checks XT_Manage_ServerCheck, then writes the report; a posted form value
 // "classname" adds the result of that name's look-up at the end.
-void ServerCheck_Main(RequestState &state);
+void ServerCheck_Main(RequestState& state);
 
 // Looks the name up in the host's registry (letter case ignored).
-ComponentProbe ServerCheck_IsObjInstalled(RequestState &state,
-                                          std::string_view name);
+ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view name);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_

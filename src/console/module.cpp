@@ -13,7 +13,7 @@
 
 namespace folirex {
 
-void RegisterConsoleModule(ModuleRegistry &registry) {
+void RegisterConsoleModule(ModuleRegistry& registry) {
   registry.AddAdminEntry("Login_Main", Login_Main);
   registry.AddAdminEntry("Index_Main", Index_Main);
   registry.AddAdminEntry("Menu_Main", Menu_Main);
@@ -26,4 +26,4 @@ void RegisterConsoleModule(ModuleRegistry &registry) {
   registry.AddAdminEntry("ServerCheck_Main", ServerCheck_Main);
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -17,7 +17,7 @@ class ChangePasswordTest : public ::testing::Test {
     site_.AddAdmin("nina", "old-pass", {"XT_Manage_ChangePwd", "XT_Manage_Main"});
     ASSERT_EQ(site_.SignIn("nina", "old-pass").status, 302);
   }
-  HttpAnswer Change(const std::string &current, const std::string &new1, const std::string &new2) {
+  HttpAnswer Change(const std::string& current, const std::string& new1, const std::string& new2) {
     return site_.Post("/admin.asp?m=admin_changepassword&action=save",
                       {{"password", current}, {"password1", new1}, {"password2", new2}});
   }
@@ -36,7 +36,7 @@ TEST_F(ChangePasswordTest, FormShowsTheNameAndTheChecks) {
                        "action=\"?m=admin_changepassword&amp;action=save\""));
   EXPECT_TRUE(Contains(page, "<th>设置说明</th>"));
   EXPECT_TRUE(Contains(page, "<td align=\"right\">用 户 名：</td><td>nina</td>"));
-  for (const char *field : {"password", "password1", "password2"}) {
+  for (const char* field : {"password", "password1", "password2"}) {
     EXPECT_TRUE(Contains(
         page, std::string("name=\"") + field + "\" class=\"input\" size=\"20\" maxlength=\"20\""));
   }
@@ -74,7 +74,7 @@ TEST_F(ChangePasswordTest, RefusalsLeaveThePasswordAsItWas) {
   struct Case {
     std::string current, new1, new2, message;
   };
-  for (const Case &c : std::initializer_list<Case>{
+  for (const Case& c : std::initializer_list<Case>{
            {"wrong", "abc", "abc", "原密码错误，请返回重新输入"},
            {"", "abc", "abc", "原密码错误，请返回重新输入"},
            {"old-pass", "", "", "新密码不能为空！"},

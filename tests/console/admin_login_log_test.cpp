@@ -12,7 +12,7 @@ namespace {
 
 const char kBack[] = "\\n\\n系统将自动返回前一页面...";
 
-int Count(const std::string &text, const std::string &part) {
+int Count(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
@@ -31,13 +31,13 @@ class LoginLogTest : public ::testing::Test {
     Log("pat", "10.0.0.3", 2, "2026-01-03 08:00:00");
     Log("gone", "10.0.0.4", 5, "2026-01-04 08:00:00");  // no such account
   }
-  void Log(const std::string &name, const std::string &ip, int count, const std::string &when) {
+  void Log(const std::string& name, const std::string& ip, int count, const std::string& when) {
     site_.Sql(
         "insert into Vantrel_Log (d_adminname, d_ip, d_thisloginnum, "
         "d_logintime) values ('" +
         name + "', '" + ip + "', " + std::to_string(count) + ", '" + when + "')");
   }
-  std::string IdOf(const std::string &ip) {
+  std::string IdOf(const std::string& ip) {
     return site_.SqlValue("select d_id from Vantrel_Log where d_ip = '" + ip + "'");
   }
   int Rows() { return site_.CountSql("select count(*) from Vantrel_Log"); }

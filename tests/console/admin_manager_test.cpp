@@ -20,18 +20,18 @@ class ManagerTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
 
-  HttpAnswer Add(const std::string &name, const std::string &password) {
+  HttpAnswer Add(const std::string& name, const std::string& password) {
     return site_.Post("/admin.asp?m=admin_manager&action=save",
                       {{"username", name}, {"password", password}});
   }
-  HttpAnswer EditSave(const std::string &id, const std::string &name, const std::string &password) {
+  HttpAnswer EditSave(const std::string& id, const std::string& name, const std::string& password) {
     return site_.Post("/admin.asp?m=admin_manager&action=edit&id=" + id + "&save=1",
                       {{"username", name}, {"password", password}});
   }
-  std::string IdOf(const std::string &name) {
+  std::string IdOf(const std::string& name) {
     return site_.SqlValue("select d_id from Vantrel_Admin where d_name = '" + name + "'");
   }
-  std::string DigestOf(const std::string &name) {
+  std::string DigestOf(const std::string& name) {
     return site_.SqlValue("select d_password from Vantrel_Admin where d_name = '" + name + "'");
   }
   int Accounts() { return site_.CountSql("select count(*) from Vantrel_Admin"); }
@@ -45,7 +45,7 @@ TEST_F(ManagerTest, ListShowsAccountsNewestFirstWithTheSearchBar) {
   site_.Sql("update Vantrel_Admin set d_loginnum = 7 where d_name = 'newer'");
   HttpAnswer page = site_.Get("/admin.asp?m=admin_manager");
   ASSERT_EQ(page.status, 200);
-  const std::string &text = page.text;
+  const std::string& text = page.text;
   EXPECT_TRUE(Contains(text, "当前位置：用户管理>>管理后台用户"));
   EXPECT_TRUE(Contains(text, "name=\"myForm\" method=\"post\" action=\"?m=admin_manager\""));
   EXPECT_TRUE(
@@ -155,7 +155,7 @@ TEST_F(ManagerTest, AddRefusesBadNamesAndPasswordsInOrder) {
       {"admin", "secret7", "提示：您选择的用户名admin已经存在！"},
       {"ADMIN", "secret7", "提示：您选择的用户名ADMIN已经存在！"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " / " + c.password);
     HttpAnswer answer = Add(c.name, c.password);
     EXPECT_EQ(AlertText(answer.text), c.message + kBack);
@@ -247,7 +247,7 @@ TEST_F(ManagerTest, EditSaveRefusesWithItsOwnMessages) {
       {"x1", "hank", "secret7", "提示：参数错误！"},
       {"99999", "hank", "secret7", "提示：参数错误！"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
     EXPECT_EQ(AlertText(EditSave(c.id, c.name, c.password).text), c.message + kBack);
   }

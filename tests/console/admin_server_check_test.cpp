@@ -12,7 +12,7 @@
 namespace folirex::testing {
 namespace {
 
-int Count(const std::string &text, const std::string &part) {
+int Count(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
@@ -22,7 +22,7 @@ const char kAbsent[] = "<td align=left>&nbsp;<font color=red><b>×</b></font></t
 const char kPresent[] = "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='";
 
 // The row of one component name, from its name to the end of the row.
-std::string RowOf(const std::string &page, const std::string &prog_id) {
+std::string RowOf(const std::string& page, const std::string& prog_id) {
   size_t begin = page.find("<tr><td align=left>&nbsp;" + prog_id + "<font");
   if (begin == std::string::npos) return "";
   return page.substr(begin, page.find("</tr>", begin) + 5 - begin);
@@ -63,7 +63,7 @@ TEST_F(ServerCheckTest, HostHeaderIsEncodedInTheServerName) {
   // A raw request whose Host header carries markup.
   httplib::Client client("127.0.0.1", site_.port());
   httplib::Headers headers = {{"Host", "<b>evil</b>"}};
-  for (const auto &[name, value] : site_.cookies()) {
+  for (const auto& [name, value] : site_.cookies()) {
     headers.emplace("Cookie", name + "=" + value);
   }
   auto answer = client.Get("/admin.asp?m=admin_servercheck", headers);
@@ -75,7 +75,7 @@ TEST_F(ServerCheckTest, HostHeaderIsEncodedInTheServerName) {
 
 TEST_F(ServerCheckTest, ComponentTablesShowTheStandInsAndNothingElse) {
   std::string page = Page();
-  for (const char *title :
+  for (const char* title :
        {"IIS自带的ASP组件", "常见的文件上传和管理组件", "常见的收发邮件组件", "图像处理组件"}) {
     EXPECT_TRUE(Contains(page, std::string("<tr><th colspan=2>") + title + "</th></tr>"));
   }
@@ -109,7 +109,7 @@ TEST_F(ServerCheckTest, ComponentTablesShowTheStandInsAndNothingElse) {
             "<tr><td align=left>&nbsp;MSWC.AdRotator<font "
             "color=#888888>&nbsp;</font></td>" +
                 std::string(kAbsent));
-  for (const char *absent : {"Persits.Upload.1", "JMail.SmtpMail", "CDONTS.NewMail",
+  for (const char* absent : {"Persits.Upload.1", "JMail.SmtpMail", "CDONTS.NewMail",
                              "SoftArtisans.ImageGen", "W3Image.Image"}) {
     EXPECT_TRUE(Contains(RowOf(page, absent), kAbsent)) << absent;
   }
