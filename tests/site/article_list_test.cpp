@@ -1,0 +1,432 @@
+#include "site/article_list.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/text_helpers.h"
+#include "site/list_fixture.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleSpec;
+using testing::ChannelSpec;
+using testing::CountOf;
+using testing::ListSite;
+
+constexpr const char *kTable = "<table width='100%' border='0' align='center' "
+                               "cellpadding='3' cellspacing='0'>";
+
+std::string Params(const std::map<int, std::string> &fields = {}) {
+  std::vector<std::string> f = {
+      "-1",    "0",     "false", "0",     "0",     "false", "false", "",
+      "0",     "0",     "1",     "false", "0",     "0",     "false", "false",
+      "false", "false", "false", "false", "false", "1"};
+  for (const auto &[i, v] : fields)
+    f[i] = v;
+  std::string text;
+  for (size_t i = 0; i < f.size(); ++i)
+    text += (i ? "," : "") + f[i];
+  return text;
+}
+
+class ArticleListTest : public ::testing::Test {
+protected:
+  int64_t Channel(int mode, const std::string &dir = "news", int list_dir = 0) {
+    ChannelSpec c;
+    c.dir = dir;
+    c.generate_html = mode;
+    c.list_dir = list_dir;
+    int64_t id = s_.AddChannel(c);
+    s_.UseChannel(id);
+    return id;
+  }
+  std::string List(const std::string &params,
+                   const std::string &type = "classlist",
+                   const Variant &class_id = 0, const Variant &page_number = "",
+                   const Variant &page_size = 20,
+                   const Variant &subject_id = "") {
+    return ShowArticleList(s_.state, params, type, page_number, page_size,
+                           class_id, subject_id);
+  }
+  std::string Id(int64_t v) { return std::to_string(v); }
+
+  ListSite s_;
+};
+
+TEST_F(ArticleListTest, DrawsEveryPartOfAnItem) {
+  int64_t ch = Channel(0);
+  int64_t k = s_.AddClass(ch, 0, "科技", "tech", /*comments=*/true);
+  s_.RebuildTree(ch);
+  ArticleSpec a;
+  a.channel = ch;
+  a.class_id = k;
+  a.title = "长标题文字ABC";
+  a.title_prefix = 1;
+  a.font_shape = 1;
+  a.title_color = "#FF0000";
+  a.hot = a.recommend = a.top = true;
+  a.clicks = 9;
+  a.author = "张三";
+  a.add_time = FormatDate(Variant(DateTime::Now()), 1);
+  int64_t id = s_.AddArticle(a);
+  const std::string c = Id(ch);
+  const std::string today = FormatDate(Variant(DateTime::Now()), 2);
+
+  std::string html = List(Params({{9, "6"},
+                                  {11, "true"},
+                                  {12, "1"},
+                                  {13, "1"},
+                                  {14, "true"},
+                                  {15, "true"},
+                                  {16, "true"},
+                                  {17, "true"},
+                                  {18, "true"},
+                                  {20, "true"}}));
+  std::string item =
+      "<font color=green>[图文]</font><a href='/asp.asp?m=classlist&classid=" +
+      Id(k) + "&channelid=" + c +
+      "'>[科技]</a><a href='/asp.asp?m=content&articleid=" + Id(id) +
+      "&channelid=" + c +
+      "' title=\"长标题文字ABC\"><b><font color='#FF0000'>长...</font></b></a> "
+      "<a href='/asp.asp?m=comment&articleid=" +
+      Id(id) + "&channelid=" + c +
+      "'>[评论]</a><img src='/images/hot.gif' border=0><img "
+      "src='/images/recommend.gif' "
+      "border=0><img src='/images/top.gif' border=0><img src='/Images/new.gif' "
+      "border=0>  张三 "
+      "</td><td align=right><font color=red>" +
+      today + "</font></td> 9";
+  EXPECT_EQ(html,
+            std::string(kTable) +
+                "<tr><td><img src='/news/images/arrow.gif' valign='absmiddle' "
+                "border=0>&nbsp;" +
+                item + "</td></tr></table>");
+}
+
+TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
+  int64_t ch = Channel(0);
+  ArticleSpec a;
+  a.channel = ch;
+  a.title = "普通";
+  a.title_prefix = 5;
+  a.hot = a.top = true;
+  a.add_time = "2019-03-04 05:06:07";
+  a.font_shape = 2;
+  s_.AddArticle(a);
+  // Marks as text with the hot mark off: only the pinned mark; an old article's
+  // date is black.
+  std::string html =
+      List(Params({{11, "true"}, {12, "2"}, {13, "2"}, {16, "false"}}));
+  EXPECT_NE(
+      html.find(
+          "<i><font color=''>普通</font></i></a> <font color=blue>顶</font> "
+          "</td><td align=right>03月04日 </td></td>"),
+      std::string::npos)
+      << html;
+  EXPECT_EQ(html.find("热"), std::string::npos);
+  EXPECT_EQ(html.find("[图文]"), std::string::npos);
+  std::string mmdd = List(Params({{13, "3"}, {12, "2"}, {16, "true"}}));
+  EXPECT_NE(
+      mmdd.find("<font color=red>热</font><font color=blue>顶</font> </td><td "
+                "align=right>03-04</td>"),
+      std::string::npos)
+      << mmdd;
+}
+
+TEST_F(ArticleListTest,
+       AttributeTitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
+  int64_t ch = Channel(0);
+  ArticleSpec a;
+  a.channel = ch;
+  a.title = "Say \"hi\" <b>&";
+  a.link_url = "http://example.com/x";
+  s_.AddArticle(a);
+  std::string html = List(Params());
+  EXPECT_NE(
+      html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
+                "&quot;hi&quot; "
+                "&lt;b&gt;&amp;\"><font color=''>Say \"hi\" <b>&</font></a>"),
+      std::string::npos)
+      << html;
+}
+
+TEST_F(ArticleListTest, ColumnsAndEmptyLists) {
+  int64_t ch = Channel(0);
+  EXPECT_EQ(List(Params()), "<li>暂时没有本类数据！</li>");
+  EXPECT_EQ(List(Params({{19, "true"}})),
+            "暂时没有数据<br><p align=right></p>");
+  for (int i = 0; i < 3; ++i) {
+    ArticleSpec a;
+    a.channel = ch;
+    a.title = "t" + std::to_string(i);
+    s_.AddArticle(a);
+  }
+  std::string two = List(Params({{10, "2"}}));
+  EXPECT_EQ(CountOf(two, "<tr>"), 2);
+  EXPECT_NE(two.find("t1</font></a> </td></tr><tr><td><img"), std::string::npos)
+      << two;
+  EXPECT_NE(two.find("t2</font></a> </td><td>&nbsp;</td></tr></table>"),
+            std::string::npos);
+  for (const char *cols : {"0", "1"}) {
+    std::string one = List(Params({{10, cols}}));
+    EXPECT_EQ(CountOf(one, "<tr><td><img"), 3) << cols;
+    EXPECT_EQ(CountOf(one, "</td></tr>"), 3) << cols;
+    EXPECT_EQ(one.find("&nbsp;</td></tr>"), std::string::npos) << cols;
+  }
+}
+
+TEST_F(ArticleListTest, PageTypesDecideWhetherAndHowTheListShows) {
+  int64_t ch = Channel(0);
+  for (int i = 0; i < 3; ++i) {
+    ArticleSpec a;
+    a.channel = ch;
+    s_.AddArticle(a);
+  }
+  const std::string paged = Params({{19, "true"}});
+  // The first page draws the whole list even when the chip asks for paging.
+  std::string first = List(paged, "first");
+  EXPECT_EQ(CountOf(first, "arrow.gif"), 3);
+  EXPECT_EQ(first.find("<p align=right>"), std::string::npos);
+  for (const char *type : {"content", "search", "default", "print", ""}) {
+    EXPECT_EQ(List(paged, type), "") << type;
+  }
+  for (const char *type :
+       {"classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
+    EXPECT_NE(List(paged, type, 0, "", 20, 0).find("<p align=right>"),
+              std::string::npos)
+        << type;
+  }
+  EXPECT_EQ(List("1,2,3"), "");
+}
+
+TEST_F(ArticleListTest, StaticAndMixedModesLinkTheirOwnWay) {
+  int64_t ch = Channel(1);
+  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
+  s_.RebuildTree(ch);
+  ArticleSpec a;
+  a.channel = ch;
+  a.class_id = k;
+  int64_t id = s_.AddArticle(a);
+  a.class_id = 0;
+  int64_t loose = s_.AddArticle(a);
+  std::string html = List(Params({{14, "true"}}));
+  EXPECT_NE(html.find("<a href='/news/tech/list_" + Id(k) +
+                      ".html'>[科技]</a><a "
+                      "href='/news/tech/" +
+                      Id(id) + ".html' title="),
+            std::string::npos)
+      << html;
+  // No class row: no class link and no class folder.
+  EXPECT_NE(html.find("&nbsp;<a href='/news/" + Id(loose) + ".html' title="),
+            std::string::npos);
+
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " +
+          Id(ch));
+  s_.UseChannel(ch);
+  std::string mixed = List(Params({{14, "true"}}));
+  EXPECT_NE(mixed.find("<a href='/asp.asp?m=classlist&classid=" + Id(k) +
+                       "&channelid=" + Id(ch) +
+                       "'>[科技]</a><a href='/news/tech/" + Id(id) + ".html'"),
+            std::string::npos)
+      << mixed;
+}
+
+TEST_F(ArticleListTest,
+       AChipNamingAnotherChannelLinksWithThatChannelsSettings) {
+  ChannelSpec o;
+  o.dir = "photo";
+  o.generate_html = 1;
+  o.content_ext = 1; // .htm
+  int64_t other = s_.AddChannel(o);
+  int64_t k = s_.AddClass(other, 0, "风景", "view");
+  s_.RebuildTree(other);
+  ArticleSpec a;
+  a.channel = other;
+  a.class_id = k;
+  int64_t id = s_.AddArticle(a);
+  int64_t ch = Channel(0, "news");
+  s_.state.SkinCssLink = "page skin";
+
+  for (const char *paging : {"false", "true"}) {
+    std::string html = List(
+        Params({{0, Id(other)}, {14, "true"}, {19, paging}}), "classlist", 0);
+    EXPECT_NE(html.find("<a href='/photo/view/list_" + Id(k) +
+                        ".html'>[风景]</a><a "
+                        "href='/photo/view/" +
+                        Id(id) + ".htm' title="),
+              std::string::npos)
+        << html;
+    EXPECT_EQ(html.substr(0, html.find("<p align=right>")).find("channelid="),
+              std::string::npos)
+        << html;
+    // The page's own channel is back afterwards.
+    EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
+    EXPECT_EQ(s_.state.GenerateHtml.ToString(), "0");
+    EXPECT_EQ(s_.state.ChannelDir, "news/");
+    EXPECT_EQ(s_.state.SkinCssLink, "page skin");
+  }
+  // A channel that does not exist lists nothing.
+  EXPECT_EQ(List(Params({{0, "9999"}})), "<li>暂时没有本类数据！</li>");
+  EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
+}
+
+class PagedListTest : public ArticleListTest {
+protected:
+  void Seed(int64_t ch, int64_t class_id, int count) {
+    for (int i = 1; i <= count; ++i) {
+      ArticleSpec a;
+      a.channel = ch;
+      a.class_id = class_id;
+      a.subject = 4;
+      a.title = "文章" + std::to_string(i);
+      ids_.push_back(s_.AddArticle(a));
+    }
+  }
+  std::vector<int64_t> ids_;
+};
+
+TEST_F(PagedListTest, QueryStringPagesOfAClassList) {
+  int64_t ch = Channel(0);
+  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
+  s_.RebuildTree(ch);
+  Seed(ch, k, 45);
+  // The bar writes its links HTML-encoded.
+  const std::string base = "/asp.asp?m=classlist&amp;classid=" + Id(k) +
+                           "&amp;channelid=" + Id(ch) + "&amp;";
+  const std::string params = Params({{19, "true"}, {21, "1"}});
+
+  s_.SetQuery("m=classlist&Page=2");
+  std::string page2 = List(params, "classlist", k);
+  EXPECT_EQ(CountOf(page2, "<tr><td><a href="), 20);
+  EXPECT_NE(page2.find(">文章21</font>"), std::string::npos);
+  EXPECT_NE(page2.find(">文章40</font>"), std::string::npos);
+  EXPECT_EQ(page2.find(">文章41</font>"), std::string::npos);
+  EXPECT_EQ(page2.find(">文章20</font>"), std::string::npos);
+  EXPECT_EQ(page2.find("arrow.gif"), std::string::npos);
+  EXPECT_NE(page2.find("<a href=\"" + base + "Page=3\">[3]</a>"),
+            std::string::npos)
+      << page2;
+  EXPECT_NE(page2.find("<a href=\"" + base + "Page=1\">[1]</a>"),
+            std::string::npos);
+  EXPECT_NE(page2.find("页次:<b>2/3</b>"), std::string::npos);
+
+  s_.SetQuery("Page=3");
+  std::string last = List(params, "classlist", k);
+  EXPECT_EQ(CountOf(last, "<tr><td><a href="), 5);
+  EXPECT_NE(last.find(">文章45</font>"), std::string::npos);
+  // A page past the end shows the last page.
+  s_.SetQuery("Page=99");
+  EXPECT_EQ(List(params, "classlist", k), last);
+  s_.SetQuery("Page=abc");
+  EXPECT_NE(List(params, "classlist", k).find("页次:<b>1/3</b>"),
+            std::string::npos);
+  // The class's page size: 45 rows of 15 make three full pages.
+  s_.SetQuery("Page=3");
+  std::string fifteen = List(params, "classlist", k, "", 15);
+  EXPECT_EQ(CountOf(fifteen, "<tr><td><a href="), 15);
+}
+
+TEST_F(PagedListTest, ADeepPageCostsNoMoreStatementsThanAShallowOne) {
+  int64_t ch = Channel(0);
+  Seed(ch, 0, 120);
+  const std::string params = Params({{19, "true"}, {21, "2"}});
+  auto cost = [&](const std::string &page) {
+    s_.SetQuery("Page=" + page);
+    int64_t before = s_.state.Conn->statement_count();
+    std::string html = List(params, "newlist");
+    return std::make_pair(s_.state.Conn->statement_count() - before,
+                          CountOf(html, "<tr><td><a href="));
+  };
+  // Page 3 and page 6 both lie past the rows the cursor reads when it opens;
+  // the last page costs what the third does.
+  auto third = cost("3");
+  auto last = cost("6");
+  EXPECT_EQ(third.second, 20);
+  EXPECT_EQ(last.second, 20);
+  EXPECT_EQ(third.first, last.first);
+  EXPECT_LE(cost("1").first, last.first);
+}
+
+TEST_F(PagedListTest, StaticPagesOfAClassList) {
+  int64_t ch = Channel(1);
+  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
+  s_.RebuildTree(ch);
+  Seed(ch, k, 45);
+  const std::string params = Params({{19, "true"}, {21, "1"}});
+  // Static generation passes the page number of the file it writes; the request
+  // has none.
+  std::string page2 = List(params, "classlist", k, 2);
+  const std::string url = "/news/tech/list_" + Id(k);
+  EXPECT_NE(page2.find("<a href=\"" + url + ".html\">[1]</a>"),
+            std::string::npos)
+      << page2;
+  EXPECT_NE(page2.find("<a href=\"" + url + "_3.html\">[3]</a>"),
+            std::string::npos);
+  EXPECT_NE(page2.find(">文章21</font>"), std::string::npos);
+  EXPECT_NE(List(params, "classlist", k, 7).find("页次:<b>3/3</b>"),
+            std::string::npos);
+  // The list folder rule of the channel: all lists in List/.
+  s_.Exec("update Vantrel_Channel set d_listdir = 1 where d_id = " + Id(ch));
+  s_.UseChannel(ch);
+  EXPECT_NE(List(params, "classlist", k, 1)
+                .find("/news/List/list_" + Id(k) + "_2.html"),
+            std::string::npos);
+}
+
+TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
+  int64_t ch = Channel(0);
+  int64_t subject = s_.AddSubject(ch, "专题", "zt", 1);
+  Seed(ch, 0, 25);
+  s_.Exec("update Vantrel_Article set d_subjectid = " + Id(subject) +
+          ", d_hotflag = -1");
+  const std::string c = Id(ch);
+  const std::string params = Params({{19, "true"}});
+  EXPECT_NE(List(params, "subjectlist", 0, "", 20, subject)
+                .find("/asp.asp?m=subjectlist&amp;subjectid=" + Id(subject) +
+                      "&amp;channelid=" + c + "&amp;Page=2"),
+            std::string::npos);
+  EXPECT_NE(List(params, "hotlist")
+                .find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
+            std::string::npos);
+  // The list page does not filter by itself: its chip asks for recommended
+  // articles.
+  EXPECT_NE(List(Params({{6, "true"}, {19, "true"}}), "recommendlist")
+                .find("暂时没有数据<br>"),
+            std::string::npos);
+  EXPECT_NE(List(params, "newlist")
+                .find("/asp.asp?m=newlist&amp;channelid=" + c + "&amp;Page=2"),
+            std::string::npos);
+
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 1 where d_id = " + c);
+  s_.UseChannel(ch);
+  EXPECT_NE(List(params, "subjectlist", 0, 1, 20, subject)
+                .find("/news/subject/zt/list_" + Id(subject) + "_2.html"),
+            std::string::npos);
+  EXPECT_NE(List(params, "hotlist", 0, 1).find("/news/listhot/list_hot_2.html"),
+            std::string::npos);
+  EXPECT_NE(List(params, "newlist", 0, 1).find("/news/listhot/list_new_2.html"),
+            std::string::npos);
+  // Mode 2 pages through asp.asp like mode 0.
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " + c);
+  s_.UseChannel(ch);
+  EXPECT_NE(List(params, "hotlist")
+                .find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
+            std::string::npos);
+}
+
+TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
+  ListSite s;
+  s.UseChannel(1);
+  std::vector<std::string> fields(22, "false");
+  EXPECT_EQ(RenderArticleList(s.state, fields, "", ""), "");
+  EXPECT_EQ(RenderArticleList(s.state, std::vector<std::string>(3, "1"),
+                              "select 1", ""),
+            "");
+}
+
+} // namespace
+} // namespace folirex
