@@ -1,6 +1,7 @@
 // The command line: `folirex init DIR` creates a site, `folirex serve DIR` serves it.
 #include <pthread.h>
 #include <signal.h>
+#include <strings.h>
 
 #include <atomic>
 #include <cstdio>
@@ -21,15 +22,23 @@ namespace {
 using folirex::SiteSettings;
 
 constexpr const char* kUsage =
-    "usage: folirex init DIR\n"
+    "usage: folirex init DIR [--DbType 1 --DBServer HOST[:PORT] --DBPath NAME --DBUser USER\n"
+    "                            --DBPwd PASSWORD]\n"
     "       folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
     "       folirex --help\n";
 
 constexpr const char* kInitHelp =
     "usage: folirex init DIR\n"
-    "Creates a new site in DIR: the site's files, the database DIR/data/site.db, the settings\n"
-    "file DIR/folirex.conf, and a random password for the administrator 'admin', which it\n"
-    "prints. DIR must not exist yet or be empty.\n";
+    "       folirex init DIR --DbType 1 --DBServer HOST[:PORT] --DBPath NAME --DBUser USER\n"
+    "                        --DBPwd PASSWORD\n"
+    "Creates a new site in DIR: the site's files, its database, the settings file\n"
+    "DIR/folirex.conf, and a random password for the administrator 'admin', which it prints.\n"
+    "DIR must not exist yet or be empty.\n"
+    "Without options the database is the file DIR/data/site.db. With --DbType 1 it is the\n"
+    "database NAME on a database server, reached through the ODBC driver registered under the\n"
+    "name \"SQL Server\" (PostgreSQL's psqlODBC); it must exist and be empty, and is loaded in\n"
+    "one transaction. The port may also be written HOST,PORT. The five settings are kept in\n"
+    "folirex.conf, which only its owner can read.\n";
 
 constexpr const char* kServeHelp =
     "usage: folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
@@ -51,16 +60,60 @@ int Init(const std::vector<std::string>& args) {
     std::cout << kInitHelp;
     return 0;
   }
-  if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-    return Fail(args.empty() ? "init needs a folder (see folirex init --help)"
-                             : "init: unexpected argument '" + args.back() + "'",
-                2);
-  }
+  std::string dir;
   SiteSettings settings;
+  // The five database settings, by option name; DbType is "0" (a file) unless given.
+  struct DbOption {
+    const char* name;
+    std::string SiteSettings::*field;
+    bool given = false;
+  };
+  DbOption options[] = {{"--DbType", &SiteSettings::DbType},
+                        {"--DBServer", &SiteSettings::DBServer},
+                        {"--DBPath", &SiteSettings::DBPath},
+                        {"--DBUser", &SiteSettings::DBUser},
+                        {"--DBPwd", &SiteSettings::DBPwd}};
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!a.empty() && a[0] == '-') {
+      DbOption* option = nullptr;
+      for (DbOption& o : options) {
+        if (strcasecmp(a.c_str(), o.name) == 0) option = &o;
+      }
+      if (option == nullptr) return Fail("init: unknown option '" + a + "'", 2);
+      if (i + 1 >= args.size()) return Fail(std::string(option->name) + " needs a value", 2);
+      const std::string& value = args[++i];
+      if (value.find_first_of("\r\n") != std::string::npos) {
+        return Fail(std::string(option->name) + " cannot hold a line break", 2);
+      }
+      settings.*option->field = value;
+      option->given = true;
+    } else if (dir.empty() && !a.empty()) {
+      dir = a;
+    } else {
+      return Fail("init: unexpected argument '" + a + "'", 2);
+    }
+  }
+  if (dir.empty()) return Fail("init needs a folder (see folirex init --help)", 2);
+  if (settings.DbType.empty()) return Fail("--DbType needs a value: 0 or 1", 2);
+  if (settings.DbType == "0") {
+    for (const DbOption& o : options) {
+      if (o.given && o.field != &SiteSettings::DbType) {
+        return Fail(std::string(o.name) + " is for a server database (--DbType 1)", 2);
+      }
+    }
+  } else {
+    if (!options[1].given || settings.DBServer.empty()) {
+      return Fail("a server database needs --DBServer HOST[:PORT]", 2);
+    }
+    if (!options[2].given || settings.DBPath.empty()) {
+      return Fail("a server database needs --DBPath with the database's name", 2);
+    }
+  }
   folirex::CreatedSite created;
   std::string error;
-  if (!folirex::CreateSite(args[0], settings, &created, &error)) return Fail(error, 1);
-  std::cout << "Created the site in " << args[0] << "\n"
+  if (!folirex::CreateSite(dir, settings, &created, &error)) return Fail(error, 1);
+  std::cout << "Created the site in " << dir << "\n"
             << "Administrator: " << created.admin_name << "\n"
             << "Password:      " << created.admin_password << "\n";
   return 0;
@@ -114,9 +167,9 @@ int Serve(const std::vector<std::string>& args) {
   options.install_dir = folirex::ReadInstallDir(site, settings);
 
   folirex::HttpHost host(options,
-                        [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
-                          folirex::ServePage(settings, kind, objects);
-                        });
+                         [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
+                           folirex::ServePage(settings, kind, objects);
+                         });
 
   // Signals are taken by one thread with sigwait, so they never interrupt a worker.
   sigset_t signals;

@@ -102,12 +102,22 @@ ConnectionTarget ParseConnectionString(std::string_view text) {
     t.driver = Get(pairs, "driver");
     if (t.driver.empty()) throw DbError("connection string: the driver is empty");
     std::string server = Get(pairs, "server");
-    // "host,port" (the usual form) or "host:port"; a name with several ":" is an IPv6 address.
+    // "host,port" (the usual form) or "host:port"; a name with several ":" is an IPv6 address,
+    // which takes a port as "[address]:port".
     size_t sep = server.rfind(',');
     if (sep == std::string::npos && server.find(':') == server.rfind(':')) sep = server.find(':');
+    if (sep == std::string::npos && !server.empty() && server[0] == '[') {
+      size_t close = server.find(']');
+      if (close != std::string::npos && close + 1 < server.size() && server[close + 1] == ':') {
+        sep = close + 1;
+      }
+    }
     if (sep != std::string::npos) {
       t.port = Trim(std::string_view(server).substr(sep + 1));
       server = Trim(std::string_view(server).substr(0, sep));
+    }
+    if (server.size() >= 2 && server.front() == '[' && server.back() == ']') {
+      server = server.substr(1, server.size() - 2);
     }
     t.server = server;
     t.database = Get(pairs, "database");

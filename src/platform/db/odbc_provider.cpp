@@ -2,8 +2,11 @@
 
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <unordered_map>
 
@@ -62,9 +65,52 @@ SQLHENV Environment() {
   return env;
 }
 
+// What a statement needs of its session: the declared kind of a table's column (kOther when the
+// table or column is unknown), and the guard that lets one statement fail inside a transaction
+// without failing the transaction.
+class StatementSession {
+ public:
+  virtual ColumnKind KindOfColumn(std::string_view table, std::string_view column) = 0;
+  // Called before a statement runs; true when a guard was set that EndGuard must end.
+  virtual bool BeginGuard(std::string_view leading_keyword) = 0;
+  virtual void EndGuard(bool succeeded) = 0;
+
+ protected:
+  ~StatementSession() = default;
+};
+
+// The local time zone's name ("Asia/Shanghai"), so that the server's "now" is the web host's
+// local time, as it is for a database file; empty when it cannot be told.
+std::string LocalTimeZoneName() {
+  auto plain = [](std::string name) -> std::string {
+    if (!name.empty() && name[0] == ':') name.erase(0, 1);
+    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+    if (name.empty() || name.size() > 64) return "";
+    for (char c : name) {
+      const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '/' || c == '_' || c == '-' || c == '+';
+      if (!ok) return "";
+    }
+    return name;
+  };
+  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') return plain(tz);
+  char link[512];
+  ssize_t n = ::readlink("/etc/localtime", link, sizeof link - 1);
+  if (n > 0) {
+    std::string target(link, static_cast<size_t>(n));
+    size_t at = target.find("zoneinfo/");
+    if (at != std::string::npos) return plain(target.substr(at + 9));
+  }
+  std::ifstream file("/etc/timezone");
+  std::string name;
+  if (std::getline(file, name)) return plain(name);
+  return "";
+}
+
 class OdbcStatement : public Statement {
  public:
-  OdbcStatement(SQLHDBC dbc, std::string_view sql) : sql_(sql) {
+  OdbcStatement(SQLHDBC dbc, std::string_view sql, StatementSession* session)
+      : sql_(sql), session_(session) {
     if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st_))) {
       throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc));
     }
@@ -75,8 +121,8 @@ class OdbcStatement : public Statement {
       SQLFreeHandle(SQL_HANDLE_STMT, st_);
       throw DbError("SQL: " + message + " [" + sql_ + "]");
     }
-    const std::string first = LeadingKeyword(sql_);
-    writes_ = first == "insert" || first == "update" || first == "delete";
+    keyword_ = LeadingKeyword(sql_);
+    writes_ = keyword_ == "insert" || keyword_ == "update" || keyword_ == "delete";
   }
 
   ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, st_); }
@@ -144,11 +190,15 @@ class OdbcStatement : public Statement {
     if (done_) return false;
     if (!executed_) {
       executed_ = true;
+      const bool guarded = session_ != nullptr && session_->BeginGuard(keyword_);
       SQLRETURN rc = SQLExecute(st_);
       if (rc != SQL_NO_DATA && !Ok(rc)) {
         done_ = true;
-        throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st_) + " [" + sql_ + "]");
+        std::string message = Diagnostics(SQL_HANDLE_STMT, st_);
+        if (guarded) session_->EndGuard(false);
+        throw DbError("SQL: " + message + " [" + sql_ + "]");
       }
+      if (guarded) session_->EndGuard(true);
       if (writes_) {
         SQLLEN count = 0;
         if (rc != SQL_NO_DATA && Ok(SQLRowCount(st_, &count)) && count > 0) affected_ = count;
@@ -193,6 +243,7 @@ class OdbcStatement : public Statement {
     described_ = true;
     names_.clear();
     types_.clear();
+    yes_no_.clear();
     for (SQLSMALLINT i = 1; i <= count; ++i) {
       SQLCHAR name[256] = {0};
       SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
@@ -201,7 +252,32 @@ class OdbcStatement : public Statement {
                      &size, &digits, &nullable);
       names_.emplace_back(reinterpret_cast<char*>(name));
       types_.push_back(type);
+      yes_no_.push_back(IsWholeNumber(type) && ReadsYesNoColumn(static_cast<SQLUSMALLINT>(i)));
     }
+  }
+
+  static bool IsWholeNumber(SQLSMALLINT type) {
+    return type == SQL_TINYINT || type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_BIGINT;
+  }
+
+  // A flag travels as a whole number; whether it is one is told by the table column the result
+  // column reads (the driver knows it from the server), as a file database tells by the declared
+  // type. A computed column is a number.
+  bool ReadsYesNoColumn(SQLUSMALLINT index) {
+    if (session_ == nullptr) return false;
+    SQLCHAR table[256] = {0};
+    SQLCHAR column[256] = {0};
+    SQLSMALLINT length = 0;
+    if (!Ok(SQLColAttribute(st_, index, SQL_DESC_BASE_TABLE_NAME, table, sizeof table, &length,
+                            nullptr)) ||
+        table[0] == 0 ||
+        !Ok(SQLColAttribute(st_, index, SQL_DESC_BASE_COLUMN_NAME, column, sizeof column, &length,
+                            nullptr)) ||
+        column[0] == 0) {
+      return false;
+    }
+    return session_->KindOfColumn(reinterpret_cast<char*>(table),
+                                  reinterpret_cast<char*>(column)) == ColumnKind::kBoolean;
   }
 
   Variant ReadColumn(size_t i) {
@@ -221,6 +297,7 @@ class OdbcStatement : public Statement {
         SQLBIGINT v = 0;
         SQLGetData(st_, col, SQL_C_SBIGINT, &v, 0, &indicator);
         if (indicator == SQL_NULL_DATA) return Variant::Null();
+        if (yes_no_[i]) return Variant(v != 0);
         return Variant(static_cast<long long>(v));
       }
       case SQL_REAL:
@@ -270,6 +347,8 @@ class OdbcStatement : public Statement {
   }
 
   std::string sql_;
+  StatementSession* session_;
+  std::string keyword_;
   SQLHSTMT st_ = SQL_NULL_HSTMT;
   bool writes_ = false;
   bool executed_ = false;
@@ -283,10 +362,11 @@ class OdbcStatement : public Statement {
   std::vector<SQLLEN> lengths_;
   std::vector<std::string> names_;
   std::vector<SQLSMALLINT> types_;
+  std::vector<bool> yes_no_;  // whole-number columns that read a yes/no table column
   std::vector<Variant> row_;
 };
 
-class OdbcSession : public Session {
+class OdbcSession : public Session, public StatementSession {
  public:
   OdbcSession(SQLHDBC dbc, SqlEngine engine, std::string pool_key)
       : dbc_(dbc), engine_(engine), pool_key_(std::move(pool_key)) {
@@ -302,23 +382,44 @@ class OdbcSession : public Session {
   const SqlSchemaHints& hints() override { return hints_; }
 
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
-    return std::make_unique<OdbcStatement>(dbc_, sql);
+    // A statement that changes the tables makes what was read of them stale.
+    const std::string first = LeadingKeyword(sql);
+    if (first == "create" || first == "alter" || first == "drop") schema_loaded_ = false;
+    return std::make_unique<OdbcStatement>(dbc_, sql, this);
   }
 
   std::vector<ColumnInfo> TableColumns(std::string_view table) override {
-    const std::string key = Lower(table);
-    auto it = tables_.find(key);
-    if (it != tables_.end()) return it->second;
-    std::vector<ColumnInfo> columns;
-    std::unique_ptr<Statement> st = PrepareNative(
-        "SELECT column_name, data_type, domain_name FROM information_schema.columns "
-        "WHERE table_schema = current_schema() AND lower(table_name) = ? "
-        "ORDER BY ordinal_position");
-    st->Bind({Variant(key)});
-    while (st->Step()) columns.push_back({st->Column(0).ToString(), KindOf(*st)});
-    if (columns.empty()) throw DbError("SQL: no such table: " + std::string(table));
-    tables_[key] = columns;
-    return columns;
+    LoadSchema();
+    auto it = tables_.find(Lower(table));
+    if (it == tables_.end()) throw DbError("SQL: no such table: " + std::string(table));
+    return it->second;
+  }
+
+  ColumnKind KindOfColumn(std::string_view table, std::string_view column) override {
+    LoadSchema();
+    auto it = tables_.find(Lower(table));
+    if (it == tables_.end()) return ColumnKind::kOther;
+    const std::string name = Lower(column);
+    for (const ColumnInfo& c : it->second) {
+      if (Lower(c.name) == name) return c.kind;
+    }
+    return ColumnKind::kOther;
+  }
+
+  // Inside a transaction PostgreSQL gives up the whole transaction at a failed statement; a
+  // savepoint around each statement keeps the failure to that statement, as a database file
+  // does. Transaction control itself runs unguarded.
+  bool BeginGuard(std::string_view keyword) override {
+    if (!in_transaction_ || keyword == "savepoint" || keyword == "release" ||
+        keyword == "rollback" || keyword == "commit" || keyword == "begin" || keyword == "end") {
+      return false;
+    }
+    RunDirect("SAVEPOINT vb_stmt");
+    return true;
+  }
+  void EndGuard(bool succeeded) override {
+    if (!succeeded) RunDirect("ROLLBACK TO SAVEPOINT vb_stmt");
+    RunDirect("RELEASE SAVEPOINT vb_stmt");
   }
 
   int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
@@ -370,6 +471,18 @@ class OdbcSession : public Session {
     if (!Ok(rc)) throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc_));
   }
 
+  // Runs a statement of the provider's own (no result, no parameters).
+  void RunDirect(const char* sql) {
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st))) {
+      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc_));
+    }
+    SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+    std::string message = Ok(rc) ? "" : Diagnostics(SQL_HANDLE_STMT, st);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    if (!message.empty()) throw DbError("SQL: " + message + " [" + sql + "]");
+  }
+
   void End(SQLSMALLINT how) {
     in_transaction_ = false;
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
@@ -378,28 +491,43 @@ class OdbcSession : public Session {
     Check(rc);
   }
 
-  static ColumnKind KindOf(const Statement& st) {
-    Variant domain = st.Column(2);
-    if (!domain.IsBlank()) {
-      ColumnKind k = ColumnKindOfDeclaredType(domain.ToString());
+  // A column's kind from its declared type: a domain (yesno, datetime) names it, else the
+  // type itself, where an extension's type (citext) is named by its udt_name.
+  static ColumnKind KindOf(const Variant& data_type, const Variant& domain, const Variant& udt) {
+    for (const Variant* name : {&domain, &udt}) {
+      if (name->IsBlank()) continue;
+      ColumnKind k = ColumnKindOfDeclaredType(name->ToString());
       if (k != ColumnKind::kOther) return k;
     }
-    return ColumnKindOfDeclaredType(st.Column(1).ToString());
+    return ColumnKindOfDeclaredType(data_type.ToString());
+  }
+
+  // Reads every column of the schema's tables once per session (and again after DDL).
+  void LoadSchema() {
+    if (schema_loaded_) return;
+    std::unordered_map<std::string, std::vector<ColumnInfo>> tables;
+    std::unordered_map<std::string, bool> text_columns;
+    std::unique_ptr<Statement> st = PrepareNative(
+        "SELECT table_name, column_name, data_type, domain_name, udt_name "
+        "FROM information_schema.columns WHERE table_schema = current_schema() "
+        "ORDER BY table_name, ordinal_position");
+    st->Bind({});
+    while (st->Step()) {
+      ColumnInfo c;
+      c.name = st->Column(1).ToString();
+      c.kind = KindOf(st->Column(2), st->Column(3), st->Column(4));
+      // A name is text only when every table that has it declares it text.
+      auto [it, inserted] = text_columns.emplace(Lower(c.name), c.kind == ColumnKind::kText);
+      if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
+      tables[Lower(st->Column(0).ToString())].push_back(std::move(c));
+    }
+    tables_ = std::move(tables);
+    text_columns_ = std::move(text_columns);
+    schema_loaded_ = true;
   }
 
   bool IsTextColumn(std::string_view column) {
-    if (!text_columns_loaded_) {
-      std::unique_ptr<Statement> st = PrepareNative(
-          "SELECT column_name, data_type, domain_name FROM information_schema.columns "
-          "WHERE table_schema = current_schema()");
-      st->Bind({});
-      while (st->Step()) {
-        const bool text = KindOf(*st) == ColumnKind::kText;
-        auto [it, inserted] = text_columns_.emplace(Lower(st->Column(0).ToString()), text);
-        if (!inserted) it->second = it->second && text;
-      }
-      text_columns_loaded_ = true;
-    }
+    LoadSchema();
     auto it = text_columns_.find(Lower(column));
     return it != text_columns_.end() && it->second;
   }
@@ -409,7 +537,7 @@ class OdbcSession : public Session {
   std::string pool_key_;
   SqlSchemaHints hints_;
   bool in_transaction_ = false;
-  bool text_columns_loaded_ = false;
+  bool schema_loaded_ = false;
   std::unordered_map<std::string, bool> text_columns_;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
 };
@@ -428,7 +556,10 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
   }
   SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds),
                     0);
-  std::string text = target.OdbcConnectionString();
+  // psqlODBC's own rollback of a failed statement (savepoints of its own around each one) drops
+  // the savepoints of nested transactions; the session guards statements itself instead. Drivers
+  // that do not know the keyword ignore it.
+  std::string text = target.OdbcConnectionString() + "Protocol=7.4-0;";
   SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
   SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
@@ -451,7 +582,16 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
     throw DbError("the database server " + target.server + " runs \"" + dbms +
                   "\"; only PostgreSQL is supported through ODBC");
   }
-  return std::make_unique<OdbcSession>(dbc, SqlEngine::kPostgres, std::move(pool_key));
+  auto session = std::make_unique<OdbcSession>(dbc, SqlEngine::kPostgres, std::move(pool_key));
+  const std::string zone = LocalTimeZoneName();
+  if (!zone.empty()) {
+    try {
+      session->ExecuteNative("SET TIME ZONE '" + zone + "'");
+    } catch (const DbError&) {
+      // A zone the server does not know: its own time zone stays.
+    }
+  }
+  return session;
 }
 
 }  // namespace folirex::db

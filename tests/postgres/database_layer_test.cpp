@@ -1,0 +1,367 @@
+// The database layer over the server form of the connection string: ODBC through unixODBC to
+// the private PostgreSQL cluster, with the site's real schema and shipped rows. The pages' SQL
+// dialect runs translated, flags come back as booleans, dates as dates, text compares without
+// regard to case, and autonumbers are never handed out twice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pg_test_support.h"
+#include "platform/db/connection.h"
+#include "platform/db/recordset.h"
+
+namespace folirex::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class PostgresDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FOLIREX_REQUIRE_POSTGRES(pg_);
+    db_ = std::make_unique<PgDatabase>(pg_);
+    db_->LoadSite();
+    conn_.Open(db_->ConnectionString());
+  }
+  void TearDown() override { conn_.Close(); }
+
+  // The articles of the list and dialect checks, added as the pages add them.
+  void AddArticles() {
+    const DateTime now = DateTime::Now();
+    auto days_ago = [&now](int days) {
+      return DateTime::FromSerial(std::floor(now.ToSerial()) - days + 0.5);
+    };
+    struct Row {
+      const char* title;
+      int classid;
+      int age_days;
+      bool top;
+      int clicks;
+      bool deleted;
+    };
+    const Row rows[] = {{"奥运开幕", 1, 0, false, 10, false},
+                        {"足球联赛", 2, 3, true, 50, false},
+                        {"sport news", 2, 10, false, 30, false},
+                        {"回收的文章", 1, 1, false, 5, true},
+                        {"其他", 0, 40, true, 1, false}};
+    for (const Row& r : rows) {
+      conn_.Execute(
+          "insert into Vantrel_Article (d_channelid, d_title, d_classid, d_addtime, d_topflag, "
+          "d_clicktimes, d_deleted, d_checked) values (1, ?, ?, ?, ?, ?, ?, true)",
+          {Variant(r.title), Variant(r.classid), Variant(days_ago(r.age_days)), Variant(r.top),
+           Variant(r.clicks), Variant(r.deleted)});
+    }
+    conn_.Execute(
+        "insert into Vantrel_ArticleClass (d_channelid, d_name, d_dir, d_path, d_rootid, d_order) "
+        "values (1, '新闻', 'news', '1,', 1, 1)");
+    conn_.Execute(
+        "insert into Vantrel_ArticleClass (d_channelid, d_name, d_dir, d_path, d_rootid, d_pid, "
+        "d_level, d_order) values (1, '国内', 'china', '1,2,', 1, 1, 1, 2)");
+    for (const char* keyword : {"奥运", "足球", "Sport"}) {
+      conn_.Execute("insert into Vantrel_Keyword (d_channelid, d_name) values (1, ?)",
+                    {Variant(keyword)});
+    }
+  }
+
+  Strings Column(const std::string& sql, const char* field) {
+    Recordset rs;
+    rs.Open(sql, conn_);
+    Strings out;
+    for (; !rs.Eof(); rs.MoveNext()) out.push_back(rs[field].ToString());
+    return out;
+  }
+
+  PgServer pg_ = PgServer::FromEnvironment();
+  std::unique_ptr<PgDatabase> db_;
+  Connection conn_;
+};
+
+TEST_F(PostgresDatabaseTest, TheServerFormOpensPostgresThroughTheRegisteredDriver) {
+  EXPECT_EQ(conn_.engine(), SqlEngine::kPostgres);
+  // "host,port" as SQL Server writes it reaches the same database as "host:port".
+  std::string comma = pg_.server;
+  comma[comma.rfind(':')] = ',';
+  Connection other;
+  other.Open(PgServer{comma, pg_.user, pg_.password}.ConnectionString(db_->name()));
+  EXPECT_EQ(other.ExecuteScalar("select d_name from Vantrel_Admin").ToString(), "admin");
+  // The server's "now" is the web host's local time, as a database file's is.
+  const DateTime server_now = other.ExecuteScalar("select now").CDate();
+  EXPECT_LT(std::fabs(server_now.ToSerial() - DateTime::Now().ToSerial()) * 86400, 120);
+}
+
+TEST_F(PostgresDatabaseTest, FlagsAreBooleansDatesAreDatesAndNumbersStayNumbers) {
+  AddArticles();
+  Recordset rs;
+  rs.Open("select * from Vantrel_Article where d_title = '足球联赛'", conn_);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kBoolean);
+  EXPECT_TRUE(rs["d_topflag"].CBool());
+  EXPECT_EQ(rs["d_hotflag"].type(), Variant::Type::kBoolean);
+  EXPECT_FALSE(rs["d_hotflag"].CBool());
+  EXPECT_EQ(rs["d_addtime"].type(), Variant::Type::kDate);
+  EXPECT_EQ(rs["d_clicktimes"].type(), Variant::Type::kInteger);
+  EXPECT_TRUE(rs["d_lastclicktime"].IsNull());
+  // As a number a true flag is -1.
+  EXPECT_EQ(rs["d_topflag"].ToInt64(), -1);
+  rs.Close();
+  // The menu's d_topflag is a 0/1 number, not a flag: the table decides, not the name.
+  rs.Open("select d_topflag from Vantrel_MenuSet where d_order = 1", conn_);
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kInteger);
+  EXPECT_EQ(rs["d_topflag"].ToInt64(), 1);
+  rs.Close();
+  // Computed columns are numbers, even over a flag; a flag read through a join stays a flag.
+  rs.Open(
+      "select d_topflag + 0 as n, max(d_id) as m from Vantrel_Article group by d_topflag "
+      "order by d_topflag",
+      conn_);
+  EXPECT_EQ(rs["n"].type(), Variant::Type::kInteger);
+  EXPECT_EQ(rs["n"].ToInt64(), -1);
+  rs.Close();
+  rs.Open(
+      "select a.d_topflag, c.d_name from Vantrel_Article a inner join Vantrel_ArticleClass c "
+      "on a.d_classid = c.d_id order by a.d_id",
+      conn_);
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kBoolean);
+  EXPECT_EQ(rs["d_name"].ToString(), "新闻");
+}
+
+TEST_F(PostgresDatabaseTest, TextComparesWithoutRegardToCaseInEveryForm) {
+  AddArticles();
+  EXPECT_EQ(Column("select d_name from Vantrel_Admin where d_name = 'ADMIN'", "d_name"),
+            (Strings{"admin"}));
+  // A bound value compares the same way as a literal.
+  Recordset rs;
+  rs.Open("select d_name from Vantrel_Admin where d_name = ?", {Variant("Admin")}, conn_);
+  EXPECT_FALSE(rs.Eof());
+  rs.Close();
+  EXPECT_EQ(Column("select d_id from Vantrel_Article where d_title like '%SPORT%'", "d_id"),
+            (Strings{"3"}));
+  EXPECT_EQ(Column("select d_name from Vantrel_Keyword where 'SPORTS PAGE' like '%'+d_name+'%'",
+                   "d_name"),
+            (Strings{"Sport"}));
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select count(*) from Vantrel_Function where d_code in "
+                               "('xt_manage_main', 'XT_MANAGE_SET')")
+                .ToInt64(),
+            2);
+}
+
+TEST_F(PostgresDatabaseTest, ThePagesDialectRunsTranslated) {
+  AddArticles();
+  EXPECT_EQ(Column("select top 2 d_title from Vantrel_Article where d_deleted = false order by "
+                   "d_clicktimes desc",
+                   "d_title"),
+            (Strings{"足球联赛", "sport news"}));
+  // Flags are -1/0, so "order by d_topflag" puts the pinned articles first.
+  EXPECT_EQ(Column("select d_title from Vantrel_Article where d_deleted = false order by "
+                   "d_topflag, d_id desc",
+                   "d_title"),
+            (Strings{"其他", "足球联赛", "sport news", "奥运开幕"}));
+  EXPECT_EQ(Column("select a.d_title, b.d_dir from (select top 2 * from Vantrel_Article where "
+                   "d_deleted = false and d_classid > 0 order by d_id) a left outer join (select "
+                   "d_id,d_dir, d_name from Vantrel_ArticleClass) b on a.d_classid=b.d_id "
+                   "order by a.d_id desc",
+                   "d_dir"),
+            (Strings{"china", "news"}));
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select Count(*) from (select d_id from Vantrel_Article where "
+                               "d_topflag = true) ")
+                .ToInt64(),
+            2);
+  EXPECT_EQ(Column("select d_title from Vantrel_Article where d_deleted = false and "
+                   "datediff('y', d_addtime, now) <= 3 order by d_id",
+                   "d_title"),
+            (Strings{"奥运开幕", "足球联赛"}));
+  EXPECT_EQ(Column("select datediff('d', d_addtime, now()) as age from Vantrel_Article order by "
+                   "d_id",
+                   "age"),
+            (Strings{"0", "3", "10", "1", "40"}));
+  // The related-articles query through the keyword library.
+  EXPECT_EQ(Column("select c.d_title from Vantrel_Article c,(select d_name from Vantrel_Keyword "
+                   "where '北京奥运会足球赛' like '%'+d_name+'%' and d_channelid = 1) d where "
+                   "c.d_title like '%'+d.d_name+'%' and c.d_id <> 99 order by c.d_id",
+                   "d_title"),
+            (Strings{"奥运开幕", "足球联赛"}));
+  EXPECT_EQ(conn_.Execute("update Vantrel_ArticleClass set d_path = (cstr(d_rootid) + ',' + "
+                          "cstr(d_id) + ',') where d_rootid = 1 and d_level <> 0"),
+            1);
+  EXPECT_EQ(Column("select d_path from Vantrel_ArticleClass where d_id = 2", "d_path"),
+            (Strings{"1,2,"}));
+  conn_.Execute("update Vantrel_ArticleClass set d_path = '9,' + mid(d_path, 3) where d_id = 2");
+  EXPECT_EQ(Column("select d_path from Vantrel_ArticleClass where d_id = 2", "d_path"),
+            (Strings{"9,2,"}));
+  conn_.Execute("update Vantrel_ArticleClass set d_path = d_dir + d_path where d_id = 1");
+  EXPECT_EQ(Column("select d_path from Vantrel_ArticleClass where d_id = 1", "d_path"),
+            (Strings{"news1,"}));
+  conn_.Execute("update Vantrel_Article set d_clicktimes = d_clicktimes + 1 where d_id = 1");
+  EXPECT_EQ(
+      conn_.ExecuteScalar("select d_clicktimes from Vantrel_Article where d_id = 1").ToInt64(), 11);
+  EXPECT_EQ(Column("select ucase(d_dir) as u, len(d_name) as n from Vantrel_ArticleClass where "
+                   "lcase(d_dir) = 'news'",
+                   "u"),
+            (Strings{"NEWS"}));
+}
+
+TEST_F(PostgresDatabaseTest, StaticCursorsCountAndPageThroughTheRows) {
+  conn_.BeginTrans();
+  for (int i = 1; i <= 120; ++i) {
+    conn_.Execute("insert into Vantrel_Article (d_title, d_clicktimes) values (?, ?)",
+                  {Variant("t" + std::to_string(i)), Variant(i)});
+  }
+  conn_.CommitTrans();
+  Recordset rs;
+  rs.Open(
+      "select d_id, d_title, d_clicktimes from Vantrel_Article where d_deleted = false "
+      "order by d_clicktimes desc",
+      conn_, 1, 1);
+  EXPECT_EQ(rs.RecordCount(), 120);
+  rs.SetAbsolutePosition(101);
+  EXPECT_EQ(rs["d_clicktimes"].ToInt64(), 20);
+  auto rows = rs.GetRows(30);
+  ASSERT_EQ(rows.size(), 20u);
+  EXPECT_EQ(rows.back()[2].ToInt64(), 1);
+  EXPECT_TRUE(rs.Eof());
+  rs.Close();
+  rs.Open("select top 5 d_clicktimes from Vantrel_Article order by d_id", conn_, 1, 1);
+  EXPECT_EQ(rs.RecordCount(), 5);
+}
+
+TEST_F(PostgresDatabaseTest, UpdatableCursorsAddAndChangeRowsAndReadTheAutonumberBack) {
+  Recordset rs;
+  rs.Open("select * from Vantrel_Article where 1 < 0", conn_, 1, 3);
+  rs.AddNew();
+  rs.Set("d_title", Variant("新文章"));
+  rs.Set("d_topflag", Variant(true));
+  rs.Set("d_addtime", Variant("2024-05-06 07:08:09"));
+  rs.Set("d_checked", Variant(""));  // an unticked check box posts nothing
+  rs.Update();
+  const int64_t id = rs["d_id"].ToInt64();
+  EXPECT_GT(id, 0);
+  EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kBoolean);
+  EXPECT_TRUE(rs["d_topflag"].CBool());
+  EXPECT_EQ(rs["d_addtime"].CDate().ToStorage(), "2024-05-06 07:08:09");
+  EXPECT_EQ(rs["d_clicktimes"].ToInt64(), 0);  // the default
+  rs.Close();
+  rs.Open("select * from Vantrel_Article where d_id = " + std::to_string(id), conn_, 1, 3);
+  rs.Set("d_title", Variant("改过的"));
+  rs.Set("d_topflag", Variant(false));
+  rs.Update();
+  rs.Close();
+  EXPECT_EQ(Column("select d_title from Vantrel_Article where d_topflag = false", "d_title"),
+            (Strings{"改过的"}));
+  // A value the column cannot hold is refused, not written as something else.
+  rs.Open("select * from Vantrel_Article where d_id = " + std::to_string(id), conn_, 1, 3);
+  rs.Set("d_clicktimes", Variant("many"));
+  EXPECT_THROW(rs.Update(), DbError);
+  rs.Close();
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select d_clicktimes from Vantrel_Article where d_id = ?",
+                               {Variant(static_cast<long long>(id))})
+                .ToInt64(),
+            0);
+}
+
+TEST_F(PostgresDatabaseTest, AutonumbersAreNeverHandedOutTwice) {
+  // The shipped rows leave the next channel id at 11; ids 2 to 10 stay free.
+  Recordset rs;
+  rs.Open("select * from Vantrel_Channel where 1 < 0", conn_, 1, 3);
+  rs.AddNew();
+  rs.Set("d_channelname", Variant("新频道"));
+  rs.Update();
+  EXPECT_EQ(rs["d_id"].ToInt64(), 11);
+  rs.Close();
+  // A row written with its own id moves the autonumber past it, as a new channel's computed id
+  // does.
+  conn_.Execute("insert into Vantrel_Channel (d_id, d_channelname) values (25, 'x')");
+  rs.Open("select * from Vantrel_Channel where 1 < 0", conn_, 1, 3);
+  rs.AddNew();
+  rs.Update();
+  EXPECT_EQ(rs["d_id"].ToInt64(), 26);
+  rs.Close();
+  // The id of a deleted last row is not used again.
+  conn_.Execute("delete from Vantrel_Channel where d_id = 26");
+  conn_.Execute("insert into Vantrel_Channel (d_channelname) values ('y')");
+  EXPECT_EQ(conn_.ExecuteScalar("select max(d_id) from Vantrel_Channel").ToInt64(), 27);
+  // Every table of the shipped rows goes on after its last shipped id.
+  conn_.Execute("insert into Vantrel_MenuSet (d_name) values ('z')");
+  EXPECT_EQ(conn_.ExecuteScalar("select max(d_id) from Vantrel_MenuSet").ToInt64(),
+            conn_.ExecuteScalar("select count(*) from Vantrel_MenuSet").ToInt64());
+}
+
+TEST_F(PostgresDatabaseTest, TransactionsCommitRollBackAndSurviveAFailedStatement) {
+  conn_.BeginTrans();
+  conn_.Execute("insert into Vantrel_Keyword (d_name) values ('a')");
+  conn_.RollbackTrans();
+  EXPECT_EQ(conn_.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 0);
+
+  conn_.BeginTrans();
+  conn_.Execute("insert into Vantrel_Keyword (d_name) values ('b')");
+  conn_.BeginTrans();  // a savepoint
+  conn_.Execute("insert into Vantrel_Keyword (d_name) values ('c')");
+  conn_.RollbackTrans();
+  // A statement that fails inside the transaction fails alone, as on a database file: the
+  // statements before and after it stand.
+  EXPECT_THROW(conn_.Execute("insert into NoSuchTable (x) values (1)"), DbError);
+  conn_.Execute("insert into Vantrel_Keyword (d_name) values ('d')");
+  conn_.CommitTrans();
+  EXPECT_EQ(Column("select d_name from Vantrel_Keyword order by d_id", "d_name"),
+            (Strings{"b", "d"}));
+  // Another connection sees only what was committed.
+  Connection other;
+  other.Open(db_->ConnectionString());
+  conn_.BeginTrans();
+  conn_.Execute("delete from Vantrel_Keyword");
+  EXPECT_EQ(other.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 2);
+  conn_.CommitTrans();
+  EXPECT_EQ(other.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 0);
+}
+
+TEST_F(PostgresDatabaseTest, LongAndChineseTextComesBackWhole) {
+  std::string content;
+  for (int i = 0; i < 20000; ++i) content += "第" + std::to_string(i) + "段 text; ";
+  conn_.Execute("insert into Vantrel_Article (d_title, d_content) values (?, ?)",
+                {Variant("长文章"), Variant(content)});
+  Recordset rs;
+  rs.Open("select d_title, d_content from Vantrel_Article", conn_);
+  EXPECT_EQ(rs["d_title"].ToString(), "长文章");
+  EXPECT_EQ(rs["d_content"].ToString(), content);
+  rs.Close();
+  // The shipped rows came in whole as well.
+  EXPECT_EQ(conn_.ExecuteScalar("select d_name from Vantrel_Config").ToString(), "Folirex 新闻网");
+}
+
+TEST(PostgresConnectionTest, ABadServerOrLoginFailsWithAMessageThatHidesThePassword) {
+  PgServer pg = PgServer::FromEnvironment();
+  FOLIREX_REQUIRE_POSTGRES(pg);
+  PgDatabase db(pg);
+  const std::string secret = "Wr0ngSecret";
+  struct Case {
+    const char* what;
+    std::string connection_string;
+  } cases[] = {
+      {"wrong password", PgServer{pg.server, pg.user, secret}.ConnectionString(db.name())},
+      {"unknown user", PgServer{pg.server, "nobody_here", secret}.ConnectionString(db.name())},
+      {"unknown database", PgServer{pg.server, pg.user, secret}.ConnectionString("no_such_db")},
+      {"nothing listening", PgServer{"127.0.0.1:1", pg.user, secret}.ConnectionString("x")},
+      {"unregistered driver",
+       "driver={No Such Driver};server=" + pg.server + ";database=x;uid=u;pwd=" + secret + ";"},
+  };
+  for (const Case& c : cases) {
+    Connection conn;
+    try {
+      conn.Open(c.connection_string);
+      ADD_FAILURE() << c.what << ": opened";
+    } catch (const DbError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.find(secret), std::string::npos) << c.what << ": " << message;
+      EXPECT_FALSE(message.empty());
+    }
+    EXPECT_FALSE(conn.IsOpen()) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace folirex::testing
