@@ -1,0 +1,237 @@
+#include "site/article_pic.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "site/list_fixture.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleSpec;
+using testing::ChannelSpec;
+using testing::CountOf;
+using testing::ListSite;
+
+constexpr const char* kTable =
+    "<table width='100%' border='0' align='center' cellpadding='3' cellspacing='0'>";
+
+// A ListArticlePic parameter text: the defaults with some fields replaced.
+std::string Params(const std::map<int, std::string>& fields = {}) {
+  std::vector<std::string> f = {"-1", "0", "false", "0",   "10", "false", "false", "0",
+                                "0",  "0", "1",     "120", "90", "1",     "false", "1"};
+  for (const auto& [i, v] : fields) f[i] = v;
+  std::string text;
+  for (size_t i = 0; i < f.size(); ++i) text += (i ? "," : "") + f[i];
+  return text;
+}
+
+class ArticlePicTest : public ::testing::Test {
+ protected:
+  int64_t Channel(int mode, const std::string& dir = "pic") {
+    ChannelSpec c;
+    c.dir = dir;
+    c.generate_html = mode;
+    int64_t id = s_.AddChannel(c);
+    s_.UseChannel(id);
+    return id;
+  }
+  int64_t Picture(int64_t channel, const std::string& title, int64_t class_id = 0) {
+    ArticleSpec a;
+    a.channel = channel;
+    a.class_id = class_id;
+    a.title = title;
+    a.author = "摄影";
+    a.pic_url = "/up/" + title + ".jpg";
+    a.summary = "简介" + title;
+    return s_.AddArticle(a);
+  }
+  std::string Pic(const std::string& params, const std::string& type = "first",
+                  const Variant& class_id = "", const Variant& subject_id = "") {
+    return ShowArticlePic(s_.state, params, type, class_id, subject_id);
+  }
+  std::string Id(int64_t v) { return std::to_string(v); }
+  ListSite s_;
+};
+
+TEST_F(ArticlePicTest, QueryFromTheChipFields) {
+  int64_t ch = Channel(0);
+  EXPECT_EQ(GetArticlePicSql(s_.state, Params(), "first", "", ""),
+            "select top 10 d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
+            "from Vantrel_Article where  d_picurl <> '' and (d_picurl is not null) and d_deleted "
+            "= false and d_checked = true and d_channelid = " +
+                Id(ch) + " order by d_topflag, d_id asc");
+  for (const char* code : {"0", "7"}) {
+    std::string sql = GetArticlePicSql(s_.state, Params({{15, code}}), "", "", "");
+    EXPECT_EQ(sql.find("order by"), std::string::npos);
+    EXPECT_EQ(sql.back(), ' ');
+  }
+  // Wrong field count or a failing field: no query.
+  std::string params = Params();
+  EXPECT_EQ(GetArticlePicSql(s_.state, params + ",1", "", "", ""), "");
+  EXPECT_EQ(GetArticlePicSql(s_.state, params.substr(0, params.rfind(',')), "", "", ""), "");
+  for (int field : {0, 1, 3}) {
+    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "x"}}), "", "", ""), "") << field;
+  }
+  for (int field : {4, 7, 8, 9, 10, 11, 12, 15}) {
+    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "-1"}}), "", "", ""), "") << field;
+  }
+  for (int field : {2, 5, 6, 14}) {
+    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "yes"}}), "", "", ""), "") << field;
+  }
+  // Beyond the 16-bit reading: refused, not a failed page.
+  EXPECT_EQ(GetArticlePicSql(s_.state, Params({{4, "70000"}}), "", "", ""), "");
+  // The layout field is not checked.
+  EXPECT_NE(GetArticlePicSql(s_.state, Params({{13, "x"}}), "", "", ""), "");
+  EXPECT_EQ(Pic(Params({{4, "x"}})), "");
+}
+
+TEST_F(ArticlePicTest, OnlyLiveArticlesWithPicturesOfTheChosenClassAndSubject) {
+  int64_t ch = Channel(0);
+  int64_t top = s_.AddClass(ch, 0, "风景", "view");
+  int64_t sub = s_.AddClass(ch, top, "山", "hill");
+  int64_t other = s_.AddClass(ch, 0, "人物", "people");
+  s_.RebuildTree(ch);
+  Picture(ch, "A", top);
+  Picture(ch, "B", sub);
+  Picture(ch, "C", other);
+  ArticleSpec plain;
+  plain.channel = ch;
+  plain.title = "无图";
+  s_.AddArticle(plain);
+  ArticleSpec gone;
+  gone.channel = ch;
+  gone.title = "已删";
+  gone.pic_url = "/x.jpg";
+  gone.deleted = true;
+  s_.AddArticle(gone);
+  s_.Exec("update Vantrel_Article set d_subjectid = 5 where d_title = 'C'");
+
+  auto titles = [](const std::string& html) {
+    std::string t;
+    for (const char* x : {"A", "B", "C", "无图", "已删"}) {
+      if (html.find(std::string("/up/") + x + ".jpg") != std::string::npos ||
+          html.find(std::string(x) + "</a>") != std::string::npos) {
+        t += x;
+      }
+    }
+    return t;
+  };
+  EXPECT_EQ(titles(Pic(Params())), "ABC");
+  EXPECT_EQ(titles(Pic(Params({{1, Id(top)}}))), "A");
+  EXPECT_EQ(titles(Pic(Params({{1, Id(top)}, {2, "true"}}))), "AB");
+  EXPECT_EQ(titles(Pic(Params({{1, "-4"}}))), "ABC");
+  EXPECT_EQ(titles(Pic(Params({{3, "5"}}))), "C");
+  // A class list page always shows its own class; a subject list its own subject.
+  EXPECT_EQ(titles(Pic(Params({{1, Id(other)}, {2, "true"}}), "classlist", top)), "AB");
+  EXPECT_EQ(titles(Pic(Params(), "subjectlist", "", 5)), "C");
+  // A missing class with its descendants: nothing, not a failed query.
+  EXPECT_EQ(Pic(Params({{1, "999"}, {2, "true"}})), "<li>暂时没有本类数据！</li>");
+  EXPECT_EQ(Pic(Params({{0, "0"}})), "<li>暂时没有本类数据！</li>");
+  EXPECT_EQ(Pic(Params({{4, "0"}})), "<li>暂时没有本类数据！</li>");
+  EXPECT_EQ(titles(Pic(Params({{4, "2"}}))), "AB");
+}
+
+TEST_F(ArticlePicTest, TheThreeLayouts) {
+  int64_t ch = Channel(0);
+  int64_t id = Picture(ch, "湖", 0);
+  const std::string a = "/asp.asp?m=content&articleid=" + Id(id) + "&channelid=" + Id(ch);
+  const std::string pic = "<a href='" + a +
+                          "' title=\"\"><img src='/up/湖.jpg' border=0 width='120' "
+                          "height='90'><br>";
+  const std::string text = "<a href='" + a + "' title=\"\">";
+  EXPECT_EQ(Pic(Params({{13, "1"}})),
+            std::string(kTable) + "<tr><td>" + pic + "湖<br>简介湖</a></td></tr></table>");
+  EXPECT_EQ(Pic(Params({{13, "2"}})),
+            std::string(kTable) + "<tr><td><table width='100%' align=center><tr><td width='60%'>" +
+                pic + "湖</a></td><td width='40%'>" + text +
+                "简介湖</a></td></tr></table></td></tr></table>");
+  EXPECT_EQ(Pic(Params({{13, "3"}})),
+            std::string(kTable) + "<tr><td><table width='100%' align=center><tr><td width='60%'>" +
+                text + "简介湖</a></td><td width='40%'>" + pic +
+                "湖</a></td></tr></table></td></tr></table>");
+  EXPECT_EQ(Pic(Params({{13, "4"}})), std::string(kTable) + "<tr><td></td></tr></table>");
+}
+
+TEST_F(ArticlePicTest, TipsAreEncodedForTheAttribute) {
+  int64_t ch = Channel(0);
+  ArticleSpec a;
+  a.channel = ch;
+  a.title = "He said \"go\" <now>";
+  a.author = "A&B";
+  a.pic_url = "/p.jpg";
+  a.add_time = "2021-05-06 07:08:09";
+  s_.AddArticle(a);
+  std::string html = Pic(Params({{14, "true"}}));
+  EXPECT_NE(
+      html.find("title=\"文章标题：He said &quot;go&quot; &lt;now&gt;\r\n文章作者：A&amp;B\r\n"
+                "更新时间：2021-5-6 7:08:09\">"),
+      std::string::npos)
+      << html;
+}
+
+TEST_F(ArticlePicTest, GridsOfColumns) {
+  int64_t ch = Channel(0);
+  for (int i = 1; i <= 7; ++i) Picture(ch, "P" + std::to_string(i));
+  std::string three = Pic(Params({{10, "3"}}));
+  EXPECT_EQ(CountOf(three, "<tr><td><a"), 3);
+  EXPECT_NE(three.find("P7<br>简介P7</a></td><td>&nbsp;</td><td>&nbsp;</td></tr></table>"),
+            std::string::npos)
+      << three;
+  for (const char* cols : {"0", "1"}) {
+    std::string one = Pic(Params({{10, cols}}));
+    EXPECT_EQ(CountOf(one, "<tr><td><a"), 7) << cols;
+    EXPECT_EQ(CountOf(one, "</a></td></tr>"), 7) << cols;
+  }
+}
+
+TEST_F(ArticlePicTest, WidthsCutTitlesAndSummaries) {
+  int64_t ch = Channel(0);
+  ArticleSpec a;
+  a.channel = ch;
+  a.title = "  " + std::string(130, 'T');
+  a.summary = std::string(200, 'S');
+  a.pic_url = "/p.jpg";
+  s_.AddArticle(a);
+  std::string html = Pic(Params({{8, "0"}, {9, "0"}}));
+  // Width 0 is 120: 117 characters and "..."; layout 1 with dynamic links trims the title first.
+  EXPECT_NE(
+      html.find("<br>" + std::string(117, 'T') + "...<br>" + std::string(117, 'S') + "...</a>"),
+      std::string::npos)
+      << html;
+  EXPECT_NE(Pic(Params({{8, "10"}, {9, "6"}})).find("<br>TTTTTTT...<br>SSS...</a>"),
+            std::string::npos);
+}
+
+TEST_F(ArticlePicTest, StaticLinksWithAndWithoutClassFolder) {
+  int64_t ch = Channel(1);
+  int64_t k = s_.AddClass(ch, 0, "风景", "view");
+  int64_t bare = s_.AddClass(ch, 0, "无目录", "");
+  s_.RebuildTree(ch);
+  int64_t in_view = Picture(ch, "V", k);
+  int64_t in_bare = Picture(ch, "W", bare);
+  std::string html = Pic(Params());
+  EXPECT_NE(html.find("<a href='/pic/view/" + Id(in_view) + ".html'"), std::string::npos) << html;
+  EXPECT_NE(html.find("<a href='/pic/" + Id(in_bare) + ".html'"), std::string::npos) << html;
+}
+
+TEST_F(ArticlePicTest, AnotherChannelsPicturesLinkWithItsSettings) {
+  ChannelSpec o;
+  o.dir = "photo";
+  o.generate_html = 2;
+  int64_t other = s_.AddChannel(o);
+  int64_t id = Picture(other, "远");
+  int64_t ch = Channel(0, "news");
+  std::string html = Pic(Params({{0, Id(other)}}));
+  EXPECT_NE(html.find("<a href='/photo/" + Id(id) + ".html'"), std::string::npos) << html;
+  EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
+  EXPECT_EQ(s_.state.GenerateHtml.ToString(), "0");
+  EXPECT_EQ(s_.state.ChannelDir, "news/");
+  EXPECT_EQ(Pic(Params({{0, "9999"}})), "<li>暂时没有本类数据！</li>");
+}
+
+}  // namespace
+}  // namespace folirex
