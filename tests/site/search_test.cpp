@@ -1,0 +1,201 @@
+#include "site/search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "site/list_fixture.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleSpec;
+using testing::ChannelSpec;
+using testing::CountOf;
+using testing::ListSite;
+
+class SearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ChannelSpec c;
+    c.dir = "news";
+    ch_ = s_.AddChannel(c);
+    tech_ = s_.AddClass(ch_, 0, "科技", "tech");
+    child_ = s_.AddClass(ch_, tech_, "手机", "phone");
+    s_.RebuildTree(ch_);
+    s_.UseChannel(ch_);
+  }
+  int64_t Add(const std::string& title, int64_t class_id = 0, const std::string& author = "作者",
+              const std::string& inputer = "admin") {
+    ArticleSpec a;
+    a.channel = ch_;
+    a.class_id = class_id;
+    a.title = title;
+    a.author = author;
+    a.inputer = inputer;
+    a.clicks = 3;
+    a.add_time = "2020-02-03 04:05:06";
+    return s_.AddArticle(a);
+  }
+  std::string Search(const std::string& type, const std::string& keyword,
+                     const Variant& class_id = "0", const Variant& order = "2") {
+    return ShowSearchResult(s_.state, type, class_id, keyword, order);
+  }
+  std::string Id(int64_t v) { return std::to_string(v); }
+
+  ListSite s_;
+  int64_t ch_ = 0;
+  int64_t tech_ = 0;
+  int64_t child_ = 0;
+};
+
+TEST_F(SearchTest, ATitleMatchWithTheKeywordMarked) {
+  int64_t id = Add("xABy 标题", tech_);
+  Add("无关");
+  const std::string c = Id(ch_);
+  EXPECT_EQ(Search("d_title", "ab"),
+            "<table width='100%' border='0' align='center' cellpadding='3' cellspacing='0'>"
+            "<tr><td>[<a href='/asp.asp?m=classlist&classid=" +
+                Id(tech_) + "&channelid=" + c +
+                "'>科技</a>]&nbsp;<a href='/asp.asp?m=content&articleid=" + Id(id) +
+                "&channelid=" + c +
+                "'>x<font color=red>AB</font>y 标题[作者][2020-2-3 4:05:06][3]</a></td></tr>"
+                "</table><p align=right>" +
+                Search("d_title", "ab").substr(Search("d_title", "ab").find("<table border=0")));
+  EXPECT_NE(Search("d_title", "ab").find("共<b>1</b>个"), std::string::npos);
+  EXPECT_EQ(Search("d_title", "nothing here"), "暂时没有数据<br>");
+}
+
+TEST_F(SearchTest, AuthorAndInputer) {
+  Add("甲文", 0, "李白", "editor1");
+  Add("乙文", 0, "杜甫", "editor2");
+  std::string by_author = Search("d_author", "李");
+  EXPECT_NE(by_author.find("甲文[李白]"), std::string::npos) << by_author;
+  EXPECT_EQ(by_author.find("乙文"), std::string::npos);
+  std::string by_inputer = Search("d_inputer", "EDITOR2");
+  EXPECT_NE(by_inputer.find("乙文[杜甫]"), std::string::npos) << by_inputer;
+  EXPECT_EQ(by_inputer.find("甲文"), std::string::npos);
+}
+
+TEST_F(SearchTest, RecycledAndUnapprovedArticlesAreNotFound) {
+  Add("公开 文章");
+  ArticleSpec a;
+  a.channel = ch_;
+  a.title = "回收 文章";
+  a.deleted = true;
+  s_.AddArticle(a);
+  a.title = "待审 文章";
+  a.deleted = false;
+  a.checked = false;
+  s_.AddArticle(a);
+  std::string html = Search("d_title", "文章");
+  EXPECT_NE(html.find("公开"), std::string::npos);
+  EXPECT_EQ(html.find("回收"), std::string::npos);
+  EXPECT_EQ(html.find("待审"), std::string::npos);
+}
+
+TEST_F(SearchTest, ValuesTheFormDoesNotOfferNeverReachTheQuery) {
+  Add("标题 one", 0, "作者甲");
+  Add("标题 two", 0, "作者乙");
+  // Another column, or SQL in its place, searches the title.
+  for (const char* type : {"d_content", "d_id) or (1=1", "", "D_TITLE"}) {
+    std::string html = Search(type, "one");
+    EXPECT_NE(html.find("<font color=red>one</font>"), std::string::npos) << type;
+    EXPECT_EQ(html.find("two"), std::string::npos) << type;
+    EXPECT_NE(s_.state.Sql.find("and d_title like '%one%'"), std::string::npos) << type;
+  }
+  // A class or order that is not a whole number: every class, newest first.
+  std::string odd = Search("d_title", "标题", "1 or 1=1", "2; drop table x");
+  EXPECT_EQ(CountOf(odd, "<tr><td>["), 2);
+  EXPECT_NE(s_.state.Sql.find(" order by a.d_addtime desc"), std::string::npos);
+  EXPECT_EQ(s_.state.Sql.find("1=1"), std::string::npos);
+  Search("d_title", "标题", "", "7");
+  EXPECT_NE(s_.state.Sql.find(" order by a.d_addtime desc"), std::string::npos);
+  // A keyword with a quote is matched, not a broken query.
+  Add("O'Brien 的书");
+  EXPECT_NE(Search("d_title", "o'brien").find("<font color=red>O'Brien</font> 的书"),
+            std::string::npos);
+}
+
+TEST_F(SearchTest, TheKeywordIsEncodedInThePageAndInThePageLinks) {
+  for (int i = 0; i < 25; ++i) Add("新闻 <b>粗</b> " + std::to_string(i));
+  std::string html = Search("d_title", "<b>");
+  EXPECT_EQ(html.find("<b>粗"), std::string::npos);
+  EXPECT_NE(html.find("新闻 <font color=red>&lt;b&gt;</font>粗&lt;/b&gt; "), std::string::npos)
+      << html.substr(0, 600);
+  std::string chinese = Search("d_title", "新闻 <");
+  // 新闻 in code page 936 is D0C2 CEC5; the blank is "+", "<" is %3C.
+  EXPECT_NE(chinese.find("searchkeyword=%D0%C2%CE%C5+%3C&amp;searchorder=2&amp;channelid=" +
+                         Id(ch_) + "&amp;Page=2"),
+            std::string::npos)
+      << chinese.substr(chinese.find("<p align=right>"));
+}
+
+TEST_F(SearchTest, PagesOfTwenty) {
+  for (int i = 1; i <= 45; ++i) Add("文章" + std::to_string(i));
+  s_.SetQuery("m=search&Page=3");
+  std::string last = Search("d_title", "文章", "0", "1");
+  EXPECT_EQ(CountOf(last, "<tr><td>["), 5);
+  EXPECT_NE(last.find("'><font color=red>文章</font>41[作者]"), std::string::npos);
+  EXPECT_NE(last.find("页次:<b>3/3</b>"), std::string::npos);
+  EXPECT_NE(last.find("/asp.asp?m=search&amp;searchtype=d_title&amp;searchclass=0&amp;"
+                      "searchkeyword=%CE%C4%D5%C2&amp;searchorder=1&amp;channelid=" +
+                      Id(ch_) + "&amp;Page=2\">[2]</a>"),
+            std::string::npos);
+  s_.SetQuery("Page=99");
+  EXPECT_EQ(Search("d_title", "文章", "0", "1"), last);
+  s_.SetQuery("");
+  // An empty keyword lists every article, unmarked.
+  std::string all = Search("d_title", "", "0", "1");
+  EXPECT_EQ(CountOf(all, "<tr><td>["), 20);
+  EXPECT_EQ(all.find("color=red"), std::string::npos);
+}
+
+TEST_F(SearchTest, ClassesAuthorsAndMissingClassRows) {
+  Add("父类文章", tech_);
+  Add("子类文章", child_);
+  Add("孤儿文章", 999, "");
+  std::string parent = Search("d_title", "文章", Id(tech_));
+  EXPECT_NE(parent.find("父类<font color=red>文章</font>"), std::string::npos);
+  EXPECT_EQ(parent.find("子类"), std::string::npos);
+  std::string orphan = Search("d_title", "孤儿");
+  EXPECT_NE(orphan.find("<tr><td>[不属于任何专题]&nbsp;<a href="), std::string::npos) << orphan;
+  EXPECT_NE(orphan.find("<font color=red>孤儿</font>文章[未知]"), std::string::npos);
+}
+
+TEST_F(SearchTest, StaticAndMixedModes) {
+  int64_t id = Add("静态文章", tech_);
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 1 where d_id = " + Id(ch_));
+  s_.UseChannel(ch_);
+  std::string html = Search("d_title", "静态");
+  EXPECT_NE(html.find("[<a href='/news/tech/list_" + Id(tech_) +
+                      ".html'>科技</a>]&nbsp;<a "
+                      "href='/news/tech/" +
+                      Id(id) + ".html'>"),
+            std::string::npos)
+      << html;
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " + Id(ch_));
+  s_.UseChannel(ch_);
+  html = Search("d_title", "静态");
+  EXPECT_NE(html.find("[<a href='/asp.asp?m=classlist&classid=" + Id(tech_) + "&channelid=" +
+                      Id(ch_) + "'>科技</a>]&nbsp;<a href='/news/tech/" + Id(id) + ".html'>"),
+            std::string::npos)
+      << html;
+}
+
+TEST_F(SearchTest, ClassSelectIndentsByLevel) {
+  int64_t deep = s_.AddClass(ch_, child_, "深<层>", "deep");
+  s_.RebuildTree(ch_);
+  EXPECT_EQ(ShowSearchClassSelect(s_.state),
+            "<select name='searchclass' size=1><option value=0>所有分类</option><option value='" +
+                Id(tech_) + "'>科技</option><option value='" + Id(child_) +
+                "'>\u3000手机</option><option value='" + Id(deep) +
+                "'>\u3000\u3000深&lt;层&gt;</option></select>");
+  ChannelSpec empty;
+  s_.UseChannel(s_.AddChannel(empty));
+  EXPECT_EQ(ShowSearchClassSelect(s_.state),
+            "<select name='searchclass' size=1><option value=0>所有分类</option></select>");
+}
+
+}  // namespace
+}  // namespace folirex
