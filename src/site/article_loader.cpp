@@ -181,10 +181,14 @@ std::string OrUnknown(std::string text) { return text.empty() ? "未知" : text;
 // publish static pages; an article of one page is not paged.
 void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values) {
   std::string content = rs["d_content"].ToString();
+  std::string type = rs["d_paginationtype"].ToString();
   state.ArticlePageNav.clear();
   values[kArticleContent] = rs["d_content"];
-  if (state.GenerateHtml.ToString() == "0") return;
-  std::string type = rs["d_paginationtype"].ToString();
+  if (state.GenerateHtml.ToString() == "0") {
+    // One page after all: the editor's page breaks are not text for the reader.
+    if (type == "2") values[kArticleContent] = ReplaceAll(content, kManualPageBreak, "");
+    return;
+  }
   std::vector<std::string_view> pages;
   if (type == "1") {
     int64_t size = rs["d_maxcharperpage"].ToInt64Or(0);

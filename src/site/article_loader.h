@@ -1,21 +1,20 @@
-// Article loading and content paging. LoadArticle reads one article with its
-// class settings into the fixed array of values that the article labels show,
-// and cuts a paged article into content pages, published in
-// state.ArticlePageNav (each page followed by the separator
-// "[zarnik_pagemark]"; the content value is then the placeholder
-// "{$zarnik_pagemark}"). GetContentFileName gives the file name of an article's
-// first static page.
+// Article loading and content paging. LoadArticle reads one article with its class settings into
+// the fixed array of values that the article labels show, and cuts a paged article into content
+// pages, published in state.ArticlePageNav (each page followed by the separator
+// "[zarnik_pagemark]"; the content value is then the placeholder "{$zarnik_pagemark}").
+// GetContentFileName gives the file name of an article's first static page.
 //
-// Paging happens only when the channel's HTML mode (state.GenerateHtml) is not
-// "0": manual paging splits at "[Vantrel_NextPage]", automatic paging cuts
-// pages of d_maxcharperpage characters, moving each cut out of a tag or entity
-// and never leaving an empty last page. A recycled or unapproved article loads
-// like any other.
+// Paging happens only when the channel's HTML mode (state.GenerateHtml) is not "0": manual paging
+// splits at "[Vantrel_NextPage]", automatic paging cuts pages of d_maxcharperpage characters,
+// moving each cut out of a tag or entity and never leaving an empty page; an automatic cut that
+// leaves one page is no paging. A manually paged article shown as one page (mode "0") loses its
+// page breaks in the content value; the summary never shows them. A recycled or unapproved
+// article loads like any other (the public pages refuse it themselves).
 //
-// LoadArticle: an id that is not a plain whole number, or no article with the
-// id, gives std::nullopt without touching ArticlePageNav (a malformed id never
-// reaches SQL). It reads through a recordset of its own and leaves its query in
-// state.Sql. Database errors throw DbError. Request thread only.
+// LoadArticle: an id that is not a plain whole number, or no article with the id, gives
+// std::nullopt without touching ArticlePageNav (a malformed id never reaches SQL). It reads
+// through a recordset of its own and leaves its query in state.Sql. Database errors throw
+// DbError. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LOADER_H_
 #define FOLIREX_SITE_ARTICLE_LOADER_H_
 
@@ -29,9 +28,9 @@
 namespace folirex {
 
 // Content paging markers.
-inline constexpr const char *kManualPageBreak = "[Vantrel_NextPage]";
-inline constexpr const char *kPagePlaceholder = "{$zarnik_pagemark}";
-inline constexpr const char *kPageSeparator = "[zarnik_pagemark]";
+inline constexpr const char* kManualPageBreak = "[Vantrel_NextPage]";
+inline constexpr const char* kPagePlaceholder = "{$zarnik_pagemark}";
+inline constexpr const char* kPageSeparator = "[zarnik_pagemark]";
 
 // The slots of the article value array.
 enum ArticleSlot {
@@ -62,15 +61,15 @@ enum ArticleSlot {
 
 using ArticleValues = std::array<Variant, kArticleSlotCount>;
 
-std::optional<ArticleValues> LoadArticle(RequestState &state, const Variant &article_id);
+std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& article_id);
 
 // The first page's file name by the channel's rule (file_type 0 id, 1 date, 2
 // folder_id, 3 folder_date; anything else ""), without any folder. channel_dir
 // is ChannelDir ("news/" or
 // ""); extension includes its point. Pure.
-std::string GetContentFileName(const Variant &channel_dir, const Variant &article_id,
-                               const Variant &add_time, const Variant &file_type,
-                               const Variant &extension);
+std::string GetContentFileName(const Variant& channel_dir, const Variant& article_id,
+                               const Variant& add_time, const Variant& file_type,
+                               const Variant& extension);
 
 }  // namespace folirex
 

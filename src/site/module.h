@@ -1,5 +1,5 @@
-// The public site's registration: the channel loader and every public page
-// handler, by the procedure names that the public entry's dispatch table uses.
+// The public site's registration: the channel loader and every public page handler, by the
+// procedure names that the public entry's dispatch table uses.
 #ifndef FOLIREX_SITE_MODULE_H_
 #define FOLIREX_SITE_MODULE_H_
 
@@ -7,7 +7,7 @@
 
 namespace folirex {
 
-void RegisterSiteModule(ModuleRegistry &registry);
+void RegisterSiteModule(ModuleRegistry& registry);
 
 }  // namespace folirex
 

@@ -1,15 +1,13 @@
-// The public page handlers: each turns one public request into one page by
-// finding the template page of its page type (the channel's template set, or an
-// own template page of the article, class, subject or site), setting the page's
-// skin link (state.SkinCssLink) and running the template engine. GetSkinCssLink
-// gives a template page's skin stylesheet link.
+// The public page handlers: each turns one public request into one page by finding the template
+// page of its page type (the channel's template set, or an own template page of the article, class,
+// subject or site), setting the page's skin link (state.SkinCssLink) and running the template
+// engine. GetSkinCssLink gives a template page's skin stylesheet link.
 //
-// Handlers return the page text, which the entry writes once; ShowDefault
-// writes its page itself and returns "". A missing or malformed article, class
-// or subject id answers the page's alert script as the whole page (the response
-// is not ended); no id that is not a plain whole number reaches SQL. The static
-// generation and the sub-class blocks call these handlers too. Database errors
-// throw DbError. Request thread only.
+// Handlers return the page text, which the entry writes once; ShowDefault writes its page itself
+// and returns "". A missing or malformed article, class or subject id answers the page's alert
+// script as the whole page (the response is not ended); no id that is not a plain whole number
+// reaches SQL. The static generation and the sub-class blocks call these handlers too. Database
+// errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_PUBLIC_PAGES_H_
 #define FOLIREX_SITE_PUBLIC_PAGES_H_
 
@@ -21,33 +19,31 @@
 
 namespace folirex {
 
-std::string ShowDefault(RequestState &state);
-std::string ShowFirst(RequestState &state);
-std::string ShowSearch(RequestState &state, const Variant &search_type, const Variant &search_class,
-                       const Variant &search_keyword, const Variant &search_order);
-std::string ShowPrint(RequestState &state, const Variant &article_id);
-std::string ShowNotice(RequestState &state, const Variant &notice_id);
+std::string ShowDefault(RequestState& state);
+std::string ShowFirst(RequestState& state);
+std::string ShowSearch(RequestState& state, const Variant& search_type, const Variant& search_class,
+                       const Variant& search_keyword, const Variant& search_order);
+std::string ShowPrint(RequestState& state, const Variant& article_id);
+std::string ShowNotice(RequestState& state, const Variant& notice_id);
 // Reads and writes nothing: the user list has no page.
-std::string ShowUserList(RequestState &state);
-std::string ShowContent(RequestState &state, const Variant &article_id);
-// A non-empty template_text is rendered in place of the class's template page
-// (the sub-class blocks pass their block body); the skin link and the page size
-// stay those of the class.
-std::string ShowClassList(RequestState &state, const Variant &class_id,
+std::string ShowUserList(RequestState& state);
+std::string ShowContent(RequestState& state, const Variant& article_id);
+// A non-empty template_text is rendered in place of the class's template page (the sub-class blocks
+// pass their block body); the skin link and the page size stay those of the class.
+std::string ShowClassList(RequestState& state, const Variant& class_id,
                           std::string_view template_text);
-std::string ShowSubjectList(RequestState &state, const Variant &subject_id);
-std::string ShowHotList(RequestState &state);
-std::string ShowRecommendList(RequestState &state);
-std::string ShowNewList(RequestState &state);
+std::string ShowSubjectList(RequestState& state, const Variant& subject_id);
+std::string ShowHotList(RequestState& state);
+std::string ShowRecommendList(RequestState& state);
+std::string ShowNewList(RequestState& state);
 
-// The <link> element of a template page's skin stylesheet: by template set and
-// page type when template_id is not empty, else by template_page_id. The home
-// page ("default") links under the install folder, every other page type under
-// the channel folder (GetChannelPath, which also refreshes ChannelDir). No skin
-// row: Skin/1.css. Sets state.SkinID and state.Sql; the caller stores the
-// result in state.SkinCssLink.
-std::string GetSkinCssLink(RequestState &state, const Variant &template_id,
-                           const Variant &template_page_id, const Variant &page_type);
+// The <link> element of a template page's skin stylesheet: by template set and page type when
+// template_id is not empty, else by template_page_id. The home page ("default") links under the
+// install folder, every other page type under the channel folder (GetChannelPath, which also
+// refreshes ChannelDir). No skin row: Skin/1.css. Sets state.SkinID and state.Sql; the caller
+// stores the result in state.SkinCssLink.
+std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
+                           const Variant& template_page_id, const Variant& page_type);
 
 }  // namespace folirex
 

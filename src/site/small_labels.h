@@ -1,12 +1,11 @@
-// Small label values of the template engine: channel and item names, the site
-// home's channel statistics, a content page's keywords, and the links to a
-// class list and to the hot, recommended and newest lists (dynamic asp.asp
-// links or static files by the channel's HTML mode, state.GenerateHtml: "0"
-// dynamic, "1" all static, "2" static first and content pages).
+// Small label values of the template engine: channel and item names, the site home's channel
+// statistics, a content page's keywords, and the links to a class list and to the hot, recommended
+// and newest lists (dynamic asp.asp links or static files by the channel's HTML mode,
+// state.GenerateHtml: "0" dynamic, "1" all static, "2" static first and content pages).
 //
-// Each returns text and writes nothing to the response. An id that is not a
-// plain whole number reaches no SQL (the answer is that of a missing row).
-// Database errors throw DbError. Request thread only.
+// Each returns text and writes nothing to the response. An id that is not a plain whole number
+// reaches no SQL (the answer is that of a missing row). Database errors throw DbError. Request
+// thread only.
 #ifndef FOLIREX_SITE_SMALL_LABELS_H_
 #define FOLIREX_SITE_SMALL_LABELS_H_
 
@@ -18,20 +17,19 @@
 namespace folirex {
 
 // d_channelname of the channel, "" when there is none.
-std::string GetChannelName(RequestState &state, const Variant &channel_id);
+std::string GetChannelName(RequestState& state, const Variant& channel_id);
 // d_projectname (the channel's word for its items), "" when there is none.
-std::string GetProjectName(RequestState &state, const Variant &channel_id);
-// Two lines per shown, enabled internal channel in d_order: items and approved
-// items.
-std::string ShowChannelStat(RequestState &state);
-// The typed meta keywords when relative_flag is "0"; otherwise the channel's
-// library keywords that occur in the title, joined by ",".
-std::string GetMatchedKeywords(RequestState &state, const Variant &relative_flag,
-                               const Variant &title, const Variant &meta_keyword);
-std::string GetClassLinkUrl(RequestState &state, const Variant &class_id);
-std::string GetHotListUrl(RequestState &state);
-std::string GetRecommendListUrl(RequestState &state);
-std::string GetNewListUrl(RequestState &state);
+std::string GetProjectName(RequestState& state, const Variant& channel_id);
+// Two lines per shown, enabled internal channel in d_order: items and approved items.
+std::string ShowChannelStat(RequestState& state);
+// The typed meta keywords when relative_flag is "0"; otherwise the channel's library keywords that
+// occur in the title, joined by ",".
+std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag,
+                               const Variant& title, const Variant& meta_keyword);
+std::string GetClassLinkUrl(RequestState& state, const Variant& class_id);
+std::string GetHotListUrl(RequestState& state);
+std::string GetRecommendListUrl(RequestState& state);
+std::string GetNewListUrl(RequestState& state);
 
 }  // namespace folirex
 

@@ -169,7 +169,9 @@ TEST_F(ArticleLoaderTest, DynamicChannelsNeverPage) {
   int automatic = AutoArticle(std::string(50, 'x'), 10);
   std::string nav = "x";
   std::optional<ArticleValues> v = Load(manual, "0", &nav);
-  EXPECT_EQ((*v)[kArticleContent].ToString(), "A[Vantrel_NextPage]B");
+  // Shown as one page, without the editor's page breaks.
+  EXPECT_EQ((*v)[kArticleContent].ToString(), "AB");
+  EXPECT_EQ((*v)[kArticleRawContent].ToString(), "A[Vantrel_NextPage]B");
   EXPECT_EQ(nav, "");
   v = Load(automatic, "0", &nav);
   EXPECT_EQ((*v)[kArticleContent].ToString(), std::string(50, 'x'));
