@@ -3,9 +3,15 @@
 // subject lists, and the answers to missing or malformed ids. Pages are decoded from GB2312.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/text/codepage.h"
 #include "public_site_fixture.h"
+#include "site/article_html.h"
 
 namespace folirex::testing {
 namespace {
@@ -213,6 +219,55 @@ TEST_F(ArticlePagesTest, AutomaticallyPagedArticleShowsAllItsPages) {
   std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
   EXPECT_TRUE(Has(page, "|C=" + content + "|")) << page;
   EXPECT_FALSE(Has(page, "zarnik")) << page;
+}
+
+// The static pages of a paged article: one file per page, each with its own text and the bar of
+// links to every page.
+TEST_F(ArticlePagesTest, StaticPagesOfAPagedArticleLinkEachOther) {
+  site_.SetChannel(1, "d_generatehtml = 1");
+  int manual = site_.AddArticle("手动", "<p>甲页</p>[Vantrel_NextPage]<p>乙页</p>",
+                                {{"d_paginationtype", "2"}, {"d_classid", std::to_string(top_)}});
+  std::string automatic_text =
+      "<p>" + std::string(8, 'a') + "&amp;" + std::string(12, 'b') + "</p>";
+  int automatic = site_.AddArticle(
+      "自动", automatic_text,
+      {{"d_paginationtype", "1"}, {"d_maxcharperpage", "12"}, {"d_classid", std::to_string(top_)}});
+  bool written = false;
+  site_.InRequest([&](RequestState& state) {
+    written = CreateArticleHtml(state, manual) && CreateArticleHtml(state, automatic);
+  });
+  ASSERT_TRUE(written);
+  auto read = [&](const std::string& name) {
+    std::ifstream in(site_.site.root() / "Article" / "china" / name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return GbkToUtf8(bytes.str());
+  };
+  std::string m = std::to_string(manual);
+  std::string bar = "<p align=right>[<a href='/Article/china/" + m +
+                    ".html'>1</a>][<a href='"
+                    "/Article/china/" +
+                    m + "_2.html'>2</a>]</p>";
+  EXPECT_TRUE(Has(read(m + ".html"), "|C=<p>甲页</p>" + bar + "|")) << read(m + ".html");
+  EXPECT_TRUE(Has(read(m + "_2.html"), "|C=<p>乙页</p>" + bar + "|")) << read(m + "_2.html");
+
+  // Pages of at most 12 characters; the first cut moves back out of the entity.
+  std::string a = std::to_string(automatic);
+  std::vector<std::string> texts;
+  for (int n = 1; n <= 3; ++n) {
+    std::string name = n == 1 ? a + ".html" : a + "_" + std::to_string(n) + ".html";
+    std::string page = read(name);
+    size_t start = page.find("|C=");
+    size_t end = page.find("<p align=right>", start);
+    ASSERT_NE(start, std::string::npos) << name << page;
+    ASSERT_NE(end, std::string::npos) << name << page;
+    std::string text = page.substr(start + 3, end - start - 3);
+    EXPECT_TRUE(Has(page, "[<a href='/Article/china/" + a + "_3.html'>3</a>]</p>")) << page;
+    texts.push_back(page.substr(start + 3, end - start - 3));
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"<p>aaaaaaaa", "&amp;bbbbbbb", "bbbbb</p>"}));
+  EXPECT_FALSE(std::filesystem::exists(site_.site.root() / "Article" / "china" / (a + "_4.html")))
+      << "no empty last page";
 }
 
 TEST_F(ArticlePagesTest, MissingRecycledUnapprovedOrMalformedArticleAnswersTheAlert) {
