@@ -1,0 +1,241 @@
+#include "site/sub_class_blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "site/list_fixture.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleSpec;
+using testing::ChannelSpec;
+using testing::CountOf;
+using testing::HttpAnswer;
+using testing::ListSite;
+
+constexpr const char* kGrid =
+    "<table width='100%' border='0' align='center' cellpadding='0' cellspacing='0'>";
+constexpr int kSet = 902;
+
+std::string Block(const std::string& columns, const std::string& body) {
+  return "<img src='b.gif' TemplateChip=\"ListSubClassList:" + columns + "\">" + body +
+         "<img src='e.gif' TemplateChip=\"EndSubClassList\">";
+}
+
+std::string Design(const std::string& columns, const std::string& body,
+                   const std::string& separator) {
+  return Block(columns, body) + separator + body + separator;
+}
+
+class SubClassBlocksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Only the test's own channels appear in the home page's grid.
+    s_.Exec("update Vantrel_Channel set d_shownameflag = 0");
+    s_.UseChannel(1);
+  }
+  int64_t Channel(const std::string& dir, int order, bool shown = true, bool disabled = false,
+                  int type = 1) {
+    ChannelSpec c;
+    c.dir = dir;
+    c.name = "频道" + dir;
+    c.order = order;
+    c.show_name = shown;
+    c.disabled = disabled;
+    c.type = type;
+    c.template_id = kSet;
+    return s_.AddChannel(c);
+  }
+  std::string Id(int64_t v) { return std::to_string(v); }
+  ListSite s_;
+};
+
+TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
+  for (int i = 0; i < 7; ++i) Channel("c" + std::to_string(i), 20 - i);
+  Channel("hidden", 1, /*shown=*/false);
+  Channel("off", 1, true, /*disabled=*/true);
+  Channel("link", 1, true, false, /*type=*/2);
+  const std::string cell = "<td valign=top>[{$showchanneldir}]</td>";
+  std::string html =
+      ShowSubClassListByChannel(s_.state, 1, Design("3", "[{$showchanneldir}]", "[zarnik1]"));
+  // Channels in their display order (c6 has the smallest).
+  std::string expected = std::string(kGrid) +
+                         "<tr><td valign=top>[c6/]</td><td width=5></td><td valign=top>[c5/]</td>"
+                         "<td width=5></td><td valign=top>[c4/]</td></tr>"
+                         "<tr><td valign=top>[c3/]</td><td width=5></td><td valign=top>[c2/]</td>"
+                         "<td width=5></td><td valign=top>[c1/]</td></tr>"
+                         "<tr><td valign=top>[c0/]</td><td width=5></td><td>&nbsp;</td>"
+                         "<td>&nbsp;</td></tr><tr><td colspan='3' height=5></td></tr></table>";
+  EXPECT_EQ(html, expected);
+  // The page's own channel and its settings are back.
+  EXPECT_EQ(s_.state.ChannelID.ToString(), "1");
+  EXPECT_EQ(s_.state.ChannelDir, "Article/");
+}
+
+TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
+  Channel("a", 1);
+  Channel("b", 2);
+  const std::string body = "x";
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("0", body, "[zarnik1]")),
+            Block("0", body));
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("a", body, "[zarnik1]")),
+            Block("a", body));
+  // Only the first character counts: 12 is one column.
+  std::string one = ShowSubClassListByChannel(s_.state, 1, Design("12", body, "[zarnik1]"));
+  EXPECT_EQ(one, std::string(kGrid) +
+                     "<tr><td valign=top>x</td></tr><tr><td valign=top>x</td></tr>"
+                     "<tr><td colspan='1' height=5></td></tr></table>");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 2, Design("2", body, "[zarnik1]")), "");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, ""), "");
+  EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", ""), "");
+  EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", Design("2", body, "[zarnik1]")), "");
+  s_.Exec("update Vantrel_Channel set d_shownameflag = 0");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("2", body, "[zarnik1]")), "");
+}
+
+TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
+  int64_t a = Channel("alpha", 1);
+  int64_t b = Channel("beta", 2);
+  for (int64_t ch : {a, b}) {
+    ArticleSpec art;
+    art.channel = ch;
+    art.title = "文章" + Id(ch);
+    s_.AddArticle(art);
+  }
+  const std::string chip =
+      "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,false,0,5,false,false,,0,0,1,false,"
+      "0,0,false,false,false,false,false,false,false,2\">";
+  const std::string body = "<B>Head</B><script>document.getElementById('X')</script>" + chip;
+  std::string html = ShowSubClassListByChannel(s_.state, 1, Design("2", body, "[zarnik1]"));
+  EXPECT_NE(html.find("文章" + Id(a) + "</font>"), std::string::npos) << html;
+  EXPECT_NE(html.find("文章" + Id(b) + "</font>"), std::string::npos);
+  EXPECT_NE(html.find("&channelid=" + Id(a) + "'"), std::string::npos);
+  EXPECT_NE(html.find("&channelid=" + Id(b) + "'"), std::string::npos);
+  EXPECT_NE(html.find("/alpha/images/arrow.gif"), std::string::npos);
+  EXPECT_NE(html.find("/beta/images/arrow.gif"), std::string::npos);
+  // The rest of the body keeps its letter case.
+  EXPECT_EQ(CountOf(html, "<B>Head</B><script>document.getElementById('X')</script>"), 2);
+  EXPECT_EQ(s_.state.ChannelID.ToString(), "1");
+}
+
+TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
+  int64_t ch = Channel("news", 1);
+  s_.SetPage(kSet, "classlist", "unused", 5);
+  int64_t a = s_.AddClass(ch, 0, "国内", "home");
+  int64_t a1 = s_.AddClass(ch, a, "北京", "bj");
+  int64_t b = s_.AddClass(ch, 0, "国际", "world");
+  int64_t c = s_.AddClass(ch, 0, "体育", "sport");
+  s_.RebuildTree(ch);
+  s_.UseChannel(ch);
+  s_.state.SkinCssLink = "first page skin";
+  const std::string body = "{$showclassname}";
+  std::string first = ShowSubClassList(s_.state, "", "First", Design("2", body, "[zarnik]"));
+  const std::string spacer = "<tr height=5><td colspan=2></td></tr>";
+  EXPECT_EQ(first, std::string(kGrid) +
+                       "<tr><td valign=top  height='100%'>国内</td><td width=5></td>"
+                       "<td valign=top  height='100%'>国际</td></tr>" +
+                       spacer +
+                       "<tr><td valign=top  height='100%'>体育</td><td width=5></td>"
+                       "<td>&nbsp;</td></tr>" +
+                       spacer + "</table>");
+  EXPECT_EQ(s_.state.SkinCssLink, "first page skin");
+  EXPECT_EQ(ShowSubClassList(s_.state, a, "classlist", Design("3", body, "[zarnik]")),
+            std::string(kGrid) +
+                "<tr><td valign=top  height='100%'>北京</td><td width=5></td><td>&nbsp;</td>"
+                "<td>&nbsp;</td></tr><tr height=5><td colspan=3></td></tr></table>");
+  EXPECT_EQ(ShowSubClassList(s_.state, b, "classlist", Design("3", body, "[zarnik]")), "");
+  EXPECT_EQ(ShowSubClassList(s_.state, a, "content", Design("3", body, "[zarnik]")), "");
+  (void)a1;
+  (void)c;
+}
+
+// Through the host: the site home page with a block per channel, and a first page with a block
+// per class; the page's own labels still show its own channel afterwards.
+TEST(SubClassBlocksPageTest, HomePageWithChannelBlocks) {
+  ListSite s(/*serve=*/true);
+  s.Exec("update Vantrel_Channel set d_shownameflag = 0");
+  std::vector<int64_t> channels;
+  for (const char* dir : {"news", "sport", "tech"}) {
+    ChannelSpec c;
+    c.dir = dir;
+    c.name = std::string("频道") + dir;
+    c.template_id = kSet;
+    int64_t ch = s.AddChannel(c);
+    channels.push_back(ch);
+    for (int i = 1; i <= 4; ++i) {
+      ArticleSpec a;
+      a.channel = ch;
+      a.title = std::string(dir) + "-" + std::to_string(i);
+      s.AddArticle(a);
+    }
+  }
+  const std::string chip =
+      "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,false,0,3,false,false,,0,0,1,false,"
+      "0,0,false,false,false,false,false,false,false,2\">";
+  s.SetHomePage("<html>page={$showchannelid}|{$showchanneldir}|" +
+                Block("2", "<h3>{$showchanneldir}</h3>" + chip) + "|end={$showchannelid}</html>");
+  HttpAnswer page = s.Get("/asp.asp");
+  ASSERT_EQ(page.status, 200);
+  const std::string& html = page.text;
+  EXPECT_NE(html.find("<html>page=1|Article/|<table"), std::string::npos) << html;
+  EXPECT_NE(html.find("</table>|end=1</html>"), std::string::npos);
+  for (size_t i = 0; i < channels.size(); ++i) {
+    const std::string dir = i == 0 ? "news" : i == 1 ? "sport" : "tech";
+    EXPECT_NE(html.find("<h3>" + dir + "/</h3>"), std::string::npos) << dir;
+    // The newest three of each channel, linked with the channel's id.
+    EXPECT_NE(html.find(">" + dir + "-4</font>"), std::string::npos) << dir;
+    EXPECT_NE(html.find(">" + dir + "-2</font>"), std::string::npos) << dir;
+    EXPECT_EQ(html.find(">" + dir + "-1</font>"), std::string::npos) << dir;
+    EXPECT_NE(html.find("&channelid=" + std::to_string(channels[i]) + "'"), std::string::npos);
+  }
+  EXPECT_EQ(CountOf(html, "<td valign=top>"), 3);
+  EXPECT_EQ(CountOf(html, "<td>&nbsp;</td>"), 1);
+}
+
+TEST(SubClassBlocksPageTest, FirstPageWithClassBlocks) {
+  ListSite s(/*serve=*/true);
+  ChannelSpec c;
+  c.dir = "news";
+  c.template_id = kSet;
+  int64_t ch = s.AddChannel(c);
+  int64_t home = s.AddClass(ch, 0, "国内", "home");
+  int64_t city = s.AddClass(ch, home, "北京", "bj");
+  int64_t world = s.AddClass(ch, 0, "国际", "world");
+  s.RebuildTree(ch);
+  for (int64_t k : {home, city, world}) {
+    ArticleSpec a;
+    a.channel = ch;
+    a.class_id = k;
+    a.title = "文章" + std::to_string(k);
+    s.AddArticle(a);
+  }
+  const std::string chip =
+      "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,true,0,5,false,false,,0,0,1,false,0,"
+      "0,false,false,false,false,false,false,false,2\">";
+  s.SetPage(
+      kSet, "first",
+      "{$showcss}|" + Block("2", "<b>{$showclassname}</b>" + chip) + "|{$showchannelid}|{$showcss}",
+      3);
+  s.SetPage(kSet, "classlist", "class page", 5);
+  HttpAnswer page = s.Get("/asp.asp?channelid=" + std::to_string(ch));
+  ASSERT_EQ(page.status, 200);
+  const std::string& html = page.text;
+  const std::string first_skin = "<link href='/news/Skin/3.css' rel='stylesheet' type='text/css'>";
+  EXPECT_EQ(html.rfind(first_skin + "|<table", 0), 0u) << html;
+  EXPECT_NE(html.find("</table>|" + std::to_string(ch) + "|" + first_skin), std::string::npos);
+  EXPECT_EQ(html.find("Skin/5.css"), std::string::npos);
+  EXPECT_NE(html.find("<b>国内</b>"), std::string::npos);
+  EXPECT_NE(html.find("<b>国际</b>"), std::string::npos);
+  // Each class block lists its class with its descendants.
+  const std::string home_cell =
+      html.substr(html.find("<b>国内</b>"), html.find("<b>国际</b>") - html.find("<b>国内</b>"));
+  EXPECT_NE(home_cell.find("文章" + std::to_string(home)), std::string::npos);
+  EXPECT_NE(home_cell.find("文章" + std::to_string(city)), std::string::npos);
+  EXPECT_EQ(home_cell.find("文章" + std::to_string(world)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace folirex
