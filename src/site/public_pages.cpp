@@ -47,12 +47,15 @@ std::string ChannelPage(RequestState& state, const char* page_type, const PageAr
 // skin link.
 std::string PageTextFor(RequestState& state, const Variant& template_page_id,
                         const char* page_type) {
+  std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
+    text = LoadTemplatePage(state, state.ChannelTemplateID, page_type);
     state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", page_type);
-    return LoadTemplatePage(state, state.ChannelTemplateID, page_type);
+  } else {
+    text = LoadTemplatePageById(state, template_page_id);
+    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
   }
-  state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
-  return LoadTemplatePageById(state, template_page_id);
+  return text;
 }
 
 bool IsPublished(const Recordset& rs) {

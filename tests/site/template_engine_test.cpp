@@ -89,6 +89,19 @@ TEST_F(TemplateEngineTest, EachDistinctLabelIsEvaluatedOnceAndValuesAreNotScanne
   EXPECT_EQ(match_list, (std::vector<std::string>{"zarnik", "{$showchannelid}站", "U", "U"}));
 }
 
+TEST_F(TemplateEngineTest, LargeTemplateWithManyDistinctLabels) {
+  site_.site.Sql("update Vantrel_Config set d_url = 'U'");
+  std::string text, expected;
+  for (int i = 0; i < 4000; ++i) {
+    std::string unknown = "{$label" + std::to_string(i) + "}";
+    text += unknown + "<b>{$showsiteurl}</b>\n";
+    expected += unknown + "<b>U</b>\n";
+  }
+  std::vector<std::string> match_list;
+  EXPECT_EQ(Parse(text, "first", "", "", &match_list), expected);
+  EXPECT_EQ(match_list.size(), 4002u);
+}
+
 TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   int id = site_.AddArticle("一次", "c");
   std::string text;
