@@ -34,11 +34,11 @@ namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
-std::string SourcePath(const std::string &relative) {
+std::string SourcePath(const std::string& relative) {
   return std::string(FOLIREX_SOURCE_DIR) + "/" + relative;
 }
 
-std::string ReadFile(const fs::path &path) {
+std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
@@ -46,18 +46,18 @@ std::string ReadFile(const fs::path &path) {
 }
 
 std::string Lower(std::string text) {
-  for (char &c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
-std::string Trim(const std::string &text) {
+std::string Trim(const std::string& text) {
   size_t begin = text.find_first_not_of(" \t\r\n");
   if (begin == std::string::npos) return "";
   size_t end = text.find_last_not_of(" \t\r\n");
   return text.substr(begin, end - begin + 1);
 }
 
-std::vector<std::string> Split(const std::string &text, char separator) {
+std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (true) {
@@ -71,26 +71,26 @@ std::vector<std::string> Split(const std::string &text, char separator) {
 // A SQLite file with the scripts `folirex init` loads, in the same order.
 class DesignDatabase {
  public:
-  explicit DesignDatabase(const fs::path &file) {
+  explicit DesignDatabase(const fs::path& file) {
     if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) ADD_FAILURE() << "cannot open " << file;
     sqlite3_exec(db_, "pragma synchronous = off", nullptr, nullptr, nullptr);
   }
   ~DesignDatabase() { sqlite3_close(db_); }
-  DesignDatabase(const DesignDatabase &) = delete;
-  DesignDatabase &operator=(const DesignDatabase &) = delete;
+  DesignDatabase(const DesignDatabase&) = delete;
+  DesignDatabase& operator=(const DesignDatabase&) = delete;
 
   // Runs a script; SQLite's message, or "" when every statement ran.
-  std::string Exec(const std::string &sql) {
-    char *message = nullptr;
+  std::string Exec(const std::string& sql) {
+    char* message = nullptr;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return "";
     std::string text = message != nullptr ? message : "error";
     sqlite3_free(message);
     return text;
   }
 
-  Rows Query(const std::string &sql) {
+  Rows Query(const std::string& sql) {
     Rows rows;
-    sqlite3_stmt *stmt = nullptr;
+    sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       ADD_FAILURE() << sqlite3_errmsg(db_) << "\n  in: " << sql;
       return rows;
@@ -98,8 +98,8 @@ class DesignDatabase {
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       Row row;
       for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-        const unsigned char *text = sqlite3_column_text(stmt, i);
-        row.push_back(text == nullptr ? "<null>" : reinterpret_cast<const char *>(text));
+        const unsigned char* text = sqlite3_column_text(stmt, i);
+        row.push_back(text == nullptr ? "<null>" : reinterpret_cast<const char*>(text));
       }
       rows.push_back(std::move(row));
     }
@@ -107,14 +107,17 @@ class DesignDatabase {
     return rows;
   }
 
-  std::string Value(const std::string &sql) {
+  std::string Value(const std::string& sql) {
     Rows rows = Query(sql);
     return rows.empty() || rows[0].empty() ? "" : rows[0][0];
   }
 
  private:
-  sqlite3 *db_ = nullptr;
+  sqlite3* db_ = nullptr;
 };
+
+// The script of the shipped design.
+constexpr char kDesignScript[] = "db/shipped_templates.sql";
 
 // ---------------------------------------------------------------------------------------------
 // What the engine knows, page type by page type.
@@ -123,20 +126,20 @@ const std::vector<std::string> kSetTypes = {"first",   "classlist", "content",  
                                             "search",  "newlist",   "hotlist",    "recommendlist",
                                             "comment", "print",     "tellfriend", "notice"};
 
-bool In(const std::string &value, std::initializer_list<const char *> list) {
-  for (const char *item : list) {
+bool In(const std::string& value, std::initializer_list<const char*> list) {
+  for (const char* item : list) {
     if (value == item) return true;
   }
   return false;
 }
 
-bool IsArticlePage(const std::string &type) {
+bool IsArticlePage(const std::string& type) {
   return In(type, {"content", "print", "comment", "tellfriend"});
 }
 
 // True when the engine fills the label (lower-case, without its braces' spaces)
 // on the page type.
-bool LabelKnown(const std::string &label, const std::string &type) {
+bool LabelKnown(const std::string& label, const std::string& type) {
   static const std::set<std::string> kAll = {
       "{$showchannelid}",  "{$showsiteurl}",     "{$showinstalldir}",
       "{$showchanneldir}", "{$showcss}",         "{$showcssdir}",
@@ -174,8 +177,8 @@ bool LabelKnown(const std::string &label, const std::string &type) {
 }
 
 // The engine's page pattern of a page type.
-std::string PagePattern(const std::string &type) {
-  auto chips = [](const char *kinds) {
+std::string PagePattern(const std::string& type) {
+  auto chips = [](const char* kinds) {
     return std::string(R"(((\{\$.+?\})|(<img[^>]+?TemplateChip="((?:)") + kinds +
            R"p():.+?)"[^>]*>)))p";
   };
@@ -215,7 +218,7 @@ struct Part {
 };
 
 // Scans a text with the page pattern of a page type, the way the engine does.
-void Scan(const std::string &text, Part *part) {
+void Scan(const std::string& text, Part* part) {
   RequestState state;
   std::vector<std::string> matches = CollectUniqueMatches(state, text, PagePattern(part->type));
   for (size_t i = 1; i < matches.size(); ++i) {
@@ -223,7 +226,7 @@ void Scan(const std::string &text, Part *part) {
     if (match.rfind("{$", 0) == 0) {
       part->labels.push_back(Lower(match));
     } else {
-      const std::string &attribute = state.MatchList.at(i);
+      const std::string& attribute = state.MatchList.at(i);
       size_t colon = attribute.find(':');
       ASSERT_NE(colon, std::string::npos) << part->where << ": " << matches[i];
       std::string rest = attribute.substr(colon + 1);
@@ -249,13 +252,23 @@ class DesignTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db_ = std::make_unique<DesignDatabase>(folder_.path() / "site.db");
-    for (const char *script :
-         {"db/schema_sqlite.sql", "db/shipped_rows.sql", "db/shipped_design.sql"}) {
+    // As `folirex init` loads them: the schema, then every shipped script in name order.
+    std::vector<std::string> scripts;
+    for (const auto& entry : fs::directory_iterator(SourcePath("db"))) {
+      std::string name = entry.path().filename().string();
+      if (name.rfind("shipped_", 0) == 0 && entry.path().extension() == ".sql") {
+        scripts.push_back("db/" + name);
+      }
+    }
+    std::sort(scripts.begin(), scripts.end());
+    ASSERT_NE(std::find(scripts.begin(), scripts.end(), kDesignScript), scripts.end());
+    scripts.insert(scripts.begin(), "db/schema_sqlite.sql");
+    for (const std::string& script : scripts) {
       std::string sql = ReadFile(SourcePath(script));
       ASSERT_FALSE(sql.empty()) << script;
       ASSERT_EQ(db_->Exec(sql), "") << script;
     }
-    for (const Row &row : db_->Query("select d_id, d_channelid, d_type, d_skinid, d_content "
+    for (const Row& row : db_->Query("select d_id, d_channelid, d_type, d_skinid, d_content "
                                      "from Vantrel_TemplatePage order by d_id")) {
       TemplatePage page{row[0], row[1], Lower(row[2]), row[3], row[4], {}, {}};
       Cut(&page);
@@ -264,7 +277,7 @@ class DesignTest : public ::testing::Test {
   }
 
   // Splits a template into the parts the engine renders separately.
-  static void Cut(TemplatePage *page) {
+  static void Cut(TemplatePage* page) {
     std::string outside = page->content;
     if (In(page->type, {"default", "first", "classlist"})) {
       RequestState state;
@@ -292,8 +305,8 @@ class DesignTest : public ::testing::Test {
     page->parts.insert(page->parts.begin(), std::move(rest));
   }
 
-  const TemplatePage *PageOfType(const std::string &type) const {
-    for (const TemplatePage &page : pages_) {
+  const TemplatePage* PageOfType(const std::string& type) const {
+    for (const TemplatePage& page : pages_) {
       if (page.type == type) return &page;
     }
     return nullptr;
@@ -314,7 +327,7 @@ TEST_F(DesignTest, TheChannelSetMapsEveryPageTypeToOnePageOfThatType) {
             "1");
   EXPECT_EQ(db_->Value("select count(*) from Vantrel_TemplateAndPage where d_templateid = " + set),
             std::to_string(kSetTypes.size()));
-  for (const std::string &type : kSetTypes) {
+  for (const std::string& type : kSetTypes) {
     SCOPED_TRACE(type);
     Rows rows = db_->Query(
         "select p.d_id, p.d_type, p.d_channelid, "
@@ -364,7 +377,7 @@ TEST_F(DesignTest, EveryTemplatePageNamesASkinOfItsOwnChannel) {
   EXPECT_EQ(db_->Value("select d_channelid from Vantrel_Skin where d_id = 1 "
                        "and d_sysflag = -1"),
             "1");
-  for (const TemplatePage &page : pages_) {
+  for (const TemplatePage& page : pages_) {
     SCOPED_TRACE("page " + page.id);
     // The page forms offer the skins of the page's own channel, so the stored
     // skin must be one.
@@ -381,7 +394,7 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
       "left join Vantrel_Channel c on c.d_id = s.d_channelid order by s.d_id");
   ASSERT_GE(skins.size(), 2u);
   const fs::path siteroot = SourcePath("siteroot");
-  for (const Row &skin : skins) {
+  for (const Row& skin : skins) {
     SCOPED_TRACE("skin " + skin[0]);
     // The stylesheet link: Skin/<id>.css under the install folder for the site,
     // under the channel's folder for a channel.
@@ -411,12 +424,12 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
 }
 
 // The host finds files without regard to letter case; so does this.
-bool ExistsNoCase(const fs::path &root, const std::string &relative) {
+bool ExistsNoCase(const fs::path& root, const std::string& relative) {
   fs::path at = root;
-  for (const std::string &segment : Split(relative, '/')) {
+  for (const std::string& segment : Split(relative, '/')) {
     bool found = false;
     std::error_code ec;
-    for (const auto &entry : fs::directory_iterator(at, ec)) {
+    for (const auto& entry : fs::directory_iterator(at, ec)) {
       if (Lower(entry.path().filename().string()) == Lower(segment)) {
         at = entry.path();
         found = true;
@@ -431,7 +444,7 @@ bool ExistsNoCase(const fs::path &root, const std::string &relative) {
 TEST_F(DesignTest, TheImagesTheListsLinkAreShipped) {
   const fs::path siteroot = SourcePath("siteroot");
   std::string dir = Trim(db_->Value("select d_channeldir from Vantrel_Channel where d_id = 1"));
-  for (const std::string &image :
+  for (const std::string& image :
        {std::string("images/hot.gif"), std::string("images/recommend.gif"),
         std::string("images/top.gif"), std::string("Images/new.gif"), dir + "/images/arrow.gif"}) {
     SCOPED_TRACE(image);
@@ -448,7 +461,7 @@ TEST_F(DesignTest, LoadingTheDesignTwiceFailsAndChangesNothing) {
       "Vantrel_TemplateAndPage) || ',' || (select count(*) from "
       "Vantrel_Skin) || ',' || "
       "(select count(*) from Vantrel_Template)");
-  EXPECT_NE(db_->Exec(ReadFile(SourcePath("db/shipped_design.sql"))), "");
+  EXPECT_NE(db_->Exec(ReadFile(SourcePath(kDesignScript))), "");
   EXPECT_EQ(db_->Value("select (select count(*) from Vantrel_TemplatePage) || ',' || "
                        "(select "
                        "count(*) from Vantrel_TemplateAndPage) || ',' || (select count(*) "
@@ -460,7 +473,7 @@ TEST_F(DesignTest, LoadingTheDesignTwiceFailsAndChangesNothing) {
 TEST_F(DesignTest, TheScriptHoldsOnlyPlainInsertsAndUpdates) {
   // A server database loads the same text: no engine-specific statement may
   // creep in.
-  std::string sql = ReadFile(SourcePath("db/shipped_design.sql"));
+  std::string sql = ReadFile(SourcePath(kDesignScript));
   std::string code;  // the text with comments and string literals blanked
   for (size_t i = 0; i < sql.size(); ++i) {
     if (sql[i] == '\'') {
@@ -486,12 +499,12 @@ TEST_F(DesignTest, TheScriptHoldsOnlyPlainInsertsAndUpdates) {
     }
   }
   int statements = 0;
-  for (const std::string &statement : Split(code, ';')) {
+  for (const std::string& statement : Split(code, ';')) {
     std::string text = Trim(statement);
     if (text.empty()) continue;
     ++statements;
     std::string upper = text;
-    for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_TRUE(upper.rfind("INSERT INTO VANTREL_", 0) == 0 ||
                 upper.rfind("UPDATE VANTREL_", 0) == 0)
         << text.substr(0, 80);
@@ -508,7 +521,7 @@ TEST_F(DesignTest, TheScriptHoldsOnlyPlainInsertsAndUpdates) {
 // The template text.
 
 TEST_F(DesignTest, EveryPageIsGb2312HtmlThatTheCodePageHolds) {
-  for (const TemplatePage &page : pages_) {
+  for (const TemplatePage& page : pages_) {
     SCOPED_TRACE("page " + page.id + " (" + page.type + ")");
     EXPECT_NE(page.content.find(
                   R"(<meta http-equiv="Content-Type" content="text/html; charset=gb2312">)"),
@@ -522,9 +535,9 @@ TEST_F(DesignTest, EveryPageIsGb2312HtmlThatTheCodePageHolds) {
 }
 
 TEST_F(DesignTest, EveryLabelIsOneTheEngineFillsOnThatPageType) {
-  for (const TemplatePage &page : pages_) {
-    for (const Part &part : page.parts) {
-      for (const std::string &label : part.labels) {
+  for (const TemplatePage& page : pages_) {
+    for (const Part& part : page.parts) {
+      for (const std::string& label : part.labels) {
         EXPECT_TRUE(LabelKnown(label, part.type)) << part.where << ": " << label;
         // The internal markers belong to the engine.
         EXPECT_EQ(label.find("zarnik"), std::string::npos) << part.where;
@@ -540,12 +553,12 @@ TEST_F(DesignTest, EveryLabelIsOneTheEngineFillsOnThatPageType) {
 }
 
 TEST_F(DesignTest, EveryChipIsOneThePagePatternMatches) {
-  for (const TemplatePage &page : pages_) {
-    for (const Part &part : page.parts) {
+  for (const TemplatePage& page : pages_) {
+    for (const Part& part : page.parts) {
       // What the engine leaves of the part once every chip it matched is
       // replaced.
       std::string left = part.text;
-      for (const std::string &tag : part.chip_tags) {
+      for (const std::string& tag : part.chip_tags) {
         for (size_t at; (at = left.find(tag)) != std::string::npos;) left.erase(at, tag.size());
       }
       // A chip the page type does not know would be sent out as a broken image.
@@ -558,34 +571,34 @@ TEST_F(DesignTest, EveryChipIsOneThePagePatternMatches) {
 
 // Field checks of the renderers: a flag is "true" or "false" after trimming and
 // lower-casing, digits are the digit check, a numeric field reads as a number.
-bool IsFlag(const std::string &field) {
+bool IsFlag(const std::string& field) {
   std::string value = Lower(Trim(field));
   return value == "true" || value == "false";
 }
-bool IsDigitsField(const std::string &field) {
+bool IsDigitsField(const std::string& field) {
   std::string value = Trim(field);
   if (value.empty() || (value.size() > 1 && value[0] == '0')) return false;
   return std::all_of(value.begin(), value.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
-bool IsNumericField(const std::string &field) {
+bool IsNumericField(const std::string& field) {
   std::string value = Trim(field);
   if (value.empty()) return false;
-  char *end = nullptr;
+  char* end = nullptr;
   std::strtod(value.c_str(), &end);
   return *end == '\0';
 }
-bool Fits16(const std::string &field) {
+bool Fits16(const std::string& field) {
   long value = std::strtol(Trim(field).c_str(), nullptr, 10);
   return value >= -32768 && value <= 32767;
 }
 
 // The checks of one chip; messages name what is wrong.
-std::vector<std::string> ChipProblems(const Chip &chip, const Part &part) {
+std::vector<std::string> ChipProblems(const Chip& chip, const Part& part) {
   std::vector<std::string> problems;
-  auto problem = [&](const std::string &text) { problems.push_back(chip.attribute + ": " + text); };
+  auto problem = [&](const std::string& text) { problems.push_back(chip.attribute + ": " + text); };
   std::vector<std::string> f = Split(chip.params, ',');
-  auto kinds = [&](const std::string &kinds_text) {
+  auto kinds = [&](const std::string& kinds_text) {
     // one letter per field: n numeric, d digits, f flag, a anything
     if (f.size() != kinds_text.size()) {
       problem(std::to_string(f.size()) + " fields, " + std::to_string(kinds_text.size()) +
@@ -602,7 +615,7 @@ std::vector<std::string> ChipProblems(const Chip &chip, const Part &part) {
     }
     return problems.empty();
   };
-  const std::string &type = part.type;
+  const std::string& type = part.type;
   if (chip.kind == "listarticlelist") {
     if (!kinds("nnfndffadddfddfffffffd")) return problems;
     for (int i : {1, 4, 8, 9, 10, 12, 13, 21}) {
@@ -661,11 +674,11 @@ std::vector<std::string> ChipProblems(const Chip &chip, const Part &part) {
 TEST_F(DesignTest, EveryChipCarriesParametersItsRendererAccepts) {
   size_t chips = 0;
   std::set<std::string> announce_params;
-  for (const TemplatePage &page : pages_) {
-    for (const Part &part : page.parts) {
-      for (const Chip &chip : part.chips) {
+  for (const TemplatePage& page : pages_) {
+    for (const Part& part : page.parts) {
+      for (const Chip& chip : part.chips) {
         ++chips;
-        for (const std::string &problem : ChipProblems(chip, part)) {
+        for (const std::string& problem : ChipProblems(chip, part)) {
           ADD_FAILURE() << part.where << ": " << problem;
         }
         if (chip.kind == "listannounce") announce_params.insert(chip.params);
@@ -685,7 +698,7 @@ TEST_F(DesignTest, EveryChipCarriesParametersItsRendererAccepts) {
   // The checks catch what they are meant to.
   Part first{"probe", "first", false, {}, {}, {}, ""};
   Part content{"probe", "content", false, {}, {}, {}, ""};
-  auto list = [](const std::string &params) {
+  auto list = [](const std::string& params) {
     return Chip{"listarticlelist", params, "ListArticleList:" + params};
   };
   const std::string good =
@@ -704,9 +717,9 @@ TEST_F(DesignTest, EveryChipCarriesParametersItsRendererAccepts) {
 TEST_F(DesignTest, SubClassBlocksAreWellFormedAndWhereTheyExpand) {
   std::regex start(R"rx(TemplateChip="ListSubClassList:)rx", std::regex::icase);
   std::regex end_tag(R"rx(TemplateChip="EndSubClassList")rx", std::regex::icase);
-  for (const TemplatePage &page : pages_) {
+  for (const TemplatePage& page : pages_) {
     SCOPED_TRACE("page " + page.id + " (" + page.type + ")");
-    auto count = [&](const std::regex &pattern) {
+    auto count = [&](const std::regex& pattern) {
       return std::distance(std::sregex_iterator(page.content.begin(), page.content.end(), pattern),
                            std::sregex_iterator());
     };
@@ -718,16 +731,16 @@ TEST_F(DesignTest, SubClassBlocksAreWellFormedAndWhereTheyExpand) {
     } else if (page.type != "default") {
       EXPECT_LE(starts, 1) << "only the first block of a channel page expands";
     }
-    for (const std::string &columns : page.block_tags) {
+    for (const std::string& columns : page.block_tags) {
       // The column count is the one character after the colon, 1 to 9.
       EXPECT_EQ(columns.size(), 1u) << columns;
       EXPECT_TRUE(IsDigitsField(columns) && columns != "0") << columns;
     }
-    for (const Part &part : page.parts) {
+    for (const Part& part : page.parts) {
       if (!part.in_block) continue;
       // Each cell is a list of its own channel or class.
       bool has_list = std::any_of(part.chips.begin(), part.chips.end(),
-                                  [](const Chip &chip) { return chip.kind == "listarticlelist"; });
+                                  [](const Chip& chip) { return chip.kind == "listarticlelist"; });
       EXPECT_TRUE(has_list) << part.where;
       if (page.type == "default") {
         // The site home cells are rendered lower-cased; mixed-case class names
@@ -740,7 +753,7 @@ TEST_F(DesignTest, SubClassBlocksAreWellFormedAndWhereTheyExpand) {
 }
 
 // The names of the form fields in a text, and the options of a select.
-std::set<std::string> FieldNames(const std::string &text) {
+std::set<std::string> FieldNames(const std::string& text) {
   std::set<std::string> names;
   std::regex name(R"rx(<(?:input|select|textarea)[^>]*\bname="([^"]+)")rx", std::regex::icase);
   for (std::sregex_iterator it(text.begin(), text.end(), name), end; it != end; ++it) {
@@ -748,7 +761,7 @@ std::set<std::string> FieldNames(const std::string &text) {
   }
   return names;
 }
-std::set<std::string> SelectOptions(const std::string &text, const std::string &select) {
+std::set<std::string> SelectOptions(const std::string& text, const std::string& select) {
   std::set<std::string> values;
   std::regex block("<select[^>]*name=\"" + select + "\"[^>]*>([\\s\\S]*?)</select>",
                    std::regex::icase);
@@ -763,38 +776,38 @@ std::set<std::string> SelectOptions(const std::string &text, const std::string &
 }
 
 TEST_F(DesignTest, FormsPostTheFieldsTheirHandlersRead) {
-  const TemplatePage *search = PageOfType("search");
+  const TemplatePage* search = PageOfType("search");
   ASSERT_NE(search, nullptr);
   std::set<std::string> fields = FieldNames(search->content);
-  for (const char *name :
+  for (const char* name :
        {"m", "channelid", "searchkeyword", "searchtype", "searchclass", "searchorder"}) {
     EXPECT_TRUE(fields.count(name)) << name;
   }
   std::set<std::string> types = SelectOptions(search->content, "searchtype");
   EXPECT_FALSE(types.empty());
-  for (const std::string &type : types) {
+  for (const std::string& type : types) {
     EXPECT_TRUE(In(type, {"d_title", "d_content", "d_author", "d_inputer"})) << type;
   }
   std::set<std::string> orders = SelectOptions(search->content, "searchorder");
   EXPECT_FALSE(orders.empty());
-  for (const std::string &order : orders) {
+  for (const std::string& order : orders) {
     EXPECT_TRUE(In(order, {"1", "2", "3", "4", "5", "6"})) << order;
   }
   EXPECT_NE(search->content.find(R"(name="m" value="search")"), std::string::npos);
 
-  const TemplatePage *comment = PageOfType("comment");
+  const TemplatePage* comment = PageOfType("comment");
   ASSERT_NE(comment, nullptr);
   fields = FieldNames(comment->content);
-  for (const char *name : {"d_name", "d_email", "d_score", "d_content"}) {
+  for (const char* name : {"d_name", "d_email", "d_score", "d_content"}) {
     EXPECT_TRUE(fields.count(name)) << name;
   }
-  for (const std::string &score : SelectOptions(comment->content, "d_score")) {
+  for (const std::string& score : SelectOptions(comment->content, "d_score")) {
     EXPECT_TRUE(IsDigitsField(score)) << "a score the post refuses: " << score;
   }
   EXPECT_NE(comment->content.find("asp.asp?m=comment&amp;flag=1&amp;articleid={$showarticleid}"),
             std::string::npos);
 
-  const TemplatePage *tell = PageOfType("tellfriend");
+  const TemplatePage* tell = PageOfType("tellfriend");
   ASSERT_NE(tell, nullptr);
   fields = FieldNames(tell->content);
   EXPECT_TRUE(fields.count("mailto"));
@@ -804,27 +817,27 @@ TEST_F(DesignTest, FormsPostTheFieldsTheirHandlersRead) {
 }
 
 TEST_F(DesignTest, PagesCarryTheBlocksTheirTypeOffers) {
-  auto uses = [&](const std::string &type, const std::string &what) {
-    const TemplatePage *page = PageOfType(type);
+  auto uses = [&](const std::string& type, const std::string& what) {
+    const TemplatePage* page = PageOfType(type);
     if (page == nullptr) return false;
-    for (const Part &part : page->parts) {
+    for (const Part& part : page->parts) {
       if (std::count(part.labels.begin(), part.labels.end(), what)) return true;
-      for (const Chip &chip : part.chips) {
+      for (const Chip& chip : part.chips) {
         if (chip.kind == what) return true;
       }
     }
     return false;
   };
-  for (const TemplatePage &page : pages_) {
+  for (const TemplatePage& page : pages_) {
     SCOPED_TRACE(page.type);
     if (page.type != "print" && page.type != "notice") {
-      for (const char *label : {"{$showpath}", "{$showlogo}", "{$showbanner}", "{$showcopyright}",
+      for (const char* label : {"{$showpath}", "{$showlogo}", "{$showbanner}", "{$showcopyright}",
                                 "{$showwebmasteremail}"}) {
         EXPECT_TRUE(uses(page.type, label)) << label;
       }
     }
   }
-  for (const char *label :
+  for (const char* label :
        {"{$showarticletitle}", "{$showarticleinfo}", "{$showarticlecontent}",
         "{$showarticleprevious}", "{$showarticlenext}", "{$showarticlefooter}"}) {
     EXPECT_TRUE(uses("content", label)) << label;
@@ -836,7 +849,7 @@ TEST_F(DesignTest, PagesCarryTheBlocksTheirTypeOffers) {
   EXPECT_TRUE(uses("search", "{$showsearchtitle}"));
   EXPECT_TRUE(uses("notice", "{$showannouncelist}"));
   EXPECT_TRUE(uses("print", "{$showarticlecontent}"));
-  for (const char *type :
+  for (const char* type :
        {"first", "classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
     EXPECT_TRUE(uses(type, "listarticlelist")) << type;
   }

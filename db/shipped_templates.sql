@@ -1,10 +1,12 @@
 -- The shipped design: the skins, the template set of channel 1 with one template page for
 -- every page type, and the site home page of channel 0, which the configuration row names.
--- Load after shipped_rows.sql, on a fresh database.
+-- Load after shipped_rows.sql, on a fresh database: `folirex init` loads the shipped scripts in
+-- name order, and this name sorts after that one.
 --
--- Plain INSERT and UPDATE statements, so a server database can load the same text. The keys are
+-- Plain INSERT and UPDATE statements, so a server database loads the same text. The keys are
 -- written out because other rows name them (channel 1 uses template set 1; skin 1 is also the
--- stylesheet a page falls back to); a server database moves its sequences past them afterwards.
+-- stylesheet a page falls back to); an insert that writes its own key moves the table's
+-- autonumber past it on either database.
 --
 -- Each skin's d_content is also its stylesheet file: Skin/1.css in the channel folder Article/
 -- and Skin/2.css in the install folder. Change both together.
@@ -19,6 +21,9 @@ INSERT INTO Vantrel_Skin (d_id, d_channelid, d_name, d_content, d_sysflag) VALUE
 /* ---- base ---- */
 html { -webkit-text-size-adjust: 100%; }
 body {
+  display: flex;
+  flex-direction: column;
+  min-height: 100vh;
   margin: 0;
   background: #f3f4f6;
   color: #1f2328;
@@ -32,7 +37,8 @@ h1, h2, h3, p { margin: 0; }
 table { border-collapse: collapse; }
 td { vertical-align: middle; }
 input, select, textarea, button { font: inherit; color: inherit; }
-.wrap { max-width: 1120px; margin: 0 auto; padding: 0 16px; box-sizing: border-box; }
+.wrap { width: 100%; max-width: 1120px; margin: 0 auto; padding: 0 16px;
+        box-sizing: border-box; }
 
 /* ---- header: logo, banner ---- */
 .site-top { background: #ffffff; }
@@ -88,7 +94,7 @@ input, select, textarea, button { font: inherit; color: inherit; }
 
 /* ---- page columns ---- */
 .main { display: grid; grid-template-columns: minmax(0, 1fr) 300px; gap: 16px;
-        margin: 16px auto 24px; align-items: start; }
+        margin: 16px auto 32px; align-items: start; }
 .main.single { grid-template-columns: minmax(0, 1fr); max-width: 860px; }
 .col-main, .col-side { min-width: 0; }
 .col-main > *, .col-side > * { margin-bottom: 16px; }
@@ -105,7 +111,8 @@ input, select, textarea, button { font: inherit; color: inherit; }
 .box-head .more:hover { color: #b3261e; }
 .box-body { padding: 8px 14px 10px; }
 .box-body li { list-style: none; color: #8a8f98; }
-.box-body td > li::before { content: "\00B7"; margin-right: 6px; color: #b3261e; font-weight: bold; }
+.box-body td > li::before { content: ""; display: inline-block; width: 4px; height: 4px;
+                             margin: 0 10px 0 4px; background: #b3261e; vertical-align: middle; }
 .box-body table td { padding: 6px 2px; border-bottom: 1px dashed #eceef1; }
 .box-body table tr:last-child td { border-bottom: 0; }
 .box-body table td[align=right] { width: 1%; padding-left: 10px; white-space: nowrap;
@@ -119,11 +126,11 @@ input, select, textarea, button { font: inherit; color: inherit; }
 
 /* sub-class and channel grids: one box per cell */
 .blocks > table { width: 100%; table-layout: fixed; }
-.blocks > table > tbody > tr > td { padding: 0; vertical-align: top; border: 0; }
+.blocks > table > tbody > tr > td { height: 1px; padding: 0; vertical-align: top; border: 0; }
 .blocks > table > tbody > tr > td[width="5"] { width: 16px; }
 .blocks > table > tbody > tr[height="5"] > td { height: 16px; }
 .blocks > table > tbody > tr:last-child > td[colspan] { height: 0; }
-.blocks .box { height: 100%; }
+.blocks .box { box-sizing: border-box; height: 100%; }
 .blocks:empty { display: none; }
 
 /* picture lists */
@@ -231,7 +238,7 @@ a.btn { line-height: 34px; }
 .searchtitle { color: #59606b; font-size: 14px; font-weight: normal; }
 
 /* ---- footer ---- */
-.footer { margin-top: 8px; padding: 22px 0 26px; background: #24292f; color: #9aa1ab;
+.footer { margin-top: auto; padding: 22px 0 26px; background: #24292f; color: #9aa1ab;
           font-size: 12px; text-align: center; line-height: 2; }
 .footer a { color: #d0d5db; }
 .footer a:hover { color: #ffffff; }
@@ -265,7 +272,9 @@ body.notice-page { background: #ffffff; }
 }
 @media (max-width: 560px) {
   .blocks > table, .blocks > table > tbody, .blocks > table > tbody > tr,
-  .blocks > table > tbody > tr > td { display: block; width: auto !important; }
+  .blocks > table > tbody > tr > td { display: block; width: auto !important;
+                                      height: auto; }
+  .blocks .box { height: auto; }
   .blocks > table > tbody > tr > td[width="5"] { height: 16px; }
   .search-mini { width: 100%; padding-bottom: 8px; }
   .search-mini input[type=text] { flex: 1; width: auto; }
@@ -291,6 +300,9 @@ INSERT INTO Vantrel_Skin (d_id, d_channelid, d_name, d_content, d_sysflag) VALUE
 /* ---- base ---- */
 html { -webkit-text-size-adjust: 100%; }
 body {
+  display: flex;
+  flex-direction: column;
+  min-height: 100vh;
   margin: 0;
   background: #f3f4f6;
   color: #1f2328;
@@ -304,7 +316,8 @@ h1, h2, h3, p { margin: 0; }
 table { border-collapse: collapse; }
 td { vertical-align: middle; }
 input, select, textarea, button { font: inherit; color: inherit; }
-.wrap { max-width: 1120px; margin: 0 auto; padding: 0 16px; box-sizing: border-box; }
+.wrap { width: 100%; max-width: 1120px; margin: 0 auto; padding: 0 16px;
+        box-sizing: border-box; }
 
 /* ---- header: logo, banner ---- */
 .site-top { background: #ffffff; }
@@ -360,7 +373,7 @@ input, select, textarea, button { font: inherit; color: inherit; }
 
 /* ---- page columns ---- */
 .main { display: grid; grid-template-columns: minmax(0, 1fr) 300px; gap: 16px;
-        margin: 16px auto 24px; align-items: start; }
+        margin: 16px auto 32px; align-items: start; }
 .main.single { grid-template-columns: minmax(0, 1fr); max-width: 860px; }
 .col-main, .col-side { min-width: 0; }
 .col-main > *, .col-side > * { margin-bottom: 16px; }
@@ -377,7 +390,8 @@ input, select, textarea, button { font: inherit; color: inherit; }
 .box-head .more:hover { color: #b3261e; }
 .box-body { padding: 8px 14px 10px; }
 .box-body li { list-style: none; color: #8a8f98; }
-.box-body td > li::before { content: "\00B7"; margin-right: 6px; color: #b3261e; font-weight: bold; }
+.box-body td > li::before { content: ""; display: inline-block; width: 4px; height: 4px;
+                             margin: 0 10px 0 4px; background: #b3261e; vertical-align: middle; }
 .box-body table td { padding: 6px 2px; border-bottom: 1px dashed #eceef1; }
 .box-body table tr:last-child td { border-bottom: 0; }
 .box-body table td[align=right] { width: 1%; padding-left: 10px; white-space: nowrap;
@@ -391,11 +405,11 @@ input, select, textarea, button { font: inherit; color: inherit; }
 
 /* sub-class and channel grids: one box per cell */
 .blocks > table { width: 100%; table-layout: fixed; }
-.blocks > table > tbody > tr > td { padding: 0; vertical-align: top; border: 0; }
+.blocks > table > tbody > tr > td { height: 1px; padding: 0; vertical-align: top; border: 0; }
 .blocks > table > tbody > tr > td[width="5"] { width: 16px; }
 .blocks > table > tbody > tr[height="5"] > td { height: 16px; }
 .blocks > table > tbody > tr:last-child > td[colspan] { height: 0; }
-.blocks .box { height: 100%; }
+.blocks .box { box-sizing: border-box; height: 100%; }
 .blocks:empty { display: none; }
 
 /* picture lists */
@@ -503,7 +517,7 @@ a.btn { line-height: 34px; }
 .searchtitle { color: #59606b; font-size: 14px; font-weight: normal; }
 
 /* ---- footer ---- */
-.footer { margin-top: 8px; padding: 22px 0 26px; background: #24292f; color: #9aa1ab;
+.footer { margin-top: auto; padding: 22px 0 26px; background: #24292f; color: #9aa1ab;
           font-size: 12px; text-align: center; line-height: 2; }
 .footer a { color: #d0d5db; }
 .footer a:hover { color: #ffffff; }
@@ -537,7 +551,9 @@ body.notice-page { background: #ffffff; }
 }
 @media (max-width: 560px) {
   .blocks > table, .blocks > table > tbody, .blocks > table > tbody > tr,
-  .blocks > table > tbody > tr > td { display: block; width: auto !important; }
+  .blocks > table > tbody > tr > td { display: block; width: auto !important;
+                                      height: auto; }
+  .blocks .box { height: auto; }
   .blocks > table > tbody > tr > td[width="5"] { height: 16px; }
   .search-mini { width: 100%; padding-bottom: 8px; }
   .search-mini input[type=text] { flex: 1; width: auto; }
@@ -716,7 +732,7 @@ VALUES (2, 1, '频道首页（默认）', 'first', 1, -1, 1, '<!DOCTYPE html>
     <h2><a href="{$showclasslinkurl}">{$showclassname}</a></h2><a class="more" href="{$showclasslinkurl}">更多&gt;&gt;</a>
   </div>
   <div class="box-body">
-    <img TemplateChip="ListArticleList:-1,0,true,0,6,false,false,,0,30,1,false,1,3,false,false,true,true,false,false,false,4" alt="">
+    <img TemplateChip="ListArticleList:-1,0,true,0,6,false,false,,0,32,1,false,1,3,false,false,true,true,false,false,false,4" alt="">
   </div>
 </div>
 <img TemplateChip="EndSubClassList" alt=""></div>
@@ -816,7 +832,7 @@ VALUES (3, 1, '分类列表页（默认）', 'classlist', 1, -1, 2, '<!DOCTYPE h
     <h2><a href="{$showclasslinkurl}">{$showclassname}</a></h2><a class="more" href="{$showclasslinkurl}">更多&gt;&gt;</a>
   </div>
   <div class="box-body">
-    <img TemplateChip="ListArticleList:-1,0,true,0,5,false,false,,0,30,1,false,1,3,false,false,true,true,false,false,false,4" alt="">
+    <img TemplateChip="ListArticleList:-1,0,true,0,5,false,false,,0,32,1,false,1,3,false,false,true,true,false,false,false,4" alt="">
   </div>
 </div>
 <img TemplateChip="EndSubClassList" alt=""></div>
