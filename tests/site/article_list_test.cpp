@@ -17,25 +17,23 @@ using testing::ChannelSpec;
 using testing::CountOf;
 using testing::ListSite;
 
-constexpr const char *kTable = "<table width='100%' border='0' align='center' "
-                               "cellpadding='3' cellspacing='0'>";
+constexpr const char* kTable =
+    "<table width='100%' border='0' align='center' "
+    "cellpadding='3' cellspacing='0'>";
 
-std::string Params(const std::map<int, std::string> &fields = {}) {
+std::string Params(const std::map<int, std::string>& fields = {}) {
   std::vector<std::string> f = {
-      "-1",    "0",     "false", "0",     "0",     "false", "false", "",
-      "0",     "0",     "1",     "false", "0",     "0",     "false", "false",
-      "false", "false", "false", "false", "false", "1"};
-  for (const auto &[i, v] : fields)
-    f[i] = v;
+      "-1",    "0", "false", "0",     "0",     "false", "false", "",      "0",     "0",     "1",
+      "false", "0", "0",     "false", "false", "false", "false", "false", "false", "false", "1"};
+  for (const auto& [i, v] : fields) f[i] = v;
   std::string text;
-  for (size_t i = 0; i < f.size(); ++i)
-    text += (i ? "," : "") + f[i];
+  for (size_t i = 0; i < f.size(); ++i) text += (i ? "," : "") + f[i];
   return text;
 }
 
 class ArticleListTest : public ::testing::Test {
-protected:
-  int64_t Channel(int mode, const std::string &dir = "news", int list_dir = 0) {
+ protected:
+  int64_t Channel(int mode, const std::string& dir = "news", int list_dir = 0) {
     ChannelSpec c;
     c.dir = dir;
     c.generate_html = mode;
@@ -44,13 +42,10 @@ protected:
     s_.UseChannel(id);
     return id;
   }
-  std::string List(const std::string &params,
-                   const std::string &type = "classlist",
-                   const Variant &class_id = 0, const Variant &page_number = "",
-                   const Variant &page_size = 20,
-                   const Variant &subject_id = "") {
-    return ShowArticleList(s_.state, params, type, page_number, page_size,
-                           class_id, subject_id);
+  std::string List(const std::string& params, const std::string& type = "classlist",
+                   const Variant& class_id = 0, const Variant& page_number = "",
+                   const Variant& page_size = 20, const Variant& subject_id = "") {
+    return ShowArticleList(s_.state, params, type, page_number, page_size, class_id, subject_id);
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 
@@ -87,9 +82,8 @@ TEST_F(ArticleListTest, DrawsEveryPartOfAnItem) {
                                   {18, "true"},
                                   {20, "true"}}));
   std::string item =
-      "<font color=green>[图文]</font><a href='/asp.asp?m=classlist&classid=" +
-      Id(k) + "&channelid=" + c +
-      "'>[科技]</a><a href='/asp.asp?m=content&articleid=" + Id(id) +
+      "<font color=green>[图文]</font><a href='/asp.asp?m=classlist&classid=" + Id(k) +
+      "&channelid=" + c + "'>[科技]</a><a href='/asp.asp?m=content&articleid=" + Id(id) +
       "&channelid=" + c +
       "' title=\"长标题文字ABC\"><b><font color='#FF0000'>长...</font></b></a> "
       "<a href='/asp.asp?m=comment&articleid=" +
@@ -100,11 +94,10 @@ TEST_F(ArticleListTest, DrawsEveryPartOfAnItem) {
       "border=0>  张三 "
       "</td><td align=right><font color=red>" +
       today + "</font></td> 9";
-  EXPECT_EQ(html,
-            std::string(kTable) +
-                "<tr><td><img src='/news/images/arrow.gif' valign='absmiddle' "
-                "border=0>&nbsp;" +
-                item + "</td></tr></table>");
+  EXPECT_EQ(html, std::string(kTable) +
+                      "<tr><td><img src='/news/images/arrow.gif' valign='absmiddle' "
+                      "border=0>&nbsp;" +
+                      item + "</td></tr></table>");
 }
 
 TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
@@ -119,26 +112,21 @@ TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
   s_.AddArticle(a);
   // Marks as text with the hot mark off: only the pinned mark; an old article's
   // date is black.
-  std::string html =
-      List(Params({{11, "true"}, {12, "2"}, {13, "2"}, {16, "false"}}));
-  EXPECT_NE(
-      html.find(
-          "<i><font color=''>普通</font></i></a> <font color=blue>顶</font> "
-          "</td><td align=right>03月04日 </td></td>"),
-      std::string::npos)
+  std::string html = List(Params({{11, "true"}, {12, "2"}, {13, "2"}, {16, "false"}}));
+  EXPECT_NE(html.find("<i><font color=''>普通</font></i></a> <font color=blue>顶</font> "
+                      "</td><td align=right>03月04日 </td></td>"),
+            std::string::npos)
       << html;
   EXPECT_EQ(html.find("热"), std::string::npos);
   EXPECT_EQ(html.find("[图文]"), std::string::npos);
   std::string mmdd = List(Params({{13, "3"}, {12, "2"}, {16, "true"}}));
-  EXPECT_NE(
-      mmdd.find("<font color=red>热</font><font color=blue>顶</font> </td><td "
-                "align=right>03-04</td>"),
-      std::string::npos)
+  EXPECT_NE(mmdd.find("<font color=red>热</font><font color=blue>顶</font> </td><td "
+                      "align=right>03-04</td>"),
+            std::string::npos)
       << mmdd;
 }
 
-TEST_F(ArticleListTest,
-       AttributeTitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
+TEST_F(ArticleListTest, AttributeTitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
   int64_t ch = Channel(0);
   ArticleSpec a;
   a.channel = ch;
@@ -146,19 +134,17 @@ TEST_F(ArticleListTest,
   a.link_url = "http://example.com/x";
   s_.AddArticle(a);
   std::string html = List(Params());
-  EXPECT_NE(
-      html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
-                "&quot;hi&quot; "
-                "&lt;b&gt;&amp;\"><font color=''>Say \"hi\" <b>&</font></a>"),
-      std::string::npos)
+  EXPECT_NE(html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
+                      "&quot;hi&quot; "
+                      "&lt;b&gt;&amp;\"><font color=''>Say \"hi\" <b>&</font></a>"),
+            std::string::npos)
       << html;
 }
 
 TEST_F(ArticleListTest, ColumnsAndEmptyLists) {
   int64_t ch = Channel(0);
   EXPECT_EQ(List(Params()), "<li>暂时没有本类数据！</li>");
-  EXPECT_EQ(List(Params({{19, "true"}})),
-            "暂时没有数据<br><p align=right></p>");
+  EXPECT_EQ(List(Params({{19, "true"}})), "暂时没有数据<br><p align=right></p>");
   for (int i = 0; i < 3; ++i) {
     ArticleSpec a;
     a.channel = ch;
@@ -167,11 +153,9 @@ TEST_F(ArticleListTest, ColumnsAndEmptyLists) {
   }
   std::string two = List(Params({{10, "2"}}));
   EXPECT_EQ(CountOf(two, "<tr>"), 2);
-  EXPECT_NE(two.find("t1</font></a> </td></tr><tr><td><img"), std::string::npos)
-      << two;
-  EXPECT_NE(two.find("t2</font></a> </td><td>&nbsp;</td></tr></table>"),
-            std::string::npos);
-  for (const char *cols : {"0", "1"}) {
+  EXPECT_NE(two.find("t1</font></a> </td></tr><tr><td><img"), std::string::npos) << two;
+  EXPECT_NE(two.find("t2</font></a> </td><td>&nbsp;</td></tr></table>"), std::string::npos);
+  for (const char* cols : {"0", "1"}) {
     std::string one = List(Params({{10, cols}}));
     EXPECT_EQ(CountOf(one, "<tr><td><img"), 3) << cols;
     EXPECT_EQ(CountOf(one, "</td></tr>"), 3) << cols;
@@ -191,14 +175,11 @@ TEST_F(ArticleListTest, PageTypesDecideWhetherAndHowTheListShows) {
   std::string first = List(paged, "first");
   EXPECT_EQ(CountOf(first, "arrow.gif"), 3);
   EXPECT_EQ(first.find("<p align=right>"), std::string::npos);
-  for (const char *type : {"content", "search", "default", "print", ""}) {
+  for (const char* type : {"content", "search", "default", "print", ""}) {
     EXPECT_EQ(List(paged, type), "") << type;
   }
-  for (const char *type :
-       {"classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
-    EXPECT_NE(List(paged, type, 0, "", 20, 0).find("<p align=right>"),
-              std::string::npos)
-        << type;
+  for (const char* type : {"classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
+    EXPECT_NE(List(paged, type, 0, "", 20, 0).find("<p align=right>"), std::string::npos) << type;
   }
   EXPECT_EQ(List("1,2,3"), "");
 }
@@ -221,26 +202,22 @@ TEST_F(ArticleListTest, StaticAndMixedModesLinkTheirOwnWay) {
             std::string::npos)
       << html;
   // No class row: no class link and no class folder.
-  EXPECT_NE(html.find("&nbsp;<a href='/news/" + Id(loose) + ".html' title="),
-            std::string::npos);
+  EXPECT_NE(html.find("&nbsp;<a href='/news/" + Id(loose) + ".html' title="), std::string::npos);
 
-  s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " +
-          Id(ch));
+  s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " + Id(ch));
   s_.UseChannel(ch);
   std::string mixed = List(Params({{14, "true"}}));
-  EXPECT_NE(mixed.find("<a href='/asp.asp?m=classlist&classid=" + Id(k) +
-                       "&channelid=" + Id(ch) +
+  EXPECT_NE(mixed.find("<a href='/asp.asp?m=classlist&classid=" + Id(k) + "&channelid=" + Id(ch) +
                        "'>[科技]</a><a href='/news/tech/" + Id(id) + ".html'"),
             std::string::npos)
       << mixed;
 }
 
-TEST_F(ArticleListTest,
-       AChipNamingAnotherChannelLinksWithThatChannelsSettings) {
+TEST_F(ArticleListTest, AChipNamingAnotherChannelLinksWithThatChannelsSettings) {
   ChannelSpec o;
   o.dir = "photo";
   o.generate_html = 1;
-  o.content_ext = 1; // .htm
+  o.content_ext = 1;  // .htm
   int64_t other = s_.AddChannel(o);
   int64_t k = s_.AddClass(other, 0, "风景", "view");
   s_.RebuildTree(other);
@@ -251,17 +228,15 @@ TEST_F(ArticleListTest,
   int64_t ch = Channel(0, "news");
   s_.state.SkinCssLink = "page skin";
 
-  for (const char *paging : {"false", "true"}) {
-    std::string html = List(
-        Params({{0, Id(other)}, {14, "true"}, {19, paging}}), "classlist", 0);
+  for (const char* paging : {"false", "true"}) {
+    std::string html = List(Params({{0, Id(other)}, {14, "true"}, {19, paging}}), "classlist", 0);
     EXPECT_NE(html.find("<a href='/photo/view/list_" + Id(k) +
                         ".html'>[风景]</a><a "
                         "href='/photo/view/" +
                         Id(id) + ".htm' title="),
               std::string::npos)
         << html;
-    EXPECT_EQ(html.substr(0, html.find("<p align=right>")).find("channelid="),
-              std::string::npos)
+    EXPECT_EQ(html.substr(0, html.find("<p align=right>")).find("channelid="), std::string::npos)
         << html;
     // The page's own channel is back afterwards.
     EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
@@ -275,7 +250,7 @@ TEST_F(ArticleListTest,
 }
 
 class PagedListTest : public ArticleListTest {
-protected:
+ protected:
   void Seed(int64_t ch, int64_t class_id, int count) {
     for (int i = 1; i <= count; ++i) {
       ArticleSpec a;
@@ -295,8 +270,8 @@ TEST_F(PagedListTest, QueryStringPagesOfAClassList) {
   s_.RebuildTree(ch);
   Seed(ch, k, 45);
   // The bar writes its links HTML-encoded.
-  const std::string base = "/asp.asp?m=classlist&amp;classid=" + Id(k) +
-                           "&amp;channelid=" + Id(ch) + "&amp;";
+  const std::string base =
+      "/asp.asp?m=classlist&amp;classid=" + Id(k) + "&amp;channelid=" + Id(ch) + "&amp;";
   const std::string params = Params({{19, "true"}, {21, "1"}});
 
   s_.SetQuery("m=classlist&Page=2");
@@ -307,11 +282,8 @@ TEST_F(PagedListTest, QueryStringPagesOfAClassList) {
   EXPECT_EQ(page2.find(">文章41</font>"), std::string::npos);
   EXPECT_EQ(page2.find(">文章20</font>"), std::string::npos);
   EXPECT_EQ(page2.find("arrow.gif"), std::string::npos);
-  EXPECT_NE(page2.find("<a href=\"" + base + "Page=3\">[3]</a>"),
-            std::string::npos)
-      << page2;
-  EXPECT_NE(page2.find("<a href=\"" + base + "Page=1\">[1]</a>"),
-            std::string::npos);
+  EXPECT_NE(page2.find("<a href=\"" + base + "Page=3\">[3]</a>"), std::string::npos) << page2;
+  EXPECT_NE(page2.find("<a href=\"" + base + "Page=1\">[1]</a>"), std::string::npos);
   EXPECT_NE(page2.find("页次:<b>2/3</b>"), std::string::npos);
 
   s_.SetQuery("Page=3");
@@ -322,8 +294,7 @@ TEST_F(PagedListTest, QueryStringPagesOfAClassList) {
   s_.SetQuery("Page=99");
   EXPECT_EQ(List(params, "classlist", k), last);
   s_.SetQuery("Page=abc");
-  EXPECT_NE(List(params, "classlist", k).find("页次:<b>1/3</b>"),
-            std::string::npos);
+  EXPECT_NE(List(params, "classlist", k).find("页次:<b>1/3</b>"), std::string::npos);
   // The class's page size: 45 rows of 15 make three full pages.
   s_.SetQuery("Page=3");
   std::string fifteen = List(params, "classlist", k, "", 15);
@@ -334,7 +305,7 @@ TEST_F(PagedListTest, ADeepPageCostsNoMoreStatementsThanAShallowOne) {
   int64_t ch = Channel(0);
   Seed(ch, 0, 120);
   const std::string params = Params({{19, "true"}, {21, "2"}});
-  auto cost = [&](const std::string &page) {
+  auto cost = [&](const std::string& page) {
     s_.SetQuery("Page=" + page);
     int64_t before = s_.state.Conn->statement_count();
     std::string html = List(params, "newlist");
@@ -361,19 +332,14 @@ TEST_F(PagedListTest, StaticPagesOfAClassList) {
   // has none.
   std::string page2 = List(params, "classlist", k, 2);
   const std::string url = "/news/tech/list_" + Id(k);
-  EXPECT_NE(page2.find("<a href=\"" + url + ".html\">[1]</a>"),
-            std::string::npos)
-      << page2;
-  EXPECT_NE(page2.find("<a href=\"" + url + "_3.html\">[3]</a>"),
-            std::string::npos);
+  EXPECT_NE(page2.find("<a href=\"" + url + ".html\">[1]</a>"), std::string::npos) << page2;
+  EXPECT_NE(page2.find("<a href=\"" + url + "_3.html\">[3]</a>"), std::string::npos);
   EXPECT_NE(page2.find(">文章21</font>"), std::string::npos);
-  EXPECT_NE(List(params, "classlist", k, 7).find("页次:<b>3/3</b>"),
-            std::string::npos);
+  EXPECT_NE(List(params, "classlist", k, 7).find("页次:<b>3/3</b>"), std::string::npos);
   // The list folder rule of the channel: all lists in List/.
   s_.Exec("update Vantrel_Channel set d_listdir = 1 where d_id = " + Id(ch));
   s_.UseChannel(ch);
-  EXPECT_NE(List(params, "classlist", k, 1)
-                .find("/news/List/list_" + Id(k) + "_2.html"),
+  EXPECT_NE(List(params, "classlist", k, 1).find("/news/List/list_" + Id(k) + "_2.html"),
             std::string::npos);
 }
 
@@ -381,24 +347,20 @@ TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
   int64_t ch = Channel(0);
   int64_t subject = s_.AddSubject(ch, "专题", "zt", 1);
   Seed(ch, 0, 25);
-  s_.Exec("update Vantrel_Article set d_subjectid = " + Id(subject) +
-          ", d_hotflag = -1");
+  s_.Exec("update Vantrel_Article set d_subjectid = " + Id(subject) + ", d_hotflag = -1");
   const std::string c = Id(ch);
   const std::string params = Params({{19, "true"}});
   EXPECT_NE(List(params, "subjectlist", 0, "", 20, subject)
                 .find("/asp.asp?m=subjectlist&amp;subjectid=" + Id(subject) +
                       "&amp;channelid=" + c + "&amp;Page=2"),
             std::string::npos);
-  EXPECT_NE(List(params, "hotlist")
-                .find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
+  EXPECT_NE(List(params, "hotlist").find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
             std::string::npos);
   // The list page does not filter by itself: its chip asks for recommended
   // articles.
-  EXPECT_NE(List(Params({{6, "true"}, {19, "true"}}), "recommendlist")
-                .find("暂时没有数据<br>"),
+  EXPECT_NE(List(Params({{6, "true"}, {19, "true"}}), "recommendlist").find("暂时没有数据<br>"),
             std::string::npos);
-  EXPECT_NE(List(params, "newlist")
-                .find("/asp.asp?m=newlist&amp;channelid=" + c + "&amp;Page=2"),
+  EXPECT_NE(List(params, "newlist").find("/asp.asp?m=newlist&amp;channelid=" + c + "&amp;Page=2"),
             std::string::npos);
 
   s_.Exec("update Vantrel_Channel set d_generatehtml = 1 where d_id = " + c);
@@ -406,15 +368,12 @@ TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
   EXPECT_NE(List(params, "subjectlist", 0, 1, 20, subject)
                 .find("/news/subject/zt/list_" + Id(subject) + "_2.html"),
             std::string::npos);
-  EXPECT_NE(List(params, "hotlist", 0, 1).find("/news/listhot/list_hot_2.html"),
-            std::string::npos);
-  EXPECT_NE(List(params, "newlist", 0, 1).find("/news/listhot/list_new_2.html"),
-            std::string::npos);
+  EXPECT_NE(List(params, "hotlist", 0, 1).find("/news/listhot/list_hot_2.html"), std::string::npos);
+  EXPECT_NE(List(params, "newlist", 0, 1).find("/news/listhot/list_new_2.html"), std::string::npos);
   // Mode 2 pages through asp.asp like mode 0.
   s_.Exec("update Vantrel_Channel set d_generatehtml = 2 where d_id = " + c);
   s_.UseChannel(ch);
-  EXPECT_NE(List(params, "hotlist")
-                .find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
+  EXPECT_NE(List(params, "hotlist").find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
             std::string::npos);
 }
 
@@ -423,10 +382,64 @@ TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
   s.UseChannel(1);
   std::vector<std::string> fields(22, "false");
   EXPECT_EQ(RenderArticleList(s.state, fields, "", ""), "");
-  EXPECT_EQ(RenderArticleList(s.state, std::vector<std::string>(3, "1"),
-                              "select 1", ""),
-            "");
+  EXPECT_EQ(RenderArticleList(s.state, std::vector<std::string>(3, "1"), "select 1", ""), "");
 }
 
-} // namespace
-} // namespace folirex
+}  // namespace
+}  // namespace folirex
+
+namespace folirex {
+namespace {
+
+using testing::HttpAnswer;
+
+// Through the host: class list pages paged by the request's Page value, and a static channel's
+// class page whose bar links the list files.
+TEST(ArticleListPageTest, PagedClassListThroughTheHost) {
+  ListSite s(/*serve=*/true);
+  ChannelSpec c;
+  c.dir = "news";
+  c.template_id = 903;
+  int64_t ch = s.AddChannel(c);
+  int64_t k = s.AddClass(ch, 0, "科技", "tech", false, /*page_num=*/10);
+  s.RebuildTree(ch);
+  for (int i = 1; i <= 23; ++i) {
+    ArticleSpec a;
+    a.channel = ch;
+    a.class_id = k;
+    a.title = "文章" + std::to_string(i);
+    s.AddArticle(a);
+  }
+  s.SetPage(903, "classlist",
+            "<h1>{$showclassname}</h1><img TemplateChip=\"ListArticleList:-1,0,false,0,0,false,"
+            "false,,0,0,1,false,0,0,false,false,false,false,false,true,false,1\">");
+  const std::string base =
+      "/asp.asp?m=classlist&classid=" + std::to_string(k) + "&channelid=" + std::to_string(ch);
+  HttpAnswer page2 = s.Get(base + "&Page=2");
+  ASSERT_EQ(page2.status, 200);
+  EXPECT_NE(page2.text.find("<h1>科技</h1>"), std::string::npos) << page2.text;
+  EXPECT_NE(page2.text.find(">文章11</font>"), std::string::npos);
+  EXPECT_NE(page2.text.find(">文章20</font>"), std::string::npos);
+  EXPECT_EQ(page2.text.find(">文章21</font>"), std::string::npos);
+  EXPECT_EQ(page2.text.find(">文章10</font>"), std::string::npos);
+  EXPECT_NE(page2.text.find("页次:<b>2/3</b>"), std::string::npos);
+  const std::string link_base = "/asp.asp?m=classlist&amp;classid=" + std::to_string(k) +
+                                "&amp;channelid=" + std::to_string(ch) + "&amp;";
+  EXPECT_NE(page2.text.find("<a href=\"" + link_base + "Page=3\">[3]</a>"), std::string::npos);
+
+  HttpAnswer last = s.Get(base + "&page=3");
+  EXPECT_EQ(CountOf(last.text, "<tr><td><a href="), 3);
+  EXPECT_NE(last.text.find("页次:<b>3/3</b>"), std::string::npos);
+  EXPECT_EQ(s.Get(base + "&Page=50").text, last.text);
+
+  // A static channel's class page links the numbered list files.
+  s.Exec("update Vantrel_Channel set d_generatehtml = 1 where d_id = ?", {ch});
+  HttpAnswer static_page = s.Get(base);
+  EXPECT_NE(
+      static_page.text.find("<a href=\"/news/tech/list_" + std::to_string(k) + "_2.html\">[2]</a>"),
+      std::string::npos)
+      << static_page.text;
+}
+
+}  // namespace
+}  // namespace folirex

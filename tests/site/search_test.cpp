@@ -199,3 +199,57 @@ TEST_F(SearchTest, ClassSelectIndentsByLevel) {
 
 }  // namespace
 }  // namespace folirex
+
+namespace folirex {
+namespace {
+
+using testing::HttpAnswer;
+
+// Through the host: the search page's form values reach the results as the form sends them.
+TEST(SearchPageTest, SearchByAuthorThroughTheHost) {
+  ListSite s(/*serve=*/true);
+  ChannelSpec c;
+  c.dir = "news";
+  c.template_id = 904;
+  int64_t ch = s.AddChannel(c);
+  for (int i = 1; i <= 22; ++i) {
+    ArticleSpec a;
+    a.channel = ch;
+    a.title = "诗" + std::to_string(i);
+    a.author = i % 2 ? "李白" : "杜甫";
+    a.add_time = "2020-01-01 00:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    s.AddArticle(a);
+  }
+  s.SetPage(904, "search", "<h1>{$showsearchtitle}</h1>{$showsearchresult}");
+  const std::string query = "/asp.asp?m=search&channelid=" + std::to_string(ch) +
+                            "&searchtype=d_author&searchclass=0&searchorder=3&searchkeyword=";
+  HttpAnswer page = s.Get(query + "李白");
+  ASSERT_EQ(page.status, 200);
+  EXPECT_NE(page.text.find("作者包含<font color=red>李白</font>的文章"), std::string::npos)
+      << page.text;
+  EXPECT_EQ(CountOf(page.text, "<tr><td>["), 11);
+  EXPECT_EQ(page.text.find("杜甫"), std::string::npos);
+  // Oldest first (order 3): the first row is poem 1.
+  EXPECT_LT(page.text.find("诗1[李白]"), page.text.find("诗3[李白]"));
+
+  HttpAnswer titles =
+      s.Get("/asp.asp?m=search&channelid=" + std::to_string(ch) +
+            "&searchtype=d_title&searchclass=0&searchorder=1&searchkeyword=诗&Page=2");
+  EXPECT_EQ(CountOf(titles.text, "<tr><td>["), 2);
+  EXPECT_NE(titles.text.find("<font color=red>诗</font>21[李白]"), std::string::npos)
+      << titles.text;
+  EXPECT_NE(titles.text.find("页次:<b>2/2</b>"), std::string::npos);
+  // The bar's links carry the keyword in code page 936 (诗 is CAAB).
+  EXPECT_NE(titles.text.find("searchkeyword=%CA%AB&amp;searchorder=1&amp;channelid=" +
+                             std::to_string(ch) + "&amp;Page=1\">[1]</a>"),
+            std::string::npos);
+  // Following a link of the bar gives the page it names.
+  HttpAnswer first = s.Get(
+      "/asp.asp?m=search&searchtype=d_title&searchclass=0&searchkeyword=%CA%AB"
+      "&searchorder=1&channelid=" +
+      std::to_string(ch) + "&Page=1");
+  EXPECT_EQ(CountOf(first.text, "<tr><td>["), 20);
+}
+
+}  // namespace
+}  // namespace folirex
