@@ -312,7 +312,7 @@ class DesignTest : public ::testing::Test {
     return nullptr;
   }
 
-  testing::TempFolder folder_;
+  folirex::testing::TempFolder folder_;
   std::unique_ptr<DesignDatabase> db_;
   std::vector<TemplatePage> pages_;
 };
@@ -423,8 +423,8 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
   EXPECT_TRUE(fs::is_regular_file(siteroot / dir / "Skin" / "1.css"));
 }
 
-// The host finds files without regard to letter case; so does this.
-bool ExistsNoCase(const fs::path& root, const std::string& relative) {
+// The host finds files without regard to letter case; so does this. "" when there is none.
+fs::path FindNoCase(const fs::path& root, const std::string& relative) {
   fs::path at = root;
   for (const std::string& segment : Split(relative, '/')) {
     bool found = false;
@@ -436,9 +436,13 @@ bool ExistsNoCase(const fs::path& root, const std::string& relative) {
         break;
       }
     }
-    if (!found) return false;
+    if (!found) return fs::path();
   }
-  return fs::is_regular_file(at);
+  return fs::is_regular_file(at) ? at : fs::path();
+}
+
+bool ExistsNoCase(const fs::path& root, const std::string& relative) {
+  return !FindNoCase(root, relative).empty();
 }
 
 TEST_F(DesignTest, TheImagesTheListsLinkAreShipped) {
@@ -858,6 +862,121 @@ TEST_F(DesignTest, PagesCarryTheBlocksTheirTypeOffers) {
   ASSERT_NE(PageOfType("default"), nullptr);
   EXPECT_EQ(PageOfType("default")->block_tags.size(), 1u);
   EXPECT_EQ(PageOfType("first")->block_tags.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shipped pages through the host: every page type renders from the shipped templates with
+// no mark of the template language left, and links a stylesheet the host serves.
+
+class ShippedPagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_.Sql(
+        "insert into Vantrel_ArticleClass (d_id, d_channelid, d_pid, d_name, d_dir, d_order, "
+        "d_level, d_path, d_rootid, d_commentflag) values (1, 1, 0, '国内新闻', 'china', 1, 0, "
+        "'1,', 1, -1)");
+    site_.Sql(
+        "insert into Vantrel_ArticleSubject (d_id, d_channelid, d_name, d_dir, d_order) values "
+        "(1, 1, '城市更新', 'city', 1)");
+    site_.Sql(
+        "insert into Vantrel_Article (d_id, d_channelid, d_classid, d_subjectid, d_title, "
+        "d_content, d_author, d_keyword, d_checked, d_deleted, d_picurl, d_hotflag, "
+        "d_recommendflag) values (1, 1, 1, 1, '设计测试文章', '<p>正文内容在此</p>', '作者甲', "
+        "'|设计|', -1, 0, '/images/top.gif', -1, -1), (2, 1, 1, 0, '第二篇设计文章', "
+        "'<p>第二篇</p>', '', '|设计|', -1, 0, '', 0, 0)");
+    site_.Sql(
+        "insert into Vantrel_ArticleComment (d_channelid, d_infoid, d_usertype, d_username, "
+        "d_score, d_comment, d_checked) values (1, 1, '0', '读者乙', 5, '评论内容在此', -1)");
+    site_.Sql(
+        "insert into Vantrel_Announce (d_id, d_channelid, d_title, d_content, d_author, "
+        "d_selectedflag) values (1, 1, '频道公告', '公告正文在此', '管理员', -1), (2, 0, "
+        "'首页公告', '首页公告正文', '管理员', -1)");
+  }
+
+  // Fetches a page and checks what every shipped page must be; returns its text.
+  std::string Page(const std::string& path, const std::string& stylesheet) {
+    SCOPED_TRACE(path);
+    folirex::testing::HttpAnswer answer = site_.Get(path);
+    EXPECT_EQ(answer.status, 200);
+    const std::string& text = answer.text;
+    EXPECT_NE(text.find(R"(content="text/html; charset=gb2312")"), std::string::npos);
+    // A label or chip left as typed is a mark the page type does not know.
+    EXPECT_EQ(text.find("{$"), std::string::npos) << Around(text, "{$");
+    EXPECT_EQ(Lower(text).find("templatechip"), std::string::npos)
+        << Around(Lower(text), "templatechip");
+    EXPECT_NE(text.find("<link href='" + stylesheet + "' rel='stylesheet'"), std::string::npos);
+    EXPECT_NE(text.find("</html>"), std::string::npos);
+    return text;
+  }
+
+  static std::string Around(const std::string& text, const std::string& what) {
+    size_t at = text.find(what);
+    return at == std::string::npos ? "" : text.substr(at < 40 ? 0 : at - 40, 120);
+  }
+
+  folirex::testing::TestSite site_;
+};
+
+TEST_F(ShippedPagesTest, EveryChannelPageTypeRendersWhole) {
+  const std::string css = "/Article/Skin/1.css";
+  struct Case {
+    std::string path;
+    std::vector<std::string> shows;
+  };
+  const std::vector<Case> cases = {
+      {"/asp.asp", {"设计测试文章", "国内新闻", "您当前位置："}},
+      {"/asp.asp?m=classlist&classid=1&channelid=1", {"国内新闻", "设计测试文章"}},
+      {"/asp.asp?m=content&articleid=1&channelid=1",
+       {"设计测试文章", "正文内容在此", "作者甲", "第二篇设计文章", "发表评论"}},
+      {"/asp.asp?m=subjectlist&subjectid=1&channelid=1", {"城市更新", "设计测试文章"}},
+      {"/asp.asp?m=search&channelid=1&searchtype=d_title&searchclass=0&searchorder=4&"
+       "searchkeyword=设计",
+       {"查询结果页", "测试文章"}},
+      {"/asp.asp?m=newlist&channelid=1", {"最新文章", "第二篇设计文章"}},
+      {"/asp.asp?m=hotlist&channelid=1", {"热门文章", "设计测试文章"}},
+      {"/asp.asp?m=recommendlist&channelid=1", {"推荐文章", "设计测试文章"}},
+      {"/asp.asp?m=comment&articleid=1&channelid=1", {"设计测试文章", "d_content"}},
+      {"/asp.asp?m=print&articleid=1&channelid=1", {"设计测试文章", "正文内容在此"}},
+      {"/asp.asp?m=tellfriend&articleid=1&channelid=1", {"设计测试文章", "mailtoname"}},
+      {"/asp.asp?m=notice&noticeid=1&channelid=1", {"频道公告", "公告正文在此"}},
+  };
+  for (const Case& c : cases) {
+    std::string text = Page(c.path, css);
+    for (const std::string& piece : c.shows) {
+      EXPECT_NE(text.find(piece), std::string::npos) << c.path << " lacks " << piece;
+    }
+  }
+}
+
+TEST_F(ShippedPagesTest, TheSiteHomeShowsOneBlockPerChannel) {
+  site_.Sql(
+      "insert into Vantrel_Channel (d_id, d_order, d_channelname, d_channeltype, d_channeldir, "
+      "d_projectname, d_projectunit, d_templateid, d_shownameflag, d_disabledflag) values (11, "
+      "2, '图片中心', 1, 'Photo', '图片', '张', 1, -1, 0)");
+  site_.Sql(
+      "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted) "
+      "values (11, '黄山云海', '<p>图</p>', -1, 0)");
+  std::string text = Page("/asp.asp", "/Skin/2.css");
+  for (const char* piece :
+       {"文章中心", "图片中心", "设计测试文章", "黄山云海", "您当前位置：网站首页"}) {
+    EXPECT_NE(text.find(piece), std::string::npos) << piece;
+  }
+  // Each channel's list sits in its own cell, in channel order.
+  EXPECT_LT(text.find("设计测试文章"), text.find("黄山云海"));
+}
+
+TEST_F(ShippedPagesTest, TheHostServesTheStylesheetsAndImagesThePagesLink) {
+  // Links as the pages write them; the host finds a file whatever the case of its name.
+  for (const char* path :
+       {"/Article/Skin/1.css", "/Skin/2.css", "/Article/Skin/logo.svg", "/Skin/logo.svg",
+        "/Article/images/arrow.gif", "/images/hot.gif", "/Images/new.gif"}) {
+    SCOPED_TRACE(path);
+    folirex::testing::HttpAnswer answer = site_.Get(path);
+    ASSERT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.bytes, ReadFile(FindNoCase(site_.root(), path + 1)));
+  }
+  EXPECT_EQ(site_.Get("/Article/Skin/1.css").bytes,
+            ReadFile(SourcePath("siteroot/Article/Skin/1.css")));
 }
 
 }  // namespace
