@@ -125,9 +125,13 @@ TEST_F(ArticleHtmlTest, AnArticleWithoutPagesGetsOneFileAsTheEngineRendersIt) {
 
   // A channel without static pages still gets one file per article when asked.
   site_.SetChannel(news_, "d_generatehtml = 0");
+  EXPECT_TRUE(stdfs::exists(site_.Disk("news/tech/" + std::to_string(paged) + "_2.html")));
   EXPECT_TRUE(Write(paged));
-  EXPECT_EQ(site_.FileText("news/tech/" + std::to_string(paged) + ".html"),
-            "<h1>分页文章</h1>一[Vantrel_NextPage]二|一[Vantrel_NextPage]二");
+  std::string whole = site_.FileText("news/tech/" + std::to_string(paged) + ".html");
+  EXPECT_NE(whole.find("一"), std::string::npos) << whole;
+  EXPECT_NE(whole.find("二"), std::string::npos) << whole;
+  EXPECT_EQ(whole.find("<p align=right>"), std::string::npos) << whole;
+  EXPECT_FALSE(stdfs::exists(site_.Disk("news/tech/" + std::to_string(paged) + "_2.html")));
 }
 
 TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
@@ -193,7 +197,7 @@ TEST_F(ArticleHtmlTest, AnArticleIsMarkedGeneratedOnlyWhenEveryFileWasWritten) {
 }
 
 TEST_F(ArticleHtmlTest, AnIdWithoutArticleEndsTheRequestWithAnAlert) {
-  for (const std::string bad : {std::string("999"), std::string("1 or 1=1"), std::string("")}) {
+  for (const char* bad : {"999", "1 or 1=1", ""}) {
     std::string body;
     EXPECT_FALSE(Write(bad, &body));
     EXPECT_NE(body.find("alert('提示：文章id错误"), std::string::npos) << bad << body;

@@ -135,7 +135,9 @@ TEST_F(TellFriendTest, AFailedMailIsReportedInAScriptThatStillRuns) {
     EXPECT_NE(text[i], '\n');
     EXPECT_NE(text[i], '\r');
     EXPECT_NE(text[i], '<');
-    if (text[i] == '\'') EXPECT_EQ(text[i - 1], '\\');
+    if (text[i] == '\'') {
+      EXPECT_EQ(text[i - 1], '\\');
+    }
   }
   EXPECT_TRUE(sink_.Messages().empty());
 
