@@ -7,4 +7,11 @@ jobs="$(nproc)"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIREX_TESTS=ON >/dev/null
 cmake --build build-test -j"$jobs"
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
+# The PostgreSQL tests use a private cluster on a loopback port in a temporary folder (the ODBC
+# driver registered as "SQL Server" in its own odbcinst.ini); it is stopped and removed at the
+# end, also when a step fails.
+pg_dir="$(mktemp -d /tmp/folirex-pg.XXXXXX)"
+trap 'tests/postgres/cluster.sh stop "$pg_dir"' EXIT
+pg_env="$(tests/postgres/cluster.sh start "$pg_dir")"
+while IFS='=' read -r name value; do export "$name=$value"; done <<<"$pg_env"
 ctest --test-dir build-test -j"$((jobs * 2))" --output-on-failure --timeout 600

@@ -7,6 +7,8 @@ want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpcre2-dev libcurl4-ope
       libcpp-httplib-dev)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev sqlite3 chromium fonts-wqy-zenhei)
+  # A private PostgreSQL cluster and its ODBC driver for the server-database tests.
+  want+=(postgresql odbc-postgresql)
   # The browser tests run on Node.js; Debian's is used only where the machine has none.
   command -v node >/dev/null || want+=(nodejs npm)
 fi

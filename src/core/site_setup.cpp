@@ -191,11 +191,19 @@ class ServerDatabase {
   void Close() noexcept { conn_.Close(); }
 
  private:
-  static std::string OneLine(std::string s) {
-    for (char& c : s) {
-      if (c == '\n' || c == '\r') c = ' ';
+  // The driver's messages run over several lines, with tabs; a failure is told on one.
+  static std::string OneLine(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+      const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+      if (!blank) {
+        out.push_back(c);
+      } else if (!out.empty() && out.back() != ' ') {
+        out.push_back(' ');
+      }
     }
-    return s;
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
   }
 
   Connection conn_;

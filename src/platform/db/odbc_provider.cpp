@@ -569,7 +569,9 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
   if (!Ok(rc)) {
     std::string message = Diagnostics(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    throw DbError("cannot connect to the database server " + target.server + " through driver {" +
+    const std::string where =
+        target.port.empty() ? target.server : target.server + ":" + target.port;
+    throw DbError("cannot connect to the database server " + where + " through driver {" +
                   target.driver + "}: " + message);
   }
   SQLCHAR name[256] = {0};
