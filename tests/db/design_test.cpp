@@ -1,12 +1,11 @@
-// Loads the schema, the shipped rows and the shipped design into a real SQLite
-// file and checks what the public pages rely on in the design: every page type
-// of the shipped template set maps to a template page, the site home page is
-// the one the configuration names, every label a page uses is one the engine
-// fills for that page type, every chip is one the page type's pattern matches
-// and carries parameters its renderer accepts, the sub-class blocks are well
-// formed, the forms post the fields the handlers read, and each skin's
-// stylesheet file lies where the stylesheet link points and holds the stored
-// text.
+// Loads the schema, the shipped rows and the shipped design into a real SQLite file and checks what
+// the public pages rely on in the design: every page type of the shipped template set maps to a
+// template page, the site home page is the one the configuration names, every label a page uses is
+// one the engine fills for that page type, every chip is one the page type's pattern matches and
+// carries parameters its renderer accepts, the sub-class blocks are well formed, the forms post the
+// fields the handlers read, and each skin's stylesheet file lies where the stylesheet link points
+// and holds the stored text. Then, through the host on a site made like `folirex init`, that every
+// page type renders from the shipped templates with no mark of the template language left over.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -137,8 +136,7 @@ bool IsArticlePage(const std::string& type) {
   return In(type, {"content", "print", "comment", "tellfriend"});
 }
 
-// True when the engine fills the label (lower-case, without its braces' spaces)
-// on the page type.
+// True when the engine fills the label (lower-case, without its braces' spaces) on the page type.
 bool LabelKnown(const std::string& label, const std::string& type) {
   static const std::set<std::string> kAll = {
       "{$showchannelid}",  "{$showsiteurl}",     "{$showinstalldir}",
@@ -197,16 +195,15 @@ std::string PagePattern(const std::string& type) {
 constexpr char kBlockPattern[] =
     R"((<img[^>]+?TemplateChip="ListSubClassList:.+?"[^>]*>((?:.|[\n])+?)<img[^>]+?TemplateChip="EndSubClassList"[^>]*>))";
 
-// One chip as the engine hands it over: the kind (lower case) and the text
-// after the colon.
+// One chip as the engine hands it over: the kind (lower case) and the text after the colon.
 struct Chip {
   std::string kind;
   std::string params;
   std::string attribute;  // the whole TemplateChip value
 };
 
-// A part of a template rendered in one page context: the page outside its
-// blocks, or one block's body (rendered as a class list).
+// A part of a template rendered in one page context: the page outside its blocks, or one block's
+// body (rendered as a class list).
 struct Part {
   std::string where;                // for messages
   std::string type;                 // the page type the engine renders the part with
@@ -364,8 +361,7 @@ TEST_F(DesignTest, TheConfigurationNamesASiteHomePageOfTheSite) {
   EXPECT_EQ(Lower(rows[0][1]), "default");
   EXPECT_EQ(rows[0][2], "-1");
   EXPECT_NE(rows[0][3], "");
-  // The settings form offers the home pages by type; the shipped one is among
-  // them.
+  // The settings form offers the home pages by type; the shipped one is among them.
   EXPECT_EQ(db_->Value("select count(*) from Vantrel_TemplatePage where d_type = 'default' "
                        "and d_id = " +
                        id),
@@ -379,8 +375,7 @@ TEST_F(DesignTest, EveryTemplatePageNamesASkinOfItsOwnChannel) {
             "1");
   for (const TemplatePage& page : pages_) {
     SCOPED_TRACE("page " + page.id);
-    // The page forms offer the skins of the page's own channel, so the stored
-    // skin must be one.
+    // The page forms offer the skins of the page's own channel, so the stored skin must be one.
     EXPECT_EQ(db_->Value("select count(*) from Vantrel_Skin where d_id = " + page.skin +
                          " and d_channelid = " + page.channel),
               "1");
@@ -396,8 +391,8 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
   const fs::path siteroot = SourcePath("siteroot");
   for (const Row& skin : skins) {
     SCOPED_TRACE("skin " + skin[0]);
-    // The stylesheet link: Skin/<id>.css under the install folder for the site,
-    // under the channel's folder for a channel.
+    // The stylesheet link: Skin/<id>.css under the install folder for the site, under the channel's
+    // folder for a channel.
     fs::path folder = siteroot;
     if (skin[1] != "0") {
       ASSERT_NE(skin[3], "<null>") << "the skin's channel has no row";
@@ -407,8 +402,7 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
     ASSERT_TRUE(fs::is_regular_file(file)) << file;
     std::string text = ReadFile(file);
     EXPECT_EQ(text, skin[2]) << file << " differs from its row";
-    // Stylesheet files are read in code page 936; ASCII reads the same in every
-    // code page.
+    // Stylesheet files are read in code page 936; ASCII reads the same in every code page.
     EXPECT_TRUE(std::all_of(text.begin(), text.end(),
                             [](char c) { return static_cast<unsigned char>(c) < 128; }));
     // Every file the stylesheet points at lies beside it.
@@ -417,8 +411,7 @@ TEST_F(DesignTest, EachSkinFileLiesWhereTheLinkPointsAndHoldsTheStoredText) {
       EXPECT_TRUE(fs::is_regular_file(folder / "Skin" / (*it)[1].str())) << (*it)[1];
     }
   }
-  // The link of a page whose skin row is missing is Skin/1.css under the same
-  // base folder.
+  // The link of a page whose skin row is missing is Skin/1.css under the same base folder.
   std::string dir = Trim(db_->Value("select d_channeldir from Vantrel_Channel where d_id = 1"));
   EXPECT_TRUE(fs::is_regular_file(siteroot / dir / "Skin" / "1.css"));
 }
@@ -475,8 +468,7 @@ TEST_F(DesignTest, LoadingTheDesignTwiceFailsAndChangesNothing) {
 }
 
 TEST_F(DesignTest, TheScriptHoldsOnlyPlainInsertsAndUpdates) {
-  // A server database loads the same text: no engine-specific statement may
-  // creep in.
+  // A server database loads the same text: no engine-specific statement may creep in.
   std::string sql = ReadFile(SourcePath(kDesignScript));
   std::string code;  // the text with comments and string literals blanked
   for (size_t i = 0; i < sql.size(); ++i) {
@@ -532,8 +524,7 @@ TEST_F(DesignTest, EveryPageIsGb2312HtmlThatTheCodePageHolds) {
               std::string::npos);
     EXPECT_TRUE(IsGbkRepresentable(page.content));
     EXPECT_NE(page.content.find("{$showcss}"), std::string::npos) << "no skin link";
-    // A page without any label would render an article page without loading the
-    // article.
+    // A page without any label would render an article page without loading the article.
     EXPECT_FALSE(page.parts.empty() || page.parts[0].labels.empty());
   }
 }
@@ -559,8 +550,7 @@ TEST_F(DesignTest, EveryLabelIsOneTheEngineFillsOnThatPageType) {
 TEST_F(DesignTest, EveryChipIsOneThePagePatternMatches) {
   for (const TemplatePage& page : pages_) {
     for (const Part& part : page.parts) {
-      // What the engine leaves of the part once every chip it matched is
-      // replaced.
+      // What the engine leaves of the part once every chip it matched is replaced.
       std::string left = part.text;
       for (const std::string& tag : part.chip_tags) {
         for (size_t at; (at = left.find(tag)) != std::string::npos;) left.erase(at, tag.size());
@@ -573,8 +563,8 @@ TEST_F(DesignTest, EveryChipIsOneThePagePatternMatches) {
   }
 }
 
-// Field checks of the renderers: a flag is "true" or "false" after trimming and
-// lower-casing, digits are the digit check, a numeric field reads as a number.
+// Field checks of the renderers: a flag is "true" or "false" after trimming and lower-casing,
+// digits are the digit check, a numeric field reads as a number.
 bool IsFlag(const std::string& field) {
   std::string value = Lower(Trim(field));
   return value == "true" || value == "false";
@@ -628,8 +618,7 @@ std::vector<std::string> ChipProblems(const Chip& chip, const Part& part) {
     if (std::atoi(f[12].c_str()) > 2) problem("marks code above 2");
     if (std::atoi(f[13].c_str()) > 3) problem("date code above 3");
     if (std::atoi(f[21].c_str()) < 1 || std::atoi(f[21].c_str()) > 6) problem("no order code");
-    // The list renders on these page types only (and in the cells of the site
-    // home blocks).
+    // The list renders on these page types only (and in the cells of the site home blocks).
     if (!In(type, {"first", "classlist", "subjectlist", "hotlist", "recommendlist", "newlist"})) {
       problem("renders nothing on " + type);
     }
@@ -686,8 +675,7 @@ TEST_F(DesignTest, EveryChipCarriesParametersItsRendererAccepts) {
           ADD_FAILURE() << part.where << ": " << problem;
         }
         if (chip.kind == "listannounce") announce_params.insert(chip.params);
-        // In the site home blocks the list follows each channel through the -1
-        // channel field.
+        // In the site home blocks the list follows each channel through the -1 channel field.
         if (page.type == "default" && part.in_block && chip.kind == "listarticlelist") {
           EXPECT_EQ(Split(chip.params, ',').at(0), "-1") << part.where;
         }
@@ -695,8 +683,8 @@ TEST_F(DesignTest, EveryChipCarriesParametersItsRendererAccepts) {
     }
   }
   EXPECT_GT(chips, 10u);
-  // Every announcement chip rewrites the one script file of its channel folder;
-  // chips with different parameters would show each other's lists.
+  // Every announcement chip rewrites the one script file of its channel folder; chips with
+  // different parameters would show each other's lists.
   EXPECT_EQ(announce_params.size(), 1u);
 
   // The checks catch what they are meant to.
@@ -747,8 +735,8 @@ TEST_F(DesignTest, SubClassBlocksAreWellFormedAndWhereTheyExpand) {
                                   [](const Chip& chip) { return chip.kind == "listarticlelist"; });
       EXPECT_TRUE(has_list) << part.where;
       if (page.type == "default") {
-        // The site home cells are rendered lower-cased; mixed-case class names
-        // would no longer match the stylesheet.
+        // The site home cells are rendered lower-cased; mixed-case class names would no longer
+        // match the stylesheet.
         std::regex mixed_class(R"rx(class="[^"]*[A-Z][^"]*")rx");
         EXPECT_FALSE(std::regex_search(part.text, mixed_class)) << part.where;
       }
@@ -857,16 +845,15 @@ TEST_F(DesignTest, PagesCarryTheBlocksTheirTypeOffers) {
        {"first", "classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
     EXPECT_TRUE(uses(type, "listarticlelist")) << type;
   }
-  // The site home shows its channels through a block, the first page its
-  // classes.
+  // The site home shows its channels through a block, the first page its classes.
   ASSERT_NE(PageOfType("default"), nullptr);
   EXPECT_EQ(PageOfType("default")->block_tags.size(), 1u);
   EXPECT_EQ(PageOfType("first")->block_tags.size(), 1u);
 }
 
 // ---------------------------------------------------------------------------------------------
-// The shipped pages through the host: every page type renders from the shipped templates with
-// no mark of the template language left, and links a stylesheet the host serves.
+// The shipped pages through the host: every page type renders from the shipped templates with no
+// mark of the template language left, and links a stylesheet the host serves.
 
 class ShippedPagesTest : public ::testing::Test {
  protected:
