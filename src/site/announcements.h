@@ -1,15 +1,14 @@
-// The announcement chip (ListAnnounce) and the body of the announcement pop-up
-// page.
+// The announcement chip (ListAnnounce) and the body of the announcement pop-up page.
 //
-// ShowAnnounceList renders the selected announcements of the page's channel
-// (channel 0 on the site home page) as a scrolling list, writes it as a script
-// file of the channel's Js folder and returns the script tag that loads that
-// file, so static pages show the list too. Each layout and count has a file of
-// its own, so two pages that list announcements differently do not overwrite
-// each other's list.
+// ShowAnnounceList renders the selected announcements of the page's channel (channel 0, the
+// site's own, on the site home page) as a scrolling list, writes it as a script file into the
+// current channel's Js folder and returns the script tag that loads that file, so static pages
+// show the list too. The file is named for what it holds, Announce_<channel>_<layout>_<count>_
+// <author flag><date flag>.js, so pages that list other announcements, or list them otherwise,
+// never overwrite each other's list. It is rewritten only when the list changed.
 //
-// Per request; file writes are atomic, so concurrent renderings leave one whole
-// list.
+// Request thread only; file writes are atomic, so concurrent renderings leave one whole list.
+// Database errors throw DbError; a file that cannot be written leaves the tag in place.
 #ifndef FOLIREX_SITE_ANNOUNCEMENTS_H_
 #define FOLIREX_SITE_ANNOUNCEMENTS_H_
 

@@ -1,9 +1,11 @@
-// Readers' comments: posting and the comment page (asp.asp?m=comment), the
-// ListComment chip's script tag, and the comment-list script
-// (asp.asp?m=commentlist) with its row renderers.
+// Readers' comments: posting and the comment page (asp.asp?m=comment), the ListComment chip's
+// script tag, and the comment-list script (asp.asp?m=commentlist) with its row renderers.
 //
-// Everything a reader typed is HTML-encoded where it is shown. A failed check
-// of a post ends the response through AlertBack; nothing is stored then.
+// Everything a reader typed is HTML-encoded where it is shown. A failed check of a post ends the
+// response through AlertBack; nothing is stored then. A stored comment and the channel's comment
+// count change in one transaction. On the comment page the chip's tag carries the page number of
+// the request, so the list's page bar (which leads to the comment page) reaches every page.
+// Request thread only; database errors throw DbError.
 #ifndef FOLIREX_SITE_COMMENTS_H_
 #define FOLIREX_SITE_COMMENTS_H_
 

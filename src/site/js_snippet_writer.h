@@ -1,12 +1,12 @@
-// The JS snippet file writer: renders an article list, picture list, search
-// form, class navigation or subject list and writes it as <channel
-// folder>Js/<file name>, a script of document.write lines that any page can
-// include.
+// The JS snippet file writer: renders an article list, picture list, search form, class
+// navigation or subject list and writes it as <channel folder>Js/<file name>, a script of
+// document.write lines that any page can include.
 //
-// Types: "0" article list, "1" picture list, "2" search form, "3" class
-// navigation, "5" subject list; any other type writes an empty file. Returns
-// true when the file was written. The file name must be a plain name (no folder
-// part); another name is refused.
+// Types (compared as text): "0" article list, "1" picture list, "2" search form, "3" class
+// navigation, "5" subject list; any other type writes an empty file. Returns true when the file
+// was written. The file name must be one plain name (no folder part, no control character);
+// another name is refused and nothing is written. Request thread only; database errors of the
+// renderers throw DbError.
 #ifndef FOLIREX_SITE_JS_SNIPPET_WRITER_H_
 #define FOLIREX_SITE_JS_SNIPPET_WRITER_H_
 

@@ -1,8 +1,11 @@
-// Three small chips of the template language: the related-article list of an
-// article page (listarticlecorrelative), the member ranking (ListTopUser) and
-// the script tag of a channel's JS snippet file (JSFile). Each returns the HTML
-// that replaces its chip, "" when its parameters fail their checks. None writes
-// the database.
+// Three small chips of the template language: the related-article list of an article page
+// (listarticlecorrelative), the member ranking (ListTopUser) and the script tag of a channel's
+// JS snippet file (JSFile). Each returns the HTML that replaces its chip, "" when its parameters
+// fail their checks. None writes the database.
+//
+// Related articles are approved articles of the current channel outside the recycle bin, each
+// listed once, whether they are found through the article's own keywords or through the keyword
+// library. Request thread only; database errors throw DbError.
 #ifndef FOLIREX_SITE_RELATED_CHIPS_H_
 #define FOLIREX_SITE_RELATED_CHIPS_H_
 
@@ -12,8 +15,7 @@
 
 namespace folirex {
 
-// chip_value: the whole TemplateChip value
-// ("listarticlecorrelative:count,titlewidth").
+// chip_value: the whole TemplateChip value ("listarticlecorrelative:count,titlewidth").
 std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
                                    const Variant& page_type, const Variant& article_id);
 
