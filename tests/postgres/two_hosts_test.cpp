@@ -1,0 +1,133 @@
+// Two web hosts, two `folirex serve` processes on two ports with copies of one site folder,
+// sharing one PostgreSQL database: what one host writes the other shows, and counters written
+// by both at once lose nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pg_test_support.h"
+#include "platform/db/connection.h"
+
+namespace folirex::testing {
+namespace {
+
+namespace fsys = std::filesystem;
+
+class TwoHostsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FOLIREX_REQUIRE_POSTGRES(pg_);
+    db_ = std::make_unique<PgDatabase>(pg_);
+    ProgramRun init = RunFolirex({"init", (folder_.path() / "a").string(), "--DbType", "1",
+                                  "--DBServer", pg_.server, "--DBPath", db_->name(), "--DBUser",
+                                  pg_.user, "--DBPwd", pg_.password});
+    ASSERT_EQ(init.code, 0) << init.output;
+    password_ = PrintedPassword(init.output);
+    // The second host gets the same site files, as a deployment copies them.
+    fsys::copy(folder_.path() / "a", folder_.path() / "b", fsys::copy_options::recursive);
+    db_->Sql(
+        "insert into Vantrel_ArticleClass (d_channelid, d_pid, d_name, d_dir, d_child, d_level, "
+        "d_order, d_rootid, d_path, d_commentflag, d_commentcheckflag) values (1, 0, '国内新闻', "
+        "'china', 0, 0, 1, 1, '1,', true, false)");
+    a_ = std::make_unique<ServedSite>(folder_.path() / "a");
+    b_ = std::make_unique<ServedSite>(folder_.path() / "b");
+    ASSERT_NE(a_->port(), b_->port());
+  }
+
+  // Adds an approved article as the console's add page stores one; answers its id.
+  int64_t AddArticle(const std::string& title) {
+    Connection conn;
+    conn.Open(db_->ConnectionString());
+    conn.Execute(
+        "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_author, d_content, "
+        "d_checked, d_deleted, d_addtime) values (1, 1, ?, '记者', ?, true, false, now)",
+        {Variant(title), Variant("<p>" + title + "的正文</p>")});
+    conn.Execute(
+        "update Vantrel_Channel set d_itemcount = d_itemcount + 1, d_itemcountchecked = "
+        "d_itemcountchecked + 1 where d_id = 1");
+    return conn.ExecuteScalar("select max(d_id) from Vantrel_Article").ToInt64();
+  }
+
+  int64_t Clicks(int64_t id) {
+    return db_
+        ->SqlValue("select d_clicktimes from Vantrel_Article where d_id = ?",
+                   {Variant(static_cast<long long>(id))})
+        .ToInt64();
+  }
+
+  PgServer pg_ = PgServer::FromEnvironment();
+  std::unique_ptr<PgDatabase> db_;
+  TempFolder folder_;
+  std::string password_;
+  std::unique_ptr<ServedSite> a_;
+  std::unique_ptr<ServedSite> b_;
+};
+
+TEST_F(TwoHostsTest, AnArticleAddedWhileBothServeIsShownByBoth) {
+  // Both hosts have served the channel page before the article exists.
+  EXPECT_EQ(a_->Get("/asp.asp").text.find("两台主机"), std::string::npos);
+  EXPECT_EQ(b_->Get("/asp.asp").text.find("两台主机"), std::string::npos);
+  const int64_t id = AddArticle("两台主机共用的文章");
+  const std::string content = "/asp.asp?m=content&articleid=" + std::to_string(id);
+  for (ServedSite* host : {a_.get(), b_.get()}) {
+    HttpAnswer page = host->Get(content);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.text.find("两台主机共用的文章的正文"), std::string::npos) << page.text;
+    EXPECT_NE(host->Get("/asp.asp").text.find("两台主机共用的文章"), std::string::npos);
+  }
+}
+
+TEST_F(TwoHostsTest, AClickCountedOnEachHostIsCountedTwice) {
+  const int64_t id = AddArticle("点击计数");
+  const std::string click = "/asp.asp?m=click&articleid=" + std::to_string(id);
+  HttpAnswer first = a_->Get(click);
+  EXPECT_NE(first.text.find("\"1\""), std::string::npos) << first.text;
+  HttpAnswer second = b_->Get(click);
+  EXPECT_NE(second.text.find("\"2\""), std::string::npos) << second.text;
+  EXPECT_EQ(Clicks(id), 2);
+  EXPECT_EQ(db_->SqlValue("select d_clickcount from Vantrel_Channel where d_id = 1").ToInt64(), 2);
+
+  // Clicks arriving on both hosts at once are all counted.
+  constexpr int kClicksPerHost = 15;
+  std::vector<std::thread> clickers;
+  for (ServedSite* host : {a_.get(), b_.get()}) {
+    clickers.emplace_back([host, &click] {
+      for (int i = 0; i < kClicksPerHost; ++i) host->Get(click);
+    });
+  }
+  for (std::thread& t : clickers) t.join();
+  EXPECT_EQ(Clicks(id), 2 + 2 * kClicksPerHost);
+  EXPECT_EQ(db_->SqlValue("select d_dayclicktimes from Vantrel_Article where d_id = ?",
+                          {Variant(static_cast<long long>(id))})
+                .ToInt64(),
+            2 + 2 * kClicksPerHost);
+}
+
+TEST_F(TwoHostsTest, WhatOneHostWritesTheOtherShows) {
+  const int64_t id = AddArticle("评论文章");
+  // A comment posted through one host is listed by the other.
+  HttpAnswer posted = a_->Post(
+      "/asp.asp?m=comment&flag=1&channelid=1&articleid=" + std::to_string(id),
+      {{"d_name", "读者"}, {"d_email", ""}, {"d_score", "5"}, {"d_content", "从甲主机发表"}});
+  EXPECT_NE(posted.text.find("评论成功"), std::string::npos) << posted.text;
+  HttpAnswer list = b_->Get(
+      "/asp.asp?m=commentlist&parameter=5&pagetype=content&channelid=1&"
+      "articleid=" +
+      std::to_string(id));
+  EXPECT_NE(list.text.find("从甲主机发表"), std::string::npos) << list.text;
+
+  // Sign-ins on both hosts are both counted and both logged (each host keeps its own sessions).
+  ASSERT_TRUE(a_->SignIn("admin", password_));
+  ASSERT_TRUE(b_->SignIn("admin", password_));
+  EXPECT_EQ(db_->SqlValue("select d_loginnum from Vantrel_Admin where d_name = 'admin'").ToInt64(),
+            2);
+  HttpAnswer log = a_->Get("/admin.asp?m=admin_loginlog");
+  EXPECT_NE(log.text.find("共<b>2</b>个"), std::string::npos) << log.text;
+}
+
+}  // namespace
+}  // namespace folirex::testing
