@@ -76,6 +76,12 @@ input, select, textarea, button { font: inherit; color: inherit; }
 .search-mini button { height: 30px; padding: 0 14px; border: 0; border-radius: 0 4px 4px 0;
                       background: #1f2328; color: #ffffff; cursor: pointer; }
 .search-mini button:hover { background: #000000; }
+/* the site home: the channel bar in the navigation band */
+.nav-home .wrap { display: block; min-height: 46px; }
+.nav-home table { margin: 0; }
+.nav-home td { color: #d9837c; font-size: 15px; line-height: 46px; }
+.nav-home a, .nav-home a.table_channelmenu_link { padding: 0 12px; color: #ffffff; }
+.nav-home a:hover { color: #ffffff; text-decoration: none; }
 .navimenu { margin-top: 8px; }
 .navimenu:empty { display: none; }
 
@@ -355,6 +361,12 @@ input, select, textarea, button { font: inherit; color: inherit; }
 .search-mini button { height: 30px; padding: 0 14px; border: 0; border-radius: 0 4px 4px 0;
                       background: #1f2328; color: #ffffff; cursor: pointer; }
 .search-mini button:hover { background: #000000; }
+/* the site home: the channel bar in the navigation band */
+.nav-home .wrap { display: block; min-height: 46px; }
+.nav-home table { margin: 0; }
+.nav-home td { color: #d9837c; font-size: 15px; line-height: 46px; }
+.nav-home a, .nav-home a.table_channelmenu_link { padding: 0 12px; color: #ffffff; }
+.nav-home a:hover { color: #ffffff; text-decoration: none; }
 .navimenu { margin-top: 8px; }
 .navimenu:empty { display: none; }
 
@@ -601,13 +613,8 @@ VALUES (1, 0, '网站首页（默认）', 'default', 2, -1, 1, '<!DOCTYPE html>
     <div class="banner">{$showbanner}</div>
   </div>
 </div>
-<div class="channelbar"><div class="wrap"><script type="text/javascript" src="{$showinstalldir}js/ShowChannelMenu.js"></script></div></div>
-<div class="nav">
-  <div class="wrap">
-    <ul class="menu">
-      <li><a href="{$showinstalldir}asp.asp">网站首页</a></li>
-    </ul>
-  </div>
+<div class="nav nav-home">
+  <div class="wrap"><script type="text/javascript" src="{$showinstalldir}js/ShowChannelMenu.js"></script></div>
 </div>
 <div class="wrap">
   <div class="locbar">
