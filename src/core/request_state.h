@@ -8,6 +8,7 @@
 #ifndef FOLIREX_CORE_REQUEST_STATE_H_
 #define FOLIREX_CORE_REQUEST_STATE_H_
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,10 @@ struct RequestState {
   std::string ArticlePageNav;
   std::string SkinCssLink;
   Variant SkinID;
+
+  // Channel folders already looked up in this request, by channel id (GetChannelPath). A page
+  // that changes a channel's folder clears it.
+  std::map<std::string, std::string> ChannelDirCache;
 
   // The machine's own mail server ("host:port", from the settings file): where the mail flag
   // of the machine's mail service sends.

@@ -115,12 +115,19 @@ std::string GetChannelPath(RequestState& state, const Variant& id) {
     state.ChannelDir.clear();
     return server_path;
   }
-  Recordset rs;
-  rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + id.ToString(),
-          *state.Conn, 0, 1);
+  std::string key = id.ToString();
+  auto cached = state.ChannelDirCache.find(key);
   std::string dir;
-  if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
-  rs.Close();
+  if (cached != state.ChannelDirCache.end()) {
+    dir = cached->second;
+  } else {
+    Recordset rs;
+    rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + key,
+            *state.Conn, 0, 1);
+    if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
+    rs.Close();
+    state.ChannelDirCache.emplace(key, dir);
+  }
   if (dir.empty()) {
     state.ChannelDir.clear();
     return server_path;

@@ -110,12 +110,18 @@ TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
 
 TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
   std::string path, dir, missing, missing_dir;
+  int64_t statements_for_repeat = -1;
   RunInPage("", [&](RequestState& s) {
     path = GetChannelPath(s, 1);
     dir = s.ChannelDir;
     missing = GetChannelPath(s, 999);
     missing_dir = s.ChannelDir;
+    int64_t before = s.Conn->statement_count();
+    GetChannelPath(s, 1);
+    statements_for_repeat = s.Conn->statement_count() - before;
+    EXPECT_EQ(s.ChannelDir, dir) << "a repeated lookup sets the folder again";
   });
+  EXPECT_EQ(statements_for_repeat, 0) << "a channel's folder is read once per request";
   std::string folder = site_.SqlValue("select d_channeldir from Vantrel_Channel where d_id=1");
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(path, "/" + folder + "/");
