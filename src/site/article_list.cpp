@@ -17,20 +17,19 @@
 namespace folirex {
 namespace {
 
-constexpr const char *kTableStart =
+constexpr const char* kTableStart =
     "<table width='100%' border='0' align='center' cellpadding='3' "
     "cellspacing='0'>";
-constexpr const char *kEmptyList = "<li>暂时没有本类数据！</li>";
-constexpr const char *kEmptyPage = "暂时没有数据<br>";
+constexpr const char* kEmptyList = "<li>暂时没有本类数据！</li>";
+constexpr const char* kEmptyPage = "暂时没有数据<br>";
 
 // The values of one list row, by the positions of the list query.
 struct ListRow {
-  Variant id, class_id, title, title_prefix, font_shape, add_time, title_color,
-      hot, recommend, top, author, clicks, link_url, class_dir, class_name,
-      comment_flag;
+  Variant id, class_id, title, title_prefix, font_shape, add_time, title_color, hot, recommend, top,
+      author, clicks, link_url, class_dir, class_name, comment_flag;
 };
 
-ListRow RowFromRecordset(const Recordset &rs) {
+ListRow RowFromRecordset(const Recordset& rs) {
   return ListRow{rs["d_id"],          rs["d_classid"],   rs["d_title"],
                  rs["d_titleprefix"], rs["d_fontshape"], rs["d_addtime"],
                  rs["d_titlecolor"],  rs["d_hotflag"],   rs["d_recommendflag"],
@@ -39,30 +38,22 @@ ListRow RowFromRecordset(const Recordset &rs) {
                  rs["d_commentflag"]};
 }
 
-ListRow RowFromArray(const std::vector<Variant> &row) {
-  auto at = [&row](size_t i) {
-    return i < row.size() ? row[i] : Variant::Null();
-  };
+ListRow RowFromArray(const std::vector<Variant>& row) {
+  auto at = [&row](size_t i) { return i < row.size() ? row[i] : Variant::Null(); };
   return ListRow{at(0), at(1), at(2),  at(3),  at(4),  at(5),  at(6),  at(7),
                  at(8), at(9), at(10), at(11), at(12), at(13), at(14), at(15)};
 }
 
-bool IsTrue(const Variant &flag) { return flag == Variant(true); }
+bool IsTrue(const Variant& flag) { return flag == Variant(true); }
 
-bool IsNullOrEmpty(const Variant &v) {
-  return v.IsNull() || v.ToString().empty();
-}
+bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
-std::string TitlePrefix(const Variant &code) {
+std::string TitlePrefix(const Variant& code) {
   const std::string c = code.ToString();
-  if (c == "1")
-    return "<font color=green>[图文]</font>";
-  if (c == "2")
-    return "<font color=blue>[组图]</font>";
-  if (c == "3")
-    return "<font color=red>[推荐]</font>";
-  if (c == "4")
-    return "<font color=red>[注意]</font>";
+  if (c == "1") return "<font color=green>[图文]</font>";
+  if (c == "2") return "<font color=blue>[组图]</font>";
+  if (c == "3") return "<font color=red>[推荐]</font>";
+  if (c == "4") return "<font color=red>[注意]</font>";
   return "";
 }
 
@@ -71,12 +62,11 @@ struct DrawContext {
   std::string install_path;
   std::string channel_path;
   std::string channel_id;
-  std::string mode; // GenerateHtml as text
+  std::string mode;  // GenerateHtml as text
   int cols = 1;
 };
 
-DrawContext MakeContext(RequestState &state,
-                        const std::vector<std::string> &f) {
+DrawContext MakeContext(RequestState& state, const std::vector<std::string>& f) {
   DrawContext ctx;
   ctx.install_path = InstallPath(state);
   ctx.channel_path = GetChannelPath(state, state.ChannelID);
@@ -87,29 +77,24 @@ DrawContext MakeContext(RequestState &state,
   return ctx;
 }
 
-std::string DrawItem(RequestState &state, const std::vector<std::string> &f,
-                     const DrawContext &ctx, const ListRow &row) {
+std::string DrawItem(RequestState& state, const std::vector<std::string>& f, const DrawContext& ctx,
+                     const ListRow& row) {
   std::string lead;
-  if (ChipFlagOn(f[11]))
-    lead = TitlePrefix(row.title_prefix);
+  if (ChipFlagOn(f[11])) lead = TitlePrefix(row.title_prefix);
   if (ChipFlagOn(f[14]) && !row.class_name.IsNull()) {
     if (ctx.mode == "0" || ctx.mode == "2") {
       lead += "<a href='" + ctx.install_path +
               "asp.asp?m=classlist&classid=" + row.class_id.ToString() +
-              "&channelid=" + ctx.channel_id + "'>[" +
-              row.class_name.ToString() + "]</a>";
+              "&channelid=" + ctx.channel_id + "'>[" + row.class_name.ToString() + "]</a>";
     } else if (ctx.mode == "1") {
-      lead +=
-          "<a href='" +
-          ClassListDirFor(ctx.channel_path, state.ListDirType, row.class_dir) +
-          "list_" + row.class_id.ToString() + state.ListFileExt + "'>[" +
-          row.class_name.ToString() + "]</a>";
+      lead += "<a href='" + ClassListDirFor(ctx.channel_path, state.ListDirType, row.class_dir) +
+              "list_" + row.class_id.ToString() + state.ListFileExt + "'>[" +
+              row.class_name.ToString() + "]</a>";
     }
   }
 
   const int width = ChipInt16(f[9]).value_or(0);
-  const std::string title_text =
-      width > 0 ? CutStr(row.title, width) : row.title.ToString();
+  const std::string title_text = width > 0 ? CutStr(row.title, width) : row.title.ToString();
   const std::string shape = Trim(row.font_shape.ToString());
   std::string open = "<font color='";
   std::string close = "</font>";
@@ -120,33 +105,29 @@ std::string DrawItem(RequestState &state, const std::vector<std::string> &f,
   } else if (shape == "3") {
     open = "<b><i><font color='", close = "</font></i></b>";
   }
-  const std::string styled =
-      open + row.title_color.ToString() + "'>" + title_text + close;
+  const std::string styled = open + row.title_color.ToString() + "'>" + title_text + close;
 
   // Titles may come from other sites: the tool tip carries them encoded for the
   // attribute.
   const std::string tip = "\"" + HTMLEncodeValue(row.title) + "\">";
   std::string link;
   if (!IsNullOrEmpty(row.link_url)) {
-    link = "<a href='" + row.link_url.ToString() +
-           "' target='_blank' title=" + tip + styled + "</a>";
+    link =
+        "<a href='" + row.link_url.ToString() + "' target='_blank' title=" + tip + styled + "</a>";
   } else if (ctx.mode == "0") {
-    link = "<a href='" + ctx.install_path +
-           "asp.asp?m=content&articleid=" + row.id.ToString() +
+    link = "<a href='" + ctx.install_path + "asp.asp?m=content&articleid=" + row.id.ToString() +
            "&channelid=" + ctx.channel_id + "' title=" + tip + styled + "</a>";
   } else if (ctx.mode == "1" || ctx.mode == "2") {
     std::string href = ctx.channel_path;
-    if (!IsNullOrEmpty(row.class_dir))
-      href += row.class_dir.ToString() + "/";
-    href += GetContentFileName(state.ChannelDir, row.id, row.add_time,
-                               state.ContentFileType, state.ContentFileExt);
+    if (!IsNullOrEmpty(row.class_dir)) href += row.class_dir.ToString() + "/";
+    href += GetContentFileName(state.ChannelDir, row.id, row.add_time, state.ContentFileType,
+                               state.ContentFileExt);
     link = "<a href='" + href + "' title=" + tip + styled + "</a>";
   }
 
   std::string tail;
   if (ChipFlagOn(f[20]) && IsTrue(row.comment_flag)) {
-    tail += "<a href='" + ctx.install_path +
-            "asp.asp?m=comment&articleid=" + row.id.ToString() +
+    tail += "<a href='" + ctx.install_path + "asp.asp?m=comment&articleid=" + row.id.ToString() +
             "&channelid=" + ctx.channel_id + "'>[评论]</a>";
   }
   const int marks = ChipInt16(f[12]).value_or(0);
@@ -155,25 +136,19 @@ std::string DrawItem(RequestState &state, const std::vector<std::string> &f,
       tail += "<img src='" + ctx.install_path + "images/hot.gif' border=0>";
     }
     if (IsTrue(row.recommend)) {
-      tail +=
-          "<img src='" + ctx.install_path + "images/recommend.gif' border=0>";
+      tail += "<img src='" + ctx.install_path + "images/recommend.gif' border=0>";
     }
-    if (IsTrue(row.top))
-      tail += "<img src='" + ctx.install_path + "images/top.gif' border=0>";
+    if (IsTrue(row.top)) tail += "<img src='" + ctx.install_path + "images/top.gif' border=0>";
   } else if (marks == 2) {
-    if (IsTrue(row.hot) && ChipFlagOn(f[16]))
-      tail += "<font color=red>热</font>";
-    if (IsTrue(row.recommend))
-      tail += "<font color=green>荐</font>";
-    if (IsTrue(row.top))
-      tail += "<font color=blue>顶</font>";
+    if (IsTrue(row.hot) && ChipFlagOn(f[16])) tail += "<font color=red>热</font>";
+    if (IsTrue(row.recommend)) tail += "<font color=green>荐</font>";
+    if (IsTrue(row.top)) tail += "<font color=blue>顶</font>";
   }
   const bool is_new = IsNewArticle(row.add_time, state.DaysOfNew);
   if (ChipFlagOn(f[17]) && is_new) {
     tail += "<img src='" + ctx.install_path + "Images/new.gif' border=0>";
   }
-  if (ChipFlagOn(f[18]))
-    tail += "  " + row.author.ToString();
+  if (ChipFlagOn(f[18])) tail += "  " + row.author.ToString();
   const int date_style = ChipInt16(f[13]).value_or(0);
   if (date_style >= 1 && date_style <= 3) {
     static constexpr int kFormat[] = {0, 2, 6, 7};
@@ -185,8 +160,7 @@ std::string DrawItem(RequestState &state, const std::vector<std::string> &f,
       tail += " </td><td align=right>" + date + "</td>";
     }
   }
-  if (ChipFlagOn(f[15]))
-    tail += " " + row.clicks.ToString();
+  if (ChipFlagOn(f[15])) tail += " " + row.clicks.ToString();
 
   return lead + link + " " + tail;
 }
@@ -194,23 +168,19 @@ std::string DrawItem(RequestState &state, const std::vector<std::string> &f,
 // Draws the rows into the list table; `arrow` is the image before each item of
 // a whole list.
 template <typename NextRow>
-std::string DrawTable(RequestState &state, const std::vector<std::string> &f,
-                      const DrawContext &ctx, const std::string &cell_start,
-                      NextRow next_row) {
+std::string DrawTable(RequestState& state, const std::vector<std::string>& f,
+                      const DrawContext& ctx, const std::string& cell_start, NextRow next_row) {
   std::string html = kTableStart;
   int64_t i = 0;
   ListRow row;
   while (next_row(&row)) {
     ++i;
-    if ((i - 1) % ctx.cols == 0)
-      html += "<tr>";
+    if ((i - 1) % ctx.cols == 0) html += "<tr>";
     html += cell_start + DrawItem(state, f, ctx, row) + "</td>";
-    if (i % ctx.cols == 0)
-      html += "</tr>";
+    if (i % ctx.cols == 0) html += "</tr>";
   }
   if (i % ctx.cols > 0) {
-    for (int64_t k = i % ctx.cols; k < ctx.cols; ++k)
-      html += "<td>&nbsp;</td>";
+    for (int64_t k = i % ctx.cols; k < ctx.cols; ++k) html += "<td>&nbsp;</td>";
     html += "</tr>";
   }
   html += "</table>";
@@ -218,30 +188,24 @@ std::string DrawTable(RequestState &state, const std::vector<std::string> &f,
 }
 
 // The channel whose articles a chip lists: field 0, "-1" for the current one.
-std::string ListChannel(RequestState &state,
-                        const std::vector<std::string> &f) {
-  if (f.empty() || f[0] == "-1")
-    return SqlNumber(state.ChannelID);
+std::string ListChannel(RequestState& state, const std::vector<std::string>& f) {
+  if (f.empty() || f[0] == "-1") return SqlNumber(state.ChannelID);
   return SqlNumber(f[0]);
 }
 
-} // namespace
+}  // namespace
 
-std::string RenderArticleList(RequestState &state,
-                              const std::vector<std::string> &fields,
-                              const Variant &sql,
-                              const Variant & /*page_type*/) {
+std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
+                              const Variant& sql, const Variant& /*page_type*/) {
   const std::string text = sql.ToString();
-  if (fields.size() != 22 || Trim(text).empty())
-    return "";
+  if (fields.size() != 22 || Trim(text).empty()) return "";
 
   // A chip that lists another channel links its articles with that channel's
   // folder, mode and file names; the page's own channel comes back afterwards.
   const std::string channel = ListChannel(state, fields);
   std::optional<ChannelSettingsScope> other_channel;
   if (channel != SqlNumber(state.ChannelID)) {
-    if (!ChannelExists(state, channel))
-      return kEmptyList;
+    if (!ChannelExists(state, channel)) return kEmptyList;
     other_channel.emplace(state);
     state.ChannelID = Variant(channel);
   }
@@ -250,28 +214,22 @@ std::string RenderArticleList(RequestState &state,
   rs.Open(text, *state.Conn, 0, 1);
   InitChannel(state);
   DrawContext ctx = MakeContext(state, fields);
-  if (rs.Eof())
-    return kEmptyList;
+  if (rs.Eof()) return kEmptyList;
   const std::string cell_start =
-      "<td><img src='" + ctx.channel_path +
-      "images/arrow.gif' valign='absmiddle' border=0>&nbsp;";
-  std::string html =
-      DrawTable(state, fields, ctx, cell_start, [&rs](ListRow *row) {
-        if (rs.Eof())
-          return false;
-        *row = RowFromRecordset(rs);
-        rs.MoveNext();
-        return true;
-      });
+      "<td><img src='" + ctx.channel_path + "images/arrow.gif' valign='absmiddle' border=0>&nbsp;";
+  std::string html = DrawTable(state, fields, ctx, cell_start, [&rs](ListRow* row) {
+    if (rs.Eof()) return false;
+    *row = RowFromRecordset(rs);
+    rs.MoveNext();
+    return true;
+  });
   rs.Close();
   return html;
 }
 
-std::string RenderArticleListPaged(RequestState &state,
-                                   const std::vector<std::string> &fields,
-                                   Cls_Pagination &pager) {
-  if (fields.size() != 22)
-    return "";
+std::string RenderArticleListPaged(RequestState& state, const std::vector<std::string>& fields,
+                                   Cls_Pagination& pager) {
+  if (fields.size() != 22) return "";
   Cls_Pagination::Rows rows = pager.ResultSet();
   std::string html;
   if (pager.TotalRecord() <= 0) {
@@ -279,17 +237,15 @@ std::string RenderArticleListPaged(RequestState &state,
   } else {
     const std::string channel = ListChannel(state, fields);
     std::optional<ChannelSettingsScope> other_channel;
-    if (channel != SqlNumber(state.ChannelID) &&
-        ChannelExists(state, channel)) {
+    if (channel != SqlNumber(state.ChannelID) && ChannelExists(state, channel)) {
       other_channel.emplace(state);
       state.ChannelID = Variant(channel);
       InitChannel(state);
     }
     DrawContext ctx = MakeContext(state, fields);
     size_t next = 0;
-    html = DrawTable(state, fields, ctx, "<td>", [&rows, &next](ListRow *row) {
-      if (next >= rows.size())
-        return false;
+    html = DrawTable(state, fields, ctx, "<td>", [&rows, &next](ListRow* row) {
+      if (next >= rows.size()) return false;
       *row = RowFromArray(rows[next++]);
       return true;
     });
@@ -298,29 +254,24 @@ std::string RenderArticleListPaged(RequestState &state,
   return html;
 }
 
-std::string ShowArticleList(RequestState &state, const Variant &params,
-                            const Variant &page_type,
-                            const Variant &page_number,
-                            const Variant &page_size, const Variant &class_id,
-                            const Variant &subject_id) {
+std::string ShowArticleList(RequestState& state, const Variant& params, const Variant& page_type,
+                            const Variant& page_number, const Variant& page_size,
+                            const Variant& class_id, const Variant& subject_id) {
   const std::vector<std::string> fields = SplitChipParams(params);
   const std::string channel_path = GetChannelPath(state, state.ChannelID);
   std::optional<ArticleListQuery> query =
       BuildArticleListQuery(state, params, page_type, class_id, subject_id);
-  if (!query)
-    return "";
+  if (!query) return "";
   state.Sql = query->select;
 
   const std::string type = LCase(page_type.ToString());
-  if (type == "first")
-    return RenderArticleList(state, fields, Variant(query->select), "first");
+  if (type == "first") return RenderArticleList(state, fields, Variant(query->select), "first");
   if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
       type != "recommendlist" && type != "newlist") {
     return "";
   }
   if (LCase(Trim(fields[19])) != "true") {
-    return RenderArticleList(state, fields, Variant(query->select),
-                             Variant(type));
+    return RenderArticleList(state, fields, Variant(query->select), Variant(type));
   }
 
   // Paged: the pager reads only the rows of the page it shows, counted over the
@@ -332,13 +283,11 @@ std::string ShowArticleList(RequestState &state, const Variant &params,
   std::string url;
   std::string flag = "1";
   int num_size = 6;
-  if (dynamic)
-    flag = "0";
+  if (dynamic) flag = "0";
   if (type == "classlist") {
     const std::string id = SqlNumber(class_id);
     if (dynamic) {
-      url = install + "asp.asp?m=classlist&classid=" + id +
-            "&channelid=" + channel + "&";
+      url = install + "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
       url = ClassListDirFor(channel_path, state.ListDirType,
                             GetDirByID(state, "Vantrel_ArticleClass", id)) +
@@ -348,19 +297,16 @@ std::string ShowArticleList(RequestState &state, const Variant &params,
     const std::string id = SqlNumber(subject_id);
     num_size = 10;
     if (dynamic) {
-      url = install + "asp.asp?m=subjectlist&subjectid=" + id +
-            "&channelid=" + channel + "&";
+      url = install + "asp.asp?m=subjectlist&subjectid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = channel_path + "subject/" +
-            GetDirByID(state, "Vantrel_ArticleSubject", id) + "/list_" + id +
-            state.ListFileExt;
+      url = channel_path + "subject/" + GetDirByID(state, "Vantrel_ArticleSubject", id) + "/list_" +
+            id + state.ListFileExt;
     }
   } else {
     const std::string kind = type == "hotlist"         ? "hot"
                              : type == "recommendlist" ? "recommend"
                                                        : "new";
-    if (type == "newlist")
-      num_size = 5;
+    if (type == "newlist") num_size = 5;
     if (dynamic) {
       url = install + "asp.asp?m=" + type + "&channelid=" + channel + "&";
     } else if (mode == "1") {
@@ -380,4 +326,4 @@ std::string ShowArticleList(RequestState &state, const Variant &params,
   return RenderArticleListPaged(state, fields, pager);
 }
 
-} // namespace folirex
+}  // namespace folirex

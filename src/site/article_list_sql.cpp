@@ -12,85 +12,73 @@ namespace {
 
 constexpr int kFieldCount = 22;
 
-constexpr const char *kListColumns =
+constexpr const char* kListColumns =
     "d_id,d_classid, d_title, d_titleprefix, d_fontshape, d_addtime, "
     "d_titlecolor, d_hotflag, "
     "d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl";
 
 // The order of a list by its order code, for the joined select (alias a) and
 // for the inner select; any other code leaves the rows unsorted.
-const char *OuterOrder(int code) {
+const char* OuterOrder(int code) {
   switch (code) {
-  case 1:
-    return " order by a.d_topflag, a.d_id asc";
-  case 2:
-    return " order by a.d_topflag, a.d_id desc";
-  case 3:
-    return " order by a.d_topflag, a.d_addtime asc";
-  case 4:
-    return " order by a.d_topflag, a.d_addtime desc";
-  case 5:
-    return " order by a.d_topflag, a.d_clicktimes asc";
-  case 6:
-    return " order by a.d_topflag, a.d_clicktimes desc";
-  default:
-    return " ";
+    case 1:
+      return " order by a.d_topflag, a.d_id asc";
+    case 2:
+      return " order by a.d_topflag, a.d_id desc";
+    case 3:
+      return " order by a.d_topflag, a.d_addtime asc";
+    case 4:
+      return " order by a.d_topflag, a.d_addtime desc";
+    case 5:
+      return " order by a.d_topflag, a.d_clicktimes asc";
+    case 6:
+      return " order by a.d_topflag, a.d_clicktimes desc";
+    default:
+      return " ";
   }
 }
 
-const char *InnerOrder(int code) {
+const char* InnerOrder(int code) {
   switch (code) {
-  case 1:
-    return " order by d_topflag, d_id asc";
-  case 2:
-    return " order by d_topflag, d_id desc";
-  case 3:
-    return " order by d_topflag, d_addtime asc";
-  case 4:
-    return " order by d_topflag, d_addtime desc";
-  case 5:
-    return " order by d_topflag, d_clicktimes asc";
-  case 6:
-    return " order by d_topflag, d_clicktimes desc";
-  default:
-    return "";
+    case 1:
+      return " order by d_topflag, d_id asc";
+    case 2:
+      return " order by d_topflag, d_id desc";
+    case 3:
+      return " order by d_topflag, d_addtime asc";
+    case 4:
+      return " order by d_topflag, d_addtime desc";
+    case 5:
+      return " order by d_topflag, d_clicktimes asc";
+    case 6:
+      return " order by d_topflag, d_clicktimes desc";
+    default:
+      return "";
   }
 }
 
 // Digits that also fit the 16-bit reading every number field of a chip gets.
-bool IsSmallDigits(const std::string &field, int max_value = 32767) {
-  if (!IsDigits(field))
-    return false;
+bool IsSmallDigits(const std::string& field, int max_value = 32767) {
+  if (!IsDigits(field)) return false;
   std::optional<int16_t> n = ChipInt16(field);
   return n.has_value() && *n <= max_value;
 }
 
-bool FieldsValid(const std::vector<std::string> &f) {
-  if (static_cast<int>(f.size()) != kFieldCount)
-    return false;
+bool FieldsValid(const std::vector<std::string>& f) {
+  if (static_cast<int>(f.size()) != kFieldCount) return false;
   // Fields 1 and 8 are read as 16-bit numbers further on: a value beyond that
   // range is refused here rather than failing the page.
-  if (!IsChipNumber(f[0]))
-    return false;
-  if (!IsChipNumber(f[1]) || !ChipInt16(f[1]))
-    return false;
-  if (!IsChipFlag(f[2]))
-    return false;
-  if (!IsChipNumber(f[3]))
-    return false;
-  if (!IsSmallDigits(f[4]))
-    return false;
-  if (!IsChipFlag(f[5]) || !IsChipFlag(f[6]))
-    return false;
-  if (!IsSmallDigits(f[8]) || !IsSmallDigits(f[9]) || !IsSmallDigits(f[10]))
-    return false;
-  if (!IsChipFlag(f[11]))
-    return false;
-  if (!IsSmallDigits(f[12], 2) || !IsSmallDigits(f[13], 3))
-    return false;
+  if (!IsChipNumber(f[0])) return false;
+  if (!IsChipNumber(f[1]) || !ChipInt16(f[1])) return false;
+  if (!IsChipFlag(f[2])) return false;
+  if (!IsChipNumber(f[3])) return false;
+  if (!IsSmallDigits(f[4])) return false;
+  if (!IsChipFlag(f[5]) || !IsChipFlag(f[6])) return false;
+  if (!IsSmallDigits(f[8]) || !IsSmallDigits(f[9]) || !IsSmallDigits(f[10])) return false;
+  if (!IsChipFlag(f[11])) return false;
+  if (!IsSmallDigits(f[12], 2) || !IsSmallDigits(f[13], 3)) return false;
   for (int i = 14; i <= 20; ++i) {
-    if (!IsChipFlag(f[i]))
-      return false;
+    if (!IsChipFlag(f[i])) return false;
   }
   return IsSmallDigits(f[21]);
 }
@@ -100,27 +88,23 @@ std::string QuoteSql(std::string_view text) {
   std::string out;
   for (char c : text) {
     out += c;
-    if (c == '\'')
-      out += '\'';
+    if (c == '\'') out += '\'';
   }
   return out;
 }
 
-} // namespace
+}  // namespace
 
-std::optional<ArticleListQuery>
-BuildArticleListQuery(RequestState &state, const Variant &params,
-                      const Variant &page_type, const Variant &class_id,
-                      const Variant &subject_id) {
+std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
+                                                      const Variant& page_type,
+                                                      const Variant& class_id,
+                                                      const Variant& subject_id) {
   std::vector<std::string> f = SplitChipParams(params);
-  if (!FieldsValid(f))
-    return std::nullopt;
+  if (!FieldsValid(f)) return std::nullopt;
 
   const int order_code = *ChipInt16(f[21]);
-  const std::string channel =
-      f[0] == "-1" ? SqlNumber(state.ChannelID) : SqlNumber(f[0]);
-  std::string cond =
-      " d_deleted = false and d_checked = true and d_channelid = " + channel;
+  const std::string channel = f[0] == "-1" ? SqlNumber(state.ChannelID) : SqlNumber(f[0]);
+  std::string cond = " d_deleted = false and d_checked = true and d_channelid = " + channel;
 
   const std::string type = page_type.ToString();
   std::string class_field = f[1];
@@ -152,18 +136,14 @@ BuildArticleListQuery(RequestState &state, const Variant &params,
     cond += " and d_subjectid = " + SqlNumber(f[3]);
   }
 
-  if (LCase(f[5]) == "true")
-    cond += " and d_hotflag = true ";
-  if (LCase(f[6]) == "true")
-    cond += " and d_recommendflag = true ";
+  if (LCase(f[5]) == "true") cond += " and d_hotflag = true ";
+  if (LCase(f[6]) == "true") cond += " and d_recommendflag = true ";
 
   std::string author = Trim(f[7]);
-  if (!author.empty())
-    cond += " and d_author = '" + QuoteSql(author) + "'";
+  if (!author.empty()) cond += " and d_author = '" + QuoteSql(author) + "'";
 
   const int days = *ChipInt16(f[8]);
-  if (days > 0)
-    cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);
+  if (days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);
 
   // A top-N select takes the list's own order, so that the N rows are the first
   // N of the list and not whichever rows the database meets first.
@@ -171,55 +151,50 @@ BuildArticleListQuery(RequestState &state, const Variant &params,
   const int count = *ChipInt16(count_field);
   if (count == 0) {
     if (type == "first") {
-      q.inner = std::string("select top 10 ") + kListColumns +
-                " from Vantrel_Article where " + cond + InnerOrder(order_code);
+      q.inner = std::string("select top 10 ") + kListColumns + " from Vantrel_Article where " +
+                cond + InnerOrder(order_code);
     } else {
-      q.inner = std::string("select ") + kListColumns +
-                " from Vantrel_Article where " + cond;
+      q.inner = std::string("select ") + kListColumns + " from Vantrel_Article where " + cond;
     }
   } else {
     q.inner = "select top " + std::to_string(count) + " " + kListColumns +
               " from Vantrel_Article where " + cond + InnerOrder(order_code);
   }
-  q.select = "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
-             "a.d_fontshape, a.d_addtime, "
-             "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
-             "a.d_author, a.d_clicktimes, "
-             "a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
-             "b.d_commentcheckflag from (" +
-             q.inner +
-             ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
-             "d_commentcheckflag from "
-             "Vantrel_ArticleClass) b on a.d_classid=b.d_id " +
-             OuterOrder(order_code);
+  q.select =
+      "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
+      "a.d_fontshape, a.d_addtime, "
+      "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
+      "a.d_author, a.d_clicktimes, "
+      "a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
+      "b.d_commentcheckflag from (" +
+      q.inner +
+      ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
+      "d_commentcheckflag from "
+      "Vantrel_ArticleClass) b on a.d_classid=b.d_id " +
+      OuterOrder(order_code);
   return q;
 }
 
-std::string GetArticleListSql(RequestState &state, const Variant &params,
-                              const Variant &page_type,
-                              const Variant & /*page_number*/,
-                              const Variant & /*page_size*/,
-                              const Variant &class_id,
-                              const Variant &subject_id) {
+std::string GetArticleListSql(RequestState& state, const Variant& params, const Variant& page_type,
+                              const Variant& /*page_number*/, const Variant& /*page_size*/,
+                              const Variant& class_id, const Variant& subject_id) {
   std::optional<ArticleListQuery> q =
       BuildArticleListQuery(state, params, page_type, class_id, subject_id);
-  if (!q)
-    return "";
+  if (!q) return "";
   state.Sql = q->select;
   return q->select;
 }
 
-std::string GetClassAndChildIds(RequestState &state, const Variant &class_id) {
+std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
-  if (!IsDigits(id) || id.ToString().size() > 9)
-    return "";
-  if (!state.Rs)
-    state.Rs = std::make_unique<Recordset>();
-  Recordset &rs = *state.Rs;
+  if (!IsDigits(id) || id.ToString().size() > 9) return "";
+  if (!state.Rs) state.Rs = std::make_unique<Recordset>();
+  Recordset& rs = *state.Rs;
 
-  state.Sql = "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
-              "where d_id = " +
-              id.ToString();
+  state.Sql =
+      "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
+      "where d_id = " +
+      id.ToString();
   rs.Open(state.Sql, *state.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
@@ -232,9 +207,8 @@ std::string GetClassAndChildIds(RequestState &state, const Variant &class_id) {
 
   // The subtree is the run of pre-order positions from the class's own to its
   // last descendant.
-  state.Sql = "select d_id from Vantrel_ArticleClass where d_order >= " +
-              std::to_string(order) + " and d_order <= " +
-              std::to_string(order + (child > 0 ? child : 0)) +
+  state.Sql = "select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
+              " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
               " and d_channelid = " + std::to_string(channel);
   rs.Open(state.Sql, *state.Conn, 0, 1);
   std::string ids;
@@ -243,9 +217,8 @@ std::string GetClassAndChildIds(RequestState &state, const Variant &class_id) {
     rs.MoveNext();
   }
   rs.Close();
-  if (!ids.empty())
-    ids.pop_back();
+  if (!ids.empty()) ids.pop_back();
   return ids;
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -26,11 +26,9 @@ namespace folirex {
 // select too. page_number and page_size are accepted for the callers' sake and
 // not read; class_id is read on "classlist" pages, subject_id on "subjectlist"
 // pages.
-std::string GetArticleListSql(RequestState &state, const Variant &params,
-                              const Variant &page_type,
-                              const Variant &page_number,
-                              const Variant &page_size, const Variant &class_id,
-                              const Variant &subject_id);
+std::string GetArticleListSql(RequestState& state, const Variant& params, const Variant& page_type,
+                              const Variant& page_number, const Variant& page_size,
+                              const Variant& class_id, const Variant& subject_id);
 
 // The pieces of an article list query: `inner` selects the list's articles
 // (with its own top N and order), `select` joins their classes and orders the
@@ -42,15 +40,15 @@ struct ArticleListQuery {
 
 // GetArticleListSql's checks and query, without touching state.Sql; nullopt for
 // an invalid parameter text.
-std::optional<ArticleListQuery>
-BuildArticleListQuery(RequestState &state, const Variant &params,
-                      const Variant &page_type, const Variant &class_id,
-                      const Variant &subject_id);
+std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
+                                                      const Variant& page_type,
+                                                      const Variant& class_id,
+                                                      const Variant& subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
 // class has that id. Uses state.Rs and leaves the last query in state.Sql.
-std::string GetClassAndChildIds(RequestState &state, const Variant &class_id);
+std::string GetClassAndChildIds(RequestState& state, const Variant& class_id);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_ARTICLE_LIST_SQL_H_
+#endif  // FOLIREX_SITE_ARTICLE_LIST_SQL_H_

@@ -15,17 +15,15 @@
 namespace folirex {
 
 // The select of a ListArticlePic chip, or "" when a field fails its check.
-std::string GetArticlePicSql(RequestState &state, const Variant &params,
-                             const Variant &page_type, const Variant &class_id,
-                             const Variant &subject_id);
+std::string GetArticlePicSql(RequestState& state, const Variant& params, const Variant& page_type,
+                             const Variant& class_id, const Variant& subject_id);
 
 // The grid that replaces the chip: "" for an invalid chip,
 // "<li>暂时没有本类数据！</li>" when no article matches. Leaves the query in
 // state.Sql.
-std::string ShowArticlePic(RequestState &state, const Variant &params,
-                           const Variant &page_type, const Variant &class_id,
-                           const Variant &subject_id);
+std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
+                           const Variant& class_id, const Variant& subject_id);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_ARTICLE_PIC_H_
+#endif  // FOLIREX_SITE_ARTICLE_PIC_H_

@@ -16,20 +16,18 @@ namespace {
 // never be taken for: the console, the database, shared images and scripts,
 // skins, script snippets, navigation menus and the list folders the static
 // generation writes.
-constexpr std::array<const char *, 11> kReservedFolders = {
+constexpr std::array<const char*, 11> kReservedFolders = {
     "admin",   "data",     "editor", "images",  "js",         "list",
     "listhot", "navimenu", "skin",   "subject", "uploadfiles"};
 
 // One plain folder name: no separator, no "." or "..", nothing a path could be
 // steered with.
 bool IsPlainFolderName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..")
-    return false;
-  if (name.front() == ' ' || name.back() == ' ' || name.back() == '.')
-    return false;
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
   for (unsigned char c : name) {
-    if (c < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' ||
-        c == '"' || c == '<' || c == '>' || c == '|') {
+    if (c < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+        c == '<' || c == '>' || c == '|') {
       return false;
     }
   }
@@ -39,15 +37,12 @@ bool IsPlainFolderName(std::string_view name) {
 // A channel folder as ChannelDir holds it: "" or plain names each followed by
 // "/".
 bool IsPlainFolderPath(std::string_view path) {
-  if (path.empty())
-    return true;
-  if (path.back() != '/')
-    return false;
+  if (path.empty()) return true;
+  if (path.back() != '/') return false;
   size_t start = 0;
   while (start < path.size()) {
     size_t slash = path.find('/', start);
-    if (!IsPlainFolderName(path.substr(start, slash - start)))
-      return false;
+    if (!IsPlainFolderName(path.substr(start, slash - start))) return false;
     start = slash + 1;
   }
   return true;
@@ -56,53 +51,41 @@ bool IsPlainFolderPath(std::string_view path) {
 // "a/b/" -> "a/b" in lower case, for comparing folders.
 std::string FolderKey(std::string_view path) {
   std::string key = LCase(Trim(path));
-  while (!key.empty() && (key.back() == '/' || key.back() == '\\'))
-    key.pop_back();
-  for (char &c : key) {
-    if (c == '\\')
-      c = '/';
+  while (!key.empty() && (key.back() == '/' || key.back() == '\\')) key.pop_back();
+  for (char& c : key) {
+    if (c == '\\') c = '/';
   }
   return key;
 }
 
-} // namespace
+}  // namespace
 
-std::string ClassListDirFor(std::string_view channel_path,
-                            const Variant &list_dir_type,
-                            const Variant &class_dir) {
+std::string ClassListDirFor(std::string_view channel_path, const Variant& list_dir_type,
+                            const Variant& class_dir) {
   const std::string code = list_dir_type.ToString();
   if (code == "0") {
     const std::string dir = class_dir.ToString();
-    if (dir.empty())
-      return std::string(channel_path);
+    if (dir.empty()) return std::string(channel_path);
     return std::string(channel_path) + dir + "/";
   }
-  if (code == "1")
-    return std::string(channel_path) + "List/";
-  if (code == "2")
-    return std::string(channel_path);
+  if (code == "1") return std::string(channel_path) + "List/";
+  if (code == "2") return std::string(channel_path);
   return "";
 }
 
-std::string GetClassListDir(RequestState &state,
-                            const Variant & /*channel_dir*/,
-                            const Variant &list_dir_type,
-                            const Variant &class_dir) {
-  return ClassListDirFor(GetChannelPath(state, state.ChannelID), list_dir_type,
-                         class_dir);
+std::string GetClassListDir(RequestState& state, const Variant& /*channel_dir*/,
+                            const Variant& list_dir_type, const Variant& class_dir) {
+  return ClassListDirFor(GetChannelPath(state, state.ChannelID), list_dir_type, class_dir);
 }
 
-void DeleteClassFolders(RequestState &state) {
+void DeleteClassFolders(RequestState& state) {
   const std::string channel = SqlNumber(state.ChannelID);
   GetChannelPath(state, channel);
   const std::string channel_dir = state.ChannelDir;
-  if (!IsPlainFolderPath(channel_dir))
-    return;
+  if (!IsPlainFolderPath(channel_dir)) return;
 
-  if (!state.Rs)
-    state.Rs = std::make_unique<Recordset>();
-  state.Sql =
-      "select d_dir from Vantrel_ArticleClass where d_channelid = " + channel;
+  if (!state.Rs) state.Rs = std::make_unique<Recordset>();
+  state.Sql = "select d_dir from Vantrel_ArticleClass where d_channelid = " + channel;
   std::vector<std::string> dirs;
   state.Rs->Open(state.Sql, *state.Conn, 0, 1);
   while (!state.Rs->Eof()) {
@@ -110,8 +93,7 @@ void DeleteClassFolders(RequestState &state) {
     state.Rs->MoveNext();
   }
   state.Rs->Close();
-  if (dirs.empty())
-    return;
+  if (dirs.empty()) return;
 
   // Folders of every channel (this one's included): a class folder that is one
   // of them, or holds one, is never deleted.
@@ -121,32 +103,26 @@ void DeleteClassFolders(RequestState &state) {
     rs.Open("select d_channeldir from Vantrel_Channel", *state.Conn, 0, 1);
     while (!rs.Eof()) {
       std::string key = FolderKey(rs["d_channeldir"].ToString());
-      if (!key.empty())
-        channel_folders.push_back(key);
+      if (!key.empty()) channel_folders.push_back(key);
       rs.MoveNext();
     }
   }
   const std::string upload_dir = LCase(Trim(state.UploadDir.ToString()));
 
-  for (const std::string &dir : dirs) {
-    if (dir.empty() || !IsPlainFolderName(dir))
-      continue;
+  for (const std::string& dir : dirs) {
+    if (dir.empty() || !IsPlainFolderName(dir)) continue;
     const std::string lower = LCase(dir);
     bool reserved = lower == upload_dir;
-    for (const char *name : kReservedFolders)
-      reserved = reserved || lower == name;
-    if (reserved)
-      continue;
+    for (const char* name : kReservedFolders) reserved = reserved || lower == name;
+    if (reserved) continue;
     const std::string key = FolderKey(channel_dir + dir);
     bool holds_channel = false;
-    for (const std::string &folder : channel_folders) {
-      if (folder == key || folder.rfind(key + "/", 0) == 0)
-        holds_channel = true;
+    for (const std::string& folder : channel_folders) {
+      if (folder == key || folder.rfind(key + "/", 0) == 0) holds_channel = true;
     }
-    if (holds_channel)
-      continue;
+    if (holds_channel) continue;
     DeleteFolder(state, channel_dir + dir);
   }
 }
 
-} // namespace folirex
+}  // namespace folirex

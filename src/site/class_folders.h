@@ -21,19 +21,17 @@ namespace folirex {
 // folder code `list_dir_type` ("0" class folder, "1" List/, "2" channel folder;
 // "" for any other code). `channel_dir` does not enter the result; the call
 // refreshes state.ChannelDir.
-std::string GetClassListDir(RequestState &state, const Variant &channel_dir,
-                            const Variant &list_dir_type,
-                            const Variant &class_dir);
+std::string GetClassListDir(RequestState& state, const Variant& channel_dir,
+                            const Variant& list_dir_type, const Variant& class_dir);
 
 // The same folder from a channel path already looked up (GetChannelPath), for
 // renderers that draw many class links of one channel. Pure.
-std::string ClassListDirFor(std::string_view channel_path,
-                            const Variant &list_dir_type,
-                            const Variant &class_dir);
+std::string ClassListDirFor(std::string_view channel_path, const Variant& list_dir_type,
+                            const Variant& class_dir);
 
 // Deletes the folder of every class of channel state.ChannelID that names one.
-void DeleteClassFolders(RequestState &state);
+void DeleteClassFolders(RequestState& state);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_CLASS_FOLDERS_H_
+#endif  // FOLIREX_SITE_CLASS_FOLDERS_H_

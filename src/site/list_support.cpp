@@ -10,7 +10,7 @@
 
 namespace folirex {
 
-std::vector<std::string> SplitChipParams(const Variant &params) {
+std::vector<std::string> SplitChipParams(const Variant& params) {
   std::string text = params.ToString();
   std::vector<std::string> fields;
   size_t start = 0;
@@ -37,32 +37,26 @@ bool IsChipNumber(std::string_view field) { return Variant(field).IsNumeric(); }
 
 std::optional<int16_t> ChipInt16(std::string_view field) {
   Variant v(field);
-  if (!v.IsNumeric())
-    return std::nullopt;
+  if (!v.IsNumeric()) return std::nullopt;
   double d = v.ToDoubleOr(std::numeric_limits<double>::quiet_NaN());
-  if (!std::isfinite(d))
-    return std::nullopt;
-  double rounded = std::nearbyint(d); // the default rounding mode: half to even
-  if (rounded < -32768.0 || rounded > 32767.0)
-    return std::nullopt;
+  if (!std::isfinite(d)) return std::nullopt;
+  double rounded = std::nearbyint(d);  // the default rounding mode: half to even
+  if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
   return static_cast<int16_t>(rounded);
 }
 
-std::string SqlNumber(const Variant &value) {
-  if (value.IsBlank() || !value.IsNumeric())
-    return "0";
+std::string SqlNumber(const Variant& value) {
+  if (value.IsBlank() || !value.IsNumeric()) return "0";
   double d = value.ToDoubleOr(0);
-  if (!std::isfinite(d))
-    return "0";
+  if (!std::isfinite(d)) return "0";
   if (d == std::floor(d) && std::fabs(d) < 9e15) {
     return std::to_string(static_cast<int64_t>(d));
   }
   return Variant(d).ToString();
 }
 
-std::string InstallPath(RequestState &state) {
-  if (state.Application == nullptr)
-    return "/";
+std::string InstallPath(RequestState& state) {
+  if (state.Application == nullptr) return "/";
   return state.Application->Get("server_path").ToString();
 }
 
@@ -70,51 +64,56 @@ std::string UrlEncodeGbk(std::string_view text) {
   return host::FormUrlEncodeBytes(Utf8ToGbk(text, Unmappable::kCharRef));
 }
 
-bool IsNewArticle(const Variant &add_time, const Variant &days_of_new) {
-  if (!add_time.IsDate())
-    return false;
+bool IsNewArticle(const Variant& add_time, const Variant& days_of_new) {
+  if (!add_time.IsDate()) return false;
   int64_t days = 0;
-  if (!DateDiff("d", add_time.CDate(), DateTime::Now(), &days))
-    return false;
+  if (!DateDiff("d", add_time.CDate(), DateTime::Now(), &days)) return false;
   return days <= days_of_new.ToInt64Or(0);
 }
 
-bool ChannelExists(RequestState &state, const Variant &channel_id) {
+bool ChannelExists(RequestState& state, const Variant& channel_id) {
   std::string id = channel_id.ToString();
-  if (id.empty() || id.size() > 9 ||
-      id.find_first_not_of("0123456789") != std::string::npos) {
+  if (id.empty() || id.size() > 9 || id.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   Recordset rs;
-  rs.Open("select d_id from Vantrel_Channel where d_id = " + id, *state.Conn, 0,
-          1);
+  rs.Open("select d_id from Vantrel_Channel where d_id = " + id, *state.Conn, 0, 1);
   bool found = !rs.Eof();
   rs.Close();
   return found;
 }
 
-ChannelSettingsScope::ChannelSettingsScope(RequestState &state)
-    : state_(state), channel_id_(state.ChannelID),
-      channel_name_(state.ChannelName), channel_type_(state.ChannelType),
+ChannelSettingsScope::ChannelSettingsScope(RequestState& state)
+    : state_(state),
+      channel_id_(state.ChannelID),
+      channel_name_(state.ChannelName),
+      channel_type_(state.ChannelType),
       channel_open_type_(state.ChannelOpenType),
-      channel_disabled_(state.ChannelDisabled), channel_dir_(state.ChannelDir),
-      project_name_(state.ProjectName), project_unit_(state.ProjectUnit),
-      clicks_of_hot_(state.ClicksOfHot), days_of_new_(state.DaysOfNew),
+      channel_disabled_(state.ChannelDisabled),
+      channel_dir_(state.ChannelDir),
+      project_name_(state.ProjectName),
+      project_unit_(state.ProjectUnit),
+      clicks_of_hot_(state.ClicksOfHot),
+      days_of_new_(state.DaysOfNew),
       generate_html_(state.GenerateHtml),
       content_file_type_(state.ContentFileType),
-      first_file_ext_(state.FirstFileExt), list_file_ext_(state.ListFileExt),
+      first_file_ext_(state.FirstFileExt),
+      list_file_ext_(state.ListFileExt),
       content_file_ext_(state.ContentFileExt),
       list_dir_type_(state.ListDirType),
       channel_template_id_(state.ChannelTemplateID),
-      upload_dir_(state.UploadDir), item_count_(state.ItemCount),
+      upload_dir_(state.UploadDir),
+      item_count_(state.ItemCount),
       item_count_checked_(state.ItemCountChecked),
-      comment_count_(state.CommentCount), subject_count_(state.SubjectCount),
-      click_count_(state.ClickCount), group_num_(state.GroupNum),
+      comment_count_(state.CommentCount),
+      subject_count_(state.SubjectCount),
+      click_count_(state.ClickCount),
+      group_num_(state.GroupNum),
       navi_menu_css_(state.NaviMenuCss),
       channel_stat_html_(state.ChannelStatHtml),
-      skin_css_link_(state.SkinCssLink), skin_id_(state.SkinID) {
-  if (state.Session != nullptr)
-    channel_path_ = state.Session->Get("channel_path");
+      skin_css_link_(state.SkinCssLink),
+      skin_id_(state.SkinID) {
+  if (state.Session != nullptr) channel_path_ = state.Session->Get("channel_path");
 }
 
 ChannelSettingsScope::~ChannelSettingsScope() {
@@ -160,4 +159,4 @@ ChannelSettingsScope::~ChannelSettingsScope() {
   }
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -21,7 +21,7 @@
 namespace folirex {
 
 // The parameter text of a chip split at every "," (no trimming, no escaping).
-std::vector<std::string> SplitChipParams(const Variant &params);
+std::vector<std::string> SplitChipParams(const Variant& params);
 
 // A flag field: "true" or "false" after trimming and lower-casing.
 bool IsChipFlag(std::string_view field);
@@ -38,10 +38,10 @@ std::optional<int16_t> ChipInt16(std::string_view field);
 // The number a numeric field holds, as plain SQL number text ("&H10" gives
 // "16", " 3" gives "3"); "0" for a value that is not numeric. Keeps anything
 // but a number out of the SQL text.
-std::string SqlNumber(const Variant &value);
+std::string SqlNumber(const Variant& value);
 
 // Application("server_path"): the install folder as a URL path ending in "/".
-std::string InstallPath(RequestState &state);
+std::string InstallPath(RequestState& state);
 
 // Text percent-encoded as code page 936 bytes, the way the site's query strings
 // carry it.
@@ -49,33 +49,31 @@ std::string UrlEncodeGbk(std::string_view text);
 
 // An article is new when the day boundaries from its add time to now are at
 // most days_of_new.
-bool IsNewArticle(const Variant &add_time, const Variant &days_of_new);
+bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 
 // True when Vantrel_Channel has a row with that id (a whole number).
-bool ChannelExists(RequestState &state, const Variant &channel_id);
+bool ChannelExists(RequestState& state, const Variant& channel_id);
 
 // Saves ChannelID, every channel setting InitChannel loads (ChannelDir,
 // GenerateHtml, the file extensions, ChannelStatHtml, ...), SkinCssLink, SkinID
 // and the session's channel_path; the destructor puts them all back.
 class ChannelSettingsScope {
-public:
-  explicit ChannelSettingsScope(RequestState &state);
+ public:
+  explicit ChannelSettingsScope(RequestState& state);
   ~ChannelSettingsScope();
-  ChannelSettingsScope(const ChannelSettingsScope &) = delete;
-  ChannelSettingsScope &operator=(const ChannelSettingsScope &) = delete;
+  ChannelSettingsScope(const ChannelSettingsScope&) = delete;
+  ChannelSettingsScope& operator=(const ChannelSettingsScope&) = delete;
 
-private:
-  RequestState &state_;
+ private:
+  RequestState& state_;
   Variant channel_id_;
   Variant channel_name_, channel_type_, channel_open_type_, channel_disabled_;
   std::string channel_dir_;
-  Variant project_name_, project_unit_, clicks_of_hot_, days_of_new_,
-      generate_html_;
+  Variant project_name_, project_unit_, clicks_of_hot_, days_of_new_, generate_html_;
   Variant content_file_type_;
   std::string first_file_ext_, list_file_ext_, content_file_ext_;
   Variant list_dir_type_, channel_template_id_, upload_dir_;
-  Variant item_count_, item_count_checked_, comment_count_, subject_count_,
-      click_count_;
+  Variant item_count_, item_count_checked_, comment_count_, subject_count_, click_count_;
   Variant group_num_, navi_menu_css_;
   std::string channel_stat_html_;
   std::string skin_css_link_;
@@ -83,6 +81,6 @@ private:
   Variant channel_path_;
 };
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_LIST_SUPPORT_H_
+#endif  // FOLIREX_SITE_LIST_SUPPORT_H_

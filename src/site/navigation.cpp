@@ -13,10 +13,9 @@ namespace {
 
 // A column count of 0 or less is one column (the cell arithmetic divides by
 // it).
-int64_t Columns(const Variant &columns) {
+int64_t Columns(const Variant& columns) {
   int64_t n = columns.ToInt64Or(1);
-  if (n < 1)
-    return 1;
+  if (n < 1) return 1;
   return n > 32767 ? 32767 : n;
 }
 
@@ -24,81 +23,71 @@ struct NaviItem {
   std::string id, name, dir;
 };
 
-std::vector<NaviItem> ReadItems(RequestState &state, const std::string &sql) {
+std::vector<NaviItem> ReadItems(RequestState& state, const std::string& sql) {
   state.Sql = sql;
   Recordset rs;
   rs.Open(sql, *state.Conn, 0, 1);
   std::vector<NaviItem> items;
   while (!rs.Eof()) {
-    items.push_back({rs["d_id"].ToString(), rs["d_name"].ToString(),
-                     rs["d_dir"].ToString()});
+    items.push_back({rs["d_id"].ToString(), rs["d_name"].ToString(), rs["d_dir"].ToString()});
     rs.MoveNext();
   }
   rs.Close();
   return items;
 }
 
-} // namespace
+}  // namespace
 
-std::string ShowClassNavi(RequestState &state, const Variant &columns) {
+std::string ShowClassNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
   const std::string channel_path = GetChannelPath(state, state.ChannelID);
   const std::string channel = SqlNumber(state.ChannelID);
   const std::string install = InstallPath(state);
   const std::string mode = state.GenerateHtml.ToString();
 
-  std::vector<NaviItem> tops =
-      ReadItems(state, "select d_id, d_name, d_dir from Vantrel_ArticleClass "
-                       "where d_channelid= " +
-                           channel + " and d_pid = 0 order by d_order");
-  if (tops.empty())
-    return "";
+  std::vector<NaviItem> tops = ReadItems(state,
+                                         "select d_id, d_name, d_dir from Vantrel_ArticleClass "
+                                         "where d_channelid= " +
+                                             channel + " and d_pid = 0 order by d_order");
+  if (tops.empty()) return "";
 
-  auto class_link = [&](const NaviItem &c) {
+  auto class_link = [&](const NaviItem& c) {
     if (mode == "1") {
-      return ClassListDirFor(channel_path, state.ListDirType, Variant(c.dir)) +
-             "list_" + c.id + state.ListFileExt;
+      return ClassListDirFor(channel_path, state.ListDirType, Variant(c.dir)) + "list_" + c.id +
+             state.ListFileExt;
     }
     return install + "asp.asp?m=classlist&classid=" + c.id +
            "&channelid=" + state.ChannelID.ToString();
   };
-  const std::string w =
-      Variant(100.0 / static_cast<double>(cols + 1)).ToString();
-  const std::string row_open =
-      mode == "2" ? "<tr><td  width='" : "<tr><td width='";
+  const std::string w = Variant(100.0 / static_cast<double>(cols + 1)).ToString();
+  const std::string row_open = mode == "2" ? "<tr><td  width='" : "<tr><td width='";
   const std::string child_open = mode == "0" ? "<td  width='" : "<td width='";
   const std::string filler = "<td width='" + w + "%'>&nbsp;</td>";
 
-  std::string html = "<table width='100%' border='0' align='center' "
-                     "cellpadding='3' cellspacing='0'>";
-  for (const NaviItem &top : tops) {
-    html += row_open + w + "%'>[<a href='" + class_link(top) + "'>" + top.name +
-            "</a>]</td>";
+  std::string html =
+      "<table width='100%' border='0' align='center' "
+      "cellpadding='3' cellspacing='0'>";
+  for (const NaviItem& top : tops) {
+    html += row_open + w + "%'>[<a href='" + class_link(top) + "'>" + top.name + "</a>]</td>";
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
-        state,
-        "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = " +
-            top.id + " order by d_order");
+        state, "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = " + top.id +
+                   " order by d_order");
     int64_t j = 0;
     int64_t k = 0;
-    for (const NaviItem &child : children) {
+    for (const NaviItem& child : children) {
       ++j;
       k = j % cols;
-      html += child_open + w + "%'><a href='" + class_link(child) + "'>" +
-              child.name + "</a></td>";
-      if (k == 0)
-        html += "</tr>";
-      if (j >= cols)
-        break;
+      html += child_open + w + "%'><a href='" + class_link(child) + "'>" + child.name + "</a></td>";
+      if (k == 0) html += "</tr>";
+      if (j >= cols) break;
     }
     if (j == 0) {
-      for (int64_t n = 0; n < cols; ++n)
-        html += filler;
+      for (int64_t n = 0; n < cols; ++n) html += filler;
       html += "</tr>";
     } else if (k > 0) {
-      for (int64_t n = k; n < cols; ++n)
-        html += filler;
+      for (int64_t n = k; n < cols; ++n) html += filler;
       html += "</tr>";
     }
   }
@@ -106,7 +95,7 @@ std::string ShowClassNavi(RequestState &state, const Variant &columns) {
   return html;
 }
 
-std::string ShowSubjectNavi(RequestState &state, const Variant &columns) {
+std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
   const std::string channel_path = GetChannelPath(state, state.ChannelID);
   const std::string channel = SqlNumber(state.ChannelID);
@@ -114,40 +103,37 @@ std::string ShowSubjectNavi(RequestState &state, const Variant &columns) {
   const std::string mode = state.GenerateHtml.ToString();
 
   std::vector<NaviItem> subjects =
-      ReadItems(state, "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
-                       "where d_channelid= " +
-                           channel + " order by d_order");
-  if (subjects.empty())
-    return "没有专题列表";
+      ReadItems(state,
+                "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
+                "where d_channelid= " +
+                    channel + " order by d_order");
+  if (subjects.empty()) return "没有专题列表";
 
-  std::string html = "<table width='100%' border='0' align='center' "
-                     "cellpadding='0' cellspacing='3'>";
+  std::string html =
+      "<table width='100%' border='0' align='center' "
+      "cellpadding='0' cellspacing='3'>";
   int64_t i = 0;
   int64_t k = 0;
-  for (const NaviItem &s : subjects) {
+  for (const NaviItem& s : subjects) {
     ++i;
     k = i % cols;
-    if ((i - 1) % cols == 0)
-      html += "<tr>";
+    if ((i - 1) % cols == 0) html += "<tr>";
     std::string link;
     if (mode == "1") {
-      link = channel_path + "subject/" + s.dir + "/list_" + s.id +
-             state.ListFileExt;
+      link = channel_path + "subject/" + s.dir + "/list_" + s.id + state.ListFileExt;
     } else {
       link = install + "asp.asp?m=subjectlist&subjectid=" + s.id +
              "&channelid=" + state.ChannelID.ToString();
     }
     html += "<td><a href='" + link + "'>" + s.name + "</a></td>";
-    if (k == 0)
-      html += "</tr>";
+    if (k == 0) html += "</tr>";
   }
   if (k > 0) {
-    for (int64_t n = k; n < cols; ++n)
-      html += "<td>&nbsp;</td>";
+    for (int64_t n = k; n < cols; ++n) html += "<td>&nbsp;</td>";
     html += "</tr>";
   }
   html += "</table>";
   return html;
 }
 
-} // namespace folirex
+}  // namespace folirex

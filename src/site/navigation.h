@@ -16,11 +16,11 @@
 namespace folirex {
 
 // The class table; "" when the channel has no top-level class.
-std::string ShowClassNavi(RequestState &state, const Variant &columns);
+std::string ShowClassNavi(RequestState& state, const Variant& columns);
 
 // The subject grid; "没有专题列表" when the channel has no subject.
-std::string ShowSubjectNavi(RequestState &state, const Variant &columns);
+std::string ShowSubjectNavi(RequestState& state, const Variant& columns);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_NAVIGATION_H_
+#endif  // FOLIREX_SITE_NAVIGATION_H_

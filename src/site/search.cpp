@@ -17,38 +17,36 @@ namespace {
 
 // The fields the search form offers; anything else searches the title, as the
 // form's first choice does.
-std::string SearchColumn(const Variant &searchtype) {
+std::string SearchColumn(const Variant& searchtype) {
   const std::string type = LCase(Trim(searchtype.ToString()));
-  if (type == "d_title" || type == "d_author" || type == "d_inputer")
-    return type;
+  if (type == "d_title" || type == "d_author" || type == "d_inputer") return type;
   return "d_title";
 }
 
 // The orders the search form offers (1 to 6); anything else takes its preset
 // choice, newest first.
-int SearchOrder(const Variant &searchorder) {
+int SearchOrder(const Variant& searchorder) {
   const std::string text = Trim(searchorder.ToString());
-  if (text.size() == 1 && text[0] >= '1' && text[0] <= '6')
-    return text[0] - '0';
+  if (text.size() == 1 && text[0] >= '1' && text[0] <= '6') return text[0] - '0';
   return 4;
 }
 
-const char *OrderSuffix(int code) {
+const char* OrderSuffix(int code) {
   switch (code) {
-  case 1:
-    return " order by a.d_id asc";
-  case 2:
-    return " order by a.d_id desc";
-  case 3:
-    return " order by a.d_addtime asc";
-  case 4:
-    return " order by a.d_addtime desc";
-  case 5:
-    return " order by a.d_clicktimes asc";
-  case 6:
-    return " order by a.d_clicktimes desc";
-  default:
-    return " ";
+    case 1:
+      return " order by a.d_id asc";
+    case 2:
+      return " order by a.d_id desc";
+    case 3:
+      return " order by a.d_addtime asc";
+    case 4:
+      return " order by a.d_addtime desc";
+    case 5:
+      return " order by a.d_clicktimes asc";
+    case 6:
+      return " order by a.d_clicktimes desc";
+    default:
+      return " ";
   }
 }
 
@@ -56,8 +54,7 @@ std::string QuoteSql(std::string_view text) {
   std::string out;
   for (char c : text) {
     out += c;
-    if (c == '\'')
-      out += '\'';
+    if (c == '\'') out += '\'';
   }
   return out;
 }
@@ -65,14 +62,11 @@ std::string QuoteSql(std::string_view text) {
 // The title as element text with every match of the keyword (any letter case)
 // in a red font. The title and the keyword are both encoded, and the marks
 // never split an entity.
-std::string HighlightEncoded(const std::string &title,
-                             const std::string &keyword) {
-  if (keyword.empty())
-    return HTMLEncode(title);
+std::string HighlightEncoded(const std::string& title, const std::string& keyword) {
+  if (keyword.empty()) return HTMLEncode(title);
   std::string plain;
   for (char c : title) {
-    if (c != '\x01' && c != '\x02')
-      plain += c;
+    if (c != '\x01' && c != '\x02') plain += c;
   }
   RegExp re("(" + RegexEscape(keyword) + ")", /*ignore_case=*/true,
             /*global=*/true);
@@ -90,128 +84,113 @@ std::string HighlightEncoded(const std::string &title,
   return out;
 }
 
-bool IsNullOrEmpty(const Variant &v) {
-  return v.IsNull() || v.ToString().empty();
-}
+bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
-} // namespace
+}  // namespace
 
-std::string ShowSearchResult(RequestState &state, const Variant &searchtype,
-                             const Variant &searchclass,
-                             const Variant &searchkeyword,
-                             const Variant &searchorder) {
+std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
+                             const Variant& searchclass, const Variant& searchkeyword,
+                             const Variant& searchorder) {
   const std::string channel_url = GetChannelPath(state, state.ChannelID);
   const std::string install = InstallPath(state);
   const std::string channel = SqlNumber(state.ChannelID);
   const std::string column = SearchColumn(searchtype);
   const std::string class_text = Trim(searchclass.ToString());
-  const std::string class_id =
-      IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
+  const std::string class_id = IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
   const std::string keyword = searchkeyword.ToString();
   const int order = SearchOrder(searchorder);
 
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.
-  std::string condition = " where d_channelid = " + channel +
-                          " and d_deleted = false and d_checked = true";
-  if (class_id != "0")
-    condition += " and d_classid = " + class_id;
-  if (!keyword.empty())
-    condition += " and " + column + " like '%" + QuoteSql(keyword) + "%'";
+  std::string condition =
+      " where d_channelid = " + channel + " and d_deleted = false and d_checked = true";
+  if (class_id != "0") condition += " and d_classid = " + class_id;
+  if (!keyword.empty()) condition += " and " + column + " like '%" + QuoteSql(keyword) + "%'";
 
-  const std::string sql = "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
-                          "a.d_author, a.d_clicktimes, b.d_dir, "
-                          "b.d_name from (select d_id, d_title, d_classid, "
-                          "d_addtime, d_author, d_clicktimes from "
-                          "Vantrel_Article " +
-                          condition +
-                          ") a left outer join (select d_id,d_dir, d_name from "
-                          "Vantrel_ArticleClass) b on "
-                          "a.d_classid=b.d_id" +
-                          OrderSuffix(order);
+  const std::string sql =
+      "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
+      "a.d_author, a.d_clicktimes, b.d_dir, "
+      "b.d_name from (select d_id, d_title, d_classid, "
+      "d_addtime, d_author, d_clicktimes from "
+      "Vantrel_Article " +
+      condition +
+      ") a left outer join (select d_id,d_dir, d_name from "
+      "Vantrel_ArticleClass) b on "
+      "a.d_classid=b.d_id" +
+      OrderSuffix(order);
   state.Sql = sql;
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
   // The keyword goes into the links as the site's query strings carry text:
   // code page 936, percent-encoded.
-  pager.Url(
-      install + "asp.asp?m=search&searchtype=" + column +
-      "&searchclass=" + class_id + "&searchkeyword=" + UrlEncodeGbk(keyword) +
-      "&searchorder=" + std::to_string(order) + "&channelid=" + channel + "&");
+  pager.Url(install + "asp.asp?m=search&searchtype=" + column + "&searchclass=" + class_id +
+            "&searchkeyword=" + UrlEncodeGbk(keyword) + "&searchorder=" + std::to_string(order) +
+            "&channelid=" + channel + "&");
   pager.PositionFlag(Variant("2"));
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
   pager.Sql(sql);
   pager.SqlCount("select Count(*) from Vantrel_Article " + condition);
   Cls_Pagination::Rows rows = pager.ResultSet();
-  if (pager.TotalRecord() <= 0)
-    return "暂时没有数据<br>";
+  if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
   const std::string mode = state.GenerateHtml.ToString();
-  std::string html = "<table width='100%' border='0' align='center' "
-                     "cellpadding='3' cellspacing='0'>";
-  for (const std::vector<Variant> &row : rows) {
-    auto at = [&row](size_t i) {
-      return i < row.size() ? row[i] : Variant::Null();
-    };
-    const Variant id = at(0), title = at(1), class_of = at(2), add_time = at(3),
-                  author = at(4), clicks = at(5), dir = at(6), name = at(7);
-    const std::string author_text =
-        IsNullOrEmpty(author) ? "未知" : HTMLEncode(author);
+  std::string html =
+      "<table width='100%' border='0' align='center' "
+      "cellpadding='3' cellspacing='0'>";
+  for (const std::vector<Variant>& row : rows) {
+    auto at = [&row](size_t i) { return i < row.size() ? row[i] : Variant::Null(); };
+    const Variant id = at(0), title = at(1), class_of = at(2), add_time = at(3), author = at(4),
+                  clicks = at(5), dir = at(6), name = at(7);
+    const std::string author_text = IsNullOrEmpty(author) ? "未知" : HTMLEncode(author);
 
     std::string class_part;
     if (IsNullOrEmpty(name)) {
       class_part = "不属于任何专题";
     } else if (mode == "1") {
-      class_part = "<a href='" +
-                   ClassListDirFor(channel_url, state.ListDirType, dir) +
-                   "list_" + class_of.ToString() + state.ListFileExt + "'>" +
-                   name.ToString() + "</a>";
+      class_part = "<a href='" + ClassListDirFor(channel_url, state.ListDirType, dir) + "list_" +
+                   class_of.ToString() + state.ListFileExt + "'>" + name.ToString() + "</a>";
     } else {
-      class_part = "<a href='" + install +
-                   "asp.asp?m=classlist&classid=" + class_of.ToString() +
+      class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
                    "&channelid=" + channel + "'>" + name.ToString() + "</a>";
     }
 
     std::string target;
     if (mode == "1" || mode == "2") {
       target = channel_url;
-      if (!IsNullOrEmpty(dir))
-        target += dir.ToString() + "/";
-      target += GetContentFileName(state.ChannelDir, id, add_time,
-                                   state.ContentFileType, state.ContentFileExt);
+      if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
+      target += GetContentFileName(state.ChannelDir, id, add_time, state.ContentFileType,
+                                   state.ContentFileExt);
     } else {
-      target = install + "asp.asp?m=content&articleid=" + id.ToString() +
-               "&channelid=" + channel;
+      target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
     }
     html += "<tr><td>[" + class_part + "]&nbsp;<a href='" + target + "'>" +
-            HighlightEncoded(title.ToString(), keyword) + "[" + author_text +
-            "][" + add_time.ToString() + "][" + clicks.ToString() +
-            "]</a></td></tr>";
+            HighlightEncoded(title.ToString(), keyword) + "[" + author_text + "][" +
+            add_time.ToString() + "][" + clicks.ToString() + "]</a></td></tr>";
   }
   html += "</table><p align=right>" + pager.ShowPage() + "</p>";
   return html;
 }
 
-std::string ShowSearchClassSelect(RequestState &state) {
-  state.Sql = "select d_id, d_name, d_level from Vantrel_ArticleClass where "
-              "d_channelid= " +
-              SqlNumber(state.ChannelID) + " order by d_order";
+std::string ShowSearchClassSelect(RequestState& state) {
+  state.Sql =
+      "select d_id, d_name, d_level from Vantrel_ArticleClass where "
+      "d_channelid= " +
+      SqlNumber(state.ChannelID) + " order by d_order";
   Recordset rs;
   rs.Open(state.Sql, *state.Conn, 0, 1);
   std::string options;
   while (!rs.Eof()) {
     std::string indent;
-    for (int64_t level = rs["d_level"].ToInt64Or(0); level > 0; --level)
-      indent += "\u3000";
+    for (int64_t level = rs["d_level"].ToInt64Or(0); level > 0; --level) indent += "\u3000";
     options += "<option value='" + rs["d_id"].ToString() + "'>" + indent +
                HTMLEncode(rs["d_name"]) + "</option>";
     rs.MoveNext();
   }
   rs.Close();
-  return "<select name='searchclass' size=1><option value=0>所有分类</option>" +
-         options + "</select>";
+  return "<select name='searchclass' size=1><option value=0>所有分类</option>" + options +
+         "</select>";
 }
 
-} // namespace folirex
+}  // namespace folirex

@@ -18,15 +18,14 @@ namespace folirex {
 
 // The result table and its page bar, or "暂时没有数据<br>" when nothing
 // matches. The current page comes from the request value Page.
-std::string ShowSearchResult(RequestState &state, const Variant &searchtype,
-                             const Variant &searchclass,
-                             const Variant &searchkeyword,
-                             const Variant &searchorder);
+std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
+                             const Variant& searchclass, const Variant& searchkeyword,
+                             const Variant& searchorder);
 
 // "<select name='searchclass' ...>" with 所有分类 (0) and the channel's
 // classes, indented by level.
-std::string ShowSearchClassSelect(RequestState &state);
+std::string ShowSearchClassSelect(RequestState& state);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_SEARCH_H_
+#endif  // FOLIREX_SITE_SEARCH_H_

@@ -15,85 +15,70 @@
 namespace folirex {
 namespace {
 
-constexpr const char *kGridStart =
+constexpr const char* kGridStart =
     "<table width='100%' border='0' align='center' cellpadding='0' "
     "cellspacing='0'>";
 
 // Splits the design text at its separator: the block text and the body.
-bool SplitDesign(const std::string &design, const std::string &separator,
-                 std::string *block, std::string *body) {
+bool SplitDesign(const std::string& design, const std::string& separator, std::string* block,
+                 std::string* body) {
   size_t first = design.find(separator);
-  if (design.empty() || first == std::string::npos)
-    return false;
+  if (design.empty() || first == std::string::npos) return false;
   *block = design.substr(0, first);
   size_t start = first + separator.size();
   size_t second = design.find(separator, start);
-  *body = design.substr(start, second == std::string::npos ? std::string::npos
-                                                           : second - start);
+  *body = design.substr(start, second == std::string::npos ? std::string::npos : second - start);
   return true;
 }
 
 // The column count: the one character after the first "listsubclasslist:" of
 // the block text, a digit from 1 to 9.
-std::optional<int> ColumnCount(const std::string &block) {
+std::optional<int> ColumnCount(const std::string& block) {
   const std::string lower = LCase(block);
   size_t at = lower.find("listsubclasslist");
-  if (at == std::string::npos)
-    return std::nullopt;
+  if (at == std::string::npos) return std::nullopt;
   size_t digit = at + std::string_view("listsubclasslist").size() + 1;
-  if (digit >= block.size())
-    return std::nullopt;
+  if (digit >= block.size()) return std::nullopt;
   const std::string c = block.substr(digit, 1);
-  if (!IsDigits(c) || c == "0")
-    return std::nullopt;
+  if (!IsDigits(c) || c == "0") return std::nullopt;
   return c[0] - '0';
 }
 
 // The grid of the cells; the site home grid and the class grid differ in their
 // cell, row end and table end.
-std::string Grid(const std::vector<std::string> &cells, int cols, bool home) {
-  if (cells.empty())
-    return "";
-  const std::string spacer =
-      "<tr height=5><td colspan=" + std::to_string(cols) + "></td></tr>";
+std::string Grid(const std::vector<std::string>& cells, int cols, bool home) {
+  if (cells.empty()) return "";
+  const std::string spacer = "<tr height=5><td colspan=" + std::to_string(cols) + "></td></tr>";
   std::string html = kGridStart;
   size_t k = 0;
-  for (const std::string &cell : cells) {
+  for (const std::string& cell : cells) {
     ++k;
-    if ((k - 1) % cols == 0)
-      html += "<tr>";
-    html += (home ? "<td valign=top>" : "<td valign=top  height='100%'>") +
-            cell + "</td>";
+    if ((k - 1) % cols == 0) html += "<tr>";
+    html += (home ? "<td valign=top>" : "<td valign=top  height='100%'>") + cell + "</td>";
     if (k % cols != 0) {
       html += "<td width=5></td>";
     } else {
       html += "</tr>";
-      if (!home)
-        html += spacer;
+      if (!home) html += spacer;
     }
   }
   if (k % cols != 0) {
-    for (size_t m = k % cols; m < static_cast<size_t>(cols); ++m)
-      html += "<td>&nbsp;</td>";
+    for (size_t m = k % cols; m < static_cast<size_t>(cols); ++m) html += "<td>&nbsp;</td>";
     html += "</tr>";
-    if (!home)
-      html += spacer;
+    if (!home) html += spacer;
   }
-  html += home ? "<tr><td colspan='" + std::to_string(cols) +
-                     "' height=5></td></tr></table>"
+  html += home ? "<tr><td colspan='" + std::to_string(cols) + "' height=5></td></tr></table>"
                : std::string("</table>");
   return html;
 }
 
 // Every occurrence of `from` (any letter case) replaced by `to`; the rest of
 // the text as typed.
-std::string ReplaceNoCase(const std::string &text, std::string_view from,
-                          const std::string &to) {
+std::string ReplaceNoCase(const std::string& text, std::string_view from, const std::string& to) {
   const std::string lower = LCase(text);
   std::string out;
   size_t start = 0;
-  for (size_t at = lower.find(from); at != std::string::npos;
-       at = lower.find(from, start)) {
+  for (size_t at = lower.find(from); at != std::string::npos; at = lower.find(from, start)) {
     out.append(text, start, at - start);
     out += to;
     start = at + from.size();
@@ -102,28 +87,24 @@ std::string ReplaceNoCase(const std::string &text, std::string_view from,
   return out;
 }
 
-} // namespace
+}  // namespace
 
-std::string ParseSubClassBlock(RequestState &state, const Variant &channel_id,
-                               const Variant &generate_html,
-                               const Variant &body) {
+std::string ParseSubClassBlock(RequestState& state, const Variant& channel_id,
+                               const Variant& generate_html, const Variant& body) {
   state.ChannelID = channel_id;
   std::string text = body.ToString();
-  return ParseTemplate(state, text, "classlist", generate_html, "", 0, "", "",
-                       20, "", "", "", "", "");
+  return ParseTemplate(state, text, "classlist", generate_html, "", 0, "", "", 20, "", "", "", "",
+                       "");
 }
 
-std::string ShowSubClassListByChannel(RequestState &state,
-                                      const Variant &block_number,
-                                      const Variant &design) {
+std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_number,
+                                      const Variant& design) {
   const std::string separator = "[zarnik" + block_number.ToString() + "]";
   std::string block;
   std::string body;
-  if (!SplitDesign(design.ToString(), separator, &block, &body))
-    return "";
+  if (!SplitDesign(design.ToString(), separator, &block, &body)) return "";
   std::optional<int> cols = ColumnCount(block);
-  if (!cols)
-    return block;
+  if (!cols) return block;
 
   struct ChannelRow {
     Variant id, generate_html;
@@ -141,8 +122,7 @@ std::string ShowSubClassListByChannel(RequestState &state,
       rs.MoveNext();
     }
   }
-  if (channels.empty())
-    return "";
+  if (channels.empty()) return "";
 
   // Each cell is rendered as a page of its channel; the home page's own
   // channel, settings and skin come back when the grid is done, so its labels
@@ -150,7 +130,7 @@ std::string ShowSubClassListByChannel(RequestState &state,
   ChannelSettingsScope page_channel(state);
   const std::string lower = LCase(body);
   std::vector<std::string> cells;
-  for (const ChannelRow &row : channels) {
+  for (const ChannelRow& row : channels) {
     state.ChannelID = row.id;
     const std::string id = row.id.ToString();
     // Chips naming the current channel (-1) are bound to the cell's channel;
@@ -158,45 +138,38 @@ std::string ShowSubClassListByChannel(RequestState &state,
     // depend on it).
     InitChannel(state);
     if (lower.find("listarticlelist:-1") != std::string::npos) {
-      cells.push_back(
-          ParseSubClassBlock(state, row.id, row.generate_html,
-                             Variant(ReplaceNoCase(body, "listarticlelist:-1",
-                                                   "listarticlelist:" + id))));
+      cells.push_back(ParseSubClassBlock(
+          state, row.id, row.generate_html,
+          Variant(ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id))));
     } else if (lower.find("listarticlepic:-1") != std::string::npos) {
-      cells.push_back(
-          ParseSubClassBlock(state, row.id, row.generate_html,
-                             Variant(ReplaceNoCase(body, "listarticlepic:-1",
-                                                   "listarticlepic:" + id))));
+      cells.push_back(ParseSubClassBlock(
+          state, row.id, row.generate_html,
+          Variant(ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id))));
     } else {
       std::string text = body;
-      cells.push_back(ParseTemplate(state, text, "classlist",
-                                    state.GenerateHtml, "", 0, "", "", 20, "",
-                                    "", "", "", ""));
+      cells.push_back(ParseTemplate(state, text, "classlist", state.GenerateHtml, "", 0, "", "", 20,
+                                    "", "", "", "", ""));
     }
   }
   return Grid(cells, *cols, /*home=*/true);
 }
 
-std::string ShowSubClassList(RequestState &state, const Variant &class_id,
-                             const Variant &page_type, const Variant &design) {
+std::string ShowSubClassList(RequestState& state, const Variant& class_id, const Variant& page_type,
+                             const Variant& design) {
   std::string block;
   std::string body;
-  if (!SplitDesign(design.ToString(), "[zarnik]", &block, &body))
-    return "";
+  if (!SplitDesign(design.ToString(), "[zarnik]", &block, &body)) return "";
   std::optional<int> cols = ColumnCount(block);
-  if (!cols)
-    return block;
+  if (!cols) return block;
 
   const std::string type = LCase(page_type.ToString());
   const std::string channel = SqlNumber(state.ChannelID);
   if (type == "first") {
-    state.Sql =
-        "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-        " and d_pid = 0 order by d_order";
+    state.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
+                " and d_pid = 0 order by d_order";
   } else if (type == "classlist") {
-    state.Sql =
-        "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-        " and d_pid = " + SqlNumber(class_id) + " order by d_order";
+    state.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
+                " and d_pid = " + SqlNumber(class_id) + " order by d_order";
   } else {
     return "";
   }
@@ -209,16 +182,14 @@ std::string ShowSubClassList(RequestState &state, const Variant &class_id,
       rs.MoveNext();
     }
   }
-  if (classes.empty())
-    return "";
+  if (classes.empty()) return "";
 
   // Each cell sets the skin link of its class; the page's own comes back
   // afterwards.
   ChannelSettingsScope page_channel(state);
   std::vector<std::string> cells;
-  for (const Variant &id : classes)
-    cells.push_back(ShowClassList(state, id, body));
+  for (const Variant& id : classes) cells.push_back(ShowClassList(state, id, body));
   return Grid(cells, *cols, /*home=*/false);
 }
 
-} // namespace folirex
+}  // namespace folirex

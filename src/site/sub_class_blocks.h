@@ -21,22 +21,20 @@ namespace folirex {
 // body,
 // "[zarnik<i>]". A column count that is not one digit from 1 to 9 gives the
 // block text as typed.
-std::string ShowSubClassListByChannel(RequestState &state,
-                                      const Variant &block_number,
-                                      const Variant &design);
+std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_number,
+                                      const Variant& design);
 
 // One site home cell: the body rendered as a class list of channel `channel_id`
 // without a class.
-std::string ParseSubClassBlock(RequestState &state, const Variant &channel_id,
-                               const Variant &generate_html,
-                               const Variant &body);
+std::string ParseSubClassBlock(RequestState& state, const Variant& channel_id,
+                               const Variant& generate_html, const Variant& body);
 
 // The block of a first page ("first": the channel's top classes) or a class
 // list ("classlist": the children of `class_id`); `design` is the block text,
 // "[zarnik]", the body, "[zarnik]".
-std::string ShowSubClassList(RequestState &state, const Variant &class_id,
-                             const Variant &page_type, const Variant &design);
+std::string ShowSubClassList(RequestState& state, const Variant& class_id, const Variant& page_type,
+                             const Variant& design);
 
-} // namespace folirex
+}  // namespace folirex
 
-#endif // FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
+#endif  // FOLIREX_SITE_SUB_CLASS_BLOCKS_H_

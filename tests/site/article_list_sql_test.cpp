@@ -18,20 +18,17 @@ using testing::ChannelSpec;
 using testing::ListSite;
 
 // A ListArticleList parameter text: the defaults with some fields replaced.
-std::string Params(const std::map<int, std::string> &fields = {}) {
+std::string Params(const std::map<int, std::string>& fields = {}) {
   std::vector<std::string> f = {
-      "-1",    "0",     "false", "0",     "0",     "false", "false", "",
-      "0",     "0",     "1",     "false", "0",     "0",     "false", "false",
-      "false", "false", "false", "false", "false", "2"};
-  for (const auto &[i, v] : fields)
-    f[i] = v;
+      "-1",    "0", "false", "0",     "0",     "false", "false", "",      "0",     "0",     "1",
+      "false", "0", "0",     "false", "false", "false", "false", "false", "false", "false", "2"};
+  for (const auto& [i, v] : fields) f[i] = v;
   std::string text;
-  for (size_t i = 0; i < f.size(); ++i)
-    text += (i ? "," : "") + f[i];
+  for (size_t i = 0; i < f.size(); ++i) text += (i ? "," : "") + f[i];
   return text;
 }
 
-std::vector<int64_t> Ids(ListSite &s, const std::string &sql) {
+std::vector<int64_t> Ids(ListSite& s, const std::string& sql) {
   Recordset rs;
   rs.Open(sql, *s.state.Conn, 0, 1);
   std::vector<int64_t> ids;
@@ -43,7 +40,7 @@ std::vector<int64_t> Ids(ListSite &s, const std::string &sql) {
 }
 
 class ArticleListSqlTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     ChannelSpec c;
     c.dir = "news";
@@ -53,12 +50,9 @@ protected:
     other_ = s_.AddChannel(other);
     s_.UseChannel(channel_);
   }
-  std::string Sql(const std::string &params,
-                  const std::string &page_type = "first",
-                  const Variant &class_id = "",
-                  const Variant &subject_id = "") {
-    return GetArticleListSql(s_.state, params, page_type, "", "", class_id,
-                             subject_id);
+  std::string Sql(const std::string& params, const std::string& page_type = "first",
+                  const Variant& class_id = "", const Variant& subject_id = "") {
+    return GetArticleListSql(s_.state, params, page_type, "", "", class_id, subject_id);
   }
 
   ListSite s_;
@@ -69,8 +63,8 @@ protected:
 TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
   s_.state.Sql = "before";
   std::string params = Params();
-  EXPECT_EQ(Sql(params.substr(0, params.rfind(','))), ""); // 21 fields
-  EXPECT_EQ(Sql(params + ",2"), "");                       // 23 fields
+  EXPECT_EQ(Sql(params.substr(0, params.rfind(','))), "");  // 21 fields
+  EXPECT_EQ(Sql(params + ",2"), "");                        // 23 fields
   EXPECT_EQ(Sql(Params({{12, "3"}})), "");
   EXPECT_EQ(Sql(Params({{13, "4"}})), "");
   EXPECT_EQ(Sql(Params({{5, "yes"}})), "");
@@ -89,24 +83,24 @@ TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
 
 TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
   std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
-  EXPECT_EQ(
-      sql, "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
-           "a.d_fontshape, a.d_addtime, "
-           "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
-           "a.d_author, "
-           "a.d_clicktimes, a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
-           "b.d_commentcheckflag from (select d_id,d_classid, d_title, "
-           "d_titleprefix, "
-           "d_fontshape, d_addtime, d_titlecolor, d_hotflag, d_recommendflag, "
-           "d_topflag, "
-           "d_author, d_clicktimes, d_linkurl from Vantrel_Article where  "
-           "d_deleted = false and "
-           "d_checked = true and d_channelid = " +
-               std::to_string(channel_) +
-               ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
-               "d_commentcheckflag from Vantrel_ArticleClass) b on "
-               "a.d_classid=b.d_id  order by "
-               "a.d_topflag, a.d_id asc");
+  EXPECT_EQ(sql,
+            "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
+            "a.d_fontshape, a.d_addtime, "
+            "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
+            "a.d_author, "
+            "a.d_clicktimes, a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
+            "b.d_commentcheckflag from (select d_id,d_classid, d_title, "
+            "d_titleprefix, "
+            "d_fontshape, d_addtime, d_titlecolor, d_hotflag, d_recommendflag, "
+            "d_topflag, "
+            "d_author, d_clicktimes, d_linkurl from Vantrel_Article where  "
+            "d_deleted = false and "
+            "d_checked = true and d_channelid = " +
+                std::to_string(channel_) +
+                ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
+                "d_commentcheckflag from Vantrel_ArticleClass) b on "
+                "a.d_classid=b.d_id  order by "
+                "a.d_topflag, a.d_id asc");
   EXPECT_EQ(s_.state.Sql, sql);
 }
 
@@ -117,17 +111,14 @@ TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
   a.channel = other_;
   int64_t theirs = s_.AddArticle(a);
   EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
-  EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))),
-            std::vector<int64_t>{theirs});
-  EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"),
-            std::string::npos);
+  EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))), std::vector<int64_t>{theirs});
+  EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"), std::string::npos);
   EXPECT_TRUE(Ids(s_, Sql(Params({{0, "0"}}))).empty());
   // A number in another notation reaches the SQL as the plain number.
   char hex[32];
   std::snprintf(hex, sizeof hex, " &H%llX ", static_cast<long long>(other_));
   std::string sql = Sql(Params({{0, hex}}));
-  EXPECT_NE(sql.find("d_channelid = " + std::to_string(other_) + " order by"),
-            std::string::npos);
+  EXPECT_NE(sql.find("d_channelid = " + std::to_string(other_) + " order by"), std::string::npos);
   EXPECT_EQ(Ids(s_, sql), std::vector<int64_t>{theirs});
 }
 
@@ -151,8 +142,8 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
     a.channel = channel_;
     a.clicks = (i * 7) % 12;
     a.top = i == 3 || i == 9;
-    a.add_time = "2020-01-" + std::string(i + 1 < 10 ? "0" : "") +
-                 std::to_string(i + 1) + " 10:00:00";
+    a.add_time =
+        "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + " 10:00:00";
     ids.push_back(s_.AddArticle(a));
   }
   // Newest id first, pinned ones before the rest.
@@ -166,14 +157,11 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
             (std::vector<int64_t>{ids[3], ids[9], ids[0]}));
   // The first page's default of ten takes the list's order too.
   std::vector<int64_t> ten = Ids(s_, Sql(Params({{21, "1"}}), "first"));
-  EXPECT_EQ(ten,
-            (std::vector<int64_t>{ids[3], ids[9], ids[0], ids[1], ids[2],
-                                  ids[4], ids[5], ids[6], ids[7], ids[8]}));
-  EXPECT_NE(
-      Sql(Params({{21, "1"}}), "first").find("select top 10 d_id,d_classid"),
-      std::string::npos);
-  EXPECT_NE(Sql(Params({{4, "5"}}), "first").find("(select top 5 "),
+  EXPECT_EQ(ten, (std::vector<int64_t>{ids[3], ids[9], ids[0], ids[1], ids[2], ids[4], ids[5],
+                                       ids[6], ids[7], ids[8]}));
+  EXPECT_NE(Sql(Params({{21, "1"}}), "first").find("select top 10 d_id,d_classid"),
             std::string::npos);
+  EXPECT_NE(Sql(Params({{4, "5"}}), "first").find("(select top 5 "), std::string::npos);
 }
 
 TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
@@ -187,7 +175,7 @@ TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
   EXPECT_EQ(Ids(s_, Sql(five, "first")).size(), 5u);
   EXPECT_EQ(Ids(s_, Sql(five, "classlist", 0)).size(), 5u);
   EXPECT_EQ(Ids(s_, Sql(five, "content")).size(), 5u);
-  for (const char *type : {"hotlist", "newlist", "recommendlist"}) {
+  for (const char* type : {"hotlist", "newlist", "recommendlist"}) {
     EXPECT_EQ(Ids(s_, Sql(five, type)).size(), 12u) << type;
     EXPECT_EQ(Sql(five, type).find("select top"), std::string::npos) << type;
   }
@@ -212,29 +200,23 @@ TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
   }
   auto ids_of = [&](std::vector<int64_t> classes) {
     std::vector<int64_t> ids;
-    for (int64_t c : classes)
-      ids.push_back(article_of[c]);
+    for (int64_t c : classes) ids.push_back(article_of[c]);
     return ids;
   };
   const std::string t = std::to_string(top);
   EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {21, "1"}}))), ids_of({top}));
-  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}))),
-            ids_of({top, mid, leaf, side}));
-  EXPECT_EQ(
-      Ids(s_, Sql(Params({{1, std::to_string(mid)}, {2, "TRUE"}, {21, "1"}}))),
-      ids_of({mid, leaf}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}))), ids_of({top, mid, leaf, side}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, std::to_string(mid)}, {2, "TRUE"}, {21, "1"}}))),
+            ids_of({mid, leaf}));
   // A flag with blanks passes the check and counts as off.
-  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, " true"}, {21, "1"}}))),
-            ids_of({top}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, " true"}, {21, "1"}}))), ids_of({top}));
   // Class 0 or below: no class condition.
   EXPECT_EQ(Ids(s_, Sql(Params({{1, "-3"}, {21, "1"}}))).size(), 5u);
   // A class list page takes the page's class; the home page's blocks pass 0 (no
   // class).
-  EXPECT_EQ(
-      Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}), "classlist", lone)),
-      ids_of({lone}));
-  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {21, "1"}}), "classlist", 0)).size(),
-            5u);
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {2, "true"}, {21, "1"}}), "classlist", lone)),
+            ids_of({lone}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{1, t}, {21, "1"}}), "classlist", 0)).size(), 5u);
 }
 
 TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
@@ -262,7 +244,7 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
   s.AddClass(ch2, 0, "y", "y");
   s.RebuildTree(ch);
   s.RebuildTree(ch2);
-  s.UseChannel(ch2); // the current channel does not matter
+  s.UseChannel(ch2);  // the current channel does not matter
 
   auto sorted = [](std::string list) {
     std::vector<int64_t> ids;
@@ -270,21 +252,17 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
     while (!list.empty()) {
       size_t comma = list.find(',', start);
       ids.push_back(std::stoll(list.substr(start, comma - start)));
-      if (comma == std::string::npos)
-        break;
+      if (comma == std::string::npos) break;
       start = comma + 1;
     }
     std::sort(ids.begin(), ids.end());
     return ids;
   };
-  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, a)),
-            (std::vector<int64_t>{a, b, c, d}));
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, a)), (std::vector<int64_t>{a, b, c, d}));
   EXPECT_EQ(GetClassAndChildIds(s.state, c), std::to_string(c));
   EXPECT_EQ(GetClassAndChildIds(s.state, e), std::to_string(e));
-  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))),
-            (std::vector<int64_t>{b, c}));
-  EXPECT_NE(s.state.Sql.find("d_channelid = " + std::to_string(ch)),
-            std::string::npos);
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))), (std::vector<int64_t>{b, c}));
+  EXPECT_NE(s.state.Sql.find("d_channelid = " + std::to_string(ch)), std::string::npos);
   EXPECT_EQ(GetClassAndChildIds(s.state, 9999), "");
   EXPECT_EQ(GetClassAndChildIds(s.state, "1 or 1=1"), "");
   EXPECT_FALSE(s.state.Rs->IsOpen());
@@ -299,13 +277,10 @@ TEST_F(ArticleListSqlTest, SubjectConditions) {
   int64_t in4 = s_.AddArticle(a);
   a.subject = 0;
   int64_t none = s_.AddArticle(a);
-  EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))),
-            std::vector<int64_t>{in3});
-  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))),
-            (std::vector<int64_t>{in3, in4, none}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))), std::vector<int64_t>{in3});
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))), (std::vector<int64_t>{in3, in4, none}));
   // A subject list restricts to its own subject whatever the chip says.
-  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}), "subjectlist", "", 4)),
-            std::vector<int64_t>{in4});
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}), "subjectlist", "", 4)), std::vector<int64_t>{in4});
   EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}), "subjectlist", "", 4)),
             std::vector<int64_t>{in4});
 }
@@ -325,15 +300,11 @@ TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
   a.add_time = FormatDate(Variant(DateTime::Now()), 1);
   int64_t today = s_.AddArticle(a);
 
-  EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))),
-            std::vector<int64_t>{hot});
-  EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))),
-            std::vector<int64_t>{rec});
-  EXPECT_EQ(Ids(s_, Sql(Params({{8, "2"}, {21, "1"}}))),
-            std::vector<int64_t>{today});
+  EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))), std::vector<int64_t>{hot});
+  EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))), std::vector<int64_t>{rec});
+  EXPECT_EQ(Ids(s_, Sql(Params({{8, "2"}, {21, "1"}}))), std::vector<int64_t>{today});
   // An author with a quote is matched, not a broken query.
-  EXPECT_EQ(Ids(s_, Sql(Params({{7, " O'Brien "}, {21, "1"}}))),
-            std::vector<int64_t>{quoted});
+  EXPECT_EQ(Ids(s_, Sql(Params({{7, " O'Brien "}, {21, "1"}}))), std::vector<int64_t>{quoted});
   // An author of blanks adds no condition.
   EXPECT_EQ(Ids(s_, Sql(Params({{7, "   "}, {21, "1"}}))).size(), 4u);
   EXPECT_EQ(Sql(Params({{7, "   "}})).find("d_author ="), std::string::npos);
@@ -341,18 +312,16 @@ TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
 
 TEST_F(ArticleListSqlTest, OrderCodes) {
   const std::string base = Params();
-  EXPECT_NE(
-      Sql(Params({{21, "4"}})).find("order by a.d_topflag, a.d_addtime desc"),
-      std::string::npos);
-  EXPECT_NE(
-      Sql(Params({{21, "5"}})).find("order by a.d_topflag, a.d_clicktimes asc"),
-      std::string::npos);
-  for (const char *code : {"0", "7"}) {
+  EXPECT_NE(Sql(Params({{21, "4"}})).find("order by a.d_topflag, a.d_addtime desc"),
+            std::string::npos);
+  EXPECT_NE(Sql(Params({{21, "5"}})).find("order by a.d_topflag, a.d_clicktimes asc"),
+            std::string::npos);
+  for (const char* code : {"0", "7"}) {
     std::string sql = Sql(Params({{21, code}}));
     EXPECT_EQ(sql.find("order by"), std::string::npos) << code;
     EXPECT_EQ(sql.back(), ' ') << code;
   }
 }
 
-} // namespace
-} // namespace folirex
+}  // namespace
+}  // namespace folirex

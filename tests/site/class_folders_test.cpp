@@ -41,11 +41,9 @@ TEST(GetClassListDirTest, ByListFolderCode) {
 }
 
 class DeleteClassFoldersTest : public ::testing::Test {
-protected:
-  fs::path Site(const std::string &relative) {
-    return s_.site.root() / relative;
-  }
-  void MakeFile(const std::string &relative) {
+ protected:
+  fs::path Site(const std::string& relative) { return s_.site.root() / relative; }
+  void MakeFile(const std::string& relative) {
     fs::create_directories(Site(relative).parent_path());
     std::ofstream(Site(relative)) << "x";
   }
@@ -58,38 +56,34 @@ TEST_F(DeleteClassFoldersTest, RemovesTheClassFoldersWithTheirPages) {
   int64_t ch = s_.AddChannel(c);
   s_.AddClass(ch, 0, "科技", "tech");
   s_.AddClass(ch, 0, "体育", "Sport");
-  s_.AddClass(ch, 0, "同名", "tech"); // two classes naming one folder
+  s_.AddClass(ch, 0, "同名", "tech");  // two classes naming one folder
   s_.AddClass(ch, 0, "无", "");
   s_.AddClass(ch, 0, "缺", "missing");
   MakeFile("news/tech/1.html");
   MakeFile("news/tech/deep/List_2.html");
   MakeFile("news/sport/3.html");
-  MakeFile("news/keep/4.html"); // no class names it
+  MakeFile("news/keep/4.html");  // no class names it
   MakeFile("news/index.html");
   s_.UseChannel(ch);
   DeleteClassFolders(s_.state);
   EXPECT_FALSE(fs::exists(Site("news/tech")));
-  EXPECT_FALSE(
-      fs::exists(Site("news/sport"))); // the file system ignores letter case
+  EXPECT_FALSE(fs::exists(Site("news/sport")));  // the file system ignores letter case
   EXPECT_TRUE(fs::exists(Site("news/keep/4.html")));
   EXPECT_TRUE(fs::exists(Site("news/index.html")));
   EXPECT_FALSE(s_.state.Rs->IsOpen());
-  EXPECT_NE(s_.state.Sql.find(
-                "select d_dir from Vantrel_ArticleClass where d_channelid = "),
+  EXPECT_NE(s_.state.Sql.find("select d_dir from Vantrel_ArticleClass where d_channelid = "),
             std::string::npos);
 }
 
-TEST_F(DeleteClassFoldersTest,
-       NeverLeavesTheChannelFolderNorTouchesTheSiteOwnFolders) {
+TEST_F(DeleteClassFoldersTest, NeverLeavesTheChannelFolderNorTouchesTheSiteOwnFolders) {
   ChannelSpec c;
   c.dir = "news";
   int64_t ch = s_.AddChannel(c);
   ChannelSpec sub;
   sub.dir = "news/world";
   s_.AddChannel(sub);
-  for (const char *dir :
-       {"../outside", "..", "a/../../b", "/etc", "\\windows", "world", "Skin",
-        "JS", "images", "uploadfile", "c:", "tech/.."}) {
+  for (const char* dir : {"../outside", "..", "a/../../b", "/etc", "\\windows", "world", "Skin",
+                          "JS", "images", "uploadfile", "c:", "tech/.."}) {
     s_.AddClass(ch, 0, dir, dir);
   }
   fs::create_directories(s_.site.root().parent_path() / "outside");
@@ -111,15 +105,14 @@ TEST_F(DeleteClassFoldersTest,
   EXPECT_TRUE(fs::exists(Site("news")));
 }
 
-TEST_F(DeleteClassFoldersTest,
-       AChannelWithoutFolderSparesTheSiteAndOtherChannels) {
+TEST_F(DeleteClassFoldersTest, AChannelWithoutFolderSparesTheSiteAndOtherChannels) {
   ChannelSpec c;
   c.dir = "";
   int64_t ch = s_.AddChannel(c);
   ChannelSpec other;
   other.dir = "sports";
   s_.AddChannel(other);
-  for (const char *dir : {"admin", "data", "sports", "navimenu", "tech"})
+  for (const char* dir : {"admin", "data", "sports", "navimenu", "tech"})
     s_.AddClass(ch, 0, dir, dir);
   MakeFile("sports/1.html");
   MakeFile("tech/1.html");
@@ -152,5 +145,5 @@ TEST_F(DeleteClassFoldersTest, OnlyTheCurrentChannelsClasses) {
   EXPECT_TRUE(fs::exists(Site("b/y/1.html")));
 }
 
-} // namespace
-} // namespace folirex
+}  // namespace
+}  // namespace folirex
