@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/md5.h"
@@ -269,6 +270,33 @@ TEST_F(UnusableDatabaseTest, TheSameSiteWorksAgainOnceTheDatabaseIsBack) {
   Point(pg_.server, db_->name(), pg_.password);
   ServedSite site(dir_);
   EXPECT_EQ(site.Get("/admin.asp").status, 200);
+}
+
+TEST(SiteOnPostgresTest, ASiteGetsOverLostConnectionsAtOnce) {
+  PgServer pg = PgServer::FromEnvironment();
+  FOLIREX_REQUIRE_POSTGRES(pg);
+  PgDatabase db(pg);
+  TempFolder folder;
+  ProgramRun init = RunFolirex(InitArgs(folder.path() / "site", pg, db.name()));
+  ASSERT_EQ(init.code, 0) << init.output;
+  ServedSite site(folder.path() / "site");
+  // Requests at once leave several pooled connections behind.
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 6; ++i) {
+    readers.emplace_back([&site] {
+      for (int j = 0; j < 5; ++j) site.Get("/asp.asp");
+    });
+  }
+  for (std::thread& t : readers) t.join();
+  // The server drops every connection to the database, as a restart does.
+  db.Sql(
+      "select count(pg_terminate_backend(pid)) from pg_stat_activity where datname = ? and pid "
+      "<> pg_backend_pid()",
+      {Variant(db.name())});
+  int failed = 0;
+  for (int i = 0; i < 10; ++i) failed += site.Get("/asp.asp").status == 200 ? 0 : 1;
+  EXPECT_LE(failed, 1) << "requests that met a lost connection";
+  EXPECT_EQ(site.Get("/asp.asp").status, 200);
 }
 
 }  // namespace

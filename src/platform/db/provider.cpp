@@ -51,6 +51,17 @@ class SessionPool {
     list.push_back(std::move(session));
   }
 
+  // Closes every idle session of one database.
+  void Drop(const std::string& key) {
+    std::vector<std::unique_ptr<Session>> old;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      auto it = idle_.find(key);
+      if (it == idle_.end()) return;
+      old.swap(it->second);
+    }
+  }
+
   void Clear() {
     std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> old;
     {
@@ -107,7 +118,16 @@ std::unique_ptr<Session> OpenSession(std::string_view connection_string) {
 
 void ReleaseSession(std::unique_ptr<Session> session) noexcept {
   if (!session) return;
-  if (!session->Recycle()) return;  // dropped: its destructor closes it
+  if (!session->Recycle()) {
+    // A connection lost to its server (a restart, a network failure) usually means the idle
+    // ones to the same database are lost too: they go with it, so that the requests after this
+    // one open fresh connections instead of failing on the dead ones one by one.
+    try {
+      SessionPool::Instance().Drop(session->pool_key());
+    } catch (...) {
+    }
+    return;  // dropped: its destructor closes it
+  }
   try {
     SessionPool::Instance().Give(std::move(session));
   } catch (...) {

@@ -87,7 +87,8 @@ class Session {
 
 // Opens (or takes from the pool) a session for either connection-string form.
 std::unique_ptr<Session> OpenSession(std::string_view connection_string);
-// Gives a session back to its pool; a session that cannot be recycled is closed.
+// Gives a session back to its pool. A session that cannot be recycled (its connection is lost)
+// is closed, and so are the idle sessions of the same database.
 void ReleaseSession(std::unique_ptr<Session> session) noexcept;
 // Closes every idle pooled session (tests, shutdown).
 void ClearSessionPool() noexcept;
