@@ -239,3 +239,81 @@ TEST(SubClassBlocksPageTest, FirstPageWithClassBlocks) {
 
 }  // namespace
 }  // namespace folirex
+
+namespace folirex {
+namespace {
+
+// The shipped design on a seeded site: the home page's channel blocks, the first page's class
+// blocks, the class, hot and newest lists and the search results come out filled, with no chip
+// or block left unrendered.
+TEST(ShippedDesignListsTest, SeededSiteShowsFilledListsAndBlocks) {
+  ListSite s(/*serve=*/true);
+  ChannelSpec second;
+  second.name = "第二频道";
+  second.dir = "second";
+  second.order = 2;
+  second.template_id = 1;
+  int64_t other = s.AddChannel(second);
+  int64_t news = s.AddClass(1, 0, "新闻", "news");
+  int64_t local = s.AddClass(1, news, "本地", "local");
+  int64_t tech = s.AddClass(1, 0, "科技", "tech");
+  s.RebuildTree(1);
+  for (int i = 1; i <= 30; ++i) {
+    ArticleSpec a;
+    a.channel = 1;
+    a.class_id = i % 3 == 0 ? news : i % 3 == 1 ? local : tech;
+    a.title = "种子文章" + std::to_string(i);
+    a.hot = i % 4 == 0;
+    a.recommend = i % 5 == 0;
+    a.pic_url = i % 2 ? "/images/arrow.gif" : "";
+    s.AddArticle(a);
+  }
+  ArticleSpec b;
+  b.channel = other;
+  b.title = "第二频道的文章";
+  s.AddArticle(b);
+  auto check_rendered = [](const std::string& html, const std::string& what) {
+    EXPECT_EQ(html.find("TemplateChip"), std::string::npos) << what;
+    EXPECT_EQ(html.find("{$"), std::string::npos) << what;
+    EXPECT_EQ(html.find("暂时没有"), std::string::npos) << what;
+  };
+
+  const std::string home = s.Get("/asp.asp").text;
+  check_rendered(home, "home");
+  EXPECT_NE(home.find("种子文章"), std::string::npos);
+  EXPECT_NE(home.find("第二频道的文章"), std::string::npos);
+  EXPECT_NE(home.find("&channelid=" + std::to_string(other) + "'"), std::string::npos);
+
+  const std::string first = s.Get("/asp.asp?channelid=1").text;
+  check_rendered(first, "first");
+  EXPECT_NE(first.find("新闻"), std::string::npos);
+  EXPECT_NE(first.find("科技"), std::string::npos);
+  EXPECT_EQ(first.find("第二频道的文章"), std::string::npos);
+
+  const std::string list =
+      s.Get("/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(news)).text;
+  check_rendered(list, "classlist");
+  // The news class with its local sub-class: articles 1, 3, 4, 6, ...; none of tech (2, 5, ...).
+  EXPECT_NE(list.find(">种子文章3<"), std::string::npos);
+  EXPECT_NE(list.find(">种子文章4<"), std::string::npos);
+  EXPECT_EQ(list.find(">种子文章2<"), std::string::npos);
+
+  for (const char* m : {"hotlist", "newlist", "recommendlist"}) {
+    const std::string page = s.Get(std::string("/asp.asp?channelid=1&m=") + m).text;
+    check_rendered(page, m);
+    EXPECT_NE(page.find("种子文章"), std::string::npos) << m;
+  }
+
+  const std::string search =
+      s.Get(
+           "/asp.asp?m=search&channelid=1&searchtype=d_title&searchclass=0&searchorder=4"
+           "&searchkeyword=文章2")
+          .text;
+  check_rendered(search, "search");
+  // 2 and 20 to 29 match.
+  EXPECT_EQ(CountOf(search, "种子<font color=red>文章2</font>"), 11);
+  (void)local;
+}
+
+}  // namespace
+}  // namespace folirex
