@@ -3,6 +3,11 @@
 // driver is asked which server it talks to (SQL_DBMS_NAME); PostgreSQL gets the PostgreSQL
 // dialect, and any other server is refused with DbError, since no other dialect is translated.
 //
+// What the pages rely on, kept as on a database file: a whole-number column that reads a table
+// column of the domain yesno comes back as a boolean, a timestamp as a date; a statement that
+// fails inside a transaction fails alone (a savepoint guards each one); SQL's "now" is the web
+// host's local time (the session takes the host's time zone when the server knows it).
+//
 // One thread at a time per session. Failures (no such driver, unreachable server, refused login)
 // throw DbError with the driver's diagnostics, never with the password.
 #ifndef FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_
