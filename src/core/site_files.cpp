@@ -53,10 +53,10 @@ fs::NameFilter PatternFilter(std::string_view pattern, bool* bad_pattern) {
   };
 }
 
-void AppendEscapedLine(std::string_view piece, std::string* out) {
+void AppendEscapedLine(std::string_view part, std::string* out) {
   out->append("document.write(\"");
-  for (size_t i = 0; i < piece.size(); ++i) {
-    char c = piece[i];
+  for (size_t i = 0; i < part.size(); ++i) {
+    char c = part[i];
     switch (c) {
       case '\\':
         out->append("\\\\");
@@ -74,9 +74,9 @@ void AppendEscapedLine(std::string_view piece, std::string* out) {
         break;
       case '\xE2':
         // U+2028 and U+2029 end a line in older script engines too.
-        if (i + 2 < piece.size() && piece[i + 1] == '\x80' &&
-            (piece[i + 2] == '\xA8' || piece[i + 2] == '\xA9')) {
-          out->append(piece[i + 2] == '\xA8' ? "\\u2028" : "\\u2029");
+        if (i + 2 < part.size() && part[i + 1] == '\x80' &&
+            (part[i + 2] == '\xA8' || part[i + 2] == '\xA9')) {
+          out->append(part[i + 2] == '\xA8' ? "\\u2028" : "\\u2029");
           i += 2;
         } else {
           out->push_back(c);
@@ -132,7 +132,7 @@ bool CreateFolderPath(RequestState& state, std::string_view path) {
     if (c == '\\') c = '/';
   }
   // MapPath resolves the whole path inside the site; creating it creates every missing folder
-  // along it, as walking the pieces one by one would.
+  // along it, as walking the parts one by one would.
   std::optional<stdfs::path> disk = Map(state, slashed);
   return disk && fs::CreateFolderPath(*disk);
 }

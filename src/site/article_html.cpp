@@ -94,8 +94,8 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     page_count = 1;
     ok = WriteTextFile(state, file_folder + name, html) && ok;
   } else {
-    std::vector<std::string> pieces = interaction::Split(page_nav, kPageSeparator);
-    page_count = static_cast<int64_t>(pieces.size()) - 1;  // the piece after the last one is empty
+    std::vector<std::string> parts = interaction::Split(page_nav, kPageSeparator);
+    page_count = static_cast<int64_t>(parts.size()) - 1;  // the part after the last one is empty
     std::string bar;
     for (int64_t n = 1; n <= page_count; ++n) {
       bar +=
@@ -103,7 +103,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     }
     for (int64_t n = 1; n <= page_count; ++n) {
       std::string text = interaction::ReplaceAll(html, kPagePlaceholder,
-                                                 pieces[n - 1] + "<p align=right>" + bar + "</p>");
+                                                 parts[n - 1] + "<p align=right>" + bar + "</p>");
       ok = WriteTextFile(state, file_folder + PageFileName(name, n), text) && ok;
     }
   }

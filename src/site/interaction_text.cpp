@@ -5,19 +5,19 @@
 namespace folirex::interaction {
 
 std::vector<std::string> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string> pieces;
+  std::vector<std::string> parts;
   if (separator.empty()) {
-    pieces.emplace_back(text);
-    return pieces;
+    parts.emplace_back(text);
+    return parts;
   }
   size_t start = 0;
   while (true) {
     size_t at = text.find(separator, start);
     if (at == std::string_view::npos) {
-      pieces.emplace_back(text.substr(start));
-      return pieces;
+      parts.emplace_back(text.substr(start));
+      return parts;
     }
-    pieces.emplace_back(text.substr(start, at - start));
+    parts.emplace_back(text.substr(start, at - start));
     start = at + separator.size();
   }
 }

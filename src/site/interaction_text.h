@@ -1,4 +1,4 @@
-// Small text pieces shared by the site's interaction pages (announcements, related articles,
+// Small text parts shared by the site's interaction pages (announcements, related articles,
 // comments, clicks, tell-a-friend, static article pages and JS snippet files): splitting and
 // replacing the way the page code does, the id check that guards every query, and the encoder
 // for text put into a quoted script string.
@@ -15,8 +15,8 @@
 
 namespace folirex::interaction {
 
-// The pieces between the separators (the scripting Split): n separators give n + 1 pieces, and
-// empty text gives one empty piece.
+// The parts between the separators (the scripting Split): n separators give n + 1 parts, and
+// empty text gives one empty part.
 std::vector<std::string> Split(std::string_view text, std::string_view separator);
 
 // Every occurrence of find replaced, left to right, without rescanning what was put in.

@@ -1,4 +1,4 @@
-// The text pieces of the interaction pages: splitting as the page code does, the id check, and
+// The text parts of the interaction pages: splitting as the page code does, the id check, and
 // the encoder for text inside a quoted script string.
 #include "site/interaction_text.h"
 
