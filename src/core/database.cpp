@@ -3,6 +3,21 @@
 #include <exception>
 
 namespace folirex {
+namespace {
+
+// A server setting holding ";" would end its key early; such a value goes between braces, the
+// connection string's own quoting.
+std::string ServerValue(const std::string& value) {
+  if (value.find(';') == std::string::npos && (value.empty() || value[0] != '{')) return value;
+  std::string braced = "{";
+  for (char c : value) {
+    braced += c;
+    if (c == '}') braced += '}';
+  }
+  return braced + "}";
+}
+
+}  // namespace
 
 std::string BuildConnectionString(const RequestState& state) {
   std::string s;
@@ -13,8 +28,9 @@ std::string BuildConnectionString(const RequestState& state) {
     if (!state.DBUser.empty()) s += " User ID = " + state.DBUser + ";";
     if (!state.DBPwd.empty()) s += " Password = " + state.DBPwd + ";";
   } else {
-    s = "driver={SQL Server};server=" + state.DBServer + ";database=" + state.DBPath +
-        ";uid=" + state.DBUser + ";pwd=" + state.DBPwd + ";";
+    s = "driver={SQL Server};server=" + ServerValue(state.DBServer) +
+        ";database=" + ServerValue(state.DBPath) + ";uid=" + ServerValue(state.DBUser) +
+        ";pwd=" + ServerValue(state.DBPwd) + ";";
   }
   return s;
 }
