@@ -7,6 +7,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -91,14 +92,14 @@ void ChangePassword_Save(RequestState& state) {
     rs.Close();
     AlertBack(state, "提示：参数错误！");
   }
-  if (TrimSpaces(rs["d_password"].ToString()) != MD5(TrimSpaces(request("password")))) {
+  if (Trim(rs["d_password"].ToString()) != MD5(Trim(request("password")))) {
     rs.Close();
     AlertBack(state, "原密码错误，请返回重新输入");
   }
   // The browser's checks are not the only way in: the server holds the same
   // rules.
-  std::string new_password = TrimSpaces(request("password1"));
-  std::string confirmation = TrimSpaces(request("password2"));
+  std::string new_password = Trim(request("password1"));
+  std::string confirmation = Trim(request("password2"));
   if (new_password.empty()) {
     rs.Close();
     AlertBack(state, "新密码不能为空！");

@@ -6,6 +6,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -21,7 +22,7 @@ std::string ClientAddress(const Request& request) {
 void Login_Check(RequestState& state) {
   const Request& request = *state.Request;
   std::string usercode = FilterSql(Variant(request("usercode")));
-  std::string password = TrimSpaces(request("password"));
+  std::string password = Trim(request("password"));
   int64_t login_num = 0;
 
   // Name and address come from the client: they reach the statements as bound

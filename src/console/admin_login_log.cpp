@@ -8,6 +8,7 @@
 #include "core/admin_pager.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -79,7 +80,7 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
 
 void LoginLog_Delete(RequestState& state, const std::string& filter) {
   std::string posted = (*state.Request)("selectdel");
-  if (TrimSpaces(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
+  if (Trim(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
   state.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";

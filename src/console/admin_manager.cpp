@@ -13,6 +13,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -276,7 +277,7 @@ void Manager_Edit(RequestState& state) {
 
 void Manager_Delete(RequestState& state) {
   std::string posted = (*state.Request)("selectdel");
-  if (TrimSpaces(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
+  if (Trim(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
 

@@ -9,6 +9,7 @@
 #include "core/admin_pager.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -213,7 +214,7 @@ void ManagerPrivilege_ShowList(RequestState& state) {
 void ManagerPrivilege_ShowGrant(RequestState& state) {
   std::vector<std::string> names;
   for (const std::string& value : RequestValues(*state.Request, "selectdel")) {
-    if (!TrimSpaces(value).empty()) names.push_back(value);
+    if (!Trim(value).empty()) names.push_back(value);
   }
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
   state.Session->Set("userlist", Variant(JoinNames(names)));

@@ -1,5 +1,5 @@
-// Small text routines the console pages share: the pages' Trim, and the list of
-// names a form posts under one field (every checked box a value of its own).
+// Small text routines the console pages share: the list of names a form posts under one
+// field (every checked box a value of its own).
 //
 // Pure functions over the request's values; call on the request's worker.
 #ifndef FOLIREX_CONSOLE_CONSOLE_TEXT_H_
@@ -12,10 +12,6 @@
 #include "platform/host/request.h"
 
 namespace folirex {
-
-// The text without the spaces at either end (tabs and line breaks stay), as the
-// pages trim.
-std::string TrimSpaces(std::string_view text);
 
 // The values of a field as the combined collection finds it (query string
 // first, then the form), one element per value sent, so that a value holding ",

@@ -5,6 +5,7 @@
 
 #include "console/console_text.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 
@@ -14,7 +15,7 @@ bool ParseIdList(std::string_view posted, IdList* out) {
   while (true) {
     size_t end = posted.find(',', start);
     std::string part =
-        TrimSpaces(posted.substr(start, end == std::string_view::npos ? end : end - start));
+        Trim(posted.substr(start, end == std::string_view::npos ? end : end - start));
     if (!IsDigits(Variant(part))) return false;
     int64_t id = 0;
     auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), id);

@@ -5,47 +5,12 @@
 
 #include "core/pagination.h"
 #include "platform/db/connection.h"
-
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
 namespace folirex {
 namespace {
 
 constexpr int64_t kDefaultPageSize = 20;
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
-}
-
-// For a value inside an attribute of either quote kind (the links use double quotes, the page
-// form single quotes).
-std::string EncodeAttr(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -55,7 +20,7 @@ void AdminPager::Pager_Open(RequestState& state) {
   const int64_t size = PagerPageSize >= 1 ? PagerPageSize : kDefaultPageSize;
 
   std::string page_text = state.Request != nullptr ? (*state.Request)("page") : std::string();
-  int64_t page = CheckNum(Variant(TrimBlanks(page_text)), 1, -1);
+  int64_t page = CheckNum(Variant(Trim(page_text)), 1, -1);
   if (page < 1) page = 1;
 
   if (state.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
@@ -81,7 +46,7 @@ void AdminPager::Pager_Open(RequestState& state) {
   }
   PagerPage = page;
 
-  const std::string url = EncodeAttr(PagerUrl);
+  const std::string url = HtmlEscape(PagerUrl);
   if (PagerPage < 2) {
     PagerFirstLink = "首页";
     PagerPrevLink = "上页";

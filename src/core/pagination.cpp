@@ -9,45 +9,10 @@
 
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
 namespace folirex {
 namespace {
-
-// The scripting Trim: blanks only, not tabs or line breaks.
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
-}
-
-// For a value inside an attribute of either quote kind.
-std::string EncodeAttr(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // For text inside a single-quoted script string that itself sits in an attribute.
 std::string EncodeScriptInAttr(std::string_view text) {
@@ -80,7 +45,7 @@ std::string EncodeScriptInAttr(std::string_view text) {
         js += c;
     }
   }
-  return EncodeAttr(js);
+  return HtmlEscape(js);
 }
 
 // A static list name splits where its extension begins: at the last "." of the last path
@@ -150,7 +115,7 @@ std::string Cls_Pagination::StaticPageUrl(int64_t n) const {
 Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   if (!StaticLinks()) {
     std::string page = state_.Request != nullptr ? (*state_.Request)("Page") : std::string();
-    request_page_ = Variant(CheckNum(Variant(TrimBlanks(page)), 1, -1));
+    request_page_ = Variant(CheckNum(Variant(Trim(page)), 1, -1));
   }
   total_record_ = 0;
   page_count_ = 0;
@@ -197,7 +162,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
   const int64_t n = num_size_;
   const std::string n_text = std::to_string(n);
   const bool static_links = StaticLinks();
-  const std::string url_attr = EncodeAttr(url_);
+  const std::string url_attr = HtmlEscape(url_);
   window_start_ = n * ((current_page - 1) / n) + 1;
   const int64_t prev_target = window_start_ - 1;
   const int64_t next_target = window_start_ + n;
@@ -209,7 +174,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     prev_link_ = "<font face=\"Webdings\">7</font>";
   } else if (static_links) {
     first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\" title='首页'>9</a></font>";
-    prev_link_ = "<font face=\"Webdings\"><a href=\"" + EncodeAttr(StaticPageUrl(prev_target)) +
+    prev_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(prev_target)) +
                  "\" title='前" + n_text + "页'>7</a></font>";
   } else {
     first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\"  title='首页'>9</a></font>";
@@ -224,7 +189,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     if (i == current_page) {
       page_links_ += "<font color=\"#000000\"> [" + number + "] </font>";
     } else if (static_links) {
-      page_links_ += " <a href=\"" + EncodeAttr(StaticPageUrl(i)) + "\">[" + number + "]</a> ";
+      page_links_ += " <a href=\"" + HtmlEscape(StaticPageUrl(i)) + "\">[" + number + "]</a> ";
     } else {
       page_links_ += " <a href=\"" + url_attr + "Page=" + number + "\">[" + number + "]</a> ";
     }
@@ -234,9 +199,9 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     next_link_ = "<font face=\"Webdings\">8</font>";
     last_link_ = "<font face=\"Webdings\">:</font>";
   } else if (static_links) {
-    next_link_ = "<font face=\"Webdings\"><a href=\"" + EncodeAttr(StaticPageUrl(next_target)) +
+    next_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(next_target)) +
                  "\" title='后" + n_text + "页'>8</a></font>";
-    last_link_ = "<font face=\"Webdings\"><a href=\"" + EncodeAttr(StaticPageUrl(page_count_)) +
+    last_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(page_count_)) +
                  "\" title='尾页'>:</a></font>";
   } else {
     next_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr +

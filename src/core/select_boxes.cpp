@@ -7,16 +7,9 @@
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
-
+#include "platform/text/vb_text.h"
 namespace folirex {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
-}
 
 // The option values compare as text, so a stored number matches the text a form posted.
 bool IsSelected(const Variant& selected, const Variant& value) {
@@ -70,7 +63,7 @@ std::string LookupSql(std::string_view column, std::string_view table, const Var
     if (!word) table_ok = false;
   }
   if (!table_ok) throw DbError("row lookup: bad table name '" + std::string(table) + "'");
-  std::string id_text(TrimBlanks(id.ToString()));
+  std::string id_text(Trim(id.ToString()));
   size_t digits_from = (!id_text.empty() && id_text[0] == '-') ? 1 : 0;
   bool id_ok = id_text.size() > digits_from;
   for (size_t i = digits_from; i < id_text.size(); ++i) {
@@ -88,7 +81,7 @@ std::string ReadOne(RequestState& state, const std::string& sql, bool* found) {
   rs.Open(sql, *state.Conn, 0, 1);
   std::string result;
   *found = !rs.Eof();
-  if (*found) result = std::string(TrimBlanks(rs.Field(0).ToString()));
+  if (*found) result = std::string(Trim(rs.Field(0).ToString()));
   rs.Close();
   return result;
 }

@@ -4,17 +4,9 @@
 
 #include "platform/regex/regexp.h"
 #include "platform/text/codepage.h"
-
+#include "platform/text/vb_text.h"
 namespace folirex {
 namespace {
-
-// The pages' Trim: spaces only; tabs and line breaks stay.
-std::string_view TrimSpaces(std::string_view text) {
-  size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
-}
 
 std::string TwoDigits(int value) {
   std::string out = std::to_string(value);
@@ -120,7 +112,7 @@ std::string HTMLEncodeValue(const Variant& text) { return Encode(text, false); }
 bool IsDigits(const Variant& value) {
   if (value.IsNull()) return false;
   std::string s = value.ToString();
-  if (TrimSpaces(s).empty()) return false;
+  if (Trim(s).empty()) return false;
   for (char c : s) {
     if (c < '0' || c > '9') return false;
   }
@@ -129,7 +121,7 @@ bool IsDigits(const Variant& value) {
 
 std::string FilterSql(const Variant& value) {
   std::string s = value.ToString();
-  std::string_view trimmed = TrimSpaces(s);
+  std::string trimmed = Trim(s);
   std::string out;
   out.reserve(trimmed.size());
   for (char c : trimmed) {

@@ -10,7 +10,7 @@
 #include "platform/fs/site_path.h"
 #include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
-
+#include "platform/text/html_escape.h"
 namespace folirex {
 
 namespace {
@@ -101,32 +101,7 @@ std::filesystem::path Server::MapPath(std::string_view path) const {
   return *resolved;
 }
 
-std::string Server::HTMLEncode(std::string_view text) const {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
+std::string Server::HTMLEncode(std::string_view text) const { return HtmlEscape(text); }
 
 std::string Server::URLEncode(std::string_view text) const {
   // A character outside the code page goes as "&#N;", the form browsers post it in.
