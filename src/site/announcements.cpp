@@ -25,7 +25,7 @@ struct AnnounceChip {
 
 // The chip's four fields, or false when one fails its check.
 bool ParseChip(const Variant& parameters, AnnounceChip* chip) {
-  std::vector<std::string> fields = interaction::Split(parameters.ToString(), ",");
+  std::vector<std::string> fields = Split(parameters.ToString(), ",");
   if (fields.size() != 4) return false;
   chip->layout = Trim(fields[0]);
   if (chip->layout != "1" && chip->layout != "2") return false;

@@ -10,6 +10,7 @@
 #include "core/site_files.h"
 #include "platform/db/recordset.h"
 #include "platform/fs/file_system.h"
+#include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
@@ -23,7 +24,7 @@ namespace {
 // The file name of content page n: "_n" before every "." of the first page's name.
 std::string PageFileName(const std::string& first_name, int64_t n) {
   if (n <= 1) return first_name;
-  return interaction::ReplaceAll(first_name, ".", "_" + std::to_string(n) + ".");
+  return Replace(first_name, ".", "_" + std::to_string(n) + ".");
 }
 
 bool SiteFileExists(RequestState& state, const std::string& path) {
@@ -94,7 +95,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     page_count = 1;
     ok = WriteTextFile(state, file_folder + name, html) && ok;
   } else {
-    std::vector<std::string> parts = interaction::Split(page_nav, kPageSeparator);
+    std::vector<std::string> parts = Split(page_nav, kPageSeparator);
     page_count = static_cast<int64_t>(parts.size()) - 1;  // the part after the last one is empty
     std::string bar;
     for (int64_t n = 1; n <= page_count; ++n) {
@@ -102,8 +103,8 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
           "[<a href='" + link_folder + PageFileName(name, n) + "'>" + std::to_string(n) + "</a>]";
     }
     for (int64_t n = 1; n <= page_count; ++n) {
-      std::string text = interaction::ReplaceAll(html, kPagePlaceholder,
-                                                 parts[n - 1] + "<p align=right>" + bar + "</p>");
+      std::string text =
+          Replace(html, kPagePlaceholder, parts[n - 1] + "<p align=right>" + bar + "</p>");
       ok = WriteTextFile(state, file_folder + PageFileName(name, n), text) && ok;
     }
   }

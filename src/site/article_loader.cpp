@@ -118,18 +118,6 @@ std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
   return pages;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t start = 0;
-  for (size_t found; (found = text.find(from, start)) != std::string_view::npos;
-       start = found + from.size()) {
-    out.append(text.substr(start, found - start));
-    out.append(to);
-  }
-  out.append(text.substr(start));
-  return out;
-}
-
 std::string JoinPages(const std::vector<std::string_view>& pages) {
   std::string nav;
   for (std::string_view page : pages) {
@@ -154,7 +142,7 @@ std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_v
 
 std::string Summary(const std::string& content) {
   // A manual page break is an editing mark, not text of the article.
-  std::string text = ReplaceAll(content, kManualPageBreak, "");
+  std::string text = Replace(content, kManualPageBreak, "");
   text = RegexReplace(text, "<.+?>", "");
   text = RegexReplace(text, "\\s", " ");
   text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
@@ -186,7 +174,7 @@ void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values
   values[kArticleContent] = rs["d_content"];
   if (state.GenerateHtml.ToString() == "0") {
     // One page after all: the editor's page breaks are not text for the reader.
-    if (type == "2") values[kArticleContent] = ReplaceAll(content, kManualPageBreak, "");
+    if (type == "2") values[kArticleContent] = Replace(content, kManualPageBreak, "");
     return;
   }
   std::vector<std::string_view> pages;

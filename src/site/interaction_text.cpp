@@ -1,43 +1,9 @@
 #include "site/interaction_text.h"
 
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex::interaction {
-
-std::vector<std::string> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string> parts;
-  if (separator.empty()) {
-    parts.emplace_back(text);
-    return parts;
-  }
-  size_t start = 0;
-  while (true) {
-    size_t at = text.find(separator, start);
-    if (at == std::string_view::npos) {
-      parts.emplace_back(text.substr(start));
-      return parts;
-    }
-    parts.emplace_back(text.substr(start, at - start));
-    start = at + separator.size();
-  }
-}
-
-std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with) {
-  if (find.empty()) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  size_t start = 0;
-  while (true) {
-    size_t at = text.find(find, start);
-    if (at == std::string_view::npos) {
-      out.append(text.substr(start));
-      return out;
-    }
-    out.append(text.substr(start, at - start));
-    out.append(with);
-    start = at + find.size();
-  }
-}
 
 bool IsId(const Variant& value) { return IsDigits(value) && value.ToString().size() <= 18; }
 
@@ -94,6 +60,6 @@ std::string ScriptStringEncode(std::string_view text) {
   return out;
 }
 
-std::string SqlQuote(std::string_view text) { return ReplaceAll(text, "'", "''"); }
+std::string SqlQuote(std::string_view text) { return Replace(text, "'", "''"); }
 
 }  // namespace folirex::interaction

@@ -1,6 +1,5 @@
 // Small text parts shared by the site's interaction pages (announcements, related articles,
-// comments, clicks, tell-a-friend, static article pages and JS snippet files): splitting and
-// replacing the way the page code does, the id check that guards every query, and the encoder
+// comments, clicks, tell-a-friend, static article pages and JS snippet files): the id check that guards every query, and the encoder
 // for text put into a quoted script string.
 //
 // Pure functions; any thread.
@@ -14,13 +13,6 @@
 #include "platform/db/variant.h"
 
 namespace folirex::interaction {
-
-// The parts between the separators (the scripting Split): n separators give n + 1 parts, and
-// empty text gives one empty part.
-std::vector<std::string> Split(std::string_view text, std::string_view separator);
-
-// Every occurrence of find replaced, left to right, without rescanning what was put in.
-std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view with);
 
 // IsDigits, and small enough to be a row id (at most 18 digits), so that the value can go into
 // SQL text as a number the database reads as one.

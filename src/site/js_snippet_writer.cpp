@@ -6,6 +6,7 @@
 #include "core/select_boxes.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
+#include "platform/text/vb_text.h"
 #include "site/article_list.h"
 #include "site/article_list_sql.h"
 #include "site/article_pic.h"
@@ -65,7 +66,7 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   std::string html;
   if (code == "0") {
     state.Sql = GetArticleListSql(state, parameters, "", "", "", "", "");
-    html = RenderArticleList(state, interaction::Split(parameters.ToString(), ","), state.Sql, "");
+    html = RenderArticleList(state, Split(parameters.ToString(), ","), state.Sql, "");
   } else if (code == "1") {
     state.Sql = GetArticlePicSql(state, parameters, "", "", "");
     html = ShowArticlePic(state, parameters, "", "", "");

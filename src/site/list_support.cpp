@@ -11,19 +11,7 @@
 namespace folirex {
 
 std::vector<std::string> SplitChipParams(const Variant& params) {
-  std::string text = params.ToString();
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    if (comma == std::string::npos) {
-      fields.push_back(text.substr(start));
-      break;
-    }
-    fields.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return fields;
+  return Split(params.ToString(), ",");
 }
 
 bool IsChipFlag(std::string_view field) {

@@ -25,7 +25,7 @@ const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
 std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
                           const std::string& article_id, const std::string& channel_id) {
   std::string condition;
-  for (const std::string& entry : interaction::Split(keywords, "|")) {
+  for (const std::string& entry : Split(keywords, "|")) {
     std::string keyword = Trim(entry);
     if (keyword.empty()) continue;
     if (!condition.empty()) condition += "or ";
@@ -81,7 +81,7 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
   std::string value = chip_value.ToString();
   size_t colon = value.find(':');
   std::vector<std::string> fields =
-      interaction::Split(colon == std::string::npos ? "" : value.substr(colon + 1), ",");
+      Split(colon == std::string::npos ? "" : value.substr(colon + 1), ",");
   if (fields.size() != 2) return "";
   int64_t count = interaction::DigitsUpTo(fields[0], kMaxChipNumber);
   int64_t width = interaction::DigitsUpTo(fields[1], kMaxChipNumber);

@@ -200,19 +200,6 @@ const std::unordered_map<std::string_view, LabelRow>& LabelTable() {
   return kTable;
 }
 
-// Every occurrence of `from` in `text` replaced by `to` (exact, case-sensitive), in one pass.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t start = 0;
-  for (size_t found; (found = text.find(from, start)) != std::string_view::npos;
-       start = found + from.size()) {
-    out.append(text.substr(start, found - start));
-    out.append(to);
-  }
-  out.append(text.substr(start));
-  return out;
-}
-
 // One run of the engine: the page's arguments and what it has computed so far.
 class PageRender {
  public:
@@ -299,7 +286,7 @@ void PageRender::ExpandBlocks(std::string& template_text) {
     if (blocks.size() < 2) return;
     // Only the first block is expanded; later ones stay as typed.
     std::string design = blocks[1] + "[zarnik]" + state_.MatchList[1] + "[zarnik]";
-    template_text = ReplaceAll(template_text, blocks[1], "{$zarnik}");
+    template_text = Replace(template_text, blocks[1], "{$zarnik}");
     first_block_html_ = ShowSubClassList(state_, class_id_, type_, design);
   }
 }

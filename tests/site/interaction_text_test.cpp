@@ -1,4 +1,4 @@
-// The text parts of the interaction pages: splitting as the page code does, the id check, and
+// The text parts of the interaction pages: the SQL quote, the id check, and
 // the encoder for text inside a quoted script string.
 #include "site/interaction_text.h"
 
@@ -10,14 +10,7 @@
 namespace folirex::interaction {
 namespace {
 
-TEST(InteractionTextTest, SplitKeepsEveryPieceEmptyOnesIncluded) {
-  EXPECT_EQ(Split("|a||b|", "|"), (std::vector<std::string>{"", "a", "", "b", ""}));
-  EXPECT_EQ(Split("", ","), (std::vector<std::string>{""}));
-  EXPECT_EQ(Split("a[x]b[x]", "[x]"), (std::vector<std::string>{"a", "b", ""}));
-  EXPECT_EQ(ReplaceAll("1358.html", ".", "_2."), "1358_2.html");
-  EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");  // what was put in is not scanned again
-  EXPECT_EQ(SqlQuote("it's"), "it''s");
-}
+TEST(InteractionTextTest, SqlQuoteDoublesQuotes) { EXPECT_EQ(SqlQuote("it's"), "it''s"); }
 
 TEST(InteractionTextTest, IdsAreDigitsThatFitARowId) {
   EXPECT_TRUE(IsId("1"));

@@ -14,6 +14,7 @@
 #include "site/interaction_site.h"
 #include "site/interaction_text.h"
 #include "site/navigation.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex::testing {
 namespace {
@@ -40,7 +41,7 @@ class JsSnippetWriterTest : public ::testing::Test {
           std::string t = type.ToString();
           if (t == "0") {
             *expected_html =
-                RenderArticleList(state, interaction::Split(parameters.ToString(), ","),
+                RenderArticleList(state, Split(parameters.ToString(), ","),
                                   GetArticleListSql(state, parameters, "", "", "", "", ""), "");
           } else if (t == "1") {
             *expected_html = ShowArticlePic(state, parameters, "", "", "");

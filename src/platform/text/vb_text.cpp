@@ -59,6 +59,35 @@ std::string Mid(std::string_view text, size_t start, size_t count) {
   return std::string(rest.substr(0, ByteOffset(rest, count)));
 }
 
+std::string Replace(std::string_view text, std::string_view find, std::string_view with) {
+  if (find.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t start = 0;
+  for (size_t at; (at = text.find(find, start)) != std::string_view::npos;
+       start = at + find.size()) {
+    out.append(text.substr(start, at - start));
+    out.append(with);
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+std::vector<std::string> Split(std::string_view text, std::string_view separator) {
+  std::vector<std::string> parts;
+  if (separator.empty()) {
+    parts.emplace_back(text);
+    return parts;
+  }
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string_view::npos;
+       start = at + separator.size()) {
+    parts.emplace_back(text.substr(start, at - start));
+  }
+  parts.emplace_back(text.substr(start));
+  return parts;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
