@@ -291,7 +291,16 @@ CREATE INDEX idx_article_list_id
 CREATE INDEX idx_article_list_addtime
   ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC);
 CREATE INDEX idx_article_manager ON Vantrel_Article (d_channelid, d_deleted, d_addtime);
-CREATE INDEX idx_article_channel_clicks ON Vantrel_Article (d_channelid, d_clicktimes);
+-- Class, subject and clicks-ordered public lists: pinned first, then the list's order, read in
+-- index order without a sort.
+CREATE INDEX idx_article_list_clicks
+  ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_clicktimes DESC);
+CREATE INDEX idx_article_class_list_id
+  ON Vantrel_Article (d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_id DESC);
+CREATE INDEX idx_article_class_list_addtime
+  ON Vantrel_Article (d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC);
+CREATE INDEX idx_article_subject_list_id
+  ON Vantrel_Article (d_subjectid, d_channelid, d_deleted, d_checked, d_topflag, d_id DESC);
 CREATE INDEX idx_article_channel_generated ON Vantrel_Article (d_channelid, d_generatedflag);
 CREATE INDEX idx_article_class ON Vantrel_Article (d_classid, d_id);
 CREATE INDEX idx_article_subject ON Vantrel_Article (d_subjectid, d_id);
