@@ -111,6 +111,19 @@ struct RequestState {
   // Channel folders already looked up in this request, by channel id (GetChannelPath). A page
   // that changes a channel's folder clears it.
   std::map<std::string, std::string> ChannelDirCache;
+  // Channel rows already read by the channel loader in this request, by channel id: column name
+  // (lower case) to value. A page that changes a channel clears it with ChannelDirCache.
+  std::map<std::string, std::map<std::string, Variant>> ChannelRowCache;
+
+  // Template pages already read in this request, by lookup ("set <id> <type>" or "page <id>"):
+  // their text and skin, so a page and the cells of its blocks read each one once. A page that
+  // changes a template page or the page map clears it.
+  struct TemplatePageRow {
+    bool found = false;
+    std::string content;
+    Variant skin_id;
+  };
+  std::map<std::string, TemplatePageRow> TemplatePageCache;
 
   // The machine's own mail server ("host:port", from the settings file): where the mail flag
   // of the machine's mail service sends.

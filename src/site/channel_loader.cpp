@@ -1,6 +1,7 @@
 #include "site/channel_loader.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "core/messages.h"
@@ -39,39 +40,53 @@ std::string ChannelStat(const RequestState& state) {
 void InitChannel(RequestState& state) {
   // The public entry hands the channel id over unchecked: only a plain number reaches SQL.
   if (!IsDigits(state.ChannelID)) AlertBack(state, kNoChannel);
-  state.Sql = "select * from Vantrel_Channel where d_id = " + state.ChannelID.ToString();
-  Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
-  if (rs.Eof()) {
+  // A page that shows several channels loads each one again and again: read each row once.
+  const std::string key = state.ChannelID.ToString();
+  auto cached = state.ChannelRowCache.find(key);
+  if (cached == state.ChannelRowCache.end()) {
+    state.Sql = "select * from Vantrel_Channel where d_id = " + key;
+    Recordset rs;
+    rs.Open(state.Sql, *state.Conn, 0, 1);
+    if (rs.Eof()) {
+      rs.Close();
+      AlertBack(state, kNoChannel);
+    }
+    std::map<std::string, Variant> columns;
+    for (int i = 0; i < rs.FieldCount(); ++i) columns[LCase(rs.FieldName(i))] = rs.Field(i);
     rs.Close();
-    AlertBack(state, kNoChannel);
+    cached = state.ChannelRowCache.emplace(key, std::move(columns)).first;
   }
-  state.ChannelName = Trimmed(rs["d_channelname"]);
-  state.ChannelType = Trimmed(rs["d_channeltype"]);
-  state.ChannelOpenType = Trimmed(rs["d_opentype"]);
-  state.ChannelDisabled = rs["d_disabledflag"];
-  std::string dir = Trim(rs["d_channeldir"].ToString());
+  const std::map<std::string, Variant>& row = cached->second;
+  auto column = [&row](const char* name) -> const Variant& {
+    static const Variant kMissing = Variant::Null();
+    auto it = row.find(name);
+    return it == row.end() ? kMissing : it->second;
+  };
+  state.ChannelName = Trimmed(column("d_channelname"));
+  state.ChannelType = Trimmed(column("d_channeltype"));
+  state.ChannelOpenType = Trimmed(column("d_opentype"));
+  state.ChannelDisabled = column("d_disabledflag");
+  std::string dir = Trim(column("d_channeldir").ToString());
   state.ChannelDir = dir.empty() ? std::string() : dir + "/";
-  state.ProjectName = Trimmed(rs["d_projectname"]);
-  state.ProjectUnit = Trimmed(rs["d_projectunit"]);
-  state.ClicksOfHot = Trimmed(rs["d_clicksofhot"]);
-  state.DaysOfNew = Trimmed(rs["d_daysofnew"]);
-  state.GenerateHtml = Trimmed(rs["d_generatehtml"]);
-  state.ContentFileType = Trimmed(rs["d_contentfiletype"]);
-  state.FirstFileExt = FileExtName(rs["d_firstfileext"]);
-  state.ListFileExt = FileExtName(rs["d_listfileext"]);
-  state.ContentFileExt = FileExtName(rs["d_contentfileext"]);
-  state.ListDirType = Trimmed(rs["d_listdir"]);
-  state.ChannelTemplateID = Trimmed(rs["d_templateid"]);
-  state.ItemCount = Trimmed(rs["d_itemcount"]);
-  state.ItemCountChecked = Trimmed(rs["d_itemcountchecked"]);
-  state.CommentCount = Trimmed(rs["d_commentcount"]);
-  state.SubjectCount = Trimmed(rs["d_subjectcount"]);
-  state.ClickCount = Trimmed(rs["d_clickcount"]);
-  state.GroupNum = Trimmed(rs["d_groupnum"]);
-  state.UploadDir = Trimmed(rs["d_uploaddir"]);
-  state.NaviMenuCss = Trimmed(rs["d_navimenucss"]);
-  rs.Close();
+  state.ProjectName = Trimmed(column("d_projectname"));
+  state.ProjectUnit = Trimmed(column("d_projectunit"));
+  state.ClicksOfHot = Trimmed(column("d_clicksofhot"));
+  state.DaysOfNew = Trimmed(column("d_daysofnew"));
+  state.GenerateHtml = Trimmed(column("d_generatehtml"));
+  state.ContentFileType = Trimmed(column("d_contentfiletype"));
+  state.FirstFileExt = FileExtName(column("d_firstfileext"));
+  state.ListFileExt = FileExtName(column("d_listfileext"));
+  state.ContentFileExt = FileExtName(column("d_contentfileext"));
+  state.ListDirType = Trimmed(column("d_listdir"));
+  state.ChannelTemplateID = Trimmed(column("d_templateid"));
+  state.ItemCount = Trimmed(column("d_itemcount"));
+  state.ItemCountChecked = Trimmed(column("d_itemcountchecked"));
+  state.CommentCount = Trimmed(column("d_commentcount"));
+  state.SubjectCount = Trimmed(column("d_subjectcount"));
+  state.ClickCount = Trimmed(column("d_clickcount"));
+  state.GroupNum = Trimmed(column("d_groupnum"));
+  state.UploadDir = Trimmed(column("d_uploaddir"));
+  state.NaviMenuCss = Trimmed(column("d_navimenucss"));
   // Kept for the session's console pages; an anonymous visitor's session is not created for it
   // (a stored session per crawler request would only fill the store).
   if (state.Session != nullptr && !state.Session->SessionID().empty()) {

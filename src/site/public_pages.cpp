@@ -233,30 +233,10 @@ std::string ShowNewList(RequestState& state) {
 std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type) {
   std::string type = page_type.ToString();
-  bool by_set = !template_id.ToString().empty();
-  // Ids come from stored rows; one that is not a plain number finds no row.
-  bool valid = by_set ? IsDigits(template_id) : IsDigits(template_page_id);
-  for (char c : type) {
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) valid = false;
-  }
-  if (by_set) {
-    state.Sql =
-        "select d_skinid from Vantrel_TemplatePage where d_id = (select d_pageid from "
-        "Vantrel_TemplateAndPage where d_templateid = " +
-        template_id.ToString() + " and d_type = '" + type + "')";
-  } else {
-    state.Sql =
-        "select d_skinid from Vantrel_TemplatePage where d_id = " + template_page_id.ToString();
-  }
   std::string base = type == "default" ? state.Application->Get("server_path").ToString()
                                        : GetChannelPath(state, state.ChannelID);
-  Variant skin_id = "1";
-  if (valid) {
-    Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
-    if (!rs.Eof()) skin_id = rs["d_skinid"];
-    rs.Close();
-  }
+  // The page's skin comes with the template page the page was rendered from, read once.
+  Variant skin_id = TemplatePageSkinId(state, template_id, template_page_id, page_type);
   state.SkinID = skin_id;
   return "<link href='" + base + "Skin/" + skin_id.ToString() +
          ".css' rel='stylesheet' type='text/css'>";

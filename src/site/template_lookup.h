@@ -1,6 +1,7 @@
 // Template page lookup: the text of the template page that a template set assigns to a page type,
-// or of a template page named by its id. Both leave their query in state.Sql and read through a
-// recordset of their own (the shared recordset is left alone).
+// or of a template page named by its id, and the skin of that page. Each page is read once per
+// request (state.TemplatePageCache); a read leaves its query in state.Sql and goes through a
+// recordset of its own (the shared recordset is left alone).
 //
 // A missing assignment, a missing page or an empty page gives "" (the engine then renders an empty
 // page). An id or set id that is not a plain whole number, or a page type that is not a plain word,
@@ -20,6 +21,10 @@ std::string LoadTemplatePage(RequestState& state, const Variant& template_id,
                              const Variant& page_type);
 // page_id: a d_templatepageid of the configuration, a class, a subject or an article.
 std::string LoadTemplatePageById(RequestState& state, const Variant& page_id);
+// The skin id of the page the same lookup finds ("1" when there is none): by set and type when
+// template_id is not empty, else by page id.
+Variant TemplatePageSkinId(RequestState& state, const Variant& template_id,
+                           const Variant& template_page_id, const Variant& page_type);
 
 }  // namespace folirex
 

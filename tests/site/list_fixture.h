@@ -189,7 +189,10 @@ class ListSite {
   }
 
   // Makes the channel current with the settings the channel loader gives it.
+  // Loads the channel as a new request would (rows read by earlier calls are forgotten).
   void UseChannel(int64_t id) {
+    state.ChannelRowCache.clear();
+    state.ChannelDirCache.clear();
     state.ChannelID = Variant(static_cast<long long>(id));
     Recordset rs;
     rs.Open("select * from Vantrel_Channel where d_id = " + std::to_string(id), *state.Conn, 0, 1);

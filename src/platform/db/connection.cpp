@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/db/provider.h"
 
@@ -42,7 +44,11 @@ db::Session& Connection::session() {
 
 SqlEngine Connection::engine() const { return session_ ? session_->engine() : SqlEngine::kNone; }
 
-void Connection::CountStatement() {
+void Connection::CountStatement(std::string_view sql) {
+  static const bool trace = std::getenv("FOLIREX_SQL_TRACE") != nullptr;
+  if (trace && !sql.empty()) {
+    std::fprintf(stderr, "sql> %.*s\n", static_cast<int>(sql.size()), sql.data());
+  }
   ++statement_count_;
   g_total_statements.fetch_add(1, std::memory_order_relaxed);
 }
@@ -57,7 +63,7 @@ int64_t Connection::Execute(std::string_view sql) { return Execute(sql, {}); }
 
 int64_t Connection::Execute(std::string_view sql, const std::vector<Variant>& params) {
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement();
+  CountStatement(sql);
   st->Bind(params);
   while (st->Step()) {
   }
@@ -66,7 +72,7 @@ int64_t Connection::Execute(std::string_view sql, const std::vector<Variant>& pa
 
 Variant Connection::ExecuteScalar(std::string_view sql, const std::vector<Variant>& params) {
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement();
+  CountStatement(sql);
   st->Bind(params);
   if (!st->Step() || st->ColumnCount() == 0) return Variant::Null();
   Variant v = st->Column(0);

@@ -70,7 +70,9 @@ class Connection {
 
   // For Recordset and the providers.
   db::Session& session();
-  void CountStatement();
+  // Counts one statement; with FOLIREX_SQL_TRACE set in the environment it is also printed to
+  // standard error (benchmarks' debug mode).
+  void CountStatement(std::string_view sql = {});
   // Open recordsets register here; Close closes them before the session goes back to the pool.
   void Attach(db::Cursor* cursor);
   void Detach(db::Cursor* cursor) noexcept;

@@ -147,7 +147,7 @@ struct Recordset::Impl : db::Cursor {
     db::Session& s = session();
     std::unique_ptr<db::Statement> st =
         s.PrepareNative(TranslateWindowSql(sql, s.engine(), offset, n, s.hints()));
-    conn->CountStatement();
+    conn->CountStatement(sql);
     st->Bind(params);
     std::vector<std::vector<Variant>> rows;
     bool first = true;
@@ -315,7 +315,7 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
   } else {
     impl->stmt = session.Prepare(sql);
-    conn.CountStatement();
+    conn.CountStatement(sql);
     impl->stmt->Bind(params);
     bool has_row = impl->stmt->Step();
     impl->SetNames(*impl->stmt);
@@ -383,7 +383,7 @@ int64_t Recordset::RecordCount() {
     db::Session& s = r.session();
     std::unique_ptr<db::Statement> st =
         s.PrepareNative(TranslateCountSql(r.sql, s.engine(), s.hints()));
-    r.conn->CountStatement();
+    r.conn->CountStatement(r.sql);
     st->Bind(r.params);
     r.count = st->Step() ? st->Column(0).ToInt64Or(0) : 0;
     while (st->Step()) {

@@ -1,0 +1,73 @@
+// What a page reads once however often its parts ask: a channel's row and a template page.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "core/page_runner.h"
+#include "site/channel_loader.h"
+#include "site/public_pages.h"
+#include "site/template_lookup.h"
+#include "support/test_site.h"
+
+namespace folirex::testing {
+namespace {
+
+class RequestCacheTest : public ::testing::Test {
+ protected:
+  RequestCacheTest() : site_(false), runner_(site_) {}
+
+  void RunInPage(std::function<void(RequestState&)> fn) {
+    ModuleRegistry modules;
+    modules.AddAdminEntry("Set_Main", [&fn](RequestState& state) { fn(state); });
+    runner_.NewRequest("/admin.asp?m=admin_set");
+    runner_.Run(EntryKind::kAdmin, modules);
+  }
+
+  TestSite site_;
+  PageRunner runner_;
+};
+
+TEST_F(RequestCacheTest, AChannelRowIsReadOncePerRequest) {
+  int64_t first = -1, again = -1;
+  std::string name_after_switch;
+  RunInPage([&](RequestState& s) {
+    s.ChannelID = 1;
+    int64_t before = s.Conn->statement_count();
+    InitChannel(s);
+    first = s.Conn->statement_count() - before;
+    std::string name = s.ChannelName.ToString();
+    s.ChannelName = "changed by a renderer";
+    before = s.Conn->statement_count();
+    InitChannel(s);
+    again = s.Conn->statement_count() - before;
+    name_after_switch = s.ChannelName.ToString();
+    EXPECT_EQ(name_after_switch, name) << "the settings are loaded again from the row read";
+  });
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(again, 0);
+}
+
+TEST_F(RequestCacheTest, ATemplatePageAndItsSkinAreReadOnce) {
+  std::string text, link;
+  int64_t statements = -1;
+  RunInPage([&](RequestState& s) {
+    s.ChannelID = 1;
+    InitChannel(s);
+    int64_t before = s.Conn->statement_count();
+    text = LoadTemplatePage(s, s.ChannelTemplateID, "content");
+    link = GetSkinCssLink(s, s.ChannelTemplateID, "", "content");
+    LoadTemplatePage(s, s.ChannelTemplateID, "content");
+    statements = s.Conn->statement_count() - before;
+  });
+  std::string skin = site_.SqlValue(
+      "select p.d_skinid from Vantrel_TemplatePage p join Vantrel_TemplateAndPage m on "
+      "m.d_pageid = p.d_id where m.d_templateid = 1 and m.d_type = 'content'");
+  EXPECT_FALSE(text.empty());
+  EXPECT_NE(link.find("Skin/" + skin + ".css"), std::string::npos) << link;
+  // The template page once, and the channel folder for the link once.
+  EXPECT_EQ(statements, 2);
+}
+
+}  // namespace
+}  // namespace folirex::testing
