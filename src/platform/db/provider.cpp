@@ -12,6 +12,17 @@
 
 namespace folirex::db {
 
+const std::string& Session::Translated(std::string_view sql) {
+  std::string key(sql);
+  auto found = translations_.find(key);
+  if (found != translations_.end()) return found->second;
+  std::string translated = TranslateSql(sql, engine(), hints());
+  // Texts with ids written into them are many: start again rather than grow without bound.
+  if (translations_.size() >= kMaxTranslations) translations_.clear();
+  return translations_.emplace(std::move(key), std::move(translated)).first->second;
+}
+
+
 namespace {
 
 constexpr size_t kMaxIdlePerDatabase = 32;

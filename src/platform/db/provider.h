@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -54,10 +55,9 @@ class Session {
   // The pool this session returns to (the resolved file path, or the ODBC connection string).
   virtual const std::string& pool_key() const = 0;
 
-  // Compiles a statement written in the pages' dialect (translated here).
-  std::unique_ptr<Statement> Prepare(std::string_view sql) {
-    return PrepareNative(TranslateSql(sql, engine(), hints()));
-  }
+  // Compiles a statement written in the pages' dialect (translated here; a page runs the same
+  // texts again and again, so translations are kept per session).
+  std::unique_ptr<Statement> Prepare(std::string_view sql) { return PrepareNative(Translated(sql)); }
   // Compiles a statement already in the engine's dialect.
   virtual std::unique_ptr<Statement> PrepareNative(std::string_view sql) = 0;
   // What the translator may ask about this database's schema.
@@ -83,6 +83,17 @@ class Session {
   // Makes the session fit for the next user: rolls back an open transaction. False when the
   // session is broken and must be dropped instead of pooled.
   virtual bool Recycle() noexcept = 0;
+
+ protected:
+  // The translation of a statement in the pages' dialect, from the session's cache when it has
+  // been translated before under the same schema.
+  const std::string& Translated(std::string_view sql);
+  // A schema change can change translations ("+" between text columns): forget them.
+  void ForgetTranslations() { translations_.clear(); }
+
+ private:
+  static constexpr size_t kMaxTranslations = 512;
+  std::unordered_map<std::string, std::string> translations_;
 };
 
 // Opens (or takes from the pool) a session for either connection-string form.

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <list>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 
@@ -206,6 +207,9 @@ class SqliteSession : public Session {
   const SqlSchemaHints& hints() override { return hints_; }
 
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
+    // A statement that changes the schema makes the next schema question look again.
+    const std::string first = LeadingKeyword(sql);
+    if (first == "create" || first == "alter" || first == "drop") schema_checked_ = false;
     std::string key(sql);
     auto found = index_.find(key);
     if (found != index_.end()) {
@@ -300,6 +304,8 @@ class SqliteSession : public Session {
   }
 
   bool Recycle() noexcept override {
+    // The next user looks at the schema version again once, before it relies on the schema.
+    schema_checked_ = false;
     try {
       if (sqlite3_get_autocommit(db_) == 0) ExecuteNative("ROLLBACK");
       return sqlite3_get_autocommit(db_) != 0;
@@ -315,10 +321,14 @@ class SqliteSession : public Session {
   }
 
  private:
-  // Reloads the table metadata when the schema has changed since it was read.
+  // Reloads the table metadata when the schema has changed since it was read; the version is
+  // asked once per use of the session (between two Recycle calls), not once per statement.
   void RefreshSchema() {
+    if (schema_checked_) return;
+    schema_checked_ = true;
     int version = SchemaVersion();
     if (version == schema_version_) return;
+    ForgetTranslations();
     tables_.clear();
     text_columns_.clear();
     std::vector<std::string> names;
@@ -358,6 +368,7 @@ class SqliteSession : public Session {
   sqlite3* db_;
   std::string pool_key_;
   SqlSchemaHints hints_;
+  bool schema_checked_ = false;
   std::list<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recently used first
   std::unordered_map<std::string, std::list<std::pair<std::string, sqlite3_stmt*>>::iterator>
       index_;
@@ -384,6 +395,11 @@ SqliteStatement::~SqliteStatement() { session_->ReturnStatement(std::move(key_),
 }  // namespace
 
 std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string pool_key) {
+  // SQLite's memory statistics take one process-wide mutex on every allocation, which the
+  // workers then queue on; nothing reads the statistics. This must precede SQLite's
+  // initialisation and fails harmlessly when something opened a database before.
+  static std::once_flag no_memory_statistics;
+  std::call_once(no_memory_statistics, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   sqlite3* db = nullptr;
   // Never SQLITE_OPEN_CREATE: a wrong path must fail, not leave an empty database behind.
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
