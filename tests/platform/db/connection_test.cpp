@@ -242,3 +242,30 @@ TEST(ConnectionTest, PoolServesSeveralThreadsEachWithItsOwnConnection) {
 
 }  // namespace
 }  // namespace folirex
+
+namespace folirex::testing {
+namespace {
+
+// Translations are kept per pooled session; a schema change must still change them.
+TEST(TranslationCacheTest, ASchemaChangeIsSeenByTheNextStatement) {
+  TempDatabase db;
+  {
+    Connection conn;
+    conn.Open(db.ConnectionString());
+    conn.Execute("create table t (a TEXT, b TEXT)");
+    conn.Execute("insert into t values ('1', '2')");
+    EXPECT_EQ(conn.ExecuteScalar("select a + b from t").ToString(), "12");
+    conn.Execute("drop table t");
+    conn.Execute("create table t (a INTEGER, b INTEGER)");
+    conn.Execute("insert into t values (1, 2)");
+    EXPECT_EQ(conn.ExecuteScalar("select a + b from t").ToInt64Or(0), 3)
+        << "the same text translated under the new schema";
+  }
+  // The session goes back to the pool and comes out again with what it knew.
+  Connection again;
+  again.Open(db.ConnectionString());
+  EXPECT_EQ(again.ExecuteScalar("select a + b from t").ToInt64Or(0), 3);
+}
+
+}  // namespace
+}  // namespace folirex::testing
