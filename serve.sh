@@ -8,8 +8,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target folirex
 if [ ! -f site/folirex.conf ]; then
   build/folirex init site
-fi
-if [ -f site/data/admin-password.txt ]; then
+elif [ -f site/data/admin-password.txt ]; then
   read -r name password < site/data/admin-password.txt
   echo "Administrator: $name   Password: $password (as created; change it in the console)"
 fi
