@@ -119,6 +119,8 @@ bool IsDigits(const Variant& value) {
   return !(s[0] == '0' && s.size() > 1);
 }
 
+std::string SqlQuote(std::string_view text) { return Replace(text, "'", "''"); }
+
 std::string FilterSql(const Variant& value) {
   std::string s = value.ToString();
   std::string trimmed = Trim(s);

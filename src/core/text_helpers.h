@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/db/variant.h"
 
@@ -44,6 +45,9 @@ bool IsDigits(const Variant& value);
 
 // The value trimmed of spaces, with every single quote, double quote and ";" deleted.
 std::string FilterSql(const Variant& value);
+
+// Text for inside a single-quoted SQL literal: every single quote doubled.
+std::string SqlQuote(std::string_view text);
 
 // Every occurrence of the keyword in the text, in any letter case, wrapped in
 // "<font color=red>...</font>", each keeping its own case. The keyword is matched literally.

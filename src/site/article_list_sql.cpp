@@ -83,16 +83,6 @@ bool FieldsValid(const std::vector<std::string>& f) {
   return IsSmallDigits(f[21]);
 }
 
-// Text for a single-quoted SQL literal.
-std::string QuoteSql(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
@@ -119,28 +109,10 @@ std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const
   // The page's class may be any whole number; the chip's own field was checked
   // above.
   Variant class_value(class_field);
-  if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
-    if (LCase(f[2]) == "true") {
-      std::string ids = GetClassAndChildIds(state, class_value);
-      // No such class: the list is empty rather than an "in ()" the database
-      // refuses.
-      cond += ids.empty() ? " and 1 = 0" : " and d_classid in (" + ids + ")";
-    } else {
-      cond += " and d_classid = " + SqlNumber(class_value);
-    }
-  }
-
-  if (type == "subjectlist") {
-    cond += " and d_subjectid = " + SqlNumber(subject_id);
-  } else if (f[3] != "0") {
-    cond += " and d_subjectid = " + SqlNumber(f[3]);
-  }
-
-  if (LCase(f[5]) == "true") cond += " and d_hotflag = true ";
-  if (LCase(f[6]) == "true") cond += " and d_recommendflag = true ";
+  cond += ClassSubjectAndFlagConditions(state, f, class_value, type, subject_id);
 
   std::string author = Trim(f[7]);
-  if (!author.empty()) cond += " and d_author = '" + QuoteSql(author) + "'";
+  if (!author.empty()) cond += " and d_author = '" + SqlQuote(author) + "'";
 
   const int days = *ChipInt16(f[8]);
   if (days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);

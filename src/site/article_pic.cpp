@@ -76,23 +76,7 @@ std::string GetArticlePicSql(RequestState& state, const Variant& params, const V
   } else if (*ChipInt16(f[1]) < 0) {
     class_value = Variant("0");
   }
-  if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
-    if (LCase(f[2]) == "true") {
-      std::string ids = GetClassAndChildIds(state, class_value);
-      // No such class: no rows rather than an "in ()" the database refuses.
-      cond += ids.empty() ? " and 1 = 0" : " and d_classid in (" + ids + ")";
-    } else {
-      cond += " and d_classid = " + SqlNumber(class_value);
-    }
-  }
-
-  if (type == "subjectlist") {
-    cond += " and d_subjectid = " + SqlNumber(subject_id);
-  } else if (f[3] != "0") {
-    cond += " and d_subjectid = " + SqlNumber(f[3]);
-  }
-  if (LCase(f[5]) == "true") cond += " and d_hotflag = true ";
-  if (LCase(f[6]) == "true") cond += " and d_recommendflag = true ";
+  cond += ClassSubjectAndFlagConditions(state, f, class_value, type, subject_id);
   const int days = *ChipInt16(f[7]);
   if (days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);
 

@@ -13,7 +13,7 @@ namespace {
 
 // The start of the current day, week or month as the storage text the click times are kept in.
 std::string PeriodStart(RequestState& state, const char* key) {
-  return interaction::SqlQuote(FormatDate(state.Application->Get(key), 1));
+  return SqlQuote(FormatDate(state.Application->Get(key), 1));
 }
 
 }  // namespace

@@ -60,6 +60,4 @@ std::string ScriptStringEncode(std::string_view text) {
   return out;
 }
 
-std::string SqlQuote(std::string_view text) { return Replace(text, "'", "''"); }
-
 }  // namespace folirex::interaction

@@ -1,6 +1,6 @@
 // Small text parts shared by the site's interaction pages (announcements, related articles,
-// comments, clicks, tell-a-friend, static article pages and JS snippet files): the id check that guards every query, and the encoder
-// for text put into a quoted script string.
+// comments, clicks, tell-a-friend, static article pages and JS snippet files): the id check that
+// guards every query, and the encoder for text put into a quoted script string.
 //
 // Pure functions; any thread.
 #ifndef FOLIREX_SITE_INTERACTION_TEXT_H_
@@ -25,9 +25,6 @@ int64_t DigitsUpTo(const Variant& value, int64_t limit);
 // backslashes, both quotes and line breaks escaped, and "<" written as \x3C so the text cannot
 // end the script element.
 std::string ScriptStringEncode(std::string_view text);
-
-// Doubles single quotes, for text placed between single quotes in SQL.
-std::string SqlQuote(std::string_view text);
 
 }  // namespace folirex::interaction
 

@@ -7,6 +7,7 @@
 #include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 #include "platform/text/vb_text.h"
+#include "site/article_list_sql.h"
 
 namespace folirex {
 
@@ -69,6 +70,29 @@ bool ChannelExists(RequestState& state, const Variant& channel_id) {
   bool found = !rs.Eof();
   rs.Close();
   return found;
+}
+
+std::string ClassSubjectAndFlagConditions(RequestState& state, const std::vector<std::string>& f,
+                                          const Variant& class_value, const std::string& type,
+                                          const Variant& subject_id) {
+  std::string cond;
+  if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
+    if (LCase(f[2]) == "true") {
+      std::string ids = GetClassAndChildIds(state, class_value);
+      // No such class: no rows rather than an "in ()" the database refuses.
+      cond += ids.empty() ? " and 1 = 0" : " and d_classid in (" + ids + ")";
+    } else {
+      cond += " and d_classid = " + SqlNumber(class_value);
+    }
+  }
+  if (type == "subjectlist") {
+    cond += " and d_subjectid = " + SqlNumber(subject_id);
+  } else if (f[3] != "0") {
+    cond += " and d_subjectid = " + SqlNumber(f[3]);
+  }
+  if (LCase(f[5]) == "true") cond += " and d_hotflag = true ";
+  if (LCase(f[6]) == "true") cond += " and d_recommendflag = true ";
+  return cond;
 }
 
 ChannelSettingsScope::ChannelSettingsScope(RequestState& state)

@@ -54,6 +54,14 @@ bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 // True when Vantrel_Channel has a row with that id (a whole number).
 bool ChannelExists(RequestState& state, const Variant& channel_id);
 
+// The conditions the article and picture chips share, each beginning " and": the class (with
+// its descendants when field 2 is "true"; a missing class gives no rows), the subject (the page's
+// on a subject list, else field 3 unless "0"), and the hot and recommended flags (fields 5, 6).
+// class_value: the class the list shows (already chosen from the chip or the page).
+std::string ClassSubjectAndFlagConditions(RequestState& state, const std::vector<std::string>& f,
+                                          const Variant& class_value, const std::string& type,
+                                          const Variant& subject_id);
+
 // Saves ChannelID, every channel setting InitChannel loads (ChannelDir,
 // GenerateHtml, the file extensions, ChannelStatHtml, ...), SkinCssLink, SkinID
 // and the session's channel_path; the destructor puts them all back.

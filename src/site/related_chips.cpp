@@ -29,7 +29,7 @@ std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
     std::string keyword = Trim(entry);
     if (keyword.empty()) continue;
     if (!condition.empty()) condition += "or ";
-    condition += " (d_keyword like '%|" + interaction::SqlQuote(keyword) + "|%') ";
+    condition += " (d_keyword like '%|" + SqlQuote(keyword) + "|%') ";
   }
   if (condition.empty()) return "";
   return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +
@@ -49,7 +49,7 @@ std::string LibrarySql(const std::string& title, const std::string& top,
          article_id +
          " and c.d_deleted = false and c.d_checked = true and c.d_channelid = " + channel_id +
          " and exists (select d.d_id from Vantrel_Keyword d where d.d_channelid = " + channel_id +
-         " and d.d_name <> '' and '" + interaction::SqlQuote(title) +
+         " and d.d_name <> '' and '" + SqlQuote(title) +
          "' like '%'+d.d_name+'%' and c.d_title like '%'+d.d_name+'%') order by c.d_id desc";
 }
 

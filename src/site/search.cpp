@@ -50,15 +50,6 @@ const char* OrderSuffix(int code) {
   }
 }
 
-std::string QuoteSql(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
-
 // The title as element text with every match of the keyword (any letter case)
 // in a red font. The title and the keyword are both encoded, and the marks
 // never split an entity.
@@ -105,7 +96,7 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
   std::string condition =
       " where d_channelid = " + channel + " and d_deleted = false and d_checked = true";
   if (class_id != "0") condition += " and d_classid = " + class_id;
-  if (!keyword.empty()) condition += " and " + column + " like '%" + QuoteSql(keyword) + "%'";
+  if (!keyword.empty()) condition += " and " + column + " like '%" + SqlQuote(keyword) + "%'";
 
   const std::string sql =
       "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "

@@ -143,6 +143,11 @@ TEST(IsDigitsTest, RejectsEverythingElse) {
   EXPECT_FALSE(IsDigits("3;drop table x"));
 }
 
+TEST(SqlQuoteTest, DoublesSingleQuotesOnly) {
+  EXPECT_EQ(SqlQuote("it's O''Brien"), "it''s O''''Brien");
+  EXPECT_EQ(SqlQuote("\"新闻\";"), "\"新闻\";");
+}
+
 TEST(FilterSqlTest, DeletesQuotesAndSemicolonsAndTrims) {
   EXPECT_EQ(FilterSql(" O'Brien; "), "OBrien");
   EXPECT_EQ(FilterSql("a\"b'c;d"), "abcd");

@@ -1,4 +1,4 @@
-// The text parts of the interaction pages: the SQL quote, the id check, and
+// The text parts of the interaction pages: the id check, and
 // the encoder for text inside a quoted script string.
 #include "site/interaction_text.h"
 
@@ -9,8 +9,6 @@
 
 namespace folirex::interaction {
 namespace {
-
-TEST(InteractionTextTest, SqlQuoteDoublesQuotes) { EXPECT_EQ(SqlQuote("it's"), "it''s"); }
 
 TEST(InteractionTextTest, IdsAreDigitsThatFitARowId) {
   EXPECT_TRUE(IsId("1"));
