@@ -146,7 +146,8 @@ class SessionOverHttp : public ::testing::Test {
       } else if (m == "logout") {
         p.session.Abandon();
       }
-      const auto* who = std::get_if<std::string>(&p.session.Get("user_code").raw());
+      const Variant user = p.session.Get("user_code");
+      const auto* who = std::get_if<std::string>(&user.raw());
       p.response.Write(who == nullptr ? "(none)" : *who);
     });
   }
