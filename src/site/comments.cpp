@@ -52,7 +52,10 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
 }
 
 std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
-  if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章ID错误！");
+  // An article in the recycle bin or waiting for approval is not on the site to be commented on.
+  if (!interaction::IsId(article_id) || !IsPublishedArticle(state, article_id)) {
+    AlertBack(state, "提示：文章ID错误！");
+  }
   const std::string id = article_id.ToString();
   state.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
   state.Rs->Open(state.Sql, *state.Conn, 0, 1);
@@ -128,6 +131,8 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
 std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
                         const Variant& channel_id) {
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
+  // The page of an article that is not on the site is empty, as for a missing one.
+  if (!IsPublishedArticle(state, article_id)) return "";
   std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "comment");
   state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "comment");
   return ParseTemplate(state, page, "comment", state.GenerateHtml, article_id, "", "", "", "", "",

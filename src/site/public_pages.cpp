@@ -62,17 +62,6 @@ bool IsPublished(const Recordset& rs) {
   return !rs["d_deleted"].ToBoolOr(false) && rs["d_checked"].ToBoolOr(false);
 }
 
-bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
-  if (!IsDigits(article_id)) return false;
-  state.Sql =
-      "select d_deleted, d_checked from Vantrel_Article where d_id = " + article_id.ToString();
-  Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
-  bool published = !rs.Eof() && IsPublished(rs);
-  rs.Close();
-  return published;
-}
-
 // A paged article's placeholder replaced by all its content pages, one after the other, as the
 // dynamic pages show them.
 std::string WithContentPages(const RequestState& state, const std::string& page) {
@@ -105,6 +94,17 @@ Variant PageSize(const Variant& stored) {
 }
 
 }  // namespace
+
+bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
+  if (!IsDigits(article_id)) return false;
+  state.Sql =
+      "select d_deleted, d_checked from Vantrel_Article where d_id = " + article_id.ToString();
+  Recordset rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  bool published = !rs.Eof() && IsPublished(rs);
+  rs.Close();
+  return published;
+}
 
 std::string ShowDefault(RequestState& state) {
   std::string text = LoadTemplatePageById(state, state.DefaultTemplatePageID);

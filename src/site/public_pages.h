@@ -19,6 +19,10 @@
 
 namespace folirex {
 
+// True for an article that is on the site: a plain id of a row neither in the recycle bin nor
+// waiting for approval. Every page that shows or sends an article asks this first.
+bool IsPublishedArticle(RequestState& state, const Variant& article_id);
+
 std::string ShowDefault(RequestState& state);
 std::string ShowFirst(RequestState& state);
 std::string ShowSearch(RequestState& state, const Variant& search_type, const Variant& search_class,

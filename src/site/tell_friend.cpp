@@ -32,6 +32,8 @@ std::string WithoutControls(std::string_view text) {
 std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
                            const Variant& mail_to, const Variant& mail_to_name) {
   if (flag.ToString() != "1") {
+    // The page of an article that is not on the site is empty, as for a missing one.
+    if (!IsPublishedArticle(state, article_id)) return "";
     std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "tellfriend");
     state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "tellfriend");
     return ParseTemplate(state, page, "tellfriend", state.GenerateHtml, article_id, "", "", "", "",
@@ -45,7 +47,9 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   if (!IsValidEmail(address)) AlertBack(state, "提示：邮件格式不对！");
 
   std::string result = "获取文章信息失败，发送邮件失败！";
-  if (interaction::IsId(article_id)) {
+  // Only an article on the site is sent: one in the recycle bin or waiting for approval is not
+  // the visitor's to pass on.
+  if (interaction::IsId(article_id) && IsPublishedArticle(state, article_id)) {
     if (std::optional<ArticleValues> article = LoadArticle(state, article_id)) {
       // The whole stored content, not the content pages of a paged article.
       std::string subject = name + "，您的朋友给您推荐一篇文章，具体内容如下";

@@ -71,9 +71,12 @@ TEST_F(TellFriendTest, TheFriendGetsTheArticleWithALinkToTheSite) {
             std::string::npos);
 }
 
-TEST_F(TellFriendTest, RecycledAndUnapprovedArticlesCanBeMailedAMissingOneCannot) {
+TEST_F(TellFriendTest, RecycledUnapprovedAndMissingArticlesAreNotMailed) {
   int hidden = site_.AddArticle("回收", "x", {{"d_deleted", "-1"}, {"d_checked", "0"}});
-  EXPECT_EQ(AlertText(Send(hidden, "a@example.com", "甲")),
+  EXPECT_EQ(AlertText(Send(hidden, "a@example.com", "甲")), "获取文章信息失败，发送邮件失败！");
+  EXPECT_EQ(sink_.Messages().size(), 0u);
+  int live = site_.AddArticle("公开", "y");
+  EXPECT_EQ(AlertText(Send(live, "a@example.com", "甲")),
             "一封注册邮件已发往a@example.com的信箱中，请注意查收。");
   EXPECT_EQ(sink_.Messages().size(), 1u);
 

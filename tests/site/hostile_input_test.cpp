@@ -1,0 +1,98 @@
+// Requests a visitor can make by hand against the public pages: articles in the recycle bin or
+// waiting for approval reached through the comment and tell-a-friend pages, and odd or hostile
+// request values, which must answer a page or an alert and never fail the request.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "site/interaction_site.h"
+#include "support/smtp_sink.h"
+
+namespace folirex::testing {
+namespace {
+
+using Form = std::vector<std::pair<std::string, std::string>>;
+
+class HiddenArticleTest : public ::testing::Test {
+ protected:
+  HiddenArticleTest() {
+    site_.site.Sql("update Vantrel_Config set d_selectedmailflag = 2, d_mailserver = '127.0.0.1:" +
+                   std::to_string(sink_.port()) +
+                   "', d_mailuser = 'site@example.com', d_mailpassword = 'pw'");
+    site_.SetPage("comment", "<title>{$ShowArticleTitle}</title>{$ShowArticleContent}");
+    site_.SetPage("tellfriend", "<title>{$ShowArticleTitle}</title>{$ShowArticleContent}");
+    int open_class = site_.AddClass("开放", "open", /*comments=*/true, /*needs_approval=*/false);
+    std::string cls = std::to_string(open_class);
+    live_ = site_.AddArticle("公开标题", "公开正文", {{"d_classid", cls}});
+    recycled_ = site_.AddArticle("回收标题", "回收正文", {{"d_classid", cls}, {"d_deleted", "-1"}});
+    unapproved_ =
+        site_.AddArticle("待审标题", "待审正文", {{"d_classid", cls}, {"d_checked", "0"}});
+  }
+
+  std::string Page(const std::string& m, int article) {
+    return site_.Get("/asp.asp?m=" + m + "&articleid=" + std::to_string(article) + "&channelid=1");
+  }
+
+  std::string PostComment(int article) {
+    return site_.site
+        .Post("/asp.asp?m=comment&flag=1&articleid=" + std::to_string(article) + "&channelid=1",
+              Form{{"d_name", "甲"}, {"d_email", ""}, {"d_score", "5"}, {"d_content", "评论"}})
+        .text;
+  }
+
+  std::string SendToFriend(int article) {
+    return site_.site
+        .Post("/asp.asp?m=tellfriend&flag=1&articleid=" + std::to_string(article) + "&channelid=1",
+              Form{{"mailto", "friend@example.com"}, {"mailtoname", "乙"}})
+        .text;
+  }
+
+  SmtpSink sink_;
+  InteractionSite site_;
+  int live_ = 0;
+  int recycled_ = 0;
+  int unapproved_ = 0;
+};
+
+TEST_F(HiddenArticleTest, CommentAndTellFriendPagesShowOnlyArticlesOnTheSite) {
+  for (const char* m : {"comment", "tellfriend"}) {
+    std::string shown = Page(m, live_);
+    EXPECT_NE(shown.find("公开标题"), std::string::npos) << m << ": " << shown;
+    EXPECT_NE(shown.find("公开正文"), std::string::npos) << m;
+    for (int hidden : {recycled_, unapproved_}) {
+      std::string page = Page(m, hidden);
+      EXPECT_EQ(page.find("回收"), std::string::npos) << m << ": " << page;
+      EXPECT_EQ(page.find("待审"), std::string::npos) << m << ": " << page;
+      EXPECT_EQ(page, Page(m, unapproved_ + 100)) << m << ": not the answer to a missing article";
+    }
+  }
+}
+
+TEST_F(HiddenArticleTest, CommentsAreTakenOnlyForArticlesOnTheSite) {
+  EXPECT_NE(PostComment(live_).find("评论成功"), std::string::npos);
+  for (int hidden : {recycled_, unapproved_}) {
+    std::string answer = PostComment(hidden);
+    EXPECT_NE(answer.find("提示：文章ID错误！"), std::string::npos) << answer;
+    EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment where d_infoid = " +
+                          std::to_string(hidden)),
+              "0");
+  }
+  EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment"), "1");
+  EXPECT_EQ(site_.Value("select d_commentcount from Vantrel_Channel where d_id = 1"), "1");
+}
+
+TEST_F(HiddenArticleTest, OnlyArticlesOnTheSiteAreMailed) {
+  EXPECT_NE(SendToFriend(live_).find("一封注册邮件已发往friend@example.com"), std::string::npos);
+  ASSERT_EQ(sink_.Messages().size(), 1u);
+  for (int hidden : {recycled_, unapproved_}) {
+    std::string answer = SendToFriend(hidden);
+    EXPECT_NE(answer.find("获取文章信息失败，发送邮件失败！"), std::string::npos) << answer;
+  }
+  EXPECT_EQ(sink_.Messages().size(), 1u);
+  EXPECT_EQ(sink_.Messages()[0].DecodedBody().find("回收正文"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace folirex::testing
