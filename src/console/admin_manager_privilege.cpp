@@ -238,8 +238,11 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
     std::string name = FilterSql(Variant(part));
     if (!name.empty()) names.push_back(name);
   }
+  // No chosen names (the list was shown again since the grant form, or the form was sent
+  // twice): nothing would be saved, so the page must not say that it was.
+  if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
   std::vector<std::string> codes = FilterCodes(RequestValues(*state.Request, "functioncode"));
-  if (!names.empty()) SaveGrants(state, names, codes);
+  SaveGrants(state, names, codes);
   state.Response->Write(
       MessageBox("<li><a href=\"" + std::string(kListUrl) + "\">返回列表</a></li>\r\n"));
   state.Session->Set("userlist", Variant(""));

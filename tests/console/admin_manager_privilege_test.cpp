@@ -99,10 +99,11 @@ TEST_F(PrivilegeTest, GrantsAreSavedForSeveralNamesAndCodes) {
   EXPECT_EQ(Codes("bob"), "XT_Manage_Article,XT_Manage_ArticleAdd,XT_Manage_Main");
   EXPECT_EQ(Codes("carol"), "XT_Manage_Set");  // not chosen, untouched
 
-  // The chosen names were used up: saving again changes nothing and still says so.
+  // The chosen names were used up: saving again changes nothing and says so.
   HttpAnswer again = site_.Post("/admin.asp?m=admin_managerprivilege&action=authorization",
                                 {{"functioncode", "XT_Manage_Set"}});
-  EXPECT_TRUE(Contains(again.text, "授权成功！"));
+  EXPECT_FALSE(Contains(again.text, "授权成功！"));
+  EXPECT_TRUE(Contains(AlertText(again.text), "提示：请先选择用户再授权！"));
   EXPECT_EQ(Codes("alice"), "XT_Manage_Article,XT_Manage_ArticleAdd,XT_Manage_Main");
 
   // Blanks around a chosen name are dropped; no code checked takes every right away.
