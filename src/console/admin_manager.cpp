@@ -287,8 +287,27 @@ void Manager_Delete(RequestState& state) {
   Variant own = state.Conn->ExecuteScalar(state.Sql, {state.Session->Get("User_Name")});
   if (own.ToInt64Or(0) > 0) AlertBack(state, "提示：不能删除当前登录的用户！");
 
-  state.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
-  state.Conn->Execute(state.Sql);
+  // The grants go with the last account of their name: left behind, they would still serve
+  // a browser signed in under the deleted account, and would pass to any account added later
+  // under the same name. A name another account still holds keeps its grants.
+  Connection& conn = *state.Conn;
+  conn.BeginTrans();
+  try {
+    state.Sql =
+        "delete from Vantrel_ManagerFunction where d_adminname in (select d_name from "
+        "Vantrel_Admin where d_id in (" +
+        list.sql +
+        ")) and d_adminname not in (select d_name from Vantrel_Admin where "
+        "d_name is not null and d_id not in (" +
+        list.sql + "))";
+    conn.Execute(state.Sql);
+    state.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
+    conn.Execute(state.Sql);
+    conn.CommitTrans();
+  } catch (...) {
+    conn.RollbackTrans();
+    throw;
+  }
   state.Response->Redirect(kListUrl);
 }
 

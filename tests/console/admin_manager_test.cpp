@@ -267,10 +267,10 @@ TEST_F(ManagerTest, DeleteRemovesTheChosenAccountsOnly) {
   EXPECT_EQ(Accounts(), before - 2);
   EXPECT_EQ(IdOf("ivan"), "");
   EXPECT_NE(IdOf("judy"), "");
-  // Grants stay with the name.
+  // The grants of a deleted account go with it.
   EXPECT_EQ(site_.CountSql("select count(*) from Vantrel_ManagerFunction where "
                            "d_adminname = 'ivan'"),
-            1);
+            0);
 }
 
 TEST_F(ManagerTest, DeleteRefusesEmptyMalformedAndOwnAccountLists) {

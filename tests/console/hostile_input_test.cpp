@@ -1,13 +1,20 @@
 // Console pages under requests that try to get more than the page offers: saves that would
 // change nothing, rights left behind by deleted accounts, and changes asked for by a plain link.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <string>
 
 #include "console_site.h"
+#include "platform/host/session.h"
 
 namespace folirex::testing {
 namespace {
+
+int GrantsOf(ConsoleSite& site, const std::string& name) {
+  return site.CountSql("select count(*) from Vantrel_ManagerFunction where d_adminname = '" + name +
+                       "'");
+}
 
 TEST(ConsoleHostile, GrantSaveWithoutChosenNamesIsNotReportedAsDone) {
   ConsoleSite site;
@@ -23,6 +30,46 @@ TEST(ConsoleHostile, GrantSaveWithoutChosenNamesIsNotReportedAsDone) {
   EXPECT_EQ(site.SqlValue("select group_concat(d_functioncode) from Vantrel_ManagerFunction "
                           "where d_adminname = 'nora'"),
             "XT_Manage_Main");
+}
+
+TEST(ConsoleHostile, DeletedAccountTakesItsGrantsAlong) {
+  ConsoleSite site;
+  site.AddAdmin("olga", "password1", {"XT_Manage_Main", "XT_Manage_Manager"});
+  site.AddAdmin("twin", "password1", {"XT_Manage_Main"});
+  site.AddAdmin("twin", "password2", {});
+  std::string olga = site.SqlValue("select d_id from Vantrel_Admin where d_name = 'olga'");
+  std::string twin = site.SqlValue("select min(d_id) from Vantrel_Admin where d_name = 'twin'");
+
+  // Olga signs in elsewhere and is still signed in when her account is deleted.
+  ASSERT_EQ(site.SignIn("olga", "password1").status, 302);
+  const std::string cookie_name = SessionStore::kCookieName;
+  ASSERT_EQ(site.cookies().count(cookie_name), 1u);
+  std::string olga_session = cookie_name + "=" + site.cookies().at(cookie_name);
+  httplib::Client olga_browser("127.0.0.1", site.port());
+  auto before = olga_browser.Get("/admin.asp?m=admin_manager", {{"Cookie", olga_session}});
+  ASSERT_TRUE(before);
+  ASSERT_EQ(before->status, 200);
+
+  site.ClearCookies();
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  HttpAnswer deleted = site.Post("/admin.asp?m=admin_manager&action=del",
+                                 {{"selectdel", olga}, {"selectdel", twin}});
+  ASSERT_EQ(deleted.status, 302);
+  EXPECT_EQ(GrantsOf(site, "olga"), 0);
+  // Another account still holds the name "twin": its grants stay.
+  EXPECT_EQ(GrantsOf(site, "twin"), 1);
+
+  // Her open session has no rights left.
+  auto after = olga_browser.Get("/admin.asp?m=admin_manager", {{"Cookie", olga_session}});
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->status, 302);
+  EXPECT_EQ(after->get_header_value("Location"), "?m=admin_error&errnum=1");
+
+  // A new account under the old name starts without rights.
+  site.Post("/admin.asp?m=admin_manager&action=save",
+            {{"username", "olga"}, {"password", "another1"}});
+  EXPECT_EQ(site.CountSql("select count(*) from Vantrel_Admin where d_name = 'olga'"), 1);
+  EXPECT_EQ(GrantsOf(site, "olga"), 0);
 }
 
 }  // namespace
