@@ -7,6 +7,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -107,6 +108,10 @@ void ChangePassword_Save(RequestState& state) {
   if (new_password != confirmation) {
     rs.Close();
     AlertBack(state, "新密码和确认密码不相同，请重新输入");
+  }
+  if (!host::EqualsNoCase(request.Method(), "POST")) {
+    rs.Close();
+    RequireFormPost(state);
   }
   rs.Set("d_password", Variant(MD5(confirmation)));
   rs.Update();

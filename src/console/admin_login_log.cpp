@@ -83,6 +83,7 @@ void LoginLog_Delete(RequestState& state, const std::string& filter) {
   if (Trim(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
+  RequireFormPost(state);
   state.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";
   state.Conn->Execute(state.Sql);
   state.Response->Redirect("?m=admin_loginlog&d_name=" + state.Server->URLEncode(filter));

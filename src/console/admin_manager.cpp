@@ -212,6 +212,7 @@ void Manager_SaveAdd(RequestState& state) {
     AlertBack(state, "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
   }
 
+  RequireFormPost(state);
   state.Sql = "Select * From Vantrel_Admin Where 1 < 0";
   rs.Open(state.Sql, *state.Conn, 1, 3);
   rs.AddNew();
@@ -256,6 +257,7 @@ void Manager_Edit(RequestState& state) {
   std::string password = request("password");
   CheckAccount(state, name, password, "用户姓名");
   if (!id_ok) AlertBack(state, kParameterError);
+  RequireFormPost(state);
 
   state.Sql = "Select * From Vantrel_Admin Where d_id = ?";
   rs.Open(state.Sql, {Variant(id)}, *state.Conn, 1, 3);
@@ -286,6 +288,7 @@ void Manager_Delete(RequestState& state) {
   state.Sql = "select count(*) from Vantrel_Admin where d_id in (" + list.sql + ") and d_name = ?";
   Variant own = state.Conn->ExecuteScalar(state.Sql, {state.Session->Get("User_Name")});
   if (own.ToInt64Or(0) > 0) AlertBack(state, "提示：不能删除当前登录的用户！");
+  RequireFormPost(state);
 
   // The grants go with the last account of their name: left behind, they would still serve
   // a browser signed in under the deleted account, and would pass to any account added later

@@ -241,6 +241,7 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
   // No chosen names (the list was shown again since the grant form, or the form was sent
   // twice): nothing would be saved, so the page must not say that it was.
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
+  RequireFormPost(state);
   std::vector<std::string> codes = FilterCodes(RequestValues(*state.Request, "functioncode"));
   SaveGrants(state, names, codes);
   state.Response->Write(
@@ -254,6 +255,7 @@ void ManagerPrivilege_SetUser(RequestState& state) {
   std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
 
   if ((*state.Request)("save") == "1") {
+    RequireFormPost(state);
     SaveGrants(state, {id}, FilterCodes(state.Request->FormValues("functioncode")));
     state.Response->Write(MessageBox("<li><a href=\"" + set_url + "\">返回重新修改</a></li>\r\n" +
                                      "<li><a href=\"" + kListUrl + "\">返回列表</a></li>\r\n"));

@@ -1,7 +1,8 @@
-// Small text routines the console pages share: the list of names a form posts under one
-// field (every checked box a value of its own).
+// Small request routines the console pages share: the list of names a form posts under one
+// field (every checked box a value of its own), and the rule that only a posted form changes
+// anything.
 //
-// Pure functions over the request's values; call on the request's worker.
+// Call on the request's worker. RequireFormPost ends the request (AlertBack) when it refuses.
 #ifndef FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 #define FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/request_state.h"
 #include "platform/host/request.h"
 
 namespace folirex {
@@ -17,6 +19,11 @@ namespace folirex {
 // first, then the form), one element per value sent, so that a value holding ",
 // " stays whole.
 std::vector<std::string> RequestValues(const Request& request, std::string_view key);
+
+// Ends the request with "提示：参数错误！" unless it is a POST. Every console form that saves or
+// deletes posts; a plain address (a link followed from another site, which the session cookie
+// accompanies) must not change anything.
+void RequireFormPost(RequestState& state);
 
 }  // namespace folirex
 

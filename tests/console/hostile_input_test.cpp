@@ -72,5 +72,63 @@ TEST(ConsoleHostile, DeletedAccountTakesItsGrantsAlong) {
   EXPECT_EQ(GrantsOf(site, "olga"), 0);
 }
 
+TEST(ConsoleHostile, PlainAddressesChangeNothing) {
+  ConsoleSite site;
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  site.AddAdmin("pete", "password1", {"XT_Manage_Main"});
+  std::string pete = site.SqlValue("select d_id from Vantrel_Admin where d_name = 'pete'");
+  std::string own =
+      site.SqlValue("select d_id from Vantrel_Admin where d_name = '" + site.admin_name() + "'");
+  site.Sql("insert into Vantrel_Log (d_ip, d_adminname) values ('10.0.0.1', 'pete')");
+  std::string log = site.SqlValue("select max(d_id) from Vantrel_Log");
+  const std::string admin_digest =
+      site.SqlValue("select d_password from Vantrel_Admin where d_id = " + own);
+  auto snapshot = [&] {
+    return site.SqlValue(
+               "select group_concat(d_id || ':' || d_name || ':' || d_password, ';') "
+               "from Vantrel_Admin") +
+           "|" +
+           site.SqlValue(
+               "select group_concat(d_adminname || ':' || d_functioncode, ';') from "
+               "Vantrel_ManagerFunction") +
+           "|" + site.SqlValue("select group_concat(d_id) from Vantrel_Log");
+  };
+  const std::string before = snapshot();
+
+  // What a link followed from another page (the session cookie goes along) could ask for.
+  const std::string links[] = {
+      "/admin.asp?m=admin_manager&action=save&username=intruder&password=intruder1",
+      "/admin.asp?m=admin_manager&action=edit&save=1&id=" + own +
+          "&username=admin&password=taken123",
+      "/admin.asp?m=admin_manager&action=del&selectdel=" + pete,
+      "/admin.asp?m=admin_managerprivilege&action=set&save=1&id=" + site.admin_name(),
+      "/admin.asp?m=admin_loginlog&action=del&selectdel=" + log,
+      "/admin.asp?m=admin_changepassword&action=save&password=" + site.admin_password() +
+          "&password1=taken123&password2=taken123",
+  };
+  for (const std::string& link : links) {
+    SCOPED_TRACE(link);
+    HttpAnswer answer = site.Get(link);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_TRUE(Contains(AlertText(answer.text), "提示：参数错误！"));
+  }
+  // The grant save reads the names chosen on the grant form.
+  site.Post("/admin.asp?m=admin_managerprivilege&action=privilege",
+            {{"selectdel", site.admin_name()}});
+  HttpAnswer grant = site.Get("/admin.asp?m=admin_managerprivilege&action=authorization");
+  EXPECT_TRUE(Contains(AlertText(grant.text), "提示：参数错误！"));
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(site.SqlValue("select d_password from Vantrel_Admin where d_id = " + own),
+            admin_digest);
+
+  // The forms themselves post, and still work.
+  EXPECT_TRUE(Contains(site.Post("/admin.asp?m=admin_managerprivilege&action=authorization",
+                                 {{"functioncode", "XT_Manage_Main"},
+                                  {"functioncode", "XT_Manage_ManagerPrivilege"}})
+                           .text,
+                       "授权成功！"));
+  EXPECT_EQ(GrantsOf(site, site.admin_name()), 2);
+}
+
 }  // namespace
 }  // namespace folirex::testing
