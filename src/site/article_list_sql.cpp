@@ -38,25 +38,6 @@ const char* OuterOrder(int code) {
   }
 }
 
-const char* InnerOrder(int code) {
-  switch (code) {
-    case 1:
-      return " order by d_topflag, d_id asc";
-    case 2:
-      return " order by d_topflag, d_id desc";
-    case 3:
-      return " order by d_topflag, d_addtime asc";
-    case 4:
-      return " order by d_topflag, d_addtime desc";
-    case 5:
-      return " order by d_topflag, d_clicktimes asc";
-    case 6:
-      return " order by d_topflag, d_clicktimes desc";
-    default:
-      return "";
-  }
-}
-
 // Digits that also fit the 16-bit reading every number field of a chip gets.
 bool IsSmallDigits(const std::string& field, int max_value = 32767) {
   if (!IsDigits(field)) return false;
@@ -124,13 +105,13 @@ std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const
   if (count == 0) {
     if (type == "first") {
       q.inner = std::string("select top 10 ") + kListColumns + " from Vantrel_Article where " +
-                cond + InnerOrder(order_code);
+                cond + ChipListOrder(order_code);
     } else {
       q.inner = std::string("select ") + kListColumns + " from Vantrel_Article where " + cond;
     }
   } else {
     q.inner = "select top " + std::to_string(count) + " " + kListColumns +
-              " from Vantrel_Article where " + cond + InnerOrder(order_code);
+              " from Vantrel_Article where " + cond + ChipListOrder(order_code);
   }
   q.select =
       "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "

@@ -21,23 +21,10 @@ namespace {
 
 constexpr int kFieldCount = 16;
 
-const char* PicOrder(int code) {
-  switch (code) {
-    case 1:
-      return " order by d_topflag, d_id asc";
-    case 2:
-      return " order by d_topflag, d_id desc";
-    case 3:
-      return " order by d_topflag, d_addtime asc";
-    case 4:
-      return " order by d_topflag, d_addtime desc";
-    case 5:
-      return " order by d_topflag, d_clicktimes asc";
-    case 6:
-      return " order by d_topflag, d_clicktimes desc";
-    default:
-      return " ";
-  }
+// The picture list's order: the list order of the code, or none (" ").
+const char* PicOrderOf(int code) {
+  const char* order = ChipListOrder(code);
+  return *order == '\0' ? " " : order;
 }
 
 // Digits read as a 16-bit number further on: beyond that range the chip is
@@ -84,7 +71,7 @@ std::string GetArticlePicSql(RequestState& state, const Variant& params, const V
          " d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
          "from "
          "Vantrel_Article where " +
-         cond + PicOrder(*ChipInt16(f[15]));
+         cond + PicOrderOf(*ChipInt16(f[15]));
 }
 
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,

@@ -72,6 +72,25 @@ bool ChannelExists(RequestState& state, const Variant& channel_id) {
   return found;
 }
 
+const char* ChipListOrder(int code) {
+  switch (code) {
+    case 1:
+      return " order by d_topflag, d_id asc";
+    case 2:
+      return " order by d_topflag, d_id desc";
+    case 3:
+      return " order by d_topflag, d_addtime asc";
+    case 4:
+      return " order by d_topflag, d_addtime desc";
+    case 5:
+      return " order by d_topflag, d_clicktimes asc";
+    case 6:
+      return " order by d_topflag, d_clicktimes desc";
+    default:
+      return "";
+  }
+}
+
 std::string ClassSubjectAndFlagConditions(RequestState& state, const std::vector<std::string>& f,
                                           const Variant& class_value, const std::string& type,
                                           const Variant& subject_id) {

@@ -54,6 +54,10 @@ bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 // True when Vantrel_Channel has a row with that id (a whole number).
 bool ChannelExists(RequestState& state, const Variant& channel_id);
 
+// The order of an article or picture list by its order code 1 to 6 (pinned articles first,
+// then by id, time added or clicks, ascending for odd codes); "" for any other code.
+const char* ChipListOrder(int code);
+
 // The conditions the article and picture chips share, each beginning " and": the class (with
 // its descendants when field 2 is "true"; a missing class gives no rows), the subject (the page's
 // on a subject list, else field 3 unless "0"), and the hot and recommended flags (fields 5, 6).
