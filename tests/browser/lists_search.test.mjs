@@ -1,0 +1,67 @@
+// The public lists in a real browser: a visitor searches from the channel page, gets highlighted
+// results and pages through them, and pages through a class list.
+import assert from 'node:assert/strict';
+import { test } from 'node:test';
+
+import { withSiteAndBrowser } from './support/browser.mjs';
+import { startSite } from './support/site.mjs';
+
+const TIMEOUT = 90000;
+
+// 45 articles with the keyword in their title (one a minute, so the newest-first order is
+// fixed) and 5 without, all in class 60.
+function seed(site) {
+  const rows = [];
+  for (let n = 1; n <= 50; n += 1) {
+    const title = n <= 45 ? `经济新闻第${n}篇` : `体育快讯第${n}篇`;
+    const minute = String(n).padStart(2, '0');
+    rows.push(`(1, 60, '${title}', '<p>正文</p>', -1, 0, '2024-05-01 08:${minute}:00')`);
+  }
+  site.sql(
+    `insert into Vantrel_ArticleClass (d_id, d_channelid, d_name, d_dir, d_pagenum, d_order,
+       d_path) values (60, 1, '财经', 'money', 20, 1, '60,');
+     insert into Vantrel_Article (d_channelid, d_classid, d_title, d_content, d_checked,
+       d_deleted, d_addtime) values ${rows.join(',\n')};`,
+  );
+}
+
+test('a visitor searches from the channel page and pages through the results', { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    seed(site);
+    await page.goto(`${site.base}asp.asp?channelid=1`);
+    await page.locator('input[name="searchkeyword"]').first().fill('经济');
+    await Promise.all([
+      page.waitForURL(/m=search/),
+      page.locator('input[name="searchkeyword"]').first().press('Enter'),
+    ]);
+
+    const marks = page.locator('font[color="red"]', { hasText: '经济' });
+    assert.ok((await marks.count()) >= 20, 'the keyword is highlighted in every result');
+    const first = await page.locator('body').innerText();
+    assert.ok(first.includes('经济新闻第45篇'), 'newest first');
+    assert.ok(!first.includes('体育快讯'), 'only matching titles');
+
+    // The page links carry the keyword as a GB2312 browser sends it.
+    const next = page.locator('a[href*="age=2"]').first();
+    assert.match(await next.getAttribute('href'), /searchkeyword=%BE%AD%BC%C3/);
+    await Promise.all([page.waitForLoadState('load'), next.click()]);
+    const second = await page.locator('body').innerText();
+    assert.ok(second.includes('经济新闻第25篇'), 'page 2 goes on where page 1 stopped');
+    assert.ok(!second.includes('经济新闻第45篇'));
+  });
+});
+
+test('a visitor pages through a class list', { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    seed(site);
+    await page.goto(`${site.base}asp.asp?m=classlist&classid=60&channelid=1`);
+    const first = await page.locator('body').innerText();
+    assert.ok(first.includes('体育快讯第50篇'), 'the newest article heads the list');
+    assert.ok(!first.includes('经济新闻第30篇'));
+    const next = page.locator('a[href*="age=2"]').first();
+    await Promise.all([page.waitForLoadState('load'), next.click()]);
+    const second = await page.locator('body').innerText();
+    assert.ok(second.includes('经济新闻第30篇'), second.slice(0, 400));
+    assert.ok(!second.includes('体育快讯第50篇'));
+  });
+});
