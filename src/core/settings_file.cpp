@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text/vb_text.h"
+
 namespace folirex {
 namespace {
 
@@ -13,13 +15,6 @@ std::string TrimSpace(const std::string& s) {
   if (b == std::string::npos) return "";
   size_t e = s.find_last_not_of(" \t\r\n");
   return s.substr(b, e - b + 1);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 }  // namespace
@@ -42,7 +37,7 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       *error = file.string() + ":" + std::to_string(number) + ": expected Key=Value";
       return false;
     }
-    std::string key = Lower(TrimSpace(t.substr(0, eq)));
+    std::string key = LCase(TrimSpace(t.substr(0, eq)));
     std::string value = TrimSpace(t.substr(eq + 1));
     if (key == "dbtype") {
       settings->DbType = value;
@@ -90,9 +85,8 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
     }
   }
   std::error_code ec;
-  std::filesystem::permissions(temp, std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_write,
-                               ec);
+  std::filesystem::permissions(
+      temp, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
   std::filesystem::rename(temp, file, ec);
   if (ec) {
     *error = "cannot write " + file.string() + ": " + ec.message();

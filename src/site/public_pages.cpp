@@ -3,6 +3,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/template_engine.h"
 #include "site/template_lookup.h"
@@ -66,25 +67,7 @@ bool IsPublished(const Recordset& rs) {
 // dynamic pages show them.
 std::string WithContentPages(const RequestState& state, const std::string& page) {
   if (state.ArticlePageNav.empty()) return page;
-  std::string pages;
-  std::string_view nav = state.ArticlePageNav;
-  std::string_view separator = kPageSeparator;
-  size_t start = 0;
-  for (size_t found; (found = nav.find(separator, start)) != std::string_view::npos;
-       start = found + separator.size()) {
-    pages.append(nav.substr(start, found - start));
-  }
-  pages.append(nav.substr(start));
-  std::string out;
-  std::string_view placeholder = kPagePlaceholder;
-  start = 0;
-  for (size_t found; (found = page.find(placeholder, start)) != std::string::npos;
-       start = found + placeholder.size()) {
-    out.append(page, start, found - start);
-    out.append(pages);
-  }
-  out.append(page, start);
-  return out;
+  return Replace(page, kPagePlaceholder, Replace(state.ArticlePageNav, kPageSeparator, ""));
 }
 
 // A class's or subject's page size: 20 when it is empty or not above 0.

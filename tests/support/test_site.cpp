@@ -8,6 +8,7 @@
 
 #include "core/site_server.h"
 #include "core/site_setup.h"
+#include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 
 namespace folirex::testing {
@@ -30,20 +31,7 @@ std::string HttpAnswer::Header(const std::string& name) const {
 }
 
 std::string GbkUrlEncode(const std::string& utf8) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : Utf8ToGbk(utf8, Unmappable::kQuestion)) {
-    if (isalnum(c) || c == '-' || c == '_' || c == '.' || c == '*') {
-      out.push_back(static_cast<char>(c));
-    } else if (c == ' ') {
-      out.push_back('+');
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  return out;
+  return host::FormUrlEncodeBytes(Utf8ToGbk(utf8, Unmappable::kQuestion));
 }
 
 TestSite::TestSite(bool start) {
@@ -132,9 +120,8 @@ HttpAnswer TestSite::Finish(int status, std::string bytes,
       size_t eq = value.find('=');
       size_t semi = value.find(';');
       if (eq != std::string::npos) {
-        std::string cookie_value = value.substr(eq + 1, semi == std::string::npos
-                                                            ? std::string::npos
-                                                            : semi - eq - 1);
+        std::string cookie_value =
+            value.substr(eq + 1, semi == std::string::npos ? std::string::npos : semi - eq - 1);
         cookies_[value.substr(0, eq)] = cookie_value;
       }
     }
@@ -149,9 +136,9 @@ HttpAnswer TestSite::Get(const std::string& path_and_query) {
   if (!cookies_.empty()) headers.emplace("Cookie", CookieHeader());
   auto result = client.Get(EncodeQuery(path_and_query).c_str(), headers);
   if (!result) throw std::runtime_error("GET " + path_and_query + " failed");
-  return Finish(result->status, result->body,
-                std::multimap<std::string, std::string>(result->headers.begin(),
-                                                        result->headers.end()));
+  return Finish(
+      result->status, result->body,
+      std::multimap<std::string, std::string>(result->headers.begin(), result->headers.end()));
 }
 
 HttpAnswer TestSite::Post(const std::string& path_and_query,
@@ -173,9 +160,9 @@ HttpAnswer TestSite::PostRaw(const std::string& path_and_query, const std::strin
   auto result =
       client.Post(EncodeQuery(path_and_query).c_str(), headers, body, content_type.c_str());
   if (!result) throw std::runtime_error("POST " + path_and_query + " failed");
-  return Finish(result->status, result->body,
-                std::multimap<std::string, std::string>(result->headers.begin(),
-                                                        result->headers.end()));
+  return Finish(
+      result->status, result->body,
+      std::multimap<std::string, std::string>(result->headers.begin(), result->headers.end()));
 }
 
 namespace {

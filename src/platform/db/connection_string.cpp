@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "platform/text/vb_text.h"
+
 namespace folirex::db {
 
 namespace {
@@ -11,13 +13,6 @@ std::string Trim(std::string_view s) {
   if (b == std::string_view::npos) return "";
   size_t e = s.find_last_not_of(" \t\r\n");
   return std::string(s.substr(b, e - b + 1));
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 // key=value pairs separated by ";"; a value starting with "{" runs to the matching "}" ("}}"
@@ -37,7 +32,7 @@ std::map<std::string, std::string> SplitPairs(std::string_view text) {
       i = end + 1;
       continue;
     }
-    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    std::string key = LCase(Trim(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
     std::string value;

@@ -10,29 +10,13 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/text/vb_text.h"
+
 namespace folirex::db {
 
 namespace {
 
 constexpr SQLULEN kLoginTimeoutSeconds = 10;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-std::string QuoteName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out.push_back(c);
-    if (c == '"') out.push_back('"');
-  }
-  out.push_back('"');
-  return out;
-}
 
 bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
@@ -390,18 +374,18 @@ class OdbcSession : public Session, public StatementSession {
 
   std::vector<ColumnInfo> TableColumns(std::string_view table) override {
     LoadSchema();
-    auto it = tables_.find(Lower(table));
+    auto it = tables_.find(LCase(table));
     if (it == tables_.end()) throw DbError("SQL: no such table: " + std::string(table));
     return it->second;
   }
 
   ColumnKind KindOfColumn(std::string_view table, std::string_view column) override {
     LoadSchema();
-    auto it = tables_.find(Lower(table));
+    auto it = tables_.find(LCase(table));
     if (it == tables_.end()) return ColumnKind::kOther;
-    const std::string name = Lower(column);
+    const std::string name = LCase(column);
     for (const ColumnInfo& c : it->second) {
-      if (Lower(c.name) == name) return c.kind;
+      if (LCase(c.name) == name) return c.kind;
     }
     return ColumnKind::kOther;
   }
@@ -424,13 +408,13 @@ class OdbcSession : public Session, public StatementSession {
 
   int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
                     const std::vector<Variant>& values) override {
-    std::string sql = "INSERT INTO " + Lower(table);
+    std::string sql = "INSERT INTO " + LCase(table);
     if (columns.empty()) {
       sql += " DEFAULT VALUES";
     } else {
       std::string names, marks;
       for (const std::string& c : columns) {
-        names += (names.empty() ? "" : ", ") + QuoteName(Lower(c));
+        names += (names.empty() ? "" : ", ") + QuoteName(LCase(c));
         marks += marks.empty() ? "?" : ", ?";
       }
       sql += " (" + names + ") VALUES (" + marks + ")";
@@ -517,9 +501,9 @@ class OdbcSession : public Session, public StatementSession {
       c.name = st->Column(1).ToString();
       c.kind = KindOf(st->Column(2), st->Column(3), st->Column(4));
       // A name is text only when every table that has it declares it text.
-      auto [it, inserted] = text_columns.emplace(Lower(c.name), c.kind == ColumnKind::kText);
+      auto [it, inserted] = text_columns.emplace(LCase(c.name), c.kind == ColumnKind::kText);
       if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
-      tables[Lower(st->Column(0).ToString())].push_back(std::move(c));
+      tables[LCase(st->Column(0).ToString())].push_back(std::move(c));
     }
     tables_ = std::move(tables);
     text_columns_ = std::move(text_columns);
@@ -528,7 +512,7 @@ class OdbcSession : public Session, public StatementSession {
 
   bool IsTextColumn(std::string_view column) {
     LoadSchema();
-    auto it = text_columns_.find(Lower(column));
+    auto it = text_columns_.find(LCase(column));
     return it != text_columns_.end() && it->second;
   }
 
@@ -578,7 +562,7 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
   SQLSMALLINT name_length = 0;
   SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &name_length);
   const std::string dbms(reinterpret_cast<char*>(name));
-  if (Lower(dbms).find("postgresql") == std::string::npos) {
+  if (LCase(dbms).find("postgresql") == std::string::npos) {
     SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     throw DbError("the database server " + target.server + " runs \"" + dbms +

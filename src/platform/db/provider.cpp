@@ -9,8 +9,19 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/odbc_provider.h"
 #include "platform/db/sqlite_provider.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex::db {
+
+std::string QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out.push_back(c);
+    if (c == '"') out.push_back('"');
+  }
+  out.push_back('"');
+  return out;
+}
 
 const std::string& Session::Translated(std::string_view sql) {
   std::string key(sql);
@@ -22,18 +33,9 @@ const std::string& Session::Translated(std::string_view sql) {
   return translations_.emplace(std::move(key), std::move(translated)).first->second;
 }
 
-
 namespace {
 
 constexpr size_t kMaxIdlePerDatabase = 32;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 class SessionPool {
  public:
@@ -89,7 +91,7 @@ class SessionPool {
 }  // namespace
 
 ColumnKind ColumnKindOfDeclaredType(std::string_view declared) {
-  const std::string t = Lower(declared);
+  const std::string t = LCase(declared);
   auto has = [&t](const char* part) { return t.find(part) != std::string::npos; };
   if (has("bool") || has("bit") || has("yesno") || has("logical")) return ColumnKind::kBoolean;
   if (has("date") || has("time")) return ColumnKind::kDate;

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/db/db_error.h"
@@ -57,7 +57,9 @@ class Session {
 
   // Compiles a statement written in the pages' dialect (translated here; a page runs the same
   // texts again and again, so translations are kept per session).
-  std::unique_ptr<Statement> Prepare(std::string_view sql) { return PrepareNative(Translated(sql)); }
+  std::unique_ptr<Statement> Prepare(std::string_view sql) {
+    return PrepareNative(Translated(sql));
+  }
   // Compiles a statement already in the engine's dialect.
   virtual std::unique_ptr<Statement> PrepareNative(std::string_view sql) = 0;
   // What the translator may ask about this database's schema.
@@ -95,6 +97,9 @@ class Session {
   static constexpr size_t kMaxTranslations = 512;
   std::unordered_map<std::string, std::string> translations_;
 };
+
+// A table or column name in double quotes (inner quotes doubled), as both engines read it.
+std::string QuoteName(std::string_view name);
 
 // Opens (or takes from the pool) a session for either connection-string form.
 std::unique_ptr<Session> OpenSession(std::string_view connection_string);

@@ -5,6 +5,7 @@
 
 #include "platform/db/provider.h"
 #include "platform/db/sql_dialect.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 
@@ -15,14 +16,6 @@ constexpr int64_t kWindowRows = 50;
 // ADO's positions for "no current row".
 constexpr int64_t kPositionUnknown = -1;
 constexpr int64_t kPositionEof = -3;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool IsPlainName(std::string_view s) {
   if (s.empty()) return false;
@@ -120,12 +113,12 @@ struct Recordset::Impl : db::Cursor {
     const int n = st.ColumnCount();
     for (int i = 0; i < n; ++i) {
       names.push_back(st.ColumnName(i));
-      by_name.emplace(Lower(names.back()), i);
+      by_name.emplace(LCase(names.back()), i);
     }
   }
 
   int IndexOf(std::string_view name) const {
-    auto it = by_name.find(Lower(name));
+    auto it = by_name.find(LCase(name));
     if (it == by_name.end()) throw DbError("no field named " + std::string(name));
     return it->second;
   }
@@ -197,9 +190,9 @@ struct Recordset::Impl : db::Cursor {
   }
 
   db::ColumnKind KindOf(const std::string& name) const {
-    const std::string key = Lower(name);
+    const std::string key = LCase(name);
     for (const db::ColumnInfo& c : table_columns) {
-      if (Lower(c.name) == key) return c.kind;
+      if (LCase(c.name) == key) return c.kind;
     }
     throw DbError("field " + name + " is not a column of " + table);
   }
@@ -214,7 +207,7 @@ struct Recordset::Impl : db::Cursor {
     std::vector<Variant> out(names.size(), Variant::Null());
     if (!st->Step()) throw DbError("the row " + std::to_string(id) + " of " + table + " is gone");
     for (int i = 0; i < st->ColumnCount(); ++i) {
-      auto it = by_name.find(Lower(st->ColumnName(i)));
+      auto it = by_name.find(LCase(st->ColumnName(i)));
       if (it != by_name.end()) out[static_cast<size_t>(it->second)] = st->Column(i);
     }
     while (st->Step()) {
@@ -462,7 +455,7 @@ const std::string& Recordset::FieldName(int index) const {
 
 bool Recordset::HasField(std::string_view name) const {
   const Impl& r = Require(impl_);
-  return r.by_name.count(Lower(name)) != 0;
+  return r.by_name.count(LCase(name)) != 0;
 }
 
 void Recordset::Set(std::string_view name, Variant value) {

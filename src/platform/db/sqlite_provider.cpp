@@ -7,30 +7,14 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/text/vb_text.h"
+
 namespace folirex::db {
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kMaxIdleStatements = 64;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-std::string QuoteName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    out.push_back(c);
-    if (c == '"') out.push_back('"');
-  }
-  out.push_back('"');
-  return out;
-}
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
   throw DbError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
@@ -262,7 +246,7 @@ class SqliteSession : public Session {
 
   std::vector<ColumnInfo> TableColumns(std::string_view table) override {
     RefreshSchema();
-    auto it = tables_.find(Lower(table));
+    auto it = tables_.find(LCase(table));
     if (it == tables_.end()) throw DbError("SQL: no such table: " + std::string(table));
     return it->second;
   }
@@ -270,7 +254,7 @@ class SqliteSession : public Session {
   int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
                     const std::vector<Variant>& values) override {
     bool has_id = false;
-    for (const ColumnInfo& c : TableColumns(table)) has_id = has_id || Lower(c.name) == "d_id";
+    for (const ColumnInfo& c : TableColumns(table)) has_id = has_id || LCase(c.name) == "d_id";
     std::string sql = "INSERT INTO " + QuoteName(table);
     if (columns.empty()) {
       sql += " DEFAULT VALUES";
@@ -316,7 +300,7 @@ class SqliteSession : public Session {
 
   bool IsTextColumn(std::string_view column) {
     RefreshSchema();
-    auto it = text_columns_.find(Lower(column));
+    auto it = text_columns_.find(LCase(column));
     return it != text_columns_.end() && it->second;
   }
 
@@ -346,13 +330,13 @@ class SqliteSession : public Session {
         ColumnInfo c;
         c.name = st->Column(0).ToString();
         c.kind = ColumnKindOfDeclaredType(st->Column(1).ToString());
-        const std::string key = Lower(c.name);
+        const std::string key = LCase(c.name);
         // A name is text only when every table that has it declares it text.
         auto [it, inserted] = text_columns_.emplace(key, c.kind == ColumnKind::kText);
         if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
         columns.push_back(std::move(c));
       }
-      tables_[Lower(name)] = std::move(columns);
+      tables_[LCase(name)] = std::move(columns);
     }
     schema_version_ = version;
   }
