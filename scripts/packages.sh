@@ -4,9 +4,9 @@
 #   scripts/packages.sh test    that, and what the tests need
 set -euo pipefail
 want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpcre2-dev libcurl4-openssl-dev
-      libcpp-httplib-dev)
+      libboost-dev)
 if [ "${1:-build}" = test ]; then
-  want+=(libgtest-dev sqlite3 chromium fonts-wqy-zenhei)
+  want+=(libgtest-dev libcpp-httplib-dev sqlite3 chromium fonts-wqy-zenhei)
   # A private PostgreSQL cluster and its ODBC driver for the server-database tests.
   want+=(postgresql odbc-postgresql)
   # The browser tests run on Node.js; Debian's is used only where the machine has none.

@@ -1,53 +1,49 @@
 #include "platform/host/http_host.h"
 
-#include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <array>
-#include <chrono>
+#include <atomic>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <condition_variable>
 #include <fstream>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
-#include "platform/fs/site_path.h"
 #include "platform/host/host_text.h"
+#include "platform/host/static_site.h"
+#include "platform/host/worker_pool.h"
 #include "platform/text/codepage.h"
 
 namespace folirex {
 
 namespace {
 
-namespace stdfs = std::filesystem;
-using host::AsciiLower;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = boost::beast::http;
+using tcp = asio::ip::tcp;
 using host::EndsWithNoCase;
 using host::EqualsNoCase;
+using SteadyTime = std::chrono::steady_clock::time_point;
 
-// Where the pre-routing step keeps the request's Content-Type (see HideBodyType).
-constexpr const char* kStashedContentType = "X-Folirex-Content-Type";
-
-// A folder's page, in this order: the static first pages the publishing pages write
-// ("default" with the channel's or the site's extension), the dynamic redirect page
-// "default.asp" (never present together with those after a mode switch), then the first page
-// of a class list folder.
-constexpr std::array<const char*, 7> kFolderPages = {"default.html", "default.htm", "default.shtml",
-                                                     "default.shtm", "default.asp", "index.html",
-                                                     "index.htm"};
-
-constexpr std::array<const char*, 5> kDatabaseSuffixes = {".db", ".db-wal", ".db-shm", ".mdb",
-                                                          ".sqlite"};
-
-// Larger static files are streamed from the disk instead of read whole.
-constexpr uintmax_t kStreamFrom = 1u << 20;
-// An .asp file is read to see whether it holds script; none of ours is near this size.
-constexpr uintmax_t kAspReadLimit = 4u << 20;
+constexpr size_t kMaxHeadBytes = 16 * 1024;
+constexpr size_t kMaxHeaderFields = 100;
+constexpr int kMaxRequestsPerConnection = 100;
+// Streamed files go out in pieces of this size.
+constexpr size_t kFileChunk = 64 * 1024;
+// After an error answer the rest of what the client sends is read and dropped for a moment, so
+// that closing does not reset the connection before the client has read the answer.
+constexpr auto kLingerTime = std::chrono::seconds(2);
+constexpr size_t kLingerBytes = 1 << 20;
 
 thread_local bool t_in_page = false;
 
@@ -56,237 +52,478 @@ struct PageScope {
   ~PageScope() { t_in_page = false; }
 };
 
-std::string ContentTypeFor(std::string_view name) {
-  std::string lower = AsciiLower(name);
-  size_t dot = lower.rfind('.');
-  std::string ext = dot == std::string::npos ? std::string() : lower.substr(dot + 1);
-  struct Type {
-    const char* ext;
-    const char* type;
-  };
-  // The site's text files are written in code page 936.
-  static constexpr Type kTypes[] = {
-      {"html", "text/html; charset=gb2312"},
-      {"htm", "text/html; charset=gb2312"},
-      {"shtml", "text/html; charset=gb2312"},
-      {"shtm", "text/html; charset=gb2312"},
-      {"asp", "text/html; charset=gb2312"},
-      {"css", "text/css; charset=gb2312"},
-      {"js", "application/javascript; charset=gb2312"},
-      {"txt", "text/plain; charset=gb2312"},
-      {"htc", "text/x-component; charset=gb2312"},
-      {"xml", "text/xml"},
-      {"json", "application/json"},
-      {"gif", "image/gif"},
-      {"jpg", "image/jpeg"},
-      {"jpeg", "image/jpeg"},
-      {"jpe", "image/jpeg"},
-      {"png", "image/png"},
-      {"bmp", "image/bmp"},
-      {"ico", "image/x-icon"},
-      {"svg", "image/svg+xml"},
-      {"webp", "image/webp"},
-      {"swf", "application/x-shockwave-flash"},
-      {"flv", "video/x-flv"},
-      {"mp3", "audio/mpeg"},
-      {"wav", "audio/wav"},
-      {"wma", "audio/x-ms-wma"},
-      {"wmv", "video/x-ms-wmv"},
-      {"mp4", "video/mp4"},
-      {"avi", "video/x-msvideo"},
-      {"mid", "audio/midi"},
-      {"rm", "application/vnd.rn-realmedia"},
-      {"zip", "application/zip"},
-      {"rar", "application/x-rar-compressed"},
-      {"7z", "application/x-7z-compressed"},
-      {"gz", "application/gzip"},
-      {"pdf", "application/pdf"},
-      {"doc", "application/msword"},
-      {"xls", "application/vnd.ms-excel"},
-      {"ppt", "application/vnd.ms-powerpoint"},
-      {"woff", "font/woff"},
-      {"woff2", "font/woff2"},
-      {"ttf", "font/ttf"},
-  };
-  for (const Type& t : kTypes) {
-    if (ext == t.ext) return t.type;
-  }
-  return "application/octet-stream";
-}
+// A request body kept as a string that grows as bytes arrive. Beast's own string body reserves
+// the announced Content-Length at once, so a head announcing 64 MB would cost 64 MB before a
+// byte of the body came.
+struct GrowingBody {
+  using value_type = std::string;
 
-bool IsForbiddenName(std::string_view name) {
-  if (EqualsNoCase(name, "folirex.conf")) return true;
-  for (const char* suffix : kDatabaseSuffixes) {
-    if (EndsWithNoCase(name, suffix)) return true;
-  }
-  return false;
-}
-
-// The data folder at the root, the settings file and database files anywhere.
-bool IsForbidden(const std::vector<std::string>& segments) {
-  if (!segments.empty() && EqualsNoCase(segments.front(), "data")) return true;
-  for (const std::string& segment : segments) {
-    if (IsForbiddenName(segment)) return true;
-  }
-  return false;
-}
-
-std::vector<std::string> SplitSegments(std::string_view path) {
-  std::vector<std::string> segments;
-  std::string current;
-  for (char c : path) {
-    if (c == '/' || c == '\\') {
-      if (!current.empty() && current != ".") segments.push_back(current);
-      current.clear();
-    } else {
-      current.push_back(c);
+  class reader {
+   public:
+    template <bool isRequest, class Fields>
+    reader(http::header<isRequest, Fields>&, value_type& body) : body_(body) {}
+    void init(const boost::optional<std::uint64_t>&, beast::error_code& ec) { ec = {}; }
+    template <class ConstBufferSequence>
+    size_t put(const ConstBufferSequence& buffers, beast::error_code& ec) {
+      size_t n = 0;
+      for (auto it = asio::buffer_sequence_begin(buffers); it != asio::buffer_sequence_end(buffers);
+           ++it) {
+        asio::const_buffer b = *it;
+        body_.append(static_cast<const char*>(b.data()), b.size());
+        n += b.size();
+      }
+      ec = {};
+      return n;
     }
-  }
-  if (!current.empty() && current != ".") segments.push_back(current);
-  return segments;
+    void finish(beast::error_code& ec) { ec = {}; }
+
+   private:
+    value_type& body_;
+  };
+};
+
+using RequestParser = http::request_parser<GrowingBody>;
+
+bool IsParseError(const beast::error_code& ec) {
+  return ec.category() == beast::error_code(http::error::bad_method).category() &&
+         ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-std::string JoinSegments(const std::vector<std::string>& segments) {
-  std::string joined;
-  for (const std::string& s : segments) {
-    if (!joined.empty()) joined.push_back('/');
-    joined += s;
-  }
-  return joined;
+// The length of the request line at the front of what was received (all of it when no line
+// end has come yet).
+size_t StartLineLength(const beast::flat_buffer& buffer) {
+  std::string_view data(static_cast<const char*>(buffer.data().data()), buffer.size());
+  size_t end = data.find('\n');
+  return end == std::string_view::npos ? data.size() : end;
 }
 
-// The redirect page the publishing pages write: "<%", Response.Redirect "target", "%>".
-std::optional<std::string> RedirectTarget(std::string_view content) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start <= content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string_view::npos) end = content.size();
-    std::string_view line = content.substr(start, end - start);
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-      line.remove_suffix(1);
-    }
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    lines.push_back(line);
-    start = end + 1;
+// Raises the soft open-file limit to the hard one; returns the limit in force.
+rlim_t RaiseOpenFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  if (lines.size() != 3 || lines[0] != "<%" || lines[2] != "%>") return std::nullopt;
-  std::string_view statement = lines[1];
-  constexpr std::string_view kKeyword = "response.redirect";
-  if (!host::StartsWithNoCase(statement, kKeyword)) return std::nullopt;
-  statement.remove_prefix(kKeyword.size());
-  if (statement.empty() || (statement.front() != ' ' && statement.front() != '\t')) {
-    return std::nullopt;
-  }
-  while (!statement.empty() && (statement.front() == ' ' || statement.front() == '\t')) {
-    statement.remove_prefix(1);
-  }
-  if (statement.size() < 2 || statement.front() != '"' || statement.back() != '"') {
-    return std::nullopt;
-  }
-  std::string_view target = statement.substr(1, statement.size() - 2);
-  if (target.find('"') != std::string_view::npos) return std::nullopt;
-  return std::string(target);
+  return limit.rlim_cur;
 }
 
-std::string ErrorPage(int status) {
-  const char* text = "请求无法完成。";
-  switch (status) {
-    case 400:
-      text = "请求格式错误。";
-      break;
-    case 404:
-      text = "找不到该页面或文件。";
-      break;
-    case 405:
-      text = "不支持该请求方法。";
-      break;
-    case 413:
-      text = "提交的内容太大。";
-      break;
-    case 414:
-      text = "请求的网址太长。";
-      break;
-    case 500:
-      text = "服务器处理页面时出错，请稍后再试。";
-      break;
-    default:
-      break;
-  }
-  std::string page =
-      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-      "charset=gb2312\"><title>" +
-      std::to_string(status) + "</title></head><body><p>" + text + "</p></body></html>";
-  return Utf8ToGbk(page, Unmappable::kQuestion);
-}
-
-void SetErrorPage(httplib::Response& res, int status) {
-  res.status = status;
-  res.set_content(ErrorPage(status), "text/html; charset=gb2312");
-}
-
-bool ReadWholeFile(const stdfs::path& path, uintmax_t limit, std::string* out) {
-  std::error_code ec;
-  uintmax_t size = stdfs::file_size(path, ec);
-  if (ec || size > limit) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out->resize(size);
-  in.read(out->data(), static_cast<std::streamsize>(size));
-  out->resize(static_cast<size_t>(in.gcount()));
-  return true;
-}
-
-// The library binds with SO_REUSEPORT, which would let a second server take the same port
-// without an error; the host wants a clear failure instead.
-void HostSocketOptions(socket_t sock) {
-  int yes = 1;
-  setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+int IoThreadCount(int requested) {
+  if (requested > 0) return requested;
+  int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return std::clamp(cores / 2, 1, 8);
 }
 
 }  // namespace
 
-// httplib's server with access to its listening socket, so that a host bound but never run
-// does not leave the socket open.
-class HostServer : public httplib::Server {
- public:
-  void CloseUnusedListener() {
-    socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
-    if (sock != INVALID_SOCKET) ::close(sock);
-  }
-};
+class HttpConnection;
 
 struct HttpHost::Impl {
   Impl(HostOptions o, PageHandler h);
+  ~Impl() { destroying = true; }
 
-  void HideBodyType(const httplib::Request& req);
-  void Serve(const httplib::Request& req, httplib::Response& res);
-  void ServePage(EntryKind kind, const httplib::Request& req, std::string path, std::string query,
-                 httplib::Response& res);
-  void ServeStatic(const httplib::Request& req, const std::string& raw_path,
-                   const std::string& path, const std::string& query, httplib::Response& res);
-  void ServeFile(const httplib::Request& req, const stdfs::path& file, const std::string& raw_dir,
-                 httplib::Response& res);
+  void Accept();
+  void OnAccept(beast::error_code ec, tcp::socket socket);
+  void Refuse(tcp::socket socket);
+  void Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared);
+  void Unregister(HttpConnection* connection);
+  void BeginStop();
+  void EndWhenIdle();
+  HostReply RunPage(EntryKind kind, RawRequest raw, const std::vector<std::string>& cookies,
+                    const std::string& target);
 
   HostOptions options;
   PageHandler handler;
   Application application;
   SessionStore sessions;
-  HostServer server;
   std::string install_dir;
+  StaticSite static_site;
+
+  // Declared before the I/O context: a connection that the context destroys unregisters here.
+  std::mutex connections_mutex;
+  std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> connections;
+  std::atomic<bool> stopping{false};
+  std::atomic<bool> destroying{false};
+
+  asio::io_context io;
+  // The acceptor, the timers and the stop steps run on this strand, one at a time.
+  asio::strand<asio::io_context::executor_type> strand;
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> keep_running;
+  tcp::acceptor acceptor;
+  asio::steady_timer accept_retry;
+  asio::steady_timer grace_timer;
+  bool stop_begun = false;  // on the strand
+  std::unique_ptr<WorkerPool> workers;
 
   std::mutex run_mutex;
   std::condition_variable run_cv;
   bool bound = false;
   bool running = false;
   bool stop_requested = false;
-  bool stop_sent = false;
   int port = 0;
 };
 
+// One client connection: reads a request, answers it (static answers on the I/O thread, pages
+// through the worker pool), and reads the next while the connection is kept alive. Every step
+// runs on the connection's strand; a page's answer is posted back to it.
+class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
+ public:
+  HttpConnection(tcp::socket socket, HttpHost::Impl& host)
+      : stream_(std::move(socket)), host_(host) {}
+  ~HttpConnection() { host_.Unregister(this); }
+
+  void Start() {
+    host_.Register(this, shared_from_this());
+    asio::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+      self->stream_.expires_after(self->host_.options.head_timeout);
+      self->ReadHead();
+    });
+  }
+
+  // Called on the strand when the host stops: a connection between requests closes now; one
+  // with a request under way finishes it and closes after its answer.
+  void OnStop() {
+    if (state_ == State::kIdle || state_ == State::kHead) Close();
+  }
+  void ForceClose() { Close(); }
+  auto executor() { return stream_.get_executor(); }
+
+ private:
+  enum class State { kIdle, kHead, kBody, kPage, kWriting, kClosing };
+
+  void ReadNext() {
+    if (host_.stopping || served_ >= kMaxRequestsPerConnection) return Close();
+    if (buffer_.size() > 0) {
+      stream_.expires_after(host_.options.head_timeout);
+      return ReadHead();
+    }
+    // Idle: wait for the first byte of the next request within the keep-alive time.
+    state_ = State::kIdle;
+    stream_.expires_after(std::chrono::seconds(std::max(1, host_.options.keep_alive_seconds)));
+    stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](
+                                                       beast::error_code ec, size_t n) {
+      if (ec) return self->Close();
+      self->buffer_.commit(n);
+      self->stream_.expires_after(self->host_.options.head_timeout);
+      self->ReadHead();
+    });
+  }
+
+  void ReadHead() {
+    state_ = State::kHead;
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
+    parser_->body_limit(host_.options.max_body_bytes);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code ec, size_t) {
+                              self->OnHead(ec);
+                            });
+  }
+
+  void OnHead(beast::error_code ec) {
+    if (ec) {
+      if (ec == http::error::header_limit) {
+        return Fail(StartLineLength(buffer_) > host_.options.max_url_bytes ? 414 : 431);
+      }
+      if (ec == http::error::body_limit) return Fail(413);
+      if (IsParseError(ec)) return Fail(400);
+      return Close();  // closed, reset or timed out: nobody to answer
+    }
+    auto& req = parser_->get();
+    if (static_cast<size_t>(std::distance(req.begin(), req.end())) > kMaxHeaderFields) {
+      return Fail(431);
+    }
+    if (req.version() != 10 && req.version() != 11) return Fail(400);
+    if (req.target().size() > host_.options.max_url_bytes) return Fail(414);
+    if (req.find(http::field::content_encoding) != req.end()) return Fail(415);
+    auto te = req.find(http::field::transfer_encoding);
+    if (te != req.end() && !parser_->chunked()) return Fail(400);
+    if (!parser_->is_done()) {
+      auto expect = req.find(http::field::expect);
+      if (expect != req.end()) {
+        if (!EqualsNoCase(std::string_view(expect->value().data(), expect->value().size()),
+                          "100-continue")) {
+          return Fail(417);
+        }
+        return SendContinue();
+      }
+      return ReadBody();
+    }
+    Dispatch();
+  }
+
+  void SendContinue() {
+    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+    asio::async_write(stream_, asio::buffer(kContinue.data(), kContinue.size()),
+                      [self = shared_from_this()](beast::error_code ec, size_t) {
+                        if (ec) return self->Close();
+                        self->ReadBody();
+                      });
+  }
+
+  void ReadBody() {
+    state_ = State::kBody;
+    body_started_ = std::chrono::steady_clock::now();
+    ReadBodySome();
+  }
+
+  // The body's deadline grows with what it has to carry: its length when announced, else what
+  // has come so far plus one more piece.
+  void ReadBodySome() {
+    uint64_t expected = 0;
+    if (boost::optional<std::uint64_t> length = parser_->content_length()) {
+      expected = *length;
+    } else {
+      expected = parser_->get().body().size() + kFileChunk;
+    }
+    auto allowance = std::chrono::milliseconds(
+        expected * 1000 / std::max<size_t>(1, host_.options.min_bytes_per_second));
+    stream_.expires_at(body_started_ + host_.options.head_timeout + allowance);
+    http::async_read_some(stream_, buffer_, *parser_,
+                          [self = shared_from_this()](beast::error_code ec, size_t) {
+                            self->OnBody(ec);
+                          });
+  }
+
+  void OnBody(beast::error_code ec) {
+    if (ec) {
+      if (ec == http::error::body_limit) return Fail(413);
+      if (IsParseError(ec)) return Fail(400);
+      return Close();
+    }
+    if (!parser_->is_done()) return ReadBodySome();
+    Dispatch();
+  }
+
+  void Dispatch() {
+    ++served_;
+    auto& req = parser_->get();
+    keep_alive_ = req.keep_alive();
+    head_only_ = req.method() == http::verb::head;
+    std::string method(req.method_string());
+    std::string target(req.target());
+    // The absolute form "http://host/path" that proxies send.
+    std::string_view t = target;
+    size_t scheme = t.find("://");
+    if (scheme != std::string_view::npos && scheme < t.find('/')) {
+      size_t slash = t.find('/', scheme + 3);
+      t = slash == std::string_view::npos ? std::string_view("/") : t.substr(slash);
+    }
+    size_t question = t.find('?');
+    std::string raw_path(t.substr(0, question));
+    std::string query =
+        question == std::string_view::npos ? std::string() : std::string(t.substr(question + 1));
+    std::string path_bytes = host::PercentDecode(raw_path, false);
+    if (path_bytes.empty() || path_bytes.front() != '/' ||
+        path_bytes.find('\0') != std::string::npos) {
+      return Fail(400);
+    }
+    std::string path = host::PathBytesToUtf8(path_bytes);
+
+    std::optional<EntryKind> kind;
+    if (EqualsNoCase(path, host_.install_dir + "admin.asp")) {
+      kind = EntryKind::kAdmin;
+    } else if (EndsWithNoCase(path, "/asp.asp")) {
+      kind = EntryKind::kPublic;
+    }
+    if (!kind) {
+      std::string since;
+      if (auto it = req.find(http::field::if_modified_since); it != req.end()) {
+        since = std::string(it->value());
+      }
+      return Send(host_.static_site.Serve(method, raw_path, path, query, since));
+    }
+    if (method != "GET" && method != "HEAD" && method != "POST") {
+      HostReply reply = ErrorReply(405);
+      reply.SetHeader("Allow", "GET, HEAD, POST");
+      return Send(std::move(reply));
+    }
+
+    RawRequest raw;
+    raw.method = std::move(method);
+    raw.version = req.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+    raw.path = std::move(path);
+    raw.query = std::move(query);
+    raw.body = std::move(req.body());
+    std::string forwarded_for;
+    std::vector<std::string> session_cookies;
+    const std::string prefix = std::string(SessionStore::kCookieName) + "=";
+    for (const auto& field : req) {
+      std::string name(field.name_string());
+      std::string value(field.value());
+      if (EqualsNoCase(name, "X-Forwarded-For")) {
+        if (!forwarded_for.empty()) forwarded_for += ", ";
+        forwarded_for += value;
+      }
+      if (EqualsNoCase(name, "Cookie")) {
+        // Every value under the session cookie's name: an old one may be sent first.
+        for (size_t start = 0; start < value.size();) {
+          size_t end = value.find(';', start);
+          if (end == std::string::npos) end = value.size();
+          std::string_view item(value.data() + start, end - start);
+          while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+          if (item.starts_with(prefix)) session_cookies.emplace_back(item.substr(prefix.size()));
+          start = end + 1;
+        }
+      }
+      raw.headers.emplace_back(std::move(name), std::move(value));
+    }
+    beast::error_code ec;
+    tcp::endpoint remote = stream_.socket().remote_endpoint(ec);
+    tcp::endpoint local = stream_.socket().local_endpoint(ec);
+    raw.remote_addr =
+        host_.options.trusted_proxies.ClientAddress(remote.address().to_string(), forwarded_for);
+    raw.remote_port = remote.port();
+    raw.local_addr = CanonicalAddress(local.address().to_string());
+    raw.local_port = local.port();
+    parser_.reset();
+
+    state_ = State::kPage;
+    host_.workers->Post([self = shared_from_this(), kind = *kind, raw = std::move(raw),
+                         cookies = std::move(session_cookies),
+                         target = std::move(target)]() mutable {
+      HostReply reply = self->host_.RunPage(kind, std::move(raw), cookies, target);
+      asio::post(self->executor(), [self, reply = std::move(reply)]() mutable {
+        self->Send(std::move(reply));
+      });
+    });
+  }
+
+  // Answers an error and closes the connection.
+  void Fail(int status) {
+    keep_alive_ = false;
+    head_only_ = false;
+    Send(ErrorReply(status));
+  }
+
+  void Send(HostReply reply) {
+    if (state_ == State::kClosing) return;
+    state_ = State::kWriting;
+    if (host_.stopping || served_ >= kMaxRequestsPerConnection) keep_alive_ = false;
+    reply_ = std::move(reply);
+    uint64_t length = reply_.streams_file() ? reply_.file_size : reply_.body.size();
+    bool bodiless = reply_.status == 304 || reply_.status < 200;
+    head_.clear();
+    head_ += "HTTP/1.1 " + std::to_string(reply_.status) + " ";
+    head_ += StatusReason(reply_.status);
+    head_ += "\r\n";
+    for (const auto& [name, value] : reply_.headers) {
+      head_ += name;
+      head_ += ": ";
+      head_ += value;
+      head_ += "\r\n";
+    }
+    if (!bodiless) head_ += "Content-Length: " + std::to_string(length) + "\r\n";
+    head_ += keep_alive_ ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    if (head_only_ || bodiless) {
+      reply_.body.clear();
+      length = 0;
+      reply_.file.clear();
+    }
+    if (reply_.streams_file()) {
+      file_.open(reply_.file, std::ios::binary);
+      if (!file_) {
+        reply_.file.clear();
+        return Fail(404);
+      }
+      file_left_ = length;
+    }
+    SetWriteDeadline(head_.size() + std::min<uint64_t>(length, kFileChunk));
+    std::array<asio::const_buffer, 2> buffers = {asio::buffer(head_), asio::buffer(reply_.body)};
+    asio::async_write(stream_, buffers, [self = shared_from_this()](beast::error_code ec, size_t) {
+      if (ec) return self->Close();
+      self->head_.clear();
+      self->reply_.body.clear();
+      self->reply_.body.shrink_to_fit();
+      self->AfterWrite();
+    });
+  }
+
+  void SetWriteDeadline(uint64_t bytes) {
+    stream_.expires_after(host_.options.head_timeout +
+                          std::chrono::milliseconds(bytes * 1000 / std::max<size_t>(
+                                                                       1, host_.options
+                                                                              .min_bytes_per_second)));
+  }
+
+  void AfterWrite() {
+    if (file_left_ > 0) {
+      chunk_.resize(static_cast<size_t>(std::min<uint64_t>(file_left_, kFileChunk)));
+      file_.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
+      if (file_.gcount() != static_cast<std::streamsize>(chunk_.size())) return Close();
+      file_left_ -= chunk_.size();
+      SetWriteDeadline(chunk_.size());
+      asio::async_write(stream_, asio::buffer(chunk_),
+                        [self = shared_from_this()](beast::error_code ec, size_t) {
+                          if (ec) return self->Close();
+                          self->AfterWrite();
+                        });
+      return;
+    }
+    if (file_.is_open()) file_.close();
+    chunk_.clear();
+    chunk_.shrink_to_fit();
+    if (keep_alive_) return ReadNext();
+    Linger();
+  }
+
+  // Sends the end of the stream, then reads and drops what the client still sends for a short
+  // while before closing.
+  void Linger() {
+    state_ = State::kClosing;
+    beast::error_code ec;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    if (ec) return Close();
+    buffer_.clear();
+    stream_.expires_after(kLingerTime);
+    DropInput();
+  }
+
+  void DropInput() {
+    stream_.async_read_some(buffer_.prepare(16 * 1024), [self = shared_from_this()](
+                                                            beast::error_code ec, size_t n) {
+      self->dropped_ += n;
+      self->buffer_.clear();
+      if (ec || self->dropped_ > kLingerBytes) return self->Close();
+      self->DropInput();
+    });
+  }
+
+  void Close() {
+    state_ = State::kClosing;
+    beast::error_code ec;
+    stream_.socket().close(ec);
+  }
+
+  beast::tcp_stream stream_;
+  HttpHost::Impl& host_;
+  beast::flat_buffer buffer_;
+  std::optional<RequestParser> parser_;
+  State state_ = State::kHead;
+  int served_ = 0;
+  bool keep_alive_ = false;
+  bool head_only_ = false;
+  SteadyTime body_started_;
+  HostReply reply_;
+  std::string head_;
+  std::ifstream file_;
+  uint64_t file_left_ = 0;
+  std::string chunk_;
+  size_t dropped_ = 0;
+};
+
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
-    : options(std::move(o)), handler(std::move(h)), sessions(options.session_idle) {
+    : options(std::move(o)),
+      handler(std::move(h)),
+      sessions(options.session_idle),
+      static_site(std::filesystem::path()),
+      io(IoThreadCount(options.io_threads)),
+      strand(asio::make_strand(io)),
+      acceptor(strand),
+      accept_retry(strand),
+      grace_timer(strand) {
+  namespace stdfs = std::filesystem;
   std::error_code ec;
   stdfs::path root = stdfs::absolute(options.site_root, ec).lexically_normal();
   if (!ec) {
@@ -295,126 +532,128 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     }
     options.site_root = root;
   }
+  static_site = StaticSite(options.site_root);
   install_dir = Server(options.site_root, options.install_dir).install_dir();
-  size_t threads = static_cast<size_t>(std::max(1, options.threads));
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  server.set_tcp_nodelay(true);
-  server.set_socket_options(&HostSocketOptions);
-  server.set_keep_alive_timeout(options.keep_alive_seconds);
-  server.set_keep_alive_max_count(100);
-  server.set_payload_max_length(options.max_body_bytes);
-  server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
-    HideBodyType(req);
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-  auto serve = [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); };
-  server.Get("/", serve);
-  server.Post("/", serve);
-  auto not_allowed = [](const httplib::Request&, httplib::Response& res) {
-    SetErrorPage(res, 405);
-    res.set_header("Allow", "GET, HEAD, POST");
-  };
-  server.Put("/", not_allowed);
-  server.Delete("/", not_allowed);
-  server.Patch("/", not_allowed);
-  server.Options("/", not_allowed);
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.body.empty()) res.set_content(ErrorPage(res.status), "text/html; charset=gb2312");
-  });
-  server.set_exception_handler(
-      [](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
-        std::cerr << "folirex: unexpected failure serving " << req.target << "\n";
-        SetErrorPage(res, 500);
-      });
+  options.io_threads = IoThreadCount(options.io_threads);
 }
 
-// The library parses a body by its Content-Type: a form body over 8 KB is refused, and a
-// multipart body is split into parts and not kept. The pages read raw bodies (the upload parser
-// reads the multipart body whole), so the type is moved out of the library's sight and given
-// back when the Request is built. The library also matches every path against the routes'
-// patterns; routing is done here, so it is handed a fixed path. Both edits are made on the
-// library's own non-const request object before it looks at them.
-void HttpHost::Impl::HideBodyType(const httplib::Request& creq) {
-  auto& req = const_cast<httplib::Request&>(creq);
-  req.headers.erase(kStashedContentType);
-  auto it = req.headers.find("Content-Type");
-  if (it != req.headers.end()) {
-    std::string value = it->second;
-    req.headers.erase("Content-Type");
-    req.headers.emplace(kStashedContentType, std::move(value));
-  }
-  req.path = "/";
+void HttpHost::Impl::Accept() {
+  acceptor.async_accept(asio::make_strand(io), [this](beast::error_code ec, tcp::socket socket) {
+    OnAccept(ec, std::move(socket));
+  });
 }
 
-void HttpHost::Impl::Serve(const httplib::Request& req, httplib::Response& res) {
-  if (req.target.size() > options.max_url_bytes) {
-    SetErrorPage(res, 414);
+void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
+  if (stopping || !acceptor.is_open()) return;
+  if (ec) {
+    // Out of file descriptors or a connection reset before it was taken: try again shortly,
+    // without spinning.
+    accept_retry.expires_after(std::chrono::milliseconds(50));
+    accept_retry.async_wait([this](beast::error_code wait_ec) {
+      if (!wait_ec && !stopping) Accept();
+    });
     return;
   }
-  std::string_view target = req.target;
-  // The absolute form "http://host/path" that proxies send.
-  size_t scheme = target.find("://");
-  if (scheme != std::string_view::npos && scheme < target.find('/')) {
-    size_t slash = target.find('/', scheme + 3);
-    target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+  size_t open;
+  {
+    std::lock_guard lock(connections_mutex);
+    open = connections.size();
   }
-  size_t question = target.find('?');
-  std::string raw_path(target.substr(0, question));
-  std::string query =
-      question == std::string_view::npos ? std::string() : std::string(target.substr(question + 1));
-  std::string path_bytes = host::PercentDecode(raw_path, false);
-  if (path_bytes.empty() || path_bytes.front() != '/' ||
-      path_bytes.find('\0') != std::string::npos) {
-    SetErrorPage(res, 400);
-    return;
-  }
-  std::string path = host::PathBytesToUtf8(path_bytes);
-  if (EqualsNoCase(path, install_dir + "admin.asp")) {
-    ServePage(EntryKind::kAdmin, req, std::move(path), std::move(query), res);
-  } else if (EndsWithNoCase(path, "/asp.asp")) {
-    ServePage(EntryKind::kPublic, req, std::move(path), std::move(query), res);
+  if (open >= options.max_connections) {
+    Refuse(std::move(socket));
   } else {
-    ServeStatic(req, raw_path, path, query, res);
+    beast::error_code opt_ec;
+    socket.set_option(tcp::no_delay(true), opt_ec);
+    std::make_shared<HttpConnection>(std::move(socket), *this)->Start();
   }
+  Accept();
 }
 
-void HttpHost::Impl::ServePage(EntryKind kind, const httplib::Request& req, std::string path,
-                               std::string query, httplib::Response& res) {
-  RawRequest raw;
-  raw.method = req.method;
-  raw.version = req.version;
-  raw.path = std::move(path);
-  raw.query = std::move(query);
-  raw.body = req.body;
-  std::vector<std::string> session_cookies;
-  for (const auto& [name, value] : req.headers) {
-    if (EqualsNoCase(name, kStashedContentType)) {
-      raw.headers.emplace_back("Content-Type", value);
-    } else {
-      raw.headers.emplace_back(name, value);
+// A connection past the bound gets a short 503 if the socket takes it at once, and is closed.
+void HttpHost::Impl::Refuse(tcp::socket socket) {
+  static const std::string kBusy = [] {
+    HostReply reply = ErrorReply(503);
+    return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html; charset=gb2312\r\n"
+           "Retry-After: 5\r\nContent-Length: " +
+           std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n" + reply.body;
+  }();
+  beast::error_code ec;
+  socket.non_blocking(true, ec);
+  socket.write_some(asio::buffer(kBusy), ec);
+  socket.shutdown(tcp::socket::shutdown_both, ec);
+  socket.close(ec);
+}
+
+void HttpHost::Impl::Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared) {
+  std::lock_guard lock(connections_mutex);
+  connections.emplace(connection, shared);
+}
+
+void HttpHost::Impl::Unregister(HttpConnection* connection) {
+  bool last;
+  {
+    std::lock_guard lock(connections_mutex);
+    connections.erase(connection);
+    last = connections.empty();
+  }
+  if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
+}
+
+// On the I/O threads: stop accepting, close the connections between requests, and give the
+// others the grace period.
+void HttpHost::Impl::BeginStop() {
+  if (stop_begun) return;
+  stop_begun = true;
+  beast::error_code ec;
+  acceptor.close(ec);
+  accept_retry.cancel();
+  std::vector<std::shared_ptr<HttpConnection>> open;
+  {
+    std::lock_guard lock(connections_mutex);
+    for (auto& [raw, weak] : connections) {
+      if (auto shared = weak.lock()) open.push_back(std::move(shared));
     }
-    if (EqualsNoCase(name, "Cookie")) {
-      // Every value under the session cookie's name: an old one may be sent first.
-      std::string prefix = std::string(SessionStore::kCookieName) + "=";
-      for (size_t start = 0; start < value.size();) {
-        size_t end = value.find(';', start);
-        if (end == std::string::npos) end = value.size();
-        std::string_view item(value.data() + start, end - start);
-        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-        if (item.starts_with(prefix)) session_cookies.emplace_back(item.substr(prefix.size()));
-        start = end + 1;
+  }
+  for (auto& connection : open) {
+    asio::post(connection->executor(), [connection] { connection->OnStop(); });
+  }
+  grace_timer.expires_after(options.stop_grace);
+  grace_timer.async_wait([this](beast::error_code wait_ec) {
+    if (wait_ec) return;
+    std::vector<std::shared_ptr<HttpConnection>> left;
+    {
+      std::lock_guard lock(connections_mutex);
+      for (auto& [raw, weak] : connections) {
+        if (auto shared = weak.lock()) left.push_back(std::move(shared));
       }
     }
+    for (auto& connection : left) {
+      asio::post(connection->executor(), [connection] { connection->ForceClose(); });
+    }
+    EndWhenIdle();
+  });
+  EndWhenIdle();
+}
+
+// Lets Run() return once no connection is left (a page still running keeps its connection).
+void HttpHost::Impl::EndWhenIdle() {
+  bool empty;
+  {
+    std::lock_guard lock(connections_mutex);
+    empty = connections.empty();
   }
-  raw.remote_addr = req.remote_addr;
-  raw.remote_port = req.remote_port;
-  raw.local_addr = req.local_addr;
-  raw.local_port = req.local_port;
+  if (!empty) return;
+  grace_timer.cancel();
+  keep_running.reset();
+}
+
+HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
+                                  const std::vector<std::string>& cookies,
+                                  const std::string& target) {
   Request request(std::move(raw));
   Response response;
-
   Session session = sessions.Attach("");
-  for (const std::string& value : session_cookies) {
+  for (const std::string& value : cookies) {
     Session attached = sessions.Attach(value);
     if (!attached.SessionID().empty()) {
       session = std::move(attached);
@@ -433,231 +672,136 @@ void HttpHost::Impl::ServePage(EntryKind kind, const httplib::Request& req, std:
       // End and Redirect: what is buffered is the answer.
     } catch (const std::exception& e) {
       failed = true;
-      std::cerr << "folirex: error serving " << req.target << ": " << e.what() << "\n";
+      std::cerr << "folirex: error serving " << target << ": " << e.what() << "\n";
     } catch (...) {
       failed = true;
-      std::cerr << "folirex: error serving " << req.target << "\n";
+      std::cerr << "folirex: error serving " << target << "\n";
     }
   }
   // A page must not leave the Application locked: the worker would keep every other out.
   while (application.LockedByCaller()) application.UnLock();
 
+  HostReply reply;
+  if (failed) reply = ErrorReply(500);
   if (SessionStore::NeedsCookie(session)) {
-    res.set_header("Set-Cookie", SessionStore::CookieHeader(session));
+    reply.headers.emplace_back("Set-Cookie", SessionStore::CookieHeader(session));
   }
-  if (failed) {
-    SetErrorPage(res, 500);
-    return;
-  }
-  res.status = response.status();
+  if (failed) return reply;
+  reply.status = std::clamp(response.status(), 100, 999);
   bool cache_control = false;
+  bool content_type = false;
   for (const auto& [name, value] : response.headers()) {
     if (EqualsNoCase(name, "Cache-Control")) cache_control = true;
-    res.set_header(name, Utf8ToGbk(value, Unmappable::kQuestion));
+    if (EqualsNoCase(name, "Content-Length") || EqualsNoCase(name, "Connection") ||
+        EqualsNoCase(name, "Transfer-Encoding")) {
+      continue;  // the connection writes these itself
+    }
+    if (EqualsNoCase(name, "Content-Type")) content_type = true;
+    reply.headers.emplace_back(name, Utf8ToGbk(value, Unmappable::kQuestion));
   }
   // Pages are made for one visitor; shared caches must not keep them unless a page says so.
-  if (!cache_control) res.set_header("Cache-Control", "private");
-  res.set_content(Utf8ToGbk(response.body(), Unmappable::kCharRef),
-                  host::HeaderSafe(response.content_type()));
-}
-
-void HttpHost::Impl::ServeStatic(const httplib::Request& req, const std::string& raw_path,
-                                 const std::string& path, const std::string& query,
-                                 httplib::Response& res) {
-  if (req.method != "GET" && req.method != "HEAD") {
-    SetErrorPage(res, 405);
-    res.set_header("Allow", "GET, HEAD");
-    return;
+  if (!cache_control) reply.headers.emplace_back("Cache-Control", "private");
+  if (!content_type) {
+    reply.headers.emplace_back("Content-Type", host::HeaderSafe(response.content_type()));
   }
-  std::vector<std::string> segments = SplitSegments(path);
-  for (const std::string& segment : segments) {
-    if (segment == "..") {
-      SetErrorPage(res, 404);
-      return;
-    }
-  }
-  if (IsForbidden(segments)) {
-    SetErrorPage(res, 404);
-    return;
-  }
-  const stdfs::path& root = options.site_root;
-  std::optional<stdfs::path> resolved = fs::ResolveInside(root, JoinSegments(segments));
-  if (!resolved) {
-    SetErrorPage(res, 404);
-    return;
-  }
-  // Checked again on the names found on the disk, whatever letter case the request used.
-  std::vector<std::string> found;
-  for (const stdfs::path& part : resolved->lexically_relative(root)) {
-    std::string s = part.string();
-    if (!s.empty() && s != ".") found.push_back(s);
-  }
-  if (IsForbidden(found)) {
-    SetErrorPage(res, 404);
-    return;
-  }
-  std::error_code ec;
-  stdfs::file_status status = stdfs::status(*resolved, ec);
-  if (!ec && stdfs::is_directory(status)) {
-    if (raw_path.back() != '/') {
-      // Relative links in the folder's page need the address to end with "/".
-      res.status = 301;
-      res.set_header("Location", raw_path + "/" + (query.empty() ? "" : "?" + query));
-      return;
-    }
-    std::string folder = JoinSegments(segments);
-    for (const char* page : kFolderPages) {
-      std::optional<stdfs::path> candidate =
-          fs::ResolveInside(root, folder.empty() ? std::string(page) : folder + "/" + page);
-      if (candidate && stdfs::is_regular_file(*candidate, ec)) {
-        ServeFile(req, *candidate, raw_path, res);
-        return;
-      }
-    }
-    SetErrorPage(res, 404);
-    return;
-  }
-  // A file is not a folder: "page.html/" names nothing.
-  if (ec || !stdfs::is_regular_file(status) || raw_path.back() == '/') {
-    SetErrorPage(res, 404);
-    return;
-  }
-  ServeFile(req, *resolved, raw_path.substr(0, raw_path.rfind('/') + 1), res);
-}
-
-void HttpHost::Impl::ServeFile(const httplib::Request& req, const stdfs::path& file,
-                               const std::string& raw_dir, httplib::Response& res) {
-  std::string name = file.filename().string();
-  if (EndsWithNoCase(name, ".asp")) {
-    std::string content;
-    if (!ReadWholeFile(file, kAspReadLimit, &content)) {
-      SetErrorPage(res, 404);
-      return;
-    }
-    if (EqualsNoCase(name, "default.asp")) {
-      if (std::optional<std::string> target = RedirectTarget(content)) {
-        bool absolute = (!target->empty() && target->front() == '/') ||
-                        target->find("://") != std::string::npos;
-        res.status = 302;
-        res.set_header("Location", absolute ? *target : raw_dir + *target);
-        return;
-      }
-    }
-    // No other script is run, and script text is never shown.
-    if (content.find("<%") != std::string::npos) {
-      SetErrorPage(res, 404);
-      return;
-    }
-    res.set_content(std::move(content), "text/html; charset=gb2312");
-    return;
-  }
-
-  struct stat info {};
-  if (::stat(file.c_str(), &info) == 0) {
-    std::time_t modified = info.st_mtime;
-    res.set_header("Last-Modified", host::HttpDate(modified));
-    std::time_t since = 0;
-    if (req.has_header("If-Modified-Since") &&
-        host::ParseHttpDate(req.get_header_value("If-Modified-Since"), &since) &&
-        modified <= since) {
-      res.status = 304;
-      return;
-    }
-  }
-  res.set_header("X-Content-Type-Options", "nosniff");
-  std::string type = ContentTypeFor(name);
-  std::error_code ec;
-  uintmax_t size = stdfs::file_size(file, ec);
-  if (ec) {
-    SetErrorPage(res, 404);
-    return;
-  }
-  if (size < kStreamFrom) {
-    std::string content;
-    if (!ReadWholeFile(file, kStreamFrom, &content)) {
-      SetErrorPage(res, 404);
-      return;
-    }
-    res.set_content(std::move(content), type);
-    return;
-  }
-  auto in = std::make_shared<std::ifstream>(file, std::ios::binary);
-  if (!*in) {
-    SetErrorPage(res, 404);
-    return;
-  }
-  res.set_content_provider(static_cast<size_t>(size), type,
-                           [in](size_t offset, size_t length, httplib::DataSink& sink) {
-                             std::vector<char> buf(std::min<size_t>(length, 64 * 1024));
-                             in->seekg(static_cast<std::streamoff>(offset));
-                             in->read(buf.data(), static_cast<std::streamsize>(buf.size()));
-                             std::streamsize n = in->gcount();
-                             if (n <= 0) return false;
-                             sink.write(buf.data(), static_cast<size_t>(n));
-                             return true;
-                           });
+  reply.body = Utf8ToGbk(response.body(), Unmappable::kCharRef);
+  return reply;
 }
 
 HttpHost::HttpHost(HostOptions options, PageHandler handler)
     : impl_(std::make_unique<Impl>(std::move(options), std::move(handler))) {}
 
-HttpHost::~HttpHost() {
-  Stop();
-  impl_->server.CloseUnusedListener();
-}
+HttpHost::~HttpHost() { Stop(); }
 
 bool HttpHost::Bind(std::string* error) {
   std::lock_guard lock(impl_->run_mutex);
   if (impl_->bound) return true;
-  int port = impl_->options.port;
-  bool ok;
-  if (port == 0) {
-    port = impl_->server.bind_to_any_port(impl_->options.listen_host);
-    ok = port > 0;
-  } else {
-    ok = impl_->server.bind_to_port(impl_->options.listen_host, port);
-  }
-  if (!ok) {
+  Impl& impl = *impl_;
+  beast::error_code ec;
+  auto fail = [&] {
+    beast::error_code ignored;
+    impl.acceptor.close(ignored);
     if (error != nullptr) {
-      *error = impl_->options.listen_host + ":" + std::to_string(impl_->options.port) +
+      *error = impl.options.listen_host + ":" + std::to_string(impl.options.port) +
                " is in use or not an address of this machine";
     }
     return false;
+  };
+  asio::ip::address address = asio::ip::make_address(impl.options.listen_host, ec);
+  if (ec) {
+    tcp::resolver resolver(impl.io);
+    auto results = resolver.resolve(impl.options.listen_host, "", ec);
+    if (ec || results.empty()) return fail();
+    address = results.begin()->endpoint().address();
   }
-  impl_->port = port;
-  impl_->bound = true;
+  tcp::endpoint endpoint(address, static_cast<unsigned short>(impl.options.port));
+  impl.acceptor.open(endpoint.protocol(), ec);
+  if (ec) return fail();
+  // SO_REUSEADDR lets a restarted server take its port back at once; SO_REUSEPORT is not set,
+  // so a second server on the same port fails here instead of sharing it.
+  impl.acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+  impl.acceptor.bind(endpoint, ec);
+  if (ec) return fail();
+  impl.acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) return fail();
+  impl.port = impl.acceptor.local_endpoint(ec).port();
+
+  // Each connection takes a descriptor; leave room for the database, files and pages.
+  rlim_t files = RaiseOpenFileLimit();
+  size_t room = files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2);
+  impl.options.max_connections = std::min(impl.options.max_connections, room);
+  impl.bound = true;
   return true;
 }
 
 int HttpHost::port() const { return impl_->port; }
 
+size_t HttpHost::max_connections() const { return impl_->options.max_connections; }
+
 void HttpHost::Run() {
+  Impl& impl = *impl_;
   {
-    std::lock_guard lock(impl_->run_mutex);
-    if (!impl_->bound || impl_->stop_requested || impl_->running) return;
-    impl_->running = true;
+    std::lock_guard lock(impl.run_mutex);
+    if (!impl.bound || impl.stop_requested || impl.running) return;
+    impl.running = true;
   }
-  impl_->server.listen_after_bind();
+  impl.workers = std::make_unique<WorkerPool>(static_cast<size_t>(std::max(1, impl.options.threads)));
+  impl.keep_running.emplace(impl.io.get_executor());
+  asio::post(impl.strand, [&impl] {
+    if (impl.stopping) {
+      impl.BeginStop();
+    } else {
+      impl.Accept();
+    }
+  });
+  std::vector<std::thread> threads;
+  for (int i = 1; i < impl.options.io_threads; ++i) {
+    threads.emplace_back([&impl] { impl.io.run(); });
+  }
+  impl.io.run();
+  for (std::thread& t : threads) t.join();
+  impl.workers->Drain();
   {
-    std::lock_guard lock(impl_->run_mutex);
-    impl_->running = false;
+    std::lock_guard lock(impl.run_mutex);
+    impl.running = false;
   }
-  impl_->run_cv.notify_all();
+  impl.run_cv.notify_all();
 }
 
 void HttpHost::Stop() {
-  std::unique_lock lock(impl_->run_mutex);
-  impl_->stop_requested = true;
-  while (impl_->running) {
-    // The library ignores a stop before its loop has started and must be told only once.
-    if (!impl_->stop_sent && impl_->server.is_running()) {
-      impl_->server.stop();
-      impl_->stop_sent = true;
-    }
-    // From inside a page: Run() returns once this request, too, has finished.
-    if (t_in_page) return;
-    impl_->run_cv.wait_for(lock, std::chrono::milliseconds(20));
+  Impl& impl = *impl_;
+  std::unique_lock lock(impl.run_mutex);
+  impl.stop_requested = true;
+  if (!impl.stopping.exchange(true) && impl.running) {
+    asio::post(impl.strand, [&impl] { impl.BeginStop(); });
   }
+  if (!impl.running) {
+    // Bound but never run: nothing to wait for; the listening socket closes with the host.
+    return;
+  }
+  // From inside a page: Run() returns once this request, too, has finished.
+  if (t_in_page) return;
+  impl.run_cv.wait(lock, [&impl] { return !impl.running; });
 }
 
 Application& HttpHost::application() { return impl_->application; }

@@ -1,21 +1,23 @@
 // HttpHost: the HTTP/1.1 server that stands in for the page host. It routes each request:
 //   <install folder>admin.asp      -> the administration entry
 //   any path ending in /asp.asp    -> the public entry (also inside channel folders)
-//   a default.asp redirect page    -> a 302 to the target it holds, relative to its folder
-//   anything else                  -> a static file of the site root (GET and HEAD only)
-// Letter case is ignored throughout. Static files are found segment by segment, never outside
-// the site root, never through a link that leads out, and never from the data folder ("data"
-// at the root), the settings file (folirex.conf) or a database file (.db, .db-wal, .db-shm,
-// .mdb, .sqlite). No other .asp file is executed: one without "<%" is served as HTML, one with
-// it answers 404. A folder's address serves the first of default.html, default.htm,
-// default.shtml, default.shtm, default.asp, index.html, index.htm (a folder address without its
-// final "/" is redirected to it first); there is no folder listing.
+//   anything else                  -> StaticSite (files, default.asp redirect pages, folders)
+// Letter case is ignored throughout.
 //
-// Each request runs on one worker from start to end; the page handler is called on that worker
-// with the request's host objects and must not keep them. The page's body is converted to code
-// page 936 once, when sent; its session cookie is sent when the session was stored or its id
-// renewed. Run() blocks until Stop(), which lets the requests under way finish. The handler may
-// be called from several workers at once.
+// Connections live on a few I/O threads (Boost.Asio) and cost no worker while they are idle or
+// slow. A whole request head must arrive within head_timeout, a body within a time that grows
+// with its length, and a keep-alive connection idle past keep_alive_seconds is closed. Framing
+// is strict: conflicting lengths, Content-Length with Transfer-Encoding and bad chunks get 400,
+// a head over 16 KB or 100 fields gets 431, a request with a Content-Encoding gets 415 (bodies
+// are never decompressed), and the body limit is counted while receiving, chunked or not. Past
+// max_connections a new connection is answered 503 and closed at once.
+//
+// Each page runs on one worker of the pool from start to end; the handler is called there with
+// the request's host objects and must not keep them. The page's body is converted to code page
+// 936 once, when sent; its session cookie is sent when the session was stored or its id
+// renewed. Run() blocks until Stop(), which closes the listening socket and the idle
+// connections, lets the requests under way finish within stop_grace, then closes what is
+// left. The handler may be called from several workers at once.
 #ifndef FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
 #define FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
 
@@ -27,6 +29,7 @@
 #include <string>
 
 #include "platform/host/application.h"
+#include "platform/host/client_address.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
@@ -48,21 +51,31 @@ enum class EntryKind { kAdmin, kPublic };
 struct HostOptions {
   std::string listen_host = "127.0.0.1";
   int port = 8080;  // 0: any free port (see HttpHost::port)
-  int threads = 32;
+  int threads = 32;  // page workers
+  int io_threads = 0;  // connection threads; 0: half the processors, 1 to 8
   std::filesystem::path site_root;
   std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
-  size_t max_body_bytes = 64u << 20;  // a longer body is answered 413 before it is read
-  // A longer request target is answered 414. The HTTP library also refuses a request line over
-  // 8192 bytes whatever this says.
-  size_t max_url_bytes = 8192;
-  int keep_alive_seconds = 2;
+  size_t max_body_bytes = 64u << 20;  // a longer body is answered 413, chunked or not
+  size_t max_url_bytes = 8192;        // a longer request target is answered 414
+  // Open connections at most; the process's open-file limit is raised to fit where it can, and
+  // the bound is lowered to what that limit allows.
+  size_t max_connections = 10000;
+  int keep_alive_seconds = 5;
+  std::chrono::seconds head_timeout{10};
+  // A body must arrive within head_timeout plus its length at this many bytes a second; an
+  // answer must be taken within that time too.
+  size_t min_bytes_per_second = 16 * 1024;
+  std::chrono::milliseconds stop_grace{10000};
   std::chrono::seconds session_idle = std::chrono::minutes(20);
+  TrustedProxies trusted_proxies;  // whose X-Forwarded-For names the client
 };
+
+class HttpConnection;
 
 class HttpHost {
  public:
-  // Called for admin.asp and asp.asp requests. A ResponseEnd thrown out of it is normal; any
-  // other exception is answered with a 500 page and logged to stderr.
+  // Called for admin.asp and asp.asp requests, on a worker. A ResponseEnd thrown out of it is
+  // normal; any other exception is answered with a 500 page and logged to stderr.
   using PageHandler = std::function<void(EntryKind, PageObjects&)>;
 
   HttpHost(HostOptions options, PageHandler handler);
@@ -76,14 +89,18 @@ class HttpHost {
   int port() const;
   // Serves until Stop().
   void Run();
-  // Stops accepting, finishes the requests under way, makes Run() return. Safe from any thread
-  // and from a signal-watching thread.
+  // Stops accepting, finishes the requests under way, makes Run() return, and waits for that
+  // (from inside a page it returns at once). Safe from any thread and from a signal-watching
+  // thread.
   void Stop();
 
   Application& application();
   SessionStore& sessions();
+  // The bound on open connections in force (after Bind).
+  size_t max_connections() const;
 
  private:
+  friend class HttpConnection;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

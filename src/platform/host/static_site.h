@@ -1,0 +1,65 @@
+// StaticSite: the answers the host gives without running a page: static files of the site root,
+// the "default.asp" redirect pages the publishing pages write, folder pages, and the host's own
+// error pages. Every answer is a HostReply that the connection sends as it stands.
+//
+// Files are found segment by segment without regard to letter case, never outside the site root,
+// never through a link that leads out, and never from the data folder ("data" at the root), the
+// settings file (folirex.conf) or a database file (.db, .db-wal, .db-shm, .mdb, .sqlite). No
+// other .asp file is executed: one without "<%" is served as HTML, one with it answers 404. A
+// folder's address serves the first of default.html, default.htm, default.shtml, default.shtm,
+// default.asp, index.html, index.htm (a folder address without its final "/" is redirected to
+// it first); there is no folder listing.
+//
+// A StaticSite holds only its root; Serve may be called from several threads at once.
+#ifndef FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
+#define FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace folirex {
+
+// One answer ready to send. A large file is not read into `body`: `file` names it and
+// `file_size` gives its length, and the connection streams it.
+struct HostReply {
+  int status = 200;
+  std::vector<std::pair<std::string, std::string>> headers;  // besides Content-Length
+  std::string body;
+  std::filesystem::path file;
+  uint64_t file_size = 0;
+
+  void SetHeader(std::string name, std::string value);
+  bool streams_file() const { return !file.empty(); }
+};
+
+// The host's own page for an error status (GB2312 bytes), with its content type set.
+HostReply ErrorReply(int status);
+
+// The reason phrase of a status code ("Not Found").
+std::string_view StatusReason(int status);
+
+class StaticSite {
+ public:
+  // `root` must be an absolute, normalised folder path.
+  explicit StaticSite(std::filesystem::path root) : root_(std::move(root)) {}
+
+  // The answer for a GET or HEAD of `raw_path` (as sent, still percent-encoded) whose decoded
+  // form is `path` (UTF-8, beginning with "/"). `if_modified_since` is the request's header of
+  // that name or empty.
+  HostReply Serve(std::string_view method, const std::string& raw_path, const std::string& path,
+                  const std::string& query, std::string_view if_modified_since) const;
+
+ private:
+  HostReply ServeFile(const std::filesystem::path& file, const std::string& raw_dir,
+                      std::string_view if_modified_since) const;
+
+  std::filesystem::path root_;
+};
+
+}  // namespace folirex
+
+#endif  // FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
