@@ -24,7 +24,7 @@ using folirex::SiteSettings;
 constexpr const char* kUsage =
     "usage: folirex init DIR [--DbType 1 --DBServer HOST[:PORT] --DBPath NAME --DBUser USER\n"
     "                            --DBPwd PASSWORD]\n"
-    "       folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
+    "       folirex serve DIR [--listen ADDR:PORT] [--threads N] [--max-connections N]\n"
     "       folirex --help\n";
 
 constexpr const char* kInitHelp =
@@ -41,12 +41,14 @@ constexpr const char* kInitHelp =
     "folirex.conf, which only its owner can read.\n";
 
 constexpr const char* kServeHelp =
-    "usage: folirex serve DIR [--listen ADDR:PORT] [--threads N]\n"
+    "usage: folirex serve DIR [--listen ADDR:PORT] [--threads N] [--max-connections N]\n"
     "Serves the site in DIR until SIGINT or SIGTERM, then finishes the requests under way.\n"
     "  --listen ADDR:PORT  where to listen (default: Listen in folirex.conf, else "
     "127.0.0.1:8080)\n"
-    "  --threads N         worker threads, 1 to 1024 (default 32); a keep-alive connection\n"
-    "                      holds a worker while it is open\n";
+    "  --threads N         worker threads that run pages, 1 to 1024 (default 32); idle and\n"
+    "                      slow connections hold none\n"
+    "  --max-connections N open connections at most, 1 to 1000000 (default: MaxConnections\n"
+    "                      in folirex.conf, else 10000); past it new ones are answered 503\n";
 
 int Fail(const std::string& message, int code) {
   std::cerr << "folirex: " << message << "\n";
@@ -54,6 +56,19 @@ int Fail(const std::string& message, int code) {
 }
 
 bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// A whole number from `low` to `high`, digits only.
+template <typename Number>
+bool ParseCount(const std::string& text, long low, long high, Number* out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  long n = std::stol(text);
+  if (n < low || n > high) return false;
+  *out = static_cast<Number>(n);
+  return true;
+}
 
 int Init(const std::vector<std::string>& args) {
   if (args.size() == 1 && IsHelp(args[0])) {
@@ -123,23 +138,25 @@ int Serve(const std::vector<std::string>& args) {
   std::string dir;
   std::string listen;
   int threads = 32;
+  long max_connections = 0;  // 0: from the settings file
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (IsHelp(a)) {
       std::cout << kServeHelp;
       return 0;
-    } else if (a == "--listen" || a == "--threads") {
+    } else if (a == "--listen" || a == "--threads" || a == "--max-connections") {
       if (i + 1 >= args.size()) return Fail(a + " needs a value", 2);
       const std::string& v = args[++i];
       if (a == "--listen") {
         listen = v;
-      } else {
-        char* end = nullptr;
-        long n = std::strtol(v.c_str(), &end, 10);
-        if (v.empty() || *end != '\0' || n < 1 || n > 1024) {
+      } else if (a == "--threads") {
+        if (!ParseCount(v, 1, 1024, &threads)) {
           return Fail("--threads takes a number from 1 to 1024", 2);
         }
-        threads = static_cast<int>(n);
+      } else {
+        if (!ParseCount(v, 1, 1000000, &max_connections)) {
+          return Fail("--max-connections takes a number from 1 to 1000000", 2);
+        }
       }
     } else if (!a.empty() && a[0] == '-') {
       return Fail("serve: unknown option '" + a + "'", 2);
@@ -163,6 +180,14 @@ int Serve(const std::vector<std::string>& args) {
     return Fail("bad listen address '" + listen + "' (expected ADDR:PORT)", 2);
   }
   options.threads = threads;
+  if (max_connections == 0 && !ParseCount(settings.max_connections, 1, 1000000, &max_connections)) {
+    return Fail("folirex.conf: MaxConnections takes a number from 1 to 1000000", 1);
+  }
+  options.max_connections = static_cast<size_t>(max_connections);
+  std::string bad;
+  if (!options.trusted_proxies.Parse(settings.trusted_proxies, &bad)) {
+    return Fail("folirex.conf: TrustedProxies: '" + bad + "' is not an IP address", 1);
+  }
   options.site_root = site;
   options.install_dir = folirex::ReadInstallDir(site, settings);
 

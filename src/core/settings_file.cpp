@@ -53,6 +53,10 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->listen = value;
     } else if (key == "mailserver") {
       settings->mail_server = value;
+    } else if (key == "trustedproxies") {
+      settings->trusted_proxies = value;
+    } else if (key == "maxconnections") {
+      settings->max_connections = value;
     } else {
       *error = file.string() + ":" + std::to_string(number) + ": unknown setting " + key;
       return false;
@@ -72,7 +76,10 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "DBPwd=" << settings.DBPwd << "\n"
       << "DBServer=" << settings.DBServer << "\n"
       << "Listen=" << settings.listen << "\n"
-      << "MailServer=" << settings.mail_server << "\n";
+      << "MailServer=" << settings.mail_server << "\n"
+      << "# Reverse proxies (addresses, comma-separated) whose X-Forwarded-For names the client.\n"
+      << "TrustedProxies=" << settings.trusted_proxies << "\n"
+      << "MaxConnections=" << settings.max_connections << "\n";
   std::filesystem::path temp = file;
   temp += ".tmp";
   {

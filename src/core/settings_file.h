@@ -1,5 +1,6 @@
 // The site's settings file, folirex.conf: the five database settings the host page used to set
-// on the component, where to listen, and the machine's mail server. One "Key=Value" per line;
+// on the component, where to listen, the machine's mail server, the proxies whose
+// X-Forwarded-For names the client, and the bound on open connections. One "Key=Value" per line;
 // blank lines and lines starting with "#" are ignored; keys are matched without regard to case.
 #ifndef FOLIREX_CORE_SETTINGS_FILE_H_
 #define FOLIREX_CORE_SETTINGS_FILE_H_
@@ -18,6 +19,11 @@ struct SiteSettings {
   std::string listen = "127.0.0.1:8080";
   // The machine's own mail server, which the CDONTS mail flag sends through.
   std::string mail_server = "127.0.0.1:25";
+  // Addresses of reverse proxies in front of the server, separated by commas; only a
+  // connection from one of them may name the client with X-Forwarded-For.
+  std::string trusted_proxies;
+  // Open connections at most (a number from 1 to 1000000).
+  std::string max_connections = "10000";
 };
 
 inline constexpr const char* kSettingsFileName = "folirex.conf";

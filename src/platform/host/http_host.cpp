@@ -201,13 +201,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     // Idle: wait for the first byte of the next request within the keep-alive time.
     state_ = State::kIdle;
     stream_.expires_after(std::chrono::seconds(std::max(1, host_.options.keep_alive_seconds)));
-    stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](
-                                                       beast::error_code ec, size_t n) {
-      if (ec) return self->Close();
-      self->buffer_.commit(n);
-      self->stream_.expires_after(self->host_.options.head_timeout);
-      self->ReadHead();
-    });
+    stream_.async_read_some(buffer_.prepare(4096),
+                            [self = shared_from_this()](beast::error_code ec, size_t n) {
+                              if (ec) return self->Close();
+                              self->buffer_.commit(n);
+                              self->stream_.expires_after(self->host_.options.head_timeout);
+                              self->ReadHead();
+                            });
   }
 
   void ReadHead() {
@@ -215,16 +215,18 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
-    http::async_read_header(stream_, buffer_, *parser_,
-                            [self = shared_from_this()](beast::error_code ec, size_t) {
-                              self->OnHead(ec);
-                            });
+    http::async_read_header(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHead(ec); });
   }
 
   void OnHead(beast::error_code ec) {
     if (ec) {
       if (ec == http::error::header_limit) {
-        return Fail(StartLineLength(buffer_) > host_.options.max_url_bytes ? 414 : 431);
+        // The request line is taken off the buffer once parsed; before that it is at its front.
+        size_t line = parser_->get().target().empty() ? StartLineLength(buffer_)
+                                                      : parser_->get().target().size();
+        return Fail(line > host_.options.max_url_bytes ? 414 : 431);
       }
       if (ec == http::error::body_limit) return Fail(413);
       if (IsParseError(ec)) return Fail(400);
@@ -280,10 +282,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     auto allowance = std::chrono::milliseconds(
         expected * 1000 / std::max<size_t>(1, host_.options.min_bytes_per_second));
     stream_.expires_at(body_started_ + host_.options.head_timeout + allowance);
-    http::async_read_some(stream_, buffer_, *parser_,
-                          [self = shared_from_this()](beast::error_code ec, size_t) {
-                            self->OnBody(ec);
-                          });
+    http::async_read_some(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code ec, size_t) { self->OnBody(ec); });
   }
 
   void OnBody(beast::error_code ec) {
@@ -384,9 +385,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
                          cookies = std::move(session_cookies),
                          target = std::move(target)]() mutable {
       HostReply reply = self->host_.RunPage(kind, std::move(raw), cookies, target);
-      asio::post(self->executor(), [self, reply = std::move(reply)]() mutable {
-        self->Send(std::move(reply));
-      });
+      asio::post(self->executor(),
+                 [self, reply = std::move(reply)]() mutable { self->Send(std::move(reply)); });
     });
   }
 
@@ -441,10 +441,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
 
   void SetWriteDeadline(uint64_t bytes) {
-    stream_.expires_after(host_.options.head_timeout +
-                          std::chrono::milliseconds(bytes * 1000 / std::max<size_t>(
-                                                                       1, host_.options
-                                                                              .min_bytes_per_second)));
+    stream_.expires_after(
+        host_.options.head_timeout +
+        std::chrono::milliseconds(bytes * 1000 /
+                                  std::max<size_t>(1, host_.options.min_bytes_per_second)));
   }
 
   void AfterWrite() {
@@ -481,13 +481,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
 
   void DropInput() {
-    stream_.async_read_some(buffer_.prepare(16 * 1024), [self = shared_from_this()](
-                                                            beast::error_code ec, size_t n) {
-      self->dropped_ += n;
-      self->buffer_.clear();
-      if (ec || self->dropped_ > kLingerBytes) return self->Close();
-      self->DropInput();
-    });
+    stream_.async_read_some(buffer_.prepare(16 * 1024),
+                            [self = shared_from_this()](beast::error_code ec, size_t n) {
+                              self->dropped_ += n;
+                              self->buffer_.clear();
+                              if (ec || self->dropped_ > kLingerBytes) return self->Close();
+                              self->DropInput();
+                            });
   }
 
   void Close() {
@@ -584,7 +584,8 @@ void HttpHost::Impl::Refuse(tcp::socket socket) {
   socket.close(ec);
 }
 
-void HttpHost::Impl::Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared) {
+void HttpHost::Impl::Register(HttpConnection* connection,
+                              const std::shared_ptr<HttpConnection>& shared) {
   std::lock_guard lock(connections_mutex);
   connections.emplace(connection, shared);
 }
@@ -765,7 +766,8 @@ void HttpHost::Run() {
     if (!impl.bound || impl.stop_requested || impl.running) return;
     impl.running = true;
   }
-  impl.workers = std::make_unique<WorkerPool>(static_cast<size_t>(std::max(1, impl.options.threads)));
+  impl.workers =
+      std::make_unique<WorkerPool>(static_cast<size_t>(std::max(1, impl.options.threads)));
   impl.keep_running.emplace(impl.io.get_executor());
   asio::post(impl.strand, [&impl] {
     if (impl.stopping) {

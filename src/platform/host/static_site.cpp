@@ -182,7 +182,6 @@ bool ReadWholeFile(const stdfs::path& path, uintmax_t limit, std::string* out) {
   return true;
 }
 
-
 }  // namespace
 
 void HostReply::SetHeader(std::string name, std::string value) {
@@ -197,44 +196,86 @@ void HostReply::SetHeader(std::string name, std::string value) {
 
 std::string_view StatusReason(int status) {
   switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 415: return "Unsupported Media Type";
-    case 417: return "Expectation Failed";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return status < 400 ? "OK" : "Error";
+    case 100:
+      return "Continue";
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 304:
+      return "Not Modified";
+    case 400:
+      return "Bad Request";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
+    case 414:
+      return "URI Too Long";
+    case 415:
+      return "Unsupported Media Type";
+    case 417:
+      return "Expectation Failed";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 503:
+      return "Service Unavailable";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return status < 400 ? "OK" : "Error";
   }
 }
 
 HostReply ErrorReply(int status) {
   const char* text = "请求无法完成。";
   switch (status) {
-    case 400: text = "请求格式错误。"; break;
-    case 404: text = "找不到该页面或文件。"; break;
-    case 405: text = "不支持该请求方法。"; break;
-    case 408: text = "请求超时。"; break;
-    case 413: text = "提交的内容太大。"; break;
-    case 414: text = "请求的网址太长。"; break;
-    case 415: text = "不接受压缩或编码过的提交内容。"; break;
-    case 431: text = "请求头太大。"; break;
-    case 500: text = "服务器处理页面时出错，请稍后再试。"; break;
-    case 503: text = "服务器正忙，请稍后再试。"; break;
-    default: break;
+    case 400:
+      text = "请求格式错误。";
+      break;
+    case 404:
+      text = "找不到该页面或文件。";
+      break;
+    case 405:
+      text = "不支持该请求方法。";
+      break;
+    case 408:
+      text = "请求超时。";
+      break;
+    case 413:
+      text = "提交的内容太大。";
+      break;
+    case 414:
+      text = "请求的网址太长。";
+      break;
+    case 415:
+      text = "不接受压缩或编码过的提交内容。";
+      break;
+    case 431:
+      text = "请求头太大。";
+      break;
+    case 500:
+      text = "服务器处理页面时出错，请稍后再试。";
+      break;
+    case 503:
+      text = "服务器正忙，请稍后再试。";
+      break;
+    default:
+      break;
   }
   std::string page =
       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "

@@ -64,10 +64,7 @@ class RunningHost {
     if (!host_->Bind(&error)) throw std::runtime_error("bind failed: " + error);
     thread_ = std::thread([this] { host_->Run(); });
   }
-  ~RunningHost() {
-    host_->Stop();
-    thread_.join();
-  }
+  ~RunningHost() { StopAndJoin(); }
   RunningHost(const RunningHost&) = delete;
   RunningHost& operator=(const RunningHost&) = delete;
 

@@ -1,0 +1,284 @@
+// Clients that try to take the server down with cheap requests: slow and idle connections,
+// floods of headers, bodies that are larger, compressed or framed twice. Each probe asserts the
+// answer and that a normal request alongside is still answered within a second.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/host/client_address.h"
+#include "platform/host/host_fixture.h"
+#include "platform/host/http_host.h"
+
+namespace folirex {
+namespace {
+
+using testing::RawExchange;
+using testing::RunningHost;
+using testing::ScratchDir;
+
+// A client socket that sends and reads by hand.
+class RawClient {
+ public:
+  explicit RawClient(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+      throw std::runtime_error("connect failed");
+    }
+  }
+  ~RawClient() { close(fd_); }
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  bool Send(std::string_view bytes) {
+    return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+  }
+  // What arrives until the server closes the connection or `seconds` pass.
+  std::string ReadAll(int seconds) {
+    timeval timeout{seconds, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string received;
+    char buf[4096];
+    while (true) {
+      ssize_t n = recv(fd_, buf, sizeof(buf), 0);
+      if (n <= 0) {
+        closed_ = n == 0 || errno == ECONNRESET;
+        break;
+      }
+      received.append(buf, static_cast<size_t>(n));
+    }
+    return received;
+  }
+  bool closed() const { return closed_; }
+
+ private:
+  int fd_ = -1;
+  bool closed_ = false;
+};
+
+long PeakMemoryKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+class HostileClients : public ::testing::Test {
+ protected:
+  void Start(HostOptions options) {
+    site_.Write("a.css", "body{}");
+    options.site_root = site_.path();
+    host_ = std::make_unique<RunningHost>(options, [this](EntryKind, PageObjects& p) {
+      ++pages_;
+      p.response.Write("page " + p.request.ServerVariables("REMOTE_ADDR") + " " +
+                       std::to_string(p.request.TotalBytes()));
+    });
+  }
+  // A normal page is answered within a second, whatever else is going on.
+  void ExpectServing() {
+    httplib::Client client("127.0.0.1", host_->port());
+    client.set_connection_timeout(1, 0);
+    client.set_read_timeout(1, 0);
+    auto res = client.Get("/asp.asp");
+    ASSERT_TRUE(res) << "no answer within a second";
+    EXPECT_EQ(res->status, 200);
+  }
+  int port() const { return host_->port(); }
+
+  ScratchDir site_;
+  std::atomic<int> pages_{0};
+  std::unique_ptr<RunningHost> host_;
+};
+
+TEST_F(HostileClients, SlowHeadersHoldNoWorkerAndAreCutAtTheDeadline) {
+  HostOptions options;
+  options.threads = 2;
+  options.head_timeout = std::chrono::seconds(1);
+  Start(options);
+  std::vector<std::unique_ptr<RawClient>> slow;
+  for (int i = 0; i < 64; ++i) {
+    slow.push_back(std::make_unique<RawClient>(port()));
+    slow.back()->Send("GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
+  }
+  ExpectServing();
+  for (auto& client : slow) client->Send("X-More: 1\r\n");
+  ExpectServing();
+  // Each keeps trickling, yet the whole head had to come within the deadline.
+  for (auto& client : slow) {
+    client->ReadAll(5);
+    EXPECT_TRUE(client->closed());
+  }
+  ExpectServing();
+  EXPECT_EQ(pages_, 3);
+}
+
+TEST_F(HostileClients, IdleKeepAliveFloodAndTheConnectionBound) {
+  HostOptions options;
+  options.threads = 2;
+  options.max_connections = 300;
+  Start(options);
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < 299; ++i) {
+    idle.push_back(std::make_unique<RawClient>(port()));
+    idle.back()->Send("GET /a.css HTTP/1.1\r\nHost: a\r\n\r\n");
+  }
+  ExpectServing();
+  // Past the bound a connection is answered at once and closed, not queued.
+  RawClient over(port());
+  // Wait until the host has taken the 300th (the one ExpectServing used may linger a moment).
+  RawClient filler(port());
+  std::string answer = over.ReadAll(2) + filler.ReadAll(2);
+  EXPECT_NE(answer.find("503 Service Unavailable"), std::string::npos);
+  idle.clear();
+  // Closed connections free their places.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ExpectServing();
+}
+
+TEST_F(HostileClients, FramingIsStrict) {
+  HostOptions options;
+  options.max_body_bytes = 64 * 1024;
+  Start(options);
+  std::string head = "POST /asp.asp HTTP/1.1\r\nHost: a\r\n";
+  std::string many_fields;
+  for (int i = 0; i < 101; ++i) many_fields += "X-" + std::to_string(i) + ": y\r\n";
+  struct Probe {
+    const char* what;
+    std::string request;
+    int status;
+  } probes[] = {
+      {"two lengths", head + "Content-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", 400},
+      {"length and chunked", head + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", 400},
+      {"chunked and length", head + "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n", 400},
+      {"other coding", head + "Transfer-Encoding: gzip\r\n\r\nabc", 400},
+      {"bad chunk size", head + "Transfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", 400},
+      {"compressed", head + "Content-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc", 415},
+      {"101 fields", "GET /asp.asp HTTP/1.1\r\nHost: a\r\n" + many_fields + "\r\n", 431},
+      {"17 KB head", "GET /asp.asp HTTP/1.1\r\nX: " + std::string(17000, 'a') + "\r\n\r\n", 431},
+      {"announced too long", head + "Content-Length: 65537\r\n\r\n", 413},
+  };
+  for (const Probe& probe : probes) {
+    EXPECT_EQ(RawExchange(port(), probe.request).status, probe.status) << probe.what;
+  }
+  EXPECT_EQ(pages_, 0);
+  // The same bodies framed once are fine.
+  auto chunked = RawExchange(port(), head +
+                                         "Transfer-Encoding: chunked\r\nConnection: close"
+                                         "\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
+  EXPECT_EQ(chunked.status, 200);
+  EXPECT_EQ(chunked.body, "page 127.0.0.1 5");
+  ExpectServing();
+}
+
+TEST_F(HostileClients, FloodsAreRefusedWhileArrivingWithoutGrowingTheServer) {
+  HostOptions options;
+  options.max_body_bytes = 1 << 20;
+  Start(options);
+  long before = PeakMemoryKb();
+  // A million header lines: refused once the head passes 16 KB.
+  {
+    RawClient client(port());
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) lines += "X-Flood: 0123456789\r\n";
+    client.Send("GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
+    for (int i = 0; i < 500 && client.Send(lines); ++i) {
+    }
+    EXPECT_NE(client.ReadAll(5).find(" 431 "), std::string::npos);
+  }
+  // A chunked body over the limit: counted while it arrives.
+  {
+    RawClient client(port());
+    client.Send("POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n");
+    std::string chunk = "10000\r\n" + std::string(0x10000, 'x') + "\r\n";
+    for (int i = 0; i < 256 && client.Send(chunk); ++i) {
+    }
+    EXPECT_NE(client.ReadAll(5).find(" 413 "), std::string::npos);
+  }
+  EXPECT_LT(PeakMemoryKb() - before, 32 * 1024);
+  EXPECT_EQ(pages_, 0);
+  ExpectServing();
+}
+
+TEST_F(HostileClients, SlowBodyIsCutAtADeadlineThatGrowsWithItsLength) {
+  HostOptions options;
+  options.threads = 1;
+  options.head_timeout = std::chrono::seconds(1);
+  options.min_bytes_per_second = 1000;
+  Start(options);
+  RawClient slow(port());
+  slow.Send("POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Length: 1000\r\n\r\nabc");
+  ExpectServing();
+  slow.ReadAll(5);  // 1 s + 1000 bytes at 1000 a second
+  EXPECT_TRUE(slow.closed());
+  // A body arriving at a fair pace is taken.
+  RawClient fair(port());
+  fair.Send("POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Length: 6\r\nConnection: close\r\n\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  fair.Send("abcdef");
+  EXPECT_NE(fair.ReadAll(5).find("page 127.0.0.1 6"), std::string::npos);
+}
+
+TEST_F(HostileClients, StopClosesIdleAndSlowConnectionsAtOnce) {
+  HostOptions options;
+  options.stop_grace = std::chrono::seconds(60);
+  Start(options);
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < 20; ++i) {
+    idle.push_back(std::make_unique<RawClient>(port()));
+    idle.back()->Send(i % 2 ? "GET /a.css HTTP/1.1\r\nHost: a\r\n\r\n"
+                            : "GET /asp.asp HTTP/1.1\r\n");
+  }
+  ExpectServing();
+  auto stopped = std::async(std::launch::async, [this] { host_->StopAndJoin(); });
+  EXPECT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+      << "Stop waited on idle connections";
+  for (auto& client : idle) {
+    client->ReadAll(2);
+    EXPECT_TRUE(client->closed());
+  }
+}
+
+TEST(TrustedProxiesTest, OnlyATrustedPeerNamesTheClient) {
+  TrustedProxies none;
+  EXPECT_EQ(none.ClientAddress("10.0.0.5", "1.2.3.4"), "10.0.0.5");
+  TrustedProxies proxies;
+  std::string bad;
+  ASSERT_TRUE(proxies.Parse("10.0.0.5, 10.0.0.6 ::1", &bad));
+  EXPECT_FALSE(TrustedProxies().Parse("10.0.0.5,proxy.lan", &bad));
+  EXPECT_EQ(bad, "proxy.lan");
+  // A client that connects directly chooses nothing.
+  EXPECT_EQ(proxies.ClientAddress("10.9.9.9", "1.2.3.4"), "10.9.9.9");
+  EXPECT_EQ(proxies.ClientAddress("10.0.0.5", "1.2.3.4"), "1.2.3.4");
+  EXPECT_EQ(proxies.ClientAddress("::ffff:10.0.0.5", " 1.2.3.4 "), "1.2.3.4");
+  // Read from the right: what the client wrote itself before the proxies' entries is not taken.
+  EXPECT_EQ(proxies.ClientAddress("10.0.0.5", "6.6.6.6, 1.2.3.4, 10.0.0.6"), "1.2.3.4");
+  EXPECT_EQ(proxies.ClientAddress("10.0.0.5", "1.2.3.4, <script>"), "10.0.0.5");
+  EXPECT_EQ(proxies.ClientAddress("10.0.0.5", ""), "10.0.0.5");
+}
+
+TEST_F(HostileClients, ForwardedForCountsOnlyFromATrustedProxy) {
+  HostOptions options;
+  Start(options);
+  std::string request =
+      "GET /asp.asp HTTP/1.1\r\nHost: a\r\nX-Forwarded-For: 1.2.3.4\r\nConnection: close\r\n\r\n";
+  EXPECT_EQ(RawExchange(port(), request).body, "page 127.0.0.1 0");
+  host_.reset();
+  std::string bad;
+  ASSERT_TRUE(options.trusted_proxies.Parse("127.0.0.1", &bad));
+  Start(options);
+  EXPECT_EQ(RawExchange(port(), request).body, "page 1.2.3.4 0");
+}
+
+}  // namespace
+}  // namespace folirex
