@@ -12,9 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/feature_modules.h"
+#include "app/site_setup.h"
 #include "core/settings_file.h"
 #include "core/site_server.h"
-#include "core/site_setup.h"
 #include "platform/host/http_host.h"
 
 namespace {
@@ -231,6 +232,7 @@ int Serve(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  folirex::RegisterFeatureModules(folirex::Modules());
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::cerr << kUsage;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "console/console_text.h"
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"

@@ -1,6 +1,6 @@
 #include "console/admin_index.h"
 
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 
 namespace folirex {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 
 namespace folirex {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "console/console_text.h"
 #include "console/id_list.h"
-#include "core/admin_frame.h"
-#include "core/admin_pager.h"
+#include "console/admin_frame.h"
+#include "console/admin_pager.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"

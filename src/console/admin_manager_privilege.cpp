@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "console/console_text.h"
-#include "core/admin_frame.h"
-#include "core/admin_pager.h"
+#include "console/admin_frame.h"
+#include "console/admin_pager.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
 

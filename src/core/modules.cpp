@@ -1,8 +1,5 @@
 #include "core/modules.h"
 
-#include "console/module.h"
-#include "site/module.h"
-
 namespace folirex {
 
 void ModuleRegistry::AddAdminEntry(std::string procedure, AdminEntry entry) {
@@ -23,18 +20,8 @@ const PublicHandler* ModuleRegistry::FindPublicHandler(std::string_view procedur
   return it == public_.end() ? nullptr : &it->second;
 }
 
-void RegisterAllModules(ModuleRegistry& registry) {
-  // Each feature folder adds its registration call here as it is built.
-  RegisterConsoleModule(registry);
-  RegisterSiteModule(registry);
-}
-
-const ModuleRegistry& Modules() {
-  static const ModuleRegistry registry = [] {
-    ModuleRegistry r;
-    RegisterAllModules(r);
-    return r;
-  }();
+ModuleRegistry& Modules() {
+  static ModuleRegistry registry;
   return registry;
 }
 

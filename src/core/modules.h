@@ -1,9 +1,10 @@
 // The registry of page procedures that the two entries dispatch to. Each feature folder
-// registers its own procedures in one function of its own (console/module.cpp and so on);
-// RegisterAllModules calls those. The dispatch tables (which request value reaches which
-// procedure, with which arguments) stay in the entry.
+// registers its own procedures in one function of its own (console/module.cpp and so on); the
+// program calls those at start-up (app/feature_modules.h). The dispatch tables (which request
+// value reaches which procedure, with which arguments) stay in the entry.
 //
-// The registry is filled once, on first use, and only read afterwards: safe from any thread.
+// The registry is filled once, before the first request, and only read afterwards: safe from
+// any thread then.
 #ifndef FOLIREX_CORE_MODULES_H_
 #define FOLIREX_CORE_MODULES_H_
 
@@ -45,11 +46,8 @@ class ModuleRegistry {
   ChannelLoader channel_loader_;
 };
 
-// Calls the registration function of every feature folder.
-void RegisterAllModules(ModuleRegistry& registry);
-
-// The registry of this program, filled on first use.
-const ModuleRegistry& Modules();
+// The registry of this program: empty until the program fills it at start-up.
+ModuleRegistry& Modules();
 
 }  // namespace folirex
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 #include "core/database.h"
 #include "core/messages.h"
 #include "core/page_runner.h"

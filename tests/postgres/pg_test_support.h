@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/site_setup.h"
+#include "app/site_setup.h"
 #include "platform/db/connection.h"
 #include "platform/db/provider.h"
 #include "platform/text/codepage.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/site_setup.h"
+#include "app/site_setup.h"
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
 #include "platform/db/provider.h"

@@ -11,7 +11,7 @@
 
 #include "platform/text/codepage.h"
 #include "public_site_fixture.h"
-#include "site/article_html.h"
+#include "publishing/article_html.h"
 
 namespace folirex::testing {
 namespace {

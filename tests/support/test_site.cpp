@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "core/site_server.h"
-#include "core/site_setup.h"
+#include "app/site_setup.h"
 #include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 

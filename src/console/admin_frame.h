@@ -1,8 +1,8 @@
 // The frame every console page shares and its access rule. A console page calls, in order:
 // CheckPrivilege(code), AdminHeader, AdminNavi(breadcrumb), its own output, AdminFooter (which
 // closes the database: nothing after it may use it).
-#ifndef FOLIREX_CORE_ADMIN_FRAME_H_
-#define FOLIREX_CORE_ADMIN_FRAME_H_
+#ifndef FOLIREX_CONSOLE_ADMIN_FRAME_H_
+#define FOLIREX_CONSOLE_ADMIN_FRAME_H_
 
 #include <string_view>
 
@@ -20,4 +20,4 @@ void CheckPrivilege(RequestState& state, std::string_view code);
 
 }  // namespace folirex
 
-#endif  // FOLIREX_CORE_ADMIN_FRAME_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_FRAME_H_

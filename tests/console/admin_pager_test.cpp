@@ -1,4 +1,4 @@
-#include "core/admin_pager.h"
+#include "console/admin_pager.h"
 
 #include <gtest/gtest.h>
 

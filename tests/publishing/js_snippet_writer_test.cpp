@@ -1,6 +1,6 @@
 // The JS snippet file writer: each snippet type written into the channel's Js folder as the
 // script body of the block's HTML, rewritten on each call, and the file names it refuses.
-#include "site/js_snippet_writer.h"
+#include "publishing/js_snippet_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "site/article_html.h"
+#include "publishing/article_html.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -7,8 +7,8 @@
 // was written. The file name must be one plain name (no folder part, no control character);
 // another name is refused and nothing is written. Request thread only; database errors of the
 // renderers throw DbError.
-#ifndef FOLIREX_SITE_JS_SNIPPET_WRITER_H_
-#define FOLIREX_SITE_JS_SNIPPET_WRITER_H_
+#ifndef FOLIREX_PUBLISHING_JS_SNIPPET_WRITER_H_
+#define FOLIREX_PUBLISHING_JS_SNIPPET_WRITER_H_
 
 #include "core/request_state.h"
 
@@ -19,4 +19,4 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
 
 }  // namespace folirex
 
-#endif  // FOLIREX_SITE_JS_SNIPPET_WRITER_H_
+#endif  // FOLIREX_PUBLISHING_JS_SNIPPET_WRITER_H_

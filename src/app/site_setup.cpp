@@ -1,4 +1,4 @@
-#include "core/site_setup.h"
+#include "app/site_setup.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 // The static article page writer: one file per content page in each file-naming code, read back
 // from the site folder and through the host, the page bar, the generated mark, pages left over
 // from a longer version, and articles that must not inherit another article's pages.
-#include "site/article_html.h"
+#include "publishing/article_html.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 // the article generated, only when every file was written (otherwise the mark is cleared); pages
 // left over from an earlier, longer version of the article are deleted. Request thread only;
 // database errors throw DbError.
-#ifndef FOLIREX_SITE_ARTICLE_HTML_H_
-#define FOLIREX_SITE_ARTICLE_HTML_H_
+#ifndef FOLIREX_PUBLISHING_ARTICLE_HTML_H_
+#define FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 
 #include "core/request_state.h"
 
@@ -19,4 +19,4 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id);
 
 }  // namespace folirex
 
-#endif  // FOLIREX_SITE_ARTICLE_HTML_H_
+#endif  // FOLIREX_PUBLISHING_ARTICLE_HTML_H_

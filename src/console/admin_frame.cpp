@@ -1,4 +1,4 @@
-#include "core/admin_frame.h"
+#include "console/admin_frame.h"
 
 #include <string>
 

@@ -21,8 +21,8 @@
 // PagerRs is open on the request's connection between Pager_Open and Pager_Close (the
 // destructor closes it too); the pager must not outlive RequestState::Conn. One pager serves one
 // list at a time on the request's worker; not thread-safe. Query failures throw DbError.
-#ifndef FOLIREX_CORE_ADMIN_PAGER_H_
-#define FOLIREX_CORE_ADMIN_PAGER_H_
+#ifndef FOLIREX_CONSOLE_ADMIN_PAGER_H_
+#define FOLIREX_CONSOLE_ADMIN_PAGER_H_
 
 #include <cstdint>
 #include <memory>
@@ -67,4 +67,4 @@ struct AdminPager {
 
 }  // namespace folirex
 
-#endif  // FOLIREX_CORE_ADMIN_PAGER_H_
+#endif  // FOLIREX_CONSOLE_ADMIN_PAGER_H_

@@ -1,4 +1,4 @@
-#include "site/js_snippet_writer.h"
+#include "publishing/js_snippet_writer.h"
 
 #include <string>
 #include <vector>

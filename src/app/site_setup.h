@@ -7,8 +7,8 @@
 // Nothing is left half-made: the site is built in a temporary folder beside the target and moved
 // into place only when every step succeeded; a server database is loaded in one transaction that
 // commits only after the folder is in place, so a failure leaves the database as empty as it was.
-#ifndef FOLIREX_CORE_SITE_SETUP_H_
-#define FOLIREX_CORE_SITE_SETUP_H_
+#ifndef FOLIREX_APP_SITE_SETUP_H_
+#define FOLIREX_APP_SITE_SETUP_H_
 
 #include <filesystem>
 #include <string>
@@ -50,4 +50,4 @@ std::string RandomPassword(int length);
 
 }  // namespace folirex
 
-#endif  // FOLIREX_CORE_SITE_SETUP_H_
+#endif  // FOLIREX_APP_SITE_SETUP_H_

@@ -1,0 +1,14 @@
+#include "app/feature_modules.h"
+
+#include "console/module.h"
+#include "site/module.h"
+
+namespace folirex {
+
+void RegisterFeatureModules(ModuleRegistry& registry) {
+  // Each feature folder adds its registration call here as it is built.
+  RegisterConsoleModule(registry);
+  RegisterSiteModule(registry);
+}
+
+}  // namespace folirex
