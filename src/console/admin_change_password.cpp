@@ -113,9 +113,13 @@ void ChangePassword_Save(RequestState& state) {
     rs.Close();
     RequireFormPost(state);
   }
+  Variant name = rs["d_name"];
   rs.Set("d_password", Variant(MD5(confirmation)));
   rs.Update();
   rs.Close();
+  // Whoever else is signed in under this account (perhaps with the old password) is signed out;
+  // the administrator who just proved the old password stays signed in here.
+  state.Session->EndOthersWith("User_Name", name.ToString());
 
   state.Response->Write(
       "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"

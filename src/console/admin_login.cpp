@@ -1,29 +1,96 @@
 #include "console/admin_login.h"
 
+#include <chrono>
+#include <cstdio>
+#include <iostream>
 #include <string>
+#include <string_view>
 
 #include "console/console_text.h"
+#include "console/login_throttle.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/codepage.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
 
-// The client address: a forwarding proxy's header whole, as it came, else the
-// peer address.
-std::string ClientAddress(const Request& request) {
-  std::string forwarded = request.ServerVariables("HTTP_X_FORWARDED_FOR");
-  if (!forwarded.empty()) return forwarded;
-  return request.ServerVariables("REMOTE_ADDR");
+constexpr char kWrongPassword[] = "提示：您输入的密码不正确！";
+
+// The client address as the host resolved it (a trusted proxy's forwarding header included).
+std::string ClientAddress(const Request& request) { return request.ServerVariables("REMOTE_ADDR"); }
+
+// Text for one line of the server's log: printable characters as they are; a control, a line
+// or paragraph separator, a direction mark, a backslash or a double quote as \xNN or \u{N}, so
+// that what a visitor typed can neither begin a line of its own nor pass for the log's framing.
+std::string LogText(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t start = pos;
+    unsigned char byte = static_cast<unsigned char>(text[pos]);
+    char32_t c = NextCodePoint(text, &pos);
+    bool invalid = c == 0xFFFD && !(text.substr(start, pos - start) == "\xEF\xBF\xBD");
+    if (byte < 0x80 && (byte < 0x20 || byte == 0x7F || byte == '\\' || byte == '"')) {
+      out += "\\x";
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 15]);
+    } else if (invalid) {
+      for (size_t i = start; i < pos; ++i) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        out += "\\x";
+        out.push_back(kHex[b >> 4]);
+        out.push_back(kHex[b & 15]);
+      }
+    } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+               (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+               (c >= 0x2066 && c <= 0x2069)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "\\u{%x}", static_cast<unsigned>(c));
+      out += code;
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+  }
+  return out;
+}
+
+// One line on the server's log (standard error) for every failed sign-in.
+void LogFailure(std::string_view name, std::string_view address, std::string_view what) {
+  std::string line = "folirex: " + FormatDate(DateTime::Now(), 1) + " console sign-in failed: \"" +
+                     LogText(name) + "\" from " + LogText(address) + " (" + std::string(what) +
+                     ")\n";
+  std::cerr << line << std::flush;
+}
+
+// Counts the failure, logs it, and answers the page's message.
+[[noreturn]] void Refuse(RequestState& state, LoginThrottle& throttle, const std::string& name,
+                         const std::string& address, const char* reason, const char* message) {
+  int failures = throttle.Fail(name, address);
+  LogFailure(name, address, std::string(reason) + ", failure " + std::to_string(failures));
+  AlertBack(state, message);
 }
 
 void Login_Check(RequestState& state) {
   const Request& request = *state.Request;
   std::string usercode = FilterSql(Variant(request("usercode")));
   std::string password = Trim(request("password"));
+  std::string address = ClientAddress(request);
   int64_t login_num = 0;
+
+  // A pair of name and address that failed too often waits, and is told what a wrong password
+  // is told: the password is not even checked.
+  LoginThrottle& throttle = state.Application->Shared<LoginThrottle>(LoginThrottle::kSharedName);
+  Clock::Duration wait = throttle.Wait(usercode, address);
+  if (wait > Clock::Duration::zero()) {
+    auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+    LogFailure(usercode, address,
+               "refused unchecked, " + std::to_string(seconds) + " s left to wait");
+    AlertBack(state, kWrongPassword);
+  }
 
   // Name and address come from the client: they reach the statements as bound
   // values only.
@@ -32,12 +99,13 @@ void Login_Check(RequestState& state) {
   rs.Open(state.Sql, {Variant(usercode)}, *state.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
-    AlertBack(state, "提示：您输入的用户不存在！");
+    Refuse(state, throttle, usercode, address, "no such name", "提示：您输入的用户不存在！");
   }
   if (MD5(password) != rs["D_Password"].ToString()) {
     rs.Close();
-    AlertBack(state, "提示：您输入的密码不正确！");
+    Refuse(state, throttle, usercode, address, "wrong password", kWrongPassword);
   }
+  throttle.Clear(usercode, address);
 
   // A session id the browser held before signing in (perhaps one handed to it
   // by someone else) must be worth nothing once it is signed in.
@@ -46,7 +114,6 @@ void Login_Check(RequestState& state) {
   login_num = rs["d_loginnum"].ToInt64Or(0);
   rs.Close();
 
-  std::string address = ClientAddress(request);
   Variant now(DateTime::Now());
   state.Sql =
       "update Vantrel_Admin set D_LoginNum = D_LoginNum + "

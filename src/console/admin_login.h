@@ -4,6 +4,12 @@
 // and User_Code (the name as typed, after trimming and filtering), raises the
 // account's sign-in count and writes one Vantrel_Log row.
 //
+// Failed sign-ins are counted per name and client address (REMOTE_ADDR, which
+// the host resolves) in the process-wide LoginThrottle; a pair that failed too
+// often is refused with the wrong-password message before its password is
+// checked. Every failure is written as one line to standard error, the name
+// escaped so that it cannot forge a line.
+//
 // Runs on the request's worker with the request's RequestState; the database
 // must be open. A refused sign-in answers through AlertBack (the request ends,
 // nothing is written).

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/console_text.h"
 #include "console/id_list.h"
@@ -265,11 +266,16 @@ void Manager_Edit(RequestState& state) {
     rs.Close();
     AlertBack(state, kParameterError);
   }
-  rs.Set("d_name", Variant(name));
+  std::string old_name = rs["d_name"].ToString();
   // The form shows the stored digest: sent back unchanged, the password stays.
-  if (password != rs["d_password"].ToString()) rs.Set("d_password", Variant(MD5(password)));
+  bool new_password = password != rs["d_password"].ToString();
+  rs.Set("d_name", Variant(name));
+  if (new_password) rs.Set("d_password", Variant(MD5(password)));
   rs.Update();
   rs.Close();
+  // A new password signs out every browser signed in under the account (this one excepted,
+  // when an administrator edits the account he is using).
+  if (new_password) state.Session->EndOthersWith("User_Name", old_name);
 
   state.Response->Write(
       MessageBox("信息更新成功！",
@@ -293,6 +299,12 @@ void Manager_Delete(RequestState& state) {
   // The grants go with the last account of their name: left behind, they would still serve
   // a browser signed in under the deleted account, and would pass to any account added later
   // under the same name. A name another account still holds keeps its grants.
+  std::vector<std::string> names;
+  state.Sql = "select d_name from Vantrel_Admin where d_id in (" + list.sql + ")";
+  Recordset& rs = *state.Rs;
+  rs.Open(state.Sql, *state.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
+  rs.Close();
   Connection& conn = *state.Conn;
   conn.BeginTrans();
   try {
@@ -311,6 +323,8 @@ void Manager_Delete(RequestState& state) {
     conn.RollbackTrans();
     throw;
   }
+  // A browser signed in under a deleted account is signed out.
+  for (const std::string& name : names) state.Session->EndOthersWith("User_Name", name);
   state.Response->Redirect(kListUrl);
 }
 

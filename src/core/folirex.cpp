@@ -1,11 +1,14 @@
 #include "core/folirex.h"
 
 #include <array>
+#include <string>
+#include <string_view>
 
 #include "core/database.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -75,9 +78,9 @@ enum PublicValue {
 };
 
 constexpr std::array<const char*, kPublicValueCount> kPublicKeys = {
-    "m",    "articleid", "classid", "subjectid", "channelid", "searchtype", "searchclass",
-    "searchkeyword", "searchorder", "flag", "mailto", "mailtoname", "noticeid", "parameter",
-    "pagetype"};
+    "m",          "articleid",   "classid",       "subjectid",   "channelid",
+    "searchtype", "searchclass", "searchkeyword", "searchorder", "flag",
+    "mailto",     "mailtoname",  "noticeid",      "parameter",   "pagetype"};
 // The first ten pass the SQL character filter too; the rest are only trimmed.
 constexpr int kFilteredValues = 10;
 
@@ -104,6 +107,72 @@ constexpr std::array<PublicRoute, 14> kPublicRoutes = {{
     {"newlist", "ShowNewList", {}, 0},
     {"notice", "ShowNotice", {kNoticeId}, 1},
 }};
+
+constexpr char kParameterError[] = "提示：参数错误！";
+
+// The host and port of an address's authority ("name", "name:8080", "[::1]:8080"); the port is
+// empty when none is given. False for text that is not one.
+bool SplitAuthority(std::string_view authority, std::string* host, std::string* port) {
+  size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  std::string_view rest;
+  if (authority.starts_with('[')) {
+    size_t close = authority.find(']');
+    if (close == std::string_view::npos) return false;
+    *host = host::AsciiLower(authority.substr(0, close + 1));
+    rest = authority.substr(close + 1);
+  } else {
+    size_t colon = authority.find(':');
+    *host = host::AsciiLower(authority.substr(0, colon));
+    rest = colon == std::string_view::npos ? std::string_view() : authority.substr(colon);
+  }
+  if (host->empty() || host->size() == 2) return false;  // "" or "[]"
+  if (rest.empty()) {
+    port->clear();
+    return true;
+  }
+  std::string_view digits = rest.substr(1);
+  if (rest.front() != ':' || digits.empty() || digits.size() > 5 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  *port = std::to_string(std::stoi(std::string(digits)));  // "08080" is port 8080
+  return true;
+}
+
+// Whether the page address (an Origin or Referer value) names the site the request was sent to
+// (its Host header). A Host without a port is the scheme's default port, whichever scheme a
+// proxy in front of the site speaks to the browser.
+bool NamesThisSite(std::string_view address, std::string_view host_header) {
+  size_t scheme_end = address.find("://");
+  if (scheme_end == std::string_view::npos) return false;
+  std::string scheme = host::AsciiLower(address.substr(0, scheme_end));
+  std::string default_port = scheme == "http" ? "80" : scheme == "https" ? "443" : "";
+  std::string_view authority = address.substr(scheme_end + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  std::string page_host, page_port, site_host, site_port;
+  if (!SplitAuthority(authority, &page_host, &page_port) ||
+      !SplitAuthority(host_header, &site_host, &site_port) || page_host != site_host) {
+    return false;
+  }
+  if (page_port.empty()) page_port = default_port;
+  if (page_port.empty()) return false;
+  if (site_port.empty()) return page_port == default_port;
+  return page_port == site_port;
+}
+
+// A console form posted from a page of another site (which the session cookie may accompany).
+// The Origin header says where the form was, else the Referer; a POST with neither is taken,
+// as older browsers send neither. "Origin: null" (a sandboxed frame, a local file) is no page of
+// this site.
+bool PostedFromAnotherSite(const Request& request) {
+  if (!host::EqualsNoCase(request.Method(), "POST")) return false;
+  std::string origin = Trim(request.ServerVariables("HTTP_ORIGIN"));
+  std::string page = origin.empty() ? Trim(request.ServerVariables("HTTP_REFERER")) : origin;
+  if (page.empty()) return false;
+  std::string host_header = Trim(request.ServerVariables("HTTP_HOST"));
+  return !NamesThisSite(page, host_header);
+}
 
 // Loads the configuration; a database without its tables counts as one that cannot be used.
 bool LoadConfigChecked(RequestState& state) {
@@ -138,6 +207,13 @@ void Folirex::OnEndPage() noexcept {
 
 void Folirex::ICommonAdmin() {
   try {
+    // Console pages are framed only by the console's own frame set.
+    state_.Response->SetHeader("X-Frame-Options", "SAMEORIGIN");
+    // A NUL (%00) cut SQL text and file names short; no value of the console holds one.
+    if (state_.Request->HasNul()) AlertBack(state_, kParameterError);
+    if (PostedFromAnotherSite(*state_.Request)) {
+      AlertBack(state_, "提示：不接受从其他网站提交的表单！");
+    }
     // Read from the query string only: a posted m or action does not steer the console.
     std::string m = LCase(FilterSql(state_.Request->QueryString("m")));
     state_.Action = LCase(FilterSql(state_.Request->QueryString("action")));
@@ -176,6 +252,8 @@ void Folirex::DispatchAdmin(const std::string& m) {
 
 void Folirex::ICommon() {
   try {
+    // A NUL (%00) cut SQL text and file names short; no value of the site holds one.
+    if (state_.Request->HasNul()) AlertBack(state_, kParameterError);
     if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.Response->Clear();
@@ -195,7 +273,11 @@ void Folirex::ICommon() {
 void Folirex::DispatchPublic() {
   std::array<std::string, kPublicValueCount> values;
   for (int i = 0; i < kPublicValueCount; ++i) {
-    std::string value = Trim((*state_.Request)(kPublicKeys[i]));
+    // The friend's name and address are typed into the tell-a-friend form, which posts: a link
+    // carrying them must not send mail.
+    bool form_only = i == kMailTo || i == kMailToName;
+    std::string value =
+        Trim(form_only ? state_.Request->Form(kPublicKeys[i]) : (*state_.Request)(kPublicKeys[i]));
     values[i] = i < kFilteredValues ? FilterSql(value) : value;
   }
   state_.ChannelID = values[kChannelId];
@@ -206,7 +288,7 @@ void Folirex::DispatchPublic() {
     state_.Rs->Open(state_.Sql, *state_.Conn, 0, 1);
     if (state_.Rs->Eof()) {
       state_.Rs->Close();
-      AlertBack(state_, "提示：参数错误！");
+      AlertBack(state_, kParameterError);
     }
     for (; !state_.Rs->Eof(); state_.Rs->MoveNext()) {
       ++channel_count;

@@ -8,6 +8,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
@@ -21,6 +22,11 @@ namespace {
 constexpr int64_t kMaxListedComments = 32767;
 // Scores are whole numbers a reader types; longer ones are not scores.
 constexpr size_t kMaxScoreDigits = 9;
+// The longest name and address a post may carry (the form takes 20 and 50), and the longest
+// comment, in characters.
+constexpr size_t kMaxNameChars = 50;
+constexpr size_t kMaxEmailChars = 50;
+constexpr size_t kMaxCommentChars = 10000;
 
 const char kNoComments[] = "暂时没有评论数据！";
 
@@ -52,6 +58,9 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
 }
 
 std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
+  const Request& request = *state.Request;
+  // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
+  if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
   // An article in the recycle bin or waiting for approval is not on the site to be commented on.
   if (!interaction::IsId(article_id) || !IsPublishedArticle(state, article_id)) {
     AlertBack(state, "提示：文章ID错误！");
@@ -77,21 +86,28 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
     if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
   }
 
-  const Request& request = *state.Request;
-  std::string name = FilterSql(Trim(request("d_name")));
-  std::string email = Trim(request("d_email"));
-  std::string score = Trim(request("d_score"));
-  std::string content = Trim(request("d_content"));
+  std::string name = FilterSql(Trim(request.Form("d_name")));
+  std::string email = Trim(request.Form("d_email"));
+  std::string score = Trim(request.Form("d_score"));
+  std::string content = Trim(request.Form("d_content"));
   if (name.empty()) AlertBack(state, "提示：请填写名字！");
+  if (interaction::CharCount(name) > kMaxNameChars)
+    AlertBack(state, "提示：名字不能超过50个字符！");
+  if (interaction::CharCount(email) > kMaxEmailChars) {
+    AlertBack(state, "提示：邮件地址不能超过50个字符！");
+  }
   if (!email.empty() && !IsValidEmail(email)) AlertBack(state, "提示：邮件格式不对！");
   if (!IsDigits(score) || score.size() > kMaxScoreDigits) {
     AlertBack(state, "提示：评分请用数字！");
   }
   if (content.empty()) AlertBack(state, "提示：请填写内容！");
+  if (interaction::CharCount(content) > kMaxCommentChars) {
+    AlertBack(state, "提示：评论内容不能超过10000个字符！");
+  }
   if (!interaction::IsId(channel_id)) AlertBack(state, "提示：参数错误！");
 
-  std::string ip = request.ServerVariables("HTTP_X_FORWARDED_FOR");
-  if (ip.empty()) ip = request.ServerVariables("REMOTE_ADDR");
+  // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
+  std::string ip = request.ServerVariables("REMOTE_ADDR");
 
   // The comment and the channel's comment count change together or not at all.
   Connection& conn = *state.Conn;
@@ -131,8 +147,8 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
 std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
                         const Variant& channel_id) {
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
-  // The page of an article that is not on the site is empty, as for a missing one.
-  if (!IsPublishedArticle(state, article_id)) return "";
+  // An article that is not on the site gets the content page's answer for a missing one.
+  if (!IsPublishedArticle(state, article_id)) return kBadArticle;
   std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "comment");
   state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "comment");
   return ParseTemplate(state, page, "comment", state.GenerateHtml, article_id, "", "", "", "", "",

@@ -1,11 +1,13 @@
 // Readers' comments: posting and the comment page (asp.asp?m=comment), the ListComment chip's
 // script tag, and the comment-list script (asp.asp?m=commentlist) with its row renderers.
 //
-// Everything a reader typed is HTML-encoded where it is shown. A failed check of a post ends the
-// response through AlertBack; nothing is stored then. A stored comment and the channel's comment
-// count change in one transaction. On the comment page the chip's tag carries the page number of
-// the request, so the list's page bar (which leads to the comment page) reaches every page.
-// Request thread only; database errors throw DbError.
+// Everything a reader typed is HTML-encoded where it is shown. A post is taken only as a POST,
+// its values only from the posted form; the name and address are at most 50 characters, the
+// comment 10,000. A failed check of a post ends the response through AlertBack; nothing is
+// stored then. The comment page of an article not on the site answers as the content page does. A
+// stored comment and the channel's comment count change in one transaction. On the comment page the
+// chip's tag carries the page number of the request, so the list's page bar (which leads to the
+// comment page) reaches every page. Request thread only; database errors throw DbError.
 #ifndef FOLIREX_SITE_COMMENTS_H_
 #define FOLIREX_SITE_COMMENTS_H_
 

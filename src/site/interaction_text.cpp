@@ -60,4 +60,11 @@ std::string ScriptStringEncode(std::string_view text) {
   return out;
 }
 
+size_t CharCount(std::string_view utf8) {
+  size_t count = 0;
+  // Every byte but a continuation byte (10xxxxxx) begins a character.
+  for (char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return count;
+}
+
 }  // namespace folirex::interaction

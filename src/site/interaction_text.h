@@ -1,6 +1,7 @@
 // Small text parts shared by the site's interaction pages (announcements, related articles,
 // comments, clicks, tell-a-friend, static article pages and JS snippet files): the id check that
-// guards every query, and the encoder for text put into a quoted script string.
+// guards every query, the encoder for text put into a quoted script string, and the length of
+// what a visitor typed.
 //
 // Pure functions; any thread.
 #ifndef FOLIREX_SITE_INTERACTION_TEXT_H_
@@ -25,6 +26,10 @@ int64_t DigitsUpTo(const Variant& value, int64_t limit);
 // backslashes, both quotes and line breaks escaped, and "<" written as \x3C so the text cannot
 // end the script element.
 std::string ScriptStringEncode(std::string_view text);
+
+// The number of characters of UTF-8 text (not bytes, not display width): the bounds on what a
+// visitor may post are counted in it.
+size_t CharCount(std::string_view utf8);
 
 }  // namespace folirex::interaction
 

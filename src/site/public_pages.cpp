@@ -11,7 +11,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kBadArticle = "<script>alert('传入文章id错误！');history.go(-1)</script>";
 constexpr const char* kBadClass = "<script>alert('传入分类ID错误！');history.go(-1)</script>";
 constexpr const char* kBadSubject = "<script>alert('传入专题id错误！');history.go(-1)</script>";
 constexpr int kHotListPageSize = 20;

@@ -19,6 +19,11 @@
 
 namespace folirex {
 
+// The answer of the content, comment and tell-a-friend pages when their article is not on the
+// site (missing, malformed id, in the recycle bin or waiting for approval).
+inline constexpr const char kBadArticle[] =
+    "<script>alert('传入文章id错误！');history.go(-1)</script>";
+
 // True for an article that is on the site: a plain id of a row neither in the recycle bin nor
 // waiting for approval. Every page that shows or sends an article asks this first.
 bool IsPublishedArticle(RequestState& state, const Variant& article_id);

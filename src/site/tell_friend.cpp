@@ -4,9 +4,11 @@
 
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/host/host_text.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
+#include "site/tell_friend_limits.h"
 #include "site/template_engine.h"
 #include "site/template_lookup.h"
 
@@ -27,23 +29,50 @@ std::string WithoutControls(std::string_view text) {
   return out;
 }
 
+// The longest name and address of a friend, in characters (the form takes 20 and 50).
+constexpr size_t kMaxNameChars = 50;
+constexpr size_t kMaxAddressChars = 50;
+
+// Ends the request with an alert when the limits keep this mail back.
+void TakeSendingLimits(RequestState& state, const Variant& article_id, const std::string& address) {
+  TellFriendLimits& limits =
+      state.Application->Shared<TellFriendLimits>(TellFriendLimits::kSharedName);
+  std::string client = state.Request->ServerVariables("REMOTE_ADDR");
+  switch (limits.Take(client, article_id.ToString(), address)) {
+    case TellFriendLimits::Verdict::kSend:
+      return;
+    case TellFriendLimits::Verdict::kClientTooFast:
+      AlertBack(state, "提示：发送邮件太频繁，请过一分钟再试！");
+    case TellFriendLimits::Verdict::kRecipientRecently:
+      AlertBack(state, "提示：这篇文章刚刚推荐给这个邮箱，请过一小时再试！");
+  }
+}
+
 }  // namespace
 
 std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
                            const Variant& mail_to, const Variant& mail_to_name) {
   if (flag.ToString() != "1") {
-    // The page of an article that is not on the site is empty, as for a missing one.
-    if (!IsPublishedArticle(state, article_id)) return "";
+    // An article that is not on the site gets the content page's answer for a missing one.
+    if (!IsPublishedArticle(state, article_id)) return kBadArticle;
     std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "tellfriend");
     state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "tellfriend");
     return ParseTemplate(state, page, "tellfriend", state.GenerateHtml, article_id, "", "", "", "",
                          "", "", "", "", "");
   }
 
+  // The form posts (the entry reads the friend's name and address from the posted form only).
+  if (!host::EqualsNoCase(state.Request->Method(), "POST")) AlertBack(state, "提示：参数错误！");
   std::string name = WithoutControls(FilterSql(mail_to_name));
   std::string address = WithoutControls(mail_to.ToString());
   if (name.empty()) AlertBack(state, "提示：收件人不能为空！");
+  if (interaction::CharCount(name) > kMaxNameChars) {
+    AlertBack(state, "提示：收件人不能超过50个字符！");
+  }
   if (address.empty()) AlertBack(state, "提示：收件人邮件不能为空！");
+  if (interaction::CharCount(address) > kMaxAddressChars) {
+    AlertBack(state, "提示：收件人邮件不能超过50个字符！");
+  }
   if (!IsValidEmail(address)) AlertBack(state, "提示：邮件格式不对！");
 
   std::string result = "获取文章信息失败，发送邮件失败！";
@@ -57,6 +86,7 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
                          "具体内容是：" + (*article)[kArticleRawContent].ToString() + "\r\n" +
                          "更多内容请访问<a href='" + state.SiteUrl.ToString() + "'>" +
                          state.SiteName.ToString() + "</a>";
+      TakeSendingLimits(state, article_id, address);
       result = SendMail(state, subject, body, address);
     }
   }

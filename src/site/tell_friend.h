@@ -3,8 +3,11 @@
 //
 // The recipient's name and address lose their control characters before they reach the mail
 // (the mail layer encodes the subject); the answer's message, which may carry a mail server's
-// own words, is escaped for the script string it is written into. A failed check of the form
-// ends the response through AlertBack. Request thread only.
+// own words, is escaped for the script string it is written into. Mail goes only for a POST of
+// the form (the entry reads the friend's name and address from the posted form), with a name and
+// an address of at most 50 characters, within the limits of TellFriendLimits. A failed check or
+// a limit ends the response through AlertBack, and nothing is sent. The page of an article not
+// on the site answers as the content page does. Request thread only.
 #ifndef FOLIREX_SITE_TELL_FRIEND_H_
 #define FOLIREX_SITE_TELL_FRIEND_H_
 

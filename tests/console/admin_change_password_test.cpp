@@ -1,6 +1,7 @@
 // An administrator's own password through the host: the form, the server's
-// checks and signing in with the new password.
+// checks, signing in with the new password, and the other sessions it ends.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <string>
 
@@ -105,6 +106,34 @@ TEST_F(ChangePasswordTest, OnlyTheSignedInAccountChanges) {
   EXPECT_EQ(Digest(), MD5("fresh1"));
   EXPECT_EQ(site_.SqlValue("select d_password from Vantrel_Admin where d_name = 'oscar'"),
             MD5("old-pass"));
+}
+
+TEST_F(ChangePasswordTest, OtherBrowsersOfTheAccountAreSignedOutThisOneStays) {
+  // Nina is signed in on another browser too (perhaps someone who learnt the old password).
+  const std::string cookie_name = SessionStore::kCookieName;
+  const std::string elsewhere = cookie_name + "=" + site_.cookies().at(cookie_name);
+  site_.ClearCookies();
+  ASSERT_EQ(site_.SignIn("nina", "old-pass").status, 302);
+  site_.AddAdmin("oscar", "old-pass", {"XT_Manage_Main"});
+  httplib::Client oscar_browser("127.0.0.1", site_.port());
+  auto oscar_in =
+      oscar_browser.Post("/admin.asp?m=admin_login&action=check",
+                         "usercode=oscar&password=old-pass", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(oscar_in);
+  std::string oscar = oscar_in->get_header_value("Set-Cookie");
+  oscar = oscar.substr(0, oscar.find(';'));
+
+  ASSERT_TRUE(Contains(Change("old-pass", "fresh1", "fresh1").text, "密码修改成功！"));
+  httplib::Client other("127.0.0.1", site_.port());
+  auto gone = other.Get("/admin.asp?m=admin_main", {{"Cookie", elsewhere}});
+  ASSERT_TRUE(gone);
+  EXPECT_EQ(gone->status, 302);
+  EXPECT_EQ(gone->get_header_value("Location"), "admin.asp?m=admin_login");
+  EXPECT_EQ(site_.Get("/admin.asp?m=admin_main").status, 200);
+  // Another account's session is not touched.
+  auto kept = other.Get("/admin.asp?m=admin_main", {{"Cookie", oscar}});
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->status, 200);
 }
 
 }  // namespace

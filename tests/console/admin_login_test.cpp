@@ -1,8 +1,15 @@
-// Signing in and out of the console through the real host.
+// Signing in and out of the console through the real host, and the brake on guessing.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <sstream>
+
+#include "console/login_throttle.h"
 #include "console_site.h"
+#include "support/manual_clock.h"
 
 namespace folirex::testing {
 namespace {
@@ -138,19 +145,20 @@ TEST(SignIn, NewAccountCountsItsSignInsInTheLog) {
             "1,2");
 }
 
-TEST(SignIn, ForwardedHeaderIsStoredWholeAndBoundAsAValue) {
+TEST(SignIn, TheAddressIsThePeersNotAForwardingHeader) {
   ConsoleSite site;
-  const std::string forwarded = "203.0.113.7, 198.51.100.2'); drop table Vantrel_Log; --";
+  // The host puts a trusted proxy's forwarded address into REMOTE_ADDR; the page reads nothing
+  // else, so a header the client wrote itself is not taken for its address.
   httplib::Client client("127.0.0.1", site.port());
-  httplib::Headers headers{{"X-Forwarded-For", forwarded}};
+  httplib::Headers headers{{"X-Forwarded-For", "203.0.113.7'); drop table Vantrel_Log; --"}};
   std::string body = "usercode=admin&password=" + GbkUrlEncode(site.admin_password());
   auto result = client.Post("/admin.asp?m=admin_login&action=check", headers, body,
                             "application/x-www-form-urlencoded");
   ASSERT_TRUE(result);
   EXPECT_EQ(result->status, 302);
-  EXPECT_EQ(site.SqlValue("select d_ip from Vantrel_Log"), forwarded);
+  EXPECT_EQ(site.SqlValue("select d_ip from Vantrel_Log"), "127.0.0.1");
   EXPECT_EQ(site.SqlValue("select d_lastloginip from Vantrel_Admin where d_name = 'admin'"),
-            forwarded);
+            "127.0.0.1");
 }
 
 TEST(SignIn, IssuesANewSessionId) {
@@ -192,6 +200,63 @@ TEST(SignOut, EndsTheSessionAndLeadsBackToTheLoginPage) {
   // Signing out while signed out still says so.
   HttpAnswer again = site.Get("/admin.asp?m=admin_login&action=out");
   EXPECT_TRUE(Contains(again.text, "您已经成功注销"));
+}
+
+TEST(SignIn, RepeatedFailuresMakeThePairWaitUncheckedAndEachIsLogged) {
+  using std::chrono::seconds;
+  ConsoleSite site;
+  auto clock = std::make_shared<ManualClock>();
+  site.application().Shared<LoginThrottle>(LoginThrottle::kSharedName).SetClock(clock);
+  site.AddAdmin("other", "secret1", {"XT_Manage_Main"});
+  const std::string name = site.admin_name();
+  const std::string& password = site.admin_password();
+  auto refused = [&site](const std::string& user, const std::string& pw) {
+    HttpAnswer answer = site.SignIn(user, pw);
+    return answer.status == 200 && Contains(AlertText(answer.text), "提示：您输入的密码不正确！");
+  };
+
+  ::testing::internal::CaptureStderr();
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(refused(name, "guess"));
+  // Now even the right password is refused, unchecked, for 2 s; another name is not held back.
+  EXPECT_TRUE(refused(name, password));
+  EXPECT_EQ(site.SignIn("other", "secret1").status, 302);
+  site.ClearCookies();
+  clock->Advance(seconds(2));
+  // Each further failure doubles the wait, up to 15 minutes.
+  seconds wait(2);
+  for (int failures = 6; failures <= 15; ++failures) {
+    SCOPED_TRACE(failures);
+    EXPECT_TRUE(refused(name, "guess"));
+    wait = std::min(wait * 2, seconds(900));
+    clock->Advance(wait - seconds(1));
+    EXPECT_TRUE(refused(name, password));
+    clock->Advance(seconds(1));
+  }
+  EXPECT_EQ(wait, seconds(900));
+  ASSERT_EQ(site.SignIn(name, password).status, 302);
+  // Signing in cleared the pair: five failures again before it waits.
+  site.ClearCookies();
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(refused(name, "guess"));
+  EXPECT_EQ(site.SignIn(name, password).status, 302);
+  // A name cannot write a line of its own into the log.
+  site.ClearCookies();
+  EXPECT_FALSE(refused("x\nfolirex: forged", "guess"));
+  std::string log = ::testing::internal::GetCapturedStderr();
+
+  int wrong = 0, unchecked = 0;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_FALSE(line.starts_with("folirex: forged")) << line;
+    if (!Contains(line, " console sign-in failed: \"" + name + "\" from 127.0.0.1 (")) continue;
+    wrong += Contains(line, "(wrong password, failure ");
+    unchecked += Contains(line, "(refused unchecked, ");
+  }
+  EXPECT_EQ(wrong, 19);
+  EXPECT_EQ(unchecked, 11);
+  EXPECT_TRUE(Contains(log,
+                       "console sign-in failed: \"x\\x0afolirex: forged\" from 127.0.0.1 "
+                       "(no such name, failure 1)"))
+      << log;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Administrator accounts through the host: the list and its name filter,
 // adding, editing and deleting accounts, with the name and password rules and
-// the stored digest.
+// the stored digest, and the sessions a new password ends.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <string>
 #include <utility>
@@ -305,6 +306,31 @@ TEST_F(ManagerTest, DeleteRefusesEmptyMalformedAndOwnAccountLists) {
   ASSERT_EQ(site_.SignIn("mia", "password1").status, 302);
   EXPECT_EQ(site_.Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", own}}).status, 302);
   EXPECT_EQ(IdOf(site_.admin_name()), "");
+}
+
+TEST_F(ManagerTest, ANewPasswordSignsTheAccountOutEverywhere) {
+  site_.AddAdmin("gina", "password1", {"XT_Manage_Main"});
+  std::string id = IdOf("gina");
+  httplib::Client gina("127.0.0.1", site_.port());
+  auto signed_in =
+      gina.Post("/admin.asp?m=admin_login&action=check", "usercode=GINA&password=password1",
+                "application/x-www-form-urlencoded");
+  ASSERT_TRUE(signed_in);
+  std::string cookie = signed_in->get_header_value("Set-Cookie");
+  cookie = cookie.substr(0, cookie.find(';'));
+  auto status = [&gina, &cookie] {
+    auto answer = gina.Get("/admin.asp?m=admin_main", {{"Cookie", cookie}});
+    return answer ? answer->status : -1;
+  };
+  ASSERT_EQ(status(), 200);
+
+  // The stored digest sent back: the password stays, and so does her session.
+  EXPECT_TRUE(Contains(EditSave(id, "gina", MD5("password1")).text, "信息更新成功！"));
+  EXPECT_EQ(status(), 200);
+  EXPECT_TRUE(Contains(EditSave(id, "gina", "newpass9").text, "信息更新成功！"));
+  EXPECT_EQ(status(), 302);
+  // The administrator who made the change is still signed in.
+  EXPECT_EQ(site_.Get("/admin.asp?m=admin_main").status, 200);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // Console pages under requests that try to get more than the page offers: saves that would
-// change nothing, rights left behind by deleted accounts, and changes asked for by a plain link.
+// change nothing, rights left behind by deleted accounts, changes asked for by a plain link or by
+// a form on another site, frames of other sites, and NUL characters in request values.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <string>
+#include <vector>
 
 #include "console_site.h"
 #include "platform/host/session.h"
+#include "platform/text/codepage.h"
 
 namespace folirex::testing {
 namespace {
@@ -59,11 +62,11 @@ TEST(ConsoleHostile, DeletedAccountTakesItsGrantsAlong) {
   // Another account still holds the name "twin": its grants stay.
   EXPECT_EQ(GrantsOf(site, "twin"), 1);
 
-  // Her open session has no rights left.
+  // Her open session has ended.
   auto after = olga_browser.Get("/admin.asp?m=admin_manager", {{"Cookie", olga_session}});
   ASSERT_TRUE(after);
   EXPECT_EQ(after->status, 302);
-  EXPECT_EQ(after->get_header_value("Location"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(after->get_header_value("Location"), "admin.asp?m=admin_login");
 
   // A new account under the old name starts without rights.
   site.Post("/admin.asp?m=admin_manager&action=save",
@@ -128,6 +131,82 @@ TEST(ConsoleHostile, PlainAddressesChangeNothing) {
                            .text,
                        "授权成功！"));
   EXPECT_EQ(GrantsOf(site, site.admin_name()), 2);
+}
+
+TEST(ConsoleHostile, FormsPostedFromAnotherSiteChangeNothing) {
+  ConsoleSite site;
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  const std::string cookie =
+      std::string(SessionStore::kCookieName) + "=" + site.cookies().at(SessionStore::kCookieName);
+  const std::string self = "http://127.0.0.1:" + std::to_string(site.port());
+  int added = 0;
+  auto add = [&](const httplib::Headers& from) {
+    httplib::Headers headers = from;
+    headers.emplace("Cookie", cookie);
+    httplib::Client client("127.0.0.1", site.port());
+    std::string name = "user" + std::to_string(++added);
+    auto answer =
+        client.Post("/admin.asp?m=admin_manager&action=save", headers,
+                    "username=" + name + "&password=secret12", "application/x-www-form-urlencoded");
+    EXPECT_TRUE(answer);
+    bool stored =
+        site.CountSql("select count(*) from Vantrel_Admin where d_name = '" + name + "'") == 1;
+    if (!stored) {
+      EXPECT_EQ(AlertText(GbkToUtf8(answer->body)),
+                "提示：不接受从其他网站提交的表单！\\n\\n系统将自动返回前一页面...");
+    }
+    return stored;
+  };
+  const std::vector<httplib::Headers> foreign = {
+      {{"Origin", "http://evil.example"}},
+      {{"Origin", "http://127.0.0.1:" + std::to_string(site.port() + 1)}},
+      {{"Origin", "null"}},
+      {{"Origin", "http://evil.example"}, {"Referer", self + "/admin.asp"}},
+      {{"Referer", "http://evil.example/page.html"}},
+      {{"Referer", "http://127.0.0.1.evil.example:" + std::to_string(site.port()) + "/"}},
+  };
+  for (const httplib::Headers& headers : foreign) {
+    SCOPED_TRACE(headers.begin()->second);
+    EXPECT_FALSE(add(headers));
+  }
+  EXPECT_TRUE(add({{"Origin", self}}));
+  EXPECT_TRUE(add({{"Origin", "HTTP://127.0.0.1:" + std::to_string(site.port())}}));
+  EXPECT_TRUE(add({{"Referer", self + "/admin.asp?m=admin_manager&action=add"}}));
+  EXPECT_TRUE(add({}));  // an old browser sends neither
+
+  // Signing in from another site's form is refused too.
+  httplib::Client client("127.0.0.1", site.port());
+  auto sign_in =
+      client.Post("/admin.asp?m=admin_login&action=check", {{"Origin", "http://evil.example"}},
+                  "usercode=admin&password=" + GbkUrlEncode(site.admin_password()),
+                  "application/x-www-form-urlencoded");
+  ASSERT_TRUE(sign_in);
+  EXPECT_EQ(sign_in->status, 200);
+  EXPECT_EQ(sign_in->get_header_value("Set-Cookie"), "");
+
+  // Console pages are not framed by other sites; public pages are not the console's to restrict.
+  EXPECT_EQ(site.Get("/admin.asp").Header("x-frame-options"), "SAMEORIGIN");
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_main").Header("x-frame-options"), "SAMEORIGIN");
+  EXPECT_EQ(site.Get("/asp.asp").Header("x-frame-options"), "");
+}
+
+TEST(ConsoleHostile, ANulInAnyValueGetsTheParameterMessage) {
+  ConsoleSite site;
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  const std::string digest =
+      site.SqlValue("select d_password from Vantrel_Admin where d_name = 'admin'");
+  for (const char* target : {"/admin.asp?m=admin_manager&username=a%00", "/admin.asp?m%00=x",
+                             "/admin.asp?m=admin_login&action=check&usercode=admin%00"}) {
+    HttpAnswer answer = site.Get(target);
+    EXPECT_EQ(answer.status, 200) << target;
+    EXPECT_TRUE(Contains(AlertText(answer.text), "提示：参数错误！")) << target << answer.text;
+  }
+  HttpAnswer posted = site.Post("/admin.asp?m=admin_changepassword&action=save",
+                                {{"password", site.admin_password()},
+                                 {"password1", std::string("new\0pass", 8)},
+                                 {"password2", std::string("new\0pass", 8)}});
+  EXPECT_TRUE(Contains(AlertText(posted.text), "提示：参数错误！")) << posted.text;
+  EXPECT_EQ(site.SqlValue("select d_password from Vantrel_Admin where d_name = 'admin'"), digest);
 }
 
 }  // namespace

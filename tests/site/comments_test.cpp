@@ -1,9 +1,10 @@
 // Comments: posting to classes with and without approval, the checks of a post, the comment
-// page, the ListComment chip and the comment-list script with its paging, and the encoding of
-// what readers type.
+// page, the ListComment chip and the comment-list script with its paging, the encoding of what
+// readers type, and the bounds and the form a post must come in.
 #include "site/comments.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <string>
 #include <utility>
@@ -280,6 +281,79 @@ TEST_F(CommentsTest, TheCommentPageRendersItsTemplateWithTheListChip) {
             std::string::npos)
       << page;
   EXPECT_NE(page.find("m=comment&flag=1&articleid=" + std::to_string(article) + "'"),
+            std::string::npos);
+}
+
+TEST_F(CommentsTest, PostsAreBoundedAndTakenFromThePostedFormOnly) {
+  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  auto Repeat = [](const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+  };
+  const std::string address50 = Repeat("a", 38) + "@example.com";
+  struct Case {
+    Form form;
+    const char* message;  // nullptr: stored
+  };
+  std::vector<Case> cases = {
+      {Comment(Repeat("名", 51), "内容"), "提示：名字不能超过50个字符！"},
+      {Comment("甲", "内容", "5", "a" + address50), "提示：邮件地址不能超过50个字符！"},
+      {Comment("甲", Repeat("长", 10001)), "提示：评论内容不能超过10000个字符！"},
+      {Comment(Repeat("名", 50), Repeat("长", 10000), "5", address50), nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string answer = Post(open, c.form);
+    if (c.message == nullptr) {
+      EXPECT_NE(answer.find("评论成功"), std::string::npos) << answer;
+    } else {
+      EXPECT_NE(answer.find(std::string("alert('") + c.message), std::string::npos)
+          << c.message << ": " << answer;
+    }
+  }
+  EXPECT_EQ(StoredCount(open), "1");
+
+  // A link carrying a comment stores nothing; values in the form's address are not the form's.
+  const std::string target =
+      "/asp.asp?m=comment&flag=1&articleid=" + std::to_string(open) + "&channelid=1";
+  EXPECT_NE(site_.Get(target + "&d_name=甲&d_score=5&d_content=链接").find("提示：参数错误！"),
+            std::string::npos);
+  EXPECT_NE(site_.site.Post(target + "&d_name=甲&d_score=5&d_content=链接", {})
+                .text.find("提示：请填写名字！"),
+            std::string::npos);
+
+  // The address stored is the peer's, whatever a header claims.
+  httplib::Client client("127.0.0.1", site_.site.port());
+  auto forwarded =
+      client.Post(target, {{"X-Forwarded-For", "203.0.113.9"}}, "d_name=x&d_score=1&d_content=y",
+                  "application/x-www-form-urlencoded");
+  ASSERT_TRUE(forwarded);
+  EXPECT_EQ(StoredCount(open), "2");
+  EXPECT_EQ(site_.Value("select d_ip from Vantrel_ArticleComment where d_username = 'x'"),
+            "127.0.0.1");
+  EXPECT_EQ(CommentCount(), "2");
+}
+
+TEST_F(CommentsTest, CharactersOutsideTheCodePageAreStoredAsThemselvesMarkupStaysText) {
+  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  // What a GB2312 page's browser posts for "😀" (and for a reader who typed references).
+  Post(open, Comment("笑&#128512;", "好&#x1F600;&#60;b&#62;"));
+  EXPECT_EQ(site_.Value("select d_username || '|' || d_comment from Vantrel_ArticleComment"),
+            "笑😀|好😀&#60;b&#62;");
+  std::string list = List(open, "0");
+  EXPECT_NE(list.find("评论人：[笑&#128512;]"), std::string::npos) << list;
+  EXPECT_NE(list.find("好&#128512;&amp;#60;b&amp;#62;"), std::string::npos) << list;
+}
+
+TEST_F(CommentsTest, TheCommentPageOfAMissingArticleSaysSo) {
+  site_.SetPage("comment", "<h1>{$showarticletitle}</h1>");
+  int live = site_.AddArticle("公开", "x", {{"d_classid", std::to_string(open_class_)}});
+  std::string missing =
+      site_.Get("/asp.asp?m=comment&articleid=" + std::to_string(live + 50) + "&channelid=1");
+  EXPECT_EQ(missing, site_.Get("/asp.asp?m=content&articleid=" + std::to_string(live + 50) +
+                               "&channelid=1"));
+  EXPECT_NE(missing.find("alert('传入文章id错误！')"), std::string::npos) << missing;
+  EXPECT_NE(site_.Get("/asp.asp?m=comment&articleid=x&channelid=1").find("传入文章id错误"),
             std::string::npos);
 }
 

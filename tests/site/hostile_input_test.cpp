@@ -1,7 +1,9 @@
 // Requests a visitor can make by hand against the public pages: articles in the recycle bin or
 // waiting for approval reached through the comment and tell-a-friend pages, and odd or hostile
-// request values, which must answer a page or an alert and never fail the request.
+// request values (a NUL among them), which must answer a page or an alert and never fail the
+// request.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <string>
 #include <utility>
@@ -92,6 +94,30 @@ TEST_F(HiddenArticleTest, OnlyArticlesOnTheSiteAreMailed) {
   }
   EXPECT_EQ(sink_.Messages().size(), 1u);
   EXPECT_EQ(sink_.Messages()[0].DecodedBody().find("回收正文"), std::string::npos);
+}
+
+TEST_F(HiddenArticleTest, ANulInAnyValueGetsTheParameterMessage) {
+  const std::string message = "alert('提示：参数错误！";
+  for (const std::string& target : std::vector<std::string>{
+           "/asp.asp?m=search&searchtype=d_title&searchkeyword=a%00b&channelid=1",
+           "/asp.asp?m=content&articleid=" + std::to_string(live_) + "%00&channelid=1",
+           "/asp.asp?m%00=content"}) {
+    HttpAnswer answer = site_.site.Get(target);
+    EXPECT_EQ(answer.status, 200) << target;
+    EXPECT_NE(answer.text.find(message), std::string::npos) << target << ": " << answer.text;
+  }
+  HttpAnswer posted = site_.site.Post(
+      "/asp.asp?m=comment&flag=1&articleid=" + std::to_string(live_) + "&channelid=1",
+      Form{{"d_name", "甲"}, {"d_score", "5"}, {"d_content", std::string("前\0后", 7)}});
+  EXPECT_NE(posted.text.find(message), std::string::npos) << posted.text;
+  EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment"), "0");
+
+  httplib::Client client("127.0.0.1", site_.site.port());
+  auto cookie = client.Get("/asp.asp?m=content&articleid=" + std::to_string(live_),
+                           {{"Cookie", "theme=a%00b"}});
+  ASSERT_TRUE(cookie);
+  EXPECT_EQ(cookie->status, 200);
+  EXPECT_NE(GbkToUtf8(cookie->body).find(message), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Tell-a-friend: the form page, the mail delivered to an SMTP sink on 127.0.0.1 with the right
 // subject, recipient and link, the checks of the form, header injection through the recipient's
-// name or address, and the answer's script when the mail fails.
+// name or address, the answer's script when the mail fails, and the sending limits.
 #include "site/tell_friend.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "site/interaction_site.h"
+#include "site/tell_friend_limits.h"
+#include "support/manual_clock.h"
 #include "support/smtp_sink.h"
 
 namespace folirex::testing {
@@ -161,6 +163,68 @@ TEST_F(TellFriendTest, WithoutTheFlagTheFormPageIsRendered) {
   EXPECT_NE(page.find("<title>Folirex 新闻网</title>"), std::string::npos);
   EXPECT_NE(page.find("flag=1&articleid=" + std::to_string(article) + "'"), std::string::npos);
   EXPECT_TRUE(sink_.Messages().empty());
+}
+
+TEST_F(TellFriendTest, SendingIsLimitedPerClientAndPerRecipient) {
+  auto clock = std::make_shared<ManualClock>();
+  site_.site.application().Shared<TellFriendLimits>(TellFriendLimits::kSharedName).SetClock(clock);
+  int article = site_.AddArticle("文章");
+  int other = site_.AddArticle("另一篇");
+  const std::string sent = "一封注册邮件已发往";
+  const std::string too_fast = "提示：发送邮件太频繁，请过一分钟再试！";
+  const std::string again = "提示：这篇文章刚刚推荐给这个邮箱，请过一小时再试！";
+
+  // Five mails in a minute from one address; the sixth waits for the minute to pass.
+  for (int i = 1; i <= 5; ++i) {
+    std::string answer = Send(article, "f" + std::to_string(i) + "@example.com", "甲");
+    EXPECT_EQ(AlertText(answer).rfind(sent, 0), 0u) << answer;
+    clock->Advance(std::chrono::seconds(5));
+  }
+  std::string refused = Send(article, "f6@example.com", "甲");
+  EXPECT_NE(refused.find("alert('" + too_fast), std::string::npos) << refused;
+  EXPECT_EQ(sink_.Messages().size(), 5u);
+  clock->Advance(std::chrono::seconds(36));  // a minute after the first
+  EXPECT_EQ(AlertText(Send(article, "f6@example.com", "甲")).rfind(sent, 0), 0u);
+
+  // One recipient gets one article once an hour (letter case of the address aside).
+  clock->Advance(std::chrono::minutes(2));
+  std::string twice = Send(article, "F1@Example.com", "甲");
+  EXPECT_NE(twice.find("alert('" + again), std::string::npos) << twice;
+  EXPECT_EQ(AlertText(Send(other, "f1@example.com", "甲")).rfind(sent, 0), 0u);
+  EXPECT_EQ(sink_.Messages().size(), 7u);
+  clock->Advance(std::chrono::hours(1));
+  EXPECT_EQ(AlertText(Send(article, "f1@example.com", "甲")).rfind(sent, 0), 0u);
+  EXPECT_EQ(sink_.Messages().size(), 8u);
+}
+
+TEST_F(TellFriendTest, OnlyABoundedPostedFormSends) {
+  int article = site_.AddArticle("文章");
+  const std::string address50 = std::string(38, 'a') + "@example.com";
+  EXPECT_NE(
+      Send(article, "a@example.com", std::string(51, 'n')).find("提示：收件人不能超过50个字符！"),
+      std::string::npos);
+  EXPECT_NE(Send(article, "a" + address50, "甲").find("提示：收件人邮件不能超过50个字符！"),
+            std::string::npos);
+  // A link with the friend's address sends nothing, nor do values in the form's address.
+  const std::string target =
+      "/asp.asp?m=tellfriend&flag=1&articleid=" + std::to_string(article) + "&channelid=1";
+  EXPECT_NE(site_.Get(target + "&mailto=a@example.com&mailtoname=甲").find("提示：参数错误！"),
+            std::string::npos);
+  EXPECT_NE(site_.site.Post(target + "&mailto=a@example.com&mailtoname=甲", {})
+                .text.find("提示：收件人不能为空！"),
+            std::string::npos);
+  EXPECT_EQ(sink_.ConnectionCount(), 0);
+  EXPECT_EQ(AlertText(Send(article, address50, std::string(50, 'n'))),
+            "一封注册邮件已发往" + address50 + "的信箱中，请注意查收。");
+}
+
+TEST_F(TellFriendTest, ThePageOfAMissingArticleSaysSo) {
+  int article = site_.AddArticle("文章");
+  std::string missing =
+      site_.Get("/asp.asp?m=tellfriend&articleid=" + std::to_string(article + 50) + "&channelid=1");
+  EXPECT_EQ(missing, site_.Get("/asp.asp?m=content&articleid=" + std::to_string(article + 50) +
+                               "&channelid=1"));
+  EXPECT_NE(missing.find("alert('传入文章id错误！')"), std::string::npos) << missing;
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ class TempFolder {
 
 struct HttpAnswer {
   int status = 0;
-  std::string bytes;  // the body as sent
-  std::string text;   // the body decoded from code page 936
+  std::string bytes;                                // the body as sent
+  std::string text;                                 // the body decoded from code page 936
   std::multimap<std::string, std::string> headers;  // lower-case names
   std::string Header(const std::string& name) const;
 };
@@ -58,6 +58,8 @@ class TestSite {
   const std::filesystem::path& root() const { return root_; }
   SiteSettings& settings() { return settings_; }
   int port() const;
+  // The host's process-wide values and tables (while the site is served).
+  Application& application() { return host_->application(); }
   const std::string& admin_name() const { return admin_name_; }
   const std::string& admin_password() const { return admin_password_; }
 

@@ -15,13 +15,92 @@ namespace {
 using host::AsciiLower;
 using host::EqualsNoCase;
 
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+int DigitValue(char c, bool hex) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (hex && c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (hex && c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The reference beginning at text[at] ("&#"): its code point and the position after its ";".
+bool ParseCharRef(std::string_view text, size_t at, char32_t* code_point, size_t* end) {
+  size_t i = at + 2;
+  bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+  if (hex) ++i;
+  size_t first_digit = i;
+  uint32_t value = 0;
+  for (; i < text.size(); ++i) {
+    int digit = DigitValue(text[i], hex);
+    if (digit < 0) break;
+    value = value * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+    if (value > 0x10FFFF) return false;
+  }
+  if (i == first_digit || i >= text.size() || text[i] != ';') return false;
+  *code_point = value;
+  *end = i + 1;
+  return true;
+}
+
+// A character the browser could only send as a reference: a scalar value outside code page 936
+// that is neither a control nor a line or paragraph separator (which break script strings).
+bool TakenFromReference(char32_t c) {
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+  if (c >= 0xD800 && c <= 0xDFFF) return false;
+  if (c == 0x2028 || c == 0x2029) return false;
+  std::string utf8;
+  AppendUtf8(c, &utf8);
+  return !IsGbkRepresentable(utf8);
+}
+
+std::string WithForeignCharRefsDecoded(std::string text) {
+  size_t amp = text.find("&#");
+  if (amp == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (amp != std::string::npos) {
+    out.append(text, pos, amp - pos);
+    char32_t c = 0;
+    size_t end = 0;
+    if (ParseCharRef(text, amp, &c, &end) && TakenFromReference(c)) {
+      AppendUtf8(c, &out);
+      pos = end;
+    } else {
+      out += "&#";
+      pos = amp + 2;
+    }
+    amp = text.find("&#", pos);
+  }
+  out.append(text, pos);
+  return out;
+}
+
 // Query strings and form bodies: percent-encoded code page 936 bytes, "+" for a space.
 void ParseUrlEncodedInto(std::string_view text,
                          std::vector<std::pair<std::string, std::string>>* out) {
   for (const auto& [name, value] : host::SplitUrlEncoded(text)) {
     std::string key = GbkToUtf8(host::PercentDecode(name, true));
     if (key.empty()) continue;
-    out->emplace_back(AsciiLower(key), GbkToUtf8(host::PercentDecode(value, true)));
+    out->emplace_back(AsciiLower(key),
+                      WithForeignCharRefsDecoded(GbkToUtf8(host::PercentDecode(value, true))));
   }
 }
 
@@ -85,6 +164,17 @@ Request::Request(RawRequest raw) : raw_(std::move(raw)) {
   for (const auto& [name, value] : raw_.headers) {
     if (EqualsNoCase(name, "Cookie")) ParseCookiesInto(value, &cookies_);
   }
+}
+
+bool Request::HasNul() const {
+  for (const Collection* c : {&query_, &form_, &cookies_}) {
+    for (const auto& [name, value] : *c) {
+      if (name.find('\0') != std::string::npos || value.find('\0') != std::string::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 std::string Request::HeaderValue(std::string_view name) const {

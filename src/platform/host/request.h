@@ -7,6 +7,12 @@
 // UTF-8 and a missing value is empty text. A multipart/form-data body is not parsed into Form:
 // it is read raw through TotalBytes and BinaryRead.
 //
+// A GB2312 page's browser sends a character outside code page 936 as a numeric character
+// reference ("&#128512;"). In query and form values a well-formed decimal or hexadecimal
+// reference to such a character (a Unicode scalar value that is not a control or a line or
+// paragraph separator) is decoded into the character; any other reference ("&#60;", "&#0;",
+// "&#xD800;", one without its ";") stays as the text it is, so it is shown as sent.
+//
 // A Request belongs to the worker that serves the request; it is not thread-safe.
 #ifndef FOLIREX_PLATFORM_HOST_REQUEST_H_
 #define FOLIREX_PLATFORM_HOST_REQUEST_H_
@@ -54,6 +60,10 @@ class Request {
   std::string ServerVariables(std::string_view key) const;
   // The combined collection.
   std::string operator()(std::string_view key) const;
+
+  // True when a query, form or cookie name or value holds a NUL character (sent as %00), which
+  // no page takes: the entries answer their parameter message.
+  bool HasNul() const;
 
   const std::string& Method() const { return raw_.method; }
   const std::string& Path() const { return raw_.path; }

@@ -63,6 +63,11 @@ void Session::RenewId() {
   }
 }
 
+size_t Session::EndOthersWith(std::string_view key, std::string_view value) {
+  if (store_ == nullptr) return 0;
+  return store_->EndWhere(key, value, id_);
+}
+
 SessionStore::SessionStore(std::chrono::seconds idle_timeout)
     : idle_timeout_(idle_timeout), last_sweep_(std::chrono::steady_clock::now()) {}
 
@@ -145,6 +150,26 @@ void SessionStore::Rekey(Session* s) {
 void SessionStore::Drop(const std::string& id) {
   std::lock_guard lock(mutex_);
   sessions_.erase(id);
+}
+
+size_t SessionStore::EndWhere(std::string_view key, std::string_view value,
+                              std::string_view keep_id) {
+  if (value.empty()) return 0;  // an empty value is what every session without the key holds
+  std::string lower = host::AsciiLower(key);
+  std::lock_guard lock(mutex_);
+  // Lock order: the store, then an entry (a Session never takes the store's lock while it
+  // holds its entry's).
+  return std::erase_if(sessions_, [&](const auto& item) {
+    if (!keep_id.empty() && item.first == keep_id) return false;
+    Session::Entry& entry = *item.second;
+    std::lock_guard entry_lock(entry.mutex);
+    auto it = entry.values.find(lower);
+    if (it == entry.values.end() || !host::EqualsNoCase(it->second.ToString(), value)) {
+      return false;
+    }
+    entry.values.clear();
+    return true;
+  });
 }
 
 void SessionStore::Sweep() {

@@ -42,6 +42,9 @@ class Session {
   void RenewId();
   // Empty while the session is not stored.
   const std::string& SessionID() const { return id_; }
+  // Ends the other sessions of the store that hold value under key (SessionStore::EndWhere);
+  // this one stays. 0 for a session kept by no store.
+  size_t EndOthersWith(std::string_view key, std::string_view value);
 
  private:
   friend class SessionStore;
@@ -69,6 +72,11 @@ class SessionStore {
   // Whether the host must send a Set-Cookie for this session, and the header value to send.
   static bool NeedsCookie(const Session& s) { return s.id_changed_; }
   static std::string CookieHeader(const Session& s);
+  // Ends every stored session whose value under key is the text value (letters compared
+  // without regard to case, as account names are), but not the session whose id is keep_id:
+  // its cookie finds nothing any more and its values are dropped, so a request of it that is
+  // under way sees it signed out too. An empty value ends nothing. Returns how many ended.
+  size_t EndWhere(std::string_view key, std::string_view value, std::string_view keep_id = {});
   // Drops sessions idle for longer than the timeout.
   void Sweep();
   size_t size() const;

@@ -28,6 +28,32 @@ TEST(ApplicationValues, KeysIgnoreCase) {
   EXPECT_EQ(std::get<std::string>(app.Get("Server_Path").raw()), "/");
 }
 
+TEST(ApplicationShared, OneObjectPerNameMadeOnceForEveryThread) {
+  struct Table {
+    std::atomic<int> uses{0};
+  };
+  Application app;
+  std::vector<Table*> seen(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&app, &seen, i] {
+      Table& t = app.Shared<Table>("throttle");
+      ++t.uses;
+      seen[i] = &t;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (Table* t : seen) EXPECT_EQ(t, seen[0]);
+  EXPECT_EQ(seen[0]->uses.load(), 8);
+  EXPECT_NE(&app.Shared<Table>("another"), seen[0]);
+  EXPECT_THROW(app.Shared<std::string>("throttle"), std::logic_error);
+  // The lock of the values does not hold the slots back.
+  app.Lock();
+  std::thread other([&app, &seen] { EXPECT_EQ(&app.Shared<Table>("throttle"), seen[0]); });
+  other.join();
+  app.UnLock();
+}
+
 TEST(ApplicationLock, SequencesUnderLockAreNotInterleaved) {
   Application app;
   app.Set("count", 0);

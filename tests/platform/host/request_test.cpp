@@ -97,6 +97,41 @@ TEST(RequestCollections, MultipartBodyIsNotFormButReadsRaw) {
   EXPECT_EQ(request.BinaryRead(-1), "");
 }
 
+TEST(RequestCollections, ReferencesToCharactersOutsideTheCodePageBecomeThoseCharacters) {
+  // What a GB2312 page's browser sends for "😀" and "ŉ"-like characters it cannot encode.
+  Request request(FormPost(
+      "q=a%26%23128512%3Bb&h=%26%23x1F600%3B%26%23X20AC%3B",
+      "t=%26%2360%3Bscript%26%2362%3B&m=%26%23128512&c=%26%230%3B%26%23x85%3B%26%23xD800%3B"
+      "&s=%26%238232%3B&big=%26%231114112%3B&zh=%26%2320013%3B&z=%26%23000128512%3B&e=%26%23%3B"));
+  EXPECT_EQ(request.QueryString("q"), "a\U0001F600b");
+  // "€" is in code page 936, so its reference stays as sent; U+1F600 is not.
+  EXPECT_EQ(request.QueryString("h"), "\U0001F600&#X20AC;");
+  // Markup written as references stays encoded.
+  EXPECT_EQ(request.Form("t"), "&#60;script&#62;");
+  // No ";", a control, a surrogate, a line separator, past U+10FFFF, a character of the code
+  // page, no digits: as sent.
+  EXPECT_EQ(request.Form("m"), "&#128512");
+  EXPECT_EQ(request.Form("c"), "&#0;&#x85;&#xD800;");
+  EXPECT_EQ(request.Form("s"), "&#8232;");
+  EXPECT_EQ(request.Form("big"), "&#1114112;");
+  EXPECT_EQ(request.Form("zh"), "&#20013;");
+  EXPECT_EQ(request.Form("z"), "\U0001F600");
+  EXPECT_EQ(request.Form("e"), "&#;");
+  EXPECT_FALSE(request.HasNul());
+}
+
+TEST(RequestCollections, ANulInAnyValueOrNameIsReported) {
+  EXPECT_TRUE(Request(FormPost("a=1%00", "")).HasNul());
+  EXPECT_TRUE(Request(FormPost("", "b%00=1")).HasNul());
+  RawRequest cookie = FormPost("", "");
+  cookie.headers[2].second = "c=x%00y";
+  EXPECT_TRUE(Request(std::move(cookie)).HasNul());
+  // The raw body of an upload may hold any byte.
+  RawRequest upload = FormPost("", std::string("a=\0", 3));
+  upload.headers[1].second = "multipart/form-data; boundary=XyZ";
+  EXPECT_FALSE(Request(std::move(upload)).HasNul());
+}
+
 TEST(RequestServerVariables, NamesThePagesRead) {
   Request request(FormPost("x=%41+b", "a=1"));
   EXPECT_EQ(request.ServerVariables("REQUEST_METHOD"), "POST");

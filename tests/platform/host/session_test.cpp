@@ -112,6 +112,34 @@ TEST(SessionStoreTest, AbandonAndRenewId) {
   EXPECT_FALSE(leaving.SessionID().empty());
 }
 
+TEST(SessionStoreTest, EndWhereEndsTheSessionsHoldingTheValue) {
+  SessionStore store;
+  auto signed_in = [&store](const char* name) {
+    Session s = store.Attach("");
+    s.Set("User_Name", name);
+    return s;
+  };
+  Session here = signed_in("Olga");
+  Session there = signed_in("olga");
+  Session other = signed_in("pete");
+  Session anonymous = store.Attach("");
+  anonymous.Set("k", "v");
+  Session held = store.Attach(there.SessionID());  // a request of it under way
+
+  EXPECT_EQ(here.EndOthersWith("user_name", "OLGA"), 1u);
+  EXPECT_EQ(store.Attach(there.SessionID()).SessionID(), "");
+  EXPECT_TRUE(held.Get("User_Name").IsEmpty());
+  EXPECT_EQ(Text(store.Attach(here.SessionID()).Get("User_Name")), "Olga");
+  EXPECT_EQ(Text(store.Attach(other.SessionID()).Get("User_Name")), "pete");
+  EXPECT_EQ(store.size(), 3u);
+  // From the store itself, every holder goes; an empty value ends nothing.
+  EXPECT_EQ(store.EndWhere("User_Name", ""), 0u);
+  EXPECT_EQ(store.EndWhere("User_Name", "olga"), 1u);
+  EXPECT_EQ(store.size(), 2u);
+  EXPECT_EQ(Session().EndOthersWith("User_Name", "pete"), 0u);
+  EXPECT_EQ(store.size(), 2u);
+}
+
 TEST(SessionStoreTest, ParallelRequestsOfOneBrowserShareValues) {
   SessionStore store;
   Session s = store.Attach("");
