@@ -129,11 +129,11 @@ class ServerDatabase {
  public:
   bool Open(const SiteSettings& settings, std::string* error) {
     RequestState state;
-    state.DbType = settings.DbType;
-    state.DBPath = settings.DBPath;
-    state.DBUser = settings.DBUser;
-    state.DBPwd = settings.DBPwd;
-    state.DBServer = settings.DBServer;
+    state.db.DbType = settings.DbType;
+    state.db.DBPath = settings.DBPath;
+    state.db.DBUser = settings.DBUser;
+    state.db.DBPwd = settings.DBPwd;
+    state.db.DBServer = settings.DBServer;
     const std::string where = "the database " + settings.DBPath + " on " + settings.DBServer;
     try {
       conn_.Open(BuildConnectionString(state));

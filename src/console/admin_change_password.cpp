@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "console/console_text.h"
 #include "console/admin_frame.h"
+#include "console/console_text.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
@@ -14,7 +14,7 @@ namespace folirex {
 namespace {
 
 void ChangePassword_FormScript(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<script language=javascript>\r\n"
       "<!--\r\n"
       "function checkspace(s){\r\n"
@@ -71,7 +71,7 @@ void ChangePassword_ShowForm(RequestState& state) {
       "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
       "<th>设置说明</th></tr>\r\n";
-  html += FormRow("用 户 名：", HTMLEncode(state.Session->Get("User_Name")), "用户名不能修改");
+  html += FormRow("用 户 名：", HTMLEncode(state.host.Session->Get("User_Name")), "用户名不能修改");
   html += FormRow("原 密 码：", PasswordField("password"), "原来的密码");
   html += FormRow("新 密 码：", PasswordField("password1"), "新的密码");
   html += FormRow("确认密码：", PasswordField("password2"), "再次输入新密码");
@@ -79,15 +79,15 @@ void ChangePassword_ShowForm(RequestState& state) {
       "<tr><td colspan=\"3\" align=\"center\" bgcolor=\"#DEE7FF\">"
       "<input type=\"submit\" name=\"Submit\" value=\"确定更改\" onclick=\"return checks()\">"
       "</td></tr>\r\n</table>\r\n</form>\r\n";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   ChangePassword_FormScript(state);
 }
 
 void ChangePassword_Save(RequestState& state) {
-  const Request& request = *state.Request;
-  Recordset& rs = *state.Rs;
-  state.Sql = "select * from Vantrel_Admin where D_Name = ?";
-  rs.Open(state.Sql, {state.Session->Get("User_Name")}, *state.Conn, 1, 3);
+  const Request& request = *state.host.Request;
+  Recordset& rs = *state.db.Rs;
+  state.db.Sql = "select * from Vantrel_Admin where D_Name = ?";
+  rs.Open(state.db.Sql, {state.host.Session->Get("User_Name")}, *state.db.Conn, 1, 3);
   // The account may have been deleted or renamed since this browser signed in.
   if (rs.Eof()) {
     rs.Close();
@@ -119,9 +119,9 @@ void ChangePassword_Save(RequestState& state) {
   rs.Close();
   // Whoever else is signed in under this account (perhaps with the old password) is signed out;
   // the administrator who just proved the old password stays signed in here.
-  state.Session->EndOthersWith("User_Name", name.ToString());
+  state.host.Session->EndOthersWith("User_Name", name.ToString());
 
-  state.Response->Write(
+  state.host.Response->Write(
       "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><td align=\"center\"><font color=\"red\"><b>密码修改成功！</b></font><br>\r\n"
       "<li><a href=\"?m=admin_changepassword\">返回重新修改</a></li>\r\n"

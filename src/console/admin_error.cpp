@@ -26,8 +26,9 @@ std::string ErrorMessage(const std::string& errnum) {
 // very case of code 0), the host's own install folder stands in.
 std::string ServerPath(const RequestState& state) {
   std::string path;
-  if (state.Application != nullptr) path = state.Application->Get("server_path").ToString();
-  if (path.empty() && state.Server != nullptr) path = state.Server->install_dir();
+  if (state.host.Application != nullptr)
+    path = state.host.Application->Get("server_path").ToString();
+  if (path.empty() && state.host.Server != nullptr) path = state.host.Server->install_dir();
   if (path.empty()) path = "/";
   if (path.back() != '/') path += '/';
   return path;
@@ -36,7 +37,7 @@ std::string ServerPath(const RequestState& state) {
 }  // namespace
 
 void Error_Main(RequestState& state) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   bool present = !request.QueryStringValues("errnum").empty();
   std::string errnum = request.QueryString("errnum");
   if (present && !Variant(errnum).IsNumeric()) AlertBack(state, "提示：参数错误！");
@@ -84,7 +85,7 @@ void Error_Main(RequestState& state) {
           "<td><img src=\"" +
           images + "spacer.gif\" width=\"1\" height=\"11\" border=\"0\"></td></tr>\r\n";
   html += "</table>\r\n<br>\r\n</td></tr>\r\n</table>\r\n</body>\r\n</html>\r\n";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 }
 
 }  // namespace folirex

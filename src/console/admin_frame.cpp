@@ -7,7 +7,7 @@
 namespace folirex {
 
 void AdminHeader(RequestState& state) {
-  Response& r = *state.Response;
+  Response& r = *state.host.Response;
   r.Write("<html><head>");
   r.Write("<meta http-equiv='Content-Type' content='text/html; charset=gb2312'>");
   r.Write("<title>管理平台</title>");
@@ -21,11 +21,11 @@ void AdminNavi(RequestState& state, std::string_view text) {
   std::string html = "<table border=0 cellspacing=1 align=center class=navi><tr><th>";
   html += text;
   html += "</th></tr></table>";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 }
 
 void AdminFooter(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<table border=0 cellpadding=0 cellspacing=0 align=center width='100%'>"
       "<tr><td height=40></td></tr>"
       "<tr><td><hr size=1 color='#000000' width='60%' align=center></td></tr>"
@@ -36,16 +36,16 @@ void AdminFooter(RequestState& state) {
 }
 
 void CheckPrivilege(RequestState& state, std::string_view code) {
-  std::string user = state.Session->Get("User_Code").ToString();
-  if (user.empty()) state.Response->Redirect("admin.asp?m=admin_login");
+  std::string user = state.host.Session->Get("User_Code").ToString();
+  if (user.empty()) state.host.Response->Redirect("admin.asp?m=admin_login");
   // The name and code are bound as parameters: a name can never change the statement.
-  state.Sql =
+  state.db.Sql =
       "select * from Vantrel_ManagerFunction where d_adminname = ? and d_FunctionCode = ?";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, {Variant(user), Variant(std::string(code))}, *state.Conn, 0, 1);
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(user), Variant(std::string(code))}, *state.db.Conn, 0, 1);
   bool granted = !rs.Eof();
   rs.Close();
-  if (!granted) state.Response->Redirect("?m=admin_error&errnum=1");
+  if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
 }
 
 }  // namespace folirex

@@ -9,7 +9,7 @@ namespace {
 // either way (by the window's named frames or through the document) find the
 // same one.
 void Index_ShowFrameset(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<html>\r\n<head>\r\n<title>后台管理程序</title>\r\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; "
       "charset=gb2312\">\r\n"

@@ -75,7 +75,7 @@ void LogFailure(std::string_view name, std::string_view address, std::string_vie
 }
 
 void Login_Check(RequestState& state) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   std::string usercode = FilterSql(Variant(request("usercode")));
   std::string password = Trim(request("password"));
   std::string address = ClientAddress(request);
@@ -83,7 +83,8 @@ void Login_Check(RequestState& state) {
 
   // A pair of name and address that failed too often waits, and is told what a wrong password
   // is told: the password is not even checked.
-  LoginThrottle& throttle = state.Application->Shared<LoginThrottle>(LoginThrottle::kSharedName);
+  LoginThrottle& throttle =
+      state.host.Application->Shared<LoginThrottle>(LoginThrottle::kSharedName);
   Clock::Duration wait = throttle.Wait(usercode, address);
   if (wait > Clock::Duration::zero()) {
     auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
@@ -94,9 +95,9 @@ void Login_Check(RequestState& state) {
 
   // Name and address come from the client: they reach the statements as bound
   // values only.
-  state.Sql = "Select * From Vantrel_Admin Where D_Name = ?";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, {Variant(usercode)}, *state.Conn, 0, 1);
+  state.db.Sql = "Select * From Vantrel_Admin Where D_Name = ?";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(usercode)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     Refuse(state, throttle, usercode, address, "no such name", "提示：您输入的用户不存在！");
@@ -109,20 +110,20 @@ void Login_Check(RequestState& state) {
 
   // A session id the browser held before signing in (perhaps one handed to it
   // by someone else) must be worth nothing once it is signed in.
-  state.Session->RenewId();
-  state.Session->Set("User_Name", rs["D_Name"]);
+  state.host.Session->RenewId();
+  state.host.Session->Set("User_Name", rs["D_Name"]);
   login_num = rs["d_loginnum"].ToInt64Or(0);
   rs.Close();
 
   Variant now(DateTime::Now());
-  state.Sql =
+  state.db.Sql =
       "update Vantrel_Admin set D_LoginNum = D_LoginNum + "
       "1,D_LastLoginTime = ?, "
       "D_LastLoginIP = ?  where D_Name = ?";
-  state.Conn->Execute(state.Sql, {now, Variant(address), Variant(usercode)});
+  state.db.Conn->Execute(state.db.Sql, {now, Variant(address), Variant(usercode)});
 
-  state.Sql = "select * from Vantrel_Log where 1 < 0";
-  rs.Open(state.Sql, *state.Conn, 1, 3);
+  state.db.Sql = "select * from Vantrel_Log where 1 < 0";
+  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("d_ip", Variant(address));
   rs.Set("d_adminname", Variant(usercode));
@@ -131,12 +132,12 @@ void Login_Check(RequestState& state) {
   rs.Update();
   rs.Close();
 
-  state.Session->Set("User_Code", Variant(usercode));
-  state.Response->Redirect("?m=admin_index");
+  state.host.Session->Set("User_Code", Variant(usercode));
+  state.host.Response->Redirect("?m=admin_index");
 }
 
 void Login_FormScript(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<script language=javascript>\r\n"
       "function checkForm(){\r\n"
       "  var f=document.loginform;\r\n"
@@ -156,9 +157,9 @@ void Login_FormScript(RequestState& state) {
 }
 
 void Login_ShowForm(RequestState& state) {
-  state.Sql = "select D_EnableSoftKey from Vantrel_Config";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select D_EnableSoftKey from Vantrel_Config";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   bool soft_key = !rs.Eof() && rs["D_EnableSoftKey"].Equals(Variant(1));
   rs.Close();
 
@@ -233,16 +234,16 @@ void Login_ShowForm(RequestState& state) {
       "<td><img src=\"admin/1_14.gif\" width=\"380\" "
       "height=\"50\"></td></tr>\r\n"
       "</table>\r\n</body>\r\n</html>\r\n";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   Login_FormScript(state);
 }
 
 void Login_Logout(RequestState& state) {
-  state.Session->Abandon();
-  state.Response->Write(
+  state.host.Session->Abandon();
+  state.host.Response->Write(
       "<script>alert('您已经成功注销，欢迎您下次光临本网站！');"
       "window.location.href='?m=admin_index'</script>");
-  state.Response->End();
+  state.host.Response->End();
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "console/console_text.h"
-#include "console/id_list.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
@@ -22,14 +22,14 @@ constexpr const char* kLogSelect =
 bool AllAdministrators(const std::string& filter) { return filter.empty() || filter == "0"; }
 
 void LoginLog_ShowFilter(RequestState& state, const std::string& filter) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"selForm\" method=\"post\" style=\"margin:0\">选择管理员：" +
       LoginLog_AdminSelect(state, filter) + "</form></td></tr></table>\r\n");
 }
 
 void LoginLog_ShowList(RequestState& state, const std::string& filter) {
-  const std::string filter_in_url = state.Server->URLEncode(filter);
+  const std::string filter_in_url = state.host.Server->URLEncode(filter);
   AdminPager pager;
   pager.PagerPageSize = 20;
   // The filter has been through FilterSql: no quote can end the literal.
@@ -74,19 +74,19 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
         "onclick=\"if(confirm('您确定删除记录吗？')){document.delform.submit();}\">"
         "</td></tr>\r\n</table>\r\n";
   }
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   pager.Pager_Close();
 }
 
 void LoginLog_Delete(RequestState& state, const std::string& filter) {
-  std::string posted = (*state.Request)("selectdel");
+  std::string posted = (*state.host.Request)("selectdel");
   if (Trim(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
   RequireFormPost(state);
-  state.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";
-  state.Conn->Execute(state.Sql);
-  state.Response->Redirect("?m=admin_loginlog&d_name=" + state.Server->URLEncode(filter));
+  state.db.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";
+  state.db.Conn->Execute(state.db.Sql);
+  state.host.Response->Redirect("?m=admin_loginlog&d_name=" + state.host.Server->URLEncode(filter));
 }
 
 }  // namespace
@@ -102,12 +102,13 @@ std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected)
   html += ">所有日志</option>";
 
   Recordset rs;
-  rs.Open("select d_name from Vantrel_Admin", *state.Conn, 0, 1);
+  rs.Open("select d_name from Vantrel_Admin", *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string name = rs["d_name"].ToString();
     // The handler appends the value to an address as it stands: encoded, a name
     // holding "&", "#" or "+" still reaches the page whole.
-    html += "<option value=\"" + HTMLEncodeValue(Variant(state.Server->URLEncode(name))) + "\"";
+    html +=
+        "<option value=\"" + HTMLEncodeValue(Variant(state.host.Server->URLEncode(name))) + "\"";
     if (name == selected) html += " selected";
     html += ">" + HTMLEncode(Variant(name)) + "</option>";
   }
@@ -120,7 +121,7 @@ void LoginLog_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_LoginLog");
   AdminHeader(state);
   AdminNavi(state, "当前位置：系统管理&gt;&gt;登陆日志管理");
-  std::string filter = FilterSql(Variant((*state.Request)("d_name")));
+  std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
   LoginLog_ShowFilter(state, filter);
   if (state.Action == "del") {
     LoginLog_Delete(state, filter);

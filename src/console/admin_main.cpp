@@ -75,7 +75,7 @@ void Home_Main(RequestState& state) {
     ++index;
   }
   html += "</table>\r\n";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 
   AdminFooter(state);
 }

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console_text.h"
-#include "console/id_list.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
@@ -103,7 +103,7 @@ void CheckAccount(RequestState& state, const std::string& name, const std::strin
 }
 
 void Manager_ShowSearch(RequestState& state, const std::string& filter) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"myForm\" method=\"post\" action=\"?m=admin_manager\" style=\"margin:0\">"
       "用户名：<input type=\"text\" name=\"username\" size=\"6\" value=\"" +
@@ -114,7 +114,7 @@ void Manager_ShowSearch(RequestState& state, const std::string& filter) {
 }
 
 void Manager_ListScript(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<script language=javascript>\r\n"
       "<!--\r\n"
       "function checkAction(sAction){\r\n"
@@ -149,7 +149,7 @@ void Manager_ShowList(RequestState& state, const std::string& filter) {
   pager.PagerSql = "Select * From Vantrel_Admin Where 1 > 0 ";
   if (!filter.empty()) pager.PagerSql += " and d_name like '" + filter + "%' ";
   pager.PagerSql += " Order By d_regtime Desc";
-  pager.PagerUrl = "?m=admin_manager&username=" + state.Server->URLEncode(filter) + "&";
+  pager.PagerUrl = "?m=admin_manager&username=" + state.host.Server->URLEncode(filter) + "&";
 
   // The form wraps the whole table, so that every row's box belongs to it.
   std::string html =
@@ -186,27 +186,27 @@ void Manager_ShowList(RequestState& state, const std::string& filter) {
         "onclick=\"checkAction(this.form.selection.options[this.form.selection.selectedIndex]"
         ".value)\"></form></td></tr>\r\n</table>\r\n";
   }
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   pager.Pager_Close();
   Manager_ListScript(state);
 }
 
 void Manager_ShowAdd(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       AccountForm("?m=admin_manager&action=save", 20, Variant(""), Variant(""), true));
 }
 
 void Manager_SaveAdd(RequestState& state) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
   CheckAccount(state, name, password, "用户名");
 
   // The database's own comparison (letter case ignored) decides what is the
   // same name.
-  Recordset& rs = *state.Rs;
-  state.Sql = "Select d_name From Vantrel_Admin Where d_name = ?";
-  rs.Open(state.Sql, {Variant(name)}, *state.Conn, 0, 1);
+  Recordset& rs = *state.db.Rs;
+  state.db.Sql = "Select d_name From Vantrel_Admin Where d_name = ?";
+  rs.Open(state.db.Sql, {Variant(name)}, *state.db.Conn, 0, 1);
   bool exists = !rs.Eof();
   rs.Close();
   if (exists) {
@@ -214,33 +214,33 @@ void Manager_SaveAdd(RequestState& state) {
   }
 
   RequireFormPost(state);
-  state.Sql = "Select * From Vantrel_Admin Where 1 < 0";
-  rs.Open(state.Sql, *state.Conn, 1, 3);
+  state.db.Sql = "Select * From Vantrel_Admin Where 1 < 0";
+  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("d_name", Variant(name));
   rs.Set("d_password", Variant(MD5(password)));
   rs.Set("d_regtime", Variant(DateTime::Now()));
-  rs.Set("d_adduser", state.Session->Get("User_Code"));
+  rs.Set("d_adduser", state.host.Session->Get("User_Code"));
   rs.Update();
   rs.Close();
 
-  state.Response->Write(MessageBox(
+  state.host.Response->Write(MessageBox(
       "新增用户成功！",
       LinkItem("?m=admin_manager&action=add", "返回新增") + LinkItem(kListUrl, "返回列表")));
 }
 
 void Manager_Edit(RequestState& state) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   std::string save = FilterSql(Variant(request.QueryString("save")));
   std::string id_text = FilterSql(Variant(request.QueryString("id")));
   int64_t id = 0;
   bool id_ok = ParseId(id_text, &id);
-  Recordset& rs = *state.Rs;
+  Recordset& rs = *state.db.Rs;
 
   if (save != "1") {
     if (!id_ok) AlertBack(state, kParameterError);
-    state.Sql = "Select * From Vantrel_Admin Where d_id = ?";
-    rs.Open(state.Sql, {Variant(id)}, *state.Conn, 0, 1);
+    state.db.Sql = "Select * From Vantrel_Admin Where d_id = ?";
+    rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, kParameterError);
@@ -248,7 +248,7 @@ void Manager_Edit(RequestState& state) {
     Variant name = rs["d_name"];
     Variant password = rs["d_password"];
     rs.Close();
-    state.Response->Write(
+    state.host.Response->Write(
         AccountForm("?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name,
                     password, false));
     return;
@@ -260,8 +260,8 @@ void Manager_Edit(RequestState& state) {
   if (!id_ok) AlertBack(state, kParameterError);
   RequireFormPost(state);
 
-  state.Sql = "Select * From Vantrel_Admin Where d_id = ?";
-  rs.Open(state.Sql, {Variant(id)}, *state.Conn, 1, 3);
+  state.db.Sql = "Select * From Vantrel_Admin Where d_id = ?";
+  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 1, 3);
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, kParameterError);
@@ -275,24 +275,25 @@ void Manager_Edit(RequestState& state) {
   rs.Close();
   // A new password signs out every browser signed in under the account (this one excepted,
   // when an administrator edits the account he is using).
-  if (new_password) state.Session->EndOthersWith("User_Name", old_name);
+  if (new_password) state.host.Session->EndOthersWith("User_Name", old_name);
 
-  state.Response->Write(
+  state.host.Response->Write(
       MessageBox("信息更新成功！",
                  LinkItem("?m=admin_manager&action=edit&id=" + std::to_string(id), "返回重新修改") +
                      LinkItem(kListUrl, "返回列表")));
 }
 
 void Manager_Delete(RequestState& state) {
-  std::string posted = (*state.Request)("selectdel");
+  std::string posted = (*state.host.Request)("selectdel");
   if (Trim(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
 
   // The account this browser is signed in with stays: deleting it would leave
   // the console without the administrator who is using it.
-  state.Sql = "select count(*) from Vantrel_Admin where d_id in (" + list.sql + ") and d_name = ?";
-  Variant own = state.Conn->ExecuteScalar(state.Sql, {state.Session->Get("User_Name")});
+  state.db.Sql =
+      "select count(*) from Vantrel_Admin where d_id in (" + list.sql + ") and d_name = ?";
+  Variant own = state.db.Conn->ExecuteScalar(state.db.Sql, {state.host.Session->Get("User_Name")});
   if (own.ToInt64Or(0) > 0) AlertBack(state, "提示：不能删除当前登录的用户！");
   RequireFormPost(state);
 
@@ -300,32 +301,32 @@ void Manager_Delete(RequestState& state) {
   // a browser signed in under the deleted account, and would pass to any account added later
   // under the same name. A name another account still holds keeps its grants.
   std::vector<std::string> names;
-  state.Sql = "select d_name from Vantrel_Admin where d_id in (" + list.sql + ")";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select d_name from Vantrel_Admin where d_id in (" + list.sql + ")";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
   rs.Close();
-  Connection& conn = *state.Conn;
+  Connection& conn = *state.db.Conn;
   conn.BeginTrans();
   try {
-    state.Sql =
+    state.db.Sql =
         "delete from Vantrel_ManagerFunction where d_adminname in (select d_name from "
         "Vantrel_Admin where d_id in (" +
         list.sql +
         ")) and d_adminname not in (select d_name from Vantrel_Admin where "
         "d_name is not null and d_id not in (" +
         list.sql + "))";
-    conn.Execute(state.Sql);
-    state.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
-    conn.Execute(state.Sql);
+    conn.Execute(state.db.Sql);
+    state.db.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
+    conn.Execute(state.db.Sql);
     conn.CommitTrans();
   } catch (...) {
     conn.RollbackTrans();
     throw;
   }
   // A browser signed in under a deleted account is signed out.
-  for (const std::string& name : names) state.Session->EndOthersWith("User_Name", name);
-  state.Response->Redirect(kListUrl);
+  for (const std::string& name : names) state.host.Session->EndOthersWith("User_Name", name);
+  state.host.Response->Redirect(kListUrl);
 }
 
 }  // namespace
@@ -334,7 +335,7 @@ void Manager_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_Manager");
   AdminHeader(state);
   AdminNavi(state, "当前位置：用户管理>>管理后台用户");
-  std::string filter = FilterSql(Variant((*state.Request)("username")));
+  std::string filter = FilterSql(Variant((*state.host.Request)("username")));
   Manager_ShowSearch(state, filter);
   if (state.Action == "add") {
     Manager_ShowAdd(state);

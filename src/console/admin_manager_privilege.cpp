@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "console/console_text.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
+#include "console/console_text.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
@@ -61,17 +61,17 @@ std::vector<std::string> FilterCodes(const std::vector<std::string>& posted) {
 // statement leaves every name's grants as they were.
 void SaveGrants(RequestState& state, const std::vector<std::string>& names,
                 const std::vector<std::string>& codes) {
-  Connection& conn = *state.Conn;
+  Connection& conn = *state.db.Conn;
   conn.BeginTrans();
   try {
     for (const std::string& name : names) {
-      state.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
-      conn.Execute(state.Sql, {Variant(name)});
+      state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
+      conn.Execute(state.db.Sql, {Variant(name)});
       for (const std::string& code : codes) {
-        state.Sql =
+        state.db.Sql =
             "insert into Vantrel_ManagerFunction(d_adminname,d_functioncode) "
             "values (?,?)";
-        conn.Execute(state.Sql, {Variant(name), Variant(code)});
+        conn.Execute(state.db.Sql, {Variant(name), Variant(code)});
       }
     }
     conn.CommitTrans();
@@ -122,7 +122,7 @@ std::string FunctionTableButtons(bool disabled) {
 
 void ManagerPrivilege_ListScript(RequestState& state) {
   std::string prefix = kScriptPrefix;
-  state.Response->Write(
+  state.host.Response->Write(
       "<script language=javascript>\r\n"
       "<!--\r\n"
       "function checkAction(sAction){\r\n"
@@ -152,7 +152,7 @@ void ManagerPrivilege_ListScript(RequestState& state) {
 }
 
 void ManagerPrivilege_ShowList(RequestState& state) {
-  state.Session->Set("userlist", Variant(""));
+  state.host.Session->Set("userlist", Variant(""));
   AdminPager pager;
   pager.PagerPageSize = 20;
   pager.PagerSql = "Select * From Vantrel_Admin Order By d_regtime Desc";
@@ -179,8 +179,8 @@ void ManagerPrivilege_ShowList(RequestState& state) {
       // The name is a value of the link's query: encoded, a name holding "&" or
       // "=" cannot add parameters of its own (and so cannot stand for another
       // administrator).
-      std::string set_url =
-          "?m=admin_managerprivilege&action=set&id=" + state.Server->URLEncode(name.ToString());
+      std::string set_url = "?m=admin_managerprivilege&action=set&id=" +
+                            state.host.Server->URLEncode(name.ToString());
       html += "<tr><td>" + HTMLEncode(name) + "</td><td>" + HTMLEncode(rs["d_regtime"]) +
               "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
               HTMLEncode(rs["d_loginnum"]) + "</td><td align=\"center\"><a href=\"" +
@@ -206,22 +206,22 @@ void ManagerPrivilege_ShowList(RequestState& state) {
         "selection.selectedIndex]"
         ".value)\"></form></td></tr>\r\n</table>\r\n";
   }
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   pager.Pager_Close();
   ManagerPrivilege_ListScript(state);
 }
 
 void ManagerPrivilege_ShowGrant(RequestState& state) {
   std::vector<std::string> names;
-  for (const std::string& value : RequestValues(*state.Request, "selectdel")) {
+  for (const std::string& value : RequestValues(*state.host.Request, "selectdel")) {
     if (!Trim(value).empty()) names.push_back(value);
   }
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
-  state.Session->Set("userlist", Variant(JoinNames(names)));
+  state.host.Session->Set("userlist", Variant(JoinNames(names)));
 
-  state.Sql = "select * from Vantrel_Function where d_flag = 1 order by d_order";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select * from Vantrel_Function where d_flag = 1 order by d_order";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string html = FunctionTableHead("?m=admin_managerprivilege&action=authorization");
   if (rs.Eof()) {
     html += "<tr><td colspan=\"3\" align=\"center\">请先添加后台权限</td></tr>\r\n";
@@ -229,12 +229,12 @@ void ManagerPrivilege_ShowGrant(RequestState& state) {
   for (; !rs.Eof(); rs.MoveNext()) html += FunctionRow(rs, false);
   rs.Close();
   html += FunctionTableButtons(false);
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 }
 
 void ManagerPrivilege_SaveGrant(RequestState& state) {
   std::vector<std::string> names;
-  for (const std::string& part : SplitNames(state.Session->Get("userlist").ToString())) {
+  for (const std::string& part : SplitNames(state.host.Session->Get("userlist").ToString())) {
     std::string name = FilterSql(Variant(part));
     if (!name.empty()) names.push_back(name);
   }
@@ -242,23 +242,24 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
   // twice): nothing would be saved, so the page must not say that it was.
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
   RequireFormPost(state);
-  std::vector<std::string> codes = FilterCodes(RequestValues(*state.Request, "functioncode"));
+  std::vector<std::string> codes = FilterCodes(RequestValues(*state.host.Request, "functioncode"));
   SaveGrants(state, names, codes);
-  state.Response->Write(
+  state.host.Response->Write(
       MessageBox("<li><a href=\"" + std::string(kListUrl) + "\">返回列表</a></li>\r\n"));
-  state.Session->Set("userlist", Variant(""));
+  state.host.Session->Set("userlist", Variant(""));
 }
 
 void ManagerPrivilege_SetUser(RequestState& state) {
-  std::string id = FilterSql(Variant(state.Request->QueryString("id")));
-  std::string id_in_url = HTMLEncodeValue(Variant(state.Server->URLEncode(id)));
+  std::string id = FilterSql(Variant(state.host.Request->QueryString("id")));
+  std::string id_in_url = HTMLEncodeValue(Variant(state.host.Server->URLEncode(id)));
   std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
 
-  if ((*state.Request)("save") == "1") {
+  if ((*state.host.Request)("save") == "1") {
     RequireFormPost(state);
-    SaveGrants(state, {id}, FilterCodes(state.Request->FormValues("functioncode")));
-    state.Response->Write(MessageBox("<li><a href=\"" + set_url + "\">返回重新修改</a></li>\r\n" +
-                                     "<li><a href=\"" + kListUrl + "\">返回列表</a></li>\r\n"));
+    SaveGrants(state, {id}, FilterCodes(state.host.Request->FormValues("functioncode")));
+    state.host.Response->Write(MessageBox("<li><a href=\"" + set_url +
+                                          "\">返回重新修改</a></li>\r\n" + "<li><a href=\"" +
+                                          kListUrl + "\">返回列表</a></li>\r\n"));
     return;
   }
 
@@ -267,7 +268,7 @@ void ManagerPrivilege_SetUser(RequestState& state) {
       "cellspacing=\"1\"><tr><td>以下为用户" +
       HTMLEncode(Variant(id)) + "所具有的功能</td></tr></table>\r\n";
   html += FunctionTableHead("?m=admin_managerprivilege&action=set&save=1&id=" + id_in_url);
-  state.Sql =
+  state.db.Sql =
       "select b.d_order, b.d_code,b.d_name,b.d_desc,a.d_adminname from "
       "(select * from "
       "Vantrel_Function where d_flag = 1) b left outer join (select "
@@ -275,13 +276,13 @@ void ManagerPrivilege_SetUser(RequestState& state) {
       "from Vantrel_ManagerFunction where d_adminname=?) a on "
       "b.d_code=a.d_functioncode order by "
       "b.d_order";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, {Variant(id)}, *state.Conn, 0, 1);
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
   bool empty_catalogue = rs.Eof();
   for (; !rs.Eof(); rs.MoveNext()) html += FunctionRow(rs, !rs["d_adminname"].IsNull());
   rs.Close();
   html += FunctionTableButtons(empty_catalogue);
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ std::string MenuItem(const Variant& name, const Variant& link, bool new_window) 
 }
 
 void Menu_TreeScript(RequestState& state) {
-  state.Response->Write(
+  state.host.Response->Write(
       "<script language=javascript>\r\n"
       "function menu_tree(meval){\r\n"
       "  var e=document.getElementById(meval);\r\n"
@@ -78,9 +78,9 @@ void Menu_ShowMenu(RequestState& state) {
       "</head>\r\n<body topmargin=\"0\" leftmargin=\"0\" "
       "class=\"menubody\">\r\n";
 
-  state.Sql = "select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   int64_t n = 0;
   bool group_open = false;
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -104,7 +104,7 @@ void Menu_ShowMenu(RequestState& state) {
       "cellpadding=\"0\" "
       "cellspacing=\"0\"><tr><td></td></tr></table>\r\n"
       "</body>\r\n</html>\r\n";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
   Menu_TreeScript(state);
 }
 

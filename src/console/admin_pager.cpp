@@ -19,13 +19,14 @@ void AdminPager::Pager_Open(RequestState& state) {
   // Every list sets 20; a size below 1 would leave no page to show (and divide by zero).
   const int64_t size = PagerPageSize >= 1 ? PagerPageSize : kDefaultPageSize;
 
-  std::string page_text = state.Request != nullptr ? (*state.Request)("page") : std::string();
+  std::string page_text =
+      state.host.Request != nullptr ? (*state.host.Request)("page") : std::string();
   int64_t page = CheckNum(Variant(Trim(page_text)), 1, -1);
   if (page < 1) page = 1;
 
-  if (state.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
+  if (state.db.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
   PagerRs = std::make_unique<Recordset>();
-  PagerRs->Open(PagerSql, *state.Conn, 1, 1);
+  PagerRs->Open(PagerSql, *state.db.Conn, 1, 1);
 
   // The static cursor answers the count with a count over the same select, so asking it first
   // spares reading the first rows when a later page is shown.

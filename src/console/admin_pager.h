@@ -11,7 +11,7 @@
 //   for (int n = 0; n < pager.PagerPageSize && !pager.PagerRs->Eof(); ++n) {
 //     ...; pager.PagerRs->MoveNext();
 //   }
-//   if (pager.PagerRecordCount > 0) state.Response->Write(pager.PagerBar);
+//   if (pager.PagerRecordCount > 0) state.host.Response->Write(pager.PagerBar);
 //   pager.Pager_Close();
 //
 // The page comes from the request value "page" (query string first, then the posted page
@@ -58,7 +58,7 @@ struct AdminPager {
   // Rebuilt only by an open that finds rows.
   std::string PagerBar;
 
-  // Opens PagerSql on `state.Conn` and settles the page: a missing, non-numeric or below-1
+  // Opens PagerSql on `state.db.Conn` and settles the page: a missing, non-numeric or below-1
   // "page" gives 1, and so does a page that lies beyond the rows.
   void Pager_Open(RequestState& state);
   // Closes and drops PagerRs; harmless when nothing is open.

@@ -68,14 +68,14 @@ std::string ParameterRow(const char* label, const std::string& value) {
 // The physical path of the running page; empty when the host cannot map it.
 std::string PagePath(RequestState& state) {
   try {
-    return state.Server->MapPath(state.Request->ServerVariables("SCRIPT_NAME")).string();
+    return state.host.Server->MapPath(state.host.Request->ServerVariables("SCRIPT_NAME")).string();
   } catch (const HostError&) {
     return "";
   }
 }
 
 std::string ServerParameters(RequestState& state) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   // The server name comes from the Host header the client sent: encoded like
   // every other value shown.
   auto variable = [&](const char* name) {
@@ -88,7 +88,7 @@ std::string ServerParameters(RequestState& state) {
   html += ParameterRow("服务器端口", variable("SERVER_PORT"));
   html += ParameterRow("服务器时间", Variant(DateTime::Now()).ToString());
   html += ParameterRow("IIS版本", variable("SERVER_SOFTWARE"));
-  html += ParameterRow("脚本超时时间", std::to_string(state.Server->ScriptTimeout()) + " 秒");
+  html += ParameterRow("脚本超时时间", std::to_string(state.host.Server->ScriptTimeout()) + " 秒");
   html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state))));
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
@@ -104,7 +104,7 @@ std::string ComponentRow(RequestState& state, const Component& component,
     html += "<td align=left>&nbsp;<font color=red><b>×</b></font></td></tr>";
   } else {
     html += "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='" +
-            state.Server->HTMLEncode(probe.version) + "'>" +
+            state.host.Server->HTMLEncode(probe.version) + "'>" +
             HTMLEncode(Variant(Left(probe.version, 11))) + "</a></td></tr>";
   }
   return html;
@@ -169,9 +169,9 @@ void ServerCheck_ShowInfo(RequestState& state) {
   html += "</table><br>";
   html += SpeedTable(ms);
   html += TestForm();
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 
-  std::string classname = Trim(state.Request->Form("classname"));
+  std::string classname = Trim(state.host.Request->Form("classname"));
   if (classname.empty()) return;
   ComponentProbe probe = ServerCheck_IsObjInstalled(state, classname);
   // The name is the administrator's own text: shown encoded, looked up only.
@@ -184,14 +184,14 @@ void ServerCheck_ShowInfo(RequestState& state) {
             HTMLEncode(Variant(probe.version)) + "</font></td></tr>";
   }
   html += "</table>";
-  state.Response->Write(html);
+  state.host.Response->Write(html);
 }
 
 }  // namespace
 
 ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view name) {
   ComponentProbe probe;
-  if (std::optional<ComponentInfo> info = state.Server->CreateObject(name)) {
+  if (std::optional<ComponentInfo> info = state.host.Server->CreateObject(name)) {
     probe.present = true;
     probe.version = info->version;
   }

@@ -12,7 +12,8 @@ std::vector<std::string> RequestValues(const Request& request, std::string_view 
 }
 
 void RequireFormPost(RequestState& state) {
-  if (!host::EqualsNoCase(state.Request->Method(), "POST")) AlertBack(state, "提示：参数错误！");
+  if (!host::EqualsNoCase(state.host.Request->Method(), "POST"))
+    AlertBack(state, "提示：参数错误！");
 }
 
 }  // namespace folirex

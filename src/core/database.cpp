@@ -21,26 +21,26 @@ std::string ServerValue(const std::string& value) {
 
 std::string BuildConnectionString(const RequestState& state) {
   std::string s;
-  if (state.DbType == "0") {
-    s = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + state.Server->MapPath(state.DBPath).string() +
-        ";";
+  if (state.db.DbType == "0") {
+    s = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+        state.host.Server->MapPath(state.db.DBPath).string() + ";";
     // The spaces round the equals signs belong to the text the pages have always built.
-    if (!state.DBUser.empty()) s += " User ID = " + state.DBUser + ";";
-    if (!state.DBPwd.empty()) s += " Password = " + state.DBPwd + ";";
+    if (!state.db.DBUser.empty()) s += " User ID = " + state.db.DBUser + ";";
+    if (!state.db.DBPwd.empty()) s += " Password = " + state.db.DBPwd + ";";
   } else {
-    s = "driver={SQL Server};server=" + ServerValue(state.DBServer) +
-        ";database=" + ServerValue(state.DBPath) + ";uid=" + ServerValue(state.DBUser) +
-        ";pwd=" + ServerValue(state.DBPwd) + ";";
+    s = "driver={SQL Server};server=" + ServerValue(state.db.DBServer) +
+        ";database=" + ServerValue(state.db.DBPath) + ";uid=" + ServerValue(state.db.DBUser) +
+        ";pwd=" + ServerValue(state.db.DBPwd) + ";";
   }
   return s;
 }
 
 bool TryOpenDatabase(RequestState& state) {
   try {
-    state.Conn = std::make_unique<Connection>();
-    state.Rs = std::make_unique<Recordset>();
-    state.ConnStr = BuildConnectionString(state);
-    state.Conn->Open(state.ConnStr);
+    state.db.Conn = std::make_unique<Connection>();
+    state.db.Rs = std::make_unique<Recordset>();
+    state.db.ConnStr = BuildConnectionString(state);
+    state.db.Conn->Open(state.db.ConnStr);
     return true;
   } catch (const std::exception&) {
     CloseDatabase(state);
@@ -49,18 +49,18 @@ bool TryOpenDatabase(RequestState& state) {
 }
 
 void OpenDatabase(RequestState& state) {
-  if (!TryOpenDatabase(state)) state.Response->Redirect("?m=admin_error&errnum=0");
+  if (!TryOpenDatabase(state)) state.host.Response->Redirect("?m=admin_error&errnum=0");
 }
 
 void CloseDatabase(RequestState& state) noexcept {
-  if (state.Rs) {
-    state.Rs->Close();
-    state.Rs.reset();
+  if (state.db.Rs) {
+    state.db.Rs->Close();
+    state.db.Rs.reset();
   }
-  if (state.Conn) {
-    state.SqlStatements += state.Conn->statement_count();
-    state.Conn->Close();
-    state.Conn.reset();
+  if (state.db.Conn) {
+    state.db.SqlStatements += state.db.Conn->statement_count();
+    state.db.Conn->Close();
+    state.db.Conn.reset();
   }
 }
 

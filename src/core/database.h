@@ -15,7 +15,7 @@
 namespace folirex {
 
 // The connection string for the settings in state (DbType, DBPath, ...). The file form maps
-// DBPath through state.Server; throws HostError when that path leaves the site.
+// DBPath through state.host.Server; throws HostError when that path leaves the site.
 std::string BuildConnectionString(const RequestState& state);
 
 // Creates Conn and Rs and opens Conn; false when it cannot (the error is not raised).

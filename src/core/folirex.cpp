@@ -188,46 +188,47 @@ bool LoadConfigChecked(RequestState& state) {
 }  // namespace
 
 void Folirex::OnStartPage(PageObjects& context) {
-  state_.Application = &context.application;
-  state_.Server = &context.server;
-  state_.Session = &context.session;
-  state_.Request = &context.request;
-  state_.Response = &context.response;
+  state_.host.Application = &context.application;
+  state_.host.Server = &context.server;
+  state_.host.Session = &context.session;
+  state_.host.Request = &context.request;
+  state_.host.Response = &context.response;
 }
 
 void Folirex::OnEndPage() noexcept {
   CloseDatabase(state_);
-  if (state_.Application && state_.Application->LockedByCaller()) state_.Application->UnLock();
-  state_.Application = nullptr;
-  state_.Server = nullptr;
-  state_.Session = nullptr;
-  state_.Request = nullptr;
-  state_.Response = nullptr;
+  if (state_.host.Application && state_.host.Application->LockedByCaller())
+    state_.host.Application->UnLock();
+  state_.host.Application = nullptr;
+  state_.host.Server = nullptr;
+  state_.host.Session = nullptr;
+  state_.host.Request = nullptr;
+  state_.host.Response = nullptr;
 }
 
 void Folirex::ICommonAdmin() {
   try {
     // Console pages are framed only by the console's own frame set.
-    state_.Response->SetHeader("X-Frame-Options", "SAMEORIGIN");
+    state_.host.Response->SetHeader("X-Frame-Options", "SAMEORIGIN");
     // A NUL (%00) cut SQL text and file names short; no value of the console holds one.
-    if (state_.Request->HasNul()) AlertBack(state_, kParameterError);
-    if (PostedFromAnotherSite(*state_.Request)) {
+    if (state_.host.Request->HasNul()) AlertBack(state_, kParameterError);
+    if (PostedFromAnotherSite(*state_.host.Request)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
     // Read from the query string only: a posted m or action does not steer the console.
-    std::string m = LCase(FilterSql(state_.Request->QueryString("m")));
-    state_.Action = LCase(FilterSql(state_.Request->QueryString("action")));
+    std::string m = LCase(FilterSql(state_.host.Request->QueryString("m")));
+    state_.Action = LCase(FilterSql(state_.host.Request->QueryString("action")));
     if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (m == "admin_error") {
         DispatchAdmin(m);
         return;
       }
-      state_.Response->Redirect("?m=admin_error&errnum=0");
+      state_.host.Response->Redirect("?m=admin_error&errnum=0");
     }
     InitDateValues(state_);
     if (m.empty()) {
-      m = state_.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
+      m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
     DispatchAdmin(m);
   } catch (const ResponseEnd&) {
@@ -253,12 +254,12 @@ void Folirex::DispatchAdmin(const std::string& m) {
 void Folirex::ICommon() {
   try {
     // A NUL (%00) cut SQL text and file names short; no value of the site holds one.
-    if (state_.Request->HasNul()) AlertBack(state_, kParameterError);
+    if (state_.host.Request->HasNul()) AlertBack(state_, kParameterError);
     if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
-      state_.Response->Clear();
-      state_.Response->SetStatus(503);
-      state_.Response->Write(
+      state_.host.Response->Clear();
+      state_.host.Response->SetStatus(503);
+      state_.host.Response->Write(
           "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
           "<title>网站暂时无法访问</title></head><body><p>数据库连接失败，网站暂时无法访问，"
           "请稍后再试。</p></body></html>");
@@ -276,25 +277,25 @@ void Folirex::DispatchPublic() {
     // The friend's name and address are typed into the tell-a-friend form, which posts: a link
     // carrying them must not send mail.
     bool form_only = i == kMailTo || i == kMailToName;
-    std::string value =
-        Trim(form_only ? state_.Request->Form(kPublicKeys[i]) : (*state_.Request)(kPublicKeys[i]));
+    std::string value = Trim(form_only ? state_.host.Request->Form(kPublicKeys[i])
+                                       : (*state_.host.Request)(kPublicKeys[i]));
     values[i] = i < kFilteredValues ? FilterSql(value) : value;
   }
-  state_.ChannelID = values[kChannelId];
+  state_.channel.ChannelID = values[kChannelId];
 
   int channel_count = 0;
   if (values[kChannelId].empty()) {
-    state_.Sql = "select d_id from Vantrel_Channel order by d_id desc";
-    state_.Rs->Open(state_.Sql, *state_.Conn, 0, 1);
-    if (state_.Rs->Eof()) {
-      state_.Rs->Close();
+    state_.db.Sql = "select d_id from Vantrel_Channel order by d_id desc";
+    state_.db.Rs->Open(state_.db.Sql, *state_.db.Conn, 0, 1);
+    if (state_.db.Rs->Eof()) {
+      state_.db.Rs->Close();
       AlertBack(state_, kParameterError);
     }
-    for (; !state_.Rs->Eof(); state_.Rs->MoveNext()) {
+    for (; !state_.db.Rs->Eof(); state_.db.Rs->MoveNext()) {
       ++channel_count;
-      state_.ChannelID = (*state_.Rs)["d_id"];
+      state_.channel.ChannelID = (*state_.db.Rs)["d_id"];
     }
-    state_.Rs->Close();
+    state_.db.Rs->Close();
   }
 
   if (const ChannelLoader* loader = modules_.channel_loader()) (*loader)(state_);
@@ -308,7 +309,7 @@ void Folirex::DispatchPublic() {
     for (int i = 0; i < route.arg_count; ++i) {
       PublicValue v = route.args[i];
       if (v == kCurrentChannel) {
-        args.push_back(state_.ChannelID.ToString());
+        args.push_back(state_.channel.ChannelID.ToString());
       } else if (v == kEmptyText) {
         args.emplace_back();
       } else {
@@ -322,11 +323,11 @@ void Folirex::DispatchPublic() {
     WriteNotInstalled(procedure);
     return;
   }
-  state_.Response->Write((*handler)(state_, args));
+  state_.host.Response->Write((*handler)(state_, args));
 }
 
 void Folirex::WriteNotInstalled(const std::string& what) {
-  state_.Response->Write(
+  state_.host.Response->Write(
       "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
       "<title>模块未安装</title></head><body><p>此功能模块尚未安装：" +
       what + "</p></body></html>");

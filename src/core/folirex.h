@@ -35,16 +35,16 @@ class Folirex {
   void ICommonAdmin();
   void ICommon();
 
-  const std::string& DbType() const { return state_.DbType; }
-  void SetDbType(std::string value) { state_.DbType = std::move(value); }
-  const std::string& DBPath() const { return state_.DBPath; }
-  void SetDBPath(std::string value) { state_.DBPath = std::move(value); }
-  const std::string& DBUser() const { return state_.DBUser; }
-  void SetDBUser(std::string value) { state_.DBUser = std::move(value); }
-  const std::string& DBPwd() const { return state_.DBPwd; }
-  void SetDBPwd(std::string value) { state_.DBPwd = std::move(value); }
-  const std::string& DBServer() const { return state_.DBServer; }
-  void SetDBServer(std::string value) { state_.DBServer = std::move(value); }
+  const std::string& DbType() const { return state_.db.DbType; }
+  void SetDbType(std::string value) { state_.db.DbType = std::move(value); }
+  const std::string& DBPath() const { return state_.db.DBPath; }
+  void SetDBPath(std::string value) { state_.db.DBPath = std::move(value); }
+  const std::string& DBUser() const { return state_.db.DBUser; }
+  void SetDBUser(std::string value) { state_.db.DBUser = std::move(value); }
+  const std::string& DBPwd() const { return state_.db.DBPwd; }
+  void SetDBPwd(std::string value) { state_.db.DBPwd = std::move(value); }
+  const std::string& DBServer() const { return state_.db.DBServer; }
+  void SetDBServer(std::string value) { state_.db.DBServer = std::move(value); }
 
   RequestState& state() { return state_; }
 

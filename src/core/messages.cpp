@@ -11,22 +11,22 @@ void AlertBack(RequestState& state, std::string_view message) {
   std::string text = "<script language=javascript>alert('";
   text += message;
   text += "\\n\\n系统将自动返回前一页面...');history.back();</script>";
-  state.Response->Write(text);
-  state.Response->End();
+  state.host.Response->Write(text);
+  state.host.Response->End();
 }
 
 void Alert(RequestState& state, std::string_view message) {
   std::string text = "<script language=javascript>alert('";
   text += message;
   text += "')</script>";
-  state.Response->Write(text);
+  state.host.Response->Write(text);
 }
 
 void GoUrl(RequestState& state, std::string_view url) {
   std::string text = "<script language=javascript>location.href='";
   text += url;
   text += "'</script>";
-  state.Response->Write(text);
+  state.host.Response->Write(text);
 }
 
 bool ParseMailServer(std::string_view text, std::string* host, int* port) {
@@ -49,13 +49,13 @@ bool ParseMailServer(std::string_view text, std::string* host, int* port) {
 
 std::string SendMail(RequestState& state, std::string_view subject, std::string_view body,
                      std::string_view to_address) {
-  state.Sql =
+  state.db.Sql =
       "select D_SelectedMailFlag, D_MailServer, D_MailUser, D_MailPassword from Vantrel_Config";
   Variant flag = 0;
   std::string server, user, password;
   try {
-    Recordset& rs = *state.Rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    Recordset& rs = *state.db.Rs;
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     if (!rs.Eof()) {
       flag = rs["D_SelectedMailFlag"];
       server = rs["D_MailServer"].ToString();
@@ -74,12 +74,12 @@ std::string SendMail(RequestState& state, std::string_view subject, std::string_
   message.to = std::string(to_address);
   message.subject = std::string(subject);
   message.html_body = std::string(body);
-  message.from_name = state.SiteName.ToString();
-  std::string site_email = Trim(state.SiteEmail.ToString());
+  message.from_name = state.site.SiteName.ToString();
+  std::string site_email = Trim(state.site.SiteEmail.ToString());
   std::string server_text;
   if (code == 1) {
     // The machine's own mail service, as the local mail component used.
-    server_text = state.LocalMailServer;
+    server_text = state.site.LocalMailServer;
     message.from = site_email;
     message.high_importance = true;
   } else if (code == 2) {

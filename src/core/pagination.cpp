@@ -114,7 +114,8 @@ std::string Cls_Pagination::StaticPageUrl(int64_t n) const {
 
 Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   if (!StaticLinks()) {
-    std::string page = state_.Request != nullptr ? (*state_.Request)("Page") : std::string();
+    std::string page =
+        state_.host.Request != nullptr ? (*state_.host.Request)("Page") : std::string();
     request_page_ = Variant(CheckNum(Variant(Trim(page)), 1, -1));
   }
   total_record_ = 0;
@@ -128,8 +129,8 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   go_box_.clear();
   page_bar_.clear();
 
-  if (state_.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
-  Connection& conn = *state_.Conn;
+  if (state_.db.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
+  Connection& conn = *state_.db.Conn;
   {
     Recordset count;
     count.Open(sql_count_, conn, 0, 1);

@@ -1,10 +1,11 @@
-// RequestState: the one record of the page being served. Every page procedure reaches the host
-// objects, the database, the site configuration and the current channel's settings through it.
+// The record of the page being served, in parts with one meaning each: the host objects, the
+// database, the site configuration, the current channel's settings, and the per-request caches.
+// A function takes the part it needs; a page procedure takes the whole RequestState.
 //
 // One RequestState serves one request at a time, on the worker that runs the request, from
 // OnStartPage to OnEndPage; nothing in it is shared between threads. The host objects are
 // borrowed from the host for the request and must not be kept past it. Conn and Rs are owned
-// here: OpenDatabase creates them, CloseDatabase closes and drops them.
+// by the database part: OpenDatabase creates them, CloseDatabase closes and drops them.
 #ifndef FOLIREX_CORE_REQUEST_STATE_H_
 #define FOLIREX_CORE_REQUEST_STATE_H_
 
@@ -24,15 +25,25 @@
 
 namespace folirex {
 
-struct RequestState {
-  // Host objects (set by OnStartPage, dropped by OnEndPage).
+// The host objects, borrowed for the request (set by OnStartPage, dropped by OnEndPage).
+struct HostObjects {
   folirex::Application* Application = nullptr;
   folirex::Server* Server = nullptr;
   folirex::Session* Session = nullptr;
   folirex::Response* Response = nullptr;
   folirex::Request* Request = nullptr;
+};
 
-  // The request's database connection and shared recordset (OpenDatabase / CloseDatabase).
+// The request's database: its settings, connection and shared recordset.
+struct DatabaseState {
+  // The database settings (the component's five properties).
+  std::string DbType;
+  std::string DBPath;
+  std::string DBUser;
+  std::string DBPwd;
+  std::string DBServer;
+
+  // The connection and shared recordset (OpenDatabase / CloseDatabase).
   std::unique_ptr<Connection> Conn;
   std::unique_ptr<Recordset> Rs;
   std::string ConnStr;
@@ -40,26 +51,10 @@ struct RequestState {
   int64_t SqlStatements = 0;
   // The SQL statement being built; every user sets it before it opens Rs or executes on Conn.
   std::string Sql;
-  // Per distinct match of the last pattern scan, its last non-empty sub-match; element 0 is the
-  // placeholder word "zarnik" (CollectUniqueMatches).
-  std::vector<std::string> MatchList;
+};
 
-  // Database settings (the component's five properties).
-  std::string DbType;
-  std::string DBPath;
-  std::string DBUser;
-  std::string DBPwd;
-  std::string DBServer;
-
-  // Lower-cased, filtered action of an administration request.
-  std::string Action;
-
-  // The raw multipart body of an upload, as read from the request.
-  std::string UploadStream;
-
-  Variant ChannelID;
-
-  // Site configuration (LoadConfig).
+// The site configuration row, read once per request (LoadConfig).
+struct SiteConfig {
   Variant SiteName;
   Variant SiteUrl;
   std::string ChannelMenuHtml;  // nothing sets it; the channel menu label is always empty
@@ -69,8 +64,20 @@ struct RequestState {
   std::string AdminLoginLink;
   Variant SiteCopyright;
   Variant SiteEmail;
+  Variant InstallDir;
+  std::string DefaultFileExt;
+  Variant DefaultTemplatePageID;
+  Variant SiteKeyword;
+  Variant SiteDesc;
+  // The machine's own mail server ("host:port", from the settings file): where the mail flag
+  // of the machine's mail service sends.
+  std::string LocalMailServer = "127.0.0.1:25";
+};
 
-  // Current channel settings (InitChannel).
+// The current channel's settings (InitChannel), as a value: drawing another channel's block
+// means taking that channel's value.
+struct ChannelSettings {
+  Variant ChannelID;
   Variant ChannelName;
   Variant ChannelType;
   Variant ChannelOpenType;
@@ -94,30 +101,23 @@ struct RequestState {
   Variant SubjectCount;
   Variant ClickCount;
   Variant GroupNum;
-
-  // More site configuration (LoadConfig).
-  Variant InstallDir;
-  std::string DefaultFileExt;
-  Variant DefaultTemplatePageID;
-  Variant SiteKeyword;
-  Variant SiteDesc;
-
   Variant NaviMenuCss;
-  // The content pages of the last paged article loaded, each followed by "[zarnik_pagemark]".
-  std::string ArticlePageNav;
-  std::string SkinCssLink;
+  // The skin of the page being drawn (its template page's, else the channel's).
   Variant SkinID;
+};
 
-  // Channel folders already looked up in this request, by channel id (GetChannelPath). A page
-  // that changes a channel's folder clears it.
+// Rows already read in this request. A page that changes what they hold clears them.
+struct RequestCaches {
+  // Channel folders by channel id (GetChannelPath). A page that changes a channel's folder
+  // clears it.
   std::map<std::string, std::string> ChannelDirCache;
-  // Channel rows already read by the channel loader in this request, by channel id: column name
-  // (lower case) to value. A page that changes a channel clears it with ChannelDirCache.
+  // Channel rows read by the channel loader, by channel id: column name (lower case) to value.
+  // A page that changes a channel clears it with ChannelDirCache.
   std::map<std::string, std::map<std::string, Variant>> ChannelRowCache;
 
-  // Template pages already read in this request, by lookup ("set <id> <type>" or "page <id>"):
-  // their text and skin, so a page and the cells of its blocks read each one once. A page that
-  // changes a template page or the page map clears it.
+  // Template pages by lookup ("set <id> <type>" or "page <id>"): their text and skin, so a page
+  // and the cells of its blocks read each one once. A page that changes a template page or the
+  // page map clears it.
   struct TemplatePageRow {
     bool found = false;
     std::string content;
@@ -125,9 +125,29 @@ struct RequestState {
   };
   std::map<std::string, TemplatePageRow> TemplatePageCache;
 
-  // The machine's own mail server ("host:port", from the settings file): where the mail flag
-  // of the machine's mail service sends.
-  std::string LocalMailServer = "127.0.0.1:25";
+  void Clear() {
+    ChannelDirCache.clear();
+    ChannelRowCache.clear();
+    TemplatePageCache.clear();
+  }
+};
+
+struct RequestState {
+  HostObjects host;
+  DatabaseState db;
+  SiteConfig site;
+  ChannelSettings channel;
+  RequestCaches caches;
+
+  // Lower-cased, filtered action of an administration request.
+  std::string Action;
+
+  // Per distinct match of the last pattern scan, its last non-empty sub-match; element 0 is the
+  // placeholder word "zarnik" (CollectUniqueMatches).
+  std::vector<std::string> MatchList;
+  // The content pages of the last paged article loaded, each followed by "[zarnik_pagemark]".
+  std::string ArticlePageNav;
+  std::string SkinCssLink;
 };
 
 }  // namespace folirex

@@ -32,9 +32,9 @@ std::string Options(RequestState& state, const std::vector<Variant>& texts,
     html += ">" + HTMLEncode(text) + "</option>";
   };
   if (!sql.empty()) {
-    if (state.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
+    if (state.db.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
     Recordset rs;
-    rs.Open(sql, *state.Conn, 0, 1);
+    rs.Open(sql, *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       add_option(rs.Field(0), rs.Field(1));
       rs.MoveNext();
@@ -76,9 +76,9 @@ std::string LookupSql(std::string_view column, std::string_view table, const Var
 
 // The first column of the first row, trimmed of blanks; *found tells whether there was a row.
 std::string ReadOne(RequestState& state, const std::string& sql, bool* found) {
-  if (state.Conn == nullptr) throw DbError("row lookup: the database is not open");
+  if (state.db.Conn == nullptr) throw DbError("row lookup: the database is not open");
   Recordset rs;
-  rs.Open(sql, *state.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   std::string result;
   *found = !rs.Eof();
   if (*found) result = std::string(Trim(rs.Field(0).ToString()));
@@ -115,9 +115,9 @@ std::string BuildSelectOnChange(RequestState& state, std::string_view name,
 }
 
 std::string GetNameByID(RequestState& state, std::string_view table, const Variant& id) {
-  state.Sql = LookupSql("d_name", table, id);
+  state.db.Sql = LookupSql("d_name", table, id);
   bool found = false;
-  std::string name = ReadOne(state, state.Sql, &found);
+  std::string name = ReadOne(state, state.db.Sql, &found);
   return found ? name : std::string("不属于任何分类");
 }
 

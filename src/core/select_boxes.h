@@ -7,7 +7,7 @@
 // class or subject, GetDirByID its folder.
 //
 // Every call that reads the database opens and closes a recordset of its own on
-// `state.Conn`, so the shared recordset is not disturbed; the connection must be open. Not
+// `state.db.Conn`, so the shared recordset is not disturbed; the connection must be open. Not
 // thread-safe (they belong to the request's worker). Database failures throw DbError; a table
 // name that is not a plain name or an id that is not a whole number throws DbError before any
 // SQL is built.
@@ -46,11 +46,11 @@ std::string BuildSelectOnChange(RequestState& state, std::string_view name,
                                 std::string_view onchange);
 
 // The trimmed d_name of the row of `table` with d_id = id, or "不属于任何分类" when there is no
-// such row. Leaves its select in state.Sql.
+// such row. Leaves its select in state.db.Sql.
 std::string GetNameByID(RequestState& state, std::string_view table, const Variant& id);
 
 // The trimmed d_dir of the row of `table` with d_id = id, or empty text when there is no such
-// row or the folder is Null. state.Sql is left alone.
+// row or the folder is Null. state.db.Sql is left alone.
 std::string GetDirByID(RequestState& state, std::string_view table, const Variant& id);
 
 }  // namespace folirex

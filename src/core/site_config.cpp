@@ -16,8 +16,7 @@ std::string TwoDigits(int n) {
 }
 
 std::string DayStart(const DateTime& d) {
-  return std::to_string(d.year) + "-" + TwoDigits(d.month) + "-" + TwoDigits(d.day) +
-         " 00:00:00";
+  return std::to_string(d.year) + "-" + TwoDigits(d.month) + "-" + TwoDigits(d.day) + " 00:00:00";
 }
 
 }  // namespace
@@ -39,39 +38,38 @@ std::string MediaHtml(const std::string& file, const std::string& width,
 }
 
 void LoadConfig(RequestState& state) {
-  state.Sql = "select * from Vantrel_Config";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select * from Vantrel_Config";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return;
   }
-  state.InstallDir = rs["d_installdir"];
-  std::string install = state.InstallDir.ToString();
+  state.site.InstallDir = rs["d_installdir"];
+  std::string install = state.site.InstallDir.ToString();
   std::string trimmed = Trim(install);
-  std::string server_path =
-      !trimmed.empty() && trimmed.back() == '/' ? install : install + "/";
-  state.Application->Set("server_path", server_path);
-  state.SiteName = Trim(rs["d_name"].ToString());
-  state.SiteUrl = Trim(rs["d_url"].ToString());
-  if (state.SiteUrl.ToString().empty()) state.SiteUrl = server_path;
-  state.SiteLogo = MediaHtml(rs["d_logo"].ToString(), rs["d_logowidth"].ToString(),
-                             rs["d_logoheight"].ToString());
-  state.SiteBanner = MediaHtml(rs["d_banner"].ToString(), rs["d_bannerwidth"].ToString(),
-                               rs["d_bannerheight"].ToString());
-  state.AdminLoginLink =
+  std::string server_path = !trimmed.empty() && trimmed.back() == '/' ? install : install + "/";
+  state.host.Application->Set("server_path", server_path);
+  state.site.SiteName = Trim(rs["d_name"].ToString());
+  state.site.SiteUrl = Trim(rs["d_url"].ToString());
+  if (state.site.SiteUrl.ToString().empty()) state.site.SiteUrl = server_path;
+  state.site.SiteLogo = MediaHtml(rs["d_logo"].ToString(), rs["d_logowidth"].ToString(),
+                                  rs["d_logoheight"].ToString());
+  state.site.SiteBanner = MediaHtml(rs["d_banner"].ToString(), rs["d_bannerwidth"].ToString(),
+                                    rs["d_bannerheight"].ToString());
+  state.site.AdminLoginLink =
       rs["d_showadminlink"].ToBoolOr(false)
           ? "<a class='other_link' href='" + server_path + "admin.asp'>管理员登陆</a> |"
           : "";
-  state.SiteCopyright = rs["d_copyright"];
-  state.SiteEmail = rs["d_email"];
-  state.DefaultFileExt = FileExtName(rs["d_defaultfileext"]);
-  state.DefaultTemplatePageID = rs["d_templatepageid"];
-  state.SiteKeyword = rs["d_keyword"];
-  state.SiteDesc = rs["d_desc"];
+  state.site.SiteCopyright = rs["d_copyright"];
+  state.site.SiteEmail = rs["d_email"];
+  state.site.DefaultFileExt = FileExtName(rs["d_defaultfileext"]);
+  state.site.DefaultTemplatePageID = rs["d_templatepageid"];
+  state.site.SiteKeyword = rs["d_keyword"];
+  state.site.SiteDesc = rs["d_desc"];
   // The component registry reports the mail components only when the site can send mail.
   if (rs.HasField("d_selectedmailflag")) {
-    state.Server->SetMailConfigured(rs["d_selectedmailflag"].ToInt64Or(0) != 0);
+    state.host.Server->SetMailConfigured(rs["d_selectedmailflag"].ToInt64Or(0) != 0);
   }
   rs.Close();
 }
@@ -82,7 +80,7 @@ void InitDateValues(RequestState& state) {
 }
 
 void InitDateValues(RequestState& state, const DateTime& today) {
-  Application& app = *state.Application;
+  Application& app = *state.host.Application;
   Variant stored = app.Get("date_today");
   if (stored.type() == Variant::Type::kDate && stored.CDate() == today) return;
 
@@ -104,35 +102,35 @@ void InitDateValues(RequestState& state, const DateTime& today) {
 }
 
 void GetChannelID(RequestState& state) {
-  std::string id = Trim(state.Request->QueryString("channelid"));
-  state.ChannelID = id;
+  std::string id = Trim(state.host.Request->QueryString("channelid"));
+  state.channel.ChannelID = id;
   if (!IsDigits(id)) AlertBack(state, "提示：参数错误，请返回！");
 }
 
 std::string GetChannelPath(RequestState& state, const Variant& id) {
-  std::string server_path = state.Application->Get("server_path").ToString();
+  std::string server_path = state.host.Application->Get("server_path").ToString();
   if (!IsDigits(id.ToString())) {
-    state.ChannelDir.clear();
+    state.channel.ChannelDir.clear();
     return server_path;
   }
   std::string key = id.ToString();
-  auto cached = state.ChannelDirCache.find(key);
+  auto cached = state.caches.ChannelDirCache.find(key);
   std::string dir;
-  if (cached != state.ChannelDirCache.end()) {
+  if (cached != state.caches.ChannelDirCache.end()) {
     dir = cached->second;
   } else {
     Recordset rs;
     rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + key,
-            *state.Conn, 0, 1);
+            *state.db.Conn, 0, 1);
     if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
     rs.Close();
-    state.ChannelDirCache.emplace(key, dir);
+    state.caches.ChannelDirCache.emplace(key, dir);
   }
   if (dir.empty()) {
-    state.ChannelDir.clear();
+    state.channel.ChannelDir.clear();
     return server_path;
   }
-  state.ChannelDir = dir + "/";
+  state.channel.ChannelDir = dir + "/";
   return server_path + dir + "/";
 }
 

@@ -18,9 +18,9 @@ namespace stdfs = std::filesystem;
 // The disk path of a site path; nullopt when there is no host or MapPath refuses it (a path that
 // would leave the site).
 std::optional<stdfs::path> Map(RequestState& state, std::string_view path) {
-  if (state.Server == nullptr) return std::nullopt;
+  if (state.host.Server == nullptr) return std::nullopt;
   try {
-    return state.Server->MapPath(path);
+    return state.host.Server->MapPath(path);
   } catch (const HostError&) {
     return std::nullopt;
   }
@@ -29,9 +29,9 @@ std::optional<stdfs::path> Map(RequestState& state, std::string_view path) {
 // True when the folder may be deleted or renamed as a whole: it lies below the site root and is
 // neither the root nor the install folder, whose loss would take the whole site with it.
 bool MayRemoveWhole(RequestState& state, const stdfs::path& folder) {
-  const stdfs::path& root = state.Server->site_root();
+  const stdfs::path& root = state.host.Server->site_root();
   if (!fs::IsBelow(root, folder)) return false;
-  if (std::optional<stdfs::path> install = Map(state, state.Server->install_dir())) {
+  if (std::optional<stdfs::path> install = Map(state, state.host.Server->install_dir())) {
     std::error_code error;
     if (stdfs::equivalent(*install, folder, error)) return false;
   }

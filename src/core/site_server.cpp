@@ -16,7 +16,7 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   component.SetDBUser(settings.DBUser);
   component.SetDBPwd(settings.DBPwd);
   component.SetDBServer(settings.DBServer);
-  component.state().LocalMailServer = settings.mail_server;
+  component.state().site.LocalMailServer = settings.mail_server;
   struct EndPage {
     Folirex& component;
     PageObjects& objects;
@@ -26,7 +26,7 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
       static const bool count = std::getenv("FOLIREX_SQL_COUNT") != nullptr;
       if (count) {
         std::fprintf(stderr, "sql %lld %s?%s\n",
-                     static_cast<long long>(component.state().SqlStatements),
+                     static_cast<long long>(component.state().db.SqlStatements),
                      objects.request.Path().c_str(),
                      objects.request.ServerVariables("QUERY_STRING").c_str());
       }
@@ -42,17 +42,17 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {
   Server server(site, "/");
   RequestState state;
-  state.Server = &server;
-  state.DbType = settings.DbType;
-  state.DBPath = settings.DBPath;
-  state.DBUser = settings.DBUser;
-  state.DBPwd = settings.DBPwd;
-  state.DBServer = settings.DBServer;
+  state.host.Server = &server;
+  state.db.DbType = settings.DbType;
+  state.db.DBPath = settings.DBPath;
+  state.db.DBUser = settings.DBUser;
+  state.db.DBPwd = settings.DBPwd;
+  state.db.DBServer = settings.DBServer;
   std::string dir = "/";
   if (TryOpenDatabase(state)) {
     try {
       Recordset rs;
-      rs.Open("select d_installdir from Vantrel_Config", *state.Conn, 0, 1);
+      rs.Open("select d_installdir from Vantrel_Config", *state.db.Conn, 0, 1);
       if (!rs.Eof()) dir = rs["d_installdir"].ToString();
     } catch (const std::exception&) {
     }

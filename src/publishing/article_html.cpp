@@ -29,7 +29,7 @@ std::string PageFileName(const std::string& first_name, int64_t n) {
 
 bool SiteFileExists(RequestState& state, const std::string& path) {
   try {
-    return fs::FileExists(state.Server->MapPath(path));
+    return fs::FileExists(state.host.Server->MapPath(path));
   } catch (const HostError&) {
     return false;
   }
@@ -41,7 +41,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
   const std::string id = article_id.ToString();
 
-  state.Sql =
+  state.db.Sql =
       "select a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from (select "
       "d_id, d_classid, d_subjectid, d_addtime, d_templatepageid from Vantrel_Article where d_id=" +
       id + ") a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
@@ -52,7 +52,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   std::string class_dir;
   {
     Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, "提示：文章id错误");
@@ -68,8 +68,8 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   std::string page;
   const std::string own_page = template_page_id.ToString();
   if (own_page.empty() || own_page == "0") {
-    page = LoadTemplatePage(state, state.ChannelTemplateID, "content");
-    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "content");
+    page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "content");
+    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "content");
   } else {
     page = LoadTemplatePageById(state, template_page_id);
     state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, "content");
@@ -78,16 +78,18 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   // The content pages are those of this article only: a template that never loads the article
   // must not find the pages of one loaded earlier in the same request.
   state.ArticlePageNav.clear();
-  const std::string html = ParseTemplate(state, page, "content", state.GenerateHtml, article_id,
-                                         class_id, subject_id, "", "", "", "", "", "", "");
+  const std::string html =
+      ParseTemplate(state, page, "content", state.channel.GenerateHtml, article_id, class_id,
+                    subject_id, "", "", "", "", "", "", "");
   const std::string page_nav = state.ArticlePageNav;
 
   const std::string folder_part = class_dir.empty() ? "" : class_dir + "/";
-  const std::string link_folder = GetChannelPath(state, state.ChannelID) + folder_part;
-  const std::string file_folder = state.ChannelDir + folder_part;
+  const std::string link_folder = GetChannelPath(state, state.channel.ChannelID) + folder_part;
+  const std::string file_folder = state.channel.ChannelDir + folder_part;
   bool ok = CreateFolderPath(state, std::string_view(link_folder));
-  const std::string name = GetContentFileName(state.ChannelDir, article_id, add_time,
-                                              state.ContentFileType, state.ContentFileExt);
+  const std::string name =
+      GetContentFileName(state.channel.ChannelDir, article_id, add_time,
+                         state.channel.ContentFileType, state.channel.ContentFileExt);
   int64_t page_count = 0;
   if (name.empty()) {
     ok = false;  // a file-naming code the channel does not know: no file to write
@@ -121,9 +123,9 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
 
   // The flag tells the generation pages whether the article's files are up to date, so it is
   // only set when every file was written.
-  state.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
-              (ok ? "true" : "false") + " where d_id = " + id;
-  state.Conn->Execute(state.Sql);
+  state.db.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
+                 (ok ? "true" : "false") + " where d_id = " + id;
+  state.db.Conn->Execute(state.db.Sql);
   return ok;
 }
 

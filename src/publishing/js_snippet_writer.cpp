@@ -37,7 +37,7 @@ std::string SearchForm(RequestState& state) {
   std::vector<Variant> order_values = {"1", "2", "3", "4", "5", "6"};
   return "<table border='0' cellpadding='0' cellspacing='0'><form action='asp.asp?m=search&"
          "channelid=" +
-         state.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
+         state.channel.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
          BuildSelect(state, "searchtype", field_texts, field_values, "", "", "") + "&nbsp;" +
          ShowSearchClassSelect(state) + "&nbsp;" +
          BuildSelect(state, "searchorder", order_texts, order_values, "4", "", "") +
@@ -65,10 +65,10 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   const std::string code = type.ToString();
   std::string html;
   if (code == "0") {
-    state.Sql = GetArticleListSql(state, parameters, "", "", "", "", "");
-    html = RenderArticleList(state, Split(parameters.ToString(), ","), state.Sql, "");
+    state.db.Sql = GetArticleListSql(state, parameters, "", "", "", "", "");
+    html = RenderArticleList(state, Split(parameters.ToString(), ","), state.db.Sql, "");
   } else if (code == "1") {
-    state.Sql = GetArticlePicSql(state, parameters, "", "", "");
+    state.db.Sql = GetArticlePicSql(state, parameters, "", "", "");
     html = ShowArticlePic(state, parameters, "", "", "");
   } else if (code == "2") {
     html = SearchForm(state);
@@ -78,7 +78,7 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
     html = ShowSubjectNavi(state, Columns(parameters));
   }
 
-  const std::string folder = state.ChannelDir + "Js";
+  const std::string folder = state.channel.ChannelDir + "Js";
   CreateFolderPath(state, std::string_view(folder));
   return WriteTextFile(state, folder + "/" + name, HtmlToJsWrite(html));
 }

@@ -54,16 +54,18 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
                              const Variant& page_type) {
   AnnounceChip chip;
   if (!ParseChip(parameters, &chip)) return "";
-  if (!interaction::IsId(state.ChannelID)) return "";
+  if (!interaction::IsId(state.channel.ChannelID)) return "";
 
   // The site home page lists the site's own announcements (channel 0).
-  std::string channel = LCase(page_type.ToString()) == "default" ? "0" : state.ChannelID.ToString();
+  std::string channel =
+      LCase(page_type.ToString()) == "default" ? "0" : state.channel.ChannelID.ToString();
   std::string top = chip.count == 0 ? "" : "top " + std::to_string(chip.count) + " ";
-  state.Sql = "select " + top +
-              "* from Vantrel_Announce where d_selectedflag = true and d_channelid = " + channel +
-              " order by d_addtime desc";
+  state.db.Sql =
+      "select " + top +
+      "* from Vantrel_Announce where d_selectedflag = true and d_channelid = " + channel +
+      " order by d_addtime desc";
 
-  const std::string server_path = state.Application->Get("server_path").ToString();
+  const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string open_tail =
       "', 'noticewin', 'height=440, width=400, toolbar=no, menubar=no, scrollbars=auto, "
       "resizable=no, location=no, status=no')\">";
@@ -73,7 +75,7 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
 
   std::string list;
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     list = "本栏目暂时没有公告！";
   }
@@ -94,13 +96,14 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
             "scrollDelay=4 width=300 align='left' direction=up>" +
                 list + "</marquee>";
 
-  const std::string channel_path = GetChannelPath(state, state.ChannelID);  // sets ChannelDir
+  const std::string channel_path =
+      GetChannelPath(state, state.channel.ChannelID);  // sets ChannelDir
   const std::string file_name = ListFileName(channel, chip);
-  const std::string file = state.ChannelDir + "Js/" + file_name;
+  const std::string file = state.channel.ChannelDir + "Js/" + file_name;
   const std::string body = HtmlToJsWrite(wrapped);
   // Most renderings find the list unchanged; rewriting it only when it changed spares the disk.
   if (ReadTextFile(state, file) != body) {
-    CreateFolderPath(state, std::string_view(state.ChannelDir + "Js"));
+    CreateFolderPath(state, std::string_view(state.channel.ChannelDir + "Js"));
     WriteTextFile(state, file, body);
   }
   return "<script language='javascript' src='" + channel_path + "Js/" + file_name + "'></script>";
@@ -108,9 +111,9 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
 
 std::string ShowAnnounceDetail(RequestState& state, const Variant& notice_id) {
   if (!interaction::IsId(notice_id)) return "传入参数错误！";
-  state.Sql = "select * from Vantrel_Announce where d_id = " + notice_id.ToString();
+  state.db.Sql = "select * from Vantrel_Announce where d_id = " + notice_id.ToString();
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "传入参数错误！";

@@ -69,9 +69,9 @@ struct DrawContext {
 DrawContext MakeContext(RequestState& state, const std::vector<std::string>& f) {
   DrawContext ctx;
   ctx.install_path = InstallPath(state);
-  ctx.channel_path = GetChannelPath(state, state.ChannelID);
-  ctx.channel_id = state.ChannelID.ToString();
-  ctx.mode = state.GenerateHtml.ToString();
+  ctx.channel_path = GetChannelPath(state, state.channel.ChannelID);
+  ctx.channel_id = state.channel.ChannelID.ToString();
+  ctx.mode = state.channel.GenerateHtml.ToString();
   std::optional<int16_t> cols = f.size() > 10 ? ChipInt16(f[10]) : std::nullopt;
   ctx.cols = cols && *cols > 0 ? *cols : 1;
   return ctx;
@@ -87,8 +87,9 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
               "asp.asp?m=classlist&classid=" + row.class_id.ToString() +
               "&channelid=" + ctx.channel_id + "'>[" + row.class_name.ToString() + "]</a>";
     } else if (ctx.mode == "1") {
-      lead += "<a href='" + ClassListDirFor(ctx.channel_path, state.ListDirType, row.class_dir) +
-              "list_" + row.class_id.ToString() + state.ListFileExt + "'>[" +
+      lead += "<a href='" +
+              ClassListDirFor(ctx.channel_path, state.channel.ListDirType, row.class_dir) +
+              "list_" + row.class_id.ToString() + state.channel.ListFileExt + "'>[" +
               row.class_name.ToString() + "]</a>";
     }
   }
@@ -120,8 +121,8 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
   } else if (ctx.mode == "1" || ctx.mode == "2") {
     std::string href = ctx.channel_path;
     if (!IsNullOrEmpty(row.class_dir)) href += row.class_dir.ToString() + "/";
-    href += GetContentFileName(state.ChannelDir, row.id, row.add_time, state.ContentFileType,
-                               state.ContentFileExt);
+    href += GetContentFileName(state.channel.ChannelDir, row.id, row.add_time,
+                               state.channel.ContentFileType, state.channel.ContentFileExt);
     link = "<a href='" + href + "' title=" + tip + styled + "</a>";
   }
 
@@ -144,7 +145,7 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
     if (IsTrue(row.recommend)) tail += "<font color=green>荐</font>";
     if (IsTrue(row.top)) tail += "<font color=blue>顶</font>";
   }
-  const bool is_new = IsNewArticle(row.add_time, state.DaysOfNew);
+  const bool is_new = IsNewArticle(row.add_time, state.channel.DaysOfNew);
   if (ChipFlagOn(f[17]) && is_new) {
     tail += "<img src='" + ctx.install_path + "Images/new.gif' border=0>";
   }
@@ -189,7 +190,7 @@ std::string DrawTable(RequestState& state, const std::vector<std::string>& f,
 
 // The channel whose articles a chip lists: field 0, "-1" for the current one.
 std::string ListChannel(RequestState& state, const std::vector<std::string>& f) {
-  if (f.empty() || f[0] == "-1") return SqlNumber(state.ChannelID);
+  if (f.empty() || f[0] == "-1") return SqlNumber(state.channel.ChannelID);
   return SqlNumber(f[0]);
 }
 
@@ -204,14 +205,14 @@ std::string RenderArticleList(RequestState& state, const std::vector<std::string
   // folder, mode and file names; the page's own channel comes back afterwards.
   const std::string channel = ListChannel(state, fields);
   std::optional<ChannelSettingsScope> other_channel;
-  if (channel != SqlNumber(state.ChannelID)) {
+  if (channel != SqlNumber(state.channel.ChannelID)) {
     if (!ChannelExists(state, channel)) return kEmptyList;
     other_channel.emplace(state);
-    state.ChannelID = Variant(channel);
+    state.channel.ChannelID = Variant(channel);
   }
 
   Recordset rs;
-  rs.Open(text, *state.Conn, 0, 1);
+  rs.Open(text, *state.db.Conn, 0, 1);
   InitChannel(state);
   DrawContext ctx = MakeContext(state, fields);
   if (rs.Eof()) return kEmptyList;
@@ -237,9 +238,9 @@ std::string RenderArticleListPaged(RequestState& state, const std::vector<std::s
   } else {
     const std::string channel = ListChannel(state, fields);
     std::optional<ChannelSettingsScope> other_channel;
-    if (channel != SqlNumber(state.ChannelID) && ChannelExists(state, channel)) {
+    if (channel != SqlNumber(state.channel.ChannelID) && ChannelExists(state, channel)) {
       other_channel.emplace(state);
-      state.ChannelID = Variant(channel);
+      state.channel.ChannelID = Variant(channel);
       InitChannel(state);
     }
     DrawContext ctx = MakeContext(state, fields);
@@ -258,11 +259,11 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
                             const Variant& page_number, const Variant& page_size,
                             const Variant& class_id, const Variant& subject_id) {
   const std::vector<std::string> fields = SplitChipParams(params);
-  const std::string channel_path = GetChannelPath(state, state.ChannelID);
+  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
   std::optional<ArticleListQuery> query =
       BuildArticleListQuery(state, params, page_type, class_id, subject_id);
   if (!query) return "";
-  state.Sql = query->select;
+  state.db.Sql = query->select;
 
   const std::string type = LCase(page_type.ToString());
   if (type == "first") return RenderArticleList(state, fields, Variant(query->select), "first");
@@ -277,8 +278,8 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
   // Paged: the pager reads only the rows of the page it shows, counted over the
   // inner select.
   const std::string install = InstallPath(state);
-  const std::string channel = SqlNumber(state.ChannelID);
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string channel = SqlNumber(state.channel.ChannelID);
+  const std::string mode = state.channel.GenerateHtml.ToString();
   const bool dynamic = mode == "0" || mode == "2";
   std::string url;
   std::string flag = "1";
@@ -289,9 +290,9 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
     if (dynamic) {
       url = install + "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = ClassListDirFor(channel_path, state.ListDirType,
+      url = ClassListDirFor(channel_path, state.channel.ListDirType,
                             GetDirByID(state, "Vantrel_ArticleClass", id)) +
-            "list_" + id + state.ListFileExt;
+            "list_" + id + state.channel.ListFileExt;
     }
   } else if (type == "subjectlist") {
     const std::string id = SqlNumber(subject_id);
@@ -300,7 +301,7 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
       url = install + "asp.asp?m=subjectlist&subjectid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
       url = channel_path + "subject/" + GetDirByID(state, "Vantrel_ArticleSubject", id) + "/list_" +
-            id + state.ListFileExt;
+            id + state.channel.ListFileExt;
     }
   } else {
     const std::string kind = type == "hotlist"         ? "hot"
@@ -310,7 +311,7 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
     if (dynamic) {
       url = install + "asp.asp?m=" + type + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = channel_path + "listhot/list_" + kind + state.ListFileExt;
+      url = channel_path + "listhot/list_" + kind + state.channel.ListFileExt;
     }
   }
 

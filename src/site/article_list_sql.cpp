@@ -74,7 +74,7 @@ std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const
   if (!FieldsValid(f)) return std::nullopt;
 
   const int order_code = *ChipInt16(f[21]);
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.ChannelID) : SqlNumber(f[0]);
+  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
   std::string cond = " d_deleted = false and d_checked = true and d_channelid = " + channel;
 
   const std::string type = page_type.ToString();
@@ -134,21 +134,21 @@ std::string GetArticleListSql(RequestState& state, const Variant& params, const 
   std::optional<ArticleListQuery> q =
       BuildArticleListQuery(state, params, page_type, class_id, subject_id);
   if (!q) return "";
-  state.Sql = q->select;
+  state.db.Sql = q->select;
   return q->select;
 }
 
 std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
   if (!IsDigits(id) || id.ToString().size() > 9) return "";
-  if (!state.Rs) state.Rs = std::make_unique<Recordset>();
-  Recordset& rs = *state.Rs;
+  if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
+  Recordset& rs = *state.db.Rs;
 
-  state.Sql =
+  state.db.Sql =
       "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
       "where d_id = " +
       id.ToString();
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "";
@@ -160,10 +160,10 @@ std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {
 
   // The subtree is the run of pre-order positions from the class's own to its
   // last descendant.
-  state.Sql = "select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
-              " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
-              " and d_channelid = " + std::to_string(channel);
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
+                 " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
+                 " and d_channelid = " + std::to_string(channel);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string ids;
   while (!rs.Eof()) {
     ids += rs["d_id"].ToString() + ",";

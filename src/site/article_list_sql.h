@@ -22,7 +22,7 @@ namespace folirex {
 // d_titleprefix, d_fontshape, d_addtime, d_titlecolor, d_hotflag,
 // d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl, d_dir, d_name,
 // d_commentflag, d_commentcheckflag), or "" when the parameter text does not
-// have 22 fields or a field fails its check. On success state.Sql holds the
+// have 22 fields or a field fails its check. On success state.db.Sql holds the
 // select too. page_number and page_size are accepted for the callers' sake and
 // not read; class_id is read on "classlist" pages, subject_id on "subjectlist"
 // pages.
@@ -38,7 +38,7 @@ struct ArticleListQuery {
   std::string select;
 };
 
-// GetArticleListSql's checks and query, without touching state.Sql; nullopt for
+// GetArticleListSql's checks and query, without touching state.db.Sql; nullopt for
 // an invalid parameter text.
 std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
                                                       const Variant& page_type,
@@ -46,7 +46,7 @@ std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const
                                                       const Variant& subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
-// class has that id. Uses state.Rs and leaves the last query in state.Sql.
+// class has that id. Uses state.db.Rs and leaves the last query in state.db.Sql.
 std::string GetClassAndChildIds(RequestState& state, const Variant& class_id);
 
 }  // namespace folirex

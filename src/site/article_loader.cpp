@@ -172,7 +172,7 @@ void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values
   std::string type = rs["d_paginationtype"].ToString();
   state.ArticlePageNav.clear();
   values[kArticleContent] = rs["d_content"];
-  if (state.GenerateHtml.ToString() == "0") {
+  if (state.channel.GenerateHtml.ToString() == "0") {
     // One page after all: the editor's page breaks are not text for the reader.
     if (type == "2") values[kArticleContent] = Replace(content, kManualPageBreak, "");
     return;
@@ -197,13 +197,13 @@ void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values
 
 std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& article_id) {
   if (!IsDigits(article_id)) return std::nullopt;
-  state.Sql = "select * from Vantrel_Article where d_id = " + article_id.ToString();
-  state.Sql =
-      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (" + state.Sql +
+  state.db.Sql = "select * from Vantrel_Article where d_id = " + article_id.ToString();
+  state.db.Sql =
+      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (" + state.db.Sql +
       ") a left outer join (select d_id,d_dir, d_name, d_commentflag, d_commentcheckflag from "
       "Vantrel_ArticleClass) b on a.d_classid=b.d_id";
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return std::nullopt;

@@ -4,16 +4,16 @@
 // "[zarnik_pagemark]"; the content value is then the placeholder "{$zarnik_pagemark}").
 // GetContentFileName gives the file name of an article's first static page.
 //
-// Paging happens only when the channel's HTML mode (state.GenerateHtml) is not "0": manual paging
-// splits at "[Vantrel_NextPage]", automatic paging cuts pages of d_maxcharperpage characters,
-// moving each cut out of a tag or entity and never leaving an empty page; an automatic cut that
-// leaves one page is no paging. A manually paged article shown as one page (mode "0") loses its
-// page breaks in the content value; the summary never shows them. A recycled or unapproved
-// article loads like any other (the public pages refuse it themselves).
+// Paging happens only when the channel's HTML mode (state.channel.GenerateHtml) is not "0": manual
+// paging splits at "[Vantrel_NextPage]", automatic paging cuts pages of d_maxcharperpage
+// characters, moving each cut out of a tag or entity and never leaving an empty page; an automatic
+// cut that leaves one page is no paging. A manually paged article shown as one page (mode "0")
+// loses its page breaks in the content value; the summary never shows them. A recycled or
+// unapproved article loads like any other (the public pages refuse it themselves).
 //
 // LoadArticle: an id that is not a plain whole number, or no article with the id, gives
 // std::nullopt without touching ArticlePageNav (a malformed id never reaches SQL). It reads
-// through a recordset of its own and leaves its query in state.Sql. Database errors throw
+// through a recordset of its own and leaves its query in state.db.Sql. Database errors throw
 // DbError. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LOADER_H_
 #define FOLIREX_SITE_ARTICLE_LOADER_H_

@@ -49,7 +49,7 @@ std::string GetArticlePicSql(RequestState& state, const Variant& params, const V
   std::vector<std::string> f = SplitChipParams(params);
   if (!FieldsValid(f)) return "";
 
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.ChannelID) : SqlNumber(f[0]);
+  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
       "= false and d_checked = true and "
@@ -79,22 +79,22 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
   const std::vector<std::string> f = SplitChipParams(params);
   const std::string sql = GetArticlePicSql(state, params, page_type, class_id, subject_id);
   if (sql.empty()) return "";
-  state.Sql = sql;
+  state.db.Sql = sql;
 
   // A chip that shows another channel's pictures links them with that channel's
   // settings; the page's own channel comes back afterwards.
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.ChannelID) : SqlNumber(f[0]);
+  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
   std::optional<ChannelSettingsScope> other_channel;
-  if (channel != SqlNumber(state.ChannelID)) {
+  if (channel != SqlNumber(state.channel.ChannelID)) {
     if (!ChannelExists(state, channel)) return "<li>暂时没有本类数据！</li>";
     other_channel.emplace(state);
-    state.ChannelID = Variant(channel);
+    state.channel.ChannelID = Variant(channel);
   }
   InitChannel(state);
-  const std::string base_path = GetChannelPath(state, state.ChannelID);
+  const std::string base_path = GetChannelPath(state, state.channel.ChannelID);
   const std::string install = InstallPath(state);
-  const std::string channel_id = state.ChannelID.ToString();
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string channel_id = state.channel.ChannelID.ToString();
+  const std::string mode = state.channel.GenerateHtml.ToString();
 
   const int columns = std::max<int>(1, *ChipInt16(f[10]));
   const int title_width = *ChipInt16(f[8]) == 0 ? 120 : *ChipInt16(f[8]);
@@ -105,7 +105,7 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
   const bool tips = ChipFlagOn(f[14]);
 
   Recordset rs;
-  rs.Open(sql, *state.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) return "<li>暂时没有本类数据！</li>";
 
   // Class folders looked up once per class, not once per picture.
@@ -141,8 +141,9 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
                     .emplace(class_key, GetDirByID(state, "Vantrel_ArticleClass", rs["d_classid"]))
                     .first;
       }
-      const std::string file = GetContentFileName(state.ChannelDir, id, add_time,
-                                                  state.ContentFileType, state.ContentFileExt);
+      const std::string file =
+          GetContentFileName(state.channel.ChannelDir, id, add_time, state.channel.ContentFileType,
+                             state.channel.ContentFileExt);
       address = found->second.empty() ? base_path + file : base_path + found->second + "/" + file;
     }
 

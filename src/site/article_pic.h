@@ -20,7 +20,7 @@ std::string GetArticlePicSql(RequestState& state, const Variant& params, const V
 
 // The grid that replaces the chip: "" for an invalid chip,
 // "<li>暂时没有本类数据！</li>" when no article matches. Leaves the query in
-// state.Sql.
+// state.db.Sql.
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
                            const Variant& class_id, const Variant& subject_id);
 

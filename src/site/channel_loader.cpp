@@ -21,16 +21,17 @@ Variant Trimmed(const Variant& value) {
 }
 
 std::string ChannelStat(const RequestState& state) {
-  std::string project = state.ProjectName.ToString();
-  std::string unit = state.ProjectUnit.ToString();
+  std::string project = state.channel.ProjectName.ToString();
+  std::string unit = state.channel.ProjectUnit.ToString();
   // Counters the console keeps are whole numbers; anything else counts as 0 here.
-  int64_t waiting = state.ItemCount.ToInt64Or(0) - state.ItemCountChecked.ToInt64Or(0);
+  int64_t waiting =
+      state.channel.ItemCount.ToInt64Or(0) - state.channel.ItemCountChecked.ToInt64Or(0);
   std::string html = "<table width='100%' align=center><tr><td>";
-  html += project + "总数：" + state.ItemCount.ToString() + " " + unit + "</td></tr>";
+  html += project + "总数：" + state.channel.ItemCount.ToString() + " " + unit + "</td></tr>";
   html += "<tr><td>待审" + project + "：" + std::to_string(waiting) + " " + unit + "</td></tr>";
-  html += "<tr><td>评论总数：" + state.CommentCount.ToString() + " 条</td></tr>";
-  html += "<tr><td>专题总数：" + state.SubjectCount.ToString() + " " + unit + "</td></tr>";
-  html += "<tr><td>" + project + "阅读：" + state.ClickCount.ToString() + " 人次</td></tr>";
+  html += "<tr><td>评论总数：" + state.channel.CommentCount.ToString() + " 条</td></tr>";
+  html += "<tr><td>专题总数：" + state.channel.SubjectCount.ToString() + " " + unit + "</td></tr>";
+  html += "<tr><td>" + project + "阅读：" + state.channel.ClickCount.ToString() + " 人次</td></tr>";
   html += "</table>";
   return html;
 }
@@ -39,14 +40,14 @@ std::string ChannelStat(const RequestState& state) {
 
 void InitChannel(RequestState& state) {
   // The public entry hands the channel id over unchecked: only a plain number reaches SQL.
-  if (!IsDigits(state.ChannelID)) AlertBack(state, kNoChannel);
+  if (!IsDigits(state.channel.ChannelID)) AlertBack(state, kNoChannel);
   // A page that shows several channels loads each one again and again: read each row once.
-  const std::string key = state.ChannelID.ToString();
-  auto cached = state.ChannelRowCache.find(key);
-  if (cached == state.ChannelRowCache.end()) {
-    state.Sql = "select * from Vantrel_Channel where d_id = " + key;
+  const std::string key = state.channel.ChannelID.ToString();
+  auto cached = state.caches.ChannelRowCache.find(key);
+  if (cached == state.caches.ChannelRowCache.end()) {
+    state.db.Sql = "select * from Vantrel_Channel where d_id = " + key;
     Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, kNoChannel);
@@ -54,7 +55,7 @@ void InitChannel(RequestState& state) {
     std::map<std::string, Variant> columns;
     for (int i = 0; i < rs.FieldCount(); ++i) columns[LCase(rs.FieldName(i))] = rs.Field(i);
     rs.Close();
-    cached = state.ChannelRowCache.emplace(key, std::move(columns)).first;
+    cached = state.caches.ChannelRowCache.emplace(key, std::move(columns)).first;
   }
   const std::map<std::string, Variant>& row = cached->second;
   auto column = [&row](const char* name) -> const Variant& {
@@ -62,37 +63,38 @@ void InitChannel(RequestState& state) {
     auto it = row.find(name);
     return it == row.end() ? kMissing : it->second;
   };
-  state.ChannelName = Trimmed(column("d_channelname"));
-  state.ChannelType = Trimmed(column("d_channeltype"));
-  state.ChannelOpenType = Trimmed(column("d_opentype"));
-  state.ChannelDisabled = column("d_disabledflag");
+  state.channel.ChannelName = Trimmed(column("d_channelname"));
+  state.channel.ChannelType = Trimmed(column("d_channeltype"));
+  state.channel.ChannelOpenType = Trimmed(column("d_opentype"));
+  state.channel.ChannelDisabled = column("d_disabledflag");
   std::string dir = Trim(column("d_channeldir").ToString());
-  state.ChannelDir = dir.empty() ? std::string() : dir + "/";
-  state.ProjectName = Trimmed(column("d_projectname"));
-  state.ProjectUnit = Trimmed(column("d_projectunit"));
-  state.ClicksOfHot = Trimmed(column("d_clicksofhot"));
-  state.DaysOfNew = Trimmed(column("d_daysofnew"));
-  state.GenerateHtml = Trimmed(column("d_generatehtml"));
-  state.ContentFileType = Trimmed(column("d_contentfiletype"));
-  state.FirstFileExt = FileExtName(column("d_firstfileext"));
-  state.ListFileExt = FileExtName(column("d_listfileext"));
-  state.ContentFileExt = FileExtName(column("d_contentfileext"));
-  state.ListDirType = Trimmed(column("d_listdir"));
-  state.ChannelTemplateID = Trimmed(column("d_templateid"));
-  state.ItemCount = Trimmed(column("d_itemcount"));
-  state.ItemCountChecked = Trimmed(column("d_itemcountchecked"));
-  state.CommentCount = Trimmed(column("d_commentcount"));
-  state.SubjectCount = Trimmed(column("d_subjectcount"));
-  state.ClickCount = Trimmed(column("d_clickcount"));
-  state.GroupNum = Trimmed(column("d_groupnum"));
-  state.UploadDir = Trimmed(column("d_uploaddir"));
-  state.NaviMenuCss = Trimmed(column("d_navimenucss"));
+  state.channel.ChannelDir = dir.empty() ? std::string() : dir + "/";
+  state.channel.ProjectName = Trimmed(column("d_projectname"));
+  state.channel.ProjectUnit = Trimmed(column("d_projectunit"));
+  state.channel.ClicksOfHot = Trimmed(column("d_clicksofhot"));
+  state.channel.DaysOfNew = Trimmed(column("d_daysofnew"));
+  state.channel.GenerateHtml = Trimmed(column("d_generatehtml"));
+  state.channel.ContentFileType = Trimmed(column("d_contentfiletype"));
+  state.channel.FirstFileExt = FileExtName(column("d_firstfileext"));
+  state.channel.ListFileExt = FileExtName(column("d_listfileext"));
+  state.channel.ContentFileExt = FileExtName(column("d_contentfileext"));
+  state.channel.ListDirType = Trimmed(column("d_listdir"));
+  state.channel.ChannelTemplateID = Trimmed(column("d_templateid"));
+  state.channel.ItemCount = Trimmed(column("d_itemcount"));
+  state.channel.ItemCountChecked = Trimmed(column("d_itemcountchecked"));
+  state.channel.CommentCount = Trimmed(column("d_commentcount"));
+  state.channel.SubjectCount = Trimmed(column("d_subjectcount"));
+  state.channel.ClickCount = Trimmed(column("d_clickcount"));
+  state.channel.GroupNum = Trimmed(column("d_groupnum"));
+  state.channel.UploadDir = Trimmed(column("d_uploaddir"));
+  state.channel.NaviMenuCss = Trimmed(column("d_navimenucss"));
   // Kept for the session's console pages; an anonymous visitor's session is not created for it
   // (a stored session per crawler request would only fill the store).
-  if (state.Session != nullptr && !state.Session->SessionID().empty()) {
-    state.Session->Set("channel_path", "../" + state.ChannelDir + state.UploadDir.ToString() + "/");
+  if (state.host.Session != nullptr && !state.host.Session->SessionID().empty()) {
+    state.host.Session->Set("channel_path", "../" + state.channel.ChannelDir +
+                                                state.channel.UploadDir.ToString() + "/");
   }
-  state.ChannelStatHtml = ChannelStat(state);
+  state.site.ChannelStatHtml = ChannelStat(state);
 }
 
 }  // namespace folirex

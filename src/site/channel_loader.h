@@ -4,7 +4,7 @@
 //
 // The public entry calls it once per request; blocks that render several channels, the list
 // renderers and the console's channel-scoped pages call it again after changing ChannelID. It reads
-// through a recordset of its own, so a caller's open shared recordset is left alone; state.Sql
+// through a recordset of its own, so a caller's open shared recordset is left alone; state.db.Sql
 // holds the channel query afterwards.
 //
 // Failure: a ChannelID that is not a plain whole number, or one that names no channel, answers

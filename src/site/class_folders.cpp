@@ -75,24 +75,24 @@ std::string ClassListDirFor(std::string_view channel_path, const Variant& list_d
 
 std::string GetClassListDir(RequestState& state, const Variant& /*channel_dir*/,
                             const Variant& list_dir_type, const Variant& class_dir) {
-  return ClassListDirFor(GetChannelPath(state, state.ChannelID), list_dir_type, class_dir);
+  return ClassListDirFor(GetChannelPath(state, state.channel.ChannelID), list_dir_type, class_dir);
 }
 
 void DeleteClassFolders(RequestState& state) {
-  const std::string channel = SqlNumber(state.ChannelID);
+  const std::string channel = SqlNumber(state.channel.ChannelID);
   GetChannelPath(state, channel);
-  const std::string channel_dir = state.ChannelDir;
+  const std::string channel_dir = state.channel.ChannelDir;
   if (!IsPlainFolderPath(channel_dir)) return;
 
-  if (!state.Rs) state.Rs = std::make_unique<Recordset>();
-  state.Sql = "select d_dir from Vantrel_ArticleClass where d_channelid = " + channel;
+  if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
+  state.db.Sql = "select d_dir from Vantrel_ArticleClass where d_channelid = " + channel;
   std::vector<std::string> dirs;
-  state.Rs->Open(state.Sql, *state.Conn, 0, 1);
-  while (!state.Rs->Eof()) {
-    dirs.push_back((*state.Rs)["d_dir"].ToString());
-    state.Rs->MoveNext();
+  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
+  while (!state.db.Rs->Eof()) {
+    dirs.push_back((*state.db.Rs)["d_dir"].ToString());
+    state.db.Rs->MoveNext();
   }
-  state.Rs->Close();
+  state.db.Rs->Close();
   if (dirs.empty()) return;
 
   // Folders of every channel (this one's included): a class folder that is one
@@ -100,14 +100,14 @@ void DeleteClassFolders(RequestState& state) {
   std::vector<std::string> channel_folders;
   {
     Recordset rs;
-    rs.Open("select d_channeldir from Vantrel_Channel", *state.Conn, 0, 1);
+    rs.Open("select d_channeldir from Vantrel_Channel", *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       std::string key = FolderKey(rs["d_channeldir"].ToString());
       if (!key.empty()) channel_folders.push_back(key);
       rs.MoveNext();
     }
   }
-  const std::string upload_dir = LCase(Trim(state.UploadDir.ToString()));
+  const std::string upload_dir = LCase(Trim(state.channel.UploadDir.ToString()));
 
   for (const std::string& dir : dirs) {
     if (dir.empty() || !IsPlainFolderName(dir)) continue;

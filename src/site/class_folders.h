@@ -20,7 +20,7 @@ namespace folirex {
 // The absolute URL folder (ending in "/") of a class's list pages for list
 // folder code `list_dir_type` ("0" class folder, "1" List/, "2" channel folder;
 // "" for any other code). `channel_dir` does not enter the result; the call
-// refreshes state.ChannelDir.
+// refreshes state.channel.ChannelDir.
 std::string GetClassListDir(RequestState& state, const Variant& channel_dir,
                             const Variant& list_dir_type, const Variant& class_dir);
 
@@ -29,7 +29,7 @@ std::string GetClassListDir(RequestState& state, const Variant& channel_dir,
 std::string ClassListDirFor(std::string_view channel_path, const Variant& list_dir_type,
                             const Variant& class_dir);
 
-// Deletes the folder of every class of channel state.ChannelID that names one.
+// Deletes the folder of every class of channel state.channel.ChannelID that names one.
 void DeleteClassFolders(RequestState& state);
 
 }  // namespace folirex

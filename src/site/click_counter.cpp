@@ -13,7 +13,7 @@ namespace {
 
 // The start of the current day, week or month as the storage text the click times are kept in.
 std::string PeriodStart(RequestState& state, const char* key) {
-  return SqlQuote(FormatDate(state.Application->Get(key), 1));
+  return SqlQuote(FormatDate(state.host.Application->Get(key), 1));
 }
 
 }  // namespace
@@ -21,18 +21,18 @@ std::string PeriodStart(RequestState& state, const char* key) {
 std::string ShowClick(RequestState& state, const Variant& article_id) {
   // Every page view must reach the server to be counted: no cache may answer for it.
   DateTime yesterday = DateTime::FromSerial(DateTime::Now().ToSerial() - 1);
-  state.Response->SetExpires(-1);
-  state.Response->SetExpiresAbsolute(yesterday);
-  state.Response->SetExpires(0);
-  state.Response->SetCacheControl("no-cache");
+  state.host.Response->SetExpires(-1);
+  state.host.Response->SetExpiresAbsolute(yesterday);
+  state.host.Response->SetExpires(0);
+  state.host.Response->SetCacheControl("no-cache");
 
-  if (!interaction::IsId(article_id) || !interaction::IsId(state.ChannelID)) return "0";
+  if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
   const std::string id = article_id.ToString();
 
   // One statement counts the click and moves the day, week and month counters, so clicks that
   // arrive together are all counted; a counter restarts at 1 when the last click came before
   // its period began (an article never clicked has no last click and simply goes on).
-  state.Sql =
+  state.db.Sql =
       "update Vantrel_Article set d_clicktimes = d_clicktimes + 1, "
       "d_dayclicktimes = case when d_LastClickTime < '" +
       PeriodStart(state, "date_daystart") +
@@ -47,25 +47,25 @@ std::string ShowClick(RequestState& state, const Variant& article_id) {
       FormatDate(DateTime::Now(), 1) +
       "', "
       "d_hotflag = case when d_clicktimes + 1 >= " +
-      std::to_string(state.ClicksOfHot.ToInt64Or(0)) +
+      std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
       " then true else d_hotflag end "
       "where d_id = " +
       id;
 
   std::string answer = "0";
-  Connection& conn = *state.Conn;
+  Connection& conn = *state.db.Conn;
   conn.BeginTrans();
   try {
-    if (conn.Execute(state.Sql) > 0) {
+    if (conn.Execute(state.db.Sql) > 0) {
       // Read inside the same transaction: the total is this click's, not a later one's.
-      state.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
+      state.db.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
       Recordset rs;
-      rs.Open(state.Sql, conn, 0, 1);
+      rs.Open(state.db.Sql, conn, 0, 1);
       if (!rs.Eof()) answer = HtmlToJsWrite(rs["d_clicktimes"].ToString());
       rs.Close();
-      state.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + 1 where d_id = " +
-                  state.ChannelID.ToString();
-      conn.Execute(state.Sql);
+      state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + 1 where d_id = " +
+                     state.channel.ChannelID.ToString();
+      conn.Execute(state.db.Sql);
     }
     conn.CommitTrans();
   } catch (...) {

@@ -37,7 +37,7 @@ bool ListArgumentsValid(RequestState& state, const Variant& count, const Variant
   std::string type = LCase(page_type.ToString());
   return interaction::DigitsUpTo(count, kMaxListedComments) >= 0 &&
          (type == "comment" || type == "content") && interaction::IsId(article_id) &&
-         interaction::IsId(state.ChannelID);
+         interaction::IsId(state.channel.ChannelID);
 }
 
 // One comment. Everything a reader typed is encoded; times and scores come from the database.
@@ -58,7 +58,7 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
 }
 
 std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
-  const Request& request = *state.Request;
+  const Request& request = *state.host.Request;
   // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
   if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
   // An article in the recycle bin or waiting for approval is not on the site to be commented on.
@@ -66,23 +66,24 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
     AlertBack(state, "提示：文章ID错误！");
   }
   const std::string id = article_id.ToString();
-  state.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
-  state.Rs->Open(state.Sql, *state.Conn, 0, 1);
-  if (state.Rs->Eof()) AlertBack(state, "提示：文章ID错误！");
-  Variant class_id = (*state.Rs)["d_classid"];
-  state.Rs->Close();
+  state.db.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
+  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
+  if (state.db.Rs->Eof()) AlertBack(state, "提示：文章ID错误！");
+  Variant class_id = (*state.db.Rs)["d_classid"];
+  state.db.Rs->Close();
 
   // An article in no class takes comments, but only for approval.
   bool checked = false;
   if (!class_id.Equals(0)) {
     if (!interaction::IsId(class_id)) AlertBack(state, "提示：参数错误！");
-    state.Sql = "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = " +
-                class_id.ToString();
-    state.Rs->Open(state.Sql, *state.Conn, 0, 1);
-    if (state.Rs->Eof()) AlertBack(state, "提示：参数错误！");
-    bool allowed = (*state.Rs)["d_commentflag"].Equals(true);
-    checked = !(*state.Rs)["d_commentcheckflag"].Equals(true);
-    state.Rs->Close();
+    state.db.Sql =
+        "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = " +
+        class_id.ToString();
+    state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
+    if (state.db.Rs->Eof()) AlertBack(state, "提示：参数错误！");
+    bool allowed = (*state.db.Rs)["d_commentflag"].Equals(true);
+    checked = !(*state.db.Rs)["d_commentcheckflag"].Equals(true);
+    state.db.Rs->Close();
     if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
   }
 
@@ -110,30 +111,30 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
   std::string ip = request.ServerVariables("REMOTE_ADDR");
 
   // The comment and the channel's comment count change together or not at all.
-  Connection& conn = *state.Conn;
+  Connection& conn = *state.db.Conn;
   conn.BeginTrans();
   try {
-    state.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
-    state.Rs->Open(state.Sql, conn, 1, 3);
-    state.Rs->AddNew();
-    state.Rs->Set("d_channelid", channel_id.ToInt64());
-    state.Rs->Set("d_infoid", article_id.ToInt64());
-    state.Rs->Set("d_usertype", "0");
-    state.Rs->Set("d_username", name);
-    state.Rs->Set("d_email", email);
-    state.Rs->Set("d_score", Variant(score).ToInt64());
-    state.Rs->Set("d_comment", content);
-    state.Rs->Set("d_ip", ip);
-    state.Rs->Set("d_addtime", DateTime::Now());
-    state.Rs->Set("d_checked", checked);
-    state.Rs->Update();
-    state.Rs->Close();
-    state.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
-                channel_id.ToString();
-    conn.Execute(state.Sql);
+    state.db.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
+    state.db.Rs->Open(state.db.Sql, conn, 1, 3);
+    state.db.Rs->AddNew();
+    state.db.Rs->Set("d_channelid", channel_id.ToInt64());
+    state.db.Rs->Set("d_infoid", article_id.ToInt64());
+    state.db.Rs->Set("d_usertype", "0");
+    state.db.Rs->Set("d_username", name);
+    state.db.Rs->Set("d_email", email);
+    state.db.Rs->Set("d_score", Variant(score).ToInt64());
+    state.db.Rs->Set("d_comment", content);
+    state.db.Rs->Set("d_ip", ip);
+    state.db.Rs->Set("d_addtime", DateTime::Now());
+    state.db.Rs->Set("d_checked", checked);
+    state.db.Rs->Update();
+    state.db.Rs->Close();
+    state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
+                   channel_id.ToString();
+    conn.Execute(state.db.Sql);
     conn.CommitTrans();
   } catch (...) {
-    state.Rs->Close();
+    state.db.Rs->Close();
     conn.RollbackTrans();
     throw;
   }
@@ -149,23 +150,24 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-  std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "comment");
-  state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "comment");
-  return ParseTemplate(state, page, "comment", state.GenerateHtml, article_id, "", "", "", "", "",
-                       "", "", "", "");
+  std::string page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "comment");
+  state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "comment");
+  return ParseTemplate(state, page, "comment", state.channel.GenerateHtml, article_id, "", "", "",
+                       "", "", "", "", "", "");
 }
 
 std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,
                               const Variant& article_id) {
   if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
-  std::string tag = "<script language='javascript' src='" + GetChannelPath(state, state.ChannelID) +
+  std::string tag = "<script language='javascript' src='" +
+                    GetChannelPath(state, state.channel.ChannelID) +
                     "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
                     "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
-                    "&channelid=" + state.ChannelID.ToString();
+                    "&channelid=" + state.channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
   // to the list script is what shows the reader the page asked for.
-  if (LCase(page_type.ToString()) == "comment" && state.Request != nullptr) {
-    std::string page = Trim((*state.Request)("page"));
+  if (LCase(page_type.ToString()) == "comment" && state.host.Request != nullptr) {
+    std::string page = Trim((*state.host.Request)("page"));
     if (interaction::DigitsUpTo(page, 2147483647) > 1) tag += "&page=" + page;
   }
   return tag + "'></script>";
@@ -175,29 +177,29 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
                             const Variant& article_id) {
   if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
   const std::string id = article_id.ToString();
-  const std::string channel_id = state.ChannelID.ToString();
+  const std::string channel_id = state.channel.ChannelID.ToString();
   std::string html;
   if (count.ToString() == "0") {
-    state.Sql =
+    state.db.Sql =
         "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
         "Vantrel_ArticleComment where d_channelid = " +
         channel_id + " and d_checked = true  and d_infoid = " + id + " order by d_addtime desc";
     Cls_Pagination pager(state);
     pager.DbType("ACCESS");
-    pager.Url(state.Application->Get("server_path").ToString() +
+    pager.Url(state.host.Application->Get("server_path").ToString() +
               "asp.asp?m=comment&articleid=" + id + "&channelid=" + channel_id + "&");
     pager.PositionFlag("2");
     pager.PageSize(6);
     pager.NumSize(6);
-    pager.Sql(state.Sql);
+    pager.Sql(state.db.Sql);
     pager.SqlCount("select count(*) from Vantrel_ArticleComment where d_channelid = " + channel_id +
                    " and d_checked = true and d_infoid = " + id);
     html = RenderCommentPage(state, pager);
   } else {
-    state.Sql = "select top " + count.ToString() +
-                " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
-                " and d_checked = true and d_infoid = " + id;
-    html = RenderCommentRows(state, state.Sql);
+    state.db.Sql = "select top " + count.ToString() +
+                   " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
+                   " and d_checked = true and d_infoid = " + id;
+    html = RenderCommentRows(state, state.db.Sql);
   }
   return HtmlToJsWrite(html);
 }
@@ -205,7 +207,7 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
 std::string RenderCommentRows(RequestState& state, std::string_view sql) {
   std::string html;
   Recordset rs;
-  rs.Open(sql, *state.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     html += CommentHtml(rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
                         rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]);

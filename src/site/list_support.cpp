@@ -45,8 +45,8 @@ std::string SqlNumber(const Variant& value) {
 }
 
 std::string InstallPath(RequestState& state) {
-  if (state.Application == nullptr) return "/";
-  return state.Application->Get("server_path").ToString();
+  if (state.host.Application == nullptr) return "/";
+  return state.host.Application->Get("server_path").ToString();
 }
 
 std::string UrlEncodeGbk(std::string_view text) {
@@ -66,7 +66,7 @@ bool ChannelExists(RequestState& state, const Variant& channel_id) {
     return false;
   }
   Recordset rs;
-  rs.Open("select d_id from Vantrel_Channel where d_id = " + id, *state.Conn, 0, 1);
+  rs.Open("select d_id from Vantrel_Channel where d_id = " + id, *state.db.Conn, 0, 1);
   bool found = !rs.Eof();
   rs.Close();
   return found;
@@ -116,72 +116,72 @@ std::string ClassSubjectAndFlagConditions(RequestState& state, const std::vector
 
 ChannelSettingsScope::ChannelSettingsScope(RequestState& state)
     : state_(state),
-      channel_id_(state.ChannelID),
-      channel_name_(state.ChannelName),
-      channel_type_(state.ChannelType),
-      channel_open_type_(state.ChannelOpenType),
-      channel_disabled_(state.ChannelDisabled),
-      channel_dir_(state.ChannelDir),
-      project_name_(state.ProjectName),
-      project_unit_(state.ProjectUnit),
-      clicks_of_hot_(state.ClicksOfHot),
-      days_of_new_(state.DaysOfNew),
-      generate_html_(state.GenerateHtml),
-      content_file_type_(state.ContentFileType),
-      first_file_ext_(state.FirstFileExt),
-      list_file_ext_(state.ListFileExt),
-      content_file_ext_(state.ContentFileExt),
-      list_dir_type_(state.ListDirType),
-      channel_template_id_(state.ChannelTemplateID),
-      upload_dir_(state.UploadDir),
-      item_count_(state.ItemCount),
-      item_count_checked_(state.ItemCountChecked),
-      comment_count_(state.CommentCount),
-      subject_count_(state.SubjectCount),
-      click_count_(state.ClickCount),
-      group_num_(state.GroupNum),
-      navi_menu_css_(state.NaviMenuCss),
-      channel_stat_html_(state.ChannelStatHtml),
+      channel_id_(state.channel.ChannelID),
+      channel_name_(state.channel.ChannelName),
+      channel_type_(state.channel.ChannelType),
+      channel_open_type_(state.channel.ChannelOpenType),
+      channel_disabled_(state.channel.ChannelDisabled),
+      channel_dir_(state.channel.ChannelDir),
+      project_name_(state.channel.ProjectName),
+      project_unit_(state.channel.ProjectUnit),
+      clicks_of_hot_(state.channel.ClicksOfHot),
+      days_of_new_(state.channel.DaysOfNew),
+      generate_html_(state.channel.GenerateHtml),
+      content_file_type_(state.channel.ContentFileType),
+      first_file_ext_(state.channel.FirstFileExt),
+      list_file_ext_(state.channel.ListFileExt),
+      content_file_ext_(state.channel.ContentFileExt),
+      list_dir_type_(state.channel.ListDirType),
+      channel_template_id_(state.channel.ChannelTemplateID),
+      upload_dir_(state.channel.UploadDir),
+      item_count_(state.channel.ItemCount),
+      item_count_checked_(state.channel.ItemCountChecked),
+      comment_count_(state.channel.CommentCount),
+      subject_count_(state.channel.SubjectCount),
+      click_count_(state.channel.ClickCount),
+      group_num_(state.channel.GroupNum),
+      navi_menu_css_(state.channel.NaviMenuCss),
+      channel_stat_html_(state.site.ChannelStatHtml),
       skin_css_link_(state.SkinCssLink),
-      skin_id_(state.SkinID) {
-  if (state.Session != nullptr) channel_path_ = state.Session->Get("channel_path");
+      skin_id_(state.channel.SkinID) {
+  if (state.host.Session != nullptr) channel_path_ = state.host.Session->Get("channel_path");
 }
 
 ChannelSettingsScope::~ChannelSettingsScope() {
-  state_.ChannelID = std::move(channel_id_);
-  state_.ChannelName = std::move(channel_name_);
-  state_.ChannelType = std::move(channel_type_);
-  state_.ChannelOpenType = std::move(channel_open_type_);
-  state_.ChannelDisabled = std::move(channel_disabled_);
-  state_.ChannelDir = std::move(channel_dir_);
-  state_.ProjectName = std::move(project_name_);
-  state_.ProjectUnit = std::move(project_unit_);
-  state_.ClicksOfHot = std::move(clicks_of_hot_);
-  state_.DaysOfNew = std::move(days_of_new_);
-  state_.GenerateHtml = std::move(generate_html_);
-  state_.ContentFileType = std::move(content_file_type_);
-  state_.FirstFileExt = std::move(first_file_ext_);
-  state_.ListFileExt = std::move(list_file_ext_);
-  state_.ContentFileExt = std::move(content_file_ext_);
-  state_.ListDirType = std::move(list_dir_type_);
-  state_.ChannelTemplateID = std::move(channel_template_id_);
-  state_.UploadDir = std::move(upload_dir_);
-  state_.ItemCount = std::move(item_count_);
-  state_.ItemCountChecked = std::move(item_count_checked_);
-  state_.CommentCount = std::move(comment_count_);
-  state_.SubjectCount = std::move(subject_count_);
-  state_.ClickCount = std::move(click_count_);
-  state_.GroupNum = std::move(group_num_);
-  state_.NaviMenuCss = std::move(navi_menu_css_);
-  state_.ChannelStatHtml = std::move(channel_stat_html_);
+  state_.channel.ChannelID = std::move(channel_id_);
+  state_.channel.ChannelName = std::move(channel_name_);
+  state_.channel.ChannelType = std::move(channel_type_);
+  state_.channel.ChannelOpenType = std::move(channel_open_type_);
+  state_.channel.ChannelDisabled = std::move(channel_disabled_);
+  state_.channel.ChannelDir = std::move(channel_dir_);
+  state_.channel.ProjectName = std::move(project_name_);
+  state_.channel.ProjectUnit = std::move(project_unit_);
+  state_.channel.ClicksOfHot = std::move(clicks_of_hot_);
+  state_.channel.DaysOfNew = std::move(days_of_new_);
+  state_.channel.GenerateHtml = std::move(generate_html_);
+  state_.channel.ContentFileType = std::move(content_file_type_);
+  state_.channel.FirstFileExt = std::move(first_file_ext_);
+  state_.channel.ListFileExt = std::move(list_file_ext_);
+  state_.channel.ContentFileExt = std::move(content_file_ext_);
+  state_.channel.ListDirType = std::move(list_dir_type_);
+  state_.channel.ChannelTemplateID = std::move(channel_template_id_);
+  state_.channel.UploadDir = std::move(upload_dir_);
+  state_.channel.ItemCount = std::move(item_count_);
+  state_.channel.ItemCountChecked = std::move(item_count_checked_);
+  state_.channel.CommentCount = std::move(comment_count_);
+  state_.channel.SubjectCount = std::move(subject_count_);
+  state_.channel.ClickCount = std::move(click_count_);
+  state_.channel.GroupNum = std::move(group_num_);
+  state_.channel.NaviMenuCss = std::move(navi_menu_css_);
+  state_.site.ChannelStatHtml = std::move(channel_stat_html_);
   state_.SkinCssLink = std::move(skin_css_link_);
-  state_.SkinID = std::move(skin_id_);
-  if (state_.Session != nullptr) {
+  state_.channel.SkinID = std::move(skin_id_);
+  if (state_.host.Session != nullptr) {
     try {
       if (channel_path_.IsEmpty()) {
-        state_.Session->Remove("channel_path");
+        state_.host.Session->Remove("channel_path");
       } else {
-        state_.Session->Set("channel_path", std::move(channel_path_));
+        state_.host.Session->Set("channel_path", std::move(channel_path_));
       }
     } catch (...) {
       // A session that cannot take the value back keeps the last channel's

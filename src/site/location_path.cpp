@@ -18,7 +18,7 @@ constexpr const char* kHead = "您当前位置：";
 constexpr const char* kNoNeighbour = "没有了";
 
 std::string ServerPath(RequestState& state) {
-  return state.Application->Get("server_path").ToString();
+  return state.host.Application->Get("server_path").ToString();
 }
 
 bool IsStaticMode(std::string_view mode) { return mode == "1" || mode == "2"; }
@@ -27,23 +27,23 @@ bool IsStaticMode(std::string_view mode) { return mode == "1" || mode == "2"; }
 // the install folder when the site shows only one channel).
 std::string ChannelLink(RequestState& state, const std::string& mode) {
   if (!IsStaticMode(mode)) {
-    return ServerPath(state) + "asp.asp?channelid=" + state.ChannelID.ToString();
+    return ServerPath(state) + "asp.asp?channelid=" + state.channel.ChannelID.ToString();
   }
-  Variant shown = state.Conn->ExecuteScalar(
+  Variant shown = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where D_ShowNameFlag = true and d_disabledflag = "
       "false and d_channeltype = 1");
   std::string base =
-      shown.ToInt64Or(0) > 1 ? GetChannelPath(state, state.ChannelID) : ServerPath(state);
-  return base + "default" + state.FirstFileExt;
+      shown.ToInt64Or(0) > 1 ? GetChannelPath(state, state.channel.ChannelID) : ServerPath(state);
+  return base + "default" + state.channel.FirstFileExt;
 }
 
 // The links of the classes from the top class down to class_id, each followed by separator.
 std::string ClassChain(RequestState& state, const Variant& class_id, const std::string& mode,
                        std::string_view separator) {
   if (!IsDigits(class_id)) return "";
-  state.Sql = "select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString();
+  state.db.Sql = "select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString();
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string path = rs.Eof() ? std::string() : rs["d_path"].ToString();
   rs.Close();
   std::vector<std::string> ids;
@@ -58,12 +58,13 @@ std::string ClassChain(RequestState& state, const Variant& class_id, const std::
     if (!IsDigits(id)) continue;
     std::string name = GetNameByID(state, "Vantrel_ArticleClass", id);
     if (mode == "1") {
-      std::string folder = GetClassListDir(state, state.ChannelDir, state.ListDirType,
-                                           GetDirByID(state, "Vantrel_ArticleClass", id));
-      chain += "<a href='" + folder + "list_" + id + state.ListFileExt + "'>" + name;
+      std::string folder =
+          GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType,
+                          GetDirByID(state, "Vantrel_ArticleClass", id));
+      chain += "<a href='" + folder + "list_" + id + state.channel.ListFileExt + "'>" + name;
     } else {
       chain += "<a href='" + ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
-               "&channelid=" + state.ChannelID.ToString() + "'>" + name;
+               "&channelid=" + state.channel.ChannelID.ToString() + "'>" + name;
     }
     chain += separator;
   }
@@ -76,7 +77,7 @@ std::string SubjectName(RequestState& state, const Variant& subject_id) {
 }
 
 std::string Neighbour(RequestState& state, const Variant& article_id, bool previous) {
-  std::string path = GetChannelPath(state, state.ChannelID);
+  std::string path = GetChannelPath(state, state.channel.ChannelID);
   if (!IsDigits(article_id)) return kNoNeighbour;
   std::string inner =
       previous
@@ -87,13 +88,13 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
           : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
             "d_id > " +
                 article_id.ToString() + " and d_deleted = false and d_checked = true order by d_id";
-  state.Sql = std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
-                                   : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
-              "b.d_dir, b.d_name from (" + inner +
-              ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-              "a.d_classid=b.d_id";
+  state.db.Sql = std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
+                                      : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
+                 "b.d_dir, b.d_name from (" + inner +
+                 ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+                 "a.d_classid=b.d_id";
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kNoNeighbour;
@@ -101,12 +102,13 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
   std::string id = rs["d_id"].ToString();
   std::string title = rs["d_title"].ToString();
   std::string link;
-  if (state.GenerateHtml.ToString() == "0") {
+  if (state.channel.GenerateHtml.ToString() == "0") {
     link = "<a href='" + ServerPath(state) + "asp.asp?m=content&articleid=" + id +
-           "&channelid=" + state.ChannelID.ToString() + "'>";
+           "&channelid=" + state.channel.ChannelID.ToString() + "'>";
   } else {
-    std::string file = GetContentFileName(state.ChannelDir, id, rs["d_addtime"],
-                                          state.ContentFileType, state.ContentFileExt);
+    std::string file =
+        GetContentFileName(state.channel.ChannelDir, id, rs["d_addtime"],
+                           state.channel.ContentFileType, state.channel.ContentFileExt);
     std::string dir = rs["d_dir"].ToString();
     link = dir.empty() ? "<a href='" + path + file + "'>"
                        : "<a href='" + path + dir + "/" + file + "'>";
@@ -140,7 +142,7 @@ std::string ShowPath(RequestState& state, const Variant& class_id, const Variant
     return "";
   }
   std::string head = std::string(kHead) + "<a href='" + ChannelLink(state, mode) + "'>" +
-                     state.ChannelName.ToString() + "</a>&nbsp;&gt;&gt;&nbsp;";
+                     state.channel.ChannelName.ToString() + "</a>&nbsp;&gt;&gt;&nbsp;";
   if (tail != nullptr) return head + tail;
   if (type == "content")
     return head + ClassChain(state, class_id, mode, "</a> &gt;&gt;&nbsp;") + "内容";

@@ -24,9 +24,9 @@ struct NaviItem {
 };
 
 std::vector<NaviItem> ReadItems(RequestState& state, const std::string& sql) {
-  state.Sql = sql;
+  state.db.Sql = sql;
   Recordset rs;
-  rs.Open(sql, *state.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   std::vector<NaviItem> items;
   while (!rs.Eof()) {
     items.push_back({rs["d_id"].ToString(), rs["d_name"].ToString(), rs["d_dir"].ToString()});
@@ -40,10 +40,10 @@ std::vector<NaviItem> ReadItems(RequestState& state, const std::string& sql) {
 
 std::string ShowClassNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
-  const std::string channel_path = GetChannelPath(state, state.ChannelID);
-  const std::string channel = SqlNumber(state.ChannelID);
+  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string install = InstallPath(state);
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string mode = state.channel.GenerateHtml.ToString();
 
   std::vector<NaviItem> tops = ReadItems(state,
                                          "select d_id, d_name, d_dir from Vantrel_ArticleClass "
@@ -53,11 +53,11 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
 
   auto class_link = [&](const NaviItem& c) {
     if (mode == "1") {
-      return ClassListDirFor(channel_path, state.ListDirType, Variant(c.dir)) + "list_" + c.id +
-             state.ListFileExt;
+      return ClassListDirFor(channel_path, state.channel.ListDirType, Variant(c.dir)) + "list_" +
+             c.id + state.channel.ListFileExt;
     }
     return install + "asp.asp?m=classlist&classid=" + c.id +
-           "&channelid=" + state.ChannelID.ToString();
+           "&channelid=" + state.channel.ChannelID.ToString();
   };
   const std::string w = Variant(100.0 / static_cast<double>(cols + 1)).ToString();
   const std::string row_open = mode == "2" ? "<tr><td  width='" : "<tr><td width='";
@@ -97,10 +97,10 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
 
 std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
-  const std::string channel_path = GetChannelPath(state, state.ChannelID);
-  const std::string channel = SqlNumber(state.ChannelID);
+  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string install = InstallPath(state);
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string mode = state.channel.GenerateHtml.ToString();
 
   std::vector<NaviItem> subjects =
       ReadItems(state,
@@ -120,10 +120,10 @@ std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
     if ((i - 1) % cols == 0) html += "<tr>";
     std::string link;
     if (mode == "1") {
-      link = channel_path + "subject/" + s.dir + "/list_" + s.id + state.ListFileExt;
+      link = channel_path + "subject/" + s.dir + "/list_" + s.id + state.channel.ListFileExt;
     } else {
       link = install + "asp.asp?m=subjectlist&subjectid=" + s.id +
-             "&channelid=" + state.ChannelID.ToString();
+             "&channelid=" + state.channel.ChannelID.ToString();
     }
     html += "<td><a href='" + link + "'>" + s.name + "</a></td>";
     if (k == 0) html += "</tr>";

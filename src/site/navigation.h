@@ -2,7 +2,7 @@
 // top-level class with its sub-classes beside it, ShowSubjectNavi a grid of the
 // channel's subjects. The JS snippet writer turns them into script files.
 //
-// Both work on the current channel (state.ChannelID and its loaded settings),
+// Both work on the current channel (state.channel.ChannelID and its loaded settings),
 // run on the request's worker and throw DbError on database failures. A column
 // count of 0 or less is 1.
 #ifndef FOLIREX_SITE_NAVIGATION_H_

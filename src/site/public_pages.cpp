@@ -31,15 +31,15 @@ struct PageArgs {
 
 std::string Render(RequestState& state, std::string& template_text, const char* page_type,
                    const PageArgs& a) {
-  return ParseTemplate(state, template_text, page_type, state.GenerateHtml, a.article_id,
+  return ParseTemplate(state, template_text, page_type, state.channel.GenerateHtml, a.article_id,
                        a.class_id, a.subject_id, "", a.page_size, a.search_type, a.search_class,
                        a.search_keyword, a.search_order, a.notice_id);
 }
 
 // The channel's template page of the type, with its skin link; then the engine.
 std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
-  std::string text = LoadTemplatePage(state, state.ChannelTemplateID, page_type);
-  state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", page_type);
+  std::string text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
+  state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
   return Render(state, text, page_type, args);
 }
 
@@ -49,8 +49,8 @@ std::string PageTextFor(RequestState& state, const Variant& template_page_id,
                         const char* page_type) {
   std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
-    text = LoadTemplatePage(state, state.ChannelTemplateID, page_type);
-    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", page_type);
+    text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
+    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
   } else {
     text = LoadTemplatePageById(state, template_page_id);
     state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
@@ -79,19 +79,19 @@ Variant PageSize(const Variant& stored) {
 
 bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
   if (!IsDigits(article_id)) return false;
-  state.Sql =
+  state.db.Sql =
       "select d_deleted, d_checked from Vantrel_Article where d_id = " + article_id.ToString();
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   bool published = !rs.Eof() && IsPublished(rs);
   rs.Close();
   return published;
 }
 
 std::string ShowDefault(RequestState& state) {
-  std::string text = LoadTemplatePageById(state, state.DefaultTemplatePageID);
-  state.SkinCssLink = GetSkinCssLink(state, "", state.DefaultTemplatePageID, "default");
-  state.Response->Write(Render(state, text, "default", PageArgs{}));
+  std::string text = LoadTemplatePageById(state, state.site.DefaultTemplatePageID);
+  state.SkinCssLink = GetSkinCssLink(state, "", state.site.DefaultTemplatePageID, "default");
+  state.host.Response->Write(Render(state, text, "default", PageArgs{}));
   return "";
 }
 
@@ -127,12 +127,12 @@ std::string ShowUserList(RequestState& state) { return ""; }
 
 std::string ShowContent(RequestState& state, const Variant& article_id) {
   if (!IsDigits(article_id)) return kBadArticle;
-  state.Sql =
+  state.db.Sql =
       "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
       "Vantrel_Article where d_id = " +
       article_id.ToString();
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   // An article in the recycle bin or waiting for approval is not on the site.
   if (rs.Eof() || !IsPublished(rs)) {
     rs.Close();
@@ -155,10 +155,10 @@ std::string ShowContent(RequestState& state, const Variant& article_id) {
 std::string ShowClassList(RequestState& state, const Variant& class_id,
                           std::string_view template_text) {
   if (!IsDigits(class_id)) return kBadClass;
-  state.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
-              class_id.ToString();
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
+                 class_id.ToString();
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kBadClass;
@@ -176,10 +176,10 @@ std::string ShowClassList(RequestState& state, const Variant& class_id,
 
 std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
   if (!IsDigits(subject_id)) return kBadSubject;
-  state.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
-              subject_id.ToString();
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
+                 subject_id.ToString();
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kBadSubject;
@@ -215,11 +215,11 @@ std::string ShowNewList(RequestState& state) {
 std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type) {
   std::string type = page_type.ToString();
-  std::string base = type == "default" ? state.Application->Get("server_path").ToString()
-                                       : GetChannelPath(state, state.ChannelID);
+  std::string base = type == "default" ? state.host.Application->Get("server_path").ToString()
+                                       : GetChannelPath(state, state.channel.ChannelID);
   // The page's skin comes with the template page the page was rendered from, read once.
   Variant skin_id = TemplatePageSkinId(state, template_id, template_page_id, page_type);
-  state.SkinID = skin_id;
+  state.channel.SkinID = skin_id;
   return "<link href='" + base + "Skin/" + skin_id.ToString() +
          ".css' rel='stylesheet' type='text/css'>";
 }

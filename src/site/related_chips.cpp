@@ -58,18 +58,19 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
                                    const Variant& page_type, const Variant& article_id) {
   if (LCase(page_type.ToString()) != "content") return "";
-  if (!interaction::IsId(article_id) || !interaction::IsId(state.ChannelID)) return "";
+  if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "";
   const std::string id = article_id.ToString();
-  const std::string channel_id = state.ChannelID.ToString();
-  const std::string base_path = GetChannelPath(state, state.ChannelID);
+  const std::string channel_id = state.channel.ChannelID.ToString();
+  const std::string base_path = GetChannelPath(state, state.channel.ChannelID);
 
-  state.Sql = "select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id;
+  state.db.Sql =
+      "select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id;
   std::string title;
   std::string keywords;
   bool by_library = false;
   {
     Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     if (rs.Eof()) return "";
     title = rs["d_title"].ToString();
     keywords = rs["d_keyword"].ToString();
@@ -93,26 +94,27 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
-  state.Sql = inner;
-  state.Sql = "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" +
-              inner +
-              ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-              "a.d_classid=b.d_id" +
-              (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
+  state.db.Sql = inner;
+  state.db.Sql = "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" +
+                 inner +
+                 ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+                 "a.d_classid=b.d_id" +
+                 (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
 
-  const std::string server_path = state.Application->Get("server_path").ToString();
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string server_path = state.host.Application->Get("server_path").ToString();
+  const std::string mode = state.channel.GenerateHtml.ToString();
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string row_title = rs["d_title"].ToString();
     std::string link;
     if (static_links) {
-      std::string file = GetContentFileName(state.ChannelDir, rs["d_id"], rs["d_addtime"],
-                                            state.ContentFileType, state.ContentFileExt);
+      std::string file =
+          GetContentFileName(state.channel.ChannelDir, rs["d_id"], rs["d_addtime"],
+                             state.channel.ContentFileType, state.channel.ContentFileExt);
       std::string dir = rs["d_dir"].ToString();
       link = "<a href='" + base_path + (dir.empty() ? "" : dir + "/") + file + "'>";
     } else {
@@ -151,38 +153,38 @@ std::string ShowTopUser(RequestState& state, const Variant& count, const Variant
   } else {
     return "";
   }
-  state.Sql = number == 0
-                  ? "select * from Vantrel_User " + order
-                  : "select top " + std::to_string(number) + " * from Vantrel_User " + order;
-  state.Rs->Open(state.Sql, *state.Conn, 0, 1);
+  state.db.Sql = number == 0
+                     ? "select * from Vantrel_User " + order
+                     : "select top " + std::to_string(number) + " * from Vantrel_User " + order;
+  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string html =
       "<table width='100%' align=center border=0><tr "
       "align=center><td>名次</td><td>用户名</td><td>" +
       heading + "</td></tr>";
-  if (state.Rs->Eof()) {
+  if (state.db.Rs->Eof()) {
     html += "<tr><td><li>暂时没有本类数据</li></td></tr>";
   } else {
     int64_t rank = 1;
-    for (; !state.Rs->Eof(); state.Rs->MoveNext(), ++rank) {
+    for (; !state.db.Rs->Eof(); state.db.Rs->MoveNext(), ++rank) {
       // Members choose their own nicknames: shown as text, never as markup.
       html += "<tr align=center><td>" + std::to_string(rank) + "</td><td>" +
-              HTMLEncode((*state.Rs)["d_nickname"]) + "</td><td>" + (*state.Rs)[column].ToString() +
-              "</td></tr>";
+              HTMLEncode((*state.db.Rs)["d_nickname"]) + "</td><td>" +
+              (*state.db.Rs)[column].ToString() + "</td></tr>";
     }
     html += "<tr><td align=right colspan=3><a href='" +
-            state.Application->Get("server_path").ToString() +
+            state.host.Application->Get("server_path").ToString() +
             "asp.asp?m=moreuser'>更多>></a></td></tr>";
   }
   html += "</table>";
-  state.Rs->Close();
+  state.db.Rs->Close();
   return html;
 }
 
 std::string ShowJsFile(RequestState& state, const Variant& file_name) {
   std::string name = file_name.ToString();
   if (name.empty()) return "";
-  return "<script language='javascript' src='" + GetChannelPath(state, state.ChannelID) + "Js/" +
-         state.Server->HTMLEncode(name) + "'></Script>";
+  return "<script language='javascript' src='" + GetChannelPath(state, state.channel.ChannelID) +
+         "Js/" + state.host.Server->HTMLEncode(name) + "'></Script>";
 }
 
 }  // namespace folirex

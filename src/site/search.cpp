@@ -82,9 +82,9 @@ bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty()
 std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
                              const Variant& searchclass, const Variant& searchkeyword,
                              const Variant& searchorder) {
-  const std::string channel_url = GetChannelPath(state, state.ChannelID);
+  const std::string channel_url = GetChannelPath(state, state.channel.ChannelID);
   const std::string install = InstallPath(state);
-  const std::string channel = SqlNumber(state.ChannelID);
+  const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string column = SearchColumn(searchtype);
   const std::string class_text = Trim(searchclass.ToString());
   const std::string class_id = IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
@@ -109,7 +109,7 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
       "Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id" +
       OrderSuffix(order);
-  state.Sql = sql;
+  state.db.Sql = sql;
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -126,7 +126,7 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
-  const std::string mode = state.GenerateHtml.ToString();
+  const std::string mode = state.channel.GenerateHtml.ToString();
   std::string html =
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>";
@@ -140,8 +140,9 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (IsNullOrEmpty(name)) {
       class_part = "不属于任何专题";
     } else if (mode == "1") {
-      class_part = "<a href='" + ClassListDirFor(channel_url, state.ListDirType, dir) + "list_" +
-                   class_of.ToString() + state.ListFileExt + "'>" + name.ToString() + "</a>";
+      class_part = "<a href='" + ClassListDirFor(channel_url, state.channel.ListDirType, dir) +
+                   "list_" + class_of.ToString() + state.channel.ListFileExt + "'>" +
+                   name.ToString() + "</a>";
     } else {
       class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
                    "&channelid=" + channel + "'>" + name.ToString() + "</a>";
@@ -151,8 +152,8 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (mode == "1" || mode == "2") {
       target = channel_url;
       if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
-      target += GetContentFileName(state.ChannelDir, id, add_time, state.ContentFileType,
-                                   state.ContentFileExt);
+      target += GetContentFileName(state.channel.ChannelDir, id, add_time,
+                                   state.channel.ContentFileType, state.channel.ContentFileExt);
     } else {
       target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
     }
@@ -165,12 +166,12 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
 }
 
 std::string ShowSearchClassSelect(RequestState& state) {
-  state.Sql =
+  state.db.Sql =
       "select d_id, d_name, d_level from Vantrel_ArticleClass where "
       "d_channelid= " +
-      SqlNumber(state.ChannelID) + " order by d_order";
+      SqlNumber(state.channel.ChannelID) + " order by d_order";
   Recordset rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string options;
   while (!rs.Eof()) {
     std::string indent;

@@ -15,28 +15,28 @@ std::string ChannelColumn(RequestState& state, const Variant& channel_id, const 
   if (!IsDigits(channel_id)) return "";
   rs.Open(std::string("select ") + column +
               " from Vantrel_Channel where d_id = " + channel_id.ToString(),
-          *state.Conn, 0, 1);
+          *state.db.Conn, 0, 1);
   std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
   rs.Close();
   return value;
 }
 
 bool StaticLists(const RequestState& state) {
-  std::string mode = state.GenerateHtml.ToString();
+  std::string mode = state.channel.GenerateHtml.ToString();
   return mode == "1" || mode == "2";
 }
 
 std::string ListUrl(RequestState& state, const char* dynamic_head, const char* static_name) {
-  std::string path = GetChannelPath(state, state.ChannelID);
-  if (StaticLists(state)) return path + static_name + state.ListFileExt;
-  return state.Application->Get("server_path").ToString() + dynamic_head +
-         state.ChannelID.ToString();
+  std::string path = GetChannelPath(state, state.channel.ChannelID);
+  if (StaticLists(state)) return path + static_name + state.channel.ListFileExt;
+  return state.host.Application->Get("server_path").ToString() + dynamic_head +
+         state.channel.ChannelID.ToString();
 }
 
 }  // namespace
 
 std::string GetChannelName(RequestState& state, const Variant& channel_id) {
-  return ChannelColumn(state, channel_id, "d_channelname", *state.Rs);
+  return ChannelColumn(state, channel_id, "d_channelname", *state.db.Rs);
 }
 
 std::string GetProjectName(RequestState& state, const Variant& channel_id) {
@@ -45,11 +45,11 @@ std::string GetProjectName(RequestState& state, const Variant& channel_id) {
 }
 
 std::string ShowChannelStat(RequestState& state) {
-  state.Sql =
+  state.db.Sql =
       "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
       "d_disabledflag = false order by d_order";
-  Recordset& rs = *state.Rs;
-  rs.Open(state.Sql, *state.Conn, 0, 1);
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   std::string html;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string name = rs["d_channelname"].ToString();
@@ -66,12 +66,12 @@ std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag
                                const Variant& title, const Variant& meta_keyword) {
   // The flag is a yes/no column: "0", 0 and false all mean the typed keywords.
   if (relative_flag.Equals(Variant(0))) return meta_keyword.ToString();
-  if (!IsDigits(state.ChannelID)) return "";
+  if (!IsDigits(state.channel.ChannelID)) return "";
   // The title is bound as a value, so a quote in it cannot end the text literal.
   Recordset rs;
-  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " + state.ChannelID.ToString() +
-              " and ? like '%' + d_name + '%'",
-          {Variant(title.ToString())}, *state.Conn, 0, 1);
+  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " +
+              state.channel.ChannelID.ToString() + " and ? like '%' + d_name + '%'",
+          {Variant(title.ToString())}, *state.db.Conn, 0, 1);
   std::string names;
   for (; !rs.Eof(); rs.MoveNext()) names += rs["d_name"].ToString() + ",";
   rs.Close();
@@ -80,16 +80,16 @@ std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag
 }
 
 std::string GetClassLinkUrl(RequestState& state, const Variant& class_id) {
-  GetChannelPath(state, state.ChannelID);
-  if (state.GenerateHtml.ToString() == "1") {
+  GetChannelPath(state, state.channel.ChannelID);
+  if (state.channel.GenerateHtml.ToString() == "1") {
     std::string dir =
         IsDigits(class_id) ? GetDirByID(state, "Vantrel_ArticleClass", class_id) : std::string();
-    return GetClassListDir(state, state.ChannelDir, state.ListDirType, dir) + "list_" +
-           class_id.ToString() + state.ListFileExt;
+    return GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType, dir) +
+           "list_" + class_id.ToString() + state.channel.ListFileExt;
   }
-  return state.Application->Get("server_path").ToString() +
+  return state.host.Application->Get("server_path").ToString() +
          "asp.asp?m=classlist&classid=" + class_id.ToString() +
-         "&channelid=" + state.ChannelID.ToString();
+         "&channelid=" + state.channel.ChannelID.ToString();
 }
 
 std::string GetHotListUrl(RequestState& state) {

@@ -1,7 +1,7 @@
 // Small label values of the template engine: channel and item names, the site home's channel
 // statistics, a content page's keywords, and the links to a class list and to the hot, recommended
 // and newest lists (dynamic asp.asp links or static files by the channel's HTML mode,
-// state.GenerateHtml: "0" dynamic, "1" all static, "2" static first and content pages).
+// state.channel.GenerateHtml: "0" dynamic, "1" all static, "2" static first and content pages).
 //
 // Each returns text and writes nothing to the response. An id that is not a plain whole number
 // reaches no SQL (the answer is that of a missing row). Database errors throw DbError. Request

@@ -91,7 +91,7 @@ std::string ReplaceNoCase(const std::string& text, std::string_view from, const 
 
 std::string ParseSubClassBlock(RequestState& state, const Variant& channel_id,
                                const Variant& generate_html, const Variant& body) {
-  state.ChannelID = channel_id;
+  state.channel.ChannelID = channel_id;
   std::string text = body.ToString();
   return ParseTemplate(state, text, "classlist", generate_html, "", 0, "", "", 20, "", "", "", "",
                        "");
@@ -111,12 +111,12 @@ std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_
   };
   std::vector<ChannelRow> channels;
   {
-    state.Sql =
+    state.db.Sql =
         "select d_id, d_templateid, d_generatehtml from Vantrel_Channel where "
         "d_channeltype = 1 "
         "and d_shownameflag = true and d_disabledflag = false order by d_order";
     Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       channels.push_back({rs["d_id"], rs["d_generatehtml"]});
       rs.MoveNext();
@@ -131,7 +131,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_
   const std::string lower = LCase(body);
   std::vector<std::string> cells;
   for (const ChannelRow& row : channels) {
-    state.ChannelID = row.id;
+    state.channel.ChannelID = row.id;
     const std::string id = row.id.ToString();
     // Chips naming the current channel (-1) are bound to the cell's channel;
     // the rest of the body keeps its letter case (scripts and file names in it
@@ -147,8 +147,8 @@ std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_
           Variant(ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id))));
     } else {
       std::string text = body;
-      cells.push_back(ParseTemplate(state, text, "classlist", state.GenerateHtml, "", 0, "", "", 20,
-                                    "", "", "", "", ""));
+      cells.push_back(ParseTemplate(state, text, "classlist", state.channel.GenerateHtml, "", 0, "",
+                                    "", 20, "", "", "", "", ""));
     }
   }
   return Grid(cells, *cols, /*home=*/true);
@@ -163,20 +163,20 @@ std::string ShowSubClassList(RequestState& state, const Variant& class_id, const
   if (!cols) return block;
 
   const std::string type = LCase(page_type.ToString());
-  const std::string channel = SqlNumber(state.ChannelID);
+  const std::string channel = SqlNumber(state.channel.ChannelID);
   if (type == "first") {
-    state.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-                " and d_pid = 0 order by d_order";
+    state.db.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
+                   " and d_pid = 0 order by d_order";
   } else if (type == "classlist") {
-    state.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-                " and d_pid = " + SqlNumber(class_id) + " order by d_order";
+    state.db.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
+                   " and d_pid = " + SqlNumber(class_id) + " order by d_order";
   } else {
     return "";
   }
   std::vector<Variant> classes;
   {
     Recordset rs;
-    rs.Open(state.Sql, *state.Conn, 0, 1);
+    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       classes.push_back(rs["d_id"]);
       rs.MoveNext();

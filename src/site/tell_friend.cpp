@@ -36,8 +36,8 @@ constexpr size_t kMaxAddressChars = 50;
 // Ends the request with an alert when the limits keep this mail back.
 void TakeSendingLimits(RequestState& state, const Variant& article_id, const std::string& address) {
   TellFriendLimits& limits =
-      state.Application->Shared<TellFriendLimits>(TellFriendLimits::kSharedName);
-  std::string client = state.Request->ServerVariables("REMOTE_ADDR");
+      state.host.Application->Shared<TellFriendLimits>(TellFriendLimits::kSharedName);
+  std::string client = state.host.Request->ServerVariables("REMOTE_ADDR");
   switch (limits.Take(client, article_id.ToString(), address)) {
     case TellFriendLimits::Verdict::kSend:
       return;
@@ -55,14 +55,15 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   if (flag.ToString() != "1") {
     // An article that is not on the site gets the content page's answer for a missing one.
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-    std::string page = LoadTemplatePage(state, state.ChannelTemplateID, "tellfriend");
-    state.SkinCssLink = GetSkinCssLink(state, state.ChannelTemplateID, "", "tellfriend");
-    return ParseTemplate(state, page, "tellfriend", state.GenerateHtml, article_id, "", "", "", "",
-                         "", "", "", "", "");
+    std::string page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "tellfriend");
+    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "tellfriend");
+    return ParseTemplate(state, page, "tellfriend", state.channel.GenerateHtml, article_id, "", "",
+                         "", "", "", "", "", "", "");
   }
 
   // The form posts (the entry reads the friend's name and address from the posted form only).
-  if (!host::EqualsNoCase(state.Request->Method(), "POST")) AlertBack(state, "提示：参数错误！");
+  if (!host::EqualsNoCase(state.host.Request->Method(), "POST"))
+    AlertBack(state, "提示：参数错误！");
   std::string name = WithoutControls(FilterSql(mail_to_name));
   std::string address = WithoutControls(mail_to.ToString());
   if (name.empty()) AlertBack(state, "提示：收件人不能为空！");
@@ -84,14 +85,15 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
       std::string subject = name + "，您的朋友给您推荐一篇文章，具体内容如下";
       std::string body = "文章的标题是：" + (*article)[kArticleTitle].ToString() + "\r\n" +
                          "具体内容是：" + (*article)[kArticleRawContent].ToString() + "\r\n" +
-                         "更多内容请访问<a href='" + state.SiteUrl.ToString() + "'>" +
-                         state.SiteName.ToString() + "</a>";
+                         "更多内容请访问<a href='" + state.site.SiteUrl.ToString() + "'>" +
+                         state.site.SiteName.ToString() + "</a>";
       TakeSendingLimits(state, article_id, address);
       result = SendMail(state, subject, body, address);
     }
   }
   // The mail layer's message may carry a server's own words: escaped for the script string.
-  std::string channel_id = interaction::IsId(state.ChannelID) ? state.ChannelID.ToString() : "";
+  std::string channel_id =
+      interaction::IsId(state.channel.ChannelID) ? state.channel.ChannelID.ToString() : "";
   std::string back = interaction::IsId(article_id) ? article_id.ToString() : "";
   return "<script>alert('" + interaction::ScriptStringEncode(result) +
          "');location.href='asp.asp?m=tellfriend&articleid=" + back + "&channelid=" + channel_id +

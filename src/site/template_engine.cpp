@@ -226,7 +226,7 @@ class PageRender {
   std::string Render(std::string& template_text);
 
  private:
-  std::string ServerPath() const { return state_.Application->Get("server_path").ToString(); }
+  std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
   void ExpandBlocks(std::string& template_text);
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
@@ -317,7 +317,7 @@ std::string PageRender::PageTitle() {
     case kSubjectList:
       return NameOf("Vantrel_ArticleSubject", subject_id_) + "专题列表页";
     default:
-      return state_.SiteName.ToString();
+      return state_.site.SiteName.ToString();
   }
 }
 
@@ -344,13 +344,13 @@ std::optional<std::string> PageRender::SearchTitle() {
 std::string PageRender::ClickScript() {
   return "<script language='javascript' src='" + ServerPath() +
          "asp.asp?m=click&articleid=" + article_id_.ToString() +
-         "&channelid=" + state_.ChannelID.ToString() + "'></script>";
+         "&channelid=" + state_.channel.ChannelID.ToString() + "'></script>";
 }
 
 std::string PageRender::ArticleFooter() {
   std::string sp = ServerPath();
   std::string ids =
-      "articleid=" + article_id_.ToString() + "&channelid=" + state_.ChannelID.ToString();
+      "articleid=" + article_id_.ToString() + "&channelid=" + state_.channel.ChannelID.ToString();
   std::string footer;
   if ((*article_)[kArticleCommentFlag].ToBoolOr(false)) {
     footer += "【<a href='" + sp + "asp.asp?m=comment&" + ids + "'>发表评论</a>】";
@@ -364,17 +364,17 @@ std::string PageRender::ArticleFooter() {
 std::optional<std::string> PageRender::LabelValue(Label label) {
   switch (label) {
     case Label::kChannelId:
-      return state_.ChannelID.ToString();
+      return state_.channel.ChannelID.ToString();
     case Label::kSiteUrl:
-      return state_.SiteUrl.ToString();
+      return state_.site.SiteUrl.ToString();
     case Label::kInstallDir:
       return ServerPath();
     case Label::kChannelDir:
-      return state_.ChannelDir;
+      return state_.channel.ChannelDir;
     case Label::kCss:
       return state_.SkinCssLink;
     case Label::kCssDir:
-      return state_.SkinID.ToString();
+      return state_.channel.SkinID.ToString();
     case Label::kPageTitle:
       return PageTitle();
     case Label::kPageKeyword:
@@ -382,13 +382,13 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
         return GetMatchedKeywords(state_, (*article_)[kArticleMetaRelative],
                                   (*article_)[kArticleTitle], (*article_)[kArticleMetaKeyword]);
       }
-      return state_.SiteKeyword.ToString();
+      return state_.site.SiteKeyword.ToString();
     case Label::kPageDesc:
-      return page_ == kContent ? Slot(kArticleSummary) : state_.SiteDesc.ToString();
+      return page_ == kContent ? Slot(kArticleSummary) : state_.site.SiteDesc.ToString();
     case Label::kChannelName:
-      return GetChannelName(state_, state_.ChannelID);
+      return GetChannelName(state_, state_.channel.ChannelID);
     case Label::kProjectName:
-      return GetProjectName(state_, state_.ChannelID);
+      return GetProjectName(state_, state_.channel.ChannelID);
     case Label::kMenuCss:
       return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +
              ((page_ == kDefault || page_ == kFirst) ? ">" : " />");
@@ -398,21 +398,21 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kNaviMenu:
       return "<script type='text/javascript' src='" + base_path_ + "Js/default.js'></script>";
     case Label::kBanner:
-      return state_.SiteBanner;
+      return state_.site.SiteBanner;
     case Label::kLogo:
-      return state_.SiteLogo;
+      return state_.site.SiteLogo;
     case Label::kPath:
       return ShowPath(state_, class_id_, subject_id_, generate_html_, type_);
     case Label::kChannel:
       return std::string();
     case Label::kChannelStat:
-      return page_ == kDefault ? ShowChannelStat(state_) : state_.ChannelStatHtml;
+      return page_ == kDefault ? ShowChannelStat(state_) : state_.site.ChannelStatHtml;
     case Label::kAdminLogin:
-      return state_.AdminLoginLink;
+      return state_.site.AdminLoginLink;
     case Label::kCopyright:
-      return state_.SiteCopyright.ToString();
+      return state_.site.SiteCopyright.ToString();
     case Label::kWebmasterEmail:
-      return state_.SiteEmail.ToString();
+      return state_.site.SiteEmail.ToString();
     case Label::kHotListUrl:
       return GetHotListUrl(state_);
     case Label::kRecommendListUrl:
@@ -421,7 +421,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return GetNewListUrl(state_);
     case Label::kCommentListUrl:
       return ServerPath() + "asp.asp?m=comment&articleid=" + article_id_.ToString() +
-             "&channelid=" + state_.ChannelID.ToString();
+             "&channelid=" + state_.channel.ChannelID.ToString();
     case Label::kSearchResult:
       return ShowSearchResult(state_, search_type_, search_class_, search_keyword_, search_order_);
     case Label::kSearchTitle:
@@ -496,7 +496,7 @@ std::string PageRender::ChipValue(const std::string& chip) {
 }
 
 std::string PageRender::Render(std::string& template_text) {
-  base_path_ = page_ == kDefault ? ServerPath() : GetChannelPath(state_, state_.ChannelID);
+  base_path_ = page_ == kDefault ? ServerPath() : GetChannelPath(state_, state_.channel.ChannelID);
   ExpandBlocks(template_text);
 
   std::vector<std::string> matches =

@@ -1,7 +1,7 @@
 // Template page lookup: the text of the template page that a template set assigns to a page type,
 // or of a template page named by its id, and the skin of that page. Each page is read once per
-// request (state.TemplatePageCache); a read leaves its query in state.Sql and goes through a
-// recordset of its own (the shared recordset is left alone).
+// request (state.caches.TemplatePageCache); a read leaves its query in state.db.Sql and goes
+// through a recordset of its own (the shared recordset is left alone).
 //
 // A missing assignment, a missing page or an empty page gives "" (the engine then renders an empty
 // page). An id or set id that is not a plain whole number, or a page type that is not a plain word,

@@ -209,14 +209,14 @@ TEST(AdminPagerTest, DeepPageCostsNoMoreThanTheFirst) {
   // Statements run to open one page and walk its rows, and the rows.
   auto page_cost = [&db](int page, std::vector<int64_t>* ids, int64_t* row_from) {
     db.SetQuery("page=" + std::to_string(page));
-    const int64_t before = db.state.Conn->statement_count();
+    const int64_t before = db.state.db.Conn->statement_count();
     AdminPager pager;
     FillIn(pager);
     pager.Pager_Open(db.state);
     *ids = WalkPage(pager);
     *row_from = pager.PagerRowFrom;
     pager.Pager_Close();
-    return db.state.Conn->statement_count() - before;
+    return db.state.db.Conn->statement_count() - before;
   };
   std::vector<int64_t> first_ids, middle_ids, deep_ids;
   int64_t row_from = 0;

@@ -1,7 +1,8 @@
 // The connection string built from the five database settings, and closing the database.
+#include "core/database.h"
+
 #include <gtest/gtest.h>
 
-#include "core/database.h"
 #include "platform/db/connection_string.h"
 #include "support/test_site.h"
 
@@ -10,45 +11,45 @@ namespace {
 
 class ConnectionStringTest : public ::testing::Test {
  protected:
-  ConnectionStringTest() : server_(folder_.path(), "/") { state_.Server = &server_; }
+  ConnectionStringTest() : server_(folder_.path(), "/") { state_.host.Server = &server_; }
   TempFolder folder_;
   Server server_;
   RequestState state_;
 };
 
 TEST_F(ConnectionStringTest, FileFormMapsThePathAndAddsUserAndPasswordWithTheirSpaces) {
-  state_.DbType = "0";
-  state_.DBPath = "data/site.db";
+  state_.db.DbType = "0";
+  state_.db.DBPath = "data/site.db";
   std::string mapped = (folder_.path() / "data/site.db").string();
   EXPECT_EQ(BuildConnectionString(state_),
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mapped + ";");
-  state_.DBPwd = "secret";
-  EXPECT_EQ(BuildConnectionString(state_), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                               mapped + "; Password = secret;");
-  state_.DBUser = "u";
+  state_.db.DBPwd = "secret";
+  EXPECT_EQ(BuildConnectionString(state_),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mapped + "; Password = secret;");
+  state_.db.DBUser = "u";
   EXPECT_EQ(BuildConnectionString(state_), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
                                                mapped + "; User ID = u; Password = secret;");
 }
 
 TEST_F(ConnectionStringTest, ServerFormForAnyOtherTypeKeepsEmptyKeys) {
   for (const char* type : {"", "1", "2"}) {
-    state_.DbType = type;
-    state_.DBPath = "news";
-    EXPECT_EQ(BuildConnectionString(state_),
-              "driver={SQL Server};server=;database=news;uid=;pwd=;")
+    state_.db.DbType = type;
+    state_.db.DBPath = "news";
+    EXPECT_EQ(BuildConnectionString(state_), "driver={SQL Server};server=;database=news;uid=;pwd=;")
         << type;
   }
 }
 
 TEST_F(ConnectionStringTest, ASemicolonInAServerSettingStaysInsideItsValue) {
-  state_.DbType = "1";
-  state_.DBServer = "db.example.com";
-  state_.DBPath = "news";
-  state_.DBUser = "web";
-  state_.DBPwd = "a;b}c";
+  state_.db.DbType = "1";
+  state_.db.DBServer = "db.example.com";
+  state_.db.DBPath = "news";
+  state_.db.DBUser = "web";
+  state_.db.DBPwd = "a;b}c";
   std::string text = BuildConnectionString(state_);
-  EXPECT_EQ(text, "driver={SQL Server};server=db.example.com;database=news;uid=web;"
-                  "pwd={a;b}}c};");
+  EXPECT_EQ(text,
+            "driver={SQL Server};server=db.example.com;database=news;uid=web;"
+            "pwd={a;b}}c};");
   // The provider reads the password back whole.
   db::ConnectionTarget target = db::ParseConnectionString(text);
   EXPECT_EQ(target.pwd, "a;b}c");
@@ -56,10 +57,10 @@ TEST_F(ConnectionStringTest, ASemicolonInAServerSettingStaysInsideItsValue) {
 }
 
 TEST_F(ConnectionStringTest, APathLeavingTheSiteIsNotOpenedAndClosingIsAlwaysSafe) {
-  state_.DbType = "0";
-  state_.DBPath = "../../etc/passwd";
+  state_.db.DbType = "0";
+  state_.db.DBPath = "../../etc/passwd";
   EXPECT_FALSE(TryOpenDatabase(state_));
-  EXPECT_EQ(state_.Conn, nullptr);
+  EXPECT_EQ(state_.db.Conn, nullptr);
   CloseDatabase(state_);
   CloseDatabase(state_);
 }

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/folirex.h"
 #include "core/modules.h"
 #include "core/page_runner.h"
-#include <fstream>
-#include <thread>
 #include "support/test_site.h"
 
 namespace folirex::testing {
@@ -27,35 +27,57 @@ struct Call {
 class RecordingModules {
  public:
   RecordingModules() {
-    for (const char* name :
-         {"Login_Main", "Index_Main", "Menu_Main", "ServerCheck_Main", "ChangePassword_Main",
-          "Manager_Main", "ManagerPrivilege_Main", "ArticleClass_Main", "ArticleSubject_Main",
-          "ArticleKeyword_Main", "ArticleJs_Main", "ArticleNavi_Main", "ArticleAdd_Main",
-          "Article_Main", "UploadFile_Main", "ArticleCollect_Main", "ArticleCollectSet_Main",
-          "ArticleComment_Main", "ArticleHtml_Main", "Template_Main", "TemplatePage_Main",
-          "Skin_Main", "Set_Main", "Channel_Main", "DefaultHtml_Main", "Announce_Main",
-          "LoginLog_Main", "Error_Main", "Upload_Main", "SelectMore_Main", "AD_Main",
-          "Home_Main"}) {
+    for (const char* name : {"Login_Main",
+                             "Index_Main",
+                             "Menu_Main",
+                             "ServerCheck_Main",
+                             "ChangePassword_Main",
+                             "Manager_Main",
+                             "ManagerPrivilege_Main",
+                             "ArticleClass_Main",
+                             "ArticleSubject_Main",
+                             "ArticleKeyword_Main",
+                             "ArticleJs_Main",
+                             "ArticleNavi_Main",
+                             "ArticleAdd_Main",
+                             "Article_Main",
+                             "UploadFile_Main",
+                             "ArticleCollect_Main",
+                             "ArticleCollectSet_Main",
+                             "ArticleComment_Main",
+                             "ArticleHtml_Main",
+                             "Template_Main",
+                             "TemplatePage_Main",
+                             "Skin_Main",
+                             "Set_Main",
+                             "Channel_Main",
+                             "DefaultHtml_Main",
+                             "Announce_Main",
+                             "LoginLog_Main",
+                             "Error_Main",
+                             "Upload_Main",
+                             "SelectMore_Main",
+                             "AD_Main",
+                             "Home_Main"}) {
       std::string procedure = name;
       registry.AddAdminEntry(procedure, [this, procedure](RequestState& state) {
-        calls.push_back({procedure, {}, state.ChannelID.ToString(), state.Action});
-        state.Response->Write("page:" + procedure);
+        calls.push_back({procedure, {}, state.channel.ChannelID.ToString(), state.Action});
+        state.host.Response->Write("page:" + procedure);
       });
     }
-    for (const char* name :
-         {"ShowSearch", "ShowPrint", "ShowClick", "ShowComment", "ShowCommentList",
-          "ShowTellFriend", "ShowUserList", "ShowContent", "ShowClassList", "ShowSubjectList",
-          "ShowHotList", "ShowRecommendList", "ShowNewList", "ShowNotice", "ShowDefault",
-          "ShowFirst"}) {
+    for (const char* name : {"ShowSearch", "ShowPrint", "ShowClick", "ShowComment",
+                             "ShowCommentList", "ShowTellFriend", "ShowUserList", "ShowContent",
+                             "ShowClassList", "ShowSubjectList", "ShowHotList", "ShowRecommendList",
+                             "ShowNewList", "ShowNotice", "ShowDefault", "ShowFirst"}) {
       std::string procedure = name;
-      registry.AddPublicHandler(procedure, [this, procedure](RequestState& state,
-                                                             const std::vector<std::string>& a) {
-        calls.push_back({procedure, a, state.ChannelID.ToString(), state.Action});
-        return "page:" + procedure;
-      });
+      registry.AddPublicHandler(
+          procedure, [this, procedure](RequestState& state, const std::vector<std::string>& a) {
+            calls.push_back({procedure, a, state.channel.ChannelID.ToString(), state.Action});
+            return "page:" + procedure;
+          });
     }
     registry.SetChannelLoader([this](RequestState& state) {
-      loaded_channels.push_back(state.ChannelID.ToString());
+      loaded_channels.push_back(state.channel.ChannelID.ToString());
     });
   }
 
@@ -84,9 +106,10 @@ class EntryTest : public ::testing::Test {
 
   void AddChannels(std::initializer_list<int> ids) {
     for (int id : ids) {
-      site_.Sql("insert into Vantrel_Channel (d_id, d_channelname, d_channeltype, d_order) values (" +
-                std::to_string(id) + ", 'c" + std::to_string(id) + "', 1, " +
-                std::to_string(100 - id) + ")");
+      site_.Sql(
+          "insert into Vantrel_Channel (d_id, d_channelname, d_channeltype, d_order) values (" +
+          std::to_string(id) + ", 'c" + std::to_string(id) + "', 1, " + std::to_string(100 - id) +
+          ")");
     }
   }
 
@@ -133,8 +156,8 @@ TEST_F(EntryTest, AdminEmptyMDependsOnTheSignIn) {
 
 TEST_F(EntryTest, PublicTablePassesTheNamedValues) {
   AddChannels({11});
-  const Call& search = RunPublic(
-      "?m=search&searchtype=1&searchclass=3&searchkeyword=a'b&searchorder=2&channelid=1");
+  const Call& search =
+      RunPublic("?m=search&searchtype=1&searchclass=3&searchkeyword=a'b&searchorder=2&channelid=1");
   EXPECT_EQ(search.procedure, "ShowSearch");
   EXPECT_EQ(search.args, (std::vector<std::string>{"1", "3", "ab", "2"}));
 
@@ -228,8 +251,8 @@ TEST_F(EntryTest, ModulesNotBuiltYetAnswerPlainly) {
 TEST_F(EntryTest, EndPageClosesTheDatabaseAndReleasesAForgottenLock) {
   ModuleRegistry modules;
   modules.AddAdminEntry("Set_Main", [](RequestState& state) {
-    state.Application->Lock();
-    state.Response->Write("locked");
+    state.host.Application->Lock();
+    state.host.Response->Write("locked");
   });
   runner_.NewRequest("/admin.asp?m=admin_set");
   runner_.Run(EntryKind::kAdmin, modules);

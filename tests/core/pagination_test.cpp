@@ -372,11 +372,11 @@ TEST(PaginationTest, DeepPageReadsOnlyItsWindow) {
   // Statements run for one page, and its rows.
   auto page_cost = [&db](int page, Cls_Pagination::Rows* rows) {
     db.SetQuery("Page=" + std::to_string(page));
-    const int64_t before = db.state.Conn->statement_count();
+    const int64_t before = db.state.db.Conn->statement_count();
     Cls_Pagination pager(db.state);
     SetUpQueryPager(pager, 20, 5);
     *rows = pager.ResultSet();
-    return db.state.Conn->statement_count() - before;
+    return db.state.db.Conn->statement_count() - before;
   };
   Cls_Pagination::Rows first_rows, middle_rows, deep_rows;
   const int64_t first_cost = page_cost(1, &first_rows);

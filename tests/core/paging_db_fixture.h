@@ -30,12 +30,12 @@ class PagingDb {
         "d_sort integer);"
         "create table Vantrel_ArticleClass (d_id integer primary key autoincrement, "
         "d_name text, d_dir text);");
-    state.Conn = std::make_unique<Connection>();
-    state.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_ + ";");
+    state.db.Conn = std::make_unique<Connection>();
+    state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_ + ";");
     SetQuery("");
   }
   ~PagingDb() {
-    state.Conn.reset();
+    state.db.Conn.reset();
     sqlite3_close(db_);
   }
   PagingDb(const PagingDb&) = delete;
@@ -79,7 +79,7 @@ class PagingDb {
     raw.path = "/admin.asp";
     raw.query = query;
     request_ = std::make_unique<Request>(std::move(raw));
-    state.Request = request_.get();
+    state.host.Request = request_.get();
   }
 
   // A POST with this query string and url-encoded form body.
@@ -92,7 +92,7 @@ class PagingDb {
     raw.headers = {{"Content-Type", "application/x-www-form-urlencoded"},
                    {"Content-Length", std::to_string(body.size())}};
     request_ = std::make_unique<Request>(std::move(raw));
-    state.Request = request_.get();
+    state.host.Request = request_.get();
   }
 
   RequestState state;

@@ -118,33 +118,33 @@ TEST(RowLookupTest, NameByIdTrimmedOrTheNoClassText) {
   PagingDb db;
   AddClasses(db);
   EXPECT_EQ(GetNameByID(db.state, "Vantrel_ArticleClass", "4"), "padded name");
-  EXPECT_EQ(db.state.Sql, "select d_name from Vantrel_ArticleClass where d_id = 4");
+  EXPECT_EQ(db.state.db.Sql, "select d_name from Vantrel_ArticleClass where d_id = 4");
   EXPECT_EQ(GetNameByID(db.state, "Vantrel_ArticleClass", 2), "a&b");
   EXPECT_EQ(GetNameByID(db.state, "Vantrel_ArticleClass", "99"), "不属于任何分类");
-  EXPECT_EQ(db.state.Sql, "select d_name from Vantrel_ArticleClass where d_id = 99");
+  EXPECT_EQ(db.state.db.Sql, "select d_name from Vantrel_ArticleClass where d_id = 99");
 }
 
 TEST(RowLookupTest, DirByIdTrimmedOrEmpty) {
   PagingDb db;
   AddClasses(db);
-  db.state.Sql = "untouched";
+  db.state.db.Sql = "untouched";
   EXPECT_EQ(GetDirByID(db.state, "Vantrel_ArticleClass", "2"), "sport");
   EXPECT_EQ(GetDirByID(db.state, "Vantrel_ArticleClass", 1), "news");
   EXPECT_EQ(GetDirByID(db.state, "Vantrel_ArticleClass", "3"), "");  // Null folder
   EXPECT_EQ(GetDirByID(db.state, "Vantrel_ArticleClass", "4"), "");
   EXPECT_EQ(GetDirByID(db.state, "Vantrel_ArticleClass", "99"), "");
-  EXPECT_EQ(db.state.Sql, "untouched");
+  EXPECT_EQ(db.state.db.Sql, "untouched");
 }
 
 TEST(RowLookupTest, UncheckedTableOrIdNeverReachesSql) {
   PagingDb db;
   AddClasses(db);
-  db.state.Sql = "before";
+  db.state.db.Sql = "before";
   EXPECT_THROW(GetNameByID(db.state, "Vantrel_ArticleClass", "1 or 1=1"), DbError);
   EXPECT_THROW(GetNameByID(db.state, "Vantrel_ArticleClass", ""), DbError);
   EXPECT_THROW(GetNameByID(db.state, "Vantrel_ArticleClass; drop table Items", "1"), DbError);
   EXPECT_THROW(GetDirByID(db.state, "Vantrel_ArticleClass", "1;delete from Items"), DbError);
-  EXPECT_EQ(db.state.Sql, "before");
+  EXPECT_EQ(db.state.db.Sql, "before");
   EXPECT_EQ(db.Ids("select count(*) from Vantrel_ArticleClass"), std::vector<int64_t>{4});
   EXPECT_THROW(GetNameByID(db.state, "NoSuchTable", "1"), DbError);
 }

@@ -41,24 +41,25 @@ TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
       "d_bannerheight=60, d_showadminlink=0, d_defaultfileext=2");
   RequestState seen;
   RunInPage("", [&seen](RequestState& s) {
-    seen.SiteUrl = s.SiteUrl;
-    seen.SiteLogo = s.SiteLogo;
-    seen.SiteBanner = s.SiteBanner;
-    seen.AdminLoginLink = s.AdminLoginLink;
-    seen.DefaultFileExt = s.DefaultFileExt;
+    seen.site.SiteUrl = s.site.SiteUrl;
+    seen.site.SiteLogo = s.site.SiteLogo;
+    seen.site.SiteBanner = s.site.SiteBanner;
+    seen.site.AdminLoginLink = s.site.AdminLoginLink;
+    seen.site.DefaultFileExt = s.site.DefaultFileExt;
   });
   EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
-  EXPECT_EQ(seen.SiteUrl.ToString(), "/site/");
-  EXPECT_NE(seen.SiteLogo.find("<param name=movie value='Images/Logo.SWF'>"), std::string::npos);
-  EXPECT_NE(seen.SiteLogo.find("width='100' height='50'"), std::string::npos);
-  EXPECT_EQ(seen.SiteBanner, "<img src='top.gif' border=0 width='468' height='60'>");
-  EXPECT_EQ(seen.AdminLoginLink, "");
-  EXPECT_EQ(seen.DefaultFileExt, ".shtml");
+  EXPECT_EQ(seen.site.SiteUrl.ToString(), "/site/");
+  EXPECT_NE(seen.site.SiteLogo.find("<param name=movie value='Images/Logo.SWF'>"),
+            std::string::npos);
+  EXPECT_NE(seen.site.SiteLogo.find("width='100' height='50'"), std::string::npos);
+  EXPECT_EQ(seen.site.SiteBanner, "<img src='top.gif' border=0 width='468' height='60'>");
+  EXPECT_EQ(seen.site.AdminLoginLink, "");
+  EXPECT_EQ(seen.site.DefaultFileExt, ".shtml");
 
   site_.Sql("update Vantrel_Config set d_installdir='/site/', d_showadminlink=-1");
-  RunInPage("", [&seen](RequestState& s) { seen.AdminLoginLink = s.AdminLoginLink; });
+  RunInPage("", [&seen](RequestState& s) { seen.site.AdminLoginLink = s.site.AdminLoginLink; });
   EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
-  EXPECT_EQ(seen.AdminLoginLink,
+  EXPECT_EQ(seen.site.AdminLoginLink,
             "<a class='other_link' href='/site/admin.asp'>管理员登陆</a> |");
 
   site_.Sql("update Vantrel_Config set d_installdir=''");
@@ -69,7 +70,7 @@ TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
 TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
   runner_.NewRequest("/admin.asp");
   RequestState state;
-  state.Application = &runner_.application();
+  state.host.Application = &runner_.application();
   InitDateValues(state, DateTime{2026, 12, 5, 0, 0, 0});  // a Saturday
   Application& app = runner_.application();
   EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年12月05日&nbsp;星期六");
@@ -94,7 +95,7 @@ TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
   std::string seen;
   RunInPage("&channelid=%2012%20", [&seen](RequestState& s) {
     GetChannelID(s);
-    seen = s.ChannelID.ToString();
+    seen = s.channel.ChannelID.ToString();
   });
   EXPECT_EQ(seen, "12");
   for (const char* bad : {"012", "", "-1", "1a"}) {
@@ -113,13 +114,13 @@ TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
   int64_t statements_for_repeat = -1;
   RunInPage("", [&](RequestState& s) {
     path = GetChannelPath(s, 1);
-    dir = s.ChannelDir;
+    dir = s.channel.ChannelDir;
     missing = GetChannelPath(s, 999);
-    missing_dir = s.ChannelDir;
-    int64_t before = s.Conn->statement_count();
+    missing_dir = s.channel.ChannelDir;
+    int64_t before = s.db.Conn->statement_count();
     GetChannelPath(s, 1);
-    statements_for_repeat = s.Conn->statement_count() - before;
-    EXPECT_EQ(s.ChannelDir, dir) << "a repeated lookup sets the folder again";
+    statements_for_repeat = s.db.Conn->statement_count() - before;
+    EXPECT_EQ(s.channel.ChannelDir, dir) << "a repeated lookup sets the folder again";
   });
   EXPECT_EQ(statements_for_repeat, 0) << "a channel's folder is read once per request";
   std::string folder = site_.SqlValue("select d_channeldir from Vantrel_Channel where d_id=1");
@@ -136,7 +137,7 @@ TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
     AdminHeader(s);
     AdminNavi(s, "当前位置：系统管理&gt;&gt;基本设置");
     AdminFooter(s);
-    closed = s.Conn == nullptr;
+    closed = s.db.Conn == nullptr;
   });
   std::string body = Body();
   EXPECT_EQ(body.rfind("<html><head><meta http-equiv='Content-Type' content='text/html; "
@@ -185,7 +186,7 @@ TEST_F(ServicesTest, AlertBackEndsThePageAndClosesTheDatabase) {
     try {
       AlertBack(s, "提示：出错了！");
     } catch (const ResponseEnd&) {
-      closed = s.Conn == nullptr;
+      closed = s.db.Conn == nullptr;
       throw;
     }
     went_on = true;
@@ -204,7 +205,7 @@ class MailTest : public ServicesTest {
   std::string Send(const std::string& to) {
     std::string result;
     RunInPage("", [&](RequestState& s) {
-      s.LocalMailServer = "127.0.0.1:" + std::to_string(sink_.port());
+      s.site.LocalMailServer = "127.0.0.1:" + std::to_string(sink_.port());
       result = SendMail(s, "来自朋友的推荐", "<b>好文章</b>", to);
     });
     return result;

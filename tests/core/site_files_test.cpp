@@ -19,7 +19,7 @@ namespace stdfs = std::filesystem;
 
 class SiteFilesTest : public ::testing::Test {
  protected:
-  SiteFilesTest() : server_(folder_.path(), "/") { state_.Server = &server_; }
+  SiteFilesTest() : server_(folder_.path(), "/") { state_.host.Server = &server_; }
 
   void UseInstallDir(const std::string& dir) {
     server_.SetInstallDir(dir);

@@ -30,7 +30,7 @@ std::string Params(const std::map<int, std::string>& fields = {}) {
 
 std::vector<int64_t> Ids(ListSite& s, const std::string& sql) {
   Recordset rs;
-  rs.Open(sql, *s.state.Conn, 0, 1);
+  rs.Open(sql, *s.state.db.Conn, 0, 1);
   std::vector<int64_t> ids;
   while (!rs.Eof()) {
     ids.push_back(rs["d_id"].ToInt64Or(-1));
@@ -61,7 +61,7 @@ class ArticleListSqlTest : public ::testing::Test {
 };
 
 TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
-  s_.state.Sql = "before";
+  s_.state.db.Sql = "before";
   std::string params = Params();
   EXPECT_EQ(Sql(params.substr(0, params.rfind(','))), "");  // 21 fields
   EXPECT_EQ(Sql(params + ",2"), "");                        // 23 fields
@@ -76,7 +76,7 @@ TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
   // page.
   EXPECT_EQ(Sql(Params({{4, "40000"}})), "");
   EXPECT_EQ(Sql(Params({{1, "99999"}})), "");
-  EXPECT_EQ(s_.state.Sql, "before");
+  EXPECT_EQ(s_.state.db.Sql, "before");
   // Flags are checked trimmed and in any case.
   EXPECT_NE(Sql(Params({{5, " TRUE "}})), "");
 }
@@ -101,7 +101,7 @@ TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
                 "d_commentcheckflag from Vantrel_ArticleClass) b on "
                 "a.d_classid=b.d_id  order by "
                 "a.d_topflag, a.d_id asc");
-  EXPECT_EQ(s_.state.Sql, sql);
+  EXPECT_EQ(s_.state.db.Sql, sql);
 }
 
 TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
@@ -262,10 +262,10 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
   EXPECT_EQ(GetClassAndChildIds(s.state, c), std::to_string(c));
   EXPECT_EQ(GetClassAndChildIds(s.state, e), std::to_string(e));
   EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))), (std::vector<int64_t>{b, c}));
-  EXPECT_NE(s.state.Sql.find("d_channelid = " + std::to_string(ch)), std::string::npos);
+  EXPECT_NE(s.state.db.Sql.find("d_channelid = " + std::to_string(ch)), std::string::npos);
   EXPECT_EQ(GetClassAndChildIds(s.state, 9999), "");
   EXPECT_EQ(GetClassAndChildIds(s.state, "1 or 1=1"), "");
-  EXPECT_FALSE(s.state.Rs->IsOpen());
+  EXPECT_FALSE(s.state.db.Rs->IsOpen());
 }
 
 TEST_F(ArticleListSqlTest, SubjectConditions) {

@@ -239,14 +239,14 @@ TEST_F(ArticleListTest, AChipNamingAnotherChannelLinksWithThatChannelsSettings) 
     EXPECT_EQ(html.substr(0, html.find("<p align=right>")).find("channelid="), std::string::npos)
         << html;
     // The page's own channel is back afterwards.
-    EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
-    EXPECT_EQ(s_.state.GenerateHtml.ToString(), "0");
-    EXPECT_EQ(s_.state.ChannelDir, "news/");
+    EXPECT_EQ(s_.state.channel.ChannelID.ToString(), Id(ch));
+    EXPECT_EQ(s_.state.channel.GenerateHtml.ToString(), "0");
+    EXPECT_EQ(s_.state.channel.ChannelDir, "news/");
     EXPECT_EQ(s_.state.SkinCssLink, "page skin");
   }
   // A channel that does not exist lists nothing.
   EXPECT_EQ(List(Params({{0, "9999"}})), "<li>暂时没有本类数据！</li>");
-  EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), Id(ch));
 }
 
 class PagedListTest : public ArticleListTest {
@@ -307,9 +307,9 @@ TEST_F(PagedListTest, ADeepPageCostsNoMoreStatementsThanAShallowOne) {
   const std::string params = Params({{19, "true"}, {21, "2"}});
   auto cost = [&](const std::string& page) {
     s_.SetQuery("Page=" + page);
-    int64_t before = s_.state.Conn->statement_count();
+    int64_t before = s_.state.db.Conn->statement_count();
     std::string html = List(params, "newlist");
-    return std::make_pair(s_.state.Conn->statement_count() - before,
+    return std::make_pair(s_.state.db.Conn->statement_count() - before,
                           CountOf(html, "<tr><td><a href="));
   };
   // The first list of the request also looks up the channel's folder; measure after it.

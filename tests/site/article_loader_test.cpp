@@ -39,7 +39,7 @@ class ArticleLoaderTest : public ::testing::Test {
       state.ArticlePageNav = "stale";
       values = LoadArticle(state, id);
       if (nav != nullptr) *nav = state.ArticlePageNav;
-      if (sql != nullptr) *sql = state.Sql;
+      if (sql != nullptr) *sql = state.db.Sql;
     });
     return values;
   }

@@ -227,9 +227,9 @@ TEST_F(ArticlePicTest, AnotherChannelsPicturesLinkWithItsSettings) {
   int64_t ch = Channel(0, "news");
   std::string html = Pic(Params({{0, Id(other)}}));
   EXPECT_NE(html.find("<a href='/photo/" + Id(id) + ".html'"), std::string::npos) << html;
-  EXPECT_EQ(s_.state.ChannelID.ToString(), Id(ch));
-  EXPECT_EQ(s_.state.GenerateHtml.ToString(), "0");
-  EXPECT_EQ(s_.state.ChannelDir, "news/");
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), Id(ch));
+  EXPECT_EQ(s_.state.channel.GenerateHtml.ToString(), "0");
+  EXPECT_EQ(s_.state.channel.ChannelDir, "news/");
   EXPECT_EQ(Pic(Params({{0, "9999"}})), "<li>暂时没有本类数据！</li>");
 }
 

@@ -43,50 +43,50 @@ TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
   std::string sql;
   site_.InRequest(
       [&](RequestState& s) {
-        seen.ChannelName = s.ChannelName;
-        seen.ChannelType = s.ChannelType;
-        seen.ChannelOpenType = s.ChannelOpenType;
-        seen.ChannelDisabled = s.ChannelDisabled;
-        seen.ChannelDir = s.ChannelDir;
-        seen.ProjectName = s.ProjectName;
-        seen.ProjectUnit = s.ProjectUnit;
-        seen.GenerateHtml = s.GenerateHtml;
-        seen.ContentFileType = s.ContentFileType;
-        seen.FirstFileExt = s.FirstFileExt;
-        seen.ListFileExt = s.ListFileExt;
-        seen.ContentFileExt = s.ContentFileExt;
-        seen.ListDirType = s.ListDirType;
-        seen.ChannelTemplateID = s.ChannelTemplateID;
-        seen.GroupNum = s.GroupNum;
-        seen.UploadDir = s.UploadDir;
-        seen.NaviMenuCss = s.NaviMenuCss;
-        seen.ClicksOfHot = s.ClicksOfHot;
-        seen.DaysOfNew = s.DaysOfNew;
-        seen.ChannelStatHtml = s.ChannelStatHtml;
-        sql = s.Sql;
+        seen.channel.ChannelName = s.channel.ChannelName;
+        seen.channel.ChannelType = s.channel.ChannelType;
+        seen.channel.ChannelOpenType = s.channel.ChannelOpenType;
+        seen.channel.ChannelDisabled = s.channel.ChannelDisabled;
+        seen.channel.ChannelDir = s.channel.ChannelDir;
+        seen.channel.ProjectName = s.channel.ProjectName;
+        seen.channel.ProjectUnit = s.channel.ProjectUnit;
+        seen.channel.GenerateHtml = s.channel.GenerateHtml;
+        seen.channel.ContentFileType = s.channel.ContentFileType;
+        seen.channel.FirstFileExt = s.channel.FirstFileExt;
+        seen.channel.ListFileExt = s.channel.ListFileExt;
+        seen.channel.ContentFileExt = s.channel.ContentFileExt;
+        seen.channel.ListDirType = s.channel.ListDirType;
+        seen.channel.ChannelTemplateID = s.channel.ChannelTemplateID;
+        seen.channel.GroupNum = s.channel.GroupNum;
+        seen.channel.UploadDir = s.channel.UploadDir;
+        seen.channel.NaviMenuCss = s.channel.NaviMenuCss;
+        seen.channel.ClicksOfHot = s.channel.ClicksOfHot;
+        seen.channel.DaysOfNew = s.channel.DaysOfNew;
+        seen.site.ChannelStatHtml = s.site.ChannelStatHtml;
+        sql = s.db.Sql;
       },
       id);
-  EXPECT_EQ(seen.ChannelName.ToString(), "资讯");
-  EXPECT_EQ(seen.ChannelType.ToString(), "1");
-  EXPECT_EQ(seen.ChannelOpenType.ToString(), "1");
-  EXPECT_TRUE(seen.ChannelDisabled.ToBoolOr(false)) << "a disabled channel still loads";
-  EXPECT_EQ(seen.ChannelDir, "news/");
-  EXPECT_EQ(seen.ProjectName.ToString(), "文章");
-  EXPECT_EQ(seen.ProjectUnit.ToString(), "条");
-  EXPECT_EQ(seen.GenerateHtml.ToString(), "2");
-  EXPECT_EQ(seen.ContentFileType.ToString(), "3");
-  EXPECT_EQ(seen.FirstFileExt, ".asp");
-  EXPECT_EQ(seen.ListFileExt, ".htm");
-  EXPECT_EQ(seen.ContentFileExt, ".html");
-  EXPECT_EQ(seen.ListDirType.ToString(), "1");
-  EXPECT_EQ(seen.ChannelTemplateID.ToString(), std::to_string(kTestTemplateSet));
-  EXPECT_EQ(seen.GroupNum.ToString(), "25");
-  EXPECT_EQ(seen.UploadDir.ToString(), "up");
-  EXPECT_EQ(seen.NaviMenuCss.ToString(), "menu.css");
-  EXPECT_EQ(seen.ClicksOfHot.ToString(), "50");
-  EXPECT_EQ(seen.DaysOfNew.ToString(), "4");
+  EXPECT_EQ(seen.channel.ChannelName.ToString(), "资讯");
+  EXPECT_EQ(seen.channel.ChannelType.ToString(), "1");
+  EXPECT_EQ(seen.channel.ChannelOpenType.ToString(), "1");
+  EXPECT_TRUE(seen.channel.ChannelDisabled.ToBoolOr(false)) << "a disabled channel still loads";
+  EXPECT_EQ(seen.channel.ChannelDir, "news/");
+  EXPECT_EQ(seen.channel.ProjectName.ToString(), "文章");
+  EXPECT_EQ(seen.channel.ProjectUnit.ToString(), "条");
+  EXPECT_EQ(seen.channel.GenerateHtml.ToString(), "2");
+  EXPECT_EQ(seen.channel.ContentFileType.ToString(), "3");
+  EXPECT_EQ(seen.channel.FirstFileExt, ".asp");
+  EXPECT_EQ(seen.channel.ListFileExt, ".htm");
+  EXPECT_EQ(seen.channel.ContentFileExt, ".html");
+  EXPECT_EQ(seen.channel.ListDirType.ToString(), "1");
+  EXPECT_EQ(seen.channel.ChannelTemplateID.ToString(), std::to_string(kTestTemplateSet));
+  EXPECT_EQ(seen.channel.GroupNum.ToString(), "25");
+  EXPECT_EQ(seen.channel.UploadDir.ToString(), "up");
+  EXPECT_EQ(seen.channel.NaviMenuCss.ToString(), "menu.css");
+  EXPECT_EQ(seen.channel.ClicksOfHot.ToString(), "50");
+  EXPECT_EQ(seen.channel.DaysOfNew.ToString(), "4");
   EXPECT_EQ(sql, "select * from Vantrel_Channel where d_id = " + std::to_string(id));
-  EXPECT_EQ(seen.ChannelStatHtml,
+  EXPECT_EQ(seen.site.ChannelStatHtml,
             "<table width='100%' align=center><tr><td>文章总数：12 条</td></tr>"
             "<tr><td>待审文章：3 条</td></tr><tr><td>评论总数：5 条</td></tr>"
             "<tr><td>专题总数：2 条</td></tr><tr><td>文章阅读：340 人次</td></tr></table>");
@@ -99,12 +99,12 @@ TEST_F(ChannelLoaderTest, EmptyFolderAndSecondLoadReplaceEverything) {
   Variant generate;
   site_.InRequest(
       [&](RequestState& s) {
-        first_dir = s.ChannelDir;
-        s.ChannelID = 1;
+        first_dir = s.channel.ChannelDir;
+        s.channel.ChannelID = 1;
         InitChannel(s);
-        second_name = s.ChannelName.ToString();
-        second_dir = s.ChannelDir;
-        generate = s.GenerateHtml;
+        second_name = s.channel.ChannelName.ToString();
+        second_dir = s.channel.ChannelDir;
+        generate = s.channel.GenerateHtml;
       },
       plain);
   EXPECT_EQ(first_dir, "");
@@ -128,11 +128,11 @@ TEST_F(ChannelLoaderTest, LeavesTheCallersSharedRecordsetOpen) {
   bool still_open = false;
   std::string name;
   site_.InRequest([&](RequestState& s) {
-    s.Rs->Open("select d_name from Vantrel_Config", *s.Conn, 0, 1);
+    s.db.Rs->Open("select d_name from Vantrel_Config", *s.db.Conn, 0, 1);
     InitChannel(s);
-    still_open = s.Rs->IsOpen() && !s.Rs->Eof();
-    if (still_open) name = (*s.Rs)["d_name"].ToString();
-    s.Rs->Close();
+    still_open = s.db.Rs->IsOpen() && !s.db.Rs->Eof();
+    if (still_open) name = (*s.db.Rs)["d_name"].ToString();
+    s.db.Rs->Close();
   });
   EXPECT_TRUE(still_open);
   EXPECT_EQ(name, "Folirex 新闻网");

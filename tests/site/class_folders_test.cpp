@@ -20,10 +20,10 @@ TEST(GetClassListDirTest, ByListFolderCode) {
   ChannelSpec c;
   c.dir = "news";
   s.UseChannel(s.AddChannel(c));
-  s.state.ChannelDir = "stale/";
+  s.state.channel.ChannelDir = "stale/";
   EXPECT_EQ(GetClassListDir(s.state, "ignored", "0", "tech"), "/news/tech/");
   // The channel folder is refreshed from the database.
-  EXPECT_EQ(s.state.ChannelDir, "news/");
+  EXPECT_EQ(s.state.channel.ChannelDir, "news/");
   EXPECT_EQ(GetClassListDir(s.state, "", "0", ""), "/news/");
   EXPECT_EQ(GetClassListDir(s.state, "", "0", Variant::Null()), "/news/");
   EXPECT_EQ(GetClassListDir(s.state, "", "1", "tech"), "/news/List/");
@@ -70,8 +70,8 @@ TEST_F(DeleteClassFoldersTest, RemovesTheClassFoldersWithTheirPages) {
   EXPECT_FALSE(fs::exists(Site("news/sport")));  // the file system ignores letter case
   EXPECT_TRUE(fs::exists(Site("news/keep/4.html")));
   EXPECT_TRUE(fs::exists(Site("news/index.html")));
-  EXPECT_FALSE(s_.state.Rs->IsOpen());
-  EXPECT_NE(s_.state.Sql.find("select d_dir from Vantrel_ArticleClass where d_channelid = "),
+  EXPECT_FALSE(s_.state.db.Rs->IsOpen());
+  EXPECT_NE(s_.state.db.Sql.find("select d_dir from Vantrel_ArticleClass where d_channelid = "),
             std::string::npos);
 }
 

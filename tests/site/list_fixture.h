@@ -73,18 +73,18 @@ class ListSite {
     application_.Set("server_path", Variant("/"));
     server_ = std::make_unique<Server>(site.root(), "/");
     session_ = std::make_unique<Session>(sessions_.Attach(""));
-    state.Application = &application_;
-    state.Server = server_.get();
-    state.Session = session_.get();
+    state.host.Application = &application_;
+    state.host.Server = server_.get();
+    state.host.Session = session_.get();
     SetQuery("");
-    state.Conn = std::make_unique<Connection>();
-    state.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                     (site.root() / site.settings().DBPath).string() + ";");
-    state.Rs = std::make_unique<Recordset>();
+    state.db.Conn = std::make_unique<Connection>();
+    state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                        (site.root() / site.settings().DBPath).string() + ";");
+    state.db.Rs = std::make_unique<Recordset>();
   }
   ~ListSite() {
-    state.Rs.reset();
-    state.Conn.reset();
+    state.db.Rs.reset();
+    state.db.Conn.reset();
   }
   ListSite(const ListSite&) = delete;
   ListSite& operator=(const ListSite&) = delete;
@@ -96,14 +96,14 @@ class ListSite {
     raw.path = "/asp.asp";
     raw.query = query;
     request_ = std::make_unique<Request>(std::move(raw));
-    state.Request = request_.get();
+    state.host.Request = request_.get();
   }
 
   void Exec(const std::string& sql, const std::vector<Variant>& params = {}) {
-    state.Conn->Execute(sql, params);
+    state.db.Conn->Execute(sql, params);
   }
   int64_t LastId(const std::string& table) {
-    return state.Conn->ExecuteScalar("select max(d_id) from " + table).ToInt64Or(0);
+    return state.db.Conn->ExecuteScalar("select max(d_id) from " + table).ToInt64Or(0);
   }
 
   int64_t AddChannel(const ChannelSpec& c) {
@@ -141,7 +141,7 @@ class ListSite {
     Recordset rs;
     rs.Open("select d_id, d_pid from Vantrel_ArticleClass where d_channelid = " +
                 std::to_string(channel) + " order by d_id",
-            *state.Conn, 0, 1);
+            *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       children[rs["d_pid"].ToInt64Or(0)].push_back(rs["d_id"].ToInt64Or(0));
       rs.MoveNext();
@@ -191,23 +191,24 @@ class ListSite {
   // Makes the channel current with the settings the channel loader gives it.
   // Loads the channel as a new request would (rows read by earlier calls are forgotten).
   void UseChannel(int64_t id) {
-    state.ChannelRowCache.clear();
-    state.ChannelDirCache.clear();
-    state.ChannelID = Variant(static_cast<long long>(id));
+    state.caches.ChannelRowCache.clear();
+    state.caches.ChannelDirCache.clear();
+    state.channel.ChannelID = Variant(static_cast<long long>(id));
     Recordset rs;
-    rs.Open("select * from Vantrel_Channel where d_id = " + std::to_string(id), *state.Conn, 0, 1);
+    rs.Open("select * from Vantrel_Channel where d_id = " + std::to_string(id), *state.db.Conn, 0,
+            1);
     ASSERT_FALSE(rs.Eof()) << "no channel " << id;
     std::string dir = rs["d_channeldir"].ToString();
-    state.ChannelDir = dir.empty() ? "" : dir + "/";
-    state.GenerateHtml = Variant(rs["d_generatehtml"].ToString());
-    state.ListDirType = Variant(rs["d_listdir"].ToString());
-    state.ContentFileType = Variant(rs["d_contentfiletype"].ToString());
-    state.ListFileExt = FileExtName(rs["d_listfileext"]);
-    state.ContentFileExt = FileExtName(rs["d_contentfileext"]);
-    state.FirstFileExt = FileExtName(rs["d_firstfileext"]);
-    state.DaysOfNew = Variant(rs["d_daysofnew"].ToString());
-    state.UploadDir = Variant(rs["d_uploaddir"].ToString());
-    state.ChannelTemplateID = Variant(rs["d_templateid"].ToString());
+    state.channel.ChannelDir = dir.empty() ? "" : dir + "/";
+    state.channel.GenerateHtml = Variant(rs["d_generatehtml"].ToString());
+    state.channel.ListDirType = Variant(rs["d_listdir"].ToString());
+    state.channel.ContentFileType = Variant(rs["d_contentfiletype"].ToString());
+    state.channel.ListFileExt = FileExtName(rs["d_listfileext"]);
+    state.channel.ContentFileExt = FileExtName(rs["d_contentfileext"]);
+    state.channel.FirstFileExt = FileExtName(rs["d_firstfileext"]);
+    state.channel.DaysOfNew = Variant(rs["d_daysofnew"].ToString());
+    state.channel.UploadDir = Variant(rs["d_uploaddir"].ToString());
+    state.channel.ChannelTemplateID = Variant(rs["d_templateid"].ToString());
   }
 
   // A template page of a channel (0: the site itself) with its skin number, and its id.

@@ -136,7 +136,7 @@ TEST_F(NavigationTest, SubjectGrid) {
   EXPECT_NE(ShowSubjectNavi(s_.state, 3)
                 .find("<a href='/news/subject/z2/list_" + std::to_string(ids[1]) + ".htm'>专题2"),
             std::string::npos);
-  EXPECT_NE(s_.state.Sql.find("from Vantrel_ArticleSubject where d_channelid= " + c),
+  EXPECT_NE(s_.state.db.Sql.find("from Vantrel_ArticleSubject where d_channelid= " + c),
             std::string::npos);
 }
 

@@ -19,7 +19,7 @@ class RelatedChipsTest : public ::testing::Test {
     std::string html;
     site_.InRequest([&](RequestState& state) {
       html = ShowArticleCorrelative(state, chip, page_type, article);
-      if (sql != nullptr) *sql = state.Sql;
+      if (sql != nullptr) *sql = state.db.Sql;
     });
     return html;
   }

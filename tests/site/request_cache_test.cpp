@@ -32,16 +32,16 @@ TEST_F(RequestCacheTest, AChannelRowIsReadOncePerRequest) {
   int64_t first = -1, again = -1;
   std::string name_after_switch;
   RunInPage([&](RequestState& s) {
-    s.ChannelID = 1;
-    int64_t before = s.Conn->statement_count();
+    s.channel.ChannelID = 1;
+    int64_t before = s.db.Conn->statement_count();
     InitChannel(s);
-    first = s.Conn->statement_count() - before;
-    std::string name = s.ChannelName.ToString();
-    s.ChannelName = "changed by a renderer";
-    before = s.Conn->statement_count();
+    first = s.db.Conn->statement_count() - before;
+    std::string name = s.channel.ChannelName.ToString();
+    s.channel.ChannelName = "changed by a renderer";
+    before = s.db.Conn->statement_count();
     InitChannel(s);
-    again = s.Conn->statement_count() - before;
-    name_after_switch = s.ChannelName.ToString();
+    again = s.db.Conn->statement_count() - before;
+    name_after_switch = s.channel.ChannelName.ToString();
     EXPECT_EQ(name_after_switch, name) << "the settings are loaded again from the row read";
   });
   EXPECT_EQ(first, 1);
@@ -52,13 +52,13 @@ TEST_F(RequestCacheTest, ATemplatePageAndItsSkinAreReadOnce) {
   std::string text, link;
   int64_t statements = -1;
   RunInPage([&](RequestState& s) {
-    s.ChannelID = 1;
+    s.channel.ChannelID = 1;
     InitChannel(s);
-    int64_t before = s.Conn->statement_count();
-    text = LoadTemplatePage(s, s.ChannelTemplateID, "content");
-    link = GetSkinCssLink(s, s.ChannelTemplateID, "", "content");
-    LoadTemplatePage(s, s.ChannelTemplateID, "content");
-    statements = s.Conn->statement_count() - before;
+    int64_t before = s.db.Conn->statement_count();
+    text = LoadTemplatePage(s, s.channel.ChannelTemplateID, "content");
+    link = GetSkinCssLink(s, s.channel.ChannelTemplateID, "", "content");
+    LoadTemplatePage(s, s.channel.ChannelTemplateID, "content");
+    statements = s.db.Conn->statement_count() - before;
   });
   std::string skin = site_.SqlValue(
       "select p.d_skinid from Vantrel_TemplatePage p join Vantrel_TemplateAndPage m on "

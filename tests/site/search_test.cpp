@@ -102,15 +102,15 @@ TEST_F(SearchTest, ValuesTheFormDoesNotOfferNeverReachTheQuery) {
     std::string html = Search(type, "one");
     EXPECT_NE(html.find("<font color=red>one</font>"), std::string::npos) << type;
     EXPECT_EQ(html.find("two"), std::string::npos) << type;
-    EXPECT_NE(s_.state.Sql.find("and d_title like '%one%'"), std::string::npos) << type;
+    EXPECT_NE(s_.state.db.Sql.find("and d_title like '%one%'"), std::string::npos) << type;
   }
   // A class or order that is not a whole number: every class, newest first.
   std::string odd = Search("d_title", "标题", "1 or 1=1", "2; drop table x");
   EXPECT_EQ(CountOf(odd, "<tr><td>["), 2);
-  EXPECT_NE(s_.state.Sql.find(" order by a.d_addtime desc"), std::string::npos);
-  EXPECT_EQ(s_.state.Sql.find("1=1"), std::string::npos);
+  EXPECT_NE(s_.state.db.Sql.find(" order by a.d_addtime desc"), std::string::npos);
+  EXPECT_EQ(s_.state.db.Sql.find("1=1"), std::string::npos);
   Search("d_title", "标题", "", "7");
-  EXPECT_NE(s_.state.Sql.find(" order by a.d_addtime desc"), std::string::npos);
+  EXPECT_NE(s_.state.db.Sql.find(" order by a.d_addtime desc"), std::string::npos);
   // A keyword with a quote is matched, not a broken query.
   Add("O'Brien 的书");
   EXPECT_NE(Search("d_title", "o'brien").find("<font color=red>O'Brien</font> 的书"),

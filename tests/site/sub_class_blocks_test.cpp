@@ -71,8 +71,8 @@ TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
                          "<td>&nbsp;</td></tr><tr><td colspan='3' height=5></td></tr></table>";
   EXPECT_EQ(html, expected);
   // The page's own channel and its settings are back.
-  EXPECT_EQ(s_.state.ChannelID.ToString(), "1");
-  EXPECT_EQ(s_.state.ChannelDir, "Article/");
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), "1");
+  EXPECT_EQ(s_.state.channel.ChannelDir, "Article/");
 }
 
 TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
@@ -118,7 +118,7 @@ TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
   EXPECT_NE(html.find("/beta/images/arrow.gif"), std::string::npos);
   // The rest of the body keeps its letter case.
   EXPECT_EQ(CountOf(html, "<B>Head</B><script>document.getElementById('X')</script>"), 2);
-  EXPECT_EQ(s_.state.ChannelID.ToString(), "1");
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), "1");
 }
 
 TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {

@@ -34,8 +34,8 @@ class TemplateEngineTest : public ::testing::Test {
     std::string page;
     site_.InRequest([&](RequestState& state) {
       state.SkinCssLink = "<link skin>";
-      page = ParseTemplate(state, text, type, state.GenerateHtml, article_id, class_id, "", "", "",
-                           "", "", "", "", "");
+      page = ParseTemplate(state, text, type, state.channel.GenerateHtml, article_id, class_id, "",
+                           "", "", "", "", "", "", "");
       if (match_list != nullptr) *match_list = state.MatchList;
     });
     return page;
@@ -112,9 +112,9 @@ TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   int64_t statements = 0;
   std::string page;
   site_.InRequest([&](RequestState& state) {
-    int64_t before = state.Conn->statement_count();
+    int64_t before = state.db.Conn->statement_count();
     page = ParseTemplate(state, text, "content", "0", id, 0, "", "", "", "", "", "", "", "");
-    statements = state.Conn->statement_count() - before;
+    statements = state.db.Conn->statement_count() - before;
   });
   EXPECT_TRUE(Has(page, "一次|")) << page;
   // The channel path and the one article load.
