@@ -4,11 +4,13 @@
 # Then, for reference, the same static file served by nginx, and the article page measured
 # alone and while folirex-hold keeps idle keep-alive and slow-header connections open.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
-#                [--idle N] [--slow N]
+#                [--rounds N] [--idle N] [--slow N]
 # --baseline REV also builds the folirex binary of git revision REV (Release, in a temporary
 # worktree; the build folder build-bench-base-<hash> is kept for the next run) and measures it
-# on an identical copy of the seeded site: each page is measured with one binary and then with
-# the other, never both at once, and the figures are printed side by side.
+# on an identical copy of the seeded site, one binary at a time, never both at once: each page
+# gets --rounds rounds (default 3) that split --duration, alternating the two binaries, and
+# the round with the median req/s of each is printed side by side, so that a burst of load
+# from elsewhere on the machine weighs on both alike.
 # Needs wrk (Debian package "wrk") and, for the reference row, nginx (Debian package "nginx");
 # run as root, the script installs them with apt-get. Everything runs on 127.0.0.1.
 set -euo pipefail
@@ -18,26 +20,30 @@ articles=10000
 duration=15
 threads=32
 baseline=""
+rounds=3         # with --baseline: alternating rounds per page, splitting --duration
 idle=1000
 slow=256
 slow_interval=3  # seconds between the header lines of a slow connection
 ramp=3           # seconds for the held connections to open before wrk starts
 usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
-                    [--idle N] [--slow N]"
+                    [--rounds N] [--idle N] [--slow N]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
     --duration) duration="$2"; shift 2 ;;
     --threads) threads="$2"; shift 2 ;;
     --baseline) baseline="$2"; shift 2 ;;
+    --rounds) rounds="$2"; shift 2 ;;
     --idle) idle="$2"; shift 2 ;;
     --slow) slow="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
-for n in "$articles" "$duration" "$threads" "$idle" "$slow"; do
+for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds"; do
   [[ $n =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
 done
+if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
+round_secs=$((duration / rounds)); [ "$round_secs" -ge 1 ] || round_secs=1
 
 # Finds a program, installing its Debian package first when running as root.
 have() { command -v "$1" >/dev/null || [ -x "/usr/sbin/$1" ]; }
@@ -192,6 +198,9 @@ measure() {  # URL SECONDS [LIMIT]
     m_err="${m_err:+$m_err; }no request answered ($(awk '/requests in/{print $1, $2, $3, $4}' <<<"$out" | tr -d ,))"
   m_err="${m_err:-none}"
 }
+median() {  # "RPS P50 P99"...: the line with the median RPS
+  printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
+}
 warm_up() {  # URL [LIMIT]
   timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "$1" >/dev/null 2>&1 || true
 }
@@ -246,8 +255,11 @@ row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
 if [ -n "$base_bin" ]; then
-  printf 'now: this worktree (build-bench); base: %s = %s (%s)\n' "$baseline" \
-    "$(git log -1 --format='%h %s' "$base_hash" | cut -c1-60)" "${base_build#"$repo"/}"
+  printf 'now: this worktree, built in build-bench; base: %s = %s, built in %s\n' "$baseline" \
+    "${base_hash:0:10}" "build-bench-base-${base_hash:0:10}..."
+  printf 'each page: warm-up of both, then %s rounds of %s s alternating now and base (ABBA...);\n' \
+    "$rounds" "$round_secs"
+  printf 'the figures are those of the round with the median req/s\n'
   row page "req/s" "base req/s" change p50 p99 "base p50" "base p99" status sql
 else
   row page "req/s" - - p50 p99 - - status sql
@@ -259,18 +271,32 @@ for i in "${!names[@]}"; do
   status=$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$count_port$path")
   sleep 0.05
   sql=$(awk '/^sql /{print $2; exit}' "$work/server.log"); sql=${sql:--}
-  warm_up "http://127.0.0.1:$port$path"
-  measure "http://127.0.0.1:$port$path" "$duration" $((duration + 30))
-  rps=$m_rps p50=$m_p50 p99=$m_p99
-  [ "$m_err" = none ] || notes+=("${names[$i]}: $m_err")
-  b_rps=- b_p50=- b_p99=-
-  if [ -n "$base_bin" ]; then
-    b_status=$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$base_port$path")
+  now_url="http://127.0.0.1:$port$path"
+  if [ -z "$base_bin" ]; then
+    warm_up "$now_url"
+    measure "$now_url" "$duration" $((duration + 30))
+    rps=$m_rps p50=$m_p50 p99=$m_p99
+    [ "$m_err" = none ] || notes+=("${names[$i]}: $m_err")
+    b_rps=- b_p50=- b_p99=-
+  else
+    base_url="http://127.0.0.1:$base_port$path"
+    b_status=$(curl -s -o /dev/null -w '%{http_code}' "$base_url")
     [ "$b_status" = "$status" ] || status="$status/$b_status"
-    warm_up "http://127.0.0.1:$base_port$path"
-    measure "http://127.0.0.1:$base_port$path" "$duration" $((duration + 30))
-    b_rps=$m_rps b_p50=$m_p50 b_p99=$m_p99
-    [ "$m_err" = none ] || notes+=("${names[$i]} (base): $m_err")
+    warm_up "$now_url"
+    warm_up "$base_url"
+    now_runs=() base_runs=()
+    for r in $(seq "$rounds"); do
+      if (( r % 2 )); then order=(now base); else order=(base now); fi
+      for who in "${order[@]}"; do
+        if [ "$who" = now ]; then url=$now_url; else url=$base_url; fi
+        measure "$url" "$round_secs" $((round_secs + 30))
+        if [ "$who" = now ]; then now_runs+=("$m_rps $m_p50 $m_p99"); else
+          base_runs+=("$m_rps $m_p50 $m_p99"); fi
+        [ "$m_err" = none ] || notes+=("${names[$i]} ($who, round $r): $m_err")
+      done
+    done
+    read -r rps p50 p99 <<<"$(median "${now_runs[@]}")"
+    read -r b_rps b_p50 b_p99 <<<"$(median "${base_runs[@]}")"
   fi
   row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
     "$b_p99" "$status" "$sql"
