@@ -52,9 +52,9 @@ need() {  # PROGRAM PACKAGE
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
     echo "installing $2 (apt-get install $2)" >&2
     export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y -qq "$2" </dev/null >/dev/null 2>&1 ||
+    apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1 ||
       { apt-get update -qq </dev/null >/dev/null 2>&1 &&
-        apt-get install -y -qq "$2" </dev/null >/dev/null 2>&1; } || true
+        apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1; } || true
   fi
   have "$1"
 }
