@@ -1,54 +1,225 @@
 #!/usr/bin/env bash
 # Measures the server on a seeded site with wrk: requests per second, median and 99th
 # percentile latency of each page kind, SQL statements per page, and the server's peak memory.
-#   bench/run.sh [--articles N] [--duration SECONDS] [--threads N]
-# Needs wrk (Debian package "wrk"). Everything runs on 127.0.0.1.
+# Then, for reference, the same static file served by nginx, and the article page measured
+# alone and while folirex-hold keeps idle keep-alive and slow-header connections open.
+#   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
+#                [--rounds N] [--idle N] [--slow N]
+# --baseline REV also builds the folirex binary of git revision REV (Release, in a temporary
+# worktree; the build folder build-bench-base-<hash> is kept for the next run) and measures it
+# on an identical copy of the seeded site, one binary at a time, never both at once: each page
+# gets --rounds rounds (default 3) that split --duration, alternating the two binaries, and
+# the round with the median req/s of each is printed side by side, so that a burst of load
+# from elsewhere on the machine weighs on both alike.
+# Needs wrk (Debian package "wrk") and, for the reference row, nginx (Debian package "nginx");
+# run as root, the script installs them with apt-get. Everything runs on 127.0.0.1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repo="$(pwd)"
 articles=10000
 duration=15
 threads=32
+baseline=""
+rounds=3         # with --baseline: alternating rounds per page, splitting --duration
+idle=1000
+slow=256
+slow_interval=3  # seconds between the header lines of a slow connection
+ramp=3           # seconds for the held connections to open before wrk starts
+usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
+                    [--rounds N] [--idle N] [--slow N]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
     --duration) duration="$2"; shift 2 ;;
     --threads) threads="$2"; shift 2 ;;
-    *) echo "usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N]" >&2; exit 2 ;;
+    --baseline) baseline="$2"; shift 2 ;;
+    --rounds) rounds="$2"; shift 2 ;;
+    --idle) idle="$2"; shift 2 ;;
+    --slow) slow="$2"; shift 2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
-command -v wrk >/dev/null || { echo "bench/run.sh needs wrk (apt-get install wrk)" >&2; exit 1; }
+for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds"; do
+  [[ $n =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
+done
+if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
+round_secs=$((duration / rounds)); [ "$round_secs" -ge 1 ] || round_secs=1
+
+# Finds a program, installing its Debian package first when running as root.
+have() { command -v "$1" >/dev/null || [ -x "/usr/sbin/$1" ]; }
+need() {  # PROGRAM PACKAGE
+  have "$1" && return 0
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    echo "installing $2 (apt-get install $2)" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1 ||
+      { apt-get update -qq </dev/null >/dev/null 2>&1 &&
+        apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1; } || true
+  fi
+  have "$1"
+}
+need wrk wrk || { echo "bench/run.sh needs wrk (apt-get install wrk)" >&2; exit 1; }
+nginx=""
+if need nginx nginx; then
+  nginx="$(command -v nginx || echo /usr/sbin/nginx)"
+else
+  echo "nginx not found (apt-get install nginx): the static reference row is left out" >&2
+fi
+
+# The held connections, wrk's and the servers' own files all need descriptors.
+ulimit -n 65536 2>/dev/null || ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
+fd_limit="$(ulimit -n)"
+if [ "$fd_limit" != unlimited ] && [ "$fd_limit" -lt $((idle + slow + 1024)) ]; then
+  echo "warning: the file limit ($fd_limit) is low for $idle + $slow held connections" >&2
+fi
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed >/dev/null
+cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed folirex-hold >/dev/null
+now_bin="$repo/build-bench/folirex"
+hold_bin="$repo/build-bench/bench/folirex-hold"
 
-work="$(mktemp -d)"
-server_pid=""
+work="$(mktemp -d /tmp/folirex-bench.XXXXXX)"
+pids=()        # every background process started here, stopped by cleanup
+base_tree=""   # the temporary worktree of the baseline revision while it builds
+
+alive() {  # PID: running (a child that has exited but not been waited for is not)
+  local state
+  state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1
+  [[ $state != Z* ]]
+}
+forget() { local p keep=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
+  pids=("${keep[@]}"); }
+# Stops a background process: SIGTERM, then SIGKILL after GRACE seconds. Returns 1 when it had
+# to be killed.
+stop() {  # PID [GRACE]
+  local pid="$1" grace="${2:-10}" killed=0 _
+  if alive "$pid"; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq $((grace * 10))); do alive "$pid" || break; sleep 0.1; done
+    if alive "$pid"; then kill -KILL "$pid" 2>/dev/null || true; killed=1; fi
+  fi
+  wait "$pid" 2>/dev/null || true
+  forget "$pid"
+  return "$killed"
+}
 cleanup() {
-  for pid in $server_pid ${count_pid:-}; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  set +e
+  local pid
+  for pid in "${pids[@]}"; do stop "$pid" 5; done
+  if [ -n "$base_tree" ]; then
+    git -C "$repo" worktree remove --force "$base_tree" >/dev/null 2>&1
+    rm -rf "$base_tree"
+    git -C "$repo" worktree prune
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
-build-bench/folirex init "$work/site" >/dev/null
-build-bench/bench/folirex-seed "$work/site" --articles "$articles"
+base_bin=""
+if [ -n "$baseline" ]; then
+  base_hash="$(git rev-parse --verify --quiet "$baseline^{commit}")" ||
+    { echo "--baseline: '$baseline' is not a revision of this repository" >&2; exit 2; }
+  base_build="$repo/build-bench-base-$base_hash"
+  base_bin="$base_build/folirex"
+  # The folder is complete only once .built is written; a broken or half-built one is redone.
+  # The binary remembers its source folder only for `folirex init`, which is never run with it.
+  if [ ! -e "$base_build/.built" ] || [ ! -x "$base_bin" ]; then
+    echo "building the baseline ${base_hash:0:12} in ${base_build#"$repo"/}" >&2
+    rm -rf "$base_build"
+    base_tree="$(mktemp -d /tmp/folirex-bench-base.XXXXXX)"
+    git worktree add --detach --quiet "$base_tree" "$base_hash"
+    cmake -S "$base_tree" -B "$base_build" -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF \
+      >/dev/null
+    cmake --build "$base_build" -j"$(nproc)" --target folirex >/dev/null
+    touch "$base_build/.built"
+    git worktree remove --force "$base_tree"
+    base_tree=""
+  fi
+fi
+
+"$now_bin" init "$work/seed" >/dev/null
+build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
+# Each binary gets its own copy of the seeded site, so that both start from the same data.
+cp -a "$work/seed" "$work/site"
+[ -z "$base_bin" ] || cp -a "$work/seed" "$work/site-base"
 db="$work/site/data/site.db"
 q() { sqlite3 "$db" "$1"; }
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
+# Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
+# A host that bounds its connections is given room for the held ones.
+start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
+  local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _
+  shift 5
+  local extra=()
+  help="$("$bin" serve --help 2>&1 || true)"
+  if grep -q -- --max-connections <<<"$help"; then extra=(--max-connections 4096); fi
+  env "$@" "$bin" serve "$site" --listen "127.0.0.1:$port" --threads "$nthreads" "${extra[@]}" \
+    >/dev/null 2>>"$log" &
+  server_pid=$!
+  pids+=("$server_pid")
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif" && return 0
+    alive "$server_pid" || break
+    sleep 0.1
+  done
+  echo "$bin did not start serving $site:" >&2
+  cat "$log" >&2
+  exit 1
+}
+peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
+
+# Runs wrk against URL for SECONDS (killed after LIMIT seconds when given) and sets m_rps,
+# m_p50, m_p99 and m_err (socket errors and non-2xx/3xx answers, or "none").
+measure() {  # URL SECONDS [LIMIT]
+  local url="$1" secs="$2" limit="${3:-0}" out rc=0 errors non2xx requests
+  out="$(timeout -k 5 "$limit" wrk -t2 -c16 -d"${secs}s" --latency "$url" 2>&1)" || rc=$?
+  if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
+    m_rps="-"; m_p50="-"; m_p99="-"; m_err="wrk timed out after $limit s"
+    return
+  elif [ "$rc" != 0 ]; then
+    m_rps="-"; m_p50="-"; m_p99="-"
+    m_err="wrk failed: $(tr '\n' ' ' <<<"$out")"
+    return
+  fi
+  m_rps="$(awk '/Requests\/sec/{print $2}' <<<"$out")"
+  m_p50="$(awk '$1=="50%"{print $2}' <<<"$out")"
+  m_p99="$(awk '$1=="99%"{print $2}' <<<"$out")"
+  requests="$(awk '/requests in/{print $1}' <<<"$out")"
+  if [ "${requests:-0}" = 0 ]; then m_p50="-"; m_p99="-"; fi
+  errors="$(sed -n 's/^ *Socket errors: //p' <<<"$out")"
+  non2xx="$(sed -n 's/^ *Non-2xx or 3xx responses: //p' <<<"$out")"
+  m_err="${errors:+socket errors: $errors}"
+  [ -z "$non2xx" ] || m_err="${m_err:+$m_err; }non-2xx/3xx answers: $non2xx"
+  [ "${requests:-0}" != 0 ] ||
+    m_err="${m_err:+$m_err; }no request answered ($(awk '/requests in/{print $1, $2, $3, $4}' <<<"$out" | tr -d ,))"
+  m_err="${m_err:-none}"
+}
+median() {  # "RPS P50 P99"...: the line with the median RPS
+  printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
+}
+warm_up() {  # URL [LIMIT]
+  timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "$1" >/dev/null 2>&1 || true
+}
+change() {  # NOW BASE: the change from BASE to NOW in percent
+  awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%+.1f%%", (a - b) / b * 100; else print "-" }'
+}
+
 port=$(free_port)
-build-bench/folirex serve "$work/site" --listen "127.0.0.1:$port" --threads "$threads" \
-  >/dev/null 2>"$work/server.err" &
-server_pid=$!
+start_server "$now_bin" "$work/site" "$port" "$threads" "$work/server.err"
+now_pid=$server_pid
+if [ -n "$base_bin" ]; then
+  base_port=$(free_port)
+  start_server "$base_bin" "$work/site-base" "$base_port" "$threads" "$work/server-base.err"
+  base_pid=$server_pid
+fi
 # A second server on the same site counts each page's SQL statements, outside the measurements.
 count_port=$(free_port)
-FOLIREX_SQL_COUNT=1 build-bench/folirex serve "$work/site" --listen "127.0.0.1:$count_port" \
-  --threads 2 >/dev/null 2>>"$work/server.log" &
-count_pid=$!
-for p in "$port" "$count_port"; do
-  for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$p/images/hot.gif" && break; sleep 0.1; done
-done
+start_server "$now_bin" "$work/site" "$count_port" 2 "$work/server.log" FOLIREX_SQL_COUNT=1
+count_pid=$server_pid
 
 article=$(q "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=0 and d_checked=-1 and d_deleted=0")
 paged=$(q "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=2 and d_checked=-1 and d_deleted=0")
@@ -56,37 +227,177 @@ class=$(q "select d_classid from Vantrel_Article where d_channelid=1 group by d_
 count=$(q "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0")
 deep=$(( (count + 19) / 20 )); [ "$deep" -gt 500 ] && deep=500
 
-declare -a names urls
-add() { names+=("$1"); urls+=("$2"); }
-base="http://127.0.0.1:$port"
-add "home"                 "$base/asp.asp"
-add "channel first page"   "$base/asp.asp?channelid=1"
-add "article"              "$base/asp.asp?m=content&articleid=$article&channelid=1"
-add "paged article p2"     "$base/asp.asp?m=content&articleid=$paged&channelid=1&page=2"
-add "class list p1"        "$base/asp.asp?m=classlist&classid=$class&channelid=1"
-add "class list p$deep"    "$base/asp.asp?m=classlist&classid=$class&channelid=1&page=$deep"
-add "newest list"          "$base/asp.asp?m=newlist&channelid=1"
-add "search, no keyword"   "$base/asp.asp?m=search&channelid=1"
-add "search, keyword"      "$base/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
-add "comment list script"  "$base/asp.asp?m=commentlist&articleid=$article&channelid=1"
-add "click script"         "$base/asp.asp?m=click&articleid=$article&channelid=1"
-add "static file"          "$base/images/hot.gif"
+declare -a names paths
+add() { names+=("$1"); paths+=("$2"); }
+article_path="/asp.asp?m=content&articleid=$article&channelid=1"
+static_path="/images/hot.gif"
+add "home"                 "/asp.asp"
+add "channel first page"   "/asp.asp?channelid=1"
+add "article"              "$article_path"
+add "paged article p2"     "/asp.asp?m=content&articleid=$paged&channelid=1&page=2"
+add "class list p1"        "/asp.asp?m=classlist&classid=$class&channelid=1"
+add "class list p$deep"    "/asp.asp?m=classlist&classid=$class&channelid=1&page=$deep"
+add "newest list"          "/asp.asp?m=newlist&channelid=1"
+add "search, no keyword"   "/asp.asp?m=search&channelid=1"
+add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
+add "comment list script"  "/asp.asp?m=commentlist&articleid=$article&channelid=1"
+add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
+add "static file"          "$static_path"
+
+row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
+  if [ -n "$base_bin" ]; then
+    printf '%-22s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
+  else
+    printf '%-22s %10s %10s %10s %6s %8s\n' "$1" "$2" "$5" "$6" "$9" "${10}"
+  fi
+}
 
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
-printf '%-22s %10s %10s %10s %6s %8s\n' page "req/s" "p50" "p99" status sql
+if [ -n "$base_bin" ]; then
+  printf 'now: this worktree, built in build-bench; base: %s = %s, built in %s\n' "$baseline" \
+    "${base_hash:0:10}" "build-bench-base-${base_hash:0:10}..."
+  printf 'each page: warm-up of both, then %s rounds of %s s alternating now and base (ABBA...);\n' \
+    "$rounds" "$round_secs"
+  printf 'the figures are those of the round with the median req/s\n'
+  row page "req/s" "base req/s" change p50 p99 "base p50" "base p99" status sql
+else
+  row page "req/s" - - p50 p99 - - status sql
+fi
+notes=()
 for i in "${!names[@]}"; do
-  url="${urls[$i]}"
+  path="${paths[$i]}"
   : > "$work/server.log"  # the counting server appends one line per page
-  status=$(curl -s -o /dev/null -w '%{http_code}' "${url/:$port\//:$count_port/}")
+  status=$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$count_port$path")
   sleep 0.05
   sql=$(awk '/^sql /{print $2; exit}' "$work/server.log"); sql=${sql:--}
-  wrk -t2 -c16 -d5s "$url" >/dev/null 2>&1
-  out=$(wrk -t2 -c16 -d"${duration}s" --latency "$url" 2>&1)
-  rps=$(awk '/Requests\/sec/{print $2}' <<<"$out")
-  p50=$(awk '$1=="50%"{print $2}' <<<"$out")
-  p99=$(awk '$1=="99%"{print $2}' <<<"$out")
-  printf '%-22s %10s %10s %10s %6s %8s\n' "${names[$i]}" "$rps" "$p50" "$p99" "$status" "$sql"
+  now_url="http://127.0.0.1:$port$path"
+  if [ -z "$base_bin" ]; then
+    warm_up "$now_url"
+    measure "$now_url" "$duration" $((duration + 30))
+    rps=$m_rps p50=$m_p50 p99=$m_p99
+    [ "$m_err" = none ] || notes+=("${names[$i]}: $m_err")
+    b_rps=- b_p50=- b_p99=-
+  else
+    base_url="http://127.0.0.1:$base_port$path"
+    b_status=$(curl -s -o /dev/null -w '%{http_code}' "$base_url")
+    [ "$b_status" = "$status" ] || status="$status/$b_status"
+    warm_up "$now_url"
+    warm_up "$base_url"
+    now_runs=() base_runs=()
+    for r in $(seq "$rounds"); do
+      if (( r % 2 )); then order=(now base); else order=(base now); fi
+      for who in "${order[@]}"; do
+        if [ "$who" = now ]; then url=$now_url; else url=$base_url; fi
+        measure "$url" "$round_secs" $((round_secs + 30))
+        if [ "$who" = now ]; then now_runs+=("$m_rps $m_p50 $m_p99"); else
+          base_runs+=("$m_rps $m_p50 $m_p99"); fi
+        [ "$m_err" = none ] || notes+=("${names[$i]} ($who, round $r): $m_err")
+      done
+    done
+    read -r rps p50 p99 <<<"$(median "${now_runs[@]}")"
+    read -r b_rps b_p50 b_p99 <<<"$(median "${base_runs[@]}")"
+  fi
+  row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
+    "$b_p99" "$status" "$sql"
 done
-peak=$(awk '/VmHWM/{print $2, $3}' "/proc/$server_pid/status")
-echo "server peak memory (VmHWM): $peak"
+# The same static file from nginx: what a static file costs on this machine at best.
+folirex_static_rps=$rps
+if [ -n "$nginx" ]; then
+  ng="$work/nginx"
+  mkdir -p "$ng"
+  ng_port=$(free_port)
+  {
+    echo "worker_processes auto;"
+    echo "daemon off;"
+    echo "pid $ng/nginx.pid;"
+    echo "error_log $ng/error.log warn;"
+    # Workers read the site in the private temp folder, so they keep the caller's user.
+    [ "$(id -u)" != 0 ] || echo "user root;"
+    echo "events { worker_connections 4096; }"
+    echo "http {"
+    echo "  access_log off;"
+    echo "  sendfile on;"
+    echo "  types { image/gif gif; text/html html; }"
+    for t in client_body proxy fastcgi uwsgi scgi; do echo "  ${t}_temp_path $ng/$t;"; done
+    echo "  server { listen 127.0.0.1:$ng_port; root $work/site; }"
+    echo "}"
+  } > "$ng/nginx.conf"
+  "$nginx" -p "$ng" -e "$ng/error.log" -c "$ng/nginx.conf" >/dev/null 2>>"$ng/stderr.log" &
+  ng_pid=$!
+  pids+=("$ng_pid")
+  ng_url="http://127.0.0.1:$ng_port$static_path"
+  for _ in $(seq 100); do
+    curl -s -o /dev/null "$ng_url" && break
+    alive "$ng_pid" || break
+    sleep 0.1
+  done
+  ng_status=$(curl -s -o /dev/null -w "%{http_code}" "$ng_url" || true)
+  if [ "$ng_status" = 200 ]; then
+    warm_up "$ng_url"
+    measure "$ng_url" "$duration" $((duration + 30))
+    [ "$m_err" = none ] || notes+=("static file (nginx): $m_err")
+    row "static file (nginx)" "$m_rps" - - "$m_p50" "$m_p99" - - "$ng_status" -
+    printf 'folirex static file: %s of nginx'"'"'s req/s\n' \
+      "$(awk -v a="$folirex_static_rps" -v b="$m_rps" \
+        'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%.0f%%", a / b * 100; else print "-" }')"
+  else
+    echo "nginx did not serve $static_path (status $ng_status):" >&2
+    cat "$ng/stderr.log" "$ng/error.log" >&2
+  fi
+  stop "$ng_pid" || true
+fi
+for note in "${notes[@]}"; do echo "wrk errors, $note"; done
+echo "server peak memory (VmHWM): $(peak_memory "$now_pid")"
+[ -z "$base_bin" ] || echo "base server peak memory (VmHWM): $(peak_memory "$base_pid")"
+stop "$count_pid" || true
+stop "$now_pid" || true
+[ -z "$base_bin" ] || stop "$base_pid" || true
+
+# The article page measured alone and then while folirex-hold keeps idle keep-alive and
+# slow-header connections open, on a fresh server process of each binary so that its peak
+# memory belongs to this run. A host that gives each connection a worker stalls here, so every
+# wrk has a time limit.
+hostile() {  # LABEL BIN SITE
+  local label="$1" bin="$2" site="$3" hport url alone_rps alone_p99 hold_pid held stopped
+  hport=$(free_port)
+  start_server "$bin" "$site" "$hport" "$threads" "$work/hostile-$label.err"
+  local pid=$server_pid
+  url="http://127.0.0.1:$hport$article_path"
+  warm_up "$url" 20
+  measure "$url" "$duration" $((duration + 30))
+  alone_rps=$m_rps alone_p99=$m_p99
+  [ "$m_err" = none ] || notes+=("$label, wrk alone: $m_err")
+  "$hold_bin" 127.0.0.1 "$hport" --idle "$idle" --slow "$slow" --interval "$slow_interval" \
+    --seconds $((ramp + duration + 60)) --path "$static_path" >"$work/hold-$label.out" 2>&1 &
+  hold_pid=$!
+  pids+=("$hold_pid")
+  sleep "$ramp"
+  measure "$url" "$duration" $((duration + 15))
+  stop "$hold_pid" 5 || true
+  held="$(cat "$work/hold-$label.out")"
+  local state="running"
+  alive "$pid" || state="exited ($(tail -n 1 "$work/hostile-$label.err"))"
+  local peak="-"
+  [ "$state" != running ] || peak="$(peak_memory "$pid")"
+  stopped="stopped on SIGTERM"
+  [ "$state" != running ] || stop "$pid" 10 || stopped="did not stop within 10 s of SIGTERM, killed"
+  [ "$state" = running ] || stopped="$state"
+  printf '%-8s %12s %10s %12s %10s %8s %14s\n' "$label" "$alone_rps" "$alone_p99" "$m_rps" \
+    "$m_p99" "$(change "$m_rps" "$alone_rps")" "$peak"
+  hostile_notes+=("$label, wrk while held: errors $m_err"
+    "$label, held connections: $held"
+    "$label, server afterwards: $stopped")
+}
+notes=()
+hostile_notes=()
+echo
+printf 'article page, wrk -t2 -c16 %s s alone, then %s s while folirex-hold keeps %s idle\n' \
+  "$duration" "$duration" "$idle"
+printf 'keep-alive and %s slow-header connections (a line every %s s) open; fresh server each\n' \
+  "$slow" "$slow_interval"
+printf '%-8s %12s %10s %12s %10s %8s %14s\n' server "alone req/s" "alone p99" "held req/s" \
+  "held p99" change "peak (VmHWM)"
+hostile now "$now_bin" "$work/site"
+[ -z "$base_bin" ] || hostile base "$base_bin" "$work/site-base"
+for note in "${notes[@]}" "${hostile_notes[@]}"; do echo "$note"; done
