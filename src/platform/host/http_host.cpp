@@ -112,7 +112,7 @@ rlim_t RaiseOpenFileLimit() {
 int IoThreadCount(int requested) {
   if (requested > 0) return requested;
   int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::clamp(cores / 2, 1, 8);
+  return std::clamp(cores, 2, 16);
 }
 
 }  // namespace
@@ -138,7 +138,7 @@ struct HttpHost::Impl {
   Application application;
   SessionStore sessions;
   std::string install_dir;
-  StaticSite static_site;
+  std::unique_ptr<StaticSite> static_site;
 
   // Declared before the I/O context: a connection that the context destroys unregisters here.
   std::mutex connections_mutex;
@@ -333,7 +333,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       if (auto it = req.find(http::field::if_modified_since); it != req.end()) {
         since = std::string(it->value());
       }
-      return Send(host_.static_site.Serve(method, raw_path, path, query, since));
+      return Send(host_.static_site->Serve(method, raw_path, path, query, since));
     }
     if (method != "GET" && method != "HEAD" && method != "POST") {
       HostReply reply = ErrorReply(405);
@@ -402,7 +402,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     state_ = State::kWriting;
     if (host_.stopping || served_ >= kMaxRequestsPerConnection) keep_alive_ = false;
     reply_ = std::move(reply);
-    uint64_t length = reply_.streams_file() ? reply_.file_size : reply_.body.size();
+    uint64_t length = reply_.streams_file() ? reply_.file_size : reply_.Body().size();
     bool bodiless = reply_.status == 304 || reply_.status < 200;
     head_.clear();
     head_ += "HTTP/1.1 " + std::to_string(reply_.status) + " ";
@@ -418,6 +418,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     head_ += keep_alive_ ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     if (head_only_ || bodiless) {
       reply_.body.clear();
+      reply_.shared_body.reset();
       length = 0;
       reply_.file.clear();
     }
@@ -430,12 +431,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       file_left_ = length;
     }
     SetWriteDeadline(head_.size() + std::min<uint64_t>(length, kFileChunk));
-    std::array<asio::const_buffer, 2> buffers = {asio::buffer(head_), asio::buffer(reply_.body)};
+    std::array<asio::const_buffer, 2> buffers = {asio::buffer(head_), asio::buffer(reply_.Body())};
     asio::async_write(stream_, buffers, [self = shared_from_this()](beast::error_code ec, size_t) {
       if (ec) return self->Close();
       self->head_.clear();
       self->reply_.body.clear();
       self->reply_.body.shrink_to_fit();
+      self->reply_.shared_body.reset();
       self->AfterWrite();
     });
   }
@@ -517,7 +519,6 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)),
       handler(std::move(h)),
       sessions(options.session_idle),
-      static_site(std::filesystem::path()),
       io(IoThreadCount(options.io_threads)),
       strand(asio::make_strand(io)),
       acceptor(strand),
@@ -532,7 +533,7 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     }
     options.site_root = root;
   }
-  static_site = StaticSite(options.site_root);
+  static_site = std::make_unique<StaticSite>(options.site_root);
   install_dir = Server(options.site_root, options.install_dir).install_dir();
   options.io_threads = IoThreadCount(options.io_threads);
 }

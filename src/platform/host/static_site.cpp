@@ -4,6 +4,7 @@
 
 #include <array>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <system_error>
 
@@ -22,6 +23,14 @@ using host::EqualsNoCase;
 
 // Larger static files are streamed from the disk instead of read whole.
 constexpr uintmax_t kStreamFrom = 1u << 20;
+// Files up to this size are kept in memory, up to kKeepTotal bytes in all (past it the kept
+// files are dropped and kept afresh as they are asked for).
+constexpr uintmax_t kKeepFileBytes = 256u << 10;
+constexpr size_t kKeepTotal = 64u << 20;
+
+int64_t ChangedNs(const struct stat& info) {
+  return static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+}
 // An .asp file is read to see whether it holds script; none of ours is near this size.
 constexpr uintmax_t kAspReadLimit = 4u << 20;
 
@@ -296,6 +305,8 @@ HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path
     reply.SetHeader("Allow", "GET, HEAD");
     return reply;
   }
+  HostReply kept;
+  if (ServeKept(path, if_modified_since, &kept)) return kept;
   std::vector<std::string> segments = SplitSegments(path);
   for (const std::string& segment : segments) {
     if (segment == "..") return ErrorReply(404);
@@ -325,18 +336,56 @@ HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path
       std::optional<stdfs::path> candidate =
           fs::ResolveInside(root_, folder.empty() ? std::string(page) : folder + "/" + page);
       if (candidate && stdfs::is_regular_file(*candidate, ec)) {
-        return ServeFile(*candidate, raw_path, if_modified_since);
+        return ServeFile(*candidate, raw_path, if_modified_since, nullptr);
       }
     }
     return ErrorReply(404);
   }
   // A file is not a folder: "page.html/" names nothing.
   if (ec || !stdfs::is_regular_file(status) || raw_path.back() == '/') return ErrorReply(404);
-  return ServeFile(*resolved, raw_path.substr(0, raw_path.rfind('/') + 1), if_modified_since);
+  // Kept only when found under the very name asked for: a case variant created later must win.
+  bool exact = JoinSegments(found) == JoinSegments(segments);
+  return ServeFile(*resolved, raw_path.substr(0, raw_path.rfind('/') + 1), if_modified_since,
+                   exact ? &path : nullptr);
+}
+
+bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified_since,
+                           HostReply* reply) const {
+  KeptFile file;
+  {
+    std::shared_lock lock(kept_mutex_);
+    auto it = kept_.find(path);
+    if (it == kept_.end()) return false;
+    file = it->second;
+  }
+  struct stat info {};
+  if (::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_dev != file.device || info.st_ino != file.inode || info.st_size != file.size ||
+      ChangedNs(info) != file.changed_ns) {
+    std::unique_lock lock(kept_mutex_);
+    auto it = kept_.find(path);
+    if (it != kept_.end() && it->second.bytes == file.bytes) {
+      kept_bytes_ -= it->second.bytes->size();
+      kept_.erase(it);
+    }
+    return false;
+  }
+  reply->SetHeader("Last-Modified", file.last_modified);
+  std::time_t since = 0;
+  if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
+      info.st_mtime <= since) {
+    reply->status = 304;
+    return true;
+  }
+  reply->SetHeader("X-Content-Type-Options", "nosniff");
+  reply->SetHeader("Content-Type", file.content_type);
+  reply->shared_body = std::move(file.bytes);
+  return true;
 }
 
 HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_dir,
-                                std::string_view if_modified_since) const {
+                                std::string_view if_modified_since,
+                                const std::string* keep_as) const {
   std::string name = file.filename().string();
   HostReply reply;
   if (EndsWithNoCase(name, ".asp")) {
@@ -373,6 +422,25 @@ HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_
   uintmax_t size = static_cast<uintmax_t>(info.st_size);
   if (size < kStreamFrom) {
     if (!ReadWholeFile(file, kStreamFrom, &reply.body)) return ErrorReply(404);
+    if (keep_as != nullptr && size <= kKeepFileBytes && reply.body.size() == size) {
+      KeptFile kept;
+      kept.path = file;
+      kept.device = info.st_dev;
+      kept.inode = info.st_ino;
+      kept.size = info.st_size;
+      kept.changed_ns = ChangedNs(info);
+      kept.content_type = ContentTypeFor(name);
+      kept.last_modified = host::HttpDate(modified);
+      kept.bytes = std::make_shared<const std::string>(std::move(reply.body));
+      reply.shared_body = kept.bytes;
+      std::unique_lock lock(kept_mutex_);
+      if (kept_bytes_ + size > kKeepTotal) {
+        kept_.clear();
+        kept_bytes_ = 0;
+      }
+      auto [it, added] = kept_.try_emplace(*keep_as, std::move(kept));
+      if (added) kept_bytes_ += size;
+    }
     return reply;
   }
   reply.file = file;

@@ -10,30 +10,40 @@
 // default.asp, index.html, index.htm (a folder address without its final "/" is redirected to
 // it first); there is no folder listing.
 //
-// A StaticSite holds only its root; Serve may be called from several threads at once.
+// Small files found under the exact name asked for are kept in memory and checked against the
+// disk (device, inode, size, change time) on every request, so a file replaced or removed by
+// anyone is seen at once. Serve may be called from several threads at once.
 #ifndef FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 #define FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace folirex {
 
-// One answer ready to send. A large file is not read into `body`: `file` names it and
-// `file_size` gives its length, and the connection streams it.
+// One answer ready to send: its body is `body`, or a kept file's bytes in `shared_body`. A large
+// file is not read into memory: `file` names it and `file_size` gives its length, and the
+// connection streams it.
 struct HostReply {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;  // besides Content-Length
   std::string body;
+  std::shared_ptr<const std::string> shared_body;
   std::filesystem::path file;
   uint64_t file_size = 0;
 
   void SetHeader(std::string name, std::string value);
   bool streams_file() const { return !file.empty(); }
+  const std::string& Body() const { return shared_body ? *shared_body : body; }
 };
 
 // The host's own page for an error status (GB2312 bytes), with its content type set.
@@ -46,6 +56,8 @@ class StaticSite {
  public:
   // `root` must be an absolute, normalised folder path.
   explicit StaticSite(std::filesystem::path root) : root_(std::move(root)) {}
+  StaticSite(const StaticSite&) = delete;
+  StaticSite& operator=(const StaticSite&) = delete;
 
   // The answer for a GET or HEAD of `raw_path` (as sent, still percent-encoded) whose decoded
   // form is `path` (UTF-8, beginning with "/"). `if_modified_since` is the request's header of
@@ -54,10 +66,27 @@ class StaticSite {
                   const std::string& query, std::string_view if_modified_since) const;
 
  private:
+  struct KeptFile {
+    std::filesystem::path path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t changed_ns = 0;  // the status change time, which any write or rename moves
+    std::string content_type;
+    std::string last_modified;
+    std::shared_ptr<const std::string> bytes;
+  };
+
   HostReply ServeFile(const std::filesystem::path& file, const std::string& raw_dir,
-                      std::string_view if_modified_since) const;
+                      std::string_view if_modified_since, const std::string* keep_as) const;
+  // The kept answer for `path` if the file on the disk is still the one kept.
+  bool ServeKept(const std::string& path, std::string_view if_modified_since,
+                 HostReply* reply) const;
 
   std::filesystem::path root_;
+  mutable std::shared_mutex kept_mutex_;
+  mutable std::unordered_map<std::string, KeptFile> kept_;
+  mutable size_t kept_bytes_ = 0;
 };
 
 }  // namespace folirex

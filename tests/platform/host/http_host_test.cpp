@@ -119,6 +119,24 @@ TEST_F(HostRouting, StaticFilesWhateverTheLetterCase) {
   EXPECT_EQ(pages_, 0);
 }
 
+TEST_F(HostRouting, KeptFilesFollowTheDisk) {
+  Start();
+  auto client = host_->Client();
+  EXPECT_EQ(client->Get("/Skin/1.css")->body, "body{}");
+  // Rewritten in place with the same size, replaced by a rename, removed: each seen at once.
+  top_.Write("site/Skin/1.css", "html{}");
+  EXPECT_EQ(client->Get("/Skin/1.css")->body, "html{}");
+  top_.Write("site/Skin/new.css", "p{color:red}");
+  stdfs::rename(site() / "Skin" / "new.css", site() / "Skin" / "1.css");
+  EXPECT_EQ(client->Get("/Skin/1.css")->body, "p{color:red}");
+  stdfs::remove(site() / "Skin" / "1.css");
+  EXPECT_EQ(client->Get("/Skin/1.css")->status, 404);
+  // A name asked for in another letter case, then created under that very name, wins.
+  EXPECT_EQ(client->Get("/images/logo.gif")->body, "GIF89a-logo");
+  top_.Write("site/images/logo.gif", "GIF89a-lower");
+  EXPECT_EQ(client->Get("/images/logo.gif")->body, "GIF89a-lower");
+}
+
 TEST_F(HostRouting, LargeFilesAreSentWhole) {
   std::string big;
   for (int i = 0; big.size() < (3u << 20); ++i) big += std::to_string(i) + ",";
