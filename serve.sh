@@ -32,8 +32,8 @@ site_url=""
 console_url=""
 while [ -z "$console_url" ] && IFS= read -r line <&"$out"; do
   case "$line" in
-    *"site:"*) site_url="${line##* }" ;;
-    *"console:"*) console_url="${line##* }" ;;
+    "  site:"*) site_url="${line##* }" ;;
+    "  console:"*) console_url="${line##* }" ;;
     "Serving "*) echo "${line} (Ctrl-C stops it)" ;;
     *) echo "$line" ;;
   esac
