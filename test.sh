@@ -4,8 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/packages.sh test
 jobs="$(nproc)"
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIREX_TESTS=ON >/dev/null
-cmake --build build-test -j"$jobs"
+scripts/build.sh build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIREX_TESTS=ON
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
 # The PostgreSQL tests use a private cluster on a loopback port in a temporary folder (the ODBC
 # driver registered as "SQL Server" in its own odbcinst.ini); it is stopped and removed at the

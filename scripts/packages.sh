@@ -17,12 +17,22 @@ for p in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "need root or sudo to install ${missing[*]}" >&2; exit 1; }
   sudo=sudo
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# One line while it works; what apt-get printed only when it fails.
+printf 'Installing %s... ' "${missing[*]}"
+log="$(mktemp /tmp/folirex-packages.XXXXXX)"
+if $sudo apt-get update -qq >"$log" 2>&1 &&
+   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+  echo "done"
+  rm -f "$log"
+else
+  status=$?
+  echo "failed. apt-get printed (also kept in $log):"
+  cat "$log"
+  exit "$status"
+fi

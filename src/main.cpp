@@ -22,34 +22,45 @@ namespace {
 
 using folirex::SiteSettings;
 
+// The short form, also printed (to stderr) when the command line is empty.
 constexpr const char* kUsage =
-    "usage: folirex init DIR [--DbType 1 --DBServer HOST[:PORT] --DBPath NAME --DBUser USER\n"
-    "                            --DBPwd PASSWORD]\n"
-    "       folirex serve DIR [--listen ADDR:PORT] [--threads N] [--max-connections N]\n"
-    "       folirex --help\n";
+    "usage: folirex init DIR [OPTION...]    create a new site in the folder DIR\n"
+    "       folirex serve DIR [OPTION...]   serve the site in DIR until SIGINT or SIGTERM\n"
+    "       folirex --help                  this text\n"
+    "\"folirex init --help\" and \"folirex serve --help\" describe each command and its options.\n";
 
 constexpr const char* kInitHelp =
     "usage: folirex init DIR\n"
-    "       folirex init DIR --DbType 1 --DBServer HOST[:PORT] --DBPath NAME --DBUser USER\n"
-    "                        --DBPwd PASSWORD\n"
-    "Creates a new site in DIR: the site's files, its database, the settings file\n"
-    "DIR/folirex.conf, and a random password for the administrator 'admin', which it prints.\n"
-    "DIR must not exist yet or be empty.\n"
-    "Without options the database is the file DIR/data/site.db. With --DbType 1 it is the\n"
-    "database NAME on a database server, reached through the ODBC driver registered under the\n"
-    "name \"SQL Server\" (PostgreSQL's psqlODBC); it must exist and be empty, and is loaded in\n"
-    "one transaction. The port may also be written HOST,PORT. The five settings are kept in\n"
-    "folirex.conf, which only its owner can read.\n";
+    "       folirex init DIR --DbType 1 --DBServer HOST[:PORT] --DBPath NAME [--DBUser USER]\n"
+    "                        [--DBPwd PASSWORD]\n"
+    "Creates a new site in DIR, which must not exist yet or be empty: the site's files, its\n"
+    "database, the settings file DIR/folirex.conf, and a random password for the administrator\n"
+    "'admin'. It prints the name and the password and keeps them in DIR/data/admin-password.txt,\n"
+    "which the server never serves. It refuses a folder that already holds a site.\n"
+    "Without options the database is the SQLite file DIR/data/site.db. The options put it on a\n"
+    "database server, reached through the ODBC driver registered under the name \"SQL Server\"\n"
+    "(PostgreSQL's psqlODBC); that database must exist and be empty, and is loaded in one\n"
+    "transaction. Their values go into folirex.conf, which only its owner can read.\n"
+    "  --DbType 1              the database is on a server (0, the default: the SQLite file)\n"
+    "  --DBServer HOST[:PORT]  the database server; the port may also be written HOST,PORT\n"
+    "  --DBPath NAME           the database's name on the server\n"
+    "  --DBUser USER           the account the site signs in to the database with\n"
+    "  --DBPwd PASSWORD        that account's password\n"
+    "Option names may be written in any letter case.\n";
 
+// One option a line (a longer text goes on under the description's column); an option added
+// to serve goes at the end of this list and of the usage line.
 constexpr const char* kServeHelp =
     "usage: folirex serve DIR [--listen ADDR:PORT] [--threads N] [--max-connections N]\n"
-    "Serves the site in DIR until SIGINT or SIGTERM, then finishes the requests under way.\n"
-    "  --listen ADDR:PORT  where to listen (default: Listen in folirex.conf, else "
-    "127.0.0.1:8080)\n"
+    "Serves the site in DIR (made by folirex init) and prints its address and its console's.\n"
+    "On SIGINT or SIGTERM it stops taking requests, closes idle connections, lets the requests\n"
+    "under way finish within 10 seconds, and exits.\n"
+    "  --listen ADDR:PORT  where to listen (default: Listen in DIR/folirex.conf, which init\n"
+    "                      sets to 127.0.0.1:8080); port 0 takes a free port\n"
     "  --threads N         worker threads that run pages, 1 to 1024 (default 32); idle and\n"
     "                      slow connections hold none\n"
     "  --max-connections N open connections at most, 1 to 1000000 (default: MaxConnections\n"
-    "                      in folirex.conf, else 10000); past it new ones are answered 503\n";
+    "                      in DIR/folirex.conf, else 10000); past it new ones are answered 503\n";
 
 int Fail(const std::string& message, int code) {
   std::cerr << "folirex: " << message << "\n";
@@ -72,10 +83,6 @@ bool ParseCount(const std::string& text, long low, long high, Number* out) {
 }
 
 int Init(const std::vector<std::string>& args) {
-  if (args.size() == 1 && IsHelp(args[0])) {
-    std::cout << kInitHelp;
-    return 0;
-  }
   std::string dir;
   SiteSettings settings;
   // The five database settings, by option name; DbType is "0" (a file) unless given.
@@ -91,7 +98,10 @@ int Init(const std::vector<std::string>& args) {
                         {"--DBPwd", &SiteSettings::DBPwd}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (!a.empty() && a[0] == '-') {
+    if (IsHelp(a)) {
+      std::cout << kInitHelp;
+      return 0;
+    } else if (!a.empty() && a[0] == '-') {
       DbOption* option = nullptr;
       for (DbOption& o : options) {
         if (strcasecmp(a.c_str(), o.name) == 0) option = &o;

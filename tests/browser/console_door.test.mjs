@@ -5,7 +5,12 @@ import assert from 'node:assert/strict';
 import crypto from 'node:crypto';
 import { test } from 'node:test';
 
-import { waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import {
+  followLink,
+  loadsNewDocument,
+  waitForDialog,
+  withSiteAndBrowser,
+} from './support/browser.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -95,6 +100,7 @@ test('stops empty fields and wrong passwords, signs in with Enter', { timeout: T
     await fillAndSignIn(page, site.adminName, `${site.adminPassword}x`);
     await waitForDialog(browser, '提示：您输入的密码不正确！');
     // The alert goes back to the login page.
+    await page.waitForURL(/admin\.asp$/);
     await page.locator('form[name=loginform]').waitFor();
     assert.equal(site.sql('select count(*) from Vantrel_Log'), '0');
 
@@ -158,8 +164,7 @@ test('menu links open in the work frame and in a new window', { timeout: TIMEOUT
       browser.context.waitForEvent('page'),
       clickMenuItem(menu, '系统管理', '系统主页面'),
     ]);
-    await popup.waitForLoadState('load');
-    assert.match(popup.url(), /m=admin_main$/);
+    await popup.waitForURL(/admin\.asp\?m=admin_main$/);
     await popup.getByText('当前位置：系统主页面').waitFor();
     await popup.close();
   });
@@ -199,8 +204,9 @@ test('grants rights through the list script and the grant form', { timeout: TIME
     );
 
     // The per-administrator page shows them ticked, and its save replaces them.
-    await center.getByRole('link', { name: '返回列表' }).click();
-    await center.locator('tr', { hasText: 'editor' }).getByRole('link', { name: '设置权限' }).click();
+    await followLink(center, center.getByRole('link', { name: '返回列表' }));
+    const editorRow = center.locator('tr', { hasText: 'editor' });
+    await followLink(center, editorRow.getByRole('link', { name: '设置权限' }));
     await center.getByText('以下为用户editor所具有的功能').waitFor();
     assert.equal(await center.locator('input[name=functioncode][value=XT_Manage_Main]').isChecked(), true);
     await center.locator('input[name=functioncode][value=XT_Manage_Main]').uncheck();
@@ -242,8 +248,10 @@ test('a login page shown inside a frame signs in to the whole window', { timeout
     // The session is gone (as after twenty idle minutes): the work frame gets the login page.
     await browser.context.clearCookies();
     await clickMenuItem(menu, '系统管理', '系统主页面');
+    await center.waitForURL(/admin\.asp\?m=admin_login$/);
     await center.locator('form[name=loginform]').waitFor();
-    await fillAndSignIn(center, site.adminName, site.adminPassword);
+    // The sign-in ends at the frame set's own address again.
+    await loadsNewDocument(page, () => fillAndSignIn(center, site.adminName, site.adminPassword));
     await expectFrameSet(page);
     assert.equal(page.frames().length, 3);
   });

@@ -133,8 +133,7 @@ test('pop-up window opens at the given size', { timeout: TIMEOUT }, async (t) =>
       browser.context.waitForEvent('page'),
       page.evaluate(() => { g_OpenWindow('?m=admin_main', '350', '250'); }),
     ]);
-    await popup.waitForLoadState('load');
-    assert.match(popup.url(), /admin\.asp\?m=admin_main$/);
+    await popup.waitForURL(/admin\.asp\?m=admin_main$/);
     await popup.getByText('当前位置：系统主页面').waitFor();
     const size = await popup.evaluate(() => [window.innerWidth, window.innerHeight]);
     assert.equal(size[0], 350);

@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
-import { withSiteAndBrowser } from './support/browser.mjs';
+import { followLink, withSiteAndBrowser } from './support/browser.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -44,7 +44,7 @@ test('a visitor searches from the channel page and pages through the results', {
     // The page links carry the keyword as a GB2312 browser sends it.
     const next = page.locator('a[href*="age=2"]').first();
     assert.match(await next.getAttribute('href'), /searchkeyword=%BE%AD%BC%C3/);
-    await Promise.all([page.waitForLoadState('load'), next.click()]);
+    await followLink(page, next);
     const second = await page.locator('body').innerText();
     assert.ok(second.includes('经济新闻第25篇'), 'page 2 goes on where page 1 stopped');
     assert.ok(!second.includes('经济新闻第45篇'));
@@ -59,7 +59,7 @@ test('a visitor pages through a class list', { timeout: TIMEOUT }, async (t) => 
     assert.ok(first.includes('体育快讯第50篇'), 'the newest article heads the list');
     assert.ok(!first.includes('经济新闻第30篇'));
     const next = page.locator('a[href*="age=2"]').first();
-    await Promise.all([page.waitForLoadState('load'), next.click()]);
+    await followLink(page, next);
     const second = await page.locator('body').innerText();
     assert.ok(second.includes('经济新闻第30篇'), second.slice(0, 400));
     assert.ok(!second.includes('体育快讯第50篇'));

@@ -2,6 +2,8 @@
 // alert and confirm is recorded and answered (confirm with yes unless a test says otherwise);
 // pop-ups are pages of the same context; on failure every open page is photographed into the
 // screenshot folder.
+// FOLIREX_BROWSER_SLOW=N runs every page's CPU N times slower, to shake out tests that read a
+// page before the browser has finished loading it.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -27,6 +29,10 @@ function screenshotFolder() {
 }
 
 export async function openBrowser() {
+  const slow = Number(process.env.FOLIREX_BROWSER_SLOW || 1);
+  if (!(slow >= 1)) {
+    throw new Error(`FOLIREX_BROWSER_SLOW must be 1 or more, not ${process.env.FOLIREX_BROWSER_SLOW}`);
+  }
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'folirex-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM,
@@ -43,7 +49,7 @@ export async function openBrowser() {
     confirmAnswer: true,
     page: null,
   };
-  const watch = (page) => {
+  const watch = async (page) => {
     page.on('dialog', async (dialog) => {
       browser.dialogs.push({ type: dialog.type(), message: dialog.message() });
       if (dialog.type() === 'confirm' && !browser.confirmAnswer) {
@@ -52,9 +58,14 @@ export async function openBrowser() {
         await dialog.accept();
       }
     });
+    if (slow > 1) {
+      const cdp = await context.newCDPSession(page);
+      await cdp.send('Emulation.setCPUThrottlingRate', { rate: slow });
+    }
   };
-  context.pages().forEach(watch);
-  context.on('page', watch);
+  await Promise.all(context.pages().map(watch));
+  // A pop-up may close before its slowing is set; that page then needs none.
+  context.on('page', (page) => watch(page).catch(() => {}));
   browser.page = context.pages()[0] || (await context.newPage());
   browser.close = async () => {
     await context.close();
@@ -88,6 +99,30 @@ export async function waitForDialog(browser, words, timeout = 10000) {
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
   throw new Error(`no dialog saying "${words}"; seen: ${JSON.stringify(browser.dialogs)}`);
+}
+
+// A page or frame that has finished loading answers waitForLoadState at once, also when a click
+// has just started loading the next document, and waitForURL answers at once for an address it
+// already shows. The two helpers below wait for the document that a click brings.
+
+// Clicks the link and waits until the page or frame has loaded the document at its address.
+export async function followLink(frame, link) {
+  const target = await link.evaluate((a) => a.href);
+  if (target === frame.url()) throw new Error(`the link leads to the page shown: ${target}`);
+  await Promise.all([frame.waitForURL(target), link.click()]);
+}
+
+// Runs the action and waits until the page or frame has loaded the document that replaces the
+// one shown, also where it has the same address (a form posted back to its own page, a redirect
+// back to the list). The document shown is marked first; the wait is for one without the mark.
+// Not for history.back(): a page restored from the back-forward cache keeps its mark.
+export async function loadsNewDocument(frame, action) {
+  await frame.evaluate(() => {
+    window.folirexShownBefore = true;
+  });
+  await action();
+  await frame.waitForFunction(() => !window.folirexShownBefore, null, { polling: 50 });
+  await frame.waitForLoadState('load');
 }
 
 // Runs one browser test against its own site; photographs every page when it fails.
