@@ -6,6 +6,7 @@
 
 #include "core/database.h"
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/host/host_text.h"
@@ -53,59 +54,6 @@ constexpr std::array<AdminRoute, 32> kAdminRoutes = {{
     {"admin_selectmore", "SelectMore_Main"},
     {"admin_ad", "AD_Main"},
     {"admin_main", "Home_Main"},
-}};
-
-// The request values of a public page, in the order the handlers' arguments name them.
-enum PublicValue {
-  kM,
-  kArticleId,
-  kClassId,
-  kSubjectId,
-  kChannelId,
-  kSearchType,
-  kSearchClass,
-  kSearchKeyword,
-  kSearchOrder,
-  kFlag,
-  kMailTo,
-  kMailToName,
-  kNoticeId,
-  kParameter,
-  kPageType,
-  kPublicValueCount,
-  kCurrentChannel,  // not a request value: RequestState.ChannelID
-  kEmptyText,       // an empty template text
-};
-
-constexpr std::array<const char*, kPublicValueCount> kPublicKeys = {
-    "m",          "articleid",   "classid",       "subjectid",   "channelid",
-    "searchtype", "searchclass", "searchkeyword", "searchorder", "flag",
-    "mailto",     "mailtoname",  "noticeid",      "parameter",   "pagetype"};
-// The first ten pass the SQL character filter too; the rest are only trimmed.
-constexpr int kFilteredValues = 10;
-
-struct PublicRoute {
-  const char* m;
-  const char* procedure;
-  std::array<PublicValue, 4> args;
-  int arg_count;
-};
-
-constexpr std::array<PublicRoute, 14> kPublicRoutes = {{
-    {"search", "ShowSearch", {kSearchType, kSearchClass, kSearchKeyword, kSearchOrder}, 4},
-    {"print", "ShowPrint", {kArticleId}, 1},
-    {"click", "ShowClick", {kArticleId}, 1},
-    {"comment", "ShowComment", {kArticleId, kFlag, kCurrentChannel}, 3},
-    {"commentlist", "ShowCommentList", {kParameter, kPageType, kArticleId}, 3},
-    {"tellfriend", "ShowTellFriend", {kArticleId, kFlag, kMailTo, kMailToName}, 4},
-    {"userlist", "ShowUserList", {}, 0},
-    {"content", "ShowContent", {kArticleId}, 1},
-    {"classlist", "ShowClassList", {kClassId, kEmptyText}, 2},
-    {"subjectlist", "ShowSubjectList", {kSubjectId}, 1},
-    {"hotlist", "ShowHotList", {}, 0},
-    {"recommendlist", "ShowRecommendList", {}, 0},
-    {"newlist", "ShowNewList", {}, 0},
-    {"notice", "ShowNotice", {kNoticeId}, 1},
 }};
 
 constexpr char kParameterError[] = "提示：参数错误！";
@@ -272,19 +220,13 @@ void Folirex::ICommon() {
 }
 
 void Folirex::DispatchPublic() {
-  std::array<std::string, kPublicValueCount> values;
-  for (int i = 0; i < kPublicValueCount; ++i) {
-    // The friend's name and address are typed into the tell-a-friend form, which posts: a link
-    // carrying them must not send mail.
-    bool form_only = i == kMailTo || i == kMailToName;
-    std::string value = Trim(form_only ? state_.host.Request->Form(kPublicKeys[i])
-                                       : (*state_.host.Request)(kPublicKeys[i]));
-    values[i] = i < kFilteredValues ? FilterSql(value) : value;
-  }
-  state_.channel.ChannelID = values[kChannelId];
+  const PublicRequest request = ParsePublicRequest(*state_.host.Request);
 
   int channel_count = 0;
-  if (values[kChannelId].empty()) {
+  if (request.channel_given) {
+    // A malformed channel id names no channel: the channel loader answers as for a missing one.
+    state_.channel.ChannelID = IdText(request.channel_id);
+  } else {
     state_.db.Sql = "select d_id from Vantrel_Channel order by d_id desc";
     state_.db.Rs->Open(state_.db.Sql, *state_.db.Conn, 0, 1);
     if (state_.db.Rs->Eof()) {
@@ -300,30 +242,16 @@ void Folirex::DispatchPublic() {
 
   if (const ChannelLoader* loader = modules_.channel_loader()) (*loader)(state_);
 
-  std::string m = LCase(values[kM]);
-  const char* procedure = channel_count > 1 ? "ShowDefault" : "ShowFirst";
-  std::vector<std::string> args;
-  for (const PublicRoute& route : kPublicRoutes) {
-    if (m != route.m) continue;
-    procedure = route.procedure;
-    for (int i = 0; i < route.arg_count; ++i) {
-      PublicValue v = route.args[i];
-      if (v == kCurrentChannel) {
-        args.push_back(state_.channel.ChannelID.ToString());
-      } else if (v == kEmptyText) {
-        args.emplace_back();
-      } else {
-        args.push_back(values[v]);
-      }
-    }
-    break;
-  }
-  const PublicHandler* handler = modules_.FindPublicHandler(procedure);
+  const PublicHandler* handler = modules_.FindPublicRoute(request.m);
   if (handler == nullptr) {
-    WriteNotInstalled(procedure);
-    return;
+    bool home = channel_count > 1;
+    handler = home ? modules_.home_page() : modules_.first_page();
+    if (handler == nullptr) {
+      WriteNotInstalled(home ? "ShowDefault" : "ShowFirst");
+      return;
+    }
   }
-  state_.host.Response->Write((*handler)(state_, args));
+  state_.host.Response->Write((*handler)(state_, request));
 }
 
 void Folirex::WriteNotInstalled(const std::string& what) {

@@ -5,12 +5,14 @@
 //
 // An entry opens the database, loads the site configuration and the day's date values, reads
 // the request's selector m and hands the request to one page procedure from the module
-// registry. A request whose query, form or cookie values hold a NUL gets "提示：参数错误！" from
-// either entry before anything else. The console's answers carry X-Frame-Options SAMEORIGIN, and
-// a console POST whose Origin (else Referer) names another host and port than the request's Host
-// is refused with an alert. A page that ends the response early (AlertBack, a redirect) unwinds
-// to the entry, which returns normally. Any other error propagates to the host, which answers 500;
-// the host still calls OnEndPage.
+// registry: the console's by the entry's table of m values, the public site's by the registry's
+// route table, with the request's values parsed once (PublicRequest). A request whose query, form
+// or cookie values hold a NUL gets "提示：参数错误！" from either entry before anything else. The
+// console's answers carry X-Frame-Options SAMEORIGIN, and a console POST whose Origin (else
+// Referer) names another host and port than the request's Host is refused with an alert. A page
+// that ends the response early (AlertBack, a redirect) unwinds to the entry, which returns
+// normally. Any other error propagates to the host, which answers 500; the host still calls
+// OnEndPage.
 //
 // One object serves one request on one worker thread; it holds the request's RequestState.
 #ifndef FOLIREX_CORE_FOLIREX_H_

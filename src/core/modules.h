@@ -1,7 +1,8 @@
 // The registry of page procedures that the two entries dispatch to. Each feature folder
-// registers its own procedures in one function of its own (console/module.cpp and so on); the
-// program calls those at start-up (app/feature_modules.h). The dispatch tables (which request
-// value reaches which procedure, with which arguments) stay in the entry.
+// registers its own in one function of its own (console/module.cpp, site/module.cpp); the
+// program calls those at start-up (app/feature_modules.h). The administration entry keeps its
+// table of m values and finds each entry here by its procedure name. The public site's route
+// table lives here whole: each route is an m value and the handler that serves it.
 //
 // The registry is filled once, before the first request, and only read afterwards: safe from
 // any thread then.
@@ -12,37 +13,47 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "core/public_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 // An administration module's entry: reads its own request values and writes the whole page.
 using AdminEntry = std::function<void(RequestState&)>;
-// A public page handler: takes the request values the entry's table names, in order, and
-// returns the page text.
-using PublicHandler = std::function<std::string(RequestState&, const std::vector<std::string>&)>;
-// Loads the settings of channel RequestState.ChannelID (the channel loader of the public site).
+// A public page handler: takes the request's values, parsed once at the entry, and returns the
+// page text, which the entry writes.
+using PublicHandler = std::function<std::string(RequestState&, const PublicRequest&)>;
+// Loads the settings of channel state.channel.ChannelID (the channel loader of the public site).
 using ChannelLoader = std::function<void(RequestState&)>;
 
 class ModuleRegistry {
  public:
   // procedure: the system's name of the entry, such as "Login_Main".
   void AddAdminEntry(std::string procedure, AdminEntry entry);
-  // procedure: the system's name of the handler, such as "ShowContent".
-  void AddPublicHandler(std::string procedure, PublicHandler handler);
+  // The public page for requests whose m is this value (compared without regard to case).
+  void AddPublicRoute(std::string_view m, PublicHandler handler);
+  // The pages of a request whose m names no route: the site's home page (ShowDefault) when the
+  // request names no channel and the site has several, else the channel's first page
+  // (ShowFirst).
+  void SetHomePage(PublicHandler handler) { home_page_ = std::move(handler); }
+  void SetFirstPage(PublicHandler handler) { first_page_ = std::move(handler); }
   void SetChannelLoader(ChannelLoader loader) { channel_loader_ = std::move(loader); }
 
   const AdminEntry* FindAdminEntry(std::string_view procedure) const;
-  const PublicHandler* FindPublicHandler(std::string_view procedure) const;
+  // m in lower case (the entry lower-cases the request's value).
+  const PublicHandler* FindPublicRoute(std::string_view m) const;
+  const PublicHandler* home_page() const { return home_page_ ? &home_page_ : nullptr; }
+  const PublicHandler* first_page() const { return first_page_ ? &first_page_ : nullptr; }
   const ChannelLoader* channel_loader() const {
     return channel_loader_ ? &channel_loader_ : nullptr;
   }
 
  private:
   std::map<std::string, AdminEntry, std::less<>> admin_;
-  std::map<std::string, PublicHandler, std::less<>> public_;
+  std::map<std::string, PublicHandler, std::less<>> public_routes_;
+  PublicHandler home_page_;
+  PublicHandler first_page_;
   ChannelLoader channel_loader_;
 };
 

@@ -1,8 +1,8 @@
 #include "site/module.h"
 
 #include <string>
-#include <vector>
 
+#include "core/public_request.h"
 #include "site/channel_loader.h"
 #include "site/click_counter.h"
 #include "site/comments.h"
@@ -10,50 +10,43 @@
 #include "site/tell_friend.h"
 
 namespace folirex {
-namespace {
-
-// The entry passes exactly the values its table names; a shorter list reads as empty values.
-Variant Arg(const std::vector<std::string>& args, size_t i) {
-  return i < args.size() ? Variant(args[i]) : Variant("");
-}
-
-}  // namespace
 
 void RegisterSiteModule(ModuleRegistry& registry) {
   registry.SetChannelLoader(InitChannel);
-  using Args = const std::vector<std::string>&;
-  registry.AddPublicHandler("ShowSearch", [](RequestState& s, Args a) {
-    return ShowSearch(s, Arg(a, 0), Arg(a, 1), Arg(a, 2), Arg(a, 3));
+  using Req = const PublicRequest&;
+  // The click, comment and tell-a-friend pages take their ids as text ("" when absent) and check
+  // them again themselves.
+  registry.AddPublicRoute("search", [](RequestState& s, Req r) {
+    return ShowSearch(s, r.search_type, r.search_class, r.search_keyword, r.search_order);
   });
-  registry.AddPublicHandler("ShowPrint",
-                            [](RequestState& s, Args a) { return ShowPrint(s, Arg(a, 0)); });
-  registry.AddPublicHandler("ShowClick",
-                            [](RequestState& s, Args a) { return ShowClick(s, Arg(a, 0)); });
-  registry.AddPublicHandler("ShowComment", [](RequestState& s, Args a) {
-    return ShowComment(s, Arg(a, 0), Arg(a, 1), Arg(a, 2));
+  registry.AddPublicRoute("print",
+                          [](RequestState& s, Req r) { return ShowPrint(s, r.article_id); });
+  registry.AddPublicRoute(
+      "click", [](RequestState& s, Req r) { return ShowClick(s, IdText(r.article_id)); });
+  registry.AddPublicRoute("comment", [](RequestState& s, Req r) {
+    return ShowComment(s, IdText(r.article_id), r.flag, s.channel.ChannelID.ToString());
   });
-  registry.AddPublicHandler("ShowCommentList", [](RequestState& s, Args a) {
-    return ShowCommentList(s, Arg(a, 0), Arg(a, 1), Arg(a, 2));
+  registry.AddPublicRoute("commentlist", [](RequestState& s, Req r) {
+    return ShowCommentList(s, r.parameter, r.page_type, IdText(r.article_id));
   });
-  registry.AddPublicHandler("ShowTellFriend", [](RequestState& s, Args a) {
-    return ShowTellFriend(s, Arg(a, 0), Arg(a, 1), Arg(a, 2), Arg(a, 3));
+  registry.AddPublicRoute("tellfriend", [](RequestState& s, Req r) {
+    return ShowTellFriend(s, IdText(r.article_id), r.flag, r.mail_to, r.mail_to_name);
   });
-  registry.AddPublicHandler("ShowUserList", [](RequestState& s, Args) { return ShowUserList(s); });
-  registry.AddPublicHandler("ShowContent",
-                            [](RequestState& s, Args a) { return ShowContent(s, Arg(a, 0)); });
-  registry.AddPublicHandler("ShowClassList", [](RequestState& s, Args a) {
-    return ShowClassList(s, Arg(a, 0), a.size() > 1 ? a[1] : std::string());
-  });
-  registry.AddPublicHandler("ShowSubjectList",
-                            [](RequestState& s, Args a) { return ShowSubjectList(s, Arg(a, 0)); });
-  registry.AddPublicHandler("ShowHotList", [](RequestState& s, Args) { return ShowHotList(s); });
-  registry.AddPublicHandler("ShowRecommendList",
-                            [](RequestState& s, Args) { return ShowRecommendList(s); });
-  registry.AddPublicHandler("ShowNewList", [](RequestState& s, Args) { return ShowNewList(s); });
-  registry.AddPublicHandler("ShowNotice",
-                            [](RequestState& s, Args a) { return ShowNotice(s, Arg(a, 0)); });
-  registry.AddPublicHandler("ShowDefault", [](RequestState& s, Args) { return ShowDefault(s); });
-  registry.AddPublicHandler("ShowFirst", [](RequestState& s, Args) { return ShowFirst(s); });
+  registry.AddPublicRoute("userlist", [](RequestState& s, Req) { return ShowUserList(s); });
+  registry.AddPublicRoute("content",
+                          [](RequestState& s, Req r) { return ShowContent(s, r.article_id); });
+  registry.AddPublicRoute("classlist",
+                          [](RequestState& s, Req r) { return ShowClassList(s, r.class_id, ""); });
+  registry.AddPublicRoute("subjectlist",
+                          [](RequestState& s, Req r) { return ShowSubjectList(s, r.subject_id); });
+  registry.AddPublicRoute("hotlist", [](RequestState& s, Req) { return ShowHotList(s); });
+  registry.AddPublicRoute("recommendlist",
+                          [](RequestState& s, Req) { return ShowRecommendList(s); });
+  registry.AddPublicRoute("newlist", [](RequestState& s, Req) { return ShowNewList(s); });
+  registry.AddPublicRoute("notice",
+                          [](RequestState& s, Req r) { return ShowNotice(s, r.notice_id); });
+  registry.SetHomePage([](RequestState& s, Req) { return ShowDefault(s); });
+  registry.SetFirstPage([](RequestState& s, Req) { return ShowFirst(s); });
 }
 
 }  // namespace folirex

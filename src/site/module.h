@@ -1,5 +1,5 @@
-// The public site's registration: the channel loader and every public page handler, by the
-// procedure names that the public entry's dispatch table uses.
+// The public site's registration: the channel loader, the route table (each m value of asp.asp
+// with the handler that serves it) and the home and first pages that serve every other m.
 #ifndef FOLIREX_SITE_MODULE_H_
 #define FOLIREX_SITE_MODULE_H_
 

@@ -1,7 +1,7 @@
 #include "site/public_pages.h"
 
+#include "core/public_request.h"
 #include "core/site_config.h"
-#include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
@@ -62,6 +62,16 @@ bool IsPublished(const Recordset& rs) {
   return !rs["d_deleted"].ToBoolOr(false) && rs["d_checked"].ToBoolOr(false);
 }
 
+bool IsPublishedRow(RequestState& state, int64_t article_id) {
+  state.db.Sql =
+      "select d_deleted, d_checked from Vantrel_Article where d_id = " + std::to_string(article_id);
+  Recordset rs;
+  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  bool published = !rs.Eof() && IsPublished(rs);
+  rs.Close();
+  return published;
+}
+
 // A paged article's placeholder replaced by all its content pages, one after the other, as the
 // dynamic pages show them.
 std::string WithContentPages(const RequestState& state, const std::string& page) {
@@ -78,14 +88,8 @@ Variant PageSize(const Variant& stored) {
 }  // namespace
 
 bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
-  if (!IsDigits(article_id)) return false;
-  state.db.Sql =
-      "select d_deleted, d_checked from Vantrel_Article where d_id = " + article_id.ToString();
-  Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  bool published = !rs.Eof() && IsPublished(rs);
-  rs.Close();
-  return published;
+  std::optional<int64_t> id = ParseId(article_id.ToString());
+  return id && IsPublishedRow(state, *id);
 }
 
 std::string ShowDefault(RequestState& state) {
@@ -97,40 +101,41 @@ std::string ShowDefault(RequestState& state) {
 
 std::string ShowFirst(RequestState& state) { return ChannelPage(state, "first", PageArgs{}); }
 
-std::string ShowSearch(RequestState& state, const Variant& search_type, const Variant& search_class,
-                       const Variant& search_keyword, const Variant& search_order) {
+std::string ShowSearch(RequestState& state, std::string_view search_type,
+                       std::optional<int64_t> search_class, std::string_view search_keyword,
+                       std::optional<int64_t> search_order) {
   PageArgs args;
   args.search_type = search_type;
-  args.search_class = search_class;
+  args.search_class = IdText(search_class);
   args.search_keyword = search_keyword;
-  args.search_order = search_order;
+  args.search_order = IdText(search_order);
   return ChannelPage(state, "search", args);
 }
 
-std::string ShowPrint(RequestState& state, const Variant& article_id) {
+std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
   // The print view of an article that is not on the site is empty, as for a missing one.
-  if (!IsPublishedArticle(state, article_id)) return "";
+  if (!article_id || !IsPublishedRow(state, *article_id)) return "";
   PageArgs args;
-  args.article_id = article_id;
+  args.article_id = IdText(article_id);
   state.ArticlePageNav.clear();
   // A paged article prints whole, not as its placeholder.
   return WithContentPages(state, ChannelPage(state, "print", args));
 }
 
-std::string ShowNotice(RequestState& state, const Variant& notice_id) {
+std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id) {
   PageArgs args;
-  args.notice_id = notice_id;
+  args.notice_id = IdText(notice_id);
   return ChannelPage(state, "notice", args);
 }
 
 std::string ShowUserList(RequestState& state) { return ""; }
 
-std::string ShowContent(RequestState& state, const Variant& article_id) {
-  if (!IsDigits(article_id)) return kBadArticle;
+std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) {
+  if (!article_id) return kBadArticle;
   state.db.Sql =
       "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
       "Vantrel_Article where d_id = " +
-      article_id.ToString();
+      IdText(article_id);
   Recordset& rs = *state.db.Rs;
   rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   // An article in the recycle bin or waiting for approval is not on the site.
@@ -139,7 +144,7 @@ std::string ShowContent(RequestState& state, const Variant& article_id) {
     return kBadArticle;
   }
   PageArgs args;
-  args.article_id = article_id;
+  args.article_id = IdText(article_id);
   args.class_id = rs["d_classid"];
   args.subject_id = rs["d_subjectid"];
   Variant template_page_id = rs["d_templatepageid"];
@@ -152,11 +157,11 @@ std::string ShowContent(RequestState& state, const Variant& article_id) {
   return WithContentPages(state, page);
 }
 
-std::string ShowClassList(RequestState& state, const Variant& class_id,
+std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
                           std::string_view template_text) {
-  if (!IsDigits(class_id)) return kBadClass;
+  if (!class_id) return kBadClass;
   state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
-                 class_id.ToString();
+                 IdText(class_id);
   Recordset& rs = *state.db.Rs;
   rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
@@ -164,7 +169,7 @@ std::string ShowClassList(RequestState& state, const Variant& class_id,
     return kBadClass;
   }
   PageArgs args;
-  args.class_id = class_id;
+  args.class_id = IdText(class_id);
   args.page_size = PageSize(rs["d_pagenum"]);
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
@@ -174,10 +179,10 @@ std::string ShowClassList(RequestState& state, const Variant& class_id,
   return Render(state, text, "classlist", args);
 }
 
-std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
-  if (!IsDigits(subject_id)) return kBadSubject;
+std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id) {
+  if (!subject_id) return kBadSubject;
   state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
-                 subject_id.ToString();
+                 IdText(subject_id);
   Recordset& rs = *state.db.Rs;
   rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
@@ -185,7 +190,7 @@ std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
     return kBadSubject;
   }
   PageArgs args;
-  args.subject_id = subject_id;
+  args.subject_id = IdText(subject_id);
   args.page_size = PageSize(rs["d_pagenum"]);
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();

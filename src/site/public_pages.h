@@ -4,13 +4,15 @@
 // engine. GetSkinCssLink gives a template page's skin stylesheet link.
 //
 // Handlers return the page text, which the entry writes once; ShowDefault writes its page itself
-// and returns "". A missing or malformed article, class or subject id answers the page's alert
-// script as the whole page (the response is not ended); no id that is not a plain whole number
-// reaches SQL. The static generation and the sub-class blocks call these handlers too. Database
-// errors throw DbError. Request thread only.
+// and returns "". Ids come as numbers or absent, as the entry parsed them (PublicRequest): an
+// absent article, class or subject id, like one that names no row, answers the page's alert
+// script as the whole page (the response is not ended). The sub-class blocks call ShowClassList
+// too. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_PUBLIC_PAGES_H_
 #define FOLIREX_SITE_PUBLIC_PAGES_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,24 +26,25 @@ namespace folirex {
 inline constexpr const char kBadArticle[] =
     "<script>alert('传入文章id错误！');history.go(-1)</script>";
 
-// True for an article that is on the site: a plain id of a row neither in the recycle bin nor
-// waiting for approval. Every page that shows or sends an article asks this first.
+// True for an article that is on the site: a plain id (ParseId) of a row neither in the recycle
+// bin nor waiting for approval. Every page that shows or sends an article asks this first.
 bool IsPublishedArticle(RequestState& state, const Variant& article_id);
 
 std::string ShowDefault(RequestState& state);
 std::string ShowFirst(RequestState& state);
-std::string ShowSearch(RequestState& state, const Variant& search_type, const Variant& search_class,
-                       const Variant& search_keyword, const Variant& search_order);
-std::string ShowPrint(RequestState& state, const Variant& article_id);
-std::string ShowNotice(RequestState& state, const Variant& notice_id);
+std::string ShowSearch(RequestState& state, std::string_view search_type,
+                       std::optional<int64_t> search_class, std::string_view search_keyword,
+                       std::optional<int64_t> search_order);
+std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id);
+std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id);
 // Reads and writes nothing: the user list has no page.
 std::string ShowUserList(RequestState& state);
-std::string ShowContent(RequestState& state, const Variant& article_id);
+std::string ShowContent(RequestState& state, std::optional<int64_t> article_id);
 // A non-empty template_text is rendered in place of the class's template page (the sub-class blocks
 // pass their block body); the skin link and the page size stay those of the class.
-std::string ShowClassList(RequestState& state, const Variant& class_id,
+std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
                           std::string_view template_text);
-std::string ShowSubjectList(RequestState& state, const Variant& subject_id);
+std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id);
 std::string ShowHotList(RequestState& state);
 std::string ShowRecommendList(RequestState& state);
 std::string ShowNewList(RequestState& state);

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
@@ -188,7 +189,9 @@ std::string ShowSubClassList(RequestState& state, const Variant& class_id, const
   // afterwards.
   ChannelSettingsScope page_channel(state);
   std::vector<std::string> cells;
-  for (const Variant& id : classes) cells.push_back(ShowClassList(state, id, body));
+  for (const Variant& id : classes) {
+    cells.push_back(ShowClassList(state, ParseId(id.ToString()), body));
+  }
   return Grid(cells, *cols, /*home=*/false);
 }
 

@@ -1,4 +1,4 @@
-// The two entries: which page procedure each request reaches, with which arguments, and what
+// The two entries: which page procedure each request reaches, with which request values, and what
 // happens when the database cannot be used.
 #include <gtest/gtest.h>
 
@@ -6,11 +6,13 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "core/folirex.h"
 #include "core/modules.h"
 #include "core/page_runner.h"
+#include "core/public_request.h"
 #include "support/test_site.h"
 
 namespace folirex::testing {
@@ -65,20 +67,68 @@ class RecordingModules {
         state.host.Response->Write("page:" + procedure);
       });
     }
-    for (const char* name : {"ShowSearch", "ShowPrint", "ShowClick", "ShowComment",
-                             "ShowCommentList", "ShowTellFriend", "ShowUserList", "ShowContent",
-                             "ShowClassList", "ShowSubjectList", "ShowHotList", "ShowRecommendList",
-                             "ShowNewList", "ShowNotice", "ShowDefault", "ShowFirst"}) {
-      std::string procedure = name;
-      registry.AddPublicHandler(
-          procedure, [this, procedure](RequestState& state, const std::vector<std::string>& a) {
-            calls.push_back({procedure, a, state.channel.ChannelID.ToString(), state.Action});
-            return "page:" + procedure;
-          });
+    // The public routes, each recording the request values its page takes, in the page's order.
+    using Values = std::vector<std::string> (*)(const RequestState&, const PublicRequest&);
+    const std::vector<std::tuple<const char*, const char*, Values>> routes = {
+        {"search", "ShowSearch",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {r.search_type, IdText(r.search_class), r.search_keyword, IdText(r.search_order)};
+         }},
+        {"print", "ShowPrint", ArticleOnly},
+        {"click", "ShowClick", ArticleOnly},
+        {"comment", "ShowComment",
+         [](const RequestState& s, const PublicRequest& r) -> std::vector<std::string> {
+           return {IdText(r.article_id), r.flag, s.channel.ChannelID.ToString()};
+         }},
+        {"commentlist", "ShowCommentList",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {r.parameter, r.page_type, IdText(r.article_id)};
+         }},
+        {"tellfriend", "ShowTellFriend",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {IdText(r.article_id), r.flag, r.mail_to, r.mail_to_name};
+         }},
+        {"userlist", "ShowUserList", NoValues},
+        {"content", "ShowContent", ArticleOnly},
+        {"classlist", "ShowClassList",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {IdText(r.class_id), ""};
+         }},
+        {"subjectlist", "ShowSubjectList",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {IdText(r.subject_id)};
+         }},
+        {"hotlist", "ShowHotList", NoValues},
+        {"recommendlist", "ShowRecommendList", NoValues},
+        {"newlist", "ShowNewList", NoValues},
+        {"notice", "ShowNotice",
+         [](const RequestState&, const PublicRequest& r) -> std::vector<std::string> {
+           return {IdText(r.notice_id)};
+         }},
+    };
+    for (const auto& [m, name, values] : routes) {
+      registry.AddPublicRoute(m, Recorder(name, values));
     }
+    registry.SetHomePage(Recorder("ShowDefault", NoValues));
+    registry.SetFirstPage(Recorder("ShowFirst", NoValues));
     registry.SetChannelLoader([this](RequestState& state) {
       loaded_channels.push_back(state.channel.ChannelID.ToString());
     });
+  }
+
+  static std::vector<std::string> NoValues(const RequestState&, const PublicRequest&) { return {}; }
+  static std::vector<std::string> ArticleOnly(const RequestState&, const PublicRequest& r) {
+    return {IdText(r.article_id)};
+  }
+
+  PublicHandler Recorder(std::string procedure,
+                         std::vector<std::string> (*values)(const RequestState&,
+                                                            const PublicRequest&)) {
+    return [this, procedure, values](RequestState& state, const PublicRequest& request) {
+      calls.push_back(
+          {procedure, values(state, request), state.channel.ChannelID.ToString(), state.Action});
+      return "page:" + procedure;
+    };
   }
 
   ModuleRegistry registry;
@@ -243,9 +293,10 @@ TEST_F(EntryTest, ModulesNotBuiltYetAnswerPlainly) {
   runner_.NewRequest("/admin.asp?m=admin_set");
   runner_.Run(EntryKind::kAdmin, none);
   EXPECT_NE(runner_.response().body().find("Set_Main"), std::string::npos);
+  // The public site's routes come with its module: without it every m falls to the first page.
   runner_.NewRequest("/asp.asp?m=content&articleid=1");
   runner_.Run(EntryKind::kPublic, none);
-  EXPECT_NE(runner_.response().body().find("ShowContent"), std::string::npos);
+  EXPECT_NE(runner_.response().body().find("此功能模块尚未安装：ShowFirst"), std::string::npos);
 }
 
 TEST_F(EntryTest, EndPageClosesTheDatabaseAndReleasesAForgottenLock) {

@@ -125,7 +125,7 @@ class InteractionSite {
                  const std::string& query = "", const std::string& form = "") {
     ModuleRegistry modules;
     modules.SetChannelLoader(InitChannel);
-    modules.AddPublicHandler("ShowFirst", [&fn](RequestState& state, const auto&) {
+    modules.SetFirstPage([&fn](RequestState& state, const auto&) {
       fn(state);
       return std::string();
     });

@@ -152,7 +152,7 @@ class PublicSite {
                  const std::string& extra_query = "") {
     ModuleRegistry modules;
     modules.SetChannelLoader(InitChannel);
-    modules.AddPublicHandler("ShowFirst", [&fn](RequestState& state, const auto&) {
+    modules.SetFirstPage([&fn](RequestState& state, const auto&) {
       fn(state);
       return std::string();
     });
