@@ -24,24 +24,25 @@ std::string IdText(const std::optional<int64_t>& id) {
 }
 
 PublicRequest ParsePublicRequest(const Request& request) {
-  // A value the site's own links carry: trimmed, without quotes or ";".
+  // A value the site's own links carry: trimmed, without quotes or ";". Ids are read from the
+  // trimmed text as sent, so "1;2" is no id at all rather than 12.
   auto filtered = [&request](std::string_view key) { return FilterSql(request(key)); };
   auto trimmed = [&request](std::string_view key) { return Trim(request(key)); };
 
   PublicRequest r;
   r.m = LCase(filtered("m"));
-  r.article_id = ParseId(filtered("articleid"));
-  r.class_id = ParseId(filtered("classid"));
-  r.subject_id = ParseId(filtered("subjectid"));
+  r.article_id = ParseId(trimmed("articleid"));
+  r.class_id = ParseId(trimmed("classid"));
+  r.subject_id = ParseId(trimmed("subjectid"));
   std::string channel = filtered("channelid");
-  r.channel_id = ParseId(channel);
+  r.channel_id = ParseId(trimmed("channelid"));
   r.channel_given = !channel.empty();
   r.notice_id = ParseId(trimmed("noticeid"));
 
   r.search_type = filtered("searchtype");
-  r.search_class = ParseId(filtered("searchclass"));
+  r.search_class = ParseId(trimmed("searchclass"));
   r.search_keyword = filtered("searchkeyword");
-  r.search_order = ParseId(filtered("searchorder"));
+  r.search_order = ParseId(trimmed("searchorder"));
   r.flag = filtered("flag");
 
   r.mail_to = Trim(request.Form("mailto"));

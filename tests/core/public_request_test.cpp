@@ -47,7 +47,7 @@ TEST(PublicRequestTest, ValuesAreTrimmedAndTheLinkValuesFiltered) {
   EXPECT_EQ(r.class_id, std::nullopt) << "a leading 0 is no id";
   EXPECT_EQ(r.subject_id, std::nullopt);
   EXPECT_EQ(r.notice_id, std::nullopt) << "noticeid is only trimmed: the quote stays and spoils it";
-  EXPECT_EQ(r.search_class, 3) << "the quote is filtered out before the id is read";
+  EXPECT_EQ(r.search_class, std::nullopt) << "an id is read as sent: \"3'\" is no id";
   EXPECT_EQ(r.search_order, std::nullopt);
   EXPECT_EQ(r.search_type, "d_title");
   EXPECT_EQ(r.search_keyword, "abc");
@@ -67,6 +67,8 @@ TEST(PublicRequestTest, ValuesAreTrimmedAndTheLinkValuesFiltered) {
   EXPECT_EQ(posted.mail_to_name, "Li");
   EXPECT_TRUE(posted.channel_given) << "a malformed channel id still names a channel";
   EXPECT_EQ(posted.channel_id, std::nullopt);
+  // Quotes and ";" are not taken out of an id before it is read: "1;2" is not article 12.
+  EXPECT_EQ(Parse("articleid=1;2").article_id, std::nullopt);
 
   EXPECT_FALSE(Parse("channelid=%20%20").channel_given);
   EXPECT_EQ(Parse("channelid=%2011%20").channel_id, 11);
