@@ -12,6 +12,7 @@
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
 
 namespace folirex::testing {
 namespace {
@@ -206,12 +207,14 @@ TEST_F(PostgresDatabaseTest, ThePagesDialectRunsTranslated) {
 }
 
 TEST_F(PostgresDatabaseTest, StaticCursorsCountAndPageThroughTheRows) {
-  conn_.BeginTrans();
-  for (int i = 1; i <= 120; ++i) {
-    conn_.Execute("insert into Vantrel_Article (d_title, d_clicktimes) values (?, ?)",
-                  {Variant("t" + std::to_string(i)), Variant(i)});
+  {
+    ScopedTransaction transaction(conn_);
+    for (int i = 1; i <= 120; ++i) {
+      conn_.Execute("insert into Vantrel_Article (d_title, d_clicktimes) values (?, ?)",
+                    {Variant("t" + std::to_string(i)), Variant(i)});
+    }
+    transaction.Commit();
   }
-  conn_.CommitTrans();
   Recordset rs;
   rs.Open(
       "select d_id, d_title, d_clicktimes from Vantrel_Article where d_deleted = false "
