@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/database.h"
 #include "core/md5.h"
 #include "platform/db/provider.h"
+#include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_script.h"
 
 namespace folirex {
@@ -162,7 +164,7 @@ class ServerDatabase {
   bool Load(const fsys::path& db_folder, const std::string& admin, const std::string& digest,
             std::string* error) {
     try {
-      conn_.BeginTrans();
+      transaction_.emplace(conn_);
       LoadDatabaseScripts(conn_, db_folder);
       if (conn_.Execute("update Vantrel_Admin set d_password = ? where d_name = ?",
                         {Variant(digest), Variant(admin)}) != 1) {
@@ -178,7 +180,8 @@ class ServerDatabase {
 
   bool Commit(std::string* error) {
     try {
-      conn_.CommitTrans();
+      if (!transaction_) throw DbError("nothing was loaded");
+      transaction_->Commit();
       return true;
     } catch (const std::exception& e) {
       *error = "cannot commit the new database: " + OneLine(e.what());
@@ -187,8 +190,11 @@ class ServerDatabase {
   }
 
   // Drops what was loaded; closing does the same for a transaction left open.
-  void Rollback() noexcept { conn_.RollbackTrans(); }
-  void Close() noexcept { conn_.Close(); }
+  void Rollback() noexcept { transaction_.reset(); }
+  void Close() noexcept {
+    transaction_.reset();
+    conn_.Close();
+  }
 
  private:
   // The driver's messages run over several lines, with tabs; a failure is told on one.
@@ -207,6 +213,7 @@ class ServerDatabase {
   }
 
   Connection conn_;
+  std::optional<ScopedTransaction> transaction_;  // the load, until committed or dropped
 };
 
 bool IsEmptyFolder(const fsys::path& dir) {

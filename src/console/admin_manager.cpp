@@ -14,6 +14,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -307,8 +308,8 @@ void Manager_Delete(RequestState& state) {
   for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
   rs.Close();
   Connection& conn = *state.db.Conn;
-  conn.BeginTrans();
-  try {
+  {
+    ScopedTransaction transaction(conn);
     state.db.Sql =
         "delete from Vantrel_ManagerFunction where d_adminname in (select d_name from "
         "Vantrel_Admin where d_id in (" +
@@ -319,10 +320,7 @@ void Manager_Delete(RequestState& state) {
     conn.Execute(state.db.Sql);
     state.db.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
     conn.Execute(state.db.Sql);
-    conn.CommitTrans();
-  } catch (...) {
-    conn.RollbackTrans();
-    throw;
+    transaction.Commit();
   }
   // A browser signed in under a deleted account is signed out.
   for (const std::string& name : names) state.host.Session->EndOthersWith("User_Name", name);

@@ -9,6 +9,7 @@
 #include "console/console_text.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -62,23 +63,18 @@ std::vector<std::string> FilterCodes(const std::vector<std::string>& posted) {
 void SaveGrants(RequestState& state, const std::vector<std::string>& names,
                 const std::vector<std::string>& codes) {
   Connection& conn = *state.db.Conn;
-  conn.BeginTrans();
-  try {
-    for (const std::string& name : names) {
-      state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
-      conn.Execute(state.db.Sql, {Variant(name)});
-      for (const std::string& code : codes) {
-        state.db.Sql =
-            "insert into Vantrel_ManagerFunction(d_adminname,d_functioncode) "
-            "values (?,?)";
-        conn.Execute(state.db.Sql, {Variant(name), Variant(code)});
-      }
+  ScopedTransaction transaction(conn);
+  for (const std::string& name : names) {
+    state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
+    conn.Execute(state.db.Sql, {Variant(name)});
+    for (const std::string& code : codes) {
+      state.db.Sql =
+          "insert into Vantrel_ManagerFunction(d_adminname,d_functioncode) "
+          "values (?,?)";
+      conn.Execute(state.db.Sql, {Variant(name), Variant(code)});
     }
-    conn.CommitTrans();
-  } catch (...) {
-    conn.RollbackTrans();
-    throw;
   }
+  transaction.Commit();
 }
 
 std::string MessageBox(const std::string& links) {

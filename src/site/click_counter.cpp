@@ -5,6 +5,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
 #include "site/interaction_text.h"
 
 namespace folirex {
@@ -54,24 +55,19 @@ std::string ShowClick(RequestState& state, const Variant& article_id) {
 
   std::string answer = "0";
   Connection& conn = *state.db.Conn;
-  conn.BeginTrans();
-  try {
-    if (conn.Execute(state.db.Sql) > 0) {
-      // Read inside the same transaction: the total is this click's, not a later one's.
-      state.db.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
-      Recordset rs;
-      rs.Open(state.db.Sql, conn, 0, 1);
-      if (!rs.Eof()) answer = HtmlToJsWrite(rs["d_clicktimes"].ToString());
-      rs.Close();
-      state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + 1 where d_id = " +
-                     state.channel.ChannelID.ToString();
-      conn.Execute(state.db.Sql);
-    }
-    conn.CommitTrans();
-  } catch (...) {
-    conn.RollbackTrans();
-    throw;
+  ScopedTransaction transaction(conn);
+  if (conn.Execute(state.db.Sql) > 0) {
+    // Read inside the same transaction: the total is this click's, not a later one's.
+    state.db.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
+    Recordset rs;
+    rs.Open(state.db.Sql, conn, 0, 1);
+    if (!rs.Eof()) answer = HtmlToJsWrite(rs["d_clicktimes"].ToString());
+    rs.Close();
+    state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + 1 where d_id = " +
+                   state.channel.ChannelID.ToString();
+    conn.Execute(state.db.Sql);
   }
+  transaction.Commit();
   return answer;
 }
 

@@ -8,6 +8,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
 #include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
@@ -112,32 +113,29 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
 
   // The comment and the channel's comment count change together or not at all.
   Connection& conn = *state.db.Conn;
-  conn.BeginTrans();
-  try {
+  ScopedTransaction transaction(conn);
+  {
+    // Its own recordset, closed on every way out of the block.
     state.db.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
-    state.db.Rs->Open(state.db.Sql, conn, 1, 3);
-    state.db.Rs->AddNew();
-    state.db.Rs->Set("d_channelid", channel_id.ToInt64());
-    state.db.Rs->Set("d_infoid", article_id.ToInt64());
-    state.db.Rs->Set("d_usertype", "0");
-    state.db.Rs->Set("d_username", name);
-    state.db.Rs->Set("d_email", email);
-    state.db.Rs->Set("d_score", Variant(score).ToInt64());
-    state.db.Rs->Set("d_comment", content);
-    state.db.Rs->Set("d_ip", ip);
-    state.db.Rs->Set("d_addtime", DateTime::Now());
-    state.db.Rs->Set("d_checked", checked);
-    state.db.Rs->Update();
-    state.db.Rs->Close();
-    state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
-                   channel_id.ToString();
-    conn.Execute(state.db.Sql);
-    conn.CommitTrans();
-  } catch (...) {
-    state.db.Rs->Close();
-    conn.RollbackTrans();
-    throw;
+    Recordset rs;
+    rs.Open(state.db.Sql, conn, 1, 3);
+    rs.AddNew();
+    rs.Set("d_channelid", channel_id.ToInt64());
+    rs.Set("d_infoid", article_id.ToInt64());
+    rs.Set("d_usertype", "0");
+    rs.Set("d_username", name);
+    rs.Set("d_email", email);
+    rs.Set("d_score", Variant(score).ToInt64());
+    rs.Set("d_comment", content);
+    rs.Set("d_ip", ip);
+    rs.Set("d_addtime", DateTime::Now());
+    rs.Set("d_checked", checked);
+    rs.Update();
   }
+  state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
+                 channel_id.ToString();
+  conn.Execute(state.db.Sql);
+  transaction.Commit();
   // Every stored comment gets the same answer, whether it awaits approval or not.
   return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
          id + "&channelid=" + channel_id.ToString() + "'</script>";

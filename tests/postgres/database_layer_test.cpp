@@ -6,12 +6,14 @@
 
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
 
 namespace folirex::testing {
 namespace {
@@ -206,12 +208,14 @@ TEST_F(PostgresDatabaseTest, ThePagesDialectRunsTranslated) {
 }
 
 TEST_F(PostgresDatabaseTest, StaticCursorsCountAndPageThroughTheRows) {
-  conn_.BeginTrans();
-  for (int i = 1; i <= 120; ++i) {
-    conn_.Execute("insert into Vantrel_Article (d_title, d_clicktimes) values (?, ?)",
-                  {Variant("t" + std::to_string(i)), Variant(i)});
+  {
+    ScopedTransaction transaction(conn_);
+    for (int i = 1; i <= 120; ++i) {
+      conn_.Execute("insert into Vantrel_Article (d_title, d_clicktimes) values (?, ?)",
+                    {Variant("t" + std::to_string(i)), Variant(i)});
+    }
+    transaction.Commit();
   }
-  conn_.CommitTrans();
   Recordset rs;
   rs.Open(
       "select d_id, d_title, d_clicktimes from Vantrel_Article where d_deleted = false "
@@ -317,6 +321,95 @@ TEST_F(PostgresDatabaseTest, TransactionsCommitRollBackAndSurviveAFailedStatemen
   EXPECT_EQ(other.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 2);
   conn_.CommitTrans();
   EXPECT_EQ(other.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 0);
+}
+
+TEST_F(PostgresDatabaseTest, ScopedTransactionsCommitRollBackAndLeaveThePooledSessionClean) {
+  auto add = [this](const char* name) {
+    conn_.Execute("insert into Vantrel_Keyword (d_name) values (?)", {Variant(name)});
+  };
+  {
+    ScopedTransaction transaction(conn_);
+    add("kept");
+    transaction.Commit();
+  }
+  {
+    ScopedTransaction transaction(conn_);
+    add("dropped");
+  }
+  {
+    ScopedTransaction outer(conn_);
+    add("outer");
+    {
+      ScopedTransaction inner(conn_);  // a savepoint
+      add("inner dropped");
+    }
+    // A failed statement fails alone: the transaction goes on.
+    EXPECT_THROW(conn_.Execute("insert into NoSuchTable (x) values (1)"), DbError);
+    {
+      ScopedTransaction inner(conn_);
+      add("inner kept");
+      inner.Commit();
+    }
+    outer.Commit();
+  }
+  EXPECT_THROW(
+      {
+        ScopedTransaction transaction(conn_);
+        add("before the exception");
+        throw std::runtime_error("the page gave up");
+      },
+      std::runtime_error);
+  EXPECT_EQ(Column("select d_name from Vantrel_Keyword order by d_id", "d_name"),
+            (Strings{"kept", "outer", "inner kept"}));
+  // Nothing is left open on the server, and the session serves the next connection.
+  conn_.Close();
+  Connection other;
+  other.Open(db_->ConnectionString());
+  const char* open_transactions =
+      "select count(*) from pg_stat_activity where datname = ? and state like 'idle in trans%'";
+  EXPECT_EQ(other.ExecuteScalar(open_transactions, {Variant(db_->name())}).ToInt64(), 0);
+  conn_.Open(db_->ConnectionString());
+  {
+    ScopedTransaction transaction(conn_);
+    add("from the pool");
+    transaction.Commit();
+  }
+  EXPECT_EQ(other.ExecuteScalar("select count(*) from Vantrel_Keyword").ToInt64(), 4);
+}
+
+TEST_F(PostgresDatabaseTest, AScopeWhoseServerConnectionIsLostEndsWithoutThrowing) {
+  Connection other;
+  other.Open(db_->ConnectionString());
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(
+      {
+        ScopedTransaction outer(conn_);
+        ScopedTransaction inner(conn_);
+        conn_.Execute("insert into Vantrel_Keyword (d_name) values ('lost')");
+        // The server ends every other connection to the database, as a restart does.
+        other.Execute(
+            "select count(pg_terminate_backend(pid, 10000)) from pg_stat_activity where "
+            "datname = ? and pid <> pg_backend_pid()",
+            {Variant(db_->name())});
+        conn_.Execute("insert into Vantrel_Keyword (d_name) values ('after')");
+        inner.Commit();
+        outer.Commit();
+      },
+      DbError);
+  // The savepoint cannot be rolled back on the lost connection: said, not thrown.
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("cannot roll back a transaction"), std::string::npos) << log;
+  EXPECT_EQ(conn_.transaction_depth(), 0);
+  // The dead session is dropped, not pooled: the next connection is a fresh one.
+  conn_.Close();
+  conn_.Open(db_->ConnectionString());
+  {
+    ScopedTransaction transaction(conn_);
+    conn_.Execute("insert into Vantrel_Keyword (d_name) values ('next')");
+    transaction.Commit();
+  }
+  EXPECT_EQ(Column("select d_name from Vantrel_Keyword order by d_id", "d_name"),
+            (Strings{"next"}));
 }
 
 TEST_F(PostgresDatabaseTest, LongAndChineseTextComesBackWhole) {

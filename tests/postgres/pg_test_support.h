@@ -30,6 +30,7 @@
 #include "app/site_setup.h"
 #include "platform/db/connection.h"
 #include "platform/db/provider.h"
+#include "platform/db/scoped_transaction.h"
 #include "platform/text/codepage.h"
 #include "support/test_site.h"
 
@@ -93,9 +94,9 @@ class PgDatabase {
   void LoadSite() {
     Connection conn;
     conn.Open(ConnectionString());
-    conn.BeginTrans();
+    ScopedTransaction transaction(conn);
     LoadDatabaseScripts(conn, ShareFolder() / "db");
-    conn.CommitTrans();
+    transaction.Commit();
   }
 
   // Runs SQL in the pages' dialect on the database.

@@ -14,6 +14,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
 
 namespace folirex::testing {
 namespace {
@@ -118,7 +119,7 @@ TEST_F(SchemaParityTest, ARowOfDefaultsIsTheSameRow) {
   for (const std::string& table : SqliteTables()) {
     std::vector<Variant> sqlite_row, postgres_row;
     for (Connection* conn : {&sqlite_, &postgres_}) {
-      conn->BeginTrans();
+      ScopedTransaction transaction(*conn);  // the row goes again at the end of the scope
       const int64_t id = conn->session().InsertRow(table, {}, {});
       Recordset rs;
       rs.Open("select * from " + table + " where d_id = ?", {Variant(static_cast<long long>(id))},
@@ -126,8 +127,6 @@ TEST_F(SchemaParityTest, ARowOfDefaultsIsTheSameRow) {
       ASSERT_FALSE(rs.Eof()) << table;
       std::vector<Variant>& row = conn == &sqlite_ ? sqlite_row : postgres_row;
       for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
-      rs.Close();
-      conn->RollbackTrans();
     }
     ASSERT_EQ(sqlite_row.size(), postgres_row.size()) << table;
     for (size_t i = 1; i < sqlite_row.size(); ++i) {  // d_id is first
@@ -193,9 +192,8 @@ TEST_F(SchemaParityTest, EveryShippedFileGivesTheSameRows) {
   EXPECT_GT(rows_compared, 50u);
   // The channel table goes on at 11 on both.
   for (Connection* conn : {&sqlite_, &postgres_}) {
-    conn->BeginTrans();
+    ScopedTransaction transaction(*conn);
     EXPECT_EQ(conn->session().InsertRow("Vantrel_Channel", {}, {}), 11);
-    conn->RollbackTrans();
   }
 }
 

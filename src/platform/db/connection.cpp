@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 #include "platform/db/provider.h"
 
@@ -95,13 +96,16 @@ void Connection::BeginTrans() {
 void Connection::CommitTrans() {
   db::Session& s = session();
   if (transaction_depth_ == 0) throw DbError("CommitTrans without BeginTrans");
-  --transaction_depth_;
+  const int outer = transaction_depth_ - 1;
   CountStatement();
-  if (transaction_depth_ == 0) {
+  // The depth drops only once the commit has succeeded, so that the rollback that follows a
+  // failed one still ends the transaction.
+  if (outer == 0) {
     s.Commit();
   } else {
-    s.ExecuteNative("RELEASE SAVEPOINT vb_sp" + std::to_string(transaction_depth_));
+    s.ExecuteNative("RELEASE SAVEPOINT vb_sp" + std::to_string(outer));
   }
+  transaction_depth_ = outer;
 }
 
 void Connection::RollbackTrans() noexcept {
@@ -116,9 +120,11 @@ void Connection::RollbackTrans() noexcept {
       session_->ExecuteNative("ROLLBACK TO SAVEPOINT " + name);
       session_->ExecuteNative("RELEASE SAVEPOINT " + name);
     }
+  } catch (const std::exception& e) {
+    // The pool rolls the session back when the connection closes, or drops it.
+    std::fprintf(stderr, "folirex: cannot roll back a transaction: %s\n", e.what());
   } catch (...) {
-    // A failed rollback leaves the transaction to the pool, which rolls it back or drops the
-    // session.
+    std::fprintf(stderr, "folirex: cannot roll back a transaction\n");
   }
 }
 

@@ -59,10 +59,16 @@ class Connection {
   Variant ExecuteScalar(std::string_view sql, const std::vector<Variant>& params = {});
 
   // A transaction over several statements; RollbackTrans is safe when none is open. Nested
-  // BeginTrans calls open savepoints, each ended by its own CommitTrans or RollbackTrans.
+  // BeginTrans calls open savepoints, each ended by its own CommitTrans or RollbackTrans. Code
+  // of our own uses ScopedTransaction (platform/db/scoped_transaction.h) rather than these.
+  // A CommitTrans that fails leaves its transaction open for the RollbackTrans that follows; a
+  // RollbackTrans that fails is written to standard error (the pool then rolls the session back
+  // or drops it).
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans() noexcept;
+  // Transactions open on this connection: 0 for none, 2 inside a savepoint of one, ...
+  int transaction_depth() const { return transaction_depth_; }
 
   SqlEngine engine() const;
   // Statements run through this connection since it was opened (benchmarks' debug counter).

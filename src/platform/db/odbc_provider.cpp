@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/text/vb_text.h"
 
@@ -37,15 +39,70 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return out.empty() ? "unknown ODBC error" : out;
 }
 
-// One environment for the process, made on first use.
-SQLHENV Environment() {
-  static SQLHENV env = []() -> SQLHENV {
-    SQLHENV e = SQL_NULL_HENV;
-    if (!Ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &e))) return SQL_NULL_HENV;
-    SQLSetEnvAttr(e, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+// Owns one ODBC handle of the type, freed when the holder goes; a connection handle that was
+// connected is disconnected first. Move-only.
+template <SQLSMALLINT kType>
+class OdbcHandle {
+ public:
+  OdbcHandle() = default;
+  ~OdbcHandle() { Reset(); }
+  OdbcHandle(OdbcHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, SQLHANDLE{})),
+        connected_(std::exchange(other.connected_, false)) {}
+  OdbcHandle& operator=(OdbcHandle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = std::exchange(other.handle_, SQLHANDLE{});
+      connected_ = std::exchange(other.connected_, false);
+    }
+    return *this;
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+
+  // A new handle under the parent (SQL_NULL_HANDLE for an environment); false when the driver
+  // manager refuses, whose reasons are then in the parent's diagnostics.
+  bool Allocate(SQLHANDLE parent) {
+    Reset();
+    SQLHANDLE made = SQL_NULL_HANDLE;
+    if (!Ok(SQLAllocHandle(kType, parent, &made))) return false;
+    handle_ = made;
+    return true;
+  }
+  // The connection handle has been connected: it is disconnected before it is freed.
+  void SetConnected() { connected_ = true; }
+
+  SQLHANDLE get() const { return handle_; }
+
+  void Reset() noexcept {
+    if (handle_ == SQL_NULL_HANDLE) return;
+    if constexpr (kType == SQL_HANDLE_DBC) {
+      if (connected_) SQLDisconnect(handle_);
+    }
+    SQLFreeHandle(kType, handle_);
+    handle_ = SQL_NULL_HANDLE;
+    connected_ = false;
+  }
+
+ private:
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+  bool connected_ = false;
+};
+
+using EnvironmentHandle = OdbcHandle<SQL_HANDLE_ENV>;
+using ConnectionHandle = OdbcHandle<SQL_HANDLE_DBC>;
+using StatementHandle = OdbcHandle<SQL_HANDLE_STMT>;
+
+// One environment for the process, made on first use. Every session holds it as well, so that it
+// is freed only after the last connection handle made on it.
+std::shared_ptr<EnvironmentHandle> Environment() {
+  static const std::shared_ptr<EnvironmentHandle> env = [] {
+    auto e = std::make_shared<EnvironmentHandle>();
+    if (!e->Allocate(SQL_NULL_HANDLE)) return std::shared_ptr<EnvironmentHandle>();
+    SQLSetEnvAttr(e->get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     return e;
   }();
-  if (env == SQL_NULL_HENV) throw DbError("ODBC: cannot create the environment");
+  if (!env) throw DbError("ODBC: cannot create the environment");
   return env;
 }
 
@@ -95,21 +152,14 @@ class OdbcStatement : public Statement {
  public:
   OdbcStatement(SQLHDBC dbc, std::string_view sql, StatementSession* session)
       : sql_(sql), session_(session) {
-    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st_))) {
-      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc));
-    }
+    if (!handle_.Allocate(dbc)) throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc));
+    st_ = handle_.get();
     SQLRETURN rc = SQLPrepare(st_, reinterpret_cast<SQLCHAR*>(sql_.data()),
                               static_cast<SQLINTEGER>(sql_.size()));
-    if (!Ok(rc)) {
-      std::string message = Diagnostics(SQL_HANDLE_STMT, st_);
-      SQLFreeHandle(SQL_HANDLE_STMT, st_);
-      throw DbError("SQL: " + message + " [" + sql_ + "]");
-    }
+    if (!Ok(rc)) throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st_) + " [" + sql_ + "]");
     keyword_ = LeadingKeyword(sql_);
     writes_ = keyword_ == "insert" || keyword_ == "update" || keyword_ == "delete";
   }
-
-  ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, st_); }
 
   void Bind(const std::vector<Variant>& params) override {
     SQLFreeStmt(st_, SQL_CLOSE);
@@ -333,7 +383,7 @@ class OdbcStatement : public Statement {
   std::string sql_;
   StatementSession* session_;
   std::string keyword_;
-  SQLHSTMT st_ = SQL_NULL_HSTMT;
+  SQLHSTMT st_ = SQL_NULL_HSTMT;  // handle_'s, for the calls
   bool writes_ = false;
   bool executed_ = false;
   bool done_ = false;
@@ -348,17 +398,20 @@ class OdbcStatement : public Statement {
   std::vector<SQLSMALLINT> types_;
   std::vector<bool> yes_no_;  // whole-number columns that read a yes/no table column
   std::vector<Variant> row_;
+  // Last, so that it is freed first, while the buffers bound to it are still there.
+  StatementHandle handle_;
 };
 
 class OdbcSession : public Session, public StatementSession {
  public:
-  OdbcSession(SQLHDBC dbc, SqlEngine engine, std::string pool_key)
-      : dbc_(dbc), engine_(engine), pool_key_(std::move(pool_key)) {
+  OdbcSession(std::shared_ptr<EnvironmentHandle> env, ConnectionHandle connection, SqlEngine engine,
+              std::string pool_key)
+      : env_(std::move(env)),
+        connection_(std::move(connection)),
+        dbc_(connection_.get()),
+        engine_(engine),
+        pool_key_(std::move(pool_key)) {
     hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
-  }
-  ~OdbcSession() override {
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
   }
 
   SqlEngine engine() const override { return engine_; }
@@ -457,14 +510,13 @@ class OdbcSession : public Session, public StatementSession {
 
   // Runs a statement of the provider's own (no result, no parameters).
   void RunDirect(const char* sql) {
-    SQLHSTMT st = SQL_NULL_HSTMT;
-    if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st))) {
-      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc_));
+    StatementHandle st;
+    if (!st.Allocate(dbc_)) throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_DBC, dbc_));
+    SQLRETURN rc =
+        SQLExecDirect(st.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+    if (!Ok(rc)) {
+      throw DbError("SQL: " + Diagnostics(SQL_HANDLE_STMT, st.get()) + " [" + sql + "]");
     }
-    SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
-    std::string message = Ok(rc) ? "" : Diagnostics(SQL_HANDLE_STMT, st);
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    if (!message.empty()) throw DbError("SQL: " + message + " [" + sql + "]");
   }
 
   void End(SQLSMALLINT how) {
@@ -516,7 +568,9 @@ class OdbcSession : public Session, public StatementSession {
     return it != text_columns_.end() && it->second;
   }
 
-  SQLHDBC dbc_;
+  std::shared_ptr<EnvironmentHandle> env_;  // outlives the connection handle made on it
+  ConnectionHandle connection_;
+  SQLHDBC dbc_;  // connection_'s, for the calls
   SqlEngine engine_;
   std::string pool_key_;
   SqlSchemaHints hints_;
@@ -530,14 +584,16 @@ class OdbcSession : public Session, public StatementSession {
 
 std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::string pool_key) {
   static std::mutex env_mutex;  // allocation of connection handles on the shared environment
-  SQLHDBC dbc = SQL_NULL_HDBC;
+  std::shared_ptr<EnvironmentHandle> env;
+  ConnectionHandle connection;
   {
     std::lock_guard<std::mutex> lock(env_mutex);
-    SQLHENV env = Environment();
-    if (!Ok(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_ENV, env));
+    env = Environment();
+    if (!connection.Allocate(env->get())) {
+      throw DbError("ODBC: " + Diagnostics(SQL_HANDLE_ENV, env->get()));
     }
   }
+  SQLHDBC dbc = connection.get();
   SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds),
                     0);
   // psqlODBC's own rollback of a failed statement (savepoints of its own around each one) drops
@@ -551,24 +607,22 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
                                   &out_length, SQL_DRIVER_NOPROMPT);
   std::memset(text.data(), 0, text.size());  // the password does not linger in memory
   if (!Ok(rc)) {
-    std::string message = Diagnostics(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     const std::string where =
         target.port.empty() ? target.server : target.server + ":" + target.port;
     throw DbError("cannot connect to the database server " + where + " through driver {" +
-                  target.driver + "}: " + message);
+                  target.driver + "}: " + Diagnostics(SQL_HANDLE_DBC, dbc));
   }
+  connection.SetConnected();
   SQLCHAR name[256] = {0};
   SQLSMALLINT name_length = 0;
   SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &name_length);
   const std::string dbms(reinterpret_cast<char*>(name));
   if (LCase(dbms).find("postgresql") == std::string::npos) {
-    SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     throw DbError("the database server " + target.server + " runs \"" + dbms +
                   "\"; only PostgreSQL is supported through ODBC");
   }
-  auto session = std::make_unique<OdbcSession>(dbc, SqlEngine::kPostgres, std::move(pool_key));
+  auto session = std::make_unique<OdbcSession>(std::move(env), std::move(connection),
+                                               SqlEngine::kPostgres, std::move(pool_key));
   const std::string zone = LocalTimeZoneName();
   if (!zone.empty()) {
     try {

@@ -8,6 +8,10 @@
 // fails inside a transaction fails alone (a savepoint guards each one); SQL's "now" is the web
 // host's local time (the session takes the host's time zone when the server knows it).
 //
+// Every ODBC handle has an owner that frees it, on the way out of a failure too: a statement's
+// handle goes with its Statement, a connection's (disconnected first) with its Session, and the
+// process's one environment once no Session made on it is left.
+//
 // One thread at a time per session. Failures (no such driver, unreachable server, refused login)
 // throw DbError with the driver's diagnostics, never with the password.
 #ifndef FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_

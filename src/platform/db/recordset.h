@@ -12,6 +12,9 @@
 // dates as stored text); a value the column cannot hold is a DbError, and so is an Update of a
 // row that is gone.
 //
+// The destructor closes the recordset, so one kept on the stack needs no Close on the way out of
+// a failure; Open closes what the recordset held before.
+//
 // Not thread-safe. Must not outlive the Connection it was opened on. Failures throw DbError.
 #ifndef FOLIREX_PLATFORM_DB_RECORDSET_H_
 #define FOLIREX_PLATFORM_DB_RECORDSET_H_

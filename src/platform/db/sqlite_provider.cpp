@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <list>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -15,6 +16,17 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kMaxIdleStatements = 64;
+
+// Owners of the engine's handles: a database closed (at once, or once its last statement is
+// finalized) and a statement finalized when the holder goes.
+struct CloseDatabase {
+  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* st) const noexcept { sqlite3_finalize(st); }
+};
+using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
   throw DbError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
@@ -97,7 +109,7 @@ class SqliteSession;
 
 class SqliteStatement : public Statement {
  public:
-  SqliteStatement(SqliteSession* session, std::string key, sqlite3_stmt* stmt);
+  SqliteStatement(SqliteSession* session, std::string key, StatementHandle stmt);
   ~SqliteStatement() override;
 
   void Bind(const std::vector<Variant>& params) override {
@@ -168,7 +180,8 @@ class SqliteStatement : public Statement {
  private:
   SqliteSession* session_;
   std::string key_;
-  sqlite3_stmt* stmt_;
+  StatementHandle handle_;
+  sqlite3_stmt* stmt_;  // handle_'s, for the calls
   std::vector<ColumnKind> kinds_;
   bool writes_ = false;
   bool done_ = false;
@@ -177,13 +190,9 @@ class SqliteStatement : public Statement {
 
 class SqliteSession : public Session {
  public:
-  SqliteSession(sqlite3* db, std::string pool_key) : db_(db), pool_key_(std::move(pool_key)) {
+  SqliteSession(DatabaseHandle db, std::string pool_key)
+      : handle_(std::move(db)), db_(handle_.get()), pool_key_(std::move(pool_key)) {
     hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
-  }
-
-  ~SqliteSession() override {
-    for (auto& entry : idle_) sqlite3_finalize(entry.second);
-    sqlite3_close_v2(db_);
   }
 
   SqlEngine engine() const override { return SqlEngine::kSqlite; }
@@ -198,49 +207,49 @@ class SqliteSession : public Session {
     auto found = index_.find(key);
     if (found != index_.end()) {
       auto it = found->second;
-      sqlite3_stmt* st = it->second;
+      StatementHandle st = std::move(it->second);
       index_.erase(found);
       idle_.erase(it);
-      return std::make_unique<SqliteStatement>(this, std::move(key), st);
+      return std::make_unique<SqliteStatement>(this, std::move(key), std::move(st));
     }
-    sqlite3_stmt* st = nullptr;
+    sqlite3_stmt* made = nullptr;
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
-                                SQLITE_PREPARE_PERSISTENT, &st, &tail);
+                                SQLITE_PREPARE_PERSISTENT, &made, &tail);
+    StatementHandle st(made);
     if (rc != SQLITE_OK) {
-      std::string message = sqlite3_errmsg(db_);
-      sqlite3_finalize(st);
-      throw DbError("SQL: " + message + " [" + key + "]");
+      throw DbError("SQL: " + std::string(sqlite3_errmsg(db_)) + " [" + key + "]");
     }
     if (st == nullptr) throw DbError("SQL: empty statement");
     for (; tail != nullptr && *tail != '\0'; ++tail) {
       if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';') {
-        sqlite3_finalize(st);
         throw DbError("SQL: one statement at a time [" + key + "]");
       }
     }
-    return std::make_unique<SqliteStatement>(this, std::move(key), st);
+    return std::make_unique<SqliteStatement>(this, std::move(key), std::move(st));
   }
 
-  // Takes a statement back into the cache (or finalizes it when the cache is full).
-  void ReturnStatement(std::string key, sqlite3_stmt* st) noexcept {
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
+  // Takes a statement back into the cache; it is finalized when the cache holds the same text
+  // already, when it is pushed out of the full cache, or when the cache cannot take it.
+  void ReturnStatement(std::string key, StatementHandle st) noexcept {
+    sqlite3_reset(st.get());
+    sqlite3_clear_bindings(st.get());
     try {
-      if (index_.count(key) != 0) {
-        sqlite3_finalize(st);  // one idle copy per text is enough
+      auto [entry, added] = index_.try_emplace(key);
+      if (!added) return;  // one idle copy per text is enough
+      try {
+        idle_.emplace_front(std::move(key), std::move(st));
+      } catch (...) {
+        index_.erase(entry);
         return;
       }
-      idle_.emplace_front(key, st);
-      index_.emplace(std::move(key), idle_.begin());
+      entry->second = idle_.begin();
       if (idle_.size() > kMaxIdleStatements) {
         auto last = std::prev(idle_.end());
         index_.erase(last->first);
-        sqlite3_finalize(last->second);
         idle_.erase(last);
       }
     } catch (...) {
-      sqlite3_finalize(st);
     }
   }
 
@@ -349,20 +358,21 @@ class SqliteSession : public Session {
     return version;
   }
 
-  sqlite3* db_;
+  DatabaseHandle handle_;  // first, so that it is closed after the statements below
+  sqlite3* db_;            // handle_'s, for the calls
   std::string pool_key_;
   SqlSchemaHints hints_;
   bool schema_checked_ = false;
-  std::list<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recently used first
-  std::unordered_map<std::string, std::list<std::pair<std::string, sqlite3_stmt*>>::iterator>
+  std::list<std::pair<std::string, StatementHandle>> idle_;  // most recently used first
+  std::unordered_map<std::string, std::list<std::pair<std::string, StatementHandle>>::iterator>
       index_;
   int schema_version_ = -1;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
   std::unordered_map<std::string, bool> text_columns_;
 };
 
-SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, sqlite3_stmt* stmt)
-    : session_(session), key_(std::move(key)), stmt_(stmt) {
+SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, StatementHandle stmt)
+    : session_(session), key_(std::move(key)), handle_(std::move(stmt)), stmt_(handle_.get()) {
   const int n = sqlite3_column_count(stmt_);
   kinds_.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
@@ -374,7 +384,9 @@ SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, sqlite
   writes_ = first == "insert" || first == "update" || first == "delete" || first == "replace";
 }
 
-SqliteStatement::~SqliteStatement() { session_->ReturnStatement(std::move(key_), stmt_); }
+SqliteStatement::~SqliteStatement() {
+  session_->ReturnStatement(std::move(key_), std::move(handle_));
+}
 
 }  // namespace
 
@@ -384,13 +396,15 @@ std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string 
   // initialisation and fails harmlessly when something opened a database before.
   static std::once_flag no_memory_statistics;
   std::call_once(no_memory_statistics, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
-  sqlite3* db = nullptr;
+  sqlite3* opened = nullptr;
   // Never SQLITE_OPEN_CREATE: a wrong path must fail, not leave an empty database behind.
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc =
+      sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  DatabaseHandle handle(opened);  // made even when the open fails, to tell why
+  sqlite3* db = handle.get();
   if (rc != SQLITE_OK) {
-    std::string message = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
-    sqlite3_close_v2(db);
-    throw DbError("cannot open the database " + path + ": " + message);
+    throw DbError("cannot open the database " + path + ": " +
+                  (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -400,7 +414,6 @@ std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string 
   if (rc != SQLITE_OK) {
     std::string message = error != nullptr ? error : sqlite3_errmsg(db);
     sqlite3_free(error);
-    sqlite3_close_v2(db);
     throw DbError("cannot open the database " + path + ": " + message);
   }
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
@@ -408,11 +421,9 @@ std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string 
                                  nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function_v2(db, "vb_cstr", 1, flags, nullptr, CStrFunction, nullptr, nullptr,
                                  nullptr) != SQLITE_OK) {
-    std::string message = sqlite3_errmsg(db);
-    sqlite3_close_v2(db);
-    throw DbError("cannot open the database " + path + ": " + message);
+    throw DbError("cannot open the database " + path + ": " + sqlite3_errmsg(db));
   }
-  return std::make_unique<SqliteSession>(db, std::move(pool_key));
+  return std::make_unique<SqliteSession>(std::move(handle), std::move(pool_key));
 }
 
 }  // namespace folirex::db

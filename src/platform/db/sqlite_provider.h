@@ -4,6 +4,9 @@
 // (vb_datediff, vb_cstr). Columns declared as dates come back as dates, flags (BOOLEAN, BIT,
 // YESNO) as booleans; flags are written as -1/0 and dates as "yyyy-mm-dd hh:mm:ss".
 //
+// The database handle and every compiled statement have owners that close and finalize them, on
+// the way out of a failure too; a statement given back goes into the cache or is finalized.
+//
 // One thread at a time per session (the pool in provider.cpp hands each to one Connection).
 #ifndef FOLIREX_PLATFORM_DB_SQLITE_PROVIDER_H_
 #define FOLIREX_PLATFORM_DB_SQLITE_PROVIDER_H_

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/db/connection.h"
+#include "platform/db/scoped_transaction.h"
 #include "temp_database.h"
 
 namespace folirex {
@@ -20,14 +21,14 @@ class RecordsetTest : public ::testing::Test {
 
   // n articles titled "t1".."tn" with d_clicktimes = their number, in one transaction.
   void AddArticles(int n) {
-    conn_.BeginTrans();
+    ScopedTransaction transaction(conn_);
     for (int i = 1; i <= n; ++i) {
       conn_.Execute(
           "insert into Vantrel_Article (d_title, d_clicktimes, d_addtime) values (?, ?, "
           "'2024-01-02 03:04:05')",
           {Variant("t" + std::to_string(i)), Variant(i)});
     }
-    conn_.CommitTrans();
+    transaction.Commit();
   }
 
   testing::TempDatabase db_;
