@@ -78,7 +78,9 @@ std::string SubjectName(RequestState& state, const Variant& subject_id) {
 }
 
 std::string Neighbour(RequestState& state, const Variant& article_id, bool previous) {
-  std::string path = GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& path = folder.path;
   if (!IsDigits(article_id)) return kNoNeighbour;
   std::string inner =
       previous
@@ -109,8 +111,8 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
            "&channelid=" + state.channel.ChannelID.ToString() + "'>";
   } else {
     std::string file =
-        GetContentFileName(state.channel.ChannelDir, id, rs["d_addtime"],
-                           state.channel.ContentFileType, state.channel.ContentFileExt);
+        GetContentFileName(folder.dir, id, rs["d_addtime"], state.channel.ContentFileType,
+                           state.channel.ContentFileExt);
     std::string dir = rs["d_dir"].ToString();
     link = dir.empty() ? "<a href='" + path + file + "'>"
                        : "<a href='" + path + dir + "/" + file + "'>";

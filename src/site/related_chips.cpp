@@ -61,8 +61,9 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "";
   const std::string id = article_id.ToString();
   const std::string channel_id = state.channel.ChannelID.ToString();
-  const std::string base_path =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& base_path = folder.path;
 
   std::string title;
   std::string keywords;
@@ -112,8 +113,8 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
     std::string link;
     if (static_links) {
       std::string file =
-          GetContentFileName(state.channel.ChannelDir, rs["d_id"], rs["d_addtime"],
-                             state.channel.ContentFileType, state.channel.ContentFileExt);
+          GetContentFileName(folder.dir, rs["d_id"], rs["d_addtime"], state.channel.ContentFileType,
+                             state.channel.ContentFileExt);
       std::string dir = rs["d_dir"].ToString();
       link = "<a href='" + base_path + (dir.empty() ? "" : dir + "/") + file + "'>";
     } else {

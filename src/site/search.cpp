@@ -82,8 +82,9 @@ bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty()
 std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
                              const Variant& searchclass, const Variant& searchkeyword,
                              const Variant& searchorder) {
-  const std::string channel_url =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& channel_url = folder.path;
   const std::string install = InstallPath(state);
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string column = SearchColumn(searchtype);
@@ -152,8 +153,8 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (mode == "1" || mode == "2") {
       target = channel_url;
       if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
-      target += GetContentFileName(state.channel.ChannelDir, id, add_time,
-                                   state.channel.ContentFileType, state.channel.ContentFileExt);
+      target += GetContentFileName(folder.dir, id, add_time, state.channel.ContentFileType,
+                                   state.channel.ContentFileExt);
     } else {
       target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
     }
