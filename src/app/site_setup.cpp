@@ -138,7 +138,7 @@ class ServerDatabase {
     state.db.DBServer = settings.DBServer;
     const std::string where = "the database " + settings.DBPath + " on " + settings.DBServer;
     try {
-      conn_.Open(BuildConnectionString(state));
+      conn_.Open(BuildConnectionString(state.db, state.host));
     } catch (const std::exception& e) {
       *error = "cannot open " + where + ": " + OneLine(e.what());
       return false;

@@ -32,7 +32,7 @@ void AdminFooter(RequestState& state) {
       "<tr><td align=center class=copyright>Folirex 内容管理系统 &nbsp;·&nbsp; "
       "网站后台管理平台</td></tr>"
       "</table></body></html>");
-  CloseDatabase(state);
+  CloseDatabase(state.db);
 }
 
 void CheckPrivilege(RequestState& state, std::string_view code) {

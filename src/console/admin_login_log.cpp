@@ -25,7 +25,7 @@ void LoginLog_ShowFilter(RequestState& state, const std::string& filter) {
   state.host.Response->Write(
       "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"selForm\" method=\"post\" style=\"margin:0\">选择管理员：" +
-      LoginLog_AdminSelect(state, filter) + "</form></td></tr></table>\r\n");
+      LoginLog_AdminSelect(state.db, state.host, filter) + "</form></td></tr></table>\r\n");
 }
 
 void LoginLog_ShowList(RequestState& state, const std::string& filter) {
@@ -91,7 +91,8 @@ void LoginLog_Delete(RequestState& state, const std::string& filter) {
 
 }  // namespace
 
-std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected) {
+std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
+                                 std::string_view selected) {
   std::string html =
       "<select name=\"select\" onchange=\"var jmpURL=this.options[this.selectedIndex].value ; "
       "if(jmpURL!='') {document.selForm.action= '?m=admin_loginlog&d_name=' + "
@@ -102,13 +103,12 @@ std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected)
   html += ">所有日志</option>";
 
   Recordset rs;
-  rs.Open("select d_name from Vantrel_Admin", *state.db.Conn, 0, 1);
+  rs.Open("select d_name from Vantrel_Admin", *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string name = rs["d_name"].ToString();
     // The handler appends the value to an address as it stands: encoded, a name
     // holding "&", "#" or "+" still reaches the page whole.
-    html +=
-        "<option value=\"" + HTMLEncodeValue(Variant(state.host.Server->URLEncode(name))) + "\"";
+    html += "<option value=\"" + HTMLEncodeValue(Variant(host.Server->URLEncode(name))) + "\"";
     if (name == selected) html += " selected";
     html += ">" + HTMLEncode(Variant(name)) + "</option>";
   }

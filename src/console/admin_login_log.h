@@ -21,10 +21,11 @@ namespace folirex {
 void LoginLog_Main(RequestState& state);
 
 // The administrator select of the filter bar, with the account named `selected`
-// (or "0", all logs) chosen. Names are encoded for the page; each option's
-// value is the name URL-encoded, ready for the address the select's handler
-// builds.
-std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected);
+// (or "0", all logs) chosen, read on db.Conn. Names are encoded for the page;
+// each option's value is the name URL-encoded (host.Server), ready for the
+// address the select's handler builds.
+std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
+                                 std::string_view selected);
 
 }  // namespace folirex
 

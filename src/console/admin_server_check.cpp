@@ -152,7 +152,7 @@ std::string TestForm() {
 void ServerCheck_ShowInfo(RequestState& state) {
   std::array<ComponentProbe, kComponents.size()> probes;
   for (size_t i = 0; i < kComponents.size(); ++i) {
-    probes[i] = ServerCheck_IsObjInstalled(state, kComponents[i].prog_id);
+    probes[i] = ServerCheck_IsObjInstalled(state.host, kComponents[i].prog_id);
   }
 
   std::string html = ServerParameters(state);
@@ -173,7 +173,7 @@ void ServerCheck_ShowInfo(RequestState& state) {
 
   std::string classname = Trim(state.host.Request->Form("classname"));
   if (classname.empty()) return;
-  ComponentProbe probe = ServerCheck_IsObjInstalled(state, classname);
+  ComponentProbe probe = ServerCheck_IsObjInstalled(state.host, classname);
   // The name is the administrator's own text: shown encoded, looked up only.
   std::string shown = HTMLEncode(Variant(classname));
   html = std::string(kListTable) + "<tr><th>您指定的组件的检查结果</th></tr>";
@@ -189,9 +189,9 @@ void ServerCheck_ShowInfo(RequestState& state) {
 
 }  // namespace
 
-ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view name) {
+ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_view name) {
   ComponentProbe probe;
-  if (std::optional<ComponentInfo> info = state.host.Server->CreateObject(name)) {
+  if (std::optional<ComponentInfo> info = host.Server->CreateObject(name)) {
     probe.present = true;
     probe.version = info->version;
   }

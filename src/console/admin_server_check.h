@@ -26,8 +26,8 @@ struct ComponentProbe {
 // "classname" adds the result of that name's look-up at the end.
 void ServerCheck_Main(RequestState& state);
 
-// Looks the name up in the host's registry (letter case ignored).
-ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view name);
+// Looks the name up in the registry of host.Server (letter case ignored).
+ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_view name);
 
 }  // namespace folirex
 

@@ -19,48 +19,50 @@ std::string ServerValue(const std::string& value) {
 
 }  // namespace
 
-std::string BuildConnectionString(const RequestState& state) {
+std::string BuildConnectionString(const DatabaseState& db, const HostObjects& host) {
   std::string s;
-  if (state.db.DbType == "0") {
-    s = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-        state.host.Server->MapPath(state.db.DBPath).string() + ";";
+  if (db.DbType == "0") {
+    s = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + host.Server->MapPath(db.DBPath).string() +
+        ";";
     // The spaces round the equals signs belong to the text the pages have always built.
-    if (!state.db.DBUser.empty()) s += " User ID = " + state.db.DBUser + ";";
-    if (!state.db.DBPwd.empty()) s += " Password = " + state.db.DBPwd + ";";
+    if (!db.DBUser.empty()) s += " User ID = " + db.DBUser + ";";
+    if (!db.DBPwd.empty()) s += " Password = " + db.DBPwd + ";";
   } else {
-    s = "driver={SQL Server};server=" + ServerValue(state.db.DBServer) +
-        ";database=" + ServerValue(state.db.DBPath) + ";uid=" + ServerValue(state.db.DBUser) +
-        ";pwd=" + ServerValue(state.db.DBPwd) + ";";
+    s = "driver={SQL Server};server=" + ServerValue(db.DBServer) +
+        ";database=" + ServerValue(db.DBPath) + ";uid=" + ServerValue(db.DBUser) +
+        ";pwd=" + ServerValue(db.DBPwd) + ";";
   }
   return s;
 }
 
-bool TryOpenDatabase(RequestState& state) {
+bool TryOpenDatabase(DatabaseState& db, const HostObjects& host) {
   try {
-    state.db.Conn = std::make_unique<Connection>();
-    state.db.Rs = std::make_unique<Recordset>();
-    state.db.ConnStr = BuildConnectionString(state);
-    state.db.Conn->Open(state.db.ConnStr);
+    db.Conn = std::make_unique<Connection>();
+    db.Rs = std::make_unique<Recordset>();
+    db.ConnStr = BuildConnectionString(db, host);
+    db.Conn->Open(db.ConnStr);
     return true;
   } catch (const std::exception&) {
-    CloseDatabase(state);
+    CloseDatabase(db);
     return false;
   }
 }
 
 void OpenDatabase(RequestState& state) {
-  if (!TryOpenDatabase(state)) state.host.Response->Redirect("?m=admin_error&errnum=0");
+  if (!TryOpenDatabase(state.db, state.host)) {
+    state.host.Response->Redirect("?m=admin_error&errnum=0");
+  }
 }
 
-void CloseDatabase(RequestState& state) noexcept {
-  if (state.db.Rs) {
-    state.db.Rs->Close();
-    state.db.Rs.reset();
+void CloseDatabase(DatabaseState& db) noexcept {
+  if (db.Rs) {
+    db.Rs->Close();
+    db.Rs.reset();
   }
-  if (state.db.Conn) {
-    state.db.SqlStatements += state.db.Conn->statement_count();
-    state.db.Conn->Close();
-    state.db.Conn.reset();
+  if (db.Conn) {
+    db.SqlStatements += db.Conn->statement_count();
+    db.Conn->Close();
+    db.Conn.reset();
   }
 }
 

@@ -125,10 +125,10 @@ bool PostedFromAnotherSite(const Request& request) {
 // Loads the configuration; a database without its tables counts as one that cannot be used.
 bool LoadConfigChecked(RequestState& state) {
   try {
-    LoadConfig(state);
+    LoadConfig(state.db, state.host, state.site);
     return true;
   } catch (const DbError&) {
-    CloseDatabase(state);
+    CloseDatabase(state.db);
     return false;
   }
 }
@@ -144,7 +144,7 @@ void Folirex::OnStartPage(PageObjects& context) {
 }
 
 void Folirex::OnEndPage() noexcept {
-  CloseDatabase(state_);
+  CloseDatabase(state_.db);
   if (state_.host.Application && state_.host.Application->LockedByCaller())
     state_.host.Application->UnLock();
   state_.host.Application = nullptr;
@@ -166,7 +166,7 @@ void Folirex::ICommonAdmin() {
     // Read from the query string only: a posted m or action does not steer the console.
     std::string m = LCase(FilterSql(state_.host.Request->QueryString("m")));
     state_.Action = LCase(FilterSql(state_.host.Request->QueryString("action")));
-    if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
+    if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (m == "admin_error") {
         DispatchAdmin(m);
@@ -174,7 +174,7 @@ void Folirex::ICommonAdmin() {
       }
       state_.host.Response->Redirect("?m=admin_error&errnum=0");
     }
-    InitDateValues(state_);
+    InitDateValues(state_.host);
     if (m.empty()) {
       m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
@@ -203,7 +203,7 @@ void Folirex::ICommon() {
   try {
     // A NUL (%00) cut SQL text and file names short; no value of the site holds one.
     if (state_.host.Request->HasNul()) AlertBack(state_, kParameterError);
-    if (!TryOpenDatabase(state_) || !LoadConfigChecked(state_)) {
+    if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.host.Response->Clear();
       state_.host.Response->SetStatus(503);
@@ -213,7 +213,7 @@ void Folirex::ICommon() {
           "请稍后再试。</p></body></html>");
       return;
     }
-    InitDateValues(state_);
+    InitDateValues(state_.host);
     DispatchPublic();
   } catch (const ResponseEnd&) {
   }

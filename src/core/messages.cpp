@@ -1,13 +1,15 @@
 #include "core/messages.h"
 
 #include "core/database.h"
+#include "platform/db/db_error.h"
+#include "platform/db/recordset.h"
 #include "platform/mail/smtp_mailer.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 
 void AlertBack(RequestState& state, std::string_view message) {
-  CloseDatabase(state);
+  CloseDatabase(state.db);
   std::string text = "<script language=javascript>alert('";
   text += message;
   text += "\\n\\n系统将自动返回前一页面...');history.back();</script>";
@@ -47,15 +49,17 @@ bool ParseMailServer(std::string_view text, std::string* host, int* port) {
   return !t.empty() && *port > 0 && *port <= 65535;
 }
 
-std::string SendMail(RequestState& state, std::string_view subject, std::string_view body,
-                     std::string_view to_address) {
-  state.db.Sql =
-      "select D_SelectedMailFlag, D_MailServer, D_MailUser, D_MailPassword from Vantrel_Config";
+std::string SendMail(DatabaseState& db, const SiteConfig& site, std::string_view subject,
+                     std::string_view body, std::string_view to_address) {
   Variant flag = 0;
   std::string server, user, password;
   try {
-    Recordset& rs = *state.db.Rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+    if (db.Conn == nullptr) throw DbError("the database is not open");
+    Recordset rs;
+    rs.Open(
+        "select D_SelectedMailFlag, D_MailServer, D_MailUser, D_MailPassword from "
+        "Vantrel_Config",
+        *db.Conn, 0, 1);
     if (!rs.Eof()) {
       flag = rs["D_SelectedMailFlag"];
       server = rs["D_MailServer"].ToString();
@@ -74,12 +78,12 @@ std::string SendMail(RequestState& state, std::string_view subject, std::string_
   message.to = std::string(to_address);
   message.subject = std::string(subject);
   message.html_body = std::string(body);
-  message.from_name = state.site.SiteName.ToString();
-  std::string site_email = Trim(state.site.SiteEmail.ToString());
+  message.from_name = site.SiteName.ToString();
+  std::string site_email = Trim(site.SiteEmail.ToString());
   std::string server_text;
   if (code == 1) {
     // The machine's own mail service, as the local mail component used.
-    server_text = state.site.LocalMailServer;
+    server_text = site.LocalMailServer;
     message.from = site_email;
     message.high_importance = true;
   } else if (code == 2) {

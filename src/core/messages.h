@@ -21,11 +21,13 @@ void Alert(RequestState& state, std::string_view message);
 void GoUrl(RequestState& state, std::string_view url);
 
 // Sends one HTML mail through the mail service chosen in the site settings (flag 1: the
-// machine's mail server; flag 2: the configured SMTP server and account) and returns the text to
-// show the user: the no-service text for flag 0, the success text only when the server accepted
-// the mail, the failure text with the reason otherwise. Never throws for mail failures.
-std::string SendMail(RequestState& state, std::string_view subject, std::string_view body,
-                     std::string_view to_address);
+// machine's mail server, site.LocalMailServer; flag 2: the configured SMTP server and account)
+// and returns the text to show the user: the no-service text for flag 0, the success text only
+// when the server accepted the mail, the failure text with the reason otherwise. The sender is
+// named from `site`; the mail settings are read on db.Conn through a recordset of its own. Never
+// throws for mail or database failures.
+std::string SendMail(DatabaseState& db, const SiteConfig& site, std::string_view subject,
+                     std::string_view body, std::string_view to_address);
 
 // "host", "host:port" or "[v6]:port" into SMTP settings (port 25 when none is given).
 bool ParseMailServer(std::string_view text, std::string* host, int* port);

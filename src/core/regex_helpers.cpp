@@ -23,23 +23,23 @@ std::string RegexReplace(std::string_view text, std::string_view pattern,
   return re.Replace(text, replacement);
 }
 
-std::vector<std::string> CollectUniqueMatches(RequestState& state, std::string_view text,
-                                              std::string_view pattern) {
-  std::vector<std::string> result{std::string(kMatchPlaceholder)};
-  state.MatchList.assign(1, std::string(kMatchPlaceholder));
+UniqueMatches CollectUniqueMatches(std::string_view text, std::string_view pattern) {
+  UniqueMatches result;
+  result.texts.emplace_back(kMatchPlaceholder);
+  result.groups.emplace_back(kMatchPlaceholder);
   if (text.empty()) return result;
   RegExp re(std::string(pattern), /*ignore_case=*/true, /*global=*/true);
   // Views into the text, which outlives the scan.
   std::unordered_set<std::string_view> seen;
   re.Scan(text, [&](const RegexMatchRef& match) {
     if (!seen.insert(match.Value()).second) return true;
-    result.emplace_back(match.Value());
+    result.texts.emplace_back(match.Value());
     std::string_view last_group;
     for (size_t i = 0; i < match.SubMatchCount(); ++i) {
       std::string_view group = match.SubMatch(i);
       if (!group.empty()) last_group = group;
     }
-    state.MatchList.emplace_back(last_group);
+    result.groups.emplace_back(last_group);
     return true;
   });
   return result;

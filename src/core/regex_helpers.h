@@ -5,9 +5,9 @@
 //
 // The pattern helpers match without regard to case and find every match (the regular-expression
 // object with IgnoreCase and Global on; see platform/regex/regexp.h for the dialect). An empty
-// text never matches. Threading: as safe as the caller's RequestState (one request, one thread).
-// Failure: a pattern the regular-expression object rejects throws RegexSyntaxError, a runaway
-// match RegexLimitError; nothing is trapped here.
+// text never matches. Pure functions over their arguments: any thread. Failure: a pattern the
+// regular-expression object rejects throws RegexSyntaxError, a runaway match RegexLimitError;
+// nothing is trapped here.
 #ifndef FOLIREX_CORE_REGEX_HELPERS_H_
 #define FOLIREX_CORE_REGEX_HELPERS_H_
 
@@ -15,12 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/request_state.h"
-
 namespace folirex {
 
-// The placeholder that is element 0 of CollectUniqueMatches' array and of MatchList, so that the
-// real entries start at 1.
+// The placeholder that is element 0 of both arrays of UniqueMatches, so that the real entries
+// start at 1.
 inline constexpr std::string_view kMatchPlaceholder = "zarnik";
 
 // True when the pattern matches anywhere in the text. The pattern comes first.
@@ -31,12 +29,17 @@ bool RegexTest(std::string_view pattern, std::string_view text);
 std::string RegexReplace(std::string_view text, std::string_view pattern,
                          std::string_view replacement);
 
-// "zarnik" followed by the distinct match texts, in order of first appearance; distinct means
-// distinct as typed ("{$a}" and "{$A}" are two entries). Rebuilds state.MatchList to the same
-// size: element k holds the last non-empty group text of the k-th distinct match, or "" when it
-// has none.
-std::vector<std::string> CollectUniqueMatches(RequestState& state, std::string_view text,
-                                              std::string_view pattern);
+// The distinct matches of a pattern in a text, as two arrays of the same size.
+struct UniqueMatches {
+  // "zarnik" followed by the distinct match texts, in order of first appearance; distinct means
+  // distinct as typed ("{$a}" and "{$A}" are two entries).
+  std::vector<std::string> texts;
+  // "zarnik" followed by, for the k-th distinct match, the text of its last non-empty group, or ""
+  // when it has none.
+  std::vector<std::string> groups;
+};
+
+UniqueMatches CollectUniqueMatches(std::string_view text, std::string_view pattern);
 
 // One pass over the text: each occurrence of a key is replaced by the value of the same index.
 // Keys are matched literally and without regard to the case of ASCII letters, but only an

@@ -49,7 +49,8 @@ struct DatabaseState {
   std::string ConnStr;
   // Statements run on the connections this request opened (the benchmarks' debug counter).
   int64_t SqlStatements = 0;
-  // The SQL statement being built; every user sets it before it opens Rs or executes on Conn.
+  // The SQL statement being built inside one function; every user sets it before it opens Rs or
+  // executes on Conn, and no caller reads it after a call.
   std::string Sql;
 };
 
@@ -108,7 +109,7 @@ struct ChannelSettings {
 
 // Rows already read in this request. A page that changes what they hold clears them.
 struct RequestCaches {
-  // Channel folders by channel id (GetChannelPath). A page that changes a channel's folder
+  // Channel folders by channel id (GetChannelFolder). A page that changes a channel's folder
   // clears it.
   std::map<std::string, std::string> ChannelDirCache;
   // Channel rows read by the channel loader, by channel id: column name (lower case) to value.
@@ -142,11 +143,6 @@ struct RequestState {
   // Lower-cased, filtered action of an administration request.
   std::string Action;
 
-  // Per distinct match of the last pattern scan, its last non-empty sub-match; element 0 is the
-  // placeholder word "zarnik" (CollectUniqueMatches).
-  std::vector<std::string> MatchList;
-  // The content pages of the last paged article loaded, each followed by "[zarnik_pagemark]".
-  std::string ArticlePageNav;
   std::string SkinCssLink;
 };
 

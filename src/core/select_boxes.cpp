@@ -17,7 +17,7 @@ bool IsSelected(const Variant& selected, const Variant& value) {
   return selected.ToString() == value.ToString();
 }
 
-std::string Options(RequestState& state, const std::vector<Variant>& texts,
+std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
                     const std::vector<Variant>& values, const Variant& selected,
                     std::string_view sql, std::string_view first_text) {
   std::string html;
@@ -32,9 +32,9 @@ std::string Options(RequestState& state, const std::vector<Variant>& texts,
     html += ">" + HTMLEncode(text) + "</option>";
   };
   if (!sql.empty()) {
-    if (state.db.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
+    if (db.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
     Recordset rs;
-    rs.Open(sql, *state.db.Conn, 0, 1);
+    rs.Open(sql, *db.Conn, 0, 1);
     while (!rs.Eof()) {
       add_option(rs.Field(0), rs.Field(1));
       rs.MoveNext();
@@ -75,10 +75,10 @@ std::string LookupSql(std::string_view column, std::string_view table, const Var
 }
 
 // The first column of the first row, trimmed of blanks; *found tells whether there was a row.
-std::string ReadOne(RequestState& state, const std::string& sql, bool* found) {
-  if (state.db.Conn == nullptr) throw DbError("row lookup: the database is not open");
+std::string ReadOne(DatabaseState& db, const std::string& sql, bool* found) {
+  if (db.Conn == nullptr) throw DbError("row lookup: the database is not open");
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *db.Conn, 0, 1);
   std::string result;
   *found = !rs.Eof();
   if (*found) result = std::string(Trim(rs.Field(0).ToString()));
@@ -88,42 +88,40 @@ std::string ReadOne(RequestState& state, const std::string& sql, bool* found) {
 
 }  // namespace
 
-std::string BuildSelect(RequestState& state, std::string_view name,
-                        const std::vector<Variant>& texts, const std::vector<Variant>& values,
-                        const Variant& selected, std::string_view sql,
-                        std::string_view first_text) {
-  return OpeningTag(name) + ">" + Options(state, texts, values, selected, sql, first_text) +
+std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vector<Variant>& texts,
+                        const std::vector<Variant>& values, const Variant& selected,
+                        std::string_view sql, std::string_view first_text) {
+  return OpeningTag(name) + ">" + Options(db, texts, values, selected, sql, first_text) +
          "</select>";
 }
 
-std::string BuildSelectAttr(RequestState& state, std::string_view name,
+std::string BuildSelectAttr(DatabaseState& db, std::string_view name,
                             const std::vector<Variant>& texts, const std::vector<Variant>& values,
                             const Variant& selected, std::string_view sql,
                             std::string_view first_text, std::string_view attributes) {
   return OpeningTag(name) + " " + std::string(attributes) + ">" +
-         Options(state, texts, values, selected, sql, first_text) + "</select>";
+         Options(db, texts, values, selected, sql, first_text) + "</select>";
 }
 
-std::string BuildSelectOnChange(RequestState& state, std::string_view name,
+std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
                                 const std::vector<Variant>& texts,
                                 const std::vector<Variant>& values, const Variant& selected,
                                 std::string_view sql, std::string_view first_text,
                                 std::string_view onchange) {
   std::string tag = OpeningTag(name);
   if (!onchange.empty()) tag += " onchange=\"" + std::string(onchange) + "\"";
-  return tag + ">" + Options(state, texts, values, selected, sql, first_text) + "</select>";
+  return tag + ">" + Options(db, texts, values, selected, sql, first_text) + "</select>";
 }
 
-std::string GetNameByID(RequestState& state, std::string_view table, const Variant& id) {
-  state.db.Sql = LookupSql("d_name", table, id);
+std::string GetNameByID(DatabaseState& db, std::string_view table, const Variant& id) {
   bool found = false;
-  std::string name = ReadOne(state, state.db.Sql, &found);
+  std::string name = ReadOne(db, LookupSql("d_name", table, id), &found);
   return found ? name : std::string("不属于任何分类");
 }
 
-std::string GetDirByID(RequestState& state, std::string_view table, const Variant& id) {
+std::string GetDirByID(DatabaseState& db, std::string_view table, const Variant& id) {
   bool found = false;
-  return ReadOne(state, LookupSql("d_dir", table, id), &found);
+  return ReadOne(db, LookupSql("d_dir", table, id), &found);
 }
 
 }  // namespace folirex

@@ -6,11 +6,10 @@
 // unchanged. The lookups read one text column of one row by its id: GetNameByID the name of a
 // class or subject, GetDirByID its folder.
 //
-// Every call that reads the database opens and closes a recordset of its own on
-// `state.db.Conn`, so the shared recordset is not disturbed; the connection must be open. Not
-// thread-safe (they belong to the request's worker). Database failures throw DbError; a table
-// name that is not a plain name or an id that is not a whole number throws DbError before any
-// SQL is built.
+// Every call that reads the database opens and closes a recordset of its own on `db.Conn`, so the
+// shared recordset and db.Sql are not disturbed; the connection must be open. Not thread-safe
+// (they belong to the request's worker). Database failures throw DbError; a table name that is
+// not a plain name or an id that is not a whole number throws DbError before any SQL is built.
 #ifndef FOLIREX_CORE_SELECT_BOXES_H_
 #define FOLIREX_CORE_SELECT_BOXES_H_
 
@@ -27,31 +26,31 @@ namespace folirex {
 // is not empty, then one option per row of `sql` when it is not empty, else one per element of
 // `texts` (with the value of the same index of `values`, which must be at least as long:
 // std::out_of_range otherwise), then "</select>".
-std::string BuildSelect(RequestState& state, std::string_view name,
-                        const std::vector<Variant>& texts, const std::vector<Variant>& values,
-                        const Variant& selected, std::string_view sql, std::string_view first_text);
+std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vector<Variant>& texts,
+                        const std::vector<Variant>& values, const Variant& selected,
+                        std::string_view sql, std::string_view first_text);
 
 // As BuildSelect, with "<select name='name' size=1 " + attributes + ">" (the blank stays when
 // the attributes are empty).
-std::string BuildSelectAttr(RequestState& state, std::string_view name,
+std::string BuildSelectAttr(DatabaseState& db, std::string_view name,
                             const std::vector<Variant>& texts, const std::vector<Variant>& values,
                             const Variant& selected, std::string_view sql,
                             std::string_view first_text, std::string_view attributes);
 
 // As BuildSelect, with ` onchange="script"` in the select tag when the script is not empty.
-std::string BuildSelectOnChange(RequestState& state, std::string_view name,
+std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
                                 const std::vector<Variant>& texts,
                                 const std::vector<Variant>& values, const Variant& selected,
                                 std::string_view sql, std::string_view first_text,
                                 std::string_view onchange);
 
 // The trimmed d_name of the row of `table` with d_id = id, or "不属于任何分类" when there is no
-// such row. Leaves its select in state.db.Sql.
-std::string GetNameByID(RequestState& state, std::string_view table, const Variant& id);
+// such row.
+std::string GetNameByID(DatabaseState& db, std::string_view table, const Variant& id);
 
 // The trimmed d_dir of the row of `table` with d_id = id, or empty text when there is no such
-// row or the folder is Null. state.db.Sql is left alone.
-std::string GetDirByID(RequestState& state, std::string_view table, const Variant& id);
+// row or the folder is Null.
+std::string GetDirByID(DatabaseState& db, std::string_view table, const Variant& id);
 
 }  // namespace folirex
 

@@ -37,50 +37,49 @@ std::string MediaHtml(const std::string& file, const std::string& width,
   return "<img src='" + file + "' border=0 width='" + width + "' height='" + height + "'>";
 }
 
-void LoadConfig(RequestState& state) {
-  state.db.Sql = "select * from Vantrel_Config";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+void LoadConfig(DatabaseState& db, const HostObjects& host, SiteConfig& site) {
+  Recordset& rs = *db.Rs;
+  rs.Open("select * from Vantrel_Config", *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return;
   }
-  state.site.InstallDir = rs["d_installdir"];
-  std::string install = state.site.InstallDir.ToString();
+  site.InstallDir = rs["d_installdir"];
+  std::string install = site.InstallDir.ToString();
   std::string trimmed = Trim(install);
   std::string server_path = !trimmed.empty() && trimmed.back() == '/' ? install : install + "/";
-  state.host.Application->Set("server_path", server_path);
-  state.site.SiteName = Trim(rs["d_name"].ToString());
-  state.site.SiteUrl = Trim(rs["d_url"].ToString());
-  if (state.site.SiteUrl.ToString().empty()) state.site.SiteUrl = server_path;
-  state.site.SiteLogo = MediaHtml(rs["d_logo"].ToString(), rs["d_logowidth"].ToString(),
-                                  rs["d_logoheight"].ToString());
-  state.site.SiteBanner = MediaHtml(rs["d_banner"].ToString(), rs["d_bannerwidth"].ToString(),
-                                    rs["d_bannerheight"].ToString());
-  state.site.AdminLoginLink =
+  host.Application->Set("server_path", server_path);
+  site.SiteName = Trim(rs["d_name"].ToString());
+  site.SiteUrl = Trim(rs["d_url"].ToString());
+  if (site.SiteUrl.ToString().empty()) site.SiteUrl = server_path;
+  site.SiteLogo = MediaHtml(rs["d_logo"].ToString(), rs["d_logowidth"].ToString(),
+                            rs["d_logoheight"].ToString());
+  site.SiteBanner = MediaHtml(rs["d_banner"].ToString(), rs["d_bannerwidth"].ToString(),
+                              rs["d_bannerheight"].ToString());
+  site.AdminLoginLink =
       rs["d_showadminlink"].ToBoolOr(false)
           ? "<a class='other_link' href='" + server_path + "admin.asp'>管理员登陆</a> |"
           : "";
-  state.site.SiteCopyright = rs["d_copyright"];
-  state.site.SiteEmail = rs["d_email"];
-  state.site.DefaultFileExt = FileExtName(rs["d_defaultfileext"]);
-  state.site.DefaultTemplatePageID = rs["d_templatepageid"];
-  state.site.SiteKeyword = rs["d_keyword"];
-  state.site.SiteDesc = rs["d_desc"];
+  site.SiteCopyright = rs["d_copyright"];
+  site.SiteEmail = rs["d_email"];
+  site.DefaultFileExt = FileExtName(rs["d_defaultfileext"]);
+  site.DefaultTemplatePageID = rs["d_templatepageid"];
+  site.SiteKeyword = rs["d_keyword"];
+  site.SiteDesc = rs["d_desc"];
   // The component registry reports the mail components only when the site can send mail.
   if (rs.HasField("d_selectedmailflag")) {
-    state.host.Server->SetMailConfigured(rs["d_selectedmailflag"].ToInt64Or(0) != 0);
+    host.Server->SetMailConfigured(rs["d_selectedmailflag"].ToInt64Or(0) != 0);
   }
   rs.Close();
 }
 
-void InitDateValues(RequestState& state) {
+void InitDateValues(const HostObjects& host) {
   DateTime now = DateTime::Now();
-  InitDateValues(state, DateTime{now.year, now.month, now.day, 0, 0, 0});
+  InitDateValues(host, DateTime{now.year, now.month, now.day, 0, 0, 0});
 }
 
-void InitDateValues(RequestState& state, const DateTime& today) {
-  Application& app = *state.host.Application;
+void InitDateValues(const HostObjects& host, const DateTime& today) {
+  Application& app = *host.Application;
   Variant stored = app.Get("date_today");
   if (stored.type() == Variant::Type::kDate && stored.CDate() == today) return;
 
@@ -101,37 +100,39 @@ void InitDateValues(RequestState& state, const DateTime& today) {
   app.UnLock();
 }
 
-void GetChannelID(RequestState& state) {
+Variant GetChannelID(RequestState& state) {
   std::string id = Trim(state.host.Request->QueryString("channelid"));
-  state.channel.ChannelID = id;
   if (!IsDigits(id)) AlertBack(state, "提示：参数错误，请返回！");
+  return id;
 }
 
-std::string GetChannelPath(RequestState& state, const Variant& id) {
-  std::string server_path = state.host.Application->Get("server_path").ToString();
-  if (!IsDigits(id.ToString())) {
-    state.channel.ChannelDir.clear();
-    return server_path;
-  }
+ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
+                               const Variant& id) {
+  ChannelFolder folder;
+  folder.path = host.Application->Get("server_path").ToString();
+  if (!IsDigits(id.ToString())) return folder;
   std::string key = id.ToString();
-  auto cached = state.caches.ChannelDirCache.find(key);
+  auto cached = caches.ChannelDirCache.find(key);
   std::string dir;
-  if (cached != state.caches.ChannelDirCache.end()) {
+  if (cached != caches.ChannelDirCache.end()) {
     dir = cached->second;
   } else {
     Recordset rs;
-    rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + key,
-            *state.db.Conn, 0, 1);
+    rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + key, *db.Conn,
+            0, 1);
     if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
     rs.Close();
-    state.caches.ChannelDirCache.emplace(key, dir);
+    caches.ChannelDirCache.emplace(key, dir);
   }
-  if (dir.empty()) {
-    state.channel.ChannelDir.clear();
-    return server_path;
-  }
-  state.channel.ChannelDir = dir + "/";
-  return server_path + dir + "/";
+  if (dir.empty()) return folder;
+  folder.dir = dir + "/";
+  folder.path += folder.dir;
+  return folder;
+}
+
+std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
+                           const Variant& id) {
+  return GetChannelFolder(host, db, caches, id).path;
 }
 
 }  // namespace folirex

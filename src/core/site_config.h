@@ -1,12 +1,14 @@
 // The site configuration row, the day's date values and a console page's channel id and path.
-//   LoadConfig      fills the site configuration fields of RequestState from Vantrel_Config and
-//                   publishes the install folder as Application("server_path").
-//   InitDateValues  keeps Application date_today, date_chinese, date_daystart, date_weekstart and
-//                   date_monthstart for the server's current date (rewritten under the
-//                   Application lock once a day).
-//   GetChannelID    takes the query-string channelid of a console page; a value that is not a
-//                   plain number answers AlertBack (the request ends).
-//   GetChannelPath  gives a channel's folder as a site path and sets RequestState.ChannelDir.
+//   LoadConfig       fills a SiteConfig from Vantrel_Config and publishes the install folder as
+//                    Application("server_path").
+//   InitDateValues   keeps Application date_today, date_chinese, date_daystart, date_weekstart
+//                    and date_monthstart for the server's current date (rewritten under the
+//                    Application lock once a day).
+//   GetChannelID     gives the query-string channelid of a console page; a value that is not a
+//                    plain number answers AlertBack (the request ends).
+//   GetChannelFolder gives a channel's folder, as a site path and as ChannelDir holds it;
+//   GetChannelPath   the site path alone. Neither changes the current channel's settings.
+// The database functions read on db.Conn, which must be open. Request thread only.
 #ifndef FOLIREX_CORE_SITE_CONFIG_H_
 #define FOLIREX_CORE_SITE_CONFIG_H_
 
@@ -16,13 +18,28 @@
 
 namespace folirex {
 
-// Throws DbError when the configuration table cannot be read.
-void LoadConfig(RequestState& state);
-void InitDateValues(RequestState& state);
+// Reads through the shared recordset db.Rs. Without a configuration row `site` is left as it
+// was. Also tells host.Server whether the site can send mail. Throws DbError when the
+// configuration table cannot be read.
+void LoadConfig(DatabaseState& db, const HostObjects& host, SiteConfig& site);
+void InitDateValues(const HostObjects& host);
 // The same for a given day (the entry passes today).
-void InitDateValues(RequestState& state, const DateTime& today);
-void GetChannelID(RequestState& state);
-std::string GetChannelPath(RequestState& state, const Variant& id);
+void InitDateValues(const HostObjects& host, const DateTime& today);
+// The trimmed value; returns only when it is a plain number.
+Variant GetChannelID(RequestState& state);
+
+// A channel's folder: `path` from the web root ("/" + install folder + folder + "/", or the
+// install folder when the channel has no folder, does not exist or the id is not a plain number)
+// and `dir` as ChannelDir holds it ("news/", or ""). Each channel's row is read once per request
+// (caches.ChannelDirCache).
+struct ChannelFolder {
+  std::string path;
+  std::string dir;
+};
+ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
+                               const Variant& id);
+std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
+                           const Variant& id);
 
 // The logo/banner HTML for a file and its size: the Flash form for a ".swf" file, else an image.
 std::string MediaHtml(const std::string& file, const std::string& width, const std::string& height);

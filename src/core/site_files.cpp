@@ -17,10 +17,10 @@ namespace stdfs = std::filesystem;
 
 // The disk path of a site path; nullopt when there is no host or MapPath refuses it (a path that
 // would leave the site).
-std::optional<stdfs::path> Map(RequestState& state, std::string_view path) {
-  if (state.host.Server == nullptr) return std::nullopt;
+std::optional<stdfs::path> Map(const HostObjects& host, std::string_view path) {
+  if (host.Server == nullptr) return std::nullopt;
   try {
-    return state.host.Server->MapPath(path);
+    return host.Server->MapPath(path);
   } catch (const HostError&) {
     return std::nullopt;
   }
@@ -28,10 +28,10 @@ std::optional<stdfs::path> Map(RequestState& state, std::string_view path) {
 
 // True when the folder may be deleted or renamed as a whole: it lies below the site root and is
 // neither the root nor the install folder, whose loss would take the whole site with it.
-bool MayRemoveWhole(RequestState& state, const stdfs::path& folder) {
-  const stdfs::path& root = state.host.Server->site_root();
+bool MayRemoveWhole(const HostObjects& host, const stdfs::path& folder) {
+  const stdfs::path& root = host.Server->site_root();
   if (!fs::IsBelow(root, folder)) return false;
-  if (std::optional<stdfs::path> install = Map(state, state.host.Server->install_dir())) {
+  if (std::optional<stdfs::path> install = Map(host, host.Server->install_dir())) {
     std::error_code error;
     if (stdfs::equivalent(*install, folder, error)) return false;
   }
@@ -91,13 +91,13 @@ void AppendEscapedLine(std::string_view part, std::string* out) {
 
 }  // namespace
 
-bool WriteTextFile(RequestState& state, std::string_view path, std::string_view text) {
-  std::optional<stdfs::path> disk = Map(state, path);
+bool WriteTextFile(const HostObjects& host, std::string_view path, std::string_view text) {
+  std::optional<stdfs::path> disk = Map(host, path);
   return disk && fs::WriteTextFile(*disk, text);
 }
 
-std::string ReadTextFile(RequestState& state, std::string_view path) {
-  std::optional<stdfs::path> disk = Map(state, path);
+std::string ReadTextFile(const HostObjects& host, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(host, path);
   if (!disk) return "";
   return fs::ReadTextFile(*disk).value_or("");
 }
@@ -119,50 +119,50 @@ std::string HtmlToJsWrite(std::string_view html) {
   return out;
 }
 
-bool CreateFolderPath(RequestState& state, std::string& path) {
+bool CreateFolderPath(const HostObjects& host, std::string& path) {
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  return CreateFolderPath(state, std::string_view(path));
+  return CreateFolderPath(host, std::string_view(path));
 }
 
-bool CreateFolderPath(RequestState& state, std::string_view path) {
+bool CreateFolderPath(const HostObjects& host, std::string_view path) {
   std::string slashed(path);
   for (char& c : slashed) {
     if (c == '\\') c = '/';
   }
   // MapPath resolves the whole path inside the site; creating it creates every missing folder
   // along it, as walking the parts one by one would.
-  std::optional<stdfs::path> disk = Map(state, slashed);
+  std::optional<stdfs::path> disk = Map(host, slashed);
   return disk && fs::CreateFolderPath(*disk);
 }
 
-bool CopyFolder(RequestState& state, std::string_view source, std::string_view destination,
+bool CopyFolder(const HostObjects& host, std::string_view source, std::string_view destination,
                 bool overwrite) {
-  std::optional<stdfs::path> from = Map(state, source);
-  std::optional<stdfs::path> to = Map(state, destination);
+  std::optional<stdfs::path> from = Map(host, source);
+  std::optional<stdfs::path> to = Map(host, destination);
   if (!from || !to || !fs::FolderExists(*from)) return false;
   return fs::CopyFolder(*from, *to, overwrite);
 }
 
-bool RenameFolder(RequestState& state, std::string_view path, std::string_view new_name) {
-  std::optional<stdfs::path> disk = Map(state, path);
+bool RenameFolder(const HostObjects& host, std::string_view path, std::string_view new_name) {
+  std::optional<stdfs::path> disk = Map(host, path);
   if (!disk) return false;
-  if (!fs::FolderExists(*disk)) return CreateFolderPath(state, path);
-  if (!MayRemoveWhole(state, *disk)) return false;
+  if (!fs::FolderExists(*disk)) return CreateFolderPath(host, path);
+  if (!MayRemoveWhole(host, *disk)) return false;
   return fs::RenameFolder(*disk, new_name);
 }
 
-bool DeleteFolder(RequestState& state, std::string_view path) {
-  std::optional<stdfs::path> disk = Map(state, path);
+bool DeleteFolder(const HostObjects& host, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(host, path);
   if (!disk) return false;
   if (!fs::FolderExists(*disk)) return !fs::FileExists(*disk);
-  if (!MayRemoveWhole(state, *disk)) return false;
+  if (!MayRemoveWhole(host, *disk)) return false;
   return fs::DeleteFolder(*disk);
 }
 
-bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_view pattern) {
-  std::optional<stdfs::path> disk = Map(state, folder);
+bool DeleteSubFolders(const HostObjects& host, std::string_view folder, std::string_view pattern) {
+  std::optional<stdfs::path> disk = Map(host, folder);
   if (!disk) return false;
   bool bad_pattern = false;
   bool refused = false;
@@ -170,7 +170,7 @@ bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_
   stdfs::path parent = *disk;
   fs::NameFilter take = [&](const std::string& name) {
     if (matches && !matches(name)) return false;
-    if (!MayRemoveWhole(state, parent / name)) {
+    if (!MayRemoveWhole(host, parent / name)) {
       refused = true;
       return false;
     }
@@ -180,16 +180,16 @@ bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_
   return ok && !bad_pattern && !refused;
 }
 
-bool DeleteFilesIn(RequestState& state, std::string_view folder, std::string_view pattern) {
-  std::optional<stdfs::path> disk = Map(state, folder);
+bool DeleteFilesIn(const HostObjects& host, std::string_view folder, std::string_view pattern) {
+  std::optional<stdfs::path> disk = Map(host, folder);
   if (!disk) return false;
   bool bad_pattern = false;
   bool ok = fs::DeleteFilesIn(*disk, PatternFilter(pattern, &bad_pattern));
   return ok && !bad_pattern;
 }
 
-bool DeleteFile(RequestState& state, std::string_view path) {
-  std::optional<stdfs::path> disk = Map(state, path);
+bool DeleteFile(const HostObjects& host, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(host, path);
   return disk && fs::DeleteFile(*disk);
 }
 

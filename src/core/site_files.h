@@ -1,7 +1,8 @@
 // The site's file helpers: every page that writes static pages, script files, stylesheets or
 // folders under the web site goes through them. Each takes site paths (as Server.MapPath takes
 // them: rooted with "/" from the web root, otherwise from the install folder), maps them, and
-// does one file-system step through the file-system object.
+// does one file-system step through the file-system object. They use only host.Server (MapPath
+// and the site's root and install folder); without a Server every step fails.
 //
 // Failure: nothing throws. A path that MapPath refuses (one that would leave the site) or a step
 // that fails leaves the disk unchanged and the function returns false (ReadTextFile returns the
@@ -22,10 +23,10 @@
 namespace folirex {
 
 // Creates or replaces the file with the text (code page 936). The folder must exist.
-bool WriteTextFile(RequestState& state, std::string_view path, std::string_view text);
+bool WriteTextFile(const HostObjects& host, std::string_view path, std::string_view text);
 
 // The whole text of the file; empty when it cannot be read.
-std::string ReadTextFile(RequestState& state, std::string_view path);
+std::string ReadTextFile(const HostObjects& host, std::string_view path);
 
 // The body of a script file that writes the html into a page: one document.write("...") line,
 // ended by CR LF, per CR LF-separated line of the html. Backslashes, double quotes and stray CR
@@ -34,30 +35,30 @@ std::string HtmlToJsWrite(std::string_view html);
 
 // Creates every missing folder along the path. The first form rewrites the caller's path with
 // "\" turned into "/". True when the folder exists afterwards.
-bool CreateFolderPath(RequestState& state, std::string& path);
-bool CreateFolderPath(RequestState& state, std::string_view path);
+bool CreateFolderPath(const HostObjects& host, std::string& path);
+bool CreateFolderPath(const HostObjects& host, std::string_view path);
 
 // Copies the source folder's content into the destination folder (created when missing),
 // replacing existing files when overwrite is true. False when the source is missing.
-bool CopyFolder(RequestState& state, std::string_view source, std::string_view destination,
+bool CopyFolder(const HostObjects& host, std::string_view source, std::string_view destination,
                 bool overwrite);
 
 // Renames the folder within its parent; when the folder is missing it is created under its
 // current path instead (and nothing is renamed).
-bool RenameFolder(RequestState& state, std::string_view path, std::string_view new_name);
+bool RenameFolder(const HostObjects& host, std::string_view path, std::string_view new_name);
 
 // Deletes the folder with everything in it when it exists (true when none is there afterwards).
-bool DeleteFolder(RequestState& state, std::string_view path);
+bool DeleteFolder(const HostObjects& host, std::string_view path);
 
 // Deletes the sub-folders (DeleteSubFolders) or the files (DeleteFilesIn) directly in the folder
 // whose names the pattern matches (RegexTest: case-insensitive, unanchored unless the pattern
 // anchors itself); an empty pattern takes every name. Callers pass the folder ending in "/".
 // False when a taken entry could not be deleted or the pattern is not a valid one.
-bool DeleteSubFolders(RequestState& state, std::string_view folder, std::string_view pattern);
-bool DeleteFilesIn(RequestState& state, std::string_view folder, std::string_view pattern);
+bool DeleteSubFolders(const HostObjects& host, std::string_view folder, std::string_view pattern);
+bool DeleteFilesIn(const HostObjects& host, std::string_view folder, std::string_view pattern);
 
 // Deletes the file when it exists (true when none is there afterwards).
-bool DeleteFile(RequestState& state, std::string_view path);
+bool DeleteFile(const HostObjects& host, std::string_view path);
 
 }  // namespace folirex
 

@@ -49,14 +49,14 @@ std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings
   state.db.DBPwd = settings.DBPwd;
   state.db.DBServer = settings.DBServer;
   std::string dir = "/";
-  if (TryOpenDatabase(state)) {
+  if (TryOpenDatabase(state.db, state.host)) {
     try {
       Recordset rs;
       rs.Open("select d_installdir from Vantrel_Config", *state.db.Conn, 0, 1);
       if (!rs.Eof()) dir = rs["d_installdir"].ToString();
     } catch (const std::exception&) {
     }
-    CloseDatabase(state);
+    CloseDatabase(state.db);
   }
   if (dir.empty() || dir[0] != '/') dir = "/" + dir;
   if (dir.back() != '/') dir += "/";

@@ -27,9 +27,9 @@ std::string PageFileName(const std::string& first_name, int64_t n) {
   return Replace(first_name, ".", "_" + std::to_string(n) + ".");
 }
 
-bool SiteFileExists(RequestState& state, const std::string& path) {
+bool SiteFileExists(const HostObjects& host, const std::string& path) {
   try {
-    return fs::FileExists(state.host.Server->MapPath(path));
+    return fs::FileExists(host.Server->MapPath(path));
   } catch (const HostError&) {
     return false;
   }
@@ -41,7 +41,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
   const std::string id = article_id.ToString();
 
-  state.db.Sql =
+  const std::string sql =
       "select a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from (select "
       "d_id, d_classid, d_subjectid, d_addtime, d_templatepageid from Vantrel_Article where d_id=" +
       id + ") a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
@@ -52,7 +52,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   std::string class_dir;
   {
     Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+    rs.Open(sql, *state.db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, "提示：文章id错误");
@@ -68,34 +68,36 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   std::string page;
   const std::string own_page = template_page_id.ToString();
   if (own_page.empty() || own_page == "0") {
-    page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "content");
+    page = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "content");
     state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "content");
   } else {
-    page = LoadTemplatePageById(state, template_page_id);
+    page = LoadTemplatePageById(state.db, state.caches, template_page_id);
     state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, "content");
   }
 
   // The content pages are those of this article only: a template that never loads the article
-  // must not find the pages of one loaded earlier in the same request.
-  state.ArticlePageNav.clear();
-  const std::string html =
-      ParseTemplate(state, page, "content", state.channel.GenerateHtml, article_id, class_id,
-                    subject_id, "", "", "", "", "", "", "");
-  const std::string page_nav = state.ArticlePageNav;
+  // has none.
+  const ParsedPage parsed =
+      ParseTemplatePage(state, page, "content", state.channel.GenerateHtml, article_id, class_id,
+                        subject_id, "", "", "", "", "", "", "");
+  const std::string& html = parsed.html;
+  const std::string& page_nav = parsed.article_pages;
 
   const std::string folder_part = class_dir.empty() ? "" : class_dir + "/";
-  const std::string link_folder = GetChannelPath(state, state.channel.ChannelID) + folder_part;
-  const std::string file_folder = state.channel.ChannelDir + folder_part;
-  bool ok = CreateFolderPath(state, std::string_view(link_folder));
+  const ChannelFolder channel =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string link_folder = channel.path + folder_part;
+  const std::string file_folder = channel.dir + folder_part;
+  bool ok = CreateFolderPath(state.host, std::string_view(link_folder));
   const std::string name =
-      GetContentFileName(state.channel.ChannelDir, article_id, add_time,
-                         state.channel.ContentFileType, state.channel.ContentFileExt);
+      GetContentFileName(channel.dir, article_id, add_time, state.channel.ContentFileType,
+                         state.channel.ContentFileExt);
   int64_t page_count = 0;
   if (name.empty()) {
     ok = false;  // a file-naming code the channel does not know: no file to write
   } else if (page_nav.find(kPageSeparator) == std::string::npos) {
     page_count = 1;
-    ok = WriteTextFile(state, file_folder + name, html) && ok;
+    ok = WriteTextFile(state.host, file_folder + name, html) && ok;
   } else {
     std::vector<std::string> parts = Split(page_nav, kPageSeparator);
     page_count = static_cast<int64_t>(parts.size()) - 1;  // the part after the last one is empty
@@ -107,7 +109,7 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     for (int64_t n = 1; n <= page_count; ++n) {
       std::string text =
           Replace(html, kPagePlaceholder, parts[n - 1] + "<p align=right>" + bar + "</p>");
-      ok = WriteTextFile(state, file_folder + PageFileName(name, n), text) && ok;
+      ok = WriteTextFile(state.host, file_folder + PageFileName(name, n), text) && ok;
     }
   }
 
@@ -116,16 +118,15 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   if (page_count > 0) {
     for (int64_t n = std::max<int64_t>(page_count + 1, 2);; ++n) {
       std::string stale = file_folder + PageFileName(name, n);
-      if (!SiteFileExists(state, stale)) break;
-      ok = DeleteFile(state, stale) && ok;
+      if (!SiteFileExists(state.host, stale)) break;
+      ok = DeleteFile(state.host, stale) && ok;
     }
   }
 
   // The flag tells the generation pages whether the article's files are up to date, so it is
   // only set when every file was written.
-  state.db.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
-                 (ok ? "true" : "false") + " where d_id = " + id;
-  state.db.Conn->Execute(state.db.Sql);
+  state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
+                         (ok ? "true" : "false") + " where d_id = " + id);
   return ok;
 }
 

@@ -38,9 +38,9 @@ std::string SearchForm(RequestState& state) {
   return "<table border='0' cellpadding='0' cellspacing='0'><form action='asp.asp?m=search&"
          "channelid=" +
          state.channel.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
-         BuildSelect(state, "searchtype", field_texts, field_values, "", "", "") + "&nbsp;" +
-         ShowSearchClassSelect(state) + "&nbsp;" +
-         BuildSelect(state, "searchorder", order_texts, order_values, "4", "", "") +
+         BuildSelect(state.db, "searchtype", field_texts, field_values, "", "", "") + "&nbsp;" +
+         ShowSearchClassSelect(state.db, state.channel) + "&nbsp;" +
+         BuildSelect(state.db, "searchorder", order_texts, order_values, "4", "", "") +
          "&nbsp;<input type='text' name='searchkeyword'  size='10' value='关键字' "
          "maxlength='50' onFocus='this.select();'>&nbsp;<input type='submit' name='Submit'  "
          "value=' 搜索 '></td></tr>" +
@@ -65,10 +65,9 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   const std::string code = type.ToString();
   std::string html;
   if (code == "0") {
-    state.db.Sql = GetArticleListSql(state, parameters, "", "", "", "", "");
-    html = RenderArticleList(state, Split(parameters.ToString(), ","), state.db.Sql, "");
+    const std::string sql = GetArticleListSql(state, parameters, "", "", "", "", "");
+    html = RenderArticleList(state, Split(parameters.ToString(), ","), sql, "");
   } else if (code == "1") {
-    state.db.Sql = GetArticlePicSql(state, parameters, "", "", "");
     html = ShowArticlePic(state, parameters, "", "", "");
   } else if (code == "2") {
     html = SearchForm(state);
@@ -79,8 +78,8 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   }
 
   const std::string folder = state.channel.ChannelDir + "Js";
-  CreateFolderPath(state, std::string_view(folder));
-  return WriteTextFile(state, folder + "/" + name, HtmlToJsWrite(html));
+  CreateFolderPath(state.host, std::string_view(folder));
+  return WriteTextFile(state.host, folder + "/" + name, HtmlToJsWrite(html));
 }
 
 }  // namespace folirex

@@ -60,7 +60,7 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
   std::string channel =
       LCase(page_type.ToString()) == "default" ? "0" : state.channel.ChannelID.ToString();
   std::string top = chip.count == 0 ? "" : "top " + std::to_string(chip.count) + " ";
-  state.db.Sql =
+  const std::string sql =
       "select " + top +
       "* from Vantrel_Announce where d_selectedflag = true and d_channelid = " + channel +
       " order by d_addtime desc";
@@ -75,7 +75,7 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
 
   std::string list;
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     list = "本栏目暂时没有公告！";
   }
@@ -96,24 +96,23 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
             "scrollDelay=4 width=300 align='left' direction=up>" +
                 list + "</marquee>";
 
-  const std::string channel_path =
-      GetChannelPath(state, state.channel.ChannelID);  // sets ChannelDir
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
   const std::string file_name = ListFileName(channel, chip);
-  const std::string file = state.channel.ChannelDir + "Js/" + file_name;
+  const std::string file = folder.dir + "Js/" + file_name;
   const std::string body = HtmlToJsWrite(wrapped);
   // Most renderings find the list unchanged; rewriting it only when it changed spares the disk.
-  if (ReadTextFile(state, file) != body) {
-    CreateFolderPath(state, std::string_view(state.channel.ChannelDir + "Js"));
-    WriteTextFile(state, file, body);
+  if (ReadTextFile(state.host, file) != body) {
+    CreateFolderPath(state.host, std::string_view(folder.dir + "Js"));
+    WriteTextFile(state.host, file, body);
   }
-  return "<script language='javascript' src='" + channel_path + "Js/" + file_name + "'></script>";
+  return "<script language='javascript' src='" + folder.path + "Js/" + file_name + "'></script>";
 }
 
-std::string ShowAnnounceDetail(RequestState& state, const Variant& notice_id) {
+std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id) {
   if (!interaction::IsId(notice_id)) return "传入参数错误！";
-  state.db.Sql = "select * from Vantrel_Announce where d_id = " + notice_id.ToString();
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open("select * from Vantrel_Announce where d_id = " + notice_id.ToString(), *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "传入参数错误！";

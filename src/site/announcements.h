@@ -23,9 +23,9 @@ namespace folirex {
 std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
                              const Variant& page_type);
 
-// The HTML of one announcement; "传入参数错误！" for an id that is not digits
-// or names no row.
-std::string ShowAnnounceDetail(RequestState& state, const Variant& notice_id);
+// The HTML of one announcement, read on db.Conn; "传入参数错误！" for an id that is
+// not digits or names no row.
+std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id);
 
 }  // namespace folirex
 

@@ -69,7 +69,7 @@ struct DrawContext {
 DrawContext MakeContext(RequestState& state, const std::vector<std::string>& f) {
   DrawContext ctx;
   ctx.install_path = InstallPath(state);
-  ctx.channel_path = GetChannelPath(state, state.channel.ChannelID);
+  ctx.channel_path = GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   ctx.channel_id = state.channel.ChannelID.ToString();
   ctx.mode = state.channel.GenerateHtml.ToString();
   std::optional<int16_t> cols = f.size() > 10 ? ChipInt16(f[10]) : std::nullopt;
@@ -259,7 +259,8 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
                             const Variant& page_number, const Variant& page_size,
                             const Variant& class_id, const Variant& subject_id) {
   const std::vector<std::string> fields = SplitChipParams(params);
-  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string channel_path =
+      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   std::optional<ArticleListQuery> query =
       BuildArticleListQuery(state, params, page_type, class_id, subject_id);
   if (!query) return "";
@@ -291,7 +292,7 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
       url = install + "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
       url = ClassListDirFor(channel_path, state.channel.ListDirType,
-                            GetDirByID(state, "Vantrel_ArticleClass", id)) +
+                            GetDirByID(state.db, "Vantrel_ArticleClass", id)) +
             "list_" + id + state.channel.ListFileExt;
     }
   } else if (type == "subjectlist") {
@@ -300,8 +301,8 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
     if (dynamic) {
       url = install + "asp.asp?m=subjectlist&subjectid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = channel_path + "subject/" + GetDirByID(state, "Vantrel_ArticleSubject", id) + "/list_" +
-            id + state.channel.ListFileExt;
+      url = channel_path + "subject/" + GetDirByID(state.db, "Vantrel_ArticleSubject", id) +
+            "/list_" + id + state.channel.ListFileExt;
     }
   } else {
     const std::string kind = type == "hotlist"         ? "hot"

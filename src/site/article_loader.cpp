@@ -165,14 +165,14 @@ std::string PropertyMarks(const Recordset& rs) {
 
 std::string OrUnknown(std::string text) { return text.empty() ? "未知" : text; }
 
-// Slot 16 and ArticlePageNav by the article's paging type. Pages exist only for channels that
+// Slot 16 and the content pages by the article's paging type. Pages exist only for channels that
 // publish static pages; an article of one page is not paged.
-void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values) {
+void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArticle& article) {
+  ArticleValues& values = article.values;
   std::string content = rs["d_content"].ToString();
   std::string type = rs["d_paginationtype"].ToString();
-  state.ArticlePageNav.clear();
   values[kArticleContent] = rs["d_content"];
-  if (state.channel.GenerateHtml.ToString() == "0") {
+  if (channel.GenerateHtml.ToString() == "0") {
     // One page after all: the editor's page breaks are not text for the reader.
     if (type == "2") values[kArticleContent] = Replace(content, kManualPageBreak, "");
     return;
@@ -190,25 +190,28 @@ void PageContent(RequestState& state, const Recordset& rs, ArticleValues& values
     return;
   }
   values[kArticleContent] = kPagePlaceholder;
-  state.ArticlePageNav = JoinPages(pages);
+  article.pages = JoinPages(pages);
 }
 
 }  // namespace
 
-std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& article_id) {
+std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
+                                         const Variant& article_id) {
   if (!IsDigits(article_id)) return std::nullopt;
-  state.db.Sql = "select * from Vantrel_Article where d_id = " + article_id.ToString();
-  state.db.Sql =
-      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (" + state.db.Sql +
+  const std::string sql =
+      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (select * from "
+      "Vantrel_Article where d_id = " +
+      article_id.ToString() +
       ") a left outer join (select d_id,d_dir, d_name, d_commentflag, d_commentcheckflag from "
       "Vantrel_ArticleClass) b on a.d_classid=b.d_id";
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return std::nullopt;
   }
-  ArticleValues values;
+  LoadedArticle article;
+  ArticleValues& values = article.values;
   values[kArticleTitle] = rs["d_title"];
   values[kArticleSubtitle] = rs["d_subtitle"];
   values[kArticleLongTitle] = rs["d_longtitle"].IsBlank() ? rs["d_title"] : rs["d_longtitle"];
@@ -225,7 +228,7 @@ std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& art
   values[kArticleKeyword] = rs["d_keyword"];
   values[kArticleProperty] = PropertyMarks(rs);
   values[kArticleTemplatePage] = rs["d_templatepageid"];
-  PageContent(state, rs, values);
+  PageContent(channel, rs, article);
   // An article without a class row takes comments, and they wait for approval.
   values[kArticleCommentFlag] = rs["d_commentflag"].IsNull() ? Variant(true) : rs["d_commentflag"];
   values[kArticleCommentCheckFlag] =
@@ -235,7 +238,7 @@ std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& art
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
   rs.Close();
-  return values;
+  return article;
 }
 
 std::string GetContentFileName(const Variant& channel_dir, const Variant& article_id,

@@ -1,10 +1,10 @@
 // Article loading and content paging. LoadArticle reads one article with its class settings into
 // the fixed array of values that the article labels show, and cuts a paged article into content
-// pages, published in state.ArticlePageNav (each page followed by the separator
-// "[zarnik_pagemark]"; the content value is then the placeholder "{$zarnik_pagemark}").
-// GetContentFileName gives the file name of an article's first static page.
+// pages, returned with the values (each page followed by the separator "[zarnik_pagemark]"; the
+// content value is then the placeholder "{$zarnik_pagemark}"). GetContentFileName gives the file
+// name of an article's first static page.
 //
-// Paging happens only when the channel's HTML mode (state.channel.GenerateHtml) is not "0": manual
+// Paging happens only when the channel's HTML mode (channel.GenerateHtml) is not "0": manual
 // paging splits at "[Vantrel_NextPage]", automatic paging cuts pages of d_maxcharperpage
 // characters, moving each cut out of a tag or entity and never leaving an empty page; an automatic
 // cut that leaves one page is no paging. A manually paged article shown as one page (mode "0")
@@ -12,9 +12,8 @@
 // unapproved article loads like any other (the public pages refuse it themselves).
 //
 // LoadArticle: an id that is not a plain whole number, or no article with the id, gives
-// std::nullopt without touching ArticlePageNav (a malformed id never reaches SQL). It reads
-// through a recordset of its own and leaves its query in state.db.Sql. Database errors throw
-// DbError. Request thread only.
+// std::nullopt (a malformed id never reaches SQL). It reads through a recordset of its own on
+// db.Conn, which must be open. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LOADER_H_
 #define FOLIREX_SITE_ARTICLE_LOADER_H_
 
@@ -61,7 +60,19 @@ enum ArticleSlot {
 
 using ArticleValues = std::array<Variant, kArticleSlotCount>;
 
-std::optional<ArticleValues> LoadArticle(RequestState& state, const Variant& article_id);
+// One article as LoadArticle reads it: the label values, and for a paged article its content
+// pages.
+struct LoadedArticle {
+  ArticleValues values;
+  // Each content page followed by kPageSeparator; "" when the article is not paged.
+  std::string pages;
+
+  const Variant& operator[](ArticleSlot slot) const { return values[slot]; }
+};
+
+// channel: the settings of the channel the article is shown in (its HTML mode decides paging).
+std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
+                                         const Variant& article_id);
 
 // The first page's file name by the channel's rule (file_type 0 id, 1 date, 2
 // folder_id, 3 folder_date; anything else ""), without any folder. channel_dir

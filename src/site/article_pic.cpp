@@ -91,7 +91,8 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
     state.channel.ChannelID = Variant(channel);
   }
   InitChannel(state);
-  const std::string base_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string base_path =
+      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   const std::string install = InstallPath(state);
   const std::string channel_id = state.channel.ChannelID.ToString();
   const std::string mode = state.channel.GenerateHtml.ToString();
@@ -137,9 +138,10 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
       const std::string class_key = rs["d_classid"].ToString();
       auto found = class_dirs.find(class_key);
       if (found == class_dirs.end()) {
-        found = class_dirs
-                    .emplace(class_key, GetDirByID(state, "Vantrel_ArticleClass", rs["d_classid"]))
-                    .first;
+        found =
+            class_dirs
+                .emplace(class_key, GetDirByID(state.db, "Vantrel_ArticleClass", rs["d_classid"]))
+                .first;
       }
       const std::string file =
           GetContentFileName(state.channel.ChannelDir, id, add_time, state.channel.ContentFileType,

@@ -1,11 +1,12 @@
-// The channel loader: reads the current channel's row of Vantrel_Channel into the channel settings
-// of RequestState, builds the channel statistics block ({$showchannelstat} on a channel's pages)
-// and keeps the channel's upload folder in the session ("channel_path").
+// The channel loader. LoadChannelSettings reads one channel's row of Vantrel_Channel into a
+// ChannelSettings value (each row read once per request, caches.ChannelRowCache), through a
+// recordset of its own on db.Conn, so a caller's open shared recordset is left alone.
 //
-// The public entry calls it once per request; blocks that render several channels, the list
-// renderers and the console's channel-scoped pages call it again after changing ChannelID. It reads
-// through a recordset of its own, so a caller's open shared recordset is left alone; state.db.Sql
-// holds the channel query afterwards.
+// InitChannel makes channel state.channel.ChannelID the current channel: its settings into
+// state.channel (SkinID is kept), its statistics block ({$showchannelstat} on a channel's pages)
+// into state.site.ChannelStatHtml, and its upload folder into the session ("channel_path"). The
+// public entry calls it once per request; blocks that render several channels, the list renderers
+// and the console's channel-scoped pages call it again after changing ChannelID.
 //
 // Failure: a ChannelID that is not a plain whole number, or one that names no channel, answers
 // AlertBack("提示：请先设置频道信息表！"): the database is closed, the alert written and the
@@ -14,9 +15,21 @@
 #ifndef FOLIREX_SITE_CHANNEL_LOADER_H_
 #define FOLIREX_SITE_CHANNEL_LOADER_H_
 
+#include <optional>
+#include <string>
+
 #include "core/request_state.h"
+#include "platform/db/variant.h"
 
 namespace folirex {
+
+// The settings of channel `id` with ChannelID set to it and SkinID empty; nullopt when the id is
+// not a plain whole number (no SQL is run) or names no channel.
+std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCaches& caches,
+                                                   const Variant& id);
+
+// The statistics block of a channel's pages: items, items waiting, comments, subjects, reads.
+std::string ChannelStatHtml(const ChannelSettings& channel);
 
 void InitChannel(RequestState& state);
 

@@ -75,19 +75,20 @@ std::string ClassListDirFor(std::string_view channel_path, const Variant& list_d
 
 std::string GetClassListDir(RequestState& state, const Variant& /*channel_dir*/,
                             const Variant& list_dir_type, const Variant& class_dir) {
-  return ClassListDirFor(GetChannelPath(state, state.channel.ChannelID), list_dir_type, class_dir);
+  return ClassListDirFor(
+      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID), list_dir_type,
+      class_dir);
 }
 
 void DeleteClassFolders(RequestState& state) {
   const std::string channel = SqlNumber(state.channel.ChannelID);
-  GetChannelPath(state, channel);
-  const std::string channel_dir = state.channel.ChannelDir;
+  const std::string channel_dir = GetChannelFolder(state.host, state.db, state.caches, channel).dir;
   if (!IsPlainFolderPath(channel_dir)) return;
 
   if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
-  state.db.Sql = "select d_dir from Vantrel_ArticleClass where d_channelid = " + channel;
   std::vector<std::string> dirs;
-  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
+  state.db.Rs->Open("select d_dir from Vantrel_ArticleClass where d_channelid = " + channel,
+                    *state.db.Conn, 0, 1);
   while (!state.db.Rs->Eof()) {
     dirs.push_back((*state.db.Rs)["d_dir"].ToString());
     state.db.Rs->MoveNext();
@@ -121,7 +122,7 @@ void DeleteClassFolders(RequestState& state) {
       if (folder == key || folder.rfind(key + "/", 0) == 0) holds_channel = true;
     }
     if (holds_channel) continue;
-    DeleteFolder(state, channel_dir + dir);
+    DeleteFolder(state.host, channel_dir + dir);
   }
 }
 

@@ -19,8 +19,8 @@ namespace folirex {
 
 // The absolute URL folder (ending in "/") of a class's list pages for list
 // folder code `list_dir_type` ("0" class folder, "1" List/, "2" channel folder;
-// "" for any other code). `channel_dir` does not enter the result; the call
-// refreshes state.channel.ChannelDir.
+// "" for any other code), under the folder of channel state.channel.ChannelID
+// as the database holds it. `channel_dir` does not enter the result.
 std::string GetClassListDir(RequestState& state, const Variant& channel_dir,
                             const Variant& list_dir_type, const Variant& class_dir);
 
@@ -29,7 +29,8 @@ std::string GetClassListDir(RequestState& state, const Variant& channel_dir,
 std::string ClassListDirFor(std::string_view channel_path, const Variant& list_dir_type,
                             const Variant& class_dir);
 
-// Deletes the folder of every class of channel state.channel.ChannelID that names one.
+// Deletes the folder of every class of channel state.channel.ChannelID that names one, inside
+// that channel's folder as the database holds it.
 void DeleteClassFolders(RequestState& state);
 
 }  // namespace folirex

@@ -13,8 +13,8 @@ namespace folirex {
 namespace {
 
 // The start of the current day, week or month as the storage text the click times are kept in.
-std::string PeriodStart(RequestState& state, const char* key) {
-  return SqlQuote(FormatDate(state.host.Application->Get(key), 1));
+std::string PeriodStart(const HostObjects& host, const char* key) {
+  return SqlQuote(FormatDate(host.Application->Get(key), 1));
 }
 
 }  // namespace
@@ -36,13 +36,13 @@ std::string ShowClick(RequestState& state, const Variant& article_id) {
   state.db.Sql =
       "update Vantrel_Article set d_clicktimes = d_clicktimes + 1, "
       "d_dayclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state, "date_daystart") +
+      PeriodStart(state.host, "date_daystart") +
       "' then 1 else d_dayclicktimes + 1 end, "
       "d_weekclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state, "date_weekstart") +
+      PeriodStart(state.host, "date_weekstart") +
       "' then 1 else d_weekclicktimes + 1 end, "
       "d_monthclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state, "date_monthstart") +
+      PeriodStart(state.host, "date_monthstart") +
       "' then 1 else d_monthclicktimes + 1 end, "
       "d_LastClickTime = '" +
       FormatDate(DateTime::Now(), 1) +

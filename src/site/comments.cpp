@@ -148,7 +148,8 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-  std::string page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "comment");
+  std::string page =
+      LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "comment");
   state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "comment");
   return ParseTemplate(state, page, "comment", state.channel.GenerateHtml, article_id, "", "", "",
                        "", "", "", "", "", "");
@@ -158,7 +159,7 @@ std::string ShowCommentListJs(RequestState& state, const Variant& count, const V
                               const Variant& article_id) {
   if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
   std::string tag = "<script language='javascript' src='" +
-                    GetChannelPath(state, state.channel.ChannelID) +
+                    GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID) +
                     "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
                     "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
                     "&channelid=" + state.channel.ChannelID.ToString();
@@ -178,10 +179,6 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
   const std::string channel_id = state.channel.ChannelID.ToString();
   std::string html;
   if (count.ToString() == "0") {
-    state.db.Sql =
-        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
-        "Vantrel_ArticleComment where d_channelid = " +
-        channel_id + " and d_checked = true  and d_infoid = " + id + " order by d_addtime desc";
     Cls_Pagination pager(state);
     pager.DbType("ACCESS");
     pager.Url(state.host.Application->Get("server_path").ToString() +
@@ -189,23 +186,26 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
     pager.PositionFlag("2");
     pager.PageSize(6);
     pager.NumSize(6);
-    pager.Sql(state.db.Sql);
+    pager.Sql(
+        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
+        "Vantrel_ArticleComment where d_channelid = " +
+        channel_id + " and d_checked = true  and d_infoid = " + id + " order by d_addtime desc");
     pager.SqlCount("select count(*) from Vantrel_ArticleComment where d_channelid = " + channel_id +
                    " and d_checked = true and d_infoid = " + id);
-    html = RenderCommentPage(state, pager);
+    html = RenderCommentPage(pager);
   } else {
-    state.db.Sql = "select top " + count.ToString() +
-                   " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
-                   " and d_checked = true and d_infoid = " + id;
-    html = RenderCommentRows(state, state.db.Sql);
+    html = RenderCommentRows(
+        state.db, "select top " + count.ToString() +
+                      " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
+                      " and d_checked = true and d_infoid = " + id);
   }
   return HtmlToJsWrite(html);
 }
 
-std::string RenderCommentRows(RequestState& state, std::string_view sql) {
+std::string RenderCommentRows(DatabaseState& db, std::string_view sql) {
   std::string html;
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     html += CommentHtml(rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
                         rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]);
@@ -214,7 +214,7 @@ std::string RenderCommentRows(RequestState& state, std::string_view sql) {
   return html.empty() ? kNoComments : html;
 }
 
-std::string RenderCommentPage(RequestState& /*state*/, Cls_Pagination& pager) {
+std::string RenderCommentPage(Cls_Pagination& pager) {
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0 || rows.empty()) return kNoComments;
   std::string html;

@@ -31,11 +31,11 @@ std::string ShowCommentListJs(RequestState& state, const Variant& count, const V
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
                             const Variant& article_id);
 
-// The HTML of every row the query returns; "暂时没有评论数据！" for none.
-std::string RenderCommentRows(RequestState& state, std::string_view sql);
+// The HTML of every row the query returns (read on db.Conn); "暂时没有评论数据！" for none.
+std::string RenderCommentRows(DatabaseState& db, std::string_view sql);
 
 // The HTML of the pager's current page and its page bar.
-std::string RenderCommentPage(RequestState& state, Cls_Pagination& pager);
+std::string RenderCommentPage(Cls_Pagination& pager);
 
 }  // namespace folirex
 

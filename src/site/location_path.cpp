@@ -32,8 +32,9 @@ std::string ChannelLink(RequestState& state, const std::string& mode) {
   Variant shown = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where D_ShowNameFlag = true and d_disabledflag = "
       "false and d_channeltype = 1");
-  std::string base =
-      shown.ToInt64Or(0) > 1 ? GetChannelPath(state, state.channel.ChannelID) : ServerPath(state);
+  std::string base = shown.ToInt64Or(0) > 1 ? GetChannelPath(state.host, state.db, state.caches,
+                                                             state.channel.ChannelID)
+                                            : ServerPath(state);
   return base + "default" + state.channel.FirstFileExt;
 }
 
@@ -41,9 +42,9 @@ std::string ChannelLink(RequestState& state, const std::string& mode) {
 std::string ClassChain(RequestState& state, const Variant& class_id, const std::string& mode,
                        std::string_view separator) {
   if (!IsDigits(class_id)) return "";
-  state.db.Sql = "select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString();
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open("select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString(),
+          *state.db.Conn, 0, 1);
   std::string path = rs.Eof() ? std::string() : rs["d_path"].ToString();
   rs.Close();
   std::vector<std::string> ids;
@@ -56,11 +57,11 @@ std::string ClassChain(RequestState& state, const Variant& class_id, const std::
   for (const std::string& piece : ids) {
     std::string id = Trim(piece);
     if (!IsDigits(id)) continue;
-    std::string name = GetNameByID(state, "Vantrel_ArticleClass", id);
+    std::string name = GetNameByID(state.db, "Vantrel_ArticleClass", id);
     if (mode == "1") {
       std::string folder =
           GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType,
-                          GetDirByID(state, "Vantrel_ArticleClass", id));
+                          GetDirByID(state.db, "Vantrel_ArticleClass", id));
       chain += "<a href='" + folder + "list_" + id + state.channel.ListFileExt + "'>" + name;
     } else {
       chain += "<a href='" + ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
@@ -73,11 +74,13 @@ std::string ClassChain(RequestState& state, const Variant& class_id, const std::
 
 std::string SubjectName(RequestState& state, const Variant& subject_id) {
   if (!IsDigits(subject_id)) return "不属于任何分类";
-  return GetNameByID(state, "Vantrel_ArticleSubject", subject_id);
+  return GetNameByID(state.db, "Vantrel_ArticleSubject", subject_id);
 }
 
 std::string Neighbour(RequestState& state, const Variant& article_id, bool previous) {
-  std::string path = GetChannelPath(state, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& path = folder.path;
   if (!IsDigits(article_id)) return kNoNeighbour;
   std::string inner =
       previous
@@ -88,13 +91,14 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
           : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
             "d_id > " +
                 article_id.ToString() + " and d_deleted = false and d_checked = true order by d_id";
-  state.db.Sql = std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
-                                      : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
-                 "b.d_dir, b.d_name from (" + inner +
-                 ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-                 "a.d_classid=b.d_id";
+  const std::string sql =
+      std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
+                           : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
+      "b.d_dir, b.d_name from (" + inner +
+      ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+      "a.d_classid=b.d_id";
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kNoNeighbour;
@@ -107,8 +111,8 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
            "&channelid=" + state.channel.ChannelID.ToString() + "'>";
   } else {
     std::string file =
-        GetContentFileName(state.channel.ChannelDir, id, rs["d_addtime"],
-                           state.channel.ContentFileType, state.channel.ContentFileExt);
+        GetContentFileName(folder.dir, id, rs["d_addtime"], state.channel.ContentFileType,
+                           state.channel.ContentFileExt);
     std::string dir = rs["d_dir"].ToString();
     link = dir.empty() ? "<a href='" + path + file + "'>"
                        : "<a href='" + path + dir + "/" + file + "'>";

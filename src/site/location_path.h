@@ -6,9 +6,9 @@
 //
 // Links follow the channel's HTML mode ("0" dynamic asp.asp pages, "1" static files, "2" static
 // first and content pages). Names and titles go in as stored (they are the site's own HTML). Each
-// query reads through a recordset of its own; state.db.Sql holds the last one. An id that is not a
-// plain whole number never reaches SQL: the class chain is left out, the neighbour link is
-// "没有了". Database errors throw DbError. Request thread only.
+// query reads through a recordset of its own. An id that is not a plain whole number never
+// reaches SQL: the class chain is left out, the neighbour link is "没有了". Database errors throw
+// DbError. Request thread only.
 #ifndef FOLIREX_SITE_LOCATION_PATH_H_
 #define FOLIREX_SITE_LOCATION_PATH_H_
 

@@ -23,10 +23,9 @@ struct NaviItem {
   std::string id, name, dir;
 };
 
-std::vector<NaviItem> ReadItems(RequestState& state, const std::string& sql) {
-  state.db.Sql = sql;
+std::vector<NaviItem> ReadItems(DatabaseState& db, const std::string& sql) {
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *db.Conn, 0, 1);
   std::vector<NaviItem> items;
   while (!rs.Eof()) {
     items.push_back({rs["d_id"].ToString(), rs["d_name"].ToString(), rs["d_dir"].ToString()});
@@ -40,12 +39,13 @@ std::vector<NaviItem> ReadItems(RequestState& state, const std::string& sql) {
 
 std::string ShowClassNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
-  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string channel_path =
+      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string install = InstallPath(state);
   const std::string mode = state.channel.GenerateHtml.ToString();
 
-  std::vector<NaviItem> tops = ReadItems(state,
+  std::vector<NaviItem> tops = ReadItems(state.db,
                                          "select d_id, d_name, d_dir from Vantrel_ArticleClass "
                                          "where d_channelid= " +
                                              channel + " and d_pid = 0 order by d_order");
@@ -72,8 +72,8 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
-        state, "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = " + top.id +
-                   " order by d_order");
+        state.db, "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = " + top.id +
+                      " order by d_order");
     int64_t j = 0;
     int64_t k = 0;
     for (const NaviItem& child : children) {
@@ -97,13 +97,14 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
 
 std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
   const int64_t cols = Columns(columns);
-  const std::string channel_path = GetChannelPath(state, state.channel.ChannelID);
+  const std::string channel_path =
+      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string install = InstallPath(state);
   const std::string mode = state.channel.GenerateHtml.ToString();
 
   std::vector<NaviItem> subjects =
-      ReadItems(state,
+      ReadItems(state.db,
                 "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
                 "where d_channelid= " +
                     channel + " order by d_order");

@@ -29,18 +29,28 @@ struct PageArgs {
   Variant notice_id = "";
 };
 
+ParsedPage RenderPage(RequestState& state, std::string& template_text, const char* page_type,
+                      const PageArgs& a) {
+  return ParseTemplatePage(state, template_text, page_type, state.channel.GenerateHtml,
+                           a.article_id, a.class_id, a.subject_id, "", a.page_size, a.search_type,
+                           a.search_class, a.search_keyword, a.search_order, a.notice_id);
+}
+
 std::string Render(RequestState& state, std::string& template_text, const char* page_type,
                    const PageArgs& a) {
-  return ParseTemplate(state, template_text, page_type, state.channel.GenerateHtml, a.article_id,
-                       a.class_id, a.subject_id, "", a.page_size, a.search_type, a.search_class,
-                       a.search_keyword, a.search_order, a.notice_id);
+  return RenderPage(state, template_text, page_type, a).html;
 }
 
 // The channel's template page of the type, with its skin link; then the engine.
-std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
-  std::string text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
+ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const PageArgs& args) {
+  std::string text =
+      LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
   state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
-  return Render(state, text, page_type, args);
+  return RenderPage(state, text, page_type, args);
+}
+
+std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
+  return ChannelParsedPage(state, page_type, args).html;
 }
 
 // An own template page (id not 0) or else the channel's page of the type: the text and the
@@ -49,10 +59,10 @@ std::string PageTextFor(RequestState& state, const Variant& template_page_id,
                         const char* page_type) {
   std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
-    text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
+    text = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
     state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
   } else {
-    text = LoadTemplatePageById(state, template_page_id);
+    text = LoadTemplatePageById(state.db, state.caches, template_page_id);
     state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
   }
   return text;
@@ -74,9 +84,9 @@ bool IsPublishedRow(RequestState& state, int64_t article_id) {
 
 // A paged article's placeholder replaced by all its content pages, one after the other, as the
 // dynamic pages show them.
-std::string WithContentPages(const RequestState& state, const std::string& page) {
-  if (state.ArticlePageNav.empty()) return page;
-  return Replace(page, kPagePlaceholder, Replace(state.ArticlePageNav, kPageSeparator, ""));
+std::string WithContentPages(const ParsedPage& page) {
+  if (page.article_pages.empty()) return page.html;
+  return Replace(page.html, kPagePlaceholder, Replace(page.article_pages, kPageSeparator, ""));
 }
 
 // A class's or subject's page size: 20 when it is empty or not above 0.
@@ -93,7 +103,7 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
 }
 
 std::string ShowDefault(RequestState& state) {
-  std::string text = LoadTemplatePageById(state, state.site.DefaultTemplatePageID);
+  std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
   state.SkinCssLink = GetSkinCssLink(state, "", state.site.DefaultTemplatePageID, "default");
   state.host.Response->Write(Render(state, text, "default", PageArgs{}));
   return "";
@@ -117,9 +127,8 @@ std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
   if (!article_id || !IsPublishedRow(state, *article_id)) return "";
   PageArgs args;
   args.article_id = IdText(article_id);
-  state.ArticlePageNav.clear();
   // A paged article prints whole, not as its placeholder.
-  return WithContentPages(state, ChannelPage(state, "print", args));
+  return WithContentPages(ChannelParsedPage(state, "print", args));
 }
 
 std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id) {
@@ -152,9 +161,7 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
 
   std::string text = PageTextFor(state, template_page_id, "content");
   // Only this article's pages may stand in for its placeholder.
-  state.ArticlePageNav.clear();
-  std::string page = Render(state, text, "content", args);
-  return WithContentPages(state, page);
+  return WithContentPages(RenderPage(state, text, "content", args));
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
@@ -221,9 +228,11 @@ std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type) {
   std::string type = page_type.ToString();
   std::string base = type == "default" ? state.host.Application->Get("server_path").ToString()
-                                       : GetChannelPath(state, state.channel.ChannelID);
+                                       : GetChannelPath(state.host, state.db, state.caches,
+                                                        state.channel.ChannelID);
   // The page's skin comes with the template page the page was rendered from, read once.
-  Variant skin_id = TemplatePageSkinId(state, template_id, template_page_id, page_type);
+  Variant skin_id =
+      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type);
   state.channel.SkinID = skin_id;
   return "<link href='" + base + "Skin/" + skin_id.ToString() +
          ".css' rel='stylesheet' type='text/css'>";

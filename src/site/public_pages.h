@@ -51,9 +51,8 @@ std::string ShowNewList(RequestState& state);
 
 // The <link> element of a template page's skin stylesheet: by template set and page type when
 // template_id is not empty, else by template_page_id. The home page ("default") links under the
-// install folder, every other page type under the channel folder (GetChannelPath, which also
-// refreshes ChannelDir). No skin row: Skin/1.css. Sets state.channel.SkinID and state.db.Sql; the
-// caller stores the result in state.SkinCssLink.
+// install folder, every other page type under the channel folder (GetChannelPath). No skin row:
+// Skin/1.css. Sets state.channel.SkinID; the caller stores the result in state.SkinCssLink.
 std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type);
 

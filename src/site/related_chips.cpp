@@ -61,16 +61,17 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "";
   const std::string id = article_id.ToString();
   const std::string channel_id = state.channel.ChannelID.ToString();
-  const std::string base_path = GetChannelPath(state, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& base_path = folder.path;
 
-  state.db.Sql =
-      "select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id;
   std::string title;
   std::string keywords;
   bool by_library = false;
   {
     Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+    rs.Open("select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id,
+            *state.db.Conn, 0, 1);
     if (rs.Eof()) return "";
     title = rs["d_title"].ToString();
     keywords = rs["d_keyword"].ToString();
@@ -94,27 +95,26 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
-  state.db.Sql = inner;
-  state.db.Sql = "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" +
-                 inner +
-                 ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-                 "a.d_classid=b.d_id" +
-                 (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
+  const std::string sql =
+      "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" + inner +
+      ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+      "a.d_classid=b.d_id" +
+      (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
 
   const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string mode = state.channel.GenerateHtml.ToString();
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string row_title = rs["d_title"].ToString();
     std::string link;
     if (static_links) {
       std::string file =
-          GetContentFileName(state.channel.ChannelDir, rs["d_id"], rs["d_addtime"],
-                             state.channel.ContentFileType, state.channel.ContentFileExt);
+          GetContentFileName(folder.dir, rs["d_id"], rs["d_addtime"], state.channel.ContentFileType,
+                             state.channel.ContentFileExt);
       std::string dir = rs["d_dir"].ToString();
       link = "<a href='" + base_path + (dir.empty() ? "" : dir + "/") + file + "'>";
     } else {
@@ -183,8 +183,9 @@ std::string ShowTopUser(RequestState& state, const Variant& count, const Variant
 std::string ShowJsFile(RequestState& state, const Variant& file_name) {
   std::string name = file_name.ToString();
   if (name.empty()) return "";
-  return "<script language='javascript' src='" + GetChannelPath(state, state.channel.ChannelID) +
-         "Js/" + state.host.Server->HTMLEncode(name) + "'></Script>";
+  return "<script language='javascript' src='" +
+         GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID) + "Js/" +
+         state.host.Server->HTMLEncode(name) + "'></Script>";
 }
 
 }  // namespace folirex

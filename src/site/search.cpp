@@ -82,7 +82,9 @@ bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty()
 std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
                              const Variant& searchclass, const Variant& searchkeyword,
                              const Variant& searchorder) {
-  const std::string channel_url = GetChannelPath(state, state.channel.ChannelID);
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+  const std::string& channel_url = folder.path;
   const std::string install = InstallPath(state);
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string column = SearchColumn(searchtype);
@@ -109,7 +111,6 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
       "Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id" +
       OrderSuffix(order);
-  state.db.Sql = sql;
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -152,8 +153,8 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (mode == "1" || mode == "2") {
       target = channel_url;
       if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
-      target += GetContentFileName(state.channel.ChannelDir, id, add_time,
-                                   state.channel.ContentFileType, state.channel.ContentFileExt);
+      target += GetContentFileName(folder.dir, id, add_time, state.channel.ContentFileType,
+                                   state.channel.ContentFileExt);
     } else {
       target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
     }
@@ -165,13 +166,13 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
   return html;
 }
 
-std::string ShowSearchClassSelect(RequestState& state) {
-  state.db.Sql =
+std::string ShowSearchClassSelect(DatabaseState& db, const ChannelSettings& channel) {
+  Recordset rs;
+  rs.Open(
       "select d_id, d_name, d_level from Vantrel_ArticleClass where "
       "d_channelid= " +
-      SqlNumber(state.channel.ChannelID) + " order by d_order";
-  Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+          SqlNumber(channel.ChannelID) + " order by d_order",
+      *db.Conn, 0, 1);
   std::string options;
   while (!rs.Eof()) {
     std::string indent;

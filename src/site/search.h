@@ -22,9 +22,9 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
                              const Variant& searchclass, const Variant& searchkeyword,
                              const Variant& searchorder);
 
-// "<select name='searchclass' ...>" with 所有分类 (0) and the channel's
-// classes, indented by level.
-std::string ShowSearchClassSelect(RequestState& state);
+// "<select name='searchclass' ...>" with 所有分类 (0) and the classes of
+// `channel`, indented by level, read on db.Conn.
+std::string ShowSearchClassSelect(DatabaseState& db, const ChannelSettings& channel);
 
 }  // namespace folirex
 

@@ -10,12 +10,12 @@ namespace folirex {
 namespace {
 
 // The first column of the first row of a query about one channel; "" when there is none.
-std::string ChannelColumn(RequestState& state, const Variant& channel_id, const char* column,
+std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column,
                           Recordset& rs) {
   if (!IsDigits(channel_id)) return "";
   rs.Open(std::string("select ") + column +
               " from Vantrel_Channel where d_id = " + channel_id.ToString(),
-          *state.db.Conn, 0, 1);
+          *db.Conn, 0, 1);
   std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
   rs.Close();
   return value;
@@ -27,7 +27,7 @@ bool StaticLists(const RequestState& state) {
 }
 
 std::string ListUrl(RequestState& state, const char* dynamic_head, const char* static_name) {
-  std::string path = GetChannelPath(state, state.channel.ChannelID);
+  std::string path = GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
   if (StaticLists(state)) return path + static_name + state.channel.ListFileExt;
   return state.host.Application->Get("server_path").ToString() + dynamic_head +
          state.channel.ChannelID.ToString();
@@ -35,21 +35,21 @@ std::string ListUrl(RequestState& state, const char* dynamic_head, const char* s
 
 }  // namespace
 
-std::string GetChannelName(RequestState& state, const Variant& channel_id) {
-  return ChannelColumn(state, channel_id, "d_channelname", *state.db.Rs);
+std::string GetChannelName(DatabaseState& db, const Variant& channel_id) {
+  return ChannelColumn(db, channel_id, "d_channelname", *db.Rs);
 }
 
-std::string GetProjectName(RequestState& state, const Variant& channel_id) {
+std::string GetProjectName(DatabaseState& db, const Variant& channel_id) {
   Recordset rs;
-  return ChannelColumn(state, channel_id, "d_projectname", rs);
+  return ChannelColumn(db, channel_id, "d_projectname", rs);
 }
 
-std::string ShowChannelStat(RequestState& state) {
-  state.db.Sql =
+std::string ShowChannelStat(DatabaseState& db) {
+  Recordset& rs = *db.Rs;
+  rs.Open(
       "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
-      "d_disabledflag = false order by d_order";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+      "d_disabledflag = false order by d_order",
+      *db.Conn, 0, 1);
   std::string html;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string name = rs["d_channelname"].ToString();
@@ -62,16 +62,17 @@ std::string ShowChannelStat(RequestState& state) {
   return html;
 }
 
-std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag,
-                               const Variant& title, const Variant& meta_keyword) {
+std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel,
+                               const Variant& relative_flag, const Variant& title,
+                               const Variant& meta_keyword) {
   // The flag is a yes/no column: "0", 0 and false all mean the typed keywords.
   if (relative_flag.Equals(Variant(0))) return meta_keyword.ToString();
-  if (!IsDigits(state.channel.ChannelID)) return "";
+  if (!IsDigits(channel.ChannelID)) return "";
   // The title is bound as a value, so a quote in it cannot end the text literal.
   Recordset rs;
-  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " +
-              state.channel.ChannelID.ToString() + " and ? like '%' + d_name + '%'",
-          {Variant(title.ToString())}, *state.db.Conn, 0, 1);
+  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " + channel.ChannelID.ToString() +
+              " and ? like '%' + d_name + '%'",
+          {Variant(title.ToString())}, *db.Conn, 0, 1);
   std::string names;
   for (; !rs.Eof(); rs.MoveNext()) names += rs["d_name"].ToString() + ",";
   rs.Close();
@@ -80,10 +81,9 @@ std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag
 }
 
 std::string GetClassLinkUrl(RequestState& state, const Variant& class_id) {
-  GetChannelPath(state, state.channel.ChannelID);
   if (state.channel.GenerateHtml.ToString() == "1") {
     std::string dir =
-        IsDigits(class_id) ? GetDirByID(state, "Vantrel_ArticleClass", class_id) : std::string();
+        IsDigits(class_id) ? GetDirByID(state.db, "Vantrel_ArticleClass", class_id) : std::string();
     return GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType, dir) +
            "list_" + class_id.ToString() + state.channel.ListFileExt;
   }

@@ -4,8 +4,9 @@
 // state.channel.GenerateHtml: "0" dynamic, "1" all static, "2" static first and content pages).
 //
 // Each returns text and writes nothing to the response. An id that is not a plain whole number
-// reaches no SQL (the answer is that of a missing row). Database errors throw DbError. Request
-// thread only.
+// reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn (GetChannelName
+// and ShowChannelStat through the shared recordset db.Rs, which must be closed). Database errors
+// throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_SMALL_LABELS_H_
 #define FOLIREX_SITE_SMALL_LABELS_H_
 
@@ -17,15 +18,16 @@
 namespace folirex {
 
 // d_channelname of the channel, "" when there is none.
-std::string GetChannelName(RequestState& state, const Variant& channel_id);
+std::string GetChannelName(DatabaseState& db, const Variant& channel_id);
 // d_projectname (the channel's word for its items), "" when there is none.
-std::string GetProjectName(RequestState& state, const Variant& channel_id);
+std::string GetProjectName(DatabaseState& db, const Variant& channel_id);
 // Two lines per shown, enabled internal channel in d_order: items and approved items.
-std::string ShowChannelStat(RequestState& state);
-// The typed meta keywords when relative_flag is "0"; otherwise the channel's library keywords that
-// occur in the title, joined by ",".
-std::string GetMatchedKeywords(RequestState& state, const Variant& relative_flag,
-                               const Variant& title, const Variant& meta_keyword);
+std::string ShowChannelStat(DatabaseState& db);
+// The typed meta keywords when relative_flag is "0"; otherwise the library keywords of `channel`
+// that occur in the title, joined by ",".
+std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel,
+                               const Variant& relative_flag, const Variant& title,
+                               const Variant& meta_keyword);
 std::string GetClassLinkUrl(RequestState& state, const Variant& class_id);
 std::string GetHotListUrl(RequestState& state);
 std::string GetRecommendListUrl(RequestState& state);

@@ -55,7 +55,8 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   if (flag.ToString() != "1") {
     // An article that is not on the site gets the content page's answer for a missing one.
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-    std::string page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "tellfriend");
+    std::string page =
+        LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "tellfriend");
     state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "tellfriend");
     return ParseTemplate(state, page, "tellfriend", state.channel.GenerateHtml, article_id, "", "",
                          "", "", "", "", "", "", "");
@@ -80,7 +81,7 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   // Only an article on the site is sent: one in the recycle bin or waiting for approval is not
   // the visitor's to pass on.
   if (interaction::IsId(article_id) && IsPublishedArticle(state, article_id)) {
-    if (std::optional<ArticleValues> article = LoadArticle(state, article_id)) {
+    if (std::optional<LoadedArticle> article = LoadArticle(state.db, state.channel, article_id)) {
       // The whole stored content, not the content pages of a paged article.
       std::string subject = name + "，您的朋友给您推荐一篇文章，具体内容如下";
       std::string body = "文章的标题是：" + (*article)[kArticleTitle].ToString() + "\r\n" +
@@ -88,7 +89,7 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
                          "更多内容请访问<a href='" + state.site.SiteUrl.ToString() + "'>" +
                          state.site.SiteName.ToString() + "</a>";
       TakeSendingLimits(state, article_id, address);
-      result = SendMail(state, subject, body, address);
+      result = SendMail(state.db, state.site, subject, body, address);
     }
   }
   // The mail layer's message may carry a server's own words: escaped for the script string.

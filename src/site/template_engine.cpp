@@ -224,6 +224,8 @@ class PageRender {
         notice_id_(notice_id) {}
 
   std::string Render(std::string& template_text);
+  // The content pages of the page's article ("" when it is not paged or was not loaded).
+  std::string ArticlePages() const { return article_ ? article_->pages : std::string(); }
 
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
@@ -259,13 +261,14 @@ class PageRender {
   std::unordered_map<std::string, size_t> block_markers_;
   std::string first_block_html_;  // first and class list pages
   bool article_loaded_ = false;
-  std::optional<ArticleValues> article_;
+  std::optional<LoadedArticle> article_;
 };
 
 void PageRender::ExpandBlocks(std::string& template_text) {
   if (page_ == kDefault) {
-    std::vector<std::string> blocks = CollectUniqueMatches(state_, template_text, kBlockPattern);
-    std::vector<std::string> bodies = state_.MatchList;
+    UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
+    const std::vector<std::string>& blocks = found.texts;
+    const std::vector<std::string>& bodies = found.groups;
     size_t n = blocks.size() - 1;
     if (n == 0) return;
     std::vector<std::string> keys, markers, designs(n + 1);
@@ -282,10 +285,11 @@ void PageRender::ExpandBlocks(std::string& template_text) {
       block_html_[i] = ShowSubClassListByChannel(state_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
-    std::vector<std::string> blocks = CollectUniqueMatches(state_, template_text, kBlockPattern);
+    UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
+    const std::vector<std::string>& blocks = found.texts;
     if (blocks.size() < 2) return;
     // Only the first block is expanded; later ones stay as typed.
-    std::string design = blocks[1] + "[zarnik]" + state_.MatchList[1] + "[zarnik]";
+    std::string design = blocks[1] + "[zarnik]" + found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
     first_block_html_ = ShowSubClassList(state_, class_id_, type_, design);
   }
@@ -293,7 +297,7 @@ void PageRender::ExpandBlocks(std::string& template_text) {
 
 bool PageRender::EnsureArticle() {
   if (!article_loaded_) {
-    article_ = LoadArticle(state_, article_id_);
+    article_ = LoadArticle(state_.db, state_.channel, article_id_);
     article_loaded_ = true;
   }
   return article_.has_value();
@@ -302,7 +306,7 @@ bool PageRender::EnsureArticle() {
 std::string PageRender::NameOf(std::string_view table, const Variant& id) {
   // A missing or malformed id reads as a missing row, without a query.
   if (!IsDigits(id)) return "不属于任何分类";
-  return GetNameByID(state_, table, id);
+  return GetNameByID(state_.db, table, id);
 }
 
 std::string PageRender::PageTitle() {
@@ -379,16 +383,16 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return PageTitle();
     case Label::kPageKeyword:
       if (page_ == kContent) {
-        return GetMatchedKeywords(state_, (*article_)[kArticleMetaRelative],
+        return GetMatchedKeywords(state_.db, state_.channel, (*article_)[kArticleMetaRelative],
                                   (*article_)[kArticleTitle], (*article_)[kArticleMetaKeyword]);
       }
       return state_.site.SiteKeyword.ToString();
     case Label::kPageDesc:
       return page_ == kContent ? Slot(kArticleSummary) : state_.site.SiteDesc.ToString();
     case Label::kChannelName:
-      return GetChannelName(state_, state_.channel.ChannelID);
+      return GetChannelName(state_.db, state_.channel.ChannelID);
     case Label::kProjectName:
-      return GetProjectName(state_, state_.channel.ChannelID);
+      return GetProjectName(state_.db, state_.channel.ChannelID);
     case Label::kMenuCss:
       return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +
              ((page_ == kDefault || page_ == kFirst) ? ">" : " />");
@@ -406,7 +410,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kChannel:
       return std::string();
     case Label::kChannelStat:
-      return page_ == kDefault ? ShowChannelStat(state_) : state_.site.ChannelStatHtml;
+      return page_ == kDefault ? ShowChannelStat(state_.db) : state_.site.ChannelStatHtml;
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;
     case Label::kCopyright:
@@ -433,7 +437,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kSubjectName:
       return NameOf("Vantrel_ArticleSubject", subject_id_);
     case Label::kAnnounceList:
-      return ShowAnnounceDetail(state_, notice_id_);
+      return ShowAnnounceDetail(state_.db, notice_id_);
     case Label::kArticleId:
       return article_id_.ToString();
     case Label::kArticleTitle:
@@ -496,20 +500,19 @@ std::string PageRender::ChipValue(const std::string& chip) {
 }
 
 std::string PageRender::Render(std::string& template_text) {
-  base_path_ = page_ == kDefault ? ServerPath() : GetChannelPath(state_, state_.channel.ChannelID);
+  base_path_ = page_ == kDefault ? ServerPath()
+                                 : GetChannelPath(state_.host, state_.db, state_.caches,
+                                                  state_.channel.ChannelID);
   ExpandBlocks(template_text);
 
-  std::vector<std::string> matches =
-      CollectUniqueMatches(state_, template_text, PagePattern(page_));
-  std::vector<std::string> values = state_.MatchList;
+  UniqueMatches found = CollectUniqueMatches(template_text, PagePattern(page_));
+  const std::vector<std::string>& matches = found.texts;
+  std::vector<std::string> values = std::move(found.groups);
   const auto& table = LabelTable();
   for (size_t i = 0; i < matches.size(); ++i) {
     std::string match = Trim(matches[i]);
     if (match.rfind("{$", 0) == 0) {
-      if ((page_ & kArticlePages) != 0 && !EnsureArticle()) {
-        state_.MatchList = std::move(values);
-        return "";
-      }
+      if ((page_ & kArticlePages) != 0 && !EnsureArticle()) return "";
       values[i] = matches[i];
       if (page_ == kDefault && match.find("zarnik") != std::string::npos) {
         auto block = block_markers_.find(match);
@@ -524,9 +527,7 @@ std::string PageRender::Render(std::string& template_text) {
       values[i] = ChipValue(values[i]);
     }
   }
-  std::string page = MultiReplace(template_text, matches, values);
-  state_.MatchList = std::move(values);
-  return page;
+  return MultiReplace(template_text, matches, values);
 }
 
 }  // namespace
@@ -538,10 +539,26 @@ std::string ParseTemplate(RequestState& state, std::string& template_text, const
                           const Variant& search_type, const Variant& search_class,
                           const Variant& search_keyword, const Variant& search_order,
                           const Variant& notice_id) {
+  return ParseTemplatePage(state, template_text, page_type, generate_html, article_id, class_id,
+                           subject_id, page_number, page_size, search_type, search_class,
+                           search_keyword, search_order, notice_id)
+      .html;
+}
+
+ParsedPage ParseTemplatePage(RequestState& state, std::string& template_text,
+                             const Variant& page_type, const Variant& generate_html,
+                             const Variant& article_id, const Variant& class_id,
+                             const Variant& subject_id, const Variant& page_number,
+                             const Variant& page_size, const Variant& search_type,
+                             const Variant& search_class, const Variant& search_keyword,
+                             const Variant& search_order, const Variant& notice_id) {
   PageRender render(state, LCase(page_type.ToString()), generate_html, article_id, class_id,
                     subject_id, page_number, page_size, search_type, search_class, search_keyword,
                     search_order, notice_id);
-  return render.Render(template_text);
+  ParsedPage page;
+  page.html = render.Render(template_text);
+  page.article_pages = render.ArticlePages();
+  return page;
 }
 
 }  // namespace folirex

@@ -35,6 +35,22 @@ std::string ParseTemplate(RequestState& state, std::string& template_text, const
                           const Variant& search_keyword, const Variant& search_order,
                           const Variant& notice_id);
 
+// A page with the content pages of its article: for a paged article each page followed by
+// kPageSeparator (the page holds kPagePlaceholder where they go), else "".
+struct ParsedPage {
+  std::string html;
+  std::string article_pages;
+};
+
+// ParseTemplate, with the article's content pages.
+ParsedPage ParseTemplatePage(RequestState& state, std::string& template_text,
+                             const Variant& page_type, const Variant& generate_html,
+                             const Variant& article_id, const Variant& class_id,
+                             const Variant& subject_id, const Variant& page_number,
+                             const Variant& page_size, const Variant& search_type,
+                             const Variant& search_class, const Variant& search_keyword,
+                             const Variant& search_order, const Variant& notice_id);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_SITE_TEMPLATE_ENGINE_H_

@@ -1,7 +1,7 @@
 // Template page lookup: the text of the template page that a template set assigns to a page type,
 // or of a template page named by its id, and the skin of that page. Each page is read once per
-// request (state.caches.TemplatePageCache); a read leaves its query in state.db.Sql and goes
-// through a recordset of its own (the shared recordset is left alone).
+// request (caches.TemplatePageCache), through a recordset of its own on db.Conn (the shared
+// recordset is left alone).
 //
 // A missing assignment, a missing page or an empty page gives "" (the engine then renders an empty
 // page). An id or set id that is not a plain whole number, or a page type that is not a plain word,
@@ -17,13 +17,13 @@
 namespace folirex {
 
 // template_id: a channel's ChannelTemplateID; page_type: "first", "content", "classlist", ...
-std::string LoadTemplatePage(RequestState& state, const Variant& template_id,
+std::string LoadTemplatePage(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
                              const Variant& page_type);
 // page_id: a d_templatepageid of the configuration, a class, a subject or an article.
-std::string LoadTemplatePageById(RequestState& state, const Variant& page_id);
+std::string LoadTemplatePageById(DatabaseState& db, RequestCaches& caches, const Variant& page_id);
 // The skin id of the page the same lookup finds ("1" when there is none): by set and type when
 // template_id is not empty, else by page id.
-Variant TemplatePageSkinId(RequestState& state, const Variant& template_id,
+Variant TemplatePageSkinId(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type);
 
 }  // namespace folirex

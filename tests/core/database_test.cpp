@@ -21,21 +21,23 @@ TEST_F(ConnectionStringTest, FileFormMapsThePathAndAddsUserAndPasswordWithTheirS
   state_.db.DbType = "0";
   state_.db.DBPath = "data/site.db";
   std::string mapped = (folder_.path() / "data/site.db").string();
-  EXPECT_EQ(BuildConnectionString(state_),
+  EXPECT_EQ(BuildConnectionString(state_.db, state_.host),
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mapped + ";");
   state_.db.DBPwd = "secret";
-  EXPECT_EQ(BuildConnectionString(state_),
+  EXPECT_EQ(BuildConnectionString(state_.db, state_.host),
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mapped + "; Password = secret;");
   state_.db.DBUser = "u";
-  EXPECT_EQ(BuildConnectionString(state_), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                               mapped + "; User ID = u; Password = secret;");
+  EXPECT_EQ(BuildConnectionString(state_.db, state_.host),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mapped +
+                "; User ID = u; Password = secret;");
 }
 
 TEST_F(ConnectionStringTest, ServerFormForAnyOtherTypeKeepsEmptyKeys) {
   for (const char* type : {"", "1", "2"}) {
     state_.db.DbType = type;
     state_.db.DBPath = "news";
-    EXPECT_EQ(BuildConnectionString(state_), "driver={SQL Server};server=;database=news;uid=;pwd=;")
+    EXPECT_EQ(BuildConnectionString(state_.db, state_.host),
+              "driver={SQL Server};server=;database=news;uid=;pwd=;")
         << type;
   }
 }
@@ -46,7 +48,7 @@ TEST_F(ConnectionStringTest, ASemicolonInAServerSettingStaysInsideItsValue) {
   state_.db.DBPath = "news";
   state_.db.DBUser = "web";
   state_.db.DBPwd = "a;b}c";
-  std::string text = BuildConnectionString(state_);
+  std::string text = BuildConnectionString(state_.db, state_.host);
   EXPECT_EQ(text,
             "driver={SQL Server};server=db.example.com;database=news;uid=web;"
             "pwd={a;b}}c};");
@@ -59,10 +61,10 @@ TEST_F(ConnectionStringTest, ASemicolonInAServerSettingStaysInsideItsValue) {
 TEST_F(ConnectionStringTest, APathLeavingTheSiteIsNotOpenedAndClosingIsAlwaysSafe) {
   state_.db.DbType = "0";
   state_.db.DBPath = "../../etc/passwd";
-  EXPECT_FALSE(TryOpenDatabase(state_));
+  EXPECT_FALSE(TryOpenDatabase(state_.db, state_.host));
   EXPECT_EQ(state_.db.Conn, nullptr);
-  CloseDatabase(state_);
-  CloseDatabase(state_);
+  CloseDatabase(state_.db);
+  CloseDatabase(state_.db);
 }
 
 }  // namespace

@@ -51,59 +51,52 @@ TEST(RegexReplaceTest, EmptyTextAndNoMatchGiveTextBack) {
 // --- CollectUniqueMatches ------------------------------------------------------------------------
 
 TEST(CollectUniqueMatchesTest, DistinctAsTypedInFirstSeenOrder) {
-  RequestState state;
-  Texts result = CollectUniqueMatches(state, "{$a} {$b} {$a} {$A}", kLabelPattern);
-  EXPECT_EQ(result, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
+  UniqueMatches result = CollectUniqueMatches("{$a} {$b} {$a} {$A}", kLabelPattern);
+  EXPECT_EQ(result.texts, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
+  EXPECT_EQ(result.groups, (Texts{"zarnik", "{$a}", "{$b}", "{$A}"}));
 }
 
-TEST(CollectUniqueMatchesTest, MatchListHoldsLastNonEmptyGroup) {
-  RequestState state;
+TEST(CollectUniqueMatchesTest, GroupsHoldLastNonEmptyGroup) {
   // Second group empty for the first match, set for the second.
-  Texts result = CollectUniqueMatches(state, "<x:1> <y:22=q>", "<(\\w):(\\d+)(?:=(\\w))?>");
-  EXPECT_EQ(result, (Texts{"zarnik", "<x:1>", "<y:22=q>"}));
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "1", "q"}));
+  UniqueMatches result = CollectUniqueMatches("<x:1> <y:22=q>", "<(\\w):(\\d+)(?:=(\\w))?>");
+  EXPECT_EQ(result.texts, (Texts{"zarnik", "<x:1>", "<y:22=q>"}));
+  EXPECT_EQ(result.groups, (Texts{"zarnik", "1", "q"}));
 
   // Two groups, the second taking no part: the first group's text.
-  CollectUniqueMatches(state, "ab ac", "(a)(b)?");
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "b", "a"}));
+  EXPECT_EQ(CollectUniqueMatches("ab ac", "(a)(b)?").groups, (Texts{"zarnik", "b", "a"}));
 }
 
 TEST(CollectUniqueMatchesTest, MatchWithoutGroupsLeavesElementEmpty) {
-  RequestState state;
-  Texts result = CollectUniqueMatches(state, "x1 y2 x1", "[a-z]\\d");
-  EXPECT_EQ(result, (Texts{"zarnik", "x1", "y2"}));
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "", ""}));
+  UniqueMatches result = CollectUniqueMatches("x1 y2 x1", "[a-z]\\d");
+  EXPECT_EQ(result.texts, (Texts{"zarnik", "x1", "y2"}));
+  EXPECT_EQ(result.groups, (Texts{"zarnik", "", ""}));
 }
 
 TEST(CollectUniqueMatchesTest, RepeatedMatchKeepsFirstSubMatches) {
-  RequestState state;
   // The repeat of "{$a}" is skipped whole; its groups are not looked at.
-  CollectUniqueMatches(state, "{$a} {$a}", "\\{\\$(a)\\}|\\{\\$a\\}");
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik", "a"}));
+  EXPECT_EQ(CollectUniqueMatches("{$a} {$a}", "\\{\\$(a)\\}|\\{\\$a\\}").groups,
+            (Texts{"zarnik", "a"}));
 }
 
-TEST(CollectUniqueMatchesTest, NoMatchOrEmptyTextRebuildsToPlaceholderOnly) {
-  RequestState state;
-  state.MatchList = {"zarnik", "left", "over"};
-  EXPECT_EQ(CollectUniqueMatches(state, "no labels here", kLabelPattern), (Texts{"zarnik"}));
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik"}));
-  state.MatchList = {"zarnik", "left"};
-  EXPECT_EQ(CollectUniqueMatches(state, "", kLabelPattern), (Texts{"zarnik"}));
-  EXPECT_EQ(state.MatchList, (Texts{"zarnik"}));
+TEST(CollectUniqueMatchesTest, NoMatchOrEmptyTextGivesPlaceholderOnly) {
+  UniqueMatches none = CollectUniqueMatches("no labels here", kLabelPattern);
+  EXPECT_EQ(none.texts, (Texts{"zarnik"}));
+  EXPECT_EQ(none.groups, (Texts{"zarnik"}));
+  UniqueMatches empty = CollectUniqueMatches("", kLabelPattern);
+  EXPECT_EQ(empty.texts, (Texts{"zarnik"}));
+  EXPECT_EQ(empty.groups, (Texts{"zarnik"}));
 }
 
 TEST(CollectUniqueMatchesTest, ManyRepeatedLabels) {
-  RequestState state;
   std::string text;
   for (int round = 0; round < 50; ++round) {
     for (int label = 0; label < 400; ++label) text += "<p>{$label" + std::to_string(label) + "}";
   }
-  Texts result = CollectUniqueMatches(state, text, kLabelPattern);
-  ASSERT_EQ(result.size(), 401u);
-  EXPECT_EQ(result[1], "{$label0}");
-  EXPECT_EQ(result[400], "{$label399}");
-  EXPECT_EQ(state.MatchList.size(), 401u);
+  UniqueMatches result = CollectUniqueMatches(text, kLabelPattern);
+  ASSERT_EQ(result.texts.size(), 401u);
+  EXPECT_EQ(result.texts[1], "{$label0}");
+  EXPECT_EQ(result.texts[400], "{$label399}");
+  EXPECT_EQ(result.groups.size(), 401u);
 }
 
 // --- MultiReplace ------------------------------------------------------------------------------
@@ -180,7 +173,6 @@ TEST(MultiReplaceTest, ThousandsOfDistinctKeys) {
 
 // The engine's round: collect the labels, compute a value for each, write them all at once.
 TEST(MultiReplaceTest, TemplateRoundWithManyLabels) {
-  RequestState state;
   std::string page;
   std::string expected;
   for (int round = 0; round < 30; ++round) {
@@ -189,13 +181,15 @@ TEST(MultiReplaceTest, TemplateRoundWithManyLabels) {
       expected += "<td>value " + std::to_string(label) + "{$v0}</td>";
     }
   }
-  Texts keys = CollectUniqueMatches(state, page, kLabelPattern);
+  UniqueMatches found = CollectUniqueMatches(page, kLabelPattern);
+  const Texts& keys = found.texts;
   ASSERT_EQ(keys.size(), 301u);
+  Texts values = found.groups;
   for (size_t i = 1; i < keys.size(); ++i) {
     // Each value holds a label text; it must come out as it went in.
-    state.MatchList[i] = "value " + keys[i].substr(3, keys[i].size() - 4) + "{$v0}";
+    values[i] = "value " + keys[i].substr(3, keys[i].size() - 4) + "{$v0}";
   }
-  EXPECT_EQ(MultiReplace(page, keys, state.MatchList), expected);
+  EXPECT_EQ(MultiReplace(page, keys, values), expected);
 }
 
 }  // namespace

@@ -69,34 +69,31 @@ TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
 
 TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
   runner_.NewRequest("/admin.asp");
-  RequestState state;
-  state.host.Application = &runner_.application();
-  InitDateValues(state, DateTime{2026, 12, 5, 0, 0, 0});  // a Saturday
+  HostObjects host;
+  host.Application = &runner_.application();
+  InitDateValues(host, DateTime{2026, 12, 5, 0, 0, 0});  // a Saturday
   Application& app = runner_.application();
   EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年12月05日&nbsp;星期六");
   EXPECT_EQ(app.Get("date_daystart").ToString(), "2026-12-05 00:00:00");
   EXPECT_EQ(app.Get("date_weekstart").ToString(), "2026-11-29 00:00:00");
   EXPECT_EQ(app.Get("date_monthstart").ToString(), "2026-12-01 00:00:00");
 
-  InitDateValues(state, DateTime{2026, 12, 6, 0, 0, 0});  // a Sunday starts its own week
+  InitDateValues(host, DateTime{2026, 12, 6, 0, 0, 0});  // a Sunday starts its own week
   EXPECT_EQ(app.Get("date_weekstart").ToString(), "2026-12-06 00:00:00");
 
-  InitDateValues(state, DateTime{2026, 1, 1, 0, 0, 0});  // the week began in the last year
+  InitDateValues(host, DateTime{2026, 1, 1, 0, 0, 0});  // the week began in the last year
   EXPECT_EQ(app.Get("date_weekstart").ToString(), "2025-12-28 00:00:00");
   EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年01月01日&nbsp;星期四");
 
   // The same day again leaves the values alone.
   app.Set("date_chinese", "kept");
-  InitDateValues(state, DateTime{2026, 1, 1, 0, 0, 0});
+  InitDateValues(host, DateTime{2026, 1, 1, 0, 0, 0});
   EXPECT_EQ(app.Get("date_chinese").ToString(), "kept");
 }
 
 TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
   std::string seen;
-  RunInPage("&channelid=%2012%20", [&seen](RequestState& s) {
-    GetChannelID(s);
-    seen = s.channel.ChannelID.ToString();
-  });
+  RunInPage("&channelid=%2012%20", [&seen](RequestState& s) { seen = GetChannelID(s).ToString(); });
   EXPECT_EQ(seen, "12");
   for (const char* bad : {"012", "", "-1", "1a"}) {
     bool went_on = false;
@@ -110,17 +107,20 @@ TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
 }
 
 TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
-  std::string path, dir, missing, missing_dir;
+  std::string path, dir, missing, missing_dir, current_dir;
   int64_t statements_for_repeat = -1;
   RunInPage("", [&](RequestState& s) {
-    path = GetChannelPath(s, 1);
-    dir = s.channel.ChannelDir;
-    missing = GetChannelPath(s, 999);
-    missing_dir = s.channel.ChannelDir;
+    s.channel.ChannelDir = "current/";
+    path = GetChannelPath(s.host, s.db, s.caches, 1);
+    dir = GetChannelFolder(s.host, s.db, s.caches, 1).dir;
+    ChannelFolder none = GetChannelFolder(s.host, s.db, s.caches, 999);
+    missing = none.path;
+    missing_dir = none.dir;
     int64_t before = s.db.Conn->statement_count();
-    GetChannelPath(s, 1);
+    EXPECT_EQ(GetChannelFolder(s.host, s.db, s.caches, 1).dir, dir)
+        << "a repeated lookup gives the folder again";
     statements_for_repeat = s.db.Conn->statement_count() - before;
-    EXPECT_EQ(s.channel.ChannelDir, dir) << "a repeated lookup sets the folder again";
+    current_dir = s.channel.ChannelDir;
   });
   EXPECT_EQ(statements_for_repeat, 0) << "a channel's folder is read once per request";
   std::string folder = site_.SqlValue("select d_channeldir from Vantrel_Channel where d_id=1");
@@ -129,6 +129,7 @@ TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
   EXPECT_EQ(dir, folder + "/");
   EXPECT_EQ(missing, "/");
   EXPECT_EQ(missing_dir, "");
+  EXPECT_EQ(current_dir, "current/") << "the current channel's settings are left alone";
 }
 
 TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
@@ -206,7 +207,7 @@ class MailTest : public ServicesTest {
     std::string result;
     RunInPage("", [&](RequestState& s) {
       s.site.LocalMailServer = "127.0.0.1:" + std::to_string(sink_.port());
-      result = SendMail(s, "来自朋友的推荐", "<b>好文章</b>", to);
+      result = SendMail(s.db, s.site, "来自朋友的推荐", "<b>好文章</b>", to);
     });
     return result;
   }

@@ -69,115 +69,116 @@ TEST(HtmlToJsWriteTest, StrayLineBreaksCannotBreakTheStatement) {
 
 TEST_F(SiteFilesTest, CreateFolderPathMakesEveryMissingFolderAndRewritesTheArgument) {
   std::string path = "news\\Js";
-  EXPECT_TRUE(CreateFolderPath(state_, path));
+  EXPECT_TRUE(CreateFolderPath(state_.host, path));
   EXPECT_EQ(path, "news/Js");
   EXPECT_TRUE(stdfs::is_directory(Disk("news/Js")));
 
   // All folders there already: nothing changes.
   Touch("news/Js/keep.js");
-  EXPECT_TRUE(CreateFolderPath(state_, path));
+  EXPECT_TRUE(CreateFolderPath(state_.host, path));
   EXPECT_TRUE(stdfs::exists(Disk("news/Js/keep.js")));
 
   // Rooted, doubled and trailing slashes.
-  EXPECT_TRUE(CreateFolderPath(state_, std::string_view("/a//b/c/")));
+  EXPECT_TRUE(CreateFolderPath(state_.host, std::string_view("/a//b/c/")));
   EXPECT_TRUE(stdfs::is_directory(Disk("a/b/c")));
-  EXPECT_TRUE(CreateFolderPath(state_, std::string_view("single")));
+  EXPECT_TRUE(CreateFolderPath(state_.host, std::string_view("single")));
   EXPECT_TRUE(stdfs::is_directory(Disk("single")));
 
   // Paths relative to the install folder, rooted ones from the web root.
   UseInstallDir("/site/");
-  EXPECT_TRUE(CreateFolderPath(state_, std::string_view("sports/Js")));
+  EXPECT_TRUE(CreateFolderPath(state_.host, std::string_view("sports/Js")));
   EXPECT_TRUE(stdfs::is_directory(Disk("site/sports/Js")));
 }
 
 TEST_F(SiteFilesTest, TextFilesAreWrittenAndReadInCodePage936) {
   // The folder must exist: no file, the caller learns it, the disk is unchanged.
-  EXPECT_FALSE(WriteTextFile(state_, "news/Js/a.js", "x"));
+  EXPECT_FALSE(WriteTextFile(state_.host, "news/Js/a.js", "x"));
   EXPECT_FALSE(stdfs::exists(Disk("news")));
 
-  ASSERT_TRUE(CreateFolderPath(state_, std::string_view("news/Js")));
-  EXPECT_TRUE(WriteTextFile(state_, "news/Js/a.js", "公告\r\n"));
+  ASSERT_TRUE(CreateFolderPath(state_.host, std::string_view("news/Js")));
+  EXPECT_TRUE(WriteTextFile(state_.host, "news/Js/a.js", "公告\r\n"));
   EXPECT_EQ(Bytes(Disk("news/Js/a.js")), Utf8ToGbk("公告\r\n"));
-  EXPECT_EQ(ReadTextFile(state_, "news/Js/a.js"), "公告\r\n");
-  EXPECT_EQ(ReadTextFile(state_, "/news/js/A.JS"), "公告\r\n");  // the site ignores case
+  EXPECT_EQ(ReadTextFile(state_.host, "news/Js/a.js"), "公告\r\n");
+  EXPECT_EQ(ReadTextFile(state_.host, "/news/js/A.JS"), "公告\r\n");  // the site ignores case
 
   // Overwritten whole.
-  EXPECT_TRUE(WriteTextFile(state_, "news/Js/a.js", "b"));
-  EXPECT_EQ(ReadTextFile(state_, "news/Js/a.js"), "b");
+  EXPECT_TRUE(WriteTextFile(state_.host, "news/Js/a.js", "b"));
+  EXPECT_EQ(ReadTextFile(state_.host, "news/Js/a.js"), "b");
   // Written empty.
-  EXPECT_TRUE(WriteTextFile(state_, "news/Js/a.js", ""));
+  EXPECT_TRUE(WriteTextFile(state_.host, "news/Js/a.js", ""));
   EXPECT_TRUE(stdfs::exists(Disk("news/Js/a.js")));
   EXPECT_EQ(stdfs::file_size(Disk("news/Js/a.js")), 0u);
 
-  EXPECT_EQ(ReadTextFile(state_, "news/Js/missing.js"), "");
-  EXPECT_EQ(ReadTextFile(state_, "news/Js"), "");  // a folder
+  EXPECT_EQ(ReadTextFile(state_.host, "news/Js/missing.js"), "");
+  EXPECT_EQ(ReadTextFile(state_.host, "news/Js"), "");  // a folder
 }
 
 TEST_F(SiteFilesTest, PathsOutsideTheSiteAreRefusedWithoutTouchingTheDisk) {
   stdfs::path outside = folder_.path().parent_path() / (folder_.path().filename().string() + "x");
-  EXPECT_FALSE(WriteTextFile(state_, "../" + outside.filename().string(), "x"));
+  EXPECT_FALSE(WriteTextFile(state_.host, "../" + outside.filename().string(), "x"));
   EXPECT_FALSE(stdfs::exists(outside));
-  EXPECT_FALSE(CreateFolderPath(state_, std::string_view("../" + outside.filename().string())));
+  EXPECT_FALSE(
+      CreateFolderPath(state_.host, std::string_view("../" + outside.filename().string())));
   EXPECT_FALSE(stdfs::exists(outside));
-  EXPECT_EQ(ReadTextFile(state_, "../../etc/passwd"), "");
-  EXPECT_FALSE(DeleteFile(state_, "../x"));
-  EXPECT_FALSE(DeleteFolder(state_, "a/../../x"));
-  EXPECT_FALSE(CopyFolder(state_, "../", "copy", true));
+  EXPECT_EQ(ReadTextFile(state_.host, "../../etc/passwd"), "");
+  EXPECT_FALSE(DeleteFile(state_.host, "../x"));
+  EXPECT_FALSE(DeleteFolder(state_.host, "a/../../x"));
+  EXPECT_FALSE(CopyFolder(state_.host, "../", "copy", true));
   EXPECT_FALSE(stdfs::exists(Disk("copy")));
 
   // No host: every step fails plainly.
-  RequestState bare;
+  HostObjects bare;
   EXPECT_FALSE(WriteTextFile(bare, "a.js", "x"));
   EXPECT_EQ(ReadTextFile(bare, "a.js"), "");
 }
 
 TEST_F(SiteFilesTest, RenameFolderRenamesOrCreatesAndNeverTouchesTheRoot) {
   // A missing folder is created under its old name; nothing is renamed.
-  EXPECT_TRUE(RenameFolder(state_, "old", "new"));
+  EXPECT_TRUE(RenameFolder(state_.host, "old", "new"));
   EXPECT_TRUE(stdfs::is_directory(Disk("old")));
   EXPECT_FALSE(stdfs::exists(Disk("new")));
 
   Touch("old/page.html");
-  EXPECT_TRUE(RenameFolder(state_, "old", "new"));
+  EXPECT_TRUE(RenameFolder(state_.host, "old", "new"));
   EXPECT_TRUE(stdfs::exists(Disk("new/page.html")));
   EXPECT_FALSE(stdfs::exists(Disk("old")));
 
   // Onto a name that is taken: the folder stays as it was.
   Touch("other/x.html");
-  EXPECT_FALSE(RenameFolder(state_, "other", "new"));
+  EXPECT_FALSE(RenameFolder(state_.host, "other", "new"));
   EXPECT_TRUE(stdfs::exists(Disk("other/x.html")));
 
-  EXPECT_FALSE(RenameFolder(state_, "/", "gone"));
-  EXPECT_FALSE(RenameFolder(state_, "", "gone"));
+  EXPECT_FALSE(RenameFolder(state_.host, "/", "gone"));
+  EXPECT_FALSE(RenameFolder(state_.host, "", "gone"));
   EXPECT_TRUE(stdfs::exists(folder_.path()));
   UseInstallDir("/site/");
-  EXPECT_FALSE(RenameFolder(state_, "/site", "gone"));
-  EXPECT_FALSE(RenameFolder(state_, "./", "gone"));
+  EXPECT_FALSE(RenameFolder(state_.host, "/site", "gone"));
+  EXPECT_FALSE(RenameFolder(state_.host, "./", "gone"));
   EXPECT_TRUE(stdfs::is_directory(Disk("site")));
 }
 
 TEST_F(SiteFilesTest, DeleteFolderRemovesTheFolderButNeverTheRootOrInstallFolder) {
   Touch("news/tech/1.html");
-  EXPECT_TRUE(DeleteFolder(state_, "news/tech"));
+  EXPECT_TRUE(DeleteFolder(state_.host, "news/tech"));
   EXPECT_FALSE(stdfs::exists(Disk("news/tech")));
   EXPECT_TRUE(stdfs::is_directory(Disk("news")));
-  EXPECT_TRUE(DeleteFolder(state_, "news/tech"));  // missing: nothing to do
+  EXPECT_TRUE(DeleteFolder(state_.host, "news/tech"));  // missing: nothing to do
 
   Touch("file.html");
-  EXPECT_FALSE(DeleteFolder(state_, "file.html"));  // a file is no folder
+  EXPECT_FALSE(DeleteFolder(state_.host, "file.html"));  // a file is no folder
   EXPECT_TRUE(stdfs::exists(Disk("file.html")));
 
-  EXPECT_FALSE(DeleteFolder(state_, "/"));
-  EXPECT_FALSE(DeleteFolder(state_, ""));
-  EXPECT_FALSE(DeleteFolder(state_, "news/.."));
+  EXPECT_FALSE(DeleteFolder(state_.host, "/"));
+  EXPECT_FALSE(DeleteFolder(state_.host, ""));
+  EXPECT_FALSE(DeleteFolder(state_.host, "news/.."));
   EXPECT_TRUE(stdfs::exists(Disk("file.html")));
 
   UseInstallDir("/site/");
   Touch("site/news/1.html");
-  EXPECT_FALSE(DeleteFolder(state_, ""));  // a channel without folder has the install folder
-  EXPECT_FALSE(DeleteFolder(state_, "/site/"));
+  EXPECT_FALSE(DeleteFolder(state_.host, ""));  // a channel without folder has the install folder
+  EXPECT_FALSE(DeleteFolder(state_.host, "/site/"));
   EXPECT_TRUE(stdfs::exists(Disk("site/news/1.html")));
-  EXPECT_TRUE(DeleteFolder(state_, "news"));
+  EXPECT_TRUE(DeleteFolder(state_.host, "news"));
   EXPECT_FALSE(stdfs::exists(Disk("site/news")));
 }
 
@@ -186,7 +187,7 @@ TEST_F(SiteFilesTest, DeleteFilesInTakesTheNamesThePatternMatches) {
     Touch(std::string("news/") + name);
   }
   Touch("news/sub/default.html");
-  EXPECT_TRUE(DeleteFilesIn(state_, "news/", "^default\\."));
+  EXPECT_TRUE(DeleteFilesIn(state_.host, "news/", "^default\\."));
   EXPECT_FALSE(stdfs::exists(Disk("news/default.html")));
   EXPECT_FALSE(stdfs::exists(Disk("news/DEFAULT.htm")));
   EXPECT_TRUE(stdfs::exists(Disk("news/list_1.html")));
@@ -194,54 +195,54 @@ TEST_F(SiteFilesTest, DeleteFilesInTakesTheNamesThePatternMatches) {
   EXPECT_TRUE(stdfs::exists(Disk("news/sub/default.html")));  // sub-folders are not entered
 
   // A broken pattern takes nothing and says so.
-  EXPECT_FALSE(DeleteFilesIn(state_, "news/", "(list"));
+  EXPECT_FALSE(DeleteFilesIn(state_.host, "news/", "(list"));
   EXPECT_TRUE(stdfs::exists(Disk("news/list_1.html")));
 
   // An empty pattern takes every file of the folder.
-  EXPECT_TRUE(DeleteFilesIn(state_, "news/", ""));
+  EXPECT_TRUE(DeleteFilesIn(state_.host, "news/", ""));
   EXPECT_FALSE(stdfs::exists(Disk("news/list_1.html")));
   EXPECT_FALSE(stdfs::exists(Disk("news/mydefault.html")));
   EXPECT_TRUE(stdfs::exists(Disk("news/sub/default.html")));
 
-  EXPECT_TRUE(DeleteFilesIn(state_, "missing/", ""));  // nothing there, nothing to delete
+  EXPECT_TRUE(DeleteFilesIn(state_.host, "missing/", ""));  // nothing there, nothing to delete
 }
 
 TEST_F(SiteFilesTest, DeleteSubFoldersSparesFilesAndTheInstallFolder) {
   Touch("news/tech/1.html");
   Touch("news/sport/2.html");
   Touch("news/List_1.html");
-  EXPECT_TRUE(DeleteSubFolders(state_, "news/", "^tech$"));
+  EXPECT_TRUE(DeleteSubFolders(state_.host, "news/", "^tech$"));
   EXPECT_FALSE(stdfs::exists(Disk("news/tech")));
   EXPECT_TRUE(stdfs::exists(Disk("news/sport/2.html")));
-  EXPECT_TRUE(DeleteSubFolders(state_, "news/", ""));
+  EXPECT_TRUE(DeleteSubFolders(state_.host, "news/", ""));
   EXPECT_FALSE(stdfs::exists(Disk("news/sport")));
   EXPECT_TRUE(stdfs::exists(Disk("news/List_1.html")));
 
   UseInstallDir("/site/");
   Touch("site/data/site.db");
   Touch("old/x.html");
-  EXPECT_FALSE(DeleteSubFolders(state_, "/", ""));
+  EXPECT_FALSE(DeleteSubFolders(state_.host, "/", ""));
   EXPECT_TRUE(stdfs::exists(Disk("site/data/site.db")));
   EXPECT_FALSE(stdfs::exists(Disk("old")));
 }
 
 TEST_F(SiteFilesTest, DeleteFileAndCopyFolder) {
   Touch("a/b.html");
-  EXPECT_TRUE(DeleteFile(state_, "a/b.html"));
+  EXPECT_TRUE(DeleteFile(state_.host, "a/b.html"));
   EXPECT_FALSE(stdfs::exists(Disk("a/b.html")));
-  EXPECT_TRUE(DeleteFile(state_, "a/b.html"));
-  EXPECT_FALSE(DeleteFile(state_, "a"));  // a folder is no file
+  EXPECT_TRUE(DeleteFile(state_.host, "a/b.html"));
+  EXPECT_FALSE(DeleteFile(state_.host, "a"));  // a folder is no file
   EXPECT_TRUE(stdfs::is_directory(Disk("a")));
 
   Touch("src/Images/logo.gif", "new");
   Touch("dst/Images/logo.gif", "old");
-  EXPECT_TRUE(CopyFolder(state_, "src/Images", "dst/Images/", false));
+  EXPECT_TRUE(CopyFolder(state_.host, "src/Images", "dst/Images/", false));
   EXPECT_EQ(Bytes(Disk("dst/Images/logo.gif")), "old");
-  EXPECT_TRUE(CopyFolder(state_, "src/Images", "dst/Images/", true));
+  EXPECT_TRUE(CopyFolder(state_.host, "src/Images", "dst/Images/", true));
   EXPECT_EQ(Bytes(Disk("dst/Images/logo.gif")), "new");
-  EXPECT_TRUE(CopyFolder(state_, "src", "fresh/copy", true));
+  EXPECT_TRUE(CopyFolder(state_.host, "src", "fresh/copy", true));
   EXPECT_EQ(Bytes(Disk("fresh/copy/Images/logo.gif")), "new");
-  EXPECT_FALSE(CopyFolder(state_, "nothing", "dst2", true));
+  EXPECT_FALSE(CopyFolder(state_.host, "nothing", "dst2", true));
   EXPECT_FALSE(stdfs::exists(Disk("dst2")));
 }
 

@@ -216,14 +216,14 @@ struct Part {
 
 // Scans a text with the page pattern of a page type, the way the engine does.
 void Scan(const std::string& text, Part* part) {
-  RequestState state;
-  std::vector<std::string> matches = CollectUniqueMatches(state, text, PagePattern(part->type));
+  UniqueMatches found = CollectUniqueMatches(text, PagePattern(part->type));
+  const std::vector<std::string>& matches = found.texts;
   for (size_t i = 1; i < matches.size(); ++i) {
     std::string match = Trim(matches[i]);
     if (match.rfind("{$", 0) == 0) {
       part->labels.push_back(Lower(match));
     } else {
-      const std::string& attribute = state.MatchList.at(i);
+      const std::string& attribute = found.groups.at(i);
       size_t colon = attribute.find(':');
       ASSERT_NE(colon, std::string::npos) << part->where << ": " << matches[i];
       std::string rest = attribute.substr(colon + 1);
@@ -277,14 +277,14 @@ class DesignTest : public ::testing::Test {
   static void Cut(TemplatePage* page) {
     std::string outside = page->content;
     if (In(page->type, {"default", "first", "classlist"})) {
-      RequestState state;
-      std::vector<std::string> blocks = CollectUniqueMatches(state, page->content, kBlockPattern);
+      UniqueMatches found = CollectUniqueMatches(page->content, kBlockPattern);
+      const std::vector<std::string>& blocks = found.texts;
       for (size_t i = 1; i < blocks.size(); ++i) {
         Part body;
         body.where = "page " + page->id + " block " + std::to_string(i);
         body.type = "classlist";
         body.in_block = true;
-        Scan(state.MatchList.at(i), &body);
+        Scan(found.groups.at(i), &body);
         page->parts.push_back(std::move(body));
         std::smatch tag;
         std::regex start(R"rx(<img[^>]+?TemplateChip="ListSubClassList:([^"]*)")rx",

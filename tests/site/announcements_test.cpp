@@ -145,7 +145,7 @@ TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) 
 TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
   int id = AddAnnounce(1, "停机通知", "2024-04-05 06:07:08", false, "管理员");
   std::string html;
-  site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state, id); });
+  site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, id); });
   EXPECT_EQ(html,
             "<table width='100%'  border='0' cellspacing='0' cellpadding='0' "
             "style='word-break:break-all;Width:fixed'><tr><td align='center' height='24'>"
@@ -154,7 +154,7 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
             "2024-04-05</td></tr></table>");
   for (const std::string& bad :
        std::vector<std::string>{"12a", std::to_string(id + 50), "", "1 or 1=1"}) {
-    site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state, bad); });
+    site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, bad); });
     EXPECT_EQ(html, "传入参数错误！") << bad;
   }
 

@@ -15,11 +15,10 @@ namespace {
 class RelatedChipsTest : public ::testing::Test {
  protected:
   std::string Related(const std::string& chip, int article,
-                      const std::string& page_type = "content", std::string* sql = nullptr) {
+                      const std::string& page_type = "content") {
     std::string html;
     site_.InRequest([&](RequestState& state) {
       html = ShowArticleCorrelative(state, chip, page_type, article);
-      if (sql != nullptr) *sql = state.db.Sql;
     });
     return html;
   }
@@ -48,16 +47,13 @@ TEST_F(RelatedChipsTest, OwnKeywordsListApprovedArticlesOfTheChannelNewestFirst)
   Keyed("无关", "|c|ab|", "2024-01-06 00:00:00");
   int other_channel = site_.AddChannel("其他", "other");
   Keyed("别的频道", "|a|", "2024-01-07 00:00:00", {{"d_channelid", std::to_string(other_channel)}});
+  // The empty entries of |a||b| are skipped: an empty keyword would relate every list with one.
+  Keyed("空项", "|q||r|", "2024-01-08 00:00:00");
 
-  std::string sql;
-  EXPECT_EQ(Related("listarticlecorrelative:5,0", current, "content", &sql),
+  EXPECT_EQ(Related("listarticlecorrelative:5,0", current),
             "<table width='100%' align=center>" +
                 Row(c, "共享b的很长的标题文字", "共享b的很长的标题文字") +
                 Row(b, "共享a", "共享a") + "</table>");
-  // The empty entries of |a||b| are skipped.
-  EXPECT_NE(sql.find("( (d_keyword like '%|a|%') or  (d_keyword like '%|b|%') ) and d_id <> "),
-            std::string::npos)
-      << sql;
 
   EXPECT_EQ(Related("listarticlecorrelative:1,8", current),
             "<table width='100%' align=center>" + Row(c, "共享b的很长的标题文字", "共享b...") +

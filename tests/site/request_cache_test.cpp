@@ -55,9 +55,9 @@ TEST_F(RequestCacheTest, ATemplatePageAndItsSkinAreReadOnce) {
     s.channel.ChannelID = 1;
     InitChannel(s);
     int64_t before = s.db.Conn->statement_count();
-    text = LoadTemplatePage(s, s.channel.ChannelTemplateID, "content");
+    text = LoadTemplatePage(s.db, s.caches, s.channel.ChannelTemplateID, "content");
     link = GetSkinCssLink(s, s.channel.ChannelTemplateID, "", "content");
-    LoadTemplatePage(s, s.channel.ChannelTemplateID, "content");
+    LoadTemplatePage(s.db, s.caches, s.channel.ChannelTemplateID, "content");
     statements = s.db.Conn->statement_count() - before;
   });
   std::string skin = site_.SqlValue(

@@ -26,10 +26,11 @@ class SmallLabelsTest : public ::testing::Test {
 };
 
 TEST_F(SmallLabelsTest, ChannelAndProjectNames) {
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, 1); }), "文章中心");
-  EXPECT_EQ(In([](RequestState& s) { return GetProjectName(s, "1"); }), "文章");
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, 77) + GetProjectName(s, 77); }), "");
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s, "1 or 1=1"); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, 1); }), "文章中心");
+  EXPECT_EQ(In([](RequestState& s) { return GetProjectName(s.db, "1"); }), "文章");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, 77) + GetProjectName(s.db, 77); }),
+            "");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, "1 or 1=1"); }), "");
 }
 
 TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
@@ -40,11 +41,11 @@ TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
                                 {"d_projectunit", "'张'"},
                                 {"d_itemcount", "4"},
                                 {"d_itemcountchecked", "1"}});
-  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s); }),
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
             "图片：4张图片<br>图片：1张已审核<br>文章中心：120篇文章<br>文章中心：100篇已审核<br>");
   site_.SetChannel(other, "d_channeltype = 2");
   site_.SetChannel(1, "d_disabledflag = -1");
-  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }), "");
 }
 
 TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
@@ -52,7 +53,9 @@ TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
       "insert into Vantrel_Keyword (d_channelid, d_name, d_order) values (1, '奥运', 1), "
       "(1, '北京', 2), (1, '足球', 3), (2, '北京', 4)");
   auto keywords = [&](const Variant& flag, const std::string& title) {
-    return In([&](RequestState& s) { return GetMatchedKeywords(s, flag, title, "手写,词"); });
+    return In([&](RequestState& s) {
+      return GetMatchedKeywords(s.db, s.channel, flag, title, "手写,词");
+    });
   };
   EXPECT_EQ(keywords(false, "北京奥运"), "手写,词");
   EXPECT_EQ(keywords("0", "北京奥运"), "手写,词");
@@ -61,7 +64,8 @@ TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
   EXPECT_EQ(keywords(1, "无关标题"), "");
   // A quote in the title is only text.
   EXPECT_EQ(keywords(true, "足球' or '1'='1"), "足球");
-  EXPECT_EQ(In([](RequestState& s) { return GetMatchedKeywords(s, false, "t", ""); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return GetMatchedKeywords(s.db, s.channel, false, "t", ""); }),
+            "");
 }
 
 TEST_F(SmallLabelsTest, ClassAndListLinksByHtmlMode) {
