@@ -102,8 +102,6 @@ struct ChannelSettings {
   Variant ClickCount;
   Variant GroupNum;
   Variant NaviMenuCss;
-  // The skin of the page being drawn (its template page's, else the channel's).
-  Variant SkinID;
 };
 
 // Rows already read in this request. A page that changes what they hold clears them.
@@ -147,7 +145,6 @@ struct RequestState {
   std::vector<std::string> MatchList;
   // The content pages of the last paged article loaded, each followed by "[zarnik_pagemark]".
   std::string ArticlePageNav;
-  std::string SkinCssLink;
 };
 
 }  // namespace folirex

@@ -66,20 +66,21 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   }
 
   std::string page;
+  PageSkin skin;
   const std::string own_page = template_page_id.ToString();
   if (own_page.empty() || own_page == "0") {
     page = LoadTemplatePage(state, state.channel.ChannelTemplateID, "content");
-    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "content");
+    skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "content");
   } else {
     page = LoadTemplatePageById(state, template_page_id);
-    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, "content");
+    skin = GetPageSkin(state, "", template_page_id, "content");
   }
 
   // The content pages are those of this article only: a template that never loads the article
   // must not find the pages of one loaded earlier in the same request.
   state.ArticlePageNav.clear();
   const std::string html =
-      ParseTemplate(state, page, "content", state.channel.GenerateHtml, article_id, class_id,
+      ParseTemplate(state, skin, page, "content", state.channel.GenerateHtml, article_id, class_id,
                     subject_id, "", "", "", "", "", "", "");
   const std::string page_nav = state.ArticlePageNav;
 

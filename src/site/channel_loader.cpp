@@ -20,29 +20,28 @@ Variant Trimmed(const Variant& value) {
   return Variant(Trim(value.ToString()));
 }
 
-std::string ChannelStat(const RequestState& state) {
-  std::string project = state.channel.ProjectName.ToString();
-  std::string unit = state.channel.ProjectUnit.ToString();
+}  // namespace
+
+std::string ChannelStatHtml(const ChannelSettings& channel) {
+  std::string project = channel.ProjectName.ToString();
+  std::string unit = channel.ProjectUnit.ToString();
   // Counters the console keeps are whole numbers; anything else counts as 0 here.
-  int64_t waiting =
-      state.channel.ItemCount.ToInt64Or(0) - state.channel.ItemCountChecked.ToInt64Or(0);
+  int64_t waiting = channel.ItemCount.ToInt64Or(0) - channel.ItemCountChecked.ToInt64Or(0);
   std::string html = "<table width='100%' align=center><tr><td>";
-  html += project + "总数：" + state.channel.ItemCount.ToString() + " " + unit + "</td></tr>";
+  html += project + "总数：" + channel.ItemCount.ToString() + " " + unit + "</td></tr>";
   html += "<tr><td>待审" + project + "：" + std::to_string(waiting) + " " + unit + "</td></tr>";
-  html += "<tr><td>评论总数：" + state.channel.CommentCount.ToString() + " 条</td></tr>";
-  html += "<tr><td>专题总数：" + state.channel.SubjectCount.ToString() + " " + unit + "</td></tr>";
-  html += "<tr><td>" + project + "阅读：" + state.channel.ClickCount.ToString() + " 人次</td></tr>";
+  html += "<tr><td>评论总数：" + channel.CommentCount.ToString() + " 条</td></tr>";
+  html += "<tr><td>专题总数：" + channel.SubjectCount.ToString() + " " + unit + "</td></tr>";
+  html += "<tr><td>" + project + "阅读：" + channel.ClickCount.ToString() + " 人次</td></tr>";
   html += "</table>";
   return html;
 }
 
-}  // namespace
-
-void InitChannel(RequestState& state) {
-  // The public entry hands the channel id over unchecked: only a plain number reaches SQL.
-  if (!IsDigits(state.channel.ChannelID)) AlertBack(state, kNoChannel);
+bool LoadChannelSettings(RequestState& state, ChannelSettings& channel) {
+  // Only a plain number reaches SQL.
+  if (!IsDigits(channel.ChannelID)) return false;
   // A page that shows several channels loads each one again and again: read each row once.
-  const std::string key = state.channel.ChannelID.ToString();
+  const std::string key = channel.ChannelID.ToString();
   auto cached = state.caches.ChannelRowCache.find(key);
   if (cached == state.caches.ChannelRowCache.end()) {
     state.db.Sql = "select * from Vantrel_Channel where d_id = " + key;
@@ -50,7 +49,7 @@ void InitChannel(RequestState& state) {
     rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
-      AlertBack(state, kNoChannel);
+      return false;
     }
     std::map<std::string, Variant> columns;
     for (int i = 0; i < rs.FieldCount(); ++i) columns[LCase(rs.FieldName(i))] = rs.Field(i);
@@ -63,38 +62,45 @@ void InitChannel(RequestState& state) {
     auto it = row.find(name);
     return it == row.end() ? kMissing : it->second;
   };
-  state.channel.ChannelName = Trimmed(column("d_channelname"));
-  state.channel.ChannelType = Trimmed(column("d_channeltype"));
-  state.channel.ChannelOpenType = Trimmed(column("d_opentype"));
-  state.channel.ChannelDisabled = column("d_disabledflag");
+  channel.ChannelName = Trimmed(column("d_channelname"));
+  channel.ChannelType = Trimmed(column("d_channeltype"));
+  channel.ChannelOpenType = Trimmed(column("d_opentype"));
+  channel.ChannelDisabled = column("d_disabledflag");
   std::string dir = Trim(column("d_channeldir").ToString());
-  state.channel.ChannelDir = dir.empty() ? std::string() : dir + "/";
-  state.channel.ProjectName = Trimmed(column("d_projectname"));
-  state.channel.ProjectUnit = Trimmed(column("d_projectunit"));
-  state.channel.ClicksOfHot = Trimmed(column("d_clicksofhot"));
-  state.channel.DaysOfNew = Trimmed(column("d_daysofnew"));
-  state.channel.GenerateHtml = Trimmed(column("d_generatehtml"));
-  state.channel.ContentFileType = Trimmed(column("d_contentfiletype"));
-  state.channel.FirstFileExt = FileExtName(column("d_firstfileext"));
-  state.channel.ListFileExt = FileExtName(column("d_listfileext"));
-  state.channel.ContentFileExt = FileExtName(column("d_contentfileext"));
-  state.channel.ListDirType = Trimmed(column("d_listdir"));
-  state.channel.ChannelTemplateID = Trimmed(column("d_templateid"));
-  state.channel.ItemCount = Trimmed(column("d_itemcount"));
-  state.channel.ItemCountChecked = Trimmed(column("d_itemcountchecked"));
-  state.channel.CommentCount = Trimmed(column("d_commentcount"));
-  state.channel.SubjectCount = Trimmed(column("d_subjectcount"));
-  state.channel.ClickCount = Trimmed(column("d_clickcount"));
-  state.channel.GroupNum = Trimmed(column("d_groupnum"));
-  state.channel.UploadDir = Trimmed(column("d_uploaddir"));
-  state.channel.NaviMenuCss = Trimmed(column("d_navimenucss"));
+  channel.ChannelDir = dir.empty() ? std::string() : dir + "/";
+  channel.ProjectName = Trimmed(column("d_projectname"));
+  channel.ProjectUnit = Trimmed(column("d_projectunit"));
+  channel.ClicksOfHot = Trimmed(column("d_clicksofhot"));
+  channel.DaysOfNew = Trimmed(column("d_daysofnew"));
+  channel.GenerateHtml = Trimmed(column("d_generatehtml"));
+  channel.ContentFileType = Trimmed(column("d_contentfiletype"));
+  channel.FirstFileExt = FileExtName(column("d_firstfileext"));
+  channel.ListFileExt = FileExtName(column("d_listfileext"));
+  channel.ContentFileExt = FileExtName(column("d_contentfileext"));
+  channel.ListDirType = Trimmed(column("d_listdir"));
+  channel.ChannelTemplateID = Trimmed(column("d_templateid"));
+  channel.ItemCount = Trimmed(column("d_itemcount"));
+  channel.ItemCountChecked = Trimmed(column("d_itemcountchecked"));
+  channel.CommentCount = Trimmed(column("d_commentcount"));
+  channel.SubjectCount = Trimmed(column("d_subjectcount"));
+  channel.ClickCount = Trimmed(column("d_clickcount"));
+  channel.GroupNum = Trimmed(column("d_groupnum"));
+  channel.UploadDir = Trimmed(column("d_uploaddir"));
+  channel.NaviMenuCss = Trimmed(column("d_navimenucss"));
+  return true;
+}
+
+void InitChannel(RequestState& state) {
+  // The public entry hands the channel id over unchecked: LoadChannelSettings lets only a plain
+  // number reach SQL.
+  if (!LoadChannelSettings(state, state.channel)) AlertBack(state, kNoChannel);
   // Kept for the session's console pages; an anonymous visitor's session is not created for it
   // (a stored session per crawler request would only fill the store).
   if (state.host.Session != nullptr && !state.host.Session->SessionID().empty()) {
     state.host.Session->Set("channel_path", "../" + state.channel.ChannelDir +
                                                 state.channel.UploadDir.ToString() + "/");
   }
-  state.site.ChannelStatHtml = ChannelStat(state);
+  state.site.ChannelStatHtml = ChannelStatHtml(state.channel);
 }
 
 }  // namespace folirex

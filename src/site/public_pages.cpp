@@ -29,31 +29,31 @@ struct PageArgs {
   Variant notice_id = "";
 };
 
-std::string Render(RequestState& state, std::string& template_text, const char* page_type,
-                   const PageArgs& a) {
-  return ParseTemplate(state, template_text, page_type, state.channel.GenerateHtml, a.article_id,
-                       a.class_id, a.subject_id, "", a.page_size, a.search_type, a.search_class,
-                       a.search_keyword, a.search_order, a.notice_id);
+std::string Render(RequestState& state, const PageSkin& skin, std::string& template_text,
+                   const char* page_type, const PageArgs& a) {
+  return ParseTemplate(state, skin, template_text, page_type, state.channel.GenerateHtml,
+                       a.article_id, a.class_id, a.subject_id, "", a.page_size, a.search_type,
+                       a.search_class, a.search_keyword, a.search_order, a.notice_id);
 }
 
-// The channel's template page of the type, with its skin link; then the engine.
+// The channel's template page of the type, with its skin; then the engine.
 std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
   std::string text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
-  state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
-  return Render(state, text, page_type, args);
+  const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
+  return Render(state, skin, text, page_type, args);
 }
 
 // An own template page (id not 0) or else the channel's page of the type: the text and the
-// skin link.
-std::string PageTextFor(RequestState& state, const Variant& template_page_id,
-                        const char* page_type) {
+// skin.
+std::string PageTextFor(RequestState& state, const Variant& template_page_id, const char* page_type,
+                        PageSkin* skin) {
   std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
     text = LoadTemplatePage(state, state.channel.ChannelTemplateID, page_type);
-    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
+    *skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
   } else {
     text = LoadTemplatePageById(state, template_page_id);
-    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
+    *skin = GetPageSkin(state, "", template_page_id, page_type);
   }
   return text;
 }
@@ -90,8 +90,8 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
 
 std::string ShowDefault(RequestState& state) {
   std::string text = LoadTemplatePageById(state, state.site.DefaultTemplatePageID);
-  state.SkinCssLink = GetSkinCssLink(state, "", state.site.DefaultTemplatePageID, "default");
-  state.host.Response->Write(Render(state, text, "default", PageArgs{}));
+  const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
+  state.host.Response->Write(Render(state, skin, text, "default", PageArgs{}));
   return "";
 }
 
@@ -145,10 +145,11 @@ std::string ShowContent(RequestState& state, const Variant& article_id) {
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "content");
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "content", &skin);
   // Only this article's pages may stand in for its placeholder.
   state.ArticlePageNav.clear();
-  std::string page = Render(state, text, "content", args);
+  std::string page = Render(state, skin, text, "content", args);
   return WithContentPages(state, page);
 }
 
@@ -169,9 +170,10 @@ std::string ShowClassList(RequestState& state, const Variant& class_id,
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "classlist");
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "classlist", &skin);
   if (!template_text.empty()) text = std::string(template_text);
-  return Render(state, text, "classlist", args);
+  return Render(state, skin, text, "classlist", args);
 }
 
 std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
@@ -190,8 +192,9 @@ std::string ShowSubjectList(RequestState& state, const Variant& subject_id) {
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "subjectlist");
-  return Render(state, text, "subjectlist", args);
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "subjectlist", &skin);
+  return Render(state, skin, text, "subjectlist", args);
 }
 
 std::string ShowHotList(RequestState& state) {
@@ -212,16 +215,22 @@ std::string ShowNewList(RequestState& state) {
   return ChannelPage(state, "newlist", args);
 }
 
-std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
-                           const Variant& template_page_id, const Variant& page_type) {
+PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
+                     const Variant& template_page_id, const Variant& page_type) {
   std::string type = page_type.ToString();
   std::string base = type == "default" ? state.host.Application->Get("server_path").ToString()
                                        : GetChannelPath(state, state.channel.ChannelID);
   // The page's skin comes with the template page the page was rendered from, read once.
-  Variant skin_id = TemplatePageSkinId(state, template_id, template_page_id, page_type);
-  state.channel.SkinID = skin_id;
-  return "<link href='" + base + "Skin/" + skin_id.ToString() +
-         ".css' rel='stylesheet' type='text/css'>";
+  const std::string skin_id =
+      TemplatePageSkinId(state, template_id, template_page_id, page_type).ToString();
+  return PageSkin{
+      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
+      skin_id};
+}
+
+std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
+                           const Variant& template_page_id, const Variant& page_type) {
+  return GetPageSkin(state, template_id, template_page_id, page_type).css_link;
 }
 
 }  // namespace folirex
