@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text_helpers.h"
@@ -128,7 +129,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
   // channel's folder, path, lists and menus) read the request's channel, so the
   // cell's settings stand there while the cell is drawn; the page's own value
   // goes back when the grid is done, so the page's labels read its own channel.
-  const ChannelSettings page_channel = state.channel;
+  ChannelSettings page_channel = state.channel;
   const std::string lower = LCase(body);
   std::vector<std::string> cells;
   for (const ChannelRow& row : channels) {
@@ -150,7 +151,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
       cells.push_back(CellPage(state, skin, state.channel.GenerateHtml, body));
     }
   }
-  state.channel = page_channel;
+  state.channel = std::move(page_channel);
   return Grid(cells, *cols, /*home=*/true);
 }
 

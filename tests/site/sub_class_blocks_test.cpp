@@ -75,6 +75,22 @@ TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
   EXPECT_EQ(s_.state.channel.ChannelDir, "Article/");
 }
 
+// A cell is a page of its channel, statistics included; the page's own settings are there again
+// after the grid.
+TEST_F(SubClassBlocksTest, EachCellShowsItsChannelsStatistics) {
+  int64_t a = Channel("a", 1);
+  int64_t b = Channel("b", 2);
+  s_.Exec("update Vantrel_Channel set d_itemcount = d_id * 100 where d_id in (?, ?)", {a, b});
+  s_.UseChannel(1);
+  const Variant page_items = s_.state.channel.ItemCount;
+  std::string html = ShowSubClassListByChannel(s_.state, PageSkin{}, 1,
+                                               Design("2", "{$showchannelstat}", "[zarnik1]"));
+  EXPECT_NE(html.find("总数：" + std::to_string(a * 100) + " "), std::string::npos) << html;
+  EXPECT_NE(html.find("总数：" + std::to_string(b * 100) + " "), std::string::npos) << html;
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), "1");
+  EXPECT_EQ(s_.state.channel.ItemCount.ToString(), page_items.ToString());
+}
+
 TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
   Channel("a", 1);
   Channel("b", 2);
