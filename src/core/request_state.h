@@ -103,8 +103,6 @@ struct ChannelSettings {
   Variant ClickCount;
   Variant GroupNum;
   Variant NaviMenuCss;
-  // The skin of the page being drawn (its template page's, else the channel's).
-  Variant SkinID;
 };
 
 // Rows already read in this request. A page that changes what they hold clears them.
@@ -142,8 +140,6 @@ struct RequestState {
 
   // Lower-cased, filtered action of an administration request.
   std::string Action;
-
-  std::string SkinCssLink;
 };
 
 }  // namespace folirex

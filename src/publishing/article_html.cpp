@@ -66,20 +66,21 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   }
 
   std::string page;
+  PageSkin skin;
   const std::string own_page = template_page_id.ToString();
   if (own_page.empty() || own_page == "0") {
     page = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "content");
-    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "content");
+    skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "content");
   } else {
     page = LoadTemplatePageById(state.db, state.caches, template_page_id);
-    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, "content");
+    skin = GetPageSkin(state, "", template_page_id, "content");
   }
 
   // The content pages are those of this article only: a template that never loads the article
   // has none.
   const ParsedPage parsed =
-      ParseTemplatePage(state, page, "content", state.channel.GenerateHtml, article_id, class_id,
-                        subject_id, "", "", "", "", "", "", "");
+      ParseTemplatePage(state, skin, page, "content", state.channel.GenerateHtml, article_id,
+                        class_id, subject_id, "", "", "", "", "", "", "");
   const std::string& html = parsed.html;
   const std::string& page_nav = parsed.article_pages;
 

@@ -7,10 +7,10 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/article_list_sql.h"
 #include "site/article_loader.h"
-#include "site/channel_loader.h"
 #include "site/class_folders.h"
 #include "site/list_support.h"
 
@@ -57,45 +57,48 @@ std::string TitlePrefix(const Variant& code) {
   return "";
 }
 
-// What the drawing of every row needs, read once per list.
+// What the drawing of every row needs, read once per list: the settings of the
+// channel whose articles the list shows.
 struct DrawContext {
+  const ChannelSettings& channel;
   std::string install_path;
   std::string channel_path;
   std::string channel_id;
   std::string mode;  // GenerateHtml as text
-  int cols = 1;
 };
 
-DrawContext MakeContext(RequestState& state, const std::vector<std::string>& f) {
-  DrawContext ctx;
-  ctx.install_path = InstallPath(state);
-  ctx.channel_path = GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
-  ctx.channel_id = state.channel.ChannelID.ToString();
-  ctx.mode = state.channel.GenerateHtml.ToString();
-  std::optional<int16_t> cols = f.size() > 10 ? ChipInt16(f[10]) : std::nullopt;
-  ctx.cols = cols && *cols > 0 ? *cols : 1;
-  return ctx;
+DrawContext MakeContext(RequestState& state, const ChannelSettings& channel) {
+  return DrawContext{channel, InstallPath(state), ChannelPathOf(state, channel),
+                     channel.ChannelID.ToString(), channel.GenerateHtml.ToString()};
 }
 
-std::string DrawItem(RequestState& state, const std::vector<std::string>& f, const DrawContext& ctx,
-                     const ListRow& row) {
+// One item of the list. What goes into the page:
+// - the site's own markup, built here: the title prefix, the title's style (bold, italic and the
+//   font around the title, from the row's shape code), the marks, the date cell, the links; the
+//   install path, the channel and class folders (names the console keeps as plain folder names),
+//   ids, dates and counts;
+// - text, encoded for its place: the title (typed by an editor or collected from another site;
+//   editors style titles with the colour and shape fields, not with tags), the class name, the
+//   author, the title colour code and the external link address.
+std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
+  const ChannelSettings& channel = ctx.channel;
   std::string lead;
-  if (ChipFlagOn(f[11])) lead = TitlePrefix(row.title_prefix);
-  if (ChipFlagOn(f[14]) && !row.class_name.IsNull()) {
+  if (chip.show_prefix) lead = TitlePrefix(row.title_prefix);
+  if (chip.show_class && !row.class_name.IsNull()) {
+    const std::string name = HtmlEscape(row.class_name.ToString());
     if (ctx.mode == "0" || ctx.mode == "2") {
       lead += "<a href='" + ctx.install_path +
               "asp.asp?m=classlist&classid=" + row.class_id.ToString() +
-              "&channelid=" + ctx.channel_id + "'>[" + row.class_name.ToString() + "]</a>";
+              "&channelid=" + ctx.channel_id + "'>[" + name + "]</a>";
     } else if (ctx.mode == "1") {
-      lead += "<a href='" +
-              ClassListDirFor(ctx.channel_path, state.channel.ListDirType, row.class_dir) +
-              "list_" + row.class_id.ToString() + state.channel.ListFileExt + "'>[" +
-              row.class_name.ToString() + "]</a>";
+      lead += "<a href='" + ClassListDirFor(ctx.channel_path, channel.ListDirType, row.class_dir) +
+              "list_" + row.class_id.ToString() + channel.ListFileExt + "'>[" + name + "]</a>";
     }
   }
 
-  const int width = ChipInt16(f[9]).value_or(0);
-  const std::string title_text = width > 0 ? CutStr(row.title, width) : row.title.ToString();
+  const std::string title = row.title.ToString();
+  const std::string title_text =
+      chip.title_length > 0 ? CutStr(row.title, chip.title_length) : title;
   const std::string shape = Trim(row.font_shape.ToString());
   std::string open = "<font color='";
   std::string close = "</font>";
@@ -106,54 +109,51 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
   } else if (shape == "3") {
     open = "<b><i><font color='", close = "</font></i></b>";
   }
-  const std::string styled = open + row.title_color.ToString() + "'>" + title_text + close;
+  const std::string styled =
+      open + HtmlEscape(row.title_color.ToString()) + "'>" + HtmlEscape(title_text) + close;
 
-  // Titles may come from other sites: the tool tip carries them encoded for the
-  // attribute.
-  const std::string tip = "\"" + HTMLEncodeValue(row.title) + "\">";
+  const std::string tip = "\"" + HtmlEscape(title) + "\">";
   std::string link;
   if (!IsNullOrEmpty(row.link_url)) {
-    link =
-        "<a href='" + row.link_url.ToString() + "' target='_blank' title=" + tip + styled + "</a>";
+    link = "<a href='" + HtmlEscape(row.link_url.ToString()) + "' target='_blank' title=" + tip +
+           styled + "</a>";
   } else if (ctx.mode == "0") {
     link = "<a href='" + ctx.install_path + "asp.asp?m=content&articleid=" + row.id.ToString() +
            "&channelid=" + ctx.channel_id + "' title=" + tip + styled + "</a>";
   } else if (ctx.mode == "1" || ctx.mode == "2") {
     std::string href = ctx.channel_path;
     if (!IsNullOrEmpty(row.class_dir)) href += row.class_dir.ToString() + "/";
-    href += GetContentFileName(state.channel.ChannelDir, row.id, row.add_time,
-                               state.channel.ContentFileType, state.channel.ContentFileExt);
+    href += GetContentFileName(channel.ChannelDir, row.id, row.add_time, channel.ContentFileType,
+                               channel.ContentFileExt);
     link = "<a href='" + href + "' title=" + tip + styled + "</a>";
   }
 
   std::string tail;
-  if (ChipFlagOn(f[20]) && IsTrue(row.comment_flag)) {
+  if (chip.show_comment_link && IsTrue(row.comment_flag)) {
     tail += "<a href='" + ctx.install_path + "asp.asp?m=comment&articleid=" + row.id.ToString() +
             "&channelid=" + ctx.channel_id + "'>[评论]</a>";
   }
-  const int marks = ChipInt16(f[12]).value_or(0);
-  if (marks == 1) {
-    if (IsTrue(row.hot) && ChipFlagOn(f[16])) {
+  if (chip.marks == 1) {
+    if (IsTrue(row.hot) && chip.show_hot_mark) {
       tail += "<img src='" + ctx.install_path + "images/hot.gif' border=0>";
     }
     if (IsTrue(row.recommend)) {
       tail += "<img src='" + ctx.install_path + "images/recommend.gif' border=0>";
     }
     if (IsTrue(row.top)) tail += "<img src='" + ctx.install_path + "images/top.gif' border=0>";
-  } else if (marks == 2) {
-    if (IsTrue(row.hot) && ChipFlagOn(f[16])) tail += "<font color=red>热</font>";
+  } else if (chip.marks == 2) {
+    if (IsTrue(row.hot) && chip.show_hot_mark) tail += "<font color=red>热</font>";
     if (IsTrue(row.recommend)) tail += "<font color=green>荐</font>";
     if (IsTrue(row.top)) tail += "<font color=blue>顶</font>";
   }
-  const bool is_new = IsNewArticle(row.add_time, state.channel.DaysOfNew);
-  if (ChipFlagOn(f[17]) && is_new) {
+  const bool is_new = IsNewArticle(row.add_time, channel.DaysOfNew);
+  if (chip.show_new_mark && is_new) {
     tail += "<img src='" + ctx.install_path + "Images/new.gif' border=0>";
   }
-  if (ChipFlagOn(f[18])) tail += "  " + row.author.ToString();
-  const int date_style = ChipInt16(f[13]).value_or(0);
-  if (date_style >= 1 && date_style <= 3) {
+  if (chip.show_author) tail += "  " + HtmlEscape(row.author.ToString());
+  if (chip.date_style >= 1 && chip.date_style <= 3) {
     static constexpr int kFormat[] = {0, 2, 6, 7};
-    const std::string date = FormatDate(row.add_time, kFormat[date_style]);
+    const std::string date = FormatDate(row.add_time, kFormat[chip.date_style]);
     // The date stands in a cell of its own at the right of the title's cell.
     if (is_new) {
       tail += " </td><td align=right><font color=red>" + date + "</font></td>";
@@ -161,64 +161,66 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
       tail += " </td><td align=right>" + date + "</td>";
     }
   }
-  if (ChipFlagOn(f[15])) tail += " " + row.clicks.ToString();
+  if (chip.show_clicks) tail += " " + row.clicks.ToString();
 
   return lead + link + " " + tail;
 }
 
-// Draws the rows into the list table; `arrow` is the image before each item of
-// a whole list.
+// Draws the rows into the list table; `cell_start` opens each item's cell.
 template <typename NextRow>
-std::string DrawTable(RequestState& state, const std::vector<std::string>& f,
-                      const DrawContext& ctx, const std::string& cell_start, NextRow next_row) {
+std::string DrawTable(const ArticleListChip& chip, const DrawContext& ctx,
+                      const std::string& cell_start, NextRow next_row) {
   std::string html = kTableStart;
+  const int64_t cols = chip.columns;
   int64_t i = 0;
   ListRow row;
   while (next_row(&row)) {
     ++i;
-    if ((i - 1) % ctx.cols == 0) html += "<tr>";
-    html += cell_start + DrawItem(state, f, ctx, row) + "</td>";
-    if (i % ctx.cols == 0) html += "</tr>";
+    if ((i - 1) % cols == 0) html += "<tr>";
+    html += cell_start + DrawItem(chip, ctx, row) + "</td>";
+    if (i % cols == 0) html += "</tr>";
   }
-  if (i % ctx.cols > 0) {
-    for (int64_t k = i % ctx.cols; k < ctx.cols; ++k) html += "<td>&nbsp;</td>";
+  if (i % cols > 0) {
+    for (int64_t k = i % cols; k < cols; ++k) html += "<td>&nbsp;</td>";
     html += "</tr>";
   }
   html += "</table>";
   return html;
 }
 
-// The channel whose articles a chip lists: field 0, "-1" for the current one.
-std::string ListChannel(RequestState& state, const std::vector<std::string>& f) {
-  if (f.empty() || f[0] == "-1") return SqlNumber(state.channel.ChannelID);
-  return SqlNumber(f[0]);
+// True when the chip's channel field names another channel than the page's.
+bool ListsAnotherChannel(const RequestState& state, const ArticleListChip& chip) {
+  return ChipChannelId(state, chip.selection.channel) != SqlNumber(state.channel.ChannelID);
 }
 
 }  // namespace
 
 std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
                               const Variant& sql, const Variant& /*page_type*/) {
-  const std::string text = sql.ToString();
-  if (fields.size() != 22 || Trim(text).empty()) return "";
+  if (fields.size() != 22) return "";
+  return RenderArticleList(state, ReadArticleListFields(fields), sql.ToString());
+}
+
+std::string RenderArticleList(RequestState& state, const ArticleListChip& chip,
+                              const std::string& sql) {
+  if (Trim(sql).empty()) return "";
 
   // A chip that lists another channel links its articles with that channel's
-  // folder, mode and file names; the page's own channel comes back afterwards.
-  const std::string channel = ListChannel(state, fields);
-  std::optional<ChannelSettingsScope> other_channel;
-  if (channel != SqlNumber(state.channel.ChannelID)) {
-    if (!ChannelExists(state, channel)) return kEmptyList;
-    other_channel.emplace(state);
-    state.channel.ChannelID = Variant(channel);
+  // folder, mode and file names, loaded into a value of its own.
+  std::optional<ChannelSettings> other;
+  if (ListsAnotherChannel(state, chip)) {
+    other = OtherChannelSettings(state, ChipChannelId(state, chip.selection.channel));
+    if (!other) return kEmptyList;
   }
+  const ChannelSettings& channel = other ? *other : state.channel;
 
   Recordset rs;
-  rs.Open(text, *state.db.Conn, 0, 1);
-  InitChannel(state);
-  DrawContext ctx = MakeContext(state, fields);
+  rs.Open(sql, *state.db.Conn, 0, 1);
+  const DrawContext ctx = MakeContext(state, channel);
   if (rs.Eof()) return kEmptyList;
   const std::string cell_start =
       "<td><img src='" + ctx.channel_path + "images/arrow.gif' valign='absmiddle' border=0>&nbsp;";
-  std::string html = DrawTable(state, fields, ctx, cell_start, [&rs](ListRow* row) {
+  std::string html = DrawTable(chip, ctx, cell_start, [&rs](ListRow* row) {
     if (rs.Eof()) return false;
     *row = RowFromRecordset(rs);
     rs.MoveNext();
@@ -228,24 +230,21 @@ std::string RenderArticleList(RequestState& state, const std::vector<std::string
   return html;
 }
 
-std::string RenderArticleListPaged(RequestState& state, const std::vector<std::string>& fields,
+std::string RenderArticleListPaged(RequestState& state, const ArticleListChip& chip,
                                    Cls_Pagination& pager) {
-  if (fields.size() != 22) return "";
   Cls_Pagination::Rows rows = pager.ResultSet();
   std::string html;
   if (pager.TotalRecord() <= 0) {
     html = kEmptyPage;
   } else {
-    const std::string channel = ListChannel(state, fields);
-    std::optional<ChannelSettingsScope> other_channel;
-    if (channel != SqlNumber(state.channel.ChannelID) && ChannelExists(state, channel)) {
-      other_channel.emplace(state);
-      state.channel.ChannelID = Variant(channel);
-      InitChannel(state);
+    // Another channel that does not exist: the rows link with the page's channel.
+    std::optional<ChannelSettings> other;
+    if (ListsAnotherChannel(state, chip)) {
+      other = OtherChannelSettings(state, ChipChannelId(state, chip.selection.channel));
     }
-    DrawContext ctx = MakeContext(state, fields);
+    const DrawContext ctx = MakeContext(state, other ? *other : state.channel);
     size_t next = 0;
-    html = DrawTable(state, fields, ctx, "<td>", [&rows, &next](ListRow* row) {
+    html = DrawTable(chip, ctx, "<td>", [&rows, &next](ListRow* row) {
       if (next >= rows.size()) return false;
       *row = RowFromArray(rows[next++]);
       return true;
@@ -258,23 +257,28 @@ std::string RenderArticleListPaged(RequestState& state, const std::vector<std::s
 std::string ShowArticleList(RequestState& state, const Variant& params, const Variant& page_type,
                             const Variant& page_number, const Variant& page_size,
                             const Variant& class_id, const Variant& subject_id) {
-  const std::vector<std::string> fields = SplitChipParams(params);
+  const std::optional<ArticleListChip> chip = ParseArticleListChip(params);
+  if (!chip) return "";
+  return ShowArticleList(state, *chip, page_type, page_number, page_size, class_id, subject_id);
+}
+
+std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
+                            const Variant& page_type, const Variant& page_number,
+                            const Variant& page_size, const Variant& class_id,
+                            const Variant& subject_id) {
   const std::string channel_path =
       GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
-  std::optional<ArticleListQuery> query =
-      BuildArticleListQuery(state, params, page_type, class_id, subject_id);
-  if (!query) return "";
-  state.db.Sql = query->select;
+  const ArticleListQuery query =
+      BuildArticleListQuery(state, chip, page_type, class_id, subject_id);
+  state.db.Sql = query.select;
 
   const std::string type = LCase(page_type.ToString());
-  if (type == "first") return RenderArticleList(state, fields, Variant(query->select), "first");
+  if (type == "first") return RenderArticleList(state, chip, query.select);
   if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
       type != "recommendlist" && type != "newlist") {
     return "";
   }
-  if (LCase(Trim(fields[19])) != "true") {
-    return RenderArticleList(state, fields, Variant(query->select), Variant(type));
-  }
+  if (!chip.paged) return RenderArticleList(state, chip, query.select);
 
   // Paged: the pager reads only the rows of the page it shows, counted over the
   // inner select.
@@ -323,9 +327,9 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
   pager.RequestPage(page_number);
   pager.PageSize(page_size);
   pager.NumSize(Variant(num_size));
-  pager.Sql(query->select);
-  pager.SqlCount("select Count(*) from (" + query->inner + ") ");
-  return RenderArticleListPaged(state, fields, pager);
+  pager.Sql(query.select);
+  pager.SqlCount("select Count(*) from (" + query.inner + ") ");
+  return RenderArticleListPaged(state, chip, pager);
 }
 
 }  // namespace folirex

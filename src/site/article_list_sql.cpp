@@ -66,52 +66,74 @@ bool FieldsValid(const std::vector<std::string>& f) {
 
 }  // namespace
 
-std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
-                                                      const Variant& page_type,
-                                                      const Variant& class_id,
-                                                      const Variant& subject_id) {
+ArticleListChip ReadArticleListFields(const std::vector<std::string>& f) {
+  ArticleListChip chip;
+  chip.selection = ReadChipSelection(f);
+  chip.author = Trim(f[7]);
+  chip.days = ChipInt16(f[8]).value_or(0);
+  chip.title_length = ChipInt16(f[9]).value_or(0);
+  const int columns = ChipInt16(f[10]).value_or(0);
+  chip.columns = columns > 0 ? columns : 1;
+  chip.show_prefix = ChipFlagOn(f[11]);
+  chip.marks = ChipInt16(f[12]).value_or(0);
+  chip.date_style = ChipInt16(f[13]).value_or(0);
+  chip.show_class = ChipFlagOn(f[14]);
+  chip.show_clicks = ChipFlagOn(f[15]);
+  chip.show_hot_mark = ChipFlagOn(f[16]);
+  chip.show_new_mark = ChipFlagOn(f[17]);
+  chip.show_author = ChipFlagOn(f[18]);
+  // The paging flag alone is trimmed before it is compared.
+  chip.paged = LCase(Trim(f[19])) == "true";
+  chip.show_comment_link = ChipFlagOn(f[20]);
+  chip.order_code = ChipInt16(f[21]).value_or(0);
+  return chip;
+}
+
+std::optional<ArticleListChip> ParseArticleListChip(const Variant& params) {
   std::vector<std::string> f = SplitChipParams(params);
   if (!FieldsValid(f)) return std::nullopt;
+  return ReadArticleListFields(f);
+}
 
-  const int order_code = *ChipInt16(f[21]);
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
-  std::string cond = " d_deleted = false and d_checked = true and d_channelid = " + channel;
+ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChip& chip,
+                                       const Variant& page_type, const Variant& class_id,
+                                       const Variant& subject_id) {
+  const ChipSelection& selection = chip.selection;
+  std::string cond = " d_deleted = false and d_checked = true and d_channelid = " +
+                     ChipChannelId(state, selection.channel);
 
   const std::string type = page_type.ToString();
-  std::string class_field = f[1];
-  std::string count_field = f[4];
+  std::string class_field = selection.class_id;
+  int count = selection.count;
   if (type == "classlist") {
     class_field = class_id.ToString();
   } else if (type == "subjectlist" || type == "hotlist" || type == "newlist" ||
              type == "recommendlist") {
-    count_field = "0";
+    count = 0;
   }
 
   // The page's class may be any whole number; the chip's own field was checked
   // above.
   Variant class_value(class_field);
-  cond += ClassSubjectAndFlagConditions(state, f, class_value, type, subject_id);
+  cond += ClassSubjectAndFlagConditions(state, selection, class_value, type, subject_id);
 
-  std::string author = Trim(f[7]);
-  if (!author.empty()) cond += " and d_author = '" + SqlQuote(author) + "'";
+  if (!chip.author.empty()) cond += " and d_author = '" + SqlQuote(chip.author) + "'";
 
-  const int days = *ChipInt16(f[8]);
-  if (days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);
+  if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
 
   // A top-N select takes the list's own order, so that the N rows are the first
   // N of the list and not whichever rows the database meets first.
   ArticleListQuery q;
-  const int count = *ChipInt16(count_field);
   if (count == 0) {
     if (type == "first") {
       q.inner = std::string("select top 10 ") + kListColumns + " from Vantrel_Article where " +
-                cond + ChipListOrder(order_code);
+                cond + ChipListOrder(chip.order_code);
     } else {
       q.inner = std::string("select ") + kListColumns + " from Vantrel_Article where " + cond;
     }
   } else {
     q.inner = "select top " + std::to_string(count) + " " + kListColumns +
-              " from Vantrel_Article where " + cond + ChipListOrder(order_code);
+              " from Vantrel_Article where " + cond + ChipListOrder(chip.order_code);
   }
   q.select =
       "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
@@ -124,18 +146,17 @@ std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const
       ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
       "d_commentcheckflag from "
       "Vantrel_ArticleClass) b on a.d_classid=b.d_id " +
-      OuterOrder(order_code);
+      OuterOrder(chip.order_code);
   return q;
 }
 
 std::string GetArticleListSql(RequestState& state, const Variant& params, const Variant& page_type,
                               const Variant& /*page_number*/, const Variant& /*page_size*/,
                               const Variant& class_id, const Variant& subject_id) {
-  std::optional<ArticleListQuery> q =
-      BuildArticleListQuery(state, params, page_type, class_id, subject_id);
-  if (!q) return "";
-  state.db.Sql = q->select;
-  return q->select;
+  std::optional<ArticleListChip> chip = ParseArticleListChip(params);
+  if (!chip) return "";
+  state.db.Sql = BuildArticleListQuery(state, *chip, page_type, class_id, subject_id).select;
+  return state.db.Sql;
 }
 
 std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {

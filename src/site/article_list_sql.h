@@ -15,8 +15,40 @@
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
+#include "site/list_support.h"
 
 namespace folirex {
+
+// The 22 comma-separated fields of a ListArticleList chip by name. The text is split at every
+// "," and not trimmed; a flag counts as on when, lower-cased, it is exactly "true" (the paging
+// flag is trimmed first), and numbers are 16-bit readings, 0 when a field does not read as one.
+struct ArticleListChip {
+  ChipSelection selection;         // 0-6; count 0: all (10 on a channel first page)
+  std::string author;              // 7, trimmed; "" any author
+  int days = 0;                    // 8: only the last N days; 0 all
+  int title_length = 0;            // 9: title width in display columns; 0 the whole title
+  int columns = 1;                 // 10: cells per table row (0 or less: 1)
+  bool show_prefix = false;        // 11: the title prefix
+  int marks = 0;                   // 12: 0 none, 1 small images, 2 text symbols
+  int date_style = 0;              // 13: 0 none, 1 yyyy-mm-dd, 2 month and day, 3 mm-dd
+  bool show_class = false;         // 14
+  bool show_clicks = false;        // 15
+  bool show_hot_mark = false;      // 16
+  bool show_new_mark = false;      // 17
+  bool show_author = false;        // 18
+  bool paged = false;              // 19
+  bool show_comment_link = false;  // 20
+  int order_code = 0;              // 21
+};
+
+// The chip of a parameter text whose 22 fields pass their checks (flags "true" or "false" after
+// trimming, numbers where numbers belong, 16-bit digits, marks at most 2, date style at most 3);
+// nullopt for any other text.
+std::optional<ArticleListChip> ParseArticleListChip(const Variant& params);
+
+// The fields of a split parameter text of 22 fields read by name, without the checks (a field
+// that does not read as its kind reads as 0 or off).
+ArticleListChip ReadArticleListFields(const std::vector<std::string>& fields);
 
 // The select of a ListArticleList chip (columns d_id, d_classid, d_title,
 // d_titleprefix, d_fontshape, d_addtime, d_titlecolor, d_hotflag,
@@ -38,12 +70,10 @@ struct ArticleListQuery {
   std::string select;
 };
 
-// GetArticleListSql's checks and query, without touching state.db.Sql; nullopt for
-// an invalid parameter text.
-std::optional<ArticleListQuery> BuildArticleListQuery(RequestState& state, const Variant& params,
-                                                      const Variant& page_type,
-                                                      const Variant& class_id,
-                                                      const Variant& subject_id);
+// GetArticleListSql's query for a chip that passed its checks, without touching state.db.Sql.
+ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChip& chip,
+                                       const Variant& page_type, const Variant& class_id,
+                                       const Variant& subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
 // class has that id. Uses state.db.Rs and leaves the last query in state.db.Sql.

@@ -10,10 +10,9 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
-#include "site/article_list_sql.h"
 #include "site/article_loader.h"
-#include "site/channel_loader.h"
 #include "site/list_support.h"
 
 namespace folirex {
@@ -42,68 +41,98 @@ bool FieldsValid(const std::vector<std::string>& f) {
   return IsChipFlag(f[14]) && IsSmallDigits(f[15]);
 }
 
-}  // namespace
-
-std::string GetArticlePicSql(RequestState& state, const Variant& params, const Variant& page_type,
-                             const Variant& class_id, const Variant& subject_id) {
-  std::vector<std::string> f = SplitChipParams(params);
-  if (!FieldsValid(f)) return "";
-
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
+// The select of a chip that passed its checks.
+std::string PicSql(RequestState& state, const ArticlePicChip& chip, const Variant& page_type,
+                   const Variant& class_id, const Variant& subject_id) {
+  const ChipSelection& selection = chip.selection;
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
       "= false and d_checked = true and "
       "d_channelid = " +
-      channel;
+      ChipChannelId(state, selection.channel);
 
   const std::string type = page_type.ToString();
-  Variant class_value(f[1]);
+  Variant class_value(selection.class_id);
   if (type == "classlist") {
     class_value = Variant(class_id.ToString());
-  } else if (*ChipInt16(f[1]) < 0) {
+  } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
-  cond += ClassSubjectAndFlagConditions(state, f, class_value, type, subject_id);
-  const int days = *ChipInt16(f[7]);
-  if (days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(days);
+  cond += ClassSubjectAndFlagConditions(state, selection, class_value, type, subject_id);
+  if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
 
-  return "select top " + std::to_string(*ChipInt16(f[4])) +
+  return "select top " + std::to_string(selection.count) +
          " d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
          "from "
          "Vantrel_Article where " +
-         cond + PicOrderOf(*ChipInt16(f[15]));
+         cond + PicOrderOf(chip.order_code);
+}
+
+}  // namespace
+
+std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params) {
+  const std::vector<std::string> f = SplitChipParams(params);
+  if (!FieldsValid(f)) return std::nullopt;
+  ArticlePicChip chip;
+  chip.selection = ReadChipSelection(f);
+  chip.days = *ChipInt16(f[7]);
+  chip.title_length = *ChipInt16(f[8]);
+  chip.summary_length = *ChipInt16(f[9]);
+  chip.columns = *ChipInt16(f[10]);
+  chip.picture_width = f[11];
+  chip.picture_height = f[12];
+  chip.layout = f[13];
+  chip.show_tips = ChipFlagOn(f[14]);
+  chip.order_code = *ChipInt16(f[15]);
+  return chip;
+}
+
+std::string GetArticlePicSql(RequestState& state, const Variant& params, const Variant& page_type,
+                             const Variant& class_id, const Variant& subject_id) {
+  const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
+  if (!chip) return "";
+  return PicSql(state, *chip, page_type, class_id, subject_id);
 }
 
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
                            const Variant& class_id, const Variant& subject_id) {
-  const std::vector<std::string> f = SplitChipParams(params);
-  const std::string sql = GetArticlePicSql(state, params, page_type, class_id, subject_id);
-  if (sql.empty()) return "";
+  const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
+  if (!chip) return "";
+  return ShowArticlePic(state, *chip, page_type, class_id, subject_id);
+}
+
+// What goes into the page:
+// - the site's own markup, built here: the table, the cells of the layout, the links; the install
+//   path, the channel and class folders (names the console keeps as plain folder names), ids and
+//   the picture size (digits the chip's check let through);
+// - text, encoded for its place: the title and the summary (typed by an editor or collected from
+//   another site), the tool tip with title, author and time, and the picture address.
+std::string ShowArticlePic(RequestState& state, const ArticlePicChip& chip,
+                           const Variant& page_type, const Variant& class_id,
+                           const Variant& subject_id) {
+  const std::string sql = PicSql(state, chip, page_type, class_id, subject_id);
   state.db.Sql = sql;
 
   // A chip that shows another channel's pictures links them with that channel's
-  // settings; the page's own channel comes back afterwards.
-  const std::string channel = f[0] == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(f[0]);
-  std::optional<ChannelSettingsScope> other_channel;
-  if (channel != SqlNumber(state.channel.ChannelID)) {
-    if (!ChannelExists(state, channel)) return "<li>暂时没有本类数据！</li>";
-    other_channel.emplace(state);
-    state.channel.ChannelID = Variant(channel);
+  // settings, loaded into a value of its own.
+  const std::string channel_number = ChipChannelId(state, chip.selection.channel);
+  std::optional<ChannelSettings> other;
+  if (channel_number != SqlNumber(state.channel.ChannelID)) {
+    other = OtherChannelSettings(state, channel_number);
+    if (!other) return "<li>暂时没有本类数据！</li>";
   }
-  InitChannel(state);
-  const std::string base_path =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
+  const ChannelSettings& channel = other ? *other : state.channel;
+  const std::string base_path = ChannelPathOf(state, channel);
   const std::string install = InstallPath(state);
-  const std::string channel_id = state.channel.ChannelID.ToString();
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const std::string channel_id = channel.ChannelID.ToString();
+  const std::string mode = channel.GenerateHtml.ToString();
 
-  const int columns = std::max<int>(1, *ChipInt16(f[10]));
-  const int title_width = *ChipInt16(f[8]) == 0 ? 120 : *ChipInt16(f[8]);
-  const int summary_width = *ChipInt16(f[9]) == 0 ? 120 : *ChipInt16(f[9]);
-  const std::string& width = f[11];
-  const std::string& height = f[12];
-  const std::string& layout = f[13];
-  const bool tips = ChipFlagOn(f[14]);
+  const int columns = std::max<int>(1, chip.columns);
+  const int title_width = chip.title_length == 0 ? 120 : chip.title_length;
+  const int summary_width = chip.summary_length == 0 ? 120 : chip.summary_length;
+  const std::string& width = chip.picture_width;
+  const std::string& height = chip.picture_height;
+  const std::string& layout = chip.layout;
 
   Recordset rs;
   rs.Open(sql, *state.db.Conn, 0, 1);
@@ -125,7 +154,7 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
     const Variant title = rs["d_title"];
     const Variant add_time = rs["d_addtime"];
     std::string tip;
-    if (tips) {
+    if (chip.show_tips) {
       tip = "文章标题：" + title.ToString() + "\r\n文章作者：" + rs["d_author"].ToString() +
             "\r\n更新时间：" + add_time.ToString();
     }
@@ -143,22 +172,19 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
                 .emplace(class_key, GetDirByID(state.db, "Vantrel_ArticleClass", rs["d_classid"]))
                 .first;
       }
-      const std::string file =
-          GetContentFileName(state.channel.ChannelDir, id, add_time, state.channel.ContentFileType,
-                             state.channel.ContentFileExt);
+      const std::string file = GetContentFileName(channel.ChannelDir, id, add_time,
+                                                  channel.ContentFileType, channel.ContentFileExt);
       address = found->second.empty() ? base_path + file : base_path + found->second + "/" + file;
     }
 
     const Variant shown_title =
         layout == "1" && mode == "0" ? Variant(Trim(title.ToString())) : title;
-    const std::string tt = CutStr(shown_title, title_width);
-    const std::string st = CutStr(rs["d_summary"], summary_width);
-    // Titles may come from other sites: the tool tip is encoded for the
-    // attribute.
-    const std::string title_attr = "' title=\"" + HTMLEncodeValue(tip) + "\">";
+    const std::string tt = HtmlEscape(CutStr(shown_title, title_width));
+    const std::string st = HtmlEscape(CutStr(rs["d_summary"], summary_width));
+    const std::string title_attr = "' title=\"" + HtmlEscape(tip) + "\">";
     const std::string picture_link = "<a href='" + address + title_attr + "<img src='" +
-                                     rs["d_picurl"].ToString() + "' border=0 width='" + width +
-                                     "' height='" + height + "'><br>";
+                                     HtmlEscape(rs["d_picurl"].ToString()) + "' border=0 width='" +
+                                     width + "' height='" + height + "'><br>";
     const std::string text_link = "<a href='" + address + title_attr;
 
     std::string cell;

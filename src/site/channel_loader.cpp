@@ -96,8 +96,6 @@ void InitChannel(RequestState& state) {
   std::optional<ChannelSettings> channel =
       LoadChannelSettings(state.db, state.caches, state.channel.ChannelID);
   if (!channel) AlertBack(state, kNoChannel);
-  // The page's skin belongs to the page being drawn, not to the channel row.
-  channel->SkinID = std::move(state.channel.SkinID);
   channel->ChannelID = std::move(state.channel.ChannelID);
   state.channel = std::move(*channel);
   // Kept for the session's console pages; an anonymous visitor's session is not created for it

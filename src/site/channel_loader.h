@@ -3,10 +3,11 @@
 // recordset of its own on db.Conn, so a caller's open shared recordset is left alone.
 //
 // InitChannel makes channel state.channel.ChannelID the current channel: its settings into
-// state.channel (SkinID is kept), its statistics block ({$showchannelstat} on a channel's pages)
-// into state.site.ChannelStatHtml, and its upload folder into the session ("channel_path"). The
-// public entry calls it once per request; blocks that render several channels, the list renderers
-// and the console's channel-scoped pages call it again after changing ChannelID.
+// state.channel, its statistics block ({$showchannelstat} on a channel's pages) into
+// state.site.ChannelStatHtml, and its upload folder into the session ("channel_path"). The public
+// entry calls it once per request and the console's channel-scoped pages call it again after
+// changing ChannelID; blocks and chips that draw another channel load that channel's settings
+// into a value of their own (LoadChannelSettings).
 //
 // Failure: a ChannelID that is not a plain whole number, or one that names no channel, answers
 // AlertBack("提示：请先设置频道信息表！"): the database is closed, the alert written and the
@@ -23,12 +24,14 @@
 
 namespace folirex {
 
-// The settings of channel `id` with ChannelID set to it and SkinID empty; nullopt when the id is
-// not a plain whole number (no SQL is run) or names no channel.
+// The settings of channel `id` with ChannelID set to it, through the request's row cache; nullopt
+// when the id is not a plain whole number (no SQL is run) or names no channel. A block or a chip
+// that draws another channel loads that channel's settings into a value of its own.
 std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCaches& caches,
                                                    const Variant& id);
 
-// The statistics block of a channel's pages: items, items waiting, comments, subjects, reads.
+// The statistics block of a channel's pages ({$showchannelstat}): items, items waiting,
+// comments, subjects, reads.
 std::string ChannelStatHtml(const ChannelSettings& channel);
 
 void InitChannel(RequestState& state);

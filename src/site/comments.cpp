@@ -150,9 +150,9 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
   std::string page =
       LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "comment");
-  state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "comment");
-  return ParseTemplate(state, page, "comment", state.channel.GenerateHtml, article_id, "", "", "",
-                       "", "", "", "", "", "");
+  const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "comment");
+  return ParseTemplate(state, skin, page, "comment", state.channel.GenerateHtml, article_id, "", "",
+                       "", "", "", "", "", "", "");
 }
 
 std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,

@@ -1,11 +1,10 @@
 // Pieces shared by the public list renderers (article and picture lists,
 // sub-class blocks, navigation, search): the checks of chip parameter fields,
-// numbers placed into SQL text, the install path, URL encoding for page links,
-// the "new article" test, and ChannelSettingsScope, which puts the page's own
-// channel settings back after a renderer has loaded another channel's.
+// the selection fields both list chips begin with, numbers placed into SQL
+// text, the install path, URL encoding for page links, the "new article" test,
+// and the settings of the channel a list chip names.
 //
-// Request thread only. The checks never throw; ChannelSettingsScope never
-// throws from its destructor.
+// Request thread only. The checks never throw.
 #ifndef FOLIREX_SITE_LIST_SUPPORT_H_
 #define FOLIREX_SITE_LIST_SUPPORT_H_
 
@@ -51,47 +50,47 @@ std::string UrlEncodeGbk(std::string_view text);
 // most days_of_new.
 bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 
-// True when Vantrel_Channel has a row with that id (a whole number).
-bool ChannelExists(RequestState& state, const Variant& channel_id);
+// The channel a list chip lists, as SQL number text: its channel field, or the
+// page's channel when that field is "-1".
+std::string ChipChannelId(const RequestState& state, const std::string& channel_field);
+
+// The settings of a channel other than the page's, loaded as a value of its own
+// (the page's settings are left as they are): a chip that lists another
+// channel links its rows with them. nullopt when no channel has that id (a
+// whole number of at most 9 digits).
+std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
+                                                    const std::string& channel_id);
+
+// The folder of a channel as a site path: the install path and ChannelDir.
+std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel);
 
 // The order of an article or picture list by its order code 1 to 6 (pinned articles first,
 // then by id, time added or clicks, ascending for odd codes); "" for any other code.
 const char* ChipListOrder(int code);
 
+// Fields 0 to 6, which the article and the picture list chips share, read from
+// fields that passed their chip's checks. Flags count as on only when, lower-cased
+// but not trimmed, they are exactly "true" (ChipFlagOn).
+struct ChipSelection {
+  std::string channel;              // 0: channel id as typed; "-1" the page's channel
+  std::string class_id;             // 1: class id as typed; 0 or less: no class condition
+  bool include_subclasses = false;  // 2: the class with all its descendants
+  std::string subject_id;           // 3: subject id as typed; "0" none
+  int count = 0;                    // 4: number of rows (16-bit reading; 0 when unreadable)
+  bool hot_only = false;            // 5
+  bool recommended_only = false;    // 6
+};
+
+// The selection fields of a split parameter text of at least 7 fields.
+ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
+
 // The conditions the article and picture chips share, each beginning " and": the class (with
-// its descendants when field 2 is "true"; a missing class gives no rows), the subject (the page's
-// on a subject list, else field 3 unless "0"), and the hot and recommended flags (fields 5, 6).
+// its descendants when asked; a missing class gives no rows), the subject (the page's on a
+// subject list, else the chip's unless "0"), and the hot and recommended flags.
 // class_value: the class the list shows (already chosen from the chip or the page).
-std::string ClassSubjectAndFlagConditions(RequestState& state, const std::vector<std::string>& f,
+std::string ClassSubjectAndFlagConditions(RequestState& state, const ChipSelection& selection,
                                           const Variant& class_value, const std::string& type,
                                           const Variant& subject_id);
-
-// Saves ChannelID, every channel setting InitChannel loads (ChannelDir,
-// GenerateHtml, the file extensions, ChannelStatHtml, ...), SkinCssLink, SkinID
-// and the session's channel_path; the destructor puts them all back.
-class ChannelSettingsScope {
- public:
-  explicit ChannelSettingsScope(RequestState& state);
-  ~ChannelSettingsScope();
-  ChannelSettingsScope(const ChannelSettingsScope&) = delete;
-  ChannelSettingsScope& operator=(const ChannelSettingsScope&) = delete;
-
- private:
-  RequestState& state_;
-  Variant channel_id_;
-  Variant channel_name_, channel_type_, channel_open_type_, channel_disabled_;
-  std::string channel_dir_;
-  Variant project_name_, project_unit_, clicks_of_hot_, days_of_new_, generate_html_;
-  Variant content_file_type_;
-  std::string first_file_ext_, list_file_ext_, content_file_ext_;
-  Variant list_dir_type_, channel_template_id_, upload_dir_;
-  Variant item_count_, item_count_checked_, comment_count_, subject_count_, click_count_;
-  Variant group_num_, navi_menu_css_;
-  std::string channel_stat_html_;
-  std::string skin_css_link_;
-  Variant skin_id_;
-  Variant channel_path_;
-};
 
 }  // namespace folirex
 

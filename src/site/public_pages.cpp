@@ -29,24 +29,24 @@ struct PageArgs {
   Variant notice_id = "";
 };
 
-ParsedPage RenderPage(RequestState& state, std::string& template_text, const char* page_type,
-                      const PageArgs& a) {
-  return ParseTemplatePage(state, template_text, page_type, state.channel.GenerateHtml,
+ParsedPage RenderPage(RequestState& state, const PageSkin& skin, std::string& template_text,
+                      const char* page_type, const PageArgs& a) {
+  return ParseTemplatePage(state, skin, template_text, page_type, state.channel.GenerateHtml,
                            a.article_id, a.class_id, a.subject_id, "", a.page_size, a.search_type,
                            a.search_class, a.search_keyword, a.search_order, a.notice_id);
 }
 
-std::string Render(RequestState& state, std::string& template_text, const char* page_type,
-                   const PageArgs& a) {
-  return RenderPage(state, template_text, page_type, a).html;
+std::string Render(RequestState& state, const PageSkin& skin, std::string& template_text,
+                   const char* page_type, const PageArgs& a) {
+  return RenderPage(state, skin, template_text, page_type, a).html;
 }
 
-// The channel's template page of the type, with its skin link; then the engine.
+// The channel's template page of the type, with its skin; then the engine.
 ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const PageArgs& args) {
   std::string text =
       LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
-  state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
-  return RenderPage(state, text, page_type, args);
+  const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
+  return RenderPage(state, skin, text, page_type, args);
 }
 
 std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
@@ -54,16 +54,16 @@ std::string ChannelPage(RequestState& state, const char* page_type, const PageAr
 }
 
 // An own template page (id not 0) or else the channel's page of the type: the text and the
-// skin link.
-std::string PageTextFor(RequestState& state, const Variant& template_page_id,
-                        const char* page_type) {
+// skin.
+std::string PageTextFor(RequestState& state, const Variant& template_page_id, const char* page_type,
+                        PageSkin* skin) {
   std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
     text = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
-    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", page_type);
+    *skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
   } else {
     text = LoadTemplatePageById(state.db, state.caches, template_page_id);
-    state.SkinCssLink = GetSkinCssLink(state, "", template_page_id, page_type);
+    *skin = GetPageSkin(state, "", template_page_id, page_type);
   }
   return text;
 }
@@ -104,8 +104,8 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
 
 std::string ShowDefault(RequestState& state) {
   std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
-  state.SkinCssLink = GetSkinCssLink(state, "", state.site.DefaultTemplatePageID, "default");
-  state.host.Response->Write(Render(state, text, "default", PageArgs{}));
+  const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
+  state.host.Response->Write(Render(state, skin, text, "default", PageArgs{}));
   return "";
 }
 
@@ -159,9 +159,10 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "content");
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "content", &skin);
   // Only this article's pages may stand in for its placeholder.
-  return WithContentPages(RenderPage(state, text, "content", args));
+  return WithContentPages(RenderPage(state, skin, text, "content", args));
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
@@ -181,9 +182,10 @@ std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "classlist");
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "classlist", &skin);
   if (!template_text.empty()) text = std::string(template_text);
-  return Render(state, text, "classlist", args);
+  return Render(state, skin, text, "classlist", args);
 }
 
 std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id) {
@@ -202,8 +204,9 @@ std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_
   Variant template_page_id = rs["d_templatepageid"];
   rs.Close();
 
-  std::string text = PageTextFor(state, template_page_id, "subjectlist");
-  return Render(state, text, "subjectlist", args);
+  PageSkin skin;
+  std::string text = PageTextFor(state, template_page_id, "subjectlist", &skin);
+  return Render(state, skin, text, "subjectlist", args);
 }
 
 std::string ShowHotList(RequestState& state) {
@@ -224,18 +227,24 @@ std::string ShowNewList(RequestState& state) {
   return ChannelPage(state, "newlist", args);
 }
 
-std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
-                           const Variant& template_page_id, const Variant& page_type) {
+PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
+                     const Variant& template_page_id, const Variant& page_type) {
   std::string type = page_type.ToString();
   std::string base = type == "default" ? state.host.Application->Get("server_path").ToString()
                                        : GetChannelPath(state.host, state.db, state.caches,
                                                         state.channel.ChannelID);
   // The page's skin comes with the template page the page was rendered from, read once.
-  Variant skin_id =
-      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type);
-  state.channel.SkinID = skin_id;
-  return "<link href='" + base + "Skin/" + skin_id.ToString() +
-         ".css' rel='stylesheet' type='text/css'>";
+  const std::string skin_id =
+      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type)
+          .ToString();
+  return PageSkin{
+      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
+      skin_id};
+}
+
+std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
+                           const Variant& template_page_id, const Variant& page_type) {
+  return GetPageSkin(state, template_id, template_page_id, page_type).css_link;
 }
 
 }  // namespace folirex

@@ -1,7 +1,7 @@
 // The public page handlers: each turns one public request into one page by finding the template
 // page of its page type (the channel's template set, or an own template page of the article, class,
-// subject or site), setting the page's skin link (state.SkinCssLink) and running the template
-// engine. GetSkinCssLink gives a template page's skin stylesheet link.
+// subject or site), taking that template page's skin and running the template engine with it.
+// GetPageSkin gives a template page's skin.
 //
 // Handlers return the page text, which the entry writes once; ShowDefault writes its page itself
 // and returns "". Ids come as numbers or absent, as the entry parsed them (PublicRequest): an
@@ -18,6 +18,7 @@
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
+#include "site/template_engine.h"
 
 namespace folirex {
 
@@ -49,10 +50,13 @@ std::string ShowHotList(RequestState& state);
 std::string ShowRecommendList(RequestState& state);
 std::string ShowNewList(RequestState& state);
 
-// The <link> element of a template page's skin stylesheet: by template set and page type when
-// template_id is not empty, else by template_page_id. The home page ("default") links under the
-// install folder, every other page type under the channel folder (GetChannelPath). No skin row:
-// Skin/1.css. Sets state.channel.SkinID; the caller stores the result in state.SkinCssLink.
+// The skin of a template page: its number and the <link> element of its stylesheet; by template
+// set and page type when template_id is not empty, else by template_page_id. The home page
+// ("default") links under the install folder, every other page type under the channel folder
+// (GetChannelPath). No skin row: Skin/1.css.
+PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
+                     const Variant& template_page_id, const Variant& page_type);
+// GetPageSkin's <link> element alone.
 std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type);
 

@@ -7,6 +7,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/regex/regexp.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/class_folders.h"
@@ -137,16 +138,17 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
                   clicks = at(5), dir = at(6), name = at(7);
     const std::string author_text = IsNullOrEmpty(author) ? "未知" : HTMLEncode(author);
 
+    // The class name is text, as the title and the author are.
     std::string class_part;
     if (IsNullOrEmpty(name)) {
       class_part = "不属于任何专题";
     } else if (mode == "1") {
       class_part = "<a href='" + ClassListDirFor(channel_url, state.channel.ListDirType, dir) +
                    "list_" + class_of.ToString() + state.channel.ListFileExt + "'>" +
-                   name.ToString() + "</a>";
+                   HtmlEscape(name.ToString()) + "</a>";
     } else {
       class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
-                   "&channelid=" + channel + "'>" + name.ToString() + "</a>";
+                   "&channelid=" + channel + "'>" + HtmlEscape(name.ToString()) + "</a>";
     }
 
     std::string target;

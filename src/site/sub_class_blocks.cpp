@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/public_request.h"
@@ -88,18 +89,18 @@ std::string ReplaceNoCase(const std::string& text, std::string_view from, const 
   return out;
 }
 
-}  // namespace
-
-std::string ParseSubClassBlock(RequestState& state, const Variant& channel_id,
-                               const Variant& generate_html, const Variant& body) {
-  state.channel.ChannelID = channel_id;
-  std::string text = body.ToString();
-  return ParseTemplate(state, text, "classlist", generate_html, "", 0, "", "", 20, "", "", "", "",
-                       "");
+// One site home cell: the body rendered as a class list of the request's
+// channel without a class, page size 20.
+std::string CellPage(RequestState& state, const PageSkin& skin, const Variant& generate_html,
+                     std::string body) {
+  return ParseTemplate(state, skin, body, "classlist", generate_html, "", 0, "", "", 20, "", "", "",
+                       "", "");
 }
 
-std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_number,
-                                      const Variant& design) {
+}  // namespace
+
+std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
+                                      const Variant& block_number, const Variant& design) {
   const std::string separator = "[zarnik" + block_number.ToString() + "]";
   std::string block;
   std::string body;
@@ -125,33 +126,33 @@ std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_
   }
   if (channels.empty()) return "";
 
-  // Each cell is rendered as a page of its channel; the home page's own
-  // channel, settings and skin come back when the grid is done, so its labels
-  // still show its own values.
-  ChannelSettingsScope page_channel(state);
+  // Each cell is a page of its channel: the labels and chips of the body (the
+  // channel's folder, path, lists and menus) read the request's channel, so the
+  // cell's settings stand there while the cell is drawn; the page's own value
+  // goes back when the grid is done, so the page's labels read its own channel.
+  ChannelSettings page_channel = state.channel;
   const std::string lower = LCase(body);
   std::vector<std::string> cells;
   for (const ChannelRow& row : channels) {
-    state.channel.ChannelID = row.id;
+    std::optional<ChannelSettings> cell_channel =
+        LoadChannelSettings(state.db, state.caches, row.id);
+    if (!cell_channel) continue;
+    state.channel = std::move(*cell_channel);
     const std::string id = row.id.ToString();
     // Chips naming the current channel (-1) are bound to the cell's channel;
     // the rest of the body keeps its letter case (scripts and file names in it
     // depend on it).
-    InitChannel(state);
     if (lower.find("listarticlelist:-1") != std::string::npos) {
-      cells.push_back(ParseSubClassBlock(
-          state, row.id, row.generate_html,
-          Variant(ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id))));
+      cells.push_back(CellPage(state, skin, row.generate_html,
+                               ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id)));
     } else if (lower.find("listarticlepic:-1") != std::string::npos) {
-      cells.push_back(ParseSubClassBlock(
-          state, row.id, row.generate_html,
-          Variant(ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id))));
+      cells.push_back(CellPage(state, skin, row.generate_html,
+                               ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id)));
     } else {
-      std::string text = body;
-      cells.push_back(ParseTemplate(state, text, "classlist", state.channel.GenerateHtml, "", 0, "",
-                                    "", 20, "", "", "", "", ""));
+      cells.push_back(CellPage(state, skin, state.channel.GenerateHtml, body));
     }
   }
+  state.channel = std::move(page_channel);
   return Grid(cells, *cols, /*home=*/true);
 }
 
@@ -185,9 +186,7 @@ std::string ShowSubClassList(RequestState& state, const Variant& class_id, const
   }
   if (classes.empty()) return "";
 
-  // Each cell sets the skin link of its class; the page's own comes back
-  // afterwards.
-  ChannelSettingsScope page_channel(state);
+  // Each cell is drawn by the class list handler with its class's skin.
   std::vector<std::string> cells;
   for (const Variant& id : classes) {
     cells.push_back(ShowClassList(state, ParseId(id.ToString()), body));

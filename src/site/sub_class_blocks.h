@@ -3,10 +3,13 @@
 // once per class on a channel's first page or a class list (ShowSubClassList).
 // Each cell is the block body rendered again by the template engine.
 //
-// Runs on the request's worker. Rendering a grid changes the request's
-// ChannelID, channel settings and SkinCssLink cell by cell; the functions put
-// the page's own values back when the grid is done, so the page's labels still
-// read its own channel. Database failures throw DbError.
+// A site home cell is drawn as a page of its channel: its channel's settings,
+// loaded into a value, stand in the request's channel part while the cell is
+// drawn (the labels and chips of a body read the request's channel), and the
+// page's own value is there again when the grid is done. A class cell is drawn
+// by the class list handler with the class's own skin; the page's skin is a
+// value and stays the page's. Runs on the request's worker. Database failures
+// throw DbError.
 #ifndef FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 #define FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 
@@ -14,20 +17,16 @@
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
+#include "site/template_engine.h"
 
 namespace folirex {
 
 // Block i of a site home page; `design` is the block text, "[zarnik<i>]", the
-// body,
-// "[zarnik<i>]". A column count that is not one digit from 1 to 9 gives the
-// block text as typed.
-std::string ShowSubClassListByChannel(RequestState& state, const Variant& block_number,
-                                      const Variant& design);
-
-// One site home cell: the body rendered as a class list of channel `channel_id`
-// without a class.
-std::string ParseSubClassBlock(RequestState& state, const Variant& channel_id,
-                               const Variant& generate_html, const Variant& body);
+// body, "[zarnik<i>]". Each cell is the body rendered as a class list of its
+// channel without a class, with the page's skin. A column count that is not one
+// digit from 1 to 9 gives the block text as typed.
+std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
+                                      const Variant& block_number, const Variant& design);
 
 // The block of a first page ("first": the channel's top classes) or a class
 // list ("classlist": the children of `class_id`); `design` is the block text,

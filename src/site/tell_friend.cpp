@@ -57,9 +57,9 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
     std::string page =
         LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "tellfriend");
-    state.SkinCssLink = GetSkinCssLink(state, state.channel.ChannelTemplateID, "", "tellfriend");
-    return ParseTemplate(state, page, "tellfriend", state.channel.GenerateHtml, article_id, "", "",
-                         "", "", "", "", "", "", "");
+    const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "tellfriend");
+    return ParseTemplate(state, skin, page, "tellfriend", state.channel.GenerateHtml, article_id,
+                         "", "", "", "", "", "", "", "", "");
   }
 
   // The form posts (the entry reads the friend's name and address from the posted form only).

@@ -15,6 +15,7 @@
 #include "site/article_list.h"
 #include "site/article_loader.h"
 #include "site/article_pic.h"
+#include "site/channel_loader.h"
 #include "site/comments.h"
 #include "site/location_path.h"
 #include "site/related_chips.h"
@@ -55,37 +56,10 @@ PageBit PageBitOf(std::string_view type) {
   return it == kTypes.end() ? kOther : it->second;
 }
 
-constexpr const char* kChipsOfListPages =
-    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListArticleList|ListArticlePic|ListAnnounce|"
-    "ListTopUser|JSFile):.+?)\"[^>]*>))";
-constexpr const char* kChipsOfContent =
-    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListArticleList|ListArticlePic|ListAnnounce|"
-    "ListTopUser|listarticlecorrelative|ListComment|JSFile):.+?)\"[^>]*>))";
-constexpr const char* kChipsOfComment =
-    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListAnnounce|ListTopUser|ListComment|JSFile):"
-    ".+?)\"[^>]*>))";
-constexpr const char* kChipsOfTellFriend =
-    "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:ListAnnounce|JSFile):.+?)\"[^>]*>))";
 constexpr const char* kLabelsOnly = "(\\{\\$.+?\\})";
 constexpr const char* kBlockPattern =
     "(<img[^>]+?TemplateChip=\"ListSubClassList:.+?\"[^>]*>((?:.|[\\n])+?)<img[^>]+?"
     "TemplateChip=\"EndSubClassList\"[^>]*>)";
-
-const char* PagePattern(PageBit page) {
-  switch (page) {
-    case kContent:
-      return kChipsOfContent;
-    case kComment:
-      return kChipsOfComment;
-    case kTellFriend:
-      return kChipsOfTellFriend;
-    case kPrint:
-    case kNotice:
-      return kLabelsOnly;
-    default:
-      return kChipsOfListPages;
-  }
-}
 
 enum class Label {
   kChannelId,
@@ -203,12 +177,13 @@ const std::unordered_map<std::string_view, LabelRow>& LabelTable() {
 // One run of the engine: the page's arguments and what it has computed so far.
 class PageRender {
  public:
-  PageRender(RequestState& state, std::string type, const Variant& generate_html,
-             const Variant& article_id, const Variant& class_id, const Variant& subject_id,
-             const Variant& page_number, const Variant& page_size, const Variant& search_type,
-             const Variant& search_class, const Variant& search_keyword,
+  PageRender(RequestState& state, const PageSkin& skin, std::string type,
+             const Variant& generate_html, const Variant& article_id, const Variant& class_id,
+             const Variant& subject_id, const Variant& page_number, const Variant& page_size,
+             const Variant& search_type, const Variant& search_class, const Variant& search_keyword,
              const Variant& search_order, const Variant& notice_id)
       : state_(state),
+        skin_(skin),
         type_(std::move(type)),
         page_(PageBitOf(type_)),
         generate_html_(generate_html),
@@ -227,6 +202,16 @@ class PageRender {
   // The content pages of the page's article ("" when it is not paged or was not loaded).
   std::string ArticlePages() const { return article_ ? article_->pages : std::string(); }
 
+  // The chip renderers of the chip table: the chip's parameter text (between the first and the
+  // second colon) and its whole attribute text (kind, colon, parameters).
+  std::string DrawArticleList(const Variant& params, const std::string& chip);
+  std::string DrawArticlePic(const Variant& params, const std::string& chip);
+  std::string DrawAnnounce(const Variant& params, const std::string& chip);
+  std::string DrawTopUser(const Variant& params, const std::string& chip);
+  std::string DrawCorrelative(const Variant& params, const std::string& chip);
+  std::string DrawComment(const Variant& params, const std::string& chip);
+  std::string DrawJsFile(const Variant& params, const std::string& chip);
+
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
   void ExpandBlocks(std::string& template_text);
@@ -242,6 +227,7 @@ class PageRender {
   std::string NameOf(std::string_view table, const Variant& id);
 
   RequestState& state_;
+  const PageSkin& skin_;
   const std::string type_;
   const PageBit page_;
   const Variant& generate_html_;
@@ -264,6 +250,103 @@ class PageRender {
   std::optional<LoadedArticle> article_;
 };
 
+// The chip table: each chip kind by the name the page patterns spell, its renderer, and the page
+// types whose pattern knows it. A renderer reads its chip's parameters into named fields once
+// (ArticleListChip, ArticlePicChip; the announcement, related-article, top-user, comment and JS
+// file chips read theirs in their own modules) and gives the HTML that replaces the chip; a chip
+// whose fields fail their checks renders as its renderer says, as a rule "".
+using ChipRenderer = std::string (PageRender::*)(const Variant& params, const std::string& chip);
+
+struct ChipRow {
+  std::string_view name;  // matched without regard to case
+  ChipRenderer render;
+  uint32_t pages;
+};
+
+constexpr uint32_t kListChipPages =
+    kDefault | kFirst | kClassList | kSubjectList | kSearch | kContent | kOther;
+
+// In the order of the kinds in the page patterns. The fields each chip reads:
+//   ListArticleList         ArticleListChip, 22 fields (article_list_sql.h)
+//   ListArticlePic          ArticlePicChip, 16 fields (article_pic.h)
+//   ListAnnounce            AnnounceChip: layout, count, author and date flags (announcements.cpp)
+//   ListTopUser             the count
+//   listarticlecorrelative  count and title width, from the whole attribute text
+//   ListComment             the count
+//   JSFile                  the file name
+constexpr ChipRow kChipTable[] = {
+    {"ListArticleList", &PageRender::DrawArticleList, kListChipPages},
+    {"ListArticlePic", &PageRender::DrawArticlePic, kListChipPages},
+    {"ListAnnounce", &PageRender::DrawAnnounce, kAll & ~(kPrint | kNotice)},
+    {"ListTopUser", &PageRender::DrawTopUser, kAll & ~(kPrint | kNotice | kTellFriend)},
+    {"listarticlecorrelative", &PageRender::DrawCorrelative, kContent},
+    {"ListComment", &PageRender::DrawComment, kContent | kComment},
+    {"JSFile", &PageRender::DrawJsFile, kAll & ~(kPrint | kNotice)},
+};
+
+const ChipRow* FindChip(std::string_view kind) {
+  for (const ChipRow& row : kChipTable) {
+    if (LCase(row.name) == kind) return &row;
+  }
+  return nullptr;
+}
+
+// The page pattern: labels, and the chips of the table that the page type knows (print and
+// notice pages know none).
+std::string BuildPagePattern(PageBit page) {
+  std::string kinds;
+  for (const ChipRow& row : kChipTable) {
+    if ((row.pages & page) == 0) continue;
+    if (!kinds.empty()) kinds += "|";
+    kinds += row.name;
+  }
+  if (kinds.empty()) return kLabelsOnly;
+  return "((\\{\\$.+?\\})|(<img[^>]+?TemplateChip=\"((?:" + kinds + "):.+?)\"[^>]*>))";
+}
+
+const std::string& PagePattern(PageBit page) {
+  static const std::unordered_map<uint32_t, std::string> kPatterns = [] {
+    std::unordered_map<uint32_t, std::string> patterns;
+    for (uint32_t bit = 1; bit <= kOther; bit <<= 1) {
+      patterns.emplace(bit, BuildPagePattern(static_cast<PageBit>(bit)));
+    }
+    return patterns;
+  }();
+  return kPatterns.at(page);
+}
+
+std::string PageRender::DrawArticleList(const Variant& params, const std::string& /*chip*/) {
+  const std::optional<ArticleListChip> fields = ParseArticleListChip(params);
+  if (!fields) return "";
+  return ShowArticleList(state_, *fields, type_, page_number_, page_size_, class_id_, subject_id_);
+}
+
+std::string PageRender::DrawArticlePic(const Variant& params, const std::string& /*chip*/) {
+  const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
+  if (!fields) return "";
+  return ShowArticlePic(state_, *fields, type_, class_id_, subject_id_);
+}
+
+std::string PageRender::DrawAnnounce(const Variant& params, const std::string& /*chip*/) {
+  return ShowAnnounceList(state_, params, type_);
+}
+
+std::string PageRender::DrawTopUser(const Variant& params, const std::string& /*chip*/) {
+  return ShowTopUser(state_, params, "1");
+}
+
+std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
+  return ShowArticleCorrelative(state_, chip, type_, article_id_);
+}
+
+std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
+  return ShowCommentListJs(state_, params, type_, article_id_);
+}
+
+std::string PageRender::DrawJsFile(const Variant& params, const std::string& /*chip*/) {
+  return ShowJsFile(state_, params);
+}
+
 void PageRender::ExpandBlocks(std::string& template_text) {
   if (page_ == kDefault) {
     UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
@@ -282,7 +365,8 @@ void PageRender::ExpandBlocks(std::string& template_text) {
     template_text = MultiReplace(template_text, keys, markers);
     block_html_.assign(n + 1, std::string());
     for (size_t i = 1; i <= n; ++i) {
-      block_html_[i] = ShowSubClassListByChannel(state_, static_cast<int64_t>(i), designs[i]);
+      block_html_[i] =
+          ShowSubClassListByChannel(state_, skin_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
     UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
@@ -376,9 +460,9 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kChannelDir:
       return state_.channel.ChannelDir;
     case Label::kCss:
-      return state_.SkinCssLink;
+      return skin_.css_link;
     case Label::kCssDir:
-      return state_.channel.SkinID.ToString();
+      return skin_.skin_id;
     case Label::kPageTitle:
       return PageTitle();
     case Label::kPageKeyword:
@@ -410,7 +494,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kChannel:
       return std::string();
     case Label::kChannelStat:
-      return page_ == kDefault ? ShowChannelStat(state_.db) : state_.site.ChannelStatHtml;
+      return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(state_.channel);
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;
     case Label::kCopyright:
@@ -480,23 +564,12 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
 
 std::string PageRender::ChipValue(const std::string& chip) {
   size_t colon = chip.find(':');
-  std::string kind = LCase(chip.substr(0, colon));
+  const ChipRow* row = FindChip(LCase(chip.substr(0, colon)));
+  if (row == nullptr) return std::string();
   size_t next = chip.find(':', colon + 1);
   Variant params =
       chip.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
-  if (kind == "listarticlelist") {
-    return ShowArticleList(state_, params, type_, page_number_, page_size_, class_id_, subject_id_);
-  }
-  if (kind == "listarticlepic")
-    return ShowArticlePic(state_, params, type_, class_id_, subject_id_);
-  if (kind == "listannounce") return ShowAnnounceList(state_, params, type_);
-  if (kind == "listtopuser") return ShowTopUser(state_, params, "1");
-  if (kind == "jsfile") return ShowJsFile(state_, params);
-  if (kind == "listarticlecorrelative") {
-    return ShowArticleCorrelative(state_, chip, type_, article_id_);
-  }
-  if (kind == "listcomment") return ShowCommentListJs(state_, params, type_, article_id_);
-  return std::string();
+  return (this->*(row->render))(params, chip);
 }
 
 std::string PageRender::Render(std::string& template_text) {
@@ -532,27 +605,27 @@ std::string PageRender::Render(std::string& template_text) {
 
 }  // namespace
 
-std::string ParseTemplate(RequestState& state, std::string& template_text, const Variant& page_type,
-                          const Variant& generate_html, const Variant& article_id,
-                          const Variant& class_id, const Variant& subject_id,
-                          const Variant& page_number, const Variant& page_size,
-                          const Variant& search_type, const Variant& search_class,
-                          const Variant& search_keyword, const Variant& search_order,
-                          const Variant& notice_id) {
-  return ParseTemplatePage(state, template_text, page_type, generate_html, article_id, class_id,
-                           subject_id, page_number, page_size, search_type, search_class,
+std::string ParseTemplate(RequestState& state, const PageSkin& skin, std::string& template_text,
+                          const Variant& page_type, const Variant& generate_html,
+                          const Variant& article_id, const Variant& class_id,
+                          const Variant& subject_id, const Variant& page_number,
+                          const Variant& page_size, const Variant& search_type,
+                          const Variant& search_class, const Variant& search_keyword,
+                          const Variant& search_order, const Variant& notice_id) {
+  return ParseTemplatePage(state, skin, template_text, page_type, generate_html, article_id,
+                           class_id, subject_id, page_number, page_size, search_type, search_class,
                            search_keyword, search_order, notice_id)
       .html;
 }
 
-ParsedPage ParseTemplatePage(RequestState& state, std::string& template_text,
+ParsedPage ParseTemplatePage(RequestState& state, const PageSkin& skin, std::string& template_text,
                              const Variant& page_type, const Variant& generate_html,
                              const Variant& article_id, const Variant& class_id,
                              const Variant& subject_id, const Variant& page_number,
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id) {
-  PageRender render(state, LCase(page_type.ToString()), generate_html, article_id, class_id,
+  PageRender render(state, skin, LCase(page_type.ToString()), generate_html, article_id, class_id,
                     subject_id, page_number, page_size, search_type, search_class, search_keyword,
                     search_order, notice_id);
   ParsedPage page;

@@ -12,6 +12,11 @@
 // {$zarnik1}, {$zarnik2}, ... or {$zarnik} where the blocks stood. Pass a copy when the text must
 // stay as it was.
 //
+// The page's skin comes in as a value (PageSkin); the page's channel is state.channel, which is
+// the same after the call as before. A chip that lists another channel draws with that channel's
+// settings as a value of its own (article_list.h, article_pic.h); the cells of the site home blocks
+// are drawn as pages of their channels (sub_class_blocks.h).
+//
 // Article pages ("content", "print", "comment", "tellfriend") load their article once per call;
 // when it does not exist the result is "" (provided the template holds a label). The engine writes
 // nothing to the response. It may re-enter itself once (block cells are rendered as class lists).
@@ -26,14 +31,21 @@
 
 namespace folirex {
 
+// The skin of the page being drawn: the <link> element of its stylesheet ({$showcss}) and its skin
+// number ({$showcssdir}). GetPageSkin (public_pages.h) gives a template page's.
+struct PageSkin {
+  std::string css_link;
+  std::string skin_id;
+};
+
 // Arguments a page type does not use are passed as empty text ("").
-std::string ParseTemplate(RequestState& state, std::string& template_text, const Variant& page_type,
-                          const Variant& generate_html, const Variant& article_id,
-                          const Variant& class_id, const Variant& subject_id,
-                          const Variant& page_number, const Variant& page_size,
-                          const Variant& search_type, const Variant& search_class,
-                          const Variant& search_keyword, const Variant& search_order,
-                          const Variant& notice_id);
+std::string ParseTemplate(RequestState& state, const PageSkin& skin, std::string& template_text,
+                          const Variant& page_type, const Variant& generate_html,
+                          const Variant& article_id, const Variant& class_id,
+                          const Variant& subject_id, const Variant& page_number,
+                          const Variant& page_size, const Variant& search_type,
+                          const Variant& search_class, const Variant& search_keyword,
+                          const Variant& search_order, const Variant& notice_id);
 
 // A page with the content pages of its article: for a paged article each page followed by
 // kPageSeparator (the page holds kPagePlaceholder where they go), else "".
@@ -43,7 +55,7 @@ struct ParsedPage {
 };
 
 // ParseTemplate, with the article's content pages.
-ParsedPage ParseTemplatePage(RequestState& state, std::string& template_text,
+ParsedPage ParseTemplatePage(RequestState& state, const PageSkin& skin, std::string& template_text,
                              const Variant& page_type, const Variant& generate_html,
                              const Variant& article_id, const Variant& class_id,
                              const Variant& subject_id, const Variant& page_number,

@@ -126,7 +126,7 @@ TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
       << mmdd;
 }
 
-TEST_F(ArticleListTest, AttributeTitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
+TEST_F(ArticleListTest, TitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
   int64_t ch = Channel(0);
   ArticleSpec a;
   a.channel = ch;
@@ -134,9 +134,47 @@ TEST_F(ArticleListTest, AttributeTitlesAreEncodedAndLinkedArticlesOpenElsewhere)
   a.link_url = "http://example.com/x";
   s_.AddArticle(a);
   std::string html = List(Params());
-  EXPECT_NE(html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
-                      "&quot;hi&quot; "
-                      "&lt;b&gt;&amp;\"><font color=''>Say \"hi\" <b>&</font></a>"),
+  EXPECT_NE(
+      html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
+                "&quot;hi&quot; "
+                "&lt;b&gt;&amp;\"><font color=''>Say &quot;hi&quot; &lt;b&gt;&amp;</font></a>"),
+      std::string::npos)
+      << html;
+}
+
+// A collected title, a class name and an author are text: markup in them shows as typed and
+// cannot leave its attribute; the styling around the title is the list's own.
+TEST_F(ArticleListTest, TitlesClassNamesAndAuthorsFromElsewhereStayText) {
+  int64_t ch = Channel(0);
+  int64_t k = s_.AddClass(ch, 0, "<i>科</i>&技", "tech");
+  s_.RebuildTree(ch);
+  ArticleSpec a;
+  a.channel = ch;
+  a.class_id = k;
+  a.title = "<script>alert(1)</script>'标题'";
+  a.author = "<b>张</b>";
+  a.title_color = "red' onmouseover='x";
+  a.font_shape = 1;
+  int64_t id = s_.AddArticle(a);
+  a.title = "外链";
+  a.link_url = "http://example.com/?a=1&b='2'";
+  s_.AddArticle(a);
+  std::string html = List(Params({{9, "20"}, {14, "true"}, {18, "true"}}));
+  EXPECT_EQ(html.find("<script>"), std::string::npos) << html;
+  EXPECT_EQ(html.find("<i>"), std::string::npos) << html;
+  EXPECT_EQ(html.find("<b>张"), std::string::npos) << html;
+  EXPECT_NE(html.find("'>[&lt;i&gt;科&lt;/i&gt;&amp;技]</a><a href='/asp.asp?m=content&articleid=" +
+                      Id(id)),
+            std::string::npos)
+      << html;
+  // Cut to 20 display columns first, then encoded.
+  EXPECT_NE(html.find("<b><font color='red&#39; onmouseover=&#39;x'>&lt;script&gt;alert(1)&lt;..."
+                      "</font></b></a>   &lt;b&gt;张&lt;/b&gt;"),
+            std::string::npos)
+      << html;
+  EXPECT_NE(html.find("title=\"&lt;script&gt;alert(1)&lt;/script&gt;&#39;标题&#39;\">"),
+            std::string::npos);
+  EXPECT_NE(html.find("<a href='http://example.com/?a=1&amp;b=&#39;2&#39;' target='_blank'"),
             std::string::npos)
       << html;
 }
@@ -226,7 +264,6 @@ TEST_F(ArticleListTest, AChipNamingAnotherChannelLinksWithThatChannelsSettings) 
   a.class_id = k;
   int64_t id = s_.AddArticle(a);
   int64_t ch = Channel(0, "news");
-  s_.state.SkinCssLink = "page skin";
 
   for (const char* paging : {"false", "true"}) {
     std::string html = List(Params({{0, Id(other)}, {14, "true"}, {19, paging}}), "classlist", 0);
@@ -242,7 +279,6 @@ TEST_F(ArticleListTest, AChipNamingAnotherChannelLinksWithThatChannelsSettings) 
     EXPECT_EQ(s_.state.channel.ChannelID.ToString(), Id(ch));
     EXPECT_EQ(s_.state.channel.GenerateHtml.ToString(), "0");
     EXPECT_EQ(s_.state.channel.ChannelDir, "news/");
-    EXPECT_EQ(s_.state.SkinCssLink, "page skin");
   }
   // A channel that does not exist lists nothing.
   EXPECT_EQ(List(Params({{0, "9999"}})), "<li>暂时没有本类数据！</li>");

@@ -173,6 +173,24 @@ TEST_F(ArticlePicTest, TipsAreEncodedForTheAttribute) {
       << html;
 }
 
+TEST_F(ArticlePicTest, TitlesSummariesAndPictureAddressesStayText) {
+  int64_t ch = Channel(0);
+  ArticleSpec a;
+  a.channel = ch;
+  a.title = "<b>湖</b>&山";
+  a.summary = "简介<script>x()</script>";
+  a.pic_url = "/p.jpg' onerror='x()";
+  s_.AddArticle(a);
+  std::string html = Pic(Params());
+  EXPECT_EQ(html.find("<b>"), std::string::npos) << html;
+  EXPECT_EQ(html.find("<script>"), std::string::npos) << html;
+  EXPECT_NE(
+      html.find("<img src='/p.jpg&#39; onerror=&#39;x()' border=0 width='120' height='90'>"
+                "<br>&lt;b&gt;湖&lt;/b&gt;&amp;山<br>简介&lt;script&gt;x()&lt;/script&gt;</a>"),
+      std::string::npos)
+      << html;
+}
+
 TEST_F(ArticlePicTest, GridsOfColumns) {
   int64_t ch = Channel(0);
   for (int i = 1; i <= 7; ++i) Picture(ch, "P" + std::to_string(i));

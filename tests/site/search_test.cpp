@@ -176,6 +176,14 @@ TEST_F(SearchTest, ClassesAuthorsAndMissingClassRows) {
   EXPECT_NE(orphan.find("<font color=red>孤儿</font>文章[未知]"), std::string::npos);
 }
 
+TEST_F(SearchTest, AClassNameIsText) {
+  int64_t k = s_.AddClass(ch_, 0, "<i>A&B</i>", "ab");
+  Add("斜体类文章", k);
+  EXPECT_NE(Search("d_title", "斜体类")
+                .find("&channelid=" + Id(ch_) + "'>&lt;i&gt;A&amp;B&lt;/i&gt;</a>]&nbsp;"),
+            std::string::npos);
+}
+
 TEST_F(SearchTest, StaticAndMixedModes) {
   int64_t id = Add("静态文章", tech_);
   s_.Exec("update Vantrel_Channel set d_generatehtml = 1 where d_id = " + Id(ch_));

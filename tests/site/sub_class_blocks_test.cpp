@@ -59,8 +59,8 @@ TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
   Channel("off", 1, true, /*disabled=*/true);
   Channel("link", 1, true, false, /*type=*/2);
   const std::string cell = "<td valign=top>[{$showchanneldir}]</td>";
-  std::string html =
-      ShowSubClassListByChannel(s_.state, 1, Design("3", "[{$showchanneldir}]", "[zarnik1]"));
+  std::string html = ShowSubClassListByChannel(s_.state, PageSkin{}, 1,
+                                               Design("3", "[{$showchanneldir}]", "[zarnik1]"));
   // Channels in their display order (c6 has the smallest).
   std::string expected = std::string(kGrid) +
                          "<tr><td valign=top>[c6/]</td><td width=5></td><td valign=top>[c5/]</td>"
@@ -75,25 +75,42 @@ TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
   EXPECT_EQ(s_.state.channel.ChannelDir, "Article/");
 }
 
+// A cell is a page of its channel, statistics included; the page's own settings are there again
+// after the grid.
+TEST_F(SubClassBlocksTest, EachCellShowsItsChannelsStatistics) {
+  int64_t a = Channel("a", 1);
+  int64_t b = Channel("b", 2);
+  s_.Exec("update Vantrel_Channel set d_itemcount = d_id * 100 where d_id in (?, ?)", {a, b});
+  s_.UseChannel(1);
+  const Variant page_items = s_.state.channel.ItemCount;
+  std::string html = ShowSubClassListByChannel(s_.state, PageSkin{}, 1,
+                                               Design("2", "{$showchannelstat}", "[zarnik1]"));
+  EXPECT_NE(html.find("总数：" + std::to_string(a * 100) + " "), std::string::npos) << html;
+  EXPECT_NE(html.find("总数：" + std::to_string(b * 100) + " "), std::string::npos) << html;
+  EXPECT_EQ(s_.state.channel.ChannelID.ToString(), "1");
+  EXPECT_EQ(s_.state.channel.ItemCount.ToString(), page_items.ToString());
+}
+
 TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
   Channel("a", 1);
   Channel("b", 2);
   const std::string body = "x";
-  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("0", body, "[zarnik1]")),
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("0", body, "[zarnik1]")),
             Block("0", body));
-  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("a", body, "[zarnik1]")),
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("a", body, "[zarnik1]")),
             Block("a", body));
   // Only the first character counts: 12 is one column.
-  std::string one = ShowSubClassListByChannel(s_.state, 1, Design("12", body, "[zarnik1]"));
+  std::string one =
+      ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("12", body, "[zarnik1]"));
   EXPECT_EQ(one, std::string(kGrid) +
                      "<tr><td valign=top>x</td></tr><tr><td valign=top>x</td></tr>"
                      "<tr><td colspan='1' height=5></td></tr></table>");
-  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 2, Design("2", body, "[zarnik1]")), "");
-  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, ""), "");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 2, Design("2", body, "[zarnik1]")), "");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, ""), "");
   EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", ""), "");
   EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", Design("2", body, "[zarnik1]")), "");
   s_.Exec("update Vantrel_Channel set d_shownameflag = 0");
-  EXPECT_EQ(ShowSubClassListByChannel(s_.state, 1, Design("2", body, "[zarnik1]")), "");
+  EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("2", body, "[zarnik1]")), "");
 }
 
 TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
@@ -109,7 +126,8 @@ TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
       "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,false,0,5,false,false,,0,0,1,false,"
       "0,0,false,false,false,false,false,false,false,2\">";
   const std::string body = "<B>Head</B><script>document.getElementById('X')</script>" + chip;
-  std::string html = ShowSubClassListByChannel(s_.state, 1, Design("2", body, "[zarnik1]"));
+  std::string html =
+      ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("2", body, "[zarnik1]"));
   EXPECT_NE(html.find("文章" + Id(a) + "</font>"), std::string::npos) << html;
   EXPECT_NE(html.find("文章" + Id(b) + "</font>"), std::string::npos);
   EXPECT_NE(html.find("&channelid=" + Id(a) + "'"), std::string::npos);
@@ -130,7 +148,6 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
   int64_t c = s_.AddClass(ch, 0, "体育", "sport");
   s_.RebuildTree(ch);
   s_.UseChannel(ch);
-  s_.state.SkinCssLink = "first page skin";
   const std::string body = "{$showclassname}";
   std::string first = ShowSubClassList(s_.state, "", "First", Design("2", body, "[zarnik]"));
   const std::string spacer = "<tr height=5><td colspan=2></td></tr>";
@@ -141,7 +158,6 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
                        "<tr><td valign=top  height='100%'>体育</td><td width=5></td>"
                        "<td>&nbsp;</td></tr>" +
                        spacer + "</table>");
-  EXPECT_EQ(s_.state.SkinCssLink, "first page skin");
   EXPECT_EQ(ShowSubClassList(s_.state, a, "classlist", Design("3", body, "[zarnik]")),
             std::string(kGrid) +
                 "<tr><td valign=top  height='100%'>北京</td><td width=5></td><td>&nbsp;</td>"

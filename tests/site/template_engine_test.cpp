@@ -33,10 +33,10 @@ class TemplateEngineTest : public ::testing::Test {
                     const Variant& class_id = "", int64_t* statements = nullptr) {
     std::string page;
     site_.InRequest([&](RequestState& state) {
-      state.SkinCssLink = "<link skin>";
       int64_t before = state.db.Conn->statement_count();
-      page = ParseTemplate(state, text, type, state.channel.GenerateHtml, article_id, class_id, "",
-                           "", "", "", "", "", "", "");
+      page =
+          ParseTemplate(state, PageSkin{"<link skin>", ""}, text, type, state.channel.GenerateHtml,
+                        article_id, class_id, "", "", "", "", "", "", "", "");
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return page;
@@ -130,7 +130,8 @@ TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   std::string page;
   site_.InRequest([&](RequestState& state) {
     int64_t before = state.db.Conn->statement_count();
-    page = ParseTemplate(state, text, "content", "0", id, 0, "", "", "", "", "", "", "", "");
+    page = ParseTemplate(state, PageSkin{}, text, "content", "0", id, 0, "", "", "", "", "", "", "",
+                         "");
     statements = state.db.Conn->statement_count() - before;
   });
   EXPECT_TRUE(Has(page, "一次|")) << page;
@@ -205,13 +206,11 @@ TEST_F(TemplateEngineTest, SubClassBlockCellsUseTheClassListHandler) {
 
 TEST_F(TemplateEngineTest, ShowClassListRendersAGivenTemplateWithTheClassSettings) {
   int cls = site_.AddClass("国内", 0, "china", ", d_pagenum", ", 0");
-  std::string page, skin;
+  std::string page;
   site_.InRequest([&](RequestState& state) {
     page = ShowClassList(state, cls, "<i>{$showclassname}</i>{$showcss}");
-    skin = state.SkinCssLink;
   });
-  EXPECT_EQ(page, "<i>国内</i>" + skin);
-  EXPECT_EQ(skin, "<link href='/Article/Skin/1.css' rel='stylesheet' type='text/css'>");
+  EXPECT_EQ(page, "<i>国内</i><link href='/Article/Skin/1.css' rel='stylesheet' type='text/css'>");
 }
 
 }  // namespace
