@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -145,11 +146,16 @@ int Init(const std::vector<std::string>& args) {
   return 0;
 }
 
-int Serve(const std::vector<std::string>& args) {
+// serve's command line.
+struct ServeArgs {
   std::string dir;
   std::string listen;
   int threads = 32;
   long max_connections = 0;  // 0: from the settings file
+};
+
+// Reads serve's arguments; an exit code when the command ends here (help, a bad argument).
+std::optional<int> ParseServeArgs(const std::vector<std::string>& args, ServeArgs* out) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (IsHelp(a)) {
@@ -159,69 +165,51 @@ int Serve(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) return Fail(a + " needs a value", 2);
       const std::string& v = args[++i];
       if (a == "--listen") {
-        listen = v;
+        out->listen = v;
       } else if (a == "--threads") {
-        if (!ParseCount(v, 1, 1024, &threads)) {
+        if (!ParseCount(v, 1, 1024, &out->threads)) {
           return Fail("--threads takes a number from 1 to 1024", 2);
         }
-      } else {
-        if (!ParseCount(v, 1, 1000000, &max_connections)) {
-          return Fail("--max-connections takes a number from 1 to 1000000", 2);
-        }
+      } else if (!ParseCount(v, 1, 1000000, &out->max_connections)) {
+        return Fail("--max-connections takes a number from 1 to 1000000", 2);
       }
     } else if (!a.empty() && a[0] == '-') {
       return Fail("serve: unknown option '" + a + "'", 2);
-    } else if (dir.empty()) {
-      dir = a;
+    } else if (out->dir.empty()) {
+      out->dir = a;
     } else {
       return Fail("serve: unexpected argument '" + a + "'", 2);
     }
   }
-  if (dir.empty()) return Fail("serve needs a site folder (see folirex serve --help)", 2);
+  if (out->dir.empty()) return Fail("serve needs a site folder (see folirex serve --help)", 2);
+  return std::nullopt;
+}
 
-  std::filesystem::path site = std::filesystem::absolute(dir).lexically_normal();
-  SiteSettings settings;
-  std::string error;
-  if (!folirex::ReadSettingsFile(site / folirex::kSettingsFileName, &settings, &error)) {
-    return Fail(error + " (create a site with: folirex init " + dir + ")", 1);
-  }
-  if (listen.empty()) listen = settings.listen;
-  folirex::HostOptions options;
-  if (!folirex::ParseListenAddress(listen, &options.listen_host, &options.port)) {
+// The host's options from the arguments and the settings file; an exit code when they are bad.
+std::optional<int> HostOptionsFor(const ServeArgs& args, const std::filesystem::path& site,
+                                  const SiteSettings& settings, folirex::HostOptions* options) {
+  std::string listen = args.listen.empty() ? settings.listen : args.listen;
+  if (!folirex::ParseListenAddress(listen, &options->listen_host, &options->port)) {
     return Fail("bad listen address '" + listen + "' (expected ADDR:PORT)", 2);
   }
-  options.threads = threads;
+  options->threads = args.threads;
+  long max_connections = args.max_connections;
   if (max_connections == 0 && !ParseCount(settings.max_connections, 1, 1000000, &max_connections)) {
     return Fail("folirex.conf: MaxConnections takes a number from 1 to 1000000", 1);
   }
-  options.max_connections = static_cast<size_t>(max_connections);
+  options->max_connections = static_cast<size_t>(max_connections);
   std::string bad;
-  if (!options.trusted_proxies.Parse(settings.trusted_proxies, &bad)) {
+  if (!options->trusted_proxies.Parse(settings.trusted_proxies, &bad)) {
     return Fail("folirex.conf: TrustedProxies: '" + bad + "' is not an IP address", 1);
   }
-  options.site_root = site;
-  options.install_dir = folirex::ReadInstallDir(site, settings);
+  options->site_root = site;
+  options->install_dir = folirex::ReadInstallDir(site, settings);
+  return std::nullopt;
+}
 
-  folirex::HttpHost host(options,
-                         [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
-                           folirex::ServePage(settings, kind, objects);
-                         });
-
-  // Signals are taken by one thread with sigwait, so they never interrupt a worker.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  if (!host.Bind(&error)) return Fail("cannot listen on " + listen + ": " + error, 1);
-  std::string base = "http://" + options.listen_host + ":" + std::to_string(host.port());
-  std::cout << "Serving " << site.string() << "\n"
-            << "  site:    " << base << options.install_dir << "\n"
-            << "  console: " << base << options.install_dir << "admin.asp\n"
-            << std::flush;
-
+// Runs the host until SIGINT or SIGTERM. Signals are taken by one thread with sigwait, so they
+// never interrupt a worker; the mask must be set before any other thread starts.
+void RunUntilSignal(folirex::HttpHost& host, const sigset_t& signals) {
   std::atomic<bool> stopping{false};
   std::thread watcher([&] {
     timespec wait{0, 200 * 1000 * 1000};
@@ -235,6 +223,41 @@ int Serve(const std::vector<std::string>& args) {
   host.Run();
   stopping = true;
   watcher.join();
+}
+
+int Serve(const std::vector<std::string>& arguments) {
+  ServeArgs args;
+  if (std::optional<int> code = ParseServeArgs(arguments, &args)) return *code;
+  std::filesystem::path site = std::filesystem::absolute(args.dir).lexically_normal();
+  SiteSettings settings;
+  std::string error;
+  if (!folirex::ReadSettingsFile(site / folirex::kSettingsFileName, &settings, &error)) {
+    return Fail(error + " (create a site with: folirex init " + args.dir + ")", 1);
+  }
+  folirex::HostOptions options;
+  if (std::optional<int> code = HostOptionsFor(args, site, settings, &options)) return *code;
+  folirex::HttpHost host(options,
+                         [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
+                           folirex::ServePage(settings, kind, objects);
+                         });
+
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (!host.Bind(&error)) {
+    const std::string& listen = args.listen.empty() ? settings.listen : args.listen;
+    return Fail("cannot listen on " + listen + ": " + error, 1);
+  }
+  std::string base = "http://" + options.listen_host + ":" + std::to_string(host.port());
+  std::cout << "Serving " << site.string() << "\n"
+            << "  site:    " << base << options.install_dir << "\n"
+            << "  console: " << base << options.install_dir << "admin.asp\n"
+            << std::flush;
+  RunUntilSignal(host, signals);
   std::cout << "Stopped.\n";
   return 0;
 }
