@@ -8,6 +8,7 @@
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -41,7 +42,7 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
 
   std::string html =
       "<form name=\"delform\" method=\"post\" action=\"" +
-      HTMLEncodeValue(Variant("?m=admin_loginlog&action=del&d_name=" + filter_in_url)) +
+      HtmlEscapeAttr("?m=admin_loginlog&action=del&d_name=" + filter_in_url) +
       "\" style=\"margin:0\">\r\n"
       "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th>管理员</th><th>登陆时间</th><th>登陆IP</th><th>登陆累计</th><th>登陆总数</th>"
@@ -58,8 +59,7 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
               "name=\"selectdel\" value=\"" +
               rs["d_id"].ToString() + "\"></td></tr>\r\n";
     }
-    html += "<input type=\"hidden\" name=\"d_name\" value=\"" + HTMLEncodeValue(Variant(filter)) +
-            "\">\r\n";
+    html += "<input type=\"hidden\" name=\"d_name\" value=\"" + HtmlEscapeAttr(filter) + "\">\r\n";
   } else {
     html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
   }
@@ -107,8 +107,7 @@ std::string LoginLog_AdminSelect(RequestState& state, std::string_view selected)
     std::string name = rs["d_name"].ToString();
     // The handler appends the value to an address as it stands: encoded, a name
     // holding "&", "#" or "+" still reaches the page whole.
-    html +=
-        "<option value=\"" + HTMLEncodeValue(Variant(state.host.Server->URLEncode(name))) + "\"";
+    html += "<option value=\"" + HtmlEscapeAttr(state.host.Server->URLEncode(name)) + "\"";
     if (name == selected) html += " selected";
     html += ">" + HTMLEncode(Variant(name)) + "</option>";
   }

@@ -14,6 +14,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -57,15 +58,14 @@ std::string MessageBox(const std::string& message, const std::string& links) {
 }
 
 std::string LinkItem(const std::string& url, const char* text) {
-  return "<li><a href=\"" + HTMLEncodeValue(Variant(url)) + "\">" + text + "</a></li>\r\n";
+  return "<li><a href=\"" + HtmlEscapeAttr(url) + "\">" + text + "</a></li>\r\n";
 }
 
 // The account form of the add and edit views; the values are shown encoded.
 std::string AccountForm(const std::string& action, int name_maxlength, const Variant& name,
                         const Variant& password, bool required_marks) {
   std::string mark = required_marks ? "<font color=\"red\">*</font> " : "";
-  std::string html = "<form name=\"myForm\" method=\"post\" action=\"" +
-                     HTMLEncodeValue(Variant(action)) +
+  std::string html = "<form name=\"myForm\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
                      "\" style=\"margin:0\">\r\n"
                      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
                      "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
@@ -73,12 +73,12 @@ std::string AccountForm(const std::string& action, int name_maxlength, const Var
   html +=
       "<tr><td align=\"right\">用 户 名：</td><td><input type=\"text\" name=\"username\" "
       "maxlength=\"" +
-      std::to_string(name_maxlength) + "\" size=\"35\" value=\"" + HTMLEncodeValue(name) +
+      std::to_string(name_maxlength) + "\" size=\"35\" value=\"" + HtmlEscapeAttr(name.ToString()) +
       "\"></td><td>" + mark + "<font color=\"#888888\">用户的名称显示用</font></td></tr>\r\n";
   html +=
       "<tr><td align=\"right\">用户密码：</td><td><input type=\"password\" name=\"password\" "
       "maxlength=\"20\" size=\"35\" value=\"" +
-      HTMLEncodeValue(password) + "\"></td><td>" + mark +
+      HtmlEscapeAttr(password.ToString()) + "\"></td><td>" + mark +
       "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" name=\"btnOk\" "
@@ -107,7 +107,7 @@ void Manager_ShowSearch(RequestState& state, const std::string& filter) {
       "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"myForm\" method=\"post\" action=\"?m=admin_manager\" style=\"margin:0\">"
       "用户名：<input type=\"text\" name=\"username\" size=\"6\" value=\"" +
-      HTMLEncodeValue(Variant(filter)) +
+      HtmlEscapeAttr(filter) +
       "\"> <input type=\"submit\" value=\"查询\"></form></td><td align=\"right\"><a "
       "href=\"?m=admin_manager&amp;action=add\">新增管理用户</a></td>"
       "</tr></table>\r\n");

@@ -9,6 +9,7 @@
 #include "console/console_text.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -95,7 +96,7 @@ std::string FunctionRow(Recordset& rs, bool checked) {
   html +=
       "</td><td align=\"center\"><input type=\"checkbox\" "
       "name=\"functioncode\" value=\"" +
-      HTMLEncodeValue(rs["d_code"]) + "\"";
+      HtmlEscapeAttr(rs["d_code"].ToString()) + "\"";
   if (checked) html += " checked";
   html += "></td></tr>\r\n";
   return html;
@@ -184,10 +185,10 @@ void ManagerPrivilege_ShowList(RequestState& state) {
       html += "<tr><td>" + HTMLEncode(name) + "</td><td>" + HTMLEncode(rs["d_regtime"]) +
               "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
               HTMLEncode(rs["d_loginnum"]) + "</td><td align=\"center\"><a href=\"" +
-              HTMLEncodeValue(Variant(set_url)) +
+              HtmlEscapeAttr(set_url) +
               "\">设置权限</a></td><td align=\"center\"><input type=\"checkbox\" "
               "name=\"selectdel\" value=\"" +
-              HTMLEncodeValue(name) + "\"></td></tr>\r\n";
+              HtmlEscapeAttr(name.ToString()) + "\"></td></tr>\r\n";
     }
   } else {
     html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
@@ -251,7 +252,7 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
 
 void ManagerPrivilege_SetUser(RequestState& state) {
   std::string id = FilterSql(Variant(state.host.Request->QueryString("id")));
-  std::string id_in_url = HTMLEncodeValue(Variant(state.host.Server->URLEncode(id)));
+  std::string id_in_url = HtmlEscapeAttr(state.host.Server->URLEncode(id));
   std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
 
   if ((*state.host.Request)("save") == "1") {

@@ -47,7 +47,7 @@ void AdminPager::Pager_Open(RequestState& state) {
   }
   PagerPage = page;
 
-  const std::string url = HtmlEscape(PagerUrl);
+  const std::string url = HtmlEscapeAttr(PagerUrl);
   if (PagerPage < 2) {
     PagerFirstLink = "首页";
     PagerPrevLink = "上页";

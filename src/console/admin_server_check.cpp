@@ -7,6 +7,7 @@
 
 #include "console/admin_frame.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -104,8 +105,8 @@ std::string ComponentRow(RequestState& state, const Component& component,
     html += "<td align=left>&nbsp;<font color=red><b>×</b></font></td></tr>";
   } else {
     html += "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='" +
-            state.host.Server->HTMLEncode(probe.version) + "'>" +
-            HTMLEncode(Variant(Left(probe.version, 11))) + "</a></td></tr>";
+            HtmlEscapeAttr(probe.version) + "'>" + HTMLEncode(Variant(Left(probe.version, 11))) +
+            "</a></td></tr>";
   }
   return html;
 }

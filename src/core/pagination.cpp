@@ -45,7 +45,7 @@ std::string EncodeScriptInAttr(std::string_view text) {
         js += c;
     }
   }
-  return HtmlEscape(js);
+  return HtmlEscapeAttr(js);
 }
 
 // A static list name splits where its extension begins: at the last "." of the last path
@@ -163,7 +163,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
   const int64_t n = num_size_;
   const std::string n_text = std::to_string(n);
   const bool static_links = StaticLinks();
-  const std::string url_attr = HtmlEscape(url_);
+  const std::string url_attr = HtmlEscapeAttr(url_);
   window_start_ = n * ((current_page - 1) / n) + 1;
   const int64_t prev_target = window_start_ - 1;
   const int64_t next_target = window_start_ + n;
@@ -175,7 +175,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     prev_link_ = "<font face=\"Webdings\">7</font>";
   } else if (static_links) {
     first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\" title='首页'>9</a></font>";
-    prev_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(prev_target)) +
+    prev_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscapeAttr(StaticPageUrl(prev_target)) +
                  "\" title='前" + n_text + "页'>7</a></font>";
   } else {
     first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\"  title='首页'>9</a></font>";
@@ -190,7 +190,7 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     if (i == current_page) {
       page_links_ += "<font color=\"#000000\"> [" + number + "] </font>";
     } else if (static_links) {
-      page_links_ += " <a href=\"" + HtmlEscape(StaticPageUrl(i)) + "\">[" + number + "]</a> ";
+      page_links_ += " <a href=\"" + HtmlEscapeAttr(StaticPageUrl(i)) + "\">[" + number + "]</a> ";
     } else {
       page_links_ += " <a href=\"" + url_attr + "Page=" + number + "\">[" + number + "]</a> ";
     }
@@ -200,9 +200,9 @@ void Cls_Pagination::BuildBar(int64_t current_page) {
     next_link_ = "<font face=\"Webdings\">8</font>";
     last_link_ = "<font face=\"Webdings\">:</font>";
   } else if (static_links) {
-    next_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(next_target)) +
+    next_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscapeAttr(StaticPageUrl(next_target)) +
                  "\" title='后" + n_text + "页'>8</a></font>";
-    last_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(page_count_)) +
+    last_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscapeAttr(StaticPageUrl(page_count_)) +
                  "\" title='尾页'>:</a></font>";
   } else {
     next_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr +

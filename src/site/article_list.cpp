@@ -110,7 +110,7 @@ std::string DrawItem(RequestState& state, const std::vector<std::string>& f, con
 
   // Titles may come from other sites: the tool tip carries them encoded for the
   // attribute.
-  const std::string tip = "\"" + HTMLEncodeValue(row.title) + "\">";
+  const std::string tip = "\"" + HtmlEscapeAttr(row.title.ToString()) + "\">";
   std::string link;
   if (!IsNullOrEmpty(row.link_url)) {
     link =

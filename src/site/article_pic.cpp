@@ -153,7 +153,7 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
     const std::string st = CutStr(rs["d_summary"], summary_width);
     // Titles may come from other sites: the tool tip is encoded for the
     // attribute.
-    const std::string title_attr = "' title=\"" + HTMLEncodeValue(tip) + "\">";
+    const std::string title_attr = "' title=\"" + HtmlEscapeAttr(tip) + "\">";
     const std::string picture_link = "<a href='" + address + title_attr + "<img src='" +
                                      rs["d_picurl"].ToString() + "' border=0 width='" + width +
                                      "' height='" + height + "'><br>";
