@@ -200,11 +200,8 @@ ComponentProbe ServerCheck_IsObjInstalled(RequestState& state, std::string_view 
 }
 
 void ServerCheck_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ServerCheck");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：系统管理&gt;&gt;远程服务器环境检测");
-  ServerCheck_ShowInfo(state);
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_ServerCheck", "当前位置：系统管理&gt;&gt;远程服务器环境检测",
+            [&state] { ServerCheck_ShowInfo(state); });
 }
 
 }  // namespace folirex
