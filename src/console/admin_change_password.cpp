@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "core/md5.h"
@@ -13,45 +14,44 @@
 namespace folirex {
 namespace {
 
-void ChangePassword_FormScript(RequestState& state) {
-  state.host.Response->Write(
-      "<script language=javascript>\r\n"
-      "<!--\r\n"
-      "function checkspace(s){\r\n"
-      "  return s.replace(/ /g,'')=='';\r\n"
-      "}\r\n"
-      "function checks(){\r\n"
-      "  var f=document.renpassword;\r\n"
-      "  if(checkspace(f.password.value)){\r\n"
-      "    f.password.focus();\r\n"
-      "    alert('原密码不能为空！');\r\n"
-      "    return false;\r\n"
-      "  }\r\n"
-      "  if(checkspace(f.password1.value)){\r\n"
-      "    f.password1.focus();\r\n"
-      "    alert('新密码不能为空！');\r\n"
-      "    return false;\r\n"
-      "  }\r\n"
-      "  if(checkspace(f.password2.value)){\r\n"
-      "    f.password2.focus();\r\n"
-      "    alert('确认密码不能为空！');\r\n"
-      "    return false;\r\n"
-      "  }\r\n"
-      "  if(f.password1.value!=f.password2.value){\r\n"
-      "    f.password1.focus();\r\n"
-      "    f.password1.value='';\r\n"
-      "    f.password2.value='';\r\n"
-      "    alert('新密码和确认密码不相同，请重新输入');\r\n"
-      "    return false;\r\n"
-      "  }\r\n"
-      // The script posts the form itself; the button's own
-      // submission is then cancelled, so the form goes once.
-      "  f.submit();\r\n"
-      "  return false;\r\n"
-      "}\r\n"
-      "//-->\r\n"
-      "</script>\r\n");
-}
+// The form's checks in the browser; the save holds the same rules.
+constexpr const char* kFormScript =
+    "<script language=javascript>\r\n"
+    "<!--\r\n"
+    "function checkspace(s){\r\n"
+    "  return s.replace(/ /g,'')=='';\r\n"
+    "}\r\n"
+    "function checks(){\r\n"
+    "  var f=document.renpassword;\r\n"
+    "  if(checkspace(f.password.value)){\r\n"
+    "    f.password.focus();\r\n"
+    "    alert('原密码不能为空！');\r\n"
+    "    return false;\r\n"
+    "  }\r\n"
+    "  if(checkspace(f.password1.value)){\r\n"
+    "    f.password1.focus();\r\n"
+    "    alert('新密码不能为空！');\r\n"
+    "    return false;\r\n"
+    "  }\r\n"
+    "  if(checkspace(f.password2.value)){\r\n"
+    "    f.password2.focus();\r\n"
+    "    alert('确认密码不能为空！');\r\n"
+    "    return false;\r\n"
+    "  }\r\n"
+    "  if(f.password1.value!=f.password2.value){\r\n"
+    "    f.password1.focus();\r\n"
+    "    f.password1.value='';\r\n"
+    "    f.password2.value='';\r\n"
+    "    alert('新密码和确认密码不相同，请重新输入');\r\n"
+    "    return false;\r\n"
+    "  }\r\n"
+    // The script posts the form itself; the button's own
+    // submission is then cancelled, so the form goes once.
+    "  f.submit();\r\n"
+    "  return false;\r\n"
+    "}\r\n"
+    "//-->\r\n"
+    "</script>\r\n";
 
 std::string FormRow(const char* label, const std::string& content, const char* caption) {
   return std::string("<tr><td align=\"right\">") + label + "</td><td>" + content +
@@ -79,8 +79,8 @@ void ChangePassword_ShowForm(RequestState& state) {
       "<tr><td colspan=\"3\" align=\"center\" bgcolor=\"#DEE7FF\">"
       "<input type=\"submit\" name=\"Submit\" value=\"确定更改\" onclick=\"return checks()\">"
       "</td></tr>\r\n</table>\r\n</form>\r\n";
+  html += kFormScript;
   state.host.Response->Write(html);
-  ChangePassword_FormScript(state);
 }
 
 void ChangePassword_Save(RequestState& state) {
@@ -122,24 +122,15 @@ void ChangePassword_Save(RequestState& state) {
   state.host.Session->EndOthersWith("User_Name", name.ToString());
 
   state.host.Response->Write(
-      "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><td align=\"center\"><font color=\"red\"><b>密码修改成功！</b></font><br>\r\n"
-      "<li><a href=\"?m=admin_changepassword\">返回重新修改</a></li>\r\n"
-      "</td></tr>\r\n</table>\r\n");
+      MessageBox("密码修改成功！", LinkItem("?m=admin_changepassword", "返回重新修改")));
 }
 
 }  // namespace
 
 void ChangePassword_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ChangePwd");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：首选服务&gt;&gt;修改密码");
-  if (state.Action == "save") {
-    ChangePassword_Save(state);
-  } else {
-    ChangePassword_ShowForm(state);
-  }
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_ChangePwd", "当前位置：首选服务&gt;&gt;修改密码", [&state] {
+    RunAdminAction(state, {{"save", ChangePassword_Save}}, ChangePassword_ShowForm);
+  });
 }
 
 }  // namespace folirex

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/messages.h"
-#include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 
 namespace folirex {
 namespace {
@@ -44,7 +44,7 @@ void Error_Main(RequestState& state) {
 
   // The folder is a setting of the site; encoded, it can only ever be an
   // address.
-  std::string root = HTMLEncodeValue(Variant(ServerPath(state)));
+  std::string root = HtmlEscapeAttr(ServerPath(state));
   std::string images = root + "Admin/error/";
   std::string html;
   html +=

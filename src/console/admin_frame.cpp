@@ -48,4 +48,21 @@ void CheckPrivilege(RequestState& state, std::string_view code) {
   if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
 }
 
+void RunAdminAction(RequestState& state, std::initializer_list<AdminAction> actions,
+                    const std::function<void(RequestState&)>& otherwise) {
+  for (const AdminAction& action : actions) {
+    if (state.Action == action.name) return action.run(state);
+  }
+  otherwise(state);
+}
+
+void AdminPage(RequestState& state, std::string_view code, std::string_view navi,
+               const std::function<void()>& body) {
+  CheckPrivilege(state, code);
+  AdminHeader(state);
+  AdminNavi(state, navi);
+  body();
+  AdminFooter(state);
+}
+
 }  // namespace folirex

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "console/login_throttle.h"
 #include "core/md5.h"
@@ -249,13 +250,7 @@ void Login_Logout(RequestState& state) {
 }  // namespace
 
 void Login_Main(RequestState& state) {
-  if (state.Action == "check") {
-    Login_Check(state);
-  } else if (state.Action == "out") {
-    Login_Logout(state);
-  } else {
-    Login_ShowForm(state);
-  }
+  RunAdminAction(state, {{"check", Login_Check}, {"out", Login_Logout}}, Login_ShowForm);
 }
 
 }  // namespace folirex

@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -39,29 +41,19 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
   pager.PagerUrl = "?m=admin_loginlog&d_name=" + filter_in_url + "&";
   pager.Pager_Open(state);
 
-  std::string html =
-      "<form name=\"delform\" method=\"post\" action=\"" +
-      HTMLEncodeValue(Variant("?m=admin_loginlog&action=del&d_name=" + filter_in_url)) +
-      "\" style=\"margin:0\">\r\n"
-      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th>管理员</th><th>登陆时间</th><th>登陆IP</th><th>登陆累计</th><th>登陆总数</th>"
-      "<th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
-      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  const std::string action = HtmlEscapeAttr("?m=admin_loginlog&action=del&d_name=" + filter_in_url);
+  std::string html = ListFormHead(
+      {.action = action,
+       .headings =
+           "<th>管理员</th><th>登陆时间</th><th>登陆IP</th><th>登陆累计</th><th>登陆总数</th>"});
+  // The address may be a forwarding proxy's header, as the client sent it.
+  html += ListRows(pager, 6, [](const Recordset& rs) {
+    return "<tr>" +
+           TextCells(rs, {"d_adminname", "d_logintime", "d_ip", "d_thisloginnum", "D_LoginNum"}) +
+           CheckCell(rs["d_id"].ToString()) + "</tr>\r\n";
+  });
   if (pager.PagerRecordCount > 0) {
-    Recordset& rs = *pager.PagerRs;
-    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
-      // The address may be a forwarding proxy's header, as the client sent it.
-      html += "<tr><td>" + HTMLEncode(rs["d_adminname"]) + "</td><td>" +
-              HTMLEncode(rs["d_logintime"]) + "</td><td>" + HTMLEncode(rs["d_ip"]) + "</td><td>" +
-              HTMLEncode(rs["d_thisloginnum"]) + "</td><td>" + HTMLEncode(rs["D_LoginNum"]) +
-              "</td><td align=\"center\"><input type=\"checkbox\" "
-              "name=\"selectdel\" value=\"" +
-              rs["d_id"].ToString() + "\"></td></tr>\r\n";
-    }
-    html += "<input type=\"hidden\" name=\"d_name\" value=\"" + HTMLEncodeValue(Variant(filter)) +
-            "\">\r\n";
-  } else {
-    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
+    html += "<input type=\"hidden\" name=\"d_name\" value=\"" + HtmlEscapeAttr(filter) + "\">\r\n";
   }
   html += "</table>\r\n</form>\r\n";
   if (pager.PagerRecordCount > 0) {
@@ -108,7 +100,7 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
     std::string name = rs["d_name"].ToString();
     // The handler appends the value to an address as it stands: encoded, a name
     // holding "&", "#" or "+" still reaches the page whole.
-    html += "<option value=\"" + HTMLEncodeValue(Variant(host.Server->URLEncode(name))) + "\"";
+    html += "<option value=\"" + HtmlEscapeAttr(host.Server->URLEncode(name)) + "\"";
     if (name == selected) html += " selected";
     html += ">" + HTMLEncode(Variant(name)) + "</option>";
   }
@@ -118,17 +110,12 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
 }
 
 void LoginLog_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_LoginLog");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：系统管理&gt;&gt;登陆日志管理");
-  std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
-  LoginLog_ShowFilter(state, filter);
-  if (state.Action == "del") {
-    LoginLog_Delete(state, filter);
-  } else {
-    LoginLog_ShowList(state, filter);
-  }
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_LoginLog", "当前位置：系统管理&gt;&gt;登陆日志管理", [&state] {
+    std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
+    LoginLog_ShowFilter(state, filter);
+    RunAdminAction(state, {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
+                   [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
+  });
 }
 
 }  // namespace folirex

@@ -1,12 +1,12 @@
 #include "console/admin_manager.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
@@ -15,6 +15,7 @@
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -44,29 +45,16 @@ std::string ScriptStringText(std::string_view text) {
   return out;
 }
 
-// A row id from the request: a plain id (IsDigits) that fits a 64-bit number.
-bool ParseId(const std::string& text, int64_t* id) {
-  if (!IsDigits(Variant(text))) return false;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *id);
-  return ec == std::errc() && ptr == text.data() + text.size();
-}
-
-std::string MessageBox(const std::string& message, const std::string& links) {
-  return "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
-         "<tr><td align=\"center\"><font color=\"red\"><b>" +
-         message + "</b></font><br>\r\n" + links + "</td></tr>\r\n</table>\r\n";
-}
-
-std::string LinkItem(const std::string& url, const char* text) {
-  return "<li><a href=\"" + HTMLEncodeValue(Variant(url)) + "\">" + text + "</a></li>\r\n";
+// A link row of the message box to one of this page's own addresses.
+std::string BackLink(const std::string& url, const char* text) {
+  return LinkItem(HtmlEscapeAttr(url), text);
 }
 
 // The account form of the add and edit views; the values are shown encoded.
 std::string AccountForm(const std::string& action, int name_maxlength, const Variant& name,
                         const Variant& password, bool required_marks) {
   std::string mark = required_marks ? "<font color=\"red\">*</font> " : "";
-  std::string html = "<form name=\"myForm\" method=\"post\" action=\"" +
-                     HTMLEncodeValue(Variant(action)) +
+  std::string html = "<form name=\"myForm\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
                      "\" style=\"margin:0\">\r\n"
                      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
                      "<tr><th width=\"15%\">设置名称</th><th width=\"45%\">基本参数设置</th>"
@@ -74,12 +62,12 @@ std::string AccountForm(const std::string& action, int name_maxlength, const Var
   html +=
       "<tr><td align=\"right\">用 户 名：</td><td><input type=\"text\" name=\"username\" "
       "maxlength=\"" +
-      std::to_string(name_maxlength) + "\" size=\"35\" value=\"" + HTMLEncodeValue(name) +
+      std::to_string(name_maxlength) + "\" size=\"35\" value=\"" + HtmlEscapeAttr(name.ToString()) +
       "\"></td><td>" + mark + "<font color=\"#888888\">用户的名称显示用</font></td></tr>\r\n";
   html +=
       "<tr><td align=\"right\">用户密码：</td><td><input type=\"password\" name=\"password\" "
       "maxlength=\"20\" size=\"35\" value=\"" +
-      HTMLEncodeValue(password) + "\"></td><td>" + mark +
+      HtmlEscapeAttr(password.ToString()) + "\"></td><td>" + mark +
       "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" name=\"btnOk\" "
@@ -108,38 +96,10 @@ void Manager_ShowSearch(RequestState& state, const std::string& filter) {
       "<table class=\"navi\" align=\"center\" border=\"0\" cellspacing=\"1\"><tr><td>"
       "<form name=\"myForm\" method=\"post\" action=\"?m=admin_manager\" style=\"margin:0\">"
       "用户名：<input type=\"text\" name=\"username\" size=\"6\" value=\"" +
-      HTMLEncodeValue(Variant(filter)) +
+      HtmlEscapeAttr(filter) +
       "\"> <input type=\"submit\" value=\"查询\"></form></td><td align=\"right\"><a "
       "href=\"?m=admin_manager&amp;action=add\">新增管理用户</a></td>"
       "</tr></table>\r\n");
-}
-
-void Manager_ListScript(RequestState& state) {
-  state.host.Response->Write(
-      "<script language=javascript>\r\n"
-      "<!--\r\n"
-      "function checkAction(sAction){\r\n"
-      "  var f=document.forms['delform'];\r\n"
-      "  var found=false;\r\n"
-      "  for(var i=0;i<f.elements.length;i++){\r\n"
-      "    var e=f.elements[i];\r\n"
-      "    if(e.type=='checkbox'&&e.name=='selectdel'&&e.checked){found=true;break;}\r\n"
-      "  }\r\n"
-      "  if(found){\r\n"
-      "    found=confirm('您确定要操作吗？');\r\n"
-      "  }else{\r\n"
-      "    alert('请选择至少一条记录再操作！');\r\n"
-      "    found=false;\r\n"
-      "  }\r\n"
-      "  if(found){\r\n"
-      "    f.action='" +
-      std::string(kScriptPrefix) +
-      "'+sAction;\r\n"
-      "    f.submit();\r\n"
-      "  }\r\n"
-      "}\r\n"
-      "//-->\r\n"
-      "</script>\r\n");
 }
 
 void Manager_ShowList(RequestState& state, const std::string& filter) {
@@ -153,43 +113,20 @@ void Manager_ShowList(RequestState& state, const std::string& filter) {
   pager.PagerUrl = "?m=admin_manager&username=" + state.host.Server->URLEncode(filter) + "&";
 
   // The form wraps the whole table, so that every row's box belongs to it.
-  std::string html =
-      "<form name=\"delform\" method=\"post\" action=\"?m=admin_manager&amp;action=del\" "
-      "style=\"margin:0\">\r\n"
-      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</th>"
-      "<th>最后一次时间</th><th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
-      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  std::string html = ListFormHead({.action = "?m=admin_manager&amp;action=del",
+                                   .headings = "<th>用户名</th><th>注册时间</th><th>添加人</th>"
+                                               "<th>登陆次数</th><th>最后一次时间</th>"});
   pager.Pager_Open(state);
-  if (pager.PagerRecordCount > 0) {
-    Recordset& rs = *pager.PagerRs;
-    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
-      std::string id = rs["d_id"].ToString();
-      html += "<tr><td><a href=\"?m=admin_manager&amp;action=edit&amp;id=" + id + "\">" +
-              HTMLEncode(rs["d_name"]) + "</a></td><td>" + HTMLEncode(rs["d_regtime"]) +
-              "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
-              HTMLEncode(rs["d_loginnum"]) + "</td><td>" + HTMLEncode(rs["d_lastlogintime"]) +
-              "</td><td align=\"center\"><input type=\"checkbox\" "
-              "name=\"selectdel\" value=\"" +
-              id + "\"></td></tr>\r\n";
-    }
-  } else {
-    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
-  }
-  html += "</table>\r\n</form>\r\n";
-  if (pager.PagerRecordCount > 0) {
-    html += "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n<tr><td>";
-    html += pager.PagerBar;
-    html +=
-        "</td></tr>\r\n<tr><td align=\"right\"><form name=\"actionform\" style=\"margin:0\">操作："
-        "<select name=\"selection\" size=\"1\"><option value=\"del\">删除</option></select> "
-        "<input type=\"button\" value=\"执行\" "
-        "onclick=\"checkAction(this.form.selection.options[this.form.selection.selectedIndex]"
-        ".value)\"></form></td></tr>\r\n</table>\r\n";
-  }
-  state.host.Response->Write(html);
+  html += ListRows(pager, 6, [](const Recordset& rs) {
+    std::string id = rs["d_id"].ToString();
+    return "<tr><td><a href=\"?m=admin_manager&amp;action=edit&amp;id=" + id + "\">" +
+           HTMLEncode(rs["d_name"]) + "</a></td>" +
+           TextCells(rs, {"d_regtime", "d_adduser", "d_loginnum", "d_lastlogintime"}) +
+           CheckCell(id) + "</tr>\r\n";
+  });
+  html += ListFormFoot(pager, "<option value=\"del\">删除</option>", kScriptPrefix);
   pager.Pager_Close();
-  Manager_ListScript(state);
+  state.host.Response->Write(html);
 }
 
 void Manager_ShowAdd(RequestState& state) {
@@ -227,7 +164,7 @@ void Manager_SaveAdd(RequestState& state) {
 
   state.host.Response->Write(MessageBox(
       "新增用户成功！",
-      LinkItem("?m=admin_manager&action=add", "返回新增") + LinkItem(kListUrl, "返回列表")));
+      BackLink("?m=admin_manager&action=add", "返回新增") + BackLink(kListUrl, "返回列表")));
 }
 
 void Manager_Edit(RequestState& state) {
@@ -280,8 +217,8 @@ void Manager_Edit(RequestState& state) {
 
   state.host.Response->Write(
       MessageBox("信息更新成功！",
-                 LinkItem("?m=admin_manager&action=edit&id=" + std::to_string(id), "返回重新修改") +
-                     LinkItem(kListUrl, "返回列表")));
+                 BackLink("?m=admin_manager&action=edit&id=" + std::to_string(id), "返回重新修改") +
+                     BackLink(kListUrl, "返回列表")));
 }
 
 void Manager_Delete(RequestState& state) {
@@ -330,23 +267,16 @@ void Manager_Delete(RequestState& state) {
 }  // namespace
 
 void Manager_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Manager");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：用户管理>>管理后台用户");
-  std::string filter = FilterSql(Variant((*state.host.Request)("username")));
-  Manager_ShowSearch(state, filter);
-  if (state.Action == "add") {
-    Manager_ShowAdd(state);
-  } else if (state.Action == "save") {
-    Manager_SaveAdd(state);
-  } else if (state.Action == "edit") {
-    Manager_Edit(state);
-  } else if (state.Action == "del") {
-    Manager_Delete(state);
-  } else {
-    Manager_ShowList(state, filter);
-  }
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_Manager", "当前位置：用户管理>>管理后台用户", [&state] {
+    std::string filter = FilterSql(Variant((*state.host.Request)("username")));
+    Manager_ShowSearch(state, filter);
+    RunAdminAction(state,
+                   {{"add", Manager_ShowAdd},
+                    {"save", Manager_SaveAdd},
+                    {"edit", Manager_Edit},
+                    {"del", Manager_Delete}},
+                   [&filter](RequestState& s) { Manager_ShowList(s, filter); });
+  });
 }
 
 }  // namespace folirex

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -17,6 +19,7 @@ namespace {
 
 constexpr const char* kListUrl = "?m=admin_managerprivilege";
 constexpr const char* kScriptPrefix = "?m=admin_managerprivilege&action=";
+constexpr const char* kGranted = "授权成功！";
 
 // Session("userlist") keeps the chosen names apart with a control character
 // that no name typed into a form holds: a name with a comma in it stays one
@@ -77,13 +80,6 @@ void SaveGrants(RequestState& state, const std::vector<std::string>& names,
   transaction.Commit();
 }
 
-std::string MessageBox(const std::string& links) {
-  return "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
-         "<tr><td align=\"center\"><font "
-         "color=\"red\"><b>授权成功！</b></font><br>\r\n" +
-         links + "</td></tr>\r\n</table>\r\n";
-}
-
 std::string FunctionRow(Recordset& rs, bool checked) {
   std::string desc = rs["d_desc"].ToString();
   std::string html = "<tr><td>" + HTMLEncode(rs["d_name"]) + "</td><td>";
@@ -91,19 +87,17 @@ std::string FunctionRow(Recordset& rs, bool checked) {
   html +=
       "</td><td align=\"center\"><input type=\"checkbox\" "
       "name=\"functioncode\" value=\"" +
-      HTMLEncodeValue(rs["d_code"]) + "\"";
+      HtmlEscapeAttr(rs["d_code"].ToString()) + "\"";
   if (checked) html += " checked";
   html += "></td></tr>\r\n";
   return html;
 }
 
 std::string FunctionTableHead(const std::string& action) {
-  return "<form name=\"myform\" method=\"post\" action=\"" + action +
-         "\" style=\"margin:0\">\r\n"
-         "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-         "<tr><th>功能名称</th><th>说明</th><th width=\"8%\"><input "
-         "type=\"checkbox\" "
-         "name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  return ListFormHead({.name = "myform",
+                       .action = action,
+                       .headings = "<th>功能名称</th><th>说明</th>",
+                       .check_width = "8%"});
 }
 
 std::string FunctionTableButtons(bool disabled) {
@@ -116,37 +110,6 @@ std::string FunctionTableButtons(bool disabled) {
   return html;
 }
 
-void ManagerPrivilege_ListScript(RequestState& state) {
-  std::string prefix = kScriptPrefix;
-  state.host.Response->Write(
-      "<script language=javascript>\r\n"
-      "<!--\r\n"
-      "function checkAction(sAction){\r\n"
-      "  var f=document.forms['delform'];\r\n"
-      "  var found=false;\r\n"
-      "  for(var i=0;i<f.elements.length;i++){\r\n"
-      "    var e=f.elements[i];\r\n"
-      "    "
-      "if(e.type=='checkbox'&&e.name=='selectdel'&&e.checked)"
-      "{found=true;break;}\r\n"
-      "  }\r\n"
-      "  if(found){\r\n"
-      "    found=confirm('您确定要操作吗？');\r\n"
-      "  }else{\r\n"
-      "    alert('请选择至少一条记录再操作！');\r\n"
-      "    found=false;\r\n"
-      "  }\r\n"
-      "  if(found){\r\n"
-      "    f.action='" +
-      prefix +
-      "'+sAction;\r\n"
-      "    f.submit();\r\n"
-      "  }\r\n"
-      "}\r\n"
-      "//-->\r\n"
-      "</script>\r\n");
-}
-
 void ManagerPrivilege_ShowList(RequestState& state) {
   state.host.Session->Set("userlist", Variant(""));
   AdminPager pager;
@@ -154,57 +117,24 @@ void ManagerPrivilege_ShowList(RequestState& state) {
   pager.PagerSql = "Select * From Vantrel_Admin Order By d_regtime Desc";
   pager.PagerUrl = "?m=admin_managerprivilege&";
 
-  std::string html;
-  // The form wraps the whole table: a form opened between table rows holds its
-  // fields only by the parser's leniency, and the action row below needs a form
-  // of its own.
-  html +=
-      "<form name=\"delform\" method=\"post\" "
-      "action=\"?m=admin_managerprivilege&action=privilege\""
-      " style=\"margin:0\">\r\n"
-      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</"
-      "th><th>设置权限</th>"
-      "<th width=\"5%\"><input type=\"checkbox\" name=\"chkSelectAll\" "
-      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  std::string html =
+      ListFormHead({.action = "?m=admin_managerprivilege&action=privilege",
+                    .headings = "<th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</th>"
+                                "<th>设置权限</th>"});
   pager.Pager_Open(state);
-  if (pager.PagerRecordCount > 0) {
-    Recordset& rs = *pager.PagerRs;
-    for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
-      const Variant& name = rs["d_name"];
-      // The name is a value of the link's query: encoded, a name holding "&" or
-      // "=" cannot add parameters of its own (and so cannot stand for another
-      // administrator).
-      std::string set_url = "?m=admin_managerprivilege&action=set&id=" +
-                            state.host.Server->URLEncode(name.ToString());
-      html += "<tr><td>" + HTMLEncode(name) + "</td><td>" + HTMLEncode(rs["d_regtime"]) +
-              "</td><td>" + HTMLEncode(rs["d_adduser"]) + "</td><td>" +
-              HTMLEncode(rs["d_loginnum"]) + "</td><td align=\"center\"><a href=\"" +
-              HTMLEncodeValue(Variant(set_url)) +
-              "\">设置权限</a></td><td align=\"center\"><input type=\"checkbox\" "
-              "name=\"selectdel\" value=\"" +
-              HTMLEncodeValue(name) + "\"></td></tr>\r\n";
-    }
-  } else {
-    html += "<tr><td colspan=\"6\" align=\"center\">暂无此类数据！</td></tr>\r\n";
-  }
-  html += "</table>\r\n</form>\r\n";
-  if (pager.PagerRecordCount > 0) {
-    html += "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n<tr><td>";
-    html += pager.PagerBar;
-    html +=
-        "</td></tr>\r\n<tr><td align=\"right\">"
-        "<form name=\"actionform\" style=\"margin:0\">操作："
-        "<select name=\"selection\" size=\"1\"><option "
-        "value=\"privilege\">下一步</option>"
-        "</select> <input type=\"button\" value=\"执行\" "
-        "onclick=\"checkAction(this.form.selection.options[this.form."
-        "selection.selectedIndex]"
-        ".value)\"></form></td></tr>\r\n</table>\r\n";
-  }
-  state.host.Response->Write(html);
+  html += ListRows(pager, 6, [&state](const Recordset& rs) {
+    const std::string name = rs["d_name"].ToString();
+    // The name is a value of the link's query: encoded, a name holding "&" or "=" cannot add
+    // parameters of its own (and so cannot stand for another administrator).
+    std::string set_url =
+        "?m=admin_managerprivilege&action=set&id=" + state.host.Server->URLEncode(name);
+    return "<tr>" + TextCells(rs, {"d_name", "d_regtime", "d_adduser", "d_loginnum"}) +
+           "<td align=\"center\"><a href=\"" + HtmlEscapeAttr(set_url) + "\">设置权限</a></td>" +
+           CheckCell(HtmlEscapeAttr(name)) + "</tr>\r\n";
+  });
+  html += ListFormFoot(pager, "<option value=\"privilege\">下一步</option>", kScriptPrefix);
   pager.Pager_Close();
-  ManagerPrivilege_ListScript(state);
+  state.host.Response->Write(html);
 }
 
 void ManagerPrivilege_ShowGrant(RequestState& state) {
@@ -240,22 +170,20 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
   RequireFormPost(state);
   std::vector<std::string> codes = FilterCodes(RequestValues(*state.host.Request, "functioncode"));
   SaveGrants(state, names, codes);
-  state.host.Response->Write(
-      MessageBox("<li><a href=\"" + std::string(kListUrl) + "\">返回列表</a></li>\r\n"));
+  state.host.Response->Write(MessageBox(kGranted, LinkItem(kListUrl, "返回列表")));
   state.host.Session->Set("userlist", Variant(""));
 }
 
 void ManagerPrivilege_SetUser(RequestState& state) {
   std::string id = FilterSql(Variant(state.host.Request->QueryString("id")));
-  std::string id_in_url = HTMLEncodeValue(Variant(state.host.Server->URLEncode(id)));
+  std::string id_in_url = HtmlEscapeAttr(state.host.Server->URLEncode(id));
   std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
 
   if ((*state.host.Request)("save") == "1") {
     RequireFormPost(state);
     SaveGrants(state, {id}, FilterCodes(state.host.Request->FormValues("functioncode")));
-    state.host.Response->Write(MessageBox("<li><a href=\"" + set_url +
-                                          "\">返回重新修改</a></li>\r\n" + "<li><a href=\"" +
-                                          kListUrl + "\">返回列表</a></li>\r\n"));
+    state.host.Response->Write(
+        MessageBox(kGranted, LinkItem(set_url, "返回重新修改") + LinkItem(kListUrl, "返回列表")));
     return;
   }
 
@@ -284,19 +212,14 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 }  // namespace
 
 void ManagerPrivilege_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ManagerPrivilege");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：用户管理&gt;&gt;后台用户权限管理");
-  if (state.Action == "privilege") {
-    ManagerPrivilege_ShowGrant(state);
-  } else if (state.Action == "authorization") {
-    ManagerPrivilege_SaveGrant(state);
-  } else if (state.Action == "set") {
-    ManagerPrivilege_SetUser(state);
-  } else {
-    ManagerPrivilege_ShowList(state);
-  }
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_ManagerPrivilege", "当前位置：用户管理&gt;&gt;后台用户权限管理",
+            [&state] {
+              RunAdminAction(state,
+                             {{"privilege", ManagerPrivilege_ShowGrant},
+                              {"authorization", ManagerPrivilege_SaveGrant},
+                              {"set", ManagerPrivilege_SetUser}},
+                             ManagerPrivilege_ShowList);
+            });
 }
 
 }  // namespace folirex

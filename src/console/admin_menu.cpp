@@ -4,6 +4,7 @@
 
 #include "console/admin_frame.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 
 namespace folirex {
 namespace {
@@ -38,12 +39,12 @@ std::string SignOutItem() {
 }
 
 std::string MenuItem(const Variant& name, const Variant& link, bool new_window) {
-  std::string tip = HTMLEncodeValue(name);
+  std::string tip = HtmlEscapeAttr(name.ToString());
   std::string html =
       "<tr><td><img src=\"admin/menu_1_Tb.gif\" border=\"0\" "
       "align=\"absmiddle\" "
       "alt=\"" +
-      tip + "\" title=\"" + tip + "\">&nbsp;<a href=\"" + HTMLEncodeValue(link) + "\"";
+      tip + "\" title=\"" + tip + "\">&nbsp;<a href=\"" + HtmlEscapeAttr(link.ToString()) + "\"";
   // No target attribute at all for the work frame: an empty one names the menu
   // frame itself in current browsers, while the base target is what the row
   // means.

@@ -1,12 +1,10 @@
 #include "console/admin_pager.h"
 
+#include <algorithm>
 #include <string>
-#include <string_view>
 
 #include "core/pagination.h"
 #include "platform/db/connection.h"
-#include "platform/text/html_escape.h"
-#include "platform/text/vb_text.h"
 namespace folirex {
 namespace {
 
@@ -18,11 +16,7 @@ void AdminPager::Pager_Open(RequestState& state) {
   Pager_Close();
   // Every list sets 20; a size below 1 would leave no page to show (and divide by zero).
   const int64_t size = PagerPageSize >= 1 ? PagerPageSize : kDefaultPageSize;
-
-  std::string page_text =
-      state.host.Request != nullptr ? (*state.host.Request)("page") : std::string();
-  int64_t page = CheckNum(Variant(Trim(page_text)), 1, -1);
-  if (page < 1) page = 1;
+  int64_t page = std::max<int64_t>(RequestedPage(state.host.Request), 1);
 
   if (state.db.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
   PagerRs = std::make_unique<Recordset>();
@@ -30,38 +24,22 @@ void AdminPager::Pager_Open(RequestState& state) {
 
   // The static cursor answers the count with a count over the same select, so asking it first
   // spares reading the first rows when a later page is shown.
-  const int64_t count = PagerRs->RecordCount();
-  if (count > 0) {
-    PagerRecordCount = count;
-    if ((page - 1) * size >= PagerRecordCount) page = 1;
-    if (page != 1) PagerRs->Move((page - 1) * size);
-    PagerPageCount = PagerRecordCount / size + (PagerRecordCount % size != 0 ? 1 : 0);
-    PagerRowFrom = (page - 1) * size + 1;
-    PagerRowTo = page < PagerPageCount ? page * size : PagerRecordCount;
-  } else {
-    page = 1;
-    PagerRecordCount = 0;
-    PagerPageCount = 0;
-    PagerRowFrom = 0;
-    PagerRowTo = 0;
-  }
+  PagerRecordCount = std::max<int64_t>(PagerRs->RecordCount(), 0);
+  PagerPageCount = PageCountOf(PagerRecordCount, size);
+  // A page that lies beyond the rows shows the first page.
+  if (page > PagerPageCount) page = 1;
+  if (page != 1) PagerRs->Move(FirstRowOf(page, size) - 1);
   PagerPage = page;
+  PagerRowFrom = PagerRecordCount > 0 ? FirstRowOf(page, size) : 0;
+  PagerRowTo = page < PagerPageCount ? page * size : PagerRecordCount;
 
-  const std::string url = HtmlEscape(PagerUrl);
-  if (PagerPage < 2) {
-    PagerFirstLink = "首页";
-    PagerPrevLink = "上页";
-  } else {
-    PagerFirstLink = "<a href=\"" + url + "page=1\">首页</a>";
-    PagerPrevLink = "<a href=\"" + url + "page=" + std::to_string(PagerPage - 1) + "\">上页</a>";
-  }
-  if (PagerPage >= PagerPageCount) {
-    PagerNextLink = "下页";
-    PagerLastLink = "尾页";
-  } else {
-    PagerNextLink = "<a href=\"" + url + "page=" + std::to_string(PagerPage + 1) + "\">下页</a>";
-    PagerLastLink = "<a href=\"" + url + "page=" + std::to_string(PagerPageCount) + "\">尾页</a>";
-  }
+  // The four steps of a window of one page: to the first, the previous, the next, the last.
+  const PageAddress address = PageAddress::Query(PagerUrl);
+  const PageWindow steps = WindowOf(PagerPage, 1, PagerPageCount);
+  PagerFirstLink = PageStep(address, steps.to_first, "首页");
+  PagerPrevLink = PageStep(address, steps.to_previous, "上页");
+  PagerNextLink = PageStep(address, steps.to_next, "下页");
+  PagerLastLink = PageStep(address, steps.to_last, "尾页");
 
   if (PagerRecordCount > 0) {
     std::string options;
@@ -73,8 +51,8 @@ void AdminPager::Pager_Open(RequestState& state) {
     }
     PagerBar =
         "<table border=0 cellpadding=0 cellspacing=0 width='100%' align=center><form action='" +
-        url + "' method='post' name='pageform'><tr><td>" + PagerFirstLink + "&nbsp;" +
-        PagerPrevLink + "&nbsp;" + PagerNextLink + "&nbsp;" + PagerLastLink +
+        address.BaseHref() + "' method='post' name='pageform'><tr><td>" + PagerFirstLink +
+        "&nbsp;" + PagerPrevLink + "&nbsp;" + PagerNextLink + "&nbsp;" + PagerLastLink +
         "&nbsp;&nbsp;&nbsp;&nbsp;共<b>" + std::to_string(PagerRecordCount) +
         "</b>个&nbsp;&nbsp;页次[<b><span class=highlight2>" + std::to_string(PagerPage) +
         "</span>/" + std::to_string(PagerPageCount) + "</b>]&nbsp;&nbsp;<b>" +

@@ -15,8 +15,10 @@
 //   pager.Pager_Close();
 //
 // The page comes from the request value "page" (query string first, then the posted page
-// select). The recordset is a static cursor positioned on the page's first row: the database
-// reads the count and the window of the page, never the rows before it.
+// select). The page count, the page asked for, the four steps and their links come from the
+// paging core of core/pagination.h, which Cls_Pagination shares. The recordset is a static cursor
+// positioned on the page's first row: the database reads the count and the window of the page,
+// never the rows before it.
 //
 // PagerRs is open on the request's connection between Pager_Open and Pager_Close (the
 // destructor closes it too); the pager must not outlive RequestState::Conn. One pager serves one

@@ -7,6 +7,7 @@
 
 #include "console/admin_frame.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -104,8 +105,8 @@ std::string ComponentRow(RequestState& state, const Component& component,
     html += "<td align=left>&nbsp;<font color=red><b>×</b></font></td></tr>";
   } else {
     html += "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='" +
-            state.host.Server->HTMLEncode(probe.version) + "'>" +
-            HTMLEncode(Variant(Left(probe.version, 11))) + "</a></td></tr>";
+            HtmlEscapeAttr(probe.version) + "'>" + HTMLEncode(Variant(Left(probe.version, 11))) +
+            "</a></td></tr>";
   }
   return html;
 }
@@ -199,11 +200,8 @@ ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_v
 }
 
 void ServerCheck_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ServerCheck");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：系统管理&gt;&gt;远程服务器环境检测");
-  ServerCheck_ShowInfo(state);
-  AdminFooter(state);
+  AdminPage(state, "XT_Manage_ServerCheck", "当前位置：系统管理&gt;&gt;远程服务器环境检测",
+            [&state] { ServerCheck_ShowInfo(state); });
 }
 
 }  // namespace folirex

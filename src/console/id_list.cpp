@@ -3,11 +3,19 @@
 #include <algorithm>
 #include <charconv>
 
-#include "console/console_text.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
+
+bool ParseId(std::string_view text, int64_t* id) {
+  if (!IsDigits(Variant(std::string(text)))) return false;
+  int64_t value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return false;
+  *id = value;
+  return true;
+}
 
 bool ParseIdList(std::string_view posted, IdList* out) {
   IdList list;
@@ -16,10 +24,8 @@ bool ParseIdList(std::string_view posted, IdList* out) {
     size_t end = posted.find(',', start);
     std::string part =
         Trim(posted.substr(start, end == std::string_view::npos ? end : end - start));
-    if (!IsDigits(Variant(part))) return false;
     int64_t id = 0;
-    auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), id);
-    if (ec != std::errc() || ptr != part.data() + part.size()) return false;
+    if (!ParseId(part, &id)) return false;
     if (std::find(list.ids.begin(), list.ids.end(), id) == list.ids.end()) {
       list.ids.push_back(id);
       if (!list.sql.empty()) list.sql += ',';

@@ -1,9 +1,9 @@
-// The id lists that console list forms post for bulk actions (the checked
-// boxes' ids, which arrive joined by ", "). Every part must be a plain id; the
-// list is then rebuilt from the numbers themselves, so that nothing of the
-// posted text reaches an "in (...)" condition.
+// The ids that console pages take from a request: one id of an edit link, and the id lists that
+// list forms post for bulk actions (the checked boxes' ids, which arrive joined by ", "). Every
+// part must be a plain id; a list is then rebuilt from the numbers themselves, so that nothing
+// of the posted text reaches an "in (...)" condition.
 //
-// Pure function; thread-safe.
+// Pure functions; thread-safe.
 #ifndef FOLIREX_CONSOLE_ID_LIST_H_
 #define FOLIREX_CONSOLE_ID_LIST_H_
 
@@ -18,6 +18,10 @@ struct IdList {
   std::vector<int64_t> ids;  // in the order posted, repeats dropped
   std::string sql;           // the ids joined by ",", ready for "in (" + sql + ")"
 };
+
+// One id as a form or query posts it: a plain id (IsDigits) that fits a 64-bit number. False
+// (and *id untouched) otherwise.
+bool ParseId(std::string_view text, int64_t* id);
 
 // False (and *out untouched) when the text is empty, or when any
 // comma-separated part, trimmed of spaces, is not a plain id (IsDigits) or

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -45,23 +46,7 @@ std::string EncodeScriptInAttr(std::string_view text) {
         js += c;
     }
   }
-  return HtmlEscape(js);
-}
-
-// A static list name splits where its extension begins: at the last "." of the last path
-// segment, so that a folder holding a dot ("/cms.v2/news/List_3.html") is left whole.
-// A name without an extension takes the page suffix at its end.
-void SplitStaticName(const std::string& url, std::string* stem, std::string* ext) {
-  size_t segment = url.find_last_of("/\\");
-  size_t start = segment == std::string::npos ? 0 : segment + 1;
-  size_t dot = url.rfind('.');
-  if (dot == std::string::npos || dot < start) {
-    *stem = url;
-    ext->clear();
-    return;
-  }
-  *stem = url.substr(0, dot);
-  *ext = url.substr(dot);
+  return HtmlEscapeAttr(js);
 }
 
 }  // namespace
@@ -89,6 +74,75 @@ int32_t CheckNum(const Variant& value, int32_t default_value, int32_t bound) {
   return result;
 }
 
+int64_t PageCountOf(int64_t records, int64_t page_size) {
+  if (records <= 0) return 0;
+  return records / page_size + (records % page_size != 0 ? 1 : 0);
+}
+
+int32_t RequestedPage(const Request* request) {
+  std::string page = request != nullptr ? (*request)("page") : std::string();
+  return CheckNum(Variant(Trim(page)), 1, -1);
+}
+
+PageWindow WindowOf(int64_t page, int64_t width, int64_t page_count) {
+  PageWindow window;
+  window.first = width * ((page - 1) / width) + 1;
+  window.last = std::min(window.first + width - 1, page_count);
+  if (window.first > 1) {
+    window.to_first = 1;
+    window.to_previous = window.first - 1;
+  }
+  if (window.first + width - 1 < page_count) {
+    window.to_next = window.first + width;
+    window.to_last = page_count;
+  }
+  return window;
+}
+
+PageAddress::PageAddress(std::string base, bool files)
+    : base_(std::move(base)), base_href_(HtmlEscapeAttr(base_)), files_(files) {
+  if (!files_) return;
+  size_t segment = base_.find_last_of("/\\");
+  size_t start = segment == std::string::npos ? 0 : segment + 1;
+  size_t dot = base_.rfind('.');
+  if (dot == std::string::npos || dot < start) {
+    stem_ = base_;
+  } else {
+    stem_ = base_.substr(0, dot);
+    extension_ = base_.substr(dot);
+  }
+}
+
+PageAddress PageAddress::Query(std::string base) { return PageAddress(std::move(base), false); }
+
+PageAddress PageAddress::StaticFiles(std::string first_file) {
+  return PageAddress(std::move(first_file), true);
+}
+
+std::string PageAddress::Href(int64_t n, std::string_view key) const {
+  if (!files_) return base_href_ + std::string(key) + "=" + std::to_string(n);
+  // The generator writes page 1 without a suffix.
+  if (n == 1) return base_href_;
+  return HtmlEscapeAttr(stem_ + "_" + std::to_string(n) + extension_);
+}
+
+std::string PageLink(std::string_view href, std::string_view label, std::string_view attributes) {
+  std::string html = "<a href=\"";
+  html += href;
+  html += '"';
+  html += attributes;
+  html += '>';
+  html += label;
+  html += "</a>";
+  return html;
+}
+
+std::string PageStep(const PageAddress& address, int64_t target, std::string_view label,
+                     std::string_view attributes) {
+  if (target <= 0) return std::string(label);
+  return PageLink(address.Href(target), label, attributes);
+}
+
 Cls_Pagination::Cls_Pagination(RequestState& state) : state_(state) {}
 
 void Cls_Pagination::PageSize(const Variant& value) {
@@ -104,30 +158,11 @@ void Cls_Pagination::NumSize(const Variant& value) {
 
 bool Cls_Pagination::StaticLinks() const { return position_flag_.Equals(Variant("1")); }
 
-std::string Cls_Pagination::StaticPageUrl(int64_t n) const {
-  // The generator writes page 1 without a suffix.
-  if (n == 1) return url_;
-  std::string stem, ext;
-  SplitStaticName(url_, &stem, &ext);
-  return stem + "_" + std::to_string(n) + ext;
-}
-
 Cls_Pagination::Rows Cls_Pagination::ResultSet() {
-  if (!StaticLinks()) {
-    std::string page =
-        state_.host.Request != nullptr ? (*state_.host.Request)("Page") : std::string();
-    request_page_ = Variant(CheckNum(Variant(Trim(page)), 1, -1));
-  }
+  if (!StaticLinks()) request_page_ = Variant(RequestedPage(state_.host.Request));
   total_record_ = 0;
   page_count_ = 0;
-  window_start_ = 0;
-  first_link_.clear();
-  prev_link_.clear();
-  page_links_.clear();
-  next_link_.clear();
-  last_link_.clear();
-  go_box_.clear();
-  page_bar_.clear();
+  bar_ = Bar();
 
   if (state_.db.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
   Connection& conn = *state_.db.Conn;
@@ -142,7 +177,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
     return {};
   }
 
-  page_count_ = total_record_ / page_size_ + (total_record_ % page_size_ != 0 ? 1 : 0);
+  page_count_ = PageCountOf(total_record_, page_size_);
   int32_t last_page =
       static_cast<int32_t>(std::min<int64_t>(page_count_, std::numeric_limits<int32_t>::max()));
   int64_t current_page = CheckNum(request_page_, 1, last_page);
@@ -152,92 +187,74 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   // costs one read however deep it lies.
   Recordset rs;
   rs.Open(sql_, conn, 1, 1);
-  rs.SetAbsolutePosition((current_page - 1) * page_size_ + 1);
-  BuildBar(current_page);
+  rs.SetAbsolutePosition(FirstRowOf(current_page, page_size_));
+  bar_ = BuildBar(current_page);
   Rows rows = rs.GetRows(page_size_);
   rs.Close();
   return rows;
 }
 
-void Cls_Pagination::BuildBar(int64_t current_page) {
-  const int64_t n = num_size_;
-  const std::string n_text = std::to_string(n);
+Cls_Pagination::Bar Cls_Pagination::BuildBar(int64_t current_page) const {
+  Bar bar;
   const bool static_links = StaticLinks();
-  const std::string url_attr = HtmlEscape(url_);
-  window_start_ = n * ((current_page - 1) / n) + 1;
-  const int64_t prev_target = window_start_ - 1;
-  const int64_t next_target = window_start_ + n;
+  const PageAddress address =
+      static_links ? PageAddress::StaticFiles(url_) : PageAddress::Query(url_);
+  const PageWindow window = WindowOf(current_page, num_size_, page_count_);
+  const std::string n_text = std::to_string(num_size_);
+  bar.window_start = window.first;
+  auto glyph = [](const std::string& inner) {
+    return "<font face=\"Webdings\">" + inner + "</font>";
+  };
 
   // The page code tests "WindowStart below NumSize", which is the first window for every
   // NumSize above 1; with NumSize 1 it would link page 0, so the first window is tested itself.
-  if (window_start_ == 1) {
-    first_link_ = "<font face=\"Webdings\">9</font>";
-    prev_link_ = "<font face=\"Webdings\">7</font>";
-  } else if (static_links) {
-    first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\" title='首页'>9</a></font>";
-    prev_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(prev_target)) +
-                 "\" title='前" + n_text + "页'>7</a></font>";
+  // The query-string link of the first page is the bare base, written with two spaces before
+  // its title, as the lists have always had it.
+  if (static_links) {
+    bar.first_link = glyph(PageStep(address, window.to_first, "9", " title='首页'"));
   } else {
-    first_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr + "\"  title='首页'>9</a></font>";
-    prev_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr +
-                 "page=" + std::to_string(prev_target) + "\" title='前" + n_text +
-                 "页'>7</a></font>";
+    bar.first_link =
+        glyph(window.to_first == 0 ? "9" : PageLink(address.BaseHref(), "9", "  title='首页'"));
   }
+  bar.prev_link = glyph(PageStep(address, window.to_previous, "7", " title='前" + n_text + "页'"));
 
-  page_links_.clear();
-  for (int64_t i = window_start_; i <= window_start_ + n - 1 && i <= page_count_; ++i) {
+  for (int64_t i = window.first; i <= window.last; ++i) {
     const std::string number = std::to_string(i);
     if (i == current_page) {
-      page_links_ += "<font color=\"#000000\"> [" + number + "] </font>";
-    } else if (static_links) {
-      page_links_ += " <a href=\"" + HtmlEscape(StaticPageUrl(i)) + "\">[" + number + "]</a> ";
+      bar.page_links += "<font color=\"#000000\"> [" + number + "] </font>";
     } else {
-      page_links_ += " <a href=\"" + url_attr + "Page=" + number + "\">[" + number + "]</a> ";
+      bar.page_links += " " + PageLink(address.Href(i, "Page"), "[" + number + "]") + " ";
     }
   }
 
-  if (window_start_ + n - 1 >= page_count_) {
-    next_link_ = "<font face=\"Webdings\">8</font>";
-    last_link_ = "<font face=\"Webdings\">:</font>";
-  } else if (static_links) {
-    next_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(next_target)) +
-                 "\" title='后" + n_text + "页'>8</a></font>";
-    last_link_ = "<font face=\"Webdings\"><a href=\"" + HtmlEscape(StaticPageUrl(page_count_)) +
-                 "\" title='尾页'>:</a></font>";
-  } else {
-    next_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr +
-                 "page=" + std::to_string(next_target) + "\" title='后" + n_text +
-                 "页'>8</a></font>";
-    last_link_ = "<font face=\"Webdings\"><a href=\"" + url_attr +
-                 "page=" + std::to_string(page_count_) + "\" title='尾页'>:</a></font>";
-  }
+  bar.next_link = glyph(PageStep(address, window.to_next, "8", " title='后" + n_text + "页'"));
+  bar.last_link = glyph(PageStep(address, window.to_last, ":", " title='尾页'"));
 
-  go_box_ =
+  bar.go_box =
       "<table border=0 cellpadding=0 cellspacing=0><tr><td>&nbsp;&nbsp;页码:<input type=text "
       "id='d_pagenavi_page' size=3 value='" +
       std::to_string(current_page) + "'> ";
   if (static_links) {
-    std::string stem, ext;
-    SplitStaticName(url_, &stem, &ext);
     // Page 1 has no suffixed file, so a typed 1 goes to the first file itself.
-    go_box_ +=
+    bar.go_box +=
         "<input type=button name=b value='转' onclick=\"location.href=(d_pagenavi_page."
         "value=='1'?'" +
-        EncodeScriptInAttr(url_) + "':'" + EncodeScriptInAttr(stem) + "_'+d_pagenavi_page.value+'" +
-        EncodeScriptInAttr(ext) + "')\">";
+        EncodeScriptInAttr(url_) + "':'" + EncodeScriptInAttr(address.stem()) +
+        "_'+d_pagenavi_page.value+'" + EncodeScriptInAttr(address.extension()) + "')\">";
   } else {
-    go_box_ += "<input type=button name=b value='转'onclick=\"location.href='" +
-               EncodeScriptInAttr(url_) + "Page='+d_pagenavi_page.value\">";
+    bar.go_box += "<input type=button name=b value='转'onclick=\"location.href='" +
+                  EncodeScriptInAttr(url_) + "Page='+d_pagenavi_page.value\">";
   }
-  go_box_ += "</td></tr></table>";
+  bar.go_box += "</td></tr></table>";
 
   const std::string count_text = std::to_string(page_count_);
-  page_bar_ = "<table border=0 cellpadding=0 cellspacing=0><tr valign=middle><td>" + first_link_ +
-              "&nbsp;" + prev_link_ + page_links_ + next_link_ + "&nbsp;" + last_link_ +
-              "&nbsp;&nbsp;共<b>" + std::to_string(total_record_) + "</b>个&nbsp;&nbsp;页次:<b>" +
-              std::to_string(current_page) + "/" + count_text + "</b>&nbsp;&nbsp;<b>" +
-              std::to_string(page_size_) + "</b>个/页&nbsp;&nbsp;共<b>" + count_text +
-              "</b>页</td><td>" + go_box_ + "</td></tr></table>";
+  bar.whole = "<table border=0 cellpadding=0 cellspacing=0><tr valign=middle><td>" +
+              bar.first_link + "&nbsp;" + bar.prev_link + bar.page_links + bar.next_link +
+              "&nbsp;" + bar.last_link + "&nbsp;&nbsp;共<b>" + std::to_string(total_record_) +
+              "</b>个&nbsp;&nbsp;页次:<b>" + std::to_string(current_page) + "/" + count_text +
+              "</b>&nbsp;&nbsp;<b>" + std::to_string(page_size_) + "</b>个/页&nbsp;&nbsp;共<b>" +
+              count_text + "</b>页</td><td>" + bar.go_box + "</td></tr></table>";
+  return bar;
 }
 
 }  // namespace folirex

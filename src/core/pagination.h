@@ -1,8 +1,13 @@
-// Cls_Pagination: pages one select for a public or console list. Given the select, a select
-// that counts its rows, a page size and a link base, it settles the current page, reads that
-// page's rows in one window of the database, and builds the page-number bar: glyph links to the
-// first page, the previous and next window of numbers and the last page, the numbered links of
-// the current window, a summary and a page box with a go button.
+// The paging of lists: the core that every list pager builds on (the page count, the page a
+// request asks for, the window of page numbers, the addresses and links of pages), and
+// Cls_Pagination, the pager of the public lists. The console's list pager (AdminPager) builds
+// on the same core.
+//
+// Cls_Pagination: given the select, a select that counts its rows, a page size and a link base,
+// it settles the current page, reads that page's rows in one window of the database, and builds
+// the page-number bar: glyph links to the first page, the previous and next window of numbers and
+// the last page, the numbered links of the current window, a summary and a page box with a go
+// button.
 //
 // Links go either to query-string pages (`Url` + "page=" / "Page=" + n, the current page read
 // back from the request value `Page`) or, with PositionFlag "1", to static list files whose
@@ -11,17 +16,20 @@
 // Use: one object per list and request; set the properties, call ResultSet() once, then read
 // TotalRecord() and ShowPage(). ResultSet opens and closes its own recordset on the request's
 // connection; nothing outlives the call. Not thread-safe (it belongs to the request's worker).
-// Database failures throw DbError to the caller.
+// Database failures throw DbError to the caller. The core's functions are pure (RequestedPage
+// reads the request it is given) and may be called from any thread.
 #ifndef FOLIREX_CORE_PAGINATION_H_
 #define FOLIREX_CORE_PAGINATION_H_
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
+#include "platform/host/request.h"
 
 namespace folirex {
 
@@ -30,6 +38,81 @@ namespace folirex {
 // the 32-bit range. Only when `bound` is above -1 is the result then clamped to
 // [default_value, bound], the minimum first.
 int32_t CheckNum(const Variant& value, int32_t default_value, int32_t bound);
+
+// ---- The paging core --------------------------------------------------------------------------
+
+// Pages that `records` rows fill at `page_size` (at least 1) rows a page; 0 for no rows.
+int64_t PageCountOf(int64_t records, int64_t page_size);
+
+// The number of the first row of page `page` (1-based) at `page_size` rows a page.
+inline int64_t FirstRowOf(int64_t page, int64_t page_size) { return (page - 1) * page_size + 1; }
+
+// The page a request asks for: its value "page" (any letter case; query string first, then the
+// form), trimmed, through CheckNum with 1 for a missing or non-numeric value. Not settled yet: it
+// may lie below 1 or beyond the last page, which each pager settles by its own rule. No request
+// gives 1.
+int32_t RequestedPage(const Request* request);
+
+// The page numbers are cut into windows of `width` numbers (1..width, width+1..2*width, ...). A
+// bar lists the numbers of the current page's window and steps back or forward a whole window
+// (with width 1, one page) or to the first or the last page; a step that has nowhere to go is
+// shown as plain text, marked here by target 0.
+struct PageWindow {
+  int64_t first = 1;        // the window's first number
+  int64_t last = 0;         // its last number that is a page (the window's end or the last page)
+  int64_t to_first = 0;     // 1 outside the first window
+  int64_t to_previous = 0;  // the page just before the window, outside the first window
+  int64_t to_next = 0;      // the page just after the window, before the last window
+  int64_t to_last = 0;      // the last page, before the last window
+};
+
+// The window of `width` (at least 1) numbers that holds `page` (at least 1), among `page_count`
+// pages (0 for an empty list: no step goes anywhere).
+PageWindow WindowOf(int64_t page, int64_t width, int64_t page_count);
+
+// How a list addresses its pages: by a query-string value after a base, or (a generated list)
+// by files named after the first page's file.
+class PageAddress {
+ public:
+  // `base` ends in "&" (or "?") so that "page=" + n can follow.
+  static PageAddress Query(std::string base);
+  // Page 1 is the file `first_file` itself; page n the same name with "_" + n before the
+  // extension, which begins at the last "." of the last path segment (a folder holding a dot
+  // stays whole; a name without an extension takes the suffix at its end).
+  static PageAddress StaticFiles(std::string first_file);
+
+  // The base (or the first page's file) as given, and split where a page's suffix goes.
+  const std::string& base() const { return base_; }
+  const std::string& stem() const { return stem_; }
+  const std::string& extension() const { return extension_; }
+
+  // The base encoded for an attribute: a query-string list's address without a page, or the
+  // first page's file.
+  const std::string& BaseHref() const { return base_href_; }
+  // The address of page n, encoded for an attribute. A query-string address ends in
+  // `key` + "=" + n: the lists write "page", Cls_Pagination's numbered links "Page".
+  std::string Href(int64_t n, std::string_view key = "page") const;
+
+ private:
+  PageAddress(std::string base, bool files);
+
+  std::string base_;
+  std::string base_href_;
+  bool files_ = false;
+  std::string stem_;
+  std::string extension_;
+};
+
+// `<a href="HREF"ATTRIBUTES>LABEL</a>`: `href` encoded for the attribute, `attributes` the
+// markup that follows it inside the tag (" title='...'"), `label` markup.
+std::string PageLink(std::string_view href, std::string_view label,
+                     std::string_view attributes = {});
+
+// A step of a bar: the link of page `target` when it is a page (above 0), else `label` alone.
+std::string PageStep(const PageAddress& address, int64_t target, std::string_view label,
+                     std::string_view attributes = {});
+
+// ---- Cls_Pagination ---------------------------------------------------------------------------
 
 class Cls_Pagination {
  public:
@@ -84,23 +167,30 @@ class Cls_Pagination {
   // Number of pages; 0 before ResultSet or for an empty list.
   int64_t PageCount() const { return page_count_; }
   // The bar built by ResultSet; empty when the count was 0 or ResultSet was not called.
-  std::string ShowPage() const { return page_bar_; }
+  std::string ShowPage() const { return bar_.whole; }
 
   // The fragments of the bar, for callers and checks that want one of them.
-  int64_t WindowStart() const { return window_start_; }
-  const std::string& FirstLink() const { return first_link_; }
-  const std::string& PrevLink() const { return prev_link_; }
-  const std::string& PageLinks() const { return page_links_; }
-  const std::string& NextLink() const { return next_link_; }
-  const std::string& LastLink() const { return last_link_; }
-  const std::string& GoBox() const { return go_box_; }
-  const std::string& PageBar() const { return page_bar_; }
+  int64_t WindowStart() const { return bar_.window_start; }
+  const std::string& FirstLink() const { return bar_.first_link; }
+  const std::string& PrevLink() const { return bar_.prev_link; }
+  const std::string& PageLinks() const { return bar_.page_links; }
+  const std::string& NextLink() const { return bar_.next_link; }
+  const std::string& LastLink() const { return bar_.last_link; }
+  const std::string& GoBox() const { return bar_.go_box; }
+  const std::string& PageBar() const { return bar_.whole; }
 
  private:
+  // The bar of one page and its fragments.
+  struct Bar {
+    int64_t window_start = 0;
+    // The glyph steps around the numbered links of the window.
+    std::string first_link, prev_link, page_links, next_link, last_link;
+    std::string go_box;
+    std::string whole;
+  };
+
   bool StaticLinks() const;
-  // The static file of page n: Url itself for page 1, else "_" + n before the extension.
-  std::string StaticPageUrl(int64_t n) const;
-  void BuildBar(int64_t current_page);
+  Bar BuildBar(int64_t current_page) const;
 
   RequestState& state_;
   std::string db_type_;
@@ -115,14 +205,7 @@ class Cls_Pagination {
 
   int64_t total_record_ = 0;
   int64_t page_count_ = 0;
-  int64_t window_start_ = 0;
-  std::string first_link_;
-  std::string prev_link_;
-  std::string page_links_;
-  std::string next_link_;
-  std::string last_link_;
-  std::string go_box_;
-  std::string page_bar_;
+  Bar bar_;
 };
 
 }  // namespace folirex

@@ -27,7 +27,7 @@ std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
     html += "</option>";
   }
   auto add_option = [&](const Variant& text, const Variant& value) {
-    html += "<option value=\"" + HTMLEncodeValue(value) + "\"";
+    html += "<option value=\"" + HtmlEscapeAttr(value.ToString()) + "\"";
     if (IsSelected(selected, value)) html += " selected";
     html += ">" + HTMLEncode(text) + "</option>";
   };

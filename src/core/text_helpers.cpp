@@ -14,41 +14,6 @@ std::string TwoDigits(int value) {
   return out;
 }
 
-std::string Encode(const Variant& value, bool line_breaks) {
-  if (value.IsNull()) return {};
-  std::string text = value.ToString();
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  // One pass gives what the chain of replacements gives: "&" first, so an entity the user typed
-  // shows literally, and no replacement's output holds a character a later one looks for.
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        if (line_breaks) {
-          out += "<br>";
-        } else {
-          out.push_back(c);
-        }
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string FormatDate(const Variant& date, const Variant& style) {
@@ -105,9 +70,9 @@ std::string CutStr(const Variant& text, const Variant& width) {
   return s.substr(0, keep) + "...";
 }
 
-std::string HTMLEncode(const Variant& text) { return Encode(text, true); }
-
-std::string HTMLEncodeValue(const Variant& text) { return Encode(text, false); }
+std::string HTMLEncode(const Variant& text) {
+  return HtmlEscapeText(text.ToString(), LineFeeds::kBreak);
+}
 
 bool IsDigits(const Variant& value) {
   if (value.IsNull()) return false;

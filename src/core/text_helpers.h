@@ -1,5 +1,5 @@
 // Text, date and validation helpers that every page uses: the id check, the SQL character
-// filter, the HTML encoders, display length and cutting with double-width characters, dates by
+// filter, the pages' HTMLEncode, display length and cutting with double-width characters, dates by
 // style code, search-word highlighting, the e-mail check, the tick mark and the file extension of
 // an extension code.
 //
@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "platform/db/variant.h"
+#include "platform/text/html_escape.h"  // HtmlEscapeText, HtmlEscapeAttr: the pages use both
 
 namespace folirex {
 
@@ -32,12 +33,10 @@ int64_t StrLength(const Variant& text);
 // only "..."). Throws VariantError when width is not a number.
 std::string CutStr(const Variant& text, const Variant& width);
 
-// Element text: "&" "<" ">" and the double quote as entities, each line feed as "<br>" (a
-// carriage return stays). Null gives "".
+// The pages' own encoder, for element text only: the value's text through HtmlEscapeText with
+// each line feed as "<br>" (a carriage return stays). Null gives "". An attribute value takes
+// HtmlEscapeAttr (platform/text/html_escape.h).
 std::string HTMLEncode(const Variant& text);
-
-// Attribute and text-area values: as HTMLEncode without the "<br>" step. Null gives "".
-std::string HTMLEncodeValue(const Variant& text);
 
 // The id and number check: not null, not blank, only the digits 0-9 (no sign, point or space),
 // and no leading "0" unless the value is "0". No upper limit on the number of digits.

@@ -85,7 +85,7 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
   std::string lead;
   if (chip.show_prefix) lead = TitlePrefix(row.title_prefix);
   if (chip.show_class && !row.class_name.IsNull()) {
-    const std::string name = HtmlEscape(row.class_name.ToString());
+    const std::string name = HtmlEscapeText(row.class_name.ToString());
     if (ctx.mode == "0" || ctx.mode == "2") {
       lead += "<a href='" + ctx.install_path +
               "asp.asp?m=classlist&classid=" + row.class_id.ToString() +
@@ -110,13 +110,13 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
     open = "<b><i><font color='", close = "</font></i></b>";
   }
   const std::string styled =
-      open + HtmlEscape(row.title_color.ToString()) + "'>" + HtmlEscape(title_text) + close;
+      open + HtmlEscapeAttr(row.title_color.ToString()) + "'>" + HtmlEscapeText(title_text) + close;
 
-  const std::string tip = "\"" + HtmlEscape(title) + "\">";
+  const std::string tip = "\"" + HtmlEscapeAttr(title) + "\">";
   std::string link;
   if (!IsNullOrEmpty(row.link_url)) {
-    link = "<a href='" + HtmlEscape(row.link_url.ToString()) + "' target='_blank' title=" + tip +
-           styled + "</a>";
+    link = "<a href='" + HtmlEscapeAttr(row.link_url.ToString()) +
+           "' target='_blank' title=" + tip + styled + "</a>";
   } else if (ctx.mode == "0") {
     link = "<a href='" + ctx.install_path + "asp.asp?m=content&articleid=" + row.id.ToString() +
            "&channelid=" + ctx.channel_id + "' title=" + tip + styled + "</a>";
@@ -150,7 +150,7 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
   if (chip.show_new_mark && is_new) {
     tail += "<img src='" + ctx.install_path + "Images/new.gif' border=0>";
   }
-  if (chip.show_author) tail += "  " + HtmlEscape(row.author.ToString());
+  if (chip.show_author) tail += "  " + HtmlEscapeText(row.author.ToString());
   if (chip.date_style >= 1 && chip.date_style <= 3) {
     static constexpr int kFormat[] = {0, 2, 6, 7};
     const std::string date = FormatDate(row.add_time, kFormat[chip.date_style]);

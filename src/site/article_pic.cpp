@@ -179,12 +179,13 @@ std::string ShowArticlePic(RequestState& state, const ArticlePicChip& chip,
 
     const Variant shown_title =
         layout == "1" && mode == "0" ? Variant(Trim(title.ToString())) : title;
-    const std::string tt = HtmlEscape(CutStr(shown_title, title_width));
-    const std::string st = HtmlEscape(CutStr(rs["d_summary"], summary_width));
-    const std::string title_attr = "' title=\"" + HtmlEscape(tip) + "\">";
+    const std::string tt = HtmlEscapeText(CutStr(shown_title, title_width));
+    const std::string st = HtmlEscapeText(CutStr(rs["d_summary"], summary_width));
+    const std::string title_attr = "' title=\"" + HtmlEscapeAttr(tip) + "\">";
     const std::string picture_link = "<a href='" + address + title_attr + "<img src='" +
-                                     HtmlEscape(rs["d_picurl"].ToString()) + "' border=0 width='" +
-                                     width + "' height='" + height + "'><br>";
+                                     HtmlEscapeAttr(rs["d_picurl"].ToString()) +
+                                     "' border=0 width='" + width + "' height='" + height +
+                                     "'><br>";
     const std::string text_link = "<a href='" + address + title_attr;
 
     std::string cell;

@@ -120,7 +120,7 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
     } else {
       // Any mode without static pages links the dynamic page.
       link = "<a href='" + server_path + "asp.asp?m=content&channelid=" + channel_id +
-             "&articleid=" + rs["d_id"].ToString() + "' title=\"" + HTMLEncodeValue(row_title) +
+             "&articleid=" + rs["d_id"].ToString() + "' title=\"" + HtmlEscapeAttr(row_title) +
              "\">";
     }
     std::string text = width == 0 ? row_title : CutStr(row_title, width);

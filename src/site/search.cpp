@@ -145,10 +145,10 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     } else if (mode == "1") {
       class_part = "<a href='" + ClassListDirFor(channel_url, state.channel.ListDirType, dir) +
                    "list_" + class_of.ToString() + state.channel.ListFileExt + "'>" +
-                   HtmlEscape(name.ToString()) + "</a>";
+                   HtmlEscapeText(name.ToString()) + "</a>";
     } else {
       class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
-                   "&channelid=" + channel + "'>" + HtmlEscape(name.ToString()) + "</a>";
+                   "&channelid=" + channel + "'>" + HtmlEscapeText(name.ToString()) + "</a>";
     }
 
     std::string target;

@@ -113,8 +113,12 @@ TEST_F(MenuTest, NewWindowFlagAndTheWorkFrame) {
 TEST_F(MenuTest, NamesAndAddressesAreEncoded) {
   ReplaceMenu(
       "(0, '<b>head</b>', '', 0, 1, 1, 1),"
-      "(0, 'a \"quoted\" <i>item</i>', '?m=x&y=\"><script>alert(1)</script>', 0, 0, 1, 2)");
+      "(0, 'a \"quoted\" <i>item</i>', '?m=x&y=\"><script>alert(1)</script>', 0, 0, 1, 2),"
+      "(0, 'it''s', '?m=y', 0, 0, 1, 3)");
   std::string page = Menu();
+  // Attributes take both quote kinds as entities; element text keeps the single quote.
+  EXPECT_TRUE(Contains(page, "alt=\"it&#39;s\" title=\"it&#39;s\""));
+  EXPECT_TRUE(Contains(page, "href=\"?m=y\">it's</a>"));
   EXPECT_TRUE(Contains(page, "≡ &lt;b&gt;head&lt;/b&gt; ≡"));
   EXPECT_TRUE(Contains(page, ">a &quot;quoted&quot; &lt;i&gt;item&lt;/i&gt;</a>"));
   EXPECT_TRUE(Contains(page, "title=\"a &quot;quoted&quot; &lt;i&gt;item&lt;/i&gt;\""));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,57 @@ TEST(CheckNumTest, RoundsHalfToEvenAndClampsOnlyWithABound) {
   EXPECT_EQ(CheckNum(Variant("999999999999"), 1, 10), 10);
   EXPECT_EQ(CheckNum(Variant("-999999999999"), 1, 10), 1);
   EXPECT_EQ(CheckNum(Variant::Null(), 3, -1), 3);
+}
+
+// The window of every page against a model that cuts the pages 1..count into chunks of `width`
+// and steps to the neighbouring chunks.
+TEST(PagingCoreTest, WindowOfEveryPageMatchesTheChunkModel) {
+  for (int64_t count = 0; count <= 23; ++count) {
+    for (int64_t width = 1; width <= 6; ++width) {
+      std::vector<std::vector<int64_t>> chunks;
+      for (int64_t p = 1; p <= count; ++p) {
+        if ((p - 1) % width == 0) chunks.emplace_back();
+        chunks.back().push_back(p);
+      }
+      for (int64_t page = 1; page <= std::max<int64_t>(count, 1); ++page) {
+        SCOPED_TRACE(std::to_string(count) + " pages, width " + std::to_string(width) + ", page " +
+                     std::to_string(page));
+        const PageWindow w = WindowOf(page, width, count);
+        if (count == 0) {
+          EXPECT_EQ(w.first, 1);
+          EXPECT_EQ(w.last, 0);
+          EXPECT_EQ(w.to_first + w.to_previous + w.to_next + w.to_last, 0);
+          continue;
+        }
+        size_t c = 0;
+        while (chunks[c].back() < page) ++c;
+        EXPECT_EQ(w.first, chunks[c].front());
+        EXPECT_EQ(w.last, chunks[c].back());
+        EXPECT_EQ(w.to_first, c > 0 ? 1 : 0);
+        EXPECT_EQ(w.to_previous, c > 0 ? chunks[c - 1].back() : 0);
+        EXPECT_EQ(w.to_next, c + 1 < chunks.size() ? chunks[c + 1].front() : 0);
+        EXPECT_EQ(w.to_last, c + 1 < chunks.size() ? count : 0);
+      }
+    }
+    EXPECT_EQ(PageCountOf(count, 5), (count + 4) / 5);
+  }
+}
+
+TEST(PagingCoreTest, AddressesOfQueryPagesAndOfStaticFiles) {
+  const PageAddress query = PageAddress::Query("asp.asp?m=list&k=a'b\"&");
+  EXPECT_EQ(query.BaseHref(), "asp.asp?m=list&amp;k=a&#39;b&quot;&amp;");
+  EXPECT_EQ(query.Href(3), "asp.asp?m=list&amp;k=a&#39;b&quot;&amp;page=3");
+  EXPECT_EQ(query.Href(1, "Page"), "asp.asp?m=list&amp;k=a&#39;b&quot;&amp;Page=1");
+  EXPECT_EQ(PageStep(query, 0, "上页"), "上页");
+  EXPECT_EQ(PageStep(query, 2, "上页", " title='x'"),
+            "<a href=\"asp.asp?m=list&amp;k=a&#39;b&quot;&amp;page=2\" title='x'>上页</a>");
+
+  const PageAddress files = PageAddress::StaticFiles("/cms.v2/news/List_3.html");
+  EXPECT_EQ(files.Href(1), "/cms.v2/news/List_3.html");
+  EXPECT_EQ(files.Href(12, "Page"), "/cms.v2/news/List_3_12.html");
+  EXPECT_EQ(PageAddress::StaticFiles("a.b\\list").Href(2), "a.b\\list_2");
+  EXPECT_EQ(PageAddress::StaticFiles("list").Href(2), "list_2");
+  EXPECT_EQ(PageAddress::StaticFiles("x'.html").Href(2), "x&#39;_2.html");
 }
 
 TEST(PaginationTest, PageFromTheRequestIsClampedToThePagesThereAre) {

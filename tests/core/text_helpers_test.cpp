@@ -108,12 +108,6 @@ TEST(HtmlEncodeTest, ElementTextEncoding) {
   EXPECT_EQ(HTMLEncode("中文<"), "中文&lt;");
 }
 
-TEST(HtmlEncodeTest, ValueEncodingKeepsLineFeeds) {
-  EXPECT_EQ(HTMLEncodeValue("a<b & c>\"d\"\r\ne"), "a&lt;b &amp; c&gt;&quot;d&quot;\r\ne");
-  EXPECT_EQ(HTMLEncodeValue(Variant::Null()), "");
-  EXPECT_EQ(HTMLEncodeValue("&quot;"), "&amp;quot;");
-}
-
 // --- IsDigits and FilterSql --------------------------------------------------------------------
 
 TEST(IsDigitsTest, AcceptsPlainWholeNumbers) {

@@ -101,7 +101,7 @@ std::filesystem::path Server::MapPath(std::string_view path) const {
   return *resolved;
 }
 
-std::string Server::HTMLEncode(std::string_view text) const { return HtmlEscape(text); }
+std::string Server::HTMLEncode(std::string_view text) const { return HtmlEscapeAttr(text); }
 
 std::string Server::URLEncode(std::string_view text) const {
   // A character outside the code page goes as "&#N;", the form browsers post it in.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/text/codepage.h"
-#include "platform/text/html_escape.h"
 
 namespace folirex {
 namespace {
@@ -42,12 +41,6 @@ TEST(VbTextTest, ReplaceAndSplitKeepEveryPiece) {
   EXPECT_EQ(Replace("aaa", "a", "aa"), "aaaaaa");  // what was put in is not scanned again
   EXPECT_EQ(Replace("abc", "", "x"), "abc");
   EXPECT_EQ(Replace("[Vantrel_NextPage]x[Vantrel_NextPage]", "[Vantrel_NextPage]", ""), "x");
-}
-
-TEST(HtmlEscapeTest, EveryCharacterThatCanEndTextOrAnAttribute) {
-  EXPECT_EQ(HtmlEscape("<a href=\"x\" title='y'>&amp;</a>"),
-            "&lt;a href=&quot;x&quot; title=&#39;y&#39;&gt;&amp;amp;&lt;/a&gt;");
-  EXPECT_EQ(HtmlEscape("新闻"), "新闻");
 }
 
 TEST(CodePageTest, RoundTripAndTheCharactersOutsideIt) {
