@@ -142,7 +142,14 @@ fi
 build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
 # Each binary gets its own copy of the seeded site, so that both start from the same data.
 cp -a "$work/seed" "$work/site"
-[ -z "$base_bin" ] || cp -a "$work/seed" "$work/site-base"
+if [ -n "$base_bin" ]; then
+  cp -a "$work/seed" "$work/site-base"
+  # An older binary refuses settings it does not know: the baseline's copy keeps the ones every
+  # version reads (the others are at their defaults in a new site).
+  grep -E '^(#|(DbType|DBPath|DBUser|DBPwd|DBServer|Listen|MailServer)=|$)' \
+    "$work/site-base/folirex.conf" >"$work/base.conf" || true
+  mv "$work/base.conf" "$work/site-base/folirex.conf"
+fi
 db="$work/site/data/site.db"
 q() { sqlite3 "$db" "$1"; }
 
