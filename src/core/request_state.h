@@ -59,7 +59,6 @@ struct SiteConfig {
   Variant SiteName;
   Variant SiteUrl;
   std::string ChannelMenuHtml;  // nothing sets it; the channel menu label is always empty
-  std::string ChannelStatHtml;
   std::string SiteLogo;
   std::string SiteBanner;
   std::string AdminLoginLink;

@@ -31,7 +31,9 @@ class AnnouncementsTest : public ::testing::Test {
   std::string List(const std::string& parameters, const std::string& page_type, int channel = 1) {
     std::string tag;
     site_.InRequest(
-        [&](RequestState& state) { tag = ShowAnnounceList(state, parameters, page_type); },
+        [&](RequestState& state) {
+          tag = ShowAnnounceList(state, state.channel, parameters, page_type);
+        },
         channel);
     return tag;
   }
@@ -138,7 +140,10 @@ TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) 
   AddAnnounce(1, "带\"引号\"和\\斜杠", "2024-01-01 08:00:00", true, "作者\r\n换行");
   List("2,0,true,true", "first");
   std::string file = site_.FileText("Article/Js/Announce_1_2_0_11.js");
-  EXPECT_NE(file.find("带\\\"引号\\\"和\\\\斜杠"), std::string::npos) << file;
+  // The title is text: its quotes are entities; the backslash and the markup's own quotes are
+  // escaped for the script string.
+  EXPECT_NE(file.find("带&quot;引号&quot;和\\\\斜杠"), std::string::npos) << file;
+  EXPECT_NE(file.find("onclick=\\\"javascript"), std::string::npos) << file;
   EXPECT_EQ(CountOf(file, "document.write(\""), 2);
 }
 

@@ -17,8 +17,9 @@ class LocationPathTest : public ::testing::Test {
   std::string Path(const Variant& class_id, const Variant& subject_id, const std::string& mode,
                    const std::string& type, int channel = 1) {
     std::string path;
-    site_.InRequest([&](RequestState& s) { path = ShowPath(s, class_id, subject_id, mode, type); },
-                    channel);
+    site_.InRequest(
+        [&](RequestState& s) { path = ShowPath(s, s.channel, class_id, subject_id, mode, type); },
+        channel);
     return path;
   }
 
@@ -26,7 +27,8 @@ class LocationPathTest : public ::testing::Test {
     std::string text;
     site_.InRequest(
         [&](RequestState& s) {
-          text = ShowArticlePrevious(s, article) + "|" + ShowArticleNext(s, article);
+          text = ShowArticlePrevious(s, s.channel, article) + "|" +
+                 ShowArticleNext(s, s.channel, article);
         },
         channel);
     return text;
@@ -115,7 +117,7 @@ TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
   EXPECT_EQ(Neighbours(c, 1).substr(0, 9), "<a href='");
   // Malformed ids reach no query.
   std::string text;
-  site_.InRequest([&](RequestState& s) { text = ShowArticleNext(s, "1 or 1=1"); });
+  site_.InRequest([&](RequestState& s) { text = ShowArticleNext(s, s.channel, "1 or 1=1"); });
   EXPECT_EQ(text, "没有了");
 }
 

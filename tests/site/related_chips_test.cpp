@@ -18,7 +18,7 @@ class RelatedChipsTest : public ::testing::Test {
                       const std::string& page_type = "content") {
     std::string html;
     site_.InRequest([&](RequestState& state) {
-      html = ShowArticleCorrelative(state, chip, page_type, article);
+      html = ShowArticleCorrelative(state, state.channel, chip, page_type, article);
     });
     return html;
   }
@@ -89,7 +89,8 @@ TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
   EXPECT_EQ(Related("listarticlecorrelative:5,0", current + 100), "");
   std::string html;
   site_.InRequest([&](RequestState& state) {
-    html = ShowArticleCorrelative(state, "listarticlecorrelative:5,0", "content", "1 or 1=1");
+    html = ShowArticleCorrelative(state, state.channel, "listarticlecorrelative:5,0", "content",
+                                  "1 or 1=1");
   });
   EXPECT_EQ(html, "");
 }
@@ -180,9 +181,9 @@ TEST_F(RelatedChipsTest, TopUsersAreRankedByTheChosenCount) {
 TEST_F(RelatedChipsTest, TheJsFileChipLoadsTheChannelsSnippet) {
   std::string tag, empty, quoted;
   site_.InRequest([&](RequestState& state) {
-    tag = ShowJsFile(state, "news.js");
-    empty = ShowJsFile(state, "");
-    quoted = ShowJsFile(state, "a'b.js");
+    tag = ShowJsFile(state, state.channel, "news.js");
+    empty = ShowJsFile(state, state.channel, "");
+    quoted = ShowJsFile(state, state.channel, "a'b.js");
   });
   EXPECT_EQ(tag, "<script language='javascript' src='/Article/Js/news.js'></Script>");
   EXPECT_EQ(empty, "");

@@ -73,8 +73,8 @@ TEST_F(SmallLabelsTest, ClassAndListLinksByHtmlMode) {
   std::string id = std::to_string(cls);
   auto links = [&]() {
     return In([&](RequestState& s) {
-      return GetClassLinkUrl(s, cls) + "|" + GetHotListUrl(s) + "|" + GetRecommendListUrl(s) + "|" +
-             GetNewListUrl(s);
+      return GetClassLinkUrl(s, s.channel, cls) + "|" + GetHotListUrl(s, s.channel) + "|" +
+             GetRecommendListUrl(s, s.channel) + "|" + GetNewListUrl(s, s.channel);
     });
   };
   EXPECT_EQ(links(), "/asp.asp?m=classlist&classid=" + id +

@@ -34,9 +34,9 @@ class TemplateEngineTest : public ::testing::Test {
     std::string page;
     site_.InRequest([&](RequestState& state) {
       int64_t before = state.db.Conn->statement_count();
-      page =
-          ParseTemplate(state, PageSkin{"<link skin>", ""}, text, type, state.channel.GenerateHtml,
-                        article_id, class_id, "", "", "", "", "", "", "", "");
+      page = ParseTemplate(state, state.channel, PageSkin{"<link skin>", ""}, text, type,
+                           state.channel.GenerateHtml, article_id, class_id, "", "", "", "", "", "",
+                           "", "");
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return page;
@@ -130,8 +130,8 @@ TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   std::string page;
   site_.InRequest([&](RequestState& state) {
     int64_t before = state.db.Conn->statement_count();
-    page = ParseTemplate(state, PageSkin{}, text, "content", "0", id, 0, "", "", "", "", "", "", "",
-                         "");
+    page = ParseTemplate(state, state.channel, PageSkin{}, text, "content", "0", id, 0, "", "", "",
+                         "", "", "", "", "");
     statements = state.db.Conn->statement_count() - before;
   });
   EXPECT_TRUE(Has(page, "一次|")) << page;
