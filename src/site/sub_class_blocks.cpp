@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "core/public_request.h"

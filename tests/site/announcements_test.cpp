@@ -169,5 +169,22 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
   EXPECT_NE(page.find("<p>停机通知的内容</p>"), std::string::npos) << page;
 }
 
+// Titles and authors are text in the list and in the view; the body is the site's own HTML.
+TEST_F(AnnouncementsTest, TitlesAndAuthorsGoInAsTextTheBodyAsHtml) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  int id = AddAnnounce(1, t, "2024-01-01 08:00:00", true, t);
+  List("2,0,true,false", "first");
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_10.js"),
+            HtmlToJsWrite("<marquee onmouseover='this.stop()' onmouseout='this.start()' "
+                          "scrollAmount=1 scrollDelay=4 width=300 align='left' direction=up>" +
+                          Entry(id, e, e + "  ", false) + "</marquee>"));
+  std::string html;
+  site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, id); });
+  EXPECT_NE(html.find("height='24'>" + e + "</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<p>" + t + "的内容</p>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<p align='right'>" + e + "&nbsp;"), std::string::npos) << html;
+}
+
 }  // namespace
 }  // namespace folirex::testing

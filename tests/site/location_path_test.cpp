@@ -121,5 +121,23 @@ TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
   EXPECT_EQ(text, "没有了");
 }
 
+// The channel, class and subject names and the neighbours' titles are text.
+TEST_F(LocationPathTest, NamesAndTitlesGoInAsText) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  site_.SetChannel(1, "d_channelname = " + Quote(t));
+  int cls = site_.AddClass(t, 0, "one");
+  int subject = site_.AddSubject(t);
+  int a = site_.AddArticle("甲", "x");
+  int b = site_.AddArticle(t, "x");
+  std::string head = "您当前位置：<a href='/asp.asp?channelid=1'>" + e + "</a>&nbsp;&gt;&gt;&nbsp;";
+  EXPECT_EQ(Path(cls, "", "0", "classlist"),
+            head + "<a href='/asp.asp?m=classlist&classid=" + std::to_string(cls) +
+                "&channelid=1'>" + e + "</a>&nbsp;&gt;&gt;&nbsp;分类列表");
+  EXPECT_EQ(Path("", subject, "0", "subjectlist"), head + e + "列表");
+  EXPECT_EQ(Neighbours(a), "没有了|<a href='/asp.asp?m=content&articleid=" + std::to_string(b) +
+                               "&channelid=1'>" + e + "</a>");
+}
+
 }  // namespace
 }  // namespace folirex::testing

@@ -64,6 +64,17 @@ TEST_F(RelatedChipsTest, OwnKeywordsListApprovedArticlesOfTheChannelNewestFirst)
   EXPECT_EQ(Related("listarticlecorrelative:0,0:extra", current), "");
 }
 
+// A related article's title is text, in the link and in its tool tip, cut or whole.
+TEST_F(RelatedChipsTest, RelatedTitlesGoInAsText) {
+  int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");
+  int other = Keyed("A <b>\"粗\"</b>", "|a|", "2024-01-02 00:00:00");
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  EXPECT_EQ(Related("listarticlecorrelative:5,0", current),
+            "<table width='100%' align=center>" + Row(other, e, e) + "</table>");
+  EXPECT_EQ(Related("listarticlecorrelative:5,8", current),
+            "<table width='100%' align=center>" + Row(other, e, "A &lt;b&gt;...") + "</table>");
+}
+
 TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
   int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");
   const std::string empty =
