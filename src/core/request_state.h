@@ -54,12 +54,13 @@ struct DatabaseState {
   std::string Sql;
 };
 
-// The site configuration row, read once per request (LoadConfig).
+// The site configuration row, read once per request (LoadConfig). SiteLogo, SiteBanner,
+// AdminLoginLink and SiteCopyright are HTML (the site owner types the copyright block as HTML;
+// the others are built from the row); the other texts are text, encoded where a page shows them.
 struct SiteConfig {
   Variant SiteName;
   Variant SiteUrl;
   std::string ChannelMenuHtml;  // nothing sets it; the channel menu label is always empty
-  std::string ChannelStatHtml;
   std::string SiteLogo;
   std::string SiteBanner;
   std::string AdminLoginLink;

@@ -79,8 +79,8 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
   // The content pages are those of this article only: a template that never loads the article
   // has none.
   const ParsedPage parsed =
-      ParseTemplatePage(state, skin, page, "content", state.channel.GenerateHtml, article_id,
-                        class_id, subject_id, "", "", "", "", "", "", "");
+      ParseTemplatePage(state, state.channel, skin, page, "content", state.channel.GenerateHtml,
+                        article_id, class_id, subject_id, "", "", "", "", "", "", "");
   const std::string& html = parsed.html;
   const std::string& page_nav = parsed.article_pages;
 

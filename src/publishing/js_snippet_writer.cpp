@@ -65,7 +65,8 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   const std::string code = type.ToString();
   std::string html;
   if (code == "0") {
-    const std::string sql = GetArticleListSql(state, parameters, "", "", "", "", "");
+    const std::string sql =
+        GetArticleListSql(state.db, state.channel, parameters, "", "", "", "", "");
     html = RenderArticleList(state, Split(parameters.ToString(), ","), sql, "");
   } else if (code == "1") {
     html = ShowArticlePic(state, parameters, "", "", "");

@@ -7,6 +7,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
 
@@ -50,15 +51,15 @@ std::string ListFileName(const std::string& channel, const AnnounceChip& chip) {
 
 }  // namespace
 
-std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
-                             const Variant& page_type) {
+std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_channel,
+                             const Variant& parameters, const Variant& page_type) {
   AnnounceChip chip;
   if (!ParseChip(parameters, &chip)) return "";
-  if (!interaction::IsId(state.channel.ChannelID)) return "";
+  if (!interaction::IsId(page_channel.ChannelID)) return "";
 
   // The site home page lists the site's own announcements (channel 0).
   std::string channel =
-      LCase(page_type.ToString()) == "default" ? "0" : state.channel.ChannelID.ToString();
+      LCase(page_type.ToString()) == "default" ? "0" : page_channel.ChannelID.ToString();
   std::string top = chip.count == 0 ? "" : "top " + std::to_string(chip.count) + " ";
   const std::string sql =
       "select " + top +
@@ -80,10 +81,11 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
     list = "本栏目暂时没有公告！";
   }
   for (; !rs.Eof(); rs.MoveNext()) {
-    std::string author = chip.show_author ? rs["d_author"].ToString() : "";
+    std::string author = chip.show_author ? HtmlEscapeAttr(rs["d_author"].ToString()) : "";
     std::string date = chip.show_date ? FormatDate(rs["d_addtime"], 2) : "";
     list += opening + server_path + "asp.asp?m=notice&noticeid=" + rs["d_id"].ToString() +
-            open_tail + rs["d_title"].ToString() + "</a> " + author + "  " + date + closing;
+            open_tail + HtmlEscapeAttr(rs["d_title"].ToString()) + "</a> " + author + "  " + date +
+            closing;
   }
   rs.Close();
 
@@ -97,7 +99,7 @@ std::string ShowAnnounceList(RequestState& state, const Variant& parameters,
                 list + "</marquee>";
 
   const ChannelFolder folder =
-      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+      GetChannelFolder(state.host, state.db, state.caches, page_channel.ChannelID);
   const std::string file_name = ListFileName(channel, chip);
   const std::string file = folder.dir + "Js/" + file_name;
   const std::string body = HtmlToJsWrite(wrapped);
@@ -117,14 +119,16 @@ std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id) {
     rs.Close();
     return "传入参数错误！";
   }
-  // The paragraph opened before the author is left open, as the announcement pages have it.
+  // The paragraph opened before the author is left open, as the announcement pages have it. The
+  // body is the site's own HTML; the title and the author are text.
   std::string html =
       "<table width='100%'  border='0' cellspacing='0' cellpadding='0' "
       "style='word-break:break-all;Width:fixed'>"
       "<tr><td align='center' height='24'>" +
-      rs["d_title"].ToString() + "</td></tr>" + "<tr><td align='left' valign='top'>" +
-      rs["d_content"].ToString() + "</td></tr>" + "<tr><td align='right' valign='top'>" +
-      "<p align='right'>" + rs["d_author"].ToString() + "&nbsp;&nbsp;<br>" +
+      HtmlEscapeAttr(rs["d_title"].ToString()) + "</td></tr>" +
+      "<tr><td align='left' valign='top'>" + rs["d_content"].ToString() + "</td></tr>" +
+      "<tr><td align='right' valign='top'>" + "<p align='right'>" +
+      HtmlEscapeAttr(rs["d_author"].ToString()) + "&nbsp;&nbsp;<br>" +
       FormatDate(rs["d_addtime"], 2) + "</td>" + "</tr>" + "</table>";
   rs.Close();
   return html;

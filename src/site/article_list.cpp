@@ -72,14 +72,8 @@ DrawContext MakeContext(RequestState& state, const ChannelSettings& channel) {
                      channel.ChannelID.ToString(), channel.GenerateHtml.ToString()};
 }
 
-// One item of the list. What goes into the page:
-// - the site's own markup, built here: the title prefix, the title's style (bold, italic and the
-//   font around the title, from the row's shape code), the marks, the date cell, the links; the
-//   install path, the channel and class folders (names the console keeps as plain folder names),
-//   ids, dates and counts;
-// - text, encoded for its place: the title (typed by an editor or collected from another site;
-//   editors style titles with the colour and shape fields, not with tags), the class name, the
-//   author, the title colour code and the external link address.
+// One item of the list. What goes into the page is the header's decision: the markup built here
+// as it is, the title, class name, author, colour code and link address encoded for their place.
 std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
   const ChannelSettings& channel = ctx.channel;
   std::string lead;
@@ -188,9 +182,9 @@ std::string DrawTable(const ArticleListChip& chip, const DrawContext& ctx,
   return html;
 }
 
-// True when the chip's channel field names another channel than the page's.
-bool ListsAnotherChannel(const RequestState& state, const ArticleListChip& chip) {
-  return ChipChannelId(state, chip.selection.channel) != SqlNumber(state.channel.ChannelID);
+// True when the chip's channel field names another channel than the one the page is drawn for.
+bool ListsAnotherChannel(const ChannelSettings& channel, const ArticleListChip& chip) {
+  return ChipChannelId(channel, chip.selection.channel) != SqlNumber(channel.ChannelID);
 }
 
 }  // namespace
@@ -198,21 +192,21 @@ bool ListsAnotherChannel(const RequestState& state, const ArticleListChip& chip)
 std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
                               const Variant& sql, const Variant& /*page_type*/) {
   if (fields.size() != 22) return "";
-  return RenderArticleList(state, ReadArticleListFields(fields), sql.ToString());
+  return RenderArticleList(state, state.channel, ReadArticleListFields(fields), sql.ToString());
 }
 
-std::string RenderArticleList(RequestState& state, const ArticleListChip& chip,
-                              const std::string& sql) {
+std::string RenderArticleList(RequestState& state, const ChannelSettings& page_channel,
+                              const ArticleListChip& chip, const std::string& sql) {
   if (Trim(sql).empty()) return "";
 
   // A chip that lists another channel links its articles with that channel's
   // folder, mode and file names, loaded into a value of its own.
   std::optional<ChannelSettings> other;
-  if (ListsAnotherChannel(state, chip)) {
-    other = OtherChannelSettings(state, ChipChannelId(state, chip.selection.channel));
+  if (ListsAnotherChannel(page_channel, chip)) {
+    other = OtherChannelSettings(state, ChipChannelId(page_channel, chip.selection.channel));
     if (!other) return kEmptyList;
   }
-  const ChannelSettings& channel = other ? *other : state.channel;
+  const ChannelSettings& channel = other ? *other : page_channel;
 
   Recordset rs;
   rs.Open(sql, *state.db.Conn, 0, 1);
@@ -230,8 +224,8 @@ std::string RenderArticleList(RequestState& state, const ArticleListChip& chip,
   return html;
 }
 
-std::string RenderArticleListPaged(RequestState& state, const ArticleListChip& chip,
-                                   Cls_Pagination& pager) {
+std::string RenderArticleListPaged(RequestState& state, const ChannelSettings& page_channel,
+                                   const ArticleListChip& chip, Cls_Pagination& pager) {
   Cls_Pagination::Rows rows = pager.ResultSet();
   std::string html;
   if (pager.TotalRecord() <= 0) {
@@ -239,10 +233,10 @@ std::string RenderArticleListPaged(RequestState& state, const ArticleListChip& c
   } else {
     // Another channel that does not exist: the rows link with the page's channel.
     std::optional<ChannelSettings> other;
-    if (ListsAnotherChannel(state, chip)) {
-      other = OtherChannelSettings(state, ChipChannelId(state, chip.selection.channel));
+    if (ListsAnotherChannel(page_channel, chip)) {
+      other = OtherChannelSettings(state, ChipChannelId(page_channel, chip.selection.channel));
     }
-    const DrawContext ctx = MakeContext(state, other ? *other : state.channel);
+    const DrawContext ctx = MakeContext(state, other ? *other : page_channel);
     size_t next = 0;
     html = DrawTable(chip, ctx, "<td>", [&rows, &next](ListRow* row) {
       if (next >= rows.size()) return false;
@@ -259,32 +253,32 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
                             const Variant& class_id, const Variant& subject_id) {
   const std::optional<ArticleListChip> chip = ParseArticleListChip(params);
   if (!chip) return "";
-  return ShowArticleList(state, *chip, page_type, page_number, page_size, class_id, subject_id);
+  return ShowArticleList(state, state.channel, *chip, page_type, page_number, page_size, class_id,
+                         subject_id);
 }
 
-std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
-                            const Variant& page_type, const Variant& page_number,
-                            const Variant& page_size, const Variant& class_id,
-                            const Variant& subject_id) {
+std::string ShowArticleList(RequestState& state, const ChannelSettings& page_channel,
+                            const ArticleListChip& chip, const Variant& page_type,
+                            const Variant& page_number, const Variant& page_size,
+                            const Variant& class_id, const Variant& subject_id) {
   const std::string channel_path =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
+      GetChannelPath(state.host, state.db, state.caches, page_channel.ChannelID);
   const ArticleListQuery query =
-      BuildArticleListQuery(state, chip, page_type, class_id, subject_id);
-  state.db.Sql = query.select;
+      BuildArticleListQuery(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   const std::string type = LCase(page_type.ToString());
-  if (type == "first") return RenderArticleList(state, chip, query.select);
+  if (type == "first") return RenderArticleList(state, page_channel, chip, query.select);
   if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
       type != "recommendlist" && type != "newlist") {
     return "";
   }
-  if (!chip.paged) return RenderArticleList(state, chip, query.select);
+  if (!chip.paged) return RenderArticleList(state, page_channel, chip, query.select);
 
   // Paged: the pager reads only the rows of the page it shows, counted over the
   // inner select.
   const std::string install = InstallPath(state);
-  const std::string channel = SqlNumber(state.channel.ChannelID);
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const std::string channel = SqlNumber(page_channel.ChannelID);
+  const std::string mode = page_channel.GenerateHtml.ToString();
   const bool dynamic = mode == "0" || mode == "2";
   std::string url;
   std::string flag = "1";
@@ -295,9 +289,9 @@ std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
     if (dynamic) {
       url = install + "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = ClassListDirFor(channel_path, state.channel.ListDirType,
+      url = ClassListDirFor(channel_path, page_channel.ListDirType,
                             GetDirByID(state.db, "Vantrel_ArticleClass", id)) +
-            "list_" + id + state.channel.ListFileExt;
+            "list_" + id + page_channel.ListFileExt;
     }
   } else if (type == "subjectlist") {
     const std::string id = SqlNumber(subject_id);
@@ -306,7 +300,7 @@ std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
       url = install + "asp.asp?m=subjectlist&subjectid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
       url = channel_path + "subject/" + GetDirByID(state.db, "Vantrel_ArticleSubject", id) +
-            "/list_" + id + state.channel.ListFileExt;
+            "/list_" + id + page_channel.ListFileExt;
     }
   } else {
     const std::string kind = type == "hotlist"         ? "hot"
@@ -316,7 +310,7 @@ std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
     if (dynamic) {
       url = install + "asp.asp?m=" + type + "&channelid=" + channel + "&";
     } else if (mode == "1") {
-      url = channel_path + "listhot/list_" + kind + state.channel.ListFileExt;
+      url = channel_path + "listhot/list_" + kind + page_channel.ListFileExt;
     }
   }
 
@@ -329,7 +323,7 @@ std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
   pager.NumSize(Variant(num_size));
   pager.Sql(query.select);
   pager.SqlCount("select Count(*) from (" + query.inner + ") ");
-  return RenderArticleListPaged(state, chip, pager);
+  return RenderArticleListPaged(state, page_channel, chip, pager);
 }
 
 }  // namespace folirex

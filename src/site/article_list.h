@@ -3,9 +3,20 @@
 // page-number bar (RenderArticleListPaged) on class, subject, hot, recommended
 // and newest list pages.
 //
-// A chip whose channel field names another channel than the page's lists that
-// channel's articles and links them with that channel's settings, loaded into a
-// value of its own: the page's channel settings are never changed.
+// The list is drawn with the settings of the channel the page is drawn for, a
+// value the caller passes (the template engine its page's or block cell's
+// channel; the entries without one draw the request's channel, state.channel).
+// A chip whose channel field names another channel lists that channel's
+// articles and links them with that channel's settings, loaded into a value of
+// its own. No channel settings of the request are changed.
+//
+// What goes into the list: the site's own markup as built (the title prefix,
+// the title's style from its shape code, the marks, the date cell, the links;
+// the install path, the channel and class folders, which the console keeps as
+// plain folder names; ids, dates and counts); text, encoded for its place: the
+// title (typed by an editor or collected from another site; editors style
+// titles with the colour and shape fields, not with tags), the class name, the
+// author, the title colour code and the external link address.
 //
 // Runs on the request's worker. An invalid chip gives the empty text; database
 // failures throw DbError to the caller. A list reads only the rows it shows.
@@ -22,32 +33,32 @@
 
 namespace folirex {
 
-// The HTML that replaces a ListArticleList chip: params is the chip's text
-// after its colon, the rest are the page's values as the template engine passes
-// them.
+// The HTML that replaces a ListArticleList chip on a page of the request's
+// channel: params is the chip's text after its colon, the rest are the page's
+// values as the template engine passes them.
 std::string ShowArticleList(RequestState& state, const Variant& params, const Variant& page_type,
                             const Variant& page_number, const Variant& page_size,
                             const Variant& class_id, const Variant& subject_id);
-// The same for a chip already read (ParseArticleListChip).
-std::string ShowArticleList(RequestState& state, const ArticleListChip& chip,
-                            const Variant& page_type, const Variant& page_number,
-                            const Variant& page_size, const Variant& class_id,
-                            const Variant& subject_id);
+// The same for a chip already read (ParseArticleListChip), drawn for `channel`.
+std::string ShowArticleList(RequestState& state, const ChannelSettings& channel,
+                            const ArticleListChip& chip, const Variant& page_type,
+                            const Variant& page_number, const Variant& page_size,
+                            const Variant& class_id, const Variant& subject_id);
 
 // The whole list of `sql` (a GetArticleListSql select) drawn by the chip's
-// fields (the split parameter text). An empty or invalid `sql`, or another
-// number of fields than 22, gives the empty text; no rows give the empty-list
-// item. page_type is accepted and not read.
+// fields (the split parameter text) for the request's channel. An empty or
+// invalid `sql`, or another number of fields than 22, gives the empty text; no
+// rows give the empty-list item. page_type is accepted and not read.
 std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
                               const Variant& sql, const Variant& page_type);
-// The same for a chip already read.
-std::string RenderArticleList(RequestState& state, const ArticleListChip& chip,
-                              const std::string& sql);
+// The same for a chip already read, drawn for `channel`.
+std::string RenderArticleList(RequestState& state, const ChannelSettings& channel,
+                              const ArticleListChip& chip, const std::string& sql);
 
-// The current page of the pager's list and its bar. The pager's properties must
-// be set; this reads ResultSet once.
-std::string RenderArticleListPaged(RequestState& state, const ArticleListChip& chip,
-                                   Cls_Pagination& pager);
+// The current page of the pager's list and its bar, drawn for `channel`. The
+// pager's properties must be set; this reads ResultSet once.
+std::string RenderArticleListPaged(RequestState& state, const ChannelSettings& channel,
+                                   const ArticleListChip& chip, Cls_Pagination& pager);
 
 }  // namespace folirex
 

@@ -95,12 +95,12 @@ std::optional<ArticleListChip> ParseArticleListChip(const Variant& params) {
   return ReadArticleListFields(f);
 }
 
-ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChip& chip,
-                                       const Variant& page_type, const Variant& class_id,
-                                       const Variant& subject_id) {
+ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
+                                       const ArticleListChip& chip, const Variant& page_type,
+                                       const Variant& class_id, const Variant& subject_id) {
   const ChipSelection& selection = chip.selection;
   std::string cond = " d_deleted = false and d_checked = true and d_channelid = " +
-                     ChipChannelId(state, selection.channel);
+                     ChipChannelId(channel, selection.channel);
 
   const std::string type = page_type.ToString();
   std::string class_field = selection.class_id;
@@ -115,7 +115,7 @@ ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChi
   // The page's class may be any whole number; the chip's own field was checked
   // above.
   Variant class_value(class_field);
-  cond += ClassSubjectAndFlagConditions(state, selection, class_value, type, subject_id);
+  cond += ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id);
 
   if (!chip.author.empty()) cond += " and d_author = '" + SqlQuote(chip.author) + "'";
 
@@ -150,26 +150,22 @@ ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChi
   return q;
 }
 
-std::string GetArticleListSql(RequestState& state, const Variant& params, const Variant& page_type,
+std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
+                              const Variant& params, const Variant& page_type,
                               const Variant& /*page_number*/, const Variant& /*page_size*/,
                               const Variant& class_id, const Variant& subject_id) {
   std::optional<ArticleListChip> chip = ParseArticleListChip(params);
   if (!chip) return "";
-  state.db.Sql = BuildArticleListQuery(state, *chip, page_type, class_id, subject_id).select;
-  return state.db.Sql;
+  return BuildArticleListQuery(db, channel, *chip, page_type, class_id, subject_id).select;
 }
 
-std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {
+std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
   if (!IsDigits(id) || id.ToString().size() > 9) return "";
-  if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
-  Recordset& rs = *state.db.Rs;
-
-  state.db.Sql =
-      "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
-      "where d_id = " +
-      id.ToString();
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select d_channelid, d_child, d_order from Vantrel_ArticleClass where d_id = " +
+              id.ToString(),
+          *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "";
@@ -181,10 +177,10 @@ std::string GetClassAndChildIds(RequestState& state, const Variant& class_id) {
 
   // The subtree is the run of pre-order positions from the class's own to its
   // last descendant.
-  state.db.Sql = "select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
-                 " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
-                 " and d_channelid = " + std::to_string(channel);
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open("select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
+              " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
+              " and d_channelid = " + std::to_string(channel),
+          *db.Conn, 0, 1);
   std::string ids;
   while (!rs.Eof()) {
     ids += rs["d_id"].ToString() + ",";

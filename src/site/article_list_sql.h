@@ -3,9 +3,10 @@
 // list's articles, each with four columns of its class; GetClassAndChildIds
 // gives a class and all its descendants from the pre-order class tree.
 //
-// Both run on the request's worker and use only that request's state. A
+// Both return their result and leave the request's database part as they found
+// it (db.Sql and db.Rs included); they read on db.Conn, which must be open. A
 // parameter text that is not a valid list gives the empty text; database
-// failures throw DbError to the caller.
+// failures throw DbError to the caller. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 #define FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 
@@ -54,11 +55,12 @@ ArticleListChip ReadArticleListFields(const std::vector<std::string>& fields);
 // d_titleprefix, d_fontshape, d_addtime, d_titlecolor, d_hotflag,
 // d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl, d_dir, d_name,
 // d_commentflag, d_commentcheckflag), or "" when the parameter text does not
-// have 22 fields or a field fails its check. On success state.db.Sql holds the
-// select too. page_number and page_size are accepted for the callers' sake and
-// not read; class_id is read on "classlist" pages, subject_id on "subjectlist"
-// pages.
-std::string GetArticleListSql(RequestState& state, const Variant& params, const Variant& page_type,
+// have 22 fields or a field fails its check. `channel` is the channel the list
+// is drawn for (a channel field of "-1" lists it). page_number and page_size
+// are accepted for the callers' sake and not read; class_id is read on
+// "classlist" pages, subject_id on "subjectlist" pages.
+std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
+                              const Variant& params, const Variant& page_type,
                               const Variant& page_number, const Variant& page_size,
                               const Variant& class_id, const Variant& subject_id);
 
@@ -70,14 +72,15 @@ struct ArticleListQuery {
   std::string select;
 };
 
-// GetArticleListSql's query for a chip that passed its checks, without touching state.db.Sql.
-ArticleListQuery BuildArticleListQuery(RequestState& state, const ArticleListChip& chip,
-                                       const Variant& page_type, const Variant& class_id,
-                                       const Variant& subject_id);
+// GetArticleListSql's query for a chip that passed its checks.
+ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
+                                       const ArticleListChip& chip, const Variant& page_type,
+                                       const Variant& class_id, const Variant& subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
-// class has that id. Uses state.db.Rs and leaves the last query in state.db.Sql.
-std::string GetClassAndChildIds(RequestState& state, const Variant& class_id);
+// class has that id (or the id is not a plain number of at most 9 digits).
+// Reads through a recordset of its own.
+std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id);
 
 }  // namespace folirex
 

@@ -7,6 +7,7 @@
 #include "core/regex_helpers.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -233,8 +234,10 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleCommentFlag] = rs["d_commentflag"].IsNull() ? Variant(true) : rs["d_commentflag"];
   values[kArticleCommentCheckFlag] =
       rs["d_commentcheckflag"].IsNull() ? Variant(true) : rs["d_commentcheckflag"];
-  values[kArticleSummary] =
-      rs["d_summary"].IsBlank() ? Variant(Summary(rs["d_content"].ToString())) : rs["d_summary"];
+  // A typed summary is text; one made from the content holds no tag, quote or angle bracket.
+  values[kArticleSummary] = rs["d_summary"].IsBlank()
+                                ? Variant(Summary(rs["d_content"].ToString()))
+                                : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
   rs.Close();

@@ -11,6 +11,10 @@
 // loses its page breaks in the content value; the summary never shows them. A recycled or
 // unapproved article loads like any other (the public pages refuse it themselves).
 //
+// The slots marked encoded hold text encoded for a page; the other text slots hold the stored
+// values (titles, keywords: the caller encodes them for their place; the content: the site's own
+// HTML).
+//
 // LoadArticle: an id that is not a plain whole number, or no article with the id, gives
 // std::nullopt (a malformed id never reaches SQL). It reads through a recordset of its own on
 // db.Conn, which must be open. Database errors throw DbError. Request thread only.
@@ -52,7 +56,8 @@ enum ArticleSlot {
   kArticleContent = 16,           // d_content, or kPagePlaceholder when paged
   kArticleCommentFlag = 17,       // the class's d_commentflag; true without a class
   kArticleCommentCheckFlag = 18,  // the class's d_commentcheckflag; true without a class
-  kArticleSummary = 19,           // d_summary, else made from the content
+  kArticleSummary = 19,           // d_summary encoded as text, else made from the content
+                                  // (tags, quotes and angle brackets dropped; its entities kept)
   kArticleMetaRelative = 20,      // d_metarelativeflag
   kArticleMetaKeyword = 21,       // d_metakeyword
   kArticleSlotCount = 22,

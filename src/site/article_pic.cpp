@@ -42,14 +42,14 @@ bool FieldsValid(const std::vector<std::string>& f) {
 }
 
 // The select of a chip that passed its checks.
-std::string PicSql(RequestState& state, const ArticlePicChip& chip, const Variant& page_type,
-                   const Variant& class_id, const Variant& subject_id) {
+std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const ArticlePicChip& chip,
+                   const Variant& page_type, const Variant& class_id, const Variant& subject_id) {
   const ChipSelection& selection = chip.selection;
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
       "= false and d_checked = true and "
       "d_channelid = " +
-      ChipChannelId(state, selection.channel);
+      ChipChannelId(channel, selection.channel);
 
   const std::string type = page_type.ToString();
   Variant class_value(selection.class_id);
@@ -58,7 +58,7 @@ std::string PicSql(RequestState& state, const ArticlePicChip& chip, const Varian
   } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
-  cond += ClassSubjectAndFlagConditions(state, selection, class_value, type, subject_id);
+  cond += ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id);
   if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
 
   return "select top " + std::to_string(selection.count) +
@@ -87,41 +87,36 @@ std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params) {
   return chip;
 }
 
-std::string GetArticlePicSql(RequestState& state, const Variant& params, const Variant& page_type,
+std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
+                             const Variant& params, const Variant& page_type,
                              const Variant& class_id, const Variant& subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
-  return PicSql(state, *chip, page_type, class_id, subject_id);
+  return PicSql(db, channel, *chip, page_type, class_id, subject_id);
 }
 
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
                            const Variant& class_id, const Variant& subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
-  return ShowArticlePic(state, *chip, page_type, class_id, subject_id);
+  return ShowArticlePic(state, state.channel, *chip, page_type, class_id, subject_id);
 }
 
-// What goes into the page:
-// - the site's own markup, built here: the table, the cells of the layout, the links; the install
-//   path, the channel and class folders (names the console keeps as plain folder names), ids and
-//   the picture size (digits the chip's check let through);
-// - text, encoded for its place: the title and the summary (typed by an editor or collected from
-//   another site), the tool tip with title, author and time, and the picture address.
-std::string ShowArticlePic(RequestState& state, const ArticlePicChip& chip,
-                           const Variant& page_type, const Variant& class_id,
-                           const Variant& subject_id) {
-  const std::string sql = PicSql(state, chip, page_type, class_id, subject_id);
-  state.db.Sql = sql;
+// What goes into the page: see the header (markup built here, text encoded for its place).
+std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_channel,
+                           const ArticlePicChip& chip, const Variant& page_type,
+                           const Variant& class_id, const Variant& subject_id) {
+  const std::string sql = PicSql(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   // A chip that shows another channel's pictures links them with that channel's
   // settings, loaded into a value of its own.
-  const std::string channel_number = ChipChannelId(state, chip.selection.channel);
+  const std::string channel_number = ChipChannelId(page_channel, chip.selection.channel);
   std::optional<ChannelSettings> other;
-  if (channel_number != SqlNumber(state.channel.ChannelID)) {
+  if (channel_number != SqlNumber(page_channel.ChannelID)) {
     other = OtherChannelSettings(state, channel_number);
     if (!other) return "<li>暂时没有本类数据！</li>";
   }
-  const ChannelSettings& channel = other ? *other : state.channel;
+  const ChannelSettings& channel = other ? *other : page_channel;
   const std::string base_path = ChannelPathOf(state, channel);
   const std::string install = InstallPath(state);
   const std::string channel_id = channel.ChannelID.ToString();

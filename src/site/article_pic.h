@@ -2,9 +2,18 @@
 // of the chip into one select of articles with pictures, and ShowArticlePic
 // renders them as a grid of picture cells in one of three layouts.
 //
-// A chip whose channel field names another channel than the page's shows that
+// The grid is drawn with the settings of the channel the page is drawn for, a
+// value the caller passes (the template engine its page's or block cell's
+// channel). A chip whose channel field names another channel shows that
 // channel's pictures and links them with that channel's settings, loaded into a
-// value of its own: the page's channel settings are never changed.
+// value of its own. No channel settings of the request are changed.
+//
+// What goes into the grid: the site's own markup (the table, the cells of the
+// layout, the links; the install path, the channel and class folders, which the
+// console keeps as plain folder names; ids and the picture size, digits the
+// chip's check let through) as built; text, encoded for its place: the title and
+// the summary (typed by an editor or collected from another site), the tool tip
+// with title, author and time, and the picture address.
 //
 // Runs on the request's worker. An invalid chip gives the empty text; database
 // failures throw DbError to the caller.
@@ -41,19 +50,21 @@ struct ArticlePicChip {
 // other text.
 std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params);
 
-// The select of a ListArticlePic chip, or "" when a field fails its check.
-std::string GetArticlePicSql(RequestState& state, const Variant& params, const Variant& page_type,
+// The select of a ListArticlePic chip drawn for `channel`, or "" when a field
+// fails its check. Reads the class tree on db.Conn.
+std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
+                             const Variant& params, const Variant& page_type,
                              const Variant& class_id, const Variant& subject_id);
 
-// The grid that replaces the chip: "" for an invalid chip,
-// "<li>暂时没有本类数据！</li>" when no article matches. Leaves the query in
-// state.db.Sql.
+// The grid that replaces the chip, drawn for the request's channel
+// (state.channel): "" for an invalid chip, "<li>暂时没有本类数据！</li>" when no
+// article matches.
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
                            const Variant& class_id, const Variant& subject_id);
-// The same for a chip already read (ParseArticlePicChip).
-std::string ShowArticlePic(RequestState& state, const ArticlePicChip& chip,
-                           const Variant& page_type, const Variant& class_id,
-                           const Variant& subject_id);
+// The same for a chip already read (ParseArticlePicChip), drawn for `channel`.
+std::string ShowArticlePic(RequestState& state, const ChannelSettings& channel,
+                           const ArticlePicChip& chip, const Variant& page_type,
+                           const Variant& class_id, const Variant& subject_id);
 
 }  // namespace folirex
 

@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -23,8 +24,8 @@ Variant Trimmed(const Variant& value) {
 }  // namespace
 
 std::string ChannelStatHtml(const ChannelSettings& channel) {
-  std::string project = channel.ProjectName.ToString();
-  std::string unit = channel.ProjectUnit.ToString();
+  const std::string project = HtmlEscapeAttr(channel.ProjectName.ToString());
+  const std::string unit = HtmlEscapeAttr(channel.ProjectUnit.ToString());
   // Counters the console keeps are whole numbers; anything else counts as 0 here.
   int64_t waiting = channel.ItemCount.ToInt64Or(0) - channel.ItemCountChecked.ToInt64Or(0);
   std::string html = "<table width='100%' align=center><tr><td>";
@@ -104,7 +105,6 @@ void InitChannel(RequestState& state) {
     state.host.Session->Set("channel_path", "../" + state.channel.ChannelDir +
                                                 state.channel.UploadDir.ToString() + "/");
   }
-  state.site.ChannelStatHtml = ChannelStatHtml(state.channel);
 }
 
 }  // namespace folirex

@@ -3,8 +3,7 @@
 // recordset of its own on db.Conn, so a caller's open shared recordset is left alone.
 //
 // InitChannel makes channel state.channel.ChannelID the current channel: its settings into
-// state.channel, its statistics block ({$showchannelstat} on a channel's pages) into
-// state.site.ChannelStatHtml, and its upload folder into the session ("channel_path"). The public
+// state.channel and its upload folder into the session ("channel_path"). The public
 // entry calls it once per request and the console's channel-scoped pages call it again after
 // changing ChannelID; blocks and chips that draw another channel load that channel's settings
 // into a value of their own (LoadChannelSettings).
@@ -31,7 +30,8 @@ std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCac
                                                    const Variant& id);
 
 // The statistics block of a channel's pages ({$showchannelstat}): items, items waiting,
-// comments, subjects, reads.
+// comments, subjects, reads. The table is the block's own markup; the channel's item word and
+// unit are text and go in encoded, the counters as numbers.
 std::string ChannelStatHtml(const ChannelSettings& channel);
 
 void InitChannel(RequestState& state);

@@ -33,12 +33,12 @@ const char kNoComments[] = "暂时没有评论数据！";
 
 // The three checks shared by the chip and the list: a whole count, the comment or content page,
 // a plain article id (and a current channel to list).
-bool ListArgumentsValid(RequestState& state, const Variant& count, const Variant& page_type,
-                        const Variant& article_id) {
+bool ListArgumentsValid(const ChannelSettings& channel, const Variant& count,
+                        const Variant& page_type, const Variant& article_id) {
   std::string type = LCase(page_type.ToString());
   return interaction::DigitsUpTo(count, kMaxListedComments) >= 0 &&
          (type == "comment" || type == "content") && interaction::IsId(article_id) &&
-         interaction::IsId(state.channel.ChannelID);
+         interaction::IsId(channel.ChannelID);
 }
 
 // One comment. Everything a reader typed is encoded; times and scores come from the database.
@@ -151,18 +151,19 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
   std::string page =
       LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "comment");
   const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "comment");
-  return ParseTemplate(state, skin, page, "comment", state.channel.GenerateHtml, article_id, "", "",
-                       "", "", "", "", "", "", "");
+  return ParseTemplate(state, state.channel, skin, page, "comment", state.channel.GenerateHtml,
+                       article_id, "", "", "", "", "", "", "", "", "");
 }
 
-std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,
+std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,
+                              const Variant& count, const Variant& page_type,
                               const Variant& article_id) {
-  if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
+  if (!ListArgumentsValid(channel, count, page_type, article_id)) return "";
   std::string tag = "<script language='javascript' src='" +
-                    GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID) +
+                    GetChannelPath(state.host, state.db, state.caches, channel.ChannelID) +
                     "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
                     "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
-                    "&channelid=" + state.channel.ChannelID.ToString();
+                    "&channelid=" + channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
   // to the list script is what shows the reader the page asked for.
   if (LCase(page_type.ToString()) == "comment" && state.host.Request != nullptr) {
@@ -174,7 +175,7 @@ std::string ShowCommentListJs(RequestState& state, const Variant& count, const V
 
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
                             const Variant& article_id) {
-  if (!ListArgumentsValid(state, count, page_type, article_id)) return "";
+  if (!ListArgumentsValid(state.channel, count, page_type, article_id)) return "";
   const std::string id = article_id.ToString();
   const std::string channel_id = state.channel.ChannelID.ToString();
   std::string html;

@@ -23,8 +23,9 @@ namespace folirex {
 std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
                         const Variant& channel_id);
 
-// The value of a ListComment:<count> chip; "" when a check fails.
-std::string ShowCommentListJs(RequestState& state, const Variant& count, const Variant& page_type,
+// The value of a ListComment:<count> chip on a page drawn for `channel`; "" when a check fails.
+std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,
+                              const Variant& count, const Variant& page_type,
                               const Variant& article_id);
 
 // The whole answer of the comment-list script; "" when a check fails.

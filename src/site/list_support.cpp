@@ -60,8 +60,8 @@ bool IsNewArticle(const Variant& add_time, const Variant& days_of_new) {
   return days <= days_of_new.ToInt64Or(0);
 }
 
-std::string ChipChannelId(const RequestState& state, const std::string& channel_field) {
-  return channel_field == "-1" ? SqlNumber(state.channel.ChannelID) : SqlNumber(channel_field);
+std::string ChipChannelId(const ChannelSettings& channel, const std::string& channel_field) {
+  return channel_field == "-1" ? SqlNumber(channel.ChannelID) : SqlNumber(channel_field);
 }
 
 std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
@@ -108,13 +108,13 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
   return selection;
 }
 
-std::string ClassSubjectAndFlagConditions(RequestState& state, const ChipSelection& selection,
+std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
                                           const Variant& class_value, const std::string& type,
                                           const Variant& subject_id) {
   std::string cond;
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
-      std::string ids = GetClassAndChildIds(state, class_value);
+      std::string ids = GetClassAndChildIds(db, class_value);
       // No such class: no rows rather than an "in ()" the database refuses.
       cond += ids.empty() ? " and 1 = 0" : " and d_classid in (" + ids + ")";
     } else {

@@ -51,8 +51,8 @@ std::string UrlEncodeGbk(std::string_view text);
 bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 
 // The channel a list chip lists, as SQL number text: its channel field, or the
-// page's channel when that field is "-1".
-std::string ChipChannelId(const RequestState& state, const std::string& channel_field);
+// channel the page is drawn with (`channel`) when that field is "-1".
+std::string ChipChannelId(const ChannelSettings& channel, const std::string& channel_field);
 
 // The settings of a channel other than the page's, loaded as a value of its own
 // (the page's settings are left as they are): a chip that lists another
@@ -87,8 +87,9 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 // The conditions the article and picture chips share, each beginning " and": the class (with
 // its descendants when asked; a missing class gives no rows), the subject (the page's on a
 // subject list, else the chip's unless "0"), and the hot and recommended flags.
-// class_value: the class the list shows (already chosen from the chip or the page).
-std::string ClassSubjectAndFlagConditions(RequestState& state, const ChipSelection& selection,
+// class_value: the class the list shows (already chosen from the chip or the page). Reads the
+// class tree on db.Conn.
+std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
                                           const Variant& class_value, const std::string& type,
                                           const Variant& subject_id);
 

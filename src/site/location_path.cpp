@@ -7,6 +7,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/class_folders.h"
@@ -25,22 +26,23 @@ bool IsStaticMode(std::string_view mode) { return mode == "1" || mode == "2"; }
 
 // The channel link of the breadcrumb: its dynamic first page, or its static first page (under
 // the install folder when the site shows only one channel).
-std::string ChannelLink(RequestState& state, const std::string& mode) {
+std::string ChannelLink(RequestState& state, const ChannelSettings& channel,
+                        const std::string& mode) {
   if (!IsStaticMode(mode)) {
-    return ServerPath(state) + "asp.asp?channelid=" + state.channel.ChannelID.ToString();
+    return ServerPath(state) + "asp.asp?channelid=" + channel.ChannelID.ToString();
   }
   Variant shown = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where D_ShowNameFlag = true and d_disabledflag = "
       "false and d_channeltype = 1");
-  std::string base = shown.ToInt64Or(0) > 1 ? GetChannelPath(state.host, state.db, state.caches,
-                                                             state.channel.ChannelID)
-                                            : ServerPath(state);
-  return base + "default" + state.channel.FirstFileExt;
+  std::string base = shown.ToInt64Or(0) > 1
+                         ? GetChannelPath(state.host, state.db, state.caches, channel.ChannelID)
+                         : ServerPath(state);
+  return base + "default" + channel.FirstFileExt;
 }
 
 // The links of the classes from the top class down to class_id, each followed by separator.
-std::string ClassChain(RequestState& state, const Variant& class_id, const std::string& mode,
-                       std::string_view separator) {
+std::string ClassChain(RequestState& state, const ChannelSettings& channel, const Variant& class_id,
+                       const std::string& mode, std::string_view separator) {
   if (!IsDigits(class_id)) return "";
   Recordset rs;
   rs.Open("select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString(),
@@ -57,15 +59,15 @@ std::string ClassChain(RequestState& state, const Variant& class_id, const std::
   for (const std::string& piece : ids) {
     std::string id = Trim(piece);
     if (!IsDigits(id)) continue;
-    std::string name = GetNameByID(state.db, "Vantrel_ArticleClass", id);
+    const std::string name = HtmlEscapeAttr(GetNameByID(state.db, "Vantrel_ArticleClass", id));
     if (mode == "1") {
       std::string folder =
-          GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType,
-                          GetDirByID(state.db, "Vantrel_ArticleClass", id));
-      chain += "<a href='" + folder + "list_" + id + state.channel.ListFileExt + "'>" + name;
+          ClassListDirFor(GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
+                          channel.ListDirType, GetDirByID(state.db, "Vantrel_ArticleClass", id));
+      chain += "<a href='" + folder + "list_" + id + channel.ListFileExt + "'>" + name;
     } else {
       chain += "<a href='" + ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
-               "&channelid=" + state.channel.ChannelID.ToString() + "'>" + name;
+               "&channelid=" + channel.ChannelID.ToString() + "'>" + name;
     }
     chain += separator;
   }
@@ -77,9 +79,10 @@ std::string SubjectName(RequestState& state, const Variant& subject_id) {
   return GetNameByID(state.db, "Vantrel_ArticleSubject", subject_id);
 }
 
-std::string Neighbour(RequestState& state, const Variant& article_id, bool previous) {
+std::string Neighbour(RequestState& state, const ChannelSettings& channel,
+                      const Variant& article_id, bool previous) {
   const ChannelFolder folder =
-      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+      GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;
   if (!IsDigits(article_id)) return kNoNeighbour;
   std::string inner =
@@ -104,15 +107,14 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
     return kNoNeighbour;
   }
   std::string id = rs["d_id"].ToString();
-  std::string title = rs["d_title"].ToString();
+  const std::string title = HtmlEscapeAttr(rs["d_title"].ToString());
   std::string link;
-  if (state.channel.GenerateHtml.ToString() == "0") {
+  if (channel.GenerateHtml.ToString() == "0") {
     link = "<a href='" + ServerPath(state) + "asp.asp?m=content&articleid=" + id +
-           "&channelid=" + state.channel.ChannelID.ToString() + "'>";
+           "&channelid=" + channel.ChannelID.ToString() + "'>";
   } else {
-    std::string file =
-        GetContentFileName(folder.dir, id, rs["d_addtime"], state.channel.ContentFileType,
-                           state.channel.ContentFileExt);
+    std::string file = GetContentFileName(folder.dir, id, rs["d_addtime"], channel.ContentFileType,
+                                          channel.ContentFileExt);
     std::string dir = rs["d_dir"].ToString();
     link = dir.empty() ? "<a href='" + path + file + "'>"
                        : "<a href='" + path + dir + "/" + file + "'>";
@@ -123,8 +125,9 @@ std::string Neighbour(RequestState& state, const Variant& article_id, bool previ
 
 }  // namespace
 
-std::string ShowPath(RequestState& state, const Variant& class_id, const Variant& subject_id,
-                     const Variant& generate_html, const Variant& page_type) {
+std::string ShowPath(RequestState& state, const ChannelSettings& channel, const Variant& class_id,
+                     const Variant& subject_id, const Variant& generate_html,
+                     const Variant& page_type) {
   std::string type = LCase(page_type.ToString());
   if (type == "default") return std::string(kHead) + "网站首页";
   if (type == "tellfriend") return std::string(kHead) + "告诉好友";
@@ -145,23 +148,27 @@ std::string ShowPath(RequestState& state, const Variant& class_id, const Variant
   } else if (type != "content" && type != "classlist" && type != "subjectlist") {
     return "";
   }
-  std::string head = std::string(kHead) + "<a href='" + ChannelLink(state, mode) + "'>" +
-                     state.channel.ChannelName.ToString() + "</a>&nbsp;&gt;&gt;&nbsp;";
+  std::string head = std::string(kHead) + "<a href='" + ChannelLink(state, channel, mode) + "'>" +
+                     HtmlEscapeAttr(channel.ChannelName.ToString()) + "</a>&nbsp;&gt;&gt;&nbsp;";
   if (tail != nullptr) return head + tail;
-  if (type == "content")
-    return head + ClassChain(state, class_id, mode, "</a> &gt;&gt;&nbsp;") + "内容";
-  if (type == "classlist") {
-    return head + ClassChain(state, class_id, mode, "</a>&nbsp;&gt;&gt;&nbsp;") + "分类列表";
+  if (type == "content") {
+    return head + ClassChain(state, channel, class_id, mode, "</a> &gt;&gt;&nbsp;") + "内容";
   }
-  return head + SubjectName(state, subject_id) + "列表";
+  if (type == "classlist") {
+    return head + ClassChain(state, channel, class_id, mode, "</a>&nbsp;&gt;&gt;&nbsp;") +
+           "分类列表";
+  }
+  return head + HtmlEscapeAttr(SubjectName(state, subject_id)) + "列表";
 }
 
-std::string ShowArticlePrevious(RequestState& state, const Variant& article_id) {
-  return Neighbour(state, article_id, true);
+std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
+                                const Variant& article_id) {
+  return Neighbour(state, channel, article_id, true);
 }
 
-std::string ShowArticleNext(RequestState& state, const Variant& article_id) {
-  return Neighbour(state, article_id, false);
+std::string ShowArticleNext(RequestState& state, const ChannelSettings& channel,
+                            const Variant& article_id) {
+  return Neighbour(state, channel, article_id, false);
 }
 
 }  // namespace folirex

@@ -5,6 +5,7 @@
 
 #include "core/site_config.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "site/class_folders.h"
 #include "site/list_support.h"
 
@@ -68,7 +69,8 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>";
   for (const NaviItem& top : tops) {
-    html += row_open + w + "%'>[<a href='" + class_link(top) + "'>" + top.name + "</a>]</td>";
+    html += row_open + w + "%'>[<a href='" + class_link(top) + "'>" + HtmlEscapeAttr(top.name) +
+            "</a>]</td>";
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
@@ -79,7 +81,8 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
     for (const NaviItem& child : children) {
       ++j;
       k = j % cols;
-      html += child_open + w + "%'><a href='" + class_link(child) + "'>" + child.name + "</a></td>";
+      html += child_open + w + "%'><a href='" + class_link(child) + "'>" +
+              HtmlEscapeAttr(child.name) + "</a></td>";
       if (k == 0) html += "</tr>";
       if (j >= cols) break;
     }
@@ -126,7 +129,7 @@ std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
       link = install + "asp.asp?m=subjectlist&subjectid=" + s.id +
              "&channelid=" + state.channel.ChannelID.ToString();
     }
-    html += "<td><a href='" + link + "'>" + s.name + "</a></td>";
+    html += "<td><a href='" + link + "'>" + HtmlEscapeAttr(s.name) + "</a></td>";
     if (k == 0) html += "</tr>";
   }
   if (k > 0) {

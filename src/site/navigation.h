@@ -2,9 +2,14 @@
 // top-level class with its sub-classes beside it, ShowSubjectNavi a grid of the
 // channel's subjects. The JS snippet writer turns them into script files.
 //
-// Both work on the current channel (state.channel.ChannelID and its loaded settings),
-// run on the request's worker and throw DbError on database failures. A column
-// count of 0 or less is 1.
+// Both work on the request's channel (state.channel.ChannelID and its loaded
+// settings), run on the request's worker and throw DbError on database
+// failures. A column count of 0 or less is 1.
+//
+// What goes in: class and subject names are text and go in encoded
+// (HtmlEscape); the tables and links are the navigation's own markup, with ids,
+// the install path and the channel, class and subject folders (plain folder
+// names the console keeps) as they are.
 #ifndef FOLIREX_SITE_NAVIGATION_H_
 #define FOLIREX_SITE_NAVIGATION_H_
 

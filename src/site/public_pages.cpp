@@ -29,16 +29,33 @@ struct PageArgs {
   Variant notice_id = "";
 };
 
-ParsedPage RenderPage(RequestState& state, const PageSkin& skin, std::string& template_text,
-                      const char* page_type, const PageArgs& a) {
-  return ParseTemplatePage(state, skin, template_text, page_type, state.channel.GenerateHtml,
+// The skin of a template page, linked under the folder of `channel` (the install folder on the
+// home page).
+PageSkin SkinOf(RequestState& state, const ChannelSettings& channel, const Variant& template_id,
+                const Variant& template_page_id, const Variant& page_type) {
+  std::string type = page_type.ToString();
+  std::string base = type == "default"
+                         ? state.host.Application->Get("server_path").ToString()
+                         : GetChannelPath(state.host, state.db, state.caches, channel.ChannelID);
+  // The page's skin comes with the template page the page was rendered from, read once.
+  const std::string skin_id =
+      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type)
+          .ToString();
+  return PageSkin{
+      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
+      skin_id};
+}
+
+ParsedPage RenderPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+                      std::string& template_text, const char* page_type, const PageArgs& a) {
+  return ParseTemplatePage(state, channel, skin, template_text, page_type, channel.GenerateHtml,
                            a.article_id, a.class_id, a.subject_id, "", a.page_size, a.search_type,
                            a.search_class, a.search_keyword, a.search_order, a.notice_id);
 }
 
-std::string Render(RequestState& state, const PageSkin& skin, std::string& template_text,
-                   const char* page_type, const PageArgs& a) {
-  return RenderPage(state, skin, template_text, page_type, a).html;
+std::string Render(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+                   std::string& template_text, const char* page_type, const PageArgs& a) {
+  return RenderPage(state, channel, skin, template_text, page_type, a).html;
 }
 
 // The channel's template page of the type, with its skin; then the engine.
@@ -46,7 +63,7 @@ ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const P
   std::string text =
       LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
   const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
-  return RenderPage(state, skin, text, page_type, args);
+  return RenderPage(state, state.channel, skin, text, page_type, args);
 }
 
 std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
@@ -55,15 +72,15 @@ std::string ChannelPage(RequestState& state, const char* page_type, const PageAr
 
 // An own template page (id not 0) or else the channel's page of the type: the text and the
 // skin.
-std::string PageTextFor(RequestState& state, const Variant& template_page_id, const char* page_type,
-                        PageSkin* skin) {
+std::string PageTextFor(RequestState& state, const ChannelSettings& channel,
+                        const Variant& template_page_id, const char* page_type, PageSkin* skin) {
   std::string text;
   if (template_page_id.ToInt64Or(0) == 0) {
-    text = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
-    *skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
+    text = LoadTemplatePage(state.db, state.caches, channel.ChannelTemplateID, page_type);
+    *skin = SkinOf(state, channel, channel.ChannelTemplateID, "", page_type);
   } else {
     text = LoadTemplatePageById(state.db, state.caches, template_page_id);
-    *skin = GetPageSkin(state, "", template_page_id, page_type);
+    *skin = SkinOf(state, channel, "", template_page_id, page_type);
   }
   return text;
 }
@@ -73,10 +90,10 @@ bool IsPublished(const Recordset& rs) {
 }
 
 bool IsPublishedRow(RequestState& state, int64_t article_id) {
-  state.db.Sql =
-      "select d_deleted, d_checked from Vantrel_Article where d_id = " + std::to_string(article_id);
   Recordset rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_deleted, d_checked from Vantrel_Article where d_id = " + std::to_string(article_id),
+      *state.db.Conn, 0, 1);
   bool published = !rs.Eof() && IsPublished(rs);
   rs.Close();
   return published;
@@ -105,7 +122,7 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
 std::string ShowDefault(RequestState& state) {
   std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
   const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
-  state.host.Response->Write(Render(state, skin, text, "default", PageArgs{}));
+  state.host.Response->Write(Render(state, state.channel, skin, text, "default", PageArgs{}));
   return "";
 }
 
@@ -141,12 +158,12 @@ std::string ShowUserList(RequestState& state) { return ""; }
 
 std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) {
   if (!article_id) return kBadArticle;
-  state.db.Sql =
+  Recordset& rs = *state.db.Rs;
+  rs.Open(
       "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
       "Vantrel_Article where d_id = " +
-      IdText(article_id);
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+          IdText(article_id),
+      *state.db.Conn, 0, 1);
   // An article in the recycle bin or waiting for approval is not on the site.
   if (rs.Eof() || !IsPublished(rs)) {
     rs.Close();
@@ -160,18 +177,23 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, template_page_id, "content", &skin);
+  std::string text = PageTextFor(state, state.channel, template_page_id, "content", &skin);
   // Only this article's pages may stand in for its placeholder.
-  return WithContentPages(RenderPage(state, skin, text, "content", args));
+  return WithContentPages(RenderPage(state, state.channel, skin, text, "content", args));
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
                           std::string_view template_text) {
+  return ShowClassList(state, state.channel, class_id, template_text);
+}
+
+std::string ShowClassList(RequestState& state, const ChannelSettings& channel,
+                          std::optional<int64_t> class_id, std::string_view template_text) {
   if (!class_id) return kBadClass;
-  state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
-                 IdText(class_id);
   Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open("select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
+              IdText(class_id),
+          *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kBadClass;
@@ -183,17 +205,17 @@ std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, template_page_id, "classlist", &skin);
+  std::string text = PageTextFor(state, channel, template_page_id, "classlist", &skin);
   if (!template_text.empty()) text = std::string(template_text);
-  return Render(state, skin, text, "classlist", args);
+  return Render(state, channel, skin, text, "classlist", args);
 }
 
 std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id) {
   if (!subject_id) return kBadSubject;
-  state.db.Sql = "select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
-                 IdText(subject_id);
   Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  rs.Open("select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
+              IdText(subject_id),
+          *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kBadSubject;
@@ -205,8 +227,8 @@ std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, template_page_id, "subjectlist", &skin);
-  return Render(state, skin, text, "subjectlist", args);
+  std::string text = PageTextFor(state, state.channel, template_page_id, "subjectlist", &skin);
+  return Render(state, state.channel, skin, text, "subjectlist", args);
 }
 
 std::string ShowHotList(RequestState& state) {
@@ -229,17 +251,7 @@ std::string ShowNewList(RequestState& state) {
 
 PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
                      const Variant& template_page_id, const Variant& page_type) {
-  std::string type = page_type.ToString();
-  std::string base = type == "default" ? state.host.Application->Get("server_path").ToString()
-                                       : GetChannelPath(state.host, state.db, state.caches,
-                                                        state.channel.ChannelID);
-  // The page's skin comes with the template page the page was rendered from, read once.
-  const std::string skin_id =
-      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type)
-          .ToString();
-  return PageSkin{
-      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
-      skin_id};
+  return SkinOf(state, state.channel, template_id, template_page_id, page_type);
 }
 
 std::string GetSkinCssLink(RequestState& state, const Variant& template_id,

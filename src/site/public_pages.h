@@ -6,8 +6,9 @@
 // Handlers return the page text, which the entry writes once; ShowDefault writes its page itself
 // and returns "". Ids come as numbers or absent, as the entry parsed them (PublicRequest): an
 // absent article, class or subject id, like one that names no row, answers the page's alert
-// script as the whole page (the response is not ended). The sub-class blocks call ShowClassList
-// too. Database errors throw DbError. Request thread only.
+// script as the whole page (the response is not ended). The handlers draw the request's channel
+// (state.channel); the sub-class blocks call ShowClassList with the channel their page is drawn
+// for. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_PUBLIC_PAGES_H_
 #define FOLIREX_SITE_PUBLIC_PAGES_H_
 
@@ -45,6 +46,9 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id);
 // pass their block body); the skin link and the page size stay those of the class.
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
                           std::string_view template_text);
+// The same drawn for `channel` (its template set, folder and HTML mode).
+std::string ShowClassList(RequestState& state, const ChannelSettings& channel,
+                          std::optional<int64_t> class_id, std::string_view template_text);
 std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id);
 std::string ShowHotList(RequestState& state);
 std::string ShowRecommendList(RequestState& state);

@@ -6,6 +6,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
@@ -55,14 +56,15 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 
 }  // namespace
 
-std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
-                                   const Variant& page_type, const Variant& article_id) {
+std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
+                                   const Variant& chip_value, const Variant& page_type,
+                                   const Variant& article_id) {
   if (LCase(page_type.ToString()) != "content") return "";
-  if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "";
+  if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return "";
   const std::string id = article_id.ToString();
-  const std::string channel_id = state.channel.ChannelID.ToString();
+  const std::string channel_id = channel.ChannelID.ToString();
   const ChannelFolder folder =
-      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+      GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& base_path = folder.path;
 
   std::string title;
@@ -102,7 +104,7 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
       (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
 
   const std::string server_path = state.host.Application->Get("server_path").ToString();
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const std::string mode = channel.GenerateHtml.ToString();
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
@@ -112,9 +114,8 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
     const std::string row_title = rs["d_title"].ToString();
     std::string link;
     if (static_links) {
-      std::string file =
-          GetContentFileName(folder.dir, rs["d_id"], rs["d_addtime"], state.channel.ContentFileType,
-                             state.channel.ContentFileExt);
+      std::string file = GetContentFileName(folder.dir, rs["d_id"], rs["d_addtime"],
+                                            channel.ContentFileType, channel.ContentFileExt);
       std::string dir = rs["d_dir"].ToString();
       link = "<a href='" + base_path + (dir.empty() ? "" : dir + "/") + file + "'>";
     } else {
@@ -123,7 +124,7 @@ std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_valu
              "&articleid=" + rs["d_id"].ToString() + "' title=\"" + HtmlEscapeAttr(row_title) +
              "\">";
     }
-    std::string text = width == 0 ? row_title : CutStr(row_title, width);
+    const std::string text = HtmlEscapeAttr(width == 0 ? row_title : CutStr(row_title, width));
     html += "<tr><td><li>" + link + text + "</a></td></tr>";
   }
   rs.Close();
@@ -180,11 +181,12 @@ std::string ShowTopUser(RequestState& state, const Variant& count, const Variant
   return html;
 }
 
-std::string ShowJsFile(RequestState& state, const Variant& file_name) {
+std::string ShowJsFile(RequestState& state, const ChannelSettings& channel,
+                       const Variant& file_name) {
   std::string name = file_name.ToString();
   if (name.empty()) return "";
   return "<script language='javascript' src='" +
-         GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID) + "Js/" +
+         GetChannelPath(state.host, state.db, state.caches, channel.ChannelID) + "Js/" +
          state.host.Server->HTMLEncode(name) + "'></Script>";
 }
 

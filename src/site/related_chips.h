@@ -3,9 +3,15 @@
 // JS snippet file (JSFile). Each returns the HTML that replaces its chip, "" when its parameters
 // fail their checks. None writes the database.
 //
-// Related articles are approved articles of the current channel outside the recycle bin, each
-// listed once, whether they are found through the article's own keywords or through the keyword
-// library. Request thread only; database errors throw DbError.
+// Related articles are approved articles of `channel` (the channel the page is drawn for) outside
+// the recycle bin, each listed once, whether they are found through the article's own keywords or
+// through the keyword library; the JS file's script tag points into that channel's folder.
+//
+// What goes in: the related articles' titles (link text and tool tip) and the members' nicknames
+// are text and go in encoded (HtmlEscape; the nicknames through HTMLEncode); the JS file name
+// is encoded for its attribute; the tables, links and headings are the chips' own markup, with
+// ids, counts, the install path and the channel and class folders (plain folder names the
+// console keeps) as they are. Request thread only; database errors throw DbError.
 #ifndef FOLIREX_SITE_RELATED_CHIPS_H_
 #define FOLIREX_SITE_RELATED_CHIPS_H_
 
@@ -16,13 +22,15 @@
 namespace folirex {
 
 // chip_value: the whole TemplateChip value ("listarticlecorrelative:count,titlewidth").
-std::string ShowArticleCorrelative(RequestState& state, const Variant& chip_value,
-                                   const Variant& page_type, const Variant& article_id);
+std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
+                                   const Variant& chip_value, const Variant& page_type,
+                                   const Variant& article_id);
 
 // kind: "1" by articles, "2" by comments, "3" by money spent.
 std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind);
 
-std::string ShowJsFile(RequestState& state, const Variant& file_name);
+std::string ShowJsFile(RequestState& state, const ChannelSettings& channel,
+                       const Variant& file_name);
 
 }  // namespace folirex
 

@@ -80,14 +80,14 @@ bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty()
 
 }  // namespace
 
-std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
-                             const Variant& searchclass, const Variant& searchkeyword,
-                             const Variant& searchorder) {
+std::string ShowSearchResult(RequestState& state, const ChannelSettings& searched,
+                             const Variant& searchtype, const Variant& searchclass,
+                             const Variant& searchkeyword, const Variant& searchorder) {
   const ChannelFolder folder =
-      GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
+      GetChannelFolder(state.host, state.db, state.caches, searched.ChannelID);
   const std::string& channel_url = folder.path;
   const std::string install = InstallPath(state);
-  const std::string channel = SqlNumber(state.channel.ChannelID);
+  const std::string channel = SqlNumber(searched.ChannelID);
   const std::string column = SearchColumn(searchtype);
   const std::string class_text = Trim(searchclass.ToString());
   const std::string class_id = IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
@@ -128,7 +128,7 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const std::string mode = searched.GenerateHtml.ToString();
   std::string html =
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>";
@@ -143,9 +143,9 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (IsNullOrEmpty(name)) {
       class_part = "不属于任何专题";
     } else if (mode == "1") {
-      class_part = "<a href='" + ClassListDirFor(channel_url, state.channel.ListDirType, dir) +
-                   "list_" + class_of.ToString() + state.channel.ListFileExt + "'>" +
-                   HtmlEscapeText(name.ToString()) + "</a>";
+      class_part = "<a href='" + ClassListDirFor(channel_url, searched.ListDirType, dir) + "list_" +
+                   class_of.ToString() + searched.ListFileExt + "'>" +
+                   HtmlEscapeAttr(name.ToString()) + "</a>";
     } else {
       class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
                    "&channelid=" + channel + "'>" + HtmlEscapeText(name.ToString()) + "</a>";
@@ -155,8 +155,8 @@ std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
     if (mode == "1" || mode == "2") {
       target = channel_url;
       if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
-      target += GetContentFileName(folder.dir, id, add_time, state.channel.ContentFileType,
-                                   state.channel.ContentFileExt);
+      target += GetContentFileName(folder.dir, id, add_time, searched.ContentFileType,
+                                   searched.ContentFileExt);
     } else {
       target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
     }

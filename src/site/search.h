@@ -3,6 +3,13 @@
 // keyword highlighted; ShowSearchClassSelect builds the class select box of the
 // search form.
 //
+// What goes in: titles, authors, class names and the keyword are text and go
+// in encoded (the keyword's marks never split an entity); in the page links the
+// keyword is percent-encoded as code page 936, as the site's query strings
+// carry text; the table, links and marks are the list's own markup, with ids,
+// dates, counts, the install path and the channel and class folders (plain
+// folder names the console keeps) as they are.
+//
 // Runs on the request's worker; database failures throw DbError. Search values
 // that the search form cannot send (another column, a class or order that is
 // not a whole number) never reach the SQL text.
@@ -16,11 +23,11 @@
 
 namespace folirex {
 
-// The result table and its page bar, or "暂时没有数据<br>" when nothing
-// matches. The current page comes from the request value Page.
-std::string ShowSearchResult(RequestState& state, const Variant& searchtype,
-                             const Variant& searchclass, const Variant& searchkeyword,
-                             const Variant& searchorder);
+// The result table of `channel`'s articles and its page bar, or "暂时没有数据<br>"
+// when nothing matches. The current page comes from the request value Page.
+std::string ShowSearchResult(RequestState& state, const ChannelSettings& channel,
+                             const Variant& searchtype, const Variant& searchclass,
+                             const Variant& searchkeyword, const Variant& searchorder);
 
 // "<select name='searchclass' ...>" with 所有分类 (0) and the classes of
 // `channel`, indented by level, read on db.Conn.

@@ -4,6 +4,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
 #include "site/class_folders.h"
 
 namespace folirex {
@@ -21,16 +22,17 @@ std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const ch
   return value;
 }
 
-bool StaticLists(const RequestState& state) {
-  std::string mode = state.channel.GenerateHtml.ToString();
+bool StaticLists(const ChannelSettings& channel) {
+  std::string mode = channel.GenerateHtml.ToString();
   return mode == "1" || mode == "2";
 }
 
-std::string ListUrl(RequestState& state, const char* dynamic_head, const char* static_name) {
-  std::string path = GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
-  if (StaticLists(state)) return path + static_name + state.channel.ListFileExt;
+std::string ListUrl(RequestState& state, const ChannelSettings& channel, const char* dynamic_head,
+                    const char* static_name) {
+  std::string path = GetChannelPath(state.host, state.db, state.caches, channel.ChannelID);
+  if (StaticLists(channel)) return path + static_name + channel.ListFileExt;
   return state.host.Application->Get("server_path").ToString() + dynamic_head +
-         state.channel.ChannelID.ToString();
+         channel.ChannelID.ToString();
 }
 
 }  // namespace
@@ -52,10 +54,10 @@ std::string ShowChannelStat(DatabaseState& db) {
       *db.Conn, 0, 1);
   std::string html;
   for (; !rs.Eof(); rs.MoveNext()) {
-    std::string name = rs["d_channelname"].ToString();
-    std::string unit = rs["d_projectunit"].ToString();
-    html +=
-        name + "：" + rs["d_itemcount"].ToString() + unit + rs["d_projectname"].ToString() + "<br>";
+    const std::string name = HtmlEscapeAttr(rs["d_channelname"].ToString());
+    const std::string unit = HtmlEscapeAttr(rs["d_projectunit"].ToString());
+    html += name + "：" + rs["d_itemcount"].ToString() + unit +
+            HtmlEscapeAttr(rs["d_projectname"].ToString()) + "<br>";
     html += name + "：" + rs["d_itemcountchecked"].ToString() + unit + "已审核<br>";
   }
   rs.Close();
@@ -80,28 +82,30 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
   return names;
 }
 
-std::string GetClassLinkUrl(RequestState& state, const Variant& class_id) {
-  if (state.channel.GenerateHtml.ToString() == "1") {
+std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
+                            const Variant& class_id) {
+  if (channel.GenerateHtml.ToString() == "1") {
     std::string dir =
         IsDigits(class_id) ? GetDirByID(state.db, "Vantrel_ArticleClass", class_id) : std::string();
-    return GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType, dir) +
-           "list_" + class_id.ToString() + state.channel.ListFileExt;
+    return ClassListDirFor(GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
+                           channel.ListDirType, dir) +
+           "list_" + class_id.ToString() + channel.ListFileExt;
   }
   return state.host.Application->Get("server_path").ToString() +
          "asp.asp?m=classlist&classid=" + class_id.ToString() +
-         "&channelid=" + state.channel.ChannelID.ToString();
+         "&channelid=" + channel.ChannelID.ToString();
 }
 
-std::string GetHotListUrl(RequestState& state) {
-  return ListUrl(state, "asp.asp?m=hotlist&channelid=", "listhot/list_hot");
+std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel) {
+  return ListUrl(state, channel, "asp.asp?m=hotlist&channelid=", "listhot/list_hot");
 }
 
-std::string GetRecommendListUrl(RequestState& state) {
-  return ListUrl(state, "asp.asp?m=recommendlist&channelid=", "listhot/list_recommend");
+std::string GetRecommendListUrl(RequestState& state, const ChannelSettings& channel) {
+  return ListUrl(state, channel, "asp.asp?m=recommendlist&channelid=", "listhot/list_recommend");
 }
 
-std::string GetNewListUrl(RequestState& state) {
-  return ListUrl(state, "asp.asp?m=newlist&channelid=", "listhot/list_new");
+std::string GetNewListUrl(RequestState& state, const ChannelSettings& channel) {
+  return ListUrl(state, channel, "asp.asp?m=newlist&channelid=", "listhot/list_new");
 }
 
 }  // namespace folirex

@@ -1,7 +1,14 @@
 // Small label values of the template engine: channel and item names, the site home's channel
 // statistics, a content page's keywords, and the links to a class list and to the hot, recommended
-// and newest lists (dynamic asp.asp links or static files by the channel's HTML mode,
-// state.channel.GenerateHtml: "0" dynamic, "1" all static, "2" static first and content pages).
+// and newest lists of `channel`, the channel the page is drawn for (dynamic asp.asp links or
+// static files by its HTML mode, channel.GenerateHtml: "0" dynamic, "1" all static, "2" static
+// first and content pages).
+//
+// GetChannelName, GetProjectName and GetMatchedKeywords give the stored text as it is: the caller
+// encodes it for its place (the template engine does). ShowChannelStat gives HTML: its lines are
+// its own markup, the channel names, units and item words in them are encoded text. The links are
+// built from the install path, the channel and class folders (plain folder names the console
+// keeps), ids and file extensions, as they are.
 //
 // Each returns text and writes nothing to the response. An id that is not a plain whole number
 // reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn (GetChannelName
@@ -28,10 +35,11 @@ std::string ShowChannelStat(DatabaseState& db);
 std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel,
                                const Variant& relative_flag, const Variant& title,
                                const Variant& meta_keyword);
-std::string GetClassLinkUrl(RequestState& state, const Variant& class_id);
-std::string GetHotListUrl(RequestState& state);
-std::string GetRecommendListUrl(RequestState& state);
-std::string GetNewListUrl(RequestState& state);
+std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
+                            const Variant& class_id);
+std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel);
+std::string GetRecommendListUrl(RequestState& state, const ChannelSettings& channel);
+std::string GetNewListUrl(RequestState& state, const ChannelSettings& channel);
 
 }  // namespace folirex
 

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "core/public_request.h"
@@ -89,12 +88,12 @@ std::string ReplaceNoCase(const std::string& text, std::string_view from, const 
   return out;
 }
 
-// One site home cell: the body rendered as a class list of the request's
-// channel without a class, page size 20.
-std::string CellPage(RequestState& state, const PageSkin& skin, const Variant& generate_html,
-                     std::string body) {
-  return ParseTemplate(state, skin, body, "classlist", generate_html, "", 0, "", "", 20, "", "", "",
-                       "", "");
+// One site home cell: the body rendered as a class list of the cell's channel
+// without a class, page size 20.
+std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+                     const Variant& generate_html, std::string body) {
+  return ParseTemplate(state, channel, skin, body, "classlist", generate_html, "", 0, "", "", 20,
+                       "", "", "", "", "");
 }
 
 }  // namespace
@@ -113,12 +112,12 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
   };
   std::vector<ChannelRow> channels;
   {
-    state.db.Sql =
+    Recordset rs;
+    rs.Open(
         "select d_id, d_templateid, d_generatehtml from Vantrel_Channel where "
         "d_channeltype = 1 "
-        "and d_shownameflag = true and d_disabledflag = false order by d_order";
-    Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+        "and d_shownameflag = true and d_disabledflag = false order by d_order",
+        *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       channels.push_back({rs["d_id"], rs["d_generatehtml"]});
       rs.MoveNext();
@@ -126,37 +125,33 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
   }
   if (channels.empty()) return "";
 
-  // Each cell is a page of its channel: the labels and chips of the body (the
-  // channel's folder, path, lists and menus) read the request's channel, so the
-  // cell's settings stand there while the cell is drawn; the page's own value
-  // goes back when the grid is done, so the page's labels read its own channel.
-  ChannelSettings page_channel = state.channel;
+  // Each cell is a page of its channel: the engine draws the body (the
+  // channel's folder, path, lists and menus) with the cell's settings.
   const std::string lower = LCase(body);
   std::vector<std::string> cells;
   for (const ChannelRow& row : channels) {
-    std::optional<ChannelSettings> cell_channel =
+    const std::optional<ChannelSettings> cell_channel =
         LoadChannelSettings(state.db, state.caches, row.id);
     if (!cell_channel) continue;
-    state.channel = std::move(*cell_channel);
     const std::string id = row.id.ToString();
     // Chips naming the current channel (-1) are bound to the cell's channel;
     // the rest of the body keeps its letter case (scripts and file names in it
     // depend on it).
     if (lower.find("listarticlelist:-1") != std::string::npos) {
-      cells.push_back(CellPage(state, skin, row.generate_html,
+      cells.push_back(CellPage(state, *cell_channel, skin, row.generate_html,
                                ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id)));
     } else if (lower.find("listarticlepic:-1") != std::string::npos) {
-      cells.push_back(CellPage(state, skin, row.generate_html,
+      cells.push_back(CellPage(state, *cell_channel, skin, row.generate_html,
                                ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id)));
     } else {
-      cells.push_back(CellPage(state, skin, state.channel.GenerateHtml, body));
+      cells.push_back(CellPage(state, *cell_channel, skin, cell_channel->GenerateHtml, body));
     }
   }
-  state.channel = std::move(page_channel);
   return Grid(cells, *cols, /*home=*/true);
 }
 
-std::string ShowSubClassList(RequestState& state, const Variant& class_id, const Variant& page_type,
+std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel,
+                             const Variant& class_id, const Variant& page_type,
                              const Variant& design) {
   std::string block;
   std::string body;
@@ -165,20 +160,21 @@ std::string ShowSubClassList(RequestState& state, const Variant& class_id, const
   if (!cols) return block;
 
   const std::string type = LCase(page_type.ToString());
-  const std::string channel = SqlNumber(state.channel.ChannelID);
+  const std::string channel_id = SqlNumber(channel.ChannelID);
+  std::string sql;
   if (type == "first") {
-    state.db.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-                   " and d_pid = 0 order by d_order";
+    sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel_id +
+          " and d_pid = 0 order by d_order";
   } else if (type == "classlist") {
-    state.db.Sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel +
-                   " and d_pid = " + SqlNumber(class_id) + " order by d_order";
+    sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel_id +
+          " and d_pid = " + SqlNumber(class_id) + " order by d_order";
   } else {
     return "";
   }
   std::vector<Variant> classes;
   {
     Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+    rs.Open(sql, *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       classes.push_back(rs["d_id"]);
       rs.MoveNext();
@@ -189,7 +185,7 @@ std::string ShowSubClassList(RequestState& state, const Variant& class_id, const
   // Each cell is drawn by the class list handler with its class's skin.
   std::vector<std::string> cells;
   for (const Variant& id : classes) {
-    cells.push_back(ShowClassList(state, ParseId(id.ToString()), body));
+    cells.push_back(ShowClassList(state, channel, ParseId(id.ToString()), body));
   }
   return Grid(cells, *cols, /*home=*/false);
 }

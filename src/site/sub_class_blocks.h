@@ -3,13 +3,13 @@
 // once per class on a channel's first page or a class list (ShowSubClassList).
 // Each cell is the block body rendered again by the template engine.
 //
-// A site home cell is drawn as a page of its channel: its channel's settings,
-// loaded into a value, stand in the request's channel part while the cell is
-// drawn (the labels and chips of a body read the request's channel), and the
-// page's own value is there again when the grid is done. A class cell is drawn
-// by the class list handler with the class's own skin; the page's skin is a
-// value and stays the page's. Runs on the request's worker. Database failures
-// throw DbError.
+// A site home cell is drawn as a page of its channel: the channel's settings are
+// loaded into a value and the engine draws the cell with it (template_engine.h);
+// the request's channel settings are neither read nor changed. A class cell is
+// drawn by the class list handler for the channel the page is drawn for, with
+// the class's own skin; the page's skin is a value and stays the page's. The
+// grids are the blocks' own markup; what the cells put in is the engine's
+// decision. Runs on the request's worker. Database failures throw DbError.
 #ifndef FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 #define FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 
@@ -28,10 +28,11 @@ namespace folirex {
 std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
                                       const Variant& block_number, const Variant& design);
 
-// The block of a first page ("first": the channel's top classes) or a class
+// The block of a first page ("first": the top classes of `channel`) or a class
 // list ("classlist": the children of `class_id`); `design` is the block text,
 // "[zarnik]", the body, "[zarnik]".
-std::string ShowSubClassList(RequestState& state, const Variant& class_id, const Variant& page_type,
+std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel,
+                             const Variant& class_id, const Variant& page_type,
                              const Variant& design);
 
 }  // namespace folirex

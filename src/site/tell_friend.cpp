@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/host/host_text.h"
+#include "platform/text/html_escape.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
@@ -58,8 +59,8 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
     std::string page =
         LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "tellfriend");
     const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "tellfriend");
-    return ParseTemplate(state, skin, page, "tellfriend", state.channel.GenerateHtml, article_id,
-                         "", "", "", "", "", "", "", "", "");
+    return ParseTemplate(state, state.channel, skin, page, "tellfriend", state.channel.GenerateHtml,
+                         article_id, "", "", "", "", "", "", "", "", "");
   }
 
   // The form posts (the entry reads the friend's name and address from the posted form only).
@@ -82,12 +83,14 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   // the visitor's to pass on.
   if (interaction::IsId(article_id) && IsPublishedArticle(state, article_id)) {
     if (std::optional<LoadedArticle> article = LoadArticle(state.db, state.channel, article_id)) {
-      // The whole stored content, not the content pages of a paged article.
+      // The whole stored content, not the content pages of a paged article. The mail is HTML:
+      // the content is the site's own, the title, the site's name and its address are text.
       std::string subject = name + "，您的朋友给您推荐一篇文章，具体内容如下";
-      std::string body = "文章的标题是：" + (*article)[kArticleTitle].ToString() + "\r\n" +
-                         "具体内容是：" + (*article)[kArticleRawContent].ToString() + "\r\n" +
-                         "更多内容请访问<a href='" + state.site.SiteUrl.ToString() + "'>" +
-                         state.site.SiteName.ToString() + "</a>";
+      std::string body = "文章的标题是：" + HtmlEscapeAttr((*article)[kArticleTitle].ToString()) +
+                         "\r\n" + "具体内容是：" + (*article)[kArticleRawContent].ToString() +
+                         "\r\n" + "更多内容请访问<a href='" +
+                         HtmlEscapeAttr(state.site.SiteUrl.ToString()) + "'>" +
+                         HtmlEscapeAttr(state.site.SiteName.ToString()) + "</a>";
       TakeSendingLimits(state, article_id, address);
       result = SendMail(state.db, state.site, subject, body, address);
     }

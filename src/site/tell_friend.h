@@ -6,8 +6,10 @@
 // own words, is escaped for the script string it is written into. Mail goes only for a POST of
 // the form (the entry reads the friend's name and address from the posted form), with a name and
 // an address of at most 50 characters, within the limits of TellFriendLimits. A failed check or
-// a limit ends the response through AlertBack, and nothing is sent. The page of an article not
-// on the site answers as the content page does. Request thread only.
+// a limit ends the response through AlertBack, and nothing is sent. The mail's body is HTML: the
+// article's content goes in as the site's own HTML, its title and the site's name and address as
+// encoded text. The page of an article not on the site answers as the content page does. Request
+// thread only.
 #ifndef FOLIREX_SITE_TELL_FRIEND_H_
 #define FOLIREX_SITE_TELL_FRIEND_H_
 

@@ -10,6 +10,7 @@
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/announcements.h"
 #include "site/article_list.h"
@@ -177,12 +178,13 @@ const std::unordered_map<std::string_view, LabelRow>& LabelTable() {
 // One run of the engine: the page's arguments and what it has computed so far.
 class PageRender {
  public:
-  PageRender(RequestState& state, const PageSkin& skin, std::string type,
-             const Variant& generate_html, const Variant& article_id, const Variant& class_id,
-             const Variant& subject_id, const Variant& page_number, const Variant& page_size,
-             const Variant& search_type, const Variant& search_class, const Variant& search_keyword,
-             const Variant& search_order, const Variant& notice_id)
+  PageRender(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+             std::string type, const Variant& generate_html, const Variant& article_id,
+             const Variant& class_id, const Variant& subject_id, const Variant& page_number,
+             const Variant& page_size, const Variant& search_type, const Variant& search_class,
+             const Variant& search_keyword, const Variant& search_order, const Variant& notice_id)
       : state_(state),
+        channel_(channel),
         skin_(skin),
         type_(std::move(type)),
         page_(PageBitOf(type_)),
@@ -227,6 +229,7 @@ class PageRender {
   std::string NameOf(std::string_view table, const Variant& id);
 
   RequestState& state_;
+  const ChannelSettings& channel_;  // the channel the page is drawn for
   const PageSkin& skin_;
   const std::string type_;
   const PageBit page_;
@@ -318,17 +321,18 @@ const std::string& PagePattern(PageBit page) {
 std::string PageRender::DrawArticleList(const Variant& params, const std::string& /*chip*/) {
   const std::optional<ArticleListChip> fields = ParseArticleListChip(params);
   if (!fields) return "";
-  return ShowArticleList(state_, *fields, type_, page_number_, page_size_, class_id_, subject_id_);
+  return ShowArticleList(state_, channel_, *fields, type_, page_number_, page_size_, class_id_,
+                         subject_id_);
 }
 
 std::string PageRender::DrawArticlePic(const Variant& params, const std::string& /*chip*/) {
   const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
   if (!fields) return "";
-  return ShowArticlePic(state_, *fields, type_, class_id_, subject_id_);
+  return ShowArticlePic(state_, channel_, *fields, type_, class_id_, subject_id_);
 }
 
 std::string PageRender::DrawAnnounce(const Variant& params, const std::string& /*chip*/) {
-  return ShowAnnounceList(state_, params, type_);
+  return ShowAnnounceList(state_, channel_, params, type_);
 }
 
 std::string PageRender::DrawTopUser(const Variant& params, const std::string& /*chip*/) {
@@ -336,15 +340,15 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& /*
 }
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
-  return ShowArticleCorrelative(state_, chip, type_, article_id_);
+  return ShowArticleCorrelative(state_, channel_, chip, type_, article_id_);
 }
 
 std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
-  return ShowCommentListJs(state_, params, type_, article_id_);
+  return ShowCommentListJs(state_, channel_, params, type_, article_id_);
 }
 
 std::string PageRender::DrawJsFile(const Variant& params, const std::string& /*chip*/) {
-  return ShowJsFile(state_, params);
+  return ShowJsFile(state_, channel_, params);
 }
 
 void PageRender::ExpandBlocks(std::string& template_text) {
@@ -375,13 +379,13 @@ void PageRender::ExpandBlocks(std::string& template_text) {
     // Only the first block is expanded; later ones stay as typed.
     std::string design = blocks[1] + "[zarnik]" + found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
-    first_block_html_ = ShowSubClassList(state_, class_id_, type_, design);
+    first_block_html_ = ShowSubClassList(state_, channel_, class_id_, type_, design);
   }
 }
 
 bool PageRender::EnsureArticle() {
   if (!article_loaded_) {
-    article_ = LoadArticle(state_.db, state_.channel, article_id_);
+    article_ = LoadArticle(state_.db, channel_, article_id_);
     article_loaded_ = true;
   }
   return article_.has_value();
@@ -432,13 +436,13 @@ std::optional<std::string> PageRender::SearchTitle() {
 std::string PageRender::ClickScript() {
   return "<script language='javascript' src='" + ServerPath() +
          "asp.asp?m=click&articleid=" + article_id_.ToString() +
-         "&channelid=" + state_.channel.ChannelID.ToString() + "'></script>";
+         "&channelid=" + channel_.ChannelID.ToString() + "'></script>";
 }
 
 std::string PageRender::ArticleFooter() {
   std::string sp = ServerPath();
   std::string ids =
-      "articleid=" + article_id_.ToString() + "&channelid=" + state_.channel.ChannelID.ToString();
+      "articleid=" + article_id_.ToString() + "&channelid=" + channel_.ChannelID.ToString();
   std::string footer;
   if ((*article_)[kArticleCommentFlag].ToBoolOr(false)) {
     footer += "【<a href='" + sp + "asp.asp?m=comment&" + ids + "'>发表评论</a>】";
@@ -452,31 +456,34 @@ std::string PageRender::ArticleFooter() {
 std::optional<std::string> PageRender::LabelValue(Label label) {
   switch (label) {
     case Label::kChannelId:
-      return state_.channel.ChannelID.ToString();
+      return channel_.ChannelID.ToString();
     case Label::kSiteUrl:
-      return state_.site.SiteUrl.ToString();
+      return HtmlEscapeAttr(state_.site.SiteUrl.ToString());
     case Label::kInstallDir:
       return ServerPath();
     case Label::kChannelDir:
-      return state_.channel.ChannelDir;
+      return channel_.ChannelDir;
     case Label::kCss:
       return skin_.css_link;
     case Label::kCssDir:
       return skin_.skin_id;
     case Label::kPageTitle:
-      return PageTitle();
+      return HtmlEscapeAttr(PageTitle());
     case Label::kPageKeyword:
       if (page_ == kContent) {
-        return GetMatchedKeywords(state_.db, state_.channel, (*article_)[kArticleMetaRelative],
-                                  (*article_)[kArticleTitle], (*article_)[kArticleMetaKeyword]);
+        return HtmlEscapeAttr(
+            GetMatchedKeywords(state_.db, channel_, (*article_)[kArticleMetaRelative],
+                               (*article_)[kArticleTitle], (*article_)[kArticleMetaKeyword]));
       }
-      return state_.site.SiteKeyword.ToString();
+      return HtmlEscapeAttr(state_.site.SiteKeyword.ToString());
     case Label::kPageDesc:
-      return page_ == kContent ? Slot(kArticleSummary) : state_.site.SiteDesc.ToString();
+      // The loader's summary is encoded already (article_loader.h).
+      return page_ == kContent ? Slot(kArticleSummary)
+                               : HtmlEscapeAttr(state_.site.SiteDesc.ToString());
     case Label::kChannelName:
-      return GetChannelName(state_.db, state_.channel.ChannelID);
+      return HtmlEscapeAttr(GetChannelName(state_.db, channel_.ChannelID));
     case Label::kProjectName:
-      return GetProjectName(state_.db, state_.channel.ChannelID);
+      return HtmlEscapeAttr(GetProjectName(state_.db, channel_.ChannelID));
     case Label::kMenuCss:
       return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +
              ((page_ == kDefault || page_ == kFirst) ? ">" : " />");
@@ -486,50 +493,52 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kNaviMenu:
       return "<script type='text/javascript' src='" + base_path_ + "Js/default.js'></script>";
     case Label::kBanner:
-      return state_.site.SiteBanner;
+      return state_.site.SiteBanner;  // the site's own HTML
     case Label::kLogo:
-      return state_.site.SiteLogo;
+      return state_.site.SiteLogo;  // the site's own HTML
     case Label::kPath:
-      return ShowPath(state_, class_id_, subject_id_, generate_html_, type_);
+      return ShowPath(state_, channel_, class_id_, subject_id_, generate_html_, type_);
     case Label::kChannel:
       return std::string();
     case Label::kChannelStat:
-      return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(state_.channel);
+      return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(channel_);
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;
     case Label::kCopyright:
-      return state_.site.SiteCopyright.ToString();
+      return state_.site.SiteCopyright.ToString();  // the site's own HTML
     case Label::kWebmasterEmail:
-      return state_.site.SiteEmail.ToString();
+      return HtmlEscapeAttr(state_.site.SiteEmail.ToString());
     case Label::kHotListUrl:
-      return GetHotListUrl(state_);
+      return GetHotListUrl(state_, channel_);
     case Label::kRecommendListUrl:
-      return GetRecommendListUrl(state_);
+      return GetRecommendListUrl(state_, channel_);
     case Label::kNewListUrl:
-      return GetNewListUrl(state_);
+      return GetNewListUrl(state_, channel_);
     case Label::kCommentListUrl:
       return ServerPath() + "asp.asp?m=comment&articleid=" + article_id_.ToString() +
-             "&channelid=" + state_.channel.ChannelID.ToString();
+             "&channelid=" + channel_.ChannelID.ToString();
     case Label::kSearchResult:
-      return ShowSearchResult(state_, search_type_, search_class_, search_keyword_, search_order_);
+      return ShowSearchResult(state_, channel_, search_type_, search_class_, search_keyword_,
+                              search_order_);
     case Label::kSearchTitle:
       return SearchTitle();
     case Label::kClassName:
-      return NameOf("Vantrel_ArticleClass", class_id_);
+      return HtmlEscapeAttr(NameOf("Vantrel_ArticleClass", class_id_));
     case Label::kClassLinkUrl:
-      return GetClassLinkUrl(state_, class_id_);
+      return GetClassLinkUrl(state_, channel_, class_id_);
     case Label::kSubjectName:
-      return NameOf("Vantrel_ArticleSubject", subject_id_);
+      return HtmlEscapeAttr(NameOf("Vantrel_ArticleSubject", subject_id_));
     case Label::kAnnounceList:
       return ShowAnnounceDetail(state_.db, notice_id_);
     case Label::kArticleId:
       return article_id_.ToString();
     case Label::kArticleTitle:
-      return Slot(kArticleTitle);
+      return HtmlEscapeAttr(Slot(kArticleTitle));
     case Label::kArticleSubtitle:
-      return Slot(kArticleSubtitle);
+      return HtmlEscapeAttr(Slot(kArticleSubtitle));
     case Label::kArticleLongTitle:
-      return Slot(kArticleLongTitle);
+      return HtmlEscapeAttr(Slot(kArticleLongTitle));
+    // The author, inputer, editor and source slots are encoded by the loader.
     case Label::kArticleAuthor:
       return Slot(kArticleAuthor);
     case Label::kArticleInputer:
@@ -541,7 +550,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kArticleProperty:
       return Slot(kArticleProperty);
     case Label::kArticleContent:
-      return Slot(kArticleContent);
+      return Slot(kArticleContent);  // the article body: the site's own HTML
     case Label::kArticleUpdateTime:
       return FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticleClicks:
@@ -551,9 +560,9 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
              " 点击数：" + ClickScript() + " 更新时间：" +
              FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticlePrevious:
-      return ShowArticlePrevious(state_, article_id_);
+      return ShowArticlePrevious(state_, channel_, article_id_);
     case Label::kArticleNext:
-      return ShowArticleNext(state_, article_id_);
+      return ShowArticleNext(state_, channel_, article_id_);
     case Label::kArticleFooter:
       return ArticleFooter();
     case Label::kBlock:
@@ -573,9 +582,9 @@ std::string PageRender::ChipValue(const std::string& chip) {
 }
 
 std::string PageRender::Render(std::string& template_text) {
-  base_path_ = page_ == kDefault ? ServerPath()
-                                 : GetChannelPath(state_.host, state_.db, state_.caches,
-                                                  state_.channel.ChannelID);
+  base_path_ = page_ == kDefault
+                   ? ServerPath()
+                   : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
 
   UniqueMatches found = CollectUniqueMatches(template_text, PagePattern(page_));
@@ -605,29 +614,31 @@ std::string PageRender::Render(std::string& template_text) {
 
 }  // namespace
 
-std::string ParseTemplate(RequestState& state, const PageSkin& skin, std::string& template_text,
-                          const Variant& page_type, const Variant& generate_html,
-                          const Variant& article_id, const Variant& class_id,
-                          const Variant& subject_id, const Variant& page_number,
-                          const Variant& page_size, const Variant& search_type,
-                          const Variant& search_class, const Variant& search_keyword,
-                          const Variant& search_order, const Variant& notice_id) {
-  return ParseTemplatePage(state, skin, template_text, page_type, generate_html, article_id,
-                           class_id, subject_id, page_number, page_size, search_type, search_class,
-                           search_keyword, search_order, notice_id)
+std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+                          std::string& template_text, const Variant& page_type,
+                          const Variant& generate_html, const Variant& article_id,
+                          const Variant& class_id, const Variant& subject_id,
+                          const Variant& page_number, const Variant& page_size,
+                          const Variant& search_type, const Variant& search_class,
+                          const Variant& search_keyword, const Variant& search_order,
+                          const Variant& notice_id) {
+  return ParseTemplatePage(state, channel, skin, template_text, page_type, generate_html,
+                           article_id, class_id, subject_id, page_number, page_size, search_type,
+                           search_class, search_keyword, search_order, notice_id)
       .html;
 }
 
-ParsedPage ParseTemplatePage(RequestState& state, const PageSkin& skin, std::string& template_text,
+ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
+                             const PageSkin& skin, std::string& template_text,
                              const Variant& page_type, const Variant& generate_html,
                              const Variant& article_id, const Variant& class_id,
                              const Variant& subject_id, const Variant& page_number,
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id) {
-  PageRender render(state, skin, LCase(page_type.ToString()), generate_html, article_id, class_id,
-                    subject_id, page_number, page_size, search_type, search_class, search_keyword,
-                    search_order, notice_id);
+  PageRender render(state, channel, skin, LCase(page_type.ToString()), generate_html, article_id,
+                    class_id, subject_id, page_number, page_size, search_type, search_class,
+                    search_keyword, search_order, notice_id);
   ParsedPage page;
   page.html = render.Render(template_text);
   page.article_pages = render.ArticlePages();

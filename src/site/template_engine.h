@@ -12,10 +12,32 @@
 // {$zarnik1}, {$zarnik2}, ... or {$zarnik} where the blocks stood. Pass a copy when the text must
 // stay as it was.
 //
-// The page's skin comes in as a value (PageSkin); the page's channel is state.channel, which is
-// the same after the call as before. A chip that lists another channel draws with that channel's
-// settings as a value of its own (article_list.h, article_pic.h); the cells of the site home blocks
-// are drawn as pages of their channels (sub_class_blocks.h).
+// The page's skin and the channel the page is drawn for come in as values (PageSkin,
+// ChannelSettings): a page handler passes the request's channel (state.channel), a site home block
+// passes each cell's channel (sub_class_blocks.h). Every label and chip of the page reads that
+// value, never state.channel, and the call changes no channel settings of the request. A chip that
+// lists another channel draws with that channel's settings as a value of its own (article_list.h,
+// article_pic.h).
+//
+// What the labels put into the page:
+// - text, encoded (HtmlEscape: fit for element text and for attribute values of either quote
+//   kind): the page title ({$showpagetitle}: the site name, the article title, the class or
+//   subject name), {$showpagekeyword} (the site's keywords, the article's meta keywords or the
+//   library keywords its title holds), {$showpagedesc} (the site's description; on a content
+//   page the article's summary, which the article loader gives already encoded), the site
+//   address {$showsiteurl} and {$showwebmasteremail}, {$showchannelname}, {$showprojectname},
+//   {$showclassname}, {$showsubjectname}, {$showarticletitle}, {$showarticlesubtitle} and
+//   {$showarticlelongtitle}; {$showarticleauthor}, {$showarticleinputer},
+//   {$showarticleeditor} and {$showarticlecomefrom} come encoded from the article loader;
+// - the site's own HTML, as it stands: the template text itself, the article body
+//   ({$showarticlecontent}), the logo, banner and copyright blocks ({$showlogo}, {$showbanner},
+//   {$showcopyright}, typed as HTML by the site's owner in the configuration);
+// - markup built by the engine and its renderers, which encode the stored text they put in
+//   (location_path.h, small_labels.h, announcements.h, related_chips.h, article_list.h,
+//   article_pic.h, search.h, comments.h): the path, the neighbour links, the statistics, the
+//   lists, the footer, the click script, the property marks, the links and the skin link;
+// - numbers, dates and folders as they are: ids, the skin number, the update time, the install
+//   folder and the channel folder (plain folder names the console keeps).
 //
 // Article pages ("content", "print", "comment", "tellfriend") load their article once per call;
 // when it does not exist the result is "" (provided the template holds a label). The engine writes
@@ -38,14 +60,16 @@ struct PageSkin {
   std::string skin_id;
 };
 
-// Arguments a page type does not use are passed as empty text ("").
-std::string ParseTemplate(RequestState& state, const PageSkin& skin, std::string& template_text,
-                          const Variant& page_type, const Variant& generate_html,
-                          const Variant& article_id, const Variant& class_id,
-                          const Variant& subject_id, const Variant& page_number,
-                          const Variant& page_size, const Variant& search_type,
-                          const Variant& search_class, const Variant& search_keyword,
-                          const Variant& search_order, const Variant& notice_id);
+// Arguments a page type does not use are passed as empty text (""). `channel` must outlive the
+// call.
+std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
+                          std::string& template_text, const Variant& page_type,
+                          const Variant& generate_html, const Variant& article_id,
+                          const Variant& class_id, const Variant& subject_id,
+                          const Variant& page_number, const Variant& page_size,
+                          const Variant& search_type, const Variant& search_class,
+                          const Variant& search_keyword, const Variant& search_order,
+                          const Variant& notice_id);
 
 // A page with the content pages of its article: for a paged article each page followed by
 // kPageSeparator (the page holds kPagePlaceholder where they go), else "".
@@ -55,7 +79,8 @@ struct ParsedPage {
 };
 
 // ParseTemplate, with the article's content pages.
-ParsedPage ParseTemplatePage(RequestState& state, const PageSkin& skin, std::string& template_text,
+ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
+                             const PageSkin& skin, std::string& template_text,
                              const Variant& page_type, const Variant& generate_html,
                              const Variant& article_id, const Variant& class_id,
                              const Variant& subject_id, const Variant& page_number,

@@ -134,6 +134,16 @@ TEST_F(ArticleHtmlTest, AnArticleWithoutPagesGetsOneFileAsTheEngineRendersIt) {
   EXPECT_FALSE(stdfs::exists(site_.Disk("news/tech/" + std::to_string(paged) + "_2.html")));
 }
 
+// The static page is the engine's page: the title is text, the body the site's own HTML.
+TEST_F(ArticleHtmlTest, TheStaticPageShowsTheTitleAsText) {
+  int id = site_.AddArticle(
+      "A <b>\"粗\"</b>", "<p>全文</p>",
+      {{"d_channelid", std::to_string(news_)}, {"d_classid", std::to_string(tech_)}});
+  EXPECT_TRUE(Write(id));
+  EXPECT_EQ(site_.FileText("news/tech/" + std::to_string(id) + ".html"),
+            "<title>A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;</title><div><p>全文</p></div>");
+}
+
 TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
   int id = Paged("一[Vantrel_NextPage]二[Vantrel_NextPage]三[Vantrel_NextPage]四", tech_);
   const std::string stem = "news/tech/" + std::to_string(id);

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "core/site_files.h"
+#include "platform/text/vb_text.h"
 #include "site/article_list.h"
 #include "site/article_list_sql.h"
 #include "site/article_pic.h"
 #include "site/interaction_site.h"
 #include "site/interaction_text.h"
 #include "site/navigation.h"
-#include "platform/text/vb_text.h"
 
 namespace folirex::testing {
 namespace {
@@ -40,9 +40,9 @@ class JsSnippetWriterTest : public ::testing::Test {
           // The block as the list and navigation renderers draw it, in the same request.
           std::string t = type.ToString();
           if (t == "0") {
-            *expected_html =
-                RenderArticleList(state, Split(parameters.ToString(), ","),
-                                  GetArticleListSql(state, parameters, "", "", "", "", ""), "");
+            *expected_html = RenderArticleList(
+                state, Split(parameters.ToString(), ","),
+                GetArticleListSql(state.db, state.channel, parameters, "", "", "", "", ""), "");
           } else if (t == "1") {
             *expected_html = ShowArticlePic(state, parameters, "", "", "");
           } else if (t == "3") {

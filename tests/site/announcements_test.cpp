@@ -31,7 +31,9 @@ class AnnouncementsTest : public ::testing::Test {
   std::string List(const std::string& parameters, const std::string& page_type, int channel = 1) {
     std::string tag;
     site_.InRequest(
-        [&](RequestState& state) { tag = ShowAnnounceList(state, parameters, page_type); },
+        [&](RequestState& state) {
+          tag = ShowAnnounceList(state, state.channel, parameters, page_type);
+        },
         channel);
     return tag;
   }
@@ -138,7 +140,10 @@ TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) 
   AddAnnounce(1, "带\"引号\"和\\斜杠", "2024-01-01 08:00:00", true, "作者\r\n换行");
   List("2,0,true,true", "first");
   std::string file = site_.FileText("Article/Js/Announce_1_2_0_11.js");
-  EXPECT_NE(file.find("带\\\"引号\\\"和\\\\斜杠"), std::string::npos) << file;
+  // The title is text: its quotes are entities; the backslash and the markup's own quotes are
+  // escaped for the script string.
+  EXPECT_NE(file.find("带&quot;引号&quot;和\\\\斜杠"), std::string::npos) << file;
+  EXPECT_NE(file.find("onclick=\\\"javascript"), std::string::npos) << file;
   EXPECT_EQ(CountOf(file, "document.write(\""), 2);
 }
 
@@ -162,6 +167,23 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
   site_.SetPage("notice", "<div>{$showannouncelist}</div>");
   std::string page = site_.Get("/asp.asp?m=notice&noticeid=" + std::to_string(id) + "&channelid=1");
   EXPECT_NE(page.find("<p>停机通知的内容</p>"), std::string::npos) << page;
+}
+
+// Titles and authors are text in the list and in the view; the body is the site's own HTML.
+TEST_F(AnnouncementsTest, TitlesAndAuthorsGoInAsTextTheBodyAsHtml) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  int id = AddAnnounce(1, t, "2024-01-01 08:00:00", true, t);
+  List("2,0,true,false", "first");
+  EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_10.js"),
+            HtmlToJsWrite("<marquee onmouseover='this.stop()' onmouseout='this.start()' "
+                          "scrollAmount=1 scrollDelay=4 width=300 align='left' direction=up>" +
+                          Entry(id, e, e + "  ", false) + "</marquee>"));
+  std::string html;
+  site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, id); });
+  EXPECT_NE(html.find("height='24'>" + e + "</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<p>" + t + "的内容</p>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<p align='right'>" + e + "&nbsp;"), std::string::npos) << html;
 }
 
 }  // namespace

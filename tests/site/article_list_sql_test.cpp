@@ -52,7 +52,8 @@ class ArticleListSqlTest : public ::testing::Test {
   }
   std::string Sql(const std::string& params, const std::string& page_type = "first",
                   const Variant& class_id = "", const Variant& subject_id = "") {
-    return GetArticleListSql(s_.state, params, page_type, "", "", class_id, subject_id);
+    return GetArticleListSql(s_.state.db, s_.state.channel, params, page_type, "", "", class_id,
+                             subject_id);
   }
 
   ListSite s_;
@@ -81,7 +82,8 @@ TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
   EXPECT_NE(Sql(Params({{5, " TRUE "}})), "");
 }
 
-TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
+TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndReturnsTheSelect) {
+  s_.state.db.Sql = "before";
   std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
   EXPECT_EQ(sql,
             "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
@@ -101,7 +103,7 @@ TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
                 "d_commentcheckflag from Vantrel_ArticleClass) b on "
                 "a.d_classid=b.d_id  order by "
                 "a.d_topflag, a.d_id asc");
-  EXPECT_EQ(s_.state.db.Sql, sql);
+  EXPECT_EQ(s_.state.db.Sql, "before") << "the select comes back as the result only";
 }
 
 TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
@@ -258,13 +260,13 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
     std::sort(ids.begin(), ids.end());
     return ids;
   };
-  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, a)), (std::vector<int64_t>{a, b, c, d}));
-  EXPECT_EQ(GetClassAndChildIds(s.state, c), std::to_string(c));
-  EXPECT_EQ(GetClassAndChildIds(s.state, e), std::to_string(e));
-  EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))), (std::vector<int64_t>{b, c}));
-  EXPECT_NE(s.state.db.Sql.find("d_channelid = " + std::to_string(ch)), std::string::npos);
-  EXPECT_EQ(GetClassAndChildIds(s.state, 9999), "");
-  EXPECT_EQ(GetClassAndChildIds(s.state, "1 or 1=1"), "");
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state.db, a)), (std::vector<int64_t>{a, b, c, d}));
+  EXPECT_EQ(GetClassAndChildIds(s.state.db, c), std::to_string(c));
+  EXPECT_EQ(GetClassAndChildIds(s.state.db, e), std::to_string(e));
+  EXPECT_EQ(sorted(GetClassAndChildIds(s.state.db, std::to_string(b))),
+            (std::vector<int64_t>{b, c}));
+  EXPECT_EQ(GetClassAndChildIds(s.state.db, 9999), "");
+  EXPECT_EQ(GetClassAndChildIds(s.state.db, "1 or 1=1"), "");
   EXPECT_FALSE(s.state.db.Rs->IsOpen());
 }
 

@@ -59,33 +59,43 @@ class ArticlePicTest : public ::testing::Test {
 
 TEST_F(ArticlePicTest, QueryFromTheChipFields) {
   int64_t ch = Channel(0);
-  EXPECT_EQ(GetArticlePicSql(s_.state, Params(), "first", "", ""),
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params(), "first", "", ""),
             "select top 10 d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
             "from Vantrel_Article where  d_picurl <> '' and (d_picurl is not null) and d_deleted "
             "= false and d_checked = true and d_channelid = " +
                 Id(ch) + " order by d_topflag, d_id asc");
   for (const char* code : {"0", "7"}) {
-    std::string sql = GetArticlePicSql(s_.state, Params({{15, code}}), "", "", "");
+    std::string sql =
+        GetArticlePicSql(s_.state.db, s_.state.channel, Params({{15, code}}), "", "", "");
     EXPECT_EQ(sql.find("order by"), std::string::npos);
     EXPECT_EQ(sql.back(), ' ');
   }
   // Wrong field count or a failing field: no query.
   std::string params = Params();
-  EXPECT_EQ(GetArticlePicSql(s_.state, params + ",1", "", "", ""), "");
-  EXPECT_EQ(GetArticlePicSql(s_.state, params.substr(0, params.rfind(',')), "", "", ""), "");
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params + ",1", "", "", ""), "");
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params.substr(0, params.rfind(',')), "",
+                             "", ""),
+            "");
   for (int field : {0, 1, 3}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "x"}}), "", "", ""), "") << field;
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "x"}}), "", "", ""),
+              "")
+        << field;
   }
   for (int field : {4, 7, 8, 9, 10, 11, 12, 15}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "-1"}}), "", "", ""), "") << field;
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "-1"}}), "", "", ""),
+              "")
+        << field;
   }
   for (int field : {2, 5, 6, 14}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state, Params({{field, "yes"}}), "", "", ""), "") << field;
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "yes"}}), "", "", ""),
+              "")
+        << field;
   }
   // Beyond the 16-bit reading: refused, not a failed page.
-  EXPECT_EQ(GetArticlePicSql(s_.state, Params({{4, "70000"}}), "", "", ""), "");
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{4, "70000"}}), "", "", ""),
+            "");
   // The layout field is not checked.
-  EXPECT_NE(GetArticlePicSql(s_.state, Params({{13, "x"}}), "", "", ""), "");
+  EXPECT_NE(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{13, "x"}}), "", "", ""), "");
   EXPECT_EQ(Pic(Params({{4, "x"}})), "");
 }
 

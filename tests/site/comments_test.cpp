@@ -242,10 +242,10 @@ TEST_F(CommentsTest, TheChipGivesTheListScriptTagAndCarriesTheCommentPageNumber)
   int article = site_.AddArticle("文章", "x", {{"d_classid", std::to_string(open_class_)}});
   std::string content_tag, comment_tag, paged_tag, print_tag, bad_tag;
   site_.InRequest([&](RequestState& state) {
-    content_tag = ShowCommentListJs(state, "0", "content", article);
-    comment_tag = ShowCommentListJs(state, "3", "comment", article);
-    print_tag = ShowCommentListJs(state, "3", "print", article);
-    bad_tag = ShowCommentListJs(state, "3", "content", "1x");
+    content_tag = ShowCommentListJs(state, state.channel, "0", "content", article);
+    comment_tag = ShowCommentListJs(state, state.channel, "3", "comment", article);
+    print_tag = ShowCommentListJs(state, state.channel, "3", "print", article);
+    bad_tag = ShowCommentListJs(state, state.channel, "3", "content", "1x");
   });
   const std::string a = std::to_string(article);
   EXPECT_EQ(content_tag,
@@ -259,11 +259,15 @@ TEST_F(CommentsTest, TheChipGivesTheListScriptTagAndCarriesTheCommentPageNumber)
 
   // The comment page reached through the list's page bar lists the page asked for.
   site_.InRequest(
-      [&](RequestState& state) { paged_tag = ShowCommentListJs(state, "0", "comment", article); },
+      [&](RequestState& state) {
+        paged_tag = ShowCommentListJs(state, state.channel, "0", "comment", article);
+      },
       1, "&page=3");
   EXPECT_NE(paged_tag.find("&channelid=1&page=3'></script>"), std::string::npos);
   site_.InRequest(
-      [&](RequestState& state) { paged_tag = ShowCommentListJs(state, "0", "comment", article); },
+      [&](RequestState& state) {
+        paged_tag = ShowCommentListJs(state, state.channel, "0", "comment", article);
+      },
       1, "&page=x'");
   EXPECT_EQ(paged_tag.find("page="), std::string::npos);
 }

@@ -17,8 +17,9 @@ class LocationPathTest : public ::testing::Test {
   std::string Path(const Variant& class_id, const Variant& subject_id, const std::string& mode,
                    const std::string& type, int channel = 1) {
     std::string path;
-    site_.InRequest([&](RequestState& s) { path = ShowPath(s, class_id, subject_id, mode, type); },
-                    channel);
+    site_.InRequest(
+        [&](RequestState& s) { path = ShowPath(s, s.channel, class_id, subject_id, mode, type); },
+        channel);
     return path;
   }
 
@@ -26,7 +27,8 @@ class LocationPathTest : public ::testing::Test {
     std::string text;
     site_.InRequest(
         [&](RequestState& s) {
-          text = ShowArticlePrevious(s, article) + "|" + ShowArticleNext(s, article);
+          text = ShowArticlePrevious(s, s.channel, article) + "|" +
+                 ShowArticleNext(s, s.channel, article);
         },
         channel);
     return text;
@@ -115,8 +117,26 @@ TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
   EXPECT_EQ(Neighbours(c, 1).substr(0, 9), "<a href='");
   // Malformed ids reach no query.
   std::string text;
-  site_.InRequest([&](RequestState& s) { text = ShowArticleNext(s, "1 or 1=1"); });
+  site_.InRequest([&](RequestState& s) { text = ShowArticleNext(s, s.channel, "1 or 1=1"); });
   EXPECT_EQ(text, "没有了");
+}
+
+// The channel, class and subject names and the neighbours' titles are text.
+TEST_F(LocationPathTest, NamesAndTitlesGoInAsText) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  site_.SetChannel(1, "d_channelname = " + Quote(t));
+  int cls = site_.AddClass(t, 0, "one");
+  int subject = site_.AddSubject(t);
+  int a = site_.AddArticle("甲", "x");
+  int b = site_.AddArticle(t, "x");
+  std::string head = "您当前位置：<a href='/asp.asp?channelid=1'>" + e + "</a>&nbsp;&gt;&gt;&nbsp;";
+  EXPECT_EQ(Path(cls, "", "0", "classlist"),
+            head + "<a href='/asp.asp?m=classlist&classid=" + std::to_string(cls) +
+                "&channelid=1'>" + e + "</a>&nbsp;&gt;&gt;&nbsp;分类列表");
+  EXPECT_EQ(Path("", subject, "0", "subjectlist"), head + e + "列表");
+  EXPECT_EQ(Neighbours(a), "没有了|<a href='/asp.asp?m=content&articleid=" + std::to_string(b) +
+                               "&channelid=1'>" + e + "</a>");
 }
 
 }  // namespace

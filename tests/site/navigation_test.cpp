@@ -57,6 +57,22 @@ TEST_F(NavigationTest, ClassRowsWithTheirSubClassesBeside) {
   EXPECT_EQ(ShowSubjectNavi(s_.state, 1), "没有专题列表");
 }
 
+// Class and subject names are text.
+TEST_F(NavigationTest, NamesGoInAsText) {
+  int64_t ch = Channel(0);
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  int64_t top = s_.AddClass(ch, 0, t, "top");
+  s_.AddClass(ch, top, t + "2", "sub");
+  s_.RebuildTree(ch);
+  s_.AddSubject(ch, t, "z", 1);
+  const std::string classes = ShowClassNavi(s_.state, 2);
+  EXPECT_EQ(CountOf(classes, "'>" + e + "</a>]"), 1) << classes;
+  EXPECT_EQ(CountOf(classes, "'>" + e + "2</a>"), 1) << classes;
+  EXPECT_EQ(classes.find("<b>"), std::string::npos) << classes;
+  EXPECT_EQ(CountOf(ShowSubjectNavi(s_.state, 1), "'>" + e + "</a></td>"), 1);
+}
+
 TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
   int64_t ch = Channel(1);
   int64_t top = s_.AddClass(ch, 0, "甲", "jia");

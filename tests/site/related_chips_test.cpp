@@ -18,7 +18,7 @@ class RelatedChipsTest : public ::testing::Test {
                       const std::string& page_type = "content") {
     std::string html;
     site_.InRequest([&](RequestState& state) {
-      html = ShowArticleCorrelative(state, chip, page_type, article);
+      html = ShowArticleCorrelative(state, state.channel, chip, page_type, article);
     });
     return html;
   }
@@ -64,6 +64,17 @@ TEST_F(RelatedChipsTest, OwnKeywordsListApprovedArticlesOfTheChannelNewestFirst)
   EXPECT_EQ(Related("listarticlecorrelative:0,0:extra", current), "");
 }
 
+// A related article's title is text, in the link and in its tool tip, cut or whole.
+TEST_F(RelatedChipsTest, RelatedTitlesGoInAsText) {
+  int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");
+  int other = Keyed("A <b>\"粗\"</b>", "|a|", "2024-01-02 00:00:00");
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  EXPECT_EQ(Related("listarticlecorrelative:5,0", current),
+            "<table width='100%' align=center>" + Row(other, e, e) + "</table>");
+  EXPECT_EQ(Related("listarticlecorrelative:5,8", current),
+            "<table width='100%' align=center>" + Row(other, e, "A &lt;b&gt;...") + "</table>");
+}
+
 TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
   int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");
   const std::string empty =
@@ -89,7 +100,8 @@ TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
   EXPECT_EQ(Related("listarticlecorrelative:5,0", current + 100), "");
   std::string html;
   site_.InRequest([&](RequestState& state) {
-    html = ShowArticleCorrelative(state, "listarticlecorrelative:5,0", "content", "1 or 1=1");
+    html = ShowArticleCorrelative(state, state.channel, "listarticlecorrelative:5,0", "content",
+                                  "1 or 1=1");
   });
   EXPECT_EQ(html, "");
 }
@@ -180,9 +192,9 @@ TEST_F(RelatedChipsTest, TopUsersAreRankedByTheChosenCount) {
 TEST_F(RelatedChipsTest, TheJsFileChipLoadsTheChannelsSnippet) {
   std::string tag, empty, quoted;
   site_.InRequest([&](RequestState& state) {
-    tag = ShowJsFile(state, "news.js");
-    empty = ShowJsFile(state, "");
-    quoted = ShowJsFile(state, "a'b.js");
+    tag = ShowJsFile(state, state.channel, "news.js");
+    empty = ShowJsFile(state, state.channel, "");
+    quoted = ShowJsFile(state, state.channel, "a'b.js");
   });
   EXPECT_EQ(tag, "<script language='javascript' src='/Article/Js/news.js'></Script>");
   EXPECT_EQ(empty, "");

@@ -39,7 +39,7 @@ class SearchTest : public ::testing::Test {
   }
   std::string Search(const std::string& type, const std::string& keyword,
                      const Variant& class_id = "0", const Variant& order = "2") {
-    return ShowSearchResult(s_.state, type, class_id, keyword, order);
+    return ShowSearchResult(s_.state, s_.state.channel, type, class_id, keyword, order);
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "public_site_fixture.h"
+#include "site/channel_loader.h"
 
 namespace folirex::testing {
 namespace {
@@ -48,6 +49,23 @@ TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
   EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }), "");
 }
 
+// The statistics blocks are markup around text: channel names, item words and units encoded.
+TEST_F(SmallLabelsTest, StatisticsShowNamesAsText) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  site_.SetChannel(1, "d_channelname = " + Quote(t) + ", d_projectname = " + Quote(t) +
+                          ", d_projectunit = '<i>', d_itemcount = 3, d_itemcountchecked = 2");
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
+            e + "：3&lt;i&gt;" + e + "<br>" + e + "：2&lt;i&gt;已审核<br>");
+  ChannelSettings channel;
+  channel.ProjectName = t;
+  channel.ProjectUnit = "<i>";
+  channel.ItemCount = 3;
+  EXPECT_EQ(ChannelStatHtml(channel).rfind(
+                "<table width='100%' align=center><tr><td>" + e + "总数：3 &lt;i&gt;</td></tr>", 0),
+            0u);
+}
+
 TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
   site_.site.Sql(
       "insert into Vantrel_Keyword (d_channelid, d_name, d_order) values (1, '奥运', 1), "
@@ -73,8 +91,8 @@ TEST_F(SmallLabelsTest, ClassAndListLinksByHtmlMode) {
   std::string id = std::to_string(cls);
   auto links = [&]() {
     return In([&](RequestState& s) {
-      return GetClassLinkUrl(s, cls) + "|" + GetHotListUrl(s) + "|" + GetRecommendListUrl(s) + "|" +
-             GetNewListUrl(s);
+      return GetClassLinkUrl(s, s.channel, cls) + "|" + GetHotListUrl(s, s.channel) + "|" +
+             GetRecommendListUrl(s, s.channel) + "|" + GetNewListUrl(s, s.channel);
     });
   };
   EXPECT_EQ(links(), "/asp.asp?m=classlist&classid=" + id +

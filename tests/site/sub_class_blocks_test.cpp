@@ -107,8 +107,9 @@ TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
                      "<tr><td colspan='1' height=5></td></tr></table>");
   EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 2, Design("2", body, "[zarnik1]")), "");
   EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, ""), "");
-  EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", ""), "");
-  EXPECT_EQ(ShowSubClassList(s_.state, 0, "first", Design("2", body, "[zarnik1]")), "");
+  EXPECT_EQ(ShowSubClassList(s_.state, s_.state.channel, 0, "first", ""), "");
+  EXPECT_EQ(
+      ShowSubClassList(s_.state, s_.state.channel, 0, "first", Design("2", body, "[zarnik1]")), "");
   s_.Exec("update Vantrel_Channel set d_shownameflag = 0");
   EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("2", body, "[zarnik1]")), "");
 }
@@ -149,7 +150,8 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
   s_.RebuildTree(ch);
   s_.UseChannel(ch);
   const std::string body = "{$showclassname}";
-  std::string first = ShowSubClassList(s_.state, "", "First", Design("2", body, "[zarnik]"));
+  std::string first =
+      ShowSubClassList(s_.state, s_.state.channel, "", "First", Design("2", body, "[zarnik]"));
   const std::string spacer = "<tr height=5><td colspan=2></td></tr>";
   EXPECT_EQ(first, std::string(kGrid) +
                        "<tr><td valign=top  height='100%'>国内</td><td width=5></td>"
@@ -158,12 +160,17 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
                        "<tr><td valign=top  height='100%'>体育</td><td width=5></td>"
                        "<td>&nbsp;</td></tr>" +
                        spacer + "</table>");
-  EXPECT_EQ(ShowSubClassList(s_.state, a, "classlist", Design("3", body, "[zarnik]")),
-            std::string(kGrid) +
-                "<tr><td valign=top  height='100%'>北京</td><td width=5></td><td>&nbsp;</td>"
-                "<td>&nbsp;</td></tr><tr height=5><td colspan=3></td></tr></table>");
-  EXPECT_EQ(ShowSubClassList(s_.state, b, "classlist", Design("3", body, "[zarnik]")), "");
-  EXPECT_EQ(ShowSubClassList(s_.state, a, "content", Design("3", body, "[zarnik]")), "");
+  EXPECT_EQ(
+      ShowSubClassList(s_.state, s_.state.channel, a, "classlist", Design("3", body, "[zarnik]")),
+      std::string(kGrid) +
+          "<tr><td valign=top  height='100%'>北京</td><td width=5></td><td>&nbsp;</td>"
+          "<td>&nbsp;</td></tr><tr height=5><td colspan=3></td></tr></table>");
+  EXPECT_EQ(
+      ShowSubClassList(s_.state, s_.state.channel, b, "classlist", Design("3", body, "[zarnik]")),
+      "");
+  EXPECT_EQ(
+      ShowSubClassList(s_.state, s_.state.channel, a, "content", Design("3", body, "[zarnik]")),
+      "");
   (void)a1;
   (void)c;
 }

@@ -73,6 +73,18 @@ TEST_F(TellFriendTest, TheFriendGetsTheArticleWithALinkToTheSite) {
             std::string::npos);
 }
 
+// The mail is HTML: the title is text in it.
+TEST_F(TellFriendTest, TheMailShowsTheTitleAsText) {
+  int article = site_.AddArticle("A <b>\"粗\"</b>", "<p>全文</p>");
+  Send(article, "friend@example.com", "小王");
+  std::vector<SmtpReceivedMail> mails = sink_.Messages();
+  ASSERT_EQ(mails.size(), 1u);
+  const std::string body = mails[0].DecodedBody();
+  EXPECT_NE(body.find("文章的标题是：A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;"), std::string::npos)
+      << body;
+  EXPECT_NE(body.find("具体内容是：<p>全文</p>"), std::string::npos) << body;
+}
+
 TEST_F(TellFriendTest, RecycledUnapprovedAndMissingArticlesAreNotMailed) {
   int hidden = site_.AddArticle("回收", "x", {{"d_deleted", "-1"}, {"d_checked", "0"}});
   EXPECT_EQ(AlertText(Send(hidden, "a@example.com", "甲")), "获取文章信息失败，发送邮件失败！");

@@ -34,9 +34,9 @@ class TemplateEngineTest : public ::testing::Test {
     std::string page;
     site_.InRequest([&](RequestState& state) {
       int64_t before = state.db.Conn->statement_count();
-      page =
-          ParseTemplate(state, PageSkin{"<link skin>", ""}, text, type, state.channel.GenerateHtml,
-                        article_id, class_id, "", "", "", "", "", "", "", "");
+      page = ParseTemplate(state, state.channel, PageSkin{"<link skin>", ""}, text, type,
+                           state.channel.GenerateHtml, article_id, class_id, "", "", "", "", "", "",
+                           "", "");
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return page;
@@ -130,8 +130,8 @@ TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   std::string page;
   site_.InRequest([&](RequestState& state) {
     int64_t before = state.db.Conn->statement_count();
-    page = ParseTemplate(state, PageSkin{}, text, "content", "0", id, 0, "", "", "", "", "", "", "",
-                         "");
+    page = ParseTemplate(state, state.channel, PageSkin{}, text, "content", "0", id, 0, "", "", "",
+                         "", "", "", "", "");
     statements = state.db.Conn->statement_count() - before;
   });
   EXPECT_TRUE(Has(page, "一次|")) << page;
@@ -211,6 +211,48 @@ TEST_F(TemplateEngineTest, ShowClassListRendersAGivenTemplateWithTheClassSetting
     page = ShowClassList(state, cls, "<i>{$showclassname}</i>{$showcss}");
   });
   EXPECT_EQ(page, "<i>国内</i><link href='/Article/Skin/1.css' rel='stylesheet' type='text/css'>");
+}
+
+// Stored titles, names and keywords are text: a title holding markup and quotes shows as typed
+// and cannot open a tag or end an attribute. The article body and the configuration's copyright
+// block are the site's own HTML and go in as stored.
+TEST_F(TemplateEngineTest, StoredTitlesNamesAndKeywordsGoInAsText) {
+  const std::string t = "A <b>\"粗\"</b>";
+  const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
+  site_.SetChannel(1, "d_channelname = " + Quote(t) + ", d_projectname = " + Quote(t));
+  site_.site.Sql("update Vantrel_Config set d_name = " + Quote(t) +
+                 ", d_url = " + Quote("http://x/?a=1&b=\"2\"") + ", d_email = " + Quote(t) +
+                 ", d_keyword = " + Quote(t) + ", d_copyright = '<b>C</b>'");
+  int id = site_.AddArticle(t, "<p>正文</p>",
+                            {{"d_subtitle", Quote(t)},
+                             {"d_longtitle", Quote(t)},
+                             {"d_summary", Quote(t)},
+                             {"d_metakeyword", Quote(t)}});
+  int cls = site_.AddClass(t);
+  int subject = site_.AddSubject(t);
+  auto parse = [&](std::string text, const std::string& type, const Variant& class_id,
+                   const Variant& subject_id) {
+    std::string page;
+    site_.InRequest([&](RequestState& state) {
+      page = ParseTemplate(state, state.channel, PageSkin{}, text, type, "0", id, class_id,
+                           subject_id, "", "", "", "", "", "", "");
+    });
+    return page;
+  };
+  EXPECT_EQ(
+      parse("{$showarticletitle}|{$showarticlesubtitle}|{$showarticlelongtitle}|"
+            "{$showpagetitle}|{$showpagekeyword}|{$showpagedesc}|{$showchannelname}|"
+            "{$showprojectname}|{$showarticlecontent}",
+            "content", "", ""),
+      e + "|" + e + "|" + e + "|" + e + "|" + e + "|" + e + "|" + e + "|" + e + "|<p>正文</p>");
+  EXPECT_EQ(parse("{$showclassname}|{$showpagetitle}", "classlist", cls, ""),
+            e + "|" + e + "分类列表页");
+  EXPECT_EQ(parse("{$showsubjectname}|{$showpagetitle}", "subjectlist", "", subject),
+            e + "|" + e + "专题列表页");
+  EXPECT_EQ(parse("{$showpagetitle}|{$showpagekeyword}|{$showwebmasteremail}|{$showsiteurl}|"
+                  "{$showcopyright}",
+                  "default", "", ""),
+            e + "|" + e + "|" + e + "|http://x/?a=1&amp;b=&quot;2&quot;|<b>C</b>");
 }
 
 }  // namespace
