@@ -109,6 +109,13 @@ rlim_t RaiseOpenFileLimit() {
   return limit.rlim_cur;
 }
 
+// Single-threaded contexts: the hint lets each skip the locking a shared one needs.
+std::vector<std::unique_ptr<asio::io_context>> MakeContexts(int count) {
+  std::vector<std::unique_ptr<asio::io_context>> contexts;
+  for (int i = 0; i < count; ++i) contexts.push_back(std::make_unique<asio::io_context>(1));
+  return contexts;
+}
+
 int IoThreadCount(int requested) {
   if (requested > 0) return requested;
   int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -146,10 +153,14 @@ struct HttpHost::Impl {
   std::atomic<bool> stopping{false};
   std::atomic<bool> destroying{false};
 
-  asio::io_context io;
-  // The acceptor, the timers and the stop steps run on this strand, one at a time.
+  // One I/O context a thread: a connection lives on one of them from start to end, so its
+  // steps never meet on two threads and a page's answer wakes just the thread that owns it.
+  // The first also runs the acceptor, the timers and the stop steps.
+  std::vector<std::unique_ptr<asio::io_context>> contexts;
+  asio::io_context& io;
+  size_t next_context = 0;  // on the first context
   asio::strand<asio::io_context::executor_type> strand;
-  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> keep_running;
+  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keep_running;
   tcp::acceptor acceptor;
   asio::steady_timer accept_retry;
   asio::steady_timer grace_timer;
@@ -519,7 +530,8 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)),
       handler(std::move(h)),
       sessions(options.session_idle),
-      io(IoThreadCount(options.io_threads)),
+      contexts(MakeContexts(IoThreadCount(options.io_threads))),
+      io(*contexts.front()),
       strand(asio::make_strand(io)),
       acceptor(strand),
       accept_retry(strand),
@@ -539,9 +551,9 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
 }
 
 void HttpHost::Impl::Accept() {
-  acceptor.async_accept(asio::make_strand(io), [this](beast::error_code ec, tcp::socket socket) {
-    OnAccept(ec, std::move(socket));
-  });
+  asio::io_context& owner = *contexts[next_context++ % contexts.size()];
+  acceptor.async_accept(
+      owner, [this](beast::error_code ec, tcp::socket socket) { OnAccept(ec, std::move(socket)); });
 }
 
 void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
@@ -646,7 +658,7 @@ void HttpHost::Impl::EndWhenIdle() {
   }
   if (!empty) return;
   grace_timer.cancel();
-  keep_running.reset();
+  keep_running.clear();
 }
 
 HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
@@ -769,7 +781,7 @@ void HttpHost::Run() {
   }
   impl.workers =
       std::make_unique<WorkerPool>(static_cast<size_t>(std::max(1, impl.options.threads)));
-  impl.keep_running.emplace(impl.io.get_executor());
+  for (auto& context : impl.contexts) impl.keep_running.emplace_back(context->get_executor());
   asio::post(impl.strand, [&impl] {
     if (impl.stopping) {
       impl.BeginStop();
@@ -778,8 +790,8 @@ void HttpHost::Run() {
     }
   });
   std::vector<std::thread> threads;
-  for (int i = 1; i < impl.options.io_threads; ++i) {
-    threads.emplace_back([&impl] { impl.io.run(); });
+  for (size_t i = 1; i < impl.contexts.size(); ++i) {
+    threads.emplace_back([context = impl.contexts[i].get()] { context->run(); });
   }
   impl.io.run();
   for (std::thread& t : threads) t.join();
