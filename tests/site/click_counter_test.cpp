@@ -13,6 +13,7 @@
 
 #include "core/text_helpers.h"
 #include "site/interaction_site.h"
+#include "support/manual_clock.h"
 
 namespace folirex::testing {
 namespace {
@@ -22,7 +23,7 @@ class ClickCounterTest : public ::testing::Test {
   // Counts one click in-process; the answer.
   std::string Click(const Variant& id, int channel = 1) {
     std::string answer;
-    site_.InRequest([&](RequestState& state) { answer = ShowClick(state, id); }, channel);
+    site_.InRequest([&](RequestState& state) { answer = ShowClick(state, id, clock_); }, channel);
     return answer;
   }
 
@@ -38,14 +39,8 @@ class ClickCounterTest : public ::testing::Test {
                        std::to_string(channel));
   }
 
-  // The start of the day, week or month as the entry published it.
-  DateTime Start(const char* key) { return site_.runner().application().Get(key).CDate(); }
-
-  static std::string SecondBefore(const DateTime& when) {
-    return FormatDate(DateTime::FromSerial(when.ToSerial() - 1.0 / 86400), 1);
-  }
-
   InteractionSite site_;
+  ManualClock clock_;  // 2024-05-15 10:00:00, a Wednesday
 };
 
 TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
@@ -55,9 +50,9 @@ TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
   // Never clicked before: the period counters go on from what they hold.
   EXPECT_EQ(Counters(id), "57,4,1,1,0");
   EXPECT_EQ(ChannelClicks(), "8");
-  std::string last =
-      site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " + std::to_string(id));
-  EXPECT_EQ(last.substr(0, 10), FormatDate(DateTime::Now(), 2));
+  EXPECT_EQ(site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " +
+                        std::to_string(id)),
+            "2024-05-15 10:00:00");
 
   // No cache may answer for the script.
   Response& response = site_.runner().response();
@@ -77,13 +72,8 @@ TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
                              {"d_dayclicktimes", "5"},
                              {"d_weekclicktimes", "6"},
                              {"d_monthclicktimes", "7"}});
-  Click(id);  // publishes the period starts and stamps the last click
+  Click(id);  // stamps the last click
   EXPECT_EQ(Counters(id), "11,6,7,8,0");
-  const DateTime day = Start("date_daystart");
-  const DateTime week = Start("date_weekstart");
-  const DateTime month = Start("date_monthstart");
-  ASSERT_LE(month, day);
-  ASSERT_LE(week, day);
 
   auto click_after = [&](const std::string& last_click) {
     site_.site.Sql(
@@ -93,27 +83,26 @@ TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
     Click(id);
     return Counters(id);
   };
-  auto expected = [&](const std::string& last_click) {
-    DateTime last;
-    EXPECT_TRUE(DateTime::Parse(last_click, &last));
-    return "11," + std::string(last < day ? "1" : "6") + "," + (last < week ? "1" : "7") + "," +
-           (last < month ? "1" : "8") + ",0";
-  };
-
   // Earlier today: every counter goes on.
-  EXPECT_EQ(click_after(FormatDate(day, 1)), "11,6,7,8,0");
-  // The last second of yesterday: a new day (and a new week or month when today begins one).
-  std::string yesterday = SecondBefore(day);
-  EXPECT_EQ(click_after(yesterday), expected(yesterday));
-  EXPECT_EQ(click_after(yesterday).substr(0, 5), "11,1,");
-  // The last second of the previous week.
-  std::string last_week = SecondBefore(week);
-  EXPECT_EQ(click_after(last_week), expected(last_week));
-  EXPECT_EQ(click_after(last_week).substr(0, 7), "11,1,1,");
+  EXPECT_EQ(click_after("2024-05-15 00:00:00"), "11,6,7,8,0");
+  // The last second of yesterday: a new day.
+  EXPECT_EQ(click_after("2024-05-14 23:59:59"), "11,1,7,8,0");
+  // The last second of the previous week (weeks begin on Sunday).
+  EXPECT_EQ(click_after("2024-05-11 23:59:59"), "11,1,1,8,0");
   // The last second of the previous month: all three restart.
-  EXPECT_EQ(click_after(SecondBefore(month)), "11,1,1,1,0");
+  EXPECT_EQ(click_after("2024-04-30 23:59:59"), "11,1,1,1,0");
   // A year ago.
   EXPECT_EQ(click_after("2001-01-01 00:00:00"), "11,1,1,1,0");
+
+  // The clock crossing midnight into Saturday the first of June, then into Sunday.
+  clock_.SetLocal(DateTime{2024, 5, 31, 23, 59, 59});
+  EXPECT_EQ(click_after("2024-05-31 08:00:00"), "11,6,7,8,0");
+  clock_.Advance(std::chrono::seconds(1));
+  Click(id);
+  EXPECT_EQ(Counters(id), "12,1,8,1,0");
+  clock_.Advance(std::chrono::hours(24));
+  Click(id);
+  EXPECT_EQ(Counters(id), "13,1,1,2,0");
 }
 
 TEST_F(ClickCounterTest, TheClickThatReachesTheThresholdMakesTheArticleHot) {
