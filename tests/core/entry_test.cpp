@@ -10,7 +10,7 @@
 
 #include "core/folirex.h"
 #include "core/modules.h"
-#include "core/page_runner.h"
+#include "support/page_runner.h"
 #include "support/test_site.h"
 
 namespace folirex::testing {

@@ -7,7 +7,7 @@
 #include "console/admin_frame.h"
 #include "core/database.h"
 #include "core/messages.h"
-#include "core/page_runner.h"
+#include "support/page_runner.h"
 #include "core/site_config.h"
 #include "support/smtp_sink.h"
 #include "support/test_site.h"

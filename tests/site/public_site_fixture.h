@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/modules.h"
-#include "core/page_runner.h"
+#include "support/page_runner.h"
 #include "site/channel_loader.h"
 #include "support/test_site.h"
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "core/page_runner.h"
+#include "support/page_runner.h"
 #include "site/channel_loader.h"
 #include "site/public_pages.h"
 #include "site/template_lookup.h"

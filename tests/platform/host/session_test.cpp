@@ -16,7 +16,7 @@ namespace folirex {
 namespace {
 
 using testing::RunningHost;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 std::string Text(const Variant& v) {
   const auto* s = std::get_if<std::string>(&v.raw());
@@ -195,7 +195,7 @@ class SessionOverHttp : public ::testing::Test {
     return host_->Client()->Get(target.c_str(), headers);
   }
 
-  ScratchDir site_;
+  TempFolder site_;
   std::unique_ptr<RunningHost> host_;
 };
 
