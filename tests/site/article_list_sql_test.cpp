@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "site/list_fixture.h"
+#include "core/text_helpers.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ArticleSpec;
-using testing::ChannelSpec;
-using testing::ListSite;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
+using testing::SiteFixture;
 
 // A ListArticleList parameter text: the defaults with some fields replaced.
 std::string Params(const std::map<int, std::string>& fields = {}) {
@@ -28,7 +30,7 @@ std::string Params(const std::map<int, std::string>& fields = {}) {
   return text;
 }
 
-std::vector<int64_t> Ids(ListSite& s, const std::string& sql) {
+std::vector<int64_t> Ids(SiteFixture& s, const std::string& sql) {
   Recordset rs;
   rs.Open(sql, *s.state.db.Conn, 0, 1);
   std::vector<int64_t> ids;
@@ -42,12 +44,8 @@ std::vector<int64_t> Ids(ListSite& s, const std::string& sql) {
 class ArticleListSqlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ChannelSpec c;
-    c.dir = "news";
-    channel_ = s_.AddChannel(c);
-    ChannelSpec other;
-    other.dir = "other";
-    other_ = s_.AddChannel(other);
+    channel_ = s_.Add(ChannelRow{.dir = "news"});
+    other_ = s_.Add(ChannelRow{.dir = "other"});
     s_.UseChannel(channel_);
   }
   std::string Sql(const std::string& params, const std::string& page_type = "first",
@@ -55,7 +53,7 @@ class ArticleListSqlTest : public ::testing::Test {
     return GetArticleListSql(s_.state, params, page_type, "", "", class_id, subject_id);
   }
 
-  ListSite s_;
+  SiteFixture s_;
   int64_t channel_ = 0;
   int64_t other_ = 0;
 };
@@ -105,11 +103,11 @@ TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
 }
 
 TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
-  ArticleSpec a;
+  ArticleRow a;
   a.channel = channel_;
-  int64_t mine = s_.AddArticle(a);
+  int64_t mine = s_.Add(a);
   a.channel = other_;
-  int64_t theirs = s_.AddArticle(a);
+  int64_t theirs = s_.Add(a);
   EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
   EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))), std::vector<int64_t>{theirs});
   EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"), std::string::npos);
@@ -123,14 +121,14 @@ TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
 }
 
 TEST_F(ArticleListSqlTest, RecycledAndUnapprovedArticlesAreNeverListed) {
-  ArticleSpec a;
+  ArticleRow a;
   a.channel = channel_;
-  int64_t live = s_.AddArticle(a);
+  int64_t live = s_.Add(a);
   a.deleted = true;
-  s_.AddArticle(a);
+  s_.Add(a);
   a.deleted = false;
   a.checked = false;
-  s_.AddArticle(a);
+  s_.Add(a);
   EXPECT_EQ(Ids(s_, Sql(Params(), "newlist")), std::vector<int64_t>{live});
 }
 
@@ -138,13 +136,13 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
   // Ids 1..12 with clicks that do not follow the ids; two pinned articles.
   std::vector<int64_t> ids;
   for (int i = 0; i < 12; ++i) {
-    ArticleSpec a;
+    ArticleRow a;
     a.channel = channel_;
     a.clicks = (i * 7) % 12;
     a.top = i == 3 || i == 9;
     a.add_time =
         "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + " 10:00:00";
-    ids.push_back(s_.AddArticle(a));
+    ids.push_back(s_.Add(a));
   }
   // Newest id first, pinned ones before the rest.
   EXPECT_EQ(Ids(s_, Sql(Params({{4, "4"}, {21, "2"}}), "first")),
@@ -166,10 +164,7 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
 
 TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
   for (int i = 0; i < 12; ++i) {
-    ArticleSpec a;
-    a.channel = channel_;
-    a.subject = 7;
-    s_.AddArticle(a);
+    s_.Add(ArticleRow{.channel = channel_, .subject = 7});
   }
   const std::string five = Params({{4, "5"}});
   EXPECT_EQ(Ids(s_, Sql(five, "first")).size(), 5u);
@@ -185,18 +180,14 @@ TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
 }
 
 TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
-  int64_t top = s_.AddClass(channel_, 0, "顶", "top");
-  int64_t mid = s_.AddClass(channel_, top, "中", "mid");
-  int64_t leaf = s_.AddClass(channel_, mid, "叶", "leaf");
-  int64_t side = s_.AddClass(channel_, top, "旁", "side");
-  int64_t lone = s_.AddClass(channel_, 0, "独", "lone");
-  s_.RebuildTree(channel_);
+  int64_t top = s_.Add(ClassRow{.name = "顶", .dir = "top", .channel = channel_});
+  int64_t mid = s_.Add(ClassRow{.name = "中", .dir = "mid", .parent = top, .channel = channel_});
+  int64_t leaf = s_.Add(ClassRow{.name = "叶", .dir = "leaf", .parent = mid, .channel = channel_});
+  int64_t side = s_.Add(ClassRow{.name = "旁", .dir = "side", .parent = top, .channel = channel_});
+  int64_t lone = s_.Add(ClassRow{.name = "独", .dir = "lone", .channel = channel_});
   std::map<int64_t, int64_t> article_of;
   for (int64_t c : {top, mid, leaf, side, lone}) {
-    ArticleSpec a;
-    a.channel = channel_;
-    a.class_id = c;
-    article_of[c] = s_.AddArticle(a);
+    article_of[c] = s_.Add(ArticleRow{.channel = channel_, .class_id = c});
   }
   auto ids_of = [&](std::vector<int64_t> classes) {
     std::vector<int64_t> ids;
@@ -220,9 +211,7 @@ TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
 }
 
 TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
-  ArticleSpec a;
-  a.channel = channel_;
-  s_.AddArticle(a);
+  s_.Add(ArticleRow{.channel = channel_});
   std::string sql = Sql(Params({{1, "4321"}, {2, "true"}}));
   ASSERT_NE(sql, "");
   EXPECT_EQ(sql.find("in ()"), std::string::npos);
@@ -231,19 +220,17 @@ TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
 }
 
 TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
-  ListSite s;
-  int64_t ch = s.AddChannel(ChannelSpec{});
-  int64_t ch2 = s.AddChannel(ChannelSpec{});
-  int64_t a = s.AddClass(ch, 0, "a", "a");
-  int64_t b = s.AddClass(ch, a, "b", "b");
-  int64_t c = s.AddClass(ch, b, "c", "c");
-  int64_t d = s.AddClass(ch, a, "d", "d");
-  int64_t e = s.AddClass(ch, 0, "e", "e");
+  SiteFixture s;
+  int64_t ch = s.Add(ChannelRow{});
+  int64_t ch2 = s.Add(ChannelRow{});
+  int64_t a = s.Add(ClassRow{.name = "a", .dir = "a", .channel = ch});
+  int64_t b = s.Add(ClassRow{.name = "b", .dir = "b", .parent = a, .channel = ch});
+  int64_t c = s.Add(ClassRow{.name = "c", .dir = "c", .parent = b, .channel = ch});
+  int64_t d = s.Add(ClassRow{.name = "d", .dir = "d", .parent = a, .channel = ch});
+  int64_t e = s.Add(ClassRow{.name = "e", .dir = "e", .channel = ch});
   // Another channel's classes share the positions but are not descendants.
-  s.AddClass(ch2, 0, "x", "x");
-  s.AddClass(ch2, 0, "y", "y");
-  s.RebuildTree(ch);
-  s.RebuildTree(ch2);
+  s.Add(ClassRow{.name = "x", .dir = "x", .channel = ch2});
+  s.Add(ClassRow{.name = "y", .dir = "y", .channel = ch2});
   s.UseChannel(ch2);  // the current channel does not matter
 
   auto sorted = [](std::string list) {
@@ -269,14 +256,14 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
 }
 
 TEST_F(ArticleListSqlTest, SubjectConditions) {
-  ArticleSpec a;
+  ArticleRow a;
   a.channel = channel_;
   a.subject = 3;
-  int64_t in3 = s_.AddArticle(a);
+  int64_t in3 = s_.Add(a);
   a.subject = 4;
-  int64_t in4 = s_.AddArticle(a);
+  int64_t in4 = s_.Add(a);
   a.subject = 0;
-  int64_t none = s_.AddArticle(a);
+  int64_t none = s_.Add(a);
   EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))), std::vector<int64_t>{in3});
   EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))), (std::vector<int64_t>{in3, in4, none}));
   // A subject list restricts to its own subject whatever the chip says.
@@ -286,19 +273,19 @@ TEST_F(ArticleListSqlTest, SubjectConditions) {
 }
 
 TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
-  ArticleSpec a;
+  ArticleRow a;
   a.channel = channel_;
   a.hot = true;
-  int64_t hot = s_.AddArticle(a);
+  int64_t hot = s_.Add(a);
   a.hot = false;
   a.recommend = true;
-  int64_t rec = s_.AddArticle(a);
+  int64_t rec = s_.Add(a);
   a.recommend = false;
   a.author = "O'Brien";
-  int64_t quoted = s_.AddArticle(a);
+  int64_t quoted = s_.Add(a);
   a.author = "作者";
   a.add_time = FormatDate(Variant(DateTime::Now()), 1);
-  int64_t today = s_.AddArticle(a);
+  int64_t today = s_.Add(a);
 
   EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))), std::vector<int64_t>{hot});
   EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))), std::vector<int64_t>{rec});

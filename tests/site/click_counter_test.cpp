@@ -50,9 +50,9 @@ TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
   // Never clicked before: the period counters go on from what they hold.
   EXPECT_EQ(Counters(id), "57,4,1,1,0");
   EXPECT_EQ(ChannelClicks(), "8");
-  EXPECT_EQ(site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " +
-                        std::to_string(id)),
-            "2024-05-15 10:00:00");
+  EXPECT_EQ(
+      site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " + std::to_string(id)),
+      "2024-05-15 10:00:00");
 
   // No cache may answer for the script.
   Response& response = site_.runner().response();

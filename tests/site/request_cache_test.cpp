@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "support/page_runner.h"
 #include "site/channel_loader.h"
 #include "site/public_pages.h"
 #include "site/template_lookup.h"
+#include "support/page_runner.h"
 #include "support/test_site.h"
 
 namespace folirex::testing {

@@ -4,38 +4,34 @@
 
 #include <string>
 
-#include "site/list_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ArticleSpec;
-using testing::ChannelSpec;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
 using testing::CountOf;
-using testing::ListSite;
+using testing::SiteFixture;
 
 class SearchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ChannelSpec c;
-    c.dir = "news";
-    ch_ = s_.AddChannel(c);
-    tech_ = s_.AddClass(ch_, 0, "科技", "tech");
-    child_ = s_.AddClass(ch_, tech_, "手机", "phone");
-    s_.RebuildTree(ch_);
+    ch_ = s_.Add(ChannelRow{.dir = "news"});
+    tech_ = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch_});
+    child_ = s_.Add(ClassRow{.name = "手机", .dir = "phone", .parent = tech_, .channel = ch_});
     s_.UseChannel(ch_);
   }
   int64_t Add(const std::string& title, int64_t class_id = 0, const std::string& author = "作者",
               const std::string& inputer = "admin") {
-    ArticleSpec a;
-    a.channel = ch_;
-    a.class_id = class_id;
-    a.title = title;
-    a.author = author;
-    a.inputer = inputer;
-    a.clicks = 3;
-    a.add_time = "2020-02-03 04:05:06";
-    return s_.AddArticle(a);
+    return s_.Add(ArticleRow{.title = title,
+                             .channel = ch_,
+                             .class_id = class_id,
+                             .author = author,
+                             .inputer = inputer,
+                             .add_time = "2020-02-03 04:05:06",
+                             .clicks = 3});
   }
   std::string Search(const std::string& type, const std::string& keyword,
                      const Variant& class_id = "0", const Variant& order = "2") {
@@ -43,7 +39,7 @@ class SearchTest : public ::testing::Test {
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 
-  ListSite s_;
+  SiteFixture s_;
   int64_t ch_ = 0;
   int64_t tech_ = 0;
   int64_t child_ = 0;
@@ -79,15 +75,15 @@ TEST_F(SearchTest, AuthorAndInputer) {
 
 TEST_F(SearchTest, RecycledAndUnapprovedArticlesAreNotFound) {
   Add("公开 文章");
-  ArticleSpec a;
+  ArticleRow a;
   a.channel = ch_;
   a.title = "回收 文章";
   a.deleted = true;
-  s_.AddArticle(a);
+  s_.Add(a);
   a.title = "待审 文章";
   a.deleted = false;
   a.checked = false;
-  s_.AddArticle(a);
+  s_.Add(a);
   std::string html = Search("d_title", "文章");
   EXPECT_NE(html.find("公开"), std::string::npos);
   EXPECT_EQ(html.find("回收"), std::string::npos);
@@ -184,15 +180,14 @@ TEST_F(SearchTest, StaticAndMixedModes) {
 }
 
 TEST_F(SearchTest, ClassSelectIndentsByLevel) {
-  int64_t deep = s_.AddClass(ch_, child_, "深<层>", "deep");
-  s_.RebuildTree(ch_);
+  int64_t deep =
+      s_.Add(ClassRow{.name = "深<层>", .dir = "deep", .parent = child_, .channel = ch_});
   EXPECT_EQ(ShowSearchClassSelect(s_.state),
             "<select name='searchclass' size=1><option value=0>所有分类</option><option value='" +
                 Id(tech_) + "'>科技</option><option value='" + Id(child_) +
                 "'>\u3000手机</option><option value='" + Id(deep) +
                 "'>\u3000\u3000深&lt;层&gt;</option></select>");
-  ChannelSpec empty;
-  s_.UseChannel(s_.AddChannel(empty));
+  s_.UseChannel(s_.Add(ChannelRow{}));
   EXPECT_EQ(ShowSearchClassSelect(s_.state),
             "<select name='searchclass' size=1><option value=0>所有分类</option></select>");
 }
@@ -207,20 +202,16 @@ using testing::HttpAnswer;
 
 // Through the host: the search page's form values reach the results as the form sends them.
 TEST(SearchPageTest, SearchByAuthorThroughTheHost) {
-  ListSite s(/*serve=*/true);
-  ChannelSpec c;
-  c.dir = "news";
-  c.template_id = 904;
-  int64_t ch = s.AddChannel(c);
+  SiteFixture s;
+  int64_t ch = s.Add(ChannelRow{.dir = "news", .template_id = 904});
   for (int i = 1; i <= 22; ++i) {
-    ArticleSpec a;
-    a.channel = ch;
-    a.title = "诗" + std::to_string(i);
-    a.author = i % 2 ? "李白" : "杜甫";
-    a.add_time = "2020-01-01 00:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i);
-    s.AddArticle(a);
+    s.Add(ArticleRow{
+        .title = "诗" + std::to_string(i),
+        .channel = ch,
+        .author = i % 2 ? "李白" : "杜甫",
+        .add_time = "2020-01-01 00:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i)});
   }
-  s.SetPage(904, "search", "<h1>{$showsearchtitle}</h1>{$showsearchresult}");
+  s.SetPage("search", "<h1>{$showsearchtitle}</h1>{$showsearchresult}", 1, 904);
   const std::string query = "/asp.asp?m=search&channelid=" + std::to_string(ch) +
                             "&searchtype=d_author&searchclass=0&searchorder=3&searchkeyword=";
   HttpAnswer page = s.Get(query + "李白");
