@@ -34,11 +34,22 @@ std::vector<int64_t> Ids(SiteFixture& s, const std::string& sql) {
   Recordset rs;
   rs.Open(sql, *s.state.db.Conn, 0, 1);
   std::vector<int64_t> ids;
-  while (!rs.Eof()) {
-    ids.push_back(rs["d_id"].ToInt64Or(-1));
-    rs.MoveNext();
-  }
+  for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs["d_id"].ToInt64Or(-1));
   return ids;
+}
+
+// The rows of the select, each as the texts of the columns joined by "|".
+std::vector<std::string> Rows(SiteFixture& s, const std::string& sql,
+                              const std::vector<std::string>& columns) {
+  Recordset rs;
+  rs.Open(sql, *s.state.db.Conn, 0, 1);
+  std::vector<std::string> rows;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string row;
+    for (const std::string& c : columns) row += (row.empty() ? "" : "|") + rs[c].ToString();
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 class ArticleListSqlTest : public ::testing::Test {
@@ -80,25 +91,34 @@ TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
 }
 
 TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
+  int64_t k = s_.Add(ClassRow{.name = "科技",
+                              .dir = "tech",
+                              .channel = channel_,
+                              .comments = true,
+                              .comments_checked = true});
+  int64_t plain = s_.Add(ArticleRow{.title = "无类",
+                                    .channel = channel_,
+                                    .author = "甲",
+                                    .clicks = 4,
+                                    .link_url = "http://x/",
+                                    .title_prefix = 1,
+                                    .font_shape = 2,
+                                    .title_color = "red"});
+  int64_t pinned = s_.Add(
+      ArticleRow{.title = "置顶", .channel = channel_, .class_id = k, .top = true, .hot = true});
+  s_.Add(ArticleRow{.channel = other_});
   std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
-  EXPECT_EQ(sql,
-            "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
-            "a.d_fontshape, a.d_addtime, "
-            "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
-            "a.d_author, "
-            "a.d_clicktimes, a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
-            "b.d_commentcheckflag from (select d_id,d_classid, d_title, "
-            "d_titleprefix, "
-            "d_fontshape, d_addtime, d_titlecolor, d_hotflag, d_recommendflag, "
-            "d_topflag, "
-            "d_author, d_clicktimes, d_linkurl from Vantrel_Article where  "
-            "d_deleted = false and "
-            "d_checked = true and d_channelid = " +
-                std::to_string(channel_) +
-                ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
-                "d_commentcheckflag from Vantrel_ArticleClass) b on "
-                "a.d_classid=b.d_id  order by "
-                "a.d_topflag, a.d_id asc");
+  // Pinned first, then by id; each row with its class's folder, name and comment flags.
+  EXPECT_EQ(
+      Rows(s_, sql,
+           {"d_id", "d_classid", "d_title", "d_titleprefix", "d_fontshape", "d_addtime",
+            "d_titlecolor", "d_hotflag", "d_recommendflag", "d_topflag", "d_author", "d_clicktimes",
+            "d_linkurl", "d_dir", "d_name", "d_commentflag", "d_commentcheckflag"}),
+      (std::vector<std::string>{
+          std::to_string(pinned) + "|" + std::to_string(k) +
+              "|置顶|0|0|2024-3-5 8:09:10||True|False|True||0||tech|科技|True|True",
+          std::to_string(plain) +
+              "|0|无类|1|2|2024-3-5 8:09:10|red|False|False|False|甲|4|http://x/||||"}));
   EXPECT_EQ(s_.state.db.Sql, sql);
 }
 
@@ -110,13 +130,11 @@ TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
   int64_t theirs = s_.Add(a);
   EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
   EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))), std::vector<int64_t>{theirs});
-  EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"), std::string::npos);
   EXPECT_TRUE(Ids(s_, Sql(Params({{0, "0"}}))).empty());
   // A number in another notation reaches the SQL as the plain number.
   char hex[32];
   std::snprintf(hex, sizeof hex, " &H%llX ", static_cast<long long>(other_));
   std::string sql = Sql(Params({{0, hex}}));
-  EXPECT_NE(sql.find("d_channelid = " + std::to_string(other_) + " order by"), std::string::npos);
   EXPECT_EQ(Ids(s_, sql), std::vector<int64_t>{theirs});
 }
 
@@ -157,9 +175,6 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
   std::vector<int64_t> ten = Ids(s_, Sql(Params({{21, "1"}}), "first"));
   EXPECT_EQ(ten, (std::vector<int64_t>{ids[3], ids[9], ids[0], ids[1], ids[2], ids[4], ids[5],
                                        ids[6], ids[7], ids[8]}));
-  EXPECT_NE(Sql(Params({{21, "1"}}), "first").find("select top 10 d_id,d_classid"),
-            std::string::npos);
-  EXPECT_NE(Sql(Params({{4, "5"}}), "first").find("(select top 5 "), std::string::npos);
 }
 
 TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
@@ -172,7 +187,6 @@ TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
   EXPECT_EQ(Ids(s_, Sql(five, "content")).size(), 5u);
   for (const char* type : {"hotlist", "newlist", "recommendlist"}) {
     EXPECT_EQ(Ids(s_, Sql(five, type)).size(), 12u) << type;
-    EXPECT_EQ(Sql(five, type).find("select top"), std::string::npos) << type;
   }
   EXPECT_EQ(Ids(s_, Sql(five, "subjectlist", "", 7)).size(), 12u);
   // A page type is compared exactly: "HotList" changes nothing.
@@ -249,7 +263,6 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
   EXPECT_EQ(GetClassAndChildIds(s.state, c), std::to_string(c));
   EXPECT_EQ(GetClassAndChildIds(s.state, e), std::to_string(e));
   EXPECT_EQ(sorted(GetClassAndChildIds(s.state, std::to_string(b))), (std::vector<int64_t>{b, c}));
-  EXPECT_NE(s.state.db.Sql.find("d_channelid = " + std::to_string(ch)), std::string::npos);
   EXPECT_EQ(GetClassAndChildIds(s.state, 9999), "");
   EXPECT_EQ(GetClassAndChildIds(s.state, "1 or 1=1"), "");
   EXPECT_FALSE(s.state.db.Rs->IsOpen());
@@ -294,19 +307,23 @@ TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
   EXPECT_EQ(Ids(s_, Sql(Params({{7, " O'Brien "}, {21, "1"}}))), std::vector<int64_t>{quoted});
   // An author of blanks adds no condition.
   EXPECT_EQ(Ids(s_, Sql(Params({{7, "   "}, {21, "1"}}))).size(), 4u);
-  EXPECT_EQ(Sql(Params({{7, "   "}})).find("d_author ="), std::string::npos);
 }
 
 TEST_F(ArticleListSqlTest, OrderCodes) {
-  const std::string base = Params();
-  EXPECT_NE(Sql(Params({{21, "4"}})).find("order by a.d_topflag, a.d_addtime desc"),
-            std::string::npos);
-  EXPECT_NE(Sql(Params({{21, "5"}})).find("order by a.d_topflag, a.d_clicktimes asc"),
-            std::string::npos);
+  // Ids, times and clicks in different orders; the last one pinned.
+  int64_t a = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-02", .clicks = 5});
+  int64_t b = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-03", .clicks = 1});
+  int64_t c = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-01", .clicks = 3});
+  int64_t pinned =
+      s_.Add(ArticleRow{.channel = channel_, .add_time = "2019-01-01", .top = true, .clicks = 9});
+  // Pinned first, then newest first (4) or fewest clicks first (5).
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "4"}}))), (std::vector<int64_t>{pinned, b, a, c}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "5"}}))), (std::vector<int64_t>{pinned, b, c, a}));
+  // No order: every row, in whatever order the engine gives.
   for (const char* code : {"0", "7"}) {
-    std::string sql = Sql(Params({{21, code}}));
-    EXPECT_EQ(sql.find("order by"), std::string::npos) << code;
-    EXPECT_EQ(sql.back(), ' ') << code;
+    std::vector<int64_t> ids = Ids(s_, Sql(Params({{21, code}})));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<int64_t>{a, b, c, pinned})) << code;
   }
 }
 
