@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/text_helpers.h"
-#include "site/interaction_site.h"
 #include "support/manual_clock.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -28,31 +28,31 @@ class ClickCounterTest : public ::testing::Test {
   }
 
   std::string Counters(int id) {
-    return site_.Value(
+    return site_.SqlValue(
         "select d_clicktimes || ',' || d_dayclicktimes || ',' || d_weekclicktimes || ',' || "
         "d_monthclicktimes || ',' || d_hotflag from Vantrel_Article where d_id = " +
         std::to_string(id));
   }
 
   std::string ChannelClicks(int channel = 1) {
-    return site_.Value("select d_clickcount from Vantrel_Channel where d_id = " +
-                       std::to_string(channel));
+    return site_.SqlValue("select d_clickcount from Vantrel_Channel where d_id = " +
+                          std::to_string(channel));
   }
 
-  InteractionSite site_;
+  SiteFixture site_;
   ManualClock clock_;  // 2024-05-15 10:00:00, a Wednesday
 };
 
 TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "56"}, {"d_dayclicktimes", "3"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 56, .day_clicks = 3});
   site_.SetChannel(1, "d_clickcount = 7, d_clicksofhot = 1000");
   EXPECT_EQ(Click(id), "document.write(\"57\");\r\n");
   // Never clicked before: the period counters go on from what they hold.
   EXPECT_EQ(Counters(id), "57,4,1,1,0");
   EXPECT_EQ(ChannelClicks(), "8");
-  EXPECT_EQ(
-      site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " + std::to_string(id)),
-      "2024-05-15 10:00:00");
+  EXPECT_EQ(site_.SqlValue("select d_LastClickTime from Vantrel_Article where d_id = " +
+                           std::to_string(id)),
+            "2024-05-15 10:00:00");
 
   // No cache may answer for the script.
   Response& response = site_.runner().response();
@@ -67,16 +67,17 @@ TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
 
 TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
   site_.SetChannel(1, "d_clicksofhot = 1000");
-  int id = site_.AddArticle("a", "b",
-                            {{"d_clicktimes", "10"},
-                             {"d_dayclicktimes", "5"},
-                             {"d_weekclicktimes", "6"},
-                             {"d_monthclicktimes", "7"}});
+  int id = site_.Add(ArticleRow{.title = "a",
+                                .content = "b",
+                                .clicks = 10,
+                                .day_clicks = 5,
+                                .week_clicks = 6,
+                                .month_clicks = 7});
   Click(id);  // stamps the last click
   EXPECT_EQ(Counters(id), "11,6,7,8,0");
 
   auto click_after = [&](const std::string& last_click) {
-    site_.site.Sql(
+    site_.Sql(
         "update Vantrel_Article set d_clicktimes = 10, d_dayclicktimes = 5, "
         "d_weekclicktimes = 6, d_monthclicktimes = 7, d_LastClickTime = " +
         SqlText(last_click) + " where d_id = " + std::to_string(id));
@@ -107,7 +108,7 @@ TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
 
 TEST_F(ClickCounterTest, TheClickThatReachesTheThresholdMakesTheArticleHot) {
   site_.SetChannel(1, "d_clicksofhot = 100");
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "98"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 98});
   Click(id);
   EXPECT_EQ(Counters(id).back(), '0');
   Click(id);
@@ -116,13 +117,13 @@ TEST_F(ClickCounterTest, TheClickThatReachesTheThresholdMakesTheArticleHot) {
   EXPECT_EQ(Counters(id).substr(Counters(id).rfind(',') + 1), "-1");
 
   // A hot article stays hot below the threshold.
-  int hot = site_.AddArticle("h", "b", {{"d_clicktimes", "3"}, {"d_hotflag", "-1"}});
+  int hot = site_.Add(ArticleRow{.title = "h", .content = "b", .hot = true, .clicks = 3});
   Click(hot);
   EXPECT_EQ(Counters(hot), "4,1,1,1,-1");
 }
 
 TEST_F(ClickCounterTest, IdsThatNameNoArticleCountNothing) {
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "5"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 5});
   site_.SetChannel(1, "d_clickcount = 7");
   for (const char* bad :
        {"", "abc", "1 or 1=1", "-1", "1.0", "01", " 1", "999999", "12345678901234567890123"}) {
@@ -135,16 +136,16 @@ TEST_F(ClickCounterTest, IdsThatNameNoArticleCountNothing) {
 
 TEST_F(ClickCounterTest, FiftyClicksAtOnceAreAllCounted) {
   site_.SetChannel(1, "d_clicksofhot = 40, d_clickcount = 0");
-  int id = site_.AddArticle("a", "b");
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b"});
   const std::string path = "/asp.asp?m=click&articleid=" + std::to_string(id) + "&channelid=1";
-  ASSERT_EQ(site_.site.Get(path).status, 200);  // warms the site; the first click
+  ASSERT_EQ(site_.Get(path).status, 200);  // warms the site; the first click
 
   constexpr int kClicks = 50;
   std::vector<std::string> answers(kClicks);
   std::vector<std::thread> threads;
   for (int i = 0; i < kClicks; ++i) {
     threads.emplace_back([&, i] {
-      httplib::Client client("127.0.0.1", site_.site.port());
+      httplib::Client client("127.0.0.1", site_.port());
       client.set_read_timeout(60, 0);
       auto result = client.Get(path.c_str());
       if (result && result->status == 200) answers[i] = result->body;
