@@ -12,12 +12,6 @@ namespace {
 
 const char kBack[] = "\\n\\n系统将自动返回前一页面...";
 
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 class LoginLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -81,7 +75,7 @@ TEST_F(LoginLogTest, ListJoinsTheAccountsNewestFirst) {
   std::string select = page.substr(page.find("<select name=\"select\""));
   select = select.substr(0, select.find("</select>"));
   EXPECT_FALSE(Contains(select, " selected"));
-  EXPECT_EQ(Count(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"), 1);
+  EXPECT_EQ(CountOf(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"), 1);
 }
 
 TEST_F(LoginLogTest, FilterShowsOneAdministrator) {
@@ -117,13 +111,13 @@ TEST_F(LoginLogTest, PagesKeepTheFilter) {
   }
   std::string first = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat").text;
   EXPECT_TRUE(Contains(first, "共<b>27</b>个"));
-  EXPECT_EQ(Count(first, "name=\"selectdel\""), 20);
+  EXPECT_EQ(CountOf(first, "name=\"selectdel\""), 20);
   EXPECT_TRUE(Contains(first, "href=\"?m=admin_loginlog&amp;d_name=pat&amp;page=2\""));
   std::string second = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat&page=2").text;
-  EXPECT_EQ(Count(second, "name=\"selectdel\""), 7);
+  EXPECT_EQ(CountOf(second, "name=\"selectdel\""), 7);
   // Past the last page: page 1.
   std::string past = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat&page=9").text;
-  EXPECT_EQ(Count(past, "name=\"selectdel\""), 20);
+  EXPECT_EQ(CountOf(past, "name=\"selectdel\""), 20);
 }
 
 TEST_F(LoginLogTest, DeletePrunesTheChosenRowsAndKeepsTheFilter) {
