@@ -123,11 +123,8 @@ TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndLeavesTheSelectInSql) {
 }
 
 TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
-  ArticleRow a;
-  a.channel = channel_;
-  int64_t mine = s_.Add(a);
-  a.channel = other_;
-  int64_t theirs = s_.Add(a);
+  int64_t mine = s_.Add(ArticleRow{.channel = channel_});
+  int64_t theirs = s_.Add(ArticleRow{.channel = other_});
   EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
   EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))), std::vector<int64_t>{theirs});
   EXPECT_TRUE(Ids(s_, Sql(Params({{0, "0"}}))).empty());
@@ -139,14 +136,9 @@ TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
 }
 
 TEST_F(ArticleListSqlTest, RecycledAndUnapprovedArticlesAreNeverListed) {
-  ArticleRow a;
-  a.channel = channel_;
-  int64_t live = s_.Add(a);
-  a.deleted = true;
-  s_.Add(a);
-  a.deleted = false;
-  a.checked = false;
-  s_.Add(a);
+  int64_t live = s_.Add(ArticleRow{.channel = channel_});
+  s_.Add(ArticleRow{.channel = channel_, .deleted = true});
+  s_.Add(ArticleRow{.channel = channel_, .checked = false});
   EXPECT_EQ(Ids(s_, Sql(Params(), "newlist")), std::vector<int64_t>{live});
 }
 
@@ -154,13 +146,11 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
   // Ids 1..12 with clicks that do not follow the ids; two pinned articles.
   std::vector<int64_t> ids;
   for (int i = 0; i < 12; ++i) {
-    ArticleRow a;
-    a.channel = channel_;
-    a.clicks = (i * 7) % 12;
-    a.top = i == 3 || i == 9;
-    a.add_time =
-        "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + " 10:00:00";
-    ids.push_back(s_.Add(a));
+    ids.push_back(s_.Add(ArticleRow{
+        .channel = channel_,
+        .add_time = "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1),
+        .top = i == 3 || i == 9,
+        .clicks = (i * 7) % 12}));
   }
   // Newest id first, pinned ones before the rest.
   EXPECT_EQ(Ids(s_, Sql(Params({{4, "4"}, {21, "2"}}), "first")),
@@ -269,14 +259,9 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
 }
 
 TEST_F(ArticleListSqlTest, SubjectConditions) {
-  ArticleRow a;
-  a.channel = channel_;
-  a.subject = 3;
-  int64_t in3 = s_.Add(a);
-  a.subject = 4;
-  int64_t in4 = s_.Add(a);
-  a.subject = 0;
-  int64_t none = s_.Add(a);
+  int64_t in3 = s_.Add(ArticleRow{.channel = channel_, .subject = 3});
+  int64_t in4 = s_.Add(ArticleRow{.channel = channel_, .subject = 4});
+  int64_t none = s_.Add(ArticleRow{.channel = channel_});
   EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))), std::vector<int64_t>{in3});
   EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))), (std::vector<int64_t>{in3, in4, none}));
   // A subject list restricts to its own subject whatever the chip says.
@@ -286,19 +271,11 @@ TEST_F(ArticleListSqlTest, SubjectConditions) {
 }
 
 TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
-  ArticleRow a;
-  a.channel = channel_;
-  a.hot = true;
-  int64_t hot = s_.Add(a);
-  a.hot = false;
-  a.recommend = true;
-  int64_t rec = s_.Add(a);
-  a.recommend = false;
-  a.author = "O'Brien";
-  int64_t quoted = s_.Add(a);
-  a.author = "作者";
-  a.add_time = FormatDate(Variant(DateTime::Now()), 1);
-  int64_t today = s_.Add(a);
+  int64_t hot = s_.Add(ArticleRow{.channel = channel_, .hot = true});
+  int64_t rec = s_.Add(ArticleRow{.channel = channel_, .recommend = true});
+  int64_t quoted = s_.Add(ArticleRow{.channel = channel_, .author = "O'Brien"});
+  int64_t today =
+      s_.Add(ArticleRow{.channel = channel_, .add_time = FormatDate(Variant(DateTime::Now()), 1)});
 
   EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))), std::vector<int64_t>{hot});
   EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))), std::vector<int64_t>{rec});

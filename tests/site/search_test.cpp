@@ -75,15 +75,8 @@ TEST_F(SearchTest, AuthorAndInputer) {
 
 TEST_F(SearchTest, RecycledAndUnapprovedArticlesAreNotFound) {
   Add("公开 文章");
-  ArticleRow a;
-  a.channel = ch_;
-  a.title = "回收 文章";
-  a.deleted = true;
-  s_.Add(a);
-  a.title = "待审 文章";
-  a.deleted = false;
-  a.checked = false;
-  s_.Add(a);
+  s_.Add(ArticleRow{.title = "回收 文章", .channel = ch_, .deleted = true});
+  s_.Add(ArticleRow{.title = "待审 文章", .channel = ch_, .checked = false});
   std::string html = Search("d_title", "文章");
   EXPECT_NE(html.find("公开"), std::string::npos);
   EXPECT_EQ(html.find("回收"), std::string::npos);
