@@ -77,10 +77,10 @@ TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
   EXPECT_EQ(Counters(id), "11,6,7,8,0");
 
   auto click_after = [&](const std::string& last_click) {
-    site_.Sql(
+    site_.Exec(
         "update Vantrel_Article set d_clicktimes = 10, d_dayclicktimes = 5, "
-        "d_weekclicktimes = 6, d_monthclicktimes = 7, d_LastClickTime = " +
-        SqlText(last_click) + " where d_id = " + std::to_string(id));
+        "d_weekclicktimes = 6, d_monthclicktimes = 7, d_LastClickTime = ? where d_id = ?",
+        {last_click, id});
     Click(id);
     return Counters(id);
   };

@@ -22,15 +22,6 @@ int Flag(bool on) { return on ? -1 : 0; }
 
 }  // namespace
 
-std::string SqlText(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
 int CountOf(const std::string& text, const std::string& needle) {
   int count = 0;
   for (size_t at = text.find(needle); at != std::string::npos;

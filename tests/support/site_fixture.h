@@ -171,8 +171,6 @@ struct LogRow {
   std::string login_time = "2026-02-01 00:00:00";
 };
 
-// Text as an SQL string literal.
-std::string SqlText(const std::string& text);
 // The number of non-overlapping occurrences of needle in text.
 int CountOf(const std::string& text, const std::string& needle);
 
@@ -203,7 +201,7 @@ class SiteFixture : public TestSite {
   // The site home template page, named by the configuration.
   int64_t SetHomePage(const std::string& content, int skin = 1);
 
-  int64_t LastId(const std::string& table);
+  // The first column of the first row of the select, as a number.
   int64_t Number(const std::string& sql) { return std::stoll(SqlValue(sql)); }
   // Runs SQL on the request state's connection (in the pages' dialect, with parameters).
   void Exec(const std::string& sql, const std::vector<Variant>& params = {});
@@ -232,6 +230,7 @@ class SiteFixture : public TestSite {
   RequestState state;
 
  private:
+  int64_t LastId(const std::string& table);
   void RebuildTree(int64_t channel);
 
   PageRunner runner_;
