@@ -75,7 +75,8 @@ TEST_F(LoginLogTest, ListJoinsTheAccountsNewestFirst) {
   std::string select = page.substr(page.find("<select name=\"select\""));
   select = select.substr(0, select.find("</select>"));
   EXPECT_FALSE(Contains(select, " selected"));
-  EXPECT_EQ(CountOf(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"), 1);
+  EXPECT_EQ(CountOf(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"),
+            1);
 }
 
 TEST_F(LoginLogTest, FilterShowsOneAdministrator) {

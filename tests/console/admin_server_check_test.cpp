@@ -74,8 +74,8 @@ TEST_F(ServerCheckTest, ComponentTablesShowTheStandInsAndNothingElse) {
     EXPECT_TRUE(Contains(page, std::string("<tr><th colspan=2>") + title + "</th></tr>"));
   }
   EXPECT_EQ(CountOf(page,
-                  "<tr><td width=320>组 件 名 称</td><td "
-                  "width=130>支持及版本</td></tr>"),
+                    "<tr><td width=320>组 件 名 称</td><td "
+                    "width=130>支持及版本</td></tr>"),
             4);
   EXPECT_LT(page.find("IIS自带的ASP组件"), page.find("MSWC.AdRotator"));
   EXPECT_LT(page.find("adodb.connection"), page.find("常见的文件上传和管理组件"));

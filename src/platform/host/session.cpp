@@ -102,8 +102,8 @@ Session SessionStore::Attach(std::string_view cookie_value) {
   session.store_ = this;
   auto now = clock_->Now();
   std::lock_guard lock(mutex_);
-  auto sweep_every = std::clamp<Clock::Duration>(
-      idle_timeout_ / 2, std::chrono::seconds(1), std::chrono::seconds(60));
+  auto sweep_every = std::clamp<Clock::Duration>(idle_timeout_ / 2, std::chrono::seconds(1),
+                                                 std::chrono::seconds(60));
   if (now - last_sweep_ >= sweep_every) SweepLocked(now);
   if (!IsWellFormedId(cookie_value)) return session;
   auto it = sessions_.find(std::string(cookie_value));

@@ -7,8 +7,9 @@
 // does not know is never taken over.
 //
 // SessionStore is shared by every worker and is thread-safe; it must outlive every Session it
-// hands out. Idle time is read from its Clock (the steady clock unless a test gives another). A Session is the handle one request holds; it belongs to that request's worker.
-// Two requests of one browser at the same time share the values, each access being atomic.
+// hands out. It reads idle time from its Clock (the steady clock unless a test gives another).
+// A Session is the handle one request holds; it belongs to that request's worker. Two requests
+// of one browser at the same time share the values, each access being atomic.
 #ifndef FOLIREX_PLATFORM_HOST_SESSION_H_
 #define FOLIREX_PLATFORM_HOST_SESSION_H_
 
@@ -51,8 +52,8 @@ class Session {
   friend class SessionStore;
   struct Entry {
     mutable std::mutex mutex;
-    std::map<std::string, Variant> values;            // lower-case keys; guarded by mutex
-    Clock::TimePoint last_used;  // guarded by the store's mutex
+    std::map<std::string, Variant> values;  // lower-case keys; guarded by mutex
+    Clock::TimePoint last_used;             // guarded by the store's mutex
   };
   SessionStore* store_ = nullptr;
   std::shared_ptr<Entry> entry_;

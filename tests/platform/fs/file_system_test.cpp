@@ -13,15 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_folder.h"
 #include "platform/fs/site_path.h"
+#include "support/temp_folder.h"
 
 namespace folirex::fs {
 namespace {
 
 namespace stdfs = std::filesystem;
-using testing::TempFolder;
 using testing::Slurp;
+using testing::TempFolder;
 
 // The names directly in a folder, sorted.
 std::set<std::string> NamesIn(const stdfs::path& folder) {
