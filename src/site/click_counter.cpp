@@ -12,16 +12,25 @@ namespace folirex {
 
 namespace {
 
-// The start of the current day, week or month as the storage text the click times are kept in.
-std::string PeriodStart(const HostObjects& host, const char* key) {
-  return SqlQuote(FormatDate(host.Application->Get(key), 1));
+// The starts of the day, week (Sunday) and month of a moment, as the storage text the click
+// times are kept in.
+struct PeriodStarts {
+  std::string day, week, month;
+};
+
+PeriodStarts PeriodStartsOf(const DateTime& now) {
+  const DateTime day{now.year, now.month, now.day, 0, 0, 0};
+  const DateTime week = DateTime::FromSerial(day.ToSerial() - (day.Weekday() - 1));
+  const DateTime month{now.year, now.month, 1, 0, 0, 0};
+  return {day.ToStorage(), week.ToStorage(), month.ToStorage()};
 }
 
 }  // namespace
 
-std::string ShowClick(RequestState& state, const Variant& article_id) {
+std::string ShowClick(RequestState& state, const Variant& article_id, const Clock& clock) {
+  const DateTime now = clock.LocalNow();
   // Every page view must reach the server to be counted: no cache may answer for it.
-  DateTime yesterday = DateTime::FromSerial(DateTime::Now().ToSerial() - 1);
+  DateTime yesterday = DateTime::FromSerial(now.ToSerial() - 1);
   state.host.Response->SetExpires(-1);
   state.host.Response->SetExpiresAbsolute(yesterday);
   state.host.Response->SetExpires(0);
@@ -29,6 +38,7 @@ std::string ShowClick(RequestState& state, const Variant& article_id) {
 
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
   const std::string id = article_id.ToString();
+  const PeriodStarts starts = PeriodStartsOf(now);
 
   // One statement counts the click and moves the day, week and month counters, so clicks that
   // arrive together are all counted; a counter restarts at 1 when the last click came before
@@ -36,16 +46,16 @@ std::string ShowClick(RequestState& state, const Variant& article_id) {
   state.db.Sql =
       "update Vantrel_Article set d_clicktimes = d_clicktimes + 1, "
       "d_dayclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state.host, "date_daystart") +
+      starts.day +
       "' then 1 else d_dayclicktimes + 1 end, "
       "d_weekclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state.host, "date_weekstart") +
+      starts.week +
       "' then 1 else d_weekclicktimes + 1 end, "
       "d_monthclicktimes = case when d_LastClickTime < '" +
-      PeriodStart(state.host, "date_monthstart") +
+      starts.month +
       "' then 1 else d_monthclicktimes + 1 end, "
       "d_LastClickTime = '" +
-      FormatDate(DateTime::Now(), 1) +
+      now.ToStorage() +
       "', "
       "d_hotflag = case when d_clicktimes + 1 >= " +
       std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +

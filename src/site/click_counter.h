@@ -3,18 +3,21 @@
 // article, which counts nothing, not even for the channel).
 //
 // The article's counters change in one update statement, read back in the same transaction, so
-// clicks that arrive together are all counted and each answer shows its own total. Request
-// thread only; database errors throw DbError.
+// clicks that arrive together are all counted and each answer shows its own total. The day,
+// week (from Sunday) and month counters follow the clock's local calendar. Request thread only;
+// database errors throw DbError.
 #ifndef FOLIREX_SITE_CLICK_COUNTER_H_
 #define FOLIREX_SITE_CLICK_COUNTER_H_
 
 #include <string>
 
 #include "core/request_state.h"
+#include "platform/clock.h"
 
 namespace folirex {
 
-std::string ShowClick(RequestState& state, const Variant& article_id);
+std::string ShowClick(RequestState& state, const Variant& article_id,
+                      const Clock& clock = *SteadyClock());
 
 }  // namespace folirex
 

@@ -64,7 +64,7 @@ TEST(Access, AdministratorWithoutTheCodeIsSentToTheErrorPage) {
     for (const std::string& code : all) {
       if (code != page.code) codes.push_back(code);
     }
-    site.AddAdmin(name, "password1", codes);
+    site.Add(AdminRow{.name = name, .rights = codes});
     site.ClearCookies();
     ASSERT_EQ(site.SignIn(name, "password1").status, 302);
     HttpAnswer answer = site.Get(std::string("/admin.asp?m=") + page.m);
@@ -78,7 +78,7 @@ TEST(Access, AdministratorWithOnlyTheCodeSeesThePage) {
   for (const GuardedPage& page : GuardedPages()) {
     SCOPED_TRACE(page.m);
     std::string name = "v" + std::to_string(&page - GuardedPages().data());
-    site.AddAdmin(name, "password1", {page.code});
+    site.Add(AdminRow{.name = name, .rights = {page.code}});
     site.ClearCookies();
     ASSERT_EQ(site.SignIn(name, "password1").status, 302);
     HttpAnswer answer = site.Get(std::string("/admin.asp?m=") + page.m);
@@ -89,7 +89,7 @@ TEST(Access, AdministratorWithOnlyTheCodeSeesThePage) {
 
 TEST(Access, GrantRowAloneCountsWhetherOrNotTheAccountRemains) {
   ConsoleSite site;
-  site.AddAdmin("temp", "password1", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "temp", .rights = {"XT_Manage_Main"}});
   ASSERT_EQ(site.SignIn("temp", "password1").status, 302);
   site.Sql("delete from Vantrel_Admin where d_name = 'temp'");
   EXPECT_EQ(site.Get("/admin.asp?m=admin_main").status, 200);

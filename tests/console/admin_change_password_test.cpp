@@ -15,7 +15,9 @@ const char kBack[] = "\\n\\n系统将自动返回前一页面...";
 class ChangePasswordTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    site_.AddAdmin("nina", "old-pass", {"XT_Manage_ChangePwd", "XT_Manage_Main"});
+    site_.Add(AdminRow{.name = "nina",
+                       .password = "old-pass",
+                       .rights = {"XT_Manage_ChangePwd", "XT_Manage_Main"}});
     ASSERT_EQ(site_.SignIn("nina", "old-pass").status, 302);
   }
   HttpAnswer Change(const std::string& current, const std::string& new1, const std::string& new2) {
@@ -48,7 +50,8 @@ TEST_F(ChangePasswordTest, FormShowsTheNameAndTheChecks) {
 }
 
 TEST_F(ChangePasswordTest, NameIsEncodedOnTheForm) {
-  site_.AddAdmin("<u>o</u>", "old-pass", {"XT_Manage_ChangePwd"});
+  site_.Add(
+      AdminRow{.name = "<u>o</u>", .password = "old-pass", .rights = {"XT_Manage_ChangePwd"}});
   site_.ClearCookies();
   ASSERT_EQ(site_.SignIn("<u>o</u>", "old-pass").status, 302);
   std::string page = site_.Get("/admin.asp?m=admin_changepassword").text;
@@ -101,7 +104,7 @@ TEST_F(ChangePasswordTest, AccountGoneSinceSignInGetsTheParameterMessage) {
 }
 
 TEST_F(ChangePasswordTest, OnlyTheSignedInAccountChanges) {
-  site_.AddAdmin("oscar", "old-pass", {});
+  site_.Add(AdminRow{.name = "oscar", .password = "old-pass"});
   ASSERT_TRUE(Contains(Change("old-pass", "fresh1", "fresh1").text, "密码修改成功！"));
   EXPECT_EQ(Digest(), MD5("fresh1"));
   EXPECT_EQ(site_.SqlValue("select d_password from Vantrel_Admin where d_name = 'oscar'"),
@@ -114,7 +117,7 @@ TEST_F(ChangePasswordTest, OtherBrowsersOfTheAccountAreSignedOutThisOneStays) {
   const std::string elsewhere = cookie_name + "=" + site_.cookies().at(cookie_name);
   site_.ClearCookies();
   ASSERT_EQ(site_.SignIn("nina", "old-pass").status, 302);
-  site_.AddAdmin("oscar", "old-pass", {"XT_Manage_Main"});
+  site_.Add(AdminRow{.name = "oscar", .password = "old-pass", .rights = {"XT_Manage_Main"}});
   httplib::Client oscar_browser("127.0.0.1", site_.port());
   auto oscar_in =
       oscar_browser.Post("/admin.asp?m=admin_login&action=check",

@@ -12,35 +12,27 @@ namespace {
 
 const char kBack[] = "\\n\\n系统将自动返回前一页面...";
 
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 class LoginLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(site_.SignInAsAdmin().status, 302);
     site_.Sql("delete from Vantrel_Log");
-    site_.AddAdmin("pat", "password1", {});
-    site_.AddAdmin("quinn", "password1", {});
+    site_.Add(AdminRow{.name = "pat"});
+    site_.Add(AdminRow{.name = "quinn"});
     site_.Sql("update Vantrel_Admin set d_loginnum = 2 where d_name = 'pat'");
-    Log("pat", "10.0.0.1", 1, "2026-01-01 08:00:00");
-    Log("quinn", "10.0.0.2", 1, "2026-01-02 08:00:00");
-    Log("pat", "10.0.0.3", 2, "2026-01-03 08:00:00");
-    Log("gone", "10.0.0.4", 5, "2026-01-04 08:00:00");  // no such account
-  }
-  void Log(const std::string& name, const std::string& ip, int count, const std::string& when) {
-    site_.Sql(
-        "insert into Vantrel_Log (d_adminname, d_ip, d_thisloginnum, "
-        "d_logintime) values ('" +
-        name + "', '" + ip + "', " + std::to_string(count) + ", '" + when + "')");
+    site_.Add(LogRow{.admin = "pat", .ip = "10.0.0.1", .login_time = "2026-01-01 08:00:00"});
+    site_.Add(LogRow{.admin = "quinn", .ip = "10.0.0.2", .login_time = "2026-01-02 08:00:00"});
+    site_.Add(LogRow{
+        .admin = "pat", .ip = "10.0.0.3", .login_num = 2, .login_time = "2026-01-03 08:00:00"});
+    site_.Add(LogRow{.admin = "gone",
+                     .ip = "10.0.0.4",
+                     .login_num = 5,
+                     .login_time = "2026-01-04 08:00:00"});  // no such account
   }
   std::string IdOf(const std::string& ip) {
     return site_.SqlValue("select d_id from Vantrel_Log where d_ip = '" + ip + "'");
   }
-  int Rows() { return site_.CountSql("select count(*) from Vantrel_Log"); }
+  int Rows() { return site_.Number("select count(*) from Vantrel_Log"); }
 
   ConsoleSite site_;
 };
@@ -83,7 +75,8 @@ TEST_F(LoginLogTest, ListJoinsTheAccountsNewestFirst) {
   std::string select = page.substr(page.find("<select name=\"select\""));
   select = select.substr(0, select.find("</select>"));
   EXPECT_FALSE(Contains(select, " selected"));
-  EXPECT_EQ(Count(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"), 1);
+  EXPECT_EQ(CountOf(site_.Get("/admin.asp?m=admin_loginlog&d_name=0").text, " selected>所有日志"),
+            1);
 }
 
 TEST_F(LoginLogTest, FilterShowsOneAdministrator) {
@@ -112,17 +105,20 @@ TEST_F(LoginLogTest, FilterShowsOneAdministrator) {
 
 TEST_F(LoginLogTest, PagesKeepTheFilter) {
   for (int i = 0; i < 25; ++i) {
-    Log("pat", "10.1.0." + std::to_string(i), i, "2025-12-01 08:00:" + std::to_string(10 + i));
+    site_.Add(LogRow{.admin = "pat",
+                     .ip = "10.1.0." + std::to_string(i),
+                     .login_num = i,
+                     .login_time = "2025-12-01 08:00:" + std::to_string(10 + i)});
   }
   std::string first = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat").text;
   EXPECT_TRUE(Contains(first, "共<b>27</b>个"));
-  EXPECT_EQ(Count(first, "name=\"selectdel\""), 20);
+  EXPECT_EQ(CountOf(first, "name=\"selectdel\""), 20);
   EXPECT_TRUE(Contains(first, "href=\"?m=admin_loginlog&amp;d_name=pat&amp;page=2\""));
   std::string second = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat&page=2").text;
-  EXPECT_EQ(Count(second, "name=\"selectdel\""), 7);
+  EXPECT_EQ(CountOf(second, "name=\"selectdel\""), 7);
   // Past the last page: page 1.
   std::string past = site_.Get("/admin.asp?m=admin_loginlog&d_name=pat&page=9").text;
-  EXPECT_EQ(Count(past, "name=\"selectdel\""), 20);
+  EXPECT_EQ(CountOf(past, "name=\"selectdel\""), 20);
 }
 
 TEST_F(LoginLogTest, DeletePrunesTheChosenRowsAndKeepsTheFilter) {
@@ -156,10 +152,11 @@ TEST_F(LoginLogTest, DeleteRefusesEmptyAndMalformedLists) {
 }
 
 TEST_F(LoginLogTest, NamesAndAddressesAreEncoded) {
-  site_.AddAdmin("r&d <x>", "password1", {});
-  site_.AddAdmin("李四", "password1", {});
-  Log("r&d <x>", "<script>alert(1)</script>", 1, "2026-02-01 08:00:00");
-  Log("李四", "10.0.0.9", 1, "2026-02-02 08:00:00");
+  site_.Add(AdminRow{.name = "r&d <x>"});
+  site_.Add(AdminRow{.name = "李四"});
+  site_.Add(LogRow{
+      .admin = "r&d <x>", .ip = "<script>alert(1)</script>", .login_time = "2026-02-01 08:00:00"});
+  site_.Add(LogRow{.admin = "李四", .ip = "10.0.0.9", .login_time = "2026-02-02 08:00:00"});
   std::string page = site_.Get("/admin.asp?m=admin_loginlog").text;
   EXPECT_TRUE(Contains(page, "<td>r&amp;d &lt;x&gt;</td>"));
   EXPECT_TRUE(Contains(page, "<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>"));

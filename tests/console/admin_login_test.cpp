@@ -67,7 +67,7 @@ TEST(SignIn, RightPasswordSignsInCountsAndLogs) {
             "127.0.0.1");
   EXPECT_NE(site.SqlValue("select d_lastlogintime from Vantrel_Admin where d_name = 'admin'"),
             "NULL");
-  EXPECT_EQ(site.CountSql("select count(*) from Vantrel_Log"), 1);
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 1);
   EXPECT_EQ(site.SqlValue("select d_adminname from Vantrel_Log"), "admin");
   EXPECT_EQ(site.SqlValue("select d_thisloginnum from Vantrel_Log"), "1");
   EXPECT_EQ(site.SqlValue("select d_ip from Vantrel_Log"), "127.0.0.1");
@@ -93,7 +93,7 @@ TEST(SignIn, WrongPasswordOrUnknownNameChangesNothing) {
   EXPECT_TRUE(Contains(AlertText(capitals.text), "提示：您输入的密码不正确！"));
 
   EXPECT_EQ(site.SqlValue("select d_loginnum from Vantrel_Admin where d_name = 'admin'"), "0");
-  EXPECT_EQ(site.CountSql("select count(*) from Vantrel_Log"), 0);
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 0);
   // Still signed out: the frame set sends the browser to the login page.
   HttpAnswer frames = site.Get("/admin.asp?m=admin_index");
   EXPECT_EQ(frames.status, 302);
@@ -114,7 +114,7 @@ TEST(SignIn, NameInOtherCapitalsKeepsTheTypedForm) {
 
 TEST(SignIn, NameAndPasswordAreTrimmedAndTheNameFiltered) {
   ConsoleSite site;
-  site.AddAdmin("editor", "in ner pw", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "editor", .password = "in ner pw", .rights = {"XT_Manage_Main"}});
   HttpAnswer answer = site.SignIn("  ed'it\"or;  ", "  in ner pw  ");
   ASSERT_EQ(answer.status, 302);
   EXPECT_EQ(site.SqlValue("select d_adminname from Vantrel_Log"), "editor");
@@ -130,12 +130,12 @@ TEST(SignIn, QueryStringValuesSignInLikeTheForm) {
                                site.admin_password());
   ASSERT_EQ(answer.status, 302);
   EXPECT_EQ(answer.Header("location"), "?m=admin_index");
-  EXPECT_EQ(site.CountSql("select count(*) from Vantrel_Log"), 1);
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 1);
 }
 
 TEST(SignIn, NewAccountCountsItsSignInsInTheLog) {
   ConsoleSite site;
-  site.AddAdmin("writer", "secret1", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "writer", .password = "secret1", .rights = {"XT_Manage_Main"}});
   ASSERT_EQ(site.SignIn("writer", "secret1").status, 302);
   site.ClearCookies();
   ASSERT_EQ(site.SignIn("writer", "secret1").status, 302);
@@ -207,7 +207,7 @@ TEST(SignIn, RepeatedFailuresMakeThePairWaitUncheckedAndEachIsLogged) {
   ConsoleSite site;
   auto clock = std::make_shared<ManualClock>();
   site.application().Shared<LoginThrottle>(LoginThrottle::kSharedName).SetClock(clock);
-  site.AddAdmin("other", "secret1", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "other", .password = "secret1", .rights = {"XT_Manage_Main"}});
   const std::string name = site.admin_name();
   const std::string& password = site.admin_password();
   auto refused = [&site](const std::string& user, const std::string& pw) {

@@ -29,8 +29,8 @@ class PrivilegeTest : public ::testing::Test {
 };
 
 TEST_F(PrivilegeTest, ListShowsEveryAdministratorWithEncodedNamesAndLinks) {
-  site_.AddAdmin("a&id=admin", "password1", {});
-  site_.AddAdmin("<b>bold</b>", "password1", {});
+  site_.Add(AdminRow{.name = "a&id=admin"});
+  site_.Add(AdminRow{.name = "<b>bold</b>"});
   std::string page = site_.Get("/admin.asp?m=admin_managerprivilege").text;
   EXPECT_TRUE(Contains(page, "当前位置：用户管理&gt;&gt;后台用户权限管理"));
   EXPECT_TRUE(Contains(page, "<th>用户名</th><th>注册时间</th><th>添加人</th><th>登陆次数</th>"));
@@ -80,9 +80,9 @@ TEST_F(PrivilegeTest, GrantFormNeedsAChosenName) {
 }
 
 TEST_F(PrivilegeTest, GrantsAreSavedForSeveralNamesAndCodes) {
-  site_.AddAdmin("alice", "password1", {"XT_Manage_Skin"});
-  site_.AddAdmin("bob", "password1", {});
-  site_.AddAdmin("carol", "password1", {"XT_Manage_Set"});
+  site_.Add(AdminRow{.name = "alice", .rights = {"XT_Manage_Skin"}});
+  site_.Add(AdminRow{.name = "bob"});
+  site_.Add(AdminRow{.name = "carol", .rights = {"XT_Manage_Set"}});
   ASSERT_EQ(site_
                 .Post("/admin.asp?m=admin_managerprivilege&action=privilege",
                       {{"selectdel", "alice"}, {"selectdel", "bob"}})
@@ -116,8 +116,8 @@ TEST_F(PrivilegeTest, GrantsAreSavedForSeveralNamesAndCodes) {
 }
 
 TEST_F(PrivilegeTest, NameHoldingACommaStaysOneName) {
-  site_.AddAdmin("x,bob", "password1", {});
-  site_.AddAdmin("bob", "password1", {"XT_Manage_Set"});
+  site_.Add(AdminRow{.name = "x,bob"});
+  site_.Add(AdminRow{.name = "bob", .rights = {"XT_Manage_Set"}});
   site_.Post("/admin.asp?m=admin_managerprivilege&action=privilege", {{"selectdel", "x,bob"}});
   site_.Post("/admin.asp?m=admin_managerprivilege&action=authorization",
              {{"functioncode", "XT_Manage_Main"}});
@@ -127,7 +127,7 @@ TEST_F(PrivilegeTest, NameHoldingACommaStaysOneName) {
 }
 
 TEST_F(PrivilegeTest, PerAdministratorPageShowsAndSavesTheGrants) {
-  site_.AddAdmin("dave", "password1", {"XT_Manage_Main", "XT_Manage_Set"});
+  site_.Add(AdminRow{.name = "dave", .rights = {"XT_Manage_Main", "XT_Manage_Set"}});
   std::string page = site_.Get("/admin.asp?m=admin_managerprivilege&action=set&id=dave").text;
   EXPECT_TRUE(Contains(page, "以下为用户dave所具有的功能"));
   EXPECT_TRUE(Contains(page, "action=\"?m=admin_managerprivilege&action=set&save=1&id=dave\""));
@@ -159,7 +159,7 @@ TEST_F(PrivilegeTest, PerAdministratorPageShowsAndSavesTheGrants) {
 
 TEST_F(PrivilegeTest, SaveDropsCodesKeptOffThePages) {
   site_.Sql("update Vantrel_Function set d_flag = 0 where d_code = 'XT_Manage_Skin'");
-  site_.AddAdmin("erin", "password1", {"XT_Manage_Skin"});
+  site_.Add(AdminRow{.name = "erin", .rights = {"XT_Manage_Skin"}});
   site_.Post("/admin.asp?m=admin_managerprivilege&action=set&save=1&id=erin",
              {{"functioncode", "XT_Manage_Main"}});
   EXPECT_EQ(Codes("erin"), "XT_Manage_Main");
@@ -174,8 +174,8 @@ TEST_F(PrivilegeTest, EmptyCatalogueDisablesTheGrantButtonOfOneAdministrator) {
 
 TEST_F(PrivilegeTest, NameWithAmpersandGetsTheRightsItself) {
   // Before link encoding, "set&id=bob&x" would have put the rights on another name.
-  site_.AddAdmin("bob", "password1", {"XT_Manage_Set"});
-  site_.AddAdmin("x&save=1&id=bob", "password1", {});
+  site_.Add(AdminRow{.name = "bob", .rights = {"XT_Manage_Set"}});
+  site_.Add(AdminRow{.name = "x&save=1&id=bob"});
   std::string list = site_.Get("/admin.asp?m=admin_managerprivilege").text;
   const std::string link =
       "?m=admin_managerprivilege&amp;action=set&amp;id=x%26save%3D1%26id%3Dbob";
@@ -203,8 +203,8 @@ TEST_F(PrivilegeTest, TakingTheRightFromOneselfLocksThePage) {
 
 TEST_F(PrivilegeTest, ListPagesPastTheLastPageShowPageOne) {
   for (int i = 0; i < 25; ++i) {
-    site_.AddAdmin("user" + std::to_string(100 + i), "password1", {},
-                   "2026-03-01 00:00:" + std::to_string(10 + i));
+    site_.Add(AdminRow{.name = "user" + std::to_string(100 + i),
+                       .regtime = "2026-03-01 00:00:" + std::to_string(10 + i)});
   }
   std::string first = site_.Get("/admin.asp?m=admin_managerprivilege").text;
   EXPECT_TRUE(Contains(first, "<td>user124</td>"));  // newest first

@@ -35,14 +35,14 @@ class ManagerTest : public ::testing::Test {
   std::string DigestOf(const std::string& name) {
     return site_.SqlValue("select d_password from Vantrel_Admin where d_name = '" + name + "'");
   }
-  int Accounts() { return site_.CountSql("select count(*) from Vantrel_Admin"); }
+  int Accounts() { return site_.Number("select count(*) from Vantrel_Admin"); }
 
   ConsoleSite site_;
 };
 
 TEST_F(ManagerTest, ListShowsAccountsNewestFirstWithTheSearchBar) {
-  site_.AddAdmin("older", "password1", {}, "2026-01-01 10:00:00");
-  site_.AddAdmin("newer", "password1", {}, "2026-03-01 10:00:00");
+  site_.Add(AdminRow{.name = "older", .regtime = "2026-01-01 10:00:00"});
+  site_.Add(AdminRow{.name = "newer", .regtime = "2026-03-01 10:00:00"});
   site_.Sql("update Vantrel_Admin set d_loginnum = 7 where d_name = 'newer'");
   HttpAnswer page = site_.Get("/admin.asp?m=admin_manager");
   ASSERT_EQ(page.status, 200);
@@ -68,8 +68,8 @@ TEST_F(ManagerTest, ListShowsAccountsNewestFirstWithTheSearchBar) {
 }
 
 TEST_F(ManagerTest, NameFilterIsAPrefixKeptInThePagingLinks) {
-  for (int i = 0; i < 22; ++i) site_.AddAdmin("ed" + std::to_string(i), "password1", {});
-  site_.AddAdmin("other", "password1", {});
+  for (int i = 0; i < 22; ++i) site_.Add(AdminRow{.name = "ed" + std::to_string(i)});
+  site_.Add(AdminRow{.name = "other"});
   HttpAnswer page = site_.Post("/admin.asp?m=admin_manager", {{"username", "ed"}});
   EXPECT_TRUE(Contains(page.text, "name=\"username\" size=\"6\" value=\"ed\""));
   EXPECT_TRUE(Contains(page.text, "共<b>22</b>个"));
@@ -89,8 +89,8 @@ TEST_F(ManagerTest, NameFilterIsAPrefixKeptInThePagingLinks) {
 }
 
 TEST_F(ManagerTest, NamesAreEncodedWhereTheyAreShown) {
-  site_.AddAdmin("<b>x</b>", "password1", {});
-  site_.AddAdmin("a&b", "password1", {});
+  site_.Add(AdminRow{.name = "<b>x</b>"});
+  site_.Add(AdminRow{.name = "a&b"});
   site_.Sql(
       "update Vantrel_Admin set d_adduser = '<i>boss</i>' where d_name = "
       "'a&b'");
@@ -176,7 +176,7 @@ TEST_F(ManagerTest, AddRefusesBadNamesAndPasswordsInOrder) {
 }
 
 TEST_F(ManagerTest, DuplicateNameInTheAlertCannotEndTheScript) {
-  site_.AddAdmin("a</script>", "password1", {});
+  site_.Add(AdminRow{.name = "a</script>"});
   HttpAnswer answer = Add("a</script>", "secret7");
   std::string alert = AlertText(answer.text);
   EXPECT_EQ(alert, "提示：您选择的用户名a\\x3C/script\\x3E已经存在！" + std::string(kBack));
@@ -186,7 +186,7 @@ TEST_F(ManagerTest, DuplicateNameInTheAlertCannotEndTheScript) {
 }
 
 TEST_F(ManagerTest, EditFormShowsTheAccountAndRefusesBadIds) {
-  site_.AddAdmin("frank", "password1", {});
+  site_.Add(AdminRow{.name = "frank"});
   std::string id = IdOf("frank");
   std::string form = site_.Get("/admin.asp?m=admin_manager&action=edit&id=" + id).text;
   EXPECT_TRUE(
@@ -207,7 +207,7 @@ TEST_F(ManagerTest, EditFormShowsTheAccountAndRefusesBadIds) {
 }
 
 TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
-  site_.AddAdmin("gina", "password1", {"XT_Manage_Main"});
+  site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
   std::string id = IdOf("gina");
 
   // The digest sent back unchanged keeps the password; the name changes.
@@ -217,8 +217,8 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
   EXPECT_EQ(IdOf("gina2"), id);
   EXPECT_EQ(DigestOf("gina2"), MD5("password1"));
   // Its grants stay under the old name.
-  EXPECT_EQ(site_.CountSql("select count(*) from Vantrel_ManagerFunction where "
-                           "d_adminname = 'gina'"),
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_ManagerFunction where "
+                         "d_adminname = 'gina'"),
             1);
 
   // Anything else typed is the new password.
@@ -230,11 +230,11 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
 
   // No duplicate check on edit: two accounts may share a name.
   EXPECT_TRUE(Contains(EditSave(id, "admin", "newpass9").text, "信息更新成功！"));
-  EXPECT_EQ(site_.CountSql("select count(*) from Vantrel_Admin where d_name = 'admin'"), 2);
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Admin where d_name = 'admin'"), 2);
 }
 
 TEST_F(ManagerTest, EditSaveRefusesWithItsOwnMessages) {
-  site_.AddAdmin("hank", "password1", {});
+  site_.Add(AdminRow{.name = "hank"});
   std::string id = IdOf("hank");
   struct Case {
     std::string id, name, password, message;
@@ -257,9 +257,9 @@ TEST_F(ManagerTest, EditSaveRefusesWithItsOwnMessages) {
 }
 
 TEST_F(ManagerTest, DeleteRemovesTheChosenAccountsOnly) {
-  site_.AddAdmin("ivan", "password1", {"XT_Manage_Main"});
-  site_.AddAdmin("judy", "password1", {});
-  site_.AddAdmin("karl", "password1", {});
+  site_.Add(AdminRow{.name = "ivan", .rights = {"XT_Manage_Main"}});
+  site_.Add(AdminRow{.name = "judy"});
+  site_.Add(AdminRow{.name = "karl"});
   int before = Accounts();
   HttpAnswer answer = site_.Post("/admin.asp?m=admin_manager&action=del",
                                  {{"selectdel", IdOf("ivan")}, {"selectdel", IdOf("karl")}});
@@ -269,13 +269,13 @@ TEST_F(ManagerTest, DeleteRemovesTheChosenAccountsOnly) {
   EXPECT_EQ(IdOf("ivan"), "");
   EXPECT_NE(IdOf("judy"), "");
   // The grants of a deleted account go with it.
-  EXPECT_EQ(site_.CountSql("select count(*) from Vantrel_ManagerFunction where "
-                           "d_adminname = 'ivan'"),
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_ManagerFunction where "
+                         "d_adminname = 'ivan'"),
             0);
 }
 
 TEST_F(ManagerTest, DeleteRefusesEmptyMalformedAndOwnAccountLists) {
-  site_.AddAdmin("lucy", "password1", {});
+  site_.Add(AdminRow{.name = "lucy"});
   std::string lucy = IdOf("lucy");
   std::string own = IdOf(site_.admin_name());
   int before = Accounts();
@@ -301,7 +301,7 @@ TEST_F(ManagerTest, DeleteRefusesEmptyMalformedAndOwnAccountLists) {
   EXPECT_EQ(Accounts(), before);
 
   // Another administrator may delete it.
-  site_.AddAdmin("mia", "password1", {"XT_Manage_Manager"});
+  site_.Add(AdminRow{.name = "mia", .rights = {"XT_Manage_Manager"}});
   site_.ClearCookies();
   ASSERT_EQ(site_.SignIn("mia", "password1").status, 302);
   EXPECT_EQ(site_.Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", own}}).status, 302);
@@ -309,7 +309,7 @@ TEST_F(ManagerTest, DeleteRefusesEmptyMalformedAndOwnAccountLists) {
 }
 
 TEST_F(ManagerTest, ANewPasswordSignsTheAccountOutEverywhere) {
-  site_.AddAdmin("gina", "password1", {"XT_Manage_Main"});
+  site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
   std::string id = IdOf("gina");
   httplib::Client gina("127.0.0.1", site_.port());
   auto signed_in =

@@ -8,12 +8,6 @@
 namespace folirex::testing {
 namespace {
 
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 // The part of the page between the group row "left_<n>" and the next group head.
 std::string Group(const std::string& page, int n) {
   std::string marker = "<tr id=\"left_" + std::to_string(n) + "\"";
@@ -56,7 +50,7 @@ TEST_F(MenuTest, ShippedMenuGroupsItsRowsUnderTheHeads) {
   EXPECT_TRUE(Contains(page, "<base target=\"center\">"));
   EXPECT_TRUE(Contains(page, "admin/admin.css"));
   // Heads at positions 1, 11, 20 and 29 of the shipped rows; every group starts folded.
-  EXPECT_EQ(Count(page, "<table class=\"Menu\""), 4);
+  EXPECT_EQ(CountOf(page, "<table class=\"Menu\""), 4);
   for (int n : {1, 11, 20, 29}) {
     SCOPED_TRACE(n);
     EXPECT_TRUE(Contains(page, "menu_tree('left_" + std::to_string(n) + "')"));
@@ -85,7 +79,7 @@ TEST_F(MenuTest, GroupIdsCountItemsTooAndHiddenRowsDropOut) {
   std::string page = Menu();
   EXPECT_TRUE(Contains(page, "left_1"));
   EXPECT_TRUE(Contains(page, "left_5"));
-  EXPECT_EQ(Count(page, "<table class=\"Menu\""), 2);
+  EXPECT_EQ(CountOf(page, "<table class=\"Menu\""), 2);
   EXPECT_FALSE(Contains(page, "hidden"));
   EXPECT_FALSE(Contains(page, "≡ C ≡"));
   // The items of a hidden head join the group above them.
@@ -107,7 +101,7 @@ TEST_F(MenuTest, NewWindowFlagAndTheWorkFrame) {
   // The stored sign-out row keeps the fixed label and frame whatever its own name and flag.
   EXPECT_FALSE(Contains(page, "my exit"));
   EXPECT_TRUE(Contains(page, "target=\"_parent\""));
-  EXPECT_EQ(Count(page, "注销登陆</a>"), 1);
+  EXPECT_EQ(CountOf(page, "注销登陆</a>"), 1);
 }
 
 TEST_F(MenuTest, NamesAndAddressesAreEncoded) {
@@ -131,10 +125,10 @@ TEST_F(MenuTest, NamesAndAddressesAreEncoded) {
 TEST_F(MenuTest, EmptyMenuIsOnlyTheSpacer) {
   ReplaceMenu("");
   std::string page = Menu();
-  EXPECT_EQ(Count(page, "<table class=\"Menu\""), 0);
-  EXPECT_EQ(Count(page, "</table>"), 1);
+  EXPECT_EQ(CountOf(page, "<table class=\"Menu\""), 0);
+  EXPECT_EQ(CountOf(page, "</table>"), 1);
   ReplaceMenu("(0, 'G', '', 0, 1, 0, 1), (0, 'x', '?m=x', 0, 0, 0, 2)");
-  EXPECT_EQ(Count(Menu(), "</table>"), 1);
+  EXPECT_EQ(CountOf(Menu(), "</table>"), 1);
 }
 
 }  // namespace

@@ -12,12 +12,6 @@
 namespace folirex::testing {
 namespace {
 
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 const char kAbsent[] = "<td align=left>&nbsp;<font color=red><b>×</b></font></td></tr>";
 const char kPresent[] = "<td align=left>&nbsp;<font class=fonts><b>√</b></font> <a title='";
 
@@ -79,9 +73,9 @@ TEST_F(ServerCheckTest, ComponentTablesShowTheStandInsAndNothingElse) {
        {"IIS自带的ASP组件", "常见的文件上传和管理组件", "常见的收发邮件组件", "图像处理组件"}) {
     EXPECT_TRUE(Contains(page, std::string("<tr><th colspan=2>") + title + "</th></tr>"));
   }
-  EXPECT_EQ(Count(page,
-                  "<tr><td width=320>组 件 名 称</td><td "
-                  "width=130>支持及版本</td></tr>"),
+  EXPECT_EQ(CountOf(page,
+                    "<tr><td width=320>组 件 名 称</td><td "
+                    "width=130>支持及版本</td></tr>"),
             4);
   EXPECT_LT(page.find("IIS自带的ASP组件"), page.find("MSWC.AdRotator"));
   EXPECT_LT(page.find("adodb.connection"), page.find("常见的文件上传和管理组件"));
@@ -113,8 +107,8 @@ TEST_F(ServerCheckTest, ComponentTablesShowTheStandInsAndNothingElse) {
                              "SoftArtisans.ImageGen", "W3Image.Image"}) {
     EXPECT_TRUE(Contains(RowOf(page, absent), kAbsent)) << absent;
   }
-  EXPECT_EQ(Count(page, kPresent), 2);
-  EXPECT_EQ(Count(page, kAbsent), 24);
+  EXPECT_EQ(CountOf(page, kPresent), 2);
+  EXPECT_EQ(CountOf(page, kAbsent), 24);
 }
 
 TEST_F(ServerCheckTest, MailComponentIsPresentOnceMailIsSetUp) {
@@ -122,8 +116,8 @@ TEST_F(ServerCheckTest, MailComponentIsPresentOnceMailIsSetUp) {
   std::string page = Page();
   EXPECT_TRUE(Contains(RowOf(page, "CDONTS.NewMail"), std::string(kPresent) + "libcurl"));
   EXPECT_TRUE(Contains(RowOf(page, "JMail.SmtpMail"), kAbsent));
-  EXPECT_EQ(Count(page, kPresent), 3);
-  EXPECT_EQ(Count(page, kAbsent), 23);
+  EXPECT_EQ(CountOf(page, kPresent), 3);
+  EXPECT_EQ(CountOf(page, kAbsent), 23);
 }
 
 TEST_F(ServerCheckTest, SpeedRowAndTestFormFollowTheTables) {

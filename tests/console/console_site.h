@@ -1,17 +1,16 @@
-// A test site with the console's usual steps: signing in, adding administrators with chosen
-// rights, and reading the alert text of a refused request.
+// The shared test site with the console's usual steps: signing in and reading the alert text of
+// a refused request.
 #ifndef FOLIREX_TESTS_CONSOLE_CONSOLE_SITE_H_
 #define FOLIREX_TESTS_CONSOLE_CONSOLE_SITE_H_
 
 #include <string>
-#include <vector>
 
 #include "core/md5.h"
-#include "support/test_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 
-class ConsoleSite : public TestSite {
+class ConsoleSite : public SiteFixture {
  public:
   // Posts the login form; answers the sign-in's own answer (a redirect when it succeeds).
   HttpAnswer SignIn(const std::string& name, const std::string& password) {
@@ -19,21 +18,6 @@ class ConsoleSite : public TestSite {
                 {{"usercode", name}, {"password", password}});
   }
   HttpAnswer SignInAsAdmin() { return SignIn(admin_name(), admin_password()); }
-
-  // Adds an account with the password and grants it the codes. Names are written as SQL
-  // literals: tests pass names without single quotes.
-  void AddAdmin(const std::string& name, const std::string& password,
-                const std::vector<std::string>& codes,
-                const std::string& regtime = "2026-02-01 00:00:00") {
-    Sql("insert into Vantrel_Admin (d_name, d_password, d_regtime, d_adduser) values ('" + name +
-        "', '" + MD5(password) + "', '" + regtime + "', 'admin')");
-    for (const std::string& code : codes) {
-      Sql("insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values ('" + name +
-          "', '" + code + "')");
-    }
-  }
-
-  int CountSql(const std::string& sql) { return std::stoi(SqlValue(sql)); }
 };
 
 // The text of the first alert('...') of a page, "" when it has none.

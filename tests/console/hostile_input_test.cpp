@@ -15,14 +15,14 @@ namespace folirex::testing {
 namespace {
 
 int GrantsOf(ConsoleSite& site, const std::string& name) {
-  return site.CountSql("select count(*) from Vantrel_ManagerFunction where d_adminname = '" + name +
-                       "'");
+  return site.Number("select count(*) from Vantrel_ManagerFunction where d_adminname = '" + name +
+                     "'");
 }
 
 TEST(ConsoleHostile, GrantSaveWithoutChosenNamesIsNotReportedAsDone) {
   ConsoleSite site;
   ASSERT_EQ(site.SignInAsAdmin().status, 302);
-  site.AddAdmin("nora", "password1", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "nora", .rights = {"XT_Manage_Main"}});
   site.Post("/admin.asp?m=admin_managerprivilege&action=privilege", {{"selectdel", "nora"}});
   // The list shown again (another window) forgets the chosen names.
   ASSERT_EQ(site.Get("/admin.asp?m=admin_managerprivilege").status, 200);
@@ -37,9 +37,9 @@ TEST(ConsoleHostile, GrantSaveWithoutChosenNamesIsNotReportedAsDone) {
 
 TEST(ConsoleHostile, DeletedAccountTakesItsGrantsAlong) {
   ConsoleSite site;
-  site.AddAdmin("olga", "password1", {"XT_Manage_Main", "XT_Manage_Manager"});
-  site.AddAdmin("twin", "password1", {"XT_Manage_Main"});
-  site.AddAdmin("twin", "password2", {});
+  site.Add(AdminRow{.name = "olga", .rights = {"XT_Manage_Main", "XT_Manage_Manager"}});
+  site.Add(AdminRow{.name = "twin", .rights = {"XT_Manage_Main"}});
+  site.Add(AdminRow{.name = "twin", .password = "password2"});
   std::string olga = site.SqlValue("select d_id from Vantrel_Admin where d_name = 'olga'");
   std::string twin = site.SqlValue("select min(d_id) from Vantrel_Admin where d_name = 'twin'");
 
@@ -71,19 +71,18 @@ TEST(ConsoleHostile, DeletedAccountTakesItsGrantsAlong) {
   // A new account under the old name starts without rights.
   site.Post("/admin.asp?m=admin_manager&action=save",
             {{"username", "olga"}, {"password", "another1"}});
-  EXPECT_EQ(site.CountSql("select count(*) from Vantrel_Admin where d_name = 'olga'"), 1);
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Admin where d_name = 'olga'"), 1);
   EXPECT_EQ(GrantsOf(site, "olga"), 0);
 }
 
 TEST(ConsoleHostile, PlainAddressesChangeNothing) {
   ConsoleSite site;
   ASSERT_EQ(site.SignInAsAdmin().status, 302);
-  site.AddAdmin("pete", "password1", {"XT_Manage_Main"});
+  site.Add(AdminRow{.name = "pete", .rights = {"XT_Manage_Main"}});
   std::string pete = site.SqlValue("select d_id from Vantrel_Admin where d_name = 'pete'");
   std::string own =
       site.SqlValue("select d_id from Vantrel_Admin where d_name = '" + site.admin_name() + "'");
-  site.Sql("insert into Vantrel_Log (d_ip, d_adminname) values ('10.0.0.1', 'pete')");
-  std::string log = site.SqlValue("select max(d_id) from Vantrel_Log");
+  std::string log = std::to_string(site.Add(LogRow{.admin = "pete", .ip = "10.0.0.1"}));
   const std::string admin_digest =
       site.SqlValue("select d_password from Vantrel_Admin where d_id = " + own);
   auto snapshot = [&] {
@@ -150,7 +149,7 @@ TEST(ConsoleHostile, FormsPostedFromAnotherSiteChangeNothing) {
                     "username=" + name + "&password=secret12", "application/x-www-form-urlencoded");
     EXPECT_TRUE(answer);
     bool stored =
-        site.CountSql("select count(*) from Vantrel_Admin where d_name = '" + name + "'") == 1;
+        site.Number("select count(*) from Vantrel_Admin where d_name = '" + name + "'") == 1;
     if (!stored) {
       EXPECT_EQ(AlertText(GbkToUtf8(answer->body)),
                 "提示：不接受从其他网站提交的表单！\\n\\n系统将自动返回前一页面...");

@@ -11,9 +11,8 @@
 
 #include "core/folirex.h"
 #include "core/modules.h"
-#include "core/page_runner.h"
 #include "core/public_request.h"
-#include "support/test_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -138,8 +137,6 @@ class RecordingModules {
 
 class EntryTest : public ::testing::Test {
  protected:
-  EntryTest() : site_(false), runner_(site_) {}
-
   const Call& RunAdmin(const std::string& query, const std::string& body = "") {
     runner_.NewRequest("/admin.asp" + query, body);
     runner_.Run(EntryKind::kAdmin, modules_.registry);
@@ -155,16 +152,12 @@ class EntryTest : public ::testing::Test {
   }
 
   void AddChannels(std::initializer_list<int> ids) {
-    for (int id : ids) {
-      site_.Sql(
-          "insert into Vantrel_Channel (d_id, d_channelname, d_channeltype, d_order) values (" +
-          std::to_string(id) + ", 'c" + std::to_string(id) + "', 1, " + std::to_string(100 - id) +
-          ")");
-    }
+    for (int id : ids)
+      site_.Add(ChannelRow{.name = "c" + std::to_string(id), .id = id, .order = 100 - id});
   }
 
-  TestSite site_;
-  PageRunner runner_;
+  SiteFixture site_;
+  PageRunner& runner_ = site_.runner();
   RecordingModules modules_;
 };
 

@@ -15,7 +15,7 @@
 #include "core/request_state.h"
 #include "platform/db/connection.h"
 #include "platform/host/request.h"
-#include "support/test_site.h"
+#include "support/temp_folder.h"
 
 namespace folirex::testing {
 

@@ -7,31 +7,17 @@
 #include "console/admin_frame.h"
 #include "core/database.h"
 #include "core/messages.h"
-#include "core/page_runner.h"
 #include "core/site_config.h"
+#include "support/site_fixture.h"
 #include "support/smtp_sink.h"
-#include "support/test_site.h"
 
 namespace folirex::testing {
 namespace {
 
-// A page that runs the body given by the test as the Set_Main module.
+// Console pages run in-process with the body given by the test as their module.
 class ServicesTest : public ::testing::Test {
  protected:
-  ServicesTest() : site_(false), runner_(site_) {}
-
-  // Runs fn inside a console request (database open, configuration loaded).
-  void RunInPage(const std::string& query, std::function<void(RequestState&)> fn) {
-    ModuleRegistry modules;
-    modules.AddAdminEntry("Set_Main", [&fn](RequestState& state) { fn(state); });
-    runner_.NewRequest("/admin.asp?m=admin_set" + query);
-    runner_.Run(EntryKind::kAdmin, modules);
-  }
-
-  std::string Body() { return runner_.response().body(); }
-
-  TestSite site_;
-  PageRunner runner_;
+  SiteFixture site_;
 };
 
 TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
@@ -40,14 +26,14 @@ TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
       "d_logowidth=100, d_logoheight=50, d_banner='top.gif', d_bannerwidth=468, "
       "d_bannerheight=60, d_showadminlink=0, d_defaultfileext=2");
   RequestState seen;
-  RunInPage("", [&seen](RequestState& s) {
+  site_.InConsole([&seen](RequestState& s) {
     seen.site.SiteUrl = s.site.SiteUrl;
     seen.site.SiteLogo = s.site.SiteLogo;
     seen.site.SiteBanner = s.site.SiteBanner;
     seen.site.AdminLoginLink = s.site.AdminLoginLink;
     seen.site.DefaultFileExt = s.site.DefaultFileExt;
   });
-  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
+  EXPECT_EQ(site_.runner().application().Get("server_path").ToString(), "/site/");
   EXPECT_EQ(seen.site.SiteUrl.ToString(), "/site/");
   EXPECT_NE(seen.site.SiteLogo.find("<param name=movie value='Images/Logo.SWF'>"),
             std::string::npos);
@@ -57,22 +43,22 @@ TEST_F(ServicesTest, LoadConfigPublishesTheInstallPathAndBuildsLogoAndBanner) {
   EXPECT_EQ(seen.site.DefaultFileExt, ".shtml");
 
   site_.Sql("update Vantrel_Config set d_installdir='/site/', d_showadminlink=-1");
-  RunInPage("", [&seen](RequestState& s) { seen.site.AdminLoginLink = s.site.AdminLoginLink; });
-  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/site/");
+  site_.InConsole([&seen](RequestState& s) { seen.site.AdminLoginLink = s.site.AdminLoginLink; });
+  EXPECT_EQ(site_.runner().application().Get("server_path").ToString(), "/site/");
   EXPECT_EQ(seen.site.AdminLoginLink,
             "<a class='other_link' href='/site/admin.asp'>管理员登陆</a> |");
 
   site_.Sql("update Vantrel_Config set d_installdir=''");
-  RunInPage("", [](RequestState&) {});
-  EXPECT_EQ(runner_.application().Get("server_path").ToString(), "/");
+  site_.InConsole([](RequestState&) {});
+  EXPECT_EQ(site_.runner().application().Get("server_path").ToString(), "/");
 }
 
 TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
-  runner_.NewRequest("/admin.asp");
+  site_.runner().NewRequest("/admin.asp");
   HostObjects host;
-  host.Application = &runner_.application();
+  host.Application = &site_.runner().application();
   InitDateValues(host, DateTime{2026, 12, 5, 0, 0, 0});  // a Saturday
-  Application& app = runner_.application();
+  Application& app = site_.runner().application();
   EXPECT_EQ(app.Get("date_chinese").ToString(), "2026年12月05日&nbsp;星期六");
   EXPECT_EQ(app.Get("date_daystart").ToString(), "2026-12-05 00:00:00");
   EXPECT_EQ(app.Get("date_weekstart").ToString(), "2026-11-29 00:00:00");
@@ -93,23 +79,26 @@ TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
 
 TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
   std::string seen;
-  RunInPage("&channelid=%2012%20", [&seen](RequestState& s) { seen = GetChannelID(s).ToString(); });
+  site_.InConsole([&seen](RequestState& s) { seen = GetChannelID(s).ToString(); },
+                  "&channelid=%2012%20");
   EXPECT_EQ(seen, "12");
   for (const char* bad : {"012", "", "-1", "1a"}) {
     bool went_on = false;
-    RunInPage(std::string("&channelid=") + bad, [&went_on](RequestState& s) {
-      GetChannelID(s);
-      went_on = true;
-    });
+    site_.InConsole(
+        [&went_on](RequestState& s) {
+          GetChannelID(s);
+          went_on = true;
+        },
+        std::string("&channelid=") + bad);
     EXPECT_FALSE(went_on) << bad;
-    EXPECT_NE(Body().find("提示：参数错误，请返回！"), std::string::npos) << bad;
+    EXPECT_NE(site_.RequestBody().find("提示：参数错误，请返回！"), std::string::npos) << bad;
   }
 }
 
 TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
   std::string path, dir, missing, missing_dir, current_dir;
   int64_t statements_for_repeat = -1;
-  RunInPage("", [&](RequestState& s) {
+  site_.InConsole([&](RequestState& s) {
     s.channel.ChannelDir = "current/";
     path = GetChannelPath(s.host, s.db, s.caches, 1);
     dir = GetChannelFolder(s.host, s.db, s.caches, 1).dir;
@@ -134,13 +123,13 @@ TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
 
 TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
   bool closed = false;
-  RunInPage("", [&closed](RequestState& s) {
+  site_.InConsole([&closed](RequestState& s) {
     AdminHeader(s);
     AdminNavi(s, "当前位置：系统管理&gt;&gt;基本设置");
     AdminFooter(s);
     closed = s.db.Conn == nullptr;
   });
-  std::string body = Body();
+  std::string body = site_.RequestBody();
   EXPECT_EQ(body.rfind("<html><head><meta http-equiv='Content-Type' content='text/html; "
                        "charset=gb2312'><title>管理平台</title>",
                        0),
@@ -155,22 +144,20 @@ TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
 }
 
 TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfNameAndCode) {
-  site_.Sql(
-      "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values "
-      "('editor', 'XT_Manage_Set')");
+  site_.Add(AdminRow{.name = "editor", .rights = {"XT_Manage_Set"}});
   auto check = [this](const std::string& user, const std::string& code) {
     bool passed = false;
-    runner_.NewRequest("/admin.asp");
+    site_.runner().NewRequest("/admin.asp");
     if (user.empty()) {
-      runner_.session().Remove("User_Code");
+      site_.runner().session().Remove("User_Code");
     } else {
-      runner_.session().Set("User_Code", user);
+      site_.runner().session().Set("User_Code", user);
     }
-    RunInPage("", [&](RequestState& s) {
+    site_.InConsole([&](RequestState& s) {
       CheckPrivilege(s, code);
       passed = true;
     });
-    return passed ? std::string("passed") : HeaderOf(runner_.response(), "Location");
+    return passed ? std::string("passed") : HeaderOf(site_.runner().response(), "Location");
   };
   EXPECT_EQ(check("editor", "XT_Manage_Set"), "passed");
   EXPECT_EQ(check("editor", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
@@ -181,7 +168,7 @@ TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfNameAndCode) {
 TEST_F(ServicesTest, AlertBackEndsThePageAndClosesTheDatabase) {
   bool went_on = false;
   bool closed = false;
-  RunInPage("", [&](RequestState& s) {
+  site_.InConsole([&](RequestState& s) {
     Alert(s, "一");
     GoUrl(s, "x.asp");
     try {
@@ -194,7 +181,7 @@ TEST_F(ServicesTest, AlertBackEndsThePageAndClosesTheDatabase) {
   });
   EXPECT_FALSE(went_on);
   EXPECT_TRUE(closed);
-  EXPECT_EQ(Body(),
+  EXPECT_EQ(site_.RequestBody(),
             "<script language=javascript>alert('一')</script>"
             "<script language=javascript>location.href='x.asp'</script>"
             "<script language=javascript>alert('提示：出错了！\\n\\n系统将自动返回前一页面..."
@@ -205,7 +192,7 @@ class MailTest : public ServicesTest {
  protected:
   std::string Send(const std::string& to) {
     std::string result;
-    RunInPage("", [&](RequestState& s) {
+    site_.InConsole([&](RequestState& s) {
       s.site.LocalMailServer = "127.0.0.1:" + std::to_string(sink_.port());
       result = SendMail(s.db, s.site, "来自朋友的推荐", "<b>好文章</b>", to);
     });

@@ -24,12 +24,18 @@
 #include "core/request_state.h"
 #include "gtest/gtest.h"
 #include "platform/text/codepage.h"
-#include "support/test_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AnnounceRow;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
+using testing::CommentRow;
+using testing::SubjectRow;
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
@@ -858,26 +864,24 @@ TEST_F(DesignTest, PagesCarryTheBlocksTheirTypeOffers) {
 class ShippedPagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    site_.Sql(
-        "insert into Vantrel_ArticleClass (d_id, d_channelid, d_pid, d_name, d_dir, d_order, "
-        "d_level, d_path, d_rootid, d_commentflag) values (1, 1, 0, '国内新闻', 'china', 1, 0, "
-        "'1,', 1, -1)");
-    site_.Sql(
-        "insert into Vantrel_ArticleSubject (d_id, d_channelid, d_name, d_dir, d_order) values "
-        "(1, 1, '城市更新', 'city', 1)");
-    site_.Sql(
-        "insert into Vantrel_Article (d_id, d_channelid, d_classid, d_subjectid, d_title, "
-        "d_content, d_author, d_keyword, d_checked, d_deleted, d_picurl, d_hotflag, "
-        "d_recommendflag) values (1, 1, 1, 1, '设计测试文章', '<p>正文内容在此</p>', '作者甲', "
-        "'|设计|', -1, 0, '/images/top.gif', -1, -1), (2, 1, 1, 0, '第二篇设计文章', "
-        "'<p>第二篇</p>', '', '|设计|', -1, 0, '', 0, 0)");
-    site_.Sql(
-        "insert into Vantrel_ArticleComment (d_channelid, d_infoid, d_usertype, d_username, "
-        "d_score, d_comment, d_checked) values (1, 1, '0', '读者乙', 5, '评论内容在此', -1)");
-    site_.Sql(
-        "insert into Vantrel_Announce (d_id, d_channelid, d_title, d_content, d_author, "
-        "d_selectedflag) values (1, 1, '频道公告', '公告正文在此', '管理员', -1), (2, 0, "
-        "'首页公告', '首页公告正文', '管理员', -1)");
+    site_.SetChannel(1, "d_templateid = 1");  // the shipped design
+    site_.Add(ClassRow{.name = "国内新闻", .dir = "china", .comments = true});
+    site_.Add(SubjectRow{.name = "城市更新", .dir = "city", .order = 1});
+    site_.Add(ArticleRow{.title = "设计测试文章",
+                         .content = "<p>正文内容在此</p>",
+                         .class_id = 1,
+                         .subject = 1,
+                         .author = "作者甲",
+                         .hot = true,
+                         .recommend = true,
+                         .keyword = "|设计|",
+                         .pic_url = "/images/top.gif"});
+    site_.Add(ArticleRow{
+        .title = "第二篇设计文章", .content = "<p>第二篇</p>", .class_id = 1, .keyword = "|设计|"});
+    site_.Add(CommentRow{.article = 1, .name = "读者乙", .text = "评论内容在此", .score = 5});
+    site_.Add(AnnounceRow{.title = "频道公告", .author = "管理员", .content = "公告正文在此"});
+    site_.Add(AnnounceRow{
+        .title = "首页公告", .channel = 0, .author = "管理员", .content = "首页公告正文"});
   }
 
   // Fetches a page and checks what every shipped page must be; returns its text.
@@ -901,7 +905,7 @@ class ShippedPagesTest : public ::testing::Test {
     return at == std::string::npos ? "" : text.substr(at < 40 ? 0 : at - 40, 120);
   }
 
-  folirex::testing::TestSite site_;
+  folirex::testing::SiteFixture site_;
 };
 
 TEST_F(ShippedPagesTest, EveryChannelPageTypeRendersWhole) {
@@ -936,13 +940,14 @@ TEST_F(ShippedPagesTest, EveryChannelPageTypeRendersWhole) {
 }
 
 TEST_F(ShippedPagesTest, TheSiteHomeShowsOneBlockPerChannel) {
-  site_.Sql(
-      "insert into Vantrel_Channel (d_id, d_order, d_channelname, d_channeltype, d_channeldir, "
-      "d_projectname, d_projectunit, d_templateid, d_shownameflag, d_disabledflag) values (11, "
-      "2, '图片中心', 1, 'Photo', '图片', '张', 1, -1, 0)");
-  site_.Sql(
-      "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted) "
-      "values (11, '黄山云海', '<p>图</p>', -1, 0)");
+  site_.Add(ChannelRow{.name = "图片中心",
+                       .dir = "Photo",
+                       .id = 11,
+                       .order = 2,
+                       .template_id = 1,
+                       .project_name = "图片",
+                       .project_unit = "张"});
+  site_.Add(ArticleRow{.title = "黄山云海", .content = "<p>图</p>", .channel = 11});
   std::string text = Page("/asp.asp", "/Skin/2.css");
   for (const char* piece :
        {"文章中心", "图片中心", "设计测试文章", "黄山云海", "您当前位置：网站首页"}) {

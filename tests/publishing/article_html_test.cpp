@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "site/interaction_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -19,19 +19,22 @@ namespace stdfs = std::filesystem;
 class ArticleHtmlTest : public ::testing::Test {
  protected:
   ArticleHtmlTest() {
-    news_ = site_.AddChannel(
-        "新闻", "news",
-        {{"d_generatehtml", "1"}, {"d_contentfiletype", "0"}, {"d_contentfileext", "0"}});
-    tech_ = site_.AddClass("科技", "tech", true, false, news_);
+    news_ = site_.Add(ChannelRow{.name = "新闻",
+                                 .dir = "news",
+                                 .generate_html = 1,
+                                 .content_file_type = 0,
+                                 .content_file_ext = 0});
+    tech_ = site_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = news_, .comments = true});
     site_.SetPage("content", "<title>{$showarticletitle}</title><div>{$showarticlecontent}</div>");
   }
 
   int Paged(const std::string& content, int class_id) {
-    return site_.AddArticle("分页文章", content,
-                            {{"d_channelid", std::to_string(news_)},
-                             {"d_classid", std::to_string(class_id)},
-                             {"d_paginationtype", "2"},
-                             {"d_addtime", "'2024-03-05 08:09:10'"}});
+    return site_.Add(ArticleRow{.title = "分页文章",
+                                .content = content,
+                                .channel = news_,
+                                .class_id = class_id,
+                                .add_time = "2024-03-05 08:09:10",
+                                .pagination = 2});
   }
 
   bool Write(const Variant& id, std::string* body = nullptr) {
@@ -42,8 +45,8 @@ class ArticleHtmlTest : public ::testing::Test {
   }
 
   std::string Generated(int id) {
-    return site_.Value("select d_generatedflag from Vantrel_Article where d_id = " +
-                       std::to_string(id));
+    return site_.SqlValue("select d_generatedflag from Vantrel_Article where d_id = " +
+                          std::to_string(id));
   }
 
   static std::string Bar(const std::string& folder, const std::string& stem, const std::string& ext,
@@ -56,7 +59,7 @@ class ArticleHtmlTest : public ::testing::Test {
     return bar;
   }
 
-  InteractionSite site_;
+  SiteFixture site_;
   int news_ = 0;
   int tech_ = 0;
 };
@@ -73,7 +76,7 @@ TEST_F(ArticleHtmlTest, APagedArticleGetsOneFilePerPageInEveryNamingCode) {
                         Code{"3", "news_20240305080910"}}) {
     SCOPED_TRACE(c.code);
     site_.SetChannel(news_, std::string("d_contentfiletype = ") + c.code);
-    site_.site.Sql("update Vantrel_Article set d_generatedflag = 0");
+    site_.Sql("update Vantrel_Article set d_generatedflag = 0");
     EXPECT_TRUE(Write(id));
     EXPECT_EQ(Generated(id), "-1");
     const std::string bar = Bar("/news/tech/", c.stem, ".html", 3);
@@ -84,7 +87,7 @@ TEST_F(ArticleHtmlTest, APagedArticleGetsOneFilePerPageInEveryNamingCode) {
                              "<p align=right>" + bar + "</p></div>";
       EXPECT_EQ(site_.FileText("news/tech/" + name), expected) << name;
       // The page as a visitor gets it from the site.
-      HttpAnswer answer = site_.site.Get("/news/tech/" + name);
+      HttpAnswer answer = site_.Get("/news/tech/" + name);
       EXPECT_EQ(answer.status, 200) << name;
       EXPECT_EQ(answer.text, expected);
     }
@@ -100,7 +103,7 @@ TEST_F(ArticleHtmlTest, WithoutAClassFolderThePagesGoIntoTheChannelFolder) {
             "<title>分页文章</title><div>二<p align=right>" + Bar("/news/", n, ".html", 2) +
                 "</p></div>");
   // A class row without folder is the same.
-  int bare = site_.AddClass("无目录", "", true, false, news_);
+  int bare = site_.Add(ClassRow{.name = "无目录", .channel = news_, .comments = true});
   int other = Paged("甲[Vantrel_NextPage]乙", bare);
   EXPECT_TRUE(Write(other));
   EXPECT_TRUE(stdfs::exists(site_.Disk("news/" + std::to_string(other) + "_2.html")));
@@ -109,9 +112,8 @@ TEST_F(ArticleHtmlTest, WithoutAClassFolderThePagesGoIntoTheChannelFolder) {
 TEST_F(ArticleHtmlTest, AnArticleWithoutPagesGetsOneFileAsTheEngineRendersIt) {
   site_.SetPage("content",
                 "<h1>{$showarticletitle}</h1>{$showarticlecontent}|{$showarticlecontent}");
-  int id = site_.AddArticle(
-      "单页", "<p>全文</p>",
-      {{"d_channelid", std::to_string(news_)}, {"d_classid", std::to_string(tech_)}});
+  int id = site_.Add(
+      ArticleRow{.title = "单页", .content = "<p>全文</p>", .channel = news_, .class_id = tech_});
   EXPECT_TRUE(Write(id));
   const std::string n = std::to_string(id);
   EXPECT_EQ(site_.FileText("news/tech/" + n + ".html"), "<h1>单页</h1><p>全文</p>|<p>全文</p>");
@@ -136,9 +138,8 @@ TEST_F(ArticleHtmlTest, AnArticleWithoutPagesGetsOneFileAsTheEngineRendersIt) {
 
 // The static page is the engine's page: the title is text, the body the site's own HTML.
 TEST_F(ArticleHtmlTest, TheStaticPageShowsTheTitleAsText) {
-  int id = site_.AddArticle(
-      "A <b>\"粗\"</b>", "<p>全文</p>",
-      {{"d_channelid", std::to_string(news_)}, {"d_classid", std::to_string(tech_)}});
+  int id = site_.Add(ArticleRow{
+      .title = "A <b>\"粗\"</b>", .content = "<p>全文</p>", .channel = news_, .class_id = tech_});
   EXPECT_TRUE(Write(id));
   EXPECT_EQ(site_.FileText("news/tech/" + std::to_string(id) + ".html"),
             "<title>A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;</title><div><p>全文</p></div>");
@@ -150,8 +151,8 @@ TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
   EXPECT_TRUE(Write(id));
   EXPECT_TRUE(stdfs::exists(site_.Disk(stem + "_4.html")));
 
-  site_.site.Sql("update Vantrel_Article set d_content = '一[Vantrel_NextPage]二' where d_id = " +
-                 std::to_string(id));
+  site_.Sql("update Vantrel_Article set d_content = '一[Vantrel_NextPage]二' where d_id = " +
+            std::to_string(id));
   EXPECT_TRUE(Write(id));
   EXPECT_TRUE(stdfs::exists(site_.Disk(stem + "_2.html")));
   EXPECT_FALSE(stdfs::exists(site_.Disk(stem + "_3.html")));
@@ -160,8 +161,7 @@ TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
             std::string::npos);
 
   // No paging at all now: one file.
-  site_.site.Sql("update Vantrel_Article set d_paginationtype = 0 where d_id = " +
-                 std::to_string(id));
+  site_.Sql("update Vantrel_Article set d_paginationtype = 0 where d_id = " + std::to_string(id));
   EXPECT_TRUE(Write(id));
   EXPECT_FALSE(stdfs::exists(site_.Disk(stem + "_2.html")));
   EXPECT_EQ(Generated(id), "-1");
@@ -170,10 +170,11 @@ TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
 TEST_F(ArticleHtmlTest, EachArticleIsWrittenWithItsOwnPagesOnly) {
   int paged = Paged("甲一[Vantrel_NextPage]甲二[Vantrel_NextPage]甲三", tech_);
   int page_id = site_.AddTemplatePage("content", "<p>没有文章标签的页</p>");
-  int plain = site_.AddArticle("乙", "乙的全文",
-                               {{"d_channelid", std::to_string(news_)},
-                                {"d_classid", std::to_string(tech_)},
-                                {"d_templatepageid", std::to_string(page_id)}});
+  int plain = site_.Add(ArticleRow{.title = "乙",
+                                   .content = "乙的全文",
+                                   .channel = news_,
+                                   .class_id = tech_,
+                                   .template_page = page_id});
   bool first = false, second = false;
   site_.InRequest(
       [&](RequestState& state) {
@@ -190,12 +191,12 @@ TEST_F(ArticleHtmlTest, EachArticleIsWrittenWithItsOwnPagesOnly) {
 }
 
 TEST_F(ArticleHtmlTest, AnArticleIsMarkedGeneratedOnlyWhenEveryFileWasWritten) {
-  int blocked_class = site_.AddClass("受阻", "blocked", true, false, news_);
+  int blocked_class =
+      site_.Add(ClassRow{.name = "受阻", .dir = "blocked", .channel = news_, .comments = true});
   stdfs::create_directories(site_.Disk("news"));
   std::ofstream(site_.Disk("news/blocked")) << "a file where the folder should be";
   int id = Paged("一[Vantrel_NextPage]二", blocked_class);
-  site_.site.Sql("update Vantrel_Article set d_generatedflag = -1 where d_id = " +
-                 std::to_string(id));
+  site_.Sql("update Vantrel_Article set d_generatedflag = -1 where d_id = " + std::to_string(id));
   EXPECT_FALSE(Write(id));
   EXPECT_EQ(Generated(id), "0");
 

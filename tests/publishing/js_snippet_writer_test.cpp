@@ -12,9 +12,9 @@
 #include "site/article_list.h"
 #include "site/article_list_sql.h"
 #include "site/article_pic.h"
-#include "site/interaction_site.h"
 #include "site/interaction_text.h"
 #include "site/navigation.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -28,7 +28,9 @@ const char kPicChip[] = "-1,0,false,0,4,false,false,0,10,10,2,120,90,1,false,1";
 
 class JsSnippetWriterTest : public ::testing::Test {
  protected:
-  JsSnippetWriterTest() { news_ = site_.AddChannel("新闻", "news", {{"d_generatehtml", "0"}}); }
+  JsSnippetWriterTest() {
+    news_ = site_.Add(ChannelRow{.name = "新闻", .dir = "news", .generate_html = 0});
+  }
 
   bool Write(const Variant& name, const Variant& parameters, const Variant& type,
              std::string* expected_html = nullptr, int channel = 0) {
@@ -57,19 +59,19 @@ class JsSnippetWriterTest : public ::testing::Test {
 
   std::string File(const std::string& name) { return site_.FileText("news/Js/" + name); }
 
-  InteractionSite site_;
+  SiteFixture site_;
   int news_ = 0;
 };
 
 TEST_F(JsSnippetWriterTest, ListsAndNavigationAreWrittenAsScriptBodies) {
   for (int i = 1; i <= 3; ++i) {
-    site_.AddArticle("新闻标题" + std::to_string(i), "x",
-                     {{"d_channelid", std::to_string(news_)},
-                      {"d_addtime", SqlText("2024-01-0" + std::to_string(i) + " 00:00:00")}});
+    site_.Add(ArticleRow{.title = "新闻标题" + std::to_string(i),
+                         .content = "x",
+                         .channel = news_,
+                         .add_time = "2024-01-0" + std::to_string(i) + " 00:00:00"});
   }
-  site_.AddClass("国内", "china", true, false, news_);
-  site_.Insert("Vantrel_ArticleSubject",
-               {{"d_channelid", std::to_string(news_)}, {"d_name", "'两会专题'"}});
+  site_.Add(ClassRow{.name = "国内", .dir = "china", .channel = news_, .comments = true});
+  site_.Add(SubjectRow{.name = "两会专题", .channel = news_});
 
   std::string html;
   EXPECT_TRUE(Write("latest.js", kListChip, "0", &html));

@@ -10,24 +10,13 @@
 #include <vector>
 
 #include "core/site_files.h"
-#include "site/interaction_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
 
 class AnnouncementsTest : public ::testing::Test {
  protected:
-  int AddAnnounce(int channel, const std::string& title, const std::string& time,
-                  bool selected = true, const std::string& author = "编辑部") {
-    site_.Insert("Vantrel_Announce", {{"d_channelid", std::to_string(channel)},
-                                      {"d_title", SqlText(title)},
-                                      {"d_content", SqlText("<p>" + title + "的内容</p>")},
-                                      {"d_author", SqlText(author)},
-                                      {"d_addtime", SqlText(time)},
-                                      {"d_selectedflag", selected ? "-1" : "0"}});
-    return site_.LastId("Vantrel_Announce");
-  }
-
   std::string List(const std::string& parameters, const std::string& page_type, int channel = 1) {
     std::string tag;
     site_.InRequest(
@@ -47,14 +36,14 @@ class AnnouncementsTest : public ::testing::Test {
            title + "</a> " + info + (line ? "] " : "<br>");
   }
 
-  InteractionSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(AnnouncementsTest, AChannelPageListsItsSelectedAnnouncementsNewestFirst) {
-  int older = AddAnnounce(1, "旧公告", "2024-01-01 08:00:00");
-  int newer = AddAnnounce(1, "新公告", "2024-02-01 08:00:00");
-  AddAnnounce(1, "未选中", "2024-03-01 08:00:00", false);
-  AddAnnounce(0, "全站公告", "2024-03-01 08:00:00");
+  int older = site_.Add(AnnounceRow{.title = "旧公告", .add_time = "2024-01-01 08:00:00"});
+  int newer = site_.Add(AnnounceRow{.title = "新公告", .add_time = "2024-02-01 08:00:00"});
+  site_.Add(AnnounceRow{.title = "未选中", .add_time = "2024-03-01 08:00:00", .selected = false});
+  site_.Add(AnnounceRow{.title = "全站公告", .add_time = "2024-03-01 08:00:00", .channel = 0});
 
   EXPECT_EQ(List("2,0,true,true", "first"),
             "<script language='javascript' src='/Article/Js/Announce_1_2_0_11.js'></script>");
@@ -69,10 +58,11 @@ TEST_F(AnnouncementsTest, AChannelPageListsItsSelectedAnnouncementsNewestFirst) 
 TEST_F(AnnouncementsTest, TheHomePageListsTheSiteAnnouncementsInOneLine) {
   int ids[4];
   for (int i = 0; i < 4; ++i) {
-    ids[i] = AddAnnounce(0, "全站" + std::to_string(i),
-                         "2024-01-0" + std::to_string(i + 1) + " 08:00:00");
+    ids[i] = site_.Add(AnnounceRow{.title = "全站" + std::to_string(i),
+                                   .add_time = "2024-01-0" + std::to_string(i + 1) + " 08:00:00",
+                                   .channel = 0});
   }
-  AddAnnounce(1, "频道公告", "2024-05-01 08:00:00");
+  site_.Add(AnnounceRow{.title = "频道公告", .add_time = "2024-05-01 08:00:00"});
   EXPECT_EQ(List(" 1 , 3 , false , FALSE ", "default"),
             "<script language='javascript' src='/Article/Js/Announce_0_1_3_00.js'></script>");
   std::string list =
@@ -84,10 +74,10 @@ TEST_F(AnnouncementsTest, TheHomePageListsTheSiteAnnouncementsInOneLine) {
 }
 
 TEST_F(AnnouncementsTest, PagesWithDifferentListsKeepTheirOwnFiles) {
-  AddAnnounce(0, "全站公告", "2024-01-01 08:00:00");
-  AddAnnounce(1, "频道公告", "2024-01-01 08:00:00");
-  int news = site_.AddChannel("新闻", "news");
-  AddAnnounce(news, "新闻公告", "2024-01-01 08:00:00");
+  site_.Add(AnnounceRow{.title = "全站公告", .add_time = "2024-01-01 08:00:00", .channel = 0});
+  site_.Add(AnnounceRow{.title = "频道公告", .add_time = "2024-01-01 08:00:00"});
+  int news = site_.Add(ChannelRow{.name = "新闻", .dir = "news"});
+  site_.Add(AnnounceRow{.title = "新闻公告", .add_time = "2024-01-01 08:00:00", .channel = news});
 
   std::string home = List("2,0,false,false", "default");
   std::string channel = List("2,0,false,false", "first");
@@ -109,13 +99,13 @@ TEST_F(AnnouncementsTest, PagesWithDifferentListsKeepTheirOwnFiles) {
       std::string::npos);
 
   // A new announcement reaches the file at the next rendering.
-  AddAnnounce(1, "又一条", "2024-06-01 08:00:00");
+  site_.Add(AnnounceRow{.title = "又一条", .add_time = "2024-06-01 08:00:00"});
   List("2,0,false,false", "first");
   EXPECT_NE(site_.FileText("Article/Js/Announce_1_2_0_00.js").find("又一条"), std::string::npos);
 }
 
 TEST_F(AnnouncementsTest, ChipFieldsAreChecked) {
-  AddAnnounce(1, "公告", "2024-01-01 08:00:00");
+  site_.Add(AnnounceRow{.title = "公告", .add_time = "2024-01-01 08:00:00"});
   for (const char* bad :
        {"3,5,true,true", "1,05,true,true", "1,5,true", "1,5,true,true,x", "1,-5,true,true",
         "1,5,yes,true", "1,5,true,1", "", "1,99999,true,true"}) {
@@ -137,7 +127,8 @@ TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) 
             "scrollAmount=1 scrollDelay=4 width=300 align='left' direction=up>"
             "本栏目暂时没有公告！</marquee>\");\r\n");
 
-  AddAnnounce(1, "带\"引号\"和\\斜杠", "2024-01-01 08:00:00", true, "作者\r\n换行");
+  site_.Add(AnnounceRow{
+      .title = "带\"引号\"和\\斜杠", .add_time = "2024-01-01 08:00:00", .author = "作者\r\n换行"});
   List("2,0,true,true", "first");
   std::string file = site_.FileText("Article/Js/Announce_1_2_0_11.js");
   // The title is text: its quotes are entities; the backslash and the markup's own quotes are
@@ -148,7 +139,10 @@ TEST_F(AnnouncementsTest, TheFileIsAScriptEvenForAwkwardTitlesOrNoAnnouncement) 
 }
 
 TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
-  int id = AddAnnounce(1, "停机通知", "2024-04-05 06:07:08", false, "管理员");
+  int id = site_.Add(AnnounceRow{.title = "停机通知",
+                                 .add_time = "2024-04-05 06:07:08",
+                                 .selected = false,
+                                 .author = "管理员"});
   std::string html;
   site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, id); });
   EXPECT_EQ(html,
@@ -165,7 +159,8 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
 
   // Through the notice page.
   site_.SetPage("notice", "<div>{$showannouncelist}</div>");
-  std::string page = site_.Get("/asp.asp?m=notice&noticeid=" + std::to_string(id) + "&channelid=1");
+  std::string page =
+      site_.Page("/asp.asp?m=notice&noticeid=" + std::to_string(id) + "&channelid=1");
   EXPECT_NE(page.find("<p>停机通知的内容</p>"), std::string::npos) << page;
 }
 
@@ -173,7 +168,7 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
 TEST_F(AnnouncementsTest, TitlesAndAuthorsGoInAsTextTheBodyAsHtml) {
   const std::string t = "A <b>\"粗\"</b>";
   const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
-  int id = AddAnnounce(1, t, "2024-01-01 08:00:00", true, t);
+  int id = site_.Add(AnnounceRow{.title = t, .add_time = "2024-01-01 08:00:00", .author = t});
   List("2,0,true,false", "first");
   EXPECT_EQ(site_.FileText("Article/Js/Announce_1_2_0_10.js"),
             HtmlToJsWrite("<marquee onmouseover='this.stop()' onmouseout='this.start()' "

@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "site/list_fixture.h"
+#include "core/text_helpers.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ArticleSpec;
-using testing::ChannelSpec;
-using testing::ListSite;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
+using testing::SiteFixture;
 
 // A ListArticleList parameter text: the defaults with some fields replaced.
 std::string Params(const std::map<int, std::string>& fields = {}) {
@@ -28,26 +30,33 @@ std::string Params(const std::map<int, std::string>& fields = {}) {
   return text;
 }
 
-std::vector<int64_t> Ids(ListSite& s, const std::string& sql) {
+std::vector<int64_t> Ids(SiteFixture& s, const std::string& sql) {
   Recordset rs;
   rs.Open(sql, *s.state.db.Conn, 0, 1);
   std::vector<int64_t> ids;
-  while (!rs.Eof()) {
-    ids.push_back(rs["d_id"].ToInt64Or(-1));
-    rs.MoveNext();
-  }
+  for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs["d_id"].ToInt64Or(-1));
   return ids;
+}
+
+// The rows of the select, each as the texts of the columns joined by "|".
+std::vector<std::string> Rows(SiteFixture& s, const std::string& sql,
+                              const std::vector<std::string>& columns) {
+  Recordset rs;
+  rs.Open(sql, *s.state.db.Conn, 0, 1);
+  std::vector<std::string> rows;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string row;
+    for (const std::string& c : columns) row += (row.empty() ? "" : "|") + rs[c].ToString();
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 class ArticleListSqlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ChannelSpec c;
-    c.dir = "news";
-    channel_ = s_.AddChannel(c);
-    ChannelSpec other;
-    other.dir = "other";
-    other_ = s_.AddChannel(other);
+    channel_ = s_.Add(ChannelRow{.dir = "news"});
+    other_ = s_.Add(ChannelRow{.dir = "other"});
     s_.UseChannel(channel_);
   }
   std::string Sql(const std::string& params, const std::string& page_type = "first",
@@ -56,7 +65,7 @@ class ArticleListSqlTest : public ::testing::Test {
                              subject_id);
   }
 
-  ListSite s_;
+  SiteFixture s_;
   int64_t channel_ = 0;
   int64_t other_ = 0;
 };
@@ -84,55 +93,54 @@ TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
 
 TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndReturnsTheSelect) {
   s_.state.db.Sql = "before";
+  int64_t k = s_.Add(ClassRow{.name = "科技",
+                              .dir = "tech",
+                              .channel = channel_,
+                              .comments = true,
+                              .comments_checked = true});
+  int64_t plain = s_.Add(ArticleRow{.title = "无类",
+                                    .channel = channel_,
+                                    .author = "甲",
+                                    .clicks = 4,
+                                    .link_url = "http://x/",
+                                    .title_prefix = 1,
+                                    .font_shape = 2,
+                                    .title_color = "red"});
+  int64_t pinned = s_.Add(
+      ArticleRow{.title = "置顶", .channel = channel_, .class_id = k, .top = true, .hot = true});
+  s_.Add(ArticleRow{.channel = other_});
   std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
-  EXPECT_EQ(sql,
-            "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
-            "a.d_fontshape, a.d_addtime, "
-            "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
-            "a.d_author, "
-            "a.d_clicktimes, a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
-            "b.d_commentcheckflag from (select d_id,d_classid, d_title, "
-            "d_titleprefix, "
-            "d_fontshape, d_addtime, d_titlecolor, d_hotflag, d_recommendflag, "
-            "d_topflag, "
-            "d_author, d_clicktimes, d_linkurl from Vantrel_Article where  "
-            "d_deleted = false and "
-            "d_checked = true and d_channelid = " +
-                std::to_string(channel_) +
-                ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
-                "d_commentcheckflag from Vantrel_ArticleClass) b on "
-                "a.d_classid=b.d_id  order by "
-                "a.d_topflag, a.d_id asc");
+  // Pinned first, then by id; each row with its class's folder, name and comment flags.
+  EXPECT_EQ(
+      Rows(s_, sql,
+           {"d_id", "d_classid", "d_title", "d_titleprefix", "d_fontshape", "d_addtime",
+            "d_titlecolor", "d_hotflag", "d_recommendflag", "d_topflag", "d_author", "d_clicktimes",
+            "d_linkurl", "d_dir", "d_name", "d_commentflag", "d_commentcheckflag"}),
+      (std::vector<std::string>{
+          std::to_string(pinned) + "|" + std::to_string(k) +
+              "|置顶|0|0|2024-3-5 8:09:10||True|False|True||0||tech|科技|True|True",
+          std::to_string(plain) +
+              "|0|无类|1|2|2024-3-5 8:09:10|red|False|False|False|甲|4|http://x/||||"}));
   EXPECT_EQ(s_.state.db.Sql, "before") << "the select comes back as the result only";
 }
 
 TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
-  ArticleSpec a;
-  a.channel = channel_;
-  int64_t mine = s_.AddArticle(a);
-  a.channel = other_;
-  int64_t theirs = s_.AddArticle(a);
+  int64_t mine = s_.Add(ArticleRow{.channel = channel_});
+  int64_t theirs = s_.Add(ArticleRow{.channel = other_});
   EXPECT_EQ(Ids(s_, Sql(Params())), std::vector<int64_t>{mine});
   EXPECT_EQ(Ids(s_, Sql(Params({{0, std::to_string(other_)}}))), std::vector<int64_t>{theirs});
-  EXPECT_NE(Sql(Params({{0, "0"}})).find("d_channelid = 0 order by"), std::string::npos);
   EXPECT_TRUE(Ids(s_, Sql(Params({{0, "0"}}))).empty());
   // A number in another notation reaches the SQL as the plain number.
   char hex[32];
   std::snprintf(hex, sizeof hex, " &H%llX ", static_cast<long long>(other_));
   std::string sql = Sql(Params({{0, hex}}));
-  EXPECT_NE(sql.find("d_channelid = " + std::to_string(other_) + " order by"), std::string::npos);
   EXPECT_EQ(Ids(s_, sql), std::vector<int64_t>{theirs});
 }
 
 TEST_F(ArticleListSqlTest, RecycledAndUnapprovedArticlesAreNeverListed) {
-  ArticleSpec a;
-  a.channel = channel_;
-  int64_t live = s_.AddArticle(a);
-  a.deleted = true;
-  s_.AddArticle(a);
-  a.deleted = false;
-  a.checked = false;
-  s_.AddArticle(a);
+  int64_t live = s_.Add(ArticleRow{.channel = channel_});
+  s_.Add(ArticleRow{.channel = channel_, .deleted = true});
+  s_.Add(ArticleRow{.channel = channel_, .checked = false});
   EXPECT_EQ(Ids(s_, Sql(Params(), "newlist")), std::vector<int64_t>{live});
 }
 
@@ -140,13 +148,11 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
   // Ids 1..12 with clicks that do not follow the ids; two pinned articles.
   std::vector<int64_t> ids;
   for (int i = 0; i < 12; ++i) {
-    ArticleSpec a;
-    a.channel = channel_;
-    a.clicks = (i * 7) % 12;
-    a.top = i == 3 || i == 9;
-    a.add_time =
-        "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + " 10:00:00";
-    ids.push_back(s_.AddArticle(a));
+    ids.push_back(s_.Add(ArticleRow{
+        .channel = channel_,
+        .add_time = "2020-01-" + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1),
+        .top = i == 3 || i == 9,
+        .clicks = (i * 7) % 12}));
   }
   // Newest id first, pinned ones before the rest.
   EXPECT_EQ(Ids(s_, Sql(Params({{4, "4"}, {21, "2"}}), "first")),
@@ -161,17 +167,11 @@ TEST_F(ArticleListSqlTest, TopNOfAnOrderedListAreTheFirstNOfThatOrder) {
   std::vector<int64_t> ten = Ids(s_, Sql(Params({{21, "1"}}), "first"));
   EXPECT_EQ(ten, (std::vector<int64_t>{ids[3], ids[9], ids[0], ids[1], ids[2], ids[4], ids[5],
                                        ids[6], ids[7], ids[8]}));
-  EXPECT_NE(Sql(Params({{21, "1"}}), "first").find("select top 10 d_id,d_classid"),
-            std::string::npos);
-  EXPECT_NE(Sql(Params({{4, "5"}}), "first").find("(select top 5 "), std::string::npos);
 }
 
 TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
   for (int i = 0; i < 12; ++i) {
-    ArticleSpec a;
-    a.channel = channel_;
-    a.subject = 7;
-    s_.AddArticle(a);
+    s_.Add(ArticleRow{.channel = channel_, .subject = 7});
   }
   const std::string five = Params({{4, "5"}});
   EXPECT_EQ(Ids(s_, Sql(five, "first")).size(), 5u);
@@ -179,7 +179,6 @@ TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
   EXPECT_EQ(Ids(s_, Sql(five, "content")).size(), 5u);
   for (const char* type : {"hotlist", "newlist", "recommendlist"}) {
     EXPECT_EQ(Ids(s_, Sql(five, type)).size(), 12u) << type;
-    EXPECT_EQ(Sql(five, type).find("select top"), std::string::npos) << type;
   }
   EXPECT_EQ(Ids(s_, Sql(five, "subjectlist", "", 7)).size(), 12u);
   // A page type is compared exactly: "HotList" changes nothing.
@@ -187,18 +186,14 @@ TEST_F(ArticleListSqlTest, ListPagesIgnoreTheCountField) {
 }
 
 TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
-  int64_t top = s_.AddClass(channel_, 0, "顶", "top");
-  int64_t mid = s_.AddClass(channel_, top, "中", "mid");
-  int64_t leaf = s_.AddClass(channel_, mid, "叶", "leaf");
-  int64_t side = s_.AddClass(channel_, top, "旁", "side");
-  int64_t lone = s_.AddClass(channel_, 0, "独", "lone");
-  s_.RebuildTree(channel_);
+  int64_t top = s_.Add(ClassRow{.name = "顶", .dir = "top", .channel = channel_});
+  int64_t mid = s_.Add(ClassRow{.name = "中", .dir = "mid", .parent = top, .channel = channel_});
+  int64_t leaf = s_.Add(ClassRow{.name = "叶", .dir = "leaf", .parent = mid, .channel = channel_});
+  int64_t side = s_.Add(ClassRow{.name = "旁", .dir = "side", .parent = top, .channel = channel_});
+  int64_t lone = s_.Add(ClassRow{.name = "独", .dir = "lone", .channel = channel_});
   std::map<int64_t, int64_t> article_of;
   for (int64_t c : {top, mid, leaf, side, lone}) {
-    ArticleSpec a;
-    a.channel = channel_;
-    a.class_id = c;
-    article_of[c] = s_.AddArticle(a);
+    article_of[c] = s_.Add(ArticleRow{.channel = channel_, .class_id = c});
   }
   auto ids_of = [&](std::vector<int64_t> classes) {
     std::vector<int64_t> ids;
@@ -222,9 +217,7 @@ TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
 }
 
 TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
-  ArticleSpec a;
-  a.channel = channel_;
-  s_.AddArticle(a);
+  s_.Add(ArticleRow{.channel = channel_});
   std::string sql = Sql(Params({{1, "4321"}, {2, "true"}}));
   ASSERT_NE(sql, "");
   EXPECT_EQ(sql.find("in ()"), std::string::npos);
@@ -233,19 +226,17 @@ TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
 }
 
 TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
-  ListSite s;
-  int64_t ch = s.AddChannel(ChannelSpec{});
-  int64_t ch2 = s.AddChannel(ChannelSpec{});
-  int64_t a = s.AddClass(ch, 0, "a", "a");
-  int64_t b = s.AddClass(ch, a, "b", "b");
-  int64_t c = s.AddClass(ch, b, "c", "c");
-  int64_t d = s.AddClass(ch, a, "d", "d");
-  int64_t e = s.AddClass(ch, 0, "e", "e");
+  SiteFixture s;
+  int64_t ch = s.Add(ChannelRow{});
+  int64_t ch2 = s.Add(ChannelRow{});
+  int64_t a = s.Add(ClassRow{.name = "a", .dir = "a", .channel = ch});
+  int64_t b = s.Add(ClassRow{.name = "b", .dir = "b", .parent = a, .channel = ch});
+  int64_t c = s.Add(ClassRow{.name = "c", .dir = "c", .parent = b, .channel = ch});
+  int64_t d = s.Add(ClassRow{.name = "d", .dir = "d", .parent = a, .channel = ch});
+  int64_t e = s.Add(ClassRow{.name = "e", .dir = "e", .channel = ch});
   // Another channel's classes share the positions but are not descendants.
-  s.AddClass(ch2, 0, "x", "x");
-  s.AddClass(ch2, 0, "y", "y");
-  s.RebuildTree(ch);
-  s.RebuildTree(ch2);
+  s.Add(ClassRow{.name = "x", .dir = "x", .channel = ch2});
+  s.Add(ClassRow{.name = "y", .dir = "y", .channel = ch2});
   s.UseChannel(ch2);  // the current channel does not matter
 
   auto sorted = [](std::string list) {
@@ -271,14 +262,9 @@ TEST(GetClassAndChildIdsTest, ClassAndEveryDescendantOfItsOwnChannel) {
 }
 
 TEST_F(ArticleListSqlTest, SubjectConditions) {
-  ArticleSpec a;
-  a.channel = channel_;
-  a.subject = 3;
-  int64_t in3 = s_.AddArticle(a);
-  a.subject = 4;
-  int64_t in4 = s_.AddArticle(a);
-  a.subject = 0;
-  int64_t none = s_.AddArticle(a);
+  int64_t in3 = s_.Add(ArticleRow{.channel = channel_, .subject = 3});
+  int64_t in4 = s_.Add(ArticleRow{.channel = channel_, .subject = 4});
+  int64_t none = s_.Add(ArticleRow{.channel = channel_});
   EXPECT_EQ(Ids(s_, Sql(Params({{3, "3"}, {21, "1"}}))), std::vector<int64_t>{in3});
   EXPECT_EQ(Ids(s_, Sql(Params({{21, "1"}}))), (std::vector<int64_t>{in3, in4, none}));
   // A subject list restricts to its own subject whatever the chip says.
@@ -288,19 +274,11 @@ TEST_F(ArticleListSqlTest, SubjectConditions) {
 }
 
 TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
-  ArticleSpec a;
-  a.channel = channel_;
-  a.hot = true;
-  int64_t hot = s_.AddArticle(a);
-  a.hot = false;
-  a.recommend = true;
-  int64_t rec = s_.AddArticle(a);
-  a.recommend = false;
-  a.author = "O'Brien";
-  int64_t quoted = s_.AddArticle(a);
-  a.author = "作者";
-  a.add_time = FormatDate(Variant(DateTime::Now()), 1);
-  int64_t today = s_.AddArticle(a);
+  int64_t hot = s_.Add(ArticleRow{.channel = channel_, .hot = true});
+  int64_t rec = s_.Add(ArticleRow{.channel = channel_, .recommend = true});
+  int64_t quoted = s_.Add(ArticleRow{.channel = channel_, .author = "O'Brien"});
+  int64_t today =
+      s_.Add(ArticleRow{.channel = channel_, .add_time = FormatDate(Variant(DateTime::Now()), 1)});
 
   EXPECT_EQ(Ids(s_, Sql(Params({{5, "true"}, {21, "1"}}))), std::vector<int64_t>{hot});
   EXPECT_EQ(Ids(s_, Sql(Params({{6, "True"}, {21, "1"}}))), std::vector<int64_t>{rec});
@@ -309,19 +287,23 @@ TEST_F(ArticleListSqlTest, HotRecommendedAuthorAndDays) {
   EXPECT_EQ(Ids(s_, Sql(Params({{7, " O'Brien "}, {21, "1"}}))), std::vector<int64_t>{quoted});
   // An author of blanks adds no condition.
   EXPECT_EQ(Ids(s_, Sql(Params({{7, "   "}, {21, "1"}}))).size(), 4u);
-  EXPECT_EQ(Sql(Params({{7, "   "}})).find("d_author ="), std::string::npos);
 }
 
 TEST_F(ArticleListSqlTest, OrderCodes) {
-  const std::string base = Params();
-  EXPECT_NE(Sql(Params({{21, "4"}})).find("order by a.d_topflag, a.d_addtime desc"),
-            std::string::npos);
-  EXPECT_NE(Sql(Params({{21, "5"}})).find("order by a.d_topflag, a.d_clicktimes asc"),
-            std::string::npos);
+  // Ids, times and clicks in different orders; the last one pinned.
+  int64_t a = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-02", .clicks = 5});
+  int64_t b = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-03", .clicks = 1});
+  int64_t c = s_.Add(ArticleRow{.channel = channel_, .add_time = "2020-01-01", .clicks = 3});
+  int64_t pinned =
+      s_.Add(ArticleRow{.channel = channel_, .add_time = "2019-01-01", .top = true, .clicks = 9});
+  // Pinned first, then newest first (4) or fewest clicks first (5).
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "4"}}))), (std::vector<int64_t>{pinned, b, a, c}));
+  EXPECT_EQ(Ids(s_, Sql(Params({{21, "5"}}))), (std::vector<int64_t>{pinned, b, c, a}));
+  // No order: every row, in whatever order the engine gives.
   for (const char* code : {"0", "7"}) {
-    std::string sql = Sql(Params({{21, code}}));
-    EXPECT_EQ(sql.find("order by"), std::string::npos) << code;
-    EXPECT_EQ(sql.back(), ' ') << code;
+    std::vector<int64_t> ids = Ids(s_, Sql(Params({{21, code}})));
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<int64_t>{a, b, c, pinned})) << code;
   }
 }
 

@@ -7,15 +7,17 @@
 #include <vector>
 
 #include "core/text_helpers.h"
-#include "site/list_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ArticleSpec;
-using testing::ChannelSpec;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
 using testing::CountOf;
-using testing::ListSite;
+using testing::SiteFixture;
+using testing::SubjectRow;
 
 constexpr const char* kTable =
     "<table width='100%' border='0' align='center' "
@@ -34,11 +36,7 @@ std::string Params(const std::map<int, std::string>& fields = {}) {
 class ArticleListTest : public ::testing::Test {
  protected:
   int64_t Channel(int mode, const std::string& dir = "news", int list_dir = 0) {
-    ChannelSpec c;
-    c.dir = dir;
-    c.generate_html = mode;
-    c.list_dir = list_dir;
-    int64_t id = s_.AddChannel(c);
+    int64_t id = s_.Add(ChannelRow{.dir = dir, .generate_html = mode, .list_dir = list_dir});
     s_.UseChannel(id);
     return id;
   }
@@ -49,25 +47,24 @@ class ArticleListTest : public ::testing::Test {
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 
-  ListSite s_;
+  SiteFixture s_;
 };
 
 TEST_F(ArticleListTest, DrawsEveryPartOfAnItem) {
   int64_t ch = Channel(0);
-  int64_t k = s_.AddClass(ch, 0, "科技", "tech", /*comments=*/true);
-  s_.RebuildTree(ch);
-  ArticleSpec a;
-  a.channel = ch;
-  a.class_id = k;
-  a.title = "长标题文字ABC";
-  a.title_prefix = 1;
-  a.font_shape = 1;
-  a.title_color = "#FF0000";
-  a.hot = a.recommend = a.top = true;
-  a.clicks = 9;
-  a.author = "张三";
-  a.add_time = FormatDate(Variant(DateTime::Now()), 1);
-  int64_t id = s_.AddArticle(a);
+  int64_t k = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch, .comments = true});
+  int64_t id = s_.Add(ArticleRow{.title = "长标题文字ABC",
+                                 .channel = ch,
+                                 .class_id = k,
+                                 .author = "张三",
+                                 .add_time = FormatDate(Variant(DateTime::Now()), 1),
+                                 .top = true,
+                                 .hot = true,
+                                 .recommend = true,
+                                 .clicks = 9,
+                                 .title_prefix = 1,
+                                 .font_shape = 1,
+                                 .title_color = "#FF0000"});
   const std::string c = Id(ch);
   const std::string today = FormatDate(Variant(DateTime::Now()), 2);
 
@@ -102,14 +99,13 @@ TEST_F(ArticleListTest, DrawsEveryPartOfAnItem) {
 
 TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
   int64_t ch = Channel(0);
-  ArticleSpec a;
-  a.channel = ch;
-  a.title = "普通";
-  a.title_prefix = 5;
-  a.hot = a.top = true;
-  a.add_time = "2019-03-04 05:06:07";
-  a.font_shape = 2;
-  s_.AddArticle(a);
+  s_.Add(ArticleRow{.title = "普通",
+                    .channel = ch,
+                    .add_time = "2019-03-04 05:06:07",
+                    .top = true,
+                    .hot = true,
+                    .title_prefix = 5,
+                    .font_shape = 2});
   // Marks as text with the hot mark off: only the pinned mark; an old article's
   // date is black.
   std::string html = List(Params({{11, "true"}, {12, "2"}, {13, "2"}, {16, "false"}}));
@@ -128,11 +124,7 @@ TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
 
 TEST_F(ArticleListTest, TitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
   int64_t ch = Channel(0);
-  ArticleSpec a;
-  a.channel = ch;
-  a.title = "Say \"hi\" <b>&";
-  a.link_url = "http://example.com/x";
-  s_.AddArticle(a);
+  s_.Add(ArticleRow{.title = "Say \"hi\" <b>&", .channel = ch, .link_url = "http://example.com/x"});
   std::string html = List(Params());
   EXPECT_NE(
       html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
@@ -146,19 +138,19 @@ TEST_F(ArticleListTest, TitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
 // cannot leave its attribute; the styling around the title is the list's own.
 TEST_F(ArticleListTest, TitlesClassNamesAndAuthorsFromElsewhereStayText) {
   int64_t ch = Channel(0);
-  int64_t k = s_.AddClass(ch, 0, "<i>科</i>&技", "tech");
-  s_.RebuildTree(ch);
-  ArticleSpec a;
-  a.channel = ch;
-  a.class_id = k;
-  a.title = "<script>alert(1)</script>'标题'";
-  a.author = "<b>张</b>";
-  a.title_color = "red' onmouseover='x";
-  a.font_shape = 1;
-  int64_t id = s_.AddArticle(a);
+  int64_t k = s_.Add(ClassRow{.name = "<i>科</i>&技", .dir = "tech", .channel = ch});
+  ArticleRow a{.title = "<script>alert(1)</script>'标题'",
+               .channel = ch,
+               .class_id = k,
+               .author = "<b>张</b>",
+               .inputer = "admin",
+               .add_time = "2020-01-02 03:04:05",
+               .font_shape = 1,
+               .title_color = "red' onmouseover='x"};
+  int64_t id = s_.Add(a);
   a.title = "外链";
   a.link_url = "http://example.com/?a=1&b='2'";
-  s_.AddArticle(a);
+  s_.Add(a);
   std::string html = List(Params({{9, "20"}, {14, "true"}, {18, "true"}}));
   EXPECT_EQ(html.find("<script>"), std::string::npos) << html;
   EXPECT_EQ(html.find("<i>"), std::string::npos) << html;
@@ -184,10 +176,7 @@ TEST_F(ArticleListTest, ColumnsAndEmptyLists) {
   EXPECT_EQ(List(Params()), "<li>暂时没有本类数据！</li>");
   EXPECT_EQ(List(Params({{19, "true"}})), "暂时没有数据<br><p align=right></p>");
   for (int i = 0; i < 3; ++i) {
-    ArticleSpec a;
-    a.channel = ch;
-    a.title = "t" + std::to_string(i);
-    s_.AddArticle(a);
+    s_.Add(ArticleRow{.title = "t" + std::to_string(i), .channel = ch});
   }
   std::string two = List(Params({{10, "2"}}));
   EXPECT_EQ(CountOf(two, "<tr>"), 2);
@@ -204,9 +193,7 @@ TEST_F(ArticleListTest, ColumnsAndEmptyLists) {
 TEST_F(ArticleListTest, PageTypesDecideWhetherAndHowTheListShows) {
   int64_t ch = Channel(0);
   for (int i = 0; i < 3; ++i) {
-    ArticleSpec a;
-    a.channel = ch;
-    s_.AddArticle(a);
+    s_.Add(ArticleRow{.channel = ch});
   }
   const std::string paged = Params({{19, "true"}});
   // The first page draws the whole list even when the chip asks for paging.
@@ -224,14 +211,9 @@ TEST_F(ArticleListTest, PageTypesDecideWhetherAndHowTheListShows) {
 
 TEST_F(ArticleListTest, StaticAndMixedModesLinkTheirOwnWay) {
   int64_t ch = Channel(1);
-  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
-  s_.RebuildTree(ch);
-  ArticleSpec a;
-  a.channel = ch;
-  a.class_id = k;
-  int64_t id = s_.AddArticle(a);
-  a.class_id = 0;
-  int64_t loose = s_.AddArticle(a);
+  int64_t k = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch});
+  int64_t id = s_.Add(ArticleRow{.channel = ch, .class_id = k});
+  int64_t loose = s_.Add(ArticleRow{.channel = ch});
   std::string html = List(Params({{14, "true"}}));
   EXPECT_NE(html.find("<a href='/news/tech/list_" + Id(k) +
                       ".html'>[科技]</a><a "
@@ -252,17 +234,10 @@ TEST_F(ArticleListTest, StaticAndMixedModesLinkTheirOwnWay) {
 }
 
 TEST_F(ArticleListTest, AChipNamingAnotherChannelLinksWithThatChannelsSettings) {
-  ChannelSpec o;
-  o.dir = "photo";
-  o.generate_html = 1;
-  o.content_ext = 1;  // .htm
-  int64_t other = s_.AddChannel(o);
-  int64_t k = s_.AddClass(other, 0, "风景", "view");
-  s_.RebuildTree(other);
-  ArticleSpec a;
-  a.channel = other;
-  a.class_id = k;
-  int64_t id = s_.AddArticle(a);
+  int64_t other =
+      s_.Add(ChannelRow{.dir = "photo", .generate_html = 1, .content_file_ext = 1 /* .htm */});
+  int64_t k = s_.Add(ClassRow{.name = "风景", .dir = "view", .channel = other});
+  int64_t id = s_.Add(ArticleRow{.channel = other, .class_id = k});
   int64_t ch = Channel(0, "news");
 
   for (const char* paging : {"false", "true"}) {
@@ -289,12 +264,8 @@ class PagedListTest : public ArticleListTest {
  protected:
   void Seed(int64_t ch, int64_t class_id, int count) {
     for (int i = 1; i <= count; ++i) {
-      ArticleSpec a;
-      a.channel = ch;
-      a.class_id = class_id;
-      a.subject = 4;
-      a.title = "文章" + std::to_string(i);
-      ids_.push_back(s_.AddArticle(a));
+      ids_.push_back(s_.Add(ArticleRow{
+          .title = "文章" + std::to_string(i), .channel = ch, .class_id = class_id, .subject = 4}));
     }
   }
   std::vector<int64_t> ids_;
@@ -302,8 +273,7 @@ class PagedListTest : public ArticleListTest {
 
 TEST_F(PagedListTest, QueryStringPagesOfAClassList) {
   int64_t ch = Channel(0);
-  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
-  s_.RebuildTree(ch);
+  int64_t k = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch});
   Seed(ch, k, 45);
   // The bar writes its links HTML-encoded.
   const std::string base =
@@ -362,8 +332,7 @@ TEST_F(PagedListTest, ADeepPageCostsNoMoreStatementsThanAShallowOne) {
 
 TEST_F(PagedListTest, StaticPagesOfAClassList) {
   int64_t ch = Channel(1);
-  int64_t k = s_.AddClass(ch, 0, "科技", "tech");
-  s_.RebuildTree(ch);
+  int64_t k = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch});
   Seed(ch, k, 45);
   const std::string params = Params({{19, "true"}, {21, "1"}});
   // Static generation passes the page number of the file it writes; the request
@@ -383,7 +352,7 @@ TEST_F(PagedListTest, StaticPagesOfAClassList) {
 
 TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
   int64_t ch = Channel(0);
-  int64_t subject = s_.AddSubject(ch, "专题", "zt", 1);
+  int64_t subject = s_.Add(SubjectRow{.name = "专题", .dir = "zt", .order = 1, .channel = ch});
   Seed(ch, 0, 25);
   s_.Exec("update Vantrel_Article set d_subjectid = " + Id(subject) + ", d_hotflag = -1");
   const std::string c = Id(ch);
@@ -416,7 +385,7 @@ TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
 }
 
 TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
-  ListSite s;
+  SiteFixture s;
   s.UseChannel(1);
   std::vector<std::string> fields(22, "false");
   EXPECT_EQ(RenderArticleList(s.state, fields, "", ""), "");
@@ -434,23 +403,16 @@ using testing::HttpAnswer;
 // Through the host: class list pages paged by the request's Page value, and a static channel's
 // class page whose bar links the list files.
 TEST(ArticleListPageTest, PagedClassListThroughTheHost) {
-  ListSite s(/*serve=*/true);
-  ChannelSpec c;
-  c.dir = "news";
-  c.template_id = 903;
-  int64_t ch = s.AddChannel(c);
-  int64_t k = s.AddClass(ch, 0, "科技", "tech", false, /*page_num=*/10);
-  s.RebuildTree(ch);
+  SiteFixture s;
+  int64_t ch = s.Add(ChannelRow{.dir = "news", .template_id = 903});
+  int64_t k = s.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch, .page_size = 10});
   for (int i = 1; i <= 23; ++i) {
-    ArticleSpec a;
-    a.channel = ch;
-    a.class_id = k;
-    a.title = "文章" + std::to_string(i);
-    s.AddArticle(a);
+    s.Add(ArticleRow{.title = "文章" + std::to_string(i), .channel = ch, .class_id = k});
   }
-  s.SetPage(903, "classlist",
+  s.SetPage("classlist",
             "<h1>{$showclassname}</h1><img TemplateChip=\"ListArticleList:-1,0,false,0,0,false,"
-            "false,,0,0,1,false,0,0,false,false,false,false,false,true,false,1\">");
+            "false,,0,0,1,false,0,0,false,false,false,false,false,true,false,1\">",
+            1, 903);
   const std::string base =
       "/asp.asp?m=classlist&classid=" + std::to_string(k) + "&channelid=" + std::to_string(ch);
   HttpAnswer page2 = s.Get(base + "&Page=2");

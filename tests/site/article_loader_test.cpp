@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/text/vb_text.h"
-#include "public_site_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -28,8 +28,6 @@ std::vector<std::string> PagesOf(const std::string& nav) {
 
 class ArticleLoaderTest : public ::testing::Test {
  protected:
-  ArticleLoaderTest() : site_(false) {}
-
   // Loads the article in a request of channel 1 in the given HTML mode; *nav gets its content
   // pages, *statements the number of statements the load ran.
   std::optional<LoadedArticle> Load(const Variant& id, const std::string& mode = "1",
@@ -37,7 +35,7 @@ class ArticleLoaderTest : public ::testing::Test {
     site_.SetChannel(1, "d_generatehtml = " + mode);
     std::optional<LoadedArticle> values;
     site_.InRequest([&](RequestState& state) {
-      int64_t before = state.db.Conn->statement_count();
+      const int64_t before = state.db.Conn->statement_count();
       values = LoadArticle(state.db, state.channel, id);
       if (nav != nullptr) *nav = values ? values->pages : "";
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
@@ -46,34 +44,34 @@ class ArticleLoaderTest : public ::testing::Test {
   }
 
   int AutoArticle(const std::string& content, int per_page) {
-    return site_.AddArticle(
-        "auto", content,
-        {{"d_paginationtype", "1"}, {"d_maxcharperpage", std::to_string(per_page)}});
+    return site_.Add(ArticleRow{
+        .title = "auto", .content = content, .pagination = 1, .chars_per_page = per_page});
   }
 
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(ArticleLoaderTest, FillsTheValueArray) {
-  int cls = site_.AddClass("新闻", 0, "news", ", d_commentflag, d_commentcheckflag", ", 0, -1");
-  int id = site_.AddArticle("标题", "<p>正文</p>",
-                            {{"d_classid", std::to_string(cls)},
-                             {"d_subtitle", "'副题'"},
-                             {"d_longtitle", "''"},
-                             {"d_author", "'a<b'"},
-                             {"d_comefrom", "''"},
-                             {"d_inputer", "'录入&员'"},
-                             {"d_editor", "'ed'"},
-                             {"d_keyword", "'|k1|k2|'"},
-                             {"d_topflag", "-1"},
-                             {"d_recommendflag", "-1"},
-                             {"d_stars", "3"},
-                             {"d_summary", "'摘要'"},
-                             {"d_metarelativeflag", "0"},
-                             {"d_metakeyword", "'mk'"},
-                             {"d_clicktimes", "17"},
-                             {"d_templatepageid", "0"},
-                             {"d_linkurl", "''"}});
+  int cls = site_.Add(
+      ClassRow{.name = "新闻", .dir = "news", .comments = false, .comments_checked = true});
+  int id = site_.Add(ArticleRow{.content = "<p>正文</p>",
+                                .class_id = cls,
+                                .author = "a<b",
+                                .inputer = "录入&员",
+                                .top = true,
+                                .recommend = true,
+                                .clicks = 17,
+                                .keyword = "|k1|k2|",
+                                .summary = "摘要",
+                                .link_url = "",
+                                .subtitle = "副题",
+                                .long_title = "",
+                                .come_from = "",
+                                .editor = "ed",
+                                .stars = 3,
+                                .meta_keyword = "mk",
+                                .meta_relative = false,
+                                .template_page = 0});
   int64_t statements = 0;
   std::optional<LoadedArticle> v = Load(id, "0", nullptr, &statements);
   ASSERT_TRUE(v.has_value());
@@ -101,7 +99,8 @@ TEST_F(ArticleLoaderTest, FillsTheValueArray) {
 }
 
 TEST_F(ArticleLoaderTest, ArticleWithoutClassTakesCommentsAndHasNoFolder) {
-  int id = site_.AddArticle("t", "c", {{"d_classid", "0"}, {"d_hotflag", "-1"}, {"d_stars", "9"}});
+  int id =
+      site_.Add(ArticleRow{.title = "t", .content = "c", .class_id = 0, .hot = true, .stars = 9});
   std::optional<LoadedArticle> v = Load(id);
   ASSERT_TRUE(v.has_value());
   EXPECT_EQ((*v)[kArticleClassDir].ToString(), "");
@@ -112,14 +111,15 @@ TEST_F(ArticleLoaderTest, ArticleWithoutClassTakesCommentsAndHasNoFolder) {
 }
 
 TEST_F(ArticleLoaderTest, SummaryIsMadeFromTheContentWhenEmpty) {
-  int id = site_.AddArticle("t", "<p>Hello&nbsp;<b>world</b></p>", {{"d_summary", "''"}});
+  int id = site_.Add(
+      ArticleRow{.title = "t", .content = "<p>Hello&nbsp;<b>world</b></p>", .summary = ""});
   std::optional<LoadedArticle> v = Load(id);
   ASSERT_TRUE(v.has_value());
   EXPECT_EQ((*v)[kArticleSummary].ToString(), "Helloworld");
 
   std::string long_text = "  <div>'x\"</div>";
   for (int i = 0; i < 100; ++i) long_text += "中文 \n ";
-  id = site_.AddArticle("t", long_text, {{"d_summary", "NULL"}});
+  id = site_.Add(ArticleRow{.title = "t", .content = long_text, .summary = Variant::Null()});
   v = Load(id);
   ASSERT_TRUE(v.has_value());
   std::string summary = (*v)[kArticleSummary].ToString();
@@ -128,7 +128,7 @@ TEST_F(ArticleLoaderTest, SummaryIsMadeFromTheContentWhenEmpty) {
 }
 
 TEST_F(ArticleLoaderTest, MissingAndMalformedIdsLoadNothing) {
-  int id = site_.AddArticle("t", "c");
+  int id = site_.Add(ArticleRow{.title = "t", .content = "c"});
   EXPECT_FALSE(Load(id + 100).has_value());
   // None of these reaches SQL: "1 or 1=1" would otherwise find a row.
   for (const char* bad : {"", "1 or 1=1", "-1", "01", "1.0", "0x1", " 1"}) {
@@ -141,15 +141,17 @@ TEST_F(ArticleLoaderTest, MissingAndMalformedIdsLoadNothing) {
 
 TEST_F(ArticleLoaderTest, RecycledAndUnapprovedArticlesStillLoad) {
   // The static page writer and the console rely on loading any stored article.
-  int recycled = site_.AddArticle("r", "c", {{"d_deleted", "-1"}});
-  int waiting = site_.AddArticle("w", "c", {{"d_checked", "0"}});
+  int recycled = site_.Add(ArticleRow{.title = "r", .content = "c", .deleted = true});
+  int waiting = site_.Add(ArticleRow{.title = "w", .content = "c", .checked = false});
   EXPECT_TRUE(Load(recycled).has_value());
   EXPECT_TRUE(Load(waiting).has_value());
 }
 
 TEST_F(ArticleLoaderTest, ManualPagingSplitsAtEveryBreak) {
-  int id = site_.AddArticle("m", "第一页[Vantrel_NextPage]<p>第二页</p>[Vantrel_NextPage]三",
-                            {{"d_paginationtype", "2"}});
+  int id =
+      site_.Add(ArticleRow{.title = "m",
+                           .content = "第一页[Vantrel_NextPage]<p>第二页</p>[Vantrel_NextPage]三",
+                           .pagination = 2});
   std::string nav;
   std::optional<LoadedArticle> v = Load(id, "1", &nav);
   ASSERT_TRUE(v.has_value());
@@ -157,14 +159,15 @@ TEST_F(ArticleLoaderTest, ManualPagingSplitsAtEveryBreak) {
   EXPECT_EQ(PagesOf(nav), (std::vector<std::string>{"第一页", "<p>第二页</p>", "三"}));
 
   // The break in another letter case is text, so the article is not paged.
-  id = site_.AddArticle("m", "A[vantrel_nextpage]B", {{"d_paginationtype", "2"}});
+  id = site_.Add(ArticleRow{.title = "m", .content = "A[vantrel_nextpage]B", .pagination = 2});
   v = Load(id, "1", &nav);
   EXPECT_EQ((*v)[kArticleContent].ToString(), "A[vantrel_nextpage]B");
   EXPECT_EQ(nav, "");
 }
 
 TEST_F(ArticleLoaderTest, DynamicChannelsNeverPage) {
-  int manual = site_.AddArticle("m", "A[Vantrel_NextPage]B", {{"d_paginationtype", "2"}});
+  int manual =
+      site_.Add(ArticleRow{.title = "m", .content = "A[Vantrel_NextPage]B", .pagination = 2});
   int automatic = AutoArticle(std::string(50, 'x'), 10);
   std::string nav = "x";
   std::optional<LoadedArticle> v = Load(manual, "0", &nav);

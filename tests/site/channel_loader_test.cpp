@@ -8,39 +8,39 @@
 #include <string>
 
 #include "platform/db/recordset.h"
-#include "public_site_fixture.h"
 #include "site/template_engine.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
 
 class ChannelLoaderTest : public ::testing::Test {
  protected:
-  ChannelLoaderTest() : site_(false) {}
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
-  int id = site_.AddChannel("  资讯  ", " news ",
-                            {{"d_opentype", "1"},
-                             {"d_projectunit", "' 条 '"},
-                             {"d_generatehtml", "2"},
-                             {"d_contentfiletype", "3"},
-                             {"d_firstfileext", "4"},
-                             {"d_listfileext", "1"},
-                             {"d_contentfileext", "9"},
-                             {"d_listdir", "1"},
-                             {"d_uploaddir", "'up'"},
-                             {"d_itemcount", "12"},
-                             {"d_itemcountchecked", "9"},
-                             {"d_commentcount", "5"},
-                             {"d_subjectcount", "2"},
-                             {"d_clickcount", "340"},
-                             {"d_groupnum", "25"},
-                             {"d_navimenucss", "'menu.css'"},
-                             {"d_clicksofhot", "50"},
-                             {"d_daysofnew", "4"},
-                             {"d_disabledflag", "-1"}});
+  int id = site_.Add(ChannelRow{.name = "  资讯  ",
+                                .dir = " news ",
+                                .disabled = true,
+                                .open_type = 1,
+                                .project_unit = " 条 ",
+                                .upload_dir = "up",
+                                .generate_html = 2,
+                                .list_dir = 1,
+                                .content_file_type = 3,
+                                .first_file_ext = 4,
+                                .list_file_ext = 1,
+                                .content_file_ext = 9,
+                                .days_of_new = 4,
+                                .clicks_of_hot = 50,
+                                .group_num = 25,
+                                .item_count = 12,
+                                .item_count_checked = 9,
+                                .comment_count = 5,
+                                .subject_count = 2,
+                                .click_count = 340,
+                                .navi_menu_css = "menu.css"});
   RequestState seen;
   std::string stat_shown;  // {$showchannelstat} on a page of the channel
   std::optional<ChannelSettings> loaded, missing, malformed;
@@ -107,7 +107,7 @@ TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
 }
 
 TEST_F(ChannelLoaderTest, EmptyFolderAndSecondLoadReplaceEverything) {
-  int plain = site_.AddChannel("无目录", "", {{"d_uploaddir", "'files'"}});
+  int plain = site_.Add(ChannelRow{.name = "无目录", .dir = "", .upload_dir = "files"});
   site_.SetChannel(plain, "d_channeldir = NULL");
   std::string first_dir = "x", second_name, second_dir, second_stat;
   Variant generate;
@@ -154,16 +154,16 @@ TEST_F(ChannelLoaderTest, LeavesTheCallersSharedRecordsetOpen) {
 
 TEST_F(ChannelLoaderTest, UnknownOrMalformedChannelAnswersTheAlertOnly) {
   site_.SetPage("first", "FIRST PAGE");
-  site_.site.Start();
+  site_.Start();
   for (const char* bad : {"99", "1 or 1=1", "-1", "1x", "01"}) {
     SCOPED_TRACE(bad);
-    HttpAnswer answer = site_.site.Get(std::string("/asp.asp?channelid=") + bad);
+    HttpAnswer answer = site_.Get(std::string("/asp.asp?channelid=") + bad);
     EXPECT_EQ(answer.status, 200);
     EXPECT_NE(answer.text.find("alert('提示：请先设置频道信息表！"), std::string::npos)
         << answer.text;
     EXPECT_EQ(answer.text.find("FIRST PAGE"), std::string::npos);
   }
-  EXPECT_NE(site_.Page("?channelid=1").find("FIRST PAGE"), std::string::npos);
+  EXPECT_NE(site_.Page("/asp.asp?channelid=1").find("FIRST PAGE"), std::string::npos);
 }
 
 }  // namespace

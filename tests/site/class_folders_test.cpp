@@ -6,20 +6,19 @@
 #include <fstream>
 #include <string>
 
-#include "site/list_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ChannelSpec;
-using testing::ListSite;
+using testing::ChannelRow;
+using testing::ClassRow;
+using testing::SiteFixture;
 
 TEST(GetClassListDirTest, ByListFolderCode) {
-  ListSite s;
-  ChannelSpec c;
-  c.dir = "news";
-  s.UseChannel(s.AddChannel(c));
+  SiteFixture s;
+  s.UseChannel(s.Add(ChannelRow{.dir = "news"}));
   s.state.channel.ChannelDir = "stale/";
   // The channel folder comes from the database, and the channel's settings are left alone.
   EXPECT_EQ(GetClassListDir(s.state, "ignored", "0", "tech"), "/news/tech/");
@@ -32,9 +31,7 @@ TEST(GetClassListDirTest, ByListFolderCode) {
   EXPECT_EQ(GetClassListDir(s.state, "", "3", "tech"), "");
   EXPECT_EQ(GetClassListDir(s.state, "", "", "tech"), "");
 
-  ChannelSpec bare;
-  bare.dir = "";
-  s.UseChannel(s.AddChannel(bare));
+  s.UseChannel(s.Add(ChannelRow{.dir = ""}));
   EXPECT_EQ(GetClassListDir(s.state, "", "0", ""), "/");
   EXPECT_EQ(GetClassListDir(s.state, "", "2", "tech"), "/");
   EXPECT_EQ(GetClassListDir(s.state, "", "0", "tech"), "/tech/");
@@ -42,23 +39,21 @@ TEST(GetClassListDirTest, ByListFolderCode) {
 
 class DeleteClassFoldersTest : public ::testing::Test {
  protected:
-  fs::path Site(const std::string& relative) { return s_.site.root() / relative; }
+  fs::path Site(const std::string& relative) { return s_.root() / relative; }
   void MakeFile(const std::string& relative) {
     fs::create_directories(Site(relative).parent_path());
     std::ofstream(Site(relative)) << "x";
   }
-  ListSite s_;
+  SiteFixture s_;
 };
 
 TEST_F(DeleteClassFoldersTest, RemovesTheClassFoldersWithTheirPages) {
-  ChannelSpec c;
-  c.dir = "news";
-  int64_t ch = s_.AddChannel(c);
-  s_.AddClass(ch, 0, "科技", "tech");
-  s_.AddClass(ch, 0, "体育", "Sport");
-  s_.AddClass(ch, 0, "同名", "tech");  // two classes naming one folder
-  s_.AddClass(ch, 0, "无", "");
-  s_.AddClass(ch, 0, "缺", "missing");
+  int64_t ch = s_.Add(ChannelRow{.dir = "news"});
+  s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch});
+  s_.Add(ClassRow{.name = "体育", .dir = "Sport", .channel = ch});
+  s_.Add(ClassRow{.name = "同名", .dir = "tech", .channel = ch});  // two classes naming one folder
+  s_.Add(ClassRow{.name = "无", .dir = "", .channel = ch});
+  s_.Add(ClassRow{.name = "缺", .dir = "missing", .channel = ch});
   MakeFile("news/tech/1.html");
   MakeFile("news/tech/deep/List_2.html");
   MakeFile("news/sport/3.html");
@@ -74,17 +69,13 @@ TEST_F(DeleteClassFoldersTest, RemovesTheClassFoldersWithTheirPages) {
 }
 
 TEST_F(DeleteClassFoldersTest, NeverLeavesTheChannelFolderNorTouchesTheSiteOwnFolders) {
-  ChannelSpec c;
-  c.dir = "news";
-  int64_t ch = s_.AddChannel(c);
-  ChannelSpec sub;
-  sub.dir = "news/world";
-  s_.AddChannel(sub);
+  int64_t ch = s_.Add(ChannelRow{.dir = "news"});
+  s_.Add(ChannelRow{.dir = "news/world"});
   for (const char* dir : {"../outside", "..", "a/../../b", "/etc", "\\windows", "world", "Skin",
                           "JS", "images", "uploadfile", "c:", "tech/.."}) {
-    s_.AddClass(ch, 0, dir, dir);
+    s_.Add(ClassRow{.name = dir, .dir = dir, .channel = ch});
   }
-  fs::create_directories(s_.site.root().parent_path() / "outside");
+  fs::create_directories(s_.root().parent_path() / "outside");
   MakeFile("news/world/1.html");
   MakeFile("news/Skin/1.css");
   MakeFile("news/Js/a.js");
@@ -93,7 +84,7 @@ TEST_F(DeleteClassFoldersTest, NeverLeavesTheChannelFolderNorTouchesTheSiteOwnFo
   MakeFile("b/keep.html");
   s_.UseChannel(ch);
   DeleteClassFolders(s_.state);
-  EXPECT_TRUE(fs::exists(s_.site.root().parent_path() / "outside"));
+  EXPECT_TRUE(fs::exists(s_.root().parent_path() / "outside"));
   EXPECT_TRUE(fs::exists(Site("news/world/1.html")));
   EXPECT_TRUE(fs::exists(Site("news/Skin/1.css")));
   EXPECT_TRUE(fs::exists(Site("news/Js/a.js")));
@@ -104,14 +95,10 @@ TEST_F(DeleteClassFoldersTest, NeverLeavesTheChannelFolderNorTouchesTheSiteOwnFo
 }
 
 TEST_F(DeleteClassFoldersTest, AChannelWithoutFolderSparesTheSiteAndOtherChannels) {
-  ChannelSpec c;
-  c.dir = "";
-  int64_t ch = s_.AddChannel(c);
-  ChannelSpec other;
-  other.dir = "sports";
-  s_.AddChannel(other);
+  int64_t ch = s_.Add(ChannelRow{.dir = ""});
+  s_.Add(ChannelRow{.dir = "sports"});
   for (const char* dir : {"admin", "data", "sports", "navimenu", "tech"})
-    s_.AddClass(ch, 0, dir, dir);
+    s_.Add(ClassRow{.name = dir, .dir = dir, .channel = ch});
   MakeFile("sports/1.html");
   MakeFile("tech/1.html");
   MakeFile("NaviMenu/Js/menu.js");
@@ -125,14 +112,10 @@ TEST_F(DeleteClassFoldersTest, AChannelWithoutFolderSparesTheSiteAndOtherChannel
 }
 
 TEST_F(DeleteClassFoldersTest, OnlyTheCurrentChannelsClasses) {
-  ChannelSpec a;
-  a.dir = "a";
-  int64_t ch_a = s_.AddChannel(a);
-  ChannelSpec b;
-  b.dir = "b";
-  int64_t ch_b = s_.AddChannel(b);
-  s_.AddClass(ch_a, 0, "x", "x");
-  s_.AddClass(ch_b, 0, "y", "y");
+  int64_t ch_a = s_.Add(ChannelRow{.dir = "a"});
+  int64_t ch_b = s_.Add(ChannelRow{.dir = "b"});
+  s_.Add(ClassRow{.name = "x", .dir = "x", .channel = ch_a});
+  s_.Add(ClassRow{.name = "y", .dir = "y", .channel = ch_b});
   MakeFile("a/x/1.html");
   MakeFile("a/y/1.html");
   MakeFile("b/y/1.html");

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "core/text_helpers.h"
-#include "site/interaction_site.h"
+#include "support/manual_clock.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -22,42 +23,36 @@ class ClickCounterTest : public ::testing::Test {
   // Counts one click in-process; the answer.
   std::string Click(const Variant& id, int channel = 1) {
     std::string answer;
-    site_.InRequest([&](RequestState& state) { answer = ShowClick(state, id); }, channel);
+    site_.InRequest([&](RequestState& state) { answer = ShowClick(state, id, clock_); }, channel);
     return answer;
   }
 
   std::string Counters(int id) {
-    return site_.Value(
+    return site_.SqlValue(
         "select d_clicktimes || ',' || d_dayclicktimes || ',' || d_weekclicktimes || ',' || "
         "d_monthclicktimes || ',' || d_hotflag from Vantrel_Article where d_id = " +
         std::to_string(id));
   }
 
   std::string ChannelClicks(int channel = 1) {
-    return site_.Value("select d_clickcount from Vantrel_Channel where d_id = " +
-                       std::to_string(channel));
+    return site_.SqlValue("select d_clickcount from Vantrel_Channel where d_id = " +
+                          std::to_string(channel));
   }
 
-  // The start of the day, week or month as the entry published it.
-  DateTime Start(const char* key) { return site_.runner().application().Get(key).CDate(); }
-
-  static std::string SecondBefore(const DateTime& when) {
-    return FormatDate(DateTime::FromSerial(when.ToSerial() - 1.0 / 86400), 1);
-  }
-
-  InteractionSite site_;
+  SiteFixture site_;
+  ManualClock clock_;  // 2024-05-15 10:00:00, a Wednesday
 };
 
 TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "56"}, {"d_dayclicktimes", "3"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 56, .day_clicks = 3});
   site_.SetChannel(1, "d_clickcount = 7, d_clicksofhot = 1000");
   EXPECT_EQ(Click(id), "document.write(\"57\");\r\n");
   // Never clicked before: the period counters go on from what they hold.
   EXPECT_EQ(Counters(id), "57,4,1,1,0");
   EXPECT_EQ(ChannelClicks(), "8");
-  std::string last =
-      site_.Value("select d_LastClickTime from Vantrel_Article where d_id = " + std::to_string(id));
-  EXPECT_EQ(last.substr(0, 10), FormatDate(DateTime::Now(), 2));
+  EXPECT_EQ(site_.SqlValue("select d_LastClickTime from Vantrel_Article where d_id = " +
+                           std::to_string(id)),
+            "2024-05-15 10:00:00");
 
   // No cache may answer for the script.
   Response& response = site_.runner().response();
@@ -72,53 +67,48 @@ TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
 
 TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
   site_.SetChannel(1, "d_clicksofhot = 1000");
-  int id = site_.AddArticle("a", "b",
-                            {{"d_clicktimes", "10"},
-                             {"d_dayclicktimes", "5"},
-                             {"d_weekclicktimes", "6"},
-                             {"d_monthclicktimes", "7"}});
-  Click(id);  // publishes the period starts and stamps the last click
+  int id = site_.Add(ArticleRow{.title = "a",
+                                .content = "b",
+                                .clicks = 10,
+                                .day_clicks = 5,
+                                .week_clicks = 6,
+                                .month_clicks = 7});
+  Click(id);  // stamps the last click
   EXPECT_EQ(Counters(id), "11,6,7,8,0");
-  const DateTime day = Start("date_daystart");
-  const DateTime week = Start("date_weekstart");
-  const DateTime month = Start("date_monthstart");
-  ASSERT_LE(month, day);
-  ASSERT_LE(week, day);
 
   auto click_after = [&](const std::string& last_click) {
-    site_.site.Sql(
+    site_.Exec(
         "update Vantrel_Article set d_clicktimes = 10, d_dayclicktimes = 5, "
-        "d_weekclicktimes = 6, d_monthclicktimes = 7, d_LastClickTime = " +
-        SqlText(last_click) + " where d_id = " + std::to_string(id));
+        "d_weekclicktimes = 6, d_monthclicktimes = 7, d_LastClickTime = ? where d_id = ?",
+        {last_click, id});
     Click(id);
     return Counters(id);
   };
-  auto expected = [&](const std::string& last_click) {
-    DateTime last;
-    EXPECT_TRUE(DateTime::Parse(last_click, &last));
-    return "11," + std::string(last < day ? "1" : "6") + "," + (last < week ? "1" : "7") + "," +
-           (last < month ? "1" : "8") + ",0";
-  };
-
   // Earlier today: every counter goes on.
-  EXPECT_EQ(click_after(FormatDate(day, 1)), "11,6,7,8,0");
-  // The last second of yesterday: a new day (and a new week or month when today begins one).
-  std::string yesterday = SecondBefore(day);
-  EXPECT_EQ(click_after(yesterday), expected(yesterday));
-  EXPECT_EQ(click_after(yesterday).substr(0, 5), "11,1,");
-  // The last second of the previous week.
-  std::string last_week = SecondBefore(week);
-  EXPECT_EQ(click_after(last_week), expected(last_week));
-  EXPECT_EQ(click_after(last_week).substr(0, 7), "11,1,1,");
+  EXPECT_EQ(click_after("2024-05-15 00:00:00"), "11,6,7,8,0");
+  // The last second of yesterday: a new day.
+  EXPECT_EQ(click_after("2024-05-14 23:59:59"), "11,1,7,8,0");
+  // The last second of the previous week (weeks begin on Sunday).
+  EXPECT_EQ(click_after("2024-05-11 23:59:59"), "11,1,1,8,0");
   // The last second of the previous month: all three restart.
-  EXPECT_EQ(click_after(SecondBefore(month)), "11,1,1,1,0");
+  EXPECT_EQ(click_after("2024-04-30 23:59:59"), "11,1,1,1,0");
   // A year ago.
   EXPECT_EQ(click_after("2001-01-01 00:00:00"), "11,1,1,1,0");
+
+  // The clock crossing midnight into Saturday the first of June, then into Sunday.
+  clock_.SetLocal(DateTime{2024, 5, 31, 23, 59, 59});
+  EXPECT_EQ(click_after("2024-05-31 08:00:00"), "11,6,7,8,0");
+  clock_.Advance(std::chrono::seconds(1));
+  Click(id);
+  EXPECT_EQ(Counters(id), "12,1,8,1,0");
+  clock_.Advance(std::chrono::hours(24));
+  Click(id);
+  EXPECT_EQ(Counters(id), "13,1,1,2,0");
 }
 
 TEST_F(ClickCounterTest, TheClickThatReachesTheThresholdMakesTheArticleHot) {
   site_.SetChannel(1, "d_clicksofhot = 100");
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "98"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 98});
   Click(id);
   EXPECT_EQ(Counters(id).back(), '0');
   Click(id);
@@ -127,13 +117,13 @@ TEST_F(ClickCounterTest, TheClickThatReachesTheThresholdMakesTheArticleHot) {
   EXPECT_EQ(Counters(id).substr(Counters(id).rfind(',') + 1), "-1");
 
   // A hot article stays hot below the threshold.
-  int hot = site_.AddArticle("h", "b", {{"d_clicktimes", "3"}, {"d_hotflag", "-1"}});
+  int hot = site_.Add(ArticleRow{.title = "h", .content = "b", .hot = true, .clicks = 3});
   Click(hot);
   EXPECT_EQ(Counters(hot), "4,1,1,1,-1");
 }
 
 TEST_F(ClickCounterTest, IdsThatNameNoArticleCountNothing) {
-  int id = site_.AddArticle("a", "b", {{"d_clicktimes", "5"}});
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 5});
   site_.SetChannel(1, "d_clickcount = 7");
   for (const char* bad :
        {"", "abc", "1 or 1=1", "-1", "1.0", "01", " 1", "999999", "12345678901234567890123"}) {
@@ -146,16 +136,16 @@ TEST_F(ClickCounterTest, IdsThatNameNoArticleCountNothing) {
 
 TEST_F(ClickCounterTest, FiftyClicksAtOnceAreAllCounted) {
   site_.SetChannel(1, "d_clicksofhot = 40, d_clickcount = 0");
-  int id = site_.AddArticle("a", "b");
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b"});
   const std::string path = "/asp.asp?m=click&articleid=" + std::to_string(id) + "&channelid=1";
-  ASSERT_EQ(site_.site.Get(path).status, 200);  // warms the site; the first click
+  ASSERT_EQ(site_.Get(path).status, 200);  // warms the site; the first click
 
   constexpr int kClicks = 50;
   std::vector<std::string> answers(kClicks);
   std::vector<std::thread> threads;
   for (int i = 0; i < kClicks; ++i) {
     threads.emplace_back([&, i] {
-      httplib::Client client("127.0.0.1", site_.site.port());
+      httplib::Client client("127.0.0.1", site_.port());
       client.set_read_timeout(60, 0);
       auto result = client.Get(path.c_str());
       if (result && result->status == 200) answers[i] = result->body;

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "site/interaction_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -20,14 +20,15 @@ using Form = std::vector<std::pair<std::string, std::string>>;
 class CommentsTest : public ::testing::Test {
  protected:
   CommentsTest() {
-    open_class_ = site_.AddClass("开放", "open", /*comments=*/true, /*needs_approval=*/false);
-    checked_class_ = site_.AddClass("审核", "checked", true, true);
-    closed_class_ = site_.AddClass("关闭", "closed", false, false);
+    open_class_ = site_.Add(ClassRow{.name = "开放", .dir = "open", .comments = true});
+    checked_class_ = site_.Add(
+        ClassRow{.name = "审核", .dir = "checked", .comments = true, .comments_checked = true});
+    closed_class_ = site_.Add(ClassRow{.name = "关闭", .dir = "closed"});
   }
 
   // Posts a comment through the host; the answer's text.
   std::string Post(int article, const Form& form, int channel = 1) {
-    return site_.site
+    return site_
         .Post("/asp.asp?m=comment&flag=1&articleid=" + std::to_string(article) +
                   "&channelid=" + std::to_string(channel),
               form)
@@ -40,54 +41,41 @@ class CommentsTest : public ::testing::Test {
   }
 
   std::string StoredCount(int article) {
-    return site_.Value("select count(*) from Vantrel_ArticleComment where d_infoid = " +
-                       std::to_string(article));
+    return site_.SqlValue("select count(*) from Vantrel_ArticleComment where d_infoid = " +
+                          std::to_string(article));
   }
 
   std::string CommentCount() {
-    return site_.Value("select d_commentcount from Vantrel_Channel where d_id = 1");
+    return site_.SqlValue("select d_commentcount from Vantrel_Channel where d_id = 1");
   }
 
   // The comment-list script's answer, through the host.
   std::string List(int article, const std::string& count, const std::string& page_type = "content",
                    const std::string& more = "") {
-    return site_.Get("/asp.asp?m=commentlist&articleid=" + std::to_string(article) +
-                     "&pagetype=" + page_type + "&parameter=" + count + "&channelid=1" + more);
+    return site_.Page("/asp.asp?m=commentlist&articleid=" + std::to_string(article) +
+                      "&pagetype=" + page_type + "&parameter=" + count + "&channelid=1" + more);
   }
 
-  void AddComment(int article, const std::string& name, const std::string& time,
-                  const std::string& text, bool checked = true, const std::string& reply = "") {
-    site_.Insert("Vantrel_ArticleComment", {{"d_channelid", "1"},
-                                            {"d_infoid", std::to_string(article)},
-                                            {"d_username", SqlText(name)},
-                                            {"d_score", "3"},
-                                            {"d_comment", SqlText(text)},
-                                            {"d_addtime", SqlText(time)},
-                                            {"d_checked", checked ? "-1" : "0"},
-                                            {"d_reply", SqlText(reply)},
-                                            {"d_replyuser", "'admin'"},
-                                            {"d_replytime", "'2024-05-06 07:08:09'"}});
-  }
-
-  InteractionSite site_;
+  SiteFixture site_;
   int open_class_ = 0;
   int checked_class_ = 0;
   int closed_class_ = 0;
 };
 
 TEST_F(CommentsTest, PostsAreStoredApprovedOrAwaitingApprovalByTheirClass) {
-  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
-  int checked = site_.AddArticle("审核文章", "x", {{"d_classid", std::to_string(checked_class_)}});
-  int no_class = site_.AddArticle("无分类", "x", {{"d_classid", "0"}});
+  int open = site_.Add(ArticleRow{.title = "开放文章", .content = "x", .class_id = open_class_});
+  int checked =
+      site_.Add(ArticleRow{.title = "审核文章", .content = "x", .class_id = checked_class_});
+  int no_class = site_.Add(ArticleRow{.title = "无分类", .content = "x", .class_id = 0});
   const std::string thanks =
       "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=";
 
   std::string answer = Post(open, Comment("读者'甲;", "写得好", "5", "reader@example.com"));
   EXPECT_EQ(answer, thanks + std::to_string(open) + "&channelid=1'</script>");
-  EXPECT_EQ(site_.Value("select d_username || '|' || d_email || '|' || d_score || '|' || "
-                        "d_comment || '|' || d_checked || '|' || d_usertype || '|' || d_ip || "
-                        "'|' || d_channelid from Vantrel_ArticleComment where d_infoid = " +
-                        std::to_string(open)),
+  EXPECT_EQ(site_.SqlValue("select d_username || '|' || d_email || '|' || d_score || '|' || "
+                           "d_comment || '|' || d_checked || '|' || d_usertype || '|' || d_ip || "
+                           "'|' || d_channelid from Vantrel_ArticleComment where d_infoid = " +
+                           std::to_string(open)),
             "读者甲|reader@example.com|5|写得好|-1|0|127.0.0.1|1");
   // Listed at once.
   EXPECT_NE(List(open, "0").find("写得好"), std::string::npos);
@@ -95,28 +83,28 @@ TEST_F(CommentsTest, PostsAreStoredApprovedOrAwaitingApprovalByTheirClass) {
   // The same answer when the comment waits for approval; it is not listed.
   EXPECT_EQ(Post(checked, Comment("乙", "等待审核")),
             thanks + std::to_string(checked) + "&channelid=1'</script>");
-  EXPECT_EQ(site_.Value("select d_checked from Vantrel_ArticleComment where d_infoid = " +
-                        std::to_string(checked)),
+  EXPECT_EQ(site_.SqlValue("select d_checked from Vantrel_ArticleComment where d_infoid = " +
+                           std::to_string(checked)),
             "0");
   EXPECT_NE(List(checked, "0").find("暂时没有评论数据！"), std::string::npos);
 
   // An article in no class takes comments for approval.
   EXPECT_EQ(Post(no_class, Comment("丙", "无分类评论")),
             thanks + std::to_string(no_class) + "&channelid=1'</script>");
-  EXPECT_EQ(site_.Value("select d_checked from Vantrel_ArticleComment where d_infoid = " +
-                        std::to_string(no_class)),
+  EXPECT_EQ(site_.SqlValue("select d_checked from Vantrel_ArticleComment where d_infoid = " +
+                           std::to_string(no_class)),
             "0");
   EXPECT_EQ(CommentCount(), "3");
 
   // After approval the comment shows.
-  site_.site.Sql("update Vantrel_ArticleComment set d_checked = -1");
+  site_.Sql("update Vantrel_ArticleComment set d_checked = -1");
   EXPECT_NE(List(checked, "0").find("等待审核"), std::string::npos);
 }
 
 TEST_F(CommentsTest, RefusedPostsStoreNothing) {
-  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
-  int closed = site_.AddArticle("关闭", "x", {{"d_classid", std::to_string(closed_class_)}});
-  int orphan = site_.AddArticle("孤儿", "x", {{"d_classid", "9999"}});
+  int open = site_.Add(ArticleRow{.title = "开放文章", .content = "x", .class_id = open_class_});
+  int closed = site_.Add(ArticleRow{.title = "关闭", .content = "x", .class_id = closed_class_});
+  int orphan = site_.Add(ArticleRow{.title = "孤儿", .content = "x", .class_id = 9999});
   struct Case {
     int article;
     Form form;
@@ -143,24 +131,31 @@ TEST_F(CommentsTest, RefusedPostsStoreNothing) {
     EXPECT_NE(answer.find("history.back()"), std::string::npos);
   }
   // An id that is not a number never reaches the database.
-  std::string answer = site_.site
+  std::string answer = site_
                            .Post("/asp.asp?m=comment&flag=1&articleid=1%20or%201=1&channelid=1",
                                  Comment("甲", "内容"))
                            .text;
   EXPECT_NE(answer.find("提示：文章ID错误！"), std::string::npos);
-  EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment"), "0");
+  EXPECT_EQ(site_.SqlValue("select count(*) from Vantrel_ArticleComment"), "0");
   EXPECT_EQ(CommentCount(), "0");
 }
 
 TEST_F(CommentsTest, TheListScriptPagesApprovedCommentsNewestFirst) {
-  int article = site_.AddArticle("文章", "x", {{"d_classid", std::to_string(open_class_)}});
-  int other = site_.AddArticle("别的", "x", {{"d_classid", std::to_string(open_class_)}});
+  int article = site_.Add(ArticleRow{.title = "文章", .content = "x", .class_id = open_class_});
+  int other = site_.Add(ArticleRow{.title = "别的", .content = "x", .class_id = open_class_});
   for (int i = 1; i <= 8; ++i) {
-    AddComment(article, "读者" + std::to_string(i), "2024-01-0" + std::to_string(i) + " 10:00:00",
-               "评论" + std::to_string(i));
+    site_.Add(CommentRow{.article = article,
+                         .name = "读者" + std::to_string(i),
+                         .text = "评论" + std::to_string(i),
+                         .add_time = "2024-01-0" + std::to_string(i) + " 10:00:00"});
   }
-  AddComment(article, "未审", "2024-02-01 10:00:00", "未审核的", false);
-  AddComment(other, "别人", "2024-02-01 10:00:00", "别的文章的");
+  site_.Add(CommentRow{.article = article,
+                       .name = "未审",
+                       .text = "未审核的",
+                       .add_time = "2024-02-01 10:00:00",
+                       .checked = false});
+  site_.Add(CommentRow{
+      .article = other, .name = "别人", .text = "别的文章的", .add_time = "2024-02-01 10:00:00"});
 
   std::string page1 = List(article, "0");
   // Six a page, newest first, as script lines.
@@ -196,18 +191,23 @@ TEST_F(CommentsTest, TheListScriptPagesApprovedCommentsNewestFirst) {
   EXPECT_EQ(List(article, "3", "print"), "");
   EXPECT_EQ(List(article, "03"), "");
   EXPECT_EQ(List(article, "-1"), "");
-  EXPECT_EQ(site_.Get("/asp.asp?m=commentlist&articleid=1%20or%201=1&pagetype=content&"
-                      "parameter=3&channelid=1"),
+  EXPECT_EQ(site_.Page("/asp.asp?m=commentlist&articleid=1%20or%201=1&pagetype=content&"
+                       "parameter=3&channelid=1"),
             "");
 
-  EXPECT_EQ(List(site_.AddArticle("空", "x"), "0"), "document.write(\"暂时没有评论数据！\");\r\n");
+  EXPECT_EQ(List(site_.Add(ArticleRow{.title = "空", .content = "x"}), "0"),
+            "document.write(\"暂时没有评论数据！\");\r\n");
 }
 
 TEST_F(CommentsTest, ReadersTextIsShownAsTextAndTheScriptStaysWhole) {
-  int article = site_.AddArticle("文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  int article = site_.Add(ArticleRow{.title = "文章", .content = "x", .class_id = open_class_});
   Post(article, Comment("<b>坏人</b>", "第一行\r\n\"</script><script>alert(1)</script>\\", "4",
                         "x@example.com"));
-  AddComment(article, "读者", "2020-01-01 00:00:00", "有回复的", true, "谢谢<i>支持</i>");
+  site_.Add(CommentRow{.article = article,
+                       .name = "读者",
+                       .text = "有回复的",
+                       .add_time = "2020-01-01 00:00:00",
+                       .reply = "谢谢<i>支持</i>"});
 
   std::string script = List(article, "0");
   EXPECT_EQ(script.find("<b>坏人"), std::string::npos) << script;
@@ -239,7 +239,7 @@ TEST_F(CommentsTest, ReadersTextIsShownAsTextAndTheScriptStaysWhole) {
 }
 
 TEST_F(CommentsTest, TheChipGivesTheListScriptTagAndCarriesTheCommentPageNumber) {
-  int article = site_.AddArticle("文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  int article = site_.Add(ArticleRow{.title = "文章", .content = "x", .class_id = open_class_});
   std::string content_tag, comment_tag, paged_tag, print_tag, bad_tag;
   site_.InRequest([&](RequestState& state) {
     content_tag = ShowCommentListJs(state, state.channel, "0", "content", article);
@@ -276,9 +276,10 @@ TEST_F(CommentsTest, TheCommentPageRendersItsTemplateWithTheListChip) {
   site_.SetPage("comment",
                 "<h1>{$showarticletitle}</h1><img TemplateChip=\"ListComment:0\" src=x>"
                 "<form action='asp.asp?m=comment&flag=1&articleid={$showarticleid}'>");
-  int article = site_.AddArticle("评论页文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  int article =
+      site_.Add(ArticleRow{.title = "评论页文章", .content = "x", .class_id = open_class_});
   std::string page =
-      site_.Get("/asp.asp?m=comment&articleid=" + std::to_string(article) + "&channelid=1&page=2");
+      site_.Page("/asp.asp?m=comment&articleid=" + std::to_string(article) + "&channelid=1&page=2");
   EXPECT_NE(page.find("<h1>评论页文章</h1>"), std::string::npos) << page;
   EXPECT_NE(page.find("asp.asp?m=commentlist&articleid=" + std::to_string(article) +
                       "&pagetype=comment&parameter=0&channelid=1&page=2'></script>"),
@@ -289,7 +290,7 @@ TEST_F(CommentsTest, TheCommentPageRendersItsTemplateWithTheListChip) {
 }
 
 TEST_F(CommentsTest, PostsAreBoundedAndTakenFromThePostedFormOnly) {
-  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  int open = site_.Add(ArticleRow{.title = "开放文章", .content = "x", .class_id = open_class_});
   auto Repeat = [](const std::string& piece, int times) {
     std::string out;
     for (int i = 0; i < times; ++i) out += piece;
@@ -320,29 +321,29 @@ TEST_F(CommentsTest, PostsAreBoundedAndTakenFromThePostedFormOnly) {
   // A link carrying a comment stores nothing; values in the form's address are not the form's.
   const std::string target =
       "/asp.asp?m=comment&flag=1&articleid=" + std::to_string(open) + "&channelid=1";
-  EXPECT_NE(site_.Get(target + "&d_name=甲&d_score=5&d_content=链接").find("提示：参数错误！"),
+  EXPECT_NE(site_.Page(target + "&d_name=甲&d_score=5&d_content=链接").find("提示：参数错误！"),
             std::string::npos);
-  EXPECT_NE(site_.site.Post(target + "&d_name=甲&d_score=5&d_content=链接", {})
+  EXPECT_NE(site_.Post(target + "&d_name=甲&d_score=5&d_content=链接", {})
                 .text.find("提示：请填写名字！"),
             std::string::npos);
 
   // The address stored is the peer's, whatever a header claims.
-  httplib::Client client("127.0.0.1", site_.site.port());
+  httplib::Client client("127.0.0.1", site_.port());
   auto forwarded =
       client.Post(target, {{"X-Forwarded-For", "203.0.113.9"}}, "d_name=x&d_score=1&d_content=y",
                   "application/x-www-form-urlencoded");
   ASSERT_TRUE(forwarded);
   EXPECT_EQ(StoredCount(open), "2");
-  EXPECT_EQ(site_.Value("select d_ip from Vantrel_ArticleComment where d_username = 'x'"),
+  EXPECT_EQ(site_.SqlValue("select d_ip from Vantrel_ArticleComment where d_username = 'x'"),
             "127.0.0.1");
   EXPECT_EQ(CommentCount(), "2");
 }
 
 TEST_F(CommentsTest, CharactersOutsideTheCodePageAreStoredAsThemselvesMarkupStaysText) {
-  int open = site_.AddArticle("开放文章", "x", {{"d_classid", std::to_string(open_class_)}});
+  int open = site_.Add(ArticleRow{.title = "开放文章", .content = "x", .class_id = open_class_});
   // What a GB2312 page's browser posts for "😀" (and for a reader who typed references).
   Post(open, Comment("笑&#128512;", "好&#x1F600;&#60;b&#62;"));
-  EXPECT_EQ(site_.Value("select d_username || '|' || d_comment from Vantrel_ArticleComment"),
+  EXPECT_EQ(site_.SqlValue("select d_username || '|' || d_comment from Vantrel_ArticleComment"),
             "笑😀|好😀&#60;b&#62;");
   std::string list = List(open, "0");
   EXPECT_NE(list.find("评论人：[笑&#128512;]"), std::string::npos) << list;
@@ -351,13 +352,13 @@ TEST_F(CommentsTest, CharactersOutsideTheCodePageAreStoredAsThemselvesMarkupStay
 
 TEST_F(CommentsTest, TheCommentPageOfAMissingArticleSaysSo) {
   site_.SetPage("comment", "<h1>{$showarticletitle}</h1>");
-  int live = site_.AddArticle("公开", "x", {{"d_classid", std::to_string(open_class_)}});
+  int live = site_.Add(ArticleRow{.title = "公开", .content = "x", .class_id = open_class_});
   std::string missing =
-      site_.Get("/asp.asp?m=comment&articleid=" + std::to_string(live + 50) + "&channelid=1");
-  EXPECT_EQ(missing, site_.Get("/asp.asp?m=content&articleid=" + std::to_string(live + 50) +
-                               "&channelid=1"));
+      site_.Page("/asp.asp?m=comment&articleid=" + std::to_string(live + 50) + "&channelid=1");
+  EXPECT_EQ(missing, site_.Page("/asp.asp?m=content&articleid=" + std::to_string(live + 50) +
+                                "&channelid=1"));
   EXPECT_NE(missing.find("alert('传入文章id错误！')"), std::string::npos) << missing;
-  EXPECT_NE(site_.Get("/asp.asp?m=comment&articleid=x&channelid=1").find("传入文章id错误"),
+  EXPECT_NE(site_.Page("/asp.asp?m=comment&articleid=x&channelid=1").find("传入文章id错误"),
             std::string::npos);
 }
 

@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "site/interaction_site.h"
+#include "platform/text/codepage.h"
+#include "support/site_fixture.h"
 #include "support/smtp_sink.h"
 
 namespace folirex::testing {
@@ -20,39 +21,40 @@ using Form = std::vector<std::pair<std::string, std::string>>;
 class HiddenArticleTest : public ::testing::Test {
  protected:
   HiddenArticleTest() {
-    site_.site.Sql("update Vantrel_Config set d_selectedmailflag = 2, d_mailserver = '127.0.0.1:" +
-                   std::to_string(sink_.port()) +
-                   "', d_mailuser = 'site@example.com', d_mailpassword = 'pw'");
+    site_.Sql("update Vantrel_Config set d_selectedmailflag = 2, d_mailserver = '127.0.0.1:" +
+              std::to_string(sink_.port()) +
+              "', d_mailuser = 'site@example.com', d_mailpassword = 'pw'");
     site_.SetPage("comment", "<title>{$ShowArticleTitle}</title>{$ShowArticleContent}");
     site_.SetPage("tellfriend", "<title>{$ShowArticleTitle}</title>{$ShowArticleContent}");
-    int open_class = site_.AddClass("开放", "open", /*comments=*/true, /*needs_approval=*/false);
-    std::string cls = std::to_string(open_class);
-    live_ = site_.AddArticle("公开标题", "公开正文", {{"d_classid", cls}});
-    recycled_ = site_.AddArticle("回收标题", "回收正文", {{"d_classid", cls}, {"d_deleted", "-1"}});
-    unapproved_ =
-        site_.AddArticle("待审标题", "待审正文", {{"d_classid", cls}, {"d_checked", "0"}});
+    int open_class = site_.Add(ClassRow{.name = "开放", .dir = "open", .comments = true});
+    live_ =
+        site_.Add(ArticleRow{.title = "公开标题", .content = "公开正文", .class_id = open_class});
+    recycled_ = site_.Add(ArticleRow{
+        .title = "回收标题", .content = "回收正文", .class_id = open_class, .deleted = true});
+    unapproved_ = site_.Add(ArticleRow{
+        .title = "待审标题", .content = "待审正文", .class_id = open_class, .checked = false});
   }
 
   std::string Page(const std::string& m, int article) {
-    return site_.Get("/asp.asp?m=" + m + "&articleid=" + std::to_string(article) + "&channelid=1");
+    return site_.Page("/asp.asp?m=" + m + "&articleid=" + std::to_string(article) + "&channelid=1");
   }
 
   std::string PostComment(int article) {
-    return site_.site
+    return site_
         .Post("/asp.asp?m=comment&flag=1&articleid=" + std::to_string(article) + "&channelid=1",
               Form{{"d_name", "甲"}, {"d_email", ""}, {"d_score", "5"}, {"d_content", "评论"}})
         .text;
   }
 
   std::string SendToFriend(int article) {
-    return site_.site
+    return site_
         .Post("/asp.asp?m=tellfriend&flag=1&articleid=" + std::to_string(article) + "&channelid=1",
               Form{{"mailto", "friend@example.com"}, {"mailtoname", "乙"}})
         .text;
   }
 
   SmtpSink sink_;
-  InteractionSite site_;
+  SiteFixture site_;
   int live_ = 0;
   int recycled_ = 0;
   int unapproved_ = 0;
@@ -77,12 +79,12 @@ TEST_F(HiddenArticleTest, CommentsAreTakenOnlyForArticlesOnTheSite) {
   for (int hidden : {recycled_, unapproved_}) {
     std::string answer = PostComment(hidden);
     EXPECT_NE(answer.find("提示：文章ID错误！"), std::string::npos) << answer;
-    EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment where d_infoid = " +
-                          std::to_string(hidden)),
+    EXPECT_EQ(site_.SqlValue("select count(*) from Vantrel_ArticleComment where d_infoid = " +
+                             std::to_string(hidden)),
               "0");
   }
-  EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment"), "1");
-  EXPECT_EQ(site_.Value("select d_commentcount from Vantrel_Channel where d_id = 1"), "1");
+  EXPECT_EQ(site_.SqlValue("select count(*) from Vantrel_ArticleComment"), "1");
+  EXPECT_EQ(site_.SqlValue("select d_commentcount from Vantrel_Channel where d_id = 1"), "1");
 }
 
 TEST_F(HiddenArticleTest, OnlyArticlesOnTheSiteAreMailed) {
@@ -102,17 +104,17 @@ TEST_F(HiddenArticleTest, ANulInAnyValueGetsTheParameterMessage) {
            "/asp.asp?m=search&searchtype=d_title&searchkeyword=a%00b&channelid=1",
            "/asp.asp?m=content&articleid=" + std::to_string(live_) + "%00&channelid=1",
            "/asp.asp?m%00=content"}) {
-    HttpAnswer answer = site_.site.Get(target);
+    HttpAnswer answer = site_.Get(target);
     EXPECT_EQ(answer.status, 200) << target;
     EXPECT_NE(answer.text.find(message), std::string::npos) << target << ": " << answer.text;
   }
-  HttpAnswer posted = site_.site.Post(
-      "/asp.asp?m=comment&flag=1&articleid=" + std::to_string(live_) + "&channelid=1",
-      Form{{"d_name", "甲"}, {"d_score", "5"}, {"d_content", std::string("前\0后", 7)}});
+  HttpAnswer posted =
+      site_.Post("/asp.asp?m=comment&flag=1&articleid=" + std::to_string(live_) + "&channelid=1",
+                 Form{{"d_name", "甲"}, {"d_score", "5"}, {"d_content", std::string("前\0后", 7)}});
   EXPECT_NE(posted.text.find(message), std::string::npos) << posted.text;
-  EXPECT_EQ(site_.Value("select count(*) from Vantrel_ArticleComment"), "0");
+  EXPECT_EQ(site_.SqlValue("select count(*) from Vantrel_ArticleComment"), "0");
 
-  httplib::Client client("127.0.0.1", site_.site.port());
+  httplib::Client client("127.0.0.1", site_.port());
   auto cookie = client.Get("/asp.asp?m=content&articleid=" + std::to_string(live_),
                            {{"Cookie", "theme=a%00b"}});
   ASSERT_TRUE(cookie);

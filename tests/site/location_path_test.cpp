@@ -5,15 +5,13 @@
 
 #include <string>
 
-#include "public_site_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
 
 class LocationPathTest : public ::testing::Test {
  protected:
-  LocationPathTest() : site_(false) {}
-
   std::string Path(const Variant& class_id, const Variant& subject_id, const std::string& mode,
                    const std::string& type, int channel = 1) {
     std::string path;
@@ -34,7 +32,7 @@ class LocationPathTest : public ::testing::Test {
     return text;
   }
 
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(LocationPathTest, FixedTextsAndEmptyPaths) {
@@ -60,7 +58,7 @@ TEST_F(LocationPathTest, ChannelLinkFollowsTheHtmlMode) {
   site_.SetChannel(1, "d_firstfileext = 2");
   EXPECT_EQ(Path("", "", "1", "first"),
             "您当前位置：<a href='/default.shtml'>文章中心</a>&nbsp;&gt;&gt;&nbsp;首页");
-  int other = site_.AddChannel("体育", "sports", {{"d_firstfileext", "1"}});
+  int other = site_.Add(ChannelRow{.name = "体育", .dir = "sports", .first_file_ext = 1});
   EXPECT_EQ(Path("", "", "2", "first"),
             "您当前位置：<a href='/Article/default.shtml'>文章中心</a>&nbsp;&gt;&gt;&nbsp;首页");
   EXPECT_EQ(Path("", "", "1", "hotlist", other),
@@ -72,9 +70,9 @@ TEST_F(LocationPathTest, ChannelLinkFollowsTheHtmlMode) {
 }
 
 TEST_F(LocationPathTest, ClassChainFromTheTopClassDown) {
-  int a = site_.AddClass("一级", 0, "one");
-  int b = site_.AddClass("二级", a, "two");
-  int c = site_.AddClass("三级", b, "three");
+  int a = site_.Add(ClassRow{.name = "一级", .dir = "one"});
+  int b = site_.Add(ClassRow{.name = "二级", .dir = "two", .parent = a});
+  int c = site_.Add(ClassRow{.name = "三级", .dir = "three", .parent = b});
   auto link = [](int id, const std::string& name) {
     return "<a href='/asp.asp?m=classlist&classid=" + std::to_string(id) + "&channelid=1'>" + name;
   };
@@ -97,16 +95,16 @@ TEST_F(LocationPathTest, ClassChainFromTheTopClassDown) {
                 std::to_string(a) + ".htm'>一级</a>&nbsp;&gt;&gt;&nbsp;<a href='/Article/list_" +
                 std::to_string(b) + ".htm'>二级</a>&nbsp;&gt;&gt;&nbsp;分类列表");
   // A path whose last id lacks its comma leaves that class out, as a broken path must.
-  site_.site.Sql("update Vantrel_ArticleClass set d_path = '" + std::to_string(a) + "," +
-                 std::to_string(b) + "' where d_id = " + std::to_string(b));
+  site_.Sql("update Vantrel_ArticleClass set d_path = '" + std::to_string(a) + "," +
+            std::to_string(b) + "' where d_id = " + std::to_string(b));
   EXPECT_EQ(Path(b, "", "0", "content"), head + link(a, "一级") + "</a> &gt;&gt;&nbsp;内容");
 }
 
 TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
-  int other = site_.AddChannel("体育", "sports");
-  int a = site_.AddArticle("甲", "x");
-  int b = site_.AddArticle("乙", "x", {{"d_channelid", std::to_string(other)}});
-  int c = site_.AddArticle("丙", "x");
+  int other = site_.Add(ChannelRow{.name = "体育", .dir = "sports"});
+  int a = site_.Add(ArticleRow{.title = "甲", .content = "x"});
+  int b = site_.Add(ArticleRow{.title = "乙", .content = "x", .channel = other});
+  int c = site_.Add(ArticleRow{.title = "丙", .content = "x"});
   EXPECT_EQ(Neighbours(a), "没有了|<a href='/asp.asp?m=content&articleid=" + std::to_string(b) +
                                "&channelid=1'>乙</a>");
   EXPECT_EQ(Neighbours(c), "<a href='/asp.asp?m=content&articleid=" + std::to_string(b) +
@@ -125,11 +123,11 @@ TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
 TEST_F(LocationPathTest, NamesAndTitlesGoInAsText) {
   const std::string t = "A <b>\"粗\"</b>";
   const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
-  site_.SetChannel(1, "d_channelname = " + Quote(t));
-  int cls = site_.AddClass(t, 0, "one");
-  int subject = site_.AddSubject(t);
-  int a = site_.AddArticle("甲", "x");
-  int b = site_.AddArticle(t, "x");
+  site_.Exec("update Vantrel_Channel set d_channelname = ? where d_id = 1", {t});
+  int cls = site_.Add(ClassRow{.name = t, .dir = "one"});
+  int subject = site_.Add(SubjectRow{.name = t});
+  int a = site_.Add(ArticleRow{.title = "甲", .content = "x"});
+  int b = site_.Add(ArticleRow{.title = t, .content = "x"});
   std::string head = "您当前位置：<a href='/asp.asp?channelid=1'>" + e + "</a>&nbsp;&gt;&gt;&nbsp;";
   EXPECT_EQ(Path(cls, "", "0", "classlist"),
             head + "<a href='/asp.asp?m=classlist&classid=" + std::to_string(cls) +

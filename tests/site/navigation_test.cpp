@@ -4,37 +4,38 @@
 
 #include <string>
 
-#include "site/list_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ChannelSpec;
+using testing::ChannelRow;
+using testing::ClassRow;
 using testing::CountOf;
-using testing::ListSite;
+using testing::SiteFixture;
+using testing::SubjectRow;
 
 class NavigationTest : public ::testing::Test {
  protected:
   int64_t Channel(int mode, const std::string& dir = "news") {
-    ChannelSpec c;
-    c.dir = dir;
-    c.generate_html = mode;
-    int64_t id = s_.AddChannel(c);
+    int64_t id = s_.Add(ChannelRow{.dir = dir, .generate_html = mode});
     s_.UseChannel(id);
     return id;
   }
-  ListSite s_;
+  SiteFixture s_;
 };
 
 TEST_F(NavigationTest, ClassRowsWithTheirSubClassesBeside) {
   int64_t ch = Channel(0);
-  int64_t news = s_.AddClass(ch, 0, "新闻", "news");
+  int64_t news = s_.Add(ClassRow{.name = "新闻", .dir = "news", .channel = ch});
   std::vector<int64_t> subs;
   for (int i = 1; i <= 6; ++i) {
-    subs.push_back(s_.AddClass(ch, news, "子" + std::to_string(i), "s" + std::to_string(i)));
+    subs.push_back(s_.Add(ClassRow{.name = "子" + std::to_string(i),
+                                   .dir = "s" + std::to_string(i),
+                                   .parent = news,
+                                   .channel = ch}));
   }
-  int64_t lone = s_.AddClass(ch, 0, "独立", "lone");
-  s_.RebuildTree(ch);
+  int64_t lone = s_.Add(ClassRow{.name = "独立", .dir = "lone", .channel = ch});
   const std::string c = std::to_string(ch);
   auto link = [&](int64_t id) {
     return "/asp.asp?m=classlist&classid=" + std::to_string(id) + "&channelid=" + c;
@@ -62,10 +63,9 @@ TEST_F(NavigationTest, NamesGoInAsText) {
   int64_t ch = Channel(0);
   const std::string t = "A <b>\"粗\"</b>";
   const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
-  int64_t top = s_.AddClass(ch, 0, t, "top");
-  s_.AddClass(ch, top, t + "2", "sub");
-  s_.RebuildTree(ch);
-  s_.AddSubject(ch, t, "z", 1);
+  int64_t top = s_.Add(ClassRow{.name = t, .dir = "top", .channel = ch});
+  s_.Add(ClassRow{.name = t + "2", .dir = "sub", .parent = top, .channel = ch});
+  s_.Add(SubjectRow{.name = t, .dir = "z", .order = 1, .channel = ch});
   const std::string classes = ShowClassNavi(s_.state, 2);
   EXPECT_EQ(CountOf(classes, "'>" + e + "</a>]"), 1) << classes;
   EXPECT_EQ(CountOf(classes, "'>" + e + "2</a>"), 1) << classes;
@@ -75,11 +75,10 @@ TEST_F(NavigationTest, NamesGoInAsText) {
 
 TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
   int64_t ch = Channel(1);
-  int64_t top = s_.AddClass(ch, 0, "甲", "jia");
-  s_.AddClass(ch, top, "乙", "yi");
-  s_.AddClass(ch, top, "丙", "");
-  s_.AddClass(ch, top, "丁", "ding");
-  s_.RebuildTree(ch);
+  int64_t top = s_.Add(ClassRow{.name = "甲", .dir = "jia", .channel = ch});
+  s_.Add(ClassRow{.name = "乙", .dir = "yi", .parent = top, .channel = ch});
+  s_.Add(ClassRow{.name = "丙", .dir = "", .parent = top, .channel = ch});
+  s_.Add(ClassRow{.name = "丁", .dir = "ding", .parent = top, .channel = ch});
   std::string two = ShowClassNavi(s_.state, 2);
   EXPECT_EQ(CountOf(two, "33.3333333333333%'>"), 3);
   EXPECT_EQ(CountOf(two, "<tr>"), 1);
@@ -105,9 +104,8 @@ TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
 
 TEST_F(NavigationTest, ModeTwoLinksTheDynamicListsWithItsOwnRowOpener) {
   int64_t ch = Channel(2);
-  int64_t top = s_.AddClass(ch, 0, "甲", "jia");
-  s_.AddClass(ch, top, "乙", "yi");
-  s_.RebuildTree(ch);
+  int64_t top = s_.Add(ClassRow{.name = "甲", .dir = "jia", .channel = ch});
+  s_.Add(ClassRow{.name = "乙", .dir = "yi", .parent = top, .channel = ch});
   std::string html = ShowClassNavi(s_.state, 3);
   EXPECT_NE(html.find("<tr><td  width='25%'>[<a href='/asp.asp?m=classlist&classid="),
             std::string::npos);
@@ -117,9 +115,8 @@ TEST_F(NavigationTest, ModeTwoLinksTheDynamicListsWithItsOwnRowOpener) {
 
 TEST_F(NavigationTest, AChannelWithoutClassesGivesNoTable) {
   Channel(0);
-  int64_t other = s_.AddChannel(ChannelSpec{});
-  s_.AddClass(other, 0, "别处", "x");
-  s_.RebuildTree(other);
+  int64_t other = s_.Add(ChannelRow{});
+  s_.Add(ClassRow{.name = "别处", .dir = "x", .channel = other});
   EXPECT_EQ(ShowClassNavi(s_.state, 4), "");
 }
 
@@ -127,7 +124,10 @@ TEST_F(NavigationTest, SubjectGrid) {
   int64_t ch = Channel(0);
   std::vector<int64_t> ids;
   for (int i = 1; i <= 5; ++i) {
-    ids.push_back(s_.AddSubject(ch, "专题" + std::to_string(i), "z" + std::to_string(i), 6 - i));
+    ids.push_back(s_.Add(SubjectRow{.name = "专题" + std::to_string(i),
+                                    .dir = "z" + std::to_string(i),
+                                    .order = 6 - i,
+                                    .channel = ch}));
   }
   const std::string c = std::to_string(ch);
   std::string html = ShowSubjectNavi(s_.state, 2);
@@ -153,8 +153,8 @@ TEST_F(NavigationTest, SubjectGrid) {
                 .find("<a href='/news/subject/z2/list_" + std::to_string(ids[1]) + ".htm'>专题2"),
             std::string::npos);
   // Only the channel's own subjects are listed.
-  int64_t other = s_.AddChannel(ChannelSpec{});
-  s_.AddSubject(other, "别处专题", "elsewhere", 1);
+  int64_t other = s_.Add(ChannelRow{});
+  s_.Add(SubjectRow{.name = "别处专题", .dir = "elsewhere", .order = 1, .channel = other});
   EXPECT_EQ(ShowSubjectNavi(s_.state, 3).find("别处专题"), std::string::npos);
 }
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/text/codepage.h"
-#include "public_site_fixture.h"
 #include "publishing/article_html.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -25,7 +25,7 @@ constexpr const char* kBadArticle = "<script>alert('传入文章id错误！');hi
 class PublicPagesTest : public ::testing::Test {
  protected:
   PublicPagesTest() {
-    site_.site.Sql("update Vantrel_Config set d_url = 'http://news.example/'");
+    site_.Sql("update Vantrel_Config set d_url = 'http://news.example/'");
     site_.SetPage("first",
                   "<title>{$showpagetitle}</title>{$showcss}|path={$showpath}|id={$showchannelid}"
                   "|dir={$showchanneldir}|name={$showchannelname}|stat={$showchannelstat}"
@@ -34,18 +34,18 @@ class PublicPagesTest : public ::testing::Test {
                   3);
   }
 
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(PublicPagesTest, HomeOfASiteWithSeveralChannels) {
-  int sports =
-      site_.AddChannel("体育", "sports", {{"d_itemcount", "7"}, {"d_itemcountchecked", "5"}});
+  int sports = site_.Add(
+      ChannelRow{.name = "体育", .dir = "sports", .item_count = 7, .item_count_checked = 5});
   site_.SetChannel(1, "d_itemcount = 3, d_itemcountchecked = 2");
   site_.SetHomePage(
       "<title>{$showpagetitle}</title>{$showcss}|{$showpath}|{$showchannelstat}"
       "|{$showinstalldir}|{$showmenucss}|{$showchannelname}|{$showpagekeyword}",
       2);
-  std::string page = site_.Page("");
+  std::string page = site_.Page("/asp.asp");
   EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
   EXPECT_TRUE(Has(page, "<link href='/Skin/2.css' rel='stylesheet' type='text/css'>")) << page;
   EXPECT_TRUE(Has(page, "|您当前位置：网站首页|")) << page;
@@ -58,13 +58,13 @@ TEST_F(PublicPagesTest, HomeOfASiteWithSeveralChannels) {
 
   // A hidden channel leaves the statistics; the home page is still the home page.
   site_.SetChannel(sports, "d_shownameflag = 0");
-  page = site_.Page("");
+  page = site_.Page("/asp.asp");
   EXPECT_FALSE(Has(page, "体育：")) << page;
   EXPECT_TRUE(Has(page, "您当前位置：网站首页")) << page;
 }
 
 TEST_F(PublicPagesTest, SiteWithOneChannelOpensOnItsFirstPage) {
-  std::string page = site_.Page("");
+  std::string page = site_.Page("/asp.asp");
   EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
   EXPECT_TRUE(Has(page, "<link href='/Article/Skin/3.css' rel='stylesheet' type='text/css'>"))
       << page;
@@ -82,9 +82,12 @@ TEST_F(PublicPagesTest, SiteWithOneChannelOpensOnItsFirstPage) {
 }
 
 TEST_F(PublicPagesTest, ChannelFirstPageOfAStaticChannel) {
-  int sports = site_.AddChannel(
-      "体育", "sports", {{"d_generatehtml", "1"}, {"d_firstfileext", "1"}, {"d_listfileext", "0"}});
-  std::string page = site_.Page("?channelid=" + std::to_string(sports));
+  int sports = site_.Add(ChannelRow{.name = "体育",
+                                    .dir = "sports",
+                                    .generate_html = 1,
+                                    .first_file_ext = 1,
+                                    .list_file_ext = 0});
+  std::string page = site_.Page("/asp.asp?channelid=" + std::to_string(sports));
   EXPECT_TRUE(Has(page, "<link href='/sports/Skin/3.css'")) << page;
   // With two shown channels the static first page lies in the channel's folder.
   EXPECT_TRUE(Has(page, "path=您当前位置：<a href='/sports/default.htm'>体育</a>")) << page;
@@ -92,14 +95,14 @@ TEST_F(PublicPagesTest, ChannelFirstPageOfAStaticChannel) {
 
   // With a single shown channel it is the site's own first page.
   site_.SetChannel(1, "d_shownameflag = 0");
-  page = site_.Page("?channelid=" + std::to_string(sports));
+  page = site_.Page("/asp.asp?channelid=" + std::to_string(sports));
   EXPECT_TRUE(Has(page, "path=您当前位置：<a href='/default.htm'>体育</a>")) << page;
 }
 
 TEST_F(PublicPagesTest, MissingTemplatePageRendersEmptyWithTheDefaultSkin) {
-  site_.site.Sql("delete from Vantrel_TemplateAndPage where d_templateid = " +
-                 std::to_string(kTestTemplateSet));
-  HttpAnswer answer = site_.site.Get("/asp.asp?m=hotlist&channelid=1");
+  site_.Sql("delete from Vantrel_TemplateAndPage where d_templateid = " +
+            std::to_string(kTestTemplateSet));
+  HttpAnswer answer = site_.Get("/asp.asp?m=hotlist&channelid=1");
   EXPECT_EQ(answer.status, 200);
   EXPECT_EQ(answer.text, "");
 }
@@ -107,8 +110,8 @@ TEST_F(PublicPagesTest, MissingTemplatePageRendersEmptyWithTheDefaultSkin) {
 class ArticlePagesTest : public PublicPagesTest {
  protected:
   ArticlePagesTest() {
-    top_ = site_.AddClass("国内", 0, "china");
-    sub_ = site_.AddClass("北京", top_, "beijing", ", d_commentflag", ", -1");
+    top_ = site_.Add(ClassRow{.name = "国内", .dir = "china"});
+    sub_ = site_.Add(ClassRow{.name = "北京", .dir = "beijing", .parent = top_, .comments = true});
     site_.SetPage("content",
                   "<title>{$showpagetitle}</title>{$showcss}|kw={$showpagekeyword}"
                   "|desc={$showpagedesc}|path={$showpath}|T={$showarticletitle}"
@@ -127,15 +130,16 @@ class ArticlePagesTest : public PublicPagesTest {
 };
 
 TEST_F(ArticlePagesTest, ArticlePageFillsItsLabels) {
-  int first = site_.AddArticle("第一篇", "x");
-  int id = site_.AddArticle("标题{$showsiteurl}", "<p>正文</p>",
-                            {{"d_classid", std::to_string(sub_)},
-                             {"d_summary", "'摘要'"},
-                             {"d_metarelativeflag", "0"},
-                             {"d_metakeyword", "'甲,乙'"},
-                             {"d_hotflag", "-1"}});
-  int last = site_.AddArticle("最后", "y", {{"d_classid", std::to_string(sub_)}});
-  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  int first = site_.Add(ArticleRow{.title = "第一篇", .content = "x"});
+  int id = site_.Add(ArticleRow{.title = "标题{$showsiteurl}",
+                                .content = "<p>正文</p>",
+                                .class_id = sub_,
+                                .hot = true,
+                                .summary = "摘要",
+                                .meta_keyword = "甲,乙",
+                                .meta_relative = false});
+  int last = site_.Add(ArticleRow{.title = "最后", .content = "y", .class_id = sub_});
+  std::string page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(id));
   // A value that looks like a label is shown as it is, never filled in again.
   EXPECT_TRUE(Has(page, "<title>标题{$showsiteurl}</title>")) << page;
   EXPECT_TRUE(Has(page, "|T=标题{$showsiteurl}|")) << page;
@@ -173,22 +177,22 @@ TEST_F(ArticlePagesTest, ArticlePageFillsItsLabels) {
 }
 
 TEST_F(ArticlePagesTest, NeighboursSkipRecycledAndUnapprovedArticles) {
-  int a = site_.AddArticle("甲", "1");
-  site_.AddArticle("回收", "2", {{"d_deleted", "-1"}});
-  site_.AddArticle("待审", "3", {{"d_checked", "0"}});
-  int d = site_.AddArticle("丁", "4", {{"d_classid", std::to_string(top_)}});
-  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(a));
+  int a = site_.Add(ArticleRow{.title = "甲", .content = "1"});
+  site_.Add(ArticleRow{.title = "回收", .content = "2", .deleted = true});
+  site_.Add(ArticleRow{.title = "待审", .content = "3", .checked = false});
+  int d = site_.Add(ArticleRow{.title = "丁", .content = "4", .class_id = top_});
+  std::string page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(a));
   EXPECT_TRUE(Has(page, "|prev=没有了|")) << page;
   EXPECT_TRUE(Has(page, "|next=<a href='/asp.asp?m=content&articleid=" + std::to_string(d) +
                             "&channelid=1'>丁</a>|"))
       << page;
   // In a static channel the links go to the neighbours' files in their class folders.
   site_.SetChannel(1, "d_generatehtml = 2, d_contentfiletype = 2, d_contentfileext = 1");
-  page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(a));
+  page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(a));
   EXPECT_TRUE(
       Has(page, "|next=<a href='/Article/china/Article_" + std::to_string(d) + ".htm'>丁</a>|"))
       << page;
-  page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(d));
+  page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(d));
   EXPECT_TRUE(Has(page, "|prev=<a href='/Article/Article_" + std::to_string(a) + ".htm'>甲</a>|"))
       << page;
   EXPECT_TRUE(Has(page, "|next=没有了|")) << page;
@@ -198,15 +202,15 @@ TEST_F(ArticlePagesTest, NeighboursSkipRecycledAndUnapprovedArticles) {
 
 TEST_F(ArticlePagesTest, ManuallyPagedArticleShowsAllItsPages) {
   site_.SetChannel(1, "d_generatehtml = 1");
-  int id = site_.AddArticle("分页", "<p>第一页</p>[Vantrel_NextPage]<p>第二页</p>",
-                            {{"d_paginationtype", "2"}});
-  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  int id = site_.Add(ArticleRow{
+      .title = "分页", .content = "<p>第一页</p>[Vantrel_NextPage]<p>第二页</p>", .pagination = 2});
+  std::string page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(id));
   EXPECT_TRUE(Has(page, "|C=<p>第一页</p><p>第二页</p>|")) << page;
   EXPECT_FALSE(Has(page, "zarnik")) << page;
   EXPECT_FALSE(Has(page, "Vantrel_NextPage")) << page;
 
   // The print view shows the whole article too.
-  page = site_.Page("?m=print&channelid=1&articleid=" + std::to_string(id));
+  page = site_.Page("/asp.asp?m=print&channelid=1&articleid=" + std::to_string(id));
   EXPECT_TRUE(Has(page, "|C=<p>第一页</p><p>第二页</p>|")) << page;
 }
 
@@ -214,9 +218,9 @@ TEST_F(ArticlePagesTest, AutomaticallyPagedArticleShowsAllItsPages) {
   site_.SetChannel(1, "d_generatehtml = 2");
   std::string content =
       "<p>" + std::string(40, 'a') + "<b>粗体</b>" + std::string(40, 'b') + "</p>";
-  int id =
-      site_.AddArticle("自动", content, {{"d_paginationtype", "1"}, {"d_maxcharperpage", "10"}});
-  std::string page = site_.Page("?m=content&channelid=1&articleid=" + std::to_string(id));
+  int id = site_.Add(
+      ArticleRow{.title = "自动", .content = content, .pagination = 1, .chars_per_page = 10});
+  std::string page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(id));
   EXPECT_TRUE(Has(page, "|C=" + content + "|")) << page;
   EXPECT_FALSE(Has(page, "zarnik")) << page;
 }
@@ -225,20 +229,24 @@ TEST_F(ArticlePagesTest, AutomaticallyPagedArticleShowsAllItsPages) {
 // links to every page.
 TEST_F(ArticlePagesTest, StaticPagesOfAPagedArticleLinkEachOther) {
   site_.SetChannel(1, "d_generatehtml = 1");
-  int manual = site_.AddArticle("手动", "<p>甲页</p>[Vantrel_NextPage]<p>乙页</p>",
-                                {{"d_paginationtype", "2"}, {"d_classid", std::to_string(top_)}});
+  int manual = site_.Add(ArticleRow{.title = "手动",
+                                    .content = "<p>甲页</p>[Vantrel_NextPage]<p>乙页</p>",
+                                    .class_id = top_,
+                                    .pagination = 2});
   std::string automatic_text =
       "<p>" + std::string(8, 'a') + "&amp;" + std::string(12, 'b') + "</p>";
-  int automatic = site_.AddArticle(
-      "自动", automatic_text,
-      {{"d_paginationtype", "1"}, {"d_maxcharperpage", "12"}, {"d_classid", std::to_string(top_)}});
+  int automatic = site_.Add(ArticleRow{.title = "自动",
+                                       .content = automatic_text,
+                                       .class_id = top_,
+                                       .pagination = 1,
+                                       .chars_per_page = 12});
   bool written = false;
   site_.InRequest([&](RequestState& state) {
     written = CreateArticleHtml(state, manual) && CreateArticleHtml(state, automatic);
   });
   ASSERT_TRUE(written);
   auto read = [&](const std::string& name) {
-    std::ifstream in(site_.site.root() / "Article" / "china" / name, std::ios::binary);
+    std::ifstream in(site_.root() / "Article" / "china" / name, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     return GbkToUtf8(bytes.str());
@@ -266,29 +274,29 @@ TEST_F(ArticlePagesTest, StaticPagesOfAPagedArticleLinkEachOther) {
     texts.push_back(page.substr(start + 3, end - start - 3));
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"<p>aaaaaaaa", "&amp;bbbbbbb", "bbbbb</p>"}));
-  EXPECT_FALSE(std::filesystem::exists(site_.site.root() / "Article" / "china" / (a + "_4.html")))
+  EXPECT_FALSE(std::filesystem::exists(site_.root() / "Article" / "china" / (a + "_4.html")))
       << "no empty last page";
 }
 
 TEST_F(ArticlePagesTest, MissingRecycledUnapprovedOrMalformedArticleAnswersTheAlert) {
-  int live = site_.AddArticle("在线", "c");
-  int recycled = site_.AddArticle("回收", "c", {{"d_deleted", "-1"}});
-  int waiting = site_.AddArticle("待审", "c", {{"d_checked", "0"}});
-  EXPECT_TRUE(
-      Has(site_.Page("?m=content&channelid=1&articleid=" + std::to_string(live)), "|T=在线|"));
+  int live = site_.Add(ArticleRow{.title = "在线", .content = "c"});
+  int recycled = site_.Add(ArticleRow{.title = "回收", .content = "c", .deleted = true});
+  int waiting = site_.Add(ArticleRow{.title = "待审", .content = "c", .checked = false});
+  EXPECT_TRUE(Has(site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(live)),
+                  "|T=在线|"));
   for (const std::string& id :
        {std::to_string(live + 100), std::to_string(recycled), std::to_string(waiting),
         std::string("1 or 1=1"), std::string("-1"), std::string(""), std::string("0x1")}) {
     SCOPED_TRACE(id);
-    EXPECT_EQ(site_.Page("?m=content&channelid=1&articleid=" + id), kBadArticle);
+    EXPECT_EQ(site_.Page("/asp.asp?m=content&channelid=1&articleid=" + id), kBadArticle);
     // The print view of such an article is empty.
-    EXPECT_EQ(site_.Page("?m=print&channelid=1&articleid=" + id), "");
+    EXPECT_EQ(site_.Page("/asp.asp?m=print&channelid=1&articleid=" + id), "");
   }
 }
 
 TEST_F(ArticlePagesTest, PrintViewKnowsOnlyItsLabels) {
-  int id = site_.AddArticle("打印", "<p>全文</p>", {{"d_author", "'张<三>'"}});
-  std::string page = site_.Page("?m=print&channelid=1&articleid=" + std::to_string(id));
+  int id = site_.Add(ArticleRow{.title = "打印", .content = "<p>全文</p>", .author = "张<三>"});
+  std::string page = site_.Page("/asp.asp?m=print&channelid=1&articleid=" + std::to_string(id));
   EXPECT_EQ(page,
             "<title>打印</title>|T=打印|C=<p>全文</p>|path={$showpath}|channel={$showchannel}"
             "|author=张&lt;三&gt;");
@@ -298,11 +306,9 @@ TEST_F(PublicPagesTest, AnnouncementPage) {
   site_.SetPage("notice",
                 "<title>{$showpagetitle}</title>{$showannouncelist}|path=[{$showpath}]"
                 "|banner={$showbanner}|menu={$showmenucss}");
-  site_.site.Sql(
-      "insert into Vantrel_Announce (d_channelid, d_title, d_content, d_author, d_selectedflag) "
-      "values (1, '停电通知', '<p>周六停电</p>', '物业', -1)");
-  std::string id = site_.site.SqlValue("select max(d_id) from Vantrel_Announce");
-  std::string page = site_.Page("?m=notice&channelid=1&noticeid=" + id);
+  std::string id = std::to_string(
+      site_.Add(AnnounceRow{.title = "停电通知", .author = "物业", .content = "<p>周六停电</p>"}));
+  std::string page = site_.Page("/asp.asp?m=notice&channelid=1&noticeid=" + id);
   EXPECT_TRUE(Has(page, "<title>Folirex 新闻网</title>")) << page;
   EXPECT_TRUE(Has(page, "停电通知")) << page;
   EXPECT_TRUE(Has(page, "<p>周六停电</p>")) << page;
@@ -313,48 +319,49 @@ TEST_F(PublicPagesTest, AnnouncementPage) {
 TEST_F(PublicPagesTest, ClassListUsesTheClassPageSizeAndOwnTemplate) {
   site_.SetPage("classlist",
                 "CL:{$showpagetitle}|{$showclassname}|{$showclasslinkurl}|{$showpath}");
-  int plain = site_.AddClass("财经", 0, "money");
-  int own_page = site_.AddTemplatePage(1, "classlist", "OWN:{$showclassname}|{$showcss}", 6);
-  int own =
-      site_.AddClass("科技", 0, "tech", ", d_templatepageid", ", " + std::to_string(own_page));
-  std::string page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(plain));
+  int plain = site_.Add(ClassRow{.name = "财经", .dir = "money"});
+  int own_page = site_.AddTemplatePage("classlist", "OWN:{$showclassname}|{$showcss}", 6);
+  int own = site_.Add(ClassRow{.name = "科技", .dir = "tech", .template_page = own_page});
+  std::string page =
+      site_.Page("/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(plain));
   EXPECT_EQ(page, "CL:财经分类列表页|财经|/asp.asp?m=classlist&classid=" + std::to_string(plain) +
                       "&channelid=1|您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
                       "&gt;&gt;&nbsp;<a href='/asp.asp?m=classlist&classid=" +
                       std::to_string(plain) + "&channelid=1'>财经</a>&nbsp;&gt;&gt;&nbsp;分类列表");
-  page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(own));
+  page = site_.Page("/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(own));
   EXPECT_EQ(page, "OWN:科技|<link href='/Article/Skin/6.css' rel='stylesheet' type='text/css'>");
   for (const std::string& bad : {std::string("999"), std::string("1 or 1=1"), std::string("")}) {
-    EXPECT_EQ(site_.Page("?m=classlist&channelid=1&classid=" + bad),
+    EXPECT_EQ(site_.Page("/asp.asp?m=classlist&channelid=1&classid=" + bad),
               "<script>alert('传入分类ID错误！');history.go(-1)</script>");
   }
 }
 
 TEST_F(PublicPagesTest, SubjectList) {
   site_.SetPage("subjectlist", "SL:{$showpagetitle}|{$showsubjectname}|{$showpath}");
-  int subject = site_.AddSubject("奥运");
-  std::string page = site_.Page("?m=subjectlist&channelid=1&subjectid=" + std::to_string(subject));
+  int subject = site_.Add(SubjectRow{.name = "奥运"});
+  std::string page =
+      site_.Page("/asp.asp?m=subjectlist&channelid=1&subjectid=" + std::to_string(subject));
   EXPECT_EQ(page,
             "SL:奥运专题列表页|奥运|您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;"
             "&gt;&gt;&nbsp;奥运列表");
   for (const std::string& bad : {std::string("999"), std::string("2-1")}) {
-    EXPECT_EQ(site_.Page("?m=subjectlist&channelid=1&subjectid=" + bad),
+    EXPECT_EQ(site_.Page("/asp.asp?m=subjectlist&channelid=1&subjectid=" + bad),
               "<script>alert('传入专题id错误！');history.go(-1)</script>");
   }
 }
 
 TEST_F(PublicPagesTest, SearchTitleShowsTheKeywordAsText) {
   site_.SetPage("search", "S:{$showpagetitle}|{$showsearchtitle}|{$showpath}");
-  std::string page = site_.Page("?m=search&channelid=1&searchtype=d_title&searchkeyword=" +
+  std::string page = site_.Page("/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=" +
                                 GbkUrlEncode("<b>新闻</b>&"));
   EXPECT_EQ(page,
             "S:查询结果页|标题包含<font color=red>&lt;b&gt;新闻&lt;/b&gt;&amp;</font>的文章|"
             "您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;&gt;&gt;&nbsp;查询结果");
-  page = site_.Page("?m=search&channelid=1&searchtype=d_author&searchkeyword=x");
+  page = site_.Page("/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=x");
   EXPECT_TRUE(Has(page, "|作者包含<font color=red>x</font>的文章|")) << page;
-  page = site_.Page("?m=search&channelid=1&searchtype=d_title");
+  page = site_.Page("/asp.asp?m=search&channelid=1&searchtype=d_title");
   EXPECT_TRUE(Has(page, "|所有文章|")) << page;
-  page = site_.Page("?m=search&channelid=1&searchtype=other&searchkeyword=x");
+  page = site_.Page("/asp.asp?m=search&channelid=1&searchtype=other&searchkeyword=x");
   EXPECT_TRUE(Has(page, "|{$showsearchtitle}|")) << page;
 }
 
@@ -363,12 +370,13 @@ TEST_F(PublicPagesTest, ListPagesAndTheUserList) {
     site_.SetPage(type, std::string(type) + ":{$showpath}");
   }
   std::string head = "您当前位置：<a href='/asp.asp?channelid=1'>文章中心</a>&nbsp;&gt;&gt;&nbsp;";
-  EXPECT_EQ(site_.Page("?m=hotlist&channelid=1"), "hotlist:" + head + "热门文章");
-  EXPECT_EQ(site_.Page("?m=recommendlist&channelid=1"), "recommendlist:" + head + "最新推荐文章");
-  EXPECT_EQ(site_.Page("?m=newlist&channelid=1"), "newlist:" + head + "最新文章");
-  EXPECT_EQ(site_.Page("?m=userlist&channelid=1"), "");
+  EXPECT_EQ(site_.Page("/asp.asp?m=hotlist&channelid=1"), "hotlist:" + head + "热门文章");
+  EXPECT_EQ(site_.Page("/asp.asp?m=recommendlist&channelid=1"),
+            "recommendlist:" + head + "最新推荐文章");
+  EXPECT_EQ(site_.Page("/asp.asp?m=newlist&channelid=1"), "newlist:" + head + "最新文章");
+  EXPECT_EQ(site_.Page("/asp.asp?m=userlist&channelid=1"), "");
   // An unknown page shows the channel's first page.
-  EXPECT_TRUE(Has(site_.Page("?m=nosuchpage&channelid=1"), "|id=1|"));
+  EXPECT_TRUE(Has(site_.Page("/asp.asp?m=nosuchpage&channelid=1"), "|id=1|"));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "site/interaction_site.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -23,11 +23,13 @@ class RelatedChipsTest : public ::testing::Test {
     return html;
   }
 
-  int Keyed(const std::string& title, const std::string& keywords, const std::string& time,
-            std::map<std::string, std::string> more = {}) {
-    more["d_keyword"] = SqlText(keywords);
-    more["d_addtime"] = SqlText(time);
-    return site_.AddArticle(title, "x", more);
+  int64_t Keyed(const std::string& title, const std::string& keywords, const std::string& time,
+                ArticleRow row = {}) {
+    row.title = title;
+    row.content = "x";
+    row.keyword = keywords;
+    row.add_time = time;
+    return site_.Add(row);
   }
 
   static std::string Row(int id, const std::string& title, const std::string& text) {
@@ -35,21 +37,22 @@ class RelatedChipsTest : public ::testing::Test {
            "' title=\"" + title + "\">" + text + "</a></td></tr>";
   }
 
-  InteractionSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(RelatedChipsTest, OwnKeywordsListApprovedArticlesOfTheChannelNewestFirst) {
   int current = Keyed("当前", "|a||b|", "2024-01-01 00:00:00");
   int b = Keyed("共享a", "|a|", "2024-01-02 00:00:00");
   int c = Keyed("共享b的很长的标题文字", "|b|x|", "2024-01-03 00:00:00");
-  Keyed("已删除", "|a|", "2024-01-04 00:00:00", {{"d_deleted", "-1"}});
-  Keyed("未审核", "|a|", "2024-01-05 00:00:00", {{"d_checked", "0"}});
+  Keyed("已删除", "|a|", "2024-01-04 00:00:00", {.deleted = true});
+  Keyed("未审核", "|a|", "2024-01-05 00:00:00", {.checked = false});
   Keyed("无关", "|c|ab|", "2024-01-06 00:00:00");
-  int other_channel = site_.AddChannel("其他", "other");
-  Keyed("别的频道", "|a|", "2024-01-07 00:00:00", {{"d_channelid", std::to_string(other_channel)}});
-  // The empty entries of |a||b| are skipped: an empty keyword would relate every list with one.
-  Keyed("空项", "|q||r|", "2024-01-08 00:00:00");
+  int other_channel = site_.Add(ChannelRow{.name = "其他", .dir = "other"});
+  Keyed("别的频道", "|a|", "2024-01-07 00:00:00", {.channel = other_channel});
 
+  // The empty entries of |a||b| are skipped: an article with "||" among its keywords is no match.
+  Keyed("空项", "|y||z|", "2024-01-08 00:00:00");
+  // Neither is the article itself.
   EXPECT_EQ(Related("listarticlecorrelative:5,0", current),
             "<table width='100%' align=center>" +
                 Row(c, "共享b的很长的标题文字", "共享b的很长的标题文字") +
@@ -108,17 +111,18 @@ TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
 
 TEST_F(RelatedChipsTest, TheKeywordLibraryListsEachRelatedArticleOnce) {
   for (const char* word : {"经济", "发展", ""}) {
-    site_.Insert("Vantrel_Keyword", {{"d_channelid", "1"}, {"d_name", SqlText(word)}});
+    site_.Add(KeywordRow{.name = word});
   }
-  site_.Insert("Vantrel_Keyword", {{"d_channelid", "2"}, {"d_name", "'体育'"}});
-  int current = site_.AddArticle("O'Neil的经济发展报告", "x", {{"d_relativeflag", "-1"}});
-  int x = site_.AddArticle("经济新闻", "x");
-  int y = site_.AddArticle("经济发展论坛", "x");
-  site_.AddArticle("体育新闻", "x");
-  site_.AddArticle("发展中国家", "x", {{"d_deleted", "-1"}});
-  site_.AddArticle("经济未审", "x", {{"d_checked", "0"}});
-  int other_channel = site_.AddChannel("其他", "other");
-  site_.AddArticle("经济在别处", "x", {{"d_channelid", std::to_string(other_channel)}});
+  site_.Add(KeywordRow{.name = "体育", .channel = 2});
+  int current =
+      site_.Add(ArticleRow{.title = "O'Neil的经济发展报告", .content = "x", .relative = true});
+  int x = site_.Add(ArticleRow{.title = "经济新闻", .content = "x"});
+  int y = site_.Add(ArticleRow{.title = "经济发展论坛", .content = "x"});
+  site_.Add(ArticleRow{.title = "体育新闻", .content = "x"});
+  site_.Add(ArticleRow{.title = "发展中国家", .content = "x", .deleted = true});
+  site_.Add(ArticleRow{.title = "经济未审", .content = "x", .checked = false});
+  int other_channel = site_.Add(ChannelRow{.name = "其他", .dir = "other"});
+  site_.Add(ArticleRow{.title = "经济在别处", .content = "x", .channel = other_channel});
 
   EXPECT_EQ(Related("listarticlecorrelative:0,0", current),
             "<table width='100%' align=center>" + Row(y, "经济发展论坛", "经济发展论坛") +
@@ -128,10 +132,9 @@ TEST_F(RelatedChipsTest, TheKeywordLibraryListsEachRelatedArticleOnce) {
 
 TEST_F(RelatedChipsTest, StaticChannelsLinkTheArticlePages) {
   site_.SetChannel(1, "d_generatehtml = 1, d_contentfiletype = 0, d_contentfileext = 1");
-  int tech = site_.AddClass("科技", "tech");
+  int tech = site_.Add(ClassRow{.name = "科技", .dir = "tech", .comments = true});
   int current = Keyed("当前", "|k|", "2024-01-01 00:00:00");
-  int in_class =
-      Keyed("有分类", "|k|", "2024-01-02 00:00:00", {{"d_classid", std::to_string(tech)}});
+  int in_class = Keyed("有分类", "|k|", "2024-01-02 00:00:00", {.class_id = tech});
   int no_class = Keyed("无分类", "|k|", "2024-01-03 00:00:00");
   EXPECT_EQ(Related("listarticlecorrelative:0,0", current),
             "<table width='100%' align=center><tr><td><li><a href='/Article/" +
@@ -156,13 +159,8 @@ TEST_F(RelatedChipsTest, TopUsersAreRankedByTheChosenCount) {
   EXPECT_EQ(top("0", "1"),
             head + "文章数量</td></tr><tr><td><li>暂时没有本类数据</li></td></tr></table>");
 
-  site_.Insert(
-      "Vantrel_User",
-      {{"d_nickname", "'甲'"}, {"d_articlenum", "5"}, {"d_commentnum", "9"}, {"d_rmb", "1.5"}});
-  site_.Insert("Vantrel_User", {{"d_nickname", "'<b>乙</b>'"},
-                                {"d_articlenum", "7"},
-                                {"d_commentnum", "1"},
-                                {"d_rmb", "20"}});
+  site_.Add(UserRow{.nickname = "甲", .articles = 5, .comments = 9, .rmb = 1.5});
+  site_.Add(UserRow{.nickname = "<b>乙</b>", .articles = 7, .comments = 1, .rmb = 20});
   const std::string more =
       "<tr><td align=right colspan=3><a href='/asp.asp?m=moreuser'>更多>></a></td></tr></table>";
   EXPECT_EQ(top("0", "1"),
@@ -183,7 +181,7 @@ TEST_F(RelatedChipsTest, TopUsersAreRankedByTheChosenCount) {
 
   // Through a page: the chip's text is the count.
   site_.SetPage("first", "<img TemplateChip=\"ListTopUser:1\" src=x>");
-  std::string page = site_.Get("/asp.asp?channelid=1");
+  std::string page = site_.Page("/asp.asp?channelid=1");
   EXPECT_NE(page.find("<td>1</td><td>&lt;b&gt;乙&lt;/b&gt;</td><td>7</td>"), std::string::npos)
       << page;
   EXPECT_EQ(page.find("<td>2</td>"), std::string::npos);

@@ -7,23 +7,21 @@
 #include <functional>
 #include <string>
 
-#include "public_site_fixture.h"
 #include "site/channel_loader.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
 
 class SmallLabelsTest : public ::testing::Test {
  protected:
-  SmallLabelsTest() : site_(false) {}
-
   std::string In(const std::function<std::string(RequestState&)>& fn, int channel = 1) {
     std::string value;
     site_.InRequest([&](RequestState& s) { value = fn(s); }, channel);
     return value;
   }
 
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(SmallLabelsTest, ChannelAndProjectNames) {
@@ -36,12 +34,13 @@ TEST_F(SmallLabelsTest, ChannelAndProjectNames) {
 
 TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
   site_.SetChannel(1, "d_channelname = '文章中心', d_itemcount = 120, d_itemcountchecked = 100");
-  int other = site_.AddChannel("图片", "pic",
-                               {{"d_order", "0"},
-                                {"d_projectname", "'图片'"},
-                                {"d_projectunit", "'张'"},
-                                {"d_itemcount", "4"},
-                                {"d_itemcountchecked", "1"}});
+  int other = site_.Add(ChannelRow{.name = "图片",
+                                   .dir = "pic",
+                                   .order = 0,
+                                   .project_name = "图片",
+                                   .project_unit = "张",
+                                   .item_count = 4,
+                                   .item_count_checked = 1});
   EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
             "图片：4张图片<br>图片：1张已审核<br>文章中心：120篇文章<br>文章中心：100篇已审核<br>");
   site_.SetChannel(other, "d_channeltype = 2");
@@ -53,8 +52,10 @@ TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
 TEST_F(SmallLabelsTest, StatisticsShowNamesAsText) {
   const std::string t = "A <b>\"粗\"</b>";
   const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
-  site_.SetChannel(1, "d_channelname = " + Quote(t) + ", d_projectname = " + Quote(t) +
-                          ", d_projectunit = '<i>', d_itemcount = 3, d_itemcountchecked = 2");
+  site_.Exec(
+      "update Vantrel_Channel set d_channelname = ?, d_projectname = ?, d_projectunit = '<i>', "
+      "d_itemcount = 3, d_itemcountchecked = 2 where d_id = 1",
+      {t, t});
   EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
             e + "：3&lt;i&gt;" + e + "<br>" + e + "：2&lt;i&gt;已审核<br>");
   ChannelSettings channel;
@@ -67,9 +68,8 @@ TEST_F(SmallLabelsTest, StatisticsShowNamesAsText) {
 }
 
 TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
-  site_.site.Sql(
-      "insert into Vantrel_Keyword (d_channelid, d_name, d_order) values (1, '奥运', 1), "
-      "(1, '北京', 2), (1, '足球', 3), (2, '北京', 4)");
+  for (const char* word : {"奥运", "北京", "足球"}) site_.Add(KeywordRow{.name = word});
+  site_.Add(KeywordRow{.name = "北京", .channel = 2});
   auto keywords = [&](const Variant& flag, const std::string& title) {
     return In([&](RequestState& s) {
       return GetMatchedKeywords(s.db, s.channel, flag, title, "手写,词");
@@ -87,7 +87,7 @@ TEST_F(SmallLabelsTest, PageKeywordsFromTheKeywordLibrary) {
 }
 
 TEST_F(SmallLabelsTest, ClassAndListLinksByHtmlMode) {
-  int cls = site_.AddClass("国内", 0, "china");
+  int cls = site_.Add(ClassRow{.name = "国内", .dir = "china"});
   std::string id = std::to_string(cls);
   auto links = [&]() {
     return In([&](RequestState& s) {

@@ -5,16 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "site/list_fixture.h"
+#include "support/site_fixture.h"
 
 namespace folirex {
 namespace {
 
-using testing::ArticleSpec;
-using testing::ChannelSpec;
+using testing::ArticleRow;
+using testing::ChannelRow;
+using testing::ClassRow;
 using testing::CountOf;
 using testing::HttpAnswer;
-using testing::ListSite;
+using testing::SiteFixture;
 
 constexpr const char* kGrid =
     "<table width='100%' border='0' align='center' cellpadding='0' cellspacing='0'>";
@@ -39,18 +40,16 @@ class SubClassBlocksTest : public ::testing::Test {
   }
   int64_t Channel(const std::string& dir, int order, bool shown = true, bool disabled = false,
                   int type = 1) {
-    ChannelSpec c;
-    c.dir = dir;
-    c.name = "频道" + dir;
-    c.order = order;
-    c.show_name = shown;
-    c.disabled = disabled;
-    c.type = type;
-    c.template_id = kSet;
-    return s_.AddChannel(c);
+    return s_.Add(ChannelRow{.name = "频道" + dir,
+                             .dir = dir,
+                             .order = order,
+                             .type = type,
+                             .show_name = shown,
+                             .disabled = disabled,
+                             .template_id = kSet});
   }
   std::string Id(int64_t v) { return std::to_string(v); }
-  ListSite s_;
+  SiteFixture s_;
 };
 
 TEST_F(SubClassBlocksTest, SevenChannelsInThreeColumns) {
@@ -118,10 +117,7 @@ TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
   int64_t a = Channel("alpha", 1);
   int64_t b = Channel("beta", 2);
   for (int64_t ch : {a, b}) {
-    ArticleSpec art;
-    art.channel = ch;
-    art.title = "文章" + Id(ch);
-    s_.AddArticle(art);
+    s_.Add(ArticleRow{.title = "文章" + Id(ch), .channel = ch});
   }
   const std::string chip =
       "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,false,0,5,false,false,,0,0,1,false,"
@@ -142,12 +138,11 @@ TEST_F(SubClassBlocksTest, ChipsOfTheCurrentChannelAreBoundToEachCell) {
 
 TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
   int64_t ch = Channel("news", 1);
-  s_.SetPage(kSet, "classlist", "unused", 5);
-  int64_t a = s_.AddClass(ch, 0, "国内", "home");
-  int64_t a1 = s_.AddClass(ch, a, "北京", "bj");
-  int64_t b = s_.AddClass(ch, 0, "国际", "world");
-  int64_t c = s_.AddClass(ch, 0, "体育", "sport");
-  s_.RebuildTree(ch);
+  s_.SetPage("classlist", "unused", 5, kSet);
+  int64_t a = s_.Add(ClassRow{.name = "国内", .dir = "home", .channel = ch});
+  int64_t a1 = s_.Add(ClassRow{.name = "北京", .dir = "bj", .parent = a, .channel = ch});
+  int64_t b = s_.Add(ClassRow{.name = "国际", .dir = "world", .channel = ch});
+  int64_t c = s_.Add(ClassRow{.name = "体育", .dir = "sport", .channel = ch});
   s_.UseChannel(ch);
   const std::string body = "{$showclassname}";
   std::string first =
@@ -178,21 +173,15 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
 // Through the host: the site home page with a block per channel, and a first page with a block
 // per class; the page's own labels still show its own channel afterwards.
 TEST(SubClassBlocksPageTest, HomePageWithChannelBlocks) {
-  ListSite s(/*serve=*/true);
+  SiteFixture s;
   s.Exec("update Vantrel_Channel set d_shownameflag = 0");
   std::vector<int64_t> channels;
   for (const char* dir : {"news", "sport", "tech"}) {
-    ChannelSpec c;
-    c.dir = dir;
-    c.name = std::string("频道") + dir;
-    c.template_id = kSet;
-    int64_t ch = s.AddChannel(c);
+    int64_t ch =
+        s.Add(ChannelRow{.name = std::string("频道") + dir, .dir = dir, .template_id = kSet});
     channels.push_back(ch);
     for (int i = 1; i <= 4; ++i) {
-      ArticleSpec a;
-      a.channel = ch;
-      a.title = std::string(dir) + "-" + std::to_string(i);
-      s.AddArticle(a);
+      s.Add(ArticleRow{.title = std::string(dir) + "-" + std::to_string(i), .channel = ch});
     }
   }
   const std::string chip =
@@ -219,30 +208,22 @@ TEST(SubClassBlocksPageTest, HomePageWithChannelBlocks) {
 }
 
 TEST(SubClassBlocksPageTest, FirstPageWithClassBlocks) {
-  ListSite s(/*serve=*/true);
-  ChannelSpec c;
-  c.dir = "news";
-  c.template_id = kSet;
-  int64_t ch = s.AddChannel(c);
-  int64_t home = s.AddClass(ch, 0, "国内", "home");
-  int64_t city = s.AddClass(ch, home, "北京", "bj");
-  int64_t world = s.AddClass(ch, 0, "国际", "world");
-  s.RebuildTree(ch);
+  SiteFixture s;
+  int64_t ch = s.Add(ChannelRow{.dir = "news", .template_id = kSet});
+  int64_t home = s.Add(ClassRow{.name = "国内", .dir = "home", .channel = ch});
+  int64_t city = s.Add(ClassRow{.name = "北京", .dir = "bj", .parent = home, .channel = ch});
+  int64_t world = s.Add(ClassRow{.name = "国际", .dir = "world", .channel = ch});
   for (int64_t k : {home, city, world}) {
-    ArticleSpec a;
-    a.channel = ch;
-    a.class_id = k;
-    a.title = "文章" + std::to_string(k);
-    s.AddArticle(a);
+    s.Add(ArticleRow{.title = "文章" + std::to_string(k), .channel = ch, .class_id = k});
   }
   const std::string chip =
       "<img src='c.gif' TemplateChip=\"ListArticleList:-1,0,true,0,5,false,false,,0,0,1,false,0,"
       "0,false,false,false,false,false,false,false,2\">";
   s.SetPage(
-      kSet, "first",
+      "first",
       "{$showcss}|" + Block("2", "<b>{$showclassname}</b>" + chip) + "|{$showchannelid}|{$showcss}",
-      3);
-  s.SetPage(kSet, "classlist", "class page", 5);
+      3, kSet);
+  s.SetPage("classlist", "class page", 5, kSet);
   HttpAnswer page = s.Get("/asp.asp?channelid=" + std::to_string(ch));
   ASSERT_EQ(page.status, 200);
   const std::string& html = page.text;
@@ -270,31 +251,24 @@ namespace {
 // blocks, the class, hot and newest lists and the search results come out filled, with no chip
 // or block left unrendered.
 TEST(ShippedDesignListsTest, SeededSiteShowsFilledListsAndBlocks) {
-  ListSite s(/*serve=*/true);
-  ChannelSpec second;
-  second.name = "第二频道";
-  second.dir = "second";
-  second.order = 2;
-  second.template_id = 1;
-  int64_t other = s.AddChannel(second);
-  int64_t news = s.AddClass(1, 0, "新闻", "news");
-  int64_t local = s.AddClass(1, news, "本地", "local");
-  int64_t tech = s.AddClass(1, 0, "科技", "tech");
-  s.RebuildTree(1);
+  SiteFixture s;
+  s.SetChannel(1, "d_templateid = 1");  // back on the shipped design
+  int64_t other =
+      s.Add(ChannelRow{.name = "第二频道", .dir = "second", .order = 2, .template_id = 1});
+  int64_t news = s.Add(ClassRow{.name = "新闻", .dir = "news"});
+  int64_t local = s.Add(ClassRow{.name = "本地", .dir = "local", .parent = news});
+  int64_t tech = s.Add(ClassRow{.name = "科技", .dir = "tech"});
   for (int i = 1; i <= 30; ++i) {
-    ArticleSpec a;
-    a.channel = 1;
-    a.class_id = i % 3 == 0 ? news : i % 3 == 1 ? local : tech;
-    a.title = "种子文章" + std::to_string(i);
-    a.hot = i % 4 == 0;
-    a.recommend = i % 5 == 0;
-    a.pic_url = i % 2 ? "/images/arrow.gif" : "";
-    s.AddArticle(a);
+    s.Add(ArticleRow{.title = "种子文章" + std::to_string(i),
+                     .channel = 1,
+                     .class_id = i % 3 == 0   ? news
+                                 : i % 3 == 1 ? local
+                                              : tech,
+                     .hot = i % 4 == 0,
+                     .recommend = i % 5 == 0,
+                     .pic_url = i % 2 ? "/images/arrow.gif" : ""});
   }
-  ArticleSpec b;
-  b.channel = other;
-  b.title = "第二频道的文章";
-  s.AddArticle(b);
+  s.Add(ArticleRow{.title = "第二频道的文章", .channel = other});
   auto check_rendered = [](const std::string& html, const std::string& what) {
     EXPECT_EQ(html.find("TemplateChip"), std::string::npos) << what;
     EXPECT_EQ(html.find("{$"), std::string::npos) << what;

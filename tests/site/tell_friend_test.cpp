@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "site/interaction_site.h"
 #include "site/tell_friend_limits.h"
 #include "support/manual_clock.h"
+#include "support/site_fixture.h"
 #include "support/smtp_sink.h"
 
 namespace folirex::testing {
@@ -22,15 +22,15 @@ using Form = std::vector<std::pair<std::string, std::string>>;
 class TellFriendTest : public ::testing::Test {
  protected:
   TellFriendTest() {
-    site_.site.Sql("update Vantrel_Config set d_selectedmailflag = 2, d_mailserver = '127.0.0.1:" +
-                   std::to_string(sink_.port()) +
-                   "', d_mailuser = 'site@example.com', d_mailpassword = 'pw', "
-                   "d_url = 'http://news.example.com/'");
+    site_.Sql("update Vantrel_Config set d_selectedmailflag = 2, d_mailserver = '127.0.0.1:" +
+              std::to_string(sink_.port()) +
+              "', d_mailuser = 'site@example.com', d_mailpassword = 'pw', "
+              "d_url = 'http://news.example.com/'");
   }
 
   // Sends the form through the host; the answer's text.
   std::string Send(int article, const std::string& address, const std::string& name) {
-    return site_.site
+    return site_
         .Post("/asp.asp?m=tellfriend&flag=1&articleid=" + std::to_string(article) + "&channelid=1",
               Form{{"mailto", address}, {"mailtoname", name}})
         .text;
@@ -45,12 +45,13 @@ class TellFriendTest : public ::testing::Test {
   }
 
   SmtpSink sink_;
-  InteractionSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(TellFriendTest, TheFriendGetsTheArticleWithALinkToTheSite) {
-  int article = site_.AddArticle("好文章", "<p>第一页</p>[Vantrel_NextPage]<p>第二页</p>",
-                                 {{"d_paginationtype", "2"}});
+  int article = site_.Add(ArticleRow{.title = "好文章",
+                                     .content = "<p>第一页</p>[Vantrel_NextPage]<p>第二页</p>",
+                                     .pagination = 2});
   std::string answer = Send(article, "friend@example.com", "小王");
   EXPECT_EQ(answer,
             "<script>alert('一封注册邮件已发往friend@example.com的信箱中，请注意查收。');"
@@ -75,7 +76,7 @@ TEST_F(TellFriendTest, TheFriendGetsTheArticleWithALinkToTheSite) {
 
 // The mail is HTML: the title is text in it.
 TEST_F(TellFriendTest, TheMailShowsTheTitleAsText) {
-  int article = site_.AddArticle("A <b>\"粗\"</b>", "<p>全文</p>");
+  int article = site_.Add(ArticleRow{.title = "A <b>\"粗\"</b>", .content = "<p>全文</p>"});
   Send(article, "friend@example.com", "小王");
   std::vector<SmtpReceivedMail> mails = sink_.Messages();
   ASSERT_EQ(mails.size(), 1u);
@@ -86,17 +87,18 @@ TEST_F(TellFriendTest, TheMailShowsTheTitleAsText) {
 }
 
 TEST_F(TellFriendTest, RecycledUnapprovedAndMissingArticlesAreNotMailed) {
-  int hidden = site_.AddArticle("回收", "x", {{"d_deleted", "-1"}, {"d_checked", "0"}});
+  int hidden =
+      site_.Add(ArticleRow{.title = "回收", .content = "x", .checked = false, .deleted = true});
   EXPECT_EQ(AlertText(Send(hidden, "a@example.com", "甲")), "获取文章信息失败，发送邮件失败！");
   EXPECT_EQ(sink_.Messages().size(), 0u);
-  int live = site_.AddArticle("公开", "y");
+  int live = site_.Add(ArticleRow{.title = "公开", .content = "y"});
   EXPECT_EQ(AlertText(Send(live, "a@example.com", "甲")),
             "一封注册邮件已发往a@example.com的信箱中，请注意查收。");
   EXPECT_EQ(sink_.Messages().size(), 1u);
 
   EXPECT_EQ(AlertText(Send(hidden + 100, "a@example.com", "甲")),
             "获取文章信息失败，发送邮件失败！");
-  EXPECT_EQ(AlertText(site_.site
+  EXPECT_EQ(AlertText(site_
                           .Post("/asp.asp?m=tellfriend&flag=1&articleid=1%20or%201=1&channelid=1",
                                 Form{{"mailto", "a@example.com"}, {"mailtoname", "甲"}})
                           .text),
@@ -105,7 +107,7 @@ TEST_F(TellFriendTest, RecycledUnapprovedAndMissingArticlesAreNotMailed) {
 }
 
 TEST_F(TellFriendTest, TheFormIsCheckedBeforeAnythingIsSent) {
-  int article = site_.AddArticle("文章");
+  int article = site_.Add(ArticleRow{.title = "文章"});
   struct Case {
     std::string address;
     std::string name;
@@ -130,7 +132,7 @@ TEST_F(TellFriendTest, TheFormIsCheckedBeforeAnythingIsSent) {
 }
 
 TEST_F(TellFriendTest, ALineBreakInTheNameAddsNoHeader) {
-  int article = site_.AddArticle("文章");
+  int article = site_.Add(ArticleRow{.title = "文章"});
   Send(article, "friend@example.com", "小王\r\nBcc: evil@example.com\r\nX-Evil: 1");
   std::vector<SmtpReceivedMail> mails = sink_.Messages();
   ASSERT_EQ(mails.size(), 1u);
@@ -142,7 +144,7 @@ TEST_F(TellFriendTest, ALineBreakInTheNameAddsNoHeader) {
 }
 
 TEST_F(TellFriendTest, AFailedMailIsReportedInAScriptThatStillRuns) {
-  int article = site_.AddArticle("文章");
+  int article = site_.Add(ArticleRow{.title = "文章"});
   sink_.RefuseRecipient("nobody@example.com");
   std::string answer = Send(article, "nobody@example.com", "甲");
   std::string text = AlertText(answer);
@@ -159,7 +161,7 @@ TEST_F(TellFriendTest, AFailedMailIsReportedInAScriptThatStillRuns) {
   EXPECT_TRUE(sink_.Messages().empty());
 
   // No mail service configured: said so.
-  site_.site.Sql("update Vantrel_Config set d_selectedmailflag = 0");
+  site_.Sql("update Vantrel_Config set d_selectedmailflag = 0");
   EXPECT_EQ(AlertText(Send(article, "a@example.com", "甲")),
             "由于系统没有设置发送邮件组件，所以发送邮件失败。");
 }
@@ -168,9 +170,9 @@ TEST_F(TellFriendTest, WithoutTheFlagTheFormPageIsRendered) {
   site_.SetPage("tellfriend",
                 "<title>{$showpagetitle}</title><b>{$showarticletitle}</b>"
                 "<form action='asp.asp?m=tellfriend&flag=1&articleid={$showarticleid}'>");
-  int article = site_.AddArticle("推荐的文章");
+  int article = site_.Add(ArticleRow{.title = "推荐的文章"});
   std::string page =
-      site_.Get("/asp.asp?m=tellfriend&articleid=" + std::to_string(article) + "&channelid=1");
+      site_.Page("/asp.asp?m=tellfriend&articleid=" + std::to_string(article) + "&channelid=1");
   EXPECT_NE(page.find("<b>推荐的文章</b>"), std::string::npos) << page;
   EXPECT_NE(page.find("<title>Folirex 新闻网</title>"), std::string::npos);
   EXPECT_NE(page.find("flag=1&articleid=" + std::to_string(article) + "'"), std::string::npos);
@@ -179,9 +181,9 @@ TEST_F(TellFriendTest, WithoutTheFlagTheFormPageIsRendered) {
 
 TEST_F(TellFriendTest, SendingIsLimitedPerClientAndPerRecipient) {
   auto clock = std::make_shared<ManualClock>();
-  site_.site.application().Shared<TellFriendLimits>(TellFriendLimits::kSharedName).SetClock(clock);
-  int article = site_.AddArticle("文章");
-  int other = site_.AddArticle("另一篇");
+  site_.application().Shared<TellFriendLimits>(TellFriendLimits::kSharedName).SetClock(clock);
+  int article = site_.Add(ArticleRow{.title = "文章"});
+  int other = site_.Add(ArticleRow{.title = "另一篇"});
   const std::string sent = "一封注册邮件已发往";
   const std::string too_fast = "提示：发送邮件太频繁，请过一分钟再试！";
   const std::string again = "提示：这篇文章刚刚推荐给这个邮箱，请过一小时再试！";
@@ -210,7 +212,7 @@ TEST_F(TellFriendTest, SendingIsLimitedPerClientAndPerRecipient) {
 }
 
 TEST_F(TellFriendTest, OnlyABoundedPostedFormSends) {
-  int article = site_.AddArticle("文章");
+  int article = site_.Add(ArticleRow{.title = "文章"});
   const std::string address50 = std::string(38, 'a') + "@example.com";
   EXPECT_NE(
       Send(article, "a@example.com", std::string(51, 'n')).find("提示：收件人不能超过50个字符！"),
@@ -220,9 +222,9 @@ TEST_F(TellFriendTest, OnlyABoundedPostedFormSends) {
   // A link with the friend's address sends nothing, nor do values in the form's address.
   const std::string target =
       "/asp.asp?m=tellfriend&flag=1&articleid=" + std::to_string(article) + "&channelid=1";
-  EXPECT_NE(site_.Get(target + "&mailto=a@example.com&mailtoname=甲").find("提示：参数错误！"),
+  EXPECT_NE(site_.Page(target + "&mailto=a@example.com&mailtoname=甲").find("提示：参数错误！"),
             std::string::npos);
-  EXPECT_NE(site_.site.Post(target + "&mailto=a@example.com&mailtoname=甲", {})
+  EXPECT_NE(site_.Post(target + "&mailto=a@example.com&mailtoname=甲", {})
                 .text.find("提示：收件人不能为空！"),
             std::string::npos);
   EXPECT_EQ(sink_.ConnectionCount(), 0);
@@ -231,11 +233,11 @@ TEST_F(TellFriendTest, OnlyABoundedPostedFormSends) {
 }
 
 TEST_F(TellFriendTest, ThePageOfAMissingArticleSaysSo) {
-  int article = site_.AddArticle("文章");
-  std::string missing =
-      site_.Get("/asp.asp?m=tellfriend&articleid=" + std::to_string(article + 50) + "&channelid=1");
-  EXPECT_EQ(missing, site_.Get("/asp.asp?m=content&articleid=" + std::to_string(article + 50) +
-                               "&channelid=1"));
+  int article = site_.Add(ArticleRow{.title = "文章"});
+  std::string missing = site_.Page(
+      "/asp.asp?m=tellfriend&articleid=" + std::to_string(article + 50) + "&channelid=1");
+  EXPECT_EQ(missing, site_.Page("/asp.asp?m=content&articleid=" + std::to_string(article + 50) +
+                                "&channelid=1"));
   EXPECT_NE(missing.find("alert('传入文章id错误！')"), std::string::npos) << missing;
 }
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/db/connection.h"
-#include "public_site_fixture.h"
 #include "site/public_pages.h"
+#include "support/site_fixture.h"
 
 namespace folirex::testing {
 namespace {
@@ -26,8 +26,6 @@ size_t Count(const std::string& page, const std::string& part) {
 
 class TemplateEngineTest : public ::testing::Test {
  protected:
-  TemplateEngineTest() : site_(false) {}
-
   // ParseTemplate in a request of channel 1, with the arguments a first page passes.
   std::string Parse(std::string& text, const std::string& type, const Variant& article_id = "",
                     const Variant& class_id = "", int64_t* statements = nullptr) {
@@ -48,7 +46,7 @@ class TemplateEngineTest : public ::testing::Test {
     return Parse(copy, type, article_id);
   }
 
-  PublicSite site_;
+  SiteFixture site_;
 };
 
 TEST_F(TemplateEngineTest, TextWithoutMarksComesBackUnchanged) {
@@ -72,7 +70,7 @@ TEST_F(TemplateEngineTest, LabelsAreKnownByPageType) {
 }
 
 TEST_F(TemplateEngineTest, ArticlePageOfAMissingArticleIsEmpty) {
-  int id = site_.AddArticle("存在", "c");
+  int id = site_.Add(ArticleRow{.title = "存在", .content = "c"});
   EXPECT_EQ(Parse("<b>{$showarticletitle}</b>", "content", id), "<b>存在</b>");
   EXPECT_EQ(Parse("<b>{$showarticletitle}</b>", "content", id + 1), "");
   EXPECT_EQ(Parse("<b>{$showsiteurl}</b>", "print", id + 1), "")
@@ -82,12 +80,12 @@ TEST_F(TemplateEngineTest, ArticlePageOfAMissingArticleIsEmpty) {
 }
 
 TEST_F(TemplateEngineTest, EachDistinctLabelIsEvaluatedOnceAndValuesAreNotScannedAgain) {
-  site_.site.Sql("update Vantrel_Config set d_name = '{$showchannelid}站', d_url = 'U'");
+  site_.Sql("update Vantrel_Config set d_name = '{$showchannelid}站', d_url = 'U'");
   std::string text = "{$showpagetitle}/{$showsiteurl}/{$SHOWSITEURL}/{$showpagetitle}";
   std::string page = Parse(text, "first");
   EXPECT_EQ(page, "{$showchannelid}站/U/U/{$showchannelid}站");
   // A label that reads the database reads it once however often the page holds it.
-  int cls = site_.AddClass("一类", 0, "one");
+  int cls = site_.Add(ClassRow{.name = "一类", .dir = "one"});
   int64_t once = -1, thrice = -1;
   std::string one = "{$showclassname}";
   std::string three = "{$showclassname}/{$showclassname}/{$showclassname}";
@@ -97,7 +95,7 @@ TEST_F(TemplateEngineTest, EachDistinctLabelIsEvaluatedOnceAndValuesAreNotScanne
 }
 
 TEST_F(TemplateEngineTest, LargeTemplateWithManyDistinctLabels) {
-  site_.site.Sql("update Vantrel_Config set d_url = 'U'");
+  site_.Sql("update Vantrel_Config set d_url = 'U'");
   std::string text, expected;
   for (int i = 0; i < 4000; ++i) {
     std::string unknown = "{$label" + std::to_string(i) + "}";
@@ -106,7 +104,7 @@ TEST_F(TemplateEngineTest, LargeTemplateWithManyDistinctLabels) {
   }
   EXPECT_EQ(Parse(text, "first"), expected);
   // Labels are distinct as typed: 4000 spellings of one label are 4000 labels, each filled.
-  site_.site.Sql("update Vantrel_Config set d_copyright = 'C'");
+  site_.Sql("update Vantrel_Config set d_copyright = 'C'");
   std::string spellings, filled;
   for (int i = 0; i < 4000; ++i) {
     std::string label = "{$showcopyright}";
@@ -120,7 +118,7 @@ TEST_F(TemplateEngineTest, LargeTemplateWithManyDistinctLabels) {
 }
 
 TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
-  int id = site_.AddArticle("一次", "c");
+  int id = site_.Add(ArticleRow{.title = "一次", .content = "c"});
   std::string text;
   for (const char* label : {"title", "subtitle", "longtitle", "author", "inputer", "editor",
                             "comefrom", "property", "content", "updatetime"}) {
@@ -144,7 +142,7 @@ TEST_F(TemplateEngineTest, ChipsAreKnownByPageTypeAndGetTheirFirstParameter) {
   std::string page = Parse("[" + chip + "]", "first");
   EXPECT_EQ(page, "[<script language='javascript' src='/Article/Js/news.js'></Script>]");
   // Print and notice pages know no chips: the tag goes out as typed.
-  int id = site_.AddArticle("t", "c");
+  int id = site_.Add(ArticleRow{.title = "t", .content = "c"});
   EXPECT_EQ(Parse("[" + chip + "]{$showarticletitle}", "print", id), "[" + chip + "]t");
   EXPECT_EQ(Parse("[" + chip + "]", "notice"), "[" + chip + "]");
   // A ListArticleList chip is no chip of a tell-a-friend page.
@@ -155,7 +153,7 @@ TEST_F(TemplateEngineTest, ChipsAreKnownByPageTypeAndGetTheirFirstParameter) {
 }
 
 TEST_F(TemplateEngineTest, HomeBlocksRenderOneCellPerChannelAndMarkTheTemplate) {
-  site_.AddChannel("体育", "sports");
+  site_.Add(ChannelRow{.name = "体育", .dir = "sports"});
   std::string block =
       "<img src='s.gif' TemplateChip=\"ListSubClassList:2\">&lt;{$showchannelid}|"
       "{$showchannelname}&gt;<img src='e.gif' TemplateChip=\"EndSubClassList\">";
@@ -172,8 +170,8 @@ TEST_F(TemplateEngineTest, HomeBlocksRenderOneCellPerChannelAndMarkTheTemplate) 
 }
 
 TEST_F(TemplateEngineTest, FirstPageExpandsOnlyItsFirstBlock) {
-  site_.AddClass("国内");
-  site_.AddClass("国际");
+  site_.Add(ClassRow{.name = "国内"});
+  site_.Add(ClassRow{.name = "国际"});
   std::string first =
       "<img TemplateChip=\"ListSubClassList:2\">[{$showclassname}]"
       "<img TemplateChip=\"EndSubClassList\">";
@@ -193,19 +191,19 @@ TEST_F(TemplateEngineTest, FirstPageExpandsOnlyItsFirstBlock) {
 }
 
 TEST_F(TemplateEngineTest, SubClassBlockCellsUseTheClassListHandler) {
-  int top = site_.AddClass("国内", 0, "china", ", d_pagenum", ", 7");
-  site_.AddClass("北京", top);
-  site_.site.Start();
+  int top = site_.Add(ClassRow{.name = "国内", .dir = "china", .page_size = 7});
+  site_.Add(ClassRow{.name = "北京", .parent = top});
+  site_.Start();
   site_.SetPage("classlist",
                 "{$showclassname}:<img TemplateChip=\"ListSubClassList:1\">({$showclassname})"
                 "<img TemplateChip=\"EndSubClassList\">");
-  std::string page = site_.Page("?m=classlist&channelid=1&classid=" + std::to_string(top));
+  std::string page = site_.Page("/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(top));
   EXPECT_TRUE(Has(page, "国内:")) << page;
   EXPECT_TRUE(Has(page, "(北京)")) << page;
 }
 
 TEST_F(TemplateEngineTest, ShowClassListRendersAGivenTemplateWithTheClassSettings) {
-  int cls = site_.AddClass("国内", 0, "china", ", d_pagenum", ", 0");
+  int cls = site_.Add(ClassRow{.name = "国内", .dir = "china", .page_size = 0});
   std::string page;
   site_.InRequest([&](RequestState& state) {
     page = ShowClassList(state, cls, "<i>{$showclassname}</i>{$showcss}");
@@ -219,17 +217,20 @@ TEST_F(TemplateEngineTest, ShowClassListRendersAGivenTemplateWithTheClassSetting
 TEST_F(TemplateEngineTest, StoredTitlesNamesAndKeywordsGoInAsText) {
   const std::string t = "A <b>\"粗\"</b>";
   const std::string e = "A &lt;b&gt;&quot;粗&quot;&lt;/b&gt;";
-  site_.SetChannel(1, "d_channelname = " + Quote(t) + ", d_projectname = " + Quote(t));
-  site_.site.Sql("update Vantrel_Config set d_name = " + Quote(t) +
-                 ", d_url = " + Quote("http://x/?a=1&b=\"2\"") + ", d_email = " + Quote(t) +
-                 ", d_keyword = " + Quote(t) + ", d_copyright = '<b>C</b>'");
-  int id = site_.AddArticle(t, "<p>正文</p>",
-                            {{"d_subtitle", Quote(t)},
-                             {"d_longtitle", Quote(t)},
-                             {"d_summary", Quote(t)},
-                             {"d_metakeyword", Quote(t)}});
-  int cls = site_.AddClass(t);
-  int subject = site_.AddSubject(t);
+  site_.Exec("update Vantrel_Channel set d_channelname = ?, d_projectname = ? where d_id = 1",
+             {t, t});
+  site_.Exec(
+      "update Vantrel_Config set d_name = ?, d_url = ?, d_email = ?, d_keyword = ?, "
+      "d_copyright = '<b>C</b>'",
+      {t, "http://x/?a=1&b=\"2\"", t, t});
+  int id = site_.Add(ArticleRow{.title = t,
+                                .content = "<p>正文</p>",
+                                .summary = t,
+                                .subtitle = t,
+                                .long_title = t,
+                                .meta_keyword = t});
+  int cls = site_.Add(ClassRow{.name = t});
+  int subject = site_.Add(SubjectRow{.name = t});
   auto parse = [&](std::string text, const std::string& type, const Variant& class_id,
                    const Variant& subject_id) {
     std::string page;

@@ -2,28 +2,16 @@
 
 #include <httplib.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <stdexcept>
 
-#include "core/site_server.h"
 #include "app/site_setup.h"
+#include "core/site_server.h"
 #include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 
 namespace folirex::testing {
 namespace fsys = std::filesystem;
-
-TempFolder::TempFolder() {
-  std::string pattern = (fsys::temp_directory_path() / "folirex-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  fsys::remove_all(path_, ec);
-}
 
 std::string HttpAnswer::Header(const std::string& name) const {
   auto it = headers.find(name);

@@ -17,21 +17,9 @@
 
 #include "core/settings_file.h"
 #include "platform/host/http_host.h"
+#include "support/temp_folder.h"
 
 namespace folirex::testing {
-
-// A unique empty folder under the system's temporary folder, removed on destruction.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 struct HttpAnswer {
   int status = 0;

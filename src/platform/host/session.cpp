@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <random>
+#include <utility>
 
 #include "platform/host/host_text.h"
 
@@ -68,8 +69,8 @@ size_t Session::EndOthersWith(std::string_view key, std::string_view value) {
   return store_->EndWhere(key, value, id_);
 }
 
-SessionStore::SessionStore(std::chrono::seconds idle_timeout)
-    : idle_timeout_(idle_timeout), last_sweep_(std::chrono::steady_clock::now()) {}
+SessionStore::SessionStore(std::chrono::seconds idle_timeout, std::shared_ptr<const Clock> clock)
+    : idle_timeout_(idle_timeout), clock_(std::move(clock)), last_sweep_(clock_->Now()) {}
 
 std::string SessionStore::NewId() {
   unsigned char bytes[kIdBytes];
@@ -99,10 +100,10 @@ std::string SessionStore::NewId() {
 Session SessionStore::Attach(std::string_view cookie_value) {
   Session session;
   session.store_ = this;
-  auto now = std::chrono::steady_clock::now();
+  auto now = clock_->Now();
   std::lock_guard lock(mutex_);
-  auto sweep_every = std::clamp<std::chrono::steady_clock::duration>(
-      idle_timeout_ / 2, std::chrono::seconds(1), std::chrono::seconds(60));
+  auto sweep_every = std::clamp<Clock::Duration>(idle_timeout_ / 2, std::chrono::seconds(1),
+                                                 std::chrono::seconds(60));
   if (now - last_sweep_ >= sweep_every) SweepLocked(now);
   if (!IsWellFormedId(cookie_value)) return session;
   auto it = sessions_.find(std::string(cookie_value));
@@ -128,7 +129,7 @@ void SessionStore::Insert(Session* s) {
   do {
     id = NewId();
   } while (sessions_.count(id) != 0);
-  s->entry_->last_used = std::chrono::steady_clock::now();
+  s->entry_->last_used = clock_->Now();
   sessions_[id] = s->entry_;
   s->id_ = std::move(id);
   s->id_changed_ = true;
@@ -141,7 +142,7 @@ void SessionStore::Rekey(Session* s) {
   do {
     id = NewId();
   } while (sessions_.count(id) != 0);
-  s->entry_->last_used = std::chrono::steady_clock::now();
+  s->entry_->last_used = clock_->Now();
   sessions_[id] = s->entry_;
   s->id_ = std::move(id);
   s->id_changed_ = true;
@@ -174,10 +175,10 @@ size_t SessionStore::EndWhere(std::string_view key, std::string_view value,
 
 void SessionStore::Sweep() {
   std::lock_guard lock(mutex_);
-  SweepLocked(std::chrono::steady_clock::now());
+  SweepLocked(clock_->Now());
 }
 
-void SessionStore::SweepLocked(std::chrono::steady_clock::time_point now) {
+void SessionStore::SweepLocked(Clock::TimePoint now) {
   last_sweep_ = now;
   std::erase_if(sessions_,
                 [&](const auto& item) { return now - item.second->last_used > idle_timeout_; });

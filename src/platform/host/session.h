@@ -7,8 +7,9 @@
 // does not know is never taken over.
 //
 // SessionStore is shared by every worker and is thread-safe; it must outlive every Session it
-// hands out. A Session is the handle one request holds; it belongs to that request's worker.
-// Two requests of one browser at the same time share the values, each access being atomic.
+// hands out. It reads idle time from its Clock (the steady clock unless a test gives another).
+// A Session is the handle one request holds; it belongs to that request's worker. Two requests
+// of one browser at the same time share the values, each access being atomic.
 #ifndef FOLIREX_PLATFORM_HOST_SESSION_H_
 #define FOLIREX_PLATFORM_HOST_SESSION_H_
 
@@ -20,6 +21,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/clock.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -50,8 +52,8 @@ class Session {
   friend class SessionStore;
   struct Entry {
     mutable std::mutex mutex;
-    std::map<std::string, Variant> values;            // lower-case keys; guarded by mutex
-    std::chrono::steady_clock::time_point last_used;  // guarded by the store's mutex
+    std::map<std::string, Variant> values;  // lower-case keys; guarded by mutex
+    Clock::TimePoint last_used;             // guarded by the store's mutex
   };
   SessionStore* store_ = nullptr;
   std::shared_ptr<Entry> entry_;
@@ -62,7 +64,8 @@ class Session {
 class SessionStore {
  public:
   static constexpr const char* kCookieName = "FOLIREXSESSIONID";
-  explicit SessionStore(std::chrono::seconds idle_timeout = std::chrono::minutes(20));
+  explicit SessionStore(std::chrono::seconds idle_timeout = std::chrono::minutes(20),
+                        std::shared_ptr<const Clock> clock = SteadyClock());
   SessionStore(const SessionStore&) = delete;
   SessionStore& operator=(const SessionStore&) = delete;
 
@@ -87,12 +90,13 @@ class SessionStore {
   void Insert(Session* s);
   void Rekey(Session* s);
   void Drop(const std::string& id);
-  void SweepLocked(std::chrono::steady_clock::time_point now);
+  void SweepLocked(Clock::TimePoint now);
 
   std::chrono::seconds idle_timeout_;
+  std::shared_ptr<const Clock> clock_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, std::shared_ptr<Session::Entry>> sessions_;
-  std::chrono::steady_clock::time_point last_sweep_;
+  Clock::TimePoint last_sweep_;
 };
 
 }  // namespace folirex

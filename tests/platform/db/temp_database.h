@@ -1,38 +1,20 @@
-// A SQLite database file in a folder of its own under the system's temporary folder, removed
-// with everything in it when the fixture ends. Tests of one program may run in parallel: every
-// instance gets a fresh folder.
+// A SQLite database file in a TempFolder of its own (an empty file is an empty SQLite database).
 #ifndef FOLIREX_TESTS_PLATFORM_DB_TEMP_DATABASE_H_
 #define FOLIREX_TESTS_PLATFORM_DB_TEMP_DATABASE_H_
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/db/connection.h"
+#include "support/temp_folder.h"
 
 namespace folirex::testing {
 
 class TempDatabase {
  public:
-  // Creates the folder and an empty database file (an empty file is an empty SQLite database).
-  TempDatabase() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "folirex-db-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-    path_ = folder_ / "site.mdb";
-    std::ofstream(path_).close();
-  }
-  ~TempDatabase() {
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
-  TempDatabase(const TempDatabase&) = delete;
-  TempDatabase& operator=(const TempDatabase&) = delete;
+  TempDatabase() : path_(folder_.Write("site.mdb", "")) {}
 
-  const std::filesystem::path& folder() const { return folder_; }
+  const std::filesystem::path& folder() const { return folder_.path(); }
   std::string path() const { return path_.string(); }
   // The file form the pages build, with the blanks round "=" that they write.
   std::string ConnectionString() const {
@@ -62,7 +44,7 @@ class TempDatabase {
   }
 
  private:
-  std::filesystem::path folder_;
+  TempFolder folder_;
   std::filesystem::path path_;
 };
 

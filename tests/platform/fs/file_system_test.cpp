@@ -13,15 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fs/scratch_folder.h"
 #include "platform/fs/site_path.h"
+#include "support/temp_folder.h"
 
 namespace folirex::fs {
 namespace {
 
 namespace stdfs = std::filesystem;
-using testing::ScratchFolder;
 using testing::Slurp;
+using testing::TempFolder;
 
 // The names directly in a folder, sorted.
 std::set<std::string> NamesIn(const stdfs::path& folder) {
@@ -39,7 +39,7 @@ NameFilter Matching(const std::string& pattern) {
 }
 
 TEST(WriteFileTest, CreatesAndReplacesWholeContentLeavingNoTemporaryFile) {
-  ScratchFolder site;
+  TempFolder site;
   stdfs::path file = site.path() / "page.html";
   std::string binary("a\0b\xff\r\n", 6);
 
@@ -59,8 +59,8 @@ TEST(WriteFileTest, CreatesAndReplacesWholeContentLeavingNoTemporaryFile) {
 }
 
 TEST(WriteFileTest, KeepsThePermissionsOfTheFileItReplaces) {
-  ScratchFolder site;
-  stdfs::path file = site.Put("style.css", "old");
+  TempFolder site;
+  stdfs::path file = site.Write("style.css", "old");
   stdfs::permissions(
       file, stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
   ASSERT_TRUE(WriteFile(file, "new"));
@@ -69,7 +69,7 @@ TEST(WriteFileTest, KeepsThePermissionsOfTheFileItReplaces) {
 }
 
 TEST(WriteFileTest, FailureIsReportedAndChangesNothing) {
-  ScratchFolder site;
+  TempFolder site;
   std::error_code error;
 
   EXPECT_FALSE(WriteFile(site.path() / "missing" / "a.html", "x", &error));
@@ -79,7 +79,7 @@ TEST(WriteFileTest, FailureIsReportedAndChangesNothing) {
   EXPECT_FALSE(WriteTextFile(site.path() / "missing" / "a.js", "x", &error));
   EXPECT_TRUE(error);
 
-  site.Put("Js/keep.js", "kept");
+  site.Write("Js/keep.js", "kept");
   EXPECT_FALSE(WriteFile(site.path() / "Js", "x", &error));
   EXPECT_EQ(error, std::errc::is_a_directory);
   EXPECT_EQ(Slurp(site.path() / "Js" / "keep.js"), "kept");
@@ -88,9 +88,9 @@ TEST(WriteFileTest, FailureIsReportedAndChangesNothing) {
 }
 
 TEST(WriteFileTest, ReplacesALinkInsteadOfWritingThroughIt) {
-  ScratchFolder site;
-  ScratchFolder outside;
-  stdfs::path target = outside.Put("target.txt", "outside");
+  TempFolder site;
+  TempFolder outside;
+  stdfs::path target = outside.Write("target.txt", "outside");
   stdfs::create_symlink(target, site.path() / "link.html");
   ASSERT_TRUE(WriteFile(site.path() / "link.html", "inside"));
   EXPECT_EQ(Slurp(target), "outside");
@@ -99,7 +99,7 @@ TEST(WriteFileTest, ReplacesALinkInsteadOfWritingThroughIt) {
 }
 
 TEST(WriteFileTest, ConcurrentWritersLeaveOneWholeContent) {
-  ScratchFolder site;
+  TempFolder site;
   stdfs::path file = site.path() / "index.html";
   std::vector<std::string> contents;
   for (int i = 0; i < 6; ++i)
@@ -133,7 +133,7 @@ TEST(WriteFileTest, ConcurrentWritersLeaveOneWholeContent) {
 }
 
 TEST(WriteFileTest, FilesWrittenIntoALargeFolderAreFoundInAnyCaseAtOnce) {
-  ScratchFolder site;
+  TempFolder site;
   ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class"));
   for (int i = 0; i < 1500; ++i) {
     std::string id = std::to_string(i);
@@ -152,7 +152,7 @@ TEST(WriteFileTest, FilesWrittenIntoALargeFolderAreFoundInAnyCaseAtOnce) {
 }
 
 TEST(TextFileTest, WritesCodePage936WithoutByteOrderMarkAndReadsItBack) {
-  ScratchFolder site;
+  TempFolder site;
   stdfs::path file = site.path() / "Announce.js";
   const std::string text = "document.write(\"中文测试\");\r\n";
   ASSERT_TRUE(WriteTextFile(file, text));
@@ -161,7 +161,7 @@ TEST(TextFileTest, WritesCodePage936WithoutByteOrderMarkAndReadsItBack) {
 }
 
 TEST(TextFileTest, CharacterOutsideTheCodePageBecomesACharacterReference) {
-  ScratchFolder site;
+  TempFolder site;
   stdfs::path file = site.path() / "a.html";
   ASSERT_TRUE(WriteTextFile(file,
                             "A\xF0\x9F\x98\x80"
@@ -170,10 +170,10 @@ TEST(TextFileTest, CharacterOutsideTheCodePageBecomesACharacterReference) {
 }
 
 TEST(TextFileTest, ReadingDecodesBadBytesAndReportsMissingFiles) {
-  ScratchFolder site;
-  stdfs::path file = site.Put("bad.txt", "\xD6\xD0\xFF");
+  TempFolder site;
+  stdfs::path file = site.Write("bad.txt", "\xD6\xD0\xFF");
   EXPECT_EQ(ReadTextFile(file), "中\xEF\xBF\xBD");
-  site.Put("empty.txt", "");
+  site.Write("empty.txt", "");
   EXPECT_EQ(ReadTextFile(site.path() / "empty.txt"), "");
 
   std::error_code error;
@@ -184,18 +184,18 @@ TEST(TextFileTest, ReadingDecodesBadBytesAndReportsMissingFiles) {
 }
 
 TEST(FolderTest, CreateFolderPathMakesEveryMissingFolder) {
-  ScratchFolder site;
+  TempFolder site;
   stdfs::path deep = site.path() / "news" / "Js" / "more";
   std::error_code error;
   EXPECT_TRUE(CreateFolderPath(deep, &error));
   EXPECT_FALSE(error);
   EXPECT_TRUE(FolderExists(deep));
   EXPECT_FALSE(FileExists(deep));
-  site.Put("news/Js/more/a.js", "x");
+  site.Write("news/Js/more/a.js", "x");
   EXPECT_TRUE(CreateFolderPath(deep));  // all present: nothing changes
   EXPECT_EQ(Slurp(deep / "a.js"), "x");
 
-  site.Put("file.txt", "x");
+  site.Write("file.txt", "x");
   EXPECT_FALSE(CreateFolderPath(site.path() / "file.txt" / "sub", &error));
   EXPECT_TRUE(error);
   EXPECT_FALSE(CreateFolderPath(site.path() / "file.txt", &error));
@@ -203,12 +203,12 @@ TEST(FolderTest, CreateFolderPathMakesEveryMissingFolder) {
 }
 
 TEST(FolderTest, CopyFolderCopiesTreeAndMergesByOverwriteFlag) {
-  ScratchFolder site;
-  ScratchFolder outside;
-  outside.Put("secret.txt", "secret");
-  site.Put("old/Images/logo.gif", "logo");
-  site.Put("old/Images/sub/a.gif", "a");
-  site.Put("old/Skin/1.css", "new css");
+  TempFolder site;
+  TempFolder outside;
+  outside.Write("secret.txt", "secret");
+  site.Write("old/Images/logo.gif", "logo");
+  site.Write("old/Images/sub/a.gif", "a");
+  site.Write("old/Skin/1.css", "new css");
   stdfs::last_write_time(
       site.path() / "old/Images/logo.gif",
       stdfs::last_write_time(site.path() / "old/Images/logo.gif") - std::chrono::hours(24));
@@ -222,8 +222,8 @@ TEST(FolderTest, CopyFolderCopiesTreeAndMergesByOverwriteFlag) {
   EXPECT_EQ(stdfs::last_write_time(site.path() / "new/Images/logo.gif"),
             stdfs::last_write_time(site.path() / "old/Images/logo.gif"));
 
-  site.Put("Skin/1.css", "old css");
-  site.Put("Skin/2.css", "mine");
+  site.Write("Skin/1.css", "old css");
+  site.Write("Skin/2.css", "mine");
   ASSERT_TRUE(CopyFolder(site.path() / "old/Skin", site.path() / "Skin", false));
   EXPECT_EQ(Slurp(site.path() / "Skin/1.css"), "old css");
   ASSERT_TRUE(CopyFolder(site.path() / "old/Skin", site.path() / "Skin", true));
@@ -233,8 +233,8 @@ TEST(FolderTest, CopyFolderCopiesTreeAndMergesByOverwriteFlag) {
 }
 
 TEST(FolderTest, CopyFolderRefusesBadSourcesAndDestinations) {
-  ScratchFolder site;
-  site.Put("a/x.txt", "x");
+  TempFolder site;
+  site.Write("a/x.txt", "x");
   std::error_code error;
   EXPECT_FALSE(CopyFolder(site.path() / "missing", site.path() / "b", true, &error));
   EXPECT_EQ(error, std::errc::no_such_file_or_directory);
@@ -246,17 +246,17 @@ TEST(FolderTest, CopyFolderRefusesBadSourcesAndDestinations) {
   EXPECT_FALSE(CopyFolder(site.path() / "a", site.path() / "a/inner", true, &error));
   EXPECT_FALSE(stdfs::exists(site.path() / "a/inner"));
   // A file where a copied folder must go: the rest is still copied, the failure reported.
-  site.Put("a/sub/y.txt", "y");
-  site.Put("c/sub", "file in the way");
+  site.Write("a/sub/y.txt", "y");
+  site.Write("c/sub", "file in the way");
   EXPECT_FALSE(CopyFolder(site.path() / "a", site.path() / "c", true, &error));
   EXPECT_EQ(Slurp(site.path() / "c/x.txt"), "x");
   EXPECT_EQ(Slurp(site.path() / "c/sub"), "file in the way");
 }
 
 TEST(FolderTest, RenameFolderRenamesOnlyOntoAFreeName) {
-  ScratchFolder site;
-  site.Put("news/pic/a.jpg", "a");
-  site.Put("other/b.jpg", "b");
+  TempFolder site;
+  site.Write("news/pic/a.jpg", "a");
+  site.Write("other/b.jpg", "b");
   std::error_code error;
 
   ASSERT_TRUE(RenameFolder(site.path() / "news", "article", &error));
@@ -291,10 +291,10 @@ TEST(FolderTest, RenameFolderRenamesOnlyOntoAFreeName) {
 }
 
 TEST(FolderTest, DeleteFolderRemovesTheTreeButNothingALinkPointsTo) {
-  ScratchFolder site;
-  ScratchFolder outside;
-  outside.Put("keep/secret.txt", "secret");
-  site.Put("news/list/List_1.html", "x");
+  TempFolder site;
+  TempFolder outside;
+  outside.Write("keep/secret.txt", "secret");
+  site.Write("news/list/List_1.html", "x");
   stdfs::create_directory_symlink(outside.path() / "keep", site.path() / "news/out");
   stdfs::create_directory_symlink(outside.path() / "keep", site.path() / "linked");
 
@@ -308,15 +308,15 @@ TEST(FolderTest, DeleteFolderRemovesTheTreeButNothingALinkPointsTo) {
 
   EXPECT_TRUE(DeleteFolder(site.path() / "never", &error));
   EXPECT_FALSE(error);
-  site.Put("file.html", "x");
+  site.Write("file.html", "x");
   EXPECT_FALSE(DeleteFolder(site.path() / "file.html", &error));
   EXPECT_EQ(error, std::errc::not_a_directory);
   EXPECT_TRUE(FileExists(site.path() / "file.html"));
 }
 
 TEST(FileTest, DeleteFileRemovesFilesOnly) {
-  ScratchFolder site;
-  site.Put("pic/a.jpg", "a");
+  TempFolder site;
+  site.Write("pic/a.jpg", "a");
   std::error_code error;
   EXPECT_TRUE(DeleteFile(site.path() / "pic/a.jpg", &error));
   EXPECT_FALSE(stdfs::exists(site.path() / "pic/a.jpg"));
@@ -328,10 +328,10 @@ TEST(FileTest, DeleteFileRemovesFilesOnly) {
 }
 
 TEST(FileTest, DeleteFilesInDeletesOnlyMatchingFiles) {
-  ScratchFolder site;
+  TempFolder site;
   for (const char* name : {"default.html", "default.htm", "Default.SHTML", "list_1.html",
                            "mydefault.html", "default.dir/inner.html"}) {
-    site.Put(name, "x");
+    site.Write(name, "x");
   }
   std::error_code error;
   EXPECT_TRUE(DeleteFilesIn(site.path(), Matching("^default\\."), &error));
@@ -350,11 +350,11 @@ TEST(FileTest, DeleteFilesInDeletesOnlyMatchingFiles) {
 }
 
 TEST(FolderTest, DeleteSubFoldersDeletesOnlyMatchingFolders) {
-  ScratchFolder site;
-  site.Put("List/List_1.html", "x");
-  site.Put("ListHot/a.html", "x");
-  site.Put("Subject/a.html", "x");
-  site.Put("list.html", "x");
+  TempFolder site;
+  site.Write("List/List_1.html", "x");
+  site.Write("ListHot/a.html", "x");
+  site.Write("Subject/a.html", "x");
+  site.Write("list.html", "x");
   EXPECT_TRUE(DeleteSubFolders(site.path(), Matching("^list")));
   EXPECT_EQ(NamesIn(site.path()), (std::set<std::string>{"Subject", "list.html"}));
   EXPECT_TRUE(DeleteSubFolders(site.path(), NameFilter()));
@@ -362,13 +362,13 @@ TEST(FolderTest, DeleteSubFoldersDeletesOnlyMatchingFolders) {
 }
 
 TEST(ListFolderTest, ListsFilesAndFoldersWithSizesAndDates) {
-  ScratchFolder site;
-  site.Put("pic/b.jpg", std::string(2048, 'b'));
-  site.Put("pic/A.gif", "12345");
-  site.Put("pic/c.SWF", "");
-  site.Put("pic/noext", "1");
-  site.Put("pic/Sub2/x.jpg", "x");
-  site.Put("pic/ad/y.jpg", "y");
+  TempFolder site;
+  site.Write("pic/b.jpg", std::string(2048, 'b'));
+  site.Write("pic/A.gif", "12345");
+  site.Write("pic/c.SWF", "");
+  site.Write("pic/noext", "1");
+  site.Write("pic/Sub2/x.jpg", "x");
+  site.Write("pic/ad/y.jpg", "y");
   stdfs::create_symlink(site.path() / "pic/A.gif", site.path() / "pic/alias.gif");
   stdfs::create_symlink(site.path() / "pic/gone.gif", site.path() / "pic/dead.gif");
 
@@ -409,8 +409,8 @@ TEST(ListFolderTest, ListsFilesAndFoldersWithSizesAndDates) {
 }
 
 TEST(ListFolderTest, FolderThatCannotBeOpenedGivesNothing) {
-  ScratchFolder site;
-  site.Put("a.txt", "x");
+  TempFolder site;
+  site.Write("a.txt", "x");
   std::error_code error;
   EXPECT_EQ(ListFolder(site.path() / "missing", &error), std::nullopt);
   EXPECT_EQ(error, std::errc::no_such_file_or_directory);
@@ -423,8 +423,8 @@ TEST(ListFolderTest, FolderThatCannotBeOpenedGivesNothing) {
 }
 
 TEST(ExistsTest, TellsFilesFromFolders) {
-  ScratchFolder site;
-  site.Put("a/b.txt", "x");
+  TempFolder site;
+  site.Write("a/b.txt", "x");
   EXPECT_TRUE(FileExists(site.path() / "a/b.txt"));
   EXPECT_FALSE(FolderExists(site.path() / "a/b.txt"));
   EXPECT_TRUE(FolderExists(site.path() / "a"));

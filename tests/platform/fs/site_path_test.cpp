@@ -7,18 +7,18 @@
 #include <thread>
 #include <vector>
 
-#include "platform/fs/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace folirex::fs {
 namespace {
 
 namespace stdfs = std::filesystem;
-using testing::ScratchFolder;
+using testing::TempFolder;
 
 TEST(ResolveInsideTest, MatchesExistingSegmentsWithoutRegardToCase) {
-  ScratchFolder site;
-  site.Put("News/List_1.html", "x");
-  site.Put("新闻/Ab.html", "x");
+  TempFolder site;
+  site.Write("News/List_1.html", "x");
+  site.Write("新闻/Ab.html", "x");
 
   EXPECT_EQ(ResolveInside(site.path(), "news/list_1.html"), site.path() / "News" / "List_1.html");
   EXPECT_EQ(ResolveInside(site.path(), "NEWS/LIST_1.HTML"), site.path() / "News" / "List_1.html");
@@ -28,7 +28,7 @@ TEST(ResolveInsideTest, MatchesExistingSegmentsWithoutRegardToCase) {
 }
 
 TEST(ResolveInsideTest, ExactNameWinsOverCaseVariants) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("pic");
   site.MakeFolder("Pic");
   site.MakeFolder("PIc");
@@ -42,7 +42,7 @@ TEST(ResolveInsideTest, ExactNameWinsOverCaseVariants) {
 }
 
 TEST(ResolveInsideTest, NonAsciiLettersAreNotFolded) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("Été");
   EXPECT_EQ(ResolveInside(site.path(), "été"), site.path() / "été");
   EXPECT_EQ(ResolveInside(site.path(), "ÉTÉ"), site.path() / "ÉTÉ");
@@ -50,21 +50,21 @@ TEST(ResolveInsideTest, NonAsciiLettersAreNotFolded) {
 }
 
 TEST(ResolveInsideTest, KeepsMissingSegmentsAsGiven) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("News");
 
   EXPECT_EQ(ResolveInside(site.path(), "news/NewFolder/Page.HTML"),
             site.path() / "News" / "NewFolder" / "Page.HTML");
   EXPECT_EQ(ResolveInside(site.path(), "Other/x.js"), site.path() / "Other" / "x.js");
   // A name below a file cannot exist; it is kept as given too.
-  site.Put("News/a.html", "x");
+  site.Write("News/a.html", "x");
   EXPECT_EQ(ResolveInside(site.path(), "news/A.HTML/more"),
             site.path() / "News" / "a.html" / "more");
 }
 
 TEST(ResolveInsideTest, SeparatorsDotsAndEmptySegments) {
-  ScratchFolder site;
-  site.Put("News/Js/a.js", "x");
+  TempFolder site;
+  site.Write("News/Js/a.js", "x");
 
   EXPECT_EQ(ResolveInside(site.path(), "\\news\\js\\A.JS"), site.path() / "News" / "Js" / "a.js");
   EXPECT_EQ(ResolveInside(site.path(), "//news/./js//a.js"), site.path() / "News" / "Js" / "a.js");
@@ -82,7 +82,7 @@ TEST(ResolveInsideTest, SeparatorsDotsAndEmptySegments) {
 }
 
 TEST(ResolveInsideTest, RefusesClimbingOutAndNulBytes) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("News");
 
   EXPECT_EQ(ResolveInside(site.path(), ".."), std::nullopt);
@@ -96,10 +96,10 @@ TEST(ResolveInsideTest, RefusesClimbingOutAndNulBytes) {
 }
 
 TEST(ResolveInsideTest, FollowsLinksThatStayInsideOnly) {
-  ScratchFolder site;
-  ScratchFolder outside;
-  outside.Put("secret.txt", "s");
-  site.Put("News/List_1.html", "x");
+  TempFolder site;
+  TempFolder outside;
+  outside.Write("secret.txt", "s");
+  site.Write("News/List_1.html", "x");
   stdfs::create_directory_symlink(outside.path(), site.path() / "Out");
   stdfs::create_symlink(outside.path() / "secret.txt", site.path() / "pw.txt");
   stdfs::create_symlink(outside.path() / "missing.txt", site.path() / "dead.txt");
@@ -122,7 +122,7 @@ TEST(ResolveInsideTest, FollowsLinksThatStayInsideOnly) {
 }
 
 TEST(ResolveInsideTest, LinkToSiblingWithSharedPrefixIsOutside) {
-  ScratchFolder parent;
+  TempFolder parent;
   stdfs::path site = parent.MakeFolder("site");
   stdfs::path sibling = parent.MakeFolder("site2");
   stdfs::create_directory_symlink(sibling, site / "sib");
@@ -131,8 +131,8 @@ TEST(ResolveInsideTest, LinkToSiblingWithSharedPrefixIsOutside) {
 }
 
 TEST(ResolveInsideTest, CacheFollowsRenamesAndDeletions) {
-  ScratchFolder site;
-  site.Put("Folder/a.txt", "x");
+  TempFolder site;
+  site.Write("Folder/a.txt", "x");
   EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "Folder" / "a.txt");
 
   stdfs::rename(site.path() / "Folder", site.path() / "FOLDER");
@@ -144,32 +144,32 @@ TEST(ResolveInsideTest, CacheFollowsRenamesAndDeletions) {
   // Created after the failed lookup by a tool that then puts the folder's modification time back
   // (an unpacked archive, a copy that keeps times).
   stdfs::file_time_type seen = stdfs::last_write_time(site.path());
-  site.Put("fOlDeR/A.TXT", "y");
+  site.Write("fOlDeR/A.TXT", "y");
   stdfs::last_write_time(site.path(), seen);
   EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "fOlDeR" / "A.TXT");
 
   // A case variant added later that matches exactly takes over.
-  site.Put("folder/a.txt", "z");
+  site.Write("folder/a.txt", "z");
   EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "folder" / "a.txt");
 }
 
 TEST(ResolveInsideTest, CacheSeesAFolderReplacedUnderTheSameName) {
-  ScratchFolder site;
-  site.Put("Up/Pic.jpg", "x");
+  TempFolder site;
+  site.Write("Up/Pic.jpg", "x");
   EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "Pic.jpg");
   stdfs::remove_all(site.path() / "Up");
-  site.Put("Up/PIC.JPG", "x");
+  site.Write("Up/PIC.JPG", "x");
   EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "PIC.JPG");
 }
 
 TEST(ResolveInsideTest, LargeFolderFilledOneByOneSeesEveryNotedName) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("List");
   for (int i = 0; i < 1500; ++i) {
     std::string name = "List_" + std::to_string(i) + ".html";
     std::optional<stdfs::path> fresh = ResolveInside(site.path(), "list/" + name);
     ASSERT_EQ(fresh, site.path() / "List" / name);
-    NoteCreated(site.Put("List/" + name, "x"));
+    NoteCreated(site.Write("List/" + name, "x"));
   }
   for (int i = 0; i < 1500; i += 7) {
     std::string name = "list_" + std::to_string(i) + ".HTML";
@@ -181,8 +181,8 @@ TEST(ResolveInsideTest, LargeFolderFilledOneByOneSeesEveryNotedName) {
 }
 
 TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
-  ScratchFolder site;
-  for (int i = 0; i < 50; ++i) site.Put("Dir" + std::to_string(i) + "/File.html", "x");
+  TempFolder site;
+  for (int i = 0; i < 50; ++i) site.Write("Dir" + std::to_string(i) + "/File.html", "x");
   std::vector<std::thread> threads;
   std::vector<int> failures(8, 0);
   for (int t = 0; t < 8; ++t) {
@@ -201,7 +201,7 @@ TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
 }
 
 TEST(IsInsideTest, PlacesPathsAgainstTheRoot) {
-  ScratchFolder site;
+  TempFolder site;
   site.MakeFolder("News");
 
   EXPECT_TRUE(IsInside(site.path(), site.path()));
@@ -220,7 +220,7 @@ TEST(IsInsideTest, PlacesPathsAgainstTheRoot) {
 }
 
 TEST(IsInsideTest, RootReachedThroughALinkStillContainsItsFiles) {
-  ScratchFolder parent;
+  TempFolder parent;
   stdfs::path real = parent.MakeFolder("real");
   stdfs::create_directory_symlink(real, parent.path() / "linked");
   EXPECT_TRUE(IsInside(parent.path() / "linked", real / "a.html"));

@@ -103,7 +103,7 @@ TEST(ApplicationLock, OtherThreadsWaitUntilUnlock) {
 }
 
 TEST(ApplicationLock, HostReleasesALockAPageForgot) {
-  testing::ScratchDir site;
+  testing::TempFolder site;
   HostOptions options;
   options.site_root = site.path();
   options.threads = 2;

@@ -1,6 +1,5 @@
-// Helpers for the host tests: a scratch site folder, a host serving it on an ephemeral loopback
-// port on a thread of its own, and a raw-socket exchange for requests that a client library
-// would not send.
+// Helpers for the host tests: a host serving a folder on an ephemeral loopback port on a thread
+// of its own, and a raw-socket exchange for requests that a client library would not send.
 #ifndef FOLIREX_TESTS_PLATFORM_HOST_HOST_FIXTURE_H_
 #define FOLIREX_TESTS_PLATFORM_HOST_HOST_FIXTURE_H_
 
@@ -12,8 +11,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,37 +18,12 @@
 #include <thread>
 
 #include "platform/host/http_host.h"
+#include "support/temp_folder.h"
 
 namespace folirex::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "folirex-host-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-
-  // Writes bytes to a file below the folder, creating its folders.
-  void Write(const std::string& relative, std::string_view bytes) const {
-    std::filesystem::path file = path_ / relative;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-
- private:
-  std::filesystem::path path_;
-};
+// The folder's older name, still used by some host tests.
+using ScratchDir = TempFolder;
 
 // An HttpHost on 127.0.0.1 and a port the system picks, running until destroyed.
 class RunningHost {

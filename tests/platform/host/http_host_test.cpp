@@ -21,7 +21,7 @@ namespace stdfs = std::filesystem;
 using testing::RawExchange;
 using testing::RawGet;
 using testing::RunningHost;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 const char kRedirectPage[] = "<%\r\nResponse.Redirect \"asp.asp\"\r\n%>";
 
@@ -65,7 +65,7 @@ class HostRouting : public ::testing::Test {
   }
   stdfs::path site() const { return top_.path() / "site"; }
 
-  ScratchDir top_;
+  TempFolder top_;
   std::atomic<int> pages_{0};
   std::unique_ptr<RunningHost> host_;
 };
@@ -288,7 +288,7 @@ TEST_F(HostRouting, OverLongUrlIs414) {
 }
 
 TEST(HostLimits, UrlAndBodyCaps) {
-  ScratchDir site;
+  TempFolder site;
   HostOptions options;
   options.site_root = site.path();
   options.max_url_bytes = 1000;
@@ -312,7 +312,7 @@ TEST(HostLimits, UrlAndBodyCaps) {
 }
 
 TEST(HostWorkers, ManyRequestsAtOnceAllComplete) {
-  ScratchDir site;
+  TempFolder site;
   HostOptions options;
   options.site_root = site.path();
   options.threads = 16;
@@ -342,7 +342,7 @@ TEST(HostWorkers, ManyRequestsAtOnceAllComplete) {
 }
 
 TEST(HostLifecycle, StopLetsARunningRequestFinish) {
-  ScratchDir site;
+  TempFolder site;
   HostOptions options;
   options.site_root = site.path();
   options.port = 0;
@@ -382,7 +382,7 @@ TEST(HostLifecycle, StopLetsARunningRequestFinish) {
 }
 
 TEST(HostLifecycle, StopBeforeRunAndTwoHostsOnOnePort) {
-  ScratchDir site;
+  TempFolder site;
   HostOptions options;
   options.site_root = site.path();
   options.port = 0;

@@ -14,7 +14,7 @@ namespace folirex {
 namespace {
 
 using testing::RunningHost;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 RawRequest FormPost(std::string query, std::string body) {
   RawRequest raw;
@@ -187,7 +187,7 @@ class RequestOverHttp : public ::testing::Test {
     return seen_.back();
   }
 
-  ScratchDir site_;
+  TempFolder site_;
   std::unique_ptr<RunningHost> host_;
   std::mutex mutex_;
   std::vector<Request> seen_;

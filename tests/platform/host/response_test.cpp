@@ -14,7 +14,7 @@ namespace folirex {
 namespace {
 
 using testing::RunningHost;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 std::string HeaderOf(const Response& response, std::string_view name) {
   for (const auto& [n, v] : response.headers()) {
@@ -100,7 +100,7 @@ class ResponseOverHttp : public ::testing::Test {
     options.site_root = site_.path();
     host_ = std::make_unique<RunningHost>(options, std::move(handler));
   }
-  ScratchDir site_;
+  TempFolder site_;
   std::unique_ptr<RunningHost> host_;
 };
 

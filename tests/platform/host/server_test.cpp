@@ -11,7 +11,7 @@ namespace folirex {
 namespace {
 
 namespace stdfs = std::filesystem;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 class MapPathTest : public ::testing::Test {
  protected:
@@ -22,7 +22,7 @@ class MapPathTest : public ::testing::Test {
     stdfs::create_directory_symlink(top_.path(), top_.path() / "site" / "up");
   }
   stdfs::path Root() const { return top_.path() / "site"; }
-  ScratchDir top_;
+  TempFolder top_;
 };
 
 TEST_F(MapPathTest, RootAndInstallFolderAddresses) {

@@ -10,12 +10,13 @@
 
 #include "platform/host/host_fixture.h"
 #include "platform/host/http_host.h"
+#include "support/manual_clock.h"
 
 namespace folirex {
 namespace {
 
 using testing::RunningHost;
-using testing::ScratchDir;
+using testing::TempFolder;
 
 std::string Text(const Variant& v) {
   const auto* s = std::get_if<std::string>(&v.raw());
@@ -67,20 +68,21 @@ TEST(SessionStoreTest, UnknownIdsAreNeverTakenOver) {
 }
 
 TEST(SessionStoreTest, IdleSessionsExpire) {
-  SessionStore store(std::chrono::seconds(2));
+  auto clock = std::make_shared<testing::ManualClock>();
+  SessionStore store(std::chrono::seconds(2), clock);
   Session a = store.Attach("");
   a.Set("k", "v");
   Session b = store.Attach("");
   b.Set("k", "w");
   EXPECT_EQ(store.size(), 2u);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  clock->Advance(std::chrono::milliseconds(1200));
   store.Attach(b.SessionID());  // b is used again, a is not
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  clock->Advance(std::chrono::milliseconds(1200));
   store.Sweep();
   EXPECT_EQ(store.size(), 1u);
   EXPECT_EQ(store.Attach(a.SessionID()).SessionID(), "");
   EXPECT_EQ(Text(store.Attach(b.SessionID()).Get("k")), "w");
-  std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+  clock->Advance(std::chrono::milliseconds(2300));
   // An expired session is not handed out even before a sweep runs.
   EXPECT_EQ(store.Attach(b.SessionID()).SessionID(), "");
 }
@@ -193,7 +195,7 @@ class SessionOverHttp : public ::testing::Test {
     return host_->Client()->Get(target.c_str(), headers);
   }
 
-  ScratchDir site_;
+  TempFolder site_;
   std::unique_ptr<RunningHost> host_;
 };
 

@@ -1,4 +1,4 @@
-#include "core/clock.h"
+#include "platform/clock.h"
 
 namespace folirex {
 namespace {
@@ -6,6 +6,7 @@ namespace {
 class Steady final : public Clock {
  public:
   TimePoint Now() const override { return std::chrono::steady_clock::now(); }
+  DateTime LocalNow() const override { return DateTime::Now(); }
 };
 
 }  // namespace

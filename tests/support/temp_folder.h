@@ -1,42 +1,38 @@
-// A fresh folder under the system's temporary folder for one test, removed with everything in
-// it when the test ends. Names carry the process id and a counter so that tests run in parallel
-// never share one.
-#ifndef FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_
-#define FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_
+// A unique empty folder under the system's temporary folder, removed with everything in it when
+// the object goes away: the one scratch place of every test, so that tests run in parallel never
+// share a file.
+#ifndef FOLIREX_TESTS_SUPPORT_TEMP_FOLDER_H_
+#define FOLIREX_TESTS_SUPPORT_TEMP_FOLDER_H_
 
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace folirex::testing {
 
-class ScratchFolder {
+class TempFolder {
  public:
-  ScratchFolder() {
-    static std::atomic<int> counter{0};
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("folirex-fs-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(random()));
-    std::filesystem::create_directories(path_);
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "folirex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
   }
-  ~ScratchFolder() {
+  ~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
 
-  // Creates the file (and its folders) with the given bytes.
-  std::filesystem::path Put(const std::string& relative, std::string_view bytes) const {
+  // Writes the bytes to a file below the folder, creating its folders; the file's path.
+  std::filesystem::path Write(const std::string& relative, std::string_view bytes) const {
     std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -63,4 +59,4 @@ inline std::string Slurp(const std::filesystem::path& file) {
 
 }  // namespace folirex::testing
 
-#endif  // FOLIREX_TESTS_PLATFORM_FS_SCRATCH_FOLDER_H_
+#endif  // FOLIREX_TESTS_SUPPORT_TEMP_FOLDER_H_

@@ -1,8 +1,8 @@
 // Runs one page of the component in-process against a real site folder and database, with real
 // host objects built from a raw request: for tests of the entry and the shared services that need
 // to look at a page's state after it ran.
-#ifndef FOLIREX_TESTS_CORE_PAGE_RUNNER_H_
-#define FOLIREX_TESTS_CORE_PAGE_RUNNER_H_
+#ifndef FOLIREX_TESTS_SUPPORT_PAGE_RUNNER_H_
+#define FOLIREX_TESTS_SUPPORT_PAGE_RUNNER_H_
 
 #include <memory>
 #include <string>
@@ -88,4 +88,4 @@ inline std::string HeaderOf(const Response& response, const std::string& name) {
 
 }  // namespace folirex::testing
 
-#endif  // FOLIREX_TESTS_CORE_PAGE_RUNNER_H_
+#endif  // FOLIREX_TESTS_SUPPORT_PAGE_RUNNER_H_
