@@ -1,6 +1,7 @@
-// WorkerPool: a fixed set of threads that run the page handlers, one task at a time each, in the
-// order they were posted. The I/O threads post a page here and never run one themselves, so a
-// slow page never holds up the connections.
+// WorkerPool: a fixed set of threads that run the page handlers, one task at a time each. The
+// I/O threads post a page here and never run one themselves, so a slow page never holds up the
+// connections. A task goes to the worker that went idle last (its processor's caches still hold
+// the database connection and the page's data); when none is idle, tasks wait in posting order.
 //
 // Post may be called from any thread. The destructor runs every task already posted, then joins
 // the threads; a task must not destroy its own pool.
@@ -29,11 +30,17 @@ class WorkerPool {
   void Drain();
 
  private:
+  // A worker waiting for a task handed to it alone.
+  struct Idle {
+    std::condition_variable wake;
+    std::function<void()> task;
+  };
+
   void Work();
 
   std::mutex mutex_;
-  std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;
+  std::vector<Idle*> idle_;  // the last to go idle at the back
   bool closing_ = false;
   std::vector<std::thread> threads_;
 };
