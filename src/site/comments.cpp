@@ -148,11 +148,7 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-  std::string page =
-      LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "comment");
-  const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "comment");
-  return ParseTemplate(state, state.channel, skin, page, "comment", state.channel.GenerateHtml,
-                       article_id, "", "", "", "", "", "", "", "", "");
+  return ShowArticlePage(state, "comment", article_id);
 }
 
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,

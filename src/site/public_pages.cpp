@@ -126,6 +126,12 @@ std::string ShowDefault(RequestState& state) {
   return "";
 }
 
+std::string ShowArticlePage(RequestState& state, const char* page_type, const Variant& article_id) {
+  PageArgs args;
+  args.article_id = article_id;
+  return ChannelPage(state, page_type, args);
+}
+
 std::string ShowFirst(RequestState& state) { return ChannelPage(state, "first", PageArgs{}); }
 
 std::string ShowSearch(RequestState& state, std::string_view search_type,

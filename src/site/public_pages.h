@@ -32,6 +32,10 @@ inline constexpr const char kBadArticle[] =
 // bin nor waiting for approval. Every page that shows or sends an article asks this first.
 bool IsPublishedArticle(RequestState& state, const Variant& article_id);
 
+// The channel's template page of the type (with its skin) drawn for one article: the comment
+// and tell-a-friend pages.
+std::string ShowArticlePage(RequestState& state, const char* page_type, const Variant& article_id);
+
 std::string ShowDefault(RequestState& state);
 std::string ShowFirst(RequestState& state);
 std::string ShowSearch(RequestState& state, std::string_view search_type,

@@ -56,11 +56,7 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
   if (flag.ToString() != "1") {
     // An article that is not on the site gets the content page's answer for a missing one.
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
-    std::string page =
-        LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "tellfriend");
-    const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "tellfriend");
-    return ParseTemplate(state, state.channel, skin, page, "tellfriend", state.channel.GenerateHtml,
-                         article_id, "", "", "", "", "", "", "", "", "");
+    return ShowArticlePage(state, "tellfriend", article_id);
   }
 
   // The form posts (the entry reads the friend's name and address from the posted form only).

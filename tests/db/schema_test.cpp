@@ -22,6 +22,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/variant.h"
+#include "support/temp_folder.h"
 
 namespace folirex {
 namespace {
@@ -38,26 +39,7 @@ std::string ReadSourceFile(const std::string& relative) {
   return text.str();
 }
 
-// A unique empty folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "folirex-schema-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create " << pattern;
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using testing::TempFolder;
 
 // One SQLite file, open for the life of the object.
 class SqliteFile {
