@@ -1,8 +1,8 @@
 #include "site/class_folders.h"
 
-#include <array>
 #include <vector>
 
+#include "core/folder_names.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "platform/db/recordset.h"
@@ -12,17 +12,9 @@
 namespace folirex {
 namespace {
 
-// Folders of the site and of every channel folder that a class folder must
-// never be taken for: the console, the database, shared images and scripts,
-// skins, script snippets, navigation menus and the list folders the static
-// generation writes.
-constexpr std::array<const char*, 11> kReservedFolders = {
-    "admin",   "data",     "editor", "images",  "js",         "list",
-    "listhot", "navimenu", "skin",   "subject", "uploadfiles"};
-
 // One plain folder name: no separator, no "." or "..", nothing a path could be
 // steered with.
-bool IsPlainFolderName(std::string_view name) {
+bool IsSafeStoredName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   if (name.front() == ' ' || name.back() == ' ' || name.back() == '.') return false;
   for (unsigned char c : name) {
@@ -36,13 +28,13 @@ bool IsPlainFolderName(std::string_view name) {
 
 // A channel folder as ChannelDir holds it: "" or plain names each followed by
 // "/".
-bool IsPlainFolderPath(std::string_view path) {
+bool IsSafeStoredPath(std::string_view path) {
   if (path.empty()) return true;
   if (path.back() != '/') return false;
   size_t start = 0;
   while (start < path.size()) {
     size_t slash = path.find('/', start);
-    if (!IsPlainFolderName(path.substr(start, slash - start))) return false;
+    if (!IsSafeStoredName(path.substr(start, slash - start))) return false;
     start = slash + 1;
   }
   return true;
@@ -83,7 +75,7 @@ std::string GetClassListDir(RequestState& state, const Variant& /*channel_dir*/,
 void DeleteClassFolders(RequestState& state) {
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string channel_dir = GetChannelFolder(state.host, state.db, state.caches, channel).dir;
-  if (!IsPlainFolderPath(channel_dir)) return;
+  if (!IsSafeStoredPath(channel_dir)) return;
 
   if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
   std::vector<std::string> dirs;
@@ -111,11 +103,9 @@ void DeleteClassFolders(RequestState& state) {
   const std::string upload_dir = LCase(Trim(state.channel.UploadDir.ToString()));
 
   for (const std::string& dir : dirs) {
-    if (dir.empty() || !IsPlainFolderName(dir)) continue;
+    if (dir.empty() || !IsSafeStoredName(dir)) continue;
     const std::string lower = LCase(dir);
-    bool reserved = lower == upload_dir;
-    for (const char* name : kReservedFolders) reserved = reserved || lower == name;
-    if (reserved) continue;
+    if (lower == upload_dir || IsReservedSiteFolder(lower)) continue;
     const std::string key = FolderKey(channel_dir + dir);
     bool holds_channel = false;
     for (const std::string& folder : channel_folders) {
