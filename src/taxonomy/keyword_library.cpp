@@ -43,7 +43,7 @@ std::string PostedName(RequestState& state) {
   return name;
 }
 
-// The name form of the add and rename views; `old_name` adds the hidden oldkey field.
+// The name form of the add and rename views; `with_old_key` adds the hidden oldkey field.
 std::string KeywordForm(const std::string& action, const std::string& name, bool with_old_key) {
   std::string html =
       "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
