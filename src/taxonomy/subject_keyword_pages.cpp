@@ -66,11 +66,11 @@ void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool
 
   Connection& conn = *state.db.Conn;
   const std::string table(list.table);
+  int64_t order = 0;
+  if (!StoredOrder(conn, table, channel, id, &order)) AlertBack(state, kMoveParameterError);
   bool moved = false;
   {
     ScopedTransaction transaction(conn);
-    int64_t order = 0;
-    if (!StoredOrder(conn, table, channel, id, &order)) AlertBack(state, kMoveParameterError);
     state.db.Sql = up ? "select top 1 d_id, d_order from " + table +
                             " where d_order < ? and d_channelid = ? order by d_order desc"
                       : "select top 1 d_id, d_order from " + table +
