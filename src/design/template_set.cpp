@@ -54,7 +54,7 @@ void Template_ShowList(RequestState& state, const SetContext& set) {
     std::string id = rs["d_id"].ToString();
     html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
             "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-            "</a></td><td>" + HtmlEscapeText(Trim(rs["d_desc"].ToString())) +
+            "</a></td><td>" + HtmlEscapeText(Trim(rs["d_desc"].ToString()), LineFeeds::kBreak) +
             "</td><td align=center><a href='" + base + "&amp;action=selectpage&amp;id=" + id +
             "'>选择模板页</a></td><td align=center><input type='checkbox' name='checkid' value='" +
             id + "'" + (rs["d_sysflag"].ToBoolOr(false) ? " disabled" : "") + "></td></tr>\r\n";
