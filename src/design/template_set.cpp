@@ -290,6 +290,10 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
+    // The set's row is locked first: a second save of the same set waits for this one to commit
+    // and then replaces its rows, instead of adding twelve of its own beside them.
+    conn.Execute("update Vantrel_Template set d_sysflag = d_sysflag where d_id = ?",
+                 {Variant(set_id)});
     conn.Execute("delete from Vantrel_TemplateAndPage where d_templateid = ?", {Variant(set_id)});
     for (const auto& [code, page_id] : map) {
       conn.Execute(
