@@ -1,0 +1,13 @@
+// The design folder's console pages: template sets, template pages and skins.
+#ifndef FOLIREX_DESIGN_MODULE_H_
+#define FOLIREX_DESIGN_MODULE_H_
+
+#include "core/modules.h"
+
+namespace folirex {
+
+void RegisterDesignModule(ModuleRegistry& registry);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_DESIGN_MODULE_H_
