@@ -1,0 +1,13 @@
+// The taxonomy layer's console pages: channels, the class tree, subjects and the keyword library.
+#ifndef FOLIREX_TAXONOMY_MODULE_H_
+#define FOLIREX_TAXONOMY_MODULE_H_
+
+#include "core/modules.h"
+
+namespace folirex {
+
+void RegisterTaxonomyModule(ModuleRegistry& registry);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_TAXONOMY_MODULE_H_
