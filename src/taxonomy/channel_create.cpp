@@ -1,6 +1,7 @@
 #include "taxonomy/channel_create.h"
 
 #include "console/console_text.h"
+#include "core/messages.h"
 #include "core/site_files.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
@@ -178,6 +179,12 @@ std::vector<SkinCopy> CloneModuleRows(Connection& conn, int64_t source, int64_t 
 
 void Channel_Save(RequestState& state) {
   PostedChannel channel = ReadNewChannel(state);
+  // A folder already on the disk belongs to something else, which deleting the channel would
+  // take with it.
+  if (channel.channeltype == 1 && !channel.channeldir.empty() &&
+      SiteFolderExists(state.host, channel.channeldir)) {
+    AlertBack(state, "提示：目录[" + channel.channeldir + "]已经存在！");
+  }
   RequireFormPost(state);
   Connection& conn = *state.db.Conn;
   const bool internal = channel.channeltype == 1;

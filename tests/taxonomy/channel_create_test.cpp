@@ -140,6 +140,7 @@ TEST_F(ChannelCreateTest, RefusedChannelsChangeNothing) {
       {{{"d_channeldir", "Uploads"}}, "提示：目录[uploads]已经存在！"},
       {{{"d_channeldir", "subject"}}, "提示：目录[subject]已经存在！"},
       {{{"d_channeldir", "ARTICLE"}}, "提示：目录[article]已经存在！"},
+      {{{"d_channeldir", "Leftover"}}, "提示：目录[leftover]已经存在！"},
       {{{"d_projectname", ""}}, "提示：项目名称不能为空！"},
       {{{"d_uploaddir", ""}}, "提示：上传目录请使用英文字母，最多50个字母！"},
       {{{"d_uploaddir", "../../x"}}, "提示：上传目录请使用英文字母，最多50个字母！"},
@@ -148,6 +149,7 @@ TEST_F(ChannelCreateTest, RefusedChannelsChangeNothing) {
       {{{"d_moduletype", "11"}}, "提示：参数错误！"},
       {{{"d_channelname", std::string(51, 'a')}}, "提示：频道名称超过最大长度！"},
   };
+  std::filesystem::create_directories(site_.Disk("leftover/keep"));
   const int64_t channels = Count("select count(*) from Vantrel_Channel");
   const int64_t menu = Count("select count(*) from Vantrel_MenuSet");
   for (const Case& c : cases) {
@@ -163,6 +165,7 @@ TEST_F(ChannelCreateTest, RefusedChannelsChangeNothing) {
             "提示：名称不能为空\\n\\n系统将自动返回前一页面...");
   EXPECT_EQ(Count("select count(*) from Vantrel_Channel"), channels);
   EXPECT_EQ(Count("select count(*) from Vantrel_MenuSet"), menu);
+  EXPECT_TRUE(site_.Exists("leftover/keep"));
   for (const char* folder : {"x", "new s", "viaget", "Admin/uplaodfile", "JS/uplaodfile"}) {
     EXPECT_FALSE(site_.Exists(folder)) << folder;
   }
