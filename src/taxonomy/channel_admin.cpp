@@ -1,5 +1,7 @@
 #include "taxonomy/channel_admin.h"
 
+#include <string>
+
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "console/id_list.h"

@@ -1,5 +1,7 @@
 #include "taxonomy/channel_bar.h"
 
+#include <string>
+
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"

@@ -1,5 +1,9 @@
 #include "taxonomy/channel_create.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "console/console_text.h"
 #include "core/messages.h"
 #include "core/site_files.h"

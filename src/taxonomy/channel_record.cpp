@@ -1,6 +1,8 @@
 #include "taxonomy/channel_record.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "core/folder_names.h"
 #include "core/messages.h"
