@@ -16,6 +16,8 @@
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_script.h"
+#include "platform/fs/file_system.h"
+#include "taxonomy/channel_bar.h"
 
 namespace folirex {
 namespace fsys = std::filesystem;
@@ -189,6 +191,8 @@ class ServerDatabase {
     }
   }
 
+  Connection& connection() { return conn_; }
+
   // Drops what was loaded; closing does the same for a transaction left open.
   void Rollback() noexcept { transaction_.reset(); }
   void Close() noexcept {
@@ -215,6 +219,22 @@ class ServerDatabase {
   Connection conn_;
   std::optional<ScopedTransaction> transaction_;  // the load, until committed or dropped
 };
+
+// The channel bar of the shipped channels, so that the bar script the shipped design includes is
+// there before the first channel change rewrites it.
+bool WriteChannelBar(Connection& conn, const fsys::path& dir, std::string* error) {
+  const fsys::path file = dir / kChannelMenuFile;
+  try {
+    if (fs::CreateFolderPath(file.parent_path()) &&
+        fs::WriteTextFile(file, ChannelMenuScriptOfSite(conn))) {
+      return true;
+    }
+    *error = "cannot write " + file.string();
+  } catch (const std::exception& e) {
+    *error = "cannot write " + file.string() + ": " + e.what();
+  }
+  return false;
+}
 
 bool IsEmptyFolder(const fsys::path& dir) {
   std::error_code ec;
@@ -252,6 +272,18 @@ bool BuildSite(const fsys::path& dir, const SiteSettings& settings, CreatedSite*
       *error = db.error();
       return false;
     }
+    bool bar = false;
+    Connection conn;
+    try {
+      conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir / settings.DBPath).string() +
+                ";");
+      bar = WriteChannelBar(conn, dir, error);
+    } catch (const std::exception& e) {
+      *error = e.what();
+    }
+    conn.Close();
+    db::ClearSessionPool();  // the file is about to move: no session may stay open on this path
+    if (!bar) return false;
   } else {
     // The database is loaded by CreateSite once these files are made.
     created->admin_name = "admin";
@@ -353,8 +385,9 @@ bool CreateSite(const fsys::path& dir, const SiteSettings& settings, CreatedSite
   // The database is looked at first: a wrong server or a database in use costs no copying.
   if (server && !database.Open(settings, error)) return false;
   if (!BuildSite(temp, settings, created, error) ||
-      (server && !database.Load(ShareFolder() / "db", created->admin_name,
-                                MD5(created->admin_password), error))) {
+      (server && (!database.Load(ShareFolder() / "db", created->admin_name,
+                                 MD5(created->admin_password), error) ||
+                  !WriteChannelBar(database.connection(), temp, error)))) {
     database.Rollback();
     database.Close();
     fsys::remove_all(temp, ec);

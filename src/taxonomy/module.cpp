@@ -2,6 +2,7 @@
 
 #include "taxonomy/keyword_library.h"
 #include "taxonomy/subject_pages.h"
+#include "taxonomy/channel_admin.h"
 
 namespace folirex {
 
@@ -9,6 +10,8 @@ void RegisterTaxonomyModule(ModuleRegistry& registry) {
   // Subjects and the keyword library.
   registry.AddAdminEntry("ArticleSubject_Main", ArticleSubject_Main);
   registry.AddAdminEntry("ArticleKeyword_Main", ArticleKeyword_Main);
+  // Channels.
+  registry.AddAdminEntry("Channel_Main", Channel_Main);
 }
 
 }  // namespace folirex

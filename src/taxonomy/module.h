@@ -1,6 +1,4 @@
-// The taxonomy pages' entries, registered with the module registry that the administration
-// entry dispatches from: ArticleSubject_Main (subjects) and ArticleKeyword_Main (the keyword
-// library).
+// The taxonomy layer's console pages: channels, the class tree, subjects and the keyword library.
 #ifndef FOLIREX_TAXONOMY_MODULE_H_
 #define FOLIREX_TAXONOMY_MODULE_H_
 

@@ -1,0 +1,281 @@
+#include "taxonomy/channel_change.h"
+
+#include <string>
+#include <vector>
+
+#include "console/console_text.h"
+#include "console/id_list.h"
+#include "core/folder_names.h"
+#include "core/messages.h"
+#include "core/site_files.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/vb_text.h"
+#include "taxonomy/channel_bar.h"
+#include "taxonomy/channel_common.h"
+#include "taxonomy/channel_record.h"
+
+namespace folirex {
+namespace {
+
+constexpr const char* kParameterError = "提示：参数错误！";
+constexpr const char* kListLink = "<li><a href='?m=admin_channel'>返回列表</a>";
+
+Variant Id(int64_t id) { return Variant(static_cast<long long>(id)); }
+
+// A stored folder name that file steps may act on: one plain name, none of the site's own.
+bool MayTouch(const std::string& name) {
+  return IsPlainFolderSegment(name) && !IsReservedChannelFolder(name);
+}
+
+// Gives d_order 1..n in the present order.
+void Renumber(Connection& conn, const char* table) {
+  std::vector<std::pair<Variant, int64_t>> rows;
+  Recordset rs;
+  rs.Open(std::string("select d_id, d_order from ") + table + " order by d_order, d_id", conn, 0,
+          1);
+  for (; !rs.Eof(); rs.MoveNext()) rows.emplace_back(rs["d_id"], rs["d_order"].ToInt64Or(0));
+  rs.Close();
+  int64_t position = 0;
+  for (const auto& [id, order] : rows) {
+    if (++position == order) continue;
+    conn.Execute(std::string("update ") + table + " set d_order = ? where d_id = ?",
+                 {Id(position), id});
+  }
+}
+
+// The posted list of checked channels; refusals end the request.
+IdList PostedIds(RequestState& state) {
+  IdList list;
+  std::string posted = Trim(state.host.Request->Form("selectdel"));
+  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+  return list;
+}
+
+// The class folders of a channel that lay in the install folder, once the channel has a folder
+// of its own. A folder that is the site's or another channel's stays.
+void DeleteClassFolders(RequestState& state, int64_t id, const std::string& new_dir,
+                        FileFailures& failures) {
+  std::vector<std::string> folders;
+  Recordset rs;
+  rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = ?", {Id(id)}, *state.db.Conn,
+          0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) folders.push_back(Trim(rs["d_dir"].ToString()));
+  rs.Close();
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    const std::string first = LCase(folder.substr(0, folder.find('/')));
+    if (!IsPlainFolderPath(folder) || IsReservedChannelFolder(first) || first == LCase(new_dir) ||
+        ChannelFolderTaken(*state.db.Conn, first, id)) {
+      continue;
+    }
+    if (!DeleteFolder(state.host, folder)) failures.push_back(folder);
+  }
+}
+
+// Moves an internal channel's files from its stored folders to the updated ones. Uploads reach
+// their new place before any old folder is removed; a folder whose content did not all arrive
+// stays where it was.
+void MoveChannelFiles(RequestState& state, const StoredChannel& old, const PostedChannel& now,
+                      FileFailures& failures) {
+  const HostObjects& host = state.host;
+  const std::string& dir = now.channeldir;
+  const std::string& up = now.uploaddir;
+  const std::string old_up = MayTouch(old.uploaddir) ? old.uploaddir : "";
+  // With uploads switched off the files stay under their old folder name.
+  const std::string up_target = up.empty() ? old_up : up;
+  if (!old.channeldir.empty() && !MayTouch(old.channeldir)) {
+    failures.push_back(old.channeldir);
+    return;
+  }
+  if (!old.channeldir.empty() && !dir.empty()) {
+    if (!MoveFolderNoted(host, old.channeldir, dir, failures)) return;
+    if (!old_up.empty() && !up.empty()) {
+      MoveFolderNoted(host, dir + "/" + old_up, dir + "/" + up, failures);
+    } else if (!up.empty() && !CreateFolderPath(host, std::string_view(dir + "/" + up))) {
+      failures.push_back(dir + "/" + up);
+    }
+  } else if (!old.channeldir.empty()) {
+    // Into the install folder: the channel's images, styles, snippets and uploads first.
+    const std::string& from = old.channeldir;
+    bool arrived = CopyFolderNoted(host, from + "/Images", "Images/", failures);
+    arrived = CreateFolderPath(host, std::string_view("Skin")) && arrived;
+    arrived = CopyFolderNoted(host, from + "/Skin", "Skin/", failures) && arrived;
+    arrived = CopyFolderNoted(host, from + "/Js", "Js/", failures) && arrived;
+    if (!old_up.empty()) {
+      arrived = CopyFolderNoted(host, from + "/" + old_up, up_target + "/", failures) && arrived;
+    }
+    if (!up.empty() && !CreateFolderPath(host, std::string_view(up))) failures.push_back(up);
+    if (arrived && !DeleteFolder(host, from)) failures.push_back(from);
+  } else if (!dir.empty()) {
+    // Out of the install folder into a folder of its own.
+    bool arrived = CreateFolderPath(host, std::string_view(dir));
+    if (!arrived) failures.push_back(dir);
+    if (!old_up.empty()) {
+      arrived = CopyFolderNoted(host, old_up, dir + "/" + up_target + "/", failures) && arrived;
+    }
+    if (!up.empty() && !CreateFolderPath(host, std::string_view(dir + "/" + up))) {
+      failures.push_back(dir + "/" + up);
+    }
+    arrived = CopyFolderNoted(host, "Images", dir + "/Images/", failures) && arrived;
+    arrived = CreateFolderPath(host, std::string_view(dir + "/Skin")) && arrived;
+    arrived = CopyFolderNoted(host, "Skin", dir + "/Skin/", failures) && arrived;
+    if (!arrived) return;
+    // What the channel wrote into the install folder goes: its uploads, lists, subjects, class
+    // folders and first pages (the site's own default.asp stays).
+    if (!old_up.empty() && !DeleteFolder(host, old_up)) failures.push_back(old_up);
+    for (const char* folder : {"list", "listhot", "subject"}) {
+      if (!DeleteFolder(host, folder)) failures.push_back(folder);
+    }
+    DeleteClassFolders(state, old.id, dir, failures);
+    if (!DeleteFilesIn(host, "./", "^default\\.(html|htm|shtml|shtm)$")) {
+      failures.push_back("default.html");
+    }
+  } else if (!up.empty()) {
+    if (!old_up.empty()) {
+      MoveFolderNoted(host, old_up, up, failures);
+    } else if (!CreateFolderPath(host, std::string_view(up))) {
+      failures.push_back(up);
+    }
+  }
+}
+
+// Renames the channel's menu items after a change of its item word.
+void RenameMenuItems(Connection& conn, int64_t id, const std::string& old_word,
+                     const std::string& new_word) {
+  std::vector<std::pair<Variant, std::string>> items;
+  Recordset rs;
+  rs.Open("select d_id, d_name from Vantrel_MenuSet where d_channelid = ?", {Id(id)}, conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) items.emplace_back(rs["d_id"], rs["d_name"].ToString());
+  rs.Close();
+  for (const auto& [item, name] : items) {
+    std::string renamed = ReplaceWord(name, old_word, new_word);
+    if (renamed == name) continue;
+    conn.Execute("update Vantrel_MenuSet set d_name = ? where d_id = ?", {Variant(renamed), item});
+  }
+}
+
+// The end of every change: the channel bar, then the message (its file failures listed).
+void Finish(RequestState& state, bool reload_menu, const char* message, const std::string& links,
+            FileFailures& failures) {
+  state.caches.Clear();
+  if (reload_menu) state.host.Response->Write(kReloadMenuScript);
+  if (!Channel_CreateMenuJs(state)) failures.push_back(kChannelMenuFile);
+  state.host.Response->Write(ChannelMessage(message, links, failures));
+}
+
+void SwitchChannels(RequestState& state, bool enable) {
+  IdList list = PostedIds(state);
+  RequireFormPost(state);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    conn.Execute(std::string("update Vantrel_Channel set d_disabledflag = ") +
+                 (enable ? "false" : "true") + ", d_shownameflag = " + (enable ? "true" : "false") +
+                 " where d_id in (" + list.sql + ")");
+    conn.Execute(std::string("update Vantrel_MenuSet set d_displayflag = ") + (enable ? "1" : "0") +
+                 " where d_channelid in (" + list.sql + ")");
+    transaction.Commit();
+  }
+  FileFailures failures;
+  Finish(state, true, enable ? "启用频道成功！" : "禁用频道成功！", kListLink, failures);
+}
+
+}  // namespace
+
+void Channel_Update(RequestState& state) {
+  const Request& request = *state.host.Request;
+  int64_t id = 0;
+  std::string type_text = Trim(request.QueryString("channeltype"));
+  if (!ParseId(Trim(request.QueryString("id")), &id) || !IsDigits(Variant(type_text))) {
+    AlertBack(state, kParameterError);
+  }
+  Connection& conn = *state.db.Conn;
+  StoredChannel stored;
+  if (!ReadStoredChannel(conn, id, &stored)) AlertBack(state, kParameterError);
+  PostedChannel channel = ReadChannelUpdate(state, stored);
+  const bool internal = stored.channeltype == 1;
+  // A folder already on the disk would refuse the move, leaving the row naming a folder that is
+  // not the channel's.
+  if (internal && !channel.channeldir.empty() &&
+      LCase(channel.channeldir) != LCase(stored.channeldir) &&
+      SiteFolderExists(state.host, channel.channeldir)) {
+    AlertBack(state, "提示：目录[" + channel.channeldir + "]已经存在！");
+  }
+  RequireFormPost(state);
+  {
+    ScopedTransaction transaction(conn);
+    UpdateChannelRow(conn, stored, channel);
+    if (internal) {
+      // Every static page follows the channel's new settings once regenerated.
+      conn.Execute("update Vantrel_Article set d_generatedflag = false");
+      conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false");
+      conn.Execute("update Vantrel_ArticleSubject set d_generatedflag = false");
+      RenameMenuItems(conn, id, stored.projectname, channel.projectname);
+    }
+    transaction.Commit();
+  }
+  FileFailures failures;
+  if (internal) {
+    state.caches.Clear();
+    MoveChannelFiles(state, stored, channel, failures);
+  }
+  std::string links = "<li><a href='?m=admin_channel&action=edit&id=" + std::to_string(id) +
+                      "'>返回继续修改</a>" + kListLink;
+  if (internal) {
+    links += "<li><a href='?m=admin_articlehtml&action=showchange&channelid=" + std::to_string(id) +
+             "'>更新频道数据</a>";
+  }
+  Finish(state, internal, "修改信息成功！", links, failures);
+}
+
+void Channel_Del(RequestState& state) {
+  IdList list = PostedIds(state);
+  for (int64_t id : list.ids) {
+    if (id <= kLastSystemChannel) {
+      AlertBack(state, "系统带的频道不能删除，自己新增的频道才可以删除！");
+    }
+  }
+  RequireFormPost(state);
+  Connection& conn = *state.db.Conn;
+  std::vector<std::string> folders;
+  {
+    Recordset rs;
+    rs.Open(
+        "select d_channeldir, d_channeltype from Vantrel_Channel where d_id in (" + list.sql + ")",
+        conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      std::string dir = Trim(rs["d_channeldir"].ToString());
+      if (rs["d_channeltype"].ToInt64Or(0) == 1 && !dir.empty()) folders.push_back(dir);
+    }
+  }
+  {
+    ScopedTransaction transaction(conn);
+    conn.Execute("delete from Vantrel_Channel where d_id in (" + list.sql + ")");
+    Renumber(conn, "Vantrel_Channel");
+    conn.Execute("delete from Vantrel_MenuSet where d_channelid in (" + list.sql + ")");
+    Renumber(conn, "Vantrel_MenuSet");
+    for (const char* table : {"Vantrel_NaviMenu", "Vantrel_Template", "Vantrel_TemplatePage",
+                              "Vantrel_TemplateAndPage", "Vantrel_Skin", "Vantrel_JS"}) {
+      conn.Execute(std::string("delete from ") + table + " where d_channelid in (" + list.sql +
+                   ")");
+    }
+    transaction.Commit();
+  }
+  // A folder goes only when it is the deleted channel's own: never one of the site's, and never
+  // one that a remaining channel still names.
+  FileFailures failures;
+  for (const std::string& dir : folders) {
+    if (!MayTouch(dir) || ChannelFolderTaken(conn, dir, 0) || !DeleteFolder(state.host, dir)) {
+      failures.push_back(dir);
+    }
+  }
+  Finish(state, true, "删除频道成功！", kListLink, failures);
+}
+
+void Channel_Disable(RequestState& state) { SwitchChannels(state, false); }
+
+void Channel_Enable(RequestState& state) { SwitchChannels(state, true); }
+
+}  // namespace folirex
