@@ -1,5 +1,6 @@
 #include "app/feature_modules.h"
 
+#include "articles/module.h"
 #include "console/module.h"
 #include "site/module.h"
 
@@ -9,6 +10,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterArticlesModule(registry);
 }
 
 }  // namespace folirex
