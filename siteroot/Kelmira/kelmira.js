@@ -195,9 +195,21 @@
     changed();
   }
 
-  function escapeAttr(text) {
-    return String(text).replace(/&/g, '&amp;').replace(/"/g, '&quot;').replace(/</g, '&lt;')
-        .replace(/>/g, '&gt;');
+  // Puts the node at the caret and the caret after it. The node goes in as built: inserting
+  // markup through the browser's command would copy the editor's computed style onto it.
+  function insertNode(node) {
+    if (sourceView) return;
+    restoreRange();
+    var selection = window.getSelection();
+    var range = selection.getRangeAt(0);
+    range.deleteContents();
+    range.insertNode(node);
+    range.setStartAfter(node);
+    range.collapse(true);
+    selection.removeAllRanges();
+    selection.addRange(range);
+    rememberRange();
+    changed();
   }
 
   function insertLink() {
@@ -209,13 +221,15 @@
     var rows = parseInt(window.prompt('\u884c\u6570\uff1a', '2'), 10);
     var cols = parseInt(window.prompt('\u5217\u6570\uff1a', '2'), 10);
     if (!(rows > 0 && cols > 0 && rows <= 100 && cols <= 30)) return;
-    var html = '<table border="1" cellspacing="0" cellpadding="3">';
+    var table = document.createElement('table');
+    table.setAttribute('border', '1');
+    table.setAttribute('cellspacing', '0');
+    table.setAttribute('cellpadding', '3');
     for (var r = 0; r < rows; r++) {
-      html += '<tr>';
-      for (var c = 0; c < cols; c++) html += '<td>&nbsp;</td>';
-      html += '</tr>';
+      var row = table.insertRow(-1);
+      for (var c = 0; c < cols; c++) row.insertCell(-1).innerHTML = '&nbsp;';
     }
-    run('insertHTML', html + '</table>');
+    insertNode(table);
   }
 
   // The upload pop-up: an article form's editor stores into the channel's upload folder, any
@@ -241,11 +255,17 @@
     if (!url) return;
     uploadField.value = '';
     if (sourceView) toggleSource();
+    var node;
     if (/\.(gif|jpe?g|png|bmp|webp)$/i.test(url)) {
-      run('insertHTML', '<img src="' + escapeAttr(url) + '" border="0">');
+      node = document.createElement('img');
+      node.setAttribute('src', url);
+      node.setAttribute('border', '0');
     } else {
-      run('insertHTML', '<a href="' + escapeAttr(url) + '">' + escapeAttr(url) + '</a>');
+      node = document.createElement('a');
+      node.setAttribute('href', url);
+      node.textContent = url;
     }
+    insertNode(node);
     var list = parentField(uploadListName);
     if (list) {
       list.value = list.value ? list.value + '|' + url : url;
