@@ -34,6 +34,13 @@
   }
 
   var area = document.getElementById('kelmira_area');
+  // Any change of the shown text, by typing, a command, a paste or a drop, is an edit (the
+  // area's own attributes are the editor's: showing and hiding it is none).
+  var observer = new MutationObserver(function (records) {
+    for (var i = 0; i < records.length; i++) {
+      if (records[i].type !== 'attributes' || records[i].target !== area) return changed();
+    }
+  });
   var source = document.getElementById('kelmira_source');
   var uploadField = document.kelmira.upload;
 
@@ -99,6 +106,7 @@
     // The nodes are moved over, not parsed a second time, so what is shown is what was checked.
     area.textContent = '';
     while (doc.body.firstChild) area.appendChild(document.adoptNode(doc.body.firstChild));
+    observer.takeRecords();  // loading is no edit
   }
 
   // The edited HTML with placeholders and set-aside attributes put back; built in an inert
@@ -192,7 +200,8 @@
     document.execCommand('styleWithCSS', false, false);
     document.execCommand(command, false, value === undefined ? null : value);
     rememberRange();
-    changed();
+    // A command that changed nothing (bold at a bare caret) is no edit: the observer below
+    // tells.
   }
 
   // Puts the node at the caret and the caret after it. The node goes in as built: inserting
@@ -285,6 +294,7 @@
       source.style.display = 'none';
       area.style.display = '';
       sourceView = false;
+      sync();
     }
   }
 
@@ -331,6 +341,7 @@
   var field = parentField(fieldName);
   original = field ? field.value : '';
   loadHtml(original);
+  observer.observe(area, { childList: true, subtree: true, characterData: true, attributes: true });
 
   window.getHTML = getHTML;
   if (window.frameElement) window.frameElement.getHTML = getHTML;

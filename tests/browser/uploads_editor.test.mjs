@@ -120,11 +120,21 @@ test('the editor keeps stored HTML and posts the edited HTML', { timeout: TIMEOU
     assert.equal(await page.evaluate(() => Kelmira1.getHTML()), LEGACY);
     // The stored handler stood inert in the editor.
     assert.notEqual(await page.title(), 'ran');
+    // A click, bold at a bare caret and a look at the source change nothing either.
+    await frame.click('#kelmira_area p:last-of-type');
+    await frame.click('button[data-action=bold]');
+    await frame.click('button[data-action=source]');
+    // (A text box shows every line end as a line feed.)
+    assert.equal(await frame.inputValue('#kelmira_source'), LEGACY.replace(/\r\n/g, '\n'));
+    await frame.click('button[data-action=source]');
+    assert.equal(await posted(), LEGACY);
 
     // Typing and bold at the end of the text.
     await frame.click('#kelmira_area p:last-of-type');
     await page.keyboard.press('End');
     await page.keyboard.type(' more');
+    await frame.click('button[data-action=bold]');
+    await frame.click('button[data-action=bold]');
     await frame.click('button[data-action=bold]');
     await page.keyboard.type('Heavy');
     // A picture through the editor's upload button.
