@@ -41,6 +41,9 @@ function writeFormPage(site) {
     '<script src="admin/admin.js"></script></head><body>' +
     '<form name="form1" method="post" action="admin.asp?m=admin_articleadd">' +
     '<input type="text" name="d_picurl" size="40">' +
+    '<input type="text" name="d_keyword" onchange="window.keywordChanges = 1">' +
+    '<a id="keywords" href="javascript:g_OpenWindow(' +
+    "'admin.asp?m=admin_selectmore&channelid=1&flag=1&field=form1.d_keyword',400,300)\">more</a>" +
     '<input type="button" id="upload" value="upload" onclick="g_OpenWindow(' +
     "'admin.asp?m=uploadfile&channelid=1&type=article&lm=article&field=form1.d_picurl',350,50)\">" +
     `<INPUT type='hidden' name='d_content' value="${asciiAttr(LEGACY)}">` +
@@ -79,7 +82,7 @@ function storedFile(site, address) {
   return fs.readFileSync(path.join(site.root, address));
 }
 
-test('the upload pop-up stores the file and fills the form field', { timeout: TIMEOUT }, async (t) => {
+test('the upload pop-up and the keyword pick list fill the form', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
     writeFormPage(site);
     await signIn(page, site);
@@ -102,6 +105,21 @@ test('the upload pop-up stores the file and fills the form field', { timeout: TI
       name: 'PHOTO.JPG', mimeType: 'image/jpeg', buffer: PHOTO });
     const address = await page.inputValue('input[name=d_picurl]');
     assert.deepEqual(storedFile(site, address), PHOTO);
+
+    // Two keywords of the library ticked in the pick list land in the keyword box.
+    for (const [name, order] of [['\u4f53\u80b2', 1], ['new s', 2], ['other', 3]]) {
+      site.sql(`insert into Vantrel_Keyword (d_channelid, d_name, d_order) values (1, '${name}', ${order})`);
+    }
+    const [picker] = await Promise.all([
+      browser.context.waitForEvent('page'),
+      page.click('#keywords'),
+    ]);
+    await picker.waitForLoadState('load');
+    await picker.check('input[name=selectdel][value="new s"]');
+    await picker.check('input[name=selectdel][value="\u4f53\u80b2"]');
+    await Promise.all([picker.waitForEvent('close'), picker.click('input[value="\u786e \u5b9a"]')]);
+    assert.equal(await page.inputValue('input[name=d_keyword]'), 'news|\u4f53\u80b2');
+    assert.equal(await page.evaluate(() => window.keywordChanges), 1);
   });
 });
 
