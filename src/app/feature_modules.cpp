@@ -2,6 +2,7 @@
 
 #include "console/module.h"
 #include "site/module.h"
+#include "taxonomy/module.h"
 
 namespace folirex {
 
@@ -9,6 +10,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterTaxonomyModule(registry);
 }
 
 }  // namespace folirex
