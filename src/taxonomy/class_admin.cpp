@@ -196,10 +196,9 @@ std::string ArticleClass_TreeName(const ClassUrls& urls, int64_t id, const std::
 
 void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls) {
   std::string html =
-      "<table class=\"list\" border=\"0\" cellspacing=\"1\" align=\"center\">\r\n"
-      "<form name=\"delform\" method=\"post\" action=\"" +
-      HtmlEscapeAttr(urls.Action("")) +
-      "\">\r\n<tr><th width=\"6%\">ID</th><th width=\"30%\">分类名称</th><th "
+      "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(urls.Action("")) +
+      "\" style=\"margin:0\">\r\n<table class=\"list\" border=\"0\" cellspacing=\"1\" "
+      "align=\"center\">\r\n<tr><th width=\"6%\">ID</th><th width=\"30%\">分类名称</th><th "
       "width=\"8%\">排序</th><th width=\"43%\">操作</th><th width=\"4%\"><input "
       "type=\"checkbox\" name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   // The whole tree in one query, in pre-order.
@@ -256,7 +255,7 @@ void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls) {
         "value=\"执行\" onclick=\"doAction(this)\"></td></tr>\r\n";
   }
   html +=
-      "</form></table><br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\"><tr><td><b "
+      "</table></form><br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\"><tr><td><b "
       "class=\"blue\">提示：</b><li>当需要把所有的子类恢复成二级分类时候可以使用复位子类结构功能</"
       "li>"
       "</td></tr></table>\r\n";
@@ -301,10 +300,10 @@ struct ClassFormValues {
 void WriteClassForm(RequestState& state, const ClassUrls& urls, const ClassFormValues& v) {
   auto checked = [](bool on) { return on ? " checked" : ""; };
   std::string html =
-      "<table class=\"form\" border=\"0\" cellspacing=\"1\" align=\"center\">\r\n"
-      "<form name=\"form1\" method=\"post\" action=\"" +
-      HtmlEscapeAttr(v.action) +
-      "\">\r\n<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th><th "
+      "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(v.action) +
+      "\" style=\"margin:0\">\r\n<table class=\"form\" border=\"0\" cellspacing=\"1\" "
+      "align=\"center\">\r\n<tr><th width=\"15%\">设置名称</th><th "
+      "width=\"55%\">基本参数设置</th><th "
       "width=\"30%\">设置说明</th></tr>\r\n";
   html += FormRow("所属分类：", v.parent_select, "", "");
   html += FormRow("分类名称：",
@@ -342,7 +341,7 @@ void WriteClassForm(RequestState& state, const ClassUrls& urls, const ClassFormV
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确\u3000定\"> "
       "<input type=\"reset\" value=\"返 回\" onclick=\"location.href='" +
-      HtmlEscapeAttr(ScriptText(urls.List())) + "'\"></td></tr>\r\n</form></table>\r\n";
+      HtmlEscapeAttr(ScriptText(urls.List())) + "'\"></td></tr>\r\n</table></form>\r\n";
   state.host.Response->Write(html);
 }
 
@@ -460,16 +459,16 @@ void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
   const std::string to = ArticleClass_ClassSelect(
       state.db, {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
   state.host.Response->Write(
-      "<table class=\"form\" border=\"0\" cellspacing=\"1\" align=\"center\">\r\n"
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(urls.WithId("savemove", id)) +
-      "\">\r\n<tr><th colspan=\"3\">移动文章分类</th></tr>\r\n"
+      "\" style=\"margin:0\">\r\n<table class=\"form\" border=\"0\" cellspacing=\"1\" "
+      "align=\"center\">\r\n<tr><th colspan=\"3\">移动文章分类</th></tr>\r\n"
       "<tr><td align=\"center\"><b>当前分类</b></td><td></td><td "
       "align=\"center\"><b>目标分类</b></td></tr>\r\n<tr><td width=\"40%\" align=\"center\">" +
       from +
       "</td><td width=\"10%\" align=\"center\"><input type=\"submit\" "
       "value=\"转移到>>>\"></td><td width=\"40%\" align=\"center\">" +
-      to + "</td></tr>\r\n</form></table>\r\n");
+      to + "</td></tr>\r\n</table></form>\r\n");
 }
 
 void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
