@@ -1,8 +1,8 @@
 // The class tree page through the host, one group per action: the list reached from the menu,
 // the add and edit forms and their saves (the folder rule, the typed defaults), the posted
 // arrows and reset, the move form and the move, the deletion, the emptying and the repair; every
-// refusal answers with the page's message and changes nothing, and the public pages follow each
-// change at once.
+// refusal answers with the page's message and changes nothing. (The public pages after a change:
+// tests/browser/console_classes.test.mjs.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -366,27 +366,6 @@ TEST_F(ClassPageTest, DeleteEmptyAndRepairWorkOnWholeSubtreesOfTheChannel) {
   EXPECT_TRUE(Contains(site_.Post(Url("&action=reorder"), {}).text, "分类修复成功！"));
   EXPECT_EQ(Positions(), "1,2,3");
   EXPECT_EQ(Tree(), "甲/0/1 戊/1/0 丁/0/0");
-}
-
-// The public pages read the tree as the console leaves it: the class page's breadcrumb after a
-// move, a new class in the channel's first page.
-TEST_F(ClassPageTest, PublicPagesFollowTheChangedTree) {
-  int64_t a = site_.Add(ClassRow{.name = "国内", .dir = "home"});
-  int64_t b = site_.Add(ClassRow{.name = "城市", .dir = "city", .parent = a});
-  int64_t w = site_.Add(ClassRow{.name = "国际", .dir = "world"});
-  site_.SetPage("classlist", "path={$showpath}");
-  site_.SetPage("first",
-                "<img src='b.gif' TemplateChip=\"ListSubClassList:2\"><b>{$showclassname}</b><img "
-                "src='e.gif' TemplateChip=\"EndSubClassList\">");
-  const std::string page = "/asp.asp?m=classlist&classid=" + std::to_string(b) + "&channelid=1";
-  EXPECT_TRUE(Contains(site_.Page(page), "国内"));
-  site_.Post(Url("&action=savemove&id=" + std::to_string(b)), {{"d_toid", std::to_string(w)}});
-  const std::string path = site_.Page(page);
-  EXPECT_TRUE(Contains(path, "国际")) << path;
-  EXPECT_FALSE(Contains(path, "国内")) << path;
-
-  site_.Post(Url("&action=save"), {{"d_pid", "0"}, {"d_name", "体育"}, {"d_dir", "sport"}});
-  EXPECT_TRUE(Contains(site_.Page("/asp.asp?channelid=1"), "<b>体育</b>"));
 }
 
 }  // namespace

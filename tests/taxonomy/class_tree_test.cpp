@@ -392,24 +392,5 @@ TEST(ClassTreeTest, AChangeThatFailsHalfWayLeavesTheTreeAsItWas) {
   EXPECT_EQ(conn.transaction_depth(), 0);
 }
 
-TEST(ClassTreeTest, RenumberClosesGapsAndOrdersEqualPositionsById) {
-  SqliteTree db;
-  Connection& conn = db.conn;
-  std::vector<int64_t> ids;
-  for (int i = 0; i < 4; ++i) ids.push_back(AddWithArticle(conn, kChannel, 0, i));
-  conn.Execute("update Vantrel_ArticleClass set d_order = 2 where d_id = ?", {V(ids[0])});
-  conn.Execute("update Vantrel_ArticleClass set d_order = 9 where d_id = ?", {V(ids[1])});
-  conn.Execute("update Vantrel_ArticleClass set d_order = 5 where d_id = ?", {V(ids[2])});
-  conn.Execute("update Vantrel_ArticleClass set d_order = 5 where d_id = ?", {V(ids[3])});
-  RenumberClasses(conn, kChannel);
-  std::vector<Row> rows = TreeRows(conn, kChannel);
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0].id, ids[0]);
-  EXPECT_EQ(rows[1].id, ids[2]);
-  EXPECT_EQ(rows[2].id, ids[3]);
-  EXPECT_EQ(rows[3].id, ids[1]);
-  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].order, static_cast<int64_t>(i + 1));
-}
-
 }  // namespace
 }  // namespace folirex::testing
