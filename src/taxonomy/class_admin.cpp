@@ -2,10 +2,8 @@
 
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
