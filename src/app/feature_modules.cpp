@@ -1,6 +1,8 @@
 #include "app/feature_modules.h"
 
+#include "articles/module.h"
 #include "console/module.h"
+#include "publishing/article_html.h"
 #include "site/module.h"
 
 namespace folirex {
@@ -9,6 +11,11 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterArticlesModule(registry);
+  // The article saves publish at once through the static article page writer.
+  registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
+    return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
+  });
 }
 
 }  // namespace folirex
