@@ -148,8 +148,9 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
   auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   const std::string manager = "/admin.asp?m=admin_article&channelid=1&action=";
   int added = 0;
+  std::map<std::string, int> ran;
 
-  for (int step = 0; step < 70; ++step) {
+  for (int step = 0; step < 120; ++step) {
     std::vector<int64_t> ids;
     for (const auto& [id, m] : model_) ids.push_back(id);
     // A random selection of the articles, at least one.
@@ -191,6 +192,7 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
         HttpAnswer refused = site_->Post(manager + name,
                                          {{"selectdel", list + ", " + std::to_string(foreign_)}});
         EXPECT_NE(refused.text.find("提示：参数错误！"), std::string::npos) << name;
+        ++ran["refused"];
         ExpectModel("refused " + name);
         continue;
       }
@@ -219,8 +221,14 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
         ASSERT_TRUE(Saved(site_->Post(manager + name, {{"selectdel", list}}), "成功"));
       }
     }
+    ++ran[name];
     ExpectModel("step " + std::to_string(step) + " " + name);
     if (HasFatalFailure()) return;
+  }
+  // The sequence went through every kind of change.
+  for (const char* kind : {"add", "edit", "check", "uncheck", "del", "reback", "delrecycle",
+                           "checkall", "delall", "rebackall", "empty", "refused"}) {
+    EXPECT_GT(ran[kind], 0) << kind;
   }
   // A move of class A's articles into class B keeps the counters.
   ASSERT_TRUE(Saved(site_->Post(manager + "savemove", {{"d_fromid", std::to_string(class_a_)},
