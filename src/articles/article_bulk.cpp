@@ -43,9 +43,8 @@ class BulkAction {
   // changed.
   int64_t Articles(const std::string& statement, const std::string& condition,
                    const std::vector<Variant>& params = {}) {
-    return conn_.Execute(statement + " where d_channelid = " + channel_.id_text + " and " +
-                             condition,
-                         params);
+    return conn_.Execute(
+        statement + " where d_channelid = " + channel_.id_text + " and " + condition, params);
   }
 
   void Mark(const std::string& condition) {
@@ -92,8 +91,8 @@ class BulkAction {
 
   void SetFlag(const std::string& condition, const char* column, bool on) {
     Mark(condition);
-    Articles("update Vantrel_Article set " + std::string(column) + " = " +
-                 (on ? "true" : "false") + ", d_generatedflag = false",
+    Articles("update Vantrel_Article set " + std::string(column) + " = " + (on ? "true" : "false") +
+                 ", d_generatedflag = false",
              condition);
   }
 
@@ -121,12 +120,13 @@ void Answer(RequestState& state, const ArticleChannel& channel, std::string_view
 std::string Article_ClassMultiSelect(DatabaseState& db, int64_t channel_id, const char* name,
                                      bool multiple) {
   std::string html = "<select name='" + std::string(name) +
-                     "' size=2 style='height:300px;width:300px'" +
-                     (multiple ? " multiple" : "") + "><option value='0'>未指定任何分类</option>";
+                     "' size=2 style='height:300px;width:300px'" + (multiple ? " multiple" : "") +
+                     "><option value='0'>未指定任何分类</option>";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
-          "where d_channelid = ? order by d_order",
-          {Number(channel_id)}, *db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
+      "where d_channelid = ? order by d_order",
+      {Number(channel_id)}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     bool refused =
         !ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -158,16 +158,17 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
   // Every class named must be one of this channel's; the target must take articles.
   int64_t named_classes = 0;
   for (int64_t id : sources.ids) named_classes += id != 0 ? 1 : 0;
-  if (conn.ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id in (" +
-                         sources.sql + ") and d_channelid = " + channel.id_text)
+  if (conn.ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id in (" + sources.sql +
+                         ") and d_channelid = " + channel.id_text)
           .ToInt64Or(-1) != named_classes) {
     AlertBack(state, kArticleParameterError);
   }
   if (target != 0) {
     Recordset rs;
-    rs.Open("select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-            "d_channelid = ?",
-            {Number(target), Number(channel.id)}, conn, 0, 1);
+    rs.Open(
+        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+        "d_channelid = ?",
+        {Number(target), Number(channel.id)}, conn, 0, 1);
     if (rs.Eof()) AlertBack(state, kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -179,10 +180,11 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
     conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = " +
                  channel.id_text + " and d_id in (" + sources.sql + ")");
     MarkClassAndSubject(conn, target, 0);
-    conn.Execute("update Vantrel_Article set d_generatedflag = false, d_classid = ? where "
-                 "d_classid in (" +
-                     sources.sql + ") and d_channelid = " + channel.id_text,
-                 {Number(target)});
+    conn.Execute(
+        "update Vantrel_Article set d_generatedflag = false, d_classid = ? where "
+        "d_classid in (" +
+            sources.sql + ") and d_channelid = " + channel.id_text,
+        {Number(target)});
     transaction.Commit();
   }
   state.caches.Clear();
@@ -260,8 +262,7 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel) {
 
 void Article_MoveAll(RequestState& state, const ArticleChannel& channel) {
   state.host.Response->Write(
-      "<form name='form1' method='post' action='?m=admin_article&amp;channelid=" +
-      channel.id_text +
+      "<form name='form1' method='post' action='?m=admin_article&amp;channelid=" + channel.id_text +
       "&amp;action=savemove' style='margin:0'><table border=0 cellspacing=1 align=center "
       "class=form><tr><th colspan=3>批量移动文章</th></tr>"
       "<tr><td align=center><b>当前分类</b></td><td></td><td align=center><b>目标分类</b></td>"

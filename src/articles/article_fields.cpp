@@ -80,12 +80,14 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.class_id = in.Id(class_text);
   if (f.class_id != 0) {
     Recordset rs;
-    rs.Open("select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-            "d_channelid = ?",
-            {Variant(static_cast<long long>(f.class_id)), Variant(static_cast<long long>(channel.id))},
-            *state.db.Conn, 0, 1);
+    rs.Open(
+        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+        "d_channelid = ?",
+        {Variant(static_cast<long long>(f.class_id)), Variant(static_cast<long long>(channel.id))},
+        *state.db.Conn, 0, 1);
     if (rs.Eof()) in.Refuse(kArticleParameterError);
-    bool takes = ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
+    bool takes =
+        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
     rs.Close();
     if (!takes) in.Refuse("本分类下设置不允许添加内容！");
   }
@@ -175,8 +177,9 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
     }
   }
   if (f.hot && f.click_times < channel.clicks_of_hot) {
-    in.Refuse("提示：热门" + (update ? std::string("文章") : interaction::ScriptStringEncode(channel.word)) + "最小点击数为" +
-              std::to_string(channel.clicks_of_hot) + "！");
+    in.Refuse("提示：热门" +
+              (update ? std::string("文章") : interaction::ScriptStringEncode(channel.word)) +
+              "最小点击数为" + std::to_string(channel.clicks_of_hot) + "！");
   }
 
   f.template_page = in.Id(in.Text("d_templatepageid"));

@@ -66,8 +66,8 @@ std::string CodeSelect(const char* name, const std::vector<std::pair<const char*
   for (const auto& [text, value] : options) {
     bool on = !done && value == selected;
     done = done || on;
-    html += "<option value='" + std::to_string(value) + "'" + Selected(on) + ">" + text +
-            "</option>";
+    html +=
+        "<option value='" + std::to_string(value) + "'" + Selected(on) + ">" + text + "</option>";
   }
   return html + "</select>";
 }
@@ -97,8 +97,9 @@ std::vector<std::string> FirstKeywords(DatabaseState& db, int64_t channel_id) {
 }
 
 std::string PictureSelect(const FormValues& v) {
-  std::string html = "<select name='d_picture' size=1 onchange=\"SelectPicChange()\">"
-                     "<option value=''>无</option>";
+  std::string html =
+      "<select name='d_picture' size=1 onchange=\"SelectPicChange()\">"
+      "<option value=''>无</option>";
   if (!v.upload_files.empty()) {
     for (const std::string& file : Split(v.upload_files, "|")) {
       if (file.empty()) continue;
@@ -111,17 +112,16 @@ std::string PictureSelect(const FormValues& v) {
 
 std::string Row(const std::string& label, const std::string& controls, const std::string& help,
                 const std::string& attributes = "") {
-  return "<tr" + attributes + "><td align=right>" + label + "</td><td>" + controls +
-         "</td><td>" + help + "</td></tr>\r\n";
+  return "<tr" + attributes + "><td align=right>" + label + "</td><td>" + controls + "</td><td>" +
+         help + "</td></tr>\r\n";
 }
 
 std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const FormValues& v) {
   const std::string word = HtmlEscapeText(v.word);
   const std::string channel_id = channel.id_text;
   std::vector<std::string> keywords = FirstKeywords(db, channel.id);
-  std::string html =
-      "<form name='form1' method='post' action='" + v.action +
-      "' onsubmit='return checkForm()' style='margin:0'>";
+  std::string html = "<form name='form1' method='post' action='" + v.action +
+                     "' onsubmit='return checkForm()' style='margin:0'>";
   if (v.edit) {
     html += "<input type=hidden name='d_savepathfilename' value='" + Attr(v.upload_files) +
             "' onchange=\"doChange(this,document.form1.d_picture)\">";
@@ -134,55 +134,55 @@ std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const 
               "红色分类下已经设置不能添加" + word);
   html += Row("所属专题：",
               BuildSelect(db, "d_subjectid", {}, {},
-                          Variant(v.subject_id == 0 ? std::string()
-                                                    : std::to_string(v.subject_id)),
+                          Variant(v.subject_id == 0 ? std::string() : std::to_string(v.subject_id)),
                           "select d_name, d_id from Vantrel_ArticleSubject where d_channelid=" +
                               channel_id + " order by d_order desc",
                           "不属于任何专题"),
               "选择" + word + "所属的专题");
-  html += "<tr><td align=right rowspan=3>" + word + "标题：</td><td>" +
-          CodeSelect("d_titleprefix",
-                     {{"", 0}, {"[图文]", 1}, {"[组图]", 2}, {"[推荐]", 3}, {"[注意]", 4}},
-                     v.title_prefix) +
-          "<input type=text name='d_title' size=27 maxlength=50 value='" + Attr(v.title) + "'>" +
-          Article_TitleColorSelect(v.title_color) +
-          CodeSelect("d_fontshape",
-                     {{"字形", 0}, {"粗体", 1}, {"斜体", 2}, {"粗+斜", 3}, {"规则", 0}},
-                     v.font_shape) +
-          "</td><td><font color=red>*</font>简短标题，必填，最大25个中文</td></tr>\r\n";
+  html +=
+      "<tr><td align=right rowspan=3>" + word + "标题：</td><td>" +
+      CodeSelect("d_titleprefix",
+                 {{"", 0}, {"[图文]", 1}, {"[组图]", 2}, {"[推荐]", 3}, {"[注意]", 4}},
+                 v.title_prefix) +
+      "<input type=text name='d_title' size=27 maxlength=50 value='" + Attr(v.title) + "'>" +
+      Article_TitleColorSelect(v.title_color) +
+      CodeSelect("d_fontshape", {{"字形", 0}, {"粗体", 1}, {"斜体", 2}, {"粗+斜", 3}, {"规则", 0}},
+                 v.font_shape) +
+      "</td><td><font color=red>*</font>简短标题，必填，最大25个中文</td></tr>\r\n";
   html += "<tr><td><input type=text name='d_longtitle' size=55 maxlength=200 value='" +
           Attr(v.long_title) + "'></td><td>完整标题，最大100个中文</td></tr>\r\n";
   html += "<tr><td><input type=text name='d_subtitle' size=55 maxlength=50 value='" +
           Attr(v.subtitle) + "'></td><td>子标题，最大25个中文</td></tr>\r\n";
-  html += Row(v.edit ? "显示评论链接" : "显示评论链接：",
-              "<input type=radio name='d_showcommentlink' value='0'" +
-                  Checked(!v.show_comment_link) +
-                  ">否 <input type=radio name='d_showcommentlink' value='1'" +
-                  Checked(v.show_comment_link) + ">是",
-              "显示" + word + "列表时在标题旁显示评论链接");
+  html +=
+      Row(v.edit ? "显示评论链接" : "显示评论链接：",
+          "<input type=radio name='d_showcommentlink' value='0'" + Checked(!v.show_comment_link) +
+              ">否 <input type=radio name='d_showcommentlink' value='1'" +
+              Checked(v.show_comment_link) + ">是",
+          "显示" + word + "列表时在标题旁显示评论链接");
   std::string pick = "?m=admin_selectmore&channelid=" + channel_id + "&flag=1&field=form1.";
-  html += "<tr><td align=right rowspan=2>相关文章关键字：</td><td>"
-          "<input type=text name='d_keyword' size=35 maxlength=50 value='" +
-          Attr(v.keyword) + "'" + (v.relative ? " disabled" : "") + ">" +
-          KeywordChips(keywords, "d_keyword", "|") +
-          " <a href=\"javascript:g_OpenWindow('" + Attr(pick) +
-          "d_keyword',400,300)\">更多...</a></td><td>查找相关" + word +
-          "，多个关键字间用“|”隔开</td></tr>\r\n"
-          "<tr><td><input type=checkbox name='d_relativeflag' value='1'" +
-          Checked(v.relative) +
-          " onclick=\"checkRelative(1)\">使用关键字库自动相关</td><td>使用关键字库自动相关</td>"
-          "</tr>\r\n";
-  html += "<tr><td align=right rowspan=2>内容页Meta关键字：</td><td>"
-          "<input type=text name='d_metakeyword' size=35 maxlength=50 value='" +
-          Attr(v.meta_keyword) + "'" + (v.meta_relative ? " disabled" : "") + ">" +
-          KeywordChips(keywords, "d_metakeyword", ",") +
-          " <a href=\"javascript:g_OpenWindow('" + Attr(pick) +
-          "d_metakeyword',400,300)\">更多...</a></td>"
-          "<td>用于内容显示页的Meta关键字，主要用于搜索引擎</td></tr>\r\n"
-          "<tr><td><input type=checkbox name='d_metarelativeflag' value='1'" +
-          Checked(v.meta_relative) +
-          " onclick=\"checkRelative(2)\">使用关键字库自动相关</td><td>使用关键字库自动相关</td>"
-          "</tr>\r\n";
+  html +=
+      "<tr><td align=right rowspan=2>相关文章关键字：</td><td>"
+      "<input type=text name='d_keyword' size=35 maxlength=50 value='" +
+      Attr(v.keyword) + "'" + (v.relative ? " disabled" : "") + ">" +
+      KeywordChips(keywords, "d_keyword", "|") + " <a href=\"javascript:g_OpenWindow('" +
+      Attr(pick) + "d_keyword',400,300)\">更多...</a></td><td>查找相关" + word +
+      "，多个关键字间用“|”隔开</td></tr>\r\n"
+      "<tr><td><input type=checkbox name='d_relativeflag' value='1'" +
+      Checked(v.relative) +
+      " onclick=\"checkRelative(1)\">使用关键字库自动相关</td><td>使用关键字库自动相关</td>"
+      "</tr>\r\n";
+  html +=
+      "<tr><td align=right rowspan=2>内容页Meta关键字：</td><td>"
+      "<input type=text name='d_metakeyword' size=35 maxlength=50 value='" +
+      Attr(v.meta_keyword) + "'" + (v.meta_relative ? " disabled" : "") + ">" +
+      KeywordChips(keywords, "d_metakeyword", ",") + " <a href=\"javascript:g_OpenWindow('" +
+      Attr(pick) +
+      "d_metakeyword',400,300)\">更多...</a></td>"
+      "<td>用于内容显示页的Meta关键字，主要用于搜索引擎</td></tr>\r\n"
+      "<tr><td><input type=checkbox name='d_metarelativeflag' value='1'" +
+      Checked(v.meta_relative) +
+      " onclick=\"checkRelative(2)\">使用关键字库自动相关</td><td>使用关键字库自动相关</td>"
+      "</tr>\r\n";
   auto set_chip = [](const char* field, const std::string& text) {
     return "<font color=green style='cursor:hand;' onclick=\"" +
            Attr("document.form1." + std::string(field) + ".value='" +
@@ -199,13 +199,13 @@ std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const 
                   Attr(v.come_from) + "'>" + set_chip("d_comefrom", "本站原创"),
               "必填，最大25个中文");
   bool linked = !v.link_url.empty();
-  html += Row("转向链接：",
-              "<input type=text name='d_linkurl' size=50 maxlength=100 value='" +
-                  Attr(linked ? v.link_url : (v.edit ? std::string() : std::string("http://"))) +
-                  "'" + (linked ? "" : " disabled") +
-                  "> <input type=checkbox name='d_uselink' value='Yes'" + Checked(linked) +
-                  " onClick='UseLinkUrl();'>使用转向链接",
-              word + "内容直接连接到其他网站");
+  html +=
+      Row("转向链接：",
+          "<input type=text name='d_linkurl' size=50 maxlength=100 value='" +
+              Attr(linked ? v.link_url : (v.edit ? std::string() : std::string("http://"))) + "'" +
+              (linked ? "" : " disabled") + "> <input type=checkbox name='d_uselink' value='Yes'" +
+              Checked(linked) + " onClick='UseLinkUrl();'>使用转向链接",
+          word + "内容直接连接到其他网站");
   // A line break right after the tag is dropped by the browser: the summary's own first line
   // break survives.
   html += Row(word + "简介：",
@@ -217,8 +217,8 @@ std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const 
           "'><IFRAME ID='Kelmira1' src='Kelmira/kelmira.htm?id=d_content&savepathfilename="
           "d_savepathfilename' frameborder='0' scrolling='no' width='550' height='350'>"
           "</IFRAME></td></tr>\r\n";
-  std::string upload = "?m=uploadfile&channelid=" + channel_id +
-                       "&type=article&lm=article&field=form1.d_picurl";
+  std::string upload =
+      "?m=uploadfile&channelid=" + channel_id + "&type=article&lm=article&field=form1.d_picurl";
   html += Row("首页图片：",
               "<input type=text name='d_picurl' size=55 maxlength=50 value='" + Attr(v.pic_url) +
                   "'> <input type=button name='btnLogo' value='上 传' onclick=\"" +
@@ -237,48 +237,49 @@ std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const 
                   "ondrop=\"return false\">",
               "手动分页标记为[Vantrel_NextPage]", " id=ArticleContent2");
   std::string item = v.edit ? "文章" : word;
-  html += Row(word + "属性：",
-              "<input type=checkbox name='d_topflag' value='1'" + Checked(v.top) + ">固顶" +
-                  item + " <input type=checkbox name='d_hotflag' value='1'" + Checked(v.hot) +
-                  " onclick=\"" +
-                  Attr("if(this.checked)document.form1.d_clicktimes.value='" +
-                       std::to_string(channel.clicks_of_hot) + "'") +
-                  "\">热门" + item + " <input type=checkbox name='d_recommendflag' value='1'" +
-                  Checked(v.recommend) + ">推荐" + item + " " + item + "评分等级：" +
-                  CodeSelect("d_stars",
-                             {{"★★★★★", 5}, {"★★★★", 4}, {"★★★", 3}, {"★★", 2}, {"★", 1},
-                              {"无", 0}},
-                             v.stars),
-              "选择" + word + "的一些属性");
+  html +=
+      Row(word + "属性：",
+          "<input type=checkbox name='d_topflag' value='1'" + Checked(v.top) + ">固顶" + item +
+              " <input type=checkbox name='d_hotflag' value='1'" + Checked(v.hot) + " onclick=\"" +
+              Attr("if(this.checked)document.form1.d_clicktimes.value='" +
+                   std::to_string(channel.clicks_of_hot) + "'") +
+              "\">热门" + item + " <input type=checkbox name='d_recommendflag' value='1'" +
+              Checked(v.recommend) + ">推荐" + item + " " + item + "评分等级：" +
+              CodeSelect("d_stars",
+                         {{"★★★★★", 5}, {"★★★★", 4}, {"★★★", 3}, {"★★", 2}, {"★", 1}, {"无", 0}},
+                         v.stars),
+          "选择" + word + "的一些属性");
   html += Row("点击初始值：",
               "<input type=text name='d_clicktimes' size=10 maxlength=50 value='" +
                   std::to_string(v.click_times) + "'>",
               "这功能是提供给管理员作弊用的");
   std::string templates = "select d_name, d_id from Vantrel_TemplatePage where d_type='content'";
   if (v.edit) templates += " and d_channelid = " + channel_id;
-  html += Row("使用的模板：",
-              BuildSelect(db, "d_templatepageid", {}, {},
-                          Variant(v.template_page == 0 ? std::string()
-                                                       : std::to_string(v.template_page)),
-                          templates, "默认"),
-              "默认是采用系统分类中设置的模板", " id=innerclass6");
+  html += Row(
+      "使用的模板：",
+      BuildSelect(db, "d_templatepageid", {}, {},
+                  Variant(v.template_page == 0 ? std::string() : std::to_string(v.template_page)),
+                  templates, "默认"),
+      "默认是采用系统分类中设置的模板", " id=innerclass6");
   html += Row("立即发布：",
-              "<input type=checkbox name='d_generatehtmlflag' value='1'" +
-                  Checked(v.publish_now) + (channel.publishes ? "" : " disabled") + ">是",
+              "<input type=checkbox name='d_generatehtmlflag' value='1'" + Checked(v.publish_now) +
+                  (channel.publishes ? "" : " disabled") + ">是",
               "选中的话马上生成本页的html");
   html +=
       "<tr><td colspan=3 align=center><input type=submit value='确　定'> "
       "<input type=reset value='重 置'></td></tr>\r\n";
   html += "</table>";
   if (!v.edit) {
-    html += "<input type=hidden name='d_savepathfilename' "
-            "onchange=\"doChange(this,document.form1.d_picture)\">";
+    html +=
+        "<input type=hidden name='d_savepathfilename' "
+        "onchange=\"doChange(this,document.form1.d_picture)\">";
   }
   html += "</form>";
   if (v.edit && linked) {
-    html += "<script language=javascript>document.getElementById('ArticleContent').style."
-            "display = 'none';document.getElementById('ArticleContent2').style.display = "
-            "'none';</script>";
+    html +=
+        "<script language=javascript>document.getElementById('ArticleContent').style."
+        "display = 'none';document.getElementById('ArticleContent2').style.display = "
+        "'none';</script>";
   }
   return html;
 }
@@ -297,9 +298,10 @@ std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std:
                                int64_t selected) {
   std::string html = "<select size=1 name='" + name + "'>";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
-          "where d_channelid = ? order by d_order",
-          {Variant(static_cast<long long>(channel_id))}, *db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
+      "where d_channelid = ? order by d_order",
+      {Variant(static_cast<long long>(channel_id))}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     int64_t id = rs["d_id"].ToInt64Or(0);
     bool refused =
@@ -307,8 +309,8 @@ std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std:
     std::string indent;
     for (int64_t i = rs["d_level"].ToInt64Or(0); i > 0; --i) indent += "　";
     html += "<option value='" + std::to_string(id) + (refused ? "-'" : "'") +
-            (refused ? " style='background-color:#FF0000'" : "") + Selected(id == selected) +
-            ">" + indent + HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
+            (refused ? " style='background-color:#FF0000'" : "") + Selected(id == selected) + ">" +
+            indent + HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
   }
   rs.Close();
   return html + "<option value='0'" + Selected(selected == 0) + ">不属于任何分类</option></select>";
@@ -359,8 +361,8 @@ void Article_Edit(RequestState& state, const ArticleChannel& channel) {
   }
   FormValues v;
   v.edit = true;
-  v.action = "?m=admin_article&amp;channelid=" + channel.id_text + "&amp;action=update&amp;id=" +
-             std::to_string(id);
+  v.action = "?m=admin_article&amp;channelid=" + channel.id_text +
+             "&amp;action=update&amp;id=" + std::to_string(id);
   v.word = "文章";
   v.user = state.host.Session->Get("User_Code").ToString();
   auto text = [&rs](const char* field) { return rs[field].ToString(); };

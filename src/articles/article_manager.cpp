@@ -55,7 +55,9 @@ const char* PrefixMark(int64_t code) {
   }
 }
 
-std::string Mark(const Variant& flag) { return flag.ToBoolOr(false) ? "√ " : "<font color=red>×</font>"; }
+std::string Mark(const Variant& flag) {
+  return flag.ToBoolOr(false) ? "√ " : "<font color=red>×</font>";
+}
 
 }  // namespace
 
@@ -105,8 +107,8 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
       "</th></tr>\r\n";
   for (const std::vector<Variant>& r : rows) {
     std::string id = r[0].ToString();
-    std::string class_name = r[13].IsNull() || r[13].IsEmpty() ? std::string("不属于任何分类")
-                                                               : r[13].ToString();
+    std::string class_name =
+        r[13].IsNull() || r[13].IsEmpty() ? std::string("不属于任何分类") : r[13].ToString();
     html += "<tr align=center>";
     if (!recycle) html += "<td>" + id + "</td>";
     html += "<td align=left><a href='?m=admin_article&amp;action=edit&amp;id=" + id +
@@ -116,8 +118,8 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
     html += "<td>" + HtmlEscapeText(r[9].ToString()) + "</td><td>" + r[7].ToString() + "</td>";
     html += "<td>";
     html += r[5].ToBoolOr(false) ? "<font color=blue>顶</font>" : "&nbsp;&nbsp;";
-    html += r[4].ToBoolOr(false) ? "<font color=red>&nbsp;热&nbsp;</font>"
-                                 : "&nbsp;&nbsp;&nbsp;&nbsp;";
+    html +=
+        r[4].ToBoolOr(false) ? "<font color=red>&nbsp;热&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;&nbsp;";
     html += r[6].ToBoolOr(false) ? "<font color=green>荐&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;";
     html += Trim(r[10].ToString()).empty() ? "&nbsp;&nbsp;" : "<font color=blue>图</font>";
     html += "</td><td>" + Mark(r[8]) + "</td>";
@@ -125,8 +127,8 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
     html += "<td><input type=checkbox name='selectdel' value='" + id + "'></td></tr>\r\n";
   }
   if (pager.TotalRecord() == 0) {
-    html += "<tr><td colspan=" + std::to_string(columns) +
-            " align=center>暂无此类数据！</td></tr>\r\n";
+    html +=
+        "<tr><td colspan=" + std::to_string(columns) + " align=center>暂无此类数据！</td></tr>\r\n";
   }
   html += "</table></form>";
   if (pager.TotalRecord() > 0) {
@@ -138,15 +140,16 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
                   "<option value='checkall'>全部通过</option><option value='settop'>固顶</option>"
                   "<option value='unsettop'>解固</option><option value='setrecommend'>设为推荐"
                   "</option><option value='unsetrecommend'>解除推荐</option>";
-    html += "<table class=list align=center cellspacing=1><tr><td>"
-            "<table border=0 cellpadding=1 cellspacing=3 width='100%'><tr><td>" +
-            pager.ShowPage() +
-            "</td><td align=right><form name='actionform' method='post' style='margin:0'> "
-            "操作：<select name='selection' size=1>" +
-            options +
-            "</select> <input type=button value='执行' onclick=\"checkAction(this.form."
-            "selection.options[this.form.selection.selectedIndex].value,'" +
-            channel.id_text + "')\"></form></td></tr></table></td></tr></table>\r\n";
+    html +=
+        "<table class=list align=center cellspacing=1><tr><td>"
+        "<table border=0 cellpadding=1 cellspacing=3 width='100%'><tr><td>" +
+        pager.ShowPage() +
+        "</td><td align=right><form name='actionform' method='post' style='margin:0'> "
+        "操作：<select name='selection' size=1>" +
+        options +
+        "</select> <input type=button value='执行' onclick=\"checkAction(this.form."
+        "selection.options[this.form.selection.selectedIndex].value,'" +
+        channel.id_text + "')\"></form></td></tr></table></td></tr></table>\r\n";
   }
   state.host.Response->Write(html);
 }

@@ -22,8 +22,8 @@ void MarkClassAndSubject(Connection& conn, int64_t class_id, int64_t subject_id)
 
 void MarkClassesAndSubjectsOf(Connection& conn, int64_t channel_id, const std::string& condition) {
   std::string channel = std::to_string(channel_id);
-  std::string articles = "select d_classid from Vantrel_Article where d_channelid = " + channel +
-                         " and " + condition;
+  std::string articles =
+      "select d_classid from Vantrel_Article where d_channelid = " + channel + " and " + condition;
   conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = " +
                channel + " and d_id in (" + articles + ")");
   std::string subjects = "select d_subjectid from Vantrel_Article where d_channelid = " + channel +

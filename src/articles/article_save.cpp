@@ -153,13 +153,13 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
   state.caches.Clear();
   std::string note = PublishNow(state, channel, f, id);
   std::string id_text = std::to_string(id);
-  state.host.Response->Write(MessageBox(
-      "修改文章成功！",
-      note +
-          LinkItem("?m=admin_article&amp;channelid=" + channel.id_text +
-                       "&amp;action=edit&amp;id=" + id_text,
-                   "返回继续修改") +
-          LinkItem("?m=admin_article&amp;channelid=" + channel.id_text, "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改文章成功！",
+                 note +
+                     LinkItem("?m=admin_article&amp;channelid=" + channel.id_text +
+                                  "&amp;action=edit&amp;id=" + id_text,
+                              "返回继续修改") +
+                     LinkItem("?m=admin_article&amp;channelid=" + channel.id_text, "返回列表")));
 }
 
 }  // namespace folirex

@@ -37,28 +37,32 @@ class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
     if (GetParam() == Engine::kPostgres) {
       FOLIREX_REQUIRE_POSTGRES(pg_);
       db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a : {std::string("--DbType"), std::string("1"),
-                                   std::string("--DBServer"), pg_.server, std::string("--DBPath"),
-                                   db_->name(), std::string("--DBUser"), pg_.user,
-                                   std::string("--DBPwd"), pg_.password}) {
+      for (const std::string& a :
+           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
+            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
+            std::string("--DBPwd"), pg_.password}) {
         args.push_back(a);
       }
     }
     ProgramRun init = RunFolirex(args);
     ASSERT_EQ(init.code, 0) << init.output;
     std::string password = PrintedPassword(init.output);
-    Exec("insert into Vantrel_ArticleClass (d_channelid, d_name, d_order, d_rootid, d_path) "
-         "values (1, 'A', 1, 1, '1,')");
+    Exec(
+        "insert into Vantrel_ArticleClass (d_channelid, d_name, d_order, d_rootid, d_path) "
+        "values (1, 'A', 1, 1, '1,')");
     class_a_ = Value("select max(d_id) from Vantrel_ArticleClass").ToInt64();
-    Exec("insert into Vantrel_ArticleClass (d_channelid, d_name, d_order, d_rootid, d_path) "
-         "values (1, 'B', 2, 2, '2,')");
+    Exec(
+        "insert into Vantrel_ArticleClass (d_channelid, d_name, d_order, d_rootid, d_path) "
+        "values (1, 'B', 2, 2, '2,')");
     class_b_ = Value("select max(d_id) from Vantrel_ArticleClass").ToInt64();
-    Exec("insert into Vantrel_Channel (d_order, d_channelname, d_projectname, d_channeltype, "
-         "d_itemcount, d_itemcountchecked) values (2, 'second', '文章', 1, 1, 1)");
+    Exec(
+        "insert into Vantrel_Channel (d_order, d_channelname, d_projectname, d_channeltype, "
+        "d_itemcount, d_itemcountchecked) values (2, 'second', '文章', 1, 1, 1)");
     int64_t other_channel = Value("select max(d_id) from Vantrel_Channel").ToInt64();
-    Exec("insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted) "
-         "values (" +
-         std::to_string(other_channel) + ", 'other', 'x', true, false)");
+    Exec(
+        "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted) "
+        "values (" +
+        std::to_string(other_channel) + ", 'other', 'x', true, false)");
     foreign_ = Value("select max(d_id) from Vantrel_Article").ToInt64();
     site_ = std::make_unique<ServedSite>(dir_);
     ASSERT_TRUE(site_->SignIn("admin", password));
@@ -85,9 +89,10 @@ class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
     Connection conn;
     conn.Open(ConnectionString());
     Recordset rs;
-    rs.Open("select d_id, d_deleted, d_checked, d_classid from Vantrel_Article where "
-            "d_channelid = 1 order by d_id",
-            conn, 0, 1);
+    rs.Open(
+        "select d_id, d_deleted, d_checked, d_classid from Vantrel_Article where "
+        "d_channelid = 1 order by d_id",
+        conn, 0, 1);
     std::map<int64_t, ModelArticle> rows;
     for (; !rs.Eof(); rs.MoveNext()) {
       rows[rs["d_id"].ToInt64()] = {rs["d_deleted"].ToBoolOr(false),
@@ -104,12 +109,12 @@ class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
       live += m.deleted ? 0 : 1;
       live_checked += (!m.deleted && m.checked) ? 1 : 0;
     }
-    EXPECT_EQ(conn.ExecuteScalar("select d_itemcount from Vantrel_Channel where d_id = 1").ToInt64(),
-              live);
     EXPECT_EQ(
-        conn.ExecuteScalar("select d_itemcountchecked from Vantrel_Channel where d_id = 1")
-            .ToInt64(),
-        live_checked);
+        conn.ExecuteScalar("select d_itemcount from Vantrel_Channel where d_id = 1").ToInt64(),
+        live);
+    EXPECT_EQ(conn.ExecuteScalar("select d_itemcountchecked from Vantrel_Channel where d_id = 1")
+                  .ToInt64(),
+              live_checked);
     // The other channel is never touched.
     EXPECT_EQ(conn.ExecuteScalar("select d_deleted from Vantrel_Article where d_id = " +
                                  std::to_string(foreign_))
@@ -182,15 +187,15 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
       ASSERT_TRUE(Saved(a, "修改文章成功！")) << a.text;
       model_[id] = {false, true, cls};
     } else {
-      static const char* const kTicked[] = {"check", "uncheck", "del", "reback", "delrecycle",
-                                            "settop"};
+      static const char* const kTicked[] = {"check",  "uncheck",    "del",
+                                            "reback", "delrecycle", "settop"};
       static const char* const kAll[] = {"checkall", "delall", "rebackall", "empty"};
       bool all = op >= 12;
       name = all ? kAll[pick(4)] : kTicked[pick(6)];
       // Now and then a list with another channel's article: refused, nothing changed.
       if (!all && pick(8) == 0) {
-        HttpAnswer refused = site_->Post(manager + name,
-                                         {{"selectdel", list + ", " + std::to_string(foreign_)}});
+        HttpAnswer refused =
+            site_->Post(manager + name, {{"selectdel", list + ", " + std::to_string(foreign_)}});
         EXPECT_NE(refused.text.find("提示：参数错误！"), std::string::npos) << name;
         ++ran["refused"];
         ExpectModel("refused " + name);

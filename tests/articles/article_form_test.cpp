@@ -60,8 +60,7 @@ Form BrowserPost(const std::string& page, const std::string& name) {
   size_t end = page.find("</form>", begin);
   std::string html = page.substr(begin, end - begin);
   Form form;
-  static const std::regex control(R"re(<(input|select|textarea)\b([^>]*)>)re",
-                                  std::regex::icase);
+  static const std::regex control(R"re(<(input|select|textarea)\b([^>]*)>)re", std::regex::icase);
   for (std::sregex_iterator it(html.begin(), html.end(), control), stop; it != stop; ++it) {
     std::string kind = (*it)[1];
     std::map<std::string, std::string> a = Attributes((*it)[2]);
@@ -102,18 +101,18 @@ class ArticleFormTest : public ::testing::Test {
   // The row's form columns, for comparing before and after.
   std::map<std::string, std::string> Row(int64_t id) {
     static const char* const kColumns[] = {
-        "d_classid",         "d_subjectid",  "d_title",         "d_longtitle",
-        "d_subtitle",        "d_titleprefix", "d_titlecolor",   "d_fontshape",
-        "d_author",          "d_comefrom",   "d_keyword",       "d_relativeflag",
-        "d_metakeyword",     "d_metarelativeflag", "d_summary", "d_content",
-        "d_linkurl",         "d_picurl",     "d_uploadfiles",   "d_paginationtype",
-        "d_maxcharperpage",  "d_topflag",    "d_hotflag",       "d_recommendflag",
-        "d_stars",           "d_clicktimes", "d_showcommentlink", "d_templatepageid",
-        "d_checked",         "d_deleted",    "d_channelid"};
+        "d_classid",        "d_subjectid",        "d_title",           "d_longtitle",
+        "d_subtitle",       "d_titleprefix",      "d_titlecolor",      "d_fontshape",
+        "d_author",         "d_comefrom",         "d_keyword",         "d_relativeflag",
+        "d_metakeyword",    "d_metarelativeflag", "d_summary",         "d_content",
+        "d_linkurl",        "d_picurl",           "d_uploadfiles",     "d_paginationtype",
+        "d_maxcharperpage", "d_topflag",          "d_hotflag",         "d_recommendflag",
+        "d_stars",          "d_clicktimes",       "d_showcommentlink", "d_templatepageid",
+        "d_checked",        "d_deleted",          "d_channelid"};
     std::map<std::string, std::string> row;
     for (const char* c : kColumns) {
-      row[c] = site_.SqlValue("select " + std::string(c) + " from Vantrel_Article where d_id = " +
-                              std::to_string(id));
+      row[c] = site_.SqlValue("select " + std::string(c) +
+                              " from Vantrel_Article where d_id = " + std::to_string(id));
     }
     return row;
   }
@@ -175,7 +174,8 @@ TEST_F(ArticleFormTest, EveryFieldSurvivesTheEditForm) {
   std::string edit =
       site_.Get("/admin.asp?m=admin_article&channelid=1&action=edit&id=" + std::to_string(id)).text;
   EXPECT_TRUE(Contains(edit, "value='Tom&#39;s &quot;best&quot; &lt;b&gt;&amp;amp;'"));
-  EXPECT_TRUE(Contains(edit, "<option value='" + std::to_string(cls) + "' selected>国内&lt;新闻&gt;"));
+  EXPECT_TRUE(
+      Contains(edit, "<option value='" + std::to_string(cls) + "' selected>国内&lt;新闻&gt;"));
   EXPECT_TRUE(Contains(edit, "<option value='#800080' style='background-color:#800080' selected>"));
   EXPECT_TRUE(Contains(edit, "name='d_keyword' size=35 maxlength=50 value='k&#39;1|k&quot;2'>"));
   EXPECT_TRUE(Contains(edit, "<option value='/up/a&#39;b.jpg' selected>"));
@@ -237,12 +237,13 @@ TEST_F(ArticleFormTest, RefusalsAnswerTheirMessageAndChangeNothing) {
 
   // Accepted at the edges: a link without content, hot at the threshold, automatic paging with
   // a size that is no number (1000).
-  Form edges = {{"d_title", "t"}, {"d_uselink", "Yes"}, {"d_linkurl", "http://x/"},
-                {"d_hotflag", "1"}, {"d_clicktimes", "100"}, {"d_pagenationtype", "1"},
+  Form edges = {{"d_title", "t"},           {"d_uselink", "Yes"},    {"d_linkurl", "http://x/"},
+                {"d_hotflag", "1"},         {"d_clicktimes", "100"}, {"d_pagenationtype", "1"},
                 {"d_maxcharperpage", "abc"}};
   ASSERT_TRUE(Contains(site_.Post(kAddSave, edges).text, "新增文章成功！"));
-  EXPECT_EQ(site_.SqlValue("select d_maxcharperpage || d_author || d_comefrom from Vantrel_Article"),
-            "1000未知未知");
+  EXPECT_EQ(
+      site_.SqlValue("select d_maxcharperpage || d_author || d_comefrom from Vantrel_Article"),
+      "1000未知未知");
   // A GET of the save changes nothing.
   EXPECT_EQ(AlertText(site_.Get(std::string(kAddSave) + "&d_title=t&d_content=c").text),
             "提示：参数错误！\\n\\n系统将自动返回前一页面...");
@@ -258,20 +259,19 @@ TEST_F(ArticleFormTest, EditAndUpdateTakeOnlyArticlesOfTheChannel) {
   for (const std::string& id : {std::string("x1"), std::string("999"), std::to_string(foreign),
                                 std::string("99999999999999999999")}) {
     EXPECT_TRUE(Contains(AlertText(site_.Get(edit + id).text), "提示：参数错误！")) << id;
-    EXPECT_TRUE(Contains(
-        AlertText(site_.Post(update + id, {{"d_title", "t"}, {"d_content", "c"}}).text),
-        "提示：参数错误！"))
+    EXPECT_TRUE(
+        Contains(AlertText(site_.Post(update + id, {{"d_title", "t"}, {"d_content", "c"}}).text),
+                 "提示：参数错误！"))
         << id;
   }
-  EXPECT_EQ(site_.SqlValue("select d_title from Vantrel_Article where d_id = " +
-                           std::to_string(foreign)),
-            "外");
+  EXPECT_EQ(
+      site_.SqlValue("select d_title from Vantrel_Article where d_id = " + std::to_string(foreign)),
+      "外");
   // Editing a recycled article brings it back, approved, and counts it.
   site_.Sql("update Vantrel_Channel set d_itemcount = 0, d_itemcountchecked = 0 where d_id = 1");
-  ASSERT_TRUE(Contains(site_.Post(update + std::to_string(recycled),
-                                  {{"d_title", "回来"}, {"d_content", "c"}})
-                           .text,
-                       "修改文章成功！"));
+  ASSERT_TRUE(Contains(
+      site_.Post(update + std::to_string(recycled), {{"d_title", "回来"}, {"d_content", "c"}}).text,
+      "修改文章成功！"));
   EXPECT_EQ(Counters(), "1/1");
   // The same post again counts nothing more.
   site_.Post(update + std::to_string(recycled), {{"d_title", "回来"}, {"d_content", "c"}});

@@ -2,12 +2,13 @@
 // first, the search by title and approval state kept in the page links, the columns of a
 // publishing channel, the recycle bin; the bulk actions' answers and refusals; and the number of
 // statements a list page costs, which does not grow with the page number.
+#include "articles/article_manager.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "articles/article_channel.h"
-#include "articles/article_manager.h"
 #include "console/console_site.h"
 
 namespace folirex::testing {
@@ -29,8 +30,11 @@ TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
                          .add_time = "2024-03-05 08:" + std::to_string(10 + i) + ":00",
                          .checked = i % 3 != 0});
   }
-  site_.Add(ArticleRow{.title = "<other>'s", .add_time = "2024-01-01 00:00:00", .top = true,
-                       .pic_url = "  ", .title_prefix = 1});
+  site_.Add(ArticleRow{.title = "<other>'s",
+                       .add_time = "2024-01-01 00:00:00",
+                       .top = true,
+                       .pic_url = "  ",
+                       .title_prefix = 1});
   site_.Add(ArticleRow{.title = "gone", .deleted = true});
 
   std::string page = site_.Get(kList).text;
@@ -46,8 +50,9 @@ TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
   EXPECT_EQ(CountOf(last, "name='selectdel'"), 6);
   EXPECT_TRUE(Contains(last, "] <font color=blue>[图文]</font>&lt;other&gt;&#39;s</a>") ||
               Contains(last, "] <font color=blue>[图文]</font>&lt;other&gt;'s</a>"));
-  EXPECT_TRUE(Contains(last, "<font color=blue>顶</font>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                             "&nbsp;&nbsp;&nbsp;"));
+  EXPECT_TRUE(Contains(last,
+                       "<font color=blue>顶</font>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+                       "&nbsp;&nbsp;&nbsp;"));
 
   // A title search and the approval filter, kept in the page links.
   std::string found = site_.Post(kList, {{"qtitle", "news 1'"}, {"qcheckstate", "true"}}).text;
@@ -106,9 +111,9 @@ TEST_F(ArticleManagerTest, BulkActionsAnswerAndRefuse) {
   EXPECT_EQ(site_.SqlValue("select d_itemcountchecked from Vantrel_Channel where d_id = 1"), "2");
   // Approving marks the article's class for regeneration.
   EXPECT_EQ(site_.SqlValue("select d_generatedflag from Vantrel_ArticleClass"), "0");
-  EXPECT_EQ(site_.SqlValue("select d_editor from Vantrel_Article where d_id = " +
-                           std::to_string(a)),
-            site_.admin_name());
+  EXPECT_EQ(
+      site_.SqlValue("select d_editor from Vantrel_Article where d_id = " + std::to_string(a)),
+      site_.admin_name());
 
   // Nothing ticked, a hand-written list, a GET, an unknown id: refused, nothing changed.
   EXPECT_TRUE(Contains(AlertText(site_.Post(action + "del", {{"selectdel", ""}}).text),
@@ -117,9 +122,9 @@ TEST_F(ArticleManagerTest, BulkActionsAnswerAndRefuse) {
                        "提示：参数错误！"));
   EXPECT_TRUE(Contains(AlertText(site_.Get(action + "del&selectdel=" + std::to_string(a)).text),
                        "提示：参数错误！"));
-  EXPECT_TRUE(Contains(
-      AlertText(site_.Post(action + "reback", {{"selectdel", ids + ", 424242"}}).text),
-      "提示：参数错误！"));
+  EXPECT_TRUE(
+      Contains(AlertText(site_.Post(action + "reback", {{"selectdel", ids + ", 424242"}}).text),
+               "提示：参数错误！"));
   EXPECT_EQ(site_.Number("select count(*) from Vantrel_Article where d_deleted = 0"), 2);
 
   HttpAnswer recycled = site_.Post(action + "del", {{"selectdel", std::to_string(a)}});
@@ -135,15 +140,16 @@ TEST_F(ArticleManagerTest, BulkActionsAnswerAndRefuse) {
   // The batch move refuses a red class and moves the rest.
   int64_t parent = site_.Add(ClassRow{.name = "父"});
   site_.Add(ClassRow{.name = "子", .parent = parent});
-  EXPECT_TRUE(Contains(site_.Get(action + "moveall").text, "value='" + std::to_string(parent) + "-'"));
-  EXPECT_TRUE(Contains(AlertText(site_.Post(action + "savemove", {{"d_fromid", "0"},
-                                                                   {"d_toid", std::to_string(parent)}})
-                                     .text),
-                       "提示：目标分类不能选择红色的分类！"));
-  EXPECT_TRUE(Contains(site_.Post(action + "savemove", {{"d_fromid", "0"},
-                                                        {"d_toid", std::to_string(cls)}})
-                           .text,
-                       "批量移动文章操作成功！"));
+  EXPECT_TRUE(
+      Contains(site_.Get(action + "moveall").text, "value='" + std::to_string(parent) + "-'"));
+  EXPECT_TRUE(Contains(
+      AlertText(
+          site_.Post(action + "savemove", {{"d_fromid", "0"}, {"d_toid", std::to_string(parent)}})
+              .text),
+      "提示：目标分类不能选择红色的分类！"));
+  EXPECT_TRUE(Contains(
+      site_.Post(action + "savemove", {{"d_fromid", "0"}, {"d_toid", std::to_string(cls)}}).text,
+      "批量移动文章操作成功！"));
   EXPECT_EQ(site_.SqlValue("select d_classid from Vantrel_Article"), std::to_string(cls));
 }
 
