@@ -23,7 +23,7 @@ constexpr int64_t kMaxCount = 2147483647;
 
 class FieldReader {
  public:
-  FieldReader(RequestState& state) : state_(state) {}
+  explicit FieldReader(RequestState& state) : state_(state) {}
 
   std::string Text(const char* key) { return Trim((*state_.host.Request)(key)); }
   // Stored as posted (the editor's HTML and the summary keep their own blanks and line breaks).

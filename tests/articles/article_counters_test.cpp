@@ -243,6 +243,24 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
     if (m.class_id == class_a_) m.class_id = class_b_;
   }
   ExpectModel("savemove");
+
+  // The manager lists the live articles and the recycle bin the recycled ones, searched by title.
+  int64_t live = 0, recycled = 0;
+  for (const auto& [id, m] : model_) (m.deleted ? recycled : live) += 1;
+  auto rows = [](const std::string& page) {
+    int64_t n = 0;
+    for (size_t at = page.find("name='selectdel'"); at != std::string::npos;
+         at = page.find("name='selectdel'", at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(rows(site_->Get("/admin.asp?m=admin_article&channelid=1").text),
+            std::min<int64_t>(live, 20));
+  EXPECT_EQ(rows(site_->Get("/admin.asp?m=admin_article&channelid=1&action=recycle").text),
+            std::min<int64_t>(recycled, 20));
+  EXPECT_EQ(
+      rows(site_->Post("/admin.asp?m=admin_article&channelid=1", {{"qtitle", "nothing"}}).text), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArticleCountersTest,

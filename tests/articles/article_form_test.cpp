@@ -180,6 +180,7 @@ TEST_F(ArticleFormTest, EveryFieldSurvivesTheEditForm) {
   EXPECT_TRUE(Contains(edit, "name='d_keyword' size=35 maxlength=50 value='k&#39;1|k&quot;2'>"));
   EXPECT_TRUE(Contains(edit, "<option value='/up/a&#39;b.jpg' selected>"));
   EXPECT_TRUE(Contains(edit, "【键'词】"));
+  EXPECT_TRUE(Contains(edit, "name='d_generatehtmlflag' value='1' disabled>"));
   Form again = BrowserPost(edit, "form1");
   HttpAnswer updated = site_.Post(
       "/admin.asp?m=admin_article&channelid=1&action=update&id=" + std::to_string(id), again);
@@ -253,7 +254,14 @@ TEST_F(ArticleFormTest, RefusalsAnswerTheirMessageAndChangeNothing) {
 TEST_F(ArticleFormTest, EditAndUpdateTakeOnlyArticlesOfTheChannel) {
   int64_t other_channel = site_.Add(ChannelRow{.name = "其他", .dir = "other"});
   int64_t foreign = site_.Add(ArticleRow{.title = "外", .channel = other_channel});
-  int64_t recycled = site_.Add(ArticleRow{.title = "回收", .checked = false, .deleted = true});
+  int64_t old_class = site_.Add(ClassRow{.name = "旧", .dir = "old"});
+  int64_t new_class = site_.Add(ClassRow{.name = "新", .dir = "new"});
+  int64_t subject = site_.Add(SubjectRow{.name = "题"});
+  int64_t recycled = site_.Add(ArticleRow{.title = "回收",
+                                          .class_id = old_class,
+                                          .subject = subject,
+                                          .checked = false,
+                                          .deleted = true});
   const std::string edit = "/admin.asp?m=admin_article&channelid=1&action=edit&id=";
   const std::string update = "/admin.asp?m=admin_article&channelid=1&action=update&id=";
   for (const std::string& id : {std::string("x1"), std::string("999"), std::to_string(foreign),
@@ -267,15 +275,32 @@ TEST_F(ArticleFormTest, EditAndUpdateTakeOnlyArticlesOfTheChannel) {
   EXPECT_EQ(
       site_.SqlValue("select d_title from Vantrel_Article where d_id = " + std::to_string(foreign)),
       "外");
-  // Editing a recycled article brings it back, approved, and counts it.
+  // Editing a recycled article brings it back, approved, and counts it; the class it leaves
+  // and the one it joins are both marked for regeneration, and its subject.
   site_.Sql("update Vantrel_Channel set d_itemcount = 0, d_itemcountchecked = 0 where d_id = 1");
-  ASSERT_TRUE(Contains(
-      site_.Post(update + std::to_string(recycled), {{"d_title", "回来"}, {"d_content", "c"}}).text,
-      "修改文章成功！"));
+  site_.Sql("update Vantrel_ArticleClass set d_generatedflag = -1");
+  site_.Sql("update Vantrel_ArticleSubject set d_generatedflag = -1");
+  const Form form = {
+      {"d_title", "回来"}, {"d_content", "c"}, {"d_classid", std::to_string(new_class)}};
+  ASSERT_TRUE(Contains(site_.Post(update + std::to_string(recycled), form).text, "修改文章成功！"));
   EXPECT_EQ(Counters(), "1/1");
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_ArticleClass where d_generatedflag = 0"), 2);
+  EXPECT_EQ(site_.SqlValue("select d_generatedflag from Vantrel_ArticleSubject"), "0");
   // The same post again counts nothing more.
-  site_.Post(update + std::to_string(recycled), {{"d_title", "回来"}, {"d_content", "c"}});
+  site_.Post(update + std::to_string(recycled), form);
   EXPECT_EQ(Counters(), "1/1");
+
+  // Published at once in a channel that publishes: the static page is written and the article
+  // marked generated.
+  site_.SetChannel(1, "d_generatehtml = 1");
+  Form publish = form;
+  publish.push_back({"d_generatehtmlflag", "1"});
+  std::string answer = site_.Post(update + std::to_string(recycled), publish).text;
+  EXPECT_TRUE(Contains(answer, "修改文章成功！"));
+  EXPECT_FALSE(Contains(answer, "静态页面没有生成"));
+  EXPECT_EQ(site_.SqlValue("select d_generatedflag from Vantrel_Article where d_id = " +
+                           std::to_string(recycled)),
+            "-1");
 }
 
 }  // namespace

@@ -64,6 +64,12 @@ TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
   std::string all = site_.Get(std::string(kList) + "&qtitle=news&qcheckstate=false").text;
   EXPECT_EQ(CountOf(all, "<font color=red>×</font>"), 2 * 15);  // unapproved, not generated
   EXPECT_TRUE(Contains(all, "<th width='8%'>是否生成</th>"));
+  // An approval filter other than true or false is no condition at all.
+  std::string widened =
+      site_.Get(std::string(kList) + "&qcheckstate=false%20or%20d_channelid%3D2").text;
+  EXPECT_TRUE(Contains(widened, "<option value=\"\" selected>全部</option>") ||
+              Contains(widened, "<option value=''>全部</option>"));
+  EXPECT_EQ(CountOf(widened, "name='selectdel'"), 20);
   std::string none = site_.Get(std::string(kList) + "&qtitle=nothing").text;
   EXPECT_TRUE(Contains(none, "<td colspan=8 align=center>暂无此类数据！</td>"));
   EXPECT_FALSE(Contains(none, "name='actionform'"));
