@@ -1,6 +1,7 @@
 #include "app/feature_modules.h"
 
 #include "console/module.h"
+#include "design/module.h"
 #include "site/module.h"
 
 namespace folirex {
@@ -9,6 +10,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterDesignModule(registry);
 }
 
 }  // namespace folirex

@@ -1,0 +1,14 @@
+// The design folder's page entries: site settings, announcements and advertisements, and the
+// template pages, sets and skins. RegisterDesignModule adds them to the program's registry.
+#ifndef FOLIREX_DESIGN_MODULE_H_
+#define FOLIREX_DESIGN_MODULE_H_
+
+#include "core/modules.h"
+
+namespace folirex {
+
+void RegisterDesignModule(ModuleRegistry& registry);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_DESIGN_MODULE_H_
