@@ -1,5 +1,6 @@
 #include "app/feature_modules.h"
 
+#include "articles/module.h"
 #include "console/module.h"
 #include "design/module.h"
 #include "site/module.h"
@@ -10,6 +11,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterArticlesModule(registry);
   RegisterDesignModule(registry);
 }
 

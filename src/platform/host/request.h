@@ -71,6 +71,9 @@ class Request {
   // Size of the body in bytes, and reading it from the start, a part at a time.
   int64_t TotalBytes() const { return static_cast<int64_t>(raw_.body.size()); }
   std::string BinaryRead(int64_t count);
+  // The whole body in place, for a reader that must not hold a second copy of a large upload.
+  // Valid while the Request lives.
+  std::string_view Body() const { return raw_.body; }
 
  private:
   using Collection = std::vector<std::pair<std::string, std::string>>;  // lower-case key, value

@@ -1,0 +1,97 @@
+#include "articles/keyword_pick.h"
+
+#include <string>
+
+#include "articles/upload_popup.h"
+#include "articles/upload_rules.h"
+#include "console/admin_frame.h"
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+#include "site/interaction_text.h"
+
+namespace folirex {
+namespace {
+
+constexpr char kParameterError[] = "提示：参数错误！";
+
+// The values of one request: flag and field serve the whole request.
+struct PickRequest {
+  std::string channel_id;
+  std::string flag;
+  std::string field;
+};
+
+void SelectMore_ShowKeywords(RequestState& state, const PickRequest& pick) {
+  std::string action = "?m=admin_selectmore&channelid=" + pick.channel_id +
+                       "&action=select&flag=" + pick.flag + "&field=" + pick.field;
+  std::string html =
+      "<table border=0 cellspacing=1 align=center class=list>"
+      "<form name=\"delform\" method=\"post\" action=\"" +
+      HtmlEscapeAttr(action) +
+      "\">"
+      "<tr align=left><th colspan=2>全选：<input type=\"checkbox\" name=\"chkSelectAll\" "
+      "onclick=\"doCheckAll(this)\"> <input type=\"submit\" value=\"确 定\"></th></tr>\r\n";
+
+  Recordset& rs = *state.db.Rs;
+  state.db.Sql = "select * from Vantrel_Keyword where  d_channelid = ? order by d_order desc, d_id";
+  rs.Open(state.db.Sql, {Variant(std::stoll(pick.channel_id))}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) html += "<tr><td colspan=2>没有记录</td></tr>\r\n";
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const Variant& name = rs["d_name"];
+    html +=
+        "<tr><td align=center width=\"5%\"><input type=\"checkbox\" name=\"selectdel\" value=\"" +
+        HtmlEscapeAttr(Trim(name.ToString())) + "\"></td><td width=\"95%\">" + HTMLEncode(name) +
+        "</td></tr>\r\n";
+  }
+  rs.Close();
+  html += "</form></table>\r\n";
+  state.host.Response->Write(html);
+}
+
+void SelectMore_Show(RequestState& state, const PickRequest& pick) {
+  if (pick.flag != "1") AlertBack(state, kParameterError);
+  SelectMore_ShowKeywords(state, pick);
+}
+
+void SelectMore_Select(RequestState& state, const PickRequest& pick) {
+  std::string value = Trim(state.host.Request->operator()("selectdel"));
+  if (pick.flag == "1") {
+    // The ticked names joined by "|" alone, the keyword boxes' separator.
+    std::string joined;
+    for (char c : value) {
+      if (c == ',') {
+        joined += '|';
+      } else if (c != ' ') {
+        joined += c;
+      }
+    }
+    value = joined;
+  }
+  state.host.Response->Write(OpenerFieldScript(pick.field, value, true));
+}
+
+}  // namespace
+
+void SelectMore_Main(RequestState& state) {
+  RequireSignedIn(state);
+  AdminHeader(state);
+  PickRequest pick;
+  pick.channel_id = GetChannelID(state).ToString();
+  if (!interaction::IsId(Variant(pick.channel_id))) AlertBack(state, "提示：参数错误，请返回！");
+  const Request& request = *state.host.Request;
+  pick.flag = Trim(request.QueryString("flag"));
+  if (!IsDigits(Variant(pick.flag)) || pick.flag.size() > 9) AlertBack(state, kParameterError);
+  pick.field = Trim(request.QueryString("field"));
+  if (!IsOpenerFieldPath(pick.field)) AlertBack(state, kParameterError);
+  if (state.Action == "select") {
+    SelectMore_Select(state, pick);
+  } else {
+    SelectMore_Show(state, pick);
+  }
+  AdminFooter(state);
+}
+
+}  // namespace folirex

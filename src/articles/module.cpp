@@ -1,0 +1,14 @@
+#include "articles/module.h"
+
+#include "articles/keyword_pick.h"
+#include "articles/upload_popup.h"
+
+namespace folirex {
+
+void RegisterArticlesModule(ModuleRegistry& registry) {
+  // Pop-ups of the console forms: uploads and the keyword pick list.
+  registry.AddAdminEntry("Upload_Main", Upload_Main);
+  registry.AddAdminEntry("SelectMore_Main", SelectMore_Main);
+}
+
+}  // namespace folirex
