@@ -1,7 +1,8 @@
 // Advertisement scripts in a real browser: the console's JS action writes one script per
 // advertisement, and each kind's script, included by a page of the site, writes its content
-// into that page (awkward text included, as text). The add form's upload button opens the
-// upload pop-up for image and Flash advertisements and refuses for text ones.
+// into that page (awkward text included, as text). The add form's upload button stores a file
+// through the upload pop-up for image and Flash advertisements and refuses for text ones. An
+// announcement is written and edited through the rich-text editor of its form.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -14,6 +15,9 @@ const TIMEOUT = 90000;
 
 // SQL text literal.
 const q = (text) => `'${text.replaceAll("'", "''")}'`;
+
+// A one-pixel GIF.
+const GIF = Buffer.from('R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7', 'base64');
 
 const AWKWARD = 'He said "hi" \\ </script><script>window.hacked=1</script>';
 
@@ -85,17 +89,23 @@ test('each kind of advertisement script shows its content on a page', { timeout:
   });
 });
 
-test('the upload button opens the upload pop-up, except for text advertisements', { timeout: TIMEOUT }, async (t) => {
+test('the upload button stores a file through the upload pop-up, except for text advertisements', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
     await signIn(page, site);
     await page.goto(`${site.console}?m=admin_ad&action=add`);
 
+    // An image goes through the upload pop-up, which writes its address into the form.
     const [popup] = await Promise.all([
       browser.context.waitForEvent('page'),
       page.click('input[name=btnUpload]'),
     ]);
+    await popup.waitForLoadState('load');
     assert.match(popup.url(), /admin\.asp\?m=uploadfile&type=image&lm=ad&field=myform\.d_src$/);
-    await popup.close();
+    await popup.setInputFiles('input[name=uploadfile]', { name: 'ad.gif', mimeType: 'image/gif', buffer: GIF });
+    await Promise.all([popup.waitForEvent('close'), popup.click('input[name=bSubmit]')]);
+    const address = await page.inputValue('input[name=d_src]');
+    assert.match(address, /^\/Uploads\/\d+\.gif$/);
+    assert.deepEqual(fs.readFileSync(path.join(site.root, address)), GIF);
 
     await page.check('input[name=d_type][value="1"]');
     const [flash] = await Promise.all([
@@ -119,6 +129,40 @@ test('the upload button opens the upload pop-up, except for text advertisements'
     await page.fill('input[name=d_text]', '侧栏');
     await loadsNewDocument(page, () => page.click('input[name=bSubmit]'));
     await page.getByText('广告增加保存成功！').waitFor();
-    assert.equal(site.sql("select d_type || '|' || d_text from Vantrel_AD where d_code = 'side-1'"), '2|侧栏');
+    assert.equal(
+      site.sql("select d_type || '|' || d_text || '|' || d_src from Vantrel_AD where d_code = 'side-1'"),
+      `2|侧栏|${address}`,
+    );
+  });
+});
+
+test('an announcement is written and edited through the editor of its form', { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    await signIn(page, site);
+    await page.goto(`${site.console}?m=admin_announce&action=add`);
+    const editor = page.frame({ url: /kelmira\.htm\?id=d_content$/ });
+    await editor.waitForLoadState('load');
+    await page.fill('input[name=d_title]', '停水通知');
+    await editor.click('#kelmira_area');
+    await editor.locator('#kelmira_area').pressSequentially('明天停水');
+    assert.match(await page.evaluate(() => Kelmira1.getHTML()), /明天停水/);
+    await loadsNewDocument(page, () => page.click('input[name=btnSubmit]'));
+    await page.getByText('新增信息成功！').waitFor();
+    const id = site.sql("select d_id from Vantrel_Announce where d_title = '停水通知'");
+    assert.match(site.sql(`select d_content from Vantrel_Announce where d_id = ${id}`), /明天停水/);
+
+    // The edit form starts the editor from the stored HTML, which a save leaves as it is.
+    const stored = '<p>第一段 &amp; "引号"</p><p><b>第二段</b></p>';
+    site.sql(`update Vantrel_Announce set d_content = ${q(stored)} where d_id = ${id}`);
+    await page.goto(`${site.console}?m=admin_announce&action=edit&id=${id}`);
+    const again = page.frame({ url: /kelmira\.htm\?id=d_content$/ });
+    await again.waitForLoadState('load');
+    await again.locator('#kelmira_area b', { hasText: '第二段' }).waitFor();
+    assert.equal(await page.inputValue('input[name=d_title]'), '停水通知');
+    await page.fill('input[name=d_title]', '停水通知（改）');
+    await loadsNewDocument(page, () => page.click('input[name=btnSubmit]'));
+    await page.getByText('修改信息成功！').waitFor();
+    assert.equal(site.sql(`select d_content from Vantrel_Announce where d_id = ${id}`), stored);
+    assert.equal(site.sql(`select d_title from Vantrel_Announce where d_id = ${id}`), '停水通知（改）');
   });
 });
