@@ -4,6 +4,7 @@
 #include "console/module.h"
 #include "design/module.h"
 #include "site/module.h"
+#include "taxonomy/module.h"
 
 namespace folirex {
 
@@ -11,6 +12,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   // Each feature folder adds its registration call here as it is built.
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
+  RegisterTaxonomyModule(registry);
   RegisterArticlesModule(registry);
   RegisterDesignModule(registry);
 }

@@ -1,5 +1,5 @@
-// The design folder's page entries: site settings, announcements and advertisements, and the
-// template pages, sets and skins. RegisterDesignModule adds them to the program's registry.
+// The design folder's console pages: template sets, template pages and skins; site settings,
+// announcements and advertisements. RegisterDesignModule adds them to the program's registry.
 #ifndef FOLIREX_DESIGN_MODULE_H_
 #define FOLIREX_DESIGN_MODULE_H_
 

@@ -1,0 +1,233 @@
+#include "taxonomy/keyword_library.h"
+
+#include <cstdint>
+#include <string>
+
+#include "console/admin_blocks.h"
+#include "console/admin_frame.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
+#include "core/messages.h"
+#include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+#include "taxonomy/subject_keyword_pages.h"
+
+namespace folirex {
+namespace {
+
+constexpr FlatList kKeywords = {.table = "Vantrel_Keyword", .page = "admin_articlekeyword"};
+constexpr const char* kParameterError = "提示：参数错误！";
+constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
+constexpr int64_t kMaxNameLength = 50;
+
+std::string ListUrl(int64_t channel) {
+  return "?m=admin_articlekeyword&channelid=" + std::to_string(channel);
+}
+
+std::string BackLink(const std::string& url, const char* text) {
+  return LinkItem(HtmlEscapeAttr(url), text);
+}
+
+// The posted name as typed (not trimmed); refused names end the request.
+std::string PostedName(RequestState& state) {
+  std::string name = (*state.host.Request)("d_name");
+  if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
+  if (StrLength(Variant(name)) > kMaxNameLength) {
+    AlertBack(state, "提示：名称最大25个汉字，50个字符！");
+  }
+  // An article's keywords are kept as "|a|b|": a name holding "|" would become two keywords
+  // there.
+  if (name.find('|') != std::string::npos) AlertBack(state, "提示：名称不能含有“|”符号！");
+  return name;
+}
+
+// The name form of the add and rename views; `with_old_key` adds the hidden oldkey field.
+std::string KeywordForm(const std::string& action, const std::string& name, bool with_old_key) {
+  std::string html =
+      "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
+      "\" style=\"margin:0\">\r\n"
+      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+      "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
+      "<th width=\"30%\">设置说明</th></tr>\r\n"
+      "<tr><td align=\"right\">名称：</td><td><input type=\"text\" name=\"d_name\" size=\"50\" "
+      "maxlength=\"50\" value=\"" +
+      HtmlEscapeAttr(name) +
+      "\"></td><td><font color=\"red\">*</font> <font color=\"#888888\">必填，最大25个中文"
+      "</font></td></tr>\r\n"
+      "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
+      "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n";
+  if (with_old_key) {
+    html += "<input type=\"hidden\" name=\"oldkey\" value=\"" + HtmlEscapeAttr(name) + "\">\r\n";
+  }
+  html += "</table>\r\n</form>\r\n";
+  return html;
+}
+
+void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
+  const std::string url = HtmlEscapeAttr(ListUrl(channel));
+  state.host.Response->Write(
+      "<table class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"><tr>"
+      "<td align=\"right\">[<a href=\"" +
+      url + "\">所有列表</a>]&nbsp;&nbsp;[<a href=\"" + url +
+      "&amp;action=add\">增加关键字</a>]</td></tr></table><br>\r\n");
+}
+
+void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
+  std::string html =
+      "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(ListUrl(channel)) +
+      "&amp;action=\" style=\"margin:0\">\r\n"
+      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
+      "<tr><th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
+      "<th width=\"10%\">排序</th><th width=\"8%\"><input type=\"checkbox\" "
+      "name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  state.db.Sql =
+      "select d_id, d_name, d_addtime, d_order from Vantrel_Keyword where d_channelid = ? "
+      "order by d_order desc, d_id desc";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
+  bool any = false;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    any = true;
+    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
+    html += "<tr><td align=\"center\">" + id +
+            "</td><td><a href=\"?m=admin_articlekeyword&amp;action=edit&amp;channelid=" +
+            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
+            "</a></td><td align=\"center\">" + FormatDate(rs["d_addtime"], Variant(1)) +
+            "</td><td align=\"center\">" +
+            OrderArrows(kKeywords, channel, rs["d_order"], rs["d_id"]) +
+            "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" + id +
+            "\"></td></tr>\r\n";
+  }
+  rs.Close();
+  if (!any) {
+    html += "<tr><td colspan=\"5\" align=\"center\">没有记录</td></tr>\r\n";
+  } else {
+    html +=
+        "<tr><td colspan=\"5\" align=\"right\"> 操作：<select name=\"checkaction\">"
+        "<option value=\"del\">删除</option></select> <input type=\"button\" value=\"执行\" "
+        "onclick=\"doAction(this)\"></td></tr>\r\n";
+  }
+  html += "</table>\r\n</form>\r\n" + ArrowLinkScript();
+  state.host.Response->Write(html);
+}
+
+void ArticleKeyword_Add(RequestState& state, int64_t channel) {
+  state.host.Response->Write(KeywordForm(ListUrl(channel) + "&action=save", "", false));
+}
+
+void ArticleKeyword_Save(RequestState& state, int64_t channel) {
+  RequireFormPost(state);
+  std::string name = PostedName(state);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    // The largest order plus one: the same as the count plus one while the channel is numbered
+    // 1..n, and still the top of the list when it is not.
+    Variant last = conn.ExecuteScalar(
+        "select max(d_order) from Vantrel_Keyword where d_channelid = ?", {Variant(channel)});
+    int64_t order = last.ToInt64Or(0) + 1;
+    state.db.Sql =
+        "insert into Vantrel_Keyword (d_channelid, d_name, d_order, d_addtime) values (?, ?, ?, ?)";
+    conn.Execute(state.db.Sql,
+                 {Variant(channel), Variant(name), Variant(order), Variant(DateTime::Now())});
+    transaction.Commit();
+  }
+  state.host.Response->Write(
+      MessageBox("新增信息成功！", BackLink(ListUrl(channel) + "&action=add", "返回继续新增") +
+                                       BackLink(ListUrl(channel), "返回列表")));
+}
+
+// The stored name of keyword `id` of the channel; false when the channel has none.
+bool StoredName(RequestState& state, int64_t channel, int64_t id, std::string* name) {
+  Recordset rs;
+  rs.Open("select d_name from Vantrel_Keyword where d_id = ? and d_channelid = ?",
+          {Variant(id), Variant(channel)}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) return false;
+  *name = rs["d_name"].ToString();
+  return true;
+}
+
+void ArticleKeyword_Edit(RequestState& state, int64_t channel) {
+  int64_t id = 0;
+  std::string name;
+  if (!RequestId(state.host.Request->QueryString("id"), &id) ||
+      !StoredName(state, channel, id, &name)) {
+    AlertBack(state, kParameterErrorBack);
+  }
+  state.host.Response->Write(
+      KeywordForm(ListUrl(channel) + "&action=update&id=" + std::to_string(id), name, true));
+}
+
+void ArticleKeyword_Update(RequestState& state, int64_t channel) {
+  int64_t id = 0;
+  if (!RequestId(state.host.Request->QueryString("id"), &id)) AlertBack(state, kParameterError);
+  RequireFormPost(state);
+  std::string name = PostedName(state);
+  // The old name is the stored one: the form's oldkey field is not trusted.
+  std::string old_name;
+  if (!StoredName(state, channel, id, &old_name)) AlertBack(state, kParameterError);
+
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql = "update Vantrel_Keyword set d_name = ? where d_id = ? and d_channelid = ?";
+    conn.Execute(state.db.Sql, {Variant(name), Variant(id), Variant(channel)});
+    // Only articles whose whole keyword text is the one old keyword change; the comparison is
+    // an equality on bound values, so no character of a name acts as a pattern.
+    state.db.Sql =
+        "update Vantrel_Article set d_keyword = ? where d_channelid = ? and d_keyword = ?";
+    conn.Execute(state.db.Sql,
+                 {Variant("|" + name + "|"), Variant(channel), Variant("|" + old_name + "|")});
+    transaction.Commit();
+  }
+  state.host.Response->Write(MessageBox(
+      "修改信息成功！",
+      BackLink(ListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
+          BackLink(ListUrl(channel), "返回列表")));
+}
+
+void ArticleKeyword_Del(RequestState& state, int64_t channel) {
+  std::string posted = Trim((*state.host.Request)("checkid"));
+  IdList list;
+  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+  RequireFormPost(state);
+
+  Connection& conn = *state.db.Conn;
+  const std::string in_list = " where d_id in (" + list.sql + ") and d_channelid = ?";
+  Variant found =
+      conn.ExecuteScalar("select count(*) from Vantrel_Keyword" + in_list, {Variant(channel)});
+  if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql = "delete from Vantrel_Keyword" + in_list;
+    conn.Execute(state.db.Sql, {Variant(channel)});
+    RenumberList(conn, "Vantrel_Keyword", channel);
+    transaction.Commit();
+  }
+  state.host.Response->Write(MessageBox("删除成功！", BackLink(ListUrl(channel), "返回列表")));
+}
+
+}  // namespace
+
+void ArticleKeyword_Main(RequestState& state) {
+  ChannelAdminPage(state, "XT_Manage_ArticleKeyword", "关键字库管理", [&state](int64_t channel) {
+    ArticleKeyword_ShowNavi(state, channel);
+    auto with = [channel](void (*run)(RequestState&, int64_t)) {
+      return [channel, run](RequestState& s) { run(s, channel); };
+    };
+    RunAdminAction(
+        state,
+        {{"down", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, false, [] {}); }},
+         {"up", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, true, [] {}); }},
+         {"add", with(ArticleKeyword_Add)},
+         {"save", with(ArticleKeyword_Save)},
+         {"edit", with(ArticleKeyword_Edit)},
+         {"update", with(ArticleKeyword_Update)},
+         {"del", with(ArticleKeyword_Del)}},
+        with(ArticleKeyword_ShowList));
+  });
+}
+
+}  // namespace folirex

@@ -1,0 +1,142 @@
+#include "taxonomy/subject_keyword_pages.h"
+
+#include <utility>
+#include <vector>
+
+#include "console/admin_frame.h"
+#include "console/id_list.h"
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/host/host_text.h"
+#include "platform/text/vb_text.h"
+#include "site/channel_loader.h"
+
+namespace folirex {
+namespace {
+
+constexpr const char* kMoveParameterError = "提示：参数错误，请返回！";
+
+std::string ListUrl(const FlatList& list, int64_t channel) {
+  return "?m=" + std::string(list.page) + "&channelid=" + std::to_string(channel);
+}
+
+// The row's stored order, read by id within the channel; false when the channel has no such row.
+bool StoredOrder(Connection& conn, std::string_view table, int64_t channel, int64_t id,
+                 int64_t* order) {
+  Recordset rs;
+  rs.Open("select d_order from " + std::string(table) + " where d_id = ? and d_channelid = ?",
+          {Variant(id), Variant(channel)}, conn, 0, 1);
+  if (rs.Eof()) return false;
+  *order = rs["d_order"].ToInt64Or(0);
+  return true;
+}
+
+}  // namespace
+
+bool RequestId(const std::string& text, int64_t* id) { return ParseId(Trim(text), id); }
+
+void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
+                      const std::function<void(int64_t channel)>& body) {
+  CheckPrivilege(state, code);
+  AdminHeader(state);
+  Variant channel_text = GetChannelID(state);
+  int64_t channel = 0;
+  if (!ParseId(channel_text.ToString(), &channel)) AlertBack(state, kMoveParameterError);
+  state.channel.ChannelID = Variant(channel);
+  InitChannel(state);
+  AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;" +
+                       std::string(title));
+  body(channel);
+  AdminFooter(state);
+}
+
+void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
+                const std::function<void()>& after_move) {
+  const Request& request = *state.host.Request;
+  int64_t id = 0;
+  int64_t posted_order = 0;
+  if (!RequestId(request.QueryString("id"), &id) ||
+      !RequestId(request.QueryString("order"), &posted_order)) {
+    AlertBack(state, kMoveParameterError);
+  }
+  // The arrows post; an address followed from elsewhere moves nothing.
+  if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, kMoveParameterError);
+
+  Connection& conn = *state.db.Conn;
+  const std::string table(list.table);
+  int64_t order = 0;
+  if (!StoredOrder(conn, table, channel, id, &order)) AlertBack(state, kMoveParameterError);
+  bool moved = false;
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql = up ? "select top 1 d_id, d_order from " + table +
+                            " where d_order < ? and d_channelid = ? order by d_order desc"
+                      : "select top 1 d_id, d_order from " + table +
+                            " where d_order > ? and d_channelid = ? order by d_order";
+    Recordset rs;
+    rs.Open(state.db.Sql, {Variant(order), Variant(channel)}, conn, 0, 1);
+    if (!rs.Eof()) {
+      Variant neighbour_id = rs["d_id"];
+      Variant neighbour_order = rs["d_order"];
+      rs.Close();
+      state.db.Sql = "update " + table + " set d_order = ? where d_id = ?";
+      conn.Execute(state.db.Sql, {neighbour_order, Variant(id)});
+      conn.Execute(state.db.Sql, {Variant(order), neighbour_id});
+      moved = true;
+    }
+    transaction.Commit();
+  }
+  if (moved) {
+    Alert(state, "排序成功！");
+    after_move();
+  }
+  GoUrl(state, ListUrl(list, channel));
+}
+
+void RenumberList(Connection& conn, std::string_view table, int64_t channel) {
+  std::vector<std::pair<Variant, int64_t>> rows;
+  {
+    Recordset rs;
+    rs.Open("select d_id, d_order from " + std::string(table) +
+                " where d_channelid = ? order by d_order, d_id",
+            {Variant(channel)}, conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) rows.emplace_back(rs["d_id"], rs["d_order"].ToInt64Or(0));
+  }
+  const std::string sql = "update " + std::string(table) + " set d_order = ? where d_id = ?";
+  int64_t n = 0;
+  for (const auto& [id, order] : rows) {
+    ++n;
+    if (order != n) conn.Execute(sql, {Variant(n), id});
+  }
+}
+
+std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& order,
+                        const Variant& id) {
+  const std::string tail = "&amp;order=" + std::to_string(order.ToInt64Or(0)) +
+                           "&amp;id=" + std::to_string(id.ToInt64Or(0)) +
+                           "&amp;channelid=" + std::to_string(channel);
+  const std::string base = "?m=" + std::string(list.page) + "&amp;action=";
+  return "<a href=\"" + base + "down" + tail +
+         "\" onclick=\"return postArrowLink(this)\"><img src=\"admin/up.gif\" border=\"0\"></a> "
+         "<a href=\"" +
+         base + "up" + tail +
+         "\" onclick=\"return postArrowLink(this)\"><img src=\"admin/down.gif\" "
+         "border=\"0\"></a>";
+}
+
+std::string ArrowLinkScript() {
+  return "<script language=javascript>\r\n"
+         "function postArrowLink(a) {\r\n"
+         "  var f = document.createElement('form');\r\n"
+         "  f.method = 'post';\r\n"
+         "  f.action = a.getAttribute('href');\r\n"
+         "  document.body.appendChild(f);\r\n"
+         "  f.submit();\r\n"
+         "  return false;\r\n"
+         "}\r\n"
+         "</script>\r\n";
+}
+
+}  // namespace folirex

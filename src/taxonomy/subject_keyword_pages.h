@@ -1,0 +1,60 @@
+// What the subject page (admin_articlesubject) and the keyword page (admin_articlekeyword)
+// share: the frame of a channel's console page, the moves and the renumbering of a flat list
+// ordered by d_order within a channel, and the small script that posts an arrow link.
+//
+// Runs on the request's worker with the request's open database. A refused request answers
+// through AlertBack (the response ends); database failures throw DbError and unwind to the entry.
+#ifndef FOLIREX_TAXONOMY_SUBJECT_KEYWORD_PAGES_H_
+#define FOLIREX_TAXONOMY_SUBJECT_KEYWORD_PAGES_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+// CheckPrivilege(code), AdminHeader, GetChannelID, InitChannel, AdminNavi with "当前位置：" +
+// the channel's item word + "管理>>" + title, then body(channel id), then AdminFooter. A
+// channel id that is not a plain id answers "提示：参数错误，请返回！"; one without a channel
+// row "提示：请先设置频道信息表！".
+void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
+                      const std::function<void(int64_t channel)>& body);
+
+// A table of rows ordered within their channel: d_id, d_channelid and d_order. The name is the
+// caller's constant.
+struct FlatList {
+  std::string_view table;  // "Vantrel_ArticleSubject"
+  std::string_view page;   // "admin_articlesubject"
+};
+
+// The up and down actions of a list shown largest d_order first (the up arrow posts "down").
+// "up" swaps row `id` with the channel's row of the nearest smaller d_order, "down" with the
+// nearest larger one; the row's own order is read from the database by id and channel (the
+// posted `order` must still be a plain number, as the arrow links carry it). Only a posted form
+// moves anything; a bad or foreign id answers "提示：参数错误，请返回！". After a swap: the alert
+// "排序成功！" and `after_move` (the page's files); in every case the browser goes back to the
+// list.
+void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
+                const std::function<void()>& after_move);
+
+// Numbers the channel's rows 1..n in their d_order order (equal orders by d_id). Run it inside
+// the transaction of the change that made the gaps.
+void RenumberList(Connection& conn, std::string_view table, int64_t channel);
+
+// The order cell of a row: the up image posting action=down and the down image posting
+// action=up, each a link carrying order, id and channel.
+std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& order,
+                        const Variant& id);
+
+// The script the arrows call: postArrowLink(a) posts an empty form to the link's address.
+std::string ArrowLinkScript();
+
+// The trimmed request value as a 64-bit id; false when it is not a plain id.
+bool RequestId(const std::string& text, int64_t* id);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_TAXONOMY_SUBJECT_KEYWORD_PAGES_H_

@@ -1,0 +1,205 @@
+#include "taxonomy/subject_merge.h"
+
+#include <string>
+#include <vector>
+
+#include "console/admin_blocks.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
+#include "core/messages.h"
+#include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+#include "taxonomy/subject_files.h"
+#include "taxonomy/subject_keyword_pages.h"
+#include "taxonomy/subject_pages.h"
+
+namespace folirex {
+namespace {
+
+constexpr const char* kParameterError = "提示：参数错误！";
+constexpr const char* kPagesNotDeleted = "<br>但部分专题文件未能删除！";
+
+std::string BackLink(const std::string& url, const char* text) {
+  return LinkItem(HtmlEscapeAttr(url), text);
+}
+
+// A list box (size 2, `width` px high and wide) of the channel's subjects in ascending d_order;
+// names are encoded.
+std::string ArticleSubject_SubjectSelect(RequestState& state, int64_t channel, const char* field,
+                                         int width) {
+  const std::string w = std::to_string(width);
+  std::string html = "<select size=2 name='" + std::string(field) + "' style='height:" + w +
+                     "px;width:" + w + "px;'>";
+  Recordset rs;
+  rs.Open(
+      "select d_id, d_name from Vantrel_ArticleSubject where d_channelid = ? order by "
+      "d_order, d_id",
+      {Variant(channel)}, *state.db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    html += "<option value='" + std::to_string(rs["d_id"].ToInt64Or(0)) + "'>" +
+            HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
+  }
+  html += "</select>";
+  return html;
+}
+
+// The channel's subjects among the posted ids (the ticked boxes), with their folders. A
+// missing, malformed or wholly foreign list ends the request with the page's message.
+std::vector<SubjectPages> TickedSubjects(RequestState& state, int64_t channel) {
+  std::string posted = Trim((*state.host.Request)("checkid"));
+  IdList list;
+  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+  RequireFormPost(state);
+  std::vector<SubjectPages> subjects;
+  Recordset rs;
+  rs.Open("select d_id, d_dir from Vantrel_ArticleSubject where d_id in (" + list.sql +
+              ") and d_channelid = ?",
+          {Variant(channel)}, *state.db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    subjects.push_back({rs["d_id"].ToInt64Or(0), rs["d_dir"].ToString()});
+  }
+  rs.Close();
+  if (subjects.empty()) AlertBack(state, kParameterError);
+  return subjects;
+}
+
+std::vector<int64_t> IdsOf(const std::vector<SubjectPages>& subjects) {
+  std::vector<int64_t> ids;
+  for (const SubjectPages& s : subjects) ids.push_back(s.id);
+  return ids;
+}
+
+std::string SqlIdList(const std::vector<int64_t>& ids) {
+  std::string sql;
+  for (int64_t id : ids) {
+    if (!sql.empty()) sql += ",";
+    sql += std::to_string(id);
+  }
+  return sql;
+}
+
+}  // namespace
+
+void ArticleSubject_Join(RequestState& state, int64_t channel) {
+  state.host.Response->Write(
+      "<form name=\"form1\" method=\"post\" action=\"" +
+      HtmlEscapeAttr(SubjectListUrl(channel) + "&action=savejoin") +
+      "\" style=\"margin:0\">\r\n"
+      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+      "<tr><th colspan=\"3\">合并文章专题</th></tr>\r\n"
+      "<tr align=\"center\"><td><b>当前专题</b></td><td></td><td><b>目标专题</b></td></tr>\r\n"
+      "<tr><td width=\"40%\" align=\"center\">" +
+      ArticleSubject_SubjectSelect(state, channel, "d_fromid", 300) +
+      "</td><td width=\"10%\" align=\"center\"><input type=\"submit\" value=\"合并到&gt;&gt;&gt;\">"
+      "</td><td width=\"40%\" align=\"center\">" +
+      ArticleSubject_SubjectSelect(state, channel, "d_toid", 300) +
+      "</td></tr>\r\n"
+      "<tr><td colspan=\"3\">注意事项：<li>所有操作不可逆，请慎重操作！</li>"
+      "<li>不能在同一个专题内进行操作。</li>"
+      "<li>合并后您所指定的专题将被删除，所有文章将转移到目标专题中。</li></td></tr>\r\n"
+      "</table>\r\n</form>\r\n");
+}
+
+void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
+  const Request& request = *state.host.Request;
+  int64_t source = 0;
+  int64_t target = 0;
+  if (!RequestId(request("d_fromid"), &source) || !RequestId(request("d_toid"), &target)) {
+    AlertBack(state, kParameterError);
+  }
+  if (source == target) AlertBack(state, "提示：相同专题无需合并！");
+  RequireFormPost(state);
+
+  Connection& conn = *state.db.Conn;
+  std::string source_dir;
+  {
+    Recordset rs;
+    rs.Open("select d_dir from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
+            {Variant(channel), Variant(source)}, conn, 0, 1);
+    if (rs.Eof()) {
+      rs.Close();
+      AlertBack(state, "提示：数据库连接错误！");
+    }
+    source_dir = rs["d_dir"].ToString();
+  }
+  // The target must be a subject of the same channel: articles never move to a subject they
+  // cannot be listed under.
+  Variant target_found = conn.ExecuteScalar(
+      "select count(*) from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
+      {Variant(channel), Variant(target)});
+  if (target_found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
+
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql = "delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
+    int64_t deleted = conn.Execute(state.db.Sql, {Variant(source), Variant(channel)});
+    state.db.Sql =
+        "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?";
+    conn.Execute(state.db.Sql, {Variant(target), Variant(source), Variant(channel)});
+    state.db.Sql = "update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?";
+    conn.Execute(state.db.Sql, {Variant(target)});
+    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
+    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
+    RenumberList(conn, "Vantrel_ArticleSubject", channel);
+    transaction.Commit();
+  }
+  state.caches.Clear();
+  bool pages_ok = DeleteSubjectPages(state, {{source, source_dir}},
+                                     OtherSubjectFolders(state, channel, {source}), true);
+  bool script_ok = WriteSubjectListJs(state);
+  state.host.Response->Write(
+      MessageBox("专题合并成功！" + std::string(pages_ok ? "" : kPagesNotDeleted) +
+                     SubjectFileNotes(true, script_ok),
+                 BackLink(SubjectListUrl(channel) + "&action=join", "返回继续合并") +
+                     BackLink(SubjectListUrl(channel), "返回列表")));
+}
+
+void ArticleSubject_Del(RequestState& state, int64_t channel) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
+  std::vector<int64_t> ids = IdsOf(subjects);
+  const std::string in_list = SqlIdList(ids);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql =
+        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + in_list + ")";
+    conn.Execute(state.db.Sql);
+    state.db.Sql =
+        "delete from Vantrel_ArticleSubject where d_id in (" + in_list + ") and d_channelid = ?";
+    int64_t deleted = conn.Execute(state.db.Sql, {Variant(channel)});
+    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
+    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
+    RenumberList(conn, "Vantrel_ArticleSubject", channel);
+    transaction.Commit();
+  }
+  state.caches.Clear();
+  bool pages_ok =
+      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), true);
+  bool script_ok = WriteSubjectListJs(state);
+  state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
+                                            std::string(pages_ok ? "" : kPagesNotDeleted) +
+                                            SubjectFileNotes(true, script_ok),
+                                        BackLink(SubjectListUrl(channel), "返回列表")));
+}
+
+void ArticleSubject_Empty(RequestState& state, int64_t channel) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
+  std::vector<int64_t> ids = IdsOf(subjects);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql =
+        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + SqlIdList(ids) + ")";
+    conn.Execute(state.db.Sql);
+    transaction.Commit();
+  }
+  bool pages_ok =
+      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), false);
+  state.host.Response->Write(MessageBox(
+      "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
+      BackLink(SubjectListUrl(channel), "返回列表")));
+}
+
+}  // namespace folirex

@@ -1,0 +1,293 @@
+#include "taxonomy/subject_pages.h"
+
+#include <string>
+
+#include "console/admin_blocks.h"
+#include "console/admin_frame.h"
+#include "console/console_text.h"
+#include "core/messages.h"
+#include "core/select_boxes.h"
+#include "core/text_helpers.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+#include "taxonomy/subject_files.h"
+#include "taxonomy/subject_keyword_pages.h"
+#include "taxonomy/subject_merge.h"
+
+namespace folirex {
+namespace {
+
+constexpr FlatList kSubjects = {.table = "Vantrel_ArticleSubject", .page = "admin_articlesubject"};
+constexpr const char* kParameterError = "提示：参数错误！";
+constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
+constexpr int64_t kMaxNameLength = 50;
+constexpr int64_t kDefaultPageNum = 20;
+// Page counts above this are not a page size; they fall back to the default.
+constexpr int64_t kMaxPageNum = 2147483647;
+constexpr const char* kTemplateSql =
+    "select d_name, d_id from Vantrel_TemplatePage where d_type='subjectlist'";
+
+std::string BackLink(const std::string& url, const char* text) {
+  return LinkItem(HtmlEscapeAttr(url), text);
+}
+
+// A subject as the add and edit forms post it, checked.
+struct PostedSubject {
+  std::string name;
+  std::string dir;
+  std::string desc;
+  int64_t page_num = kDefaultPageNum;
+  int64_t template_page = 0;
+};
+
+// A whole number from the form, or the fallback when the value is not a plain id within max.
+int64_t FormNumber(const std::string& text, int64_t fallback, int64_t max) {
+  int64_t value = 0;
+  if (!RequestId(text, &value) || value > max) return fallback;
+  return value;
+}
+
+PostedSubject ReadPostedSubject(RequestState& state) {
+  const Request& request = *state.host.Request;
+  PostedSubject s;
+  s.name = request("d_name");
+  if (s.name.empty()) AlertBack(state, "提示：专题名称不允许为空！");
+  if (StrLength(Variant(s.name)) > kMaxNameLength) {
+    AlertBack(state, "提示：专题名称最大25个汉字，50个字符！");
+  }
+  s.dir = request("d_dir");
+  switch (CheckSubjectDir(s.dir)) {
+    case SubjectDirCheck::kEmpty:
+      AlertBack(state, "提示：专题目录不允许为空！");
+    case SubjectDirCheck::kNotLetters:
+      AlertBack(state, "提示：目录请使用英文字母，最多20个字母！");
+    case SubjectDirCheck::kReserved:
+      AlertBack(state, "提示：该目录名为系统保留目录，请换一个！");
+    case SubjectDirCheck::kOk:
+      break;
+  }
+  s.page_num = FormNumber(request("d_pagenum"), kDefaultPageNum, kMaxPageNum);
+  s.desc = request("d_desc");
+  s.template_page = FormNumber(request("d_templatepageid"), 0, kMaxPageNum);
+  return s;
+}
+
+struct SubjectFormValues {
+  std::string name;
+  std::string dir;
+  std::string desc;
+  std::string page_num = "20";
+  Variant template_page = "";
+};
+
+std::string SubjectForm(RequestState& state, const std::string& action, const SubjectFormValues& v,
+                        const char* default_template) {
+  const std::string star = "<font color=\"red\">*</font> ";
+  return "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
+         "\" style=\"margin:0\">\r\n"
+         "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+         "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
+         "<th width=\"30%\">设置说明</th></tr>\r\n"
+         "<tr><td align=\"right\">专题名称：</td><td><input type=\"text\" name=\"d_name\" "
+         "size=\"50\" maxlength=\"50\" value=\"" +
+         HtmlEscapeAttr(v.name) + "\"></td><td>" + star +
+         "必填，最大25个中文</td></tr>\r\n"
+         "<tr><td align=\"right\">专题目录：</td><td><input type=\"text\" name=\"d_dir\" "
+         "size=\"50\" maxlength=\"20\" value=\"" +
+         HtmlEscapeAttr(v.dir) + "\"></td><td>" + star +
+         "只能是英文，不能空格“\\”、“/”等符号</td></tr>\r\n"
+         "<tr><td align=\"right\">专题描述：</td><td><textarea name=\"d_desc\" cols=\"50\" "
+         "rows=\"10\">" +
+         HtmlEscapeAttr(v.desc) +
+         "</textarea></td><td>鼠标移至专题名称上时将显示设定的说明文字</td></tr>\r\n"
+         "<tr><td align=\"right\">专题列表数量：</td><td><input type=\"text\" "
+         "name=\"d_pagenum\" size=\"10\" maxlength=\"20\" value=\"" +
+         HtmlEscapeAttr(v.page_num) +
+         "\"></td><td>生成列表的时候每一页的数量，默认20</td></tr>\r\n"
+         "<tr><td align=\"right\">使用的模板：</td><td>" +
+         BuildSelect(state.db, "d_templatepageid", {}, {}, v.template_page, kTemplateSql,
+                     default_template) +
+         "</td><td>默认是采用系统频道中设置的模板</td></tr>\r\n"
+         "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
+         "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n"
+         "</table>\r\n</form>\r\n";
+}
+
+void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
+  const std::string url = HtmlEscapeAttr(SubjectListUrl(channel));
+  state.host.Response->Write(
+      "<table class=\"navi\" cellspacing=\"0\" align=\"center\"><tr><td align=\"right\">"
+      "[<a href=\"" +
+      url + "\">所有专题列表</a>]&nbsp;&nbsp;[<a href=\"" + url +
+      "&amp;action=add\">增加专题</a>]&nbsp;&nbsp;[<a href=\"" + url +
+      "&amp;action=join\">合并专题</a>]</td></tr></table><br>\r\n");
+}
+
+void ArticleSubject_ShowList(RequestState& state, int64_t channel) {
+  std::string html =
+      "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(SubjectListUrl(channel)) +
+      "&amp;action=\" style=\"margin:0\">\r\n"
+      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
+      "<tr><th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
+      "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th><th width=\"8%\">"
+      "<input type=\"checkbox\" name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th>"
+      "</tr>\r\n";
+  state.db.Sql =
+      "select d_id, d_name, d_dir, d_desc, d_order from Vantrel_ArticleSubject where "
+      "d_channelid = ? order by d_order desc, d_id desc";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
+  bool any = false;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    any = true;
+    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
+    html += "<tr><td align=\"center\">" + id +
+            "</td><td><a href=\"?m=admin_articlesubject&amp;action=edit&amp;channelid=" +
+            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
+            "</a></td><td>" + HTMLEncode(rs["d_dir"]) + "</td><td>" + HTMLEncode(rs["d_desc"]) +
+            "</td><td align=\"center\">" +
+            OrderArrows(kSubjects, channel, rs["d_order"], rs["d_id"]) +
+            "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" + id +
+            "\"></td></tr>\r\n";
+  }
+  rs.Close();
+  if (!any) {
+    html += "<tr><td colspan=\"6\" align=\"center\">没有记录</td></tr>\r\n";
+  } else {
+    html +=
+        "<tr><td colspan=\"6\" align=\"right\"> 操作：<select name=\"checkaction\">"
+        "<option value=\"del\">删除</option></select> <input type=\"button\" value=\"执行\" "
+        "onclick=\"doAction(this)\"></td></tr>\r\n";
+  }
+  html += "</table>\r\n</form>\r\n" + ArrowLinkScript();
+  state.host.Response->Write(html);
+}
+
+void ArticleSubject_Add(RequestState& state, int64_t channel) {
+  state.host.Response->Write(
+      SubjectForm(state, SubjectListUrl(channel) + "&action=save", SubjectFormValues{}, "默认"));
+}
+
+void ArticleSubject_Save(RequestState& state, int64_t channel) {
+  RequireFormPost(state);
+  PostedSubject s = ReadPostedSubject(state);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    Variant last =
+        conn.ExecuteScalar("select max(d_order) from Vantrel_ArticleSubject where d_channelid = ?",
+                           {Variant(channel)});
+    int64_t order = last.ToInt64Or(0) + 1;
+    state.db.Sql =
+        "insert into Vantrel_ArticleSubject (d_channelid, d_name, d_dir, d_desc, d_order, "
+        "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)";
+    conn.Execute(state.db.Sql, {Variant(channel), Variant(s.name), Variant(s.dir), Variant(s.desc),
+                                Variant(order), Variant(s.template_page), Variant(s.page_num)});
+    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount + 1 where d_id = ?";
+    conn.Execute(state.db.Sql, {Variant(channel)});
+    transaction.Commit();
+  }
+  state.caches.Clear();
+  bool folder_ok = CreateSubjectFolder(state, s.dir);
+  bool script_ok = WriteSubjectListJs(state);
+  state.host.Response->Write(
+      MessageBox("新增信息成功！" + SubjectFileNotes(folder_ok, script_ok),
+                 BackLink(SubjectListUrl(channel) + "&action=add", "返回继续新增") +
+                     BackLink(SubjectListUrl(channel), "返回列表")));
+}
+
+void ArticleSubject_Edit(RequestState& state, int64_t channel) {
+  int64_t id = 0;
+  if (!RequestId(state.host.Request->QueryString("id"), &id)) {
+    AlertBack(state, kParameterErrorBack);
+  }
+  Recordset& rs = *state.db.Rs;
+  state.db.Sql = "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
+  rs.Open(state.db.Sql, {Variant(id), Variant(channel)}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) {
+    rs.Close();
+    AlertBack(state, kParameterErrorBack);
+  }
+  SubjectFormValues v{.name = rs["d_name"].ToString(),
+                      .dir = rs["d_dir"].ToString(),
+                      .desc = rs["d_desc"].ToString(),
+                      .page_num = rs["d_pagenum"].ToString(),
+                      .template_page = Variant(Trim(rs["d_templatepageid"].ToString()))};
+  rs.Close();
+  state.host.Response->Write(SubjectForm(
+      state, SubjectListUrl(channel) + "&action=update&id=" + std::to_string(id), v, "默认设置"));
+}
+
+void ArticleSubject_Update(RequestState& state, int64_t channel) {
+  int64_t id = 0;
+  if (!RequestId(state.host.Request->QueryString("id"), &id)) AlertBack(state, kParameterError);
+  RequireFormPost(state);
+  PostedSubject s = ReadPostedSubject(state);
+  Connection& conn = *state.db.Conn;
+  Variant found = conn.ExecuteScalar(
+      "select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+      {Variant(id), Variant(channel)});
+  if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
+  {
+    ScopedTransaction transaction(conn);
+    state.db.Sql =
+        "update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
+        "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
+        "d_channelid = ?";
+    conn.Execute(state.db.Sql,
+                 {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
+                  Variant(s.page_num), Variant(id), Variant(channel)});
+    transaction.Commit();
+  }
+  // A changed folder: the new one is created, the old one keeps its pages.
+  bool folder_ok = CreateSubjectFolder(state, s.dir);
+  bool script_ok = WriteSubjectListJs(state);
+  state.host.Response->Write(MessageBox(
+      "修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
+      BackLink(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
+          BackLink(SubjectListUrl(channel), "返回列表")));
+}
+
+void ArticleSubject_Move(RequestState& state, int64_t channel, bool up) {
+  MoveInList(state, kSubjects, channel, up, [&state] {
+    if (!WriteSubjectListJs(state)) Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
+  });
+}
+
+}  // namespace
+
+std::string SubjectListUrl(int64_t channel) {
+  return "?m=admin_articlesubject&channelid=" + std::to_string(channel);
+}
+
+std::string SubjectFileNotes(bool folder_ok, bool script_ok) {
+  std::string notes;
+  if (!folder_ok) notes += "<br>但专题目录未能创建！";
+  if (!script_ok) notes += "<br>但专题导航文件Js/subjectlist.js未能写入！";
+  return notes;
+}
+
+void ArticleSubject_Main(RequestState& state) {
+  ChannelAdminPage(state, "XT_Manage_ArticleSubject", "专题管理", [&state](int64_t channel) {
+    ArticleSubject_ShowNavi(state, channel);
+    auto with = [channel](void (*run)(RequestState&, int64_t)) {
+      return [channel, run](RequestState& s) { run(s, channel); };
+    };
+    RunAdminAction(
+        state,
+        {{"down", [channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
+         {"up", [channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
+         {"add", with(ArticleSubject_Add)},
+         {"save", with(ArticleSubject_Save)},
+         {"edit", with(ArticleSubject_Edit)},
+         {"update", with(ArticleSubject_Update)},
+         {"del", with(ArticleSubject_Del)},
+         {"empty", with(ArticleSubject_Empty)},
+         {"join", with(ArticleSubject_Join)},
+         {"savejoin", with(ArticleSubject_SaveJoin)}},
+        with(ArticleSubject_ShowList));
+  });
+}
+
+}  // namespace folirex

@@ -1,0 +1,151 @@
+// The design pages of the console on both database forms: a skin, a template page and a template
+// set written through `folirex serve`, the set's pages mapped through the picker, the public page
+// rendering each change, and the deletions that point the users of a page or a set elsewhere in
+// one transaction. Every case runs on SQLite; on PostgreSQL when ./test.sh has started its
+// cluster.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pg_test_support.h"
+#include "platform/db/connection.h"
+#include "platform/text/codepage.h"
+
+namespace folirex::testing {
+namespace {
+
+namespace fsys = std::filesystem;
+
+enum class Engine { kSqlite, kPostgres };
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class DesignPagesTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    std::vector<std::string> args = {"init", dir_.string()};
+    if (GetParam() == Engine::kPostgres) {
+      FOLIREX_REQUIRE_POSTGRES(pg_);
+      db_ = std::make_unique<PgDatabase>(pg_);
+      for (const std::string& a :
+           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
+            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
+            std::string("--DBPwd"), pg_.password}) {
+        args.push_back(a);
+      }
+    }
+    ProgramRun init = RunFolirex(args);
+    ASSERT_EQ(init.code, 0) << init.output;
+    site_ = std::make_unique<ServedSite>(dir_);
+    ASSERT_TRUE(site_->SignIn("admin", PrintedPassword(init.output)));
+  }
+
+  std::string ConnectionString() const {
+    if (db_) return db_->ConnectionString();
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
+  }
+  Variant Value(const std::string& sql) {
+    Connection conn;
+    conn.Open(ConnectionString());
+    return conn.ExecuteScalar(sql);
+  }
+  std::string Done(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& form) {
+    return site_->Post(path, form).text;
+  }
+
+  PgServer pg_ = PgServer::FromEnvironment();
+  std::unique_ptr<PgDatabase> db_;
+  TempFolder folder_;
+  fsys::path dir_ = folder_.path() / "site";
+  std::unique_ptr<ServedSite> site_;
+};
+
+TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
+  const std::string skins = "/admin.asp?m=admin_skin&channelid=1&action=";
+  EXPECT_TRUE(Has(Done(skins + "save", {{"d_name", "蓝色"}, {"d_content", "b{color:blue}"}}),
+                  "新增操作成功！"));
+  int64_t skin = Value("select max(d_id) from Vantrel_Skin").ToInt64();
+  std::ifstream css(dir_ / ("Article/Skin/" + std::to_string(skin) + ".css"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(css), {}), "b{color:blue}");
+
+  const std::string pages = "/admin.asp?m=admin_templatepage&channelid=1&action=";
+  const std::string text = "<html>{$showcss}<p>新首页 \"一\"</p></textarea></html>";
+  EXPECT_TRUE(Has(Done(pages + "save", {{"d_name", "新首页"},
+                                        {"d_type", "first"},
+                                        {"d_content", text},
+                                        {"d_skinid", std::to_string(skin)}}),
+                  "新增操作成功！"));
+  int64_t page = Value("select max(d_id) from Vantrel_TemplatePage").ToInt64();
+  EXPECT_EQ(Value("select d_content from Vantrel_TemplatePage where d_id = " + std::to_string(page))
+                .ToString(),
+            text);
+
+  // A new set mapping the new first page and the shipped pages 3 to 13, used by channel 1.
+  const std::string sets = "/admin.asp?m=admin_template&channelid=1&action=";
+  EXPECT_TRUE(Has(Done(sets + "save", {{"d_name", "新方案"}, {"d_desc", ""}}), "新增操作成功！"));
+  int64_t set = Value("select max(d_id) from Vantrel_Template").ToInt64();
+  std::vector<std::pair<std::string, std::string>> choice = {
+      {"first", "first-" + std::to_string(page)}};
+  int64_t shipped = 3;
+  for (const char* type : {"classlist", "content", "subjectlist", "search", "newlist", "hotlist",
+                           "recommendlist", "comment", "print", "tellfriend", "notice"}) {
+    choice.emplace_back(type, std::string(type) + "-" + std::to_string(shipped++));
+  }
+  const std::string picker =
+      "/admin.asp?m=admin_template&channelid=1&templateid=" + std::to_string(set) +
+      "&action=doselectpage";
+  EXPECT_TRUE(Has(Done(picker, choice), "选择模板页成功！"));
+  EXPECT_TRUE(Has(Done(picker, choice), "选择模板页成功！"));
+  EXPECT_EQ(Value("select count(*) from Vantrel_TemplateAndPage where d_templateid = " +
+                  std::to_string(set))
+                .ToInt64(),
+            12);
+  Connection conn;
+  conn.Open(ConnectionString());
+  conn.Execute("update Vantrel_Channel set d_templateid = " + std::to_string(set) +
+               " where d_id = 1");
+  std::string public_page = site_->Get("/asp.asp?channelid=1").text;
+  EXPECT_TRUE(Has(public_page, "<p>新首页 \"一\"</p>")) << public_page;
+  EXPECT_TRUE(Has(public_page, "/Article/Skin/" + std::to_string(skin) + ".css")) << public_page;
+
+  // The page deleted: the set maps the shipped first page again.
+  EXPECT_TRUE(
+      Has(Done(pages + "del", {{"checkid", "first-" + std::to_string(page)}}), "删除成功！"));
+  EXPECT_EQ(Value("select d_pageid from Vantrel_TemplateAndPage where d_type = 'first' and "
+                  "d_templateid = " +
+                  std::to_string(set))
+                .ToInt64(),
+            2);
+  EXPECT_FALSE(Has(site_->Get("/asp.asp?channelid=1").text, "新首页"));
+
+  // The set deleted: the channel falls back to the shipped system set 1.
+  EXPECT_TRUE(Has(Done(sets + "del", {{"checkid", std::to_string(set)}}), "删除成功！"));
+  EXPECT_EQ(Value("select d_templateid from Vantrel_Channel where d_id = 1").ToInt64(), 1);
+  EXPECT_EQ(Value("select count(*) from Vantrel_TemplateAndPage where d_templateid = " +
+                  std::to_string(set))
+                .ToInt64(),
+            0);
+  // System rows stay.
+  EXPECT_TRUE(Has(Done(sets + "del", {{"checkid", "1"}}), "提示：系统自带的方案不允许删除！"));
+  EXPECT_TRUE(Has(Done(skins + "del", {{"checkid", std::to_string(skin)}}), "删除成功！"));
+  EXPECT_EQ(Value("select count(*) from Vantrel_Skin").ToInt64(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, DesignPagesTest,
+                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                           return info.param == Engine::kSqlite ? std::string("Sqlite")
+                                                                : std::string("Postgres");
+                         });
+
+}  // namespace
+}  // namespace folirex::testing
