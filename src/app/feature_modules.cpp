@@ -14,8 +14,8 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
   RegisterTaxonomyModule(registry);
-  RegisterDesignModule(registry);
   RegisterArticlesModule(registry);
+  RegisterDesignModule(registry);
   // The article saves publish at once through the static article page writer.
   registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
     return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
