@@ -1,5 +1,6 @@
 #include "app/feature_modules.h"
 
+#include "articles/module.h"
 #include "console/module.h"
 #include "design/module.h"
 #include "site/module.h"
@@ -13,6 +14,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterSiteModule(registry);
   RegisterTaxonomyModule(registry);
   RegisterDesignModule(registry);
+  RegisterArticlesModule(registry);
 }
 
 }  // namespace folirex
