@@ -58,8 +58,8 @@ std::string ArticleComment_GetArticleTitle(RequestState& state, const std::strin
 // one ideographic space per level.
 std::string ArticleComment_ClassSelect(RequestState& state, const std::string& channel,
                                        std::string_view name, const std::string& selected) {
-  std::string html = "<select name='" + std::string(name) +
-                     "' size=1><option value='0'>所有分类</option>";
+  std::string html =
+      "<select name='" + std::string(name) + "' size=1><option value='0'>所有分类</option>";
   Recordset rs;
   rs.Open("select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=" + channel +
               " order by d_order",
@@ -117,13 +117,13 @@ const char kListFormHead[] =
 void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql = "select * from Vantrel_ArticleComment where 1 > 0  and d_channelid = " +
-                   page.channel;
+  pager.PagerSql =
+      "select * from Vantrel_ArticleComment where 1 > 0  and d_channelid = " + page.channel;
   if (page.class_id != "0") pager.PagerSql += " and d_classid = " + page.class_id;
   if (!page.check_state.empty()) pager.PagerSql += " and d_checked = " + page.check_state;
   pager.PagerSql += " order by d_infoid, d_addtime desc";
-  pager.PagerUrl = page.base + "&qclass=" + page.class_id + "&qcheckstate=" + page.check_state +
-                   "&";
+  pager.PagerUrl =
+      page.base + "&qclass=" + page.class_id + "&qcheckstate=" + page.check_state + "&";
   pager.Pager_Open(state);
   if (pager.PagerRecordCount <= 0) {
     state.host.Response->Write(
@@ -140,13 +140,14 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
     if (!open || article != previous) {
       if (open) html += "</table><br>\r\n";
       std::string delone = page.base + "&action=delone&infoid=" + article;
-      html += "<table border=0 cellspacing=1 align=center class=list><tr><th colspan=6 "
-              "align=left>" +
-              HtmlEscapeText(ArticleComment_GetArticleTitle(state, article)) +
-              "</th><th colspan=2><a href='" + HtmlEscapeAttr(delone) +
-              "' onclick=\"return postAction(this.href, "
-              "'您确定要清空本文章下的所有评论吗？')\"><font "
-              "color=white>清空本文章下的评论</font></a></th></tr>\r\n";
+      html +=
+          "<table border=0 cellspacing=1 align=center class=list><tr><th colspan=6 "
+          "align=left>" +
+          HtmlEscapeText(ArticleComment_GetArticleTitle(state, article)) +
+          "</th><th colspan=2><a href='" + HtmlEscapeAttr(delone) +
+          "' onclick=\"return postAction(this.href, "
+          "'您确定要清空本文章下的所有评论吗？')\"><font "
+          "color=white>清空本文章下的评论</font></a></th></tr>\r\n";
       open = true;
       previous = article;
     }
@@ -155,8 +156,7 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
             "</td><td width='10%'>评分：" + HTMLEncode(rs["d_score"]) + "</td><td width='10%'>" +
             ArticleComment_UserTypeName(rs["d_usertype"]) + "</td><td width='8%'>" +
             HTMLEncode(rs["d_username"]) + "</td><td width='20%'>" +
-            FormatDate(rs["d_addtime"], 1) + "</td><td width='10%'>" +
-            CheckMark(rs["d_checked"]) +
+            FormatDate(rs["d_addtime"], 1) + "</td><td width='10%'>" + CheckMark(rs["d_checked"]) +
             "</td><td width='5%'><input type='checkbox' name='selectdel' value='" +
             rs["d_id"].ToString() + "'></td></tr>\r\n";
   }
@@ -265,10 +265,10 @@ void ArticleComment_Save(RequestState& state, const CommentPage& page) {
   rs.Set("d_checked", Variant(true));
   rs.Update();
   rs.Close();
-  state.host.Response->Write(MessageBox(
-      "回复信息成功！",
-      LinkItem(HtmlEscapeAttr(page.base + "&action=reply&id=" + id), "返回继续修改") +
-          BackToList(page)));
+  state.host.Response->Write(
+      MessageBox("回复信息成功！",
+                 LinkItem(HtmlEscapeAttr(page.base + "&action=reply&id=" + id), "返回继续修改") +
+                     BackToList(page)));
 }
 
 // The ticked comments of a bulk action, as numbers; an empty or malformed list ends the request.
@@ -286,8 +286,8 @@ void DeleteComments(RequestState& state, const CommentPage& page, const std::str
                     const char* message) {
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
-  state.db.Sql =
-      "delete from Vantrel_ArticleComment where " + condition + " and d_channelid = " + page.channel;
+  state.db.Sql = "delete from Vantrel_ArticleComment where " + condition +
+                 " and d_channelid = " + page.channel;
   int64_t removed = conn.Execute(state.db.Sql);
   // Emptying the channel subtracts what it removed too: a comment posted meanwhile keeps its
   // count.
@@ -301,8 +301,8 @@ void DeleteComments(RequestState& state, const CommentPage& page, const std::str
 
 void SetChecked(RequestState& state, const CommentPage& page, const std::string& condition,
                 const char* message) {
-  state.db.Sql = "update Vantrel_ArticleComment set " + condition + " and d_channelid = " +
-                 page.channel;
+  state.db.Sql =
+      "update Vantrel_ArticleComment set " + condition + " and d_channelid = " + page.channel;
   state.db.Conn->Execute(state.db.Sql);
   state.host.Response->Write(MessageBox(message, BackToList(page)));
 }
@@ -397,8 +397,8 @@ void ArticleComment_Main(RequestState& state) {
   page.base = "?m=admin_articlecomment&channelid=" + page.channel;
   state.channel.ChannelID = page.channel;
   InitChannel(state);
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(state.channel.ProjectName.ToString()) +
-                       "管理>>评论管理");
+  AdminNavi(state,
+            "当前位置：" + HtmlEscapeText(state.channel.ProjectName.ToString()) + "管理>>评论管理");
 
   // The filters reach the list's SQL: a class is a plain id, the approval state one of two words.
   page.class_id = FilterSql(Variant(Req(state)("qclass")));

@@ -35,10 +35,10 @@ const char kParameterError[] = "提示：参数错误！";
 
 // The channel's values and the upload folder, read once by the entry.
 struct UploadContext {
-  std::string channel;  // the channel id, digits
-  std::string base;     // "?m=admin_uploadfile&channelid=<id>"
-  std::string folder;   // the upload folder's address from the install folder: "news/pic/"
-  fs::path root;        // the upload folder on disk, resolved; empty when it cannot be mapped
+  std::string channel;        // the channel id, digits
+  std::string base;           // "?m=admin_uploadfile&channelid=<id>"
+  std::string folder;         // the upload folder's address from the install folder: "news/pic/"
+  fs::path root;              // the upload folder on disk, resolved; empty when it cannot be mapped
   std::string content_table;  // the table whose rows name uploaded files; "" for none
 };
 
@@ -166,17 +166,17 @@ std::string UploadFile_FolderSelect(RequestState& state, const UploadContext& up
 void UploadFile_ShowNavi(RequestState& state, const UploadContext& upload) {
   std::string selected = Trim(Req(state)("d_seldir"));
   std::string base = HtmlEscapeAttr(upload.base);
-  state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td>" +
-      UploadFile_FolderSelect(state, upload, selected) + "</td><td align=right>[<a href='" + base +
-      "'>根目录列表</a>] [<a href='" + base +
-      "&amp;action=empty'>清除无用文件</a>]</td></tr></table><br>\r\n");
+  state.host.Response->Write("<table border=0 cellspacing=0 align=center class=navi><tr><td>" +
+                             UploadFile_FolderSelect(state, upload, selected) +
+                             "</td><td align=right>[<a href='" + base +
+                             "'>根目录列表</a>] [<a href='" + base +
+                             "&amp;action=empty'>清除无用文件</a>]</td></tr></table><br>\r\n");
 }
 
 std::string PageLink(RequestState& state, const UploadContext& upload, const std::string& folder,
                      int64_t page, const char* text) {
-  std::string href = upload.base + "&dir=" + UrlEncode(state, folder) +
-                     "&page=" + std::to_string(page);
+  std::string href =
+      upload.base + "&dir=" + UrlEncode(state, folder) + "&page=" + std::to_string(page);
   return "<a href='" + HtmlEscapeAttr(href) + "'>" + text + "</a>";
 }
 
@@ -228,8 +228,7 @@ std::string UploadFile_ShowFiles(RequestState& state, const UploadContext& uploa
     if (cell % kFilesPerRow == 0) html += "<tr>";
     html += "<td width='25%' align=center>&nbsp;" + Preview(address, file.name) + "<br>文件名：" +
             HtmlEscapeText(file.name) + "<br>文件大小：" + SizeText(bytes) + "<br>修改时间：" +
-            TimeText(file.path) +
-            "<br>选择：<input type='checkbox' name='selectdel' value='" +
+            TimeText(file.path) + "<br>选择：<input type='checkbox' name='selectdel' value='" +
             HtmlEscapeAttr(address) + "'></td>";
     if (cell % kFilesPerRow == kFilesPerRow - 1) html += "</tr>\r\n";
   }
@@ -246,9 +245,8 @@ std::string UploadFile_ShowFiles(RequestState& state, const UploadContext& uploa
                              PageLink(state, upload, folder, pages, "尾页")
                        : std::string("下一页 尾页");
   html += "&nbsp;&nbsp;&nbsp;&nbsp;共<b>" + std::to_string(count) +
-          "</b>个&nbsp;&nbsp;页次:<b><span class=highlight2>" + std::to_string(page) +
-          "</span>/" + std::to_string(pages) + "</b>&nbsp;&nbsp;<b>" +
-          std::to_string(kFilesPerPage) +
+          "</b>个&nbsp;&nbsp;页次:<b><span class=highlight2>" + std::to_string(page) + "</span>/" +
+          std::to_string(pages) + "</b>&nbsp;&nbsp;<b>" + std::to_string(kFilesPerPage) +
           "</b>个文件/页</td><td align=right><form name='actionform' style='margin:0'>操作："
           "<select name='selection' size=1><option value='delone'>删除</option><option "
           "value='delall'>清空本文件夹下文件</option></select> <input type='button' value='执行' "
@@ -270,7 +268,8 @@ std::string UploadFile_Script() {
          "  }\r\n"
          "  var url = '?m=admin_uploadfile&channelid=' + s_ChannelID + '&action=' + sAction;\r\n"
          "  if (sAction == 'delall') {\r\n"
-         "    if (confirm('确定要清空本文件夹下的所有文件吗？')) { f.action = url; f.submit(); }\r\n"
+         "    if (confirm('确定要清空本文件夹下的所有文件吗？')) { f.action = url; f.submit(); "
+         "}\r\n"
          "    return;\r\n"
          "  }\r\n"
          "  if (!checked) { alert('请选择至少一条记录再操作！'); return; }\r\n"
@@ -349,8 +348,9 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
   }
   std::string folder = Trim(Req(state)("currdir"));
   state.host.Response->Write(MessageBox(
-      failed == 0 ? "删除文件成功！"
-                  : "提示：有" + std::to_string(failed) + "个文件没有删除成功！请检查该文件夹的权限。",
+      failed == 0
+          ? "删除文件成功！"
+          : "提示：有" + std::to_string(failed) + "个文件没有删除成功！请检查该文件夹的权限。",
       ResultLinks(state, upload, folder)));
 }
 
@@ -368,10 +368,10 @@ void UploadFile_DelAll(RequestState& state, const UploadContext& upload) {
     fs::remove(file.path, ec);
     if (ec) ++failed;
   }
-  state.host.Response->Write(MessageBox(
-      failed == 0 ? "清空文件成功！"
-                  : std::string("提示：有文件没有删除成功！请检查该文件夹的权限。"),
-      ResultLinks(state, upload, folder)));
+  state.host.Response->Write(
+      MessageBox(failed == 0 ? "清空文件成功！"
+                             : std::string("提示：有文件没有删除成功！请检查该文件夹的权限。"),
+                 ResultLinks(state, upload, folder)));
 }
 
 void UploadFile_Empty(RequestState& state, const UploadContext& upload) {
@@ -435,8 +435,7 @@ void UploadFile_Empty(RequestState& state, const UploadContext& upload) {
   }
   state.host.Response->Write(MessageBox(
       "清理无用文件成功！总共清理<font color=red>" + std::to_string(removed) + "</font>文件！",
-      LinkItem(base + "&amp;action=empty", "返回继续清理") +
-          LinkItem(base, "返回根目录列表")));
+      LinkItem(base + "&amp;action=empty", "返回继续清理") + LinkItem(base, "返回根目录列表")));
 }
 
 std::string ContentTableOf(const std::string& module_type) {
@@ -477,8 +476,7 @@ void UploadFile_Main(RequestState& state) {
   module_type = Trim(rs["d_moduletype"].ToString());
   rs.Close();
   // The folders come from the channel settings; only plain relative names make a folder here.
-  if ((!channel_dir.empty() && !IsPlainFolderPath(channel_dir)) ||
-      !IsPlainFolderPath(upload_dir)) {
+  if ((!channel_dir.empty() && !IsPlainFolderPath(channel_dir)) || !IsPlainFolderPath(upload_dir)) {
     AlertBack(state, "提示：频道的上传目录设置不正确！");
   }
   upload.folder = (channel_dir.empty() ? std::string("./") : channel_dir + "/") + upload_dir + "/";

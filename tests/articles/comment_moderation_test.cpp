@@ -51,14 +51,14 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
                          "2024-03-01 10:00:00", true);
   int64_t b = AddComment(1, parent_, first_, "乙", "第二条", "2024-03-03 10:00:00", false);
   int64_t c = AddComment(1, child_, second_, "丙", "子分类评论", "2024-03-02 10:00:00", false);
-  int64_t foreign = AddComment(other_channel_, 0, first_, "丁", "他台", "2024-03-04 10:00:00",
-                               false);
+  int64_t foreign =
+      AddComment(other_channel_, 0, first_, "丁", "他台", "2024-03-04 10:00:00", false);
   // A reader's comment through the public page stores the article's class.
-  std::string posted = site_
-                           .Post("/asp.asp?m=comment&flag=1&articleid=" +
-                                     std::to_string(second_) + "&channelid=1",
-                                 {{"d_name", "读者"}, {"d_score", "5"}, {"d_content", "公开评论"}})
-                           .text;
+  std::string posted =
+      site_
+          .Post("/asp.asp?m=comment&flag=1&articleid=" + std::to_string(second_) + "&channelid=1",
+                {{"d_name", "读者"}, {"d_score", "5"}, {"d_content", "公开评论"}})
+          .text;
   ASSERT_TRUE(Contains(posted, "评论成功")) << posted;
   int64_t d = site_.Number("select max(d_id) from Vantrel_ArticleComment");
   EXPECT_EQ(site_.Number("select d_classid from Vantrel_ArticleComment where d_id = " +
@@ -90,10 +90,9 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
   std::string unapproved = site_.Get(kPage + "1&qcheckstate=false").text;
   EXPECT_FALSE(Contains(unapproved, "第一条"));
   EXPECT_TRUE(Contains(unapproved, "第二条"));
-  EXPECT_TRUE(Contains(site_.Get(kPage + "1&qclass=" + std::to_string(parent_) +
-                                 "&qcheckstate=true")
-                           .text,
-                       "第一条"));
+  EXPECT_TRUE(
+      Contains(site_.Get(kPage + "1&qclass=" + std::to_string(parent_) + "&qcheckstate=true").text,
+               "第一条"));
   // By time: newest first, filters ignored.
   std::string by_time = site_.Get(kPage + "1&action=desc&qclass=" + std::to_string(child_)).text;
   EXPECT_LT(by_time.find("公开评论"), by_time.find("第二条"));
@@ -112,14 +111,13 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
                            "Vantrel_ArticleComment where d_id = " +
                            b_id),
             answer + "|" + site_.admin_name() + "|-1");
-  EXPECT_EQ(TextAreaValue(site_.Get(kPage + "1&action=reply&id=" + b_id).text, "d_reply"),
-            answer);
+  EXPECT_EQ(TextAreaValue(site_.Get(kPage + "1&action=reply&id=" + b_id).text, "d_reply"), answer);
   EXPECT_TRUE(Contains(site_.Get(kPage + "1").text,
                        "回复内容：谢谢 &lt;b&gt;&quot;支持&quot;&lt;/b&gt; &amp; &#39;欢迎&#39;'"));
 
   // Approving and withdrawing leave the counter alone.
-  EXPECT_TRUE(Contains(Act("check", std::to_string(c) + ", " + std::to_string(d)).text,
-                       "审核信息成功！"));
+  EXPECT_TRUE(
+      Contains(Act("check", std::to_string(c) + ", " + std::to_string(d)).text, "审核信息成功！"));
   EXPECT_EQ(site_.Number("select count(*) from Vantrel_ArticleComment where d_checked = -1 and "
                          "d_channelid = 1"),
             4);
@@ -133,8 +131,8 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
                        "删除信息成功！"));
   EXPECT_EQ(Counter(1), "3/3");
   EXPECT_EQ(Counter(other_channel_), "1/1");
-  EXPECT_TRUE(Contains(Act("delone", "", "&infoid=" + std::to_string(first_)).text,
-                       "清空信息成功！"));
+  EXPECT_TRUE(
+      Contains(Act("delone", "", "&infoid=" + std::to_string(first_)).text, "清空信息成功！"));
   EXPECT_EQ(Counter(1), "1/1");
   EXPECT_TRUE(Contains(Act("empty", "").text, "清空信息成功！"));
   EXPECT_EQ(Counter(1), "0/0");
@@ -146,8 +144,8 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
 
 TEST_F(CommentModerationTest, RefusalsChangeNothing) {
   int64_t a = AddComment(1, parent_, first_, "甲", "评论", "2024-03-01 10:00:00", false);
-  int64_t foreign = AddComment(other_channel_, 0, first_, "丁", "他台", "2024-03-04 10:00:00",
-                               false);
+  int64_t foreign =
+      AddComment(other_channel_, 0, first_, "丁", "他台", "2024-03-04 10:00:00", false);
   std::string id = std::to_string(a);
   auto unchanged = [&]() {
     EXPECT_EQ(Counter(1), "1/1");
@@ -175,9 +173,9 @@ TEST_F(CommentModerationTest, RefusalsChangeNothing) {
             "提示：参数错误！");
   EXPECT_EQ(Refusal(site_.Post(kPage + "1&action=save&id=999", {{"d_reply", "x"}})),
             "提示：参数错误！");
-  EXPECT_EQ(Refusal(site_.Post(kPage + "1&action=save&id=" + id,
-                               {{"d_reply", std::string(10001, 'x')}})),
-            "提示：回复内容不能超过10000个字符！");
+  EXPECT_EQ(
+      Refusal(site_.Post(kPage + "1&action=save&id=" + id, {{"d_reply", std::string(10001, 'x')}})),
+      "提示：回复内容不能超过10000个字符！");
   unchanged();
   // A comment whose article is gone shows so.
   site_.Exec("delete from Vantrel_Article where d_id = ?", {static_cast<long long>(first_)});
