@@ -21,9 +21,9 @@ namespace folirex {
 
 class UploadReferences {
  public:
-  // prefix: the upload folder's address ("news/pic/", plain folder names that HTML encoding leaves
-  // alone); addresses: the files' addresses, each
-  // beginning with the prefix (an address that does not is never found).
+  // prefix: the upload folder's address ("news/pic/": plain folder names, which HTML encoding
+  // leaves alone); addresses: the files' addresses, each beginning with the prefix (an address
+  // that does not is never found).
   UploadReferences(std::string_view prefix, const std::vector<std::string>& addresses);
 
   // Marks the files whose address the stored value contains.
