@@ -318,8 +318,13 @@ std::optional<fs::path> ResolveFile(RequestState& state, const UploadContext& up
   } catch (const HostError&) {
     return std::nullopt;
   }
-  // MapPath matched the name without regard to letter case.
-  return *disk / mapped.filename();
+  // MapPath matched the name without regard to letter case. A folder is not a file to delete.
+  fs::path file = *disk / mapped.filename();
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(file, ec)) || fs::is_directory(fs::status(file, ec))) {
+    return std::nullopt;
+  }
+  return file;
 }
 
 void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
@@ -342,7 +347,6 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
   int64_t failed = 0;
   for (const fs::path& path : paths) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(path, ec))) continue;
     fs::remove(path, ec);
     if (ec) ++failed;
   }

@@ -177,6 +177,13 @@ TEST_F(CommentModerationTest, RefusalsChangeNothing) {
       Refusal(site_.Post(kPage + "1&action=save&id=" + id, {{"d_reply", std::string(10001, 'x')}})),
       "提示：回复内容不能超过10000个字符！");
   unchanged();
+  // Without a signed-in administrator nothing is shown or changed.
+  site_.ClearCookies();
+  HttpAnswer signed_out = Act("empty", "");
+  EXPECT_EQ(signed_out.status, 302);
+  EXPECT_EQ(signed_out.Header("location"), "admin.asp?m=admin_login");
+  unchanged();
+  ASSERT_EQ(site_.SignInAsAdmin().status, 302);
   // A comment whose article is gone shows so.
   site_.Exec("delete from Vantrel_Article where d_id = ?", {static_cast<long long>(first_)});
   EXPECT_TRUE(Contains(site_.Get(kPage + "1").text, "获取标题失败"));

@@ -111,6 +111,7 @@ TEST_F(UploadFolderTest, TraversalProbesAreRefusedAndChangeNothing) {
   for (const char* file :
        {"article/uploadfile/../../secret.jpg", "article/uploadfile/../other/x.jpg",
         "article/uploadfile/link/y.jpg", "/secret.jpg", "secret.jpg", "article/uploadfile/..",
+        "article/uploadfile/link", "article/uploadfile/link/",
         "article/uploadfile/in.jpg, article/other/x.jpg"}) {
     EXPECT_EQ(Refusal(site_.Post(kPage + "1&action=delone", {{"selectdel", file}})),
               "提示：参数错误！")
