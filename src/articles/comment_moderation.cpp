@@ -1,6 +1,7 @@
 #include "articles/comment_moderation.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "console/admin_blocks.h"
@@ -53,6 +54,23 @@ std::string ArticleComment_GetArticleTitle(RequestState& state, const std::strin
   if (rs.Eof()) return "获取标题失败";
   return rs["d_title"].ToString();
 }
+
+// The titles a list shows, each article read once per page.
+class ArticleTitles {
+ public:
+  explicit ArticleTitles(RequestState& state) : state_(state) {}
+  const std::string& Of(const std::string& article_id) {
+    auto found = titles_.find(article_id);
+    if (found == titles_.end()) {
+      found = titles_.emplace(article_id, ArticleComment_GetArticleTitle(state_, article_id)).first;
+    }
+    return found->second;
+  }
+
+ private:
+  RequestState& state_;
+  std::map<std::string, std::string> titles_;
+};
 
 // The class select of the search bar: every class of the channel in tree order, each indented by
 // one ideographic space per level.
@@ -132,6 +150,7 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
     return;
   }
   std::string html = kListFormHead;
+  ArticleTitles titles(state);
   Recordset& rs = *pager.PagerRs;
   std::string previous;
   bool open = false;
@@ -143,8 +162,8 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
       html +=
           "<table border=0 cellspacing=1 align=center class=list><tr><th colspan=6 "
           "align=left>" +
-          HtmlEscapeText(ArticleComment_GetArticleTitle(state, article)) +
-          "</th><th colspan=2><a href='" + HtmlEscapeAttr(delone) +
+          HtmlEscapeText(titles.Of(article)) + "</th><th colspan=2><a href='" +
+          HtmlEscapeAttr(delone) +
           "' onclick=\"return postAction(this.href, "
           "'您确定要清空本文章下的所有评论吗？')\"><font "
           "color=white>清空本文章下的评论</font></a></th></tr>\r\n";
@@ -186,13 +205,14 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
     state.host.Response->Write(html);
     return;
   }
+  ArticleTitles titles(state);
   Recordset& rs = *pager.PagerRs;
   for (int64_t n = 0; n < pager.PagerPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
     html += "<tr align=center><td>" + rs["d_id"].ToString() + "</td><td>" +
-            HtmlEscapeText(ArticleComment_GetArticleTitle(state, Trim(rs["d_infoid"].ToString()))) +
-            "</td><td align=left>" + CommentLink(page, rs) + "</td><td>评分：" +
-            HTMLEncode(rs["d_score"]) + "</td><td>" + HTMLEncode(rs["d_username"]) + "</td><td>" +
-            FormatDate(rs["d_addtime"], 1) + "</td><td>" + CheckMark(rs["d_checked"]) +
+            HtmlEscapeText(titles.Of(Trim(rs["d_infoid"].ToString()))) + "</td><td align=left>" +
+            CommentLink(page, rs) + "</td><td>评分：" + HTMLEncode(rs["d_score"]) + "</td><td>" +
+            HTMLEncode(rs["d_username"]) + "</td><td>" + FormatDate(rs["d_addtime"], 1) +
+            "</td><td>" + CheckMark(rs["d_checked"]) +
             "</td><td><input type='checkbox' name='selectdel' value='" + rs["d_id"].ToString() +
             "'></td></tr>\r\n";
   }
