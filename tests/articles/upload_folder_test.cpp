@@ -147,6 +147,13 @@ TEST_F(UploadFolderTest, TraversalProbesAreRefusedAndChangeNothing) {
       "删除文件成功！"));
   EXPECT_FALSE(Exists("Article/uploadfile/evil.jpg"));
   EXPECT_TRUE(Exists("secret.jpg"));
+
+  // The channel and its folders must be what they claim.
+  EXPECT_EQ(Refusal(site_.Get(kPage + "1%20or%201=1")), "提示：参数错误，请返回！");
+  EXPECT_EQ(Refusal(site_.Get(kPage + "999")), "提示：请先设置频道信息！");
+  site_.SetChannel(1, "d_uploaddir = '../data'");
+  EXPECT_EQ(Refusal(CleanUp(1)), "提示：频道的上传目录设置不正确！");
+  EXPECT_TRUE(Exists("data/site.db"));
 }
 
 TEST_F(UploadFolderTest, CleanUpRemovesExactlyTheFilesNoRowNames) {
