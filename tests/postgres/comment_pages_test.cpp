@@ -1,12 +1,10 @@
-// Comment moderation and the upload clean-up on both database forms, through `folirex serve`: a
-// public comment stored with its class, found by the class filter, approved, answered and
-// deleted with the channel's counter kept; the clean-up keeping a file that a recycled article
-// names and deleting the other. Every case runs on SQLite; on PostgreSQL when ./test.sh has
-// started its cluster.
+// Comment moderation on both database forms, through `folirex serve`: public comments stored
+// with their class, found by the class and approval filters, approved, answered and deleted with
+// the channel's counter kept. Every case runs on SQLite; on PostgreSQL when ./test.sh has started
+// its cluster.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +23,7 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class CommentUploadPagesTest : public ::testing::TestWithParam<Engine> {
+class CommentPagesTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
     std::vector<std::string> args = {"init", dir_.string()};
@@ -71,7 +69,7 @@ class CommentUploadPagesTest : public ::testing::TestWithParam<Engine> {
   std::unique_ptr<ServedSite> site_;
 };
 
-TEST_P(CommentUploadPagesTest, CommentsModeratedWithTheCounterAndUploadsCleaned) {
+TEST_P(CommentPagesTest, ModeratedWithTheCounterKept) {
   Exec(
       "insert into Vantrel_ArticleClass (d_channelid, d_pid, d_name, d_commentflag, "
       "d_commentcheckflag, d_path, d_order, d_level, d_rootid) values (1, 0, ?, true, true, '', "
@@ -113,22 +111,9 @@ TEST_P(CommentUploadPagesTest, CommentsModeratedWithTheCounterAndUploadsCleaned)
   EXPECT_EQ(Counter(), "1/1");
   EXPECT_TRUE(Has(site_->Post(page + "&action=empty", {}).text, "清空信息成功！"));
   EXPECT_EQ(Counter(), "0/0");
-
-  // The clean-up keeps the file a recycled article names.
-  for (const char* name : {"named.jpg", "unused.jpg"}) {
-    fsys::create_directories(dir_ / "Article/uploadfile");
-    std::ofstream(dir_ / "Article/uploadfile" / name) << "x";
-  }
-  Exec("update Vantrel_Article set d_deleted = true, d_picurl = ? where d_id = " + article,
-       {Variant("/Article/uploadfile/named.jpg")});
-  EXPECT_TRUE(
-      Has(site_->Post("/admin.asp?m=admin_uploadfile&channelid=1&action=empty&flag=1", {}).text,
-          "总共清理<font color=red>1</font>文件！"));
-  EXPECT_TRUE(fsys::exists(dir_ / "Article/uploadfile/named.jpg"));
-  EXPECT_FALSE(fsys::exists(dir_ / "Article/uploadfile/unused.jpg"));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, CommentUploadPagesTest,
+INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, CommentPagesTest,
                          ::testing::Values(Engine::kSqlite, Engine::kPostgres),
                          [](const ::testing::TestParamInfo<Engine>& info) {
                            return info.param == Engine::kSqlite ? std::string("Sqlite")
