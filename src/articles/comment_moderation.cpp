@@ -301,18 +301,20 @@ IdList SelectedComments(RequestState& state) {
 }
 
 // Deletes the comments the condition selects within the channel and lowers the channel's counter
-// by the rows removed, both or neither.
+// by the rows removed, both or neither. Emptying the channel sets the counter to the comments
+// left: none, unless a reader posted one meanwhile, which then keeps its count.
 void DeleteComments(RequestState& state, const CommentPage& page, const std::string& condition,
-                    const char* message) {
+                    const char* message, bool emptying = false) {
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   state.db.Sql = "delete from Vantrel_ArticleComment where " + condition +
                  " and d_channelid = " + page.channel;
   int64_t removed = conn.Execute(state.db.Sql);
-  // Emptying the channel subtracts what it removed too: a comment posted meanwhile keeps its
-  // count.
-  state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount - " +
-                 std::to_string(removed) + " where d_id = " + page.channel;
+  state.db.Sql = emptying ? "update Vantrel_Channel set d_commentcount = (select count(*) from "
+                            "Vantrel_ArticleComment where d_channelid = " +
+                                page.channel + ") where d_id = " + page.channel
+                          : "update Vantrel_Channel set d_commentcount = d_commentcount - " +
+                                std::to_string(removed) + " where d_id = " + page.channel;
   conn.Execute(state.db.Sql);
   transaction.Commit();
   state.caches.Clear();
@@ -362,7 +364,7 @@ void ArticleComment_CheckAll(RequestState& state, const CommentPage& page) {
 
 void ArticleComment_Empty(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
-  DeleteComments(state, page, "1 > 0", "清空信息成功！");
+  DeleteComments(state, page, "1 > 0", "清空信息成功！", true);
 }
 
 // checkAction posts the list form to the chosen action; postAction posts it to the address of

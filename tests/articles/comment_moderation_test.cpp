@@ -134,6 +134,8 @@ TEST_F(CommentModerationTest, ListedAnsweredApprovedAndDeletedWithTheCounterKept
   EXPECT_TRUE(
       Contains(Act("delone", "", "&infoid=" + std::to_string(first_)).text, "清空信息成功！"));
   EXPECT_EQ(Counter(1), "1/1");
+  // Emptying leaves the counter at zero, also when it had drifted from the comments.
+  site_.SetChannel(1, "d_commentcount = 7");
   EXPECT_TRUE(Contains(Act("empty", "").text, "清空信息成功！"));
   EXPECT_EQ(Counter(1), "0/0");
   EXPECT_EQ(Counter(other_channel_), "1/1");
