@@ -2,7 +2,9 @@
 
 #include "articles/article_form.h"
 #include "articles/article_manager.h"
+#include "articles/comment_moderation.h"
 #include "articles/keyword_pick.h"
+#include "articles/upload_folder.h"
 #include "articles/upload_popup.h"
 
 namespace folirex {
@@ -14,6 +16,9 @@ void RegisterArticlesModule(ModuleRegistry& registry) {
   // The article add page and the article manager.
   registry.AddAdminEntry("ArticleAdd_Main", ArticleAdd_Main);
   registry.AddAdminEntry("Article_Main", Article_Main);
+  // The upload folder browser and comment moderation.
+  registry.AddAdminEntry("UploadFile_Main", UploadFile_Main);
+  registry.AddAdminEntry("ArticleComment_Main", ArticleComment_Main);
 }
 
 }  // namespace folirex

@@ -122,6 +122,8 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
     rs.AddNew();
     rs.Set("d_channelid", channel_id.ToInt64());
     rs.Set("d_infoid", article_id.ToInt64());
+    // The class the article has now: the moderation page filters comments by it.
+    rs.Set("d_classid", class_id.ToInt64Or(0));
     rs.Set("d_usertype", "0");
     rs.Set("d_username", name);
     rs.Set("d_email", email);
