@@ -3,6 +3,7 @@
 #include "articles/module.h"
 #include "console/module.h"
 #include "design/module.h"
+#include "publishing/module.h"
 #include "site/module.h"
 #include "taxonomy/module.h"
 
@@ -15,6 +16,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterTaxonomyModule(registry);
   RegisterDesignModule(registry);
   RegisterArticlesModule(registry);
+  RegisterPublishingModule(registry);
 }
 
 }  // namespace folirex
