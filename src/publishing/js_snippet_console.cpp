@@ -50,33 +50,34 @@ void ArticleJs_ShowNavi(RequestState& state) {
 void ArticleJs_ShowList(RequestState& state) {
   const std::string base = HtmlEscapeAttr(PageBase(state));
   std::string html =
-      "<table border=0 cellspacing=1 align=center class=list>\r\n<form name='delform' "
+      "<form name='delform' "
       "method='post' action='" +
       base +
-      "&amp;action='>\r\n<tr><th width='5%'>ID</th><th width='25%'>代码名称</th><th "
+      "&amp;action='>\r\n<table border=0 cellspacing=1 align=center class=list>\r\n<tr><th "
+      "width='5%'>ID</th><th width='25%'>代码名称</th><th "
       "width='25%'>代码简介</th><th width='15%'>文件名称</th><th width='10%'>代码类型</th><th "
       "width='10%'>操作</th><th width='5%'><input type='checkbox' name='chkSelectAll' "
       "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   Recordset rs;
-  rs.Open("select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
-          "d_channelid = " +
-              ChannelText(state) + " order by d_id",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
+      "d_channelid = " +
+          ChannelText(state) + " order by d_id",
+      *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
     const std::string id = rs["d_id"].ToString();
     const std::string file = rs["d_filename"].ToString();
     const std::string type = Trim(rs["d_typeflag"].ToString());
-    html += "<tr align=center><td>" + id + "</td><td align=left><a href='" + base +
-            "&amp;action=edit&amp;id=" + id + "&amp;flag=" + HtmlEscapeAttr(type) + "'>" +
-            HTMLEncode(rs["d_jsname"]) + "</a></td><td align=left>" + HTMLEncode(rs["d_desc"]) +
-            "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
-            "</td><td><a href='" + base + "&amp;action=preview&amp;filename=" +
-            HtmlEscapeAttr(file) + "'>效果预览</a> <a href='" + base +
-            "&amp;action=create&amp;id=" + id +
-            "'>刷新</a></td><td><input type=checkbox name='checkid' value='" + id +
-            "'></td></tr>\r\n";
+    html +=
+        "<tr align=center><td>" + id + "</td><td align=left><a href='" + base +
+        "&amp;action=edit&amp;id=" + id + "&amp;flag=" + HtmlEscapeAttr(type) + "'>" +
+        HTMLEncode(rs["d_jsname"]) + "</a></td><td align=left>" + HTMLEncode(rs["d_desc"]) +
+        "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
+        "</td><td><a href='" + base + "&amp;action=preview&amp;filename=" + HtmlEscapeAttr(file) +
+        "'>效果预览</a> <a href='" + base + "&amp;action=create&amp;id=" + id +
+        "'>刷新</a></td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
   }
   rs.Close();
   if (rows) {
@@ -87,7 +88,7 @@ void ArticleJs_ShowList(RequestState& state) {
   } else {
     html += "<tr><td colspan=7>没有记录</td></tr>\r\n";
   }
-  state.host.Response->Write(html + "</form></table>\r\n");
+  state.host.Response->Write(html + "</table></form>\r\n");
 }
 
 // The answer of a refresh: the success box, or the files that were not written.
@@ -177,9 +178,9 @@ void ArticleJs_Del(RequestState& state) {
   }
   bool deleted = pattern.empty() ||
                  DeleteFilesIn(state.host, state.channel.ChannelDir + "Js/", "^(" + pattern + ")$");
-  state.host.Response->Write(
-      MessageBox(deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
-                 PageLink(PageBase(state), "返回列表")));
+  state.host.Response->Write(MessageBox(
+      deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
+      PageLink(PageBase(state), "返回列表")));
 }
 
 }  // namespace

@@ -38,21 +38,21 @@ std::string PageBase(const RequestState& state) {
 using Positions = std::vector<std::pair<int, const char*>>;
 const Positions& ArticlePositions() {
   static const Positions kPositions = {
-      {1, "d_classid"},       {2, "d_includesub"},       {3, "d_subjectid"},
-      {4, "d_articlenum"},    {5, "d_hotflag"},          {6, "d_recommendflag"},
-      {8, "d_datenum"},       {9, "d_title"},            {10, "d_cols"},
-      {11, "d_showprefix"},   {12, "d_propertytype"},    {13, "d_showaddtime"},
-      {14, "d_showclass"},    {15, "d_showclicks"},      {16, "d_showhotpic"},
-      {17, "d_shownewpic"},   {18, "d_showauthor"},      {20, "d_showcommentlink"},
+      {1, "d_classid"},     {2, "d_includesub"},    {3, "d_subjectid"},
+      {4, "d_articlenum"},  {5, "d_hotflag"},       {6, "d_recommendflag"},
+      {8, "d_datenum"},     {9, "d_title"},         {10, "d_cols"},
+      {11, "d_showprefix"}, {12, "d_propertytype"}, {13, "d_showaddtime"},
+      {14, "d_showclass"},  {15, "d_showclicks"},   {16, "d_showhotpic"},
+      {17, "d_shownewpic"}, {18, "d_showauthor"},   {20, "d_showcommentlink"},
       {21, "d_orderby"}};
   return kPositions;
 }
 const Positions& PicturePositions() {
   static const Positions kPositions = {
-      {1, "d_classid"},  {2, "d_includesub"}, {3, "d_subjectid"}, {4, "d_articlenum"},
-      {5, "d_hotflag"},  {6, "d_recommendflag"}, {7, "d_datenum"}, {8, "d_title"},
-      {9, "d_content"},  {10, "d_cols"},       {11, "d_picwidth"}, {12, "d_picheight"},
-      {13, "d_showstyle"}, {14, "d_showtips"}, {15, "d_orderby"}};
+      {1, "d_classid"},    {2, "d_includesub"},    {3, "d_subjectid"}, {4, "d_articlenum"},
+      {5, "d_hotflag"},    {6, "d_recommendflag"}, {7, "d_datenum"},   {8, "d_title"},
+      {9, "d_content"},    {10, "d_cols"},         {11, "d_picwidth"}, {12, "d_picheight"},
+      {13, "d_showstyle"}, {14, "d_showtips"},     {15, "d_orderby"}};
   return kPositions;
 }
 
@@ -68,8 +68,8 @@ const std::map<std::string, std::vector<std::string>>& Choices() {
 }
 
 const std::array<const char*, 11> kFlagFields = {
-    "d_includesub", "d_hotflag",     "d_recommendflag", "d_showclass",
-    "d_showprefix", "d_showauthor",  "d_showclicks",    "d_showhotpic",
+    "d_includesub", "d_hotflag",         "d_recommendflag", "d_showclass",
+    "d_showprefix", "d_showauthor",      "d_showclicks",    "d_showhotpic",
     "d_shownewpic", "d_showcommentlink", "d_showtips"};
 
 // The type flag of the request: a number of a type (0 to 5), else the request ends.
@@ -159,10 +159,11 @@ Definition ReadDefinition(RequestState& state, int flag) {
 // compared without regard to case.
 bool FileNameTaken(RequestState& state, const std::string& file_name, int64_t except) {
   return state.db.Conn
-             ->ExecuteScalar("select count(*) from Vantrel_JS where lcase(d_filename) = ? and "
-                             "d_id <> ? and d_channelid = " +
-                                 ChannelText(state),
-                             {Variant(LCase(file_name)), Variant(except)})
+             ->ExecuteScalar(
+                 "select count(*) from Vantrel_JS where lcase(d_filename) = ? and "
+                 "d_id <> ? and d_channelid = " +
+                     ChannelText(state),
+                 {Variant(LCase(file_name)), Variant(except)})
              .ToInt64Or(0) > 0;
 }
 
@@ -177,9 +178,8 @@ void StoreDefinition(Recordset& rs, const RequestState& state, const Definition&
 }
 
 // The answer of a save: the success box, or the row's success with the file's failure.
-void WriteSavedBox(RequestState& state, bool written, const Definition& d,
-                   std::string_view message, const std::string& again_url,
-                   std::string_view again_text) {
+void WriteSavedBox(RequestState& state, bool written, const Definition& d, std::string_view message,
+                   const std::string& again_url, std::string_view again_text) {
   std::string links = PageLink(again_url, again_text) + PageLink(PageBase(state), "返回列表");
   if (written) {
     state.host.Response->Write(MessageBox(message, links));
@@ -240,22 +240,22 @@ void WriteForm(RequestState& state, int flag, int64_t id,
   };
   DatabaseState& db = state.db;
   const std::string c = ChannelText(state);
-  const std::string action =
-      edit ? PageBase(state) + "&action=update&id=" + std::to_string(id) + "&flag=" +
-                 std::to_string(flag)
-           : PageBase(state) + "&action=save&flag=" + std::to_string(flag);
+  const std::string action = edit ? PageBase(state) + "&action=update&id=" + std::to_string(id) +
+                                        "&flag=" + std::to_string(flag)
+                                  : PageBase(state) + "&action=save&flag=" + std::to_string(flag);
   std::string html =
-      "<table border=0 cellspacing=1 align=center class=form>\r\n<form name='form1' "
+      "<form name='form1' "
       "method='post' action='" +
       HtmlEscapeAttr(action) +
-      "'>\r\n<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
+      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
+      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
       "width='30%'>设置说明</th></tr>\r\n";
   html += Row("代码名称：", TextInput("d_jsname", v("d_jsname"), 50, " maxlength=50"), "*",
               "必填，最大25个中文");
-  html += Row("代码简介：",
-              "<textarea name='d_desc' cols=50 rows=5>" + TextAreaContent(v("d_desc")) +
-                  "</textarea>",
-              "", "");
+  html +=
+      Row("代码简介：",
+          "<textarea name='d_desc' cols=50 rows=5>" + TextAreaContent(v("d_desc")) + "</textarea>",
+          "", "");
   html += Row("文件名称：", TextInput("d_filename", v("d_filename"), 50, " maxlength=50"), "*",
               "只能是英文或者数字和下划线，例如：article_hot");
 
@@ -265,22 +265,23 @@ void WriteForm(RequestState& state, int flag, int64_t id,
                                       v("d_classid")) +
                     " " + Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
                 "", "选择分类");
-    html += Row("所属专题：",
-                BuildSelect(db, "d_subjectid", {}, {}, v("d_subjectid"),
-                            "select d_name, d_id from Vantrel_ArticleSubject where d_channelid=" +
-                                c + " order by d_order desc",
-                            "不属于任何专题"),
-                "", edit ? "选择文章所属的专题" : "选择所属的专题");
+    html +=
+        Row("所属专题：",
+            BuildSelect(db, "d_subjectid", {}, {}, v("d_subjectid"),
+                        "select d_name, d_id from Vantrel_ArticleSubject where d_channelid=" + c +
+                            " order by d_order desc",
+                        "不属于任何专题"),
+            "", edit ? "选择文章所属的专题" : "选择所属的专题");
     html += Row("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
                 edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
     html += Row("文章属性：",
                 Checkbox("d_hotflag", v("d_hotflag"), "热门文章") + " " +
                     Checkbox("d_recommendflag", v("d_recommendflag"), "推荐文章"),
                 "", "如果都不选，将显示所有文章");
-    html += Row("日期范围：",
-                "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") +
-                    "天的文章",
-                "", "如果为空或0，则显示所有天数的文章");
+    html +=
+        Row("日期范围：",
+            "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") + "天的文章",
+            "", "如果为空或0，则显示所有天数的文章");
     html += Row("排序方法：", OrderSelect(db, v("d_orderby")), "", "选择文章显示的排序方法");
     html += Row("标题字符数：", TextInput("d_title", v("d_title", "0"), 10), "",
                 "如果为0，则显示完整标题。字母算一个字符，汉字算两个字符。");
@@ -288,19 +289,19 @@ void WriteForm(RequestState& state, int flag, int64_t id,
   if (flag == 0) {
     html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
     html += Row("文章属性图片：",
-                Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")),
-                "", "选择文章属性的显示方法");
-    html += Row("显示内容：",
-                Checkbox("d_showclass", v("d_showclass"), "所属分类") + " " +
-                    Checkbox("d_showprefix", v("d_showprefix"), "图文标志") + " " +
-                    Checkbox("d_showauthor", v("d_showauthor"), "作者") + " " +
-                    Select(db, "d_showaddtime", {"不显示", "年月日", "月日", "月-日"},
-                           v("d_showaddtime")) +
-                    "更新时间 <br>" + Checkbox("d_showclicks", v("d_showclicks"), "点击次数") +
-                    " " + Checkbox("d_showhotpic", v("d_showhotpic"), "热点文章标志") + " " +
-                    Checkbox("d_shownewpic", v("d_shownewpic"), "新文章标志") + " " +
-                    Checkbox("d_showcommentlink", v("d_showcommentlink"), "显示评论链接"),
-                "", "选择文章需要显示的部分内容");
+                Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")), "",
+                "选择文章属性的显示方法");
+    html += Row(
+        "显示内容：",
+        Checkbox("d_showclass", v("d_showclass"), "所属分类") + " " +
+            Checkbox("d_showprefix", v("d_showprefix"), "图文标志") + " " +
+            Checkbox("d_showauthor", v("d_showauthor"), "作者") + " " +
+            Select(db, "d_showaddtime", {"不显示", "年月日", "月日", "月-日"}, v("d_showaddtime")) +
+            "更新时间 <br>" + Checkbox("d_showclicks", v("d_showclicks"), "点击次数") + " " +
+            Checkbox("d_showhotpic", v("d_showhotpic"), "热点文章标志") + " " +
+            Checkbox("d_shownewpic", v("d_shownewpic"), "新文章标志") + " " +
+            Checkbox("d_showcommentlink", v("d_showcommentlink"), "显示评论链接"),
+        "", "选择文章需要显示的部分内容");
   } else if (flag == 1) {
     html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
     html += Row("内容字符数：", TextInput("d_content", v("d_content", "0"), 10), "",
@@ -329,14 +330,15 @@ void WriteForm(RequestState& state, int flag, int64_t id,
   } else if (flag == 5) {
     html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
   }
-  html += "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
-          "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
-          HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n";
+  html +=
+      "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
+      "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
+      HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n";
   if (edit) {
     html += "<input type=hidden value='" + HtmlEscapeAttr(v("hiddenfilename")) +
             "' name='hiddenfilename'>";
   }
-  html += "</form></table>\r\n";
+  html += "</table></form>\r\n";
   state.host.Response->Write(html);
 }
 
@@ -355,8 +357,8 @@ std::string ArticleJs_CheckedIf(std::string_view value) {
 
 std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::string_view field,
                                   std::string_view selected) {
-  std::string html = "<select size=1 name='" + std::string(field) +
-                     "'  ><option value=0>所有分类</option>";
+  std::string html =
+      "<select size=1 name='" + std::string(field) + "'  ><option value=0>所有分类</option>";
   Recordset rs;
   rs.Open("select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=" +
               std::to_string(channel) + " order by d_order",
@@ -374,17 +376,18 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
 void ArticleJs_Add(RequestState& state) {
   int flag = ReadFlag(state);
   if (flag >= 2) {
-    const char* name = flag == 2 ? "查询js文件" : flag == 3 ? "分类导航js文件"
-                                            : flag == 5 ? "专题列表js文件"
-                                                        : "";
-    int64_t count = state.db.Conn
-                        ->ExecuteScalar("select count(*) from Vantrel_JS where d_channelid = " +
-                                        ChannelText(state) +
-                                        " and d_typeflag = " + std::to_string(flag))
-                        .ToInt64Or(0);
+    const char* name = flag == 2   ? "查询js文件"
+                       : flag == 3 ? "分类导航js文件"
+                       : flag == 5 ? "专题列表js文件"
+                                   : "";
+    int64_t count =
+        state.db.Conn
+            ->ExecuteScalar("select count(*) from Vantrel_JS where d_channelid = " +
+                            ChannelText(state) + " and d_typeflag = " + std::to_string(flag))
+            .ToInt64Or(0);
     if (count > 0) {
-      AlertBack(state, std::string("提示：") + name +
-                           "已经存在，没有必要再新增，只要进行修改就可以了！");
+      AlertBack(state,
+                std::string("提示：") + name + "已经存在，没有必要再新增，只要进行修改就可以了！");
     }
   }
   WriteForm(state, flag, 0, {});
@@ -432,8 +435,8 @@ void ArticleJs_Edit(RequestState& state) {
   // The stored positions fill the form only when the row is of the form's type: a text of
   // another type (or one cut short) would put values into the wrong fields.
   if (type == std::to_string(flag)) {
-    std::vector<std::string> positions = config.empty() ? std::vector<std::string>()
-                                                        : Split(config, "|");
+    std::vector<std::string> positions =
+        config.empty() ? std::vector<std::string>() : Split(config, "|");
     if (flag == 0 || flag == 1) {
       for (const auto& [position, name] : flag == 0 ? ArticlePositions() : PicturePositions()) {
         if (static_cast<size_t>(position) < positions.size()) values[name] = positions[position];

@@ -92,10 +92,10 @@ void ArticleNavi_ShowNavi(RequestState& state) {
   std::vector<Variant> values = {"0", "1"};
   std::string typeflag = Trim(Req(state)("typeflag"));
   state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><form name='naviform' "
+      "<form name='naviform' "
       "method='post' action='" +
       HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + ChannelText(state)) +
-      "'><tr><td align=right>选择类型：" +
+      "'><table border=0 cellspacing=0 align=center class=navi><tr><td align=right>选择类型：" +
       BuildSelect(state.db, "typeflag", texts, values, typeflag, "", "") +
       " <input type='submit' value='新 增'>&nbsp;&nbsp;[<a href='" + HtmlEscapeAttr(base) +
       "'>所有菜单</a>]&nbsp;&nbsp;[<a href='" + HtmlEscapeAttr(base + "&action=set") +
@@ -103,47 +103,51 @@ void ArticleNavi_ShowNavi(RequestState& state) {
       PostLink(base + "&action=import", "分类导入",
                "当分类设置完整后，使用此功能可以自动新增所有的一级导航菜单，您确定要进行操作吗") +
       "]&nbsp;&nbsp;[" + PostLink(base + "&action=js", "生成菜单文件", "") +
-      "]</td></tr></form></table><br>\r\n" + PostScript());
+      "]</td></tr></table></form><br>\r\n" + PostScript());
 }
 
 void ArticleNavi_ShowList(RequestState& state) {
   const std::string base = PageBase(state);
   std::string html =
-      "<table border=0 cellspacing=1 align=center class=list>\r\n<form name='delform' "
+      "<form name='delform' "
       "method='post' action='" +
       HtmlEscapeAttr(base + "&action=empty") +
-      "'>\r\n<tr><th width='6%'>ID</th><th width='30%'>菜单名称</th><th "
+      "'>\r\n<table border=0 cellspacing=1 align=center class=list>\r\n<tr><th "
+      "width='6%'>ID</th><th width='30%'>菜单名称</th><th "
       "width='15%'>菜单类型</th><th width='10%'>排序</th><th width='30%'>操作</th></tr>\r\n";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
-          "Vantrel_NaviMenu where  d_channelid = " +
-              ChannelText(state) + " order by d_order",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
+      "Vantrel_NaviMenu where  d_channelid = " +
+          ChannelText(state) + " order by d_order",
+      *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
     const int64_t id = rs["d_id"].ToInt64Or(0);
     const int64_t child = rs["d_child"].ToInt64Or(0);
     const std::string with_id = "&id=" + std::to_string(id) + "&channelid=" + ChannelText(state);
-    html += "<tr align=center><td>" + rs["d_order"].ToString() + "</td><td align=left>" +
-            ArticleNavi_TreeName(state, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
-                                 child, rs["d_pid"].ToInt64Or(0), true) +
-            "[" + std::to_string(child) + "]</td><td>" + ArticleNavi_TypeName(rs["d_typeflag"]) +
-            "</td><td>" +
-            PostLink("?m=admin_articlenavi&action=up" + with_id,
-                     "<img src='admin/up.gif' border=0>", "") +
-            " " +
-            PostLink("?m=admin_articlenavi&action=down" + with_id,
-                     "<img src='admin/down.gif' border=0>", "") +
-            "</td><td><a href='" +
-            HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + ChannelText(state) +
-                           "&id=" + std::to_string(id) + "&typeflag=1") +
-            "'>添加子类</a> " +
-            PostLink("?m=admin_articlenavi&action=del&channelid=" + ChannelText(state) +
-                         "&id=" + std::to_string(id),
-                     "删除菜单",
-                     "提示：删除菜单操作将删除此菜单中的所有子菜单，并且不能恢复！确定要删除此菜单吗？") +
-            "</td></tr>\r\n";
+    html +=
+        "<tr align=center><td>" + rs["d_order"].ToString() + "</td><td align=left>" +
+        ArticleNavi_TreeName(state, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0), child,
+                             rs["d_pid"].ToInt64Or(0), true) +
+        "[" + std::to_string(child) + "]</td><td>" + ArticleNavi_TypeName(rs["d_typeflag"]) +
+        "</td><td>" +
+        PostLink("?m=admin_articlenavi&action=up" + with_id, "<img src='admin/up.gif' border=0>",
+                 "") +
+        " " +
+        PostLink("?m=admin_articlenavi&action=down" + with_id,
+                 "<img src='admin/down.gif' border=0>", "") +
+        "</td><td><a href='" +
+        HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + ChannelText(state) +
+                       "&id=" + std::to_string(id) + "&typeflag=1") +
+        "'>添加子类</a> " +
+        PostLink(
+            "?m=admin_articlenavi&action=del&channelid=" + ChannelText(state) +
+                "&id=" + std::to_string(id),
+            "删除菜单",
+            "提示：删除菜单操作将删除此菜单中的所有子菜单，并且不能恢复！确定要删除此菜单吗？") +
+        "</td></tr>\r\n";
   }
   rs.Close();
   if (rows) {
@@ -155,7 +159,7 @@ void ArticleNavi_ShowList(RequestState& state) {
   } else {
     html += "<tr><td colspan=5>没有记录</td></tr>\r\n";
   }
-  state.host.Response->Write(html + "</form></table>\r\n");
+  state.host.Response->Write(html + "</table></form>\r\n");
 }
 
 // The parent drop-down of the item forms: "无（作为一级菜单）" (0), then the channel's items in
@@ -258,10 +262,11 @@ void WriteItemForm(RequestState& state, int64_t id, const std::string& parent,
   const std::string upload = "?m=uploadfile&channelid=" + ChannelText(state) +
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
   std::string html =
-      "<table border=0 cellspacing=1 align=center class=form>\r\n<form name='myform' "
+      "<form name='myform' "
       "method='post' action='" +
       HtmlEscapeAttr(action) +
-      "'>\r\n<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
+      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
+      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
       "width='30%'>设置说明</th></tr>\r\n";
   auto row = [](std::string_view label, const std::string& field, std::string_view red,
                 std::string_view gray) {
@@ -289,32 +294,34 @@ void WriteItemForm(RequestState& state, int64_t id, const std::string& parent,
                   "onclick=\"g_OpenWindow('" +
                   HtmlEscapeAttr(upload) + "', '350', '50')\">",
               "", "菜单前面的小图标的地址");
-  html += "<tr><td align=right nowrap>选择图标：</td><td nowrap>" +
-          ArticleNavi_IconSelect(state) +
+  html += "<tr><td align=right nowrap>选择图标：</td><td nowrap>" + ArticleNavi_IconSelect(state) +
           "<div id='d_showpic'></div></td><td><span class=red></span> <span "
           "class=gray>选择已经上传的图标</span></td></tr>\r\n";
-  html += "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
-          "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
-          HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n</form>\r\n</table>\r\n";
+  html +=
+      "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
+      "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
+      HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
   state.host.Response->Write(html + ArticleNavi_IconScript());
 }
 
 void ArticleNavi_ShowClassPick(RequestState& state) {
   std::string html =
-      "<table border=0 cellspacing=1 align=center class=list>\r\n<form name='delform' "
+      "<form name='delform' "
       "method='post' action='" +
       HtmlEscapeAttr(PageBase(state) + "&action=select") +
-      "'>\r\n<tr><th width='6%'>ID</th><th width='50%'>分类名称</th><th "
+      "'>\r\n<table border=0 cellspacing=1 align=center class=list>\r\n<tr><th "
+      "width='6%'>ID</th><th width='50%'>分类名称</th><th "
       "width='6%'>包含子类<br><input type='checkbox' name='chkSelectChild' "
       "onclick=\"CheckSelect('1', '')\"></th><th width='8%'>本窗口打开<br><input "
       "type='checkbox' name='chkSelectOpen' onclick=\"CheckSelect('2', '')\"></th><th "
       "width='6%'>选择<br><input type='checkbox' name='chkSelectID' "
       "onclick=\"CheckSelect('3', '')\"></th></tr>\r\n";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
-          "d_channelid = " +
-              ChannelText(state) + " order by d_order",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
+      "d_channelid = " +
+          ChannelText(state) + " order by d_order",
+      *state.db.Conn, 0, 1);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;
@@ -326,17 +333,17 @@ void ArticleNavi_ShowClassPick(RequestState& state) {
     html += "<tr align=center><td>" + std::to_string(id) + "</td><td align=left>" +
             ArticleNavi_TreeName(state, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
                                  child, pid, false) +
-            "[" + std::to_string(child) + "]</td><td><input type=checkbox name='d_includechildflag" +
-            i + "' value='1'" + ticked + "></td><td><input type=checkbox name='d_openflag" + i +
-            "' value='0'" + ticked + "></td><td><input type=checkbox name='d_id" + i +
-            "' value='" + std::to_string(id) + "'" + ticked + " onclick=\"CheckSelect('4', '" + i +
-            "')\"></td></tr>\r\n";
+            "[" + std::to_string(child) +
+            "]</td><td><input type=checkbox name='d_includechildflag" + i + "' value='1'" + ticked +
+            "></td><td><input type=checkbox name='d_openflag" + i + "' value='0'" + ticked +
+            "></td><td><input type=checkbox name='d_id" + i + "' value='" + std::to_string(id) +
+            "'" + ticked + " onclick=\"CheckSelect('4', '" + i + "')\"></td></tr>\r\n";
   }
   rs.Close();
   html += n == 0 ? "<tr><td colspan=5>没有记录</td></tr>\r\n"
                  : "<tr><td align=right colspan=5> <input type=submit value='执行'></td></tr>\r\n";
-  html += "<input type=hidden value='" + std::to_string(n) +
-          "' name='hiddencount'></form></table>\r\n" + ArticleNavi_CheckSelectScript();
+  html += "</table><input type=hidden value='" + std::to_string(n) +
+          "' name='hiddencount'></form>\r\n" + ArticleNavi_CheckSelectScript();
   state.host.Response->Write(html);
 }
 
@@ -395,11 +402,11 @@ void ArticleNavi_Save(RequestState& state) {
   if (AddMenuItem(*state.db.Conn, Channel(state), pid, item, nullptr) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
-  state.host.Response->Write(MessageBox(
-      "新增信息成功！",
-      PageLink(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
-               "返回继续新增") +
-          PageLink(PageBase(state), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("新增信息成功！",
+                 PageLink(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
+                          "返回继续新增") +
+                     PageLink(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Update(RequestState& state) {
@@ -449,8 +456,8 @@ void ArticleNavi_SaveSelect(RequestState& state) {
   for (const Entry& entry : entries) {
     if (state.db.Conn
             ->ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id = " +
-                            std::to_string(entry.class_id) + " and d_channelid = " +
-                            ChannelText(state))
+                            std::to_string(entry.class_id) +
+                            " and d_channelid = " + ChannelText(state))
             .ToInt64Or(0) == 0) {
       AlertBack(state, "提示：分类id错误！");
     }
@@ -505,8 +512,7 @@ void ArticleNavi_Del(RequestState& state) {
   if (DeleteMenuItem(*state.db.Conn, Channel(state), id) != MenuTreeStatus::kDone) {
     AlertBack(state, "提示：数据库连接错误！");
   }
-  state.host.Response->Write(
-      MessageBox("删除菜单成功！", PageLink(PageBase(state), "返回列表")));
+  state.host.Response->Write(MessageBox("删除菜单成功！", PageLink(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Empty(RequestState& state) {

@@ -34,11 +34,14 @@ std::string ItemOpening(const MenuFileItem& item) {
 }  // namespace
 
 const std::vector<MenuSkin>& MenuSkins() {
-  static const std::vector<MenuSkin> kSkins = {
-      {"Windows XP起始菜单皮肤", "skin-xp.css"},   {"Windows XP程序皮肤", "skin-xp-apps.css"},
-      {"Windows 2000皮肤", "skin-win2k.css"},      {"Windwos 9x皮肤", "skin-win98.css"},
-      {"Office XP皮肤", "skin-xp-extended.css"},   {"aqua皮肤", "skin-aqua.css"},
-      {"深蓝皮肤", "skin-yp.css"},                 {"系统皮肤", "skin-system.css"}};
+  static const std::vector<MenuSkin> kSkins = {{"Windows XP起始菜单皮肤", "skin-xp.css"},
+                                               {"Windows XP程序皮肤", "skin-xp-apps.css"},
+                                               {"Windows 2000皮肤", "skin-win2k.css"},
+                                               {"Windwos 9x皮肤", "skin-win98.css"},
+                                               {"Office XP皮肤", "skin-xp-extended.css"},
+                                               {"aqua皮肤", "skin-aqua.css"},
+                                               {"深蓝皮肤", "skin-yp.css"},
+                                               {"系统皮肤", "skin-system.css"}};
   return kSkins;
 }
 
@@ -77,17 +80,18 @@ void ArticleNavi_Set(RequestState& state) {
     }
     const std::string base = HtmlEscapeAttr(PageBase(state));
     state.host.Response->Write(
-        "<table border=0 cellspacing=1 align=center class=form>\r\n<form name='myform' "
+        "<form name='myform' "
         "method='post' action='" +
         base +
-        "&amp;action=set&amp;flag=1'>\r\n<tr><th width='15%'>设置名称</th><th "
+        "&amp;action=set&amp;flag=1'>\r\n<table border=0 cellspacing=1 align=center "
+        "class=form>\r\n<tr><th width='15%'>设置名称</th><th "
         "width='55%'>基本参数设置</th><th width='30%'>设置说明</th></tr>\r\n"
         "<tr><td>菜单皮肤：</td><td>" +
         BuildSelect(state.db, "d_skin", texts, values, state.channel.NaviMenuCss, "", "") +
         "</td><td> <span class=red></span> <span class=gray>选择菜单的皮肤样式</span></td></tr>\r\n"
         "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
         "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
-        base + "'\"></td></tr>\r\n</form>\r\n</table>\r\n");
+        base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n");
     return;
   }
 
@@ -99,20 +103,19 @@ void ArticleNavi_Set(RequestState& state) {
   if (!listed) AlertBack(state, "提示：参数错误！");
   RequireFormPost(state);
 
-  state.db.Conn->Execute("update Vantrel_Channel set d_navimenucss = ? where d_id = " +
-                             ChannelText(state),
-                         {Variant(skin)});
+  state.db.Conn->Execute(
+      "update Vantrel_Channel set d_navimenucss = ? where d_id = " + ChannelText(state),
+      {Variant(skin)});
   state.channel.NaviMenuCss = skin;
   state.caches.Clear();
 
   const std::string dir = state.channel.ChannelDir;
   std::string server_path = state.host.Application->Get("server_path").ToString();
   bool ok = CreateFolderPath(state.host, std::string_view(dir + "Skin"));
-  const std::pair<std::string, std::string> copies[] = {
-      {"menu-3d.css", "menu-3d.css"},
-      {"menu.css", "menu.css"},
-      {"menu-extended.css", "menu-extended.css"},
-      {skin, "default.css"}};
+  const std::pair<std::string, std::string> copies[] = {{"menu-3d.css", "menu-3d.css"},
+                                                        {"menu.css", "menu.css"},
+                                                        {"menu-extended.css", "menu-extended.css"},
+                                                        {skin, "default.css"}};
   std::vector<std::string> failed;
   for (const auto& [source, target] : copies) {
     std::string css = ReadTextFile(state.host, server_path + "NaviMenu/Css/" + source);
@@ -135,10 +138,11 @@ void ArticleNavi_Set(RequestState& state) {
 void ArticleNavi_CreateJs(RequestState& state) {
   std::vector<MenuFileItem> items;
   Recordset rs;
-  rs.Open("select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
-          "d_channelid = " +
-              ChannelText(state) + " order by d_order",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
+      "d_channelid = " +
+          ChannelText(state) + " order by d_order",
+      *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);
@@ -155,10 +159,10 @@ void ArticleNavi_CreateJs(RequestState& state) {
                  WriteTextFile(state.host, folder + "/default.js",
                                markup.empty() ? "" : HtmlToJsWrite(markup));
   std::string links = PageLink(PageBase(state), "返回列表");
-  state.host.Response->Write(
-      written ? MessageBox("生成成功！", links)
-              : MessageBox("提示：菜单文件 " + HtmlEscapeText(folder) + "/default.js 没有写入成功！",
-                           links));
+  state.host.Response->Write(written ? MessageBox("生成成功！", links)
+                                     : MessageBox("提示：菜单文件 " + HtmlEscapeText(folder) +
+                                                      "/default.js 没有写入成功！",
+                                                  links));
 }
 
 }  // namespace folirex

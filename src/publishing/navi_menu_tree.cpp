@@ -132,12 +132,11 @@ NewItem ClassCopy(const Recordset& rs, int64_t open_flag, int64_t include_child,
 // The position just past the block of the item at `order` whose level is `level`: the first
 // later position at that level or above, else past the last item.
 int64_t BlockEnd(Connection& conn, int64_t channel, int64_t order, int64_t level) {
-  Variant end = conn.ExecuteScalar("select min(d_order) from Vantrel_NaviMenu where d_order > " +
-                                   Num(order) + " and d_level <= " + Num(level) +
-                                   InChannel(channel));
+  Variant end =
+      conn.ExecuteScalar("select min(d_order) from Vantrel_NaviMenu where d_order > " + Num(order) +
+                         " and d_level <= " + Num(level) + InChannel(channel));
   if (!end.IsNull()) return end.ToInt64Or(0);
-  return conn
-             .ExecuteScalar("select max(d_order) from Vantrel_NaviMenu where d_channelid = " +
+  return conn.ExecuteScalar("select max(d_order) from Vantrel_NaviMenu where d_channelid = " +
                             Num(channel))
              .ToInt64Or(0) +
          1;
@@ -145,8 +144,8 @@ int64_t BlockEnd(Connection& conn, int64_t channel, int64_t order, int64_t level
 
 // Swaps the adjacent blocks [first, middle) and [middle, end) of the channel's positions.
 void SwapBlocks(Connection& conn, int64_t channel, int64_t first, int64_t middle, int64_t end) {
-  conn.Execute("update Vantrel_NaviMenu set d_order = 0 - d_order where d_order >= " +
-               Num(middle) + " and d_order < " + Num(end) + InChannel(channel));
+  conn.Execute("update Vantrel_NaviMenu set d_order = 0 - d_order where d_order >= " + Num(middle) +
+               " and d_order < " + Num(end) + InChannel(channel));
   conn.Execute("update Vantrel_NaviMenu set d_order = d_order + " + Num(end - middle) +
                " where d_order >= " + Num(first) + " and d_order < " + Num(middle) +
                InChannel(channel));
@@ -158,10 +157,11 @@ void SwapBlocks(Connection& conn, int64_t channel, int64_t first, int64_t middle
 
 std::optional<MenuNode> FindMenuItem(Connection& conn, int64_t channel, int64_t id) {
   Recordset rs;
-  rs.Open("select d_id, d_pid, d_rootid, d_level, d_child, d_order, d_path from "
-          "Vantrel_NaviMenu where d_id = " +
-              Num(id) + InChannel(channel),
-          conn, 0, 1);
+  rs.Open(
+      "select d_id, d_pid, d_rootid, d_level, d_child, d_order, d_path from "
+      "Vantrel_NaviMenu where d_id = " +
+          Num(id) + InChannel(channel),
+      conn, 0, 1);
   if (rs.Eof()) return std::nullopt;
   MenuNode node;
   node.id = rs["d_id"].ToInt64Or(0);
@@ -206,8 +206,7 @@ MenuTreeStatus UpdateMenuItem(Connection& conn, int64_t channel, int64_t id,
       "update Vantrel_NaviMenu set d_name = ?, d_openflag = ?, d_linkurl = ?, d_picurl = ? "
       "where d_id = " +
           Num(id) + InChannel(channel),
-      {Variant(item.name), Variant(item.open_flag), Variant(item.link_url),
-       Variant(item.pic_url)});
+      {Variant(item.name), Variant(item.open_flag), Variant(item.link_url), Variant(item.pic_url)});
   return changed > 0 ? MenuTreeStatus::kDone : MenuTreeStatus::kNoItem;
 }
 
@@ -270,8 +269,7 @@ MenuTreeStatus MoveMenuItemUp(Connection& conn, int64_t channel, int64_t id) {
   if (!item) return MenuTreeStatus::kNoItem;
   Variant sibling = conn.ExecuteScalar(
       "select max(d_order) from Vantrel_NaviMenu where d_order < " + Num(item->order) +
-      " and d_pid = " + Num(item->pid) + " and d_level = " + Num(item->level) +
-      InChannel(channel));
+      " and d_pid = " + Num(item->pid) + " and d_level = " + Num(item->level) + InChannel(channel));
   if (sibling.IsNull()) return MenuTreeStatus::kNothingToDo;
   const int64_t end = BlockEnd(conn, channel, item->order, item->level);
   SwapBlocks(conn, channel, sibling.ToInt64Or(0), item->order, end);
@@ -286,8 +284,7 @@ MenuTreeStatus MoveMenuItemDown(Connection& conn, int64_t channel, int64_t id) {
   if (!item) return MenuTreeStatus::kNoItem;
   Variant sibling = conn.ExecuteScalar(
       "select min(d_order) from Vantrel_NaviMenu where d_order > " + Num(item->order) +
-      " and d_pid = " + Num(item->pid) + " and d_level = " + Num(item->level) +
-      InChannel(channel));
+      " and d_pid = " + Num(item->pid) + " and d_level = " + Num(item->level) + InChannel(channel));
   if (sibling.IsNull()) return MenuTreeStatus::kNothingToDo;
   const int64_t next = sibling.ToInt64Or(0);
   const int64_t end = BlockEnd(conn, channel, next, item->level);

@@ -88,8 +88,8 @@ TEST_F(JsSnippetConsoleTest, EachTypeIsSavedWithItsParametersAndFile) {
   std::string list = site_.Get(kPage).text;
   EXPECT_TRUE(Contains(list, "最新&lt;文章&gt;</a>")) << list;
   EXPECT_TRUE(Contains(list, "<td>分类菜单</td>"));
-  EXPECT_TRUE(Contains(list, "&amp;action=edit&amp;id=" + std::to_string(Id("pics.js")) +
-                                 "&amp;flag=1'>"));
+  EXPECT_TRUE(
+      Contains(list, "&amp;action=edit&amp;id=" + std::to_string(Id("pics.js")) + "&amp;flag=1'>"));
   // A second search snippet is refused by the add form.
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=add&flag=2")),
             "提示：查询js文件已经存在，没有必要再新增，只要进行修改就可以了！");
@@ -116,8 +116,7 @@ TEST_F(JsSnippetConsoleTest, BadDefinitionsAreRefusedAndNothingIsStored) {
   EXPECT_EQ(Refusal(Save(2, with("d_jsname", "   "))), "提示：名称不允许为空！");
   std::string long_name;
   for (int i = 0; i < 26; ++i) long_name += "汉";
-  EXPECT_EQ(Refusal(Save(2, with("d_jsname", long_name))),
-            "提示：名称最大25个汉字，50个字符！");
+  EXPECT_EQ(Refusal(Save(2, with("d_jsname", long_name))), "提示：名称最大25个汉字，50个字符！");
   for (const char* name : {"a", "a-b", "1abc", "a.b", "a b", "../x"}) {
     EXPECT_EQ(Refusal(Save(2, with("d_filename", name))), "提示：文件名称格式不对！") << name;
   }
@@ -146,15 +145,17 @@ TEST_F(JsSnippetConsoleTest, UpdateRefreshPreviewAndDeleteWorkOnTheRowsFiles) {
   ASSERT_TRUE(Contains(Save(3, {{"d_jsname", "导航"}, {"d_filename", "first"}}).text, "成功"));
   const int64_t id = Id("first.js");
   // A posted old name that reaches elsewhere is not what the update deletes: the row's is.
-  site_.Exec("insert into Vantrel_JS (d_channelid, d_jsname, d_filename, d_typeflag) values "
-             "(1, '保留', 'keep.js', 4)");
+  site_.Exec(
+      "insert into Vantrel_JS (d_channelid, d_jsname, d_filename, d_typeflag) values "
+      "(1, '保留', 'keep.js', 4)");
   ASSERT_TRUE(Contains(site_.Get(kPage + "&action=create&id=" + std::to_string(Id("keep.js"))).text,
                        "修改刷新成功！"));
   ASSERT_TRUE(Exists("keep.js"));
-  HttpAnswer updated =
-      site_.Post(kPage + "&action=update&flag=5&id=" + std::to_string(id),
-                 {{"d_jsname", "专题"}, {"d_filename", "second"}, {"d_cols", "3"},
-                  {"hiddenfilename", "keep.js"}});
+  HttpAnswer updated = site_.Post(kPage + "&action=update&flag=5&id=" + std::to_string(id),
+                                  {{"d_jsname", "专题"},
+                                   {"d_filename", "second"},
+                                   {"d_cols", "3"},
+                                   {"hiddenfilename", "keep.js"}});
   EXPECT_TRUE(Contains(updated.text, "修改信息成功！")) << updated.text;
   EXPECT_FALSE(Exists("first.js"));
   EXPECT_TRUE(Exists("second.js"));
@@ -163,9 +164,8 @@ TEST_F(JsSnippetConsoleTest, UpdateRefreshPreviewAndDeleteWorkOnTheRowsFiles) {
                            std::to_string(id)),
             "5|3");
   // Another channel's row is not this channel's to update.
-  const std::string other =
-      "/admin.asp?m=admin_articlejs&channelid=" +
-      std::to_string(site_.Add(ChannelRow{.name = "其他", .dir = "other"}));
+  const std::string other = "/admin.asp?m=admin_articlejs&channelid=" +
+                            std::to_string(site_.Add(ChannelRow{.name = "其他", .dir = "other"}));
   EXPECT_EQ(Refusal(site_.Post(other + "&action=update&flag=2&id=" + std::to_string(id),
                                {{"d_jsname", "x"}, {"d_filename", "stolen"}})),
             "提示：参数错误！");
@@ -174,8 +174,7 @@ TEST_F(JsSnippetConsoleTest, UpdateRefreshPreviewAndDeleteWorkOnTheRowsFiles) {
   stdfs::remove(site_.Disk("Article/Js/second.js"));
   EXPECT_TRUE(Contains(site_.Get(kPage + "&action=createall").text, "全部刷新成功！"));
   EXPECT_TRUE(Exists("second.js"));
-  EXPECT_EQ(Refusal(site_.Get(other + "&action=createall")),
-            "提示：没有数据没有必要刷新信息！");
+  EXPECT_EQ(Refusal(site_.Get(other + "&action=createall")), "提示：没有数据没有必要刷新信息！");
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=create&id=x1")), "提示：参数错误！");
 
   // The preview includes the channel's file; a name outside the rule is refused.

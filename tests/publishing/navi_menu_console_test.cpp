@@ -53,9 +53,10 @@ TEST_F(NaviMenuConsoleTest, ItemsAreAddedEditedMovedAndDeletedFromTheList) {
   EXPECT_TRUE(Contains(list, "tree_folder3.gif"));
   EXPECT_TRUE(Contains(list, "onclick=\"return naviPost(this"));
   // "添加子类" preselects its item as the parent.
-  std::string add = site_.Get(kPage + "&action=add&typeflag=1&id=" + std::to_string(Item("国内")))
-                        .text;
-  EXPECT_TRUE(Contains(add, "<option value='" + std::to_string(Item("国内")) + "' selected>　国内"));
+  std::string add =
+      site_.Get(kPage + "&action=add&typeflag=1&id=" + std::to_string(Item("国内"))).text;
+  EXPECT_TRUE(
+      Contains(add, "<option value='" + std::to_string(Item("国内")) + "' selected>　国内"));
 
   // Edit: text stored as typed, shown encoded in the form, place unchanged.
   const int64_t sport = Item("体育");
@@ -63,8 +64,7 @@ TEST_F(NaviMenuConsoleTest, ItemsAreAddedEditedMovedAndDeletedFromTheList) {
       kPage + "&action=update&id=" + std::to_string(sport) + "&pid=0",
       {{"d_name", "体育'<b>"}, {"d_openflag", "1"}, {"d_linkurl", "/s.html"}, {"d_picurl", ""}});
   EXPECT_TRUE(Contains(updated.text, "修改信息成功！")) << updated.text;
-  std::string edit =
-      site_.Get(kPage + "&action=edit&pid=0&id=" + std::to_string(sport)).text;
+  std::string edit = site_.Get(kPage + "&action=edit&pid=0&id=" + std::to_string(sport)).text;
   EXPECT_TRUE(Contains(edit, "value='体育&#39;&lt;b&gt;'"));
   EXPECT_TRUE(Contains(edit, "name='d_openflag' value='1' checked"));
 
@@ -85,9 +85,9 @@ TEST_F(NaviMenuConsoleTest, ItemsAreAddedEditedMovedAndDeletedFromTheList) {
 
   // Another channel's item is no item here.
   const int64_t other_channel = site_.Add(ChannelRow{.name = "其他", .dir = "other"});
-  site_.Post("/admin.asp?m=admin_articlenavi&channelid=" + std::to_string(other_channel) +
-                 "&action=save",
-             {{"d_pid", "0"}, {"d_name", "外"}, {"d_openflag", "0"}});
+  site_.Post(
+      "/admin.asp?m=admin_articlenavi&channelid=" + std::to_string(other_channel) + "&action=save",
+      {{"d_pid", "0"}, {"d_name", "外"}, {"d_openflag", "0"}});
   const int64_t foreign = Item("外");
   EXPECT_EQ(Refusal(Act("del", foreign)), "提示：数据库连接错误！");
   EXPECT_EQ(Refusal(AddItem(std::to_string(foreign), "挂错")), "提示：参数错误！");
@@ -116,12 +116,11 @@ TEST_F(NaviMenuConsoleTest, ClassesArePickedAndImportedWithTheirLinks) {
   EXPECT_TRUE(Contains(pick, "value='3' name='hiddencount'"));
 
   // 国内 with its sub-class in this window; 国际 alone, unticked "本窗口打开": a new window.
-  HttpAnswer picked = site_.Post(kPage + "&action=select",
-                                 {{"hiddencount", "3"},
-                                  {"d_id1", std::to_string(china)},
-                                  {"d_includechildflag1", "1"},
-                                  {"d_openflag1", "0"},
-                                  {"d_id3", std::to_string(china + 2)}});
+  HttpAnswer picked = site_.Post(kPage + "&action=select", {{"hiddencount", "3"},
+                                                            {"d_id1", std::to_string(china)},
+                                                            {"d_includechildflag1", "1"},
+                                                            {"d_openflag1", "0"},
+                                                            {"d_id3", std::to_string(china + 2)}});
   EXPECT_TRUE(Contains(picked.text, "新增信息成功！")) << picked.text;
   EXPECT_EQ(Tree(), "1:国内:0:1 2:北京:1:0 3:国际:0:0");
   EXPECT_EQ(site_.SqlValue("select d_openflag || '|' || d_includechildflag || '|' || d_linkurl "
@@ -136,7 +135,8 @@ TEST_F(NaviMenuConsoleTest, ClassesArePickedAndImportedWithTheirLinks) {
   // The import of an all-static channel: the home item at the channel folder, class pages.
   site_.SetChannel(1, "d_generatehtml = 1, d_listdir = 0, d_listfileext = 0");
   EXPECT_TRUE(Contains(site_.Post(kPage + "&action=import", {}).text, "导入分类数据成功！"));
-  EXPECT_EQ(Tree(), "1:国内:0:1 2:北京:1:0 3:国际:0:0 4:首 页:0:0 5:国内:0:1 6:北京:1:0 7:国际:0:0");
+  EXPECT_EQ(Tree(),
+            "1:国内:0:1 2:北京:1:0 3:国际:0:0 4:首 页:0:0 5:国内:0:1 6:北京:1:0 7:国际:0:0");
   EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_NaviMenu where d_order = 4"),
             "/Article/");
   EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_NaviMenu where d_order = 6"),
@@ -156,8 +156,8 @@ TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
   EXPECT_EQ(site_.SqlValue("select d_navimenucss from Vantrel_Channel where d_id = 1"), "");
 
   for (const char* skin : {"skin-xp.css", "skin-aqua.css"}) {
-    EXPECT_TRUE(Contains(site_.Post(kPage + "&action=set&flag=1", {{"d_skin", skin}}).text,
-                         "操作成功！"));
+    EXPECT_TRUE(
+        Contains(site_.Post(kPage + "&action=set&flag=1", {{"d_skin", skin}}).text, "操作成功！"));
   }
   EXPECT_EQ(site_.SqlValue("select d_navimenucss from Vantrel_Channel where d_id = 1"),
             "skin-aqua.css");
@@ -168,8 +168,8 @@ TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
   EXPECT_TRUE(Contains(site_.FileText("Article/Skin/menu.css"), "url(../../NaviMenu/Images/"));
   EXPECT_TRUE(stdfs::exists(site_.Disk("Article/Skin/menu-3d.css")));
   EXPECT_TRUE(stdfs::exists(site_.Disk("Article/Skin/menu-extended.css")));
-  EXPECT_TRUE(Contains(site_.Get(kPage + "&action=set").text,
-                       "<option value=\"skin-aqua.css\" selected>"));
+  EXPECT_TRUE(
+      Contains(site_.Get(kPage + "&action=set").text, "<option value=\"skin-aqua.css\" selected>"));
   // A channel without a folder: the install folder's Skin, one level up.
   site_.SetChannel(1, "d_channeldir = ''");
   site_.Post(kPage + "&action=set&flag=1", {{"d_skin", "skin-yp.css"}});
@@ -177,15 +177,16 @@ TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
   site_.SetChannel(1, "d_channeldir = 'Article'");
 
   // The menu file: names and links encoded for their place, then escaped for the script.
-  site_.Post(kPage + "&action=save", {{"d_pid", "0"}, {"d_name", "A \"引\" \\ <b>"},
-                                      {"d_openflag", "0"}, {"d_linkurl", ""}});
-  site_.Post(kPage + "&action=save", {{"d_pid", std::to_string(site_.Number(
-                                                    "select max(d_id) from Vantrel_NaviMenu"))},
-                                      {"d_name", "A1"},
-                                      {"d_openflag", "1"},
-                                      {"d_linkurl", "/a1.html?x='1'"}});
-  site_.Post(kPage + "&action=save", {{"d_pid", "0"}, {"d_name", "B"}, {"d_openflag", "0"},
-                                      {"d_picurl", "/i.gif"}});
+  site_.Post(
+      kPage + "&action=save",
+      {{"d_pid", "0"}, {"d_name", "A \"引\" \\ <b>"}, {"d_openflag", "0"}, {"d_linkurl", ""}});
+  site_.Post(kPage + "&action=save",
+             {{"d_pid", std::to_string(site_.Number("select max(d_id) from Vantrel_NaviMenu"))},
+              {"d_name", "A1"},
+              {"d_openflag", "1"},
+              {"d_linkurl", "/a1.html?x='1'"}});
+  site_.Post(kPage + "&action=save",
+             {{"d_pid", "0"}, {"d_name", "B"}, {"d_openflag", "0"}, {"d_picurl", "/i.gif"}});
   EXPECT_TRUE(Contains(site_.Post(kPage + "&action=js", {}).text, "生成成功！"));
   EXPECT_EQ(site_.FileText("Article/Js/default.js"),
             "document.write(\"<ul id='menu' style='display:none'><li>A &quot;引&quot; \\\\ "

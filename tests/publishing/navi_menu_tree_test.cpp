@@ -43,9 +43,10 @@ std::ostream& operator<<(std::ostream& os, const Row& r) {
 std::vector<Row> MenuRows(Connection& conn, int64_t channel) {
   std::vector<Row> rows;
   Recordset rs;
-  rs.Open("select d_id, d_pid, d_order, d_child, d_level, d_rootid, d_path, d_name from "
-          "Vantrel_NaviMenu where d_channelid = ? order by d_order, d_id",
-          {Variant(channel)}, conn, 0, 1);
+  rs.Open(
+      "select d_id, d_pid, d_order, d_child, d_level, d_rootid, d_path, d_name from "
+      "Vantrel_NaviMenu where d_channelid = ? order by d_order, d_id",
+      {Variant(channel)}, conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     rows.push_back({rs["d_id"].ToInt64Or(-1), rs["d_pid"].ToInt64Or(-1),
                     rs["d_order"].ToInt64Or(-1), rs["d_child"].ToInt64Or(-1),
@@ -67,8 +68,14 @@ using Forest = std::vector<std::unique_ptr<Node>>;
 void Expected(const Forest& forest, int64_t pid, int64_t root, int64_t level,
               const std::string& path, std::vector<Row>* rows) {
   for (const auto& node : forest) {
-    Row row{node->id, pid, static_cast<int64_t>(rows->size()) + 1, 0, level,
-            root == 0 ? node->id : root, path + std::to_string(node->id) + ",", node->name};
+    Row row{node->id,
+            pid,
+            static_cast<int64_t>(rows->size()) + 1,
+            0,
+            level,
+            root == 0 ? node->id : root,
+            path + std::to_string(node->id) + ",",
+            node->name};
     size_t at = rows->size();
     rows->push_back(row);
     Expected(node->children, node->id, row.root, level + 1, row.path, rows);
@@ -90,9 +97,9 @@ struct ClassSeed {
   int64_t parent;
   std::string name;
 };
-const std::vector<ClassSeed> kClasses = {{101, 0, "国内"},  {102, 101, "北京"}, {103, 102, "海淀"},
+const std::vector<ClassSeed> kClasses = {{101, 0, "国内"},   {102, 101, "北京"}, {103, 102, "海淀"},
                                          {104, 102, "朝阳"}, {105, 101, "上海"}, {106, 0, "国际"},
-                                         {107, 0, "体育"},  {108, 107, "足球"}};
+                                         {107, 0, "体育"},   {108, 107, "足球"}};
 
 void SeedClasses(Connection& conn) {
   Forest classes;

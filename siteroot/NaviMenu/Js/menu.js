@@ -1,6 +1,6 @@
 // Folirex navigation menu: turns the hidden nested list <ul id="menu"> that a channel's
 // Js/default.js writes into a drop-down menu bar. A sub-menu opens while the pointer rests on its
-// item (hover) and opens or closes when its item is clicked or tapped; the Escape key and a click
+// item (hover) and opens when its item is clicked (a tap or a key opens and closes it); the Escape key and a click
 // elsewhere close every open sub-menu. Written for current browsers (no old-browser events).
 (function () {
   'use strict';
@@ -70,10 +70,11 @@
             if (hasClass(item, OPEN)) return;
             event.preventDefault();
             open(root, item);
-          } else if (hasClass(item, OPEN)) {
-            close(item);
-          } else {
+          } else if (event.pointerType === 'mouse' || !hasClass(item, OPEN)) {
+            // A mouse has opened the item by hovering already: its click keeps it open.
             open(root, item);
+          } else {
+            close(item);
           }
         });
       })(items[i]);
