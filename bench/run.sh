@@ -138,7 +138,8 @@ if [ -n "$baseline" ]; then
   fi
 fi
 
-"$now_bin" init "$work/seed" >/dev/null
+init_out="$("$now_bin" init "$work/seed")"
+admin_password="$(sed -n 's/.*Password:[[:space:]]*\([^[:space:]]*\).*/\1/p' <<<"$init_out" | head -1)"
 build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
 # Each binary gets its own copy of the seeded site, so that both start from the same data.
 cp -a "$work/seed" "$work/site"
@@ -183,7 +184,10 @@ peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
 # m_p50, m_p99 and m_err (socket errors and non-2xx/3xx answers, or "none").
 measure() {  # URL SECONDS [LIMIT]
   local url="$1" secs="$2" limit="${3:-0}" out rc=0 errors non2xx requests
-  out="$(timeout -k 5 "$limit" wrk -t2 -c16 -d"${secs}s" --latency "$url" 2>&1)" || rc=$?
+  local header=()
+  [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
+  out="$(timeout -k 5 "$limit" wrk -t2 -c16 -d"${secs}s" --latency "${header[@]}" "$url" 2>&1)" ||
+    rc=$?
   if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
     m_rps="-"; m_p50="-"; m_p99="-"; m_err="wrk timed out after $limit s"
     return
@@ -209,7 +213,9 @@ median() {  # "RPS P50 P99"...: the line with the median RPS
   printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
 }
 warm_up() {  # URL [LIMIT]
-  timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "$1" >/dev/null 2>&1 || true
+  local header=()
+  [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
+  timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "${header[@]}" "$1" >/dev/null 2>&1 || true
 }
 change() {  # NOW BASE: the change from BASE to NOW in percent
   awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%+.1f%%", (a - b) / b * 100; else print "-" }'
@@ -234,8 +240,21 @@ class=$(q "select d_classid from Vantrel_Article where d_channelid=1 group by d_
 count=$(q "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0")
 deep=$(( (count + 19) / 20 )); [ "$deep" -gt 500 ] && deep=500
 
-declare -a names paths
-add() { names+=("$1"); paths+=("$2"); }
+# Console pages are measured signed in: each server keeps its own sessions, so each gets its own
+# sign-in (the session cookie "name=value"; empty when the sign-in was refused).
+sign_in() {  # PORT
+  curl -s -o /dev/null -c - --data-urlencode "usercode=admin" \
+    --data-urlencode "password=$admin_password" \
+    "http://127.0.0.1:$1/admin.asp?m=admin_login&action=check" |
+    awk '$1 ~ /^(#HttpOnly_)?[0-9A-Za-z.]/ && NF == 7 {print $6 "=" $7; exit}'
+}
+cookie_now="$(sign_in "$port")"
+cookie_count="$(sign_in "$count_port")"
+cookie_base=""
+[ -z "$base_bin" ] || cookie_base="$(sign_in "$base_port")"
+
+declare -a names paths console
+add() { names+=("$1"); paths+=("$2"); console+=("${3:-}"); }
 article_path="/asp.asp?m=content&articleid=$article&channelid=1"
 static_path="/images/hot.gif"
 add "home"                 "/asp.asp"
@@ -249,6 +268,13 @@ add "search, no keyword"   "/asp.asp?m=search&channelid=1"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
 add "comment list script"  "/asp.asp?m=commentlist&articleid=$article&channelid=1"
 add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
+# The article manager of channel 1: its first page, a deep page and a title search, signed in.
+live=$(q "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
+mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -ge 1 ] || mdeep=1
+add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
+add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
+add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
+# The static file stays last: the nginx reference below compares with its figures.
 add "static file"          "$static_path"
 
 row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
@@ -274,11 +300,16 @@ fi
 notes=()
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
+  signed=""
+  [ -z "${console[$i]}" ] || signed=1
   : > "$work/server.log"  # the counting server appends one line per page
-  status=$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$count_port$path")
+  status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_count"} \
+    "http://127.0.0.1:$count_port$path")
   sleep 0.05
   sql=$(awk '/^sql /{print $2; exit}' "$work/server.log"); sql=${sql:--}
   now_url="http://127.0.0.1:$port$path"
+  wrk_cookie=""
+  [ -z "$signed" ] || wrk_cookie="$cookie_now"
   if [ -z "$base_bin" ]; then
     warm_up "$now_url"
     measure "$now_url" "$duration" $((duration + 30))
@@ -287,15 +318,19 @@ for i in "${!names[@]}"; do
     b_rps=- b_p50=- b_p99=-
   else
     base_url="http://127.0.0.1:$base_port$path"
-    b_status=$(curl -s -o /dev/null -w '%{http_code}' "$base_url")
+    b_status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_base"} "$base_url")
     [ "$b_status" = "$status" ] || status="$status/$b_status"
     warm_up "$now_url"
+    [ -z "$signed" ] || wrk_cookie="$cookie_base"
     warm_up "$base_url"
     now_runs=() base_runs=()
     for r in $(seq "$rounds"); do
       if (( r % 2 )); then order=(now base); else order=(base now); fi
       for who in "${order[@]}"; do
         if [ "$who" = now ]; then url=$now_url; else url=$base_url; fi
+        if [ -n "$signed" ]; then
+          if [ "$who" = now ]; then wrk_cookie="$cookie_now"; else wrk_cookie="$cookie_base"; fi
+        fi
         measure "$url" "$round_secs" $((round_secs + 30))
         if [ "$who" = now ]; then now_runs+=("$m_rps $m_p50 $m_p99"); else
           base_runs+=("$m_rps $m_p50 $m_p99"); fi

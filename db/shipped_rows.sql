@@ -117,7 +117,8 @@ INSERT INTO Vantrel_Function (d_code, d_name, d_desc, d_flag, d_order) VALUES
   ('XT_Manage_TemplatePage', '模板页管理', '模板页的添加、修改和删除', 1, 22),
   ('XT_Manage_Skin', '风格管理', '风格样式表的添加、修改和删除', 1, 23),
   ('XT_Manage_ArticleCollect', '文章采集', '按采集项目从其他网站采集文章', 1, 24),
-  ('XT_Manage_ArticleCollectSet', '采集设置', '采集项目（采集规则）的设置和测试', 1, 25);
+  ('XT_Manage_ArticleCollectSet', '采集设置', '采集项目（采集规则）的设置和测试', 1, 25),
+  ('XT_Manage_AD', '广告管理', '广告的新增、修改、删除和JS文件生成', 1, 26);
 
 -- ---------------------------------------------------------------------------------------------
 -- The first administrator, with every right. The password column holds the digest of a

@@ -3,6 +3,7 @@
 #include "articles/module.h"
 #include "console/module.h"
 #include "design/module.h"
+#include "publishing/article_html.h"
 #include "publishing/module.h"
 #include "site/module.h"
 #include "taxonomy/module.h"
@@ -14,8 +15,13 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
   RegisterTaxonomyModule(registry);
-  RegisterDesignModule(registry);
   RegisterArticlesModule(registry);
+  RegisterDesignModule(registry);
+  // The article saves publish at once through the static article page writer.
+  registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
+    return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
+  });
+  // JS snippets and navigation menus (publishing/module.h).
   RegisterPublishingModule(registry);
 }
 

@@ -1,5 +1,8 @@
 #include "design/module.h"
 
+#include "design/advert.h"
+#include "design/announce.h"
+#include "design/site_settings.h"
 #include "design/skin_page.h"
 #include "design/template_page.h"
 #include "design/template_set.h"
@@ -11,6 +14,10 @@ void RegisterDesignModule(ModuleRegistry& registry) {
   registry.AddAdminEntry("Template_Main", Template_Main);
   registry.AddAdminEntry("TemplatePage_Main", TemplatePage_Main);
   registry.AddAdminEntry("Skin_Main", Skin_Main);
+  // Site settings, announcements and advertisements.
+  registry.AddAdminEntry("Set_Main", Set_Main);
+  registry.AddAdminEntry("Announce_Main", Announce_Main);
+  registry.AddAdminEntry("AD_Main", AD_Main);
 }
 
 }  // namespace folirex

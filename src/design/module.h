@@ -1,4 +1,5 @@
-// The design folder's console pages: template sets, template pages and skins.
+// The design folder's console pages: template sets, template pages and skins; site settings,
+// announcements and advertisements. RegisterDesignModule adds them to the program's registry.
 #ifndef FOLIREX_DESIGN_MODULE_H_
 #define FOLIREX_DESIGN_MODULE_H_
 

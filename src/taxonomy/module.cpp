@@ -1,8 +1,9 @@
 #include "taxonomy/module.h"
 
+#include "taxonomy/channel_admin.h"
+#include "taxonomy/class_admin.h"
 #include "taxonomy/keyword_library.h"
 #include "taxonomy/subject_pages.h"
-#include "taxonomy/channel_admin.h"
 
 namespace folirex {
 
@@ -12,6 +13,8 @@ void RegisterTaxonomyModule(ModuleRegistry& registry) {
   registry.AddAdminEntry("ArticleKeyword_Main", ArticleKeyword_Main);
   // Channels.
   registry.AddAdminEntry("Channel_Main", Channel_Main);
+  // Class tree.
+  registry.AddAdminEntry("ArticleClass_Main", ArticleClass_Main);
 }
 
 }  // namespace folirex

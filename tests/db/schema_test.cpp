@@ -370,7 +370,8 @@ const std::set<std::string> kFunctionCodes = {"XT_Manage_Main",
                                               "XT_Manage_TemplatePage",
                                               "XT_Manage_Skin",
                                               "XT_Manage_Set",
-                                              "XT_Manage_Announce"};
+                                              "XT_Manage_Announce",
+                                              "XT_Manage_AD"};
 
 // Console entries (values of m) a menu link may open.
 const std::set<std::string> kConsoleEntries = {"admin_main",

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "core/md5.h"
@@ -12,6 +13,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/fs/site_path.h"
 #include "platform/text/codepage.h"
 #include "site/channel_loader.h"
 
@@ -296,7 +298,11 @@ std::string SiteFixture::Page(const std::string& path_and_query) {
 }
 
 std::string SiteFixture::FileText(const std::string& relative) const {
-  std::ifstream in(Disk(relative), std::ios::binary);
+  // Looked up as the server looks up addresses: letter case ignored, so "Js/x.js" finds the
+  // file in the site's "js" folder.
+  std::optional<std::filesystem::path> path = fs::ResolveInside(root(), relative);
+  if (!path) return "";
+  std::ifstream in(*path, std::ios::binary);
   if (!in) return "";
   return GbkToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
 }

@@ -1,0 +1,278 @@
+#include "articles/article_bulk.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "articles/article_fields.h"
+#include "articles/article_marks.h"
+#include "console/admin_blocks.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
+#include "core/messages.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
+
+// One action's work: the statements run inside its transaction.
+class BulkAction {
+ public:
+  BulkAction(RequestState& state, const ArticleChannel& channel)
+      : state_(state), channel_(channel), conn_(*state.db.Conn) {}
+
+  // The ticked ids, each a number and an article of this channel.
+  std::string TickedIds() {
+    std::string posted = Trim((*state_.host.Request)("selectdel"));
+    if (posted.empty()) AlertBack(state_, "提示：请先选择记录再操作！");
+    IdList list;
+    if (!ParseIdList(posted, &list)) AlertBack(state_, kArticleParameterError);
+    Variant found = conn_.ExecuteScalar("select count(*) from Vantrel_Article where d_id in (" +
+                                        list.sql + ") and d_channelid = " + channel_.id_text);
+    if (found.ToInt64Or(-1) != static_cast<int64_t>(list.ids.size())) {
+      AlertBack(state_, kArticleParameterError);
+    }
+    return "d_id in (" + list.sql + ")";
+  }
+
+  // Runs an update or delete of this channel's articles that `condition` selects; the rows
+  // changed.
+  int64_t Articles(const std::string& statement, const std::string& condition,
+                   const std::vector<Variant>& params = {}) {
+    return conn_.Execute(
+        statement + " where d_channelid = " + channel_.id_text + " and " + condition, params);
+  }
+
+  void Mark(const std::string& condition) {
+    MarkClassesAndSubjectsOf(conn_, channel_.id, condition);
+  }
+
+  // Recycles (to_bin) or restores the articles that `condition` selects among those in the
+  // other state, moving the counters by the rows changed, approved ones counted apart.
+  void MoveBin(const std::string& condition, bool to_bin) {
+    std::string from = to_bin ? " and d_deleted = false" : " and d_deleted = true";
+    Mark(condition + from);
+    std::string set = to_bin ? "update Vantrel_Article set d_deleted = true, d_checked = false, "
+                               "d_generatedflag = false"
+                             : "update Vantrel_Article set d_deleted = false, d_generatedflag = "
+                               "false";
+    int64_t approved = Articles(set, condition + from + " and d_checked = true");
+    int64_t others = Articles(set, condition + from + " and d_checked = false");
+    int64_t sign = to_bin ? -1 : 1;
+    ChangeChannelCounters(conn_, channel_.id, sign * (approved + others), sign * approved);
+  }
+
+  // Approves the live unapproved articles of `condition`, the approver recorded.
+  void Approve(const std::string& condition) {
+    Variant user = state_.host.Session->Get("User_Code");
+    std::string waiting = condition + " and d_deleted = false and d_checked = false";
+    Mark(waiting);
+    // Approving again records the approver but counts nothing.
+    Articles("update Vantrel_Article set d_editor = ?",
+             condition + " and d_deleted = false and d_checked = true", {user});
+    int64_t approved =
+        Articles("update Vantrel_Article set d_checked = true, d_editor = ?", waiting, {user});
+    ChangeChannelCounters(conn_, channel_.id, 0, approved);
+  }
+
+  void Withdraw(const std::string& condition) {
+    std::string approved_live = condition + " and d_deleted = false and d_checked = true";
+    Mark(approved_live);
+    int64_t withdrawn = Articles(
+        "update Vantrel_Article set d_editor = '', d_checked = false, d_generatedflag = false",
+        approved_live);
+    Articles("update Vantrel_Article set d_editor = '', d_generatedflag = false", condition);
+    ChangeChannelCounters(conn_, channel_.id, 0, -withdrawn);
+  }
+
+  void SetFlag(const std::string& condition, const char* column, bool on) {
+    Mark(condition);
+    Articles("update Vantrel_Article set " + std::string(column) + " = " + (on ? "true" : "false") +
+                 ", d_generatedflag = false",
+             condition);
+  }
+
+  Connection& conn() { return conn_; }
+
+ private:
+  RequestState& state_;
+  const ArticleChannel& channel_;
+  Connection& conn_;
+};
+
+enum class Back { kList, kRecycle, kMove };
+
+void Answer(RequestState& state, const ArticleChannel& channel, std::string_view message,
+            Back back) {
+  std::string base = "?m=admin_article&amp;channelid=" + channel.id_text;
+  std::string links;
+  if (back == Back::kRecycle) links += LinkItem(base + "&amp;action=recycle", "返回回收站");
+  if (back == Back::kMove) links += LinkItem(base + "&amp;action=moveall", "重新移动");
+  links += LinkItem(base, "返回列表");
+  state.host.Response->Write(MessageBox(message, links));
+}
+
+// The class list boxes of the batch-move form.
+std::string Article_ClassMultiSelect(DatabaseState& db, int64_t channel_id, const char* name,
+                                     bool multiple) {
+  std::string html = "<select name='" + std::string(name) +
+                     "' size=2 style='height:300px;width:300px'" + (multiple ? " multiple" : "") +
+                     "><option value='0'>未指定任何分类</option>";
+  Recordset rs;
+  rs.Open(
+      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
+      "where d_channelid = ? order by d_order",
+      {Number(channel_id)}, *db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    bool refused =
+        !ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
+    std::string indent;
+    for (int64_t i = rs["d_level"].ToInt64Or(0); i > 0; --i) indent += "　";
+    html += "<option value='" + rs["d_id"].ToString() + (refused ? "-'" : "'") +
+            (refused ? " style='background-color:#FF0000'" : "") + ">" + indent +
+            HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
+  }
+  rs.Close();
+  return html + "</select>";
+}
+
+// The batch move: every article of the source classes (0: without a class) to the target.
+void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
+  RequireFormPost(state);
+  std::string from = Trim((*state.host.Request)("d_fromid"));
+  std::string to = Trim((*state.host.Request)("d_toid"));
+  if (from.empty()) AlertBack(state, "提示：请先选择需要移动的文章分类！");
+  if (to.empty()) AlertBack(state, "提示：请先选择需要的目标分类！");
+  if (from.find('-') != std::string::npos) AlertBack(state, "提示：当前分类不能选择红色的分类！");
+  if (to.find('-') != std::string::npos) AlertBack(state, "提示：目标分类不能选择红色的分类！");
+  IdList sources;
+  int64_t target = 0;
+  if (!ParseIdList(from, &sources) || !ParseId(to, &target)) {
+    AlertBack(state, kArticleParameterError);
+  }
+  Connection& conn = *state.db.Conn;
+  // Every class named must be one of this channel's; the target must take articles.
+  int64_t named_classes = 0;
+  for (int64_t id : sources.ids) named_classes += id != 0 ? 1 : 0;
+  if (conn.ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id in (" + sources.sql +
+                         ") and d_channelid = " + channel.id_text)
+          .ToInt64Or(-1) != named_classes) {
+    AlertBack(state, kArticleParameterError);
+  }
+  if (target != 0) {
+    Recordset rs;
+    rs.Open(
+        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+        "d_channelid = ?",
+        {Number(target), Number(channel.id)}, conn, 0, 1);
+    if (rs.Eof()) AlertBack(state, kArticleParameterError);
+    bool takes =
+        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
+    rs.Close();
+    if (!takes) AlertBack(state, "提示：目标分类不能选择红色的分类！");
+  }
+  {
+    ScopedTransaction transaction(conn);
+    conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = " +
+                 channel.id_text + " and d_id in (" + sources.sql + ")");
+    MarkClassAndSubject(conn, target, 0);
+    conn.Execute(
+        "update Vantrel_Article set d_generatedflag = false, d_classid = ? where "
+        "d_classid in (" +
+            sources.sql + ") and d_channelid = " + channel.id_text,
+        {Number(target)});
+    transaction.Commit();
+  }
+  state.caches.Clear();
+  Answer(state, channel, "批量移动文章操作成功！", Back::kMove);
+}
+
+struct ActionSpec {
+  const char* name;
+  bool ticked;  // works on the ticked articles
+  const char* message;
+  Back back;
+};
+
+constexpr ActionSpec kActions[] = {
+    {"del", true, "删除信息成功，请重新生成列表文件！", Back::kList},
+    {"delall", false, "删除信息成功，请重新生成列表文件！", Back::kList},
+    {"check", true, "审核操作成功！", Back::kList},
+    {"uncheck", true, "取消通过操作成功，请重新生成列表文件！", Back::kList},
+    {"checkall", false, "全部通过操作成功！", Back::kList},
+    {"settop", true, "固顶操作成功，请重新生成文件！", Back::kList},
+    {"unsettop", true, "取消固顶操作成功，请重新生成文件！", Back::kList},
+    {"setrecommend", true, "设为推荐文章操作成功，请重新生成文件！", Back::kList},
+    {"unsetrecommend", true, "解除推荐操作成功，请重新生成文件！", Back::kList},
+    {"delrecycle", true, "操作成功！", Back::kRecycle},
+    {"empty", false, "清空回收站成功！", Back::kRecycle},
+    {"reback", true, "还原信息成功，请重新生成Html文件！", Back::kRecycle},
+    {"rebackall", false, "还原信息成功，请重新生成Html文件！", Back::kRecycle},
+};
+
+}  // namespace
+
+bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel) {
+  if (state.Action == "savemove") {
+    Article_SaveMove(state, channel);
+    return true;
+  }
+  const ActionSpec* spec = nullptr;
+  for (const ActionSpec& a : kActions) {
+    if (state.Action == a.name) spec = &a;
+  }
+  if (spec == nullptr) return false;
+  RequireFormPost(state);
+  BulkAction action(state, channel);
+  std::string condition = spec->ticked ? action.TickedIds() : std::string("1 = 1");
+  const std::string name = spec->name;
+  {
+    ScopedTransaction transaction(action.conn());
+    if (name == "del" || name == "delall") {
+      action.MoveBin(condition, true);
+      if (name == "delall") {
+        // Emptying the channel also starts its click total again.
+        action.conn().Execute("update Vantrel_Channel set d_clickcount = 0 where d_id = " +
+                              channel.id_text);
+      }
+    } else if (name == "reback" || name == "rebackall") {
+      action.MoveBin(condition, false);
+    } else if (name == "check" || name == "checkall") {
+      action.Approve(condition);
+    } else if (name == "uncheck") {
+      action.Withdraw(condition);
+    } else if (name == "settop" || name == "unsettop") {
+      action.SetFlag(condition, "d_topflag", name == "settop");
+    } else if (name == "setrecommend" || name == "unsetrecommend") {
+      action.SetFlag(condition, "d_recommendflag", name == "setrecommend");
+    } else if (name == "delrecycle" || name == "empty") {
+      // Only recycled articles are purged: they left the counters when they were recycled.
+      action.Articles("delete from Vantrel_Article", condition + " and d_deleted = true");
+    }
+    transaction.Commit();
+  }
+  state.caches.Clear();
+  Answer(state, channel, spec->message, spec->back);
+  return true;
+}
+
+void Article_MoveAll(RequestState& state, const ArticleChannel& channel) {
+  state.host.Response->Write(
+      "<form name='form1' method='post' action='?m=admin_article&amp;channelid=" + channel.id_text +
+      "&amp;action=savemove' style='margin:0'><table border=0 cellspacing=1 align=center "
+      "class=form><tr><th colspan=3>批量移动文章</th></tr>"
+      "<tr><td align=center><b>当前分类</b></td><td></td><td align=center><b>目标分类</b></td>"
+      "</tr><tr><td align=center width='40%'>" +
+      Article_ClassMultiSelect(state.db, channel.id, "d_fromid", true) +
+      "</td><td width='10%' align=center><input type=submit value='转移到&gt;&gt;&gt;'></td>"
+      "<td align=center width='40%'>" +
+      Article_ClassMultiSelect(state.db, channel.id, "d_toid", false) +
+      "</td></tr><tr><td colspan=3>备注：<li>红色的分类为设置了不能添加文章的分类，"
+      "当前分类不能选择这种分类，目标分类不能指定这种分类</td></tr></table></form>");
+}
+
+}  // namespace folirex

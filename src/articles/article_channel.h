@@ -1,0 +1,36 @@
+// What every article page knows of its channel, read once at the top of the page: the channel id
+// from the query string (a plain number, or the page ends with the channel message), the
+// channel's settings loaded into state.channel, and the few values the pages use (the item word,
+// whether the channel publishes static pages, its hot threshold). Also the shared messages and
+// the address helpers of the article pages.
+//
+// Request thread only. LoadArticleChannel ends the request (AlertBack) for a bad or unknown id.
+#ifndef FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_
+#define FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_
+
+#include <cstdint>
+#include <string>
+
+#include "core/request_state.h"
+
+namespace folirex {
+
+inline constexpr char kArticleParameterError[] = "提示：参数错误！";
+
+struct ArticleChannel {
+  int64_t id = 0;
+  std::string id_text;     // the id as digits, for addresses and statements
+  std::string word;        // the channel's item word (d_projectname), as stored
+  bool publishes = false;  // GenerateHtml is not "0": the channel writes static pages
+  int64_t clicks_of_hot = 0;
+};
+
+// GetChannelID, then InitChannel; the values above from the loaded settings.
+ArticleChannel LoadArticleChannel(RequestState& state);
+
+// The text of the posted or queried value `key` (query string first, then the form), trimmed.
+std::string TrimmedValue(RequestState& state, const char* key);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_

@@ -1,0 +1,177 @@
+#include "articles/article_manager.h"
+
+#include <vector>
+
+#include "articles/article_bulk.h"
+#include "articles/article_form.h"
+#include "articles/article_save.h"
+#include "articles/article_script.h"
+#include "console/admin_frame.h"
+#include "core/pagination.h"
+#include "core/select_boxes.h"
+#include "core/text_helpers.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+constexpr int kPageSize = 20;
+
+ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& channel) {
+  ArticleSearch search;
+  search.title = FilterSql(Variant((*state.host.Request)("qtitle")));
+  search.check_state = LCase(FilterSql(Variant((*state.host.Request)("qcheckstate"))));
+  if (search.check_state != "true" && search.check_state != "false") search.check_state.clear();
+  const std::string base = "?m=admin_article&amp;channelid=" + channel.id_text;
+  std::string html =
+      "<table border=0 cellspacing=0 align=center class=navi><tr><td><form name='searchform' "
+      "method='post' action='" +
+      base + "&amp;action=" + HtmlEscapeAttr(state.Action) +
+      "' style='margin:0'>标题：<input type=text name='qtitle' size=10 value='" +
+      HtmlEscapeAttr(search.title) + "'> 是否审核：" +
+      BuildSelect(state.db, "qcheckstate", {Variant("已审核"), Variant("未审核")},
+                  {Variant("true"), Variant("false")}, Variant(search.check_state), "", "全部") +
+      " <input type=submit value='查 询'></form></td><td align=right>[<a href='" + base +
+      "'>所有列表</a>]&nbsp;&nbsp;[<a href='" + base +
+      "&amp;action=moveall'>批量移动文章</a>]&nbsp;&nbsp;[<a href='" + base +
+      "&amp;action=recycle'>文章回收站管理</a>]</td></tr></table><br>";
+  state.host.Response->Write(html);
+  return search;
+}
+
+const char* PrefixMark(int64_t code) {
+  switch (code) {
+    case 1:
+      return "<font color=blue>[图文]</font>";
+    case 2:
+      return "<font color=blue>[组图]</font>";
+    case 3:
+      return "<font color=blue>[推荐]</font>";
+    case 4:
+      return "<font color=blue>[注意]</font>";
+    default:
+      return "";
+  }
+}
+
+std::string Mark(const Variant& flag) {
+  return flag.ToBoolOr(false) ? "√ " : "<font color=red>×</font>";
+}
+
+}  // namespace
+
+void Article_ShowList(RequestState& state, const ArticleChannel& channel,
+                      const ArticleSearch& search, bool recycle) {
+  const int columns = channel.publishes ? 8 : 7;
+  // The title has been through FilterSql: no quote can end the literal.
+  std::string where = std::string(" where d_deleted = ") + (recycle ? "true" : "false") +
+                      " and d_channelid = " + channel.id_text;
+  if (!search.title.empty()) where += " and d_title like '%" + search.title + "%'";
+  if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
+  const std::string order = recycle ? "a.d_id desc" : "a.d_addtime desc";
+
+  Cls_Pagination pager(state);
+  pager.DbType("ACCESS");
+  std::string url = "?m=admin_article&channelid=" + channel.id_text +
+                    "&qtitle=" + state.host.Server->URLEncode(search.title) +
+                    "&qcheckstate=" + search.check_state + (recycle ? "&action=recycle&" : "&");
+  pager.Url(url);
+  pager.PositionFlag(Variant("0"));
+  pager.PageSize(Variant(kPageSize));
+  pager.NumSize(Variant(8));
+  pager.Sql(
+      "select a.d_id, a.d_classid, a.d_title, a.d_titleprefix, a.d_hotflag, a.d_topflag, "
+      "a.d_recommendflag, a.d_clicktimes, a.d_checked, a.d_inputer, a.d_picurl, "
+      "a.d_generatedflag, a.d_addtime, b.d_name from (select d_id, d_classid, d_title, "
+      "d_titleprefix, d_hotflag, d_topflag, d_recommendflag, d_clicktimes, d_checked, d_inputer, "
+      "d_picurl, d_generatedflag, d_addtime from Vantrel_Article " +
+      where +
+      ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid = "
+      "b.d_id order by " +
+      order);
+  pager.SqlCount("select count(*) from Vantrel_Article " + where);
+  Cls_Pagination::Rows rows = pager.ResultSet();
+
+  std::string html =
+      "<form name='delform' method='post' action='?m=admin_article&amp;action=del' "
+      "style='margin:0'><table class=list align=center cellspacing=1><tr>";
+  if (!recycle) html += "<th width='6%'>ID</th>";
+  html += recycle ? "<th width='36%'>文章名称</th>" : "<th width='30%'>文章名称</th>";
+  html +=
+      "<th width='8%'>录入人</th><th width='6%'>点击数</th><th width='10%'>文章属性</th>"
+      "<th width='10%'>是否审核</th>";
+  if (channel.publishes) html += "<th width='8%'>是否生成</th>";
+  html +=
+      "<th width='6%'><input type=checkbox name='chkSelectAll' onclick='doCheckAll(this)'>"
+      "</th></tr>\r\n";
+  for (const std::vector<Variant>& r : rows) {
+    std::string id = r[0].ToString();
+    std::string class_name =
+        r[13].IsNull() || r[13].IsEmpty() ? std::string("不属于任何分类") : r[13].ToString();
+    html += "<tr align=center>";
+    if (!recycle) html += "<td>" + id + "</td>";
+    html += "<td align=left><a href='?m=admin_article&amp;action=edit&amp;id=" + id +
+            "&amp;channelid=" + channel.id_text + "'>[" + HtmlEscapeText(class_name) + "] " +
+            PrefixMark(Trim(r[3].ToString()) == "" ? 0 : r[3].ToInt64Or(0)) +
+            HtmlEscapeText(r[2].ToString()) + "</a></td>";
+    html += "<td>" + HtmlEscapeText(r[9].ToString()) + "</td><td>" + r[7].ToString() + "</td>";
+    html += "<td>";
+    html += r[5].ToBoolOr(false) ? "<font color=blue>顶</font>" : "&nbsp;&nbsp;";
+    html +=
+        r[4].ToBoolOr(false) ? "<font color=red>&nbsp;热&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;&nbsp;";
+    html += r[6].ToBoolOr(false) ? "<font color=green>荐&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;";
+    html += Trim(r[10].ToString()).empty() ? "&nbsp;&nbsp;" : "<font color=blue>图</font>";
+    html += "</td><td>" + Mark(r[8]) + "</td>";
+    if (channel.publishes) html += "<td>" + Mark(r[11]) + "</td>";
+    html += "<td><input type=checkbox name='selectdel' value='" + id + "'></td></tr>\r\n";
+  }
+  if (pager.TotalRecord() == 0) {
+    html +=
+        "<tr><td colspan=" + std::to_string(columns) + " align=center>暂无此类数据！</td></tr>\r\n";
+  }
+  html += "</table></form>";
+  if (pager.TotalRecord() > 0) {
+    std::string options =
+        recycle ? "<option value='delrecycle'>彻底删除</option><option value='empty'>清空</option>"
+                  "<option value='reback'>还原</option><option value='rebackall'>全部还原</option>"
+                : "<option value='del'>删除</option><option value='delall'>全部删除</option>"
+                  "<option value='check'>通过审核</option><option value='uncheck'>取消通过</option>"
+                  "<option value='checkall'>全部通过</option><option value='settop'>固顶</option>"
+                  "<option value='unsettop'>解固</option><option value='setrecommend'>设为推荐"
+                  "</option><option value='unsetrecommend'>解除推荐</option>";
+    html +=
+        "<table class=list align=center cellspacing=1><tr><td>"
+        "<table border=0 cellpadding=1 cellspacing=3 width='100%'><tr><td>" +
+        pager.ShowPage() +
+        "</td><td align=right><form name='actionform' method='post' style='margin:0'> "
+        "操作：<select name='selection' size=1>" +
+        options +
+        "</select> <input type=button value='执行' onclick=\"checkAction(this.form."
+        "selection.options[this.form.selection.selectedIndex].value,'" +
+        channel.id_text + "')\"></form></td></tr></table></td></tr></table>\r\n";
+  }
+  state.host.Response->Write(html);
+}
+
+void Article_Main(RequestState& state) {
+  CheckPrivilege(state, "XT_Manage_Article");
+  AdminHeader(state);
+  ArticleChannel channel = LoadArticleChannel(state);
+  const std::string word = HtmlEscapeText(channel.word);
+  AdminNavi(state, "当前位置：" + word + "管理>>" + word + "管理");
+  ArticleSearch search = Article_ShowSearch(state, channel);
+  RunAdminAction(
+      state,
+      {{"edit", [&](RequestState& s) { Article_Edit(s, channel); }},
+       {"update", [&](RequestState& s) { Article_Update(s, channel); }},
+       {"moveall", [&](RequestState& s) { Article_MoveAll(s, channel); }},
+       {"recycle", [&](RequestState& s) { Article_ShowList(s, channel, search, true); }}},
+      [&](RequestState& s) {
+        if (!RunArticleBulkAction(s, channel)) Article_ShowList(s, channel, search, false);
+      });
+  AdminFooter(state);
+  state.host.Response->Write(ArticleScript(true));
+}
+
+}  // namespace folirex

@@ -1,0 +1,163 @@
+// The article manager through the host: the channel's live articles twenty to a page, newest
+// first, the search by title and approval state kept in the page links, the columns of a
+// publishing channel, the recycle bin; the bulk actions' answers and refusals; and the number of
+// statements a list page costs, which does not grow with the page number.
+#include "articles/article_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "articles/article_channel.h"
+#include "console/console_site.h"
+
+namespace folirex::testing {
+namespace {
+
+const char kList[] = "/admin.asp?m=admin_article&channelid=1";
+
+class ArticleManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
+  ConsoleSite site_;
+};
+
+TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
+  int64_t cls = site_.Add(ClassRow{.name = "财经"});
+  for (int i = 0; i < 45; ++i) {
+    site_.Add(ArticleRow{.title = "news " + std::to_string(i),
+                         .class_id = i % 2 == 0 ? cls : 0,
+                         .add_time = "2024-03-05 08:" + std::to_string(10 + i) + ":00",
+                         .checked = i % 3 != 0});
+  }
+  site_.Add(ArticleRow{.title = "<other>'s",
+                       .add_time = "2024-01-01 00:00:00",
+                       .top = true,
+                       .pic_url = "  ",
+                       .title_prefix = 1});
+  site_.Add(ArticleRow{.title = "gone", .deleted = true});
+
+  std::string page = site_.Get(kList).text;
+  EXPECT_TRUE(Contains(page, "当前位置：文章管理>>文章管理"));
+  EXPECT_EQ(CountOf(page, "name='selectdel'"), 20);
+  EXPECT_LT(page.find(">[财经] news 44</a>"), page.find(">[不属于任何分类] news 43</a>"));
+  EXPECT_FALSE(Contains(page, "是否生成"));  // a dynamic channel: seven columns
+  EXPECT_FALSE(Contains(page, ">gone<"));
+  EXPECT_TRUE(Contains(page, "<option value='delall'>全部删除</option>"));
+
+  // The last page holds the oldest article with its marks, encoded.
+  std::string last = site_.Get(std::string(kList) + "&page=3").text;
+  EXPECT_EQ(CountOf(last, "name='selectdel'"), 6);
+  EXPECT_TRUE(Contains(last, "] <font color=blue>[图文]</font>&lt;other&gt;&#39;s</a>") ||
+              Contains(last, "] <font color=blue>[图文]</font>&lt;other&gt;'s</a>"));
+  EXPECT_TRUE(Contains(last,
+                       "<font color=blue>顶</font>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+                       "&nbsp;&nbsp;&nbsp;"));
+
+  // A title search and the approval filter, kept in the page links.
+  std::string found = site_.Post(kList, {{"qtitle", "news 1'"}, {"qcheckstate", "true"}}).text;
+  EXPECT_TRUE(Contains(found, "name='qtitle' size=10 value='news 1'"));
+  EXPECT_TRUE(Contains(found, "<option value=\"true\" selected>已审核</option>"));
+  // news 1, 10..19 minus those with i % 3 == 0 (12, 15, 18): 8 rows.
+  EXPECT_EQ(CountOf(found, "name='selectdel'"), 8);
+  site_.SetChannel(1, "d_generatehtml = 1");
+  std::string all = site_.Get(std::string(kList) + "&qtitle=news&qcheckstate=false").text;
+  EXPECT_EQ(CountOf(all, "<font color=red>×</font>"), 2 * 15);  // unapproved, not generated
+  EXPECT_TRUE(Contains(all, "<th width='8%'>是否生成</th>"));
+  // An approval filter other than true or false is no condition at all.
+  std::string widened =
+      site_.Get(std::string(kList) + "&qcheckstate=false%20or%20d_channelid%3D2").text;
+  EXPECT_TRUE(Contains(widened, "<option value=\"\" selected>全部</option>") ||
+              Contains(widened, "<option value=''>全部</option>"));
+  EXPECT_EQ(CountOf(widened, "name='selectdel'"), 20);
+  std::string none = site_.Get(std::string(kList) + "&qtitle=nothing").text;
+  EXPECT_TRUE(Contains(none, "<td colspan=8 align=center>暂无此类数据！</td>"));
+  EXPECT_FALSE(Contains(none, "name='actionform'"));
+
+  // The recycle bin lists the recycled article with its own actions.
+  std::string bin = site_.Get(std::string(kList) + "&action=recycle").text;
+  EXPECT_TRUE(Contains(bin, ">[不属于任何分类] gone</a>"));
+  EXPECT_TRUE(Contains(bin, "<option value='rebackall'>全部还原</option>"));
+}
+
+TEST_F(ArticleManagerTest, ListPagesCostTheSameStatementsAtAnyDepth) {
+  for (int i = 0; i < 130; ++i) site_.Add(ArticleRow{.title = "t" + std::to_string(i)});
+  auto statements = [this](const std::string& query) {
+    int64_t count = -1;
+    site_.InConsole(
+        [&count](RequestState& s) {
+          ArticleChannel channel = LoadArticleChannel(s);
+          int64_t before = s.db.Conn->statement_count();
+          Article_ShowList(s, channel, ArticleSearch{}, false);
+          count = s.db.Conn->statement_count() - before;
+        },
+        query);
+    return count;
+  };
+  // A count, the select and, past the rows it read first, the page's window.
+  EXPECT_LE(statements("&channelid=1&page=1"), 3);
+  int64_t deep = statements("&channelid=1&page=4");
+  EXPECT_LE(deep, 3);
+  EXPECT_EQ(statements("&channelid=1&page=7"), deep);
+  EXPECT_EQ(CountOf(site_.RequestBody(), "name='selectdel'"), 10);
+}
+
+TEST_F(ArticleManagerTest, BulkActionsAnswerAndRefuse) {
+  int64_t cls = site_.Add(ClassRow{.name = "类"});
+  int64_t a = site_.Add(ArticleRow{.title = "a", .class_id = cls, .checked = false});
+  int64_t b = site_.Add(ArticleRow{.title = "b"});
+  site_.Sql("update Vantrel_Channel set d_itemcount = 2, d_itemcountchecked = 1 where d_id = 1");
+  site_.Sql("update Vantrel_ArticleClass set d_generatedflag = -1");
+  const std::string action = std::string(kList) + "&action=";
+  const std::string ids = std::to_string(a) + ", " + std::to_string(b);
+
+  HttpAnswer checked = site_.Post(action + "check", {{"selectdel", ids}});
+  EXPECT_TRUE(Contains(checked.text, "审核操作成功！"));
+  EXPECT_TRUE(Contains(checked.text, "返回列表"));
+  EXPECT_EQ(site_.SqlValue("select d_itemcountchecked from Vantrel_Channel where d_id = 1"), "2");
+  // Approving marks the article's class for regeneration.
+  EXPECT_EQ(site_.SqlValue("select d_generatedflag from Vantrel_ArticleClass"), "0");
+  EXPECT_EQ(
+      site_.SqlValue("select d_editor from Vantrel_Article where d_id = " + std::to_string(a)),
+      site_.admin_name());
+
+  // Nothing ticked, a hand-written list, a GET, an unknown id: refused, nothing changed.
+  EXPECT_TRUE(Contains(AlertText(site_.Post(action + "del", {{"selectdel", ""}}).text),
+                       "提示：请先选择记录再操作！"));
+  EXPECT_TRUE(Contains(AlertText(site_.Post(action + "del", {{"selectdel", "1) or (1=1"}}).text),
+                       "提示：参数错误！"));
+  EXPECT_TRUE(Contains(AlertText(site_.Get(action + "del&selectdel=" + std::to_string(a)).text),
+                       "提示：参数错误！"));
+  EXPECT_TRUE(
+      Contains(AlertText(site_.Post(action + "reback", {{"selectdel", ids + ", 424242"}}).text),
+               "提示：参数错误！"));
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Article where d_deleted = 0"), 2);
+
+  HttpAnswer recycled = site_.Post(action + "del", {{"selectdel", std::to_string(a)}});
+  EXPECT_TRUE(Contains(recycled.text, "删除信息成功，请重新生成列表文件！"));
+  HttpAnswer purged = site_.Post(action + "delrecycle", {{"selectdel", ids}});
+  EXPECT_TRUE(Contains(purged.text, "返回回收站"));
+  // Only the recycled article is purged; the live one stays.
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Article"), 1);
+  EXPECT_EQ(site_.SqlValue("select d_itemcount || '/' || d_itemcountchecked from "
+                           "Vantrel_Channel where d_id = 1"),
+            "1/1");
+
+  // The batch move refuses a red class and moves the rest.
+  int64_t parent = site_.Add(ClassRow{.name = "父"});
+  site_.Add(ClassRow{.name = "子", .parent = parent});
+  EXPECT_TRUE(
+      Contains(site_.Get(action + "moveall").text, "value='" + std::to_string(parent) + "-'"));
+  EXPECT_TRUE(Contains(
+      AlertText(
+          site_.Post(action + "savemove", {{"d_fromid", "0"}, {"d_toid", std::to_string(parent)}})
+              .text),
+      "提示：目标分类不能选择红色的分类！"));
+  EXPECT_TRUE(Contains(
+      site_.Post(action + "savemove", {{"d_fromid", "0"}, {"d_toid", std::to_string(cls)}}).text,
+      "批量移动文章操作成功！"));
+  EXPECT_EQ(site_.SqlValue("select d_classid from Vantrel_Article"), std::to_string(cls));
+}
+
+}  // namespace
+}  // namespace folirex::testing
