@@ -4,6 +4,7 @@
 #include "console/module.h"
 #include "design/module.h"
 #include "publishing/article_html.h"
+#include "publishing/module.h"
 #include "site/module.h"
 #include "taxonomy/module.h"
 
@@ -20,6 +21,8 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
     return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
   });
+  // JS snippets and navigation menus (publishing/module.h).
+  RegisterPublishingModule(registry);
 }
 
 }  // namespace folirex

@@ -83,4 +83,25 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   return WriteTextFile(state.host, folder + "/" + name, HtmlToJsWrite(html));
 }
 
+bool IsSnippetFileName(std::string_view name) {
+  constexpr std::string_view kExt = ".js";
+  if (name.size() < 2 + kExt.size()) return false;
+  std::string_view stem = name.substr(0, name.size() - kExt.size());
+  if (!EqualsIgnoreCase(name.substr(stem.size()), kExt)) return false;
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (!letter(stem[0])) return false;
+  for (char c : stem) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return false;
+  }
+  return true;
+}
+
+bool WriteSnippetFile(RequestState& state, const Variant& file_name, const Variant& config,
+                      const Variant& type) {
+  const std::string name = file_name.ToString();
+  if (!IsSnippetFileName(name)) return false;
+  return CreateJsFile(state, name, Replace(config.IsNull() ? "" : config.ToString(), "|", ","),
+                      type);
+}
+
 }  // namespace folirex

@@ -10,12 +10,24 @@
 #ifndef FOLIREX_PUBLISHING_JS_SNIPPET_WRITER_H_
 #define FOLIREX_PUBLISHING_JS_SNIPPET_WRITER_H_
 
+#include <string_view>
+
 #include "core/request_state.h"
 
 namespace folirex {
 
 bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& parameters,
                   const Variant& type);
+
+// A snippet definition's file name (d_filename): a letter, one or more letters, digits or
+// underscores, then ".js", letters of either case. Only such names are written, previewed or
+// deleted by the snippet pages.
+bool IsSnippetFileName(std::string_view name);
+
+// Writes the file of a stored definition: its d_config with every "|" turned into "," is the
+// parameter text. False when the name is not a snippet file name or the file was not written.
+bool WriteSnippetFile(RequestState& state, const Variant& file_name, const Variant& config,
+                      const Variant& type);
 
 }  // namespace folirex
 

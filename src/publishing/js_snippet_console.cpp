@@ -1,0 +1,207 @@
+#include "publishing/js_snippet_console.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "console/admin_blocks.h"
+#include "console/admin_frame.h"
+#include "console/console_text.h"
+#include "console/id_list.h"
+#include "core/messages.h"
+#include "core/site_config.h"
+#include "core/site_files.h"
+#include "core/text_helpers.h"
+#include "design/template_blocks.h"
+#include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+#include "publishing/js_snippet_forms.h"
+#include "publishing/js_snippet_writer.h"
+
+namespace folirex {
+namespace {
+
+constexpr char kParameterError[] = "提示：参数错误！";
+
+std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
+std::string PageBase(const RequestState& state) {
+  return "?m=admin_articlejs&channelid=" + ChannelText(state);
+}
+
+void ArticleJs_ShowNavi(RequestState& state) {
+  const std::string base = HtmlEscapeAttr(PageBase(state));
+  std::string html = "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>";
+  html += "[<a href='" + base + "'>所有列表</a>]";
+  const std::pair<const char*, const char*> links[] = {
+      {"&amp;action=add&amp;flag=0", "增加普通文章文件"},
+      {"&amp;action=add&amp;flag=1", "增加图片文章文件"},
+      {"&amp;action=add&amp;flag=2", "增加查询文件"},
+      {"&amp;action=add&amp;flag=3", "增加分类导航文件"},
+      {"&amp;action=add&amp;flag=5", "增加专题列表文件"},
+      {"&amp;action=createall", "全部刷新"}};
+  for (const auto& [query, text] : links) {
+    html += "&nbsp;[<a href='" + base + query + "'>" + text + "</a>]";
+  }
+  state.host.Response->Write(html + "</td></tr></table><br>\r\n");
+}
+
+void ArticleJs_ShowList(RequestState& state) {
+  const std::string base = HtmlEscapeAttr(PageBase(state));
+  std::string html =
+      "<form name='delform' "
+      "method='post' action='" +
+      base +
+      "&amp;action='>\r\n<table border=0 cellspacing=1 align=center class=list>\r\n<tr><th "
+      "width='5%'>ID</th><th width='25%'>代码名称</th><th "
+      "width='25%'>代码简介</th><th width='15%'>文件名称</th><th width='10%'>代码类型</th><th "
+      "width='10%'>操作</th><th width='5%'><input type='checkbox' name='chkSelectAll' "
+      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  Recordset rs;
+  rs.Open(
+      "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
+      "d_channelid = " +
+          ChannelText(state) + " order by d_id",
+      *state.db.Conn, 0, 1);
+  bool rows = false;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    rows = true;
+    const std::string id = rs["d_id"].ToString();
+    const std::string file = rs["d_filename"].ToString();
+    const std::string type = Trim(rs["d_typeflag"].ToString());
+    html +=
+        "<tr align=center><td>" + id + "</td><td align=left><a href='" + base +
+        "&amp;action=edit&amp;id=" + id + "&amp;flag=" + HtmlEscapeAttr(type) + "'>" +
+        HTMLEncode(rs["d_jsname"]) + "</a></td><td align=left>" + HTMLEncode(rs["d_desc"]) +
+        "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
+        "</td><td><a href='" + base + "&amp;action=preview&amp;filename=" + HtmlEscapeAttr(file) +
+        "'>效果预览</a> <a href='" + base + "&amp;action=create&amp;id=" + id +
+        "'>刷新</a></td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
+  }
+  rs.Close();
+  if (rows) {
+    html +=
+        "<tr><td align=right colspan=7> 操作：<select size=1 name=checkaction><option "
+        "value='del'>删除</option></select> <input type=button value='执行' "
+        "onclick=\"doAction(this)\"></td></tr>\r\n";
+  } else {
+    html += "<tr><td colspan=7>没有记录</td></tr>\r\n";
+  }
+  state.host.Response->Write(html + "</table></form>\r\n");
+}
+
+// The answer of a refresh: the success box, or the files that were not written.
+void WriteRefreshBox(RequestState& state, const std::vector<std::string>& failed,
+                     std::string_view message, std::string links) {
+  if (failed.empty()) {
+    state.host.Response->Write(MessageBox(message, links));
+    return;
+  }
+  std::string names;
+  for (const std::string& name : failed) names += (names.empty() ? "" : "、") + name;
+  state.host.Response->Write(MessageBox(
+      "提示：以下文件没有写入成功：" + HtmlEscapeText(names) + "，请检查文件夹的写入权限！",
+      links));
+}
+
+void ArticleJs_Create(RequestState& state) {
+  int64_t id = 0;
+  if (!ParseId(Trim((*state.host.Request)("id")), &id)) AlertBack(state, kParameterError);
+  Recordset rs;
+  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = " +
+              std::to_string(id) + " and d_channelid = " + ChannelText(state),
+          *state.db.Conn, 0, 1);
+  if (rs.Eof()) AlertBack(state, kParameterError);
+  const std::string file = rs["d_filename"].ToString();
+  std::vector<std::string> failed;
+  if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+  rs.Close();
+  WriteRefreshBox(state, failed, "修改刷新成功！",
+                  PageLink(PageBase(state), "返回列表") +
+                      PageLink(PageBase(state) + "&action=preview&filename=" + file, "预览效果"));
+}
+
+void ArticleJs_CreateAll(RequestState& state) {
+  Recordset rs;
+  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = " +
+              ChannelText(state) + " order by d_id",
+          *state.db.Conn, 0, 1);
+  if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
+  std::vector<std::string> failed;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const std::string file = rs["d_filename"].ToString();
+    if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+  }
+  rs.Close();
+  WriteRefreshBox(state, failed, "全部刷新成功！", PageLink(PageBase(state), "返回列表"));
+}
+
+void ArticleJs_Preview(RequestState& state) {
+  // Only a snippet file name: the name goes into the page's script address.
+  const std::string file = Trim((*state.host.Request)("filename"));
+  if (!IsSnippetFileName(file)) AlertBack(state, kParameterError);
+  const std::string path = GetChannelPath(state.host, state.db, state.caches, ChannelText(state));
+  state.host.Response->Write(
+      "<table border=0 cellspacing=1 align=center width='98%'><tr><td><script "
+      "language='javascript' src='" +
+      HtmlEscapeAttr(path + "Js/" + file) + "'></script></td></tr></table>\r\n");
+}
+
+void ArticleJs_Del(RequestState& state) {
+  const std::string posted = Trim((*state.host.Request)("checkid"));
+  if (posted.empty()) AlertBack(state, kParameterError);
+  RequireFormPost(state);
+  IdList list;
+  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+
+  std::vector<std::string> files;
+  {
+    ScopedTransaction transaction(*state.db.Conn);
+    Recordset rs;
+    rs.Open("select d_filename from Vantrel_JS where d_id in (" + list.sql +
+                ") and d_channelid = " + ChannelText(state),
+            *state.db.Conn, 0, 1);
+    if (rs.Eof()) AlertBack(state, kParameterError);
+    for (; !rs.Eof(); rs.MoveNext()) files.push_back(rs["d_filename"].ToString());
+    rs.Close();
+    state.db.Conn->Execute("delete from Vantrel_JS where d_id in (" + list.sql +
+                           ") and d_channelid = " + ChannelText(state));
+    transaction.Commit();
+  }
+  // Exactly the named files, letters compared without regard to case ("a.js" takes neither
+  // "a.json" nor "a_js.js").
+  std::string pattern;
+  for (const std::string& file : files) {
+    if (!IsSnippetFileName(file)) continue;
+    pattern += (pattern.empty() ? "" : "|") + Replace(file, ".", "\\.");
+  }
+  bool deleted = pattern.empty() ||
+                 DeleteFilesIn(state.host, state.channel.ChannelDir + "Js/", "^(" + pattern + ")$");
+  state.host.Response->Write(MessageBox(
+      deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
+      PageLink(PageBase(state), "返回列表")));
+}
+
+}  // namespace
+
+void ArticleJs_Main(RequestState& state) {
+  CheckPrivilege(state, "XT_Manage_ArticleJs");
+  AdminHeader(state);
+  DesignChannel channel = OpenDesignChannel(state, false);
+  AdminNavi(state, "当前位置：" + HtmlEscapeText(channel.label) + "管理>>JS文件管理");
+  ArticleJs_ShowNavi(state);
+  RunAdminAction(state,
+                 {{"add", ArticleJs_Add},
+                  {"save", ArticleJs_Save},
+                  {"edit", ArticleJs_Edit},
+                  {"update", ArticleJs_Update},
+                  {"create", ArticleJs_Create},
+                  {"createall", ArticleJs_CreateAll},
+                  {"preview", ArticleJs_Preview},
+                  {"del", ArticleJs_Del}},
+                 ArticleJs_ShowList);
+  AdminFooter(state);
+}
+
+}  // namespace folirex

@@ -1,0 +1,168 @@
+#include "publishing/navi_menu_file.h"
+
+#include <string>
+#include <vector>
+
+#include "console/admin_blocks.h"
+#include "console/console_text.h"
+#include "core/messages.h"
+#include "core/select_boxes.h"
+#include "core/site_files.h"
+#include "design/template_blocks.h"
+#include "platform/db/recordset.h"
+#include "platform/text/html_escape.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex {
+namespace {
+
+std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
+std::string PageBase(const RequestState& state) {
+  return "?m=admin_articlenavi&channelid=" + ChannelText(state);
+}
+
+// The opening of one item: icon, then the name or the link around it.
+std::string ItemOpening(const MenuFileItem& item) {
+  std::string html = "<li>";
+  if (!item.pic_url.empty()) html += "<img src='" + HtmlEscapeAttr(item.pic_url) + "'>";
+  const std::string name = HtmlEscapeText(item.name);
+  if (item.link_url.empty()) return html + name;
+  return html + "<a href='" + HtmlEscapeAttr(item.link_url) + "' " +
+         (item.open_flag == 1 ? "target = '_blank'" : "") + ">" + name + "</a>";
+}
+
+}  // namespace
+
+const std::vector<MenuSkin>& MenuSkins() {
+  static const std::vector<MenuSkin> kSkins = {{"Windows XP起始菜单皮肤", "skin-xp.css"},
+                                               {"Windows XP程序皮肤", "skin-xp-apps.css"},
+                                               {"Windows 2000皮肤", "skin-win2k.css"},
+                                               {"Windwos 9x皮肤", "skin-win98.css"},
+                                               {"Office XP皮肤", "skin-xp-extended.css"},
+                                               {"aqua皮肤", "skin-aqua.css"},
+                                               {"深蓝皮肤", "skin-yp.css"},
+                                               {"系统皮肤", "skin-system.css"}};
+  return kSkins;
+}
+
+std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
+  std::string html;
+  int64_t previous = -1;
+  for (const MenuFileItem& item : items) {
+    int64_t level = item.level < 0 ? 0 : item.level;
+    if (level > previous + 1) level = previous + 1;
+    if (previous < level) {
+      html += previous < 0 ? "<ul id='menu' style='display:none'>" : "<ul>";
+    } else {
+      for (int64_t d = previous - level; d > 0; --d) html += "</li></ul>";
+      html += "</li>";
+    }
+    html += ItemOpening(item);
+    previous = level;
+  }
+  if (previous >= 0) {
+    for (int64_t d = previous; d >= 0; --d) html += "</li></ul>";
+  }
+  return html;
+}
+
+std::string RewriteMenuCss(const std::string& css, bool channel_has_folder) {
+  return Replace(css, "/NaviMenu/", channel_has_folder ? "../../NaviMenu/" : "../NaviMenu/");
+}
+
+void ArticleNavi_Set(RequestState& state) {
+  const Request& req = *state.host.Request;
+  if (Trim(req("flag")) != "1") {
+    std::vector<Variant> texts, values;
+    for (const MenuSkin& skin : MenuSkins()) {
+      texts.emplace_back(skin.label);
+      values.emplace_back(skin.file);
+    }
+    const std::string base = HtmlEscapeAttr(PageBase(state));
+    state.host.Response->Write(
+        "<form name='myform' "
+        "method='post' action='" +
+        base +
+        "&amp;action=set&amp;flag=1'>\r\n<table border=0 cellspacing=1 align=center "
+        "class=form>\r\n<tr><th width='15%'>设置名称</th><th "
+        "width='55%'>基本参数设置</th><th width='30%'>设置说明</th></tr>\r\n"
+        "<tr><td>菜单皮肤：</td><td>" +
+        BuildSelect(state.db, "d_skin", texts, values, state.channel.NaviMenuCss, "", "") +
+        "</td><td> <span class=red></span> <span class=gray>选择菜单的皮肤样式</span></td></tr>\r\n"
+        "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
+        "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
+        base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n");
+    return;
+  }
+
+  const std::string skin = Trim(req("d_skin"));
+  if (skin.empty()) AlertBack(state, "提示：皮肤样式不能为空！");
+  // Only a listed skin: the name is stored and names the stylesheet that is read.
+  bool listed = false;
+  for (const MenuSkin& offered : MenuSkins()) listed = listed || skin == offered.file;
+  if (!listed) AlertBack(state, "提示：参数错误！");
+  RequireFormPost(state);
+
+  state.db.Conn->Execute(
+      "update Vantrel_Channel set d_navimenucss = ? where d_id = " + ChannelText(state),
+      {Variant(skin)});
+  state.channel.NaviMenuCss = skin;
+  state.caches.Clear();
+
+  const std::string dir = state.channel.ChannelDir;
+  std::string server_path = state.host.Application->Get("server_path").ToString();
+  bool ok = CreateFolderPath(state.host, std::string_view(dir + "Skin"));
+  const std::pair<std::string, std::string> copies[] = {{"menu-3d.css", "menu-3d.css"},
+                                                        {"menu.css", "menu.css"},
+                                                        {"menu-extended.css", "menu-extended.css"},
+                                                        {skin, "default.css"}};
+  std::vector<std::string> failed;
+  for (const auto& [source, target] : copies) {
+    std::string css = ReadTextFile(state.host, server_path + "NaviMenu/Css/" + source);
+    if (!ok || css.empty() ||
+        !WriteTextFile(state.host, dir + "Skin/" + target, RewriteMenuCss(css, !dir.empty()))) {
+      failed.push_back(target);
+    }
+  }
+  std::string links = PageLink(PageBase(state), "返回列表");
+  if (failed.empty()) {
+    state.host.Response->Write(MessageBox("操作成功！", links));
+    return;
+  }
+  std::string names;
+  for (const std::string& name : failed) names += (names.empty() ? "" : "、") + name;
+  state.host.Response->Write(MessageBox(
+      "提示：皮肤已保存，但以下样式文件没有复制成功：Skin/" + HtmlEscapeText(names), links));
+}
+
+void ArticleNavi_CreateJs(RequestState& state) {
+  std::vector<MenuFileItem> items;
+  Recordset rs;
+  rs.Open(
+      "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
+      "d_channelid = " +
+          ChannelText(state) + " order by d_order",
+      *state.db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    MenuFileItem item;
+    item.level = rs["d_level"].ToInt64Or(0);
+    item.name = rs["d_name"].ToString();
+    item.link_url = Trim(rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString());
+    item.pic_url = Trim(rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString());
+    item.open_flag = rs["d_openflag"].ToInt64Or(0);
+    items.push_back(std::move(item));
+  }
+  rs.Close();
+  const std::string markup = NaviMenuMarkup(items);
+  const std::string folder = state.channel.ChannelDir + "Js";
+  bool written = CreateFolderPath(state.host, std::string_view(folder)) &&
+                 WriteTextFile(state.host, folder + "/default.js",
+                               markup.empty() ? "" : HtmlToJsWrite(markup));
+  std::string links = PageLink(PageBase(state), "返回列表");
+  state.host.Response->Write(written ? MessageBox("生成成功！", links)
+                                     : MessageBox("提示：菜单文件 " + HtmlEscapeText(folder) +
+                                                      "/default.js 没有写入成功！",
+                                                  links));
+}
+
+}  // namespace folirex
