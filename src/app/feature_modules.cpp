@@ -1,6 +1,7 @@
 #include "app/feature_modules.h"
 
 #include "articles/module.h"
+#include "collection/module.h"
 #include "console/module.h"
 #include "design/module.h"
 #include "site/module.h"
@@ -15,6 +16,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterTaxonomyModule(registry);
   RegisterDesignModule(registry);
   RegisterArticlesModule(registry);
+  RegisterCollectionModule(registry);
 }
 
 }  // namespace folirex

@@ -295,9 +295,9 @@ TEST(HttpFetchConnectionTest, NoServerListeningIsAFailure) {
 
 TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessAllowed) {
   // By address and by a name that resolves to this machine: refused before any request.
-  for (const std::string& url : {server_.Url("/page.html"),
-                                 "http://localhost:" + std::to_string(server_.port()) +
-                                     "/page.html"}) {
+  for (const std::string& url :
+       {server_.Url("/page.html"),
+        "http://localhost:" + std::to_string(server_.port()) + "/page.html"}) {
     FetchResult result = Fetch(url);
     EXPECT_FALSE(result.ok) << url;
     EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
@@ -322,8 +322,10 @@ TEST(UrlTargetsLocalAddress, LoopbackLinkLocalAndUnspecifiedHosts) {
 TEST(DecodePageAsDeclared, HeaderOrMetaCharsetChoosesUtf8) {
   const std::string text = "<p>春季运动会</p>";
   EXPECT_EQ(DecodePageAsDeclared(text, "text/html; charset=UTF-8"), text);
-  std::string meta = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                     "charset=utf-8\"></head>" + text;
+  std::string meta =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+      "charset=utf-8\"></head>" +
+      text;
   EXPECT_EQ(DecodePageAsDeclared(meta, "text/html"), meta);
   EXPECT_EQ(DecodePageAsDeclared("<meta charset='utf-8'>" + text + "\xFF", ""),
             "<meta charset='utf-8'>" + text + "\xEF\xBF\xBD");
