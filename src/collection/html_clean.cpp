@@ -19,10 +19,12 @@ constexpr std::array<std::string_view, 42> kAllowedTags = {
 constexpr std::array<std::string_view, 4> kAllowedTagsMore = {"tr", "u", "ul", "nobr"};
 
 // Elements whose content is not text of the article and goes with them.
-constexpr std::array<std::string_view, 20> kDroppedWithContent = {
-    "script", "style",    "iframe",   "frame", "frameset", "object",   "embed",
-    "applet", "noscript", "template", "svg",   "math",     "textarea", "select",
-    "button", "title",    "head",     "xml",   "noembed",  "noframes"};
+// Elements whose content is not text of the article and goes with them. (Void elements such as
+// embed and frame are not allowed tags, so they are dropped alone.)
+constexpr std::array<std::string_view, 18> kDroppedWithContent = {
+    "script",   "style",    "iframe", "frameset", "object",   "applet",
+    "noscript", "template", "svg",    "math",     "textarea", "select",
+    "button",   "title",    "head",   "xml",      "noembed",  "noframes"};
 
 constexpr std::array<std::string_view, 20> kAllowedAttributes = {
     "align",   "valign",  "width",  "height", "border", "cellspacing", "cellpadding",

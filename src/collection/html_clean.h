@@ -5,10 +5,10 @@
 // h1..h6, ul/ol/li, table/tr/td/th, a, img and the like), written again in lower case with only
 // presentational attributes, href (a) and src (img) when they are http, https or relative
 // addresses, and target only as "_blank". Dropped with everything inside: script, style,
-// iframe, frame, object, embed, applet, noscript, template, svg, math and the form controls.
-// Dropped alone: every other tag, comments and declarations. A "<" that starts no tag is written
-// as "&lt;". Tag and attribute names are matched in any letter case, across line breaks, and
-// attribute values are read after their entities are decoded, so "JaVa&#115;cript:" is refused
+// iframe, object, applet, noscript, template, svg, math and the form controls. Dropped alone:
+// every other tag (embed and frame among them), comments and declarations. A "<" that starts no tag
+// is written as "&lt;". Tag and attribute names are matched in any letter case, across line breaks,
+// and attribute values are read after their entities are decoded, so "JaVa&#115;cript:" is refused
 // like "javascript:". Pure; any thread.
 #ifndef FOLIREX_COLLECTION_HTML_CLEAN_H_
 #define FOLIREX_COLLECTION_HTML_CLEAN_H_
