@@ -342,7 +342,8 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
   }
   s += "</script>\r\n";
   s += "<table border=0 cellspacing=1 align=center class=msg><tr><td><span "
-       "id=MSG>准备获取数据...</span></td></tr></table><br><iframe ID=\"frmGetData\" name=\"frmGetData\" "
+       "id=MSG>准备获取数据...</span></td></tr></table><br><iframe ID=\"frmGetData\" "
+       "name=\"frmGetData\" "
        "MARGINHEIGHT='0' MARGINWIDTH='0' width='0' height='0' scrolling='no'></iframe>";
   s += std::string(kLineEnd) + "<script language=javascript>" + kLineEnd;
   s += "var timer;\r\nfunction doGet(){\r\n    doTimeout();\r\n    if(a_List.length>0){\r\n"

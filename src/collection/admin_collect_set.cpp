@@ -174,7 +174,8 @@ void ShowList(RequestState& state, const SetPage& page) {
 }
 
 // The rule values of the form: the stored row's, or the add defaults.
-std::vector<std::string> FormValues(RequestState& state, std::optional<int64_t> id) {
+std::vector<std::string> FormValues(RequestState& state, int64_t channel,
+                                    std::optional<int64_t> id) {
   std::vector<std::string> values(kRules.size());
   if (!id) {
     values[0] = "0";
@@ -183,8 +184,9 @@ std::vector<std::string> FormValues(RequestState& state, std::optional<int64_t> 
     return values;
   }
   Recordset rs;
-  rs.Open("select * from Vantrel_CollectProject where d_id = ?", {Variant(*id)}, *state.db.Conn, 0,
-          1);
+  // Only this channel's projects are edited.
+  rs.Open("select * from Vantrel_CollectProject where d_id = ? and D_ChannelID = ?",
+          {Variant(*id), Variant(channel)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kInvalidId);
   for (size_t i = 0; i < kRules.size(); ++i) values[i] = rs[kRules[i].column].ToString();
   return values;
@@ -209,7 +211,7 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
     if (!ParseId(Trim(Req(state).QueryString("id")), &parsed)) AlertBack(state, kInvalidId);
     id = parsed;
   }
-  std::vector<std::string> v = FormValues(state, id);
+  std::vector<std::string> v = FormValues(state, page.channel, id);
   auto field = [&v](size_t i) { return HtmlEscapeAttr(v[i]); };
   const char* red = " <font color=red>*</font>";
   std::string target = Base(page) + "&action=" + (modify ? "modisave" : "addsave") +
@@ -318,8 +320,8 @@ void SaveForm(RequestState& state, const SetPage& page, bool modify) {
     if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kInvalidId);
     std::vector<Variant> values = PostedRules(state, page.channel);
     Recordset rs;
-    rs.Open("select * from Vantrel_CollectProject where d_id = ?", {Variant(id)}, *state.db.Conn, 1,
-            3);
+    rs.Open("select * from Vantrel_CollectProject where d_id = ? and D_ChannelID = ?",
+            {Variant(id), Variant(page.channel)}, *state.db.Conn, 1, 3);
     if (rs.Eof()) AlertBack(state, kInvalidId);
     SetRules(rs, values);
     rs.Update();

@@ -88,6 +88,15 @@ TEST_F(CollectConsoleTest, ProjectsAreAddedEditedCopiedAndDeletedFromPostedForms
   EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=modi&id=x1").text),
             "无效的ID号，请点击页面链接操作！\\n\\n系统将自动返回前一页面...");
 
+  // Another channel's project is neither shown for editing nor saved over.
+  std::string foreign = std::to_string(AddProject(site_, remote_, 1, 2));
+  EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=modi&id=" + foreign).text),
+            "无效的ID号，请点击页面链接操作！\\n\\n系统将自动返回前一页面...");
+  site_.Post(std::string(kSet) + "&action=modisave&id=" + foreign, ProjectForm("夺取"));
+  EXPECT_EQ(site_.SqlValue("select D_Name from Vantrel_CollectProject where D_ID = " + foreign),
+            "运动会项目");
+  site_.Sql("delete from Vantrel_CollectProject where D_ID = " + foreign);
+
   Form renamed = ProjectForm("改名");
   EXPECT_TRUE(Contains(site_.Post(std::string(kSet) + "&action=modisave&id=" + id, renamed).text,
                        "数据修改保存成功！"));
