@@ -1,6 +1,7 @@
 #include "app/feature_modules.h"
 
 #include "articles/module.h"
+#include "collection/module.h"
 #include "console/module.h"
 #include "design/module.h"
 #include "publishing/article_html.h"
@@ -23,6 +24,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   });
   // JS snippets and navigation menus (publishing/module.h).
   RegisterPublishingModule(registry);
+  RegisterCollectionModule(registry);
 }
 
 }  // namespace folirex

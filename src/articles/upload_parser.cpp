@@ -186,8 +186,13 @@ void UpFile_Class::Parse(std::string_view body, int64_t max_size) {
 }
 
 FileInfo_Class::SaveResult FileInfo_Class::SaveToFile(const std::filesystem::path& path) const {
-  auto write_all = [this](int fd) {
-    std::string_view rest = data_;
+  return SaveNewFile(path, data_);
+}
+
+FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data) {
+  using SaveResult = FileInfo_Class::SaveResult;
+  auto write_all = [data](int fd) {
+    std::string_view rest = data;
     while (!rest.empty()) {
       ssize_t n = ::write(fd, rest.data(), rest.size());
       if (n < 0 && errno == EINTR) continue;

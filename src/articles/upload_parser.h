@@ -65,6 +65,10 @@ class FileInfo_Class {
   std::string_view data_;
 };
 
+// What SaveToFile does, for bytes from elsewhere (a downloaded file): a new file at path, never
+// replacing one (kExists when the name is taken), whole or not at all.
+FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data);
+
 class UpFile_Class {
  public:
   // Field name to value; a name sent more than once holds its values joined by ", ".

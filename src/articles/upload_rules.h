@@ -47,6 +47,12 @@ std::optional<std::string> StoreUpload(const FileInfo_Class& file,
                                        const std::filesystem::path& folder, std::string_view ext,
                                        const DateTime& now, const std::function<int()>& draw);
 
+// The same for bytes received from elsewhere (a collected picture).
+std::optional<std::string> StoreUploadBytes(std::string_view data,
+                                            const std::filesystem::path& folder,
+                                            std::string_view ext, const DateTime& now,
+                                            const std::function<int()>& draw);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_ARTICLES_UPLOAD_RULES_H_

@@ -8,6 +8,9 @@ execute_process(
   COMMAND ${FUZZER} -max_total_time=5 -seed=1 -max_len=4096 -print_final_stats=1 ${CORPUS}
   WORKING_DIRECTORY ${CORPUS}/..
   RESULT_VARIABLE result)
+if(NOT DEFINED NAME)
+  set(NAME "the multipart parser's")
+endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the multipart parser's fuzz target failed (${result})")
+  message(FATAL_ERROR "${NAME} fuzz target failed (${result})")
 endif()

@@ -1,6 +1,11 @@
 #include "platform/net/http_fetch.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -55,6 +60,47 @@ std::optional<std::string> PrepareUrl(std::string_view url, std::string* error) 
   return prepared;
 }
 
+bool IsLocalV4(uint32_t host_order) {
+  uint8_t first = static_cast<uint8_t>(host_order >> 24);
+  uint8_t second = static_cast<uint8_t>(host_order >> 16);
+  return first == 127 || first == 0 || (first == 169 && second == 254);
+}
+
+// Loopback, link-local or unspecified (connecting to "any" reaches the machine itself).
+bool IsLocalSockaddr(const sockaddr* address) {
+  if (address->sa_family == AF_INET) {
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
+    return IsLocalV4(ntohl(v4->sin_addr.s_addr));
+  }
+  if (address->sa_family == AF_INET6) {
+    const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+    if (IN6_IS_ADDR_LOOPBACK(&a) || IN6_IS_ADDR_UNSPECIFIED(&a) || IN6_IS_ADDR_LINKLOCAL(&a)) {
+      return true;
+    }
+    if (IN6_IS_ADDR_V4MAPPED(&a) || IN6_IS_ADDR_V4COMPAT(&a)) {
+      uint32_t v4 = (uint32_t{a.s6_addr[12]} << 24) | (uint32_t{a.s6_addr[13]} << 16) |
+                    (uint32_t{a.s6_addr[14]} << 8) | uint32_t{a.s6_addr[15]};
+      return IsLocalV4(v4);
+    }
+    return false;
+  }
+  return true;  // any other family (a local socket) is the machine itself
+}
+
+struct SocketGuard {
+  bool allow_local = false;
+  bool refused = false;
+};
+
+curl_socket_t OpenCheckedSocket(void* user, curlsocktype purpose, curl_sockaddr* address) {
+  auto* guard = static_cast<SocketGuard*>(user);
+  if (!guard->allow_local && IsLocalSockaddr(&address->addr)) {
+    guard->refused = true;
+    return CURL_SOCKET_BAD;
+  }
+  return ::socket(address->family, address->socktype, address->protocol);
+}
+
 struct Receiver {
   std::string* body;
   size_t max_bytes;
@@ -77,6 +123,93 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* user) {
 std::string FetchResult::Text() const { return DecodePage(body); }
 
 std::string DecodePage(std::string_view bytes) { return GbkToUtf8(bytes); }
+
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// True when `text` names the charset utf-8 after a "charset=" (blanks and quotes allowed).
+bool NamesUtf8Charset(std::string_view lower_text) {
+  size_t pos = 0;
+  while ((pos = lower_text.find("charset", pos)) != std::string_view::npos) {
+    pos += 7;
+    size_t i = pos;
+    while (i < lower_text.size() && (lower_text[i] == ' ' || lower_text[i] == '\t')) ++i;
+    if (i >= lower_text.size() || lower_text[i] != '=') continue;
+    ++i;
+    while (i < lower_text.size() &&
+           (lower_text[i] == ' ' || lower_text[i] == '"' || lower_text[i] == '\'')) {
+      ++i;
+    }
+    std::string_view name = lower_text.substr(i);
+    return name.starts_with("utf-8") || name.starts_with("utf8");
+  }
+  return false;
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t start = pos;
+    char32_t code = NextCodePoint(bytes, &pos);
+    if (code == 0xFFFD && bytes.substr(start, pos - start) != "\xEF\xBF\xBD") {
+      text += "\xEF\xBF\xBD";
+    } else {
+      text.append(bytes.substr(start, pos - start));
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string DecodePageAsDeclared(std::string_view bytes, std::string_view content_type) {
+  // A page declares its charset in the header or in a <meta> of its head, which lies near the
+  // start; the rest of the body is not searched.
+  constexpr size_t kHeadBytes = 4096;
+  std::string header = LowerAscii(content_type);
+  bool utf8 = NamesUtf8Charset(header);
+  if (header.find("charset") == std::string::npos) {
+    std::string head = LowerAscii(bytes.substr(0, kHeadBytes));
+    size_t meta = head.find("<meta");
+    utf8 = meta != std::string::npos && NamesUtf8Charset(std::string_view(head).substr(meta));
+  }
+  return utf8 ? ValidUtf8(bytes) : GbkToUtf8(bytes);
+}
+
+bool UrlTargetsLocalAddress(std::string_view url) {
+  size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) return false;
+  std::string_view rest = url.substr(scheme_end + 3);
+  rest = rest.substr(0, rest.find_first_of("/?#"));
+  size_t at = rest.rfind('@');
+  if (at != std::string_view::npos) rest = rest.substr(at + 1);
+  std::string host;
+  if (rest.starts_with("[")) {
+    size_t close = rest.find(']');
+    if (close == std::string_view::npos) return false;
+    host = std::string(rest.substr(1, close - 1));
+  } else {
+    host = std::string(rest.substr(0, rest.find(':')));
+  }
+  if (host.empty()) return false;
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
+  bool local = false;
+  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (a->ai_addr != nullptr && IsLocalSockaddr(a->ai_addr)) local = true;
+  }
+  ::freeaddrinfo(found);
+  return local;
+}
 
 FetchResult Fetch(std::string_view url, const FetchOptions& options) {
   FetchResult result;
@@ -108,6 +241,11 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
   if (!options.user_agent.empty()) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, options.user_agent.c_str());
   }
+  // Every connection, redirects included, is opened through the check of its address.
+  SocketGuard guard{options.allow_local_targets};
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, OpenCheckedSocket);
+  curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard);
+  curl_easy_setopt(h, CURLOPT_PROXY, "");
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, ReceiveBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &receiver);
 
@@ -132,7 +270,9 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
     return result;
   }
   result.body.clear();
-  if (receiver.over_cap || code == CURLE_FILESIZE_EXCEEDED) {
+  if (guard.refused) {
+    result.error = "the address lies on this machine (loopback or link-local) and is refused";
+  } else if (receiver.over_cap || code == CURLE_FILESIZE_EXCEEDED) {
     result.error = "the response is larger than " + std::to_string(options.max_bytes) + " bytes";
   } else {
     result.error = curl.ErrorText(code);

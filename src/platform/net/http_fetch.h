@@ -7,6 +7,13 @@
 // soon as it is passed). The HTTP status is reported, not judged: an error page with a body is a
 // successful fetch whose status says what it is.
 //
+// Local targets: unless FetchOptions::allow_local_targets is set, no connection is made to a
+// loopback, link-local or unspecified address (127.0.0.0/8, 169.254.0.0/16, 0.0.0.0/8, ::1,
+// fe80::/10, ::, and their IPv4-mapped forms). The check is made on the address each connection
+// is actually opened to, after name resolution and for every redirect, so a name that resolves
+// to the machine itself is refused like the literal address. Proxies from the environment are
+// not used: every connection goes straight to its target.
+//
 // Fetch never throws for network, protocol or address failures: they come back in
 // FetchResult::error. Each call uses its own handle, so calls may run on several threads at once.
 #ifndef FOLIREX_PLATFORM_NET_HTTP_FETCH_H_
@@ -27,6 +34,9 @@ struct FetchOptions {
   int max_redirects = 5;
   // Sent as User-Agent when not empty; otherwise no User-Agent header is sent.
   std::string user_agent;
+  // Whether loopback and link-local targets may be contacted (see above). Off by default: a
+  // caller turns it on only for addresses its administrator typed that lie on such a target.
+  bool allow_local_targets = false;
 };
 
 struct FetchResult {
@@ -52,9 +62,19 @@ struct FetchResult {
 // Blanks and bytes outside ASCII in the address are sent percent-encoded.
 FetchResult Fetch(std::string_view url, const FetchOptions& options = {});
 
+// True when the host of the http(s) address is, or resolves to, a loopback, link-local or
+// unspecified address (any one of its addresses). False for addresses without such a host or
+// that cannot be resolved.
+bool UrlTargetsLocalAddress(std::string_view url);
+
 // Remote pages are read as code page 936 whatever they declare; bytes that are not valid there
 // become U+FFFD. Returns UTF-8.
 std::string DecodePage(std::string_view bytes);
+
+// The body decoded as its declared character set: UTF-8 when the Content-Type header or a
+// <meta> charset near the start of the page names "utf-8" (invalid sequences become U+FFFD),
+// otherwise code page 936 as DecodePage does.
+std::string DecodePageAsDeclared(std::string_view bytes, std::string_view content_type);
 
 }  // namespace folirex
 

@@ -94,6 +94,13 @@ class HttpFetchTest : public ::testing::Test {
     std::filesystem::remove(secret_file_);
   }
 
+  // The test servers listen on loopback, which a fetch reaches only when allowed.
+  static FetchOptions Local() {
+    FetchOptions options;
+    options.allow_local_targets = true;
+    return options;
+  }
+
   HttpTestServer server_;
   // Any TCP listener that counts connections would do: it shows whether a refused address was
   // contacted at all.
@@ -109,7 +116,7 @@ class HttpFetchTest : public ::testing::Test {
 };
 
 TEST_F(HttpFetchTest, Gb2312PageIsDecoded) {
-  FetchResult result = Fetch(server_.Url("/page.html"));
+  FetchResult result = Fetch(server_.Url("/page.html"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(result.error, "");
@@ -125,16 +132,16 @@ TEST_F(HttpFetchTest, NoUserAgentUnlessConfigured) {
     std::lock_guard<std::mutex> lock(user_agent_mutex_);
     return user_agent_;
   };
-  ASSERT_TRUE(Fetch(server_.Url("/page.html")).ok);
+  ASSERT_TRUE(Fetch(server_.Url("/page.html"), Local()).ok);
   EXPECT_EQ(last_user_agent(), "");
-  FetchOptions options;
+  FetchOptions options = Local();
   options.user_agent = "Folirex collector";
   ASSERT_TRUE(Fetch(server_.Url("/page.html"), options).ok);
   EXPECT_EQ(last_user_agent(), "Folirex collector");
 }
 
 TEST_F(HttpFetchTest, BadBytesAreReplacedAndTheRestKept) {
-  FetchResult result = Fetch(server_.Url("/bad-bytes.html"));
+  FetchResult result = Fetch(server_.Url("/bad-bytes.html"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   std::string text = result.Text();
   EXPECT_EQ(text.rfind("ab", 0), 0u) << text;
@@ -144,7 +151,7 @@ TEST_F(HttpFetchTest, BadBytesAreReplacedAndTheRestKept) {
 }
 
 TEST_F(HttpFetchTest, RedirectIsFollowed) {
-  FetchResult result = Fetch(server_.Url("/old.html"));
+  FetchResult result = Fetch(server_.Url("/old.html"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(result.final_url, server_.Url("/page.html"));
@@ -152,7 +159,7 @@ TEST_F(HttpFetchTest, RedirectIsFollowed) {
 }
 
 TEST_F(HttpFetchTest, WithoutRedirectsTheRedirectAnswerIsTheResult) {
-  FetchOptions options;
+  FetchOptions options = Local();
   options.max_redirects = 0;
   FetchResult result = Fetch(server_.Url("/old.html"), options);
   ASSERT_TRUE(result.ok) << result.error;
@@ -161,7 +168,7 @@ TEST_F(HttpFetchTest, WithoutRedirectsTheRedirectAnswerIsTheResult) {
 }
 
 TEST_F(HttpFetchTest, RedirectLoopIsCapped) {
-  FetchOptions options;
+  FetchOptions options = Local();
   options.max_redirects = 3;
   FetchResult result = Fetch(server_.Url("/loop"), options);
   EXPECT_FALSE(result.ok);
@@ -172,26 +179,26 @@ TEST_F(HttpFetchTest, RedirectLoopIsCapped) {
 }
 
 TEST_F(HttpFetchTest, RedirectToAnotherSchemeIsRefused) {
-  FetchResult to_file = Fetch(server_.Url("/to-file"));
+  FetchResult to_file = Fetch(server_.Url("/to-file"), Local());
   EXPECT_FALSE(to_file.ok);
   EXPECT_NE(to_file.error, "");
   EXPECT_EQ(to_file.body.find("TOP-SECRET"), std::string::npos);
 
-  FetchResult to_ftp = Fetch(server_.Url("/to-ftp"));
+  FetchResult to_ftp = Fetch(server_.Url("/to-ftp"), Local());
   EXPECT_FALSE(to_ftp.ok);
   EXPECT_NE(to_ftp.error, "");
   EXPECT_EQ(listener_.ConnectionCount(), 0);
 }
 
 TEST_F(HttpFetchTest, ErrorStatusIsReportedWithItsBody) {
-  FetchResult result = Fetch(server_.Url("/missing.html"));
+  FetchResult result = Fetch(server_.Url("/missing.html"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.status, 404);
   EXPECT_EQ(result.Text(), "页面不存在");
 }
 
 TEST_F(HttpFetchTest, SizeCapAllowsExactlyTheCap) {
-  FetchOptions options;
+  FetchOptions options = Local();
   options.max_bytes = 1000;
   FetchResult exact = Fetch(server_.Url("/kilobyte"), options);
   ASSERT_TRUE(exact.ok) << exact.error;
@@ -205,7 +212,7 @@ TEST_F(HttpFetchTest, SizeCapAllowsExactlyTheCap) {
 }
 
 TEST_F(HttpFetchTest, SizeCapAbortsABodyOfUnknownLength) {
-  FetchOptions options;
+  FetchOptions options = Local();
   options.max_bytes = 5000;
   FetchResult over = Fetch(server_.Url("/stream"), options);
   EXPECT_FALSE(over.ok);
@@ -219,7 +226,7 @@ TEST_F(HttpFetchTest, SizeCapAbortsABodyOfUnknownLength) {
 }
 
 TEST_F(HttpFetchTest, SlowServerTimesOut) {
-  FetchOptions options;
+  FetchOptions options = Local();
   options.timeout_seconds = 1;
   FetchResult result = Fetch(server_.Url("/slow"), options);
   EXPECT_FALSE(result.ok);
@@ -236,7 +243,7 @@ TEST_F(HttpFetchTest, OtherSchemesAreRefusedWithoutARequest) {
         "telnet://127.0.0.1:" + listener, "HTTPX://127.0.0.1:" + port + "/page.html",
         std::string("javascript:alert(1)"), std::string(""), std::string("http://"),
         "127.0.0.1:" + port + "/page.html", "//127.0.0.1:" + port + "/page.html"}) {
-    FetchResult result = Fetch(url);
+    FetchResult result = Fetch(url, Local());
     EXPECT_FALSE(result.ok) << url;
     EXPECT_EQ(result.status, 0) << url;
     EXPECT_EQ(result.body, "") << url;
@@ -249,24 +256,24 @@ TEST_F(HttpFetchTest, OtherSchemesAreRefusedWithoutARequest) {
 TEST_F(HttpFetchTest, SchemeLetterCaseDoesNotMatter) {
   std::string url = server_.Url("/page.html");
   url.replace(0, 4, "HTTP");
-  FetchResult result = Fetch(url);
+  FetchResult result = Fetch(url, Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.Text(), kPageText);
 }
 
 TEST_F(HttpFetchTest, ControlCharactersInTheAddressAreRefused) {
-  FetchResult result = Fetch(server_.Url("/files/a.html\r\nX-Injected: 1"));
+  FetchResult result = Fetch(server_.Url("/files/a.html\r\nX-Injected: 1"), Local());
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, "the address holds a control character");
   EXPECT_EQ(requests_, 0);
 }
 
 TEST_F(HttpFetchTest, BlanksAndNonAsciiInTheAddressAreSentEncoded) {
-  FetchResult result = Fetch(server_.Url("/files/my photo.jpg"));
+  FetchResult result = Fetch(server_.Url("/files/my photo.jpg"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.body, "path=/files/my photo.jpg");
 
-  result = Fetch(server_.Url("/files/图片.jpg"));
+  result = Fetch(server_.Url("/files/图片.jpg"), Local());
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ(result.body, "path=/files/图片.jpg");
 }
@@ -278,10 +285,53 @@ TEST(HttpFetchConnectionTest, NoServerListeningIsAFailure) {
     gone.Start();
     url = gone.Url("/page.html");
   }
-  FetchResult result = Fetch(url);
+  FetchOptions options;
+  options.allow_local_targets = true;
+  FetchResult result = Fetch(url, options);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.error, "");
+}
+
+TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessAllowed) {
+  // By address and by a name that resolves to this machine: refused before any request.
+  for (const std::string& url :
+       {server_.Url("/page.html"),
+        "http://localhost:" + std::to_string(server_.port()) + "/page.html"}) {
+    FetchResult result = Fetch(url);
+    EXPECT_FALSE(result.ok) << url;
+    EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
+  }
+  EXPECT_EQ(requests_.load(), 0);
+  ASSERT_TRUE(Fetch(server_.Url("/page.html"), Local()).ok);
+  EXPECT_EQ(requests_.load(), 1);
+}
+
+TEST(UrlTargetsLocalAddress, LoopbackLinkLocalAndUnspecifiedHosts) {
+  for (const char* url : {"http://127.0.0.1/", "http://127.8.9.10:8080/a?b", "http://localhost/x",
+                          "https://user@[::1]:443/", "http://169.254.169.254/latest",
+                          "http://0.0.0.0/", "http://[::ffff:127.0.0.1]/", "http://[fe80::1]/"}) {
+    EXPECT_TRUE(UrlTargetsLocalAddress(url)) << url;
+  }
+  for (const char* url : {"http://192.0.2.7/list.htm", "http://[2001:db8::1]/", "127.0.0.1",
+                          "http:///nohost", "http://10.1.2.3/"}) {
+    EXPECT_FALSE(UrlTargetsLocalAddress(url)) << url;
+  }
+}
+
+TEST(DecodePageAsDeclared, HeaderOrMetaCharsetChoosesUtf8) {
+  const std::string text = "<p>春季运动会</p>";
+  EXPECT_EQ(DecodePageAsDeclared(text, "text/html; charset=UTF-8"), text);
+  std::string meta =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+      "charset=utf-8\"></head>" +
+      text;
+  EXPECT_EQ(DecodePageAsDeclared(meta, "text/html"), meta);
+  EXPECT_EQ(DecodePageAsDeclared("<meta charset='utf-8'>" + text + "\xFF", ""),
+            "<meta charset='utf-8'>" + text + "\xEF\xBF\xBD");
+  // No declaration, or a declared GB2312: code page 936.
+  EXPECT_EQ(DecodePageAsDeclared(Utf8ToGbk(text), ""), text);
+  EXPECT_EQ(DecodePageAsDeclared(Utf8ToGbk(text), "text/html; charset=gb2312"), text);
 }
 
 }  // namespace

@@ -1,0 +1,70 @@
+// A collection project: the row of Vantrel_CollectProject with its twenty rule columns, read by
+// the steps, the test run and the project page, and the fetch rules that follow from it.
+//
+// Request thread only; reads on the connection given. Database failures throw DbError.
+#ifndef FOLIREX_COLLECTION_COLLECT_PROJECT_H_
+#define FOLIREX_COLLECTION_COLLECT_PROJECT_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/db/connection.h"
+#include "platform/net/http_fetch.h"
+
+namespace folirex {
+
+struct CollectProject {
+  int64_t id = 0;
+  int64_t channel_id = 0;
+  int64_t class_id = 0;
+  std::string name;
+  std::string page_url;
+  bool first_diff = false;
+  std::string first_file_name;
+  std::string page_header;
+  std::string page_footer;
+  std::string id_url;
+  std::string header;
+  std::string footer;
+  std::string title1;
+  std::string title2;
+  std::string author1;
+  std::string author2;
+  std::string content1;
+  std::string content2;
+  std::string do_flag;  // "0" plain text, anything else HTML with local pictures
+  int64_t check_flag = 0;
+  std::string page_next_match;
+  std::string page_next_url;
+};
+
+// The project `id`; nullopt when there is none, or when channel_id is given (above 0) and the
+// project belongs to another channel.
+std::optional<CollectProject> LoadCollectProject(Connection& conn, int64_t id,
+                                                 int64_t channel_id = 0);
+
+// How big and how slow a remote answer may be. Pages and pictures have caps of their own; the
+// picture cap is the collector's fixed 5,120,000 bytes.
+struct CollectLimits {
+  int timeout_seconds = 30;
+  int connect_timeout_seconds = 10;
+  size_t max_page_bytes = size_t{4} << 20;
+  size_t max_image_bytes = 5120000;
+  int max_redirects = 5;
+};
+
+// The fetch options for a project's pages (or pictures when `image`): the limits, and local
+// targets allowed only when the project's own list address lies on this machine, so that a link
+// or redirect taken from a remote page cannot make the server read its own services.
+FetchOptions CollectFetchOptions(const CollectProject& project, const CollectLimits& limits,
+                                 bool image);
+
+// ArticleCollect_GetHttpPage: the page as text, decoded as its declared charset (code page 936
+// unless it declares UTF-8); nullopt when the fetch failed. The HTTP status is not judged.
+std::optional<std::string> ArticleCollect_GetHttpPage(std::string_view url,
+                                                      const FetchOptions& options);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_COLLECTION_COLLECT_PROJECT_H_

@@ -1,0 +1,240 @@
+// The collection pages through the host: projects (add, edit, copy, delete, test run), the log
+// list and its bulk actions, the batch page and its step requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../console/console_site.h"
+#include "collect_test_site.h"
+
+namespace folirex::testing {
+namespace {
+
+using Form = std::vector<std::pair<std::string, std::string>>;
+
+constexpr char kSet[] = "/admin.asp?m=admin_articlecollectset&channelid=1";
+constexpr char kCollect[] = "/admin.asp?m=admin_articlecollect&channelid=1";
+
+class CollectConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
+
+  Form ProjectForm(const std::string& name) {
+    return {{"d_name", name},
+            {"d_classid", "0"},
+            {"d_pageurl", "  " + remote_.Url("/list/{page}.htm") + " "},
+            {"d_firstdiff", "1"},
+            {"d_firstfilename", "index.htm"},
+            {"d_pageheader", "<!--list-->"},
+            {"d_pagefooter", "<!--/list-->"},
+            {"d_idurl", "(/art/{id}.htm|../art/{id}.htm)"},
+            {"d_header", "<div id=body>"},
+            {"d_footer", "</html>"},
+            {"d_title1", "<h1>"},
+            {"d_title2", "</h1>"},
+            {"d_content1", "<div class=c>"},
+            {"d_content2", "</div>"},
+            {"d_doflag", "1"},
+            {"d_checkflag", "1"},
+            {"d_pagenextmatch", "<div class=pages>\r\n{c}</div>"}};
+  }
+  int64_t Count(const std::string& table) { return site_.Number("select count(*) from " + table); }
+  // The step token of the batch page.
+  static std::string Token(const std::string& page) {
+    size_t at = page.find("&token=");
+    return at == std::string::npos ? "" : page.substr(at + 7, 32);
+  }
+
+  ConsoleSite site_;
+  RemoteSite remote_;
+};
+
+TEST_F(CollectConsoleTest, ProjectsAreAddedEditedCopiedAndDeletedFromPostedForms) {
+  HttpAnswer list = site_.Get(kSet);
+  ASSERT_EQ(list.status, 200);
+  EXPECT_TRUE(Contains(list.text, "当前位置：文章管理&gt;&gt;采集设置"));
+  EXPECT_TRUE(Contains(list.text, "无数据！"));
+
+  HttpAnswer saved = site_.Post(std::string(kSet) + "&action=addsave", ProjectForm("<b>运动</b>"));
+  EXPECT_TRUE(Contains(saved.text, "数据增加保存成功！"));
+  std::string id = site_.SqlValue("select max(D_ID) from Vantrel_CollectProject");
+  EXPECT_EQ(site_.SqlValue("select D_PageUrl from Vantrel_CollectProject"),
+            remote_.Url("/list/{page}.htm"));
+  EXPECT_EQ(site_.SqlValue("select D_PageNextMatch from Vantrel_CollectProject"),
+            "<div class=pages>\r\n{c}</div>");
+
+  // Refused values: nothing stored.
+  Form empty_name = ProjectForm("");
+  Form bad_flag = ProjectForm("x");
+  bad_flag[14].second = "7";
+  Form foreign_class = ProjectForm("x");
+  foreign_class[1].second = "99999";
+  for (const Form& form : {empty_name, bad_flag, foreign_class}) {
+    HttpAnswer refused = site_.Post(std::string(kSet) + "&action=addsave", form);
+    EXPECT_NE(AlertText(refused.text), "");
+  }
+  EXPECT_EQ(Count("Vantrel_CollectProject"), 1);
+
+  list = site_.Get(kSet);
+  EXPECT_TRUE(Contains(list.text, "&lt;b&gt;运动&lt;/b&gt;"));
+  EXPECT_FALSE(Contains(list.text, "<b>运动"));
+  EXPECT_TRUE(Contains(list.text, "href=\"" + remote_.Url("/list/index.htm") + "\""));
+  HttpAnswer form = site_.Get(std::string(kSet) + "&action=MoDi&id=" + id);
+  EXPECT_TRUE(Contains(form.text, "修改数据"));
+  EXPECT_TRUE(Contains(form.text, "value=\"&lt;b&gt;运动&lt;/b&gt;\""));
+  EXPECT_TRUE(Contains(form.text, "&lt;!--list--&gt;</textarea>"));
+  EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=modi&id=x1").text),
+            "无效的ID号，请点击页面链接操作！\\n\\n系统将自动返回前一页面...");
+
+  // Another channel's project is neither shown for editing nor saved over.
+  std::string foreign = std::to_string(AddProject(site_, remote_, 1, 2));
+  EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=modi&id=" + foreign).text),
+            "无效的ID号，请点击页面链接操作！\\n\\n系统将自动返回前一页面...");
+  site_.Post(std::string(kSet) + "&action=modisave&id=" + foreign, ProjectForm("夺取"));
+  EXPECT_EQ(site_.SqlValue("select D_Name from Vantrel_CollectProject where D_ID = " + foreign),
+            "运动会项目");
+  site_.Sql("delete from Vantrel_CollectProject where D_ID = " + foreign);
+
+  Form renamed = ProjectForm("改名");
+  EXPECT_TRUE(Contains(site_.Post(std::string(kSet) + "&action=modisave&id=" + id, renamed).text,
+                       "数据修改保存成功！"));
+  EXPECT_EQ(site_.SqlValue("select D_Name from Vantrel_CollectProject where D_ID = " + id), "改名");
+
+  // A copy or a delete followed as a plain address changes nothing.
+  site_.Get(std::string(kSet) + "&action=copy&id=" + id);
+  site_.Get(std::string(kSet) + "&action=del&checkid=" + id);
+  EXPECT_EQ(Count("Vantrel_CollectProject"), 1);
+  EXPECT_TRUE(Contains(site_.Post(std::string(kSet) + "&action=copy&id=" + id, {}).text,
+                       "已拷贝一个项目！"));
+  EXPECT_EQ(site_.SqlValue("select D_Name from Vantrel_CollectProject order by D_ID desc"),
+            "改名_拷贝");
+
+  // Deleting a project deletes its log rows and no other.
+  std::string copy = site_.SqlValue("select max(D_ID) from Vantrel_CollectProject");
+  site_.Sql("insert into Vantrel_CollectLog (d_projectid, d_channelid, d_url) values (" + id +
+            ", 1, 'http://a/1'), (" + copy + ", 1, 'http://a/2')");
+  EXPECT_NE(
+      AlertText(site_.Post(std::string(kSet) + "&action=del", {{"checkid", "1 or 1=1"}}).text), "");
+  EXPECT_EQ(AlertText(site_.Post(std::string(kSet) + "&action=del", {{"checkid", id}}).text),
+            "选定数据删除成功！");
+  EXPECT_EQ(Count("Vantrel_CollectProject"), 1);
+  EXPECT_EQ(site_.SqlValue("select d_projectid from Vantrel_CollectLog"), copy);
+}
+
+TEST_F(CollectConsoleTest, TestRunShowsInertPreviewsAndEncodedFields) {
+  int64_t id = AddProject(site_, remote_);
+  HttpAnswer test = site_.Get(std::string(kSet) + "&action=test&id=" + std::to_string(id));
+  ASSERT_EQ(AlertText(test.text), "") << test.text;
+  EXPECT_TRUE(Contains(test.text, "第一篇文章标题：</td><td>春季运动会</td>"));
+  EXPECT_TRUE(
+      Contains(test.text, "<iframe sandbox=\"\" width=500 height=400 src=\"/vantrel_list.asp\""));
+  std::string content = site_.FileText("vantrel_content.asp");
+  EXPECT_TRUE(Contains(content, "第一段")) << content;
+  EXPECT_FALSE(Contains(content, "steal")) << content;
+  EXPECT_FALSE(Contains(content, "onerror")) << content;
+  std::string list = site_.FileText("vantrel_list.asp");
+  EXPECT_TRUE(Contains(list, "href=\"" + remote_.Url("/art/2.htm") + "\"")) << list;
+  // The next list showing deletes the previews.
+  site_.Get(kSet);
+  EXPECT_FALSE(std::filesystem::exists(site_.Disk("vantrel_list.asp")));
+
+  site_.Sql("update Vantrel_CollectProject set D_Title2 = '</H1>'");
+  EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=test&id=" + std::to_string(id)).text),
+            "提示：未找到内容页标题后关键字，请重新设置！\\n\\n系统将自动返回前一页面...");
+}
+
+TEST_F(CollectConsoleTest, LogListEncodesRemoteValuesAndBulkActionsPost) {
+  int64_t project = AddProject(site_, remote_);
+  site_.Exec(
+      "insert into Vantrel_CollectLog (d_projectid, d_channelid, d_url, d_title, d_flag) "
+      "values (?, 1, ?, ?, 0), (?, 1, ?, '', 3)",
+      {Variant(project), Variant("http://x.cn/a\"onmouseover=\"alert(1)"),
+       Variant("<script>alert(1)</script>"), Variant(project), Variant("javascript:alert(2)")});
+  HttpAnswer list = site_.Get(kCollect);
+  EXPECT_TRUE(Contains(list.text, "&lt;script&gt;alert(1)&lt;/script&gt;"));
+  EXPECT_FALSE(Contains(list.text, "<script>alert(1)"));
+  EXPECT_TRUE(Contains(list.text, "href=\"http://x.cn/a&quot;onmouseover=&quot;alert(1)\""));
+  EXPECT_FALSE(Contains(list.text, "href=\"javascript:"));
+  EXPECT_TRUE(Contains(list.text, "<span class=red>未获取:错误</span>"));
+
+  std::string ids = site_.SqlValue("select group_concat(d_id) from Vantrel_CollectLog");
+  site_.Get(std::string(kCollect) + "&action=set1&checkid=" + ids);
+  site_.Get(std::string(kCollect) + "&action=delall");
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_CollectLog where d_flag = 1"), 0);
+  EXPECT_NE(
+      AlertText(
+          site_.Post(std::string(kCollect) + "&action=set1", {{"checkid", "1,2 or 1=1"}}).text),
+      "选定数据执行指定操作成功！");
+  EXPECT_EQ(AlertText(site_.Post(std::string(kCollect) + "&action=SET1", {{"checkid", ids}}).text),
+            "选定数据执行指定操作成功！");
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_CollectLog where d_flag = 1"), 2);
+  EXPECT_EQ(AlertText(site_.Post(std::string(kCollect) + "&action=delall", {}).text),
+            "清空历史记录数据成功！");
+  EXPECT_EQ(Count("Vantrel_CollectLog"), 0);
+}
+
+TEST_F(CollectConsoleTest, BatchPageDrivesStepsThatTakeOnlyTheirListedValues) {
+  int64_t project = AddProject(site_, remote_);
+  std::string pid = std::to_string(project);
+  HttpAnswer picker = site_.Get(std::string(kCollect) + "&action=checknew");
+  EXPECT_TRUE(Contains(picker.text, "name=d_projectid value='" + pid + "' checked> 运动会项目"));
+  EXPECT_EQ(AlertText(site_.Post(std::string(kCollect) + "&action=dochecknew", {}).text),
+            "请选择一个要获取的项目！\\n\\n系统将自动返回前一页面...");
+  HttpAnswer batch = site_.Post(std::string(kCollect) + "&action=dochecknew",
+                                {{"d_projectid", pid}, {"d_option", "all"}});
+  EXPECT_TRUE(Contains(batch.text, "a_List[a_List.length] = '" + pid +
+                                       "';\r\n"
+                                       "a_ListPage[a_ListPage.length] = 1;"));
+  EXPECT_TRUE(Contains(batch.text, "timer=setInterval('doGet()',3000);"));
+  std::string token = Token(batch.text);
+  ASSERT_EQ(token.size(), 32u) << batch.text;
+  std::string list_step =
+      std::string(kCollect) + "&action=gettinglist&projectid=" + pid + "&projectpage=1&doflag=all";
+
+  // Without the page's token, or with values outside their lists, no step runs.
+  for (const std::string& url : {list_step, list_step + "&token=0123456789abcdef0123456789abcdef",
+                                 std::string(kCollect) + "&action=gettinglist&projectid=" + pid +
+                                     "&projectpage=0&doflag=all&token=" + token,
+                                 std::string(kCollect) + "&action=gettinglist&projectid=" + pid +
+                                     "&projectpage=1&doflag=x&token=" + token}) {
+    EXPECT_EQ(site_.Get(url).text,
+              "<script language=javascript>parent.doReturn('list','参数错误',false);</script>")
+        << url;
+  }
+  EXPECT_EQ(Count("Vantrel_CollectLog"), 0);
+
+  HttpAnswer step = site_.Get(list_step + "&token=" + token);
+  std::vector<std::string> ids;
+  for (int i = 0; i < 3; ++i)
+    ids.push_back(site_.SqlValue("select d_id from Vantrel_CollectLog where d_url = '" +
+                                 remote_.Url("/art/" + std::to_string(i + 1) + ".htm") + "'"));
+  EXPECT_EQ(step.text,
+            "<script language=javascript>parent.addDataID('" + ids[0] +
+                "', '');</script><script language=javascript>parent.addDataID('" + ids[1] +
+                "', '');</script><script language=javascript>parent.addDataID('" + ids[2] +
+                "', '');</script><script "
+                "language=javascript>parent.doReturn('list','成功(有3个新的需要获取的内容资料)',"
+                "true);</script>");
+
+  std::string content_step =
+      std::string(kCollect) + "&action=gettingcontent&dataid=" + ids[1] + "&token=" + token;
+  for (const char* bad : {"&dataflag=x", "&doflag=2", "&dataflag=select'"}) {
+    EXPECT_EQ(site_.Get(content_step + std::string(bad)).text,
+              "<script language=javascript>parent.doReturn('data','参数错误');</script>");
+  }
+  EXPECT_EQ(site_.Get(content_step + "&dataflag=&doflag=").text,
+            "<script language=javascript>parent.doReturn('data','成功：新增');</script>");
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Article where d_title = '第二篇'"), 1);
+
+  HttpAnswer pending = site_.Get(std::string(kCollect) + "&action=getcheckedlist0");
+  EXPECT_TRUE(Contains(pending.text, "a_ID[a_ID.length] = '" + ids[2] +
+                                         "';\r\n"
+                                         "a_IDFlag[a_IDFlag.length] = '';\r\n"
+                                         "a_ID[a_ID.length] = '" +
+                                         ids[0] + "';"));
+}
+
+}  // namespace
+}  // namespace folirex::testing
