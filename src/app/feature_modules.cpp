@@ -1,6 +1,7 @@
 #include "app/feature_modules.h"
 
 #include "console/module.h"
+#include "publishing/module.h"
 #include "site/module.h"
 #include "taxonomy/module.h"
 
@@ -11,6 +12,7 @@ void RegisterFeatureModules(ModuleRegistry& registry) {
   RegisterConsoleModule(registry);
   RegisterSiteModule(registry);
   RegisterTaxonomyModule(registry);
+  RegisterPublishingModule(registry);
 }
 
 }  // namespace folirex

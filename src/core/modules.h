@@ -26,6 +26,9 @@ using AdminEntry = std::function<void(RequestState&)>;
 using PublicHandler = std::function<std::string(RequestState&, const PublicRequest&)>;
 // Loads the settings of channel state.channel.ChannelID (the channel loader of the public site).
 using ChannelLoader = std::function<void(RequestState&)>;
+// Writes the static page of one article of the loaded channel and marks it generated; true when
+// every file was written. Set by the publishing module; the article save calls it.
+using ArticlePageWriter = std::function<bool(RequestState&, const Variant& article_id)>;
 
 class ModuleRegistry {
  public:
@@ -39,6 +42,7 @@ class ModuleRegistry {
   void SetHomePage(PublicHandler handler) { home_page_ = std::move(handler); }
   void SetFirstPage(PublicHandler handler) { first_page_ = std::move(handler); }
   void SetChannelLoader(ChannelLoader loader) { channel_loader_ = std::move(loader); }
+  void SetArticlePageWriter(ArticlePageWriter writer) { article_page_writer_ = std::move(writer); }
 
   const AdminEntry* FindAdminEntry(std::string_view procedure) const;
   // m in lower case (the entry lower-cases the request's value).
@@ -48,6 +52,10 @@ class ModuleRegistry {
   const ChannelLoader* channel_loader() const {
     return channel_loader_ ? &channel_loader_ : nullptr;
   }
+  // nullptr while no publishing module is registered.
+  const ArticlePageWriter* article_page_writer() const {
+    return article_page_writer_ ? &article_page_writer_ : nullptr;
+  }
 
  private:
   std::map<std::string, AdminEntry, std::less<>> admin_;
@@ -55,6 +63,7 @@ class ModuleRegistry {
   PublicHandler home_page_;
   PublicHandler first_page_;
   ChannelLoader channel_loader_;
+  ArticlePageWriter article_page_writer_;
 };
 
 // The registry of this program: empty until the program fills it at start-up.
