@@ -51,6 +51,12 @@ std::string ListTemplate(RequestState& state, const ListTarget& target, PageSkin
   return LoadTemplatePageById(state.db, state.caches, target.template_page_id);
 }
 
+// The channel's folder without its closing "/" ("" for a channel without folder).
+std::string ChannelFolderOf(const ChannelSettings& channel) {
+  const std::string& dir = channel.ChannelDir;
+  return dir.empty() ? "" : dir.substr(0, dir.size() - 1);
+}
+
 std::string PageSuffix(int64_t n) { return n <= 1 ? "" : "_" + std::to_string(n); }
 
 bool Write(RequestState& state, const std::string& path, const std::string& folder,
@@ -155,7 +161,7 @@ ListFile ListPageFile(const ChannelSettings& channel, const ListTarget& target, 
         if (!IsPlainFolderSegment(target.dir)) return {};
         return {base + target.dir + "/" + name, base + target.dir};
       }
-      if (code == "0" || code == "2") return {base + name, ""};
+      if (code == "0" || code == "2") return {base + name, ChannelFolderOf(channel)};
       if (code == "1") return {base + "List/" + name, base + "List"};
       return {};
     }
@@ -182,7 +188,7 @@ WriteResult ArticleHtml_CreateFirst(RequestState& state) {
     return result;
   }
   const std::string html = ShowFirst(state);
-  (WriteTextFile(state.host, path, html) ? result.written : result.failed)++;
+  (Write(state, path, ChannelFolderOf(state.channel), html) ? result.written : result.failed)++;
   return result;
 }
 

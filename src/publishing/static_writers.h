@@ -75,7 +75,7 @@ std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind, con
 std::optional<int64_t> CountListPages(RequestState& state, const ListTarget& target);
 
 // The site path (from the install folder) of page n of the list, and the folder it lies in ("" when
-// the file lies straight in the channel folder). "" for a class list whose channel's list folder
+// the file lies straight in the install folder). "" for a class list whose channel's list folder
 // code is not 0, 1 or 2.
 struct ListFile {
   std::string path;
