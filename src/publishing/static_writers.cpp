@@ -129,16 +129,22 @@ std::optional<int64_t> CountListPages(RequestState& state, const ListTarget& tar
   const bool own_row = target.kind == ListKind::kClass || target.kind == ListKind::kSubject;
   const std::string text = ListTemplate(state, target, nullptr);
   const UniqueMatches found = CollectUniqueMatches(text, kListChipPattern);
-  if (found.groups.size() < 2) return own_row ? std::optional<int64_t>(1) : std::nullopt;
-  // The parameters: the chip text between its first and second ":".
-  const std::string& chip_text = found.groups[1];
-  const size_t colon = chip_text.find(':');
-  const size_t next = chip_text.find(':', colon + 1);
-  const std::string params =
-      chip_text.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
-  const std::optional<ArticleListChip> chip = ParseArticleListChip(params);
-  if (!chip) return own_row ? std::optional<int64_t>(1) : std::nullopt;
-  if (!chip->paged) return 1;
+  // The paged chip is the one whose page bar the page shows (a sub-class block's lists before it
+  // are not paged).
+  std::optional<ArticleListChip> chip;
+  bool any_chip = false;
+  for (size_t i = 1; i < found.groups.size() && !chip; ++i) {
+    // The parameters: the chip text between its first and second ":".
+    const std::string& chip_text = found.groups[i];
+    const size_t colon = chip_text.find(':');
+    const size_t next = chip_text.find(':', colon + 1);
+    std::optional<ArticleListChip> read = ParseArticleListChip(chip_text.substr(
+        colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1));
+    if (!read) continue;
+    any_chip = true;
+    if (read->paged) chip = read;
+  }
+  if (!chip) return own_row || any_chip ? std::optional<int64_t>(1) : std::nullopt;
   const char* type = ListPageType(target.kind);
   const Variant class_id = target.kind == ListKind::kClass ? Variant(target.id) : Variant("");
   const Variant subject_id = target.kind == ListKind::kSubject ? Variant(target.id) : Variant("");

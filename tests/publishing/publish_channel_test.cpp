@@ -60,7 +60,8 @@ class PublishChannelTest : public ::testing::Test {
     games_ = site_.Add(SubjectRow{.name = "奥运", .dir = "olympics", .channel = news_});
     site_.Sql("update Vantrel_ArticleSubject set d_pagenum = 15");
     site_.SetPage("first", "<h1>{$showchannelname}</h1>" + Chip(false, false, false, 10));
-    site_.SetPage("classlist", "<h1>{$showclassname}</h1>" + Chip(true));
+    site_.SetPage("classlist",
+                  "<h1>{$showclassname}</h1>" + Chip(false, false, false, 5) + Chip(true));
     site_.SetPage("subjectlist", "<h1>{$showsubjectname}</h1>" + Chip(true));
     site_.SetPage("hotlist", "<h1>热门</h1>" + Chip(true, true));
     site_.SetPage("recommendlist", "<h1>推荐</h1>" + Chip(true, false, true));
