@@ -37,7 +37,7 @@ bool SiteFileExists(const HostObjects& host, const std::string& path) {
 
 }  // namespace
 
-bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
+bool WriteArticleHtml(RequestState& state, const Variant& article_id) {
   if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
   const std::string id = article_id.ToString();
 
@@ -124,10 +124,15 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     }
   }
 
+  return ok;
+}
+
+bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
+  const bool ok = WriteArticleHtml(state, article_id);
   // The flag tells the generation pages whether the article's files are up to date, so it is
   // only set when every file was written.
   state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
-                         (ok ? "true" : "false") + " where d_id = " + id);
+                         (ok ? "true" : "false") + " where d_id = " + article_id.ToString());
   return ok;
 }
 

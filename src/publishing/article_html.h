@@ -17,6 +17,9 @@ namespace folirex {
 
 bool CreateArticleHtml(RequestState& state, const Variant& article_id);
 
+// The same without the mark: the generation steps mark the articles of a step together.
+bool WriteArticleHtml(RequestState& state, const Variant& article_id);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_PUBLISHING_ARTICLE_HTML_H_

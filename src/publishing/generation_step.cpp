@@ -56,6 +56,20 @@ WriteResult DeleteGenerated(RequestState& state) {
   return {};
 }
 
+void MarkArticles(RequestState& state, const std::vector<std::string>& ids, bool generated) {
+  constexpr size_t kIdsPerStatement = 500;
+  for (size_t from = 0; from < ids.size(); from += kIdsPerStatement) {
+    std::string list;
+    for (size_t i = from; i < ids.size() && i < from + kIdsPerStatement; ++i) {
+      if (!list.empty()) list += ",";
+      list += ids[i];
+    }
+    state.db.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
+                   (generated ? "true" : "false") + " where d_id in (" + list + ")";
+    state.db.Conn->Execute(state.db.Sql);
+  }
+}
+
 // The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
 // one query.
 WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
@@ -75,7 +89,21 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
     }
   }
   WriteResult result;
-  for (const Variant& id : ids) (CreateArticleHtml(state, id) ? result.written : result.failed)++;
+  std::vector<std::string> written;
+  std::vector<std::string> failed;
+  for (const Variant& id : ids) {
+    if (WriteArticleHtml(state, id)) {
+      written.push_back(id.ToString());
+    } else {
+      failed.push_back(id.ToString());
+    }
+  }
+  result.written = static_cast<int64_t>(written.size());
+  result.failed = static_cast<int64_t>(failed.size());
+  // The marks of the step's articles, a few statements for the whole step: an article is marked
+  // generated only when every one of its files was written.
+  MarkArticles(state, written, true);
+  MarkArticles(state, failed, false);
   return result;
 }
 
