@@ -190,7 +190,7 @@ void ArticleHtml_SaveChange(RequestState& state) {
   }
 }
 
-void ArticleHtml_HtmlUpdatePage(RequestState& state) {
+void ArticleHtml_HtmlUpdate(RequestState& state) {
   const std::string flag = Trim(state.host.Request->QueryString("flag"));
   if (!IsDigits(Variant(flag))) AlertBack(state, kParameterError);
   const std::string options = Trim((*state.host.Request)("d_option"));
@@ -279,9 +279,15 @@ void DefaultHtml_HtmlUpdate(RequestState& state) {
 }
 
 void DefaultHtml_DoingUpdateHtml(RequestState& state) {
-  // A dynamic home is its redirect page: a static page never replaces it.
-  if (!HasPublishingToken(state) || HomeIsDynamic(state)) {
+  if (!HasPublishingToken(state)) {
     Write(state, kStepRefused);
+    return;
+  }
+  // A dynamic home is its redirect page: a static page never replaces it.
+  if (HomeIsDynamic(state)) {
+    Write(state,
+          "<script language=javascript>parent.doReturn('<font color=red>网站首页的文件类型是asp，"
+          "不生成静态首页！</font>');</script>");
     return;
   }
   Write(state, DefaultHtml_CreateDefault(state)
@@ -325,7 +331,7 @@ void ArticleHtml_Main(RequestState& state) {
   ArticleHtml_ShowNavi(state);
   RunAdminAction(state,
                  {{"select", ArticleHtml_ShowSelectForm},
-                  {"htmlupdate", ArticleHtml_HtmlUpdatePage},
+                  {"htmlupdate", ArticleHtml_HtmlUpdate},
                   {"showchange", ArticleHtml_ShowChange},
                   {"change", ArticleHtml_SaveChange}},
                  ArticleHtml_ShowSmartForm);

@@ -389,7 +389,7 @@ TEST_F(PublishChannelTest, TheSiteHomeIsGeneratedAndSwitchedToItsRedirect) {
   EXPECT_EQ(home.status, 302);
   EXPECT_EQ(home.Header("location"), "/asp.asp");
   // A step requested directly never replaces the redirect page.
-  EXPECT_NE(site_.Get(step).text.find("提示：参数错误！"), std::string::npos);
+  EXPECT_NE(site_.Get(step).text.find("不生成静态首页！"), std::string::npos);
   EXPECT_EQ(site_.Get("/").status, 302);
   EXPECT_NE(site_.Get("/admin.asp?m=admin_defaulthtml").text.find("value='确定生成' disabled"),
             std::string::npos);
