@@ -73,30 +73,26 @@ void MarkArticles(RequestState& state, const std::vector<std::string>& ids, bool
 // The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
 // one query.
 WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
-  state.db.Sql = std::string("select d_id from Vantrel_Article where ") +
-                 (only_new ? "d_generatedflag=false and " : "") +
-                 "d_checked=true and d_deleted=false and (d_linkurl = '' or d_linkurl is null) "
-                 "and d_channelid = " +
-                 ChannelSql(state) + " order by d_id asc";
-  std::vector<Variant> ids;
+  state.db.Sql = std::string(kArticlePageColumns) + " where " +
+                 (only_new ? "a.d_generatedflag=false and " : "") +
+                 "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or a.d_linkurl "
+                 "is null) and a.d_channelid = " +
+                 ChannelSql(state) + " order by a.d_id asc";
+  std::vector<ArticlePageRow> rows;
   {
     Recordset rs;
     rs.Open(state.db.Sql, *state.db.Conn, 1, 1);
     if (!rs.Eof() && skip > 0) rs.Move(skip);
-    while (!rs.Eof() && static_cast<int64_t>(ids.size()) < batch) {
-      ids.push_back(rs["d_id"]);
+    while (!rs.Eof() && static_cast<int64_t>(rows.size()) < batch) {
+      rows.push_back(ReadArticlePageRow(rs));
       rs.MoveNext();
     }
   }
   WriteResult result;
   std::vector<std::string> written;
   std::vector<std::string> failed;
-  for (const Variant& id : ids) {
-    if (WriteArticleHtml(state, id)) {
-      written.push_back(id.ToString());
-    } else {
-      failed.push_back(id.ToString());
-    }
+  for (const ArticlePageRow& row : rows) {
+    (WriteArticleHtml(state, row) ? written : failed).push_back(row.id.ToString());
   }
   result.written = static_cast<int64_t>(written.size());
   result.failed = static_cast<int64_t>(failed.size());

@@ -22,7 +22,7 @@ namespace {
 
 constexpr int64_t kTopListPageSize = 20;  // the hot, recommended and newest lists' page size
 constexpr int64_t kDefaultPageSize = 20;
-// The first ListArticleList chip of a template, its text after the kind in the last group.
+// A ListArticleList chip of a template, its kind and parameters in the last group.
 constexpr const char* kListChipPattern =
     "((<img[^>]+?TemplateChip=\"((?:ListArticleList):.+?)\"[^>]*>))";
 
@@ -34,10 +34,11 @@ int64_t StoredPageSize(const Variant& stored) {
   return std::min<int64_t>(static_cast<int64_t>(size), 32767);
 }
 
+// The hot, recommended and newest lists always use the channel's template set; a class or
+// subject uses its own template page unless it names none (0).
 bool UsesChannelSet(const ListTarget& target) {
-  return target.kind != ListKind::kClass && target.kind != ListKind::kSubject
-             ? true
-             : target.template_page_id.ToInt64Or(0) == 0;
+  const bool own_row = target.kind == ListKind::kClass || target.kind == ListKind::kSubject;
+  return !own_row || target.template_page_id.ToInt64Or(0) == 0;
 }
 
 // The list's template text and its skin, as the dynamic list page finds them.
