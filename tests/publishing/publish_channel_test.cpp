@@ -391,6 +391,12 @@ TEST_F(PublishChannelTest, TheSiteHomeIsGeneratedAndSwitchedToItsRedirect) {
   // A step requested directly never replaces the redirect page.
   EXPECT_NE(site_.Get(step).text.find("不生成静态首页！"), std::string::npos);
   EXPECT_EQ(site_.Get("/").status, 302);
+  // Nor does the first page of a channel without folder whose first page is an .asp file.
+  int64_t bare = site_.Add(ChannelRow{.name = "无目录", .dir = "", .first_file_ext = 4});
+  EXPECT_NE(
+      Step("option=first&channelid=" + Id(bare) + "&token=" + Token()).find("1个文件未能写入！"),
+      std::string::npos);
+  EXPECT_EQ(site_.Get("/").status, 302);
   EXPECT_NE(site_.Get("/admin.asp?m=admin_defaulthtml").text.find("value='确定生成' disabled"),
             std::string::npos);
 }
