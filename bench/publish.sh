@@ -3,7 +3,8 @@
 # step requests of the console directly (a large batch size, the independent steps 8 at a time),
 # and prints pages per second and the server's peak memory. Then it serves one generated article
 # page with folirex and, when installed, with nginx, and prints both rates.
-#   bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS]
+#   bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS] [--tmp DIR]
+# --tmp DIR puts the site in DIR (default /tmp), e.g. /dev/shm to leave the disk's file system out.
 # Needs curl and sqlite3; wrk (Debian package "wrk") and nginx for the serving rows. Everything
 # runs on 127.0.0.1.
 set -euo pipefail
@@ -13,13 +14,16 @@ articles=10000
 batch=1250
 parallel=8
 duration=10
-usage="usage: bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS]"
+tmp=/tmp
+usage="usage: bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS]
+                        [--tmp DIR]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
     --batch) batch="$2"; shift 2 ;;
     --parallel) parallel="$2"; shift 2 ;;
     --duration) duration="$2"; shift 2 ;;
+    --tmp) tmp="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -31,7 +35,7 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/n
 cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed >/dev/null
 bin="$repo/build-bench/folirex"
 
-work="$(mktemp -d /tmp/folirex-publish.XXXXXX)"
+work="$(mktemp -d "$tmp/folirex-publish.XXXXXX")"
 server_pid=""
 nginx_pid=""
 cleanup() {
