@@ -36,11 +36,6 @@ struct WriteResult {
   int64_t written = 0;
   int64_t failed = 0;
   bool ok() const { return failed == 0; }
-  WriteResult& operator+=(const WriteResult& other) {
-    written += other.written;
-    failed += other.failed;
-    return *this;
-  }
 };
 
 // The list kinds of the channel's paged lists.
