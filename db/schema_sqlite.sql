@@ -208,6 +208,7 @@ CREATE TABLE Vantrel_ArticleClass (
 );
 CREATE INDEX idx_articleclass_channel_order ON Vantrel_ArticleClass (d_channelid, d_order);
 CREATE INDEX idx_articleclass_pid ON Vantrel_ArticleClass (d_pid);
+CREATE INDEX idx_articleclass_generated ON Vantrel_ArticleClass (d_channelid, d_generatedflag);
 
 CREATE TABLE Vantrel_ArticleSubject (
   d_id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -221,6 +222,7 @@ CREATE TABLE Vantrel_ArticleSubject (
   d_generatedflag YESNO NOT NULL DEFAULT 0
 );
 CREATE INDEX idx_articlesubject_channel_order ON Vantrel_ArticleSubject (d_channelid, d_order);
+CREATE INDEX idx_articlesubject_generated ON Vantrel_ArticleSubject (d_channelid, d_generatedflag);
 
 CREATE TABLE Vantrel_Keyword (
   d_id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -301,7 +303,8 @@ CREATE INDEX idx_article_class_list_addtime
   ON Vantrel_Article (d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC);
 CREATE INDEX idx_article_subject_list_id
   ON Vantrel_Article (d_subjectid, d_channelid, d_deleted, d_checked, d_topflag, d_id DESC);
-CREATE INDEX idx_article_channel_generated ON Vantrel_Article (d_channelid, d_generatedflag);
+-- The generation pages' queue of articles not yet generated, in id order.
+CREATE INDEX idx_article_channel_generated ON Vantrel_Article (d_channelid, d_generatedflag, d_id);
 CREATE INDEX idx_article_class ON Vantrel_Article (d_classid, d_id);
 CREATE INDEX idx_article_subject ON Vantrel_Article (d_subjectid, d_id);
 -- the collector's title-duplicate check

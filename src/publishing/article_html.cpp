@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,33 +38,32 @@ bool SiteFileExists(const HostObjects& host, const std::string& path) {
 
 }  // namespace
 
-bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
-  if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
-  const std::string id = article_id.ToString();
+ArticlePageRow ReadArticlePageRow(const Recordset& rs) {
+  return ArticlePageRow{rs["d_id"],      rs["d_classid"],        rs["d_subjectid"],
+                        rs["d_addtime"], rs["d_templatepageid"], rs["d_dir"].ToString()};
+}
 
+bool WriteArticleHtml(RequestState& state, const Variant& article_id) {
+  if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
   const std::string sql =
-      "select a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from (select "
-      "d_id, d_classid, d_subjectid, d_addtime, d_templatepageid from Vantrel_Article where d_id=" +
-      id + ") a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
-  Variant class_id;
-  Variant subject_id;
-  Variant add_time;
-  Variant template_page_id;
-  std::string class_dir;
+      std::string(kArticlePageColumns) + " where a.d_id = " + article_id.ToString();
+  std::optional<ArticlePageRow> row;
   {
     Recordset rs;
     rs.Open(sql, *state.db.Conn, 0, 1);
-    if (rs.Eof()) {
-      rs.Close();
-      AlertBack(state, "提示：文章id错误");
-    }
-    class_id = rs["d_classid"];
-    subject_id = rs["d_subjectid"];
-    add_time = rs["d_addtime"];
-    template_page_id = rs["d_templatepageid"];
-    class_dir = rs["d_dir"].ToString();
-    rs.Close();
+    if (!rs.Eof()) row = ReadArticlePageRow(rs);
   }
+  if (!row) AlertBack(state, "提示：文章id错误");
+  return WriteArticleHtml(state, *row);
+}
+
+bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row) {
+  const Variant& article_id = row.id;
+  const Variant& class_id = row.class_id;
+  const Variant& subject_id = row.subject_id;
+  const Variant& add_time = row.add_time;
+  const Variant& template_page_id = row.template_page_id;
+  const std::string& class_dir = row.class_dir;
 
   std::string page;
   PageSkin skin;
@@ -124,10 +124,15 @@ bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
     }
   }
 
+  return ok;
+}
+
+bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
+  const bool ok = WriteArticleHtml(state, article_id);
   // The flag tells the generation pages whether the article's files are up to date, so it is
   // only set when every file was written.
   state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
-                         (ok ? "true" : "false") + " where d_id = " + id);
+                         (ok ? "true" : "false") + " where d_id = " + article_id.ToString());
   return ok;
 }
 

@@ -11,11 +11,36 @@
 #ifndef FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 #define FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 
+#include <string>
+
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 
 namespace folirex {
 
 bool CreateArticleHtml(RequestState& state, const Variant& article_id);
+
+// The same without the mark: the generation steps mark the articles of a step together.
+bool WriteArticleHtml(RequestState& state, const Variant& article_id);
+
+// What the writer reads of an article and its class besides what the template engine loads:
+// the select kArticlePageColumns (followed by a where clause on "a.") gives it, so a step reads
+// the rows of all its articles in one query.
+inline constexpr const char kArticlePageColumns[] =
+    "select a.d_id, a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from "
+    "Vantrel_Article a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
+struct ArticlePageRow {
+  Variant id;
+  Variant class_id;
+  Variant subject_id;
+  Variant add_time;
+  Variant template_page_id;
+  std::string class_dir;
+};
+// The row of the recordset standing on a row of kArticlePageColumns.
+ArticlePageRow ReadArticlePageRow(const Recordset& rs);
+// WriteArticleHtml for a row already read.
+bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row);
 
 }  // namespace folirex
 

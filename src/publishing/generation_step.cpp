@@ -1,0 +1,185 @@
+#include "publishing/generation_step.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "core/site_files.h"
+#include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
+#include "platform/text/vb_text.h"
+#include "publishing/article_html.h"
+#include "publishing/static_writers.h"
+#include "site/class_folders.h"
+
+namespace folirex {
+namespace {
+
+constexpr int64_t kMaxStepNumber = 2147483647;
+// The install folder's static home page names; its redirect page is the site home's, not the
+// channel's, and is left to the site home's own mode switch.
+constexpr const char* kStaticDefaultPattern = "^default\\.(html|htm|shtml|shtm)$";
+
+// A plain number (IsDigits) within [1, max]; nullopt otherwise.
+std::optional<int64_t> StepNumber(const std::string& text, int64_t max) {
+  if (!IsDigits(Variant(text)) || text.size() > 10) return std::nullopt;
+  const int64_t value = std::stoll(text);
+  if (value < 1 || value > max) return std::nullopt;
+  return value;
+}
+
+std::string ChannelSql(const RequestState& state) {
+  return std::to_string(state.channel.ChannelID.ToInt64Or(-1));
+}
+
+WriteResult DeleteGenerated(RequestState& state) {
+  const std::string& dir = state.channel.ChannelDir;
+  const std::string folder = dir.empty() ? "./" : dir;
+  if (dir.empty()) {
+    DeleteFilesIn(state.host, folder, kStaticDefaultPattern);
+  } else {
+    DeleteFilesIn(state.host, folder, "^default\\.");
+  }
+  DeleteClassFolders(state);
+  for (const char* name : {"subject", "list", "listhot"}) {
+    DeleteFolder(state.host, (dir.empty() ? "" : dir) + name);
+  }
+  const std::string channel = ChannelSql(state);
+  ScopedTransaction transaction(*state.db.Conn);
+  for (const char* table : {"Vantrel_Article", "Vantrel_ArticleClass", "Vantrel_ArticleSubject"}) {
+    state.db.Sql = std::string("update ") + table +
+                   " set d_generatedflag = false where d_channelid = " + channel;
+    state.db.Conn->Execute(state.db.Sql);
+  }
+  transaction.Commit();
+  return {};
+}
+
+void MarkArticles(RequestState& state, const std::vector<std::string>& ids, bool generated) {
+  constexpr size_t kIdsPerStatement = 500;
+  for (size_t from = 0; from < ids.size(); from += kIdsPerStatement) {
+    std::string list;
+    for (size_t i = from; i < ids.size() && i < from + kIdsPerStatement; ++i) {
+      if (!list.empty()) list += ",";
+      list += ids[i];
+    }
+    state.db.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
+                   (generated ? "true" : "false") + " where d_id in (" + list + ")";
+    state.db.Conn->Execute(state.db.Sql);
+  }
+}
+
+// The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
+// one query.
+WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
+  state.db.Sql = std::string(kArticlePageColumns) + " where " +
+                 (only_new ? "a.d_generatedflag=false and " : "") +
+                 "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or a.d_linkurl "
+                 "is null) and a.d_channelid = " +
+                 ChannelSql(state) + " order by a.d_id asc";
+  std::vector<ArticlePageRow> rows;
+  {
+    Recordset rs;
+    rs.Open(state.db.Sql, *state.db.Conn, 1, 1);
+    if (!rs.Eof() && skip > 0) rs.Move(skip);
+    while (!rs.Eof() && static_cast<int64_t>(rows.size()) < batch) {
+      rows.push_back(ReadArticlePageRow(rs));
+      rs.MoveNext();
+    }
+  }
+  WriteResult result;
+  std::vector<std::string> written;
+  std::vector<std::string> failed;
+  for (const ArticlePageRow& row : rows) {
+    (WriteArticleHtml(state, row) ? written : failed).push_back(row.id.ToString());
+  }
+  result.written = static_cast<int64_t>(written.size());
+  result.failed = static_cast<int64_t>(failed.size());
+  // The marks of the step's articles, a few statements for the whole step: an article is marked
+  // generated only when every one of its files was written.
+  MarkArticles(state, written, true);
+  MarkArticles(state, failed, false);
+  return result;
+}
+
+WriteResult WriteListStep(RequestState& state, const ListTarget& target, int64_t step,
+                          int64_t batch, int64_t page_count) {
+  int64_t first = (step - 1) * batch + 1;
+  int64_t last = step * batch;
+  // A step planned past the end rewrites the last page; a list that shrank is written up to its
+  // present last page.
+  last = std::min(last, page_count);
+  first = std::min(first, page_count);
+  return ArticleHtml_CreateList(state, target, first, last, page_count);
+}
+
+std::optional<ListKind> ListKindOf(const std::string& option) {
+  if (option == "classlist") return ListKind::kClass;
+  if (option == "subjectlist") return ListKind::kSubject;
+  if (option == "hotlist") return ListKind::kHot;
+  if (option == "recommendlist") return ListKind::kRecommend;
+  if (option == "newlist") return ListKind::kNew;
+  return std::nullopt;
+}
+
+void Answer(RequestState& state, const WriteResult& result) {
+  if (result.ok()) {
+    state.host.Response->Write(kStepDone);
+    return;
+  }
+  state.host.Response->Write("<script language=javascript>parent.doReturn('<font color=red>" +
+                             std::to_string(result.failed) + "个文件未能写入！</font>');</script>");
+}
+
+}  // namespace
+
+int64_t BatchSize(const ChannelSettings& channel) {
+  const int64_t size = channel.GroupNum.ToInt64Or(1);
+  return std::clamp<int64_t>(size, 1, 32767);
+}
+
+void ArticleHtml_DoingUpdateHtml(RequestState& state) {
+  const Request& request = *state.host.Request;
+  const std::string option = Trim(request("option"));
+  const std::string count_text = Trim(request("doingcount"));
+  const std::string id_text = Trim(request("flag1"));
+  const std::string size_text = Trim(request("flag3"));
+  const int64_t batch = BatchSize(state.channel);
+
+  const std::optional<ListKind> list = ListKindOf(option);
+  const bool numbered = option == "content_all" || list.has_value();
+  std::optional<int64_t> step = 1;
+  if (numbered) step = StepNumber(count_text, kMaxStepNumber);
+  // A page size is read from the database; one given in the address must still be a number.
+  const bool size_ok = size_text.empty() || StepNumber(size_text, 32767).has_value();
+  if (!step || !size_ok) {
+    state.host.Response->Write(kStepRefused);
+    return;
+  }
+
+  WriteResult result;
+  if (option == "delete") {
+    result = DeleteGenerated(state);
+  } else if (option == "content_all") {
+    result = WriteArticles(state, false, (*step - 1) * batch, batch);
+  } else if (option == "content_new") {
+    result = WriteArticles(state, true, 0, batch);
+  } else if (option == "first") {
+    result = ArticleHtml_CreateFirst(state);
+  } else if (option == "js_all") {
+    result = ArticleHtml_CreateJsAll(state);
+  } else if (list) {
+    const std::optional<ListTarget> target = LoadListTarget(state, *list, id_text);
+    if (!target) {
+      state.host.Response->Write(kStepRefused);
+      return;
+    }
+    // The page count is made again from the live data; a top list without its chip is skipped.
+    const std::optional<int64_t> pages = CountListPages(state, *target);
+    if (pages) result = WriteListStep(state, *target, *step, batch, *pages);
+  }
+  Answer(state, result);
+}
+
+}  // namespace folirex
