@@ -330,7 +330,7 @@ void ArticleAdd_Main(RequestState& state) {
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);
-  AdminNavi(state, "当前位置：" + word + "管理>>添加" + word);
+  ChannelNavi(state, channel, "添加" + word);
   ArticleAdd_ShowNavi(state, channel);
   if (state.Action == "save") {
     ArticleAdd_Save(state, channel);

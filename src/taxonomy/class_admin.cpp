@@ -7,6 +7,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/folder_names.h"
@@ -532,13 +533,10 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ArticleClass");
   AdminHeader(state);
-  state.channel.ChannelID = GetChannelID(state);
+  const ConsoleChannel channel = OpenConsoleChannel(state);
   ClassUrls urls;
-  if (!ParseId(state.channel.ChannelID.ToString(), &urls.channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
-  InitChannel(state);
-  AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理>>分类管理");
+  urls.channel = channel.id;
+  ChannelNavi(state, channel, "分类管理");
   ArticleClass_ShowNavi(state, urls);
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };

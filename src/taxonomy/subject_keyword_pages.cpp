@@ -37,21 +37,6 @@ bool StoredOrder(Connection& conn, std::string_view table, int64_t channel, int6
 
 bool RequestId(const std::string& text, int64_t* id) { return ParseId(Trim(text), id); }
 
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body) {
-  CheckPrivilege(state, code);
-  AdminHeader(state);
-  Variant channel_text = GetChannelID(state);
-  int64_t channel = 0;
-  if (!ParseId(channel_text.ToString(), &channel)) AlertBack(state, kMoveParameterError);
-  state.channel.ChannelID = Variant(channel);
-  InitChannel(state);
-  AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;" +
-                       std::string(title));
-  body(channel);
-  AdminFooter(state);
-}
-
 void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
                 const std::function<void()>& after_move) {
   const Request& request = *state.host.Request;

@@ -1,5 +1,5 @@
 // What the subject page (admin_articlesubject) and the keyword page (admin_articlekeyword)
-// share: the frame of a channel's console page, the moves and the renumbering of a flat list
+// share (besides the frame of console/channel_page.h): the moves and the renumbering of a flat list
 // ordered by d_order within a channel, and the small script that posts an arrow link.
 //
 // Runs on the request's worker with the request's open database. A refused request answers
@@ -12,16 +12,10 @@
 #include <string>
 #include <string_view>
 
+#include "console/channel_page.h"
 #include "core/request_state.h"
 
 namespace folirex {
-
-// CheckPrivilege(code), AdminHeader, GetChannelID, InitChannel, AdminNavi with "当前位置：" +
-// the channel's item word + "管理>>" + title, then body(channel id), then AdminFooter. A
-// channel id that is not a plain id answers "提示：参数错误，请返回！"; one without a channel
-// row "提示：请先设置频道信息表！".
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body);
 
 // A table of rows ordered within their channel: d_id, d_channelid and d_order. The name is the
 // caller's constant.

@@ -61,7 +61,9 @@ class BothFormsSiteTest : public ::testing::TestWithParam<Engine> {
     Seed();
     if (HasFatalFailure()) return;
     site_ = std::make_unique<ServedSite>(dir_);
-    if (console_ == Console::kSignedIn) ASSERT_TRUE(site_->SignIn("admin", password_));
+    if (console_ == Console::kSignedIn) {
+      ASSERT_TRUE(site_->SignIn("admin", password_));
+    }
   }
 
   // Rows written before the site is served; nothing by default.
