@@ -139,9 +139,9 @@ void Skin_Save(RequestState& state, const SkinContext& skin) {
   state.host.Response->Write(SavedBox(
       failed, "新增操作成功！",
       failed.empty()
-          ? PageLink(skin.base + "&action=add", "继续新增") + PageLink(skin.base, "返回列表")
-          : PageLink(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                PageLink(skin.base, "返回列表")));
+          ? LinkItemTo(skin.base + "&action=add", "继续新增") + LinkItemTo(skin.base, "返回列表")
+          : LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                LinkItemTo(skin.base, "返回列表")));
 }
 
 void Skin_Update(RequestState& state, const SkinContext& skin) {
@@ -168,8 +168,8 @@ void Skin_Update(RequestState& state, const SkinContext& skin) {
   std::string failed = WriteSkinFile(state, skin, id, content);
   state.host.Response->Write(
       SavedBox(failed, "修改操作成功！",
-               PageLink(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                   PageLink(skin.base, "返回列表")));
+               LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                   LinkItemTo(skin.base, "返回列表")));
 }
 
 void Skin_Del(RequestState& state, const SkinContext& skin) {
@@ -186,7 +186,7 @@ void Skin_Del(RequestState& state, const SkinContext& skin) {
     pattern += (i ? "|" : "") + std::to_string(list.ids[i]);
   }
   DeleteSubFolders(state.host, skin.skin_root + "Skin/", pattern + ")$");
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(skin.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(skin.base, "返回列表")));
 }
 
 }  // namespace

@@ -75,10 +75,6 @@ std::string BulkDeleteRow(int columns) {
 
 std::string TextAreaContent(std::string_view text) { return "\r\n" + HtmlEscapeAttr(text); }
 
-std::string PageLink(std::string_view url, std::string_view text) {
-  return LinkItem(HtmlEscapeAttr(url), text);
-}
-
 int64_t CharacterCount(std::string_view text) {
   int64_t count = 0;
   for (char c : text) {

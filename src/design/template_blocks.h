@@ -56,9 +56,6 @@ std::string BulkDeleteRow(int columns);
 // comes back from the form unchanged.
 std::string TextAreaContent(std::string_view text);
 
-// A link item of a message box to one of the page's own addresses (encoded for the attribute).
-std::string PageLink(std::string_view url, std::string_view text);
-
 // The number of characters of UTF-8 text.
 int64_t CharacterCount(std::string_view text);
 

@@ -233,7 +233,7 @@ void TemplatePage_Save(RequestState& state, const PageContext& page) {
 
   state.host.Response->Write(MessageBox(
       "新增操作成功！",
-      PageLink(page.base + "&action=add", "继续新增") + PageLink(page.base, "返回列表")));
+      LinkItemTo(page.base + "&action=add", "继续新增") + LinkItemTo(page.base, "返回列表")));
 }
 
 void TemplatePage_Update(RequestState& state, const PageContext& page) {
@@ -258,8 +258,8 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   state.caches.Clear();
 
   state.host.Response->Write(MessageBox(
-      "修改操作成功！", PageLink(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            PageLink(page.base, "返回列表")));
+      "修改操作成功！", LinkItemTo(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                            LinkItemTo(page.base, "返回列表")));
 }
 
 // The system page of the type that takes the place of a deleted one: the channel's own first
@@ -351,7 +351,7 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(page.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(page.base, "返回列表")));
 }
 
 }  // namespace

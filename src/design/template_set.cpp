@@ -131,8 +131,8 @@ void Template_Save(RequestState& state, const SetContext& set) {
 
   state.host.Response->Write(
       MessageBox("新增操作成功！",
-                 PageLink(set.base + "&action=add", "继续新增") + PageLink(set.base, "返回列表") +
-                     PageLink(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
+                 LinkItemTo(set.base + "&action=add", "继续新增") + LinkItemTo(set.base, "返回列表") +
+                     LinkItemTo(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
 }
 
 void Template_Update(RequestState& state, const SetContext& set) {
@@ -158,8 +158,8 @@ void Template_Update(RequestState& state, const SetContext& set) {
   state.caches.Clear();
 
   state.host.Response->Write(MessageBox(
-      "修改操作成功！", PageLink(set.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            PageLink(set.base, "返回列表")));
+      "修改操作成功！", LinkItemTo(set.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                            LinkItemTo(set.base, "返回列表")));
 }
 
 // The system set that takes the place of deleted ones: the channel's own lowest, else the lowest
@@ -189,7 +189,7 @@ void Template_Del(RequestState& state, const SetContext& set) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(set.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(set.base, "返回列表")));
 }
 
 void Template_SelectPage(RequestState& state, const SetContext& set) {
@@ -276,7 +276,7 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("选择模板页成功！", PageLink(set.base, "返回列表")));
+  state.host.Response->Write(MessageBox("选择模板页成功！", LinkItemTo(set.base, "返回列表")));
 }
 
 }  // namespace

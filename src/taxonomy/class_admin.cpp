@@ -366,8 +366,8 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox(
-      "新增信息成功！", LinkItem(HtmlEscapeAttr(urls.WithId("add", parent)), "返回继续新增") +
-                            LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      "新增信息成功！", LinkItemTo(urls.WithId("add", parent), "返回继续新增") +
+                            LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
@@ -415,9 +415,9 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
   Changed(state);
   state.host.Response->Write(
       MessageBox("修改信息成功！",
-                 LinkItem(HtmlEscapeAttr(urls.WithId("edit", id) + "&pid=" + std::to_string(pid)),
+                 LinkItemTo(urls.WithId("edit", id) + "&pid=" + std::to_string(pid),
                           "返回继续修改") +
-                     LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+                     LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
@@ -489,8 +489,8 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox(
-      "移动分类成功！", LinkItem(HtmlEscapeAttr(urls.WithId("move", id)), "返回继续修改") +
-                            LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      "移动分类成功！", LinkItemTo(urls.WithId("move", id), "返回继续修改") +
+                            LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
@@ -501,7 +501,7 @@ void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox("删除分类成功！请记得重新生成相关分类的文件呀！",
-                                        LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+                                        LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
@@ -517,7 +517,7 @@ void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
   state.host.Response->Write(MessageBox(
       "此分类（包括子分类）的所有文章已经被移到回收站中！<br>本分类（包括子分类）下的所有HTML文件"
       "已经被删除！你需要重新生成相关文件！",
-      LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
@@ -525,7 +525,7 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
   RenumberClasses(*state.db.Conn, urls.channel);
   Changed(state);
   state.host.Response->Write(
-      MessageBox("分类修复成功！", LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      MessageBox("分类修复成功！", LinkItemTo(urls.List(), "返回列表")));
 }
 
 }  // namespace

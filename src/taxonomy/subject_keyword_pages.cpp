@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/id_list.h"
 #include "core/messages.h"
@@ -10,6 +11,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/host/host_text.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/channel_loader.h"
 
@@ -109,6 +111,35 @@ std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& or
          base + "up" + tail +
          "\" onclick=\"return postArrowLink(this)\"><img src=\"admin/down.gif\" "
          "border=\"0\"></a>";
+}
+
+std::string FlatListHead(const FlatList& list, int64_t channel, std::string_view headings) {
+  const std::string action = HtmlEscapeAttr(ListUrl(list, channel)) + "&amp;action=";
+  return ListFormHead({.action = action, .headings = headings, .check_width = "8%"});
+}
+
+std::string FlatRowEnd(const FlatList& list, int64_t channel, const Recordset& rs) {
+  return "<td align=\"center\">" + OrderArrows(list, channel, rs["d_order"], rs["d_id"]) +
+         "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" +
+         std::to_string(rs["d_id"].ToInt64Or(0)) + "\"></td></tr>\r\n";
+}
+
+std::string FlatListFoot(int columns, bool any_rows) {
+  const std::string colspan = "<tr><td colspan=\"" + std::to_string(columns) + "\" align=";
+  std::string html =
+      any_rows ? colspan +
+                     "\"right\"> 操作：<select name=\"checkaction\">"
+                     "<option value=\"del\">删除</option></select> <input type=\"button\" "
+                     "value=\"执行\" onclick=\"doAction(this)\"></td></tr>\r\n"
+               : colspan + "\"center\">没有记录</td></tr>\r\n";
+  return html + "</table>\r\n</form>\r\n" + ArrowLinkScript();
+}
+
+int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel) {
+  Variant last = conn.ExecuteScalar(
+      "select max(d_order) from " + std::string(table) + " where d_channelid = ?",
+      {Variant(channel)});
+  return last.ToInt64Or(0) + 1;
 }
 
 std::string ArrowLinkScript() {

@@ -14,6 +14,7 @@
 
 #include "console/channel_page.h"
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 
 namespace folirex {
 
@@ -42,6 +43,22 @@ void RenumberList(Connection& conn, std::string_view table, int64_t channel);
 // action=up, each a link carrying order, id and channel.
 std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& order,
                         const Variant& id);
+
+// The head of the list: the form "delform" posting to the list's address + "&action=" and the
+// bulk row's choice, the table and its heading row: `headings` ("<th>" markup) and the cell that
+// checks every box.
+std::string FlatListHead(const FlatList& list, int64_t channel, std::string_view headings);
+
+// The end of a row: its order cell (OrderArrows) and its check box posting d_id as checkid.
+std::string FlatRowEnd(const FlatList& list, int64_t channel, const Recordset& rs);
+
+// The end of the list over `columns` columns: the bulk row (删除 and 执行) when it has rows,
+// else the empty row; the table and form closed; the arrows' script.
+std::string FlatListFoot(int columns, bool any_rows);
+
+// The order a new row takes: the channel's largest plus one (the count plus one while the
+// channel is numbered 1..n, and still the top of the list when it is not).
+int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel);
 
 // The script the arrows call: postArrowLink(a) posts an empty form to the link's address.
 std::string ArrowLinkScript();
