@@ -25,8 +25,8 @@ struct ConsoleChannel {
 
 // GetChannelID, as a plain id: anything else (also a number too large to be one) answers
 // "提示：参数错误，请返回！". Channel 0 is the site itself where `site_allowed` (word 系统,
-// nothing loaded); any other id is loaded by InitChannel, which answers "提示：请先设置频道信息表！"
-// for an id without a channel row.
+// nothing loaded); any other id is loaded by InitChannel, which answers
+// "提示：请先设置频道信息表！" for an id without a channel row.
 ConsoleChannel OpenConsoleChannel(RequestState& state, bool site_allowed = false);
 
 // AdminNavi with "当前位置：" + the item word (encoded) + "管理>>" + `tail` (markup).

@@ -36,8 +36,7 @@ void Skin_ShowNavi(RequestState& state, const SkinContext& skin) {
 
 void Skin_ShowList(RequestState& state, const SkinContext& skin) {
   std::string base = HtmlEscapeAttr(skin.base);
-  std::string html =
-      DesignListHead(base, "<th width='8%'>ID</th><th width='84%'>风格名称</th>");
+  std::string html = DesignListHead(base, "<th width='8%'>ID</th><th width='84%'>风格名称</th>");
   Recordset& rs = *state.db.Rs;
   state.db.Sql = "select d_id, d_name, d_sysflag from Vantrel_Skin where d_channelid = " +
                  skin.channel.id_text + " order by d_id";
@@ -79,14 +78,10 @@ void Skin_Add(RequestState& state, const SkinContext& skin) { ShowForm(state, sk
 void Skin_Edit(RequestState& state, const SkinContext& skin) {
   int64_t id = 0;
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + skin.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(state,
+                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
+                                      " and d_channelid = " + skin.channel.id_text,
+                                  {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, skin, &rs);
   rs.Close();
 }
@@ -152,14 +147,10 @@ void Skin_Update(RequestState& state, const SkinContext& skin) {
   ReadPostedSkin(state, &name, &content);
 
   // A skin of another channel is refused: its file lies in that channel's folder.
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + skin.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(state,
+                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
+                                      " and d_channelid = " + skin.channel.id_text,
+                                  {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(name));
   rs.Set("d_content", Variant(content));
   rs.Update();

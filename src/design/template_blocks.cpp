@@ -47,8 +47,8 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
   {
     // Closed before any answer below, which closes the connection.
     Recordset rs;
-    rs.Open("select d_sysflag from " + std::string(table) + " where d_channelid = " +
-                channel.id_text + " and d_id in (" + list.sql + ")",
+    rs.Open("select d_sysflag from " + std::string(table) +
+                " where d_channelid = " + channel.id_text + " and d_id in (" + list.sql + ")",
             *state.db.Conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       ++mine;

@@ -162,14 +162,11 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   int64_t id = 0;
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + page.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + page.channel.id_text,
+                      {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, page, &rs);
   rs.Close();
 }
@@ -242,14 +239,11 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
   PostedPage posted = ReadPostedPage(state, page, false, nullptr);
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + page.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + page.channel.id_text,
+                      {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(posted.name));
   rs.Set("d_content", Variant(posted.content));
   rs.Set("d_skinid", Variant(posted.skin));
@@ -257,9 +251,10 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   rs.Close();
   state.caches.Clear();
 
-  state.host.Response->Write(MessageBox(
-      "修改操作成功！", LinkItemTo(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            LinkItemTo(page.base, "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改操作成功！",
+                 LinkItemTo(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                     LinkItemTo(page.base, "返回列表")));
 }
 
 // The system page of the type that takes the place of a deleted one: the channel's own first

@@ -77,9 +77,7 @@ void ShowForm(RequestState& state, const SetContext& set, const Recordset* row) 
       HtmlEscapeAttr(name) +
       "'></td><td><font color=red>*</font> 方案名称</td></tr>\r\n"
       "<tr><td align=right>方案描述：</td><td><textarea name='d_desc' cols=50 rows=5>" +
-      TextAreaContent(desc) +
-      "</textarea></td><td></td></tr>\r\n" +
-      FormButtonsFoot(base));
+      TextAreaContent(desc) + "</textarea></td><td></td></tr>\r\n" + FormButtonsFoot(base));
 }
 
 // The id of the request's `key`; a set of this channel, else the request ends with the page's
@@ -98,13 +96,9 @@ void Template_Add(RequestState& state, const SetContext& set) { ShowForm(state, 
 
 void Template_Edit(RequestState& state, const SetContext& set) {
   int64_t id = SetOfChannel(state, set, "id");
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where d_id = " + std::to_string(id);
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state, "select * from Vantrel_Template where d_id = " + std::to_string(id),
+                      {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, set, &rs);
   rs.Close();
 }
@@ -129,10 +123,10 @@ void Template_Save(RequestState& state, const SetContext& set) {
   rs.Close();
   state.caches.Clear();
 
-  state.host.Response->Write(
-      MessageBox("新增操作成功！",
-                 LinkItemTo(set.base + "&action=add", "继续新增") + LinkItemTo(set.base, "返回列表") +
-                     LinkItemTo(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
+  state.host.Response->Write(MessageBox(
+      "新增操作成功！",
+      LinkItemTo(set.base + "&action=add", "继续新增") + LinkItemTo(set.base, "返回列表") +
+          LinkItemTo(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
 }
 
 void Template_Update(RequestState& state, const SetContext& set) {
@@ -143,14 +137,11 @@ void Template_Update(RequestState& state, const SetContext& set) {
   if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
   std::string desc = Req(state)("d_desc");
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + set.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_Template where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + set.channel.id_text,
+                      {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(name));
   rs.Set("d_desc", Variant(desc));
   rs.Update();

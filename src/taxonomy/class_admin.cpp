@@ -365,9 +365,9 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
     AlertBack(state, kParameterError);
   }
   Changed(state);
-  state.host.Response->Write(MessageBox(
-      "新增信息成功！", LinkItemTo(urls.WithId("add", parent), "返回继续新增") +
-                            LinkItemTo(urls.List(), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("新增信息成功！", LinkItemTo(urls.WithId("add", parent), "返回继续新增") +
+                                       LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
@@ -413,11 +413,10 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
        Variant(false), V(id), V(urls.channel)});
   if (changed == 0) AlertBack(state, kParameterError);
   Changed(state);
-  state.host.Response->Write(
-      MessageBox("修改信息成功！",
-                 LinkItemTo(urls.WithId("edit", id) + "&pid=" + std::to_string(pid),
-                          "返回继续修改") +
-                     LinkItemTo(urls.List(), "返回列表")));
+  state.host.Response->Write(MessageBox(
+      "修改信息成功！",
+      LinkItemTo(urls.WithId("edit", id) + "&pid=" + std::to_string(pid), "返回继续修改") +
+          LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
@@ -489,8 +488,8 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox(
-      "移动分类成功！", LinkItemTo(urls.WithId("move", id), "返回继续修改") +
-                            LinkItemTo(urls.List(), "返回列表")));
+      "移动分类成功！",
+      LinkItemTo(urls.WithId("move", id), "返回继续修改") + LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
@@ -524,8 +523,7 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
   RequireFormPost(state);
   RenumberClasses(*state.db.Conn, urls.channel);
   Changed(state);
-  state.host.Response->Write(
-      MessageBox("分类修复成功！", LinkItemTo(urls.List(), "返回列表")));
+  state.host.Response->Write(MessageBox("分类修复成功！", LinkItemTo(urls.List(), "返回列表")));
 }
 
 }  // namespace

@@ -180,13 +180,9 @@ void ArticleSubject_Edit(RequestState& state, int64_t channel) {
   if (!RequestId(state.host.Request->QueryString("id"), &id)) {
     AlertBack(state, kParameterErrorBack);
   }
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
-  rs.Open(state.db.Sql, {Variant(id), Variant(channel)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kParameterErrorBack);
-  }
+  Recordset& rs = OpenRowOrRefuse(
+      state, "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+      {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),
@@ -221,10 +217,11 @@ void ArticleSubject_Update(RequestState& state, int64_t channel) {
   // A changed folder: the new one is created, the old one keeps its pages.
   bool folder_ok = CreateSubjectFolder(state, s.dir);
   bool script_ok = WriteSubjectListJs(state);
-  state.host.Response->Write(MessageBox(
-      "修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
-      LinkItemTo(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
-          LinkItemTo(SubjectListUrl(channel), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
+                 LinkItemTo(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id),
+                            "返回继续修改") +
+                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 void ArticleSubject_Move(RequestState& state, int64_t channel, bool up) {

@@ -31,9 +31,9 @@ inline std::string EngineTestName(const ::testing::TestParamInfo<Engine>& info) 
   return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
 }
 
-#define FOLIREX_BOTH_DATABASE_FORMS(prefix, fixture)                                  \
-  INSTANTIATE_TEST_SUITE_P(prefix, fixture,                                           \
-                           ::testing::Values(::folirex::testing::Engine::kSqlite,     \
+#define FOLIREX_BOTH_DATABASE_FORMS(prefix, fixture)                                 \
+  INSTANTIATE_TEST_SUITE_P(prefix, fixture,                                          \
+                           ::testing::Values(::folirex::testing::Engine::kSqlite,    \
                                              ::folirex::testing::Engine::kPostgres), \
                            ::folirex::testing::EngineTestName)
 

@@ -32,7 +32,6 @@ class DesignPagesTest : public BothFormsSiteTest {
                    const std::vector<std::pair<std::string, std::string>>& form) {
     return site_->Post(path, form).text;
   }
-
 };
 
 TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {

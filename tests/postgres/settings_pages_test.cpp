@@ -40,7 +40,6 @@ class SettingsPagesTest : public BothFormsSiteTest {
     std::ifstream in(*path, std::ios::binary);
     return GbkToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
   }
-
 };
 
 TEST_P(SettingsPagesTest, SettingsAnnouncementsAndAdvertisementsAreStored) {

@@ -34,7 +34,6 @@ class TaxonomyPagesTest : public BothFormsSiteTest {
                   const std::vector<std::pair<std::string, std::string>>& form) {
     return site_->Post("/admin.asp?m=" + page + "&channelid=1&action=" + query, form);
   }
-
 };
 
 TEST_P(TaxonomyPagesTest, KeywordsAreAddedMovedRenamedAndDeleted) {

@@ -67,7 +67,7 @@ TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
   EXPECT_TRUE(fsys::exists(dir_ / "Games/up/a.jpg"));
   EXPECT_FALSE(fsys::exists(dir_ / "sport"));
   EXPECT_EQ(ValueText("select count(*) from Vantrel_MenuSet where d_channelid = 11 and d_name = "
-                  "'比赛管理'"),
+                      "'比赛管理'"),
             "1");
 
   HttpAnswer deleted = site_->Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}});
