@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/db/connection.h"
@@ -36,6 +37,10 @@ inline std::string EngineTestName(const ::testing::TestParamInfo<Engine>& info) 
                            ::testing::Values(::folirex::testing::Engine::kSqlite,    \
                                              ::folirex::testing::Engine::kPostgres), \
                            ::folirex::testing::EngineTestName)
+
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 class BothFormsSiteTest : public ::testing::TestWithParam<Engine> {
  protected:
@@ -86,6 +91,12 @@ class BothFormsSiteTest : public ::testing::TestWithParam<Engine> {
     return conn.ExecuteScalar(sql);
   }
   std::string ValueText(const std::string& sql) { return Value(sql).ToString(); }
+
+  // The decoded page that posting the form (UTF-8 values) to the served site answers with.
+  std::string Done(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& form) {
+    return site_->Post(path, form).text;
+  }
 
   PgServer pg_ = PgServer::FromEnvironment();
   std::unique_ptr<PgDatabase> db_;

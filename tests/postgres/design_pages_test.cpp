@@ -22,17 +22,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class DesignPagesTest : public BothFormsSiteTest {
- protected:
-  std::string Done(const std::string& path,
-                   const std::vector<std::pair<std::string, std::string>>& form) {
-    return site_->Post(path, form).text;
-  }
-};
+class DesignPagesTest : public BothFormsSiteTest {};
 
 TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
   const std::string skins = "/admin.asp?m=admin_skin&channelid=1&action=";

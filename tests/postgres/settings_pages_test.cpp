@@ -23,16 +23,8 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class SettingsPagesTest : public BothFormsSiteTest {
  protected:
-  std::string Done(const std::string& path,
-                   const std::vector<std::pair<std::string, std::string>>& form) {
-    return site_->Post(path, form).text;
-  }
   std::string FileText(const std::string& relative) {
     // Letter case ignored, as the server looks addresses up ("Js/" is the site's "js" folder).
     std::optional<fsys::path> path = fs::ResolveInside(dir_, relative);
