@@ -71,28 +71,13 @@ void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
 }
 
 void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
-  std::string html = FlatListHead(
-      kKeywords, channel,
+  state.host.Response->Write(FlatListTable(
+      state, kKeywords, channel,
       "<th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
-      "<th width=\"10%\">排序</th>");
-  state.db.Sql =
-      "select d_id, d_name, d_addtime, d_order from Vantrel_Keyword where d_channelid = ? "
-      "order by d_order desc, d_id desc";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
-  bool any = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    any = true;
-    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
-    html += "<tr><td align=\"center\">" + id +
-            "</td><td><a href=\"?m=admin_articlekeyword&amp;action=edit&amp;channelid=" +
-            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
-            "</a></td><td align=\"center\">" + FormatDate(rs["d_addtime"], Variant(1)) + "</td>" +
-            FlatRowEnd(kKeywords, channel, rs);
-  }
-  rs.Close();
-  html += FlatListFoot(5, any);
-  state.host.Response->Write(html);
+      "<th width=\"10%\">排序</th>",
+      "d_addtime", 5, [](const Recordset& rs) {
+        return "<td align=\"center\">" + FormatDate(rs["d_addtime"], Variant(1)) + "</td>";
+      }));
 }
 
 void ArticleKeyword_Add(RequestState& state, int64_t channel) {

@@ -44,17 +44,15 @@ void RenumberList(Connection& conn, std::string_view table, int64_t channel);
 std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& order,
                         const Variant& id);
 
-// The head of the list: the form "delform" posting to the list's address + "&action=" and the
-// bulk row's choice, the table and its heading row: `headings` ("<th>" markup) and the cell that
-// checks every box.
-std::string FlatListHead(const FlatList& list, int64_t channel, std::string_view headings);
-
-// The end of a row: its order cell (OrderArrows) and its check box posting d_id as checkid.
-std::string FlatRowEnd(const FlatList& list, int64_t channel, const Recordset& rs);
-
-// The end of the list over `columns` columns: the bulk row (删除 and 执行) when it has rows,
-// else the empty row; the table and form closed; the arrows' script.
-std::string FlatListFoot(int columns, bool any_rows);
+// The channel's list, largest d_order first, in the form "delform" that posts to the list's
+// address + "&action=" and the bulk row's choice: the heading row (`headings`, "<th>" markup,
+// then the cell that checks every box); per row its id, its d_name linked to the edit view,
+// `cells(rs)` (markup of the `columns` read besides d_id, d_name and d_order), the order arrows
+// (OrderArrows) and its check box; the bulk row (删除, 执行) or the empty row across `width`
+// columns; the arrows' script. Uses the request's recordset.
+std::string FlatListTable(RequestState& state, const FlatList& list, int64_t channel,
+                          std::string_view headings, std::string_view columns, int width,
+                          const std::function<std::string(const Recordset&)>& cells);
 
 // The order a new row takes: the channel's largest plus one (the count plus one while the
 // channel is numbered 1..n, and still the top of the list when it is not).

@@ -121,28 +121,13 @@ void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
 }
 
 void ArticleSubject_ShowList(RequestState& state, int64_t channel) {
-  std::string html = FlatListHead(
-      kSubjects, channel,
+  state.host.Response->Write(FlatListTable(
+      state, kSubjects, channel,
       "<th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
-      "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th>");
-  state.db.Sql =
-      "select d_id, d_name, d_dir, d_desc, d_order from Vantrel_ArticleSubject where "
-      "d_channelid = ? order by d_order desc, d_id desc";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
-  bool any = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    any = true;
-    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
-    html += "<tr><td align=\"center\">" + id +
-            "</td><td><a href=\"?m=admin_articlesubject&amp;action=edit&amp;channelid=" +
-            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
-            "</a></td><td>" + HTMLEncode(rs["d_dir"]) + "</td><td>" + HTMLEncode(rs["d_desc"]) +
-            "</td>" + FlatRowEnd(kSubjects, channel, rs);
-  }
-  rs.Close();
-  html += FlatListFoot(6, any);
-  state.host.Response->Write(html);
+      "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th>",
+      "d_dir, d_desc", 6, [](const Recordset& rs) {
+        return "<td>" + HTMLEncode(rs["d_dir"]) + "</td><td>" + HTMLEncode(rs["d_desc"]) + "</td>";
+      }));
 }
 
 void ArticleSubject_Add(RequestState& state, int64_t channel) {
