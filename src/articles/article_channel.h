@@ -11,21 +11,20 @@
 #include <cstdint>
 #include <string>
 
+#include "console/channel_page.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 inline constexpr char kArticleParameterError[] = "提示：参数错误！";
 
-struct ArticleChannel {
-  int64_t id = 0;
-  std::string id_text;     // the id as digits, for addresses and statements
-  std::string word;        // the channel's item word (d_projectname), as stored
+// The page's channel (id, id_text, word) and the values the article pages read of its settings.
+struct ArticleChannel : ConsoleChannel {
   bool publishes = false;  // GenerateHtml is not "0": the channel writes static pages
   int64_t clicks_of_hot = 0;
 };
 
-// GetChannelID, then InitChannel; the values above from the loaded settings.
+// OpenConsoleChannel (no site channel), then the values above from the loaded settings.
 ArticleChannel LoadArticleChannel(RequestState& state);
 
 // The text of the posted or queried value `key` (query string first, then the form), trimmed.

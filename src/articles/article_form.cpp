@@ -6,6 +6,7 @@
 #include "articles/article_save.h"
 #include "articles/article_script.h"
 #include "console/admin_frame.h"
+#include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -330,7 +331,7 @@ void ArticleAdd_Main(RequestState& state) {
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);
-  AdminNavi(state, "当前位置：" + word + "管理>>添加" + word);
+  ChannelNavi(state, channel, "添加" + word);
   ArticleAdd_ShowNavi(state, channel);
   if (state.Action == "save") {
     ArticleAdd_Save(state, channel);
@@ -350,15 +351,10 @@ void Article_Edit(RequestState& state, const ArticleChannel& channel) {
   if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
     AlertBack(state, kArticleParameterError);
   }
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Article where d_id = ? and d_channelid = ?";
-  rs.Open(state.db.Sql,
-          {Variant(static_cast<long long>(id)), Variant(static_cast<long long>(channel.id))},
-          *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kArticleParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(
+      state, "select * from Vantrel_Article where d_id = ? and d_channelid = ?",
+      {Variant(static_cast<long long>(id)), Variant(static_cast<long long>(channel.id))},
+      RowUse::kRead, kArticleParameterError);
   FormValues v;
   v.edit = true;
   v.action = "?m=admin_article&amp;channelid=" + channel.id_text +

@@ -159,7 +159,7 @@ void Article_Main(RequestState& state) {
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);
-  AdminNavi(state, "当前位置：" + word + "管理>>" + word + "管理");
+  ChannelNavi(state, channel, word + "管理");
   ArticleSearch search = Article_ShowSearch(state, channel);
   RunAdminAction(
       state,

@@ -15,6 +15,10 @@ std::string LinkItem(std::string_view href, std::string_view text) {
   return "<li><a href=\"" + std::string(href) + "\">" + std::string(text) + "</a></li>\r\n";
 }
 
+std::string LinkItemTo(std::string_view url, std::string_view text) {
+  return LinkItem(HtmlEscapeAttr(url), text);
+}
+
 std::string ListFormHead(const ListForm& form) {
   return "<form name=\"" + std::string(form.name) + "\" method=\"post\" action=\"" +
          std::string(form.action) +

@@ -26,6 +26,9 @@ std::string MessageBox(std::string_view message, std::string_view links);
 // One link row of a message box: `<li><a href="HREF">TEXT</a></li>`.
 std::string LinkItem(std::string_view href, std::string_view text);
 
+// LinkItem to a page's own address (a plain URL, encoded here for the attribute).
+std::string LinkItemTo(std::string_view url, std::string_view text);
+
 // A list whose rows carry check boxes: the form around the whole table (so that every row's box
 // belongs to it), the table and its heading row, whose last cell checks every box.
 struct ListForm {

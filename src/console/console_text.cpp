@@ -1,5 +1,7 @@
 #include "console/console_text.h"
 
+#include <utility>
+
 #include "core/messages.h"
 #include "platform/host/host_text.h"
 
@@ -14,6 +16,22 @@ std::vector<std::string> RequestValues(const Request& request, std::string_view 
 void RequireFormPost(RequestState& state) {
   if (!host::EqualsNoCase(state.host.Request->Method(), "POST"))
     AlertBack(state, "提示：参数错误！");
+}
+
+Recordset& OpenRowOrRefuse(RequestState& state, std::string sql, const std::vector<Variant>& params,
+                           RowUse use, std::string_view missing) {
+  Recordset& rs = *state.db.Rs;
+  state.db.Sql = std::move(sql);
+  if (use == RowUse::kChange) {
+    rs.Open(state.db.Sql, params, *state.db.Conn, 1, 3);
+  } else {
+    rs.Open(state.db.Sql, params, *state.db.Conn, 0, 1);
+  }
+  if (rs.Eof()) {
+    rs.Close();
+    AlertBack(state, missing);
+  }
+  return rs;
 }
 
 }  // namespace folirex

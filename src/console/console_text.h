@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 #include "platform/host/request.h"
 
 namespace folirex {
@@ -24,6 +25,15 @@ std::vector<std::string> RequestValues(const Request& request, std::string_view 
 // deletes posts; a plain address (a link followed from another site, which the session cookie
 // accompanies) must not change anything.
 void RequireFormPost(RequestState& state);
+
+// How OpenRowOrRefuse opens the row: to read it, or to change it (rs.Set, then rs.Update).
+enum class RowUse { kRead, kChange };
+
+// Opens the request's recordset (state.db.Rs; the statement kept in state.db.Sql) on the row
+// `sql` finds with the bound `params`. Without a row the recordset is closed and the request ends
+// with `missing` (AlertBack).
+Recordset& OpenRowOrRefuse(RequestState& state, std::string sql, const std::vector<Variant>& params,
+                           RowUse use, std::string_view missing);
 
 }  // namespace folirex
 

@@ -248,13 +248,8 @@ int64_t RequestId(RequestState& state) {
 
 void AD_ShowModify(RequestState& state, const ListQuery&) {
   int64_t id = RequestId(state);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_AD where d_id=?";
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kBadId);
-  }
+  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_AD where d_id=?", {Variant(id)},
+                                  RowUse::kRead, kBadId);
   AdvertForm ad;
   ad.type = rs["d_type"].ToInt64Or(-1);
   ad.code = rs["d_code"].ToString();
@@ -331,13 +326,8 @@ void AD_SaveAdd(RequestState& state, const ListQuery&) {
 void AD_SaveModify(RequestState& state, const ListQuery&) {
   int64_t id = RequestId(state);
   AdvertForm ad = ReadAdvert(state, id);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_AD where d_id=?";
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kBadId);
-  }
+  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_AD where d_id=?", {Variant(id)},
+                                  RowUse::kChange, kBadId);
   SetColumns(rs, ad);
   rs.Update();
   rs.Close();

@@ -122,13 +122,8 @@ int64_t QueryId(RequestState& state, std::string_view message) {
 void Announce_ShowEdit(RequestState& state) {
   const char* message = "提示：参数错误，请返回！";
   int64_t id = QueryId(state, message);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Announce where d_id = ?";
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, message);
-  }
+  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_Announce where d_id = ?",
+                                  {Variant(id)}, RowUse::kRead, message);
   Variant title = rs["d_title"];
   Variant channel = rs["d_channelid"];
   Variant content = rs["d_content"];
@@ -199,13 +194,8 @@ void Announce_SaveAdd(RequestState& state) {
 void Announce_SaveEdit(RequestState& state) {
   int64_t id = QueryId(state, kParameterError);
   Announcement a = ReadAnnouncement(state);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "Select * from Vantrel_Announce where d_id = ?";
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(state, "Select * from Vantrel_Announce where d_id = ?",
+                                  {Variant(id)}, RowUse::kChange, kParameterError);
   SetColumns(state, rs, a);
   rs.Update();
   rs.Close();

@@ -19,7 +19,7 @@ namespace folirex {
 namespace {
 
 struct SkinContext {
-  DesignChannel channel;
+  ConsoleChannel channel;
   std::string base;       // the page's own address for the channel
   std::string skin_root;  // the channel's site path ("/" + folder + "/"), whose Skin/ holds files
 };
@@ -36,12 +36,7 @@ void Skin_ShowNavi(RequestState& state, const SkinContext& skin) {
 
 void Skin_ShowList(RequestState& state, const SkinContext& skin) {
   std::string base = HtmlEscapeAttr(skin.base);
-  std::string html =
-      "<form name='delform' method='post' action='" + base +
-      "&amp;action=' style='margin:0'>\r\n"
-      "<table border=0 cellspacing=1 align=center class=list>\r\n"
-      "<tr><th width='8%'>ID</th><th width='84%'>风格名称</th><th width='8%'><input "
-      "type='checkbox' name='chkSelectAll' onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  std::string html = DesignListHead(base, "<th width='8%'>ID</th><th width='84%'>风格名称</th>");
   Recordset& rs = *state.db.Rs;
   state.db.Sql = "select d_id, d_name, d_sysflag from Vantrel_Skin where d_channelid = " +
                  skin.channel.id_text + " order by d_id";
@@ -52,8 +47,7 @@ void Skin_ShowList(RequestState& state, const SkinContext& skin) {
     std::string id = rs["d_id"].ToString();
     html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
             "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-            "</a></td><td align=center><input type='checkbox' name='checkid' value='" + id + "'" +
-            (rs["d_sysflag"].ToBoolOr(false) ? " disabled" : "") + "></td></tr>\r\n";
+            "</a></td>" + CheckIdCell(id, rs["d_sysflag"].ToBoolOr(false)) + "</tr>\r\n";
   }
   rs.Close();
   html += rows ? BulkDeleteRow(3) : "<tr><td colspan=3>没有记录</td></tr>\r\n";
@@ -69,19 +63,14 @@ void ShowForm(RequestState& state, const SkinContext& skin, const Recordset* row
   std::string name = row ? (*row)["d_name"].ToString() : "";
   std::string content = row ? (*row)["d_content"].ToString() : "";
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + action +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-      "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-      "<th width='30%'>设置说明</th></tr>\r\n"
+      "<form name='form1' method='post' action='" + base + action + "'>" + FormTableHead() +
       "<tr><td align=right>风格名称：</td><td><input type='text' name='d_name' size=50 value='" +
       HtmlEscapeAttr(name) +
       "'></td><td><font color=red>*</font> 风格名称</td></tr>\r\n"
       "<tr><td align=right>风格内容：</td><td><textarea name='d_content' cols=60 rows=20>" +
       TextAreaContent(content) +
-      "</textarea></td><td><font color=red>*</font> 风格内容</td></tr>\r\n"
-      "<tr><td colspan=3 align=center><input type='submit' value='确　定'> <input "
-      "type='button' value='返 回' onclick=\"location.href='" +
-      base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n");
+      "</textarea></td><td><font color=red>*</font> 风格内容</td></tr>\r\n" +
+      FormButtonsFoot(base));
 }
 
 void Skin_Add(RequestState& state, const SkinContext& skin) { ShowForm(state, skin, nullptr); }
@@ -89,14 +78,10 @@ void Skin_Add(RequestState& state, const SkinContext& skin) { ShowForm(state, sk
 void Skin_Edit(RequestState& state, const SkinContext& skin) {
   int64_t id = 0;
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + skin.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(state,
+                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
+                                      " and d_channelid = " + skin.channel.id_text,
+                                  {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, skin, &rs);
   rs.Close();
 }
@@ -149,9 +134,9 @@ void Skin_Save(RequestState& state, const SkinContext& skin) {
   state.host.Response->Write(SavedBox(
       failed, "新增操作成功！",
       failed.empty()
-          ? PageLink(skin.base + "&action=add", "继续新增") + PageLink(skin.base, "返回列表")
-          : PageLink(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                PageLink(skin.base, "返回列表")));
+          ? LinkItemTo(skin.base + "&action=add", "继续新增") + LinkItemTo(skin.base, "返回列表")
+          : LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                LinkItemTo(skin.base, "返回列表")));
 }
 
 void Skin_Update(RequestState& state, const SkinContext& skin) {
@@ -162,14 +147,10 @@ void Skin_Update(RequestState& state, const SkinContext& skin) {
   ReadPostedSkin(state, &name, &content);
 
   // A skin of another channel is refused: its file lies in that channel's folder.
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + skin.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs = OpenRowOrRefuse(state,
+                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
+                                      " and d_channelid = " + skin.channel.id_text,
+                                  {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(name));
   rs.Set("d_content", Variant(content));
   rs.Update();
@@ -178,31 +159,14 @@ void Skin_Update(RequestState& state, const SkinContext& skin) {
   std::string failed = WriteSkinFile(state, skin, id, content);
   state.host.Response->Write(
       SavedBox(failed, "修改操作成功！",
-               PageLink(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                   PageLink(skin.base, "返回列表")));
+               LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                   LinkItemTo(skin.base, "返回列表")));
 }
 
 void Skin_Del(RequestState& state, const SkinContext& skin) {
-  std::string posted = Req(state)("checkid");
-  if (Trim(posted).empty()) AlertBack(state, "提示：请先选择记录再删除！");
-  RequireFormPost(state);
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kDesignParameterError);
-
   // Every id must name a skin of this channel, none of them a system skin.
-  int64_t mine = 0, system = 0;
-  {
-    Recordset rs;
-    rs.Open("select d_sysflag from Vantrel_Skin where d_channelid = " + skin.channel.id_text +
-                " and d_id in (" + list.sql + ")",
-            *state.db.Conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      ++mine;
-      if (rs["d_sysflag"].ToBoolOr(false)) ++system;
-    }
-  }
-  if (mine != static_cast<int64_t>(list.ids.size())) AlertBack(state, kDesignParameterError);
-  if (system > 0) AlertBack(state, "提示：系统自带的风格不允许删除！");
+  IdList list =
+      PostedOwnRows(state, "Vantrel_Skin", skin.channel, "提示：系统自带的风格不允许删除！");
 
   state.db.Sql = "delete from Vantrel_Skin where d_id in (" + list.sql + ")";
   state.db.Conn->Execute(state.db.Sql);
@@ -213,7 +177,7 @@ void Skin_Del(RequestState& state, const SkinContext& skin) {
     pattern += (i ? "|" : "") + std::to_string(list.ids[i]);
   }
   DeleteSubFolders(state.host, skin.skin_root + "Skin/", pattern + ")$");
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(skin.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(skin.base, "返回列表")));
 }
 
 }  // namespace
@@ -222,12 +186,12 @@ void Skin_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_Skin");
   AdminHeader(state);
   SkinContext skin;
-  skin.channel = OpenDesignChannel(state, true);
+  skin.channel = OpenConsoleChannel(state, true);
   skin.base = "?m=admin_skin&channelid=" + skin.channel.id_text;
   skin.skin_root = skin.channel.id == 0
                        ? state.host.Application->Get("server_path").ToString()
                        : GetChannelPath(state.host, state.db, state.caches, skin.channel.id_text);
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(skin.channel.label) + "管理>>风格管理");
+  ChannelNavi(state, skin.channel, "风格管理");
   Skin_ShowNavi(state, skin);
   auto with = [&skin](void (*run)(RequestState&, const SkinContext&)) {
     return [&skin, run](RequestState& s) { run(s, skin); };

@@ -1,9 +1,9 @@
-// What the design pages (template sets, template pages, skins) share: the current channel of the
-// page with its breadcrumb word, the tip box and the bulk-delete row under their lists, the
+// What the design pages (template sets, template pages, skins) share besides the channel frame
+// of console/channel_page.h: the tip box and the bulk-delete row under their lists, the
 // content of a text area that gives back exactly what it was filled with, and the link items of
 // their message boxes.
 //
-// Call on the request's worker. OpenDesignChannel ends the request (AlertBack) when it refuses.
+// Call on the request's worker.
 #ifndef FOLIREX_DESIGN_TEMPLATE_BLOCKS_H_
 #define FOLIREX_DESIGN_TEMPLATE_BLOCKS_H_
 
@@ -12,23 +12,37 @@
 #include <string>
 #include <string_view>
 
+#include "console/channel_page.h"
+#include "console/id_list.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 inline constexpr char kDesignParameterError[] = "提示：参数错误！";
 
-// The channel a design page works on, from the query string's channelid.
-struct DesignChannel {
-  int64_t id = 0;
-  std::string id_text;  // the id as the page's addresses and statements carry it
-  std::string label;    // the breadcrumb's item word (text, not encoded)
-};
+// The head of a list whose rows carry check boxes: the form "delform" posting to `base` (the
+// page's address, encoded for the attribute) + "&amp;action=" and the bulk row's choice, the
+// list table and its heading row: `headings` ("<th>" markup) and the cell that checks every box.
+std::string DesignListHead(std::string_view base, std::string_view headings);
 
-// A channelid that is not a plain id answers "提示：参数错误，请返回！". Channel 0 is the site
-// itself where `site_allowed` (label 系统, no channel loaded); any other id loads the channel
-// (InitChannel, which refuses a channel that does not exist) and takes its item word.
-DesignChannel OpenDesignChannel(RequestState& state, bool site_allowed);
+// The last cell of a list row: the box that posts the row's `value` (attribute markup) as
+// checkid, not to be ticked for a system row.
+std::string CheckIdCell(std::string_view value, bool system);
+
+// The table of an add or edit form, written after the form's own tag: its heading row
+// (设置名称, 基本参数设置, 设置说明).
+std::string FormTableHead();
+
+// The last row of such a form: 确　定, and 返 回 to `base` (encoded for the attribute); the table
+// and the form closed.
+std::string FormButtonsFoot(std::string_view base);
+
+// The ids the list form posts as checkid for deleting rows of `table` of the channel. Answers,
+// nothing changed: none chosen "提示：请先选择记录再删除！"; a GET, a list that is not one of
+// plain ids, or an id that is not a row of the channel the page's parameter message; a system
+// row (d_sysflag) `system_refused`.
+IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleChannel& channel,
+                     std::string_view system_refused);
 
 // The tip box under a list: 提示： in bold blue, then one "<li>" per item (markup).
 std::string TipBox(std::initializer_list<std::string_view> items);
@@ -41,9 +55,6 @@ std::string BulkDeleteRow(int columns);
 // the browser drops, so that a text starting with a line feed, holding "</textarea>" or quotes
 // comes back from the form unchanged.
 std::string TextAreaContent(std::string_view text);
-
-// A link item of a message box to one of the page's own addresses (encoded for the attribute).
-std::string PageLink(std::string_view url, std::string_view text);
 
 // The number of characters of UTF-8 text.
 int64_t CharacterCount(std::string_view text);

@@ -24,7 +24,7 @@ namespace {
 constexpr int64_t kMaxNameLength = 50;
 
 struct PageContext {
-  DesignChannel channel;
+  ConsoleChannel channel;
   std::string flag;  // the list's type filter, trimmed and lower-cased
   std::string base;  // the page's own address for the channel
 };
@@ -67,13 +67,8 @@ void TemplatePage_ShowNavi(RequestState& state, const PageContext& page) {
 
 void TemplatePage_ShowList(RequestState& state, const PageContext& page) {
   std::string base = HtmlEscapeAttr(page.base);
-  std::string html =
-      "<form name='delform' method='post' action='" + base +
-      "&amp;action=' style='margin:0'>\r\n"
-      "<table border=0 cellspacing=1 align=center class=list>\r\n"
-      "<tr><th width='5%'>ID</th><th width='20%'>模板页名称</th><th width='20%'>模板页类型</th>"
-      "<th width='8%'><input type='checkbox' name='chkSelectAll' onclick=\"doCheckAll(this)\">"
-      "</th></tr>\r\n";
+  std::string html = DesignListHead(
+      base, "<th width='5%'>ID</th><th width='20%'>模板页名称</th><th width='20%'>模板页类型</th>");
 
   // A filter names one of the type codes; any other value lists nothing.
   bool rows = false;
@@ -100,9 +95,8 @@ void TemplatePage_ShowList(RequestState& state, const PageContext& page) {
       std::string value = system ? id : type + "-" + id;
       html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
               "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-              "</a></td><td align=center>" + TemplatePage_TypeName(type) +
-              "</td><td align=center><input type='checkbox' name='checkid' value='" +
-              HtmlEscapeAttr(value) + "'" + (system ? " disabled" : "") + "></td></tr>\r\n";
+              "</a></td><td align=center>" + TemplatePage_TypeName(type) + "</td>" +
+              CheckIdCell(HtmlEscapeAttr(value), system) + "</tr>\r\n";
     }
     rs.Close();
   }
@@ -121,10 +115,7 @@ void ShowForm(RequestState& state, const PageContext& page, const Recordset* row
   std::string html =
       row ? "<form name='form1' method='post' action='" + base + "&amp;action=update'>"
           : "<form name='formadd' method='post' action='" + base + "&amp;action=save'>";
-  html +=
-      "\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-      "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-      "<th width='30%'>设置说明</th></tr>\r\n";
+  html += FormTableHead();
   std::string name = row ? (*row)["d_name"].ToString() : "";
   html +=
       "<tr><td align=right>名称：</td><td><input type='text' name='d_name' size=55 maxlength=50 "
@@ -160,10 +151,7 @@ void ShowForm(RequestState& state, const PageContext& page, const Recordset* row
       "<tr id='ArticleContent'><td align=right>模板页内容：</td><td colspan=2>"
       "<textarea name='d_content' cols=110 rows=40>" +
       TextAreaContent(content) + "</textarea></td></tr>\r\n";
-  html +=
-      "<tr><td colspan=3 align=center><input type='submit' value='确　定'> "
-      "<input type='button' value='返 回' onclick=\"location.href='" +
-      base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
+  html += FormButtonsFoot(base);
   state.host.Response->Write(html);
 }
 
@@ -174,14 +162,11 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   int64_t id = 0;
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + page.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + page.channel.id_text,
+                      {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, page, &rs);
   rs.Close();
 }
@@ -245,7 +230,7 @@ void TemplatePage_Save(RequestState& state, const PageContext& page) {
 
   state.host.Response->Write(MessageBox(
       "新增操作成功！",
-      PageLink(page.base + "&action=add", "继续新增") + PageLink(page.base, "返回列表")));
+      LinkItemTo(page.base + "&action=add", "继续新增") + LinkItemTo(page.base, "返回列表")));
 }
 
 void TemplatePage_Update(RequestState& state, const PageContext& page) {
@@ -254,14 +239,11 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
   PostedPage posted = ReadPostedPage(state, page, false, nullptr);
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + page.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + page.channel.id_text,
+                      {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(posted.name));
   rs.Set("d_content", Variant(posted.content));
   rs.Set("d_skinid", Variant(posted.skin));
@@ -269,9 +251,10 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   rs.Close();
   state.caches.Clear();
 
-  state.host.Response->Write(MessageBox(
-      "修改操作成功！", PageLink(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            PageLink(page.base, "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改操作成功！",
+                 LinkItemTo(page.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                     LinkItemTo(page.base, "返回列表")));
 }
 
 // The system page of the type that takes the place of a deleted one: the channel's own first
@@ -363,7 +346,7 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(page.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(page.base, "返回列表")));
 }
 
 }  // namespace
@@ -373,9 +356,9 @@ void TemplatePage_Main(RequestState& state) {
   AdminHeader(state);
   PageContext page;
   page.flag = LCase(Trim(Req(state).QueryString("flag")));
-  page.channel = OpenDesignChannel(state, true);
+  page.channel = OpenConsoleChannel(state, true);
   page.base = "?m=admin_templatepage&channelid=" + page.channel.id_text;
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(page.channel.label) + "管理>>模板页管理");
+  ChannelNavi(state, page.channel, "模板页管理");
   TemplatePage_ShowNavi(state, page);
   auto with = [&page](void (*run)(RequestState&, const PageContext&)) {
     return [&page, run](RequestState& s) { run(s, page); };

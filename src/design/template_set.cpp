@@ -21,7 +21,7 @@ namespace folirex {
 namespace {
 
 struct SetContext {
-  DesignChannel channel;
+  ConsoleChannel channel;
   std::string base;  // the page's own address for the channel
 };
 
@@ -37,13 +37,10 @@ void Template_ShowNavi(RequestState& state, const SetContext& set) {
 
 void Template_ShowList(RequestState& state, const SetContext& set) {
   std::string base = HtmlEscapeAttr(set.base);
-  std::string html =
-      "<form name='delform' method='post' action='" + base +
-      "&amp;action=' style='margin:0'>\r\n"
-      "<table border=0 cellspacing=1 align=center class=list>\r\n"
-      "<tr><th width='8%'>ID</th><th width='20%'>方案名称</th><th width='20%'>方案描述</th>"
-      "<th width='10%'>选择模板页</th><th width='8%'><input type='checkbox' name='chkSelectAll' "
-      "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
+  std::string html = DesignListHead(
+      base,
+      "<th width='8%'>ID</th><th width='20%'>方案名称</th><th width='20%'>方案描述</th>"
+      "<th width='10%'>选择模板页</th>");
   Recordset& rs = *state.db.Rs;
   state.db.Sql = "select * from Vantrel_Template where d_channelid = " + set.channel.id_text +
                  " order by d_id";
@@ -56,8 +53,8 @@ void Template_ShowList(RequestState& state, const SetContext& set) {
             "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
             "</a></td><td>" + HtmlEscapeText(Trim(rs["d_desc"].ToString()), LineFeeds::kBreak) +
             "</td><td align=center><a href='" + base + "&amp;action=selectpage&amp;id=" + id +
-            "'>选择模板页</a></td><td align=center><input type='checkbox' name='checkid' value='" +
-            id + "'" + (rs["d_sysflag"].ToBoolOr(false) ? " disabled" : "") + "></td></tr>\r\n";
+            "'>选择模板页</a></td>" + CheckIdCell(id, rs["d_sysflag"].ToBoolOr(false)) +
+            "</tr>\r\n";
   }
   rs.Close();
   html += rows ? BulkDeleteRow(5) : "<tr><td colspan=5 align=center>没有记录</td></tr>\r\n";
@@ -75,19 +72,12 @@ void ShowForm(RequestState& state, const SetContext& set, const Recordset* row) 
   std::string name = row ? (*row)["d_name"].ToString() : "";
   std::string desc = row ? (*row)["d_desc"].ToString() : "";
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + action +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-      "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-      "<th width='30%'>设置说明</th></tr>\r\n"
+      "<form name='form1' method='post' action='" + base + action + "'>" + FormTableHead() +
       "<tr><td align=right>方案名称：</td><td><input type='text' name='d_name' size=50 value='" +
       HtmlEscapeAttr(name) +
       "'></td><td><font color=red>*</font> 方案名称</td></tr>\r\n"
       "<tr><td align=right>方案描述：</td><td><textarea name='d_desc' cols=50 rows=5>" +
-      TextAreaContent(desc) +
-      "</textarea></td><td></td></tr>\r\n"
-      "<tr><td colspan=3 align=center><input type='submit' value='确　定'> <input "
-      "type='button' value='返 回' onclick=\"location.href='" +
-      base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n");
+      TextAreaContent(desc) + "</textarea></td><td></td></tr>\r\n" + FormButtonsFoot(base));
 }
 
 // The id of the request's `key`; a set of this channel, else the request ends with the page's
@@ -106,13 +96,9 @@ void Template_Add(RequestState& state, const SetContext& set) { ShowForm(state, 
 
 void Template_Edit(RequestState& state, const SetContext& set) {
   int64_t id = SetOfChannel(state, set, "id");
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where d_id = " + std::to_string(id);
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state, "select * from Vantrel_Template where d_id = " + std::to_string(id),
+                      {}, RowUse::kRead, kDesignParameterError);
   ShowForm(state, set, &rs);
   rs.Close();
 }
@@ -137,10 +123,10 @@ void Template_Save(RequestState& state, const SetContext& set) {
   rs.Close();
   state.caches.Clear();
 
-  state.host.Response->Write(
-      MessageBox("新增操作成功！",
-                 PageLink(set.base + "&action=add", "继续新增") + PageLink(set.base, "返回列表") +
-                     PageLink(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
+  state.host.Response->Write(MessageBox(
+      "新增操作成功！",
+      LinkItemTo(set.base + "&action=add", "继续新增") + LinkItemTo(set.base, "返回列表") +
+          LinkItemTo(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
 }
 
 void Template_Update(RequestState& state, const SetContext& set) {
@@ -151,14 +137,11 @@ void Template_Update(RequestState& state, const SetContext& set) {
   if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
   std::string desc = Req(state)("d_desc");
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where d_id = " + std::to_string(id) +
-                 " and d_channelid = " + set.channel.id_text;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kDesignParameterError);
-  }
+  Recordset& rs =
+      OpenRowOrRefuse(state,
+                      "select * from Vantrel_Template where d_id = " + std::to_string(id) +
+                          " and d_channelid = " + set.channel.id_text,
+                      {}, RowUse::kChange, kDesignParameterError);
   rs.Set("d_name", Variant(name));
   rs.Set("d_desc", Variant(desc));
   rs.Update();
@@ -166,8 +149,8 @@ void Template_Update(RequestState& state, const SetContext& set) {
   state.caches.Clear();
 
   state.host.Response->Write(MessageBox(
-      "修改操作成功！", PageLink(set.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            PageLink(set.base, "返回列表")));
+      "修改操作成功！", LinkItemTo(set.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+                            LinkItemTo(set.base, "返回列表")));
 }
 
 // The system set that takes the place of deleted ones: the channel's own lowest, else the lowest
@@ -182,26 +165,9 @@ int64_t FallbackSet(Connection& conn, int64_t channel) {
 }
 
 void Template_Del(RequestState& state, const SetContext& set) {
-  std::string posted = Req(state)("checkid");
-  if (Trim(posted).empty()) AlertBack(state, "提示：请先选择记录再删除！");
-  RequireFormPost(state);
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kDesignParameterError);
-
+  IdList list =
+      PostedOwnRows(state, "Vantrel_Template", set.channel, "提示：系统自带的方案不允许删除！");
   Connection& conn = *state.db.Conn;
-  int64_t mine = 0, system = 0;
-  {
-    Recordset rs;
-    rs.Open("select d_sysflag from Vantrel_Template where d_channelid = " + set.channel.id_text +
-                " and d_id in (" + list.sql + ")",
-            conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      ++mine;
-      if (rs["d_sysflag"].ToBoolOr(false)) ++system;
-    }
-  }
-  if (mine != static_cast<int64_t>(list.ids.size())) AlertBack(state, kDesignParameterError);
-  if (system > 0) AlertBack(state, "提示：系统自带的方案不允许删除！");
   int64_t fallback = FallbackSet(conn, set.channel.id);
   if (fallback == 0) AlertBack(state, kDesignParameterError);
 
@@ -214,7 +180,7 @@ void Template_Del(RequestState& state, const SetContext& set) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("删除成功！", PageLink(set.base, "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(set.base, "返回列表")));
 }
 
 void Template_SelectPage(RequestState& state, const SetContext& set) {
@@ -254,10 +220,7 @@ void Template_SelectPage(RequestState& state, const SetContext& set) {
   }
   rs.Close();
   if (!rows) html += "<tr><td colspan=3 align=center>没有记录</td></tr>\r\n";
-  html +=
-      "<tr><td colspan=3 align=center><input type='submit' value='确　定'> <input "
-      "type='button' value='返 回' onclick=\"location.href='" +
-      base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
+  html += FormButtonsFoot(base);
   state.host.Response->Write(html);
 }
 
@@ -304,7 +267,7 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
     transaction.Commit();
   }
   state.caches.Clear();
-  state.host.Response->Write(MessageBox("选择模板页成功！", PageLink(set.base, "返回列表")));
+  state.host.Response->Write(MessageBox("选择模板页成功！", LinkItemTo(set.base, "返回列表")));
 }
 
 }  // namespace
@@ -313,9 +276,9 @@ void Template_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_Template");
   AdminHeader(state);
   SetContext set;
-  set.channel = OpenDesignChannel(state, false);
+  set.channel = OpenConsoleChannel(state, false);
   set.base = "?m=admin_template&channelid=" + set.channel.id_text;
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(set.channel.label) + "管理>>模板方案管理");
+  ChannelNavi(state, set.channel, "模板方案管理");
   Template_ShowNavi(state, set);
   auto with = [&set](void (*run)(RequestState&, const SetContext&)) {
     return [&set, run](RequestState& s) { run(s, set); };

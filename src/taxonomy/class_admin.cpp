@@ -7,6 +7,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/folder_names.h"
@@ -364,9 +365,9 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
     AlertBack(state, kParameterError);
   }
   Changed(state);
-  state.host.Response->Write(MessageBox(
-      "新增信息成功！", LinkItem(HtmlEscapeAttr(urls.WithId("add", parent)), "返回继续新增") +
-                            LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("新增信息成功！", LinkItemTo(urls.WithId("add", parent), "返回继续新增") +
+                                       LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
@@ -412,11 +413,10 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
        Variant(false), V(id), V(urls.channel)});
   if (changed == 0) AlertBack(state, kParameterError);
   Changed(state);
-  state.host.Response->Write(
-      MessageBox("修改信息成功！",
-                 LinkItem(HtmlEscapeAttr(urls.WithId("edit", id) + "&pid=" + std::to_string(pid)),
-                          "返回继续修改") +
-                     LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+  state.host.Response->Write(MessageBox(
+      "修改信息成功！",
+      LinkItemTo(urls.WithId("edit", id) + "&pid=" + std::to_string(pid), "返回继续修改") +
+          LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
@@ -488,8 +488,8 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox(
-      "移动分类成功！", LinkItem(HtmlEscapeAttr(urls.WithId("move", id)), "返回继续修改") +
-                            LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      "移动分类成功！",
+      LinkItemTo(urls.WithId("move", id), "返回继续修改") + LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
@@ -500,7 +500,7 @@ void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
   }
   Changed(state);
   state.host.Response->Write(MessageBox("删除分类成功！请记得重新生成相关分类的文件呀！",
-                                        LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+                                        LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
@@ -516,15 +516,14 @@ void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
   state.host.Response->Write(MessageBox(
       "此分类（包括子分类）的所有文章已经被移到回收站中！<br>本分类（包括子分类）下的所有HTML文件"
       "已经被删除！你需要重新生成相关文件！",
-      LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+      LinkItemTo(urls.List(), "返回列表")));
 }
 
 void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
   RequireFormPost(state);
   RenumberClasses(*state.db.Conn, urls.channel);
   Changed(state);
-  state.host.Response->Write(
-      MessageBox("分类修复成功！", LinkItem(HtmlEscapeAttr(urls.List()), "返回列表")));
+  state.host.Response->Write(MessageBox("分类修复成功！", LinkItemTo(urls.List(), "返回列表")));
 }
 
 }  // namespace
@@ -532,13 +531,10 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ArticleClass");
   AdminHeader(state);
-  state.channel.ChannelID = GetChannelID(state);
+  const ConsoleChannel channel = OpenConsoleChannel(state);
   ClassUrls urls;
-  if (!ParseId(state.channel.ChannelID.ToString(), &urls.channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
-  InitChannel(state);
-  AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理>>分类管理");
+  urls.channel = channel.id;
+  ChannelNavi(state, channel, "分类管理");
   ArticleClass_ShowNavi(state, urls);
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };

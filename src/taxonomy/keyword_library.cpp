@@ -26,10 +26,6 @@ std::string ListUrl(int64_t channel) {
   return "?m=admin_articlekeyword&channelid=" + std::to_string(channel);
 }
 
-std::string BackLink(const std::string& url, const char* text) {
-  return LinkItem(HtmlEscapeAttr(url), text);
-}
-
 // The posted name as typed (not trimmed); refused names end the request.
 std::string PostedName(RequestState& state) {
   std::string name = (*state.host.Request)("d_name");
@@ -75,42 +71,13 @@ void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
 }
 
 void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
-  std::string html =
-      "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(ListUrl(channel)) +
-      "&amp;action=\" style=\"margin:0\">\r\n"
-      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
-      "<th width=\"10%\">排序</th><th width=\"8%\"><input type=\"checkbox\" "
-      "name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th></tr>\r\n";
-  state.db.Sql =
-      "select d_id, d_name, d_addtime, d_order from Vantrel_Keyword where d_channelid = ? "
-      "order by d_order desc, d_id desc";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
-  bool any = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    any = true;
-    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
-    html += "<tr><td align=\"center\">" + id +
-            "</td><td><a href=\"?m=admin_articlekeyword&amp;action=edit&amp;channelid=" +
-            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
-            "</a></td><td align=\"center\">" + FormatDate(rs["d_addtime"], Variant(1)) +
-            "</td><td align=\"center\">" +
-            OrderArrows(kKeywords, channel, rs["d_order"], rs["d_id"]) +
-            "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" + id +
-            "\"></td></tr>\r\n";
-  }
-  rs.Close();
-  if (!any) {
-    html += "<tr><td colspan=\"5\" align=\"center\">没有记录</td></tr>\r\n";
-  } else {
-    html +=
-        "<tr><td colspan=\"5\" align=\"right\"> 操作：<select name=\"checkaction\">"
-        "<option value=\"del\">删除</option></select> <input type=\"button\" value=\"执行\" "
-        "onclick=\"doAction(this)\"></td></tr>\r\n";
-  }
-  html += "</table>\r\n</form>\r\n" + ArrowLinkScript();
-  state.host.Response->Write(html);
+  state.host.Response->Write(FlatListTable(
+      state, kKeywords, channel,
+      "<th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
+      "<th width=\"10%\">排序</th>",
+      "d_addtime", 5, [](const Recordset& rs) {
+        return "<td align=\"center\">" + FormatDate(rs["d_addtime"], Variant(1)) + "</td>";
+      }));
 }
 
 void ArticleKeyword_Add(RequestState& state, int64_t channel) {
@@ -123,11 +90,7 @@ void ArticleKeyword_Save(RequestState& state, int64_t channel) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    // The largest order plus one: the same as the count plus one while the channel is numbered
-    // 1..n, and still the top of the list when it is not.
-    Variant last = conn.ExecuteScalar(
-        "select max(d_order) from Vantrel_Keyword where d_channelid = ?", {Variant(channel)});
-    int64_t order = last.ToInt64Or(0) + 1;
+    int64_t order = NextOrder(conn, kKeywords.table, channel);
     state.db.Sql =
         "insert into Vantrel_Keyword (d_channelid, d_name, d_order, d_addtime) values (?, ?, ?, ?)";
     conn.Execute(state.db.Sql,
@@ -135,8 +98,8 @@ void ArticleKeyword_Save(RequestState& state, int64_t channel) {
     transaction.Commit();
   }
   state.host.Response->Write(
-      MessageBox("新增信息成功！", BackLink(ListUrl(channel) + "&action=add", "返回继续新增") +
-                                       BackLink(ListUrl(channel), "返回列表")));
+      MessageBox("新增信息成功！", LinkItemTo(ListUrl(channel) + "&action=add", "返回继续新增") +
+                                       LinkItemTo(ListUrl(channel), "返回列表")));
 }
 
 // The stored name of keyword `id` of the channel; false when the channel has none.
@@ -184,8 +147,8 @@ void ArticleKeyword_Update(RequestState& state, int64_t channel) {
   }
   state.host.Response->Write(MessageBox(
       "修改信息成功！",
-      BackLink(ListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
-          BackLink(ListUrl(channel), "返回列表")));
+      LinkItemTo(ListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
+          LinkItemTo(ListUrl(channel), "返回列表")));
 }
 
 void ArticleKeyword_Del(RequestState& state, int64_t channel) {
@@ -206,7 +169,7 @@ void ArticleKeyword_Del(RequestState& state, int64_t channel) {
     RenumberList(conn, "Vantrel_Keyword", channel);
     transaction.Commit();
   }
-  state.host.Response->Write(MessageBox("删除成功！", BackLink(ListUrl(channel), "返回列表")));
+  state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(ListUrl(channel), "返回列表")));
 }
 
 }  // namespace

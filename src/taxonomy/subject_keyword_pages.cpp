@@ -3,15 +3,15 @@
 #include <utility>
 #include <vector>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/id_list.h"
 #include "core/messages.h"
-#include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/host/host_text.h"
+#include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
-#include "site/channel_loader.h"
 
 namespace folirex {
 namespace {
@@ -36,21 +36,6 @@ bool StoredOrder(Connection& conn, std::string_view table, int64_t channel, int6
 }  // namespace
 
 bool RequestId(const std::string& text, int64_t* id) { return ParseId(Trim(text), id); }
-
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body) {
-  CheckPrivilege(state, code);
-  AdminHeader(state);
-  Variant channel_text = GetChannelID(state);
-  int64_t channel = 0;
-  if (!ParseId(channel_text.ToString(), &channel)) AlertBack(state, kMoveParameterError);
-  state.channel.ChannelID = Variant(channel);
-  InitChannel(state);
-  AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;" +
-                       std::string(title));
-  body(channel);
-  AdminFooter(state);
-}
 
 void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
                 const std::function<void()>& after_move) {
@@ -124,6 +109,44 @@ std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& or
          base + "up" + tail +
          "\" onclick=\"return postArrowLink(this)\"><img src=\"admin/down.gif\" "
          "border=\"0\"></a>";
+}
+
+std::string FlatListTable(RequestState& state, const FlatList& list, int64_t channel,
+                          std::string_view headings, std::string_view columns, int width,
+                          const std::function<std::string(const Recordset&)>& cells) {
+  const std::string action = HtmlEscapeAttr(ListUrl(list, channel)) + "&amp;action=";
+  std::string html = ListFormHead({.action = action, .headings = headings, .check_width = "8%"});
+  state.db.Sql = "select d_id, d_name, " + std::string(columns) + ", d_order from " +
+                 std::string(list.table) +
+                 " where d_channelid = ? order by d_order desc, d_id desc";
+  Recordset& rs = *state.db.Rs;
+  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
+  bool any = false;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    any = true;
+    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
+    html += "<tr><td align=\"center\">" + id + "</td><td><a href=\"?m=" + std::string(list.page) +
+            "&amp;action=edit&amp;channelid=" + std::to_string(channel) + "&amp;id=" + id + "\">" +
+            HTMLEncode(rs["d_name"]) + "</a></td>" + cells(rs) + "<td align=\"center\">" +
+            OrderArrows(list, channel, rs["d_order"], rs["d_id"]) +
+            "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" + id +
+            "\"></td></tr>\r\n";
+  }
+  rs.Close();
+  const std::string colspan = "<tr><td colspan=\"" + std::to_string(width) + "\" align=";
+  html += any ? colspan +
+                    "\"right\"> 操作：<select name=\"checkaction\">"
+                    "<option value=\"del\">删除</option></select> <input type=\"button\" "
+                    "value=\"执行\" onclick=\"doAction(this)\"></td></tr>\r\n"
+              : colspan + "\"center\">没有记录</td></tr>\r\n";
+  return html + "</table>\r\n</form>\r\n" + ArrowLinkScript();
+}
+
+int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel) {
+  Variant last = conn.ExecuteScalar(
+      "select max(d_order) from " + std::string(table) + " where d_channelid = ?",
+      {Variant(channel)});
+  return last.ToInt64Or(0) + 1;
 }
 
 std::string ArrowLinkScript() {

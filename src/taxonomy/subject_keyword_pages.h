@@ -1,5 +1,5 @@
 // What the subject page (admin_articlesubject) and the keyword page (admin_articlekeyword)
-// share: the frame of a channel's console page, the moves and the renumbering of a flat list
+// share (besides the frame of console/channel_page.h): the moves and the renumbering of a flat list
 // ordered by d_order within a channel, and the small script that posts an arrow link.
 //
 // Runs on the request's worker with the request's open database. A refused request answers
@@ -12,16 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "console/channel_page.h"
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 
 namespace folirex {
-
-// CheckPrivilege(code), AdminHeader, GetChannelID, InitChannel, AdminNavi with "当前位置：" +
-// the channel's item word + "管理>>" + title, then body(channel id), then AdminFooter. A
-// channel id that is not a plain id answers "提示：参数错误，请返回！"; one without a channel
-// row "提示：请先设置频道信息表！".
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body);
 
 // A table of rows ordered within their channel: d_id, d_channelid and d_order. The name is the
 // caller's constant.
@@ -48,6 +43,20 @@ void RenumberList(Connection& conn, std::string_view table, int64_t channel);
 // action=up, each a link carrying order, id and channel.
 std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& order,
                         const Variant& id);
+
+// The channel's list, largest d_order first, in the form "delform" that posts to the list's
+// address + "&action=" and the bulk row's choice: the heading row (`headings`, "<th>" markup,
+// then the cell that checks every box); per row its id, its d_name linked to the edit view,
+// `cells(rs)` (markup of the `columns` read besides d_id, d_name and d_order), the order arrows
+// (OrderArrows) and its check box; the bulk row (删除, 执行) or the empty row across `width`
+// columns; the arrows' script. Uses the request's recordset.
+std::string FlatListTable(RequestState& state, const FlatList& list, int64_t channel,
+                          std::string_view headings, std::string_view columns, int width,
+                          const std::function<std::string(const Recordset&)>& cells);
+
+// The order a new row takes: the channel's largest plus one (the count plus one while the
+// channel is numbered 1..n, and still the top of the list when it is not).
+int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel);
 
 // The script the arrows call: postArrowLink(a) posts an empty form to the link's address.
 std::string ArrowLinkScript();

@@ -21,10 +21,6 @@ namespace {
 constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kPagesNotDeleted = "<br>但部分专题文件未能删除！";
 
-std::string BackLink(const std::string& url, const char* text) {
-  return LinkItem(HtmlEscapeAttr(url), text);
-}
-
 // A list box (size 2, `width` px high and wide) of the channel's subjects in ascending d_order;
 // names are encoded.
 std::string ArticleSubject_SubjectSelect(RequestState& state, int64_t channel, const char* field,
@@ -152,8 +148,8 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   state.host.Response->Write(
       MessageBox("专题合并成功！" + std::string(pages_ok ? "" : kPagesNotDeleted) +
                      SubjectFileNotes(true, script_ok),
-                 BackLink(SubjectListUrl(channel) + "&action=join", "返回继续合并") +
-                     BackLink(SubjectListUrl(channel), "返回列表")));
+                 LinkItemTo(SubjectListUrl(channel) + "&action=join", "返回继续合并") +
+                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 void ArticleSubject_Del(RequestState& state, int64_t channel) {
@@ -181,7 +177,7 @@ void ArticleSubject_Del(RequestState& state, int64_t channel) {
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
                                             SubjectFileNotes(true, script_ok),
-                                        BackLink(SubjectListUrl(channel), "返回列表")));
+                                        LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 void ArticleSubject_Empty(RequestState& state, int64_t channel) {
@@ -199,7 +195,7 @@ void ArticleSubject_Empty(RequestState& state, int64_t channel) {
       DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
-      BackLink(SubjectListUrl(channel), "返回列表")));
+      LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 }  // namespace folirex

@@ -28,10 +28,6 @@ constexpr int64_t kMaxPageNum = 2147483647;
 constexpr const char* kTemplateSql =
     "select d_name, d_id from Vantrel_TemplatePage where d_type='subjectlist'";
 
-std::string BackLink(const std::string& url, const char* text) {
-  return LinkItem(HtmlEscapeAttr(url), text);
-}
-
 // A subject as the add and edit forms post it, checked.
 struct PostedSubject {
   std::string name;
@@ -125,43 +121,13 @@ void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
 }
 
 void ArticleSubject_ShowList(RequestState& state, int64_t channel) {
-  std::string html =
-      "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(SubjectListUrl(channel)) +
-      "&amp;action=\" style=\"margin:0\">\r\n"
-      "<table class=\"list\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
-      "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th><th width=\"8%\">"
-      "<input type=\"checkbox\" name=\"chkSelectAll\" onclick=\"doCheckAll(this)\"></th>"
-      "</tr>\r\n";
-  state.db.Sql =
-      "select d_id, d_name, d_dir, d_desc, d_order from Vantrel_ArticleSubject where "
-      "d_channelid = ? order by d_order desc, d_id desc";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
-  bool any = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    any = true;
-    const std::string id = std::to_string(rs["d_id"].ToInt64Or(0));
-    html += "<tr><td align=\"center\">" + id +
-            "</td><td><a href=\"?m=admin_articlesubject&amp;action=edit&amp;channelid=" +
-            std::to_string(channel) + "&amp;id=" + id + "\">" + HTMLEncode(rs["d_name"]) +
-            "</a></td><td>" + HTMLEncode(rs["d_dir"]) + "</td><td>" + HTMLEncode(rs["d_desc"]) +
-            "</td><td align=\"center\">" +
-            OrderArrows(kSubjects, channel, rs["d_order"], rs["d_id"]) +
-            "</td><td align=\"center\"><input type=\"checkbox\" name=\"checkid\" value=\"" + id +
-            "\"></td></tr>\r\n";
-  }
-  rs.Close();
-  if (!any) {
-    html += "<tr><td colspan=\"6\" align=\"center\">没有记录</td></tr>\r\n";
-  } else {
-    html +=
-        "<tr><td colspan=\"6\" align=\"right\"> 操作：<select name=\"checkaction\">"
-        "<option value=\"del\">删除</option></select> <input type=\"button\" value=\"执行\" "
-        "onclick=\"doAction(this)\"></td></tr>\r\n";
-  }
-  html += "</table>\r\n</form>\r\n" + ArrowLinkScript();
-  state.host.Response->Write(html);
+  state.host.Response->Write(FlatListTable(
+      state, kSubjects, channel,
+      "<th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
+      "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th>",
+      "d_dir, d_desc", 6, [](const Recordset& rs) {
+        return "<td>" + HTMLEncode(rs["d_dir"]) + "</td><td>" + HTMLEncode(rs["d_desc"]) + "</td>";
+      }));
 }
 
 void ArticleSubject_Add(RequestState& state, int64_t channel) {
@@ -175,10 +141,7 @@ void ArticleSubject_Save(RequestState& state, int64_t channel) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    Variant last =
-        conn.ExecuteScalar("select max(d_order) from Vantrel_ArticleSubject where d_channelid = ?",
-                           {Variant(channel)});
-    int64_t order = last.ToInt64Or(0) + 1;
+    int64_t order = NextOrder(conn, kSubjects.table, channel);
     state.db.Sql =
         "insert into Vantrel_ArticleSubject (d_channelid, d_name, d_dir, d_desc, d_order, "
         "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)";
@@ -193,8 +156,8 @@ void ArticleSubject_Save(RequestState& state, int64_t channel) {
   bool script_ok = WriteSubjectListJs(state);
   state.host.Response->Write(
       MessageBox("新增信息成功！" + SubjectFileNotes(folder_ok, script_ok),
-                 BackLink(SubjectListUrl(channel) + "&action=add", "返回继续新增") +
-                     BackLink(SubjectListUrl(channel), "返回列表")));
+                 LinkItemTo(SubjectListUrl(channel) + "&action=add", "返回继续新增") +
+                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 void ArticleSubject_Edit(RequestState& state, int64_t channel) {
@@ -202,13 +165,9 @@ void ArticleSubject_Edit(RequestState& state, int64_t channel) {
   if (!RequestId(state.host.Request->QueryString("id"), &id)) {
     AlertBack(state, kParameterErrorBack);
   }
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
-  rs.Open(state.db.Sql, {Variant(id), Variant(channel)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kParameterErrorBack);
-  }
+  Recordset& rs = OpenRowOrRefuse(
+      state, "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+      {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),
@@ -243,10 +202,11 @@ void ArticleSubject_Update(RequestState& state, int64_t channel) {
   // A changed folder: the new one is created, the old one keeps its pages.
   bool folder_ok = CreateSubjectFolder(state, s.dir);
   bool script_ok = WriteSubjectListJs(state);
-  state.host.Response->Write(MessageBox(
-      "修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
-      BackLink(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id), "返回继续修改") +
-          BackLink(SubjectListUrl(channel), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
+                 LinkItemTo(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id),
+                            "返回继续修改") +
+                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
 }
 
 void ArticleSubject_Move(RequestState& state, int64_t channel, bool up) {

@@ -15,14 +15,12 @@
 #include <vector>
 
 #include "platform/db/recordset.h"
-#include "postgres/pg_test_support.h"
+#include "postgres/both_forms_site.h"
 
 namespace folirex::testing {
 namespace {
 
 namespace fsys = std::filesystem;
-
-enum class Engine { kSqlite, kPostgres };
 
 struct ModelArticle {
   bool deleted = false;
@@ -30,23 +28,10 @@ struct ModelArticle {
   int64_t class_id = 0;
 };
 
-class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
+class ArticleCountersTest : public BothFormsSiteTest {
  protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    std::string password = PrintedPassword(init.output);
+  // Two classes of channel 1, and a second channel holding one article.
+  void Seed() override {
     Exec(
         "insert into Vantrel_ArticleClass (d_channelid, d_name, d_order, d_rootid, d_path) "
         "values (1, 'A', 1, 1, '1,')");
@@ -64,23 +49,6 @@ class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
         "values (" +
         std::to_string(other_channel) + ", 'other', 'x', true, false)");
     foreign_ = Value("select max(d_id) from Vantrel_Article").ToInt64();
-    site_ = std::make_unique<ServedSite>(dir_);
-    ASSERT_TRUE(site_->SignIn("admin", password));
-  }
-
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
-  void Exec(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    conn.Execute(sql);
-  }
-  Variant Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql);
   }
 
   // The rows of channel 1 against the model, and the counters against the rows.
@@ -139,11 +107,6 @@ class ArticleCountersTest : public ::testing::TestWithParam<Engine> {
            answer.text.find("history.back()") == std::string::npos;
   }
 
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::unique_ptr<ServedSite> site_;
   int64_t class_a_ = 0, class_b_ = 0, foreign_ = 0;
   std::map<int64_t, ModelArticle> model_;
 };
@@ -263,11 +226,7 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
       rows(site_->Post("/admin.asp?m=admin_article&channelid=1", {{"qtitle", "nothing"}}).text), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ArticleCountersTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(Engines, ArticleCountersTest);
 
 }  // namespace
 }  // namespace folirex::testing

@@ -9,6 +9,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -32,20 +33,12 @@ function seed(site) {
   );
 }
 
-async function signIn(page, site) {
-  await page.goto(site.console);
-  await page.fill('#usercode', site.adminName);
-  await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-}
-
 test('each kind of advertisement script shows its content on a page', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
     seed(site);
     const errors = [];
     page.on('pageerror', (error) => errors.push(error.message));
-    await signIn(page, site);
+    await signInAsAdmin(page, site);
 
     // The list's JS生成 link posts the writer's form.
     await page.goto(`${site.console}?m=admin_ad`);
@@ -91,7 +84,7 @@ test('each kind of advertisement script shows its content on a page', { timeout:
 
 test('the upload button stores a file through the upload pop-up, except for text advertisements', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    await signIn(page, site);
+    await signInAsAdmin(page, site);
     await page.goto(`${site.console}?m=admin_ad&action=add`);
 
     // An image goes through the upload pop-up, which writes its address into the form.
@@ -138,7 +131,7 @@ test('the upload button stores a file through the upload pop-up, except for text
 
 test('an announcement is written and edited through the editor of its form', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
-    await signIn(page, site);
+    await signInAsAdmin(page, site);
     await page.goto(`${site.console}?m=admin_announce&action=add`);
     const editor = page.frame({ url: /kelmira\.htm\?id=d_content$/ });
     await editor.waitForLoadState('load');

@@ -8,24 +8,12 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { followLink, loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
 // A 1x1 GIF.
 const GIF = Buffer.from('R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw==', 'base64');
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
 
 // The editor's frame inside the work frame, once its script has started.
 async function editorFrame(center) {
@@ -46,15 +34,8 @@ test('writes, approves, recycles and restores an article', { timeout: TIMEOUT },
     fs.mkdirSync(path.join(site.root, 'uploadfile', 'article'), { recursive: true });
     fs.writeFileSync(path.join(site.root, 'uploadfile', 'article', 'pic.gif'), GIF);
 
-    await page.goto(site.console);
-    await page.fill('#usercode', site.adminName);
-    await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-    await page.click('img[src="admin/admin_login_button.gif"]');
-    await page.waitForURL(/admin\.asp\?m=admin_index$/);
-    const menu = await frameNamed(page, 'frame_left');
-    const center = await frameNamed(page, 'center');
-    await menu.locator('th', { hasText: '≡ 文章内容管理 ≡' }).click();
-    await menu.getByRole('link', { name: '添加文章', exact: true }).click();
+    const { menu, center } = await signInAsAdmin(page, site);
+    await clickMenuItem(menu, '文章内容管理', '添加文章');
     await center.waitForURL(/m=admin_articleadd&channelid=1$/);
     await center.getByText('当前位置：文章管理>>添加文章').waitFor();
     const editor = await editorFrame(center);

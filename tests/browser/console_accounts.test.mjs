@@ -10,6 +10,7 @@ import {
   waitForDialog,
   withSiteAndBrowser,
 } from './support/browser.mjs';
+import { clickMenuItem, signIn, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -23,37 +24,10 @@ function digest(password) {
   return crypto.createHash('md5').update(password, 'latin1').digest('hex').substring(8, 24);
 }
 
-// The named frame of the frame set once it has loaded a document.
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
-async function signIn(page, name, password) {
-  await page.fill('#usercode', name);
-  await page.fill('form[name=loginform] input[name=password]', password);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-  const menu = await frameNamed(page, 'frame_left');
-  const center = await frameNamed(page, 'center');
-  await center.getByText('当前位置：系统主页面').waitFor();
-  return { menu, center };
-}
-
 test('adds an administrator through the form in the work frame', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    await page.goto(site.console);
-    const { menu, center } = await signIn(page, site.adminName, site.adminPassword);
-    await menu.locator('th', { hasText: '≡ 用户管理 ≡' }).click();
-    await menu.getByRole('link', { name: '后台用户管理', exact: true }).click();
+    const { menu, center } = await signInAsAdmin(page, site);
+    await clickMenuItem(menu, '用户管理', '后台用户管理');
     await center.waitForURL(/m=admin_manager$/);
     await center.getByText('当前位置：用户管理>>管理后台用户').waitFor();
 
@@ -138,8 +112,7 @@ test('adds an administrator through the form in the work frame', { timeout: TIME
 
 test('own password form checks in the browser; login log select and delete', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    await page.goto(site.console);
-    const { center } = await signIn(page, site.adminName, site.adminPassword);
+    const { center } = await signInAsAdmin(page, site);
 
     await center.goto(`${site.console}?m=admin_changepassword`);
     const field = (name) => center.locator(`form[name=renpassword] input[name=${name}]`);

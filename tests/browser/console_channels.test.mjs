@@ -6,43 +6,18 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { followLink, loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
-async function signIn(page, site) {
-  await page.goto(site.console);
-  await page.fill('#usercode', site.adminName);
-  await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-  const menu = await frameNamed(page, 'frame_left');
-  const center = await frameNamed(page, 'center');
-  await center.getByText('当前位置：系统主页面').waitFor();
-  return { menu, center };
-}
 
 const shown = (frame, selector) =>
   frame.locator(selector).evaluate((e) => getComputedStyle(e).display !== 'none');
 
 test('a channel added in the console shows in the menu and the channel bar', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    const { menu, center } = await signIn(page, site);
-    await menu.locator('th', { hasText: '≡ 系统管理 ≡' }).click();
-    await menu.getByRole('link', { name: '频道管理', exact: true }).click();
+    const { menu, center } = await signInAsAdmin(page, site);
+    await clickMenuItem(menu, '系统管理', '频道管理');
     await center.waitForURL(/m=admin_channel$/);
     await center.getByText('当前位置：系统管理>>频道管理').waitFor();
     await followLink(center, center.getByRole('link', { name: '增加频道' }));
@@ -102,7 +77,7 @@ test('a channel added in the console shows in the menu and the channel bar', { t
 
 test('the channel list moves channels and runs its bulk actions', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    const { center } = await signIn(page, site);
+    const { center } = await signInAsAdmin(page, site);
     site.sql(
       "insert into Vantrel_Channel (d_id, d_order, d_channelname, d_channeltype, d_linkurl, " +
         "d_shownameflag) values (11, 2, '外部链接', 2, 'http://example.com/', -1)",

@@ -6,22 +6,10 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { followLink, loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
 
 // The classes of channel 1 as "name/level/descendants" in position order.
 function tree(site) {
@@ -40,17 +28,9 @@ async function addClass(center, name, dir) {
 
 test('builds and reshapes a class tree from the console', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    await page.goto(site.console);
-    await page.fill('#usercode', site.adminName);
-    await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-    await page.click('img[src="admin/admin_login_button.gif"]');
-    await page.waitForURL(/admin\.asp\?m=admin_index$/);
-    const menu = await frameNamed(page, 'frame_left');
-    const center = await frameNamed(page, 'center');
-    await center.getByText('当前位置：系统主页面').waitFor();
+    const { menu, center } = await signInAsAdmin(page, site);
 
-    await menu.locator('th', { hasText: '≡ 文章内容管理 ≡' }).click();
-    await menu.getByRole('link', { name: '文章分类管理', exact: true }).click();
+    await clickMenuItem(menu, '文章内容管理', '文章分类管理');
     await center.waitForURL(/m=admin_articleclass&channelid=1$/);
     await center.getByText('当前位置：文章管理>>分类管理').waitFor();
     await center.getByText('没有记录').waitFor();

@@ -6,33 +6,10 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { loadsNewDocument, withSiteAndBrowser } from './support/browser.mjs';
+import { signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
-async function signIn(page, name, password) {
-  await page.fill('#usercode', name);
-  await page.fill('form[name=loginform] input[name=password]', password);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-  const menu = await frameNamed(page, 'frame_left');
-  const center = await frameNamed(page, 'center');
-  await center.getByText('当前位置：系统主页面').waitFor();
-  return { menu, center };
-}
 
 // The public first page of channel 1 as a visitor's second tab shows it: its markup, and the
 // colour its stylesheets give the heading (none when it has no heading).
@@ -53,8 +30,7 @@ async function publicFirstPage(browser, site) {
 
 test('a skin and a template page written, mapped through the picker, edited and deleted', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
-    await page.goto(site.console);
-    const { menu, center } = await signIn(page, site.adminName, site.adminPassword);
+    const { menu, center } = await signInAsAdmin(page, site);
     await menu.locator('th', { hasText: '≡ 文章发布与模板 ≡' }).click();
 
     // A skin of channel 1, its stylesheet file written under the channel's folder.

@@ -11,6 +11,7 @@ import {
   waitForDialog,
   withSiteAndBrowser,
 } from './support/browser.mjs';
+import { clickMenuItem, fillAndSignIn, frameNamed } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -31,20 +32,6 @@ function addAdmin(site, name, password, codes) {
   }
 }
 
-// The named frame of the frame set once it has loaded a document.
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
 async function expectFrameSet(page) {
   await page.waitForURL(/admin\.asp\?m=admin_index$/);
   const menu = await frameNamed(page, 'frame_left');
@@ -54,18 +41,6 @@ async function expectFrameSet(page) {
   assert.match(menu.url(), /\?m=admin_menu$/);
   assert.match(center.url(), /\?m=admin_main$/);
   return { menu, center };
-}
-
-async function fillAndSignIn(page, name, password) {
-  await page.fill('#usercode', name);
-  await page.fill('form[name=loginform] input[name=password]', password);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-}
-
-// Opens the menu group whose head reads the title and clicks the item.
-async function clickMenuItem(menu, group, item) {
-  await menu.locator('th', { hasText: `≡ ${group} ≡` }).click();
-  await menu.getByRole('link', { name: item, exact: true }).click();
 }
 
 test('signs in through the form and loads the two frames', { timeout: TIMEOUT }, async (t) => {

@@ -7,22 +7,10 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
 
 async function addSubject(center, name, dir) {
   await center.getByRole('link', { name: '增加专题' }).click();
@@ -47,16 +35,9 @@ test('a subject added in the console shows in the public subject navigation', { 
       path.join(site.root, 'subjects.html'),
       '<html><body><div id="navi"><script src="Article/Js/subjectlist.js"></script></div></body></html>',
     );
-    await page.goto(site.console);
-    await page.fill('#usercode', site.adminName);
-    await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-    await page.click('img[src="admin/admin_login_button.gif"]');
-    await page.waitForURL(/admin\.asp\?m=admin_index$/);
-    const menu = await frameNamed(page, 'frame_left');
-    const center = await frameNamed(page, 'center');
+    const { menu, center } = await signInAsAdmin(page, site);
 
-    await menu.locator('th', { hasText: '≡ 文章内容管理 ≡' }).click();
-    await menu.getByRole('link', { name: '文章专题管理', exact: true }).click();
+    await clickMenuItem(menu, '文章内容管理', '文章专题管理');
     await center.waitForURL(/m=admin_articlesubject&channelid=1$/);
     await center.getByText('当前位置：文章管理>>专题管理').waitFor();
     await center.getByText('没有记录').waitFor();

@@ -8,6 +8,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -56,14 +57,6 @@ function writeFormPage(site) {
   fs.writeFileSync(path.join(site.root, 'form_test.htm'), html);
 }
 
-async function signIn(page, site) {
-  await page.goto(site.console);
-  await page.fill('#usercode', site.adminName);
-  await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-}
-
 // Clicks in the opener (page or frame), then chooses the file in the upload pop-up it opens and
 // posts it; answers when the pop-up has closed itself.
 async function uploadThroughPopup(browser, opener, selector, file) {
@@ -85,7 +78,7 @@ function storedFile(site, address) {
 test('the upload pop-up and the keyword pick list fill the form', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
     writeFormPage(site);
-    await signIn(page, site);
+    await signInAsAdmin(page, site);
     await page.goto(`${site.base}form_test.htm?channelid=1`);
 
     // A type the channel does not allow is stopped in the pop-up before anything is sent.
@@ -126,7 +119,7 @@ test('the upload pop-up and the keyword pick list fill the form', { timeout: TIM
 test('the editor keeps stored HTML and posts the edited HTML', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
     writeFormPage(site);
-    await signIn(page, site);
+    await signInAsAdmin(page, site);
     await page.goto(`${site.base}form_test.htm?channelid=1`);
     const frame = page.frame({ url: /kelmira\.htm/ });
     await frame.waitForLoadState('load');

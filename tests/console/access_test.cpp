@@ -39,10 +39,10 @@ const std::vector<GuardedPage>& GuardedPages() {
       {"admin_servercheck", "XT_Manage_ServerCheck",
        "当前位置：系统管理&gt;&gt;远程服务器环境检测"},
       {"admin_articlesubject&channelid=1", "XT_Manage_ArticleSubject",
-       "当前位置：文章管理&gt;&gt;专题管理"},
+       "当前位置：文章管理>>专题管理"},
       {"admin_articlesubject&channelid=1&action=join", "XT_Manage_ArticleSubject", "合并文章专题"},
       {"admin_articlekeyword&channelid=1", "XT_Manage_ArticleKeyword",
-       "当前位置：文章管理&gt;&gt;关键字库管理"},
+       "当前位置：文章管理>>关键字库管理"},
   };
   return pages;
 }

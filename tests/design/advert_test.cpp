@@ -10,20 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "console/console_site.h"
 #include "core/site_files.h"
+#include "design/design_site.h"
 
 namespace folirex::testing {
 namespace {
 
-using Form = std::vector<std::pair<std::string, std::string>>;
-
-const char kBack[] = "\\n\\n系统将自动返回前一页面...";
-
-class AdvertTest : public ::testing::Test {
+class AdvertTest : public DesignConsoleTest {
  protected:
-  void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
-
   static Form Ad(const std::string& code, const std::string& type, const std::string& text = "",
                  const std::string& url = "", const std::string& src = "",
                  const std::string& width = "0", const std::string& height = "0") {
@@ -38,8 +32,6 @@ class AdvertTest : public ::testing::Test {
     return site_.Number("select d_id from Vantrel_AD where d_code = '" + code + "'");
   }
   int Count() { return site_.Number("select count(*) from Vantrel_AD"); }
-
-  ConsoleSite site_;
 };
 
 TEST_F(AdvertTest, AdvertisementsOfEveryKindAreWrittenAsScripts) {

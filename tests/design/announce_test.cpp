@@ -7,19 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "console/console_site.h"
+#include "design/design_site.h"
 
 namespace folirex::testing {
 namespace {
 
-using Form = std::vector<std::pair<std::string, std::string>>;
-
-const char kBack[] = "\\n\\n系统将自动返回前一页面...";
-
-class AnnounceTest : public ::testing::Test {
+class AnnounceTest : public DesignConsoleTest {
  protected:
-  void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
-
   HttpAnswer Save(const Form& form) {
     return site_.Post("/admin.asp?m=admin_announce&action=save", form);
   }
@@ -36,8 +30,6 @@ class AnnounceTest : public ::testing::Test {
     site_.Page("/asp.asp");
     return site_.FileText("Article/Js/Announce_1_2_0_10.js");
   }
-
-  ConsoleSite site_;
 };
 
 TEST_F(AnnounceTest, AddEditAndTheChipAndNoticePageShowThemAtOnce) {

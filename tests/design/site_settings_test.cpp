@@ -11,22 +11,19 @@
 #include <utility>
 #include <vector>
 
-#include "console/console_site.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
+#include "design/design_site.h"
 #include "support/smtp_sink.h"
 
 namespace folirex::testing {
 namespace {
 
-using Form = std::vector<std::pair<std::string, std::string>>;
-
-const char kBack[] = "\\n\\n系统将自动返回前一页面...";
-
-class SiteSettingsTest : public ::testing::Test {
+class SiteSettingsTest : public DesignConsoleTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(site_.SignInAsAdmin().status, 302);
+    DesignConsoleTest::SetUp();
+    if (HasFatalFailure()) return;
     id_ = site_.SqlValue("select d_ID from Vantrel_Config");
     home_page_ = site_.SqlValue("select d_templatepageid from Vantrel_Config");
   }
@@ -70,7 +67,6 @@ class SiteSettingsTest : public ::testing::Test {
     return site_.SqlValue("select " + column + " from Vantrel_Config");
   }
 
-  ConsoleSite site_;
   std::string id_;
   std::string home_page_;
 };

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "pg_test_support.h"
+#include "both_forms_site.h"
 #include "platform/db/connection.h"
 #include "platform/text/codepage.h"
 
@@ -22,52 +22,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-enum class Engine { kSqlite, kPostgres };
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class DesignPagesTest : public ::testing::TestWithParam<Engine> {
- protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    site_ = std::make_unique<ServedSite>(dir_);
-    ASSERT_TRUE(site_->SignIn("admin", PrintedPassword(init.output)));
-  }
-
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
-  Variant Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql);
-  }
-  std::string Done(const std::string& path,
-                   const std::vector<std::pair<std::string, std::string>>& form) {
-    return site_->Post(path, form).text;
-  }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::unique_ptr<ServedSite> site_;
-};
+class DesignPagesTest : public BothFormsSiteTest {};
 
 TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
   const std::string skins = "/admin.asp?m=admin_skin&channelid=1&action=";
@@ -140,12 +95,7 @@ TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
   EXPECT_EQ(Value("select count(*) from Vantrel_Skin").ToInt64(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, DesignPagesTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? std::string("Sqlite")
-                                                                : std::string("Postgres");
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, DesignPagesTest);
 
 }  // namespace
 }  // namespace folirex::testing

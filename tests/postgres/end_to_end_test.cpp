@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pg_test_support.h"
+#include "both_forms_site.h"
 #include "platform/db/connection.h"
 
 namespace folirex::testing {
@@ -17,38 +17,13 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-enum class Engine { kSqlite, kPostgres };
-
-class EndToEndTest : public ::testing::TestWithParam<Engine> {
+class EndToEndTest : public BothFormsSiteTest {
  protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    password_ = PrintedPassword(init.output);
-    Seed();
-    site_ = std::make_unique<ServedSite>(dir_);
-  }
-
-  // The connection string the site's pages build.
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
+  EndToEndTest() : BothFormsSiteTest(Console::kSignedOut) {}
 
   // A class that takes comments without approval and two approved articles (the second pinned
   // and hot), written in the pages' dialect through the database layer.
-  void Seed() {
+  void Seed() override {
     Connection conn;
     conn.Open(ConnectionString());
     conn.Execute(
@@ -68,19 +43,6 @@ class EndToEndTest : public ::testing::TestWithParam<Engine> {
     conn.Execute(
         "update Vantrel_Channel set d_itemcount = 2, d_itemcountchecked = 2 where d_id = 1");
   }
-
-  Variant Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql);
-  }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::string password_;
-  std::unique_ptr<ServedSite> site_;
 };
 
 TEST_P(EndToEndTest, PublicPagesShowTheSiteAndItsArticles) {
@@ -166,12 +128,7 @@ TEST_P(EndToEndTest, ACommentIsStoredCountedAndShown) {
   EXPECT_EQ(Value("select count(*) from Vantrel_ArticleComment").ToInt64(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, EndToEndTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? std::string("Sqlite")
-                                                                : std::string("Postgres");
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, EndToEndTest);
 
 }  // namespace
 }  // namespace folirex::testing

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "pg_test_support.h"
+#include "both_forms_site.h"
 #include "platform/db/connection.h"
 #include "platform/fs/site_path.h"
 #include "platform/text/codepage.h"
@@ -23,45 +23,8 @@ namespace {
 
 namespace fsys = std::filesystem;
 
-enum class Engine { kSqlite, kPostgres };
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class SettingsPagesTest : public ::testing::TestWithParam<Engine> {
+class SettingsPagesTest : public BothFormsSiteTest {
  protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    site_ = std::make_unique<ServedSite>(dir_);
-    ASSERT_TRUE(site_->SignIn("admin", PrintedPassword(init.output)));
-  }
-
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
-  std::string Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql).ToString();
-  }
-  std::string Done(const std::string& path,
-                   const std::vector<std::pair<std::string, std::string>>& form) {
-    return site_->Post(path, form).text;
-  }
   std::string FileText(const std::string& relative) {
     // Letter case ignored, as the server looks addresses up ("Js/" is the site's "js" folder).
     std::optional<fsys::path> path = fs::ResolveInside(dir_, relative);
@@ -69,17 +32,11 @@ class SettingsPagesTest : public ::testing::TestWithParam<Engine> {
     std::ifstream in(*path, std::ios::binary);
     return GbkToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
   }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::unique_ptr<ServedSite> site_;
 };
 
 TEST_P(SettingsPagesTest, SettingsAnnouncementsAndAdvertisementsAreStored) {
-  const std::string id = Value("select d_ID from Vantrel_Config");
-  const std::string home = Value("select d_templatepageid from Vantrel_Config");
+  const std::string id = ValueText("select d_ID from Vantrel_Config");
+  const std::string home = ValueText("select d_templatepageid from Vantrel_Config");
   std::string saved =
       Done("/admin.asp?m=admin_set&action=edit&id=" + id, {{"d_name", "新站"},
                                                            {"d_selectedmailflag", "2"},
@@ -92,18 +49,18 @@ TEST_P(SettingsPagesTest, SettingsAnnouncementsAndAdvertisementsAreStored) {
                                                            {"d_templatepageid", home},
                                                            {"d_logo", "/images/logo.gif"}});
   EXPECT_TRUE(Has(saved, "修改成功")) << saved;
-  EXPECT_EQ(Value("select count(*) from Vantrel_Config"), "1");
-  EXPECT_EQ(Value("select d_name from Vantrel_Config"), "新站");
-  EXPECT_EQ(Value("select count(*) from Vantrel_Config where d_showadminlink = true"), "1");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_Config"), "1");
+  EXPECT_EQ(ValueText("select d_name from Vantrel_Config"), "新站");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_Config where d_showadminlink = true"), "1");
   EXPECT_TRUE(Has(FileText("Js/ShowLogo.js"), "<img src='/images/logo.gif' border=0 width='160'"));
 
   EXPECT_TRUE(Has(Done("/admin.asp?m=admin_announce&action=save",
                        {{"d_title", "通知"}, {"d_channelid", "1"}, {"d_content", "<p>正文</p>"}}),
                   "新增信息成功！"));
-  std::string notice = Value("select max(d_id) from Vantrel_Announce");
+  std::string notice = ValueText("select max(d_id) from Vantrel_Announce");
   EXPECT_TRUE(
       Has(Done("/admin.asp?m=admin_announce&action=setnew", {{"checkid", notice}}), "操作成功！"));
-  EXPECT_EQ(Value("select count(*) from Vantrel_Announce where d_selectedflag = true"), "1");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_Announce where d_selectedflag = true"), "1");
 
   EXPECT_TRUE(Has(Done("/admin.asp?m=admin_ad&action=addsave",
                        {{"d_code", "side"}, {"d_type", "2"}, {"d_text", "文字"}, {"d_url", ""}}),
@@ -118,12 +75,7 @@ TEST_P(SettingsPagesTest, SettingsAnnouncementsAndAdvertisementsAreStored) {
   EXPECT_EQ(site_->Get("/js/ad/side.js").status, 200);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, SettingsPagesTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? std::string("Sqlite")
-                                                                : std::string("Postgres");
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, SettingsPagesTest);
 
 }  // namespace
 }  // namespace folirex::testing

@@ -11,54 +11,21 @@
 #include <vector>
 
 #include "platform/db/connection.h"
-#include "postgres/pg_test_support.h"
+#include "postgres/both_forms_site.h"
 
 namespace folirex::testing {
 namespace {
 
 namespace fsys = std::filesystem;
 
-enum class Engine { kSqlite, kPostgres };
-
-class ChannelEnginesTest : public ::testing::TestWithParam<Engine> {
+class ChannelEnginesTest : public BothFormsSiteTest {
  protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    password_ = PrintedPassword(init.output);
-    site_ = std::make_unique<ServedSite>(dir_);
-  }
-
-  std::string Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(db_ ? db_->ConnectionString()
-                  : "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                        (dir_ / "data/site.db").string() + ";");
-    return conn.ExecuteScalar(sql).ToString();
-  }
+  ChannelEnginesTest() : BothFormsSiteTest(Console::kSignedOut) {}
 
   std::string FileText(const std::string& relative) {
     std::ifstream in(dir_ / relative, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::string password_;
-  std::unique_ptr<ServedSite> site_;
 };
 
 TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
@@ -74,20 +41,20 @@ TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
       {"d_uploadflag", "1"},     {"d_uploaddir", "up"},     {"d_groupnum", "x"}};
   HttpAnswer created = site_->Post("/admin.asp?m=admin_channel&action=save", form);
   ASSERT_NE(created.text.find("新增信息成功！"), std::string::npos) << created.text;
-  EXPECT_EQ(Value("select d_channeldir from Vantrel_Channel where d_id = 11"), "sport");
-  EXPECT_EQ(Value("select d_groupnum from Vantrel_Channel where d_id = 11"), "30");
-  EXPECT_EQ(Value("select count(*) from Vantrel_MenuSet where d_channelid = 11"),
-            Value("select count(*) from Vantrel_MenuSet where d_channelid = 1"));
-  EXPECT_EQ(Value("select count(*) from Vantrel_TemplatePage where d_channelid = 11"),
-            Value("select count(*) from Vantrel_TemplatePage where d_channelid = 1"));
-  EXPECT_EQ(Value("select d_templateid from Vantrel_Channel where d_id = 11"),
-            Value("select d_id from Vantrel_Template where d_channelid = 11"));
+  EXPECT_EQ(ValueText("select d_channeldir from Vantrel_Channel where d_id = 11"), "sport");
+  EXPECT_EQ(ValueText("select d_groupnum from Vantrel_Channel where d_id = 11"), "30");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_MenuSet where d_channelid = 11"),
+            ValueText("select count(*) from Vantrel_MenuSet where d_channelid = 1"));
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_TemplatePage where d_channelid = 11"),
+            ValueText("select count(*) from Vantrel_TemplatePage where d_channelid = 1"));
+  EXPECT_EQ(ValueText("select d_templateid from Vantrel_Channel where d_id = 11"),
+            ValueText("select d_id from Vantrel_Template where d_channelid = 11"));
   EXPECT_NE(FileText("js/ShowChannelMenu.js").find("asp.asp?channelid=11"), std::string::npos);
   // The new channel's first page is drawn with its own copied design.
   HttpAnswer first = site_->Get("/asp.asp?channelid=11");
   EXPECT_EQ(first.status, 200);
   EXPECT_NE(first.text.find("体育"), std::string::npos);
-  const std::string skin = Value("select d_id from Vantrel_Skin where d_channelid = 11");
+  const std::string skin = ValueText("select d_id from Vantrel_Skin where d_channelid = 11");
   EXPECT_NE(first.text.find("sport/Skin/" + skin + ".css"), std::string::npos) << first.text;
 
   std::ofstream(dir_ / "sport/up/a.jpg") << "jpg";
@@ -99,14 +66,14 @@ TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
   ASSERT_NE(updated.text.find("修改信息成功！"), std::string::npos) << updated.text;
   EXPECT_TRUE(fsys::exists(dir_ / "Games/up/a.jpg"));
   EXPECT_FALSE(fsys::exists(dir_ / "sport"));
-  EXPECT_EQ(Value("select count(*) from Vantrel_MenuSet where d_channelid = 11 and d_name = "
-                  "'比赛管理'"),
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_MenuSet where d_channelid = 11 and d_name = "
+                      "'比赛管理'"),
             "1");
 
   HttpAnswer deleted = site_->Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}});
   ASSERT_NE(deleted.text.find("删除频道成功！"), std::string::npos) << deleted.text;
   EXPECT_FALSE(fsys::exists(dir_ / "Games"));
-  EXPECT_EQ(Value("select count(*) from Vantrel_TemplatePage where d_channelid = 11"), "0");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_TemplatePage where d_channelid = 11"), "0");
   EXPECT_EQ(FileText("js/ShowChannelMenu.js"), "");
   // The next channel takes a new number.
   form = {{"d_channelname", "财经"},
@@ -115,14 +82,10 @@ TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
           {"d_uploadflag", "0"}};
   created = site_->Post("/admin.asp?m=admin_channel&action=save", form);
   ASSERT_NE(created.text.find("新增信息成功！"), std::string::npos) << created.text;
-  EXPECT_EQ(Value("select max(d_id) from Vantrel_Channel"), "12");
+  EXPECT_EQ(ValueText("select max(d_id) from Vantrel_Channel"), "12");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, ChannelEnginesTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, ChannelEnginesTest);
 
 }  // namespace
 }  // namespace folirex::testing

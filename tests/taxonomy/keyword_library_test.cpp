@@ -39,7 +39,7 @@ class KeywordTest : public ::testing::Test {
 
 TEST_F(KeywordTest, AddListsTheNewKeywordFirstAndRefusesBadNames) {
   HttpAnswer empty = site_.Get(kPage);
-  EXPECT_TRUE(Contains(empty.text, "当前位置：文章管理&gt;&gt;关键字库管理"));
+  EXPECT_TRUE(Contains(empty.text, "当前位置：文章管理>>关键字库管理"));
   EXPECT_TRUE(Contains(empty.text, "没有记录"));
   EXPECT_FALSE(Contains(empty.text, "name=\"checkaction\""));
 

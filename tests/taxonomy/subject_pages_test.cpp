@@ -55,7 +55,7 @@ class SubjectPagesTest : public ::testing::Test {
 
 TEST_F(SubjectPagesTest, SaveStoresTheSubjectWithItsFolderCountAndNavigation) {
   HttpAnswer empty = site_.Get(kPage);
-  EXPECT_TRUE(Contains(empty.text, "当前位置：文章管理&gt;&gt;专题管理"));
+  EXPECT_TRUE(Contains(empty.text, "当前位置：文章管理>>专题管理"));
   EXPECT_TRUE(Contains(empty.text, "action=join\">合并专题</a>"));
   EXPECT_TRUE(Contains(empty.text, "没有记录"));
   EXPECT_FALSE(Contains(empty.text, "name=\"checkaction\""));
