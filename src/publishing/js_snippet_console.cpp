@@ -6,6 +6,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
@@ -118,8 +119,8 @@ void ArticleJs_Create(RequestState& state) {
   if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
   rs.Close();
   WriteRefreshBox(state, failed, "修改刷新成功！",
-                  PageLink(PageBase(state), "返回列表") +
-                      PageLink(PageBase(state) + "&action=preview&filename=" + file, "预览效果"));
+                  LinkItemTo(PageBase(state), "返回列表") +
+                      LinkItemTo(PageBase(state) + "&action=preview&filename=" + file, "预览效果"));
 }
 
 void ArticleJs_CreateAll(RequestState& state) {
@@ -134,7 +135,7 @@ void ArticleJs_CreateAll(RequestState& state) {
     if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
   }
   rs.Close();
-  WriteRefreshBox(state, failed, "全部刷新成功！", PageLink(PageBase(state), "返回列表"));
+  WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(state), "返回列表"));
 }
 
 void ArticleJs_Preview(RequestState& state) {
@@ -180,7 +181,7 @@ void ArticleJs_Del(RequestState& state) {
                  DeleteFilesIn(state.host, state.channel.ChannelDir + "Js/", "^(" + pattern + ")$");
   state.host.Response->Write(MessageBox(
       deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
-      PageLink(PageBase(state), "返回列表")));
+      LinkItemTo(PageBase(state), "返回列表")));
 }
 
 }  // namespace
@@ -188,8 +189,7 @@ void ArticleJs_Del(RequestState& state) {
 void ArticleJs_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ArticleJs");
   AdminHeader(state);
-  DesignChannel channel = OpenDesignChannel(state, false);
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(channel.label) + "管理>>JS文件管理");
+  ChannelNavi(state, OpenConsoleChannel(state), "JS文件管理");
   ArticleJs_ShowNavi(state);
   RunAdminAction(state,
                  {{"add", ArticleJs_Add},

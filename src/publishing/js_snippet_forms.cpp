@@ -180,7 +180,7 @@ void StoreDefinition(Recordset& rs, const RequestState& state, const Definition&
 // The answer of a save: the success box, or the row's success with the file's failure.
 void WriteSavedBox(RequestState& state, bool written, const Definition& d, std::string_view message,
                    const std::string& again_url, std::string_view again_text) {
-  std::string links = PageLink(again_url, again_text) + PageLink(PageBase(state), "返回列表");
+  std::string links = LinkItemTo(again_url, again_text) + LinkItemTo(PageBase(state), "返回列表");
   if (written) {
     state.host.Response->Write(MessageBox(message, links));
     return;

@@ -8,6 +8,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
@@ -404,9 +405,9 @@ void ArticleNavi_Save(RequestState& state) {
   }
   state.host.Response->Write(
       MessageBox("新增信息成功！",
-                 PageLink(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
+                 LinkItemTo(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
                           "返回继续新增") +
-                     PageLink(PageBase(state), "返回列表")));
+                     LinkItemTo(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Update(RequestState& state) {
@@ -421,10 +422,10 @@ void ArticleNavi_Update(RequestState& state) {
     AlertBack(state, kParameterError);
   }
   state.host.Response->Write(MessageBox(
-      "修改信息成功！", PageLink(PageBase(state) + "&action=edit&id=" + std::to_string(id) +
+      "修改信息成功！", LinkItemTo(PageBase(state) + "&action=edit&id=" + std::to_string(id) +
                                      "&pid=" + std::to_string(pid),
                                  "返回继续修改") +
-                            PageLink(PageBase(state), "返回列表")));
+                            LinkItemTo(PageBase(state), "返回列表")));
 }
 
 ClassLinkRule ClassLinks(RequestState& state) {
@@ -471,8 +472,8 @@ void ArticleNavi_SaveSelect(RequestState& state) {
     transaction.Commit();
   }
   state.host.Response->Write(MessageBox(
-      "新增信息成功！", PageLink(PageBase(state) + "&action=add&typeflag=0", "返回继续新增") +
-                            PageLink(PageBase(state), "返回列表")));
+      "新增信息成功！", LinkItemTo(PageBase(state) + "&action=add&typeflag=0", "返回继续新增") +
+                            LinkItemTo(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Import(RequestState& state) {
@@ -486,7 +487,7 @@ void ArticleNavi_Import(RequestState& state) {
   }
   ImportClassTree(*state.db.Conn, Channel(state), home, ClassLinks(state));
   state.host.Response->Write(
-      MessageBox("导入分类数据成功！", PageLink(PageBase(state), "返回列表修改")));
+      MessageBox("导入分类数据成功！", LinkItemTo(PageBase(state), "返回列表修改")));
 }
 
 void ArticleNavi_Move(RequestState& state, bool up) {
@@ -512,7 +513,7 @@ void ArticleNavi_Del(RequestState& state) {
   if (DeleteMenuItem(*state.db.Conn, Channel(state), id) != MenuTreeStatus::kDone) {
     AlertBack(state, "提示：数据库连接错误！");
   }
-  state.host.Response->Write(MessageBox("删除菜单成功！", PageLink(PageBase(state), "返回列表")));
+  state.host.Response->Write(MessageBox("删除菜单成功！", LinkItemTo(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Empty(RequestState& state) {
@@ -547,8 +548,7 @@ std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
 void ArticleNavi_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ArticleNavi");
   AdminHeader(state);
-  DesignChannel channel = OpenDesignChannel(state, false);
-  AdminNavi(state, "当前位置：" + HtmlEscapeText(channel.label) + "管理>>导航菜单管理");
+  ChannelNavi(state, OpenConsoleChannel(state), "导航菜单管理");
   ArticleNavi_ShowNavi(state);
   RunAdminAction(state,
                  {{"down", [](RequestState& s) { ArticleNavi_Move(s, false); }},

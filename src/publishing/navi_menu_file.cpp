@@ -124,7 +124,7 @@ void ArticleNavi_Set(RequestState& state) {
       failed.push_back(target);
     }
   }
-  std::string links = PageLink(PageBase(state), "返回列表");
+  std::string links = LinkItemTo(PageBase(state), "返回列表");
   if (failed.empty()) {
     state.host.Response->Write(MessageBox("操作成功！", links));
     return;
@@ -158,7 +158,7 @@ void ArticleNavi_CreateJs(RequestState& state) {
   bool written = CreateFolderPath(state.host, std::string_view(folder)) &&
                  WriteTextFile(state.host, folder + "/default.js",
                                markup.empty() ? "" : HtmlToJsWrite(markup));
-  std::string links = PageLink(PageBase(state), "返回列表");
+  std::string links = LinkItemTo(PageBase(state), "返回列表");
   state.host.Response->Write(written ? MessageBox("生成成功！", links)
                                      : MessageBox("提示：菜单文件 " + HtmlEscapeText(folder) +
                                                       "/default.js 没有写入成功！",
