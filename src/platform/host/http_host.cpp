@@ -41,6 +41,10 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 constexpr size_t kMaxHeadBytes = 16 * 1024;
 constexpr size_t kMaxHeaderFields = 100;
 constexpr int kMaxRequestsPerConnection = 100;
+// How long the worker that answered a keep-alive connection waits for the next request itself
+// before handing the connection back to its I/O thread. Clients that load a page's parts one
+// after another send the next request well within this.
+constexpr auto kWorkerKeepsConnection = std::chrono::milliseconds(5);
 // Streamed files go out in pieces of this size.
 constexpr size_t kFileChunk = 64 * 1024;
 // After an error answer the rest of what the client sends is read and dropped for a moment, so
@@ -49,6 +53,8 @@ constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr size_t kLingerBytes = 1 << 20;
 
 thread_local bool t_in_page = false;
+// The connection whose answer this worker is sending, and which it may then keep reading.
+thread_local const void* t_answering = nullptr;
 
 struct PageScope {
   PageScope() { t_in_page = true; }
@@ -208,12 +214,20 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
  private:
   enum class State { kIdle, kHead, kBody, kPage, kWriting, kClosing };
 
+  // True on the worker that is answering this connection, while it holds socket_mutex_. The
+  // steps on the connection's thread may run at the same time once the worker has handed the
+  // connection back, so this is asked of the thread, not of a member.
+  bool OnItsWorker() const { return t_answering == this; }
+
   void ReadNext() {
     if (host_.stopping || served_ >= kMaxRequestsPerConnection) return Close();
     if (buffer_.size() > 0) {
+      if (OnItsWorker()) return ParseBuffered();
       stream_.expires_after(host_.options.head_timeout);
       return ReadHead();
     }
+    if (OnItsWorker() && AwaitOnWorker()) return;
+    if (host_.stopping) return Close();
     // Idle: wait for the first byte of the next request within the keep-alive time.
     state_ = State::kIdle;
     stream_.expires_after(std::chrono::seconds(std::max(1, host_.options.keep_alive_seconds)));
@@ -224,6 +238,51 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
                               self->stream_.expires_after(self->host_.options.head_timeout);
                               self->ReadHead();
                             });
+  }
+
+  // On the worker that answered the last request: waits a moment for the next one, takes what
+  // has come and goes on with it. False when nothing came: the caller reads as usual.
+  bool AwaitOnWorker() {
+    state_ = State::kIdle;
+    const int fd = stream_.socket().native_handle();
+    if (!host_.workers->AwaitReadable(fd, kWorkerKeepsConnection)) return false;
+    asio::mutable_buffer space = buffer_.prepare(4096);
+    ssize_t n;
+    do {
+      n = ::recv(fd, space.data(), space.size(), MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    if (n <= 0) {
+      Close();  // closed or reset by the client
+      return true;
+    }
+    buffer_.commit(static_cast<size_t>(n));
+    if (host_.stopping) {
+      Close();
+      return true;
+    }
+    ParseBuffered();
+    return true;
+  }
+
+  // On a worker: parses the head already received, the way ReadHead would; a head not yet
+  // complete is left to the connection's thread.
+  void ParseBuffered() {
+    state_ = State::kHead;
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
+    parser_->body_limit(host_.options.max_body_bytes);
+    beast::error_code ec;
+    while (!parser_->is_header_done()) {
+      size_t used = parser_->put(buffer_.data(), ec);
+      buffer_.consume(used);
+      if (ec == http::error::need_more || (!ec && used == 0)) {
+        stream_.expires_after(host_.options.head_timeout);
+        return ReadHead();
+      }
+      if (ec) break;
+    }
+    OnHead(ec);
   }
 
   void ReadHead() {
@@ -397,18 +456,42 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_.reset();
 
     state_ = State::kPage;
-    host_.workers->Post([self = shared_from_this(), kind = *kind, raw = std::move(raw),
-                         cookies = std::move(session_cookies),
-                         target = std::move(target)]() mutable {
-      HostReply reply = self->host_.RunPage(kind, std::move(raw), cookies, target);
+    PendingPage page{*kind, std::move(raw), std::move(session_cookies), std::move(target)};
+    if (OnItsWorker()) {
+      next_page_ = std::move(page);  // the worker that read it runs it next
+      return;
+    }
+    host_.workers->Post([self = shared_from_this(), page = std::move(page)]() mutable {
+      self->RunPages(std::move(page));
+    });
+  }
+
+  struct PendingPage {
+    EntryKind kind;
+    RawRequest raw;
+    std::vector<std::string> cookies;
+    std::string target;
+  };
+
+  // On a worker: runs the page, answers it, and runs the connection's next pages as long as
+  // they come while the worker waits for them.
+  void RunPages(PendingPage first) {
+    std::optional<PendingPage> page = std::move(first);
+    while (page) {
+      HostReply reply =
+          host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target);
+      page.reset();
       // The worker answers itself and starts reading the next request, so neither waits for
       // the connection's thread to wake (on a busy machine each wake costs more than a small
-      // page). Nothing else touches the connection while its page runs but a forced close at
-      // the end of a stop, which the lock keeps apart; the steps after that run on the
-      // connection's thread.
-      std::lock_guard lock(self->socket_mutex_);
-      self->Send(std::move(reply));
-    });
+      // page). Nothing else touches the connection while its page runs, or while the worker
+      // waits for the next request, but a forced close at the end of a stop, which the lock
+      // keeps apart; the steps after that run on the connection's thread.
+      std::lock_guard lock(socket_mutex_);
+      t_answering = this;
+      Send(std::move(reply));
+      t_answering = nullptr;
+      page.swap(next_page_);
+    }
   }
 
   // Answers an error and closes the connection.
@@ -555,6 +638,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   uint64_t file_left_ = 0;
   std::string chunk_;
   size_t dropped_ = 0;
+  // A request read by the worker that answered the last one, for it to run next.
+  std::optional<PendingPage> next_page_;
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
