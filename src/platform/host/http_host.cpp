@@ -277,11 +277,15 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       size_t used = parser_->put(buffer_.data(), ec);
       buffer_.consume(used);
       if (ec == http::error::need_more || (!ec && used == 0)) {
+        // The parser may have taken the request line already: it goes on from there.
         stream_.expires_after(host_.options.head_timeout);
-        return ReadHead();
+        return ReadRestOfHead();
       }
       if (ec) break;
     }
+    // The deadline was last set for an earlier request; a body, or the 100 Continue before it,
+    // has the head's time from here, as it would have from the start of the head.
+    if (!ec && !parser_->is_done()) stream_.expires_after(host_.options.head_timeout);
     OnHead(ec);
   }
 
@@ -290,6 +294,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
+    ReadRestOfHead();
+  }
+
+  void ReadRestOfHead() {
     http::async_read_header(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHead(ec); });
