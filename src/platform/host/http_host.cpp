@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -273,14 +274,30 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // has come and goes on with it. False when nothing came: the caller reads as usual.
   bool AwaitOnWorker() {
     state_ = State::kIdle;
-    const int fd = stream_.socket().native_handle();
-    if (!host_.workers->AwaitReadable(fd, kWorkerKeepsConnection)) return false;
+    tcp::socket& socket = stream_.socket();
+    Addresses();  // before the socket leaves the connection's thread, for the protocol
+    // While the worker waits, the socket is taken off the connection's thread, which would
+    // otherwise be woken for the request the worker reads. It goes back once what came is read,
+    // so that putting it back reports nothing new.
+    beast::error_code ec;
+    const int fd = socket.release(ec);
+    if (ec) return false;
+    ssize_t n = 0;
+    const bool readable = host_.workers->AwaitReadable(fd, kWorkerKeepsConnection);
     asio::mutable_buffer space = buffer_.prepare(4096);
-    ssize_t n;
-    do {
-      n = ::recv(fd, space.data(), space.size(), MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    if (readable) {
+      do {
+        n = ::recv(fd, space.data(), space.size(), MSG_DONTWAIT);
+      } while (n < 0 && errno == EINTR);
+    }
+    const bool nothing = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    socket.assign(addresses_->protocol, fd, ec);
+    if (ec) {
+      ::close(fd);
+      Close();
+      return true;
+    }
+    if (!readable || nothing) return false;
     if (n <= 0) {
       Close();  // closed or reset by the client
       return true;
@@ -482,14 +499,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       }
       raw.headers.emplace_back(std::move(name), std::move(value));
     }
-    beast::error_code ec;
-    tcp::endpoint remote = stream_.socket().remote_endpoint(ec);
-    tcp::endpoint local = stream_.socket().local_endpoint(ec);
+    const ConnectionAddresses& addresses = Addresses();
     raw.remote_addr =
-        host_.options.trusted_proxies.ClientAddress(remote.address().to_string(), forwarded_for);
-    raw.remote_port = remote.port();
-    raw.local_addr = CanonicalAddress(local.address().to_string());
-    raw.local_port = local.port();
+        host_.options.trusted_proxies.ClientAddress(addresses.remote_addr, forwarded_for);
+    raw.remote_port = addresses.remote_port;
+    raw.local_addr = addresses.local_addr;
+    raw.local_port = addresses.local_port;
     parser_.reset();
 
     state_ = State::kPage;
@@ -501,6 +516,30 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     host_.workers->Post([self = shared_from_this(), page = std::move(page)]() mutable {
       self->RunPages(std::move(page));
     });
+  }
+
+  // The two ends of the connection, asked of the socket once.
+  struct ConnectionAddresses {
+    tcp protocol = tcp::v4();
+    std::string remote_addr;
+    unsigned short remote_port = 0;
+    std::string local_addr;
+    unsigned short local_port = 0;
+  };
+  const ConnectionAddresses& Addresses() {
+    if (!addresses_) {
+      beast::error_code ec;
+      tcp::endpoint remote = stream_.socket().remote_endpoint(ec);
+      tcp::endpoint local = stream_.socket().local_endpoint(ec);
+      ConnectionAddresses a;
+      a.protocol = local.protocol();
+      a.remote_addr = remote.address().to_string();
+      a.remote_port = remote.port();
+      a.local_addr = CanonicalAddress(local.address().to_string());
+      a.local_port = local.port();
+      addresses_ = std::move(a);
+    }
+    return *addresses_;
   }
 
   struct PendingPage {
@@ -677,6 +716,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   size_t dropped_ = 0;
   // A request read by the worker that answered the last one, for it to run next.
   std::optional<PendingPage> next_page_;
+  std::optional<ConnectionAddresses> addresses_;
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
