@@ -40,15 +40,11 @@ bool IsIdentStart(unsigned char c) {
 bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '$'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::vector<Node> Tokenize(std::string_view s) {
-  std::vector<Node> out;
+// Splits the text into tokens, calling push(kind, start, end) for each in order; throws DbError
+// on an unterminated string, quoted name or comment.
+template <typename Push>
+void ScanTokens(std::string_view s, Push&& push) {
   size_t i = 0;
-  auto push = [&](Tk tk, size_t start, size_t end) {
-    Node n;
-    n.tk = tk;
-    n.text = std::string(s.substr(start, end - start));
-    out.push_back(std::move(n));
-  };
   while (i < s.size()) {
     const size_t start = i;
     const char c = s[i];
@@ -115,6 +111,16 @@ std::vector<Node> Tokenize(std::string_view s) {
       push(Tk::kOp, start, i);
     }
   }
+}
+
+std::vector<Node> Tokenize(std::string_view s) {
+  std::vector<Node> out;
+  ScanTokens(s, [&](Tk tk, size_t start, size_t end) {
+    Node n;
+    n.tk = tk;
+    n.text = std::string(s.substr(start, end - start));
+    out.push_back(std::move(n));
+  });
   return out;
 }
 
@@ -695,18 +701,23 @@ std::string SingleTableOf(std::string_view sql) {
   return seq[table].tk == Tk::kQuoted ? name.substr(1, name.size() - 2) : name;
 }
 
+// Every statement a page runs comes through here, some twice: the scan keeps no tokens, but
+// still reads to the end, so that a text the tokenizer refuses answers "" as before.
 std::string LeadingKeyword(std::string_view sql) {
-  std::vector<Node> tokens;
+  bool found = false;
+  std::string_view first;
   try {
-    tokens = Tokenize(sql);
+    ScanTokens(sql, [&](Tk tk, size_t start, size_t end) {
+      if (found || tk == Tk::kSpace) return;
+      std::string_view text = sql.substr(start, end - start);
+      if (tk == Tk::kOp && text == "(") return;
+      found = true;
+      if (tk == Tk::kIdent) first = text;
+    });
   } catch (const DbError&) {
     return "";
   }
-  for (const Node& n : tokens) {
-    if (n.tk == Tk::kSpace || IsOp(n, "(")) continue;
-    return n.tk == Tk::kIdent ? ToLower(n.text) : "";
-  }
-  return "";
+  return ToLower(first);
 }
 
 }  // namespace folirex

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/text/vb_text.h"
 
@@ -27,6 +28,16 @@ struct FinalizeStatement {
 };
 using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+// A compiled statement with what was learnt about it, kept together in the session's cache so
+// that a page running the same text again does not work it out again.
+struct Compiled {
+  StatementHandle handle;
+  std::vector<ColumnKind> kinds;  // the columns' declared kinds, as of `prepared`
+  int prepared = -1;              // the engine's count of re-compilations when kinds was read
+  bool writes = false;            // insert, update, delete or replace: counts rows
+  bool changes_schema = false;    // create, alter or drop
+};
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
   throw DbError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
@@ -109,7 +120,7 @@ class SqliteSession;
 
 class SqliteStatement : public Statement {
  public:
-  SqliteStatement(SqliteSession* session, std::string key, StatementHandle stmt);
+  SqliteStatement(SqliteSession* session, std::string key, Compiled compiled);
   ~SqliteStatement() override;
 
   void Bind(const std::vector<Variant>& params) override {
@@ -180,9 +191,9 @@ class SqliteStatement : public Statement {
  private:
   SqliteSession* session_;
   std::string key_;
-  StatementHandle handle_;
-  sqlite3_stmt* stmt_;  // handle_'s, for the calls
-  std::vector<ColumnKind> kinds_;
+  Compiled compiled_;
+  sqlite3_stmt* stmt_;                    // compiled_'s handle, for the calls
+  const std::vector<ColumnKind>& kinds_;  // compiled_'s
   bool writes_ = false;
   bool done_ = false;
   int64_t affected_ = 0;
@@ -200,18 +211,24 @@ class SqliteSession : public Session {
   const SqlSchemaHints& hints() override { return hints_; }
 
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
-    // A statement that changes the schema makes the next schema question look again.
-    const std::string first = LeadingKeyword(sql);
-    if (first == "create" || first == "alter" || first == "drop") schema_checked_ = false;
     std::string key(sql);
     auto found = index_.find(key);
     if (found != index_.end()) {
       auto it = found->second;
-      StatementHandle st = std::move(it->second);
+      Compiled compiled = std::move(it->second);
       index_.erase(found);
       idle_.erase(it);
-      return std::make_unique<SqliteStatement>(this, std::move(key), std::move(st));
+      // A statement that changes the schema makes the next schema question look again.
+      if (compiled.changes_schema) schema_checked_ = false;
+      return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
     }
+    const std::string first = LeadingKeyword(sql);
+    Compiled compiled;
+    compiled.changes_schema = first == "create" || first == "alter" || first == "drop";
+    // Only these count rows; DDL and transaction control leave a stale count behind.
+    compiled.writes =
+        first == "insert" || first == "update" || first == "delete" || first == "replace";
+    if (compiled.changes_schema) schema_checked_ = false;
     sqlite3_stmt* made = nullptr;
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
@@ -226,19 +243,20 @@ class SqliteSession : public Session {
         throw DbError("SQL: one statement at a time [" + key + "]");
       }
     }
-    return std::make_unique<SqliteStatement>(this, std::move(key), std::move(st));
+    compiled.handle = std::move(st);
+    return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
   }
 
   // Takes a statement back into the cache; it is finalized when the cache holds the same text
   // already, when it is pushed out of the full cache, or when the cache cannot take it.
-  void ReturnStatement(std::string key, StatementHandle st) noexcept {
-    sqlite3_reset(st.get());
-    sqlite3_clear_bindings(st.get());
+  void ReturnStatement(std::string key, Compiled compiled) noexcept {
+    sqlite3_reset(compiled.handle.get());
+    sqlite3_clear_bindings(compiled.handle.get());
     try {
       auto [entry, added] = index_.try_emplace(key);
       if (!added) return;  // one idle copy per text is enough
       try {
-        idle_.emplace_front(std::move(key), std::move(st));
+        idle_.emplace_front(std::move(key), std::move(compiled));
       } catch (...) {
         index_.erase(entry);
         return;
@@ -363,29 +381,37 @@ class SqliteSession : public Session {
   std::string pool_key_;
   SqlSchemaHints hints_;
   bool schema_checked_ = false;
-  std::list<std::pair<std::string, StatementHandle>> idle_;  // most recently used first
-  std::unordered_map<std::string, std::list<std::pair<std::string, StatementHandle>>::iterator>
-      index_;
+  std::list<std::pair<std::string, Compiled>> idle_;  // most recently used first
+  std::unordered_map<std::string, std::list<std::pair<std::string, Compiled>>::iterator> index_;
   int schema_version_ = -1;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
   std::unordered_map<std::string, bool> text_columns_;
 };
 
-SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, StatementHandle stmt)
-    : session_(session), key_(std::move(key)), handle_(std::move(stmt)), stmt_(handle_.get()) {
+SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, Compiled compiled)
+    : session_(session),
+      key_(std::move(key)),
+      compiled_(std::move(compiled)),
+      stmt_(compiled_.handle.get()),
+      kinds_(compiled_.kinds),
+      writes_(compiled_.writes) {
+  // The engine compiles a statement again when the schema has changed under it, and its
+  // columns may have changed with it: then they are read again.
+  const int prepared = sqlite3_stmt_status(stmt_, SQLITE_STMTSTATUS_REPREPARE, 0);
   const int n = sqlite3_column_count(stmt_);
-  kinds_.reserve(static_cast<size_t>(n));
+  if (prepared == compiled_.prepared && static_cast<int>(compiled_.kinds.size()) == n) return;
+  compiled_.kinds.clear();
+  compiled_.kinds.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const char* declared = sqlite3_column_decltype(stmt_, i);
-    kinds_.push_back(declared != nullptr ? ColumnKindOfDeclaredType(declared) : ColumnKind::kOther);
+    compiled_.kinds.push_back(declared != nullptr ? ColumnKindOfDeclaredType(declared)
+                                                  : ColumnKind::kOther);
   }
-  // Only these count rows; DDL and transaction control leave a stale count behind.
-  const std::string first = LeadingKeyword(key_);
-  writes_ = first == "insert" || first == "update" || first == "delete" || first == "replace";
+  compiled_.prepared = prepared;
 }
 
 SqliteStatement::~SqliteStatement() {
-  session_->ReturnStatement(std::move(key_), std::move(handle_));
+  session_->ReturnStatement(std::move(key_), std::move(compiled_));
 }
 
 }  // namespace

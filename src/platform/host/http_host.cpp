@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -41,6 +42,10 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 constexpr size_t kMaxHeadBytes = 16 * 1024;
 constexpr size_t kMaxHeaderFields = 100;
 constexpr int kMaxRequestsPerConnection = 100;
+// How long the worker that answered a keep-alive connection waits for the next request itself
+// before handing the connection back to its I/O thread. Clients that load a page's parts one
+// after another send the next request well within this.
+constexpr auto kWorkerKeepsConnection = std::chrono::milliseconds(5);
 // Streamed files go out in pieces of this size.
 constexpr size_t kFileChunk = 64 * 1024;
 // After an error answer the rest of what the client sends is read and dropped for a moment, so
@@ -49,6 +54,8 @@ constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr size_t kLingerBytes = 1 << 20;
 
 thread_local bool t_in_page = false;
+// The connection whose answer this worker is sending, and which it may then keep reading.
+thread_local const void* t_answering = nullptr;
 
 struct PageScope {
   PageScope() { t_in_page = true; }
@@ -117,6 +124,35 @@ std::vector<std::unique_ptr<asio::io_context>> MakeContexts(int count) {
   std::vector<std::unique_ptr<asio::io_context>> contexts;
   for (int i = 0; i < count; ++i) contexts.push_back(std::make_unique<asio::io_context>(1));
   return contexts;
+}
+
+// A page's body in code page 936. Markup is mostly ASCII, which the code page keeps byte for
+// byte: stretches of it are copied, and only the text between them goes through the converter.
+// The converter takes one character at a time, so cutting before an ASCII byte changes nothing.
+std::string BodyToGbk(std::string_view utf8) {
+  constexpr size_t kCopiedRun = 32;  // shorter ASCII stretches are cheaper left to the converter
+  auto ascii = [&utf8](size_t i) { return static_cast<unsigned char>(utf8[i]) < 0x80; };
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    size_t text = i;
+    while (text < utf8.size() && ascii(text)) ++text;
+    out.append(utf8, i, text - i);
+    if (text == utf8.size()) break;
+    size_t end = utf8.size();
+    size_t run = 0;
+    for (size_t k = text + 1; k < utf8.size(); ++k) {
+      run = ascii(k) ? run + 1 : 0;
+      if (run == kCopiedRun) {
+        end = k + 1 - run;
+        break;
+      }
+    }
+    out += Utf8ToGbk(utf8.substr(text, end - text), Unmappable::kCharRef);
+    i = end;
+  }
+  return out;
 }
 
 int IoThreadCount(int requested) {
@@ -208,12 +244,20 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
  private:
   enum class State { kIdle, kHead, kBody, kPage, kWriting, kClosing };
 
+  // True on the worker that is answering this connection, while it holds socket_mutex_. The
+  // steps on the connection's thread may run at the same time once the worker has handed the
+  // connection back, so this is asked of the thread, not of a member.
+  bool OnItsWorker() const { return t_answering == this; }
+
   void ReadNext() {
     if (host_.stopping || served_ >= kMaxRequestsPerConnection) return Close();
     if (buffer_.size() > 0) {
+      if (OnItsWorker()) return ParseBuffered();
       stream_.expires_after(host_.options.head_timeout);
       return ReadHead();
     }
+    if (OnItsWorker() && AwaitOnWorker()) return;
+    if (host_.stopping) return Close();
     // Idle: wait for the first byte of the next request within the keep-alive time.
     state_ = State::kIdle;
     stream_.expires_after(std::chrono::seconds(std::max(1, host_.options.keep_alive_seconds)));
@@ -226,11 +270,80 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
                             });
   }
 
+  // On the worker that answered the last request: waits a moment for the next one, takes what
+  // has come and goes on with it. False when nothing came: the caller reads as usual.
+  bool AwaitOnWorker() {
+    state_ = State::kIdle;
+    tcp::socket& socket = stream_.socket();
+    Addresses();  // before the socket leaves the connection's thread, for the protocol
+    // While the worker waits, the socket is taken off the connection's thread, which would
+    // otherwise be woken for the request the worker reads. It goes back once what came is read,
+    // so that putting it back reports nothing new.
+    beast::error_code ec;
+    const int fd = socket.release(ec);
+    if (ec) return false;
+    ssize_t n = 0;
+    const bool readable = host_.workers->AwaitReadable(fd, kWorkerKeepsConnection);
+    asio::mutable_buffer space = buffer_.prepare(4096);
+    if (readable) {
+      do {
+        n = ::recv(fd, space.data(), space.size(), MSG_DONTWAIT);
+      } while (n < 0 && errno == EINTR);
+    }
+    const bool nothing = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    socket.assign(addresses_->protocol, fd, ec);
+    if (ec) {
+      ::close(fd);
+      Close();
+      return true;
+    }
+    if (!readable || nothing) return false;
+    if (n <= 0) {
+      Close();  // closed or reset by the client
+      return true;
+    }
+    buffer_.commit(static_cast<size_t>(n));
+    if (host_.stopping) {
+      Close();
+      return true;
+    }
+    ParseBuffered();
+    return true;
+  }
+
+  // On a worker: parses the head already received, the way ReadHead would; a head not yet
+  // complete is left to the connection's thread.
+  void ParseBuffered() {
+    state_ = State::kHead;
+    parser_.emplace();
+    parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
+    parser_->body_limit(host_.options.max_body_bytes);
+    beast::error_code ec;
+    while (!parser_->is_header_done()) {
+      size_t used = parser_->put(buffer_.data(), ec);
+      buffer_.consume(used);
+      if (ec == http::error::need_more || (!ec && used == 0)) {
+        // The parser may have taken the request line already: it goes on from there.
+        stream_.expires_after(host_.options.head_timeout);
+        return ReadRestOfHead();
+      }
+      if (ec) break;
+    }
+    // The deadline was last set for an earlier request; a body, or the 100 Continue before it,
+    // has the head's time from here, as it would have from the start of the head.
+    if (!ec && !parser_->is_done()) stream_.expires_after(host_.options.head_timeout);
+    OnHead(ec);
+  }
+
   void ReadHead() {
     state_ = State::kHead;
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
+    ReadRestOfHead();
+  }
+
+  void ReadRestOfHead() {
     http::async_read_header(
         stream_, buffer_, *parser_,
         [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHead(ec); });
@@ -386,29 +499,75 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       }
       raw.headers.emplace_back(std::move(name), std::move(value));
     }
-    beast::error_code ec;
-    tcp::endpoint remote = stream_.socket().remote_endpoint(ec);
-    tcp::endpoint local = stream_.socket().local_endpoint(ec);
+    const ConnectionAddresses& addresses = Addresses();
     raw.remote_addr =
-        host_.options.trusted_proxies.ClientAddress(remote.address().to_string(), forwarded_for);
-    raw.remote_port = remote.port();
-    raw.local_addr = CanonicalAddress(local.address().to_string());
-    raw.local_port = local.port();
+        host_.options.trusted_proxies.ClientAddress(addresses.remote_addr, forwarded_for);
+    raw.remote_port = addresses.remote_port;
+    raw.local_addr = addresses.local_addr;
+    raw.local_port = addresses.local_port;
     parser_.reset();
 
     state_ = State::kPage;
-    host_.workers->Post([self = shared_from_this(), kind = *kind, raw = std::move(raw),
-                         cookies = std::move(session_cookies),
-                         target = std::move(target)]() mutable {
-      HostReply reply = self->host_.RunPage(kind, std::move(raw), cookies, target);
+    PendingPage page{*kind, std::move(raw), std::move(session_cookies), std::move(target)};
+    if (OnItsWorker()) {
+      next_page_ = std::move(page);  // the worker that read it runs it next
+      return;
+    }
+    host_.workers->Post([self = shared_from_this(), page = std::move(page)]() mutable {
+      self->RunPages(std::move(page));
+    });
+  }
+
+  // The two ends of the connection, asked of the socket once.
+  struct ConnectionAddresses {
+    tcp protocol = tcp::v4();
+    std::string remote_addr;
+    unsigned short remote_port = 0;
+    std::string local_addr;
+    unsigned short local_port = 0;
+  };
+  const ConnectionAddresses& Addresses() {
+    if (!addresses_) {
+      beast::error_code ec;
+      tcp::endpoint remote = stream_.socket().remote_endpoint(ec);
+      tcp::endpoint local = stream_.socket().local_endpoint(ec);
+      ConnectionAddresses a;
+      a.protocol = local.protocol();
+      a.remote_addr = remote.address().to_string();
+      a.remote_port = remote.port();
+      a.local_addr = CanonicalAddress(local.address().to_string());
+      a.local_port = local.port();
+      addresses_ = std::move(a);
+    }
+    return *addresses_;
+  }
+
+  struct PendingPage {
+    EntryKind kind;
+    RawRequest raw;
+    std::vector<std::string> cookies;
+    std::string target;
+  };
+
+  // On a worker: runs the page, answers it, and runs the connection's next pages as long as
+  // they come while the worker waits for them.
+  void RunPages(PendingPage first) {
+    std::optional<PendingPage> page = std::move(first);
+    while (page) {
+      HostReply reply =
+          host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target);
+      page.reset();
       // The worker answers itself and starts reading the next request, so neither waits for
       // the connection's thread to wake (on a busy machine each wake costs more than a small
-      // page). Nothing else touches the connection while its page runs but a forced close at
-      // the end of a stop, which the lock keeps apart; the steps after that run on the
-      // connection's thread.
-      std::lock_guard lock(self->socket_mutex_);
-      self->Send(std::move(reply));
-    });
+      // page). Nothing else touches the connection while its page runs, or while the worker
+      // waits for the next request, but a forced close at the end of a stop, which the lock
+      // keeps apart; the steps after that run on the connection's thread.
+      std::lock_guard lock(socket_mutex_);
+      t_answering = this;
+      Send(std::move(reply));
+      t_answering = nullptr;
+      page.swap(next_page_);
+    }
   }
 
   // Answers an error and closes the connection.
@@ -555,6 +714,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   uint64_t file_left_ = 0;
   std::string chunk_;
   size_t dropped_ = 0;
+  // A request read by the worker that answered the last one, for it to run next.
+  std::optional<PendingPage> next_page_;
+  std::optional<ConnectionAddresses> addresses_;
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
@@ -744,7 +906,7 @@ HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
   if (!content_type) {
     reply.headers.emplace_back("Content-Type", host::HeaderSafe(response.content_type()));
   }
-  reply.body = Utf8ToGbk(response.body(), Unmappable::kCharRef);
+  reply.body = BodyToGbk(response.body());
   return reply;
 }
 

@@ -13,7 +13,10 @@
 // max_connections a new connection is answered 503 and closed at once.
 //
 // Each page runs on one worker of the pool from start to end; the handler is called there with
-// the request's host objects and must not keep them. The page's body is converted to code page
+// the request's host objects and must not keep them. The worker that answered a keep-alive
+// connection waits a few milliseconds for its next request and runs that too, unless a page
+// finds no idle worker meanwhile; then, or when nothing came, the connection goes back to its
+// I/O thread, so an idle connection still holds no worker. The page's body is converted to code page
 // 936 once, when sent; its session cookie is sent when the session was stored or its id
 // renewed. Run() blocks until Stop(), which closes the listening socket and the idle
 // connections, lets the requests under way finish within stop_grace, then closes what is

@@ -58,6 +58,20 @@ class RawClient {
     }
     return received;
   }
+  // One answer, read by its Content-Length; what follows it stays unread.
+  std::string ReadAnswer(int seconds) {
+    timeval timeout{seconds, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string received;
+    char c;
+    while (received.find("\r\n\r\n") == std::string::npos && recv(fd_, &c, 1, 0) == 1) {
+      received += c;
+    }
+    size_t at = received.find("Content-Length: ");
+    size_t left = at == std::string::npos ? 0 : std::stoul(received.substr(at + 16));
+    for (; left > 0 && recv(fd_, &c, 1, 0) == 1; --left) received += c;
+    return received;
+  }
   bool closed() const { return closed_; }
 
  private:
@@ -178,6 +192,53 @@ TEST_F(HostileClients, FramingIsStrict) {
                                          "\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   EXPECT_EQ(chunked.status, 200);
   EXPECT_EQ(chunked.body, "page 127.0.0.1 5");
+  ExpectServing();
+}
+
+// The worker that answered a kept connection reads its next request itself: the same rules hold
+// there, whether the next request comes whole, in pieces, two at once or not at all.
+TEST_F(HostileClients, NextRequestsOnAKeptConnectionAreFramedAlike) {
+  HostOptions options;
+  options.head_timeout = std::chrono::seconds(1);
+  Start(options);
+  const std::string get = "GET /asp.asp HTTP/1.1\r\nHost: a\r\n\r\n";
+  auto kept = [&] {
+    auto client = std::make_unique<RawClient>(port());
+    client->Send(get);
+    EXPECT_NE(client->ReadAnswer(5).find("page 127.0.0.1 0"), std::string::npos);
+    return client;
+  };
+  {
+    auto client = kept();
+    client->Send("GET /asp.asp HT");
+    client->Send("TP/1.1\r\nHost: a\r\n\r\n");
+    EXPECT_NE(client->ReadAnswer(5).find("page 127.0.0.1 0"), std::string::npos);
+    client->Send(get + "POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Length: 3\r\n\r\nabc");
+    EXPECT_NE(client->ReadAnswer(5).find("page 127.0.0.1 0"), std::string::npos);
+    EXPECT_NE(client->ReadAnswer(5).find("page 127.0.0.1 3"), std::string::npos);
+  }
+  std::string head = "POST /asp.asp HTTP/1.1\r\nHost: a\r\n";
+  struct Probe {
+    const char* what;
+    std::string request;
+    const char* answer;
+  } probes[] = {
+      {"two lengths", head + "Content-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", " 400 "},
+      {"length and chunked", head + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n",
+       " 400 "},
+      {"compressed", head + "Content-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc", " 415 "},
+      {"17 KB head", "GET /asp.asp HTTP/1.1\r\nX: " + std::string(17000, 'a') + "\r\n\r\n",
+       " 431 "},
+      {"not HTTP", "HELLO\r\n\r\n", " 400 "},
+      {"slow head", "GET /asp.asp HTTP/1.1\r\n", ""},
+  };
+  for (const Probe& probe : probes) {
+    auto client = kept();
+    client->Send(probe.request);
+    EXPECT_NE(client->ReadAll(5).find(probe.answer), std::string::npos) << probe.what;
+    EXPECT_TRUE(client->closed()) << probe.what;
+  }
+  EXPECT_EQ(pages_, 10);
   ExpectServing();
 }
 

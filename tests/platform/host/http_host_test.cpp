@@ -311,6 +311,33 @@ TEST(HostLimits, UrlAndBodyCaps) {
   EXPECT_EQ(pages, 2);
 }
 
+// The body is converted in pieces around its ASCII stretches: the answer is the same as
+// converting it whole, whatever stands next to a cut.
+TEST(HostBody, ConvertedAsAWhole) {
+  TempFolder site;
+  HostOptions options;
+  options.site_root = site.path();
+  const std::string markup(40, 'a');
+  const std::vector<std::string> parts = {
+      "\xE4\xB8\xAD\xE6\x96\x87",  // two characters of code page 936
+      "\xF0\x9F\x98\x80",          // outside it: a character reference
+      "\xE4\xB8",                  // cut short
+      "\xBF",                      // a lone continuation byte
+      "\xEF\xBF\xBD",              // the replacement character itself
+      "<b>",
+      markup,
+      std::string(31, 'b'),
+      std::string(32, 'c')};
+  std::string body;
+  for (size_t i = 0; i < 200; ++i) body += parts[(i * 7 + i / 9) % parts.size()];
+  RunningHost host(options, [&](EntryKind, PageObjects& p) { p.response.Write(body); });
+  auto res = host.Client()->Get("/asp.asp");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->body, Utf8ToGbk(body, Unmappable::kCharRef));
+  EXPECT_NE(res->body.find("\xD6\xD0\xCE\xC4"), std::string::npos);
+  EXPECT_NE(res->body.find("&#128512;"), std::string::npos);
+}
+
 TEST(HostWorkers, ManyRequestsAtOnceAllComplete) {
   TempFolder site;
   HostOptions options;
