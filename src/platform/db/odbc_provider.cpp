@@ -589,9 +589,9 @@ std::string OdbcDriverLibrary(const std::string& driver_name) {
   SQLSMALLINT description_length = 0, attributes_length = 0;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
   for (;;) {
-    SQLRETURN rc = SQLDrivers(env->get(), direction, description, sizeof description,
-                              &description_length, attributes, sizeof attributes,
-                              &attributes_length);
+    SQLRETURN rc =
+        SQLDrivers(env->get(), direction, description, sizeof description, &description_length,
+                   attributes, sizeof attributes, &attributes_length);
     direction = SQL_FETCH_NEXT;
     if (!Ok(rc)) return "";
     if (LCase(reinterpret_cast<char*>(description)) != LCase(driver_name)) continue;

@@ -20,8 +20,7 @@ namespace {
 
 // Type identifiers of the built-in types (pg_type.oid), fixed since PostgreSQL 7.
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
-              kFloat8 = 701, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184,
-              kNumeric = 1700;
+              kFloat8 = 701, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184, kNumeric = 1700;
 
 // Statement texts a session keeps prepared at most, and texts it remembers having seen once.
 constexpr size_t kMaxPrepared = 256;
@@ -54,8 +53,8 @@ bool IsWholeNumber(Oid type) { return type == kInt2 || type == kInt4 || type == 
 
 // The statements a session prepares under a name: the ones pages run again and again.
 bool Preparable(const std::string& keyword) {
-  return keyword == "select" || keyword == "insert" || keyword == "update" ||
-         keyword == "delete" || keyword == "with";
+  return keyword == "select" || keyword == "insert" || keyword == "update" || keyword == "delete" ||
+         keyword == "with";
 }
 
 // "yyyy-mm-dd[ hh:mm:ss[.ffffff][+zz]]" as the server writes dates and timestamps.
@@ -254,8 +253,7 @@ class PgSession : public Session {
     if (!sent) return;  // nothing ran: the server never saw the transaction
     Result r(PQexec(conn_.get(), how));
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
-      throw DbError(std::string("SQL: ") + OneLine(PQerrorMessage(conn_.get())) + " [" + how +
-                    "]");
+      throw DbError(std::string("SQL: ") + OneLine(PQerrorMessage(conn_.get())) + " [" + how + "]");
     }
     // A transaction the server had given up answers COMMIT with ROLLBACK.
     if (std::strcmp(how, "COMMIT") == 0 && std::strcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0) {
@@ -304,8 +302,8 @@ class PgSession : public Session {
     for (int i = 0; i < PQntuples(r.get()); ++i) {
       ColumnInfo c;
       c.name = PQgetvalue(r.get(), i, 3);
-      c.kind = KindOf(PQgetvalue(r.get(), i, 4), PQgetvalue(r.get(), i, 5),
-                      PQgetvalue(r.get(), i, 6));
+      c.kind =
+          KindOf(PQgetvalue(r.get(), i, 4), PQgetvalue(r.get(), i, 5), PQgetvalue(r.get(), i, 6));
       const Oid table = static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10));
       kinds[Key(table, std::atoi(PQgetvalue(r.get(), i, 2)))] = c.kind;
       // A name is text only when every table that has it declares it text.
@@ -399,8 +397,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   if (prepared != nullptr) {
     send(PQsendQueryPrepared(c, prepared->name.c_str(), n, pointers.data(), nullptr, nullptr, 0));
   } else {
-    send(PQsendQueryParams(c, text.c_str(), n, types.data(), pointers.data(), nullptr, nullptr,
-                           0));
+    send(PQsendQueryParams(c, text.c_str(), n, types.data(), pointers.data(), nullptr, nullptr, 0));
   }
   if (guarded) {
     send(PQsendQueryParams(c, "RELEASE SAVEPOINT vb_stmt", 0, nullptr, nullptr, nullptr, nullptr,
@@ -455,8 +452,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   if (begin && PQstatus(c) == CONNECTION_OK) begin_pending_ = false;
   if (prepare_failed) prepared_.erase(key);
   if (!failure.empty()) {
-    if (guarded && PQstatus(c) == CONNECTION_OK &&
-        PQtransactionStatus(c) == PQTRANS_INERROR) {
+    if (guarded && PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) == PQTRANS_INERROR) {
       Result r(PQexec(c, "ROLLBACK TO SAVEPOINT vb_stmt; RELEASE SAVEPOINT vb_stmt"));
     }
     throw DbError("SQL: " + failure + " [" + sql + "]");
@@ -526,8 +522,8 @@ bool PgStatement::Step() {
   if (!executed_) {
     executed_ = true;
     result_ = session_->Run(sql_, keyword_, types_, values_, nulls_);
-    rows_ = result_ && PQresultStatus(result_.get()) == PGRES_TUPLES_OK ? PQntuples(result_.get())
-                                                                         : 0;
+    rows_ =
+        result_ && PQresultStatus(result_.get()) == PGRES_TUPLES_OK ? PQntuples(result_.get()) : 0;
     if (writes_ && result_) {
       const char* count = PQcmdTuples(result_.get());
       if (count != nullptr && *count != '\0') affected_ = std::strtoll(count, nullptr, 10);
@@ -591,12 +587,24 @@ Variant PgStatement::Column(int index) const {
 
 std::unique_ptr<Session> OpenPgSession(const ConnectionTarget& target, std::string pool_key) {
   const std::string port = target.port.empty() ? "5432" : target.port;
-  const char* keys[] = {"host",     "port",            "dbname",          "user",
-                        "password", "connect_timeout", "client_encoding", "application_name",
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "connect_timeout",
+                        "client_encoding",
+                        "application_name",
                         nullptr};
-  const char* values[] = {target.server.c_str(),   port.c_str(),       target.database.c_str(),
-                          target.uid.c_str(),      target.pwd.c_str(), "10",
-                          "UTF8",                  "folirex",          nullptr};
+  const char* values[] = {target.server.c_str(),
+                          port.c_str(),
+                          target.database.c_str(),
+                          target.uid.c_str(),
+                          target.pwd.c_str(),
+                          "10",
+                          "UTF8",
+                          "folirex",
+                          nullptr};
   PGconn* raw = PQconnectdbParams(keys, values, 0);
   if (raw == nullptr) throw DbError("cannot connect to the database server: out of memory");
   std::unique_ptr<PGconn, ConnDeleter> conn(raw);

@@ -1,7 +1,8 @@
 // The provider interface behind Connection and Recordset: a Session is one open connection of an
-// engine (SQLite file, PostgreSQL through libpq, or another server through ODBC), with compiled statements, transactions, table metadata and
-// the insert that reads the new autonumber back. Sessions are pooled per database: OpenSession
-// hands out an idle one for the same target when there is one, ReleaseSession takes it back.
+// engine (SQLite file, PostgreSQL through libpq, or another server through ODBC), with compiled
+// statements, transactions, table metadata and the insert that reads the new autonumber back.
+// Sessions are pooled per database: OpenSession hands out an idle one for the same target when
+// there is one, ReleaseSession takes it back.
 //
 // A Session and its Statements are used by one thread at a time; the pool itself is thread-safe.
 // A Statement must not outlive its Session. Failures throw DbError.
