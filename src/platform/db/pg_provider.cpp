@@ -375,7 +375,8 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
       seen_.emplace(key, true);
     }
   }
-  const std::string text = Numbered(sql);
+  // A statement kept prepared is not sent as text again.
+  const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
   // One flight: [BEGIN] [SAVEPOINT] [prepare] statement [RELEASE], then the sync.
   if (PQenterPipelineMode(c) != 1) {
