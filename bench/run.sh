@@ -288,10 +288,12 @@ measure() {  # URL SECONDS [LIMIT]
 median() {  # "RPS P50 P99"...: the line with the median RPS
   printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
 }
-warm_up() {  # URL [LIMIT]
-  local header=()
+warm_up() {  # URL [LIMIT]; sets w_requests, the requests answered
+  local header=() out
   [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
-  timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "${header[@]}" "$1" >/dev/null 2>&1 || true
+  out="$(timeout -k 5 "${2:-0}" wrk -t2 -c16 -d5s "${header[@]}" "$1" 2>&1 || true)"
+  w_requests="$(awk '/requests in/{print $1}' <<<"$out")"
+  w_requests="${w_requests:-0}"
 }
 # CPU time (user + system) of a process and of its children still running, in clock ticks.
 cpu_ticks() {  # PID
@@ -404,6 +406,7 @@ else
   row page "req/s" - - p50 p99 - - status sql
 fi
 notes=()
+pages=0 half=0 cpu2=0 all_rt=0 all_sql=0 click_note=""
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
   signed=""
@@ -436,9 +439,15 @@ for i in "${!names[@]}"; do
     base_url="http://127.0.0.1:$base_port$path"
     b_status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_base"} "$base_url")
     [ "$b_status" = "$status" ] || status="$status/$b_status"
+    clicks_before=""
+    if [ "$dbkind" = postgres ] && [[ $path == *m=click\&* ]]; then
+      clicks_before="$(pq bench "select d_clicktimes from vantrel_article where d_id = $article") $(q "select d_clicktimes from Vantrel_Article where d_id = $article")"
+    fi
     warm_up "$now_url"
+    now_warm=$w_requests
     [ -z "$signed" ] || wrk_cookie="$cookie_base"
     warm_up "$base_url"
+    base_warm=$w_requests
     now_runs=() base_runs=()
     now_ticks=0 base_ticks=0 now_requests=0 base_requests=0 db_ticks=0
     same=-
@@ -481,12 +490,38 @@ for i in "${!names[@]}"; do
     row "${names[$i]}" "$b_rps" "$rps" "$(ratio "$b_rps" "$rps")" "$b_p99" "$p99" "$base_us" \
       "$now_us" "$(ratio "$now_us" "$base_us")" "$(per_request "$db_ticks" "$now_requests")" \
       "$sql" "$rt" "$rt_st" "$same"
+    if [[ $(ratio "$b_rps" "$rps") =~ ^[0-9.]+$ ]]; then
+      pages=$((pages + 1))
+      awk -v r="$(ratio "$b_rps" "$rps")" 'BEGIN { exit !(r <= 2) }' && half=$((half + 1))
+      awk -v r="$(ratio "$now_us" "$base_us")" 'BEGIN { exit !(r <= 2) }' && cpu2=$((cpu2 + 1))
+    fi
+    if [[ $rt =~ ^[0-9]+$ ]] && [[ $sql =~ ^[0-9]+$ ]]; then
+      all_rt=$((all_rt + rt)) all_sql=$((all_sql + sql))
+    fi
+    if [ -n "$clicks_before" ]; then
+      # wrk counts only the answers it read: a click under way when it stops is counted by the
+      # server, not by wrk, so a database may count up to 16 clicks a wrk run more, never fewer.
+      # The byte comparison above clicked once on each.
+      read -r pg0 lite0 <<<"$clicks_before"
+      pg1="$(pq bench "select d_clicktimes from vantrel_article where d_id = $article")"
+      lite1="$(q "select d_clicktimes from Vantrel_Article where d_id = $article")"
+      click_note="clicks: PostgreSQL counted $((pg1 - pg0)) for $((now_warm + now_requests + 1)) answered"
+      click_note+=" (p99 $p99); SQLite counted $((lite1 - lite0)) for"
+      click_note+=" $((base_warm + base_requests + 1)) answered (p99 $b_p99)"
+    fi
     [ "$status" = 200 ] || [ "$status" = 302 ] || notes+=("${names[$i]}: status $status")
   else
     row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
       "$b_p99" "$status" "$sql"
   fi
 done
+if [ "$dbkind" = postgres ]; then
+  echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
+    "server CPU per request within twice SQLite's: $cpu2 of $pages"
+  echo "round trips per statement over all pages: $all_rt for $all_sql statements" \
+    "($(ratio "$all_rt" "$all_sql"))"
+  [ -z "$click_note" ] || echo "$click_note"
+fi
 # The same static file from nginx: what a static file costs on this machine at best.
 folirex_static_rps=$rps
 if [ -n "$nginx" ] && [ "$dbkind" != postgres ]; then
