@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -487,14 +488,18 @@ void PgStatement::Bind(const std::vector<Variant>& params) {
       case Variant::Type::kNull:
         nulls_[i] = true;  // of no declared type: the server takes the column's
         break;
+      // A whole number that fits is an integer, not a bigint: the functions the pages call
+      // (substr, left, ...) take integers, and a bigint does not turn into one by itself.
       case Variant::Type::kBoolean:
-        types_[i] = kInt8;
+        types_[i] = kInt4;
         values_[i] = v.CBool() ? "-1" : "0";
         break;
-      case Variant::Type::kInteger:
-        types_[i] = kInt8;
-        values_[i] = std::to_string(v.ToInt64());
+      case Variant::Type::kInteger: {
+        const int64_t number = v.ToInt64();
+        types_[i] = number >= INT32_MIN && number <= INT32_MAX ? kInt4 : kInt8;
+        values_[i] = std::to_string(number);
         break;
+      }
       case Variant::Type::kDouble: {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "%.17g", v.CDbl());
