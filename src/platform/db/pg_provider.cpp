@@ -620,6 +620,9 @@ std::unique_ptr<Session> OpenPgSession(const ConnectionTarget& target, std::stri
     throw DbError("cannot connect to the database server " + where + " through driver {" +
                   target.driver + "}: " + OneLine(PQerrorMessage(raw)));
   }
+  // The server's notices ("... does not exist, skipping") are not the pages' business.
+  PQsetNoticeProcessor(
+      raw, [](void*, const char*) {}, nullptr);
   auto session = std::make_unique<PgSession>(conn.release(), std::move(pool_key));
   const std::string zone = LocalTimeZoneName();
   if (!zone.empty()) session->SetTimeZone(zone);
