@@ -10,8 +10,8 @@
 
 #include "core/site_files.h"
 #include "core/text_helpers.h"
+#include "platform/db/connection.h"
 #include "platform/db/provider.h"
-#include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 #include "site/interaction_text.h"
 
@@ -77,17 +77,14 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
       " else d_monthclicktimes + " + add + " end, d_LastClickTime = '" + now.ToStorage() +
       "', d_hotflag = case when d_clicktimes + " + add +
       " >= " + std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
-      " then true else d_hotflag end where d_id = " + id;
+      " then true else d_hotflag end where d_id = " + id + " returning d_clicktimes";
   int64_t total = -1;
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
-  if (conn.Execute(state.db.Sql) > 0) {
-    // Read inside the same transaction: the total is these clicks', not later ones'.
-    state.db.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
-    Recordset rs;
-    rs.Open(state.db.Sql, conn, 0, 1);
-    total = rs.Eof() ? 0 : rs["d_clicktimes"].ToInt64Or(0);
-    rs.Close();
+  // The total comes back from the update itself: these clicks', not later ones'.
+  const Variant counted = conn.ExecuteScalar(state.db.Sql);
+  if (!counted.IsNull()) {
+    total = counted.ToInt64Or(0);
     state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
                    " where d_id = " + state.channel.ChannelID.ToString();
     conn.Execute(state.db.Sql);
