@@ -3,7 +3,7 @@
 #   scripts/packages.sh build   what building and serving needs
 #   scripts/packages.sh test    that, and what the tests need
 set -euo pipefail
-want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpcre2-dev libcurl4-openssl-dev
+want=(g++ cmake pkg-config libsqlite3-dev unixodbc-dev libpq-dev libpcre2-dev libcurl4-openssl-dev
       libboost-dev)
 if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libcpp-httplib-dev sqlite3 chromium fonts-wqy-zenhei)

@@ -1,10 +1,17 @@
 #include "site/click_counter.h"
 
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "core/site_files.h"
 #include "core/text_helpers.h"
-#include "platform/db/recordset.h"
+#include "platform/db/connection.h"
+#include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 #include "site/interaction_text.h"
 
@@ -25,6 +32,67 @@ PeriodStarts PeriodStartsOf(const DateTime& now) {
   return {day.ToStorage(), week.ToStorage(), month.ToStorage()};
 }
 
+// Clicks on one article that arrive while a transaction counts its clicks wait, and the next
+// transaction counts them all at once: under many readers of one article the clicks no longer
+// queue one by one on its row lock. Each click is still answered with a total of its own, as if
+// they had been counted one after the other.
+struct ClickBatch {
+  int64_t clicks = 0;  // clicks that joined; fixed once the batch is taken up
+  bool lead = false;   // its first click may count it now
+  bool done = false;
+  int64_t total = -1;        // the article's total after the batch; -1 when no row changed
+  std::exception_ptr error;  // what failed the batch's transaction
+  std::condition_variable changed;
+};
+
+struct ArticleClicks {
+  bool counting = false;             // a transaction is counting clicks of the article
+  std::shared_ptr<ClickBatch> next;  // the clicks that wait for it
+};
+
+std::mutex& ClicksMutex() {
+  static auto* mu = new std::mutex();
+  return *mu;
+}
+std::unordered_map<std::string, ArticleClicks>& ClicksByArticle() {
+  static auto* map = new std::unordered_map<std::string, ArticleClicks>();
+  return *map;
+}
+
+// Counts n clicks of the article in one transaction: the new total, or -1 when no article has
+// the id (then nothing is counted, not even for the channel).
+int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const Clock& clock) {
+  const DateTime now = clock.LocalNow();
+  const PeriodStarts starts = PeriodStartsOf(now);
+  const std::string add = std::to_string(n);
+  // One statement counts the clicks and moves the day, week and month counters; a counter
+  // restarts when the last click came before its period began (an article never clicked has no
+  // last click and simply goes on).
+  state.db.Sql =
+      "update Vantrel_Article set d_clicktimes = d_clicktimes + " + add +
+      ", d_dayclicktimes = case when d_LastClickTime < '" + starts.day + "' then " + add +
+      " else d_dayclicktimes + " + add + " end, d_weekclicktimes = case when d_LastClickTime < '" +
+      starts.week + "' then " + add + " else d_weekclicktimes + " + add +
+      " end, d_monthclicktimes = case when d_LastClickTime < '" + starts.month + "' then " + add +
+      " else d_monthclicktimes + " + add + " end, d_LastClickTime = '" + now.ToStorage() +
+      "', d_hotflag = case when d_clicktimes + " + add +
+      " >= " + std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
+      " then true else d_hotflag end where d_id = " + id + " returning d_clicktimes";
+  int64_t total = -1;
+  Connection& conn = *state.db.Conn;
+  ScopedTransaction transaction(conn);
+  // The total comes back from the update itself: these clicks', not later ones'.
+  const Variant counted = conn.ExecuteScalar(state.db.Sql);
+  if (!counted.IsNull()) {
+    total = counted.ToInt64Or(0);
+    state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
+                   " where d_id = " + state.channel.ChannelID.ToString();
+    conn.Execute(state.db.Sql);
+  }
+  transaction.Commit();
+  return total;
+}
+
 }  // namespace
 
 std::string ShowClick(RequestState& state, const Variant& article_id, const Clock& clock) {
@@ -38,47 +106,54 @@ std::string ShowClick(RequestState& state, const Variant& article_id, const Cloc
 
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
   const std::string id = article_id.ToString();
-  const PeriodStarts starts = PeriodStartsOf(now);
 
-  // One statement counts the click and moves the day, week and month counters, so clicks that
-  // arrive together are all counted; a counter restarts at 1 when the last click came before
-  // its period began (an article never clicked has no last click and simply goes on).
-  state.db.Sql =
-      "update Vantrel_Article set d_clicktimes = d_clicktimes + 1, "
-      "d_dayclicktimes = case when d_LastClickTime < '" +
-      starts.day +
-      "' then 1 else d_dayclicktimes + 1 end, "
-      "d_weekclicktimes = case when d_LastClickTime < '" +
-      starts.week +
-      "' then 1 else d_weekclicktimes + 1 end, "
-      "d_monthclicktimes = case when d_LastClickTime < '" +
-      starts.month +
-      "' then 1 else d_monthclicktimes + 1 end, "
-      "d_LastClickTime = '" +
-      now.ToStorage() +
-      "', "
-      "d_hotflag = case when d_clicktimes + 1 >= " +
-      std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
-      " then true else d_hotflag end "
-      "where d_id = " +
-      id;
-
-  std::string answer = "0";
-  Connection& conn = *state.db.Conn;
-  ScopedTransaction transaction(conn);
-  if (conn.Execute(state.db.Sql) > 0) {
-    // Read inside the same transaction: the total is this click's, not a later one's.
-    state.db.Sql = "select d_clicktimes from Vantrel_Article where d_id = " + id;
-    Recordset rs;
-    rs.Open(state.db.Sql, conn, 0, 1);
-    if (!rs.Eof()) answer = HtmlToJsWrite(rs["d_clicktimes"].ToString());
-    rs.Close();
-    state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + 1 where d_id = " +
-                   state.channel.ChannelID.ToString();
-    conn.Execute(state.db.Sql);
+  // Join the clicks waiting for this article, or count at once when none are being counted.
+  const std::string key = state.db.Conn->session().pool_key() + "\n" + id;
+  std::unique_lock<std::mutex> lock(ClicksMutex());
+  ArticleClicks& article = ClicksByArticle()[key];
+  std::shared_ptr<ClickBatch> batch;
+  int64_t position = 1;
+  if (!article.counting) {
+    article.counting = true;
+    batch = std::make_shared<ClickBatch>();
+    batch->clicks = 1;
+    batch->lead = true;
+  } else {
+    if (!article.next) article.next = std::make_shared<ClickBatch>();
+    batch = article.next;
+    position = ++batch->clicks;
+    batch->changed.wait(lock, [&] { return batch->done || (batch->lead && position == 1); });
   }
-  transaction.Commit();
-  return answer;
+  if (!batch->done) {
+    // This click counts the batch; no click joins it any more.
+    const int64_t n = batch->clicks;
+    lock.unlock();
+    int64_t total = -1;
+    std::exception_ptr error;
+    try {
+      total = CountClicks(state, id, n, clock);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    batch->total = total;
+    batch->error = error;
+    batch->done = true;
+    batch->changed.notify_all();
+    // The clicks that came meanwhile are counted next, by the first of them.
+    ArticleClicks& same = ClicksByArticle()[key];
+    if (same.next) {
+      same.next->lead = true;
+      same.next->changed.notify_all();
+      same.next.reset();
+    } else {
+      ClicksByArticle().erase(key);
+    }
+  }
+  if (batch->error) std::rethrow_exception(batch->error);
+  if (batch->total < 0) return "0";
+  // Counted in the order they joined: each click's own total.
+  return HtmlToJsWrite(std::to_string(batch->total - (batch->clicks - position)));
 }
 
 }  // namespace folirex

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -424,6 +425,47 @@ TEST_F(PostgresDatabaseTest, LongAndChineseTextComesBackWhole) {
   rs.Close();
   // The shipped rows came in whole as well.
   EXPECT_EQ(conn_.ExecuteScalar("select d_name from Vantrel_Config").ToString(), "Folirex 新闻网");
+}
+
+// Not run again over ODBC: how the libpq provider talks to the server.
+TEST_F(PostgresDatabaseTest, LibpqKeepsRepeatedStatementsPreparedAndReadsNumbersAsNumbers) {
+  if (std::getenv("FOLIREX_PG_VIA_ODBC") != nullptr) GTEST_SKIP() << "the ODBC provider's run";
+  // The registered driver name is psqlODBC's: the connection is libpq's own.
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select application_name from pg_stat_activity where pid = "
+                               "pg_backend_pid()")
+                .ToString(),
+            "folirex");
+  AddArticles();
+  const std::string sql =
+      "select d_id, d_clicktimes, d_topflag, d_addtime, d_title from "
+      "Vantrel_Article where d_clicktimes >= ? order by d_id";
+  for (int i = 0; i < 4; ++i) {
+    Recordset rs;
+    rs.Open(sql, {Variant(i % 2 == 0 ? 30 : 10)}, conn_);
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs["d_clicktimes"].type(), Variant::Type::kInteger);
+    EXPECT_EQ(rs["d_topflag"].type(), Variant::Type::kBoolean);
+    EXPECT_EQ(rs["d_addtime"].type(), Variant::Type::kDate);
+    EXPECT_EQ(rs["d_title"].type(), Variant::Type::kText);
+  }
+  // Run four times, the text is prepared once on this connection and kept; a text run once is
+  // not.
+  const Variant prepared = conn_.ExecuteScalar(
+      "select count(*) from pg_prepared_statements where statement like '%d_clicktimes >= $1%'");
+  EXPECT_EQ(prepared.ToInt64(), 1);
+  // A kept statement whose table changed reads the table as it is now.
+  const std::string keyword = "select * from Vantrel_Keyword where d_name = ?";
+  for (int i = 0; i < 2; ++i) {
+    Recordset rs;
+    rs.Open(keyword, {Variant("奥运")}, conn_);
+    EXPECT_FALSE(rs.HasField("d_extra"));
+  }
+  conn_.Execute("alter table Vantrel_Keyword add column d_extra integer default 7");
+  Recordset rs;
+  rs.Open(keyword, {Variant("奥运")}, conn_);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs["d_extra"].ToInt64(), 7);
 }
 
 TEST(PostgresConnectionTest, ABadServerOrLoginFailsWithAMessageThatHidesThePassword) {

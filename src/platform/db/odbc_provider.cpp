@@ -120,34 +120,6 @@ class StatementSession {
   ~StatementSession() = default;
 };
 
-// The local time zone's name ("Asia/Shanghai"), so that the server's "now" is the web host's
-// local time, as it is for a database file; empty when it cannot be told.
-std::string LocalTimeZoneName() {
-  auto plain = [](std::string name) -> std::string {
-    if (!name.empty() && name[0] == ':') name.erase(0, 1);
-    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
-    if (name.empty() || name.size() > 64) return "";
-    for (char c : name) {
-      const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '/' || c == '_' || c == '-' || c == '+';
-      if (!ok) return "";
-    }
-    return name;
-  };
-  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') return plain(tz);
-  char link[512];
-  ssize_t n = ::readlink("/etc/localtime", link, sizeof link - 1);
-  if (n > 0) {
-    std::string target(link, static_cast<size_t>(n));
-    size_t at = target.find("zoneinfo/");
-    if (at != std::string::npos) return plain(target.substr(at + 9));
-  }
-  std::ifstream file("/etc/timezone");
-  std::string name;
-  if (std::getline(file, name)) return plain(name);
-  return "";
-}
-
 class OdbcStatement : public Statement {
  public:
   OdbcStatement(SQLHDBC dbc, std::string_view sql, StatementSession* session)
@@ -581,6 +553,59 @@ class OdbcSession : public Session, public StatementSession {
 };
 
 }  // namespace
+
+std::string LocalTimeZoneName() {
+  auto plain = [](std::string name) -> std::string {
+    if (!name.empty() && name[0] == ':') name.erase(0, 1);
+    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+    if (name.empty() || name.size() > 64) return "";
+    for (char c : name) {
+      const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '/' || c == '_' || c == '-' || c == '+';
+      if (!ok) return "";
+    }
+    return name;
+  };
+  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') return plain(tz);
+  char link[512];
+  ssize_t n = ::readlink("/etc/localtime", link, sizeof link - 1);
+  if (n > 0) {
+    std::string target(link, static_cast<size_t>(n));
+    size_t at = target.find("zoneinfo/");
+    if (at != std::string::npos) return plain(target.substr(at + 9));
+  }
+  std::ifstream file("/etc/timezone");
+  std::string name;
+  if (std::getline(file, name)) return plain(name);
+  return "";
+}
+
+std::string OdbcDriverLibrary(const std::string& driver_name) {
+  static std::mutex env_mutex;
+  std::lock_guard<std::mutex> lock(env_mutex);
+  std::shared_ptr<EnvironmentHandle> env = Environment();
+  SQLCHAR description[512];
+  SQLCHAR attributes[4096];
+  SQLSMALLINT description_length = 0, attributes_length = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  for (;;) {
+    SQLRETURN rc =
+        SQLDrivers(env->get(), direction, description, sizeof description, &description_length,
+                   attributes, sizeof attributes, &attributes_length);
+    direction = SQL_FETCH_NEXT;
+    if (!Ok(rc)) return "";
+    if (LCase(reinterpret_cast<char*>(description)) != LCase(driver_name)) continue;
+    // "key=value" pairs, each ended by a zero byte, the list by another.
+    const char* p = reinterpret_cast<const char*>(attributes);
+    const char* end = p + sizeof attributes;
+    while (p < end && *p != '\0') {
+      const std::string pair(p, strnlen(p, static_cast<size_t>(end - p)));
+      if (LCase(pair.substr(0, 7)) == "driver=") return pair.substr(7);
+      p += pair.size() + 1;
+    }
+    return "";
+  }
+}
 
 std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::string pool_key) {
   static std::mutex env_mutex;  // allocation of connection handles on the shared environment

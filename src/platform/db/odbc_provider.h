@@ -27,6 +27,14 @@ namespace folirex::db {
 
 std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::string pool_key);
 
+// The library registered for an ODBC driver name in unixODBC's odbcinst.ini (its Driver entry,
+// "/usr/lib/.../psqlodbca.so"); empty when the name is not registered.
+std::string OdbcDriverLibrary(const std::string& driver_name);
+
+// The local time zone's name ("Asia/Shanghai"), so that a server's "now" is the web host's local
+// time, as it is for a database file; empty when it cannot be told.
+std::string LocalTimeZoneName();
+
 }  // namespace folirex::db
 
 #endif  // FOLIREX_PLATFORM_DB_ODBC_PROVIDER_H_

@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <unordered_map>
 
 #include "platform/db/connection_string.h"
 #include "platform/db/odbc_provider.h"
+#include "platform/db/pg_provider.h"
 #include "platform/db/sqlite_provider.h"
 #include "platform/text/vb_text.h"
 
@@ -106,6 +108,11 @@ ColumnKind ColumnKindOfDeclaredType(std::string_view declared) {
   return ColumnKind::kOther;
 }
 
+bool IsPostgresOdbcDriver(std::string_view library) {
+  const std::string name = LCase(std::filesystem::path(library).filename().string());
+  return name.rfind("psqlodbc", 0) == 0;
+}
+
 std::unique_ptr<Session> OpenSession(std::string_view connection_string) {
   ConnectionTarget target = ParseConnectionString(connection_string);
   std::string key;
@@ -126,6 +133,14 @@ std::unique_ptr<Session> OpenSession(std::string_view connection_string) {
   }
   if (std::unique_ptr<Session> pooled = SessionPool::Instance().Take(key)) return pooled;
   if (target.kind == ConnectionTarget::Kind::kFile) return OpenSqliteSession(path, key);
+  // A driver name registered to PostgreSQL's ODBC driver is served by libpq with the same
+  // server, database and login: one round trip a statement instead of several, and no text
+  // conversions in a driver between the server and the pages. Other drivers go through ODBC.
+  // FOLIREX_PG_VIA_ODBC in the environment keeps PostgreSQL on ODBC (its tests, comparisons).
+  static const bool via_odbc = std::getenv("FOLIREX_PG_VIA_ODBC") != nullptr;
+  if (!via_odbc && IsPostgresOdbcDriver(OdbcDriverLibrary(target.driver))) {
+    return OpenPgSession(target, key);
+  }
   return OpenOdbcSession(target, key);
 }
 

@@ -1,7 +1,8 @@
 // The provider interface behind Connection and Recordset: a Session is one open connection of an
-// engine (SQLite file or ODBC server), with compiled statements, transactions, table metadata and
-// the insert that reads the new autonumber back. Sessions are pooled per database: OpenSession
-// hands out an idle one for the same target when there is one, ReleaseSession takes it back.
+// engine (SQLite file, PostgreSQL through libpq, or another server through ODBC), with compiled
+// statements, transactions, table metadata and the insert that reads the new autonumber back.
+// Sessions are pooled per database: OpenSession hands out an idle one for the same target when
+// there is one, ReleaseSession takes it back.
 //
 // A Session and its Statements are used by one thread at a time; the pool itself is thread-safe.
 // A Statement must not outlive its Session. Failures throw DbError.
@@ -103,6 +104,9 @@ std::string QuoteName(std::string_view name);
 
 // Opens (or takes from the pool) a session for either connection-string form.
 std::unique_ptr<Session> OpenSession(std::string_view connection_string);
+// Whether an ODBC driver library (odbcinst.ini's Driver entry) is PostgreSQL's psqlODBC, whose
+// driver names are served by the libpq provider instead.
+bool IsPostgresOdbcDriver(std::string_view library);
 // Gives a session back to its pool. A session that cannot be recycled (its connection is lost)
 // is closed, and so are the idle sessions of the same database.
 void ReleaseSession(std::unique_ptr<Session> session) noexcept;

@@ -1,0 +1,632 @@
+#include "platform/db/pg_provider.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/db/odbc_provider.h"
+#include "platform/text/vb_text.h"
+
+namespace folirex::db {
+
+namespace {
+
+// Type identifiers of the built-in types (pg_type.oid), fixed since PostgreSQL 7.
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
+              kFloat8 = 701, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184, kNumeric = 1700;
+
+// Statement texts a session keeps prepared at most, and texts it remembers having seen once.
+constexpr size_t kMaxPrepared = 256;
+constexpr size_t kMaxSeen = 1024;
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+struct ConnDeleter {
+  void operator()(PGconn* c) const { PQfinish(c); }
+};
+
+// libpq's messages end in a line feed and may span lines: one line for the pages' messages.
+std::string OneLine(const char* message) {
+  std::string out;
+  for (const char* p = message; p != nullptr && *p != '\0'; ++p) {
+    if (*p == '\n' || *p == '\r' || *p == '\t') {
+      if (!out.empty() && out.back() != ' ') out.push_back(' ');
+    } else {
+      out.push_back(*p);
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out.empty() ? "unknown PostgreSQL error" : out;
+}
+
+bool IsWholeNumber(Oid type) { return type == kInt2 || type == kInt4 || type == kInt8; }
+
+// The statements a session prepares under a name: the ones pages run again and again.
+bool Preparable(const std::string& keyword) {
+  return keyword == "select" || keyword == "insert" || keyword == "update" || keyword == "delete" ||
+         keyword == "with";
+}
+
+// "yyyy-mm-dd[ hh:mm:ss[.ffffff][+zz]]" as the server writes dates and timestamps.
+bool ParseStamp(const char* text, DateTime* out) {
+  auto digits = [](const char* p, int n, int* value) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+      if (p[i] < '0' || p[i] > '9') return false;
+      v = v * 10 + (p[i] - '0');
+    }
+    *value = v;
+    return true;
+  };
+  DateTime d;
+  if (!digits(text, 4, &d.year) || text[4] != '-' || !digits(text + 5, 2, &d.month) ||
+      text[7] != '-' || !digits(text + 8, 2, &d.day)) {
+    return false;
+  }
+  d.hour = d.minute = d.second = 0;
+  if (text[10] == ' ') {
+    if (!digits(text + 11, 2, &d.hour) || text[13] != ':' || !digits(text + 14, 2, &d.minute) ||
+        text[16] != ':' || !digits(text + 17, 2, &d.second)) {
+      return false;
+    }
+  }
+  *out = d;
+  return true;
+}
+
+class PgSession;
+
+// One execution's result and the row being read.
+class PgStatement : public Statement {
+ public:
+  PgStatement(PgSession* session, std::string_view sql) : session_(session), sql_(sql) {
+    keyword_ = LeadingKeyword(sql_);
+    writes_ = keyword_ == "insert" || keyword_ == "update" || keyword_ == "delete";
+  }
+
+  void Bind(const std::vector<Variant>& params) override;
+  bool Step() override;
+  int ColumnCount() const override { return result_ ? PQnfields(result_.get()) : 0; }
+  std::string ColumnName(int index) const override {
+    if (!result_ || index < 0 || index >= PQnfields(result_.get())) {
+      throw DbError("no column number " + std::to_string(index));
+    }
+    return PQfname(result_.get(), index);
+  }
+  Variant Column(int index) const override;
+  int64_t RowsAffected() const override { return affected_; }
+
+ private:
+  PgSession* session_;
+  std::string sql_;
+  std::string keyword_;
+  bool writes_ = false;
+  // The bound values as text (the server reads each as its declared type).
+  std::vector<std::string> values_;
+  std::vector<Oid> types_;
+  std::vector<bool> nulls_;
+  bool executed_ = false;
+  Result result_;
+  int row_ = -1;
+  int rows_ = 0;
+  int64_t affected_ = 0;
+  std::vector<bool> yes_no_;  // whole-number columns that read a yes/no table column
+};
+
+class PgSession : public Session {
+ public:
+  PgSession(PGconn* conn, std::string pool_key) : conn_(conn), pool_key_(std::move(pool_key)) {
+    hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
+  }
+
+  SqlEngine engine() const override { return SqlEngine::kPostgres; }
+  const std::string& pool_key() const override { return pool_key_; }
+  const SqlSchemaHints& hints() override { return hints_; }
+
+  std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
+    return std::make_unique<PgStatement>(this, sql);
+  }
+
+  std::vector<ColumnInfo> TableColumns(std::string_view table) override {
+    LoadSchema();
+    auto it = tables_.find(LCase(table));
+    if (it == tables_.end()) throw DbError("SQL: no such table: " + std::string(table));
+    return it->second;
+  }
+
+  int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
+                    const std::vector<Variant>& values) override {
+    std::string sql = "INSERT INTO " + LCase(table);
+    if (columns.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (const std::string& c : columns) {
+        names += (names.empty() ? "" : ", ") + QuoteName(LCase(c));
+        marks += marks.empty() ? "?" : ", ?";
+      }
+      sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    sql += " RETURNING d_id";
+    std::unique_ptr<Statement> st = PrepareNative(sql);
+    st->Bind(values);
+    if (!st->Step()) throw DbError("SQL: the insert gave no row id");
+    int64_t id = st->Column(0).ToInt64Or(0);
+    while (st->Step()) {
+    }
+    return id;
+  }
+
+  // The BEGIN waits for the transaction's first statement and goes with it.
+  void Begin() override {
+    if (in_transaction_) return;
+    in_transaction_ = true;
+    begin_pending_ = true;
+  }
+  void Commit() override { End("COMMIT"); }
+  void Rollback() override {
+    if (in_transaction_) End("ROLLBACK");
+  }
+
+  bool Recycle() noexcept override {
+    try {
+      if (in_transaction_) End("ROLLBACK");
+      if (PQstatus(conn_.get()) != CONNECTION_OK) return false;
+      if (PQtransactionStatus(conn_.get()) != PQTRANS_IDLE) {
+        Result r(PQexec(conn_.get(), "ROLLBACK"));
+      }
+      return PQstatus(conn_.get()) == CONNECTION_OK &&
+             PQtransactionStatus(conn_.get()) == PQTRANS_IDLE;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  // Runs one statement: its text in the engine's dialect ("?" placeholders), the bound values.
+  // Answers the statement's result; throws DbError when it fails.
+  Result Run(const std::string& sql, const std::string& keyword, const std::vector<Oid>& types,
+             const std::vector<std::string>& values, const std::vector<bool>& nulls);
+
+  // Whether column `column` of the result reads a yes/no table column.
+  bool ReadsYesNo(const PGresult* result, int column) {
+    const Oid table = PQftable(result, column);
+    if (table == InvalidOid) return false;
+    LoadSchema();
+    auto it = kinds_.find(Key(table, PQftablecol(result, column)));
+    return it != kinds_.end() && it->second == ColumnKind::kBoolean;
+  }
+
+  void SetTimeZone(const std::string& zone) {
+    Result r(PQexec(conn_.get(), ("SET TIME ZONE '" + zone + "'").c_str()));
+    // A zone the server does not know: its own time zone stays.
+  }
+
+ private:
+  struct Prepared {
+    std::string name;
+  };
+
+  static uint64_t Key(Oid table, int column) {
+    return (static_cast<uint64_t>(table) << 16) ^ static_cast<uint64_t>(column & 0xffff);
+  }
+
+  [[noreturn]] void Fail(const char* what, const std::string& sql) {
+    throw DbError(std::string("SQL: ") + what + " [" + sql + "]");
+  }
+
+  // "?" placeholders become $1, $2, ... outside quoted text and names.
+  static std::string Numbered(const std::string& sql) {
+    std::string out;
+    out.reserve(sql.size() + 8);
+    int n = 0;
+    char quote = 0;
+    for (char c : sql) {
+      if (quote != 0) {
+        if (c == quote) quote = 0;
+        out.push_back(c);
+      } else if (c == '\'' || c == '"') {
+        quote = c;
+        out.push_back(c);
+      } else if (c == '?') {
+        out += "$" + std::to_string(++n);
+      } else {
+        out.push_back(c);
+      }
+    }
+    return out;
+  }
+
+  void End(const char* how) {
+    const bool sent = !begin_pending_;
+    in_transaction_ = false;
+    begin_pending_ = false;
+    if (!sent) return;  // nothing ran: the server never saw the transaction
+    Result r(PQexec(conn_.get(), how));
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+      throw DbError(std::string("SQL: ") + OneLine(PQerrorMessage(conn_.get())) + " [" + how + "]");
+    }
+    // A transaction the server had given up answers COMMIT with ROLLBACK.
+    if (std::strcmp(how, "COMMIT") == 0 && std::strcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0) {
+      throw DbError("SQL: the transaction was rolled back by the server [COMMIT]");
+    }
+  }
+
+  // Reads the pipeline's next result (the command's, then the null that ends it).
+  Result NextResult() {
+    Result r(PQgetResult(conn_.get()));
+    if (r && PQresultStatus(r.get()) != PGRES_PIPELINE_SYNC) {
+      while (PGresult* extra = PQgetResult(conn_.get())) PQclear(extra);
+    }
+    return r;
+  }
+
+  // A column's kind from its declared type: a domain (yesno, datetime) names it, else the base
+  // type, where an extension's type (citext) is named too.
+  static ColumnKind KindOf(const char* type_kind, const char* type_name, const char* base_name) {
+    if (type_kind[0] == 'd') {
+      ColumnKind k = ColumnKindOfDeclaredType(type_name);
+      if (k != ColumnKind::kOther) return k;
+      return ColumnKindOfDeclaredType(base_name);
+    }
+    return ColumnKindOfDeclaredType(type_name);
+  }
+
+  // Reads every column of the schema's tables once per session (and again after DDL).
+  void LoadSchema() {
+    if (schema_loaded_) return;
+    Result r(PQexec(conn_.get(),
+                    "SELECT c.oid, c.relname, a.attnum, a.attname, t.typtype, t.typname, "
+                    "coalesce(b.typname, '') FROM pg_attribute a "
+                    "JOIN pg_class c ON c.oid = a.attrelid "
+                    "JOIN pg_type t ON t.oid = a.atttypid "
+                    "LEFT JOIN pg_type b ON b.oid = t.typbasetype "
+                    "WHERE c.relnamespace = current_schema()::regnamespace "
+                    "AND c.relkind IN ('r', 'v', 'm', 'p', 'f') AND a.attnum > 0 "
+                    "AND NOT a.attisdropped ORDER BY c.relname, a.attnum"));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
+      throw DbError("SQL: cannot read the schema: " + OneLine(PQerrorMessage(conn_.get())));
+    }
+    std::unordered_map<std::string, std::vector<ColumnInfo>> tables;
+    std::unordered_map<std::string, bool> text_columns;
+    std::unordered_map<uint64_t, ColumnKind> kinds;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+      ColumnInfo c;
+      c.name = PQgetvalue(r.get(), i, 3);
+      c.kind =
+          KindOf(PQgetvalue(r.get(), i, 4), PQgetvalue(r.get(), i, 5), PQgetvalue(r.get(), i, 6));
+      const Oid table = static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10));
+      kinds[Key(table, std::atoi(PQgetvalue(r.get(), i, 2)))] = c.kind;
+      // A name is text only when every table that has it declares it text.
+      auto [it, inserted] = text_columns.emplace(LCase(c.name), c.kind == ColumnKind::kText);
+      if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
+      tables[LCase(PQgetvalue(r.get(), i, 1))].push_back(std::move(c));
+    }
+    tables_ = std::move(tables);
+    text_columns_ = std::move(text_columns);
+    kinds_ = std::move(kinds);
+    schema_loaded_ = true;
+  }
+
+  bool IsTextColumn(std::string_view column) {
+    LoadSchema();
+    auto it = text_columns_.find(LCase(column));
+    return it != text_columns_.end() && it->second;
+  }
+
+  std::unique_ptr<PGconn, ConnDeleter> conn_;
+  std::string pool_key_;
+  SqlSchemaHints hints_;
+  bool in_transaction_ = false;
+  bool begin_pending_ = false;
+  bool schema_loaded_ = false;
+  std::unordered_map<std::string, bool> text_columns_;
+  std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
+  std::unordered_map<uint64_t, ColumnKind> kinds_;
+  // Statement text (with its parameters' types) -> its name on the server.
+  std::unordered_map<std::string, Prepared> prepared_;
+  std::unordered_map<std::string, bool> seen_;
+  int64_t next_name_ = 0;
+};
+
+Result PgSession::Run(const std::string& sql, const std::string& keyword,
+                      const std::vector<Oid>& types, const std::vector<std::string>& values,
+                      const std::vector<bool>& nulls) {
+  PGconn* c = conn_.get();
+  const bool ddl = keyword == "create" || keyword == "alter" || keyword == "drop";
+  const bool control = keyword == "savepoint" || keyword == "release" || keyword == "rollback" ||
+                       keyword == "commit" || keyword == "begin" || keyword == "end";
+  const bool guarded = in_transaction_ && !control;
+  const int n = static_cast<int>(values.size());
+  std::vector<const char*> pointers(values.size());
+  for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
+
+  // A text run before is prepared under a name (once) and then only bound and executed.
+  std::string key;
+  Prepared* prepared = nullptr;
+  bool prepare_now = false;
+  if (Preparable(keyword)) {
+    key.reserve(sql.size() + types.size() * 5 + 1);
+    key = sql;
+    key.push_back('\x1f');
+    for (Oid t : types) key += std::to_string(t) + ",";
+    auto found = prepared_.find(key);
+    if (found != prepared_.end()) {
+      prepared = &found->second;
+    } else if (seen_.count(key) != 0) {
+      if (prepared_.size() >= kMaxPrepared) {
+        Result r(PQexec(c, "DEALLOCATE ALL"));
+        prepared_.clear();
+      }
+      prepared = &prepared_[key];
+      prepared->name = "f" + std::to_string(++next_name_);
+      prepare_now = true;
+    } else {
+      if (seen_.size() >= kMaxSeen) seen_.clear();
+      seen_.emplace(key, true);
+    }
+  }
+  // A statement kept prepared is not sent as text again.
+  const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
+
+  // One flight: [BEGIN] [SAVEPOINT] [prepare] statement [RELEASE], then the sync.
+  if (PQenterPipelineMode(c) != 1) {
+    throw DbError("SQL: " + OneLine(PQerrorMessage(c)) + " [" + sql + "]");
+  }
+  auto send = [&](int ok) {
+    if (ok != 1) {
+      std::string message = OneLine(PQerrorMessage(c));
+      PQexitPipelineMode(c);
+      throw DbError("SQL: " + message + " [" + sql + "]");
+    }
+  };
+  const bool begin = begin_pending_;
+  if (begin) send(PQsendQueryParams(c, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0));
+  if (guarded) {
+    send(PQsendQueryParams(c, "SAVEPOINT vb_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0));
+  }
+  if (prepare_now) send(PQsendPrepare(c, prepared->name.c_str(), text.c_str(), n, types.data()));
+  if (prepared != nullptr) {
+    send(PQsendQueryPrepared(c, prepared->name.c_str(), n, pointers.data(), nullptr, nullptr, 0));
+  } else {
+    send(PQsendQueryParams(c, text.c_str(), n, types.data(), pointers.data(), nullptr, nullptr, 0));
+  }
+  if (guarded) {
+    send(PQsendQueryParams(c, "RELEASE SAVEPOINT vb_stmt", 0, nullptr, nullptr, nullptr, nullptr,
+                           0));
+  }
+  if (PQpipelineSync(c) != 1) send(0);
+
+  // The results in the order sent; the first failure is the statement's.
+  std::string failure;
+  Result statement_result;
+  bool prepare_failed = false;
+  if (begin) {
+    Result r = NextResult();
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && failure.empty()) {
+      failure = OneLine(PQresultErrorMessage(r.get()));
+    }
+  }
+  if (guarded) {
+    Result r = NextResult();
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && failure.empty()) {
+      failure = OneLine(PQresultErrorMessage(r.get()));
+    }
+  }
+  if (prepare_now) {
+    Result r = NextResult();
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+      prepare_failed = true;
+      if (failure.empty()) failure = OneLine(PQresultErrorMessage(r.get()));
+    }
+  }
+  {
+    Result r = NextResult();
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {
+      statement_result = std::move(r);
+    } else if (failure.empty()) {
+      failure = r ? OneLine(PQresultErrorMessage(r.get())) : OneLine(PQerrorMessage(c));
+    }
+  }
+  if (guarded) NextResult();
+  // Then the sync's own result; a connection that is gone has none.
+  for (int empty = 0; empty < 8;) {
+    Result r(PQgetResult(c));
+    if (!r) {
+      if (PQstatus(c) != CONNECTION_OK) break;
+      ++empty;
+      continue;
+    }
+    if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+  PQexitPipelineMode(c);
+  if (begin && PQstatus(c) == CONNECTION_OK) begin_pending_ = false;
+  if (prepare_failed) prepared_.erase(key);
+  if (!failure.empty()) {
+    if (guarded && PQstatus(c) == CONNECTION_OK && PQtransactionStatus(c) == PQTRANS_INERROR) {
+      Result r(PQexec(c, "ROLLBACK TO SAVEPOINT vb_stmt; RELEASE SAVEPOINT vb_stmt"));
+    }
+    throw DbError("SQL: " + failure + " [" + sql + "]");
+  }
+  if (ddl) {
+    // A changed table can change what a prepared statement reads.
+    schema_loaded_ = false;
+    if (!prepared_.empty()) {
+      Result r(PQexec(c, "DEALLOCATE ALL"));
+      prepared_.clear();
+    }
+    seen_.clear();
+  }
+  return statement_result;
+}
+
+void PgStatement::Bind(const std::vector<Variant>& params) {
+  executed_ = false;
+  result_.reset();
+  row_ = -1;
+  rows_ = 0;
+  affected_ = 0;
+  const size_t n = params.size();
+  values_.assign(n, std::string());
+  types_.assign(n, 0);
+  nulls_.assign(n, false);
+  for (size_t i = 0; i < n; ++i) {
+    const Variant& v = params[i];
+    switch (v.type()) {
+      case Variant::Type::kEmpty:
+      case Variant::Type::kNull:
+        nulls_[i] = true;  // of no declared type: the server takes the column's
+        break;
+      // A whole number that fits is an integer, not a bigint: the functions the pages call
+      // (substr, left, ...) take integers, and a bigint does not turn into one by itself.
+      case Variant::Type::kBoolean:
+        types_[i] = kInt4;
+        values_[i] = v.CBool() ? "-1" : "0";
+        break;
+      case Variant::Type::kInteger: {
+        const int64_t number = v.ToInt64();
+        types_[i] = number >= INT32_MIN && number <= INT32_MAX ? kInt4 : kInt8;
+        values_[i] = std::to_string(number);
+        break;
+      }
+      case Variant::Type::kDouble: {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.17g", v.CDbl());
+        types_[i] = kFloat8;
+        values_[i] = buffer;
+        break;
+      }
+      case Variant::Type::kDate: {
+        const DateTime& d = std::get<DateTime>(v.raw());
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+                      d.day, d.hour, d.minute, d.second);
+        types_[i] = kTimestamp;
+        values_[i] = buffer;
+        break;
+      }
+      default:
+        // Text of no declared type: the server reads it as what it is compared with or stored
+        // in (a whole number, a date, case-blind text).
+        values_[i] = v.ToString();
+    }
+  }
+}
+
+bool PgStatement::Step() {
+  if (!executed_) {
+    executed_ = true;
+    result_ = session_->Run(sql_, keyword_, types_, values_, nulls_);
+    rows_ =
+        result_ && PQresultStatus(result_.get()) == PGRES_TUPLES_OK ? PQntuples(result_.get()) : 0;
+    if (writes_ && result_) {
+      const char* count = PQcmdTuples(result_.get());
+      if (count != nullptr && *count != '\0') affected_ = std::strtoll(count, nullptr, 10);
+    }
+    if (result_) {
+      const int fields = PQnfields(result_.get());
+      yes_no_.assign(static_cast<size_t>(fields), false);
+      for (int i = 0; i < fields; ++i) {
+        if (IsWholeNumber(PQftype(result_.get(), i))) {
+          yes_no_[static_cast<size_t>(i)] = session_->ReadsYesNo(result_.get(), i);
+        }
+      }
+    }
+    row_ = -1;
+  }
+  if (row_ + 1 >= rows_) {
+    row_ = rows_;
+    return false;
+  }
+  ++row_;
+  return true;
+}
+
+Variant PgStatement::Column(int index) const {
+  if (!result_ || row_ < 0 || row_ >= rows_ || index < 0 || index >= PQnfields(result_.get())) {
+    throw DbError("no current row or no column number " + std::to_string(index));
+  }
+  PGresult* r = result_.get();
+  if (PQgetisnull(r, row_, index)) return Variant::Null();
+  const char* text = PQgetvalue(r, row_, index);
+  const int length = PQgetlength(r, row_, index);
+  switch (PQftype(r, index)) {
+    case kBool:
+      return Variant(text[0] == 't');
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid: {
+      long long v = 0;
+      std::from_chars(text, text + length, v);
+      if (yes_no_[static_cast<size_t>(index)]) return Variant(v != 0);
+      return Variant(v);
+    }
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+      return Variant(std::strtod(text, nullptr));
+    case kDate:
+    case kTimestamp:
+    case kTimestampTz: {
+      DateTime d;
+      if (ParseStamp(text, &d)) return Variant(d);
+      return Variant(std::string(text, static_cast<size_t>(length)));
+    }
+    default:
+      return Variant(std::string(text, static_cast<size_t>(length)));
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Session> OpenPgSession(const ConnectionTarget& target, std::string pool_key) {
+  const std::string port = target.port.empty() ? "5432" : target.port;
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "connect_timeout",
+                        "client_encoding",
+                        "application_name",
+                        nullptr};
+  const char* values[] = {target.server.c_str(),
+                          port.c_str(),
+                          target.database.c_str(),
+                          target.uid.c_str(),
+                          target.pwd.c_str(),
+                          "10",
+                          "UTF8",
+                          "folirex",
+                          nullptr};
+  PGconn* raw = PQconnectdbParams(keys, values, 0);
+  if (raw == nullptr) throw DbError("cannot connect to the database server: out of memory");
+  std::unique_ptr<PGconn, ConnDeleter> conn(raw);
+  if (PQstatus(raw) != CONNECTION_OK) {
+    const std::string where =
+        target.port.empty() ? target.server : target.server + ":" + target.port;
+    throw DbError("cannot connect to the database server " + where + " through driver {" +
+                  target.driver + "}: " + OneLine(PQerrorMessage(raw)));
+  }
+  // The server's notices ("... does not exist, skipping") are not the pages' business.
+  PQsetNoticeProcessor(
+      raw, [](void*, const char*) {}, nullptr);
+  auto session = std::make_unique<PgSession>(conn.release(), std::move(pool_key));
+  const std::string zone = LocalTimeZoneName();
+  if (!zone.empty()) session->SetTimeZone(zone);
+  return session;
+}
+
+}  // namespace folirex::db
