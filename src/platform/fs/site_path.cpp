@@ -27,15 +27,18 @@ constexpr size_t kMaxCachedFolders = 4096;
 // status-change time is the one compared: unlike the modification time, no tool can set it back
 // (an unpacked archive or a copy that keeps times restores the modification time).
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
-// Reading a large folder again after every change would make filling it quadratic (a static
-// generation writes thousands of new files into one list folder, each one first looked up). A
-// listing of at least kLargeFolder names therefore still answers "no such name" for
-// kReuseFactor times its reading time after the folder changed, as long as the names this
-// process created there meanwhile have been added to it (NoteCreated). Names it holds are
-// confirmed on the disk as always; what can be missed is only a case variant that another
-// process made in that short while. Smaller folders are read again after every change.
+// Reading a folder again after every change would make filling it quadratic (a static
+// generation writes thousands of new files into its class and list folders, each one first
+// looked up, and its pages looked up again for stale ones). A listing therefore still answers
+// "no such name" after the folder changed, as long as the names this process created there
+// meanwhile have been added to it (NoteCreated), for kReuseFactor times its reading time when it
+// holds at least kLargeFolder names, and for at least kFillingReuse while this process is filling
+// the folder (it has noted a name there since the reading). Names it holds are confirmed on the
+// disk as always; what can be missed is only a case variant that another process made in that
+// short while. Other folders are read again after every change.
 constexpr size_t kLargeFolder = 1000;
 constexpr int64_t kReuseFactor = 20;
+constexpr int64_t kFillingReuseNs = 5'000'000;
 
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
@@ -73,6 +76,8 @@ struct FolderNames {
   // False when this process created a name in the folder while the listing was being read, so
   // the listing may lack it and must not answer for a changed folder.
   bool complete = true;
+  // True when this process has created a name in the folder since the listing was read.
+  bool filling = false;
   int64_t read_at_ns = 0;  // monotonic clock
   int64_t read_cost_ns = 0;
   std::unordered_map<std::string, std::string> by_folded;
@@ -114,9 +119,9 @@ class NameCache {
           if (hit != names->by_folded.end()) {
             cached_name = hit->second;
             answer = Answer::kFound;
-          } else if (SameFolderState(*names, folder_stat)
-                         ? names->settled
-                         : SameFolder(*names, folder_stat) && StillFreshForMisses(*names)) {
+          } else if (SameFolder(*names, folder_stat) &&
+                     ((SameFolderState(*names, folder_stat) && names->settled) ||
+                      StillFreshForMisses(*names))) {
             answer = Answer::kMissing;
           }
         }
@@ -152,7 +157,10 @@ class NameCache {
       it = folders_.try_emplace(folder).first;
     }
     it->second.last_note = ++note_counter_;
-    if (it->second.names) it->second.names->Add(name);
+    if (FolderNames* names = it->second.names.get()) {
+      names->Add(name);
+      names->filling = true;
+    }
   }
 
  private:
@@ -170,8 +178,11 @@ class NameCache {
   }
 
   static bool StillFreshForMisses(const FolderNames& names) {
-    return names.complete && names.by_folded.size() >= kLargeFolder &&
-           NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < kReuseFactor * names.read_cost_ns;
+    if (!names.complete) return false;
+    int64_t reuse_ns = 0;
+    if (names.by_folded.size() >= kLargeFolder) reuse_ns = kReuseFactor * names.read_cost_ns;
+    if (names.filling) reuse_ns = std::max(reuse_ns, kFillingReuseNs);
+    return NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < reuse_ns;
   }
 
   static std::optional<NameMatch> Confirm(const std::string& folder, const std::string& name) {
