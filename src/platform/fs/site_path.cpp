@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -39,6 +40,9 @@ constexpr int64_t kRacyWindowNs = 2'000'000'000;
 constexpr size_t kLargeFolder = 1000;
 constexpr int64_t kReuseFactor = 20;
 constexpr int64_t kFillingReuseNs = 5'000'000;
+// Names created while a folder is being read are added to the listing afterwards from the last
+// kRecentNotes names noted there.
+constexpr size_t kRecentNotes = 64;
 
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
@@ -108,9 +112,11 @@ class NameCache {
     const std::string folded = FoldCase(segment);
     std::string cached_name;
     uint64_t notes_before = 0;
+    uint64_t clears_before = 0;
     Answer answer = Answer::kUnknown;
     {
       std::shared_lock lock(mutex_);
+      clears_before = clears_;
       auto it = folders_.find(folder);
       if (it != folders_.end()) {
         notes_before = it->second.last_note;
@@ -134,15 +140,16 @@ class NameCache {
 
     std::shared_ptr<FolderNames> names = Scan(folder, folder_stat);
     if (!names) return std::nullopt;
-    auto hit = names->by_folded.find(folded);
     std::optional<std::string> found;
-    if (hit != names->by_folded.end()) found = hit->second;
     {
       std::unique_lock lock(mutex_);
-      if (folders_.size() >= kMaxCachedFolders) folders_.clear();
-      Folder& entry = folders_[folder];
-      names->complete = entry.last_note == notes_before;
-      entry.names = std::move(names);
+      if (folders_.size() >= kMaxCachedFolders) Clear();
+      auto it = folders_.try_emplace(folder).first;
+      // Notes made while reading are added; those lost when the cache started over are not.
+      names->complete = it->second.AddNotedSince(notes_before, *names) && clears_ == clears_before;
+      auto hit = names->by_folded.find(folded);
+      if (hit != names->by_folded.end()) found = hit->second;
+      it->second.names = std::move(names);
     }
     if (!found) return std::nullopt;
     return Confirm(folder, *found);
@@ -153,10 +160,10 @@ class NameCache {
     std::unique_lock lock(mutex_);
     auto it = folders_.find(folder);
     if (it == folders_.end()) {
-      if (folders_.size() >= kMaxCachedFolders) folders_.clear();
+      if (folders_.size() >= kMaxCachedFolders) Clear();
       it = folders_.try_emplace(folder).first;
     }
-    it->second.last_note = ++note_counter_;
+    it->second.Note(++note_counter_, name);
     if (FolderNames* names = it->second.names.get()) {
       names->Add(name);
       names->filling = true;
@@ -167,6 +174,32 @@ class NameCache {
   struct Folder {
     std::shared_ptr<FolderNames> names;  // null until the folder is first read
     uint64_t last_note = 0;              // note_counter_ at the last NoteCreated
+    // The latest names noted, with their note_counter_ values, so that a listing read while
+    // other threads were creating names can still be made whole; forgotten_note is the value of
+    // the newest note no longer kept.
+    std::deque<std::pair<uint64_t, std::string>> recent_notes;
+    uint64_t forgotten_note = 0;
+
+    void Note(uint64_t counter, std::string_view name) {
+      last_note = counter;
+      recent_notes.emplace_back(counter, name);
+      if (recent_notes.size() > kRecentNotes) {
+        forgotten_note = recent_notes.front().first;
+        recent_notes.pop_front();
+      }
+    }
+
+    // Adds the names noted after `counter` to a listing read meanwhile; false when some of them
+    // are no longer known, so the listing may lack a name this process created.
+    bool AddNotedSince(uint64_t counter, FolderNames& names) const {
+      if (forgotten_note > counter) return false;
+      for (const auto& [noted, name] : recent_notes) {
+        if (noted <= counter) continue;
+        names.Add(name);
+        names.filling = true;
+      }
+      return true;
+    }
   };
 
   static bool SameFolder(const FolderNames& names, const struct stat& folder_stat) {
@@ -215,10 +248,16 @@ class NameCache {
     return names;
   }
 
-  // Guards folders_, note_counter_ and the contents of every FolderNames it holds.
+  void Clear() {
+    folders_.clear();
+    ++clears_;
+  }
+
+  // Guards folders_, note_counter_, clears_ and the contents of every FolderNames it holds.
   std::shared_mutex mutex_;
   std::unordered_map<std::string, Folder> folders_;
   uint64_t note_counter_ = 0;
+  uint64_t clears_ = 0;  // times folders_ started over
 };
 
 NameCache& Cache() {
