@@ -77,8 +77,9 @@ struct FolderNames {
   // True when the listing was taken well after the folder's last change, so a name missing
   // from it is truly missing while the folder keeps the same change time.
   bool settled = false;
-  // False when this process created a name in the folder while the listing was being read, so
-  // the listing may lack it and must not answer for a changed folder.
+  // False when a name this process created in the folder while the listing was being read could
+  // not be added to it afterwards, so the listing may lack it and must not answer for a changed
+  // folder.
   bool complete = true;
   // True when this process has created a name in the folder since the listing was read.
   bool filling = false;
