@@ -57,7 +57,7 @@ bool WriteArticleHtml(RequestState& state, const Variant& article_id) {
   return WriteArticleHtml(state, *row);
 }
 
-bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row) {
+bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row, ArticleBatch* batch) {
   const Variant& article_id = row.id;
   const Variant& class_id = row.class_id;
   const Variant& subject_id = row.subject_id;
@@ -78,9 +78,9 @@ bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row) {
 
   // The content pages are those of this article only: a template that never loads the article
   // has none.
-  const ParsedPage parsed =
-      ParseTemplatePage(state, state.channel, skin, page, "content", state.channel.GenerateHtml,
-                        article_id, class_id, subject_id, "", "", "", "", "", "", "");
+  const ParsedPage parsed = ParseTemplatePage(
+      state, state.channel, skin, page, "content", state.channel.GenerateHtml, article_id, class_id,
+      subject_id, "", "", "", "", "", "", "", batch == nullptr ? nullptr : &batch->shared);
   const std::string& html = parsed.html;
   const std::string& page_nav = parsed.article_pages;
 
@@ -89,7 +89,11 @@ bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row) {
       GetChannelFolder(state.host, state.db, state.caches, state.channel.ChannelID);
   const std::string link_folder = channel.path + folder_part;
   const std::string file_folder = channel.dir + folder_part;
-  bool ok = CreateFolderPath(state.host, std::string_view(link_folder));
+  bool ok = true;
+  if (batch == nullptr || batch->folders.count(link_folder) == 0) {
+    ok = CreateFolderPath(state.host, std::string_view(link_folder));
+    if (ok && batch != nullptr) batch->folders.insert(link_folder);
+  }
   const std::string name =
       GetContentFileName(channel.dir, article_id, add_time, state.channel.ContentFileType,
                          state.channel.ContentFileExt);

@@ -12,9 +12,11 @@
 #define FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 
 #include <string>
+#include <unordered_set>
 
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
+#include "site/template_engine.h"
 
 namespace folirex {
 
@@ -39,8 +41,17 @@ struct ArticlePageRow {
 };
 // The row of the recordset standing on a row of kArticlePageColumns.
 ArticlePageRow ReadArticlePageRow(const Recordset& rs);
-// WriteArticleHtml for a row already read.
-bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row);
+// What the article pages written in a row (one generation step) share: the parts of the page
+// that do not depend on the article (template_engine.h), and the folders already made (a folder
+// removed meanwhile makes the writes into it fail, which the step reports).
+struct ArticleBatch {
+  PageValueCache shared;
+  std::unordered_set<std::string> folders;
+};
+// WriteArticleHtml for a row already read; batch, when given, is shared with the other articles
+// of the step.
+bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row,
+                      ArticleBatch* batch = nullptr);
 
 }  // namespace folirex
 

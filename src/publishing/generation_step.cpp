@@ -91,8 +91,9 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   WriteResult result;
   std::vector<std::string> written;
   std::vector<std::string> failed;
+  ArticleBatch shared;
   for (const ArticlePageRow& row : rows) {
-    (WriteArticleHtml(state, row) ? written : failed).push_back(row.id.ToString());
+    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id.ToString());
   }
   result.written = static_cast<int64_t>(written.size());
   result.failed = static_cast<int64_t>(failed.size());

@@ -230,6 +230,7 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
   const char* type = ListPageType(target.kind);
   const Variant class_id = target.kind == ListKind::kClass ? Variant(target.id) : Variant("");
   const Variant subject_id = target.kind == ListKind::kSubject ? Variant(target.id) : Variant("");
+  PageValueCache shared;  // the parts that are the same on every page of the list
   for (int64_t n = first; n <= last; ++n) {
     const ListFile file = ListPageFile(state.channel, target, n);
     if (file.path.empty()) {
@@ -237,9 +238,11 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
       continue;
     }
     std::string page_text = text;  // the engine rewrites its template argument
-    const std::string html = ParseTemplate(
-        state, state.channel, skin, page_text, type, state.channel.GenerateHtml, "", class_id,
-        subject_id, Variant(n), Variant(target.page_size), "", "", "", "", "");
+    const std::string html =
+        ParseTemplatePage(state, state.channel, skin, page_text, type, state.channel.GenerateHtml,
+                          "", class_id, subject_id, Variant(n), Variant(target.page_size), "", "",
+                          "", "", "", &shared)
+            .html;
     (Write(state, file.path, file.folder, html) ? result.written : result.failed)++;
   }
   if (target.kind == ListKind::kClass || target.kind == ListKind::kSubject) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -182,7 +183,8 @@ class PageRender {
              std::string type, const Variant& generate_html, const Variant& article_id,
              const Variant& class_id, const Variant& subject_id, const Variant& page_number,
              const Variant& page_size, const Variant& search_type, const Variant& search_class,
-             const Variant& search_keyword, const Variant& search_order, const Variant& notice_id)
+             const Variant& search_keyword, const Variant& search_order, const Variant& notice_id,
+             PageValueCache* shared)
       : state_(state),
         channel_(channel),
         skin_(skin),
@@ -198,7 +200,8 @@ class PageRender {
         search_class_(search_class),
         search_keyword_(search_keyword),
         search_order_(search_order),
-        notice_id_(notice_id) {}
+        notice_id_(notice_id),
+        shared_(shared) {}
 
   std::string Render(std::string& template_text);
   // The content pages of the page's article ("" when it is not paged or was not loaded).
@@ -227,6 +230,10 @@ class PageRender {
   std::string ArticleFooter();
   std::string ChipValue(const std::string& chip);
   std::string NameOf(std::string_view table, const Variant& id);
+  // The value `what` of this page: from shared_ when it holds it for the page's arguments,
+  // else drawn (and kept there).
+  template <typename Draw>
+  std::string SharedValue(const std::string& what, Draw draw);
 
   RequestState& state_;
   const ChannelSettings& channel_;  // the channel the page is drawn for
@@ -244,7 +251,9 @@ class PageRender {
   const Variant& search_keyword_;
   const Variant& search_order_;
   const Variant& notice_id_;
+  PageValueCache* const shared_;
 
+  std::string shared_key_;  // the page's arguments that shared values are kept under
   std::string base_path_;
   std::vector<std::string> block_html_;  // default page: block i at i (0 unused)
   std::unordered_map<std::string, size_t> block_markers_;
@@ -318,25 +327,60 @@ const std::string& PagePattern(PageBit page) {
   return kPatterns.at(page);
 }
 
-std::string PageRender::DrawArticleList(const Variant& params, const std::string& /*chip*/) {
+// A text as a part of a shared value's key: its length first, so that no two lists of parts
+// give the same key.
+void AppendKeyPart(std::string& key, std::string_view part) {
+  key += std::to_string(part.size());
+  key += ':';
+  key += part;
+}
+
+template <typename Draw>
+std::string PageRender::SharedValue(const std::string& what, Draw draw) {
+  if (shared_ == nullptr) return draw();
+  if (shared_key_.empty()) {
+    for (const Variant* part : {&channel_.ChannelID, &class_id_, &subject_id_, &generate_html_}) {
+      AppendKeyPart(shared_key_, part->ToString());
+    }
+    AppendKeyPart(shared_key_, type_);
+  }
+  std::string key = shared_key_;
+  AppendKeyPart(key, what);
+  if (const std::string* kept = shared_->Find(key)) return *kept;
+  std::string value = draw();
+  shared_->Store(key, value);
+  return value;
+}
+
+std::string PageRender::DrawArticleList(const Variant& params, const std::string& chip) {
   const std::optional<ArticleListChip> fields = ParseArticleListChip(params);
   if (!fields) return "";
-  return ShowArticleList(state_, channel_, *fields, type_, page_number_, page_size_, class_id_,
-                         subject_id_);
+  // Only a paged list reads the page number and size.
+  std::string what = chip;
+  if (fields->paged) {
+    AppendKeyPart(what, page_number_.ToString());
+    AppendKeyPart(what, page_size_.ToString());
+  }
+  return SharedValue(what, [&] {
+    return ShowArticleList(state_, channel_, *fields, type_, page_number_, page_size_, class_id_,
+                           subject_id_);
+  });
 }
 
-std::string PageRender::DrawArticlePic(const Variant& params, const std::string& /*chip*/) {
+std::string PageRender::DrawArticlePic(const Variant& params, const std::string& chip) {
   const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
   if (!fields) return "";
-  return ShowArticlePic(state_, channel_, *fields, type_, class_id_, subject_id_);
+  return SharedValue(chip, [&] {
+    return ShowArticlePic(state_, channel_, *fields, type_, class_id_, subject_id_);
+  });
 }
 
-std::string PageRender::DrawAnnounce(const Variant& params, const std::string& /*chip*/) {
-  return ShowAnnounceList(state_, channel_, params, type_);
+std::string PageRender::DrawAnnounce(const Variant& params, const std::string& chip) {
+  return SharedValue(chip, [&] { return ShowAnnounceList(state_, channel_, params, type_); });
 }
 
-std::string PageRender::DrawTopUser(const Variant& params, const std::string& /*chip*/) {
-  return ShowTopUser(state_, params, "1");
+std::string PageRender::DrawTopUser(const Variant& params, const std::string& chip) {
+  return SharedValue(chip, [&] { return ShowTopUser(state_, params, "1"); });
 }
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
@@ -347,8 +391,8 @@ std::string PageRender::DrawComment(const Variant& params, const std::string& /*
   return ShowCommentListJs(state_, channel_, params, type_, article_id_);
 }
 
-std::string PageRender::DrawJsFile(const Variant& params, const std::string& /*chip*/) {
-  return ShowJsFile(state_, channel_, params);
+std::string PageRender::DrawJsFile(const Variant& params, const std::string& chip) {
+  return SharedValue(chip, [&] { return ShowJsFile(state_, channel_, params); });
 }
 
 void PageRender::ExpandBlocks(std::string& template_text) {
@@ -481,9 +525,13 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return page_ == kContent ? Slot(kArticleSummary)
                                : HtmlEscapeAttr(state_.site.SiteDesc.ToString());
     case Label::kChannelName:
-      return HtmlEscapeAttr(GetChannelName(state_.db, channel_.ChannelID));
+      return SharedValue("{$showchannelname}", [&] {
+        return HtmlEscapeAttr(GetChannelName(state_.db, channel_.ChannelID));
+      });
     case Label::kProjectName:
-      return HtmlEscapeAttr(GetProjectName(state_.db, channel_.ChannelID));
+      return SharedValue("{$showprojectname}", [&] {
+        return HtmlEscapeAttr(GetProjectName(state_.db, channel_.ChannelID));
+      });
     case Label::kMenuCss:
       return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +
              ((page_ == kDefault || page_ == kFirst) ? ">" : " />");
@@ -497,11 +545,15 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kLogo:
       return state_.site.SiteLogo;  // the site's own HTML
     case Label::kPath:
-      return ShowPath(state_, channel_, class_id_, subject_id_, generate_html_, type_);
+      return SharedValue("{$showpath}", [&] {
+        return ShowPath(state_, channel_, class_id_, subject_id_, generate_html_, type_);
+      });
     case Label::kChannel:
       return std::string();
     case Label::kChannelStat:
-      return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(channel_);
+      return SharedValue("{$showchannelstat}", [&] {
+        return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(channel_);
+      });
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;
     case Label::kCopyright:
@@ -509,11 +561,14 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kWebmasterEmail:
       return HtmlEscapeAttr(state_.site.SiteEmail.ToString());
     case Label::kHotListUrl:
-      return GetHotListUrl(state_, channel_);
+      return SharedValue("{$showarticlehotlisturl}",
+                         [&] { return GetHotListUrl(state_, channel_); });
     case Label::kRecommendListUrl:
-      return GetRecommendListUrl(state_, channel_);
+      return SharedValue("{$showarticlerecommendlisturl}",
+                         [&] { return GetRecommendListUrl(state_, channel_); });
     case Label::kNewListUrl:
-      return GetNewListUrl(state_, channel_);
+      return SharedValue("{$showarticlenewlisturl}",
+                         [&] { return GetNewListUrl(state_, channel_); });
     case Label::kCommentListUrl:
       return ServerPath() + "asp.asp?m=comment&articleid=" + article_id_.ToString() +
              "&channelid=" + channel_.ChannelID.ToString();
@@ -523,11 +578,15 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kSearchTitle:
       return SearchTitle();
     case Label::kClassName:
-      return HtmlEscapeAttr(NameOf("Vantrel_ArticleClass", class_id_));
+      return SharedValue("{$showclassname}",
+                         [&] { return HtmlEscapeAttr(NameOf("Vantrel_ArticleClass", class_id_)); });
     case Label::kClassLinkUrl:
-      return GetClassLinkUrl(state_, channel_, class_id_);
+      return SharedValue("{$showclasslinkurl}",
+                         [&] { return GetClassLinkUrl(state_, channel_, class_id_); });
     case Label::kSubjectName:
-      return HtmlEscapeAttr(NameOf("Vantrel_ArticleSubject", subject_id_));
+      return SharedValue("{$showsubjectname}", [&] {
+        return HtmlEscapeAttr(NameOf("Vantrel_ArticleSubject", subject_id_));
+      });
     case Label::kAnnounceList:
       return ShowAnnounceDetail(state_.db, notice_id_);
     case Label::kArticleId:
@@ -614,6 +673,15 @@ std::string PageRender::Render(std::string& template_text) {
 
 }  // namespace
 
+const std::string* PageValueCache::Find(const std::string& key) const {
+  auto it = values_.find(key);
+  return it == values_.end() ? nullptr : &it->second;
+}
+
+void PageValueCache::Store(const std::string& key, std::string value) {
+  values_.insert_or_assign(key, std::move(value));
+}
+
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
                           std::string& template_text, const Variant& page_type,
                           const Variant& generate_html, const Variant& article_id,
@@ -636,9 +704,23 @@ ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id) {
+  return ParseTemplatePage(state, channel, skin, template_text, page_type, generate_html,
+                           article_id, class_id, subject_id, page_number, page_size, search_type,
+                           search_class, search_keyword, search_order, notice_id, nullptr);
+}
+
+ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
+                             const PageSkin& skin, std::string& template_text,
+                             const Variant& page_type, const Variant& generate_html,
+                             const Variant& article_id, const Variant& class_id,
+                             const Variant& subject_id, const Variant& page_number,
+                             const Variant& page_size, const Variant& search_type,
+                             const Variant& search_class, const Variant& search_keyword,
+                             const Variant& search_order, const Variant& notice_id,
+                             PageValueCache* shared) {
   PageRender render(state, channel, skin, LCase(page_type.ToString()), generate_html, article_id,
                     class_id, subject_id, page_number, page_size, search_type, search_class,
-                    search_keyword, search_order, notice_id);
+                    search_keyword, search_order, notice_id, shared);
   ParsedPage page;
   page.html = render.Render(template_text);
   page.article_pages = render.ArticlePages();

@@ -47,6 +47,7 @@
 #define FOLIREX_SITE_TEMPLATE_ENGINE_H_
 
 #include <string>
+#include <unordered_map>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -58,6 +59,29 @@ namespace folirex {
 struct PageSkin {
   std::string css_link;
   std::string skin_id;
+};
+
+// The chip and label values that a run of pages can share: a caller that draws many pages in a
+// row (a generation step) keeps one and passes it to each page. Only values that depend on nothing
+// of the page's article are kept: the article list, picture list, announcement, top-user and JS
+// file chips, and the path, channel name, project name, statistics, list link and class and
+// subject name labels, each under every page argument its renderer reads (the channel, the page
+// type, the class, the subject and the publishing mode; a paged list chip also its page number
+// and size). The article, its keywords, related articles, comments and neighbours are drawn for
+// every page. The values stay as first drawn, so keep the cache no longer than the rows they show
+// stay unchanged (one generation step). Not thread-safe; it belongs to one request.
+class PageValueCache {
+ public:
+  PageValueCache() = default;
+  PageValueCache(const PageValueCache&) = delete;
+  PageValueCache& operator=(const PageValueCache&) = delete;
+
+  // The value kept under key, or null.
+  const std::string* Find(const std::string& key) const;
+  void Store(const std::string& key, std::string value);
+
+ private:
+  std::unordered_map<std::string, std::string> values_;
 };
 
 // Arguments a page type does not use are passed as empty text (""). `channel` must outlive the
@@ -87,6 +111,18 @@ ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id);
+
+// ParseTemplatePage drawing the values it can share from `shared` (null: none shared), which
+// must outlive the call.
+ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
+                             const PageSkin& skin, std::string& template_text,
+                             const Variant& page_type, const Variant& generate_html,
+                             const Variant& article_id, const Variant& class_id,
+                             const Variant& subject_id, const Variant& page_number,
+                             const Variant& page_size, const Variant& search_type,
+                             const Variant& search_class, const Variant& search_keyword,
+                             const Variant& search_order, const Variant& notice_id,
+                             PageValueCache* shared);
 
 }  // namespace folirex
 

@@ -238,6 +238,48 @@ TEST_F(PublishChannelTest, EveryNamingCodeAndListModeMatchesTheDynamicPages) {
   }
 }
 
+// One step writes every article; the parts drawn once for the step (the path, the channel's labels,
+// the list chips) must not carry one article's class, neighbours or related articles into another.
+TEST_F(PublishChannelTest, ArticlesOfOneStepShowTheirOwnClassNeighboursAndRelatedArticles) {
+  site_.SetChannel(news_, "d_groupnum = 500");
+  site_.SetPage("content",
+                "<title>{$showarticletitle}</title>{$showpath}{$showchannelname}"
+                "{$showarticlehotlisturl}<div>{$showarticlecontent}</div>{$showarticleprevious}"
+                "{$showarticlenext}<img TemplateChip=\"ListArticleCorrelative:10,0\">"
+                "<img TemplateChip=\"ListArticlePic:-1,0,true,0,4,false,false,0,20,20,2,120,80,1,"
+                "false,4\">" +
+                    Chip(false, false, false, 5));
+  std::vector<std::string> urls = Plan("1", {"content_all"});
+  ASSERT_EQ(urls.size(), 1u) << batch_page_;
+  RunAll(urls);
+  const std::string channel = "&channelid=" + Id(news_);
+  std::map<std::string, int> in_class;
+  int compared = 0;
+  for (const auto& entry : stdfs::recursive_directory_iterator(site_.Disk("news"))) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = stdfs::relative(entry.path(), site_.Disk("")).generic_string();
+    const std::string text = site_.FileText(relative);
+    std::smatch m;
+    static const std::regex kArticle("<title>文章([0-9]+)</title>");
+    if (!std::regex_search(text, m, kArticle) ||
+        text.find("<p align=right>[<a") != std::string::npos) {
+      continue;
+    }
+    const std::string id =
+        site_.SqlValue("select d_id from Vantrel_Article where d_title = '文章" + m[1].str() + "'");
+    EXPECT_EQ(text, Dynamic("m=content&articleid=" + id + channel)) << relative;
+    const std::string head = text.substr(0, text.find("<div>"));
+    for (const char* name : {"智能", "杂项"}) {
+      if (head.find(name) != std::string::npos) ++in_class[name];
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 150);
+  // The pages' paths name their own classes.
+  EXPECT_GT(in_class["智能"], 0);
+  EXPECT_GT(in_class["杂项"], 0);
+}
+
 TEST_F(PublishChannelTest, TheSmartPlanTakesOnlyWhatIsOutOfDate) {
   site_.SetChannel(news_, "d_groupnum = 50");
   site_.Sql("update Vantrel_Article set d_generatedflag = -1 where d_title <> '文章7'");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -27,15 +28,21 @@ constexpr size_t kMaxCachedFolders = 4096;
 // status-change time is the one compared: unlike the modification time, no tool can set it back
 // (an unpacked archive or a copy that keeps times restores the modification time).
 constexpr int64_t kRacyWindowNs = 2'000'000'000;
-// Reading a large folder again after every change would make filling it quadratic (a static
-// generation writes thousands of new files into one list folder, each one first looked up). A
-// listing of at least kLargeFolder names therefore still answers "no such name" for
-// kReuseFactor times its reading time after the folder changed, as long as the names this
-// process created there meanwhile have been added to it (NoteCreated). Names it holds are
-// confirmed on the disk as always; what can be missed is only a case variant that another
-// process made in that short while. Smaller folders are read again after every change.
+// Reading a folder again after every change would make filling it quadratic (a static
+// generation writes thousands of new files into its class and list folders, each one first
+// looked up, and its pages looked up again for stale ones). A listing therefore still answers
+// "no such name" after the folder changed, as long as the names this process created there
+// meanwhile have been added to it (NoteCreated), for kReuseFactor times its reading time when it
+// holds at least kLargeFolder names, and for at least kFillingReuse while this process is filling
+// the folder (it has noted a name there since the reading). Names it holds are confirmed on the
+// disk as always; what can be missed is only a case variant that another process made in that
+// short while. Other folders are read again after every change.
 constexpr size_t kLargeFolder = 1000;
 constexpr int64_t kReuseFactor = 20;
+constexpr int64_t kFillingReuseNs = 5'000'000;
+// Names created while a folder is being read are added to the listing afterwards from the last
+// kRecentNotes names noted there.
+constexpr size_t kRecentNotes = 64;
 
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
@@ -70,9 +77,12 @@ struct FolderNames {
   // True when the listing was taken well after the folder's last change, so a name missing
   // from it is truly missing while the folder keeps the same change time.
   bool settled = false;
-  // False when this process created a name in the folder while the listing was being read, so
-  // the listing may lack it and must not answer for a changed folder.
+  // False when a name this process created in the folder while the listing was being read could
+  // not be added to it afterwards, so the listing may lack it and must not answer for a changed
+  // folder.
   bool complete = true;
+  // True when this process has created a name in the folder since the listing was read.
+  bool filling = false;
   int64_t read_at_ns = 0;  // monotonic clock
   int64_t read_cost_ns = 0;
   std::unordered_map<std::string, std::string> by_folded;
@@ -103,9 +113,11 @@ class NameCache {
     const std::string folded = FoldCase(segment);
     std::string cached_name;
     uint64_t notes_before = 0;
+    uint64_t clears_before = 0;
     Answer answer = Answer::kUnknown;
     {
       std::shared_lock lock(mutex_);
+      clears_before = clears_;
       auto it = folders_.find(folder);
       if (it != folders_.end()) {
         notes_before = it->second.last_note;
@@ -114,9 +126,9 @@ class NameCache {
           if (hit != names->by_folded.end()) {
             cached_name = hit->second;
             answer = Answer::kFound;
-          } else if (SameFolderState(*names, folder_stat)
-                         ? names->settled
-                         : SameFolder(*names, folder_stat) && StillFreshForMisses(*names)) {
+          } else if (SameFolder(*names, folder_stat) &&
+                     ((SameFolderState(*names, folder_stat) && names->settled) ||
+                      StillFreshForMisses(*names))) {
             answer = Answer::kMissing;
           }
         }
@@ -129,15 +141,16 @@ class NameCache {
 
     std::shared_ptr<FolderNames> names = Scan(folder, folder_stat);
     if (!names) return std::nullopt;
-    auto hit = names->by_folded.find(folded);
     std::optional<std::string> found;
-    if (hit != names->by_folded.end()) found = hit->second;
     {
       std::unique_lock lock(mutex_);
-      if (folders_.size() >= kMaxCachedFolders) folders_.clear();
-      Folder& entry = folders_[folder];
-      names->complete = entry.last_note == notes_before;
-      entry.names = std::move(names);
+      if (folders_.size() >= kMaxCachedFolders) Clear();
+      auto it = folders_.try_emplace(folder).first;
+      // Notes made while reading are added; those lost when the cache started over are not.
+      names->complete = it->second.AddNotedSince(notes_before, *names) && clears_ == clears_before;
+      auto hit = names->by_folded.find(folded);
+      if (hit != names->by_folded.end()) found = hit->second;
+      it->second.names = std::move(names);
     }
     if (!found) return std::nullopt;
     return Confirm(folder, *found);
@@ -148,17 +161,46 @@ class NameCache {
     std::unique_lock lock(mutex_);
     auto it = folders_.find(folder);
     if (it == folders_.end()) {
-      if (folders_.size() >= kMaxCachedFolders) folders_.clear();
+      if (folders_.size() >= kMaxCachedFolders) Clear();
       it = folders_.try_emplace(folder).first;
     }
-    it->second.last_note = ++note_counter_;
-    if (it->second.names) it->second.names->Add(name);
+    it->second.Note(++note_counter_, name);
+    if (FolderNames* names = it->second.names.get()) {
+      names->Add(name);
+      names->filling = true;
+    }
   }
 
  private:
   struct Folder {
     std::shared_ptr<FolderNames> names;  // null until the folder is first read
     uint64_t last_note = 0;              // note_counter_ at the last NoteCreated
+    // The latest names noted, with their note_counter_ values, so that a listing read while
+    // other threads were creating names can still be made whole; forgotten_note is the value of
+    // the newest note no longer kept.
+    std::deque<std::pair<uint64_t, std::string>> recent_notes;
+    uint64_t forgotten_note = 0;
+
+    void Note(uint64_t counter, std::string_view name) {
+      last_note = counter;
+      recent_notes.emplace_back(counter, name);
+      if (recent_notes.size() > kRecentNotes) {
+        forgotten_note = recent_notes.front().first;
+        recent_notes.pop_front();
+      }
+    }
+
+    // Adds the names noted after `counter` to a listing read meanwhile; false when some of them
+    // are no longer known, so the listing may lack a name this process created.
+    bool AddNotedSince(uint64_t counter, FolderNames& names) const {
+      if (forgotten_note > counter) return false;
+      for (const auto& [noted, name] : recent_notes) {
+        if (noted <= counter) continue;
+        names.Add(name);
+        names.filling = true;
+      }
+      return true;
+    }
   };
 
   static bool SameFolder(const FolderNames& names, const struct stat& folder_stat) {
@@ -170,8 +212,11 @@ class NameCache {
   }
 
   static bool StillFreshForMisses(const FolderNames& names) {
-    return names.complete && names.by_folded.size() >= kLargeFolder &&
-           NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < kReuseFactor * names.read_cost_ns;
+    if (!names.complete) return false;
+    int64_t reuse_ns = 0;
+    if (names.by_folded.size() >= kLargeFolder) reuse_ns = kReuseFactor * names.read_cost_ns;
+    if (names.filling) reuse_ns = std::max(reuse_ns, kFillingReuseNs);
+    return NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < reuse_ns;
   }
 
   static std::optional<NameMatch> Confirm(const std::string& folder, const std::string& name) {
@@ -204,10 +249,16 @@ class NameCache {
     return names;
   }
 
-  // Guards folders_, note_counter_ and the contents of every FolderNames it holds.
+  void Clear() {
+    folders_.clear();
+    ++clears_;
+  }
+
+  // Guards folders_, note_counter_, clears_ and the contents of every FolderNames it holds.
   std::shared_mutex mutex_;
   std::unordered_map<std::string, Folder> folders_;
   uint64_t note_counter_ = 0;
+  uint64_t clears_ = 0;  // times folders_ started over
 };
 
 NameCache& Cache() {

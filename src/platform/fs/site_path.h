@@ -11,10 +11,10 @@
 // Thread-safe; the case-insensitive lookups are cached per folder and the cache is checked
 // against the disk (the folder's identity and change time, the entry's presence) before it is
 // trusted, so renames and deletions made by anyone are seen on the next lookup. One exception
-// keeps filling a large folder linear: a folder of a thousand names or more is not read again
-// for a few times as long as its last reading took, so a case variant that another process
-// creates there is found only after that short while (names this process creates are noted at
-// once, see NoteCreated).
+// keeps filling a folder linear: a folder that this process is creating names in (NoteCreated),
+// or one of a thousand names or more, is not read again for a few milliseconds after its last
+// reading, so a case variant that another process creates there meanwhile is found only after
+// that short while (names this process creates are noted at once).
 #ifndef FOLIREX_PLATFORM_FS_SITE_PATH_H_
 #define FOLIREX_PLATFORM_FS_SITE_PATH_H_
 
