@@ -236,6 +236,8 @@ int Serve(const std::vector<std::string>& arguments) {
   }
   folirex::HostOptions options;
   if (std::optional<int> code = HostOptionsFor(args, site, settings, &options)) return *code;
+  // A site made before the list and search indexes gets them here, before the first page.
+  if (!folirex::PrepareListStructures(site, settings, &error)) return Fail(error, 1);
   folirex::HttpHost host(options,
                          [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
                            folirex::ServePage(settings, kind, objects);

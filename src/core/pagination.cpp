@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/list_structures.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
@@ -166,7 +167,9 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
 
   if (state_.db.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
   Connection& conn = *state_.db.Conn;
-  {
+  if (count_cached_) {
+    total_record_ = CachedCount(conn, sql_count_);
+  } else {
     Recordset count;
     count.Open(sql_count_, conn, 0, 1);
     if (!count.Eof() && count.FieldCount() > 0) total_record_ = count.Field(0).ToInt64Or(0);
