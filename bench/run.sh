@@ -266,6 +266,11 @@ add "class list p$deep"    "/asp.asp?m=classlist&classid=$class&channelid=1&page
 add "newest list"          "/asp.asp?m=newlist&channelid=1"
 add "search, no keyword"   "/asp.asp?m=search&channelid=1"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
+# Keywords of one and four characters, an author, and Latin letters in the inputers.
+add "search, 1 character"  "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD"
+add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
+add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
+add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
 add "comment list script"  "/asp.asp?m=commentlist&articleid=$article&channelid=1"
 add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
 # The article manager of channel 1: its first page, a deep page and a title search, signed in.
