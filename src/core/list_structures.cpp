@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/db/provider.h"
+#include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 
 namespace folirex {
@@ -249,6 +250,57 @@ int64_t ArticleDataVersion(Connection& conn) {
     EnsureListStructures(conn);
     return ReadVersion(conn);
   }
+}
+
+namespace {
+
+// Id lists by database and select, with the version they were read at; a few, the oldest going
+// first.
+struct IdCache {
+  static constexpr size_t kCapacity = 256;
+  struct Entry {
+    std::string key;
+    int64_t version;
+    std::shared_ptr<const std::vector<int64_t>> ids;
+  };
+  std::mutex mutex;
+  std::list<Entry> entries;  // newest first
+};
+IdCache& Ids() {
+  static IdCache* cache = new IdCache();
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+                                                      size_t max_rows) {
+  const int64_t version = ArticleDataVersion(conn);
+  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
+  IdCache& cache = Ids();
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
+      if (it->key == key && it->version == version) {
+        cache.entries.splice(cache.entries.begin(), cache.entries, it);
+        return cache.entries.front().ids;
+      }
+    }
+  }
+  auto ids = std::make_shared<std::vector<int64_t>>();
+  {
+    Recordset rs;
+    rs.Open(ids_sql, conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      if (ids->size() >= max_rows) return nullptr;
+      ids->push_back(rs.Field(0).ToInt64Or(0));
+    }
+  }
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
+  cache.entries.push_front(IdCache::Entry{key, version, ids});
+  if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
+  return ids;
 }
 
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {

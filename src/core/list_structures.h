@@ -18,8 +18,10 @@
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/db/connection.h"
 
@@ -36,6 +38,12 @@ int64_t ArticleDataVersion(Connection& conn);
 // one it was taken at. A count whose text depends on the time ("now", "date") is always run.
 // Each run statement is counted on conn.
 int64_t CachedCount(Connection& conn, const std::string& count_sql);
+
+// The d_id values (first column) of ids_sql, a select of article ids in its order, taken from a
+// cache re-checked against the data version like CachedCount; nullptr when the select gives more
+// than max_rows rows (nothing is kept then). The list is shared and never changed.
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+                                                      size_t max_rows);
 
 // The search index tables of SQLite, for the search's SQL: the FTS5 trigram table over
 // (d_title, d_author, d_inputer) of every article, its rowid the article's d_id, each text

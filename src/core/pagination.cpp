@@ -189,6 +189,18 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   // A static cursor answers the position by reading just the window that holds it, so the page
   // costs one read however deep it lies.
   Recordset rs;
+  if (page_sql_) {
+    rs.Open(page_sql_(FirstRowOf(current_page, page_size_) - 1, page_size_), conn, 0, 1);
+    bar_ = BuildBar(current_page);
+    Rows rows;
+    for (; !rs.Eof() && static_cast<int64_t>(rows.size()) < page_size_; rs.MoveNext()) {
+      std::vector<Variant> row;
+      for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
+      rows.push_back(std::move(row));
+    }
+    rs.Close();
+    return rows;
+  }
   rs.Open(sql_, conn, 1, 1);
   rs.SetAbsolutePosition(FirstRowOf(current_page, page_size_));
   bar_ = BuildBar(current_page);

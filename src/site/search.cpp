@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -167,9 +168,13 @@ std::string IndexCondition(SqlEngine engine, const std::string& column,
          " || char(1114111, 1114111))";
 }
 
+// The most matching ids a search keeps in the cache (8 bytes each).
+constexpr size_t kMostIdsKept = 20000;
+
 // True when the rows of the page are found sooner by reading the channel's articles in the
 // list's order and testing each (about page * 20 * list / matches rows) than by fetching and
 // sorting every article the index names (about as many as match).
+
 bool ReadInListOrder(int64_t matches, int64_t list, int64_t page) {
   const double scanned = static_cast<double>(page) * 20.0 * static_cast<double>(list) /
                          static_cast<double>(matches > 0 ? matches : 1);
@@ -205,6 +210,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   Connection& conn = *state.db.Conn;
   std::string count_condition = condition;
   std::string rows_condition = condition;
+  std::shared_ptr<const std::vector<int64_t>> ids;
   if (!keyword.empty()) {
     EnsureListStructures(conn);
     const std::string narrowed = condition + IndexCondition(conn.engine(), column, keyword);
@@ -213,20 +219,30 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
     const int64_t list = CachedCount(conn, "select Count(*) from Vantrel_Article " + listed);
     const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
                                            (matches + 19) / 20);
-    if (!ReadInListOrder(matches, list, page)) rows_condition = narrowed;
+    if (!ReadInListOrder(matches, list, page)) {
+      rows_condition = narrowed;
+      // The matching ids in the list's order, kept against the data version: a page then reads
+      // just its own rows.
+      std::string id_order = OrderSuffix(order);
+      id_order.replace(id_order.find("a."), 2, "");
+      ids =
+          CachedIds(conn, "select d_id from Vantrel_Article " + narrowed + id_order, kMostIdsKept);
+    }
   }
 
-  const std::string sql =
-      "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
-      "a.d_author, a.d_clicktimes, b.d_dir, "
-      "b.d_name from (select d_id, d_title, d_classid, "
-      "d_addtime, d_author, d_clicktimes from "
-      "Vantrel_Article " +
-      rows_condition +
-      ") a left outer join (select d_id,d_dir, d_name from "
-      "Vantrel_ArticleClass) b on "
-      "a.d_classid=b.d_id" +
-      OrderSuffix(order);
+  auto select_where = [order](const std::string& where) {
+    return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
+           "a.d_author, a.d_clicktimes, b.d_dir, "
+           "b.d_name from (select d_id, d_title, d_classid, "
+           "d_addtime, d_author, d_clicktimes from "
+           "Vantrel_Article " +
+           where +
+           ") a left outer join (select d_id,d_dir, d_name from "
+           "Vantrel_ArticleClass) b on "
+           "a.d_classid=b.d_id" +
+           OrderSuffix(order);
+  };
+  const std::string sql = select_where(rows_condition);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -239,6 +255,15 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
   pager.Sql(sql);
+  if (ids) {
+    pager.PageSql([ids, select_where](int64_t offset, int64_t count) {
+      std::string list;
+      for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
+        list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
+      }
+      return select_where(list.empty() ? " where 1 = 0" : " where d_id in (" + list + ")");
+    });
+  }
   pager.SqlCount("select Count(*) from Vantrel_Article " + count_condition);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();
