@@ -361,6 +361,11 @@ add "class list p$deep"    "/asp.asp?m=classlist&classid=$class&channelid=1&page
 add "newest list"          "/asp.asp?m=newlist&channelid=1"
 add "search, no keyword"   "/asp.asp?m=search&channelid=1"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
+# Keywords of one and four characters, an author, and Latin letters in the inputers.
+add "search, 1 character"  "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD"
+add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
+add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
+add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
 # The list script as a content page's comment chip asks for it: the article's latest comments.
 commented=$(q "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
 add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"

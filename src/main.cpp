@@ -236,6 +236,12 @@ int Serve(const std::vector<std::string>& arguments) {
   }
   folirex::HostOptions options;
   if (std::optional<int> code = HostOptionsFor(args, site, settings, &options)) return *code;
+  // A site made before the list and search indexes gets them here, before the first page. A
+  // database that cannot be used now is no reason not to serve: the pages answer for it, and the
+  // first list that finds the database usable makes them.
+  if (!folirex::PrepareListStructures(site, settings, &error)) {
+    std::cerr << "folirex: " << error << "\n";
+  }
   folirex::HttpHost host(options,
                          [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
                            folirex::ServePage(settings, kind, objects);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/list_structures.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
@@ -166,7 +167,9 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
 
   if (state_.db.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
   Connection& conn = *state_.db.Conn;
-  {
+  if (count_cached_) {
+    total_record_ = CachedCount(conn, sql_count_);
+  } else {
     Recordset count;
     count.Open(sql_count_, conn, 0, 1);
     if (!count.Eof() && count.FieldCount() > 0) total_record_ = count.Field(0).ToInt64Or(0);
@@ -186,6 +189,18 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   // A static cursor answers the position by reading just the window that holds it, so the page
   // costs one read however deep it lies.
   Recordset rs;
+  if (page_sql_) {
+    rs.Open(page_sql_(FirstRowOf(current_page, page_size_) - 1, page_size_), conn, 0, 1);
+    bar_ = BuildBar(current_page);
+    Rows rows;
+    for (; !rs.Eof() && static_cast<int64_t>(rows.size()) < page_size_; rs.MoveNext()) {
+      std::vector<Variant> row;
+      for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
+      rows.push_back(std::move(row));
+    }
+    rs.Close();
+    return rows;
+  }
   rs.Open(sql_, conn, 1, 1);
   rs.SetAbsolutePosition(FirstRowOf(current_page, page_size_));
   bar_ = BuildBar(current_page);

@@ -22,6 +22,7 @@
 #define FOLIREX_CORE_PAGINATION_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -135,6 +136,14 @@ class Cls_Pagination {
   // A select whose first column of its first row is the number of rows of Sql.
   void SqlCount(std::string value) { sql_count_ = std::move(value); }
   const std::string& SqlCount() const { return sql_count_; }
+  // On: SqlCount counts rows of Vantrel_Article, and its result is taken from the count cache
+  // that the article data version keeps exact (core/list_structures.h). Off by default.
+  void CountCached(bool value) { count_cached_ = value; }
+  // Set: the page's rows are read with the select this gives for the page's first row (0-based)
+  // and size, a select of exactly those rows in the list's order, instead of a window of Sql.
+  void PageSql(std::function<std::string(int64_t offset, int64_t count)> value) {
+    page_sql_ = std::move(value);
+  }
   // Kept for the callers that set it; nothing reads it.
   void KeyID(std::string value) { key_id_ = std::move(value); }
   const std::string& KeyID() const { return key_id_; }
@@ -202,6 +211,8 @@ class Cls_Pagination {
   Variant position_flag_;
   int32_t page_size_ = 20;
   int32_t num_size_ = 5;
+  bool count_cached_ = false;
+  std::function<std::string(int64_t, int64_t)> page_sql_;
 
   int64_t total_record_ = 0;
   int64_t page_count_ = 0;

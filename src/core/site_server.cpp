@@ -5,6 +5,7 @@
 
 #include "core/database.h"
 #include "core/folirex.h"
+#include "core/list_structures.h"
 
 namespace folirex {
 
@@ -37,6 +38,31 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   } else {
     component.ICommon();
   }
+}
+
+bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
+                           std::string* error) {
+  Server server(site, "/");
+  RequestState state;
+  state.host.Server = &server;
+  state.db.DbType = settings.DbType;
+  state.db.DBPath = settings.DBPath;
+  state.db.DBUser = settings.DBUser;
+  state.db.DBPwd = settings.DBPwd;
+  state.db.DBServer = settings.DBServer;
+  if (!TryOpenDatabase(state.db, state.host)) {
+    *error = "cannot open the site's database";
+    return false;
+  }
+  bool ok = true;
+  try {
+    EnsureListStructures(*state.db.Conn);
+  } catch (const std::exception& e) {
+    *error = std::string("cannot make the list and search indexes: ") + e.what();
+    ok = false;
+  }
+  CloseDatabase(state.db);
+  return ok;
 }
 
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {

@@ -323,6 +323,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   pager.NumSize(Variant(num_size));
   pager.Sql(query.select);
   pager.SqlCount("select Count(*) from (" + query.inner + ") ");
+  pager.CountCached(true);
   return RenderArticleListPaged(state, page_channel, chip, pager);
 }
 

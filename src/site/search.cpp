@@ -1,10 +1,16 @@
 #include "site/search.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string_view>
+#include <vector>
 
+#include "core/list_structures.h"
 #include "core/pagination.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/regex/regexp.h"
 #include "platform/text/html_escape.h"
@@ -78,6 +84,103 @@ std::string HighlightEncoded(const std::string& title, const std::string& keywor
 
 bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
+// The code points of UTF-8 text (a malformed byte stands for itself).
+std::vector<uint32_t> CodePoints(const std::string& text) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+    size_t j = i + 1;
+    for (int k = 0; k < extra && j < text.size(); ++k, ++j) {
+      cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
+    }
+    out.push_back(cp);
+    i = j;
+  }
+  return out;
+}
+
+// The longest run of the keyword between like's wildcards, as UTF-8 and in characters.
+std::string LongestLiteral(const std::string& keyword, size_t* length) {
+  std::string best, run;
+  size_t best_len = 0, run_len = 0;
+  auto close = [&] {
+    if (run_len > best_len) best = run, best_len = run_len;
+    run.clear();
+    run_len = 0;
+  };
+  for (size_t i = 0; i < keyword.size(); ++i) {
+    const char c = keyword[i];
+    if (c == '%' || c == '_') {
+      close();
+      continue;
+    }
+    run += c;
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++run_len;
+  }
+  close();
+  *length = best_len;
+  return best;
+}
+
+// A character whose index term is itself (ASCII, lowered below) or that has no letter case:
+// CJK, its punctuation and the full-width punctuation.
+bool FoldsPlainly(uint32_t cp) {
+  return cp < 0x80 || (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xFF01 && cp <= 0xFF20);
+}
+
+// The search's index condition, narrowing the articles to a superset of those whose column is
+// like the pattern (the like condition beside it decides): SQLite's trigram index takes the
+// pattern itself when a run of it has three characters or more, and finds a shorter run among the
+// terms that begin with it; PostgreSQL's trigram index serves the same like over the text. ""
+// when no index serves the keyword (only wildcards, or a short run of other characters).
+std::string IndexCondition(SqlEngine engine, const std::string& column,
+                           const std::string& keyword) {
+  size_t length = 0;
+  std::string run = LongestLiteral(keyword, &length);
+  const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
+  if (engine == SqlEngine::kPostgres) {
+    return length >= 3 ? " and cast(" + column + " as text) like " + pattern : "";
+  }
+  if (length >= 3) {
+    const std::string table(kArticleTextTable);
+    if (keyword.find_first_of("%_") == std::string::npos) {
+      // No wildcard: the keyword's trigrams in a row, found in the index alone.
+      std::string phrase;
+      for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+      return " and d_id in (select rowid from " + table + " where " + table + " match '{" + column +
+             "} : \"" + SqlQuote(phrase) + "\"')";
+    }
+    return " and d_id in (select rowid from " + table + " where " + column + " like " + pattern +
+           ")";
+  }
+  if (length == 0) return "";
+  for (uint32_t cp : CodePoints(run)) {
+    if (!FoldsPlainly(cp)) return "";
+  }
+  for (char& c : run) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  const std::string prefix = "'" + SqlQuote(run) + "'";
+  return " and d_id in (select doc from " + std::string(kArticleTextTerms) + " where col = '" +
+         column + "' and term >= " + prefix + " and term <= " + prefix +
+         " || char(1114111, 1114111))";
+}
+
+// The most matching ids a search keeps in the cache (8 bytes each).
+constexpr size_t kMostIdsKept = 20000;
+
+// True when the rows of the page are found sooner by reading the channel's articles in the
+// list's order and testing each (about page * 20 * list / matches rows) than by fetching and
+// sorting every article the index names (about as many as match).
+
+bool ReadInListOrder(int64_t matches, int64_t list, int64_t page) {
+  const double scanned = static_cast<double>(page) * 20.0 * static_cast<double>(list) /
+                         static_cast<double>(matches > 0 ? matches : 1);
+  return scanned < static_cast<double>(matches);
+}
+
 }  // namespace
 
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& searched,
@@ -99,19 +202,47 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   std::string condition =
       " where d_channelid = " + channel + " and d_deleted = false and d_checked = true";
   if (class_id != "0") condition += " and d_classid = " + class_id;
+  const std::string listed = condition;
   if (!keyword.empty()) condition += " and " + column + " like '%" + SqlQuote(keyword) + "%'";
 
-  const std::string sql =
-      "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
-      "a.d_author, a.d_clicktimes, b.d_dir, "
-      "b.d_name from (select d_id, d_title, d_classid, "
-      "d_addtime, d_author, d_clicktimes from "
-      "Vantrel_Article " +
-      condition +
-      ") a left outer join (select d_id,d_dir, d_name from "
-      "Vantrel_ArticleClass) b on "
-      "a.d_classid=b.d_id" +
-      OrderSuffix(order);
+  // The index condition narrows the rows; the like condition beside it keeps the result exactly
+  // the like's. The count is kept against the article data version.
+  Connection& conn = *state.db.Conn;
+  std::string count_condition = condition;
+  std::string rows_condition = condition;
+  std::shared_ptr<const std::vector<int64_t>> ids;
+  if (!keyword.empty()) {
+    EnsureListStructures(conn);
+    const std::string narrowed = condition + IndexCondition(conn.engine(), column, keyword);
+    count_condition = narrowed;
+    const int64_t matches = CachedCount(conn, "select Count(*) from Vantrel_Article " + narrowed);
+    const int64_t list = CachedCount(conn, "select Count(*) from Vantrel_Article " + listed);
+    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
+                                           (matches + 19) / 20);
+    if (!ReadInListOrder(matches, list, page)) {
+      rows_condition = narrowed;
+      // The matching ids in the list's order, kept against the data version: a page then reads
+      // just its own rows.
+      std::string id_order = OrderSuffix(order);
+      id_order.replace(id_order.find("a."), 2, "");
+      ids =
+          CachedIds(conn, "select d_id from Vantrel_Article " + narrowed + id_order, kMostIdsKept);
+    }
+  }
+
+  auto select_where = [order](const std::string& where) {
+    return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
+           "a.d_author, a.d_clicktimes, b.d_dir, "
+           "b.d_name from (select d_id, d_title, d_classid, "
+           "d_addtime, d_author, d_clicktimes from "
+           "Vantrel_Article " +
+           where +
+           ") a left outer join (select d_id,d_dir, d_name from "
+           "Vantrel_ArticleClass) b on "
+           "a.d_classid=b.d_id" +
+           OrderSuffix(order);
+  };
+  const std::string sql = select_where(rows_condition);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -124,7 +255,17 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
   pager.Sql(sql);
-  pager.SqlCount("select Count(*) from Vantrel_Article " + condition);
+  if (ids) {
+    pager.PageSql([ids, select_where](int64_t offset, int64_t count) {
+      std::string list;
+      for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
+        list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
+      }
+      return select_where(list.empty() ? " where 1 = 0" : " where d_id in (" + list + ")");
+    });
+  }
+  pager.SqlCount("select Count(*) from Vantrel_Article " + count_condition);
+  pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 

@@ -1,0 +1,320 @@
+#include "core/list_structures.h"
+
+#include <list>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/db/provider.h"
+#include "platform/db/recordset.h"
+#include "platform/db/scoped_transaction.h"
+
+namespace folirex {
+namespace {
+
+// The columns whose change can change a list's or a search's count.
+constexpr const char* kCountedColumns =
+    "d_id, d_channelid, d_classid, d_subjectid, d_hotflag, d_recommendflag, d_deleted, "
+    "d_checked, d_title, d_author, d_inputer";
+
+std::string ChangedCondition() {
+  std::string cond;
+  for (const char* c :
+       {"d_id", "d_channelid", "d_classid", "d_subjectid", "d_hotflag", "d_recommendflag",
+        "d_deleted", "d_checked", "d_title", "d_author", "d_inputer"}) {
+    cond += std::string(cond.empty() ? "" : " OR ") + "old." + c + " IS DISTINCT FROM new." + c;
+  }
+  return cond;
+}
+
+// SQLite: the version row, its triggers, and the trigram index kept by triggers. The texts go
+// into the index with two U+0001 after them, so that every character of a text, the last ones
+// included, begins a trigram: a keyword of one or two characters is then found among the terms
+// that begin with it. The same expression feeds the index and its deletions.
+std::vector<std::string> SqliteStatements() {
+  const std::string bump = "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1;";
+  auto text = [](const char* row) {
+    const std::string r = row;
+    return r + ".d_title || char(1, 1), " + r + ".d_author || char(1, 1), " + r +
+           ".d_inputer || char(1, 1)";
+  };
+  const std::string add_text =
+      "INSERT INTO Vantrel_ArticleText (rowid, d_title, d_author, "
+      "d_inputer) VALUES (new.d_id, " +
+      text("new") + ");";
+  const std::string drop_text =
+      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText, rowid, "
+      "d_title, d_author, d_inputer) VALUES ('delete', old.d_id, " +
+      text("old") + ");";
+  std::string changed = ChangedCondition();
+  for (size_t at = changed.find("IS DISTINCT FROM"); at != std::string::npos;
+       at = changed.find("IS DISTINCT FROM", at)) {
+    changed.replace(at, 16, "IS NOT");
+  }
+  return {
+      "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
+      "d_version INTEGER NOT NULL DEFAULT 0)",
+      "CREATE VIEW Vantrel_ArticleTextSource AS SELECT d_id, d_title || char(1, 1) AS d_title, "
+      "d_author || char(1, 1) AS d_author, d_inputer || char(1, 1) AS d_inputer "
+      "FROM Vantrel_Article",
+      "CREATE VIRTUAL TABLE Vantrel_ArticleText USING fts5(d_title, d_author, d_inputer, "
+      "content='Vantrel_ArticleTextSource', content_rowid='d_id', tokenize='trigram')",
+      "CREATE VIRTUAL TABLE Vantrel_ArticleTextTerms USING "
+      "fts5vocab(Vantrel_ArticleText, instance)",
+      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText) VALUES ('rebuild')",
+      "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
+          add_text + " END",
+      "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
+          drop_text + " END",
+      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
+          " ON Vantrel_Article WHEN " + changed + " BEGIN " + bump + " END",
+      "CREATE TRIGGER trg_article_text_update AFTER UPDATE OF d_id, d_title, d_author, "
+      "d_inputer ON Vantrel_Article WHEN old.d_id IS NOT new.d_id OR old.d_title IS NOT "
+      "new.d_title OR old.d_author IS NOT new.d_author OR old.d_inputer IS NOT new.d_inputer "
+      "BEGIN " +
+          drop_text + add_text + " END",
+  };
+}
+
+// PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
+// one per updated row whose counted columns changed), and trigram indexes on the texts as
+// text, which the search's "cast(column as text) like" can use.
+std::vector<std::string> PostgresStatements() {
+  return {
+      "CREATE EXTENSION IF NOT EXISTS pg_trgm",
+      "CREATE TABLE Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
+      "d_version bigint NOT NULL DEFAULT 0)",
+      "CREATE OR REPLACE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
+      "CREATE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
+      "FOR EACH STATEMENT EXECUTE FUNCTION folirex_article_version()",
+      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
+          " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
+          ") EXECUTE FUNCTION folirex_article_version()",
+      "CREATE INDEX IF NOT EXISTS idx_article_title_trgm ON Vantrel_Article "
+      "USING gin ((cast(d_title AS text)) gin_trgm_ops)",
+      "CREATE INDEX IF NOT EXISTS idx_article_author_trgm ON Vantrel_Article "
+      "USING gin ((cast(d_author AS text)) gin_trgm_ops)",
+      "CREATE INDEX IF NOT EXISTS idx_article_inputer_trgm ON Vantrel_Article "
+      "USING gin ((cast(d_inputer AS text)) gin_trgm_ops)",
+  };
+}
+
+bool HasVersionTable(Connection& conn) {
+  const char* sql = conn.engine() == SqlEngine::kPostgres
+                        ? "select count(*) from information_schema.tables where table_schema = "
+                          "current_schema() and table_name = 'vantrel_articleversion'"
+                        : "select count(*) from sqlite_schema where type = 'table' and name = "
+                          "'Vantrel_ArticleVersion'";
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
+}
+
+// The creation runs once per database; its statements are not a page's and are not counted.
+void RunNative(Connection& conn, const std::string& sql) { conn.session().ExecuteNative(sql); }
+
+// The version starts at a random number, so that a database made again at the same place never
+// meets the counts this process cached for the one before.
+std::string StartingVersion() {
+  std::random_device device;
+  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device());
+  return std::to_string(static_cast<int64_t>(rng() >> 2));
+}
+
+void CreateStructures(Connection& conn) {
+  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  if (postgres) {
+    ScopedTransaction transaction(conn);
+    // Hosts that start together on one database create the structures one after another.
+    RunNative(conn, "SELECT pg_advisory_xact_lock(7405526203)");
+    if (HasVersionTable(conn)) return;
+    for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
+    RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
+                        StartingVersion() + ")");
+    transaction.Commit();
+    return;
+  }
+  // SQLite: the write lock first, so that another process creating them waits and then finds
+  // them made.
+  RunNative(conn, "BEGIN IMMEDIATE");
+  try {
+    if (!HasVersionTable(conn)) {
+      for (const std::string& sql : SqliteStatements()) RunNative(conn, sql);
+      RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
+                          StartingVersion() + ")");
+    }
+    RunNative(conn, "COMMIT");
+  } catch (...) {
+    try {
+      conn.session().ExecuteNative("ROLLBACK");
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+// The databases this process has made sure of, by pool key.
+struct Registry {
+  std::mutex mutex;
+  std::set<std::string> ready;
+};
+Registry& Ready() {
+  static Registry* registry = new Registry();
+  return *registry;
+}
+
+// Counts by database and count text, each with the version it was taken at; the oldest entry
+// goes first when the cache is full.
+class CountCache {
+ public:
+  static constexpr size_t kCapacity = 4096;
+
+  bool Find(const std::string& key, int64_t version, int64_t* count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = map_.find(key);
+    if (it == map_.end() || it->second->version != version) return false;
+    order_.splice(order_.begin(), order_, it->second);
+    *count = it->second->count;
+    return true;
+  }
+  void Store(const std::string& key, int64_t version, int64_t count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = map_.find(key);
+    if (it != map_.end()) {
+      it->second->version = version;
+      it->second->count = count;
+      order_.splice(order_.begin(), order_, it->second);
+      return;
+    }
+    order_.push_front(Entry{key, version, count});
+    map_[key] = order_.begin();
+    if (order_.size() > kCapacity) {
+      map_.erase(order_.back().key);
+      order_.pop_back();
+    }
+  }
+
+ private:
+  struct Entry {
+    std::string key;
+    int64_t version;
+    int64_t count;
+  };
+  std::mutex mutex_;
+  std::list<Entry> order_;
+  std::unordered_map<std::string, std::list<Entry>::iterator> map_;
+};
+CountCache& Counts() {
+  static CountCache* cache = new CountCache();
+  return *cache;
+}
+
+bool DependsOnTime(const std::string& sql) {
+  std::string lower;
+  for (char c : sql) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower.find("now") != std::string::npos || lower.find("date") != std::string::npos;
+}
+
+int64_t ReadVersion(Connection& conn) {
+  return conn.ExecuteScalar("select d_version from Vantrel_ArticleVersion where d_id = 1")
+      .ToInt64Or(0);
+}
+
+}  // namespace
+
+void EnsureListStructures(Connection& conn) {
+  Registry& registry = Ready();
+  const std::string key = conn.session().pool_key();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (registry.ready.count(key) > 0) return;
+  if (!HasVersionTable(conn)) CreateStructures(conn);
+  registry.ready.insert(key);
+}
+
+int64_t ArticleDataVersion(Connection& conn) {
+  EnsureListStructures(conn);
+  try {
+    return ReadVersion(conn);
+  } catch (const DbError&) {
+    // The database was made again at the same place since: make sure of it once more.
+    {
+      Registry& registry = Ready();
+      std::lock_guard<std::mutex> lock(registry.mutex);
+      registry.ready.erase(conn.session().pool_key());
+    }
+    EnsureListStructures(conn);
+    return ReadVersion(conn);
+  }
+}
+
+namespace {
+
+// Id lists by database and select, with the version they were read at; a few, the oldest going
+// first.
+struct IdCache {
+  static constexpr size_t kCapacity = 256;
+  struct Entry {
+    std::string key;
+    int64_t version;
+    std::shared_ptr<const std::vector<int64_t>> ids;
+  };
+  std::mutex mutex;
+  std::list<Entry> entries;  // newest first
+};
+IdCache& Ids() {
+  static IdCache* cache = new IdCache();
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+                                                      size_t max_rows) {
+  const int64_t version = ArticleDataVersion(conn);
+  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
+  IdCache& cache = Ids();
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
+      if (it->key == key && it->version == version) {
+        cache.entries.splice(cache.entries.begin(), cache.entries, it);
+        return cache.entries.front().ids;
+      }
+    }
+  }
+  auto ids = std::make_shared<std::vector<int64_t>>();
+  {
+    Recordset rs;
+    rs.Open(ids_sql, conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      if (ids->size() >= max_rows) return nullptr;
+      ids->push_back(rs.Field(0).ToInt64Or(0));
+    }
+  }
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
+  cache.entries.push_front(IdCache::Entry{key, version, ids});
+  if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
+  return ids;
+}
+
+int64_t CachedCount(Connection& conn, const std::string& count_sql) {
+  auto run = [&conn, &count_sql] { return conn.ExecuteScalar(count_sql).ToInt64Or(0); };
+  if (DependsOnTime(count_sql)) return run();
+  // The version is read before the count: a change that lands in between leaves the count
+  // filed under the older version, which no later reader asks for.
+  const int64_t version = ArticleDataVersion(conn);
+  const std::string key = conn.session().pool_key() + '\n' + count_sql;
+  int64_t count = 0;
+  if (Counts().Find(key, version, &count)) return count;
+  count = run();
+  Counts().Store(key, version, count);
+  return count;
+}
+
+}  // namespace folirex
