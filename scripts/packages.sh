@@ -9,6 +9,8 @@ if [ "${1:-build}" = test ]; then
   want+=(libgtest-dev libcpp-httplib-dev sqlite3 chromium fonts-wqy-zenhei)
   # A private PostgreSQL cluster and its ODBC driver for the server-database tests.
   want+=(postgresql odbc-postgresql)
+  # clang with its libFuzzer runtime, for the fuzz targets that run a few seconds in the suite.
+  want+=(clang libclang-rt-14-dev)
   # The browser tests run on Node.js; Debian's is used only where the machine has none.
   command -v node >/dev/null || want+=(nodejs npm)
 fi
