@@ -8,6 +8,7 @@
 #include "collection/console_bits.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
@@ -18,7 +19,6 @@
 #include "platform/host/server.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
-#include "site/channel_loader.h"
 
 namespace folirex {
 namespace {
@@ -383,13 +383,9 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
 void ArticleCollect_Run(RequestState& state, const CollectRun& run) {
   CheckPrivilege(state, "XT_Manage_ArticleCollect");
   ConsolePage page;
-  Variant channel_text = GetChannelID(state);
-  if (!ParseId(channel_text.ToString(), &page.channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
-  page.channel_text = std::to_string(page.channel);
-  state.channel.ChannelID = Variant(page.channel);
-  InitChannel(state);
+  const ConsoleChannel channel = OpenConsoleChannel(state);
+  page.channel = channel.id;
+  page.channel_text = channel.id_text;
   const std::string action = UCase(state.Action);
   if (action == "GETTINGCONTENT") return GettingContent(state, run);
   if (action == "GETTINGLIST") return GettingList(state, run);

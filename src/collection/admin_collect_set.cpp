@@ -12,6 +12,7 @@
 #include "collection/url_rules.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
+#include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
@@ -25,7 +26,6 @@
 #include "platform/regex/regexp.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
-#include "site/channel_loader.h"
 #include "site/interaction_text.h"
 
 namespace folirex {
@@ -313,6 +313,17 @@ void WriteMessage(RequestState& state, const char* message, const std::string& l
       std::string(message) + "</b><br>" + links + "</td></tr></table>\r\n");
 }
 
+// A new project of the channel with the rule values (in the order of kRules).
+void InsertProject(RequestState& state, int64_t channel, const std::vector<Variant>& values) {
+  Recordset rs;
+  rs.Open("select * from Vantrel_CollectProject where 1 = 0", *state.db.Conn, 1, 3);
+  rs.AddNew();
+  rs.Set("D_ChannelID", Variant(channel));
+  SetRules(rs, values);
+  rs.Update();
+  rs.Close();
+}
+
 void SaveForm(RequestState& state, const SetPage& page, bool modify) {
   RequireFormPost(state);
   if (modify) {
@@ -333,13 +344,7 @@ void SaveForm(RequestState& state, const SetPage& page, bool modify) {
     return;
   }
   std::vector<Variant> values = PostedRules(state, page.channel);
-  Recordset rs;
-  rs.Open("select * from Vantrel_CollectProject where 1 = 0", *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("D_ChannelID", Variant(page.channel));
-  SetRules(rs, values);
-  rs.Update();
-  rs.Close();
+  InsertProject(state, page.channel, values);
   WriteMessage(state, "数据增加保存成功！",
                LinkRow(Base(page), "返回所有数据列表") +
                    LinkRow(Base(page) + "&action=add", "继续新增数据"));
@@ -384,13 +389,7 @@ void Copy(RequestState& state, const SetPage& page) {
   values[1] = Variant(Len(name) > kMaxName ? Left(name, kMaxName) : name);
   // A class belongs to one channel: a copy into another channel files under no class.
   if (source->channel_id != page.channel) values[0] = Variant(int64_t{0});
-  Recordset rs;
-  rs.Open("select * from Vantrel_CollectProject where 1 = 0", *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("D_ChannelID", Variant(page.channel));
-  SetRules(rs, values);
-  rs.Update();
-  rs.Close();
+  InsertProject(state, page.channel, values);
   Alert(state, "已拷贝一个项目！");
   GoUrl(state, "?m=admin_articlecollectset&" + page.list_query);
 }
@@ -490,13 +489,9 @@ void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
   CheckPrivilege(state, "XT_Manage_ArticleCollectSet");
   SetPage page;
   page.limits = limits;
-  Variant channel_text = GetChannelID(state);
-  if (!ParseId(channel_text.ToString(), &page.channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
-  page.channel_text = std::to_string(page.channel);
-  state.channel.ChannelID = Variant(page.channel);
-  InitChannel(state);
+  const ConsoleChannel channel = OpenConsoleChannel(state);
+  page.channel = channel.id;
+  page.channel_text = channel.id_text;
   const std::string action = UCase(state.Action);
   page.search_name = FilterSql(Variant(Req(state)("sp_name")));
   page.search_class = NumericOrEmpty(Req(state)("sp_classid"));

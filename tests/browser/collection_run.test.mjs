@@ -10,6 +10,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { followLink, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 180000;
@@ -50,19 +51,6 @@ async function startRemote() {
   };
 }
 
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name}`);
-    await page.waitForTimeout(50);
-  }
-}
-
 test('collects a project from the console in the browser', { timeout: TIMEOUT }, async (t) => {
   const remote = await startRemote();
   t.after(() => remote.close());
@@ -75,15 +63,8 @@ test('collects a project from the console in the browser', { timeout: TIMEOUT },
         "'href=\"(a{id}.htm|/news/a{id}.htm)\"', '<div id=art>', '</html>', '<h1>', '</h1>', " +
         "'<div class=c>', '</div></div>', 1, 1)");
 
-    await page.goto(site.console);
-    await page.fill('#usercode', site.adminName);
-    await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-    await page.click('img[src="admin/admin_login_button.gif"]');
-    await page.waitForURL(/admin\.asp\?m=admin_index$/);
-    const menu = await frameNamed(page, 'frame_left');
-    const center = await frameNamed(page, 'center');
-    await menu.locator('th', { hasText: '≡ 文章发布与模板 ≡' }).click();
-    await menu.getByRole('link', { name: '文章采集管理', exact: true }).click();
+    const { menu, center } = await signInAsAdmin(page, site);
+    await clickMenuItem(menu, '文章发布与模板', '文章采集管理');
     await center.waitForURL(/m=admin_articlecollect&channelid=1$/);
     await center.getByText('当前位置：文章管理>>自动采集').waitFor();
 

@@ -5,33 +5,10 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
-async function signIn(page, name, password) {
-  await page.fill('#usercode', name);
-  await page.fill('form[name=loginform] input[name=password]', password);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-  const menu = await frameNamed(page, 'frame_left');
-  const center = await frameNamed(page, 'center');
-  await center.getByText('当前位置：系统主页面').waitFor();
-  return { menu, center };
-}
 
 test('a public comment approved and answered from the console shows with its answer', { timeout: TIMEOUT }, async (t) => {
   await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
@@ -60,10 +37,8 @@ test('a public comment approved and answered from the console shows with its ans
     assert.equal(site.sql('select d_commentcount from Vantrel_Channel where d_id = 1'), '1');
 
     // The console's menu opens the moderation page; the class filter finds the comment.
-    await page.goto(site.console);
-    const { menu, center } = await signIn(page, site.adminName, site.adminPassword);
-    await menu.locator('th', { hasText: '文章内容管理' }).click();
-    await menu.getByRole('link', { name: '文章评论管理', exact: true }).click();
+    const { menu, center } = await signInAsAdmin(page, site);
+    await clickMenuItem(menu, '文章内容管理', '文章评论管理');
     await center.waitForURL(/m=admin_articlecomment&channelid=1$/);
     await center.getByText('当前位置：文章管理>>评论管理').waitFor();
     await center.selectOption('select[name=qclass]', classId);

@@ -4,6 +4,7 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { fillAndSignIn } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 90000;
@@ -11,9 +12,7 @@ const TIMEOUT = 90000;
 // Signs in and opens the console home page on its own, with admin.js loaded by its head.
 async function consolePage(site, page) {
   await page.goto(site.console);
-  await page.fill('#usercode', site.adminName);
-  await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-  await page.click('img[src="admin/admin_login_button.gif"]');
+  await fillAndSignIn(page, site.adminName, site.adminPassword);
   await page.waitForURL(/m=admin_index$/);
   await page.goto(`${site.console}?m=admin_main`);
   await page.getByText('当前位置：系统主页面').waitFor();

@@ -7,34 +7,16 @@ import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
 import { loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
+import { signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 240000;
 
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
-
+// Signs in and opens the menu group of the publishing pages.
 async function signIn(page, site) {
-  await page.goto(site.console);
-  await page.fill('#usercode', site.adminName);
-  await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-  await page.click('img[src="admin/admin_login_button.gif"]');
-  await page.waitForURL(/admin\.asp\?m=admin_index$/);
-  const menu = await frameNamed(page, 'frame_left');
-  const center = await frameNamed(page, 'center');
-  await center.getByText('当前位置：系统主页面').waitFor();
-  await menu.locator('th', { hasText: '≡ 文章发布与模板 ≡' }).click();
-  return { menu, center };
+  const frames = await signInAsAdmin(page, site);
+  await frames.menu.locator('th', { hasText: '≡ 文章发布与模板 ≡' }).click();
+  return frames;
 }
 
 // The first page of channel 1 shows the snippets and the menu: its template is set here.

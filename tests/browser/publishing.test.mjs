@@ -9,24 +9,12 @@ import path from 'node:path';
 import { test } from 'node:test';
 
 import { loadsNewDocument, withSiteAndBrowser } from './support/browser.mjs';
+import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
 const START_MS = 30;
 const WATCHDOG_MS = 2500;
-
-async function frameNamed(page, name) {
-  const end = Date.now() + 15000;
-  for (;;) {
-    const frame = page.frame({ name });
-    if (frame) {
-      await frame.waitForLoadState('load');
-      return frame;
-    }
-    if (Date.now() > end) throw new Error(`no frame named ${name} at ${page.url()}`);
-    await page.waitForTimeout(50);
-  }
-}
 
 function seed(site) {
   site.sql(
@@ -92,16 +80,9 @@ test('a channel and the site home are published from the console and served as f
       await route.continue();
     });
 
-    await page.goto(site.console);
-    await page.fill('#usercode', site.adminName);
-    await page.fill('form[name=loginform] input[name=password]', site.adminPassword);
-    await page.click('img[src="admin/admin_login_button.gif"]');
-    await page.waitForURL(/admin\.asp\?m=admin_index$/);
-    const menu = await frameNamed(page, 'frame_left');
-    const center = await frameNamed(page, 'center');
+    const { menu, center } = await signInAsAdmin(page, site);
 
-    await menu.locator('th', { hasText: '≡ 文章发布与模板 ≡' }).click();
-    await menu.getByRole('link', { name: '文章生成管理', exact: true }).click();
+    await clickMenuItem(menu, '文章发布与模板', '文章生成管理');
     await center.waitForURL(/m=admin_articlehtml&channelid=1$/);
     await center.getByText('当前位置：文章管理>>生成管理').waitFor();
     await loadsNewDocument(center, () => center.click('input[type=submit][value=确定生成]'));
@@ -117,8 +98,7 @@ test('a channel and the site home are published from the console and served as f
     assert.ok(fs.existsSync(path.join(site.root, 'Article', 'china', 'List_1_5.html')));
 
     // The site home, from its own menu item.
-    await menu.locator('th', { hasText: '≡ 系统管理 ≡' }).click();
-    await menu.getByRole('link', { name: '网站首页生成', exact: true }).click();
+    await clickMenuItem(menu, '系统管理', '网站首页生成');
     await center.waitForURL(/m=admin_defaulthtml$/);
     await loadsNewDocument(center, () => center.click('input[type=submit][value=确定生成]'));
     await center.locator('#MSG').getByText('指定数据生成完成！').waitFor({ timeout: 30000 });

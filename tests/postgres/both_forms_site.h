@@ -85,6 +85,11 @@ class BothFormsSiteTest : public ::testing::TestWithParam<Engine> {
     conn.Open(ConnectionString());
     conn.Execute(sql);
   }
+  void Exec(const std::string& sql, const std::vector<Variant>& params) {
+    Connection conn;
+    conn.Open(ConnectionString());
+    conn.Execute(sql, params);
+  }
   Variant Value(const std::string& sql) {
     Connection conn;
     conn.Open(ConnectionString());

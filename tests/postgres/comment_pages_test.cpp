@@ -9,64 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "pg_test_support.h"
+#include "both_forms_site.h"
 #include "platform/db/connection.h"
 
 namespace folirex::testing {
 namespace {
 
-namespace fsys = std::filesystem;
-
-enum class Engine { kSqlite, kPostgres };
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class CommentPagesTest : public ::testing::TestWithParam<Engine> {
+class CommentPagesTest : public BothFormsSiteTest {
  protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    site_ = std::make_unique<ServedSite>(dir_);
-    ASSERT_TRUE(site_->SignIn("admin", PrintedPassword(init.output)));
-  }
-
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
-  Variant Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql);
-  }
-  void Exec(const std::string& sql, const std::vector<Variant>& params) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    conn.Execute(sql, params);
-  }
   std::string Counter() {
-    return Value("select d_commentcount from Vantrel_Channel where d_id = 1").ToString() + "/" +
-           Value("select count(*) from Vantrel_ArticleComment where d_channelid = 1").ToString();
+    return ValueText("select d_commentcount from Vantrel_Channel where d_id = 1") + "/" +
+           ValueText("select count(*) from Vantrel_ArticleComment where d_channelid = 1");
   }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  fsys::path dir_ = folder_.path() / "site";
-  std::unique_ptr<ServedSite> site_;
 };
 
 TEST_P(CommentPagesTest, ModeratedWithTheCounterKept) {
@@ -113,12 +67,7 @@ TEST_P(CommentPagesTest, ModeratedWithTheCounterKept) {
   EXPECT_EQ(Counter(), "0/0");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, CommentPagesTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? std::string("Sqlite")
-                                                                : std::string("Postgres");
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, CommentPagesTest);
 
 }  // namespace
 }  // namespace folirex::testing

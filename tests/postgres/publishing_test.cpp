@@ -10,61 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "pg_test_support.h"
+#include "both_forms_site.h"
 #include "platform/db/connection.h"
 
 namespace folirex::testing {
 namespace {
 
-enum class Engine { kSqlite, kPostgres };
-
-class PublishingTest : public ::testing::TestWithParam<Engine> {
- protected:
-  void SetUp() override {
-    std::vector<std::string> args = {"init", dir_.string()};
-    if (GetParam() == Engine::kPostgres) {
-      FOLIREX_REQUIRE_POSTGRES(pg_);
-      db_ = std::make_unique<PgDatabase>(pg_);
-      for (const std::string& a :
-           {std::string("--DbType"), std::string("1"), std::string("--DBServer"), pg_.server,
-            std::string("--DBPath"), db_->name(), std::string("--DBUser"), pg_.user,
-            std::string("--DBPwd"), pg_.password}) {
-        args.push_back(a);
-      }
-    }
-    ProgramRun init = RunFolirex(args);
-    ASSERT_EQ(init.code, 0) << init.output;
-    site_ = std::make_unique<ServedSite>(dir_);
-    ASSERT_TRUE(site_->SignIn("admin", PrintedPassword(init.output)));
-  }
-
-  std::string ConnectionString() const {
-    if (db_) return db_->ConnectionString();
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "data/site.db").string() + ";";
-  }
-  void Exec(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    conn.Execute(sql);
-  }
-  std::string Value(const std::string& sql) {
-    Connection conn;
-    conn.Open(ConnectionString());
-    return conn.ExecuteScalar(sql).ToString();
-  }
-
-  PgServer pg_ = PgServer::FromEnvironment();
-  std::unique_ptr<PgDatabase> db_;
-  TempFolder folder_;
-  std::filesystem::path dir_ = folder_.path() / "site";
-  std::unique_ptr<ServedSite> site_;
-};
+class PublishingTest : public BothFormsSiteTest {};
 
 TEST_P(PublishingTest, AChannelIsPublishedStepByStep) {
   Exec(
       "insert into Vantrel_ArticleClass (d_channelid, d_name, d_dir, d_pagenum, d_order) values "
       "(1, '国内', 'china', 5, 1)");
-  const std::string cls = Value("select max(d_id) from Vantrel_ArticleClass");
+  const std::string cls = ValueText("select max(d_id) from Vantrel_ArticleClass");
   Exec("update Vantrel_ArticleClass set d_rootid = " + cls + ", d_path = '" + cls +
        ",' where d_id = " + cls);
   for (int i = 1; i <= 23; ++i) {
@@ -94,12 +52,13 @@ TEST_P(PublishingTest, AChannelIsPublishedStepByStep) {
   };
   // first, three content steps, js, the class, and the top lists the shipped design has.
   EXPECT_GE(run("0", {}), 6u);
-  EXPECT_EQ(Value("select count(*) from Vantrel_Article where d_generatedflag = 0"), "0");
-  EXPECT_EQ(Value("select d_generatedflag from Vantrel_ArticleClass where d_id = " + cls), "True");
+  EXPECT_EQ(ValueText("select count(*) from Vantrel_Article where d_generatedflag = 0"), "0");
+  EXPECT_EQ(ValueText("select d_generatedflag from Vantrel_ArticleClass where d_id = " + cls),
+            "True");
   EXPECT_TRUE(std::filesystem::exists(dir_ / "Article/default.html"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / ("Article/china/List_" + cls + "_5.html")));
   EXPECT_FALSE(std::filesystem::exists(dir_ / ("Article/china/List_" + cls + "_6.html")));
-  const std::string first = Value("select min(d_id) from Vantrel_Article");
+  const std::string first = ValueText("select min(d_id) from Vantrel_Article");
   HttpAnswer article = site_->Get("/Article/china/" + first + ".html");
   EXPECT_EQ(article.status, 200);
   EXPECT_NE(article.text.find("新闻1"), std::string::npos);
@@ -114,12 +73,7 @@ TEST_P(PublishingTest, AChannelIsPublishedStepByStep) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDatabaseForms, PublishingTest,
-                         ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? std::string("Sqlite")
-                                                                : std::string("Postgres");
-                         });
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, PublishingTest);
 
 }  // namespace
 }  // namespace folirex::testing
