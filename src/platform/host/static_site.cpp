@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -349,6 +350,16 @@ HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path
                    exact ? &path : nullptr);
 }
 
+namespace {
+
+// Last-Modified counts whole seconds, so a file changed in the current second may change again
+// within it under the same date: a browser holding the first version would then be told 304 for
+// the second. Such a file is sent without the date (and never answered 304) until its second
+// has passed.
+bool IsSettledDate(std::time_t modified) { return modified < std::time(nullptr); }
+
+}  // namespace
+
 bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified_since,
                            HostReply* reply) const {
   KeptFile file;
@@ -370,12 +381,14 @@ bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified
     }
     return false;
   }
-  reply->SetHeader("Last-Modified", file.last_modified);
-  std::time_t since = 0;
-  if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
-      info.st_mtime <= since) {
-    reply->status = 304;
-    return true;
+  if (IsSettledDate(info.st_mtime)) {
+    reply->SetHeader("Last-Modified", file.last_modified);
+    std::time_t since = 0;
+    if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
+        info.st_mtime <= since) {
+      reply->status = 304;
+      return true;
+    }
   }
   reply->SetHeader("X-Content-Type-Options", "nosniff");
   reply->SetHeader("Content-Type", file.content_type);
@@ -410,12 +423,14 @@ HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ErrorReply(404);
   std::time_t modified = info.st_mtime;
-  reply.SetHeader("Last-Modified", host::HttpDate(modified));
-  std::time_t since = 0;
-  if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
-      modified <= since) {
-    reply.status = 304;
-    return reply;
+  if (IsSettledDate(modified)) {
+    reply.SetHeader("Last-Modified", host::HttpDate(modified));
+    std::time_t since = 0;
+    if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
+        modified <= since) {
+      reply.status = 304;
+      return reply;
+    }
   }
   reply.SetHeader("X-Content-Type-Options", "nosniff");
   reply.SetHeader("Content-Type", ContentTypeFor(name));
