@@ -191,14 +191,14 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
   Answer(state, channel, "批量移动文章操作成功！", Back::kMove);
 }
 
-struct ActionSpec {
+struct BulkActionRow {
   const char* name;
   bool ticked;  // works on the ticked articles
   const char* message;
   Back back;
 };
 
-constexpr ActionSpec kActions[] = {
+constexpr BulkActionRow kActions[] = {
     {"del", true, "删除信息成功，请重新生成列表文件！", Back::kList},
     {"delall", false, "删除信息成功，请重新生成列表文件！", Back::kList},
     {"check", true, "审核操作成功！", Back::kList},
@@ -221,15 +221,15 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel) {
     Article_SaveMove(state, channel);
     return true;
   }
-  const ActionSpec* spec = nullptr;
-  for (const ActionSpec& a : kActions) {
-    if (state.Action == a.name) spec = &a;
+  const BulkActionRow* chosen = nullptr;
+  for (const BulkActionRow& a : kActions) {
+    if (state.Action == a.name) chosen = &a;
   }
-  if (spec == nullptr) return false;
+  if (chosen == nullptr) return false;
   RequireFormPost(state);
   BulkAction action(state, channel);
-  std::string condition = spec->ticked ? action.TickedIds() : std::string("1 = 1");
-  const std::string name = spec->name;
+  std::string condition = chosen->ticked ? action.TickedIds() : std::string("1 = 1");
+  const std::string name = chosen->name;
   {
     ScopedTransaction transaction(action.conn());
     if (name == "del" || name == "delall") {
@@ -256,7 +256,7 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel) {
     transaction.Commit();
   }
   state.caches.Clear();
-  Answer(state, channel, spec->message, spec->back);
+  Answer(state, channel, chosen->message, chosen->back);
   return true;
 }
 

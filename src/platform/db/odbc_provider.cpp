@@ -433,25 +433,7 @@ class OdbcSession : public Session, public StatementSession {
 
   int64_t InsertRow(std::string_view table, const std::vector<std::string>& columns,
                     const std::vector<Variant>& values) override {
-    std::string sql = "INSERT INTO " + LCase(table);
-    if (columns.empty()) {
-      sql += " DEFAULT VALUES";
-    } else {
-      std::string names, marks;
-      for (const std::string& c : columns) {
-        names += (names.empty() ? "" : ", ") + QuoteName(LCase(c));
-        marks += marks.empty() ? "?" : ", ?";
-      }
-      sql += " (" + names + ") VALUES (" + marks + ")";
-    }
-    sql += " RETURNING d_id";
-    std::unique_ptr<Statement> st = PrepareNative(sql);
-    st->Bind(values);
-    if (!st->Step()) throw DbError("SQL: the insert gave no row id");
-    int64_t id = st->Column(0).ToInt64Or(0);
-    while (st->Step()) {
-    }
-    return id;
+    return InsertReturningId(*this, table, columns, values);
   }
 
   void Begin() override {

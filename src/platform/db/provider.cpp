@@ -25,6 +25,30 @@ std::string QuoteName(std::string_view name) {
   return out;
 }
 
+int64_t InsertReturningId(Session& session, std::string_view table,
+                          const std::vector<std::string>& columns,
+                          const std::vector<Variant>& values) {
+  std::string sql = "INSERT INTO " + LCase(table);
+  if (columns.empty()) {
+    sql += " DEFAULT VALUES";
+  } else {
+    std::string names, marks;
+    for (const std::string& c : columns) {
+      names += (names.empty() ? "" : ", ") + QuoteName(LCase(c));
+      marks += marks.empty() ? "?" : ", ?";
+    }
+    sql += " (" + names + ") VALUES (" + marks + ")";
+  }
+  sql += " RETURNING d_id";
+  std::unique_ptr<Statement> st = session.PrepareNative(sql);
+  st->Bind(values);
+  if (!st->Step()) throw DbError("SQL: the insert gave no row id");
+  int64_t id = st->Column(0).ToInt64Or(0);
+  while (st->Step()) {
+  }
+  return id;
+}
+
 const std::string& Session::Translated(std::string_view sql) {
   std::string key(sql);
   auto found = translations_.find(key);

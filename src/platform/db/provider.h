@@ -102,6 +102,12 @@ class Session {
 // A table or column name in double quotes (inner quotes doubled), as both engines read it.
 std::string QuoteName(std::string_view name);
 
+// PostgreSQL's insert of one row (names in lower case, "DEFAULT VALUES" for no columns) that
+// reads back its d_id through RETURNING, run on `session`.
+int64_t InsertReturningId(Session& session, std::string_view table,
+                          const std::vector<std::string>& columns,
+                          const std::vector<Variant>& values);
+
 // Opens (or takes from the pool) a session for either connection-string form.
 std::unique_ptr<Session> OpenSession(std::string_view connection_string);
 // Whether an ODBC driver library (odbcinst.ini's Driver entry) is PostgreSQL's psqlODBC, whose
