@@ -8,6 +8,7 @@
 
 #include "core/list_structures.h"
 #include "core/pagination.h"
+#include "core/search_index.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
@@ -84,90 +85,6 @@ std::string HighlightEncoded(const std::string& title, const std::string& keywor
 
 bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
-// The code points of UTF-8 text (a malformed byte stands for itself).
-std::vector<uint32_t> CodePoints(const std::string& text) {
-  std::vector<uint32_t> out;
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    size_t j = i + 1;
-    for (int k = 0; k < extra && j < text.size(); ++k, ++j) {
-      cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
-    }
-    out.push_back(cp);
-    i = j;
-  }
-  return out;
-}
-
-// The longest run of the keyword between like's wildcards, as UTF-8 and in characters.
-std::string LongestLiteral(const std::string& keyword, size_t* length) {
-  std::string best, run;
-  size_t best_len = 0, run_len = 0;
-  auto close = [&] {
-    if (run_len > best_len) best = run, best_len = run_len;
-    run.clear();
-    run_len = 0;
-  };
-  for (size_t i = 0; i < keyword.size(); ++i) {
-    const char c = keyword[i];
-    if (c == '%' || c == '_') {
-      close();
-      continue;
-    }
-    run += c;
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++run_len;
-  }
-  close();
-  *length = best_len;
-  return best;
-}
-
-// A character whose index term is itself (ASCII, lowered below) or that has no letter case:
-// CJK, its punctuation and the full-width punctuation.
-bool FoldsPlainly(uint32_t cp) {
-  return cp < 0x80 || (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xFF01 && cp <= 0xFF20);
-}
-
-// The search's index condition, narrowing the articles to a superset of those whose column is
-// like the pattern (the like condition beside it decides): SQLite's trigram index takes the
-// pattern itself when a run of it has three characters or more, and finds a shorter run among the
-// terms that begin with it; PostgreSQL's trigram index serves the same like over the text. ""
-// when no index serves the keyword (only wildcards, or a short run of other characters).
-std::string IndexCondition(SqlEngine engine, const std::string& column,
-                           const std::string& keyword) {
-  size_t length = 0;
-  std::string run = LongestLiteral(keyword, &length);
-  const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
-  if (engine == SqlEngine::kPostgres) {
-    return length >= 3 ? " and cast(" + column + " as text) like " + pattern : "";
-  }
-  if (length >= 3) {
-    const std::string table(kArticleTextTable);
-    if (keyword.find_first_of("%_") == std::string::npos) {
-      // No wildcard: the keyword's trigrams in a row, found in the index alone.
-      std::string phrase;
-      for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-      return " and d_id in (select rowid from " + table + " where " + table + " match '{" + column +
-             "} : \"" + SqlQuote(phrase) + "\"')";
-    }
-    return " and d_id in (select rowid from " + table + " where " + column + " like " + pattern +
-           ")";
-  }
-  if (length == 0) return "";
-  for (uint32_t cp : CodePoints(run)) {
-    if (!FoldsPlainly(cp)) return "";
-  }
-  for (char& c : run) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  const std::string prefix = "'" + SqlQuote(run) + "'";
-  return " and d_id in (select doc from " + std::string(kArticleTextTerms) + " where col = '" +
-         column + "' and term >= " + prefix + " and term <= " + prefix +
-         " || char(1114111, 1114111))";
-}
-
 // The most matching ids a search keeps in the cache (8 bytes each).
 constexpr size_t kMostIdsKept = 20000;
 
@@ -213,7 +130,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   std::shared_ptr<const std::vector<int64_t>> ids;
   if (!keyword.empty()) {
     EnsureListStructures(conn);
-    const std::string narrowed = condition + IndexCondition(conn.engine(), column, keyword);
+    const std::string narrowed = condition + ArticleTextIndexCondition(conn.engine(), column, keyword);
     count_condition = narrowed;
     const int64_t matches = CachedCount(conn, "select Count(*) from Vantrel_Article " + narrowed);
     const int64_t list = CachedCount(conn, "select Count(*) from Vantrel_Article " + listed);
