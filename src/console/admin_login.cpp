@@ -76,6 +76,10 @@ void LogFailure(std::string_view name, std::string_view address, std::string_vie
 }
 
 void Login_Check(RequestState& state) {
+  // Only the posted form signs in: a password in the address would stay in server logs, the
+  // browser's history and the Referer of the next page. A GET is refused before anything is read,
+  // so it is neither counted nor logged as a failed sign-in.
+  RequireFormPost(state);
   const Request& request = *state.host.Request;
   std::string usercode = FilterSql(Variant(request("usercode")));
   std::string password = Trim(request("password"));

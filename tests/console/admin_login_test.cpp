@@ -124,13 +124,32 @@ TEST(SignIn, NameAndPasswordAreTrimmedAndTheNameFiltered) {
   EXPECT_TRUE(Contains(AlertText(inner.text), "提示：您输入的密码不正确！"));
 }
 
-TEST(SignIn, QueryStringValuesSignInLikeTheForm) {
+TEST(SignIn, OnlyThePostedFormSignsInAndARefusedGetIsNeitherCountedNorLogged) {
   ConsoleSite site;
-  HttpAnswer answer = site.Get("/admin.asp?m=admin_login&action=check&usercode=admin&password=" +
-                               site.admin_password());
-  ASSERT_EQ(answer.status, 302);
-  EXPECT_EQ(answer.Header("location"), "?m=admin_index");
+  const std::string target =
+      "/admin.asp?m=admin_login&action=check&usercode=admin&password=" + site.admin_password();
+  const std::string count_before =
+      site.SqlValue("select d_loginnum from Vantrel_Admin where d_name = 'admin'");
+  ::testing::internal::CaptureStderr();
+  // More GETs than the brake allows failures: none of them counts against the name.
+  for (int i = 0; i < 6; ++i) {
+    HttpAnswer answer = site.Get(target);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_TRUE(Contains(AlertText(answer.text), "提示：参数错误！")) << answer.text;
+    EXPECT_EQ(answer.Header("location"), "");
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 0);
+  EXPECT_EQ(site.SqlValue("select d_loginnum from Vantrel_Admin where d_name = 'admin'"),
+            count_before);
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_main").status, 302);
+
+  // The posted form still signs in.
+  HttpAnswer posted = site.SignInAsAdmin();
+  ASSERT_EQ(posted.status, 302);
+  EXPECT_EQ(posted.Header("location"), "?m=admin_index");
   EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 1);
+  EXPECT_EQ(site.Get("/admin.asp?m=admin_main").status, 200);
 }
 
 TEST(SignIn, NewAccountCountsItsSignInsInTheLog) {
