@@ -15,6 +15,7 @@
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/host/host_text.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -198,8 +199,10 @@ void Manager_Edit(RequestState& state) {
   if (!id_ok) AlertBack(state, kParameterError);
   RequireFormPost(state);
 
+  Connection& conn = *state.db.Conn;
+  ScopedTransaction transaction(conn);
   state.db.Sql = "Select * From Vantrel_Admin Where d_id = ?";
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 1, 3);
+  rs.Open(state.db.Sql, {Variant(id)}, conn, 1, 3);
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, kParameterError);
@@ -211,9 +214,25 @@ void Manager_Edit(RequestState& state) {
   if (new_password) rs.Set("d_password", Variant(MD5(password)));
   rs.Update();
   rs.Close();
-  // A new password signs out every browser signed in under the account (this one excepted,
-  // when an administrator edits the account he is using).
-  if (new_password) state.host.Session->EndOthersWith("User_Name", old_name);
+  // The database compares names without regard to letter case: only another name is a rename.
+  bool renamed = !host::EqualsNoCase(old_name, name);
+  bool own_account = host::EqualsNoCase(state.host.Session->Get("User_Name").ToString(), old_name);
+  // A renamed account leaves its grants under the old name; once no account holds that name, they
+  // go, as they do when the last account of a name is deleted, so that an account given the name
+  // later does not inherit them. An administrator renaming the account he is using keeps them for
+  // this session: taking them at once would shut him out before he could grant the new name.
+  if (renamed && !own_account) {
+    state.db.Sql = "select count(*) from Vantrel_Admin where d_name = ?";
+    if (conn.ExecuteScalar(state.db.Sql, {Variant(old_name)}).ToInt64Or(0) == 0) {
+      state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
+      conn.Execute(state.db.Sql, {Variant(old_name)});
+    }
+  }
+  transaction.Commit();
+  // A new password or a new name signs out every browser signed in under the old account (this
+  // one excepted, when an administrator edits the account he is using): a session keeps the
+  // name it signed in with, and with it the rights of that name.
+  if (new_password || renamed) state.host.Session->EndOthersWith("User_Name", old_name);
 
   state.host.Response->Write(
       MessageBox("信息更新成功！",

@@ -1,9 +1,10 @@
 // Administrator accounts through the host: the list and its name filter,
 // adding, editing and deleting accounts, with the name and password rules and
-// the stored digest, and the sessions a new password ends.
+// the stored digest, and the sessions a new password, a new name or a deletion ends.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -216,10 +217,10 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
   EXPECT_TRUE(Contains(same.text, "action=edit&amp;id=" + id + "\">返回重新修改</a>"));
   EXPECT_EQ(IdOf("gina2"), id);
   EXPECT_EQ(DigestOf("gina2"), MD5("password1"));
-  // Its grants stay under the old name.
+  // Its grants do not follow it to the new name, and go with the old one that no account holds.
   EXPECT_EQ(site_.Number("select count(*) from Vantrel_ManagerFunction where "
-                         "d_adminname = 'gina'"),
-            1);
+                         "d_adminname in ('gina', 'gina2')"),
+            0);
 
   // Anything else typed is the new password.
   EditSave(id, "gina2", "newpass9");
@@ -331,6 +332,60 @@ TEST_F(ManagerTest, ANewPasswordSignsTheAccountOutEverywhere) {
   EXPECT_EQ(status(), 302);
   // The administrator who made the change is still signed in.
   EXPECT_EQ(site_.Get("/admin.asp?m=admin_main").status, 200);
+}
+
+TEST_F(ManagerTest, ARenamedOrDeletedAccountIsSignedOutAndItsGrantsGoWithTheLastOfItsName) {
+  // Another browser signed in under `name`; answers where the console sends it.
+  auto browser = [this](const std::string& name) {
+    auto client = std::make_shared<httplib::Client>("127.0.0.1", site_.port());
+    auto signed_in = client->Post("/admin.asp?m=admin_login&action=check",
+                                  "usercode=" + name + "&password=password1",
+                                  "application/x-www-form-urlencoded");
+    std::string cookie = signed_in ? signed_in->get_header_value("Set-Cookie") : "";
+    cookie = cookie.substr(0, cookie.find(';'));
+    return [client, cookie] {
+      auto answer = client->Get("/admin.asp?m=admin_main", {{"Cookie", cookie}});
+      return !answer                 ? "no answer"
+             : answer->status == 200 ? "main"
+                                     : answer->get_header_value("Location");
+    };
+  };
+  const std::string kLogin = "admin.asp?m=admin_login";
+  auto grants = [this](const std::string& name) {
+    return site_.Number("select count(*) from Vantrel_ManagerFunction where d_adminname = '" +
+                        name + "'");
+  };
+
+  site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
+  auto gina = browser("gina");
+  ASSERT_EQ(gina(), "main");
+  // Only the letter case changes: the same name, her session stays.
+  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "Gina", MD5("password1")).text, "信息更新成功！"));
+  EXPECT_EQ(gina(), "main");
+  // Renamed with the same password: the old name's session ends and its grants go.
+  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "hanna", MD5("password1")).text, "信息更新成功！"));
+  EXPECT_EQ(gina(), kLogin);
+  EXPECT_EQ(grants("gina"), 0);
+  // An account given the old name later starts without rights.
+  EXPECT_TRUE(Contains(Add("gina", "password1").text, "新增用户成功！"));
+  EXPECT_EQ(browser("gina")(), "?m=admin_error&errnum=1");
+
+  // A deleted account's browsers are signed out.
+  site_.Add(AdminRow{.name = "ivy", .rights = {"XT_Manage_Main"}});
+  auto ivy = browser("ivy");
+  ASSERT_EQ(ivy(), "main");
+  ASSERT_EQ(
+      site_.Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", IdOf("ivy")}}).status,
+      302);
+  EXPECT_EQ(ivy(), kLogin);
+
+  // Renaming the account in use keeps this browser's rights, so that it can grant the new name.
+  int own_grants = grants(site_.admin_name());
+  EXPECT_TRUE(
+      Contains(EditSave(IdOf(site_.admin_name()), "boss", DigestOf(site_.admin_name())).text,
+               "信息更新成功！"));
+  EXPECT_EQ(grants(site_.admin_name()), own_grants);
+  EXPECT_EQ(site_.Get("/admin.asp?m=admin_managerprivilege").status, 200);
 }
 
 }  // namespace
