@@ -146,8 +146,9 @@ std::string ShowSearch(RequestState& state, std::string_view search_type,
 }
 
 std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
-  // The print view of an article that is not on the site is empty, as for a missing one.
-  if (!article_id || !IsPublishedRow(state, *article_id)) return "";
+  // An article that is missing or not on the site gets the content page's alert: an empty page
+  // would leave the visitor in front of a blank window with no word of what went wrong.
+  if (!article_id || !IsPublishedRow(state, *article_id)) return kBadArticle;
   PageArgs args;
   args.article_id = IdText(article_id);
   // A paged article prints whole, not as its placeholder.

@@ -23,8 +23,8 @@
 
 namespace folirex {
 
-// The answer of the content, comment and tell-a-friend pages when their article is not on the
-// site (missing, malformed id, in the recycle bin or waiting for approval).
+// The answer of the content, print, comment and tell-a-friend pages when their article is not on
+// the site (missing, malformed id, in the recycle bin or waiting for approval).
 inline constexpr const char kBadArticle[] =
     "<script>alert('传入文章id错误！');history.go(-1)</script>";
 
