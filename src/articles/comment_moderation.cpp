@@ -221,21 +221,24 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
   pager.Pager_Close();
 }
 
-// The comment id of the reply form and the reply save: a plain id naming a comment of the
-// channel, else the request ends with the page's parameter message.
-std::string CommentIdOf(RequestState& state, const CommentPage& page) {
+// The comment id of the reply form and the reply save: a plain id, else the request ends with the
+// page's parameter message.
+std::string CommentIdOf(RequestState& state) {
   int64_t id = 0;
   if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kParameterError);
-  std::string text = std::to_string(id);
-  Recordset rs;
-  rs.Open("select d_id from Vantrel_ArticleComment where d_id=" + text +
-              " and d_channelid = " + page.channel,
-          *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kParameterError);
-  }
-  return text;
+  return std::to_string(id);
+}
+
+// Opens the request's recordset on the comment `id` of the page's channel, in the one statement
+// that reads or changes it; a comment of no row or of another channel (also one deleted since its
+// form was shown) ends the request with the parameter message, nothing changed.
+Recordset& OpenComment(RequestState& state, const CommentPage& page, const std::string& id,
+                       const char* columns, RowUse use) {
+  return OpenRowOrRefuse(state,
+                         "select " + std::string(columns) +
+                             " from Vantrel_ArticleComment where d_id=" + id +
+                             " and d_channelid = " + page.channel,
+                         {}, use, kParameterError);
 }
 
 std::string BackToList(const CommentPage& page) {
@@ -243,10 +246,8 @@ std::string BackToList(const CommentPage& page) {
 }
 
 void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
-  std::string id = CommentIdOf(state, page);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select d_infoid, d_comment, d_reply from Vantrel_ArticleComment where d_id=" + id;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  std::string id = CommentIdOf(state);
+  Recordset& rs = OpenComment(state, page, id, "d_infoid, d_comment, d_reply", RowUse::kRead);
   std::string article = Trim(rs["d_infoid"].ToString());
   std::string comment = Trim(rs["d_comment"].ToString());
   std::string reply = Trim(rs["d_reply"].ToString());
@@ -273,12 +274,10 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
 
 void ArticleComment_Save(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
-  std::string id = CommentIdOf(state, page);
+  std::string id = CommentIdOf(state);
   std::string reply = Trim(Req(state)("d_reply"));
   if (CharCount(reply) > kMaxReplyChars) AlertBack(state, "提示：回复内容不能超过10000个字符！");
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_ArticleComment where d_id=" + id;
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
+  Recordset& rs = OpenComment(state, page, id, "*", RowUse::kChange);
   rs.Set("d_reply", Variant(reply));
   rs.Set("d_replyuser", state.host.Session->Get("user_code"));
   rs.Set("d_replytime", Variant(DateTime::Now()));

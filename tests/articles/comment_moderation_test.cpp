@@ -173,8 +173,15 @@ TEST_F(CommentModerationTest, RefusalsChangeNothing) {
   // A comment of another channel or of no row has no reply form here.
   EXPECT_EQ(Refusal(site_.Get(kPage + "1&action=reply&id=" + std::to_string(foreign))),
             "提示：参数错误！");
+  EXPECT_EQ(Refusal(site_.Get(kPage + "1&action=reply&id=999")), "提示：参数错误！");
   EXPECT_EQ(Refusal(site_.Post(kPage + "1&action=save&id=999", {{"d_reply", "x"}})),
             "提示：参数错误！");
+  EXPECT_EQ(Refusal(site_.Post(kPage + "1&action=save&id=" + std::to_string(foreign),
+                               {{"d_reply", "x"}})),
+            "提示：参数错误！");
+  EXPECT_EQ(site_.SqlValue("select d_checked || d_reply from Vantrel_ArticleComment where d_id = " +
+                           std::to_string(foreign)),
+            "0");
   EXPECT_EQ(
       Refusal(site_.Post(kPage + "1&action=save&id=" + id, {{"d_reply", std::string(10001, 'x')}})),
       "提示：回复内容不能超过10000个字符！");
