@@ -15,6 +15,7 @@
 #include "taxonomy/channel_create.h"
 #include "taxonomy/channel_forms.h"
 #include "taxonomy/channel_page_script.h"
+#include "taxonomy/channel_record.h"
 
 namespace folirex {
 namespace {
@@ -36,8 +37,8 @@ std::string ListRow(const Recordset& rs) {
   if (Trim(rs["d_channeltype"].ToString()) == "1") {
     place = HTMLEncode(rs["d_channeldir"]);
   } else {
-    place = "<a href=\"" + HtmlEscapeAttr(rs["d_linkurl"].ToString()) + "\" target=\"_blank\">" +
-            HTMLEncode(rs["d_linkurl"]) + "</a>";
+    place = "<a href=\"" + HtmlEscapeAttr(SafeChannelLink(rs["d_linkurl"].ToString())) +
+            "\" target=\"_blank\">" + HTMLEncode(rs["d_linkurl"]) + "</a>";
   }
   auto move = [&](const char* action, const char* image) {
     return "<a href=\"?m=admin_channel&amp;action=" + std::string(action) + "&amp;order=" + order +

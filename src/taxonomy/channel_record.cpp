@@ -1,6 +1,7 @@
 #include "taxonomy/channel_record.h"
 
 #include <array>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,7 @@ PostedChannel ReadNewChannel(RequestState& state) {
   CheckLengths(state);
   if (c.channeltype == 2 && c.linkurl.empty()) AlertBack(state, "提示：链接地址不能为空");
   if (c.channeltype != 1) {
+    if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
     // An outside link has no folder and no uploads: nothing of it may name a path later.
     c.showname = Code(state, Posted(state, "d_shownameflag"), 0, 1, 1) == 1;
     c.upload = false;
@@ -254,6 +256,7 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
   CheckLengths(state);
   if (c.channeltype != 1) {
     if (c.linkurl.empty()) AlertBack(state, "提示：链接地址不能为空");
+    if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
     return c;
   }
   if (!dir.empty() && !IsChannelFolderName(dir)) AlertBack(state, kFolderLetters);
@@ -354,6 +357,25 @@ std::string ReplaceChannelIdInLink(std::string_view link, int64_t from, int64_t 
   }
   out.append(link.substr(start));
   return out;
+}
+
+bool IsScriptLink(std::string_view link) {
+  std::string scheme;
+  bool started = false;
+  for (char c : link) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '\t' || c == '\n' || c == '\r' || (!started && u <= 0x20)) continue;
+    started = true;
+    if (c == ':') return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+    // Past the longest of the three, or a character no scheme holds: a plain or relative address.
+    if (scheme.size() == 10 || (!std::isalnum(u) && c != '+' && c != '-' && c != '.')) return false;
+    scheme.push_back(static_cast<char>(std::tolower(u)));
+  }
+  return false;
+}
+
+std::string SafeChannelLink(std::string_view link) {
+  return IsScriptLink(link) ? "#" : std::string(link);
 }
 
 }  // namespace folirex

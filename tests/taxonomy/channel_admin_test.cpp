@@ -5,6 +5,7 @@
 #include <string>
 
 #include "taxonomy/channel_bar.h"
+#include "taxonomy/channel_record.h"
 #include "taxonomy/channel_site.h"
 
 namespace folirex::testing {
@@ -169,6 +170,45 @@ TEST_F(ChannelAdminTest, ChannelBarFollowsTheLinkRules) {
   EXPECT_EQ(script.rfind("document.write(\"", 0), 0u);
   EXPECT_TRUE(Contains(script, "title=\\\"说&quot;明\\\""));
   EXPECT_EQ(script.substr(script.size() - 13), "</table>\");\r\n");
+}
+
+TEST_F(ChannelAdminTest, ScriptLinksAreRefusedOnSaveAndStoredOnesAreDrawnHarmless) {
+  const std::string refused = std::string(kScriptLinkRefused) + kBack;
+  const int64_t channels = site_.Number("select count(*) from Vantrel_Channel");
+  for (const char* link : {"javascript:alert(1)", " JavaScript:alert(1)", "java\tscript:x",
+                           "\x01vbscript:msgbox(1)", "DATA:text/html,<script>x</script>"}) {
+    EXPECT_EQ(AlertText(site_.AddChannel({{"d_channeltype", "2"}, {"d_linkurl", link}}).text),
+              refused)
+        << link;
+  }
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Channel"), channels);
+  // Other addresses stay as typed, a colon after a path included.
+  ASSERT_TRUE(
+      Contains(site_.AddChannel({{"d_channeltype", "2"}, {"d_linkurl", "/go/a:b.html"}}).text,
+               "新增信息成功！"));
+  const std::string outside = site_.SqlValue("select max(d_id) from Vantrel_Channel");
+  const int64_t id = std::stoll(outside);
+  EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_Channel where d_id = " + outside),
+            "/go/a:b.html");
+
+  // The edit save refuses too, and keeps the stored link.
+  EXPECT_EQ(AlertText(site_.UpdateChannel(id, {{"d_linkurl", "javascript:x"}}).text), refused);
+  EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_Channel where d_id = " + outside),
+            "/go/a:b.html");
+  EXPECT_TRUE(
+      Contains(site_.UpdateChannel(id, {{"d_linkurl", "mailto:a@b.test"}}).text, "修改信息成功！"));
+  EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_Channel where d_id = " + outside),
+            "mailto:a@b.test");
+
+  // A link stored before is left as it is, and drawn as "#" in the bar and the console's list.
+  site_.Sql("update Vantrel_Channel set d_linkurl = ' javascript:alert(1)' where d_id = " +
+            outside);
+  EXPECT_TRUE(
+      Contains(ChannelMenuHtml(*site_.state.db.Conn, "/"), "|&nbsp;<a href='#'>新闻中心</a>"));
+  const std::string list = site_.Get("/admin.asp?m=admin_channel").text;
+  EXPECT_TRUE(Contains(list, "<a href=\"#\" target=\"_blank\"> javascript:alert(1)</a>")) << list;
+  EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_Channel where d_id = " + outside),
+            " javascript:alert(1)");
 }
 
 }  // namespace
