@@ -6,6 +6,7 @@
 #include "core/database.h"
 #include "core/folirex.h"
 #include "core/list_structures.h"
+#include "core/site_upgrade.h"
 
 namespace folirex {
 
@@ -59,6 +60,12 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
     EnsureListStructures(*state.db.Conn);
   } catch (const std::exception& e) {
     *error = std::string("cannot make the list and search indexes: ") + e.what();
+    ok = false;
+  }
+  try {
+    UpgradeSiteRows(*state.db.Conn);
+  } catch (const std::exception& e) {
+    *error += std::string(ok ? "" : "; ") + "cannot add the rights a newer page needs: " + e.what();
     ok = false;
   }
   CloseDatabase(state.db);

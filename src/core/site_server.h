@@ -20,9 +20,10 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings);
 
 // Makes sure the site's database has the structures that keep the lists and the search flat
-// (core/list_structures.h), building them from the articles when the site predates them; run
-// before serving, so that no page waits for the build. False with the reason in *error when the
-// database cannot be opened or the structures cannot be made.
+// (core/list_structures.h), building them from the articles when the site predates them, and
+// adds the rows a site made by an earlier version lacks (core/site_upgrade.h); run before
+// serving, so that no page waits for the build. False with the reason in *error when the
+// database cannot be opened or the structures or rows cannot be made.
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
                            std::string* error);
 

@@ -1,0 +1,24 @@
+#include "core/site_upgrade.h"
+
+#include "platform/db/scoped_transaction.h"
+
+namespace folirex {
+
+void UpgradeSiteRows(Connection& conn) {
+  if (conn.ExecuteScalar("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'")
+          .ToInt64Or(0) > 0) {
+    return;
+  }
+  ScopedTransaction transaction(conn);
+  // The catalogue row as a new site ships it.
+  conn.Execute(
+      "insert into Vantrel_Function (d_code, d_name, d_desc, d_flag, d_order) values "
+      "('XT_Manage_AD', '广告管理', '广告的新增、修改、删除和JS文件生成', 1, 26)");
+  conn.Execute(
+      "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) select distinct "
+      "d_adminname, 'XT_Manage_AD' from Vantrel_ManagerFunction where d_functioncode = "
+      "'XT_Manage_ManagerPrivilege' and d_adminname in (select d_name from Vantrel_Admin)");
+  transaction.Commit();
+}
+
+}  // namespace folirex

@@ -1,0 +1,79 @@
+// A site made before the advertisement page, opened by `folirex serve` on both database forms:
+// the page's function code is added to the catalogue and granted to the accounts that may grant
+// rights, once; a grant withdrawn afterwards stays withdrawn at the next start.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "both_forms_site.h"
+#include "core/md5.h"
+
+namespace folirex::testing {
+namespace {
+
+class SiteUpgradeTest : public BothFormsSiteTest {
+ protected:
+  SiteUpgradeTest() : BothFormsSiteTest(Console::kSignedOut) {}
+
+  // The rows of an older site: no XT_Manage_AD anywhere. Besides admin, "chief" may grant rights
+  // and "clerk" may only manage accounts.
+  void Seed() override {
+    Exec("delete from Vantrel_ManagerFunction where d_functioncode = 'XT_Manage_AD'");
+    Exec("delete from Vantrel_Function where d_code = 'XT_Manage_AD'");
+    for (const char* name : {"chief", "clerk"}) {
+      Exec("insert into Vantrel_Admin (d_name, d_password, d_adduser) values (?, ?, 'admin')",
+           {Variant(name), Variant(MD5("password1"))});
+    }
+    for (const char* grant : {"chief|XT_Manage_Main", "chief|XT_Manage_ManagerPrivilege",
+                              "clerk|XT_Manage_Main", "clerk|XT_Manage_Manager"}) {
+      std::string pair = grant;
+      size_t bar = pair.find('|');
+      Exec("insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values (?, ?)",
+           {Variant(pair.substr(0, bar)), Variant(pair.substr(bar + 1))});
+    }
+  }
+
+  int64_t Grants(const std::string& name) {
+    return Value(
+               "select count(*) from Vantrel_ManagerFunction where d_functioncode = "
+               "'XT_Manage_AD' and d_adminname = '" +
+               name + "'")
+        .ToInt64();
+  }
+  // Where the advertisement page sends `name` once signed in (the sign-in replaces the session of
+  // the one before): "" when it is shown.
+  std::string AdPage(const std::string& name, const std::string& password) {
+    EXPECT_TRUE(site_->SignIn(name, password)) << name;
+    HttpAnswer page = site_->Get("/admin.asp?m=admin_ad");
+    return page.status == 200 ? "" : page.Header("location");
+  }
+};
+
+TEST_P(SiteUpgradeTest, TheAdvertisementRightIsAddedOnceToThoseWhoMayGrantRights) {
+  EXPECT_EQ(Value("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD' and "
+                  "d_flag = 1 and d_order = 26")
+                .ToInt64(),
+            1);
+  EXPECT_EQ(AdPage("admin", password_), "");
+  EXPECT_EQ(AdPage("chief", "password1"), "");
+  EXPECT_EQ(AdPage("clerk", "password1"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(Grants("clerk"), 0);
+
+  // Withdrawn from chief, the right is not given back when the site is opened again, and
+  // nothing is added twice.
+  Exec(
+      "delete from Vantrel_ManagerFunction where d_adminname = 'chief' and d_functioncode = "
+      "'XT_Manage_AD'");
+  site_.reset();
+  site_ = std::make_unique<ServedSite>(dir_);
+  EXPECT_EQ(AdPage("chief", "password1"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(Grants("admin"), 1);
+  EXPECT_EQ(Value("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'").ToInt64(),
+            1);
+}
+
+FOLIREX_BOTH_DATABASE_FORMS(BothDatabaseForms, SiteUpgradeTest);
+
+}  // namespace
+}  // namespace folirex::testing
