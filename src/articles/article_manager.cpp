@@ -1,5 +1,8 @@
 #include "articles/article_manager.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "articles/article_bulk.h"
@@ -7,9 +10,12 @@
 #include "articles/article_save.h"
 #include "articles/article_script.h"
 #include "console/admin_frame.h"
+#include "core/list_structures.h"
 #include "core/pagination.h"
+#include "core/search_index.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
+#include "platform/db/connection.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -67,9 +73,51 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
   // The title has been through FilterSql: no quote can end the literal.
   std::string where = std::string(" where d_deleted = ") + (recycle ? "true" : "false") +
                       " and d_channelid = " + channel.id_text;
-  if (!search.title.empty()) where += " and d_title like '%" + search.title + "%'";
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
+  const std::string listed = where;
+  if (!search.title.empty()) where += " and d_title like '%" + search.title + "%'";
   const std::string order = recycle ? "a.d_id desc" : "a.d_addtime desc";
+
+  // Every condition here is one that moves the article data version, so the counts are kept
+  // against it. A title search is narrowed by the search index, the like beside it deciding: a
+  // title that many rows hold is found by reading the list in its order and testing each row, a
+  // rarer one through the ids of its matches, kept against the version too.
+  Connection& conn = *state.db.Conn;
+  const SqlEngine engine = conn.engine();
+  std::string count_sql = "select count(*) from Vantrel_Article " + where;
+  std::string rows_source =
+      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(engine)) + where;
+  std::shared_ptr<const std::vector<int64_t>> ids;
+  if (!search.title.empty()) {
+    EnsureListStructures(conn);
+    const std::string index_condition = ArticleTextIndexCondition(engine, "d_title", search.title);
+    const std::string narrowed =
+        ArticleSourceNarrowed(engine, index_condition) + where + index_condition;
+    count_sql = "select count(*) from " + narrowed;
+    const int64_t matches = CachedCount(conn, count_sql);
+    const int64_t list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
+                                           (matches + kPageSize - 1) / kPageSize);
+    // More matches than the id cache keeps: the live list reads its page in the order of time
+    // rather than sorting every match each time.
+    if (!KeywordReadsListInOrder(matches, list, page, kPageSize) &&
+        (recycle || matches <= static_cast<int64_t>(kMostKeywordIdsKept))) {
+      rows_source = narrowed;
+      ids = CachedIds(conn, "select d_id from " + narrowed + " order by " + order.substr(2),
+                      kMostKeywordIdsKept);
+    }
+  }
+  auto select_from = [order](const std::string& source) {
+    return "select a.d_id, a.d_classid, a.d_title, a.d_titleprefix, a.d_hotflag, a.d_topflag, "
+           "a.d_recommendflag, a.d_clicktimes, a.d_checked, a.d_inputer, a.d_picurl, "
+           "a.d_generatedflag, a.d_addtime, b.d_name from (select d_id, d_classid, d_title, "
+           "d_titleprefix, d_hotflag, d_topflag, d_recommendflag, d_clicktimes, d_checked, "
+           "d_inputer, d_picurl, d_generatedflag, d_addtime from " +
+           source +
+           ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid "
+           "= b.d_id order by " +
+           order;
+  };
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -80,17 +128,19 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
   pager.PositionFlag(Variant("0"));
   pager.PageSize(Variant(kPageSize));
   pager.NumSize(Variant(8));
-  pager.Sql(
-      "select a.d_id, a.d_classid, a.d_title, a.d_titleprefix, a.d_hotflag, a.d_topflag, "
-      "a.d_recommendflag, a.d_clicktimes, a.d_checked, a.d_inputer, a.d_picurl, "
-      "a.d_generatedflag, a.d_addtime, b.d_name from (select d_id, d_classid, d_title, "
-      "d_titleprefix, d_hotflag, d_topflag, d_recommendflag, d_clicktimes, d_checked, d_inputer, "
-      "d_picurl, d_generatedflag, d_addtime from Vantrel_Article " +
-      where +
-      ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid = "
-      "b.d_id order by " +
-      order);
-  pager.SqlCount("select count(*) from Vantrel_Article " + where);
+  pager.Sql(select_from(rows_source));
+  if (ids) {
+    pager.PageSql([ids, select_from](int64_t offset, int64_t count) {
+      std::string list;
+      for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
+        list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
+      }
+      return select_from(list.empty() ? "Vantrel_Article where 1 = 0"
+                                      : "Vantrel_Article where d_id in (" + list + ")");
+    });
+  }
+  pager.SqlCount(count_sql);
+  pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();
 
   std::string html =

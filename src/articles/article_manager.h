@@ -3,7 +3,9 @@
 // action to the edit form, the update, the bulk actions and the recycle bin.
 //
 // The lists read one page of rows with one count and one page query, whatever the page number,
-// the class names coming from the same query. Request thread only.
+// the class names coming from the same query; the counts (and a title search's matching ids) are
+// kept against the article data version (core/list_structures.h), and a title search is narrowed
+// by the search index (core/search_index.h). Request thread only.
 #ifndef FOLIREX_ARTICLES_ARTICLE_MANAGER_H_
 #define FOLIREX_ARTICLES_ARTICLE_MANAGER_H_
 

@@ -52,6 +52,10 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
 inline constexpr std::string_view kArticleTextTable = "Vantrel_ArticleText";
 inline constexpr std::string_view kArticleTextTerms = "Vantrel_ArticleTextTerms";
 
+// SQLite: the index of Vantrel_Article on (d_channelid, d_deleted, d_addtime, d_id) that holds
+// d_checked, d_classid, d_title, d_author and d_inputer beside them.
+inline constexpr std::string_view kArticleTimeOrderIndex = "idx_article_time_order";
+
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_LIST_STRUCTURES_H_

@@ -95,4 +95,25 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
          " || char(1114111, 1114111))";
 }
 
+std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition) {
+  if (engine == SqlEngine::kPostgres) return "Vantrel_Article";
+  if (index_condition.empty()) return ArticleSourceInTimeOrder(engine);
+  return "Vantrel_Article not indexed";
+}
+
+std::string ArticleSourceInTimeOrder(SqlEngine engine) {
+  if (engine == SqlEngine::kPostgres) return "Vantrel_Article";
+  return "Vantrel_Article indexed by " + std::string(kArticleTimeOrderIndex);
+}
+
+std::string ArticleSourceInIdOrder(SqlEngine engine) {
+  return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
+}
+
+bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_t page_size) {
+  const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
+                         static_cast<double>(list) / static_cast<double>(matches > 0 ? matches : 1);
+  return scanned < static_cast<double>(matches);
+}
+
 }  // namespace folirex

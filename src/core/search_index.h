@@ -6,6 +6,8 @@
 #ifndef FOLIREX_CORE_SEARCH_INDEX_H_
 #define FOLIREX_CORE_SEARCH_INDEX_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/db/db_error.h"
@@ -18,6 +20,33 @@ namespace folirex {
 // beyond ASCII).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword);
+
+// What follows "from" in a select of the articles narrowed by `index_condition` (the text
+// ArticleTextIndexCondition gave, the where clause with the like beside it after this): SQLite
+// looks the rows up by the ids the condition gives and never walks an index of the channel's
+// rows instead, whatever the planner's statistics say; without a condition it reads them as
+// ArticleSourceInTimeOrder does. "Vantrel_Article" on PostgreSQL.
+std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition);
+
+// What follows "from" in a select of a channel's articles (d_channelid and d_deleted compared
+// for equality) in the order of d_addtime, either way, that tests their d_checked, d_classid,
+// title, author or inputer: SQLite reads them from the index that holds these beside the time,
+// so that a row that fails its test, or one passed over on the way to a deep page, costs no
+// read of the table. "Vantrel_Article" on PostgreSQL.
+std::string ArticleSourceInTimeOrder(SqlEngine engine);
+
+// The same for reading them in the order of d_id: SQLite walks the table itself in that order
+// rather than an index that it would have to sort. "Vantrel_Article" on PostgreSQL.
+std::string ArticleSourceInIdOrder(SqlEngine engine);
+
+// True when the page `page` (1-based) of `page_size` rows of a keyword's `matches` rows, among
+// the `list` rows of the list without the keyword, is found sooner by reading the list in its
+// order and testing each row (about page * page_size * list / matches rows) than by fetching
+// and sorting every row that the index condition names (about as many as match).
+bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_t page_size);
+
+// The most matching ids a keyword's list keeps in the id cache (8 bytes each).
+inline constexpr size_t kMostKeywordIdsKept = 20000;
 
 }  // namespace folirex
 

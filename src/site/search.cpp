@@ -85,19 +85,6 @@ std::string HighlightEncoded(const std::string& title, const std::string& keywor
 
 bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
-// The most matching ids a search keeps in the cache (8 bytes each).
-constexpr size_t kMostIdsKept = 20000;
-
-// True when the rows of the page are found sooner by reading the channel's articles in the
-// list's order and testing each (about page * 20 * list / matches rows) than by fetching and
-// sorting every article the index names (about as many as match).
-
-bool ReadInListOrder(int64_t matches, int64_t list, int64_t page) {
-  const double scanned = static_cast<double>(page) * 20.0 * static_cast<double>(list) /
-                         static_cast<double>(matches > 0 ? matches : 1);
-  return scanned < static_cast<double>(matches);
-}
-
 }  // namespace
 
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& searched,
@@ -125,41 +112,58 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   // The index condition narrows the rows; the like condition beside it keeps the result exactly
   // the like's. The count is kept against the article data version.
   Connection& conn = *state.db.Conn;
-  std::string count_condition = condition;
-  std::string rows_condition = condition;
+  std::string count_sql = "select Count(*) from Vantrel_Article " + condition;
+  std::string rows_source = "Vantrel_Article " + condition;
   std::shared_ptr<const std::vector<int64_t>> ids;
   if (!keyword.empty()) {
     EnsureListStructures(conn);
-    const std::string narrowed = condition + ArticleTextIndexCondition(conn.engine(), column, keyword);
-    count_condition = narrowed;
-    const int64_t matches = CachedCount(conn, "select Count(*) from Vantrel_Article " + narrowed);
+    const std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+    const std::string narrowed =
+        ArticleSourceNarrowed(conn.engine(), index_condition) + condition + index_condition;
+    count_sql = "select Count(*) from " + narrowed;
+    const int64_t matches = CachedCount(conn, count_sql);
     const int64_t list = CachedCount(conn, "select Count(*) from Vantrel_Article " + listed);
     const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
                                            (matches + 19) / 20);
-    if (!ReadInListOrder(matches, list, page)) {
-      rows_condition = narrowed;
+    // The list read in its order, each row tested, where an index or the table itself holds
+    // that order: in the order of time from the index that holds the texts beside the time, in
+    // the order of ids from the table, whose every article that reading passes over. The order
+    // of clicks has neither, so its page is always found through the matches.
+    std::string in_order;
+    int64_t passed = list;
+    if (order == 3 || order == 4) {
+      in_order = ArticleSourceInTimeOrder(conn.engine()) + condition;
+    } else if (order == 1 || order == 2) {
+      in_order = ArticleSourceInIdOrder(conn.engine()) + condition;
+      passed = CachedCount(conn, "select Count(*) from Vantrel_Article");
+    }
+    const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
+    if (!in_order.empty() && (!kept || KeywordReadsListInOrder(matches, passed, page, 20))) {
+      rows_source = in_order;
+    } else {
+      rows_source = narrowed;
       // The matching ids in the list's order, kept against the data version: a page then reads
       // just its own rows.
       std::string id_order = OrderSuffix(order);
       id_order.replace(id_order.find("a."), 2, "");
-      ids =
-          CachedIds(conn, "select d_id from Vantrel_Article " + narrowed + id_order, kMostIdsKept);
+      if (kept) {
+        ids = CachedIds(conn, "select d_id from " + narrowed + id_order, kMostKeywordIdsKept);
+      }
     }
   }
 
-  auto select_where = [order](const std::string& where) {
+  auto select_from = [order](const std::string& source) {
     return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
            "a.d_author, a.d_clicktimes, b.d_dir, "
            "b.d_name from (select d_id, d_title, d_classid, "
-           "d_addtime, d_author, d_clicktimes from "
-           "Vantrel_Article " +
-           where +
+           "d_addtime, d_author, d_clicktimes from " +
+           source +
            ") a left outer join (select d_id,d_dir, d_name from "
            "Vantrel_ArticleClass) b on "
            "a.d_classid=b.d_id" +
            OrderSuffix(order);
   };
-  const std::string sql = select_where(rows_condition);
+  const std::string sql = select_from(rows_source);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -173,15 +177,16 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.NumSize(Variant(6));
   pager.Sql(sql);
   if (ids) {
-    pager.PageSql([ids, select_where](int64_t offset, int64_t count) {
+    pager.PageSql([ids, select_from](int64_t offset, int64_t count) {
       std::string list;
       for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
         list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
       }
-      return select_where(list.empty() ? " where 1 = 0" : " where d_id in (" + list + ")");
+      return select_from(list.empty() ? "Vantrel_Article where 1 = 0"
+                                      : "Vantrel_Article where d_id in (" + list + ")");
     });
   }
-  pager.SqlCount("select Count(*) from Vantrel_Article " + count_condition);
+  pager.SqlCount(count_sql);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";

@@ -2,8 +2,11 @@
 // plain like condition finds, for random keywords of one to four characters (Chinese, both
 // letter cases, like's wildcards and quotes), while articles are added, renamed, recycled and
 // removed under it: the counts kept against the data version follow every change.
+#include "core/search_index.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "platform/db/recordset.h"
 #include "site/search.h"
 #include "support/site_fixture.h"
+#include "support/temp_folder.h"
 
 namespace folirex {
 namespace {
@@ -73,20 +77,24 @@ class SearchIndexTest : public ::testing::Test {
 
   // The ids of the plain like condition in the search's order (newest first), and the ids and
   // count that the search page shows for its first and its last page.
-  void Compare(const std::string& column, const std::string& keyword) {
+  // The search's order 4 is the newest first, 2 and 1 the highest and the lowest id first.
+  void Compare(const std::string& column, const std::string& keyword,
+               const std::string& order = "4") {
     std::vector<int64_t> expected;
     Recordset rs;
     rs.Open("select d_id from Vantrel_Article where d_channelid = " + std::to_string(ch_) +
-                " and d_deleted = false and d_checked = true and " + column +
-                " like ? order by d_addtime desc",
+                " and d_deleted = false and d_checked = true and " + column + " like ? order by " +
+                (order == "4"   ? "d_addtime desc"
+                 : order == "2" ? "d_id desc"
+                                : "d_id asc"),
             {Variant("%" + keyword + "%")}, *s_.state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs["d_id"].ToInt64());
     rs.Close();
-    const std::string what = column + " like '%" + keyword + "%'";
+    const std::string what = column + " like '%" + keyword + "%' in order " + order;
 
     s_.SetQuery("");
     const std::string first =
-        ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, "4");
+        ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, order);
     ASSERT_EQ(Total(first), std::to_string(expected.size())) << what;
     const size_t pages = (expected.size() + 19) / 20;
     std::vector<int64_t> first_ids(expected.begin(),
@@ -95,7 +103,7 @@ class SearchIndexTest : public ::testing::Test {
     if (pages > 1) {
       s_.SetQuery("Page=" + std::to_string(pages));
       const std::string last =
-          ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, "4");
+          ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, order);
       std::vector<int64_t> last_ids(expected.begin() + (pages - 1) * 20, expected.end());
       EXPECT_EQ(LinkedIds(last), last_ids) << what << " last page";
     }
@@ -116,7 +124,7 @@ TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
   for (; n < 700; ++n) AddArticle(n);
   for (int round = 0; round < 4; ++round) {
     for (int k = 0; k < 40; ++k) {
-      Compare(columns[k % 3], RandomText(rng_, 1, 4));
+      Compare(columns[k % 3], RandomText(rng_, 1, 4), k % 4 == 1 ? "2" : k % 4 == 2 ? "1" : "4");
       if (HasFatalFailure()) return;
     }
     // Every kind of writer's change, between the rounds: new rows, renamed titles and authors,
@@ -148,8 +156,36 @@ TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
   // Keywords the random draw may miss: only wildcards, a quote, one common letter.
   for (const char* keyword : {"%", "_", "'", "a", "经", "经济", "：", "Ａ", "é"}) {
     for (const char* column : columns) Compare(column, keyword);
+    Compare("d_title", keyword, "2");
   }
-  EXPECT_EQ(compared_, 160 + 27);
+  EXPECT_EQ(compared_, 160 + 27 + 9);
+}
+
+// A database whose search structures were made before the index that reads a channel's texts
+// in the order of time is given it on its first use, and its search then answers.
+TEST(SearchIndexUpgradeTest, ADatabaseWithoutTheTimeOrderIndexIsGivenIt) {
+  SiteFixture old_site;
+  old_site.Add(ArticleRow{.title = "经济新闻"});
+  EnsureListStructures(*old_site.state.db.Conn);
+  old_site.Sql("drop index " + std::string(kArticleTimeOrderIndex));
+  const std::string exists = "select count(*) from sqlite_schema where name = '" +
+                             std::string(kArticleTimeOrderIndex) + "'";
+  ASSERT_EQ(old_site.Number(exists), 0);
+
+  // The same file at another place is a database this process has not made sure of.
+  old_site.Sql("pragma wal_checkpoint(truncate)");
+  testing::TempFolder copy;
+  const std::filesystem::path file = copy.path() / "site.db";
+  std::filesystem::copy_file(old_site.root() / old_site.settings().DBPath, file);
+  Connection conn;
+  conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
+  EnsureListStructures(conn);
+  EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 1);
+  EXPECT_EQ(conn.ExecuteScalar("select count(*) from " + ArticleSourceInTimeOrder(conn.engine()) +
+                               " where d_channelid = 1 and d_deleted = false and d_title like "
+                               "'%经济%'")
+                .ToInt64Or(-1),
+            1);
 }
 
 }  // namespace
