@@ -81,27 +81,49 @@ std::vector<std::string> SqliteStatements() {
 }
 
 // PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
-// one per updated row whose counted columns changed), and trigram indexes on the texts as
-// text, which the search's "cast(column as text) like" can use.
+// one per updated row whose counted columns changed); trigram indexes on the texts as text,
+// which the search's "cast(column as text) like" can use for a run of three characters or more;
+// and, for the shorter runs that trigrams cannot serve, GIN indexes over
+// folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
+// folding the pages' like (translated to ilike, which lowers both sides) applies. Every statement
+// may run again over structures made in part (a database made before the short-gram indexes).
 std::vector<std::string> PostgresStatements() {
-  return {
+  std::vector<std::string> statements = {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
-      "CREATE TABLE Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
+      "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
       "CREATE OR REPLACE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS "
       "$$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
-      "CREATE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
+      "CREATE OR REPLACE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
       "FOR EACH STATEMENT EXECUTE FUNCTION folirex_article_version()",
-      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
-          " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
+      std::string("CREATE OR REPLACE TRIGGER trg_article_list_update AFTER UPDATE OF ") +
+          kCountedColumns + " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
           ") EXECUTE FUNCTION folirex_article_version()",
-      "CREATE INDEX IF NOT EXISTS idx_article_title_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_title AS text)) gin_trgm_ops)",
-      "CREATE INDEX IF NOT EXISTS idx_article_author_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_author AS text)) gin_trgm_ops)",
-      "CREATE INDEX IF NOT EXISTS idx_article_inputer_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_inputer AS text)) gin_trgm_ops)",
+      "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
+      "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
+      "(VALUES (1), (2)) v(n) WHERE i + n - 1 <= char_length(l) $$",
   };
+  for (const char* column : {"title", "author", "inputer"}) {
+    const std::string c = column;
+    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
+                         "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
+                         " AS text)) gin_trgm_ops)");
+    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
+                         "_grams ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c +
+                         " AS text)))");
+  }
+  return statements;
+}
+
+// PostgreSQL: whether every structure is there (the version table and the last index made).
+bool HasPostgresStructures(Connection& conn) {
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace where "
+      "n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
+      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')");
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) == 4;
 }
 
 bool HasVersionTable(Connection& conn) {
@@ -132,10 +154,12 @@ void CreateStructures(Connection& conn) {
     ScopedTransaction transaction(conn);
     // Hosts that start together on one database create the structures one after another.
     RunNative(conn, "SELECT pg_advisory_xact_lock(7405526203)");
-    if (HasVersionTable(conn)) return;
+    if (HasPostgresStructures(conn)) return;
+    // The indexes are built from the rows already there: give the builds room.
+    RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
-                        StartingVersion() + ")");
+                        StartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
     transaction.Commit();
     return;
   }
@@ -232,7 +256,9 @@ void EnsureListStructures(Connection& conn) {
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (registry.ready.count(key) > 0) return;
-  if (!HasVersionTable(conn)) CreateStructures(conn);
+  const bool present = conn.engine() == SqlEngine::kPostgres ? HasPostgresStructures(conn)
+                                                            : HasVersionTable(conn);
+  if (!present) CreateStructures(conn);
   registry.ready.insert(key);
 }
 
