@@ -85,7 +85,8 @@ std::vector<std::string> SqliteStatements() {
 // which the search's "cast(column as text) like" can use for a run of three characters or more;
 // and, for the shorter runs that trigrams cannot serve, GIN indexes over
 // folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
-// folding the pages' like (translated to ilike, which lowers both sides) applies. Every statement
+// folding the pages' like (translated to ilike, which lowers both sides) applies; a keyword is
+// looked for as folirex_short_key(keyword). Every statement
 // may run again over structures made in part (a database made before the short-gram indexes).
 std::vector<std::string> PostgresStatements() {
   std::vector<std::string> statements = {
@@ -103,6 +104,12 @@ std::vector<std::string> PostgresStatements() {
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
       "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
       "(VALUES (1), (2)) v(n) WHERE i + n - 1 <= char_length(l) $$",
+      // A keyword's sequences to look for: the lowered keyword itself, or its two-character
+      // sequences should lowering lengthen it beyond two characters.
+      "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
+      "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
+      "generate_series(1, char_length(lower(t)) - 1) i) END $$",
   };
   for (const char* column : {"title", "author", "inputer"}) {
     const std::string c = column;
@@ -116,14 +123,17 @@ std::vector<std::string> PostgresStatements() {
   return statements;
 }
 
-// PostgreSQL: whether every structure is there (the version table and the last index made).
+// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes
+// and the keyword's function).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
-      "select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace where "
-      "n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')");
+      "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
+      "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
+      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')) + "
+      "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
+      "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 4;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 5;
 }
 
 bool HasVersionTable(Connection& conn) {

@@ -70,14 +70,13 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
     if (length >= 3) return " and cast(" + column + " as text) like " + pattern;
-    // A shorter run: the rows whose lowered text holds the lowered run among its one- and
-    // two-character sequences (folirex_short_grams, core/list_structures.cpp). A backslash
+    // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
+    // and two-character ones (folirex_short_grams, core/list_structures.cpp). A backslash
     // escapes the character after it in like's pattern, so a keyword holding one is left to the
     // like alone.
     if (length == 0 || keyword.find('\\') != std::string::npos) return "";
-    // (string_to_array with an empty delimiter: the one-element array of the lowered run.)
-    return " and folirex_short_grams(cast(" + column + " as text)) @> string_to_array(lower('" +
-           SqlQuote(run) + "'), '')";
+    return " and folirex_short_grams(cast(" + column + " as text)) @> folirex_short_key('" +
+           SqlQuote(run) + "')";
   }
   if (length >= 3) {
     const std::string table(kArticleTextTable);

@@ -165,6 +165,7 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
   conn_.Execute("drop function folirex_short_grams(text)");
+  conn_.Execute("drop function folirex_short_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_.ExecuteScalar("select count(*) from pg_indexes where indexname like "
