@@ -269,8 +269,8 @@ void EnsureListStructures(Connection& conn) {
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (registry.ready.count(key) > 0) return;
-  const bool present = conn.engine() == SqlEngine::kPostgres ? HasPostgresStructures(conn)
-                                                            : HasVersionTable(conn);
+  const bool present =
+      conn.engine() == SqlEngine::kPostgres ? HasPostgresStructures(conn) : HasVersionTable(conn);
   if (!present) CreateStructures(conn);
   registry.ready.insert(key);
 }
