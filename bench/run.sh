@@ -565,10 +565,14 @@ for i in "${!names[@]}"; do
   fi
   if [ -n "$against" ]; then
     r=$(ratio "$rps" "$b_rps")
+    db_s=- db_l=-
+    if [ "$dbkind" = postgres ]; then
+      db_s=$(per_request "$base_db_ticks" "$base_requests")
+      db_l=$(per_request "$db_ticks" "$now_requests")
+    fi
     row "${names[$i]}" "$b_rps" "$rps" "$r" "$b_p50" "$p50" \
       "$(per_request "$base_ticks" "$base_requests")" "$(per_request "$now_ticks" "$now_requests")" \
-      "$(per_request "$base_db_ticks" "$base_requests")" \
-      "$(per_request "$db_ticks" "$now_requests")" "$sql" "$status"
+      "$db_s" "$db_l" "$sql" "$status"
     if [[ $r =~ ^[0-9.]+$ ]] && [ -z "${console[$i]}" ] && [ "$path" != "$static_path" ]; then
       pages=$((pages + 1))
       if awk -v r="$r" 'BEGIN { exit !(r >= 0.67) }'; then half=$((half + 1)); else
