@@ -4,7 +4,7 @@
 # Then, for reference, the same static file served by nginx, and the article page measured
 # alone and while folirex-hold keeps idle keep-alive and slow-header connections open.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
-#                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres]
+#                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
 # started as the tests start theirs (tests/postgres/cluster.sh; the packages postgresql and
 # odbc-postgresql) and measures the two forms side by side in alternating rounds as --baseline
@@ -19,6 +19,14 @@
 # gets --rounds rounds (default 3) that split --duration, alternating the two binaries, and
 # the round with the median req/s of each is printed side by side, so that a burst of load
 # from elsewhere on the machine weighs on both alike.
+# --against M measures how the pages scale with the site's size: it seeds a second site of M
+# articles beside the one of N (--articles), serves both with this worktree's binary (with
+# --db postgres: both copied into the private cluster, two databases) and measures each page on
+# both in alternating rounds as --baseline does: req/s and p50 of the median round of each, the
+# ratio (N's req/s / M's), the server's CPU per request at each size (with --db postgres also
+# the PostgreSQL backends'), and both servers' peak memory. The page parameters (article, class,
+# deep page) are those of the smaller site, so both sizes answer the same page. It cannot be
+# combined with --baseline; the nginx reference and the held connections are left out.
 # Needs wrk (Debian package "wrk") and, for the reference row, nginx (Debian package "nginx");
 # run as root, the script installs them with apt-get. Everything runs on 127.0.0.1.
 set -euo pipefail
@@ -32,10 +40,11 @@ rounds=3         # with --baseline: alternating rounds per page, splitting --dur
 idle=1000
 slow=256
 dbkind=sqlite
+against=""       # --against M: the smaller site's article count
 slow_interval=3  # seconds between the header lines of a slow connection
 ramp=3           # seconds for the held connections to open before wrk starts
 usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
-                    [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres]"
+                    [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
@@ -46,14 +55,19 @@ while [ $# -gt 0 ]; do
     --idle) idle="$2"; shift 2 ;;
     --slow) slow="$2"; shift 2 ;;
     --db) dbkind="$2"; shift 2 ;;
+    --against) against="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
-for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds"; do
+for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds" ${against:+"$against"}; do
   [[ $n =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
 done
 if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
 case "$dbkind" in sqlite | postgres) ;; *) echo "$usage" >&2; exit 2 ;; esac
+if [ -n "$against" ] && [ -n "$baseline" ]; then
+  echo "--against compares two sizes; it cannot be combined with --baseline" >&2
+  exit 2
+fi
 if [ "$dbkind" = postgres ] && [ -n "$baseline" ]; then
   echo "--db postgres compares the two databases; it cannot be combined with --baseline" >&2
   exit 2
@@ -155,12 +169,12 @@ if [ -n "$baseline" ]; then
   fi
 fi
 
+password_of() { sed -n 's/.*Password:[[:space:]]*\([^[:space:]]*\).*/\1/p' <<<"$1" | head -1; }
 init_out="$("$now_bin" init "$work/seed")"
-admin_password="$(sed -n 's/.*Password:[[:space:]]*\([^[:space:]]*\).*/\1/p' <<<"$init_out" | head -1)"
+admin_password="$(password_of "$init_out")"
 build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
-# Each binary gets its own copy of the seeded site, so that both start from the same data.
-cp -a "$work/seed" "$work/site"
 if [ -n "$base_bin" ]; then
+  # Each binary gets its own copy of the seeded site, so that both start from the same data.
   cp -a "$work/seed" "$work/site-base"
   # An older binary refuses settings it does not know: the baseline's copy keeps the ones every
   # version reads (the others are at their defaults in a new site).
@@ -168,11 +182,24 @@ if [ -n "$base_bin" ]; then
     "$work/site-base/folirex.conf" >"$work/base.conf" || true
   mv "$work/base.conf" "$work/site-base/folirex.conf"
 fi
+mv "$work/seed" "$work/site"
 db="$work/site/data/site.db"
 q() { sqlite3 "$db" "$1"; }
 now_site="$work/site"
 base_site="$work/site-base"
 now_label=now base_label=base
+base_password="$admin_password"
+small_db=""
+if [ -n "$against" ]; then
+  # The smaller site, served by the same binary as the "base" of the rounds.
+  small_out="$("$now_bin" init "$work/site-small")"
+  base_password="$(password_of "$small_out")"
+  build-bench/bench/folirex-seed "$work/site-small" --articles "$against"
+  small_db="$work/site-small/data/site.db"
+  base_bin="$now_bin"
+  base_site="$work/site-small"
+  now_label="$articles" base_label="$against"
+fi
 
 # The PostgreSQL form: a private cluster, a site made by `folirex init` on it, and every table
 # of the seeded SQLite file copied into it row for row (CSV through psql's \copy, NULLs kept
@@ -185,35 +212,49 @@ if [ "$dbkind" = postgres ]; then
   while IFS='=' read -r name value; do export "$name=$value"; done <<<"$pg_env"
   pg_bin="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)"
   pg_port="${FOLIREX_PG_SERVER##*:}"
-  pq() {  # DATABASE SQL
+  psql_to() {  # DATABASE [PSQL ARGUMENTS...]
+    local database="$1"
+    shift
     PGPASSWORD="$FOLIREX_PG_PASSWORD" "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 \
-      -p "$pg_port" -U "$FOLIREX_PG_USER" -d "$1" -Atc "$2"
+      -p "$pg_port" -U "$FOLIREX_PG_USER" -d "$database" "$@"
   }
-  pq postgres "CREATE DATABASE bench" >/dev/null
-  "$now_bin" init "$work/pgsite" --DbType 1 --DBServer "$FOLIREX_PG_SERVER" --DBPath bench \
-    --DBUser "$FOLIREX_PG_USER" --DBPwd "$FOLIREX_PG_PASSWORD" >/dev/null
-  copy_sql="$work/copy.sql"
-  {
-    echo "BEGIN;"
-    for table in $(q "select name from sqlite_master where type='table' and name not like 'sqlite%' order by name"); do
-      cols="$(q "select group_concat(name, ', ') from pragma_table_info('$table')")"
-      sqlite3 -csv -nullvalue '\N' "$db" "select * from \"$table\"" >"$work/copy-$table.csv"
-      echo "DELETE FROM $table;"
-      echo "\\copy $table ($cols) from '$work/copy-$table.csv' with (format csv, null '\\N')"
+  pq() { psql_to "$1" -Atc "$2"; }  # DATABASE SQL
+  # Copies the SQLite file into a new database DATABASE and makes SITE on it. The tables are
+  # loaded without their secondary indexes, each by one \copy that streams sqlite3's CSV (in the
+  # transaction that empties the table, so the rows go in frozen), and the indexes are made again
+  # after; the list structures (triggers, search indexes) do not exist yet: the server builds
+  # them from the rows when it first opens the database.
+  pg_load() {  # SQLITE_FILE DATABASE SITE
+    local file="$1" database="$2" site="$3" table cols defs tables
+    pq postgres "CREATE DATABASE $database" >/dev/null
+    "$now_bin" init "$site" --DbType 1 --DBServer "$FOLIREX_PG_SERVER" --DBPath "$database" \
+      --DBUser "$FOLIREX_PG_USER" --DBPwd "$FOLIREX_PG_PASSWORD" >/dev/null
+    # The tables of both forms (the SQLite file's search index tables have no counterpart).
+    tables="$(comm -12 \
+      <(sqlite3 "$file" "select lower(name) from sqlite_master where type='table' and name not like 'sqlite%'" | sort) \
+      <(pq "$database" "select table_name from information_schema.tables where table_schema = current_schema() and table_type = 'BASE TABLE'" | sort))"
+    defs="$(pq "$database" "select indexdef || ';' from pg_indexes where schemaname = current_schema() and indexname not in (select conname from pg_constraint)")"
+    pq "$database" "select 'DROP INDEX ' || quote_ident(indexname) || ';' from pg_indexes where schemaname = current_schema() and indexname not in (select conname from pg_constraint)" |
+      psql_to "$database" -f - >/dev/null
+    for table in $tables; do
+      cols="$(sqlite3 "$file" "select group_concat(name, ', ') from pragma_table_info('$table')")"
+      sqlite3 -csv -nullvalue '\N' "$file" "select $cols from \"$table\"" |
+        psql_to "$database" -1 -c "TRUNCATE $table" \
+          -c "\\copy $table ($cols) from pstdin with (format csv, null '\\N', freeze)"
     done
-    q "select name, seq from sqlite_sequence" | while IFS='|' read -r table seq; do
+    { echo "SET maintenance_work_mem = '512MB';"; echo "$defs"; } | psql_to "$database" -f - >/dev/null
+    sqlite3 "$file" "select name, seq from sqlite_sequence" | while IFS='|' read -r table seq; do
       echo "SELECT setval(pg_get_serial_sequence('$(tr 'A-Z' 'a-z' <<<"$table")', 'd_id'), greatest($seq, (select coalesce(max(d_id), 0) from $table), 1));"
+    done | psql_to "$database" -f - >/dev/null
+    pq "$database" "VACUUM ANALYZE" >/dev/null
+    # Every table holds as many rows in both forms.
+    for table in $tables; do
+      a="$(sqlite3 "$file" "select count(*) from \"$table\"")"; b="$(pq "$database" "select count(*) from $table")"
+      [ "$a" = "$b" ] || { echo "the copy of $table into $database has $b rows, not $a" >&2; exit 1; }
     done
-    echo "COMMIT;"
-    echo "ANALYZE;"
-  } >"$copy_sql"
-  PGPASSWORD="$FOLIREX_PG_PASSWORD" "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 \
-    -p "$pg_port" -U "$FOLIREX_PG_USER" -d bench -f "$copy_sql" >/dev/null
-  # Every table holds as many rows in both forms.
-  for table in $(q "select name from sqlite_master where type='table' and name not like 'sqlite%' order by name"); do
-    a="$(q "select count(*) from \"$table\"")"; b="$(pq bench "select count(*) from $table")"
-    [ "$a" = "$b" ] || { echo "the copy of $table has $b rows, not $a" >&2; exit 1; }
-  done
+  }
+  pg_load "$db" bench "$work/pgsite"
+  [ -z "$against" ] || pg_load "$small_db" bench_small "$work/pgsite-small"
   # A copy of the site for the counting server, reaching the cluster through the wire counter.
   wire_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   python3 bench/pg_wire_count.py "$wire_port" "$pg_port" "$work/wire.stats" &
@@ -222,18 +263,23 @@ if [ "$dbkind" = postgres ]; then
   pg_count_site="$work/pgsite-count"
   cp -a "$work/pgsite" "$pg_count_site"
   sed -i "s/^DBServer=.*/DBServer=127.0.0.1:$wire_port/" "$pg_count_site/folirex.conf"
-  base_bin="$now_bin"
   pg_postmaster="$(head -n 1 "$pg_dir/data/postmaster.pid")"
   now_site="$work/pgsite"
-  base_site="$work/site"
-  now_label=pg base_label=sqlite
+  if [ -n "$against" ]; then
+    base_site="$work/pgsite-small"
+  else
+    base_bin="$now_bin"
+    base_site="$work/site"
+    now_label=pg base_label=sqlite
+  fi
 fi
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 # Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
-# A host that bounds its connections is given room for the held ones.
+# A host that bounds its connections is given room for the held ones. On a large site the first
+# start builds the list and search structures before it listens: it is waited for while it runs.
 start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
   local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _
   shift 5
@@ -244,7 +290,7 @@ start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
     >/dev/null 2>>"$log" &
   server_pid=$!
   pids+=("$server_pid")
-  for _ in $(seq 100); do
+  for _ in $(seq 36000); do
     curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif" && return 0
     alive "$server_pid" || break
     sleep 0.1
@@ -288,6 +334,12 @@ measure() {  # URL SECONDS [LIMIT]
 median() {  # "RPS P50 P99"...: the line with the median RPS
   printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
 }
+# One request, waited for, before a page's warm-up: what a page keeps against the data version
+# (a search's count, its matching ids) is then taken once, not by all of wrk's connections at
+# the same time, which on a large site would load the machine for the next pages' rounds too.
+prime() {  # URL [COOKIE]
+  curl -s -o /dev/null --max-time 900 ${2:+-b "$2"} "$1" || true
+}
 warm_up() {  # URL [LIMIT]; sets w_requests, the requests answered
   local header=() out
   [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
@@ -323,30 +375,34 @@ if [ -n "$base_bin" ]; then
   start_server "$base_bin" "$base_site" "$base_port" "$threads" "$work/server-base.err"
   base_pid=$server_pid
 fi
+echo "servers started: $(date -u +%H:%M:%S)" >&2
 # A second server on the same site counts each page's SQL statements, outside the measurements.
 count_port=$(free_port)
 start_server "$now_bin" "${pg_count_site:-$work/site}" "$count_port" 2 "$work/server.log" \
   FOLIREX_SQL_COUNT=1
 count_pid=$server_pid
 
-article=$(q "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=0 and d_checked=-1 and d_deleted=0")
-paged=$(q "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=2 and d_checked=-1 and d_deleted=0")
-class=$(q "select d_classid from Vantrel_Article where d_channelid=1 group by d_classid order by count(*) desc limit 1")
-count=$(q "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0")
+# With --against, the page parameters come from the smaller site, so both sizes answer the same
+# page (the seeding makes the same first articles at every size).
+qp() { if [ -n "$small_db" ]; then sqlite3 "$small_db" "$1"; else q "$1"; fi; }
+article=$(qp "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=0 and d_checked=-1 and d_deleted=0")
+paged=$(qp "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=2 and d_checked=-1 and d_deleted=0")
+class=$(qp "select d_classid from Vantrel_Article where d_channelid=1 group by d_classid order by count(*) desc limit 1")
+count=$(qp "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0")
 deep=$(( (count + 19) / 20 )); [ "$deep" -gt 500 ] && deep=500
 
 # Console pages are measured signed in: each server keeps its own sessions, so each gets its own
 # sign-in (the session cookie "name=value"; empty when the sign-in was refused).
-sign_in() {  # PORT
+sign_in() {  # PORT [PASSWORD]
   curl -s -o /dev/null -c - --data-urlencode "usercode=admin" \
-    --data-urlencode "password=$admin_password" \
+    --data-urlencode "password=${2:-$admin_password}" \
     "http://127.0.0.1:$1/admin.asp?m=admin_login&action=check" |
     awk '$1 ~ /^(#HttpOnly_)?[0-9A-Za-z.]/ && NF == 7 {print $6 "=" $7; exit}'
 }
 cookie_now="$(sign_in "$port")"
 cookie_count="$(sign_in "$count_port")"
 cookie_base=""
-[ -z "$base_bin" ] || cookie_base="$(sign_in "$base_port")"
+[ -z "$base_bin" ] || cookie_base="$(sign_in "$base_port" "$base_password")"
 
 declare -a names paths console
 add() { names+=("$1"); paths+=("$2"); console+=("${3:-}"); }
@@ -367,11 +423,11 @@ add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&sea
 add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
 add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
 # The list script as a content page's comment chip asks for it: the article's latest comments.
-commented=$(q "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
+commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
 add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"
 add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
 # The article manager of channel 1: its first page, a deep page and a title search, signed in.
-live=$(q "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
+live=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
 mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -ge 1 ] || mdeep=1
 add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
 add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
@@ -379,8 +435,14 @@ add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD
 # The static file stays last: the nginx reference below compares with its figures.
 add "static file"          "$static_path"
 
+# The PostgreSQL form measured against the SQLite form (--db postgres without --against).
+cmp_db=""
+[ "$dbkind" != postgres ] || [ -n "$against" ] || cmp_db=1
 row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
-  if [ "$dbkind" = postgres ]; then
+  if [ -n "$against" ]; then
+    printf '%-22s %9s %9s %6s %8s %8s %8s %8s %8s %8s %6s %4s
+' "$@"
+  elif [ -n "$cmp_db" ]; then
     printf '%-22s %9s %9s %6s %9s %9s %8s %8s %6s %8s %5s %7s %5s %7s\n' "$@"
   elif [ -n "$base_bin" ]; then
     printf '%-22s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
@@ -391,7 +453,7 @@ row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
 
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
-if [ "$dbkind" = postgres ]; then
+if [ -n "$cmp_db" ]; then
   printf 'the same site in both forms; each page: warm-up of both, then %s rounds of %s s\n' \
     "$rounds" "$round_secs"
   printf 'alternating PostgreSQL and SQLite (ABBA...); req/s and p99 of the round with the median\n'
@@ -400,6 +462,16 @@ if [ "$dbkind" = postgres ]; then
   printf 'trips per statement, counted on the wire (bench/pg_wire_count.py) for one steady request\n'
   row page "sqlite/s" "pg/s" ratio "sqlite p99" "pg p99" "sqlite us" "pg us" "cpu x" "pg db us" \
     sql rt "rt/st" bytes
+elif [ -n "$against" ]; then
+  printf 'sizes: %s articles (small) and %s (large), %s form, this worktree'"'"'s binary on both;\n' \
+    "$against" "$articles" "$dbkind"
+  printf 'each page: warm-up of both, then %s rounds of %s s alternating the sizes (ABBA...); req/s\n' \
+    "$rounds" "$round_secs"
+  printf 'and p50 of the round with the median req/s; ratio = large req/s / small req/s (goal:\n'
+  printf '>= 0.67); us = the server'"'"'s user + system CPU per request over all rounds%s\n' \
+    "$([ "$dbkind" != postgres ] || echo "; db us = the PostgreSQL backends'")"
+  row page "${against}/s" "${articles}/s" ratio "p50 S" "p50 L" "us S" "us L" "db us S" \
+    "db us L" sql stat
 elif [ -n "$base_bin" ]; then
   printf 'now: this worktree, built in build-bench; base: %s = %s, built in %s\n' "$baseline" \
     "${base_hash:0:10}" "build-bench-base-${base_hash:0:10}..."
@@ -411,7 +483,7 @@ else
   row page "req/s" - - p50 p99 - - status sql
 fi
 notes=()
-pages=0 half=0 cpu2=0 all_rt=0 all_sql=0 click_note=""
+pages=0 half=0 cpu2=0 all_rt=0 all_sql=0 click_note="" below=()
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
   signed=""
@@ -434,6 +506,7 @@ for i in "${!names[@]}"; do
   now_url="http://127.0.0.1:$port$path"
   wrk_cookie=""
   [ -z "$signed" ] || wrk_cookie="$cookie_now"
+  prime "$now_url" "${signed:+$cookie_now}"
   if [ -z "$base_bin" ]; then
     warm_up "$now_url"
     measure "$now_url" "$duration" $((duration + 30))
@@ -442,10 +515,11 @@ for i in "${!names[@]}"; do
     b_rps=- b_p50=- b_p99=-
   else
     base_url="http://127.0.0.1:$base_port$path"
+    prime "$base_url" "${signed:+$cookie_base}"
     b_status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_base"} "$base_url")
     [ "$b_status" = "$status" ] || status="$status/$b_status"
     clicks_before=""
-    if [ "$dbkind" = postgres ] && [[ $path == *m=click\&* ]]; then
+    if [ -n "$cmp_db" ] && [[ $path == *m=click\&* ]]; then
       clicks_before="$(pq bench "select d_clicktimes from vantrel_article where d_id = $article") $(q "select d_clicktimes from Vantrel_Article where d_id = $article")"
     fi
     warm_up "$now_url"
@@ -454,9 +528,9 @@ for i in "${!names[@]}"; do
     warm_up "$base_url"
     base_warm=$w_requests
     now_runs=() base_runs=()
-    now_ticks=0 base_ticks=0 now_requests=0 base_requests=0 db_ticks=0
+    now_ticks=0 base_ticks=0 now_requests=0 base_requests=0 db_ticks=0 base_db_ticks=0
     same=-
-    if [ "$dbkind" = postgres ]; then
+    if [ -n "$cmp_db" ]; then
       curl -s -o "$work/body-now" ${signed:+-b "$cookie_now"} "$now_url" || true
       curl -s -o "$work/body-base" ${signed:+-b "$cookie_base"} "$base_url" || true
       if cmp -s "$work/body-now" "$work/body-base"; then same=same; else same=differ; fi
@@ -470,16 +544,18 @@ for i in "${!names[@]}"; do
         fi
         if [ "$who" = now ]; then pid=$now_pid; else pid=$base_pid; fi
         t0=$(cpu_ticks "$pid")
-        [ -z "$pg_count_site" ] || d0=$(cpu_ticks "$pg_postmaster")
+        [ "$dbkind" != postgres ] || d0=$(cpu_ticks "$pg_postmaster")
         measure "$url" "$round_secs" $((round_secs + 30))
         t1=$(cpu_ticks "$pid")
         if [ "$who" = now ]; then
           now_runs+=("$m_rps $m_p50 $m_p99")
           now_ticks=$((now_ticks + t1 - t0)) now_requests=$((now_requests + m_requests))
-          [ -z "$pg_count_site" ] || db_ticks=$((db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
+          [ "$dbkind" != postgres ] || db_ticks=$((db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
         else
           base_runs+=("$m_rps $m_p50 $m_p99")
           base_ticks=$((base_ticks + t1 - t0)) base_requests=$((base_requests + m_requests))
+          [ "$dbkind" != postgres ] ||
+            base_db_ticks=$((base_db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
         fi
         [ "$m_err" = none ] || notes+=("${names[$i]} ($who, round $r): $m_err")
       done
@@ -487,7 +563,22 @@ for i in "${!names[@]}"; do
     read -r rps p50 p99 <<<"$(median "${now_runs[@]}")"
     read -r b_rps b_p50 b_p99 <<<"$(median "${base_runs[@]}")"
   fi
-  if [ "$dbkind" = postgres ]; then
+  if [ -n "$against" ]; then
+    r=$(ratio "$rps" "$b_rps")
+    db_s=- db_l=-
+    if [ "$dbkind" = postgres ]; then
+      db_s=$(per_request "$base_db_ticks" "$base_requests")
+      db_l=$(per_request "$db_ticks" "$now_requests")
+    fi
+    row "${names[$i]}" "$b_rps" "$rps" "$r" "$b_p50" "$p50" \
+      "$(per_request "$base_ticks" "$base_requests")" "$(per_request "$now_ticks" "$now_requests")" \
+      "$db_s" "$db_l" "$sql" "$status"
+    if [[ $r =~ ^[0-9.]+$ ]] && [ -z "${console[$i]}" ] && [ "$path" != "$static_path" ]; then
+      pages=$((pages + 1))
+      if awk -v r="$r" 'BEGIN { exit !(r >= 0.67) }'; then half=$((half + 1)); else
+        below+=("${names[$i]} ($r)"); fi
+    fi
+  elif [ -n "$cmp_db" ]; then
     now_us=$(per_request "$now_ticks" "$now_requests")
     base_us=$(per_request "$base_ticks" "$base_requests")
     rt_st=-
@@ -520,7 +611,7 @@ for i in "${!names[@]}"; do
       "$b_p99" "$status" "$sql"
   fi
 done
-if [ "$dbkind" = postgres ]; then
+if [ -n "$cmp_db" ]; then
   echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
     "server CPU per request within twice SQLite's: $cpu2 of $pages"
   echo "round trips per statement over all pages: $all_rt for $all_sql statements" \
@@ -529,7 +620,7 @@ if [ "$dbkind" = postgres ]; then
 fi
 # The same static file from nginx: what a static file costs on this machine at best.
 folirex_static_rps=$rps
-if [ -n "$nginx" ] && [ "$dbkind" != postgres ]; then
+if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   ng="$work/nginx"
   mkdir -p "$ng"
   ng_port=$(free_port)
@@ -573,12 +664,21 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ]; then
   fi
   stop "$ng_pid" || true
 fi
+if [ -n "$against" ]; then
+  echo "public pages at two thirds or more of their req/s at $against articles: $half of $pages${below[*]:+; below: $(IFS=,; echo "${below[*]}")}"
+fi
 for note in "${notes[@]}"; do echo "wrk errors, $note"; done
-echo "server peak memory (VmHWM): $(peak_memory "$now_pid")"
-[ -z "$base_bin" ] || echo "base server peak memory (VmHWM): $(peak_memory "$base_pid")"
+if [ -n "$against" ]; then
+  echo "server peak memory (VmHWM): $articles articles $(peak_memory "$now_pid"), $against articles $(peak_memory "$base_pid")"
+else
+  echo "server peak memory (VmHWM): $(peak_memory "$now_pid")"
+  [ -z "$base_bin" ] || echo "base server peak memory (VmHWM): $(peak_memory "$base_pid")"
+fi
 stop "$count_pid" || true
 stop "$now_pid" || true
 [ -z "$base_bin" ] || stop "$base_pid" || true
+# The sizes are compared on the pages alone.
+[ -z "$against" ] || exit 0
 
 # The article page measured alone and then while folirex-hold keeps idle keep-alive and
 # slow-header connections open, on a fresh server process of each binary so that its peak

@@ -1,5 +1,6 @@
 #include "core/list_structures.h"
 
+#include <future>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -92,44 +93,65 @@ std::vector<std::string> SqliteStatements() {
 }
 
 // PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
-// one per updated row whose counted columns changed), and trigram indexes on the texts as
-// text, which the search's "cast(column as text) like" can use.
+// one per updated row whose counted columns changed); trigram indexes on the texts as text,
+// which the search's "cast(column as text) like" can use for a run of three characters or more;
+// and, for the shorter runs that trigrams cannot serve, GIN indexes over
+// folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
+// folding the pages' like (translated to ilike, which lowers both sides) applies; a keyword is
+// looked for as folirex_short_key(keyword). Every statement
+// may run again over structures made in part (a database made before the short-gram indexes).
 std::vector<std::string> PostgresStatements() {
-  return {
+  std::vector<std::string> statements = {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
-      "CREATE TABLE Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
+      "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
       "CREATE OR REPLACE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS "
       "$$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
-      "CREATE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
+      "CREATE OR REPLACE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
       "FOR EACH STATEMENT EXECUTE FUNCTION folirex_article_version()",
-      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
-          " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
+      std::string("CREATE OR REPLACE TRIGGER trg_article_list_update AFTER UPDATE OF ") +
+          kCountedColumns + " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
           ") EXECUTE FUNCTION folirex_article_version()",
-      "CREATE INDEX IF NOT EXISTS idx_article_title_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_title AS text)) gin_trgm_ops)",
-      "CREATE INDEX IF NOT EXISTS idx_article_author_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_author AS text)) gin_trgm_ops)",
-      "CREATE INDEX IF NOT EXISTS idx_article_inputer_trgm ON Vantrel_Article "
-      "USING gin ((cast(d_inputer AS text)) gin_trgm_ops)",
+      "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
+      "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
+      "(VALUES (1), (2)) v(n) WHERE i + n - 1 <= char_length(l) $$",
+      // A keyword's sequences to look for: the lowered keyword itself, or its two-character
+      // sequences should lowering lengthen it beyond two characters.
+      "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
+      "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
+      "generate_series(1, char_length(lower(t)) - 1) i) END $$",
   };
+  for (const char* column : {"title", "author", "inputer"}) {
+    const std::string c = column;
+    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
+                         "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
+                         " AS text)) gin_trgm_ops)");
+    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
+                         "_grams ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c +
+                         " AS text)))");
+  }
+  return statements;
+}
+
+// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes
+// and the keyword's function).
+bool HasPostgresStructures(Connection& conn) {
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
+      "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
+      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')) + "
+      "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
+      "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) == 5;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select count(*) from sqlite_schema where type = ? and name = ?");
   st->Bind({Variant(type), Variant(std::string(name))});
-  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
-}
-
-bool HasVersionTable(Connection& conn) {
-  const char* sql = conn.engine() == SqlEngine::kPostgres
-                        ? "select count(*) from information_schema.tables where table_schema = "
-                          "current_schema() and table_name = 'vantrel_articleversion'"
-                        : "select count(*) from sqlite_schema where type = 'table' and name = "
-                          "'Vantrel_ArticleVersion'";
-  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-  st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) > 0;
 }
 
@@ -150,10 +172,15 @@ void CreateStructures(Connection& conn) {
     ScopedTransaction transaction(conn);
     // Hosts that start together on one database create the structures one after another.
     RunNative(conn, "SELECT pg_advisory_xact_lock(7405526203)");
-    if (HasVersionTable(conn)) return;
+    if (HasPostgresStructures(conn)) return;
+    // The indexes are built from the rows already there: give the builds room.
+    RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
+    // The planner learns how common each sequence is only from the statistics of the new
+    // indexes' expressions: without them it takes a one-character keyword for a rare one.
+    RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
-                        StartingVersion() + ")");
+                        StartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
     transaction.Commit();
     return;
   }
@@ -161,7 +188,7 @@ void CreateStructures(Connection& conn) {
   // them made.
   RunNative(conn, "BEGIN IMMEDIATE");
   try {
-    if (!HasVersionTable(conn)) {
+    if (!HasSqliteObject(conn, "table", "Vantrel_ArticleVersion")) {
       for (const std::string& sql : SqliteStatements()) RunNative(conn, sql);
       RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                           StartingVersion() + ")");
@@ -235,6 +262,59 @@ CountCache& Counts() {
   return *cache;
 }
 
+// Misses of one key at one version that arrive together: the first runs the query, the others
+// wait for its result instead of running the same count again. After an article change every
+// reader of a popular list or keyword misses at once, and on a large site each such count can
+// take seconds. A waiter whose runner failed runs the query itself.
+template <typename T>
+class SingleFlight {
+ public:
+  template <typename Work>
+  T Run(const std::string& key, int64_t version, Work&& work) {
+    std::promise<T> promise;
+    std::shared_future<T> running;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = flights_.find(key);
+      if (it != flights_.end() && it->second.version == version) {
+        running = it->second.result;
+      } else {
+        flights_[key] = Flight{version, promise.get_future().share()};
+      }
+    }
+    if (running.valid()) {
+      try {
+        return running.get();
+      } catch (...) {
+        return work();
+      }
+    }
+    try {
+      T value = work();
+      promise.set_value(value);
+      Finish(key, version);
+      return value;
+    } catch (...) {
+      promise.set_exception(std::current_exception());
+      Finish(key, version);
+      throw;
+    }
+  }
+
+ private:
+  struct Flight {
+    int64_t version;
+    std::shared_future<T> result;
+  };
+  void Finish(const std::string& key, int64_t version) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = flights_.find(key);
+    if (it != flights_.end() && it->second.version == version) flights_.erase(it);
+  }
+  std::mutex mutex_;
+  std::unordered_map<std::string, Flight> flights_;
+};
+
 bool DependsOnTime(const std::string& sql) {
   std::string lower;
   for (char c : sql) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -253,10 +333,10 @@ void EnsureListStructures(Connection& conn) {
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (registry.ready.count(key) > 0) return;
-  const bool built =
-      conn.engine() == SqlEngine::kPostgres
-          ? HasVersionTable(conn)
-          : HasSqliteObject(conn, "index", kArticleTimeOrderIndex) && HasVersionTable(conn);
+  const bool built = conn.engine() == SqlEngine::kPostgres
+                         ? HasPostgresStructures(conn)
+                         : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
+                               HasSqliteObject(conn, "index", kArticleTimeOrderIndex);
   if (!built) CreateStructures(conn);
   registry.ready.insert(key);
 }
@@ -312,20 +392,25 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       }
     }
   }
-  auto ids = std::make_shared<std::vector<int64_t>>();
-  {
-    Recordset rs;
-    rs.Open(ids_sql, conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      if (ids->size() >= max_rows) return nullptr;
-      ids->push_back(rs.Field(0).ToInt64Or(0));
-    }
-  }
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
-  cache.entries.push_front(IdCache::Entry{key, version, ids});
-  if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
-  return ids;
+  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
+  return flights->Run(
+      key + '\n' + std::to_string(max_rows), version,
+      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
+        auto ids = std::make_shared<std::vector<int64_t>>();
+        {
+          Recordset rs;
+          rs.Open(ids_sql, conn, 0, 1);
+          for (; !rs.Eof(); rs.MoveNext()) {
+            if (ids->size() >= max_rows) return nullptr;
+            ids->push_back(rs.Field(0).ToInt64Or(0));
+          }
+        }
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
+        cache.entries.push_front(IdCache::Entry{key, version, ids});
+        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
+        return ids;
+      });
 }
 
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
@@ -337,9 +422,12 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql) {
   const std::string key = conn.session().pool_key() + '\n' + count_sql;
   int64_t count = 0;
   if (Counts().Find(key, version, &count)) return count;
-  count = run();
-  Counts().Store(key, version, count);
-  return count;
+  static auto* flights = new SingleFlight<int64_t>();
+  return flights->Run(key, version, [&] {
+    count = run();
+    Counts().Store(key, version, count);
+    return count;
+  });
 }
 
 }  // namespace folirex

@@ -60,7 +60,8 @@ bool FoldsPlainly(uint32_t cp) {
 // The search's index condition, narrowing the articles to a superset of those whose column is
 // like the pattern (the like condition beside it decides): SQLite's trigram index takes the
 // pattern itself when a run of it has three characters or more, and finds a shorter run among the
-// terms that begin with it; PostgreSQL's trigram index serves the same like over the text. ""
+// terms that begin with it; PostgreSQL's trigram index serves the same like over the text, and
+// its index of one- and two-character sequences a shorter run. ""
 // when no index serves the keyword (only wildcards, or a short run of other characters).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword) {
@@ -68,7 +69,14 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
-    return length >= 3 ? " and cast(" + column + " as text) like " + pattern : "";
+    if (length >= 3) return " and cast(" + column + " as text) like " + pattern;
+    // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
+    // and two-character ones (folirex_short_grams, core/list_structures.cpp). A backslash
+    // escapes the character after it in like's pattern, so a keyword holding one is left to the
+    // like alone.
+    if (length == 0 || keyword.find('\\') != std::string::npos) return "";
+    return " and folirex_short_grams(cast(" + column + " as text)) @> folirex_short_key('" +
+           SqlQuote(run) + "')";
   }
   if (length >= 3) {
     const std::string table(kArticleTextTable);
