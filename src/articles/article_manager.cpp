@@ -129,16 +129,7 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
   pager.PageSize(Variant(kPageSize));
   pager.NumSize(Variant(8));
   pager.Sql(select_from(rows_source));
-  if (ids) {
-    pager.PageSql([ids, select_from](int64_t offset, int64_t count) {
-      std::string list;
-      for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
-        list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
-      }
-      return select_from(list.empty() ? "Vantrel_Article where 1 = 0"
-                                      : "Vantrel_Article where d_id in (" + list + ")");
-    });
-  }
+  if (ids) pager.PageIds(ids, select_from);
   pager.SqlCount(count_sql);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();

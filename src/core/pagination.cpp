@@ -272,4 +272,17 @@ Cls_Pagination::Bar Cls_Pagination::BuildBar(int64_t current_page) const {
   return bar;
 }
 
+void Cls_Pagination::PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
+                             std::function<std::string(const std::string& source)> select_from) {
+  PageSql(
+      [ids = std::move(ids), select_from = std::move(select_from)](int64_t offset, int64_t count) {
+        std::string list;
+        for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
+          list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
+        }
+        return select_from(list.empty() ? "Vantrel_Article where 1 = 0"
+                                        : "Vantrel_Article where d_id in (" + list + ")");
+      });
+}
+
 }  // namespace folirex

@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -144,6 +145,11 @@ class Cls_Pagination {
   void PageSql(std::function<std::string(int64_t offset, int64_t count)> value) {
     page_sql_ = std::move(value);
   }
+  // PageSql for a list whose ids are known in its order: the page's rows are
+  // select_from("Vantrel_Article where d_id in (<the page's ids>)"), select_from giving a select
+  // in the list's order of the rows of its source.
+  void PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
+               std::function<std::string(const std::string& source)> select_from);
   // Kept for the callers that set it; nothing reads it.
   void KeyID(std::string value) { key_id_ = std::move(value); }
   const std::string& KeyID() const { return key_id_; }
