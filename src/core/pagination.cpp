@@ -236,8 +236,9 @@ Cls_Pagination::Rows Cls_Pagination::RowsReadAhead(int64_t first_row) {
     ahead.first = first_row;
     ahead.to_end = static_cast<int64_t>(ahead.rows.size()) < want;
   }
-  const auto begin = ahead.rows.begin() + std::min<int64_t>(first_row - ahead.first,
-                                                            static_cast<int64_t>(ahead.rows.size()));
+  const auto begin =
+      ahead.rows.begin() +
+      std::min<int64_t>(first_row - ahead.first, static_cast<int64_t>(ahead.rows.size()));
   const auto end = begin + std::min<int64_t>(size, ahead.rows.end() - begin);
   return Rows(begin, end);
 }

@@ -45,8 +45,8 @@ ArticlePageRow ReadArticlePageRow(const Recordset& rs) {
 }
 
 ArticlePageRow ArticlePageRowOf(std::vector<Variant> values) {
-  if (values.size() != 6) throw DbError("the article page row has " +
-                                        std::to_string(values.size()) + " columns, not 6");
+  if (values.size() != 6)
+    throw DbError("the article page row has " + std::to_string(values.size()) + " columns, not 6");
   return ArticlePageRow{std::move(values[0]), std::move(values[1]), std::move(values[2]),
                         std::move(values[3]), std::move(values[4]), values[5].ToString()};
 }
