@@ -201,12 +201,46 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
     rs.Close();
     return rows;
   }
+  const int64_t first_row = FirstRowOf(current_page, page_size_);
+  if (state_.caches.ListPagesAhead > 1) {
+    bar_ = BuildBar(current_page);
+    return RowsReadAhead(first_row);
+  }
   rs.Open(sql_, conn, 1, 1);
-  rs.SetAbsolutePosition(FirstRowOf(current_page, page_size_));
+  rs.SetAbsolutePosition(first_row);
   bar_ = BuildBar(current_page);
   Rows rows = rs.GetRows(page_size_);
   rs.Close();
   return rows;
+}
+
+Cls_Pagination::Rows Cls_Pagination::RowsReadAhead(int64_t first_row) {
+  RequestCaches::ListRowsWindow& ahead = state_.caches.ListRows;
+  const int64_t size = page_size_;
+  const int64_t held = static_cast<int64_t>(ahead.rows.size());
+  const bool in_window = ahead.sql == sql_ && ahead.total == total_record_ &&
+                         first_row >= ahead.first &&
+                         (first_row + size <= ahead.first + held || ahead.to_end);
+  if (!in_window) {
+    // The pages ahead, up to a bound on the rows held (at least the page).
+    const int64_t want =
+        std::max(size, std::min(size * state_.caches.ListPagesAhead, kMaxRowsAhead));
+    Recordset rs;
+    rs.Open(sql_, *state_.db.Conn, 1, 1);
+    rs.SetAbsolutePosition(first_row);
+    ahead = RequestCaches::ListRowsWindow();
+    ahead.rows = rs.GetRows(want);
+    rs.Close();
+    ahead.sql = sql_;
+    ahead.total = total_record_;
+    ahead.first = first_row;
+    ahead.to_end = static_cast<int64_t>(ahead.rows.size()) < want;
+  }
+  const auto begin =
+      ahead.rows.begin() +
+      std::min<int64_t>(first_row - ahead.first, static_cast<int64_t>(ahead.rows.size()));
+  const auto end = begin + std::min<int64_t>(size, ahead.rows.end() - begin);
+  return Rows(begin, end);
 }
 
 Cls_Pagination::Bar Cls_Pagination::BuildBar(int64_t current_page) const {

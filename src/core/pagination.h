@@ -206,6 +206,11 @@ class Cls_Pagination {
 
   bool StaticLinks() const;
   Bar BuildBar(int64_t current_page) const;
+  // The page's rows from the window of rows read ahead (RequestCaches::ListRows), reading the
+  // window again from first_row when it does not hold them.
+  Rows RowsReadAhead(int64_t first_row);
+  // The most rows a window read ahead holds.
+  static constexpr int64_t kMaxRowsAhead = 2000;
 
   RequestState& state_;
   std::string db_type_;

@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
+#include "platform/db/db_error.h"
 #include "platform/db/recordset.h"
 #include "platform/fs/file_system.h"
 #include "platform/text/vb_text.h"
@@ -41,6 +42,13 @@ bool SiteFileExists(const HostObjects& host, const std::string& path) {
 ArticlePageRow ReadArticlePageRow(const Recordset& rs) {
   return ArticlePageRow{rs["d_id"],      rs["d_classid"],        rs["d_subjectid"],
                         rs["d_addtime"], rs["d_templatepageid"], rs["d_dir"].ToString()};
+}
+
+ArticlePageRow ArticlePageRowOf(std::vector<Variant> values) {
+  if (values.size() != 6)
+    throw DbError("the article page row has " + std::to_string(values.size()) + " columns, not 6");
+  return ArticlePageRow{std::move(values[0]), std::move(values[1]), std::move(values[2]),
+                        std::move(values[3]), std::move(values[4]), values[5].ToString()};
 }
 
 bool WriteArticleHtml(RequestState& state, const Variant& article_id) {

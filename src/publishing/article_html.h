@@ -13,6 +13,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
@@ -41,6 +42,8 @@ struct ArticlePageRow {
 };
 // The row of the recordset standing on a row of kArticlePageColumns.
 ArticlePageRow ReadArticlePageRow(const Recordset& rs);
+// A row of kArticlePageColumns as read whole (Recordset::GetRows), its values in select order.
+ArticlePageRow ArticlePageRowOf(std::vector<Variant> values);
 // What the article pages written in a row (one generation step) share: the parts of the page
 // that do not depend on the article (template_engine.h), and the folders already made (a folder
 // removed meanwhile makes the writes into it fail, which the step reports).

@@ -80,12 +80,12 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
                  ChannelSql(state) + " order by a.d_id asc";
   std::vector<ArticlePageRow> rows;
   {
+    // One window of the select: the step's rows after the ones passed over.
     Recordset rs;
     rs.Open(state.db.Sql, *state.db.Conn, 1, 1);
-    if (!rs.Eof() && skip > 0) rs.Move(skip);
-    while (!rs.Eof() && static_cast<int64_t>(rows.size()) < batch) {
-      rows.push_back(ReadArticlePageRow(rs));
-      rs.MoveNext();
+    if (skip > 0) rs.Move(skip);
+    for (std::vector<Variant>& values : rs.GetRows(batch)) {
+      rows.push_back(ArticlePageRowOf(std::move(values)));
     }
   }
   WriteResult result;

@@ -231,6 +231,15 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
   const Variant class_id = target.kind == ListKind::kClass ? Variant(target.id) : Variant("");
   const Variant subject_id = target.kind == ListKind::kSubject ? Variant(target.id) : Variant("");
   PageValueCache shared;  // the parts that are the same on every page of the list
+  // The list's rows are read ahead for the pages that follow; nothing is written meanwhile.
+  state.caches.ListPagesAhead = last - first + 1;
+  struct ReadAheadEnd {
+    RequestCaches& caches;
+    ~ReadAheadEnd() {
+      caches.ListPagesAhead = 0;
+      caches.ListRows = RequestCaches::ListRowsWindow();
+    }
+  } read_ahead_end{state.caches};
   for (int64_t n = first; n <= last; ++n) {
     const ListFile file = ListPageFile(state.channel, target, n);
     if (file.path.empty()) {

@@ -1,6 +1,8 @@
 #include "site/article_loader.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -199,14 +201,18 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          const Variant& article_id) {
   if (!IsDigits(article_id)) return std::nullopt;
-  const std::string sql =
-      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (select * from "
-      "Vantrel_Article where d_id = " +
-      article_id.ToString() +
-      ") a left outer join (select d_id,d_dir, d_name, d_commentflag, d_commentcheckflag from "
-      "Vantrel_ArticleClass) b on a.d_classid=b.d_id";
+  // Leading zeros count for nothing; an id of more than 18 digits names no article.
+  const std::string digits = article_id.ToString();
+  const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  if (digits.size() - first > 18) return std::nullopt;
+  const int64_t id = first == digits.size() ? 0 : std::stoll(digits.substr(first));
+  // The id is bound, so that every article page runs the same statement text.
   Recordset rs;
-  rs.Open(sql, *db.Conn, 0, 1);
+  rs.Open(
+      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (select * from "
+      "Vantrel_Article where d_id = ?) a left outer join (select d_id,d_dir, d_name, "
+      "d_commentflag, d_commentcheckflag from Vantrel_ArticleClass) b on a.d_classid=b.d_id",
+      {Variant(static_cast<long long>(id))}, *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return std::nullopt;

@@ -22,21 +22,30 @@ const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
 
 // The select of the articles related through the article's own keyword list ("|a|b|"): every
 // approved article of the channel, not in the recycle bin, that shares one of the keywords.
-// "" when the list holds no keyword.
+// "" when the list holds no keyword. The keywords' patterns, the article and the channel are
+// placeholders, their values appended to `params`, so that the pages of a channel share a few
+// statement texts.
 std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
-                          const std::string& article_id, const std::string& channel_id) {
+                          const std::string& article_id, const std::string& channel_id,
+                          std::vector<Variant>* params) {
   std::string condition;
+  std::vector<std::string> patterns;
   for (const std::string& entry : Split(keywords, "|")) {
     std::string keyword = Trim(entry);
     if (keyword.empty()) continue;
     if (!condition.empty()) condition += "or ";
-    condition += " (d_keyword like '%|" + SqlQuote(keyword) + "|%') ";
+    condition += " (d_keyword like ?) ";
+    patterns.push_back("%|" + keyword + "|%");
   }
   if (condition.empty()) return "";
+  params->reserve(params->size() + patterns.size() + 2);
+  for (std::string& pattern : patterns) params->emplace_back(std::move(pattern));
+  params->emplace_back(static_cast<long long>(std::stoll(article_id)));
+  params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
   return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +
-         condition + ") and d_id <> " + article_id +
-         " and d_deleted = false and d_checked = true and d_channelid = " + channel_id +
-         " order by d_addtime desc";
+         condition +
+         ") and d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? "
+         "order by d_addtime desc";
 }
 
 // The select of the articles related through the channel's keyword library: those whose title
@@ -72,8 +81,8 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   bool by_library = false;
   {
     Recordset rs;
-    rs.Open("select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = " + id,
-            *state.db.Conn, 0, 1);
+    rs.Open("select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = ?",
+            {Variant(static_cast<long long>(std::stoll(id)))}, *state.db.Conn, 0, 1);
     if (rs.Eof()) return "";
     title = rs["d_title"].ToString();
     keywords = rs["d_keyword"].ToString();
@@ -92,8 +101,9 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   if (count < 0 || width < 0) return "";
   const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
 
+  std::vector<Variant> params;
   std::string inner = by_library ? LibrarySql(title, top, id, channel_id)
-                                 : OwnKeywordSql(keywords, top, id, channel_id);
+                                 : OwnKeywordSql(keywords, top, id, channel_id, &params);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
@@ -108,7 +118,7 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, params, *state.db.Conn, 0, 1);
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string row_title = rs["d_title"].ToString();

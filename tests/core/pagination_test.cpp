@@ -446,6 +446,39 @@ TEST(PaginationTest, DeepPageReadsOnlyItsWindow) {
   EXPECT_LE(deep_cost, 4);
 }
 
+// A generation step's pages served from rows read ahead: each page holds exactly the rows it reads
+// on its own, across the refill of a full window and at the short last page; a list whose row
+// count changed meanwhile is read again rather than served from the old rows.
+TEST(PaginationTest, PagesReadAheadAreThePagesReadOneByOne) {
+  PagingDb db;
+  db.AddItems(2510);
+  db.state.caches.ListPagesAhead = 200;
+  auto page = [&db](int n, int64_t* statements) {
+    db.SetQuery("Page=" + std::to_string(n));
+    const int64_t before = db.state.db.Conn->statement_count();
+    Cls_Pagination pager(db.state);
+    SetUpQueryPager(pager, 20, 5);
+    Cls_Pagination::Rows rows = pager.ResultSet();
+    *statements = db.state.db.Conn->statement_count() - before;
+    return rows;
+  };
+  int64_t window_reads = 0;
+  for (int n = 1; n <= 126; ++n) {
+    int64_t statements = 0;
+    const Cls_Pagination::Rows rows = page(n, &statements);
+    ASSERT_EQ(IdsOf(rows), db.Ids(OrderedWindow(20, (n - 1) * 20))) << "page " << n;
+    ASSERT_EQ(rows.size(), n == 126 ? 10u : 20u);
+    EXPECT_EQ(rows[0].at(1).ToString(), "item " + std::to_string(rows[0].at(0).ToInt64()));
+    if (statements > 1) ++window_reads;  // more than the count
+  }
+  EXPECT_EQ(window_reads, 2);  // pages 1 and 101
+
+  db.Exec("insert into Items (d_name, d_sort) values ('item new', 5000)");
+  int64_t statements = 0;
+  EXPECT_EQ(IdsOf(page(5, &statements)), db.Ids(OrderedWindow(20, 80)));
+  EXPECT_GT(statements, 1);
+}
+
 TEST(PaginationTest, FailingCountQueryGoesToTheCaller) {
   PagingDb db;
   db.AddItems(3);

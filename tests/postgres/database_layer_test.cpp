@@ -188,6 +188,23 @@ TEST_F(PostgresDatabaseTest, ThePagesDialectRunsTranslated) {
                    "c.d_title like '%'+d.d_name+'%' and c.d_id <> 99 order by c.d_id",
                    "d_title"),
             (Strings{"奥运开幕", "足球联赛"}));
+  // ... and through the article's own keywords, the patterns and ids bound as values (the
+  // keyword list compares without regard to letter case).
+  conn_.Execute("update Vantrel_Article set d_keyword = '|Sport|体育|' where d_id in (2, 3)");
+  conn_.Execute("update Vantrel_Article set d_keyword = '|体育|' where d_id = 4");
+  {
+    Recordset rs;
+    rs.Open(
+        "select a.d_id, a.d_title, b.d_dir from (select top 5 d_id, d_addtime, d_title, "
+        "d_classid from Vantrel_Article where ( (d_keyword like ?) or  (d_keyword like ?) ) and "
+        "d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? order by "
+        "d_addtime desc) a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) "
+        "b on a.d_classid=b.d_id order by a.d_addtime desc",
+        {Variant("%|sport|%"), Variant("%|无此词|%"), Variant(2LL), Variant(1LL)}, conn_, 0, 1);
+    Strings titles;
+    for (; !rs.Eof(); rs.MoveNext()) titles.push_back(rs["d_title"].ToString());
+    EXPECT_EQ(titles, (Strings{"sport news"}));
+  }
   EXPECT_EQ(conn_.Execute("update Vantrel_ArticleClass set d_path = (cstr(d_rootid) + ',' + "
                           "cstr(d_id) + ',') where d_rootid = 1 and d_level <> 0"),
             1);

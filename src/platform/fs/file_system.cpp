@@ -348,10 +348,45 @@ std::optional<std::string> ReadTextFile(const stdfs::path& path, std::error_code
   return GbkToUtf8(*bytes);
 }
 
+namespace {
+
+// A new file written without a name until it is whole: an unnamed file in the target's folder
+// (O_TMPFILE), given the target's name once written, so that the folder gets one new entry
+// instead of a temporary one made and then renamed. False, with nothing left behind, when the
+// file system offers no unnamed files, the name was taken meanwhile or anything else fails; the
+// caller then writes through a named temporary file, which reports the failure if there is one.
+bool WriteNewUnnamed(const stdfs::path& path, std::string_view bytes) {
+#ifdef O_TMPFILE
+  const int fd = open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool linked = false;
+  if (WriteAll(fd, bytes)) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  }
+  // close may be the first to report a failed write: the file then goes again.
+  if (close(fd) != 0 && linked) {
+    unlink(path.c_str());
+    linked = false;
+  }
+  return linked;
+#else
+  (void)path;
+  (void)bytes;
+  return false;
+#endif
+}
+
+}  // namespace
+
 bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
   struct stat old_stat {};
   bool replacing = stat(path.c_str(), &old_stat) == 0;
   if (replacing && S_ISDIR(old_stat.st_mode)) return Fail(error, std::errc::is_a_directory);
+  if (!replacing && WriteNewUnnamed(path, bytes)) {
+    NoteCreated(path);
+    return Succeed(error);
+  }
   TempFile temp(path);
   if (!temp.ok()) return Fail(error, temp.error());
   if (replacing) temp.KeepModeOf(old_stat);

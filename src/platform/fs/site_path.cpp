@@ -36,10 +36,12 @@ constexpr int64_t kRacyWindowNs = 2'000'000'000;
 // holds at least kLargeFolder names, and for at least kFillingReuse while this process is filling
 // the folder (it has noted a name there since the reading). Names it holds are confirmed on the
 // disk as always; what can be missed is only a case variant that another process made in that
-// short while. Other folders are read again after every change.
+// short while. Other folders are read again after every change. kFillingReuse is long enough
+// that a generation writing its pages round the class folders in turn (each folder changing
+// every few milliseconds) reads each folder a few times a second, not once for every file.
 constexpr size_t kLargeFolder = 1000;
 constexpr int64_t kReuseFactor = 20;
-constexpr int64_t kFillingReuseNs = 5'000'000;
+constexpr int64_t kFillingReuseNs = 250'000'000;
 // Names created while a folder is being read are added to the listing afterwards from the last
 // kRecentNotes names noted there.
 constexpr size_t kRecentNotes = 64;

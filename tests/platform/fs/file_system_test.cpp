@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <regex>
@@ -130,6 +131,38 @@ TEST(WriteFileTest, ConcurrentWritersLeaveOneWholeContent) {
   EXPECT_EQ(torn, 0);
   EXPECT_NE(std::find(contents.begin(), contents.end(), Slurp(file)), contents.end());
   EXPECT_EQ(NamesIn(site.path()), std::set<std::string>{"index.html"});
+}
+
+// A new file is written unnamed and then linked in: it gets the mode a created file gets, and
+// writers racing to create the same name all succeed (the loser replaces the winner's file)
+// with one whole content and nothing else left in the folder.
+TEST(WriteFileTest, NewFilesGetTheCreatedModeAndRacingCreatorsAllSucceed) {
+  TempFolder site;
+  const mode_t mask = umask(0);
+  umask(mask);
+  ASSERT_TRUE(WriteFile(site.path() / "new.html", "x"));
+  struct stat made {};
+  ASSERT_EQ(stat((site.path() / "new.html").c_str(), &made), 0);
+  EXPECT_EQ(made.st_mode & 07777, 0666 & ~mask);
+
+  stdfs::path file = site.path() / "race.html";
+  std::vector<std::string> contents;
+  for (int i = 0; i < 6; ++i)
+    contents.push_back(std::string(50000 + i, static_cast<char>('a' + i)));
+  std::atomic<int> failed{0};
+  for (int round = 0; round < 20; ++round) {
+    stdfs::remove(file);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 6; ++i) {
+      writers.emplace_back([&, i] {
+        if (!WriteFile(file, contents[i])) ++failed;
+      });
+    }
+    for (auto& writer : writers) writer.join();
+    ASSERT_NE(std::find(contents.begin(), contents.end(), Slurp(file)), contents.end());
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(NamesIn(site.path()), (std::set<std::string>{"new.html", "race.html"}));
 }
 
 TEST(WriteFileTest, FilesWrittenIntoALargeFolderAreFoundInAnyCaseAtOnce) {
