@@ -1,10 +1,16 @@
 #include "core/site_upgrade.h"
 
+#include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 
 namespace folirex {
 
 void UpgradeSiteRows(Connection& conn) {
+  // The related-articles index of the schema scripts: a site made before it publishes and shows
+  // its article pages correctly without it, only far slower.
+  conn.session().ExecuteNative(
+      "CREATE INDEX IF NOT EXISTS idx_article_related ON Vantrel_Article (d_channelid, d_deleted, "
+      "d_checked, d_addtime, d_keyword)");
   if (conn.ExecuteScalar("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'")
           .ToInt64Or(0) > 0) {
     return;

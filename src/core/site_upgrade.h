@@ -9,6 +9,9 @@
 // not given back at the next start. Safe on both database forms and from several hosts at once
 // (the catalogue's unique code refuses a second insert, whose transaction then rolls back).
 // Failures throw DbError.
+//
+// It also makes the index of the related-articles lookup that later schema scripts hold
+// (idx_article_related), when the database lacks it.
 #ifndef FOLIREX_CORE_SITE_UPGRADE_H_
 #define FOLIREX_CORE_SITE_UPGRADE_H_
 

@@ -1,6 +1,7 @@
 // A site made before the advertisement page, opened by `folirex serve` on both database forms:
 // the page's function code is added to the catalogue and granted to the accounts that may grant
-// rights, once; a grant withdrawn afterwards stays withdrawn at the next start.
+// rights, once; a grant withdrawn afterwards stays withdrawn at the next start; the
+// related-articles index is made.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,11 +17,12 @@ class SiteUpgradeTest : public BothFormsSiteTest {
  protected:
   SiteUpgradeTest() : BothFormsSiteTest(Console::kSignedOut) {}
 
-  // The rows of an older site: no XT_Manage_AD anywhere. Besides admin, "chief" may grant rights
+  // The rows of an older site: no XT_Manage_AD anywhere, no related-articles index. Besides admin, "chief" may grant rights
   // and "clerk" may only manage accounts.
   void Seed() override {
     Exec("delete from Vantrel_ManagerFunction where d_functioncode = 'XT_Manage_AD'");
     Exec("delete from Vantrel_Function where d_code = 'XT_Manage_AD'");
+    Exec("drop index idx_article_related");
     for (const char* name : {"chief", "clerk"}) {
       Exec("insert into Vantrel_Admin (d_name, d_password, d_adduser) values (?, ?, 'admin')",
            {Variant(name), Variant(MD5("password1"))});
@@ -59,6 +61,11 @@ TEST_P(SiteUpgradeTest, TheAdvertisementRightIsAddedOnceToThoseWhoMayGrantRights
   EXPECT_EQ(AdPage("chief", "password1"), "");
   EXPECT_EQ(AdPage("clerk", "password1"), "?m=admin_error&errnum=1");
   EXPECT_EQ(Grants("clerk"), 0);
+  EXPECT_EQ(Value(GetParam() == Engine::kPostgres
+                      ? "select count(*) from pg_indexes where indexname = 'idx_article_related'"
+                      : "select count(*) from sqlite_schema where name = 'idx_article_related'")
+                .ToInt64(),
+            1);
 
   // Withdrawn from chief, the right is not given back when the site is opened again, and
   // nothing is added twice.
