@@ -96,13 +96,12 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
   const bool bound = failure == std::errc() && end == id_text.data() + id_text.size();
   const std::string key = bound ? "?" : id_text;
   std::string inner =
-      previous
-          ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id < " +
-                key + " and d_deleted = false and d_checked = true order by d_id desc"
-          : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id > " +
-                key + " and d_deleted = false and d_checked = true order by d_id";
+      previous ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                 "d_id < " +
+                     key + " and d_deleted = false and d_checked = true order by d_id desc"
+               : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                 "d_id > " +
+                     key + " and d_deleted = false and d_checked = true order by d_id";
   const std::string sql =
       std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
                            : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
