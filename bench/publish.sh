@@ -4,7 +4,10 @@
 # and prints pages per second and the server's peak memory. Then it serves one generated article
 # page with folirex and, when installed, with nginx, and prints both rates.
 #   bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS] [--tmp DIR]
+#                    [--bin DIR]
 # --tmp DIR puts the site in DIR (default /tmp), e.g. /dev/shm to leave the disk's file system out.
+# --bin DIR runs the folirex and folirex-seed found in DIR (e.g. copies of an earlier build, to
+# measure two versions in alternating rounds) instead of building build-bench.
 # Needs curl and sqlite3; wrk (Debian package "wrk") and nginx for the serving rows. Everything
 # runs on 127.0.0.1.
 set -euo pipefail
@@ -15,8 +18,9 @@ batch=1250
 parallel=8
 duration=10
 tmp=/tmp
+bin_dir=""
 usage="usage: bench/publish.sh [--articles N] [--batch N] [--parallel N] [--duration SECONDS]
-                        [--tmp DIR]"
+                        [--tmp DIR] [--bin DIR]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
@@ -24,6 +28,7 @@ while [ $# -gt 0 ]; do
     --parallel) parallel="$2"; shift 2 ;;
     --duration) duration="$2"; shift 2 ;;
     --tmp) tmp="$2"; shift 2 ;;
+    --bin) bin_dir="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -31,9 +36,16 @@ for n in "$articles" "$batch" "$parallel" "$duration"; do
   [[ $n =~ ^[0-9]+$ ]] && [ "$n" -ge 1 ] || { echo "$usage" >&2; exit 2; }
 done
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed >/dev/null
-bin="$repo/build-bench/folirex"
+if [ -n "$bin_dir" ]; then
+  bin="$(cd "$bin_dir" && pwd)/folirex"
+  seed="$(cd "$bin_dir" && pwd)/folirex-seed"
+else
+  cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/null
+  cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed >/dev/null
+  bin="$repo/build-bench/folirex"
+  seed="$repo/build-bench/bench/folirex-seed"
+fi
+[ -x "$bin" ] && [ -x "$seed" ] || { echo "no folirex or folirex-seed to run" >&2; exit 2; }
 
 work="$(mktemp -d "$tmp/folirex-publish.XXXXXX")"
 server_pid=""
@@ -50,7 +62,7 @@ trap 'exit 130' INT TERM
 printed="$("$bin" init "$work/site")"
 admin="$(sed -n 's/^Administrator:[[:space:]]*//p' <<<"$printed")"
 password="$(sed -n 's/^Password:[[:space:]]*//p' <<<"$printed")"
-build-bench/bench/folirex-seed "$work/site" --articles "$articles" --channels 1 >/dev/null
+"$seed" "$work/site" --articles "$articles" --channels 1 >/dev/null
 db="$work/site/data/site.db"
 sqlite3 "$db" "update Vantrel_Channel set d_generatehtml = 1, d_groupnum = $batch where d_id = 1"
 
@@ -108,8 +120,9 @@ echo "server peak memory: $memory"
 # time gives the rate it would reach on otherwise idle cores.
 echo "server CPU: $cpu s = $(awk -v p="$pages" -v c="$cpu" 'BEGIN{printf "%.0f", p / c}') pages per CPU second; load average now: $(cut -d' ' -f1 /proc/loadavg)"
 
-# Serving a generated page: folirex, then nginx on the same files.
-page="$(find "$work/site/Article" -name '*.html' -path '*c1_*' -print -quit)"
+# Serving a generated article page (its name is the article's id; the class folders also hold
+# the list pages): folirex, then nginx on the same files.
+page="$(find "$work/site/Article" -path '*c1_*' -regex '.*/[0-9]+\.html' -print -quit)"
 path="${page#"$work/site"}"
 if command -v wrk >/dev/null; then
   rps() { wrk -t2 -c16 -d"${duration}s" "$1" 2>/dev/null | awk '/Requests\/sec/{print $2}'; }

@@ -1,6 +1,8 @@
 #include "site/location_path.h"
 
+#include <charconv>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/select_boxes.h"
@@ -85,15 +87,21 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;
   if (!IsDigits(article_id)) return kNoNeighbour;
+  // The id is bound, so that one prepared statement serves every page; an id too long for a
+  // number keeps its digits in the text, as it matches the same rows either way.
+  const std::string id_text = article_id.ToString();
+  long long id_value = 0;
+  const auto [end, failure] =
+      std::from_chars(id_text.data(), id_text.data() + id_text.size(), id_value);
+  const bool bound = failure == std::errc() && end == id_text.data() + id_text.size();
+  const std::string key = bound ? "?" : id_text;
   std::string inner =
-      previous
-          ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id < " +
-                article_id.ToString() +
-                " and d_deleted = false and d_checked = true order by d_id desc"
-          : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id > " +
-                article_id.ToString() + " and d_deleted = false and d_checked = true order by d_id";
+      previous ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                 "d_id < " +
+                     key + " and d_deleted = false and d_checked = true order by d_id desc"
+               : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                 "d_id > " +
+                     key + " and d_deleted = false and d_checked = true order by d_id";
   const std::string sql =
       std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
                            : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
@@ -101,7 +109,11 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
       ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id";
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  if (bound) {
+    rs.Open(sql, {Variant(id_value)}, *state.db.Conn, 0, 1);
+  } else {
+    rs.Open(sql, *state.db.Conn, 0, 1);
+  }
   if (rs.Eof()) {
     rs.Close();
     return kNoNeighbour;

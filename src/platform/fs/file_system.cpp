@@ -84,6 +84,8 @@ class FileDescriptor {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  // Hands the descriptor over, e.g. to close it where its result counts.
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -350,43 +352,84 @@ std::optional<std::string> ReadTextFile(const stdfs::path& path, std::error_code
 
 namespace {
 
-// A new file written without a name until it is whole: an unnamed file in the target's folder
-// (O_TMPFILE), given the target's name once written, so that the folder gets one new entry
-// instead of a temporary one made and then renamed. False, with nothing left behind, when the
-// file system offers no unnamed files, the name was taken meanwhile or anything else fails; the
-// caller then writes through a named temporary file, which reports the failure if there is one.
-bool WriteNewUnnamed(const stdfs::path& path, std::string_view bytes) {
+// How a write through an unnamed file ended.
+enum class UnnamedWrite {
+  kWritten,   // the target holds the new bytes
+  kFailed,    // it could not be written and never will be (error set)
+  kNotTried,  // no unnamed file or no link to it; nothing left behind
+};
+
+// A file written without a name until it is whole: an unnamed file in the target's folder
+// (O_TMPFILE), given the target's name once written, so that a new target gets one new entry
+// instead of a temporary one made and then renamed. The name is not looked up first (each look-up
+// of a name the folder lacks waits for the folder's lock, which the other writers filling it hold
+// to link their files); when the target exists, the written file gets the old one's permission
+// bits and a temporary name, and replaces it by a rename. kNotTried when the file system offers
+// no unnamed files or anything else fails; the caller then writes through a named temporary
+// file, which reports the failure if there is one.
+UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes,
+                          std::error_code* error) {
 #ifdef O_TMPFILE
-  const int fd = open(FolderOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool linked = false;
-  if (WriteAll(fd, bytes)) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    linked = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  const stdfs::path folder = FolderOf(path);
+  FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (!fd.valid() || !WriteAll(fd.get(), bytes)) return UnnamedWrite::kNotTried;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    // close may be the first to report a failed write: the file then goes again.
+    if (close(fd.release()) != 0) {
+      unlink(path.c_str());
+      return UnnamedWrite::kNotTried;
+    }
+    NoteCreated(path);
+    Succeed(error);
+    return UnnamedWrite::kWritten;
   }
-  // close may be the first to report a failed write: the file then goes again.
-  if (close(fd) != 0 && linked) {
-    unlink(path.c_str());
-    linked = false;
+  if (errno != EEXIST) return UnnamedWrite::kNotTried;
+  struct stat old_stat {};
+  if (stat(path.c_str(), &old_stat) != 0) return UnnamedWrite::kNotTried;
+  if (S_ISDIR(old_stat.st_mode)) {
+    Fail(error, std::errc::is_a_directory);
+    return UnnamedWrite::kFailed;
   }
-  return linked;
+  if (S_ISREG(old_stat.st_mode)) fchmod(fd.get(), old_stat.st_mode & 07777);
+  stdfs::path temp;
+  for (int attempt = 0; attempt < kTempNameTries && temp.empty(); ++attempt) {
+    stdfs::path candidate = folder / TempName();
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temp = std::move(candidate);
+    } else if (errno != EEXIST) {
+      break;
+    }
+  }
+  if (temp.empty()) return UnnamedWrite::kNotTried;
+  if (close(fd.release()) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
+    unlink(temp.c_str());
+    return UnnamedWrite::kNotTried;
+  }
+  Succeed(error);
+  return UnnamedWrite::kWritten;
 #else
   (void)path;
   (void)bytes;
-  return false;
+  (void)error;
+  return UnnamedWrite::kNotTried;
 #endif
 }
 
 }  // namespace
 
 bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
+  switch (WriteUnnamed(path, bytes, error)) {
+    case UnnamedWrite::kWritten:
+      return true;
+    case UnnamedWrite::kFailed:
+      return false;
+    case UnnamedWrite::kNotTried:
+      break;
+  }
   struct stat old_stat {};
   bool replacing = stat(path.c_str(), &old_stat) == 0;
   if (replacing && S_ISDIR(old_stat.st_mode)) return Fail(error, std::errc::is_a_directory);
-  if (!replacing && WriteNewUnnamed(path, bytes)) {
-    NoteCreated(path);
-    return Succeed(error);
-  }
   TempFile temp(path);
   if (!temp.ok()) return Fail(error, temp.error());
   if (replacing) temp.KeepModeOf(old_stat);
