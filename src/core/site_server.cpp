@@ -41,16 +41,25 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   }
 }
 
+namespace {
+
+// The database settings of the site's settings file, for a state opened outside a request.
+void UseSiteDatabase(DatabaseState& db, const SiteSettings& settings) {
+  db.DbType = settings.DbType;
+  db.DBPath = settings.DBPath;
+  db.DBUser = settings.DBUser;
+  db.DBPwd = settings.DBPwd;
+  db.DBServer = settings.DBServer;
+}
+
+}  // namespace
+
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
                            std::string* error) {
   Server server(site, "/");
   RequestState state;
   state.host.Server = &server;
-  state.db.DbType = settings.DbType;
-  state.db.DBPath = settings.DBPath;
-  state.db.DBUser = settings.DBUser;
-  state.db.DBPwd = settings.DBPwd;
-  state.db.DBServer = settings.DBServer;
+  UseSiteDatabase(state.db, settings);
   if (!TryOpenDatabase(state.db, state.host)) {
     *error = "cannot open the site's database";
     return false;
@@ -65,7 +74,7 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   try {
     UpgradeSiteRows(*state.db.Conn);
   } catch (const std::exception& e) {
-    *error += std::string(ok ? "" : "; ") + "cannot add the rights a newer page needs: " + e.what();
+    *error += std::string(ok ? "" : "; ") + "cannot bring the site up to date: " + e.what();
     ok = false;
   }
   CloseDatabase(state.db);
@@ -76,11 +85,7 @@ std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings
   Server server(site, "/");
   RequestState state;
   state.host.Server = &server;
-  state.db.DbType = settings.DbType;
-  state.db.DBPath = settings.DBPath;
-  state.db.DBUser = settings.DBUser;
-  state.db.DBPwd = settings.DBPwd;
-  state.db.DBServer = settings.DBServer;
+  UseSiteDatabase(state.db, settings);
   std::string dir = "/";
   if (TryOpenDatabase(state.db, state.host)) {
     try {

@@ -703,19 +703,6 @@ ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel
                              const Variant& subject_id, const Variant& page_number,
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
-                             const Variant& search_order, const Variant& notice_id) {
-  return ParseTemplatePage(state, channel, skin, template_text, page_type, generate_html,
-                           article_id, class_id, subject_id, page_number, page_size, search_type,
-                           search_class, search_keyword, search_order, notice_id, nullptr);
-}
-
-ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
-                             const PageSkin& skin, std::string& template_text,
-                             const Variant& page_type, const Variant& generate_html,
-                             const Variant& article_id, const Variant& class_id,
-                             const Variant& subject_id, const Variant& page_number,
-                             const Variant& page_size, const Variant& search_type,
-                             const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id,
                              PageValueCache* shared) {
   PageRender render(state, channel, skin, LCase(page_type.ToString()), generate_html, article_id,

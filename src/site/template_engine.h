@@ -102,18 +102,8 @@ struct ParsedPage {
   std::string article_pages;
 };
 
-// ParseTemplate, with the article's content pages.
-ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
-                             const PageSkin& skin, std::string& template_text,
-                             const Variant& page_type, const Variant& generate_html,
-                             const Variant& article_id, const Variant& class_id,
-                             const Variant& subject_id, const Variant& page_number,
-                             const Variant& page_size, const Variant& search_type,
-                             const Variant& search_class, const Variant& search_keyword,
-                             const Variant& search_order, const Variant& notice_id);
-
-// ParseTemplatePage drawing the values it can share from `shared` (null: none shared), which
-// must outlive the call.
+// ParseTemplate, with the article's content pages, drawing the values it can share from
+// `shared` (null: none shared), which must outlive the call.
 ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
                              const PageSkin& skin, std::string& template_text,
                              const Variant& page_type, const Variant& generate_html,
@@ -122,7 +112,7 @@ ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel
                              const Variant& page_size, const Variant& search_type,
                              const Variant& search_class, const Variant& search_keyword,
                              const Variant& search_order, const Variant& notice_id,
-                             PageValueCache* shared);
+                             PageValueCache* shared = nullptr);
 
 }  // namespace folirex
 
