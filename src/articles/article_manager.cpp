@@ -89,15 +89,11 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
       (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(engine)) + where;
   std::shared_ptr<const std::vector<int64_t>> ids;
   if (!search.title.empty()) {
-    EnsureListStructures(conn);
-    const std::string index_condition = ArticleTextIndexCondition(engine, "d_title", search.title);
-    const std::string narrowed =
-        ArticleSourceNarrowed(engine, index_condition) + where + index_condition;
+    const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, where, listed,
+                                                     RequestedPage(state.host.Request), kPageSize);
+    const std::string& narrowed = found.narrowed;
+    const int64_t matches = found.matches, list = found.list, page = found.page;
     count_sql = "select count(*) from " + narrowed;
-    const int64_t matches = CachedCount(conn, count_sql);
-    const int64_t list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
-    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
-                                           (matches + kPageSize - 1) / kPageSize);
     // More matches than the id cache keeps: the live list reads its page in the order of time
     // rather than sorting every match each time.
     if (!KeywordReadsListInOrder(matches, list, page, kPageSize) &&

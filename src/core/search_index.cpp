@@ -1,5 +1,6 @@
 #include "core/search_index.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -122,6 +123,21 @@ bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_
   const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
                          static_cast<double>(list) / static_cast<double>(matches > 0 ? matches : 1);
   return scanned < static_cast<double>(matches);
+}
+
+KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
+                                   const std::string& keyword, const std::string& where,
+                                   const std::string& listed, int64_t requested_page,
+                                   int64_t page_size) {
+  EnsureListStructures(conn);
+  const std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+  KeywordMatches found;
+  found.narrowed = ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
+  found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);
+  found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+  found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
+                                 (found.matches + page_size - 1) / page_size);
+  return found;
 }
 
 }  // namespace folirex

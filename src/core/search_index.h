@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/db/connection.h"
 #include "platform/db/db_error.h"
 
 namespace folirex {
@@ -47,6 +48,25 @@ bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;
+
+// A keyword's rows among a list's: `narrowed`, what follows "from" in a select of them (the
+// list's where clause with the like, then the index condition); `matches`, their count and
+// `list`, the count of the list without the keyword, both kept against the article data version
+// (CachedCount); `page`, the requested page within the matches' pages.
+struct KeywordMatches {
+  std::string narrowed;
+  int64_t matches = 0;
+  int64_t list = 0;
+  int64_t page = 1;
+};
+
+// KeywordMatches for `column` like '%keyword%': `where` holds the list's conditions and the like,
+// `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
+// structures first.
+KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
+                                   const std::string& keyword, const std::string& where,
+                                   const std::string& listed, int64_t requested_page,
+                                   int64_t page_size);
 
 }  // namespace folirex
 

@@ -116,15 +116,11 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   std::string rows_source = "Vantrel_Article " + condition;
   std::shared_ptr<const std::vector<int64_t>> ids;
   if (!keyword.empty()) {
-    EnsureListStructures(conn);
-    const std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
-    const std::string narrowed =
-        ArticleSourceNarrowed(conn.engine(), index_condition) + condition + index_condition;
-    count_sql = "select Count(*) from " + narrowed;
-    const int64_t matches = CachedCount(conn, count_sql);
-    const int64_t list = CachedCount(conn, "select Count(*) from Vantrel_Article " + listed);
-    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
-                                           (matches + 19) / 20);
+    const KeywordMatches found = CountKeywordMatches(conn, column, keyword, condition, listed,
+                                                     RequestedPage(state.host.Request), 20);
+    const std::string& narrowed = found.narrowed;
+    const int64_t matches = found.matches, list = found.list, page = found.page;
+    count_sql = "select count(*) from " + narrowed;
     // The list read in its order, each row tested, where an index or the table itself holds
     // that order: in the order of time from the index that holds the texts beside the time, in
     // the order of ids from the table, whose every article that reading passes over. The order
