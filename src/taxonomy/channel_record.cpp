@@ -286,7 +286,7 @@ bool IsChannelFolderName(std::string_view name) {
 
 bool IsReservedChannelFolder(std::string_view name) {
   if (name.empty()) return false;
-  if (IsReservedSiteFolder(name)) return true;
+  if (IsReservedFolderPath(name)) return true;
   std::string lower = LCase(name);
   for (std::string_view reserved : kChannelOnlyReserved) {
     if (lower == reserved) return true;

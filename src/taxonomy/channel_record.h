@@ -87,8 +87,8 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
 // A channel or upload folder name: 1 to 50 ASCII letters.
 bool IsChannelFolderName(std::string_view name);
 
-// A name a channel folder may never take, in any letter case: the site's own folders and those
-// the console keeps for itself.
+// A name a channel folder may never take, in any letter case: the site's own folders and file
+// names (IsReservedFolderPath) and those the console keeps for itself.
 bool IsReservedChannelFolder(std::string_view name);
 
 // True when `name` (letter case ignored) is the folder of a channel other than `except_id`, or

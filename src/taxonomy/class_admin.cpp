@@ -98,8 +98,8 @@ std::string ScriptText(std::string_view text) {
 }
 
 // The folder rule of a class: plain segments, within the length, never a folder the site or the
-// channel keeps for itself (the site's own folders, the channel's uploads, another channel's
-// folder or one that holds it).
+// channel keeps for itself (the site's own folders and file names, the channel's uploads, another
+// channel's folder or one that holds it).
 void CheckClassDir(RequestState& state, const std::string& dir) {
   if (dir.size() > kMaxDirLength || !IsPlainFolderPath(dir)) {
     AlertBack(state,
@@ -107,7 +107,7 @@ void CheckClassDir(RequestState& state, const std::string& dir) {
   }
   const std::string first = LCase(dir.substr(0, dir.find('/')));
   const std::string uploads = LCase(Trim(state.channel.UploadDir.ToString()));
-  bool reserved = IsReservedSiteFolder(dir) || (!uploads.empty() && first == uploads);
+  bool reserved = IsReservedFolderPath(dir) || (!uploads.empty() && first == uploads);
   if (!reserved) {
     const std::string key = LCase(state.channel.ChannelDir + dir);
     Recordset rs;

@@ -51,7 +51,7 @@ TEST_F(NaviMenuConsoleTest, ItemsAreAddedEditedMovedAndDeletedFromTheList) {
   std::string list = site_.Get(kPage).text;
   EXPECT_TRUE(Contains(list, "<b>新闻</b></a>[3]"));
   EXPECT_TRUE(Contains(list, "tree_folder3.gif"));
-  EXPECT_TRUE(Contains(list, "onclick=\"return naviPost(this"));
+  EXPECT_TRUE(Contains(list, "onclick=\"return consolePost(this"));
   // "添加子类" preselects its item as the parent.
   std::string add =
       site_.Get(kPage + "&action=add&typeflag=1&id=" + std::to_string(Item("国内"))).text;

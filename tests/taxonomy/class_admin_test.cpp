@@ -114,7 +114,11 @@ TEST_F(ClassPageTest, SaveAddsAClassAfterItsParentsLastDescendantAndRefusesBadIn
                          "提示：目录只能使用字母"))
         << dir;
   }
-  for (const char* dir : {"Admin", "skin/x", "JS", "uploadfile", "UploadFile/2026", "mag"}) {
+  // Besides the site's folders, the names of files the channel writes into a folder (first,
+  // redirect, folder and list pages) and of the site's own files, in any segment.
+  for (const char* dir : {"Admin", "skin/x", "JS", "uploadfile", "UploadFile/2026", "mag",
+                          "default.html", "Default.ASP", "index.html", "a/index.htm",
+                          "folirex.conf", "site.db", "x/site.db-wal", "List_5.shtml"}) {
     EXPECT_TRUE(Contains(refused({{"d_pid", pid}, {"d_name", "新"}, {"d_dir", dir}}),
                          "提示：该目录名为系统保留目录，请换一个！"))
         << dir;
