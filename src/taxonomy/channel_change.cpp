@@ -194,22 +194,21 @@ struct LeavingTemplates {
 // Whether a row outside the deleted channels names the set (or page) `id`.
 bool NamedOutside(Connection& conn, const IdList& list, bool set, int64_t id) {
   const std::string outside = " not in (" + list.sql + ")";
-  const std::vector<std::string> counts =
-      set ? std::vector<std::string>{"select count(*) from Vantrel_Channel where d_templateid = ? "
-                                     "and d_id" +
-                                     outside}
-          : std::vector<std::string>{
-                "select count(*) from Vantrel_TemplateAndPage where d_pageid = ? and d_channelid" +
-                    outside,
-                "select count(*) from Vantrel_ArticleClass where d_templatepageid = ? and "
-                "d_channelid" +
-                    outside,
-                "select count(*) from Vantrel_ArticleSubject where d_templatepageid = ? and "
-                "d_channelid" +
-                    outside,
-                "select count(*) from Vantrel_Article where d_templatepageid = ? and d_channelid" +
-                    outside,
-                "select count(*) from Vantrel_Config where d_templatepageid = ?"};
+  std::vector<std::string> counts;
+  if (set) {
+    counts.push_back("select count(*) from Vantrel_Channel where d_templateid = ? and d_id" +
+                     outside);
+  } else {
+    counts.push_back("select count(*) from Vantrel_Config where d_templatepageid = ?");
+    counts.push_back(
+        "select count(*) from Vantrel_TemplateAndPage where d_pageid = ? and d_channelid" +
+        outside);
+    for (const char* table :
+         {"Vantrel_ArticleClass", "Vantrel_ArticleSubject", "Vantrel_Article"}) {
+      counts.push_back(std::string("select count(*) from ") + table +
+                       " where d_templatepageid = ? and d_channelid" + outside);
+    }
+  }
   for (const std::string& count : counts) {
     if (conn.ExecuteScalar(count, {Id(id)}).ToInt64Or(0) > 0) return true;
   }

@@ -203,13 +203,18 @@ TEST_F(ChannelChangeTest, DeletionRepointsWhatOtherChannelsUseAndTheirPagesStayW
     EXPECT_TRUE(Contains(site_.Page(url), "模板" + std::to_string(page_of(11, type)) + "<")) << url;
   }
 
-  // Without a system set outside the channel to take the place of its set, nothing goes.
-  site_.Sql("update Vantrel_Template set d_sysflag = 0 where d_channelid <> 11");
-  EXPECT_TRUE(Contains(
-      AlertText(site_.Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}}).text),
-      "没有可以代替的系统模板"));
-  EXPECT_EQ(Count("select count(*) from Vantrel_Channel where d_id = 11"), 1);
-  site_.Sql("update Vantrel_Template set d_sysflag = -1 where d_id = 1");
+  // Without a system set, or a system page of a type, outside the channel to take the place of
+  // one that a remaining row names, nothing goes.
+  for (const auto& [table, kind] : std::vector<std::pair<std::string, std::string>>{
+           {"Vantrel_Template", "1 = 1"}, {"Vantrel_TemplatePage", "d_type = 'search'"}}) {
+    site_.Sql("update " + table + " set d_sysflag = 0 where d_channelid <> 11 and " + kind);
+    EXPECT_TRUE(Contains(
+        AlertText(site_.Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}}).text),
+        "没有可以代替的系统模板"))
+        << table;
+    EXPECT_EQ(Count("select count(*) from Vantrel_Channel where d_id = 11"), 1);
+    site_.Sql("update " + table + " set d_sysflag = -1 where d_channelid <> 11 and " + kind);
+  }
 
   HttpAnswer answer = site_.Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}});
   EXPECT_TRUE(Contains(answer.text, "删除频道成功！")) << answer.text;
