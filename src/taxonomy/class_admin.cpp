@@ -331,12 +331,10 @@ void WriteClassForm(RequestState& state, const ClassUrls& urls, const ClassFormV
                       ">是 <input type=\"radio\" name=\"d_addarticleflag\" value=\"0\"" +
                       checked(!v.add_article) + ">否",
                   "", "有子分类时是否可以在此分类添加文章");
-  html += FormRow("使用的模板：",
-                  BuildSelect(state.db, "d_templatepageid", {}, {}, v.template_page,
-                              "select d_name, d_id from Vantrel_TemplatePage where d_type = "
-                              "'classlist' order by d_id",
-                              "默认"),
-                  "", "默认是采用系统频道中设置的模板");
+  html += FormRow(
+      "使用的模板：",
+      BuildTemplateSelect(state.db, "d_templatepageid", "classlist", v.template_page, "默认"), "",
+      "默认是采用系统频道中设置的模板");
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确\u3000定\"> "
       "<input type=\"reset\" value=\"返 回\" onclick=\"location.href='" +
