@@ -1,5 +1,5 @@
 // A collection project: the row of Vantrel_CollectProject with its twenty rule columns, read by
-// the steps, the test run and the project page, and the fetch rules that follow from it.
+// the steps, the test run and the project page, and the limits of what a collection request fetches.
 //
 // Request thread only; reads on the connection given. Database failures throw DbError.
 #ifndef FOLIREX_COLLECTION_COLLECT_PROJECT_H_
@@ -48,7 +48,7 @@ std::optional<CollectProject> LoadCollectProject(Connection& conn, int64_t id,
 
 // How big and how slow a remote answer may be, and where it may come from. Pages and pictures
 // have caps of their own; the picture cap is the collector's fixed 5,120,000 bytes. A content
-// step, its pictures included, takes at most step_seconds and saves at most max_images pictures.
+// step, its pictures included, takes at most step_time and saves at most max_images pictures.
 struct CollectLimits {
   int timeout_seconds = 30;
   int connect_timeout_seconds = 10;
