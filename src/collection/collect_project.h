@@ -1,5 +1,5 @@
 // A collection project: the row of Vantrel_CollectProject with its twenty rule columns, read by
-// the steps, the test run and the project page, and the limits of what a collection request fetches.
+// the steps, the test run and the project page; and the limits of what collection fetches.
 //
 // Request thread only; reads on the connection given. Database failures throw DbError.
 #ifndef FOLIREX_COLLECTION_COLLECT_PROJECT_H_
