@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/net/target_address.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -57,6 +58,14 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->trusted_proxies = value;
     } else if (key == "maxconnections") {
       settings->max_connections = value;
+    } else if (key == "collectallownetworks") {
+      std::string bad;
+      if (!NetworkList().Parse(value, &bad)) {
+        *error = file.string() + ":" + std::to_string(number) + ": CollectAllowNetworks: '" + bad +
+                 "' is not an address or network";
+        return false;
+      }
+      settings->collect_allow_networks = value;
     } else {
       *error = file.string() + ":" + std::to_string(number) + ": unknown setting " + key;
       return false;
@@ -79,7 +88,10 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "MailServer=" << settings.mail_server << "\n"
       << "# Reverse proxies (addresses, comma-separated) whose X-Forwarded-For names the client.\n"
       << "TrustedProxies=" << settings.trusted_proxies << "\n"
-      << "MaxConnections=" << settings.max_connections << "\n";
+      << "MaxConnections=" << settings.max_connections << "\n"
+      << "# Private or local networks (addresses, CIDR blocks, comma-separated) that article\n"
+      << "# collection may fetch from; empty: public addresses only.\n"
+      << "CollectAllowNetworks=" << settings.collect_allow_networks << "\n";
   std::filesystem::path temp = file;
   temp += ".tmp";
   {

@@ -1,6 +1,7 @@
 // The site's settings file, folirex.conf: the five database settings the host page used to set
 // on the component, where to listen, the machine's mail server, the proxies whose
-// X-Forwarded-For names the client, and the bound on open connections. One "Key=Value" per line;
+// X-Forwarded-For names the client, the bound on open connections, and the networks article
+// collection may reach besides public addresses. One "Key=Value" per line;
 // blank lines and lines starting with "#" are ignored; keys are matched without regard to case.
 #ifndef FOLIREX_CORE_SETTINGS_FILE_H_
 #define FOLIREX_CORE_SETTINGS_FILE_H_
@@ -24,12 +25,16 @@ struct SiteSettings {
   std::string trusted_proxies;
   // Open connections at most (a number from 1 to 1000000).
   std::string max_connections = "10000";
+  // Networks that article collection may fetch from although they are private or local
+  // (addresses and CIDR blocks, separated by commas); empty: public addresses only.
+  std::string collect_allow_networks;
 };
 
 inline constexpr const char* kSettingsFileName = "folirex.conf";
 
 // Reads the file; false with a one-line reason in *error when it cannot be read or holds a line
-// that is not "Key=Value" or an unknown key.
+// that is not "Key=Value", an unknown key, or a CollectAllowNetworks item that is not an address
+// or CIDR block.
 bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
                       std::string* error);
 // Writes the file atomically; false with a reason when it cannot.
