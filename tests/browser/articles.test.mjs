@@ -1,7 +1,7 @@
 // Articles in a real browser: one written through the add form with the editor (title, class,
 // content with a bold word and a picture from the editor's upload), checkForm's refusals, the
 // article found in the manager, approved and then shown on the public site, recycled through the
-// bulk-action confirm and restored from the recycle bin.
+// bulk-action confirm and restored from the recycle bin; the manager's pager drawn with arrows.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -140,5 +140,36 @@ test('writes, approves, recycles and restores an article', { timeout: TIMEOUT },
     await center.getByText('还原信息成功，请重新生成Html文件！').waitFor();
     assert.equal(site.sql(`select d_deleted from Vantrel_Article where d_id = ${id}`), '0');
     assert.equal(site.sql('select d_itemcount || d_itemcountchecked from Vantrel_Channel where d_id = 1'), '10');
+  });
+});
+
+// The marks of the pager, as drawn: the text each mark shows (its ::before, the Webdings digit
+// itself hidden) and whether it links.
+function pagerMarks(frame) {
+  return frame.locator('font[face="Webdings"]').evaluateAll((fonts) =>
+    fonts.map((font) => {
+      const link = font.querySelector('a');
+      const drawn = getComputedStyle(link || font, '::before').content;
+      const digit = getComputedStyle(link || font).fontSize;
+      return { drawn, digit, link: !!link };
+    }));
+}
+
+test("the article manager's pager draws arrows, not Webdings digits", { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    // 10 pages of 20: the pager's window of 8 pages has marks with and without links.
+    const rows = [];
+    for (let n = 1; n <= 200; n += 1) rows.push(`(1, '第${n}篇', -1, 0)`);
+    site.sql(`insert into Vantrel_Article (d_channelid, d_title, d_checked, d_deleted)
+              values ${rows.join(',')}`);
+    await signInAsAdmin(page, site);
+    const arrows = ['"\u00ab"', '"\u2039"', '"\u203a"', '"\u00bb"'];
+    for (const [number, links] of [[1, [false, false, true, true]], [9, [true, true, false, false]]]) {
+      await page.goto(`${site.console}?m=admin_article&channelid=1&Page=${number}`);
+      const marks = await pagerMarks(page);
+      assert.deepEqual(marks.map((m) => m.drawn), arrows, `page ${number}`);
+      assert.deepEqual(marks.map((m) => m.link), links, `page ${number}`);
+      assert.ok(marks.every((m) => m.digit === '0px'), JSON.stringify(marks));
+    }
   });
 });

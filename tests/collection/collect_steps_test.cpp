@@ -99,6 +99,10 @@ TEST_F(CollectStepsTest, ContentStepStoresCleanedArticleWithLocalPictures) {
       "'<span class=au>', D_Author2 = '</span>'");
   int64_t log = Log("/art/1.htm");
   run_.draw = [] { return 555; };
+  // The last second of a month: the picture folder is named by the run's clock alone.
+  const DateTime run_time{2026, 1, 31, 23, 59, 59};
+  remote_.clock()->SetLocal(run_time);
+  run_.clock = remote_.clock();
   ASSERT_EQ(Content(log), "成功：新增");
   int64_t article =
       site_.Number("select d_fileid from Vantrel_CollectLog where d_id = " + std::to_string(log));
@@ -118,7 +122,7 @@ TEST_F(CollectStepsTest, ContentStepStoresCleanedArticleWithLocalPictures) {
   std::vector<std::string> files = Split(uploads, "|");
   ASSERT_EQ(files.size(), 2u) << uploads;
   EXPECT_EQ(remote_.picture_requests(), 1);
-  std::string folder = "/Article/uploadfile/" + FormatDate(Variant(DateTime::Now()), Variant(11));
+  std::string folder = "/Article/uploadfile/" + FormatDate(Variant(run_time), Variant(11));
   EXPECT_TRUE(files[0].starts_with(folder + "/")) << files[0];
   EXPECT_TRUE(files[1].ends_with("555.jpg")) << files[1];
   EXPECT_NE(files[0], files[1]);

@@ -3,6 +3,7 @@
 // the menu file written; and the requests that are refused without changing anything.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "design/design_site.h"
 #include "publishing/navi_menu_file.h"
@@ -142,6 +143,32 @@ TEST_F(NaviMenuConsoleTest, ClassesArePickedAndImportedWithTheirLinks) {
   EXPECT_EQ(site_.SqlValue("select d_linkurl from Vantrel_NaviMenu where d_order = 6"),
             "/Article/beijing/list_" + std::to_string(china + 1) + ".html");
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=import")), "提示：参数错误！");
+}
+
+// A new site's channel already holds what choosing the skin the form shows chosen and writing
+// its empty menu would write, so its pages find every menu file they link.
+TEST_F(NaviMenuConsoleTest, ANewSiteShipsTheMenuFilesOfTheSkinShownChosen) {
+  const char* files[] = {"Article/Skin/default.css", "Article/Skin/menu.css",
+                         "Article/Skin/menu-3d.css", "Article/Skin/menu-extended.css",
+                         "Article/Js/default.js"};
+  std::vector<std::string> shipped;
+  for (const char* file : files) {
+    ASSERT_TRUE(stdfs::exists(site_.Disk(file))) << file;
+    shipped.push_back(site_.FileText(file));
+  }
+  // With no skin stored the form's first option shows chosen.
+  const std::string form = site_.Get(kPage + "&action=set").text;
+  EXPECT_TRUE(Contains(form, "<select name='d_skin' size=1><option value=\"" +
+                                 std::string(MenuSkins().front().file) + "\">"))
+      << form;
+  EXPECT_FALSE(Contains(form, "\" selected>"));
+  ASSERT_TRUE(Contains(
+      site_.Post(kPage + "&action=set&flag=1", {{"d_skin", MenuSkins().front().file}}).text,
+      "操作成功！"));
+  ASSERT_TRUE(Contains(site_.Post(kPage + "&action=js", {}).text, "生成成功！"));
+  for (size_t i = 0; i < shipped.size(); ++i) {
+    EXPECT_EQ(site_.FileText(files[i]), shipped[i]) << files[i];
+  }
 }
 
 TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
