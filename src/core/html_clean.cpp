@@ -38,9 +38,14 @@ constexpr std::array<std::string_view, 20> kAllowedAttributes = {
 constexpr std::array<std::string_view, 13> kTypedDroppedWithContent = {
     "script",  "style",    "iframe",   "frameset", "object", "applet", "noscript",
     "noembed", "noframes", "template", "svg",      "math",   "xml"};
-// Tags without content of their own that load something or change how the page is read.
-constexpr std::array<std::string_view, 6> kTypedDroppedAlone = {"embed", "frame", "base",
-                                                                "meta",  "link",  "plaintext"};
+// Tags without content of their own that load something or change how the page is read, and
+// the form, which would post to the console from a page of its own origin with one click (its
+// controls stay, posting nowhere).
+constexpr std::array<std::string_view, 7> kTypedDroppedAlone = {
+    "embed", "frame", "base", "meta", "link", "plaintext", "form"};
+// Attributes that run script, post (ping) or tie a control to another form of the page.
+constexpr std::array<std::string_view, 7> kTypedDroppedAttributes = {
+    "srcdoc", "ping", "form", "formaction", "formmethod", "formenctype", "formtarget"};
 // Elements whose content a browser reads as text up to their end tag.
 constexpr std::array<std::string_view, 3> kTypedRawText = {"textarea", "title", "xmp"};
 // Attributes whose value a browser follows as an address.
@@ -359,9 +364,9 @@ bool IsAddressAttribute(std::string_view name) {
   return name.ends_with("href") || name.ends_with("src") || In(kAddressAttributes, name);
 }
 
-// An attribute of typed HTML that runs script or loads a script address.
+// An attribute of typed HTML that runs script, loads a script address or posts.
 bool IsScriptAttribute(const Attribute& a) {
-  if (a.name.starts_with("on") || a.name == "srcdoc") return true;
+  if (a.name.starts_with("on") || In(kTypedDroppedAttributes, a.name)) return true;
   if (a.name == "style") return IsScriptStyle(a.value);
   return IsAddressAttribute(a.name) && IsScriptLink(a.value);
 }

@@ -11,11 +11,13 @@
 // form controls. Dropped alone: every other tag, comments and declarations. A "<" that starts no
 // tag is written as "&lt;", a ">" outside a tag as "&gt;".
 //
-// Typed: the markup stays as typed, byte for byte, and only what can run script goes. Dropped
-// with everything inside: script, style, iframe, frameset, object, applet, noscript, noembed,
-// noframes, template, svg, math and xml (only the start tag when no end tag follows, so that
-// nothing after it is lost). Dropped alone: embed, frame, base, meta, link and plaintext. Cut out
-// of the tags that stay: every on... handler, srcdoc, an address attribute (href, src, action,
+// Typed: the markup stays as typed, byte for byte, and only what can run script or post to the
+// console goes. Dropped with everything inside: script, style, iframe, frameset, object, applet,
+// noscript, noembed, noframes, template, svg, math and xml (only the start tag when no end tag
+// follows, so that nothing after it is lost). Dropped alone: embed, frame, base, meta, link,
+// plaintext and form (public pages share the console's origin, so a form there would post to the
+// console with the reader's sign-in; its controls stay). Cut out of the tags that stay: every
+// on... handler, srcdoc, ping, the form... attributes, an address attribute (href, src, action,
 // background and the like) whose scheme IsScriptLink (core/script_link.h), and a style that holds
 // expression(), behavior, -moz-binding or a script address. The text of textarea, title and xmp
 // is copied as the browser reads it, as text. Comments and declarations stay. A "<" that opens no
