@@ -263,12 +263,13 @@ size_t FindEndTag(std::string_view html, size_t pos, std::string_view name) {
   }
 }
 
-// Position just past the end tag of `name` at or after pos, or npos when there is none.
+// Position just past the end tag of `name` at or after pos, or npos when there is none or the
+// text ends inside it.
 size_t SkipElement(std::string_view html, size_t pos, std::string_view name) {
   size_t at = FindEndTag(html, pos, name);
   if (at == std::string_view::npos) return at;
   size_t close = html.find('>', at);
-  return close == std::string_view::npos ? html.size() : close + 1;
+  return close == std::string_view::npos ? close : close + 1;
 }
 
 // Position just past a comment or declaration that starts at pos ("<!" or "<?"), as a browser
@@ -371,14 +372,25 @@ bool IsScriptAttribute(const Attribute& a) {
   return IsAddressAttribute(a.name) && IsScriptLink(a.value);
 }
 
-// The tag as typed, without its script attributes.
+// The tag as typed, without its script attributes. Where one goes, so does any attribute whose
+// name begins with "=" (a typing slip): written after a blank, that "=" would give the attribute
+// before it a value.
 std::string WriteTypedTag(std::string_view html, const Tag& tag) {
+  if (std::none_of(tag.attributes.begin(), tag.attributes.end(), IsScriptAttribute)) {
+    return std::string(html.substr(tag.start, tag.end - tag.start));
+  }
   std::string out;
   size_t from = tag.start;
   for (const Attribute& a : tag.attributes) {
-    if (!IsScriptAttribute(a)) continue;
-    size_t cut = a.start;  // with the blanks before it
-    while (cut > from && IsSpace(html[cut - 1])) --cut;
+    if (!IsScriptAttribute(a) && !a.name.starts_with("=")) continue;
+    // With the blanks before it when a blank or the tag's end follows; otherwise the blank keeps
+    // what follows (an attribute, a "/") apart from what comes before (an unquoted value would
+    // take in a "/").
+    size_t cut = a.start;
+    char next = a.end < tag.end ? html[a.end] : '>';
+    if (IsSpace(next) || next == '>') {
+      while (cut > from && IsSpace(html[cut - 1])) --cut;
+    }
     out.append(html.substr(from, cut - from));
     from = a.end;
   }
@@ -456,7 +468,8 @@ std::string CleanHtml(std::string_view html, HtmlPolicy policy) {
     }
     if (!closing && In(kTypedRawText, tag.name)) {
       size_t end = FindEndTag(html, pos, tag.name);
-      if (end == std::string_view::npos) continue;  // as above: the start tag goes alone
+      // As above, without a whole end tag the start tag goes alone.
+      if (end == std::string_view::npos || !ReadTag(html, end).complete) continue;
       out += WriteTypedTag(html, tag);
       out.append(html.substr(pos, end - pos));
       pos = end;

@@ -81,9 +81,13 @@ TEST(CleanTypedHtml, ScriptIsRemovedInEverySpelling) {
       {"<iframe srcdoc=\"x\"></iframe><p srcdoc=y>t</p>", "<p>t</p>"},
       // Read as a browser reads them: a name that begins with "=", a tag whose name takes in a
       // "<", a value that carries on past a missing blank.
-      {"<img =\"a onerror=alert(1) b\">", "<img =\"a b\">"},
+      {"<img =\"a onerror=alert(1) b\">", "<img b\">"},
+      {"<img src=a onerror=x/>", "<img src=a>"},
+      {"<img src=a onerror=\"x\"/>", "<img src=a />"},
       {"<a<img src=x onerror=alert(1)>", "<a<img src=x>"},
       {"<img title=\"a\"onerror=alert(1)>", "<img title=\"a\">"},
+      {"<img onerror=\"x\"src=a.gif>", "<img src=a.gif>"},
+      {"<p a onclick=\"x\"=y>t</p>", "<p a >t</p>"},
       // What dropping leaves behind never makes a tag, and nothing is left open to take in the
       // page after it.
       {"<<script>x</script>img src=x onerror=alert(1)>", "&lt;img src=x onerror=alert(1)>"},
@@ -93,6 +97,7 @@ TEST(CleanTypedHtml, ScriptIsRemovedInEverySpelling) {
       {"<textarea><img src=x onerror=alert(1)></textarea>",
        "<textarea><img src=x onerror=alert(1)></textarea>"},
       {"<title></title ><img src=x onerror=y>", "<title></title ><img src=x>"},
+      {"<textarea><img src=x onerror=y></textarea", "<img src=x>&lt;/textarea"},
       {"<noscript><p title=\"</noscript><img src=x onerror=y>\"></noscript>t", "<img src=x>\">t"},
       {"<script>unclosed <b onclick=x>t</b>", "unclosed <b>t</b>"},
   };
