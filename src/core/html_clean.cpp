@@ -49,9 +49,9 @@ constexpr std::array<std::string_view, 7> kTypedDroppedAttributes = {
 // Elements whose content a browser reads as text up to their end tag.
 constexpr std::array<std::string_view, 3> kTypedRawText = {"textarea", "title", "xmp"};
 // Attributes whose value a browser follows as an address.
-constexpr std::array<std::string_view, 14> kAddressAttributes = {
-    "action",   "formaction", "data",     "background", "poster",  "codebase", "cite",
-    "longdesc", "ping",       "manifest", "icon",       "archive", "classid",  "usemap"};
+constexpr std::array<std::string_view, 12> kAddressAttributes = {
+    "action",   "data",     "background", "poster",  "codebase", "cite",
+    "longdesc", "manifest", "icon",       "archive", "classid",  "usemap"};
 
 template <size_t N>
 bool In(const std::array<std::string_view, N>& list, std::string_view name) {
@@ -246,30 +246,76 @@ Tag ReadTag(std::string_view html, size_t pos) {
   return tag;
 }
 
-// Where the end tag of `name` begins at or after pos (any letter case, followed by a blank, "/"
-// or ">", as a browser ends an element whose content is text), or npos.
-size_t FindEndTag(std::string_view html, size_t pos, std::string_view name) {
-  std::string lower = LowerCopy(html.substr(pos));
-  std::string end_tag = "</" + std::string(name);
-  for (size_t from = 0;;) {
-    size_t at = lower.find(end_tag, from);
-    if (at == std::string::npos) return std::string_view::npos;
-    size_t after = at + end_tag.size();
-    if (after >= lower.size() || IsSpace(lower[after]) || lower[after] == '>' ||
-        lower[after] == '/') {
-      return pos + at;
-    }
-    from = after;
-  }
+// True when a equals b (in lower case) without regard to letter case.
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == y; });
 }
 
-// Position just past the end tag of `name` at or after pos, or npos when there is none or the
-// text ends inside it.
-size_t SkipElement(std::string_view html, size_t pos, std::string_view name) {
-  size_t at = FindEndTag(html, pos, name);
-  if (at == std::string_view::npos) return at;
-  size_t close = html.find('>', at);
-  return close == std::string_view::npos ? close : close + 1;
+// Finds the end tags of elements whose content is skipped or read as text: where "</" and the
+// name (any letter case) are followed by a blank, "/" or ">", as a browser ends such an element.
+// The cleaner reads forward only, so the last answer for each name is reused while it lies ahead:
+// the searches together read the text once per name.
+class EndTagFinder {
+ public:
+  explicit EndTagFinder(std::string_view html) : html_(html) {}
+
+  // The start of the first end tag of `name` (lower case) at or after pos, or npos.
+  size_t Find(size_t pos, std::string_view name) {
+    for (Found& found : found_) {
+      if (found.name != name) continue;
+      if (found.at == std::string_view::npos || found.at >= pos) return found.at;
+      found.at = Search(pos, name);
+      return found.at;
+    }
+    found_.push_back({std::string(name), Search(pos, name)});
+    return found_.back().at;
+  }
+
+  // Position just past the end tag of `name` at or after pos, or npos when there is none or the
+  // text ends inside it.
+  size_t Skip(size_t pos, std::string_view name) {
+    size_t at = Find(pos, name);
+    if (at == std::string_view::npos) return at;
+    size_t close = html_.find('>', at);
+    return close == std::string_view::npos ? close : close + 1;
+  }
+
+ private:
+  struct Found {
+    std::string name;
+    size_t at;
+  };
+
+  size_t Search(size_t pos, std::string_view name) const {
+    for (size_t at = html_.find("</", pos); at != std::string_view::npos;
+         at = html_.find("</", at + 2)) {
+      size_t after = at + 2 + name.size();
+      if (after > html_.size()) break;
+      if (!EqualsNoCase(html_.substr(at + 2, name.size()), name)) continue;
+      if (after == html_.size() || IsSpace(html_[after]) || html_[after] == '>' ||
+          html_[after] == '/') {
+        return at;
+      }
+    }
+    return std::string_view::npos;
+  }
+
+  std::string_view html_;
+  std::vector<Found> found_;
+};
+
+// Text that is left as it stands, with every "<" written as "&lt;" so that none opens a tag.
+std::string AsText(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '<') {
+      out += "&lt;";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
 }
 
 // Position just past a comment or declaration that starts at pos ("<!" or "<?"), as a browser
@@ -284,12 +330,12 @@ size_t DeclarationEnd(std::string_view html, size_t pos) {
   std::string_view body = rest.substr(4);
   if (body.starts_with(">")) return pos + 5;
   if (body.starts_with("->")) return pos + 6;
-  size_t plain = body.find("-->");
-  size_t bang = body.find("--!>");
-  if (plain == std::string_view::npos && bang == std::string_view::npos) {
-    return std::string_view::npos;
+  for (size_t at = body.find("--"); at != std::string_view::npos; at = body.find("--", at + 1)) {
+    std::string_view tail = body.substr(at + 2);
+    if (tail.starts_with(">")) return pos + 4 + at + 3;
+    if (tail.starts_with("!>")) return pos + 4 + at + 4;
   }
-  return plain <= bang ? pos + 4 + plain + 3 : pos + 4 + bang + 4;
+  return std::string_view::npos;
 }
 
 std::string WriteCollectedTag(const std::string& name, const std::vector<Attribute>& attributes) {
@@ -402,6 +448,7 @@ std::string WriteTypedTag(std::string_view html, const Tag& tag) {
 
 std::string CleanHtml(std::string_view html, HtmlPolicy policy) {
   const bool typed = policy == HtmlPolicy::kTyped;
+  EndTagFinder end_tags(html);
   std::string out;
   out.reserve(html.size());
   size_t pos = 0;
@@ -420,15 +467,13 @@ std::string CleanHtml(std::string_view html, HtmlPolicy policy) {
     std::string_view rest = html.substr(pos);
     if (rest.starts_with("<!") || rest.starts_with("<?")) {
       size_t end = DeclarationEnd(html, pos);
-      if (!typed) {
-        pos = end == std::string_view::npos ? html.size() : end;
-      } else if (end == std::string_view::npos) {
-        out += "&lt;";  // a comment left open would swallow the page after it
-        ++pos;
-      } else {
-        out.append(html.substr(pos, end - pos));
-        pos = end;
+      if (end == std::string_view::npos) {
+        // A comment left open would take in the page after it: typed, the rest shows as text.
+        if (typed) out += AsText(rest);
+        break;
       }
+      if (typed) out.append(html.substr(pos, end - pos));
+      pos = end;
       continue;
     }
     bool closing = rest.starts_with("</");
@@ -444,7 +489,7 @@ std::string CleanHtml(std::string_view html, HtmlPolicy policy) {
       if (closing) {
         if (IsAllowedTag(tag.name)) out += "</" + tag.name + ">";
       } else if (In(kCollectedDroppedWithContent, tag.name)) {
-        size_t end = SkipElement(html, pos, tag.name);
+        size_t end = end_tags.Skip(pos, tag.name);
         pos = end == std::string_view::npos ? html.size() : end;
       } else if (IsAllowedTag(tag.name)) {
         out += WriteCollectedTag(tag.name, tag.attributes);
@@ -452,22 +497,21 @@ std::string CleanHtml(std::string_view html, HtmlPolicy policy) {
       continue;
     }
     if (!tag.complete) {
-      out += "&lt;";  // a tag left open would take in the page after it
-      ++pos;
-      continue;
+      out += AsText(rest);  // as above: a tag left open
+      break;
     }
     pos = tag.end;
     bool with_content = In(kTypedDroppedWithContent, tag.name);
     if (with_content || In(kTypedDroppedAlone, tag.name)) {
       if (with_content && !closing) {
         // Without an end tag only the start tag goes, and what follows is read as markup.
-        size_t end = SkipElement(html, pos, tag.name);
+        size_t end = end_tags.Skip(pos, tag.name);
         if (end != std::string_view::npos) pos = end;
       }
       continue;
     }
     if (!closing && In(kTypedRawText, tag.name)) {
-      size_t end = FindEndTag(html, pos, tag.name);
+      size_t end = end_tags.Find(pos, tag.name);
       // As above, without a whole end tag the start tag goes alone.
       if (end == std::string_view::npos || !ReadTag(html, end).complete) continue;
       out += WriteTypedTag(html, tag);
