@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "collection/console_bits.h"
-#include "collection/html_clean.h"
 #include "collection/url_rules.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/html_clean.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "articles/upload_rules.h"
-#include "collection/html_clean.h"
 #include "collection/url_rules.h"
 #include "core/article_marks.h"
 #include "core/folder_names.h"
+#include "core/html_clean.h"
 #include "core/regex_helpers.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
