@@ -12,6 +12,7 @@
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -367,6 +368,10 @@ MenuItemText ReadItemText(RequestState& state) {
   item.open_flag = open == "1" ? 1 : 0;
   item.link_url = Trim(Req(state)("d_linkurl"));
   item.pic_url = Trim(Req(state)("d_picurl"));
+  // The menu is drawn on every public page, which shares the console's origin.
+  if (IsScriptLink(item.link_url) || IsScriptLink(item.pic_url)) {
+    AlertBack(state, kScriptLinkRefused);
+  }
   // The form's limits, kept on the server too (a character beyond ASCII counts as one).
   if (CharacterCount(item.name) > 50 || CharacterCount(item.link_url) > 255 ||
       CharacterCount(item.pic_url) > 255) {

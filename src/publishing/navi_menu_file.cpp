@@ -6,6 +6,7 @@
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_files.h"
 #include "design/template_blocks.h"
@@ -118,8 +119,9 @@ void ArticleNavi_CreateJs(RequestState& state) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);
     item.name = rs["d_name"].ToString();
-    item.link_url = Trim(rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString());
-    item.pic_url = Trim(rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString());
+    // A script address stored before the save refused it is drawn harmless.
+    item.link_url = SafeLink(Trim(rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString()));
+    item.pic_url = SafeLink(Trim(rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString()));
     item.open_flag = rs["d_openflag"].ToInt64Or(0);
     items.push_back(std::move(item));
   }

@@ -221,6 +221,16 @@ TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
             "</li><li><img src='/i.gif'>B</li></ul>\");\r\n");
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=js")), "提示：参数错误！");
 
+  // A script address is refused on save; one stored before that rule is written as "#".
+  const std::string before = Tree();
+  EXPECT_EQ(Refusal(AddItem("0", "C", " Java\tScript:alert(1)")),
+            "提示：链接地址不能使用javascript:、vbscript:或data:地址！");
+  EXPECT_EQ(Tree(), before);
+  site_.Sql("update Vantrel_NaviMenu set d_linkurl = 'javascript:alert(1)' where d_name = 'A1'");
+  site_.Post(kPage + "&action=js", {});
+  EXPECT_TRUE(Contains(site_.FileText("Article/Js/default.js"), "<a href='#' target"));
+  EXPECT_FALSE(Contains(site_.FileText("Article/Js/default.js"), "alert"));
+
   // An empty menu writes an empty file; rows whose levels jump still give balanced lists.
   site_.Post(kPage + "&action=empty", {{"checkaction", "empty"}});
   site_.Post(kPage + "&action=js", {});
