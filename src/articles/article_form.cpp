@@ -332,7 +332,6 @@ std::string Article_TitleColorSelect(const std::string& selected) {
 }
 
 void ArticleAdd_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleAdd");
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);

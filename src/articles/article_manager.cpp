@@ -192,7 +192,6 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
 }
 
 void Article_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Article");
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);

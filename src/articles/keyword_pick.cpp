@@ -76,7 +76,6 @@ void SelectMore_Select(RequestState& state, const PickRequest& pick) {
 }  // namespace
 
 void SelectMore_Main(RequestState& state) {
-  RequireSignedIn(state);
   AdminHeader(state);
   PickRequest pick;
   pick.channel_id = GetChannelID(state).ToString();

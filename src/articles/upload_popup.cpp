@@ -215,14 +215,7 @@ void Upload_Save(RequestState& state, const UploadTarget& target) {
 
 }  // namespace
 
-void RequireSignedIn(RequestState& state) {
-  if (state.host.Session->Get("User_Code").IsBlank()) {
-    state.host.Response->Redirect("admin.asp?m=admin_login");
-  }
-}
-
 void Upload_Main(RequestState& state) {
-  RequireSignedIn(state);
   UploadTarget target = ReadTarget(state);
   if (state.Action == "save") {
     Upload_Save(state, target);

@@ -16,10 +16,6 @@ namespace folirex {
 
 void Upload_Main(RequestState& state);
 
-// Returns only when an administrator is signed in; otherwise sends the browser to the sign-in
-// page (the request ends). The console's pop-ups check no right of their own, only this.
-void RequireSignedIn(RequestState& state);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_ARTICLES_UPLOAD_POPUP_H_

@@ -488,11 +488,10 @@ void Test(RequestState& state, const SetPage& page) {
 
 }  // namespace
 
-void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
-  CheckPrivilege(state, "XT_Manage_ArticleCollectSet");
+void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
+                           const ConsoleChannel& channel) {
   SetPage page;
   page.limits = limits;
-  const ConsoleChannel channel = OpenConsoleChannel(state);
   page.channel = channel.id;
   page.channel_text = channel.id_text;
   const std::string action = UCase(state.Action);
@@ -519,8 +518,8 @@ void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
   AdminFooter(state);
 }
 
-void ArticleCollectSet_Main(RequestState& state) {
-  ArticleCollectSet_Run(state, CollectLimitsOf(state.site));
+void ArticleCollectSet_Main(RequestState& state, const ConsolePage& frame) {
+  ArticleCollectSet_Run(state, CollectLimitsOf(state.site), frame.channel);
 }
 
 }  // namespace folirex

@@ -110,12 +110,10 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
 }
 
 void LoginLog_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_LoginLog", "当前位置：系统管理&gt;&gt;登陆日志管理", [&state] {
-    std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
-    LoginLog_ShowFilter(state, filter);
-    RunAdminAction(state, {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
-                   [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
-  });
+  std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
+  LoginLog_ShowFilter(state, filter);
+  RunAdminAction(state, {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
+                 [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
 }
 
 }  // namespace folirex

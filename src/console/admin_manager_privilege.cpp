@@ -212,14 +212,11 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 }  // namespace
 
 void ManagerPrivilege_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ManagerPrivilege", "当前位置：用户管理&gt;&gt;后台用户权限管理",
-            [&state] {
-              RunAdminAction(state,
-                             {{"privilege", ManagerPrivilege_ShowGrant},
-                              {"authorization", ManagerPrivilege_SaveGrant},
-                              {"set", ManagerPrivilege_SetUser}},
-                             ManagerPrivilege_ShowList);
-            });
+  RunAdminAction(state,
+                 {{"privilege", ManagerPrivilege_ShowGrant},
+                  {"authorization", ManagerPrivilege_SaveGrant},
+                  {"set", ManagerPrivilege_SetUser}},
+                 ManagerPrivilege_ShowList);
 }
 
 }  // namespace folirex

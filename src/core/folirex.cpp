@@ -1,6 +1,5 @@
 #include "core/folirex.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -14,47 +13,6 @@
 
 namespace folirex {
 namespace {
-
-struct AdminRoute {
-  const char* m;
-  const char* procedure;
-};
-
-// The administration table, compared in this order; any other value reaches Login_Main.
-constexpr std::array<AdminRoute, 32> kAdminRoutes = {{
-    {"admin_login", "Login_Main"},
-    {"admin_index", "Index_Main"},
-    {"admin_menu", "Menu_Main"},
-    {"admin_servercheck", "ServerCheck_Main"},
-    {"admin_changepassword", "ChangePassword_Main"},
-    {"admin_manager", "Manager_Main"},
-    {"admin_managerprivilege", "ManagerPrivilege_Main"},
-    {"admin_articleclass", "ArticleClass_Main"},
-    {"admin_articlesubject", "ArticleSubject_Main"},
-    {"admin_articlekeyword", "ArticleKeyword_Main"},
-    {"admin_articlejs", "ArticleJs_Main"},
-    {"admin_articlenavi", "ArticleNavi_Main"},
-    {"admin_articleadd", "ArticleAdd_Main"},
-    {"admin_article", "Article_Main"},
-    {"admin_uploadfile", "UploadFile_Main"},
-    {"admin_articlecollect", "ArticleCollect_Main"},
-    {"admin_articlecollectset", "ArticleCollectSet_Main"},
-    {"admin_articlecomment", "ArticleComment_Main"},
-    {"admin_articlehtml", "ArticleHtml_Main"},
-    {"admin_template", "Template_Main"},
-    {"admin_templatepage", "TemplatePage_Main"},
-    {"admin_skin", "Skin_Main"},
-    {"admin_set", "Set_Main"},
-    {"admin_channel", "Channel_Main"},
-    {"admin_defaulthtml", "DefaultHtml_Main"},
-    {"admin_announce", "Announce_Main"},
-    {"admin_loginlog", "LoginLog_Main"},
-    {"admin_error", "Error_Main"},
-    {"uploadfile", "Upload_Main"},
-    {"admin_selectmore", "SelectMore_Main"},
-    {"admin_ad", "AD_Main"},
-    {"admin_main", "Home_Main"},
-}};
 
 constexpr char kParameterError[] = "提示：参数错误！";
 
@@ -163,40 +121,34 @@ void Folirex::ICommonAdmin() {
     if (PostedFromAnotherSite(*state_.host.Request)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
-    // Read from the query string only: a posted m or action does not steer the console.
-    std::string m = LCase(FilterSql(state_.host.Request->QueryString("m")));
-    state_.Action = LCase(FilterSql(state_.host.Request->QueryString("action")));
+    ConsoleRequest request = ParseConsoleRequest(*state_.host.Request);
+    state_.Action = request.action;
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
-      if (m == "admin_error") {
-        DispatchAdmin(m);
+      if (request.m == "admin_error") {
+        DispatchAdmin(request);
         return;
       }
       state_.host.Response->Redirect("?m=admin_error&errnum=0");
     }
     InitDateValues(state_.host);
-    if (m.empty()) {
-      m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
+    if (request.m.empty()) {
+      request.m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
-    DispatchAdmin(m);
+    DispatchAdmin(request);
   } catch (const ResponseEnd&) {
   }
 }
 
-void Folirex::DispatchAdmin(const std::string& m) {
-  const char* procedure = "Login_Main";
-  for (const AdminRoute& route : kAdminRoutes) {
-    if (m == route.m) {
-      procedure = route.procedure;
-      break;
-    }
-  }
-  const AdminEntry* entry = modules_.FindAdminEntry(procedure);
-  if (entry == nullptr) {
-    WriteNotInstalled(procedure);
+void Folirex::DispatchAdmin(const ConsoleRequest& request) {
+  // Any m that names no route reaches the sign-in page.
+  const AdminRoute* route = modules_.FindAdminRoute(request.m);
+  if (route == nullptr) route = modules_.FindAdminProcedure("Login_Main");
+  if (route == nullptr) {
+    WriteNotInstalled("Login_Main");
     return;
   }
-  (*entry)(state_);
+  route->entry(state_, request);
 }
 
 void Folirex::ICommon() {

@@ -5,8 +5,8 @@
 //
 // An entry opens the database, loads the site configuration and the day's date values, reads
 // the request's selector m and hands the request to one page procedure from the module
-// registry: the console's by the entry's table of m values, the public site's by the registry's
-// route table, with the request's values parsed once (PublicRequest). A request whose query, form
+// registry's routes, with the request's values parsed once (ConsoleRequest, PublicRequest). A
+// console m that names no route reaches Login_Main. A request whose query, form
 // or cookie values hold a NUL gets "提示：参数错误！" from either entry before anything else. The
 // console's answers carry X-Frame-Options SAMEORIGIN, and a console POST whose Origin (else
 // Referer) names another host and port than the request's Host is refused with an alert. A page
@@ -51,7 +51,7 @@ class Folirex {
   RequestState& state() { return state_; }
 
  private:
-  void DispatchAdmin(const std::string& m);
+  void DispatchAdmin(const ConsoleRequest& request);
   void DispatchPublic();
   void WriteNotInstalled(const std::string& what);
 

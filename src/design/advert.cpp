@@ -10,6 +10,7 @@
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/site_files.h"
@@ -34,10 +35,6 @@ constexpr const char* kFlashCabinet =
     "https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab";
 constexpr const char* kFlashDownloadPage =
     "https://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash";
-
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim((*state.host.Request)(field));
-}
 
 // Characters of UTF-8 text (not bytes, not display width).
 size_t CharCount(std::string_view text) {
@@ -430,7 +427,6 @@ std::string AdvertHtml(const Advert& ad) {
 }
 
 void AD_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_AD");
   const ListQuery query = AD_InitQuery(state);
   AdminHeader(state);
   AD_ShowNavi(state);

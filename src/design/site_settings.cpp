@@ -11,6 +11,7 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/html_clean.h"
 #include "core/messages.h"
@@ -108,10 +109,6 @@ constexpr TextField kTextFields[] = {
     {"邮政编码：", "d_postcode", "邮政编码", kMaxShortText, &Settings::postcode},
     {"网站版权：", "d_copyright", "版权所有", kMaxLongText, &Settings::copyright},
 };
-
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim((*state.host.Request)(field));
-}
 
 void CheckLength(RequestState& state, const std::string& value, int64_t max_length,
                  std::string_view label) {
@@ -466,9 +463,7 @@ std::string NormalizeInstallDir(const std::string& text) {
 }
 
 void Set_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_Set", "当前位置：系统管理 &gt;&gt;基本设置", [&state] {
-    RunAdminAction(state, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
-  });
+  RunAdminAction(state, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
 }
 
 }  // namespace folirex

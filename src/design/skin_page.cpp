@@ -182,16 +182,13 @@ void Skin_Del(RequestState& state, const SkinContext& skin) {
 
 }  // namespace
 
-void Skin_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Skin");
-  AdminHeader(state);
+void Skin_Main(RequestState& state, const ConsolePage& page) {
   SkinContext skin;
-  skin.channel = OpenConsoleChannel(state, true);
+  skin.channel = page.channel;
   skin.base = "?m=admin_skin&channelid=" + skin.channel.id_text;
   skin.skin_root = skin.channel.id == 0
                        ? state.host.Application->Get("server_path").ToString()
                        : GetChannelPath(state.host, state.db, state.caches, skin.channel.id_text);
-  ChannelNavi(state, skin.channel, "风格管理");
   Skin_ShowNavi(state, skin);
   auto with = [&skin](void (*run)(RequestState&, const SkinContext&)) {
     return [&skin, run](RequestState& s) { run(s, skin); };
@@ -203,7 +200,6 @@ void Skin_Main(RequestState& state) {
                   {"save", with(Skin_Save)},
                   {"update", with(Skin_Update)}},
                  with(Skin_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

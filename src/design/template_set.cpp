@@ -264,13 +264,10 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
 
 }  // namespace
 
-void Template_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Template");
-  AdminHeader(state);
+void Template_Main(RequestState& state, const ConsolePage& page) {
   SetContext set;
-  set.channel = OpenConsoleChannel(state, false);
+  set.channel = page.channel;
   set.base = "?m=admin_template&channelid=" + set.channel.id_text;
-  ChannelNavi(state, set.channel, "模板方案管理");
   Template_ShowNavi(state, set);
   auto with = [&set](void (*run)(RequestState&, const SetContext&)) {
     return [&set, run](RequestState& s) { run(s, set); };
@@ -284,7 +281,6 @@ void Template_Main(RequestState& state) {
                   {"selectpage", with(Template_SelectPage)},
                   {"doselectpage", with(Template_DoSelectPage)}},
                  with(Template_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

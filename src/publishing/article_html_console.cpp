@@ -315,7 +315,6 @@ bool HasPublishingToken(RequestState& state) {
 }
 
 void ArticleHtml_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleHtml");
   state.channel.ChannelID = GetChannelID(state);
   InitChannel(state);
   if (state.Action == "doingupdatehtml") {
@@ -339,7 +338,6 @@ void ArticleHtml_Main(RequestState& state) {
 }
 
 void DefaultHtml_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_DefaultHtml");
   if (state.Action == "doingupdatehtml") {
     DefaultHtml_DoingUpdateHtml(state);
     return;

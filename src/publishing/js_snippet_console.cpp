@@ -191,9 +191,6 @@ void ArticleJs_Del(RequestState& state) {
 }  // namespace
 
 void ArticleJs_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleJs");
-  AdminHeader(state);
-  ChannelNavi(state, OpenConsoleChannel(state), "JS文件管理");
   ArticleJs_ShowNavi(state);
   RunAdminAction(state,
                  {{"add", ArticleJs_Add},
@@ -205,7 +202,6 @@ void ArticleJs_Main(RequestState& state) {
                   {"preview", ArticleJs_Preview},
                   {"del", ArticleJs_Del}},
                  ArticleJs_ShowList);
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -532,9 +532,6 @@ std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
 }
 
 void ArticleNavi_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleNavi");
-  AdminHeader(state);
-  ChannelNavi(state, OpenConsoleChannel(state), "导航菜单管理");
   ArticleNavi_ShowNavi(state);
   RunAdminAction(state,
                  {{"down", [](RequestState& s) { ArticleNavi_Move(s, false); }},
@@ -551,7 +548,6 @@ void ArticleNavi_Main(RequestState& state) {
                   {"js", ArticleNavi_Js},
                   {"preview", [](RequestState&) {}}},
                  ArticleNavi_ShowList);
-  AdminFooter(state);
 }
 
 }  // namespace folirex

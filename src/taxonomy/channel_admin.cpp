@@ -162,21 +162,18 @@ std::string Channel_StatusName(const Variant& value) {
 }
 
 void Channel_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ChannelSet", "当前位置：系统管理>>频道管理", [&state] {
-    Channel_ShowNavi(state);
-    RunAdminAction(state,
-                   {{"down", Channel_Down},
-                    {"up", Channel_Up},
-                    {"add", Channel_Add},
-                    {"save", Channel_Save},
-                    {"edit", Channel_Edit},
-                    {"update", Channel_Update},
-                    {"del", Channel_Del},
-                    {"disa", Channel_Disable},
-                    {"ena", Channel_Enable}},
-                   Channel_ShowList);
-  });
-  Channel_ShowScript(state);
+  Channel_ShowNavi(state);
+  RunAdminAction(state,
+                 {{"down", Channel_Down},
+                  {"up", Channel_Up},
+                  {"add", Channel_Add},
+                  {"save", Channel_Save},
+                  {"edit", Channel_Edit},
+                  {"update", Channel_Update},
+                  {"del", Channel_Del},
+                  {"disa", Channel_Disable},
+                  {"ena", Channel_Enable}},
+                 Channel_ShowList);
 }
 
 }  // namespace folirex

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
@@ -36,10 +37,6 @@ constexpr std::array<LengthRule, 7> kLengths = {{{"d_channelname", "频道名称
                                                  {"d_upfiletype", "上传文件类型", 255},
                                                  {"d_channeldir", "频道目录", 50}}};
 
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim(state.host.Request->Form(field));
-}
-
 // A code of a radio group or select: empty gives the form's default; anything but a whole number
 // from min to max is refused.
 int Code(RequestState& state, const std::string& text, int min, int max, int empty_value) {
@@ -64,7 +61,7 @@ int64_t NumberOr(const std::string& text, int64_t fallback) {
 
 void CheckLengths(RequestState& state) {
   for (const LengthRule& rule : kLengths) {
-    if (StrLength(Variant(Posted(state, rule.field))) > rule.max) {
+    if (StrLength(Variant(PostedForm(state, rule.field))) > rule.max) {
       AlertBack(state, std::string("提示：") + rule.label + "超过最大长度！");
     }
   }
@@ -115,28 +112,28 @@ void CheckFolders(RequestState& state, const PostedChannel& c, int64_t self) {
 
 // The values common to both forms that need no check.
 void ReadCommon(RequestState& state, PostedChannel* c) {
-  c->channelname = Posted(state, "d_channelname");
-  c->desc = Posted(state, "d_desc");
-  c->opentype = Code(state, Posted(state, "d_opentype"), 0, 1, 0);
-  c->disabled = Code(state, Posted(state, "d_disabledflag"), 0, 1, 0) == 1;
-  c->linkurl = Posted(state, "d_linkurl");
+  c->channelname = PostedForm(state, "d_channelname");
+  c->desc = PostedForm(state, "d_desc");
+  c->opentype = Code(state, PostedForm(state, "d_opentype"), 0, 1, 0);
+  c->disabled = Code(state, PostedForm(state, "d_disabledflag"), 0, 1, 0) == 1;
+  c->linkurl = PostedForm(state, "d_linkurl");
 }
 
 void ReadInternal(RequestState& state, PostedChannel* c) {
-  c->projectname = Posted(state, "d_projectname");
-  c->projectunit = Posted(state, "d_projectunit");
-  c->showname = Code(state, Posted(state, "d_shownameflag"), 0, 1, 1) == 1;
-  c->upload = Code(state, Posted(state, "d_uploadflag"), 0, 1, 1) == 1;
-  c->uploaddir = Posted(state, "d_uploaddir");
-  c->upfiletype = Posted(state, "d_upfiletype");
-  c->generatehtml = Code(state, Posted(state, "d_generatehtml"), 0, 3, 0);
-  c->listdir = Code(state, Posted(state, "d_listdir"), 0, 2, 0);
-  c->contentfiletype = Code(state, Posted(state, "d_contentfiletype"), 0, 3, 0);
-  c->firstfileext = Code(state, Posted(state, "d_firstfileext"), 0, 4, 0);
-  c->listfileext = Code(state, Posted(state, "d_listfileext"), 0, 4, 0);
-  c->contentfileext = Code(state, Posted(state, "d_contentfileext"), 0, 4, 0);
-  c->templateid = NumberOr(Posted(state, "d_templateid"), 0);
-  c->groupnum = NumberOr(Posted(state, "d_groupnum"), 30);
+  c->projectname = PostedForm(state, "d_projectname");
+  c->projectunit = PostedForm(state, "d_projectunit");
+  c->showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
+  c->upload = Code(state, PostedForm(state, "d_uploadflag"), 0, 1, 1) == 1;
+  c->uploaddir = PostedForm(state, "d_uploaddir");
+  c->upfiletype = PostedForm(state, "d_upfiletype");
+  c->generatehtml = Code(state, PostedForm(state, "d_generatehtml"), 0, 3, 0);
+  c->listdir = Code(state, PostedForm(state, "d_listdir"), 0, 2, 0);
+  c->contentfiletype = Code(state, PostedForm(state, "d_contentfiletype"), 0, 3, 0);
+  c->firstfileext = Code(state, PostedForm(state, "d_firstfileext"), 0, 4, 0);
+  c->listfileext = Code(state, PostedForm(state, "d_listfileext"), 0, 4, 0);
+  c->contentfileext = Code(state, PostedForm(state, "d_contentfileext"), 0, 4, 0);
+  c->templateid = NumberOr(PostedForm(state, "d_templateid"), 0);
+  c->groupnum = NumberOr(PostedForm(state, "d_groupnum"), 30);
 }
 
 void SetColumns(Recordset& rs, const PostedChannel& c, bool internal) {
@@ -208,8 +205,8 @@ bool ReadStoredChannel(Connection& conn, int64_t id, StoredChannel* out) {
 
 PostedChannel ReadNewChannel(RequestState& state) {
   PostedChannel c;
-  c.channeltype = Code(state, Posted(state, "d_channeltype"), 1, 2, 1);
-  c.moduletype = ModuleType(state, Posted(state, "d_moduletype"));
+  c.channeltype = Code(state, PostedForm(state, "d_channeltype"), 1, 2, 1);
+  c.moduletype = ModuleType(state, PostedForm(state, "d_moduletype"));
   if (c.channeltype == 1) {
     std::vector<std::string> folders = InternalFolders(*state.db.Conn);
     if (folders.size() == 1 && folders[0].empty()) {
@@ -224,29 +221,29 @@ PostedChannel ReadNewChannel(RequestState& state) {
   if (c.channeltype != 1) {
     if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
     // An outside link has no folder and no uploads: nothing of it may name a path later.
-    c.showname = Code(state, Posted(state, "d_shownameflag"), 0, 1, 1) == 1;
+    c.showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
     c.upload = false;
-    c.groupnum = NumberOr(Posted(state, "d_groupnum"), 30);
-    c.templateid = NumberOr(Posted(state, "d_templateid"), 0);
-    c.projectname = Posted(state, "d_projectname");
-    c.projectunit = Posted(state, "d_projectunit");
+    c.groupnum = NumberOr(PostedForm(state, "d_groupnum"), 30);
+    c.templateid = NumberOr(PostedForm(state, "d_templateid"), 0);
+    c.projectname = PostedForm(state, "d_projectname");
+    c.projectunit = PostedForm(state, "d_projectunit");
     return c;
   }
   ReadInternal(state, &c);
-  c.channeldir = LCase(Posted(state, "d_channeldir"));
+  c.channeldir = LCase(PostedForm(state, "d_channeldir"));
   if (!c.upload) c.uploaddir.clear();
   CheckFolders(state, c, 0);
   if (c.upload && c.upfiletype.empty()) c.upfiletype = "jpg|bmp|gif|png";
-  c.maxfilesize = NumberOr(Posted(state, "d_maxfilesize"), 0);
-  c.clicksofhot = NumberOr(Posted(state, "d_clicksofhot"), 100);
-  c.daysofnew = NumberOr(Posted(state, "d_daysofnew"), 3);
+  c.maxfilesize = NumberOr(PostedForm(state, "d_maxfilesize"), 0);
+  c.clicksofhot = NumberOr(PostedForm(state, "d_clicksofhot"), 100);
+  c.daysofnew = NumberOr(PostedForm(state, "d_daysofnew"), 3);
   return c;
 }
 
 PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored) {
   PostedChannel c;
   c.channeltype = stored.channeltype == 1 ? 1 : 2;
-  std::string dir = Posted(state, "d_channeldir");
+  std::string dir = PostedForm(state, "d_channeldir");
   if (c.channeltype == 1 && dir.empty() && InternalFolders(*state.db.Conn).size() > 1) {
     AlertBack(state, "提示：多个频道原来的频道目录不允许为空！");
   }
@@ -259,13 +256,13 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
     return c;
   }
   if (!dir.empty() && !IsChannelFolderName(dir)) AlertBack(state, kFolderLetters);
-  if (!Number(Posted(state, "d_maxfilesize"), &c.maxfilesize)) {
+  if (!Number(PostedForm(state, "d_maxfilesize"), &c.maxfilesize)) {
     AlertBack(state, "上传最大文件大小为数字！");
   }
-  if (!Number(Posted(state, "d_clicksofhot"), &c.clicksofhot)) {
+  if (!Number(PostedForm(state, "d_clicksofhot"), &c.clicksofhot)) {
     AlertBack(state, "频道热点的点击数最小值为数字！");
   }
-  if (!Number(Posted(state, "d_daysofnew"), &c.daysofnew)) {
+  if (!Number(PostedForm(state, "d_daysofnew"), &c.daysofnew)) {
     AlertBack(state, "多少天内更新的信息为新信息为数字！");
   }
   ReadInternal(state, &c);

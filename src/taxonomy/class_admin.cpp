@@ -10,6 +10,7 @@
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -50,9 +51,6 @@ int64_t ChannelOf(const RequestState& state) {
   return channel;
 }
 
-std::string Posted(const RequestState& state, std::string_view key) {
-  return Trim((*state.host.Request)(key));
-}
 std::string Query(const RequestState& state, std::string_view key) {
   return Trim(state.host.Request->QueryString(key));
 }
@@ -526,13 +524,9 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
 
 }  // namespace
 
-void ArticleClass_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleClass");
-  AdminHeader(state);
-  const ConsoleChannel channel = OpenConsoleChannel(state);
+void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
   ClassUrls urls;
-  urls.channel = channel.id;
-  ChannelNavi(state, channel, "分类管理");
+  urls.channel = page.channel.id;
   ArticleClass_ShowNavi(state, urls);
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };
@@ -551,7 +545,6 @@ void ArticleClass_Main(RequestState& state) {
                   {"empty", with_urls(ArticleClass_Empty)},
                   {"reorder", with_urls(ArticleClass_Reorder)}},
                  with_urls(ArticleClass_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex
