@@ -426,7 +426,7 @@ void ArticleComment_Main(RequestState& state, const ConsolePage& frame) {
   auto with = [&page](void (*run)(RequestState&, const CommentPage&)) {
     return [&page, run](RequestState& s) { run(s, page); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, frame.request.action,
                  {{"reply", with(ArticleComment_Reply)},
                   {"save", with(ArticleComment_Save)},
                   {"delone", with(ArticleComment_DelOne)},

@@ -14,28 +14,27 @@ void RegisterArticlesModule(ModuleRegistry& registry) {
   using enum ConsoleAccess;
   // Pop-ups of the console forms, open to every signed-in administrator: uploads and the
   // keyword pick list.
-  AddConsoleRoute(registry, {.m = "uploadfile",
-                             .procedure = "Upload_Main",
-                             .access = kSignedIn,
-                             .page = StatePage(Upload_Main)});
+  AddConsoleRoute(
+      registry,
+      {.m = "uploadfile", .procedure = "Upload_Main", .access = kSignedIn, .page = Upload_Main});
   AddConsoleRoute(registry, {.m = "admin_selectmore",
                              .procedure = "SelectMore_Main",
                              .access = kSignedIn,
-                             .page = StatePage(SelectMore_Main)});
+                             .page = SelectMore_Main});
   // The article add page and the article manager open the channel as an article channel.
   AddConsoleRoute(registry, {.m = "admin_articleadd",
                              .procedure = "ArticleAdd_Main",
                              .code = "XT_Manage_ArticleAdd",
-                             .page = StatePage(ArticleAdd_Main)});
+                             .page = ArticleAdd_Main});
   AddConsoleRoute(registry, {.m = "admin_article",
                              .procedure = "Article_Main",
                              .code = "XT_Manage_Article",
-                             .page = StatePage(Article_Main)});
+                             .page = Article_Main});
   // The upload folder browser reads the channel's folders itself; comment moderation.
   AddConsoleRoute(registry, {.m = "admin_uploadfile",
                              .procedure = "UploadFile_Main",
                              .code = "XT_Manage_ArticleUpload",
-                             .page = StatePage(UploadFile_Main)});
+                             .page = UploadFile_Main});
   AddConsoleRoute(registry, {.m = "admin_articlecomment",
                              .procedure = "ArticleComment_Main",
                              .code = "XT_Manage_ArticleComment",

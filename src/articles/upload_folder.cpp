@@ -471,7 +471,7 @@ std::string ContentTableOf(const std::string& module_type) {
 
 }  // namespace
 
-void UploadFile_Main(RequestState& state) {
+void UploadFile_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
   int64_t channel = 0;
   if (!ParseId(GetChannelID(state).ToString(), &channel)) {
@@ -515,7 +515,7 @@ void UploadFile_Main(RequestState& state) {
   auto with = [&upload](void (*run)(RequestState&, const UploadContext&)) {
     return [&upload, run](RequestState& s) { run(s, upload); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"empty", with(UploadFile_Empty)},
                   {"delone", with(UploadFile_DelOne)},
                   {"delall", with(UploadFile_DelAll)}},

@@ -215,9 +215,9 @@ void Upload_Save(RequestState& state, const UploadTarget& target) {
 
 }  // namespace
 
-void Upload_Main(RequestState& state) {
+void Upload_Main(RequestState& state, const ConsolePage& page) {
   UploadTarget target = ReadTarget(state);
-  if (state.Action == "save") {
+  if (page.request.action == "save") {
     Upload_Save(state, target);
   } else {
     Upload_ShowForm(state, target);

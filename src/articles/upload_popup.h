@@ -10,11 +10,12 @@
 #ifndef FOLIREX_ARTICLES_UPLOAD_POPUP_H_
 #define FOLIREX_ARTICLES_UPLOAD_POPUP_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Upload_Main(RequestState& state);
+void Upload_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -380,11 +380,12 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
   return s;
 }
 
-void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsoleChannel& channel) {
+void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame) {
+  const ConsoleChannel& channel = frame.channel;
   CollectPage page;
   page.channel = channel.id;
   page.channel_text = channel.id_text;
-  const std::string action = UCase(state.Action);
+  const std::string action = UCase(frame.request.action);
   if (action == "GETTINGCONTENT") return GettingContent(state, run);
   if (action == "GETTINGLIST") return GettingList(state, run);
 
@@ -435,7 +436,7 @@ void ArticleCollect_Run(RequestState& state, const CollectRun& run, const Consol
 void ArticleCollect_Main(RequestState& state, const ConsolePage& frame) {
   CollectRun run;
   run.limits = CollectLimitsOf(state.site);
-  ArticleCollect_Run(state, run, frame.channel);
+  ArticleCollect_Run(state, run, frame);
 }
 
 }  // namespace folirex

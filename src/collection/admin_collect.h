@@ -21,8 +21,8 @@ namespace folirex {
 
 void ArticleCollect_Main(RequestState& state, const ConsolePage& page);
 
-// The page with the steps' limits given (tests shorten the time-out), on the frame's channel.
-void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsoleChannel& channel);
+// The page with the steps' limits given (tests shorten the time-out).
+void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame);
 
 // The batch page body for the ids (project ids in the modes "all" and "list", log ids in the
 // modes "select" and "flag"); the ids are numbers, the mode and doflag their listed values.

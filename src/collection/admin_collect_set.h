@@ -16,10 +16,9 @@ namespace folirex {
 
 void ArticleCollectSet_Main(RequestState& state, const ConsolePage& page);
 
-// The page with the limits of remote answers given (tests shorten the time-out), on the frame's
-// channel.
+// The page with the limits of remote answers given (tests shorten the time-out).
 void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
-                           const ConsoleChannel& channel);
+                           const ConsolePage& frame);
 
 }  // namespace folirex
 

@@ -127,8 +127,9 @@ void ChangePassword_Save(RequestState& state) {
 
 }  // namespace
 
-void ChangePassword_Main(RequestState& state) {
-  RunAdminAction(state, {{"save", ChangePassword_Save}}, ChangePassword_ShowForm);
+void ChangePassword_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action, {{"save", ChangePassword_Save}},
+                 ChangePassword_ShowForm);
 }
 
 }  // namespace folirex

@@ -91,10 +91,11 @@ void RunConsolePage(const ConsoleRoute& route, RequestState& state, const Consol
 
 }  // namespace
 
-void RunAdminAction(RequestState& state, std::initializer_list<AdminAction> actions,
+void RunAdminAction(RequestState& state, std::string_view action,
+                    std::initializer_list<AdminAction> actions,
                     const std::function<void(RequestState&)>& otherwise) {
-  for (const AdminAction& action : actions) {
-    if (state.Action == action.name) return action.run(state);
+  for (const AdminAction& named : actions) {
+    if (action == named.name) return named.run(state);
   }
   otherwise(state);
 }

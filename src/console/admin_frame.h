@@ -36,9 +36,10 @@ struct AdminAction {
   std::function<void(RequestState&)> run;
 };
 
-// Runs the first of `actions` named state.Action (compared exactly), or `otherwise` when none
-// is.
-void RunAdminAction(RequestState& state, std::initializer_list<AdminAction> actions,
+// Runs the first of `actions` named `action` (the request's, compared exactly), or `otherwise`
+// when none is.
+void RunAdminAction(RequestState& state, std::string_view action,
+                    std::initializer_list<AdminAction> actions,
                     const std::function<void(RequestState&)>& otherwise);
 
 // Who may open a console page: anyone (sign-in, error page), any signed-in administrator (the

@@ -109,10 +109,11 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
   return html;
 }
 
-void LoginLog_Main(RequestState& state) {
+void LoginLog_Main(RequestState& state, const ConsolePage& page) {
   std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
   LoginLog_ShowFilter(state, filter);
-  RunAdminAction(state, {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
+  RunAdminAction(state, page.request.action,
+                 {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
                  [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
 }
 

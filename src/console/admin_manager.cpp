@@ -296,10 +296,10 @@ void Manager_Delete(RequestState& state) {
 
 }  // namespace
 
-void Manager_Main(RequestState& state) {
+void Manager_Main(RequestState& state, const ConsolePage& page) {
   std::string filter = FilterSql(Variant((*state.host.Request)("username")));
   Manager_ShowSearch(state, filter);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", Manager_ShowAdd},
                   {"save", Manager_SaveAdd},
                   {"edit", Manager_Edit},

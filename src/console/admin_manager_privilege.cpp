@@ -211,8 +211,8 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 
 }  // namespace
 
-void ManagerPrivilege_Main(RequestState& state) {
-  RunAdminAction(state,
+void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action,
                  {{"privilege", ManagerPrivilege_ShowGrant},
                   {"authorization", ManagerPrivilege_SaveGrant},
                   {"set", ManagerPrivilege_SetUser}},

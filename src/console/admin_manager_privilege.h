@@ -11,6 +11,7 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_MANAGER_PRIVILEGE_H_
 #define FOLIREX_CONSOLE_ADMIN_MANAGER_PRIVILEGE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -18,7 +19,7 @@ namespace folirex {
 // Checks XT_Manage_ManagerPrivilege; action "privilege" grant form,
 // "authorization" its save, "set" one administrator's page (and its save with
 // save=1), anything else the list.
-void ManagerPrivilege_Main(RequestState& state);
+void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -17,10 +17,9 @@ namespace folirex {
 void RegisterConsoleModule(ModuleRegistry& registry) {
   using enum ConsoleAccess;
   // Sign-in and the error page answer anyone; every other m value reaches the sign-in page.
-  AddConsoleRoute(registry, {.m = "admin_login",
-                             .procedure = "Login_Main",
-                             .access = kAnyone,
-                             .page = StatePage(Login_Main)});
+  AddConsoleRoute(
+      registry,
+      {.m = "admin_login", .procedure = "Login_Main", .access = kAnyone, .page = Login_Main});
   AddConsoleRoute(registry, {.m = "admin_error",
                              .procedure = "Error_Main",
                              .access = kAnyone,
@@ -48,23 +47,23 @@ void RegisterConsoleModule(ModuleRegistry& registry) {
                              .procedure = "ChangePassword_Main",
                              .code = "XT_Manage_ChangePwd",
                              .navi = "当前位置：首选服务&gt;&gt;修改密码",
-                             .page = StatePage(ChangePassword_Main)});
+                             .page = ChangePassword_Main});
   // Administrators, their rights and their sign-ins.
   AddConsoleRoute(registry, {.m = "admin_manager",
                              .procedure = "Manager_Main",
                              .code = "XT_Manage_Manager",
                              .navi = "当前位置：用户管理>>管理后台用户",
-                             .page = StatePage(Manager_Main)});
+                             .page = Manager_Main});
   AddConsoleRoute(registry, {.m = "admin_managerprivilege",
                              .procedure = "ManagerPrivilege_Main",
                              .code = "XT_Manage_ManagerPrivilege",
                              .navi = "当前位置：用户管理&gt;&gt;后台用户权限管理",
-                             .page = StatePage(ManagerPrivilege_Main)});
+                             .page = ManagerPrivilege_Main});
   AddConsoleRoute(registry, {.m = "admin_loginlog",
                              .procedure = "LoginLog_Main",
                              .code = "XT_Manage_LoginLog",
                              .navi = "当前位置：系统管理&gt;&gt;登陆日志管理",
-                             .page = StatePage(LoginLog_Main)});
+                             .page = LoginLog_Main});
 }
 
 }  // namespace folirex

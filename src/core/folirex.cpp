@@ -122,7 +122,6 @@ void Folirex::ICommonAdmin() {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
     ConsoleRequest request = ParseConsoleRequest(*state_.host.Request);
-    state_.Action = request.action;
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (request.m == "admin_error") {

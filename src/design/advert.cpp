@@ -426,11 +426,11 @@ std::string AdvertHtml(const Advert& ad) {
   }
 }
 
-void AD_Main(RequestState& state) {
+void AD_Main(RequestState& state, const ConsolePage& page) {
   const ListQuery query = AD_InitQuery(state);
   AdminHeader(state);
   AD_ShowNavi(state);
-  const std::string& action = state.Action;
+  const std::string& action = page.request.action;
   if (action == "js") {
     AD_MakeJs(state, query);
   } else if (action == "modisave") {

@@ -231,9 +231,9 @@ void Announce_SetOld(RequestState& state) {
 
 }  // namespace
 
-void Announce_Main(RequestState& state) {
+void Announce_Main(RequestState& state, const ConsolePage& page) {
   Announce_ShowLinkBar(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", Announce_ShowAdd},
                   {"save", Announce_SaveAdd},
                   {"edit", Announce_ShowEdit},

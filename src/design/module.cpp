@@ -38,16 +38,14 @@ void RegisterDesignModule(ModuleRegistry& registry) {
                              .procedure = "Set_Main",
                              .code = "XT_Manage_Set",
                              .navi = "当前位置：系统管理 &gt;&gt;基本设置",
-                             .page = StatePage(Set_Main)});
+                             .page = Set_Main});
   AddConsoleRoute(registry, {.m = "admin_announce",
                              .procedure = "Announce_Main",
                              .code = "XT_Manage_Announce",
                              .navi = "当前位置：系统管理>>公告管理",
-                             .page = StatePage(Announce_Main)});
-  AddConsoleRoute(registry, {.m = "admin_ad",
-                             .procedure = "AD_Main",
-                             .code = "XT_Manage_AD",
-                             .page = StatePage(AD_Main)});
+                             .page = Announce_Main});
+  AddConsoleRoute(
+      registry, {.m = "admin_ad", .procedure = "AD_Main", .code = "XT_Manage_AD", .page = AD_Main});
 }
 
 }  // namespace folirex

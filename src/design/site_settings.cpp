@@ -462,8 +462,8 @@ std::string NormalizeInstallDir(const std::string& text) {
   return dir;
 }
 
-void Set_Main(RequestState& state) {
-  RunAdminAction(state, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
+void Set_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
 }
 
 }  // namespace folirex

@@ -193,7 +193,7 @@ void Skin_Main(RequestState& state, const ConsolePage& page) {
   auto with = [&skin](void (*run)(RequestState&, const SkinContext&)) {
     return [&skin, run](RequestState& s) { run(s, skin); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", with(Skin_Add)},
                   {"del", with(Skin_Del)},
                   {"edit", with(Skin_Edit)},

@@ -352,7 +352,7 @@ void TemplatePage_Main(RequestState& state, const ConsolePage& frame) {
   auto with = [&page](void (*run)(RequestState&, const PageContext&)) {
     return [&page, run](RequestState& s) { run(s, page); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, frame.request.action,
                  {{"add", with(TemplatePage_Add)},
                   {"del", with(TemplatePage_Del)},
                   {"edit", with(TemplatePage_Edit)},

@@ -272,7 +272,7 @@ void Template_Main(RequestState& state, const ConsolePage& page) {
   auto with = [&set](void (*run)(RequestState&, const SetContext&)) {
     return [&set, run](RequestState& s) { run(s, set); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"del", with(Template_Del)},
                   {"add", with(Template_Add)},
                   {"edit", with(Template_Edit)},

@@ -190,9 +190,9 @@ void ArticleJs_Del(RequestState& state) {
 
 }  // namespace
 
-void ArticleJs_Main(RequestState& state) {
+void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
   ArticleJs_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", ArticleJs_Add},
                   {"save", ArticleJs_Save},
                   {"edit", ArticleJs_Edit},

@@ -15,23 +15,23 @@ void RegisterPublishingModule(ModuleRegistry& registry) {
                              .code = "XT_Manage_ArticleJs",
                              .channel = ConsoleChannelUse::kChannel,
                              .navi = "JS文件管理",
-                             .page = StatePage(ArticleJs_Main)});
+                             .page = ArticleJs_Main});
   AddConsoleRoute(registry, {.m = "admin_articlenavi",
                              .procedure = "ArticleNavi_Main",
                              .code = "XT_Manage_ArticleNavi",
                              .channel = ConsoleChannelUse::kChannel,
                              .navi = "导航菜单管理",
-                             .page = StatePage(ArticleNavi_Main)});
+                             .page = ArticleNavi_Main});
   // Static generation of a channel and of the site home: their generation steps answer without
   // the console's header, so the pages write their own.
   AddConsoleRoute(registry, {.m = "admin_articlehtml",
                              .procedure = "ArticleHtml_Main",
                              .code = "XT_Manage_ArticleHtml",
-                             .page = StatePage(ArticleHtml_Main)});
+                             .page = ArticleHtml_Main});
   AddConsoleRoute(registry, {.m = "admin_defaulthtml",
                              .procedure = "DefaultHtml_Main",
                              .code = "XT_Manage_DefaultHtml",
-                             .page = StatePage(DefaultHtml_Main)});
+                             .page = DefaultHtml_Main});
   // The article saves publish at once through the static article page writer.
   registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
     return CreateArticleHtml(state, Variant(static_cast<long long>(id)));

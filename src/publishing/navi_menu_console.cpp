@@ -531,9 +531,9 @@ std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
   return "";
 }
 
-void ArticleNavi_Main(RequestState& state) {
+void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
   ArticleNavi_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", [](RequestState& s) { ArticleNavi_Move(s, false); }},
                   {"up", [](RequestState& s) { ArticleNavi_Move(s, true); }},
                   {"add", ArticleNavi_Add},

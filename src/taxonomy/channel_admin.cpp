@@ -161,9 +161,9 @@ std::string Channel_StatusName(const Variant& value) {
   return value == Variant(true) ? "<font color=red>已禁用</font>" : "正常";
 }
 
-void Channel_Main(RequestState& state) {
+void Channel_Main(RequestState& state, const ConsolePage& page) {
   Channel_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", Channel_Down},
                   {"up", Channel_Up},
                   {"add", Channel_Add},

@@ -531,7 +531,7 @@ void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, false); }},
                   {"up", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, true); }},
                   {"add", with_urls(ArticleClass_Add)},

@@ -181,7 +181,7 @@ void ArticleKeyword_Main(RequestState& state, const ConsolePage& page) {
     return [channel, run](RequestState& s) { run(s, channel); };
   };
   RunAdminAction(
-      state,
+      state, page.request.action,
       {{"down", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, false, [] {}); }},
        {"up", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, true, [] {}); }},
        {"add", with(ArticleKeyword_Add)},

@@ -16,7 +16,7 @@ void RegisterTaxonomyModule(ModuleRegistry& registry) {
                              .procedure = "Channel_Main",
                              .code = "XT_Manage_ChannelSet",
                              .navi = "当前位置：系统管理>>频道管理",
-                             .page = StatePage(Channel_Main),
+                             .page = Channel_Main,
                              .trailer = Channel_ShowScript});
   // The class tree, subjects and the keyword library of a channel.
   AddConsoleRoute(registry, {.m = "admin_articleclass",

@@ -232,7 +232,7 @@ void ArticleSubject_Main(RequestState& state, const ConsolePage& page) {
   auto with = [channel](void (*run)(RequestState&, int64_t)) {
     return [channel, run](RequestState& s) { run(s, channel); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", [channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
                   {"up", [channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
                   {"add", with(ArticleSubject_Add)},

@@ -98,8 +98,7 @@ class RecordingModules {
                          std::vector<std::string> (*values)(const RequestState&,
                                                             const PublicRequest&)) {
     return [this, procedure, values](RequestState& state, const PublicRequest& request) {
-      calls.push_back(
-          {procedure, values(state, request), state.channel.ChannelID.ToString(), state.Action});
+      calls.push_back({procedure, values(state, request), state.channel.ChannelID.ToString(), ""});
       return "page:" + procedure;
     };
   }
