@@ -1,5 +1,7 @@
 #include "core/preorder_tree.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -36,6 +38,19 @@ bool PathIds(std::string_view path, std::vector<int64_t>* ids) {
 }
 
 std::string PreorderTree::Sql(std::string_view text) const {
+  static constexpr std::pair<std::string_view, std::string_view PreorderTable::*> kNames[] = {
+      {"table", &PreorderTable::table},
+      {"scope", &PreorderTable::scope},
+      {"id", &PreorderTable::id},
+      {"pid", &PreorderTable::pid},
+      {"order", &PreorderTable::order},
+      {"child", &PreorderTable::child},
+      {"level", &PreorderTable::level},
+      {"root", &PreorderTable::root},
+      {"path", &PreorderTable::path},
+      {"lock_table", &PreorderTable::lock_table},
+      {"lock_key", &PreorderTable::lock_key},
+  };
   std::string sql;
   sql.reserve(text.size() + 64);
   while (!text.empty()) {
@@ -44,32 +59,12 @@ std::string PreorderTree::Sql(std::string_view text) const {
     if (open == std::string_view::npos) break;
     const size_t close = text.find('}', open);
     const std::string_view name = text.substr(open + 1, close - open - 1);
-    const PreorderTable& t = table_;
-    if (name == "table") {
-      sql += t.table;
-    } else if (name == "scope") {
-      sql += t.scope;
-    } else if (name == "id") {
-      sql += t.id;
-    } else if (name == "pid") {
-      sql += t.pid;
-    } else if (name == "order") {
-      sql += t.order;
-    } else if (name == "child") {
-      sql += t.child;
-    } else if (name == "level") {
-      sql += t.level;
-    } else if (name == "root") {
-      sql += t.root;
-    } else if (name == "path") {
-      sql += t.path;
-    } else if (name == "lock_table") {
-      sql += t.lock_table;
-    } else if (name == "lock_key") {
-      sql += t.lock_key;
-    } else {
+    const auto* found = std::find_if(std::begin(kNames), std::end(kNames),
+                                     [&](const auto& entry) { return entry.first == name; });
+    if (found == std::end(kNames)) {
       throw std::logic_error("no tree column named " + std::string(name));
     }
+    sql += table_.*(found->second);
     text.remove_prefix(close + 1);
   }
   return sql;

@@ -31,8 +31,8 @@
 
 namespace folirex {
 
-// The names of a tree table and of its columns. The tables keep their own names; these are the
-// ones both trees use.
+// The names of a tree table and of its columns. The tables keep their own names; the defaults are
+// the ones both trees use. `id` must be the autonumber that an added row is read back by (d_id).
 struct PreorderTable {
   std::string_view table;
   std::string_view scope = "d_channelid";
