@@ -113,28 +113,29 @@ PreorderStatus PreorderTree::Insert(Connection& conn, int64_t scope, int64_t par
 }
 
 PreorderStatus PreorderTree::MoveUp(Connection& conn, int64_t scope, int64_t id) const {
-  Change change(*this, conn, scope);
-  std::optional<PreorderNode> x = change.Find(id);
-  if (!x) return PreorderStatus::kNoNode;
-  Variant previous = change.Scalar(
-      "select max({order}) from {table} where {scope} = ? and {pid} = ? and {order} < ?",
-      {V(scope), V(x->pid), V(x->order)});
-  if (previous.IsNull()) return PreorderStatus::kNothingToDo;
-  change.SwapRanges(previous.ToInt64Or(0), x->order, change.SubtreeEnd(x->order, x->level));
-  change.Commit();
-  return PreorderStatus::kDone;
+  return SwapWithSibling(conn, scope, id, true);
 }
 
 PreorderStatus PreorderTree::MoveDown(Connection& conn, int64_t scope, int64_t id) const {
+  return SwapWithSibling(conn, scope, id, false);
+}
+
+PreorderStatus PreorderTree::SwapWithSibling(Connection& conn, int64_t scope, int64_t id,
+                                             bool previous) const {
   Change change(*this, conn, scope);
   std::optional<PreorderNode> x = change.Find(id);
   if (!x) return PreorderStatus::kNoNode;
-  Variant next = change.Scalar(
-      "select min({order}) from {table} where {scope} = ? and {pid} = ? and {order} > ?",
+  Variant sibling = change.Scalar(
+      previous ? "select max({order}) from {table} where {scope} = ? and {pid} = ? and {order} < ?"
+               : "select min({order}) from {table} where {scope} = ? and {pid} = ? and {order} > ?",
       {V(scope), V(x->pid), V(x->order)});
-  if (next.IsNull()) return PreorderStatus::kNothingToDo;
-  const int64_t middle = next.ToInt64Or(0);
-  change.SwapRanges(x->order, middle, change.SubtreeEnd(middle, x->level));
+  if (sibling.IsNull()) return PreorderStatus::kNothingToDo;
+  const int64_t s = sibling.ToInt64Or(0);
+  if (previous) {
+    change.SwapRanges(s, x->order, change.SubtreeEnd(x->order, x->level));
+  } else {
+    change.SwapRanges(x->order, s, change.SubtreeEnd(s, x->level));
+  }
   change.Commit();
   return PreorderStatus::kDone;
 }
@@ -146,45 +147,11 @@ PreorderStatus PreorderTree::Move(Connection& conn, int64_t scope, int64_t id, i
   std::vector<int64_t> old_line;
   if (!x || !PathIds(x->path, &old_line)) return PreorderStatus::kNoNode;
   if (to == x->pid) return PreorderStatus::kSamePlace;
-  const int64_t o = x->order;
-  const int64_t n = x->child + 1;
-
-  // Where the subtree goes (it is placed before the row now at `dest`), and what its rows'
-  // level, root and path prefix become.
-  int64_t dest = 0;
-  int64_t level_delta = 0;
-  int64_t root = 0;
-  std::string prefix;
+  Change::Place place;
   std::vector<int64_t> new_line;
-  if (to == 0) {
-    dest = change.End();
-    level_delta = -x->level;
-    root = x->id;
-  } else {
-    std::optional<PreorderNode> t = change.Find(to);
-    if (!t || !PathIds(t->path, &new_line)) return PreorderStatus::kNoTarget;
-    if (t->order >= o && t->order < o + n) return PreorderStatus::kIntoOwnSubtree;
-    dest = t->order + 1;
-    level_delta = t->level + 1 - x->level;
-    root = t->root_id;
-    prefix = t->path;
-  }
-  // The old parent's path is the node's own less its last id.
-  const int64_t kept_from = static_cast<int64_t>(x->path.size()) -
-                            static_cast<int64_t>(std::to_string(x->id).size() + 1) + 1;
-
-  change.AddToCounts(old_line, -n, x->id);
-  change.Execute(
-      "update {table} set {level} = {level} + ?, {root} = ?, {path} = ? + mid({path}, ?) "
-      "where {scope} = ? and {order} >= ? and {order} < ?",
-      {V(level_delta), V(root), Variant(prefix), V(kept_from), V(scope), V(o), V(o + n)});
-  if (dest >= o + n) {
-    change.SwapRanges(o, o + n, dest);  // later: the rows between move up over its old place
-  } else {
-    change.SwapRanges(dest, o, o + n);  // earlier: the rows between move down past it
-  }
-  if (to != 0) change.AddToCounts(new_line, n, 0);
-  change.Execute("update {table} set {pid} = ? where {id} = ?", {V(to), V(x->id)});
+  const PreorderStatus status = change.PlaceMoved(*x, to, &place, &new_line);
+  if (status != PreorderStatus::kDone) return status;
+  change.MoveSubtree(*x, old_line, place, new_line);
   change.Commit();
   return PreorderStatus::kDone;
 }
@@ -263,6 +230,47 @@ void PreorderTree::Change::AppendBlock(std::vector<BlockRow> rows) {
                          .root = place.root == 0 ? id : place.root,
                          .prefix = place.prefix + std::to_string(id) + ","});
   }
+}
+
+PreorderStatus PreorderTree::Change::PlaceMoved(const PreorderNode& x, int64_t to, Place* place,
+                                                std::vector<int64_t>* new_line) {
+  if (to == 0) {
+    *place = {.pid = 0, .level = 0, .order = End(), .root = x.id};
+    return PreorderStatus::kDone;
+  }
+  std::optional<PreorderNode> t = Find(to);
+  if (!t || !PathIds(t->path, new_line)) return PreorderStatus::kNoTarget;
+  if (t->order >= x.order && t->order <= x.order + x.child) {
+    return PreorderStatus::kIntoOwnSubtree;
+  }
+  *place = {.pid = to,
+            .level = t->level + 1,
+            .order = t->order + 1,
+            .root = t->root_id,
+            .prefix = t->path};
+  return PreorderStatus::kDone;
+}
+
+void PreorderTree::Change::MoveSubtree(const PreorderNode& x, const std::vector<int64_t>& old_line,
+                                       const Place& place, const std::vector<int64_t>& new_line) {
+  const int64_t o = x.order;
+  const int64_t n = x.child + 1;
+  // The old parent's path is the node's own less its last id.
+  const int64_t kept_from = static_cast<int64_t>(x.path.size()) -
+                            static_cast<int64_t>(std::to_string(x.id).size() + 1) + 1;
+  AddToCounts(old_line, -n, x.id);
+  Execute(
+      "update {table} set {level} = {level} + ?, {root} = ?, {path} = ? + mid({path}, ?) "
+      "where {scope} = ? and {order} >= ? and {order} < ?",
+      {V(place.level - x.level), V(place.root), Variant(place.prefix), V(kept_from), V(scope_),
+       V(o), V(o + n)});
+  if (place.order >= o + n) {
+    SwapRanges(o, o + n, place.order);  // later: the rows between move up over its old place
+  } else {
+    SwapRanges(place.order, o, o + n);  // earlier: the rows between move down past it
+  }
+  if (place.pid != 0) AddToCounts(new_line, n, 0);
+  Execute("update {table} set {pid} = ? where {id} = ?", {V(place.pid), V(x.id)});
 }
 
 int64_t PreorderTree::Change::Execute(std::string_view sql, const std::vector<Variant>& params) {

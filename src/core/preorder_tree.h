@@ -118,6 +118,9 @@ class PreorderTree {
   void Renumber(Connection& conn, int64_t scope) const;
 
  private:
+  // MoveUp (previous) and MoveDown.
+  PreorderStatus SwapWithSibling(Connection& conn, int64_t scope, int64_t id, bool previous) const;
+
   // The SQL text with "{table}", "{id}", "{order}", ... (the fields of PreorderTable) replaced by
   // the table's names.
   std::string Sql(std::string_view text) const;
@@ -154,7 +157,8 @@ class PreorderTree::Change {
  private:
   friend class PreorderTree;
 
-  // Where a new row goes: its tree columns but root and path, and what those follow from.
+  // Where a new or moved row goes: its tree columns but root and path, and what those follow
+  // from (a moved subtree is placed before the row now at `order`).
   struct Place {
     int64_t pid = 0;
     int64_t level = 0;
@@ -174,6 +178,13 @@ class PreorderTree::Change {
   void SwapRanges(int64_t first, int64_t middle, int64_t end);
   // `delta` descendants more (or fewer) for the nodes `ids`, less `except`.
   void AddToCounts(const std::vector<int64_t>& ids, int64_t delta, int64_t except);
+  // Where the subtree of `x` goes in a move under `to` (0: the top level), and the ids of `to`'s
+  // line; kNoTarget or kIntoOwnSubtree when it cannot go there.
+  PreorderStatus PlaceMoved(const PreorderNode& x, int64_t to, Place* place,
+                            std::vector<int64_t>* new_line);
+  // Moves the subtree of `x` (whose line of ids is `old_line`) to `place`.
+  void MoveSubtree(const PreorderNode& x, const std::vector<int64_t>& old_line, const Place& place,
+                   const std::vector<int64_t>& new_line);
   // Adds the row, completes its root and path, and answers its id.
   int64_t InsertRow(const Place& place, const PreorderRowFill& fill);
 
