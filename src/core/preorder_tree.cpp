@@ -170,12 +170,12 @@ PreorderStatus PreorderTree::Flatten(Connection& conn, int64_t scope, int64_t id
 }
 
 PreorderStatus PreorderTree::Delete(Connection& conn, int64_t scope, int64_t id,
-                                    const std::function<void(const PreorderNode&)>& first) const {
+                                    const std::function<void(const PreorderNode&)>& before) const {
   Change change(*this, conn, scope);
   std::optional<PreorderNode> x = change.Find(id);
   std::vector<int64_t> line;
   if (!x || !PathIds(x->path, &line)) return PreorderStatus::kNoNode;
-  if (first) first(*x);
+  if (before) before(*x);
   const int64_t last = x->order + x->child;
   change.Execute("delete from {table} where {scope} = ? and {order} >= ? and {order} <= ?",
                  {V(scope), V(x->order), V(last)});

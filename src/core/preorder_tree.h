@@ -90,7 +90,7 @@ class PreorderTree {
   std::optional<PreorderNode> Find(Connection& conn, int64_t scope, int64_t id) const;
 
   // Adds a row as the last child of `parent` (0: the last top-level node); `fill` sets its own
-  // columns; *new_id its id. kNoNode when the parent is not a node of the scope.
+  // columns; *new_id (when given) its id. kNoNode when the parent is not a node of the scope.
   PreorderStatus Insert(Connection& conn, int64_t scope, int64_t parent,
                         const PreorderRowFill& fill, int64_t* new_id) const;
 
@@ -108,10 +108,10 @@ class PreorderTree {
   PreorderStatus Flatten(Connection& conn, int64_t scope, int64_t id) const;
 
   // Deletes the node with its subtree; its ancestors lose the deleted count and the later
-  // positions close up. `first`, when given, runs inside the change before the rows go (the
+  // positions close up. `before`, when given, runs inside the change before the rows go (the
   // subtree is then still at the positions node.order .. node.order + node.child).
   PreorderStatus Delete(Connection& conn, int64_t scope, int64_t id,
-                        const std::function<void(const PreorderNode&)>& first = nullptr) const;
+                        const std::function<void(const PreorderNode&)>& before = nullptr) const;
 
   // The repair: gives the scope's nodes the positions 1..N in their present order (equal
   // positions in id order). Nothing else changes.
