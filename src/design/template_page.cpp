@@ -43,7 +43,7 @@ std::string TypeFilterSelect(const PageContext& page) {
   std::string html = "<select name='flag' size=1 onchange=\"" +
                      HtmlEscapeAttr("location.href='" + page.base + "&flag='+this.value") +
                      "\"><option value=''>所有页</option>";
-  for (std::string_view code : FilterTypeOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kFilter)) {
     html += "<option value='" + std::string(code) + "'";
     if (code == page.flag) html += " selected";
     html += ">" + std::string(FindPageType(code)->select_label) + "</option>";
@@ -122,7 +122,7 @@ struct StoredPage {
 // The form's type row: the twelve set types, of which the edit form shows the stored one.
 std::string TypeRow(RequestState& state, const StoredPage* row) {
   std::vector<Variant> texts, values;
-  for (std::string_view code : FormTypeOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kForm)) {
     texts.emplace_back(std::string(FindPageType(code)->select_label));
     values.emplace_back(std::string(code));
   }

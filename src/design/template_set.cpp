@@ -179,11 +179,11 @@ void Template_SelectPage(RequestState& state, const SetContext& set) {
 std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& state,
                                                                 const SetContext& set) {
   const Request& request = Req(state);
-  for (std::string_view code : PickerCheckOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kPickerCheck)) {
     if (Trim(request(code)).empty()) AlertBack(state, FindPageType(code)->missing);
   }
   std::vector<std::pair<std::string_view, int64_t>> map;
-  for (std::string_view code : PickerSaveOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kPickerSave)) {
     std::string value = Trim(request(code));
     size_t dash = value.find('-');
     int64_t page_id = 0;
