@@ -88,7 +88,6 @@ void Template_Add(RequestState& state, const SetContext& set) {
 void Template_Edit(RequestState& state, const SetContext& set) { ShowNamedRowEdit(state, set); }
 
 void Template_Save(RequestState& state, const SetContext& set) {
-  // Stored as posted: a name of blanks is a name.
   NamedRow row = SaveNamedRow(state, set);
   state.caches.Clear();
   state.host.Response->Write(MessageBox(
