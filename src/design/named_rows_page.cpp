@@ -95,20 +95,13 @@ void ShowNamedRowEdit(RequestState& state, const NamedRowsPage& page) {
   const NamedRowKind& kind = *page.kind;
   NamedRow row;
   row.id = RequestedId(state, page);
-  bool found = false;
-  {
-    // Closed before the refusal, which closes the connection.
-    Recordset rs;
-    rs.Open("select d_name, " + std::string(kind.text_column) + " from " + std::string(kind.table) +
-                " where d_id = ? and d_channelid = ?",
-            {Variant(row.id), Variant(page.channel.id)}, *state.db.Conn, 0, 1);
-    if (!rs.Eof()) {
-      found = true;
-      row.name = rs["d_name"].ToString();
-      row.text = rs[kind.text_column].ToString();
-    }
-  }
-  if (!found) AlertBack(state, kDesignParameterError);
+  ReadRowOrRefuse(state,
+                  "select d_name, " + std::string(kind.text_column) + " from " +
+                      std::string(kind.table) + " where d_id = ? and d_channelid = ?",
+                  {Variant(row.id), Variant(page.channel.id)}, [&](const Recordset& rs) {
+                    row.name = rs["d_name"].ToString();
+                    row.text = rs[kind.text_column].ToString();
+                  });
   ShowNamedRowForm(state, page, &row);
 }
 

@@ -77,6 +77,21 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
   return list;
 }
 
+void ReadRowOrRefuse(RequestState& state, std::string_view sql, const std::vector<Variant>& params,
+                     const std::function<void(const Recordset&)>& read) {
+  bool found = false;
+  {
+    // Closed before the refusal, which closes the connection.
+    Recordset rs;
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    if (!rs.Eof()) {
+      found = true;
+      read(rs);
+    }
+  }
+  if (!found) AlertBack(state, kDesignParameterError);
+}
+
 std::string TipBox(std::span<const std::string_view> items) {
   std::string html =
       "<table border=0 cellspacing=1 align=center class=Msg><tr><td><b class=blue>提示：</b>";

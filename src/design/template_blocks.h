@@ -8,6 +8,7 @@
 #define FOLIREX_DESIGN_TEMPLATE_BLOCKS_H_
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "console/channel_page.h"
 #include "console/id_list.h"
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -49,6 +51,12 @@ std::string FormButtonsFoot(std::string_view base);
 // row (d_sysflag) `system_refused`.
 IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleChannel& channel,
                      std::string_view system_refused);
+
+// Reads the one row that `sql` finds with the bound `params` through `read`, on a recordset of its
+// own that is closed again before the answer; without a row the request ends with the page's
+// parameter message.
+void ReadRowOrRefuse(RequestState& state, std::string_view sql, const std::vector<Variant>& params,
+                     const std::function<void(const Recordset&)>& read);
 
 // The tip box under a list: 提示： in bold blue, then one "<li>" per item (markup).
 std::string TipBox(std::span<const std::string_view> items);

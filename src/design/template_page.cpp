@@ -181,23 +181,15 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   StoredPage row;
   if (!ParseId(Req(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
-  bool found = false;
-  {
-    // Closed before the refusal, which closes the connection.
-    Recordset rs;
-    rs.Open(
-        "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage where d_id = ? and "
-        "d_channelid = ?",
-        {Variant(row.id), Variant(page.channel.id)}, *state.db.Conn, 0, 1);
-    if (!rs.Eof()) {
-      found = true;
-      row.name = rs["d_name"].ToString();
-      row.type = LCase(Trim(rs["d_type"].ToString()));
-      row.skin = Trim(rs["d_skinid"].ToString());
-      row.content = rs["d_content"].ToString();
-    }
-  }
-  if (!found) AlertBack(state, kDesignParameterError);
+  ReadRowOrRefuse(state,
+                  "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
+                  "where d_id = ? and d_channelid = ?",
+                  {Variant(row.id), Variant(page.channel.id)}, [&row](const Recordset& rs) {
+                    row.name = rs["d_name"].ToString();
+                    row.type = LCase(Trim(rs["d_type"].ToString()));
+                    row.skin = Trim(rs["d_skinid"].ToString());
+                    row.content = rs["d_content"].ToString();
+                  });
   ShowForm(state, page, &row);
 }
 
