@@ -604,6 +604,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     keep_alive_ = req.keep_alive();
     head_only_ = req.method() == http::verb::head;
     std::string method(req.method_string());
+    // A page holds its body's memory until it has finished; any other answer lets it go here.
+    BodyReservation body_memory = std::move(body_memory_);
     if (!target_.kind) {
       std::string since;
       if (auto it = req.find(http::field::if_modified_since); it != req.end()) {
@@ -651,7 +653,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 
     state_ = State::kPage;
     PendingPage page{*target_.kind, std::move(raw), std::move(session_cookies),
-                     std::move(target_.target), std::move(body_memory_)};
+                     std::move(target_.target), std::move(body_memory)};
     if (OnItsWorker()) {
       next_page_ = std::move(page);  // the worker that read it runs it next
       return;

@@ -153,6 +153,16 @@ std::string OperatingSystemName() {
   return info.sysname;
 }
 
+// Sorted by key, so that a key is found without a pass over every pair; the values of one key
+// stay in the order they were sent. The few values of most requests are sorted in place.
+void SortByKey(std::vector<std::pair<std::string, std::string>>* c) {
+  auto by_key = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (c->size() > 16) return std::stable_sort(c->begin(), c->end(), by_key);
+  for (auto it = c->begin(); it != c->end(); ++it) {
+    std::rotate(std::upper_bound(c->begin(), it, *it, by_key), it, it + 1);
+  }
+}
+
 }  // namespace
 
 Request::Request(RawRequest raw) : raw_(std::move(raw)) {
@@ -161,12 +171,7 @@ Request::Request(RawRequest raw) : raw_(std::move(raw)) {
   for (const auto& [name, value] : raw_.headers) {
     if (EqualsNoCase(name, "Cookie")) ParseCookiesInto(value, &cookies_);
   }
-  // Sorted by key, so that a key is found without a pass over every pair; a stable sort keeps
-  // the values of one key in the order they were sent.
-  for (Collection* c : {&query_, &form_, &cookies_}) {
-    std::stable_sort(c->begin(), c->end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-  }
+  for (Collection* c : {&query_, &form_, &cookies_}) SortByKey(c);
 }
 
 bool Request::HasNul() const {
