@@ -7,8 +7,8 @@ namespace folirex {
 namespace {
 
 constexpr std::array<std::string_view, 15> kReservedFolders = {
-    "admin",    "data", "editor",  "images",  "js",          "kelmira", "list",         "listhot",
-    "navimenu", "skin", "subject", "uploads", "uploadfiles", "bin",     "aspnet_client"};
+    "admin",   "data",     "editor",  "images",  "js",          "kelmira", "list",    "listhot",
+    "navimenu", "skin",    "subject", "uploads", "uploadfiles", "bin",     "aspnet_client"};
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
