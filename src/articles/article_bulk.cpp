@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "articles/article_fields.h"
-#include "articles/article_marks.h"
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/article_marks.h"
 #include "core/messages.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/text/html_escape.h"

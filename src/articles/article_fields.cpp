@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "console/id_list.h"
+#include "core/html_clean.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
@@ -20,6 +22,8 @@ constexpr size_t kShortTextLength = 50;
 constexpr size_t kAddressLength = 255;
 constexpr size_t kKeywordLength = 255;
 constexpr int64_t kMaxCount = 2147483647;
+constexpr const char* kScriptRedirectRefused =
+    "提示：转向链接地址不能使用javascript:、vbscript:或data:地址！";
 
 class FieldReader {
  public:
@@ -141,10 +145,13 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
     f.link_url = in.Text("d_linkurl");
     if (f.link_url.empty()) in.Refuse("提示：转向链接地址不能为空！");
     in.Limit(f.link_url, kAddressLength, "转向链接地址");
+    if (IsScriptLink(f.link_url)) in.Refuse(kScriptRedirectRefused);
   }
 
   f.summary = in.Raw("d_summary");
-  f.content = in.Raw("d_content");
+  // The body is shown on the public pages, which share the console's origin: whoever may add
+  // articles may not run script there.
+  f.content = CleanTypedHtml(in.Raw("d_content"));
   if (!use_link && Trim(f.content).empty()) in.Refuse("提示：内容不能为空！");
 
   f.pic_url = in.Text("d_picurl");

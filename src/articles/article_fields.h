@@ -2,7 +2,8 @@
 // rules of the form (defaults, keyword wrapping, link or content, paging, the hot minimum) and the
 // checks that keep bad input out of the row (numbers in range, codes from their lists, texts
 // within the form's lengths, the class, subject and template page belonging to the channel, a
-// class that takes articles).
+// class that takes articles, a redirect link that would run script). The content comes back
+// cleaned of script by the typed-HTML cleaner (core/html_clean.h), otherwise as typed.
 //
 // ReadArticleFields answers the first failed check through AlertBack (the request ends, nothing
 // is written). It reads lookups on state.db.Conn with recordsets of its own. Request thread only.

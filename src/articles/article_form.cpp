@@ -254,14 +254,19 @@ std::string ArticleForm(DatabaseState& db, const ArticleChannel& channel, const 
               "<input type=text name='d_clicktimes' size=10 maxlength=50 value='" +
                   std::to_string(v.click_times) + "'>",
               "这功能是提供给管理员作弊用的");
-  std::string templates = "select d_name, d_id from Vantrel_TemplatePage where d_type='content'";
-  if (v.edit) templates += " and d_channelid = " + channel_id;
-  html += Row(
-      "使用的模板：",
-      BuildSelect(db, "d_templatepageid", {}, {},
-                  Variant(v.template_page == 0 ? std::string() : std::to_string(v.template_page)),
-                  templates, "默认"),
-      "默认是采用系统分类中设置的模板", " id=innerclass6");
+  // The add form offers the content pages of every channel, each named with its channel; the
+  // edit form the article's channel's own.
+  const Variant template_page(v.template_page == 0 ? std::string()
+                                                   : std::to_string(v.template_page));
+  html +=
+      Row("使用的模板：",
+          v.edit ? BuildSelect(db, "d_templatepageid", {}, {}, template_page,
+                               "select d_name, d_id from Vantrel_TemplatePage where "
+                               "d_type='content' and d_channelid = " +
+                                   channel_id,
+                               "默认")
+                 : BuildTemplateSelect(db, "d_templatepageid", "content", template_page, "默认"),
+          "默认是采用系统分类中设置的模板", " id=innerclass6");
   html += Row("立即发布：",
               "<input type=checkbox name='d_generatehtmlflag' value='1'" + Checked(v.publish_now) +
                   (channel.publishes ? "" : " disabled") + ">是",

@@ -105,6 +105,20 @@ bool ListFiles(const fs::path& folder, std::vector<FileEntry>* files) {
   return true;
 }
 
+// The files of a folder address from the request, as ListFiles gives them. A folder inside the
+// upload folder that is not made yet (a new site or channel that has had no upload) holds no
+// file; false for an address outside the upload folder or a folder that cannot be read.
+bool ListFolderFiles(RequestState& state, const UploadContext& upload, std::string* address,
+                     std::vector<FileEntry>* files) {
+  if (!address->empty() && address->back() != '/') *address += '/';
+  std::optional<fs::path> folder = ResolveInside(state, upload, *address);
+  if (!folder) return false;
+  std::error_code ec;
+  const fs::file_status status = fs::status(*folder, ec);
+  if (status.type() == fs::file_type::not_found) return true;
+  return !ec && fs::is_directory(status) && ListFiles(*folder, files);
+}
+
 // The names of a folder's own subfolders (links left out), sorted.
 std::vector<std::string> ListSubFolders(const fs::path& folder) {
   std::vector<std::string> names;
@@ -201,9 +215,8 @@ std::string UploadFile_ShowFiles(RequestState& state, const UploadContext& uploa
   int64_t page = 1;
   if (!ParseId(page_text, &page)) page = 1;
 
-  std::optional<fs::path> disk = ResolveFolder(state, upload, &folder);
   std::vector<FileEntry> files;
-  if (!disk || !ListFiles(*disk, &files)) {
+  if (!ListFolderFiles(state, upload, &folder, &files)) {
     Alert(state, "无效的目录");
     return "";
   }

@@ -130,6 +130,9 @@ void Upload_ShowForm(RequestState& state, const UploadTarget& target) {
       "<style type=\"text/css\">\r\n"
       "body, a, table, div, span, td, th, input, select {font-size:9pt; "
       "font-family: \"宋体\", Verdana, Arial, Helvetica, sans-serif;}\r\n"
+      // Current browsers read the colour name of bgcolor=menu as hex digits, almost black; the
+      // system menu colours are what it names.
+      "body[bgcolor=menu] {background-color: Menu; color: MenuText;}\r\n"
       "</style>\r\n"
       "<script language=\"javascript\">\r\n"
       "var sAllowExt = \"" +

@@ -434,6 +434,10 @@ void ArticleCollect_Run(RequestState& state, const CollectRun& run) {
   AdminFooter(state);
 }
 
-void ArticleCollect_Main(RequestState& state) { ArticleCollect_Run(state, CollectRun{}); }
+void ArticleCollect_Main(RequestState& state) {
+  CollectRun run;
+  run.limits = CollectLimitsOf(state.site);
+  ArticleCollect_Run(state, run);
+}
 
 }  // namespace folirex

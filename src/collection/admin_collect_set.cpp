@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "collection/console_bits.h"
-#include "collection/html_clean.h"
 #include "collection/url_rules.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/html_clean.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -247,7 +247,10 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
       "</td></tr>\r\n<tr><td>内容页链接匹配：</td><td><input type=text name=d_idurl size=41 "
       "value=\"" +
       field(7) + "\">" + red +
-      " <font color=gray>正则匹配如：xxx/[0-9].htm</font></td><td></td><td></td></tr>\r\n"
+      // The marker is taken literally but for its wildcards and groups: "[0-9]" would be
+      // looked for as written.
+      " <font color=gray>匹配如：xxx/{id}.htm，{id}为数字，{c}为任意字符</font></td><td></td>"
+      "<td></td></tr>\r\n"
       "<tr><td>内容页去头关键字：</td><td>" +
       Box("d_header", v[8]) + red + "</td><td>内容页去尾关键字：</td><td>" + Box("d_footer", v[9]) +
       red + "</td></tr>\r\n<tr><td>标题前关键字：</td><td>" + Box("d_title1", v[10]) + red +
@@ -401,7 +404,7 @@ void Test(RequestState& state, const SetPage& page) {
   }
   std::optional<CollectProject> p = LoadCollectProject(*state.db.Conn, id, page.channel);
   if (!p) AlertBack(state, kInvalidId);
-  FetchOptions options = CollectFetchOptions(*p, page.limits, false);
+  FetchOptions options = CollectFetchOptions(page.limits, false);
   std::string list_url = CollectListPageUrl(p->page_url, p->first_diff, p->first_file_name, "1");
   std::optional<std::string> text = ArticleCollect_GetHttpPage(list_url, options);
   if (!text) {
@@ -516,6 +519,8 @@ void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
   AdminFooter(state);
 }
 
-void ArticleCollectSet_Main(RequestState& state) { ArticleCollectSet_Run(state, CollectLimits{}); }
+void ArticleCollectSet_Main(RequestState& state) {
+  ArticleCollectSet_Run(state, CollectLimitsOf(state.site));
+}
 
 }  // namespace folirex

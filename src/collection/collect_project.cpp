@@ -36,14 +36,20 @@ std::optional<CollectProject> LoadCollectProject(Connection& conn, int64_t id, i
   return p;
 }
 
-FetchOptions CollectFetchOptions(const CollectProject& project, const CollectLimits& limits,
-                                 bool image) {
+CollectLimits CollectLimitsOf(const SiteConfig& site) {
+  CollectLimits limits;
+  // The settings file was checked when it was read; a list that does not parse opens nothing.
+  limits.allow_networks.Parse(site.CollectAllowNetworks, nullptr);
+  return limits;
+}
+
+FetchOptions CollectFetchOptions(const CollectLimits& limits, bool image) {
   FetchOptions options;
   options.timeout_seconds = limits.timeout_seconds;
   options.connect_timeout_seconds = limits.connect_timeout_seconds;
   options.max_bytes = image ? limits.max_image_bytes : limits.max_page_bytes;
   options.max_redirects = limits.max_redirects;
-  options.allow_local_targets = UrlTargetsLocalAddress(project.page_url);
+  options.allow_networks = limits.allow_networks;
   return options;
 }
 

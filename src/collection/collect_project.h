@@ -1,14 +1,16 @@
 // A collection project: the row of Vantrel_CollectProject with its twenty rule columns, read by
-// the steps, the test run and the project page, and the fetch rules that follow from it.
+// the steps, the test run and the project page; and the limits of what collection fetches.
 //
 // Request thread only; reads on the connection given. Database failures throw DbError.
 #ifndef FOLIREX_COLLECTION_COLLECT_PROJECT_H_
 #define FOLIREX_COLLECTION_COLLECT_PROJECT_H_
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "core/request_state.h"
 #include "platform/db/connection.h"
 #include "platform/net/http_fetch.h"
 
@@ -44,21 +46,27 @@ struct CollectProject {
 std::optional<CollectProject> LoadCollectProject(Connection& conn, int64_t id,
                                                  int64_t channel_id = 0);
 
-// How big and how slow a remote answer may be. Pages and pictures have caps of their own; the
-// picture cap is the collector's fixed 5,120,000 bytes.
+// How big and how slow a remote answer may be, and where it may come from. Pages and pictures
+// have caps of their own; the picture cap is the collector's fixed 5,120,000 bytes. A content
+// step, its pictures included, takes at most step_time and saves at most max_images pictures.
 struct CollectLimits {
   int timeout_seconds = 30;
   int connect_timeout_seconds = 10;
   size_t max_page_bytes = size_t{4} << 20;
   size_t max_image_bytes = 5120000;
   int max_redirects = 5;
+  std::chrono::seconds step_time{60};
+  size_t max_images = 100;
+  // The private or local networks the administrator opened (CollectAllowNetworks); every
+  // other target must be a public address.
+  NetworkList allow_networks;
 };
 
-// The fetch options for a project's pages (or pictures when `image`): the limits, and local
-// targets allowed only when the project's own list address lies on this machine, so that a link
-// or redirect taken from a remote page cannot make the server read its own services.
-FetchOptions CollectFetchOptions(const CollectProject& project, const CollectLimits& limits,
-                                 bool image);
+// The limits of a request of the site: the defaults, with the networks of the settings file.
+CollectLimits CollectLimitsOf(const SiteConfig& site);
+
+// The fetch options for pages (or pictures when `image`) within the limits.
+FetchOptions CollectFetchOptions(const CollectLimits& limits, bool image);
 
 // ArticleCollect_GetHttpPage: the page as text, decoded as its declared charset (code page 936
 // unless it declares UTF-8); nullopt when the fetch failed. The HTTP status is not judged.

@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <unordered_set>
 #include <vector>
 
 #include "articles/upload_rules.h"
-#include "collection/html_clean.h"
 #include "collection/url_rules.h"
+#include "core/article_marks.h"
 #include "core/folder_names.h"
+#include "core/html_clean.h"
 #include "core/regex_helpers.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
@@ -99,7 +101,7 @@ void AddArticle(RequestState& state, const CollectRun& run, const CollectProject
   rs.Set("d_title", Variant(a.title));
   rs.Set("d_author", Variant(a.author));
   rs.Set("d_content", Variant(a.content));
-  rs.Set("d_addtime", Variant(run.now()));
+  rs.Set("d_addtime", Variant(run.clock->LocalNow()));
   rs.Set("d_classid", Variant(project.class_id));
   rs.Set("d_subjectid", Variant(int64_t{0}));
   rs.Set("d_checked", Variant(true));
@@ -112,10 +114,9 @@ void AddArticle(RequestState& state, const CollectRun& run, const CollectProject
   rs.Close();
   conn.Execute("update Vantrel_CollectLog set d_title = ?, d_fileid = ?, d_flag = 1 where d_id = ?",
                {Variant(CutToColumn(a.title)), Variant(article_id), Variant(log_id)});
-  conn.Execute(
-      "update Vantrel_Channel set d_itemcount = d_itemcount + 1, "
-      "d_itemcountchecked = d_itemcountchecked + 1 where d_id = ?",
-      {Variant(channel)});
+  // The article is approved at once, so its class's lists must be written again.
+  MarkClassAndSubject(conn, project.class_id, 0);
+  ChangeChannelCounters(conn, channel, 1, 1);
   transaction.Commit();
 }
 
@@ -127,16 +128,22 @@ bool OverwriteArticle(RequestState& state, const CollectProject& project, int64_
   Recordset rs;
   rs.Open("select * from Vantrel_Article where d_id = ?", {Variant(article_id)}, conn, 1, 3);
   if (rs.Eof()) return false;
+  const int64_t old_class = rs["d_classid"].ToInt64Or(0);
+  const int64_t old_subject = rs["d_subjectid"].ToInt64Or(0);
   rs.Set("d_title", Variant(a.title));
   rs.Set("d_author", Variant(a.author));
   rs.Set("d_content", Variant(a.content));
   rs.Set("d_classid", Variant(project.class_id));
   rs.Set("d_checked", Variant(true));
+  // Its page and the lists it was and is on are written again by the next generation.
+  rs.Set("d_generatedflag", Variant(false));
   SetUploadColumns(rs, a.upload_list);
   rs.Update();
   rs.Close();
   conn.Execute("update Vantrel_CollectLog set d_title = ?, d_flag = 1 where d_id = ?",
                {Variant(CutToColumn(a.title)), Variant(log_id)});
+  MarkClassAndSubject(conn, old_class, old_subject);
+  MarkClassAndSubject(conn, project.class_id, 0);
   transaction.Commit();
   return true;
 }
@@ -235,8 +242,8 @@ std::string ArticleCollect_GetImageSrc(std::string_view tag) {
 }
 
 SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRun& run,
-                                            const CollectProject& project, std::string content,
-                                            std::string_view page_url) {
+                                            std::string content, std::string_view page_url,
+                                            Clock::TimePoint deadline) {
   SavedImages saved;
   const std::string upload_dir = Trim(state.channel.UploadDir.ToString());
   // The channel's upload folder is a plain relative name, so the pictures stay inside it.
@@ -244,7 +251,7 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
     saved.content = std::move(content);
     return saved;
   }
-  const DateTime now = run.now();
+  const DateTime now = run.clock->LocalNow();
   const std::string folder =
       GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID) + upload_dir +
       "/" + FormatDate(Variant(now), Variant(int64_t{11})) + "/";
@@ -264,26 +271,33 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
     std::string absolute;
   };
   std::vector<Candidate> candidates;
+  std::unordered_set<std::string> seen;  // the absolute addresses in upper case
   RegExp tags{"<(img|embed)[^>]+?>", true, true};
   tags.Scan(content, [&](const RegexMatchRef& match) {
     std::string src = ArticleCollect_GetImageSrc(match.Value());
     if (src.empty()) return true;
     std::string absolute = ArticleCollect_JoinUrl(page_url, src);
-    if (absolute.empty()) return true;
-    for (const Candidate& c : candidates) {
-      if (UCase(c.absolute) == UCase(absolute)) return true;
-    }
+    if (absolute.empty() || !seen.insert(UCase(absolute)).second) return true;
     candidates.push_back({src, absolute});
     return true;
   });
 
-  const FetchOptions options = CollectFetchOptions(project, run.limits, true);
+  FetchOptions options = CollectFetchOptions(run.limits, true);
   const std::function<int()> draw = run.draw ? run.draw : std::function<int()>(RandomDraw);
+  size_t fetched = 0;
   for (const Candidate& c : candidates) {
     if (!folder_ready) break;
     size_t dot = c.absolute.rfind('.');
     std::string ext = dot == std::string::npos ? "" : c.absolute.substr(dot + 1);
     if (!IsStorableExtension(ext)) continue;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - run.clock->Now());
+    if (fetched == run.limits.max_images || left.count() <= 0) {
+      ++saved.skipped;
+      continue;
+    }
+    ++fetched;
+    options.time_left = left;
     // The address as the page's markup writes it: an "&" of a query is written "&amp;".
     FetchResult result = Fetch(Replace(c.absolute, "&amp;", "&"), options);
     if (!result.ok) continue;
@@ -309,7 +323,7 @@ std::string ArticleCollect_GetList(RequestState& state, const CollectRun& run, i
     std::string url = CollectListPageUrl(project->page_url, project->first_diff,
                                          project->first_file_name, std::to_string(page));
     std::optional<std::string> text =
-        ArticleCollect_GetHttpPage(url, CollectFetchOptions(*project, run.limits, false));
+        ArticleCollect_GetHttpPage(url, CollectFetchOptions(run.limits, false));
     if (!text) return "失败或页面不存在";
     if (!CutAfter(*text, project->page_header)) return "未找到列表页头关键字";
     std::string area;
@@ -344,7 +358,9 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
                                       std::string_view dataflag, std::string_view doflag) {
   Connection& conn = *state.db.Conn;
   const int64_t channel = state.channel.ChannelID.ToInt64Or(0);
+  const Clock::TimePoint deadline = run.clock->Now() + run.limits.step_time;
   std::string message;
+  int skipped_images = 0;
   Article article;
   std::string page_number;
   int64_t file_id = 0;
@@ -364,8 +380,10 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
     if (!project) throw std::runtime_error("the row's project is gone");
     if (!doflag.empty()) project->do_flag = std::string(doflag);
 
-    std::optional<std::string> page =
-        ArticleCollect_GetHttpPage(url, CollectFetchOptions(*project, run.limits, false));
+    FetchOptions page_options = CollectFetchOptions(run.limits, false);
+    page_options.time_left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - run.clock->Now());
+    std::optional<std::string> page = ArticleCollect_GetHttpPage(url, page_options);
     if (!page) message = "远程获取失败";
     if (message.empty() && page_number == "-1") {
       page_number = LogFurtherPages(state, *project, log_id, url, *page, dataflag);
@@ -379,9 +397,10 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
             ArticleCollect_RemoveBlocks("<script", "</script>", std::move(article.content));
         content = ArticleCollect_RemoveBlocks("<style", "</style>", std::move(content));
         SavedImages saved =
-            ArticleCollect_SaveRemoteImages(state, run, *project, CleanCollectedHtml(content), url);
+            ArticleCollect_SaveRemoteImages(state, run, CleanCollectedHtml(content), url, deadline);
         article.content = std::move(saved.content);
         article.upload_list = std::move(saved.upload_list);
+        skipped_images = saved.skipped;
       } else {
         article.content = CollectPlainText(std::move(article.content));
       }
@@ -397,16 +416,18 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
     return message;
   }
 
+  const std::string skipped =
+      skipped_images > 0 ? "(跳过" + std::to_string(skipped_images) + "个图片)" : "";
   if (page_number != "-1" && page_number != "0") {
     article.title += "(" + page_number + ")";
   }
   try {
     if (dataflag == "select") {
       if (file_id > 0 && OverwriteArticle(state, *project, log_id, file_id, article)) {
-        return "成功：重获取";
+        return "成功：重获取" + skipped;
       }
       AddArticle(state, run, *project, log_id, article);
-      return "成功：手动新增";
+      return "成功：手动新增" + skipped;
     }
     Variant same = conn.ExecuteScalar("select count(*) from Vantrel_Article where d_title = ?",
                                       {Variant(article.title)});
@@ -415,10 +436,10 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
           "update Vantrel_CollectLog set d_title = ?, d_fileid = 0, d_flag = 2 "
           "where d_id = ?",
           {Variant(CutToColumn(article.title)), Variant(log_id)});
-      return "成功：标题重复";
+      return "成功：标题重复" + skipped;
     }
     AddArticle(state, run, *project, log_id, article);
-    return "成功：新增";
+    return "成功：新增" + skipped;
   } catch (const ResponseEnd&) {
     throw;
   } catch (const std::exception&) {

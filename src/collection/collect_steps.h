@@ -7,24 +7,29 @@
 //                               its pictures copied, stored as an article of the channel (or
 //                               refused as a duplicate title, or marked failed); answers the
 //                               step's message. It may first write the addDataID2 script of the
-//                               article's further pages to the response.
+//                               article's further pages to the response. It ends within
+//                               limits.step_time: pictures still pending then are skipped, and a
+//                               success message counts them ("成功：新增(跳过3个图片)").
 //   ArticleCollect_SaveRemoteImages  the pictures of a content saved into the channel's upload
 //                               folder, the content pointing at the copies.
 //
 // The steps run on the request's worker with state.db open and the current channel loaded
 // (InitChannel); they trap every failure and report it in their answer. Every value taken from a
 // remote page reaches SQL as a bound value. An article is stored together with its log row and
-// the channel's counters in one transaction: a failed store changes none of them and is
-// reported as "失败" with the log row marked 3.
+// the channel's counters and the regeneration marks of its class (and, when an article is
+// fetched again, of its former class and subject) in one transaction: a failed store changes
+// none of them and is reported as "失败" with the log row marked 3.
 #ifndef FOLIREX_COLLECTION_COLLECT_STEPS_H_
 #define FOLIREX_COLLECTION_COLLECT_STEPS_H_
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "collection/collect_project.h"
+#include "core/clock.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 
@@ -35,11 +40,12 @@ inline constexpr int kCollectTitleWidth = 95;      // display width (CutStr) of 
 inline constexpr int kCollectAuthorWidth = 20;     // display width of a collected author
 inline constexpr size_t kCollectTextColumn = 255;  // characters of the short text columns
 
-// What the steps need beyond the request: the limits of remote answers, the clock and the draw
-// of picture names (100 to 999).
+// What the steps need beyond the request: the limits of remote answers, the clock (the content
+// step's deadline, the added time and the picture folder) and the draw of picture names (100 to
+// 999).
 struct CollectRun {
   CollectLimits limits;
-  std::function<DateTime()> now = [] { return DateTime::Now(); };
+  std::shared_ptr<const Clock> clock = SteadyClock();
   std::function<int()> draw;  // empty: a random number
 };
 
@@ -52,14 +58,16 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
                                       std::string_view dataflag, std::string_view doflag);
 
 // The picture list of a content: each saved file's site path followed by "|", the last saved
-// first.
+// first; and how many pictures were not fetched because the step's time ran out (`deadline` on
+// run.clock) or run.limits.max_images had been fetched already. Those keep their remote address.
 struct SavedImages {
   std::string content;
   std::string upload_list;
+  int skipped = 0;
 };
 SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRun& run,
-                                            const CollectProject& project, std::string content,
-                                            std::string_view page_url);
+                                            std::string content, std::string_view page_url,
+                                            Clock::TimePoint deadline);
 
 // The address a picture tag names: the last run of characters other than "=", line feed and
 // quotes that ends in .gif, .jpg, .jpeg or .swf (any letter case), trimmed; "" when none.

@@ -51,9 +51,11 @@ std::string BackLink(const std::string& url, const char* text) {
   return LinkItem(HtmlEscapeAttr(url), text);
 }
 
-// The account form of the add and edit views; the values are shown encoded.
+// The account form of the add and edit views; the name is shown encoded. The password field
+// always starts empty: the stored digest never leaves the server, and on the edit form an empty
+// field keeps the password.
 std::string AccountForm(const std::string& action, int name_maxlength, const Variant& name,
-                        const Variant& password, bool required_marks) {
+                        bool required_marks) {
   std::string mark = required_marks ? "<font color=\"red\">*</font> " : "";
   std::string html = "<form name=\"myForm\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
                      "\" style=\"margin:0\">\r\n"
@@ -67,9 +69,8 @@ std::string AccountForm(const std::string& action, int name_maxlength, const Var
       "\"></td><td>" + mark + "<font color=\"#888888\">用户的名称显示用</font></td></tr>\r\n";
   html +=
       "<tr><td align=\"right\">用户密码：</td><td><input type=\"password\" name=\"password\" "
-      "maxlength=\"20\" size=\"35\" value=\"" +
-      HtmlEscapeAttr(password.ToString()) + "\"></td><td>" + mark +
-      "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
+      "maxlength=\"20\" size=\"35\" value=\"\" autocomplete=\"new-password\"></td><td>" +
+      mark + "<font color=\"#888888\">密码最少六位</font></td></tr>\r\n";
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" name=\"btnOk\" "
       "value=\"提交\"> <input type=\"button\" value=\"返回\" "
@@ -79,17 +80,35 @@ std::string AccountForm(const std::string& action, int name_maxlength, const Var
 }
 
 // The name and password rules shared by the add and the edit save; `word` is
-// the page's word for the name in the first two messages.
+// the page's word for the name in the first two messages. An edit that leaves
+// the password empty (`password_required` false) keeps the stored one.
 void CheckAccount(RequestState& state, const std::string& name, const std::string& password,
-                  std::string_view word) {
+                  std::string_view word, bool password_required) {
   if (name.empty()) AlertBack(state, "提示：" + std::string(word) + "不允许为空！");
   if (StrLength(Variant(name)) > kMaxNameLength) {
     AlertBack(state, "提示：" + std::string(word) + "超过最大长度！");
   }
-  if (password.empty()) AlertBack(state, "提示：密码不允许为空！");
+  if (password.empty()) {
+    if (!password_required) return;
+    AlertBack(state, "提示：密码不允许为空！");
+  }
   int64_t length = StrLength(Variant(password));
   if (length < kMinPasswordLength) AlertBack(state, "提示：用户密码最小六位！");
   if (length > kMaxPasswordLength) AlertBack(state, "提示：用户密码超过最大长度！");
+}
+
+// Whether an account other than the one of id `other_than` (0 for none: ids start at 1) holds
+// `name`; the database's own comparison (letter case ignored) decides what is the same name. A
+// name is both the sign-in name and the key of the grants: two accounts of one name would share
+// rights and sign-ins.
+bool NameTaken(RequestState& state, const std::string& name, int64_t other_than) {
+  state.db.Sql = "select count(*) from Vantrel_Admin where d_name = ? and d_id <> ?";
+  return state.db.Conn->ExecuteScalar(state.db.Sql, {Variant(name), Variant(other_than)})
+             .ToInt64Or(0) > 0;
+}
+
+void RefuseTakenName(RequestState& state, const std::string& name) {
+  AlertBack(state, "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
 }
 
 void Manager_ShowSearch(RequestState& state, const std::string& filter) {
@@ -131,28 +150,18 @@ void Manager_ShowList(RequestState& state, const std::string& filter) {
 }
 
 void Manager_ShowAdd(RequestState& state) {
-  state.host.Response->Write(
-      AccountForm("?m=admin_manager&action=save", 20, Variant(""), Variant(""), true));
+  state.host.Response->Write(AccountForm("?m=admin_manager&action=save", 20, Variant(""), true));
 }
 
 void Manager_SaveAdd(RequestState& state) {
   const Request& request = *state.host.Request;
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
-  CheckAccount(state, name, password, "用户名");
-
-  // The database's own comparison (letter case ignored) decides what is the
-  // same name.
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "Select d_name From Vantrel_Admin Where d_name = ?";
-  rs.Open(state.db.Sql, {Variant(name)}, *state.db.Conn, 0, 1);
-  bool exists = !rs.Eof();
-  rs.Close();
-  if (exists) {
-    AlertBack(state, "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
-  }
+  CheckAccount(state, name, password, "用户名", true);
+  if (NameTaken(state, name, 0)) RefuseTakenName(state, name);
 
   RequireFormPost(state);
+  Recordset& rs = *state.db.Rs;
   state.db.Sql = "Select * From Vantrel_Admin Where 1 < 0";
   rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
   rs.AddNew();
@@ -185,17 +194,15 @@ void Manager_Edit(RequestState& state) {
       AlertBack(state, kParameterError);
     }
     Variant name = rs["d_name"];
-    Variant password = rs["d_password"];
     rs.Close();
-    state.host.Response->Write(
-        AccountForm("?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name,
-                    password, false));
+    state.host.Response->Write(AccountForm(
+        "?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name, false));
     return;
   }
 
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
-  CheckAccount(state, name, password, "用户姓名");
+  CheckAccount(state, name, password, "用户姓名", false);
   if (!id_ok) AlertBack(state, kParameterError);
   RequireFormPost(state);
 
@@ -207,9 +214,13 @@ void Manager_Edit(RequestState& state) {
     rs.Close();
     AlertBack(state, kParameterError);
   }
+  if (NameTaken(state, name, id)) {
+    rs.Close();
+    RefuseTakenName(state, name);
+  }
   std::string old_name = rs["d_name"].ToString();
-  // The form shows the stored digest: sent back unchanged, the password stays.
-  bool new_password = password != rs["d_password"].ToString();
+  // The form's password field starts empty: left so, the password stays.
+  bool new_password = !password.empty();
   rs.Set("d_name", Variant(name));
   if (new_password) rs.Set("d_password", Variant(MD5(password)));
   rs.Update();

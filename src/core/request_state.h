@@ -74,6 +74,9 @@ struct SiteConfig {
   // The machine's own mail server ("host:port", from the settings file): where the mail flag
   // of the machine's mail service sends.
   std::string LocalMailServer = "127.0.0.1:25";
+  // The networks article collection may fetch from besides public addresses (from the settings
+  // file, checked when it was read).
+  std::string CollectAllowNetworks;
 };
 
 // The current channel's settings (InitChannel), as a value: drawing another channel's block

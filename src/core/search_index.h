@@ -18,7 +18,7 @@ namespace folirex {
 // The clause for `column` (d_title, d_author or d_inputer, unqualified) and the keyword as the
 // like pattern holds it between its two '%' (wildcards kept, quotes not yet doubled); "" when no
 // index serves the keyword (only wildcards, or a short run of characters with letter case
-// beyond ASCII).
+// beyond ASCII) or the column (any other, d_content among them).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword);
 

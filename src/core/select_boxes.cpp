@@ -113,6 +113,30 @@ std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
   return tag + ">" + Options(db, texts, values, selected, sql, first_text) + "</select>";
 }
 
+std::string BuildTemplateSelect(DatabaseState& db, std::string_view name,
+                                std::string_view page_type, const Variant& selected,
+                                std::string_view first_text) {
+  if (db.Conn == nullptr) throw DbError("BuildTemplateSelect: the database is not open");
+  const bool sets = page_type.empty();
+  std::string sql = std::string("select t.d_name, t.d_id, c.d_channelname from ") +
+                    (sets ? "Vantrel_Template" : "Vantrel_TemplatePage") +
+                    " t left join Vantrel_Channel c on c.d_id = t.d_channelid" +
+                    (sets ? "" : " where t.d_type = ?") + " order by t.d_id";
+  std::vector<Variant> texts, values;
+  Recordset rs;
+  rs.Open(sql,
+          sets ? std::vector<Variant>{} : std::vector<Variant>{Variant(std::string(page_type))},
+          *db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const Variant& channel = rs.Field(2);
+    texts.emplace_back(rs.Field(0).ToString() + "（" +
+                       (channel.IsNull() ? std::string("系统") : Trim(channel.ToString())) + "）");
+    values.push_back(rs.Field(1));
+  }
+  rs.Close();
+  return BuildSelect(db, name, texts, values, selected, "", first_text);
+}
+
 std::string GetNameByID(DatabaseState& db, std::string_view table, const Variant& id) {
   bool found = false;
   std::string name = ReadOne(db, LookupSql("d_name", table, id), &found);

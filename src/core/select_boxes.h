@@ -44,6 +44,14 @@ std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
                                 std::string_view sql, std::string_view first_text,
                                 std::string_view onchange);
 
+// A select of the template sets (`page_type` empty) or of the template pages of `page_type` of
+// every channel, in id order. Sets and pages of different channels often share a name (each
+// channel's copy of "默认方案"), so each option reads "name（channel name）", "系统" standing for
+// the site's own pages; the value is the row's d_id. Otherwise as BuildSelect.
+std::string BuildTemplateSelect(DatabaseState& db, std::string_view name,
+                                std::string_view page_type, const Variant& selected,
+                                std::string_view first_text);
+
 // The trimmed d_name of the row of `table` with d_id = id, or "不属于任何分类" when there is no
 // such row.
 std::string GetNameByID(DatabaseState& db, std::string_view table, const Variant& id);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/net/target_address.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -60,6 +61,14 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->max_connections = value;
     } else if (key == "maxbodymemory") {
       settings->max_body_memory = value;
+    } else if (key == "collectallownetworks") {
+      std::string bad;
+      if (!NetworkList().Parse(value, &bad)) {
+        *error = file.string() + ":" + std::to_string(number) + ": CollectAllowNetworks: '" + bad +
+                 "' is not an address or network";
+        return false;
+      }
+      settings->collect_allow_networks = value;
     } else {
       *error = file.string() + ":" + std::to_string(number) + ": unknown setting " + key;
       return false;
@@ -85,7 +94,10 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "MaxConnections=" << settings.max_connections << "\n"
       << "# The memory request bodies may take in all, in bytes or with MB; past it a request\n"
       << "# is answered 503 before its body is read.\n"
-      << "MaxBodyMemory=" << settings.max_body_memory << "\n";
+      << "MaxBodyMemory=" << settings.max_body_memory << "\n"
+      << "# Private or local networks (addresses, CIDR blocks, comma-separated) that article\n"
+      << "# collection may fetch from; empty: public addresses only.\n"
+      << "CollectAllowNetworks=" << settings.collect_allow_networks << "\n";
   std::filesystem::path temp = file;
   temp += ".tmp";
   {

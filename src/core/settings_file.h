@@ -1,8 +1,9 @@
 // The site's settings file, folirex.conf: the five database settings the host page used to set
 // on the component, where to listen, the machine's mail server, the proxies whose
-// X-Forwarded-For names the client, the bound on open connections and the memory request bodies
-// may take. One "Key=Value" per line;
-// blank lines and lines starting with "#" are ignored; keys are matched without regard to case.
+// X-Forwarded-For names the client, the bound on open connections, the memory request bodies
+// may take, and the networks article collection may reach besides public addresses. One
+// "Key=Value" per line; blank lines and lines starting with "#" are ignored; keys are matched
+// without regard to case.
 #ifndef FOLIREX_CORE_SETTINGS_FILE_H_
 #define FOLIREX_CORE_SETTINGS_FILE_H_
 
@@ -29,12 +30,16 @@ struct SiteSettings {
   // The memory that request bodies being received or held by pages may take in all: bytes, or
   // megabytes with "MB" ("256MB").
   std::string max_body_memory = "256MB";
+  // Networks that article collection may fetch from although they are private or local
+  // (addresses and CIDR blocks, separated by commas); empty: public addresses only.
+  std::string collect_allow_networks;
 };
 
 inline constexpr const char* kSettingsFileName = "folirex.conf";
 
 // Reads the file; false with a one-line reason in *error when it cannot be read or holds a line
-// that is not "Key=Value" or an unknown key.
+// that is not "Key=Value", an unknown key, or a CollectAllowNetworks item that is not an address
+// or CIDR block.
 bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
                       std::string* error);
 // Writes the file atomically; false with a reason when it cannot.

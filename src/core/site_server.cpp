@@ -28,6 +28,7 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
   component.SetDBPwd(settings.DBPwd);
   component.SetDBServer(settings.DBServer);
   component.state().site.LocalMailServer = settings.mail_server;
+  component.state().site.CollectAllowNetworks = settings.collect_allow_networks;
   struct EndPage {
     Folirex& component;
     PageObjects& objects;

@@ -11,6 +11,7 @@
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
@@ -287,6 +288,10 @@ AdvertForm ReadAdvert(RequestState& state, int64_t id) {
   CheckLength(state, ad.url, "链接地址：不超过100个字符长度！");
   CheckLength(state, ad.src, "文件地址：不超过100个字符长度！");
   CheckLength(state, ad.desc, "备注说明：不超过100个字符长度！");
+  if (IsScriptLink(ad.url)) AlertBack(state, kScriptLinkRefused);
+  if (IsScriptLink(ad.src)) {
+    AlertBack(state, "提示：文件地址不能使用javascript:、vbscript:或data:地址！");
+  }
   ad.width = SizeOrZero(Posted(state, "d_width"));
   ad.height = SizeOrZero(Posted(state, "d_height"));
   // Two advertisements of one code would write one file, the later hiding the earlier. Codes
@@ -398,8 +403,9 @@ bool IsAdvertCode(const std::string& code) {
 std::string AdvertHtml(const Advert& ad) {
   const std::string width = std::to_string(ad.width);
   const std::string height = std::to_string(ad.height);
-  const std::string url = HtmlEscapeAttr(ad.url);
-  const std::string src = HtmlEscapeAttr(ad.src);
+  // Addresses stored before script addresses were refused are written harmless.
+  const std::string url = HtmlEscapeAttr(SafeLink(ad.url));
+  const std::string src = HtmlEscapeAttr(SafeLink(ad.src));
   switch (ad.type) {
     case 0: {
       std::string html = "<a href='" + url + "' target='_blank'><img border=0 src='" + src +

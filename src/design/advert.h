@@ -4,9 +4,10 @@
 //
 // Kinds (d_type): 0 an image with a link, 1 a Flash movie, 2 a text with or without a link.
 // A code becomes a file name, so it holds only letters, digits, "_" and "-" and names one
-// advertisement; the saves refuse any other. Stored values go into the scripts encoded for
-// their place, so no advertisement can break the page that includes it. Adding, editing and
-// deleting write no file: the scripts follow the rows when the writer runs.
+// advertisement; the saves refuse any other, and a link or file address that would run script
+// (core/script_link.h). Stored values go into the scripts encoded for their place, an address
+// that would run script as "#", so no advertisement can break the page that includes it. Adding,
+// editing and deleting write no file: the scripts follow the rows when the writer runs.
 //
 // The page needs a signed-in administrator with the right XT_Manage_AD; every change comes from
 // a posted form. Call on the request's worker; refusals end the request through AlertBack.

@@ -8,6 +8,7 @@
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/html_clean.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -161,7 +162,9 @@ Announcement ReadAnnouncement(RequestState& state) {
     }
   }
   a.selected = LCase(Posted(state, "d_selectedflag")) == "true";
-  a.content = Posted(state, "d_content");
+  // Shown on the public pages, which share the console's origin: the announcement right does not
+  // let its holder run script there.
+  a.content = Trim(CleanTypedHtml(Posted(state, "d_content")));
   if (a.content.empty()) AlertBack(state, "提示：内容不能为空！");
   RequireFormPost(state);
   return a;

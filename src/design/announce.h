@@ -4,7 +4,8 @@
 // ListAnnounce chip lists by).
 //
 // Titles, authors and the stored HTML are encoded for where the page writes them; the body is
-// the site's own HTML, stored as the editor leaves it in the hidden field d_content. Every
+// stored as the editor leaves it in the hidden field d_content, cleaned of script by the
+// typed-HTML cleaner (core/html_clean.h). Every
 // change comes from a posted form; a refused request ends through AlertBack with nothing
 // stored. Call on the request's worker.
 #ifndef FOLIREX_DESIGN_ANNOUNCE_H_

@@ -12,7 +12,9 @@
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "core/folder_names.h"
+#include "core/html_clean.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
@@ -155,8 +157,14 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
     s.*field.member = Posted(state, field.field);
     CheckLength(state, s.*field.member, field.max_length, field.label);
   }
+  // The copyright line is HTML on every public page, which shares the console's origin: the
+  // settings right does not let its holder run script there.
+  s.copyright = CleanTypedHtml(s.copyright);
   if (!IsSafeAddress(s.logo) || !IsSafeAddress(s.banner)) {
     AlertBack(state, "提示：Logo和Banner的文件地址中不能有引号、尖括号和反斜杠！");
+  }
+  if (IsScriptLink(s.logo) || IsScriptLink(s.banner)) {
+    AlertBack(state, "提示：Logo和Banner的文件地址不能使用javascript:、vbscript:或data:地址！");
   }
   CheckLength(state, s.logo, kMaxShortText, "Logo地址");
   CheckLength(state, s.banner, kMaxShortText, "Banner地址");

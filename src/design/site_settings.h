@@ -5,7 +5,9 @@
 // The table keeps one row: a save updates it when it is there and inserts it only into an empty
 // table. After the row is stored the request's site values (and Application("server_path")) are
 // read again, so the rest of the request and every later one see the new settings. The mail
-// password is never written into the form; an empty password field keeps the stored one.
+// password is never written into the form; an empty password field keeps the stored one. The
+// copyright line, HTML on every public page, is stored cleaned of script by the typed-HTML
+// cleaner (core/html_clean.h); a logo or banner address that would run script is refused.
 //
 // Call on the request's worker. Refusals end the request through AlertBack with nothing stored.
 #ifndef FOLIREX_DESIGN_SITE_SETTINGS_H_

@@ -11,6 +11,7 @@
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
+#include "core/template_references.h"
 #include "design/template_blocks.h"
 #include "design/template_types.h"
 #include "platform/db/recordset.h"
@@ -265,10 +266,7 @@ int64_t SystemPageOfType(Connection& conn, const std::string& type, int64_t chan
       "d_channelid = ?",
       {Variant(type), Variant(channel)});
   if (!own.IsNull() && own.ToInt64Or(0) > 0) return own.ToInt64Or(0);
-  Variant any = conn.ExecuteScalar(
-      "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true",
-      {Variant(type)});
-  return any.IsNull() ? 0 : any.ToInt64Or(0);
+  return LowestSystemPage(conn, type);
 }
 
 // The pages the list posted ("type-id" per ticked box), each checked against its row before
@@ -324,25 +322,19 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
   RequireFormPost(state);
   std::vector<DoomedPage> pages = CheckedPages(state, page, posted);
 
+  std::vector<TemplateReplacement> replacements;
+  std::vector<int64_t> ids;
+  for (const DoomedPage& doomed : pages) {
+    replacements.push_back({doomed.id, doomed.replacement});
+    ids.push_back(doomed.id);
+  }
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    for (const DoomedPage& doomed : pages) {
-      std::vector<Variant> ids = {Variant(doomed.replacement), Variant(doomed.id)};
-      conn.Execute("update Vantrel_TemplateAndPage set d_pageid = ? where d_pageid = ?", ids);
-      for (const char* table :
-           {"Vantrel_ArticleClass", "Vantrel_ArticleSubject", "Vantrel_Article"}) {
-        conn.Execute(std::string("update ") + table +
-                         " set d_templatepageid = ?, d_generatedflag = false where "
-                         "d_templatepageid = ?",
-                     ids);
-      }
-      // The site settings' home page is a user like the others: left pointing at the deleted
-      // page, the home page would render empty.
-      conn.Execute("update Vantrel_Config set d_templatepageid = ? where d_templatepageid = ?",
-                   ids);
-      conn.Execute("delete from Vantrel_TemplatePage where d_id = ?", {Variant(doomed.id)});
-    }
+    // The site settings' home page is a user like the others: left pointing at the deleted page,
+    // the home page would have no template.
+    RepointTemplatePages(conn, replacements);
+    conn.Execute("delete from Vantrel_TemplatePage where d_id " + InIds(ids));
     transaction.Commit();
   }
   state.caches.Clear();

@@ -10,6 +10,7 @@
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
+#include "core/template_references.h"
 #include "design/template_blocks.h"
 #include "design/template_types.h"
 #include "platform/db/recordset.h"
@@ -153,29 +154,20 @@ void Template_Update(RequestState& state, const SetContext& set) {
                             LinkItemTo(set.base, "返回列表")));
 }
 
-// The system set that takes the place of deleted ones: the channel's own lowest, else the lowest
-// of any channel; 0 when the database holds none.
-int64_t FallbackSet(Connection& conn, int64_t channel) {
-  Variant own = conn.ExecuteScalar(
-      "select min(d_id) from Vantrel_Template where d_sysflag = true and d_channelid = ?",
-      {Variant(channel)});
-  if (!own.IsNull() && own.ToInt64Or(0) > 0) return own.ToInt64Or(0);
-  Variant any = conn.ExecuteScalar("select min(d_id) from Vantrel_Template where d_sysflag = true");
-  return any.IsNull() ? 0 : any.ToInt64Or(0);
-}
-
 void Template_Del(RequestState& state, const SetContext& set) {
   IdList list =
       PostedOwnRows(state, "Vantrel_Template", set.channel, "提示：系统自带的方案不允许删除！");
   Connection& conn = *state.db.Conn;
-  int64_t fallback = FallbackSet(conn, set.channel.id);
+  // The channels that used a deleted set take the lowest-id system set, of whatever channel.
+  const int64_t fallback = LowestSystemSet(conn);
   if (fallback == 0) AlertBack(state, kDesignParameterError);
+  std::vector<TemplateReplacement> replacements;
+  for (int64_t id : list.ids) replacements.push_back({id, fallback});
 
   {
     ScopedTransaction transaction(conn);
     conn.Execute("delete from Vantrel_Template where d_id in (" + list.sql + ")");
-    conn.Execute("update Vantrel_Channel set d_templateid = " + std::to_string(fallback) +
-                 " where d_templateid in (" + list.sql + ")");
+    RepointTemplateSets(conn, replacements);
     conn.Execute("delete from Vantrel_TemplateAndPage where d_templateid in (" + list.sql + ")");
     transaction.Commit();
   }

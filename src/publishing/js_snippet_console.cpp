@@ -20,6 +20,7 @@
 #include "platform/text/vb_text.h"
 #include "publishing/js_snippet_forms.h"
 #include "publishing/js_snippet_writer.h"
+#include "publishing/post_link.h"
 
 namespace folirex {
 namespace {
@@ -40,12 +41,13 @@ void ArticleJs_ShowNavi(RequestState& state) {
       {"&amp;action=add&amp;flag=1", "增加图片文章文件"},
       {"&amp;action=add&amp;flag=2", "增加查询文件"},
       {"&amp;action=add&amp;flag=3", "增加分类导航文件"},
-      {"&amp;action=add&amp;flag=5", "增加专题列表文件"},
-      {"&amp;action=createall", "全部刷新"}};
+      {"&amp;action=add&amp;flag=5", "增加专题列表文件"}};
   for (const auto& [query, text] : links) {
     html += "&nbsp;[<a href='" + base + query + "'>" + text + "</a>]";
   }
-  state.host.Response->Write(html + "</td></tr></table><br>\r\n");
+  // The refreshes rewrite files: their links post (the form serves the list's links too).
+  html += "&nbsp;[" + PostLink(PageBase(state) + "&action=createall", "全部刷新") + "]";
+  state.host.Response->Write(html + "</td></tr></table><br>\r\n" + PostLinkForm());
 }
 
 void ArticleJs_ShowList(RequestState& state) {
@@ -71,14 +73,14 @@ void ArticleJs_ShowList(RequestState& state) {
     const std::string id = rs["d_id"].ToString();
     const std::string file = rs["d_filename"].ToString();
     const std::string type = Trim(rs["d_typeflag"].ToString());
-    html +=
-        "<tr align=center><td>" + id + "</td><td align=left><a href='" + base +
-        "&amp;action=edit&amp;id=" + id + "&amp;flag=" + HtmlEscapeAttr(type) + "'>" +
-        HTMLEncode(rs["d_jsname"]) + "</a></td><td align=left>" + HTMLEncode(rs["d_desc"]) +
-        "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
-        "</td><td><a href='" + base + "&amp;action=preview&amp;filename=" + HtmlEscapeAttr(file) +
-        "'>效果预览</a> <a href='" + base + "&amp;action=create&amp;id=" + id +
-        "'>刷新</a></td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
+    html += "<tr align=center><td>" + id + "</td><td align=left><a href='" + base +
+            "&amp;action=edit&amp;id=" + id + "&amp;flag=" + HtmlEscapeAttr(type) + "'>" +
+            HTMLEncode(rs["d_jsname"]) + "</a></td><td align=left>" + HTMLEncode(rs["d_desc"]) +
+            "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
+            "</td><td><a href='" + base +
+            "&amp;action=preview&amp;filename=" + HtmlEscapeAttr(file) + "'>效果预览</a> " +
+            PostLink(PageBase(state) + "&action=create&id=" + id, "刷新") +
+            "</td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
   }
   rs.Close();
   if (rows) {
@@ -114,6 +116,7 @@ void ArticleJs_Create(RequestState& state) {
               std::to_string(id) + " and d_channelid = " + ChannelText(state),
           *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
+  RequireFormPost(state);
   const std::string file = rs["d_filename"].ToString();
   std::vector<std::string> failed;
   if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
@@ -129,6 +132,7 @@ void ArticleJs_CreateAll(RequestState& state) {
               ChannelText(state) + " order by d_id",
           *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
+  RequireFormPost(state);
   std::vector<std::string> failed;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string file = rs["d_filename"].ToString();

@@ -12,6 +12,7 @@
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -23,6 +24,7 @@
 #include "platform/text/vb_text.h"
 #include "publishing/navi_menu_file.h"
 #include "publishing/navi_menu_tree.h"
+#include "publishing/post_link.h"
 #include "site/class_folders.h"
 
 namespace folirex {
@@ -44,26 +46,6 @@ std::string ServerPath(const RequestState& state) {
 void AlertAndList(RequestState& state, std::string_view message) {
   Alert(state, message);
   GoUrl(state, PageBase(state));
-}
-
-// The list's links that change the menu post through this form, never as a plain address.
-std::string PostScript() {
-  return "<form name='navipost' method='post' style='margin:0'></form>\r\n"
-         "<script language=javascript>\r\n"
-         "function naviPost(link, question) {\r\n"
-         "  if (question && !confirm(question)) return false;\r\n"
-         "  var f = document.forms['navipost'];\r\n"
-         "  f.action = link.href;\r\n"
-         "  f.submit();\r\n"
-         "  return false;\r\n"
-         "}\r\n"
-         "</script>\r\n";
-}
-
-std::string PostLink(const std::string& url, std::string_view text, std::string_view question) {
-  return "<a href='" + HtmlEscapeAttr(url) + "' onclick=\"return naviPost(this" +
-         (question.empty() ? std::string() : ", '" + std::string(question) + "'") + ");\">" +
-         std::string(text) + "</a>";
 }
 
 std::string ArticleNavi_TypeName(const Variant& flag) {
@@ -104,7 +86,7 @@ void ArticleNavi_ShowNavi(RequestState& state) {
       PostLink(base + "&action=import", "分类导入",
                "当分类设置完整后，使用此功能可以自动新增所有的一级导航菜单，您确定要进行操作吗") +
       "]&nbsp;&nbsp;[" + PostLink(base + "&action=js", "生成菜单文件", "") +
-      "]</td></tr></table></form><br>\r\n" + PostScript());
+      "]</td></tr></table></form><br>\r\n" + PostLinkForm());
 }
 
 void ArticleNavi_ShowList(RequestState& state) {
@@ -386,6 +368,10 @@ MenuItemText ReadItemText(RequestState& state) {
   item.open_flag = open == "1" ? 1 : 0;
   item.link_url = Trim(Req(state)("d_linkurl"));
   item.pic_url = Trim(Req(state)("d_picurl"));
+  // The menu is drawn on every public page, which shares the console's origin.
+  if (IsScriptLink(item.link_url) || IsScriptLink(item.pic_url)) {
+    AlertBack(state, kScriptLinkRefused);
+  }
   // The form's limits, kept on the server too (a character beyond ASCII counts as one).
   if (CharacterCount(item.name) > 50 || CharacterCount(item.link_url) > 255 ||
       CharacterCount(item.pic_url) > 255) {
@@ -403,11 +389,11 @@ void ArticleNavi_Save(RequestState& state) {
   if (AddMenuItem(*state.db.Conn, Channel(state), pid, item, nullptr) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
-  state.host.Response->Write(
-      MessageBox("新增信息成功！",
-                 LinkItemTo(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
-                          "返回继续新增") +
-                     LinkItemTo(PageBase(state), "返回列表")));
+  state.host.Response->Write(MessageBox(
+      "新增信息成功！",
+      LinkItemTo(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
+                 "返回继续新增") +
+          LinkItemTo(PageBase(state), "返回列表")));
 }
 
 void ArticleNavi_Update(RequestState& state) {
@@ -423,8 +409,8 @@ void ArticleNavi_Update(RequestState& state) {
   }
   state.host.Response->Write(MessageBox(
       "修改信息成功！", LinkItemTo(PageBase(state) + "&action=edit&id=" + std::to_string(id) +
-                                     "&pid=" + std::to_string(pid),
-                                 "返回继续修改") +
+                                       "&pid=" + std::to_string(pid),
+                                   "返回继续修改") +
                             LinkItemTo(PageBase(state), "返回列表")));
 }
 

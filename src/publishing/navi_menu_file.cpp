@@ -6,6 +6,7 @@
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_files.h"
 #include "design/template_blocks.h"
@@ -33,18 +34,6 @@ std::string ItemOpening(const MenuFileItem& item) {
 
 }  // namespace
 
-const std::vector<MenuSkin>& MenuSkins() {
-  static const std::vector<MenuSkin> kSkins = {{"Windows XP起始菜单皮肤", "skin-xp.css"},
-                                               {"Windows XP程序皮肤", "skin-xp-apps.css"},
-                                               {"Windows 2000皮肤", "skin-win2k.css"},
-                                               {"Windwos 9x皮肤", "skin-win98.css"},
-                                               {"Office XP皮肤", "skin-xp-extended.css"},
-                                               {"aqua皮肤", "skin-aqua.css"},
-                                               {"深蓝皮肤", "skin-yp.css"},
-                                               {"系统皮肤", "skin-system.css"}};
-  return kSkins;
-}
-
 std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
   std::string html;
   int64_t previous = -1;
@@ -64,10 +53,6 @@ std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
     for (int64_t d = previous; d >= 0; --d) html += "</li></ul>";
   }
   return html;
-}
-
-std::string RewriteMenuCss(const std::string& css, bool channel_has_folder) {
-  return Replace(css, "/NaviMenu/", channel_has_folder ? "../../NaviMenu/" : "../NaviMenu/");
 }
 
 void ArticleNavi_Set(RequestState& state) {
@@ -109,21 +94,8 @@ void ArticleNavi_Set(RequestState& state) {
   state.channel.NaviMenuCss = skin;
   state.caches.Clear();
 
-  const std::string dir = state.channel.ChannelDir;
-  std::string server_path = state.host.Application->Get("server_path").ToString();
-  bool ok = CreateFolderPath(state.host, std::string_view(dir + "Skin"));
-  const std::pair<std::string, std::string> copies[] = {{"menu-3d.css", "menu-3d.css"},
-                                                        {"menu.css", "menu.css"},
-                                                        {"menu-extended.css", "menu-extended.css"},
-                                                        {skin, "default.css"}};
-  std::vector<std::string> failed;
-  for (const auto& [source, target] : copies) {
-    std::string css = ReadTextFile(state.host, server_path + "NaviMenu/Css/" + source);
-    if (!ok || css.empty() ||
-        !WriteTextFile(state.host, dir + "Skin/" + target, RewriteMenuCss(css, !dir.empty()))) {
-      failed.push_back(target);
-    }
-  }
+  const std::vector<std::string> failed =
+      WriteMenuStylesheets(state.host, state.channel.ChannelDir, skin);
   std::string links = LinkItemTo(PageBase(state), "返回列表");
   if (failed.empty()) {
     state.host.Response->Write(MessageBox("操作成功！", links));
@@ -147,8 +119,9 @@ void ArticleNavi_CreateJs(RequestState& state) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);
     item.name = rs["d_name"].ToString();
-    item.link_url = Trim(rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString());
-    item.pic_url = Trim(rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString());
+    // A script address stored before the save refused it is drawn harmless.
+    item.link_url = SafeLink(Trim(rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString()));
+    item.pic_url = SafeLink(Trim(rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString()));
     item.open_flag = rs["d_openflag"].ToInt64Or(0);
     items.push_back(std::move(item));
   }

@@ -1,8 +1,9 @@
 // The channel's menu files: the menu script <channel folder>Js/default.js, which writes the menu
 // as nested lists (the hidden outer list has the id "menu", which the site's menu script
 // NaviMenu/Js/menu.js turns into a drop-down menu), and the skin copies under <channel
-// folder>Skin/ (menu.css, menu-3d.css, menu-extended.css and the chosen skin as default.css),
-// whose "/NaviMenu/" paths are rewritten to reach the site's NaviMenu folder from there.
+// folder>Skin/ (menu.css, menu-3d.css, menu-extended.css and the chosen skin as default.css,
+// written by core/menu_stylesheets.h), whose "/NaviMenu/" paths are rewritten to reach the
+// site's NaviMenu folder from there.
 //
 // ArticleNavi_Set (action set) shows the skin form or, with flag 1, stores the chosen skin (one of
 // the listed skins only) in d_navimenucss and copies the stylesheets; ArticleNavi_CreateJs
@@ -16,16 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "core/menu_stylesheets.h"
 #include "core/request_state.h"
 
 namespace folirex {
-
-// One skin offered: its label and its stylesheet under NaviMenu/Css/.
-struct MenuSkin {
-  const char* label;
-  const char* file;
-};
-const std::vector<MenuSkin>& MenuSkins();
 
 // One item as the menu file draws it, in menu order.
 struct MenuFileItem {
@@ -41,10 +36,6 @@ struct MenuFileItem {
 // A level deeper by more than one than the item before is taken as one step down, so the
 // markup is always balanced.
 std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items);
-
-// A stylesheet of NaviMenu/Css/ as copied into a channel's Skin folder: every "/NaviMenu/"
-// becomes "../NaviMenu/" for a channel without a folder, "../../NaviMenu/" for one with a folder.
-std::string RewriteMenuCss(const std::string& css, bool channel_has_folder);
 
 void ArticleNavi_Set(RequestState& state);
 void ArticleNavi_CreateJs(RequestState& state);

@@ -164,8 +164,9 @@ ListFile ListPageFile(const ChannelSettings& channel, const ListTarget& target, 
     case ListKind::kClass: {
       const std::string code = channel.ListDirType.ToString();
       if (code == "0" && !target.dir.empty()) {
-        // A stored folder that is not one plain name gets no file: it could reach another folder.
-        if (!IsPlainFolderSegment(target.dir)) return {};
+        // The class folder is one or more plain names ("china/politics" for a sub-class), each
+        // checked, so that it stays inside the channel folder; anything else gets no file.
+        if (!IsPlainFolderPath(target.dir)) return {};
         return {base + target.dir + "/" + name, base + target.dir};
       }
       if (code == "0" || code == "2") return {base + name, ChannelFolderOf(channel)};

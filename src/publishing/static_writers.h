@@ -4,7 +4,8 @@
 // the files the public pages link to when the channel runs in a static mode:
 //
 //   first page        <channel>default<first ext>
-//   class list        <channel><class dir>/List_<id>[_n]<ext>  (list folder code 0, class folder)
+//   class list        <channel><class dir>/List_<id>[_n]<ext>  (list folder code 0, class folder,
+//                                                              one or more plain names)
 //                     <channel>List_<id>[_n]<ext>              (code 0 without folder, code 2)
 //                     <channel>List/List_<id>[_n]<ext>         (code 1)
 //   subject list      <channel>Subject/<dir>/List_<id>[_n]<ext>

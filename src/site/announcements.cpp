@@ -120,7 +120,7 @@ std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id) {
     return "传入参数错误！";
   }
   // The paragraph opened before the author is left open, as the announcement pages have it. The
-  // body is the site's own HTML; the title and the author are text.
+  // body is HTML cleaned of script when saved; the title and the author are text.
   std::string html =
       "<table width='100%'  border='0' cellspacing='0' cellpadding='0' "
       "style='word-break:break-all;Width:fixed'>"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -73,7 +74,8 @@ DrawContext MakeContext(RequestState& state, const ChannelSettings& channel) {
 }
 
 // One item of the list. What goes into the page is the header's decision: the markup built here
-// as it is, the title, class name, author, colour code and link address encoded for their place.
+// as it is, the title, class name, author, colour code and link address encoded for their place,
+// and a redirect link that would run script written as "#".
 std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
   const ChannelSettings& channel = ctx.channel;
   std::string lead;
@@ -109,7 +111,8 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
   const std::string tip = "\"" + HtmlEscapeAttr(title) + "\">";
   std::string link;
   if (!IsNullOrEmpty(row.link_url)) {
-    link = "<a href='" + HtmlEscapeAttr(row.link_url.ToString()) +
+    // A script link stored before such links were refused is drawn harmless.
+    link = "<a href='" + HtmlEscapeAttr(SafeLink(row.link_url.ToString())) +
            "' target='_blank' title=" + tip + styled + "</a>";
   } else if (ctx.mode == "0") {
     link = "<a href='" + ctx.install_path + "asp.asp?m=content&articleid=" + row.id.ToString() +

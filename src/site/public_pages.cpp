@@ -1,5 +1,8 @@
 #include "site/public_pages.h"
 
+#include <optional>
+#include <string>
+
 #include "core/public_request.h"
 #include "core/site_config.h"
 #include "platform/db/recordset.h"
@@ -13,6 +16,12 @@ namespace {
 
 constexpr const char* kBadClass = "<script>alert('传入分类ID错误！');history.go(-1)</script>";
 constexpr const char* kBadSubject = "<script>alert('传入专题id错误！');history.go(-1)</script>";
+// The answer of a page whose template page is gone (its set maps no page of the type, or its
+// own page id names none): a page that says so, where the template would give an empty one.
+constexpr const char* kMissingTemplate =
+    "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
+    "<title>模板页不存在</title></head><body><p>提示：本页使用的模板页不存在，请管理员在后台为本"
+    "频道重新选择模板方案或模板页！</p></body></html>";
 constexpr int kHotListPageSize = 20;
 constexpr int kDefaultPageSize = 20;
 
@@ -62,6 +71,9 @@ std::string Render(RequestState& state, const ChannelSettings& channel, const Pa
 ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const PageArgs& args) {
   std::string text =
       LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
+  if (!TemplatePageFound(state.db, state.caches, state.channel.ChannelTemplateID, "", page_type)) {
+    return ParsedPage{kMissingTemplate, ""};
+  }
   const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
   return RenderPage(state, state.channel, skin, text, page_type, args);
 }
@@ -71,17 +83,17 @@ std::string ChannelPage(RequestState& state, const char* page_type, const PageAr
 }
 
 // An own template page (id not 0) or else the channel's page of the type: the text and the
-// skin.
-std::string PageTextFor(RequestState& state, const ChannelSettings& channel,
-                        const Variant& template_page_id, const char* page_type, PageSkin* skin) {
-  std::string text;
-  if (template_page_id.ToInt64Or(0) == 0) {
-    text = LoadTemplatePage(state.db, state.caches, channel.ChannelTemplateID, page_type);
-    *skin = SkinOf(state, channel, channel.ChannelTemplateID, "", page_type);
-  } else {
-    text = LoadTemplatePageById(state.db, state.caches, template_page_id);
-    *skin = SkinOf(state, channel, "", template_page_id, page_type);
-  }
+// skin; none when the page is not there.
+std::optional<std::string> PageTextFor(RequestState& state, const ChannelSettings& channel,
+                                       const Variant& template_page_id, const char* page_type,
+                                       PageSkin* skin) {
+  const bool own = template_page_id.ToInt64Or(0) != 0;
+  const Variant set = own ? Variant("") : channel.ChannelTemplateID;
+  const Variant page = own ? template_page_id : Variant("");
+  std::string text = own ? LoadTemplatePageById(state.db, state.caches, template_page_id)
+                         : LoadTemplatePage(state.db, state.caches, set, page_type);
+  *skin = SkinOf(state, channel, set, page, page_type);
+  if (!TemplatePageFound(state.db, state.caches, set, page, page_type)) return std::nullopt;
   return text;
 }
 
@@ -121,6 +133,9 @@ bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
 
 std::string ShowDefault(RequestState& state) {
   std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
+  if (!TemplatePageFound(state.db, state.caches, "", state.site.DefaultTemplatePageID, "default")) {
+    return kMissingTemplate;
+  }
   const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
   state.host.Response->Write(Render(state, state.channel, skin, text, "default", PageArgs{}));
   return "";
@@ -184,9 +199,11 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, state.channel, template_page_id, "content", &skin);
+  std::optional<std::string> text =
+      PageTextFor(state, state.channel, template_page_id, "content", &skin);
+  if (!text) return kMissingTemplate;
   // Only this article's pages may stand in for its placeholder.
-  return WithContentPages(RenderPage(state, state.channel, skin, text, "content", args));
+  return WithContentPages(RenderPage(state, state.channel, skin, *text, "content", args));
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
@@ -212,9 +229,12 @@ std::string ShowClassList(RequestState& state, const ChannelSettings& channel,
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, channel, template_page_id, "classlist", &skin);
+  std::optional<std::string> text =
+      PageTextFor(state, channel, template_page_id, "classlist", &skin);
+  // A block body stands in for the class's template page.
   if (!template_text.empty()) text = std::string(template_text);
-  return Render(state, channel, skin, text, "classlist", args);
+  if (!text) return kMissingTemplate;
+  return Render(state, channel, skin, *text, "classlist", args);
 }
 
 std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id) {
@@ -234,8 +254,10 @@ std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_
   rs.Close();
 
   PageSkin skin;
-  std::string text = PageTextFor(state, state.channel, template_page_id, "subjectlist", &skin);
-  return Render(state, state.channel, skin, text, "subjectlist", args);
+  std::optional<std::string> text =
+      PageTextFor(state, state.channel, template_page_id, "subjectlist", &skin);
+  if (!text) return kMissingTemplate;
+  return Render(state, state.channel, skin, *text, "subjectlist", args);
 }
 
 std::string ShowHotList(RequestState& state) {

@@ -4,11 +4,13 @@
 // GetPageSkin gives a template page's skin.
 //
 // Handlers return the page text, which the entry writes once; ShowDefault writes its page itself
-// and returns "". Ids come as numbers or absent, as the entry parsed them (PublicRequest): an
-// absent article, class or subject id, like one that names no row, answers the page's alert
-// script as the whole page (the response is not ended). The handlers draw the request's channel
-// (state.channel); the sub-class blocks call ShowClassList with the channel their page is drawn
-// for. Database errors throw DbError. Request thread only.
+// and returns "". A page whose template page is not there (its set maps none of the type, or the
+// page id it names is gone) answers a short page that says so instead of an empty one. Ids come as
+// numbers or absent, as the entry parsed them (PublicRequest): an absent article, class or subject
+// id, like one that names no row, answers the page's alert script as the whole page (the response
+// is not ended). The handlers draw the request's channel (state.channel); the sub-class blocks call
+// ShowClassList with the channel their page is drawn for. Database errors throw DbError. Request
+// thread only.
 #ifndef FOLIREX_SITE_PUBLIC_PAGES_H_
 #define FOLIREX_SITE_PUBLIC_PAGES_H_
 

@@ -23,11 +23,13 @@
 namespace folirex {
 namespace {
 
-// The fields the search form offers; anything else searches the title, as the
-// form's first choice does.
+// The fields the search form offers (the article body among them); anything else searches the
+// title, as the form's first choice does.
 std::string SearchColumn(const Variant& searchtype) {
   const std::string type = LCase(Trim(searchtype.ToString()));
-  if (type == "d_title" || type == "d_author" || type == "d_inputer") return type;
+  if (type == "d_title" || type == "d_content" || type == "d_author" || type == "d_inputer") {
+    return type;
+  }
   return "d_title";
 }
 

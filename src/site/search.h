@@ -1,5 +1,5 @@
 // Search results of one channel: ShowSearchResult lists the channel's articles
-// whose title, author or inputer holds the keyword, a page at a time, with the
+// whose title, body, author or inputer holds the keyword, a page at a time, with the
 // keyword highlighted; ShowSearchClassSelect builds the class select box of the
 // search form.
 //

@@ -557,7 +557,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;
     case Label::kCopyright:
-      return state_.site.SiteCopyright.ToString();  // the site's own HTML
+      return state_.site.SiteCopyright.ToString();  // HTML cleaned of script when saved
     case Label::kWebmasterEmail:
       return HtmlEscapeAttr(state_.site.SiteEmail.ToString());
     case Label::kHotListUrl:
@@ -609,7 +609,7 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
     case Label::kArticleProperty:
       return Slot(kArticleProperty);
     case Label::kArticleContent:
-      return Slot(kArticleContent);  // the article body: the site's own HTML
+      return Slot(kArticleContent);  // the article body: HTML cleaned of script when saved
     case Label::kArticleUpdateTime:
       return FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticleClicks:

@@ -52,6 +52,15 @@ const RequestCaches::TemplatePageRow* FindById(DatabaseState& db, RequestCaches&
       "select d_content, d_skinid from Vantrel_TemplatePage where d_id = " + page_id.ToString());
 }
 
+// The page by set and type when template_id is not empty, else by page id.
+const RequestCaches::TemplatePageRow* FindPage(DatabaseState& db, RequestCaches& caches,
+                                               const Variant& template_id,
+                                               const Variant& template_page_id,
+                                               const Variant& page_type) {
+  return template_id.ToString().empty() ? FindById(db, caches, template_page_id)
+                                        : FindBySet(db, caches, template_id, page_type.ToString());
+}
+
 }  // namespace
 
 std::string LoadTemplatePage(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
@@ -69,9 +78,15 @@ std::string LoadTemplatePageById(DatabaseState& db, RequestCaches& caches, const
 Variant TemplatePageSkinId(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type) {
   const RequestCaches::TemplatePageRow* row =
-      template_id.ToString().empty() ? FindById(db, caches, template_page_id)
-                                     : FindBySet(db, caches, template_id, page_type.ToString());
+      FindPage(db, caches, template_id, template_page_id, page_type);
   return row && row->found ? row->skin_id : Variant("1");
+}
+
+bool TemplatePageFound(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
+                       const Variant& template_page_id, const Variant& page_type) {
+  const RequestCaches::TemplatePageRow* row =
+      FindPage(db, caches, template_id, template_page_id, page_type);
+  return row && row->found;
 }
 
 }  // namespace folirex

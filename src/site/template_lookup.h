@@ -3,9 +3,10 @@
 // request (caches.TemplatePageCache), through a recordset of its own on db.Conn (the shared
 // recordset is left alone).
 //
-// A missing assignment, a missing page or an empty page gives "" (the engine then renders an empty
-// page). An id or set id that is not a plain whole number, or a page type that is not a plain word,
-// gives "" without reaching SQL. Database errors throw DbError. Request thread only.
+// A missing assignment, a missing page or an empty page gives ""; TemplatePageFound tells a page
+// that is not there from an empty one, so that a page whose template is gone can say so. An id or
+// set id that is not a plain whole number, or a page type that is not a plain word, gives ""
+// without reaching SQL. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_TEMPLATE_LOOKUP_H_
 #define FOLIREX_SITE_TEMPLATE_LOOKUP_H_
 
@@ -25,6 +26,10 @@ std::string LoadTemplatePageById(DatabaseState& db, RequestCaches& caches, const
 // template_id is not empty, else by page id.
 Variant TemplatePageSkinId(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
                            const Variant& template_page_id, const Variant& page_type);
+
+// Whether the lookup of TemplatePageSkinId finds a stored page (an empty one counts).
+bool TemplatePageFound(DatabaseState& db, RequestCaches& caches, const Variant& template_id,
+                       const Variant& template_page_id, const Variant& page_type);
 
 }  // namespace folirex
 

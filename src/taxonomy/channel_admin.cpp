@@ -6,6 +6,7 @@
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/messages.h"
+#include "core/script_link.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
@@ -37,7 +38,7 @@ std::string ListRow(const Recordset& rs) {
   if (Trim(rs["d_channeltype"].ToString()) == "1") {
     place = HTMLEncode(rs["d_channeldir"]);
   } else {
-    place = "<a href=\"" + HtmlEscapeAttr(SafeChannelLink(rs["d_linkurl"].ToString())) +
+    place = "<a href=\"" + HtmlEscapeAttr(SafeLink(rs["d_linkurl"].ToString())) +
             "\" target=\"_blank\">" + HTMLEncode(rs["d_linkurl"]) + "</a>";
   }
   auto move = [&](const char* action, const char* image) {

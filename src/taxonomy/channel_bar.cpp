@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/script_link.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
@@ -17,8 +18,8 @@ std::string ChannelLink(const Recordset& rs, std::string_view server_path) {
   const std::string name = HtmlEscapeText(rs["d_channelname"].ToString());
   if (rs["d_channeltype"].ToInt64Or(0) != 1) {
     // Outside links carry no class, title or target.
-    return "|&nbsp;<a href='" + HtmlEscapeAttr(SafeChannelLink(rs["d_linkurl"].ToString())) + "'>" +
-           name + "</a>&nbsp;";
+    return "|&nbsp;<a href='" + HtmlEscapeAttr(SafeLink(rs["d_linkurl"].ToString())) + "'>" + name +
+           "</a>&nbsp;";
   }
   std::string target;
   const int64_t generate = rs["d_generatehtml"].ToInt64Or(-1);

@@ -1,5 +1,6 @@
 #include "taxonomy/channel_change.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "core/folder_names.h"
 #include "core/messages.h"
 #include "core/site_files.h"
+#include "core/template_references.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
@@ -182,6 +184,82 @@ void SwitchChannels(RequestState& state, bool enable) {
   Finish(state, true, enable ? "启用频道成功！" : "禁用频道成功！", kListLink, failures);
 }
 
+// The template sets and pages of the channels to delete, each with the system set or page
+// outside them that takes its place wherever a remaining row names it.
+struct LeavingTemplates {
+  std::vector<TemplateReplacement> sets;
+  std::vector<TemplateReplacement> pages;
+};
+
+// Whether a row outside the deleted channels names the set (or page) `id`.
+bool NamedOutside(Connection& conn, const IdList& list, bool set, int64_t id) {
+  const std::string outside = " not in (" + list.sql + ")";
+  std::vector<std::string> counts;
+  if (set) {
+    counts.push_back("select count(*) from Vantrel_Channel where d_templateid = ? and d_id" +
+                     outside);
+  } else {
+    counts.push_back("select count(*) from Vantrel_Config where d_templatepageid = ?");
+    counts.push_back(
+        "select count(*) from Vantrel_TemplateAndPage where d_pageid = ? and d_channelid" +
+        outside);
+    for (const char* table :
+         {"Vantrel_ArticleClass", "Vantrel_ArticleSubject", "Vantrel_Article"}) {
+      counts.push_back(std::string("select count(*) from ") + table +
+                       " where d_templatepageid = ? and d_channelid" + outside);
+    }
+  }
+  for (const std::string& count : counts) {
+    if (conn.ExecuteScalar(count, {Id(id)}).ToInt64Or(0) > 0) return true;
+  }
+  return false;
+}
+
+// A set or page without a system one to take its place while a remaining row names it refuses
+// the deletion, before anything changes.
+LeavingTemplates TemplatesOfChannels(RequestState& state, const IdList& list) {
+  Connection& conn = *state.db.Conn;
+  std::vector<int64_t> sets;
+  std::vector<std::pair<int64_t, std::string>> pages;
+  {
+    Recordset rs;
+    rs.Open("select d_id from Vantrel_Template where d_channelid in (" + list.sql + ")", conn, 0,
+            1);
+    for (; !rs.Eof(); rs.MoveNext()) sets.push_back(rs["d_id"].ToInt64Or(0));
+    rs.Close();
+    rs.Open("select d_id, d_type from Vantrel_TemplatePage where d_channelid in (" + list.sql + ")",
+            conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      pages.emplace_back(rs["d_id"].ToInt64Or(0), LCase(Trim(rs["d_type"].ToString())));
+    }
+  }
+  LeavingTemplates leaving;
+  bool unplaced = false;
+  const int64_t set_fallback = LowestSystemSet(conn, list.ids);
+  for (int64_t id : sets) {
+    if (set_fallback != 0) {
+      leaving.sets.push_back({id, set_fallback});
+    } else {
+      unplaced = unplaced || NamedOutside(conn, list, true, id);
+    }
+  }
+  std::map<std::string, int64_t> page_fallbacks;
+  for (const auto& [id, type] : pages) {
+    auto [fallback, added] = page_fallbacks.emplace(type, 0);
+    if (added) fallback->second = LowestSystemPage(conn, type, list.ids);
+    if (fallback->second != 0) {
+      leaving.pages.push_back({id, fallback->second});
+    } else {
+      unplaced = unplaced || NamedOutside(conn, list, false, id);
+    }
+  }
+  if (unplaced) {
+    AlertBack(state,
+              "提示：其他频道还在使用要删除频道的模板，且没有可以代替的系统模板，不能删除！");
+  }
+  return leaving;
+}
+
 }  // namespace
 
 void Channel_Update(RequestState& state) {
@@ -239,6 +317,7 @@ void Channel_Del(RequestState& state) {
   }
   RequireFormPost(state);
   Connection& conn = *state.db.Conn;
+  const LeavingTemplates leaving = TemplatesOfChannels(state, list);
   std::vector<std::string> folders;
   {
     Recordset rs;
@@ -256,6 +335,11 @@ void Channel_Del(RequestState& state) {
     Renumber(conn, "Vantrel_Channel");
     conn.Execute("delete from Vantrel_MenuSet where d_channelid in (" + list.sql + ")");
     Renumber(conn, "Vantrel_MenuSet");
+    // Other channels, their classes, subjects and articles and the other sets' maps may name the
+    // deleted channels' sets and pages (the forms offer those of every channel): they take the
+    // system ones that remain before those go.
+    RepointTemplateSets(conn, leaving.sets);
+    RepointTemplatePages(conn, leaving.pages);
     for (const char* table : {"Vantrel_NaviMenu", "Vantrel_Template", "Vantrel_TemplatePage",
                               "Vantrel_TemplateAndPage", "Vantrel_Skin", "Vantrel_JS"}) {
       conn.Execute(std::string("delete from ") + table + " where d_channelid in (" + list.sql +

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "console/console_text.h"
+#include "core/menu_stylesheets.h"
 #include "core/messages.h"
 #include "core/site_files.h"
 #include "platform/db/recordset.h"
@@ -99,7 +100,8 @@ std::string FolderOf(Connection& conn, int64_t id) {
 }
 
 // The new channel's files, after its rows have committed: its folder with the upload folder, a
-// style sheet per copied skin, Js/default.js and copies of the module's Images and Skin folders.
+// style sheet per copied skin, Js/default.js, copies of the module's Images and Skin folders and
+// the menu stylesheets.
 FileFailures CloneModuleFiles(RequestState& state, int64_t source, int64_t id,
                               const PostedChannel& channel, const std::vector<SkinCopy>& skins) {
   const HostObjects& host = state.host;
@@ -128,6 +130,11 @@ FileFailures CloneModuleFiles(RequestState& state, int64_t source, int64_t id,
   if (LCase(from) != LCase(to)) {
     CopyFolderNoted(host, from + "Images", to + "Images/", failures);
     CopyFolderNoted(host, from + "Skin", to + "Skin/", failures);
+  }
+  // The menu stylesheets its pages link, for its own folder depth and the skin the menu console
+  // shows chosen for a channel without one, whatever the module's folder held.
+  for (const std::string& name : WriteMenuStylesheets(host, to, MenuSkins().front().file)) {
+    failures.push_back(to + "Skin/" + name);
   }
   return failures;
 }

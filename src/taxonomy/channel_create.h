@@ -2,8 +2,8 @@
 // table's autonumber and, for an internal channel, a copy of its module channel (a system
 // channel, in practice the article channel 1): console menu items with the new item word and
 // channel id, template pages with their set links, template sets, skins and snippet
-// definitions as rows; the folder with its upload folder, the skins' style sheets, Js/default.js
-// and the Images and Skin folders as files.
+// definitions as rows; the folder with its upload folder, the skins' style sheets, Js/default.js,
+// the Images and Skin folders and the menu stylesheets (core/menu_stylesheets.h) as files.
 //
 // The rows are written in one transaction; the files after it commits. A file or folder that
 // could not be written is named in the answer. Runs on the request's worker with its open

@@ -141,13 +141,16 @@ std::string ChannelForm(RequestState& state, const FormValues& v) {
       Row(Inner(3), inner_hidden, "项目名称：", Text("d_projectname", v.projectname, 20), true, "");
   html += Row(Inner(4), inner_hidden, "项目单位：", Text("d_projectunit", v.projectunit, 20), false,
               "使用在项目统计的时候显示后面的单位，例如：个、篇等");
+  // The add form offers the sets of every channel, each named with its channel; the edit form
+  // the channel's own.
   std::string templates =
-      v.edit
-          ? "select d_name, d_id from Vantrel_Template where d_channelid=" + v.id + " order by d_id"
-          : "select d_name, d_id from Vantrel_Template order by d_id";
-  html += Row(Inner(5), inner_hidden, "使用的模板：",
-              BuildSelect(state.db, "d_templateid", {}, {}, Variant(v.templateid), templates, ""),
-              false, "默认是采用系统频道中设置的模板");
+      v.edit ? BuildSelect(state.db, "d_templateid", {}, {}, Variant(v.templateid),
+                           "select d_name, d_id from Vantrel_Template where d_channelid=" + v.id +
+                               " order by d_id",
+                           "")
+             : BuildTemplateSelect(state.db, "d_templateid", "", Variant(v.templateid), "");
+  html += Row(Inner(5), inner_hidden, "使用的模板：", templates, false,
+              "默认是采用系统频道中设置的模板");
   html += Row(Inner(6), inner_hidden, "是否显示频道名称：",
               Radios("d_shownameflag", {{"1", "是"}, {"0", "否"}}, v.showname), false,
               "选用不显示前台就不显示本功能的链接");

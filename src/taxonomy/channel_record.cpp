@@ -1,7 +1,6 @@
 #include "taxonomy/channel_record.h"
 
 #include <array>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -286,7 +285,7 @@ bool IsChannelFolderName(std::string_view name) {
 
 bool IsReservedChannelFolder(std::string_view name) {
   if (name.empty()) return false;
-  if (IsReservedSiteFolder(name)) return true;
+  if (IsReservedFolderPath(name)) return true;
   std::string lower = LCase(name);
   for (std::string_view reserved : kChannelOnlyReserved) {
     if (lower == reserved) return true;
@@ -357,25 +356,6 @@ std::string ReplaceChannelIdInLink(std::string_view link, int64_t from, int64_t 
   }
   out.append(link.substr(start));
   return out;
-}
-
-bool IsScriptLink(std::string_view link) {
-  std::string scheme;
-  bool started = false;
-  for (char c : link) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (c == '\t' || c == '\n' || c == '\r' || (!started && u <= 0x20)) continue;
-    started = true;
-    if (c == ':') return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
-    // Past the longest of the three, or a character no scheme holds: a plain or relative address.
-    if (scheme.size() == 10 || (!std::isalnum(u) && c != '+' && c != '-' && c != '.')) return false;
-    scheme.push_back(static_cast<char>(std::tolower(u)));
-  }
-  return false;
-}
-
-std::string SafeChannelLink(std::string_view link) {
-  return IsScriptLink(link) ? "#" : std::string(link);
 }
 
 }  // namespace folirex

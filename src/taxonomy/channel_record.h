@@ -13,22 +13,10 @@
 #include <string_view>
 
 #include "core/request_state.h"
+#include "core/script_link.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
-
-// The answer of a save whose outside link would run script: IsScriptLink.
-inline constexpr const char kScriptLinkRefused[] =
-    "提示：链接地址不能使用javascript:、vbscript:或data:地址！";
-
-// True for an address whose scheme runs script or opens a document of its own ("javascript:",
-// "vbscript:", "data:"), read as a browser reads an href: leading blanks and controls and every
-// tab or line break left out, letter case ignored. Such a link is refused on save.
-bool IsScriptLink(std::string_view link);
-
-// The href a page writes for a channel's stored link: the link, or "#" for one that IsScriptLink
-// (stored before such links were refused), so that it stays harmless to click.
-std::string SafeChannelLink(std::string_view link);
 
 // Ids 1 to 10 belong to the system channels that come with the database; a created channel
 // gets 11 or more, and a system channel is never deleted.
@@ -87,8 +75,8 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
 // A channel or upload folder name: 1 to 50 ASCII letters.
 bool IsChannelFolderName(std::string_view name);
 
-// A name a channel folder may never take, in any letter case: the site's own folders and those
-// the console keeps for itself.
+// A name a channel folder may never take, in any letter case: the site's own folders and file
+// names (IsReservedFolderPath) and those the console keeps for itself.
 bool IsReservedChannelFolder(std::string_view name);
 
 // True when `name` (letter case ignored) is the folder of a channel other than `except_id`, or

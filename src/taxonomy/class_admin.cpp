@@ -98,8 +98,8 @@ std::string ScriptText(std::string_view text) {
 }
 
 // The folder rule of a class: plain segments, within the length, never a folder the site or the
-// channel keeps for itself (the site's own folders, the channel's uploads, another channel's
-// folder or one that holds it).
+// channel keeps for itself (the site's own folders and file names, the channel's uploads, another
+// channel's folder or one that holds it).
 void CheckClassDir(RequestState& state, const std::string& dir) {
   if (dir.size() > kMaxDirLength || !IsPlainFolderPath(dir)) {
     AlertBack(state,
@@ -107,7 +107,7 @@ void CheckClassDir(RequestState& state, const std::string& dir) {
   }
   const std::string first = LCase(dir.substr(0, dir.find('/')));
   const std::string uploads = LCase(Trim(state.channel.UploadDir.ToString()));
-  bool reserved = IsReservedSiteFolder(dir) || (!uploads.empty() && first == uploads);
+  bool reserved = IsReservedFolderPath(dir) || (!uploads.empty() && first == uploads);
   if (!reserved) {
     const std::string key = LCase(state.channel.ChannelDir + dir);
     Recordset rs;
@@ -331,12 +331,10 @@ void WriteClassForm(RequestState& state, const ClassUrls& urls, const ClassFormV
                       ">是 <input type=\"radio\" name=\"d_addarticleflag\" value=\"0\"" +
                       checked(!v.add_article) + ">否",
                   "", "有子分类时是否可以在此分类添加文章");
-  html += FormRow("使用的模板：",
-                  BuildSelect(state.db, "d_templatepageid", {}, {}, v.template_page,
-                              "select d_name, d_id from Vantrel_TemplatePage where d_type = "
-                              "'classlist' order by d_id",
-                              "默认"),
-                  "", "默认是采用系统频道中设置的模板");
+  html += FormRow(
+      "使用的模板：",
+      BuildTemplateSelect(state.db, "d_templatepageid", "classlist", v.template_page, "默认"), "",
+      "默认是采用系统频道中设置的模板");
   html +=
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确\u3000定\"> "
       "<input type=\"reset\" value=\"返 回\" onclick=\"location.href='" +

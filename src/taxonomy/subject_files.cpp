@@ -25,7 +25,7 @@ SubjectDirCheck CheckSubjectDir(std::string_view dir) {
       !IsPlainFolderPath(dir)) {
     return SubjectDirCheck::kNotLetters;
   }
-  if (IsReservedSiteFolder(dir)) return SubjectDirCheck::kReserved;
+  if (IsReservedFolderPath(dir)) return SubjectDirCheck::kReserved;
   return SubjectDirCheck::kOk;
 }
 

@@ -25,8 +25,6 @@ constexpr int64_t kMaxNameLength = 50;
 constexpr int64_t kDefaultPageNum = 20;
 // Page counts above this are not a page size; they fall back to the default.
 constexpr int64_t kMaxPageNum = 2147483647;
-constexpr const char* kTemplateSql =
-    "select d_name, d_id from Vantrel_TemplatePage where d_type='subjectlist'";
 
 // A subject as the add and edit forms post it, checked.
 struct PostedSubject {
@@ -102,8 +100,8 @@ std::string SubjectForm(RequestState& state, const std::string& action, const Su
          HtmlEscapeAttr(v.page_num) +
          "\"></td><td>生成列表的时候每一页的数量，默认20</td></tr>\r\n"
          "<tr><td align=\"right\">使用的模板：</td><td>" +
-         BuildSelect(state.db, "d_templatepageid", {}, {}, v.template_page, kTemplateSql,
-                     default_template) +
+         BuildTemplateSelect(state.db, "d_templatepageid", "subjectlist", v.template_page,
+                             default_template) +
          "</td><td>默认是采用系统频道中设置的模板</td></tr>\r\n"
          "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
          "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n"

@@ -1,8 +1,9 @@
 // The article add and edit forms through the host: every field written by the add-save comes
 // back in the edit form and, posted again as a browser posts it, leaves the row as it was (texts
 // with both quote kinds and markup, the summary's line breaks, the content's HTML); the server's
-// refusals, each answered with its message and nothing changed; ids that are not numbers, are
-// missing or belong to another channel; a GET that would change something.
+// refusals, each answered with its message and nothing changed; script in the body cleaned away;
+// ids that are not numbers, are missing or belong to another channel; a GET that would change
+// something.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -215,7 +216,12 @@ TEST_F(ArticleFormTest, RefusalsAnswerTheirMessageAndChangeNothing) {
       {{{"d_titleprefix", "5"}}, "提示：参数错误！"},
       {{{"d_titlecolor", "red"}}, "提示：参数错误！"},
       {{{"d_uselink", "Yes"}, {"d_linkurl", ""}}, "提示：转向链接地址不能为空！"},
+      {{{"d_uselink", "Yes"}, {"d_linkurl", " JavaScript:fetch('admin.asp')"}},
+       "提示：转向链接地址不能使用javascript:、vbscript:或data:地址！"},
+      {{{"d_uselink", "Yes"}, {"d_linkurl", "vb\tscript:x"}},
+       "提示：转向链接地址不能使用javascript:、vbscript:或data:地址！"},
       {{{"d_content", "  "}}, "提示：内容不能为空！"},
+      {{{"d_content", "<script>fetch('admin.asp')</script>"}}, "提示：内容不能为空！"},
       {{{"d_pagenationtype", "1"}, {"d_maxcharperpage", ""}},
        "提示：自动分页必需设置每一页的大小！"},
       {{{"d_pagenationtype", "2"}}, "提示：手动分页必需设置在需要分页的地方加上分页符"},
@@ -249,6 +255,43 @@ TEST_F(ArticleFormTest, RefusalsAnswerTheirMessageAndChangeNothing) {
   EXPECT_EQ(AlertText(site_.Get(std::string(kAddSave) + "&d_title=t&d_content=c").text),
             "提示：参数错误！\\n\\n系统将自动返回前一页面...");
   EXPECT_EQ(Counters(), "1/0");
+}
+
+// The body is shown on public pages that share the console's origin: script in it is cleaned
+// away on both saves, the rest stays as typed; a script redirect link is refused on update too.
+TEST_F(ArticleFormTest, ScriptInTheBodyIsCleanedAwayOnBothSaves) {
+  site_.SetPage("content", "<html>{$ShowArticleContent}</html>");
+  const std::string typed =
+      "<table border=1><tr><td style=\"color:red\"><font color=red face=\"宋体\">字</font>"
+      "</td></tr></table>";
+  const Form add = {
+      {"d_title", "t"},
+      {"d_content", typed + "<img src=x onerror=\"fetch('admin.asp?m=admin_managerprivilege')\">"
+                            "<a href='&#106;avascript:x'>a</a><iframe src=x></iframe>"},
+      {"d_generatehtmlflag", "1"}};
+  ASSERT_TRUE(Contains(site_.Post(kAddSave, add).text, "新增文章成功！"));
+  int64_t id = LastId();
+  EXPECT_EQ(Row(id)["d_content"], typed + "<img src=x><a>a</a>");
+  std::string page = site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(id));
+  EXPECT_TRUE(Contains(page, typed + "<img src=x><a>a</a>")) << page;
+  EXPECT_FALSE(Contains(page, "onerror")) << page;
+
+  const std::string update =
+      "/admin.asp?m=admin_article&channelid=1&action=update&id=" + std::to_string(id);
+  ASSERT_TRUE(Contains(
+      site_.Post(update, {{"d_title", "t"}, {"d_content", "<p STYLE=\"x:expression(1)\">p</p>"}})
+          .text,
+      "修改文章成功！"));
+  EXPECT_EQ(Row(id)["d_content"], "<p>p</p>");
+  std::map<std::string, std::string> before = Row(id);
+  EXPECT_EQ(AlertText(site_
+                          .Post(update, {{"d_title", "t2"},
+                                         {"d_uselink", "Yes"},
+                                         {"d_linkurl", "data:text/html,<script>x</script>"}})
+                          .text),
+            "提示：转向链接地址不能使用javascript:、vbscript:或data:"
+            "地址！\\n\\n系统将自动返回前一页面...");
+  EXPECT_EQ(Row(id), before);
 }
 
 TEST_F(ArticleFormTest, EditAndUpdateTakeOnlyArticlesOfTheChannel) {

@@ -89,6 +89,17 @@ TEST_F(UploadFolderTest, GridPagedByNameAndFilesDeleted) {
       Contains(site_.Get(kPage + "1&dir=article/uploadfile/sub/").text, "本目录下没有上传文件"));
 }
 
+// A new site has no upload folder until the first upload: its list is empty, not an error.
+TEST_F(UploadFolderTest, AMissingUploadFolderIsAnEmptyList) {
+  ASSERT_FALSE(Exists("Article/uploadfile"));
+  for (const std::string& query : {std::string(""), std::string("&dir=article/uploadfile/new/")}) {
+    std::string page = site_.Get(kPage + "1" + query).text;
+    EXPECT_FALSE(Contains(page, "无效的目录")) << query;
+    EXPECT_TRUE(Contains(page, "本目录下没有上传文件")) << query;
+  }
+  EXPECT_FALSE(Exists("Article/uploadfile")) << "listing makes no folder";
+}
+
 TEST_F(UploadFolderTest, TraversalProbesAreRefusedAndChangeNothing) {
   Touch("Article/uploadfile/in.jpg");
   Touch("secret.jpg");
@@ -97,8 +108,9 @@ TEST_F(UploadFolderTest, TraversalProbesAreRefusedAndChangeNothing) {
   fs::create_directory_symlink(site_.Disk("outside"), site_.Disk("Article/uploadfile/link"));
   fs::create_symlink(site_.Disk("secret.jpg"), site_.Disk("Article/uploadfile/evil.jpg"));
 
-  for (const char* dir : {"article/uploadfile/../", "article/uploadfile/../../", "/",
-                          "article/uploadfile/link/", "article/other/", "./"}) {
+  for (const char* dir :
+       {"article/uploadfile/../", "article/uploadfile/../../", "/", "article/uploadfile/link/",
+        "article/other/", "./", "article/nosuch/", "article/uploadfile/../nosuch/"}) {
     std::string page = site_.Get(kPage + "1&dir=" + dir).text;
     EXPECT_EQ(AlertText(page), "无效的目录") << dir;
     EXPECT_FALSE(Contains(page, "name='selectdel'")) << dir;
@@ -159,8 +171,9 @@ TEST_F(UploadFolderTest, TraversalProbesAreRefusedAndChangeNothing) {
 TEST_F(UploadFolderTest, CleanUpRemovesExactlyTheFilesNoRowNames) {
   int64_t news = site_.Add(ChannelRow{.name = "新闻", .dir = "news", .upload_dir = "pic"});
   int64_t anews = site_.Add(ChannelRow{.name = "甲新闻", .dir = "anews", .upload_dir = "pic"});
-  for (const char* file : {"a.jpg", "B.jpg", "c&d.jpg", "it's.jpg", "kept.jpg", "x.jpg",
-                           "sub/e.jpg", "sub/y.jpg", "AD/z.jpg", "sub/deeper/w.jpg", "inline.jpg"}) {
+  for (const char* file :
+       {"a.jpg", "B.jpg", "c&d.jpg", "it's.jpg", "kept.jpg", "x.jpg", "sub/e.jpg", "sub/y.jpg",
+        "AD/z.jpg", "sub/deeper/w.jpg", "inline.jpg"}) {
     Touch("news/pic/" + std::string(file));
   }
   // A picture that only an article's text shows.

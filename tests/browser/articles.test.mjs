@@ -1,14 +1,17 @@
 // Articles in a real browser: one written through the add form with the editor (title, class,
 // content with a bold word and a picture from the editor's upload), checkForm's refusals, the
 // article found in the manager, approved and then shown on the public site, recycled through the
-// bulk-action confirm and restored from the recycle bin.
+// bulk-action confirm and restored from the recycle bin; the manager's pager drawn with arrows;
+// script typed into an article by an account that may only add articles never runs for an
+// administrator who reads it.
 import assert from 'node:assert/strict';
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
 import { followLink, loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
-import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
+import { clickMenuItem, fillAndSignIn, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
 const TIMEOUT = 120000;
@@ -140,5 +143,86 @@ test('writes, approves, recycles and restores an article', { timeout: TIMEOUT },
     await center.getByText('还原信息成功，请重新生成Html文件！').waitFor();
     assert.equal(site.sql(`select d_deleted from Vantrel_Article where d_id = ${id}`), '0');
     assert.equal(site.sql('select d_itemcount || d_itemcountchecked from Vantrel_Channel where d_id = 1'), '10');
+  });
+});
+
+// The marks of the pager, as drawn: the text each mark shows (its ::before, the Webdings digit
+// itself hidden) and whether it links.
+function pagerMarks(frame) {
+  return frame.locator('font[face="Webdings"]').evaluateAll((fonts) =>
+    fonts.map((font) => {
+      const link = font.querySelector('a');
+      const drawn = getComputedStyle(link || font, '::before').content;
+      const digit = getComputedStyle(link || font).fontSize;
+      return { drawn, digit, link: !!link };
+    }));
+}
+
+test("the article manager's pager draws arrows, not Webdings digits", { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    // 10 pages of 20: the pager's window of 8 pages has marks with and without links.
+    const rows = [];
+    for (let n = 1; n <= 200; n += 1) rows.push(`(1, '第${n}篇', -1, 0)`);
+    site.sql(`insert into Vantrel_Article (d_channelid, d_title, d_checked, d_deleted)
+              values ${rows.join(',')}`);
+    await signInAsAdmin(page, site);
+    const arrows = ['"\u00ab"', '"\u2039"', '"\u203a"', '"\u00bb"'];
+    for (const [number, links] of [[1, [false, false, true, true]], [9, [true, true, false, false]]]) {
+      await page.goto(`${site.console}?m=admin_article&channelid=1&Page=${number}`);
+      const marks = await pagerMarks(page);
+      assert.deepEqual(marks.map((m) => m.drawn), arrows, `page ${number}`);
+      assert.deepEqual(marks.map((m) => m.link), links, `page ${number}`);
+      assert.ok(marks.every((m) => m.digit === '0px'), JSON.stringify(marks));
+    }
+  });
+});
+
+test('script in an article does not act for the administrator who reads it', { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, browser, page }) => {
+    // An editor who may only add articles.
+    const digest = crypto.createHash('md5').update('edit-pass1', 'latin1').digest('hex').substring(8, 24);
+    site.sql(`insert into Vantrel_Admin (d_name, d_password, d_adduser) values ('editor1', '${digest}', 'admin')`);
+    site.sql("insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values ('editor1', 'XT_Manage_ArticleAdd')");
+    const rights = "select group_concat(d_functioncode) from Vantrel_ManagerFunction where d_adminname = 'editor1'";
+
+    // The editor types, in the editor's source view, a picture whose error handler would grant
+    // them the accounts and rights pages, and a link that would do the same.
+    const grant =
+      "fetch('/admin.asp?m=admin_managerprivilege&action=set&save=1&id=editor1',{method:'POST'," +
+      "headers:{'Content-Type':'application/x-www-form-urlencoded'}," +
+      "body:'functioncode=XT_Manage_ArticleAdd&functioncode=XT_Manage_ManagerPrivilege'})";
+    await page.goto(site.console);
+    await fillAndSignIn(page, 'editor1', 'edit-pass1');
+    await page.waitForURL(/m=admin_error/);
+    await page.goto(`${site.console}?m=admin_articleadd&channelid=1`);
+    const editor = await editorFrame(page);
+    await page.fill('input[name=d_title]', '带脚本的文章');
+    await editor.click('button[data-action=source]');
+    await editor.fill(
+      '#kelmira_source',
+      `<p class="lead">正文</p><img src="/no-such-picture.gif" onerror="${grant}">` +
+        `<a href="java&#x09;script:${grant}">链接</a>`,
+    );
+    await loadsNewDocument(page, () => page.click('input[value="确　定"]'));
+    await page.getByText('新增文章成功！').waitFor();
+    const id = site.sql('select max(d_id) from Vantrel_Article');
+    assert.equal(
+      site.sql(`select d_content from Vantrel_Article where d_id = ${id}`),
+      '<p class="lead">正文</p><img src="/no-such-picture.gif"><a>链接</a>',
+    );
+
+    // Approved (as the manager's check does), the administrator signs in and opens the article's
+    // public page.
+    site.sql(`update Vantrel_Article set d_checked = -1 where d_id = ${id}`);
+    await page.goto(`${site.console}?m=admin_login&action=out`);
+    await signInAsAdmin(page, site);
+    const reader = await browser.context.newPage();
+    await reader.goto(`${site.base}asp.asp?m=content&articleid=${id}`);
+    await reader.locator('p.lead', { hasText: '正文' }).waitFor();
+    assert.equal(await reader.locator('img[src="/no-such-picture.gif"]').count(), 1);
+    assert.equal(await reader.locator('[onerror]').count(), 0);
+    assert.equal(await reader.locator('a', { hasText: '链接' }).getAttribute('href'), null);
+    await reader.close();
+    assert.equal(site.sql(rights), 'XT_Manage_ArticleAdd');
   });
 });

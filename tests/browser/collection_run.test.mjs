@@ -54,7 +54,9 @@ async function startRemote() {
 test('collects a project from the console in the browser', { timeout: TIMEOUT }, async (t) => {
   const remote = await startRemote();
   t.after(() => remote.close());
-  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+  // The other site listens on loopback, which collection reaches only when it is opened.
+  const start = () => startSite({ settings: 'CollectAllowNetworks=127.0.0.1\n' });
+  await withSiteAndBrowser(t, start, async ({ site, page }) => {
     site.sql(
       'insert into Vantrel_CollectProject (D_ChannelID, D_Name, D_PageUrl, D_FirstDiff, ' +
         'D_FirstFileName, D_PageHeader, D_PageFooter, D_IDUrl, D_Header, D_Footer, D_Title1, ' +

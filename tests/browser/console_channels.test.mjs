@@ -1,7 +1,7 @@
 // Channels in a real browser: a channel added through the console's form (its script switches
 // rows, adds upload types and checks the form), which then shows in the console menu and in the
-// public channel bar, whose link opens the channel's first page in its copied design; the list's
-// order arrows and bulk actions.
+// public channel bar, whose link opens the channel's first page in its copied design, its pages
+// finding every file they ask for; the list's order arrows and bulk actions.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
@@ -62,6 +62,10 @@ test('a channel added in the console shows in the menu and the channel bar', { t
 
     // The public home page draws the channel bar from its script; its link opens the channel.
     const home = await browser.context.newPage();
+    const missing = [];
+    home.on('response', (r) => {
+      if (r.status() >= 400) missing.push(`${r.status()} ${r.url()}`);
+    });
     await home.goto(site.base);
     const link = home.locator('a.table_channelmenu_link', { hasText: '体育频道' });
     await link.waitFor();
@@ -72,6 +76,13 @@ test('a channel added in the console shows in the menu and the channel bar', { t
     await home.waitForURL(/asp\.asp\?channelid=11$/);
     assert.equal((await sheet).status(), 200);
     await home.locator('a.table_channelmenu_link', { hasText: '文章中心' }).waitFor();
+    // The new channel's pages find every file they ask for, its menu files among them.
+    const menuSheet = home.waitForResponse((r) => /\/sport\/skin\/default\.css$/i.test(r.url()));
+    await home.goto(`${site.base}asp.asp?m=search&channelid=11&searchtype=d_title&searchkeyword=x`);
+    // Loaded before by the channel's first page: fresh, or confirmed unchanged.
+    assert.ok([200, 304].includes((await menuSheet).status()));
+    await home.waitForLoadState('load');
+    assert.deepEqual(missing, []);
   });
 });
 

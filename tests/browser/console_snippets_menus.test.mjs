@@ -1,9 +1,12 @@
 // JS snippets and the navigation menu in a real browser: each snippet type defined from the
 // console's forms, previewed running in the console and written into the public first page by
-// its file; one deleted with its file. The menu built from the console (class import, a custom
-// item with a child), a skin chosen and the menu file written; the public page shows the menu
-// bar, opens a sub-menu by hover and by click, with each of the eight skins.
+// its file; lost files written again by the list's refresh links, which post; one deleted with
+// its file. The menu built from the console (class import, a custom item with a child), a skin
+// chosen and the menu file written; the public page shows the menu bar, opens a sub-menu by
+// hover and by click, with each of the eight skins.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
 import { test } from 'node:test';
 
 import { loadsNewDocument, waitForDialog, withSiteAndBrowser } from './support/browser.mjs';
@@ -111,6 +114,20 @@ test('each snippet type is written from the console and runs on the public page'
     assert.match(await visitor.locator('#snip5').innerText(), /浏览器专题/);
     assert.equal(await visitor.locator('#end').innerText(), '页尾');
     assert.deepEqual(errors, []);
+
+    // The refresh links post: a lost file comes back from its row's link, the others from 全部刷新.
+    const jsFile = (name) => path.join(site.root, 'Article', 'Js', name);
+    fs.rmSync(jsFile('navi3.js'));
+    fs.rmSync(jsFile('search2.js'));
+    await loadsNewDocument(center, () => center.getByRole('link', { name: '所有列表' }).click());
+    const row = center.locator('tr', { hasText: 'navi3.js' });
+    await loadsNewDocument(center, () => row.getByRole('link', { name: '刷新', exact: true }).click());
+    await center.getByText('修改刷新成功！').waitFor();
+    assert.equal(fs.existsSync(jsFile('navi3.js')), true);
+    assert.equal(fs.existsSync(jsFile('search2.js')), false);
+    await loadsNewDocument(center, () => center.getByRole('link', { name: '全部刷新' }).click());
+    await center.getByText('全部刷新成功！').waitFor();
+    assert.equal(fs.existsSync(jsFile('search2.js')), true);
 
     // Deleting a definition takes its file.
     assert.equal((await visitor.request.get(`${site.base}Article/Js/menu4.js`)).status(), 200);

@@ -1,5 +1,6 @@
 // The public lists in a real browser: a visitor searches from the channel page, gets highlighted
-// results and pages through them, and pages through a class list.
+// results and pages through them, and pages through a class list; a new site's pages ask for no
+// file it lacks.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 
@@ -63,5 +64,32 @@ test('a visitor pages through a class list', { timeout: TIMEOUT }, async (t) => 
     const second = await page.locator('body').innerText();
     assert.ok(second.includes('经济新闻第30篇'), second.slice(0, 400));
     assert.ok(!second.includes('体育快讯第50篇'));
+  });
+});
+
+test("a new site's pages ask for no file the site lacks", { timeout: TIMEOUT }, async (t) => {
+  await withSiteAndBrowser(t, startSite, async ({ site, page }) => {
+    seed(site);
+    const article = site.sql('select max(d_id) from Vantrel_Article');
+    const missing = [];
+    page.on('response', (r) => {
+      if (r.status() >= 400) missing.push(`${r.status()} ${r.url()} (on ${page.url()})`);
+    });
+    const loaded = [];
+    page.on('requestfinished', (r) => loaded.push(r.url()));
+    for (const address of [
+      '',
+      'asp.asp?channelid=1',
+      'asp.asp?m=classlist&classid=60&channelid=1',
+      `asp.asp?m=content&articleid=${article}&channelid=1`,
+      'asp.asp?m=search&channelid=1&searchtype=d_content&searchclass=0&searchorder=4&searchkeyword=x',
+    ]) {
+      await page.goto(site.base + address);
+      await page.waitForLoadState('load');
+    }
+    assert.deepEqual(missing, []);
+    // The channel's menu files were among what the pages asked for.
+    assert.ok(loaded.some((u) => /\/Article\/skin\/default\.css$/i.test(u)), loaded.join('\n'));
+    assert.ok(loaded.some((u) => /\/Article\/Js\/default\.js$/i.test(u)), loaded.join('\n'));
   });
 });

@@ -1,14 +1,15 @@
-// Static publishing in a real browser: channel 1 and the site home published from the console's
-// generation pages (opened from the menu), the batch page driven to its end in the hidden frame,
-// a step that never answers re-driven by the watchdog, and the published files served with every
-// link of theirs answering. A timer shim shortens the page's 3000 ms start and its 600000 ms
-// watchdog so that neither is waited out.
+// Static publishing in a real browser: a second-level class added from the class form, channel 1
+// and the site home published from the console's generation pages (opened from the menu), the
+// batch page driven to its end in the hidden frame, a step that never answers re-driven by the
+// watchdog, and the published files served with every link of theirs answering (the
+// second-level class page among them). A timer shim shortens the page's 3000 ms start and its
+// 600000 ms watchdog so that neither is waited out.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
-import { loadsNewDocument, withSiteAndBrowser } from './support/browser.mjs';
+import { followLink, loadsNewDocument, withSiteAndBrowser } from './support/browser.mjs';
 import { clickMenuItem, signInAsAdmin } from './support/console.mjs';
 import { startSite } from './support/site.mjs';
 
@@ -82,6 +83,20 @@ test('a channel and the site home are published from the console and served as f
 
     const { menu, center } = await signInAsAdmin(page, site);
 
+    // A second-level class added as the owner would: its form offers the parent's folder, and the
+    // folder given lies inside it. Two of the articles move into it.
+    await clickMenuItem(menu, '文章内容管理', '文章分类管理');
+    await center.waitForURL(/m=admin_articleclass&channelid=1$/);
+    const chinaRow = center.locator('tr', { has: center.getByRole('link', { name: '国内' }) });
+    await followLink(center, chinaRow.getByRole('link', { name: '添加子类' }));
+    assert.equal(await center.inputValue('form[name=form1] input[name=d_dir]'), 'china');
+    await center.fill('form[name=form1] input[name=d_name]', '政治');
+    await center.fill('form[name=form1] input[name=d_dir]', 'china/politics');
+    await loadsNewDocument(center, () => center.click('input[value="确\u3000定"]'));
+    await center.getByText('新增信息成功！').waitFor();
+    const politics = site.sql("select d_id from Vantrel_ArticleClass where d_dir = 'china/politics'");
+    site.sql(`update Vantrel_Article set d_classid = ${politics} where d_title in ('新闻1', '新闻2')`);
+
     await clickMenuItem(menu, '文章发布与模板', '文章生成管理');
     await center.waitForURL(/m=admin_articlehtml&channelid=1$/);
     await center.getByText('当前位置：文章管理>>生成管理').waitFor();
@@ -96,6 +111,14 @@ test('a channel and the site home are published from the console and served as f
     assert.equal(site.sql('select count(*) from Vantrel_Article where d_generatedflag = 0'), '0');
 
     assert.ok(fs.existsSync(path.join(site.root, 'Article', 'china', 'List_1_5.html')));
+    assert.match(progress, /正在生成分类\[政治\]分页文件.*完成/);
+
+    // The second-level class page is served from its folder and lists its articles.
+    const reader = await browser.context.newPage();
+    const classPage = await reader.goto(`${site.base}Article/china/politics/list_${politics}.html`);
+    assert.equal(classPage.status(), 200);
+    assert.match(await reader.locator('body').innerText(), /新闻2/);
+    await reader.close();
 
     // The site home, from its own menu item.
     await clickMenuItem(menu, '系统管理', '网站首页生成');

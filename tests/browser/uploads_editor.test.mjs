@@ -1,7 +1,7 @@
 // The upload pop-up and the rich-text editor in a real browser: a console form's upload button
-// stores a file in the channel's upload folder and writes its address into the form; the editor
-// gives stored legacy HTML back unchanged when it is not edited, and an edited text (typing,
-// bold, an uploaded picture) reaches the posted field.
+// opens a readable pop-up that stores a file in the channel's upload folder and writes its
+// address into the form; the editor gives stored legacy HTML back unchanged when it is not
+// edited, and an edited text (typing, bold, an uploaded picture) reaches the posted field.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -70,6 +70,22 @@ async function uploadThroughPopup(browser, opener, selector, file) {
   await Promise.all([popup.waitForEvent('close'), popup.click('input[name=bSubmit]')]);
 }
 
+// The contrast ratio (1 to 21) of the page's text colour against its background, as drawn.
+function labelContrast(page) {
+  return page.evaluate(() => {
+    const luminance = (css) => {
+      const [r, g, b] = css.match(/[\d.]+/g).slice(0, 3).map((v) => {
+        const c = Number(v) / 255;
+        return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+      });
+      return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    };
+    const style = getComputedStyle(document.body);
+    const [light, dark] = [luminance(style.color), luminance(style.backgroundColor)].sort((a, b) => b - a);
+    return (light + 0.05) / (dark + 0.05);
+  });
+}
+
 function storedFile(site, address) {
   assert.match(address, /^\/Article\/uploadfile\/\d{17}\.jpg$/);
   return fs.readFileSync(path.join(site.root, address));
@@ -87,6 +103,9 @@ test('the upload pop-up and the keyword pick list fill the form', { timeout: TIM
       page.click('#upload'),
     ]);
     await popup.waitForLoadState('load');
+    // The pop-up's label is drawn readably on its menu-coloured background.
+    assert.match(await popup.locator('body').innerText(), /文件上传：/);
+    assert.ok((await labelContrast(popup)) >= 4.5, `contrast ${await labelContrast(popup)}`);
     await popup.setInputFiles('input[name=uploadfile]', {
       name: 'evil.php', mimeType: 'text/plain', buffer: Buffer.from('<?php') });
     await popup.click('input[name=bSubmit]');

@@ -2,12 +2,17 @@
 // list and its bulk actions, the batch page and its step requests.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "../console/console_site.h"
 #include "collect_test_site.h"
+#include "collection/url_rules.h"
+#include "core/settings_file.h"
+#include "support/temp_folder.h"
 
 namespace folirex::testing {
 namespace {
@@ -19,7 +24,11 @@ constexpr char kCollect[] = "/admin.asp?m=admin_articlecollect&channelid=1";
 
 class CollectConsoleTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(site_.SignInAsAdmin().status, 302); }
+  void SetUp() override {
+    ASSERT_EQ(site_.SignInAsAdmin().status, 302);
+    // The other site listens on loopback, which collection reaches only when it is opened.
+    site_.settings().collect_allow_networks = "127.0.0.1";
+  }
 
   Form ProjectForm(const std::string& name) {
     return {{"d_name", name},
@@ -83,6 +92,16 @@ TEST_F(CollectConsoleTest, ProjectsAreAddedEditedCopiedAndDeletedFromPostedForms
   EXPECT_TRUE(Contains(list.text, "href=\"" + remote_.Url("/list/index.htm") + "\""));
   HttpAnswer form = site_.Get(std::string(kSet) + "&action=MoDi&id=" + id);
   EXPECT_TRUE(Contains(form.text, "修改数据"));
+  // The link marker's hint shows a marker that finds links.
+  size_t hint = form.text.find("匹配如：");
+  ASSERT_NE(hint, std::string::npos) << form.text;
+  hint += std::string("匹配如：").size();
+  std::string example = form.text.substr(hint, form.text.find("，", hint) - hint);
+  EXPECT_EQ(
+      ArticleCollect_RegExpLinks("<a href=\"xxx/2024.htm\">", ArticleCollect_MarkerToRegex(example),
+                                 "http://a.cn/list/1.htm"),
+      (std::vector<std::string>{"", "http://a.cn/list/xxx/2024.htm"}))
+      << example;
   EXPECT_TRUE(Contains(form.text, "value=\"&lt;b&gt;运动&lt;/b&gt;\""));
   EXPECT_TRUE(Contains(form.text, "&lt;!--list--&gt;</textarea>"));
   EXPECT_EQ(AlertText(site_.Get(std::string(kSet) + "&action=modi&id=x1").text),
@@ -125,7 +144,12 @@ TEST_F(CollectConsoleTest, ProjectsAreAddedEditedCopiedAndDeletedFromPostedForms
 
 TEST_F(CollectConsoleTest, TestRunShowsInertPreviewsAndEncodedFields) {
   int64_t id = AddProject(site_, remote_);
-  HttpAnswer test = site_.Get(std::string(kSet) + "&action=test&id=" + std::to_string(id));
+  const std::string test_url = std::string(kSet) + "&action=test&id=" + std::to_string(id);
+  // A list address on this machine is not fetched unless the settings open its network.
+  site_.settings().collect_allow_networks = "";
+  EXPECT_TRUE(AlertText(site_.Get(test_url).text).starts_with("提示：列表页的地址"));
+  site_.settings().collect_allow_networks = "127.0.0.1";
+  HttpAnswer test = site_.Get(test_url);
   ASSERT_EQ(AlertText(test.text), "") << test.text;
   EXPECT_TRUE(Contains(test.text, "第一篇文章标题：</td><td>春季运动会</td>"));
   EXPECT_TRUE(
@@ -158,6 +182,8 @@ TEST_F(CollectConsoleTest, LogListEncodesRemoteValuesAndBulkActionsPost) {
   EXPECT_TRUE(Contains(list.text, "href=\"http://x.cn/a&quot;onmouseover=&quot;alert(1)\""));
   EXPECT_FALSE(Contains(list.text, "href=\"javascript:"));
   EXPECT_TRUE(Contains(list.text, "<span class=red>未获取:错误</span>"));
+  // The "分类" column names the row's project.
+  EXPECT_TRUE(Contains(list.text, "</td><td>运动会项目</td><td><span class=red>未获取:未执行"));
 
   std::string ids = site_.SqlValue("select group_concat(d_id) from Vantrel_CollectLog");
   site_.Get(std::string(kCollect) + "&action=set1&checkid=" + ids);
@@ -234,6 +260,57 @@ TEST_F(CollectConsoleTest, BatchPageDrivesStepsThatTakeOnlyTheirListedValues) {
                                          "a_IDFlag[a_IDFlag.length] = '';\r\n"
                                          "a_ID[a_ID.length] = '" +
                                          ids[0] + "';"));
+}
+
+TEST_F(CollectConsoleTest, CollectedArticlesMarkTheirClassesForRegeneration) {
+  const std::string school = std::to_string(site_.Add(ClassRow{.name = "校园"}));
+  const std::string sport = std::to_string(site_.Add(ClassRow{.name = "体育"}));
+  site_.Sql("update Vantrel_ArticleClass set d_generatedflag = -1");
+  int64_t project = AddProject(site_, remote_);
+  site_.Sql("update Vantrel_CollectProject set D_ClassID = " + school);
+  site_.Exec("insert into Vantrel_CollectLog (d_projectid, d_channelid, d_url) values (?, 1, ?)",
+             {Variant(project), Variant(remote_.Url("/art/2.htm"))});
+  const std::string log = site_.SqlValue("select max(d_id) from Vantrel_CollectLog");
+  auto generated = [this](const std::string& class_id) {
+    return site_.Number("select d_generatedflag from Vantrel_ArticleClass where d_id = " +
+                        class_id);
+  };
+  const std::string token =
+      Token(site_.Post(std::string(kCollect) + "&action=getchecked", {{"checkid", log}}).text);
+  const std::string step = std::string(kCollect) + "&action=gettingcontent&dataid=" + log +
+                           "&doflag=&token=" + token + "&dataflag=";
+  EXPECT_EQ(site_.Get(step).text,
+            "<script language=javascript>parent.doReturn('data','成功：新增');</script>");
+  EXPECT_EQ(generated(school), 0);
+  EXPECT_EQ(generated(sport), -1);
+
+  // Fetched again into the project's new class: the page and both classes' lists are stale.
+  site_.Sql("update Vantrel_ArticleClass set d_generatedflag = -1");
+  site_.Sql("update Vantrel_Article set d_generatedflag = -1");
+  site_.Sql("update Vantrel_CollectProject set D_ClassID = " + sport);
+  EXPECT_EQ(site_.Get(step + "select").text,
+            "<script language=javascript>parent.doReturn('data','成功：重获取');</script>");
+  EXPECT_EQ(generated(school), 0);
+  EXPECT_EQ(generated(sport), 0);
+  EXPECT_EQ(site_.SqlValue("select d_classid || '/' || d_generatedflag from Vantrel_Article"),
+            sport + "/0");
+}
+
+TEST(CollectSettingsTest, OpenNetworksAreReadFromTheSettingsFile) {
+  TempFolder folder;
+  const std::filesystem::path file = folder.path() / kSettingsFileName;
+  SiteSettings written;
+  written.collect_allow_networks = "127.0.0.1, 10.0.0.0/8";
+  std::string error;
+  ASSERT_TRUE(WriteSettingsFile(file, written, &error)) << error;
+  SiteSettings read;
+  ASSERT_TRUE(ReadSettingsFile(file, &read, &error)) << error;
+  EXPECT_EQ(read.collect_allow_networks, "127.0.0.1, 10.0.0.0/8");
+
+  std::ofstream(file, std::ios::app) << "CollectAllowNetworks=10.0.0.0/8, intranet\n";
+  EXPECT_FALSE(ReadSettingsFile(file, &read, &error));
+  EXPECT_TRUE(error.ends_with("CollectAllowNetworks: 'intranet' is not an address or network"))
+      << error;
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ class CollectStepsTest : public ::testing::Test {
     project_ = AddProject(site_, remote_);
     run_.limits.timeout_seconds = 2;
     run_.limits.connect_timeout_seconds = 2;
+    // The other site listens on loopback, which the steps reach only when it is opened.
+    EXPECT_TRUE(run_.limits.allow_networks.Parse("127.0.0.1", nullptr));
   }
 
   int64_t Log(const std::string& path, int64_t project = 0) {
@@ -97,6 +99,10 @@ TEST_F(CollectStepsTest, ContentStepStoresCleanedArticleWithLocalPictures) {
       "'<span class=au>', D_Author2 = '</span>'");
   int64_t log = Log("/art/1.htm");
   run_.draw = [] { return 555; };
+  // The last second of a month: the picture folder is named by the run's clock alone.
+  const DateTime run_time{2026, 1, 31, 23, 59, 59};
+  remote_.clock()->SetLocal(run_time);
+  run_.clock = remote_.clock();
   ASSERT_EQ(Content(log), "成功：新增");
   int64_t article =
       site_.Number("select d_fileid from Vantrel_CollectLog where d_id = " + std::to_string(log));
@@ -116,7 +122,7 @@ TEST_F(CollectStepsTest, ContentStepStoresCleanedArticleWithLocalPictures) {
   std::vector<std::string> files = Split(uploads, "|");
   ASSERT_EQ(files.size(), 2u) << uploads;
   EXPECT_EQ(remote_.picture_requests(), 1);
-  std::string folder = "/Article/uploadfile/" + FormatDate(Variant(DateTime::Now()), Variant(11));
+  std::string folder = "/Article/uploadfile/" + FormatDate(Variant(run_time), Variant(11));
   EXPECT_TRUE(files[0].starts_with(folder + "/")) << files[0];
   EXPECT_TRUE(files[1].ends_with("555.jpg")) << files[1];
   EXPECT_NE(files[0], files[1]);
@@ -203,15 +209,51 @@ TEST_F(CollectStepsTest, PicturesAreCappedAtExactly5120000Bytes) {
             std::string::npos);
 }
 
-TEST_F(CollectStepsTest, RemoteAddressesNeverReachThisMachineForARemoteProject) {
-  // A project whose list address is on another machine: a logged link, a picture or a
-  // redirect that points at this machine is not fetched.
-  site_.Exec("update Vantrel_CollectProject set D_PageUrl = 'http://192.0.2.1/list/{page}.htm'");
+TEST_F(CollectStepsTest, LocalAddressesAreReachedOnlyInOpenNetworks) {
+  // Nothing opened: neither a logged link nor the list address of a project on this machine is
+  // fetched (a list address on this machine no longer opens it).
+  run_.limits.allow_networks = NetworkList();
   int64_t log = Log("/art/1.htm");
   EXPECT_EQ(Content(log), "远程获取失败");
   EXPECT_EQ(Flag(log), 3);
+  EXPECT_EQ(ArticleCollect_GetList(site_.state, run_, project_, 1), "失败或页面不存在");
+  ASSERT_TRUE(run_.limits.allow_networks.Parse("10.0.0.0/8, fd00::/8", nullptr));
+  EXPECT_EQ(Content(log), "远程获取失败");
   EXPECT_EQ(remote_.picture_requests(), 0);
   EXPECT_EQ(Counters(), "0/0");
+
+  // Opened: the page is stored, but its picture on a loopback address outside the open network
+  // is not fetched and keeps its address.
+  ASSERT_TRUE(run_.limits.allow_networks.Parse("127.0.0.1", nullptr));
+  EXPECT_EQ(Content(Log("/art/elsewhere.htm")), "成功：新增");
+  EXPECT_EQ(remote_.picture_requests(), 0);
+  std::string content =
+      site_.SqlValue("select d_content from Vantrel_Article where d_title = '别处图片'");
+  EXPECT_NE(content.find("http://127.0.0.2:"), std::string::npos) << content;
+  EXPECT_EQ(site_.SqlValue("select d_uploadfiles from Vantrel_Article where d_title = '别处图片'"),
+            "");
+}
+
+TEST_F(CollectStepsTest, PicturesStopAtTheStepsDeadlineAndAtTheCap) {
+  // Each picture takes ten seconds of the clock: six fit in the step's 60 seconds, the other
+  // four are skipped, keep their remote address and are counted in the answer.
+  run_.clock = remote_.clock();
+  EXPECT_EQ(Content(Log("/art/ten.htm")), "成功：新增(跳过4个图片)");
+  auto uploads = [this] {
+    return Split(site_.SqlValue("select d_uploadfiles from Vantrel_Article where d_title like "
+                                "'十张图片%' order by d_id desc"),
+                 "|");
+  };
+  EXPECT_EQ(uploads().size(), 6u);
+  std::string content = site_.SqlValue(
+      "select d_content from Vantrel_Article where d_title = '十张图片' order by d_id desc");
+  EXPECT_NE(content.find("\"/img/tick7.jpg\""), std::string::npos) << content;
+  EXPECT_EQ(content.find("/img/tick6.jpg"), std::string::npos) << content;
+
+  // With time to spare, at most max_images pictures are fetched.
+  run_.limits.max_images = 3;
+  EXPECT_EQ(Content(Log("/art/ten.htm"), "select"), "成功：手动新增(跳过7个图片)");
+  EXPECT_EQ(uploads().size(), 3u);
 }
 
 }  // namespace

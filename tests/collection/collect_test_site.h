@@ -1,16 +1,19 @@
 // A test site with another "web site" beside it: a local HTTP server on 127.0.0.1 serving list
 // and article pages in GB2312 and UTF-8, pictures, a redirect, a slow page, a huge page and
-// hostile markup, and a collection project of channel 1 over its list pages.
+// hostile markup, and a collection project of channel 1 over its list pages. The pictures of
+// /art/ten.htm each take ten seconds of the site's clock, which a test gives the steps.
 #ifndef FOLIREX_TESTS_COLLECTION_COLLECT_TEST_SITE_H_
 #define FOLIREX_TESTS_COLLECTION_COLLECT_TEST_SITE_H_
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/text/codepage.h"
 #include "support/http_test_server.h"
+#include "support/manual_clock.h"
 #include "support/site_fixture.h"
 
 namespace folirex::testing {
@@ -86,6 +89,21 @@ class RemoteSite {
     s.Get("/img/over.jpg", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(Picture(5120001, 'o'), "image/jpeg");
     });
+    s.Get("/art/elsewhere.htm", [this](const httplib::Request&, httplib::Response& res) {
+      // A picture on another loopback address than the one the server listens on.
+      res.set_content(
+          Utf8ToGbk("<div id=body><h1>别处图片</h1><div class=c><img src=\"http://"
+                    "127.0.0.2:" +
+                    std::to_string(server_.port()) + "/img/a.jpg\"></div></div></html>"),
+          "text/html");
+    });
+    std::string ten = "<div id=body><h1>十张图片</h1><div class=c>";
+    for (int i = 1; i <= 10; ++i) ten += "<img src=\"/img/tick" + std::to_string(i) + ".jpg\">";
+    s.Get("/art/ten.htm", gb(ten + "</div></div></html>"));
+    s.Get(R"(/img/tick(\d+)\.jpg)", [this](const httplib::Request&, httplib::Response& res) {
+      clock_->Advance(std::chrono::seconds(10));
+      res.set_content(Picture(100, 't'), "image/jpeg");
+    });
     s.Get("/art/sizes.htm",
           gb("<div id=body><h1>图片大小</h1><div class=c><img src=\"/img/exact.jpg\">"
              "<img src=\"/img/over.jpg\"></div></div></html>"));
@@ -102,9 +120,11 @@ class RemoteSite {
 
   std::string Url(const std::string& path) const { return server_.Url(path); }
   int picture_requests() const { return picture_requests_; }
+  const std::shared_ptr<ManualClock>& clock() const { return clock_; }
 
  private:
   HttpTestServer server_;
+  std::shared_ptr<ManualClock> clock_ = std::make_shared<ManualClock>();
   std::atomic<int> picture_requests_{0};
   std::mutex mutex_;
   std::condition_variable released_cv_;

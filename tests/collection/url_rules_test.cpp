@@ -1,5 +1,5 @@
 // The collector's text rules: links made absolute, markers as patterns, the links a pattern
-// collects, cutting at markers, and the cleaning of collected HTML and fields.
+// collects, cutting at markers, and the cleaning of collected fields.
 #include "collection/url_rules.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "collection/collect_steps.h"
-#include "collection/html_clean.h"
 #include "platform/regex/regex_error.h"
 
 namespace folirex {
@@ -88,34 +87,6 @@ TEST(MarkerCutting, FirstOccurrenceExactCase) {
             "http://a.com/n/list_2.htm");
   EXPECT_EQ(CollectListPageUrl("http://a.com/n/{page}_{page}.htm", false, "", "1"),
             "http://a.com/n/1_1.htm");
-}
-
-TEST(CleanCollectedHtml, HostileMarkupIsRemovedInAnyCaseAndAcrossLines) {
-  struct Case {
-    const char* in;
-    const char* out;
-  };
-  const Case cases[] = {
-      {"<p align=center>Hi <b>there</b></p>", "<p align=\"center\">Hi <b>there</b></p>"},
-      {"a<SCRIPT type=x>alert(1)</SCRIPT>b", "ab"},
-      {"a<sCrIpT\n>alert(1)</script\n>b", "ab"},
-      {"a<style>p{}</style><STYLE>q{}</STYLE>b", "ab"},
-      {"<img src=\"x.jpg\" ONERROR=\"alert(1)\" width=5>", "<img src=\"x.jpg\" width=\"5\">"},
-      {"<img\nsrc='a.gif'\nonload=alert(1)>", "<img src=\"a.gif\">"},
-      {"<a href=\"JaVaScRiPt:alert(1)\">x</a>", "<a>x</a>"},
-      {"<a href=\"jav&#x61;script:alert(1)\">x</a>", "<a>x</a>"},
-      {"<a href=\" java\tscript:alert(1)\">x</a>", "<a>x</a>"},
-      {"<a href=\"vbscript:x\" target=_top>x</a>", "<a>x</a>"},
-      {"<a href=\"http://b.cn/?a=1&amp;b=2\" target=_blank onclick=x>k</a>",
-       "<a href=\"http://b.cn/?a=1&amp;b=2\" target=\"_blank\">k</a>"},
-      {"<iframe src=http://evil/></iframe>ok", "ok"},
-      {"<div style=\"background:url(javascript:x)\">t</div>", "<div>t</div>"},
-      {"<!-- <script>x</script> -->t<!doctype html>", "t"},
-      {"1 < 2 > 0 <% x %>", "1 &lt; 2 &gt; 0 &lt;% x %&gt;"},
-      {"<embed src=\"f.swf\">x<object data=y>z</object>", "x"},
-      {"<svg><script>x</script></svg>t<form action=x><input name=a></form>", "t"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(CleanCollectedHtml(c.in), c.out) << c.in;
 }
 
 TEST(CleanCollectedField, QuotesEntitiesTagsAndWidth) {

@@ -193,10 +193,11 @@ TEST_F(ManagerTest, EditFormShowsTheAccountAndRefusesBadIds) {
   EXPECT_TRUE(
       Contains(form, "action=\"?m=admin_manager&amp;action=edit&amp;id=" + id + "&amp;save=1\""));
   EXPECT_TRUE(Contains(form, "name=\"username\" maxlength=\"50\" size=\"35\" value=\"frank\""));
+  // The password field starts empty: the stored digest never reaches the browser.
   EXPECT_TRUE(Contains(form,
                        "type=\"password\" name=\"password\" maxlength=\"20\" size=\"35\" "
-                       "value=\"" +
-                           MD5("password1") + "\""));
+                       "value=\"\""));
+  EXPECT_FALSE(Contains(form, MD5("password1")));
   EXPECT_FALSE(Contains(form, "<font color=\"red\">*</font>"));
 
   for (std::string bad : {"", "abc", "1%20or%201=1", "01", "99999", "99999999999999999999"}) {
@@ -211,8 +212,8 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
   site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
   std::string id = IdOf("gina");
 
-  // The digest sent back unchanged keeps the password; the name changes.
-  HttpAnswer same = EditSave(id, "gina2", MD5("password1"));
+  // An empty password keeps the password; the name changes.
+  HttpAnswer same = EditSave(id, "gina2", "");
   EXPECT_TRUE(Contains(same.text, "<b>信息更新成功！</b>"));
   EXPECT_TRUE(Contains(same.text, "action=edit&amp;id=" + id + "\">返回重新修改</a>"));
   EXPECT_EQ(IdOf("gina2"), id);
@@ -229,9 +230,28 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
   EXPECT_EQ(site_.SignIn("gina2", "newpass9").status, 302);
   ASSERT_EQ(site_.SignInAsAdmin().status, 302);
 
-  // No duplicate check on edit: two accounts may share a name.
-  EXPECT_TRUE(Contains(EditSave(id, "admin", "newpass9").text, "信息更新成功！"));
-  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Admin where d_name = 'admin'"), 2);
+  // The digest posted back is a password like any other.
+  EditSave(id, "gina2", MD5("newpass9"));
+  EXPECT_EQ(DigestOf("gina2"), MD5(MD5("newpass9")));
+}
+
+TEST_F(ManagerTest, EditSaveRefusesANameAnotherAccountHolds) {
+  site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
+  std::string id = IdOf("gina");
+  for (std::string taken : {"admin", "ADMIN", "Admin"}) {
+    SCOPED_TRACE(taken);
+    EXPECT_EQ(AlertText(EditSave(id, taken, "newpass9").text),
+              "提示：您选择的用户名" + taken + "已经存在！" + kBack);
+  }
+  // Nothing changed: the name, the password, the grants.
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Admin where d_name = 'admin'"), 1);
+  EXPECT_EQ(DigestOf("gina"), MD5("password1"));
+  EXPECT_EQ(IdOf("gina"), id);
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_ManagerFunction where d_adminname = 'gina'"),
+            1);
+  // Its own name in another letter case is not taken.
+  EXPECT_TRUE(Contains(EditSave(id, "GINA", "").text, "信息更新成功！"));
+  EXPECT_EQ(IdOf("GINA"), id);
 }
 
 TEST_F(ManagerTest, EditSaveRefusesWithItsOwnMessages) {
@@ -243,7 +263,6 @@ TEST_F(ManagerTest, EditSaveRefusesWithItsOwnMessages) {
   const std::vector<Case> cases = {
       {id, "", "secret7", "提示：用户姓名不允许为空！"},
       {id, std::string(21, 'n'), "secret7", "提示：用户姓名超过最大长度！"},
-      {id, "hank", "", "提示：密码不允许为空！"},
       {id, "hank", "12345", "提示：用户密码最小六位！"},
       {id, "hank", std::string(21, 'p'), "提示：用户密码超过最大长度！"},
       {"x1", "hank", "secret7", "提示：参数错误！"},
@@ -325,8 +344,8 @@ TEST_F(ManagerTest, ANewPasswordSignsTheAccountOutEverywhere) {
   };
   ASSERT_EQ(status(), 200);
 
-  // The stored digest sent back: the password stays, and so does her session.
-  EXPECT_TRUE(Contains(EditSave(id, "gina", MD5("password1")).text, "信息更新成功！"));
+  // An empty password: the password stays, and so does her session.
+  EXPECT_TRUE(Contains(EditSave(id, "gina", "").text, "信息更新成功！"));
   EXPECT_EQ(status(), 200);
   EXPECT_TRUE(Contains(EditSave(id, "gina", "newpass9").text, "信息更新成功！"));
   EXPECT_EQ(status(), 302);
@@ -360,10 +379,10 @@ TEST_F(ManagerTest, ARenamedOrDeletedAccountIsSignedOutAndItsGrantsGoWithTheLast
   auto gina = browser("gina");
   ASSERT_EQ(gina(), "main");
   // Only the letter case changes: the same name, her session stays.
-  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "Gina", MD5("password1")).text, "信息更新成功！"));
+  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "Gina", "").text, "信息更新成功！"));
   EXPECT_EQ(gina(), "main");
   // Renamed with the same password: the old name's session ends and its grants go.
-  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "hanna", MD5("password1")).text, "信息更新成功！"));
+  EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "hanna", "").text, "信息更新成功！"));
   EXPECT_EQ(gina(), kLogin);
   EXPECT_EQ(grants("gina"), 0);
   // An account given the old name later starts without rights.
@@ -381,9 +400,7 @@ TEST_F(ManagerTest, ARenamedOrDeletedAccountIsSignedOutAndItsGrantsGoWithTheLast
 
   // Renaming the account in use keeps this browser's rights, so that it can grant the new name.
   int own_grants = grants(site_.admin_name());
-  EXPECT_TRUE(
-      Contains(EditSave(IdOf(site_.admin_name()), "boss", DigestOf(site_.admin_name())).text,
-               "信息更新成功！"));
+  EXPECT_TRUE(Contains(EditSave(IdOf(site_.admin_name()), "boss", "").text, "信息更新成功！"));
   EXPECT_EQ(grants(site_.admin_name()), own_grants);
   EXPECT_EQ(site_.Get("/admin.asp?m=admin_managerprivilege").status, 200);
 }

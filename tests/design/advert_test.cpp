@@ -142,12 +142,26 @@ TEST_F(AdvertTest, CodesThatCannotNameAFileAndOtherBadInputAreRefused) {
       {Ad("ok", "3"), "提示：参数错误！"},
       {Ad("ok", ""), "提示：参数错误！"},
       {Ad("ok", "0", "", std::string(101, 'u')), "链接地址：不超过100个字符长度！"},
+      {Ad("ok", "2", "t", " JavaScript:fetch('admin.asp')"),
+       "提示：链接地址不能使用javascript:、vbscript:或data:地址！"},
+      {Ad("ok", "1", "", "", "data:text/html,x"),
+       "提示：文件地址不能使用javascript:、vbscript:或data:地址！"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
     EXPECT_EQ(AlertText(Add(c.form).text), c.message + kBack);
   }
   EXPECT_EQ(Count(), 1);
+  // Addresses stored before they were refused are written harmless.
+  Advert stored;
+  stored.type = 2;
+  stored.text = "t";
+  stored.url = "vbscript:x";
+  EXPECT_EQ(AdvertHtml(stored), "<a href='#' target='_blank'>t</a>");
+  stored.type = 0;
+  stored.src = "data:x";
+  EXPECT_EQ(AdvertHtml(stored),
+            "<a href='#' target='_blank'><img border=0 src='#' width='0' height='0' alt='t'></a>");
 
   int64_t id = IdOf("taken");
   for (const std::string& bad : std::vector<std::string>{"x", "", std::to_string(id + 9)}) {

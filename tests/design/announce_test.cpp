@@ -1,6 +1,6 @@
 // The announcement page through the host: the list, the add and edit forms with the editor's
-// frame, the saves, the bulk actions, and the public chip and notice page showing the result at
-// once; the refusals that store nothing.
+// frame, the saves (the body cleaned of script), the bulk actions, and the public chip and notice
+// page showing the result at once; the refusals that store nothing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -93,9 +93,13 @@ TEST_F(AnnounceTest, AddEditAndTheChipAndNoticePageShowThemAtOnce) {
       site_.Post("/admin.asp?m=admin_announce&action=update&id=" + std::to_string(id),
                  {{"d_title", "改期通知"},
                   {"d_channelid", "1"},
-                  {"d_content", "<p>改到周二</p>"},
+                  {"d_content",
+                   "<p onclick=\"fetch('admin.asp')\">改到周二</p><script>x()</script>"
+                   "<font color=red face=\"宋体\">红</font>"},
                   {"d_selectedflag", "true"}});
   EXPECT_TRUE(Contains(updated.text, "修改信息成功！")) << updated.text;
+  // The body is stored without its script, the rest as typed.
+  EXPECT_EQ(Value("d_content", id), "<p>改到周二</p><font color=red face=\"宋体\">红</font>");
   EXPECT_EQ(Value("d_author", id), site_.admin_name());
   EXPECT_GT(Value("d_addtime", id), "2020-01-01 00:00:00");
   EXPECT_EQ(Count(), 2);
@@ -150,6 +154,7 @@ TEST_F(AnnounceTest, BadInputIsRefusedAndNothingIsStored) {
         {"d_content", ok_content}},
        "提示：标题最大25个汉字，50个字符！"},
       {{{"d_title", "t"}, {"d_content", " "}}, "提示：内容不能为空！"},
+      {{{"d_title", "t"}, {"d_content", "<script>x()</script> "}}, "提示：内容不能为空！"},
       {{{"d_title", "t"}, {"d_channelid", "99"}, {"d_content", ok_content}}, "提示：参数错误！"},
       {{{"d_title", "t"}, {"d_channelid", "1 or 1=1"}, {"d_content", ok_content}},
        "提示：参数错误！"},

@@ -126,6 +126,13 @@ TEST_F(SiteSettingsTest, ASaveUpdatesTheOneRowAndThePublicPagesShowItAtOnce) {
                          "</a> ||k1,k2"))
       << page;
 
+  // The copyright line is stored without script, the rest as typed.
+  Edit(Fields({{"d_copyright",
+                "<b onmouseover=\"fetch('admin.asp')\">版权</b><script>x()</script>"
+                "<a href=\"http://a.cn/\">a</a>"}}),
+       id_);
+  EXPECT_EQ(Column("d_copyright"), "<b>版权</b><a href=\"http://a.cn/\">a</a>");
+
   // The first save's action on a table that has its row updates that row.
   HttpAnswer again = site_.Post("/admin.asp?m=admin_set&action=add",
                                 Fields({{"d_name", "第二次"}, {"d_showadminlink", "0"}}));
@@ -234,6 +241,9 @@ TEST_F(SiteSettingsTest, BadInputIsRefusedAndNothingIsStored) {
       {{{"d_logo", "/x.gif' onerror='alert(1)"}},
        "",
        "提示：Logo和Banner的文件地址中不能有引号、尖括号和反斜杠！"},
+      {{{"d_banner", " JavaScript:alert(1)//.swf"}},
+       "",
+       "提示：Logo和Banner的文件地址不能使用javascript:、vbscript:或data:地址！"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message + " " + c.id);

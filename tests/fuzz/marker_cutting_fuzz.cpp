@@ -1,7 +1,8 @@
 // libFuzzer target for the collector's marker cutting: a marker (the input up to its first line
 // feed) applied to a page (the rest) by every cutting rule, the marker as a link pattern, the
-// join of links, and the HTML cleaner. Cuts must give back pieces of the page, link lists
-// distinct links after the empty element 0, and the cleaner a fixed point free of active markup.
+// join of links, and the HTML cleaner under both policies. Cuts must give back pieces of the page,
+// link lists distinct links after the empty element 0, the cleaner a fixed point, and the collected
+// policy's output free of active markup.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "collection/html_clean.h"
 #include "collection/url_rules.h"
+#include "core/html_clean.h"
 #include "platform/regex/regex_error.h"
 
 namespace {
@@ -50,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   folirex::ArticleCollect_JoinUrl(marker, page.substr(0, 256));
 
+  std::string typed = folirex::CleanTypedHtml(page);
+  if (folirex::CleanTypedHtml(typed) != typed) std::abort();
   std::string clean = folirex::CleanCollectedHtml(page);
   if (folirex::CleanCollectedHtml(clean) != clean) std::abort();
   std::string lower = Lower(clean);

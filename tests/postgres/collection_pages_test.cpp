@@ -3,11 +3,13 @@
 // same article and the same counters on a SQLite file and on PostgreSQL.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "both_forms_site.h"
+#include "core/settings_file.h"
 #include "platform/db/connection.h"
 #include "platform/text/codepage.h"
 #include "support/http_test_server.h"
@@ -36,6 +38,11 @@ class CollectionPagesTest : public BothFormsSiteTest {
             });
     }
     remote_.Start();
+  }
+
+  // The other site listens on loopback, which collection reaches only when it is opened.
+  void Seed() override {
+    std::ofstream(dir_ / kSettingsFileName, std::ios::app) << "CollectAllowNetworks=127.0.0.1\n";
   }
 
   HttpTestServer remote_;

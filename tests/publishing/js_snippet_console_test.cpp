@@ -148,8 +148,9 @@ TEST_F(JsSnippetConsoleTest, UpdateRefreshPreviewAndDeleteWorkOnTheRowsFiles) {
   site_.Exec(
       "insert into Vantrel_JS (d_channelid, d_jsname, d_filename, d_typeflag) values "
       "(1, '保留', 'keep.js', 4)");
-  ASSERT_TRUE(Contains(site_.Get(kPage + "&action=create&id=" + std::to_string(Id("keep.js"))).text,
-                       "修改刷新成功！"));
+  ASSERT_TRUE(
+      Contains(site_.Post(kPage + "&action=create&id=" + std::to_string(Id("keep.js")), {}).text,
+               "修改刷新成功！"));
   ASSERT_TRUE(Exists("keep.js"));
   HttpAnswer updated = site_.Post(kPage + "&action=update&flag=5&id=" + std::to_string(id),
                                   {{"d_jsname", "专题"},
@@ -170,12 +171,25 @@ TEST_F(JsSnippetConsoleTest, UpdateRefreshPreviewAndDeleteWorkOnTheRowsFiles) {
                                {{"d_jsname", "x"}, {"d_filename", "stolen"}})),
             "提示：参数错误！");
 
-  // Refresh rewrites a lost file; refresh all on an empty channel has nothing to do.
+  // Refresh rewrites a lost file, from a posted form only: a plain address writes nothing. Refresh
+  // all on an empty channel has nothing to do.
   stdfs::remove(site_.Disk("Article/Js/second.js"));
-  EXPECT_TRUE(Contains(site_.Get(kPage + "&action=createall").text, "全部刷新成功！"));
+  EXPECT_EQ(Refusal(site_.Get(kPage + "&action=createall")), "提示：参数错误！");
+  EXPECT_EQ(Refusal(site_.Get(kPage + "&action=create&id=" + std::to_string(id))),
+            "提示：参数错误！");
+  EXPECT_FALSE(Exists("second.js"));
+  EXPECT_TRUE(Contains(site_.Post(kPage + "&action=createall", {}).text, "全部刷新成功！"));
   EXPECT_TRUE(Exists("second.js"));
-  EXPECT_EQ(Refusal(site_.Get(other + "&action=createall")), "提示：没有数据没有必要刷新信息！");
-  EXPECT_EQ(Refusal(site_.Get(kPage + "&action=create&id=x1")), "提示：参数错误！");
+  EXPECT_EQ(Refusal(site_.Post(other + "&action=createall", {})),
+            "提示：没有数据没有必要刷新信息！");
+  EXPECT_EQ(Refusal(site_.Post(kPage + "&action=create&id=x1", {})), "提示：参数错误！");
+  // The list's refresh links post through the page's form.
+  const std::string list = site_.Get(kPage).text;
+  EXPECT_TRUE(Contains(list, "<form name='consolepost' method='post'"));
+  EXPECT_TRUE(Contains(list, "&amp;action=create&amp;id=" + std::to_string(id) +
+                                 "' onclick=\"return consolePost(this);\">刷新</a>"));
+  EXPECT_TRUE(
+      Contains(list, "&amp;action=createall' onclick=\"return consolePost(this);\">全部刷新</a>"));
 
   // The preview includes the channel's file; a name outside the rule is refused.
   EXPECT_TRUE(Contains(site_.Get(kPage + "&action=preview&filename=second.js").text,

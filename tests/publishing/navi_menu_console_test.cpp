@@ -3,6 +3,7 @@
 // the menu file written; and the requests that are refused without changing anything.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "design/design_site.h"
 #include "publishing/navi_menu_file.h"
@@ -51,7 +52,7 @@ TEST_F(NaviMenuConsoleTest, ItemsAreAddedEditedMovedAndDeletedFromTheList) {
   std::string list = site_.Get(kPage).text;
   EXPECT_TRUE(Contains(list, "<b>新闻</b></a>[3]"));
   EXPECT_TRUE(Contains(list, "tree_folder3.gif"));
-  EXPECT_TRUE(Contains(list, "onclick=\"return naviPost(this"));
+  EXPECT_TRUE(Contains(list, "onclick=\"return consolePost(this"));
   // "添加子类" preselects its item as the parent.
   std::string add =
       site_.Get(kPage + "&action=add&typeflag=1&id=" + std::to_string(Item("国内"))).text;
@@ -144,6 +145,32 @@ TEST_F(NaviMenuConsoleTest, ClassesArePickedAndImportedWithTheirLinks) {
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=import")), "提示：参数错误！");
 }
 
+// A new site's channel already holds what choosing the skin the form shows chosen and writing
+// its empty menu would write, so its pages find every menu file they link.
+TEST_F(NaviMenuConsoleTest, ANewSiteShipsTheMenuFilesOfTheSkinShownChosen) {
+  const char* files[] = {"Article/Skin/default.css", "Article/Skin/menu.css",
+                         "Article/Skin/menu-3d.css", "Article/Skin/menu-extended.css",
+                         "Article/Js/default.js"};
+  std::vector<std::string> shipped;
+  for (const char* file : files) {
+    ASSERT_TRUE(stdfs::exists(site_.Disk(file))) << file;
+    shipped.push_back(site_.FileText(file));
+  }
+  // With no skin stored the form's first option shows chosen.
+  const std::string form = site_.Get(kPage + "&action=set").text;
+  EXPECT_TRUE(Contains(form, "<select name='d_skin' size=1><option value=\"" +
+                                 std::string(MenuSkins().front().file) + "\">"))
+      << form;
+  EXPECT_FALSE(Contains(form, "\" selected>"));
+  ASSERT_TRUE(Contains(
+      site_.Post(kPage + "&action=set&flag=1", {{"d_skin", MenuSkins().front().file}}).text,
+      "操作成功！"));
+  ASSERT_TRUE(Contains(site_.Post(kPage + "&action=js", {}).text, "生成成功！"));
+  for (size_t i = 0; i < shipped.size(); ++i) {
+    EXPECT_EQ(site_.FileText(files[i]), shipped[i]) << files[i];
+  }
+}
+
 TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
   // The skin form preselects the stored skin; only a listed skin is taken, from a posted form.
   EXPECT_TRUE(Contains(site_.Get(kPage + "&action=set").text, "<select name='d_skin'"));
@@ -193,6 +220,16 @@ TEST_F(NaviMenuConsoleTest, TheSkinIsCopiedAndTheMenuFileWritten) {
             "&lt;b&gt;<ul><li><a href='/a1.html?x=&#39;1&#39;' target = '_blank'>A1</a></li></ul>"
             "</li><li><img src='/i.gif'>B</li></ul>\");\r\n");
   EXPECT_EQ(Refusal(site_.Get(kPage + "&action=js")), "提示：参数错误！");
+
+  // A script address is refused on save; one stored before that rule is written as "#".
+  const std::string before = Tree();
+  EXPECT_EQ(Refusal(AddItem("0", "C", " Java\tScript:alert(1)")),
+            "提示：链接地址不能使用javascript:、vbscript:或data:地址！");
+  EXPECT_EQ(Tree(), before);
+  site_.Sql("update Vantrel_NaviMenu set d_linkurl = 'javascript:alert(1)' where d_name = 'A1'");
+  site_.Post(kPage + "&action=js", {});
+  EXPECT_TRUE(Contains(site_.FileText("Article/Js/default.js"), "<a href='#' target"));
+  EXPECT_FALSE(Contains(site_.FileText("Article/Js/default.js"), "alert"));
 
   // An empty menu writes an empty file; rows whose levels jump still give balanced lists.
   site_.Post(kPage + "&action=empty", {{"checkaction", "empty"}});

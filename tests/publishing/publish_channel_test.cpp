@@ -54,8 +54,9 @@ class PublishChannelTest : public ::testing::Test {
     news_ =
         site_.Add(ChannelRow{.name = "新闻", .dir = "news", .generate_html = 1, .group_num = 7});
     tech_ = site_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = news_, .page_size = 10});
-    ai_ = site_.Add(
-        ClassRow{.name = "智能", .dir = "ai", .parent = tech_, .channel = news_, .page_size = 10});
+    // A sub-class's folder lies inside its parent's, as the add form offers it.
+    ai_ = site_.Add(ClassRow{
+        .name = "智能", .dir = "tech/ai", .parent = tech_, .channel = news_, .page_size = 10});
     misc_ = site_.Add(ClassRow{.name = "杂项", .channel = news_, .page_size = 0});
     games_ = site_.Add(SubjectRow{.name = "奥运", .dir = "olympics", .channel = news_});
     site_.Sql("update Vantrel_ArticleSubject set d_pagenum = 15");
@@ -162,6 +163,8 @@ TEST_F(PublishChannelTest, EveryNamingCodeAndListModeMatchesTheDynamicPages) {
     std::vector<List> lists = {
         {"m=classlist&classid=" + Id(tech_),
          (layout.list_dir == 0 ? "news/tech/" : class_folder) + "List_" + Id(tech_), ""},
+        {"m=classlist&classid=" + Id(ai_),
+         (layout.list_dir == 0 ? "news/tech/ai/" : class_folder) + "List_" + Id(ai_), ""},
         {"m=classlist&classid=" + Id(misc_), class_folder + "List_" + Id(misc_), ""},
         {"m=subjectlist&subjectid=" + Id(games_), "news/Subject/olympics/List_" + Id(games_), ""},
         {"m=hotlist", "news/listhot/list_hot", ""},

@@ -125,7 +125,11 @@ TEST_F(ArticleListTest, MarksDatesAndPlainItems) {
 TEST_F(ArticleListTest, TitlesAreEncodedAndLinkedArticlesOpenElsewhere) {
   int64_t ch = Channel(0);
   s_.Add(ArticleRow{.title = "Say \"hi\" <b>&", .channel = ch, .link_url = "http://example.com/x"});
+  // A script link stored before such links were refused is drawn harmless.
+  s_.Add(ArticleRow{.title = "旧", .channel = ch, .link_url = " JavaScript:fetch('admin.asp')"});
   std::string html = List(Params());
+  EXPECT_NE(html.find("<a href='#' target='_blank' title=\"旧\">"), std::string::npos) << html;
+  EXPECT_EQ(html.find("fetch"), std::string::npos) << html;
   EXPECT_NE(
       html.find("<a href='http://example.com/x' target='_blank' title=\"Say "
                 "&quot;hi&quot; "

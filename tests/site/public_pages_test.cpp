@@ -99,12 +99,20 @@ TEST_F(PublicPagesTest, ChannelFirstPageOfAStaticChannel) {
   EXPECT_TRUE(Has(page, "path=您当前位置：<a href='/default.htm'>体育</a>")) << page;
 }
 
-TEST_F(PublicPagesTest, MissingTemplatePageRendersEmptyWithTheDefaultSkin) {
+TEST_F(PublicPagesTest, MissingTemplatePageAnswersAPageThatSaysSo) {
+  // A set that maps no page of the type, and a class's own page that is not there.
+  site_.SetPage("classlist", "<p>list</p>");
+  const int64_t own = site_.Add(ClassRow{.name = "国内", .dir = "china", .template_page = 999});
+  const int64_t by_set = site_.Add(ClassRow{.name = "国外", .dir = "world"});
   site_.Sql("delete from Vantrel_TemplateAndPage where d_templateid = " +
-            std::to_string(kTestTemplateSet));
-  HttpAnswer answer = site_.Get("/asp.asp?m=hotlist&channelid=1");
-  EXPECT_EQ(answer.status, 200);
-  EXPECT_EQ(answer.text, "");
+            std::to_string(kTestTemplateSet) + " and d_type <> 'classlist'");
+  for (const std::string& url :
+       {std::string("/asp.asp?m=hotlist&channelid=1"), std::string("/asp.asp?channelid=1"),
+        "/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(own)}) {
+    EXPECT_TRUE(Has(site_.Page(url), "提示：本页使用的模板页不存在")) << url;
+  }
+  EXPECT_TRUE(Has(site_.Page("/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(by_set)),
+                  "<p>list</p>"));
 }
 
 class ArticlePagesTest : public PublicPagesTest {

@@ -73,6 +73,29 @@ TEST_F(SearchTest, AuthorAndInputer) {
   EXPECT_EQ(by_inputer.find("甲文"), std::string::npos);
 }
 
+// The form's 内容 choice searches the article bodies, not the titles, with the same paging.
+TEST_F(SearchTest, ContentSearchesTheBodies) {
+  for (int i = 0; i < 23; ++i) {
+    s_.Add(ArticleRow{.title = "正文 " + std::to_string(i),
+                      .content = "<p>开头 Needle's 段落 " + std::to_string(i) + "</p>",
+                      .channel = ch_});
+  }
+  s_.Add(ArticleRow{.title = "needle's 标题", .content = "别的", .channel = ch_});
+  s_.Add(ArticleRow{.title = "回收", .content = "needle's", .channel = ch_, .deleted = true});
+  s_.Add(ArticleRow{.title = "别处", .content = "needle's", .channel = s_.Add(ChannelRow{})});
+  const std::string first = Search("d_content", "NEEDLE's 段落");
+  EXPECT_NE(first.find("共<b>23</b>个"), std::string::npos) << first;
+  EXPECT_EQ(CountOf(first, "<tr><td>["), 20);
+  EXPECT_EQ(first.find("标题"), std::string::npos) << "a title match is not a body match";
+  EXPECT_EQ(first.find("回收"), std::string::npos);
+  EXPECT_EQ(first.find("别处"), std::string::npos);
+  EXPECT_NE(first.find("searchtype=d_content&amp;"), std::string::npos) << "the page links keep it";
+  s_.SetQuery("Page=2");
+  EXPECT_EQ(CountOf(Search("d_content", "NEEDLE's 段落"), "<tr><td>["), 3);
+  EXPECT_EQ(Search("d_content", "正文"), "暂时没有数据<br>") << "the title is not searched";
+  EXPECT_EQ(Search("d_content", "x%'; drop table Vantrel_Article; --"), "暂时没有数据<br>");
+}
+
 TEST_F(SearchTest, RecycledAndUnapprovedArticlesAreNotFound) {
   Add("公开 文章");
   s_.Add(ArticleRow{.title = "回收 文章", .channel = ch_, .deleted = true});
@@ -96,7 +119,7 @@ TEST_F(SearchTest, ValuesTheFormDoesNotOfferNeverReachTheQuery) {
   // A match in another channel is never listed.
   s_.Add(ArticleRow{.title = "标题 别处", .channel = s_.Add(ChannelRow{})});
   // Another column, or SQL in its place, searches the title.
-  for (const char* type : {"d_content", "d_id) or (1=1", "", "D_TITLE"}) {
+  for (const char* type : {"d_id) or (1=1", "", "D_TITLE", "d_content2"}) {
     std::string html = Search(type, "one");
     EXPECT_NE(html.find("<font color=red>one</font>"), std::string::npos) << type;
     EXPECT_EQ(html.find("two"), std::string::npos) << type;

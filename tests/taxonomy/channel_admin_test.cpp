@@ -92,8 +92,9 @@ TEST_F(ChannelAdminTest, FormsShowTheirDefaultsAndTheStoredValuesEncoded) {
   EXPECT_TRUE(Contains(a, "name=\"d_groupnum\" size=\"20\" value=\"30\""));
   EXPECT_TRUE(Contains(a, "name=\"d_disabledflag\" value=\"0\" checked>否"));
   EXPECT_TRUE(Contains(a, "name=\"d_channeltype\" value=\"1\" checked onclick="));
-  EXPECT_TRUE(
-      Contains(a, "<select name='d_templateid' size=1><option value=\"1\">默认方案</option>"));
+  // The add form offers every channel's sets, told apart by their channel.
+  EXPECT_TRUE(Contains(
+      a, "<select name='d_templateid' size=1><option value=\"1\">默认方案（文章中心）</option>"));
   EXPECT_FALSE(Contains(a, "hiddenchanneldir"));
 
   site_.Sql(
@@ -107,6 +108,8 @@ TEST_F(ChannelAdminTest, FormsShowTheirDefaultsAndTheStoredValuesEncoded) {
   EXPECT_TRUE(
       Contains(e, "name=\"d_channelname\" size=\"50\" value=\"A&quot;B&#39;C&lt;&amp;&gt;\""));
   EXPECT_TRUE(Contains(e, ">&lt;/textarea&gt;x</textarea>"));
+  // The edit form offers the channel's own sets only, by their names.
+  EXPECT_TRUE(Contains(e, "<option value=\"1\">默认方案</option>"));
   EXPECT_TRUE(Contains(e, "name=\"d_channeltype\" value=\"1\" checked disabled"));
   EXPECT_TRUE(Contains(e, "<select name='d_moduletype' size=1 disabled>"));
   EXPECT_FALSE(Contains(e, "name=\"d_generatehtml\" value=\"0\" checked"));

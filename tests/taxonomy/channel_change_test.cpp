@@ -153,6 +153,91 @@ TEST_F(ChannelChangeTest, DeletionRemovesTheChannelsRowsAndFolderOnly) {
   EXPECT_TRUE(site_.Exists("admin/admin.js"));
 }
 
+TEST_F(ChannelChangeTest, DeletionRepointsWhatOtherChannelsUseAndTheirPagesStayWhole) {
+  // Channel 12 made on channel 11's set; channel 1's class, article and set and channel 12's
+  // subject given channel 11's pages, as the forms that list every channel's allow.
+  site_.SetChannel(1, "d_templateid = 1");
+  ASSERT_TRUE(Contains(site_.AddChannel({{"d_channeldir", "eleven"}}).text, "新增信息成功！"));
+  const std::string set11 = Value("select d_id from Vantrel_Template where d_channelid = 11");
+  const std::string add_form = site_.Get("/admin.asp?m=admin_channel&action=add").text;
+  EXPECT_TRUE(Contains(add_form, "<option value=\"1\">默认方案（文章中心）</option>"));
+  EXPECT_TRUE(Contains(add_form, "<option value=\"" + set11 + "\">默认方案（新闻中心）</option>"));
+  ASSERT_TRUE(Contains(
+      site_
+          .AddChannel(
+              {{"d_channelname", "体育"}, {"d_channeldir", "twelve"}, {"d_templateid", set11}})
+          .text,
+      "新增信息成功！"));
+  ASSERT_EQ(Value("select d_templateid from Vantrel_Channel where d_id = 12"), set11);
+  auto page_of = [&](int channel, const std::string& type) {
+    return Count("select d_id from Vantrel_TemplatePage where d_channelid = " +
+                 std::to_string(channel) + " and d_type = '" + type + "'");
+  };
+  EXPECT_TRUE(Contains(site_.Get("/admin.asp?m=admin_articleclass&channelid=1&action=add").text,
+                       "<option value=\"" + std::to_string(page_of(11, "classlist")) +
+                           "\">分类列表页（默认）（新闻中心）</option>"));
+  // Every template page shows its own id, so a page tells which template drew it.
+  site_.Sql(
+      "update Vantrel_TemplatePage set d_content = '<html><body>模板' || d_id || '</body></html>'");
+  const int64_t own_class =
+      site_.Add(ClassRow{.name = "甲", .dir = "a", .template_page = page_of(11, "classlist")});
+  const int64_t class12 = site_.Add(ClassRow{.name = "乙", .dir = "b", .channel = 12});
+  const int64_t subject12 = site_.Add(SubjectRow{.channel = 12});
+  site_.Sql("update Vantrel_ArticleSubject set d_templatepageid = " +
+            std::to_string(page_of(11, "subjectlist")));
+  const int64_t article1 = site_.Add(ArticleRow{
+      .class_id = own_class, .template_page = page_of(11, "content"), .generated = true});
+  const int64_t article12 = site_.Add(ArticleRow{.channel = 12, .class_id = class12});
+  site_.Sql(
+      "update Vantrel_TemplateAndPage set d_pageid = " + std::to_string(page_of(11, "search")) +
+      " where d_templateid = 1 and d_type = 'search'");
+  const std::vector<std::pair<std::string, std::string>> pages = {
+      {"/asp.asp?channelid=12", "first"},
+      {"/asp.asp?m=classlist&channelid=1&classid=" + std::to_string(own_class), "classlist"},
+      {"/asp.asp?m=classlist&channelid=12&classid=" + std::to_string(class12), "classlist"},
+      {"/asp.asp?m=content&channelid=1&articleid=" + std::to_string(article1), "content"},
+      {"/asp.asp?m=content&channelid=12&articleid=" + std::to_string(article12), "content"},
+      {"/asp.asp?m=subjectlist&channelid=12&subjectid=" + std::to_string(subject12), "subjectlist"},
+      {"/asp.asp?m=search&channelid=1", "search"}};
+  for (const auto& [url, type] : pages) {
+    EXPECT_TRUE(Contains(site_.Page(url), "模板" + std::to_string(page_of(11, type)) + "<")) << url;
+  }
+
+  // Without a system set, or a system page of a type, outside the channel to take the place of
+  // one that a remaining row names, nothing goes.
+  for (const auto& [table, kind] : std::vector<std::pair<std::string, std::string>>{
+           {"Vantrel_Template", "1 = 1"}, {"Vantrel_TemplatePage", "d_type = 'search'"}}) {
+    site_.Sql("update " + table + " set d_sysflag = 0 where d_channelid <> 11 and " + kind);
+    EXPECT_TRUE(Contains(
+        AlertText(site_.Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}}).text),
+        "没有可以代替的系统模板"))
+        << table;
+    EXPECT_EQ(Count("select count(*) from Vantrel_Channel where d_id = 11"), 1);
+    site_.Sql("update " + table + " set d_sysflag = -1 where d_channelid <> 11 and " + kind);
+  }
+
+  HttpAnswer answer = site_.Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}});
+  EXPECT_TRUE(Contains(answer.text, "删除频道成功！")) << answer.text;
+  // Nothing names a set or page that is gone: channel 12 takes the lowest system set, the rest
+  // the lowest system page of the type, and what was drawn with the old page is drawn again.
+  EXPECT_EQ(Value("select d_templateid from Vantrel_Channel where d_id = 12"), "1");
+  for (const char* dangling :
+       {"Vantrel_Channel where d_templateid not in (select d_id from Vantrel_Template)",
+        "Vantrel_TemplateAndPage where d_pageid not in (select d_id from Vantrel_TemplatePage)",
+        "Vantrel_ArticleClass where d_templatepageid <> 0 and d_templatepageid not in (select "
+        "d_id from Vantrel_TemplatePage)",
+        "Vantrel_ArticleSubject where d_templatepageid <> 0 and d_templatepageid not in (select "
+        "d_id from Vantrel_TemplatePage)",
+        "Vantrel_Article where d_templatepageid <> 0 and d_templatepageid not in (select d_id "
+        "from Vantrel_TemplatePage)",
+        "Vantrel_Article where d_generatedflag <> 0"}) {
+    EXPECT_EQ(Count(std::string("select count(*) from ") + dangling), 0) << dangling;
+  }
+  for (const auto& [url, type] : pages) {
+    EXPECT_TRUE(Contains(site_.Page(url), "模板" + std::to_string(page_of(1, type)) + "<")) << url;
+  }
+}
+
 TEST_F(ChannelChangeTest, DisablingHidesTheChannelEverywhereAndEnablingBringsItBack) {
   ASSERT_TRUE(Contains(site_.AddChannel({{"d_channeldir", "news"}}).text, "新增信息成功！"));
   site_.Sql(

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/menu_stylesheets.h"
 #include "taxonomy/channel_site.h"
 
 namespace folirex::testing {
@@ -21,12 +22,16 @@ class ChannelCreateTest : public ::testing::Test {
 };
 
 TEST_F(ChannelCreateTest, InternalChannelCopiesTheModuleRowsAndFiles) {
-  // The module's snippet definition and its default.js, which ship with no channel.
+  // The module's snippet definition and its own default.js; no menu stylesheets (a site made
+  // before they shipped).
   site_.Sql(
       "insert into Vantrel_JS (d_channelid, d_jsname, d_desc, d_typeflag, d_filename, d_config) "
       "values (1, '最新文章', 'desc', 1, 'new.js', 'cfg')");
   std::filesystem::create_directories(site_.Disk("Article/Js"));
   std::ofstream(site_.Disk("Article/Js/default.js")) << "document.write('x');";
+  for (const char* sheet : {"default", "menu", "menu-3d", "menu-extended"}) {
+    std::filesystem::remove(site_.Disk("Article/Skin/" + std::string(sheet) + ".css"));
+  }
   const int64_t menu_rows = Count("select count(*) from Vantrel_MenuSet");
   const int64_t module_items = Count("select count(*) from Vantrel_MenuSet where d_channelid = 1");
   const int64_t first_after = Count(
@@ -92,6 +97,14 @@ TEST_F(ChannelCreateTest, InternalChannelCopiesTheModuleRowsAndFiles) {
   EXPECT_EQ(site_.FileText("news/Js/default.js"), "document.write('x');");
   EXPECT_TRUE(site_.Exists("news/Images/arrow.gif"));
   EXPECT_TRUE(site_.Exists("news/Skin/1.css"));
+  // The menu stylesheets its pages link, of the skin the menu console shows chosen.
+  for (const std::string sheet : {"default", "menu", "menu-3d", "menu-extended"}) {
+    const std::string source = sheet == "default" ? "skin-xp" : sheet;
+    EXPECT_EQ(site_.FileText("news/Skin/" + sheet + ".css"),
+              RewriteMenuCss(site_.FileText("NaviMenu/Css/" + source + ".css"), true))
+        << sheet;
+  }
+  EXPECT_TRUE(Contains(site_.FileText("news/Skin/menu.css"), "url(../../NaviMenu/Images/"));
 
   // The bar now holds the home link and both channels; the console page shows it in the list.
   const std::string bar = site_.FileText("js/ShowChannelMenu.js");

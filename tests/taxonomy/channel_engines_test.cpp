@@ -70,10 +70,29 @@ TEST_P(ChannelEnginesTest, CreateMoveAndDeleteAChannel) {
                       "'比赛管理'"),
             "1");
 
+  // A class of channel 1 drawn with the new channel's list page, offered by the class form.
+  const std::string list_page = ValueText(
+      "select d_id from Vantrel_TemplatePage where d_channelid = 11 and d_type = 'classlist'");
+  EXPECT_NE(
+      site_->Get("/admin.asp?m=admin_articleclass&channelid=1&action=add")
+          .text.find("<option value=\"" + list_page + "\">分类列表页（默认）（体育）</option>"),
+      std::string::npos);
+  Exec(
+      "insert into Vantrel_ArticleClass (d_channelid, d_name, d_dir, d_templatepageid, d_path) "
+      "values (1, '甲', 'a', " +
+      list_page + ", '')");
+  const std::string class_id = ValueText("select max(d_id) from Vantrel_ArticleClass");
+
   HttpAnswer deleted = site_->Post("/admin.asp?m=admin_channel&action=del", {{"selectdel", "11"}});
   ASSERT_NE(deleted.text.find("删除频道成功！"), std::string::npos) << deleted.text;
   EXPECT_FALSE(fsys::exists(dir_ / "Games"));
   EXPECT_EQ(ValueText("select count(*) from Vantrel_TemplatePage where d_channelid = 11"), "0");
+  // The class takes the shipped list page and its list is drawn whole.
+  EXPECT_EQ(ValueText("select d_templatepageid from Vantrel_ArticleClass where d_id = " + class_id),
+            "3");
+  HttpAnswer list = site_->Get("/asp.asp?m=classlist&channelid=1&classid=" + class_id);
+  EXPECT_EQ(list.status, 200);
+  EXPECT_NE(list.text.find("<!DOCTYPE html>"), std::string::npos) << list.text;
   EXPECT_EQ(FileText("js/ShowChannelMenu.js"), "");
   // The next channel takes a new number.
   form = {{"d_channelname", "财经"},

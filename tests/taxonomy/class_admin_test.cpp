@@ -58,11 +58,12 @@ TEST_F(ClassPageTest, ListIsTheTreeInPreOrderReachedFromTheMenu) {
   EXPECT_TRUE(Contains(empty.text, "没有记录"));
   EXPECT_FALSE(Contains(empty.text, "name=\"checkaction\""));
 
+  // Another channel's class first, so that the row numbers are not the ids.
+  site_.Add(ClassRow{.name = "别的频道", .dir = "x", .channel = 2});
   int64_t a = site_.Add(ClassRow{.name = "甲", .dir = "a"});
   int64_t b = site_.Add(ClassRow{.name = "乙", .dir = "b", .parent = a});
   int64_t c = site_.Add(ClassRow{.name = "丙", .dir = "c", .parent = b});
   int64_t d = site_.Add(ClassRow{.name = "<i>\"丁'</i>", .dir = "d"});
-  site_.Add(ClassRow{.name = "别的频道", .dir = "x", .channel = 2});
   const std::string text = site_.Get(kPage).text;
   const auto at = [&](const std::string& part) { return text.find(part); };
   // Pre-order, numbered rows, the top names bold, the depth as spaces, the descendant counts.
@@ -74,6 +75,10 @@ TEST_F(ClassPageTest, ListIsTheTreeInPreOrderReachedFromTheMenu) {
                        "<tr align=\"center\"><td>3</td><td align=\"left\">&nbsp;&nbsp;"
                        "&nbsp;&nbsp;<img src=\"admin/tree_folder3.gif\""));
   EXPECT_TRUE(Contains(text, "<b>&lt;i&gt;&quot;丁'&lt;/i&gt;</b></a>[0]"));
+  // The ID column numbers the rows, whatever the class ids.
+  ASSERT_NE(d, 4);
+  EXPECT_TRUE(Contains(text, "<tr align=\"center\"><td>4</td><td align=\"left\"><img"));
+  EXPECT_FALSE(Contains(text, "<td>" + std::to_string(d) + "</td>"));
   EXPECT_FALSE(Contains(text, "别的频道"));
   EXPECT_TRUE(Contains(text, "action=edit&amp;id=" + std::to_string(c) +
                                  "&amp;pid=" + std::to_string(b) + "\">丙</a>"));
@@ -114,7 +119,11 @@ TEST_F(ClassPageTest, SaveAddsAClassAfterItsParentsLastDescendantAndRefusesBadIn
                          "提示：目录只能使用字母"))
         << dir;
   }
-  for (const char* dir : {"Admin", "skin/x", "JS", "uploadfile", "UploadFile/2026", "mag"}) {
+  // Besides the site's folders, the names of files the channel writes into a folder (first,
+  // redirect, folder and list pages) and of the site's own files, in any segment.
+  for (const char* dir : {"Admin", "skin/x", "JS", "uploadfile", "UploadFile/2026", "mag",
+                          "default.html", "Default.ASP", "index.html", "a/index.htm",
+                          "folirex.conf", "site.db", "x/site.db-wal", "List_5.shtml"}) {
     EXPECT_TRUE(Contains(refused({{"d_pid", pid}, {"d_name", "新"}, {"d_dir", dir}}),
                          "提示：该目录名为系统保留目录，请换一个！"))
         << dir;

@@ -1,9 +1,6 @@
 #include "platform/net/http_fetch.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,41 +57,16 @@ std::optional<std::string> PrepareUrl(std::string_view url, std::string* error) 
   return prepared;
 }
 
-bool IsLocalV4(uint32_t host_order) {
-  uint8_t first = static_cast<uint8_t>(host_order >> 24);
-  uint8_t second = static_cast<uint8_t>(host_order >> 16);
-  return first == 127 || first == 0 || (first == 169 && second == 254);
-}
-
-// Loopback, link-local or unspecified (connecting to "any" reaches the machine itself).
-bool IsLocalSockaddr(const sockaddr* address) {
-  if (address->sa_family == AF_INET) {
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
-    return IsLocalV4(ntohl(v4->sin_addr.s_addr));
-  }
-  if (address->sa_family == AF_INET6) {
-    const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
-    if (IN6_IS_ADDR_LOOPBACK(&a) || IN6_IS_ADDR_UNSPECIFIED(&a) || IN6_IS_ADDR_LINKLOCAL(&a)) {
-      return true;
-    }
-    if (IN6_IS_ADDR_V4MAPPED(&a) || IN6_IS_ADDR_V4COMPAT(&a)) {
-      uint32_t v4 = (uint32_t{a.s6_addr[12]} << 24) | (uint32_t{a.s6_addr[13]} << 16) |
-                    (uint32_t{a.s6_addr[14]} << 8) | uint32_t{a.s6_addr[15]};
-      return IsLocalV4(v4);
-    }
-    return false;
-  }
-  return true;  // any other family (a local socket) is the machine itself
-}
-
 struct SocketGuard {
-  bool allow_local = false;
+  const NetworkList* allowed;
   bool refused = false;
 };
 
 curl_socket_t OpenCheckedSocket(void* user, curlsocktype purpose, curl_sockaddr* address) {
   auto* guard = static_cast<SocketGuard*>(user);
-  if (!guard->allow_local && IsLocalSockaddr(&address->addr)) {
+  std::optional<IpAddress> target = SockaddrAddress(&address->addr);
+  // Any other family (a local socket) is the machine itself.
+  if (!target || IsRefusedTarget(*target, *guard->allowed, OwnInterfaceAddresses())) {
     guard->refused = true;
     return CURL_SOCKET_BAD;
   }
@@ -183,38 +155,18 @@ std::string DecodePageAsDeclared(std::string_view bytes, std::string_view conten
   return utf8 ? ValidUtf8(bytes) : GbkToUtf8(bytes);
 }
 
-bool UrlTargetsLocalAddress(std::string_view url) {
-  size_t scheme_end = url.find("://");
-  if (scheme_end == std::string_view::npos) return false;
-  std::string_view rest = url.substr(scheme_end + 3);
-  rest = rest.substr(0, rest.find_first_of("/?#"));
-  size_t at = rest.rfind('@');
-  if (at != std::string_view::npos) rest = rest.substr(at + 1);
-  std::string host;
-  if (rest.starts_with("[")) {
-    size_t close = rest.find(']');
-    if (close == std::string_view::npos) return false;
-    host = std::string(rest.substr(1, close - 1));
-  } else {
-    host = std::string(rest.substr(0, rest.find(':')));
-  }
-  if (host.empty()) return false;
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return false;
-  bool local = false;
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    if (a->ai_addr != nullptr && IsLocalSockaddr(a->ai_addr)) local = true;
-  }
-  ::freeaddrinfo(found);
-  return local;
-}
-
 FetchResult Fetch(std::string_view url, const FetchOptions& options) {
   FetchResult result;
   std::optional<std::string> prepared = PrepareUrl(url, &result.error);
   if (!prepared) return result;
+  long timeout_ms = 1000L * std::max(options.timeout_seconds, 1);
+  if (options.time_left) {
+    if (options.time_left->count() <= 0) {
+      result.error = "no time is left for the fetch";
+      return result;
+    }
+    timeout_ms = std::min<long>(timeout_ms, static_cast<long>(options.time_left->count()));
+  }
 
   CurlEasy curl;
   CURL* h = curl.get();
@@ -230,7 +182,7 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
 #endif
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, options.max_redirects > 0 ? 1L : 0L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(std::max(options.max_redirects, 0)));
-  curl_easy_setopt(h, CURLOPT_TIMEOUT, static_cast<long>(std::max(options.timeout_seconds, 1)));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeout_ms);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT,
                    static_cast<long>(std::max(options.connect_timeout_seconds, 1)));
   // Refuses a declared length over the cap before any of the body is read; bodies of unknown
@@ -242,7 +194,7 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, options.user_agent.c_str());
   }
   // Every connection, redirects included, is opened through the check of its address.
-  SocketGuard guard{options.allow_local_targets};
+  SocketGuard guard{&options.allow_networks};
   curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, OpenCheckedSocket);
   curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard);
   curl_easy_setopt(h, CURLOPT_PROXY, "");
@@ -271,7 +223,8 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
   }
   result.body.clear();
   if (guard.refused) {
-    result.error = "the address lies on this machine (loopback or link-local) and is refused";
+    result.error =
+        "the address is not public (this machine, a private or a special network) and is refused";
   } else if (receiver.over_cap || code == CURLE_FILESIZE_EXCEEDED) {
     result.error = "the response is larger than " + std::to_string(options.max_bytes) + " bytes";
   } else {

@@ -7,21 +7,25 @@
 // soon as it is passed). The HTTP status is reported, not judged: an error page with a body is a
 // successful fetch whose status says what it is.
 //
-// Local targets: unless FetchOptions::allow_local_targets is set, no connection is made to a
-// loopback, link-local or unspecified address (127.0.0.0/8, 169.254.0.0/16, 0.0.0.0/8, ::1,
-// fe80::/10, ::, and their IPv4-mapped forms). The check is made on the address each connection
-// is actually opened to, after name resolution and for every redirect, so a name that resolves
-// to the machine itself is refused like the literal address. Proxies from the environment are
-// not used: every connection goes straight to its target.
+// Targets: a connection is made only to an address that target_address.h allows (public
+// addresses, and the networks of FetchOptions::allow_networks). The check is made on the address
+// each connection is actually opened to, after name resolution and for every redirect, so a name
+// that resolves to the machine itself or to a private network is refused like the literal
+// address, before any packet is sent to it. Proxies from the environment are not used: every
+// connection goes straight to its target.
 //
 // Fetch never throws for network, protocol or address failures: they come back in
 // FetchResult::error. Each call uses its own handle, so calls may run on several threads at once.
 #ifndef FOLIREX_PLATFORM_NET_HTTP_FETCH_H_
 #define FOLIREX_PLATFORM_NET_HTTP_FETCH_H_
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/net/target_address.h"
 
 namespace folirex {
 
@@ -34,9 +38,12 @@ struct FetchOptions {
   int max_redirects = 5;
   // Sent as User-Agent when not empty; otherwise no User-Agent header is sent.
   std::string user_agent;
-  // Whether loopback and link-local targets may be contacted (see above). Off by default: a
-  // caller turns it on only for addresses its administrator typed that lie on such a target.
-  bool allow_local_targets = false;
+  // Networks that may be contacted although they are not public (see above): the ones the
+  // administrator opened. Empty by default.
+  NetworkList allow_networks;
+  // When set, the whole call takes at most this long even if timeout_seconds is longer (the
+  // rest of a caller's own deadline); zero or less fails the fetch without a request.
+  std::optional<std::chrono::milliseconds> time_left;
 };
 
 struct FetchResult {
@@ -61,11 +68,6 @@ struct FetchResult {
 // ignored); any other address, or one holding control characters, fails without a request.
 // Blanks and bytes outside ASCII in the address are sent percent-encoded.
 FetchResult Fetch(std::string_view url, const FetchOptions& options = {});
-
-// True when the host of the http(s) address is, or resolves to, a loopback, link-local or
-// unspecified address (any one of its addresses). False for addresses without such a host or
-// that cannot be resolved.
-bool UrlTargetsLocalAddress(std::string_view url);
 
 // Remote pages are read as code page 936 whatever they declare; bytes that are not valid there
 // become U+FFFD. Returns UTF-8.

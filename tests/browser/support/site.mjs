@@ -13,11 +13,13 @@ export function folirexBinary() {
   return bin;
 }
 
-export async function startSite() {
+// `settings`: lines added to the site's folirex.conf before it is served.
+export async function startSite({ settings = '' } = {}) {
   const bin = folirexBinary();
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'folirex-browser-'));
   const root = path.join(dir, 'site');
   const printed = execFileSync(bin, ['init', root], { encoding: 'utf8' });
+  if (settings) fs.appendFileSync(path.join(root, 'folirex.conf'), settings);
   const adminName = /^Administrator:\s*(\S+)/m.exec(printed)?.[1];
   const adminPassword = /^Password:\s*(\S+)/m.exec(printed)?.[1];
   if (!adminName || !adminPassword) {

@@ -45,6 +45,9 @@ class HttpFetchTest : public ::testing::Test {
     s.Get("/to-file", [this](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("file://" + secret_file_.string());
     });
+    s.Get("/to-other-loopback", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("http://127.0.0.2:" + std::to_string(server_.port()) + "/page.html");
+    });
     s.Get("/to-ftp", [this](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("ftp://127.0.0.1:" + std::to_string(listener_.port()) + "/page.html");
     });
@@ -94,10 +97,10 @@ class HttpFetchTest : public ::testing::Test {
     std::filesystem::remove(secret_file_);
   }
 
-  // The test servers listen on loopback, which a fetch reaches only when allowed.
+  // The test servers listen on loopback, which a fetch reaches only when its network is open.
   static FetchOptions Local() {
     FetchOptions options;
-    options.allow_local_targets = true;
+    EXPECT_TRUE(options.allow_networks.Parse("127.0.0.1", nullptr));
     return options;
   }
 
@@ -286,37 +289,48 @@ TEST(HttpFetchConnectionTest, NoServerListeningIsAFailure) {
     url = gone.Url("/page.html");
   }
   FetchOptions options;
-  options.allow_local_targets = true;
+  ASSERT_TRUE(options.allow_networks.Parse("127.0.0.0/8", nullptr));
   FetchResult result = Fetch(url, options);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.error, "");
 }
 
-TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessAllowed) {
-  // By address and by a name that resolves to this machine: refused before any request.
+TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessTheirNetworkIsOpen) {
+  // By address, by other text forms of it and by a name that resolves to this machine: refused
+  // before any request, also when only another network is open.
+  const std::string port = std::to_string(server_.port());
+  FetchOptions other;
+  ASSERT_TRUE(other.allow_networks.Parse("10.0.0.0/8, fd00::/8", nullptr));
   for (const std::string& url :
-       {server_.Url("/page.html"),
-        "http://localhost:" + std::to_string(server_.port()) + "/page.html"}) {
-    FetchResult result = Fetch(url);
-    EXPECT_FALSE(result.ok) << url;
-    EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
+       {server_.Url("/page.html"), "http://localhost:" + port + "/page.html",
+        "http://2130706433:" + port + "/page.html", "http://0x7f.1:" + port + "/page.html"}) {
+    for (const FetchOptions& options : {FetchOptions(), other}) {
+      FetchResult result = Fetch(url, options);
+      EXPECT_FALSE(result.ok) << url;
+      EXPECT_NE(result.error.find("refused"), std::string::npos) << url << ": " << result.error;
+    }
   }
   EXPECT_EQ(requests_.load(), 0);
   ASSERT_TRUE(Fetch(server_.Url("/page.html"), Local()).ok);
   EXPECT_EQ(requests_.load(), 1);
+
+  // A redirect from an open network to an address outside it is refused at the redirect.
+  FetchResult redirected = Fetch(server_.Url("/to-other-loopback"), Local());
+  EXPECT_FALSE(redirected.ok);
+  EXPECT_NE(redirected.error.find("refused"), std::string::npos) << redirected.error;
+  EXPECT_EQ(requests_.load(), 1);
 }
 
-TEST(UrlTargetsLocalAddress, LoopbackLinkLocalAndUnspecifiedHosts) {
-  for (const char* url : {"http://127.0.0.1/", "http://127.8.9.10:8080/a?b", "http://localhost/x",
-                          "https://user@[::1]:443/", "http://169.254.169.254/latest",
-                          "http://0.0.0.0/", "http://[::ffff:127.0.0.1]/", "http://[fe80::1]/"}) {
-    EXPECT_TRUE(UrlTargetsLocalAddress(url)) << url;
-  }
-  for (const char* url : {"http://192.0.2.7/list.htm", "http://[2001:db8::1]/", "127.0.0.1",
-                          "http:///nohost", "http://10.1.2.3/"}) {
-    EXPECT_FALSE(UrlTargetsLocalAddress(url)) << url;
-  }
+TEST_F(HttpFetchTest, NoTimeLeftMeansNoRequest) {
+  FetchOptions options = Local();
+  options.time_left = std::chrono::milliseconds(0);
+  FetchResult result = Fetch(server_.Url("/page.html"), options);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "no time is left for the fetch");
+  EXPECT_EQ(requests_.load(), 0);
+  options.time_left = std::chrono::milliseconds(5000);
+  EXPECT_TRUE(Fetch(server_.Url("/page.html"), options).ok);
 }
 
 TEST(DecodePageAsDeclared, HeaderOrMetaCharsetChoosesUtf8) {

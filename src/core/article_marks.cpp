@@ -1,4 +1,4 @@
-#include "articles/article_marks.h"
+#include "core/article_marks.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 //
 // Callers run them inside the transaction of the change they belong to, on its connection. Ids
 // are numbers; 0 (no class, no subject) touches no row. Database errors throw DbError.
-#ifndef FOLIREX_ARTICLES_ARTICLE_MARKS_H_
-#define FOLIREX_ARTICLES_ARTICLE_MARKS_H_
+#ifndef FOLIREX_CORE_ARTICLE_MARKS_H_
+#define FOLIREX_CORE_ARTICLE_MARKS_H_
 
 #include <cstdint>
 #include <string>
@@ -25,4 +25,4 @@ void ChangeChannelCounters(Connection& conn, int64_t channel_id, int64_t items, 
 
 }  // namespace folirex
 
-#endif  // FOLIREX_ARTICLES_ARTICLE_MARKS_H_
+#endif  // FOLIREX_CORE_ARTICLE_MARKS_H_
