@@ -1,6 +1,7 @@
 #include "core/folirex.h"
 
 #include <array>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ namespace {
 struct AdminRoute {
   const char* m;
   const char* procedure;
+  // The action whose body is an upload (multipart, read raw), if any.
+  const char* upload_action = nullptr;
 };
 
 // The administration table, compared in this order; any other value reaches Login_Main.
@@ -50,13 +53,18 @@ constexpr std::array<AdminRoute, 32> kAdminRoutes = {{
     {"admin_announce", "Announce_Main"},
     {"admin_loginlog", "LoginLog_Main"},
     {"admin_error", "Error_Main"},
-    {"uploadfile", "Upload_Main"},
+    {"uploadfile", "Upload_Main", "save"},
     {"admin_selectmore", "SelectMore_Main"},
     {"admin_ad", "AD_Main"},
     {"admin_main", "Home_Main"},
 }};
 
 constexpr char kParameterError[] = "提示：参数错误！";
+
+// The console's selectors m and action: from the query string alone, filtered, in lower case.
+std::string AdminSelector(const Request& request, std::string_view name) {
+  return LCase(FilterSql(request.QueryString(name)));
+}
 
 // The host and port of an address's authority ("name", "name:8080", "[::1]:8080"); the port is
 // empty when none is given. False for text that is not one.
@@ -164,8 +172,8 @@ void Folirex::ICommonAdmin() {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
     // Read from the query string only: a posted m or action does not steer the console.
-    std::string m = LCase(FilterSql(state_.host.Request->QueryString("m")));
-    state_.Action = LCase(FilterSql(state_.host.Request->QueryString("action")));
+    std::string m = AdminSelector(*state_.host.Request, "m");
+    state_.Action = AdminSelector(*state_.host.Request, "action");
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (m == "admin_error") {
@@ -259,6 +267,26 @@ void Folirex::WriteNotInstalled(const std::string& what) {
       "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
       "<title>模块未安装</title></head><body><p>此功能模块尚未安装：" +
       what + "</p></body></html>");
+}
+
+size_t RequestBodyLimit(const BodyRequest& request) {
+  if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : kPublicBodyBytes;
+  RawRequest raw;
+  raw.query = std::string(request.query);
+  Request query(std::move(raw));
+  const std::string m = AdminSelector(query, "m");
+  const std::string action = AdminSelector(query, "action");
+  bool upload = false;
+  for (const AdminRoute& route : kAdminRoutes) {
+    if (m == route.m) {
+      upload = route.upload_action != nullptr && action == route.upload_action;
+      break;
+    }
+  }
+  if (request.multipart && !upload) return 0;
+  // Not signed in, a request reaches the sign-in form or the redirect to it.
+  if (request.session().Get("User_Code").IsBlank()) return kPublicBodyBytes;
+  return upload ? std::numeric_limits<size_t>::max() : kConsoleBodyBytes;
 }
 
 }  // namespace folirex
