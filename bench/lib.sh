@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the scripts of bench/, which source it after `set -euo pipefail` with `repo` set to
 # the repository's top folder: the benchmark builds (this worktree's and another revision's),
 # background processes and their clean-up, free ports, and starting a server on a site.
