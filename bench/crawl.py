@@ -274,7 +274,12 @@ class Crawl:
         self.count = 0
 
     def ask(self, method, url, referer="", body=None, depth=0):
-        status, head, data = self.client.request(method, url, referer or None, body)
+        try:
+            status, head, data = self.client.request(method, url, referer or None, body)
+        except (http.client.HTTPException, OSError) as e:
+            # A server that fails to answer (or has died) is a difference to report, not the
+            # end of the run: the page is kept as status 0 with the error.
+            status, head, data = 0, [], ("no answer: %r" % e).encode()
         self.count += 1
         record(self.out, self.count, status, head, data)
         self.pages.write("\t".join([method, url, referer, str(depth)]) + "\n")
@@ -312,15 +317,16 @@ def crawl(args):
     c = Crawl(args.origin, args.out)
     c.sign_in(args.password_file)
     starts = [c.root + p for p in ["/", "/asp.asp", "/admin.asp"] + EXTRA_STARTS]
-    _, menu = c.ask("GET", c.root + "/admin.asp?m=admin_menu", c.root + "/admin.asp?m=admin_index")
+    menu_url = c.root + "/admin.asp?m=admin_menu"
+    _, menu = c.ask("GET", menu_url, c.root + "/admin.asp?m=admin_index")
     queue = collections.deque()
-    seen = {c.root + "/admin.asp?m=admin_menu"}
+    seen = {menu_url}
     skipped = collections.Counter()
     kinds = collections.Counter()
-    for url in starts + [u for u in menu if "?m=" in u]:
+    for url, referer in [(u, "") for u in starts] + [(u, menu_url) for u in menu if "?m=" in u]:
         if url not in seen:
             seen.add(url)
-            queue.append((url, "", 0))
+            queue.append((url, referer, 0))
     while queue and c.count < args.max_urls:
         url, referer, depth = queue.popleft()
         reason = skip_reason(url, args.origin)
