@@ -45,6 +45,9 @@
 #     slack each side) -> <now>: the server check's clock, the login log, the last sign-in,
 #     an Expires header; the seeded dates all lie before the run, and a date without a time is
 #     not masked;
+#   - a Last-Modified header with such a date is left out: a static file that the run itself
+#     wrote (the announcement scripts the home page writes) is sent without it until the second
+#     it was written in has passed, so whether it is there depends on the timing;
 #   - the server check's timing of its own additions -> <timing>;
 #   - the collection pages' step token (token=, 32 hex digits drawn at random) -> <token>.
 # Prints the counts (pages compared, identical, differing) and, for each differing page, its
