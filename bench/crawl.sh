@@ -14,7 +14,8 @@
 # levels, keywords, a collection project, a second administrator with some rights, one comment
 # waiting for review. The settings file keeps only the settings every version reads. Each
 # binary serves its own copy of the same folder, one at a time, from the same path and on the
-# same port of 127.0.0.1, so no page differs by where it runs.
+# same port of 127.0.0.1, so no page differs by where it runs. Only the binaries are compared:
+# the site's files (siteroot/, the console's scripts and styles) are this worktree's for both.
 #
 # The crawl (bench/crawl.py): sign in as the first administrator with the password in
 # data/admin-password.txt by posting the login page's form (the session cookie is kept), then
@@ -41,8 +42,8 @@
 # The comparison: status, headers (not Content-Length, Connection, Date, Keep-Alive) and body of
 # each answer, after these masks, which cover what legitimately differs from run to run:
 #   - the session cookie's value (Set-Cookie, and wherever a page would print it) -> <session>;
-#   - a date and time within the run (from just before A starts to the comparison, a minute of
-#     slack each side) -> <now>: the server check's clock, the login log, the last sign-in,
+#   - a date and time within the run (from the making of the site to the comparison, a minute
+#     of slack each side) -> <now>: the server check's clock, the login log, the last sign-in,
 #     an Expires header; the seeded dates all lie before the run, and a date without a time is
 #     not masked;
 #   - a Last-Modified header with such a date is left out: a static file that the run itself
