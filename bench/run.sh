@@ -32,6 +32,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$(pwd)"
+source bench/lib.sh
 articles=10000
 duration=15
 threads=32
@@ -102,45 +103,16 @@ if [ "$fd_limit" != unlimited ] && [ "$fd_limit" -lt $((idle + slow + 1024)) ]; 
   echo "warning: the file limit ($fd_limit) is low for $idle + $slow held connections" >&2
 fi
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)" --target folirex folirex-seed folirex-hold >/dev/null
+build_tree . build-bench folirex folirex-seed folirex-hold
 now_bin="$repo/build-bench/folirex"
 hold_bin="$repo/build-bench/bench/folirex-hold"
 
 work="$(mktemp -d /tmp/folirex-bench.XXXXXX)"
-pids=()        # every background process started here, stopped by cleanup
-base_tree=""   # the temporary worktree of the baseline revision while it builds
 pg_dir=""      # the private PostgreSQL cluster of --db postgres
 
-alive() {  # PID: running (a child that has exited but not been waited for is not)
-  local state
-  state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1
-  [[ $state != Z* ]]
-}
-forget() { local p keep=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
-  pids=("${keep[@]}"); }
-# Stops a background process: SIGTERM, then SIGKILL after GRACE seconds. Returns 1 when it had
-# to be killed.
-stop() {  # PID [GRACE]
-  local pid="$1" grace="${2:-10}" killed=0 _
-  if alive "$pid"; then
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq $((grace * 10))); do alive "$pid" || break; sleep 0.1; done
-    if alive "$pid"; then kill -KILL "$pid" 2>/dev/null || true; killed=1; fi
-  fi
-  wait "$pid" 2>/dev/null || true
-  forget "$pid"
-  return "$killed"
-}
 cleanup() {
   set +e
-  local pid
-  for pid in "${pids[@]}"; do stop "$pid" 5; done
-  if [ -n "$base_tree" ]; then
-    git -C "$repo" worktree remove --force "$base_tree" >/dev/null 2>&1
-    rm -rf "$base_tree"
-    git -C "$repo" worktree prune
-  fi
+  bench_cleanup
   [ -z "$pg_dir" ] || tests/postgres/cluster.sh stop "$pg_dir"
   rm -rf "$work"
 }
@@ -149,24 +121,7 @@ trap 'exit 130' INT TERM
 
 base_bin=""
 if [ -n "$baseline" ]; then
-  base_hash="$(git rev-parse --verify --quiet "$baseline^{commit}")" ||
-    { echo "--baseline: '$baseline' is not a revision of this repository" >&2; exit 2; }
-  base_build="$repo/build-bench-base-$base_hash"
-  base_bin="$base_build/folirex"
-  # The folder is complete only once .built is written; a broken or half-built one is redone.
-  # The binary remembers its source folder only for `folirex init`, which is never run with it.
-  if [ ! -e "$base_build/.built" ] || [ ! -x "$base_bin" ]; then
-    echo "building the baseline ${base_hash:0:12} in ${base_build#"$repo"/}" >&2
-    rm -rf "$base_build"
-    base_tree="$(mktemp -d /tmp/folirex-bench-base.XXXXXX)"
-    git worktree add --detach --quiet "$base_tree" "$base_hash"
-    cmake -S "$base_tree" -B "$base_build" -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF \
-      >/dev/null
-    cmake --build "$base_build" -j"$(nproc)" --target folirex >/dev/null
-    touch "$base_build/.built"
-    git worktree remove --force "$base_tree"
-    base_tree=""
-  fi
+  build_revision "$baseline" --baseline
 fi
 
 password_of() { sed -n 's/.*Password:[[:space:]]*\([^[:space:]]*\).*/\1/p' <<<"$1" | head -1; }
@@ -176,11 +131,7 @@ build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
 if [ -n "$base_bin" ]; then
   # Each binary gets its own copy of the seeded site, so that both start from the same data.
   cp -a "$work/seed" "$work/site-base"
-  # An older binary refuses settings it does not know: the baseline's copy keeps the ones every
-  # version reads (the others are at their defaults in a new site).
-  grep -E '^(#|(DbType|DBPath|DBUser|DBPwd|DBServer|Listen|MailServer)=|$)' \
-    "$work/site-base/folirex.conf" >"$work/base.conf" || true
-  mv "$work/base.conf" "$work/site-base/folirex.conf"
+  keep_common_settings "$work/site-base/folirex.conf"
 fi
 mv "$work/seed" "$work/site"
 db="$work/site/data/site.db"
@@ -274,31 +225,6 @@ if [ "$dbkind" = postgres ]; then
   fi
 fi
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-# Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
-# A host that bounds its connections is given room for the held ones. On a large site the first
-# start builds the list and search structures before it listens: it is waited for while it runs.
-start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
-  local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _
-  shift 5
-  local extra=()
-  help="$("$bin" serve --help 2>&1 || true)"
-  if grep -q -- --max-connections <<<"$help"; then extra=(--max-connections 4096); fi
-  env "$@" "$bin" serve "$site" --listen "127.0.0.1:$port" --threads "$nthreads" "${extra[@]}" \
-    >/dev/null 2>>"$log" &
-  server_pid=$!
-  pids+=("$server_pid")
-  for _ in $(seq 36000); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif" && return 0
-    alive "$server_pid" || break
-    sleep 0.1
-  done
-  echo "$bin did not start serving $site:" >&2
-  cat "$log" >&2
-  exit 1
-}
 peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
 
 # Runs wrk against URL for SECONDS (killed after LIMIT seconds when given) and sets m_rps,

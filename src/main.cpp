@@ -202,6 +202,8 @@ std::optional<int> HostOptionsFor(const ServeArgs& args, const std::filesystem::
   if (!options->trusted_proxies.Parse(settings.trusted_proxies, &bad)) {
     return Fail("folirex.conf: TrustedProxies: '" + bad + "' is not an IP address", 1);
   }
+  std::string error;
+  if (!folirex::SetSiteHostOptions(settings, options, &error)) return Fail(error, 1);
   options->site_root = site;
   options->install_dir = folirex::ReadInstallDir(site, settings);
   return std::nullopt;

@@ -14,9 +14,12 @@ void RegisterArticlesModule(ModuleRegistry& registry) {
   using enum ConsoleAccess;
   // Pop-ups of the console forms, open to every signed-in administrator: uploads and the
   // keyword pick list.
-  AddConsoleRoute(
-      registry,
-      {.m = "uploadfile", .procedure = "Upload_Main", .access = kSignedIn, .page = Upload_Main});
+  // Its save reads the upload as a raw multipart body.
+  AddConsoleRoute(registry, {.m = "uploadfile",
+                             .procedure = "Upload_Main",
+                             .access = kSignedIn,
+                             .page = Upload_Main,
+                             .upload_action = "save"});
   AddConsoleRoute(registry, {.m = "admin_selectmore",
                              .procedure = "SelectMore_Main",
                              .access = kSignedIn,

@@ -132,12 +132,14 @@ void UpFile_Class::Parse(std::string_view body, int64_t max_size) {
   const std::string delimiter = std::string(kCrLf) + std::string(body.substr(0, line_end));
   const std::boyer_moore_horspool_searcher find_delimiter(delimiter.begin(), delimiter.end());
   size_t form_bytes = 0;
+  size_t parts = 0;
 
   // pos: the first byte after a boundary line's CR LF, where a part's headers begin. The blank
   // line after the headers is sought from the CR LF before pos, so a part without headers has
   // an empty header block.
   size_t pos = line_end + kCrLf.size();
   for (;;) {
+    if (++parts > kMaxUploadParts) return Fail(kUploadTooManyParts);
     size_t header_end = body.find(kBlankLine, pos - kCrLf.size());
     if (header_end == std::string_view::npos) return Fail(kUploadMalformed);
     size_t data_start = header_end + kBlankLine.size();

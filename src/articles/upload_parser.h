@@ -8,8 +8,9 @@
 //
 // Failure: Parse never reads outside the body. An empty body, a body above the byte limit, a
 // body that does not follow the multipart layout (no boundary line, a part without the blank
-// line after its headers, a part without a following boundary) or ordinary fields above
-// kMaxFormBytes stop the parse: Err says which, and Form and File are left empty.
+// line after its headers, a part without a following boundary), ordinary fields above
+// kMaxFormBytes or more than kMaxUploadParts parts stop the parse: Err says which, and Form and
+// File are left empty. What a parse holds besides the body is thus bounded by those two.
 #ifndef FOLIREX_ARTICLES_UPLOAD_PARSER_H_
 #define FOLIREX_ARTICLES_UPLOAD_PARSER_H_
 
@@ -29,10 +30,14 @@ inline constexpr int kUploadEmpty = 1;         // the request had no body
 inline constexpr int kUploadTooLarge = 2;      // the body is larger than the limit: not parsed
 inline constexpr int kUploadMalformed = 3;     // not a multipart body, or cut short
 inline constexpr int kUploadFormTooLarge = 4;  // the ordinary fields hold more than kMaxFormBytes
+inline constexpr int kUploadTooManyParts = 5;  // more than kMaxUploadParts parts
 
 // The ordinary fields of one upload hold at most this many bytes in all; an upload form carries
 // a few short values beside its file, and a larger text would be a second copy of the body.
 inline constexpr size_t kMaxFormBytes = 1 << 20;
+// An upload holds at most this many parts; an upload form sends a few, and each part kept costs
+// a dictionary entry however small it is.
+inline constexpr size_t kMaxUploadParts = 1000;
 
 // Orders names without regard to ASCII letter case (the dictionaries' text compare mode).
 struct NoCaseLess {

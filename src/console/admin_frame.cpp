@@ -103,11 +103,13 @@ void RunAdminAction(RequestState& state, std::string_view action,
 void AddConsoleRoute(ModuleRegistry& registry, ConsoleRoute route) {
   std::string m = route.m;
   std::string procedure = route.procedure;
+  std::string upload_action = route.upload_action;
   registry.AddAdminRoute(
       {std::move(m), std::move(procedure),
        [route = std::move(route)](RequestState& state, const ConsoleRequest& request) {
          RunConsolePage(route, state, request);
-       }});
+       },
+       std::move(upload_action)});
 }
 
 }  // namespace folirex

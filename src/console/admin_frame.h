@@ -71,6 +71,8 @@ struct ConsoleRoute {
   std::function<void(RequestState&, const ConsolePage&)> page = {};
   // Written after AdminFooter (the page's scripts); not written when the page ended early.
   std::function<void(RequestState&)> trailer = {};
+  // The action whose body is an upload (multipart, read raw), if any.
+  std::string upload_action = {};
 };
 
 // The page of a route that takes nothing from the frame but the request's state.

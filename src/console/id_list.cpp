@@ -1,7 +1,7 @@
 #include "console/id_list.h"
 
-#include <algorithm>
 #include <optional>
+#include <unordered_set>
 
 #include "core/public_request.h"
 #include "core/text_helpers.h"
@@ -18,6 +18,8 @@ bool ParseId(std::string_view text, int64_t* id) {
 
 bool ParseIdList(std::string_view posted, IdList* out) {
   IdList list;
+  // Ids already taken: a posted list can hold hundreds of thousands of them.
+  std::unordered_set<int64_t> seen;
   size_t start = 0;
   while (true) {
     size_t end = posted.find(',', start);
@@ -25,7 +27,7 @@ bool ParseIdList(std::string_view posted, IdList* out) {
         Trim(posted.substr(start, end == std::string_view::npos ? end : end - start));
     int64_t id = 0;
     if (!ParseId(part, &id)) return false;
-    if (std::find(list.ids.begin(), list.ids.end(), id) == list.ids.end()) {
+    if (seen.insert(id).second) {
       list.ids.push_back(id);
       if (!list.sql.empty()) list.sql += ',';
       list.sql += std::to_string(id);

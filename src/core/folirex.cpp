@@ -1,5 +1,6 @@
 #include "core/folirex.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -210,6 +211,20 @@ void Folirex::WriteNotInstalled(const std::string& what) {
       "<html><head><meta http-equiv='Content-Type' content='text/html; charset=gb2312'>"
       "<title>模块未安装</title></head><body><p>此功能模块尚未安装：" +
       what + "</p></body></html>");
+}
+
+size_t RequestBodyLimit(const BodyRequest& request) {
+  if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : kPublicBodyBytes;
+  RawRequest raw;
+  raw.query = std::string(request.query);
+  const ConsoleRequest console = ParseConsoleRequest(Request(std::move(raw)));
+  const AdminRoute* route = Modules().FindAdminRoute(console.m);
+  const bool upload =
+      route != nullptr && !route->upload_action.empty() && console.action == route->upload_action;
+  if (request.multipart && !upload) return 0;
+  // Not signed in, a request reaches the sign-in form or the redirect to it.
+  if (request.session().Get("User_Code").IsBlank()) return kPublicBodyBytes;
+  return upload ? std::numeric_limits<size_t>::max() : kConsoleBodyBytes;
 }
 
 }  // namespace folirex

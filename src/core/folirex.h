@@ -18,6 +18,7 @@
 #ifndef FOLIREX_CORE_FOLIREX_H_
 #define FOLIREX_CORE_FOLIREX_H_
 
+#include <cstddef>
 #include <string>
 
 #include "core/modules.h"
@@ -25,6 +26,19 @@
 #include "platform/host/http_host.h"
 
 namespace folirex {
+
+// Bodies of the public pages and of requests not signed in to the console: a comment of 10,000
+// characters, percent-encoded code page 936, fits; so does the sign-in form.
+inline constexpr size_t kPublicBodyBytes = 64 * 1024;
+// Bodies of the console's forms: a template page's or an article's text fits.
+inline constexpr size_t kConsoleBodyBytes = 4 << 20;
+
+// The largest body a request to an entry may carry (HostOptions::body_limit), from its head and
+// the routes of the program's registry (Modules()): a
+// public page kPublicBodyBytes; a console page kConsoleBodyBytes once signed in, else
+// kPublicBodyBytes; the upload pop-up's save, the one page that reads a multipart body, the
+// host's cap once signed in. A multipart body to any other page: 0, refused unread.
+size_t RequestBodyLimit(const BodyRequest& request);
 
 class Folirex {
  public:

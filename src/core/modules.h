@@ -33,6 +33,8 @@ struct AdminRoute {
   std::string m;  // lower case
   std::string procedure;
   AdminEntry entry;
+  // The action whose body is an upload (multipart, read raw), if any.
+  std::string upload_action = {};
 };
 // A public page handler: takes the request's values, parsed once at the entry, and returns the
 // page text, which the entry writes.

@@ -1,6 +1,7 @@
 #include "core/settings_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -58,6 +59,8 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->trusted_proxies = value;
     } else if (key == "maxconnections") {
       settings->max_connections = value;
+    } else if (key == "maxbodymemory") {
+      settings->max_body_memory = value;
     } else if (key == "collectallownetworks") {
       std::string bad;
       if (!NetworkList().Parse(value, &bad)) {
@@ -89,6 +92,9 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "# Reverse proxies (addresses, comma-separated) whose X-Forwarded-For names the client.\n"
       << "TrustedProxies=" << settings.trusted_proxies << "\n"
       << "MaxConnections=" << settings.max_connections << "\n"
+      << "# The memory request bodies may take in all, in bytes or with MB; past it a request\n"
+      << "# is answered 503 before its body is read.\n"
+      << "MaxBodyMemory=" << settings.max_body_memory << "\n"
       << "# Private or local networks (addresses, CIDR blocks, comma-separated) that article\n"
       << "# collection may fetch from; empty: public addresses only.\n"
       << "CollectAllowNetworks=" << settings.collect_allow_networks << "\n";
@@ -112,6 +118,24 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
     std::filesystem::remove(temp, ec);
     return false;
   }
+  return true;
+}
+
+bool ParseMemorySize(const std::string& text, size_t* bytes) {
+  constexpr uint64_t kMegabyte = 1 << 20;
+  constexpr uint64_t kMost = kMegabyte << 20;
+  std::string t = TrimSpace(text);
+  uint64_t unit = 1;
+  if (t.size() > 2 && LCase(t.substr(t.size() - 2)) == "mb") {
+    unit = kMegabyte;
+    t = TrimSpace(t.substr(0, t.size() - 2));
+  }
+  if (t.empty() || t.size() > 13 || t.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  uint64_t n = std::stoull(t);
+  if (n > kMost / unit || n * unit < kMegabyte) return false;
+  *bytes = static_cast<size_t>(n * unit);
   return true;
 }
 

@@ -1,11 +1,13 @@
 // The site's settings file, folirex.conf: the five database settings the host page used to set
 // on the component, where to listen, the machine's mail server, the proxies whose
-// X-Forwarded-For names the client, the bound on open connections, and the networks article
-// collection may reach besides public addresses. One "Key=Value" per line;
-// blank lines and lines starting with "#" are ignored; keys are matched without regard to case.
+// X-Forwarded-For names the client, the bound on open connections, the memory request bodies
+// may take, and the networks article collection may reach besides public addresses. One
+// "Key=Value" per line; blank lines and lines starting with "#" are ignored; keys are matched
+// without regard to case.
 #ifndef FOLIREX_CORE_SETTINGS_FILE_H_
 #define FOLIREX_CORE_SETTINGS_FILE_H_
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -25,6 +27,9 @@ struct SiteSettings {
   std::string trusted_proxies;
   // Open connections at most (a number from 1 to 1000000).
   std::string max_connections = "10000";
+  // The memory that request bodies being received or held by pages may take in all: bytes, or
+  // megabytes with "MB" ("256MB").
+  std::string max_body_memory = "256MB";
   // Networks that article collection may fetch from although they are private or local
   // (addresses and CIDR blocks, separated by commas); empty: public addresses only.
   std::string collect_allow_networks;
@@ -40,6 +45,10 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
 // Writes the file atomically; false with a reason when it cannot.
 bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& settings,
                        std::string* error);
+
+// A size in bytes ("1048576") or in megabytes of 1,048,576 bytes ("256MB", "256 mb") from 1 MB to
+// 1,048,576 MB; false for any other text.
+bool ParseMemorySize(const std::string& text, size_t* bytes);
 
 // Splits "host:port" (or "[v6]:port"); false when the port is not a number in 1..65535 (0 is
 // allowed: any free port).

@@ -10,6 +10,15 @@
 
 namespace folirex {
 
+bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std::string* error) {
+  if (!ParseMemorySize(settings.max_body_memory, &options->max_body_memory)) {
+    *error = "folirex.conf: MaxBodyMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
+    return false;
+  }
+  options->body_limit = RequestBodyLimit;
+  return true;
+}
+
 void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects) {
   Folirex component;
   component.OnStartPage(objects);

@@ -12,6 +12,11 @@
 
 namespace folirex {
 
+// The host options that come from the site's settings file and its routes: the memory bodies
+// may take (MaxBodyMemory) and each request's body limit (RequestBodyLimit). False with a
+// one-line reason in *error when a setting is not valid.
+bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std::string* error);
+
 // Runs one admin.asp or asp.asp request. OnEndPage runs whatever the entry did.
 void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects);
 

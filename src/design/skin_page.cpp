@@ -2,106 +2,62 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
-#include "design/template_blocks.h"
-#include "platform/db/recordset.h"
+#include "design/named_rows_page.h"
 #include "platform/text/html_escape.h"
-#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
 
-struct SkinContext {
-  ConsoleChannel channel;
-  std::string base;       // the page's own address for the channel
+constexpr std::string_view kSkinTips[] = {"系统自带的风格不允许删除。"};
+
+constexpr NamedRowKind kSkins = {
+    .table = "Vantrel_Skin",
+    .text_column = "d_content",
+    .list_link = "所有页",
+    .add_link = "新增风格",
+    .list_headings = "<th width='8%'>ID</th><th width='84%'>风格名称</th>",
+    .list_columns = 3,
+    .empty_cell = "",
+    .tips = kSkinTips,
+    .name_label = "风格名称",
+    .text_label = "风格内容",
+    .text_area_size = "cols=60 rows=20",
+    .text_missing = "提示：内容不允许为空！",
+    .trims_id = false,
+    .system_refused = "提示：系统自带的风格不允许删除！",
+};
+
+struct SkinContext : NamedRowsPage {
+  SkinContext() : NamedRowsPage(kSkins) {}
   std::string skin_root;  // the channel's site path ("/" + folder + "/"), whose Skin/ holds files
 };
 
-const Request& Req(RequestState& state) { return *state.host.Request; }
+void Skin_ShowNavi(RequestState& state, const SkinContext& skin) { ShowNamedRowsNavi(state, skin); }
 
-void Skin_ShowNavi(RequestState& state, const SkinContext& skin) {
-  std::string base = HtmlEscapeAttr(skin.base);
-  state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a href='" +
-      base + "'>所有页</a>] | [<a href='" + base +
-      "&amp;action=add'>新增风格</a>]</td></tr></table><br>\r\n");
+void Skin_ShowList(RequestState& state, const SkinContext& skin) { ShowNamedRowsList(state, skin); }
+
+void Skin_Add(RequestState& state, const SkinContext& skin) {
+  ShowNamedRowForm(state, skin, nullptr);
 }
 
-void Skin_ShowList(RequestState& state, const SkinContext& skin) {
-  std::string base = HtmlEscapeAttr(skin.base);
-  std::string html = DesignListHead(base, "<th width='8%'>ID</th><th width='84%'>风格名称</th>");
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select d_id, d_name, d_sysflag from Vantrel_Skin where d_channelid = " +
-                 skin.channel.id_text + " order by d_id";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  bool rows = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    rows = true;
-    std::string id = rs["d_id"].ToString();
-    html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
-            "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-            "</a></td>" + CheckIdCell(id, rs["d_sysflag"].ToBoolOr(false)) + "</tr>\r\n";
-  }
-  rs.Close();
-  html += rows ? BulkDeleteRow(3) : "<tr><td colspan=3>没有记录</td></tr>\r\n";
-  html += "</table>\r\n</form><br>\r\n" + TipBox({"系统自带的风格不允许删除。"});
-  state.host.Response->Write(html);
-}
-
-// The add form (no row) and the edit form (the stored skin).
-void ShowForm(RequestState& state, const SkinContext& skin, const Recordset* row) {
-  std::string base = HtmlEscapeAttr(skin.base);
-  std::string action =
-      row ? "&amp;action=update&amp;id=" + (*row)["d_id"].ToString() : "&amp;action=save";
-  std::string name = row ? (*row)["d_name"].ToString() : "";
-  std::string content = row ? (*row)["d_content"].ToString() : "";
-  state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + action + "'>" + FormTableHead() +
-      "<tr><td align=right>风格名称：</td><td><input type='text' name='d_name' size=50 value='" +
-      HtmlEscapeAttr(name) +
-      "'></td><td><font color=red>*</font> 风格名称</td></tr>\r\n"
-      "<tr><td align=right>风格内容：</td><td><textarea name='d_content' cols=60 rows=20>" +
-      TextAreaContent(content) +
-      "</textarea></td><td><font color=red>*</font> 风格内容</td></tr>\r\n" +
-      FormButtonsFoot(base));
-}
-
-void Skin_Add(RequestState& state, const SkinContext& skin) { ShowForm(state, skin, nullptr); }
-
-void Skin_Edit(RequestState& state, const SkinContext& skin) {
-  int64_t id = 0;
-  if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs = OpenRowOrRefuse(state,
-                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                                      " and d_channelid = " + skin.channel.id_text,
-                                  {}, RowUse::kRead, kDesignParameterError);
-  ShowForm(state, skin, &rs);
-  rs.Close();
-}
-
-// The name and stylesheet a save or an update posts, stored as posted (blanks included).
-void ReadPostedSkin(RequestState& state, std::string* name, std::string* content) {
-  *name = Req(state)("d_name");
-  if (name->empty()) AlertBack(state, "提示：名称不允许为空！");
-  *content = Req(state)("d_content");
-  if (content->empty()) AlertBack(state, "提示：内容不允许为空！");
-}
+void Skin_Edit(RequestState& state, const SkinContext& skin) { ShowNamedRowEdit(state, skin); }
 
 // Writes the skin's stylesheet file under the channel's Skin folder; the file's site path when
 // it could not be written, "" when it was.
-std::string WriteSkinFile(RequestState& state, const SkinContext& skin, int64_t id,
-                          const std::string& content) {
+std::string WriteSkinFile(RequestState& state, const SkinContext& skin, const NamedRow& row) {
   std::string folder = skin.skin_root + "Skin";
-  std::string file = folder + "/" + std::to_string(id) + ".css";
+  std::string file = folder + "/" + std::to_string(row.id) + ".css";
   bool written = CreateFolderPath(state.host, std::string_view(folder)) &&
-                 WriteTextFile(state.host, file, content);
+                 WriteTextFile(state.host, file, row.text);
   return written ? "" : file;
 }
 
@@ -113,69 +69,35 @@ std::string SavedBox(const std::string& failed_file, const char* message, std::s
                     links);
 }
 
+std::string EditAgainLinks(const SkinContext& skin, int64_t id) {
+  return LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
+         LinkItemTo(skin.base, "返回列表");
+}
+
 void Skin_Save(RequestState& state, const SkinContext& skin) {
-  RequireFormPost(state);
-  std::string name, content;
-  ReadPostedSkin(state, &name, &content);
-
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Skin where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("d_name", Variant(name));
-  rs.Set("d_channelid", Variant(skin.channel.id));
-  rs.Set("d_content", Variant(content));
-  rs.Set("d_sysflag", Variant(false));
-  rs.Update();
-  int64_t id = rs["d_id"].ToInt64Or(0);
-  rs.Close();
-
-  std::string failed = WriteSkinFile(state, skin, id, content);
+  NamedRow row = SaveNamedRow(state, skin);
+  std::string failed = WriteSkinFile(state, skin, row);
   state.host.Response->Write(SavedBox(
       failed, "新增操作成功！",
       failed.empty()
           ? LinkItemTo(skin.base + "&action=add", "继续新增") + LinkItemTo(skin.base, "返回列表")
-          : LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                LinkItemTo(skin.base, "返回列表")));
+          : EditAgainLinks(skin, row.id)));
 }
 
 void Skin_Update(RequestState& state, const SkinContext& skin) {
-  RequireFormPost(state);
-  int64_t id = 0;
-  if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  std::string name, content;
-  ReadPostedSkin(state, &name, &content);
-
-  // A skin of another channel is refused: its file lies in that channel's folder.
-  Recordset& rs = OpenRowOrRefuse(state,
-                                  "select * from Vantrel_Skin where d_id = " + std::to_string(id) +
-                                      " and d_channelid = " + skin.channel.id_text,
-                                  {}, RowUse::kChange, kDesignParameterError);
-  rs.Set("d_name", Variant(name));
-  rs.Set("d_content", Variant(content));
-  rs.Update();
-  rs.Close();
-
-  std::string failed = WriteSkinFile(state, skin, id, content);
-  state.host.Response->Write(
-      SavedBox(failed, "修改操作成功！",
-               LinkItemTo(skin.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                   LinkItemTo(skin.base, "返回列表")));
+  NamedRow row = UpdateNamedRow(state, skin);
+  std::string failed = WriteSkinFile(state, skin, row);
+  state.host.Response->Write(SavedBox(failed, "修改操作成功！", EditAgainLinks(skin, row.id)));
 }
 
 void Skin_Del(RequestState& state, const SkinContext& skin) {
   // Every id must name a skin of this channel, none of them a system skin.
-  IdList list =
-      PostedOwnRows(state, "Vantrel_Skin", skin.channel, "提示：系统自带的风格不允许删除！");
-
-  state.db.Sql = "delete from Vantrel_Skin where d_id in (" + list.sql + ")";
-  state.db.Conn->Execute(state.db.Sql);
+  std::vector<int64_t> ids = PostedRowsToDelete(state, skin);
+  DeleteNamedRows(*state.db.Conn, kSkins, ids);
   // Sub-folders named by a deleted skin's id go with it; the stylesheet files stay, for the
   // template pages that still link them.
   std::string pattern = "^(";
-  for (size_t i = 0; i < list.ids.size(); ++i) {
-    pattern += (i ? "|" : "") + std::to_string(list.ids[i]);
-  }
+  for (size_t i = 0; i < ids.size(); ++i) pattern += (i ? "|" : "") + std::to_string(ids[i]);
   DeleteSubFolders(state.host, skin.skin_root + "Skin/", pattern + ")$");
   state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(skin.base, "返回列表")));
 }

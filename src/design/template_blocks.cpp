@@ -19,6 +19,11 @@ std::string DesignListHead(std::string_view base, std::string_view headings) {
          "</th></tr>\r\n";
 }
 
+std::string ListRowHead(std::string_view base, std::string_view id, std::string_view name) {
+  return "<tr><td align=center>" + std::string(id) + "</td><td><a href='" + std::string(base) +
+         "&amp;action=edit&amp;id=" + std::string(id) + "'>" + HtmlEscapeText(name) + "</a></td>";
+}
+
 std::string CheckIdCell(std::string_view value, bool system) {
   return "<td align=center><input type='checkbox' name='checkid' value='" + std::string(value) +
          "'" + (system ? " disabled" : "") + "></td>";
@@ -43,24 +48,51 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
   RequireFormPost(state);
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kDesignParameterError);
+  // A list longer than the channel's rows names some that are not its own. Checked first, so
+  // that a long posted list never becomes a statement with more parameters than the database
+  // takes.
+  const auto posted_count = static_cast<int64_t>(list.ids.size());
+  if (posted_count > 999) {
+    Variant own = state.db.Conn->ExecuteScalar(
+        "select count(*) from " + std::string(table) + " where d_channelid = ?",
+        {Variant(channel.id)});
+    if (own.ToInt64Or(0) < posted_count) AlertBack(state, kDesignParameterError);
+  }
   int64_t mine = 0, system = 0;
   {
     // Closed before any answer below, which closes the connection.
     Recordset rs;
-    rs.Open("select d_sysflag from " + std::string(table) +
-                " where d_channelid = " + channel.id_text + " and d_id in (" + list.sql + ")",
-            *state.db.Conn, 0, 1);
+    std::vector<Variant> params = {Variant(channel.id)};
+    std::string in = BoundIds(list.ids, &params);
+    rs.Open(
+        "select d_sysflag from " + std::string(table) + " where d_channelid = ? and d_id in " + in,
+        params, *state.db.Conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       ++mine;
       if (rs["d_sysflag"].ToBoolOr(false)) ++system;
     }
   }
-  if (mine != static_cast<int64_t>(list.ids.size())) AlertBack(state, kDesignParameterError);
+  if (mine != posted_count) AlertBack(state, kDesignParameterError);
   if (system > 0) AlertBack(state, system_refused);
   return list;
 }
 
-std::string TipBox(std::initializer_list<std::string_view> items) {
+void ReadRowOrRefuse(RequestState& state, std::string_view sql, const std::vector<Variant>& params,
+                     const std::function<void(const Recordset&)>& read) {
+  bool found = false;
+  {
+    // Closed before the refusal, which closes the connection.
+    Recordset rs;
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    if (!rs.Eof()) {
+      found = true;
+      read(rs);
+    }
+  }
+  if (!found) AlertBack(state, kDesignParameterError);
+}
+
+std::string TipBox(std::span<const std::string_view> items) {
   std::string html =
       "<table border=0 cellspacing=1 align=center class=Msg><tr><td><b class=blue>提示：</b>";
   for (std::string_view item : items) html += "<li>" + std::string(item) + "</li>";
@@ -71,6 +103,23 @@ std::string BulkDeleteRow(int columns) {
   return "<tr><td align=right colspan=" + std::to_string(columns) +
          "> 操作：<select size=1 name=checkaction><option value='del'>删除</option></select> "
          "<input type=button value='执行' onclick=\"doAction(this)\"></td></tr>\r\n";
+}
+
+std::string DesignListFoot(bool rows, int columns, std::string_view empty_cell,
+                           std::span<const std::string_view> tips) {
+  std::string html = rows ? BulkDeleteRow(columns)
+                          : "<tr><td colspan=" + std::to_string(columns) + std::string(empty_cell) +
+                                ">没有记录</td></tr>\r\n";
+  return html + "</table>\r\n</form><br>\r\n" + TipBox(tips);
+}
+
+std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* params) {
+  std::string sql = "(";
+  for (size_t i = 0; i < ids.size(); ++i) {
+    sql += i ? ",?" : "?";
+    params->emplace_back(ids[i]);
+  }
+  return sql + ")";
 }
 
 std::string TextAreaContent(std::string_view text) { return "\r\n" + HtmlEscapeAttr(text); }

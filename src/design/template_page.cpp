@@ -43,7 +43,7 @@ std::string TypeFilterSelect(const PageContext& page) {
   std::string html = "<select name='flag' size=1 onchange=\"" +
                      HtmlEscapeAttr("location.href='" + page.base + "&flag='+this.value") +
                      "\"><option value=''>所有页</option>";
-  for (std::string_view code : FilterTypeOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kFilter)) {
     html += "<option value='" + std::string(code) + "'";
     if (code == page.flag) html += " selected";
     html += ">" + std::string(FindPageType(code)->select_label) + "</option>";
@@ -66,92 +66,110 @@ void TemplatePage_ShowNavi(RequestState& state, const PageContext& page) {
   state.host.Response->Write(html + "</tr></table><br>\r\n");
 }
 
+constexpr std::string_view kPageTips[] = {
+    "系统自带的模板页不允许删除。",
+    "删除自己新增的模板页后，原来有使用过本模板页的方案、文章页、分类列表页、专题列表页"
+    "自动转成使用系统自带的方案。"};
+
+// The list's rows: the channel's pages, all of them in the list's order or those of the type
+// filter in id order. A filter names one of the type codes; any other value lists nothing.
+std::string PageListRows(RequestState& state, const PageContext& page, std::string_view base) {
+  if (!page.flag.empty() && FindPageType(page.flag) == nullptr) return "";
+  std::vector<Variant> params = {Variant(page.channel.id)};
+  std::string sql =
+      "select d_id, d_sysflag, d_name, d_type from Vantrel_TemplatePage where d_channelid = ?";
+  if (page.flag.empty()) {
+    sql += " order by d_order, d_id";
+  } else {
+    sql += " and d_type = ? order by d_id";
+    params.emplace_back(page.flag);
+  }
+  Recordset rs;
+  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  std::string html;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::string id = rs["d_id"].ToString();
+    std::string type = Trim(rs["d_type"].ToString());
+    // A system page's box carries its id alone and cannot be ticked.
+    bool system = rs["d_sysflag"].ToBoolOr(false);
+    std::string value = system ? id : type + "-" + id;
+    html += ListRowHead(base, id, rs["d_name"].ToString()) + "<td align=center>" +
+            TemplatePage_TypeName(type) + "</td>" + CheckIdCell(HtmlEscapeAttr(value), system) +
+            "</tr>\r\n";
+  }
+  return html;
+}
+
 void TemplatePage_ShowList(RequestState& state, const PageContext& page) {
   std::string base = HtmlEscapeAttr(page.base);
-  std::string html = DesignListHead(
-      base, "<th width='5%'>ID</th><th width='20%'>模板页名称</th><th width='20%'>模板页类型</th>");
+  std::string rows = PageListRows(state, page, base);
+  state.host.Response->Write(
+      DesignListHead(
+          base,
+          "<th width='5%'>ID</th><th width='20%'>模板页名称</th><th width='20%'>模板页类型</th>") +
+      rows + DesignListFoot(!rows.empty(), 4, " align=center", kPageTips));
+}
 
-  // A filter names one of the type codes; any other value lists nothing.
-  bool rows = false;
-  if (page.flag.empty() || FindPageType(page.flag) != nullptr) {
-    Recordset& rs = *state.db.Rs;
-    std::vector<Variant> params;
-    if (page.flag.empty()) {
-      state.db.Sql =
-          "select d_id, d_sysflag, d_name, d_type from Vantrel_TemplatePage where d_channelid= " +
-          page.channel.id_text + " order by d_order, d_id";
-    } else {
-      state.db.Sql =
-          "select d_id, d_sysflag, d_name, d_type from Vantrel_TemplatePage where d_channelid= " +
-          page.channel.id_text + " and d_type = ? order by d_id";
-      params.emplace_back(page.flag);
-    }
-    rs.Open(state.db.Sql, params, *state.db.Conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      rows = true;
-      std::string id = rs["d_id"].ToString();
-      std::string type = Trim(rs["d_type"].ToString());
-      // A system page's box carries its id alone and cannot be ticked.
-      bool system = rs["d_sysflag"].ToBoolOr(false);
-      std::string value = system ? id : type + "-" + id;
-      html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
-              "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-              "</a></td><td align=center>" + TemplatePage_TypeName(type) + "</td>" +
-              CheckIdCell(HtmlEscapeAttr(value), system) + "</tr>\r\n";
-    }
-    rs.Close();
+// A stored page as the edit form shows it.
+struct StoredPage {
+  int64_t id = 0;
+  std::string name;
+  std::string type;  // trimmed and lower-cased
+  std::string skin;  // the skin's id, trimmed
+  std::string content;
+};
+
+// The form's type row: the twelve set types, of which the edit form shows the stored one.
+std::string TypeRow(RequestState& state, const StoredPage* row) {
+  std::vector<Variant> texts, values;
+  for (std::string_view code : TypeOrder(SetTypeList::kForm)) {
+    texts.emplace_back(std::string(FindPageType(code)->select_label));
+    values.emplace_back(std::string(code));
   }
-  html += rows ? BulkDeleteRow(4) : "<tr><td colspan=4 align=center>没有记录</td></tr>\r\n";
-  html += "</table>\r\n</form><br>\r\n";
-  html +=
-      TipBox({"系统自带的模板页不允许删除。",
-              "删除自己新增的模板页后，原来有使用过本模板页的方案、文章页、分类列表页、专题列表页"
-              "自动转成使用系统自带的方案。"});
-  state.host.Response->Write(html);
+  // The type is fixed at creation: the edit form shows it and never posts it.
+  std::string select = row ? BuildSelectAttr(state.db, "d_type", texts, values, Variant(row->type),
+                                             "", "", "disabled")
+                           : BuildSelect(state.db, "d_type", texts, values, Variant(""), "", "");
+  return "<tr><td align=right>所属类型：</td><td>" + select +
+         "</td><td>模板页所属的类型</td></tr>\r\n";
+}
+
+// The form's skin row: the channel's own skins in id order.
+std::string SkinRow(RequestState& state, const PageContext& page, const StoredPage* row) {
+  std::vector<Variant> names, ids;
+  {
+    Recordset rs;
+    rs.Open("select d_name, d_id from Vantrel_Skin where d_channelid = ? order by d_id",
+            {Variant(page.channel.id)}, *state.db.Conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      names.push_back(rs.Field(0));
+      ids.push_back(rs.Field(1));
+    }
+  }
+  return "<tr><td align=right>选择风格：</td><td>" +
+         BuildSelect(state.db, "d_skinid", names, ids, Variant(row ? row->skin : ""), "", "") +
+         "</td><td></td></tr>\r\n";
 }
 
 // The add form (no row) and the edit form (the stored row's values).
-void ShowForm(RequestState& state, const PageContext& page, const Recordset* row) {
+void ShowForm(RequestState& state, const PageContext& page, const StoredPage* row) {
   std::string base = HtmlEscapeAttr(page.base);
   std::string html =
       row ? "<form name='form1' method='post' action='" + base + "&amp;action=update'>"
           : "<form name='formadd' method='post' action='" + base + "&amp;action=save'>";
   html += FormTableHead();
-  std::string name = row ? (*row)["d_name"].ToString() : "";
   html +=
       "<tr><td align=right>名称：</td><td><input type='text' name='d_name' size=55 maxlength=50 "
       "value='" +
-      HtmlEscapeAttr(name) + "'>";
-  if (row) html += "<input type='hidden' name='id' value='" + (*row)["d_id"].ToString() + "'>";
+      HtmlEscapeAttr(row ? row->name : "") + "'>";
+  if (row) html += "<input type='hidden' name='id' value='" + std::to_string(row->id) + "'>";
   html += "</td><td><font color=red>*</font> 显示的模板页的名称</td></tr>\r\n";
-
-  if (page.channel.id != 0) {
-    std::vector<Variant> texts, values;
-    for (std::string_view code : FormTypeOrder()) {
-      texts.emplace_back(std::string(FindPageType(code)->select_label));
-      values.emplace_back(std::string(code));
-    }
-    // The type is fixed at creation: the edit form shows it and never posts it.
-    std::string select =
-        row ? BuildSelectAttr(state.db, "d_type", texts, values,
-                              Variant(LCase(Trim((*row)["d_type"].ToString()))), "", "", "disabled")
-            : BuildSelect(state.db, "d_type", texts, values, Variant(""), "", "");
-    html += "<tr><td align=right>所属类型：</td><td>" + select +
-            "</td><td>模板页所属的类型</td></tr>\r\n";
-  }
-
-  Variant skin = row ? Variant(Trim((*row)["d_skinid"].ToString())) : Variant("");
-  html += "<tr><td align=right>选择风格：</td><td>" +
-          BuildSelect(state.db, "d_skinid", {}, {}, skin,
-                      "select d_name, d_id from Vantrel_Skin where d_channelid = " +
-                          page.channel.id_text + " order by d_id",
-                      "") +
-          "</td><td></td></tr>\r\n";
-  std::string content = row ? (*row)["d_content"].ToString() : "";
+  if (page.channel.id != 0) html += TypeRow(state, row);
+  html += SkinRow(state, page, row);
   html +=
       "<tr id='ArticleContent'><td align=right>模板页内容：</td><td colspan=2>"
       "<textarea name='d_content' cols=110 rows=40>" +
-      TextAreaContent(content) + "</textarea></td></tr>\r\n";
+      TextAreaContent(row ? row->content : "") + "</textarea></td></tr>\r\n";
   html += FormButtonsFoot(base);
   state.host.Response->Write(html);
 }
@@ -161,26 +179,30 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 }
 
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
-  int64_t id = 0;
-  if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  Recordset& rs =
-      OpenRowOrRefuse(state,
-                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                          " and d_channelid = " + page.channel.id_text,
-                      {}, RowUse::kRead, kDesignParameterError);
-  ShowForm(state, page, &rs);
-  rs.Close();
+  StoredPage row;
+  if (!ParseId(Req(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
+  ReadRowOrRefuse(state,
+                  "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
+                  "where d_id = ? and d_channelid = ?",
+                  {Variant(row.id), Variant(page.channel.id)}, [&row](const Recordset& rs) {
+                    row.name = rs["d_name"].ToString();
+                    row.type = LCase(Trim(rs["d_type"].ToString()));
+                    row.skin = Trim(rs["d_skinid"].ToString());
+                    row.content = rs["d_content"].ToString();
+                  });
+  ShowForm(state, page, &row);
 }
 
-// The name, text and skin a save or an update posts, checked in the order of their messages.
+// The name, type, text and skin a save or an update posts, checked in the order of their
+// messages.
 struct PostedPage {
   std::string name;
+  std::string type;  // the save's alone
   std::string content;
   int64_t skin = 0;
 };
 
-PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool with_type,
-                          std::string* type) {
+PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool with_type) {
   const Request& request = Req(state);
   PostedPage posted;
   // Names and texts are stored as posted, blanks included.
@@ -191,10 +213,10 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
     // The site's own pages are home pages; a channel's take one of the twelve types its form
     // offers.
     if (page.channel.id == 0) {
-      *type = "default";
+      posted.type = "default";
     } else {
-      *type = LCase(Trim(request("d_type")));
-      if (!IsSetPageType(*type)) AlertBack(state, kDesignParameterError);
+      posted.type = LCase(Trim(request("d_type")));
+      if (!IsSetPageType(posted.type)) AlertBack(state, kDesignParameterError);
     }
   }
   posted.content = request("d_content");
@@ -212,21 +234,20 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
 
 void TemplatePage_Save(RequestState& state, const PageContext& page) {
   RequireFormPost(state);
-  std::string type;
-  PostedPage posted = ReadPostedPage(state, page, true, &type);
+  PostedPage posted = ReadPostedPage(state, page, true);
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_TemplatePage where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("d_channelid", Variant(page.channel.id));
-  rs.Set("d_name", Variant(posted.name));
-  rs.Set("d_content", Variant(posted.content));
-  rs.Set("d_type", Variant(type));
-  rs.Set("d_skinid", Variant(posted.skin));
-  rs.Set("d_sysflag", Variant(false));
-  rs.Update();
-  rs.Close();
+  {
+    Recordset rs;
+    rs.Open("select * from Vantrel_TemplatePage where 1 < 0", *state.db.Conn, 1, 3);
+    rs.AddNew();
+    rs.Set("d_channelid", Variant(page.channel.id));
+    rs.Set("d_name", Variant(posted.name));
+    rs.Set("d_content", Variant(posted.content));
+    rs.Set("d_type", Variant(posted.type));
+    rs.Set("d_skinid", Variant(posted.skin));
+    rs.Set("d_sysflag", Variant(false));
+    rs.Update();
+  }
   state.caches.Clear();
 
   state.host.Response->Write(MessageBox(
@@ -238,18 +259,14 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
   RequireFormPost(state);
   int64_t id = 0;
   if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
-  PostedPage posted = ReadPostedPage(state, page, false, nullptr);
+  PostedPage posted = ReadPostedPage(state, page, false);
 
-  Recordset& rs =
-      OpenRowOrRefuse(state,
-                      "select * from Vantrel_TemplatePage where d_id = " + std::to_string(id) +
-                          " and d_channelid = " + page.channel.id_text,
-                      {}, RowUse::kChange, kDesignParameterError);
-  rs.Set("d_name", Variant(posted.name));
-  rs.Set("d_content", Variant(posted.content));
-  rs.Set("d_skinid", Variant(posted.skin));
-  rs.Update();
-  rs.Close();
+  int64_t changed = state.db.Conn->Execute(
+      "update Vantrel_TemplatePage set d_name = ?, d_content = ?, d_skinid = ? where d_id = ? and "
+      "d_channelid = ?",
+      {Variant(posted.name), Variant(posted.content), Variant(posted.skin), Variant(id),
+       Variant(page.channel.id)});
+  if (changed == 0) AlertBack(state, kDesignParameterError);
   state.caches.Clear();
 
   state.host.Response->Write(
@@ -269,9 +286,37 @@ int64_t SystemPageOfType(Connection& conn, const std::string& type, int64_t chan
   return LowestSystemPage(conn, type);
 }
 
-// The pages the list posted ("type-id" per ticked box), each checked against its row before
-// anything changes: a page of the channel, not a system page, of the posted type, with a system
-// page of its type to take its place.
+// The page `id` that a ticked box posted with `posted_type`, checked against its row: a page of
+// the channel, not a system page, of the posted type, with a system page of its type to take its
+// place.
+DoomedPage CheckedPage(RequestState& state, const PageContext& page, int64_t id,
+                       const std::string& posted_type) {
+  DoomedPage doomed;
+  doomed.id = id;
+  bool found = false, system = false;
+  {
+    // Closed before any answer below, which closes the connection.
+    Recordset rs;
+    rs.Open("select d_type, d_sysflag from Vantrel_TemplatePage where d_id = ? and d_channelid = ?",
+            {Variant(id), Variant(page.channel.id)}, *state.db.Conn, 0, 1);
+    if (!rs.Eof()) {
+      found = true;
+      system = rs["d_sysflag"].ToBoolOr(false);
+      doomed.type = LCase(Trim(rs["d_type"].ToString()));
+    }
+  }
+  if (!found) AlertBack(state, kDesignParameterError);
+  if (system) AlertBack(state, "提示：系统自带的模板页不允许删除！");
+  if (posted_type != doomed.type || FindPageType(doomed.type) == nullptr) {
+    AlertBack(state, kDesignParameterError);
+  }
+  doomed.replacement = SystemPageOfType(*state.db.Conn, doomed.type, page.channel.id);
+  if (doomed.replacement == 0) AlertBack(state, kDesignParameterError);
+  return doomed;
+}
+
+// The pages the list posted ("type-id" per ticked box, a system page's id alone), each checked
+// (CheckedPage) before anything changes; a page ticked twice counts once.
 std::vector<DoomedPage> CheckedPages(RequestState& state, const PageContext& page,
                                      const std::string& posted) {
   std::vector<DoomedPage> pages;
@@ -282,36 +327,13 @@ std::vector<DoomedPage> CheckedPages(RequestState& state, const PageContext& pag
         Trim(posted.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     start = comma == std::string::npos ? posted.size() + 1 : comma + 1;
     size_t dash = item.find('-');
-    DoomedPage doomed;
     std::string id_text = dash == std::string::npos ? item : Trim(item.substr(dash + 1));
     std::string type = dash == std::string::npos ? "" : LCase(Trim(item.substr(0, dash)));
-    if (!ParseId(id_text, &doomed.id)) AlertBack(state, kDesignParameterError);
+    int64_t id = 0;
+    if (!ParseId(id_text, &id)) AlertBack(state, kDesignParameterError);
     bool repeated = false;
-    for (const DoomedPage& earlier : pages) repeated = repeated || earlier.id == doomed.id;
-    if (repeated) continue;
-
-    bool found = false, system = false;
-    {
-      // Closed before any answer below, which closes the connection.
-      Recordset rs;
-      rs.Open(
-          "select d_type, d_sysflag from Vantrel_TemplatePage where d_id = ? and "
-          "d_channelid = ?",
-          {Variant(doomed.id), Variant(page.channel.id)}, *state.db.Conn, 0, 1);
-      if (!rs.Eof()) {
-        found = true;
-        system = rs["d_sysflag"].ToBoolOr(false);
-        doomed.type = LCase(Trim(rs["d_type"].ToString()));
-      }
-    }
-    if (!found) AlertBack(state, kDesignParameterError);
-    if (system) AlertBack(state, "提示：系统自带的模板页不允许删除！");
-    if (type != doomed.type || FindPageType(doomed.type) == nullptr) {
-      AlertBack(state, kDesignParameterError);
-    }
-    doomed.replacement = SystemPageOfType(*state.db.Conn, doomed.type, page.channel.id);
-    if (doomed.replacement == 0) AlertBack(state, kDesignParameterError);
-    pages.push_back(std::move(doomed));
+    for (const DoomedPage& earlier : pages) repeated = repeated || earlier.id == id;
+    if (!repeated) pages.push_back(CheckedPage(state, page, id, type));
   }
   return pages;
 }
@@ -334,7 +356,9 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
     // The site settings' home page is a user like the others: left pointing at the deleted page,
     // the home page would have no template.
     RepointTemplatePages(conn, replacements);
-    conn.Execute("delete from Vantrel_TemplatePage where d_id " + InIds(ids));
+    std::vector<Variant> params;
+    std::string in = BoundIds(ids, &params);
+    conn.Execute("delete from Vantrel_TemplatePage where d_id in " + in, params);
     transaction.Commit();
   }
   state.caches.Clear();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "console/admin_blocks.h"
@@ -11,6 +12,7 @@
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/template_references.h"
+#include "design/named_rows_page.h"
 #include "design/template_blocks.h"
 #include "design/template_types.h"
 #include "platform/db/recordset.h"
@@ -21,64 +23,50 @@
 namespace folirex {
 namespace {
 
-struct SetContext {
-  ConsoleChannel channel;
-  std::string base;  // the page's own address for the channel
+// The description, trimmed, with its line breaks, and the link to the set's page picker.
+std::string SetListCells(std::string_view base, const NamedRow& set) {
+  std::string id = std::to_string(set.id);
+  return "<td>" + HtmlEscapeText(Trim(set.text), LineFeeds::kBreak) +
+         "</td><td align=center><a href='" + std::string(base) +
+         "&amp;action=selectpage&amp;id=" + id + "'>选择模板页</a></td>";
+}
+
+constexpr std::string_view kSetTips[] = {
+    "系统自带的方案不允许删除。",
+    "删除自己新增的方案后，原来有使用过本方案的频道自动转成使用系统自带的方案。"};
+
+constexpr NamedRowKind kSets = {
+    .table = "Vantrel_Template",
+    .text_column = "d_desc",
+    .list_link = "所有方案页",
+    .add_link = "添加方案",
+    .list_headings =
+        "<th width='8%'>ID</th><th width='20%'>方案名称</th><th width='20%'>方案描述</th>"
+        "<th width='10%'>选择模板页</th>",
+    .list_columns = 5,
+    .empty_cell = " align=center",
+    .tips = kSetTips,
+    .list_cells = SetListCells,
+    .name_label = "方案名称",
+    .text_label = "方案描述",
+    .text_area_size = "cols=50 rows=5",
+    .text_missing = "",
+    .trims_id = true,
+    .system_refused = "提示：系统自带的方案不允许删除！",
+};
+
+struct SetContext : NamedRowsPage {
+  SetContext() : NamedRowsPage(kSets) {}
 };
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
 
 void Template_ShowNavi(RequestState& state, const SetContext& set) {
-  std::string base = HtmlEscapeAttr(set.base);
-  state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a href='" +
-      base + "'>所有方案页</a>] | [<a href='" + base +
-      "&amp;action=add'>添加方案</a>]</td></tr></table><br>\r\n");
+  ShowNamedRowsNavi(state, set);
 }
 
 void Template_ShowList(RequestState& state, const SetContext& set) {
-  std::string base = HtmlEscapeAttr(set.base);
-  std::string html = DesignListHead(
-      base,
-      "<th width='8%'>ID</th><th width='20%'>方案名称</th><th width='20%'>方案描述</th>"
-      "<th width='10%'>选择模板页</th>");
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where d_channelid = " + set.channel.id_text +
-                 " order by d_id";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  bool rows = false;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    rows = true;
-    std::string id = rs["d_id"].ToString();
-    html += "<tr><td align=center>" + id + "</td><td><a href='" + base +
-            "&amp;action=edit&amp;id=" + id + "'>" + HtmlEscapeText(rs["d_name"].ToString()) +
-            "</a></td><td>" + HtmlEscapeText(Trim(rs["d_desc"].ToString()), LineFeeds::kBreak) +
-            "</td><td align=center><a href='" + base + "&amp;action=selectpage&amp;id=" + id +
-            "'>选择模板页</a></td>" + CheckIdCell(id, rs["d_sysflag"].ToBoolOr(false)) +
-            "</tr>\r\n";
-  }
-  rs.Close();
-  html += rows ? BulkDeleteRow(5) : "<tr><td colspan=5 align=center>没有记录</td></tr>\r\n";
-  html += "</table>\r\n</form><br>\r\n" +
-          TipBox({"系统自带的方案不允许删除。",
-                  "删除自己新增的方案后，原来有使用过本方案的频道自动转成使用系统自带的方案。"});
-  state.host.Response->Write(html);
-}
-
-// The add form (no row) and the edit form (the stored set).
-void ShowForm(RequestState& state, const SetContext& set, const Recordset* row) {
-  std::string base = HtmlEscapeAttr(set.base);
-  std::string action =
-      row ? "&amp;action=update&amp;id=" + (*row)["d_id"].ToString() : "&amp;action=save";
-  std::string name = row ? (*row)["d_name"].ToString() : "";
-  std::string desc = row ? (*row)["d_desc"].ToString() : "";
-  state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + action + "'>" + FormTableHead() +
-      "<tr><td align=right>方案名称：</td><td><input type='text' name='d_name' size=50 value='" +
-      HtmlEscapeAttr(name) +
-      "'></td><td><font color=red>*</font> 方案名称</td></tr>\r\n"
-      "<tr><td align=right>方案描述：</td><td><textarea name='d_desc' cols=50 rows=5>" +
-      TextAreaContent(desc) + "</textarea></td><td></td></tr>\r\n" + FormButtonsFoot(base));
+  ShowNamedRowsList(state, set);
 }
 
 // The id of the request's `key`; a set of this channel, else the request ends with the page's
@@ -93,107 +81,64 @@ int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_vie
   return id;
 }
 
-void Template_Add(RequestState& state, const SetContext& set) { ShowForm(state, set, nullptr); }
-
-void Template_Edit(RequestState& state, const SetContext& set) {
-  int64_t id = SetOfChannel(state, set, "id");
-  Recordset& rs =
-      OpenRowOrRefuse(state, "select * from Vantrel_Template where d_id = " + std::to_string(id),
-                      {}, RowUse::kRead, kDesignParameterError);
-  ShowForm(state, set, &rs);
-  rs.Close();
+void Template_Add(RequestState& state, const SetContext& set) {
+  ShowNamedRowForm(state, set, nullptr);
 }
 
+void Template_Edit(RequestState& state, const SetContext& set) { ShowNamedRowEdit(state, set); }
+
 void Template_Save(RequestState& state, const SetContext& set) {
-  RequireFormPost(state);
-  // Stored as posted: a name of blanks is a name.
-  std::string name = Req(state)("d_name");
-  if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  std::string desc = Req(state)("d_desc");
-
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Template where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("d_channelid", Variant(set.channel.id));
-  rs.Set("d_name", Variant(name));
-  rs.Set("d_desc", Variant(desc));
-  rs.Set("d_sysflag", Variant(false));
-  rs.Update();
-  std::string id = rs["d_id"].ToString();
-  rs.Close();
+  NamedRow row = SaveNamedRow(state, set);
   state.caches.Clear();
-
   state.host.Response->Write(MessageBox(
-      "新增操作成功！",
-      LinkItemTo(set.base + "&action=add", "继续新增") + LinkItemTo(set.base, "返回列表") +
-          LinkItemTo(set.base + "&action=selectpage&id=" + id, "选择本方案的模板页")));
+      "新增操作成功！", LinkItemTo(set.base + "&action=add", "继续新增") +
+                            LinkItemTo(set.base, "返回列表") +
+                            LinkItemTo(set.base + "&action=selectpage&id=" + std::to_string(row.id),
+                                       "选择本方案的模板页")));
 }
 
 void Template_Update(RequestState& state, const SetContext& set) {
-  RequireFormPost(state);
-  int64_t id = 0;
-  if (!ParseId(Trim(Req(state)("id")), &id)) AlertBack(state, kDesignParameterError);
-  std::string name = Req(state)("d_name");
-  if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  std::string desc = Req(state)("d_desc");
-
-  Recordset& rs =
-      OpenRowOrRefuse(state,
-                      "select * from Vantrel_Template where d_id = " + std::to_string(id) +
-                          " and d_channelid = " + set.channel.id_text,
-                      {}, RowUse::kChange, kDesignParameterError);
-  rs.Set("d_name", Variant(name));
-  rs.Set("d_desc", Variant(desc));
-  rs.Update();
-  rs.Close();
+  NamedRow row = UpdateNamedRow(state, set);
   state.caches.Clear();
-
-  state.host.Response->Write(MessageBox(
-      "修改操作成功！", LinkItemTo(set.base + "&action=edit&id=" + std::to_string(id), "重新修改") +
-                            LinkItemTo(set.base, "返回列表")));
+  state.host.Response->Write(
+      MessageBox("修改操作成功！",
+                 LinkItemTo(set.base + "&action=edit&id=" + std::to_string(row.id), "重新修改") +
+                     LinkItemTo(set.base, "返回列表")));
 }
 
 void Template_Del(RequestState& state, const SetContext& set) {
-  IdList list =
-      PostedOwnRows(state, "Vantrel_Template", set.channel, "提示：系统自带的方案不允许删除！");
+  std::vector<int64_t> ids = PostedRowsToDelete(state, set);
   Connection& conn = *state.db.Conn;
   // The channels that used a deleted set take the lowest-id system set, of whatever channel.
   const int64_t fallback = LowestSystemSet(conn);
   if (fallback == 0) AlertBack(state, kDesignParameterError);
   std::vector<TemplateReplacement> replacements;
-  for (int64_t id : list.ids) replacements.push_back({id, fallback});
+  for (int64_t id : ids) replacements.push_back({id, fallback});
 
   {
     ScopedTransaction transaction(conn);
-    conn.Execute("delete from Vantrel_Template where d_id in (" + list.sql + ")");
+    DeleteNamedRows(conn, kSets, ids);
     RepointTemplateSets(conn, replacements);
-    conn.Execute("delete from Vantrel_TemplateAndPage where d_templateid in (" + list.sql + ")");
+    std::vector<Variant> params;
+    std::string in = BoundIds(ids, &params);
+    conn.Execute("delete from Vantrel_TemplateAndPage where d_templateid in " + in, params);
     transaction.Commit();
   }
   state.caches.Clear();
   state.host.Response->Write(MessageBox("删除成功！", LinkItemTo(set.base, "返回列表")));
 }
 
-void Template_SelectPage(RequestState& state, const SetContext& set) {
-  int64_t id = SetOfChannel(state, set, "id");
-  std::string base = HtmlEscapeAttr(set.base);
-  std::string html =
-      "<form name='delform' method='post' action='" + base +
-      "&amp;templateid=" + std::to_string(id) +
-      "&amp;action=doselectpage' style='margin:0'>\r\n"
-      "<table border=0 cellspacing=1 align=center class=list>\r\n"
-      "<tr><th width='8%'>ID</th><th width='84%'>模板页名称</th><th width='8%'>选择模板页</th>"
-      "</tr>\r\n";
-  // Every page of the channel once, grouped by type; the pages the set maps come checked.
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql =
+// The picker's rows: every page of the channel once, grouped under its type's heading; the
+// pages that the set maps come checked.
+std::string PickerRows(RequestState& state, const SetContext& set, int64_t set_id) {
+  Recordset rs;
+  rs.Open(
       "select a.d_id, a.d_name, a.d_type, b.d_pageid from (select d_id, d_name, d_type from "
-      "Vantrel_TemplatePage where d_channelid = " +
-      set.channel.id_text +
-      ") a left outer join (select * from Vantrel_TemplateAndPage where d_templateid = " +
-      std::to_string(id) + " ) b on a.d_id = b.d_pageid order by a.d_type, a.d_id";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+      "Vantrel_TemplatePage where d_channelid = ?) a left outer join (select * from "
+      "Vantrel_TemplateAndPage where d_templateid = ? ) b on a.d_id = b.d_pageid order by "
+      "a.d_type, a.d_id",
+      {Variant(set.channel.id), Variant(set_id)}, *state.db.Conn, 0, 1);
+  std::string html;
   bool rows = false;
   std::string previous;
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -210,23 +155,34 @@ void Template_SelectPage(RequestState& state, const SetContext& set) {
             "' value='" + HtmlEscapeAttr(type + "-" + page_id) + "'" +
             (rs["d_pageid"].IsNull() ? "" : " checked") + "></td></tr>\r\n";
   }
-  rs.Close();
   if (!rows) html += "<tr><td colspan=3 align=center>没有记录</td></tr>\r\n";
-  html += FormButtonsFoot(base);
-  state.host.Response->Write(html);
+  return html;
 }
 
-void Template_DoSelectPage(RequestState& state, const SetContext& set) {
-  RequireFormPost(state);
-  int64_t set_id = SetOfChannel(state, set, "templateid");
+void Template_SelectPage(RequestState& state, const SetContext& set) {
+  int64_t id = SetOfChannel(state, set, "id");
+  std::string base = HtmlEscapeAttr(set.base);
+  state.host.Response->Write(
+      "<form name='delform' method='post' action='" + base +
+      "&amp;templateid=" + std::to_string(id) +
+      "&amp;action=doselectpage' style='margin:0'>\r\n"
+      "<table border=0 cellspacing=1 align=center class=list>\r\n"
+      "<tr><th width='8%'>ID</th><th width='84%'>模板页名称</th><th width='8%'>选择模板页</th>"
+      "</tr>\r\n" +
+      PickerRows(state, set, id) + FormButtonsFoot(base));
+}
+
+// The page the picker posts for each of the twelve types, in the order the map rows are saved.
+// Each value is "type-id": the page, of this channel, of the type of the field it came in; a set
+// holds one page per type, as the public lookup reads one. Refused before anything changes.
+std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& state,
+                                                                const SetContext& set) {
   const Request& request = Req(state);
-  for (std::string_view code : PickerCheckOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kPickerCheck)) {
     if (Trim(request(code)).empty()) AlertBack(state, FindPageType(code)->missing);
   }
-  // Each value is "type-id": the page, of this channel, of the type of the field it came in; a
-  // set holds one page per type, as the public lookup reads one.
   std::vector<std::pair<std::string_view, int64_t>> map;
-  for (std::string_view code : PickerSaveOrder()) {
+  for (std::string_view code : TypeOrder(SetTypeList::kPickerSave)) {
     std::string value = Trim(request(code));
     size_t dash = value.find('-');
     int64_t page_id = 0;
@@ -241,6 +197,13 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
     if (found.ToInt64Or(0) == 0) AlertBack(state, kDesignParameterError);
     map.emplace_back(code, page_id);
   }
+  return map;
+}
+
+void Template_DoSelectPage(RequestState& state, const SetContext& set) {
+  RequireFormPost(state);
+  int64_t set_id = SetOfChannel(state, set, "templateid");
+  std::vector<std::pair<std::string_view, int64_t>> map = PostedPageMap(state, set);
 
   Connection& conn = *state.db.Conn;
   {

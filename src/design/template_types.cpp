@@ -40,42 +40,40 @@ bool IsSetPageType(std::string_view code) {
   return type != nullptr && type->code != "default";
 }
 
-const SetTypeOrder& FormTypeOrder() {
-  static const SetTypeOrder kOrder = {"first",   "classlist", "content",    "subjectlist",
-                                      "search",  "newlist",   "hotlist",    "recommendlist",
-                                      "comment", "print",     "tellfriend", "notice"};
-  return kOrder;
+const SetTypeOrder& TypeOrder(SetTypeList list) {
+  static constexpr std::array<SetTypeOrder, 4> kOrders = {{
+      // kForm
+      {"first", "classlist", "content", "subjectlist", "search", "newlist", "hotlist",
+       "recommendlist", "comment", "print", "tellfriend", "notice"},
+      // kFilter
+      {"first", "classlist", "content", "subjectlist", "search", "newlist", "recommendlist",
+       "hotlist", "comment", "print", "tellfriend", "notice"},
+      // kPickerCheck
+      {"first", "content", "classlist", "subjectlist", "search", "newlist", "recommendlist",
+       "hotlist", "comment", "print", "tellfriend", "notice"},
+      // kPickerSave
+      {"first", "classlist", "subjectlist", "content", "search", "newlist", "recommendlist",
+       "hotlist", "comment", "print", "tellfriend", "notice"},
+  }};
+  return kOrders[static_cast<size_t>(list)];
 }
 
-const SetTypeOrder& FilterTypeOrder() {
-  static const SetTypeOrder kOrder = {"first",   "classlist", "content",       "subjectlist",
-                                      "search",  "newlist",   "recommendlist", "hotlist",
-                                      "comment", "print",     "tellfriend",    "notice"};
-  return kOrder;
+namespace {
+
+// One name of a code's type ("" for an unknown code).
+std::string NameOf(std::string_view code, std::string_view PageTypeInfo::*name) {
+  const PageTypeInfo* type = FindPageType(code);
+  return type ? std::string(type->*name) : std::string();
 }
 
-const SetTypeOrder& PickerCheckOrder() {
-  static const SetTypeOrder kOrder = {"first",   "content", "classlist",     "subjectlist",
-                                      "search",  "newlist", "recommendlist", "hotlist",
-                                      "comment", "print",   "tellfriend",    "notice"};
-  return kOrder;
-}
-
-const SetTypeOrder& PickerSaveOrder() {
-  static const SetTypeOrder kOrder = {"first",   "classlist", "subjectlist",   "content",
-                                      "search",  "newlist",   "recommendlist", "hotlist",
-                                      "comment", "print",     "tellfriend",    "notice"};
-  return kOrder;
-}
+}  // namespace
 
 std::string TemplatePage_TypeName(std::string_view code) {
-  const PageTypeInfo* type = FindPageType(code);
-  return type ? std::string(type->list_name) : std::string();
+  return NameOf(code, &PageTypeInfo::list_name);
 }
 
 std::string Template_PageTypeName(std::string_view code) {
-  const PageTypeInfo* type = FindPageType(code);
-  return type ? std::string(type->picker_heading) : std::string();
+  return NameOf(code, &PageTypeInfo::picker_heading);
 }
 
 }  // namespace folirex

@@ -29,15 +29,14 @@ const PageTypeInfo* FindPageType(std::string_view code);
 bool IsSetPageType(std::string_view code);
 
 // The orders in which the pages list the twelve set types.
+enum class SetTypeList {
+  kForm,         // the template page forms' type select
+  kFilter,       // the template page list's filter select
+  kPickerCheck,  // the picker save's check for a type left empty (its first alert wins)
+  kPickerSave,   // the picker save's map rows
+};
 using SetTypeOrder = std::array<std::string_view, 12>;
-// The template page forms' type select.
-const SetTypeOrder& FormTypeOrder();
-// The template page list's filter select.
-const SetTypeOrder& FilterTypeOrder();
-// The picker save's check for a type left empty (its first alert wins).
-const SetTypeOrder& PickerCheckOrder();
-// The picker save's map rows.
-const SetTypeOrder& PickerSaveOrder();
+const SetTypeOrder& TypeOrder(SetTypeList list);
 
 // The list name of a code ("" for an unknown one); the code is lower-cased first.
 std::string TemplatePage_TypeName(std::string_view code);

@@ -3,7 +3,8 @@
 // descendants hold the positions d_order .. d_order + d_child (d_child counts all descendants),
 // positions run 1..N without gaps, d_path lists the ids from the top item down to the item (each
 // followed by ","), d_level is the number of those ids less one, d_rootid the first and d_pid
-// the one before the last (0 at the top).
+// the one before the last (0 at the top). The menu is a PreorderTree (core/preorder_tree.h); what
+// is the menu's own here is its items' texts and links and the copies of classes.
 //
 // Every change keeps those rules, also the delete, which closes the gap its subtree leaves. Each
 // runs in one transaction on `conn` (after taking the channel's row as a lock, so two changes of
@@ -20,20 +21,13 @@
 #include <optional>
 #include <string>
 
+#include "core/preorder_tree.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
 
 // The tree columns of one item.
-struct MenuNode {
-  int64_t id = 0;
-  int64_t pid = 0;
-  int64_t root_id = 0;
-  int64_t level = 0;
-  int64_t child = 0;
-  int64_t order = 0;
-  std::string path;
-};
+using MenuNode = PreorderNode;
 
 // What a custom item's form sets: its text, open mode (0 same window, 1 new window), link and
 // icon address.

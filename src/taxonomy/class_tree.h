@@ -3,7 +3,8 @@
 // a depth-first walk of its forest, a class and its descendants hold the positions d_order ..
 // d_order + d_child, positions run 1..N without gaps, d_path lists the ids from the top class down
 // to the class (each followed by ","), d_level is the number of those ids less one, d_rootid the
-// first and d_pid the one before the last (0 at the top).
+// first and d_pid the one before the last (0 at the top). The tree is a PreorderTree
+// (core/preorder_tree.h); what is the class tree's own here is its settings and its articles.
 //
 // Every change here keeps those rules. Each runs its statements in one transaction on `conn`
 // (after taking the channel's row as a lock, so two changes of one channel run one after the
@@ -20,20 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "core/preorder_tree.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
 
 // The tree columns of one class.
-struct ClassNode {
-  int64_t id = 0;
-  int64_t pid = 0;
-  int64_t order = 0;
-  int64_t child = 0;
-  int64_t level = 0;
-  int64_t root_id = 0;
-  std::string path;
-};
+using ClassNode = PreorderNode;
 
 // The settings of a class, as the add form and the settings update write them.
 struct ClassSettings {

@@ -123,6 +123,19 @@ TEST(UploadParserTest, BodiesFromChromiumAndBrokenOnes) {
        0,
        kUploadOk,
        {{"a", "1"}}},
+      {"a thousand parts are parsed",
+       Body(std::vector(kMaxUploadParts, std::pair(FieldHeaders("a"), std::string()))),
+       0,
+       kUploadOk,
+       {{"a",
+         [] {
+           std::string joined;  // a thousand empty values
+           for (size_t i = 1; i < kMaxUploadParts; ++i) joined += ", ";
+           return joined;
+         }()}}},
+      {"one part more is not",
+       Body(std::vector(kMaxUploadParts + 1, std::pair(FieldHeaders("a"), std::string()))), 0,
+       kUploadTooManyParts},
       {"ordinary fields above their limit",
        Body({{FieldHeaders("a"), std::string(kMaxFormBytes, 'x')}, {FieldHeaders("b"), "1"}}), 0,
        kUploadFormTooLarge},

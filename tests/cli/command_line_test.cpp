@@ -1,11 +1,12 @@
 // The folirex program as an administrator runs it: init, serve, help and bad arguments.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,8 +15,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-
-#include <httplib.h>
 
 #include "platform/text/codepage.h"
 #include "support/test_site.h"
@@ -66,6 +65,7 @@ TEST(CommandLineTest, InitCreatesASiteOnceAndPrintsTheAdministratorsPassword) {
   std::string text((std::istreambuf_iterator<char>(conf)), {});
   EXPECT_NE(text.find("DbType=0"), std::string::npos);
   EXPECT_NE(text.find("DBPath=data/site.db"), std::string::npos);
+  EXPECT_NE(text.find("MaxBodyMemory=256MB"), std::string::npos);
 
   ProgramRun again = Folirex("init " + dir);
   EXPECT_EQ(again.code, 1);
@@ -88,6 +88,19 @@ TEST(CommandLineTest, BadArgumentsGetOneLineAndExitCodeTwo) {
   EXPECT_NE(Folirex("serve --help").output.find("--threads"), std::string::npos);
   ProgramRun no_site = Folirex("serve /nonexistent/folder");
   EXPECT_EQ(no_site.code, 1);
+  // A settings file whose body budget is no size is refused before anything is served.
+  TempFolder folder;
+  std::string dir = (folder.path() / "site").string();
+  ASSERT_EQ(Folirex("init " + dir).code, 0);
+  for (const char* bad : {"lots", "1000", "2GB", "0MB", "1048577MB"}) {
+    std::ofstream(folder.path() / "site/folirex.conf", std::ios::app)
+        << "MaxBodyMemory=" << bad << "\n";
+    ProgramRun run = Folirex("serve " + dir + " --listen 127.0.0.1:0");
+    EXPECT_EQ(run.code, 1) << bad;
+    EXPECT_NE(run.output.find("MaxBodyMemory takes a size from 1MB to 1048576MB"),
+              std::string::npos)
+        << run.output;
+  }
 }
 
 TEST(CommandLineTest, ServeAnswersUntilSigtermThenExitsZero) {

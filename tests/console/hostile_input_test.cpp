@@ -1,13 +1,18 @@
 // Console pages under requests that try to get more than the page offers: saves that would
 // change nothing, rights left behind by deleted accounts, changes asked for by a plain link or by
-// a form on another site, frames of other sites, and NUL characters in request values.
+// a form on another site, frames of other sites, NUL characters in request values, and bodies
+// meant to exhaust the server's memory.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console_site.h"
+#include "platform/host/host_fixture.h"
 #include "platform/host/session.h"
 #include "platform/text/codepage.h"
 
@@ -206,6 +211,86 @@ TEST(ConsoleHostile, ANulInAnyValueGetsTheParameterMessage) {
                                  {"password2", std::string("new\0pass", 8)}});
   EXPECT_TRUE(Contains(AlertText(posted.text), "提示：参数错误！")) << posted.text;
   EXPECT_EQ(site.SqlValue("select d_password from Vantrel_Admin where d_name = 'admin'"), digest);
+}
+
+// The resident size, polled for a few seconds until it is back within slack of idle.
+long SettledMemoryKb(long idle_kb, long slack_kb) {
+  long now = ProcessMemoryKb("VmRSS");
+  for (int i = 0; i < 50 && now > idle_kb + slack_kb; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    now = ProcessMemoryKb("VmRSS");
+  }
+  return now;
+}
+
+// Before signing in a request can reach only the sign-in: its body is a small form, and a huge
+// one is refused on its head, however many come at once. Signed in, only the upload pop-up's
+// save takes a multipart body, and what its parser keeps of one is bounded too.
+TEST(ConsoleHostile, HugeBodiesAreRefusedUnreadAndWhatIsReadIsGivenBack) {
+  ConsoleSite site;
+  const size_t size = 63u << 20;
+  auto blast = [&site, size](const std::string& target, const std::string& headers) {
+    return SendBodyBlindly(site.port(),
+                           "POST " + target + " HTTP/1.1\r\nHost: a\r\n" + headers +
+                               "Content-Length: " + std::to_string(size) + "\r\n\r\n",
+                           "a&", size);
+  };
+  const std::string form = "Content-Type: application/x-www-form-urlencoded\r\n";
+  const std::string multipart = "Content-Type: multipart/form-data; boundary=B\r\n";
+  const std::string upload =
+      "/admin.asp?m=uploadfile&action=save&channelid=1&type=ARTICLE&lm=ARTICLE&field=f.x";
+  std::vector<std::future<int>> sign_ins;
+  for (int i = 0; i < 8; ++i) {
+    sign_ins.push_back(std::async(std::launch::async, [&] {
+      return blast("/admin.asp?m=admin_login&action=check", form).status;
+    }));
+  }
+  EXPECT_EQ(blast(upload, multipart).status, 413);
+  for (auto& sign_in : sign_ins) EXPECT_EQ(sign_in.get(), 413);
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_Log"), 0);
+  EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
+
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  const std::string cookie = "Cookie: " + std::string(SessionStore::kCookieName) + "=" +
+                             site.cookies().at(SessionStore::kCookieName) + "\r\n";
+  EXPECT_EQ(blast("/admin.asp?m=admin_main", cookie + multipart).status, 413);
+  EXPECT_EQ(blast("/admin.asp?m=admin_main", cookie + form).status, 413);
+
+  // Console forms of a few megabytes are taken, and the memory they held goes back.
+  const long idle = ProcessMemoryKb("VmRSS");
+  // (The texts are sent a piece at a time, so that the test's own side holds little.)
+  const size_t text = 3u << 20;
+  std::vector<std::future<int>> forms;
+  for (int i = 0; i < 8; ++i) {
+    forms.push_back(std::async(std::launch::async, [&] {
+      return SendBodyBlindly(site.port(),
+                             "POST /admin.asp?m=admin_main HTTP/1.1\r\nHost: a\r\n" + cookie +
+                                 form + "Content-Length: " + std::to_string(text + 2) +
+                                 "\r\n\r\nd=",
+                             "x", text)
+          .status;
+    }));
+  }
+  for (auto& f : forms) EXPECT_EQ(f.get(), 200);
+  EXPECT_LT(SettledMemoryKb(idle, 8 * 1024), idle + 8 * 1024);
+
+  // 800,000 parts of an upload to a channel without a size limit of its own: read, as the
+  // upload page reads multipart, but the parser stops at a thousand; nothing is kept.
+  site.SetChannel(1, "d_maxfilesize = 0");
+  const std::string part =
+      "--B\r\nContent-Disposition: form-data; name=\"a\"; filename=\"a.gif\"\r\n\r\n\r\n";
+  const size_t parts_size = 800000 * part.size();
+  RawAnswer parts =
+      SendBodyBlindly(site.port(),
+                      "POST " + upload + " HTTP/1.1\r\nHost: a\r\n" + cookie + multipart +
+                          "Content-Length: " + std::to_string(parts_size) + "\r\n\r\n",
+                      part, parts_size);
+  EXPECT_EQ(parts.status, 200);
+  EXPECT_TRUE(Contains(AlertText(GbkToUtf8(parts.body)), "请选择有效的上传文件！"))
+      << GbkToUtf8(parts.body);
+  EXPECT_FALSE(std::filesystem::exists(site.Disk("Article/uploadfile")));
+  EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
+  EXPECT_LT(SettledMemoryKb(idle, 8 * 1024), idle + 8 * 1024);
 }
 
 }  // namespace

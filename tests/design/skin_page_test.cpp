@@ -117,6 +117,10 @@ TEST_F(SkinTest, UnwrittenFileIsReportedAndBadRequestsChangeNothing) {
   EXPECT_EQ(Refusal(Delete(1, std::to_string(blue) + ",1")), "提示：系统自带的风格不允许删除！");
   EXPECT_EQ(Refusal(Delete(1, "2")), "提示：参数错误！");  // the site's skin
   EXPECT_EQ(Refusal(Delete(1, "1) or (1=1")), "提示：参数错误！");
+  // More ids than one statement can bind (SQLite takes 250,000), its own skin among them.
+  std::string many = std::to_string(blue);
+  for (int id = 100000; id < 360000; ++id) many += "," + std::to_string(id);
+  EXPECT_EQ(Refusal(Delete(1, many)), "提示：参数错误！");
   EXPECT_EQ(Refusal(site_.Get(kPage + "1&action=del&checkid=" + std::to_string(blue))),
             "提示：参数错误！");
   EXPECT_EQ(Skins(), before + 1);

@@ -31,6 +31,15 @@ TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
   int64_t skin = Value("select max(d_id) from Vantrel_Skin").ToInt64();
   std::ifstream css(dir_ / ("Article/Skin/" + std::to_string(skin) + ".css"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(css), {}), "b{color:blue}");
+  // Edits store over the row of the channel, and refuse an id that names none.
+  const std::string skin_id = std::to_string(skin);
+  EXPECT_TRUE(Has(Done(skins + "update&id=" + skin_id, {{"d_name", "深蓝"}, {"d_content", "b{}"}}),
+                  "修改操作成功！"));
+  EXPECT_EQ(
+      Value("select d_name || d_content from Vantrel_Skin where d_id = " + skin_id).ToString(),
+      "深蓝b{}");
+  EXPECT_TRUE(Has(Done(skins + "update&id=99999", {{"d_name", "n"}, {"d_content", "x"}}),
+                  "提示：参数错误！"));
 
   const std::string pages = "/admin.asp?m=admin_templatepage&channelid=1&action=";
   const std::string text = "<html>{$showcss}<p>新首页 \"一\"</p></textarea></html>";
@@ -40,14 +49,27 @@ TEST_P(DesignPagesTest, SkinTemplatePageAndSetWrittenMappedAndDeleted) {
                                         {"d_skinid", std::to_string(skin)}}),
                   "新增操作成功！"));
   int64_t page = Value("select max(d_id) from Vantrel_TemplatePage").ToInt64();
-  EXPECT_EQ(Value("select d_content from Vantrel_TemplatePage where d_id = " + std::to_string(page))
+  EXPECT_TRUE(Has(Done(pages + "update", {{"id", std::to_string(page)},
+                                          {"d_name", "新首页二"},
+                                          {"d_content", text},
+                                          {"d_skinid", std::to_string(skin)}}),
+                  "修改操作成功！"));
+  EXPECT_EQ(Value("select d_name || d_content from Vantrel_TemplatePage where d_id = " +
+                  std::to_string(page))
                 .ToString(),
-            text);
+            "新首页二" + text);
 
   // A new set mapping the new first page and the shipped pages 3 to 13, used by channel 1.
   const std::string sets = "/admin.asp?m=admin_template&channelid=1&action=";
   EXPECT_TRUE(Has(Done(sets + "save", {{"d_name", "新方案"}, {"d_desc", ""}}), "新增操作成功！"));
   int64_t set = Value("select max(d_id) from Vantrel_Template").ToInt64();
+  EXPECT_TRUE(Has(
+      Done(sets + "update&id=" + std::to_string(set), {{"d_name", "蓝方案"}, {"d_desc", "说明"}}),
+      "修改操作成功！"));
+  EXPECT_EQ(
+      Value("select d_name || d_desc from Vantrel_Template where d_id = " + std::to_string(set))
+          .ToString(),
+      "蓝方案说明");
   std::vector<std::pair<std::string, std::string>> choice = {
       {"first", "first-" + std::to_string(page)}};
   int64_t shipped = 3;

@@ -1,14 +1,18 @@
 // Requests a visitor can make by hand against the public pages: articles in the recycle bin or
-// waiting for approval reached through the comment and tell-a-friend pages, and odd or hostile
+// waiting for approval reached through the comment and tell-a-friend pages, odd or hostile
 // request values (a NUL among them), which must answer a page or an alert and never fail the
-// request.
+// request, and bodies meant to exhaust the server's memory, which are refused unread.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <fstream>
+#include <future>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/host/host_fixture.h"
 #include "platform/text/codepage.h"
 #include "support/site_fixture.h"
 #include "support/smtp_sink.h"
@@ -120,6 +124,79 @@ TEST_F(HiddenArticleTest, ANulInAnyValueGetsTheParameterMessage) {
   ASSERT_TRUE(cookie);
   EXPECT_EQ(cookie->status, 200);
   EXPECT_NE(GbkToUtf8(cookie->body).find(message), std::string::npos);
+}
+
+// A page without a body, asked for while other clients are sending: it must come (the bound is
+// generous; what matters is that it is not stuck behind them).
+void ExpectAPageMeanwhile(int port) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(5, 0);
+  auto page = client.Get("/asp.asp");
+  ASSERT_TRUE(page) << "no page while the bodies were coming";
+  EXPECT_EQ(page->status, 200);
+}
+
+TEST(PublicBodies, HugeFormBodiesAreRefusedUnreadAndTheServerStaysSmall) {
+  SiteFixture site;
+  const size_t size = 63u << 20;
+  const std::string form =
+      "POST /asp.asp?m=comment&flag=1 HTTP/1.1\r\nHost: a\r\n"
+      "Content-Type: application/x-www-form-urlencoded\r\n";
+  std::vector<std::future<int>> posts;
+  for (int i = 0; i < 8; ++i) {
+    posts.push_back(std::async(std::launch::async, [&] {
+      return SendBodyBlindly(site.port(),
+                             form + "Content-Length: " + std::to_string(size) + "\r\n\r\n", "a&",
+                             size)
+          .status;
+    }));
+  }
+  // The same without a length: counted while it comes.
+  std::string chunk = "8000\r\n" + std::string(0x8000, 'a') + "\r\n";
+  RawAnswer chunked =
+      SendBodyBlindly(site.port(), form + "Transfer-Encoding: chunked\r\n\r\n", chunk, size);
+  ExpectAPageMeanwhile(site.port());
+  for (auto& post : posts) EXPECT_EQ(post.get(), 413);
+  EXPECT_EQ(chunked.status, 413);
+  EXPECT_NE(GbkToUtf8(chunked.body).find("提交的内容太大。"), std::string::npos);
+  EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
+  EXPECT_EQ(site.SqlValue("select count(*) from Vantrel_ArticleComment"), "0");
+}
+
+// MaxBodyMemory in the site's settings file bounds the bodies in flight together: one past it
+// is told to come back, without being read; a request without a body still passes.
+TEST(PublicBodies, BodiesPastTheMemoryBudgetAreToldToComeBack) {
+  SiteFixture site;
+  site.Stop();
+  std::ofstream(site.root() / "folirex.conf", std::ios::app) << "MaxBodyMemory = 1 MB\n";
+  site.Start();
+  const std::string head =
+      "POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+      "Content-Length: 65536\r\n";
+  // Sixteen visitors announce the largest public body and hold it back: their bodies are
+  // admitted (the server asks for them), which takes the whole budget.
+  std::vector<int> held;
+  for (int i = 0; i < 16; ++i) {
+    held.push_back(ConnectLoopback(site.port()));
+    SendAll(held.back(), head + "Expect: 100-continue\r\n\r\n");
+    std::string answer;
+    char c;
+    while (!answer.ends_with("\r\n\r\n") && recv(held.back(), &c, 1, 0) == 1) answer += c;
+    ASSERT_NE(answer.find(" 100 Continue"), std::string::npos) << i;
+  }
+  RawAnswer busy = RawExchange(site.port(), head + "\r\n");
+  EXPECT_EQ(busy.status, 503);
+  EXPECT_NE(busy.head.find("Retry-After: 5"), std::string::npos);
+  EXPECT_NE(GbkToUtf8(busy.body).find("服务器正忙，请稍后再试。"), std::string::npos);
+  ExpectAPageMeanwhile(site.port());
+  // Once they give up, a body is taken again.
+  for (int fd : held) close(fd);
+  int status = 0;
+  for (int i = 0; i < 50 && status != 200; ++i) {
+    status = RawExchange(site.port(), head + "\r\n" + std::string(65536, 'a')).status;
+    if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(status, 200);
 }
 
 }  // namespace

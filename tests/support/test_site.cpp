@@ -43,10 +43,16 @@ void TestSite::Start() {
   options.threads = 8;
   options.site_root = root_;
   options.install_dir = ReadInstallDir(root_, settings_);
+  // The host's settings as `folirex serve` takes them from the site's settings file.
+  SiteSettings file;
+  std::string error;
+  if (!ReadSettingsFile(root_ / kSettingsFileName, &file, &error) ||
+      !SetSiteHostOptions(file, &options, &error)) {
+    throw std::runtime_error("cannot serve the test site: " + error);
+  }
   host_ = std::make_unique<HttpHost>(options, [this](EntryKind kind, PageObjects& objects) {
     ServePage(settings_, kind, objects);
   });
-  std::string error;
   if (!host_->Bind(&error)) throw std::runtime_error("cannot bind the test site: " + error);
   thread_ = std::thread([this] { host_->Run(); });
 }

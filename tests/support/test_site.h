@@ -40,6 +40,7 @@ class TestSite {
   TestSite(const TestSite&) = delete;
   TestSite& operator=(const TestSite&) = delete;
 
+  // Serves the site, with the host settings of its folirex.conf read anew (MaxBodyMemory).
   void Start();
   void Stop();
 

@@ -70,24 +70,35 @@ std::string PercentDecode(std::string_view text, bool plus_as_space) {
   return out;
 }
 
-std::vector<std::pair<std::string_view, std::string_view>> SplitUrlEncoded(std::string_view text) {
-  std::vector<std::pair<std::string_view, std::string_view>> pairs;
+size_t CountUrlEncoded(std::string_view text, size_t limit) {
+  size_t count = 0;
   size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('&', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view item = text.substr(start, end - start);
-    if (!item.empty()) {
-      size_t eq = item.find('=');
-      if (eq == std::string_view::npos) {
-        pairs.emplace_back(item, std::string_view());
-      } else {
-        pairs.emplace_back(item.substr(0, eq), item.substr(eq + 1));
-      }
-    }
+  while (start < text.size() && count <= limit) {
+    const void* amp = std::memchr(text.data() + start, '&', text.size() - start);
+    size_t end = amp == nullptr ? text.size() : static_cast<const char*>(amp) - text.data();
+    if (end > start) ++count;
     start = end + 1;
   }
-  return pairs;
+  return count;
+}
+
+namespace {
+
+std::string_view MediaType(std::string_view content_type) {
+  size_t begin = content_type.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  content_type.remove_prefix(begin);
+  return content_type.substr(0, content_type.find_first_of(";, \t"));
+}
+
+}  // namespace
+
+bool IsFormContentType(std::string_view content_type) {
+  return EqualsNoCase(MediaType(content_type), "application/x-www-form-urlencoded");
+}
+
+bool IsMultipartContentType(std::string_view content_type) {
+  return StartsWithNoCase(MediaType(content_type), "multipart/");
 }
 
 std::string FormUrlEncodeBytes(std::string_view bytes) {

@@ -23,9 +23,35 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // plus_as_space, "+" becomes a space (query strings and form bodies, not paths).
 std::string PercentDecode(std::string_view text, bool plus_as_space);
 
-// Splits "a=1&b=2" into raw (still encoded) name/value pairs; empty items are skipped and a
-// item without "=" is a name with an empty value.
-std::vector<std::pair<std::string_view, std::string_view>> SplitUrlEncoded(std::string_view text);
+// Calls visit(name, value) for each item of "a=1&b=2" in order, raw (still encoded); empty
+// items are skipped and an item without "=" is a name with an empty value. Nothing is copied.
+template <typename Visit>
+void ForEachUrlEncoded(std::string_view text, Visit&& visit) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('&', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view item = text.substr(start, end - start);
+    if (!item.empty()) {
+      size_t eq = item.find('=');
+      if (eq == std::string_view::npos) {
+        visit(item, std::string_view());
+      } else {
+        visit(item.substr(0, eq), item.substr(eq + 1));
+      }
+    }
+    start = end + 1;
+  }
+}
+
+// How many items ForEachUrlEncoded visits, counting no further than limit + 1: enough to tell
+// whether a body holds more than limit fields without reading all of a hostile one.
+size_t CountUrlEncoded(std::string_view text, size_t limit);
+
+// The media types a body is read as: a form is parsed into Request::Form; multipart bodies
+// (uploads) are kept raw. Parameters after the type ("; charset=gb2312") are allowed.
+bool IsFormContentType(std::string_view content_type);
+bool IsMultipartContentType(std::string_view content_type);
 
 // Percent-encodes bytes as a form value: letters, digits and "-_.*" stay, a space becomes "+",
 // every other byte "%XX".

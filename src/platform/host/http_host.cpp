@@ -1,5 +1,6 @@
 #include "platform/host/http_host.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -52,6 +53,10 @@ constexpr size_t kFileChunk = 64 * 1024;
 // that closing does not reset the connection before the client has read the answer.
 constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr size_t kLingerBytes = 1 << 20;
+// Static files take no body; what a request to one carries is read and dropped up to this.
+constexpr size_t kStaticBodyBytes = 64 * 1024;
+// After a page whose body held this much, the freed heap goes back to the system.
+constexpr size_t kTrimAfterBodyBytes = 1 << 20;
 
 thread_local bool t_in_page = false;
 // The connection whose answer this worker is sending, and which it may then keep reading.
@@ -93,6 +98,100 @@ struct GrowingBody {
 };
 
 using RequestParser = http::request_parser<GrowingBody>;
+
+// The memory that request bodies take, from the head that announces one until its page has
+// finished, bounded by HostOptions::max_body_memory. Thread-safe.
+class BodyMemory {
+ public:
+  explicit BodyMemory(size_t limit) : limit_(limit) {}
+  // False, taking nothing, when bytes more would pass the limit.
+  bool Take(size_t bytes) {
+    size_t used = used_.load(std::memory_order_relaxed);
+    do {
+      if (bytes > limit_ - used) return false;
+    } while (!used_.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
+    return true;
+  }
+  void Give(size_t bytes) { used_.fetch_sub(bytes, std::memory_order_relaxed); }
+
+ private:
+  const size_t limit_;
+  std::atomic<size_t> used_{0};
+};
+
+// Bytes taken from a BodyMemory for one body, given back when the holder lets go of them.
+class BodyReservation {
+ public:
+  BodyReservation() = default;
+  BodyReservation(BodyReservation&& other) noexcept
+      : memory_(other.memory_), bytes_(std::exchange(other.bytes_, 0)) {}
+  BodyReservation& operator=(BodyReservation&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      memory_ = other.memory_;
+      bytes_ = std::exchange(other.bytes_, 0);
+    }
+    return *this;
+  }
+  ~BodyReservation() { Reset(); }
+
+  // Holds at least total bytes; false, holding what it held, when the memory has not enough.
+  bool GrowTo(BodyMemory& memory, size_t total) {
+    if (total <= bytes_) return true;
+    if (bytes_ > 0 && memory_ != &memory) return false;
+    if (!memory.Take(total - bytes_)) return false;
+    memory_ = &memory;
+    bytes_ = total;
+    return true;
+  }
+  void Reset() {
+    if (bytes_ > 0) memory_->Give(bytes_);
+    bytes_ = 0;
+  }
+  size_t bytes() const { return bytes_; }
+
+ private:
+  BodyMemory* memory_ = nullptr;
+  size_t bytes_ = 0;
+};
+
+// Transfer-Encoding absent or exactly one "chunked": a body is never decoded, so any other
+// coding, alone or before chunked, is refused.
+template <class Fields>
+bool FramedOnlyByChunks(const Fields& fields) {
+  int codings = 0;
+  for (const auto& field : fields) {
+    if (field.name() != http::field::transfer_encoding) continue;
+    std::string_view value(field.value().data(), field.value().size());
+    size_t begin = value.find_first_not_of(" \t");
+    size_t end = value.find_last_not_of(" \t");
+    value =
+        begin == std::string_view::npos ? std::string_view() : value.substr(begin, end + 1 - begin);
+    if (++codings > 1 || !EqualsNoCase(value, "chunked")) return false;
+  }
+  return true;
+}
+
+// The values the request's cookies give the session cookie, in the order sent (an old one may
+// come first).
+template <class Fields>
+std::vector<std::string> SessionCookies(const Fields& fields) {
+  std::vector<std::string> values;
+  const std::string prefix = std::string(SessionStore::kCookieName) + "=";
+  for (const auto& field : fields) {
+    if (field.name() != http::field::cookie) continue;
+    std::string_view value(field.value().data(), field.value().size());
+    for (size_t start = 0; start < value.size();) {
+      size_t end = value.find(';', start);
+      if (end == std::string_view::npos) end = value.size();
+      std::string_view item = value.substr(start, end - start);
+      while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+      if (item.starts_with(prefix)) values.emplace_back(item.substr(prefix.size()));
+      start = end + 1;
+    }
+  }
+  return values;
+}
 
 bool IsParseError(const beast::error_code& ec) {
   return ec.category() == beast::error_code(http::error::bad_method).category() &&
@@ -180,11 +279,19 @@ struct HttpHost::Impl {
   void EndWhenIdle();
   HostReply RunPage(EntryKind kind, RawRequest raw, const std::vector<std::string>& cookies,
                     const std::string& target);
+  // The stored session that one of the cookie values names, else a new one.
+  Session AttachSession(const std::vector<std::string>& cookies);
+  // Returns freed heap to the system after a page that held a large body; one trim at a time,
+  // and one more when another such page finished meanwhile.
+  void ReturnFreedMemory();
 
   HostOptions options;
   PageHandler handler;
   Application application;
   SessionStore sessions;
+  BodyMemory body_memory;
+  std::atomic<int> trims_wanted{0};
+  std::atomic<bool> trimming{false};
   std::string install_dir;
   std::unique_ptr<StaticSite> static_site;
 
@@ -368,9 +475,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (req.version() != 10 && req.version() != 11) return Fail(400);
     if (req.target().size() > host_.options.max_url_bytes) return Fail(414);
     if (req.find(http::field::content_encoding) != req.end()) return Fail(415);
-    auto te = req.find(http::field::transfer_encoding);
-    if (te != req.end() && !parser_->chunked()) return Fail(400);
+    if (!FramedOnlyByChunks(req)) return Fail(400);
+    if (!ReadTarget()) return Fail(400);
     if (!parser_->is_done()) {
+      if (int refusal = AdmitBody()) return Fail(refusal);
       auto expect = req.find(http::field::expect);
       if (expect != req.end()) {
         if (!EqualsNoCase(std::string_view(expect->value().data(), expect->value().size()),
@@ -382,6 +490,66 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       return ReadBody();
     }
     Dispatch();
+  }
+
+  // What the request asks for, from its target: the absolute form "http://host/path" that
+  // proxies send is taken too. False when the path is no path.
+  bool ReadTarget() {
+    Target& t = target_;
+    t.target = std::string(parser_->get().target());
+    std::string_view rest = t.target;
+    size_t scheme = rest.find("://");
+    if (scheme != std::string_view::npos && scheme < rest.find('/')) {
+      size_t slash = rest.find('/', scheme + 3);
+      rest = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
+    }
+    size_t question = rest.find('?');
+    t.raw_path = std::string(rest.substr(0, question));
+    t.query =
+        question == std::string_view::npos ? std::string() : std::string(rest.substr(question + 1));
+    std::string path_bytes = host::PercentDecode(t.raw_path, false);
+    if (path_bytes.empty() || path_bytes.front() != '/' ||
+        path_bytes.find('\0') != std::string::npos) {
+      return false;
+    }
+    t.path = host::PathBytesToUtf8(path_bytes);
+    t.kind.reset();
+    if (EqualsNoCase(t.path, host_.install_dir + "admin.asp")) {
+      t.kind = EntryKind::kAdmin;
+    } else if (EndsWithNoCase(t.path, "/asp.asp")) {
+      t.kind = EntryKind::kPublic;
+    }
+    return true;
+  }
+
+  // The limit of this request's body, from what it asks for.
+  size_t BodyLimit() {
+    const HostOptions& options = host_.options;
+    if (!target_.kind) return std::min(options.max_body_bytes, kStaticBodyBytes);
+    if (!options.body_limit) return options.max_body_bytes;
+    auto& req = parser_->get();
+    auto type = req.find(http::field::content_type);
+    BodyRequest request{
+        .kind = *target_.kind,
+        .query = target_.query,
+        .multipart = type != req.end() && host::IsMultipartContentType(std::string_view(
+                                              type->value().data(), type->value().size())),
+        .session = [this, &req] { return host_.AttachSession(SessionCookies(req)); }};
+    return std::min(options.max_body_bytes, options.body_limit(request));
+  }
+
+  // Before a byte of the body is read: its limit, and the memory it announces (a chunked body
+  // starts with one piece and takes more as it grows). 0 when it may come, else the status that
+  // refuses it.
+  int AdmitBody() {
+    size_t limit = BodyLimit();
+    boost::optional<std::uint64_t> length = parser_->content_length();
+    if (limit == 0 || (length && *length > limit)) return 413;
+    parser_->body_limit(limit);
+    size_t announced = length ? static_cast<size_t>(*length) : std::min(limit, kFileChunk);
+    if (!body_memory_.GrowTo(host_.body_memory, announced)) return 503;
+    if (length) parser_->get().body().reserve(announced);
+    return 0;
   }
 
   void SendContinue() {
@@ -422,6 +590,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       if (IsParseError(ec)) return Fail(400);
       return Close();
     }
+    size_t held = parser_->get().body().capacity();
+    if (held > body_memory_.bytes() && !body_memory_.GrowTo(host_.body_memory, held)) {
+      return Fail(503);
+    }
     if (!parser_->is_done()) return ReadBodySome();
     Dispatch();
   }
@@ -432,70 +604,42 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     keep_alive_ = req.keep_alive();
     head_only_ = req.method() == http::verb::head;
     std::string method(req.method_string());
-    std::string target(req.target());
-    // The absolute form "http://host/path" that proxies send.
-    std::string_view t = target;
-    size_t scheme = t.find("://");
-    if (scheme != std::string_view::npos && scheme < t.find('/')) {
-      size_t slash = t.find('/', scheme + 3);
-      t = slash == std::string_view::npos ? std::string_view("/") : t.substr(slash);
-    }
-    size_t question = t.find('?');
-    std::string raw_path(t.substr(0, question));
-    std::string query =
-        question == std::string_view::npos ? std::string() : std::string(t.substr(question + 1));
-    std::string path_bytes = host::PercentDecode(raw_path, false);
-    if (path_bytes.empty() || path_bytes.front() != '/' ||
-        path_bytes.find('\0') != std::string::npos) {
-      return Fail(400);
-    }
-    std::string path = host::PathBytesToUtf8(path_bytes);
-
-    std::optional<EntryKind> kind;
-    if (EqualsNoCase(path, host_.install_dir + "admin.asp")) {
-      kind = EntryKind::kAdmin;
-    } else if (EndsWithNoCase(path, "/asp.asp")) {
-      kind = EntryKind::kPublic;
-    }
-    if (!kind) {
+    // A page holds its body's memory until it has finished; any other answer lets it go here.
+    BodyReservation body_memory = std::move(body_memory_);
+    if (!target_.kind) {
       std::string since;
       if (auto it = req.find(http::field::if_modified_since); it != req.end()) {
         since = std::string(it->value());
       }
-      return Send(host_.static_site->Serve(method, raw_path, path, query, since));
+      return Send(
+          host_.static_site->Serve(method, target_.raw_path, target_.path, target_.query, since));
     }
     if (method != "GET" && method != "HEAD" && method != "POST") {
       HostReply reply = ErrorReply(405);
       reply.SetHeader("Allow", "GET, HEAD, POST");
       return Send(std::move(reply));
     }
+    if (auto type = req.find(http::field::content_type);
+        type != req.end() &&
+        host::IsFormContentType(std::string_view(type->value().data(), type->value().size())) &&
+        host::CountUrlEncoded(req.body(), kMaxFormFields) > kMaxFormFields) {
+      return Fail(413);
+    }
 
     RawRequest raw;
     raw.method = std::move(method);
     raw.version = req.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
-    raw.path = std::move(path);
-    raw.query = std::move(query);
+    raw.path = std::move(target_.path);
+    raw.query = std::move(target_.query);
     raw.body = std::move(req.body());
     std::string forwarded_for;
-    std::vector<std::string> session_cookies;
-    const std::string prefix = std::string(SessionStore::kCookieName) + "=";
+    std::vector<std::string> session_cookies = SessionCookies(req);
     for (const auto& field : req) {
       std::string name(field.name_string());
       std::string value(field.value());
       if (EqualsNoCase(name, "X-Forwarded-For")) {
         if (!forwarded_for.empty()) forwarded_for += ", ";
         forwarded_for += value;
-      }
-      if (EqualsNoCase(name, "Cookie")) {
-        // Every value under the session cookie's name: an old one may be sent first.
-        for (size_t start = 0; start < value.size();) {
-          size_t end = value.find(';', start);
-          if (end == std::string::npos) end = value.size();
-          std::string_view item(value.data() + start, end - start);
-          while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-          if (item.starts_with(prefix)) session_cookies.emplace_back(item.substr(prefix.size()));
-          start = end + 1;
-        }
       }
       raw.headers.emplace_back(std::move(name), std::move(value));
     }
@@ -508,14 +652,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_.reset();
 
     state_ = State::kPage;
-    PendingPage page{*kind, std::move(raw), std::move(session_cookies), std::move(target)};
+    PendingPage page{*target_.kind, std::move(raw), std::move(session_cookies),
+                     std::move(target_.target), std::move(body_memory)};
     if (OnItsWorker()) {
       next_page_ = std::move(page);  // the worker that read it runs it next
       return;
     }
-    host_.workers->Post([self = shared_from_this(), page = std::move(page)]() mutable {
-      self->RunPages(std::move(page));
-    });
+    // The pool takes copyable tasks; the page, holding its body's memory, is moved only.
+    auto pending = std::make_shared<PendingPage>(std::move(page));
+    host_.workers->Post(
+        [self = shared_from_this(), pending] { self->RunPages(std::move(*pending)); });
   }
 
   // The two ends of the connection, asked of the socket once.
@@ -547,6 +693,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     RawRequest raw;
     std::vector<std::string> cookies;
     std::string target;
+    BodyReservation body_memory;  // given back once the page has finished
+  };
+
+  // What a request asks for, read at its head.
+  struct Target {
+    std::string target;             // as sent
+    std::string raw_path;           // still percent-encoded
+    std::string path;               // decoded, UTF-8
+    std::string query;              // raw
+    std::optional<EntryKind> kind;  // none: a static file
   };
 
   // On a worker: runs the page, answers it, and runs the connection's next pages as long as
@@ -554,19 +710,23 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void RunPages(PendingPage first) {
     std::optional<PendingPage> page = std::move(first);
     while (page) {
+      size_t body_held = page->body_memory.bytes();
       HostReply reply =
           host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target);
       page.reset();
-      // The worker answers itself and starts reading the next request, so neither waits for
-      // the connection's thread to wake (on a busy machine each wake costs more than a small
-      // page). Nothing else touches the connection while its page runs, or while the worker
-      // waits for the next request, but a forced close at the end of a stop, which the lock
-      // keeps apart; the steps after that run on the connection's thread.
-      std::lock_guard lock(socket_mutex_);
-      t_answering = this;
-      Send(std::move(reply));
-      t_answering = nullptr;
-      page.swap(next_page_);
+      {
+        // The worker answers itself and starts reading the next request, so neither waits for
+        // the connection's thread to wake (on a busy machine each wake costs more than a small
+        // page). Nothing else touches the connection while its page runs, or while the worker
+        // waits for the next request, but a forced close at the end of a stop, which the lock
+        // keeps apart; the steps after that run on the connection's thread.
+        std::lock_guard lock(socket_mutex_);
+        t_answering = this;
+        Send(std::move(reply));
+        t_answering = nullptr;
+        page.swap(next_page_);
+      }
+      if (body_held >= kTrimAfterBodyBytes) host_.ReturnFreedMemory();
     }
   }
 
@@ -574,7 +734,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void Fail(int status) {
     keep_alive_ = false;
     head_only_ = false;
-    Send(ErrorReply(status));
+    // What came of a refused body is dropped at once.
+    parser_.reset();
+    body_memory_.Reset();
+    HostReply reply = ErrorReply(status);
+    if (status == 503) reply.SetHeader("Retry-After", "5");
+    Send(std::move(reply));
   }
 
   void Send(HostReply reply) {
@@ -701,6 +866,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   HttpHost::Impl& host_;
   beast::flat_buffer buffer_;
   std::optional<RequestParser> parser_;
+  Target target_;
+  BodyReservation body_memory_;  // the memory the body being read takes
   // Written by the worker that answers a page while the connection's thread may read it.
   std::atomic<State> state_{State::kHead};
   std::recursive_mutex socket_mutex_;
@@ -723,6 +890,7 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)),
       handler(std::move(h)),
       sessions(options.session_idle),
+      body_memory(options.max_body_memory),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),
@@ -849,19 +1017,31 @@ void HttpHost::Impl::EndWhenIdle() {
   keep_running.clear();
 }
 
+Session HttpHost::Impl::AttachSession(const std::vector<std::string>& cookies) {
+  for (const std::string& value : cookies) {
+    Session attached = sessions.Attach(value);
+    if (!attached.SessionID().empty()) return attached;
+  }
+  return sessions.Attach("");
+}
+
+void HttpHost::Impl::ReturnFreedMemory() {
+  ++trims_wanted;
+  while (!trimming.exchange(true)) {
+    bool wanted = trims_wanted.exchange(0) > 0;
+    if (wanted) malloc_trim(0);
+    trimming = false;
+    // A page that finished while this one trimmed saw it busy and left its trim to it.
+    if (trims_wanted.load() == 0) break;
+  }
+}
+
 HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
                                   const std::vector<std::string>& cookies,
                                   const std::string& target) {
   Request request(std::move(raw));
   Response response;
-  Session session = sessions.Attach("");
-  for (const std::string& value : cookies) {
-    Session attached = sessions.Attach(value);
-    if (!attached.SessionID().empty()) {
-      session = std::move(attached);
-      break;
-    }
-  }
+  Session session = AttachSession(cookies);
   Server page_server(options.site_root, install_dir);
   PageObjects objects{request, response, session, application, page_server};
 

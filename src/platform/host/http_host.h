@@ -7,17 +7,25 @@
 // Connections live on a few I/O threads (Boost.Asio) and cost no worker while they are idle or
 // slow. A whole request head must arrive within head_timeout, a body within a time that grows
 // with its length, and a keep-alive connection idle past keep_alive_seconds is closed. Framing
-// is strict: conflicting lengths, Content-Length with Transfer-Encoding and bad chunks get 400,
-// a head over 16 KB or 100 fields gets 431, a request with a Content-Encoding gets 415 (bodies
-// are never decompressed), and the body limit is counted while receiving, chunked or not. Past
+// is strict: conflicting lengths, Content-Length with Transfer-Encoding, any transfer coding
+// but a single "chunked", and bad chunks get 400, a head over 16 KB or 100 fields gets 431, a
+// request with a Content-Encoding gets 415 (bodies are never decompressed). Past
 // max_connections a new connection is answered 503 and closed at once.
+//
+// Bodies are bounded before they are read. Each request's limit is chosen from its head
+// (HostOptions::body_limit for the entries, 64 KB for static files): a longer announced body
+// gets 413 at once, a chunked one when it passes the limit while arriving. A form body of more
+// than kMaxFormFields fields gets 413. The bodies being received or held by pages take memory
+// from one budget, max_body_memory: a body announced past what is left gets 503 before it is
+// read, a chunked one when its growth no longer fits; a page's body goes back to the budget
+// when the page has finished, and after a large one the freed heap is returned to the system.
 //
 // Each page runs on one worker of the pool from start to end; the handler is called there with
 // the request's host objects and must not keep them. The worker that answered a keep-alive
 // connection waits a few milliseconds for its next request and runs that too, unless a page
 // finds no idle worker meanwhile; then, or when nothing came, the connection goes back to its
-// I/O thread, so an idle connection still holds no worker. The page's body is converted to code page
-// 936 once, when sent; its session cookie is sent when the session was stored or its id
+// I/O thread, so an idle connection still holds no worker. The page's body is converted to code
+// page 936 once, when sent; its session cookie is sent when the session was stored or its id
 // renewed. Run() blocks until Stop(), which closes the listening socket and the idle
 // connections, lets the requests under way finish within stop_grace, then closes what is
 // left. The handler may be called from several workers at once.
@@ -51,6 +59,16 @@ struct PageObjects {
 
 enum class EntryKind { kAdmin, kPublic };
 
+// What a request to an entry is, as far as its head tells, for choosing the limit of its body
+// before any of the body is read.
+struct BodyRequest {
+  EntryKind kind;
+  std::string_view query;  // the raw query string
+  bool multipart;          // a multipart/... Content-Type
+  // The session the request's cookie names (a new, empty one when none), found when asked.
+  std::function<Session()> session;
+};
+
 struct HostOptions {
   std::string listen_host = "127.0.0.1";
   int port = 8080;     // 0: any free port (see HttpHost::port)
@@ -59,7 +77,13 @@ struct HostOptions {
   std::filesystem::path site_root;
   std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
   size_t max_body_bytes = 64u << 20;  // a longer body is answered 413, chunked or not
-  size_t max_url_bytes = 8192;        // a longer request target is answered 414
+  // The largest body a request to an entry may carry, chosen from its head; 0 takes no body.
+  // Called on the I/O threads: quick and thread-safe. Unset: max_body_bytes for every request;
+  // never more than that.
+  std::function<size_t(const BodyRequest&)> body_limit;
+  // The memory that bodies being received or held by pages may take in all.
+  size_t max_body_memory = 256u << 20;
+  size_t max_url_bytes = 8192;  // a longer request target is answered 414
   // Open connections at most; the process's open-file limit is raised to fit where it can, and
   // the bound is lowered to what that limit allows.
   size_t max_connections = 10000;

@@ -96,12 +96,12 @@ std::string WithForeignCharRefsDecoded(std::string text) {
 // Query strings and form bodies: percent-encoded code page 936 bytes, "+" for a space.
 void ParseUrlEncodedInto(std::string_view text,
                          std::vector<std::pair<std::string, std::string>>* out) {
-  for (const auto& [name, value] : host::SplitUrlEncoded(text)) {
+  host::ForEachUrlEncoded(text, [out](std::string_view name, std::string_view value) {
     std::string key = GbkToUtf8(host::PercentDecode(name, true));
-    if (key.empty()) continue;
+    if (key.empty()) return;
     out->emplace_back(AsciiLower(key),
                       WithForeignCharRefsDecoded(GbkToUtf8(host::PercentDecode(value, true))));
-  }
+  });
 }
 
 std::string_view TrimSpaces(std::string_view s) {
@@ -153,17 +153,25 @@ std::string OperatingSystemName() {
   return info.sysname;
 }
 
+// Sorted by key, so that a key is found without a pass over every pair; the values of one key
+// stay in the order they were sent. The few values of most requests are sorted in place.
+void SortByKey(std::vector<std::pair<std::string, std::string>>* c) {
+  auto by_key = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (c->size() > 16) return std::stable_sort(c->begin(), c->end(), by_key);
+  for (auto it = c->begin(); it != c->end(); ++it) {
+    std::rotate(std::upper_bound(c->begin(), it, *it, by_key), it, it + 1);
+  }
+}
+
 }  // namespace
 
 Request::Request(RawRequest raw) : raw_(std::move(raw)) {
   ParseUrlEncodedInto(raw_.query, &query_);
-  if (host::StartsWithNoCase(TrimSpaces(HeaderValue("Content-Type")),
-                             "application/x-www-form-urlencoded")) {
-    ParseUrlEncodedInto(raw_.body, &form_);
-  }
+  if (host::IsFormContentType(HeaderValue("Content-Type"))) ParseUrlEncodedInto(raw_.body, &form_);
   for (const auto& [name, value] : raw_.headers) {
     if (EqualsNoCase(name, "Cookie")) ParseCookiesInto(value, &cookies_);
   }
+  for (Collection* c : {&query_, &form_, &cookies_}) SortByKey(c);
 }
 
 bool Request::HasNul() const {
@@ -189,22 +197,31 @@ std::string Request::HeaderValue(std::string_view name) const {
   return joined;
 }
 
-std::vector<std::string> Request::Lookup(const Collection& c, std::string_view key) {
+std::pair<Request::Collection::const_iterator, Request::Collection::const_iterator> Request::Find(
+    const Collection& c, std::string_view key) {
   std::string lower = AsciiLower(key);
+  auto begin =
+      std::lower_bound(c.begin(), c.end(), lower,
+                       [](const auto& pair, const std::string& k) { return pair.first < k; });
+  auto end = begin;
+  while (end != c.end() && end->first == lower) ++end;
+  return {begin, end};
+}
+
+std::vector<std::string> Request::Lookup(const Collection& c, std::string_view key) {
+  auto [begin, end] = Find(c, key);
   std::vector<std::string> values;
-  for (const auto& [name, value] : c) {
-    if (name == lower) values.push_back(value);
-  }
+  for (auto it = begin; it != end; ++it) values.push_back(it->second);
   return values;
 }
 
 std::string Request::Joined(const Collection& c, std::string_view key, bool* found) {
-  std::vector<std::string> values = Lookup(c, key);
-  if (found != nullptr) *found = !values.empty();
+  auto [begin, end] = Find(c, key);
+  if (found != nullptr) *found = begin != end;
   std::string joined;
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) joined += ", ";
-    joined += values[i];
+  for (auto it = begin; it != end; ++it) {
+    if (it != begin) joined += ", ";
+    joined += it->second;
   }
   return joined;
 }
@@ -225,8 +242,8 @@ std::vector<std::string> Request::FormValues(std::string_view key) const {
 
 std::string Request::Cookies(std::string_view key) const {
   // A browser sends the most specific cookie first; the first one is the one the site set.
-  std::vector<std::string> values = Lookup(cookies_, key);
-  return values.empty() ? std::string() : values.front();
+  auto [begin, end] = Find(cookies_, key);
+  return begin == end ? std::string() : begin->second;
 }
 
 bool Request::ServerVariable(std::string_view key, std::string* value) const {
@@ -297,8 +314,8 @@ std::string Request::operator()(std::string_view key) const {
   if (found) return value;
   value = Joined(form_, key, &found);
   if (found) return value;
-  std::vector<std::string> cookies = Lookup(cookies_, key);
-  if (!cookies.empty()) return cookies.front();
+  auto [cookie, none] = Find(cookies_, key);
+  if (cookie != none) return cookie->second;
   ServerVariable(key, &value);
   return value;
 }

@@ -26,6 +26,10 @@
 
 namespace folirex {
 
+// A form body holds at most this many fields: the host answers a longer one 413 before a page
+// runs, and parsing a body costs about twice its size.
+inline constexpr size_t kMaxFormFields = 1000;
+
 // What the host hands over to build a Request: the request as it came off the wire.
 struct RawRequest {
   std::string method;   // "GET", "POST", ...
@@ -76,7 +80,11 @@ class Request {
   std::string_view Body() const { return raw_.body; }
 
  private:
-  using Collection = std::vector<std::pair<std::string, std::string>>;  // lower-case key, value
+  // Lower-case key and value, sorted by key; the values of one key in the order sent.
+  using Collection = std::vector<std::pair<std::string, std::string>>;
+  // The pairs of one key.
+  static std::pair<Collection::const_iterator, Collection::const_iterator> Find(
+      const Collection& c, std::string_view key);
   static std::vector<std::string> Lookup(const Collection& c, std::string_view key);
   static std::string Joined(const Collection& c, std::string_view key, bool* found);
   // The header's values as sent, repeated headers joined by ", ".

@@ -10,7 +10,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -65,13 +67,13 @@ struct RawAnswer {
   std::string body;
 };
 
-// Sends the bytes on a new connection and reads one answer (by its Content-Length), or what
-// arrives before the connection closes or 10 seconds pass.
-inline RawAnswer RawExchange(int port, std::string_view bytes) {
+// A new connection to the port on 127.0.0.1 whose reads and writes give up after 10 seconds.
+inline int ConnectLoopback(int port) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval timeout{10, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
@@ -80,12 +82,23 @@ inline RawAnswer RawExchange(int port, std::string_view bytes) {
     close(fd);
     throw std::runtime_error("connect failed");
   }
+  return fd;
+}
+
+// Sends what the socket takes of the bytes; false once it takes no more (closed or reset).
+inline bool SendAll(int fd, std::string_view bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
+    if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
+  return true;
+}
+
+// Reads one answer (by its Content-Length), or what arrives before the connection closes or the
+// socket's read timeout passes, and closes the socket.
+inline RawAnswer ReadAnswerAndClose(int fd) {
   std::string received;
   RawAnswer answer;
   char buf[8192];
@@ -115,6 +128,41 @@ inline RawAnswer RawExchange(int port, std::string_view bytes) {
     answer.status = std::atoi(received.substr(9, 3).c_str());
   }
   return answer;
+}
+
+// Sends the bytes on a new connection and reads one answer (by its Content-Length), or what
+// arrives before the connection closes or 10 seconds pass.
+inline RawAnswer RawExchange(int port, std::string_view bytes) {
+  int fd = ConnectLoopback(port);
+  SendAll(fd, bytes);
+  return ReadAnswerAndClose(fd);
+}
+
+// What a client that does not wait for an answer gets: the head, then body_bytes of the piece
+// repeated, sent until all is sent or the server takes no more; then the answer.
+inline RawAnswer SendBodyBlindly(int port, std::string_view head, std::string_view piece,
+                                 size_t body_bytes) {
+  int fd = ConnectLoopback(port);
+  std::string block;
+  while (block.size() < 256 * 1024) block += piece;
+  bool open = SendAll(fd, head);
+  for (size_t sent = 0; open && sent < body_bytes; sent += block.size()) {
+    open =
+        SendAll(fd, std::string_view(block).substr(0, std::min(block.size(), body_bytes - sent)));
+  }
+  return ReadAnswerAndClose(fd);
+}
+
+// The process's memory in KB from /proc/self/status: "VmHWM" its peak, "VmRSS" its present.
+inline long ProcessMemoryKb(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':') {
+      return std::stol(line.substr(field.size() + 1));
+    }
+  }
+  return 0;
 }
 
 // "GET <target> HTTP/1.1" with a Host header, closing the connection after the answer.

@@ -79,15 +79,6 @@ class RawClient {
   bool closed_ = false;
 };
 
-long PeakMemoryKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return 0;
-}
-
 class HostileClients : public ::testing::Test {
  protected:
   void Start(HostOptions options) {
@@ -176,11 +167,19 @@ TEST_F(HostileClients, FramingIsStrict) {
       {"length and chunked", head + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", 400},
       {"chunked and length", head + "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n", 400},
       {"other coding", head + "Transfer-Encoding: gzip\r\n\r\nabc", 400},
+      {"gzip, chunked", head + "Transfer-Encoding: gzip, chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+       400},
+      {"deflate, chunked", head + "Transfer-Encoding: deflate, chunked\r\n\r\n0\r\n\r\n", 400},
+      {"unknown, chunked", head + "Transfer-Encoding: x-foo, chunked\r\n\r\n0\r\n\r\n", 400},
+      {"chunked twice", head + "Transfer-Encoding: chunked, chunked\r\n\r\n0\r\n\r\n", 400},
+      {"coding in a second field",
+       head + "Transfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
       {"bad chunk size", head + "Transfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n", 400},
       {"compressed", head + "Content-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc", 415},
       {"101 fields", "GET /asp.asp HTTP/1.1\r\nHost: a\r\n" + many_fields + "\r\n", 431},
       {"17 KB head", "GET /asp.asp HTTP/1.1\r\nX: " + std::string(17000, 'a') + "\r\n\r\n", 431},
       {"announced too long", head + "Content-Length: 65537\r\n\r\n", 413},
+      {"a static file's body", "POST /a.css HTTP/1.1\r\nContent-Length: 65537\r\n\r\n", 413},
   };
   for (const Probe& probe : probes) {
     EXPECT_EQ(RawExchange(port(), probe.request).status, probe.status) << probe.what;
@@ -188,7 +187,7 @@ TEST_F(HostileClients, FramingIsStrict) {
   EXPECT_EQ(pages_, 0);
   // The same bodies framed once are fine.
   auto chunked = RawExchange(port(), head +
-                                         "Transfer-Encoding: chunked\r\nConnection: close"
+                                         "Transfer-Encoding: Chunked \r\nConnection: close"
                                          "\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   EXPECT_EQ(chunked.status, 200);
   EXPECT_EQ(chunked.body, "page 127.0.0.1 5");
@@ -246,7 +245,7 @@ TEST_F(HostileClients, FloodsAreRefusedWhileArrivingWithoutGrowingTheServer) {
   HostOptions options;
   options.max_body_bytes = 1 << 20;
   Start(options);
-  long before = PeakMemoryKb();
+  long before = testing::ProcessMemoryKb("VmHWM");
   // A million header lines: refused once the head passes 16 KB.
   {
     RawClient client(port());
@@ -266,9 +265,120 @@ TEST_F(HostileClients, FloodsAreRefusedWhileArrivingWithoutGrowingTheServer) {
     }
     EXPECT_NE(client.ReadAll(5).find(" 413 "), std::string::npos);
   }
-  EXPECT_LT(PeakMemoryKb() - before, 32 * 1024);
+  EXPECT_LT(testing::ProcessMemoryKb("VmHWM") - before, 32 * 1024);
   EXPECT_EQ(pages_, 0);
   ExpectServing();
+}
+
+// Each body's limit is chosen from its head, and a body past it is refused before it is read:
+// the answers below come while the clients still hold their bodies back.
+TEST_F(HostileClients, BodiesAreBoundedByWhatTheRequestIsFor) {
+  HostOptions options;
+  options.body_limit = [](const BodyRequest& request) -> size_t {
+    if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : 1000;
+    return request.query == "m=big" ? 1000000 : 10000;
+  };
+  Start(options);
+  const std::string form = "Content-Type: application/x-www-form-urlencoded\r\n";
+  struct Probe {
+    const char* what;
+    std::string head;
+    int status;
+  } refused[] = {
+      {"public form", "POST /asp.asp HTTP/1.1\r\n" + form + "Content-Length: 1001\r\n\r\n", 413},
+      {"public multipart",
+       "POST /asp.asp HTTP/1.1\r\nContent-Type: multipart/form-data; b=1\r\n"
+       "Content-Length: 10\r\n\r\n",
+       413},
+      {"public chunked multipart",
+       "POST /asp.asp HTTP/1.1\r\nContent-Type: Multipart/mixed\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n",
+       413},
+      {"console form", "POST /admin.asp HTTP/1.1\r\n" + form + "Content-Length: 10001\r\n\r\n",
+       413},
+      {"over the host's cap", "POST /admin.asp?m=big HTTP/1.1\r\nContent-Length: 67108865\r\n\r\n",
+       413},
+  };
+  for (const Probe& probe : refused) {
+    RawClient client(port());
+    client.Send(probe.head);
+    EXPECT_NE(client.ReadAll(5).find(" " + std::to_string(probe.status) + " "), std::string::npos)
+        << probe.what;
+  }
+  // Chunked: counted while arriving.
+  auto chunked = RawExchange(port(),
+                             "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                             "3e8\r\n" +
+                                 std::string(1000, 'a') + "\r\n1\r\nb\r\n0\r\n\r\n");
+  EXPECT_EQ(chunked.status, 413);
+  EXPECT_EQ(pages_, 0);
+  // Within their limits the same are taken.
+  EXPECT_EQ(RawExchange(port(), "POST /asp.asp HTTP/1.1\r\n" + form +
+                                    "Content-Length: 1000\r\n\r\n" + std::string(1000, 'a'))
+                .body,
+            "page 127.0.0.1 1000");
+  EXPECT_EQ(RawExchange(port(), "POST /admin.asp?m=big HTTP/1.1\r\nContent-Length: 10001\r\n\r\n" +
+                                    std::string(10001, 'a'))
+                .body,
+            "page 127.0.0.1 10001");
+
+  // A form of more than 1,000 fields is refused before a page parses it; empty items are none.
+  auto fields = [](int n) {
+    std::string body;
+    for (int i = 0; i < n; ++i) body += "a&";
+    return body;
+  };
+  auto post = [&](const std::string& body) {
+    return RawExchange(port(), "POST /admin.asp HTTP/1.1\r\n" + form + "Content-Length: " +
+                                   std::to_string(body.size()) + "\r\n\r\n" + body);
+  };
+  EXPECT_EQ(post(fields(1000) + "&&&").status, 200);
+  EXPECT_EQ(post(fields(1001)).status, 413);
+  EXPECT_EQ(post(fields(2000)).status, 413);
+  EXPECT_EQ(pages_, 3);
+  ExpectServing();
+}
+
+// The bodies in flight share one budget: a body that would pass it is refused before it is read,
+// and what a body took comes back when its connection is done with it.
+TEST_F(HostileClients, BodyMemoryBudgetRefusesWhatWouldPassIt) {
+  HostOptions options;
+  options.max_body_memory = 100000;
+  Start(options);
+  auto announce = [](size_t bytes) {
+    return "POST /asp.asp HTTP/1.1\r\nContent-Length: " + std::to_string(bytes) + "\r\n\r\n";
+  };
+  // A chunked body takes its memory as it grows.
+  {
+    RawClient chunked(port());
+    chunked.Send("POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n");
+    std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
+    for (int i = 0; i < 8 && chunked.Send(chunk); ++i) {
+    }
+    EXPECT_NE(chunked.ReadAll(5).find(" 503 "), std::string::npos);
+  }
+  // The first client's body is admitted (its part taken) before the server asks for it.
+  auto held = std::make_unique<RawClient>(port());
+  held->Send("POST /asp.asp HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 60000\r\n\r\n");
+  ASSERT_NE(held->ReadAnswer(5).find(" 100 Continue"), std::string::npos);
+  held->Send("abc");
+  // The answer to the second comes while the first still holds its part.
+  RawClient second(port());
+  second.Send(announce(60000));
+  std::string busy = second.ReadAll(5);
+  EXPECT_NE(busy.find(" 503 "), std::string::npos) << busy;
+  EXPECT_NE(busy.find("Retry-After: 5"), std::string::npos);
+  EXPECT_NE(RawExchange(port(), announce(30000) + std::string(30000, 'a')).body.find(" 30000"),
+            std::string::npos);
+  ExpectServing();
+  // Once the first client gives up, its part is free again.
+  held.reset();
+  int status = 0;
+  for (int i = 0; i < 50 && status != 200; ++i) {
+    status = RawExchange(port(), announce(60000) + std::string(60000, 'a')).status;
+    if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(status, 200);
 }
 
 TEST_F(HostileClients, SlowBodyIsCutAtADeadlineThatGrowsWithItsLength) {

@@ -50,7 +50,7 @@ TEST(RequestCollections, CombinedOrderIsQueryFormCookiesServerVariables) {
 }
 
 TEST(RequestCollections, KeysIgnoreCaseAndRepeatsJoinOrWalk) {
-  Request request(FormPost("Tag=x&TAG=y&tag=z", "Name=1&name=2"));
+  Request request(FormPost("Tag=x&b=1&TAG=y&a=2&tag=z", "Name=1&b=3&name=2"));
   EXPECT_EQ(request.QueryString("tag"), "x, y, z");
   EXPECT_EQ(request.QueryStringValues("TaG"), (std::vector<std::string>{"x", "y", "z"}));
   EXPECT_EQ(request.Form("NAME"), "1, 2");

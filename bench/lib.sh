@@ -1,0 +1,115 @@
+# shellcheck shell=bash
+# Shared by the scripts of bench/, which source it after `set -euo pipefail` with `repo` set to
+# the repository's top folder: the benchmark builds (this worktree's and another revision's),
+# background processes and their clean-up, free ports, and starting a server on a site.
+# A script keeps every background process it starts in `pids` and calls bench_cleanup from its
+# EXIT trap, which stops them and removes a revision's worktree left by an interrupted build.
+
+pids=()        # every background process started, stopped by bench_cleanup
+base_tree=""   # the temporary worktree of build_revision while it builds
+
+# Configures and builds the TARGETs of the sources in SOURCE in the folder BUILD: Release, no
+# tests, and ccache as the compiler launcher when it is on PATH, with paths taken relative to
+# the folder above the repository so that worktrees side by side share its cache.
+build_tree() {  # SOURCE BUILD TARGET...
+  local source="$1" build="$2" launcher=""
+  shift 2
+  if command -v ccache >/dev/null; then
+    launcher=ccache
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$repo")}" CCACHE_NOHASHDIR=1
+  fi
+  cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFOLIREX_TESTS=OFF \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$launcher" -DCMAKE_C_COMPILER_LAUNCHER="$launcher" >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target "$@" >/dev/null
+}
+
+# Builds the folirex binary of git revision REV in build-bench-base-<hash>, kept for the next
+# run, and sets base_hash, base_build and base_bin; OPTION names REV's option in the message
+# when it is not a revision. The folder is complete only once .built is written; a broken or
+# half-built one is redone. The sources are checked out beside it in a worktree that is removed
+# after the build. The binary remembers its source folder only for `folirex init`, which is
+# never run with it.
+build_revision() {  # REV OPTION
+  base_hash="$(git -C "$repo" rev-parse --verify --quiet "$1^{commit}")" ||
+    { echo "$2: '$1' is not a revision of this repository" >&2; exit 2; }
+  base_build="$repo/build-bench-base-$base_hash"
+  base_bin="$base_build/folirex"
+  if [ ! -e "$base_build/.built" ] || [ ! -x "$base_bin" ]; then
+    echo "building the baseline ${base_hash:0:12} in ${base_build#"$repo"/}" >&2
+    rm -rf "$base_build"
+    base_tree="$base_build.src"
+    if [ -e "$base_tree" ]; then
+      git -C "$repo" worktree remove --force "$base_tree" >/dev/null 2>&1 || rm -rf "$base_tree"
+      git -C "$repo" worktree prune
+    fi
+    git -C "$repo" worktree add --detach --quiet "$base_tree" "$base_hash"
+    build_tree "$base_tree" "$base_build" folirex
+    touch "$base_build/.built"
+    git -C "$repo" worktree remove --force "$base_tree"
+    base_tree=""
+  fi
+}
+
+# An older binary refuses settings it does not know: keeps in the settings FILE only the ones
+# every version reads (the others are at their defaults in a new site).
+keep_common_settings() {  # FILE
+  grep -E '^(#|(DbType|DBPath|DBUser|DBPwd|DBServer|Listen|MailServer)=|$)' "$1" >"$1.common" ||
+    true
+  mv "$1.common" "$1"
+}
+
+alive() {  # PID: running (a child that has exited but not been waited for is not)
+  local state
+  state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1
+  [[ $state != Z* ]]
+}
+forget() { local p keep=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep+=("$p"); done
+  pids=("${keep[@]}"); }
+# Stops a background process: SIGTERM, then SIGKILL after GRACE seconds. Returns 1 when it had
+# to be killed.
+stop() {  # PID [GRACE]
+  local pid="$1" grace="${2:-10}" killed=0 _
+  if alive "$pid"; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq $((grace * 10))); do alive "$pid" || break; sleep 0.1; done
+    if alive "$pid"; then kill -KILL "$pid" 2>/dev/null || true; killed=1; fi
+  fi
+  wait "$pid" 2>/dev/null || true
+  forget "$pid"
+  return "$killed"
+}
+bench_cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do stop "$pid" 5; done
+  if [ -n "$base_tree" ]; then
+    git -C "$repo" worktree remove --force "$base_tree" >/dev/null 2>&1
+    rm -rf "$base_tree"
+    git -C "$repo" worktree prune
+  fi
+}
+
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+# Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
+# A host that bounds its connections is given room for the held ones. On a large site the first
+# start builds the list and search structures before it listens: it is waited for while it runs.
+start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
+  local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _
+  shift 5
+  local extra=()
+  help="$("$bin" serve --help 2>&1 || true)"
+  if grep -q -- --max-connections <<<"$help"; then extra=(--max-connections 4096); fi
+  env "$@" "$bin" serve "$site" --listen "127.0.0.1:$port" --threads "$nthreads" "${extra[@]}" \
+    >/dev/null 2>>"$log" &
+  server_pid=$!
+  pids+=("$server_pid")
+  for _ in $(seq 36000); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif" && return 0
+    alive "$server_pid" || break
+    sleep 0.1
+  done
+  echo "$bin did not start serving $site:" >&2
+  cat "$log" >&2
+  exit 1
+}
