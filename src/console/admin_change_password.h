@@ -14,8 +14,8 @@
 
 namespace folirex {
 
-// Checks XT_Manage_ChangePwd; action "save" stores the new password, anything
-// else shows the form.
+// Inside the console frame (the route needs XT_Manage_ChangePwd): action "save" stores the new
+// password, anything else shows the form.
 void ChangePassword_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex

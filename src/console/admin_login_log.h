@@ -16,9 +16,9 @@
 
 namespace folirex {
 
-// Checks XT_Manage_LoginLog; action "del" deletes the posted rows, anything
-// else shows the list. The request value d_name filters by administrator (""
-// and "0" mean all).
+// Inside the console frame (the route needs XT_Manage_LoginLog): action "del" deletes the posted
+// rows, anything else shows the list. The request value d_name filters by administrator ("" and "0"
+// mean all).
 void LoginLog_Main(RequestState& state, const ConsolePage& page);
 
 // The administrator select of the filter bar, with the account named `selected`

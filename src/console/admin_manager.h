@@ -15,9 +15,8 @@
 
 namespace folirex {
 
-// Checks XT_Manage_Manager; action "add" add form, "save" its save, "edit" the
-// edit form (its save with save=1), "del" the bulk delete, anything else the
-// list.
+// Inside the console frame (the route needs XT_Manage_Manager): action "add" add form, "save" its
+// save, "edit" the edit form (its save with save=1), "del" the bulk delete, anything else the list.
 void Manager_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex

@@ -16,9 +16,9 @@
 
 namespace folirex {
 
-// Checks XT_Manage_ManagerPrivilege; action "privilege" grant form,
-// "authorization" its save, "set" one administrator's page (and its save with
-// save=1), anything else the list.
+// Inside the console frame (the route needs XT_Manage_ManagerPrivilege): action "privilege" grant
+// form, "authorization" its save, "set" one administrator's page (and its save with save=1),
+// anything else the list.
 void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex

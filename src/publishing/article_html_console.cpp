@@ -315,8 +315,6 @@ bool HasPublishingToken(RequestState& state) {
 }
 
 void ArticleHtml_Main(RequestState& state, const ConsolePage& page) {
-  state.channel.ChannelID = GetChannelID(state);
-  InitChannel(state);
   if (page.request.action == "doingupdatehtml") {
     if (!HasPublishingToken(state)) {
       Write(state, kStepRefused);

@@ -27,6 +27,7 @@ void RegisterPublishingModule(ModuleRegistry& registry) {
   AddConsoleRoute(registry, {.m = "admin_articlehtml",
                              .procedure = "ArticleHtml_Main",
                              .code = "XT_Manage_ArticleHtml",
+                             .channel = ConsoleChannelUse::kChannel,
                              .page = ArticleHtml_Main});
   AddConsoleRoute(registry, {.m = "admin_defaulthtml",
                              .procedure = "DefaultHtml_Main",

@@ -14,7 +14,8 @@
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleClass, loads the channel, then runs the action.
+// The page inside the console frame (its route needs XT_Manage_ArticleClass and opens the
+// channel): runs the action.
 void ArticleClass_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex

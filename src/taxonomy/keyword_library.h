@@ -15,8 +15,8 @@
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleKeyword; action "down", "up", "add", "save", "edit", "update", "del",
-// anything else the list.
+// Inside the console frame (the route needs XT_Manage_ArticleKeyword): action "down", "up", "add",
+// "save", "edit", "update", "del", anything else the list.
 void ArticleKeyword_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex

@@ -19,8 +19,8 @@
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleSubject; action "down", "up", "add", "save", "edit", "update", "del",
-// "empty", "join", "savejoin", anything else the list.
+// Inside the console frame (the route needs XT_Manage_ArticleSubject): action "down", "up", "add",
+// "save", "edit", "update", "del", "empty", "join", "savejoin", anything else the list.
 void ArticleSubject_Main(RequestState& state, const ConsolePage& page);
 
 // The list address of the channel's subject page.
