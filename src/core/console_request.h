@@ -35,6 +35,13 @@ struct ConsoleRequest {
 
 ConsoleRequest ParseConsoleRequest(const Request& request);
 
+// A number field of a console form: a plain number (ParseId's rule) of at most nine digits, what
+// an integer column keeps; absent otherwise. A page's own range rules come on top.
+std::optional<int64_t> ColumnNumber(std::string_view text);
+
+// The id `text` holds (ParseId), or the end of the request with the alert `message` (AlertBack).
+int64_t RequireId(RequestState& state, std::string_view text, std::string_view message);
+
 // A value of a console form: the combined collection's value (query string first), trimmed.
 std::string Posted(const RequestState& state, std::string_view name);
 // A value of the posted form only, trimmed: for forms whose fields a link must not fill in.

@@ -43,12 +43,6 @@ size_t CharCount(std::string_view text) {
   return n;
 }
 
-// A width or height as stored: a plain number an integer column keeps, else 0.
-int64_t SizeOrZero(const std::string& text) {
-  if (!IsDigits(text) || text.size() > 9) return 0;
-  return std::stoll(text);
-}
-
 // The list's filter and the query that keeps it (and the page) in the list's links.
 struct ListQuery {
   std::string type;   // "0", "1", "2" or ""
@@ -289,8 +283,8 @@ AdvertForm ReadAdvert(RequestState& state, int64_t id) {
   if (IsScriptLink(ad.src)) {
     AlertBack(state, "提示：文件地址不能使用javascript:、vbscript:或data:地址！");
   }
-  ad.width = SizeOrZero(Posted(state, "d_width"));
-  ad.height = SizeOrZero(Posted(state, "d_height"));
+  ad.width = ColumnNumber(Posted(state, "d_width")).value_or(0);
+  ad.height = ColumnNumber(Posted(state, "d_height")).value_or(0);
   // Two advertisements of one code would write one file, the later hiding the earlier. Codes
   // compare without letter case, as the site's file names do.
   Variant taken = state.db.Conn->ExecuteScalar(

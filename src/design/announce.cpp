@@ -112,9 +112,7 @@ void Announce_ShowAdd(RequestState& state) {
 
 // The id of the query, or the end of the request with `message`.
 int64_t QueryId(RequestState& state, std::string_view message) {
-  int64_t id = 0;
-  if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) AlertBack(state, message);
-  return id;
+  return RequireId(state, Trim(state.host.Request->QueryString("id")), message);
 }
 
 void Announce_ShowEdit(RequestState& state) {

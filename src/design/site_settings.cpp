@@ -50,15 +50,9 @@ std::optional<int64_t> WholeNumber(std::string_view text) {
   return text.front() == '-' ? -value : value;
 }
 
-// A plain number (IsDigits) that an integer column keeps; nullopt otherwise.
-std::optional<int64_t> PlainNumber(const std::string& text) {
-  if (!IsDigits(text) || text.size() > 9) return std::nullopt;
-  return WholeNumber(text);
-}
-
 // A size field: its number, or the default when it is not plain digits or is beyond any screen.
 int64_t SizeOr(const std::string& text, int64_t fallback) {
-  std::optional<int64_t> size = PlainNumber(text);
+  std::optional<int64_t> size = ColumnNumber(text);
   return size && *size <= kMaxSize ? *size : fallback;
 }
 
@@ -132,7 +126,7 @@ void ReadInstallDir(RequestState& state, Settings& s) {
 }
 
 void ReadDefaultFileExt(RequestState& state, Settings& s) {
-  std::optional<int64_t> ext = PlainNumber(Posted(state, "d_defaultfileext"));
+  std::optional<int64_t> ext = ColumnNumber(Posted(state, "d_defaultfileext"));
   if (!ext) AlertBack(state, "提示：请选择首页的文件类型！");
   s.default_file_ext = *ext;
 }
@@ -194,7 +188,7 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
     ReadDefaultFileExt(state, s);
   }
 
-  std::optional<int64_t> page = PlainNumber(Posted(state, "d_templatepageid"));
+  std::optional<int64_t> page = ColumnNumber(Posted(state, "d_templatepageid"));
   if (!page) AlertBack(state, "提示：请选择首页的模板！");
   // Only a template page of the site home may be the home page's template.
   Variant found = state.db.Conn->ExecuteScalar(
@@ -335,7 +329,7 @@ void Set_Add(RequestState& state) { Save(state, std::nullopt); }
 
 void Set_Edit(RequestState& state) {
   std::optional<int64_t> id =
-      PlainNumber(FilterSql(Variant(state.host.Request->QueryString("id"))));
+      ColumnNumber(FilterSql(Variant(state.host.Request->QueryString("id"))));
   if (!id) AlertBack(state, kParameterError);
   Save(state, id);
 }

@@ -47,18 +47,6 @@ int Code(RequestState& state, const std::string& text, int min, int max, int emp
   return value;
 }
 
-// A number field: a plain whole number that the column holds, else nothing.
-bool Number(const std::string& text, int64_t* value) {
-  if (!IsDigits(Variant(text)) || text.size() > 9) return false;
-  *value = std::stoll(text);
-  return true;
-}
-
-int64_t NumberOr(const std::string& text, int64_t fallback) {
-  int64_t value = fallback;
-  return Number(text, &value) ? value : fallback;
-}
-
 void CheckLengths(RequestState& state) {
   for (const LengthRule& rule : kLengths) {
     if (StrLength(Variant(PostedForm(state, rule.field))) > rule.max) {
@@ -79,8 +67,8 @@ std::vector<std::string> InternalFolders(Connection& conn) {
 // The module a channel is built from: a system channel that exists and holds articles.
 int64_t ModuleType(RequestState& state, const std::string& text) {
   if (text.empty()) return 1;
-  int64_t id = 0;
-  if (!Number(text, &id) || id < 1 || id > kLastSystemChannel) AlertBack(state, kParameterError);
+  const int64_t id = ColumnNumber(text).value_or(0);
+  if (id < 1 || id > kLastSystemChannel) AlertBack(state, kParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where d_id = ? and d_channeltype = 1",
       {Variant(static_cast<long long>(id))});
@@ -132,8 +120,8 @@ void ReadInternal(RequestState& state, PostedChannel* c) {
   c->firstfileext = Code(state, PostedForm(state, "d_firstfileext"), 0, 4, 0);
   c->listfileext = Code(state, PostedForm(state, "d_listfileext"), 0, 4, 0);
   c->contentfileext = Code(state, PostedForm(state, "d_contentfileext"), 0, 4, 0);
-  c->templateid = NumberOr(PostedForm(state, "d_templateid"), 0);
-  c->groupnum = NumberOr(PostedForm(state, "d_groupnum"), 30);
+  c->templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
+  c->groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
 }
 
 void SetColumns(Recordset& rs, const PostedChannel& c, bool internal) {
@@ -223,8 +211,8 @@ PostedChannel ReadNewChannel(RequestState& state) {
     // An outside link has no folder and no uploads: nothing of it may name a path later.
     c.showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
     c.upload = false;
-    c.groupnum = NumberOr(PostedForm(state, "d_groupnum"), 30);
-    c.templateid = NumberOr(PostedForm(state, "d_templateid"), 0);
+    c.groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
+    c.templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
     c.projectname = PostedForm(state, "d_projectname");
     c.projectunit = PostedForm(state, "d_projectunit");
     return c;
@@ -234,9 +222,9 @@ PostedChannel ReadNewChannel(RequestState& state) {
   if (!c.upload) c.uploaddir.clear();
   CheckFolders(state, c, 0);
   if (c.upload && c.upfiletype.empty()) c.upfiletype = "jpg|bmp|gif|png";
-  c.maxfilesize = NumberOr(PostedForm(state, "d_maxfilesize"), 0);
-  c.clicksofhot = NumberOr(PostedForm(state, "d_clicksofhot"), 100);
-  c.daysofnew = NumberOr(PostedForm(state, "d_daysofnew"), 3);
+  c.maxfilesize = ColumnNumber(PostedForm(state, "d_maxfilesize")).value_or(0);
+  c.clicksofhot = ColumnNumber(PostedForm(state, "d_clicksofhot")).value_or(100);
+  c.daysofnew = ColumnNumber(PostedForm(state, "d_daysofnew")).value_or(3);
   return c;
 }
 
@@ -256,15 +244,15 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
     return c;
   }
   if (!dir.empty() && !IsChannelFolderName(dir)) AlertBack(state, kFolderLetters);
-  if (!Number(PostedForm(state, "d_maxfilesize"), &c.maxfilesize)) {
-    AlertBack(state, "上传最大文件大小为数字！");
-  }
-  if (!Number(PostedForm(state, "d_clicksofhot"), &c.clicksofhot)) {
-    AlertBack(state, "频道热点的点击数最小值为数字！");
-  }
-  if (!Number(PostedForm(state, "d_daysofnew"), &c.daysofnew)) {
-    AlertBack(state, "多少天内更新的信息为新信息为数字！");
-  }
+  // A number field must hold a number the column keeps.
+  auto number = [&state](std::string_view field, std::string_view message) {
+    std::optional<int64_t> n = ColumnNumber(PostedForm(state, field));
+    if (!n) AlertBack(state, message);
+    return *n;
+  };
+  c.maxfilesize = number("d_maxfilesize", "上传最大文件大小为数字！");
+  c.clicksofhot = number("d_clicksofhot", "频道热点的点击数最小值为数字！");
+  c.daysofnew = number("d_daysofnew", "多少天内更新的信息为新信息为数字！");
   ReadInternal(state, &c);
   c.channeldir = dir;
   c.uploaddir = LCase(c.uploaddir);

@@ -72,13 +72,6 @@ bool FormFlag(const std::string& text, bool unticked, bool fallback) {
   return fallback;
 }
 
-// The id of the request's `key` (a plain number), or the refusal `message`.
-int64_t RequiredId(RequestState& state, const std::string& text, std::string_view message) {
-  int64_t id = 0;
-  if (!ParseId(text, &id)) AlertBack(state, message);
-  return id;
-}
-
 // Text for a single-quoted script string inside an attribute or a script block.
 std::string ScriptText(std::string_view text) {
   std::string out;
@@ -367,8 +360,8 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequiredId(state, Query(state, "pid"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
+  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
   Recordset rs;
   rs.Open("select * from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
           {V(id), V(urls.channel)}, *state.db.Conn, 0, 1);
@@ -396,8 +389,8 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequiredId(state, Query(state, "pid"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
+  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
   ClassSettings s = PostedSettings(state, id);
   RequireFormPost(state);
   const int64_t changed = state.db.Conn->Execute(
@@ -416,7 +409,7 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
-  const int64_t id = RequiredId(state, Posted(state, "id"), kInvalidId);
+  const int64_t id = RequireId(state, Posted(state, "id"), kInvalidId);
   RequireFormPost(state);
   Connection& conn = *state.db.Conn;
   ClassTreeStatus status =
@@ -430,7 +423,7 @@ void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
 }
 
 void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   RequireFormPost(state);
   // A class below the top has nothing to flatten; the page answers as it always has.
   if (ResetClass(*state.db.Conn, urls.channel, id) == ClassTreeStatus::kNoClass) {
@@ -442,7 +435,7 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
   const std::string from = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
                                                                .field_name = "d_fromid",
@@ -468,8 +461,8 @@ void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
   const std::string id_text = Query(state, "id");
   const std::string to_text = Posted(state, "d_toid");
-  const int64_t id = RequiredId(state, id_text, kParameterError);
-  const int64_t to = RequiredId(state, to_text, "提示：请选择需要移动的目标位置！");
+  const int64_t id = RequireId(state, id_text, kParameterError);
+  const int64_t to = RequireId(state, to_text, "提示：请选择需要移动的目标位置！");
   if (id == to) AlertBack(state, "提示：目标分类和移动分类不能相同！");
   RequireFormPost(state);
   switch (MoveClass(*state.db.Conn, urls.channel, id, to)) {
@@ -489,7 +482,7 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   RequireFormPost(state);
   if (DeleteClass(*state.db.Conn, urls.channel, id) != ClassTreeStatus::kDone) {
     AlertBack(state, kParameterError);
