@@ -68,15 +68,93 @@ class FieldReader {
 
 bool Ticked(const std::string& text) { return !text.empty() && text != "0"; }
 
+Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
+
 }  // namespace
+
+ArticleRecord ArticleFromRow(Recordset& rs) {
+  auto text = [&rs](const char* field) { return rs[field].ToString(); };
+  auto number = [&rs](const char* field) { return rs[field].ToInt64Or(0); };
+  auto flag = [&rs](const char* field) { return rs[field].ToBoolOr(false); };
+  ArticleRecord v;
+  v.class_id = number("d_classid");
+  v.subject_id = number("d_subjectid");
+  v.title_prefix = number("d_titleprefix");
+  v.title = Trim(text("d_title"));
+  v.title_color = Trim(text("d_titlecolor"));
+  v.font_shape = number("d_fontshape");
+  v.long_title = Trim(text("d_longtitle"));
+  v.subtitle = Trim(text("d_subtitle"));
+  v.show_comment_link = flag("d_showcommentlink");
+  v.keyword = text("d_keyword");
+  v.relative = flag("d_relativeflag");
+  v.meta_keyword = text("d_metakeyword");
+  v.meta_relative = flag("d_metarelativeflag");
+  v.author = Trim(text("d_author"));
+  v.come_from = Trim(text("d_comefrom"));
+  v.link_url = text("d_linkurl");
+  v.summary = text("d_summary");
+  v.content = text("d_content");
+  v.pic_url = text("d_picurl");
+  v.upload_files = Trim(text("d_uploadfiles"));
+  v.pagination = number("d_paginationtype");
+  v.max_char_per_page = number("d_maxcharperpage");
+  v.top = flag("d_topflag");
+  v.hot = flag("d_hotflag");
+  v.recommend = flag("d_recommendflag");
+  v.stars = number("d_stars");
+  v.click_times = number("d_clicktimes");
+  v.template_page = number("d_templatepageid");
+  v.publish_now = flag("d_generatehtmlflag");
+  return v;
+}
+
+std::string KeywordAsTyped(const std::string& stored) {
+  if (stored.size() >= 2 && stored.front() == '|' && stored.back() == '|') {
+    return stored.substr(1, stored.size() - 2);
+  }
+  return stored;
+}
+
+void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
+  rs.Set("d_classid", Number(f.class_id));
+  rs.Set("d_subjectid", Number(f.subject_id));
+  rs.Set("d_title", Variant(f.title));
+  rs.Set("d_longtitle", Variant(f.long_title));
+  rs.Set("d_subtitle", Variant(f.subtitle));
+  rs.Set("d_titleprefix", Number(f.title_prefix));
+  rs.Set("d_titlecolor", Variant(f.title_color));
+  rs.Set("d_fontshape", Number(f.font_shape));
+  rs.Set("d_author", Variant(f.author));
+  rs.Set("d_comefrom", Variant(f.come_from));
+  rs.Set("d_keyword", Variant(f.keyword));
+  rs.Set("d_relativeflag", Variant(f.relative));
+  rs.Set("d_metakeyword", Variant(f.meta_keyword));
+  rs.Set("d_metarelativeflag", Variant(f.meta_relative));
+  rs.Set("d_clicktimes", Number(f.click_times));
+  rs.Set("d_hotflag", Variant(f.hot));
+  rs.Set("d_topflag", Variant(f.top));
+  rs.Set("d_recommendflag", Variant(f.recommend));
+  rs.Set("d_generatehtmlflag", Variant(f.publish_now));
+  rs.Set("d_summary", Variant(f.summary));
+  rs.Set("d_content", Variant(f.content));
+  rs.Set("d_picurl", Variant(f.pic_url));
+  rs.Set("d_uploadfiles", Variant(f.upload_files));
+  rs.Set("d_paginationtype", Number(f.pagination));
+  rs.Set("d_maxcharperpage", Number(f.max_char_per_page));
+  rs.Set("d_templatepageid", Number(f.template_page));
+  rs.Set("d_stars", Number(f.stars));
+  rs.Set("d_showcommentlink", Variant(f.show_comment_link));
+  rs.Set("d_linkurl", Variant(f.link_url));
+}
 
 bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
   return child_count <= 0 || add_article_flag;
 }
 
-ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
+ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
   FieldReader in(state);
-  ArticleFields f;
+  ArticleRecord f;
 
   // The class: the list marks a class that takes no articles by "-" after its id.
   std::string class_text = in.Text("d_classid");
@@ -87,8 +165,7 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
     rs.Open(
         "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
         "d_channelid = ?",
-        {Variant(static_cast<long long>(f.class_id)), Variant(static_cast<long long>(channel.id))},
-        *state.db.Conn, 0, 1);
+        {Number(f.class_id), Number(channel.id)}, *state.db.Conn, 0, 1);
     if (rs.Eof()) in.Refuse(kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -98,8 +175,7 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.subject_id = in.Id(in.Text("d_subjectid"));
   if (f.subject_id != 0 &&
       in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                {Variant(static_cast<long long>(f.subject_id)),
-                 Variant(static_cast<long long>(channel.id))})
+                {Number(f.subject_id), Number(channel.id)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
@@ -192,7 +268,7 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.template_page = in.Id(in.Text("d_templatepageid"));
   if (f.template_page != 0 &&
       in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
-                {Variant(static_cast<long long>(f.template_page))})
+                {Number(f.template_page)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
