@@ -1,0 +1,25 @@
+#include "platform/db/sql_params.h"
+
+namespace folirex {
+
+std::string Placeholders(size_t count) {
+  std::string sql;
+  sql.reserve(count * 2);
+  for (size_t i = 0; i < count; ++i) sql += i == 0 ? "?" : ",?";
+  return sql;
+}
+
+BoundSql IdsIn(const std::string& column, const std::vector<int64_t>& ids) {
+  BoundSql bound{column + " in (" + Placeholders(ids.size()) + ")", {}};
+  bound.params.reserve(ids.size());
+  for (int64_t id : ids) bound.params.push_back(SqlNumber(id));
+  return bound;
+}
+
+BoundSql And(const BoundSql& a, const BoundSql& b) {
+  BoundSql joined{a.sql + " and " + b.sql, a.params};
+  joined.params.insert(joined.params.end(), b.params.begin(), b.params.end());
+  return joined;
+}
+
+}  // namespace folirex
