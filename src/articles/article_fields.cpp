@@ -8,6 +8,7 @@
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/text_helpers.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
 
@@ -68,8 +69,6 @@ class FieldReader {
 
 bool Ticked(const std::string& text) { return !text.empty() && text != "0"; }
 
-Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
-
 }  // namespace
 
 ArticleRecord ArticleFromRow(Recordset& rs) {
@@ -117,21 +116,21 @@ std::string KeywordAsTyped(const std::string& stored) {
 }
 
 void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
-  rs.Set("d_classid", Number(f.class_id));
-  rs.Set("d_subjectid", Number(f.subject_id));
+  rs.Set("d_classid", SqlNumber(f.class_id));
+  rs.Set("d_subjectid", SqlNumber(f.subject_id));
   rs.Set("d_title", Variant(f.title));
   rs.Set("d_longtitle", Variant(f.long_title));
   rs.Set("d_subtitle", Variant(f.subtitle));
-  rs.Set("d_titleprefix", Number(f.title_prefix));
+  rs.Set("d_titleprefix", SqlNumber(f.title_prefix));
   rs.Set("d_titlecolor", Variant(f.title_color));
-  rs.Set("d_fontshape", Number(f.font_shape));
+  rs.Set("d_fontshape", SqlNumber(f.font_shape));
   rs.Set("d_author", Variant(f.author));
   rs.Set("d_comefrom", Variant(f.come_from));
   rs.Set("d_keyword", Variant(f.keyword));
   rs.Set("d_relativeflag", Variant(f.relative));
   rs.Set("d_metakeyword", Variant(f.meta_keyword));
   rs.Set("d_metarelativeflag", Variant(f.meta_relative));
-  rs.Set("d_clicktimes", Number(f.click_times));
+  rs.Set("d_clicktimes", SqlNumber(f.click_times));
   rs.Set("d_hotflag", Variant(f.hot));
   rs.Set("d_topflag", Variant(f.top));
   rs.Set("d_recommendflag", Variant(f.recommend));
@@ -140,10 +139,10 @@ void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
   rs.Set("d_content", Variant(f.content));
   rs.Set("d_picurl", Variant(f.pic_url));
   rs.Set("d_uploadfiles", Variant(f.upload_files));
-  rs.Set("d_paginationtype", Number(f.pagination));
-  rs.Set("d_maxcharperpage", Number(f.max_char_per_page));
-  rs.Set("d_templatepageid", Number(f.template_page));
-  rs.Set("d_stars", Number(f.stars));
+  rs.Set("d_paginationtype", SqlNumber(f.pagination));
+  rs.Set("d_maxcharperpage", SqlNumber(f.max_char_per_page));
+  rs.Set("d_templatepageid", SqlNumber(f.template_page));
+  rs.Set("d_stars", SqlNumber(f.stars));
   rs.Set("d_showcommentlink", Variant(f.show_comment_link));
   rs.Set("d_linkurl", Variant(f.link_url));
 }
@@ -165,7 +164,7 @@ ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& chann
     rs.Open(
         "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
         "d_channelid = ?",
-        {Number(f.class_id), Number(channel.id)}, *state.db.Conn, 0, 1);
+        {SqlNumber(f.class_id), SqlNumber(channel.id)}, *state.db.Conn, 0, 1);
     if (rs.Eof()) in.Refuse(kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -175,7 +174,7 @@ ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.subject_id = in.Id(in.Text("d_subjectid"));
   if (f.subject_id != 0 &&
       in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                {Number(f.subject_id), Number(channel.id)})
+                {SqlNumber(f.subject_id), SqlNumber(channel.id)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
@@ -268,7 +267,7 @@ ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.template_page = in.Id(in.Text("d_templatepageid"));
   if (f.template_page != 0 &&
       in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
-                {Number(f.template_page)})
+                {SqlNumber(f.template_page)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }

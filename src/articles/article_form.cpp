@@ -11,6 +11,7 @@
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
@@ -97,7 +98,7 @@ std::vector<std::string> FirstKeywords(DatabaseState& db, int64_t channel_id) {
   std::vector<std::string> names;
   Recordset rs;
   rs.Open("select top 3 d_name from Vantrel_Keyword where d_channelid = ? order by d_order desc",
-          {Variant(static_cast<long long>(channel_id))}, *db.Conn, 0, 1);
+          {SqlNumber(channel_id)}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
   rs.Close();
   return names;
@@ -154,7 +155,7 @@ class ArticleFormWriter {
                     db_, "d_subjectid", SelectedId(v_.subject_id),
                     "select d_name, d_id from Vantrel_ArticleSubject where d_channelid = ? "
                     "order by d_order desc",
-                    {Variant(static_cast<long long>(channel_.id))}, "不属于任何专题"),
+                    {SqlNumber(channel_.id)}, "不属于任何专题"),
                 .help = "选择" + word_ + "所属的专题"});
   }
 
@@ -340,7 +341,7 @@ class ArticleFormWriter {
                         ? BuildBoundSelect(db_, "d_templatepageid", selected,
                                            "select d_name, d_id from Vantrel_TemplatePage "
                                            "where d_type='content' and d_channelid = ?",
-                                           {Variant(static_cast<long long>(channel_.id))}, "默认")
+                                           {SqlNumber(channel_.id)}, "默认")
                         : BuildTemplateSelect(db_, "d_templatepageid", "content", selected, "默认"),
                 .help = "默认是采用系统分类中设置的模板",
                 .attributes = " id=innerclass6"});
@@ -397,7 +398,7 @@ std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std:
   rs.Open(
       "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
       "where d_channelid = ? order by d_order",
-      {Variant(static_cast<long long>(channel_id))}, *db.Conn, 0, 1);
+      {SqlNumber(channel_id)}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     int64_t id = rs["d_id"].ToInt64Or(0);
     bool refused =
@@ -447,10 +448,9 @@ void Article_Edit(RequestState& state, const ArticleChannel& channel) {
   if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
     AlertBack(state, kArticleParameterError);
   }
-  Recordset& rs = OpenRowOrRefuse(
-      state, "select * from Vantrel_Article where d_id = ? and d_channelid = ?",
-      {Variant(static_cast<long long>(id)), Variant(static_cast<long long>(channel.id))},
-      RowUse::kRead, kArticleParameterError);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_Article where d_id = ? and d_channelid = ?",
+                  {SqlNumber(id), SqlNumber(channel.id)}, RowUse::kRead, kArticleParameterError);
   ArticleRecord record = ArticleFromRow(rs);
   rs.Close();
   FormContext context{.edit = true,

@@ -11,13 +11,13 @@
 #include "core/messages.h"
 #include "core/modules.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
 
-Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
 Variant Flag(bool b) { return Variant(b); }
 
 // Writes the static page when the article is published at once in a channel that publishes;
@@ -45,7 +45,7 @@ void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
     Recordset rs;
     rs.Open("select * from Vantrel_Article where 1 < 0", conn, 1, 3);
     rs.AddNew();
-    rs.Set("d_channelid", Number(channel.id));
+    rs.Set("d_channelid", SqlNumber(channel.id));
     rs.Set("d_inputer", user);
     rs.Set("d_addtime", Variant(DateTime::Now()));
     rs.Set("d_deleted", Flag(false));
@@ -83,7 +83,7 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
     // An update brings a recycled article back and approves an unapproved one: the counters
     // move by what these two statements changed, each conditioned on the state it leaves, so a
     // second save of the same article counts nothing.
-    std::vector<Variant> key = {Number(id), Number(channel.id)};
+    std::vector<Variant> key = {SqlNumber(id), SqlNumber(channel.id)};
     int64_t restored = conn.Execute(
         "update Vantrel_Article set d_deleted = false, d_checked = true where d_id = ? and "
         "d_channelid = ? and d_deleted = true",
@@ -100,7 +100,7 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
     }
     int64_t old_class = rs["d_classid"].ToInt64Or(0);
     int64_t old_subject = rs["d_subjectid"].ToInt64Or(0);
-    rs.Set("d_channelid", Number(channel.id));
+    rs.Set("d_channelid", SqlNumber(channel.id));
     rs.Set("d_inputer", user);
     rs.Set("d_addtime", Variant(DateTime::Now()));
     rs.Set("d_deleted", Flag(false));
