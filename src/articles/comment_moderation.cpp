@@ -144,17 +144,13 @@ const char kListFormHead[] =
 void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql = "select * from Vantrel_ArticleComment where d_channelid = ?";
-  pager.PagerParams = {ChannelOf(page)};
-  if (page.class_id != "0") {
-    pager.PagerSql += " and d_classid = ?";
-    pager.PagerParams.push_back(SqlNumber(std::stoll(page.class_id)));
-  }
-  if (!page.check_state.empty()) {
-    pager.PagerSql += " and d_checked = ?";
-    pager.PagerParams.push_back(Variant(page.check_state == "true"));
-  }
-  pager.PagerSql += " order by d_infoid, d_addtime desc";
+  BoundSql where{"d_channelid = ?", {ChannelOf(page)}};
+  if (page.class_id != "0") AndWhere(where, "d_classid = ?", SqlNumber(std::stoll(page.class_id)));
+  if (!page.check_state.empty())
+    AndWhere(where, "d_checked = ?", Variant(page.check_state == "true"));
+  pager.PagerSql = "select * from Vantrel_ArticleComment where " + where.sql +
+                   " order by d_infoid, d_addtime desc";
+  pager.PagerParams = where.params;
   pager.PagerUrl =
       page.base + "&qclass=" + page.class_id + "&qcheckstate=" + page.check_state + "&";
   pager.Pager_Open(state);

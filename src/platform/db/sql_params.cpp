@@ -1,5 +1,7 @@
 #include "platform/db/sql_params.h"
 
+#include <utility>
+
 namespace folirex {
 
 std::string Placeholders(size_t count) {
@@ -16,10 +18,10 @@ BoundSql IdsIn(const std::string& column, const std::vector<int64_t>& ids) {
   return bound;
 }
 
-BoundSql And(const BoundSql& a, const BoundSql& b) {
-  BoundSql joined{a.sql + " and " + b.sql, a.params};
-  joined.params.insert(joined.params.end(), b.params.begin(), b.params.end());
-  return joined;
+void AndWhere(BoundSql& where, std::string_view condition, Variant value) {
+  where.sql += " and ";
+  where.sql += condition;
+  where.params.push_back(std::move(value));
 }
 
 }  // namespace folirex

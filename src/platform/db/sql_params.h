@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/variant.h"
@@ -29,8 +30,8 @@ std::string Placeholders(size_t count);
 // `column` + " in (?,...)" with one placeholder per id (ids not empty), and the ids.
 BoundSql IdsIn(const std::string& column, const std::vector<int64_t>& ids);
 
-// Joins two conditions with " and ", the values of `a` before those of `b`.
-BoundSql And(const BoundSql& a, const BoundSql& b);
+// Appends " and " + `condition` (with one "?" placeholder) to `where`, and its value.
+void AndWhere(BoundSql& where, std::string_view condition, Variant value);
 
 }  // namespace folirex
 
