@@ -69,43 +69,73 @@ class FieldReader {
 
 bool Ticked(const std::string& text) { return !text.empty() && text != "0"; }
 
+// Whether a text column is read back trimmed: the form's short boxes are; the keywords, the
+// addresses and the bodies come back as stored.
+enum class Read { kAsStored, kTrimmed };
+
+// Every column the form shows and the save writes, with the member that holds it: the one list
+// that both directions walk. `visit` is called with the column, the member and, for texts, how
+// the column is read.
+template <typename Record, typename Visit>
+void ForEachColumn(Record& r, Visit&& visit) {
+  visit("d_classid", r.class_id);
+  visit("d_subjectid", r.subject_id);
+  visit("d_title", r.title, Read::kTrimmed);
+  visit("d_longtitle", r.long_title, Read::kTrimmed);
+  visit("d_subtitle", r.subtitle, Read::kTrimmed);
+  visit("d_titleprefix", r.title_prefix);
+  visit("d_titlecolor", r.title_color, Read::kTrimmed);
+  visit("d_fontshape", r.font_shape);
+  visit("d_author", r.author, Read::kTrimmed);
+  visit("d_comefrom", r.come_from, Read::kTrimmed);
+  visit("d_keyword", r.keyword, Read::kAsStored);
+  visit("d_relativeflag", r.relative);
+  visit("d_metakeyword", r.meta_keyword, Read::kAsStored);
+  visit("d_metarelativeflag", r.meta_relative);
+  visit("d_clicktimes", r.click_times);
+  visit("d_hotflag", r.hot);
+  visit("d_topflag", r.top);
+  visit("d_recommendflag", r.recommend);
+  visit("d_generatehtmlflag", r.publish_now);
+  visit("d_summary", r.summary, Read::kAsStored);
+  visit("d_content", r.content, Read::kAsStored);
+  visit("d_picurl", r.pic_url, Read::kAsStored);
+  visit("d_uploadfiles", r.upload_files, Read::kTrimmed);
+  visit("d_paginationtype", r.pagination);
+  visit("d_maxcharperpage", r.max_char_per_page);
+  visit("d_templatepageid", r.template_page);
+  visit("d_stars", r.stars);
+  visit("d_showcommentlink", r.show_comment_link);
+  visit("d_linkurl", r.link_url, Read::kAsStored);
+}
+
+// Reads one column into its member.
+struct ColumnReader {
+  Recordset& rs;
+  void operator()(const char* column, int64_t& number) const { number = rs[column].ToInt64Or(0); }
+  void operator()(const char* column, bool& flag) const { flag = rs[column].ToBoolOr(false); }
+  void operator()(const char* column, std::string& text, Read read) const {
+    text = rs[column].ToString();
+    if (read == Read::kTrimmed) text = Trim(text);
+  }
+};
+
+// Sets one column from its member.
+struct ColumnWriter {
+  Recordset& rs;
+  void operator()(const char* column, int64_t number) const { rs.Set(column, SqlNumber(number)); }
+  void operator()(const char* column, bool flag) const { rs.Set(column, Variant(flag)); }
+  void operator()(const char* column, const std::string& text, Read) const {
+    rs.Set(column, Variant(text));
+  }
+};
+
 }  // namespace
 
 ArticleRecord ArticleFromRow(Recordset& rs) {
-  auto text = [&rs](const char* field) { return rs[field].ToString(); };
-  auto number = [&rs](const char* field) { return rs[field].ToInt64Or(0); };
-  auto flag = [&rs](const char* field) { return rs[field].ToBoolOr(false); };
-  ArticleRecord v;
-  v.class_id = number("d_classid");
-  v.subject_id = number("d_subjectid");
-  v.title_prefix = number("d_titleprefix");
-  v.title = Trim(text("d_title"));
-  v.title_color = Trim(text("d_titlecolor"));
-  v.font_shape = number("d_fontshape");
-  v.long_title = Trim(text("d_longtitle"));
-  v.subtitle = Trim(text("d_subtitle"));
-  v.show_comment_link = flag("d_showcommentlink");
-  v.keyword = text("d_keyword");
-  v.relative = flag("d_relativeflag");
-  v.meta_keyword = text("d_metakeyword");
-  v.meta_relative = flag("d_metarelativeflag");
-  v.author = Trim(text("d_author"));
-  v.come_from = Trim(text("d_comefrom"));
-  v.link_url = text("d_linkurl");
-  v.summary = text("d_summary");
-  v.content = text("d_content");
-  v.pic_url = text("d_picurl");
-  v.upload_files = Trim(text("d_uploadfiles"));
-  v.pagination = number("d_paginationtype");
-  v.max_char_per_page = number("d_maxcharperpage");
-  v.top = flag("d_topflag");
-  v.hot = flag("d_hotflag");
-  v.recommend = flag("d_recommendflag");
-  v.stars = number("d_stars");
-  v.click_times = number("d_clicktimes");
-  v.template_page = number("d_templatepageid");
-  v.publish_now = flag("d_generatehtmlflag");
-  return v;
+  ArticleRecord record;
+  ForEachColumn(record, ColumnReader{rs});
+  return record;
 }
 
 std::string KeywordAsTyped(const std::string& stored) {
@@ -116,35 +146,7 @@ std::string KeywordAsTyped(const std::string& stored) {
 }
 
 void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
-  rs.Set("d_classid", SqlNumber(f.class_id));
-  rs.Set("d_subjectid", SqlNumber(f.subject_id));
-  rs.Set("d_title", Variant(f.title));
-  rs.Set("d_longtitle", Variant(f.long_title));
-  rs.Set("d_subtitle", Variant(f.subtitle));
-  rs.Set("d_titleprefix", SqlNumber(f.title_prefix));
-  rs.Set("d_titlecolor", Variant(f.title_color));
-  rs.Set("d_fontshape", SqlNumber(f.font_shape));
-  rs.Set("d_author", Variant(f.author));
-  rs.Set("d_comefrom", Variant(f.come_from));
-  rs.Set("d_keyword", Variant(f.keyword));
-  rs.Set("d_relativeflag", Variant(f.relative));
-  rs.Set("d_metakeyword", Variant(f.meta_keyword));
-  rs.Set("d_metarelativeflag", Variant(f.meta_relative));
-  rs.Set("d_clicktimes", SqlNumber(f.click_times));
-  rs.Set("d_hotflag", Variant(f.hot));
-  rs.Set("d_topflag", Variant(f.top));
-  rs.Set("d_recommendflag", Variant(f.recommend));
-  rs.Set("d_generatehtmlflag", Variant(f.publish_now));
-  rs.Set("d_summary", Variant(f.summary));
-  rs.Set("d_content", Variant(f.content));
-  rs.Set("d_picurl", Variant(f.pic_url));
-  rs.Set("d_uploadfiles", Variant(f.upload_files));
-  rs.Set("d_paginationtype", SqlNumber(f.pagination));
-  rs.Set("d_maxcharperpage", SqlNumber(f.max_char_per_page));
-  rs.Set("d_templatepageid", SqlNumber(f.template_page));
-  rs.Set("d_stars", SqlNumber(f.stars));
-  rs.Set("d_showcommentlink", Variant(f.show_comment_link));
-  rs.Set("d_linkurl", Variant(f.link_url));
+  ForEachColumn(f, ColumnWriter{rs});
 }
 
 bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
