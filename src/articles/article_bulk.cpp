@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "articles/article_fields.h"
+#include "articles/article_form.h"
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
@@ -130,21 +131,7 @@ std::string Article_ClassMultiSelect(DatabaseState& db, int64_t channel_id, cons
   std::string html = "<select name='" + std::string(name) +
                      "' size=2 style='height:300px;width:300px'" + (multiple ? " multiple" : "") +
                      "><option value='0'>未指定任何分类</option>";
-  Recordset rs;
-  rs.Open(
-      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
-      "where d_channelid = ? order by d_order",
-      {SqlNumber(channel_id)}, *db.Conn, 0, 1);
-  for (; !rs.Eof(); rs.MoveNext()) {
-    bool refused =
-        !ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
-    std::string indent;
-    for (int64_t i = rs["d_level"].ToInt64Or(0); i > 0; --i) indent += "　";
-    html += "<option value='" + rs["d_id"].ToString() + (refused ? "-'" : "'") +
-            (refused ? " style='background-color:#FF0000'" : "") + ">" + indent +
-            HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
-  }
-  rs.Close();
+  html += ArticleClassOptions(db, channel_id, -1);
   return html + "</select>";
 }
 

@@ -391,9 +391,8 @@ void ArticleAdd_ShowNavi(RequestState& state, const ArticleChannel& channel) {
 
 }  // namespace
 
-std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std::string& name,
-                               int64_t selected) {
-  std::string html = "<select size=1 name='" + name + "'>";
+std::string ArticleClassOptions(DatabaseState& db, int64_t channel_id, int64_t selected) {
+  std::string html;
   Recordset rs;
   rs.Open(
       "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
@@ -409,8 +408,13 @@ std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std:
             (refused ? " style='background-color:#FF0000'" : "") + Selected(id == selected) + ">" +
             indent + HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
   }
-  rs.Close();
-  return html + "<option value='0'" + Selected(selected == 0) + ">不属于任何分类</option></select>";
+  return html;
+}
+
+std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std::string& name,
+                               int64_t selected) {
+  return "<select size=1 name='" + name + "'>" + ArticleClassOptions(db, channel_id, selected) +
+         "<option value='0'" + Selected(selected == 0) + ">不属于任何分类</option></select>";
 }
 
 std::string Article_TitleColorSelect(const std::string& selected) {
