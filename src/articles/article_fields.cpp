@@ -59,6 +59,8 @@ class FieldReader {
 
   [[noreturn]] void Refuse(std::string_view message) { AlertBack(state_, message); }
 
+  Connection& Conn() { return *state_.db.Conn; }
+
   Variant Scalar(const char* sql, std::vector<Variant> params) {
     return state_.db.Conn->ExecuteScalar(sql, params);
   }
@@ -130,6 +132,147 @@ struct ColumnWriter {
   }
 };
 
+// The class and the subject, each of the channel; the class one that takes articles.
+void ReadClassAndSubject(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f) {
+  // The class: the list marks a class that takes no articles by "-" after its id.
+  std::string class_text = in.Text("d_classid");
+  if (class_text.ends_with('-')) in.Refuse("本分类下设置不允许添加内容！");
+  f.class_id = in.Id(class_text);
+  if (f.class_id != 0) {
+    Recordset rs;
+    rs.Open(
+        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+        "d_channelid = ?",
+        {SqlNumber(f.class_id), SqlNumber(channel.id)}, in.Conn(), 0, 1);
+    if (rs.Eof()) in.Refuse(kArticleParameterError);
+    bool takes =
+        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
+    rs.Close();
+    if (!takes) in.Refuse("本分类下设置不允许添加内容！");
+  }
+  f.subject_id = in.Id(in.Text("d_subjectid"));
+  if (f.subject_id != 0 &&
+      in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+                {SqlNumber(f.subject_id), SqlNumber(channel.id)})
+              .ToInt64Or(0) == 0) {
+    in.Refuse(kArticleParameterError);
+  }
+}
+
+// The title prefix, the titles with their colour and shape, the comment link.
+void ReadTitles(FieldReader& in, ArticleRecord& f) {
+  f.title_prefix = in.Code("d_titleprefix", 4);
+  f.title = in.Text("d_title");
+  if (f.title.empty()) in.Refuse("提示：标题不能为空！");
+  in.Limit(f.title, kTitleLength, "标题");
+
+  f.title_color = in.Text("d_titlecolor");
+  if (!f.title_color.empty() &&
+      std::find(kTitleColors.begin(), kTitleColors.end(), f.title_color) == kTitleColors.end()) {
+    in.Refuse(kArticleParameterError);
+  }
+  f.font_shape = in.Code("d_fontshape", 3);
+  f.long_title = in.Text("d_longtitle");
+  in.Limit(f.long_title, kLongTitleLength, "完整标题");
+  f.subtitle = in.Text("d_subtitle");
+  in.Limit(f.subtitle, kShortTextLength, "子标题");
+  f.show_comment_link = in.Text("d_showcommentlink") == "1";
+}
+
+// The keywords and the Meta keywords, each unless taken from the keyword library.
+void ReadKeywords(FieldReader& in, ArticleRecord& f) {
+  f.relative = Ticked(in.Text("d_relativeflag"));
+  if (!f.relative) {
+    std::string keyword = in.Text("d_keyword");
+    in.Limit(keyword, kKeywordLength, "关键字");
+    if (!keyword.empty()) f.keyword = "|" + keyword + "|";
+  }
+  f.meta_relative = Ticked(in.Text("d_metarelativeflag"));
+  if (!f.meta_relative) {
+    f.meta_keyword = in.Text("d_metakeyword");
+    in.Limit(f.meta_keyword, kKeywordLength, "Meta关键字");
+  }
+}
+
+// The author and the source, "未知" when left empty.
+void ReadSources(FieldReader& in, ArticleRecord& f) {
+  f.author = in.Text("d_author");
+  if (f.author.empty()) f.author = "未知";
+  in.Limit(f.author, kShortTextLength, "作者");
+  f.come_from = in.Text("d_comefrom");
+  if (f.come_from.empty()) f.come_from = "未知";
+  in.Limit(f.come_from, kShortTextLength, "来源");
+}
+
+// The redirect link or the content (one of them), the summary, the picture and the uploads.
+void ReadLinkAndTexts(FieldReader& in, ArticleRecord& f) {
+  bool use_link = !in.Text("d_uselink").empty();
+  if (use_link) {
+    f.link_url = in.Text("d_linkurl");
+    if (f.link_url.empty()) in.Refuse("提示：转向链接地址不能为空！");
+    in.Limit(f.link_url, kAddressLength, "转向链接地址");
+    if (IsScriptLink(f.link_url)) in.Refuse(kScriptRedirectRefused);
+  }
+
+  f.summary = in.Raw("d_summary");
+  // The body is shown on the public pages, which share the console's origin: whoever may add
+  // articles may not run script there.
+  f.content = CleanTypedHtml(in.Raw("d_content"));
+  if (!use_link && Trim(f.content).empty()) in.Refuse("提示：内容不能为空！");
+
+  f.pic_url = in.Text("d_picurl");
+  in.Limit(f.pic_url, kAddressLength, "首页图片");
+  f.upload_files = LCase(in.Text("d_savepathfilename"));
+}
+
+// How the content is cut into pages.
+void ReadPaging(FieldReader& in, ArticleRecord& f) {
+  f.pagination = in.Code("d_pagenationtype", 2);
+  std::string size_text = in.Text("d_maxcharperpage");
+  if (f.pagination == 1 && size_text.empty()) {
+    in.Refuse("提示：自动分页必需设置每一页的大小！");
+  }
+  int64_t size = 0;
+  if (IsDigits(size_text)) {
+    if (!ParseId(size_text, &size) || size > kMaxCount) in.Refuse(kArticleParameterError);
+  }
+  if (f.pagination == 1 && size <= 0) size = 1000;
+  f.max_char_per_page = size;
+  if (f.pagination == 2 && f.content.find(kNextPageMark) == std::string::npos) {
+    in.Refuse("提示：手动分页必需设置在需要分页的地方加上分页符“[Vantrel_NextPage]”的大小！");
+  }
+}
+
+// The flags, the stars and the clicks; a hot article has at least the channel's minimum.
+void ReadAttributes(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f, bool update) {
+  f.top = Ticked(in.Text("d_topflag"));
+  f.hot = Ticked(in.Text("d_hotflag"));
+  f.recommend = Ticked(in.Text("d_recommendflag"));
+  f.stars = in.Code("d_stars", 5);
+  std::string clicks = in.Text("d_clicktimes");
+  if (IsDigits(clicks)) {
+    if (!ParseId(clicks, &f.click_times) || f.click_times > kMaxCount) {
+      in.Refuse(kArticleParameterError);
+    }
+  }
+  if (f.hot && f.click_times < channel.clicks_of_hot) {
+    in.Refuse("提示：热门" +
+              (update ? std::string("文章") : interaction::ScriptStringEncode(channel.word)) +
+              "最小点击数为" + std::to_string(channel.clicks_of_hot) + "！");
+  }
+}
+
+// The content template page.
+void ReadTemplatePage(FieldReader& in, ArticleRecord& f) {
+  f.template_page = in.Id(in.Text("d_templatepageid"));
+  if (f.template_page != 0 &&
+      in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
+                {SqlNumber(f.template_page)})
+              .ToInt64Or(0) == 0) {
+    in.Refuse(kArticleParameterError);
+  }
+}
+
 }  // namespace
 
 ArticleRecord ArticleFromRow(Recordset& rs) {
@@ -156,123 +299,14 @@ bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
 ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
   FieldReader in(state);
   ArticleRecord f;
-
-  // The class: the list marks a class that takes no articles by "-" after its id.
-  std::string class_text = in.Text("d_classid");
-  if (class_text.ends_with('-')) in.Refuse("本分类下设置不允许添加内容！");
-  f.class_id = in.Id(class_text);
-  if (f.class_id != 0) {
-    Recordset rs;
-    rs.Open(
-        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-        "d_channelid = ?",
-        {SqlNumber(f.class_id), SqlNumber(channel.id)}, *state.db.Conn, 0, 1);
-    if (rs.Eof()) in.Refuse(kArticleParameterError);
-    bool takes =
-        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
-    rs.Close();
-    if (!takes) in.Refuse("本分类下设置不允许添加内容！");
-  }
-  f.subject_id = in.Id(in.Text("d_subjectid"));
-  if (f.subject_id != 0 &&
-      in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                {SqlNumber(f.subject_id), SqlNumber(channel.id)})
-              .ToInt64Or(0) == 0) {
-    in.Refuse(kArticleParameterError);
-  }
-
-  f.title_prefix = in.Code("d_titleprefix", 4);
-  f.title = in.Text("d_title");
-  if (f.title.empty()) in.Refuse("提示：标题不能为空！");
-  in.Limit(f.title, kTitleLength, "标题");
-
-  f.title_color = in.Text("d_titlecolor");
-  if (!f.title_color.empty() &&
-      std::find(kTitleColors.begin(), kTitleColors.end(), f.title_color) == kTitleColors.end()) {
-    in.Refuse(kArticleParameterError);
-  }
-  f.font_shape = in.Code("d_fontshape", 3);
-  f.long_title = in.Text("d_longtitle");
-  in.Limit(f.long_title, kLongTitleLength, "完整标题");
-  f.subtitle = in.Text("d_subtitle");
-  in.Limit(f.subtitle, kShortTextLength, "子标题");
-  f.show_comment_link = in.Text("d_showcommentlink") == "1";
-
-  f.relative = Ticked(in.Text("d_relativeflag"));
-  if (!f.relative) {
-    std::string keyword = in.Text("d_keyword");
-    in.Limit(keyword, kKeywordLength, "关键字");
-    if (!keyword.empty()) f.keyword = "|" + keyword + "|";
-  }
-  f.meta_relative = Ticked(in.Text("d_metarelativeflag"));
-  if (!f.meta_relative) {
-    f.meta_keyword = in.Text("d_metakeyword");
-    in.Limit(f.meta_keyword, kKeywordLength, "Meta关键字");
-  }
-
-  f.author = in.Text("d_author");
-  if (f.author.empty()) f.author = "未知";
-  in.Limit(f.author, kShortTextLength, "作者");
-  f.come_from = in.Text("d_comefrom");
-  if (f.come_from.empty()) f.come_from = "未知";
-  in.Limit(f.come_from, kShortTextLength, "来源");
-
-  bool use_link = !in.Text("d_uselink").empty();
-  if (use_link) {
-    f.link_url = in.Text("d_linkurl");
-    if (f.link_url.empty()) in.Refuse("提示：转向链接地址不能为空！");
-    in.Limit(f.link_url, kAddressLength, "转向链接地址");
-    if (IsScriptLink(f.link_url)) in.Refuse(kScriptRedirectRefused);
-  }
-
-  f.summary = in.Raw("d_summary");
-  // The body is shown on the public pages, which share the console's origin: whoever may add
-  // articles may not run script there.
-  f.content = CleanTypedHtml(in.Raw("d_content"));
-  if (!use_link && Trim(f.content).empty()) in.Refuse("提示：内容不能为空！");
-
-  f.pic_url = in.Text("d_picurl");
-  in.Limit(f.pic_url, kAddressLength, "首页图片");
-  f.upload_files = LCase(in.Text("d_savepathfilename"));
-
-  f.pagination = in.Code("d_pagenationtype", 2);
-  std::string size_text = in.Text("d_maxcharperpage");
-  if (f.pagination == 1 && size_text.empty()) {
-    in.Refuse("提示：自动分页必需设置每一页的大小！");
-  }
-  int64_t size = 0;
-  if (IsDigits(size_text)) {
-    if (!ParseId(size_text, &size) || size > kMaxCount) in.Refuse(kArticleParameterError);
-  }
-  if (f.pagination == 1 && size <= 0) size = 1000;
-  f.max_char_per_page = size;
-  if (f.pagination == 2 && f.content.find(kNextPageMark) == std::string::npos) {
-    in.Refuse("提示：手动分页必需设置在需要分页的地方加上分页符“[Vantrel_NextPage]”的大小！");
-  }
-
-  f.top = Ticked(in.Text("d_topflag"));
-  f.hot = Ticked(in.Text("d_hotflag"));
-  f.recommend = Ticked(in.Text("d_recommendflag"));
-  f.stars = in.Code("d_stars", 5);
-  std::string clicks = in.Text("d_clicktimes");
-  if (IsDigits(clicks)) {
-    if (!ParseId(clicks, &f.click_times) || f.click_times > kMaxCount) {
-      in.Refuse(kArticleParameterError);
-    }
-  }
-  if (f.hot && f.click_times < channel.clicks_of_hot) {
-    in.Refuse("提示：热门" +
-              (update ? std::string("文章") : interaction::ScriptStringEncode(channel.word)) +
-              "最小点击数为" + std::to_string(channel.clicks_of_hot) + "！");
-  }
-
-  f.template_page = in.Id(in.Text("d_templatepageid"));
-  if (f.template_page != 0 &&
-      in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
-                {SqlNumber(f.template_page)})
-              .ToInt64Or(0) == 0) {
-    in.Refuse(kArticleParameterError);
-  }
+  ReadClassAndSubject(in, channel, f);
+  ReadTitles(in, f);
+  ReadKeywords(in, f);
+  ReadSources(in, f);
+  ReadLinkAndTexts(in, f);
+  ReadPaging(in, f);
+  ReadAttributes(in, channel, f, update);
+  ReadTemplatePage(in, f);
   f.publish_now = Ticked(in.Text("d_generatehtmlflag"));
   return f;
 }
