@@ -5,19 +5,24 @@
 #include <vector>
 
 #include "articles/article_fields.h"
+#include "articles/article_form.h"
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
 #include "core/article_marks.h"
 #include "core/messages.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
 
-Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
+// `condition` narrowed by `more` (SQL of constants only).
+BoundSql Narrowed(const BoundSql& condition, const char* more) {
+  return {condition.sql + more, condition.params};
+}
 
 // One action's work: the statements run inside its transaction.
 class BulkAction {
@@ -26,61 +31,66 @@ class BulkAction {
       : state_(state), channel_(channel), conn_(*state.db.Conn) {}
 
   // The ticked ids, each a number and an article of this channel.
-  std::string TickedIds() {
+  BoundSql TickedIds() {
     std::string posted = Trim((*state_.host.Request)("selectdel"));
     if (posted.empty()) AlertBack(state_, "提示：请先选择记录再操作！");
     IdList list;
     if (!ParseIdList(posted, &list)) AlertBack(state_, kArticleParameterError);
-    Variant found = conn_.ExecuteScalar("select count(*) from Vantrel_Article where d_id in (" +
-                                        list.sql + ") and d_channelid = " + channel_.id_text);
+    BoundSql ids = IdsIn("d_id", list.ids);
+    std::vector<Variant> params = ids.params;
+    params.push_back(SqlNumber(channel_.id));
+    Variant found = conn_.ExecuteScalar(
+        "select count(*) from Vantrel_Article where " + ids.sql + " and d_channelid = ?", params);
     if (found.ToInt64Or(-1) != static_cast<int64_t>(list.ids.size())) {
       AlertBack(state_, kArticleParameterError);
     }
-    return "d_id in (" + list.sql + ")";
+    return ids;
   }
 
-  // Runs an update or delete of this channel's articles that `condition` selects; the rows
-  // changed.
-  int64_t Articles(const std::string& statement, const std::string& condition,
-                   const std::vector<Variant>& params = {}) {
-    return conn_.Execute(
-        statement + " where d_channelid = " + channel_.id_text + " and " + condition, params);
+  // Runs an update or delete of this channel's articles that `condition` selects, `params`
+  // bound to the statement's own placeholders; the rows changed.
+  int64_t Articles(const std::string& statement, const BoundSql& condition,
+                   std::vector<Variant> params = {}) {
+    params.push_back(SqlNumber(channel_.id));
+    params.insert(params.end(), condition.params.begin(), condition.params.end());
+    return conn_.Execute(statement + " where d_channelid = ? and " + condition.sql, params);
   }
 
-  void Mark(const std::string& condition) {
-    MarkClassesAndSubjectsOf(conn_, channel_.id, condition);
+  void Mark(const BoundSql& condition) {
+    MarkClassesAndSubjectsOf(conn_, channel_.id, condition.sql, condition.params);
   }
 
   // Recycles (to_bin) or restores the articles that `condition` selects among those in the
   // other state, moving the counters by the rows changed, approved ones counted apart.
-  void MoveBin(const std::string& condition, bool to_bin) {
-    std::string from = to_bin ? " and d_deleted = false" : " and d_deleted = true";
-    Mark(condition + from);
+  void MoveBin(const BoundSql& condition, bool to_bin) {
+    BoundSql from =
+        Narrowed(condition, to_bin ? " and d_deleted = false" : " and d_deleted = true");
+    Mark(from);
     std::string set = to_bin ? "update Vantrel_Article set d_deleted = true, d_checked = false, "
                                "d_generatedflag = false"
                              : "update Vantrel_Article set d_deleted = false, d_generatedflag = "
                                "false";
-    int64_t approved = Articles(set, condition + from + " and d_checked = true");
-    int64_t others = Articles(set, condition + from + " and d_checked = false");
+    int64_t approved = Articles(set, Narrowed(from, " and d_checked = true"));
+    int64_t others = Articles(set, Narrowed(from, " and d_checked = false"));
     int64_t sign = to_bin ? -1 : 1;
     ChangeChannelCounters(conn_, channel_.id, sign * (approved + others), sign * approved);
   }
 
   // Approves the live unapproved articles of `condition`, the approver recorded.
-  void Approve(const std::string& condition) {
+  void Approve(const BoundSql& condition) {
     Variant user = state_.host.Session->Get("User_Code");
-    std::string waiting = condition + " and d_deleted = false and d_checked = false";
+    BoundSql waiting = Narrowed(condition, " and d_deleted = false and d_checked = false");
     Mark(waiting);
     // Approving again records the approver but counts nothing.
     Articles("update Vantrel_Article set d_editor = ?",
-             condition + " and d_deleted = false and d_checked = true", {user});
+             Narrowed(condition, " and d_deleted = false and d_checked = true"), {user});
     int64_t approved =
         Articles("update Vantrel_Article set d_checked = true, d_editor = ?", waiting, {user});
     ChangeChannelCounters(conn_, channel_.id, 0, approved);
   }
 
-  void Withdraw(const std::string& condition) {
-    std::string approved_live = condition + " and d_deleted = false and d_checked = true";
+  void Withdraw(const BoundSql& condition) {
+    BoundSql approved_live = Narrowed(condition, " and d_deleted = false and d_checked = true");
     Mark(approved_live);
     int64_t withdrawn = Articles(
         "update Vantrel_Article set d_editor = '', d_checked = false, d_generatedflag = false",
@@ -89,11 +99,10 @@ class BulkAction {
     ChangeChannelCounters(conn_, channel_.id, 0, -withdrawn);
   }
 
-  void SetFlag(const std::string& condition, const char* column, bool on) {
+  void SetFlag(const BoundSql& condition, const char* column, bool on) {
     Mark(condition);
-    Articles("update Vantrel_Article set " + std::string(column) + " = " + (on ? "true" : "false") +
-                 ", d_generatedflag = false",
-             condition);
+    Articles("update Vantrel_Article set " + std::string(column) + " = ?, d_generatedflag = false",
+             condition, {Variant(on)});
   }
 
   Connection& conn() { return conn_; }
@@ -122,21 +131,7 @@ std::string Article_ClassMultiSelect(DatabaseState& db, int64_t channel_id, cons
   std::string html = "<select name='" + std::string(name) +
                      "' size=2 style='height:300px;width:300px'" + (multiple ? " multiple" : "") +
                      "><option value='0'>未指定任何分类</option>";
-  Recordset rs;
-  rs.Open(
-      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
-      "where d_channelid = ? order by d_order",
-      {Number(channel_id)}, *db.Conn, 0, 1);
-  for (; !rs.Eof(); rs.MoveNext()) {
-    bool refused =
-        !ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
-    std::string indent;
-    for (int64_t i = rs["d_level"].ToInt64Or(0); i > 0; --i) indent += "　";
-    html += "<option value='" + rs["d_id"].ToString() + (refused ? "-'" : "'") +
-            (refused ? " style='background-color:#FF0000'" : "") + ">" + indent +
-            HtmlEscapeText(rs["d_name"].ToString()) + "</option>";
-  }
-  rs.Close();
+  html += ArticleClassOptions(db, channel_id, -1);
   return html + "</select>";
 }
 
@@ -158,8 +153,12 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
   // Every class named must be one of this channel's; the target must take articles.
   int64_t named_classes = 0;
   for (int64_t id : sources.ids) named_classes += id != 0 ? 1 : 0;
-  if (conn.ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id in (" + sources.sql +
-                         ") and d_channelid = " + channel.id_text)
+  BoundSql classes = IdsIn("d_id", sources.ids);
+  std::vector<Variant> class_params = {SqlNumber(channel.id)};
+  class_params.insert(class_params.end(), classes.params.begin(), classes.params.end());
+  if (conn.ExecuteScalar(
+              "select count(*) from Vantrel_ArticleClass where d_channelid = ? and " + classes.sql,
+              class_params)
           .ToInt64Or(-1) != named_classes) {
     AlertBack(state, kArticleParameterError);
   }
@@ -168,7 +167,7 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
     rs.Open(
         "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
         "d_channelid = ?",
-        {Number(target), Number(channel.id)}, conn, 0, 1);
+        {SqlNumber(target), SqlNumber(channel.id)}, conn, 0, 1);
     if (rs.Eof()) AlertBack(state, kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -177,14 +176,18 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
   }
   {
     ScopedTransaction transaction(conn);
-    conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = " +
-                 channel.id_text + " and d_id in (" + sources.sql + ")");
+    conn.Execute(
+        "update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = ? and " +
+            classes.sql,
+        class_params);
     MarkClassAndSubject(conn, target, 0);
+    std::vector<Variant> move_params = {SqlNumber(target)};
+    move_params.insert(move_params.end(), class_params.begin(), class_params.end());
     conn.Execute(
         "update Vantrel_Article set d_generatedflag = false, d_classid = ? where "
-        "d_classid in (" +
-            sources.sql + ") and d_channelid = " + channel.id_text,
-        {Number(target)});
+        "d_channelid = ? and " +
+            IdsIn("d_classid", sources.ids).sql,
+        move_params);
     transaction.Commit();
   }
   state.caches.Clear();
@@ -229,7 +232,7 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
   if (chosen == nullptr) return false;
   RequireFormPost(state);
   BulkAction action(state, channel);
-  std::string condition = chosen->ticked ? action.TickedIds() : std::string("1 = 1");
+  BoundSql condition = chosen->ticked ? action.TickedIds() : BoundSql{"1 = 1", {}};
   const std::string name = chosen->name;
   {
     ScopedTransaction transaction(action.conn());
@@ -237,8 +240,8 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
       action.MoveBin(condition, true);
       if (name == "delall") {
         // Emptying the channel also starts its click total again.
-        action.conn().Execute("update Vantrel_Channel set d_clickcount = 0 where d_id = " +
-                              channel.id_text);
+        action.conn().Execute("update Vantrel_Channel set d_clickcount = 0 where d_id = ?",
+                              {SqlNumber(channel.id)});
       }
     } else if (name == "reback" || name == "rebackall") {
       action.MoveBin(condition, false);
@@ -252,7 +255,7 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
       action.SetFlag(condition, "d_recommendflag", name == "setrecommend");
     } else if (name == "delrecycle" || name == "empty") {
       // Only recycled articles are purged: they left the counters when they were recycled.
-      action.Articles("delete from Vantrel_Article", condition + " and d_deleted = true");
+      action.Articles("delete from Vantrel_Article", Narrowed(condition, " and d_deleted = true"));
     }
     transaction.Commit();
   }

@@ -10,9 +10,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "console/channel_page.h"
+#include "console/console_text.h"
 #include "core/request_state.h"
+#include "platform/db/recordset.h"
 
 namespace folirex {
 
@@ -26,6 +30,12 @@ struct ArticleChannel : ConsoleChannel {
 
 // OpenConsoleChannel (no site channel), then the values above from the loaded settings.
 ArticleChannel LoadArticleChannel(RequestState& state);
+
+// Opens `rs`, the caller's own, on the row `sql` finds with the bound `params`, to read it or
+// (RowUse::kChange) to change it. Without a row `rs` is closed and the request ends with
+// `missing` (AlertBack).
+void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
+                     const std::vector<Variant>& params, RowUse use, std::string_view missing);
 
 // The text of the posted or queried value `key` (query string first, then the form), trimmed.
 std::string TrimmedValue(RequestState& state, const char* key);

@@ -8,6 +8,7 @@
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/text_helpers.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
 
@@ -58,6 +59,8 @@ class FieldReader {
 
   [[noreturn]] void Refuse(std::string_view message) { AlertBack(state_, message); }
 
+  Connection& Conn() { return *state_.db.Conn; }
+
   Variant Scalar(const char* sql, std::vector<Variant> params) {
     return state_.db.Conn->ExecuteScalar(sql, params);
   }
@@ -68,16 +71,69 @@ class FieldReader {
 
 bool Ticked(const std::string& text) { return !text.empty() && text != "0"; }
 
-}  // namespace
+// Whether a text column is read back trimmed: the form's short boxes are; the keywords, the
+// addresses and the bodies come back as stored.
+enum class Read { kAsStored, kTrimmed };
 
-bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
-  return child_count <= 0 || add_article_flag;
+// Every column the form shows and the save writes, with the member that holds it: the one list
+// that both directions walk. `visit` is called with the column, the member and, for texts, how
+// the column is read.
+template <typename Record, typename Visit>
+void ForEachColumn(Record& r, Visit&& visit) {
+  visit("d_classid", r.class_id);
+  visit("d_subjectid", r.subject_id);
+  visit("d_title", r.title, Read::kTrimmed);
+  visit("d_longtitle", r.long_title, Read::kTrimmed);
+  visit("d_subtitle", r.subtitle, Read::kTrimmed);
+  visit("d_titleprefix", r.title_prefix);
+  visit("d_titlecolor", r.title_color, Read::kTrimmed);
+  visit("d_fontshape", r.font_shape);
+  visit("d_author", r.author, Read::kTrimmed);
+  visit("d_comefrom", r.come_from, Read::kTrimmed);
+  visit("d_keyword", r.keyword, Read::kAsStored);
+  visit("d_relativeflag", r.relative);
+  visit("d_metakeyword", r.meta_keyword, Read::kAsStored);
+  visit("d_metarelativeflag", r.meta_relative);
+  visit("d_clicktimes", r.click_times);
+  visit("d_hotflag", r.hot);
+  visit("d_topflag", r.top);
+  visit("d_recommendflag", r.recommend);
+  visit("d_generatehtmlflag", r.publish_now);
+  visit("d_summary", r.summary, Read::kAsStored);
+  visit("d_content", r.content, Read::kAsStored);
+  visit("d_picurl", r.pic_url, Read::kAsStored);
+  visit("d_uploadfiles", r.upload_files, Read::kTrimmed);
+  visit("d_paginationtype", r.pagination);
+  visit("d_maxcharperpage", r.max_char_per_page);
+  visit("d_templatepageid", r.template_page);
+  visit("d_stars", r.stars);
+  visit("d_showcommentlink", r.show_comment_link);
+  visit("d_linkurl", r.link_url, Read::kAsStored);
 }
 
-ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
-  FieldReader in(state);
-  ArticleFields f;
+// Reads one column into its member.
+struct ColumnReader {
+  Recordset& rs;
+  void operator()(const char* column, int64_t& number) const { number = rs[column].ToInt64Or(0); }
+  void operator()(const char* column, bool& flag) const { flag = rs[column].ToBoolOr(false); }
+  void operator()(const char* column, std::string& text, Read read) const {
+    text = rs[column].ToString();
+    if (read == Read::kTrimmed) text = Trim(text);
+  }
+};
 
+// Sets one column from its member.
+struct ColumnWriter {
+  Recordset& rs;
+  void operator()(const char* column, int64_t number) const { rs.Set(column, SqlNumber(number)); }
+  void operator()(const char* column, bool flag) const { rs.Set(column, Variant(flag)); }
+  void operator()(const char* column, const std::string& text, Read) const {
+    rs.Set(column, Variant(text));
+  }
+};
+
+// The class and the subject, each of the channel; the class one that takes articles.
+void ReadClassAndSubject(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f) {
   // The class: the list marks a class that takes no articles by "-" after its id.
   std::string class_text = in.Text("d_classid");
   if (class_text.ends_with('-')) in.Refuse("本分类下设置不允许添加内容！");
@@ -87,8 +143,7 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
     rs.Open(
         "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
         "d_channelid = ?",
-        {Variant(static_cast<long long>(f.class_id)), Variant(static_cast<long long>(channel.id))},
-        *state.db.Conn, 0, 1);
+        {SqlNumber(f.class_id), SqlNumber(channel.id)}, in.Conn(), 0, 1);
     if (rs.Eof()) in.Refuse(kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -98,12 +153,14 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.subject_id = in.Id(in.Text("d_subjectid"));
   if (f.subject_id != 0 &&
       in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                {Variant(static_cast<long long>(f.subject_id)),
-                 Variant(static_cast<long long>(channel.id))})
+                {SqlNumber(f.subject_id), SqlNumber(channel.id)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
+}
 
+// The title prefix, the titles with their colour and shape, the comment link.
+void ReadTitles(FieldReader& in, ArticleRecord& f) {
   f.title_prefix = in.Code("d_titleprefix", 4);
   f.title = in.Text("d_title");
   if (f.title.empty()) in.Refuse("提示：标题不能为空！");
@@ -120,7 +177,10 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.subtitle = in.Text("d_subtitle");
   in.Limit(f.subtitle, kShortTextLength, "子标题");
   f.show_comment_link = in.Text("d_showcommentlink") == "1";
+}
 
+// The keywords and the Meta keywords, each unless taken from the keyword library.
+void ReadKeywords(FieldReader& in, ArticleRecord& f) {
   f.relative = Ticked(in.Text("d_relativeflag"));
   if (!f.relative) {
     std::string keyword = in.Text("d_keyword");
@@ -132,14 +192,20 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
     f.meta_keyword = in.Text("d_metakeyword");
     in.Limit(f.meta_keyword, kKeywordLength, "Meta关键字");
   }
+}
 
+// The author and the source, "未知" when left empty.
+void ReadSources(FieldReader& in, ArticleRecord& f) {
   f.author = in.Text("d_author");
   if (f.author.empty()) f.author = "未知";
   in.Limit(f.author, kShortTextLength, "作者");
   f.come_from = in.Text("d_comefrom");
   if (f.come_from.empty()) f.come_from = "未知";
   in.Limit(f.come_from, kShortTextLength, "来源");
+}
 
+// The redirect link or the content (one of them), the summary, the picture and the uploads.
+void ReadLinkAndTexts(FieldReader& in, ArticleRecord& f) {
   bool use_link = !in.Text("d_uselink").empty();
   if (use_link) {
     f.link_url = in.Text("d_linkurl");
@@ -157,7 +223,10 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   f.pic_url = in.Text("d_picurl");
   in.Limit(f.pic_url, kAddressLength, "首页图片");
   f.upload_files = LCase(in.Text("d_savepathfilename"));
+}
 
+// How the content is cut into pages.
+void ReadPaging(FieldReader& in, ArticleRecord& f) {
   f.pagination = in.Code("d_pagenationtype", 2);
   std::string size_text = in.Text("d_maxcharperpage");
   if (f.pagination == 1 && size_text.empty()) {
@@ -172,7 +241,10 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
   if (f.pagination == 2 && f.content.find(kNextPageMark) == std::string::npos) {
     in.Refuse("提示：手动分页必需设置在需要分页的地方加上分页符“[Vantrel_NextPage]”的大小！");
   }
+}
 
+// The flags, the stars and the clicks; a hot article has at least the channel's minimum.
+void ReadAttributes(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f, bool update) {
   f.top = Ticked(in.Text("d_topflag"));
   f.hot = Ticked(in.Text("d_hotflag"));
   f.recommend = Ticked(in.Text("d_recommendflag"));
@@ -188,14 +260,53 @@ ArticleFields ReadArticleFields(RequestState& state, const ArticleChannel& chann
               (update ? std::string("文章") : interaction::ScriptStringEncode(channel.word)) +
               "最小点击数为" + std::to_string(channel.clicks_of_hot) + "！");
   }
+}
 
+// The content template page.
+void ReadTemplatePage(FieldReader& in, ArticleRecord& f) {
   f.template_page = in.Id(in.Text("d_templatepageid"));
   if (f.template_page != 0 &&
       in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
-                {Variant(static_cast<long long>(f.template_page))})
+                {SqlNumber(f.template_page)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
+}
+
+}  // namespace
+
+ArticleRecord ArticleFromRow(Recordset& rs) {
+  ArticleRecord record;
+  ForEachColumn(record, ColumnReader{rs});
+  return record;
+}
+
+std::string KeywordAsTyped(const std::string& stored) {
+  if (stored.size() >= 2 && stored.front() == '|' && stored.back() == '|') {
+    return stored.substr(1, stored.size() - 2);
+  }
+  return stored;
+}
+
+void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
+  ForEachColumn(f, ColumnWriter{rs});
+}
+
+bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
+  return child_count <= 0 || add_article_flag;
+}
+
+ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
+  FieldReader in(state);
+  ArticleRecord f;
+  ReadClassAndSubject(in, channel, f);
+  ReadTitles(in, f);
+  ReadKeywords(in, f);
+  ReadSources(in, f);
+  ReadLinkAndTexts(in, f);
+  ReadPaging(in, f);
+  ReadAttributes(in, channel, f, update);
+  ReadTemplatePage(in, f);
   f.publish_now = Ticked(in.Text("d_generatehtmlflag"));
   return f;
 }

@@ -28,6 +28,10 @@ void Article_Edit(RequestState& state, const ArticleChannel& channel);
 std::string ArticleClassSelect(DatabaseState& db, int64_t channel_id, const std::string& name,
                                int64_t selected);
 
+// The options of the class lists: the channel's class tree in order, a class that takes no
+// articles red with "-" after its id, `selected` (-1: none) selected.
+std::string ArticleClassOptions(DatabaseState& db, int64_t channel_id, int64_t selected);
+
 // The title colour list with `selected` (exact) selected.
 std::string Article_TitleColorSelect(const std::string& selected);
 

@@ -11,51 +11,18 @@
 #include "core/messages.h"
 #include "core/modules.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
 
-Variant Number(int64_t n) { return Variant(static_cast<long long>(n)); }
 Variant Flag(bool b) { return Variant(b); }
-
-// Every column the form writes, from the checked fields.
-void SetFormColumns(Recordset& rs, const ArticleFields& f) {
-  rs.Set("d_classid", Number(f.class_id));
-  rs.Set("d_subjectid", Number(f.subject_id));
-  rs.Set("d_title", Variant(f.title));
-  rs.Set("d_longtitle", Variant(f.long_title));
-  rs.Set("d_subtitle", Variant(f.subtitle));
-  rs.Set("d_titleprefix", Number(f.title_prefix));
-  rs.Set("d_titlecolor", Variant(f.title_color));
-  rs.Set("d_fontshape", Number(f.font_shape));
-  rs.Set("d_author", Variant(f.author));
-  rs.Set("d_comefrom", Variant(f.come_from));
-  rs.Set("d_keyword", Variant(f.keyword));
-  rs.Set("d_relativeflag", Flag(f.relative));
-  rs.Set("d_metakeyword", Variant(f.meta_keyword));
-  rs.Set("d_metarelativeflag", Flag(f.meta_relative));
-  rs.Set("d_clicktimes", Number(f.click_times));
-  rs.Set("d_hotflag", Flag(f.hot));
-  rs.Set("d_topflag", Flag(f.top));
-  rs.Set("d_recommendflag", Flag(f.recommend));
-  rs.Set("d_generatehtmlflag", Flag(f.publish_now));
-  rs.Set("d_summary", Variant(f.summary));
-  rs.Set("d_content", Variant(f.content));
-  rs.Set("d_picurl", Variant(f.pic_url));
-  rs.Set("d_uploadfiles", Variant(f.upload_files));
-  rs.Set("d_paginationtype", Number(f.pagination));
-  rs.Set("d_maxcharperpage", Number(f.max_char_per_page));
-  rs.Set("d_templatepageid", Number(f.template_page));
-  rs.Set("d_stars", Number(f.stars));
-  rs.Set("d_showcommentlink", Flag(f.show_comment_link));
-  rs.Set("d_linkurl", Variant(f.link_url));
-}
 
 // Writes the static page when the article is published at once in a channel that publishes;
 // the text to add to the answer when it could not be written.
-std::string PublishNow(RequestState& state, const ArticleChannel& channel, const ArticleFields& f,
+std::string PublishNow(RequestState& state, const ArticleChannel& channel, const ArticleRecord& f,
                        int64_t id) {
   if (!f.publish_now || !channel.publishes || !f.link_url.empty()) return "";
   const ArticlePageWriter* writer = Modules().article_page_writer();
@@ -66,7 +33,7 @@ std::string PublishNow(RequestState& state, const ArticleChannel& channel, const
 }  // namespace
 
 void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
-  ArticleFields f = ReadArticleFields(state, channel, false);
+  ArticleRecord f = ReadArticleFields(state, channel, false);
   RequireFormPost(state);
   Variant user = state.host.Session->Get("User_Code");
   // Published at once, the article is approved; otherwise it waits for approval.
@@ -75,11 +42,10 @@ void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
   int64_t id = 0;
   {
     ScopedTransaction transaction(conn);
-    Recordset& rs = *state.db.Rs;
-    state.db.Sql = "select * from Vantrel_Article where 1 < 0";
-    rs.Open(state.db.Sql, conn, 1, 3);
+    Recordset rs;
+    rs.Open("select * from Vantrel_Article where 1 < 0", conn, 1, 3);
     rs.AddNew();
-    rs.Set("d_channelid", Number(channel.id));
+    rs.Set("d_channelid", SqlNumber(channel.id));
     rs.Set("d_inputer", user);
     rs.Set("d_addtime", Variant(DateTime::Now()));
     rs.Set("d_deleted", Flag(false));
@@ -87,7 +53,7 @@ void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
     // Marked generated only by the page writer, once the page is on disk.
     rs.Set("d_generatedflag", Flag(false));
     rs.Set("d_editor", checked ? user : Variant(""));
-    SetFormColumns(rs, f);
+    SetArticleColumns(rs, f);
     rs.Update();
     id = rs["d_id"].ToInt64();
     rs.Close();
@@ -108,7 +74,7 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
   if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
     AlertBack(state, kArticleParameterError);
   }
-  ArticleFields f = ReadArticleFields(state, channel, true);
+  ArticleRecord f = ReadArticleFields(state, channel, true);
   RequireFormPost(state);
   Variant user = state.host.Session->Get("User_Code");
   Connection& conn = *state.db.Conn;
@@ -117,7 +83,7 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
     // An update brings a recycled article back and approves an unapproved one: the counters
     // move by what these two statements changed, each conditioned on the state it leaves, so a
     // second save of the same article counts nothing.
-    std::vector<Variant> key = {Number(id), Number(channel.id)};
+    std::vector<Variant> key = {SqlNumber(id), SqlNumber(channel.id)};
     int64_t restored = conn.Execute(
         "update Vantrel_Article set d_deleted = false, d_checked = true where d_id = ? and "
         "d_channelid = ? and d_deleted = true",
@@ -126,23 +92,22 @@ void Article_Update(RequestState& state, const ArticleChannel& channel) {
         "update Vantrel_Article set d_checked = true where d_id = ? and d_channelid = ? and "
         "d_deleted = false and d_checked = false",
         key);
-    Recordset& rs = *state.db.Rs;
-    state.db.Sql = "select * from Vantrel_Article where d_id = ? and d_channelid = ?";
-    rs.Open(state.db.Sql, key, conn, 1, 3);
+    Recordset rs;
+    rs.Open("select * from Vantrel_Article where d_id = ? and d_channelid = ?", key, conn, 1, 3);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, kArticleParameterError);
     }
     int64_t old_class = rs["d_classid"].ToInt64Or(0);
     int64_t old_subject = rs["d_subjectid"].ToInt64Or(0);
-    rs.Set("d_channelid", Number(channel.id));
+    rs.Set("d_channelid", SqlNumber(channel.id));
     rs.Set("d_inputer", user);
     rs.Set("d_addtime", Variant(DateTime::Now()));
     rs.Set("d_deleted", Flag(false));
     rs.Set("d_checked", Flag(true));
     rs.Set("d_generatedflag", Flag(false));
     rs.Set("d_editor", user);
-    SetFormColumns(rs, f);
+    SetArticleColumns(rs, f);
     rs.Update();
     rs.Close();
     MarkClassAndSubject(conn, old_class, old_subject);

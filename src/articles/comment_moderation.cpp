@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "articles/article_channel.h"
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
@@ -15,6 +16,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/host/session.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -48,9 +50,15 @@ size_t CharCount(std::string_view text) {
   return count;
 }
 
+// The channel id of the page, as the number it was parsed from.
+Variant ChannelOf(const CommentPage& page) { return SqlNumber(std::stoll(page.channel)); }
+
 std::string ArticleComment_GetArticleTitle(RequestState& state, const std::string& article_id) {
+  int64_t id = 0;
+  if (!ParseId(article_id, &id)) return "获取标题失败";
   Recordset rs;
-  rs.Open("select d_title from Vantrel_Article where d_id = " + article_id, *state.db.Conn, 0, 1);
+  rs.Open("select d_title from Vantrel_Article where d_id = ?", {SqlNumber(id)}, *state.db.Conn, 0,
+          1);
   if (rs.Eof()) return "获取标题失败";
   return rs["d_title"].ToString();
 }
@@ -74,14 +82,15 @@ class ArticleTitles {
 
 // The class select of the search bar: every class of the channel in tree order, each indented by
 // one ideographic space per level.
-std::string ArticleComment_ClassSelect(RequestState& state, const std::string& channel,
+std::string ArticleComment_ClassSelect(RequestState& state, const CommentPage& page,
                                        std::string_view name, const std::string& selected) {
   std::string html =
       "<select name='" + std::string(name) + "' size=1><option value='0'>所有分类</option>";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=" + channel +
-              " order by d_order",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid = ? order by "
+      "d_order",
+      {ChannelOf(page)}, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -97,7 +106,7 @@ void ArticleComment_ShowSearch(RequestState& state, const CommentPage& page) {
   state.host.Response->Write(
       "<table border=0 cellspacing=0 align=center class=navi><form method='post' action='" + base +
       "' style='margin:0'><tr><td width='55%'>评论分组查询：选择分类:" +
-      ArticleComment_ClassSelect(state, page.channel, "qclass", page.class_id) + " 是否审核：" +
+      ArticleComment_ClassSelect(state, page, "qclass", page.class_id) + " 是否审核：" +
       BuildSelect(state.db, "qcheckstate", {"已审核", "未审核"}, {"true", "false"},
                   Variant(page.check_state), "", "全部") +
       " <input type='submit' value='查 询'></td><td width='45%' align=right><a href='" + base +
@@ -135,11 +144,13 @@ const char kListFormHead[] =
 void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql =
-      "select * from Vantrel_ArticleComment where 1 > 0  and d_channelid = " + page.channel;
-  if (page.class_id != "0") pager.PagerSql += " and d_classid = " + page.class_id;
-  if (!page.check_state.empty()) pager.PagerSql += " and d_checked = " + page.check_state;
-  pager.PagerSql += " order by d_infoid, d_addtime desc";
+  BoundSql where{"d_channelid = ?", {ChannelOf(page)}};
+  if (page.class_id != "0") AndWhere(where, "d_classid = ?", SqlNumber(std::stoll(page.class_id)));
+  if (!page.check_state.empty())
+    AndWhere(where, "d_checked = ?", Variant(page.check_state == "true"));
+  pager.PagerSql = "select * from Vantrel_ArticleComment where " + where.sql +
+                   " order by d_infoid, d_addtime desc";
+  pager.PagerParams = where.params;
   pager.PagerUrl =
       page.base + "&qclass=" + page.class_id + "&qcheckstate=" + page.check_state + "&";
   pager.Pager_Open(state);
@@ -189,8 +200,9 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
 void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql = "select * from Vantrel_ArticleComment where  d_channelid = " + page.channel +
-                   " order by d_addtime desc";
+  pager.PagerSql =
+      "select * from Vantrel_ArticleComment where d_channelid = ? order by d_addtime desc";
+  pager.PagerParams = {ChannelOf(page)};
   pager.PagerUrl = page.base + "&action=desc&";
   pager.Pager_Open(state);
   std::string html = std::string(kListFormHead) +
@@ -223,22 +235,21 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
 
 // The comment id of the reply form and the reply save: a plain id, else the request ends with the
 // page's parameter message.
-std::string CommentIdOf(RequestState& state) {
+int64_t CommentIdOf(RequestState& state) {
   int64_t id = 0;
   if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kParameterError);
-  return std::to_string(id);
+  return id;
 }
 
-// Opens the request's recordset on the comment `id` of the page's channel, in the one statement
-// that reads or changes it; a comment of no row or of another channel (also one deleted since its
-// form was shown) ends the request with the parameter message, nothing changed.
-Recordset& OpenComment(RequestState& state, const CommentPage& page, const std::string& id,
-                       const char* columns, RowUse use) {
-  return OpenRowOrRefuse(state,
-                         "select " + std::string(columns) +
-                             " from Vantrel_ArticleComment where d_id=" + id +
-                             " and d_channelid = " + page.channel,
-                         {}, use, kParameterError);
+// Opens `rs` on the comment `id` of the page's channel, in the one statement that reads or
+// changes it; a comment of no row or of another channel (also one deleted since its form was
+// shown) ends the request with the parameter message, nothing changed.
+void OpenComment(RequestState& state, Recordset& rs, const CommentPage& page, int64_t id,
+                 const char* columns, RowUse use) {
+  OpenRowOrRefuse(state, rs,
+                  "select " + std::string(columns) +
+                      " from Vantrel_ArticleComment where d_id = ? and d_channelid = ?",
+                  {SqlNumber(id), ChannelOf(page)}, use, kParameterError);
 }
 
 std::string BackToList(const CommentPage& page) {
@@ -246,15 +257,17 @@ std::string BackToList(const CommentPage& page) {
 }
 
 void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
-  std::string id = CommentIdOf(state);
-  Recordset& rs = OpenComment(state, page, id, "d_infoid, d_comment, d_reply", RowUse::kRead);
+  int64_t id = CommentIdOf(state);
+  Recordset rs;
+  OpenComment(state, rs, page, id, "d_infoid, d_comment, d_reply", RowUse::kRead);
   std::string article = Trim(rs["d_infoid"].ToString());
   std::string comment = Trim(rs["d_comment"].ToString());
   std::string reply = Trim(rs["d_reply"].ToString());
   rs.Close();
   std::string base = HtmlEscapeAttr(page.base);
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + "&amp;action=save&amp;id=" + id +
+      "<form name='form1' method='post' action='" + base +
+      "&amp;action=save&amp;id=" + std::to_string(id) +
       "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
       "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
       "<th width='30%'>设置说明</th></tr>\r\n"
@@ -274,10 +287,11 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
 
 void ArticleComment_Save(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
-  std::string id = CommentIdOf(state);
+  int64_t id = CommentIdOf(state);
   std::string reply = Trim(Req(state)("d_reply"));
   if (CharCount(reply) > kMaxReplyChars) AlertBack(state, "提示：回复内容不能超过10000个字符！");
-  Recordset& rs = OpenComment(state, page, id, "*", RowUse::kChange);
+  Recordset rs;
+  OpenComment(state, rs, page, id, "*", RowUse::kChange);
   rs.Set("d_reply", Variant(reply));
   rs.Set("d_replyuser", state.host.Session->Get("user_code"));
   rs.Set("d_replytime", Variant(DateTime::Now()));
@@ -286,7 +300,8 @@ void ArticleComment_Save(RequestState& state, const CommentPage& page) {
   rs.Close();
   state.host.Response->Write(
       MessageBox("回复信息成功！",
-                 LinkItem(HtmlEscapeAttr(page.base + "&action=reply&id=" + id), "返回继续修改") +
+                 LinkItem(HtmlEscapeAttr(page.base + "&action=reply&id=" + std::to_string(id)),
+                          "返回继续修改") +
                      BackToList(page)));
 }
 
@@ -302,29 +317,37 @@ IdList SelectedComments(RequestState& state) {
 // Deletes the comments the condition selects within the channel and lowers the channel's counter
 // by the rows removed, both or neither. Emptying the channel sets the counter to the comments
 // left: none, unless a reader posted one meanwhile, which then keeps its count.
-void DeleteComments(RequestState& state, const CommentPage& page, const std::string& condition,
+void DeleteComments(RequestState& state, const CommentPage& page, const BoundSql& condition,
                     const char* message, bool emptying = false) {
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
-  state.db.Sql = "delete from Vantrel_ArticleComment where " + condition +
-                 " and d_channelid = " + page.channel;
-  int64_t removed = conn.Execute(state.db.Sql);
-  state.db.Sql = emptying ? "update Vantrel_Channel set d_commentcount = (select count(*) from "
-                            "Vantrel_ArticleComment where d_channelid = " +
-                                page.channel + ") where d_id = " + page.channel
-                          : "update Vantrel_Channel set d_commentcount = d_commentcount - " +
-                                std::to_string(removed) + " where d_id = " + page.channel;
-  conn.Execute(state.db.Sql);
+  std::vector<Variant> params = condition.params;
+  params.push_back(ChannelOf(page));
+  int64_t removed = conn.Execute(
+      "delete from Vantrel_ArticleComment where " + condition.sql + " and d_channelid = ?", params);
+  if (emptying) {
+    conn.Execute(
+        "update Vantrel_Channel set d_commentcount = (select count(*) from "
+        "Vantrel_ArticleComment where d_channelid = ?) where d_id = ?",
+        {ChannelOf(page), ChannelOf(page)});
+  } else {
+    conn.Execute("update Vantrel_Channel set d_commentcount = d_commentcount - ? where d_id = ?",
+                 {SqlNumber(removed), ChannelOf(page)});
+  }
   transaction.Commit();
   state.caches.Clear();
   state.host.Response->Write(MessageBox(message, BackToList(page)));
 }
 
-void SetChecked(RequestState& state, const CommentPage& page, const std::string& condition,
-                const char* message) {
-  state.db.Sql =
-      "update Vantrel_ArticleComment set " + condition + " and d_channelid = " + page.channel;
-  state.db.Conn->Execute(state.db.Sql);
+// Sets the approval of the comments the condition selects within the channel.
+void SetChecked(RequestState& state, const CommentPage& page, bool checked,
+                const BoundSql& condition, const char* message) {
+  std::vector<Variant> params = {Variant(checked)};
+  params.insert(params.end(), condition.params.begin(), condition.params.end());
+  params.push_back(ChannelOf(page));
+  state.db.Conn->Execute("update Vantrel_ArticleComment set d_checked = ? where " + condition.sql +
+                             " and d_channelid = ?",
+                         params);
   state.host.Response->Write(MessageBox(message, BackToList(page)));
 }
 
@@ -334,36 +357,35 @@ void ArticleComment_DelOne(RequestState& state, const CommentPage& page) {
     AlertBack(state, kParameterError);
   }
   RequireFormPost(state);
-  DeleteComments(state, page, "d_infoid = " + std::to_string(article), "清空信息成功！");
+  DeleteComments(state, page, {"d_infoid = ?", {SqlNumber(article)}}, "清空信息成功！");
 }
 
 void ArticleComment_Del(RequestState& state, const CommentPage& page) {
   IdList list = SelectedComments(state);
   RequireFormPost(state);
-  DeleteComments(state, page, "d_id in (" + list.sql + ")", "删除信息成功！");
+  DeleteComments(state, page, IdsIn("d_id", list.ids), "删除信息成功！");
 }
 
 void ArticleComment_Check(RequestState& state, const CommentPage& page) {
   IdList list = SelectedComments(state);
   RequireFormPost(state);
-  SetChecked(state, page, "d_checked = true where d_id in (" + list.sql + ")", "审核信息成功！");
+  SetChecked(state, page, true, IdsIn("d_id", list.ids), "审核信息成功！");
 }
 
 void ArticleComment_Uncheck(RequestState& state, const CommentPage& page) {
   IdList list = SelectedComments(state);
   RequireFormPost(state);
-  SetChecked(state, page, "d_checked = false where d_id in (" + list.sql + ")",
-             "取消通过操作成功！");
+  SetChecked(state, page, false, IdsIn("d_id", list.ids), "取消通过操作成功！");
 }
 
 void ArticleComment_CheckAll(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
-  SetChecked(state, page, "d_checked = true where d_checked = false", "审核信息成功！");
+  SetChecked(state, page, true, {"d_checked = false", {}}, "审核信息成功！");
 }
 
 void ArticleComment_Empty(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
-  DeleteComments(state, page, "1 > 0", "清空信息成功！", true);
+  DeleteComments(state, page, {"1 > 0", {}}, "清空信息成功！", true);
 }
 
 // checkAction posts the list form to the chosen action; postAction posts it to the address of

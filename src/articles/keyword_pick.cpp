@@ -35,9 +35,9 @@ void SelectMore_ShowKeywords(RequestState& state, const PickRequest& pick) {
       "<tr align=left><th colspan=2>全选：<input type=\"checkbox\" name=\"chkSelectAll\" "
       "onclick=\"doCheckAll(this)\"> <input type=\"submit\" value=\"确 定\"></th></tr>\r\n";
 
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Keyword where  d_channelid = ? order by d_order desc, d_id";
-  rs.Open(state.db.Sql, {Variant(std::stoll(pick.channel_id))}, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select * from Vantrel_Keyword where d_channelid = ? order by d_order desc, d_id",
+          {Variant(std::stoll(pick.channel_id))}, *state.db.Conn, 0, 1);
   if (rs.Eof()) html += "<tr><td colspan=2>没有记录</td></tr>\r\n";
   for (; !rs.Eof(); rs.MoveNext()) {
     const Variant& name = rs["d_name"];

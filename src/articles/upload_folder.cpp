@@ -21,6 +21,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -482,12 +483,11 @@ void UploadFile_Main(RequestState& state, const ConsolePage& page) {
   upload.base = "?m=admin_uploadfile&channelid=" + upload.channel;
 
   std::string project, channel_dir, upload_dir, module_type;
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql =
+  Recordset rs;
+  rs.Open(
       "select d_projectName, d_channeldir, d_uploaddir, d_moduletype from Vantrel_Channel where "
-      "d_id = " +
-      upload.channel;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+      "d_id = ?",
+      {SqlNumber(channel)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, "提示：请先设置频道信息！");

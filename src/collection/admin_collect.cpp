@@ -16,6 +16,7 @@
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/host/server.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -61,10 +62,10 @@ bool StepTokenMatches(RequestState& state) {
 
 void ShowSearchBar(RequestState& state, const CollectPage& page) {
   std::string base = Base(page);
-  std::string project_select = BuildSelect(
-      state.db, "sp_projectid", {}, {}, Variant(page.search_project),
-      "select d_name,d_id from Vantrel_CollectProject where d_channelid = " + page.channel_text,
-      "所有...");
+  std::string project_select =
+      BuildBoundSelect(state.db, "sp_projectid", Variant(page.search_project),
+                       "select d_name,d_id from Vantrel_CollectProject where d_channelid = ?",
+                       {SqlNumber(page.channel)}, "所有...");
   std::string flag_select = BuildSelect(state.db, "sp_flag",
                                         {Variant("未获取:未执行"), Variant("未获取:标题同"),
                                          Variant("未获取:错误"), Variant("已获取完成")},
@@ -109,18 +110,23 @@ std::string RemoteLink(const std::string& url, const std::string& text_html) {
 }
 
 void ShowLogList(RequestState& state, const CollectPage& page) {
-  std::string where = " where d_channelid = " + page.channel_text;
+  BoundSql where{"d_channelid = ?", {SqlNumber(page.channel)}};
   if (!page.search_title.empty()) {
-    where += " and d_title like '%" + page.search_title + "%'";  // FilterSql'd: no quote left
+    AndWhere(where, "d_title like ?", Variant("%" + page.search_title + "%"));
   }
-  if (!page.search_flag.empty()) where += " and d_flag=" + page.search_flag;
-  if (!page.search_project.empty()) where += " and d_projectid=" + page.search_project;
+  if (!page.search_flag.empty()) {
+    AndWhere(where, "d_flag = ?", SqlNumber(std::stoll(page.search_flag)));
+  }
+  if (!page.search_project.empty()) {
+    AndWhere(where, "d_projectid = ?", SqlNumber(std::stoll(page.search_project)));
+  }
   AdminPager pager;
   pager.PagerPageSize = 20;
   pager.PagerSql =
       "select a.d_id,a.d_title,a.d_url,a.d_flag,a.d_date,b.d_name, a.d_projectid from (select "
-      "d_id, d_title, d_url, d_projectid, d_flag, d_date from Vantrel_CollectLog " +
-      where + ") a,Vantrel_CollectProject b where a.d_projectid=b.d_id order by a.d_id desc";
+      "d_id, d_title, d_url, d_projectid, d_flag, d_date from Vantrel_CollectLog where " +
+      where.sql + ") a,Vantrel_CollectProject b where a.d_projectid=b.d_id order by a.d_id desc";
+  pager.PagerParams = where.params;
   pager.PagerUrl = "?m=admin_articlecollect&" + page.list_query + "&";
   pager.Pager_Open(state);
   std::string html = "<table border=0 cellspacing=1 class=list align=center><form action=\"" +
@@ -173,12 +179,6 @@ std::vector<int64_t> CheckedIds(RequestState& state, const char* field = "checki
   return list.ids;
 }
 
-std::string InList(const std::vector<int64_t>& ids) {
-  std::string sql;
-  for (int64_t id : ids) sql += (sql.empty() ? "" : ",") + std::to_string(id);
-  return sql;
-}
-
 void BulkDone(RequestState& state, const CollectPage& page, const char* message) {
   Alert(state, message);
   GoUrl(state, "?m=admin_articlecollect&" + page.list_query);
@@ -188,9 +188,9 @@ void DeleteChecked(RequestState& state, const CollectPage& page) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state);
   if (!ids.empty()) {
-    state.db.Conn->Execute(
-        "delete from Vantrel_CollectLog where d_id in (" + InList(ids) + ") and d_channelid = ?",
-        {Variant(page.channel)});
+    BoundSql checked = IdsIn("d_id", ids);
+    AndWhere(checked, "d_channelid = ?", Variant(page.channel));
+    state.db.Conn->Execute("delete from Vantrel_CollectLog where " + checked.sql, checked.params);
   }
   BulkDone(state, page, "选定数据删除成功！");
 }
@@ -206,9 +206,11 @@ void SetFlag(RequestState& state, const CollectPage& page, int64_t flag) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state);
   if (!ids.empty()) {
-    state.db.Conn->Execute("update Vantrel_CollectLog set d_flag = ? where d_id in (" +
-                               InList(ids) + ") and d_channelid = ?",
-                           {Variant(flag), Variant(page.channel)});
+    BoundSql checked = IdsIn("d_id", ids);
+    AndWhere(checked, "d_channelid = ?", Variant(page.channel));
+    std::vector<Variant> params = {Variant(flag)};
+    params.insert(params.end(), checked.params.begin(), checked.params.end());
+    state.db.Conn->Execute("update Vantrel_CollectLog set d_flag = ? where " + checked.sql, params);
   }
   BulkDone(state, page, "选定数据执行指定操作成功！");
 }
@@ -252,10 +254,10 @@ void DoCheckNew(RequestState& state, const CollectPage& page) {
   std::string option = Trim(Req(state)("d_option"));
   if (option != "all" && option != "list") AlertBack(state, kParameterError);
   // Only this channel's projects are scanned.
-  Variant found =
-      state.db.Conn->ExecuteScalar("select count(*) from Vantrel_CollectProject where d_id in (" +
-                                       InList(ids) + ") and d_channelid = ?",
-                                   {Variant(page.channel)});
+  BoundSql projects = IdsIn("d_id", ids);
+  AndWhere(projects, "d_channelid = ?", Variant(page.channel));
+  Variant found = state.db.Conn->ExecuteScalar(
+      "select count(*) from Vantrel_CollectProject where " + projects.sql, projects.params);
   if (found.ToInt64Or(0) != static_cast<int64_t>(ids.size())) AlertBack(state, kParameterError);
   WriteBatch(state, page, ids, option, "");
 }
@@ -381,8 +383,8 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
 }
 
 void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame) {
-  const ConsoleChannel& channel = frame.channel;
   CollectPage page;
+  const ConsoleChannel& channel = frame.channel;
   page.channel = channel.id;
   page.channel_text = channel.id_text;
   const std::string action = UCase(frame.request.action);

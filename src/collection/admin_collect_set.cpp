@@ -22,6 +22,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/host/server.h"
 #include "platform/regex/regexp.h"
 #include "platform/text/html_escape.h"
@@ -112,20 +113,23 @@ void ShowSearchBar(RequestState& state, const SetPage& page) {
 
 void ShowList(RequestState& state, const SetPage& page) {
   DeletePreviews(state);
-  std::string where = " where d_channelid = " + page.channel_text;
+  BoundSql where{"d_channelid = ?", {SqlNumber(page.channel)}};
   if (!page.search_name.empty()) {
-    where += " and d_name like '%" + page.search_name + "%'";  // FilterSql'd: no quote left
+    AndWhere(where, "d_name like ?", Variant("%" + page.search_name + "%"));
   }
-  if (!page.search_class.empty()) where += " and d_classid=" + page.search_class;
+  if (!page.search_class.empty()) {
+    AndWhere(where, "d_classid = ?", SqlNumber(std::stoll(page.search_class)));
+  }
   AdminPager pager;
   pager.PagerPageSize = 20;
   pager.PagerSql =
       "select a.d_id,a.d_name,a.d_pageurl,a.d_firstdiff,a.d_firstfilename,b.d_classname from "
       "(select d_id,d_name,d_classid, d_pageurl, d_firstdiff, d_firstfilename from "
-      "Vantrel_CollectProject " +
-      where +
+      "Vantrel_CollectProject where " +
+      where.sql +
       ") a left outer join (select d_id, d_name as d_classname from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id order by a.d_id desc";
+  pager.PagerParams = where.params;
   pager.PagerUrl = "?m=admin_articlecollectset&" + page.list_query + "&";
   pager.Pager_Open(state);
   const std::string path = ServerPath(state);
@@ -362,14 +366,14 @@ void DeleteChecked(RequestState& state, const SetPage& page) {
     // Only this channel's projects, and their log rows with them.
     Connection& conn = *state.db.Conn;
     ScopedTransaction transaction(conn);
+    BoundSql projects = IdsIn("d_id", list.ids);
+    AndWhere(projects, "d_channelid = ?", Variant(page.channel));
     conn.Execute(
         "delete from Vantrel_CollectLog where d_projectid in (select d_id from "
-        "Vantrel_CollectProject where d_id in (" +
-            list.sql + ") and d_channelid = ?)",
-        {Variant(page.channel)});
-    conn.Execute(
-        "delete from Vantrel_CollectProject where d_id in (" + list.sql + ") and d_channelid = ?",
-        {Variant(page.channel)});
+        "Vantrel_CollectProject where " +
+            projects.sql + ")",
+        projects.params);
+    conn.Execute("delete from Vantrel_CollectProject where " + projects.sql, projects.params);
     transaction.Commit();
   }
   Alert(state, "选定数据删除成功！");

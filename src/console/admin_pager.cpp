@@ -20,7 +20,7 @@ void AdminPager::Pager_Open(RequestState& state) {
 
   if (state.db.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
   PagerRs = std::make_unique<Recordset>();
-  PagerRs->Open(PagerSql, *state.db.Conn, 1, 1);
+  PagerRs->Open(PagerSql, PagerParams, *state.db.Conn, 1, 1);
 
   // The static cursor answers the count with a count over the same select, so asking it first
   // spares reading the first rows when a later page is shown.

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
@@ -43,8 +44,9 @@ struct AdminPager {
 
   // Set by the caller.
   std::string PagerSql;
-  int64_t PagerPageSize = 20;  // below 1 is taken as 20
-  std::string PagerUrl;        // ends with "&" (or "?") so that "page=" can follow
+  std::vector<Variant> PagerParams;  // bound to the "?" placeholders of PagerSql, in order
+  int64_t PagerPageSize = 20;        // below 1 is taken as 20
+  std::string PagerUrl;              // ends with "&" (or "?") so that "page=" can follow
 
   // Set by Pager_Open.
   std::unique_ptr<Recordset> PagerRs;

@@ -1,5 +1,7 @@
 #include "core/article_marks.h"
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace folirex {
@@ -20,16 +22,17 @@ void MarkClassAndSubject(Connection& conn, int64_t class_id, int64_t subject_id)
   }
 }
 
-void MarkClassesAndSubjectsOf(Connection& conn, int64_t channel_id, const std::string& condition) {
-  std::string channel = std::to_string(channel_id);
-  std::string articles =
-      "select d_classid from Vantrel_Article where d_channelid = " + channel + " and " + condition;
-  conn.Execute("update Vantrel_ArticleClass set d_generatedflag = false where d_channelid = " +
-               channel + " and d_id in (" + articles + ")");
-  std::string subjects = "select d_subjectid from Vantrel_Article where d_channelid = " + channel +
-                         " and " + condition;
-  conn.Execute("update Vantrel_ArticleSubject set d_generatedflag = false where d_channelid = " +
-               channel + " and d_id in (" + subjects + ")");
+void MarkClassesAndSubjectsOf(Connection& conn, int64_t channel_id, const std::string& condition,
+                              const std::vector<Variant>& params) {
+  std::vector<Variant> bound = {Number(channel_id), Number(channel_id)};
+  bound.insert(bound.end(), params.begin(), params.end());
+  for (const auto& [table, column] : {std::pair{"Vantrel_ArticleClass", "d_classid"},
+                                      std::pair{"Vantrel_ArticleSubject", "d_subjectid"}}) {
+    conn.Execute(std::string("update ") + table +
+                     " set d_generatedflag = false where d_channelid = ? and d_id in (select " +
+                     column + " from Vantrel_Article where d_channelid = ? and " + condition + ")",
+                 bound);
+  }
 }
 
 void ChangeChannelCounters(Connection& conn, int64_t channel_id, int64_t items, int64_t checked) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/db/connection.h"
 
@@ -17,8 +18,9 @@ namespace folirex {
 void MarkClassAndSubject(Connection& conn, int64_t class_id, int64_t subject_id);
 
 // Marks the classes and subjects of the channel's articles that `condition` selects (a where
-// condition over Vantrel_Article built from numbers and constants only).
-void MarkClassesAndSubjectsOf(Connection& conn, int64_t channel_id, const std::string& condition);
+// condition over Vantrel_Article of constants and "?" placeholders, bound to `params` in order).
+void MarkClassesAndSubjectsOf(Connection& conn, int64_t channel_id, const std::string& condition,
+                              const std::vector<Variant>& params);
 
 // d_itemcount += items, d_itemcountchecked += checked (either may be negative or 0).
 void ChangeChannelCounters(Connection& conn, int64_t channel_id, int64_t items, int64_t checked);

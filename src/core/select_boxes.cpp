@@ -19,7 +19,8 @@ bool IsSelected(const Variant& selected, const Variant& value) {
 
 std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
                     const std::vector<Variant>& values, const Variant& selected,
-                    std::string_view sql, std::string_view first_text) {
+                    std::string_view sql, std::string_view first_text,
+                    const std::vector<Variant>& params = {}) {
   std::string html;
   if (!first_text.empty()) {
     html += "<option value=''>";
@@ -34,7 +35,7 @@ std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
   if (!sql.empty()) {
     if (db.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
     Recordset rs;
-    rs.Open(sql, *db.Conn, 0, 1);
+    rs.Open(sql, params, *db.Conn, 0, 1);
     while (!rs.Eof()) {
       add_option(rs.Field(0), rs.Field(1));
       rs.MoveNext();
@@ -92,6 +93,13 @@ std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vec
                         const std::vector<Variant>& values, const Variant& selected,
                         std::string_view sql, std::string_view first_text) {
   return OpeningTag(name) + ">" + Options(db, texts, values, selected, sql, first_text) +
+         "</select>";
+}
+
+std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
+                             std::string_view sql, const std::vector<Variant>& params,
+                             std::string_view first_text) {
+  return OpeningTag(name) + ">" + Options(db, {}, {}, selected, sql, first_text, params) +
          "</select>";
 }
 

@@ -30,6 +30,12 @@ std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vec
                         const std::vector<Variant>& values, const Variant& selected,
                         std::string_view sql, std::string_view first_text);
 
+// As BuildSelect over the rows of `sql` (not empty), its "?" placeholders bound to `params` in
+// order.
+std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
+                             std::string_view sql, const std::vector<Variant>& params,
+                             std::string_view first_text);
+
 // As BuildSelect, with "<select name='name' size=1 " + attributes + ">" (the blank stays when
 // the attributes are empty).
 std::string BuildSelectAttr(DatabaseState& db, std::string_view name,

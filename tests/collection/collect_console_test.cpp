@@ -201,6 +201,50 @@ TEST_F(CollectConsoleTest, LogListEncodesRemoteValuesAndBulkActionsPost) {
   EXPECT_EQ(Count("Vantrel_CollectLog"), 0);
 }
 
+TEST_F(CollectConsoleTest, ListsSearchByTitleStateProjectAndClassOfTheirChannelOnly) {
+  int64_t sports = AddProject(site_, remote_);
+  int64_t news = AddProject(site_, remote_, 1, 1, "新闻'项目");
+  int64_t foreign = AddProject(site_, remote_, 1, 2, "他台项目");
+  const std::string cls = std::to_string(site_.Add(ClassRow{.name = "校园"}));
+  site_.Sql("update Vantrel_CollectProject set D_ClassID = " + cls +
+            " where D_ID = " + std::to_string(news));
+  site_.Exec(
+      "insert into Vantrel_CollectLog (d_projectid, d_channelid, d_url, d_title, d_flag) values "
+      "(?, 1, 'http://a/1', '运动会开幕', 0), (?, 1, 'http://a/2', '运动会闭幕', 3), "
+      "(?, 1, 'http://a/3', '新闻联播', 3), (?, 2, 'http://a/4', '运动会他台', 0)",
+      {Variant(sports), Variant(sports), Variant(news), Variant(foreign)});
+  auto log = [this](const std::string& query) {
+    std::string text = site_.Get(std::string(kCollect) + query).text;
+    std::string titles;
+    for (const char* title : {"运动会开幕", "运动会闭幕", "新闻联播", "运动会他台"}) {
+      if (Contains(text, title)) titles += std::string(titles.empty() ? "" : ",") + title;
+    }
+    return titles;
+  };
+  EXPECT_EQ(log(""), "运动会开幕,运动会闭幕,新闻联播");
+  EXPECT_EQ(log("&sp_title=" + GbkUrlEncode("运动会")), "运动会开幕,运动会闭幕");
+  EXPECT_EQ(log("&sp_flag=3"), "运动会闭幕,新闻联播");
+  EXPECT_EQ(log("&sp_flag=3&sp_projectid=" + std::to_string(sports)), "运动会闭幕");
+  EXPECT_EQ(log("&sp_projectid=" + std::to_string(foreign)), "");
+  // A quote is dropped from the search; anything but a number is no filter.
+  EXPECT_EQ(log("&sp_title=" + GbkUrlEncode("新'闻")), "新闻联播");
+  EXPECT_EQ(log("&sp_flag=3%20or%201=1"), "运动会开幕,运动会闭幕,新闻联播");
+
+  auto projects = [this](const std::string& query) {
+    std::string text = site_.Get(std::string(kSet) + query).text;
+    std::string names;
+    for (const char* name : {"运动会项目", "新闻'项目", "他台项目"}) {
+      if (Contains(text, name)) names += std::string(names.empty() ? "" : ",") + name;
+    }
+    return names;
+  };
+  EXPECT_EQ(projects(""), "运动会项目,新闻'项目");
+  EXPECT_EQ(projects("&sp_name=" + GbkUrlEncode("项目")), "运动会项目,新闻'项目");
+  EXPECT_EQ(projects("&sp_name=" + GbkUrlEncode("新闻'")), "新闻'项目");
+  EXPECT_EQ(projects("&sp_classid=" + cls), "新闻'项目");
+  EXPECT_EQ(projects("&sp_classid=" + cls + "%20or%201=1"), "运动会项目,新闻'项目");
+}
+
 TEST_F(CollectConsoleTest, BatchPageDrivesStepsThatTakeOnlyTheirListedValues) {
   int64_t project = AddProject(site_, remote_);
   std::string pid = std::to_string(project);

@@ -257,22 +257,29 @@ TEST(ConsoleHostile, HugeBodiesAreRefusedUnreadAndWhatIsReadIsGivenBack) {
   EXPECT_EQ(blast("/admin.asp?m=admin_main", cookie + form).status, 413);
 
   // Console forms of a few megabytes are taken, and the memory they held goes back.
-  const long idle = ProcessMemoryKb("VmRSS");
   // (The texts are sent a piece at a time, so that the test's own side holds little.)
-  const size_t text = 3u << 20;
-  std::vector<std::future<int>> forms;
-  for (int i = 0; i < 8; ++i) {
-    forms.push_back(std::async(std::launch::async, [&] {
-      return SendBodyBlindly(site.port(),
-                             "POST /admin.asp?m=admin_main HTTP/1.1\r\nHost: a\r\n" + cookie +
-                                 form + "Content-Length: " + std::to_string(text + 2) +
-                                 "\r\n\r\nd=",
-                             "x", text)
-          .status;
-    }));
-  }
-  for (auto& f : forms) EXPECT_EQ(f.get(), 200);
-  EXPECT_LT(SettledMemoryKb(idle, 8 * 1024), idle + 8 * 1024);
+  auto post_forms = [&](size_t text) {
+    std::vector<std::future<int>> forms;
+    for (int i = 0; i < 8; ++i) {
+      forms.push_back(std::async(std::launch::async, [&] {
+        return SendBodyBlindly(site.port(),
+                               "POST /admin.asp?m=admin_main HTTP/1.1\r\nHost: a\r\n" + cookie +
+                                   form + "Content-Length: " + std::to_string(text + 2) +
+                                   "\r\n\r\nd=",
+                               "x", text)
+            .status;
+      }));
+    }
+    for (auto& f : forms) EXPECT_EQ(f.get(), 200);
+  };
+  // The same forms first, so that every worker's database connection and caches are open
+  // before the idle size is taken: what stays then is what the bodies left behind.
+  post_forms(3u << 20);
+  post_forms(3u << 20);
+  const long idle = ProcessMemoryKb("VmRSS");
+  post_forms(3u << 20);
+  const long after_forms = SettledMemoryKb(idle, 8 * 1024);
+  EXPECT_LT(after_forms, idle + 8 * 1024);
 
   // 800,000 parts of an upload to a channel without a size limit of its own: read, as the
   // upload page reads multipart, but the parser stops at a thousand; nothing is kept.
@@ -290,7 +297,7 @@ TEST(ConsoleHostile, HugeBodiesAreRefusedUnreadAndWhatIsReadIsGivenBack) {
       << GbkToUtf8(parts.body);
   EXPECT_FALSE(std::filesystem::exists(site.Disk("Article/uploadfile")));
   EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
-  EXPECT_LT(SettledMemoryKb(idle, 8 * 1024), idle + 8 * 1024);
+  EXPECT_LT(SettledMemoryKb(after_forms, 8 * 1024), after_forms + 8 * 1024);
 }
 
 }  // namespace

@@ -38,6 +38,22 @@ TEST(BuildSelectTest, RowsOfASelectWithTheChosenOneMarked) {
   EXPECT_EQ(BuildSelect(db.state.db, "classid", {}, {}, 3.0, kClasses, ""), expected);
 }
 
+TEST(BuildSelectTest, BoundSelectTakesItsValuesAsParameters) {
+  PagingDb db;
+  AddClasses(db);
+  const char kNamed[] =
+      "select d_name, d_id from Vantrel_ArticleClass where d_id > ? and d_name <> ? order by d_id";
+  EXPECT_EQ(BuildBoundSelect(db.state.db, "c", Variant("3"), kNamed,
+                             {Variant(int64_t{1}), Variant("a&b")}, "无"),
+            "<select name='c' size=1><option value=''>无</option>"
+            "<option value=\"3\" selected>Tech &lt;3</option>"
+            "<option value=\"4\">  padded name </option></select>");
+  // A value that would end a quoted literal is only a value.
+  EXPECT_EQ(BuildBoundSelect(db.state.db, "c", Variant(), kNamed,
+                             {Variant("0 or 1=1"), Variant("' or ''='")}, ""),
+            "<select name='c' size=1></select>");
+}
+
 TEST(BuildSelectTest, FirstTextComesBeforeEveryRowAndIsNeverMarked) {
   PagingDb db;
   AddClasses(db);

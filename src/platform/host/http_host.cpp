@@ -897,6 +897,10 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       acceptor(strand),
       accept_retry(strand),
       grace_timer(strand) {
+  // A block of a megabyte or more (a large body, its parsed values) is mapped on its own and
+  // unmapped when freed, so that it goes back to the system at once; without a fixed threshold
+  // the allocator raises it after the first such free and keeps later ones in the heap.
+  mallopt(M_MMAP_THRESHOLD, static_cast<int>(kTrimAfterBodyBytes));
   namespace stdfs = std::filesystem;
   std::error_code ec;
   stdfs::path root = stdfs::absolute(options.site_root, ec).lexically_normal();

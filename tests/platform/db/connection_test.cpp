@@ -9,6 +9,7 @@
 
 #include "platform/db/connection_string.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "temp_database.h"
 
 namespace folirex {
@@ -145,6 +146,40 @@ TEST(ConnectionTest, ParametersCarryQuotesAndChineseText) {
       "2024-05-06 07:08:09|-1");
   EXPECT_THROW(conn.Execute("select * from Vantrel_Article where d_id = ?"), DbError);
   EXPECT_THROW(conn.Execute("select * from Vantrel_Article where d_id = ?", {1, 2}), DbError);
+}
+
+TEST(ConnectionTest, IdListsAndConditionsBindAsValues) {
+  EXPECT_EQ(Placeholders(1), "?");
+  EXPECT_EQ(Placeholders(3), "?,?,?");
+  TempDatabase db;
+  Connection conn;
+  conn.Open(db.ConnectionString());
+  db.CreateSchema(conn);
+  for (int i = 1; i <= 5; ++i) {
+    conn.Execute("insert into Vantrel_Article (d_title, d_channelid) values (?, ?)",
+                 {Variant("t" + std::to_string(i)), Variant(int64_t{i % 2 + 1})});
+  }
+  BoundSql where = IdsIn("d_id", {5, 1, 2, 9});
+  EXPECT_EQ(where.sql, "d_id in (?,?,?,?)");
+  AndWhere(where, "d_channelid = ?", SqlNumber(2));
+  AndWhere(where, "d_title like ?", Variant("%'%"));
+  EXPECT_EQ(
+      conn.ExecuteScalar("select count(*) from Vantrel_Article where " + where.sql, where.params)
+          .ToInt64(),
+      0);
+  where.params.back() = Variant("t%");
+  EXPECT_EQ(conn.ExecuteScalar("select group_concat(d_id) from (select d_id from "
+                               "Vantrel_Article where " +
+                                   where.sql + " order by d_id)",
+                               where.params)
+                .ToString(),
+            "1,5");
+  // A long list of ticked boxes is as many values, not as much SQL text to read.
+  std::vector<int64_t> many;
+  for (int64_t id = 1; id <= 5000; ++id) many.push_back(id);
+  BoundSql all = IdsIn("d_id", many);
+  EXPECT_EQ(conn.Execute("update Vantrel_Article set d_title = 'x' where " + all.sql, all.params),
+            5);
 }
 
 TEST(ConnectionTest, TransactionsCommitAndRollBack) {
