@@ -474,10 +474,8 @@ std::string ContentTableOf(const std::string& module_type) {
 
 void UploadFile_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
-  int64_t channel = 0;
-  if (!ParseId(GetChannelID(state).ToString(), &channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
+  if (!page.request.channel_id) AlertBack(state, "提示：参数错误，请返回！");
+  const int64_t channel = *page.request.channel_id;
   UploadContext upload;
   upload.channel = std::to_string(channel);
   upload.base = "?m=admin_uploadfile&channelid=" + upload.channel;
