@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "platform/db/db_error.h"
@@ -40,25 +41,25 @@ bool SiteFileExists(const HostObjects& host, const std::string& path) {
 }  // namespace
 
 ArticlePageRow ReadArticlePageRow(const Recordset& rs) {
-  return ArticlePageRow{rs["d_id"],      rs["d_classid"],        rs["d_subjectid"],
-                        rs["d_addtime"], rs["d_templatepageid"], rs["d_dir"].ToString()};
+  return ArticlePageRowOf({rs["d_id"], rs["d_classid"], rs["d_subjectid"], rs["d_addtime"],
+                           rs["d_templatepageid"], rs["d_dir"]});
 }
 
 ArticlePageRow ArticlePageRowOf(std::vector<Variant> values) {
   if (values.size() != 6)
     throw DbError("the article page row has " + std::to_string(values.size()) + " columns, not 6");
-  return ArticlePageRow{std::move(values[0]), std::move(values[1]), std::move(values[2]),
-                        std::move(values[3]), std::move(values[4]), values[5].ToString()};
+  return ArticlePageRow{values[0].ToInt64(),           ParseId(values[1].ToString()),
+                        ParseId(values[2].ToString()), std::move(values[3]),
+                        std::move(values[4]),          values[5].ToString()};
 }
 
-bool WriteArticleHtml(RequestState& state, const Variant& article_id) {
+bool WriteArticleHtml(RequestState& state, std::optional<int64_t> article_id) {
   if (!interaction::IsId(article_id)) AlertBack(state, "提示：文章id错误");
-  const std::string sql =
-      std::string(kArticlePageColumns) + " where a.d_id = " + article_id.ToString();
   std::optional<ArticlePageRow> row;
   {
     Recordset rs;
-    rs.Open(sql, *state.db.Conn, 0, 1);
+    rs.Open(std::string(kArticlePageColumns) + " where a.d_id = ?",
+            {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
     if (!rs.Eof()) row = ReadArticlePageRow(rs);
   }
   if (!row) AlertBack(state, "提示：文章id错误");
@@ -66,9 +67,7 @@ bool WriteArticleHtml(RequestState& state, const Variant& article_id) {
 }
 
 bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row, ArticleBatch* batch) {
-  const Variant& article_id = row.id;
-  const Variant& class_id = row.class_id;
-  const Variant& subject_id = row.subject_id;
+  const Variant article_id(static_cast<long long>(row.id));
   const Variant& add_time = row.add_time;
   const Variant& template_page_id = row.template_page_id;
   const std::string& class_dir = row.class_dir;
@@ -78,17 +77,22 @@ bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row, ArticleBat
   const std::string own_page = template_page_id.ToString();
   if (own_page.empty() || own_page == "0") {
     page = LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, "content");
-    skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", "content");
+    skin = GetPageSkin(state, state.channel, state.channel.ChannelTemplateID, "", "content");
   } else {
     page = LoadTemplatePageById(state.db, state.caches, template_page_id);
-    skin = GetPageSkin(state, "", template_page_id, "content");
+    skin = GetPageSkin(state, state.channel, "", template_page_id, "content");
   }
 
   // The content pages are those of this article only: a template that never loads the article
   // has none.
-  const ParsedPage parsed = ParseTemplatePage(
-      state, state.channel, skin, page, "content", state.channel.GenerateHtml, article_id, class_id,
-      subject_id, "", "", "", "", "", "", "", batch == nullptr ? nullptr : &batch->shared);
+  const ParsedPage parsed =
+      ParseTemplatePage(state, state.channel, skin, page,
+                        {.page_type = "content",
+                         .generate_html = state.channel.GenerateHtml.ToString(),
+                         .article_id = row.id,
+                         .class_id = row.class_id,
+                         .subject_id = row.subject_id},
+                        batch == nullptr ? nullptr : &batch->shared);
   const std::string& html = parsed.html;
   const std::string& page_nav = parsed.article_pages;
 
@@ -139,12 +143,13 @@ bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row, ArticleBat
   return ok;
 }
 
-bool CreateArticleHtml(RequestState& state, const Variant& article_id) {
+bool CreateArticleHtml(RequestState& state, std::optional<int64_t> article_id) {
   const bool ok = WriteArticleHtml(state, article_id);
   // The flag tells the generation pages whether the article's files are up to date, so it is
   // only set when every file was written.
   state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
-                         (ok ? "true" : "false") + " where d_id = " + article_id.ToString());
+                             (ok ? "true" : "false") + " where d_id = ?",
+                         {Variant(static_cast<long long>(*article_id))});
   return ok;
 }
 

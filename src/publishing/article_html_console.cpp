@@ -5,6 +5,7 @@
 
 #include "console/admin_frame.h"
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
@@ -213,15 +214,17 @@ bool DefaultHtml_CreateDefault(RequestState& state) {
     Recordset rs;
     rs.Open("select top 1 d_id from Vantrel_Channel order by d_id", *state.db.Conn, 0, 1);
     if (!rs.Eof()) {
-      if (auto loaded = LoadChannelSettings(state.db, state.caches, rs["d_id"])) channel = *loaded;
+      if (auto loaded = LoadChannelSettings(state.db, state.caches, rs["d_id"].ToInt64())) {
+        channel = *loaded;
+      }
     }
   }
-  state.channel = channel;
   std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
-  const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
+  const PageSkin skin =
+      GetPageSkin(state, channel, "", state.site.DefaultTemplatePageID, "default");
   const std::string html =
-      ParseTemplate(state, channel, skin, text, "default", channel.GenerateHtml, "", "", "", "", "",
-                    "", "", "", "", "");
+      ParseTemplate(state, channel, skin, text,
+                    {.page_type = "default", .generate_html = channel.GenerateHtml.ToString()});
   return WriteTextFile(state.host, "default" + state.site.DefaultFileExt, html);
 }
 
@@ -316,8 +319,7 @@ bool HasPublishingToken(RequestState& state) {
 
 void ArticleHtml_Main(RequestState& state) {
   CheckPrivilege(state, "XT_Manage_ArticleHtml");
-  state.channel.ChannelID = GetChannelID(state);
-  InitChannel(state);
+  state.channel = InitChannel(state, ParseId(GetChannelID(state).ToString()));
   if (state.Action == "doingupdatehtml") {
     if (!HasPublishingToken(state)) {
       Write(state, kStepRefused);

@@ -106,7 +106,6 @@ class Planner {
     };
     std::vector<Row> rows;
     {
-      state_.db.Sql = sql;
       Recordset rs;
       rs.Open(sql, *state_.db.Conn, 0, 1);
       for (; !rs.Eof(); rs.MoveNext()) {
@@ -116,7 +115,7 @@ class Planner {
     }
     for (const Row& row : rows) {
       const ListTarget target =
-          MakeListTarget(kind, row.id.ToString(), row.dir, row.page_num, row.template_page_id);
+          MakeListTarget(kind, row.id.ToInt64(), row.dir, row.page_num, row.template_page_id);
       const int64_t pages = CountListPages(state_, target).value_or(1);
       const std::string id = row.id.ToString();
       const std::string tail = "&flag1=" + id +
@@ -135,7 +134,7 @@ class Planner {
   }
 
   void PlanTopList(ListKind kind, const std::string& text) {
-    const std::optional<ListTarget> target = LoadListTarget(state_, kind, "");
+    const std::optional<ListTarget> target = LoadListTarget(state_, kind, std::nullopt);
     if (!target) return;
     const std::optional<int64_t> pages = CountListPages(state_, *target);
     if (!pages) return;  // no list chip in the template: nothing to generate

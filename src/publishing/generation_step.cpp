@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
@@ -93,7 +94,7 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   std::vector<std::string> failed;
   ArticleBatch shared;
   for (const ArticlePageRow& row : rows) {
-    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id.ToString());
+    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(std::to_string(row.id));
   }
   result.written = static_cast<int64_t>(written.size());
   result.failed = static_cast<int64_t>(failed.size());
@@ -171,7 +172,7 @@ void ArticleHtml_DoingUpdateHtml(RequestState& state) {
   } else if (option == "js_all") {
     result = ArticleHtml_CreateJsAll(state);
   } else if (list) {
-    const std::optional<ListTarget> target = LoadListTarget(state, *list, id_text);
+    const std::optional<ListTarget> target = LoadListTarget(state, *list, ParseId(id_text));
     if (!target) {
       state.host.Response->Write(kStepRefused);
       return;

@@ -43,7 +43,8 @@ bool FieldsValid(const std::vector<std::string>& f) {
 
 // The select of a chip that passed its checks.
 std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const ArticlePicChip& chip,
-                   const Variant& page_type, const Variant& class_id, const Variant& subject_id) {
+                   const Variant& page_type, std::optional<int64_t> class_id,
+                   std::optional<int64_t> subject_id) {
   const ChipSelection& selection = chip.selection;
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
@@ -54,7 +55,7 @@ std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const Arti
   const std::string type = page_type.ToString();
   Variant class_value(selection.class_id);
   if (type == "classlist") {
-    class_value = Variant(class_id.ToString());
+    class_value = PageClassValue(class_id);
   } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
@@ -89,14 +90,14 @@ std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params) {
 
 std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
                              const Variant& params, const Variant& page_type,
-                             const Variant& class_id, const Variant& subject_id) {
+                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
   return PicSql(db, channel, *chip, page_type, class_id, subject_id);
 }
 
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id) {
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
   return ShowArticlePic(state, state.channel, *chip, page_type, class_id, subject_id);
@@ -105,7 +106,7 @@ std::string ShowArticlePic(RequestState& state, const Variant& params, const Var
 // What goes into the page: see the header (markup built here, text encoded for its place).
 std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_channel,
                            const ArticlePicChip& chip, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id) {
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::string sql = PicSql(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   // A chip that shows another channel's pictures links them with that channel's

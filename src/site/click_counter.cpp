@@ -95,7 +95,7 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
 
 }  // namespace
 
-std::string ShowClick(RequestState& state, const Variant& article_id, const Clock& clock) {
+std::string ShowClick(RequestState& state, std::optional<int64_t> article_id, const Clock& clock) {
   const DateTime now = clock.LocalNow();
   // Every page view must reach the server to be counted: no cache may answer for it.
   DateTime yesterday = DateTime::FromSerial(now.ToSerial() - 1);
@@ -105,7 +105,7 @@ std::string ShowClick(RequestState& state, const Variant& article_id, const Cloc
   state.host.Response->SetCacheControl("no-cache");
 
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
 
   // Join the clicks waiting for this article, or count at once when none are being counted.
   const std::string key = state.db.Conn->session().pool_key() + "\n" + id;

@@ -34,7 +34,7 @@ const char kNoComments[] = "暂时没有评论数据！";
 // The three checks shared by the chip and the list: a whole count, the comment or content page,
 // a plain article id (and a current channel to list).
 bool ListArgumentsValid(const ChannelSettings& channel, const Variant& count,
-                        const Variant& page_type, const Variant& article_id) {
+                        const Variant& page_type, std::optional<int64_t> article_id) {
   std::string type = LCase(page_type.ToString());
   return interaction::DigitsUpTo(count, kMaxListedComments) >= 0 &&
          (type == "comment" || type == "content") && interaction::IsId(article_id) &&
@@ -58,7 +58,8 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
   return html;
 }
 
-std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
+std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
+                        const Variant& channel_id) {
   const Request& request = *state.host.Request;
   // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
   if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
@@ -66,25 +67,27 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
   if (!interaction::IsId(article_id) || !IsPublishedArticle(state, article_id)) {
     AlertBack(state, "提示：文章ID错误！");
   }
-  const std::string id = article_id.ToString();
-  state.db.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
-  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (state.db.Rs->Eof()) AlertBack(state, "提示：文章ID错误！");
-  Variant class_id = (*state.db.Rs)["d_classid"];
-  state.db.Rs->Close();
+  const std::string id = std::to_string(*article_id);
+  Variant class_id;
+  {
+    Recordset rs;
+    rs.Open("select d_classid from Vantrel_Article where d_id = ?",
+            {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
+    if (rs.Eof()) AlertBack(state, "提示：文章ID错误！");
+    class_id = rs["d_classid"];
+  }
 
   // An article in no class takes comments, but only for approval.
   bool checked = false;
   if (!class_id.Equals(0)) {
     if (!interaction::IsId(class_id)) AlertBack(state, "提示：参数错误！");
-    state.db.Sql =
-        "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = " +
-        class_id.ToString();
-    state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
-    if (state.db.Rs->Eof()) AlertBack(state, "提示：参数错误！");
-    bool allowed = (*state.db.Rs)["d_commentflag"].Equals(true);
-    checked = !(*state.db.Rs)["d_commentcheckflag"].Equals(true);
-    state.db.Rs->Close();
+    Recordset rs;
+    rs.Open("select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = ?",
+            {Variant(static_cast<long long>(class_id.ToInt64()))}, *state.db.Conn, 0, 1);
+    if (rs.Eof()) AlertBack(state, "提示：参数错误！");
+    bool allowed = rs["d_commentflag"].Equals(true);
+    checked = !rs["d_commentcheckflag"].Equals(true);
+    rs.Close();
     if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
   }
 
@@ -116,12 +119,11 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
   ScopedTransaction transaction(conn);
   {
     // Its own recordset, closed on every way out of the block.
-    state.db.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
     Recordset rs;
-    rs.Open(state.db.Sql, conn, 1, 3);
+    rs.Open("select * from Vantrel_ArticleComment where 1 < 0", conn, 1, 3);
     rs.AddNew();
     rs.Set("d_channelid", channel_id.ToInt64());
-    rs.Set("d_infoid", article_id.ToInt64());
+    rs.Set("d_infoid", *article_id);
     // The class the article has now: the moderation page filters comments by it.
     rs.Set("d_classid", class_id.ToInt64Or(0));
     rs.Set("d_usertype", "0");
@@ -134,9 +136,8 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
     rs.Set("d_checked", checked);
     rs.Update();
   }
-  state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
-                 channel_id.ToString();
-  conn.Execute(state.db.Sql);
+  conn.Execute("update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = ?",
+               {Variant(static_cast<long long>(channel_id.ToInt64()))});
   transaction.Commit();
   // Every stored comment gets the same answer, whether it awaits approval or not.
   return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
@@ -145,7 +146,7 @@ std::string PostComment(RequestState& state, const Variant& article_id, const Va
 
 }  // namespace
 
-std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
+std::string ShowComment(RequestState& state, std::optional<int64_t> article_id, const Variant& flag,
                         const Variant& channel_id) {
   if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
   // An article that is not on the site gets the content page's answer for a missing one.
@@ -155,11 +156,11 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
 
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,
                               const Variant& count, const Variant& page_type,
-                              const Variant& article_id) {
+                              std::optional<int64_t> article_id) {
   if (!ListArgumentsValid(channel, count, page_type, article_id)) return "";
   std::string tag = "<script language='javascript' src='" +
                     GetChannelPath(state.host, state.db, state.caches, channel.ChannelID) +
-                    "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
+                    "asp.asp?m=commentlist&articleid=" + std::to_string(*article_id) +
                     "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
                     "&channelid=" + channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
@@ -172,9 +173,9 @@ std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channe
 }
 
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
-                            const Variant& article_id) {
+                            std::optional<int64_t> article_id) {
   if (!ListArgumentsValid(state.channel, count, page_type, article_id)) return "";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
   const std::string channel_id = state.channel.ChannelID.ToString();
   std::string html;
   if (count.ToString() == "0") {

@@ -67,10 +67,10 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
-                                   const Variant& article_id) {
+                                   std::optional<int64_t> article_id) {
   if (LCase(page_type.ToString()) != "content") return "";
   if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return "";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
   const std::string channel_id = channel.ChannelID.ToString();
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);

@@ -25,8 +25,8 @@ namespace {
 
 // The fields the search form offers (the article body among them); anything else searches the
 // title, as the form's first choice does.
-std::string SearchColumn(const Variant& searchtype) {
-  const std::string type = LCase(Trim(searchtype.ToString()));
+std::string SearchColumn(std::string_view search_type) {
+  const std::string type = LCase(Trim(search_type));
   if (type == "d_title" || type == "d_content" || type == "d_author" || type == "d_inputer") {
     return type;
   }
@@ -35,9 +35,10 @@ std::string SearchColumn(const Variant& searchtype) {
 
 // The orders the search form offers (1 to 6); anything else takes its preset
 // choice, newest first.
-int SearchOrder(const Variant& searchorder) {
-  const std::string text = Trim(searchorder.ToString());
-  if (text.size() == 1 && text[0] >= '1' && text[0] <= '6') return text[0] - '0';
+int SearchOrder(std::optional<int64_t> search_order) {
+  if (search_order && *search_order >= 1 && *search_order <= 6) {
+    return static_cast<int>(*search_order);
+  }
   return 4;
 }
 
@@ -90,18 +91,19 @@ bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty()
 }  // namespace
 
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& searched,
-                             const Variant& searchtype, const Variant& searchclass,
-                             const Variant& searchkeyword, const Variant& searchorder) {
+                             std::string_view search_type, std::optional<int64_t> search_class,
+                             std::string_view search_keyword, std::optional<int64_t> search_order) {
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, searched.ChannelID);
   const std::string& channel_url = folder.path;
   const std::string install = InstallPath(state);
   const std::string channel = SqlNumber(searched.ChannelID);
-  const std::string column = SearchColumn(searchtype);
-  const std::string class_text = Trim(searchclass.ToString());
-  const std::string class_id = IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
-  const std::string keyword = searchkeyword.ToString();
-  const int order = SearchOrder(searchorder);
+  const std::string column = SearchColumn(search_type);
+  // A class id of more than 9 digits searches every class.
+  const std::string class_id =
+      search_class && *search_class <= 999'999'999 ? std::to_string(*search_class) : "0";
+  const std::string keyword(search_keyword);
+  const int order = SearchOrder(search_order);
 
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.

@@ -83,17 +83,17 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
 }
 
 std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
-                            const Variant& class_id) {
+                            std::optional<int64_t> class_id) {
+  // Without a class the addresses name none.
+  const std::string id = class_id ? std::to_string(*class_id) : std::string();
   if (channel.GenerateHtml.ToString() == "1") {
-    std::string dir =
-        IsDigits(class_id) ? GetDirByID(state.db, "Vantrel_ArticleClass", class_id) : std::string();
+    std::string dir = class_id ? GetDirByID(state.db, "Vantrel_ArticleClass", id) : std::string();
     return ClassListDirFor(GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
                            channel.ListDirType, dir) +
-           "list_" + class_id.ToString() + channel.ListFileExt;
+           "list_" + id + channel.ListFileExt;
   }
   return state.host.Application->Get("server_path").ToString() +
-         "asp.asp?m=classlist&classid=" + class_id.ToString() +
-         "&channelid=" + channel.ChannelID.ToString();
+         "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel.ChannelID.ToString();
 }
 
 std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel) {

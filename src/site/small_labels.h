@@ -17,7 +17,10 @@
 #ifndef FOLIREX_SITE_SMALL_LABELS_H_
 #define FOLIREX_SITE_SMALL_LABELS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -36,7 +39,7 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
                                const Variant& relative_flag, const Variant& title,
                                const Variant& meta_keyword);
 std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
-                            const Variant& class_id);
+                            std::optional<int64_t> class_id);
 std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel);
 std::string GetRecommendListUrl(RequestState& state, const ChannelSettings& channel);
 std::string GetNewListUrl(RequestState& state, const ChannelSettings& channel);

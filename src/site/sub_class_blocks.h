@@ -13,6 +13,8 @@
 #ifndef FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 #define FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/request_state.h"
@@ -29,10 +31,10 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
                                       const Variant& block_number, const Variant& design);
 
 // The block of a first page ("first": the top classes of `channel`) or a class
-// list ("classlist": the children of `class_id`); `design` is the block text,
-// "[zarnik]", the body, "[zarnik]".
+// list ("classlist": the children of `class_id`, of class 0 without one); `design` is the
+// block text, "[zarnik]", the body, "[zarnik]".
 std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel,
-                             const Variant& class_id, const Variant& page_type,
+                             std::optional<int64_t> class_id, const Variant& page_type,
                              const Variant& design);
 
 }  // namespace folirex
