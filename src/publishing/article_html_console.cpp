@@ -139,17 +139,8 @@ void ArticleHtml_SaveChange(RequestState& state) {
   const std::string& dir = state.channel.ChannelDir;
   const std::string channel = std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 
-  // The rows first, in one transaction: every page of the channel is to be generated again.
-  {
-    ScopedTransaction transaction(*state.db.Conn);
-    for (const char* table :
-         {"Vantrel_Article", "Vantrel_ArticleClass", "Vantrel_ArticleSubject"}) {
-      state.db.Sql = std::string("update ") + table +
-                     " set d_generatedflag = false where d_channelid = " + channel;
-      state.db.Conn->Execute(state.db.Sql);
-    }
-    transaction.Commit();
-  }
+  // The rows first: every page of the channel is to be generated again.
+  ClearGeneratedFlags(state.db, state.channel.ChannelID.ToInt64Or(-1));
   state.caches.Clear();
 
   // Then the files: the old static output goes, the scripts and stylesheets are written again.

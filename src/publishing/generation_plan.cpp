@@ -65,10 +65,7 @@ class Planner {
     steps_.push_back({std::move(url), std::move(message)});
   }
 
-  int64_t Count(const std::string& sql) {
-    state_.db.Sql = sql;
-    return state_.db.Conn->ExecuteScalar(sql).ToInt64Or(0);
-  }
+  int64_t Count(const std::string& sql) { return state_.db.Conn->ExecuteScalar(sql).ToInt64Or(0); }
 
   // Steps of `batch_` over n items: n \ batch + 1 steps (a list planned while it grows or
   // shrinks is settled by each step from the live data).

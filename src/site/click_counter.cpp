@@ -68,7 +68,7 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
   // One statement counts the clicks and moves the day, week and month counters; a counter
   // restarts when the last click came before its period began (an article never clicked has no
   // last click and simply goes on).
-  state.db.Sql =
+  const std::string sql =
       "update Vantrel_Article set d_clicktimes = d_clicktimes + " + add +
       ", d_dayclicktimes = case when d_LastClickTime < '" + starts.day + "' then " + add +
       " else d_dayclicktimes + " + add + " end, d_weekclicktimes = case when d_LastClickTime < '" +
@@ -82,12 +82,11 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   // The total comes back from the update itself: these clicks', not later ones'.
-  const Variant counted = conn.ExecuteScalar(state.db.Sql);
+  const Variant counted = conn.ExecuteScalar(sql);
   if (!counted.IsNull()) {
     total = counted.ToInt64Or(0);
-    state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
-                   " where d_id = " + state.channel.ChannelID.ToString();
-    conn.Execute(state.db.Sql);
+    conn.Execute("update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
+                 " where d_id = " + state.channel.ChannelID.ToString());
   }
   transaction.Commit();
   return total;

@@ -11,12 +11,11 @@ namespace folirex {
 namespace {
 
 // The first column of the first row of a query about one channel; "" when there is none.
-std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column,
-                          Recordset& rs) {
+std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column) {
   if (!IsDigits(channel_id)) return "";
-  rs.Open(std::string("select ") + column +
-              " from Vantrel_Channel where d_id = " + channel_id.ToString(),
-          *db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open(std::string("select ") + column + " from Vantrel_Channel where d_id = ?",
+          {Variant(channel_id.ToString())}, *db.Conn, 0, 1);
   std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
   rs.Close();
   return value;
@@ -38,16 +37,15 @@ std::string ListUrl(RequestState& state, const ChannelSettings& channel, const c
 }  // namespace
 
 std::string GetChannelName(DatabaseState& db, const Variant& channel_id) {
-  return ChannelColumn(db, channel_id, "d_channelname", *db.Rs);
+  return ChannelColumn(db, channel_id, "d_channelname");
 }
 
 std::string GetProjectName(DatabaseState& db, const Variant& channel_id) {
-  Recordset rs;
-  return ChannelColumn(db, channel_id, "d_projectname", rs);
+  return ChannelColumn(db, channel_id, "d_projectname");
 }
 
 std::string ShowChannelStat(DatabaseState& db) {
-  Recordset& rs = *db.Rs;
+  Recordset rs;
   rs.Open(
       "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
       "d_disabledflag = false order by d_order",

@@ -11,9 +11,8 @@
 // keeps), ids and file extensions, as they are.
 //
 // Each returns text and writes nothing to the response. An id that is not a plain whole number
-// reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn (GetChannelName
-// and ShowChannelStat through the shared recordset db.Rs, which must be closed). Database errors
-// throw DbError. Request thread only.
+// reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn, each through a
+// recordset of its own. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_SMALL_LABELS_H_
 #define FOLIREX_SITE_SMALL_LABELS_H_
 
