@@ -41,10 +41,14 @@ bool ListArgumentsValid(const ChannelSettings& channel, const Variant& count,
          interaction::IsId(channel.ChannelID);
 }
 
+// The columns of a comment the lists show.
+struct CommentRow {
+  Variant user_name, add_time, score, comment, reply_user, reply_time, reply;
+};
+
 // One comment. Everything a reader typed is encoded; times and scores come from the database.
-std::string CommentHtml(const Variant& user_name, const Variant& add_time, const Variant& score,
-                        const Variant& comment, const Variant& reply_user,
-                        const Variant& reply_time, const Variant& reply) {
+std::string CommentHtml(const CommentRow& row) {
+  const auto& [user_name, add_time, score, comment, reply_user, reply_time, reply] = row;
   std::string html = "<table align=center class='commentlist' width='98%'>";
   html += "<tr><td>评论人：[" + HTMLEncode(user_name) + "]&nbsp;&nbsp;评论时间：" +
           add_time.ToString() + "&nbsp;&nbsp;评分：" + HTMLEncode(score) + " 分</td></tr>";
@@ -59,7 +63,7 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
 }
 
 std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
-                        const Variant& channel_id) {
+                        const ChannelSettings& channel) {
   const Request& request = *state.host.Request;
   // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
   if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
@@ -109,6 +113,7 @@ std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
   if (interaction::CharCount(content) > kMaxCommentChars) {
     AlertBack(state, "提示：评论内容不能超过10000个字符！");
   }
+  const Variant& channel_id = channel.ChannelID;
   if (!interaction::IsId(channel_id)) AlertBack(state, "提示：参数错误！");
 
   // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
@@ -146,9 +151,9 @@ std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
 
 }  // namespace
 
-std::string ShowComment(RequestState& state, std::optional<int64_t> article_id, const Variant& flag,
-                        const Variant& channel_id) {
-  if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
+std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
+                        const Variant& flag) {
+  if (flag.ToString() == "1") return PostComment(state, article_id, state.channel);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
   return ShowArticlePage(state, "comment", article_id);
@@ -207,8 +212,8 @@ std::string RenderCommentRows(DatabaseState& db, std::string_view sql) {
   Recordset rs;
   rs.Open(sql, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
-    html += CommentHtml(rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
-                        rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]);
+    html += CommentHtml({rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
+                         rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]});
   }
   rs.Close();
   return html.empty() ? kNoComments : html;
@@ -221,7 +226,7 @@ std::string RenderCommentPage(Cls_Pagination& pager) {
   for (const std::vector<Variant>& row : rows) {
     // The columns of the paged select, in its order.
     if (row.size() < 7) continue;
-    html += CommentHtml(row[0], row[1], row[2], row[3], row[4], row[5], row[6]);
+    html += CommentHtml({row[0], row[1], row[2], row[3], row[4], row[5], row[6]});
   }
   html += "<p align=right>" + pager.ShowPage() + "</p>";
   return html;

@@ -21,9 +21,10 @@
 
 namespace folirex {
 
-// flag "1" stores the posted comment; anything else renders the comment page.
-std::string ShowComment(RequestState& state, std::optional<int64_t> article_id, const Variant& flag,
-                        const Variant& channel_id);
+// flag "1" stores the posted comment for the request's channel; anything else renders the
+// comment page.
+std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
+                        const Variant& flag);
 
 // The value of a ListComment:<count> chip on a page drawn for `channel`; "" when a check fails.
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,

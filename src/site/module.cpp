@@ -21,9 +21,8 @@ void RegisterSiteModule(ModuleRegistry& registry) {
                           [](RequestState& s, Req r) { return ShowPrint(s, r.article_id); });
   registry.AddPublicRoute("click",
                           [](RequestState& s, Req r) { return ShowClick(s, r.article_id); });
-  registry.AddPublicRoute("comment", [](RequestState& s, Req r) {
-    return ShowComment(s, r.article_id, r.flag, s.channel.ChannelID.ToString());
-  });
+  registry.AddPublicRoute(
+      "comment", [](RequestState& s, Req r) { return ShowComment(s, r.article_id, r.flag); });
   registry.AddPublicRoute("commentlist", [](RequestState& s, Req r) {
     return ShowCommentList(s, r.parameter, r.page_type, r.article_id);
   });
