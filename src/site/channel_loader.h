@@ -10,8 +10,8 @@
 //
 // Failure: InitChannel without an id, or with one that names no channel, answers
 // AlertBack("提示：请先设置频道信息表！"): the database is closed, the alert written and the
-// response ended (ResponseEnd is thrown). Database errors throw DbError. Runs
-// on the request's thread only.
+// response ended (ResponseEnd is thrown). Database errors throw DbError. Runs on the request's
+// thread only.
 #ifndef FOLIREX_SITE_CHANNEL_LOADER_H_
 #define FOLIREX_SITE_CHANNEL_LOADER_H_
 

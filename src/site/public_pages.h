@@ -30,8 +30,8 @@ namespace folirex {
 inline constexpr const char kBadArticle[] =
     "<script>alert('传入文章id错误！');history.go(-1)</script>";
 
-// True for an article that is on the site: a row neither in the recycle
-// bin nor waiting for approval. Every page that shows or sends an article asks this first.
+// True for an article that is on the site: a row neither in the recycle bin nor waiting for
+// approval. Every page that shows or sends an article asks this first.
 bool IsPublishedArticle(RequestState& state, std::optional<int64_t> article_id);
 
 // The channel's template page of the type (with its skin) drawn for one article: the comment

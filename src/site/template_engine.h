@@ -89,14 +89,15 @@ class PageValueCache {
 // The arguments of one page: what a page type does not use stays at its default (no id, no
 // page number, no search values).
 struct TemplateArgs {
-  std::string page_type{};      // matched without regard to case
-  std::string generate_html{};  // the publishing mode the page is drawn in ("0", "1", "2")
+  std::string page_type{};  // matched without regard to case
+  // The publishing mode the page is drawn in ("0", "1", "2").
+  std::string generate_html{};
   std::optional<int64_t> article_id{};
   std::optional<int64_t> class_id{};
   std::optional<int64_t> subject_id{};
-  std::optional<int64_t>
-      page_number{};      // a paged list's page; absent: the one the request asks for
-  int64_t page_size = 0;  // a paged list's rows a page; 0: the pager's own
+  // A paged list's page (absent: the one the request asks for) and rows a page (0: the pager's).
+  std::optional<int64_t> page_number{};
+  int64_t page_size = 0;
   std::string search_type{};
   std::optional<int64_t> search_class{};
   std::string search_keyword{};
