@@ -62,64 +62,72 @@ std::string CommentHtml(const CommentRow& row) {
   return html;
 }
 
-std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
-                        const ChannelSettings& channel) {
-  const Request& request = *state.host.Request;
-  // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
-  if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
+// The article a comment is posted to, and whether its comments wait for approval.
+struct CommentedArticle {
+  Variant class_id;
+  bool checked = false;
+};
+
+// The article of a posted comment: on the site, in a class that takes comments (an article in no
+// class takes them, but only for approval). Anything else ends the request with the alert.
+CommentedArticle ArticleForComment(RequestState& state, std::optional<int64_t> article_id) {
   // An article in the recycle bin or waiting for approval is not on the site to be commented on.
   if (!interaction::IsId(article_id) || !IsPublishedArticle(state, article_id)) {
     AlertBack(state, "提示：文章ID错误！");
   }
-  const std::string id = std::to_string(*article_id);
-  Variant class_id;
+  CommentedArticle article;
   {
     Recordset rs;
     rs.Open("select d_classid from Vantrel_Article where d_id = ?",
             {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
     if (rs.Eof()) AlertBack(state, "提示：文章ID错误！");
-    class_id = rs["d_classid"];
+    article.class_id = rs["d_classid"];
   }
+  if (article.class_id.Equals(0)) return article;
+  if (!interaction::IsId(article.class_id)) AlertBack(state, "提示：参数错误！");
+  Recordset rs;
+  rs.Open("select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = ?",
+          {Variant(static_cast<long long>(article.class_id.ToInt64()))}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) AlertBack(state, "提示：参数错误！");
+  bool allowed = rs["d_commentflag"].Equals(true);
+  article.checked = !rs["d_commentcheckflag"].Equals(true);
+  rs.Close();
+  if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
+  return article;
+}
 
-  // An article in no class takes comments, but only for approval.
-  bool checked = false;
-  if (!class_id.Equals(0)) {
-    if (!interaction::IsId(class_id)) AlertBack(state, "提示：参数错误！");
-    Recordset rs;
-    rs.Open("select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = ?",
-            {Variant(static_cast<long long>(class_id.ToInt64()))}, *state.db.Conn, 0, 1);
-    if (rs.Eof()) AlertBack(state, "提示：参数错误！");
-    bool allowed = rs["d_commentflag"].Equals(true);
-    checked = !rs["d_commentcheckflag"].Equals(true);
-    rs.Close();
-    if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
-  }
+// The posted comment form, trimmed; a field that fails its check ends the request with the alert.
+struct CommentForm {
+  std::string name, email, score, content;
+};
 
-  std::string name = FilterSql(Trim(request.Form("d_name")));
-  std::string email = Trim(request.Form("d_email"));
-  std::string score = Trim(request.Form("d_score"));
-  std::string content = Trim(request.Form("d_content"));
-  if (name.empty()) AlertBack(state, "提示：请填写名字！");
-  if (interaction::CharCount(name) > kMaxNameChars)
+CommentForm ReadCommentForm(RequestState& state) {
+  const Request& request = *state.host.Request;
+  CommentForm form{FilterSql(Trim(request.Form("d_name"))), Trim(request.Form("d_email")),
+                   Trim(request.Form("d_score")), Trim(request.Form("d_content"))};
+  if (form.name.empty()) AlertBack(state, "提示：请填写名字！");
+  if (interaction::CharCount(form.name) > kMaxNameChars) {
     AlertBack(state, "提示：名字不能超过50个字符！");
-  if (interaction::CharCount(email) > kMaxEmailChars) {
+  }
+  if (interaction::CharCount(form.email) > kMaxEmailChars) {
     AlertBack(state, "提示：邮件地址不能超过50个字符！");
   }
-  if (!email.empty() && !IsValidEmail(email)) AlertBack(state, "提示：邮件格式不对！");
-  if (!IsDigits(score) || score.size() > kMaxScoreDigits) {
+  if (!form.email.empty() && !IsValidEmail(form.email)) AlertBack(state, "提示：邮件格式不对！");
+  if (!IsDigits(form.score) || form.score.size() > kMaxScoreDigits) {
     AlertBack(state, "提示：评分请用数字！");
   }
-  if (content.empty()) AlertBack(state, "提示：请填写内容！");
-  if (interaction::CharCount(content) > kMaxCommentChars) {
+  if (form.content.empty()) AlertBack(state, "提示：请填写内容！");
+  if (interaction::CharCount(form.content) > kMaxCommentChars) {
     AlertBack(state, "提示：评论内容不能超过10000个字符！");
   }
-  const Variant& channel_id = channel.ChannelID;
-  if (!interaction::IsId(channel_id)) AlertBack(state, "提示：参数错误！");
+  return form;
+}
 
+// Stores the comment and counts it for the channel, together or not at all.
+void StoreComment(RequestState& state, int64_t article_id, int64_t channel_id,
+                  const CommentedArticle& article, const CommentForm& form) {
   // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
-  std::string ip = request.ServerVariables("REMOTE_ADDR");
-
-  // The comment and the channel's comment count change together or not at all.
+  const std::string ip = state.host.Request->ServerVariables("REMOTE_ADDR");
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   {
@@ -127,26 +135,38 @@ std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
     Recordset rs;
     rs.Open("select * from Vantrel_ArticleComment where 1 < 0", conn, 1, 3);
     rs.AddNew();
-    rs.Set("d_channelid", channel_id.ToInt64());
-    rs.Set("d_infoid", *article_id);
+    rs.Set("d_channelid", channel_id);
+    rs.Set("d_infoid", article_id);
     // The class the article has now: the moderation page filters comments by it.
-    rs.Set("d_classid", class_id.ToInt64Or(0));
+    rs.Set("d_classid", article.class_id.ToInt64Or(0));
     rs.Set("d_usertype", "0");
-    rs.Set("d_username", name);
-    rs.Set("d_email", email);
-    rs.Set("d_score", Variant(score).ToInt64());
-    rs.Set("d_comment", content);
+    rs.Set("d_username", form.name);
+    rs.Set("d_email", form.email);
+    rs.Set("d_score", Variant(form.score).ToInt64());
+    rs.Set("d_comment", form.content);
     rs.Set("d_ip", ip);
     rs.Set("d_addtime", DateTime::Now());
-    rs.Set("d_checked", checked);
+    rs.Set("d_checked", article.checked);
     rs.Update();
   }
   conn.Execute("update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = ?",
-               {Variant(static_cast<long long>(channel_id.ToInt64()))});
+               {Variant(static_cast<long long>(channel_id))});
   transaction.Commit();
+}
+
+std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
+                        const ChannelSettings& channel) {
+  // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
+  if (!host::EqualsNoCase(state.host.Request->Method(), "POST")) {
+    AlertBack(state, "提示：参数错误！");
+  }
+  const CommentedArticle article = ArticleForComment(state, article_id);
+  const CommentForm form = ReadCommentForm(state);
+  if (!interaction::IsId(channel.ChannelID)) AlertBack(state, "提示：参数错误！");
+  StoreComment(state, *article_id, channel.ChannelID.ToInt64(), article, form);
   // Every stored comment gets the same answer, whether it awaits approval or not.
   return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
-         id + "&channelid=" + channel_id.ToString() + "'</script>";
+         std::to_string(*article_id) + "&channelid=" + channel.ChannelID.ToString() + "'</script>";
 }
 
 }  // namespace
