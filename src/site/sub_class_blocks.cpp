@@ -102,8 +102,8 @@ std::string CellPage(RequestState& state, const ChannelSettings& channel, const 
 }  // namespace
 
 std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
-                                      const Variant& block_number, const Variant& design) {
-  const std::string separator = "[zarnik" + block_number.ToString() + "]";
+                                      int64_t block_number, const Variant& design) {
+  const std::string separator = "[zarnik" + std::to_string(block_number) + "]";
   std::string block;
   std::string body;
   if (!SplitDesign(design.ToString(), separator, &block, &body)) return "";

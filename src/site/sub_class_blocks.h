@@ -28,7 +28,7 @@ namespace folirex {
 // channel without a class, with the page's skin. A column count that is not one
 // digit from 1 to 9 gives the block text as typed.
 std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
-                                      const Variant& block_number, const Variant& design);
+                                      int64_t block_number, const Variant& design);
 
 // The block of a first page ("first": the top classes of `channel`) or a class
 // list ("classlist": the children of `class_id`, of class 0 without one); `design` is the

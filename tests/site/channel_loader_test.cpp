@@ -109,18 +109,22 @@ TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
 TEST_F(ChannelLoaderTest, EmptyFolderAndSecondLoadReplaceEverything) {
   int plain = site_.Add(ChannelRow{.name = "无目录", .dir = "", .upload_dir = "files"});
   site_.SetChannel(plain, "d_channeldir = NULL");
-  std::string first_dir = "x", second_name, second_dir, second_stat;
+  std::string first_dir = "x", second_name, second_dir, second_stat, name_while_loading;
   Variant generate;
   site_.InRequest(
       [&](RequestState& s) {
         first_dir = s.channel.ChannelDir;
-        s.channel = InitChannel(s, 1);
+        ChannelSettings loaded = InitChannel(s, 1);
+        // The settings come back as a value: the request's channel stays as it was until kept.
+        name_while_loading = s.channel.ChannelName.ToString();
+        s.channel = std::move(loaded);
         second_name = s.channel.ChannelName.ToString();
         second_dir = s.channel.ChannelDir;
         generate = s.channel.GenerateHtml;
       },
       plain);
   EXPECT_EQ(first_dir, "");
+  EXPECT_EQ(name_while_loading, "无目录");
   EXPECT_EQ(second_name, "文章中心");
   EXPECT_EQ(second_dir, "Article/");
   EXPECT_EQ(generate.ToString(), "0");
