@@ -1,7 +1,6 @@
 #include "core/folirex.h"
 
 #include <array>
-#include <optional>
 #include <string>
 #include <string_view>
 

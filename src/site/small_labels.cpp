@@ -1,5 +1,6 @@
 #include "site/small_labels.h"
 
+#include "core/public_request.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -12,10 +13,12 @@ namespace {
 
 // The first column of the first row of a query about one channel; "" when there is none.
 std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column) {
-  if (!IsDigits(channel_id)) return "";
+  // A number too large for an id names no channel either.
+  const std::optional<int64_t> id = ParseId(channel_id.ToString());
+  if (!id) return "";
   Recordset rs;
   rs.Open(std::string("select ") + column + " from Vantrel_Channel where d_id = ?",
-          {Variant(channel_id.ToString())}, *db.Conn, 0, 1);
+          {Variant(static_cast<long long>(*id))}, *db.Conn, 0, 1);
   std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
   rs.Close();
   return value;
