@@ -438,8 +438,7 @@ void ArticleComment_Main(RequestState& state) {
   }
   page.channel = std::to_string(channel);
   page.base = "?m=admin_articlecomment&channelid=" + page.channel;
-  state.channel.ChannelID = page.channel;
-  InitChannel(state);
+  state.channel = InitChannel(state, channel);
   AdminNavi(state,
             "当前位置：" + HtmlEscapeText(state.channel.ProjectName.ToString()) + "管理>>评论管理");
 

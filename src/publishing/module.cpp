@@ -15,9 +15,8 @@ void RegisterPublishingModule(ModuleRegistry& registry) {
   registry.AddAdminEntry("ArticleHtml_Main", ArticleHtml_Main);
   registry.AddAdminEntry("DefaultHtml_Main", DefaultHtml_Main);
   // The article saves publish at once through the static article page writer.
-  registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
-    return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
-  });
+  registry.SetArticlePageWriter(
+      [](RequestState& state, int64_t id) { return CreateArticleHtml(state, id); });
 }
 
 }  // namespace folirex
