@@ -20,8 +20,7 @@ ConsoleChannel OpenConsoleChannel(RequestState& state, bool site_allowed) {
     channel.word = "系统";
     return channel;
   }
-  state.channel.ChannelID = Variant(channel.id_text);
-  InitChannel(state);
+  state.channel = InitChannel(state, channel.id);
   channel.word = state.channel.ProjectName.ToString();
   return channel;
 }

@@ -1,6 +1,7 @@
-// The frame of a channel's console page: the channel of the query string's channelid, loaded
-// into state.channel, and the breadcrumb that names it by its item word. Pages that work on
-// one channel (classes, subjects, keywords, articles, templates, skins) open it the same way.
+// The frame of a channel's console page: the channel of the query string's channelid, kept as
+// the request's channel (state.channel), and the breadcrumb that names it by its item word. Pages
+// that work on one channel (classes, subjects, keywords, articles, templates, skins) open it the
+// same way.
 //
 // Call on the request's worker with the request's open database. A refused channel ends the
 // request through AlertBack.

@@ -175,24 +175,24 @@ void Folirex::DispatchPublic() {
   const PublicRequest request = ParsePublicRequest(*state_.host.Request);
 
   int channel_count = 0;
-  if (request.channel_given) {
-    // A malformed channel id names no channel: the channel loader answers as for a missing one.
-    state_.channel.ChannelID = IdText(request.channel_id);
-  } else {
-    state_.db.Sql = "select d_id from Vantrel_Channel order by d_id desc";
-    state_.db.Rs->Open(state_.db.Sql, *state_.db.Conn, 0, 1);
-    if (state_.db.Rs->Eof()) {
-      state_.db.Rs->Close();
+  // A malformed channel id names no channel: the channel loader answers as for a missing one.
+  std::optional<int64_t> channel_id = request.channel_id;
+  if (!request.channel_given) {
+    Recordset rs;
+    rs.Open("select d_id from Vantrel_Channel order by d_id desc", *state_.db.Conn, 0, 1);
+    if (rs.Eof()) {
+      rs.Close();
       AlertBack(state_, kParameterError);
     }
-    for (; !state_.db.Rs->Eof(); state_.db.Rs->MoveNext()) {
+    for (; !rs.Eof(); rs.MoveNext()) {
       ++channel_count;
-      state_.channel.ChannelID = (*state_.db.Rs)["d_id"];
+      channel_id = rs["d_id"].ToInt64();
     }
-    state_.db.Rs->Close();
   }
 
-  if (const ChannelLoader* loader = modules_.channel_loader()) (*loader)(state_);
+  if (const ChannelLoader* loader = modules_.channel_loader()) {
+    state_.channel = (*loader)(state_, channel_id);
+  }
 
   const PublicHandler* handler = modules_.FindPublicRoute(request.m);
   if (handler == nullptr) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,10 @@ struct AdminRoute {
 // A public page handler: takes the request's values, parsed once at the entry, and returns the
 // page text, which the entry writes.
 using PublicHandler = std::function<std::string(RequestState&, const PublicRequest&)>;
-// Loads the settings of channel state.channel.ChannelID (the channel loader of the public site).
-using ChannelLoader = std::function<void(RequestState&)>;
+// The settings of the channel a public request is served for (the public site's channel loader);
+// the entry keeps them as the request's channel (state.channel).
+using ChannelLoader =
+    std::function<ChannelSettings(RequestState&, std::optional<int64_t> channel_id)>;
 // Writes the static page(s) of one article of the current channel (loaded in state.channel) and
 // marks the article generated; true only when every file was written. Set by the publishing
 // layer; the console's article saves call it when an article is published at once.

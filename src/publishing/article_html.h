@@ -11,6 +11,8 @@
 #ifndef FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 #define FOLIREX_PUBLISHING_ARTICLE_HTML_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -21,10 +23,10 @@
 
 namespace folirex {
 
-bool CreateArticleHtml(RequestState& state, const Variant& article_id);
+bool CreateArticleHtml(RequestState& state, std::optional<int64_t> article_id);
 
 // The same without the mark: the generation steps mark the articles of a step together.
-bool WriteArticleHtml(RequestState& state, const Variant& article_id);
+bool WriteArticleHtml(RequestState& state, std::optional<int64_t> article_id);
 
 // What the writer reads of an article and its class besides what the template engine loads:
 // the select kArticlePageColumns (followed by a where clause on "a.") gives it, so a step reads
@@ -33,9 +35,9 @@ inline constexpr const char kArticlePageColumns[] =
     "select a.d_id, a.d_classid, a.d_subjectid, a.d_addtime, a.d_templatepageid, b.d_dir from "
     "Vantrel_Article a left outer join Vantrel_ArticleClass b on a.d_classid = b.d_id";
 struct ArticlePageRow {
-  Variant id;
-  Variant class_id;
-  Variant subject_id;
+  int64_t id = 0;
+  std::optional<int64_t> class_id;
+  std::optional<int64_t> subject_id;
   Variant add_time;
   Variant template_page_id;
   std::string class_dir;

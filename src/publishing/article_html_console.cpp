@@ -5,6 +5,7 @@
 
 #include "console/admin_frame.h"
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
@@ -138,17 +139,8 @@ void ArticleHtml_SaveChange(RequestState& state) {
   const std::string& dir = state.channel.ChannelDir;
   const std::string channel = std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 
-  // The rows first, in one transaction: every page of the channel is to be generated again.
-  {
-    ScopedTransaction transaction(*state.db.Conn);
-    for (const char* table :
-         {"Vantrel_Article", "Vantrel_ArticleClass", "Vantrel_ArticleSubject"}) {
-      state.db.Sql = std::string("update ") + table +
-                     " set d_generatedflag = false where d_channelid = " + channel;
-      state.db.Conn->Execute(state.db.Sql);
-    }
-    transaction.Commit();
-  }
+  // The rows first: every page of the channel is to be generated again.
+  ClearGeneratedFlags(state.db, state.channel.ChannelID.ToInt64Or(-1));
   state.caches.Clear();
 
   // Then the files: the old static output goes, the scripts and stylesheets are written again.
@@ -213,15 +205,17 @@ bool DefaultHtml_CreateDefault(RequestState& state) {
     Recordset rs;
     rs.Open("select top 1 d_id from Vantrel_Channel order by d_id", *state.db.Conn, 0, 1);
     if (!rs.Eof()) {
-      if (auto loaded = LoadChannelSettings(state.db, state.caches, rs["d_id"])) channel = *loaded;
+      if (auto loaded = LoadChannelSettings(state.db, state.caches, rs["d_id"].ToInt64())) {
+        channel = *loaded;
+      }
     }
   }
-  state.channel = channel;
   std::string text = LoadTemplatePageById(state.db, state.caches, state.site.DefaultTemplatePageID);
-  const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
+  const PageSkin skin =
+      GetPageSkin(state, channel, "", state.site.DefaultTemplatePageID, "default");
   const std::string html =
-      ParseTemplate(state, channel, skin, text, "default", channel.GenerateHtml, "", "", "", "", "",
-                    "", "", "", "", "");
+      ParseTemplate(state, channel, skin, text,
+                    {.page_type = "default", .generate_html = channel.GenerateHtml.ToString()});
   return WriteTextFile(state.host, "default" + state.site.DefaultFileExt, html);
 }
 

@@ -65,10 +65,7 @@ class Planner {
     steps_.push_back({std::move(url), std::move(message)});
   }
 
-  int64_t Count(const std::string& sql) {
-    state_.db.Sql = sql;
-    return state_.db.Conn->ExecuteScalar(sql).ToInt64Or(0);
-  }
+  int64_t Count(const std::string& sql) { return state_.db.Conn->ExecuteScalar(sql).ToInt64Or(0); }
 
   // Steps of `batch_` over n items: n \ batch + 1 steps (a list planned while it grows or
   // shrinks is settled by each step from the live data).
@@ -106,7 +103,6 @@ class Planner {
     };
     std::vector<Row> rows;
     {
-      state_.db.Sql = sql;
       Recordset rs;
       rs.Open(sql, *state_.db.Conn, 0, 1);
       for (; !rs.Eof(); rs.MoveNext()) {
@@ -116,7 +112,7 @@ class Planner {
     }
     for (const Row& row : rows) {
       const ListTarget target =
-          MakeListTarget(kind, row.id.ToString(), row.dir, row.page_num, row.template_page_id);
+          MakeListTarget(kind, row.id.ToInt64(), row.dir, row.page_num, row.template_page_id);
       const int64_t pages = CountListPages(state_, target).value_or(1);
       const std::string id = row.id.ToString();
       const std::string tail = "&flag1=" + id +
@@ -135,7 +131,7 @@ class Planner {
   }
 
   void PlanTopList(ListKind kind, const std::string& text) {
-    const std::optional<ListTarget> target = LoadListTarget(state_, kind, "");
+    const std::optional<ListTarget> target = LoadListTarget(state_, kind, std::nullopt);
     if (!target) return;
     const std::optional<int64_t> pages = CountListPages(state_, *target);
     if (!pages) return;  // no list chip in the template: nothing to generate

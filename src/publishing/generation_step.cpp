@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
@@ -33,6 +34,20 @@ std::string ChannelSql(const RequestState& state) {
   return std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 }
 
+}  // namespace
+
+void ClearGeneratedFlags(DatabaseState& db, int64_t channel_id) {
+  ScopedTransaction transaction(*db.Conn);
+  for (const char* table : {"Vantrel_Article", "Vantrel_ArticleClass", "Vantrel_ArticleSubject"}) {
+    db.Conn->Execute(
+        std::string("update ") + table + " set d_generatedflag = false where d_channelid = ?",
+        {Variant(static_cast<long long>(channel_id))});
+  }
+  transaction.Commit();
+}
+
+namespace {
+
 WriteResult DeleteGenerated(RequestState& state) {
   const std::string& dir = state.channel.ChannelDir;
   const std::string folder = dir.empty() ? "./" : dir;
@@ -45,14 +60,7 @@ WriteResult DeleteGenerated(RequestState& state) {
   for (const char* name : {"subject", "list", "listhot"}) {
     DeleteFolder(state.host, (dir.empty() ? "" : dir) + name);
   }
-  const std::string channel = ChannelSql(state);
-  ScopedTransaction transaction(*state.db.Conn);
-  for (const char* table : {"Vantrel_Article", "Vantrel_ArticleClass", "Vantrel_ArticleSubject"}) {
-    state.db.Sql = std::string("update ") + table +
-                   " set d_generatedflag = false where d_channelid = " + channel;
-    state.db.Conn->Execute(state.db.Sql);
-  }
-  transaction.Commit();
+  ClearGeneratedFlags(state.db, state.channel.ChannelID.ToInt64Or(-1));
   return {};
 }
 
@@ -64,25 +72,24 @@ void MarkArticles(RequestState& state, const std::vector<std::string>& ids, bool
       if (!list.empty()) list += ",";
       list += ids[i];
     }
-    state.db.Sql = std::string("update Vantrel_Article set d_generatedflag = ") +
-                   (generated ? "true" : "false") + " where d_id in (" + list + ")";
-    state.db.Conn->Execute(state.db.Sql);
+    state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
+                           (generated ? "true" : "false") + " where d_id in (" + list + ")");
   }
 }
 
 // The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
 // one query.
 WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
-  state.db.Sql = std::string(kArticlePageColumns) + " where " +
-                 (only_new ? "a.d_generatedflag=false and " : "") +
-                 "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or a.d_linkurl "
-                 "is null) and a.d_channelid = " +
-                 ChannelSql(state) + " order by a.d_id asc";
+  const std::string sql = std::string(kArticlePageColumns) + " where " +
+                          (only_new ? "a.d_generatedflag=false and " : "") +
+                          "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or "
+                          "a.d_linkurl is null) and a.d_channelid = " +
+                          ChannelSql(state) + " order by a.d_id asc";
   std::vector<ArticlePageRow> rows;
   {
     // One window of the select: the step's rows after the ones passed over.
     Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 1, 1);
+    rs.Open(sql, *state.db.Conn, 1, 1);
     if (skip > 0) rs.Move(skip);
     for (std::vector<Variant>& values : rs.GetRows(batch)) {
       rows.push_back(ArticlePageRowOf(std::move(values)));
@@ -93,7 +100,7 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   std::vector<std::string> failed;
   ArticleBatch shared;
   for (const ArticlePageRow& row : rows) {
-    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id.ToString());
+    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(std::to_string(row.id));
   }
   result.written = static_cast<int64_t>(written.size());
   result.failed = static_cast<int64_t>(failed.size());
@@ -171,7 +178,7 @@ void ArticleHtml_DoingUpdateHtml(RequestState& state) {
   } else if (option == "js_all") {
     result = ArticleHtml_CreateJsAll(state);
   } else if (list) {
-    const std::optional<ListTarget> target = LoadListTarget(state, *list, id_text);
+    const std::optional<ListTarget> target = LoadListTarget(state, *list, ParseId(id_text));
     if (!target) {
       state.host.Response->Write(kStepRefused);
       return;

@@ -33,6 +33,10 @@ inline constexpr const char kStepRefused[] =
 // The channel's batch size (d_groupnum) as the planner and the steps use it: 1 to 32767.
 int64_t BatchSize(const ChannelSettings& channel);
 
+// Marks every article, class and subject page of the channel as to be generated again, in one
+// transaction.
+void ClearGeneratedFlags(DatabaseState& db, int64_t channel_id);
+
 // Runs the step of the request and writes its answer.
 void ArticleHtml_DoingUpdateHtml(RequestState& state);
 

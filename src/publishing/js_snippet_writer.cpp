@@ -66,10 +66,10 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   std::string html;
   if (code == "0") {
     const std::string sql =
-        GetArticleListSql(state.db, state.channel, parameters, "", "", "", "", "");
+        GetArticleListSql(state.db, state.channel, parameters, "", std::nullopt, std::nullopt);
     html = RenderArticleList(state, Split(parameters.ToString(), ","), sql, "");
   } else if (code == "1") {
-    html = ShowArticlePic(state, parameters, "", "", "");
+    html = ShowArticlePic(state, parameters, "", std::nullopt, std::nullopt);
   } else if (code == "2") {
     html = SearchForm(state);
   } else if (code == "3") {

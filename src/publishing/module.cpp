@@ -34,9 +34,8 @@ void RegisterPublishingModule(ModuleRegistry& registry) {
                              .code = "XT_Manage_DefaultHtml",
                              .page = DefaultHtml_Main});
   // The article saves publish at once through the static article page writer.
-  registry.SetArticlePageWriter([](RequestState& state, int64_t id) {
-    return CreateArticleHtml(state, Variant(static_cast<long long>(id)));
-  });
+  registry.SetArticlePageWriter(
+      [](RequestState& state, int64_t id) { return CreateArticleHtml(state, id); });
 }
 
 }  // namespace folirex

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
-#include "console/id_list.h"
 #include "core/folder_names.h"
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "core/regex_helpers.h"
 #include "core/site_files.h"
 #include "platform/db/recordset.h"
@@ -45,11 +45,21 @@ bool UsesChannelSet(const ListTarget& target) {
 std::string ListTemplate(RequestState& state, const ListTarget& target, PageSkin* skin) {
   const char* type = ListPageType(target.kind);
   if (UsesChannelSet(target)) {
-    if (skin != nullptr) *skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", type);
+    if (skin != nullptr) {
+      *skin = GetPageSkin(state, state.channel, state.channel.ChannelTemplateID, "", type);
+    }
     return LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, type);
   }
-  if (skin != nullptr) *skin = GetPageSkin(state, "", target.template_page_id, type);
+  if (skin != nullptr) *skin = GetPageSkin(state, state.channel, "", target.template_page_id, type);
   return LoadTemplatePageById(state.db, state.caches, target.template_page_id);
+}
+
+// The page's class or subject: the target's id on a class or subject list.
+std::optional<int64_t> ClassOf(const ListTarget& target) {
+  return target.kind == ListKind::kClass ? target.id : std::nullopt;
+}
+std::optional<int64_t> SubjectOf(const ListTarget& target) {
+  return target.kind == ListKind::kSubject ? target.id : std::nullopt;
 }
 
 // The channel's folder without its closing "/" ("" for a channel without folder).
@@ -70,10 +80,9 @@ bool Write(RequestState& state, const std::string& path, const std::string& fold
 void SetListFlag(RequestState& state, const ListTarget& target, bool generated) {
   const char* table =
       target.kind == ListKind::kClass ? "Vantrel_ArticleClass" : "Vantrel_ArticleSubject";
-  state.db.Sql = std::string("update ") + table +
-                 " set d_generatedflag = " + (generated ? "true" : "false") +
-                 " where d_id = " + target.id;
-  state.db.Conn->Execute(state.db.Sql);
+  state.db.Conn->Execute(std::string("update ") + table + " set d_generatedflag = " +
+                             (generated ? "true" : "false") + " where d_id = ?",
+                         {Variant(static_cast<long long>(target.id.value_or(0)))});
 }
 
 }  // namespace
@@ -94,8 +103,8 @@ const char* ListPageType(ListKind kind) {
   return "";
 }
 
-ListTarget MakeListTarget(ListKind kind, const std::string& id, const Variant& dir,
-                          const Variant& page_num, const Variant& template_page_id) {
+ListTarget MakeListTarget(ListKind kind, int64_t id, const Variant& dir, const Variant& page_num,
+                          const Variant& template_page_id) {
   ListTarget target;
   target.kind = kind;
   target.id = id;
@@ -105,23 +114,23 @@ ListTarget MakeListTarget(ListKind kind, const std::string& id, const Variant& d
   return target;
 }
 
-std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind, const Variant& id) {
+std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind,
+                                         std::optional<int64_t> id) {
   ListTarget target;
   target.kind = kind;
   if (kind != ListKind::kClass && kind != ListKind::kSubject) {
     target.page_size = kTopListPageSize;
     return target;
   }
-  int64_t number = 0;
-  if (!ParseId(Trim(id.ToString()), &number)) return std::nullopt;
+  if (!id) return std::nullopt;
   const char* table = kind == ListKind::kClass ? "Vantrel_ArticleClass" : "Vantrel_ArticleSubject";
   Recordset rs;
   rs.Open(std::string("select d_dir, d_pagenum, d_templatepageid from ") + table +
               " where d_id = ? and d_channelid = ?",
-          {Variant(number), Variant(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 0, 1);
+          {Variant(static_cast<long long>(*id)), Variant(state.channel.ChannelID.ToInt64Or(-1))},
+          *state.db.Conn, 0, 1);
   if (rs.Eof()) return std::nullopt;
-  target = MakeListTarget(kind, std::to_string(number), rs["d_dir"], rs["d_pagenum"],
-                          rs["d_templatepageid"]);
+  target = MakeListTarget(kind, *id, rs["d_dir"], rs["d_pagenum"], rs["d_templatepageid"]);
   rs.Close();
   return target;
 }
@@ -147,19 +156,17 @@ std::optional<int64_t> CountListPages(RequestState& state, const ListTarget& tar
   }
   if (!chip) return own_row || any_chip ? std::optional<int64_t>(1) : std::nullopt;
   const char* type = ListPageType(target.kind);
-  const Variant class_id = target.kind == ListKind::kClass ? Variant(target.id) : Variant("");
-  const Variant subject_id = target.kind == ListKind::kSubject ? Variant(target.id) : Variant("");
-  const ArticleListQuery query =
-      BuildArticleListQuery(state.db, state.channel, *chip, type, class_id, subject_id);
-  state.db.Sql = "select Count(*) from (" + query.inner + ") ";
-  const int64_t rows = state.db.Conn->ExecuteScalar(state.db.Sql).ToInt64Or(0);
+  const ArticleListQuery query = BuildArticleListQuery(state.db, state.channel, *chip, type,
+                                                       ClassOf(target), SubjectOf(target));
+  const int64_t rows =
+      state.db.Conn->ExecuteScalar("select Count(*) from (" + query.inner + ") ").ToInt64Or(0);
   return std::max<int64_t>(1, PageCountOf(rows, target.page_size));
 }
 
 ListFile ListPageFile(const ChannelSettings& channel, const ListTarget& target, int64_t n) {
   const std::string& base = channel.ChannelDir;
   const std::string ext = channel.ListFileExt;
-  const std::string name = "List_" + target.id + PageSuffix(n) + ext;
+  const std::string name = "List_" + IdText(target.id) + PageSuffix(n) + ext;
   switch (target.kind) {
     case ListKind::kClass: {
       const std::string code = channel.ListDirType.ToString();
@@ -206,10 +213,11 @@ WriteResult ArticleHtml_CreateJsAll(RequestState& state) {
   };
   std::vector<Snippet> snippets;
   {
-    state.db.Sql = "Select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = " +
-                   std::to_string(state.channel.ChannelID.ToInt64Or(-1)) + " order by d_id";
     Recordset rs;
-    rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+    rs.Open(
+        "Select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order by "
+        "d_id",
+        {Variant(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       snippets.push_back({rs["d_filename"], rs["d_config"], rs["d_typeflag"]});
     }
@@ -229,8 +237,6 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
   PageSkin skin;
   const std::string text = ListTemplate(state, target, &skin);
   const char* type = ListPageType(target.kind);
-  const Variant class_id = target.kind == ListKind::kClass ? Variant(target.id) : Variant("");
-  const Variant subject_id = target.kind == ListKind::kSubject ? Variant(target.id) : Variant("");
   PageValueCache shared;  // the parts that are the same on every page of the list
   // The list's rows are read ahead for the pages that follow; nothing is written meanwhile.
   state.caches.ListPagesAhead = last - first + 1;
@@ -249,9 +255,14 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
     }
     std::string page_text = text;  // the engine rewrites its template argument
     const std::string html =
-        ParseTemplatePage(state, state.channel, skin, page_text, type, state.channel.GenerateHtml,
-                          "", class_id, subject_id, Variant(n), Variant(target.page_size), "", "",
-                          "", "", "", &shared)
+        ParseTemplatePage(state, state.channel, skin, page_text,
+                          {.page_type = type,
+                           .generate_html = state.channel.GenerateHtml.ToString(),
+                           .class_id = ClassOf(target),
+                           .subject_id = SubjectOf(target),
+                           .page_number = n,
+                           .page_size = target.page_size},
+                          &shared)
             .html;
     (Write(state, file.path, file.folder, html) ? result.written : result.failed)++;
   }

@@ -46,10 +46,10 @@ enum class ListKind { kClass, kSubject, kHot, kRecommend, kNew };
 // (which must belong to the channel), for the other lists the channel's own page of that type.
 struct ListTarget {
   ListKind kind = ListKind::kHot;
-  std::string id;            // class or subject id; "" for the other lists
-  std::string dir;           // class or subject folder
-  Variant template_page_id;  // own template page id, 0 or empty for the channel's set
-  int64_t page_size = 20;    // rows a page, as the dynamic page takes it
+  std::optional<int64_t> id;  // class or subject id; none for the other lists
+  std::string dir;            // class or subject folder
+  Variant template_page_id;   // own template page id, 0 or empty for the channel's set
+  int64_t page_size = 20;     // rows a page, as the dynamic page takes it
 };
 
 // The page type ("classlist", ...) of a list kind.
@@ -57,12 +57,13 @@ const char* ListPageType(ListKind kind);
 
 // A class or subject list from its row's values (the page size settled as the dynamic page
 // settles it: 20 when empty or not above 0).
-ListTarget MakeListTarget(ListKind kind, const std::string& id, const Variant& dir,
-                          const Variant& page_num, const Variant& template_page_id);
+ListTarget MakeListTarget(ListKind kind, int64_t id, const Variant& dir, const Variant& page_num,
+                          const Variant& template_page_id);
 
-// The class or subject `id` of the current channel; nullopt when it is not a plain id or names no
+// The class or subject `id` of the current channel; nullopt without an id or when it names no
 // row of this channel. kHot, kRecommend and kNew give their fixed target (id ignored).
-std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind, const Variant& id);
+std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind,
+                                         std::optional<int64_t> id);
 
 // The number of pages the list has: as many as the page bar of its first paged ListArticleList
 // chip links (counted with that chip's own query), at least 1; a class or subject list whose

@@ -111,10 +111,11 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
   return "<script language='javascript' src='" + folder.path + "Js/" + file_name + "'></script>";
 }
 
-std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id) {
+std::string ShowAnnounceDetail(DatabaseState& db, std::optional<int64_t> notice_id) {
   if (!interaction::IsId(notice_id)) return "传入参数错误！";
   Recordset rs;
-  rs.Open("select * from Vantrel_Announce where d_id = " + notice_id.ToString(), *db.Conn, 0, 1);
+  rs.Open("select * from Vantrel_Announce where d_id = ?",
+          {Variant(static_cast<long long>(*notice_id))}, *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "传入参数错误！";

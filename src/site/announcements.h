@@ -18,7 +18,10 @@
 #ifndef FOLIREX_SITE_ANNOUNCEMENTS_H_
 #define FOLIREX_SITE_ANNOUNCEMENTS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 
@@ -29,9 +32,9 @@ namespace folirex {
 std::string ShowAnnounceList(RequestState& state, const ChannelSettings& channel,
                              const Variant& parameters, const Variant& page_type);
 
-// The HTML of one announcement, read on db.Conn; "传入参数错误！" for an id that is
-// not digits or names no row.
-std::string ShowAnnounceDetail(DatabaseState& db, const Variant& notice_id);
+// The HTML of one announcement, read on db.Conn; "传入参数错误！" without an id, for one of
+// more than 18 digits or one that names no row.
+std::string ShowAnnounceDetail(DatabaseState& db, std::optional<int64_t> notice_id);
 
 }  // namespace folirex
 

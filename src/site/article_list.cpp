@@ -252,8 +252,8 @@ std::string RenderArticleListPaged(RequestState& state, const ChannelSettings& p
 }
 
 std::string ShowArticleList(RequestState& state, const Variant& params, const Variant& page_type,
-                            const Variant& page_number, const Variant& page_size,
-                            const Variant& class_id, const Variant& subject_id) {
+                            std::optional<int64_t> page_number, int64_t page_size,
+                            std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::optional<ArticleListChip> chip = ParseArticleListChip(params);
   if (!chip) return "";
   return ShowArticleList(state, state.channel, *chip, page_type, page_number, page_size, class_id,
@@ -262,8 +262,8 @@ std::string ShowArticleList(RequestState& state, const Variant& params, const Va
 
 std::string ShowArticleList(RequestState& state, const ChannelSettings& page_channel,
                             const ArticleListChip& chip, const Variant& page_type,
-                            const Variant& page_number, const Variant& page_size,
-                            const Variant& class_id, const Variant& subject_id) {
+                            std::optional<int64_t> page_number, int64_t page_size,
+                            std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::string channel_path =
       GetChannelPath(state.host, state.db, state.caches, page_channel.ChannelID);
   const ArticleListQuery query =
@@ -288,7 +288,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   int num_size = 6;
   if (dynamic) flag = "0";
   if (type == "classlist") {
-    const std::string id = SqlNumber(class_id);
+    const std::string id = std::to_string(class_id.value_or(0));
     if (dynamic) {
       url = install + "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel + "&";
     } else if (mode == "1") {
@@ -297,7 +297,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
             "list_" + id + page_channel.ListFileExt;
     }
   } else if (type == "subjectlist") {
-    const std::string id = SqlNumber(subject_id);
+    const std::string id = std::to_string(subject_id.value_or(0));
     num_size = 10;
     if (dynamic) {
       url = install + "asp.asp?m=subjectlist&subjectid=" + id + "&channelid=" + channel + "&";
@@ -321,8 +321,9 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   pager.DbType("ACCESS");
   pager.Url(url);
   pager.PositionFlag(Variant(flag));
-  pager.RequestPage(page_number);
-  pager.PageSize(page_size);
+  // Without a page number the pager reads the request's.
+  pager.RequestPage(page_number ? Variant(static_cast<long long>(*page_number)) : Variant(""));
+  pager.PageSize(Variant(static_cast<long long>(page_size)));
   pager.NumSize(Variant(num_size));
   pager.Sql(query.select);
   pager.SqlCount("select Count(*) from (" + query.inner + ") ");

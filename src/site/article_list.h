@@ -23,6 +23,8 @@
 #ifndef FOLIREX_SITE_ARTICLE_LIST_H_
 #define FOLIREX_SITE_ARTICLE_LIST_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,13 +39,13 @@ namespace folirex {
 // channel: params is the chip's text after its colon, the rest are the page's
 // values as the template engine passes them.
 std::string ShowArticleList(RequestState& state, const Variant& params, const Variant& page_type,
-                            const Variant& page_number, const Variant& page_size,
-                            const Variant& class_id, const Variant& subject_id);
+                            std::optional<int64_t> page_number, int64_t page_size,
+                            std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 // The same for a chip already read (ParseArticleListChip), drawn for `channel`.
 std::string ShowArticleList(RequestState& state, const ChannelSettings& channel,
                             const ArticleListChip& chip, const Variant& page_type,
-                            const Variant& page_number, const Variant& page_size,
-                            const Variant& class_id, const Variant& subject_id);
+                            std::optional<int64_t> page_number, int64_t page_size,
+                            std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
 // The whole list of `sql` (a GetArticleListSql select) drawn by the chip's
 // fields (the split parameter text) for the request's channel. An empty or

@@ -97,24 +97,23 @@ std::optional<ArticleListChip> ParseArticleListChip(const Variant& params) {
 
 ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
                                        const ArticleListChip& chip, const Variant& page_type,
-                                       const Variant& class_id, const Variant& subject_id) {
+                                       std::optional<int64_t> class_id,
+                                       std::optional<int64_t> subject_id) {
   const ChipSelection& selection = chip.selection;
   std::string cond = " d_deleted = false and d_checked = true and d_channelid = " +
                      ChipChannelId(channel, selection.channel);
 
   const std::string type = page_type.ToString();
-  std::string class_field = selection.class_id;
+  // The page's class may be any whole number; the chip's own field was checked above.
+  Variant class_value(selection.class_id);
   int count = selection.count;
   if (type == "classlist") {
-    class_field = class_id.ToString();
+    class_value = PageClassValue(class_id);
   } else if (type == "subjectlist" || type == "hotlist" || type == "newlist" ||
              type == "recommendlist") {
     count = 0;
   }
 
-  // The page's class may be any whole number; the chip's own field was checked
-  // above.
-  Variant class_value(class_field);
   cond += ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id);
 
   if (!chip.author.empty()) cond += " and d_author = '" + SqlQuote(chip.author) + "'";
@@ -152,8 +151,7 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
 
 std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
                               const Variant& params, const Variant& page_type,
-                              const Variant& /*page_number*/, const Variant& /*page_size*/,
-                              const Variant& class_id, const Variant& subject_id) {
+                              std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   std::optional<ArticleListChip> chip = ParseArticleListChip(params);
   if (!chip) return "";
   return BuildArticleListQuery(db, channel, *chip, page_type, class_id, subject_id).select;

@@ -10,6 +10,7 @@
 #ifndef FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 #define FOLIREX_SITE_ARTICLE_LIST_SQL_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,13 +57,11 @@ ArticleListChip ReadArticleListFields(const std::vector<std::string>& fields);
 // d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl, d_dir, d_name,
 // d_commentflag, d_commentcheckflag), or "" when the parameter text does not
 // have 22 fields or a field fails its check. `channel` is the channel the list
-// is drawn for (a channel field of "-1" lists it). page_number and page_size
-// are accepted for the callers' sake and not read; class_id is read on
+// is drawn for (a channel field of "-1" lists it). class_id is read on
 // "classlist" pages, subject_id on "subjectlist" pages.
 std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
                               const Variant& params, const Variant& page_type,
-                              const Variant& page_number, const Variant& page_size,
-                              const Variant& class_id, const Variant& subject_id);
+                              std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
 // The pieces of an article list query: `inner` selects the list's articles
 // (with its own top N and order), `select` joins their classes and orders the
@@ -75,7 +74,8 @@ struct ArticleListQuery {
 // GetArticleListSql's query for a chip that passed its checks.
 ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
                                        const ArticleListChip& chip, const Variant& page_type,
-                                       const Variant& class_id, const Variant& subject_id);
+                                       std::optional<int64_t> class_id,
+                                       std::optional<int64_t> subject_id);
 
 // The ids of the class and of all its descendants, joined by ","; "" when no
 // class has that id (or the id is not a plain number of at most 9 digits).

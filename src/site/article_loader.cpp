@@ -199,13 +199,10 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
 }  // namespace
 
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
-                                         const Variant& article_id) {
-  if (!IsDigits(article_id)) return std::nullopt;
-  // Leading zeros count for nothing; an id of more than 18 digits names no article.
-  const std::string digits = article_id.ToString();
-  const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
-  if (digits.size() - first > 18) return std::nullopt;
-  const int64_t id = first == digits.size() ? 0 : std::stoll(digits.substr(first));
+                                         std::optional<int64_t> article_id) {
+  // An id of more than 18 digits names no article.
+  if (!article_id || *article_id > 999'999'999'999'999'999) return std::nullopt;
+  const int64_t id = *article_id;
   // The id is bound, so that every article page runs the same statement text.
   Recordset rs;
   rs.Open(

@@ -15,8 +15,8 @@
 // values (titles, keywords: the caller encodes them for their place; the content: the site's own
 // HTML).
 //
-// LoadArticle: an id that is not a plain whole number, or no article with the id, gives
-// std::nullopt (a malformed id never reaches SQL). It reads through a recordset of its own on
+// LoadArticle: no id, an id of more than 18 digits, or no article with the id, gives
+// std::nullopt. It reads through a recordset of its own on
 // db.Conn, which must be open. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LOADER_H_
 #define FOLIREX_SITE_ARTICLE_LOADER_H_
@@ -77,7 +77,7 @@ struct LoadedArticle {
 
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
-                                         const Variant& article_id);
+                                         std::optional<int64_t> article_id);
 
 // The first page's file name by the channel's rule (file_type 0 id, 1 date, 2
 // folder_id, 3 folder_date; anything else ""), without any folder. channel_dir

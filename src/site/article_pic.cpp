@@ -43,7 +43,8 @@ bool FieldsValid(const std::vector<std::string>& f) {
 
 // The select of a chip that passed its checks.
 std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const ArticlePicChip& chip,
-                   const Variant& page_type, const Variant& class_id, const Variant& subject_id) {
+                   const Variant& page_type, std::optional<int64_t> class_id,
+                   std::optional<int64_t> subject_id) {
   const ChipSelection& selection = chip.selection;
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
@@ -54,7 +55,7 @@ std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const Arti
   const std::string type = page_type.ToString();
   Variant class_value(selection.class_id);
   if (type == "classlist") {
-    class_value = Variant(class_id.ToString());
+    class_value = PageClassValue(class_id);
   } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
@@ -89,23 +90,97 @@ std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params) {
 
 std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
                              const Variant& params, const Variant& page_type,
-                             const Variant& class_id, const Variant& subject_id) {
+                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
   return PicSql(db, channel, *chip, page_type, class_id, subject_id);
 }
 
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id) {
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
   if (!chip) return "";
   return ShowArticlePic(state, state.channel, *chip, page_type, class_id, subject_id);
 }
 
+namespace {
+
+// What every picture cell of one chip is drawn with.
+struct PicContext {
+  DatabaseState& db;
+  const ChannelSettings& channel;  // the channel whose pictures are shown
+  const ArticlePicChip& chip;
+  std::string base_path;
+  std::string install;
+  std::string channel_id;
+  std::string mode;                               // the channel's HTML mode
+  std::map<std::string, std::string> class_dirs;  // looked up once per class, not per picture
+};
+
+// The address of the article of the row: its dynamic page, or its static file.
+std::string PicAddress(PicContext& ctx, const Recordset& rs) {
+  const Variant id = rs["d_id"];
+  if (ctx.mode == "0") {
+    return ctx.install + "asp.asp?m=content&articleid=" + id.ToString() +
+           "&channelid=" + ctx.channel_id;
+  }
+  const std::string class_key = rs["d_classid"].ToString();
+  auto found = ctx.class_dirs.find(class_key);
+  if (found == ctx.class_dirs.end()) {
+    found = ctx.class_dirs
+                .emplace(class_key, GetDirByID(ctx.db, "Vantrel_ArticleClass", rs["d_classid"]))
+                .first;
+  }
+  const ChannelSettings& channel = ctx.channel;
+  const std::string file = GetContentFileName(channel.ChannelDir, id, rs["d_addtime"],
+                                              channel.ContentFileType, channel.ContentFileExt);
+  return found->second.empty() ? ctx.base_path + file : ctx.base_path + found->second + "/" + file;
+}
+
+// The cell of the row in the chip's layout.
+std::string PicCell(PicContext& ctx, const Recordset& rs) {
+  const ArticlePicChip& chip = ctx.chip;
+  const int title_width = chip.title_length == 0 ? 120 : chip.title_length;
+  const int summary_width = chip.summary_length == 0 ? 120 : chip.summary_length;
+  const std::string& layout = chip.layout;
+  const Variant title = rs["d_title"];
+  std::string tip;
+  if (chip.show_tips) {
+    tip = "文章标题：" + title.ToString() + "\r\n文章作者：" + rs["d_author"].ToString() +
+          "\r\n更新时间：" + rs["d_addtime"].ToString();
+  }
+  const std::string address = PicAddress(ctx, rs);
+
+  const Variant shown_title =
+      layout == "1" && ctx.mode == "0" ? Variant(Trim(title.ToString())) : title;
+  const std::string tt = HtmlEscapeText(CutStr(shown_title, title_width));
+  const std::string st = HtmlEscapeText(CutStr(rs["d_summary"], summary_width));
+  const std::string title_attr = "' title=\"" + HtmlEscapeAttr(tip) + "\">";
+  const std::string picture_link = "<a href='" + address + title_attr + "<img src='" +
+                                   HtmlEscapeAttr(rs["d_picurl"].ToString()) +
+                                   "' border=0 width='" + chip.picture_width + "' height='" +
+                                   chip.picture_height + "'><br>";
+  const std::string text_link = "<a href='" + address + title_attr;
+
+  if (ctx.mode != "0" && ctx.mode != "1" && ctx.mode != "2") return "";
+  if (layout == "1") return picture_link + tt + "<br>" + st + "</a>";
+  if (layout == "2") {
+    return "<table width='100%' align=center><tr><td width='60%'>" + picture_link + tt +
+           "</a></td><td width='40%'>" + text_link + st + "</a></td></tr></table>";
+  }
+  if (layout == "3") {
+    return "<table width='100%' align=center><tr><td width='60%'>" + text_link + st +
+           "</a></td><td width='40%'>" + picture_link + tt + "</a></td></tr></table>";
+  }
+  return "";
+}
+
+}  // namespace
+
 // What goes into the page: see the header (markup built here, text encoded for its place).
 std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_channel,
                            const ArticlePicChip& chip, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id) {
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
   const std::string sql = PicSql(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   // A chip that shows another channel's pictures links them with that channel's
@@ -117,94 +192,37 @@ std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_chan
     if (!other) return "<li>暂时没有本类数据！</li>";
   }
   const ChannelSettings& channel = other ? *other : page_channel;
-  const std::string base_path = ChannelPathOf(state, channel);
-  const std::string install = InstallPath(state);
-  const std::string channel_id = channel.ChannelID.ToString();
-  const std::string mode = channel.GenerateHtml.ToString();
-
+  PicContext ctx{state.db,
+                 channel,
+                 chip,
+                 ChannelPathOf(state, channel),
+                 InstallPath(state),
+                 channel.ChannelID.ToString(),
+                 channel.GenerateHtml.ToString(),
+                 {}};
   const int columns = std::max<int>(1, chip.columns);
-  const int title_width = chip.title_length == 0 ? 120 : chip.title_length;
-  const int summary_width = chip.summary_length == 0 ? 120 : chip.summary_length;
-  const std::string& width = chip.picture_width;
-  const std::string& height = chip.picture_height;
-  const std::string& layout = chip.layout;
 
   Recordset rs;
   rs.Open(sql, *state.db.Conn, 0, 1);
   if (rs.Eof()) return "<li>暂时没有本类数据！</li>";
 
-  // Class folders looked up once per class, not once per picture.
-  std::map<std::string, std::string> class_dirs;
   std::string html =
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>";
   int64_t counter = 0;
   int64_t position = 0;
-  while (!rs.Eof()) {
+  for (; !rs.Eof(); rs.MoveNext()) {
     ++counter;
     position = counter % columns;
     if ((counter - 1) % columns == 0) html += "<tr>";
-
-    const Variant id = rs["d_id"];
-    const Variant title = rs["d_title"];
-    const Variant add_time = rs["d_addtime"];
-    std::string tip;
-    if (chip.show_tips) {
-      tip = "文章标题：" + title.ToString() + "\r\n文章作者：" + rs["d_author"].ToString() +
-            "\r\n更新时间：" + add_time.ToString();
-    }
-
-    std::string address;
-    if (mode == "0") {
-      address =
-          install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel_id;
-    } else {
-      const std::string class_key = rs["d_classid"].ToString();
-      auto found = class_dirs.find(class_key);
-      if (found == class_dirs.end()) {
-        found =
-            class_dirs
-                .emplace(class_key, GetDirByID(state.db, "Vantrel_ArticleClass", rs["d_classid"]))
-                .first;
-      }
-      const std::string file = GetContentFileName(channel.ChannelDir, id, add_time,
-                                                  channel.ContentFileType, channel.ContentFileExt);
-      address = found->second.empty() ? base_path + file : base_path + found->second + "/" + file;
-    }
-
-    const Variant shown_title =
-        layout == "1" && mode == "0" ? Variant(Trim(title.ToString())) : title;
-    const std::string tt = HtmlEscapeText(CutStr(shown_title, title_width));
-    const std::string st = HtmlEscapeText(CutStr(rs["d_summary"], summary_width));
-    const std::string title_attr = "' title=\"" + HtmlEscapeAttr(tip) + "\">";
-    const std::string picture_link = "<a href='" + address + title_attr + "<img src='" +
-                                     HtmlEscapeAttr(rs["d_picurl"].ToString()) +
-                                     "' border=0 width='" + width + "' height='" + height +
-                                     "'><br>";
-    const std::string text_link = "<a href='" + address + title_attr;
-
-    std::string cell;
-    if (mode == "0" || mode == "1" || mode == "2") {
-      if (layout == "1") {
-        cell = picture_link + tt + "<br>" + st + "</a>";
-      } else if (layout == "2") {
-        cell = "<table width='100%' align=center><tr><td width='60%'>" + picture_link + tt +
-               "</a></td><td width='40%'>" + text_link + st + "</a></td></tr></table>";
-      } else if (layout == "3") {
-        cell = "<table width='100%' align=center><tr><td width='60%'>" + text_link + st +
-               "</a></td><td width='40%'>" + picture_link + tt + "</a></td></tr></table>";
-      }
-    }
-    html += "<td>" + cell + "</td>";
+    html += "<td>" + PicCell(ctx, rs) + "</td>";
     if (position == 0) html += "</tr>";
-    rs.MoveNext();
   }
   if (position > 0) {
     for (int64_t k = position; k < columns; ++k) html += "<td>&nbsp;</td>";
     html += "</tr>";
   }
   html += "</table>";
-  rs.Close();
   return html;
 }
 

@@ -20,6 +20,7 @@
 #ifndef FOLIREX_SITE_ARTICLE_PIC_H_
 #define FOLIREX_SITE_ARTICLE_PIC_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -54,17 +55,17 @@ std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params);
 // fails its check. Reads the class tree on db.Conn.
 std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
                              const Variant& params, const Variant& page_type,
-                             const Variant& class_id, const Variant& subject_id);
+                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
 // The grid that replaces the chip, drawn for the request's channel
 // (state.channel): "" for an invalid chip, "<li>暂时没有本类数据！</li>" when no
 // article matches.
 std::string ShowArticlePic(RequestState& state, const Variant& params, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id);
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 // The same for a chip already read (ParseArticlePicChip), drawn for `channel`.
 std::string ShowArticlePic(RequestState& state, const ChannelSettings& channel,
                            const ArticlePicChip& chip, const Variant& page_type,
-                           const Variant& class_id, const Variant& subject_id);
+                           std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
 }  // namespace folirex
 

@@ -39,15 +39,15 @@ std::string ChannelStatHtml(const ChannelSettings& channel) {
 }
 
 std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCaches& caches,
-                                                   const Variant& id) {
-  // Only a plain number reaches SQL.
-  if (!IsDigits(id)) return std::nullopt;
+                                                   std::optional<int64_t> id) {
+  if (!id) return std::nullopt;
   // A page that shows several channels loads each one again and again: read each row once.
-  const std::string key = id.ToString();
+  const std::string key = std::to_string(*id);
   auto cached = caches.ChannelRowCache.find(key);
   if (cached == caches.ChannelRowCache.end()) {
     Recordset rs;
-    rs.Open("select * from Vantrel_Channel where d_id = " + key, *db.Conn, 0, 1);
+    rs.Open("select * from Vantrel_Channel where d_id = ?", {Variant(static_cast<long long>(*id))},
+            *db.Conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       return std::nullopt;
@@ -64,7 +64,7 @@ std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCac
     return it == row.end() ? kMissing : it->second;
   };
   ChannelSettings channel;
-  channel.ChannelID = id;
+  channel.ChannelID = Variant(static_cast<long long>(*id));
   channel.ChannelName = Trimmed(column("d_channelname"));
   channel.ChannelType = Trimmed(column("d_channeltype"));
   channel.ChannelOpenType = Trimmed(column("d_opentype"));
@@ -93,18 +93,16 @@ std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCac
   return channel;
 }
 
-void InitChannel(RequestState& state) {
-  std::optional<ChannelSettings> channel =
-      LoadChannelSettings(state.db, state.caches, state.channel.ChannelID);
+ChannelSettings InitChannel(RequestState& state, std::optional<int64_t> id) {
+  std::optional<ChannelSettings> channel = LoadChannelSettings(state.db, state.caches, id);
   if (!channel) AlertBack(state, kNoChannel);
-  channel->ChannelID = std::move(state.channel.ChannelID);
-  state.channel = std::move(*channel);
   // Kept for the session's console pages; an anonymous visitor's session is not created for it
   // (a stored session per crawler request would only fill the store).
   if (state.host.Session != nullptr && !state.host.Session->SessionID().empty()) {
-    state.host.Session->Set("channel_path", "../" + state.channel.ChannelDir +
-                                                state.channel.UploadDir.ToString() + "/");
+    state.host.Session->Set("channel_path",
+                            "../" + channel->ChannelDir + channel->UploadDir.ToString() + "/");
   }
+  return std::move(*channel);
 }
 
 }  // namespace folirex

@@ -77,15 +77,13 @@ void DeleteClassFolders(RequestState& state) {
   const std::string channel_dir = GetChannelFolder(state.host, state.db, state.caches, channel).dir;
   if (!IsSafeStoredPath(channel_dir)) return;
 
-  if (!state.db.Rs) state.db.Rs = std::make_unique<Recordset>();
   std::vector<std::string> dirs;
-  state.db.Rs->Open("select d_dir from Vantrel_ArticleClass where d_channelid = " + channel,
-                    *state.db.Conn, 0, 1);
-  while (!state.db.Rs->Eof()) {
-    dirs.push_back((*state.db.Rs)["d_dir"].ToString());
-    state.db.Rs->MoveNext();
+  {
+    Recordset rs;
+    rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = " + channel, *state.db.Conn,
+            0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) dirs.push_back(rs["d_dir"].ToString());
   }
-  state.db.Rs->Close();
   if (dirs.empty()) return;
 
   // Folders of every channel (this one's included): a class folder that is one

@@ -68,7 +68,7 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
   // One statement counts the clicks and moves the day, week and month counters; a counter
   // restarts when the last click came before its period began (an article never clicked has no
   // last click and simply goes on).
-  state.db.Sql =
+  const std::string sql =
       "update Vantrel_Article set d_clicktimes = d_clicktimes + " + add +
       ", d_dayclicktimes = case when d_LastClickTime < '" + starts.day + "' then " + add +
       " else d_dayclicktimes + " + add + " end, d_weekclicktimes = case when d_LastClickTime < '" +
@@ -82,12 +82,11 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   // The total comes back from the update itself: these clicks', not later ones'.
-  const Variant counted = conn.ExecuteScalar(state.db.Sql);
+  const Variant counted = conn.ExecuteScalar(sql);
   if (!counted.IsNull()) {
     total = counted.ToInt64Or(0);
-    state.db.Sql = "update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
-                   " where d_id = " + state.channel.ChannelID.ToString();
-    conn.Execute(state.db.Sql);
+    conn.Execute("update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
+                 " where d_id = " + state.channel.ChannelID.ToString());
   }
   transaction.Commit();
   return total;
@@ -95,7 +94,7 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
 
 }  // namespace
 
-std::string ShowClick(RequestState& state, const Variant& article_id, const Clock& clock) {
+std::string ShowClick(RequestState& state, std::optional<int64_t> article_id, const Clock& clock) {
   const DateTime now = clock.LocalNow();
   // Every page view must reach the server to be counted: no cache may answer for it.
   DateTime yesterday = DateTime::FromSerial(now.ToSerial() - 1);
@@ -105,7 +104,7 @@ std::string ShowClick(RequestState& state, const Variant& article_id, const Cloc
   state.host.Response->SetCacheControl("no-cache");
 
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
 
   // Join the clicks waiting for this article, or count at once when none are being counted.
   const std::string key = state.db.Conn->session().pool_key() + "\n" + id;

@@ -11,6 +11,8 @@
 #ifndef FOLIREX_SITE_CLICK_COUNTER_H_
 #define FOLIREX_SITE_CLICK_COUNTER_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/request_state.h"
@@ -18,7 +20,7 @@
 
 namespace folirex {
 
-std::string ShowClick(RequestState& state, const Variant& article_id,
+std::string ShowClick(RequestState& state, std::optional<int64_t> article_id,
                       const Clock& clock = *SteadyClock());
 
 }  // namespace folirex

@@ -34,17 +34,21 @@ const char kNoComments[] = "暂时没有评论数据！";
 // The three checks shared by the chip and the list: a whole count, the comment or content page,
 // a plain article id (and a current channel to list).
 bool ListArgumentsValid(const ChannelSettings& channel, const Variant& count,
-                        const Variant& page_type, const Variant& article_id) {
+                        const Variant& page_type, std::optional<int64_t> article_id) {
   std::string type = LCase(page_type.ToString());
   return interaction::DigitsUpTo(count, kMaxListedComments) >= 0 &&
          (type == "comment" || type == "content") && interaction::IsId(article_id) &&
          interaction::IsId(channel.ChannelID);
 }
 
+// The columns of a comment the lists show.
+struct CommentRow {
+  Variant user_name, add_time, score, comment, reply_user, reply_time, reply;
+};
+
 // One comment. Everything a reader typed is encoded; times and scores come from the database.
-std::string CommentHtml(const Variant& user_name, const Variant& add_time, const Variant& score,
-                        const Variant& comment, const Variant& reply_user,
-                        const Variant& reply_time, const Variant& reply) {
+std::string CommentHtml(const CommentRow& row) {
+  const auto& [user_name, add_time, score, comment, reply_user, reply_time, reply] = row;
   std::string html = "<table align=center class='commentlist' width='98%'>";
   html += "<tr><td>评论人：[" + HTMLEncode(user_name) + "]&nbsp;&nbsp;评论时间：" +
           add_time.ToString() + "&nbsp;&nbsp;评分：" + HTMLEncode(score) + " 分</td></tr>";
@@ -58,96 +62,118 @@ std::string CommentHtml(const Variant& user_name, const Variant& add_time, const
   return html;
 }
 
-std::string PostComment(RequestState& state, const Variant& article_id, const Variant& channel_id) {
-  const Request& request = *state.host.Request;
-  // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
-  if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, "提示：参数错误！");
+// The article a comment is posted to, and whether its comments wait for approval.
+struct CommentedArticle {
+  Variant class_id;
+  bool checked = false;
+};
+
+// The article of a posted comment: on the site, in a class that takes comments (an article in no
+// class takes them, but only for approval). Anything else ends the request with the alert.
+CommentedArticle ArticleForComment(RequestState& state, std::optional<int64_t> article_id) {
   // An article in the recycle bin or waiting for approval is not on the site to be commented on.
   if (!interaction::IsId(article_id) || !IsPublishedArticle(state, article_id)) {
     AlertBack(state, "提示：文章ID错误！");
   }
-  const std::string id = article_id.ToString();
-  state.db.Sql = "select d_classid from Vantrel_Article where d_id = " + id;
-  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
-  if (state.db.Rs->Eof()) AlertBack(state, "提示：文章ID错误！");
-  Variant class_id = (*state.db.Rs)["d_classid"];
-  state.db.Rs->Close();
-
-  // An article in no class takes comments, but only for approval.
-  bool checked = false;
-  if (!class_id.Equals(0)) {
-    if (!interaction::IsId(class_id)) AlertBack(state, "提示：参数错误！");
-    state.db.Sql =
-        "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = " +
-        class_id.ToString();
-    state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
-    if (state.db.Rs->Eof()) AlertBack(state, "提示：参数错误！");
-    bool allowed = (*state.db.Rs)["d_commentflag"].Equals(true);
-    checked = !(*state.db.Rs)["d_commentcheckflag"].Equals(true);
-    state.db.Rs->Close();
-    if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
+  CommentedArticle article;
+  {
+    Recordset rs;
+    rs.Open("select d_classid from Vantrel_Article where d_id = ?",
+            {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
+    if (rs.Eof()) AlertBack(state, "提示：文章ID错误！");
+    article.class_id = rs["d_classid"];
   }
+  if (article.class_id.Equals(0)) return article;
+  if (!interaction::IsId(article.class_id)) AlertBack(state, "提示：参数错误！");
+  Recordset rs;
+  rs.Open("select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = ?",
+          {Variant(static_cast<long long>(article.class_id.ToInt64()))}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) AlertBack(state, "提示：参数错误！");
+  bool allowed = rs["d_commentflag"].Equals(true);
+  article.checked = !rs["d_commentcheckflag"].Equals(true);
+  rs.Close();
+  if (!allowed) AlertBack(state, "提示：本分类不允许评论！");
+  return article;
+}
 
-  std::string name = FilterSql(Trim(request.Form("d_name")));
-  std::string email = Trim(request.Form("d_email"));
-  std::string score = Trim(request.Form("d_score"));
-  std::string content = Trim(request.Form("d_content"));
-  if (name.empty()) AlertBack(state, "提示：请填写名字！");
-  if (interaction::CharCount(name) > kMaxNameChars)
+// The posted comment form, trimmed; a field that fails its check ends the request with the alert.
+struct CommentForm {
+  std::string name, email, score, content;
+};
+
+CommentForm ReadCommentForm(RequestState& state) {
+  const Request& request = *state.host.Request;
+  CommentForm form{FilterSql(Trim(request.Form("d_name"))), Trim(request.Form("d_email")),
+                   Trim(request.Form("d_score")), Trim(request.Form("d_content"))};
+  if (form.name.empty()) AlertBack(state, "提示：请填写名字！");
+  if (interaction::CharCount(form.name) > kMaxNameChars) {
     AlertBack(state, "提示：名字不能超过50个字符！");
-  if (interaction::CharCount(email) > kMaxEmailChars) {
+  }
+  if (interaction::CharCount(form.email) > kMaxEmailChars) {
     AlertBack(state, "提示：邮件地址不能超过50个字符！");
   }
-  if (!email.empty() && !IsValidEmail(email)) AlertBack(state, "提示：邮件格式不对！");
-  if (!IsDigits(score) || score.size() > kMaxScoreDigits) {
+  if (!form.email.empty() && !IsValidEmail(form.email)) AlertBack(state, "提示：邮件格式不对！");
+  if (!IsDigits(form.score) || form.score.size() > kMaxScoreDigits) {
     AlertBack(state, "提示：评分请用数字！");
   }
-  if (content.empty()) AlertBack(state, "提示：请填写内容！");
-  if (interaction::CharCount(content) > kMaxCommentChars) {
+  if (form.content.empty()) AlertBack(state, "提示：请填写内容！");
+  if (interaction::CharCount(form.content) > kMaxCommentChars) {
     AlertBack(state, "提示：评论内容不能超过10000个字符！");
   }
-  if (!interaction::IsId(channel_id)) AlertBack(state, "提示：参数错误！");
+  return form;
+}
 
+// Stores the comment and counts it for the channel, together or not at all.
+void StoreComment(RequestState& state, int64_t article_id, int64_t channel_id,
+                  const CommentedArticle& article, const CommentForm& form) {
   // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
-  std::string ip = request.ServerVariables("REMOTE_ADDR");
-
-  // The comment and the channel's comment count change together or not at all.
+  const std::string ip = state.host.Request->ServerVariables("REMOTE_ADDR");
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   {
     // Its own recordset, closed on every way out of the block.
-    state.db.Sql = "select * from Vantrel_ArticleComment where 1 < 0";
     Recordset rs;
-    rs.Open(state.db.Sql, conn, 1, 3);
+    rs.Open("select * from Vantrel_ArticleComment where 1 < 0", conn, 1, 3);
     rs.AddNew();
-    rs.Set("d_channelid", channel_id.ToInt64());
-    rs.Set("d_infoid", article_id.ToInt64());
+    rs.Set("d_channelid", channel_id);
+    rs.Set("d_infoid", article_id);
     // The class the article has now: the moderation page filters comments by it.
-    rs.Set("d_classid", class_id.ToInt64Or(0));
+    rs.Set("d_classid", article.class_id.ToInt64Or(0));
     rs.Set("d_usertype", "0");
-    rs.Set("d_username", name);
-    rs.Set("d_email", email);
-    rs.Set("d_score", Variant(score).ToInt64());
-    rs.Set("d_comment", content);
+    rs.Set("d_username", form.name);
+    rs.Set("d_email", form.email);
+    rs.Set("d_score", Variant(form.score).ToInt64());
+    rs.Set("d_comment", form.content);
     rs.Set("d_ip", ip);
     rs.Set("d_addtime", DateTime::Now());
-    rs.Set("d_checked", checked);
+    rs.Set("d_checked", article.checked);
     rs.Update();
   }
-  state.db.Sql = "update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = " +
-                 channel_id.ToString();
-  conn.Execute(state.db.Sql);
+  conn.Execute("update Vantrel_Channel set d_commentcount = d_commentcount + 1 where d_id = ?",
+               {Variant(static_cast<long long>(channel_id))});
   transaction.Commit();
+}
+
+std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
+                        const ChannelSettings& channel) {
+  // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
+  if (!host::EqualsNoCase(state.host.Request->Method(), "POST")) {
+    AlertBack(state, "提示：参数错误！");
+  }
+  const CommentedArticle article = ArticleForComment(state, article_id);
+  const CommentForm form = ReadCommentForm(state);
+  if (!interaction::IsId(channel.ChannelID)) AlertBack(state, "提示：参数错误！");
+  StoreComment(state, *article_id, channel.ChannelID.ToInt64(), article, form);
   // Every stored comment gets the same answer, whether it awaits approval or not.
   return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
-         id + "&channelid=" + channel_id.ToString() + "'</script>";
+         std::to_string(*article_id) + "&channelid=" + channel.ChannelID.ToString() + "'</script>";
 }
 
 }  // namespace
 
-std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
-                        const Variant& channel_id) {
-  if (flag.ToString() == "1") return PostComment(state, article_id, channel_id);
+std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
+                        const Variant& flag) {
+  if (flag.ToString() == "1") return PostComment(state, article_id, state.channel);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
   return ShowArticlePage(state, "comment", article_id);
@@ -155,11 +181,11 @@ std::string ShowComment(RequestState& state, const Variant& article_id, const Va
 
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,
                               const Variant& count, const Variant& page_type,
-                              const Variant& article_id) {
+                              std::optional<int64_t> article_id) {
   if (!ListArgumentsValid(channel, count, page_type, article_id)) return "";
   std::string tag = "<script language='javascript' src='" +
                     GetChannelPath(state.host, state.db, state.caches, channel.ChannelID) +
-                    "asp.asp?m=commentlist&articleid=" + article_id.ToString() +
+                    "asp.asp?m=commentlist&articleid=" + std::to_string(*article_id) +
                     "&pagetype=" + page_type.ToString() + "&parameter=" + count.ToString() +
                     "&channelid=" + channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
@@ -172,9 +198,9 @@ std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channe
 }
 
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
-                            const Variant& article_id) {
+                            std::optional<int64_t> article_id) {
   if (!ListArgumentsValid(state.channel, count, page_type, article_id)) return "";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
   const std::string channel_id = state.channel.ChannelID.ToString();
   std::string html;
   if (count.ToString() == "0") {
@@ -206,8 +232,8 @@ std::string RenderCommentRows(DatabaseState& db, std::string_view sql) {
   Recordset rs;
   rs.Open(sql, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
-    html += CommentHtml(rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
-                        rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]);
+    html += CommentHtml({rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
+                         rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]});
   }
   rs.Close();
   return html.empty() ? kNoComments : html;
@@ -220,7 +246,7 @@ std::string RenderCommentPage(Cls_Pagination& pager) {
   for (const std::vector<Variant>& row : rows) {
     // The columns of the paged select, in its order.
     if (row.size() < 7) continue;
-    html += CommentHtml(row[0], row[1], row[2], row[3], row[4], row[5], row[6]);
+    html += CommentHtml({row[0], row[1], row[2], row[3], row[4], row[5], row[6]});
   }
   html += "<p align=right>" + pager.ShowPage() + "</p>";
   return html;

@@ -11,6 +11,8 @@
 #ifndef FOLIREX_SITE_COMMENTS_H_
 #define FOLIREX_SITE_COMMENTS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,18 +21,19 @@
 
 namespace folirex {
 
-// flag "1" stores the posted comment; anything else renders the comment page.
-std::string ShowComment(RequestState& state, const Variant& article_id, const Variant& flag,
-                        const Variant& channel_id);
+// flag "1" stores the posted comment for the request's channel; anything else renders the
+// comment page.
+std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
+                        const Variant& flag);
 
 // The value of a ListComment:<count> chip on a page drawn for `channel`; "" when a check fails.
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,
                               const Variant& count, const Variant& page_type,
-                              const Variant& article_id);
+                              std::optional<int64_t> article_id);
 
 // The whole answer of the comment-list script; "" when a check fails.
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
-                            const Variant& article_id);
+                            std::optional<int64_t> article_id);
 
 // The HTML of every row the query returns (read on db.Conn); "暂时没有评论数据！" for none.
 std::string RenderCommentRows(DatabaseState& db, std::string_view sql);

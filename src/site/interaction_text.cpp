@@ -7,6 +7,8 @@ namespace folirex::interaction {
 
 bool IsId(const Variant& value) { return IsDigits(value) && value.ToString().size() <= 18; }
 
+bool IsId(std::optional<int64_t> id) { return id && *id <= 999'999'999'999'999'999; }
+
 int64_t DigitsUpTo(const Variant& value, int64_t limit) {
   if (!IsId(value)) return -1;
   int64_t number = value.ToInt64Or(-1);

@@ -7,6 +7,8 @@
 #ifndef FOLIREX_SITE_INTERACTION_TEXT_H_
 #define FOLIREX_SITE_INTERACTION_TEXT_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,8 @@ namespace folirex::interaction {
 // IsDigits, and small enough to be a row id (at most 18 digits), so that the value can go into
 // SQL text as a number the database reads as one.
 bool IsId(const Variant& value);
+// The same for an id already read as a number: present and at most 18 digits.
+bool IsId(std::optional<int64_t> id);
 
 // A whole number from IsDigits text no larger than limit; -1 otherwise.
 int64_t DigitsUpTo(const Variant& value, int64_t limit);

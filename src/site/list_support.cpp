@@ -70,7 +70,7 @@ std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
       channel_id.find_first_not_of("0123456789") != std::string::npos) {
     return std::nullopt;
   }
-  return LoadChannelSettings(state.db, state.caches, Variant(channel_id));
+  return LoadChannelSettings(state.db, state.caches, std::stoll(channel_id));
 }
 
 std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel) {
@@ -96,6 +96,10 @@ const char* ChipListOrder(int code) {
   }
 }
 
+Variant PageClassValue(std::optional<int64_t> class_id) {
+  return class_id ? Variant(static_cast<long long>(*class_id)) : Variant("");
+}
+
 ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
   ChipSelection selection;
   selection.channel = f[0];
@@ -110,7 +114,7 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
 
 std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
                                           const Variant& class_value, const std::string& type,
-                                          const Variant& subject_id) {
+                                          std::optional<int64_t> subject_id) {
   std::string cond;
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
@@ -122,7 +126,7 @@ std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection
     }
   }
   if (type == "subjectlist") {
-    cond += " and d_subjectid = " + SqlNumber(subject_id);
+    cond += " and d_subjectid = " + std::to_string(subject_id.value_or(0));
   } else if (selection.subject_id != "0") {
     cond += " and d_subjectid = " + SqlNumber(selection.subject_id);
   }

@@ -91,7 +91,10 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 // class tree on db.Conn.
 std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
                                           const Variant& class_value, const std::string& type,
-                                          const Variant& subject_id);
+                                          std::optional<int64_t> subject_id);
+
+// The page's class as a list's class value: its number, or "" (no class) without one.
+Variant PageClassValue(std::optional<int64_t> class_id);
 
 }  // namespace folirex
 

@@ -1,8 +1,6 @@
 #include "site/location_path.h"
 
-#include <charconv>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "core/select_boxes.h"
@@ -29,7 +27,7 @@ bool IsStaticMode(std::string_view mode) { return mode == "1" || mode == "2"; }
 // The channel link of the breadcrumb: its dynamic first page, or its static first page (under
 // the install folder when the site shows only one channel).
 std::string ChannelLink(RequestState& state, const ChannelSettings& channel,
-                        const std::string& mode) {
+                        std::string_view mode) {
   if (!IsStaticMode(mode)) {
     return ServerPath(state) + "asp.asp?channelid=" + channel.ChannelID.ToString();
   }
@@ -43,12 +41,13 @@ std::string ChannelLink(RequestState& state, const ChannelSettings& channel,
 }
 
 // The links of the classes from the top class down to class_id, each followed by separator.
-std::string ClassChain(RequestState& state, const ChannelSettings& channel, const Variant& class_id,
-                       const std::string& mode, std::string_view separator) {
-  if (!IsDigits(class_id)) return "";
+std::string ClassChain(RequestState& state, const ChannelSettings& channel,
+                       std::optional<int64_t> class_id, std::string_view mode,
+                       std::string_view separator) {
+  if (!class_id) return "";
   Recordset rs;
-  rs.Open("select d_path from Vantrel_ArticleClass where d_id = " + class_id.ToString(),
-          *state.db.Conn, 0, 1);
+  rs.Open("select d_path from Vantrel_ArticleClass where d_id = ?",
+          {Variant(static_cast<long long>(*class_id))}, *state.db.Conn, 0, 1);
   std::string path = rs.Eof() ? std::string() : rs["d_path"].ToString();
   rs.Close();
   std::vector<std::string> ids;
@@ -76,32 +75,24 @@ std::string ClassChain(RequestState& state, const ChannelSettings& channel, cons
   return chain;
 }
 
-std::string SubjectName(RequestState& state, const Variant& subject_id) {
-  if (!IsDigits(subject_id)) return "不属于任何分类";
-  return GetNameByID(state.db, "Vantrel_ArticleSubject", subject_id);
+std::string SubjectName(RequestState& state, std::optional<int64_t> subject_id) {
+  if (!subject_id) return "不属于任何分类";
+  return GetNameByID(state.db, "Vantrel_ArticleSubject",
+                     Variant(static_cast<long long>(*subject_id)));
 }
 
 std::string Neighbour(RequestState& state, const ChannelSettings& channel,
-                      const Variant& article_id, bool previous) {
+                      std::optional<int64_t> article_id, bool previous) {
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;
-  if (!IsDigits(article_id)) return kNoNeighbour;
-  // The id is bound, so that one prepared statement serves every page; an id too long for a
-  // number keeps its digits in the text, as it matches the same rows either way.
-  const std::string id_text = article_id.ToString();
-  long long id_value = 0;
-  const auto [end, failure] =
-      std::from_chars(id_text.data(), id_text.data() + id_text.size(), id_value);
-  const bool bound = failure == std::errc() && end == id_text.data() + id_text.size();
-  const std::string key = bound ? "?" : id_text;
+  if (!article_id) return kNoNeighbour;
+  // The id is bound, so that one prepared statement serves every page.
   std::string inner =
       previous ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-                 "d_id < " +
-                     key + " and d_deleted = false and d_checked = true order by d_id desc"
+                 "d_id < ? and d_deleted = false and d_checked = true order by d_id desc"
                : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-                 "d_id > " +
-                     key + " and d_deleted = false and d_checked = true order by d_id";
+                 "d_id > ? and d_deleted = false and d_checked = true order by d_id";
   const std::string sql =
       std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
                            : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
@@ -109,11 +100,7 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
       ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id";
   Recordset rs;
-  if (bound) {
-    rs.Open(sql, {Variant(id_value)}, *state.db.Conn, 0, 1);
-  } else {
-    rs.Open(sql, *state.db.Conn, 0, 1);
-  }
+  rs.Open(sql, {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return kNoNeighbour;
@@ -137,13 +124,13 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
 
 }  // namespace
 
-std::string ShowPath(RequestState& state, const ChannelSettings& channel, const Variant& class_id,
-                     const Variant& subject_id, const Variant& generate_html,
-                     const Variant& page_type) {
-  std::string type = LCase(page_type.ToString());
+std::string ShowPath(RequestState& state, const ChannelSettings& channel,
+                     std::optional<int64_t> class_id, std::optional<int64_t> subject_id,
+                     std::string_view generate_html, std::string_view page_type) {
+  std::string type = LCase(page_type);
   if (type == "default") return std::string(kHead) + "网站首页";
   if (type == "tellfriend") return std::string(kHead) + "告诉好友";
-  std::string mode = generate_html.ToString();
+  const std::string_view mode = generate_html;
   const char* tail = nullptr;
   if (type == "first") {
     tail = "首页";
@@ -174,12 +161,12 @@ std::string ShowPath(RequestState& state, const ChannelSettings& channel, const 
 }
 
 std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
-                                const Variant& article_id) {
+                                std::optional<int64_t> article_id) {
   return Neighbour(state, channel, article_id, true);
 }
 
 std::string ShowArticleNext(RequestState& state, const ChannelSettings& channel,
-                            const Variant& article_id) {
+                            std::optional<int64_t> article_id) {
   return Neighbour(state, channel, article_id, false);
 }
 

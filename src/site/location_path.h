@@ -13,26 +13,30 @@
 // arrows and the fixed words are the path's own markup; ids, the install path and the channel and
 // class folders (plain folder names the console keeps) go into the links as they are.
 //
-// Each query reads through a recordset of its own. An id that is not a plain whole number never
-// reaches SQL: the class chain is left out, the neighbour link is "没有了". Database errors throw
+// Each query reads through a recordset of its own, with its ids bound. Without an id the class
+// chain is left out and the neighbour link is "没有了". Database errors throw
 // DbError. Request thread only.
 #ifndef FOLIREX_SITE_LOCATION_PATH_H_
 #define FOLIREX_SITE_LOCATION_PATH_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
 
-std::string ShowPath(RequestState& state, const ChannelSettings& channel, const Variant& class_id,
-                     const Variant& subject_id, const Variant& generate_html,
-                     const Variant& page_type);
+// generate_html: the publishing mode the page is drawn in ("0", "1", "2").
+std::string ShowPath(RequestState& state, const ChannelSettings& channel,
+                     std::optional<int64_t> class_id, std::optional<int64_t> subject_id,
+                     std::string_view generate_html, std::string_view page_type);
 std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
-                                const Variant& article_id);
+                                std::optional<int64_t> article_id);
 std::string ShowArticleNext(RequestState& state, const ChannelSettings& channel,
-                            const Variant& article_id);
+                            std::optional<int64_t> article_id);
 
 }  // namespace folirex
 

@@ -14,23 +14,20 @@ namespace folirex {
 void RegisterSiteModule(ModuleRegistry& registry) {
   registry.SetChannelLoader(InitChannel);
   using Req = const PublicRequest&;
-  // The click, comment and tell-a-friend pages take their ids as text ("" when absent) and check
-  // them again themselves.
   registry.AddPublicRoute("search", [](RequestState& s, Req r) {
     return ShowSearch(s, r.search_type, r.search_class, r.search_keyword, r.search_order);
   });
   registry.AddPublicRoute("print",
                           [](RequestState& s, Req r) { return ShowPrint(s, r.article_id); });
+  registry.AddPublicRoute("click",
+                          [](RequestState& s, Req r) { return ShowClick(s, r.article_id); });
   registry.AddPublicRoute(
-      "click", [](RequestState& s, Req r) { return ShowClick(s, IdText(r.article_id)); });
-  registry.AddPublicRoute("comment", [](RequestState& s, Req r) {
-    return ShowComment(s, IdText(r.article_id), r.flag, s.channel.ChannelID.ToString());
-  });
+      "comment", [](RequestState& s, Req r) { return ShowComment(s, r.article_id, r.flag); });
   registry.AddPublicRoute("commentlist", [](RequestState& s, Req r) {
-    return ShowCommentList(s, r.parameter, r.page_type, IdText(r.article_id));
+    return ShowCommentList(s, r.parameter, r.page_type, r.article_id);
   });
   registry.AddPublicRoute("tellfriend", [](RequestState& s, Req r) {
-    return ShowTellFriend(s, IdText(r.article_id), r.flag, r.mail_to, r.mail_to_name);
+    return ShowTellFriend(s, r.article_id, r.flag, r.mail_to, r.mail_to_name);
   });
   registry.AddPublicRoute("userlist", [](RequestState& s, Req) { return ShowUserList(s); });
   registry.AddPublicRoute("content",

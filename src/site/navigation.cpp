@@ -36,15 +36,27 @@ std::vector<NaviItem> ReadItems(DatabaseState& db, const std::string& sql) {
   return items;
 }
 
+// What both navigation blocks draw with: the column count and the request's channel's folder,
+// id, install folder and HTML mode.
+struct NaviLinks {
+  int64_t cols;
+  std::string channel_path;
+  std::string channel;
+  std::string install;
+  std::string mode;
+};
+
+NaviLinks NaviLinksOf(RequestState& state, const Variant& columns) {
+  return NaviLinks{Columns(columns),
+                   GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID),
+                   SqlNumber(state.channel.ChannelID), InstallPath(state),
+                   state.channel.GenerateHtml.ToString()};
+}
+
 }  // namespace
 
 std::string ShowClassNavi(RequestState& state, const Variant& columns) {
-  const int64_t cols = Columns(columns);
-  const std::string channel_path =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
-  const std::string channel = SqlNumber(state.channel.ChannelID);
-  const std::string install = InstallPath(state);
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, columns);
 
   std::vector<NaviItem> tops = ReadItems(state.db,
                                          "select d_id, d_name, d_dir from Vantrel_ArticleClass "
@@ -99,12 +111,7 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
 }
 
 std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
-  const int64_t cols = Columns(columns);
-  const std::string channel_path =
-      GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID);
-  const std::string channel = SqlNumber(state.channel.ChannelID);
-  const std::string install = InstallPath(state);
-  const std::string mode = state.channel.GenerateHtml.ToString();
+  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, columns);
 
   std::vector<NaviItem> subjects =
       ReadItems(state.db,

@@ -1,5 +1,8 @@
 #include "site/public_pages.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -25,60 +28,30 @@ constexpr const char* kMissingTemplate =
 constexpr int kHotListPageSize = 20;
 constexpr int kDefaultPageSize = 20;
 
-// The engine with the arguments a page type does not use left empty.
-struct PageArgs {
-  Variant article_id = "";
-  Variant class_id = "";
-  Variant subject_id = "";
-  Variant page_size = "";
-  Variant search_type = "";
-  Variant search_class = "";
-  Variant search_keyword = "";
-  Variant search_order = "";
-  Variant notice_id = "";
-};
-
-// The skin of a template page, linked under the folder of `channel` (the install folder on the
-// home page).
-PageSkin SkinOf(RequestState& state, const ChannelSettings& channel, const Variant& template_id,
-                const Variant& template_page_id, const Variant& page_type) {
-  std::string type = page_type.ToString();
-  std::string base = type == "default"
-                         ? state.host.Application->Get("server_path").ToString()
-                         : GetChannelPath(state.host, state.db, state.caches, channel.ChannelID);
-  // The page's skin comes with the template page the page was rendered from, read once.
-  const std::string skin_id =
-      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type)
-          .ToString();
-  return PageSkin{
-      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
-      skin_id};
-}
-
 ParsedPage RenderPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
-                      std::string& template_text, const char* page_type, const PageArgs& a) {
-  return ParseTemplatePage(state, channel, skin, template_text, page_type, channel.GenerateHtml,
-                           a.article_id, a.class_id, a.subject_id, "", a.page_size, a.search_type,
-                           a.search_class, a.search_keyword, a.search_order, a.notice_id);
+                      std::string& template_text, const char* page_type, TemplateArgs args) {
+  args.page_type = page_type;
+  args.generate_html = channel.GenerateHtml.ToString();
+  return ParseTemplatePage(state, channel, skin, template_text, args);
 }
 
 std::string Render(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
-                   std::string& template_text, const char* page_type, const PageArgs& a) {
-  return RenderPage(state, channel, skin, template_text, page_type, a).html;
+                   std::string& template_text, const char* page_type, const TemplateArgs& args) {
+  return RenderPage(state, channel, skin, template_text, page_type, args).html;
 }
 
 // The channel's template page of the type, with its skin; then the engine.
-ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const PageArgs& args) {
-  std::string text =
-      LoadTemplatePage(state.db, state.caches, state.channel.ChannelTemplateID, page_type);
-  if (!TemplatePageFound(state.db, state.caches, state.channel.ChannelTemplateID, "", page_type)) {
+ParsedPage ChannelParsedPage(RequestState& state, const char* page_type, const TemplateArgs& args) {
+  const ChannelSettings& channel = state.channel;
+  std::string text = LoadTemplatePage(state.db, state.caches, channel.ChannelTemplateID, page_type);
+  if (!TemplatePageFound(state.db, state.caches, channel.ChannelTemplateID, "", page_type)) {
     return ParsedPage{kMissingTemplate, ""};
   }
-  const PageSkin skin = GetPageSkin(state, state.channel.ChannelTemplateID, "", page_type);
-  return RenderPage(state, state.channel, skin, text, page_type, args);
+  const PageSkin skin = GetPageSkin(state, channel, channel.ChannelTemplateID, "", page_type);
+  return RenderPage(state, channel, skin, text, page_type, args);
 }
 
-std::string ChannelPage(RequestState& state, const char* page_type, const PageArgs& args) {
+std::string ChannelPage(RequestState& state, const char* page_type, const TemplateArgs& args) {
   return ChannelParsedPage(state, page_type, args).html;
 }
 
@@ -92,7 +65,7 @@ std::optional<std::string> PageTextFor(RequestState& state, const ChannelSetting
   const Variant page = own ? template_page_id : Variant("");
   std::string text = own ? LoadTemplatePageById(state.db, state.caches, template_page_id)
                          : LoadTemplatePage(state.db, state.caches, set, page_type);
-  *skin = SkinOf(state, channel, set, page, page_type);
+  *skin = GetPageSkin(state, channel, set, page, page_type);
   if (!TemplatePageFound(state.db, state.caches, set, page, page_type)) return std::nullopt;
   return text;
 }
@@ -103,9 +76,8 @@ bool IsPublished(const Recordset& rs) {
 
 bool IsPublishedRow(RequestState& state, int64_t article_id) {
   Recordset rs;
-  rs.Open(
-      "select d_deleted, d_checked from Vantrel_Article where d_id = " + std::to_string(article_id),
-      *state.db.Conn, 0, 1);
+  rs.Open("select d_deleted, d_checked from Vantrel_Article where d_id = ?",
+          {Variant(static_cast<long long>(article_id))}, *state.db.Conn, 0, 1);
   bool published = !rs.Eof() && IsPublished(rs);
   rs.Close();
   return published;
@@ -118,17 +90,36 @@ std::string WithContentPages(const ParsedPage& page) {
   return Replace(page.html, kPagePlaceholder, Replace(page.article_pages, kPageSeparator, ""));
 }
 
-// A class's or subject's page size: 20 when it is empty or not above 0.
-Variant PageSize(const Variant& stored) {
-  if (stored.IsBlank() || stored.ToDoubleOr(0) <= 0) return kDefaultPageSize;
-  return stored;
+// A class's or subject's page size: 20 when it is empty or not above 0; a fraction rounds half to
+// even, as the pager reads it.
+int64_t PageSize(const Variant& stored) {
+  const double size = stored.IsBlank() ? 0 : stored.ToDoubleOr(0);
+  if (size <= 0) return kDefaultPageSize;
+  if (size >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
+    return std::numeric_limits<int32_t>::max();
+  }
+  return static_cast<int64_t>(std::nearbyint(size));
+}
+
+// The class or subject row of a list page: its page size and own template page; none when the
+// row is not there.
+struct ListRow {
+  int64_t page_size = 0;
+  Variant template_page_id;
+};
+
+std::optional<ListRow> LoadListRow(RequestState& state, const char* table, int64_t id) {
+  Recordset rs;
+  rs.Open("select d_pagenum, d_templatepageid from " + std::string(table) + " where d_id = ?",
+          {Variant(static_cast<long long>(id))}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) return std::nullopt;
+  return ListRow{PageSize(rs["d_pagenum"]), rs["d_templatepageid"]};
 }
 
 }  // namespace
 
-bool IsPublishedArticle(RequestState& state, const Variant& article_id) {
-  std::optional<int64_t> id = ParseId(article_id.ToString());
-  return id && IsPublishedRow(state, *id);
+bool IsPublishedArticle(RequestState& state, std::optional<int64_t> article_id) {
+  return article_id && IsPublishedRow(state, *article_id);
 }
 
 std::string ShowDefault(RequestState& state) {
@@ -136,67 +127,59 @@ std::string ShowDefault(RequestState& state) {
   if (!TemplatePageFound(state.db, state.caches, "", state.site.DefaultTemplatePageID, "default")) {
     return kMissingTemplate;
   }
-  const PageSkin skin = GetPageSkin(state, "", state.site.DefaultTemplatePageID, "default");
-  state.host.Response->Write(Render(state, state.channel, skin, text, "default", PageArgs{}));
+  const PageSkin skin =
+      GetPageSkin(state, state.channel, "", state.site.DefaultTemplatePageID, "default");
+  state.host.Response->Write(Render(state, state.channel, skin, text, "default", {}));
   return "";
 }
 
-std::string ShowArticlePage(RequestState& state, const char* page_type, const Variant& article_id) {
-  PageArgs args;
-  args.article_id = article_id;
-  return ChannelPage(state, page_type, args);
+std::string ShowArticlePage(RequestState& state, const char* page_type,
+                            std::optional<int64_t> article_id) {
+  return ChannelPage(state, page_type, {.article_id = article_id});
 }
 
-std::string ShowFirst(RequestState& state) { return ChannelPage(state, "first", PageArgs{}); }
+std::string ShowFirst(RequestState& state) { return ChannelPage(state, "first", {}); }
 
 std::string ShowSearch(RequestState& state, std::string_view search_type,
                        std::optional<int64_t> search_class, std::string_view search_keyword,
                        std::optional<int64_t> search_order) {
-  PageArgs args;
-  args.search_type = search_type;
-  args.search_class = IdText(search_class);
-  args.search_keyword = search_keyword;
-  args.search_order = IdText(search_order);
-  return ChannelPage(state, "search", args);
+  return ChannelPage(state, "search",
+                     {.search_type = std::string(search_type),
+                      .search_class = search_class,
+                      .search_keyword = std::string(search_keyword),
+                      .search_order = search_order});
 }
 
 std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
   // An article that is missing or not on the site gets the content page's alert: an empty page
   // would leave the visitor in front of a blank window with no word of what went wrong.
   if (!article_id || !IsPublishedRow(state, *article_id)) return kBadArticle;
-  PageArgs args;
-  args.article_id = IdText(article_id);
   // A paged article prints whole, not as its placeholder.
-  return WithContentPages(ChannelParsedPage(state, "print", args));
+  return WithContentPages(ChannelParsedPage(state, "print", {.article_id = article_id}));
 }
 
 std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id) {
-  PageArgs args;
-  args.notice_id = IdText(notice_id);
-  return ChannelPage(state, "notice", args);
+  return ChannelPage(state, "notice", {.notice_id = notice_id});
 }
 
 std::string ShowUserList(RequestState& state) { return ""; }
 
 std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) {
   if (!article_id) return kBadArticle;
-  Recordset& rs = *state.db.Rs;
-  rs.Open(
-      "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
-      "Vantrel_Article where d_id = " +
-          IdText(article_id),
-      *state.db.Conn, 0, 1);
-  // An article in the recycle bin or waiting for approval is not on the site.
-  if (rs.Eof() || !IsPublished(rs)) {
-    rs.Close();
-    return kBadArticle;
+  TemplateArgs args{.article_id = article_id};
+  Variant template_page_id;
+  {
+    Recordset rs;
+    rs.Open(
+        "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
+        "Vantrel_Article where d_id = ?",
+        {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
+    // An article in the recycle bin or waiting for approval is not on the site.
+    if (rs.Eof() || !IsPublished(rs)) return kBadArticle;
+    args.class_id = ParseId(rs["d_classid"].ToString());
+    args.subject_id = ParseId(rs["d_subjectid"].ToString());
+    template_page_id = rs["d_templatepageid"];
   }
-  PageArgs args;
-  args.article_id = IdText(article_id);
-  args.class_id = rs["d_classid"];
-  args.subject_id = rs["d_subjectid"];
-  Variant template_page_id = rs["d_templatepageid"];
-  rs.Close();
 
   PageSkin skin;
   std::optional<std::string> text =
@@ -213,79 +196,63 @@ std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,
 
 std::string ShowClassList(RequestState& state, const ChannelSettings& channel,
                           std::optional<int64_t> class_id, std::string_view template_text) {
-  if (!class_id) return kBadClass;
-  Recordset& rs = *state.db.Rs;
-  rs.Open("select d_pagenum, d_templatepageid from Vantrel_ArticleClass where d_id = " +
-              IdText(class_id),
-          *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    return kBadClass;
-  }
-  PageArgs args;
-  args.class_id = IdText(class_id);
-  args.page_size = PageSize(rs["d_pagenum"]);
-  Variant template_page_id = rs["d_templatepageid"];
-  rs.Close();
-
+  const std::optional<ListRow> row =
+      class_id ? LoadListRow(state, "Vantrel_ArticleClass", *class_id) : std::nullopt;
+  if (!row) return kBadClass;
   PageSkin skin;
   std::optional<std::string> text =
-      PageTextFor(state, channel, template_page_id, "classlist", &skin);
+      PageTextFor(state, channel, row->template_page_id, "classlist", &skin);
   // A block body stands in for the class's template page.
   if (!template_text.empty()) text = std::string(template_text);
   if (!text) return kMissingTemplate;
-  return Render(state, channel, skin, *text, "classlist", args);
+  return Render(state, channel, skin, *text, "classlist",
+                {.class_id = class_id, .page_size = row->page_size});
 }
 
 std::string ShowSubjectList(RequestState& state, std::optional<int64_t> subject_id) {
-  if (!subject_id) return kBadSubject;
-  Recordset& rs = *state.db.Rs;
-  rs.Open("select d_pagenum, d_templatepageid from Vantrel_ArticleSubject where d_id = " +
-              IdText(subject_id),
-          *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    return kBadSubject;
-  }
-  PageArgs args;
-  args.subject_id = IdText(subject_id);
-  args.page_size = PageSize(rs["d_pagenum"]);
-  Variant template_page_id = rs["d_templatepageid"];
-  rs.Close();
-
+  const std::optional<ListRow> row =
+      subject_id ? LoadListRow(state, "Vantrel_ArticleSubject", *subject_id) : std::nullopt;
+  if (!row) return kBadSubject;
   PageSkin skin;
   std::optional<std::string> text =
-      PageTextFor(state, state.channel, template_page_id, "subjectlist", &skin);
+      PageTextFor(state, state.channel, row->template_page_id, "subjectlist", &skin);
   if (!text) return kMissingTemplate;
-  return Render(state, state.channel, skin, *text, "subjectlist", args);
+  return Render(state, state.channel, skin, *text, "subjectlist",
+                {.subject_id = subject_id, .page_size = row->page_size});
 }
 
 std::string ShowHotList(RequestState& state) {
-  PageArgs args;
-  args.page_size = kHotListPageSize;
-  return ChannelPage(state, "hotlist", args);
+  return ChannelPage(state, "hotlist", {.page_size = kHotListPageSize});
 }
 
 std::string ShowRecommendList(RequestState& state) {
-  PageArgs args;
-  args.page_size = kHotListPageSize;
-  return ChannelPage(state, "recommendlist", args);
+  return ChannelPage(state, "recommendlist", {.page_size = kHotListPageSize});
 }
 
 std::string ShowNewList(RequestState& state) {
-  PageArgs args;
-  args.page_size = kHotListPageSize;
-  return ChannelPage(state, "newlist", args);
+  return ChannelPage(state, "newlist", {.page_size = kHotListPageSize});
 }
 
-PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
-                     const Variant& template_page_id, const Variant& page_type) {
-  return SkinOf(state, state.channel, template_id, template_page_id, page_type);
+PageSkin GetPageSkin(RequestState& state, const ChannelSettings& channel,
+                     const Variant& template_id, const Variant& template_page_id,
+                     const Variant& page_type) {
+  std::string type = page_type.ToString();
+  std::string base = type == "default"
+                         ? state.host.Application->Get("server_path").ToString()
+                         : GetChannelPath(state.host, state.db, state.caches, channel.ChannelID);
+  // The page's skin comes with the template page the page was rendered from, read once.
+  const std::string skin_id =
+      TemplatePageSkinId(state.db, state.caches, template_id, template_page_id, page_type)
+          .ToString();
+  return PageSkin{
+      "<link href='" + base + "Skin/" + skin_id + ".css' rel='stylesheet' type='text/css'>",
+      skin_id};
 }
 
-std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
-                           const Variant& template_page_id, const Variant& page_type) {
-  return GetPageSkin(state, template_id, template_page_id, page_type).css_link;
+std::string GetSkinCssLink(RequestState& state, const ChannelSettings& channel,
+                           const Variant& template_id, const Variant& template_page_id,
+                           const Variant& page_type) {
+  return GetPageSkin(state, channel, template_id, template_page_id, page_type).css_link;
 }
 
 }  // namespace folirex

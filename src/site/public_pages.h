@@ -30,13 +30,14 @@ namespace folirex {
 inline constexpr const char kBadArticle[] =
     "<script>alert('传入文章id错误！');history.go(-1)</script>";
 
-// True for an article that is on the site: a plain id (ParseId) of a row neither in the recycle
-// bin nor waiting for approval. Every page that shows or sends an article asks this first.
-bool IsPublishedArticle(RequestState& state, const Variant& article_id);
+// True for an article that is on the site: a row neither in the recycle bin nor waiting for
+// approval. Every page that shows or sends an article asks this first.
+bool IsPublishedArticle(RequestState& state, std::optional<int64_t> article_id);
 
 // The channel's template page of the type (with its skin) drawn for one article: the comment
 // and tell-a-friend pages.
-std::string ShowArticlePage(RequestState& state, const char* page_type, const Variant& article_id);
+std::string ShowArticlePage(RequestState& state, const char* page_type,
+                            std::optional<int64_t> article_id);
 
 std::string ShowDefault(RequestState& state);
 std::string ShowFirst(RequestState& state);
@@ -60,15 +61,17 @@ std::string ShowHotList(RequestState& state);
 std::string ShowRecommendList(RequestState& state);
 std::string ShowNewList(RequestState& state);
 
-// The skin of a template page: its number and the <link> element of its stylesheet; by template
-// set and page type when template_id is not empty, else by template_page_id. The home page
-// ("default") links under the install folder, every other page type under the channel folder
-// (GetChannelPath). No skin row: Skin/1.css.
-PageSkin GetPageSkin(RequestState& state, const Variant& template_id,
-                     const Variant& template_page_id, const Variant& page_type);
+// The skin of a template page drawn for `channel`: its number and the <link> element of its
+// stylesheet; by template set and page type when template_id is not empty, else by
+// template_page_id. The home page ("default") links under the install folder, every other page
+// type under the channel's folder (GetChannelPath). No skin row: Skin/1.css.
+PageSkin GetPageSkin(RequestState& state, const ChannelSettings& channel,
+                     const Variant& template_id, const Variant& template_page_id,
+                     const Variant& page_type);
 // GetPageSkin's <link> element alone.
-std::string GetSkinCssLink(RequestState& state, const Variant& template_id,
-                           const Variant& template_page_id, const Variant& page_type);
+std::string GetSkinCssLink(RequestState& state, const ChannelSettings& channel,
+                           const Variant& template_id, const Variant& template_page_id,
+                           const Variant& page_type);
 
 }  // namespace folirex
 

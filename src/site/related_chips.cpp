@@ -67,10 +67,10 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
-                                   const Variant& article_id) {
+                                   std::optional<int64_t> article_id) {
   if (LCase(page_type.ToString()) != "content") return "";
   if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return "";
-  const std::string id = article_id.ToString();
+  const std::string id = std::to_string(*article_id);
   const std::string channel_id = channel.ChannelID.ToString();
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
@@ -164,30 +164,28 @@ std::string ShowTopUser(RequestState& state, const Variant& count, const Variant
   } else {
     return "";
   }
-  state.db.Sql = number == 0
-                     ? "select * from Vantrel_User " + order
-                     : "select top " + std::to_string(number) + " * from Vantrel_User " + order;
-  state.db.Rs->Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open(number == 0 ? "select * from Vantrel_User " + order
+                      : "select top " + std::to_string(number) + " * from Vantrel_User " + order,
+          *state.db.Conn, 0, 1);
   std::string html =
       "<table width='100%' align=center border=0><tr "
       "align=center><td>名次</td><td>用户名</td><td>" +
       heading + "</td></tr>";
-  if (state.db.Rs->Eof()) {
+  if (rs.Eof()) {
     html += "<tr><td><li>暂时没有本类数据</li></td></tr>";
   } else {
     int64_t rank = 1;
-    for (; !state.db.Rs->Eof(); state.db.Rs->MoveNext(), ++rank) {
+    for (; !rs.Eof(); rs.MoveNext(), ++rank) {
       // Members choose their own nicknames: shown as text, never as markup.
       html += "<tr align=center><td>" + std::to_string(rank) + "</td><td>" +
-              HTMLEncode((*state.db.Rs)["d_nickname"]) + "</td><td>" +
-              (*state.db.Rs)[column].ToString() + "</td></tr>";
+              HTMLEncode(rs["d_nickname"]) + "</td><td>" + rs[column].ToString() + "</td></tr>";
     }
     html += "<tr><td align=right colspan=3><a href='" +
             state.host.Application->Get("server_path").ToString() +
             "asp.asp?m=moreuser'>更多>></a></td></tr>";
   }
   html += "</table>";
-  state.db.Rs->Close();
   return html;
 }
 

@@ -15,6 +15,8 @@
 #ifndef FOLIREX_SITE_RELATED_CHIPS_H_
 #define FOLIREX_SITE_RELATED_CHIPS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/request_state.h"
@@ -24,7 +26,7 @@ namespace folirex {
 // chip_value: the whole TemplateChip value ("listarticlecorrelative:count,titlewidth").
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
-                                   const Variant& article_id);
+                                   std::optional<int64_t> article_id);
 
 // kind: "1" by articles, "2" by comments, "3" by money spent.
 std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind);

@@ -25,8 +25,8 @@ namespace {
 
 // The fields the search form offers (the article body among them); anything else searches the
 // title, as the form's first choice does.
-std::string SearchColumn(const Variant& searchtype) {
-  const std::string type = LCase(Trim(searchtype.ToString()));
+std::string SearchColumn(std::string_view search_type) {
+  const std::string type = LCase(Trim(search_type));
   if (type == "d_title" || type == "d_content" || type == "d_author" || type == "d_inputer") {
     return type;
   }
@@ -35,9 +35,10 @@ std::string SearchColumn(const Variant& searchtype) {
 
 // The orders the search form offers (1 to 6); anything else takes its preset
 // choice, newest first.
-int SearchOrder(const Variant& searchorder) {
-  const std::string text = Trim(searchorder.ToString());
-  if (text.size() == 1 && text[0] >= '1' && text[0] <= '6') return text[0] - '0';
+int SearchOrder(std::optional<int64_t> search_order) {
+  if (search_order && *search_order >= 1 && *search_order <= 6) {
+    return static_cast<int>(*search_order);
+  }
   return 4;
 }
 
@@ -87,135 +88,165 @@ std::string HighlightEncoded(const std::string& title, const std::string& keywor
 
 bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
+// The result page's select of the rows of `source`, in the search's order.
+std::string SelectFrom(const std::string& source, int order) {
+  return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
+         "a.d_author, a.d_clicktimes, b.d_dir, "
+         "b.d_name from (select d_id, d_title, d_classid, "
+         "d_addtime, d_author, d_clicktimes from " +
+         source +
+         ") a left outer join (select d_id,d_dir, d_name from "
+         "Vantrel_ArticleClass) b on "
+         "a.d_classid=b.d_id" +
+         OrderSuffix(order);
+}
+
+// Where the result rows are read from: the count, the rows' source, and the matching ids in the
+// list's order when they are kept (a page then reads just its own rows).
+struct SearchSource {
+  std::string count_sql;
+  std::string rows_source;
+  std::shared_ptr<const std::vector<int64_t>> ids;
+};
+
+// `condition` selects the matches, `listed` the channel's listed articles the keyword is looked
+// for in. The index condition narrows the rows; the like condition beside it keeps the result
+// exactly the like's. The count is kept against the article data version.
+SearchSource FindSearchSource(RequestState& state, const std::string& column,
+                              const std::string& keyword, const std::string& condition,
+                              const std::string& listed, int order) {
+  SearchSource source{"select Count(*) from Vantrel_Article " + condition,
+                      "Vantrel_Article " + condition, nullptr};
+  if (keyword.empty()) return source;
+  Connection& conn = *state.db.Conn;
+  const KeywordMatches found = CountKeywordMatches(conn, column, keyword, condition, listed,
+                                                   RequestedPage(state.host.Request), 20);
+  const std::string& narrowed = found.narrowed;
+  const int64_t matches = found.matches, list = found.list, page = found.page;
+  source.count_sql = "select count(*) from " + narrowed;
+  // The list read in its order, each row tested, where an index or the table itself holds
+  // that order: in the order of time from the index that holds the texts beside the time, in
+  // the order of ids from the table, whose every article that reading passes over. The order
+  // of clicks has neither, so its page is always found through the matches.
+  std::string in_order;
+  int64_t passed = list;
+  if (order == 3 || order == 4) {
+    in_order = ArticleSourceInTimeOrder(conn.engine()) + condition;
+  } else if (order == 1 || order == 2) {
+    in_order = ArticleSourceInIdOrder(conn.engine()) + condition;
+    passed = CachedCount(conn, "select Count(*) from Vantrel_Article");
+  }
+  const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
+  if (!in_order.empty() && (!kept || KeywordReadsListInOrder(matches, passed, page, 20))) {
+    source.rows_source = in_order;
+    return source;
+  }
+  source.rows_source = narrowed;
+  std::string id_order = OrderSuffix(order);
+  id_order.replace(id_order.find("a."), 2, "");
+  if (kept) {
+    source.ids = CachedIds(conn, "select d_id from " + narrowed + id_order, kMostKeywordIdsKept);
+  }
+  return source;
+}
+
+// What every result row's links are built from.
+struct ResultLinks {
+  const ChannelSettings& searched;
+  const ChannelFolder& folder;  // the searched channel's
+  std::string install;
+  std::string channel;  // the searched channel's id as the links carry it
+  std::string mode;     // its HTML mode
+};
+
+// One result row of the select's columns: the class link, the article link with the title
+// (the keyword marked), the author, the time and the clicks.
+std::string ResultRow(const ResultLinks& links, const std::vector<Variant>& row,
+                      const std::string& keyword) {
+  auto at = [&row](size_t i) { return i < row.size() ? row[i] : Variant::Null(); };
+  const Variant id = at(0), title = at(1), class_of = at(2), add_time = at(3), author = at(4),
+                clicks = at(5), dir = at(6), name = at(7);
+  const ChannelSettings& searched = links.searched;
+  const std::string& channel_url = links.folder.path;
+  const std::string author_text = IsNullOrEmpty(author) ? "未知" : HTMLEncode(author);
+
+  // The class name is text, as the title and the author are.
+  std::string class_part;
+  if (IsNullOrEmpty(name)) {
+    class_part = "不属于任何专题";
+  } else if (links.mode == "1") {
+    class_part = "<a href='" + ClassListDirFor(channel_url, searched.ListDirType, dir) + "list_" +
+                 class_of.ToString() + searched.ListFileExt + "'>" +
+                 HtmlEscapeAttr(name.ToString()) + "</a>";
+  } else {
+    class_part = "<a href='" + links.install +
+                 "asp.asp?m=classlist&classid=" + class_of.ToString() +
+                 "&channelid=" + links.channel + "'>" + HtmlEscapeText(name.ToString()) + "</a>";
+  }
+
+  std::string target;
+  if (links.mode == "1" || links.mode == "2") {
+    target = channel_url;
+    if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
+    target += GetContentFileName(links.folder.dir, id, add_time, searched.ContentFileType,
+                                 searched.ContentFileExt);
+  } else {
+    target = links.install + "asp.asp?m=content&articleid=" + id.ToString() +
+             "&channelid=" + links.channel;
+  }
+  return "<tr><td>[" + class_part + "]&nbsp;<a href='" + target + "'>" +
+         HighlightEncoded(title.ToString(), keyword) + "[" + author_text + "][" +
+         add_time.ToString() + "][" + clicks.ToString() + "]</a></td></tr>";
+}
+
 }  // namespace
 
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& searched,
-                             const Variant& searchtype, const Variant& searchclass,
-                             const Variant& searchkeyword, const Variant& searchorder) {
+                             std::string_view search_type, std::optional<int64_t> search_class,
+                             std::string_view search_keyword, std::optional<int64_t> search_order) {
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, searched.ChannelID);
-  const std::string& channel_url = folder.path;
-  const std::string install = InstallPath(state);
-  const std::string channel = SqlNumber(searched.ChannelID);
-  const std::string column = SearchColumn(searchtype);
-  const std::string class_text = Trim(searchclass.ToString());
-  const std::string class_id = IsDigits(class_text) && class_text.size() <= 9 ? class_text : "0";
-  const std::string keyword = searchkeyword.ToString();
-  const int order = SearchOrder(searchorder);
+  const ResultLinks links{searched, folder, InstallPath(state), SqlNumber(searched.ChannelID),
+                          searched.GenerateHtml.ToString()};
+  const std::string column = SearchColumn(search_type);
+  // A class id of more than 9 digits searches every class.
+  const std::string class_id =
+      search_class && *search_class <= 999'999'999 ? std::to_string(*search_class) : "0";
+  const std::string keyword(search_keyword);
+  const int order = SearchOrder(search_order);
 
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.
   std::string condition =
-      " where d_channelid = " + channel + " and d_deleted = false and d_checked = true";
+      " where d_channelid = " + links.channel + " and d_deleted = false and d_checked = true";
   if (class_id != "0") condition += " and d_classid = " + class_id;
   const std::string listed = condition;
   if (!keyword.empty()) condition += " and " + column + " like '%" + SqlQuote(keyword) + "%'";
-
-  // The index condition narrows the rows; the like condition beside it keeps the result exactly
-  // the like's. The count is kept against the article data version.
-  Connection& conn = *state.db.Conn;
-  std::string count_sql = "select Count(*) from Vantrel_Article " + condition;
-  std::string rows_source = "Vantrel_Article " + condition;
-  std::shared_ptr<const std::vector<int64_t>> ids;
-  if (!keyword.empty()) {
-    const KeywordMatches found = CountKeywordMatches(conn, column, keyword, condition, listed,
-                                                     RequestedPage(state.host.Request), 20);
-    const std::string& narrowed = found.narrowed;
-    const int64_t matches = found.matches, list = found.list, page = found.page;
-    count_sql = "select count(*) from " + narrowed;
-    // The list read in its order, each row tested, where an index or the table itself holds
-    // that order: in the order of time from the index that holds the texts beside the time, in
-    // the order of ids from the table, whose every article that reading passes over. The order
-    // of clicks has neither, so its page is always found through the matches.
-    std::string in_order;
-    int64_t passed = list;
-    if (order == 3 || order == 4) {
-      in_order = ArticleSourceInTimeOrder(conn.engine()) + condition;
-    } else if (order == 1 || order == 2) {
-      in_order = ArticleSourceInIdOrder(conn.engine()) + condition;
-      passed = CachedCount(conn, "select Count(*) from Vantrel_Article");
-    }
-    const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
-    if (!in_order.empty() && (!kept || KeywordReadsListInOrder(matches, passed, page, 20))) {
-      rows_source = in_order;
-    } else {
-      rows_source = narrowed;
-      // The matching ids in the list's order, kept against the data version: a page then reads
-      // just its own rows.
-      std::string id_order = OrderSuffix(order);
-      id_order.replace(id_order.find("a."), 2, "");
-      if (kept) {
-        ids = CachedIds(conn, "select d_id from " + narrowed + id_order, kMostKeywordIdsKept);
-      }
-    }
-  }
-
-  auto select_from = [order](const std::string& source) {
-    return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
-           "a.d_author, a.d_clicktimes, b.d_dir, "
-           "b.d_name from (select d_id, d_title, d_classid, "
-           "d_addtime, d_author, d_clicktimes from " +
-           source +
-           ") a left outer join (select d_id,d_dir, d_name from "
-           "Vantrel_ArticleClass) b on "
-           "a.d_classid=b.d_id" +
-           OrderSuffix(order);
-  };
-  const std::string sql = select_from(rows_source);
+  const SearchSource source = FindSearchSource(state, column, keyword, condition, listed, order);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
   // The keyword goes into the links as the site's query strings carry text:
   // code page 936, percent-encoded.
-  pager.Url(install + "asp.asp?m=search&searchtype=" + column + "&searchclass=" + class_id +
+  pager.Url(links.install + "asp.asp?m=search&searchtype=" + column + "&searchclass=" + class_id +
             "&searchkeyword=" + UrlEncodeGbk(keyword) + "&searchorder=" + std::to_string(order) +
-            "&channelid=" + channel + "&");
+            "&channelid=" + links.channel + "&");
   pager.PositionFlag(Variant("2"));
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
-  pager.Sql(sql);
-  if (ids) pager.PageIds(ids, select_from);
-  pager.SqlCount(count_sql);
+  pager.Sql(SelectFrom(source.rows_source, order));
+  if (source.ids) {
+    pager.PageIds(source.ids, [order](const std::string& from) { return SelectFrom(from, order); });
+  }
+  pager.SqlCount(source.count_sql);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
-  const std::string mode = searched.GenerateHtml.ToString();
   std::string html =
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>";
-  for (const std::vector<Variant>& row : rows) {
-    auto at = [&row](size_t i) { return i < row.size() ? row[i] : Variant::Null(); };
-    const Variant id = at(0), title = at(1), class_of = at(2), add_time = at(3), author = at(4),
-                  clicks = at(5), dir = at(6), name = at(7);
-    const std::string author_text = IsNullOrEmpty(author) ? "未知" : HTMLEncode(author);
-
-    // The class name is text, as the title and the author are.
-    std::string class_part;
-    if (IsNullOrEmpty(name)) {
-      class_part = "不属于任何专题";
-    } else if (mode == "1") {
-      class_part = "<a href='" + ClassListDirFor(channel_url, searched.ListDirType, dir) + "list_" +
-                   class_of.ToString() + searched.ListFileExt + "'>" +
-                   HtmlEscapeAttr(name.ToString()) + "</a>";
-    } else {
-      class_part = "<a href='" + install + "asp.asp?m=classlist&classid=" + class_of.ToString() +
-                   "&channelid=" + channel + "'>" + HtmlEscapeText(name.ToString()) + "</a>";
-    }
-
-    std::string target;
-    if (mode == "1" || mode == "2") {
-      target = channel_url;
-      if (!IsNullOrEmpty(dir)) target += dir.ToString() + "/";
-      target += GetContentFileName(folder.dir, id, add_time, searched.ContentFileType,
-                                   searched.ContentFileExt);
-    } else {
-      target = install + "asp.asp?m=content&articleid=" + id.ToString() + "&channelid=" + channel;
-    }
-    html += "<tr><td>[" + class_part + "]&nbsp;<a href='" + target + "'>" +
-            HighlightEncoded(title.ToString(), keyword) + "[" + author_text + "][" +
-            add_time.ToString() + "][" + clicks.ToString() + "]</a></td></tr>";
-  }
+  for (const std::vector<Variant>& row : rows) html += ResultRow(links, row, keyword);
   html += "</table><p align=right>" + pager.ShowPage() + "</p>";
   return html;
 }

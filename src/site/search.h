@@ -16,7 +16,10 @@
 #ifndef FOLIREX_SITE_SEARCH_H_
 #define FOLIREX_SITE_SEARCH_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -26,8 +29,8 @@ namespace folirex {
 // The result table of `channel`'s articles and its page bar, or "暂时没有数据<br>"
 // when nothing matches. The current page comes from the request value Page.
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& channel,
-                             const Variant& searchtype, const Variant& searchclass,
-                             const Variant& searchkeyword, const Variant& searchorder);
+                             std::string_view search_type, std::optional<int64_t> search_class,
+                             std::string_view search_keyword, std::optional<int64_t> search_order);
 
 // "<select name='searchclass' ...>" with 所有分类 (0) and the classes of
 // `channel`, indented by level, read on db.Conn.

@@ -1,5 +1,6 @@
 #include "site/small_labels.h"
 
+#include "core/public_request.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -11,12 +12,13 @@ namespace folirex {
 namespace {
 
 // The first column of the first row of a query about one channel; "" when there is none.
-std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column,
-                          Recordset& rs) {
-  if (!IsDigits(channel_id)) return "";
-  rs.Open(std::string("select ") + column +
-              " from Vantrel_Channel where d_id = " + channel_id.ToString(),
-          *db.Conn, 0, 1);
+std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column) {
+  // A number too large for an id names no channel either.
+  const std::optional<int64_t> id = ParseId(channel_id.ToString());
+  if (!id) return "";
+  Recordset rs;
+  rs.Open(std::string("select ") + column + " from Vantrel_Channel where d_id = ?",
+          {Variant(static_cast<long long>(*id))}, *db.Conn, 0, 1);
   std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
   rs.Close();
   return value;
@@ -38,16 +40,15 @@ std::string ListUrl(RequestState& state, const ChannelSettings& channel, const c
 }  // namespace
 
 std::string GetChannelName(DatabaseState& db, const Variant& channel_id) {
-  return ChannelColumn(db, channel_id, "d_channelname", *db.Rs);
+  return ChannelColumn(db, channel_id, "d_channelname");
 }
 
 std::string GetProjectName(DatabaseState& db, const Variant& channel_id) {
-  Recordset rs;
-  return ChannelColumn(db, channel_id, "d_projectname", rs);
+  return ChannelColumn(db, channel_id, "d_projectname");
 }
 
 std::string ShowChannelStat(DatabaseState& db) {
-  Recordset& rs = *db.Rs;
+  Recordset rs;
   rs.Open(
       "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
       "d_disabledflag = false order by d_order",
@@ -83,17 +84,17 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
 }
 
 std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
-                            const Variant& class_id) {
+                            std::optional<int64_t> class_id) {
+  // Without a class the addresses name none.
+  const std::string id = class_id ? std::to_string(*class_id) : std::string();
   if (channel.GenerateHtml.ToString() == "1") {
-    std::string dir =
-        IsDigits(class_id) ? GetDirByID(state.db, "Vantrel_ArticleClass", class_id) : std::string();
+    std::string dir = class_id ? GetDirByID(state.db, "Vantrel_ArticleClass", id) : std::string();
     return ClassListDirFor(GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
                            channel.ListDirType, dir) +
-           "list_" + class_id.ToString() + channel.ListFileExt;
+           "list_" + id + channel.ListFileExt;
   }
   return state.host.Application->Get("server_path").ToString() +
-         "asp.asp?m=classlist&classid=" + class_id.ToString() +
-         "&channelid=" + channel.ChannelID.ToString();
+         "asp.asp?m=classlist&classid=" + id + "&channelid=" + channel.ChannelID.ToString();
 }
 
 std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel) {

@@ -11,13 +11,15 @@
 // keeps), ids and file extensions, as they are.
 //
 // Each returns text and writes nothing to the response. An id that is not a plain whole number
-// reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn (GetChannelName
-// and ShowChannelStat through the shared recordset db.Rs, which must be closed). Database errors
-// throw DbError. Request thread only.
+// reaches no SQL (the answer is that of a missing row). The lookups read on db.Conn, each through a
+// recordset of its own. Database errors throw DbError. Request thread only.
 #ifndef FOLIREX_SITE_SMALL_LABELS_H_
 #define FOLIREX_SITE_SMALL_LABELS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -36,7 +38,7 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
                                const Variant& relative_flag, const Variant& title,
                                const Variant& meta_keyword);
 std::string GetClassLinkUrl(RequestState& state, const ChannelSettings& channel,
-                            const Variant& class_id);
+                            std::optional<int64_t> class_id);
 std::string GetHotListUrl(RequestState& state, const ChannelSettings& channel);
 std::string GetRecommendListUrl(RequestState& state, const ChannelSettings& channel);
 std::string GetNewListUrl(RequestState& state, const ChannelSettings& channel);

@@ -89,18 +89,21 @@ std::string ReplaceNoCase(const std::string& text, std::string_view from, const 
 }
 
 // One site home cell: the body rendered as a class list of the cell's channel
-// without a class, page size 20.
+// with class 0, page size 20.
 std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
                      const Variant& generate_html, std::string body) {
-  return ParseTemplate(state, channel, skin, body, "classlist", generate_html, "", 0, "", "", 20,
-                       "", "", "", "", "");
+  return ParseTemplate(state, channel, skin, body,
+                       {.page_type = "classlist",
+                        .generate_html = generate_html.ToString(),
+                        .class_id = 0,
+                        .page_size = 20});
 }
 
 }  // namespace
 
 std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
-                                      const Variant& block_number, const Variant& design) {
-  const std::string separator = "[zarnik" + block_number.ToString() + "]";
+                                      int64_t block_number, const Variant& design) {
+  const std::string separator = "[zarnik" + std::to_string(block_number) + "]";
   std::string block;
   std::string body;
   if (!SplitDesign(design.ToString(), separator, &block, &body)) return "";
@@ -131,7 +134,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
   std::vector<std::string> cells;
   for (const ChannelRow& row : channels) {
     const std::optional<ChannelSettings> cell_channel =
-        LoadChannelSettings(state.db, state.caches, row.id);
+        LoadChannelSettings(state.db, state.caches, ParseId(row.id.ToString()));
     if (!cell_channel) continue;
     const std::string id = row.id.ToString();
     // Chips naming the current channel (-1) are bound to the cell's channel;
@@ -151,7 +154,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
 }
 
 std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel,
-                             const Variant& class_id, const Variant& page_type,
+                             std::optional<int64_t> class_id, const Variant& page_type,
                              const Variant& design) {
   std::string block;
   std::string body;
@@ -167,7 +170,7 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
           " and d_pid = 0 order by d_order";
   } else if (type == "classlist") {
     sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel_id +
-          " and d_pid = " + SqlNumber(class_id) + " order by d_order";
+          " and d_pid = " + std::to_string(class_id.value_or(0)) + " order by d_order";
   } else {
     return "";
   }

@@ -13,6 +13,8 @@
 #ifndef FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 #define FOLIREX_SITE_SUB_CLASS_BLOCKS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/request_state.h"
@@ -26,13 +28,13 @@ namespace folirex {
 // channel without a class, with the page's skin. A column count that is not one
 // digit from 1 to 9 gives the block text as typed.
 std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
-                                      const Variant& block_number, const Variant& design);
+                                      int64_t block_number, const Variant& design);
 
 // The block of a first page ("first": the top classes of `channel`) or a class
-// list ("classlist": the children of `class_id`); `design` is the block text,
-// "[zarnik]", the body, "[zarnik]".
+// list ("classlist": the children of `class_id`, of class 0 without one); `design` is the
+// block text, "[zarnik]", the body, "[zarnik]".
 std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel,
-                             const Variant& class_id, const Variant& page_type,
+                             std::optional<int64_t> class_id, const Variant& page_type,
                              const Variant& design);
 
 }  // namespace folirex

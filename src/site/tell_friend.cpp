@@ -35,11 +35,11 @@ constexpr size_t kMaxNameChars = 50;
 constexpr size_t kMaxAddressChars = 50;
 
 // Ends the request with an alert when the limits keep this mail back.
-void TakeSendingLimits(RequestState& state, const Variant& article_id, const std::string& address) {
+void TakeSendingLimits(RequestState& state, int64_t article_id, const std::string& address) {
   TellFriendLimits& limits =
       state.host.Application->Shared<TellFriendLimits>(TellFriendLimits::kSharedName);
   std::string client = state.host.Request->ServerVariables("REMOTE_ADDR");
-  switch (limits.Take(client, article_id.ToString(), address)) {
+  switch (limits.Take(client, std::to_string(article_id), address)) {
     case TellFriendLimits::Verdict::kSend:
       return;
     case TellFriendLimits::Verdict::kClientTooFast:
@@ -51,8 +51,9 @@ void TakeSendingLimits(RequestState& state, const Variant& article_id, const std
 
 }  // namespace
 
-std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
-                           const Variant& mail_to, const Variant& mail_to_name) {
+std::string ShowTellFriend(RequestState& state, std::optional<int64_t> article_id,
+                           const Variant& flag, const Variant& mail_to,
+                           const Variant& mail_to_name) {
   if (flag.ToString() != "1") {
     // An article that is not on the site gets the content page's answer for a missing one.
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
@@ -87,14 +88,14 @@ std::string ShowTellFriend(RequestState& state, const Variant& article_id, const
                          "\r\n" + "更多内容请访问<a href='" +
                          HtmlEscapeAttr(state.site.SiteUrl.ToString()) + "'>" +
                          HtmlEscapeAttr(state.site.SiteName.ToString()) + "</a>";
-      TakeSendingLimits(state, article_id, address);
+      TakeSendingLimits(state, *article_id, address);
       result = SendMail(state.db, state.site, subject, body, address);
     }
   }
   // The mail layer's message may carry a server's own words: escaped for the script string.
   std::string channel_id =
       interaction::IsId(state.channel.ChannelID) ? state.channel.ChannelID.ToString() : "";
-  std::string back = interaction::IsId(article_id) ? article_id.ToString() : "";
+  std::string back = interaction::IsId(article_id) ? std::to_string(*article_id) : "";
   return "<script>alert('" + interaction::ScriptStringEncode(result) +
          "');location.href='asp.asp?m=tellfriend&articleid=" + back + "&channelid=" + channel_id +
          "'</script>";

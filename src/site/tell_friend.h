@@ -13,14 +13,17 @@
 #ifndef FOLIREX_SITE_TELL_FRIEND_H_
 #define FOLIREX_SITE_TELL_FRIEND_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/request_state.h"
 
 namespace folirex {
 
-std::string ShowTellFriend(RequestState& state, const Variant& article_id, const Variant& flag,
-                           const Variant& mail_to, const Variant& mail_to_name);
+std::string ShowTellFriend(RequestState& state, std::optional<int64_t> article_id,
+                           const Variant& flag, const Variant& mail_to,
+                           const Variant& mail_to_name);
 
 }  // namespace folirex
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/regex_helpers.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -180,27 +181,13 @@ const std::unordered_map<std::string_view, LabelRow>& LabelTable() {
 class PageRender {
  public:
   PageRender(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
-             std::string type, const Variant& generate_html, const Variant& article_id,
-             const Variant& class_id, const Variant& subject_id, const Variant& page_number,
-             const Variant& page_size, const Variant& search_type, const Variant& search_class,
-             const Variant& search_keyword, const Variant& search_order, const Variant& notice_id,
-             PageValueCache* shared)
+             const TemplateArgs& args, PageValueCache* shared)
       : state_(state),
         channel_(channel),
         skin_(skin),
-        type_(std::move(type)),
+        args_(args),
+        type_(LCase(args.page_type)),
         page_(PageBitOf(type_)),
-        generate_html_(generate_html),
-        article_id_(article_id),
-        class_id_(class_id),
-        subject_id_(subject_id),
-        page_number_(page_number),
-        page_size_(page_size),
-        search_type_(search_type),
-        search_class_(search_class),
-        search_keyword_(search_keyword),
-        search_order_(search_order),
-        notice_id_(notice_id),
         shared_(shared) {}
 
   std::string Render(std::string& template_text);
@@ -229,7 +216,7 @@ class PageRender {
   std::string ClickScript();
   std::string ArticleFooter();
   std::string ChipValue(const std::string& chip);
-  std::string NameOf(std::string_view table, const Variant& id);
+  std::string NameOf(std::string_view table, std::optional<int64_t> id);
   // The value `what` of this page: from shared_ when it holds it for the page's arguments,
   // else drawn (and kept there).
   template <typename Draw>
@@ -238,19 +225,9 @@ class PageRender {
   RequestState& state_;
   const ChannelSettings& channel_;  // the channel the page is drawn for
   const PageSkin& skin_;
+  const TemplateArgs& args_;
   const std::string type_;
   const PageBit page_;
-  const Variant& generate_html_;
-  const Variant& article_id_;
-  const Variant& class_id_;
-  const Variant& subject_id_;
-  const Variant& page_number_;
-  const Variant& page_size_;
-  const Variant& search_type_;
-  const Variant& search_class_;
-  const Variant& search_keyword_;
-  const Variant& search_order_;
-  const Variant& notice_id_;
   PageValueCache* const shared_;
 
   std::string shared_key_;  // the page's arguments that shared values are kept under
@@ -339,9 +316,10 @@ template <typename Draw>
 std::string PageRender::SharedValue(const std::string& what, Draw draw) {
   if (shared_ == nullptr) return draw();
   if (shared_key_.empty()) {
-    for (const Variant* part : {&channel_.ChannelID, &class_id_, &subject_id_, &generate_html_}) {
-      AppendKeyPart(shared_key_, part->ToString());
-    }
+    AppendKeyPart(shared_key_, channel_.ChannelID.ToString());
+    AppendKeyPart(shared_key_, IdText(args_.class_id));
+    AppendKeyPart(shared_key_, IdText(args_.subject_id));
+    AppendKeyPart(shared_key_, args_.generate_html);
     AppendKeyPart(shared_key_, type_);
   }
   std::string key = shared_key_;
@@ -358,12 +336,12 @@ std::string PageRender::DrawArticleList(const Variant& params, const std::string
   // Only a paged list reads the page number and size.
   std::string what = chip;
   if (fields->paged) {
-    AppendKeyPart(what, page_number_.ToString());
-    AppendKeyPart(what, page_size_.ToString());
+    AppendKeyPart(what, IdText(args_.page_number));
+    AppendKeyPart(what, std::to_string(args_.page_size));
   }
   return SharedValue(what, [&] {
-    return ShowArticleList(state_, channel_, *fields, type_, page_number_, page_size_, class_id_,
-                           subject_id_);
+    return ShowArticleList(state_, channel_, *fields, type_, args_.page_number, args_.page_size,
+                           args_.class_id, args_.subject_id);
   });
 }
 
@@ -371,7 +349,7 @@ std::string PageRender::DrawArticlePic(const Variant& params, const std::string&
   const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
   if (!fields) return "";
   return SharedValue(chip, [&] {
-    return ShowArticlePic(state_, channel_, *fields, type_, class_id_, subject_id_);
+    return ShowArticlePic(state_, channel_, *fields, type_, args_.class_id, args_.subject_id);
   });
 }
 
@@ -384,11 +362,11 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 }
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
-  return ShowArticleCorrelative(state_, channel_, chip, type_, article_id_);
+  return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id);
 }
 
 std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
-  return ShowCommentListJs(state_, channel_, params, type_, article_id_);
+  return ShowCommentListJs(state_, channel_, params, type_, args_.article_id);
 }
 
 std::string PageRender::DrawJsFile(const Variant& params, const std::string& chip) {
@@ -423,22 +401,22 @@ void PageRender::ExpandBlocks(std::string& template_text) {
     // Only the first block is expanded; later ones stay as typed.
     std::string design = blocks[1] + "[zarnik]" + found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
-    first_block_html_ = ShowSubClassList(state_, channel_, class_id_, type_, design);
+    first_block_html_ = ShowSubClassList(state_, channel_, args_.class_id, type_, design);
   }
 }
 
 bool PageRender::EnsureArticle() {
   if (!article_loaded_) {
-    article_ = LoadArticle(state_.db, channel_, article_id_);
+    article_ = LoadArticle(state_.db, channel_, args_.article_id);
     article_loaded_ = true;
   }
   return article_.has_value();
 }
 
-std::string PageRender::NameOf(std::string_view table, const Variant& id) {
-  // A missing or malformed id reads as a missing row, without a query.
-  if (!IsDigits(id)) return "不属于任何分类";
-  return GetNameByID(state_.db, table, id);
+std::string PageRender::NameOf(std::string_view table, std::optional<int64_t> id) {
+  // A missing id reads as a missing row, without a query.
+  if (!id) return "不属于任何分类";
+  return GetNameByID(state_.db, table, Variant(static_cast<long long>(*id)));
 }
 
 std::string PageRender::PageTitle() {
@@ -449,18 +427,18 @@ std::string PageRender::PageTitle() {
     case kSearch:
       return "查询结果页";
     case kClassList:
-      return NameOf("Vantrel_ArticleClass", class_id_) + "分类列表页";
+      return NameOf("Vantrel_ArticleClass", args_.class_id) + "分类列表页";
     case kSubjectList:
-      return NameOf("Vantrel_ArticleSubject", subject_id_) + "专题列表页";
+      return NameOf("Vantrel_ArticleSubject", args_.subject_id) + "专题列表页";
     default:
       return state_.site.SiteName.ToString();
   }
 }
 
 std::optional<std::string> PageRender::SearchTitle() {
-  std::string keyword = search_keyword_.ToString();
+  const std::string& keyword = args_.search_keyword;
   if (keyword.empty()) return "所有文章";
-  std::string type = search_type_.ToString();
+  const std::string& type = args_.search_type;
   const char* field = nullptr;
   if (type == "d_title") {
     field = "标题";
@@ -479,14 +457,14 @@ std::optional<std::string> PageRender::SearchTitle() {
 
 std::string PageRender::ClickScript() {
   return "<script language='javascript' src='" + ServerPath() +
-         "asp.asp?m=click&articleid=" + article_id_.ToString() +
+         "asp.asp?m=click&articleid=" + IdText(args_.article_id) +
          "&channelid=" + channel_.ChannelID.ToString() + "'></script>";
 }
 
 std::string PageRender::ArticleFooter() {
   std::string sp = ServerPath();
   std::string ids =
-      "articleid=" + article_id_.ToString() + "&channelid=" + channel_.ChannelID.ToString();
+      "articleid=" + IdText(args_.article_id) + "&channelid=" + channel_.ChannelID.ToString();
   std::string footer;
   if ((*article_)[kArticleCommentFlag].ToBoolOr(false)) {
     footer += "【<a href='" + sp + "asp.asp?m=comment&" + ids + "'>发表评论</a>】";
@@ -546,7 +524,8 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return state_.site.SiteLogo;  // the site's own HTML
     case Label::kPath:
       return SharedValue("{$showpath}", [&] {
-        return ShowPath(state_, channel_, class_id_, subject_id_, generate_html_, type_);
+        return ShowPath(state_, channel_, args_.class_id, args_.subject_id, args_.generate_html,
+                        type_);
       });
     case Label::kChannel:
       return std::string();
@@ -570,27 +549,28 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return SharedValue("{$showarticlenewlisturl}",
                          [&] { return GetNewListUrl(state_, channel_); });
     case Label::kCommentListUrl:
-      return ServerPath() + "asp.asp?m=comment&articleid=" + article_id_.ToString() +
+      return ServerPath() + "asp.asp?m=comment&articleid=" + IdText(args_.article_id) +
              "&channelid=" + channel_.ChannelID.ToString();
     case Label::kSearchResult:
-      return ShowSearchResult(state_, channel_, search_type_, search_class_, search_keyword_,
-                              search_order_);
+      return ShowSearchResult(state_, channel_, args_.search_type, args_.search_class,
+                              args_.search_keyword, args_.search_order);
     case Label::kSearchTitle:
       return SearchTitle();
     case Label::kClassName:
-      return SharedValue("{$showclassname}",
-                         [&] { return HtmlEscapeAttr(NameOf("Vantrel_ArticleClass", class_id_)); });
+      return SharedValue("{$showclassname}", [&] {
+        return HtmlEscapeAttr(NameOf("Vantrel_ArticleClass", args_.class_id));
+      });
     case Label::kClassLinkUrl:
       return SharedValue("{$showclasslinkurl}",
-                         [&] { return GetClassLinkUrl(state_, channel_, class_id_); });
+                         [&] { return GetClassLinkUrl(state_, channel_, args_.class_id); });
     case Label::kSubjectName:
       return SharedValue("{$showsubjectname}", [&] {
-        return HtmlEscapeAttr(NameOf("Vantrel_ArticleSubject", subject_id_));
+        return HtmlEscapeAttr(NameOf("Vantrel_ArticleSubject", args_.subject_id));
       });
     case Label::kAnnounceList:
-      return ShowAnnounceDetail(state_.db, notice_id_);
+      return ShowAnnounceDetail(state_.db, args_.notice_id);
     case Label::kArticleId:
-      return article_id_.ToString();
+      return IdText(args_.article_id);
     case Label::kArticleTitle:
       return HtmlEscapeAttr(Slot(kArticleTitle));
     case Label::kArticleSubtitle:
@@ -619,9 +599,9 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
              " 点击数：" + ClickScript() + " 更新时间：" +
              FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticlePrevious:
-      return ShowArticlePrevious(state_, channel_, article_id_);
+      return ShowArticlePrevious(state_, channel_, args_.article_id);
     case Label::kArticleNext:
-      return ShowArticleNext(state_, channel_, article_id_);
+      return ShowArticleNext(state_, channel_, args_.article_id);
     case Label::kArticleFooter:
       return ArticleFooter();
     case Label::kBlock:
@@ -683,31 +663,14 @@ void PageValueCache::Store(const std::string& key, std::string value) {
 }
 
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
-                          std::string& template_text, const Variant& page_type,
-                          const Variant& generate_html, const Variant& article_id,
-                          const Variant& class_id, const Variant& subject_id,
-                          const Variant& page_number, const Variant& page_size,
-                          const Variant& search_type, const Variant& search_class,
-                          const Variant& search_keyword, const Variant& search_order,
-                          const Variant& notice_id) {
-  return ParseTemplatePage(state, channel, skin, template_text, page_type, generate_html,
-                           article_id, class_id, subject_id, page_number, page_size, search_type,
-                           search_class, search_keyword, search_order, notice_id)
-      .html;
+                          std::string& template_text, const TemplateArgs& args) {
+  return ParseTemplatePage(state, channel, skin, template_text, args).html;
 }
 
 ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
                              const PageSkin& skin, std::string& template_text,
-                             const Variant& page_type, const Variant& generate_html,
-                             const Variant& article_id, const Variant& class_id,
-                             const Variant& subject_id, const Variant& page_number,
-                             const Variant& page_size, const Variant& search_type,
-                             const Variant& search_class, const Variant& search_keyword,
-                             const Variant& search_order, const Variant& notice_id,
-                             PageValueCache* shared) {
-  PageRender render(state, channel, skin, LCase(page_type.ToString()), generate_html, article_id,
-                    class_id, subject_id, page_number, page_size, search_type, search_class,
-                    search_keyword, search_order, notice_id, shared);
+                             const TemplateArgs& args, PageValueCache* shared) {
+  PageRender render(state, channel, skin, args, shared);
   ParsedPage page;
   page.html = render.Render(template_text);
   page.article_pages = render.ArticlePages();

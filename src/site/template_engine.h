@@ -46,6 +46,8 @@
 #ifndef FOLIREX_SITE_TEMPLATE_ENGINE_H_
 #define FOLIREX_SITE_TEMPLATE_ENGINE_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -84,16 +86,28 @@ class PageValueCache {
   std::unordered_map<std::string, std::string> values_;
 };
 
-// Arguments a page type does not use are passed as empty text (""). `channel` must outlive the
-// call.
+// The arguments of one page: what a page type does not use stays at its default (no id, no
+// page number, no search values).
+struct TemplateArgs {
+  std::string page_type{};  // matched without regard to case
+  // The publishing mode the page is drawn in ("0", "1", "2").
+  std::string generate_html{};
+  std::optional<int64_t> article_id{};
+  std::optional<int64_t> class_id{};
+  std::optional<int64_t> subject_id{};
+  // A paged list's page (absent: the one the request asks for) and rows a page (0: the pager's).
+  std::optional<int64_t> page_number{};
+  int64_t page_size = 0;
+  std::string search_type{};
+  std::optional<int64_t> search_class{};
+  std::string search_keyword{};
+  std::optional<int64_t> search_order{};
+  std::optional<int64_t> notice_id{};
+};
+
+// `channel` must outlive the call.
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
-                          std::string& template_text, const Variant& page_type,
-                          const Variant& generate_html, const Variant& article_id,
-                          const Variant& class_id, const Variant& subject_id,
-                          const Variant& page_number, const Variant& page_size,
-                          const Variant& search_type, const Variant& search_class,
-                          const Variant& search_keyword, const Variant& search_order,
-                          const Variant& notice_id);
+                          std::string& template_text, const TemplateArgs& args);
 
 // A page with the content pages of its article: for a paged article each page followed by
 // kPageSeparator (the page holds kPagePlaceholder where they go), else "".
@@ -106,13 +120,7 @@ struct ParsedPage {
 // `shared` (null: none shared), which must outlive the call.
 ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel,
                              const PageSkin& skin, std::string& template_text,
-                             const Variant& page_type, const Variant& generate_html,
-                             const Variant& article_id, const Variant& class_id,
-                             const Variant& subject_id, const Variant& page_number,
-                             const Variant& page_size, const Variant& search_type,
-                             const Variant& search_class, const Variant& search_keyword,
-                             const Variant& search_order, const Variant& notice_id,
-                             PageValueCache* shared = nullptr);
+                             const TemplateArgs& args, PageValueCache* shared = nullptr);
 
 }  // namespace folirex
 

@@ -84,8 +84,11 @@ class RecordingModules {
     }
     registry.SetHomePage(Recorder("ShowDefault", NoValues));
     registry.SetFirstPage(Recorder("ShowFirst", NoValues));
-    registry.SetChannelLoader([this](RequestState& state) {
-      loaded_channels.push_back(state.channel.ChannelID.ToString());
+    registry.SetChannelLoader([this](RequestState&, std::optional<int64_t> id) {
+      loaded_channels.push_back(IdText(id));
+      ChannelSettings channel;
+      channel.ChannelID = IdText(id);
+      return channel;
     });
   }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/public_request.h"
 #include "support/site_fixture.h"
 
 namespace folirex::testing {
@@ -39,7 +40,8 @@ class ArticleHtmlTest : public ::testing::Test {
 
   bool Write(const Variant& id, std::string* body = nullptr) {
     bool ok = false;
-    site_.InRequest([&](RequestState& state) { ok = CreateArticleHtml(state, id); }, news_);
+    site_.InRequest(
+        [&](RequestState& state) { ok = CreateArticleHtml(state, ParseId(id.ToString())); }, news_);
     if (body != nullptr) *body = site_.RequestBody();
     return ok;
   }

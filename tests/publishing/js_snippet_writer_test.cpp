@@ -42,11 +42,13 @@ class JsSnippetWriterTest : public ::testing::Test {
           // The block as the list and navigation renderers draw it, in the same request.
           std::string t = type.ToString();
           if (t == "0") {
-            *expected_html = RenderArticleList(
-                state, Split(parameters.ToString(), ","),
-                GetArticleListSql(state.db, state.channel, parameters, "", "", "", "", ""), "");
+            *expected_html =
+                RenderArticleList(state, Split(parameters.ToString(), ","),
+                                  GetArticleListSql(state.db, state.channel, parameters, "",
+                                                    std::nullopt, std::nullopt),
+                                  "");
           } else if (t == "1") {
-            *expected_html = ShowArticlePic(state, parameters, "", "", "");
+            *expected_html = ShowArticlePic(state, parameters, "", std::nullopt, std::nullopt);
           } else if (t == "3") {
             *expected_html = ShowClassNavi(state, parameters);
           } else if (t == "5") {

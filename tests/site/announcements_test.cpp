@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/site_files.h"
 #include "support/site_fixture.h"
 
@@ -156,7 +157,8 @@ TEST_F(AnnouncementsTest, TheViewShowsOneAnnouncementByItsId) {
             "2024-04-05</td></tr></table>");
   for (const std::string& bad :
        std::vector<std::string>{"12a", std::to_string(id + 50), "", "1 or 1=1"}) {
-    site_.InRequest([&](RequestState& state) { html = ShowAnnounceDetail(state.db, bad); });
+    site_.InRequest(
+        [&](RequestState& state) { html = ShowAnnounceDetail(state.db, ParseId(bad)); });
     EXPECT_EQ(html, "传入参数错误！") << bad;
   }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "support/site_fixture.h"
 
@@ -61,8 +62,8 @@ class ArticleListSqlTest : public ::testing::Test {
   }
   std::string Sql(const std::string& params, const std::string& page_type = "first",
                   const Variant& class_id = "", const Variant& subject_id = "") {
-    return GetArticleListSql(s_.state.db, s_.state.channel, params, page_type, "", "", class_id,
-                             subject_id);
+    return GetArticleListSql(s_.state.db, s_.state.channel, params, page_type,
+                             ParseId(class_id.ToString()), ParseId(subject_id.ToString()));
   }
 
   SiteFixture s_;

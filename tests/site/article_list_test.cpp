@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "support/site_fixture.h"
 
@@ -43,7 +44,9 @@ class ArticleListTest : public ::testing::Test {
   std::string List(const std::string& params, const std::string& type = "classlist",
                    const Variant& class_id = 0, const Variant& page_number = "",
                    const Variant& page_size = 20, const Variant& subject_id = "") {
-    return ShowArticleList(s_.state, params, type, page_number, page_size, class_id, subject_id);
+    return ShowArticleList(s_.state, params, type, ParseId(page_number.ToString()),
+                           page_size.ToInt64Or(0), ParseId(class_id.ToString()),
+                           ParseId(subject_id.ToString()));
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 

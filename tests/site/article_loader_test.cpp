@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "platform/text/vb_text.h"
 #include "support/site_fixture.h"
 
@@ -36,7 +37,7 @@ class ArticleLoaderTest : public ::testing::Test {
     std::optional<LoadedArticle> values;
     site_.InRequest([&](RequestState& state) {
       const int64_t before = state.db.Conn->statement_count();
-      values = LoadArticle(state.db, state.channel, id);
+      values = LoadArticle(state.db, state.channel, ParseId(id.ToString()));
       if (nav != nullptr) *nav = values ? values->pages : "";
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "support/site_fixture.h"
 
 namespace folirex {
@@ -48,7 +49,8 @@ class ArticlePicTest : public ::testing::Test {
   }
   std::string Pic(const std::string& params, const std::string& type = "first",
                   const Variant& class_id = "", const Variant& subject_id = "") {
-    return ShowArticlePic(s_.state, params, type, class_id, subject_id);
+    return ShowArticlePic(s_.state, params, type, ParseId(class_id.ToString()),
+                          ParseId(subject_id.ToString()));
   }
   std::string Id(int64_t v) { return std::to_string(v); }
   SiteFixture s_;
@@ -75,7 +77,8 @@ TEST_F(ArticlePicTest, QueryFromTheChipFields) {
   s_.Add(ArticleRow{.channel = 1, .pic_url = "/p.jpg"});
   auto rows = [&](const std::string& params) {
     Recordset rs;
-    rs.Open(GetArticlePicSql(s_.state.db, s_.state.channel, params, "first", "", ""),
+    rs.Open(GetArticlePicSql(s_.state.db, s_.state.channel, params, "first", std::nullopt,
+                             std::nullopt),
             *s_.state.db.Conn, 0, 1);
     std::vector<std::string> out;
     for (; !rs.Eof(); rs.MoveNext()) {
@@ -100,30 +103,38 @@ TEST_F(ArticlePicTest, QueryFromTheChipFields) {
   }
   // Wrong field count or a failing field: no query.
   std::string params = Params();
-  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params + ",1", "", "", ""), "");
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params + ",1", "", std::nullopt,
+                             std::nullopt),
+            "");
   EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params.substr(0, params.rfind(',')), "",
-                             "", ""),
+                             std::nullopt, std::nullopt),
             "");
   for (int field : {0, 1, 3}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "x"}}), "", "", ""),
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "x"}}), "",
+                               std::nullopt, std::nullopt),
               "")
         << field;
   }
   for (int field : {4, 7, 8, 9, 10, 11, 12, 15}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "-1"}}), "", "", ""),
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "-1"}}), "",
+                               std::nullopt, std::nullopt),
               "")
         << field;
   }
   for (int field : {2, 5, 6, 14}) {
-    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "yes"}}), "", "", ""),
+    EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "yes"}}), "",
+                               std::nullopt, std::nullopt),
               "")
         << field;
   }
   // Beyond the 16-bit reading: refused, not a failed page.
-  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{4, "70000"}}), "", "", ""),
+  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{4, "70000"}}), "",
+                             std::nullopt, std::nullopt),
             "");
   // The layout field is not checked.
-  EXPECT_NE(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{13, "x"}}), "", "", ""), "");
+  EXPECT_NE(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{13, "x"}}), "", std::nullopt,
+                             std::nullopt),
+            "");
   EXPECT_EQ(Pic(Params({{4, "x"}})), "");
 }
 

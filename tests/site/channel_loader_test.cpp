@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/public_request.h"
 #include "platform/db/recordset.h"
 #include "site/template_engine.h"
 #include "support/site_fixture.h"
@@ -66,11 +67,10 @@ TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
         seen.channel.ClicksOfHot = s.channel.ClicksOfHot;
         seen.channel.DaysOfNew = s.channel.DaysOfNew;
         std::string page = "{$showchannelstat}";
-        stat_shown = ParseTemplate(s, s.channel, PageSkin{}, page, "first", "", "", "", "", "", "",
-                                   "", "", "", "", "");
+        stat_shown = ParseTemplate(s, s.channel, PageSkin{}, page, {.page_type = "first"});
         loaded = LoadChannelSettings(s.db, s.caches, id);
         missing = LoadChannelSettings(s.db, s.caches, 99);
-        malformed = LoadChannelSettings(s.db, s.caches, "1 or 1=1");
+        malformed = LoadChannelSettings(s.db, s.caches, ParseId("1 or 1=1"));
       },
       id);
   EXPECT_EQ(seen.channel.ChannelName.ToString(), "资讯");
@@ -109,19 +109,22 @@ TEST_F(ChannelLoaderTest, LoadsTheChannelSettings) {
 TEST_F(ChannelLoaderTest, EmptyFolderAndSecondLoadReplaceEverything) {
   int plain = site_.Add(ChannelRow{.name = "无目录", .dir = "", .upload_dir = "files"});
   site_.SetChannel(plain, "d_channeldir = NULL");
-  std::string first_dir = "x", second_name, second_dir, second_stat;
+  std::string first_dir = "x", second_name, second_dir, second_stat, name_while_loading;
   Variant generate;
   site_.InRequest(
       [&](RequestState& s) {
         first_dir = s.channel.ChannelDir;
-        s.channel.ChannelID = 1;
-        InitChannel(s);
+        ChannelSettings loaded = InitChannel(s, 1);
+        // The settings come back as a value: the request's channel stays as it was until kept.
+        name_while_loading = s.channel.ChannelName.ToString();
+        s.channel = std::move(loaded);
         second_name = s.channel.ChannelName.ToString();
         second_dir = s.channel.ChannelDir;
         generate = s.channel.GenerateHtml;
       },
       plain);
   EXPECT_EQ(first_dir, "");
+  EXPECT_EQ(name_while_loading, "无目录");
   EXPECT_EQ(second_name, "文章中心");
   EXPECT_EQ(second_dir, "Article/");
   EXPECT_EQ(generate.ToString(), "0");
@@ -143,7 +146,7 @@ TEST_F(ChannelLoaderTest, LeavesTheCallersSharedRecordsetOpen) {
   std::string name;
   site_.InRequest([&](RequestState& s) {
     s.db.Rs->Open("select d_name from Vantrel_Config", *s.db.Conn, 0, 1);
-    InitChannel(s);
+    InitChannel(s, s.channel.ChannelID.ToInt64());
     still_open = s.db.Rs->IsOpen() && !s.db.Rs->Eof();
     if (still_open) name = (*s.db.Rs)["d_name"].ToString();
     s.db.Rs->Close();

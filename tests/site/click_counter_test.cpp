@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "support/manual_clock.h"
 #include "support/site_fixture.h"
@@ -23,7 +24,9 @@ class ClickCounterTest : public ::testing::Test {
   // Counts one click in-process; the answer.
   std::string Click(const Variant& id, int channel = 1) {
     std::string answer;
-    site_.InRequest([&](RequestState& state) { answer = ShowClick(state, id, clock_); }, channel);
+    site_.InRequest(
+        [&](RequestState& state) { answer = ShowClick(state, ParseId(id.ToString()), clock_); },
+        channel);
     return answer;
   }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/public_request.h"
 #include "support/site_fixture.h"
 
 namespace folirex::testing {
@@ -245,7 +246,7 @@ TEST_F(CommentsTest, TheChipGivesTheListScriptTagAndCarriesTheCommentPageNumber)
     content_tag = ShowCommentListJs(state, state.channel, "0", "content", article);
     comment_tag = ShowCommentListJs(state, state.channel, "3", "comment", article);
     print_tag = ShowCommentListJs(state, state.channel, "3", "print", article);
-    bad_tag = ShowCommentListJs(state, state.channel, "3", "content", "1x");
+    bad_tag = ShowCommentListJs(state, state.channel, "3", "content", ParseId("1x"));
   });
   const std::string a = std::to_string(article);
   EXPECT_EQ(content_tag,

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/public_request.h"
 #include "support/site_fixture.h"
 
 namespace folirex::testing {
@@ -16,7 +17,10 @@ class LocationPathTest : public ::testing::Test {
                    const std::string& type, int channel = 1) {
     std::string path;
     site_.InRequest(
-        [&](RequestState& s) { path = ShowPath(s, s.channel, class_id, subject_id, mode, type); },
+        [&](RequestState& s) {
+          path = ShowPath(s, s.channel, ParseId(class_id.ToString()),
+                          ParseId(subject_id.ToString()), mode, type);
+        },
         channel);
     return path;
   }
@@ -115,7 +119,8 @@ TEST_F(LocationPathTest, NeighboursAcrossChannelsWithTheCurrentChannelsLinks) {
   EXPECT_EQ(Neighbours(c, 1).substr(0, 9), "<a href='");
   // Malformed ids reach no query.
   std::string text;
-  site_.InRequest([&](RequestState& s) { text = ShowArticleNext(s, s.channel, "1 or 1=1"); });
+  site_.InRequest(
+      [&](RequestState& s) { text = ShowArticleNext(s, s.channel, ParseId("1 or 1=1")); });
   EXPECT_EQ(text, "没有了");
 }
 

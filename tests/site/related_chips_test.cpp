@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
 #include "support/site_fixture.h"
 
 namespace folirex::testing {
@@ -104,7 +105,7 @@ TEST_F(RelatedChipsTest, NothingToRelateGivesTheEmptyListOrNothing) {
   std::string html;
   site_.InRequest([&](RequestState& state) {
     html = ShowArticleCorrelative(state, state.channel, "listarticlecorrelative:5,0", "content",
-                                  "1 or 1=1");
+                                  ParseId("1 or 1=1"));
   });
   EXPECT_EQ(html, "");
 }

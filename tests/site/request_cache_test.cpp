@@ -21,14 +21,13 @@ TEST_F(RequestCacheTest, AChannelRowIsReadOncePerRequest) {
   int64_t first = -1, again = -1;
   std::string name_after_switch;
   site_.InConsole([&](RequestState& s) {
-    s.channel.ChannelID = 1;
     int64_t before = s.db.Conn->statement_count();
-    InitChannel(s);
+    s.channel = InitChannel(s, 1);
     first = s.db.Conn->statement_count() - before;
     std::string name = s.channel.ChannelName.ToString();
     s.channel.ChannelName = "changed by a renderer";
     before = s.db.Conn->statement_count();
-    InitChannel(s);
+    s.channel = InitChannel(s, 1);
     again = s.db.Conn->statement_count() - before;
     name_after_switch = s.channel.ChannelName.ToString();
     EXPECT_EQ(name_after_switch, name) << "the settings are loaded again from the row read";
@@ -42,11 +41,10 @@ TEST_F(RequestCacheTest, ATemplatePageAndItsSkinAreReadOnce) {
   std::string text, link;
   int64_t statements = -1;
   site_.InConsole([&](RequestState& s) {
-    s.channel.ChannelID = 1;
-    InitChannel(s);
+    s.channel = InitChannel(s, 1);
     int64_t before = s.db.Conn->statement_count();
     text = LoadTemplatePage(s.db, s.caches, s.channel.ChannelTemplateID, "content");
-    link = GetSkinCssLink(s, s.channel.ChannelTemplateID, "", "content");
+    link = GetSkinCssLink(s, s.channel, s.channel.ChannelTemplateID, "", "content");
     LoadTemplatePage(s.db, s.caches, s.channel.ChannelTemplateID, "content");
     statements = s.db.Conn->statement_count() - before;
   });

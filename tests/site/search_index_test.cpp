@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/list_structures.h"
+#include "core/public_request.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "site/search.h"
@@ -94,7 +95,7 @@ class SearchIndexTest : public ::testing::Test {
 
     s_.SetQuery("");
     const std::string first =
-        ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, order);
+        ShowSearchResult(s_.state, s_.state.channel, column, 0, keyword, ParseId(order));
     ASSERT_EQ(Total(first), std::to_string(expected.size())) << what;
     const size_t pages = (expected.size() + 19) / 20;
     std::vector<int64_t> first_ids(expected.begin(),
@@ -103,7 +104,7 @@ class SearchIndexTest : public ::testing::Test {
     if (pages > 1) {
       s_.SetQuery("Page=" + std::to_string(pages));
       const std::string last =
-          ShowSearchResult(s_.state, s_.state.channel, column, "0", keyword, order);
+          ShowSearchResult(s_.state, s_.state.channel, column, 0, keyword, ParseId(order));
       std::vector<int64_t> last_ids(expected.begin() + (pages - 1) * 20, expected.end());
       EXPECT_EQ(LinkedIds(last), last_ids) << what << " last page";
     }

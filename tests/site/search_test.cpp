@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/public_request.h"
+#include "platform/text/vb_text.h"
 #include "support/site_fixture.h"
 
 namespace folirex {
@@ -35,7 +37,8 @@ class SearchTest : public ::testing::Test {
   }
   std::string Search(const std::string& type, const std::string& keyword,
                      const Variant& class_id = "0", const Variant& order = "2") {
-    return ShowSearchResult(s_.state, s_.state.channel, type, class_id, keyword, order);
+    return ShowSearchResult(s_.state, s_.state.channel, type, ParseId(Trim(class_id.ToString())),
+                            keyword, ParseId(Trim(order.ToString())));
   }
   std::string Id(int64_t v) { return std::to_string(v); }
 

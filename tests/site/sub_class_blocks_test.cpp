@@ -145,8 +145,8 @@ TEST_F(SubClassBlocksTest, ClassGridsOfAFirstPageAndAClassList) {
   int64_t c = s_.Add(ClassRow{.name = "体育", .dir = "sport", .channel = ch});
   s_.UseChannel(ch);
   const std::string body = "{$showclassname}";
-  std::string first =
-      ShowSubClassList(s_.state, s_.state.channel, "", "First", Design("2", body, "[zarnik]"));
+  std::string first = ShowSubClassList(s_.state, s_.state.channel, std::nullopt, "First",
+                                       Design("2", body, "[zarnik]"));
   const std::string spacer = "<tr height=5><td colspan=2></td></tr>";
   EXPECT_EQ(first, std::string(kGrid) +
                        "<tr><td valign=top  height='100%'>国内</td><td width=5></td>"

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "core/public_request.h"
 #include "platform/db/connection.h"
 #include "site/public_pages.h"
 #include "support/site_fixture.h"
@@ -32,9 +33,11 @@ class TemplateEngineTest : public ::testing::Test {
     std::string page;
     site_.InRequest([&](RequestState& state) {
       int64_t before = state.db.Conn->statement_count();
-      page = ParseTemplate(state, state.channel, PageSkin{"<link skin>", ""}, text, type,
-                           state.channel.GenerateHtml, article_id, class_id, "", "", "", "", "", "",
-                           "", "");
+      page = ParseTemplate(state, state.channel, PageSkin{"<link skin>", ""}, text,
+                           {.page_type = type,
+                            .generate_html = state.channel.GenerateHtml.ToString(),
+                            .article_id = ParseId(article_id.ToString()),
+                            .class_id = ParseId(class_id.ToString())});
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return page;
@@ -128,8 +131,9 @@ TEST_F(TemplateEngineTest, ArticleIsLoadedOncePerPage) {
   std::string page;
   site_.InRequest([&](RequestState& state) {
     int64_t before = state.db.Conn->statement_count();
-    page = ParseTemplate(state, state.channel, PageSkin{}, text, "content", "0", id, 0, "", "", "",
-                         "", "", "", "", "");
+    page = ParseTemplate(
+        state, state.channel, PageSkin{}, text,
+        {.page_type = "content", .generate_html = "0", .article_id = id, .class_id = 0});
     statements = state.db.Conn->statement_count() - before;
   });
   EXPECT_TRUE(Has(page, "一次|")) << page;
@@ -235,8 +239,12 @@ TEST_F(TemplateEngineTest, StoredTitlesNamesAndKeywordsGoInAsText) {
                    const Variant& subject_id) {
     std::string page;
     site_.InRequest([&](RequestState& state) {
-      page = ParseTemplate(state, state.channel, PageSkin{}, text, type, "0", id, class_id,
-                           subject_id, "", "", "", "", "", "", "");
+      page = ParseTemplate(state, state.channel, PageSkin{}, text,
+                           {.page_type = type,
+                            .generate_html = "0",
+                            .article_id = id,
+                            .class_id = ParseId(class_id.ToString()),
+                            .subject_id = ParseId(subject_id.ToString())});
     });
     return page;
   };
