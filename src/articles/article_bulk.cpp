@@ -219,14 +219,15 @@ constexpr BulkActionRow kActions[] = {
 
 }  // namespace
 
-bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel) {
-  if (state.Action == "savemove") {
+bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
+                          std::string_view action_name) {
+  if (action_name == "savemove") {
     Article_SaveMove(state, channel);
     return true;
   }
   const BulkActionRow* chosen = nullptr;
   for (const BulkActionRow& a : kActions) {
-    if (state.Action == a.name) chosen = &a;
+    if (action_name == a.name) chosen = &a;
   }
   if (chosen == nullptr) return false;
   RequireFormPost(state);

@@ -11,14 +11,17 @@
 #ifndef FOLIREX_ARTICLES_ARTICLE_BULK_H_
 #define FOLIREX_ARTICLES_ARTICLE_BULK_H_
 
+#include <string_view>
+
 #include "articles/article_channel.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Runs the bulk action named by state.Action and answers with its message box; false when the
-// action is none of them.
-bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel);
+// Runs the bulk action named `action_name` (the request's action) and answers with its message
+// box; false when the action is none of them.
+bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
+                          std::string_view action_name);
 
 // The batch-move form.
 void Article_MoveAll(RequestState& state, const ArticleChannel& channel);

@@ -426,14 +426,13 @@ std::string Article_TitleColorSelect(const std::string& selected) {
   return html + "</select>";
 }
 
-void ArticleAdd_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleAdd");
+void ArticleAdd_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);
   ChannelNavi(state, channel, "添加" + word);
   ArticleAdd_ShowNavi(state, channel);
-  if (state.Action == "save") {
+  if (page.request.action == "save") {
     ArticleAdd_Save(state, channel);
   } else {
     FormContext context{

@@ -12,11 +12,12 @@
 #include <string>
 
 #include "articles/article_channel.h"
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleAdd_Main(RequestState& state);
+void ArticleAdd_Main(RequestState& state, const ConsolePage& page);
 
 // The edit form of the query value `id` of the current channel; a bad, missing or foreign id
 // answers the parameter message.

@@ -24,7 +24,8 @@ namespace {
 
 constexpr int kPageSize = 20;
 
-ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& channel) {
+ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& channel,
+                                 std::string_view action) {
   ArticleSearch search;
   search.title = FilterSql(Variant((*state.host.Request)("qtitle")));
   search.check_state = LCase(FilterSql(Variant((*state.host.Request)("qcheckstate"))));
@@ -33,7 +34,7 @@ ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& chan
   std::string html =
       "<table border=0 cellspacing=0 align=center class=navi><tr><td><form name='searchform' "
       "method='post' action='" +
-      base + "&amp;action=" + HtmlEscapeAttr(state.Action) +
+      base + "&amp;action=" + HtmlEscapeAttr(action) +
       "' style='margin:0'>标题：<input type=text name='qtitle' size=10 value='" +
       HtmlEscapeAttr(search.title) + "'> 是否审核：" +
       BuildSelect(state.db, "qcheckstate", {Variant("已审核"), Variant("未审核")},
@@ -191,21 +192,21 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
   state.host.Response->Write(html);
 }
 
-void Article_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Article");
+void Article_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
   ArticleChannel channel = LoadArticleChannel(state);
   const std::string word = HtmlEscapeText(channel.word);
   ChannelNavi(state, channel, word + "管理");
-  ArticleSearch search = Article_ShowSearch(state, channel);
+  ArticleSearch search = Article_ShowSearch(state, channel, page.request.action);
   RunAdminAction(
-      state,
+      state, page.request.action,
       {{"edit", [&](RequestState& s) { Article_Edit(s, channel); }},
        {"update", [&](RequestState& s) { Article_Update(s, channel); }},
        {"moveall", [&](RequestState& s) { Article_MoveAll(s, channel); }},
        {"recycle", [&](RequestState& s) { Article_ShowList(s, channel, search, true); }}},
       [&](RequestState& s) {
-        if (!RunArticleBulkAction(s, channel)) Article_ShowList(s, channel, search, false);
+        if (!RunArticleBulkAction(s, channel, page.request.action))
+          Article_ShowList(s, channel, search, false);
       });
   AdminFooter(state);
   state.host.Response->Write(ArticleScript(true));

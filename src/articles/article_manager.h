@@ -12,11 +12,12 @@
 #include <string>
 
 #include "articles/article_channel.h"
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Article_Main(RequestState& state);
+void Article_Main(RequestState& state, const ConsolePage& page);
 
 // The search values of the manager's bar: the title text (SQL characters filtered out) and the
 // approval filter ("true", "false" or "" for all; anything else is taken as "").

@@ -428,19 +428,10 @@ std::string ArticleComment_UserTypeName(const Variant& user_type) {
   return Trim(user_type.ToString()) == "1" ? "会员" : "游客";
 }
 
-void ArticleComment_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleComment");
-  AdminHeader(state);
+void ArticleComment_Main(RequestState& state, const ConsolePage& frame) {
   CommentPage page;
-  int64_t channel = 0;
-  if (!ParseId(GetChannelID(state).ToString(), &channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
-  page.channel = std::to_string(channel);
+  page.channel = frame.channel.id_text;
   page.base = "?m=admin_articlecomment&channelid=" + page.channel;
-  state.channel = InitChannel(state, channel);
-  AdminNavi(state,
-            "当前位置：" + HtmlEscapeText(state.channel.ProjectName.ToString()) + "管理>>评论管理");
 
   // The filters reach the list's SQL: a class is a plain id, the approval state one of two words.
   page.class_id = FilterSql(Variant(Req(state)("qclass")));
@@ -457,7 +448,7 @@ void ArticleComment_Main(RequestState& state) {
   auto with = [&page](void (*run)(RequestState&, const CommentPage&)) {
     return [&page, run](RequestState& s) { run(s, page); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, frame.request.action,
                  {{"reply", with(ArticleComment_Reply)},
                   {"save", with(ArticleComment_Save)},
                   {"delone", with(ArticleComment_DelOne)},
@@ -468,7 +459,9 @@ void ArticleComment_Main(RequestState& state) {
                   {"empty", with(ArticleComment_Empty)},
                   {"desc", with(ArticleComment_ShowDescList)}},
                  with(ArticleComment_ShowList));
-  AdminFooter(state);
+}
+
+void ArticleComment_WriteScript(RequestState& state) {
   state.host.Response->Write(ArticleComment_Script());
 }
 

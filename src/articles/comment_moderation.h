@@ -13,11 +13,14 @@
 
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleComment_Main(RequestState& state);
+void ArticleComment_Main(RequestState& state, const ConsolePage& page);
+// The page's script, written after the console footer.
+void ArticleComment_WriteScript(RequestState& state);
 
 // "会员" for the user type "1", "游客" for any other.
 std::string ArticleComment_UserTypeName(const Variant& user_type);

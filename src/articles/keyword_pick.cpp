@@ -75,8 +75,7 @@ void SelectMore_Select(RequestState& state, const PickRequest& pick) {
 
 }  // namespace
 
-void SelectMore_Main(RequestState& state) {
-  RequireSignedIn(state);
+void SelectMore_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
   PickRequest pick;
   pick.channel_id = GetChannelID(state).ToString();
@@ -86,7 +85,7 @@ void SelectMore_Main(RequestState& state) {
   if (!IsDigits(Variant(pick.flag)) || pick.flag.size() > 9) AlertBack(state, kParameterError);
   pick.field = Trim(request.QueryString("field"));
   if (!IsOpenerFieldPath(pick.field)) AlertBack(state, kParameterError);
-  if (state.Action == "select") {
+  if (page.request.action == "select") {
     SelectMore_Select(state, pick);
   } else {
     SelectMore_Show(state, pick);

@@ -8,11 +8,12 @@
 #ifndef FOLIREX_ARTICLES_KEYWORD_PICK_H_
 #define FOLIREX_ARTICLES_KEYWORD_PICK_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void SelectMore_Main(RequestState& state);
+void SelectMore_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -472,13 +472,10 @@ std::string ContentTableOf(const std::string& module_type) {
 
 }  // namespace
 
-void UploadFile_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleUpload");
+void UploadFile_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
-  int64_t channel = 0;
-  if (!ParseId(GetChannelID(state).ToString(), &channel)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
+  if (!page.request.channel_id) AlertBack(state, "提示：参数错误，请返回！");
+  const int64_t channel = *page.request.channel_id;
   UploadContext upload;
   upload.channel = std::to_string(channel);
   upload.base = "?m=admin_uploadfile&channelid=" + upload.channel;
@@ -516,7 +513,7 @@ void UploadFile_Main(RequestState& state) {
   auto with = [&upload](void (*run)(RequestState&, const UploadContext&)) {
     return [&upload, run](RequestState& s) { run(s, upload); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"empty", with(UploadFile_Empty)},
                   {"delone", with(UploadFile_DelOne)},
                   {"delall", with(UploadFile_DelAll)}},

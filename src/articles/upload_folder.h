@@ -12,11 +12,12 @@
 #ifndef FOLIREX_ARTICLES_UPLOAD_FOLDER_H_
 #define FOLIREX_ARTICLES_UPLOAD_FOLDER_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void UploadFile_Main(RequestState& state);
+void UploadFile_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -215,16 +215,9 @@ void Upload_Save(RequestState& state, const UploadTarget& target) {
 
 }  // namespace
 
-void RequireSignedIn(RequestState& state) {
-  if (state.host.Session->Get("User_Code").IsBlank()) {
-    state.host.Response->Redirect("admin.asp?m=admin_login");
-  }
-}
-
-void Upload_Main(RequestState& state) {
-  RequireSignedIn(state);
+void Upload_Main(RequestState& state, const ConsolePage& page) {
   UploadTarget target = ReadTarget(state);
-  if (state.Action == "save") {
+  if (page.request.action == "save") {
     Upload_Save(state, target);
   } else {
     Upload_ShowForm(state, target);

@@ -10,15 +10,12 @@
 #ifndef FOLIREX_ARTICLES_UPLOAD_POPUP_H_
 #define FOLIREX_ARTICLES_UPLOAD_POPUP_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Upload_Main(RequestState& state);
-
-// Returns only when an administrator is signed in; otherwise sends the browser to the sign-in
-// page (the request ends). The console's pop-ups check no right of their own, only this.
-void RequireSignedIn(RequestState& state);
+void Upload_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -28,7 +28,7 @@ constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kTokenKey = "collect_step_token";
 constexpr const char* kLineEnd = "\r\n";
 
-struct ConsolePage {
+struct CollectPage {
   int64_t channel = 0;
   std::string channel_text;
   std::string search_title;
@@ -39,7 +39,7 @@ struct ConsolePage {
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
 
-std::string Base(const ConsolePage& page) {
+std::string Base(const CollectPage& page) {
   return "?m=admin_articlecollect&channelid=" + page.channel_text;
 }
 
@@ -60,7 +60,7 @@ bool StepTokenMatches(RequestState& state) {
   return token.size() == 32 && Trim(Req(state).QueryString("token")) == token;
 }
 
-void ShowSearchBar(RequestState& state, const ConsolePage& page) {
+void ShowSearchBar(RequestState& state, const CollectPage& page) {
   std::string base = Base(page);
   std::string project_select =
       BuildBoundSelect(state.db, "sp_projectid", Variant(page.search_project),
@@ -109,7 +109,7 @@ std::string RemoteLink(const std::string& url, const std::string& text_html) {
          "</a>";
 }
 
-void ShowLogList(RequestState& state, const ConsolePage& page) {
+void ShowLogList(RequestState& state, const CollectPage& page) {
   BoundSql where{"d_channelid = ?", {SqlNumber(page.channel)}};
   if (!page.search_title.empty()) {
     AndWhere(where, "d_title like ?", Variant("%" + page.search_title + "%"));
@@ -179,12 +179,12 @@ std::vector<int64_t> CheckedIds(RequestState& state, const char* field = "checki
   return list.ids;
 }
 
-void BulkDone(RequestState& state, const ConsolePage& page, const char* message) {
+void BulkDone(RequestState& state, const CollectPage& page, const char* message) {
   Alert(state, message);
   GoUrl(state, "?m=admin_articlecollect&" + page.list_query);
 }
 
-void DeleteChecked(RequestState& state, const ConsolePage& page) {
+void DeleteChecked(RequestState& state, const CollectPage& page) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state);
   if (!ids.empty()) {
@@ -195,14 +195,14 @@ void DeleteChecked(RequestState& state, const ConsolePage& page) {
   BulkDone(state, page, "选定数据删除成功！");
 }
 
-void DeleteAll(RequestState& state, const ConsolePage& page) {
+void DeleteAll(RequestState& state, const CollectPage& page) {
   RequireFormPost(state);
   state.db.Conn->Execute("delete from Vantrel_CollectLog where d_channelid = ?",
                          {Variant(page.channel)});
   BulkDone(state, page, "清空历史记录数据成功！");
 }
 
-void SetFlag(RequestState& state, const ConsolePage& page, int64_t flag) {
+void SetFlag(RequestState& state, const CollectPage& page, int64_t flag) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state);
   if (!ids.empty()) {
@@ -215,13 +215,13 @@ void SetFlag(RequestState& state, const ConsolePage& page, int64_t flag) {
   BulkDone(state, page, "选定数据执行指定操作成功！");
 }
 
-void WriteBatch(RequestState& state, const ConsolePage& page, const std::vector<int64_t>& ids,
+void WriteBatch(RequestState& state, const CollectPage& page, const std::vector<int64_t>& ids,
                 std::string_view mode, std::string_view doflag) {
   state.host.Response->Write(
       ArticleCollect_BatchScript(ids, mode, doflag, page.channel, StepToken(state)));
 }
 
-void ShowCheckNew(RequestState& state, const ConsolePage& page) {
+void ShowCheckNew(RequestState& state, const CollectPage& page) {
   std::string html =
       "<table border=0 cellspacing=1 align=center class=form><form action=\"" +
       HtmlEscapeAttr(Base(page) + "&action=dochecknew") +
@@ -247,7 +247,7 @@ void ShowCheckNew(RequestState& state, const ConsolePage& page) {
   state.host.Response->Write(html);
 }
 
-void DoCheckNew(RequestState& state, const ConsolePage& page) {
+void DoCheckNew(RequestState& state, const CollectPage& page) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state, "d_projectid");
   if (ids.empty()) AlertBack(state, "请选择一个要获取的项目！");
@@ -262,7 +262,7 @@ void DoCheckNew(RequestState& state, const ConsolePage& page) {
   WriteBatch(state, page, ids, option, "");
 }
 
-void GetCheckedList0(RequestState& state, const ConsolePage& page) {
+void GetCheckedList0(RequestState& state, const CollectPage& page) {
   std::vector<int64_t> ids;
   Recordset rs;
   rs.Open(
@@ -382,13 +382,12 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
   return s;
 }
 
-void ArticleCollect_Run(RequestState& state, const CollectRun& run) {
-  CheckPrivilege(state, "XT_Manage_ArticleCollect");
-  ConsolePage page;
-  const ConsoleChannel channel = OpenConsoleChannel(state);
+void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame) {
+  CollectPage page;
+  const ConsoleChannel& channel = frame.channel;
   page.channel = channel.id;
   page.channel_text = channel.id_text;
-  const std::string action = UCase(state.Action);
+  const std::string action = UCase(frame.request.action);
   if (action == "GETTINGCONTENT") return GettingContent(state, run);
   if (action == "GETTINGLIST") return GettingList(state, run);
 
@@ -436,10 +435,10 @@ void ArticleCollect_Run(RequestState& state, const CollectRun& run) {
   AdminFooter(state);
 }
 
-void ArticleCollect_Main(RequestState& state) {
+void ArticleCollect_Main(RequestState& state, const ConsolePage& frame) {
   CollectRun run;
   run.limits = CollectLimitsOf(state.site);
-  ArticleCollect_Run(state, run);
+  ArticleCollect_Run(state, run, frame);
 }
 
 }  // namespace folirex

@@ -14,14 +14,15 @@
 #include <vector>
 
 #include "collection/collect_steps.h"
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleCollect_Main(RequestState& state);
+void ArticleCollect_Main(RequestState& state, const ConsolePage& page);
 
-// The entry with the steps' limits given (tests shorten the time-out).
-void ArticleCollect_Run(RequestState& state, const CollectRun& run);
+// The page with the steps' limits given (tests shorten the time-out).
+void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame);
 
 // The batch page body for the ids (project ids in the modes "all" and "list", log ids in the
 // modes "select" and "flag"); the ids are numbers, the mode and doflag their listed values.

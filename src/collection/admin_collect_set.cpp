@@ -492,14 +492,14 @@ void Test(RequestState& state, const SetPage& page) {
 
 }  // namespace
 
-void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
-  CheckPrivilege(state, "XT_Manage_ArticleCollectSet");
+void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
+                           const ConsolePage& frame) {
+  const ConsoleChannel& channel = frame.channel;
   SetPage page;
   page.limits = limits;
-  const ConsoleChannel channel = OpenConsoleChannel(state);
   page.channel = channel.id;
   page.channel_text = channel.id_text;
-  const std::string action = UCase(state.Action);
+  const std::string action = UCase(frame.request.action);
   page.search_name = FilterSql(Variant(Req(state)("sp_name")));
   page.search_class = NumericOrEmpty(Req(state)("sp_classid"));
   page.list_query = "sp_name=" + state.host.Server->URLEncode(page.search_name) +
@@ -523,8 +523,8 @@ void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits) {
   AdminFooter(state);
 }
 
-void ArticleCollectSet_Main(RequestState& state) {
-  ArticleCollectSet_Run(state, CollectLimitsOf(state.site));
+void ArticleCollectSet_Main(RequestState& state, const ConsolePage& frame) {
+  ArticleCollectSet_Run(state, CollectLimitsOf(state.site), frame);
 }
 
 }  // namespace folirex

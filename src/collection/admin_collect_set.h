@@ -9,14 +9,16 @@
 #define FOLIREX_COLLECTION_ADMIN_COLLECT_SET_H_
 
 #include "collection/collect_project.h"
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleCollectSet_Main(RequestState& state);
+void ArticleCollectSet_Main(RequestState& state, const ConsolePage& page);
 
-// The entry with the limits of remote answers given (tests shorten the time-out).
-void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits);
+// The page with the limits of remote answers given (tests shorten the time-out).
+void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
+                           const ConsolePage& frame);
 
 }  // namespace folirex
 

@@ -127,10 +127,9 @@ void ChangePassword_Save(RequestState& state) {
 
 }  // namespace
 
-void ChangePassword_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ChangePwd", "当前位置：首选服务&gt;&gt;修改密码", [&state] {
-    RunAdminAction(state, {{"save", ChangePassword_Save}}, ChangePassword_ShowForm);
-  });
+void ChangePassword_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action, {{"save", ChangePassword_Save}},
+                 ChangePassword_ShowForm);
 }
 
 }  // namespace folirex

@@ -9,13 +9,14 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_
 #define FOLIREX_CONSOLE_ADMIN_CHANGE_PASSWORD_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_ChangePwd; action "save" stores the new password, anything
-// else shows the form.
-void ChangePassword_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_ChangePwd): action "save" stores the new
+// password, anything else shows the form.
+void ChangePassword_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

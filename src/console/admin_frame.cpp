@@ -48,21 +48,68 @@ void CheckPrivilege(RequestState& state, std::string_view code) {
   if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
 }
 
-void RunAdminAction(RequestState& state, std::initializer_list<AdminAction> actions,
+namespace {
+
+// The one right check of the console.
+void CheckAccess(RequestState& state, ConsoleAccess access, std::string_view code) {
+  switch (access) {
+    case ConsoleAccess::kAnyone:
+      return;
+    case ConsoleAccess::kSignedIn:
+      if (state.host.Session->Get("User_Code").IsBlank()) {
+        state.host.Response->Redirect("admin.asp?m=admin_login");
+      }
+      return;
+    case ConsoleAccess::kFunction:
+      CheckPrivilege(state, code);
+      return;
+  }
+}
+
+void RunConsolePage(const ConsoleRoute& route, RequestState& state, const ConsoleRequest& request) {
+  CheckAccess(state, route.access, route.code);
+  ConsolePage page{request, {}};
+  const bool site_allowed = route.channel == ConsoleChannelUse::kChannelOrSite;
+  if (!route.navi) {
+    if (route.channel != ConsoleChannelUse::kNone) {
+      page.channel = OpenConsoleChannel(state, site_allowed);
+    }
+    route.page(state, page);
+    return;
+  }
+  AdminHeader(state);
+  if (route.channel == ConsoleChannelUse::kNone) {
+    AdminNavi(state, *route.navi);
+  } else {
+    page.channel = OpenConsoleChannel(state, site_allowed);
+    ChannelNavi(state, page.channel, *route.navi);
+  }
+  route.page(state, page);
+  AdminFooter(state);
+  if (route.trailer) route.trailer(state);
+}
+
+}  // namespace
+
+void RunAdminAction(RequestState& state, std::string_view action,
+                    std::initializer_list<AdminAction> actions,
                     const std::function<void(RequestState&)>& otherwise) {
-  for (const AdminAction& action : actions) {
-    if (state.Action == action.name) return action.run(state);
+  for (const AdminAction& named : actions) {
+    if (action == named.name) return named.run(state);
   }
   otherwise(state);
 }
 
-void AdminPage(RequestState& state, std::string_view code, std::string_view navi,
-               const std::function<void()>& body) {
-  CheckPrivilege(state, code);
-  AdminHeader(state);
-  AdminNavi(state, navi);
-  body();
-  AdminFooter(state);
+void AddConsoleRoute(ModuleRegistry& registry, ConsoleRoute route) {
+  std::string m = route.m;
+  std::string procedure = route.procedure;
+  std::string upload_action = route.upload_action;
+  registry.AddAdminRoute(
+      {std::move(m), std::move(procedure),
+       [route = std::move(route)](RequestState& state, const ConsoleRequest& request) {
+         RunConsolePage(route, state, request);
+       },
+       std::move(upload_action)});
 }
 
 }  // namespace folirex

@@ -1,13 +1,21 @@
-// The frame every console page shares and its access rule. A console page calls, in order:
-// CheckPrivilege(code), AdminHeader, AdminNavi(breadcrumb), its own output, AdminFooter (which
-// closes the database: nothing after it may use it); AdminPage makes that order one call.
+// The frame every console page shares and its access rule. Each module registers its console
+// routes with AddConsoleRoute: the m value, the procedure, the right the page needs, whether it
+// works on a channel, and its breadcrumb. The frame checks the right (the one place that does),
+// opens the channel, and writes AdminHeader, the breadcrumb, the page and AdminFooter (which
+// closes the database: nothing after it may use it), then the page's trailer. A page without a
+// breadcrumb writes its own header and footer.
 #ifndef FOLIREX_CONSOLE_ADMIN_FRAME_H_
 #define FOLIREX_CONSOLE_ADMIN_FRAME_H_
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <string_view>
 
+#include "console/channel_page.h"
+#include "core/console_request.h"
+#include "core/modules.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -17,7 +25,8 @@ void AdminHeader(RequestState& state);
 void AdminNavi(RequestState& state, std::string_view text);
 void AdminFooter(RequestState& state);
 // Returns only when the signed-in administrator holds the function code; otherwise redirects
-// (to the login page, or to the error page with errnum 1) and ends the response.
+// (to the login page, or to the error page with errnum 1) and ends the response. The frame
+// calls it for every route that needs a code; no page calls it.
 void CheckPrivilege(RequestState& state, std::string_view code);
 
 // One action of a console page: the value of the request's `action` and the procedure that
@@ -27,15 +36,53 @@ struct AdminAction {
   std::function<void(RequestState&)> run;
 };
 
-// Runs the first of `actions` named state.Action (compared exactly), or `otherwise` when none
-// is.
-void RunAdminAction(RequestState& state, std::initializer_list<AdminAction> actions,
+// Runs the first of `actions` named `action` (the request's, compared exactly), or `otherwise`
+// when none is.
+void RunAdminAction(RequestState& state, std::string_view action,
+                    std::initializer_list<AdminAction> actions,
                     const std::function<void(RequestState&)>& otherwise);
 
-// A console page of the right `code`: CheckPrivilege, AdminHeader, AdminNavi(navi), `body`,
-// AdminFooter. A body that ends the request (an alert, a redirect) leaves the footer out.
-void AdminPage(RequestState& state, std::string_view code, std::string_view navi,
-               const std::function<void()>& body);
+// Who may open a console page: anyone (sign-in, error page), any signed-in administrator (the
+// pop-ups of the console forms), or an administrator who holds the route's function code. A
+// refusal redirects to the login page (not signed in) or to the error page with errnum 1 (the
+// code is not held) and ends the response.
+enum class ConsoleAccess { kFunction, kSignedIn, kAnyone };
+
+// The channel a console page works on, from the request's channelid (OpenConsoleChannel).
+enum class ConsoleChannelUse { kNone, kChannel, kChannelOrSite };
+
+// What the frame hands a page: the request's values and, on a channel page, the channel (the
+// channel's settings are loaded into state.channel).
+struct ConsolePage {
+  const ConsoleRequest& request;
+  ConsoleChannel channel;
+};
+
+struct ConsoleRoute {
+  std::string m = {};  // lower case
+  std::string procedure = {};
+  ConsoleAccess access = ConsoleAccess::kFunction;
+  std::string code = {};  // the function code (kFunction)
+  ConsoleChannelUse channel = ConsoleChannelUse::kNone;
+  // The breadcrumb: with it the frame writes AdminHeader, the breadcrumb, the page and
+  // AdminFooter; on a channel page it is the tail after the channel's word (ChannelNavi).
+  // Without it the page writes its own (the channel is then opened before the page runs).
+  std::optional<std::string> navi = {};
+  std::function<void(RequestState&, const ConsolePage&)> page = {};
+  // Written after AdminFooter (the page's scripts); not written when the page ended early.
+  std::function<void(RequestState&)> trailer = {};
+  // The action whose body is an upload (multipart, read raw), if any.
+  std::string upload_action = {};
+};
+
+// The page of a route that takes nothing from the frame but the request's state.
+inline std::function<void(RequestState&, const ConsolePage&)> StatePage(
+    void (*page)(RequestState&)) {
+  return [page](RequestState& state, const ConsolePage&) { page(state); };
+}
+
+// Registers the route with the frame around its page.
+void AddConsoleRoute(ModuleRegistry& registry, ConsoleRoute route);
 
 }  // namespace folirex
 

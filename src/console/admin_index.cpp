@@ -27,9 +27,6 @@ void Index_ShowFrameset(RequestState& state) {
 
 }  // namespace
 
-void Index_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Main");
-  Index_ShowFrameset(state);
-}
+void Index_Main(RequestState& state) { Index_ShowFrameset(state); }
 
 }  // namespace folirex

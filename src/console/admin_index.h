@@ -11,7 +11,7 @@
 
 namespace folirex {
 
-// Checks XT_Manage_Main, then writes the frame set page (no console header or
+// Writes the frame set page (its route needs XT_Manage_Main; no console header or
 // footer).
 void Index_Main(RequestState& state);
 

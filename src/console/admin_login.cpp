@@ -253,8 +253,9 @@ void Login_Logout(RequestState& state) {
 
 }  // namespace
 
-void Login_Main(RequestState& state) {
-  RunAdminAction(state, {{"check", Login_Check}, {"out", Login_Logout}}, Login_ShowForm);
+void Login_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action, {{"check", Login_Check}, {"out", Login_Logout}},
+                 Login_ShowForm);
 }
 
 }  // namespace folirex

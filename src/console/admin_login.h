@@ -16,13 +16,14 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_LOGIN_H_
 #define FOLIREX_CONSOLE_ADMIN_LOGIN_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 // action "check": sign in; "out": sign out; anything else: the login page. No
 // privilege check.
-void Login_Main(RequestState& state);
+void Login_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -109,13 +109,12 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
   return html;
 }
 
-void LoginLog_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_LoginLog", "当前位置：系统管理&gt;&gt;登陆日志管理", [&state] {
-    std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
-    LoginLog_ShowFilter(state, filter);
-    RunAdminAction(state, {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
-                   [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
-  });
+void LoginLog_Main(RequestState& state, const ConsolePage& page) {
+  std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
+  LoginLog_ShowFilter(state, filter);
+  RunAdminAction(state, page.request.action,
+                 {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
+                 [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
 }
 
 }  // namespace folirex

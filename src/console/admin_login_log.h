@@ -11,14 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_LoginLog; action "del" deletes the posted rows, anything
-// else shows the list. The request value d_name filters by administrator (""
-// and "0" mean all).
-void LoginLog_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_LoginLog): action "del" deletes the posted
+// rows, anything else shows the list. The request value d_name filters by administrator ("" and "0"
+// mean all).
+void LoginLog_Main(RequestState& state, const ConsolePage& page);
 
 // The administrator select of the filter bar, with the account named `selected`
 // (or "0", all logs) chosen, read on db.Conn. Names are encoded for the page;

@@ -49,10 +49,6 @@ std::string Anchor(const char* url, const char* text) {
 }  // namespace
 
 void Home_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Main");
-  AdminHeader(state);
-  AdminNavi(state, "当前位置：系统主页面");
-
   std::string html = "<br>\r\n";
   html += "<table align=\"center\" class=\"list\" cellspacing=\"1\">\r\n";
   html += "<tr><th>初次使用指导流程</th></tr>\r\n<tr><td align=\"center\">";
@@ -76,8 +72,6 @@ void Home_Main(RequestState& state) {
   }
   html += "</table>\r\n";
   state.host.Response->Write(html);
-
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -12,7 +12,7 @@
 
 namespace folirex {
 
-// Checks XT_Manage_Main, then writes the page inside the console frame.
+// Writes the page inside the console frame (its route needs XT_Manage_Main).
 void Home_Main(RequestState& state);
 
 }  // namespace folirex

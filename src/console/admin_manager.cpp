@@ -296,17 +296,15 @@ void Manager_Delete(RequestState& state) {
 
 }  // namespace
 
-void Manager_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_Manager", "当前位置：用户管理>>管理后台用户", [&state] {
-    std::string filter = FilterSql(Variant((*state.host.Request)("username")));
-    Manager_ShowSearch(state, filter);
-    RunAdminAction(state,
-                   {{"add", Manager_ShowAdd},
-                    {"save", Manager_SaveAdd},
-                    {"edit", Manager_Edit},
-                    {"del", Manager_Delete}},
-                   [&filter](RequestState& s) { Manager_ShowList(s, filter); });
-  });
+void Manager_Main(RequestState& state, const ConsolePage& page) {
+  std::string filter = FilterSql(Variant((*state.host.Request)("username")));
+  Manager_ShowSearch(state, filter);
+  RunAdminAction(state, page.request.action,
+                 {{"add", Manager_ShowAdd},
+                  {"save", Manager_SaveAdd},
+                  {"edit", Manager_Edit},
+                  {"del", Manager_Delete}},
+                 [&filter](RequestState& s) { Manager_ShowList(s, filter); });
 }
 
 }  // namespace folirex

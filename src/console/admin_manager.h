@@ -10,14 +10,14 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_MANAGER_H_
 #define FOLIREX_CONSOLE_ADMIN_MANAGER_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_Manager; action "add" add form, "save" its save, "edit" the
-// edit form (its save with save=1), "del" the bulk delete, anything else the
-// list.
-void Manager_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_Manager): action "add" add form, "save" its
+// save, "edit" the edit form (its save with save=1), "del" the bulk delete, anything else the list.
+void Manager_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

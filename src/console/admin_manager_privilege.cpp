@@ -211,15 +211,12 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 
 }  // namespace
 
-void ManagerPrivilege_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ManagerPrivilege", "当前位置：用户管理&gt;&gt;后台用户权限管理",
-            [&state] {
-              RunAdminAction(state,
-                             {{"privilege", ManagerPrivilege_ShowGrant},
-                              {"authorization", ManagerPrivilege_SaveGrant},
-                              {"set", ManagerPrivilege_SetUser}},
-                             ManagerPrivilege_ShowList);
-            });
+void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action,
+                 {{"privilege", ManagerPrivilege_ShowGrant},
+                  {"authorization", ManagerPrivilege_SaveGrant},
+                  {"set", ManagerPrivilege_SetUser}},
+                 ManagerPrivilege_ShowList);
 }
 
 }  // namespace folirex

@@ -11,14 +11,15 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_MANAGER_PRIVILEGE_H_
 #define FOLIREX_CONSOLE_ADMIN_MANAGER_PRIVILEGE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_ManagerPrivilege; action "privilege" grant form,
-// "authorization" its save, "set" one administrator's page (and its save with
-// save=1), anything else the list.
-void ManagerPrivilege_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_ManagerPrivilege): action "privilege" grant
+// form, "authorization" its save, "set" one administrator's page (and its save with save=1),
+// anything else the list.
+void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -111,9 +111,6 @@ void Menu_ShowMenu(RequestState& state) {
 
 }  // namespace
 
-void Menu_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Main");
-  Menu_ShowMenu(state);
-}
+void Menu_Main(RequestState& state) { Menu_ShowMenu(state); }
 
 }  // namespace folirex

@@ -13,7 +13,7 @@
 
 namespace folirex {
 
-// Checks XT_Manage_Main, then writes the menu page and its group script.
+// Writes the menu page and its group script (its route needs XT_Manage_Main).
 void Menu_Main(RequestState& state);
 
 }  // namespace folirex

@@ -199,9 +199,6 @@ ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_v
   return probe;
 }
 
-void ServerCheck_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ServerCheck", "当前位置：系统管理&gt;&gt;远程服务器环境检测",
-            [&state] { ServerCheck_ShowInfo(state); });
-}
+void ServerCheck_Main(RequestState& state) { ServerCheck_ShowInfo(state); }
 
 }  // namespace folirex

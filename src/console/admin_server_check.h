@@ -22,7 +22,7 @@ struct ComponentProbe {
   std::string version;  // "" when absent
 };
 
-// Checks XT_Manage_ServerCheck, then writes the report; a posted form value
+// Writes the report (its route needs XT_Manage_ServerCheck); a posted form value
 // "classname" adds the result of that name's look-up at the end.
 void ServerCheck_Main(RequestState& state);
 

@@ -29,14 +29,4 @@ void ChannelNavi(RequestState& state, const ConsoleChannel& channel, std::string
   AdminNavi(state, "当前位置：" + HtmlEscapeText(channel.word) + "管理>>" + std::string(tail));
 }
 
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body) {
-  CheckPrivilege(state, code);
-  AdminHeader(state);
-  ConsoleChannel channel = OpenConsoleChannel(state);
-  ChannelNavi(state, channel, title);
-  body(channel.id);
-  AdminFooter(state);
-}
-
 }  // namespace folirex

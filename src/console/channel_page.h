@@ -9,7 +9,6 @@
 #define FOLIREX_CONSOLE_CHANNEL_PAGE_H_
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,11 +31,6 @@ ConsoleChannel OpenConsoleChannel(RequestState& state, bool site_allowed = false
 
 // AdminNavi with "当前位置：" + the item word (encoded) + "管理>>" + `tail` (markup).
 void ChannelNavi(RequestState& state, const ConsoleChannel& channel, std::string_view tail);
-
-// CheckPrivilege(code), AdminHeader, OpenConsoleChannel, ChannelNavi(title), body(channel id),
-// AdminFooter.
-void ChannelAdminPage(RequestState& state, std::string_view code, std::string_view title,
-                      const std::function<void(int64_t channel)>& body);
 
 }  // namespace folirex
 

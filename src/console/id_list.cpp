@@ -1,19 +1,18 @@
 #include "console/id_list.h"
 
-#include <charconv>
+#include <optional>
 #include <unordered_set>
 
+#include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 
 bool ParseId(std::string_view text, int64_t* id) {
-  if (!IsDigits(Variant(std::string(text)))) return false;
-  int64_t value = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return false;
-  *id = value;
+  std::optional<int64_t> value = ParseId(text);
+  if (!value) return false;
+  *id = *value;
   return true;
 }
 

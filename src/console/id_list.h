@@ -19,8 +19,9 @@ struct IdList {
   std::string sql;           // the ids joined by ",", ready for "in (" + sql + ")"
 };
 
-// One id as a form or query posts it: a plain id (IsDigits) that fits a 64-bit number. False
-// (and *id untouched) otherwise.
+// One id as a form or query posts it, by the one id rule of both entries (ParseId of
+// core/public_request.h: a plain id that fits a 64-bit number, "007" is none). False (and *id
+// untouched) otherwise.
 bool ParseId(std::string_view text, int64_t* id);
 
 // False (and *out untouched) when the text is empty, or when any

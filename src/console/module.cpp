@@ -2,6 +2,7 @@
 
 #include "console/admin_change_password.h"
 #include "console/admin_error.h"
+#include "console/admin_frame.h"
 #include "console/admin_index.h"
 #include "console/admin_login.h"
 #include "console/admin_login_log.h"
@@ -14,16 +15,55 @@
 namespace folirex {
 
 void RegisterConsoleModule(ModuleRegistry& registry) {
-  registry.AddAdminEntry("Login_Main", Login_Main);
-  registry.AddAdminEntry("Index_Main", Index_Main);
-  registry.AddAdminEntry("Menu_Main", Menu_Main);
-  registry.AddAdminEntry("Home_Main", Home_Main);
-  registry.AddAdminEntry("Error_Main", Error_Main);
-  registry.AddAdminEntry("ManagerPrivilege_Main", ManagerPrivilege_Main);
-  registry.AddAdminEntry("Manager_Main", Manager_Main);
-  registry.AddAdminEntry("ChangePassword_Main", ChangePassword_Main);
-  registry.AddAdminEntry("LoginLog_Main", LoginLog_Main);
-  registry.AddAdminEntry("ServerCheck_Main", ServerCheck_Main);
+  using enum ConsoleAccess;
+  // Sign-in and the error page answer anyone; every other m value reaches the sign-in page.
+  AddConsoleRoute(
+      registry,
+      {.m = "admin_login", .procedure = "Login_Main", .access = kAnyone, .page = Login_Main});
+  AddConsoleRoute(registry, {.m = "admin_error",
+                             .procedure = "Error_Main",
+                             .access = kAnyone,
+                             .page = StatePage(Error_Main)});
+  // The frame set, its menu and the home page of the work frame.
+  AddConsoleRoute(registry, {.m = "admin_index",
+                             .procedure = "Index_Main",
+                             .code = "XT_Manage_Main",
+                             .page = StatePage(Index_Main)});
+  AddConsoleRoute(registry, {.m = "admin_menu",
+                             .procedure = "Menu_Main",
+                             .code = "XT_Manage_Main",
+                             .page = StatePage(Menu_Main)});
+  AddConsoleRoute(registry, {.m = "admin_main",
+                             .procedure = "Home_Main",
+                             .code = "XT_Manage_Main",
+                             .navi = "当前位置：系统主页面",
+                             .page = StatePage(Home_Main)});
+  AddConsoleRoute(registry, {.m = "admin_servercheck",
+                             .procedure = "ServerCheck_Main",
+                             .code = "XT_Manage_ServerCheck",
+                             .navi = "当前位置：系统管理&gt;&gt;远程服务器环境检测",
+                             .page = StatePage(ServerCheck_Main)});
+  AddConsoleRoute(registry, {.m = "admin_changepassword",
+                             .procedure = "ChangePassword_Main",
+                             .code = "XT_Manage_ChangePwd",
+                             .navi = "当前位置：首选服务&gt;&gt;修改密码",
+                             .page = ChangePassword_Main});
+  // Administrators, their rights and their sign-ins.
+  AddConsoleRoute(registry, {.m = "admin_manager",
+                             .procedure = "Manager_Main",
+                             .code = "XT_Manage_Manager",
+                             .navi = "当前位置：用户管理>>管理后台用户",
+                             .page = Manager_Main});
+  AddConsoleRoute(registry, {.m = "admin_managerprivilege",
+                             .procedure = "ManagerPrivilege_Main",
+                             .code = "XT_Manage_ManagerPrivilege",
+                             .navi = "当前位置：用户管理&gt;&gt;后台用户权限管理",
+                             .page = ManagerPrivilege_Main});
+  AddConsoleRoute(registry, {.m = "admin_loginlog",
+                             .procedure = "LoginLog_Main",
+                             .code = "XT_Manage_LoginLog",
+                             .navi = "当前位置：系统管理&gt;&gt;登陆日志管理",
+                             .page = LoginLog_Main});
 }
 
 }  // namespace folirex

@@ -1,6 +1,5 @@
 #include "core/folirex.h"
 
-#include <array>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -16,55 +15,7 @@
 namespace folirex {
 namespace {
 
-struct AdminRoute {
-  const char* m;
-  const char* procedure;
-  // The action whose body is an upload (multipart, read raw), if any.
-  const char* upload_action = nullptr;
-};
-
-// The administration table, compared in this order; any other value reaches Login_Main.
-constexpr std::array<AdminRoute, 32> kAdminRoutes = {{
-    {"admin_login", "Login_Main"},
-    {"admin_index", "Index_Main"},
-    {"admin_menu", "Menu_Main"},
-    {"admin_servercheck", "ServerCheck_Main"},
-    {"admin_changepassword", "ChangePassword_Main"},
-    {"admin_manager", "Manager_Main"},
-    {"admin_managerprivilege", "ManagerPrivilege_Main"},
-    {"admin_articleclass", "ArticleClass_Main"},
-    {"admin_articlesubject", "ArticleSubject_Main"},
-    {"admin_articlekeyword", "ArticleKeyword_Main"},
-    {"admin_articlejs", "ArticleJs_Main"},
-    {"admin_articlenavi", "ArticleNavi_Main"},
-    {"admin_articleadd", "ArticleAdd_Main"},
-    {"admin_article", "Article_Main"},
-    {"admin_uploadfile", "UploadFile_Main"},
-    {"admin_articlecollect", "ArticleCollect_Main"},
-    {"admin_articlecollectset", "ArticleCollectSet_Main"},
-    {"admin_articlecomment", "ArticleComment_Main"},
-    {"admin_articlehtml", "ArticleHtml_Main"},
-    {"admin_template", "Template_Main"},
-    {"admin_templatepage", "TemplatePage_Main"},
-    {"admin_skin", "Skin_Main"},
-    {"admin_set", "Set_Main"},
-    {"admin_channel", "Channel_Main"},
-    {"admin_defaulthtml", "DefaultHtml_Main"},
-    {"admin_announce", "Announce_Main"},
-    {"admin_loginlog", "LoginLog_Main"},
-    {"admin_error", "Error_Main"},
-    {"uploadfile", "Upload_Main", "save"},
-    {"admin_selectmore", "SelectMore_Main"},
-    {"admin_ad", "AD_Main"},
-    {"admin_main", "Home_Main"},
-}};
-
 constexpr char kParameterError[] = "提示：参数错误！";
-
-// The console's selectors m and action: from the query string alone, filtered, in lower case.
-std::string AdminSelector(const Request& request, std::string_view name) {
-  return LCase(FilterSql(request.QueryString(name)));
-}
 
 // The host and port of an address's authority ("name", "name:8080", "[::1]:8080"); the port is
 // empty when none is given. False for text that is not one.
@@ -171,40 +122,33 @@ void Folirex::ICommonAdmin() {
     if (PostedFromAnotherSite(*state_.host.Request)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
-    // Read from the query string only: a posted m or action does not steer the console.
-    std::string m = AdminSelector(*state_.host.Request, "m");
-    state_.Action = AdminSelector(*state_.host.Request, "action");
+    ConsoleRequest request = ParseConsoleRequest(*state_.host.Request);
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
-      if (m == "admin_error") {
-        DispatchAdmin(m);
+      if (request.m == "admin_error") {
+        DispatchAdmin(request);
         return;
       }
       state_.host.Response->Redirect("?m=admin_error&errnum=0");
     }
     InitDateValues(state_.host);
-    if (m.empty()) {
-      m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
+    if (request.m.empty()) {
+      request.m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
-    DispatchAdmin(m);
+    DispatchAdmin(request);
   } catch (const ResponseEnd&) {
   }
 }
 
-void Folirex::DispatchAdmin(const std::string& m) {
-  const char* procedure = "Login_Main";
-  for (const AdminRoute& route : kAdminRoutes) {
-    if (m == route.m) {
-      procedure = route.procedure;
-      break;
-    }
-  }
-  const AdminEntry* entry = modules_.FindAdminEntry(procedure);
-  if (entry == nullptr) {
-    WriteNotInstalled(procedure);
+void Folirex::DispatchAdmin(const ConsoleRequest& request) {
+  // Any m that names no route reaches the sign-in page.
+  const AdminRoute* route = modules_.FindAdminRoute(request.m);
+  if (route == nullptr) route = modules_.FindAdminProcedure("Login_Main");
+  if (route == nullptr) {
+    WriteNotInstalled("Login_Main");
     return;
   }
-  (*entry)(state_);
+  route->entry(state_, request);
 }
 
 void Folirex::ICommon() {
@@ -273,16 +217,10 @@ size_t RequestBodyLimit(const BodyRequest& request) {
   if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : kPublicBodyBytes;
   RawRequest raw;
   raw.query = std::string(request.query);
-  Request query(std::move(raw));
-  const std::string m = AdminSelector(query, "m");
-  const std::string action = AdminSelector(query, "action");
-  bool upload = false;
-  for (const AdminRoute& route : kAdminRoutes) {
-    if (m == route.m) {
-      upload = route.upload_action != nullptr && action == route.upload_action;
-      break;
-    }
-  }
+  const ConsoleRequest console = ParseConsoleRequest(Request(std::move(raw)));
+  const AdminRoute* route = Modules().FindAdminRoute(console.m);
+  const bool upload =
+      route != nullptr && !route->upload_action.empty() && console.action == route->upload_action;
   if (request.multipart && !upload) return 0;
   // Not signed in, a request reaches the sign-in form or the redirect to it.
   if (request.session().Get("User_Code").IsBlank()) return kPublicBodyBytes;

@@ -5,8 +5,8 @@
 //
 // An entry opens the database, loads the site configuration and the day's date values, reads
 // the request's selector m and hands the request to one page procedure from the module
-// registry: the console's by the entry's table of m values, the public site's by the registry's
-// route table, with the request's values parsed once (PublicRequest). A request whose query, form
+// registry's routes, with the request's values parsed once (ConsoleRequest, PublicRequest). A
+// console m that names no route reaches Login_Main. A request whose query, form
 // or cookie values hold a NUL gets "提示：参数错误！" from either entry before anything else. The
 // console's answers carry X-Frame-Options SAMEORIGIN, and a console POST whose Origin (else
 // Referer) names another host and port than the request's Host is refused with an alert. A page
@@ -33,7 +33,8 @@ inline constexpr size_t kPublicBodyBytes = 64 * 1024;
 // Bodies of the console's forms: a template page's or an article's text fits.
 inline constexpr size_t kConsoleBodyBytes = 4 << 20;
 
-// The largest body a request to an entry may carry (HostOptions::body_limit), from its head: a
+// The largest body a request to an entry may carry (HostOptions::body_limit), from its head and
+// the routes of the program's registry (Modules()): a
 // public page kPublicBodyBytes; a console page kConsoleBodyBytes once signed in, else
 // kPublicBodyBytes; the upload pop-up's save, the one page that reads a multipart body, the
 // host's cap once signed in. A multipart body to any other page: 0, refused unread.
@@ -64,7 +65,7 @@ class Folirex {
   RequestState& state() { return state_; }
 
  private:
-  void DispatchAdmin(const std::string& m);
+  void DispatchAdmin(const ConsoleRequest& request);
   void DispatchPublic();
   void WriteNotInstalled(const std::string& what);
 

@@ -4,17 +4,24 @@
 
 namespace folirex {
 
-void ModuleRegistry::AddAdminEntry(std::string procedure, AdminEntry entry) {
-  admin_[std::move(procedure)] = std::move(entry);
-}
+void ModuleRegistry::AddAdminRoute(AdminRoute route) { admin_.push_back(std::move(route)); }
 
 void ModuleRegistry::AddPublicRoute(std::string_view m, PublicHandler handler) {
   public_routes_[LCase(m)] = std::move(handler);
 }
 
-const AdminEntry* ModuleRegistry::FindAdminEntry(std::string_view procedure) const {
-  auto it = admin_.find(procedure);
-  return it == admin_.end() ? nullptr : &it->second;
+const AdminRoute* ModuleRegistry::FindAdminRoute(std::string_view m) const {
+  for (const AdminRoute& route : admin_) {
+    if (route.m == m) return &route;
+  }
+  return nullptr;
+}
+
+const AdminRoute* ModuleRegistry::FindAdminProcedure(std::string_view procedure) const {
+  for (const AdminRoute& route : admin_) {
+    if (route.procedure == procedure) return &route;
+  }
+  return nullptr;
 }
 
 const PublicHandler* ModuleRegistry::FindPublicRoute(std::string_view m) const {

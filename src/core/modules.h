@@ -1,8 +1,9 @@
 // The registry of page procedures that the two entries dispatch to. Each feature folder
 // registers its own in one function of its own (console/module.cpp, site/module.cpp); the
-// program calls those at start-up (app/feature_modules.h). The administration entry keeps its
-// table of m values and finds each entry here by its procedure name. The public site's route
-// table lives here whole: each route is an m value and the handler that serves it.
+// program calls those at start-up (app/feature_modules.h). The console's routes are m values
+// with their procedures, each registered by its module together with the right it needs (see
+// console/admin_frame.h); the public site's routes are m values and the handlers that serve
+// them.
 //
 // The registry is filled once, before the first request, and only read afterwards: safe from
 // any thread then.
@@ -15,14 +16,27 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/console_request.h"
 #include "core/public_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// An administration module's entry: reads its own request values and writes the whole page.
-using AdminEntry = std::function<void(RequestState&)>;
+// An administration page: takes the console request's values, parsed once at the entry, and
+// writes the whole page.
+using AdminEntry = std::function<void(RequestState&, const ConsoleRequest&)>;
+
+// One console route: requests whose m is `m` reach `entry`, the page procedure of the system's
+// name `procedure` (such as "Login_Main").
+struct AdminRoute {
+  std::string m;  // lower case
+  std::string procedure;
+  AdminEntry entry;
+  // The action whose body is an upload (multipart, read raw), if any.
+  std::string upload_action = {};
+};
 // A public page handler: takes the request's values, parsed once at the entry, and returns the
 // page text, which the entry writes.
 using PublicHandler = std::function<std::string(RequestState&, const PublicRequest&)>;
@@ -37,8 +51,8 @@ using ArticlePageWriter = std::function<bool(RequestState&, int64_t article_id)>
 
 class ModuleRegistry {
  public:
-  // procedure: the system's name of the entry, such as "Login_Main".
-  void AddAdminEntry(std::string procedure, AdminEntry entry);
+  // Routes are compared in the order added; a later route of the same m is never reached.
+  void AddAdminRoute(AdminRoute route);
   // The public page for requests whose m is this value (compared without regard to case).
   void AddPublicRoute(std::string_view m, PublicHandler handler);
   // The pages of a request whose m names no route: the site's home page (ShowDefault) when the
@@ -49,7 +63,11 @@ class ModuleRegistry {
   void SetChannelLoader(ChannelLoader loader) { channel_loader_ = std::move(loader); }
   void SetArticlePageWriter(ArticlePageWriter writer) { article_page_writer_ = std::move(writer); }
 
-  const AdminEntry* FindAdminEntry(std::string_view procedure) const;
+  // The route of m (exactly as given: the entry lower-cases the request's value); null for none.
+  const AdminRoute* FindAdminRoute(std::string_view m) const;
+  // The route of a procedure (the entry's fallback, Login_Main); null when none is registered.
+  const AdminRoute* FindAdminProcedure(std::string_view procedure) const;
+  const std::vector<AdminRoute>& admin_routes() const { return admin_; }
   // m in lower case (the entry lower-cases the request's value).
   const PublicHandler* FindPublicRoute(std::string_view m) const;
   const PublicHandler* home_page() const { return home_page_ ? &home_page_ : nullptr; }
@@ -63,7 +81,7 @@ class ModuleRegistry {
   }
 
  private:
-  std::map<std::string, AdminEntry, std::less<>> admin_;
+  std::vector<AdminRoute> admin_;
   std::map<std::string, PublicHandler, std::less<>> public_routes_;
   PublicHandler home_page_;
   PublicHandler first_page_;

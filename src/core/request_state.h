@@ -157,9 +157,6 @@ struct RequestState {
   SiteConfig site;
   ChannelSettings channel;
   RequestCaches caches;
-
-  // Lower-cased, filtered action of an administration request.
-  std::string Action;
 };
 
 }  // namespace folirex

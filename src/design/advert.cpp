@@ -10,6 +10,7 @@
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/site_files.h"
@@ -35,21 +36,11 @@ constexpr const char* kFlashCabinet =
 constexpr const char* kFlashDownloadPage =
     "https://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash";
 
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim((*state.host.Request)(field));
-}
-
 // Characters of UTF-8 text (not bytes, not display width).
 size_t CharCount(std::string_view text) {
   size_t n = 0;
   for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   return n;
-}
-
-// A width or height as stored: a plain number an integer column keeps, else 0.
-int64_t SizeOrZero(const std::string& text) {
-  if (!IsDigits(text) || text.size() > 9) return 0;
-  return std::stoll(text);
 }
 
 // The list's filter and the query that keeps it (and the page) in the list's links.
@@ -292,8 +283,8 @@ AdvertForm ReadAdvert(RequestState& state, int64_t id) {
   if (IsScriptLink(ad.src)) {
     AlertBack(state, "提示：文件地址不能使用javascript:、vbscript:或data:地址！");
   }
-  ad.width = SizeOrZero(Posted(state, "d_width"));
-  ad.height = SizeOrZero(Posted(state, "d_height"));
+  ad.width = ColumnNumber(Posted(state, "d_width")).value_or(0);
+  ad.height = ColumnNumber(Posted(state, "d_height")).value_or(0);
   // Two advertisements of one code would write one file, the later hiding the earlier. Codes
   // compare without letter case, as the site's file names do.
   Variant taken = state.db.Conn->ExecuteScalar(
@@ -429,12 +420,11 @@ std::string AdvertHtml(const Advert& ad) {
   }
 }
 
-void AD_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_AD");
+void AD_Main(RequestState& state, const ConsolePage& page) {
   const ListQuery query = AD_InitQuery(state);
   AdminHeader(state);
   AD_ShowNavi(state);
-  const std::string& action = state.Action;
+  const std::string& action = page.request.action;
   if (action == "js") {
     AD_MakeJs(state, query);
   } else if (action == "modisave") {

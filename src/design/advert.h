@@ -17,11 +17,12 @@
 #include <cstdint>
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void AD_Main(RequestState& state);
+void AD_Main(RequestState& state, const ConsolePage& page);
 
 // One advertisement as the script writer reads it.
 struct Advert {

@@ -8,6 +8,7 @@
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/html_clean.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -26,10 +27,6 @@ constexpr int64_t kMaxTitleLength = 50;
 constexpr const char* kChannelSql =
     "select d_projectname, d_id from Vantrel_Channel where D_DisabledFlag = false and "
     "d_shownameflag = true and d_channeltype=1";
-
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim((*state.host.Request)(field));
-}
 
 std::string Announce_YesNo(const Variant& flag) { return flag.Equals(Variant(true)) ? "是" : "否"; }
 
@@ -115,9 +112,7 @@ void Announce_ShowAdd(RequestState& state) {
 
 // The id of the query, or the end of the request with `message`.
 int64_t QueryId(RequestState& state, std::string_view message) {
-  int64_t id = 0;
-  if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) AlertBack(state, message);
-  return id;
+  return RequireId(state, Trim(state.host.Request->QueryString("id")), message);
 }
 
 void Announce_ShowEdit(RequestState& state) {
@@ -234,19 +229,17 @@ void Announce_SetOld(RequestState& state) {
 
 }  // namespace
 
-void Announce_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_Announce", "当前位置：系统管理>>公告管理", [&state] {
-    Announce_ShowLinkBar(state);
-    RunAdminAction(state,
-                   {{"add", Announce_ShowAdd},
-                    {"save", Announce_SaveAdd},
-                    {"edit", Announce_ShowEdit},
-                    {"update", Announce_SaveEdit},
-                    {"del", Announce_Delete},
-                    {"setnew", Announce_SetNew},
-                    {"setold", Announce_SetOld}},
-                   Announce_ShowList);
-  });
+void Announce_Main(RequestState& state, const ConsolePage& page) {
+  Announce_ShowLinkBar(state);
+  RunAdminAction(state, page.request.action,
+                 {{"add", Announce_ShowAdd},
+                  {"save", Announce_SaveAdd},
+                  {"edit", Announce_ShowEdit},
+                  {"update", Announce_SaveEdit},
+                  {"del", Announce_Delete},
+                  {"setnew", Announce_SetNew},
+                  {"setold", Announce_SetOld}},
+                 Announce_ShowList);
 }
 
 }  // namespace folirex

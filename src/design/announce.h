@@ -11,13 +11,14 @@
 #ifndef FOLIREX_DESIGN_ANNOUNCE_H_
 #define FOLIREX_DESIGN_ANNOUNCE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 // The page entry: right XT_Manage_Announce; actions add, save, edit, update, del, setnew,
 // setold, anything else the list.
-void Announce_Main(RequestState& state);
+void Announce_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

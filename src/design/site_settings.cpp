@@ -11,6 +11,7 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/html_clean.h"
 #include "core/messages.h"
@@ -49,15 +50,9 @@ std::optional<int64_t> WholeNumber(std::string_view text) {
   return text.front() == '-' ? -value : value;
 }
 
-// A plain number (IsDigits) that an integer column keeps; nullopt otherwise.
-std::optional<int64_t> PlainNumber(const std::string& text) {
-  if (!IsDigits(text) || text.size() > 9) return std::nullopt;
-  return WholeNumber(text);
-}
-
 // A size field: its number, or the default when it is not plain digits or is beyond any screen.
 int64_t SizeOr(const std::string& text, int64_t fallback) {
-  std::optional<int64_t> size = PlainNumber(text);
+  std::optional<int64_t> size = ColumnNumber(text);
   return size && *size <= kMaxSize ? *size : fallback;
 }
 
@@ -109,10 +104,6 @@ constexpr TextField kTextFields[] = {
     {"网站版权：", "d_copyright", "版权所有", kMaxLongText, &Settings::copyright},
 };
 
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim((*state.host.Request)(field));
-}
-
 void CheckLength(RequestState& state, const std::string& value, int64_t max_length,
                  std::string_view label) {
   if (StrLength(Variant(value)) > max_length) {
@@ -135,7 +126,7 @@ void ReadInstallDir(RequestState& state, Settings& s) {
 }
 
 void ReadDefaultFileExt(RequestState& state, Settings& s) {
-  std::optional<int64_t> ext = PlainNumber(Posted(state, "d_defaultfileext"));
+  std::optional<int64_t> ext = ColumnNumber(Posted(state, "d_defaultfileext"));
   if (!ext) AlertBack(state, "提示：请选择首页的文件类型！");
   s.default_file_ext = *ext;
 }
@@ -197,7 +188,7 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
     ReadDefaultFileExt(state, s);
   }
 
-  std::optional<int64_t> page = PlainNumber(Posted(state, "d_templatepageid"));
+  std::optional<int64_t> page = ColumnNumber(Posted(state, "d_templatepageid"));
   if (!page) AlertBack(state, "提示：请选择首页的模板！");
   // Only a template page of the site home may be the home page's template.
   Variant found = state.db.Conn->ExecuteScalar(
@@ -338,7 +329,7 @@ void Set_Add(RequestState& state) { Save(state, std::nullopt); }
 
 void Set_Edit(RequestState& state) {
   std::optional<int64_t> id =
-      PlainNumber(FilterSql(Variant(state.host.Request->QueryString("id"))));
+      ColumnNumber(FilterSql(Variant(state.host.Request->QueryString("id"))));
   if (!id) AlertBack(state, kParameterError);
   Save(state, id);
 }
@@ -465,10 +456,8 @@ std::string NormalizeInstallDir(const std::string& text) {
   return dir;
 }
 
-void Set_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_Set", "当前位置：系统管理 &gt;&gt;基本设置", [&state] {
-    RunAdminAction(state, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
-  });
+void Set_Main(RequestState& state, const ConsolePage& page) {
+  RunAdminAction(state, page.request.action, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
 }
 
 }  // namespace folirex

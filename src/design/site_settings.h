@@ -15,13 +15,14 @@
 
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 // The page entry: right XT_Manage_Set; action "add" (first save), "edit" (save of the row
 // named by the query's id), anything else the form.
-void Set_Main(RequestState& state);
+void Set_Main(RequestState& state, const ConsolePage& page);
 
 // The install folder as the settings store it: trimmed, with a leading and a trailing "/"
 // added where missing ("" stays "").

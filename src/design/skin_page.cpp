@@ -104,28 +104,24 @@ void Skin_Del(RequestState& state, const SkinContext& skin) {
 
 }  // namespace
 
-void Skin_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Skin");
-  AdminHeader(state);
+void Skin_Main(RequestState& state, const ConsolePage& page) {
   SkinContext skin;
-  skin.channel = OpenConsoleChannel(state, true);
+  skin.channel = page.channel;
   skin.base = "?m=admin_skin&channelid=" + skin.channel.id_text;
   skin.skin_root = skin.channel.id == 0
                        ? state.host.Application->Get("server_path").ToString()
                        : GetChannelPath(state.host, state.db, state.caches, skin.channel.id_text);
-  ChannelNavi(state, skin.channel, "风格管理");
   Skin_ShowNavi(state, skin);
   auto with = [&skin](void (*run)(RequestState&, const SkinContext&)) {
     return [&skin, run](RequestState& s) { run(s, skin); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", with(Skin_Add)},
                   {"del", with(Skin_Del)},
                   {"edit", with(Skin_Edit)},
                   {"save", with(Skin_Save)},
                   {"update", with(Skin_Update)}},
                  with(Skin_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -11,11 +11,12 @@
 #ifndef FOLIREX_DESIGN_SKIN_PAGE_H_
 #define FOLIREX_DESIGN_SKIN_PAGE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Skin_Main(RequestState& state);
+void Skin_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

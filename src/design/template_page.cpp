@@ -367,26 +367,22 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
 
 }  // namespace
 
-void TemplatePage_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_TemplatePage");
-  AdminHeader(state);
+void TemplatePage_Main(RequestState& state, const ConsolePage& frame) {
   PageContext page;
   page.flag = LCase(Trim(Req(state).QueryString("flag")));
-  page.channel = OpenConsoleChannel(state, true);
+  page.channel = frame.channel;
   page.base = "?m=admin_templatepage&channelid=" + page.channel.id_text;
-  ChannelNavi(state, page.channel, "模板页管理");
   TemplatePage_ShowNavi(state, page);
   auto with = [&page](void (*run)(RequestState&, const PageContext&)) {
     return [&page, run](RequestState& s) { run(s, page); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, frame.request.action,
                  {{"add", with(TemplatePage_Add)},
                   {"del", with(TemplatePage_Del)},
                   {"edit", with(TemplatePage_Edit)},
                   {"save", with(TemplatePage_Save)},
                   {"update", with(TemplatePage_Update)}},
                  with(TemplatePage_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -11,11 +11,12 @@
 #ifndef FOLIREX_DESIGN_TEMPLATE_PAGE_H_
 #define FOLIREX_DESIGN_TEMPLATE_PAGE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void TemplatePage_Main(RequestState& state);
+void TemplatePage_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -227,18 +227,15 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
 
 }  // namespace
 
-void Template_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_Template");
-  AdminHeader(state);
+void Template_Main(RequestState& state, const ConsolePage& page) {
   SetContext set;
-  set.channel = OpenConsoleChannel(state, false);
+  set.channel = page.channel;
   set.base = "?m=admin_template&channelid=" + set.channel.id_text;
-  ChannelNavi(state, set.channel, "模板方案管理");
   Template_ShowNavi(state, set);
   auto with = [&set](void (*run)(RequestState&, const SetContext&)) {
     return [&set, run](RequestState& s) { run(s, set); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"del", with(Template_Del)},
                   {"add", with(Template_Add)},
                   {"edit", with(Template_Edit)},
@@ -247,7 +244,6 @@ void Template_Main(RequestState& state) {
                   {"selectpage", with(Template_SelectPage)},
                   {"doselectpage", with(Template_DoSelectPage)}},
                  with(Template_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -10,11 +10,12 @@
 #ifndef FOLIREX_DESIGN_TEMPLATE_SET_H_
 #define FOLIREX_DESIGN_TEMPLATE_SET_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Template_Main(RequestState& state);
+void Template_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

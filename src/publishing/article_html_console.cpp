@@ -308,10 +308,8 @@ bool HasPublishingToken(RequestState& state) {
   return token.size() == 32 && Trim(state.host.Request->QueryString("token")) == token;
 }
 
-void ArticleHtml_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleHtml");
-  state.channel = InitChannel(state, ParseId(GetChannelID(state).ToString()));
-  if (state.Action == "doingupdatehtml") {
+void ArticleHtml_Main(RequestState& state, const ConsolePage& page) {
+  if (page.request.action == "doingupdatehtml") {
     if (!HasPublishingToken(state)) {
       Write(state, kStepRefused);
       return;
@@ -322,7 +320,7 @@ void ArticleHtml_Main(RequestState& state) {
   AdminHeader(state);
   AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;生成管理");
   ArticleHtml_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"select", ArticleHtml_ShowSelectForm},
                   {"htmlupdate", ArticleHtml_HtmlUpdate},
                   {"showchange", ArticleHtml_ShowChange},
@@ -331,16 +329,15 @@ void ArticleHtml_Main(RequestState& state) {
   AdminFooter(state);
 }
 
-void DefaultHtml_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_DefaultHtml");
-  if (state.Action == "doingupdatehtml") {
+void DefaultHtml_Main(RequestState& state, const ConsolePage& page) {
+  if (page.request.action == "doingupdatehtml") {
     DefaultHtml_DoingUpdateHtml(state);
     return;
   }
   AdminHeader(state);
   AdminNavi(state, "当前位置：系统管理&gt;&gt;网站首页生成管理");
   DefaultHtml_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"htmlupdate", DefaultHtml_HtmlUpdate},
                   {"showchange", DefaultHtml_ShowChange},
                   {"change", DefaultHtml_SaveChange}},

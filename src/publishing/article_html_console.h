@@ -12,12 +12,13 @@
 
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleHtml_Main(RequestState& state);
-void DefaultHtml_Main(RequestState& state);
+void ArticleHtml_Main(RequestState& state, const ConsolePage& page);
+void DefaultHtml_Main(RequestState& state, const ConsolePage& page);
 
 // The session's publishing token, made on first use: the batch pages add it to every step address.
 std::string PublishingToken(RequestState& state);

@@ -190,12 +190,9 @@ void ArticleJs_Del(RequestState& state) {
 
 }  // namespace
 
-void ArticleJs_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleJs");
-  AdminHeader(state);
-  ChannelNavi(state, OpenConsoleChannel(state), "JS文件管理");
+void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
   ArticleJs_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"add", ArticleJs_Add},
                   {"save", ArticleJs_Save},
                   {"edit", ArticleJs_Edit},
@@ -205,7 +202,6 @@ void ArticleJs_Main(RequestState& state) {
                   {"preview", ArticleJs_Preview},
                   {"del", ArticleJs_Del}},
                  ArticleJs_ShowList);
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -8,11 +8,12 @@
 #ifndef FOLIREX_PUBLISHING_JS_SNIPPET_CONSOLE_H_
 #define FOLIREX_PUBLISHING_JS_SNIPPET_CONSOLE_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleJs_Main(RequestState& state);
+void ArticleJs_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

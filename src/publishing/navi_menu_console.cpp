@@ -531,12 +531,9 @@ std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
   return "";
 }
 
-void ArticleNavi_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleNavi");
-  AdminHeader(state);
-  ChannelNavi(state, OpenConsoleChannel(state), "导航菜单管理");
+void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
   ArticleNavi_ShowNavi(state);
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", [](RequestState& s) { ArticleNavi_Move(s, false); }},
                   {"up", [](RequestState& s) { ArticleNavi_Move(s, true); }},
                   {"add", ArticleNavi_Add},
@@ -551,7 +548,6 @@ void ArticleNavi_Main(RequestState& state) {
                   {"js", ArticleNavi_Js},
                   {"preview", [](RequestState&) {}}},
                  ArticleNavi_ShowList);
-  AdminFooter(state);
 }
 
 }  // namespace folirex

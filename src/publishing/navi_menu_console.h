@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -21,7 +22,7 @@ namespace folirex {
 std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
                                      const std::string& class_dir);
 
-void ArticleNavi_Main(RequestState& state);
+void ArticleNavi_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

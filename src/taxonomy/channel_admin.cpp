@@ -161,22 +161,19 @@ std::string Channel_StatusName(const Variant& value) {
   return value == Variant(true) ? "<font color=red>已禁用</font>" : "正常";
 }
 
-void Channel_Main(RequestState& state) {
-  AdminPage(state, "XT_Manage_ChannelSet", "当前位置：系统管理>>频道管理", [&state] {
-    Channel_ShowNavi(state);
-    RunAdminAction(state,
-                   {{"down", Channel_Down},
-                    {"up", Channel_Up},
-                    {"add", Channel_Add},
-                    {"save", Channel_Save},
-                    {"edit", Channel_Edit},
-                    {"update", Channel_Update},
-                    {"del", Channel_Del},
-                    {"disa", Channel_Disable},
-                    {"ena", Channel_Enable}},
-                   Channel_ShowList);
-  });
-  Channel_ShowScript(state);
+void Channel_Main(RequestState& state, const ConsolePage& page) {
+  Channel_ShowNavi(state);
+  RunAdminAction(state, page.request.action,
+                 {{"down", Channel_Down},
+                  {"up", Channel_Up},
+                  {"add", Channel_Add},
+                  {"save", Channel_Save},
+                  {"edit", Channel_Edit},
+                  {"update", Channel_Update},
+                  {"del", Channel_Del},
+                  {"disa", Channel_Disable},
+                  {"ena", Channel_Enable}},
+                 Channel_ShowList);
 }
 
 }  // namespace folirex

@@ -9,12 +9,13 @@
 
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
 
-void Channel_Main(RequestState& state);
+void Channel_Main(RequestState& state, const ConsolePage& page);
 
 // The list's labels of stored codes.
 std::string Channel_OpenTypeName(const Variant& value);

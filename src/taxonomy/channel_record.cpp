@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
@@ -36,10 +37,6 @@ constexpr std::array<LengthRule, 7> kLengths = {{{"d_channelname", "频道名称
                                                  {"d_upfiletype", "上传文件类型", 255},
                                                  {"d_channeldir", "频道目录", 50}}};
 
-std::string Posted(const RequestState& state, std::string_view field) {
-  return Trim(state.host.Request->Form(field));
-}
-
 // A code of a radio group or select: empty gives the form's default; anything but a whole number
 // from min to max is refused.
 int Code(RequestState& state, const std::string& text, int min, int max, int empty_value) {
@@ -50,21 +47,9 @@ int Code(RequestState& state, const std::string& text, int min, int max, int emp
   return value;
 }
 
-// A number field: a plain whole number that the column holds, else nothing.
-bool Number(const std::string& text, int64_t* value) {
-  if (!IsDigits(Variant(text)) || text.size() > 9) return false;
-  *value = std::stoll(text);
-  return true;
-}
-
-int64_t NumberOr(const std::string& text, int64_t fallback) {
-  int64_t value = fallback;
-  return Number(text, &value) ? value : fallback;
-}
-
 void CheckLengths(RequestState& state) {
   for (const LengthRule& rule : kLengths) {
-    if (StrLength(Variant(Posted(state, rule.field))) > rule.max) {
+    if (StrLength(Variant(PostedForm(state, rule.field))) > rule.max) {
       AlertBack(state, std::string("提示：") + rule.label + "超过最大长度！");
     }
   }
@@ -82,8 +67,8 @@ std::vector<std::string> InternalFolders(Connection& conn) {
 // The module a channel is built from: a system channel that exists and holds articles.
 int64_t ModuleType(RequestState& state, const std::string& text) {
   if (text.empty()) return 1;
-  int64_t id = 0;
-  if (!Number(text, &id) || id < 1 || id > kLastSystemChannel) AlertBack(state, kParameterError);
+  const int64_t id = ColumnNumber(text).value_or(0);
+  if (id < 1 || id > kLastSystemChannel) AlertBack(state, kParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where d_id = ? and d_channeltype = 1",
       {Variant(static_cast<long long>(id))});
@@ -115,28 +100,28 @@ void CheckFolders(RequestState& state, const PostedChannel& c, int64_t self) {
 
 // The values common to both forms that need no check.
 void ReadCommon(RequestState& state, PostedChannel* c) {
-  c->channelname = Posted(state, "d_channelname");
-  c->desc = Posted(state, "d_desc");
-  c->opentype = Code(state, Posted(state, "d_opentype"), 0, 1, 0);
-  c->disabled = Code(state, Posted(state, "d_disabledflag"), 0, 1, 0) == 1;
-  c->linkurl = Posted(state, "d_linkurl");
+  c->channelname = PostedForm(state, "d_channelname");
+  c->desc = PostedForm(state, "d_desc");
+  c->opentype = Code(state, PostedForm(state, "d_opentype"), 0, 1, 0);
+  c->disabled = Code(state, PostedForm(state, "d_disabledflag"), 0, 1, 0) == 1;
+  c->linkurl = PostedForm(state, "d_linkurl");
 }
 
 void ReadInternal(RequestState& state, PostedChannel* c) {
-  c->projectname = Posted(state, "d_projectname");
-  c->projectunit = Posted(state, "d_projectunit");
-  c->showname = Code(state, Posted(state, "d_shownameflag"), 0, 1, 1) == 1;
-  c->upload = Code(state, Posted(state, "d_uploadflag"), 0, 1, 1) == 1;
-  c->uploaddir = Posted(state, "d_uploaddir");
-  c->upfiletype = Posted(state, "d_upfiletype");
-  c->generatehtml = Code(state, Posted(state, "d_generatehtml"), 0, 3, 0);
-  c->listdir = Code(state, Posted(state, "d_listdir"), 0, 2, 0);
-  c->contentfiletype = Code(state, Posted(state, "d_contentfiletype"), 0, 3, 0);
-  c->firstfileext = Code(state, Posted(state, "d_firstfileext"), 0, 4, 0);
-  c->listfileext = Code(state, Posted(state, "d_listfileext"), 0, 4, 0);
-  c->contentfileext = Code(state, Posted(state, "d_contentfileext"), 0, 4, 0);
-  c->templateid = NumberOr(Posted(state, "d_templateid"), 0);
-  c->groupnum = NumberOr(Posted(state, "d_groupnum"), 30);
+  c->projectname = PostedForm(state, "d_projectname");
+  c->projectunit = PostedForm(state, "d_projectunit");
+  c->showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
+  c->upload = Code(state, PostedForm(state, "d_uploadflag"), 0, 1, 1) == 1;
+  c->uploaddir = PostedForm(state, "d_uploaddir");
+  c->upfiletype = PostedForm(state, "d_upfiletype");
+  c->generatehtml = Code(state, PostedForm(state, "d_generatehtml"), 0, 3, 0);
+  c->listdir = Code(state, PostedForm(state, "d_listdir"), 0, 2, 0);
+  c->contentfiletype = Code(state, PostedForm(state, "d_contentfiletype"), 0, 3, 0);
+  c->firstfileext = Code(state, PostedForm(state, "d_firstfileext"), 0, 4, 0);
+  c->listfileext = Code(state, PostedForm(state, "d_listfileext"), 0, 4, 0);
+  c->contentfileext = Code(state, PostedForm(state, "d_contentfileext"), 0, 4, 0);
+  c->templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
+  c->groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
 }
 
 void SetColumns(Recordset& rs, const PostedChannel& c, bool internal) {
@@ -208,8 +193,8 @@ bool ReadStoredChannel(Connection& conn, int64_t id, StoredChannel* out) {
 
 PostedChannel ReadNewChannel(RequestState& state) {
   PostedChannel c;
-  c.channeltype = Code(state, Posted(state, "d_channeltype"), 1, 2, 1);
-  c.moduletype = ModuleType(state, Posted(state, "d_moduletype"));
+  c.channeltype = Code(state, PostedForm(state, "d_channeltype"), 1, 2, 1);
+  c.moduletype = ModuleType(state, PostedForm(state, "d_moduletype"));
   if (c.channeltype == 1) {
     std::vector<std::string> folders = InternalFolders(*state.db.Conn);
     if (folders.size() == 1 && folders[0].empty()) {
@@ -224,29 +209,29 @@ PostedChannel ReadNewChannel(RequestState& state) {
   if (c.channeltype != 1) {
     if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
     // An outside link has no folder and no uploads: nothing of it may name a path later.
-    c.showname = Code(state, Posted(state, "d_shownameflag"), 0, 1, 1) == 1;
+    c.showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
     c.upload = false;
-    c.groupnum = NumberOr(Posted(state, "d_groupnum"), 30);
-    c.templateid = NumberOr(Posted(state, "d_templateid"), 0);
-    c.projectname = Posted(state, "d_projectname");
-    c.projectunit = Posted(state, "d_projectunit");
+    c.groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
+    c.templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
+    c.projectname = PostedForm(state, "d_projectname");
+    c.projectunit = PostedForm(state, "d_projectunit");
     return c;
   }
   ReadInternal(state, &c);
-  c.channeldir = LCase(Posted(state, "d_channeldir"));
+  c.channeldir = LCase(PostedForm(state, "d_channeldir"));
   if (!c.upload) c.uploaddir.clear();
   CheckFolders(state, c, 0);
   if (c.upload && c.upfiletype.empty()) c.upfiletype = "jpg|bmp|gif|png";
-  c.maxfilesize = NumberOr(Posted(state, "d_maxfilesize"), 0);
-  c.clicksofhot = NumberOr(Posted(state, "d_clicksofhot"), 100);
-  c.daysofnew = NumberOr(Posted(state, "d_daysofnew"), 3);
+  c.maxfilesize = ColumnNumber(PostedForm(state, "d_maxfilesize")).value_or(0);
+  c.clicksofhot = ColumnNumber(PostedForm(state, "d_clicksofhot")).value_or(100);
+  c.daysofnew = ColumnNumber(PostedForm(state, "d_daysofnew")).value_or(3);
   return c;
 }
 
 PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored) {
   PostedChannel c;
   c.channeltype = stored.channeltype == 1 ? 1 : 2;
-  std::string dir = Posted(state, "d_channeldir");
+  std::string dir = PostedForm(state, "d_channeldir");
   if (c.channeltype == 1 && dir.empty() && InternalFolders(*state.db.Conn).size() > 1) {
     AlertBack(state, "提示：多个频道原来的频道目录不允许为空！");
   }
@@ -259,15 +244,15 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
     return c;
   }
   if (!dir.empty() && !IsChannelFolderName(dir)) AlertBack(state, kFolderLetters);
-  if (!Number(Posted(state, "d_maxfilesize"), &c.maxfilesize)) {
-    AlertBack(state, "上传最大文件大小为数字！");
-  }
-  if (!Number(Posted(state, "d_clicksofhot"), &c.clicksofhot)) {
-    AlertBack(state, "频道热点的点击数最小值为数字！");
-  }
-  if (!Number(Posted(state, "d_daysofnew"), &c.daysofnew)) {
-    AlertBack(state, "多少天内更新的信息为新信息为数字！");
-  }
+  // A number field must hold a number the column keeps.
+  auto number = [&state](std::string_view field, std::string_view message) {
+    std::optional<int64_t> n = ColumnNumber(PostedForm(state, field));
+    if (!n) AlertBack(state, message);
+    return *n;
+  };
+  c.maxfilesize = number("d_maxfilesize", "上传最大文件大小为数字！");
+  c.clicksofhot = number("d_clicksofhot", "频道热点的点击数最小值为数字！");
+  c.daysofnew = number("d_daysofnew", "多少天内更新的信息为新信息为数字！");
   ReadInternal(state, &c);
   c.channeldir = dir;
   c.uploaddir = LCase(c.uploaddir);

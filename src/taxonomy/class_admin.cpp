@@ -10,6 +10,7 @@
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/folder_names.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -50,9 +51,6 @@ int64_t ChannelOf(const RequestState& state) {
   return channel;
 }
 
-std::string Posted(const RequestState& state, std::string_view key) {
-  return Trim((*state.host.Request)(key));
-}
 std::string Query(const RequestState& state, std::string_view key) {
   return Trim(state.host.Request->QueryString(key));
 }
@@ -72,13 +70,6 @@ bool FormFlag(const std::string& text, bool unticked, bool fallback) {
   int64_t n = 0;
   if (ParseId(text, &n)) return n != 0;
   return fallback;
-}
-
-// The id of the request's `key` (a plain number), or the refusal `message`.
-int64_t RequiredId(RequestState& state, const std::string& text, std::string_view message) {
-  int64_t id = 0;
-  if (!ParseId(text, &id)) AlertBack(state, message);
-  return id;
 }
 
 // Text for a single-quoted script string inside an attribute or a script block.
@@ -369,8 +360,8 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequiredId(state, Query(state, "pid"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
+  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
   Recordset rs;
   rs.Open("select * from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
           {V(id), V(urls.channel)}, *state.db.Conn, 0, 1);
@@ -398,8 +389,8 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequiredId(state, Query(state, "pid"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
+  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
   ClassSettings s = PostedSettings(state, id);
   RequireFormPost(state);
   const int64_t changed = state.db.Conn->Execute(
@@ -418,7 +409,7 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
-  const int64_t id = RequiredId(state, Posted(state, "id"), kInvalidId);
+  const int64_t id = RequireId(state, Posted(state, "id"), kInvalidId);
   RequireFormPost(state);
   Connection& conn = *state.db.Conn;
   ClassTreeStatus status =
@@ -432,7 +423,7 @@ void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
 }
 
 void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   RequireFormPost(state);
   // A class below the top has nothing to flatten; the page answers as it always has.
   if (ResetClass(*state.db.Conn, urls.channel, id) == ClassTreeStatus::kNoClass) {
@@ -444,7 +435,7 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
   const std::string from = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
                                                                .field_name = "d_fromid",
@@ -470,8 +461,8 @@ void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
   const std::string id_text = Query(state, "id");
   const std::string to_text = Posted(state, "d_toid");
-  const int64_t id = RequiredId(state, id_text, kParameterError);
-  const int64_t to = RequiredId(state, to_text, "提示：请选择需要移动的目标位置！");
+  const int64_t id = RequireId(state, id_text, kParameterError);
+  const int64_t to = RequireId(state, to_text, "提示：请选择需要移动的目标位置！");
   if (id == to) AlertBack(state, "提示：目标分类和移动分类不能相同！");
   RequireFormPost(state);
   switch (MoveClass(*state.db.Conn, urls.channel, id, to)) {
@@ -491,7 +482,7 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
 }
 
 void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequiredId(state, Query(state, "id"), kParameterError);
+  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   RequireFormPost(state);
   if (DeleteClass(*state.db.Conn, urls.channel, id) != ClassTreeStatus::kDone) {
     AlertBack(state, kParameterError);
@@ -526,18 +517,14 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
 
 }  // namespace
 
-void ArticleClass_Main(RequestState& state) {
-  CheckPrivilege(state, "XT_Manage_ArticleClass");
-  AdminHeader(state);
-  const ConsoleChannel channel = OpenConsoleChannel(state);
+void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
   ClassUrls urls;
-  urls.channel = channel.id;
-  ChannelNavi(state, channel, "分类管理");
+  urls.channel = page.channel.id;
   ArticleClass_ShowNavi(state, urls);
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };
   };
-  RunAdminAction(state,
+  RunAdminAction(state, page.request.action,
                  {{"down", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, false); }},
                   {"up", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, true); }},
                   {"add", with_urls(ArticleClass_Add)},
@@ -551,7 +538,6 @@ void ArticleClass_Main(RequestState& state) {
                   {"empty", with_urls(ArticleClass_Empty)},
                   {"reorder", with_urls(ArticleClass_Reorder)}},
                  with_urls(ArticleClass_ShowList));
-  AdminFooter(state);
 }
 
 }  // namespace folirex

@@ -9,12 +9,14 @@
 #ifndef FOLIREX_TAXONOMY_CLASS_ADMIN_H_
 #define FOLIREX_TAXONOMY_CLASS_ADMIN_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleClass, loads the channel, then runs the action.
-void ArticleClass_Main(RequestState& state);
+// The page inside the console frame (its route needs XT_Manage_ArticleClass and opens the
+// channel): runs the action.
+void ArticleClass_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -174,23 +174,22 @@ void ArticleKeyword_Del(RequestState& state, int64_t channel) {
 
 }  // namespace
 
-void ArticleKeyword_Main(RequestState& state) {
-  ChannelAdminPage(state, "XT_Manage_ArticleKeyword", "关键字库管理", [&state](int64_t channel) {
-    ArticleKeyword_ShowNavi(state, channel);
-    auto with = [channel](void (*run)(RequestState&, int64_t)) {
-      return [channel, run](RequestState& s) { run(s, channel); };
-    };
-    RunAdminAction(
-        state,
-        {{"down", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, false, [] {}); }},
-         {"up", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, true, [] {}); }},
-         {"add", with(ArticleKeyword_Add)},
-         {"save", with(ArticleKeyword_Save)},
-         {"edit", with(ArticleKeyword_Edit)},
-         {"update", with(ArticleKeyword_Update)},
-         {"del", with(ArticleKeyword_Del)}},
-        with(ArticleKeyword_ShowList));
-  });
+void ArticleKeyword_Main(RequestState& state, const ConsolePage& page) {
+  const int64_t channel = page.channel.id;
+  ArticleKeyword_ShowNavi(state, channel);
+  auto with = [channel](void (*run)(RequestState&, int64_t)) {
+    return [channel, run](RequestState& s) { run(s, channel); };
+  };
+  RunAdminAction(
+      state, page.request.action,
+      {{"down", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, false, [] {}); }},
+       {"up", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, true, [] {}); }},
+       {"add", with(ArticleKeyword_Add)},
+       {"save", with(ArticleKeyword_Save)},
+       {"edit", with(ArticleKeyword_Edit)},
+       {"update", with(ArticleKeyword_Update)},
+       {"del", with(ArticleKeyword_Del)}},
+      with(ArticleKeyword_ShowList));
 }
 
 }  // namespace folirex

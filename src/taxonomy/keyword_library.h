@@ -10,13 +10,14 @@
 #ifndef FOLIREX_TAXONOMY_KEYWORD_LIBRARY_H_
 #define FOLIREX_TAXONOMY_KEYWORD_LIBRARY_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleKeyword; action "down", "up", "add", "save", "edit", "update", "del",
-// anything else the list.
-void ArticleKeyword_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_ArticleKeyword): action "down", "up", "add",
+// "save", "edit", "update", "del", anything else the list.
+void ArticleKeyword_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

@@ -226,26 +226,24 @@ std::string SubjectFileNotes(bool folder_ok, bool script_ok) {
   return notes;
 }
 
-void ArticleSubject_Main(RequestState& state) {
-  ChannelAdminPage(state, "XT_Manage_ArticleSubject", "专题管理", [&state](int64_t channel) {
-    ArticleSubject_ShowNavi(state, channel);
-    auto with = [channel](void (*run)(RequestState&, int64_t)) {
-      return [channel, run](RequestState& s) { run(s, channel); };
-    };
-    RunAdminAction(
-        state,
-        {{"down", [channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
-         {"up", [channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
-         {"add", with(ArticleSubject_Add)},
-         {"save", with(ArticleSubject_Save)},
-         {"edit", with(ArticleSubject_Edit)},
-         {"update", with(ArticleSubject_Update)},
-         {"del", with(ArticleSubject_Del)},
-         {"empty", with(ArticleSubject_Empty)},
-         {"join", with(ArticleSubject_Join)},
-         {"savejoin", with(ArticleSubject_SaveJoin)}},
-        with(ArticleSubject_ShowList));
-  });
+void ArticleSubject_Main(RequestState& state, const ConsolePage& page) {
+  const int64_t channel = page.channel.id;
+  ArticleSubject_ShowNavi(state, channel);
+  auto with = [channel](void (*run)(RequestState&, int64_t)) {
+    return [channel, run](RequestState& s) { run(s, channel); };
+  };
+  RunAdminAction(state, page.request.action,
+                 {{"down", [channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
+                  {"up", [channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
+                  {"add", with(ArticleSubject_Add)},
+                  {"save", with(ArticleSubject_Save)},
+                  {"edit", with(ArticleSubject_Edit)},
+                  {"update", with(ArticleSubject_Update)},
+                  {"del", with(ArticleSubject_Del)},
+                  {"empty", with(ArticleSubject_Empty)},
+                  {"join", with(ArticleSubject_Join)},
+                  {"savejoin", with(ArticleSubject_SaveJoin)}},
+                 with(ArticleSubject_ShowList));
 }
 
 }  // namespace folirex

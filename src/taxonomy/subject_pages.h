@@ -14,13 +14,14 @@
 #include <cstdint>
 #include <string>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Checks XT_Manage_ArticleSubject; action "down", "up", "add", "save", "edit", "update", "del",
-// "empty", "join", "savejoin", anything else the list.
-void ArticleSubject_Main(RequestState& state);
+// Inside the console frame (the route needs XT_Manage_ArticleSubject): action "down", "up", "add",
+// "save", "edit", "update", "del", "empty", "join", "savejoin", anything else the list.
+void ArticleSubject_Main(RequestState& state, const ConsolePage& page);
 
 // The list address of the channel's subject page.
 std::string SubjectListUrl(int64_t channel);

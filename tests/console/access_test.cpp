@@ -43,6 +43,31 @@ const std::vector<GuardedPage>& GuardedPages() {
       {"admin_articlesubject&channelid=1&action=join", "XT_Manage_ArticleSubject", "合并文章专题"},
       {"admin_articlekeyword&channelid=1", "XT_Manage_ArticleKeyword",
        "当前位置：文章管理>>关键字库管理"},
+      {"admin_articleclass&channelid=1", "XT_Manage_ArticleClass", "当前位置：文章管理>>分类管理"},
+      {"admin_channel", "XT_Manage_ChannelSet", "当前位置：系统管理>>频道管理"},
+      {"admin_article&channelid=1", "XT_Manage_Article", "当前位置：文章管理>>文章管理"},
+      {"admin_articleadd&channelid=1", "XT_Manage_ArticleAdd", "当前位置：文章管理>>添加文章"},
+      {"admin_uploadfile&channelid=1", "XT_Manage_ArticleUpload",
+       "当前位置：文章管理>>上传文件管理"},
+      {"admin_articlecomment&channelid=1", "XT_Manage_ArticleComment",
+       "当前位置：文章管理>>评论管理"},
+      {"admin_template&channelid=1", "XT_Manage_Template", "当前位置：文章管理>>模板方案管理"},
+      {"admin_templatepage&channelid=0", "XT_Manage_TemplatePage",
+       "当前位置：系统管理>>模板页管理"},
+      {"admin_skin&channelid=0", "XT_Manage_Skin", "当前位置：系统管理>>风格管理"},
+      {"admin_set", "XT_Manage_Set", "当前位置：系统管理 &gt;&gt;基本设置"},
+      {"admin_announce", "XT_Manage_Announce", "当前位置：系统管理>>公告管理"},
+      {"admin_ad", "XT_Manage_AD", "当前位置：系统管理&gt;&gt;广告管理"},
+      {"admin_articlejs&channelid=1", "XT_Manage_ArticleJs", "当前位置：文章管理>>JS文件管理"},
+      {"admin_articlenavi&channelid=1", "XT_Manage_ArticleNavi",
+       "当前位置：文章管理>>导航菜单管理"},
+      {"admin_articlehtml&channelid=1", "XT_Manage_ArticleHtml",
+       "当前位置：文章管理&gt;&gt;生成管理"},
+      {"admin_defaulthtml", "XT_Manage_DefaultHtml", "当前位置：系统管理&gt;&gt;网站首页生成管理"},
+      {"admin_articlecollect&channelid=1", "XT_Manage_ArticleCollect",
+       "当前位置：文章管理&gt;&gt;自动采集"},
+      {"admin_articlecollectset&channelid=1", "XT_Manage_ArticleCollectSet",
+       "当前位置：文章管理&gt;&gt;采集设置"},
   };
   return pages;
 }
@@ -100,6 +125,21 @@ TEST(Access, GrantRowAloneCountsWhetherOrNotTheAccountRemains) {
   EXPECT_EQ(site.Get("/admin.asp?m=admin_main").status, 200);
   site.Sql("delete from Vantrel_ManagerFunction where d_adminname = 'temp'");
   EXPECT_EQ(site.Get("/admin.asp?m=admin_main").Header("location"), "?m=admin_error&errnum=1");
+}
+
+// The pop-ups of the console forms ask for a signed-in administrator and no code.
+TEST(Access, PopUpsNeedOnlyASignIn) {
+  ConsoleSite site;
+  site.Add(AdminRow{.name = "bare", .rights = {}});
+  for (const char* m : {"uploadfile&channelid=1&type=ARTICLE&lm=ARTICLE&field=f.x",
+                        "admin_selectmore&channelid=1&flag=1&field=f.x"}) {
+    SCOPED_TRACE(m);
+    site.ClearCookies();
+    EXPECT_EQ(site.Get(std::string("/admin.asp?m=") + m).Header("location"),
+              "admin.asp?m=admin_login");
+    ASSERT_EQ(site.SignIn("bare", "password1").status, 302);
+    EXPECT_EQ(site.Get(std::string("/admin.asp?m=") + m).status, 200);
+  }
 }
 
 TEST(Access, UnguardedPagesOpenWithoutSigningIn) {

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/feature_modules.h"
 #include "core/folirex.h"
 #include "core/modules.h"
 #include "core/public_request.h"
@@ -28,43 +29,16 @@ struct Call {
 class RecordingModules {
  public:
   RecordingModules() {
-    for (const char* name : {"Login_Main",
-                             "Index_Main",
-                             "Menu_Main",
-                             "ServerCheck_Main",
-                             "ChangePassword_Main",
-                             "Manager_Main",
-                             "ManagerPrivilege_Main",
-                             "ArticleClass_Main",
-                             "ArticleSubject_Main",
-                             "ArticleKeyword_Main",
-                             "ArticleJs_Main",
-                             "ArticleNavi_Main",
-                             "ArticleAdd_Main",
-                             "Article_Main",
-                             "UploadFile_Main",
-                             "ArticleCollect_Main",
-                             "ArticleCollectSet_Main",
-                             "ArticleComment_Main",
-                             "ArticleHtml_Main",
-                             "Template_Main",
-                             "TemplatePage_Main",
-                             "Skin_Main",
-                             "Set_Main",
-                             "Channel_Main",
-                             "DefaultHtml_Main",
-                             "Announce_Main",
-                             "LoginLog_Main",
-                             "Error_Main",
-                             "Upload_Main",
-                             "SelectMore_Main",
-                             "AD_Main",
-                             "Home_Main"}) {
-      std::string procedure = name;
-      registry.AddAdminEntry(procedure, [this, procedure](RequestState& state) {
-        calls.push_back({procedure, {}, state.channel.ChannelID.ToString(), state.Action});
-        state.host.Response->Write("page:" + procedure);
-      });
+    // The console routes as the modules register them, each page replaced by a recorder.
+    ModuleRegistry program;
+    RegisterFeatureModules(program);
+    for (const AdminRoute& route : program.admin_routes()) {
+      std::string procedure = route.procedure;
+      registry.AddAdminRoute(
+          {route.m, procedure, [this, procedure](RequestState& state, const ConsoleRequest& r) {
+             calls.push_back({procedure, {}, state.channel.ChannelID.ToString(), r.action});
+             state.host.Response->Write("page:" + procedure);
+           }});
     }
     // The public routes, each recording the request values its page takes, in the page's order.
     using Values = std::vector<std::string> (*)(const RequestState&, const PublicRequest&);
@@ -127,8 +101,7 @@ class RecordingModules {
                          std::vector<std::string> (*values)(const RequestState&,
                                                             const PublicRequest&)) {
     return [this, procedure, values](RequestState& state, const PublicRequest& request) {
-      calls.push_back(
-          {procedure, values(state, request), state.channel.ChannelID.ToString(), state.Action});
+      calls.push_back({procedure, values(state, request), state.channel.ChannelID.ToString(), ""});
       return "page:" + procedure;
     };
   }
@@ -288,7 +261,8 @@ TEST_F(EntryTest, ModulesNotBuiltYetAnswerPlainly) {
   ModuleRegistry none;
   runner_.NewRequest("/admin.asp?m=admin_set");
   runner_.Run(EntryKind::kAdmin, none);
-  EXPECT_NE(runner_.response().body().find("Set_Main"), std::string::npos);
+  // The console's routes come with their modules: without them every m falls to the sign-in page.
+  EXPECT_NE(runner_.response().body().find("此功能模块尚未安装：Login_Main"), std::string::npos);
   // The public site's routes come with its module: without it every m falls to the first page.
   runner_.NewRequest("/asp.asp?m=content&articleid=1");
   runner_.Run(EntryKind::kPublic, none);
@@ -297,10 +271,10 @@ TEST_F(EntryTest, ModulesNotBuiltYetAnswerPlainly) {
 
 TEST_F(EntryTest, EndPageClosesTheDatabaseAndReleasesAForgottenLock) {
   ModuleRegistry modules;
-  modules.AddAdminEntry("Set_Main", [](RequestState& state) {
-    state.host.Application->Lock();
-    state.host.Response->Write("locked");
-  });
+  modules.AddAdminRoute({"admin_set", "Set_Main", [](RequestState& state, const ConsoleRequest&) {
+                           state.host.Application->Lock();
+                           state.host.Response->Write("locked");
+                         }});
   runner_.NewRequest("/admin.asp?m=admin_set");
   runner_.Run(EntryKind::kAdmin, modules);
   // Another thread can take the lock afterwards.

@@ -322,7 +322,8 @@ void SiteFixture::InRequest(const std::function<void(RequestState&)>& fn, int64_
 void SiteFixture::InConsole(const std::function<void(RequestState&)>& fn,
                             const std::string& query) {
   ModuleRegistry modules;
-  modules.AddAdminEntry("Set_Main", [&fn](RequestState& s) { fn(s); });
+  modules.AddAdminRoute(
+      {"admin_set", "Set_Main", [&fn](RequestState& s, const ConsoleRequest&) { fn(s); }});
   runner_.NewRequest("/admin.asp?m=admin_set" + query);
   runner_.Run(EntryKind::kAdmin, modules);
 }
