@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/public_request.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -15,12 +16,6 @@ namespace {
 Variant V(int64_t n) { return Variant(static_cast<long long>(n)); }
 
 }  // namespace
-
-std::string SqlMarks(size_t count) {
-  std::string marks;
-  for (size_t i = 0; i < count; ++i) marks += i == 0 ? "?" : ",?";
-  return marks;
-}
 
 bool PathIds(std::string_view path, std::vector<int64_t>* ids) {
   if (!path.empty() && path.back() == ',') path.remove_suffix(1);
@@ -306,7 +301,7 @@ void PreorderTree::Change::AddToCounts(const std::vector<int64_t>& ids, int64_t 
   for (int64_t id : ids) params.push_back(V(id));
   params.push_back(V(except));
   Execute("update {table} set {child} = {child} + ? where {scope} = ? and {id} in (" +
-              SqlMarks(ids.size()) + ") and {id} <> ?",
+              Placeholders(ids.size()) + ") and {id} <> ?",
           params);
 }
 

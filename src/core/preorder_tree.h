@@ -73,9 +73,6 @@ enum class PreorderStatus {
 // Sets the columns of a new row that are not the tree's, on the recordset adding it.
 using PreorderRowFill = std::function<void(Recordset&)>;
 
-// "?,?,?": the marks of `count` bound values in an "in (...)" list.
-std::string SqlMarks(size_t count);
-
 // The ids of a stored path ("5,12,40,"): the node and its ancestors, top first. False when the
 // path is not a list of ids.
 bool PathIds(std::string_view path, std::vector<int64_t>* ids);

@@ -5,6 +5,7 @@
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -114,12 +115,8 @@ std::string DesignListFoot(bool rows, int columns, std::string_view empty_cell,
 }
 
 std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* params) {
-  std::string sql = "(";
-  for (size_t i = 0; i < ids.size(); ++i) {
-    sql += i ? ",?" : "?";
-    params->emplace_back(ids[i]);
-  }
-  return sql + ")";
+  for (int64_t id : ids) params->emplace_back(id);
+  return "(" + Placeholders(ids.size()) + ")";
 }
 
 std::string TextAreaContent(std::string_view text) { return "\r\n" + HtmlEscapeAttr(text); }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 
 namespace folirex {
 namespace {
@@ -85,7 +86,7 @@ ClassTreeStatus DeleteClass(Connection& conn, int64_t channel, int64_t id) {
 ClassTreeStatus EmptyClasses(Connection& conn, int64_t channel, const std::vector<int64_t>& ids) {
   if (ids.empty()) return ClassTreeStatus::kNoClass;
   const std::set<int64_t> distinct(ids.begin(), ids.end());
-  const std::string marks = SqlMarks(distinct.size());
+  const std::string marks = Placeholders(distinct.size());
   std::vector<Variant> params{V(channel)};
   for (int64_t id : distinct) params.push_back(V(id));
   PreorderTree::Change change(kClassTree, conn, channel);
