@@ -26,8 +26,4 @@ void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
   }
 }
 
-std::string TrimmedValue(RequestState& state, const char* key) {
-  return Trim((*state.host.Request)(key));
-}
-
 }  // namespace folirex

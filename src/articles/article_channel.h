@@ -37,9 +37,6 @@ ArticleChannel LoadArticleChannel(RequestState& state);
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
                      const std::vector<Variant>& params, RowUse use, std::string_view missing);
 
-// The text of the posted or queried value `key` (query string first, then the form), trimmed.
-std::string TrimmedValue(RequestState& state, const char* key);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_
