@@ -337,7 +337,7 @@ void ArticleClass_Add(RequestState& state, const ClassUrls& urls) {
   ClassFormValues v;
   v.action = urls.Action("save");
   v.parent_select = ArticleClass_ClassSelect(
-      state.db,
+      *state.db.Conn,
       {.channel_id = urls.channel, .field_name = "d_pid", .selected_id = Query(state, "id")});
   v.dir = Query(state, "dir");
   WriteClassForm(state, urls, v);
@@ -381,7 +381,7 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
   v.add_article = rs["d_addarticleflag"].ToInt64Or(-1) != 0;
   v.template_page = Variant(Trim(rs["d_templatepageid"].ToString()));
   rs.Close();
-  v.parent_select = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
+  v.parent_select = ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
                                                         .field_name = "d_pid",
                                                         .selected_id = std::to_string(pid),
                                                         .disabled = true});
@@ -437,14 +437,14 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
   const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
-  const std::string from = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
+  const std::string from = ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
                                                                .field_name = "d_fromid",
                                                                .selected_id = std::to_string(id),
                                                                .box_a = 200,
                                                                .box_b = 300,
                                                                .disabled = true});
   const std::string to = ArticleClass_ClassSelect(
-      state.db, {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
+      *state.db.Conn, {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(urls.WithId("savemove", id)) +

@@ -6,9 +6,11 @@
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "taxonomy/subject_files.h"
@@ -49,10 +51,11 @@ std::vector<SubjectPages> TickedSubjects(RequestState& state, int64_t channel) {
   if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
   RequireFormPost(state);
   std::vector<SubjectPages> subjects;
+  BoundSql where = IdsIn("d_id", list.ids);
+  AndWhere(where, "d_channelid = ?", Variant(channel));
   Recordset rs;
-  rs.Open("select d_id, d_dir from Vantrel_ArticleSubject where d_id in (" + list.sql +
-              ") and d_channelid = ?",
-          {Variant(channel)}, *state.db.Conn, 0, 1);
+  rs.Open("select d_id, d_dir from Vantrel_ArticleSubject where " + where.sql, where.params,
+          *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     subjects.push_back({rs["d_id"].ToInt64Or(0), rs["d_dir"].ToString()});
   }
@@ -67,13 +70,15 @@ std::vector<int64_t> IdsOf(const std::vector<SubjectPages>& subjects) {
   return ids;
 }
 
-std::string SqlIdList(const std::vector<int64_t>& ids) {
-  std::string sql;
-  for (int64_t id : ids) {
-    if (!sql.empty()) sql += ",";
-    sql += std::to_string(id);
-  }
-  return sql;
+// Detaches the articles of the subjects `ids` from them (d_subjectid 0).
+void DetachArticles(Connection& conn, const std::vector<int64_t>& ids) {
+  BoundSql in = IdsIn("d_subjectid", ids);
+  conn.Execute("update Vantrel_Article set d_subjectid = 0 where " + in.sql, in.params);
+}
+
+void LowerSubjectCount(Connection& conn, int64_t channel, int64_t deleted) {
+  conn.Execute("update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?",
+               {Variant(deleted), Variant(channel)});
 }
 
 }  // namespace
@@ -100,11 +105,8 @@ void ArticleSubject_Join(RequestState& state, int64_t channel) {
 
 void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   const Request& request = *state.host.Request;
-  int64_t source = 0;
-  int64_t target = 0;
-  if (!RequestId(request("d_fromid"), &source) || !RequestId(request("d_toid"), &target)) {
-    AlertBack(state, kParameterError);
-  }
+  const int64_t source = RequireId(state, Trim(request("d_fromid")), kParameterError);
+  const int64_t target = RequireId(state, Trim(request("d_toid")), kParameterError);
   if (source == target) AlertBack(state, "提示：相同专题无需合并！");
   RequireFormPost(state);
 
@@ -129,15 +131,15 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
 
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql = "delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
-    int64_t deleted = conn.Execute(state.db.Sql, {Variant(source), Variant(channel)});
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?";
-    conn.Execute(state.db.Sql, {Variant(target), Variant(source), Variant(channel)});
-    state.db.Sql = "update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(target)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
+    int64_t deleted =
+        conn.Execute("delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+                     {Variant(source), Variant(channel)});
+    conn.Execute(
+        "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?",
+        {Variant(target), Variant(source), Variant(channel)});
+    conn.Execute("update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?",
+                 {Variant(target)});
+    LowerSubjectCount(conn, channel, deleted);
     RenumberList(conn, "Vantrel_ArticleSubject", channel);
     transaction.Commit();
   }
@@ -155,18 +157,15 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
 void ArticleSubject_Del(RequestState& state, int64_t channel) {
   std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
   std::vector<int64_t> ids = IdsOf(subjects);
-  const std::string in_list = SqlIdList(ids);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + in_list + ")";
-    conn.Execute(state.db.Sql);
-    state.db.Sql =
-        "delete from Vantrel_ArticleSubject where d_id in (" + in_list + ") and d_channelid = ?";
-    int64_t deleted = conn.Execute(state.db.Sql, {Variant(channel)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
+    DetachArticles(conn, ids);
+    BoundSql where = IdsIn("d_id", ids);
+    AndWhere(where, "d_channelid = ?", Variant(channel));
+    int64_t deleted =
+        conn.Execute("delete from Vantrel_ArticleSubject where " + where.sql, where.params);
+    LowerSubjectCount(conn, channel, deleted);
     RenumberList(conn, "Vantrel_ArticleSubject", channel);
     transaction.Commit();
   }
@@ -186,9 +185,7 @@ void ArticleSubject_Empty(RequestState& state, int64_t channel) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + SqlIdList(ids) + ")";
-    conn.Execute(state.db.Sql);
+    DetachArticles(conn, ids);
     transaction.Commit();
   }
   bool pages_ok =

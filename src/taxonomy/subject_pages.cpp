@@ -1,10 +1,12 @@
 #include "taxonomy/subject_pages.h"
 
+#include <optional>
 #include <string>
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -37,9 +39,8 @@ struct PostedSubject {
 
 // A whole number from the form, or the fallback when the value is not a plain id within max.
 int64_t FormNumber(const std::string& text, int64_t fallback, int64_t max) {
-  int64_t value = 0;
-  if (!RequestId(text, &value) || value > max) return fallback;
-  return value;
+  std::optional<int64_t> value = ParseId(Trim(text));
+  return value && *value <= max ? *value : fallback;
 }
 
 PostedSubject ReadPostedSubject(RequestState& state) {
@@ -140,13 +141,13 @@ void ArticleSubject_Save(RequestState& state, int64_t channel) {
   {
     ScopedTransaction transaction(conn);
     int64_t order = NextOrder(conn, kSubjects.table, channel);
-    state.db.Sql =
+    conn.Execute(
         "insert into Vantrel_ArticleSubject (d_channelid, d_name, d_dir, d_desc, d_order, "
-        "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)";
-    conn.Execute(state.db.Sql, {Variant(channel), Variant(s.name), Variant(s.dir), Variant(s.desc),
-                                Variant(order), Variant(s.template_page), Variant(s.page_num)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount + 1 where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(channel)});
+        "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)",
+        {Variant(channel), Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(order),
+         Variant(s.template_page), Variant(s.page_num)});
+    conn.Execute("update Vantrel_Channel set d_subjectcount = d_subjectcount + 1 where d_id = ?",
+                 {Variant(channel)});
     transaction.Commit();
   }
   state.caches.Clear();
@@ -159,13 +160,12 @@ void ArticleSubject_Save(RequestState& state, int64_t channel) {
 }
 
 void ArticleSubject_Edit(RequestState& state, int64_t channel) {
-  int64_t id = 0;
-  if (!RequestId(state.host.Request->QueryString("id"), &id)) {
-    AlertBack(state, kParameterErrorBack);
-  }
-  Recordset& rs = OpenRowOrRefuse(
-      state, "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-      {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
+  const int64_t id =
+      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
+  Recordset rs;
+  rs.Open("select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+          {Variant(id), Variant(channel)}, *state.db.Conn, 0, 1);
+  if (rs.Eof()) AlertBack(state, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),
@@ -177,8 +177,8 @@ void ArticleSubject_Edit(RequestState& state, int64_t channel) {
 }
 
 void ArticleSubject_Update(RequestState& state, int64_t channel) {
-  int64_t id = 0;
-  if (!RequestId(state.host.Request->QueryString("id"), &id)) AlertBack(state, kParameterError);
+  const int64_t id =
+      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
   RequireFormPost(state);
   PostedSubject s = ReadPostedSubject(state);
   Connection& conn = *state.db.Conn;
@@ -188,11 +188,9 @@ void ArticleSubject_Update(RequestState& state, int64_t channel) {
   if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
-        "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
-        "d_channelid = ?";
-    conn.Execute(state.db.Sql,
+    conn.Execute("update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
+                 "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
+                 "d_channelid = ?",
                  {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
                   Variant(s.page_num), Variant(id), Variant(channel)});
     transaction.Commit();
