@@ -83,19 +83,19 @@ void LowerSubjectCount(Connection& conn, int64_t channel, int64_t deleted) {
 
 }  // namespace
 
-void ArticleSubject_Join(RequestState& state, int64_t channel) {
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
-      HtmlEscapeAttr(SubjectListUrl(channel) + "&action=savejoin") +
+      HtmlEscapeAttr(SubjectListUrl(channel.id) + "&action=savejoin") +
       "\" style=\"margin:0\">\r\n"
       "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th colspan=\"3\">合并文章专题</th></tr>\r\n"
       "<tr align=\"center\"><td><b>当前专题</b></td><td></td><td><b>目标专题</b></td></tr>\r\n"
       "<tr><td width=\"40%\" align=\"center\">" +
-      ArticleSubject_SubjectSelect(state, channel, "d_fromid", 300) +
+      ArticleSubject_SubjectSelect(state, channel.id, "d_fromid", 300) +
       "</td><td width=\"10%\" align=\"center\"><input type=\"submit\" value=\"合并到&gt;&gt;&gt;\">"
       "</td><td width=\"40%\" align=\"center\">" +
-      ArticleSubject_SubjectSelect(state, channel, "d_toid", 300) +
+      ArticleSubject_SubjectSelect(state, channel.id, "d_toid", 300) +
       "</td></tr>\r\n"
       "<tr><td colspan=\"3\">注意事项：<li>所有操作不可逆，请慎重操作！</li>"
       "<li>不能在同一个专题内进行操作。</li>"
@@ -103,7 +103,7 @@ void ArticleSubject_Join(RequestState& state, int64_t channel) {
       "</table>\r\n</form>\r\n");
 }
 
-void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
+void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel) {
   const Request& request = *state.host.Request;
   const int64_t source = RequireId(state, Trim(request("d_fromid")), kParameterError);
   const int64_t target = RequireId(state, Trim(request("d_toid")), kParameterError);
@@ -115,7 +115,7 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   {
     Recordset rs;
     rs.Open("select d_dir from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
-            {Variant(channel), Variant(source)}, conn, 0, 1);
+            {Variant(channel.id), Variant(source)}, conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, "提示：数据库连接错误！");
@@ -126,61 +126,61 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   // cannot be listed under.
   Variant target_found = conn.ExecuteScalar(
       "select count(*) from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
-      {Variant(channel), Variant(target)});
+      {Variant(channel.id), Variant(target)});
   if (target_found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
 
   {
     ScopedTransaction transaction(conn);
     int64_t deleted =
         conn.Execute("delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                     {Variant(source), Variant(channel)});
+                     {Variant(source), Variant(channel.id)});
     conn.Execute(
         "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?",
-        {Variant(target), Variant(source), Variant(channel)});
+        {Variant(target), Variant(source), Variant(channel.id)});
     conn.Execute("update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?",
                  {Variant(target)});
-    LowerSubjectCount(conn, channel, deleted);
-    RenumberList(conn, "Vantrel_ArticleSubject", channel);
+    LowerSubjectCount(conn, channel.id, deleted);
+    RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
     transaction.Commit();
   }
   state.caches.Clear();
-  bool pages_ok = DeleteSubjectPages(state, {{source, source_dir}},
-                                     OtherSubjectFolders(state, channel, {source}), true);
-  bool script_ok = WriteSubjectListJs(state);
+  bool pages_ok = DeleteSubjectPages(state, channel.settings, {{source, source_dir}},
+                                     OtherSubjectFolders(state, channel.id, {source}), true);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(
       MessageBox("专题合并成功！" + std::string(pages_ok ? "" : kPagesNotDeleted) +
                      SubjectFileNotes(true, script_ok),
-                 LinkItemTo(SubjectListUrl(channel) + "&action=join", "返回继续合并") +
-                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                 LinkItemTo(SubjectListUrl(channel.id) + "&action=join", "返回继续合并") +
+                     LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Del(RequestState& state, int64_t channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
+void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
   std::vector<int64_t> ids = IdsOf(subjects);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
     DetachArticles(conn, ids);
     BoundSql where = IdsIn("d_id", ids);
-    AndWhere(where, "d_channelid = ?", Variant(channel));
+    AndWhere(where, "d_channelid = ?", Variant(channel.id));
     int64_t deleted =
         conn.Execute("delete from Vantrel_ArticleSubject where " + where.sql, where.params);
-    LowerSubjectCount(conn, channel, deleted);
-    RenumberList(conn, "Vantrel_ArticleSubject", channel);
+    LowerSubjectCount(conn, channel.id, deleted);
+    RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
     transaction.Commit();
   }
   state.caches.Clear();
   bool pages_ok =
-      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), true);
-  bool script_ok = WriteSubjectListJs(state);
+      DeleteSubjectPages(state, channel.settings, subjects, OtherSubjectFolders(state, channel.id, ids), true);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
                                             SubjectFileNotes(true, script_ok),
-                                        LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                                        LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Empty(RequestState& state, int64_t channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
+void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
   std::vector<int64_t> ids = IdsOf(subjects);
   Connection& conn = *state.db.Conn;
   {
@@ -189,10 +189,10 @@ void ArticleSubject_Empty(RequestState& state, int64_t channel) {
     transaction.Commit();
   }
   bool pages_ok =
-      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), false);
+      DeleteSubjectPages(state, channel.settings, subjects, OtherSubjectFolders(state, channel.id, ids), false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
-      LinkItemTo(SubjectListUrl(channel), "返回列表")));
+      LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
 }  // namespace folirex
