@@ -5,8 +5,8 @@
 // first, in its own transaction, so that no remaining row names a set or page that is gone.
 //
 // The functions run their statements on the caller's connection and leave the transaction to
-// the caller. Every id is bound, so nothing posted reaches the statement text. Database failures throw
-// DbError. Not thread-safe, as the connection is not.
+// the caller. Every id is bound, so nothing posted reaches the statement text. Database failures
+// throw DbError. Not thread-safe, as the connection is not.
 #ifndef FOLIREX_CORE_TEMPLATE_REFERENCES_H_
 #define FOLIREX_CORE_TEMPLATE_REFERENCES_H_
 

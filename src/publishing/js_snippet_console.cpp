@@ -29,7 +29,9 @@ namespace {
 
 constexpr char kParameterError[] = "提示：参数错误！";
 
-Variant ChannelOf(const ChannelSettings& channel) { return Variant(channel.ChannelID.ToInt64Or(0)); }
+Variant ChannelOf(const ChannelSettings& channel) {
+  return Variant(channel.ChannelID.ToInt64Or(0));
+}
 std::string PageBase(const ChannelSettings& channel) {
   return "?m=admin_articlejs&channelid=" + channel.ChannelID.ToString();
 }
@@ -112,31 +114,36 @@ void WriteRefreshBox(RequestState& state, const std::vector<std::string>& failed
 void ArticleJs_Create(RequestState& state, const ChannelSettings& channel) {
   const int64_t id = RequireId(state, Trim((*state.host.Request)("id")), kParameterError);
   Recordset rs;
-  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
-          "d_channelid = ?",
-          {Variant(id), ChannelOf(channel)}, *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
+      "d_channelid = ?",
+      {Variant(id), ChannelOf(channel)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
   RequireFormPost(state);
   const std::string file = rs["d_filename"].ToString();
   std::vector<std::string> failed;
-  if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+  if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"]))
+    failed.push_back(file);
   rs.Close();
-  WriteRefreshBox(state, failed, "修改刷新成功！",
-                  LinkItemTo(PageBase(channel), "返回列表") +
-                      LinkItemTo(PageBase(channel) + "&action=preview&filename=" + file, "预览效果"));
+  WriteRefreshBox(
+      state, failed, "修改刷新成功！",
+      LinkItemTo(PageBase(channel), "返回列表") +
+          LinkItemTo(PageBase(channel) + "&action=preview&filename=" + file, "预览效果"));
 }
 
 void ArticleJs_CreateAll(RequestState& state, const ChannelSettings& channel) {
   Recordset rs;
-  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
-          "by d_id",
-          {ChannelOf(channel)}, *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
+      "by d_id",
+      {ChannelOf(channel)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
   RequireFormPost(state);
   std::vector<std::string> failed;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string file = rs["d_filename"].ToString();
-    if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+    if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"]))
+      failed.push_back(file);
   }
   rs.Close();
   WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(channel), "返回列表"));
@@ -146,7 +153,8 @@ void ArticleJs_Preview(RequestState& state, const ChannelSettings& channel) {
   // Only a snippet file name: the name goes into the page's script address.
   const std::string file = Trim((*state.host.Request)("filename"));
   if (!IsSnippetFileName(file)) AlertBack(state, kParameterError);
-  const std::string path = GetChannelPath(state.host, state.db, state.caches, channel.ChannelID.ToString());
+  const std::string path =
+      GetChannelPath(state.host, state.db, state.caches, channel.ChannelID.ToString());
   state.host.Response->Write(
       "<table border=0 cellspacing=1 align=center width='98%'><tr><td><script "
       "language='javascript' src='" +
@@ -166,8 +174,8 @@ void ArticleJs_Del(RequestState& state, const ChannelSettings& channel) {
     BoundSql where = IdsIn("d_id", list.ids);
     AndWhere(where, "d_channelid = ?", ChannelOf(channel));
     Recordset rs;
-    rs.Open("select d_filename from Vantrel_JS where " + where.sql, where.params, *state.db.Conn,
-            0, 1);
+    rs.Open("select d_filename from Vantrel_JS where " + where.sql, where.params, *state.db.Conn, 0,
+            1);
     if (rs.Eof()) AlertBack(state, kParameterError);
     for (; !rs.Eof(); rs.MoveNext()) files.push_back(rs["d_filename"].ToString());
     rs.Close();

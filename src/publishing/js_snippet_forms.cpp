@@ -79,7 +79,9 @@ int ReadFlag(RequestState& state) {
   return flag[0] - '0';
 }
 
-int64_t ReadId(RequestState& state) { return RequireId(state, Trim(Req(state)("id")), kParameterError); }
+int64_t ReadId(RequestState& state) {
+  return RequireId(state, Trim(Req(state)("id")), kParameterError);
+}
 
 // A definition as the save and the update store it.
 struct Definition {
@@ -252,10 +254,10 @@ class FormFields {
 // The form tag, the heading row and the three rows every type has: name, description, file.
 std::string SnippetFormHead(const ChannelSettings& channel, int flag, int64_t id,
                             const FormFields& v) {
-  const std::string action = id != 0 ? PageBase(channel) + "&action=update&id=" +
-                                           std::to_string(id) + "&flag=" + std::to_string(flag)
-                                     : PageBase(channel) + "&action=save&flag=" +
-                                           std::to_string(flag);
+  const std::string action = id != 0
+                                 ? PageBase(channel) + "&action=update&id=" + std::to_string(id) +
+                                       "&flag=" + std::to_string(flag)
+                                 : PageBase(channel) + "&action=save&flag=" + std::to_string(flag);
   std::string html =
       "<form name='form1' "
       "method='post' action='" +
@@ -278,11 +280,11 @@ std::string SnippetFormHead(const ChannelSettings& channel, int flag, int64_t id
 std::string ListRows(RequestState& state, const ChannelSettings& channel, bool edit,
                      const FormFields& v) {
   DatabaseState& db = state.db;
-  std::string html = Row("所属分类：",
-                         ArticleJs_ClassSelect(db, ChannelOf(channel), "d_classid",
-                                               v("d_classid")) +
-                             " " + Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
-                         "", "选择分类");
+  std::string html =
+      Row("所属分类：",
+          ArticleJs_ClassSelect(db, ChannelOf(channel), "d_classid", v("d_classid")) + " " +
+              Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
+          "", "选择分类");
   html += Row("所属专题：",
               BuildBoundSelect(db, "d_subjectid", v("d_subjectid"),
                                "select d_name, d_id from Vantrel_ArticleSubject where "
@@ -415,9 +417,10 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   std::string html =
       "<select size=1 name='" + std::string(field) + "'  ><option value=0>所有分类</option>";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
-          "d_order",
-          {Variant(channel)}, *db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
+      "d_order",
+      {Variant(channel)}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -437,8 +440,9 @@ void ArticleJs_Add(RequestState& state, const ChannelSettings& channel) {
                                    : "";
     int64_t count =
         state.db.Conn
-            ->ExecuteScalar("select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
-                            {Variant(ChannelOf(channel)), Variant(static_cast<int64_t>(flag))})
+            ->ExecuteScalar(
+                "select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
+                {Variant(ChannelOf(channel)), Variant(static_cast<int64_t>(flag))})
             .ToInt64Or(0);
     if (count > 0) {
       AlertBack(state,

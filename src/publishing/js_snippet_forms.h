@@ -7,8 +7,8 @@
 // written is reported on the answer page.
 //
 // Every procedure runs inside the snippet console page (js_snippet_console.h), which passes the
-// settings of the channel it loaded; a refused request ends with AlertBack and changes nothing. Rows are found
-// by id within the current channel. Request thread only.
+// settings of the channel it loaded; a refused request ends with AlertBack and changes nothing.
+// Rows are found by id within the current channel. Request thread only.
 #ifndef FOLIREX_PUBLISHING_JS_SNIPPET_FORMS_H_
 #define FOLIREX_PUBLISHING_JS_SNIPPET_FORMS_H_
 

@@ -96,12 +96,12 @@ bool IsSnippetFileName(std::string_view name) {
   return true;
 }
 
-bool WriteSnippetFile(RequestState& state, const ChannelSettings& channel,
-                      const Variant& file_name, const Variant& config, const Variant& type) {
+bool WriteSnippetFile(RequestState& state, const ChannelSettings& channel, const Variant& file_name,
+                      const Variant& config, const Variant& type) {
   const std::string name = file_name.ToString();
   if (!IsSnippetFileName(name)) return false;
-  return CreateJsFile(state, channel, name, Replace(config.IsNull() ? "" : config.ToString(), "|", ","),
-                      type);
+  return CreateJsFile(state, channel, name,
+                      Replace(config.IsNull() ? "" : config.ToString(), "|", ","), type);
 }
 
 }  // namespace folirex

@@ -30,8 +30,8 @@ bool IsSnippetFileName(std::string_view name);
 
 // Writes the file of a stored definition: its d_config with every "|" turned into "," is the
 // parameter text. False when the name is not a snippet file name or the file was not written.
-bool WriteSnippetFile(RequestState& state, const ChannelSettings& channel,
-                      const Variant& file_name, const Variant& config, const Variant& type);
+bool WriteSnippetFile(RequestState& state, const ChannelSettings& channel, const Variant& file_name,
+                      const Variant& config, const Variant& type);
 
 }  // namespace folirex
 

@@ -49,12 +49,10 @@ struct NaviLinks {
   std::string mode;
 };
 
-NaviLinks NaviLinksOf(RequestState& state, const ChannelSettings& channel,
-                      const Variant& columns) {
-  return NaviLinks{Columns(columns),
-                   GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
-                   Variant(channel.ChannelID.ToInt64Or(0)), InstallPath(state),
-                   channel.GenerateHtml.ToString()};
+NaviLinks NaviLinksOf(RequestState& state, const ChannelSettings& channel, const Variant& columns) {
+  return NaviLinks{
+      Columns(columns), GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
+      Variant(channel.ChannelID.ToInt64Or(0)), InstallPath(state), channel.GenerateHtml.ToString()};
 }
 
 }  // namespace
@@ -91,7 +89,8 @@ std::string ShowClassNavi(RequestState& state, const ChannelSettings& settings,
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
-        state.db, "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = ? order by d_order",
+        state.db,
+        "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = ? order by d_order",
         top.id);
     int64_t j = 0;
     int64_t k = 0;
@@ -119,10 +118,11 @@ std::string ShowSubjectNavi(RequestState& state, const ChannelSettings& settings
                             const Variant& columns) {
   const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, settings, columns);
 
-  std::vector<NaviItem> subjects = ReadItems(state.db,
-                                             "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
-                                             "where d_channelid= ? order by d_order",
-                                             channel);
+  std::vector<NaviItem> subjects =
+      ReadItems(state.db,
+                "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
+                "where d_channelid= ? order by d_order",
+                channel);
   if (subjects.empty()) return "没有专题列表";
 
   std::string html =

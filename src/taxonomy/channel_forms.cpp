@@ -187,9 +187,9 @@ std::string InnerRows(RequestState& state, const FormValues& v, bool hidden) {
   }
   html += Row(Inner(10), hidden, "上传文件类型：", Text("d_upfiletype", v.upfiletype, 35) + presets,
               false, "多种文件类型之间以“|”分隔");
-  html += Row(Inner(11), hidden, "点击数最小值：",
-              Text("d_clicksofhot", v.clicksofhot, 20, kDigitsOnly), true,
-              "本频道热点的点击数最小值");
+  html +=
+      Row(Inner(11), hidden, "点击数最小值：",
+          Text("d_clicksofhot", v.clicksofhot, 20, kDigitsOnly), true, "本频道热点的点击数最小值");
   html += Row(Inner(12), hidden, "新信息标识：", Text("d_daysofnew", v.daysofnew, 20, kDigitsOnly),
               true, "多少天内更新的信息为新信息");
   return html;
@@ -198,9 +198,9 @@ std::string InnerRows(RequestState& state, const FormValues& v, bool hidden) {
 // Rows 13 to 26 of an internal channel: how its static pages are generated, where the list
 // files go, how content files are named, the extensions and the group size.
 std::string GenerationRows(const FormValues& v, bool hidden) {
-  std::string html = SpannedRow(
-      13, hidden, "生成HTML方式：", 3, "d_generatehtml", "0", "不生成", v.generatehtml,
-      "当频道中的信息量比较少（≤1000）时，可以选用此种方式，此方式最耗费系统资源");
+  std::string html =
+      SpannedRow(13, hidden, "生成HTML方式：", 3, "d_generatehtml", "0", "不生成", v.generatehtml,
+                 "当频道中的信息量比较少（≤1000）时，可以选用此种方式，此方式最耗费系统资源");
   html += SpannedRow(14, hidden, "", 0, "d_generatehtml", "1", "全部生成", v.generatehtml,
                      "此方式在生成后将最节省系统资源，但当信息量大时，生成过程将比较长");
   html += SpannedRow(15, hidden, "", 0, "d_generatehtml", "2", "部分生成", v.generatehtml,
@@ -212,9 +212,9 @@ std::string GenerationRows(const FormValues& v, bool hidden) {
   html += SpannedRow(
       17, hidden, "", 0, "d_listdir", "1", "列表文件统一保存在指定的“List”文件夹中", v.listdir,
       "例：Article/List/List_1.html（分类首页）Article/List/List_1_2.html（第二页）");
-  html += SpannedRow(18, hidden, "", 0, "d_listdir", "2", "列表文件统一保存在频道文件夹中",
-                     v.listdir,
-                     "例：Article/List_1.html（分类首页） Article/List_1_2.html（第二页）");
+  html +=
+      SpannedRow(18, hidden, "", 0, "d_listdir", "2", "列表文件统一保存在频道文件夹中", v.listdir,
+                 "例：Article/List_1.html（分类首页） Article/List_1_2.html（第二页）");
   html += SpannedRow(19, hidden, "内容页文件的命名：", 4, "d_contentfiletype", "0", "文章ID.html",
                      v.contentfiletype, "例：1358.html");
   html += SpannedRow(20, hidden, "", 0, "d_contentfiletype", "1", "更新时间.html",

@@ -377,9 +377,9 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
   v.template_page = Variant(Trim(rs["d_templatepageid"].ToString()));
   rs.Close();
   v.parent_select = ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
-                                                        .field_name = "d_pid",
-                                                        .selected_id = std::to_string(pid),
-                                                        .disabled = true});
+                                                              .field_name = "d_pid",
+                                                              .selected_id = std::to_string(pid),
+                                                              .disabled = true});
   WriteClassForm(state, urls, v);
 }
 
@@ -432,14 +432,16 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
   const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
-  const std::string from = ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
-                                                               .field_name = "d_fromid",
-                                                               .selected_id = std::to_string(id),
-                                                               .box_a = 200,
-                                                               .box_b = 300,
-                                                               .disabled = true});
+  const std::string from =
+      ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
+                                                .field_name = "d_fromid",
+                                                .selected_id = std::to_string(id),
+                                                .box_a = 200,
+                                                .box_b = 300,
+                                                .disabled = true});
   const std::string to = ArticleClass_ClassSelect(
-      *state.db.Conn, {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
+      *state.db.Conn,
+      {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(urls.WithId("savemove", id)) +

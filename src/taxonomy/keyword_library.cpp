@@ -123,8 +123,7 @@ void ArticleKeyword_Edit(RequestState& state, int64_t channel) {
 }
 
 void ArticleKeyword_Update(RequestState& state, int64_t channel) {
-  const int64_t id =
-      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
+  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
   RequireFormPost(state);
   std::string name = PostedName(state);
   // The old name is the stored one: the form's oldkey field is not trusted.

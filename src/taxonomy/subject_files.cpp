@@ -35,7 +35,8 @@ std::string SubjectFolder(const ChannelSettings& channel, std::string_view dir) 
   return channel.ChannelDir + "Subject/" + name;
 }
 
-bool CreateSubjectFolder(RequestState& state, const ChannelSettings& channel, std::string_view dir) {
+bool CreateSubjectFolder(RequestState& state, const ChannelSettings& channel,
+                         std::string_view dir) {
   std::string folder = SubjectFolder(channel, dir);
   if (folder.empty()) return false;
   return CreateFolderPath(state.host, std::string_view(folder));

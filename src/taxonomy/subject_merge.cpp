@@ -170,8 +170,8 @@ void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
     transaction.Commit();
   }
   state.caches.Clear();
-  bool pages_ok =
-      DeleteSubjectPages(state, channel.settings, subjects, OtherSubjectFolders(state, channel.id, ids), true);
+  bool pages_ok = DeleteSubjectPages(state, channel.settings, subjects,
+                                     OtherSubjectFolders(state, channel.id, ids), true);
   bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
@@ -188,8 +188,8 @@ void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel) {
     DetachArticles(conn, ids);
     transaction.Commit();
   }
-  bool pages_ok =
-      DeleteSubjectPages(state, channel.settings, subjects, OtherSubjectFolders(state, channel.id, ids), false);
+  bool pages_ok = DeleteSubjectPages(state, channel.settings, subjects,
+                                     OtherSubjectFolders(state, channel.id, ids), false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
       LinkItemTo(SubjectListUrl(channel.id), "返回列表")));

@@ -172,13 +172,13 @@ void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel) {
                       .page_num = rs["d_pagenum"].ToString(),
                       .template_page = Variant(Trim(rs["d_templatepageid"].ToString()))};
   rs.Close();
-  state.host.Response->Write(SubjectForm(
-      state, SubjectListUrl(channel.id) + "&action=update&id=" + std::to_string(id), v, "默认设置"));
+  state.host.Response->Write(
+      SubjectForm(state, SubjectListUrl(channel.id) + "&action=update&id=" + std::to_string(id), v,
+                  "默认设置"));
 }
 
 void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id =
-      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
+  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
   RequireFormPost(state);
   PostedSubject s = ReadPostedSubject(state);
   Connection& conn = *state.db.Conn;
@@ -188,11 +188,12 @@ void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
   if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
   {
     ScopedTransaction transaction(conn);
-    conn.Execute("update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
-                 "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
-                 "d_channelid = ?",
-                 {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
-                  Variant(s.page_num), Variant(id), Variant(channel.id)});
+    conn.Execute(
+        "update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
+        "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
+        "d_channelid = ?",
+        {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
+         Variant(s.page_num), Variant(id), Variant(channel.id)});
     transaction.Commit();
   }
   // A changed folder: the new one is created, the old one keeps its pages.
@@ -207,7 +208,8 @@ void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
 
 void ArticleSubject_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
   MoveInList(state, kSubjects, channel.id, up, [&state, &channel] {
-    if (!WriteSubjectListJs(state, channel.settings)) Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
+    if (!WriteSubjectListJs(state, channel.settings))
+      Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
   });
 }
 
