@@ -77,16 +77,17 @@ int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const
       " else d_monthclicktimes + " + add + " end, d_LastClickTime = '" + now.ToStorage() +
       "', d_hotflag = case when d_clicktimes + " + add +
       " >= " + std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
-      " then true else d_hotflag end where d_id = " + id + " returning d_clicktimes";
+      " then true else d_hotflag end where d_id = ? returning d_clicktimes";
   int64_t total = -1;
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   // The total comes back from the update itself: these clicks', not later ones'.
-  const Variant counted = conn.ExecuteScalar(sql);
+  const Variant counted = conn.ExecuteScalar(sql, {Variant(std::stoll(id))});
   if (!counted.IsNull()) {
     total = counted.ToInt64Or(0);
-    conn.Execute("update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
-                 " where d_id = " + state.channel.ChannelID.ToString());
+    conn.Execute(
+        "update Vantrel_Channel set d_clickcount = d_clickcount + " + add + " where d_id = ?",
+        {Variant(state.channel.ChannelID.ToInt64())});
   }
   transaction.Commit();
   return total;
