@@ -29,14 +29,11 @@ namespace {
 
 constexpr char kParameterError[] = "提示：参数错误！";
 
-Variant ChannelOf(const ChannelSettings& channel) {
-  return Variant(channel.ChannelID.ToInt64Or(0));
-}
-std::string PageBase(const ChannelSettings& channel) {
-  return "?m=admin_articlejs&channelid=" + channel.ChannelID.ToString();
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlejs&channelid=" + channel.id_text;
 }
 
-void ArticleJs_ShowNavi(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html = "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>";
   html += "[<a href='" + base + "'>所有列表</a>]";
@@ -54,7 +51,7 @@ void ArticleJs_ShowNavi(RequestState& state, const ChannelSettings& channel) {
   state.host.Response->Write(html + "</td></tr></table><br>\r\n" + PostLinkForm());
 }
 
-void ArticleJs_ShowList(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html =
       "<form name='delform' "
@@ -69,7 +66,7 @@ void ArticleJs_ShowList(RequestState& state, const ChannelSettings& channel) {
   rs.Open(
       "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
       "d_channelid = ? order by d_id",
-      {ChannelOf(channel)}, *state.db.Conn, 0, 1);
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -111,18 +108,18 @@ void WriteRefreshBox(RequestState& state, const std::vector<std::string>& failed
       links));
 }
 
-void ArticleJs_Create(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
   const int64_t id = RequireId(state, Trim((*state.host.Request)("id")), kParameterError);
   Recordset rs;
   rs.Open(
       "select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
       "d_channelid = ?",
-      {Variant(id), ChannelOf(channel)}, *state.db.Conn, 0, 1);
+      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
   RequireFormPost(state);
   const std::string file = rs["d_filename"].ToString();
   std::vector<std::string> failed;
-  if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"]))
+  if (!WriteSnippetFile(state, channel.settings, file, rs["d_config"], rs["d_typeflag"]))
     failed.push_back(file);
   rs.Close();
   WriteRefreshBox(
@@ -131,37 +128,36 @@ void ArticleJs_Create(RequestState& state, const ChannelSettings& channel) {
           LinkItemTo(PageBase(channel) + "&action=preview&filename=" + file, "预览效果"));
 }
 
-void ArticleJs_CreateAll(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
   Recordset rs;
   rs.Open(
       "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
       "by d_id",
-      {ChannelOf(channel)}, *state.db.Conn, 0, 1);
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
   RequireFormPost(state);
   std::vector<std::string> failed;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string file = rs["d_filename"].ToString();
-    if (!WriteSnippetFile(state, channel, file, rs["d_config"], rs["d_typeflag"]))
+    if (!WriteSnippetFile(state, channel.settings, file, rs["d_config"], rs["d_typeflag"]))
       failed.push_back(file);
   }
   rs.Close();
   WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(channel), "返回列表"));
 }
 
-void ArticleJs_Preview(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Preview(RequestState& state, const ConsoleChannel& channel) {
   // Only a snippet file name: the name goes into the page's script address.
   const std::string file = Trim((*state.host.Request)("filename"));
   if (!IsSnippetFileName(file)) AlertBack(state, kParameterError);
-  const std::string path =
-      GetChannelPath(state.host, state.db, state.caches, channel.ChannelID.ToString());
+  const std::string path = GetChannelPath(state.host, state.db, state.caches, channel.id_text);
   state.host.Response->Write(
       "<table border=0 cellspacing=1 align=center width='98%'><tr><td><script "
       "language='javascript' src='" +
       HtmlEscapeAttr(path + "Js/" + file) + "'></script></td></tr></table>\r\n");
 }
 
-void ArticleJs_Del(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Del(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted = Trim((*state.host.Request)("checkid"));
   if (posted.empty()) AlertBack(state, kParameterError);
   RequireFormPost(state);
@@ -172,7 +168,7 @@ void ArticleJs_Del(RequestState& state, const ChannelSettings& channel) {
   {
     ScopedTransaction transaction(*state.db.Conn);
     BoundSql where = IdsIn("d_id", list.ids);
-    AndWhere(where, "d_channelid = ?", ChannelOf(channel));
+    AndWhere(where, "d_channelid = ?", Variant(channel.id));
     Recordset rs;
     rs.Open("select d_filename from Vantrel_JS where " + where.sql, where.params, *state.db.Conn, 0,
             1);
@@ -189,8 +185,8 @@ void ArticleJs_Del(RequestState& state, const ChannelSettings& channel) {
     if (!IsSnippetFileName(file)) continue;
     pattern += (pattern.empty() ? "" : "|") + Replace(file, ".", "\\.");
   }
-  bool deleted = pattern.empty() ||
-                 DeleteFilesIn(state.host, channel.ChannelDir + "Js/", "^(" + pattern + ")$");
+  bool deleted = pattern.empty() || DeleteFilesIn(state.host, channel.settings.ChannelDir + "Js/",
+                                                  "^(" + pattern + ")$");
   state.host.Response->Write(MessageBox(
       deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
       LinkItemTo(PageBase(channel), "返回列表")));
@@ -199,9 +195,9 @@ void ArticleJs_Del(RequestState& state, const ChannelSettings& channel) {
 }  // namespace
 
 void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
-  const ChannelSettings& channel = page.channel.settings;
+  const ConsoleChannel& channel = page.channel;
   ArticleJs_ShowNavi(state, channel);
-  auto with = [&channel](void (*run)(RequestState&, const ChannelSettings&)) {
+  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
     return [&channel, run](RequestState& s) { run(s, channel); };
   };
   RunAdminAction(state, page.request.action,

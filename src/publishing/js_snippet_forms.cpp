@@ -28,9 +28,8 @@ namespace {
 constexpr char kParameterError[] = "提示：参数错误！";
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
-int64_t ChannelOf(const ChannelSettings& channel) { return channel.ChannelID.ToInt64Or(0); }
-std::string PageBase(const ChannelSettings& channel) {
-  return "?m=admin_articlejs&channelid=" + channel.ChannelID.ToString();
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlejs&channelid=" + channel.id_text;
 }
 
 // The field at each position of the two list types' parameter texts; the positions not named
@@ -92,7 +91,7 @@ struct Definition {
 };
 
 // Reads and checks the posted definition of type `flag` (the save's checks, in their order).
-Definition ReadDefinition(RequestState& state, const ChannelSettings& channel, int flag) {
+Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel, int flag) {
   const Request& req = Req(state);
   Definition d;
   d.name = Trim(req("d_jsname"));
@@ -124,7 +123,7 @@ Definition ReadDefinition(RequestState& state, const ChannelSettings& channel, i
     }
     const Positions& positions = flag == 0 ? ArticlePositions() : PicturePositions();
     std::vector<std::string> texts(flag == 0 ? 22 : 16);
-    texts[0] = channel.ChannelID.ToString();
+    texts[0] = channel.id_text;
     if (flag == 0) texts[19] = "false";
     for (const auto& [position, name] : positions) {
       auto choice = Choices().find(name);
@@ -155,28 +154,27 @@ Definition ReadDefinition(RequestState& state, const ChannelSettings& channel, i
 
 // True when another definition of the channel (not `except`) has the file name, letters
 // compared without regard to case.
-bool FileNameTaken(RequestState& state, const ChannelSettings& channel,
-                   const std::string& file_name, int64_t except) {
+bool FileNameTaken(RequestState& state, const ConsoleChannel& channel, const std::string& file_name,
+                   int64_t except) {
   return state.db.Conn
              ->ExecuteScalar(
                  "select count(*) from Vantrel_JS where lcase(d_filename) = ? and "
                  "d_id <> ? and d_channelid = ?",
-                 {Variant(LCase(file_name)), Variant(except), Variant(ChannelOf(channel))})
+                 {Variant(LCase(file_name)), Variant(except), Variant(channel.id)})
              .ToInt64Or(0) > 0;
 }
 
 // Opens `rs` on the channel's definition `id` (updatable when `change`); a missing row ends the
 // request.
-void OpenDefinition(RequestState& state, const ChannelSettings& channel, int64_t id, bool change,
+void OpenDefinition(RequestState& state, const ConsoleChannel& channel, int64_t id, bool change,
                     Recordset& rs) {
   rs.Open("select * from Vantrel_JS where d_id = ? and d_channelid = ?",
-          {Variant(id), Variant(ChannelOf(channel))}, *state.db.Conn, change ? 1 : 0,
-          change ? 3 : 1);
+          {Variant(id), Variant(channel.id)}, *state.db.Conn, change ? 1 : 0, change ? 3 : 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
 }
 
-void StoreDefinition(Recordset& rs, const ChannelSettings& channel, const Definition& d, int flag) {
-  rs.Set("d_channelid", Variant(ChannelOf(channel)));
+void StoreDefinition(Recordset& rs, const ConsoleChannel& channel, const Definition& d, int flag) {
+  rs.Set("d_channelid", Variant(channel.id));
   rs.Set("d_jsname", Variant(d.name));
   rs.Set("d_filename", Variant(d.file_name));
   rs.Set("d_desc", Variant(d.desc));
@@ -186,7 +184,7 @@ void StoreDefinition(Recordset& rs, const ChannelSettings& channel, const Defini
 }
 
 // The answer of a save: the success box, or the row's success with the file's failure.
-void WriteSavedBox(RequestState& state, const ChannelSettings& channel, bool written,
+void WriteSavedBox(RequestState& state, const ConsoleChannel& channel, bool written,
                    const Definition& d, std::string_view message, const std::string& again_url,
                    std::string_view again_text) {
   std::string links = LinkItemTo(again_url, again_text) + LinkItemTo(PageBase(channel), "返回列表");
@@ -252,7 +250,7 @@ class FormFields {
 };
 
 // The form tag, the heading row and the three rows every type has: name, description, file.
-std::string SnippetFormHead(const ChannelSettings& channel, int flag, int64_t id,
+std::string SnippetFormHead(const ConsoleChannel& channel, int flag, int64_t id,
                             const FormFields& v) {
   const std::string action = id != 0
                                  ? PageBase(channel) + "&action=update&id=" + std::to_string(id) +
@@ -277,19 +275,18 @@ std::string SnippetFormHead(const ChannelSettings& channel, int flag, int64_t id
 }
 
 // The rows both list types share: class, subject, count, marks, days, order, title length.
-std::string ListRows(RequestState& state, const ChannelSettings& channel, bool edit,
+std::string ListRows(RequestState& state, const ConsoleChannel& channel, bool edit,
                      const FormFields& v) {
   DatabaseState& db = state.db;
-  std::string html =
-      Row("所属分类：",
-          ArticleJs_ClassSelect(db, ChannelOf(channel), "d_classid", v("d_classid")) + " " +
-              Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
-          "", "选择分类");
+  std::string html = Row("所属分类：",
+                         ArticleJs_ClassSelect(db, channel.id, "d_classid", v("d_classid")) + " " +
+                             Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
+                         "", "选择分类");
   html += Row("所属专题：",
               BuildBoundSelect(db, "d_subjectid", v("d_subjectid"),
                                "select d_name, d_id from Vantrel_ArticleSubject where "
                                "d_channelid=? order by d_order desc",
-                               {Variant(ChannelOf(channel))}, "不属于任何专题"),
+                               {Variant(channel.id)}, "不属于任何专题"),
               "", edit ? "选择文章所属的专题" : "选择所属的专题");
   html += Row("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
               edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
@@ -358,7 +355,7 @@ std::string PictureListRows(const FormFields& v) {
 }
 
 // The rows of type `flag` between the head and the buttons.
-std::string TypeRows(RequestState& state, const ChannelSettings& channel, int flag, bool edit,
+std::string TypeRows(RequestState& state, const ConsoleChannel& channel, int flag, bool edit,
                      const FormFields& v) {
   switch (flag) {
     case 0:
@@ -376,7 +373,7 @@ std::string TypeRows(RequestState& state, const ChannelSettings& channel, int fl
 }
 
 // The buttons, the edit form's hidden stored file name, and the end of the form.
-std::string SnippetFormTail(const ChannelSettings& channel, bool edit, const FormFields& v) {
+std::string SnippetFormTail(const ConsoleChannel& channel, bool edit, const FormFields& v) {
   std::string html =
       "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
       "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
@@ -390,7 +387,7 @@ std::string SnippetFormTail(const ChannelSettings& channel, bool edit, const For
 
 // The form of type `flag`: empty `values` for the add form (defaults), the stored values for
 // the edit form; `id` 0 for the add form.
-void WriteForm(RequestState& state, const ChannelSettings& channel, int flag, int64_t id,
+void WriteForm(RequestState& state, const ConsoleChannel& channel, int flag, int64_t id,
                std::map<std::string, std::string> values) {
   const bool edit = id != 0;
   const FormFields v(std::move(values));
@@ -431,7 +428,7 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   return html + "</select>";
 }
 
-void ArticleJs_Add(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel) {
   int flag = ReadFlag(state);
   if (flag >= 2) {
     const char* name = flag == 2   ? "查询js文件"
@@ -442,7 +439,7 @@ void ArticleJs_Add(RequestState& state, const ChannelSettings& channel) {
         state.db.Conn
             ->ExecuteScalar(
                 "select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
-                {Variant(ChannelOf(channel)), Variant(static_cast<int64_t>(flag))})
+                {Variant(channel.id), Variant(static_cast<int64_t>(flag))})
             .ToInt64Or(0);
     if (count > 0) {
       AlertBack(state,
@@ -452,7 +449,7 @@ void ArticleJs_Add(RequestState& state, const ChannelSettings& channel) {
   WriteForm(state, channel, flag, 0, {});
 }
 
-void ArticleJs_Save(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel) {
   int flag = ReadFlag(state);
   Definition d = ReadDefinition(state, channel, flag);
   RequireFormPost(state);
@@ -468,12 +465,13 @@ void ArticleJs_Save(RequestState& state, const ChannelSettings& channel) {
     rs.Close();
     transaction.Commit();
   }
-  bool written = WriteSnippetFile(state, channel, d.file_name, d.config, std::to_string(flag));
+  bool written =
+      WriteSnippetFile(state, channel.settings, d.file_name, d.config, std::to_string(flag));
   WriteSavedBox(state, channel, written, d, "新增信息成功！",
                 PageBase(channel) + "&action=add&flag=" + std::to_string(flag), "返回继续新增");
 }
 
-void ArticleJs_Edit(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel) {
   int64_t id = ReadId(state);
   int flag = ReadFlag(state);
   Recordset rs;
@@ -504,7 +502,7 @@ void ArticleJs_Edit(RequestState& state, const ChannelSettings& channel) {
   WriteForm(state, channel, flag, id, values);
 }
 
-void ArticleJs_Update(RequestState& state, const ChannelSettings& channel) {
+void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel) {
   int64_t id = ReadId(state);
   int flag = ReadFlag(state);
   Definition d = ReadDefinition(state, channel, flag);
@@ -524,8 +522,10 @@ void ArticleJs_Update(RequestState& state, const ChannelSettings& channel) {
     rs.Close();
     transaction.Commit();
   }
-  if (IsSnippetFileName(old_file)) DeleteFile(state.host, channel.ChannelDir + "Js/" + old_file);
-  bool written = WriteSnippetFile(state, channel, d.file_name, d.config, std::to_string(flag));
+  if (IsSnippetFileName(old_file))
+    DeleteFile(state.host, channel.settings.ChannelDir + "Js/" + old_file);
+  bool written =
+      WriteSnippetFile(state, channel.settings, d.file_name, d.config, std::to_string(flag));
   WriteSavedBox(
       state, channel, written, d, "修改信息成功！",
       PageBase(channel) + "&action=edit&id=" + std::to_string(id) + "&flag=" + std::to_string(flag),

@@ -34,16 +34,15 @@ namespace {
 constexpr char kParameterError[] = "提示：参数错误！";
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
-int64_t ChannelOf(const ChannelSettings& channel) { return channel.ChannelID.ToInt64Or(0); }
-std::string PageBase(const ChannelSettings& channel) {
-  return "?m=admin_articlenavi&channelid=" + channel.ChannelID.ToString();
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlenavi&channelid=" + channel.id_text;
 }
 std::string ServerPath(const RequestState& state) {
   return state.host.Application->Get("server_path").ToString();
 }
 
 // Back to the list after a change that answers with an alert.
-void AlertAndList(RequestState& state, const ChannelSettings& channel, std::string_view message) {
+void AlertAndList(RequestState& state, const ConsoleChannel& channel, std::string_view message) {
   Alert(state, message);
   GoUrl(state, PageBase(channel));
 }
@@ -54,9 +53,8 @@ std::string ArticleNavi_TypeName(const Variant& flag) {
 
 // The name cell of a menu or class row: indent, folder icon, the name (bold at the top level),
 // linked to the item's edit form when `link` is set.
-std::string ArticleNavi_TreeName(const ChannelSettings& channel, int64_t id,
-                                 const std::string& name, int64_t level, int64_t child, int64_t pid,
-                                 bool link) {
+std::string ArticleNavi_TreeName(const ConsoleChannel& channel, int64_t id, const std::string& name,
+                                 int64_t level, int64_t child, int64_t pid, bool link) {
   std::string html;
   for (int64_t i = 0; i < level; ++i) html += "&nbsp;&nbsp;";
   html += std::string("<img src='admin/") + (child == 0 ? "tree_folder3.gif" : "tree_folder4.gif") +
@@ -70,7 +68,7 @@ std::string ArticleNavi_TreeName(const ChannelSettings& channel, int64_t id,
          "'>" + text + "</a>";
 }
 
-void ArticleNavi_ShowNavi(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = PageBase(channel);
   std::vector<Variant> texts = {"分类菜单", "自定义菜单"};
   std::vector<Variant> values = {"0", "1"};
@@ -78,7 +76,7 @@ void ArticleNavi_ShowNavi(RequestState& state, const ChannelSettings& channel) {
   state.host.Response->Write(
       "<form name='naviform' "
       "method='post' action='" +
-      HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.ChannelID.ToString()) +
+      HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.id_text) +
       "'><table border=0 cellspacing=0 align=center class=navi><tr><td align=right>选择类型：" +
       BuildSelect(state.db, "typeflag", texts, values, typeflag, "", "") +
       " <input type='submit' value='新 增'>&nbsp;&nbsp;[<a href='" + HtmlEscapeAttr(base) +
@@ -90,7 +88,7 @@ void ArticleNavi_ShowNavi(RequestState& state, const ChannelSettings& channel) {
       "]</td></tr></table></form><br>\r\n" + PostLinkForm());
 }
 
-void ArticleNavi_ShowList(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = PageBase(channel);
   std::string html =
       "<form name='delform' "
@@ -103,14 +101,13 @@ void ArticleNavi_ShowList(RequestState& state, const ChannelSettings& channel) {
   rs.Open(
       "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
       "Vantrel_NaviMenu where  d_channelid = ? order by d_order",
-      {Variant(ChannelOf(channel))}, *state.db.Conn, 0, 1);
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
     const int64_t id = rs["d_id"].ToInt64Or(0);
     const int64_t child = rs["d_child"].ToInt64Or(0);
-    const std::string with_id =
-        "&id=" + std::to_string(id) + "&channelid=" + channel.ChannelID.ToString();
+    const std::string with_id = "&id=" + std::to_string(id) + "&channelid=" + channel.id_text;
     html +=
         "<tr align=center><td>" + rs["d_order"].ToString() + "</td><td align=left>" +
         ArticleNavi_TreeName(channel, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
@@ -123,11 +120,11 @@ void ArticleNavi_ShowList(RequestState& state, const ChannelSettings& channel) {
         PostLink("?m=admin_articlenavi&action=down" + with_id,
                  "<img src='admin/down.gif' border=0>", "") +
         "</td><td><a href='" +
-        HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.ChannelID.ToString() +
+        HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.id_text +
                        "&id=" + std::to_string(id) + "&typeflag=1") +
         "'>添加子类</a> " +
         PostLink(
-            "?m=admin_articlenavi&action=del&channelid=" + channel.ChannelID.ToString() +
+            "?m=admin_articlenavi&action=del&channelid=" + channel.id_text +
                 "&id=" + std::to_string(id),
             "删除菜单",
             "提示：删除菜单操作将删除此菜单中的所有子菜单，并且不能恢复！确定要删除此菜单吗？") +
@@ -148,12 +145,12 @@ void ArticleNavi_ShowList(RequestState& state, const ChannelSettings& channel) {
 
 // The parent drop-down of the item forms: "无（作为一级菜单）" (0), then the channel's items in
 // menu order, one ideographic space of indent per level.
-std::string ArticleNavi_ParentSelect(RequestState& state, const ChannelSettings& channel,
+std::string ArticleNavi_ParentSelect(RequestState& state, const ConsoleChannel& channel,
                                      const std::string& selected, bool disabled) {
   std::string options;
   Recordset rs;
   rs.Open("select d_id, d_name, d_level from Vantrel_NaviMenu where d_channelid=? order by d_order",
-          {Variant(ChannelOf(channel))}, *state.db.Conn, 0, 1);
+          {Variant(channel.id)}, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -234,7 +231,7 @@ std::string ArticleNavi_CheckSelectScript() {
 
 // The custom item form: the add form (`id` 0, `parent` preselected) or the edit form of item
 // `id` with its stored values.
-void WriteItemForm(RequestState& state, const ChannelSettings& channel, int64_t id,
+void WriteItemForm(RequestState& state, const ConsoleChannel& channel, int64_t id,
                    const std::string& parent, const MenuItemText& item) {
   const bool edit = id != 0;
   const std::string action =
@@ -242,7 +239,7 @@ void WriteItemForm(RequestState& state, const ChannelSettings& channel, int64_t 
            : PageBase(channel) + "&action=save";
   const std::string open0 = item.open_flag == 0 ? " checked" : "";
   const std::string open1 = item.open_flag == 0 ? "" : " checked";
-  const std::string upload = "?m=uploadfile&channelid=" + channel.ChannelID.ToString() +
+  const std::string upload = "?m=uploadfile&channelid=" + channel.id_text +
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
   std::string html =
       "<form name='myform' "
@@ -287,7 +284,7 @@ void WriteItemForm(RequestState& state, const ChannelSettings& channel, int64_t 
   state.host.Response->Write(html + ArticleNavi_IconScript());
 }
 
-void ArticleNavi_ShowClassPick(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channel) {
   std::string html =
       "<form name='delform' "
       "method='post' action='" +
@@ -303,7 +300,7 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ChannelSettings& chann
   rs.Open(
       "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
       "d_channelid = ? order by d_order",
-      {Variant(ChannelOf(channel))}, *state.db.Conn, 0, 1);
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;
@@ -329,7 +326,7 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ChannelSettings& chann
   state.host.Response->Write(html);
 }
 
-void ArticleNavi_Add(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Add(RequestState& state, const ConsoleChannel& channel) {
   if (Trim(Req(state)("typeflag")) != "1") {
     ArticleNavi_ShowClassPick(state, channel);
     return;
@@ -337,14 +334,14 @@ void ArticleNavi_Add(RequestState& state, const ChannelSettings& channel) {
   WriteItemForm(state, channel, 0, Trim(Req(state).QueryString("id")), MenuItemText{});
 }
 
-void ArticleNavi_Edit(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
   const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
   const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
   Recordset rs;
   rs.Open(
       "select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = ? "
       "and d_channelid = ?",
-      {Variant(id), Variant(ChannelOf(channel))}, *state.db.Conn, 0, 1);
+      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
   MenuItemText item;
   item.name = rs["d_name"].ToString();
@@ -377,14 +374,13 @@ MenuItemText ReadItemText(RequestState& state) {
   return item;
 }
 
-void ArticleNavi_Save(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted_pid = Trim(Req(state)("d_pid"));
   int64_t pid = 0;
   if (!ParseId(posted_pid, &pid)) AlertBack(state, kParameterError);
   MenuItemText item = ReadItemText(state);
   RequireFormPost(state);
-  if (AddMenuItem(*state.db.Conn, ChannelOf(channel), pid, item, nullptr) !=
-      MenuTreeStatus::kDone) {
+  if (AddMenuItem(*state.db.Conn, channel.id, pid, item, nullptr) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
   state.host.Response->Write(MessageBox(
@@ -394,12 +390,12 @@ void ArticleNavi_Save(RequestState& state, const ChannelSettings& channel) {
           LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Update(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Update(RequestState& state, const ConsoleChannel& channel) {
   const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
   const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
   MenuItemText item = ReadItemText(state);
   RequireFormPost(state);
-  if (UpdateMenuItem(*state.db.Conn, ChannelOf(channel), id, item) != MenuTreeStatus::kDone) {
+  if (UpdateMenuItem(*state.db.Conn, channel.id, id, item) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
   state.host.Response->Write(MessageBox(
@@ -409,13 +405,13 @@ void ArticleNavi_Update(RequestState& state, const ChannelSettings& channel) {
                             LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-ClassLinkRule ClassLinks(RequestState& state, const ChannelSettings& channel) {
+ClassLinkRule ClassLinks(RequestState& state, const ConsoleChannel& channel) {
   return [&state, &channel](int64_t id, const std::string& dir) {
     return ArticleNavi_ClassLinkUrl(state, channel, id, dir);
   };
 }
 
-void ArticleNavi_SaveSelect(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) {
   const std::string count_text = Trim(Req(state)("hiddencount"));
   int64_t count = 0;
   if (!ParseId(count_text, &count) || count > 100000) AlertBack(state, kParameterError);
@@ -439,7 +435,7 @@ void ArticleNavi_SaveSelect(RequestState& state, const ChannelSettings& channel)
     if (state.db.Conn
             ->ExecuteScalar(
                 "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
-                {Variant(entry.class_id), Variant(ChannelOf(channel))})
+                {Variant(entry.class_id), Variant(channel.id)})
             .ToInt64Or(0) == 0) {
       AlertBack(state, "提示：分类id错误！");
     }
@@ -447,7 +443,7 @@ void ArticleNavi_SaveSelect(RequestState& state, const ChannelSettings& channel)
   {
     ScopedTransaction transaction(*state.db.Conn);
     for (const Entry& entry : entries) {
-      AddClassItems(*state.db.Conn, ChannelOf(channel), entry.class_id, entry.with_subclasses,
+      AddClassItems(*state.db.Conn, channel.id, entry.class_id, entry.with_subclasses,
                     entry.open_flag, ClassLinks(state, channel));
     }
     transaction.Commit();
@@ -457,25 +453,25 @@ void ArticleNavi_SaveSelect(RequestState& state, const ChannelSettings& channel)
                             LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Import(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
-  const std::string mode = Trim(channel.GenerateHtml.ToString());
+  const std::string mode = Trim(channel.settings.GenerateHtml.ToString());
   std::string home;
   if (mode == "0") {
-    home = ServerPath(state) + "asp.asp?channelid=" + channel.ChannelID.ToString();
+    home = ServerPath(state) + "asp.asp?channelid=" + channel.id_text;
   } else if (mode == "1" || mode == "2") {
-    home = GetChannelPath(state.host, state.db, state.caches, channel.ChannelID.ToString());
+    home = GetChannelPath(state.host, state.db, state.caches, channel.id_text);
   }
-  ImportClassTree(*state.db.Conn, ChannelOf(channel), home, ClassLinks(state, channel));
+  ImportClassTree(*state.db.Conn, channel.id, home, ClassLinks(state, channel));
   state.host.Response->Write(
       MessageBox("导入分类数据成功！", LinkItemTo(PageBase(channel), "返回列表修改")));
 }
 
-void ArticleNavi_Move(RequestState& state, const ChannelSettings& channel, bool up) {
+void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
   const int64_t id = RequireId(state, Trim(Req(state)("id")), "无效ID号！");
   RequireFormPost(state);
-  MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, ChannelOf(channel), id)
-                             : MoveMenuItemDown(*state.db.Conn, ChannelOf(channel), id);
+  MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, channel.id, id)
+                             : MoveMenuItemDown(*state.db.Conn, channel.id, id);
   if (status == MenuTreeStatus::kNoItem) AlertBack(state, "无效ID号！");
   if (status == MenuTreeStatus::kNothingToDo) {
     GoUrl(state, PageBase(channel));
@@ -484,51 +480,52 @@ void ArticleNavi_Move(RequestState& state, const ChannelSettings& channel, bool 
   AlertAndList(state, channel, "排序移动操作成功！");
 }
 
-void ArticleNavi_Del(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted = Trim(Req(state).QueryString("id"));
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
   int64_t id = 0;
   if (!ParseId(posted, &id)) AlertBack(state, kParameterError);
   RequireFormPost(state);
-  if (DeleteMenuItem(*state.db.Conn, ChannelOf(channel), id) != MenuTreeStatus::kDone) {
+  if (DeleteMenuItem(*state.db.Conn, channel.id, id) != MenuTreeStatus::kDone) {
     AlertBack(state, "提示：数据库连接错误！");
   }
   state.host.Response->Write(
       MessageBox("删除菜单成功！", LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Empty(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Empty(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
-  EmptyMenu(*state.db.Conn, ChannelOf(channel));
+  EmptyMenu(*state.db.Conn, channel.id);
   AlertAndList(state, channel, "清空记录操作成功！");
 }
 
-void ArticleNavi_Js(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Js(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
   ArticleNavi_CreateJs(state, channel);
 }
 
 }  // namespace
 
-std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ChannelSettings& channel,
+std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ConsoleChannel& channel,
                                      int64_t class_id, const std::string& class_dir) {
-  const std::string mode = Trim(channel.GenerateHtml.ToString());
+  const std::string mode = Trim(channel.settings.GenerateHtml.ToString());
   const std::string id = std::to_string(class_id);
   if (mode == "0" || mode == "2") {
     return ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
-           "&channelid=" + channel.ChannelID.ToString() + "&";
+           "&channelid=" + channel.id_text + "&";
   }
   if (mode == "1") {
-    return GetClassListDir(state, channel.ChannelDir, channel.ListDirType, Variant(class_dir)) +
-           "list_" + id + channel.ListFileExt;
+    return GetClassListDir(state, channel.settings.ChannelDir, channel.settings.ListDirType,
+                           Variant(class_dir)) +
+           "list_" + id + channel.settings.ListFileExt;
   }
   return "";
 }
 
 void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
-  const ChannelSettings& channel = page.channel.settings;
+  const ConsoleChannel& channel = page.channel;
   ArticleNavi_ShowNavi(state, channel);
-  auto with = [&channel](void (*run)(RequestState&, const ChannelSettings&)) {
+  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
     return [&channel, run](RequestState& s) { run(s, channel); };
   };
   RunAdminAction(state, page.request.action,

@@ -19,7 +19,7 @@ namespace folirex {
 
 // The link of an item made from a class of `channel`, by the channel's page mode: the
 // dynamic class list for modes "0" and "2", the static list page for "1", empty otherwise.
-std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ChannelSettings& channel,
+std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ConsoleChannel& channel,
                                      int64_t class_id, const std::string& class_dir);
 
 void ArticleNavi_Main(RequestState& state, const ConsolePage& page);

@@ -17,11 +17,8 @@
 namespace folirex {
 namespace {
 
-Variant ChannelOf(const ChannelSettings& channel) {
-  return Variant(channel.ChannelID.ToInt64Or(0));
-}
-std::string PageBase(const ChannelSettings& channel) {
-  return "?m=admin_articlenavi&channelid=" + channel.ChannelID.ToString();
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlenavi&channelid=" + channel.id_text;
 }
 
 // The opening of one item: icon, then the name or the link around it.
@@ -57,7 +54,7 @@ std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
   return html;
 }
 
-void ArticleNavi_Set(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel) {
   const Request& req = *state.host.Request;
   if (Trim(req("flag")) != "1") {
     std::vector<Variant> texts, values;
@@ -74,7 +71,7 @@ void ArticleNavi_Set(RequestState& state, const ChannelSettings& channel) {
         "class=form>\r\n<tr><th width='15%'>设置名称</th><th "
         "width='55%'>基本参数设置</th><th width='30%'>设置说明</th></tr>\r\n"
         "<tr><td>菜单皮肤：</td><td>" +
-        BuildSelect(state.db, "d_skin", texts, values, channel.NaviMenuCss, "", "") +
+        BuildSelect(state.db, "d_skin", texts, values, channel.settings.NaviMenuCss, "", "") +
         "</td><td> <span class=red></span> <span class=gray>选择菜单的皮肤样式</span></td></tr>\r\n"
         "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
         "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
@@ -91,11 +88,11 @@ void ArticleNavi_Set(RequestState& state, const ChannelSettings& channel) {
   RequireFormPost(state);
 
   state.db.Conn->Execute("update Vantrel_Channel set d_navimenucss = ? where d_id = ?",
-                         {Variant(skin), ChannelOf(channel)});
+                         {Variant(skin), Variant(channel.id)});
   state.caches.Clear();
 
   const std::vector<std::string> failed =
-      WriteMenuStylesheets(state.host, channel.ChannelDir, skin);
+      WriteMenuStylesheets(state.host, channel.settings.ChannelDir, skin);
   std::string links = LinkItemTo(PageBase(channel), "返回列表");
   if (failed.empty()) {
     state.host.Response->Write(MessageBox("操作成功！", links));
@@ -107,13 +104,13 @@ void ArticleNavi_Set(RequestState& state, const ChannelSettings& channel) {
       "提示：皮肤已保存，但以下样式文件没有复制成功：Skin/" + HtmlEscapeText(names), links));
 }
 
-void ArticleNavi_CreateJs(RequestState& state, const ChannelSettings& channel) {
+void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel) {
   std::vector<MenuFileItem> items;
   Recordset rs;
   rs.Open(
       "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
       "d_channelid = ? order by d_order",
-      {ChannelOf(channel)}, *state.db.Conn, 0, 1);
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);
@@ -126,7 +123,7 @@ void ArticleNavi_CreateJs(RequestState& state, const ChannelSettings& channel) {
   }
   rs.Close();
   const std::string markup = NaviMenuMarkup(items);
-  const std::string folder = channel.ChannelDir + "Js";
+  const std::string folder = channel.settings.ChannelDir + "Js";
   bool written = CreateFolderPath(state.host, std::string_view(folder)) &&
                  WriteTextFile(state.host, folder + "/default.js",
                                markup.empty() ? "" : HtmlToJsWrite(markup));

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "console/channel_page.h"
 #include "core/menu_stylesheets.h"
 #include "core/request_state.h"
 
@@ -37,8 +38,8 @@ struct MenuFileItem {
 // markup is always balanced.
 std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items);
 
-void ArticleNavi_Set(RequestState& state, const ChannelSettings& channel);
-void ArticleNavi_CreateJs(RequestState& state, const ChannelSettings& channel);
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel);
+void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel);
 
 }  // namespace folirex
 

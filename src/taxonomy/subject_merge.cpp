@@ -81,6 +81,31 @@ void LowerSubjectCount(Connection& conn, int64_t channel, int64_t deleted) {
                {Variant(deleted), Variant(channel)});
 }
 
+// The delete and empty actions: the ticked subjects' articles are detached from them and, when
+// `remove`, the subjects themselves go (the channel's count falls by the rows deleted); then
+// their pages go, whole folders only with the subjects. False when a page was not deleted.
+bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel, bool remove) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
+  std::vector<int64_t> ids = IdsOf(subjects);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    DetachArticles(conn, ids);
+    if (remove) {
+      BoundSql where = IdsIn("d_id", ids);
+      AndWhere(where, "d_channelid = ?", Variant(channel.id));
+      int64_t deleted =
+          conn.Execute("delete from Vantrel_ArticleSubject where " + where.sql, where.params);
+      LowerSubjectCount(conn, channel.id, deleted);
+      RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
+    }
+    transaction.Commit();
+  }
+  if (remove) state.caches.Clear();
+  return DeleteSubjectPages(state, channel.settings, subjects,
+                            OtherSubjectFolders(state, channel.id, ids), remove);
+}
+
 }  // namespace
 
 void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
@@ -155,23 +180,7 @@ void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel)
 }
 
 void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
-  std::vector<int64_t> ids = IdsOf(subjects);
-  Connection& conn = *state.db.Conn;
-  {
-    ScopedTransaction transaction(conn);
-    DetachArticles(conn, ids);
-    BoundSql where = IdsIn("d_id", ids);
-    AndWhere(where, "d_channelid = ?", Variant(channel.id));
-    int64_t deleted =
-        conn.Execute("delete from Vantrel_ArticleSubject where " + where.sql, where.params);
-    LowerSubjectCount(conn, channel.id, deleted);
-    RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
-    transaction.Commit();
-  }
-  state.caches.Clear();
-  bool pages_ok = DeleteSubjectPages(state, channel.settings, subjects,
-                                     OtherSubjectFolders(state, channel.id, ids), true);
+  bool pages_ok = ClearTickedSubjects(state, channel, true);
   bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
@@ -180,16 +189,7 @@ void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
 }
 
 void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
-  std::vector<int64_t> ids = IdsOf(subjects);
-  Connection& conn = *state.db.Conn;
-  {
-    ScopedTransaction transaction(conn);
-    DetachArticles(conn, ids);
-    transaction.Commit();
-  }
-  bool pages_ok = DeleteSubjectPages(state, channel.settings, subjects,
-                                     OtherSubjectFolders(state, channel.id, ids), false);
+  bool pages_ok = ClearTickedSubjects(state, channel, false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
       LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
