@@ -148,7 +148,7 @@ Announcement ReadAnnouncement(RequestState& state) {
   std::string channel = Posted(state, "d_channelid");
   if (!channel.empty()) {
     // A channel that exists, or the site home (0).
-    if (!ParseId(channel, &a.channel)) AlertBack(state, kParameterError);
+    a.channel = RequireId(state, channel, kParameterError);
     if (a.channel != 0 &&
         state.db.Conn
                 ->ExecuteScalar("select count(*) from Vantrel_Channel where d_id = ?",
