@@ -163,9 +163,9 @@ void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel) {
   const int64_t id =
       RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
   Recordset rs;
-  rs.Open("select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-          {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) AlertBack(state, kParameterErrorBack);
+  OpenRowOrRefuse(state, rs,
+                  "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+                  {Variant(id), Variant(channel.id)}, RowUse::kRead, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),
