@@ -193,4 +193,62 @@ bool DeleteFile(const HostObjects& host, std::string_view path) {
   return disk && fs::DeleteFile(*disk);
 }
 
+namespace {
+
+std::string FoldAscii(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+}  // namespace
+
+SiteFolder::SiteFolder(const HostObjects& host, std::string folder, bool read_names)
+    : host_(host), folder_(std::move(folder)) {
+  if (!read_names) return;
+  std::optional<stdfs::path> disk = Map(host, folder_);
+  if (!disk) return;
+  std::error_code error;
+  stdfs::directory_iterator it(*disk, error);
+  if (error) return;
+  for (; it != stdfs::directory_iterator(); it.increment(error)) {
+    if (error) return;
+    std::string name = it->path().filename().string();
+    folded_.insert(FoldAscii(name));
+    names_.insert(std::move(name));
+  }
+  disk_ = std::move(disk);
+}
+
+std::optional<stdfs::path> SiteFolder::Direct(const std::string& name) const {
+  if (!disk_ || name.empty() || name == "." || name == ".." ||
+      name.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) {
+    return std::nullopt;
+  }
+  // A name held in another case is the file the site's mapping would pick.
+  if (names_.count(name) == 0 && folded_.count(FoldAscii(name)) != 0) return std::nullopt;
+  return *disk_ / name;
+}
+
+bool SiteFolder::WriteText(const std::string& name, std::string_view text) {
+  std::optional<stdfs::path> direct = Direct(name);
+  if (!direct) return WriteTextFile(host_, folder_ + name, text);
+  if (!fs::WriteTextFile(*direct, text)) return false;
+  folded_.insert(FoldAscii(name));
+  names_.insert(name);
+  return true;
+}
+
+bool SiteFolder::HoldsFile(const std::string& name) const {
+  // A name the folder did not hold is missing without a look; one it held is looked up, as it
+  // may be a folder or gone since.
+  if (Direct(name) && folded_.count(FoldAscii(name)) == 0) return false;
+  std::optional<stdfs::path> disk = Map(host_, folder_ + name);
+  return disk && fs::FileExists(*disk);
+}
+
+bool SiteFolder::Delete(const std::string& name) { return DeleteFile(host_, folder_ + name); }
+
 }  // namespace folirex
