@@ -1,6 +1,8 @@
 #include "core/site_files.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -195,12 +197,23 @@ bool DeleteFile(const HostObjects& host, std::string_view path) {
 
 namespace {
 
-std::string FoldAscii(std::string_view name) {
+// Past this many names a folder is not read: each page then takes the site path helpers, so that
+// a step costs the same in a folder of a million pages as in a small one.
+constexpr size_t kMaxReadNames = 16384;
+
+// The name with ASCII letters in lower case, hashed: the site matches names without regard to
+// case, and a hash that two names share only sends a page the long way.
+uint64_t FoldedHash(std::string_view name) {
   std::string folded(name);
   for (char& c : folded) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return folded;
+  return std::hash<std::string>{}(folded);
+}
+
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 }  // namespace
@@ -214,37 +227,32 @@ SiteFolder::SiteFolder(const HostObjects& host, std::string folder, bool read_na
   stdfs::directory_iterator it(*disk, error);
   if (error) return;
   for (; it != stdfs::directory_iterator(); it.increment(error)) {
-    if (error) return;
-    std::string name = it->path().filename().string();
-    folded_.insert(FoldAscii(name));
-    names_.insert(std::move(name));
+    if (error || names_.size() >= kMaxReadNames) {
+      names_.clear();
+      return;
+    }
+    names_.insert(FoldedHash(it->path().filename().native()));
   }
   disk_ = std::move(disk);
 }
 
-std::optional<stdfs::path> SiteFolder::Direct(const std::string& name) const {
-  if (!disk_ || name.empty() || name == "." || name == ".." ||
-      name.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) {
-    return std::nullopt;
-  }
-  // A name held in another case is the file the site's mapping would pick.
-  if (names_.count(name) == 0 && folded_.count(FoldAscii(name)) != 0) return std::nullopt;
-  return *disk_ / name;
-}
+bool SiteFolder::Known(const std::string& name) const { return names_.count(FoldedHash(name)); }
 
 bool SiteFolder::WriteText(const std::string& name, std::string_view text) {
-  std::optional<stdfs::path> direct = Direct(name);
-  if (!direct) return WriteTextFile(host_, folder_ + name, text);
-  if (!fs::WriteTextFile(*direct, text)) return false;
-  folded_.insert(FoldAscii(name));
-  names_.insert(name);
+  // A name the folder may hold (in any case) takes the site path's mapping, which picks the
+  // file of that name whatever its case.
+  if (!disk_ || !IsPlainName(name) || Known(name)) {
+    return WriteTextFile(host_, folder_ + name, text);
+  }
+  if (!fs::WriteTextFile(*disk_ / name, text)) return false;
+  names_.insert(FoldedHash(name));
   return true;
 }
 
 bool SiteFolder::HoldsFile(const std::string& name) const {
-  // A name the folder did not hold is missing without a look; one it held is looked up, as it
+  // A name the folder did not hold is missing without a look; one it may hold is looked up, as it
   // may be a folder or gone since.
-  if (Direct(name) && folded_.count(FoldAscii(name)) == 0) return false;
+  if (disk_ && IsPlainName(name) && !Known(name)) return false;
   std::optional<stdfs::path> disk = Map(host_, folder_ + name);
   return disk && fs::FileExists(*disk);
 }

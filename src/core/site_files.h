@@ -15,6 +15,7 @@
 #ifndef FOLIREX_CORE_SITE_FILES_H_
 #define FOLIREX_CORE_SITE_FILES_H_
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -64,10 +65,11 @@ bool DeleteFilesIn(const HostObjects& host, std::string_view folder, std::string
 bool DeleteFile(const HostObjects& host, std::string_view path);
 
 // One folder that a run of writes fills (a generation step writing hundreds of pages into a class
-// folder): the folder is mapped once and its names read once, so that writing a page there and
-// looking for the pages an article no longer has cost no mapping and no look-up each. Every call
-// does what the helper above of the same site path (folder + name) does; a name that is not a
-// plain one, or that the folder holds in another letter case, goes through those helpers.
+// folder): the folder is mapped once and its names read once, so that writing a new page there
+// and looking for the pages an article no longer has cost no mapping and no look-up each. Every
+// call does what the helper above of the same site path (folder + name) does; a name that is not
+// a plain one, or that the folder may already hold in any letter case, goes through those helpers.
+// A folder of more than 16,384 names is not read: all its pages go through the helpers.
 //
 // The names are those of the reading plus the ones written through this object: a case variant
 // that someone else creates meanwhile is not seen (a file of the very name is replaced as always).
@@ -87,15 +89,13 @@ class SiteFolder {
   bool Delete(const std::string& name);
 
  private:
-  // The disk path of a name that can be written straight into the mapped folder; nullopt for one
-  // that takes the site path's own mapping.
-  std::optional<std::filesystem::path> Direct(const std::string& name) const;
+  // True when the folder may hold the name, in any letter case.
+  bool Known(const std::string& name) const;
 
   const HostObjects& host_;
   std::string folder_;
-  std::optional<std::filesystem::path> disk_;  // nullopt: the folder could not be mapped or read
-  std::unordered_set<std::string> names_;      // as on the disk
-  std::unordered_set<std::string> folded_;     // the same with ASCII letters in lower case
+  std::optional<std::filesystem::path> disk_;  // nullopt: not read (or could not be)
+  std::unordered_set<uint64_t> names_;         // hashes of the names, letter case folded
 };
 
 }  // namespace folirex
