@@ -66,8 +66,8 @@ bool FoldsPlainly(uint32_t cp) {
 // when no index serves the keyword (only wildcards, or a short run of other characters).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword) {
-  // The article body has no index: its like condition alone reads the rows.
-  if (column != "d_title" && column != "d_author" && column != "d_inputer") return "";
+  const bool body = column == "d_content";
+  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") return "";
   size_t length = 0;
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
@@ -82,7 +82,7 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
            SqlQuote(run) + "')";
   }
   if (length >= 3) {
-    const std::string table(kArticleTextTable);
+    const std::string table(body ? kArticleBodyTable : kArticleTextTable);
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
       std::string phrase;
@@ -101,9 +101,9 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   const std::string prefix = "'" + SqlQuote(run) + "'";
-  return " and d_id in (select doc from " + std::string(kArticleTextTerms) + " where col = '" +
-         column + "' and term >= " + prefix + " and term <= " + prefix +
-         " || char(1114111, 1114111))";
+  return " and d_id in (select doc from " +
+         std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where col = '" + column +
+         "' and term >= " + prefix + " and term <= " + prefix + " || char(1114111, 1114111))";
 }
 
 std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition) {
