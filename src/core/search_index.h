@@ -62,7 +62,8 @@ struct KeywordMatches {
 
 // KeywordMatches for `column` like '%keyword%': `where` holds the list's conditions and the like,
 // `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
-// structures first.
+// structures first. On SQLite a keyword of one or two characters that most bodies hold is looked
+// for in the bodies without the index (its terms' count is kept against the data version).
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& keyword, const std::string& where,
                                    const std::string& listed, int64_t requested_page,
