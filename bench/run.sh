@@ -107,7 +107,7 @@ build_tree . build-bench folirex folirex-seed folirex-hold
 now_bin="$repo/build-bench/folirex"
 hold_bin="$repo/build-bench/bench/folirex-hold"
 
-work="$(mktemp -d /tmp/folirex-bench.XXXXXX)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/folirex-bench.XXXXXX")"  # the seeded sites
 pg_dir=""      # the private PostgreSQL cluster of --db postgres
 
 cleanup() {
@@ -348,6 +348,13 @@ add "search, 1 character"  "/asp.asp?m=search&channelid=1&searchtype=d_title&sea
 add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
 add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
 add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
+# The bodies: a keyword of one and of four characters found in nearly every body and in many
+# ("经", "经济发展"), and a rarer one of each: "续" only in the continued articles' second pages
+# (one in ten), "济：经济" only where those repeat a title that holds it (one in 16,000).
+add "body search, 1 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD"
+add "body search, 4 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
+add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%D0%F8"
+add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BC%C3%A3%BA%BE%AD%BC%C3"
 # The list script as a content page's comment chip asks for it: the article's latest comments.
 commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
 add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"

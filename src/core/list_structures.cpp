@@ -17,16 +17,17 @@
 namespace folirex {
 namespace {
 
-// The columns whose change can change a list's or a search's count.
+// The columns whose change can change a list's or a search's count (the body's among them: the
+// body search's counts are kept too).
 constexpr const char* kCountedColumns =
     "d_id, d_channelid, d_classid, d_subjectid, d_hotflag, d_recommendflag, d_deleted, "
-    "d_checked, d_title, d_author, d_inputer";
+    "d_checked, d_title, d_author, d_inputer, d_content";
 
 std::string ChangedCondition() {
   std::string cond;
   for (const char* c :
        {"d_id", "d_channelid", "d_classid", "d_subjectid", "d_hotflag", "d_recommendflag",
-        "d_deleted", "d_checked", "d_title", "d_author", "d_inputer"}) {
+        "d_deleted", "d_checked", "d_title", "d_author", "d_inputer", "d_content"}) {
     cond += std::string(cond.empty() ? "" : " OR ") + "old." + c + " IS DISTINCT FROM new." + c;
   }
   return cond;
@@ -42,54 +43,91 @@ std::string SqliteTimeOrderIndex() {
          "d_title, d_author, d_inputer)";
 }
 
-// SQLite: the version row, its triggers, and the trigram index kept by triggers. The texts go
-// into the index with two U+0001 after them, so that every character of a text, the last ones
-// included, begins a trigram: a keyword of one or two characters is then found among the terms
-// that begin with it. The same expression feeds the index and its deletions.
-std::vector<std::string> SqliteStatements() {
-  const std::string bump = "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1;";
-  auto text = [](const char* row) {
-    const std::string r = row;
-    return r + ".d_title || char(1, 1), " + r + ".d_author || char(1, 1), " + r +
-           ".d_inputer || char(1, 1)";
-  };
-  const std::string add_text =
-      "INSERT INTO Vantrel_ArticleText (rowid, d_title, d_author, "
-      "d_inputer) VALUES (new.d_id, " +
-      text("new") + ");";
-  const std::string drop_text =
-      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText, rowid, "
-      "d_title, d_author, d_inputer) VALUES ('delete', old.d_id, " +
-      text("old") + ");";
+// SQLite: the trigger that moves the version when an update changes a counted column.
+std::string SqliteVersionUpdateTrigger() {
   std::string changed = ChangedCondition();
   for (size_t at = changed.find("IS DISTINCT FROM"); at != std::string::npos;
        at = changed.find("IS DISTINCT FROM", at)) {
     changed.replace(at, 16, "IS NOT");
   }
+  return std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
+         " ON Vantrel_Article WHEN " + changed +
+         " BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; END";
+}
+
+// SQLite: a trigram index of `columns` of every article, kept by triggers: `table` over the view
+// `table`Source, its fts5vocab instance table `terms`, and triggers named trg_`name`_insert,
+// _delete and _update. The texts go into the index with two U+0001 after them, so that every
+// character of a text, the last ones included, begins a trigram: a keyword of one or two
+// characters is then found among the terms that begin with it. The same expression feeds the
+// index and its deletions.
+std::vector<std::string> SqliteTextIndex(std::string_view table, std::string_view terms,
+                                         const std::string& name,
+                                         const std::vector<std::string>& columns) {
+  const std::string t(table);
+  std::string list, view, changed;
+  auto values = [&columns](const char* row) {
+    std::string out;
+    for (const std::string& c : columns) {
+      out += std::string(out.empty() ? "" : ", ") + row + "." + c + " || char(1, 1)";
+    }
+    return out;
+  };
+  for (const std::string& c : columns) {
+    list += ", " + c;
+    view += ", " + c + " || char(1, 1) AS " + c;
+    changed += " OR old." + c + " IS NOT new." + c;
+  }
+  const std::string add =
+      "INSERT INTO " + t + " (rowid" + list + ") VALUES (new.d_id, " + values("new") + ");";
+  const std::string drop = "INSERT INTO " + t + " (" + t + ", rowid" + list +
+                           ") VALUES ('delete', old.d_id, " + values("old") + ");";
   return {
+      "CREATE VIEW " + t + "Source AS SELECT d_id" + view + " FROM Vantrel_Article",
+      "CREATE VIRTUAL TABLE " + t + " USING fts5(" + list.substr(2) + ", content='" + t +
+          "Source', content_rowid='d_id', tokenize='trigram')",
+      "CREATE VIRTUAL TABLE " + std::string(terms) + " USING fts5vocab(" + t + ", instance)",
+      "INSERT INTO " + t + " (" + t + ") VALUES ('rebuild')",
+      "CREATE TRIGGER trg_" + name + "_insert AFTER INSERT ON Vantrel_Article BEGIN " + add +
+          " END",
+      "CREATE TRIGGER trg_" + name + "_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop +
+          " END",
+      "CREATE TRIGGER trg_" + name + "_update AFTER UPDATE OF d_id" + list +
+          " ON Vantrel_Article WHEN old.d_id IS NOT new.d_id" + changed + " BEGIN " + drop + add +
+          " END",
+  };
+}
+
+// SQLite: the index of the titles, authors and inputers.
+std::vector<std::string> SqliteShortTextIndex() {
+  return SqliteTextIndex(kArticleTextTable, kArticleTextTerms, "article_text",
+                         {"d_title", "d_author", "d_inputer"});
+}
+
+// SQLite: the index of the bodies, apart from that of the short texts, so that a search of the
+// titles never walks the bodies' entries.
+std::vector<std::string> SqliteBodyIndex() {
+  return SqliteTextIndex(kArticleBodyTable, kArticleBodyTerms, "article_body", {"d_content"});
+}
+
+// SQLite: the version row, its triggers, the trigram indexes kept by triggers, and the time-order
+// index.
+std::vector<std::string> SqliteStatements() {
+  const std::string bump = "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1;";
+  std::vector<std::string> statements = {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
-      "CREATE VIEW Vantrel_ArticleTextSource AS SELECT d_id, d_title || char(1, 1) AS d_title, "
-      "d_author || char(1, 1) AS d_author, d_inputer || char(1, 1) AS d_inputer "
-      "FROM Vantrel_Article",
-      "CREATE VIRTUAL TABLE Vantrel_ArticleText USING fts5(d_title, d_author, d_inputer, "
-      "content='Vantrel_ArticleTextSource', content_rowid='d_id', tokenize='trigram')",
-      "CREATE VIRTUAL TABLE Vantrel_ArticleTextTerms USING "
-      "fts5vocab(Vantrel_ArticleText, instance)",
-      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText) VALUES ('rebuild')",
       "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
-          add_text + " END",
+          " END",
       "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
-          drop_text + " END",
-      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
-          " ON Vantrel_Article WHEN " + changed + " BEGIN " + bump + " END",
-      "CREATE TRIGGER trg_article_text_update AFTER UPDATE OF d_id, d_title, d_author, "
-      "d_inputer ON Vantrel_Article WHEN old.d_id IS NOT new.d_id OR old.d_title IS NOT "
-      "new.d_title OR old.d_author IS NOT new.d_author OR old.d_inputer IS NOT new.d_inputer "
-      "BEGIN " +
-          drop_text + add_text + " END",
+          " END",
+      SqliteVersionUpdateTrigger(),
       SqliteTimeOrderIndex(),
   };
+  for (auto* index : {&SqliteShortTextIndex, &SqliteBodyIndex}) {
+    for (std::string& sql : index()) statements.push_back(std::move(sql));
+  }
+  return statements;
 }
 
 // PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
@@ -112,10 +150,11 @@ std::vector<std::string> PostgresStatements() {
       std::string("CREATE OR REPLACE TRIGGER trg_article_list_update AFTER UPDATE OF ") +
           kCountedColumns + " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
           ") EXECUTE FUNCTION folirex_article_version()",
+      // Each character with the one after it, in one pass over the text (a body may be long).
       "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
-      "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
-      "(VALUES (1), (2)) v(n) WHERE i + n - 1 <= char_length(l) $$",
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT g), '{}') FROM "
+      "(SELECT c, lead(c) OVER (ORDER BY i) AS d FROM unnest(string_to_array(lower(t), NULL)) "
+      "WITH ORDINALITY u(c, i)) s, LATERAL (VALUES (c), (c || d)) v(g) WHERE g IS NOT NULL $$",
       // A keyword's sequences to look for: the lowered keyword itself, or its two-character
       // sequences should lowering lengthen it beyond two characters.
       "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE sql "
@@ -123,7 +162,7 @@ std::vector<std::string> PostgresStatements() {
       "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
       "generate_series(1, char_length(lower(t)) - 1) i) END $$",
   };
-  for (const char* column : {"title", "author", "inputer"}) {
+  for (const char* column : {"title", "author", "inputer", "content"}) {
     const std::string c = column;
     statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
                          "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
@@ -135,17 +174,18 @@ std::vector<std::string> PostgresStatements() {
   return statements;
 }
 
-// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes
-// and the keyword's function).
+// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes,
+// the bodies' indexes and the keyword's function).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')) + "
+      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams', "
+      "'idx_article_content_trgm', 'idx_article_content_grams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 5;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 7;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -193,8 +233,14 @@ void CreateStructures(Connection& conn) {
       RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                           StartingVersion() + ")");
     } else {
-      // A database whose structures were made before the time-order index.
+      // A database whose structures were made before the time-order index or the index of the
+      // bodies (whose changes then moved no version).
       RunNative(conn, SqliteTimeOrderIndex());
+      if (!HasSqliteObject(conn, "table", kArticleBodyTable)) {
+        RunNative(conn, "DROP TRIGGER IF EXISTS trg_article_list_update");
+        RunNative(conn, SqliteVersionUpdateTrigger());
+        for (const std::string& sql : SqliteBodyIndex()) RunNative(conn, sql);
+      }
     }
     RunNative(conn, "COMMIT");
   } catch (...) {
@@ -336,7 +382,8 @@ void EnsureListStructures(Connection& conn) {
   const bool built = conn.engine() == SqlEngine::kPostgres
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
-                               HasSqliteObject(conn, "index", kArticleTimeOrderIndex);
+                               HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
+                               HasSqliteObject(conn, "table", kArticleBodyTable);
   if (!built) CreateStructures(conn);
   registry.ready.insert(key);
 }
