@@ -622,9 +622,9 @@ bool IsLoopbackHost(const std::string& host) {
 // A server on this machine is reached through its local socket when it has one that this process
 // can open: a statement's round trip then costs both sides about a third less CPU than through
 // the loopback network. Which way each database goes is found out once per process (per pool
-// key): the folders the server names (when the login may read that setting) and the usual ones
-// are tried, and a socket counts only when the server behind it is the same one (the same start
-// time) and takes the same login. Anything else stays on the network, as configured.
+// key): the folders the server names (when the login may read that setting) and the packaged
+// server's are tried, and a socket counts only when the server behind it is the same one (the same
+// start time) and takes the same login. Anything else stays on the network, as configured.
 class LocalRoutes {
  public:
   static LocalRoutes& Instance() {
@@ -656,7 +656,9 @@ class LocalRoutes {
   std::unordered_map<std::string, std::string> folders_;
 };
 
-// The socket folders to try for the server behind `network`: those it names, then the usual ones.
+// The socket folders to try for the server behind `network`: those it names, then the packaged
+// server's own. Never a folder that anyone may write in (/tmp) unless the server names it: a
+// socket put there by another user would be sent the login before the server could be checked.
 std::vector<std::string> SocketFolders(PGconn* network) {
   std::vector<std::string> folders;
   Result r(PQexec(network, "SELECT current_setting('unix_socket_directories', true)"));
@@ -670,7 +672,7 @@ std::vector<std::string> SocketFolders(PGconn* network) {
       if (!folder.empty() && folder.front() == '/') folders.push_back(folder);
     }
   }
-  for (const char* usual : {"/var/run/postgresql", "/run/postgresql", "/tmp"}) {
+  for (const char* usual : {"/var/run/postgresql", "/run/postgresql"}) {
     if (std::find(folders.begin(), folders.end(), usual) == folders.end()) {
       folders.push_back(usual);
     }
