@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the server on a seeded site with wrk: requests per second, median and 99th
 # percentile latency of each page kind, SQL statements per page, and the server's peak memory.
-# Then, for reference, the same static file served by nginx, and the article page measured
-# alone and while folirex-hold keeps idle keep-alive and slow-header connections open.
+# Then two static files (the small image and the article page saved as a file) served by
+# folirex and by nginx in alternating rounds, and the article page measured alone and while
+# folirex-hold keeps idle keep-alive and slow-header connections open.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
@@ -559,8 +560,10 @@ if [ -n "$cmp_db" ]; then
     "($(ratio "$all_rt" "$all_sql"))"
   [ -z "$click_note" ] || echo "$click_note"
 fi
-# The same static file from nginx: what a static file costs on this machine at best.
-folirex_static_rps=$rps
+# Static files from folirex and from nginx (serving the same site folder), alternating in rounds
+# as --baseline does, with the same wrk settings: the small image of the page rows and the
+# article page saved as a file, as the publishing pages write one. Both are measured warm; CPU is
+# the server's user + system time per request over every round (nginx: its master and workers).
 if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   ng="$work/nginx"
   mkdir -p "$ng"
@@ -584,25 +587,57 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   "$nginx" -p "$ng" -e "$ng/error.log" -c "$ng/nginx.conf" >/dev/null 2>>"$ng/stderr.log" &
   ng_pid=$!
   pids+=("$ng_pid")
-  ng_url="http://127.0.0.1:$ng_port$static_path"
   for _ in $(seq 100); do
-    curl -s -o /dev/null "$ng_url" && break
+    curl -s -o /dev/null "http://127.0.0.1:$ng_port$static_path" && break
     alive "$ng_pid" || break
     sleep 0.1
   done
-  ng_status=$(curl -s -o /dev/null -w "%{http_code}" "$ng_url" || true)
-  if [ "$ng_status" = 200 ]; then
+  page_file="/static-article.html"
+  curl -s -o "$work/site$page_file" "http://127.0.0.1:$port$article_path" || true
+  echo
+  printf 'static files, folirex and nginx alternating (%s rounds of %s s each, ABBA...); req/s and\n' \
+    "$rounds" "$round_secs"
+  printf 'p99 of the round with the median req/s; ratio = folirex / nginx (goal: >= 1.00); us = CPU\n'
+  printf 'per request over all rounds\n'
+  printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' file "folirex/s" "nginx/s" ratio "folirex p99" \
+    "nginx p99" "fx us" "ng us"
+  for file in "$static_path" "$page_file"; do
+    label="$file ($(stat -c %s "$work/site$file" 2>/dev/null || echo 0) B)"
+    fx_url="http://127.0.0.1:$port$file" ng_url="http://127.0.0.1:$ng_port$file"
+    fx_status=$(curl -s -o "$work/static-fx" -w "%{http_code}" "$fx_url" || true)
+    ng_status=$(curl -s -o "$work/static-ng" -w "%{http_code}" "$ng_url" || true)
+    if [ "$fx_status" != 200 ] || [ "$ng_status" != 200 ] ||
+      ! cmp -s "$work/static-fx" "$work/static-ng"; then
+      echo "$label: folirex answered $fx_status, nginx $ng_status, or their bytes differ:" >&2
+      cat "$ng/stderr.log" "$ng/error.log" >&2
+      continue
+    fi
+    warm_up "$fx_url"
     warm_up "$ng_url"
-    measure "$ng_url" "$duration" $((duration + 30))
-    [ "$m_err" = none ] || notes+=("static file (nginx): $m_err")
-    row "static file (nginx)" "$m_rps" - - "$m_p50" "$m_p99" - - "$ng_status" -
-    printf 'folirex static file: %s of nginx'"'"'s req/s\n' \
-      "$(awk -v a="$folirex_static_rps" -v b="$m_rps" \
-        'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%.0f%%", a / b * 100; else print "-" }')"
-  else
-    echo "nginx did not serve $static_path (status $ng_status):" >&2
-    cat "$ng/stderr.log" "$ng/error.log" >&2
-  fi
+    fx_runs=() ng_runs=() fx_ticks=0 ng_ticks=0 fx_requests=0 ng_requests=0
+    for r in $(seq "$rounds"); do
+      if (( r % 2 )); then order=(fx ng); else order=(ng fx); fi
+      for who in "${order[@]}"; do
+        if [ "$who" = fx ]; then url=$fx_url pid=$now_pid; else url=$ng_url pid=$ng_pid; fi
+        t0=$(cpu_ticks "$pid")
+        measure "$url" "$round_secs" $((round_secs + 30))
+        t1=$(cpu_ticks "$pid")
+        [ "$m_err" = none ] || notes+=("static $file ($who, round $r): $m_err")
+        if [ "$who" = fx ]; then
+          fx_runs+=("$m_rps $m_p50 $m_p99")
+          fx_ticks=$((fx_ticks + t1 - t0)) fx_requests=$((fx_requests + m_requests))
+        else
+          ng_runs+=("$m_rps $m_p50 $m_p99")
+          ng_ticks=$((ng_ticks + t1 - t0)) ng_requests=$((ng_requests + m_requests))
+        fi
+      done
+    done
+    read -r rps p50 p99 <<<"$(median "${fx_runs[@]}")"
+    read -r n_rps n_p50 n_p99 <<<"$(median "${ng_runs[@]}")"
+    printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
+      "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
+      "$(per_request "$ng_ticks" "$ng_requests")"
+  done
   stop "$ng_pid" || true
 fi
 if [ -n "$against" ]; then
