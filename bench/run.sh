@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the server on a seeded site with wrk: requests per second, median and 99th
 # percentile latency of each page kind, SQL statements per page, and the server's peak memory.
-# Then, for reference, the same static file served by nginx, and the article page measured
-# alone and while folirex-hold keeps idle keep-alive and slow-header connections open.
+# Then two static files (the small image and the article page saved as a file) served by
+# folirex and by nginx in alternating rounds, and the article page measured alone and while
+# folirex-hold keeps idle keep-alive and slow-header connections open.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
@@ -10,7 +11,8 @@
 # odbc-postgresql) and measures the two forms side by side in alternating rounds as --baseline
 # does (it cannot be combined with --baseline): req/s and p99 of each, the ratio, the server's
 # CPU time per request (user + system, from /proc/PID/stat, over every round), the PostgreSQL
-# backends' CPU per request, whether both answered the same bytes, and the round trips per
+# backends' CPU per request, the host and the backends together against SQLite's CPU (all x),
+# whether both answered the same bytes, and the round trips per
 # statement: a second server on the PostgreSQL copy talks to it through bench/pg_wire_count.py,
 # which counts the client's protocol round trips, and the page's statements are its SQL count.
 # --baseline REV also builds the folirex binary of git revision REV (Release, in a temporary
@@ -376,7 +378,7 @@ row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
     printf '%-22s %9s %9s %6s %8s %8s %8s %8s %8s %8s %6s %4s
 ' "$@"
   elif [ -n "$cmp_db" ]; then
-    printf '%-22s %9s %9s %6s %9s %9s %8s %8s %6s %8s %5s %7s %5s %7s\n' "$@"
+    printf '%-22s %9s %9s %6s %9s %9s %8s %8s %6s %8s %6s %5s %7s %5s %7s\n' "$@"
   elif [ -n "$base_bin" ]; then
     printf '%-22s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
   else
@@ -392,9 +394,10 @@ if [ -n "$cmp_db" ]; then
   printf 'alternating PostgreSQL and SQLite (ABBA...); req/s and p99 of the round with the median\n'
   printf 'req/s; ratio = SQLite req/s / PostgreSQL req/s; CPU = the server'"'"'s user + system time\n'
   printf 'per request over all rounds (pg db: the PostgreSQL backends'"'"'); rt/stmt = protocol round\n'
-  printf 'trips per statement, counted on the wire (bench/pg_wire_count.py) for one steady request\n'
+  printf 'trips per statement, counted on the wire (bench/pg_wire_count.py) for one steady request;\n'
+  printf 'all x = (pg us + pg db us) / sqlite us: the host and the backends together (goal: <= 2)\n'
   row page "sqlite/s" "pg/s" ratio "sqlite p99" "pg p99" "sqlite us" "pg us" "cpu x" "pg db us" \
-    sql rt "rt/st" bytes
+    "all x" sql rt "rt/st" bytes
 elif [ -n "$against" ]; then
   printf 'sizes: %s articles (small) and %s (large), %s form, this worktree'"'"'s binary on both;\n' \
     "$against" "$articles" "$dbkind"
@@ -416,7 +419,7 @@ else
   row page "req/s" - - p50 p99 - - status sql
 fi
 notes=()
-pages=0 half=0 cpu2=0 all_rt=0 all_sql=0 click_note="" below=()
+pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note="" below=()
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
   signed=""
@@ -516,13 +519,18 @@ for i in "${!names[@]}"; do
     base_us=$(per_request "$base_ticks" "$base_requests")
     rt_st=-
     [[ $sql =~ ^[0-9]+$ ]] && [ "$sql" -gt 0 ] && rt_st=$(ratio "$rt" "$sql")
+    db_us=$(per_request "$db_ticks" "$now_requests")
+    all_us=-
+    [[ $now_us =~ ^[0-9]+$ ]] && [[ $db_us =~ ^[0-9]+$ ]] && all_us=$((now_us + db_us))
     row "${names[$i]}" "$b_rps" "$rps" "$(ratio "$b_rps" "$rps")" "$b_p99" "$p99" "$base_us" \
-      "$now_us" "$(ratio "$now_us" "$base_us")" "$(per_request "$db_ticks" "$now_requests")" \
+      "$now_us" "$(ratio "$now_us" "$base_us")" "$db_us" "$(ratio "$all_us" "$base_us")" \
       "$sql" "$rt" "$rt_st" "$same"
     if [[ $(ratio "$b_rps" "$rps") =~ ^[0-9.]+$ ]]; then
       pages=$((pages + 1))
       awk -v r="$(ratio "$b_rps" "$rps")" 'BEGIN { exit !(r <= 2) }' && half=$((half + 1))
       awk -v r="$(ratio "$now_us" "$base_us")" 'BEGIN { exit !(r <= 2) }' && cpu2=$((cpu2 + 1))
+      awk -v r="$(ratio "$all_us" "$base_us")" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }' &&
+        all2=$((all2 + 1))
     fi
     if [[ $rt =~ ^[0-9]+$ ]] && [[ $sql =~ ^[0-9]+$ ]]; then
       all_rt=$((all_rt + rt)) all_sql=$((all_sql + sql))
@@ -546,13 +554,16 @@ for i in "${!names[@]}"; do
 done
 if [ -n "$cmp_db" ]; then
   echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
-    "server CPU per request within twice SQLite's: $cpu2 of $pages"
+    "server CPU per request within twice SQLite's: $cpu2 of $pages;" \
+    "host and backends together within twice: $all2 of $pages"
   echo "round trips per statement over all pages: $all_rt for $all_sql statements" \
     "($(ratio "$all_rt" "$all_sql"))"
   [ -z "$click_note" ] || echo "$click_note"
 fi
-# The same static file from nginx: what a static file costs on this machine at best.
-folirex_static_rps=$rps
+# Static files from folirex and from nginx (serving the same site folder), alternating in rounds
+# as --baseline does, with the same wrk settings: the small image of the page rows and the
+# article page saved as a file, as the publishing pages write one. Both are measured warm; CPU is
+# the server's user + system time per request over every round (nginx: its master and workers).
 if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   ng="$work/nginx"
   mkdir -p "$ng"
@@ -576,25 +587,57 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   "$nginx" -p "$ng" -e "$ng/error.log" -c "$ng/nginx.conf" >/dev/null 2>>"$ng/stderr.log" &
   ng_pid=$!
   pids+=("$ng_pid")
-  ng_url="http://127.0.0.1:$ng_port$static_path"
   for _ in $(seq 100); do
-    curl -s -o /dev/null "$ng_url" && break
+    curl -s -o /dev/null "http://127.0.0.1:$ng_port$static_path" && break
     alive "$ng_pid" || break
     sleep 0.1
   done
-  ng_status=$(curl -s -o /dev/null -w "%{http_code}" "$ng_url" || true)
-  if [ "$ng_status" = 200 ]; then
+  page_file="/static-article.html"
+  curl -s -o "$work/site$page_file" "http://127.0.0.1:$port$article_path" || true
+  echo
+  printf 'static files, folirex and nginx alternating (%s rounds of %s s each, ABBA...); req/s and\n' \
+    "$rounds" "$round_secs"
+  printf 'p99 of the round with the median req/s; ratio = folirex / nginx (goal: >= 1.00); us = CPU\n'
+  printf 'per request over all rounds\n'
+  printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' file "folirex/s" "nginx/s" ratio "folirex p99" \
+    "nginx p99" "fx us" "ng us"
+  for file in "$static_path" "$page_file"; do
+    label="$file ($(stat -c %s "$work/site$file" 2>/dev/null || echo 0) B)"
+    fx_url="http://127.0.0.1:$port$file" ng_url="http://127.0.0.1:$ng_port$file"
+    fx_status=$(curl -s -o "$work/static-fx" -w "%{http_code}" "$fx_url" || true)
+    ng_status=$(curl -s -o "$work/static-ng" -w "%{http_code}" "$ng_url" || true)
+    if [ "$fx_status" != 200 ] || [ "$ng_status" != 200 ] ||
+      ! cmp -s "$work/static-fx" "$work/static-ng"; then
+      echo "$label: folirex answered $fx_status, nginx $ng_status, or their bytes differ:" >&2
+      cat "$ng/stderr.log" "$ng/error.log" >&2
+      continue
+    fi
+    warm_up "$fx_url"
     warm_up "$ng_url"
-    measure "$ng_url" "$duration" $((duration + 30))
-    [ "$m_err" = none ] || notes+=("static file (nginx): $m_err")
-    row "static file (nginx)" "$m_rps" - - "$m_p50" "$m_p99" - - "$ng_status" -
-    printf 'folirex static file: %s of nginx'"'"'s req/s\n' \
-      "$(awk -v a="$folirex_static_rps" -v b="$m_rps" \
-        'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%.0f%%", a / b * 100; else print "-" }')"
-  else
-    echo "nginx did not serve $static_path (status $ng_status):" >&2
-    cat "$ng/stderr.log" "$ng/error.log" >&2
-  fi
+    fx_runs=() ng_runs=() fx_ticks=0 ng_ticks=0 fx_requests=0 ng_requests=0
+    for r in $(seq "$rounds"); do
+      if (( r % 2 )); then order=(fx ng); else order=(ng fx); fi
+      for who in "${order[@]}"; do
+        if [ "$who" = fx ]; then url=$fx_url pid=$now_pid; else url=$ng_url pid=$ng_pid; fi
+        t0=$(cpu_ticks "$pid")
+        measure "$url" "$round_secs" $((round_secs + 30))
+        t1=$(cpu_ticks "$pid")
+        [ "$m_err" = none ] || notes+=("static $file ($who, round $r): $m_err")
+        if [ "$who" = fx ]; then
+          fx_runs+=("$m_rps $m_p50 $m_p99")
+          fx_ticks=$((fx_ticks + t1 - t0)) fx_requests=$((fx_requests + m_requests))
+        else
+          ng_runs+=("$m_rps $m_p50 $m_p99")
+          ng_ticks=$((ng_ticks + t1 - t0)) ng_requests=$((ng_requests + m_requests))
+        fi
+      done
+    done
+    read -r rps p50 p99 <<<"$(median "${fx_runs[@]}")"
+    read -r n_rps n_p50 n_p99 <<<"$(median "${ng_runs[@]}")"
+    printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
+      "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
+      "$(per_request "$ng_ticks" "$ng_requests")"
+  done
   stop "$ng_pid" || true
 fi
 if [ -n "$against" ]; then

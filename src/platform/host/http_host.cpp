@@ -1,6 +1,7 @@
 #include "platform/host/http_host.h"
 
 #include <malloc.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -254,10 +255,19 @@ std::string BodyToGbk(std::string_view utf8) {
   return out;
 }
 
+// One connection thread for every two processors the process may run on. Static files are
+// answered on these threads: with a quarter of the processors they were served at two thirds of
+// what the machine can do; with one a processor each thread holds so few busy connections that it
+// sleeps and wakes for nearly every request, which costs more processor time per request than it
+// gains.
 int IoThreadCount(int requested) {
   if (requested > 0) return requested;
-  int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::clamp(cores / 4, 2, 16);
+  int cores = 0;
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof(allowed), &allowed) == 0) cores = CPU_COUNT(&allowed);
+  if (cores <= 0) cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(cores / 2, 2, 32);
 }
 
 }  // namespace

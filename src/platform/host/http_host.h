@@ -73,7 +73,7 @@ struct HostOptions {
   std::string listen_host = "127.0.0.1";
   int port = 8080;     // 0: any free port (see HttpHost::port)
   int threads = 32;    // page workers
-  int io_threads = 0;  // connection threads; 0: one for every four processors, 2 to 16
+  int io_threads = 0;  // connection threads; 0: one for every two processors, 2 to 32
   std::filesystem::path site_root;
   std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
   size_t max_body_bytes = 64u << 20;  // a longer body is answered 413, chunked or not

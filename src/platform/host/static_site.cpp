@@ -362,7 +362,7 @@ bool IsSettledDate(std::time_t modified) { return modified < std::time(nullptr);
 
 bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified_since,
                            HostReply* reply) const {
-  KeptFile file;
+  std::shared_ptr<const KeptFile> file;
   {
     std::shared_lock lock(kept_mutex_);
     auto it = kept_.find(path);
@@ -370,19 +370,20 @@ bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified
     file = it->second;
   }
   struct stat info {};
-  if (::stat(file.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_dev != file.device || info.st_ino != file.inode || info.st_size != file.size ||
-      ChangedNs(info) != file.changed_ns) {
+  if (::stat(file->path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_dev != file->device || info.st_ino != file->inode || info.st_size != file->size ||
+      ChangedNs(info) != file->changed_ns) {
     std::unique_lock lock(kept_mutex_);
     auto it = kept_.find(path);
-    if (it != kept_.end() && it->second.bytes == file.bytes) {
-      kept_bytes_ -= it->second.bytes->size();
+    if (it != kept_.end() && it->second == file) {
+      kept_bytes_ -= file->bytes->size();
       kept_.erase(it);
     }
     return false;
   }
+  reply->headers.reserve(3);
   if (IsSettledDate(info.st_mtime)) {
-    reply->SetHeader("Last-Modified", file.last_modified);
+    reply->SetHeader("Last-Modified", file->last_modified);
     std::time_t since = 0;
     if (!if_modified_since.empty() && host::ParseHttpDate(if_modified_since, &since) &&
         info.st_mtime <= since) {
@@ -391,8 +392,8 @@ bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified
     }
   }
   reply->SetHeader("X-Content-Type-Options", "nosniff");
-  reply->SetHeader("Content-Type", file.content_type);
-  reply->shared_body = std::move(file.bytes);
+  reply->SetHeader("Content-Type", file->content_type);
+  reply->shared_body = file->bytes;
   return true;
 }
 
@@ -438,16 +439,16 @@ HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_
   if (size < kStreamFrom) {
     if (!ReadWholeFile(file, kStreamFrom, &reply.body)) return ErrorReply(404);
     if (keep_as != nullptr && size <= kKeepFileBytes && reply.body.size() == size) {
-      KeptFile kept;
-      kept.path = file;
-      kept.device = info.st_dev;
-      kept.inode = info.st_ino;
-      kept.size = info.st_size;
-      kept.changed_ns = ChangedNs(info);
-      kept.content_type = ContentTypeFor(name);
-      kept.last_modified = host::HttpDate(modified);
-      kept.bytes = std::make_shared<const std::string>(std::move(reply.body));
-      reply.shared_body = kept.bytes;
+      auto kept = std::make_shared<KeptFile>();
+      kept->path = file;
+      kept->device = info.st_dev;
+      kept->inode = info.st_ino;
+      kept->size = info.st_size;
+      kept->changed_ns = ChangedNs(info);
+      kept->content_type = ContentTypeFor(name);
+      kept->last_modified = host::HttpDate(modified);
+      kept->bytes = std::make_shared<const std::string>(std::move(reply.body));
+      reply.shared_body = kept->bytes;
       std::unique_lock lock(kept_mutex_);
       if (kept_bytes_ + size > kKeepTotal) {
         kept_.clear();

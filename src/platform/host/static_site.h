@@ -85,7 +85,8 @@ class StaticSite {
 
   std::filesystem::path root_;
   mutable std::shared_mutex kept_mutex_;
-  mutable std::unordered_map<std::string, KeptFile> kept_;
+  // Shared with the requests that read an entry, so that a reader copies a pointer only.
+  mutable std::unordered_map<std::string, std::shared_ptr<const KeptFile>> kept_;
   mutable size_t kept_bytes_ = 0;
 };
 

@@ -29,7 +29,7 @@ const char kRedirectPage[] = "<%\r\nResponse.Redirect \"asp.asp\"\r\n%>";
 // the entry they were routed to.
 class HostRouting : public ::testing::Test {
  protected:
-  void Start(std::string install_dir = "/") {
+  void Start(std::string install_dir = "/", int io_threads = 0) {
     top_.Write("secret.txt", "TOP-SECRET");
     top_.Write("site/default.htm", "<p>home</p>");
     top_.Write("site/News/Default.html", "<p>news first page</p>");
@@ -65,6 +65,7 @@ class HostRouting : public ::testing::Test {
     HostOptions options;
     options.site_root = site();
     options.install_dir = install_dir;
+    options.io_threads = io_threads;
     host_ = std::make_unique<RunningHost>(options, [this](EntryKind kind, PageObjects& p) {
       ++pages_;
       p.response.Write(kind == EntryKind::kAdmin ? "admin entry" : "public entry");
@@ -143,6 +144,44 @@ TEST_F(HostRouting, KeptFilesFollowTheDisk) {
   EXPECT_EQ(client->Get("/images/logo.gif")->body, "GIF89a-logo");
   top_.Write("site/images/logo.gif", "GIF89a-lower");
   EXPECT_EQ(client->Get("/images/logo.gif")->body, "GIF89a-lower");
+}
+
+// Connections on several connection threads share one kept copy of a file: each answer is the
+// file as it is, and a replacement is seen on every connection at once.
+TEST_F(HostRouting, KeptFilesAreSharedByEveryConnectionThread) {
+  Start("/", 4);
+  constexpr int kClients = 12;
+  std::vector<std::unique_ptr<httplib::Client>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(host_->Client());
+    clients.back()->set_keep_alive(true);
+  }
+  std::atomic<int> wrong{0};
+  auto fetch_all = [&](const std::string& expected) {
+    std::vector<std::thread> threads;
+    for (auto& client : clients) {
+      threads.emplace_back([&, c = client.get()] {
+        for (int n = 0; n < 20; ++n) {
+          auto res = c->Get("/Skin/1.css");
+          if (!res || res->status != 200 || res->body != expected ||
+              res->get_header_value("Content-Type") != "text/css; charset=gb2312" ||
+              res->get_header_value("X-Content-Type-Options") != "nosniff" ||
+              res->get_header_value("Last-Modified").empty()) {
+            ++wrong;
+          }
+        }
+      });
+    }
+    for (std::thread& t : threads) t.join();
+  };
+  fetch_all("body{}");
+  EXPECT_EQ(wrong, 0);
+  top_.Write("site/Skin/new.css", "p{margin:0}");
+  stdfs::last_write_time(site() / "Skin" / "new.css",
+                         stdfs::file_time_type::clock::now() - std::chrono::hours(1));
+  stdfs::rename(site() / "Skin" / "new.css", site() / "Skin" / "1.css");
+  fetch_all("p{margin:0}");
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(HostRouting, LargeFilesAreSentWhole) {
