@@ -1,12 +1,12 @@
 #include "articles/keyword_pick.h"
 
+#include <cstdint>
 #include <string>
 
 #include "articles/upload_popup.h"
 #include "articles/upload_rules.h"
 #include "console/admin_frame.h"
 #include "core/messages.h"
-#include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -19,13 +19,13 @@ constexpr char kParameterError[] = "提示：参数错误！";
 
 // The values of one request: flag and field serve the whole request.
 struct PickRequest {
-  std::string channel_id;
+  int64_t channel_id = 0;
   std::string flag;
   std::string field;
 };
 
 void SelectMore_ShowKeywords(RequestState& state, const PickRequest& pick) {
-  std::string action = "?m=admin_selectmore&channelid=" + pick.channel_id +
+  std::string action = "?m=admin_selectmore&channelid=" + std::to_string(pick.channel_id) +
                        "&action=select&flag=" + pick.flag + "&field=" + pick.field;
   std::string html =
       "<table border=0 cellspacing=1 align=center class=list>"
@@ -37,7 +37,7 @@ void SelectMore_ShowKeywords(RequestState& state, const PickRequest& pick) {
 
   Recordset rs;
   rs.Open("select * from Vantrel_Keyword where d_channelid = ? order by d_order desc, d_id",
-          {Variant(std::stoll(pick.channel_id))}, *state.db.Conn, 0, 1);
+          {Variant(pick.channel_id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) html += "<tr><td colspan=2>没有记录</td></tr>\r\n";
   for (; !rs.Eof(); rs.MoveNext()) {
     const Variant& name = rs["d_name"];
@@ -78,8 +78,8 @@ void SelectMore_Select(RequestState& state, const PickRequest& pick) {
 void SelectMore_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
   PickRequest pick;
-  pick.channel_id = GetChannelID(state).ToString();
-  if (!interaction::IsId(Variant(pick.channel_id))) AlertBack(state, "提示：参数错误，请返回！");
+  if (!interaction::IsId(page.request.channel_id)) AlertBack(state, "提示：参数错误，请返回！");
+  pick.channel_id = *page.request.channel_id;
   const Request& request = *state.host.Request;
   pick.flag = Trim(request.QueryString("flag"));
   if (!IsDigits(Variant(pick.flag)) || pick.flag.size() > 9) AlertBack(state, kParameterError);

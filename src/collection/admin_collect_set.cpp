@@ -14,6 +14,7 @@
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/html_clean.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -211,9 +212,7 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
   DeletePreviews(state);
   std::optional<int64_t> id;
   if (modify) {
-    int64_t parsed = 0;
-    if (!ParseId(Trim(Req(state).QueryString("id")), &parsed)) AlertBack(state, kInvalidId);
-    id = parsed;
+    id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
   }
   std::vector<std::string> v = FormValues(state, page.channel, id);
   auto field = [&v](size_t i) { return HtmlEscapeAttr(v[i]); };
@@ -334,8 +333,7 @@ void InsertProject(RequestState& state, int64_t channel, const std::vector<Varia
 void SaveForm(RequestState& state, const SetPage& page, bool modify) {
   RequireFormPost(state);
   if (modify) {
-    int64_t id = 0;
-    if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kInvalidId);
+    const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
     std::vector<Variant> values = PostedRules(state, page.channel);
     Recordset rs;
     rs.Open("select * from Vantrel_CollectProject where d_id = ? and D_ChannelID = ?",
@@ -381,8 +379,7 @@ void DeleteChecked(RequestState& state, const SetPage& page) {
 }
 
 void Copy(RequestState& state, const SetPage& page) {
-  int64_t id = 0;
-  if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kInvalidId);
+  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
   RequireFormPost(state);
   std::optional<CollectProject> source = LoadCollectProject(*state.db.Conn, id);
   if (!source) AlertBack(state, kInvalidId);
@@ -402,10 +399,7 @@ void Copy(RequestState& state, const SetPage& page) {
 }
 
 void Test(RequestState& state, const SetPage& page) {
-  int64_t id = 0;
-  if (!ParseId(FilterSql(Variant(Req(state).QueryString("id"))), &id)) {
-    AlertBack(state, kInvalidId);
-  }
+  const int64_t id = RequireId(state, FilterSql(Variant(Req(state).QueryString("id"))), kInvalidId);
   std::optional<CollectProject> p = LoadCollectProject(*state.db.Conn, id, page.channel);
   if (!p) AlertBack(state, kInvalidId);
   FetchOptions options = CollectFetchOptions(page.limits, false);

@@ -72,7 +72,7 @@ void RunConsolePage(const ConsoleRoute& route, RequestState& state, const Consol
   const bool site_allowed = route.channel == ConsoleChannelUse::kChannelOrSite;
   if (!route.navi) {
     if (route.channel != ConsoleChannelUse::kNone) {
-      page.channel = OpenConsoleChannel(state, site_allowed);
+      page.channel = OpenConsoleChannel(state, request.channel_id, site_allowed);
     }
     route.page(state, page);
     return;
@@ -81,7 +81,7 @@ void RunConsolePage(const ConsoleRoute& route, RequestState& state, const Consol
   if (route.channel == ConsoleChannelUse::kNone) {
     AdminNavi(state, *route.navi);
   } else {
-    page.channel = OpenConsoleChannel(state, site_allowed);
+    page.channel = OpenConsoleChannel(state, request.channel_id, site_allowed);
     ChannelNavi(state, page.channel, *route.navi);
   }
   route.page(state, page);

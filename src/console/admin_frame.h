@@ -51,8 +51,8 @@ enum class ConsoleAccess { kFunction, kSignedIn, kAnyone };
 // The channel a console page works on, from the request's channelid (OpenConsoleChannel).
 enum class ConsoleChannelUse { kNone, kChannel, kChannelOrSite };
 
-// What the frame hands a page: the request's values and, on a channel page, the channel (the
-// channel's settings are loaded into state.channel).
+// What the frame hands a page: the request's values and, on a channel page, the channel with
+// its loaded settings (channel.settings), which the page passes to what it calls.
 struct ConsolePage {
   const ConsoleRequest& request;
   ConsoleChannel channel;

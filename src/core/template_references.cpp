@@ -1,52 +1,57 @@
 #include "core/template_references.h"
 
+#include <utility>
+
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
 namespace {
 
-// "not in (...)" for the leaving channels, or nothing when none leave.
-std::string OutsideChannels(const std::vector<int64_t>& channels) {
-  return channels.empty() ? "" : " and d_channelid not " + InIds(channels);
+// The lowest d_id `select` (its own values bound first) finds outside the leaving channels.
+int64_t LowestOutside(Connection& conn, std::string select, std::vector<Variant> params,
+                      const std::vector<int64_t>& leaving_channels) {
+  if (!leaving_channels.empty()) {
+    select += " and d_channelid not in (" + Placeholders(leaving_channels.size()) + ")";
+    for (int64_t id : leaving_channels) params.push_back(SqlNumber(id));
+  }
+  Variant found = conn.ExecuteScalar(select, params);
+  return found.IsNull() ? 0 : found.ToInt64Or(0);
 }
 
-int64_t LowestOrZero(const Variant& found) { return found.IsNull() ? 0 : found.ToInt64Or(0); }
-
-// "set column = case column when a then b ... end" + extra + " where column in (a, ...)": every
-// replacement of the table in one pass over it.
+// "set column = case column when ? then ? ... end" + also_set + " where column in (?, ...)":
+// every replacement of the table in one pass over it, each id bound.
 void Repoint(Connection& conn, const char* table, const char* column,
              const std::vector<TemplateReplacement>& replacements, const char* also_set = "") {
   if (replacements.empty()) return;
   std::string cases = std::string("case ") + column;
+  std::vector<Variant> params;
   std::vector<int64_t> from;
   for (const TemplateReplacement& r : replacements) {
-    cases += " when " + std::to_string(r.from) + " then " + std::to_string(r.to);
+    cases += " when ? then ?";
+    params.push_back(SqlNumber(r.from));
+    params.push_back(SqlNumber(r.to));
     from.push_back(r.from);
   }
+  BoundSql where = IdsIn(column, from);
+  params.insert(params.end(), where.params.begin(), where.params.end());
   conn.Execute(std::string("update ") + table + " set " + column + " = " + cases + " end" +
-               also_set + " where " + column + " " + InIds(from));
+                   also_set + " where " + where.sql,
+               params);
 }
 
 }  // namespace
 
-std::string InIds(const std::vector<int64_t>& ids) {
-  std::string list;
-  for (int64_t id : ids) list += (list.empty() ? "" : ",") + std::to_string(id);
-  return "in (" + list + ")";
-}
-
 int64_t LowestSystemSet(Connection& conn, const std::vector<int64_t>& leaving_channels) {
-  return LowestOrZero(
-      conn.ExecuteScalar("select min(d_id) from Vantrel_Template where d_sysflag = true" +
-                         OutsideChannels(leaving_channels)));
+  return LowestOutside(conn, "select min(d_id) from Vantrel_Template where d_sysflag = true", {},
+                       leaving_channels);
 }
 
 int64_t LowestSystemPage(Connection& conn, std::string_view type,
                          const std::vector<int64_t>& leaving_channels) {
-  return LowestOrZero(conn.ExecuteScalar(
-      "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true" +
-          OutsideChannels(leaving_channels),
-      {Variant(std::string(type))}));
+  return LowestOutside(
+      conn, "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true",
+      {Variant(std::string(type))}, leaving_channels);
 }
 
 void RepointTemplateSets(Connection& conn, const std::vector<TemplateReplacement>& sets) {

@@ -5,13 +5,12 @@
 // first, in its own transaction, so that no remaining row names a set or page that is gone.
 //
 // The functions run their statements on the caller's connection and leave the transaction to
-// the caller. Ids are numbers, so nothing posted reaches the statements. Database failures throw
-// DbError. Not thread-safe, as the connection is not.
+// the caller. Every id is bound, so nothing posted reaches the statement text. Database failures
+// throw DbError. Not thread-safe, as the connection is not.
 #ifndef FOLIREX_CORE_TEMPLATE_REFERENCES_H_
 #define FOLIREX_CORE_TEMPLATE_REFERENCES_H_
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,9 +23,6 @@ struct TemplateReplacement {
   int64_t from = 0;
   int64_t to = 0;
 };
-
-// "in (1,2,3)" for a non-empty list of ids.
-std::string InIds(const std::vector<int64_t>& ids);
 
 // The lowest-id system set that belongs to none of `leaving_channels`; 0 when there is none.
 int64_t LowestSystemSet(Connection& conn, const std::vector<int64_t>& leaving_channels = {});

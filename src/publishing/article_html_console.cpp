@@ -151,8 +151,8 @@ void ArticleHtml_SaveChange(RequestState& state) {
   {
     std::vector<std::pair<std::string, std::string>> skins;
     Recordset rs;
-    rs.Open("select d_id, d_content from Vantrel_Skin where d_channelid = " + channel,
-            *state.db.Conn, 0, 1);
+    rs.Open("select d_id, d_content from Vantrel_Skin where d_channelid = ?",
+            {Variant(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       skins.emplace_back(rs["d_id"].ToString(), rs["d_content"].ToString());
     }

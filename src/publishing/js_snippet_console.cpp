@@ -9,6 +9,7 @@
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
@@ -16,6 +17,7 @@
 #include "design/template_blocks.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "publishing/js_snippet_forms.h"
@@ -27,13 +29,12 @@ namespace {
 
 constexpr char kParameterError[] = "提示：参数错误！";
 
-std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
-std::string PageBase(const RequestState& state) {
-  return "?m=admin_articlejs&channelid=" + ChannelText(state);
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlejs&channelid=" + channel.id_text;
 }
 
-void ArticleJs_ShowNavi(RequestState& state) {
-  const std::string base = HtmlEscapeAttr(PageBase(state));
+void ArticleJs_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
+  const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html = "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>";
   html += "[<a href='" + base + "'>所有列表</a>]";
   const std::pair<const char*, const char*> links[] = {
@@ -46,12 +47,12 @@ void ArticleJs_ShowNavi(RequestState& state) {
     html += "&nbsp;[<a href='" + base + query + "'>" + text + "</a>]";
   }
   // The refreshes rewrite files: their links post (the form serves the list's links too).
-  html += "&nbsp;[" + PostLink(PageBase(state) + "&action=createall", "全部刷新") + "]";
+  html += "&nbsp;[" + PostLink(PageBase(channel) + "&action=createall", "全部刷新") + "]";
   state.host.Response->Write(html + "</td></tr></table><br>\r\n" + PostLinkForm());
 }
 
-void ArticleJs_ShowList(RequestState& state) {
-  const std::string base = HtmlEscapeAttr(PageBase(state));
+void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel) {
+  const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html =
       "<form name='delform' "
       "method='post' action='" +
@@ -64,9 +65,8 @@ void ArticleJs_ShowList(RequestState& state) {
   Recordset rs;
   rs.Open(
       "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
-      "d_channelid = " +
-          ChannelText(state) + " order by d_id",
-      *state.db.Conn, 0, 1);
+      "d_channelid = ? order by d_id",
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -79,7 +79,7 @@ void ArticleJs_ShowList(RequestState& state) {
             "</td><td align=left>" + HTMLEncode(file) + "</td><td>" + ArticleJs_TypeName(type) +
             "</td><td><a href='" + base +
             "&amp;action=preview&amp;filename=" + HtmlEscapeAttr(file) + "'>效果预览</a> " +
-            PostLink(PageBase(state) + "&action=create&id=" + id, "刷新") +
+            PostLink(PageBase(channel) + "&action=create&id=" + id, "刷新") +
             "</td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
   }
   rs.Close();
@@ -108,52 +108,56 @@ void WriteRefreshBox(RequestState& state, const std::vector<std::string>& failed
       links));
 }
 
-void ArticleJs_Create(RequestState& state) {
-  int64_t id = 0;
-  if (!ParseId(Trim((*state.host.Request)("id")), &id)) AlertBack(state, kParameterError);
+void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
+  const int64_t id = RequireId(state, Trim((*state.host.Request)("id")), kParameterError);
   Recordset rs;
-  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = " +
-              std::to_string(id) + " and d_channelid = " + ChannelText(state),
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
+      "d_channelid = ?",
+      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
   RequireFormPost(state);
   const std::string file = rs["d_filename"].ToString();
   std::vector<std::string> failed;
-  if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+  if (!WriteSnippetFile(state, channel.settings, file, rs["d_config"], rs["d_typeflag"]))
+    failed.push_back(file);
   rs.Close();
-  WriteRefreshBox(state, failed, "修改刷新成功！",
-                  LinkItemTo(PageBase(state), "返回列表") +
-                      LinkItemTo(PageBase(state) + "&action=preview&filename=" + file, "预览效果"));
+  WriteRefreshBox(
+      state, failed, "修改刷新成功！",
+      LinkItemTo(PageBase(channel), "返回列表") +
+          LinkItemTo(PageBase(channel) + "&action=preview&filename=" + file, "预览效果"));
 }
 
-void ArticleJs_CreateAll(RequestState& state) {
+void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
   Recordset rs;
-  rs.Open("select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = " +
-              ChannelText(state) + " order by d_id",
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
+      "by d_id",
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
   RequireFormPost(state);
   std::vector<std::string> failed;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string file = rs["d_filename"].ToString();
-    if (!WriteSnippetFile(state, file, rs["d_config"], rs["d_typeflag"])) failed.push_back(file);
+    if (!WriteSnippetFile(state, channel.settings, file, rs["d_config"], rs["d_typeflag"]))
+      failed.push_back(file);
   }
   rs.Close();
-  WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(state), "返回列表"));
+  WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(channel), "返回列表"));
 }
 
-void ArticleJs_Preview(RequestState& state) {
+void ArticleJs_Preview(RequestState& state, const ConsoleChannel& channel) {
   // Only a snippet file name: the name goes into the page's script address.
   const std::string file = Trim((*state.host.Request)("filename"));
   if (!IsSnippetFileName(file)) AlertBack(state, kParameterError);
-  const std::string path = GetChannelPath(state.host, state.db, state.caches, ChannelText(state));
+  const std::string path = GetChannelPath(state.host, state.db, state.caches, channel.id_text);
   state.host.Response->Write(
       "<table border=0 cellspacing=1 align=center width='98%'><tr><td><script "
       "language='javascript' src='" +
       HtmlEscapeAttr(path + "Js/" + file) + "'></script></td></tr></table>\r\n");
 }
 
-void ArticleJs_Del(RequestState& state) {
+void ArticleJs_Del(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted = Trim((*state.host.Request)("checkid"));
   if (posted.empty()) AlertBack(state, kParameterError);
   RequireFormPost(state);
@@ -163,15 +167,15 @@ void ArticleJs_Del(RequestState& state) {
   std::vector<std::string> files;
   {
     ScopedTransaction transaction(*state.db.Conn);
+    BoundSql where = IdsIn("d_id", list.ids);
+    AndWhere(where, "d_channelid = ?", Variant(channel.id));
     Recordset rs;
-    rs.Open("select d_filename from Vantrel_JS where d_id in (" + list.sql +
-                ") and d_channelid = " + ChannelText(state),
-            *state.db.Conn, 0, 1);
+    rs.Open("select d_filename from Vantrel_JS where " + where.sql, where.params, *state.db.Conn, 0,
+            1);
     if (rs.Eof()) AlertBack(state, kParameterError);
     for (; !rs.Eof(); rs.MoveNext()) files.push_back(rs["d_filename"].ToString());
     rs.Close();
-    state.db.Conn->Execute("delete from Vantrel_JS where d_id in (" + list.sql +
-                           ") and d_channelid = " + ChannelText(state));
+    state.db.Conn->Execute("delete from Vantrel_JS where " + where.sql, where.params);
     transaction.Commit();
   }
   // Exactly the named files, letters compared without regard to case ("a.js" takes neither
@@ -181,27 +185,31 @@ void ArticleJs_Del(RequestState& state) {
     if (!IsSnippetFileName(file)) continue;
     pattern += (pattern.empty() ? "" : "|") + Replace(file, ".", "\\.");
   }
-  bool deleted = pattern.empty() ||
-                 DeleteFilesIn(state.host, state.channel.ChannelDir + "Js/", "^(" + pattern + ")$");
+  bool deleted = pattern.empty() || DeleteFilesIn(state.host, channel.settings.ChannelDir + "Js/",
+                                                  "^(" + pattern + ")$");
   state.host.Response->Write(MessageBox(
       deleted ? "删除成功！" : "提示：记录已删除，但有文件没有删除成功，请检查文件夹的权限！",
-      LinkItemTo(PageBase(state), "返回列表")));
+      LinkItemTo(PageBase(channel), "返回列表")));
 }
 
 }  // namespace
 
 void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
-  ArticleJs_ShowNavi(state);
+  const ConsoleChannel& channel = page.channel;
+  ArticleJs_ShowNavi(state, channel);
+  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
+    return [&channel, run](RequestState& s) { run(s, channel); };
+  };
   RunAdminAction(state, page.request.action,
-                 {{"add", ArticleJs_Add},
-                  {"save", ArticleJs_Save},
-                  {"edit", ArticleJs_Edit},
-                  {"update", ArticleJs_Update},
-                  {"create", ArticleJs_Create},
-                  {"createall", ArticleJs_CreateAll},
-                  {"preview", ArticleJs_Preview},
-                  {"del", ArticleJs_Del}},
-                 ArticleJs_ShowList);
+                 {{"add", with(ArticleJs_Add)},
+                  {"save", with(ArticleJs_Save)},
+                  {"edit", with(ArticleJs_Edit)},
+                  {"update", with(ArticleJs_Update)},
+                  {"create", with(ArticleJs_Create)},
+                  {"createall", with(ArticleJs_CreateAll)},
+                  {"preview", with(ArticleJs_Preview)},
+                  {"del", with(ArticleJs_Del)}},
+                 with(ArticleJs_ShowList));
 }
 
 }  // namespace folirex

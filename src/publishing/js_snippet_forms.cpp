@@ -10,7 +10,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_files.h"
@@ -28,9 +28,8 @@ namespace {
 constexpr char kParameterError[] = "提示：参数错误！";
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
-std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
-std::string PageBase(const RequestState& state) {
-  return "?m=admin_articlejs&channelid=" + ChannelText(state);
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlejs&channelid=" + channel.id_text;
 }
 
 // The field at each position of the two list types' parameter texts; the positions not named
@@ -80,9 +79,7 @@ int ReadFlag(RequestState& state) {
 }
 
 int64_t ReadId(RequestState& state) {
-  int64_t id = 0;
-  if (!ParseId(Trim(Req(state)("id")), &id)) AlertBack(state, kParameterError);
-  return id;
+  return RequireId(state, Trim(Req(state)("id")), kParameterError);
 }
 
 // A definition as the save and the update store it.
@@ -94,7 +91,7 @@ struct Definition {
 };
 
 // Reads and checks the posted definition of type `flag` (the save's checks, in their order).
-Definition ReadDefinition(RequestState& state, int flag) {
+Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel, int flag) {
   const Request& req = Req(state);
   Definition d;
   d.name = Trim(req("d_jsname"));
@@ -126,7 +123,7 @@ Definition ReadDefinition(RequestState& state, int flag) {
     }
     const Positions& positions = flag == 0 ? ArticlePositions() : PicturePositions();
     std::vector<std::string> texts(flag == 0 ? 22 : 16);
-    texts[0] = ChannelText(state);
+    texts[0] = channel.id_text;
     if (flag == 0) texts[19] = "false";
     for (const auto& [position, name] : positions) {
       auto choice = Choices().find(name);
@@ -157,18 +154,27 @@ Definition ReadDefinition(RequestState& state, int flag) {
 
 // True when another definition of the channel (not `except`) has the file name, letters
 // compared without regard to case.
-bool FileNameTaken(RequestState& state, const std::string& file_name, int64_t except) {
+bool FileNameTaken(RequestState& state, const ConsoleChannel& channel, const std::string& file_name,
+                   int64_t except) {
   return state.db.Conn
              ->ExecuteScalar(
                  "select count(*) from Vantrel_JS where lcase(d_filename) = ? and "
-                 "d_id <> ? and d_channelid = " +
-                     ChannelText(state),
-                 {Variant(LCase(file_name)), Variant(except)})
+                 "d_id <> ? and d_channelid = ?",
+                 {Variant(LCase(file_name)), Variant(except), Variant(channel.id)})
              .ToInt64Or(0) > 0;
 }
 
-void StoreDefinition(Recordset& rs, const RequestState& state, const Definition& d, int flag) {
-  rs.Set("d_channelid", Variant(state.channel.ChannelID.ToInt64Or(0)));
+// Opens `rs` on the channel's definition `id` (updatable when `change`); a missing row ends the
+// request.
+void OpenDefinition(RequestState& state, const ConsoleChannel& channel, int64_t id, bool change,
+                    Recordset& rs) {
+  rs.Open("select * from Vantrel_JS where d_id = ? and d_channelid = ?",
+          {Variant(id), Variant(channel.id)}, *state.db.Conn, change ? 1 : 0, change ? 3 : 1);
+  if (rs.Eof()) AlertBack(state, kParameterError);
+}
+
+void StoreDefinition(Recordset& rs, const ConsoleChannel& channel, const Definition& d, int flag) {
+  rs.Set("d_channelid", Variant(channel.id));
   rs.Set("d_jsname", Variant(d.name));
   rs.Set("d_filename", Variant(d.file_name));
   rs.Set("d_desc", Variant(d.desc));
@@ -178,9 +184,10 @@ void StoreDefinition(Recordset& rs, const RequestState& state, const Definition&
 }
 
 // The answer of a save: the success box, or the row's success with the file's failure.
-void WriteSavedBox(RequestState& state, bool written, const Definition& d, std::string_view message,
-                   const std::string& again_url, std::string_view again_text) {
-  std::string links = LinkItemTo(again_url, again_text) + LinkItemTo(PageBase(state), "返回列表");
+void WriteSavedBox(RequestState& state, const ConsoleChannel& channel, bool written,
+                   const Definition& d, std::string_view message, const std::string& again_url,
+                   std::string_view again_text) {
+  std::string links = LinkItemTo(again_url, again_text) + LinkItemTo(PageBase(channel), "返回列表");
   if (written) {
     state.host.Response->Write(MessageBox(message, links));
     return;
@@ -229,20 +236,26 @@ std::string OrderSelect(DatabaseState& db, const std::string& selected) {
   return BuildSelect(db, "d_orderby", texts, values, selected, "", "");
 }
 
-// The form of type `flag`: empty `values` for the add form (defaults), the stored values for
-// the edit form; `id` 0 for the add form.
-void WriteForm(RequestState& state, int flag, int64_t id,
-               std::map<std::string, std::string> values) {
-  const bool edit = id != 0;
-  auto v = [&values](const char* name, const char* fallback = "") {
-    auto it = values.find(name);
-    return it == values.end() ? std::string(fallback) : it->second;
-  };
-  DatabaseState& db = state.db;
-  const std::string c = ChannelText(state);
-  const std::string action = edit ? PageBase(state) + "&action=update&id=" + std::to_string(id) +
-                                        "&flag=" + std::to_string(flag)
-                                  : PageBase(state) + "&action=save&flag=" + std::to_string(flag);
+// A definition's values by field name: the stored ones of the edit form, none for the add form.
+class FormFields {
+ public:
+  explicit FormFields(std::map<std::string, std::string> values) : values_(std::move(values)) {}
+  std::string operator()(const char* name, const char* fallback = "") const {
+    auto it = values_.find(name);
+    return it == values_.end() ? std::string(fallback) : it->second;
+  }
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+// The form tag, the heading row and the three rows every type has: name, description, file.
+std::string SnippetFormHead(const ConsoleChannel& channel, int flag, int64_t id,
+                            const FormFields& v) {
+  const std::string action = id != 0
+                                 ? PageBase(channel) + "&action=update&id=" + std::to_string(id) +
+                                       "&flag=" + std::to_string(flag)
+                                 : PageBase(channel) + "&action=save&flag=" + std::to_string(flag);
   std::string html =
       "<form name='form1' "
       "method='post' action='" +
@@ -258,88 +271,129 @@ void WriteForm(RequestState& state, int flag, int64_t id,
           "", "");
   html += Row("文件名称：", TextInput("d_filename", v("d_filename"), 50, " maxlength=50"), "*",
               "只能是英文或者数字和下划线，例如：article_hot");
+  return html;
+}
 
-  if (flag == 0 || flag == 1) {
-    html += Row("所属分类：",
-                ArticleJs_ClassSelect(db, state.channel.ChannelID.ToInt64Or(0), "d_classid",
-                                      v("d_classid")) +
-                    " " + Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
-                "", "选择分类");
-    html +=
-        Row("所属专题：",
-            BuildSelect(db, "d_subjectid", {}, {}, v("d_subjectid"),
-                        "select d_name, d_id from Vantrel_ArticleSubject where d_channelid=" + c +
-                            " order by d_order desc",
-                        "不属于任何专题"),
-            "", edit ? "选择文章所属的专题" : "选择所属的专题");
-    html += Row("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
-                edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
-    html += Row("文章属性：",
-                Checkbox("d_hotflag", v("d_hotflag"), "热门文章") + " " +
-                    Checkbox("d_recommendflag", v("d_recommendflag"), "推荐文章"),
-                "", "如果都不选，将显示所有文章");
-    html +=
-        Row("日期范围：",
-            "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") + "天的文章",
-            "", "如果为空或0，则显示所有天数的文章");
-    html += Row("排序方法：", OrderSelect(db, v("d_orderby")), "", "选择文章显示的排序方法");
-    html += Row("标题字符数：", TextInput("d_title", v("d_title", "0"), 10), "",
-                "如果为0，则显示完整标题。字母算一个字符，汉字算两个字符。");
-  }
-  if (flag == 0) {
-    html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
-    html += Row("文章属性图片：",
-                Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")), "",
-                "选择文章属性的显示方法");
-    html += Row(
-        "显示内容：",
-        Checkbox("d_showclass", v("d_showclass"), "所属分类") + " " +
-            Checkbox("d_showprefix", v("d_showprefix"), "图文标志") + " " +
-            Checkbox("d_showauthor", v("d_showauthor"), "作者") + " " +
-            Select(db, "d_showaddtime", {"不显示", "年月日", "月日", "月-日"}, v("d_showaddtime")) +
-            "更新时间 <br>" + Checkbox("d_showclicks", v("d_showclicks"), "点击次数") + " " +
-            Checkbox("d_showhotpic", v("d_showhotpic"), "热点文章标志") + " " +
-            Checkbox("d_shownewpic", v("d_shownewpic"), "新文章标志") + " " +
-            Checkbox("d_showcommentlink", v("d_showcommentlink"), "显示评论链接"),
-        "", "选择文章需要显示的部分内容");
-  } else if (flag == 1) {
-    html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
-    html += Row("内容字符数：", TextInput("d_content", v("d_content", "0"), 10), "",
-                "如果大于0，则在标题下方面显示指定字数的文章内容");
-    std::string style = v("d_showstyle");
-    if (style != "2" && style != "3") style = "1";
-    const char* styles[] = {"图片+标题+内容简介：上下排列",
-                            "（图片+标题：上下排列）+内容简介：左右排列",
-                            "图片+（标题+内容简介：上下排列）：左右排列"};
-    std::string radios;
-    for (int i = 0; i < 3; ++i) {
-      std::string value = std::to_string(i + 1);
-      radios += "<input type=radio name='d_showstyle' value='" + value + "'" +
-                (style == value ? " checked" : "") + ">" + styles[i] + "<br>";
-    }
-    html += Row("显示样式：", radios, "", "选择文章显示的样式");
-    html += Row("首页图片设置：",
-                "宽度：" + TextInput("d_picwidth", v("d_picwidth"), 10) + "px 高度：" +
-                    TextInput("d_picheight", v("d_picheight"), 10) + "px",
-                "", "显示图片的宽度和高度");
-    html += Row("显示内容：", Checkbox("d_showtips", v("d_showtips"), "显示"), "",
-                "显示作者、更新时间、点击数等提示信息");
-  } else if (flag == 3) {
-    html += Row("每行子分类个数：", TextInput("d_cols", v("d_cols", "4"), 10), "",
-                "每行显示的子分类的个数");
-  } else if (flag == 5) {
-    html += Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
-  }
+// The rows both list types share: class, subject, count, marks, days, order, title length.
+std::string ListRows(RequestState& state, const ConsoleChannel& channel, bool edit,
+                     const FormFields& v) {
+  DatabaseState& db = state.db;
+  std::string html = Row("所属分类：",
+                         ArticleJs_ClassSelect(db, channel.id, "d_classid", v("d_classid")) + " " +
+                             Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
+                         "", "选择分类");
+  html += Row("所属专题：",
+              BuildBoundSelect(db, "d_subjectid", v("d_subjectid"),
+                               "select d_name, d_id from Vantrel_ArticleSubject where "
+                               "d_channelid=? order by d_order desc",
+                               {Variant(channel.id)}, "不属于任何专题"),
+              "", edit ? "选择文章所属的专题" : "选择所属的专题");
+  html += Row("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
+              edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
+  html += Row("文章属性：",
+              Checkbox("d_hotflag", v("d_hotflag"), "热门文章") + " " +
+                  Checkbox("d_recommendflag", v("d_recommendflag"), "推荐文章"),
+              "", "如果都不选，将显示所有文章");
   html +=
+      Row("日期范围：",
+          "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") + "天的文章",
+          "", "如果为空或0，则显示所有天数的文章");
+  html += Row("排序方法：", OrderSelect(db, v("d_orderby")), "", "选择文章显示的排序方法");
+  html += Row("标题字符数：", TextInput("d_title", v("d_title", "0"), 10), "",
+              "如果为0，则显示完整标题。字母算一个字符，汉字算两个字符。");
+  return html;
+}
+
+std::string ColumnsRow(const FormFields& v) {
+  return Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
+}
+
+// The rows of the article list type (flag 0) after the shared ones.
+std::string ArticleListRows(DatabaseState& db, const FormFields& v) {
+  std::string html = ColumnsRow(v);
+  html += Row("文章属性图片：",
+              Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")), "",
+              "选择文章属性的显示方法");
+  html += Row(
+      "显示内容：",
+      Checkbox("d_showclass", v("d_showclass"), "所属分类") + " " +
+          Checkbox("d_showprefix", v("d_showprefix"), "图文标志") + " " +
+          Checkbox("d_showauthor", v("d_showauthor"), "作者") + " " +
+          Select(db, "d_showaddtime", {"不显示", "年月日", "月日", "月-日"}, v("d_showaddtime")) +
+          "更新时间 <br>" + Checkbox("d_showclicks", v("d_showclicks"), "点击次数") + " " +
+          Checkbox("d_showhotpic", v("d_showhotpic"), "热点文章标志") + " " +
+          Checkbox("d_shownewpic", v("d_shownewpic"), "新文章标志") + " " +
+          Checkbox("d_showcommentlink", v("d_showcommentlink"), "显示评论链接"),
+      "", "选择文章需要显示的部分内容");
+  return html;
+}
+
+// The rows of the picture list type (flag 1) after the shared ones.
+std::string PictureListRows(const FormFields& v) {
+  std::string html = ColumnsRow(v);
+  html += Row("内容字符数：", TextInput("d_content", v("d_content", "0"), 10), "",
+              "如果大于0，则在标题下方面显示指定字数的文章内容");
+  std::string style = v("d_showstyle");
+  if (style != "2" && style != "3") style = "1";
+  const char* styles[] = {"图片+标题+内容简介：上下排列",
+                          "（图片+标题：上下排列）+内容简介：左右排列",
+                          "图片+（标题+内容简介：上下排列）：左右排列"};
+  std::string radios;
+  for (int i = 0; i < 3; ++i) {
+    std::string value = std::to_string(i + 1);
+    radios += "<input type=radio name='d_showstyle' value='" + value + "'" +
+              (style == value ? " checked" : "") + ">" + styles[i] + "<br>";
+  }
+  html += Row("显示样式：", radios, "", "选择文章显示的样式");
+  html += Row("首页图片设置：",
+              "宽度：" + TextInput("d_picwidth", v("d_picwidth"), 10) + "px 高度：" +
+                  TextInput("d_picheight", v("d_picheight"), 10) + "px",
+              "", "显示图片的宽度和高度");
+  html += Row("显示内容：", Checkbox("d_showtips", v("d_showtips"), "显示"), "",
+              "显示作者、更新时间、点击数等提示信息");
+  return html;
+}
+
+// The rows of type `flag` between the head and the buttons.
+std::string TypeRows(RequestState& state, const ConsoleChannel& channel, int flag, bool edit,
+                     const FormFields& v) {
+  switch (flag) {
+    case 0:
+      return ListRows(state, channel, edit, v) + ArticleListRows(state.db, v);
+    case 1:
+      return ListRows(state, channel, edit, v) + PictureListRows(v);
+    case 3:
+      return Row("每行子分类个数：", TextInput("d_cols", v("d_cols", "4"), 10), "",
+                 "每行显示的子分类的个数");
+    case 5:
+      return ColumnsRow(v);
+    default:
+      return "";
+  }
+}
+
+// The buttons, the edit form's hidden stored file name, and the end of the form.
+std::string SnippetFormTail(const ConsoleChannel& channel, bool edit, const FormFields& v) {
+  std::string html =
       "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
       "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
-      HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n";
+      HtmlEscapeAttr(PageBase(channel)) + "'\"></td></tr>\r\n";
   if (edit) {
     html += "<input type=hidden value='" + HtmlEscapeAttr(v("hiddenfilename")) +
             "' name='hiddenfilename'>";
   }
-  html += "</table></form>\r\n";
-  state.host.Response->Write(html);
+  return html + "</table></form>\r\n";
+}
+
+// The form of type `flag`: empty `values` for the add form (defaults), the stored values for
+// the edit form; `id` 0 for the add form.
+void WriteForm(RequestState& state, const ConsoleChannel& channel, int flag, int64_t id,
+               std::map<std::string, std::string> values) {
+  const bool edit = id != 0;
+  const FormFields v(std::move(values));
+  state.host.Response->Write(SnippetFormHead(channel, flag, id, v) +
+                             TypeRows(state, channel, flag, edit, v) +
+                             SnippetFormTail(channel, edit, v));
 }
 
 }  // namespace
@@ -360,9 +414,10 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   std::string html =
       "<select size=1 name='" + std::string(field) + "'  ><option value=0>所有分类</option>";
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=" +
-              std::to_string(channel) + " order by d_order",
-          *db.Conn, 0, 1);
+  rs.Open(
+      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
+      "d_order",
+      {Variant(channel)}, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -373,7 +428,7 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   return html + "</select>";
 }
 
-void ArticleJs_Add(RequestState& state) {
+void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel) {
   int flag = ReadFlag(state);
   if (flag >= 2) {
     const char* name = flag == 2   ? "查询js文件"
@@ -382,46 +437,45 @@ void ArticleJs_Add(RequestState& state) {
                                    : "";
     int64_t count =
         state.db.Conn
-            ->ExecuteScalar("select count(*) from Vantrel_JS where d_channelid = " +
-                            ChannelText(state) + " and d_typeflag = " + std::to_string(flag))
+            ->ExecuteScalar(
+                "select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
+                {Variant(channel.id), Variant(static_cast<int64_t>(flag))})
             .ToInt64Or(0);
     if (count > 0) {
       AlertBack(state,
                 std::string("提示：") + name + "已经存在，没有必要再新增，只要进行修改就可以了！");
     }
   }
-  WriteForm(state, flag, 0, {});
+  WriteForm(state, channel, flag, 0, {});
 }
 
-void ArticleJs_Save(RequestState& state) {
+void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel) {
   int flag = ReadFlag(state);
-  Definition d = ReadDefinition(state, flag);
+  Definition d = ReadDefinition(state, channel, flag);
   RequireFormPost(state);
   {
     ScopedTransaction transaction(*state.db.Conn);
-    if (FileNameTaken(state, d.file_name, 0)) {
+    if (FileNameTaken(state, channel, d.file_name, 0)) {
       AlertBack(state, "提示：文件" + d.file_name + "已经存在！");
     }
     Recordset rs;
     rs.Open("select * from Vantrel_JS where 1 < 0", *state.db.Conn, 1, 3);
     rs.AddNew();
-    StoreDefinition(rs, state, d, flag);
+    StoreDefinition(rs, channel, d, flag);
     rs.Close();
     transaction.Commit();
   }
-  bool written = WriteSnippetFile(state, d.file_name, d.config, std::to_string(flag));
-  WriteSavedBox(state, written, d, "新增信息成功！",
-                PageBase(state) + "&action=add&flag=" + std::to_string(flag), "返回继续新增");
+  bool written =
+      WriteSnippetFile(state, channel.settings, d.file_name, d.config, std::to_string(flag));
+  WriteSavedBox(state, channel, written, d, "新增信息成功！",
+                PageBase(channel) + "&action=add&flag=" + std::to_string(flag), "返回继续新增");
 }
 
-void ArticleJs_Edit(RequestState& state) {
+void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel) {
   int64_t id = ReadId(state);
   int flag = ReadFlag(state);
   Recordset rs;
-  rs.Open("select * from Vantrel_JS where d_id = " + std::to_string(id) +
-              " and d_channelid = " + ChannelText(state),
-          *state.db.Conn, 0, 1);
-  if (rs.Eof()) AlertBack(state, kParameterError);
+  OpenDefinition(state, channel, id, false, rs);
   std::map<std::string, std::string> values;
   values["d_jsname"] = rs["d_jsname"].ToString();
   values["d_desc"] = rs["d_desc"].ToString();
@@ -445,39 +499,36 @@ void ArticleJs_Edit(RequestState& state) {
       values["d_cols"] = config;
     }
   }
-  WriteForm(state, flag, id, values);
+  WriteForm(state, channel, flag, id, values);
 }
 
-void ArticleJs_Update(RequestState& state) {
+void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel) {
   int64_t id = ReadId(state);
   int flag = ReadFlag(state);
-  Definition d = ReadDefinition(state, flag);
+  Definition d = ReadDefinition(state, channel, flag);
   RequireFormPost(state);
   std::string old_file;
   {
     ScopedTransaction transaction(*state.db.Conn);
-    if (FileNameTaken(state, d.file_name, id)) {
+    if (FileNameTaken(state, channel, d.file_name, id)) {
       AlertBack(state, "提示：文件" + d.file_name + "已经存在！");
     }
     Recordset rs;
-    rs.Open("select * from Vantrel_JS where d_id = " + std::to_string(id) +
-                " and d_channelid = " + ChannelText(state),
-            *state.db.Conn, 1, 3);
-    if (rs.Eof()) AlertBack(state, kParameterError);
+    OpenDefinition(state, channel, id, true, rs);
     // The old file is the one the row names, not a posted name: only a snippet file name of
     // this channel's Js folder is ever deleted.
     old_file = rs["d_filename"].ToString();
-    StoreDefinition(rs, state, d, flag);
+    StoreDefinition(rs, channel, d, flag);
     rs.Close();
     transaction.Commit();
   }
-  if (IsSnippetFileName(old_file)) {
-    DeleteFile(state.host, state.channel.ChannelDir + "Js/" + old_file);
-  }
-  bool written = WriteSnippetFile(state, d.file_name, d.config, std::to_string(flag));
+  if (IsSnippetFileName(old_file))
+    DeleteFile(state.host, channel.settings.ChannelDir + "Js/" + old_file);
+  bool written =
+      WriteSnippetFile(state, channel.settings, d.file_name, d.config, std::to_string(flag));
   WriteSavedBox(
-      state, written, d, "修改信息成功！",
-      PageBase(state) + "&action=edit&id=" + std::to_string(id) + "&flag=" + std::to_string(flag),
+      state, channel, written, d, "修改信息成功！",
+      PageBase(channel) + "&action=edit&id=" + std::to_string(id) + "&flag=" + std::to_string(flag),
       "返回继续修改");
 }
 

@@ -6,15 +6,16 @@
 // file <channel folder>Js/<d_filename> after the row has committed; a file that could not be
 // written is reported on the answer page.
 //
-// Every procedure runs inside the snippet console page (js_snippet_console.h) after it has loaded
-// the current channel; a refused request ends with AlertBack and changes nothing. Rows are found
-// by id within the current channel. Request thread only.
+// Every procedure runs inside the snippet console page (js_snippet_console.h), which passes the
+// settings of the channel it loaded; a refused request ends with AlertBack and changes nothing.
+// Rows are found by id within the current channel. Request thread only.
 #ifndef FOLIREX_PUBLISHING_JS_SNIPPET_FORMS_H_
 #define FOLIREX_PUBLISHING_JS_SNIPPET_FORMS_H_
 
 #include <string>
 #include <string_view>
 
+#include "console/channel_page.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -30,10 +31,11 @@ std::string ArticleJs_CheckedIf(std::string_view value);
 std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::string_view field,
                                   std::string_view selected);
 
-void ArticleJs_Add(RequestState& state);
-void ArticleJs_Save(RequestState& state);
-void ArticleJs_Edit(RequestState& state);
-void ArticleJs_Update(RequestState& state);
+// The procedures of the definitions of `channel`, the page's channel as the frame loaded it.
+void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel);
+void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel);
+void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel);
+void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel);
 
 }  // namespace folirex
 

@@ -29,7 +29,7 @@ bool IsPlainFileName(const std::string& name) {
   return true;
 }
 
-std::string SearchForm(RequestState& state) {
+std::string SearchForm(RequestState& state, const ChannelSettings& channel) {
   std::vector<Variant> field_texts = {"文章标题", "文章作者", "录 入 者"};
   std::vector<Variant> field_values = {"d_title", "d_author", "d_inputer"};
   std::vector<Variant> order_texts = {"文章id升序",   "文章id降序", "更新时间升序",
@@ -37,9 +37,9 @@ std::string SearchForm(RequestState& state) {
   std::vector<Variant> order_values = {"1", "2", "3", "4", "5", "6"};
   return "<table border='0' cellpadding='0' cellspacing='0'><form action='asp.asp?m=search&"
          "channelid=" +
-         state.channel.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
+         channel.ChannelID.ToString() + "' method=post>" + "<tr><td>" +
          BuildSelect(state.db, "searchtype", field_texts, field_values, "", "", "") + "&nbsp;" +
-         ShowSearchClassSelect(state.db, state.channel) + "&nbsp;" +
+         ShowSearchClassSelect(state.db, channel) + "&nbsp;" +
          BuildSelect(state.db, "searchorder", order_texts, order_values, "4", "", "") +
          "&nbsp;<input type='text' name='searchkeyword'  size='10' value='关键字' "
          "maxlength='50' onFocus='this.select();'>&nbsp;<input type='submit' name='Submit'  "
@@ -56,8 +56,8 @@ Variant Columns(const Variant& parameters) {
 
 }  // namespace
 
-bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& parameters,
-                  const Variant& type) {
+bool CreateJsFile(RequestState& state, const ChannelSettings& channel, const Variant& file_name,
+                  const Variant& parameters, const Variant& type) {
   const std::string name = file_name.ToString();
   if (!IsPlainFileName(name)) return false;
 
@@ -66,19 +66,19 @@ bool CreateJsFile(RequestState& state, const Variant& file_name, const Variant& 
   std::string html;
   if (code == "0") {
     const std::string sql =
-        GetArticleListSql(state.db, state.channel, parameters, "", std::nullopt, std::nullopt);
+        GetArticleListSql(state.db, channel, parameters, "", std::nullopt, std::nullopt);
     html = RenderArticleList(state, Split(parameters.ToString(), ","), sql, "");
   } else if (code == "1") {
     html = ShowArticlePic(state, parameters, "", std::nullopt, std::nullopt);
   } else if (code == "2") {
-    html = SearchForm(state);
+    html = SearchForm(state, channel);
   } else if (code == "3") {
-    html = ShowClassNavi(state, Columns(parameters));
+    html = ShowClassNavi(state, channel, Columns(parameters));
   } else if (code == "5") {
-    html = ShowSubjectNavi(state, Columns(parameters));
+    html = ShowSubjectNavi(state, channel, Columns(parameters));
   }
 
-  const std::string folder = state.channel.ChannelDir + "Js";
+  const std::string folder = channel.ChannelDir + "Js";
   CreateFolderPath(state.host, std::string_view(folder));
   return WriteTextFile(state.host, folder + "/" + name, HtmlToJsWrite(html));
 }
@@ -96,12 +96,12 @@ bool IsSnippetFileName(std::string_view name) {
   return true;
 }
 
-bool WriteSnippetFile(RequestState& state, const Variant& file_name, const Variant& config,
-                      const Variant& type) {
+bool WriteSnippetFile(RequestState& state, const ChannelSettings& channel, const Variant& file_name,
+                      const Variant& config, const Variant& type) {
   const std::string name = file_name.ToString();
   if (!IsSnippetFileName(name)) return false;
-  return CreateJsFile(state, name, Replace(config.IsNull() ? "" : config.ToString(), "|", ","),
-                      type);
+  return CreateJsFile(state, channel, name,
+                      Replace(config.IsNull() ? "" : config.ToString(), "|", ","), type);
 }
 
 }  // namespace folirex

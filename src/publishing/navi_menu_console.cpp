@@ -11,6 +11,7 @@
 #include "console/channel_page.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/select_boxes.h"
@@ -33,19 +34,17 @@ namespace {
 constexpr char kParameterError[] = "提示：参数错误！";
 
 const Request& Req(RequestState& state) { return *state.host.Request; }
-int64_t Channel(const RequestState& state) { return state.channel.ChannelID.ToInt64Or(0); }
-std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
-std::string PageBase(const RequestState& state) {
-  return "?m=admin_articlenavi&channelid=" + ChannelText(state);
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlenavi&channelid=" + channel.id_text;
 }
 std::string ServerPath(const RequestState& state) {
   return state.host.Application->Get("server_path").ToString();
 }
 
 // Back to the list after a change that answers with an alert.
-void AlertAndList(RequestState& state, std::string_view message) {
+void AlertAndList(RequestState& state, const ConsoleChannel& channel, std::string_view message) {
   Alert(state, message);
-  GoUrl(state, PageBase(state));
+  GoUrl(state, PageBase(channel));
 }
 
 std::string ArticleNavi_TypeName(const Variant& flag) {
@@ -54,7 +53,7 @@ std::string ArticleNavi_TypeName(const Variant& flag) {
 
 // The name cell of a menu or class row: indent, folder icon, the name (bold at the top level),
 // linked to the item's edit form when `link` is set.
-std::string ArticleNavi_TreeName(const RequestState& state, int64_t id, const std::string& name,
+std::string ArticleNavi_TreeName(const ConsoleChannel& channel, int64_t id, const std::string& name,
                                  int64_t level, int64_t child, int64_t pid, bool link) {
   std::string html;
   for (int64_t i = 0; i < level; ++i) html += "&nbsp;&nbsp;";
@@ -64,20 +63,20 @@ std::string ArticleNavi_TreeName(const RequestState& state, int64_t id, const st
   if (level == 0) text = "<b>" + text + "</b>";
   if (!link) return html + text;
   return html + "<a href='" +
-         HtmlEscapeAttr(PageBase(state) + "&action=edit&id=" + std::to_string(id) +
+         HtmlEscapeAttr(PageBase(channel) + "&action=edit&id=" + std::to_string(id) +
                         "&pid=" + std::to_string(pid)) +
          "'>" + text + "</a>";
 }
 
-void ArticleNavi_ShowNavi(RequestState& state) {
-  const std::string base = PageBase(state);
+void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
+  const std::string base = PageBase(channel);
   std::vector<Variant> texts = {"分类菜单", "自定义菜单"};
   std::vector<Variant> values = {"0", "1"};
   std::string typeflag = Trim(Req(state)("typeflag"));
   state.host.Response->Write(
       "<form name='naviform' "
       "method='post' action='" +
-      HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + ChannelText(state)) +
+      HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.id_text) +
       "'><table border=0 cellspacing=0 align=center class=navi><tr><td align=right>选择类型：" +
       BuildSelect(state.db, "typeflag", texts, values, typeflag, "", "") +
       " <input type='submit' value='新 增'>&nbsp;&nbsp;[<a href='" + HtmlEscapeAttr(base) +
@@ -89,8 +88,8 @@ void ArticleNavi_ShowNavi(RequestState& state) {
       "]</td></tr></table></form><br>\r\n" + PostLinkForm());
 }
 
-void ArticleNavi_ShowList(RequestState& state) {
-  const std::string base = PageBase(state);
+void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel) {
+  const std::string base = PageBase(channel);
   std::string html =
       "<form name='delform' "
       "method='post' action='" +
@@ -101,19 +100,18 @@ void ArticleNavi_ShowList(RequestState& state) {
   Recordset rs;
   rs.Open(
       "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
-      "Vantrel_NaviMenu where  d_channelid = " +
-          ChannelText(state) + " order by d_order",
-      *state.db.Conn, 0, 1);
+      "Vantrel_NaviMenu where  d_channelid = ? order by d_order",
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
     const int64_t id = rs["d_id"].ToInt64Or(0);
     const int64_t child = rs["d_child"].ToInt64Or(0);
-    const std::string with_id = "&id=" + std::to_string(id) + "&channelid=" + ChannelText(state);
+    const std::string with_id = "&id=" + std::to_string(id) + "&channelid=" + channel.id_text;
     html +=
         "<tr align=center><td>" + rs["d_order"].ToString() + "</td><td align=left>" +
-        ArticleNavi_TreeName(state, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0), child,
-                             rs["d_pid"].ToInt64Or(0), true) +
+        ArticleNavi_TreeName(channel, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
+                             child, rs["d_pid"].ToInt64Or(0), true) +
         "[" + std::to_string(child) + "]</td><td>" + ArticleNavi_TypeName(rs["d_typeflag"]) +
         "</td><td>" +
         PostLink("?m=admin_articlenavi&action=up" + with_id, "<img src='admin/up.gif' border=0>",
@@ -122,11 +120,11 @@ void ArticleNavi_ShowList(RequestState& state) {
         PostLink("?m=admin_articlenavi&action=down" + with_id,
                  "<img src='admin/down.gif' border=0>", "") +
         "</td><td><a href='" +
-        HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + ChannelText(state) +
+        HtmlEscapeAttr("?m=admin_articlenavi&action=add&channelid=" + channel.id_text +
                        "&id=" + std::to_string(id) + "&typeflag=1") +
         "'>添加子类</a> " +
         PostLink(
-            "?m=admin_articlenavi&action=del&channelid=" + ChannelText(state) +
+            "?m=admin_articlenavi&action=del&channelid=" + channel.id_text +
                 "&id=" + std::to_string(id),
             "删除菜单",
             "提示：删除菜单操作将删除此菜单中的所有子菜单，并且不能恢复！确定要删除此菜单吗？") +
@@ -147,13 +145,12 @@ void ArticleNavi_ShowList(RequestState& state) {
 
 // The parent drop-down of the item forms: "无（作为一级菜单）" (0), then the channel's items in
 // menu order, one ideographic space of indent per level.
-std::string ArticleNavi_ParentSelect(RequestState& state, const std::string& selected,
-                                     bool disabled) {
+std::string ArticleNavi_ParentSelect(RequestState& state, const ConsoleChannel& channel,
+                                     const std::string& selected, bool disabled) {
   std::string options;
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from Vantrel_NaviMenu where d_channelid=" +
-              ChannelText(state) + " order by d_order",
-          *state.db.Conn, 0, 1);
+  rs.Open("select d_id, d_name, d_level from Vantrel_NaviMenu where d_channelid=? order by d_order",
+          {Variant(channel.id)}, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -234,15 +231,15 @@ std::string ArticleNavi_CheckSelectScript() {
 
 // The custom item form: the add form (`id` 0, `parent` preselected) or the edit form of item
 // `id` with its stored values.
-void WriteItemForm(RequestState& state, int64_t id, const std::string& parent,
-                   const MenuItemText& item) {
+void WriteItemForm(RequestState& state, const ConsoleChannel& channel, int64_t id,
+                   const std::string& parent, const MenuItemText& item) {
   const bool edit = id != 0;
   const std::string action =
-      edit ? PageBase(state) + "&action=update&id=" + std::to_string(id) + "&pid=" + parent
-           : PageBase(state) + "&action=save";
+      edit ? PageBase(channel) + "&action=update&id=" + std::to_string(id) + "&pid=" + parent
+           : PageBase(channel) + "&action=save";
   const std::string open0 = item.open_flag == 0 ? " checked" : "";
   const std::string open1 = item.open_flag == 0 ? "" : " checked";
-  const std::string upload = "?m=uploadfile&channelid=" + ChannelText(state) +
+  const std::string upload = "?m=uploadfile&channelid=" + channel.id_text +
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
   std::string html =
       "<form name='myform' "
@@ -257,7 +254,7 @@ void WriteItemForm(RequestState& state, int64_t id, const std::string& parent,
            "</td><td><span class=red>" + std::string(red) + "</span> <span class=gray>" +
            std::string(gray) + "</span></td></tr>\r\n";
   };
-  html += row("所属菜单：", ArticleNavi_ParentSelect(state, parent, edit), "", "");
+  html += row("所属菜单：", ArticleNavi_ParentSelect(state, channel, parent, edit), "", "");
   html += row("菜单名称：",
               "<input type=text name='d_name' size=50 maxlength=50 value='" +
                   HtmlEscapeAttr(item.name) + "'>",
@@ -283,15 +280,15 @@ void WriteItemForm(RequestState& state, int64_t id, const std::string& parent,
   html +=
       "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
       "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
-      HtmlEscapeAttr(PageBase(state)) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
+      HtmlEscapeAttr(PageBase(channel)) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
   state.host.Response->Write(html + ArticleNavi_IconScript());
 }
 
-void ArticleNavi_ShowClassPick(RequestState& state) {
+void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channel) {
   std::string html =
       "<form name='delform' "
       "method='post' action='" +
-      HtmlEscapeAttr(PageBase(state) + "&action=select") +
+      HtmlEscapeAttr(PageBase(channel) + "&action=select") +
       "'>\r\n<table border=0 cellspacing=1 align=center class=list>\r\n<tr><th "
       "width='6%'>ID</th><th width='50%'>分类名称</th><th "
       "width='6%'>包含子类<br><input type='checkbox' name='chkSelectChild' "
@@ -302,9 +299,8 @@ void ArticleNavi_ShowClassPick(RequestState& state) {
   Recordset rs;
   rs.Open(
       "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
-      "d_channelid = " +
-          ChannelText(state) + " order by d_order",
-      *state.db.Conn, 0, 1);
+      "d_channelid = ? order by d_order",
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;
@@ -314,7 +310,7 @@ void ArticleNavi_ShowClassPick(RequestState& state) {
     const int64_t pid = rs["d_pid"].ToInt64Or(0);
     const std::string ticked = pid == 0 ? " checked" : "";
     html += "<tr align=center><td>" + std::to_string(id) + "</td><td align=left>" +
-            ArticleNavi_TreeName(state, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
+            ArticleNavi_TreeName(channel, id, rs["d_name"].ToString(), rs["d_level"].ToInt64Or(0),
                                  child, pid, false) +
             "[" + std::to_string(child) +
             "]</td><td><input type=checkbox name='d_includechildflag" + i + "' value='1'" + ticked +
@@ -330,24 +326,22 @@ void ArticleNavi_ShowClassPick(RequestState& state) {
   state.host.Response->Write(html);
 }
 
-void ArticleNavi_Add(RequestState& state) {
+void ArticleNavi_Add(RequestState& state, const ConsoleChannel& channel) {
   if (Trim(Req(state)("typeflag")) != "1") {
-    ArticleNavi_ShowClassPick(state);
+    ArticleNavi_ShowClassPick(state, channel);
     return;
   }
-  WriteItemForm(state, 0, Trim(Req(state).QueryString("id")), MenuItemText{});
+  WriteItemForm(state, channel, 0, Trim(Req(state).QueryString("id")), MenuItemText{});
 }
 
-void ArticleNavi_Edit(RequestState& state) {
-  int64_t id = 0, pid = 0;
-  if (!ParseId(Trim(Req(state).QueryString("id")), &id) ||
-      !ParseId(Trim(Req(state).QueryString("pid")), &pid)) {
-    AlertBack(state, kParameterError);
-  }
+void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
+  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
+  const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
   Recordset rs;
-  rs.Open("select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = " +
-              std::to_string(id) + " and d_channelid = " + ChannelText(state),
-          *state.db.Conn, 0, 1);
+  rs.Open(
+      "select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = ? "
+      "and d_channelid = ?",
+      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) AlertBack(state, kParameterError);
   MenuItemText item;
   item.name = rs["d_name"].ToString();
@@ -355,7 +349,7 @@ void ArticleNavi_Edit(RequestState& state) {
   item.link_url = rs["d_linkurl"].IsNull() ? "" : rs["d_linkurl"].ToString();
   item.pic_url = rs["d_picurl"].IsNull() ? "" : rs["d_picurl"].ToString();
   rs.Close();
-  WriteItemForm(state, id, std::to_string(pid), item);
+  WriteItemForm(state, channel, id, std::to_string(pid), item);
 }
 
 // The posted text, open mode, link and icon of the item forms, checked.
@@ -380,47 +374,44 @@ MenuItemText ReadItemText(RequestState& state) {
   return item;
 }
 
-void ArticleNavi_Save(RequestState& state) {
+void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted_pid = Trim(Req(state)("d_pid"));
   int64_t pid = 0;
   if (!ParseId(posted_pid, &pid)) AlertBack(state, kParameterError);
   MenuItemText item = ReadItemText(state);
   RequireFormPost(state);
-  if (AddMenuItem(*state.db.Conn, Channel(state), pid, item, nullptr) != MenuTreeStatus::kDone) {
+  if (AddMenuItem(*state.db.Conn, channel.id, pid, item, nullptr) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
   state.host.Response->Write(MessageBox(
       "新增信息成功！",
-      LinkItemTo(PageBase(state) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
+      LinkItemTo(PageBase(channel) + "&action=add&id=" + std::to_string(pid) + "&typeflag=1",
                  "返回继续新增") +
-          LinkItemTo(PageBase(state), "返回列表")));
+          LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Update(RequestState& state) {
-  int64_t id = 0, pid = 0;
-  if (!ParseId(Trim(Req(state).QueryString("id")), &id) ||
-      !ParseId(Trim(Req(state).QueryString("pid")), &pid)) {
-    AlertBack(state, kParameterError);
-  }
+void ArticleNavi_Update(RequestState& state, const ConsoleChannel& channel) {
+  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
+  const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
   MenuItemText item = ReadItemText(state);
   RequireFormPost(state);
-  if (UpdateMenuItem(*state.db.Conn, Channel(state), id, item) != MenuTreeStatus::kDone) {
+  if (UpdateMenuItem(*state.db.Conn, channel.id, id, item) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
   state.host.Response->Write(MessageBox(
-      "修改信息成功！", LinkItemTo(PageBase(state) + "&action=edit&id=" + std::to_string(id) +
+      "修改信息成功！", LinkItemTo(PageBase(channel) + "&action=edit&id=" + std::to_string(id) +
                                        "&pid=" + std::to_string(pid),
                                    "返回继续修改") +
-                            LinkItemTo(PageBase(state), "返回列表")));
+                            LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-ClassLinkRule ClassLinks(RequestState& state) {
-  return [&state](int64_t id, const std::string& dir) {
-    return ArticleNavi_ClassLinkUrl(state, id, dir);
+ClassLinkRule ClassLinks(RequestState& state, const ConsoleChannel& channel) {
+  return [&state, &channel](int64_t id, const std::string& dir) {
+    return ArticleNavi_ClassLinkUrl(state, channel, id, dir);
   };
 }
 
-void ArticleNavi_SaveSelect(RequestState& state) {
+void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) {
   const std::string count_text = Trim(Req(state)("hiddencount"));
   int64_t count = 0;
   if (!ParseId(count_text, &count) || count > 100000) AlertBack(state, kParameterError);
@@ -442,9 +433,9 @@ void ArticleNavi_SaveSelect(RequestState& state) {
   // Every picked class must be one of the channel's before any is added.
   for (const Entry& entry : entries) {
     if (state.db.Conn
-            ->ExecuteScalar("select count(*) from Vantrel_ArticleClass where d_id = " +
-                            std::to_string(entry.class_id) +
-                            " and d_channelid = " + ChannelText(state))
+            ->ExecuteScalar(
+                "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
+                {Variant(entry.class_id), Variant(channel.id)})
             .ToInt64Or(0) == 0) {
       AlertBack(state, "提示：分类id错误！");
     }
@@ -452,102 +443,106 @@ void ArticleNavi_SaveSelect(RequestState& state) {
   {
     ScopedTransaction transaction(*state.db.Conn);
     for (const Entry& entry : entries) {
-      AddClassItems(*state.db.Conn, Channel(state), entry.class_id, entry.with_subclasses,
-                    entry.open_flag, ClassLinks(state));
+      AddClassItems(*state.db.Conn, channel.id, entry.class_id, entry.with_subclasses,
+                    entry.open_flag, ClassLinks(state, channel));
     }
     transaction.Commit();
   }
   state.host.Response->Write(MessageBox(
-      "新增信息成功！", LinkItemTo(PageBase(state) + "&action=add&typeflag=0", "返回继续新增") +
-                            LinkItemTo(PageBase(state), "返回列表")));
+      "新增信息成功！", LinkItemTo(PageBase(channel) + "&action=add&typeflag=0", "返回继续新增") +
+                            LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Import(RequestState& state) {
+void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
-  const std::string mode = Trim(state.channel.GenerateHtml.ToString());
+  const std::string mode = Trim(channel.settings.GenerateHtml.ToString());
   std::string home;
   if (mode == "0") {
-    home = ServerPath(state) + "asp.asp?channelid=" + ChannelText(state);
+    home = ServerPath(state) + "asp.asp?channelid=" + channel.id_text;
   } else if (mode == "1" || mode == "2") {
-    home = GetChannelPath(state.host, state.db, state.caches, ChannelText(state));
+    home = GetChannelPath(state.host, state.db, state.caches, channel.id_text);
   }
-  ImportClassTree(*state.db.Conn, Channel(state), home, ClassLinks(state));
+  ImportClassTree(*state.db.Conn, channel.id, home, ClassLinks(state, channel));
   state.host.Response->Write(
-      MessageBox("导入分类数据成功！", LinkItemTo(PageBase(state), "返回列表修改")));
+      MessageBox("导入分类数据成功！", LinkItemTo(PageBase(channel), "返回列表修改")));
 }
 
-void ArticleNavi_Move(RequestState& state, bool up) {
-  int64_t id = 0;
-  if (!ParseId(Trim(Req(state)("id")), &id)) AlertBack(state, "无效ID号！");
+void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
+  const int64_t id = RequireId(state, Trim(Req(state)("id")), "无效ID号！");
   RequireFormPost(state);
-  MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, Channel(state), id)
-                             : MoveMenuItemDown(*state.db.Conn, Channel(state), id);
+  MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, channel.id, id)
+                             : MoveMenuItemDown(*state.db.Conn, channel.id, id);
   if (status == MenuTreeStatus::kNoItem) AlertBack(state, "无效ID号！");
   if (status == MenuTreeStatus::kNothingToDo) {
-    GoUrl(state, PageBase(state));
+    GoUrl(state, PageBase(channel));
     return;
   }
-  AlertAndList(state, "排序移动操作成功！");
+  AlertAndList(state, channel, "排序移动操作成功！");
 }
 
-void ArticleNavi_Del(RequestState& state) {
+void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel) {
   const std::string posted = Trim(Req(state).QueryString("id"));
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
   int64_t id = 0;
   if (!ParseId(posted, &id)) AlertBack(state, kParameterError);
   RequireFormPost(state);
-  if (DeleteMenuItem(*state.db.Conn, Channel(state), id) != MenuTreeStatus::kDone) {
+  if (DeleteMenuItem(*state.db.Conn, channel.id, id) != MenuTreeStatus::kDone) {
     AlertBack(state, "提示：数据库连接错误！");
   }
-  state.host.Response->Write(MessageBox("删除菜单成功！", LinkItemTo(PageBase(state), "返回列表")));
+  state.host.Response->Write(
+      MessageBox("删除菜单成功！", LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Empty(RequestState& state) {
+void ArticleNavi_Empty(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
-  EmptyMenu(*state.db.Conn, Channel(state));
-  AlertAndList(state, "清空记录操作成功！");
+  EmptyMenu(*state.db.Conn, channel.id);
+  AlertAndList(state, channel, "清空记录操作成功！");
 }
 
-void ArticleNavi_Js(RequestState& state) {
+void ArticleNavi_Js(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
-  ArticleNavi_CreateJs(state);
+  ArticleNavi_CreateJs(state, channel);
 }
 
 }  // namespace
 
-std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
-                                     const std::string& class_dir) {
-  const std::string mode = Trim(state.channel.GenerateHtml.ToString());
+std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ConsoleChannel& channel,
+                                     int64_t class_id, const std::string& class_dir) {
+  const std::string mode = Trim(channel.settings.GenerateHtml.ToString());
   const std::string id = std::to_string(class_id);
   if (mode == "0" || mode == "2") {
     return ServerPath(state) + "asp.asp?m=classlist&classid=" + id +
-           "&channelid=" + ChannelText(state) + "&";
+           "&channelid=" + channel.id_text + "&";
   }
   if (mode == "1") {
-    return GetClassListDir(state, state.channel.ChannelDir, state.channel.ListDirType,
+    return GetClassListDir(state, channel.settings.ChannelDir, channel.settings.ListDirType,
                            Variant(class_dir)) +
-           "list_" + id + state.channel.ListFileExt;
+           "list_" + id + channel.settings.ListFileExt;
   }
   return "";
 }
 
 void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
-  ArticleNavi_ShowNavi(state);
+  const ConsoleChannel& channel = page.channel;
+  ArticleNavi_ShowNavi(state, channel);
+  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
+    return [&channel, run](RequestState& s) { run(s, channel); };
+  };
   RunAdminAction(state, page.request.action,
-                 {{"down", [](RequestState& s) { ArticleNavi_Move(s, false); }},
-                  {"up", [](RequestState& s) { ArticleNavi_Move(s, true); }},
-                  {"add", ArticleNavi_Add},
-                  {"save", ArticleNavi_Save},
-                  {"edit", ArticleNavi_Edit},
-                  {"update", ArticleNavi_Update},
-                  {"del", ArticleNavi_Del},
-                  {"empty", ArticleNavi_Empty},
-                  {"import", ArticleNavi_Import},
-                  {"select", ArticleNavi_SaveSelect},
-                  {"set", ArticleNavi_Set},
-                  {"js", ArticleNavi_Js},
+                 {{"down", [&channel](RequestState& s) { ArticleNavi_Move(s, channel, false); }},
+                  {"up", [&channel](RequestState& s) { ArticleNavi_Move(s, channel, true); }},
+                  {"add", with(ArticleNavi_Add)},
+                  {"save", with(ArticleNavi_Save)},
+                  {"edit", with(ArticleNavi_Edit)},
+                  {"update", with(ArticleNavi_Update)},
+                  {"del", with(ArticleNavi_Del)},
+                  {"empty", with(ArticleNavi_Empty)},
+                  {"import", with(ArticleNavi_Import)},
+                  {"select", with(ArticleNavi_SaveSelect)},
+                  {"set", with(ArticleNavi_Set)},
+                  {"js", with(ArticleNavi_Js)},
                   {"preview", [](RequestState&) {}}},
-                 ArticleNavi_ShowList);
+                 with(ArticleNavi_ShowList));
 }
 
 }  // namespace folirex

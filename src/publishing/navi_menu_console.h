@@ -17,10 +17,10 @@
 
 namespace folirex {
 
-// The link of an item made from a class of the current channel, by the channel's page mode: the
+// The link of an item made from a class of `channel`, by the channel's page mode: the
 // dynamic class list for modes "0" and "2", the static list page for "1", empty otherwise.
-std::string ArticleNavi_ClassLinkUrl(RequestState& state, int64_t class_id,
-                                     const std::string& class_dir);
+std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ConsoleChannel& channel,
+                                     int64_t class_id, const std::string& class_dir);
 
 void ArticleNavi_Main(RequestState& state, const ConsolePage& page);
 

@@ -17,9 +17,8 @@
 namespace folirex {
 namespace {
 
-std::string ChannelText(const RequestState& state) { return state.channel.ChannelID.ToString(); }
-std::string PageBase(const RequestState& state) {
-  return "?m=admin_articlenavi&channelid=" + ChannelText(state);
+std::string PageBase(const ConsoleChannel& channel) {
+  return "?m=admin_articlenavi&channelid=" + channel.id_text;
 }
 
 // The opening of one item: icon, then the name or the link around it.
@@ -55,7 +54,7 @@ std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
   return html;
 }
 
-void ArticleNavi_Set(RequestState& state) {
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel) {
   const Request& req = *state.host.Request;
   if (Trim(req("flag")) != "1") {
     std::vector<Variant> texts, values;
@@ -63,7 +62,7 @@ void ArticleNavi_Set(RequestState& state) {
       texts.emplace_back(skin.label);
       values.emplace_back(skin.file);
     }
-    const std::string base = HtmlEscapeAttr(PageBase(state));
+    const std::string base = HtmlEscapeAttr(PageBase(channel));
     state.host.Response->Write(
         "<form name='myform' "
         "method='post' action='" +
@@ -72,7 +71,7 @@ void ArticleNavi_Set(RequestState& state) {
         "class=form>\r\n<tr><th width='15%'>设置名称</th><th "
         "width='55%'>基本参数设置</th><th width='30%'>设置说明</th></tr>\r\n"
         "<tr><td>菜单皮肤：</td><td>" +
-        BuildSelect(state.db, "d_skin", texts, values, state.channel.NaviMenuCss, "", "") +
+        BuildSelect(state.db, "d_skin", texts, values, channel.settings.NaviMenuCss, "", "") +
         "</td><td> <span class=red></span> <span class=gray>选择菜单的皮肤样式</span></td></tr>\r\n"
         "<tr><td colspan=3 align=center><input type='submit' name='Submit' value='确　定'> "
         "<input type='reset' name='Reset' value='返 回' onclick=\"location.href='" +
@@ -88,15 +87,13 @@ void ArticleNavi_Set(RequestState& state) {
   if (!listed) AlertBack(state, "提示：参数错误！");
   RequireFormPost(state);
 
-  state.db.Conn->Execute(
-      "update Vantrel_Channel set d_navimenucss = ? where d_id = " + ChannelText(state),
-      {Variant(skin)});
-  state.channel.NaviMenuCss = skin;
+  state.db.Conn->Execute("update Vantrel_Channel set d_navimenucss = ? where d_id = ?",
+                         {Variant(skin), Variant(channel.id)});
   state.caches.Clear();
 
   const std::vector<std::string> failed =
-      WriteMenuStylesheets(state.host, state.channel.ChannelDir, skin);
-  std::string links = LinkItemTo(PageBase(state), "返回列表");
+      WriteMenuStylesheets(state.host, channel.settings.ChannelDir, skin);
+  std::string links = LinkItemTo(PageBase(channel), "返回列表");
   if (failed.empty()) {
     state.host.Response->Write(MessageBox("操作成功！", links));
     return;
@@ -107,14 +104,13 @@ void ArticleNavi_Set(RequestState& state) {
       "提示：皮肤已保存，但以下样式文件没有复制成功：Skin/" + HtmlEscapeText(names), links));
 }
 
-void ArticleNavi_CreateJs(RequestState& state) {
+void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel) {
   std::vector<MenuFileItem> items;
   Recordset rs;
   rs.Open(
       "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
-      "d_channelid = " +
-          ChannelText(state) + " order by d_order",
-      *state.db.Conn, 0, 1);
+      "d_channelid = ? order by d_order",
+      {Variant(channel.id)}, *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);
@@ -127,11 +123,11 @@ void ArticleNavi_CreateJs(RequestState& state) {
   }
   rs.Close();
   const std::string markup = NaviMenuMarkup(items);
-  const std::string folder = state.channel.ChannelDir + "Js";
+  const std::string folder = channel.settings.ChannelDir + "Js";
   bool written = CreateFolderPath(state.host, std::string_view(folder)) &&
                  WriteTextFile(state.host, folder + "/default.js",
                                markup.empty() ? "" : HtmlToJsWrite(markup));
-  std::string links = LinkItemTo(PageBase(state), "返回列表");
+  std::string links = LinkItemTo(PageBase(channel), "返回列表");
   state.host.Response->Write(written ? MessageBox("生成成功！", links)
                                      : MessageBox("提示：菜单文件 " + HtmlEscapeText(folder) +
                                                       "/default.js 没有写入成功！",

@@ -8,8 +8,8 @@
 // ArticleNavi_Set (action set) shows the skin form or, with flag 1, stores the chosen skin (one of
 // the listed skins only) in d_navimenucss and copies the stylesheets; ArticleNavi_CreateJs
 // (action js) writes the menu script from the channel's rows. Both run inside the menu console
-// page after it has loaded the channel, and report a file that could not be read or written.
-// Request thread only.
+// page, which passes the settings of the channel it loaded, and report a file that could not be
+// read or written. Request thread only.
 #ifndef FOLIREX_PUBLISHING_NAVI_MENU_FILE_H_
 #define FOLIREX_PUBLISHING_NAVI_MENU_FILE_H_
 
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "console/channel_page.h"
 #include "core/menu_stylesheets.h"
 #include "core/request_state.h"
 
@@ -37,8 +38,8 @@ struct MenuFileItem {
 // markup is always balanced.
 std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items);
 
-void ArticleNavi_Set(RequestState& state);
-void ArticleNavi_CreateJs(RequestState& state);
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel);
+void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel);
 
 }  // namespace folirex
 

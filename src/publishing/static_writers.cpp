@@ -226,7 +226,8 @@ WriteResult ArticleHtml_CreateJsAll(RequestState& state) {
   for (const Snippet& s : snippets) {
     const Variant params =
         s.config.IsBlank() ? s.config : Variant(Replace(s.config.ToString(), "|", ","));
-    (CreateJsFile(state, s.file_name, params, s.type) ? result.written : result.failed)++;
+    (CreateJsFile(state, state.channel, s.file_name, params, s.type) ? result.written
+                                                                     : result.failed)++;
   }
   return result;
 }

@@ -73,10 +73,8 @@ DrawContext MakeContext(RequestState& state, const ChannelSettings& channel) {
                      channel.ChannelID.ToString(), channel.GenerateHtml.ToString()};
 }
 
-// One item of the list. What goes into the page is the header's decision: the markup built here
-// as it is, the title, class name, author, colour code and link address encoded for their place,
-// and a redirect link that would run script written as "#".
-std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
+// The title prefix and the class link in front of the title.
+std::string ItemLead(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
   const ChannelSettings& channel = ctx.channel;
   std::string lead;
   if (chip.show_prefix) lead = TitlePrefix(row.title_prefix);
@@ -91,7 +89,13 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
               "list_" + row.class_id.ToString() + channel.ListFileExt + "'>[" + name + "]</a>";
     }
   }
+  return lead;
+}
 
+// The title, styled and cut, linked to the article (its redirect link, its dynamic page or its
+// static file, by the channel's mode).
+std::string ItemLink(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
+  const ChannelSettings& channel = ctx.channel;
   const std::string title = row.title.ToString();
   const std::string title_text =
       chip.title_length > 0 ? CutStr(row.title, chip.title_length) : title;
@@ -124,7 +128,11 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
                                channel.ContentFileExt);
     link = "<a href='" + href + "' title=" + tip + styled + "</a>";
   }
+  return link;
+}
 
+// What follows the title: comment link, marks, author, date cell and clicks.
+std::string ItemTail(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
   std::string tail;
   if (chip.show_comment_link && IsTrue(row.comment_flag)) {
     tail += "<a href='" + ctx.install_path + "asp.asp?m=comment&articleid=" + row.id.ToString() +
@@ -143,7 +151,7 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
     if (IsTrue(row.recommend)) tail += "<font color=green>荐</font>";
     if (IsTrue(row.top)) tail += "<font color=blue>顶</font>";
   }
-  const bool is_new = IsNewArticle(row.add_time, channel.DaysOfNew);
+  const bool is_new = IsNewArticle(row.add_time, ctx.channel.DaysOfNew);
   if (chip.show_new_mark && is_new) {
     tail += "<img src='" + ctx.install_path + "Images/new.gif' border=0>";
   }
@@ -159,8 +167,14 @@ std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const 
     }
   }
   if (chip.show_clicks) tail += " " + row.clicks.ToString();
+  return tail;
+}
 
-  return lead + link + " " + tail;
+// One item of the list. What goes into the page is the header's decision: the markup built here
+// as it is, the title, class name, author, colour code and link address encoded for their place,
+// and a redirect link that would run script written as "#".
+std::string DrawItem(const ArticleListChip& chip, const DrawContext& ctx, const ListRow& row) {
+  return ItemLead(chip, ctx, row) + ItemLink(chip, ctx, row) + " " + ItemTail(chip, ctx, row);
 }
 
 // Draws the rows into the list table; `cell_start` opens each item's cell.

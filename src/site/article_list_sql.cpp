@@ -4,6 +4,7 @@
 
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 #include "site/list_support.h"
 
@@ -161,9 +162,8 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
   if (!IsDigits(id) || id.ToString().size() > 9) return "";
   Recordset rs;
-  rs.Open("select d_channelid, d_child, d_order from Vantrel_ArticleClass where d_id = " +
-              id.ToString(),
-          *db.Conn, 0, 1);
+  rs.Open("select d_channelid, d_child, d_order from Vantrel_ArticleClass where d_id = ?",
+          {Variant(id.ToInt64())}, *db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     return "";
@@ -175,10 +175,11 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
 
   // The subtree is the run of pre-order positions from the class's own to its
   // last descendant.
-  rs.Open("select d_id from Vantrel_ArticleClass where d_order >= " + std::to_string(order) +
-              " and d_order <= " + std::to_string(order + (child > 0 ? child : 0)) +
-              " and d_channelid = " + std::to_string(channel),
-          *db.Conn, 0, 1);
+  rs.Open(
+      "select d_id from Vantrel_ArticleClass where d_order >= ? and d_order <= ? and "
+      "d_channelid = ?",
+      {SqlNumber(order), SqlNumber(order + (child > 0 ? child : 0)), SqlNumber(channel)}, *db.Conn,
+      0, 1);
   std::string ids;
   while (!rs.Eof()) {
     ids += rs["d_id"].ToString() + ",";

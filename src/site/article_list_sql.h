@@ -3,8 +3,8 @@
 // list's articles, each with four columns of its class; GetClassAndChildIds
 // gives a class and all its descendants from the pre-order class tree.
 //
-// Both return their result and leave the request's database part as they found
-// it (db.Sql and db.Rs included); they read on db.Conn, which must be open. A
+// Both return their result and read through recordsets of their own on db.Conn,
+// which must be open (GetClassAndChildIds binds the ids it reads by). A
 // parameter text that is not a valid list gives the empty text; database
 // failures throw DbError to the caller. Request thread only.
 #ifndef FOLIREX_SITE_ARTICLE_LIST_SQL_H_

@@ -80,8 +80,8 @@ void DeleteClassFolders(RequestState& state) {
   std::vector<std::string> dirs;
   {
     Recordset rs;
-    rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = " + channel, *state.db.Conn,
-            0, 1);
+    rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = ?",
+            {Variant(state.channel.ChannelID.ToInt64Or(0))}, *state.db.Conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) dirs.push_back(rs["d_dir"].ToString());
   }
   if (dirs.empty()) return;

@@ -1,6 +1,7 @@
 #include "site/navigation.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "core/site_config.h"
@@ -21,56 +22,58 @@ int64_t Columns(const Variant& columns) {
 }
 
 struct NaviItem {
-  std::string id, name, dir;
+  Variant id;  // d_id as stored, bound as it is and written as its text
+  std::string name, dir;
 };
 
-std::vector<NaviItem> ReadItems(DatabaseState& db, const std::string& sql) {
+// The rows of `select` (d_id, d_name, d_dir) with its one "?" bound to `value`.
+std::vector<NaviItem> ReadItems(DatabaseState& db, std::string_view select, const Variant& value) {
   Recordset rs;
-  rs.Open(sql, *db.Conn, 0, 1);
+  rs.Open(select, {value}, *db.Conn, 0, 1);
   std::vector<NaviItem> items;
   while (!rs.Eof()) {
-    items.push_back({rs["d_id"].ToString(), rs["d_name"].ToString(), rs["d_dir"].ToString()});
+    items.push_back({rs["d_id"], rs["d_name"].ToString(), rs["d_dir"].ToString()});
     rs.MoveNext();
   }
   rs.Close();
   return items;
 }
 
-// What both navigation blocks draw with: the column count and the request's channel's folder,
-// id, install folder and HTML mode.
+// What both navigation blocks draw with: the column count and the channel's folder, id (0 when
+// it has none), install folder and HTML mode.
 struct NaviLinks {
   int64_t cols;
   std::string channel_path;
-  std::string channel;
+  Variant channel;
   std::string install;
   std::string mode;
 };
 
-NaviLinks NaviLinksOf(RequestState& state, const Variant& columns) {
-  return NaviLinks{Columns(columns),
-                   GetChannelPath(state.host, state.db, state.caches, state.channel.ChannelID),
-                   SqlNumber(state.channel.ChannelID), InstallPath(state),
-                   state.channel.GenerateHtml.ToString()};
+NaviLinks NaviLinksOf(RequestState& state, const ChannelSettings& channel, const Variant& columns) {
+  return NaviLinks{
+      Columns(columns), GetChannelPath(state.host, state.db, state.caches, channel.ChannelID),
+      Variant(channel.ChannelID.ToInt64Or(0)), InstallPath(state), channel.GenerateHtml.ToString()};
 }
 
 }  // namespace
 
-std::string ShowClassNavi(RequestState& state, const Variant& columns) {
-  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, columns);
+std::string ShowClassNavi(RequestState& state, const ChannelSettings& settings,
+                          const Variant& columns) {
+  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, settings, columns);
 
   std::vector<NaviItem> tops = ReadItems(state.db,
                                          "select d_id, d_name, d_dir from Vantrel_ArticleClass "
-                                         "where d_channelid= " +
-                                             channel + " and d_pid = 0 order by d_order");
+                                         "where d_channelid= ? and d_pid = 0 order by d_order",
+                                         channel);
   if (tops.empty()) return "";
 
   auto class_link = [&](const NaviItem& c) {
     if (mode == "1") {
-      return ClassListDirFor(channel_path, state.channel.ListDirType, Variant(c.dir)) + "list_" +
-             c.id + state.channel.ListFileExt;
+      return ClassListDirFor(channel_path, settings.ListDirType, Variant(c.dir)) + "list_" +
+             c.id.ToString() + settings.ListFileExt;
     }
-    return install + "asp.asp?m=classlist&classid=" + c.id +
-           "&channelid=" + state.channel.ChannelID.ToString();
+    return install + "asp.asp?m=classlist&classid=" + c.id.ToString() +
+           "&channelid=" + settings.ChannelID.ToString();
   };
   const std::string w = Variant(100.0 / static_cast<double>(cols + 1)).ToString();
   const std::string row_open = mode == "2" ? "<tr><td  width='" : "<tr><td width='";
@@ -86,8 +89,9 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
-        state.db, "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = " + top.id +
-                      " order by d_order");
+        state.db,
+        "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = ? order by d_order",
+        top.id);
     int64_t j = 0;
     int64_t k = 0;
     for (const NaviItem& child : children) {
@@ -110,14 +114,15 @@ std::string ShowClassNavi(RequestState& state, const Variant& columns) {
   return html;
 }
 
-std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
-  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, columns);
+std::string ShowSubjectNavi(RequestState& state, const ChannelSettings& settings,
+                            const Variant& columns) {
+  const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, settings, columns);
 
   std::vector<NaviItem> subjects =
       ReadItems(state.db,
                 "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
-                "where d_channelid= " +
-                    channel + " order by d_order");
+                "where d_channelid= ? order by d_order",
+                channel);
   if (subjects.empty()) return "没有专题列表";
 
   std::string html =
@@ -131,10 +136,10 @@ std::string ShowSubjectNavi(RequestState& state, const Variant& columns) {
     if ((i - 1) % cols == 0) html += "<tr>";
     std::string link;
     if (mode == "1") {
-      link = channel_path + "subject/" + s.dir + "/list_" + s.id + state.channel.ListFileExt;
+      link = channel_path + "subject/" + s.dir + "/list_" + s.id.ToString() + settings.ListFileExt;
     } else {
-      link = install + "asp.asp?m=subjectlist&subjectid=" + s.id +
-             "&channelid=" + state.channel.ChannelID.ToString();
+      link = install + "asp.asp?m=subjectlist&subjectid=" + s.id.ToString() +
+             "&channelid=" + settings.ChannelID.ToString();
     }
     html += "<td><a href='" + link + "'>" + HtmlEscapeAttr(s.name) + "</a></td>";
     if (k == 0) html += "</tr>";

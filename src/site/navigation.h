@@ -2,8 +2,8 @@
 // top-level class with its sub-classes beside it, ShowSubjectNavi a grid of the
 // channel's subjects. The JS snippet writer turns them into script files.
 //
-// Both work on the request's channel (state.channel.ChannelID and its loaded
-// settings), run on the request's worker and throw DbError on database
+// Both draw the channel whose settings they are given (its id bound in their
+// selects), run on the request's worker and throw DbError on database
 // failures. A column count of 0 or less is 1.
 //
 // What goes in: class and subject names are text and go in encoded
@@ -21,10 +21,12 @@
 namespace folirex {
 
 // The class table; "" when the channel has no top-level class.
-std::string ShowClassNavi(RequestState& state, const Variant& columns);
+std::string ShowClassNavi(RequestState& state, const ChannelSettings& channel,
+                          const Variant& columns);
 
 // The subject grid; "没有专题列表" when the channel has no subject.
-std::string ShowSubjectNavi(RequestState& state, const Variant& columns);
+std::string ShowSubjectNavi(RequestState& state, const ChannelSettings& channel,
+                            const Variant& columns);
 
 }  // namespace folirex
 

@@ -73,9 +73,8 @@ std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel
   if (!IsDigits(channel.ChannelID)) return "";
   // The title is bound as a value, so a quote in it cannot end the text literal.
   Recordset rs;
-  rs.Open("select d_name from Vantrel_Keyword where d_channelid = " + channel.ChannelID.ToString() +
-              " and ? like '%' + d_name + '%'",
-          {Variant(title.ToString())}, *db.Conn, 0, 1);
+  rs.Open("select d_name from Vantrel_Keyword where d_channelid = ? and ? like '%' + d_name + '%'",
+          {Variant(channel.ChannelID.ToInt64Or(-1)), Variant(title.ToString())}, *db.Conn, 0, 1);
   std::string names;
   for (; !rs.Eof(); rs.MoveNext()) names += rs["d_name"].ToString() + ",";
   rs.Close();

@@ -163,21 +163,20 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
   if (!cols) return block;
 
   const std::string type = LCase(page_type.ToString());
-  const std::string channel_id = SqlNumber(channel.ChannelID);
-  std::string sql;
-  if (type == "first") {
-    sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel_id +
-          " and d_pid = 0 order by d_order";
-  } else if (type == "classlist") {
-    sql = "select d_id from Vantrel_ArticleClass where d_channelid = " + channel_id +
-          " and d_pid = " + std::to_string(class_id.value_or(0)) + " order by d_order";
-  } else {
+  // The top-level classes of a channel's first page, the sub-classes of a class list's class.
+  int64_t parent = 0;
+  if (type == "classlist") {
+    parent = class_id.value_or(0);
+  } else if (type != "first") {
     return "";
   }
   std::vector<Variant> classes;
   {
     Recordset rs;
-    rs.Open(sql, *state.db.Conn, 0, 1);
+    rs.Open(
+        "select d_id from Vantrel_ArticleClass where d_channelid = ? and d_pid = ? order by "
+        "d_order",
+        {Variant(channel.ChannelID.ToInt64Or(0)), Variant(parent)}, *state.db.Conn, 0, 1);
     while (!rs.Eof()) {
       classes.push_back(rs["d_id"]);
       rs.MoveNext();

@@ -64,6 +64,8 @@ constexpr const char* kBlockPattern =
     "(<img[^>]+?TemplateChip=\"ListSubClassList:.+?\"[^>]*>((?:.|[\\n])+?)<img[^>]+?"
     "TemplateChip=\"EndSubClassList\"[^>]*>)";
 
+// The labels by group, in the order LabelValue relies on: page head (to kPageDesc), page frame
+// (to kWebmasterEmail), list pages (to kAnnounceList), article pages, then the block.
 enum class Label {
   kChannelId,
   kSiteUrl,
@@ -211,6 +213,10 @@ class PageRender {
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
   std::optional<std::string> LabelValue(Label label);
+  std::optional<std::string> HeadLabel(Label label);
+  std::optional<std::string> FrameLabel(Label label);
+  std::optional<std::string> ListLabel(Label label);
+  std::optional<std::string> ArticleLabel(Label label);
   std::string PageTitle();
   std::optional<std::string> SearchTitle();
   std::string ClickScript();
@@ -475,7 +481,8 @@ std::string PageRender::ArticleFooter() {
   return footer;
 }
 
-std::optional<std::string> PageRender::LabelValue(Label label) {
+// The labels of the page head: ids, folders, the stylesheet, the title, keywords and summary.
+std::optional<std::string> PageRender::HeadLabel(Label label) {
   switch (label) {
     case Label::kChannelId:
       return channel_.ChannelID.ToString();
@@ -502,6 +509,14 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       // The loader's summary is encoded already (article_loader.h).
       return page_ == kContent ? Slot(kArticleSummary)
                                : HtmlEscapeAttr(state_.site.SiteDesc.ToString());
+    default:
+      return std::nullopt;
+  }
+}
+
+// The labels of the page frame: channel names, menus, banner, logo, path and the site's footer.
+std::optional<std::string> PageRender::FrameLabel(Label label) {
+  switch (label) {
     case Label::kChannelName:
       return SharedValue("{$showchannelname}", [&] {
         return HtmlEscapeAttr(GetChannelName(state_.db, channel_.ChannelID));
@@ -539,6 +554,14 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return state_.site.SiteCopyright.ToString();  // HTML cleaned of script when saved
     case Label::kWebmasterEmail:
       return HtmlEscapeAttr(state_.site.SiteEmail.ToString());
+    default:
+      return std::nullopt;
+  }
+}
+
+// The labels of the list pages: list addresses, search, class, subject and announcement.
+std::optional<std::string> PageRender::ListLabel(Label label) {
+  switch (label) {
     case Label::kHotListUrl:
       return SharedValue("{$showarticlehotlisturl}",
                          [&] { return GetHotListUrl(state_, channel_); });
@@ -569,6 +592,14 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       });
     case Label::kAnnounceList:
       return ShowAnnounceDetail(state_.db, args_.notice_id);
+    default:
+      return std::nullopt;
+  }
+}
+
+// The labels of the article pages, from the page's loaded article.
+std::optional<std::string> PageRender::ArticleLabel(Label label) {
+  switch (label) {
     case Label::kArticleId:
       return IdText(args_.article_id);
     case Label::kArticleTitle:
@@ -604,10 +635,18 @@ std::optional<std::string> PageRender::LabelValue(Label label) {
       return ShowArticleNext(state_, channel_, args_.article_id);
     case Label::kArticleFooter:
       return ArticleFooter();
-    case Label::kBlock:
-      return first_block_html_;
+    default:
+      return std::nullopt;
   }
-  return std::nullopt;
+}
+
+// Each label group's value comes from its own function, in the order the label table lists them.
+std::optional<std::string> PageRender::LabelValue(Label label) {
+  if (label <= Label::kPageDesc) return HeadLabel(label);
+  if (label <= Label::kWebmasterEmail) return FrameLabel(label);
+  if (label <= Label::kAnnounceList) return ListLabel(label);
+  if (label == Label::kBlock) return first_block_html_;
+  return ArticleLabel(label);
 }
 
 std::string PageRender::ChipValue(const std::string& chip) {

@@ -4,7 +4,7 @@
 
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/text_helpers.h"
@@ -94,10 +94,9 @@ void Channel_ShowList(RequestState& state) {
 // Swaps the channel's stored place with its nearest neighbour above (up) or below.
 void MoveChannel(RequestState& state, bool up) {
   const Request& request = *state.host.Request;
-  int64_t id = 0;
-  int64_t order = 0;
-  if (!ParseId(Trim(request.QueryString("id")), &id)) AlertBack(state, kMoveError);
-  if (!ParseId(Trim(request.QueryString("order")), &order)) AlertBack(state, kMoveError);
+  const int64_t id = RequireId(state, Trim(request.QueryString("id")), kMoveError);
+  // The link's order must be a plain number too, though the stored place is the one used.
+  RequireId(state, Trim(request.QueryString("order")), kMoveError);
   Connection& conn = *state.db.Conn;
   // The place is the stored one: a list shown before another move must not give two channels
   // one place.

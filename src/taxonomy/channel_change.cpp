@@ -13,6 +13,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 #include "taxonomy/channel_bar.h"
 #include "taxonomy/channel_common.h"
@@ -173,11 +174,15 @@ void SwitchChannels(RequestState& state, bool enable) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
+    const BoundSql channels = IdsIn("d_id", list.ids);
     conn.Execute(std::string("update Vantrel_Channel set d_disabledflag = ") +
-                 (enable ? "false" : "true") + ", d_shownameflag = " + (enable ? "true" : "false") +
-                 " where d_id in (" + list.sql + ")");
+                     (enable ? "false" : "true") +
+                     ", d_shownameflag = " + (enable ? "true" : "false") + " where " + channels.sql,
+                 channels.params);
+    const BoundSql menus = IdsIn("d_channelid", list.ids);
     conn.Execute(std::string("update Vantrel_MenuSet set d_displayflag = ") + (enable ? "1" : "0") +
-                 " where d_channelid in (" + list.sql + ")");
+                     " where " + menus.sql,
+                 menus.params);
     transaction.Commit();
   }
   FileFailures failures;
@@ -193,24 +198,27 @@ struct LeavingTemplates {
 
 // Whether a row outside the deleted channels names the set (or page) `id`.
 bool NamedOutside(Connection& conn, const IdList& list, bool set, int64_t id) {
-  const std::string outside = " not in (" + list.sql + ")";
-  std::vector<std::string> counts;
+  // The rows of `table` whose `column` names it, outside the channels (`channel_column`).
+  auto outside = [&](const std::string& table, const char* column, const char* channel_column) {
+    BoundSql count{"select count(*) from " + table + " where " + column + " = ? and " +
+                       channel_column + " not in (" + Placeholders(list.ids.size()) + ")",
+                   {Id(id)}};
+    for (int64_t channel : list.ids) count.params.push_back(Id(channel));
+    return count;
+  };
+  std::vector<BoundSql> counts;
   if (set) {
-    counts.push_back("select count(*) from Vantrel_Channel where d_templateid = ? and d_id" +
-                     outside);
+    counts.push_back(outside("Vantrel_Channel", "d_templateid", "d_id"));
   } else {
-    counts.push_back("select count(*) from Vantrel_Config where d_templatepageid = ?");
-    counts.push_back(
-        "select count(*) from Vantrel_TemplateAndPage where d_pageid = ? and d_channelid" +
-        outside);
+    counts.push_back({"select count(*) from Vantrel_Config where d_templatepageid = ?", {Id(id)}});
+    counts.push_back(outside("Vantrel_TemplateAndPage", "d_pageid", "d_channelid"));
     for (const char* table :
          {"Vantrel_ArticleClass", "Vantrel_ArticleSubject", "Vantrel_Article"}) {
-      counts.push_back(std::string("select count(*) from ") + table +
-                       " where d_templatepageid = ? and d_channelid" + outside);
+      counts.push_back(outside(table, "d_templatepageid", "d_channelid"));
     }
   }
-  for (const std::string& count : counts) {
-    if (conn.ExecuteScalar(count, {Id(id)}).ToInt64Or(0) > 0) return true;
+  for (const BoundSql& count : counts) {
+    if (conn.ExecuteScalar(count.sql, count.params).ToInt64Or(0) > 0) return true;
   }
   return false;
 }
@@ -222,13 +230,14 @@ LeavingTemplates TemplatesOfChannels(RequestState& state, const IdList& list) {
   std::vector<int64_t> sets;
   std::vector<std::pair<int64_t, std::string>> pages;
   {
+    const BoundSql of_channels = IdsIn("d_channelid", list.ids);
     Recordset rs;
-    rs.Open("select d_id from Vantrel_Template where d_channelid in (" + list.sql + ")", conn, 0,
-            1);
+    rs.Open("select d_id from Vantrel_Template where " + of_channels.sql, of_channels.params, conn,
+            0, 1);
     for (; !rs.Eof(); rs.MoveNext()) sets.push_back(rs["d_id"].ToInt64Or(0));
     rs.Close();
-    rs.Open("select d_id, d_type from Vantrel_TemplatePage where d_channelid in (" + list.sql + ")",
-            conn, 0, 1);
+    rs.Open("select d_id, d_type from Vantrel_TemplatePage where " + of_channels.sql,
+            of_channels.params, conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       pages.emplace_back(rs["d_id"].ToInt64Or(0), LCase(Trim(rs["d_type"].ToString())));
     }
@@ -320,10 +329,10 @@ void Channel_Del(RequestState& state) {
   const LeavingTemplates leaving = TemplatesOfChannels(state, list);
   std::vector<std::string> folders;
   {
+    const BoundSql channels = IdsIn("d_id", list.ids);
     Recordset rs;
-    rs.Open(
-        "select d_channeldir, d_channeltype from Vantrel_Channel where d_id in (" + list.sql + ")",
-        conn, 0, 1);
+    rs.Open("select d_channeldir, d_channeltype from Vantrel_Channel where " + channels.sql,
+            channels.params, conn, 0, 1);
     for (; !rs.Eof(); rs.MoveNext()) {
       std::string dir = Trim(rs["d_channeldir"].ToString());
       if (rs["d_channeltype"].ToInt64Or(0) == 1 && !dir.empty()) folders.push_back(dir);
@@ -331,9 +340,11 @@ void Channel_Del(RequestState& state) {
   }
   {
     ScopedTransaction transaction(conn);
-    conn.Execute("delete from Vantrel_Channel where d_id in (" + list.sql + ")");
+    const BoundSql channels = IdsIn("d_id", list.ids);
+    const BoundSql of_channels = IdsIn("d_channelid", list.ids);
+    conn.Execute("delete from Vantrel_Channel where " + channels.sql, channels.params);
     Renumber(conn, "Vantrel_Channel");
-    conn.Execute("delete from Vantrel_MenuSet where d_channelid in (" + list.sql + ")");
+    conn.Execute("delete from Vantrel_MenuSet where " + of_channels.sql, of_channels.params);
     Renumber(conn, "Vantrel_MenuSet");
     // Other channels, their classes, subjects and articles and the other sets' maps may name the
     // deleted channels' sets and pages (the forms offer those of every channel): they take the
@@ -342,8 +353,8 @@ void Channel_Del(RequestState& state) {
     RepointTemplatePages(conn, leaving.pages);
     for (const char* table : {"Vantrel_NaviMenu", "Vantrel_Template", "Vantrel_TemplatePage",
                               "Vantrel_TemplateAndPage", "Vantrel_Skin", "Vantrel_JS"}) {
-      conn.Execute(std::string("delete from ") + table + " where d_channelid in (" + list.sql +
-                   ")");
+      conn.Execute(std::string("delete from ") + table + " where " + of_channels.sql,
+                   of_channels.params);
     }
     transaction.Commit();
   }

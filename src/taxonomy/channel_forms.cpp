@@ -1,13 +1,15 @@
 #include "taxonomy/channel_forms.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -17,7 +19,7 @@ namespace {
 // The values a form starts from, as text; the edit form's come from the stored row.
 struct FormValues {
   bool edit = false;
-  std::string id;
+  int64_t id = 0;  // the edit form's channel
   std::string channelname, desc, linkurl, channeldir, projectname, projectunit, uploaddir,
       upfiletype;
   std::string opentype = "0", disabled = "0", channeltype = "1", moduletype = "1", templateid,
@@ -94,19 +96,25 @@ std::string SpannedRow(int n, bool hidden, std::string_view label, int span, std
          "</tr>\r\n";
 }
 
-std::string ChannelForm(RequestState& state, const FormValues& v) {
-  const bool inner_hidden = v.channeltype != "1";
+// The form tag and the heading row: the add form posts to the creation and checks itself first,
+// the edit form posts to the update of its channel.
+std::string ChannelFormHead(const FormValues& v) {
+  std::string action = v.edit ? "?m=admin_channel&action=update&id=" + std::to_string(v.id) +
+                                    "&channeltype=" + v.channeltype
+                              : "?m=admin_channel&action=save";
+  return "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) + "\"" +
+         (v.edit ? "" : " onsubmit=\"return checkForm()\"") +
+         " style=\"margin:0\">\r\n"
+         "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+         "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
+         "<th width=\"30%\">设置说明</th></tr>\r\n";
+}
+
+// The rows every channel has: name, description, how it opens, whether it is disabled, its
+// kind (fixed once created) and the link address of an external channel.
+std::string CommonRows(const FormValues& v, bool inner_hidden) {
   const std::string type_attr = v.edit ? " disabled" : "";
-  std::string action =
-      v.edit ? "?m=admin_channel&action=update&id=" + v.id + "&channeltype=" + v.channeltype
-             : "?m=admin_channel&action=save";
-  std::string html = "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
-                     "\"" + (v.edit ? "" : " onsubmit=\"return checkForm()\"") +
-                     " style=\"margin:0\">\r\n"
-                     "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
-                     "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
-                     "<th width=\"30%\">设置说明</th></tr>\r\n";
-  html +=
+  std::string html =
       Row("", false, "频道名称：", Text("d_channelname", v.channelname, 50, " maxlength=\"50\""),
           true, "必填，最大25个中文");
   html += Row(
@@ -121,45 +129,55 @@ std::string ChannelForm(RequestState& state, const FormValues& v) {
               "禁用本频道就不显示，不能用");
   html += Row("", false, "频道类型：",
               Radio("d_channeltype", "1", "系统内部频道", v.channeltype,
-                    std::string(type_attr) + " onclick=\"HideContent('innerclass')\"") +
+                    type_attr + " onclick=\"HideContent('innerclass')\"") +
                   Radio("d_channeltype", "2", "外部频道", v.channeltype,
-                        std::string(type_attr) + " onclick=\"HideContent('outerclass')\""),
+                        type_attr + " onclick=\"HideContent('outerclass')\""),
               false,
               "外部频道指链接到本系统以外的地址中。当此频道准备链接到网站中的其他系统时，请使用这种"
               "方式");
   html += Row("outerclass", !inner_hidden, "链接地址：", Text("d_linkurl", v.linkurl, 50), false,
               "链接到本系统以外的地址中。当此频道准备链接到网站中的其他系统时，请使用这种方式");
-  std::string module =
-      v.edit ? BuildSelectAttr(state.db, "d_moduletype", {Variant("文章")}, {Variant("1")},
-                               Variant(v.moduletype), "", "", "disabled")
-             : BuildSelect(state.db, "d_moduletype", {Variant("文章")}, {Variant("1")},
-                           Variant(v.moduletype), "", "");
-  html += Row(Inner(1), inner_hidden, "使用的功能模块：", module, false, "需要采用的功能模块");
-  html += Row(Inner(2), inner_hidden, "频道目录：", Text("d_channeldir", v.channeldir, 20), true,
+  return html;
+}
+
+// The module and template selects of an internal channel (rows 1 and 5). The add form offers the
+// sets of every channel, each named with its channel; the edit form the channel's own.
+std::string ModuleSelect(RequestState& state, const FormValues& v) {
+  return v.edit ? BuildSelectAttr(state.db, "d_moduletype", {Variant("文章")}, {Variant("1")},
+                                  Variant(v.moduletype), "", "", "disabled")
+                : BuildSelect(state.db, "d_moduletype", {Variant("文章")}, {Variant("1")},
+                              Variant(v.moduletype), "", "");
+}
+
+std::string TemplateSelect(RequestState& state, const FormValues& v) {
+  if (!v.edit) return BuildTemplateSelect(state.db, "d_templateid", "", Variant(v.templateid), "");
+  return BuildBoundSelect(state.db, "d_templateid", Variant(v.templateid),
+                          "select d_name, d_id from Vantrel_Template where d_channelid=? order by "
+                          "d_id",
+                          {SqlNumber(v.id)}, "");
+}
+
+// Rows 1 to 12 of an internal channel: module, folder, project, template, name and upload
+// settings, and the hot and new marks.
+std::string InnerRows(RequestState& state, const FormValues& v, bool hidden) {
+  std::string html = Row(Inner(1), hidden, "使用的功能模块：", ModuleSelect(state, v), false,
+                         "需要采用的功能模块");
+  html += Row(Inner(2), hidden, "频道目录：", Text("d_channeldir", v.channeldir, 20), true,
               "只能是英文，不能带空格或“\\”、“/”等符号。样例：News、Article、Soft");
-  html +=
-      Row(Inner(3), inner_hidden, "项目名称：", Text("d_projectname", v.projectname, 20), true, "");
-  html += Row(Inner(4), inner_hidden, "项目单位：", Text("d_projectunit", v.projectunit, 20), false,
+  html += Row(Inner(3), hidden, "项目名称：", Text("d_projectname", v.projectname, 20), true, "");
+  html += Row(Inner(4), hidden, "项目单位：", Text("d_projectunit", v.projectunit, 20), false,
               "使用在项目统计的时候显示后面的单位，例如：个、篇等");
-  // The add form offers the sets of every channel, each named with its channel; the edit form
-  // the channel's own.
-  std::string templates =
-      v.edit ? BuildSelect(state.db, "d_templateid", {}, {}, Variant(v.templateid),
-                           "select d_name, d_id from Vantrel_Template where d_channelid=" + v.id +
-                               " order by d_id",
-                           "")
-             : BuildTemplateSelect(state.db, "d_templateid", "", Variant(v.templateid), "");
-  html += Row(Inner(5), inner_hidden, "使用的模板：", templates, false,
+  html += Row(Inner(5), hidden, "使用的模板：", TemplateSelect(state, v), false,
               "默认是采用系统频道中设置的模板");
-  html += Row(Inner(6), inner_hidden, "是否显示频道名称：",
+  html += Row(Inner(6), hidden, "是否显示频道名称：",
               Radios("d_shownameflag", {{"1", "是"}, {"0", "否"}}, v.showname), false,
               "选用不显示前台就不显示本功能的链接");
-  html += Row(Inner(7), inner_hidden, "是否允许上传：",
+  html += Row(Inner(7), hidden, "是否允许上传：",
               Radios("d_uploadflag", {{"1", "是"}, {"0", "否"}}, v.upload), false,
               "不允许上传就不出现上传链接");
-  html += Row(Inner(8), inner_hidden, "上传路径：", Text("d_uploaddir", v.uploaddir, 20), true,
+  html += Row(Inner(8), hidden, "上传路径：", Text("d_uploaddir", v.uploaddir, 20), true,
               "你可以定期或不定期的更改上传目录，以防其他网站盗链");
-  html += Row(Inner(9), inner_hidden, "上传最大文件：",
+  html += Row(Inner(9), hidden, "上传最大文件：",
               Text("d_maxfilesize", v.maxfilesize, 20, kDigitsOnly) + " KB", false,
               "1 KB = 1024 Byte，1 MB = 1024 KB");
   std::string presets;
@@ -167,49 +185,60 @@ std::string ChannelForm(RequestState& state, const FormValues& v) {
     presets += " <font color=\"green\" style=\"cursor:pointer\" onclick=\"addUpFileType('" +
                std::string(preset) + "')\">【" + preset + "】</font>";
   }
-  html += Row(Inner(10), inner_hidden, "上传文件类型：",
-              Text("d_upfiletype", v.upfiletype, 35) + presets, false, "多种文件类型之间以“|”分隔");
+  html += Row(Inner(10), hidden, "上传文件类型：", Text("d_upfiletype", v.upfiletype, 35) + presets,
+              false, "多种文件类型之间以“|”分隔");
   html +=
-      Row(Inner(11), inner_hidden, "点击数最小值：",
+      Row(Inner(11), hidden, "点击数最小值：",
           Text("d_clicksofhot", v.clicksofhot, 20, kDigitsOnly), true, "本频道热点的点击数最小值");
-  html +=
-      Row(Inner(12), inner_hidden, "新信息标识：",
-          Text("d_daysofnew", v.daysofnew, 20, kDigitsOnly), true, "多少天内更新的信息为新信息");
-  html += SpannedRow(13, inner_hidden, "生成HTML方式：", 3, "d_generatehtml", "0", "不生成",
-                     v.generatehtml,
-                     "当频道中的信息量比较少（≤1000）时，可以选用此种方式，此方式最耗费系统资源");
-  html += SpannedRow(14, inner_hidden, "", 0, "d_generatehtml", "1", "全部生成", v.generatehtml,
+  html += Row(Inner(12), hidden, "新信息标识：", Text("d_daysofnew", v.daysofnew, 20, kDigitsOnly),
+              true, "多少天内更新的信息为新信息");
+  return html;
+}
+
+// Rows 13 to 26 of an internal channel: how its static pages are generated, where the list
+// files go, how content files are named, the extensions and the group size.
+std::string GenerationRows(const FormValues& v, bool hidden) {
+  std::string html =
+      SpannedRow(13, hidden, "生成HTML方式：", 3, "d_generatehtml", "0", "不生成", v.generatehtml,
+                 "当频道中的信息量比较少（≤1000）时，可以选用此种方式，此方式最耗费系统资源");
+  html += SpannedRow(14, hidden, "", 0, "d_generatehtml", "1", "全部生成", v.generatehtml,
                      "此方式在生成后将最节省系统资源，但当信息量大时，生成过程将比较长");
-  html += SpannedRow(15, inner_hidden, "", 0, "d_generatehtml", "2", "部分生成", v.generatehtml,
+  html += SpannedRow(15, hidden, "", 0, "d_generatehtml", "2", "部分生成", v.generatehtml,
                      "首页和内容页为HTML，分类和专题页为ASP");
-  html += SpannedRow(16, inner_hidden, "列表文件的位置：", 3, "d_listdir", "0",
+  html += SpannedRow(16, hidden, "列表文件的位置：", 3, "d_listdir", "0",
                      "列表文件分目录保存在所属分类的文件夹中", v.listdir,
                      "例：Article/ASP/Base/index.html（分类首页） "
                      "Article/ASP/Base/List_2.html（第二页）");
   html += SpannedRow(
-      17, inner_hidden, "", 0, "d_listdir", "1", "列表文件统一保存在指定的“List”文件夹中",
-      v.listdir, "例：Article/List/List_1.html（分类首页）Article/List/List_1_2.html（第二页）");
+      17, hidden, "", 0, "d_listdir", "1", "列表文件统一保存在指定的“List”文件夹中", v.listdir,
+      "例：Article/List/List_1.html（分类首页）Article/List/List_1_2.html（第二页）");
   html +=
-      SpannedRow(18, inner_hidden, "", 0, "d_listdir", "2", "列表文件统一保存在频道文件夹中",
-                 v.listdir, "例：Article/List_1.html（分类首页） Article/List_1_2.html（第二页）");
-  html += SpannedRow(19, inner_hidden, "内容页文件的命名：", 4, "d_contentfiletype", "0",
-                     "文章ID.html", v.contentfiletype, "例：1358.html");
-  html += SpannedRow(20, inner_hidden, "", 0, "d_contentfiletype", "1", "更新时间.html",
+      SpannedRow(18, hidden, "", 0, "d_listdir", "2", "列表文件统一保存在频道文件夹中", v.listdir,
+                 "例：Article/List_1.html（分类首页） Article/List_1_2.html（第二页）");
+  html += SpannedRow(19, hidden, "内容页文件的命名：", 4, "d_contentfiletype", "0", "文章ID.html",
+                     v.contentfiletype, "例：1358.html");
+  html += SpannedRow(20, hidden, "", 0, "d_contentfiletype", "1", "更新时间.html",
                      v.contentfiletype, "例：20050523122505.html");
-  html += SpannedRow(21, inner_hidden, "", 0, "d_contentfiletype", "2", "频道英文名_文章ID.html",
+  html += SpannedRow(21, hidden, "", 0, "d_contentfiletype", "2", "频道英文名_文章ID.html",
                      v.contentfiletype, "例：Article_110.html");
-  html += SpannedRow(22, inner_hidden, "", 0, "d_contentfiletype", "3", "频道英文名_更新时间.html",
+  html += SpannedRow(22, hidden, "", 0, "d_contentfiletype", "3", "频道英文名_更新时间.html",
                      v.contentfiletype, "例：Article_20040828112308.html");
-  html += Row(Inner(23), inner_hidden, "频道首页的扩展名：",
-              Extensions("d_firstfileext", v.firstfileext), true, "频道首页的扩展名");
-  html += Row(Inner(24), inner_hidden, "列表页的扩展名：",
-              Extensions("d_listfileext", v.listfileext), true, "分类页、专题页的扩展名");
-  html += Row(Inner(25), inner_hidden, "内容页的扩展名：",
+  html += Row(Inner(23), hidden, "频道首页的扩展名：", Extensions("d_firstfileext", v.firstfileext),
+              true, "频道首页的扩展名");
+  html += Row(Inner(24), hidden, "列表页的扩展名：", Extensions("d_listfileext", v.listfileext),
+              true, "分类页、专题页的扩展名");
+  html += Row(Inner(25), hidden, "内容页的扩展名：",
               Extensions("d_contentfileext", v.contentfileext), true, "内容页使用的扩展名");
-  html += Row(Inner(26), inner_hidden, "生成Html文件每组的数量：",
+  html += Row(Inner(26), hidden, "生成Html文件每组的数量：",
               Text("d_groupnum", v.groupnum, 20, kDigitsOnly), true,
               "生成静态文件时候一次同时生成的数量");
-  html +=
+  return html;
+}
+
+// The buttons, the edit form's hidden copies of the stored folder, upload folder and project
+// name, and the end of the form.
+std::string ChannelFormTail(const FormValues& v) {
+  std::string html =
       "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
       "<input type=\"reset\" value=\"返 回\" onclick=\"location.href='?m=admin_channel'\">"
       "</td></tr>\r\n";
@@ -221,6 +250,12 @@ std::string ChannelForm(RequestState& state, const FormValues& v) {
             HtmlEscapeAttr(v.projectname) + "\">\r\n";
   }
   return html + "</table>\r\n</form>\r\n";
+}
+
+std::string ChannelForm(RequestState& state, const FormValues& v) {
+  const bool inner_hidden = v.channeltype != "1";
+  return ChannelFormHead(v) + CommonRows(v, inner_hidden) + InnerRows(state, v, inner_hidden) +
+         GenerationRows(v, inner_hidden) + ChannelFormTail(v);
 }
 
 // The stored flag as the form's radio value.
@@ -235,13 +270,10 @@ void Channel_Add(RequestState& state) {
 }
 
 void Channel_Edit(RequestState& state) {
-  int64_t id = 0;
-  if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
-    AlertBack(state, "提示：参数错误，请返回！");
-  }
+  const int64_t id =
+      RequireId(state, Trim(state.host.Request->QueryString("id")), "提示：参数错误，请返回！");
   Recordset rs;
-  rs.Open("select * from Vantrel_Channel where d_id = ?", {Variant(static_cast<long long>(id))},
-          *state.db.Conn, 0, 1);
+  rs.Open("select * from Vantrel_Channel where d_id = ?", {SqlNumber(id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, "提示：参数错误，请返回！");
@@ -250,7 +282,7 @@ void Channel_Edit(RequestState& state) {
   auto code = [&rs](const char* field) { return Trim(rs[field].ToString()); };
   FormValues v;
   v.edit = true;
-  v.id = std::to_string(id);
+  v.id = id;
   v.channelname = text("d_channelname");
   v.desc = text("d_desc");
   v.linkurl = text("d_linkurl");

@@ -33,9 +33,10 @@ constexpr size_t kMaxDirLength = 100;
 
 Variant V(int64_t n) { return Variant(static_cast<long long>(n)); }
 
-// The page's addresses, built in one place; `channel` is the request's channel id.
+// The page's channel and its addresses, built in one place; `channel` is the request's channel id.
 struct ClassUrls {
   int64_t channel = 0;
+  ChannelSettings settings;  // the channel's settings, as the console frame loaded them
   std::string List() const { return "?m=admin_articleclass&channelid=" + std::to_string(channel); }
   std::string Action(std::string_view action) const {
     return List() + "&action=" + std::string(action);
@@ -44,12 +45,6 @@ struct ClassUrls {
     return Action(action) + "&id=" + std::to_string(id);
   }
 };
-
-int64_t ChannelOf(const RequestState& state) {
-  int64_t channel = 0;
-  ParseId(state.channel.ChannelID.ToString(), &channel);
-  return channel;
-}
 
 std::string Query(const RequestState& state, std::string_view key) {
   return Trim(state.host.Request->QueryString(key));
@@ -91,18 +86,18 @@ std::string ScriptText(std::string_view text) {
 // The folder rule of a class: plain segments, within the length, never a folder the site or the
 // channel keeps for itself (the site's own folders and file names, the channel's uploads, another
 // channel's folder or one that holds it).
-void CheckClassDir(RequestState& state, const std::string& dir) {
+void CheckClassDir(RequestState& state, const ClassUrls& urls, const std::string& dir) {
   if (dir.size() > kMaxDirLength || !IsPlainFolderPath(dir)) {
     AlertBack(state,
               "提示：目录只能使用字母、数字、下划线、减号和点，多级目录用“/”分隔，最多100个字符！");
   }
   const std::string first = LCase(dir.substr(0, dir.find('/')));
-  const std::string uploads = LCase(Trim(state.channel.UploadDir.ToString()));
+  const std::string uploads = LCase(Trim(urls.settings.UploadDir.ToString()));
   bool reserved = IsReservedFolderPath(dir) || (!uploads.empty() && first == uploads);
   if (!reserved) {
-    const std::string key = LCase(state.channel.ChannelDir + dir);
+    const std::string key = LCase(urls.settings.ChannelDir + dir);
     Recordset rs;
-    rs.Open("select d_channeldir from Vantrel_Channel where d_id <> ?", {V(ChannelOf(state))},
+    rs.Open("select d_channeldir from Vantrel_Channel where d_id <> ?", {V(urls.channel)},
             *state.db.Conn, 0, 1);
     for (; !rs.Eof() && !reserved; rs.MoveNext()) {
       std::string folder = LCase(Trim(rs["d_channeldir"].ToString()));
@@ -116,7 +111,7 @@ void CheckClassDir(RequestState& state, const std::string& dir) {
 
 // The settings posted by the add and edit forms, checked in the page's order; refusals end the
 // request. `own_id` is the class being edited (0 when adding).
-ClassSettings PostedSettings(RequestState& state, int64_t own_id) {
+ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls, int64_t own_id) {
   ClassSettings s;
   s.name = Posted(state, "d_name");
   if (s.name.empty()) AlertBack(state, "提示：分类名称不能为空！");
@@ -125,11 +120,11 @@ ClassSettings PostedSettings(RequestState& state, int64_t own_id) {
   }
   s.dir = Posted(state, "d_dir");
   if (s.dir.empty()) AlertBack(state, "提示：目录不能为空！");
-  CheckClassDir(state, s.dir);
+  CheckClassDir(state, urls, s.dir);
   const Variant used = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_ArticleClass where d_dir = ? and d_id <> ? and "
       "d_channelid = ?",
-      {Variant(s.dir), V(own_id), V(ChannelOf(state))});
+      {Variant(s.dir), V(own_id), V(urls.channel)});
   if (used.ToInt64Or(0) > 0) AlertBack(state, "提示：你选择的目录名称已经存在！");
   s.page_size = FormNumber(Posted(state, "d_pagenum"), 20);
   s.comments = FormFlag(Posted(state, "d_commentflag"), false, true);
@@ -337,7 +332,7 @@ void ArticleClass_Add(RequestState& state, const ClassUrls& urls) {
   ClassFormValues v;
   v.action = urls.Action("save");
   v.parent_select = ArticleClass_ClassSelect(
-      state.db,
+      *state.db.Conn,
       {.channel_id = urls.channel, .field_name = "d_pid", .selected_id = Query(state, "id")});
   v.dir = Query(state, "dir");
   WriteClassForm(state, urls, v);
@@ -345,7 +340,7 @@ void ArticleClass_Add(RequestState& state, const ClassUrls& urls) {
 
 void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
   const std::string parent_text = Posted(state, "d_pid");
-  ClassSettings settings = PostedSettings(state, 0);
+  ClassSettings settings = PostedSettings(state, urls, 0);
   int64_t parent = 0;
   if (!parent_text.empty() && !ParseId(parent_text, &parent)) AlertBack(state, kParameterError);
   RequireFormPost(state);
@@ -381,17 +376,17 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
   v.add_article = rs["d_addarticleflag"].ToInt64Or(-1) != 0;
   v.template_page = Variant(Trim(rs["d_templatepageid"].ToString()));
   rs.Close();
-  v.parent_select = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
-                                                        .field_name = "d_pid",
-                                                        .selected_id = std::to_string(pid),
-                                                        .disabled = true});
+  v.parent_select = ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
+                                                              .field_name = "d_pid",
+                                                              .selected_id = std::to_string(pid),
+                                                              .disabled = true});
   WriteClassForm(state, urls, v);
 }
 
 void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
   const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
-  ClassSettings s = PostedSettings(state, id);
+  ClassSettings s = PostedSettings(state, urls, id);
   RequireFormPost(state);
   const int64_t changed = state.db.Conn->Execute(
       "update Vantrel_ArticleClass set d_name = ?, d_dir = ?, d_pagenum = ?, d_commentflag = ?, "
@@ -437,14 +432,16 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
   const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
-  const std::string from = ArticleClass_ClassSelect(state.db, {.channel_id = urls.channel,
-                                                               .field_name = "d_fromid",
-                                                               .selected_id = std::to_string(id),
-                                                               .box_a = 200,
-                                                               .box_b = 300,
-                                                               .disabled = true});
+  const std::string from =
+      ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
+                                                .field_name = "d_fromid",
+                                                .selected_id = std::to_string(id),
+                                                .box_a = 200,
+                                                .box_b = 300,
+                                                .disabled = true});
   const std::string to = ArticleClass_ClassSelect(
-      state.db, {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
+      *state.db.Conn,
+      {.channel_id = urls.channel, .field_name = "d_toid", .box_a = 200, .box_b = 300});
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(urls.WithId("savemove", id)) +
@@ -520,6 +517,7 @@ void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
 void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
   ClassUrls urls;
   urls.channel = page.channel.id;
+  urls.settings = page.channel.settings;
   ArticleClass_ShowNavi(state, urls);
   auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
     return [&urls, handler](RequestState& s) { handler(s, urls); };

@@ -24,7 +24,7 @@ bool IsPlainTableName(std::string_view name) {
 
 }  // namespace
 
-std::string ArticleClass_ClassSelect(DatabaseState& db, const ClassSelectOptions& options) {
+std::string ArticleClass_ClassSelect(Connection& conn, const ClassSelectOptions& options) {
   if (!IsPlainTableName(options.table)) {
     throw DbError("tree select: not a table name: " + std::string(options.table));
   }
@@ -41,7 +41,7 @@ std::string ArticleClass_ClassSelect(DatabaseState& db, const ClassSelectOptions
   Recordset rs;
   rs.Open("select d_id, d_name, d_level from " + std::string(options.table) +
               " where d_channelid = ? order by d_order",
-          {Variant(options.channel_id)}, *db.Conn, 0, 1);
+          {Variant(options.channel_id)}, conn, 0, 1);
   const std::string selected = Trim(options.selected_id);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());

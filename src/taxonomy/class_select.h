@@ -3,10 +3,9 @@
 // level. The class forms (parent class, move form) and other console forms that pick a class use
 // it.
 //
-// Reads through a recordset of its own on db.Conn (the shared recordset and db.Sql are left
-// alone); the connection must be open. Names are written as element text, the field name as an
-// attribute value. Request thread only. Database failures throw DbError; a table name that is not
-// a plain name throws DbError before any SQL is built.
+// Reads through a recordset of its own on the connection, which must be open. Names are written
+// as element text, the field name as an attribute value. Request thread only. Database failures
+// throw DbError; a table name that is not a plain name throws DbError before any SQL is built.
 #ifndef FOLIREX_TAXONOMY_CLASS_SELECT_H_
 #define FOLIREX_TAXONOMY_CLASS_SELECT_H_
 
@@ -14,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/request_state.h"
+#include "platform/db/connection.h"
 
 namespace folirex {
 
@@ -34,7 +33,7 @@ struct ClassSelectOptions {
 
 // "<select name=... size=...[ style=...][ disabled]>", the option value 0 "无（作为一级分类）", one
 // option per row of the channel ordered by d_order, "</select>".
-std::string ArticleClass_ClassSelect(DatabaseState& db, const ClassSelectOptions& options);
+std::string ArticleClass_ClassSelect(Connection& conn, const ClassSelectOptions& options);
 
 }  // namespace folirex
 

@@ -7,9 +7,11 @@
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "taxonomy/subject_keyword_pages.h"
@@ -91,10 +93,9 @@ void ArticleKeyword_Save(RequestState& state, int64_t channel) {
   {
     ScopedTransaction transaction(conn);
     int64_t order = NextOrder(conn, kKeywords.table, channel);
-    state.db.Sql =
-        "insert into Vantrel_Keyword (d_channelid, d_name, d_order, d_addtime) values (?, ?, ?, ?)";
-    conn.Execute(state.db.Sql,
-                 {Variant(channel), Variant(name), Variant(order), Variant(DateTime::Now())});
+    conn.Execute(
+        "insert into Vantrel_Keyword (d_channelid, d_name, d_order, d_addtime) values (?, ?, ?, ?)",
+        {Variant(channel), Variant(name), Variant(order), Variant(DateTime::Now())});
     transaction.Commit();
   }
   state.host.Response->Write(
@@ -113,19 +114,16 @@ bool StoredName(RequestState& state, int64_t channel, int64_t id, std::string* n
 }
 
 void ArticleKeyword_Edit(RequestState& state, int64_t channel) {
-  int64_t id = 0;
+  const int64_t id =
+      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
   std::string name;
-  if (!RequestId(state.host.Request->QueryString("id"), &id) ||
-      !StoredName(state, channel, id, &name)) {
-    AlertBack(state, kParameterErrorBack);
-  }
+  if (!StoredName(state, channel, id, &name)) AlertBack(state, kParameterErrorBack);
   state.host.Response->Write(
       KeywordForm(ListUrl(channel) + "&action=update&id=" + std::to_string(id), name, true));
 }
 
 void ArticleKeyword_Update(RequestState& state, int64_t channel) {
-  int64_t id = 0;
-  if (!RequestId(state.host.Request->QueryString("id"), &id)) AlertBack(state, kParameterError);
+  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
   RequireFormPost(state);
   std::string name = PostedName(state);
   // The old name is the stored one: the form's oldkey field is not trusted.
@@ -135,13 +133,11 @@ void ArticleKeyword_Update(RequestState& state, int64_t channel) {
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql = "update Vantrel_Keyword set d_name = ? where d_id = ? and d_channelid = ?";
-    conn.Execute(state.db.Sql, {Variant(name), Variant(id), Variant(channel)});
+    conn.Execute("update Vantrel_Keyword set d_name = ? where d_id = ? and d_channelid = ?",
+                 {Variant(name), Variant(id), Variant(channel)});
     // Only articles whose whole keyword text is the one old keyword change; the comparison is
     // an equality on bound values, so no character of a name acts as a pattern.
-    state.db.Sql =
-        "update Vantrel_Article set d_keyword = ? where d_channelid = ? and d_keyword = ?";
-    conn.Execute(state.db.Sql,
+    conn.Execute("update Vantrel_Article set d_keyword = ? where d_channelid = ? and d_keyword = ?",
                  {Variant("|" + name + "|"), Variant(channel), Variant("|" + old_name + "|")});
     transaction.Commit();
   }
@@ -158,14 +154,14 @@ void ArticleKeyword_Del(RequestState& state, int64_t channel) {
   RequireFormPost(state);
 
   Connection& conn = *state.db.Conn;
-  const std::string in_list = " where d_id in (" + list.sql + ") and d_channelid = ?";
+  BoundSql where = IdsIn("d_id", list.ids);
+  AndWhere(where, "d_channelid = ?", Variant(channel));
   Variant found =
-      conn.ExecuteScalar("select count(*) from Vantrel_Keyword" + in_list, {Variant(channel)});
+      conn.ExecuteScalar("select count(*) from Vantrel_Keyword where " + where.sql, where.params);
   if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql = "delete from Vantrel_Keyword" + in_list;
-    conn.Execute(state.db.Sql, {Variant(channel)});
+    conn.Execute("delete from Vantrel_Keyword where " + where.sql, where.params);
     RenumberList(conn, "Vantrel_Keyword", channel);
     transaction.Commit();
   }

@@ -35,24 +35,26 @@ std::string SubjectFolder(const ChannelSettings& channel, std::string_view dir) 
   return channel.ChannelDir + "Subject/" + name;
 }
 
-bool CreateSubjectFolder(RequestState& state, std::string_view dir) {
-  std::string folder = SubjectFolder(state.channel, dir);
+bool CreateSubjectFolder(RequestState& state, const ChannelSettings& channel,
+                         std::string_view dir) {
+  std::string folder = SubjectFolder(channel, dir);
   if (folder.empty()) return false;
   return CreateFolderPath(state.host, std::string_view(folder));
 }
 
-bool WriteSubjectListJs(RequestState& state) {
-  const std::string html = ShowSubjectNavi(state, Variant(1));
-  const std::string folder = state.channel.ChannelDir + "Js";
+bool WriteSubjectListJs(RequestState& state, const ChannelSettings& channel) {
+  const std::string html = ShowSubjectNavi(state, channel, Variant(1));
+  const std::string folder = channel.ChannelDir + "Js";
   CreateFolderPath(state.host, std::string_view(folder));
   return WriteTextFile(state.host, folder + "/subjectlist.js", HtmlToJsWrite(html));
 }
 
-bool DeleteSubjectPages(RequestState& state, const std::vector<SubjectPages>& subjects,
+bool DeleteSubjectPages(RequestState& state, const ChannelSettings& channel,
+                        const std::vector<SubjectPages>& subjects,
                         const std::vector<std::string>& remaining, bool whole_folder) {
   bool ok = true;
   for (const SubjectPages& subject : subjects) {
-    const std::string folder = SubjectFolder(state.channel, subject.dir);
+    const std::string folder = SubjectFolder(channel, subject.dir);
     if (folder.empty()) continue;
     const std::string name = Trim(subject.dir);
     bool shared = std::any_of(remaining.begin(), remaining.end(), [&](const std::string& other) {

@@ -3,7 +3,7 @@
 // navigation script <channel folder>Js/subjectlist.js (the channel's subjects in one column, the
 // same file as the JS snippet of type 5).
 //
-// Paths are site paths under the current channel's folder (state.channel.ChannelDir, as
+// Paths are site paths under the folder of the channel whose settings are passed (ChannelDir, as
 // InitChannel loaded it). A stored folder name is used only when it is a plain folder path;
 // another is left alone, so no stored value can steer a delete out of the Subject folder.
 // Nothing throws for file-system failures: each step answers whether it succeeded, so a page
@@ -25,16 +25,16 @@ namespace folirex {
 enum class SubjectDirCheck { kOk, kEmpty, kNotLetters, kReserved };
 SubjectDirCheck CheckSubjectDir(std::string_view dir);
 
-// "<channel folder>Subject/<dir>" for the current channel; "" when `dir` (trimmed) is not a
+// "<channel folder>Subject/<dir>" for the channel; "" when `dir` (trimmed) is not a
 // plain folder path.
 std::string SubjectFolder(const ChannelSettings& channel, std::string_view dir);
 
 // Creates the subject folder (and any missing folder above it).
-bool CreateSubjectFolder(RequestState& state, std::string_view dir);
+bool CreateSubjectFolder(RequestState& state, const ChannelSettings& channel, std::string_view dir);
 
-// Rewrites Js/subjectlist.js of the current channel from its subjects in ascending d_order
+// Rewrites Js/subjectlist.js of the channel from its subjects in ascending d_order
 // ("没有专题列表" when it has none). Reads the database; DbError propagates.
-bool WriteSubjectListJs(RequestState& state);
+bool WriteSubjectListJs(RequestState& state, const ChannelSettings& channel);
 
 // A subject whose pages go: its id and folder.
 struct SubjectPages {
@@ -47,7 +47,8 @@ struct SubjectPages {
 // files otherwise; in a folder another subject still uses, only the listed subjects' own pages
 // (List_<id>.*, List_<id>_<n>.*) are deleted. `remaining` are the folders of the subjects that
 // stay. A missing folder is no failure. False when something could not be deleted.
-bool DeleteSubjectPages(RequestState& state, const std::vector<SubjectPages>& subjects,
+bool DeleteSubjectPages(RequestState& state, const ChannelSettings& channel,
+                        const std::vector<SubjectPages>& subjects,
                         const std::vector<std::string>& remaining, bool whole_folder);
 
 // The d_dir of every subject of the channel but those listed.

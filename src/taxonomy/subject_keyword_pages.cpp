@@ -5,7 +5,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
-#include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
@@ -35,17 +35,11 @@ bool StoredOrder(Connection& conn, std::string_view table, int64_t channel, int6
 
 }  // namespace
 
-bool RequestId(const std::string& text, int64_t* id) { return ParseId(Trim(text), id); }
-
 void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
                 const std::function<void()>& after_move) {
   const Request& request = *state.host.Request;
-  int64_t id = 0;
-  int64_t posted_order = 0;
-  if (!RequestId(request.QueryString("id"), &id) ||
-      !RequestId(request.QueryString("order"), &posted_order)) {
-    AlertBack(state, kMoveParameterError);
-  }
+  const int64_t id = RequireId(state, Trim(request.QueryString("id")), kMoveParameterError);
+  RequireId(state, Trim(request.QueryString("order")), kMoveParameterError);
   // The arrows post; an address followed from elsewhere moves nothing.
   if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, kMoveParameterError);
 
@@ -56,19 +50,20 @@ void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool
   bool moved = false;
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql = up ? "select top 1 d_id, d_order from " + table +
-                            " where d_order < ? and d_channelid = ? order by d_order desc"
-                      : "select top 1 d_id, d_order from " + table +
-                            " where d_order > ? and d_channelid = ? order by d_order";
+    const std::string neighbour =
+        up ? "select top 1 d_id, d_order from " + table +
+                 " where d_order < ? and d_channelid = ? order by d_order desc"
+           : "select top 1 d_id, d_order from " + table +
+                 " where d_order > ? and d_channelid = ? order by d_order";
     Recordset rs;
-    rs.Open(state.db.Sql, {Variant(order), Variant(channel)}, conn, 0, 1);
+    rs.Open(neighbour, {Variant(order), Variant(channel)}, conn, 0, 1);
     if (!rs.Eof()) {
       Variant neighbour_id = rs["d_id"];
       Variant neighbour_order = rs["d_order"];
       rs.Close();
-      state.db.Sql = "update " + table + " set d_order = ? where d_id = ?";
-      conn.Execute(state.db.Sql, {neighbour_order, Variant(id)});
-      conn.Execute(state.db.Sql, {Variant(order), neighbour_id});
+      const std::string swap = "update " + table + " set d_order = ? where d_id = ?";
+      conn.Execute(swap, {neighbour_order, Variant(id)});
+      conn.Execute(swap, {Variant(order), neighbour_id});
       moved = true;
     }
     transaction.Commit();
@@ -116,11 +111,10 @@ std::string FlatListTable(RequestState& state, const FlatList& list, int64_t cha
                           const std::function<std::string(const Recordset&)>& cells) {
   const std::string action = HtmlEscapeAttr(ListUrl(list, channel)) + "&amp;action=";
   std::string html = ListFormHead({.action = action, .headings = headings, .check_width = "8%"});
-  state.db.Sql = "select d_id, d_name, " + std::string(columns) + ", d_order from " +
-                 std::string(list.table) +
-                 " where d_channelid = ? order by d_order desc, d_id desc";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(channel)}, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select d_id, d_name, " + std::string(columns) + ", d_order from " +
+              std::string(list.table) + " where d_channelid = ? order by d_order desc, d_id desc",
+          {Variant(channel)}, *state.db.Conn, 0, 1);
   bool any = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     any = true;

@@ -49,7 +49,7 @@ std::string OrderArrows(const FlatList& list, int64_t channel, const Variant& or
 // then the cell that checks every box); per row its id, its d_name linked to the edit view,
 // `cells(rs)` (markup of the `columns` read besides d_id, d_name and d_order), the order arrows
 // (OrderArrows) and its check box; the bulk row (删除, 执行) or the empty row across `width`
-// columns; the arrows' script. Uses the request's recordset.
+// columns; the arrows' script. Reads through a recordset of its own.
 std::string FlatListTable(RequestState& state, const FlatList& list, int64_t channel,
                           std::string_view headings, std::string_view columns, int width,
                           const std::function<std::string(const Recordset&)>& cells);
@@ -60,9 +60,6 @@ int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel);
 
 // The script the arrows call: postArrowLink(a) posts an empty form to the link's address.
 std::string ArrowLinkScript();
-
-// The trimmed request value as a 64-bit id; false when it is not a plain id.
-bool RequestId(const std::string& text, int64_t* id);
 
 }  // namespace folirex
 

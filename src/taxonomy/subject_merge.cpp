@@ -6,9 +6,11 @@
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "taxonomy/subject_files.h"
@@ -49,10 +51,11 @@ std::vector<SubjectPages> TickedSubjects(RequestState& state, int64_t channel) {
   if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
   RequireFormPost(state);
   std::vector<SubjectPages> subjects;
+  BoundSql where = IdsIn("d_id", list.ids);
+  AndWhere(where, "d_channelid = ?", Variant(channel));
   Recordset rs;
-  rs.Open("select d_id, d_dir from Vantrel_ArticleSubject where d_id in (" + list.sql +
-              ") and d_channelid = ?",
-          {Variant(channel)}, *state.db.Conn, 0, 1);
+  rs.Open("select d_id, d_dir from Vantrel_ArticleSubject where " + where.sql, where.params,
+          *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     subjects.push_back({rs["d_id"].ToInt64Or(0), rs["d_dir"].ToString()});
   }
@@ -67,30 +70,57 @@ std::vector<int64_t> IdsOf(const std::vector<SubjectPages>& subjects) {
   return ids;
 }
 
-std::string SqlIdList(const std::vector<int64_t>& ids) {
-  std::string sql;
-  for (int64_t id : ids) {
-    if (!sql.empty()) sql += ",";
-    sql += std::to_string(id);
+// Detaches the articles of the subjects `ids` from them (d_subjectid 0).
+void DetachArticles(Connection& conn, const std::vector<int64_t>& ids) {
+  BoundSql in = IdsIn("d_subjectid", ids);
+  conn.Execute("update Vantrel_Article set d_subjectid = 0 where " + in.sql, in.params);
+}
+
+void LowerSubjectCount(Connection& conn, int64_t channel, int64_t deleted) {
+  conn.Execute("update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?",
+               {Variant(deleted), Variant(channel)});
+}
+
+// The delete and empty actions: the ticked subjects' articles are detached from them and, when
+// `remove`, the subjects themselves go (the channel's count falls by the rows deleted); then
+// their pages go, whole folders only with the subjects. False when a page was not deleted.
+bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel, bool remove) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
+  std::vector<int64_t> ids = IdsOf(subjects);
+  Connection& conn = *state.db.Conn;
+  {
+    ScopedTransaction transaction(conn);
+    DetachArticles(conn, ids);
+    if (remove) {
+      BoundSql where = IdsIn("d_id", ids);
+      AndWhere(where, "d_channelid = ?", Variant(channel.id));
+      int64_t deleted =
+          conn.Execute("delete from Vantrel_ArticleSubject where " + where.sql, where.params);
+      LowerSubjectCount(conn, channel.id, deleted);
+      RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
+    }
+    transaction.Commit();
   }
-  return sql;
+  if (remove) state.caches.Clear();
+  return DeleteSubjectPages(state, channel.settings, subjects,
+                            OtherSubjectFolders(state, channel.id, ids), remove);
 }
 
 }  // namespace
 
-void ArticleSubject_Join(RequestState& state, int64_t channel) {
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
-      HtmlEscapeAttr(SubjectListUrl(channel) + "&action=savejoin") +
+      HtmlEscapeAttr(SubjectListUrl(channel.id) + "&action=savejoin") +
       "\" style=\"margin:0\">\r\n"
       "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
       "<tr><th colspan=\"3\">合并文章专题</th></tr>\r\n"
       "<tr align=\"center\"><td><b>当前专题</b></td><td></td><td><b>目标专题</b></td></tr>\r\n"
       "<tr><td width=\"40%\" align=\"center\">" +
-      ArticleSubject_SubjectSelect(state, channel, "d_fromid", 300) +
+      ArticleSubject_SubjectSelect(state, channel.id, "d_fromid", 300) +
       "</td><td width=\"10%\" align=\"center\"><input type=\"submit\" value=\"合并到&gt;&gt;&gt;\">"
       "</td><td width=\"40%\" align=\"center\">" +
-      ArticleSubject_SubjectSelect(state, channel, "d_toid", 300) +
+      ArticleSubject_SubjectSelect(state, channel.id, "d_toid", 300) +
       "</td></tr>\r\n"
       "<tr><td colspan=\"3\">注意事项：<li>所有操作不可逆，请慎重操作！</li>"
       "<li>不能在同一个专题内进行操作。</li>"
@@ -98,13 +128,10 @@ void ArticleSubject_Join(RequestState& state, int64_t channel) {
       "</table>\r\n</form>\r\n");
 }
 
-void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
+void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel) {
   const Request& request = *state.host.Request;
-  int64_t source = 0;
-  int64_t target = 0;
-  if (!RequestId(request("d_fromid"), &source) || !RequestId(request("d_toid"), &target)) {
-    AlertBack(state, kParameterError);
-  }
+  const int64_t source = RequireId(state, Trim(request("d_fromid")), kParameterError);
+  const int64_t target = RequireId(state, Trim(request("d_toid")), kParameterError);
   if (source == target) AlertBack(state, "提示：相同专题无需合并！");
   RequireFormPost(state);
 
@@ -113,7 +140,7 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   {
     Recordset rs;
     rs.Open("select d_dir from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
-            {Variant(channel), Variant(source)}, conn, 0, 1);
+            {Variant(channel.id), Variant(source)}, conn, 0, 1);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, "提示：数据库连接错误！");
@@ -124,78 +151,48 @@ void ArticleSubject_SaveJoin(RequestState& state, int64_t channel) {
   // cannot be listed under.
   Variant target_found = conn.ExecuteScalar(
       "select count(*) from Vantrel_ArticleSubject where d_channelid = ? and d_id = ?",
-      {Variant(channel), Variant(target)});
+      {Variant(channel.id), Variant(target)});
   if (target_found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
 
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql = "delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?";
-    int64_t deleted = conn.Execute(state.db.Sql, {Variant(source), Variant(channel)});
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?";
-    conn.Execute(state.db.Sql, {Variant(target), Variant(source), Variant(channel)});
-    state.db.Sql = "update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(target)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
-    RenumberList(conn, "Vantrel_ArticleSubject", channel);
+    int64_t deleted =
+        conn.Execute("delete from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+                     {Variant(source), Variant(channel.id)});
+    conn.Execute(
+        "update Vantrel_Article set d_subjectid = ? where d_subjectid = ? and d_channelid = ?",
+        {Variant(target), Variant(source), Variant(channel.id)});
+    conn.Execute("update Vantrel_ArticleSubject set d_generatedflag = 0 where d_id = ?",
+                 {Variant(target)});
+    LowerSubjectCount(conn, channel.id, deleted);
+    RenumberList(conn, "Vantrel_ArticleSubject", channel.id);
     transaction.Commit();
   }
   state.caches.Clear();
-  bool pages_ok = DeleteSubjectPages(state, {{source, source_dir}},
-                                     OtherSubjectFolders(state, channel, {source}), true);
-  bool script_ok = WriteSubjectListJs(state);
+  bool pages_ok = DeleteSubjectPages(state, channel.settings, {{source, source_dir}},
+                                     OtherSubjectFolders(state, channel.id, {source}), true);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(
       MessageBox("专题合并成功！" + std::string(pages_ok ? "" : kPagesNotDeleted) +
                      SubjectFileNotes(true, script_ok),
-                 LinkItemTo(SubjectListUrl(channel) + "&action=join", "返回继续合并") +
-                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                 LinkItemTo(SubjectListUrl(channel.id) + "&action=join", "返回继续合并") +
+                     LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Del(RequestState& state, int64_t channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
-  std::vector<int64_t> ids = IdsOf(subjects);
-  const std::string in_list = SqlIdList(ids);
-  Connection& conn = *state.db.Conn;
-  {
-    ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + in_list + ")";
-    conn.Execute(state.db.Sql);
-    state.db.Sql =
-        "delete from Vantrel_ArticleSubject where d_id in (" + in_list + ") and d_channelid = ?";
-    int64_t deleted = conn.Execute(state.db.Sql, {Variant(channel)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount - ? where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(deleted), Variant(channel)});
-    RenumberList(conn, "Vantrel_ArticleSubject", channel);
-    transaction.Commit();
-  }
-  state.caches.Clear();
-  bool pages_ok =
-      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), true);
-  bool script_ok = WriteSubjectListJs(state);
+void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
+  bool pages_ok = ClearTickedSubjects(state, channel, true);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
                                             SubjectFileNotes(true, script_ok),
-                                        LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                                        LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Empty(RequestState& state, int64_t channel) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel);
-  std::vector<int64_t> ids = IdsOf(subjects);
-  Connection& conn = *state.db.Conn;
-  {
-    ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "update Vantrel_Article set d_subjectid = 0 where d_subjectid in (" + SqlIdList(ids) + ")";
-    conn.Execute(state.db.Sql);
-    transaction.Commit();
-  }
-  bool pages_ok =
-      DeleteSubjectPages(state, subjects, OtherSubjectFolders(state, channel, ids), false);
+void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel) {
+  bool pages_ok = ClearTickedSubjects(state, channel, false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
-      LinkItemTo(SubjectListUrl(channel), "返回列表")));
+      LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
 }  // namespace folirex

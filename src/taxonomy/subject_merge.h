@@ -5,20 +5,22 @@
 // emptied; the channel's subject count falls by the rows actually deleted.
 //
 // The rows change in one transaction; the pages and folders go, and subjectlist.js is
-// rewritten, after it commits. Called by ArticleSubject_Main with the page's channel.
+// rewritten, after it commits. Called by ArticleSubject_Main with the page's channel and its
+// settings.
 #ifndef FOLIREX_TAXONOMY_SUBJECT_MERGE_H_
 #define FOLIREX_TAXONOMY_SUBJECT_MERGE_H_
 
 #include <cstdint>
 
+#include "console/channel_page.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleSubject_Join(RequestState& state, int64_t channel);
-void ArticleSubject_SaveJoin(RequestState& state, int64_t channel);
-void ArticleSubject_Del(RequestState& state, int64_t channel);
-void ArticleSubject_Empty(RequestState& state, int64_t channel);
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel);
+void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel);
+void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel);
+void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel);
 
 }  // namespace folirex
 

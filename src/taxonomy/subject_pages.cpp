@@ -1,10 +1,12 @@
 #include "taxonomy/subject_pages.h"
 
+#include <optional>
 #include <string>
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
+#include "core/console_request.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -37,9 +39,8 @@ struct PostedSubject {
 
 // A whole number from the form, or the fallback when the value is not a plain id within max.
 int64_t FormNumber(const std::string& text, int64_t fallback, int64_t max) {
-  int64_t value = 0;
-  if (!RequestId(text, &value) || value > max) return fallback;
-  return value;
+  std::optional<int64_t> value = ParseId(Trim(text));
+  return value && *value <= max ? *value : fallback;
 }
 
 PostedSubject ReadPostedSubject(RequestState& state) {
@@ -118,9 +119,9 @@ void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
       "&amp;action=join\">合并专题</a>]</td></tr></table><br>\r\n");
 }
 
-void ArticleSubject_ShowList(RequestState& state, int64_t channel) {
+void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(FlatListTable(
-      state, kSubjects, channel,
+      state, kSubjects, channel.id,
       "<th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
       "<th width=\"32%\">专题说明</th><th width=\"10%\">排序</th>",
       "d_dir, d_desc", 6, [](const Recordset& rs) {
@@ -128,89 +129,87 @@ void ArticleSubject_ShowList(RequestState& state, int64_t channel) {
       }));
 }
 
-void ArticleSubject_Add(RequestState& state, int64_t channel) {
+void ArticleSubject_Add(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(
-      SubjectForm(state, SubjectListUrl(channel) + "&action=save", SubjectFormValues{}, "默认"));
+      SubjectForm(state, SubjectListUrl(channel.id) + "&action=save", SubjectFormValues{}, "默认"));
 }
 
-void ArticleSubject_Save(RequestState& state, int64_t channel) {
+void ArticleSubject_Save(RequestState& state, const ConsoleChannel& channel) {
   RequireFormPost(state);
   PostedSubject s = ReadPostedSubject(state);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
-    int64_t order = NextOrder(conn, kSubjects.table, channel);
-    state.db.Sql =
+    int64_t order = NextOrder(conn, kSubjects.table, channel.id);
+    conn.Execute(
         "insert into Vantrel_ArticleSubject (d_channelid, d_name, d_dir, d_desc, d_order, "
-        "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)";
-    conn.Execute(state.db.Sql, {Variant(channel), Variant(s.name), Variant(s.dir), Variant(s.desc),
-                                Variant(order), Variant(s.template_page), Variant(s.page_num)});
-    state.db.Sql = "update Vantrel_Channel set d_subjectcount = d_subjectcount + 1 where d_id = ?";
-    conn.Execute(state.db.Sql, {Variant(channel)});
+        "d_templatepageid, d_pagenum, d_generatedflag) values (?, ?, ?, ?, ?, ?, ?, 0)",
+        {Variant(channel.id), Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(order),
+         Variant(s.template_page), Variant(s.page_num)});
+    conn.Execute("update Vantrel_Channel set d_subjectcount = d_subjectcount + 1 where d_id = ?",
+                 {Variant(channel.id)});
     transaction.Commit();
   }
   state.caches.Clear();
-  bool folder_ok = CreateSubjectFolder(state, s.dir);
-  bool script_ok = WriteSubjectListJs(state);
+  bool folder_ok = CreateSubjectFolder(state, channel.settings, s.dir);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(
       MessageBox("新增信息成功！" + SubjectFileNotes(folder_ok, script_ok),
-                 LinkItemTo(SubjectListUrl(channel) + "&action=add", "返回继续新增") +
-                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                 LinkItemTo(SubjectListUrl(channel.id) + "&action=add", "返回继续新增") +
+                     LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Edit(RequestState& state, int64_t channel) {
-  int64_t id = 0;
-  if (!RequestId(state.host.Request->QueryString("id"), &id)) {
-    AlertBack(state, kParameterErrorBack);
-  }
+void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel) {
+  const int64_t id =
+      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
   Recordset rs;
   OpenRowOrRefuse(state, rs,
                   "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                  {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
+                  {Variant(id), Variant(channel.id)}, RowUse::kRead, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),
                       .page_num = rs["d_pagenum"].ToString(),
                       .template_page = Variant(Trim(rs["d_templatepageid"].ToString()))};
   rs.Close();
-  state.host.Response->Write(SubjectForm(
-      state, SubjectListUrl(channel) + "&action=update&id=" + std::to_string(id), v, "默认设置"));
+  state.host.Response->Write(
+      SubjectForm(state, SubjectListUrl(channel.id) + "&action=update&id=" + std::to_string(id), v,
+                  "默认设置"));
 }
 
-void ArticleSubject_Update(RequestState& state, int64_t channel) {
-  int64_t id = 0;
-  if (!RequestId(state.host.Request->QueryString("id"), &id)) AlertBack(state, kParameterError);
+void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
+  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
   RequireFormPost(state);
   PostedSubject s = ReadPostedSubject(state);
   Connection& conn = *state.db.Conn;
   Variant found = conn.ExecuteScalar(
       "select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-      {Variant(id), Variant(channel)});
+      {Variant(id), Variant(channel.id)});
   if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
   {
     ScopedTransaction transaction(conn);
-    state.db.Sql =
+    conn.Execute(
         "update Vantrel_ArticleSubject set d_name = ?, d_dir = ?, d_desc = ?, "
         "d_templatepageid = ?, d_pagenum = ?, d_generatedflag = 0 where d_id = ? and "
-        "d_channelid = ?";
-    conn.Execute(state.db.Sql,
-                 {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
-                  Variant(s.page_num), Variant(id), Variant(channel)});
+        "d_channelid = ?",
+        {Variant(s.name), Variant(s.dir), Variant(s.desc), Variant(s.template_page),
+         Variant(s.page_num), Variant(id), Variant(channel.id)});
     transaction.Commit();
   }
   // A changed folder: the new one is created, the old one keeps its pages.
-  bool folder_ok = CreateSubjectFolder(state, s.dir);
-  bool script_ok = WriteSubjectListJs(state);
+  bool folder_ok = CreateSubjectFolder(state, channel.settings, s.dir);
+  bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(
       MessageBox("修改信息成功！需要重新生成列表文件！" + SubjectFileNotes(folder_ok, script_ok),
-                 LinkItemTo(SubjectListUrl(channel) + "&action=edit&id=" + std::to_string(id),
+                 LinkItemTo(SubjectListUrl(channel.id) + "&action=edit&id=" + std::to_string(id),
                             "返回继续修改") +
-                     LinkItemTo(SubjectListUrl(channel), "返回列表")));
+                     LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Move(RequestState& state, int64_t channel, bool up) {
-  MoveInList(state, kSubjects, channel, up, [&state] {
-    if (!WriteSubjectListJs(state)) Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
+void ArticleSubject_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
+  MoveInList(state, kSubjects, channel.id, up, [&state, &channel] {
+    if (!WriteSubjectListJs(state, channel.settings))
+      Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
   });
 }
 
@@ -228,14 +227,14 @@ std::string SubjectFileNotes(bool folder_ok, bool script_ok) {
 }
 
 void ArticleSubject_Main(RequestState& state, const ConsolePage& page) {
-  const int64_t channel = page.channel.id;
-  ArticleSubject_ShowNavi(state, channel);
-  auto with = [channel](void (*run)(RequestState&, int64_t)) {
-    return [channel, run](RequestState& s) { run(s, channel); };
+  const ConsoleChannel& channel = page.channel;
+  ArticleSubject_ShowNavi(state, channel.id);
+  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
+    return [&channel, run](RequestState& s) { run(s, channel); };
   };
   RunAdminAction(state, page.request.action,
-                 {{"down", [channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
-                  {"up", [channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
+                 {{"down", [&channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
+                  {"up", [&channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
                   {"add", with(ArticleSubject_Add)},
                   {"save", with(ArticleSubject_Save)},
                   {"edit", with(ArticleSubject_Edit)},

@@ -206,6 +206,15 @@ TEST_F(UploadPopupTest, KeywordPickListFillsTheOpenersField) {
       kParameterError));
   EXPECT_TRUE(Contains(AlertText(site_.Get("/admin.asp?m=admin_selectmore&flag=1&field=f.k").text),
                        "提示：参数错误，请返回！"));
+  // The channel id follows the console's one id rule: "007" is none, nor is an id past 18 digits.
+  for (const char* bad : {"007", "1234567890123456789"}) {
+    const std::string page = site_
+                                 .Get(std::string("/admin.asp?m=admin_selectmore&channelid=") +
+                                      bad + "&flag=1&field=f.k")
+                                 .text;
+    EXPECT_TRUE(Contains(AlertText(page), "提示：参数错误，请返回！")) << bad;
+    EXPECT_FALSE(Contains(page, "delform")) << bad;
+  }
   site_.ClearCookies();
   EXPECT_EQ(site_.Get(list).status, 302);
 }

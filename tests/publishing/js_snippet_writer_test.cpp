@@ -37,7 +37,7 @@ class JsSnippetWriterTest : public ::testing::Test {
     bool ok = false;
     site_.InRequest(
         [&](RequestState& state) {
-          ok = CreateJsFile(state, name, parameters, type);
+          ok = CreateJsFile(state, state.channel, name, parameters, type);
           if (expected_html == nullptr) return;
           // The block as the list and navigation renderers draw it, in the same request.
           std::string t = type.ToString();
@@ -50,9 +50,9 @@ class JsSnippetWriterTest : public ::testing::Test {
           } else if (t == "1") {
             *expected_html = ShowArticlePic(state, parameters, "", std::nullopt, std::nullopt);
           } else if (t == "3") {
-            *expected_html = ShowClassNavi(state, parameters);
+            *expected_html = ShowClassNavi(state, state.channel, parameters);
           } else if (t == "5") {
-            *expected_html = ShowSubjectNavi(state, parameters);
+            *expected_html = ShowSubjectNavi(state, state.channel, parameters);
           }
         },
         channel == 0 ? news_ : channel);

@@ -40,7 +40,7 @@ TEST_F(NavigationTest, ClassRowsWithTheirSubClassesBeside) {
   auto link = [&](int64_t id) {
     return "/asp.asp?m=classlist&classid=" + std::to_string(id) + "&channelid=" + c;
   };
-  std::string html = ShowClassNavi(s_.state, 4);
+  std::string html = ShowClassNavi(s_.state, s_.state.channel, 4);
   std::string expected =
       "<table width='100%' border='0' align='center' "
       "cellpadding='3' cellspacing='0'>"
@@ -55,7 +55,7 @@ TEST_F(NavigationTest, ClassRowsWithTheirSubClassesBeside) {
   expected += "</tr></table>";
   EXPECT_EQ(html, expected);
   EXPECT_EQ(html.find("子5"), std::string::npos);
-  EXPECT_EQ(ShowSubjectNavi(s_.state, 1), "没有专题列表");
+  EXPECT_EQ(ShowSubjectNavi(s_.state, s_.state.channel, 1), "没有专题列表");
 }
 
 // Class and subject names are text.
@@ -66,11 +66,11 @@ TEST_F(NavigationTest, NamesGoInAsText) {
   int64_t top = s_.Add(ClassRow{.name = t, .dir = "top", .channel = ch});
   s_.Add(ClassRow{.name = t + "2", .dir = "sub", .parent = top, .channel = ch});
   s_.Add(SubjectRow{.name = t, .dir = "z", .order = 1, .channel = ch});
-  const std::string classes = ShowClassNavi(s_.state, 2);
+  const std::string classes = ShowClassNavi(s_.state, s_.state.channel, 2);
   EXPECT_EQ(CountOf(classes, "'>" + e + "</a>]"), 1) << classes;
   EXPECT_EQ(CountOf(classes, "'>" + e + "2</a>"), 1) << classes;
   EXPECT_EQ(classes.find("<b>"), std::string::npos) << classes;
-  EXPECT_EQ(CountOf(ShowSubjectNavi(s_.state, 1), "'>" + e + "</a></td>"), 1);
+  EXPECT_EQ(CountOf(ShowSubjectNavi(s_.state, s_.state.channel, 1), "'>" + e + "</a></td>"), 1);
 }
 
 TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
@@ -79,7 +79,7 @@ TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
   s_.Add(ClassRow{.name = "乙", .dir = "yi", .parent = top, .channel = ch});
   s_.Add(ClassRow{.name = "丙", .dir = "", .parent = top, .channel = ch});
   s_.Add(ClassRow{.name = "丁", .dir = "ding", .parent = top, .channel = ch});
-  std::string two = ShowClassNavi(s_.state, 2);
+  std::string two = ShowClassNavi(s_.state, s_.state.channel, 2);
   EXPECT_EQ(CountOf(two, "33.3333333333333%'>"), 3);
   EXPECT_EQ(CountOf(two, "<tr>"), 1);
   // Static lists in each class's own folder (list folder code 0), or the
@@ -91,12 +91,12 @@ TEST_F(NavigationTest, ColumnWidthsAndShortRows) {
             std::string::npos);
   EXPECT_EQ(two.find("丁"), std::string::npos);
   // Three of four columns used: one filler, then the row ends.
-  std::string four = ShowClassNavi(s_.state, 4);
+  std::string four = ShowClassNavi(s_.state, s_.state.channel, 4);
   EXPECT_EQ(CountOf(four, "<td width='20%'>&nbsp;</td>"), 1);
   EXPECT_NE(four.find("&nbsp;</td></tr></table>"), std::string::npos);
   // No column count, or a negative one: one column of width 50.
   for (int cols : {0, -3}) {
-    std::string one = ShowClassNavi(s_.state, cols);
+    std::string one = ShowClassNavi(s_.state, s_.state.channel, cols);
     EXPECT_EQ(CountOf(one, "width='50%'>"), 2) << cols;
     EXPECT_NE(one.find("乙</a></td></tr></table>"), std::string::npos) << cols;
   }
@@ -106,7 +106,7 @@ TEST_F(NavigationTest, ModeTwoLinksTheDynamicListsWithItsOwnRowOpener) {
   int64_t ch = Channel(2);
   int64_t top = s_.Add(ClassRow{.name = "甲", .dir = "jia", .channel = ch});
   s_.Add(ClassRow{.name = "乙", .dir = "yi", .parent = top, .channel = ch});
-  std::string html = ShowClassNavi(s_.state, 3);
+  std::string html = ShowClassNavi(s_.state, s_.state.channel, 3);
   EXPECT_NE(html.find("<tr><td  width='25%'>[<a href='/asp.asp?m=classlist&classid="),
             std::string::npos);
   EXPECT_NE(html.find("</td><td width='25%'><a href='/asp.asp?m=classlist"), std::string::npos);
@@ -117,7 +117,7 @@ TEST_F(NavigationTest, AChannelWithoutClassesGivesNoTable) {
   Channel(0);
   int64_t other = s_.Add(ChannelRow{});
   s_.Add(ClassRow{.name = "别处", .dir = "x", .channel = other});
-  EXPECT_EQ(ShowClassNavi(s_.state, 4), "");
+  EXPECT_EQ(ShowClassNavi(s_.state, s_.state.channel, 4), "");
 }
 
 TEST_F(NavigationTest, SubjectGrid) {
@@ -130,7 +130,7 @@ TEST_F(NavigationTest, SubjectGrid) {
                                     .channel = ch}));
   }
   const std::string c = std::to_string(ch);
-  std::string html = ShowSubjectNavi(s_.state, 2);
+  std::string html = ShowSubjectNavi(s_.state, s_.state.channel, 2);
   EXPECT_EQ(html.rfind("<table width='100%' border='0' align='center' cellpadding='0' "
                        "cellspacing='3'><tr><td><a href='/asp.asp?m=subjectlist&subjectid=" +
                            std::to_string(ids[4]) + "&channelid=" + c + "'>专题5</a></td>",
@@ -139,23 +139,23 @@ TEST_F(NavigationTest, SubjectGrid) {
   EXPECT_EQ(CountOf(html, "<tr>"), 3);
   EXPECT_NE(html.find("专题1</a></td><td>&nbsp;</td></tr></table>"), std::string::npos);
 
-  std::string one = ShowSubjectNavi(s_.state, 1);
+  std::string one = ShowSubjectNavi(s_.state, s_.state.channel, 1);
   EXPECT_EQ(CountOf(one, "<tr><td><a href="), 5);
   EXPECT_EQ(CountOf(one, "</a></td></tr>"), 5);
-  EXPECT_EQ(ShowSubjectNavi(s_.state, 0), one);
+  EXPECT_EQ(ShowSubjectNavi(s_.state, s_.state.channel, 0), one);
 
   s_.Exec(
       "update Vantrel_Channel set d_generatehtml = 1, d_listfileext = 1 "
       "where d_id = " +
       c);
   s_.UseChannel(ch);
-  EXPECT_NE(ShowSubjectNavi(s_.state, 3)
+  EXPECT_NE(ShowSubjectNavi(s_.state, s_.state.channel, 3)
                 .find("<a href='/news/subject/z2/list_" + std::to_string(ids[1]) + ".htm'>专题2"),
             std::string::npos);
   // Only the channel's own subjects are listed.
   int64_t other = s_.Add(ChannelRow{});
   s_.Add(SubjectRow{.name = "别处专题", .dir = "elsewhere", .order = 1, .channel = other});
-  EXPECT_EQ(ShowSubjectNavi(s_.state, 3).find("别处专题"), std::string::npos);
+  EXPECT_EQ(ShowSubjectNavi(s_.state, s_.state.channel, 3).find("别处专题"), std::string::npos);
 }
 
 }  // namespace
