@@ -29,7 +29,6 @@ constexpr int64_t kPageSize = 20;
 // The longest answer an administrator may store, in characters (a reader's comment may hold
 // as many).
 constexpr size_t kMaxReplyChars = 10000;
-const char kParameterError[] = "提示：参数错误！";
 const char kNoSelection[] = "请先选择记录再操作！";
 
 // The channel and the two filters of the request, read once by the entry.
@@ -39,8 +38,6 @@ struct CommentPage {
   std::string class_id;     // the class filter: "0" for every class
   std::string check_state;  // the approval filter: "", "true" or "false"
 };
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 
 size_t CharCount(std::string_view text) {
   size_t count = 0;
@@ -237,7 +234,7 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
 // page's parameter message.
 int64_t CommentIdOf(RequestState& state) {
   int64_t id = 0;
-  if (!ParseId(Trim(Req(state).QueryString("id")), &id)) AlertBack(state, kParameterError);
+  if (!ParseId(Trim(HostRequest(state).QueryString("id")), &id)) AlertBack(state, kParameterError);
   return id;
 }
 
@@ -288,7 +285,7 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
 void ArticleComment_Save(RequestState& state, const CommentPage& page) {
   RequireFormPost(state);
   int64_t id = CommentIdOf(state);
-  std::string reply = Trim(Req(state)("d_reply"));
+  std::string reply = Trim(HostRequest(state)("d_reply"));
   if (CharCount(reply) > kMaxReplyChars) AlertBack(state, "提示：回复内容不能超过10000个字符！");
   Recordset rs;
   OpenComment(state, rs, page, id, "*", RowUse::kChange);
@@ -307,7 +304,7 @@ void ArticleComment_Save(RequestState& state, const CommentPage& page) {
 
 // The ticked comments of a bulk action, as numbers; an empty or malformed list ends the request.
 IdList SelectedComments(RequestState& state) {
-  std::string posted = Trim(Req(state)("selectdel"));
+  std::string posted = Trim(HostRequest(state)("selectdel"));
   if (posted.empty()) AlertBack(state, kNoSelection);
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
@@ -353,7 +350,7 @@ void SetChecked(RequestState& state, const CommentPage& page, bool checked,
 
 void ArticleComment_DelOne(RequestState& state, const CommentPage& page) {
   int64_t article = 0;
-  if (!ParseId(Trim(Req(state).QueryString("infoid")), &article)) {
+  if (!ParseId(Trim(HostRequest(state).QueryString("infoid")), &article)) {
     AlertBack(state, kParameterError);
   }
   RequireFormPost(state);
@@ -434,12 +431,12 @@ void ArticleComment_Main(RequestState& state, const ConsolePage& frame) {
   page.base = "?m=admin_articlecomment&channelid=" + page.channel;
 
   // The filters reach the list's SQL: a class is a plain id, the approval state one of two words.
-  page.class_id = FilterSql(Variant(Req(state)("qclass")));
+  page.class_id = FilterSql(Variant(HostRequest(state)("qclass")));
   if (page.class_id.empty()) page.class_id = "0";
   int64_t class_id = 0;
   if (!ParseId(page.class_id, &class_id)) AlertBack(state, kParameterError);
   page.class_id = std::to_string(class_id);
-  page.check_state = LCase(FilterSql(Variant(Req(state)("qcheckstate"))));
+  page.check_state = LCase(FilterSql(Variant(HostRequest(state)("qcheckstate"))));
   if (!page.check_state.empty() && page.check_state != "true" && page.check_state != "false") {
     AlertBack(state, kParameterError);
   }

@@ -15,8 +15,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
-
 // The values of one request: flag and field serve the whole request.
 struct PickRequest {
   int64_t channel_id = 0;

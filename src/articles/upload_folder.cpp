@@ -32,7 +32,6 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kFilesPerPage = 20;
 constexpr int64_t kFilesPerRow = 4;
-const char kParameterError[] = "提示：参数错误！";
 
 // The channel's values and the upload folder, read once by the entry.
 struct UploadContext {
@@ -47,8 +46,6 @@ struct FileEntry {
   std::string name;
   fs::path path;
 };
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 
 std::string UrlEncode(RequestState& state, std::string_view text) {
   return state.host.Server->URLEncode(text);
@@ -179,7 +176,7 @@ std::string UploadFile_FolderSelect(RequestState& state, const UploadContext& up
 }
 
 void UploadFile_ShowNavi(RequestState& state, const UploadContext& upload) {
-  std::string selected = Trim(Req(state)("d_seldir"));
+  std::string selected = Trim(HostRequest(state)("d_seldir"));
   std::string base = HtmlEscapeAttr(upload.base);
   state.host.Response->Write("<table border=0 cellspacing=0 align=center class=navi><tr><td>" +
                              UploadFile_FolderSelect(state, upload, selected) +
@@ -212,7 +209,7 @@ std::string Preview(const std::string& address, const std::string& name) {
 // The grid of one page of the folder's files, with its page bar.
 std::string UploadFile_ShowFiles(RequestState& state, const UploadContext& upload,
                                  std::string folder) {
-  std::string page_text = Trim(Req(state)("page"));
+  std::string page_text = Trim(HostRequest(state)("page"));
   int64_t page = 1;
   if (!ParseId(page_text, &page)) page = 1;
 
@@ -293,7 +290,7 @@ std::string UploadFile_Script() {
 }
 
 void UploadFile_ShowFolder(RequestState& state, const UploadContext& upload) {
-  std::string folder = LCase(Trim(Req(state).QueryString("dir")));
+  std::string folder = LCase(Trim(HostRequest(state).QueryString("dir")));
   if (folder.empty()) folder = upload.folder;
   if (folder.back() != '/') folder += '/';
   std::string grid = UploadFile_ShowFiles(state, upload, folder);
@@ -343,7 +340,7 @@ std::optional<fs::path> ResolveFile(RequestState& state, const UploadContext& up
 
 void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
   std::vector<std::string> addresses;
-  for (const std::string& value : RequestValues(Req(state), "selectdel")) {
+  for (const std::string& value : RequestValues(HostRequest(state), "selectdel")) {
     for (const std::string& piece : Split(value, ",")) {
       std::string address = Trim(piece);
       if (!address.empty()) addresses.push_back(address);
@@ -364,7 +361,7 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
     fs::remove(path, ec);
     if (ec) ++failed;
   }
-  std::string folder = Trim(Req(state)("currdir"));
+  std::string folder = Trim(HostRequest(state)("currdir"));
   state.host.Response->Write(MessageBox(
       failed == 0
           ? "删除文件成功！"
@@ -373,7 +370,7 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
 }
 
 void UploadFile_DelAll(RequestState& state, const UploadContext& upload) {
-  std::string folder = Trim(Req(state)("currdir"));
+  std::string folder = Trim(HostRequest(state)("currdir"));
   if (folder.empty()) AlertBack(state, kParameterError);
   RequireFormPost(state);
   std::optional<fs::path> disk = ResolveFolder(state, upload, &folder);
@@ -394,7 +391,7 @@ void UploadFile_DelAll(RequestState& state, const UploadContext& upload) {
 
 void UploadFile_Empty(RequestState& state, const UploadContext& upload) {
   std::string base = HtmlEscapeAttr(upload.base);
-  if (Trim(Req(state).QueryString("flag")) != "1") {
+  if (Trim(HostRequest(state).QueryString("flag")) != "1") {
     state.host.Response->Write(
         "<table border=0 cellspacing=1 align=center class=form><form name='form1' method='post' "
         "action='" +

@@ -22,7 +22,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
 constexpr int64_t kDefaultLimitKb = 10000;
 
 // What one request of the pop-up works with, read and checked by Upload_Main.

@@ -24,7 +24,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kTokenKey = "collect_step_token";
 constexpr const char* kLineEnd = "\r\n";
 
@@ -36,8 +35,6 @@ struct CollectPage {
   std::string search_flag;
   std::string list_query;  // the search values (URL-encoded) and the channel
 };
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 
 std::string Base(const CollectPage& page) {
   return "?m=admin_articlecollect&channelid=" + page.channel_text;
@@ -57,7 +54,7 @@ std::string StepToken(RequestState& state) {
 
 bool StepTokenMatches(RequestState& state) {
   std::string token = state.host.Session->Get(kTokenKey).ToString();
-  return token.size() == 32 && Trim(Req(state).QueryString("token")) == token;
+  return token.size() == 32 && Trim(HostRequest(state).QueryString("token")) == token;
 }
 
 void ShowSearchBar(RequestState& state, const CollectPage& page) {
@@ -172,7 +169,7 @@ void ShowLogList(RequestState& state, const CollectPage& page) {
 
 // The checked ids of the list form; a part that is not an id refuses the request.
 std::vector<int64_t> CheckedIds(RequestState& state, const char* field = "checkid") {
-  std::string posted = Replace(Replace(Trim(Req(state)(field)), "'", ""), " ", "");
+  std::string posted = Replace(Replace(Trim(HostRequest(state)(field)), "'", ""), " ", "");
   if (posted.empty()) return {};
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
@@ -251,7 +248,7 @@ void DoCheckNew(RequestState& state, const CollectPage& page) {
   RequireFormPost(state);
   std::vector<int64_t> ids = CheckedIds(state, "d_projectid");
   if (ids.empty()) AlertBack(state, "请选择一个要获取的项目！");
-  std::string option = Trim(Req(state)("d_option"));
+  std::string option = Trim(HostRequest(state)("d_option"));
   if (option != "all" && option != "list") AlertBack(state, kParameterError);
   // Only this channel's projects are scanned.
   BoundSql projects = IdsIn("d_id", ids);
@@ -276,11 +273,11 @@ void GetCheckedList0(RequestState& state, const CollectPage& page) {
 void GettingList(RequestState& state, const CollectRun& run) {
   int64_t project = 0;
   int64_t page = 0;
-  std::string doflag = Trim(Req(state)("doflag"));
+  std::string doflag = Trim(HostRequest(state)("doflag"));
   std::string message;
   bool next = false;
-  if (!StepTokenMatches(state) || !ParseId(Trim(Req(state)("projectid")), &project) ||
-      !ParseId(Trim(Req(state)("projectpage")), &page) || page < 1 ||
+  if (!StepTokenMatches(state) || !ParseId(Trim(HostRequest(state)("projectid")), &project) ||
+      !ParseId(Trim(HostRequest(state)("projectpage")), &page) || page < 1 ||
       (doflag != "all" && doflag != "list")) {
     message = "参数错误";
   } else {
@@ -309,10 +306,10 @@ void GettingList(RequestState& state, const CollectRun& run) {
 
 void GettingContent(RequestState& state, const CollectRun& run) {
   int64_t id = 0;
-  std::string dataflag = Trim(Req(state)("dataflag"));
-  std::string doflag = Trim(Req(state)("doflag"));
+  std::string dataflag = Trim(HostRequest(state)("dataflag"));
+  std::string doflag = Trim(HostRequest(state)("doflag"));
   std::string message;
-  if (!StepTokenMatches(state) || !ParseId(Trim(Req(state)("dataid")), &id) ||
+  if (!StepTokenMatches(state) || !ParseId(Trim(HostRequest(state)("dataid")), &id) ||
       (dataflag != "select" && !dataflag.empty()) ||
       (doflag != "0" && doflag != "1" && !doflag.empty())) {
     message = "参数错误";
@@ -391,9 +388,9 @@ void ArticleCollect_Run(RequestState& state, const CollectRun& run, const Consol
   if (action == "GETTINGCONTENT") return GettingContent(state, run);
   if (action == "GETTINGLIST") return GettingList(state, run);
 
-  page.search_title = FilterSql(Variant(Req(state)("sp_title")));
-  page.search_project = NumericOrEmpty(Req(state)("sp_projectid"));
-  page.search_flag = NumericOrEmpty(Req(state)("sp_flag"));
+  page.search_title = FilterSql(Variant(HostRequest(state)("sp_title")));
+  page.search_project = NumericOrEmpty(HostRequest(state)("sp_projectid"));
+  page.search_flag = NumericOrEmpty(HostRequest(state)("sp_flag"));
   page.list_query = "sp_title=" + state.host.Server->URLEncode(page.search_title) +
                     "&sp_projectid=" + page.search_project + "&sp_flag=" + page.search_flag +
                     "&channelid=" + page.channel_text;

@@ -34,7 +34,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kInvalidId = "无效的ID号，请点击页面链接操作！";
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr size_t kMaxName = 100;
 constexpr size_t kMaxPageUrl = 255;
 constexpr size_t kMaxFileName = 100;
@@ -76,8 +75,6 @@ struct SetPage {
   std::string list_query;  // search values (URL-encoded) and the channel
   CollectLimits limits;
 };
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 
 std::string Base(const SetPage& page) {
   return "?m=admin_articlecollectset&channelid=" + page.channel_text;
@@ -212,7 +209,7 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
   DeletePreviews(state);
   std::optional<int64_t> id;
   if (modify) {
-    id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
+    id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
   }
   std::vector<std::string> v = FormValues(state, page.channel, id);
   auto field = [&v](size_t i) { return HtmlEscapeAttr(v[i]); };
@@ -276,7 +273,7 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
 std::vector<Variant> PostedRules(RequestState& state, int64_t channel) {
   std::vector<Variant> values;
   for (const RuleColumn& rule : kRules) {
-    std::string value = Trim(Req(state).Form(rule.field));
+    std::string value = Trim(HostRequest(state).Form(rule.field));
     if (rule.number) {
       int64_t number = 0;
       if (value.empty()) value = "0";
@@ -333,7 +330,7 @@ void InsertProject(RequestState& state, int64_t channel, const std::vector<Varia
 void SaveForm(RequestState& state, const SetPage& page, bool modify) {
   RequireFormPost(state);
   if (modify) {
-    const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
+    const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
     std::vector<Variant> values = PostedRules(state, page.channel);
     Recordset rs;
     rs.Open("select * from Vantrel_CollectProject where d_id = ? and D_ChannelID = ?",
@@ -357,7 +354,7 @@ void SaveForm(RequestState& state, const SetPage& page, bool modify) {
 
 void DeleteChecked(RequestState& state, const SetPage& page) {
   RequireFormPost(state);
-  std::string posted = Replace(Replace(Trim(Req(state)("checkid")), "'", ""), " ", "");
+  std::string posted = Replace(Replace(Trim(HostRequest(state)("checkid")), "'", ""), " ", "");
   IdList list;
   if (!posted.empty() && !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
   if (!list.ids.empty()) {
@@ -379,7 +376,7 @@ void DeleteChecked(RequestState& state, const SetPage& page) {
 }
 
 void Copy(RequestState& state, const SetPage& page) {
-  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kInvalidId);
+  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
   RequireFormPost(state);
   std::optional<CollectProject> source = LoadCollectProject(*state.db.Conn, id);
   if (!source) AlertBack(state, kInvalidId);
@@ -399,7 +396,8 @@ void Copy(RequestState& state, const SetPage& page) {
 }
 
 void Test(RequestState& state, const SetPage& page) {
-  const int64_t id = RequireId(state, FilterSql(Variant(Req(state).QueryString("id"))), kInvalidId);
+  const int64_t id =
+      RequireId(state, FilterSql(Variant(HostRequest(state).QueryString("id"))), kInvalidId);
   std::optional<CollectProject> p = LoadCollectProject(*state.db.Conn, id, page.channel);
   if (!p) AlertBack(state, kInvalidId);
   FetchOptions options = CollectFetchOptions(page.limits, false);
@@ -494,8 +492,8 @@ void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
   page.channel = channel.id;
   page.channel_text = channel.id_text;
   const std::string action = UCase(frame.request.action);
-  page.search_name = FilterSql(Variant(Req(state)("sp_name")));
-  page.search_class = NumericOrEmpty(Req(state)("sp_classid"));
+  page.search_name = FilterSql(Variant(HostRequest(state)("sp_name")));
+  page.search_class = NumericOrEmpty(HostRequest(state)("sp_classid"));
   page.list_query = "sp_name=" + state.host.Server->URLEncode(page.search_name) +
                     "&sp_classid=" + page.search_class + "&channelid=" + page.channel_text;
 

@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kListUrl = "?m=admin_manager";
 constexpr const char* kScriptPrefix = "?m=admin_manager&action=";
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr int64_t kMaxNameLength = 20;
 constexpr int64_t kMinPasswordLength = 6;
 constexpr int64_t kMaxPasswordLength = 20;

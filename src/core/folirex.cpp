@@ -15,8 +15,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
-
 // The host and port of an address's authority ("name", "name:8080", "[::1]:8080"); the port is
 // empty when none is given. False for text that is not one.
 bool SplitAuthority(std::string_view authority, std::string* host, std::string* port) {

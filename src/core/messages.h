@@ -14,6 +14,9 @@
 
 namespace folirex {
 
+// The answer to a request whose parameters a page cannot take.
+inline constexpr char kParameterError[] = "提示：参数错误！";
+
 // Closes the database, writes the alert and history.back() script, ends the response (throws
 // ResponseEnd).
 [[noreturn]] void AlertBack(RequestState& state, std::string_view message);

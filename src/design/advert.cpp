@@ -24,7 +24,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kListUrl = "?m=admin_ad";
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kBadId = "无效的ID号，请点击页面链接操作！";
 constexpr const char* kScriptFolder = "js/ad";
 constexpr int64_t kPageSize = 20;

@@ -22,7 +22,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kListUrl = "?m=admin_announce";
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr int64_t kMaxTitleLength = 50;
 // The channels an announcement can be shown on (the first option, the site home, posts "").
 constexpr const char* kChannelSql =

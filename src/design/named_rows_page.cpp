@@ -12,12 +12,10 @@
 namespace folirex {
 namespace {
 
-const Request& Req(RequestState& state) { return *state.host.Request; }
-
 // The id the request names under "id": a plain id, trimmed first where the kind takes blanks
 // around it; else the page's parameter message.
 int64_t RequestedId(RequestState& state, const NamedRowsPage& page) {
-  std::string posted = Req(state)("id");
+  std::string posted = HostRequest(state)("id");
   int64_t id = 0;
   if (!ParseId(page.kind->trims_id ? Trim(posted) : posted, &id)) {
     AlertBack(state, kDesignParameterError);
@@ -28,9 +26,9 @@ int64_t RequestedId(RequestState& state, const NamedRowsPage& page) {
 // The name and the text the form posts, stored as posted (blanks included).
 NamedRow PostedRow(RequestState& state, const NamedRowKind& kind) {
   NamedRow row;
-  row.name = Req(state)("d_name");
+  row.name = HostRequest(state)("d_name");
   if (row.name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  row.text = Req(state)(kind.text_column);
+  row.text = HostRequest(state)(kind.text_column);
   if (row.text.empty() && !kind.text_missing.empty()) AlertBack(state, kind.text_missing);
   return row;
 }

@@ -27,7 +27,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kMailError = "提示：请认真填写Jmail的邮件服务器的信息！";
 constexpr const char* kLogoScript = "Js/ShowLogo.js";
 constexpr const char* kBannerScript = "Js/ShowBanner.js";

@@ -37,8 +37,6 @@ struct DoomedPage {
   int64_t replacement = 0;
 };
 
-const Request& Req(RequestState& state) { return *state.host.Request; }
-
 std::string TypeFilterSelect(const PageContext& page) {
   std::string html = "<select name='flag' size=1 onchange=\"" +
                      HtmlEscapeAttr("location.href='" + page.base + "&flag='+this.value") +
@@ -180,7 +178,7 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   StoredPage row;
-  if (!ParseId(Req(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
+  if (!ParseId(HostRequest(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
   ReadRowOrRefuse(state,
                   "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
                   "where d_id = ? and d_channelid = ?",
@@ -203,7 +201,7 @@ struct PostedPage {
 };
 
 PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool with_type) {
-  const Request& request = Req(state);
+  const Request& request = HostRequest(state);
   PostedPage posted;
   // Names and texts are stored as posted, blanks included.
   posted.name = request("d_name");
@@ -258,7 +256,7 @@ void TemplatePage_Save(RequestState& state, const PageContext& page) {
 void TemplatePage_Update(RequestState& state, const PageContext& page) {
   RequireFormPost(state);
   int64_t id = 0;
-  if (!ParseId(Req(state)("id"), &id)) AlertBack(state, kDesignParameterError);
+  if (!ParseId(HostRequest(state)("id"), &id)) AlertBack(state, kDesignParameterError);
   PostedPage posted = ReadPostedPage(state, page, false);
 
   int64_t changed = state.db.Conn->Execute(
@@ -339,7 +337,7 @@ std::vector<DoomedPage> CheckedPages(RequestState& state, const PageContext& pag
 }
 
 void TemplatePage_Del(RequestState& state, const PageContext& page) {
-  std::string posted = Trim(Req(state)("checkid"));
+  std::string posted = Trim(HostRequest(state)("checkid"));
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再删除！");
   RequireFormPost(state);
   std::vector<DoomedPage> pages = CheckedPages(state, page, posted);
@@ -369,7 +367,7 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
 
 void TemplatePage_Main(RequestState& state, const ConsolePage& frame) {
   PageContext page;
-  page.flag = LCase(Trim(Req(state).QueryString("flag")));
+  page.flag = LCase(Trim(HostRequest(state).QueryString("flag")));
   page.channel = frame.channel;
   page.base = "?m=admin_templatepage&channelid=" + page.channel.id_text;
   TemplatePage_ShowNavi(state, page);

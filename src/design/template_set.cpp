@@ -59,8 +59,6 @@ struct SetContext : NamedRowsPage {
   SetContext() : NamedRowsPage(kSets) {}
 };
 
-const Request& Req(RequestState& state) { return *state.host.Request; }
-
 void Template_ShowNavi(RequestState& state, const SetContext& set) {
   ShowNamedRowsNavi(state, set);
 }
@@ -73,7 +71,7 @@ void Template_ShowList(RequestState& state, const SetContext& set) {
 // parameter message.
 int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_view key) {
   int64_t id = 0;
-  if (!ParseId(Trim(Req(state)(key)), &id)) AlertBack(state, kDesignParameterError);
+  if (!ParseId(Trim(HostRequest(state)(key)), &id)) AlertBack(state, kDesignParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Template where d_id = ? and d_channelid = ?",
       {Variant(id), Variant(set.channel.id)});
@@ -177,7 +175,7 @@ void Template_SelectPage(RequestState& state, const SetContext& set) {
 // holds one page per type, as the public lookup reads one. Refused before anything changes.
 std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& state,
                                                                 const SetContext& set) {
-  const Request& request = Req(state);
+  const Request& request = HostRequest(state);
   for (std::string_view code : TypeOrder(SetTypeList::kPickerCheck)) {
     if (Trim(request(code)).empty()) AlertBack(state, FindPageType(code)->missing);
   }

@@ -26,7 +26,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kTokenKey = "publishing_token";
-constexpr const char* kParameterError = "提示：参数错误！";
 
 void Write(RequestState& state, const std::string& html) { state.host.Response->Write(html); }
 

@@ -27,8 +27,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
-
 std::string PageBase(const ConsoleChannel& channel) {
   return "?m=admin_articlejs&channelid=" + channel.id_text;
 }

@@ -25,9 +25,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 std::string PageBase(const ConsoleChannel& channel) {
   return "?m=admin_articlejs&channelid=" + channel.id_text;
 }
@@ -73,13 +70,13 @@ const std::array<const char*, 11> kFlagFields = {
 
 // The type flag of the request: a number of a type (0 to 5), else the request ends.
 int ReadFlag(RequestState& state) {
-  std::string flag = Trim(Req(state)("flag"));
+  std::string flag = Trim(HostRequest(state)("flag"));
   if (!IsDigits(flag) || flag.size() > 1 || flag[0] > '5') AlertBack(state, kParameterError);
   return flag[0] - '0';
 }
 
 int64_t ReadId(RequestState& state) {
-  return RequireId(state, Trim(Req(state)("id")), kParameterError);
+  return RequireId(state, Trim(HostRequest(state)("id")), kParameterError);
 }
 
 // A definition as the save and the update store it.
@@ -92,7 +89,7 @@ struct Definition {
 
 // Reads and checks the posted definition of type `flag` (the save's checks, in their order).
 Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel, int flag) {
-  const Request& req = Req(state);
+  const Request& req = HostRequest(state);
   Definition d;
   d.name = Trim(req("d_jsname"));
   if (d.name.empty()) AlertBack(state, "提示：名称不允许为空！");

@@ -31,9 +31,6 @@
 namespace folirex {
 namespace {
 
-constexpr char kParameterError[] = "提示：参数错误！";
-
-const Request& Req(RequestState& state) { return *state.host.Request; }
 std::string PageBase(const ConsoleChannel& channel) {
   return "?m=admin_articlenavi&channelid=" + channel.id_text;
 }
@@ -72,7 +69,7 @@ void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = PageBase(channel);
   std::vector<Variant> texts = {"分类菜单", "自定义菜单"};
   std::vector<Variant> values = {"0", "1"};
-  std::string typeflag = Trim(Req(state)("typeflag"));
+  std::string typeflag = Trim(HostRequest(state)("typeflag"));
   state.host.Response->Write(
       "<form name='naviform' "
       "method='post' action='" +
@@ -327,16 +324,17 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channe
 }
 
 void ArticleNavi_Add(RequestState& state, const ConsoleChannel& channel) {
-  if (Trim(Req(state)("typeflag")) != "1") {
+  if (Trim(HostRequest(state)("typeflag")) != "1") {
     ArticleNavi_ShowClassPick(state, channel);
     return;
   }
-  WriteItemForm(state, channel, 0, Trim(Req(state).QueryString("id")), MenuItemText{});
+  WriteItemForm(state, channel, 0, Trim(HostRequest(state).QueryString("id")), MenuItemText{});
 }
 
 void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
-  const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
+  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kParameterError);
+  const int64_t pid =
+      RequireId(state, Trim(HostRequest(state).QueryString("pid")), kParameterError);
   Recordset rs;
   rs.Open(
       "select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = ? "
@@ -355,13 +353,13 @@ void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
 // The posted text, open mode, link and icon of the item forms, checked.
 MenuItemText ReadItemText(RequestState& state) {
   MenuItemText item;
-  item.name = Trim(Req(state)("d_name"));
+  item.name = Trim(HostRequest(state)("d_name"));
   if (item.name.empty()) AlertBack(state, "提示：名称不能为空");
-  const std::string open = Trim(Req(state)("d_openflag"));
+  const std::string open = Trim(HostRequest(state)("d_openflag"));
   if (open != "0" && open != "1") AlertBack(state, kParameterError);
   item.open_flag = open == "1" ? 1 : 0;
-  item.link_url = Trim(Req(state)("d_linkurl"));
-  item.pic_url = Trim(Req(state)("d_picurl"));
+  item.link_url = Trim(HostRequest(state)("d_linkurl"));
+  item.pic_url = Trim(HostRequest(state)("d_picurl"));
   // The menu is drawn on every public page, which shares the console's origin.
   if (IsScriptLink(item.link_url) || IsScriptLink(item.pic_url)) {
     AlertBack(state, kScriptLinkRefused);
@@ -375,7 +373,7 @@ MenuItemText ReadItemText(RequestState& state) {
 }
 
 void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
-  const std::string posted_pid = Trim(Req(state)("d_pid"));
+  const std::string posted_pid = Trim(HostRequest(state)("d_pid"));
   int64_t pid = 0;
   if (!ParseId(posted_pid, &pid)) AlertBack(state, kParameterError);
   MenuItemText item = ReadItemText(state);
@@ -391,8 +389,9 @@ void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
 }
 
 void ArticleNavi_Update(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim(Req(state).QueryString("id")), kParameterError);
-  const int64_t pid = RequireId(state, Trim(Req(state).QueryString("pid")), kParameterError);
+  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kParameterError);
+  const int64_t pid =
+      RequireId(state, Trim(HostRequest(state).QueryString("pid")), kParameterError);
   MenuItemText item = ReadItemText(state);
   RequireFormPost(state);
   if (UpdateMenuItem(*state.db.Conn, channel.id, id, item) != MenuTreeStatus::kDone) {
@@ -412,7 +411,7 @@ ClassLinkRule ClassLinks(RequestState& state, const ConsoleChannel& channel) {
 }
 
 void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) {
-  const std::string count_text = Trim(Req(state)("hiddencount"));
+  const std::string count_text = Trim(HostRequest(state)("hiddencount"));
   int64_t count = 0;
   if (!ParseId(count_text, &count) || count > 100000) AlertBack(state, kParameterError);
   RequireFormPost(state);
@@ -425,9 +424,9 @@ void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) 
   for (int64_t i = 1; i <= count; ++i) {
     const std::string n = std::to_string(i);
     int64_t class_id = 0;
-    if (!ParseId(Trim(Req(state)("d_id" + n)), &class_id)) continue;
-    const std::string include = Trim(Req(state)("d_includechildflag" + n));
-    const std::string open = Trim(Req(state)("d_openflag" + n));
+    if (!ParseId(Trim(HostRequest(state)("d_id" + n)), &class_id)) continue;
+    const std::string include = Trim(HostRequest(state)("d_includechildflag" + n));
+    const std::string open = Trim(HostRequest(state)("d_openflag" + n));
     entries.push_back({class_id, include == "1", open == "0" ? 0 : 1});
   }
   // Every picked class must be one of the channel's before any is added.
@@ -468,7 +467,7 @@ void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel) {
 }
 
 void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
-  const int64_t id = RequireId(state, Trim(Req(state)("id")), "无效ID号！");
+  const int64_t id = RequireId(state, Trim(HostRequest(state)("id")), "无效ID号！");
   RequireFormPost(state);
   MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, channel.id, id)
                              : MoveMenuItemDown(*state.db.Conn, channel.id, id);
@@ -481,7 +480,7 @@ void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool u
 }
 
 void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel) {
-  const std::string posted = Trim(Req(state).QueryString("id"));
+  const std::string posted = Trim(HostRequest(state).QueryString("id"));
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
   int64_t id = 0;
   if (!ParseId(posted, &id)) AlertBack(state, kParameterError);

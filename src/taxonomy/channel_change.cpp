@@ -22,7 +22,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kListLink = "<li><a href='?m=admin_channel'>返回列表</a>";
 
 Variant Id(int64_t id) { return Variant(static_cast<long long>(id)); }

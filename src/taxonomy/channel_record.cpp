@@ -14,7 +14,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kFolderLetters = "提示：目录请使用英文字母，最多50个字母！";
 constexpr const char* kUploadLetters = "提示：上传目录请使用英文字母，最多50个字母！";
 

@@ -26,7 +26,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kInvalidId = "无效ID号！";
 constexpr int64_t kMaxNameLength = 50;
 constexpr size_t kMaxDirLength = 100;

@@ -20,7 +20,6 @@ namespace folirex {
 namespace {
 
 constexpr FlatList kKeywords = {.table = "Vantrel_Keyword", .page = "admin_articlekeyword"};
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
 constexpr int64_t kMaxNameLength = 50;
 

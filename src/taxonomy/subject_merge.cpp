@@ -20,7 +20,6 @@
 namespace folirex {
 namespace {
 
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kPagesNotDeleted = "<br>但部分专题文件未能删除！";
 
 // A list box (size 2, `width` px high and wide) of the channel's subjects in ascending d_order;

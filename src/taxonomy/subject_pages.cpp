@@ -21,7 +21,6 @@ namespace folirex {
 namespace {
 
 constexpr FlatList kSubjects = {.table = "Vantrel_ArticleSubject", .page = "admin_articlesubject"};
-constexpr const char* kParameterError = "提示：参数错误！";
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
 constexpr int64_t kMaxNameLength = 50;
 constexpr int64_t kDefaultPageNum = 20;
