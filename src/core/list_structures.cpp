@@ -359,6 +359,37 @@ int64_t ArticleDataVersion(Connection& conn) {
 
 namespace {
 
+// A cache key: the database, the select and the values bound to it, each with its kind, so that
+// 1 and "1" stay apart.
+std::string ListKey(Connection& conn, const std::string& sql, const std::vector<Variant>& params) {
+  std::string key = conn.session().pool_key() + '\n' + sql;
+  for (const Variant& v : params) {
+    key += '\n';
+    key += std::to_string(static_cast<int>(v.type()));
+    key += ':';
+    key += v.ToString();
+  }
+  return key;
+}
+
+// The heads of paged lists by key with the version they were read at, the least recently used
+// last, bounded by the ids they hold in all.
+struct HeadCache {
+  struct Entry {
+    int64_t version;
+    std::shared_ptr<const ListHead> head;
+    std::list<std::string>::iterator use;
+  };
+  std::mutex mutex;
+  std::unordered_map<std::string, Entry> entries;
+  std::list<std::string> uses;  // keys, most recently used first
+  size_t ids = 0;
+};
+HeadCache& Heads() {
+  static HeadCache* cache = new HeadCache();
+  return *cache;
+}
+
 // Id lists by database and select, with the version they were read at; a few, the oldest going
 // first.
 struct IdCache {
@@ -413,13 +444,63 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       });
 }
 
+bool KeptAgainstVersion(const std::string& list_sql) { return !DependsOnTime(list_sql); }
+
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
+                                             const std::vector<Variant>& params, int64_t version,
+                                             int64_t rows) {
+  const std::string key = ListKey(conn, list_sql, params);
+  HeadCache& cache = Heads();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it == cache.entries.end() || it->second.version != version) return nullptr;
+  const ListHead& head = *it->second.head;
+  if (!head.whole && static_cast<int64_t>(head.ids.size()) < rows) return nullptr;
+  cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
+  return it->second.head;
+}
+
+void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+                  int64_t version, std::shared_ptr<const ListHead> head) {
+  if (head == nullptr || head->ids.size() > kMostListHeadIds) return;
+  const std::string key = ListKey(conn, list_sql, params);
+  HeadCache& cache = Heads();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it != cache.entries.end()) {
+    // A shorter head of the same version does not replace a longer one.
+    if (it->second.version == version && it->second.head->ids.size() >= head->ids.size()) {
+      return;
+    }
+    cache.ids -= it->second.head->ids.size();
+    cache.uses.erase(it->second.use);
+    cache.entries.erase(it);
+  }
+  cache.ids += head->ids.size();
+  cache.uses.push_front(key);
+  cache.entries.emplace(key, HeadCache::Entry{version, std::move(head), cache.uses.begin()});
+  while (cache.ids > kMostListHeadIds && !cache.uses.empty()) {
+    auto last = cache.entries.find(cache.uses.back());
+    cache.ids -= last->second.head->ids.size();
+    cache.entries.erase(last);
+    cache.uses.pop_back();
+  }
+}
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
-  auto run = [&conn, &count_sql] { return conn.ExecuteScalar(count_sql).ToInt64Or(0); };
-  if (DependsOnTime(count_sql)) return run();
+  if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
   // The version is read before the count: a change that lands in between leaves the count
   // filed under the older version, which no later reader asks for.
-  const int64_t version = ArticleDataVersion(conn);
-  const std::string key = conn.session().pool_key() + '\n' + count_sql;
+  return CachedCount(conn, count_sql, {}, ArticleDataVersion(conn));
+}
+
+int64_t CachedCount(Connection& conn, const std::string& count_sql,
+                    const std::vector<Variant>& params, int64_t version) {
+  auto run = [&conn, &count_sql, &params] {
+    return conn.ExecuteScalar(count_sql, params).ToInt64Or(0);
+  };
+  if (DependsOnTime(count_sql)) return run();
+  const std::string key = ListKey(conn, count_sql, params);
   int64_t count = 0;
   if (Counts().Find(key, version, &count)) return count;
   static auto* flights = new SingleFlight<int64_t>();

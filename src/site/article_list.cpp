@@ -328,6 +328,9 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   pager.Sql(query.select);
   pager.SqlCount("select Count(*) from (" + query.inner + ") ");
   pager.CountCached(true);
+  pager.DeepPages([order_code = chip.order_code](const std::string& source) {
+    return ArticleListSelectFrom(source, order_code);
+  });
   return RenderArticleListPaged(state, page_channel, chip, pager);
 }
 
