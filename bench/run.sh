@@ -358,6 +358,18 @@ mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -
 add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
 add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
 add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
+# Deep pages of the other paged lists, each beside its first page above: the newest list and
+# the searches page twenty rows at a time; public pages capped at 500, the manager's at 2500.
+listed=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0")
+ldeep=$(( (listed + 19) / 20 )); [ "$ldeep" -gt 500 ] && ldeep=500; [ "$ldeep" -ge 1 ] || ldeep=1
+found=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0 and d_title like '%经济%'")
+fdeep=$(( (found + 19) / 20 )); [ "$fdeep" -gt 500 ] && fdeep=500; [ "$fdeep" -ge 1 ] || fdeep=1
+mfound=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0 and d_title like '%经济%'")
+mfdeep=$(( (mfound + 19) / 20 )); [ "$mfdeep" -gt 2500 ] && mfdeep=2500; [ "$mfdeep" -ge 1 ] || mfdeep=1
+add "newest list p$ldeep"  "/asp.asp?m=newlist&channelid=1&page=$ldeep"
+add "search, no kw p$ldeep" "/asp.asp?m=search&channelid=1&page=$ldeep"
+add "search, kw p$fdeep"   "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3&page=$fdeep"
+add "manager search p$mfdeep" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3&page=$mfdeep" console
 # The static file stays last: the nginx reference below compares with its figures.
 add "static file"          "$static_path"
 

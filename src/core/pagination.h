@@ -13,6 +13,10 @@
 // back from the request value `Page`) or, with PositionFlag "1", to static list files whose
 // names carry "_" + n before the extension (page 1 is `Url` itself).
 //
+// A page deep in a list of articles costs what the first page costs: with DeepPages, the list's
+// head (the ids of its first rows, in its order) is kept against the article data version and
+// the page reads just its own rows by id.
+//
 // Use: one object per list and request; set the properties, call ResultSet() once, then read
 // TotalRecord() and ShowPage(). ResultSet opens and closes its own recordset on the request's
 // connection; nothing outlives the call. Not thread-safe (it belongs to the request's worker).
