@@ -487,6 +487,18 @@ void KeepListHead(Connection& conn, const std::string& list_sql, const std::vect
   }
 }
 
+std::shared_ptr<const ListHead> ReadListHeadOnce(
+    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read) {
+  static auto* flights = new SingleFlight<std::shared_ptr<const ListHead>>();
+  return flights->Run(ListKey(conn, list_sql, params) + '\n' + std::to_string(rows), version,
+                      [&]() -> std::shared_ptr<const ListHead> {
+                        std::shared_ptr<const ListHead> head = read();
+                        KeepListHead(conn, list_sql, params, version, head);
+                        return head;
+                      });
+}
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
   if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
   // The version is read before the count: a change that lands in between leaves the count

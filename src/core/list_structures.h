@@ -18,6 +18,7 @@
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,6 +70,14 @@ std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string
 void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
                   int64_t version, std::shared_ptr<const ListHead> head);
 inline constexpr size_t kMostListHeadIds = 2'000'000;
+
+// Reads a head of list_sql at `version` through `read` and keeps it, unless a reader of the same
+// list and length is already at it: then waits for that one's head instead of reading the list
+// again (after an article change every reader of a deep page misses at once). nullptr when the
+// read gave nullptr.
+std::shared_ptr<const ListHead> ReadListHeadOnce(
+    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read);
 
 // The d_id values (first column) of ids_sql, a select of article ids in its order, taken from a
 // cache re-checked against the data version like CachedCount; nullptr when the select gives more
