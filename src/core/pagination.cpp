@@ -226,32 +226,28 @@ std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t firs
   Connection& conn = *state_.db.Conn;
   const int64_t reach = first_row - 1 + page_size_;
   std::shared_ptr<const ListHead> head = FindListHead(conn, sql_, params_, version, reach);
-  // The rows read with the head, when this request read it.
-  std::optional<Rows> read;
   if (head == nullptr) {
     int64_t want = kFirstHeadRows;
     while (want < reach) want *= 2;
     if (want > static_cast<int64_t>(kMostListHeadIds)) return std::nullopt;
     head = ReadListHeadOnce(conn, sql_, params_, version, want, [&] {
-      // The list's own select, so that the head's order is the walk's, ties included.
+      // The list's own select, so that the head's order is the walk's, ties included; only its
+      // ids are read, so that the rows passed over cost what the walk's do (an index entry, no
+      // read of the table's rows, which hold the contents).
       Recordset rs;
-      rs.Open(sql_, params_, conn, 1, 1);
-      read = rs.GetRows(want);
-      rs.Close();
+      rs.Open("select top " + std::to_string(want) + " d_id from (" + sql_ + ")", params_, conn, 0,
+              1);
       auto kept = std::make_shared<ListHead>();
-      kept->ids.reserve(read->size());
-      for (const std::vector<Variant>& row : *read) kept->ids.push_back(row.at(0).ToInt64Or(0));
-      kept->whole = static_cast<int64_t>(read->size()) < want;
+      kept->ids.reserve(static_cast<size_t>(want));
+      for (; !rs.Eof(); rs.MoveNext()) kept->ids.push_back(rs.Field(0).ToInt64Or(0));
+      rs.Close();
+      kept->whole = static_cast<int64_t>(kept->ids.size()) < want;
       return std::shared_ptr<const ListHead>(std::move(kept));
     });
   }
   const int64_t held = head == nullptr ? 0 : static_cast<int64_t>(head->ids.size());
   if (first_row - 1 >= held) return std::nullopt;
   const int64_t end = std::min(reach, held);
-  if (read) {
-    return Rows(std::make_move_iterator(read->begin() + (first_row - 1)),
-                std::make_move_iterator(read->begin() + end));
-  }
 
   const std::vector<int64_t> ids(head->ids.begin() + (first_row - 1), head->ids.begin() + end);
   const BoundSql source = IdsIn("d_id", ids);
