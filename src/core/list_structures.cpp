@@ -206,6 +206,33 @@ void CreateStructures(Connection& conn) {
   }
 }
 
+// The version also moves when an article's place in the lists' order of pinning and time
+// changes, so that the kept heads of the lists (FindListHead) follow it. Clicks do not move it:
+// lists in the order of clicks keep no head. Made on every database, old ones included, once per
+// process.
+void EnsureOrderTrigger(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres) {
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+        "select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
+        "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
+        "t.tgname = 'trg_article_list_order'");
+    st->Bind({});
+    if (st->Step() && st->Column(0).ToInt64Or(0) > 0) return;
+    RunNative(conn,
+              "CREATE OR REPLACE TRIGGER trg_article_list_order AFTER UPDATE OF d_topflag, "
+              "d_addtime ON Vantrel_Article FOR EACH ROW WHEN (old.d_topflag IS DISTINCT FROM "
+              "new.d_topflag OR old.d_addtime IS DISTINCT FROM new.d_addtime) EXECUTE FUNCTION "
+              "folirex_article_version()");
+    return;
+  }
+  if (HasSqliteObject(conn, "trigger", "trg_article_list_order")) return;
+  RunNative(conn,
+            "CREATE TRIGGER IF NOT EXISTS trg_article_list_order AFTER UPDATE OF d_topflag, "
+            "d_addtime ON Vantrel_Article WHEN old.d_topflag IS NOT new.d_topflag OR "
+            "old.d_addtime IS NOT new.d_addtime BEGIN UPDATE Vantrel_ArticleVersion SET "
+            "d_version = d_version + 1; END");
+}
+
 // The databases this process has made sure of, by pool key.
 struct Registry {
   std::mutex mutex;
@@ -338,6 +365,7 @@ void EnsureListStructures(Connection& conn) {
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex);
   if (!built) CreateStructures(conn);
+  EnsureOrderTrigger(conn);
   registry.ready.insert(key);
 }
 

@@ -237,7 +237,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.Sql(SelectFrom(source.rows_source, order));
   auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
   if (source.ids) pager.PageIds(source.ids, select_from);
-  pager.DeepPages(select_from);
+  // Clicks do not move the article data version: results in their order keep no head.
+  if (order != 5 && order != 6) pager.DeepPages(select_from);
   pager.SqlCount(source.count_sql);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();

@@ -202,6 +202,11 @@ TEST_P(EndToEndTest, DeepPagesListTheRowsOfTheWalk) {
       "% "
       "13 = 0");
   check("after changes");
+  // A change of pinning or time alone moves rows between pages too.
+  Exec("update Vantrel_Article set d_topflag = true where d_id % 17 = 0");
+  check("after pinning");
+  Exec("update Vantrel_Article set d_addtime = '2026-03-01 00:00:00' where d_id = 150");
+  check("after a new time");
 }
 
 TEST_P(EndToEndTest, ACommentIsStoredCountedAndShown) {

@@ -460,6 +460,11 @@ TEST_F(PagedListTest, DeepPagesListTheRowsOfTheWalkTiesIncluded) {
       "where d_id % 13 = 0");
   s_.Exec("update Vantrel_Article set d_clicktimes = d_clicktimes + 2 where d_id % 5 = 1");
   check_every_list("after changes");
+  // Pinning or a new time alone moves rows between pages too.
+  s_.Exec("update Vantrel_Article set d_topflag = -1 where d_id % 17 = 0");
+  check_every_list("after pinning");
+  s_.Exec("update Vantrel_Article set d_addtime = '2024-03-08 08:00:00' where d_id % 19 = 0");
+  check_every_list("after new times");
 }
 
 TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
