@@ -348,18 +348,9 @@ add "search, 1 character"  "/asp.asp?m=search&channelid=1&searchtype=d_title&sea
 add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
 add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
 add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
-# The list script as a content page's comment chip asks for it: the article's latest comments.
-commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
-add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"
-add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
-# The article manager of channel 1: its first page, a deep page and a title search, signed in.
-live=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
-mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -ge 1 ] || mdeep=1
-add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
-add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
-add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
-# Deep pages of the other paged lists, each beside its first page above: the newest list and
-# the searches page twenty rows at a time; public pages capped at 500, the manager's at 2500.
+# Deep pages of the other paged lists: the newest list and the searches page twenty rows at a
+# time; public pages capped at 500, the manager's at 2500. Before the click script, whose clicks
+# land on the oldest article, which the last pages show.
 listed=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0")
 ldeep=$(( (listed + 19) / 20 )); [ "$ldeep" -gt 500 ] && ldeep=500; [ "$ldeep" -ge 1 ] || ldeep=1
 found=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0 and d_title like '%经济%'")
@@ -370,6 +361,16 @@ add "newest list p$ldeep"  "/asp.asp?m=newlist&channelid=1&page=$ldeep"
 add "search, no kw p$ldeep" "/asp.asp?m=search&channelid=1&page=$ldeep"
 add "search, kw p$fdeep"   "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3&page=$fdeep"
 add "manager search p$mfdeep" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3&page=$mfdeep" console
+# The list script as a content page's comment chip asks for it: the article's latest comments.
+commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
+add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"
+add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
+# The article manager of channel 1: its first page, a deep page and a title search, signed in.
+live=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
+mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -ge 1 ] || mdeep=1
+add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
+add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
+add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
 # The static file stays last: the nginx reference below compares with its figures.
 add "static file"          "$static_path"
 
