@@ -357,6 +357,19 @@ add "body search, 1 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content
 add "body search, 4 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
 add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%D0%F8"
 add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BC%C3%A3%BA%BE%AD%BC%C3"
+# Deep pages of the other paged lists: the newest list and the searches page twenty rows at a
+# time; public pages capped at 500, the manager's at 2500. Before the click script, whose clicks
+# land on the oldest article, which the last pages show.
+listed=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0")
+ldeep=$(( (listed + 19) / 20 )); [ "$ldeep" -gt 500 ] && ldeep=500; [ "$ldeep" -ge 1 ] || ldeep=1
+found=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0 and d_title like '%经济%'")
+fdeep=$(( (found + 19) / 20 )); [ "$fdeep" -gt 500 ] && fdeep=500; [ "$fdeep" -ge 1 ] || fdeep=1
+mfound=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0 and d_title like '%经济%'")
+mfdeep=$(( (mfound + 19) / 20 )); [ "$mfdeep" -gt 2500 ] && mfdeep=2500; [ "$mfdeep" -ge 1 ] || mfdeep=1
+add "newest list p$ldeep"  "/asp.asp?m=newlist&channelid=1&page=$ldeep"
+add "search, no kw p$ldeep" "/asp.asp?m=search&channelid=1&page=$ldeep"
+add "search, kw p$fdeep"   "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3&page=$fdeep"
+add "manager search p$mfdeep" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3&page=$mfdeep" console
 # The list script as a content page's comment chip asks for it: the article's latest comments.
 commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
 add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "articles/article_bulk.h"
@@ -16,6 +18,7 @@
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -66,71 +69,107 @@ std::string Mark(const Variant& flag) {
   return flag.ToBoolOr(false) ? "√ " : "<font color=red>×</font>";
 }
 
-}  // namespace
+// What a page of the list reads: the count, the rows' source (what follows "from", with the
+// list's conditions), the values bound to the placeholders of both, and, for a title search, the
+// ids of its matches in the list's order when they are kept.
+struct ManagerList {
+  std::string count_sql;
+  std::string rows_source;
+  std::vector<Variant> params;
+  std::shared_ptr<const std::vector<int64_t>> ids;
+};
 
-void Article_ShowList(RequestState& state, const ArticleChannel& channel,
-                      const ArticleSearch& search, bool recycle) {
-  const int columns = channel.publishes ? 8 : 7;
-  // The title has been through FilterSql: no quote can end the literal.
+// The list's order: the recycle bin by id, the live list by time, newest first.
+std::string ManagerOrder(bool recycle) { return recycle ? "a.d_id desc" : "a.d_addtime desc"; }
+
+// The select of the page's columns over the articles of `source`, with their class names.
+std::string ManagerSelectFrom(const std::string& source, bool recycle) {
+  return "select a.d_id, a.d_classid, a.d_title, a.d_titleprefix, a.d_hotflag, a.d_topflag, "
+         "a.d_recommendflag, a.d_clicktimes, a.d_checked, a.d_inputer, a.d_picurl, "
+         "a.d_generatedflag, a.d_addtime, b.d_name from (select d_id, d_classid, d_title, "
+         "d_titleprefix, d_hotflag, d_topflag, d_recommendflag, d_clicktimes, d_checked, "
+         "d_inputer, d_picurl, d_generatedflag, d_addtime from " +
+         source +
+         ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid "
+         "= b.d_id order by " +
+         ManagerOrder(recycle);
+}
+
+// The list without a title: its conditions bound. Every condition here is one that moves the
+// article data version, so the count is kept against it.
+ManagerList ListedArticles(Connection& conn, const ArticleChannel& channel,
+                           const ArticleSearch& search, bool recycle) {
+  BoundSql where{" where d_deleted = ?", {SqlNumber(recycle ? -1 : 0)}};
+  AndWhere(where, "d_channelid = ?", SqlNumber(channel.id));
+  if (!search.check_state.empty()) {
+    AndWhere(where, "d_checked = ?", SqlNumber(search.check_state == "true" ? -1 : 0));
+  }
+  ManagerList list;
+  list.count_sql = "select count(*) from Vantrel_Article " + where.sql;
+  list.rows_source =
+      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(conn.engine())) + where.sql;
+  list.params = std::move(where.params);
+  return list;
+}
+
+// The list with a title search, narrowed by the search index, the like beside it deciding: a
+// title that many rows hold is found by reading the list in its order and testing each row, a
+// rarer one through the ids of its matches, kept against the version too. The conditions go
+// into the text as the search index's counts take them (the channel id digits, the approval
+// flag one of two words, the title through FilterSql: no quote can end the literal).
+ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
+                           const ArticleSearch& search, bool recycle) {
+  Connection& conn = *state.db.Conn;
   std::string where = std::string(" where d_deleted = ") + (recycle ? "true" : "false") +
                       " and d_channelid = " + channel.id_text;
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
   const std::string listed = where;
-  if (!search.title.empty()) where += " and d_title like '%" + search.title + "%'";
-  const std::string order = recycle ? "a.d_id desc" : "a.d_addtime desc";
-
-  // Every condition here is one that moves the article data version, so the counts are kept
-  // against it. A title search is narrowed by the search index, the like beside it deciding: a
-  // title that many rows hold is found by reading the list in its order and testing each row, a
-  // rarer one through the ids of its matches, kept against the version too.
-  Connection& conn = *state.db.Conn;
-  const SqlEngine engine = conn.engine();
-  std::string count_sql = "select count(*) from Vantrel_Article " + where;
-  std::string rows_source =
-      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(engine)) + where;
-  std::shared_ptr<const std::vector<int64_t>> ids;
-  if (!search.title.empty()) {
-    const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, where, listed,
-                                                     RequestedPage(state.host.Request), kPageSize);
-    const std::string& narrowed = found.narrowed;
-    const int64_t matches = found.matches, list = found.list, page = found.page;
-    count_sql = "select count(*) from " + narrowed;
-    // More matches than the id cache keeps: the live list reads its page in the order of time
-    // rather than sorting every match each time.
-    if (!KeywordReadsListInOrder(matches, list, page, kPageSize) &&
-        (recycle || matches <= static_cast<int64_t>(kMostKeywordIdsKept))) {
-      rows_source = narrowed;
-      ids = CachedIds(conn, "select d_id from " + narrowed + " order by " + order.substr(2),
-                      kMostKeywordIdsKept);
-    }
+  where += " and d_title like '%" + search.title + "%'";
+  const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, where, listed,
+                                                   RequestedPage(state.host.Request), kPageSize);
+  ManagerList list;
+  list.count_sql = "select count(*) from " + found.narrowed;
+  list.rows_source =
+      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(conn.engine())) + where;
+  // More matches than the id cache keeps: the live list reads its page in the order of time
+  // rather than sorting every match each time.
+  if (!KeywordReadsListInOrder(found.matches, found.list, found.page, kPageSize) &&
+      (recycle || found.matches <= static_cast<int64_t>(kMostKeywordIdsKept))) {
+    list.rows_source = found.narrowed;
+    list.ids = CachedIds(
+        conn, "select d_id from " + found.narrowed + " order by " + ManagerOrder(recycle).substr(2),
+        kMostKeywordIdsKept);
   }
-  auto select_from = [order](const std::string& source) {
-    return "select a.d_id, a.d_classid, a.d_title, a.d_titleprefix, a.d_hotflag, a.d_topflag, "
-           "a.d_recommendflag, a.d_clicktimes, a.d_checked, a.d_inputer, a.d_picurl, "
-           "a.d_generatedflag, a.d_addtime, b.d_name from (select d_id, d_classid, d_title, "
-           "d_titleprefix, d_hotflag, d_topflag, d_recommendflag, d_clicktimes, d_checked, "
-           "d_inputer, d_picurl, d_generatedflag, d_addtime from " +
-           source +
-           ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid "
-           "= b.d_id order by " +
-           order;
-  };
+  return list;
+}
 
-  Cls_Pagination pager(state);
+// The page's rows, read by the pager, which also builds the page bar.
+Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
+                                  const ArticleChannel& channel, const ArticleSearch& search,
+                                  bool recycle) {
+  ManagerList list = search.title.empty() ? ListedArticles(*state.db.Conn, channel, search, recycle)
+                                          : ArticlesTitled(state, channel, search, recycle);
+  auto select_from = [recycle](const std::string& source) {
+    return ManagerSelectFrom(source, recycle);
+  };
   pager.DbType("ACCESS");
-  std::string url = "?m=admin_article&channelid=" + channel.id_text +
-                    "&qtitle=" + state.host.Server->URLEncode(search.title) +
-                    "&qcheckstate=" + search.check_state + (recycle ? "&action=recycle&" : "&");
-  pager.Url(url);
+  pager.Url("?m=admin_article&channelid=" + channel.id_text +
+            "&qtitle=" + state.host.Server->URLEncode(search.title) +
+            "&qcheckstate=" + search.check_state + (recycle ? "&action=recycle&" : "&"));
   pager.PositionFlag(Variant("0"));
   pager.PageSize(Variant(kPageSize));
   pager.NumSize(Variant(8));
-  pager.Sql(select_from(rows_source));
-  if (ids) pager.PageIds(ids, select_from);
-  pager.SqlCount(count_sql);
+  pager.Sql(select_from(list.rows_source));
+  if (list.ids) pager.PageIds(list.ids, select_from);
+  pager.DeepPages(select_from);
+  pager.SqlCount(list.count_sql);
+  pager.Params(std::move(list.params));
   pager.CountCached(true);
-  Cls_Pagination::Rows rows = pager.ResultSet();
+  return pager.ResultSet();
+}
 
+// The table's head row.
+std::string ListHeadRow(const ArticleChannel& channel, bool recycle) {
   std::string html =
       "<form name='delform' method='post' action='?m=admin_article&amp;action=del' "
       "style='margin:0'><table class=list align=center cellspacing=1><tr>";
@@ -143,52 +182,70 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
   html +=
       "<th width='6%'><input type=checkbox name='chkSelectAll' onclick='doCheckAll(this)'>"
       "</th></tr>\r\n";
-  for (const std::vector<Variant>& r : rows) {
-    std::string id = r[0].ToString();
-    std::string class_name =
-        r[13].IsNull() || r[13].IsEmpty() ? std::string("不属于任何分类") : r[13].ToString();
-    html += "<tr align=center>";
-    if (!recycle) html += "<td>" + id + "</td>";
-    html += "<td align=left><a href='?m=admin_article&amp;action=edit&amp;id=" + id +
-            "&amp;channelid=" + channel.id_text + "'>[" + HtmlEscapeText(class_name) + "] " +
-            PrefixMark(Trim(r[3].ToString()) == "" ? 0 : r[3].ToInt64Or(0)) +
-            HtmlEscapeText(r[2].ToString()) + "</a></td>";
-    html += "<td>" + HtmlEscapeText(r[9].ToString()) + "</td><td>" + r[7].ToString() + "</td>";
-    html += "<td>";
-    html += r[5].ToBoolOr(false) ? "<font color=blue>顶</font>" : "&nbsp;&nbsp;";
-    html +=
-        r[4].ToBoolOr(false) ? "<font color=red>&nbsp;热&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;&nbsp;";
-    html += r[6].ToBoolOr(false) ? "<font color=green>荐&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;";
-    html += Trim(r[10].ToString()).empty() ? "&nbsp;&nbsp;" : "<font color=blue>图</font>";
-    html += "</td><td>" + Mark(r[8]) + "</td>";
-    if (channel.publishes) html += "<td>" + Mark(r[11]) + "</td>";
-    html += "<td><input type=checkbox name='selectdel' value='" + id + "'></td></tr>\r\n";
-  }
+  return html;
+}
+
+// One article's row, from the columns of ManagerSelectFrom.
+std::string ListRow(const std::vector<Variant>& r, const ArticleChannel& channel, bool recycle) {
+  std::string id = r[0].ToString();
+  std::string class_name =
+      r[13].IsNull() || r[13].IsEmpty() ? std::string("不属于任何分类") : r[13].ToString();
+  std::string html = "<tr align=center>";
+  if (!recycle) html += "<td>" + id + "</td>";
+  html += "<td align=left><a href='?m=admin_article&amp;action=edit&amp;id=" + id +
+          "&amp;channelid=" + channel.id_text + "'>[" + HtmlEscapeText(class_name) + "] " +
+          PrefixMark(Trim(r[3].ToString()) == "" ? 0 : r[3].ToInt64Or(0)) +
+          HtmlEscapeText(r[2].ToString()) + "</a></td>";
+  html += "<td>" + HtmlEscapeText(r[9].ToString()) + "</td><td>" + r[7].ToString() + "</td>";
+  html += "<td>";
+  html += r[5].ToBoolOr(false) ? "<font color=blue>顶</font>" : "&nbsp;&nbsp;";
+  html +=
+      r[4].ToBoolOr(false) ? "<font color=red>&nbsp;热&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;&nbsp;";
+  html += r[6].ToBoolOr(false) ? "<font color=green>荐&nbsp;</font>" : "&nbsp;&nbsp;&nbsp;";
+  html += Trim(r[10].ToString()).empty() ? "&nbsp;&nbsp;" : "<font color=blue>图</font>";
+  html += "</td><td>" + Mark(r[8]) + "</td>";
+  if (channel.publishes) html += "<td>" + Mark(r[11]) + "</td>";
+  html += "<td><input type=checkbox name='selectdel' value='" + id + "'></td></tr>\r\n";
+  return html;
+}
+
+// The page bar and the bulk actions under a list that holds rows.
+std::string ListActionBar(const Cls_Pagination& pager, const ArticleChannel& channel,
+                          bool recycle) {
+  std::string options =
+      recycle ? "<option value='delrecycle'>彻底删除</option><option value='empty'>清空</option>"
+                "<option value='reback'>还原</option><option value='rebackall'>全部还原</option>"
+              : "<option value='del'>删除</option><option value='delall'>全部删除</option>"
+                "<option value='check'>通过审核</option><option value='uncheck'>取消通过</option>"
+                "<option value='checkall'>全部通过</option><option value='settop'>固顶</option>"
+                "<option value='unsettop'>解固</option><option value='setrecommend'>设为推荐"
+                "</option><option value='unsetrecommend'>解除推荐</option>";
+  return "<table class=list align=center cellspacing=1><tr><td>"
+         "<table border=0 cellpadding=1 cellspacing=3 width='100%'><tr><td>" +
+         pager.ShowPage() +
+         "</td><td align=right><form name='actionform' method='post' style='margin:0'> "
+         "操作：<select name='selection' size=1>" +
+         options +
+         "</select> <input type=button value='执行' onclick=\"checkAction(this.form."
+         "selection.options[this.form.selection.selectedIndex].value,'" +
+         channel.id_text + "')\"></form></td></tr></table></td></tr></table>\r\n";
+}
+
+}  // namespace
+
+void Article_ShowList(RequestState& state, const ArticleChannel& channel,
+                      const ArticleSearch& search, bool recycle) {
+  Cls_Pagination pager(state);
+  const Cls_Pagination::Rows rows = ReadListPage(state, pager, channel, search, recycle);
+  std::string html = ListHeadRow(channel, recycle);
+  for (const std::vector<Variant>& r : rows) html += ListRow(r, channel, recycle);
   if (pager.TotalRecord() == 0) {
+    const int columns = channel.publishes ? 8 : 7;
     html +=
         "<tr><td colspan=" + std::to_string(columns) + " align=center>暂无此类数据！</td></tr>\r\n";
   }
   html += "</table></form>";
-  if (pager.TotalRecord() > 0) {
-    std::string options =
-        recycle ? "<option value='delrecycle'>彻底删除</option><option value='empty'>清空</option>"
-                  "<option value='reback'>还原</option><option value='rebackall'>全部还原</option>"
-                : "<option value='del'>删除</option><option value='delall'>全部删除</option>"
-                  "<option value='check'>通过审核</option><option value='uncheck'>取消通过</option>"
-                  "<option value='checkall'>全部通过</option><option value='settop'>固顶</option>"
-                  "<option value='unsettop'>解固</option><option value='setrecommend'>设为推荐"
-                  "</option><option value='unsetrecommend'>解除推荐</option>";
-    html +=
-        "<table class=list align=center cellspacing=1><tr><td>"
-        "<table border=0 cellpadding=1 cellspacing=3 width='100%'><tr><td>" +
-        pager.ShowPage() +
-        "</td><td align=right><form name='actionform' method='post' style='margin:0'> "
-        "操作：<select name='selection' size=1>" +
-        options +
-        "</select> <input type=button value='执行' onclick=\"checkAction(this.form."
-        "selection.options[this.form.selection.selectedIndex].value,'" +
-        channel.id_text + "')\"></form></td></tr></table></td></tr></table>\r\n";
-  }
+  if (pager.TotalRecord() > 0) html += ListActionBar(pager, channel, recycle);
   state.host.Response->Write(html);
 }
 

@@ -252,6 +252,33 @@ void CreateStructures(Connection& conn) {
   }
 }
 
+// The version also moves when an article's place in the lists' order of pinning and time
+// changes, so that the kept heads of the lists (FindListHead) follow it. Clicks do not move it:
+// lists in the order of clicks keep no head. Made on every database, old ones included, once per
+// process.
+void EnsureOrderTrigger(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres) {
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+        "select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
+        "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
+        "t.tgname = 'trg_article_list_order'");
+    st->Bind({});
+    if (st->Step() && st->Column(0).ToInt64Or(0) > 0) return;
+    RunNative(conn,
+              "CREATE OR REPLACE TRIGGER trg_article_list_order AFTER UPDATE OF d_topflag, "
+              "d_addtime ON Vantrel_Article FOR EACH ROW WHEN (old.d_topflag IS DISTINCT FROM "
+              "new.d_topflag OR old.d_addtime IS DISTINCT FROM new.d_addtime) EXECUTE FUNCTION "
+              "folirex_article_version()");
+    return;
+  }
+  if (HasSqliteObject(conn, "trigger", "trg_article_list_order")) return;
+  RunNative(conn,
+            "CREATE TRIGGER IF NOT EXISTS trg_article_list_order AFTER UPDATE OF d_topflag, "
+            "d_addtime ON Vantrel_Article WHEN old.d_topflag IS NOT new.d_topflag OR "
+            "old.d_addtime IS NOT new.d_addtime BEGIN UPDATE Vantrel_ArticleVersion SET "
+            "d_version = d_version + 1; END");
+}
+
 // The databases this process has made sure of, by pool key.
 struct Registry {
   std::mutex mutex;
@@ -385,6 +412,7 @@ void EnsureListStructures(Connection& conn) {
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
                                HasSqliteObject(conn, "table", kArticleBodyTable);
   if (!built) CreateStructures(conn);
+  EnsureOrderTrigger(conn);
   registry.ready.insert(key);
 }
 
@@ -405,6 +433,37 @@ int64_t ArticleDataVersion(Connection& conn) {
 }
 
 namespace {
+
+// A cache key: the database, the select and the values bound to it, each with its kind, so that
+// 1 and "1" stay apart.
+std::string ListKey(Connection& conn, const std::string& sql, const std::vector<Variant>& params) {
+  std::string key = conn.session().pool_key() + '\n' + sql;
+  for (const Variant& v : params) {
+    key += '\n';
+    key += std::to_string(static_cast<int>(v.type()));
+    key += ':';
+    key += v.ToString();
+  }
+  return key;
+}
+
+// The heads of paged lists by key with the version they were read at, the least recently used
+// last, bounded by the ids they hold in all.
+struct HeadCache {
+  struct Entry {
+    int64_t version;
+    std::shared_ptr<const ListHead> head;
+    std::list<std::string>::iterator use;
+  };
+  std::mutex mutex;
+  std::unordered_map<std::string, Entry> entries;
+  std::list<std::string> uses;  // keys, most recently used first
+  size_t ids = 0;
+};
+HeadCache& Heads() {
+  static HeadCache* cache = new HeadCache();
+  return *cache;
+}
 
 // Id lists by database and select, with the version they were read at; a few, the oldest going
 // first.
@@ -460,13 +519,75 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       });
 }
 
+bool KeptAgainstVersion(const std::string& list_sql) { return !DependsOnTime(list_sql); }
+
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
+                                             const std::vector<Variant>& params, int64_t version,
+                                             int64_t rows) {
+  const std::string key = ListKey(conn, list_sql, params);
+  HeadCache& cache = Heads();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it == cache.entries.end() || it->second.version != version) return nullptr;
+  const ListHead& head = *it->second.head;
+  if (!head.whole && static_cast<int64_t>(head.ids.size()) < rows) return nullptr;
+  cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
+  return it->second.head;
+}
+
+void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+                  int64_t version, std::shared_ptr<const ListHead> head) {
+  if (head == nullptr || head->ids.size() > kMostListHeadIds) return;
+  const std::string key = ListKey(conn, list_sql, params);
+  HeadCache& cache = Heads();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it != cache.entries.end()) {
+    // A shorter head of the same version does not replace a longer one.
+    if (it->second.version == version && it->second.head->ids.size() >= head->ids.size()) {
+      return;
+    }
+    cache.ids -= it->second.head->ids.size();
+    cache.uses.erase(it->second.use);
+    cache.entries.erase(it);
+  }
+  cache.ids += head->ids.size();
+  cache.uses.push_front(key);
+  cache.entries.emplace(key, HeadCache::Entry{version, std::move(head), cache.uses.begin()});
+  while (cache.ids > kMostListHeadIds && !cache.uses.empty()) {
+    auto last = cache.entries.find(cache.uses.back());
+    cache.ids -= last->second.head->ids.size();
+    cache.entries.erase(last);
+    cache.uses.pop_back();
+  }
+}
+
+std::shared_ptr<const ListHead> ReadListHeadOnce(
+    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read) {
+  static auto* flights = new SingleFlight<std::shared_ptr<const ListHead>>();
+  return flights->Run(ListKey(conn, list_sql, params) + '\n' + std::to_string(rows), version,
+                      [&]() -> std::shared_ptr<const ListHead> {
+                        std::shared_ptr<const ListHead> head = read();
+                        KeepListHead(conn, list_sql, params, version, head);
+                        return head;
+                      });
+}
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
-  auto run = [&conn, &count_sql] { return conn.ExecuteScalar(count_sql).ToInt64Or(0); };
-  if (DependsOnTime(count_sql)) return run();
+  if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
   // The version is read before the count: a change that lands in between leaves the count
   // filed under the older version, which no later reader asks for.
-  const int64_t version = ArticleDataVersion(conn);
-  const std::string key = conn.session().pool_key() + '\n' + count_sql;
+  return CachedCount(conn, count_sql, {}, ArticleDataVersion(conn));
+}
+
+int64_t CachedCount(Connection& conn, const std::string& count_sql,
+                    const std::vector<Variant>& params, int64_t version) {
+  auto run = [&conn, &count_sql, &params] {
+    return conn.ExecuteScalar(count_sql, params).ToInt64Or(0);
+  };
+  if (DependsOnTime(count_sql)) return run();
+  const std::string key = ListKey(conn, count_sql, params);
   int64_t count = 0;
   if (Counts().Find(key, version, &count)) return count;
   static auto* flights = new SingleFlight<int64_t>();

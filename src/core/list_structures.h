@@ -18,12 +18,14 @@
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/db/connection.h"
+#include "platform/db/variant.h"
 
 namespace folirex {
 
@@ -38,6 +40,44 @@ int64_t ArticleDataVersion(Connection& conn);
 // one it was taken at. A count whose text depends on the time ("now", "date") is always run.
 // Each run statement is counted on conn.
 int64_t CachedCount(Connection& conn, const std::string& count_sql);
+// The same with values bound to the "?" placeholders of count_sql (the cache key holds them),
+// at `version`, a data version the caller read before (ArticleDataVersion), so that a page that
+// also takes its rows from a cache reads the version once.
+int64_t CachedCount(Connection& conn, const std::string& count_sql,
+                    const std::vector<Variant>& params, int64_t version);
+
+// The head of a paged list of articles: the first column (d_id) of its first rows, in the
+// list's own order, as the list's select gave them; `whole` when they are all its rows. A pager
+// that keeps a list's head serves any page inside it by reading just that page's rows by id.
+struct ListHead {
+  std::vector<int64_t> ids;
+  bool whole = false;
+};
+
+// Whether a list's select can be kept against the data version: not when its text depends on
+// the time ("now", "date"), whose rows change without an article change.
+bool KeptAgainstVersion(const std::string& list_sql);
+
+// The kept head of list_sql with params (a select of article rows whose first column is d_id)
+// read at `version`, when it holds at least `rows` rows or is whole; nullptr otherwise. Shared
+// and never changed.
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
+                                             const std::vector<Variant>& params, int64_t version,
+                                             int64_t rows);
+// Keeps a head read at `version` (a version read before the rows were). The heads held
+// together are bounded (kMostListHeadIds ids in all; the least recently used go first); a head
+// larger than that is not kept.
+void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+                  int64_t version, std::shared_ptr<const ListHead> head);
+inline constexpr size_t kMostListHeadIds = 2'000'000;
+
+// Reads a head of list_sql at `version` through `read` and keeps it, unless a reader of the same
+// list and length is already at it: then waits for that one's head instead of reading the list
+// again (after an article change every reader of a deep page misses at once). nullptr when the
+// read gave nullptr.
+std::shared_ptr<const ListHead> ReadListHeadOnce(
+    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
+    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read);
 
 // The d_id values (first column) of ids_sql, a select of article ids in its order, taken from a
 // cache re-checked against the data version like CachedCount; nullptr when the select gives more

@@ -6,11 +6,14 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "core/list_structures.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 namespace folirex {
@@ -167,11 +170,14 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
 
   if (state_.db.Conn == nullptr) throw DbError("Cls_Pagination: the database is not open");
   Connection& conn = *state_.db.Conn;
+  // One version read serves the count and the list's head.
+  int64_t version = -1;
   if (count_cached_) {
-    total_record_ = CachedCount(conn, sql_count_);
+    version = ArticleDataVersion(conn);
+    total_record_ = CachedCount(conn, sql_count_, params_, version);
   } else {
     Recordset count;
-    count.Open(sql_count_, conn, 0, 1);
+    count.Open(sql_count_, params_, conn, 0, 1);
     if (!count.Eof() && count.FieldCount() > 0) total_record_ = count.Field(0).ToInt64Or(0);
     count.Close();
   }
@@ -185,32 +191,84 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
       static_cast<int32_t>(std::min<int64_t>(page_count_, std::numeric_limits<int32_t>::max()));
   int64_t current_page = CheckNum(request_page_, 1, last_page);
   request_page_ = Variant(static_cast<long long>(current_page));
-
-  // A static cursor answers the position by reading just the window that holds it, so the page
-  // costs one read however deep it lies.
-  Recordset rs;
-  if (page_sql_) {
-    rs.Open(page_sql_(FirstRowOf(current_page, page_size_) - 1, page_size_), conn, 0, 1);
-    bar_ = BuildBar(current_page);
-    Rows rows;
-    for (; !rs.Eof() && static_cast<int64_t>(rows.size()) < page_size_; rs.MoveNext()) {
-      std::vector<Variant> row;
-      for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
-      rows.push_back(std::move(row));
-    }
-    rs.Close();
-    return rows;
-  }
-  const int64_t first_row = FirstRowOf(current_page, page_size_);
-  if (state_.caches.ListPagesAhead > 1) {
-    bar_ = BuildBar(current_page);
-    return RowsReadAhead(first_row);
-  }
-  rs.Open(sql_, conn, 1, 1);
-  rs.SetAbsolutePosition(first_row);
   bar_ = BuildBar(current_page);
+
+  // A static cursor answers the position by reading just the window that holds it.
+  const int64_t first_row = FirstRowOf(current_page, page_size_);
+  if (page_sql_) return ReadPage(page_sql_(first_row - 1, page_size_));
+  if (state_.caches.ListPagesAhead > 1 && params_.empty()) return RowsReadAhead(first_row);
+  if (deep_select_ && version >= 0 && first_row - 1 >= kDeepFromRow && KeptAgainstVersion(sql_)) {
+    if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
+  }
+  Recordset rs;
+  rs.Open(sql_, params_, conn, 1, 1);
+  rs.SetAbsolutePosition(first_row);
   Rows rows = rs.GetRows(page_size_);
   rs.Close();
+  return rows;
+}
+
+Cls_Pagination::Rows Cls_Pagination::ReadPage(const BoundSelect& select) {
+  Recordset rs;
+  rs.Open(select.sql, select.params, *state_.db.Conn, 0, 1);
+  Rows rows;
+  for (; !rs.Eof() && static_cast<int64_t>(rows.size()) < page_size_; rs.MoveNext()) {
+    std::vector<Variant> row;
+    for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
+    rows.push_back(std::move(row));
+  }
+  rs.Close();
+  return rows;
+}
+
+std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t first_row,
+                                                                    int64_t version) {
+  Connection& conn = *state_.db.Conn;
+  const int64_t reach = first_row - 1 + page_size_;
+  std::shared_ptr<const ListHead> head = FindListHead(conn, sql_, params_, version, reach);
+  if (head == nullptr) {
+    int64_t want = kFirstHeadRows;
+    while (want < reach) want *= 2;
+    if (want > static_cast<int64_t>(kMostListHeadIds)) return std::nullopt;
+    head = ReadListHeadOnce(conn, sql_, params_, version, want, [&] {
+      // The list's own select, so that the head's order is the walk's, ties included; only its
+      // ids are read, so that the rows passed over cost what the walk's do (an index entry, no
+      // read of the table's rows, which hold the contents).
+      Recordset rs;
+      rs.Open("select top " + std::to_string(want) + " d_id from (" + sql_ + ")", params_, conn, 0,
+              1);
+      auto kept = std::make_shared<ListHead>();
+      kept->ids.reserve(static_cast<size_t>(want));
+      for (; !rs.Eof(); rs.MoveNext()) kept->ids.push_back(rs.Field(0).ToInt64Or(0));
+      rs.Close();
+      kept->whole = static_cast<int64_t>(kept->ids.size()) < want;
+      return std::shared_ptr<const ListHead>(std::move(kept));
+    });
+  }
+  const int64_t held = head == nullptr ? 0 : static_cast<int64_t>(head->ids.size());
+  if (first_row - 1 >= held) return std::nullopt;
+  const int64_t end = std::min(reach, held);
+
+  const std::vector<int64_t> ids(head->ids.begin() + (first_row - 1), head->ids.begin() + end);
+  const BoundSql source = IdsIn("d_id", ids);
+  Recordset rs;
+  rs.Open(deep_select_("Vantrel_Article where " + source.sql), source.params, conn, 0, 1);
+  std::unordered_map<int64_t, std::vector<Variant>> by_id;
+  for (; !rs.Eof(); rs.MoveNext()) {
+    std::vector<Variant> row;
+    for (int i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Field(i));
+    const int64_t id = row.at(0).ToInt64Or(0);
+    by_id.emplace(id, std::move(row));
+  }
+  rs.Close();
+  Rows rows;
+  rows.reserve(ids.size());
+  for (int64_t id : ids) {
+    auto it = by_id.find(id);
+    // A row gone or changed since the head was read: the walk decides.
+    if (it == by_id.end()) return std::nullopt;
+    rows.push_back(it->second);
+  }
   return rows;
 }
 
@@ -226,7 +284,7 @@ Cls_Pagination::Rows Cls_Pagination::RowsReadAhead(int64_t first_row) {
     const int64_t want =
         std::max(size, std::min(size * state_.caches.ListPagesAhead, kMaxRowsAhead));
     Recordset rs;
-    rs.Open(sql_, *state_.db.Conn, 1, 1);
+    rs.Open(sql_, params_, *state_.db.Conn, 1, 1);
     rs.SetAbsolutePosition(first_row);
     ahead = RequestCaches::ListRowsWindow();
     ahead.rows = rs.GetRows(want);
@@ -308,15 +366,16 @@ Cls_Pagination::Bar Cls_Pagination::BuildBar(int64_t current_page) const {
 
 void Cls_Pagination::PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
                              std::function<std::string(const std::string& source)> select_from) {
-  PageSql(
-      [ids = std::move(ids), select_from = std::move(select_from)](int64_t offset, int64_t count) {
-        std::string list;
-        for (int64_t i = offset; i < offset + count && i < static_cast<int64_t>(ids->size()); ++i) {
-          list += (list.empty() ? "" : ",") + std::to_string((*ids)[static_cast<size_t>(i)]);
-        }
-        return select_from(list.empty() ? "Vantrel_Article where 1 = 0"
-                                        : "Vantrel_Article where d_id in (" + list + ")");
-      });
+  page_sql_ = [ids = std::move(ids), select_from = std::move(select_from)](int64_t offset,
+                                                                           int64_t count) {
+    const int64_t size = static_cast<int64_t>(ids->size());
+    const int64_t begin = std::min(offset, size);
+    const std::vector<int64_t> page(ids->begin() + begin,
+                                    ids->begin() + std::min(begin + count, size));
+    if (page.empty()) return BoundSelect{select_from("Vantrel_Article where 1 = 0"), {}};
+    BoundSql in = IdsIn("d_id", page);
+    return BoundSelect{select_from("Vantrel_Article where " + in.sql), std::move(in.params)};
+  };
 }
 
 }  // namespace folirex

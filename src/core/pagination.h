@@ -13,6 +13,10 @@
 // back from the request value `Page`) or, with PositionFlag "1", to static list files whose
 // names carry "_" + n before the extension (page 1 is `Url` itself).
 //
+// A page deep in a list of articles costs what the first page costs: with DeepPages, the list's
+// head (the ids of its first rows, in its order) is kept against the article data version and
+// the page reads just its own rows by id.
+//
 // Use: one object per list and request; set the properties, call ResultSet() once, then read
 // TotalRecord() and ShowPage(). ResultSet opens and closes its own recordset on the request's
 // connection; nothing outlives the call. Not thread-safe (it belongs to the request's worker).
@@ -24,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -137,17 +142,30 @@ class Cls_Pagination {
   // A select whose first column of its first row is the number of rows of Sql.
   void SqlCount(std::string value) { sql_count_ = std::move(value); }
   const std::string& SqlCount() const { return sql_count_; }
+  // Values bound to the "?" placeholders of Sql and of SqlCount, which hold the same placeholders
+  // in the same order.
+  void Params(std::vector<Variant> value) { params_ = std::move(value); }
   // On: SqlCount counts rows of Vantrel_Article, and its result is taken from the count cache
   // that the article data version keeps exact (core/list_structures.h). Off by default.
   void CountCached(bool value) { count_cached_ = value; }
+  // With CountCached, for a list of articles whose first column is d_id: a page that lies
+  // deeper than a few pages reads only its own rows, by id, with the select this gives over a
+  // source ("Vantrel_Article where d_id in (?,...)"), and puts them in the order of the list's
+  // head (the ids of its first rows, read once per data version with Sql itself and kept; see
+  // ListHead). The rows and their order are those the page reads from a window of Sql.
+  void DeepPages(std::function<std::string(const std::string& source)> select_from) {
+    deep_select_ = std::move(select_from);
+  }
   // Set: the page's rows are read with the select this gives for the page's first row (0-based)
   // and size, a select of exactly those rows in the list's order, instead of a window of Sql.
   void PageSql(std::function<std::string(int64_t offset, int64_t count)> value) {
-    page_sql_ = std::move(value);
+    page_sql_ = [value = std::move(value)](int64_t offset, int64_t count) {
+      return BoundSelect{value(offset, count), {}};
+    };
   }
   // PageSql for a list whose ids are known in its order: the page's rows are
-  // select_from("Vantrel_Article where d_id in (<the page's ids>)"), select_from giving a select
-  // in the list's order of the rows of its source.
+  // select_from("Vantrel_Article where d_id in (?,...)") with the page's ids bound, select_from
+  // giving a select in the list's order of the rows of its source.
   void PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
                std::function<std::string(const std::string& source)> select_from);
   // Kept for the callers that set it; nothing reads it.
@@ -204,13 +222,31 @@ class Cls_Pagination {
     std::string whole;
   };
 
+  // A select and the values bound to its placeholders.
+  struct BoundSelect {
+    std::string sql;
+    std::vector<Variant> params;
+  };
+
   bool StaticLinks() const;
+  // The rows of a select, at most PageSize of them.
+  Rows ReadPage(const BoundSelect& select);
+  // The page's rows through the list's kept head (DeepPages), reading the head when no head of
+  // this version reaches the page; nullopt when the head cannot serve it (a list too long to
+  // keep, or one that changed between the head and the rows), which then walks to the page.
+  std::optional<Rows> RowsThroughHead(int64_t first_row, int64_t version);
   Bar BuildBar(int64_t current_page) const;
   // The page's rows from the window of rows read ahead (RequestCaches::ListRows), reading the
   // window again from first_row when it does not hold them.
   Rows RowsReadAhead(int64_t first_row);
   // The most rows a window read ahead holds.
   static constexpr int64_t kMaxRowsAhead = 2000;
+  // Pages whose first row lies past this many rows go through the list's head: the rows before
+  // them cost more to step over than the head's upkeep.
+  static constexpr int64_t kDeepFromRow = 100;
+  // A head is read for at least this many rows, and then for twice as many as the head it
+  // replaces, so that walking a list page by page reads it a few times at most.
+  static constexpr int64_t kFirstHeadRows = 1024;
 
   RequestState& state_;
   std::string db_type_;
@@ -222,8 +258,10 @@ class Cls_Pagination {
   Variant position_flag_;
   int32_t page_size_ = 20;
   int32_t num_size_ = 5;
+  std::vector<Variant> params_;
   bool count_cached_ = false;
-  std::function<std::string(int64_t, int64_t)> page_sql_;
+  std::function<BoundSelect(int64_t, int64_t)> page_sql_;
+  std::function<std::string(const std::string&)> deep_select_;
 
   int64_t total_record_ = 0;
   int64_t page_count_ = 0;

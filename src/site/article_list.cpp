@@ -342,6 +342,12 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   pager.Sql(query.select);
   pager.SqlCount("select Count(*) from (" + query.inner + ") ");
   pager.CountCached(true);
+  // Clicks do not move the article data version: a list in their order keeps no head.
+  if (chip.order_code != 5 && chip.order_code != 6) {
+    pager.DeepPages([order_code = chip.order_code](const std::string& source) {
+      return ArticleListSelectFrom(source, order_code);
+    });
+  }
   return RenderArticleListPaged(state, page_channel, chip, pager);
 }
 

@@ -96,6 +96,24 @@ std::optional<ArticleListChip> ParseArticleListChip(const Variant& params) {
   return ReadArticleListFields(f);
 }
 
+std::string ArticleListSelect(const std::string& inner, int order_code) {
+  return "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
+         "a.d_fontshape, a.d_addtime, "
+         "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
+         "a.d_author, a.d_clicktimes, "
+         "a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
+         "b.d_commentcheckflag from (" +
+         inner +
+         ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
+         "d_commentcheckflag from "
+         "Vantrel_ArticleClass) b on a.d_classid=b.d_id " +
+         OuterOrder(order_code);
+}
+
+std::string ArticleListSelectFrom(const std::string& source, int order_code) {
+  return ArticleListSelect(std::string("select ") + kListColumns + " from " + source, order_code);
+}
+
 ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
                                        const ArticleListChip& chip, const Variant& page_type,
                                        std::optional<int64_t> class_id,
@@ -135,18 +153,7 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
     q.inner = "select top " + std::to_string(count) + " " + kListColumns +
               " from Vantrel_Article where " + cond + ChipListOrder(chip.order_code);
   }
-  q.select =
-      "select a.d_id,a.d_classid, a.d_title, a.d_titleprefix, "
-      "a.d_fontshape, a.d_addtime, "
-      "a.d_titlecolor, a.d_hotflag, a.d_recommendflag, a.d_topflag, "
-      "a.d_author, a.d_clicktimes, "
-      "a.d_linkurl, b.d_dir, b.d_name, b.d_commentflag, "
-      "b.d_commentcheckflag from (" +
-      q.inner +
-      ") a left outer join (select d_id,d_dir, d_name, d_commentflag, "
-      "d_commentcheckflag from "
-      "Vantrel_ArticleClass) b on a.d_classid=b.d_id " +
-      OuterOrder(chip.order_code);
+  q.select = ArticleListSelect(q.inner, chip.order_code);
   return q;
 }
 

@@ -71,6 +71,12 @@ struct ArticleListQuery {
   std::string select;
 };
 
+// The joined, ordered select of a list over `inner`, a select of the list's articles.
+std::string ArticleListSelect(const std::string& inner, int order_code);
+// The same over the articles of `source` ("Vantrel_Article where ..."): a page of the list read
+// by its ids.
+std::string ArticleListSelectFrom(const std::string& source, int order_code);
+
 // GetArticleListSql's query for a chip that passed its checks.
 ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings& channel,
                                        const ArticleListChip& chip, const Variant& page_type,

@@ -239,9 +239,10 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
   pager.Sql(SelectFrom(source.rows_source, order));
-  if (source.ids) {
-    pager.PageIds(source.ids, [order](const std::string& from) { return SelectFrom(from, order); });
-  }
+  auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
+  if (source.ids) pager.PageIds(source.ids, select_from);
+  // Clicks do not move the article data version: results in their order keep no head.
+  if (order != 5 && order != 6) pager.DeepPages(select_from);
   pager.SqlCount(source.count_sql);
   pager.CountCached(true);
   Cls_Pagination::Rows rows = pager.ResultSet();

@@ -4,6 +4,8 @@
 // SQLite; on PostgreSQL when ./test.sh has started its cluster.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "both_forms_site.h"
 #include "platform/db/connection.h"
+#include "platform/db/recordset.h"
 
 namespace folirex::testing {
 namespace {
@@ -103,6 +106,107 @@ TEST_P(EndToEndTest, ListsShowTheArticlesPinnedFirst) {
             std::string::npos)
       << search.text;
   EXPECT_EQ(search.text.find("第一篇文章"), std::string::npos);
+}
+
+// Deep pages read their rows by id through each list's kept head: on both forms the first, a
+// middle, the last and a page past the last of the class list, the newest list, the search and
+// the article manager list the rows that stepping over the rows before them gives, before and
+// after articles change.
+TEST_P(EndToEndTest, DeepPagesListTheRowsOfTheWalk) {
+  {
+    Connection conn;
+    conn.Open(ConnectionString());
+    // Times and clicks differ from row to row: PostgreSQL puts rows tied on the order key in no
+    // fixed order, not even from one walk to the next.
+    for (int i = 0; i < 300; ++i) {
+      char time[32];
+      std::snprintf(time, sizeof(time), "2026-02-%02d %02d:%02d:00", 1 + i % 28, i / 28,
+                    (i * 7) % 60);
+      conn.Execute(
+          "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_content, d_checked, "
+          "d_deleted, d_addtime, d_topflag, d_clicktimes) values (1, ?, ?, '', true, false, ?, ?, "
+          "?)",
+          {Variant(i % 4 == 0 ? 0LL : 1LL), Variant("深页文章" + std::to_string(i)),
+           Variant(std::string(time)), Variant(i % 9 == 0), Variant((i * 37LL) % 1000)});
+    }
+  }
+  ASSERT_TRUE(site_->SignIn("admin", password_));
+  auto shown = [this](const std::string& path, const std::string& mark) {
+    std::string text = site_->Get(path).text;
+    // A public list's rows are the table just before its page bar; other lists on the page
+    // link articles too.
+    const size_t bar = text.find("</table><p align=right>");
+    if (bar != std::string::npos) {
+      const size_t table = text.rfind("<table", bar);
+      text = text.substr(table, bar - table);
+    }
+    std::vector<int64_t> ids;
+    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1)) {
+      ids.push_back(std::stoll(text.substr(at + mark.size())));
+    }
+    return ids;
+  };
+  // The page's rows (settled as the pagers settle a page past the last) by stepping over the
+  // rows before it.
+  auto walked = [this](const std::string& select, int64_t page, int64_t size) {
+    Connection conn;
+    conn.Open(ConnectionString());
+    Recordset rs;
+    rs.Open(select, conn, 1, 1);
+    const int64_t last = (rs.RecordCount() + size - 1) / size;
+    rs.SetAbsolutePosition((std::min(page, last) - 1) * size + 1);
+    std::vector<int64_t> ids;
+    for (const auto& row : rs.GetRows(size)) ids.push_back(row.at(0).ToInt64Or(0));
+    return ids;
+  };
+  struct PagedList {
+    std::string path;  // ends with "page="
+    std::string mark;  // what precedes each row's id
+    std::string select;
+  };
+  const std::string listed = " from Vantrel_Article where d_channelid = 1 and d_deleted = false";
+  const std::vector<PagedList> lists = {
+      {"/asp.asp?m=classlist&classid=1&channelid=1&page=", "articleid=",
+       "select d_id" + listed +
+           " and d_checked = true and d_classid = 1 order by d_topflag, "
+           "d_addtime desc"},
+      {"/asp.asp?m=newlist&channelid=1&page=", "articleid=",
+       "select d_id" + listed + " and d_checked = true order by d_topflag, d_addtime desc"},
+      {"/asp.asp?m=search&channelid=1&searchtype=d_title&searchorder=6&searchkeyword=%C9%EE%D2%B3"
+       "&page=",
+       "articleid=",
+       "select d_id" + listed +
+           " and d_checked = true and d_title like '%深页%' order by "
+           "d_clicktimes desc"},
+      {"/admin.asp?m=admin_article&channelid=1&page=", "name='selectdel' value='",
+       "select d_id" + listed + " order by d_addtime desc"},
+  };
+  auto check = [&](const std::string& when) {
+    for (const PagedList& list : lists) {
+      const int64_t size = static_cast<int64_t>(shown(list.path + "1", list.mark).size());
+      ASSERT_GT(size, 0) << list.path;
+      for (int64_t page : {1, 7, 10, 200}) {
+        const std::vector<int64_t> expected = walked(list.select, page, size);
+        // Twice: the first read keeps the list's head, the second reads the page by id.
+        EXPECT_EQ(shown(list.path + std::to_string(page), list.mark), expected)
+            << when << ' ' << list.path << page;
+        EXPECT_EQ(shown(list.path + std::to_string(page), list.mark), expected)
+            << when << ' ' << list.path << page;
+      }
+    }
+  };
+  check("as added");
+  Exec("update Vantrel_Article set d_deleted = true where d_id % 11 = 0");
+  Exec(
+      "update Vantrel_Article set d_topflag = true, d_clicktimes = d_clicktimes + 1000 where d_id "
+      "% "
+      "13 = 0");
+  check("after changes");
+  // A change of pinning or time alone moves rows between pages too.
+  Exec("update Vantrel_Article set d_topflag = true where d_id % 17 = 0");
+  check("after pinning");
+  Exec("update Vantrel_Article set d_addtime = '2026-03-01 00:00:00' where d_id = 150");
+  check("after a new time");
 }
 
 TEST_P(EndToEndTest, ACommentIsStoredCountedAndShown) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "core/public_request.h"
 #include "core/text_helpers.h"
+#include "platform/db/recordset.h"
+#include "site/article_list_sql.h"
 #include "support/site_fixture.h"
 
 namespace folirex {
@@ -389,6 +392,79 @@ TEST_F(PagedListTest, SubjectHotRecommendedAndNewListPages) {
   s_.UseChannel(ch);
   EXPECT_NE(List(params, "hotlist").find("/asp.asp?m=hotlist&amp;channelid=" + c + "&amp;Page=2"),
             std::string::npos);
+}
+
+// A page deep in a list reads its rows by id through the list's kept head: every page, the first,
+// a middle one, the last and one past the last, lists the rows that stepping over the rows
+// before it gives, in the same order, ties on the order key included (times, flags and clicks
+// shared by many rows, and a list in no order at all), before and after articles change.
+TEST_F(PagedListTest, DeepPagesListTheRowsOfTheWalkTiesIncluded) {
+  int64_t ch = Channel(0);
+  int64_t k = s_.Add(ClassRow{.name = "科技", .dir = "tech", .channel = ch});
+  int64_t subject = s_.Add(SubjectRow{.name = "专题", .dir = "zt", .order = 1, .channel = ch});
+  for (int i = 0; i < 330; ++i) {
+    ids_.push_back(
+        s_.Add(ArticleRow{.title = "文章" + std::to_string(i),
+                          .channel = ch,
+                          .class_id = i % 5 == 0 ? 0 : k,
+                          .subject = subject,
+                          .add_time = "2024-03-0" + std::to_string(1 + i % 4) + " 08:00:00",
+                          .top = i % 7 == 0,
+                          .hot = i % 3 != 0,
+                          .recommend = i % 4 != 1,
+                          .clicks = i % 6}));
+  }
+  auto shown_ids = [](const std::string& html) {
+    std::vector<int64_t> ids;
+    for (size_t at = html.find("articleid="); at != std::string::npos;
+         at = html.find("articleid=", at + 1)) {
+      ids.push_back(std::stoll(html.substr(at + 10)));
+    }
+    return ids;
+  };
+  // The rows of page `page` (settled as the pager settles it) by stepping over those before it.
+  auto walked_ids = [this](const std::string& sql, int64_t page) {
+    Recordset rs;
+    rs.Open(sql, *s_.state.db.Conn, 1, 1);
+    const int64_t count = rs.RecordCount();
+    const int64_t last = (count + 19) / 20;
+    rs.SetAbsolutePosition((std::min(page, last) - 1) * 20 + 1);
+    std::vector<int64_t> ids;
+    for (const auto& row : rs.GetRows(20)) ids.push_back(row.at(0).ToInt64Or(0));
+    return ids;
+  };
+  auto check_every_list = [&](const std::string& when) {
+    for (const char* type : {"classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
+      for (int order = 0; order <= 6; ++order) {
+        const std::string params = Params({{19, "true"}, {21, std::to_string(order)}});
+        const std::string sql =
+            GetArticleListSql(s_.state.db, s_.state.channel, params, type, k, subject);
+        for (int64_t page : {1, 6, 9, 14, 17, 40}) {
+          const std::vector<int64_t> walked = walked_ids(sql, page);
+          ASSERT_FALSE(walked.empty()) << type;
+          // Twice: the first read keeps the head, the second reads the page by id.
+          for (int pass = 0; pass < 2; ++pass) {
+            s_.SetQuery("Page=" + std::to_string(page));
+            EXPECT_EQ(shown_ids(List(params, type, k, "", 20, subject)), walked)
+                << when << ' ' << type << " order " << order << " page " << page;
+          }
+        }
+      }
+    }
+  };
+  check_every_list("as seeded");
+  // Rows recycled, approved, moved in time and pinned; the heads are read again.
+  s_.Exec("update Vantrel_Article set d_deleted = -1 where d_id % 11 = 0");
+  s_.Exec(
+      "update Vantrel_Article set d_addtime = '2024-03-09 08:00:00', d_topflag = -1 "
+      "where d_id % 13 = 0");
+  s_.Exec("update Vantrel_Article set d_clicktimes = d_clicktimes + 2 where d_id % 5 = 1");
+  check_every_list("after changes");
+  // Pinning or a new time alone moves rows between pages too.
+  s_.Exec("update Vantrel_Article set d_topflag = -1 where d_id % 17 = 0");
+  check_every_list("after pinning");
+  s_.Exec("update Vantrel_Article set d_addtime = '2024-03-08 08:00:00' where d_id % 19 = 0");
+  check_every_list("after new times");
 }
 
 TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
