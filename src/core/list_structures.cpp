@@ -4,33 +4,20 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "core/article_change_log.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 
 namespace folirex {
 namespace {
-
-// The columns whose change can change a list's or a search's count.
-constexpr const char* kCountedColumns =
-    "d_id, d_channelid, d_classid, d_subjectid, d_hotflag, d_recommendflag, d_deleted, "
-    "d_checked, d_title, d_author, d_inputer";
-
-std::string ChangedCondition() {
-  std::string cond;
-  for (const char* c :
-       {"d_id", "d_channelid", "d_classid", "d_subjectid", "d_hotflag", "d_recommendflag",
-        "d_deleted", "d_checked", "d_title", "d_author", "d_inputer"}) {
-    cond += std::string(cond.empty() ? "" : " OR ") + "old." + c + " IS DISTINCT FROM new." + c;
-  }
-  return cond;
-}
 
 // SQLite: the index that reads a channel's articles in the order of their time with the columns
 // a list tests and joins beside it, so that a keyword tested on each row or a page deep in the
@@ -42,12 +29,11 @@ std::string SqliteTimeOrderIndex() {
          "d_title, d_author, d_inputer)";
 }
 
-// SQLite: the version row, its triggers, and the trigram index kept by triggers. The texts go
-// into the index with two U+0001 after them, so that every character of a text, the last ones
-// included, begins a trigram: a keyword of one or two characters is then found among the terms
-// that begin with it. The same expression feeds the index and its deletions.
-std::vector<std::string> SqliteStatements() {
-  const std::string bump = "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1;";
+// SQLite: the triggers that keep the trigram index. The texts go into the index with two U+0001
+// after them, so that every character of a text, the last ones included, begins a trigram: a
+// keyword of one or two characters is then found among the terms that begin with it. The same
+// expression feeds the index and its deletions.
+std::vector<std::string> SqliteTextTriggers() {
   auto text = [](const char* row) {
     const std::string r = row;
     return r + ".d_title || char(1, 1), " + r + ".d_author || char(1, 1), " + r +
@@ -61,12 +47,23 @@ std::vector<std::string> SqliteStatements() {
       "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText, rowid, "
       "d_title, d_author, d_inputer) VALUES ('delete', old.d_id, " +
       text("old") + ");";
-  std::string changed = ChangedCondition();
-  for (size_t at = changed.find("IS DISTINCT FROM"); at != std::string::npos;
-       at = changed.find("IS DISTINCT FROM", at)) {
-    changed.replace(at, 16, "IS NOT");
-  }
   return {
+      "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + add_text +
+          " END",
+      "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop_text +
+          " END",
+      "CREATE TRIGGER trg_article_text_update AFTER UPDATE OF d_id, d_title, d_author, "
+      "d_inputer ON Vantrel_Article WHEN old.d_id IS NOT new.d_id OR old.d_title IS NOT "
+      "new.d_title OR old.d_author IS NOT new.d_author OR old.d_inputer IS NOT new.d_inputer "
+      "BEGIN " +
+          drop_text + add_text + " END",
+  };
+}
+
+// SQLite: the version row and the trigram index (its triggers above; the version's, the change
+// log's, come after the version row).
+std::vector<std::string> SqliteStatements() {
+  std::vector<std::string> statements = {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
       "CREATE VIEW Vantrel_ArticleTextSource AS SELECT d_id, d_title || char(1, 1) AS d_title, "
@@ -77,23 +74,14 @@ std::vector<std::string> SqliteStatements() {
       "CREATE VIRTUAL TABLE Vantrel_ArticleTextTerms USING "
       "fts5vocab(Vantrel_ArticleText, instance)",
       "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText) VALUES ('rebuild')",
-      "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
-          add_text + " END",
-      "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
-          drop_text + " END",
-      std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
-          " ON Vantrel_Article WHEN " + changed + " BEGIN " + bump + " END",
-      "CREATE TRIGGER trg_article_text_update AFTER UPDATE OF d_id, d_title, d_author, "
-      "d_inputer ON Vantrel_Article WHEN old.d_id IS NOT new.d_id OR old.d_title IS NOT "
-      "new.d_title OR old.d_author IS NOT new.d_author OR old.d_inputer IS NOT new.d_inputer "
-      "BEGIN " +
-          drop_text + add_text + " END",
       SqliteTimeOrderIndex(),
   };
+  for (std::string& sql : SqliteTextTriggers()) statements.push_back(std::move(sql));
+  return statements;
 }
 
-// PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
-// one per updated row whose counted columns changed); trigram indexes on the texts as text,
+// PostgreSQL: the version row (its triggers, the change log's, come after the row); trigram
+// indexes on the texts as text,
 // which the search's "cast(column as text) like" can use for a run of three characters or more;
 // and, for the shorter runs that trigrams cannot serve, GIN indexes over
 // folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
@@ -105,13 +93,6 @@ std::vector<std::string> PostgresStatements() {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
-      "CREATE OR REPLACE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS "
-      "$$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
-      "CREATE OR REPLACE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
-      "FOR EACH STATEMENT EXECUTE FUNCTION folirex_article_version()",
-      std::string("CREATE OR REPLACE TRIGGER trg_article_list_update AFTER UPDATE OF ") +
-          kCountedColumns + " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
-          ") EXECUTE FUNCTION folirex_article_version()",
       "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
       "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
@@ -135,17 +116,18 @@ std::vector<std::string> PostgresStatements() {
   return statements;
 }
 
-// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes
-// and the keyword's function).
+// PostgreSQL: whether every structure is there (the version table, the change log, the
+// short-sequence indexes and the keyword's function).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams')) + "
+      "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
+      "'idx_article_inputer_grams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 5;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 6;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -181,6 +163,9 @@ void CreateStructures(Connection& conn) {
     RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                         StartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
+    for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kPostgres)) {
+      RunNative(conn, sql);
+    }
     transaction.Commit();
     return;
   }
@@ -192,9 +177,23 @@ void CreateStructures(Connection& conn) {
       for (const std::string& sql : SqliteStatements()) RunNative(conn, sql);
       RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                           StartingVersion() + ")");
+      for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
+        RunNative(conn, sql);
+      }
     } else {
       // A database whose structures were made before the time-order index.
       RunNative(conn, SqliteTimeOrderIndex());
+      if (!HasSqliteObject(conn, "table", kArticleChangeTable)) {
+        // Made before the change log: its triggers moved the version; the log's do now.
+        for (const char* name : {"trg_article_list_insert", "trg_article_list_delete",
+                                 "trg_article_list_update", "trg_article_text_update"}) {
+          RunNative(conn, std::string("DROP TRIGGER IF EXISTS ") + name);
+        }
+        for (const std::string& sql : SqliteTextTriggers()) RunNative(conn, sql);
+        for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
+          RunNative(conn, sql);
+        }
+      }
     }
     RunNative(conn, "COMMIT");
   } catch (...) {
@@ -222,24 +221,27 @@ class CountCache {
  public:
   static constexpr size_t kCapacity = 4096;
 
-  bool Find(const std::string& key, int64_t version, int64_t* count) {
+  struct Kept {
+    int64_t version;
+    int64_t count;
+  };
+  std::optional<Kept> Find(const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = map_.find(key);
-    if (it == map_.end() || it->second->version != version) return false;
+    if (it == map_.end()) return std::nullopt;
     order_.splice(order_.begin(), order_, it->second);
-    *count = it->second->count;
-    return true;
+    return it->second->kept;
   }
-  void Store(const std::string& key, int64_t version, int64_t count) {
+  // Keeps the count unless one of a later version is kept already.
+  void Store(const std::string& key, Kept kept) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = map_.find(key);
     if (it != map_.end()) {
-      it->second->version = version;
-      it->second->count = count;
+      if (it->second->kept.version <= kept.version) it->second->kept = kept;
       order_.splice(order_.begin(), order_, it->second);
       return;
     }
-    order_.push_front(Entry{key, version, count});
+    order_.push_front(Entry{key, kept});
     map_[key] = order_.begin();
     if (order_.size() > kCapacity) {
       map_.erase(order_.back().key);
@@ -250,8 +252,7 @@ class CountCache {
  private:
   struct Entry {
     std::string key;
-    int64_t version;
-    int64_t count;
+    Kept kept;
   };
   std::mutex mutex_;
   std::list<Entry> order_;
@@ -336,7 +337,8 @@ void EnsureListStructures(Connection& conn) {
   const bool built = conn.engine() == SqlEngine::kPostgres
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
-                               HasSqliteObject(conn, "index", kArticleTimeOrderIndex);
+                               HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
+                               HasSqliteObject(conn, "table", kArticleChangeTable);
   if (!built) CreateStructures(conn);
   registry.ready.insert(key);
 }
@@ -413,20 +415,57 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       });
 }
 
+namespace {
+
+// count_sql with the data version read beside its count ("select count(*), (the version)
+// from ..."), as one statement counted on conn; nullopt, having run nothing, for a text that
+// does not begin so.
+std::optional<CountCache::Kept> CountWithVersion(Connection& conn, const std::string& count_sql) {
+  constexpr std::string_view kHead = "select count(*)";
+  std::string sql = count_sql;
+  if (sql.size() < kHead.size()) return std::nullopt;
+  for (size_t i = 0; i < kHead.size(); ++i) {
+    const char c = sql[i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kHead[i]) return std::nullopt;
+  }
+  sql.insert(kHead.size(), ", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  st->Bind({});
+  CountCache::Kept counted{0, 0};
+  if (st->Step()) counted = {st->Column(1).ToInt64Or(0), st->Column(0).ToInt64Or(0)};
+  while (st->Step()) {
+  }
+  return counted;
+}
+
+}  // namespace
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
   auto run = [&conn, &count_sql] { return conn.ExecuteScalar(count_sql).ToInt64Or(0); };
   if (DependsOnTime(count_sql)) return run();
-  // The version is read before the count: a change that lands in between leaves the count
-  // filed under the older version, which no later reader asks for.
   const int64_t version = ArticleDataVersion(conn);
   const std::string key = conn.session().pool_key() + '\n' + count_sql;
-  int64_t count = 0;
-  if (Counts().Find(key, version, &count)) return count;
+  const std::optional<CountCache::Kept> kept = Counts().Find(key);
+  if (kept && kept->version == version) return kept->count;
   static auto* flights = new SingleFlight<int64_t>();
   return flights->Run(key, version, [&] {
-    count = run();
-    Counts().Store(key, version, count);
-    return count;
+    // A count a few changes behind is brought forward by the changes the log holds since.
+    if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
+      const std::optional<LoggedCount> logged = ReadLoggedCount(count_sql);
+      const std::optional<int64_t> change =
+          logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;
+      if (change) {
+        Counts().Store(key, {version, kept->count + *change});
+        return kept->count + *change;
+      }
+    }
+    // Counted again, with the version in the same reading, since a later reader brings the
+    // count forward from the version it is filed under.
+    const std::optional<CountCache::Kept> counted = CountWithVersion(conn, count_sql);
+    if (!counted) return run();
+    Counts().Store(key, *counted);
+    return counted->count;
   });
 }
 
