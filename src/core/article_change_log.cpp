@@ -268,7 +268,8 @@ std::optional<std::string> LoggedCondition(std::string_view sql, const std::vect
   if (depth != 0) return std::nullopt;
   if (from < to) text += sql.substr(copied, tokens[to - 1].end - copied);
   const size_t first = text.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : text.substr(first);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(' ') + 1 - first);
 }
 
 // Past the article table and its index hint at tokens[at] ("vantrel_article [indexed by I |

@@ -1,0 +1,210 @@
+// Counts kept across article changes: which counts the change log can bring forward, and a model
+// check that every kept count equals a fresh count of the rows after random changes by another
+// connection (single rows and many at once, past the versions the log keeps), on a database
+// made with the log and on one made before it.
+#include "core/article_change_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/list_structures.h"
+#include "core/search_index.h"
+#include "core/text_helpers.h"
+#include "platform/db/connection.h"
+#include "support/site_fixture.h"
+#include "support/temp_folder.h"
+
+namespace folirex {
+namespace {
+
+using testing::ArticleRow;
+using testing::SiteFixture;
+
+TEST(ArticleChangeLogTest, ReadsTheCountsThePagesKeepAndNoOther) {
+  const std::string listed = " where d_deleted = false and d_channelid = 1 and d_title like '%a%'";
+  struct Case {
+    std::string sql;
+    std::optional<std::string> where;
+  };
+  const std::vector<Case> cases = {
+      {"select count(*) from Vantrel_Article", ""},
+      {"select Count(*) from Vantrel_Article " + listed, listed.substr(7)},
+      {"select count(*) from Vantrel_Article indexed by idx_article_time_order" + listed,
+       listed.substr(7)},
+      // The search index's narrowing goes; the like beside it decides.
+      {"select count(*) from Vantrel_Article not indexed" + listed +
+           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经济'a"),
+       listed.substr(7)},
+      {"select count(*) from Vantrel_Article not indexed" + listed +
+           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经"),
+       listed.substr(7)},
+      {"select count(*) from Vantrel_Article" + listed +
+           ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经"),
+       listed.substr(7) + ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经")},
+      {"select Count(*) from (select d_id,d_classid, d_title from Vantrel_Article where "
+       "d_checked = true and d_classid in (3,4) and d_hotflag = true order by d_id desc) ",
+       "d_checked = true and d_classid in (3,4) and d_hotflag = true"},
+      {"select count(*) from Vantrel_Article where d_title like '%) or (select%'",
+       "d_title like '%) or (select%'"},
+      // A top N, another table, a column the log does not hold, an "or" beside a narrowing.
+      {"select Count(*) from (select top 10 d_id from Vantrel_Article where d_checked = true) ",
+       std::nullopt},
+      {"select count(*) from Vantrel_ArticleComment where d_channelid = 1", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_content like '%a%'", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_classid in (select d_id from "
+       "Vantrel_ArticleClass)",
+       std::nullopt},
+      {"select count(*) from Vantrel_Article where d_checked = true or d_hotflag = true and d_id "
+       "in (select rowid from Vantrel_ArticleText where d_title match 'abc')",
+       std::nullopt},
+      {"select count(*) from Vantrel_Article a where a.d_checked = true", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_title = \"x\"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::optional<LoggedCount> read = ReadLoggedCount(c.sql);
+    ASSERT_EQ(read.has_value(), c.where.has_value()) << c.sql;
+    if (read) {
+      EXPECT_EQ(read->where, *c.where) << c.sql;
+    }
+  }
+}
+
+// The counts the pages keep, each against a fresh count, while another connection changes the
+// articles one, several or many at a time.
+class KeptCountsTest : public ::testing::Test {
+ protected:
+  void AddArticles(SiteFixture& site, int n) {
+    for (int i = 0; i < n; ++i) {
+      site.Add(ArticleRow{.title = Text(),
+                          .class_id = Pick(3),
+                          .author = Text(),
+                          .checked = Pick(4) != 0,
+                          .deleted = Pick(6) == 0,
+                          .hot = Pick(2) == 0});
+    }
+  }
+  std::string Text() {
+    static const char* const kParts[] = {"经", "济", "a", "B", "'", "发展"};
+    std::string text;
+    for (int n = 1 + Pick(4); n > 0; --n) text += kParts[Pick(6)];
+    return text;
+  }
+  int Pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+
+  // One random change by `writer`, as the console's writers make them.
+  void Change(Connection& writer) {
+    const std::string some = " where d_id % 7 = " + std::to_string(Pick(7));
+    const std::string one =
+        " where d_id = (select max(d_id) from Vantrel_Article where d_id % 5 = " +
+        std::to_string(Pick(5)) + ")";
+    switch (Pick(8)) {
+      case 0:
+        writer.Execute(
+            "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_checked) "
+            "values (1, ?, ?, true)",
+            {Variant(Pick(3)), Variant(Text())});
+        break;
+      case 1:
+        writer.Execute("update Vantrel_Article set d_title = ?, d_author = ?" + one,
+                       {Variant(Text()), Variant(Text())});
+        break;
+      case 2:
+        writer.Execute("update Vantrel_Article set d_deleted = " +
+                       std::string(Pick(2) ? "true" : "false") + some);
+        break;
+      case 3:
+        writer.Execute("update Vantrel_Article set d_checked = " +
+                       std::string(Pick(2) ? "true" : "false") + one);
+        break;
+      case 4:
+        writer.Execute("update Vantrel_Article set d_classid = " + std::to_string(Pick(3)) + some);
+        break;
+      case 5:
+        writer.Execute("delete from Vantrel_Article" + one);
+        break;
+      case 6:
+        writer.Execute("update Vantrel_Article set d_hotflag = true, d_clicktimes = 5" + some);
+        break;
+      default:
+        writer.Execute("update Vantrel_Article set d_content = ?" + one, {Variant(Text())});
+    }
+  }
+
+  // Every kept count of the pages' kinds equals a fresh count.
+  void ExpectFresh(Connection& reader, Connection& fresh, const std::string& step) {
+    for (const std::string keyword : {"经", "a", "经济", "B'"}) {
+      const std::string listed = " where d_channelid = 1 and d_deleted = false";
+      const std::string where = listed + " and d_title like '%" + SqlQuote(keyword) + "%'";
+      const std::string narrowed = ArticleSourceNarrowed(reader.engine(), "x") + where +
+                                   ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
+      for (const std::string& sql :
+           {"select count(*) from " + narrowed, "select count(*) from Vantrel_Article" + listed,
+            std::string(
+                "select Count(*) from (select d_id, d_title from Vantrel_Article where d_checked = "
+                "true and d_hotflag = true and d_classid in (1,2) order by d_id desc) "),
+            "select count(*) from Vantrel_Article where d_content like '%" + SqlQuote(keyword) +
+                "%'"}) {
+        const int64_t kept = CachedCount(reader, sql);  // makes the structures first
+        EXPECT_EQ(kept, fresh.ExecuteScalar(sql).ToInt64()) << step << sql;
+      }
+    }
+  }
+
+  void RunChanges(const std::string& connection_string, int steps, int changes_per_step) {
+    Connection reader, writer, fresh;
+    reader.Open(connection_string);
+    writer.Open(connection_string);
+    fresh.Open(connection_string);
+    ExpectFresh(reader, fresh, "start");
+    for (int step = 0; step < steps; ++step) {
+      for (int i = 0; i < changes_per_step; ++i) Change(writer);
+      ExpectFresh(reader, fresh, "step " + std::to_string(step));
+      if (HasFailure()) return;
+    }
+  }
+
+  std::mt19937 rng_{20261207};
+};
+
+TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountAfterEachChange) {
+  SiteFixture site;
+  AddArticles(site, 300);
+  const std::string conn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                           (site.root() / site.settings().DBPath).string() + ";";
+  RunChanges(conn, 60, 1);
+  // Many changes at once, beyond the versions the log keeps: counted again.
+  const std::string version = "select d_version from Vantrel_ArticleVersion where d_id = 1";
+  const int64_t before = site.Number(version);
+  RunChanges(conn, 2, 700);
+  EXPECT_GT(site.Number(version) - before, 2 * kArticleVersionsLogged);
+  EXPECT_LE(site.Number("select count(distinct d_version) from Vantrel_ArticleChange"),
+            kArticleVersionsLogged);
+}
+
+// A database made before the log is given it on its first use, and its counts are then kept.
+TEST_F(KeptCountsTest, ADatabaseMadeBeforeTheLogIsGivenIt) {
+  SiteFixture old_site;
+  AddArticles(old_site, 50);
+  EnsureListStructures(*old_site.state.db.Conn);
+  for (const char* trigger : {"insert", "delete", "update"}) {
+    old_site.Exec(std::string("drop trigger trg_article_change_") + trigger);
+  }
+  old_site.Exec("drop table Vantrel_ArticleChange");
+  old_site.Exec("delete from Vantrel_ArticleVersion where d_id = 2");
+  old_site.Exec("pragma wal_checkpoint(truncate)");
+  // The same file at another place is a database this process has not made sure of.
+  testing::TempFolder copy;
+  const std::filesystem::path file = copy.path() / "site.db";
+  std::filesystem::copy_file(old_site.root() / old_site.settings().DBPath, file);
+  RunChanges("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";", 30, 1);
+  Connection conn;
+  conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
+  EXPECT_GT(conn.ExecuteScalar("select count(*) from Vantrel_ArticleChange").ToInt64(), 0);
+}
+
+}  // namespace
+}  // namespace folirex
