@@ -64,14 +64,19 @@ std::string ChangedCondition(const char* differs) {
 
 std::string UpdatedColumns() {
   std::string list;
-  for (const LoggedColumn& c : kLoggedColumns)
+  for (const LoggedColumn& c : kLoggedColumns) {
     list += std::string(list.empty() ? "" : ", ") + c.name;
+  }
   return list + ", " + kVersionOnlyColumn;
 }
 
-const std::string kLogInsert = "INSERT INTO " + std::string(kArticleChangeTable) +
-                               " (d_version, d_sign, " + ColumnList("") + ") ";
-const std::string kVersionMade =
+std::string LogInsert() {
+  return "INSERT INTO " + std::string(kArticleChangeTable) + " (d_version, d_sign, " +
+         ColumnList("") + ") ";
+}
+
+// Row 2: the version the log begins at.
+constexpr const char* kLogBegins =
     "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) SELECT 2, d_version FROM "
     "Vantrel_ArticleVersion WHERE d_id = 1";
 
@@ -79,7 +84,7 @@ std::vector<std::string> SqliteStatements() {
   const std::string bump =
       "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 1;";
   auto log = [](const char* sign, const char* row) {
-    return kLogInsert + "SELECT d_version, " + sign + ", " + ColumnList(std::string(row) + ".") +
+    return LogInsert() + "SELECT d_version, " + sign + ", " + ColumnList(std::string(row) + ".") +
            " FROM Vantrel_ArticleVersion WHERE d_id = 1;";
   };
   const std::string trim = "DELETE FROM " + std::string(kArticleChangeTable) +
@@ -90,7 +95,7 @@ std::vector<std::string> SqliteStatements() {
       TableDefinition(false),
       "CREATE INDEX idx_articlechange_version ON " + std::string(kArticleChangeTable) +
           " (d_version)",
-      kVersionMade,
+      kLogBegins,
       "CREATE TRIGGER trg_article_change_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
           log("1", "new") + trim + " END",
       "CREATE TRIGGER trg_article_change_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
@@ -110,9 +115,9 @@ std::vector<std::string> PostgresStatements() {
       "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 1 "
       "RETURNING d_version INTO v; "
       "IF TG_OP = 'UPDATE' THEN " +
-      kLogInsert + "VALUES (v, -1, " + ColumnList("OLD.") + "), (v, 1, " + ColumnList("NEW.") +
-      "); ELSIF TG_OP = 'INSERT' THEN " + kLogInsert + "SELECT v, 1, " + ColumnList("") +
-      " FROM folirex_new_rows; ELSE " + kLogInsert + "SELECT v, -1, " + ColumnList("") +
+      LogInsert() + "VALUES (v, -1, " + ColumnList("OLD.") + "), (v, 1, " + ColumnList("NEW.") +
+      "); ELSIF TG_OP = 'INSERT' THEN " + LogInsert() + "SELECT v, 1, " + ColumnList("") +
+      " FROM folirex_new_rows; ELSE " + LogInsert() + "SELECT v, -1, " + ColumnList("") +
       " FROM folirex_old_rows; END IF; "
       "DELETE FROM " +
       table + " WHERE d_version <= v - " + std::to_string(kArticleVersionsLogged) +
@@ -120,9 +125,10 @@ std::vector<std::string> PostgresStatements() {
   return {
       TableDefinition(true),
       "CREATE INDEX IF NOT EXISTS idx_articlechange_version ON " + table + " (d_version)",
-      kVersionMade + " ON CONFLICT (d_id) DO NOTHING",
+      std::string(kLogBegins) + " ON CONFLICT (d_id) DO NOTHING",
       "DROP TRIGGER IF EXISTS trg_article_list_rows ON Vantrel_Article",
       "DROP TRIGGER IF EXISTS trg_article_list_update ON Vantrel_Article",
+      "DROP FUNCTION IF EXISTS folirex_article_version()",
       "CREATE OR REPLACE FUNCTION folirex_article_change() RETURNS trigger LANGUAGE plpgsql AS "
       "$$ " +
           body + " $$",
