@@ -81,8 +81,8 @@ std::vector<std::string> SqliteStatements() {
 }
 
 // PostgreSQL: the version row (its triggers, the change log's, come after the row); trigram
-// indexes on the texts as text,
-// which the search's "cast(column as text) like" can use for a run of three characters or more;
+// indexes on the texts as text, which the search's "cast(column as text) like" can use for a run
+// of three characters or more;
 // and, for the shorter runs that trigrams cannot serve, GIN indexes over
 // folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
 // folding the pages' like (translated to ilike, which lowers both sides) applies; a keyword is
