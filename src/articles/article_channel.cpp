@@ -1,6 +1,5 @@
 #include "articles/article_channel.h"
 
-#include "core/messages.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -11,19 +10,6 @@ ArticleChannel LoadArticleChannel(RequestState& state) {
   channel.publishes = Trim(state.channel.GenerateHtml.ToString()) != "0";
   channel.clicks_of_hot = state.channel.ClicksOfHot.ToInt64Or(0);
   return channel;
-}
-
-void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
-                     const std::vector<Variant>& params, RowUse use, std::string_view missing) {
-  if (use == RowUse::kChange) {
-    rs.Open(sql, params, *state.db.Conn, 1, 3);
-  } else {
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
-  }
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, missing);
-  }
 }
 
 }  // namespace folirex

@@ -31,12 +31,6 @@ struct ArticleChannel : ConsoleChannel {
 // OpenConsoleChannel (no site channel), then the values above from the loaded settings.
 ArticleChannel LoadArticleChannel(RequestState& state);
 
-// Opens `rs`, the caller's own, on the row `sql` finds with the bound `params`, to read it or
-// (RowUse::kChange) to change it. Without a row `rs` is closed and the request ends with
-// `missing` (AlertBack).
-void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
-                     const std::vector<Variant>& params, RowUse use, std::string_view missing);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_

@@ -85,14 +85,10 @@ void ChangePassword_ShowForm(RequestState& state) {
 
 void ChangePassword_Save(RequestState& state) {
   const Request& request = *state.host.Request;
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Admin where D_Name = ?";
-  rs.Open(state.db.Sql, {state.host.Session->Get("User_Name")}, *state.db.Conn, 1, 3);
   // The account may have been deleted or renamed since this browser signed in.
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, "提示：参数错误！");
-  }
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_Admin where D_Name = ?",
+                  {state.host.Session->Get("User_Name")}, RowUse::kChange, "提示：参数错误！");
   if (Trim(rs["d_password"].ToString()) != MD5(Trim(request("password")))) {
     rs.Close();
     AlertBack(state, "原密码错误，请返回重新输入");

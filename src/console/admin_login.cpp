@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -75,6 +76,42 @@ void LogFailure(std::string_view name, std::string_view address, std::string_vie
   AlertBack(state, message);
 }
 
+// The stored account of a sign-in name: the name as stored, its password digest and its count
+// of sign-ins so far.
+struct StoredAccount {
+  Variant name;
+  std::string password;
+  int64_t login_num = 0;
+};
+
+std::optional<StoredAccount> FindAccount(Connection& conn, const std::string& usercode) {
+  Recordset rs;
+  rs.Open("Select * From Vantrel_Admin Where D_Name = ?", {Variant(usercode)}, conn, 0, 1);
+  if (rs.Eof()) return std::nullopt;
+  return StoredAccount{rs["D_Name"], rs["D_Password"].ToString(), rs["d_loginnum"].ToInt64Or(0)};
+}
+
+// Raises the account's sign-in count and keeps its time and address, and writes the sign-in's
+// row of the login log.
+void RecordSignIn(Connection& conn, const std::string& usercode, const std::string& address,
+                  int64_t login_num) {
+  Variant now(DateTime::Now());
+  conn.Execute(
+      "update Vantrel_Admin set D_LoginNum = D_LoginNum + "
+      "1,D_LastLoginTime = ?, "
+      "D_LastLoginIP = ?  where D_Name = ?",
+      {now, Variant(address), Variant(usercode)});
+  Recordset rs;
+  rs.Open("select * from Vantrel_Log where 1 < 0", conn, 1, 3);
+  rs.AddNew();
+  rs.Set("d_ip", Variant(address));
+  rs.Set("d_adminname", Variant(usercode));
+  rs.Set("d_thisloginnum", Variant(login_num + 1));
+  rs.Set("d_logintime", now);
+  rs.Update();
+  rs.Close();
+}
+
 void Login_Check(RequestState& state) {
   // Only the posted form signs in: a password in the address would stay in server logs, the
   // browser's history and the Referer of the next page. A GET is refused before anything is read,
@@ -84,7 +121,6 @@ void Login_Check(RequestState& state) {
   std::string usercode = FilterSql(Variant(request("usercode")));
   std::string password = Trim(request("password"));
   std::string address = ClientAddress(request);
-  int64_t login_num = 0;
 
   // A pair of name and address that failed too often waits, and is told what a wrong password
   // is told: the password is not even checked.
@@ -100,15 +136,11 @@ void Login_Check(RequestState& state) {
 
   // Name and address come from the client: they reach the statements as bound
   // values only.
-  state.db.Sql = "Select * From Vantrel_Admin Where D_Name = ?";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(usercode)}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
+  std::optional<StoredAccount> account = FindAccount(*state.db.Conn, usercode);
+  if (!account) {
     Refuse(state, throttle, usercode, address, "no such name", "提示：您输入的用户不存在！");
   }
-  if (MD5(password) != rs["D_Password"].ToString()) {
-    rs.Close();
+  if (MD5(password) != account->password) {
     Refuse(state, throttle, usercode, address, "wrong password", kWrongPassword);
   }
   throttle.Clear(usercode, address);
@@ -116,26 +148,8 @@ void Login_Check(RequestState& state) {
   // A session id the browser held before signing in (perhaps one handed to it
   // by someone else) must be worth nothing once it is signed in.
   state.host.Session->RenewId();
-  state.host.Session->Set("User_Name", rs["D_Name"]);
-  login_num = rs["d_loginnum"].ToInt64Or(0);
-  rs.Close();
-
-  Variant now(DateTime::Now());
-  state.db.Sql =
-      "update Vantrel_Admin set D_LoginNum = D_LoginNum + "
-      "1,D_LastLoginTime = ?, "
-      "D_LastLoginIP = ?  where D_Name = ?";
-  state.db.Conn->Execute(state.db.Sql, {now, Variant(address), Variant(usercode)});
-
-  state.db.Sql = "select * from Vantrel_Log where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
-  rs.AddNew();
-  rs.Set("d_ip", Variant(address));
-  rs.Set("d_adminname", Variant(usercode));
-  rs.Set("d_thisloginnum", Variant(login_num + 1));
-  rs.Set("d_logintime", now);
-  rs.Update();
-  rs.Close();
+  state.host.Session->Set("User_Name", account->name);
+  RecordSignIn(*state.db.Conn, usercode, address, account->login_num);
 
   state.host.Session->Set("User_Code", Variant(usercode));
   state.host.Response->Redirect("?m=admin_index");
@@ -161,15 +175,16 @@ void Login_FormScript(RequestState& state) {
       "</script>\r\n");
 }
 
-void Login_ShowForm(RequestState& state) {
-  state.db.Sql = "select D_EnableSoftKey from Vantrel_Config";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  bool soft_key = !rs.Eof() && rs["D_EnableSoftKey"].Equals(Variant(1));
-  rs.Close();
+// Whether the settings ask for the on-screen keyboard for the password.
+bool SoftKeyEnabled(Connection& conn) {
+  Recordset rs;
+  rs.Open("select D_EnableSoftKey from Vantrel_Config", conn, 0, 1);
+  return !rs.Eof() && rs["D_EnableSoftKey"].Equals(Variant(1));
+}
 
-  std::string html;
-  html +=
+// The login page up to the cell that holds the form.
+std::string LoginPageTop() {
+  std::string html =
       "<html>\r\n<head>\r\n<title>后台管理系统</title>\r\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; "
       "charset=gb2312\">\r\n"
@@ -198,8 +213,13 @@ void Login_ShowForm(RequestState& state) {
       "<tr><td colspan=\"2\" background=\"admin/1_12.gif\" width=\"732\" "
       "height=\"170\" "
       "valign=\"middle\">\r\n";
+  return html;
+}
+
+// The sign-in form; with `soft_key` the password is typed on the on-screen keyboard.
+std::string LoginForm(bool soft_key) {
   // Enter in either field signs in: the form has no submit button of its own.
-  html +=
+  std::string html =
       "<form name=\"loginform\" method=\"post\" "
       "action=\"?m=admin_login&action=check\" "
       "target=\"_top\" onkeydown=\"if(event.keyCode==13)return checkForm();\" "
@@ -233,13 +253,19 @@ void Login_ShowForm(RequestState& state) {
       "<td><img src=\"admin/admin_login_button.gif\" border=\"0\" "
       "style=\"cursor:pointer\" "
       "alt=\"登 录\" onclick=\"return checkForm();\"></td></tr>\r\n"
-      "</table>\r\n</form>\r\n"
-      "</td></tr>\r\n"
-      "<tr><td><img src=\"admin/1_13.gif\" width=\"352\" height=\"50\"></td>"
-      "<td><img src=\"admin/1_14.gif\" width=\"380\" "
-      "height=\"50\"></td></tr>\r\n"
-      "</table>\r\n</body>\r\n</html>\r\n";
-  state.host.Response->Write(html);
+      "</table>\r\n</form>\r\n";
+  return html;
+}
+
+void Login_ShowForm(RequestState& state) {
+  bool soft_key = SoftKeyEnabled(*state.db.Conn);
+  state.host.Response->Write(LoginPageTop() + LoginForm(soft_key) +
+                             "</td></tr>\r\n"
+                             "<tr><td><img src=\"admin/1_13.gif\" width=\"352\" "
+                             "height=\"50\"></td>"
+                             "<td><img src=\"admin/1_14.gif\" width=\"380\" "
+                             "height=\"50\"></td></tr>\r\n"
+                             "</table>\r\n</body>\r\n</html>\r\n");
   Login_FormScript(state);
 }
 

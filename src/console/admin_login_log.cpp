@@ -9,6 +9,7 @@
 #include "console/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -34,9 +35,11 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
   const std::string filter_in_url = state.host.Server->URLEncode(filter);
   AdminPager pager;
   pager.PagerPageSize = 20;
-  // The filter has been through FilterSql: no quote can end the literal.
   pager.PagerSql = kLogSelect;
-  if (!AllAdministrators(filter)) pager.PagerSql += " where Vantrel_Admin.d_name='" + filter + "'";
+  if (!AllAdministrators(filter)) {
+    pager.PagerSql += " where Vantrel_Admin.d_name=?";
+    pager.PagerParams.push_back(Variant(filter));
+  }
   pager.PagerSql += " order by Vantrel_Log.d_logintime desc";
   pager.PagerUrl = "?m=admin_loginlog&d_name=" + filter_in_url + "&";
   pager.Pager_Open(state);
@@ -76,8 +79,8 @@ void LoginLog_Delete(RequestState& state, const std::string& filter) {
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
   RequireFormPost(state);
-  state.db.Sql = "delete from Vantrel_Log where d_id in (" + list.sql + ")";
-  state.db.Conn->Execute(state.db.Sql);
+  BoundSql in = IdsIn("d_id", list.ids);
+  state.db.Conn->Execute("delete from Vantrel_Log where " + in.sql, in.params);
   state.host.Response->Redirect("?m=admin_loginlog&d_name=" + state.host.Server->URLEncode(filter));
 }
 

@@ -11,10 +11,12 @@
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "console/id_list.h"
+#include "core/console_request.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/host/host_text.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -101,9 +103,9 @@ void CheckAccount(RequestState& state, const std::string& name, const std::strin
 // `name`; the database's own comparison (letter case ignored) decides what is the same name. A
 // name is both the sign-in name and the key of the grants: two accounts of one name would share
 // rights and sign-ins.
-bool NameTaken(RequestState& state, const std::string& name, int64_t other_than) {
-  state.db.Sql = "select count(*) from Vantrel_Admin where d_name = ? and d_id <> ?";
-  return state.db.Conn->ExecuteScalar(state.db.Sql, {Variant(name), Variant(other_than)})
+bool NameTaken(Connection& conn, const std::string& name, int64_t other_than) {
+  return conn.ExecuteScalar("select count(*) from Vantrel_Admin where d_name = ? and d_id <> ?",
+                            {Variant(name), Variant(other_than)})
              .ToInt64Or(0) > 0;
 }
 
@@ -125,10 +127,12 @@ void Manager_ShowSearch(RequestState& state, const std::string& filter) {
 void Manager_ShowList(RequestState& state, const std::string& filter) {
   AdminPager pager;
   pager.PagerPageSize = 20;
-  // The filter has been through FilterSql: no quote can end the literal. A "%"
-  // typed in it is a wildcard of the prefix.
+  // A "%" typed in the filter is a wildcard of the prefix.
   pager.PagerSql = "Select * From Vantrel_Admin Where 1 > 0 ";
-  if (!filter.empty()) pager.PagerSql += " and d_name like '" + filter + "%' ";
+  if (!filter.empty()) {
+    pager.PagerSql += " and d_name like ? ";
+    pager.PagerParams.push_back(Variant(filter + "%"));
+  }
   pager.PagerSql += " Order By d_regtime Desc";
   pager.PagerUrl = "?m=admin_manager&username=" + state.host.Server->URLEncode(filter) + "&";
 
@@ -158,12 +162,11 @@ void Manager_SaveAdd(RequestState& state) {
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
   CheckAccount(state, name, password, "用户名", true);
-  if (NameTaken(state, name, 0)) RefuseTakenName(state, name);
+  if (NameTaken(*state.db.Conn, name, 0)) RefuseTakenName(state, name);
 
   RequireFormPost(state);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "Select * From Vantrel_Admin Where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
+  Recordset rs;
+  rs.Open("Select * From Vantrel_Admin Where 1 < 0", *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("d_name", Variant(name));
   rs.Set("d_password", Variant(MD5(password)));
@@ -177,44 +180,41 @@ void Manager_SaveAdd(RequestState& state) {
       BackLink("?m=admin_manager&action=add", "返回新增") + BackLink(kListUrl, "返回列表")));
 }
 
-void Manager_Edit(RequestState& state) {
-  const Request& request = *state.host.Request;
-  std::string save = FilterSql(Variant(request.QueryString("save")));
-  std::string id_text = FilterSql(Variant(request.QueryString("id")));
-  int64_t id = 0;
-  bool id_ok = ParseId(id_text, &id);
-  Recordset& rs = *state.db.Rs;
+void Manager_ShowEdit(RequestState& state, const std::string& id_text) {
+  int64_t id = RequireId(state, id_text, kParameterError);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "Select * From Vantrel_Admin Where d_id = ?", {Variant(id)},
+                  RowUse::kRead, kParameterError);
+  Variant name = rs["d_name"];
+  rs.Close();
+  state.host.Response->Write(AccountForm(
+      "?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name, false));
+}
 
-  if (save != "1") {
-    if (!id_ok) AlertBack(state, kParameterError);
-    state.db.Sql = "Select * From Vantrel_Admin Where d_id = ?";
-    rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
-    if (rs.Eof()) {
-      rs.Close();
-      AlertBack(state, kParameterError);
-    }
-    Variant name = rs["d_name"];
-    rs.Close();
-    state.host.Response->Write(AccountForm(
-        "?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name, false));
-    return;
+// A renamed account leaves its grants under the old name; once no account holds that name, they
+// go, as they do when the last account of a name is deleted, so that an account given the name
+// later does not inherit them.
+void DropGrantsOfUnheldName(Connection& conn, const std::string& old_name) {
+  if (conn.ExecuteScalar("select count(*) from Vantrel_Admin where d_name = ?", {Variant(old_name)})
+          .ToInt64Or(0) == 0) {
+    conn.Execute("delete from Vantrel_ManagerFunction where d_adminname = ?", {Variant(old_name)});
   }
+}
 
+void Manager_SaveEdit(RequestState& state, const std::string& id_text) {
+  const Request& request = *state.host.Request;
   std::string name = FilterSql(Variant(request("username")));
   std::string password = request("password");
   CheckAccount(state, name, password, "用户姓名", false);
-  if (!id_ok) AlertBack(state, kParameterError);
+  int64_t id = RequireId(state, id_text, kParameterError);
   RequireFormPost(state);
 
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
-  state.db.Sql = "Select * From Vantrel_Admin Where d_id = ?";
-  rs.Open(state.db.Sql, {Variant(id)}, conn, 1, 3);
-  if (rs.Eof()) {
-    rs.Close();
-    AlertBack(state, kParameterError);
-  }
-  if (NameTaken(state, name, id)) {
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "Select * From Vantrel_Admin Where d_id = ?", {Variant(id)},
+                  RowUse::kChange, kParameterError);
+  if (NameTaken(conn, name, id)) {
     rs.Close();
     RefuseTakenName(state, name);
   }
@@ -228,17 +228,9 @@ void Manager_Edit(RequestState& state) {
   // The database compares names without regard to letter case: only another name is a rename.
   bool renamed = !host::EqualsNoCase(old_name, name);
   bool own_account = host::EqualsNoCase(state.host.Session->Get("User_Name").ToString(), old_name);
-  // A renamed account leaves its grants under the old name; once no account holds that name, they
-  // go, as they do when the last account of a name is deleted, so that an account given the name
-  // later does not inherit them. An administrator renaming the account he is using keeps them for
-  // this session: taking them at once would shut him out before he could grant the new name.
-  if (renamed && !own_account) {
-    state.db.Sql = "select count(*) from Vantrel_Admin where d_name = ?";
-    if (conn.ExecuteScalar(state.db.Sql, {Variant(old_name)}).ToInt64Or(0) == 0) {
-      state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
-      conn.Execute(state.db.Sql, {Variant(old_name)});
-    }
-  }
+  // An administrator renaming the account he is using keeps its grants for this session: taking
+  // them at once would shut him out before he could grant the new name.
+  if (renamed && !own_account) DropGrantsOfUnheldName(conn, old_name);
   transaction.Commit();
   // A new password or a new name signs out every browser signed in under the old account (this
   // one excepted, when an administrator edits the account he is using): a session keeps the
@@ -251,6 +243,48 @@ void Manager_Edit(RequestState& state) {
                      BackLink(kListUrl, "返回列表")));
 }
 
+void Manager_Edit(RequestState& state) {
+  const Request& request = *state.host.Request;
+  std::string save = FilterSql(Variant(request.QueryString("save")));
+  std::string id_text = FilterSql(Variant(request.QueryString("id")));
+  if (save != "1") {
+    Manager_ShowEdit(state, id_text);
+  } else {
+    Manager_SaveEdit(state, id_text);
+  }
+}
+
+// The names of the accounts `ids`, read before they go.
+std::vector<std::string> AccountNames(Connection& conn, const std::vector<int64_t>& ids) {
+  BoundSql in = IdsIn("d_id", ids);
+  std::vector<std::string> names;
+  Recordset rs;
+  rs.Open("select d_name from Vantrel_Admin where " + in.sql, in.params, conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
+  rs.Close();
+  return names;
+}
+
+// Deletes the accounts `ids` and the grants of every name that no other account holds, in one
+// transaction.
+void DeleteAccounts(Connection& conn, const std::vector<int64_t>& ids) {
+  BoundSql in = IdsIn("d_id", ids);
+  const std::string marks = Placeholders(ids.size());
+  std::vector<Variant> twice = in.params;
+  twice.insert(twice.end(), in.params.begin(), in.params.end());
+  ScopedTransaction transaction(conn);
+  conn.Execute(
+      "delete from Vantrel_ManagerFunction where d_adminname in (select d_name from "
+      "Vantrel_Admin where d_id in (" +
+          marks +
+          ")) and d_adminname not in (select d_name from Vantrel_Admin where "
+          "d_name is not null and d_id not in (" +
+          marks + "))",
+      twice);
+  conn.Execute("delete from Vantrel_Admin where " + in.sql, in.params);
+  transaction.Commit();
+}
+
 void Manager_Delete(RequestState& state) {
   std::string posted = (*state.host.Request)("selectdel");
   if (Trim(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
@@ -259,36 +293,20 @@ void Manager_Delete(RequestState& state) {
 
   // The account this browser is signed in with stays: deleting it would leave
   // the console without the administrator who is using it.
-  state.db.Sql =
-      "select count(*) from Vantrel_Admin where d_id in (" + list.sql + ") and d_name = ?";
-  Variant own = state.db.Conn->ExecuteScalar(state.db.Sql, {state.host.Session->Get("User_Name")});
-  if (own.ToInt64Or(0) > 0) AlertBack(state, "提示：不能删除当前登录的用户！");
+  Connection& conn = *state.db.Conn;
+  BoundSql own = IdsIn("d_id", list.ids);
+  AndWhere(own, "d_name = ?", state.host.Session->Get("User_Name"));
+  if (conn.ExecuteScalar("select count(*) from Vantrel_Admin where " + own.sql, own.params)
+          .ToInt64Or(0) > 0) {
+    AlertBack(state, "提示：不能删除当前登录的用户！");
+  }
   RequireFormPost(state);
 
   // The grants go with the last account of their name: left behind, they would still serve
   // a browser signed in under the deleted account, and would pass to any account added later
   // under the same name. A name another account still holds keeps its grants.
-  std::vector<std::string> names;
-  state.db.Sql = "select d_name from Vantrel_Admin where d_id in (" + list.sql + ")";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
-  rs.Close();
-  Connection& conn = *state.db.Conn;
-  {
-    ScopedTransaction transaction(conn);
-    state.db.Sql =
-        "delete from Vantrel_ManagerFunction where d_adminname in (select d_name from "
-        "Vantrel_Admin where d_id in (" +
-        list.sql +
-        ")) and d_adminname not in (select d_name from Vantrel_Admin where "
-        "d_name is not null and d_id not in (" +
-        list.sql + "))";
-    conn.Execute(state.db.Sql);
-    state.db.Sql = "delete from Vantrel_Admin where d_id in (" + list.sql + ")";
-    conn.Execute(state.db.Sql);
-    transaction.Commit();
-  }
+  std::vector<std::string> names = AccountNames(conn, list.ids);
+  DeleteAccounts(conn, list.ids);
   // A browser signed in under a deleted account is signed out.
   for (const std::string& name : names) state.host.Session->EndOthersWith("User_Name", name);
   state.host.Response->Redirect(kListUrl);

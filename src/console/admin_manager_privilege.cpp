@@ -63,18 +63,16 @@ std::vector<std::string> FilterCodes(const std::vector<std::string>& posted) {
 
 // Replaces every grant of each name by the codes. All or nothing: a failed
 // statement leaves every name's grants as they were.
-void SaveGrants(RequestState& state, const std::vector<std::string>& names,
+void SaveGrants(Connection& conn, const std::vector<std::string>& names,
                 const std::vector<std::string>& codes) {
-  Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   for (const std::string& name : names) {
-    state.db.Sql = "delete from Vantrel_ManagerFunction where d_adminname = ?";
-    conn.Execute(state.db.Sql, {Variant(name)});
+    conn.Execute("delete from Vantrel_ManagerFunction where d_adminname = ?", {Variant(name)});
     for (const std::string& code : codes) {
-      state.db.Sql =
+      conn.Execute(
           "insert into Vantrel_ManagerFunction(d_adminname,d_functioncode) "
-          "values (?,?)";
-      conn.Execute(state.db.Sql, {Variant(name), Variant(code)});
+          "values (?,?)",
+          {Variant(name), Variant(code)});
     }
   }
   transaction.Commit();
@@ -145,9 +143,8 @@ void ManagerPrivilege_ShowGrant(RequestState& state) {
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
   state.host.Session->Set("userlist", Variant(JoinNames(names)));
 
-  state.db.Sql = "select * from Vantrel_Function where d_flag = 1 order by d_order";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select * from Vantrel_Function where d_flag = 1 order by d_order", *state.db.Conn, 0, 1);
   std::string html = FunctionTableHead("?m=admin_managerprivilege&action=authorization");
   if (rs.Eof()) {
     html += "<tr><td colspan=\"3\" align=\"center\">请先添加后台权限</td></tr>\r\n";
@@ -169,7 +166,7 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
   RequireFormPost(state);
   std::vector<std::string> codes = FilterCodes(RequestValues(*state.host.Request, "functioncode"));
-  SaveGrants(state, names, codes);
+  SaveGrants(*state.db.Conn, names, codes);
   state.host.Response->Write(MessageBox(kGranted, LinkItem(kListUrl, "返回列表")));
   state.host.Session->Set("userlist", Variant(""));
 }
@@ -181,7 +178,7 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 
   if ((*state.host.Request)("save") == "1") {
     RequireFormPost(state);
-    SaveGrants(state, {id}, FilterCodes(state.host.Request->FormValues("functioncode")));
+    SaveGrants(*state.db.Conn, {id}, FilterCodes(state.host.Request->FormValues("functioncode")));
     state.host.Response->Write(
         MessageBox(kGranted, LinkItem(set_url, "返回重新修改") + LinkItem(kListUrl, "返回列表")));
     return;
@@ -192,16 +189,16 @@ void ManagerPrivilege_SetUser(RequestState& state) {
       "cellspacing=\"1\"><tr><td>以下为用户" +
       HTMLEncode(Variant(id)) + "所具有的功能</td></tr></table>\r\n";
   html += FunctionTableHead("?m=admin_managerprivilege&action=set&save=1&id=" + id_in_url);
-  state.db.Sql =
+  Recordset rs;
+  rs.Open(
       "select b.d_order, b.d_code,b.d_name,b.d_desc,a.d_adminname from "
       "(select * from "
       "Vantrel_Function where d_flag = 1) b left outer join (select "
       "d_adminname, d_functioncode "
       "from Vantrel_ManagerFunction where d_adminname=?) a on "
       "b.d_code=a.d_functioncode order by "
-      "b.d_order";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(id)}, *state.db.Conn, 0, 1);
+      "b.d_order",
+      {Variant(id)}, *state.db.Conn, 0, 1);
   bool empty_catalogue = rs.Eof();
   for (; !rs.Eof(); rs.MoveNext()) html += FunctionRow(rs, !rs["d_adminname"].IsNull());
   rs.Close();

@@ -4,6 +4,7 @@
 
 #include "console/admin_frame.h"
 #include "core/text_helpers.h"
+#include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
 
 namespace folirex {
@@ -79,9 +80,9 @@ void Menu_ShowMenu(RequestState& state) {
       "</head>\r\n<body topmargin=\"0\" leftmargin=\"0\" "
       "class=\"menubody\">\r\n";
 
-  state.db.Sql = "select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order", *state.db.Conn,
+          0, 1);
   int64_t n = 0;
   bool group_open = false;
   for (; !rs.Eof(); rs.MoveNext()) {

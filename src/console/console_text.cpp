@@ -1,7 +1,5 @@
 #include "console/console_text.h"
 
-#include <utility>
-
 #include "core/messages.h"
 #include "platform/host/host_text.h"
 
@@ -18,20 +16,17 @@ void RequireFormPost(RequestState& state) {
     AlertBack(state, "提示：参数错误！");
 }
 
-Recordset& OpenRowOrRefuse(RequestState& state, std::string sql, const std::vector<Variant>& params,
-                           RowUse use, std::string_view missing) {
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = std::move(sql);
+void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
+                     const std::vector<Variant>& params, RowUse use, std::string_view missing) {
   if (use == RowUse::kChange) {
-    rs.Open(state.db.Sql, params, *state.db.Conn, 1, 3);
+    rs.Open(sql, params, *state.db.Conn, 1, 3);
   } else {
-    rs.Open(state.db.Sql, params, *state.db.Conn, 0, 1);
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
   }
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, missing);
   }
-  return rs;
 }
 
 }  // namespace folirex

@@ -1,8 +1,9 @@
 // Small request routines the console pages share: the list of names a form posts under one
-// field (every checked box a value of its own), and the rule that only a posted form changes
-// anything.
+// field (every checked box a value of its own), the rule that only a posted form changes
+// anything, and the opening of the one row a page reads or changes.
 //
-// Call on the request's worker. RequireFormPost ends the request (AlertBack) when it refuses.
+// Call on the request's worker. RequireFormPost and OpenRowOrRefuse end the request (AlertBack)
+// when they refuse.
 #ifndef FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 #define FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 
@@ -29,11 +30,11 @@ void RequireFormPost(RequestState& state);
 // How OpenRowOrRefuse opens the row: to read it, or to change it (rs.Set, then rs.Update).
 enum class RowUse { kRead, kChange };
 
-// Opens the request's recordset (state.db.Rs; the statement kept in state.db.Sql) on the row
-// `sql` finds with the bound `params`. Without a row the recordset is closed and the request ends
-// with `missing` (AlertBack).
-Recordset& OpenRowOrRefuse(RequestState& state, std::string sql, const std::vector<Variant>& params,
-                           RowUse use, std::string_view missing);
+// Opens `rs`, the caller's own, on the row `sql` finds with the bound `params`, to read it or
+// (RowUse::kChange) to change it. Without a row `rs` is closed and the request ends with
+// `missing` (AlertBack).
+void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
+                     const std::vector<Variant>& params, RowUse use, std::string_view missing);
 
 }  // namespace folirex
 

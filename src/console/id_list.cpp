@@ -18,7 +18,7 @@ bool ParseId(std::string_view text, int64_t* id) {
 
 bool ParseIdList(std::string_view posted, IdList* out) {
   IdList list;
-  // Ids already taken: a posted list can hold hundreds of thousands of them.
+  // Ids already taken: a crafted list can repeat ids hundreds of thousands of times.
   std::unordered_set<int64_t> seen;
   size_t start = 0;
   while (true) {
@@ -28,6 +28,7 @@ bool ParseIdList(std::string_view posted, IdList* out) {
     int64_t id = 0;
     if (!ParseId(part, &id)) return false;
     if (seen.insert(id).second) {
+      if (list.ids.size() == kMostPostedIds) return false;
       list.ids.push_back(id);
       if (!list.sql.empty()) list.sql += ',';
       list.sql += std::to_string(id);

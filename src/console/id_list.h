@@ -24,9 +24,14 @@ struct IdList {
 // untouched) otherwise.
 bool ParseId(std::string_view text, int64_t* id);
 
-// False (and *out untouched) when the text is empty, or when any
-// comma-separated part, trimmed of spaces, is not a plain id (IsDigits) or
-// does not fit a 64-bit number.
+// The most distinct ids a list may hold: as many as a form may post fields, so no page a
+// browser posts comes near it, and every bound "in (...)" stays far inside the databases'
+// limits on values per statement (a page may bind its list more than once).
+inline constexpr size_t kMostPostedIds = 1000;
+
+// False (and *out untouched) when the text is empty, when any comma-separated part, trimmed of
+// spaces, is not a plain id (IsDigits) or does not fit a 64-bit number, or when the list holds
+// more than kMostPostedIds distinct ids.
 bool ParseIdList(std::string_view posted, IdList* out);
 
 }  // namespace folirex

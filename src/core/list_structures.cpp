@@ -29,54 +29,72 @@ std::string SqliteTimeOrderIndex() {
          "d_title, d_author, d_inputer)";
 }
 
-// SQLite: the triggers that keep the trigram index. The texts go into the index with two U+0001
-// after them, so that every character of a text, the last ones included, begins a trigram: a
-// keyword of one or two characters is then found among the terms that begin with it. The same
-// expression feeds the index and its deletions.
-std::vector<std::string> SqliteTextTriggers() {
-  auto text = [](const char* row) {
-    const std::string r = row;
-    return r + ".d_title || char(1, 1), " + r + ".d_author || char(1, 1), " + r +
-           ".d_inputer || char(1, 1)";
+// SQLite: a trigram index of `columns` of every article, kept by triggers: `table` over the view
+// `table`Source, its fts5vocab instance table `terms`, and triggers named trg_`name`_insert,
+// _delete and _update. The texts go into the index with two U+0001 after them, so that every
+// character of a text, the last ones included, begins a trigram: a keyword of one or two
+// characters is then found among the terms that begin with it. The same expression feeds the
+// index and its deletions.
+std::vector<std::string> SqliteTextIndex(std::string_view table, std::string_view terms,
+                                         const std::string& name,
+                                         const std::vector<std::string>& columns) {
+  const std::string t(table);
+  std::string list, view, changed;
+  auto values = [&columns](const char* row) {
+    std::string out;
+    for (const std::string& c : columns) {
+      out += std::string(out.empty() ? "" : ", ") + row + "." + c + " || char(1, 1)";
+    }
+    return out;
   };
-  const std::string add_text =
-      "INSERT INTO Vantrel_ArticleText (rowid, d_title, d_author, "
-      "d_inputer) VALUES (new.d_id, " +
-      text("new") + ");";
-  const std::string drop_text =
-      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText, rowid, "
-      "d_title, d_author, d_inputer) VALUES ('delete', old.d_id, " +
-      text("old") + ");";
+  for (const std::string& c : columns) {
+    list += ", " + c;
+    view += ", " + c + " || char(1, 1) AS " + c;
+    changed += " OR old." + c + " IS NOT new." + c;
+  }
+  const std::string add =
+      "INSERT INTO " + t + " (rowid" + list + ") VALUES (new.d_id, " + values("new") + ");";
+  const std::string drop = "INSERT INTO " + t + " (" + t + ", rowid" + list +
+                           ") VALUES ('delete', old.d_id, " + values("old") + ");";
   return {
-      "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + add_text +
+      "CREATE VIEW " + t + "Source AS SELECT d_id" + view + " FROM Vantrel_Article",
+      "CREATE VIRTUAL TABLE " + t + " USING fts5(" + list.substr(2) + ", content='" + t +
+          "Source', content_rowid='d_id', tokenize='trigram')",
+      "CREATE VIRTUAL TABLE " + std::string(terms) + " USING fts5vocab(" + t + ", instance)",
+      "INSERT INTO " + t + " (" + t + ") VALUES ('rebuild')",
+      "CREATE TRIGGER trg_" + name + "_insert AFTER INSERT ON Vantrel_Article BEGIN " + add +
           " END",
-      "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop_text +
+      "CREATE TRIGGER trg_" + name + "_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop +
           " END",
-      "CREATE TRIGGER trg_article_text_update AFTER UPDATE OF d_id, d_title, d_author, "
-      "d_inputer ON Vantrel_Article WHEN old.d_id IS NOT new.d_id OR old.d_title IS NOT "
-      "new.d_title OR old.d_author IS NOT new.d_author OR old.d_inputer IS NOT new.d_inputer "
-      "BEGIN " +
-          drop_text + add_text + " END",
+      "CREATE TRIGGER trg_" + name + "_update AFTER UPDATE OF d_id" + list +
+          " ON Vantrel_Article WHEN old.d_id IS NOT new.d_id" + changed + " BEGIN " + drop + add +
+          " END",
   };
 }
 
-// SQLite: the version row and the trigram index (its triggers above; the version's, the change
-// log's, come after the version row).
+// SQLite: the index of the titles, authors and inputers.
+std::vector<std::string> SqliteShortTextIndex() {
+  return SqliteTextIndex(kArticleTextTable, kArticleTextTerms, "article_text",
+                         {"d_title", "d_author", "d_inputer"});
+}
+
+// SQLite: the index of the bodies, apart from that of the short texts, so that a search of the
+// titles never walks the bodies' entries.
+std::vector<std::string> SqliteBodyIndex() {
+  return SqliteTextIndex(kArticleBodyTable, kArticleBodyTerms, "article_body", {"d_content"});
+}
+
+// SQLite: the version row, the trigram indexes kept by triggers, and the time-order index (the
+// version's triggers, the change log's, come after the version row).
 std::vector<std::string> SqliteStatements() {
   std::vector<std::string> statements = {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
-      "CREATE VIEW Vantrel_ArticleTextSource AS SELECT d_id, d_title || char(1, 1) AS d_title, "
-      "d_author || char(1, 1) AS d_author, d_inputer || char(1, 1) AS d_inputer "
-      "FROM Vantrel_Article",
-      "CREATE VIRTUAL TABLE Vantrel_ArticleText USING fts5(d_title, d_author, d_inputer, "
-      "content='Vantrel_ArticleTextSource', content_rowid='d_id', tokenize='trigram')",
-      "CREATE VIRTUAL TABLE Vantrel_ArticleTextTerms USING "
-      "fts5vocab(Vantrel_ArticleText, instance)",
-      "INSERT INTO Vantrel_ArticleText (Vantrel_ArticleText) VALUES ('rebuild')",
       SqliteTimeOrderIndex(),
   };
-  for (std::string& sql : SqliteTextTriggers()) statements.push_back(std::move(sql));
+  for (auto* index : {&SqliteShortTextIndex, &SqliteBodyIndex}) {
+    for (std::string& sql : index()) statements.push_back(std::move(sql));
+  }
   return statements;
 }
 
@@ -93,10 +111,11 @@ std::vector<std::string> PostgresStatements() {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
+      // Each character with the one after it, in one pass over the text (a body may be long).
       "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT substr(l, i, n)), "
-      "'{}') FROM (SELECT lower(t) AS l) s, generate_series(1, char_length(l)) i, "
-      "(VALUES (1), (2)) v(n) WHERE i + n - 1 <= char_length(l) $$",
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT g), '{}') FROM "
+      "(SELECT c, lead(c) OVER (ORDER BY i) AS d FROM unnest(string_to_array(lower(t), NULL)) "
+      "WITH ORDINALITY u(c, i)) s, LATERAL (VALUES (c), (c || d)) v(g) WHERE g IS NOT NULL $$",
       // A keyword's sequences to look for: the lowered keyword itself, or its two-character
       // sequences should lowering lengthen it beyond two characters.
       "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE sql "
@@ -104,7 +123,7 @@ std::vector<std::string> PostgresStatements() {
       "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
       "generate_series(1, char_length(lower(t)) - 1) i) END $$",
   };
-  for (const char* column : {"title", "author", "inputer"}) {
+  for (const char* column : {"title", "author", "inputer", "content"}) {
     const std::string c = column;
     statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
                          "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
@@ -117,17 +136,17 @@ std::vector<std::string> PostgresStatements() {
 }
 
 // PostgreSQL: whether every structure is there (the version table, the change log, the
-// short-sequence indexes and the keyword's function).
+// short-sequence indexes, the bodies' indexes and the keyword's function).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
-      "'idx_article_inputer_grams')) + "
+      "'idx_article_inputer_grams', 'idx_article_content_trgm', 'idx_article_content_grams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 6;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 8;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -181,15 +200,23 @@ void CreateStructures(Connection& conn) {
         RunNative(conn, sql);
       }
     } else {
-      // A database whose structures were made before the time-order index.
+      // A database whose structures were made before the time-order index or the index of the
+      // bodies (whose changes then moved no version).
       RunNative(conn, SqliteTimeOrderIndex());
+      if (!HasSqliteObject(conn, "table", kArticleBodyTable)) {
+        for (const std::string& sql : SqliteBodyIndex()) RunNative(conn, sql);
+      }
       if (!HasSqliteObject(conn, "table", kArticleChangeTable)) {
-        // Made before the change log: its triggers moved the version; the log's do now.
-        for (const char* name : {"trg_article_list_insert", "trg_article_list_delete",
-                                 "trg_article_list_update", "trg_article_text_update"}) {
+        // Made before the change log: its triggers moved the version (those made before the
+        // bodies' index kept the short texts' index too); the log's move it now.
+        for (const char* name :
+             {"trg_article_list_insert", "trg_article_list_delete", "trg_article_list_update",
+              "trg_article_text_insert", "trg_article_text_delete", "trg_article_text_update"}) {
           RunNative(conn, std::string("DROP TRIGGER IF EXISTS ") + name);
         }
-        for (const std::string& sql : SqliteTextTriggers()) RunNative(conn, sql);
+        for (const std::string& sql : SqliteShortTextIndex()) {
+          if (sql.rfind("CREATE TRIGGER", 0) == 0) RunNative(conn, sql);
+        }
         for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
           RunNative(conn, sql);
         }
@@ -338,6 +365,7 @@ void EnsureListStructures(Connection& conn) {
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
+                               HasSqliteObject(conn, "table", kArticleBodyTable) &&
                                HasSqliteObject(conn, "table", kArticleChangeTable);
   if (!built) CreateStructures(conn);
   registry.ready.insert(key);

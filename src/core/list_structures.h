@@ -2,10 +2,10 @@
 // article data version, a number that the database itself moves on every change to
 // Vantrel_Article that can change a list's count (a row added or removed; its channel, class,
 // subject, flags, approval or recycle state, title, author, inputer or body changed; each such
-// change also written to the change log of core/article_change_log.h), and the search
-// index of the titles, authors and inputers (SQLite: an FTS5 trigram index; PostgreSQL: pg_trgm
-// GIN indexes). Triggers on Vantrel_Article keep both, so every writer, present or future, on
-// any host, keeps them exact without knowing of them.
+// change also written to the change log of core/article_change_log.h), and the search indexes of
+// the titles, authors and inputers and of the bodies (SQLite: FTS5 trigram indexes; PostgreSQL:
+// pg_trgm GIN indexes). Triggers on Vantrel_Article keep both, so every writer, present or
+// future, on any host, keeps them exact without knowing of them.
 //
 // The structures are derived from the articles: EnsureListStructures creates them when a
 // database lacks them (a site made before them, or a new site on its first use) and builds them
@@ -55,6 +55,10 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
 // fts5vocab table of its instances (term, doc, col, offset).
 inline constexpr std::string_view kArticleTextTable = "Vantrel_ArticleText";
 inline constexpr std::string_view kArticleTextTerms = "Vantrel_ArticleTextTerms";
+
+// The same for the bodies (d_content): an FTS5 trigram table of its own and its instances.
+inline constexpr std::string_view kArticleBodyTable = "Vantrel_ArticleBody";
+inline constexpr std::string_view kArticleBodyTerms = "Vantrel_ArticleBodyTerms";
 
 // SQLite: the index of Vantrel_Article on (d_channelid, d_deleted, d_addtime, d_id) that holds
 // d_checked, d_classid, d_title, d_author and d_inputer beside them.

@@ -50,10 +50,36 @@ std::string LongestLiteral(const std::string& keyword, size_t* length) {
   return best;
 }
 
+// The terms of `column` in the SQLite table `terms` that begin with `run`.
+std::string TermsBeginningWith(std::string_view terms, const std::string& column,
+                               const std::string& run) {
+  const std::string prefix = "'" + SqlQuote(run) + "'";
+  return std::string(terms) + " where col = '" + column + "' and term >= " + prefix +
+         " and term <= " + prefix + " || char(1114111, 1114111)";
+}
+
+// The most instances of a short keyword's terms in the bodies for which their index is read: a
+// keyword that most bodies hold has many to each body, and reading them all and then each body
+// they name costs more than reading the bodies alone.
+constexpr int64_t kMostShortBodyTerms = 50000;
+
 // A character whose index term is itself (ASCII, lowered below) or that has no letter case:
 // CJK, its punctuation and the full-width punctuation.
 bool FoldsPlainly(uint32_t cp) {
   return cp < 0x80 || (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xFF01 && cp <= 0xFF20);
+}
+
+// A short run as the terms hold it (ASCII letters lowered); "" when the terms cannot serve it
+// (no run, or a character with letter case beyond ASCII).
+std::string ShortRunTerm(std::string run, size_t length) {
+  if (length == 0) return "";
+  for (uint32_t cp : CodePoints(run)) {
+    if (!FoldsPlainly(cp)) return "";
+  }
+  for (char& c : run) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return run;
 }
 
 }  // namespace
@@ -66,8 +92,8 @@ bool FoldsPlainly(uint32_t cp) {
 // when no index serves the keyword (only wildcards, or a short run of other characters).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword) {
-  // The article body has no index: its like condition alone reads the rows.
-  if (column != "d_title" && column != "d_author" && column != "d_inputer") return "";
+  const bool body = column == "d_content";
+  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") return "";
   size_t length = 0;
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
@@ -82,7 +108,7 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
            SqlQuote(run) + "')";
   }
   if (length >= 3) {
-    const std::string table(kArticleTextTable);
+    const std::string table(body ? kArticleBodyTable : kArticleTextTable);
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
       std::string phrase;
@@ -93,17 +119,10 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
     return " and d_id in (select rowid from " + table + " where " + column + " like " + pattern +
            ")";
   }
-  if (length == 0) return "";
-  for (uint32_t cp : CodePoints(run)) {
-    if (!FoldsPlainly(cp)) return "";
-  }
-  for (char& c : run) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  const std::string prefix = "'" + SqlQuote(run) + "'";
-  return " and d_id in (select doc from " + std::string(kArticleTextTerms) + " where col = '" +
-         column + "' and term >= " + prefix + " and term <= " + prefix +
-         " || char(1114111, 1114111))";
+  const std::string term = ShortRunTerm(run, length);
+  if (term.empty()) return "";
+  return " and d_id in (select doc from " +
+         TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column, term) + ")";
 }
 
 std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition) {
@@ -132,7 +151,18 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& listed, int64_t requested_page,
                                    int64_t page_size) {
   EnsureListStructures(conn);
-  const std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+  std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+  size_t length = 0;
+  const std::string run = LongestLiteral(keyword, &length);
+  if (conn.engine() == SqlEngine::kSqlite && column == "d_content" && length < 3 &&
+      !index_condition.empty()) {
+    // A short keyword that most bodies hold is looked for in the bodies alone.
+    const int64_t instances = CachedCount(
+        conn, "select count(*) from (select top " + std::to_string(kMostShortBodyTerms) +
+                  " doc from " +
+                  TermsBeginningWith(kArticleBodyTerms, column, ShortRunTerm(run, length)) + ")");
+    if (instances >= kMostShortBodyTerms) index_condition.clear();
+  }
   KeywordMatches found;
   found.narrowed = ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
   found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);

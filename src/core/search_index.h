@@ -1,8 +1,8 @@
-// The index condition of a keyword search over the articles' titles, authors or inputers: an
-// "and ..." clause that narrows Vantrel_Article to a superset of the rows whose column is
-// like '%keyword%' (SQLite: the FTS5 trigram table of core/list_structures.h and its term list;
-// PostgreSQL: the pg_trgm GIN indexes), so that a query keeping the plain like condition beside
-// it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures).
+// The index condition of a keyword search over the articles' titles, authors, inputers or
+// bodies: an "and ..." clause that narrows Vantrel_Article to a superset of the rows whose column
+// is like '%keyword%' (SQLite: the FTS5 trigram tables of core/list_structures.h and their
+// terms; PostgreSQL: the pg_trgm GIN indexes), so that a query keeping the plain like condition
+// beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures).
 #ifndef FOLIREX_CORE_SEARCH_INDEX_H_
 #define FOLIREX_CORE_SEARCH_INDEX_H_
 
@@ -15,10 +15,10 @@
 
 namespace folirex {
 
-// The clause for `column` (d_title, d_author or d_inputer, unqualified) and the keyword as the
-// like pattern holds it between its two '%' (wildcards kept, quotes not yet doubled); "" when no
-// index serves the keyword (only wildcards, or a short run of characters with letter case
-// beyond ASCII) or the column (any other, d_content among them).
+// The clause for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
+// keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
+// doubled); "" when no index serves the keyword (only wildcards, or a short run of characters
+// with letter case beyond ASCII) or the column (any other).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword);
 
@@ -62,7 +62,8 @@ struct KeywordMatches {
 
 // KeywordMatches for `column` like '%keyword%': `where` holds the list's conditions and the like,
 // `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
-// structures first.
+// structures first. On SQLite a keyword of one or two characters that most bodies hold is looked
+// for in the bodies without the index (its terms' count is kept against the data version).
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& keyword, const std::string& where,
                                    const std::string& listed, int64_t requested_page,

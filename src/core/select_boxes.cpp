@@ -1,13 +1,19 @@
 #include "core/select_boxes.h"
 
+#include <charconv>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
+
 namespace folirex {
 namespace {
 
@@ -54,9 +60,11 @@ std::string OpeningTag(std::string_view name) {
   return "<select name='" + std::string(name) + "' size=1";
 }
 
-// Table and id go into the lookup unquoted, so only a plain table name and a whole number are
-// let through.
-std::string LookupSql(std::string_view column, std::string_view table, const Variant& id) {
+// The lookup of `column` of the row of `table` whose d_id is `id`, its id bound as a number. The
+// table goes into the statement as it stands, so only a plain table name is let through, and
+// only a whole number as the id; nullopt for a number beyond any id (no row has it).
+std::optional<BoundSql> LookupSql(std::string_view column, std::string_view table,
+                                  const Variant& id) {
   bool table_ok = !table.empty();
   for (char c : table) {
     bool word =
@@ -71,15 +79,22 @@ std::string LookupSql(std::string_view column, std::string_view table, const Var
     if (id_text[i] < '0' || id_text[i] > '9') id_ok = false;
   }
   if (!id_ok) throw DbError("row lookup: id '" + id_text + "' is not a whole number");
-  return "select " + std::string(column) + " from " + std::string(table) +
-         " where d_id = " + id_text;
+  int64_t number = 0;
+  auto [end, error] = std::from_chars(id_text.data(), id_text.data() + id_text.size(), number);
+  if (error != std::errc()) return std::nullopt;
+  return BoundSql{
+      "select " + std::string(column) + " from " + std::string(table) + " where d_id = ?",
+      {SqlNumber(number)}};
 }
 
-// The first column of the first row, trimmed of blanks; *found tells whether there was a row.
-std::string ReadOne(DatabaseState& db, const std::string& sql, bool* found) {
+// The first column of the first row of the lookup, trimmed of blanks; *found tells whether there
+// was a row.
+std::string ReadOne(DatabaseState& db, const std::optional<BoundSql>& lookup, bool* found) {
   if (db.Conn == nullptr) throw DbError("row lookup: the database is not open");
+  *found = false;
+  if (!lookup) return "";
   Recordset rs;
-  rs.Open(sql, *db.Conn, 0, 1);
+  rs.Open(lookup->sql, lookup->params, *db.Conn, 0, 1);
   std::string result;
   *found = !rs.Eof();
   if (*found) result = std::string(Trim(rs.Field(0).ToString()));

@@ -4,7 +4,7 @@
 // matches 2) marked " selected". Option texts and values are encoded for their place; the name,
 // the first text, the attributes and the onchange script are the caller's markup and are placed
 // unchanged. The lookups read one text column of one row by its id: GetNameByID the name of a
-// class or subject, GetDirByID its folder.
+// class or subject, GetDirByID its folder, the id bound as a number.
 //
 // Every call that reads the database opens and closes a recordset of its own on `db.Conn`, so the
 // shared recordset and db.Sql are not disturbed; the connection must be open. Not thread-safe

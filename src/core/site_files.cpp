@@ -1,6 +1,8 @@
 #include "core/site_files.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -192,5 +194,69 @@ bool DeleteFile(const HostObjects& host, std::string_view path) {
   std::optional<stdfs::path> disk = Map(host, path);
   return disk && fs::DeleteFile(*disk);
 }
+
+namespace {
+
+// Past this many names a folder is not read: each page then takes the site path helpers, so that
+// a step costs the same in a folder of a million pages as in a small one.
+constexpr size_t kMaxReadNames = 16384;
+
+// The name with ASCII letters in lower case, hashed: the site matches names without regard to
+// case, and a hash that two names share only sends a page the long way.
+uint64_t FoldedHash(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return std::hash<std::string>{}(folded);
+}
+
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+}
+
+}  // namespace
+
+SiteFolder::SiteFolder(const HostObjects& host, std::string folder, bool read_names)
+    : host_(host), folder_(std::move(folder)) {
+  if (!read_names) return;
+  std::optional<stdfs::path> disk = Map(host, folder_);
+  if (!disk) return;
+  std::error_code error;
+  stdfs::directory_iterator it(*disk, error);
+  if (error) return;
+  for (; it != stdfs::directory_iterator(); it.increment(error)) {
+    if (error || names_.size() >= kMaxReadNames) {
+      names_.clear();
+      return;
+    }
+    names_.insert(FoldedHash(it->path().filename().native()));
+  }
+  disk_ = std::move(disk);
+}
+
+bool SiteFolder::Known(const std::string& name) const { return names_.count(FoldedHash(name)); }
+
+bool SiteFolder::WriteText(const std::string& name, std::string_view text) {
+  // A name the folder may hold (in any case) takes the site path's mapping, which picks the
+  // file of that name whatever its case.
+  if (!disk_ || !IsPlainName(name) || Known(name)) {
+    return WriteTextFile(host_, folder_ + name, text);
+  }
+  if (!fs::WriteTextFile(*disk_ / name, text)) return false;
+  names_.insert(FoldedHash(name));
+  return true;
+}
+
+bool SiteFolder::HoldsFile(const std::string& name) const {
+  // A name the folder did not hold is missing without a look; one it may hold is looked up, as it
+  // may be a folder or gone since.
+  if (disk_ && IsPlainName(name) && !Known(name)) return false;
+  std::optional<stdfs::path> disk = Map(host_, folder_ + name);
+  return disk && fs::FileExists(*disk);
+}
+
+bool SiteFolder::Delete(const std::string& name) { return DeleteFile(host_, folder_ + name); }
 
 }  // namespace folirex

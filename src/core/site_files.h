@@ -15,8 +15,12 @@
 #ifndef FOLIREX_CORE_SITE_FILES_H_
 #define FOLIREX_CORE_SITE_FILES_H_
 
+#include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "core/request_state.h"
 
@@ -59,6 +63,40 @@ bool DeleteFilesIn(const HostObjects& host, std::string_view folder, std::string
 
 // Deletes the file when it exists (true when none is there afterwards).
 bool DeleteFile(const HostObjects& host, std::string_view path);
+
+// One folder that a run of writes fills (a generation step writing hundreds of pages into a class
+// folder): the folder is mapped once and its names read once, so that writing a new page there
+// and looking for the pages an article no longer has cost no mapping and no look-up each. Every
+// call does what the helper above of the same site path (folder + name) does; a name that is not
+// a plain one, or that the folder may already hold in any letter case, goes through those helpers.
+// A folder of more than 16,384 names is not read: all its pages go through the helpers.
+//
+// The names are those of the reading plus the ones written through this object: a case variant
+// that someone else creates meanwhile is not seen (a file of the very name is replaced as always).
+// Keep one no longer than a step. Not thread-safe; it belongs to one request.
+class SiteFolder {
+ public:
+  // folder: the site path of an existing folder, ending in "/" (or empty for the install folder).
+  // Without read_names every call goes through the helpers above: for a single page, where
+  // reading a large folder would cost more than it saves.
+  SiteFolder(const HostObjects& host, std::string folder, bool read_names);
+
+  // WriteTextFile(host, folder + name, text).
+  bool WriteText(const std::string& name, std::string_view text);
+  // True when a file (not a folder) is at folder + name.
+  bool HoldsFile(const std::string& name) const;
+  // DeleteFile(host, folder + name).
+  bool Delete(const std::string& name);
+
+ private:
+  // True when the folder may hold the name, in any letter case.
+  bool Known(const std::string& name) const;
+
+  const HostObjects& host_;
+  std::string folder_;
+  std::optional<std::filesystem::path> disk_;  // nullopt: not read (or could not be)
+  std::unordered_set<uint64_t> names_;         // hashes of the names, letter case folded
+};
 
 }  // namespace folirex
 

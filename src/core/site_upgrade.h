@@ -11,7 +11,8 @@
 // Failures throw DbError.
 //
 // It also makes the index of the related-articles lookup that later schema scripts hold
-// (idx_article_related), when the database lacks it.
+// (idx_article_related), when the database lacks it or, on PostgreSQL, holds it without the
+// columns the lookup shows.
 #ifndef FOLIREX_CORE_SITE_UPGRADE_H_
 #define FOLIREX_CORE_SITE_UPGRADE_H_
 

@@ -16,6 +16,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -95,14 +96,43 @@ std::string TypeCell(const Recordset& rs) {
   return "<a href='" + HtmlEscapeAttr(src) + "' target='_blank'>图片</a>";
 }
 
+// One row of the list; `query_attr` is the list's query, encoded for the attribute.
+std::string AdvertListRow(const Recordset& rs, const std::string& query_attr) {
+  std::string id = rs["d_id"].ToString();
+  std::string text = rs["d_text"].ToString();
+  // Cut before encoding, so that no entity is cut in half.
+  if (CharCount(text) > kListTextLength) text = CutStr(Variant(text), 40);
+  return "<tr align=center><td>" + id +
+         "</td><td><a href='?m=admin_ad&amp;action=modi&amp;id=" + id + "&amp;" + query_attr +
+         "' title='编辑此广告'>" + HTMLEncode(rs["d_code"]) + "</a></td><td>" + TypeCell(rs) +
+         "</td><td>" + HTMLEncode(Variant(text)) + "</td><td>" + HTMLEncode(rs["d_desc"]) +
+         "</td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
+}
+
+// The row under a list with rows: the pager's links and counts, and the bulk action.
+std::string AdvertPagerRow(const AdminPager& pager) {
+  return "<tr><td colspan=6><table border=0 cellspacing=0 cellpadding=0 width='100%'><tr><td>" +
+         pager.PagerFirstLink + "&nbsp;" + pager.PagerPrevLink + "&nbsp;" + pager.PagerNextLink +
+         "&nbsp;" + pager.PagerLastLink + "&nbsp;&nbsp;&nbsp;&nbsp;共<b>" +
+         std::to_string(pager.PagerRecordCount) + "</b>个&nbsp;&nbsp;页次:<b>" +
+         std::to_string(pager.PagerPage) + "/" + std::to_string(pager.PagerPageCount) +
+         "</b>&nbsp;&nbsp;<b>" + std::to_string(kPageSize) +
+         "</b>个/页</td><td align=right>操作：<select name='checkaction' size=1>"
+         "<option value='del' selected>删除</option></select> "
+         "<input type=button name='btnDO' value='执行' onclick='doAction(this)'></td></tr>"
+         "</table></td></tr>\r\n";
+}
+
 void AD_ShowList(RequestState& state, const ListQuery& q) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
   pager.PagerSql = "select * from Vantrel_AD where 1=1";
-  if (!q.type.empty()) pager.PagerSql += " and d_type=" + q.type;
+  if (!q.type.empty()) {
+    pager.PagerSql += " and d_type=?";
+    pager.PagerParams.push_back(SqlNumber(q.type[0] - '0'));
+  }
   pager.PagerSql += " order by d_id asc";
   pager.PagerUrl = "?m=admin_ad&type=" + q.type + "&";
-  state.db.Sql = pager.PagerSql;
 
   const std::string query_attr = HtmlEscapeAttr(q.query);
   std::string html =
@@ -115,32 +145,13 @@ void AD_ShowList(RequestState& state, const ListQuery& q) {
   if (pager.PagerRecordCount > 0) {
     Recordset& rs = *pager.PagerRs;
     for (int64_t n = 0; n < kPageSize && !rs.Eof(); ++n, rs.MoveNext()) {
-      std::string id = rs["d_id"].ToString();
-      std::string text = rs["d_text"].ToString();
-      // Cut before encoding, so that no entity is cut in half.
-      if (CharCount(text) > kListTextLength) text = CutStr(Variant(text), 40);
-      html += "<tr align=center><td>" + id +
-              "</td><td><a href='?m=admin_ad&amp;action=modi&amp;id=" + id + "&amp;" + query_attr +
-              "' title='编辑此广告'>" + HTMLEncode(rs["d_code"]) + "</a></td><td>" + TypeCell(rs) +
-              "</td><td>" + HTMLEncode(Variant(text)) + "</td><td>" + HTMLEncode(rs["d_desc"]) +
-              "</td><td><input type=checkbox name='checkid' value='" + id + "'></td></tr>\r\n";
+      html += AdvertListRow(rs, query_attr);
     }
   } else {
     html += "<tr><td colspan=6 align=center>无数据！</td></tr>\r\n";
   }
   pager.Pager_Close();
-  if (pager.PagerRecordCount > 0) {
-    html += "<tr><td colspan=6><table border=0 cellspacing=0 cellpadding=0 width='100%'><tr><td>" +
-            pager.PagerFirstLink + "&nbsp;" + pager.PagerPrevLink + "&nbsp;" + pager.PagerNextLink +
-            "&nbsp;" + pager.PagerLastLink + "&nbsp;&nbsp;&nbsp;&nbsp;共<b>" +
-            std::to_string(pager.PagerRecordCount) + "</b>个&nbsp;&nbsp;页次:<b>" +
-            std::to_string(pager.PagerPage) + "/" + std::to_string(pager.PagerPageCount) +
-            "</b>&nbsp;&nbsp;<b>" + std::to_string(kPageSize) +
-            "</b>个/页</td><td align=right>操作：<select name='checkaction' size=1>"
-            "<option value='del' selected>删除</option></select> "
-            "<input type=button name='btnDO' value='执行' onclick='doAction(this)'></td></tr>"
-            "</table></td></tr>\r\n";
-  }
+  if (pager.PagerRecordCount > 0) html += AdvertPagerRow(pager);
   html +=
       "</table>\r\n</form>\r\n<br><table border=0 cellspacing=1 align=center class=list>"
       "<tr><th>操作注意事项及说明</th></tr><tr><td>·<b>相应广告调用方法：</b><span class=gray>"
@@ -155,9 +166,8 @@ struct AdvertForm {
   int64_t width = 0, height = 0;
 };
 
-// The add and edit form: `action` is its address (markup); `edit` chooses how the upload
-// pop-up opens.
-void WriteForm(RequestState& state, std::string_view action, const AdvertForm& ad, bool edit) {
+// The form's checks in the browser and its upload pop-up; `edit` chooses how the pop-up opens.
+std::string FormScript(bool edit) {
   const std::string upload_url = "?m=uploadfile&type='+type+'&lm=ad&field=myform.d_src";
   std::string html =
       "<script language=javascript>\r\n"
@@ -187,7 +197,13 @@ void WriteForm(RequestState& state, std::string_view action, const AdvertForm& a
                      "scrollbars=no,resizable=yes,location=no,status=no');\r\n"
                : "  g_OpenWindow('" + upload_url + "','350','50');\r\n";
   html += "}\r\n</script>\r\n";
+  return html;
+}
 
+// The add and edit form: `action` is its address (markup); `edit` chooses how the upload
+// pop-up opens.
+void WriteForm(RequestState& state, std::string_view action, const AdvertForm& ad, bool edit) {
+  std::string html = FormScript(edit);
   auto text_input = [](std::string_view name, const std::string& value, int size) {
     return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
            " value='" + HtmlEscapeAttr(value) + "'>";
@@ -232,16 +248,13 @@ void AD_ShowAdd(RequestState& state, const ListQuery&) {
 }
 
 // The id of the request, or the end of the request with the page's message.
-int64_t RequestId(RequestState& state) {
-  int64_t id = 0;
-  if (!ParseId(Posted(state, "id"), &id)) AlertBack(state, kBadId);
-  return id;
-}
+int64_t RequestId(RequestState& state) { return RequireId(state, Posted(state, "id"), kBadId); }
 
 void AD_ShowModify(RequestState& state, const ListQuery&) {
   int64_t id = RequestId(state);
-  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_AD where d_id=?", {Variant(id)},
-                                  RowUse::kRead, kBadId);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_AD where d_id=?", {Variant(id)}, RowUse::kRead,
+                  kBadId);
   AdvertForm ad;
   ad.type = rs["d_type"].ToInt64Or(-1);
   ad.code = rs["d_code"].ToString();
@@ -307,9 +320,8 @@ void SetColumns(Recordset& rs, const AdvertForm& ad) {
 
 void AD_SaveAdd(RequestState& state, const ListQuery&) {
   AdvertForm ad = ReadAdvert(state, 0);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_AD where d_id=0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
+  Recordset rs;
+  rs.Open("select * from Vantrel_AD where d_id=0", *state.db.Conn, 1, 3);
   rs.AddNew();
   SetColumns(rs, ad);
   rs.Update();
@@ -322,8 +334,9 @@ void AD_SaveAdd(RequestState& state, const ListQuery&) {
 void AD_SaveModify(RequestState& state, const ListQuery&) {
   int64_t id = RequestId(state);
   AdvertForm ad = ReadAdvert(state, id);
-  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_AD where d_id=?", {Variant(id)},
-                                  RowUse::kChange, kBadId);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_AD where d_id=?", {Variant(id)},
+                  RowUse::kChange, kBadId);
   SetColumns(rs, ad);
   rs.Update();
   rs.Close();
@@ -339,8 +352,8 @@ void AD_Delete(RequestState& state, const ListQuery&) {
     IdList list;
     if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
     RequireFormPost(state);
-    state.db.Sql = "delete from Vantrel_AD where d_id in (" + list.sql + ")";
-    state.db.Conn->Execute(state.db.Sql);
+    BoundSql in = IdsIn("d_id", list.ids);
+    state.db.Conn->Execute("delete from Vantrel_AD where " + in.sql, in.params);
   }
   state.host.Response->Redirect(kListUrl);
 }
@@ -350,9 +363,8 @@ void AD_MakeJs(RequestState& state, const ListQuery&) {
   const HostObjects& host = state.host;
   CreateFolderPath(host, std::string_view(kScriptFolder));
   std::vector<std::string> failed;
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_AD order by d_id";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select * from Vantrel_AD order by d_id", *state.db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string code = rs["d_code"].ToString();
     Advert ad{.type = rs["d_type"].ToInt64Or(-1),

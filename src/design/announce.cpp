@@ -14,6 +14,7 @@
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -43,9 +44,8 @@ void Announce_ShowList(RequestState& state) {
                     .headings = "<th width='40%'>标题</th><th width='10%'>是否最新</th>"
                                 "<th width='20%'>发布人</th><th width='20%'>发布时间</th>",
                     .check_width = "10%"});
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Announce order by d_id desc";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
+  Recordset rs;
+  rs.Open("select * from Vantrel_Announce order by d_id desc", *state.db.Conn, 0, 1);
   const bool empty = rs.Eof();
   if (empty) html += "<tr><td colspan=5 align=center>没有记录</td></tr>\r\n";
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -118,8 +118,9 @@ int64_t QueryId(RequestState& state, std::string_view message) {
 void Announce_ShowEdit(RequestState& state) {
   const char* message = "提示：参数错误，请返回！";
   int64_t id = QueryId(state, message);
-  Recordset& rs = OpenRowOrRefuse(state, "select * from Vantrel_Announce where d_id = ?",
-                                  {Variant(id)}, RowUse::kRead, message);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_Announce where d_id = ?", {Variant(id)},
+                  RowUse::kRead, message);
   Variant title = rs["d_title"];
   Variant channel = rs["d_channelid"];
   Variant content = rs["d_content"];
@@ -147,7 +148,7 @@ Announcement ReadAnnouncement(RequestState& state) {
   std::string channel = Posted(state, "d_channelid");
   if (!channel.empty()) {
     // A channel that exists, or the site home (0).
-    if (!ParseId(channel, &a.channel)) AlertBack(state, kParameterError);
+    a.channel = RequireId(state, channel, kParameterError);
     if (a.channel != 0 &&
         state.db.Conn
                 ->ExecuteScalar("select count(*) from Vantrel_Channel where d_id = ?",
@@ -177,9 +178,8 @@ void SetColumns(RequestState& state, Recordset& rs, const Announcement& a) {
 
 void Announce_SaveAdd(RequestState& state) {
   Announcement a = ReadAnnouncement(state);
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "Select * from Vantrel_Announce where 1 < 0";
-  rs.Open(state.db.Sql, *state.db.Conn, 1, 3);
+  Recordset rs;
+  rs.Open("Select * from Vantrel_Announce where 1 < 0", *state.db.Conn, 1, 3);
   rs.AddNew();
   SetColumns(state, rs, a);
   rs.Update();
@@ -192,8 +192,9 @@ void Announce_SaveAdd(RequestState& state) {
 void Announce_SaveEdit(RequestState& state) {
   int64_t id = QueryId(state, kParameterError);
   Announcement a = ReadAnnouncement(state);
-  Recordset& rs = OpenRowOrRefuse(state, "Select * from Vantrel_Announce where d_id = ?",
-                                  {Variant(id)}, RowUse::kChange, kParameterError);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs, "Select * from Vantrel_Announce where d_id = ?", {Variant(id)},
+                  RowUse::kChange, kParameterError);
   SetColumns(state, rs, a);
   rs.Update();
   rs.Close();
@@ -203,15 +204,15 @@ void Announce_SaveEdit(RequestState& state) {
           LinkItem(kListUrl, "返回列表")));
 }
 
-// One statement over the ticked rows: "... where d_id in (" + ids + ")".
+// One statement over the ticked rows: "... where d_id in (?,...)" with their ids bound.
 void BulkAction(RequestState& state, std::string_view statement, std::string_view message) {
   std::string posted = Posted(state, "checkid");
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
   IdList list;
   if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
   RequireFormPost(state);
-  state.db.Sql = std::string(statement) + " where d_id in (" + list.sql + ")";
-  state.db.Conn->Execute(state.db.Sql);
+  BoundSql in = IdsIn("d_id", list.ids);
+  state.db.Conn->Execute(std::string(statement) + " where " + in.sql, in.params);
   state.host.Response->Write(MessageBox(message, LinkItem(kListUrl, "返回列表")));
 }
 

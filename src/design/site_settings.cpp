@@ -131,6 +131,26 @@ void ReadDefaultFileExt(RequestState& state, Settings& s) {
   s.default_file_ext = *ext;
 }
 
+// The mail component and, for JMail, its server and account.
+void ReadMailSettings(RequestState& state, Settings& s, const std::string& stored_password) {
+  std::optional<int64_t> flag = WholeNumber(Posted(state, "d_selectedmailflag"));
+  if (!flag) AlertBack(state, kParameterError);
+  s.mail_flag = *flag;
+  if (s.mail_flag != 2) return;
+  s.mail_server = Posted(state, "d_mailserver");
+  s.mail_user = Posted(state, "d_mailuser");
+  // A password is kept as typed, blanks included. The form never shows the stored one: left
+  // empty, the stored password stays.
+  s.mail_password = (*state.host.Request)("d_mailpassword");
+  if (s.mail_password.empty()) s.mail_password = stored_password;
+  if (s.mail_server.empty() || s.mail_user.empty() || s.mail_password.empty()) {
+    AlertBack(state, kMailError);
+  }
+  CheckLength(state, s.mail_server, kMaxShortText, "邮件服务器");
+  CheckLength(state, s.mail_user, kMaxShortText, "邮件用户");
+  CheckLength(state, s.mail_password, kMaxShortText, "邮件密码");
+}
+
 // Both saves read and check the form in the same way; they differ only in whether the install
 // folder or the home page's extension is checked first.
 Settings ReadSettings(RequestState& state, bool edit_order, const std::string& stored_password) {
@@ -160,24 +180,7 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
   CheckLength(state, s.logo, kMaxShortText, "Logo地址");
   CheckLength(state, s.banner, kMaxShortText, "Banner地址");
 
-  std::optional<int64_t> flag = WholeNumber(Posted(state, "d_selectedmailflag"));
-  if (!flag) AlertBack(state, kParameterError);
-  s.mail_flag = *flag;
-  if (s.mail_flag == 2) {
-    s.mail_server = Posted(state, "d_mailserver");
-    s.mail_user = Posted(state, "d_mailuser");
-    // A password is kept as typed, blanks included. The form never shows the stored one: left
-    // empty, the stored password stays.
-    s.mail_password = (*state.host.Request)("d_mailpassword");
-    if (s.mail_password.empty()) s.mail_password = stored_password;
-    if (s.mail_server.empty() || s.mail_user.empty() || s.mail_password.empty()) {
-      AlertBack(state, kMailError);
-    }
-    CheckLength(state, s.mail_server, kMaxShortText, "邮件服务器");
-    CheckLength(state, s.mail_user, kMaxShortText, "邮件用户");
-    CheckLength(state, s.mail_password, kMaxShortText, "邮件密码");
-  }
-
+  ReadMailSettings(state, s, stored_password);
   s.show_admin_link = Posted(state, "d_showadminlink") == "1";
   s.soft_key = Posted(state, "d_enablesoftkey") == "1" ? 1 : 0;
   if (edit_order) {
@@ -238,13 +241,13 @@ struct StoredRow {
   int64_t id = 0;
   std::string mail_password;
 };
-std::optional<StoredRow> FindRow(RequestState& state, std::optional<int64_t> id) {
+std::optional<StoredRow> FindRow(Connection& conn, std::optional<int64_t> id) {
   Recordset rs;
   if (id) {
-    rs.Open("select d_ID, d_mailpassword from Vantrel_Config where d_ID = ?", {Variant(*id)},
-            *state.db.Conn, 0, 1);
+    rs.Open("select d_ID, d_mailpassword from Vantrel_Config where d_ID = ?", {Variant(*id)}, conn,
+            0, 1);
   } else {
-    rs.Open("select d_ID, d_mailpassword from Vantrel_Config order by d_ID", *state.db.Conn, 0, 1);
+    rs.Open("select d_ID, d_mailpassword from Vantrel_Config order by d_ID", conn, 0, 1);
   }
   std::optional<StoredRow> row;
   if (!rs.Eof()) row = StoredRow{rs["d_ID"].ToInt64Or(0), rs["d_mailpassword"].ToString()};
@@ -269,47 +272,36 @@ std::vector<std::string> WriteScripts(RequestState& state, const Settings& s) {
   return failed;
 }
 
-void Save(RequestState& state, std::optional<int64_t> edit_id) {
-  std::optional<StoredRow> row = FindRow(state, edit_id);
-  if (edit_id && !row) AlertBack(state, kParameterError);
-  Settings s = ReadSettings(state, edit_id.has_value(), row ? row->mail_password : "");
-  RequireFormPost(state);
-
-  Connection& conn = *state.db.Conn;
-  Recordset& rs = *state.db.Rs;
-  bool gone = false;
-  {
-    ScopedTransaction transaction(conn);
-    // Looked for again inside the transaction: two first saves never make two rows.
-    row = FindRow(state, edit_id);
-    gone = edit_id && !row;
-    if (gone) {
-      // Deleted meanwhile: nothing is written.
-    } else if (row) {
-      state.db.Sql = "select * from Vantrel_Config where d_ID = ?";
-      rs.Open(state.db.Sql, {Variant(row->id)}, conn, 1, 3);
-      SetColumns(rs, s);
-    } else {
-      state.db.Sql = "select * from Vantrel_Config where 1 < 0";
-      rs.Open(state.db.Sql, conn, 1, 3);
-      rs.AddNew();
-      SetColumns(rs, s);
-      SetUnusedColumns(rs);
-    }
-    if (!gone) {
-      rs.Update();
-      rs.Close();
-      transaction.Commit();
-    }
+// Writes the settings over the stored row, or as the table's first row, in one transaction;
+// *row is set to the row written over (nullopt for a first row). False, with nothing written,
+// when the row being edited is gone.
+bool StoreSettings(Connection& conn, const Settings& s, std::optional<int64_t> edit_id,
+                   std::optional<StoredRow>* row) {
+  ScopedTransaction transaction(conn);
+  // Looked for again inside the transaction: two first saves never make two rows.
+  *row = FindRow(conn, edit_id);
+  if (edit_id && !*row) return false;  // deleted meanwhile
+  Recordset rs;
+  if (*row) {
+    rs.Open("select * from Vantrel_Config where d_ID = ?", {Variant((*row)->id)}, conn, 1, 3);
+    SetColumns(rs, s);
+  } else {
+    rs.Open("select * from Vantrel_Config where 1 < 0", conn, 1, 3);
+    rs.AddNew();
+    SetColumns(rs, s);
+    SetUnusedColumns(rs);
   }
-  if (gone) AlertBack(state, kParameterError);
-  // The request's site values and the published install folder follow the stored row at once.
-  LoadConfig(state.db, state.host, state.site);
-  state.caches.Clear();
+  rs.Update();
+  rs.Close();
+  transaction.Commit();
+  return true;
+}
 
+// The answer of a save: a first row is only stored (its scripts are written by the first save of
+// the stored row); a save over the stored row writes the scripts too.
+void WriteSaveAnswer(RequestState& state, const Settings& s, bool first_row) {
   const std::string back = LinkItem("?m=admin_set", "返回重新修改");
-  if (!row) {
-    // The first row: its scripts are written by the first save of the stored row.
+  if (first_row) {
     state.host.Response->Write(MessageBox("新增成功！", back));
     return;
   }
@@ -323,6 +315,18 @@ void Save(RequestState& state, std::optional<int64_t> edit_id) {
   }
   state.host.Response->Write(
       MessageBox("修改成功，如果安装路径有修改，请把原路径下的所有文件拷贝到新目录！", back));
+}
+
+void Save(RequestState& state, std::optional<int64_t> edit_id) {
+  std::optional<StoredRow> row = FindRow(*state.db.Conn, edit_id);
+  if (edit_id && !row) AlertBack(state, kParameterError);
+  Settings s = ReadSettings(state, edit_id.has_value(), row ? row->mail_password : "");
+  RequireFormPost(state);
+  if (!StoreSettings(*state.db.Conn, s, edit_id, &row)) AlertBack(state, kParameterError);
+  // The request's site values and the published install folder follow the stored row at once.
+  LoadConfig(state.db, state.host, state.site);
+  state.caches.Clear();
+  WriteSaveAnswer(state, s, !row);
 }
 
 void Set_Add(RequestState& state) { Save(state, std::nullopt); }
@@ -365,18 +369,17 @@ std::string Radios(std::string_view name,
   return html;
 }
 
-void Set_ShowForm(RequestState& state) {
-  Recordset& rs = *state.db.Rs;
-  state.db.Sql = "select * from Vantrel_Config order by d_ID";
-  rs.Open(state.db.Sql, *state.db.Conn, 0, 1);
-  const bool has_row = !rs.Eof();
-  auto stored = [&](std::string_view column) { return has_row ? rs[column] : Variant(""); };
+// A column of the stored row (`row` null when the table has none: then empty text).
+Variant Stored(const Recordset* row, std::string_view column) {
+  return row ? (*row)[column] : Variant("");
+}
 
-  // The form holds the whole table, so that every field belongs to it.
+// The form's tag (the edit of the stored row, or the add of the first), the table's head and
+// the first group's heading. The form holds the whole table, so that every field belongs to it.
+std::string SettingsFormHead(const Recordset* row) {
   std::string html =
-      has_row
-          ? "<br><form name='form1' method='post' action='?m=admin_set&amp;action=edit&amp;id=" +
-                rs["d_ID"].ToString() + "'>\r\n"
+      row ? "<br><form name='form1' method='post' action='?m=admin_set&amp;action=edit&amp;id=" +
+                (*row)["d_ID"].ToString() + "'>\r\n"
           : std::string(
                 "<br><form name='form1' method='post' "
                 "action='?m=admin_set&amp;action=add'>\r\n");
@@ -384,62 +387,88 @@ void Set_ShowForm(RequestState& state) {
       "<table border=0 cellspacing=1 align=center class=form>"
       "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
       "<th width='30%'>设置说明</th></tr>\r\n";
-  html += "<tr><td colspan=3><b>网站公用信息</b></td></tr>\r\n";
+  return html + "<tr><td colspan=3><b>网站公用信息</b></td></tr>\r\n";
+}
+
+// The site's texts, then its logo and banner with their sizes.
+std::string SiteTextRows(const Recordset* row) {
+  std::string html;
   for (const TextField& field : kTextFields) {
-    html += Row(field.label, TextInput(field.field, stored(field.field)), HelpCell(field.help));
+    html +=
+        Row(field.label, TextInput(field.field, Stored(row, field.field)), HelpCell(field.help));
   }
   html += Row("网站Logo地址：",
-              TextInput("d_logo", stored("d_logo")) +
-                  " 宽度:" + TextInput("d_logowidth", stored("d_logowidth"), 5) +
-                  " 高度:" + TextInput("d_logoheight", stored("d_logoheight"), 5),
+              TextInput("d_logo", Stored(row, "d_logo")) +
+                  " 宽度:" + TextInput("d_logowidth", Stored(row, "d_logowidth"), 5) +
+                  " 高度:" + TextInput("d_logoheight", Stored(row, "d_logoheight"), 5),
               HelpCell("图片或Flash（.swf）文件的地址，写入Js/ShowLogo.js"));
   html += Row("网站Banner地址：",
-              TextInput("d_banner", stored("d_banner")) +
-                  " 宽度:" + TextInput("d_Bannerwidth", stored("d_bannerwidth"), 5) +
-                  " 高度:" + TextInput("d_Bannerheight", stored("d_bannerheight"), 5),
+              TextInput("d_banner", Stored(row, "d_banner")) +
+                  " 宽度:" + TextInput("d_Bannerwidth", Stored(row, "d_bannerwidth"), 5) +
+                  " 高度:" + TextInput("d_Bannerheight", Stored(row, "d_bannerheight"), 5),
               HelpCell("图片或Flash（.swf）文件的地址，写入Js/ShowBanner.js"));
+  return html;
+}
 
-  std::string flag = has_row ? rs["d_selectedmailflag"].ToString() : "0";
+// The mail component, server and account. The stored password never goes into the page: an
+// empty field keeps it.
+std::string MailRows(const Recordset* row) {
+  std::string flag = row ? (*row)["d_selectedmailflag"].ToString() : "0";
   if (flag != "0" && flag != "1") flag = "2";
-  html += Row("发送邮件的组件：",
-              Radios("d_selectedmailflag", {{"0", "不启用"}, {"1", "CDONT"}, {"2", "JMail"}}, flag),
-              HelpCell("网站选择的邮件服务器"));
-  html += Row("邮件服务器：", TextInput("d_mailserver", stored("d_mailserver")),
+  std::string html =
+      Row("发送邮件的组件：",
+          Radios("d_selectedmailflag", {{"0", "不启用"}, {"1", "CDONT"}, {"2", "JMail"}}, flag),
+          HelpCell("网站选择的邮件服务器"));
+  html += Row("邮件服务器：", TextInput("d_mailserver", Stored(row, "d_mailserver")),
               HelpCell("使用jmail的邮件服务器"));
-  html += Row("邮件用户：", TextInput("d_mailuser", stored("d_mailuser")),
+  html += Row("邮件用户：", TextInput("d_mailuser", Stored(row, "d_mailuser")),
               HelpCell("使用jmail的邮件用户"));
-  // The stored password never goes into the page: an empty field keeps it.
-  bool has_password = has_row && !rs["d_mailpassword"].ToString().empty();
+  bool has_password = row && !(*row)["d_mailpassword"].ToString().empty();
   html += Row("邮件密码：", "<input type=password name='d_mailpassword' size=40 value=''>",
               HelpCell(has_password ? "使用jmail的邮件用户的密码（已设置，不修改请留空）"
                                     : "使用jmail的邮件用户的密码"));
+  return html;
+}
 
-  auto yes_no = [&](std::string_view column) {
-    return has_row && !rs[column].Equals(Variant(0)) ? "1" : "0";
+const char kRequiredHelp[] = "<td> <span class=red>*</span> <span class=gray>";
+
+// The sign-in choices, the install folder and the home page's extension.
+std::string SiteChoiceRows(const Recordset* row) {
+  auto yes_no = [row](std::string_view column) {
+    return row && !(*row)[column].Equals(Variant(0)) ? "1" : "0";
   };
-  html += Row("管理登陆标识：",
-              Radios("d_showadminlink", {{"0", "否"}, {"1", "是"}}, yes_no("d_showadminlink")),
-              HelpCell("在前台是否需要显示管理员链接入口"));
+  std::string html =
+      Row("管理登陆标识：",
+          Radios("d_showadminlink", {{"0", "否"}, {"1", "是"}}, yes_no("d_showadminlink")),
+          HelpCell("在前台是否需要显示管理员链接入口"));
   html += Row("安全登陆标识：",
               Radios("d_enablesoftkey", {{"0", "否"}, {"1", "是"}}, yes_no("d_enablesoftkey")),
               HelpCell("后台登陆是否启用软键盘输入密码"));
   html += Row("系统安装路径：",
               "<input type=text name='d_installdir' size=40 value=\"" +
-                  Attr(stored("d_installdir")) + "\">",
+                  Attr(Stored(row, "d_installdir")) + "\">",
               HelpCell("系统的安装路径", true));
-  const std::string required_help = "<td> <span class=red>*</span> <span class=gray>";
   html += Row("网站首页的扩展名：",
               Radios("d_defaultfileext",
                      {{"0", "html"}, {"1", "htm"}, {"2", "shtml"}, {"3", "shtm"}, {"4", "asp"}},
-                     has_row ? rs["d_defaultfileext"].ToString() : "0"),
-              required_help + "首页的扩展名</span></td>");
-  Variant template_page = has_row ? rs["d_templatepageid"] : Variant("");
+                     row ? (*row)["d_defaultfileext"].ToString() : "0"),
+              std::string(kRequiredHelp) + "首页的扩展名</span></td>");
+  return html;
+}
+
+void Set_ShowForm(RequestState& state) {
+  Recordset rs;
+  rs.Open("select * from Vantrel_Config order by d_ID", *state.db.Conn, 0, 1);
+  const Recordset* row = rs.Eof() ? nullptr : &rs;
+  std::string html =
+      SettingsFormHead(row) + SiteTextRows(row) + MailRows(row) + SiteChoiceRows(row);
+  Variant template_page = row ? rs["d_templatepageid"] : Variant("");
   rs.Close();
   html +=
       Row("网站首页模板：",
           BuildSelect(state.db, "d_templatepageid", {}, {}, template_page,
                       "select d_name, d_id from Vantrel_TemplatePage where d_type = 'default'", ""),
-          required_help + "首页使用的模板</span></td>");
+          std::string(kRequiredHelp) + "首页使用的模板</span></td>");
   html +=
       "<tr align=center><td colspan=3><input type=submit name='btnAdd' value='保 存'></td></tr>"
       "\r\n</table></form>\r\n";

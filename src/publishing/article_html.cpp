@@ -30,14 +30,6 @@ std::string PageFileName(const std::string& first_name, int64_t n) {
   return Replace(first_name, ".", "_" + std::to_string(n) + ".");
 }
 
-bool SiteFileExists(const HostObjects& host, const std::string& path) {
-  try {
-    return fs::FileExists(host.Server->MapPath(path));
-  } catch (const HostError&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 ArticlePageRow ReadArticlePageRow(const Recordset& rs) {
@@ -96,11 +88,10 @@ ParsedPage RenderArticlePage(RequestState& state, const ArticlePageRow& row,
 // Writes the page's files under file_folder: one file, or one a content page with the bar of
 // links to them all (under link_folder). The number of pages written (0 when none was tried);
 // *ok turns false on a failed write.
-int64_t WriteContentPages(const HostObjects& host, const ParsedPage& parsed,
-                          const std::string& link_folder, const std::string& file_folder,
-                          const std::string& name, bool* ok) {
+int64_t WriteContentPages(SiteFolder& files, const ParsedPage& parsed,
+                          const std::string& link_folder, const std::string& name, bool* ok) {
   if (parsed.article_pages.find(kPageSeparator) == std::string::npos) {
-    *ok = WriteTextFile(host, file_folder + name, parsed.html) && *ok;
+    *ok = files.WriteText(name, parsed.html) && *ok;
     return 1;
   }
   std::vector<std::string> parts = Split(parsed.article_pages, kPageSeparator);
@@ -112,20 +103,19 @@ int64_t WriteContentPages(const HostObjects& host, const ParsedPage& parsed,
   for (int64_t n = 1; n <= page_count; ++n) {
     std::string text =
         Replace(parsed.html, kPagePlaceholder, parts[n - 1] + "<p align=right>" + bar + "</p>");
-    *ok = WriteTextFile(host, file_folder + PageFileName(name, n), text) && *ok;
+    *ok = files.WriteText(PageFileName(name, n), text) && *ok;
   }
   return page_count;
 }
 
 // Pages beyond the last one belong to a longer, earlier version of the article: a reader who
 // kept a link to one would read text the article no longer has. False when one stays.
-bool DeleteStalePages(const HostObjects& host, const std::string& file_folder,
-                      const std::string& name, int64_t page_count) {
+bool DeleteStalePages(SiteFolder& files, const std::string& name, int64_t page_count) {
   bool ok = true;
   for (int64_t n = std::max<int64_t>(page_count + 1, 2);; ++n) {
-    std::string stale = file_folder + PageFileName(name, n);
-    if (!SiteFileExists(host, stale)) break;
-    ok = DeleteFile(host, stale) && ok;
+    const std::string stale = PageFileName(name, n);
+    if (!files.HoldsFile(stale)) break;
+    ok = files.Delete(stale) && ok;
   }
   return ok;
 }
@@ -142,18 +132,27 @@ bool WriteArticleHtml(RequestState& state, const ArticlePageRow& row, ArticleBat
   const std::string link_folder = channel.path + folder_part;
   const std::string file_folder = channel.dir + folder_part;
   bool ok = true;
-  if (batch == nullptr || batch->folders.count(link_folder) == 0) {
+  std::optional<SiteFolder> single;
+  SiteFolder* files = nullptr;
+  if (batch != nullptr) {
+    auto made = batch->folders.find(link_folder);
+    if (made != batch->folders.end()) files = &made->second;
+  }
+  if (files == nullptr) {
     ok = CreateFolderPath(state.host, std::string_view(link_folder));
-    if (ok && batch != nullptr) batch->folders.insert(link_folder);
+    if (ok && batch != nullptr) {
+      files = &batch->folders.try_emplace(link_folder, state.host, file_folder, true).first->second;
+    } else {
+      files = &single.emplace(state.host, file_folder, false);
+    }
   }
   const std::string name =
       GetContentFileName(channel.dir, Variant(static_cast<long long>(row.id)), row.add_time,
                          state.channel.ContentFileType, state.channel.ContentFileExt);
   // A file-naming code the channel does not know: no file to write.
   if (name.empty()) return false;
-  const int64_t page_count =
-      WriteContentPages(state.host, parsed, link_folder, file_folder, name, &ok);
-  return (page_count <= 0 || DeleteStalePages(state.host, file_folder, name, page_count)) && ok;
+  const int64_t page_count = WriteContentPages(*files, parsed, link_folder, name, &ok);
+  return (page_count <= 0 || DeleteStalePages(*files, name, page_count)) && ok;
 }
 
 bool CreateArticleHtml(RequestState& state, std::optional<int64_t> article_id) {

@@ -14,10 +14,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "core/request_state.h"
+#include "core/site_files.h"
 #include "platform/db/recordset.h"
 #include "site/template_engine.h"
 
@@ -47,11 +48,12 @@ ArticlePageRow ReadArticlePageRow(const Recordset& rs);
 // A row of kArticlePageColumns as read whole (Recordset::GetRows), its values in select order.
 ArticlePageRow ArticlePageRowOf(std::vector<Variant> values);
 // What the article pages written in a row (one generation step) share: the parts of the page
-// that do not depend on the article (template_engine.h), and the folders already made (a folder
-// removed meanwhile makes the writes into it fail, which the step reports).
+// that do not depend on the article (template_engine.h), and the folders already made, each read
+// once (site_files.h), by the site path of their links (a folder removed meanwhile makes the
+// writes into it fail, which the step reports).
 struct ArticleBatch {
   PageValueCache shared;
-  std::unordered_set<std::string> folders;
+  std::unordered_map<std::string, SiteFolder> folders;
 };
 // WriteArticleHtml for a row already read; batch, when given, is shared with the other articles
 // of the step.

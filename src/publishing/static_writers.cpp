@@ -247,6 +247,8 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
       caches.ListRows = RequestCaches::ListRowsWindow();
     }
   } read_ahead_end{state.caches};
+  // The list's folder, made and read once at its first page (every page of a list lies in one).
+  std::optional<SiteFolder> files;
   for (int64_t n = first; n <= last; ++n) {
     const ListFile file = ListPageFile(state.channel, target, n);
     if (file.path.empty()) {
@@ -264,7 +266,15 @@ WriteResult ArticleHtml_CreateList(RequestState& state, const ListTarget& target
                            .page_size = target.page_size},
                           &shared)
             .html;
-    (Write(state, file.path, file.folder, html) ? result.written : result.failed)++;
+    const size_t name_at = file.path.rfind('/') + 1;  // 0 without a folder
+    if (!files) {
+      if (!file.folder.empty() && !CreateFolderPath(state.host, std::string_view(file.folder))) {
+        ++result.failed;
+        continue;
+      }
+      files.emplace(state.host, file.path.substr(0, name_at), true);
+    }
+    (files->WriteText(file.path.substr(name_at), html) ? result.written : result.failed)++;
   }
   if (target.kind == ListKind::kClass || target.kind == ListKind::kSubject) {
     // The flag says every page of the list is up to date: set at the list's last page when all

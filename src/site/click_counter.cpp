@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/site_files.h"
 #include "core/text_helpers.h"
@@ -59,34 +60,67 @@ std::unordered_map<std::string, ArticleClicks>& ClicksByArticle() {
   return *map;
 }
 
-// Counts n clicks of the article in one transaction: the new total, or -1 when no article has
-// the id (then nothing is counted, not even for the channel).
-int64_t CountClicks(RequestState& state, const std::string& id, int64_t n, const Clock& clock) {
-  const DateTime now = clock.LocalNow();
+// The article's counters after n more clicks at `now`: the assignments of an update of
+// Vantrel_Article with their values in `params`, in order. A counter restarts when the last click
+// came before its period began (an article never clicked has no last click and simply goes on).
+// The values are bound, so that every click runs the same statement text.
+std::string ClickAssignments(const DateTime& now, int64_t n, int64_t clicks_of_hot,
+                             std::vector<Variant>* params) {
   const PeriodStarts starts = PeriodStartsOf(now);
-  const std::string add = std::to_string(n);
-  // One statement counts the clicks and moves the day, week and month counters; a counter
-  // restarts when the last click came before its period began (an article never clicked has no
-  // last click and simply goes on).
-  const std::string sql =
-      "update Vantrel_Article set d_clicktimes = d_clicktimes + " + add +
-      ", d_dayclicktimes = case when d_LastClickTime < '" + starts.day + "' then " + add +
-      " else d_dayclicktimes + " + add + " end, d_weekclicktimes = case when d_LastClickTime < '" +
-      starts.week + "' then " + add + " else d_weekclicktimes + " + add +
-      " end, d_monthclicktimes = case when d_LastClickTime < '" + starts.month + "' then " + add +
-      " else d_monthclicktimes + " + add + " end, d_LastClickTime = '" + now.ToStorage() +
-      "', d_hotflag = case when d_clicktimes + " + add +
-      " >= " + std::to_string(state.channel.ClicksOfHot.ToInt64Or(0)) +
-      " then true else d_hotflag end where d_id = " + id + " returning d_clicktimes";
-  int64_t total = -1;
+  const Variant add(static_cast<long long>(n));
+  *params = {add,
+             Variant(starts.day),
+             add,
+             add,
+             Variant(starts.week),
+             add,
+             add,
+             Variant(starts.month),
+             add,
+             add,
+             Variant(now.ToStorage()),
+             add,
+             Variant(static_cast<long long>(clicks_of_hot))};
+  return "d_clicktimes = d_clicktimes + ?, d_dayclicktimes = case when d_LastClickTime < ? then "
+         "? else d_dayclicktimes + ? end, d_weekclicktimes = case when d_LastClickTime < ? then ? "
+         "else d_weekclicktimes + ? end, d_monthclicktimes = case when d_LastClickTime < ? then ? "
+         "else d_monthclicktimes + ? end, d_LastClickTime = ?, d_hotflag = case when d_clicktimes "
+         "+ ? >= ? then true else d_hotflag end";
+}
+
+// Counts n clicks of the article: the new total, or -1 when no article has the id (then nothing
+// is counted, not even for the channel).
+int64_t CountClicks(RequestState& state, int64_t id, int64_t n, const Clock& clock) {
+  std::vector<Variant> params;
+  const std::string assignments =
+      ClickAssignments(clock.LocalNow(), n, state.channel.ClicksOfHot.ToInt64Or(0), &params);
+  const Variant article(static_cast<long long>(id));
+  const Variant add(static_cast<long long>(n));
+  const Variant channel(static_cast<long long>(state.channel.ChannelID.ToInt64Or(0)));
   Connection& conn = *state.db.Conn;
+  if (conn.engine() == SqlEngine::kPostgres) {
+    // One statement moves both counters, so the click costs one round trip to the server and no
+    // transaction of its own; the channel counts only when the article's row changed.
+    params.insert(params.end(), {article, add, channel});
+    const Variant counted = conn.ExecuteScalar(
+        "with a as (update Vantrel_Article set " + assignments +
+            " where d_id = ? returning d_clicktimes), c as (update Vantrel_Channel set "
+            "d_clickcount = d_clickcount + ? where d_id = ? and exists (select 1 from a)) "
+            "select d_clicktimes from a",
+        params);
+    return counted.IsNull() ? -1 : counted.ToInt64Or(0);
+  }
+  params.push_back(article);
+  int64_t total = -1;
   ScopedTransaction transaction(conn);
   // The total comes back from the update itself: these clicks', not later ones'.
-  const Variant counted = conn.ExecuteScalar(sql);
+  const Variant counted = conn.ExecuteScalar(
+      "update Vantrel_Article set " + assignments + " where d_id = ? returning d_clicktimes",
+      params);
   if (!counted.IsNull()) {
     total = counted.ToInt64Or(0);
-    conn.Execute("update Vantrel_Channel set d_clickcount = d_clickcount + " + add +
-                 " where d_id = " + state.channel.ChannelID.ToString());
+    conn.Execute("update Vantrel_Channel set d_clickcount = d_clickcount + ? where d_id = ?",
+                 {add, channel});
   }
   transaction.Commit();
   return total;
@@ -130,7 +164,7 @@ std::string ShowClick(RequestState& state, std::optional<int64_t> article_id, co
     int64_t total = -1;
     std::exception_ptr error;
     try {
-      total = CountClicks(state, id, n, clock);
+      total = CountClicks(state, *article_id, n, clock);
     } catch (...) {
       error = std::current_exception();
     }

@@ -163,9 +163,10 @@ void ArticleSubject_Edit(RequestState& state, int64_t channel) {
   if (!RequestId(state.host.Request->QueryString("id"), &id)) {
     AlertBack(state, kParameterErrorBack);
   }
-  Recordset& rs = OpenRowOrRefuse(
-      state, "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-      {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
+  Recordset rs;
+  OpenRowOrRefuse(state, rs,
+                  "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+                  {Variant(id), Variant(channel)}, RowUse::kRead, kParameterErrorBack);
   SubjectFormValues v{.name = rs["d_name"].ToString(),
                       .dir = rs["d_dir"].ToString(),
                       .desc = rs["d_desc"].ToString(),

@@ -30,5 +30,16 @@ TEST(ParseIdList, RefusesAnythingButPlainIds) {
   EXPECT_EQ(list.sql, "untouched");
 }
 
+TEST(ParseIdList, RefusesMoreIdsThanAFormPostsButNotRepeats) {
+  std::string posted;
+  for (size_t i = 1; i <= kMostPostedIds; ++i) posted += std::to_string(i) + ",";
+  IdList list;
+  ASSERT_TRUE(ParseIdList(posted + "1, 2", &list));
+  EXPECT_EQ(list.ids.size(), kMostPostedIds);
+  list.sql = "untouched";
+  EXPECT_FALSE(ParseIdList(posted + "99999", &list));
+  EXPECT_EQ(list.sql, "untouched");
+}
+
 }  // namespace
 }  // namespace folirex

@@ -138,6 +138,12 @@ TEST(RowLookupTest, NameByIdTrimmedOrTheNoClassText) {
   EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", "4"), "padded name");
   EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", 2), "a&b");
   EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", "99"), "不属于任何分类");
+  // The id is a number: blanks around it and leading zeros name the same row; a number beyond
+  // any id names none.
+  EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", " 02 "), "a&b");
+  EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", "-2"), "不属于任何分类");
+  EXPECT_EQ(GetNameByID(db.state.db, "Vantrel_ArticleClass", "99999999999999999999"),
+            "不属于任何分类");
   EXPECT_EQ(db.state.db.Sql, "untouched");
 }
 

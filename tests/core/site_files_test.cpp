@@ -113,6 +113,50 @@ TEST_F(SiteFilesTest, TextFilesAreWrittenAndReadInCodePage936) {
   EXPECT_EQ(ReadTextFile(state_.host, "news/Js"), "");  // a folder
 }
 
+TEST_F(SiteFilesTest, AFolderReadOnceWritesAndFindsAsTheSitePathsWould) {
+  Touch("news/c1/OLD.HTML", "old");
+  Touch("news/c1/7_2.html", "page 2");
+  stdfs::create_directories(Disk("news/c1/8_2.html"));  // a folder, not a page
+  SiteFolder files(state_.host, "news/c1/", true);
+
+  // A new name is written as given; a name held in another case replaces that file, as the
+  // site's mapping picks it.
+  EXPECT_TRUE(files.WriteText("7.html", "页一"));
+  EXPECT_EQ(Bytes(Disk("news/c1/7.html")), Utf8ToGbk("页一"));
+  EXPECT_TRUE(files.WriteText("old.html", "new"));
+  EXPECT_EQ(Bytes(Disk("news/c1/OLD.HTML")), "new");
+  EXPECT_FALSE(stdfs::exists(Disk("news/c1/old.html")));
+
+  // Files held, written or made by someone else since the reading are found; folders and
+  // missing names are not.
+  EXPECT_TRUE(files.HoldsFile("7_2.html"));
+  EXPECT_TRUE(files.HoldsFile("7_2.HTML"));
+  EXPECT_TRUE(files.HoldsFile("7.html"));
+  EXPECT_FALSE(files.HoldsFile("8_2.html"));
+  EXPECT_FALSE(files.HoldsFile("7_3.html"));
+  Touch("news/c1/9.html");
+  EXPECT_TRUE(files.WriteText("9.html", "again"));  // replaced whole, not beside it
+  EXPECT_EQ(Bytes(Disk("news/c1/9.html")), "again");
+  EXPECT_TRUE(files.Delete("7_2.html"));
+  EXPECT_FALSE(stdfs::exists(Disk("news/c1/7_2.html")));
+  EXPECT_FALSE(files.HoldsFile("7_2.html"));
+
+  // A name that is not plain takes the site path's own checks: it never leaves the site.
+  EXPECT_FALSE(files.WriteText("../../../x.html", "x"));
+  EXPECT_TRUE(files.WriteText("../top.html", "up"));
+  EXPECT_EQ(Bytes(Disk("news/top.html")), "up");
+
+  // Not read, or a folder that is missing: every call goes through the site paths.
+  SiteFolder single(state_.host, "news/c1/", false);
+  EXPECT_TRUE(single.HoldsFile("7.html"));
+  EXPECT_TRUE(single.WriteText("OLD.html", "single"));
+  EXPECT_EQ(Bytes(Disk("news/c1/OLD.HTML")), "single");
+  SiteFolder missing(state_.host, "news/none/", true);
+  EXPECT_FALSE(missing.WriteText("a.html", "x"));
+  EXPECT_FALSE(missing.HoldsFile("a.html"));
+  EXPECT_FALSE(stdfs::exists(Disk("news/none")));
+}
+
 TEST_F(SiteFilesTest, PathsOutsideTheSiteAreRefusedWithoutTouchingTheDisk) {
   stdfs::path outside = folder_.path().parent_path() / (folder_.path().filename().string() + "x");
   EXPECT_FALSE(WriteTextFile(state_.host, "../" + outside.filename().string(), "x"));

@@ -453,6 +453,16 @@ TEST_F(PostgresDatabaseTest, LibpqKeepsRepeatedStatementsPreparedAndReadsNumbers
                                "pg_backend_pid()")
                 .ToString(),
             "folirex");
+  // The server is on this machine and offers its local socket (the test cluster's own folder):
+  // the session went through it rather than the loopback network, whichever name the
+  // connection string gives the server.
+  EXPECT_TRUE(conn_.ExecuteScalar("select inet_server_addr() is null").CBool());
+  std::string by_name = pg_.server;
+  by_name.replace(0, by_name.rfind(':'), "localhost");
+  Connection named;
+  named.Open(PgServer{by_name, pg_.user, pg_.password}.ConnectionString(db_->name()));
+  EXPECT_TRUE(named.ExecuteScalar("select inet_server_addr() is null").CBool());
+  EXPECT_EQ(named.ExecuteScalar("select d_name from Vantrel_Admin").ToString(), "admin");
   AddArticles();
   const std::string sql =
       "select d_id, d_clicktimes, d_topflag, d_addtime, d_title from "

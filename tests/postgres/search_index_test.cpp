@@ -1,8 +1,8 @@
-// The search page served from PostgreSQL, through its trigram indexes (the bodies have none) and
-// the counts kept against the article data version, lists exactly the articles, in exactly the
-// order, that the plain like condition finds there, for random keywords (Chinese, both letter
-// cases, like's wildcards and quotes), while articles are added, renamed, recycled and removed
-// under it by another connection.
+// The search page served from PostgreSQL, through its trigram and short-sequence indexes of the
+// titles, authors, inputers and bodies and the counts kept against the article data version,
+// lists exactly the articles, in exactly the order, that the plain like condition finds there,
+// for random keywords (Chinese, both letter cases, like's wildcards and quotes), while articles
+// are added, renamed, rewritten, recycled and removed under it by another connection.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -93,11 +93,12 @@ class PgSearchIndexTest : public ::testing::Test {
     const std::string keyword = FilterSql(Variant(typed));
     std::vector<int64_t> expected;
     Recordset rs;
+    // An empty keyword lists every article, an empty body among them.
     rs.Open(
         "select d_id from Vantrel_Article where d_channelid = 1 and d_deleted = false and "
-        "d_checked = true and " +
-            column + " like ? order by d_addtime desc",
-        {Variant("%" + keyword + "%")}, conn_);
+        "d_checked = true and (? = '%%' or " +
+            column + " like ?) order by d_addtime desc",
+        {Variant("%" + keyword + "%"), Variant("%" + keyword + "%")}, conn_);
     for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs["d_id"].ToInt64());
     rs.Close();
     const std::string what = column + " like '%" + keyword + "%'";
@@ -132,7 +133,12 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
     for (int i = 0; i < 20; ++i) AddArticle();
     for (int i = 0; i < 20; ++i) {
       const Variant id(static_cast<long long>(ids_[rng_() % ids_.size()]));
-      switch (i % 4) {
+      switch (i % 5) {
+        case 4:
+          // A body alone, rewritten or emptied.
+          conn_.Execute("update Vantrel_Article set d_content = ? where d_id = ?",
+                        {i % 3 == 0 ? Variant::Null() : Variant(RandomText(rng_, 0, 12)), id});
+          break;
         case 0:
           conn_.Execute("update Vantrel_Article set d_title = ? where d_id = ?",
                         {RandomText(rng_, 1, 8), id});
@@ -154,20 +160,27 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
       }
     }
   }
-  for (const char* keyword : {"%", "_", "'", "a", "经", "经济", "：", "Ａ", "é", "Αa", "α"}) {
+  const char* keywords[] = {"%",  "_", "'",  "a", "经",       "经济", "：",
+                            "Ａ", "é", "Αa", "α", "济发展经", "\"经"};
+  for (const char* keyword : keywords) {
     for (const char* column : columns) Compare(column, keyword);
   }
-  EXPECT_EQ(compared_, 96 + 44);
+  // A bulk change of bodies alone, in one statement, and the same keywords in them again.
+  conn_.Execute("update Vantrel_Article set d_content = ? || d_content where d_id % 3 = 0",
+                {Variant("经济'a%")});
+  for (const char* keyword : keywords) Compare("d_content", keyword);
+  EXPECT_EQ(compared_, 96 + 52 + 13);
 }
 
-// A database whose structures were made before the index of short sequences gets it when a
-// server next opens it, built from the rows already there, and its short keywords find exactly
-// the like's rows.
+// A database whose structures were made before the index of short sequences and the indexes of
+// the bodies gets them when a server next opens it, built from the rows already there, and its
+// keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
-  for (const char* column : {"title", "author", "inputer"}) {
+  for (const char* column : {"title", "author", "inputer", "content"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
+  conn_.Execute("drop index idx_article_content_trgm");
   conn_.Execute("drop function folirex_short_grams(text)");
   conn_.Execute("drop function folirex_short_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
@@ -176,11 +189,13 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
                 .ExecuteScalar("select count(*) from pg_indexes where indexname like "
                                "'idx_article_%_grams'")
                 .ToInt64(),
-            3);
-  for (const char* keyword : {"a", "经", "经济", "Α"}) {
-    for (const char* column : {"d_title", "d_author", "d_inputer"}) Compare(column, keyword);
+            4);
+  for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
+    for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
+      Compare(column, keyword);
+    }
   }
-  EXPECT_EQ(compared_, 12);
+  EXPECT_EQ(compared_, 20);
 }
 
 }  // namespace

@@ -105,6 +105,32 @@ TEST_F(TwoHostsTest, AClickCountedOnEachHostIsCountedTwice) {
                           {Variant(static_cast<long long>(id))})
                 .ToInt64(),
             2 + 2 * kClicksPerHost);
+  EXPECT_EQ(db_->SqlValue("select d_clickcount from Vantrel_Channel where d_id = 1").ToInt64(),
+            2 + 2 * kClicksPerHost);
+
+  // A click after a long pause restarts the day, week and month counters; the one that reaches
+  // the channel's threshold makes the article hot.
+  db_->Sql("update Vantrel_Channel set d_clicksofhot = 40 where d_id = 1");
+  db_->Sql(
+      "update Vantrel_Article set d_dayclicktimes = 9, d_weekclicktimes = 9, "
+      "d_monthclicktimes = 9, d_LastClickTime = '2001-01-01 00:00:00' where d_id = " +
+      std::to_string(id));
+  for (ServedSite* host : {a_.get(), b_.get()}) host->Get(click);
+  EXPECT_EQ(db_->SqlValue("select d_clicktimes || ',' || d_dayclicktimes || ',' || "
+                          "d_weekclicktimes || ',' || d_monthclicktimes || ',' || d_hotflag "
+                          "from Vantrel_Article where d_id = " +
+                          std::to_string(id))
+                .ToString(),
+            "34,2,2,2,0");
+  for (int i = 0; i < 6; ++i) a_->Get(click);
+  EXPECT_EQ(db_->SqlValue("select d_hotflag from Vantrel_Article where d_id = ?",
+                          {Variant(static_cast<long long>(id))})
+                .ToInt64(),
+            -1);
+
+  // A click on an id that names no article counts nothing, not even for the channel.
+  EXPECT_EQ(a_->Get("/asp.asp?m=click&articleid=" + std::to_string(id + 1000)).text, "0");
+  EXPECT_EQ(db_->SqlValue("select d_clickcount from Vantrel_Channel where d_id = 1").ToInt64(), 40);
 }
 
 TEST_F(TwoHostsTest, WhatOneHostWritesTheOtherShows) {

@@ -162,6 +162,33 @@ TEST_F(ArticleHtmlTest, PagesBeyondAShortenedArticleAreRemoved) {
   EXPECT_NE(site_.FileText(stem + ".html").find(Bar("/news/tech/", std::to_string(id), ".html", 2)),
             std::string::npos);
 
+  // A generation step reads the folder once for all its articles: the pages left over are still
+  // found (in any letter case) and removed.
+  int other = Paged("甲[Vantrel_NextPage]乙", tech_);
+  const std::string other_stem = "news/tech/" + std::to_string(other);
+  std::ofstream(site_.Disk(stem + "_3.HTML")) << "stale";
+  std::ofstream(site_.Disk(stem + "_4.html")) << "stale";
+  bool ok_first = false, ok_second = false;
+  site_.InRequest(
+      [&](RequestState& state) {
+        ArticleBatch batch;
+        const auto row_of = [&](int article) {
+          Recordset rs;
+          rs.Open(std::string(kArticlePageColumns) + " where a.d_id = " + std::to_string(article),
+                  *state.db.Conn, 0, 1);
+          return ReadArticlePageRow(rs);
+        };
+        ok_first = WriteArticleHtml(state, row_of(other), &batch);
+        ok_second = WriteArticleHtml(state, row_of(id), &batch);
+      },
+      news_);
+  EXPECT_TRUE(ok_first);
+  EXPECT_TRUE(ok_second);
+  EXPECT_TRUE(stdfs::exists(site_.Disk(other_stem + "_2.html")));
+  EXPECT_TRUE(stdfs::exists(site_.Disk(stem + "_2.html")));
+  EXPECT_FALSE(stdfs::exists(site_.Disk(stem + "_3.HTML")));
+  EXPECT_FALSE(stdfs::exists(site_.Disk(stem + "_4.html")));
+
   // No paging at all now: one file.
   site_.Sql("update Vantrel_Article set d_paginationtype = 0 where d_id = " + std::to_string(id));
   EXPECT_TRUE(Write(id));

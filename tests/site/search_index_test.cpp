@@ -1,7 +1,8 @@
-// The search through the trigram index finds exactly the articles, in exactly the order, that the
-// plain like condition finds, for random keywords of one to four characters (Chinese, both
-// letter cases, like's wildcards and quotes), while articles are added, renamed, recycled and
-// removed under it: the counts kept against the data version follow every change.
+// The search through the trigram indexes finds exactly the articles, in exactly the order, that
+// the plain like condition finds in the titles, authors, inputers and bodies, for random keywords
+// of one to four characters (Chinese, both letter cases, like's wildcards and quotes), while
+// articles are added, renamed, rewritten, recycled and removed under it: the counts kept against
+// the data version follow every change.
 #include "core/search_index.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,7 @@ class SearchIndexTest : public ::testing::Test {
 
   void AddArticle(int n) {
     ArticleRow row{.title = RandomText(rng_, 1, 8),
+                   .content = RandomText(rng_, 0, 12),
                    .channel = ch_,
                    .author = RandomText(rng_, 0, 3),
                    .inputer = RandomText(rng_, 1, 4),
@@ -119,21 +121,25 @@ class SearchIndexTest : public ::testing::Test {
 };
 
 TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
-  const char* columns[] = {"d_title", "d_author", "d_inputer"};
+  const char* columns[] = {"d_title", "d_author", "d_inputer", "d_content"};
   int n = 0;
   // Enough articles that a one-letter keyword matches more than the index's sorting takes.
   for (; n < 700; ++n) AddArticle(n);
   for (int round = 0; round < 4; ++round) {
     for (int k = 0; k < 40; ++k) {
-      Compare(columns[k % 3], RandomText(rng_, 1, 4), k % 4 == 1 ? "2" : k % 4 == 2 ? "1" : "4");
+      Compare(columns[k % 4], RandomText(rng_, 1, 4), k % 3 == 1 ? "2" : k % 3 == 2 ? "1" : "4");
       if (HasFatalFailure()) return;
     }
     // Every kind of writer's change, between the rounds: new rows, renamed titles and authors,
-    // recycled and approved rows, removed rows.
+    // rewritten or emptied bodies, recycled and approved rows, removed rows.
     for (int i = 0; i < 30; ++i) AddArticle(n++);
     for (int i = 0; i < 30; ++i) {
       const Variant id(static_cast<long long>(ids_[rng_() % ids_.size()]));
-      switch (i % 4) {
+      switch (i % 5) {
+        case 4:
+          s_.Exec("update Vantrel_Article set d_content = ? where d_id = ?",
+                  {i % 3 == 0 ? Variant::Null() : Variant(RandomText(rng_, 0, 12)), id});
+          break;
         case 0:
           s_.Exec("update Vantrel_Article set d_title = ? where d_id = ?",
                   {RandomText(rng_, 1, 8), id});
@@ -155,22 +161,49 @@ TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
     s_.Exec("update Vantrel_Article set d_checked = true where d_checked = false and d_id % 7 = 0");
   }
   // Keywords the random draw may miss: only wildcards, a quote, one common letter.
-  for (const char* keyword : {"%", "_", "'", "a", "经", "经济", "：", "Ａ", "é"}) {
+  const char* keywords[] = {"%", "_", "'", "a", "经", "经济", "：", "Ａ", "é", "济发展经", "\"经"};
+  for (const char* keyword : keywords) {
     for (const char* column : columns) Compare(column, keyword);
-    Compare("d_title", keyword, "2");
+    Compare("d_content", keyword, "2");
   }
-  EXPECT_EQ(compared_, 160 + 27 + 9);
+  // A bulk change of bodies alone, in one statement, and the same keywords in them again.
+  s_.Exec("update Vantrel_Article set d_content = ? || d_content where d_id % 3 = 0",
+          {Variant("经济'a%")});
+  for (const char* keyword : keywords) Compare("d_content", keyword);
+  // A body long enough that its short keywords' terms outnumber what their index is read for.
+  std::string long_body;
+  for (int i = 0; i < 60000; ++i) long_body += "经A";
+  s_.Add(ArticleRow{.title = "长", .content = long_body, .channel = ch_});
+  for (const char* keyword : {"经", "a", "经a", "A经", "济"}) Compare("d_content", keyword);
+  EXPECT_EQ(compared_, 160 + 44 + 11 + 11 + 5);
 }
 
 // A database whose search structures were made before the index that reads a channel's texts
-// in the order of time is given it on its first use, and its search then answers.
-TEST(SearchIndexUpgradeTest, ADatabaseWithoutTheTimeOrderIndexIsGivenIt) {
+// in the order of time and before the index of the bodies (whose changes then moved no version)
+// is given both on its first use, built from the rows already there; its searches then answer,
+// and a change of a body alone is followed.
+TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGivenThem) {
   SiteFixture old_site;
-  old_site.Add(ArticleRow{.title = "经济新闻"});
+  old_site.Add(ArticleRow{.title = "经济新闻", .content = "<p>城市经济发展</p>"});
+  old_site.Add(ArticleRow{.title = "旧闻", .content = "<p>农业</p>"});
   EnsureListStructures(*old_site.state.db.Conn);
   old_site.Sql("drop index " + std::string(kArticleTimeOrderIndex));
-  const std::string exists = "select count(*) from sqlite_schema where name = '" +
-                             std::string(kArticleTimeOrderIndex) + "'";
+  for (const char* sql :
+       {"drop trigger trg_article_body_insert", "drop trigger trg_article_body_delete",
+        "drop trigger trg_article_body_update", "drop table Vantrel_ArticleBodyTerms",
+        "drop table Vantrel_ArticleBody", "drop view Vantrel_ArticleBodySource",
+        "drop trigger trg_article_change_insert", "drop trigger trg_article_change_delete",
+        "drop trigger trg_article_change_update", "drop table Vantrel_ArticleChange",
+        "delete from Vantrel_ArticleVersion where d_id = 2",
+        "create trigger trg_article_list_update after update of d_title on Vantrel_Article "
+        "begin update Vantrel_ArticleVersion set d_version = d_version + 1; end"}) {
+    old_site.Sql(sql);
+  }
+  // Written while the database had no index of the bodies.
+  old_site.Add(ArticleRow{.title = "后来", .content = "<p>经济</p>"});
+  const std::string exists = "select count(*) from sqlite_schema where name in ('" +
+                             std::string(kArticleTimeOrderIndex) + "', '" +
+                             std::string(kArticleBodyTable) + "')";
   ASSERT_EQ(old_site.Number(exists), 0);
 
   // The same file at another place is a database this process has not made sure of.
@@ -181,12 +214,26 @@ TEST(SearchIndexUpgradeTest, ADatabaseWithoutTheTimeOrderIndexIsGivenIt) {
   Connection conn;
   conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
   EnsureListStructures(conn);
-  EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 1);
+  EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 2);
   EXPECT_EQ(conn.ExecuteScalar("select count(*) from " + ArticleSourceInTimeOrder(conn.engine()) +
                                " where d_channelid = 1 and d_deleted = false and d_title like "
                                "'%经济%'")
                 .ToInt64Or(-1),
             1);
+  auto bodies = [&conn](const std::string& keyword) {
+    return conn
+        .ExecuteScalar("select count(*) from Vantrel_Article where d_content like '%" + keyword +
+                       "%'" + ArticleTextIndexCondition(conn.engine(), "d_content", keyword))
+        .ToInt64Or(-1);
+  };
+  EXPECT_EQ(bodies("经济发展"), 1);
+  EXPECT_EQ(bodies("经"), 2);
+  EXPECT_EQ(bodies("农业"), 1);
+  const int64_t version = ArticleDataVersion(conn);
+  conn.Execute("update Vantrel_Article set d_content = '<p>农业经济</p>' where d_title = '旧闻'");
+  EXPECT_NE(ArticleDataVersion(conn), version);
+  EXPECT_EQ(bodies("经"), 3);
+  EXPECT_EQ(bodies("农业经济"), 1);
 }
 
 }  // namespace
