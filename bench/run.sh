@@ -21,6 +21,8 @@
 # gets --rounds rounds (default 3) that split --duration, alternating the two binaries, and
 # the round with the median req/s of each is printed side by side, so that a burst of load
 # from elsewhere on the machine weighs on both alike.
+# After the pages, every run times the first request after an article change (another writer
+# turns a hot flag over) on the pages whose counts are kept, on each server of the run.
 # --against M measures how the pages scale with the site's size: it seeds a second site of M
 # articles beside the one of N (--articles), serves both with this worktree's binary (with
 # --db postgres: both copied into the private cluster, two databases) and measures each page on
@@ -573,6 +575,53 @@ if [ -n "$cmp_db" ]; then
     "($(ratio "$all_rt" "$all_sql"))"
   [ -z "$click_note" ] || echo "$click_note"
 fi
+# The first request after an article change: another writer (sqlite3 or psql, through the
+# database's own triggers) turns an article's hot flag over, then one request of a page whose
+# counts are kept is timed (curl's total); 9 changes per page, the median and the worst in ms,
+# on each server of the run (goal: within 20 ms at 1,000,000 articles).
+change_article() {  # WHO: now or base
+  local sql="update Vantrel_Article set d_hotflag = -1 - d_hotflag where d_id = $article"
+  if [ "$1" = now ]; then
+    if [ "$dbkind" = postgres ]; then pq bench "$sql" >/dev/null
+    else sqlite3 -cmd ".timeout 5000" "$db" "$sql"; fi
+  elif [ -n "$against" ]; then
+    if [ "$dbkind" = postgres ]; then pq bench_small "$sql" >/dev/null
+    else sqlite3 -cmd ".timeout 5000" "$small_db" "$sql"; fi
+  else
+    sqlite3 -cmd ".timeout 5000" "$base_site/data/site.db" "$sql"
+  fi
+}
+after_change() {  # WHO URL COOKIE: "median worst" in ms
+  local t times=()
+  for _ in 1 2 3 4 5 6 7 8 9; do
+    change_article "$1"
+    t=$(curl -s -o /dev/null -w '%{time_total}' --max-time 900 ${3:+-b "$3"} "$2" || echo 900)
+    times+=("$t")
+  done
+  printf '%s\n' "${times[@]}" | sort -g |
+    awk '{ a[NR] = $1 } END { printf "%.1f %.1f", a[int((NR + 1) / 2)] * 1000, a[NR] * 1000 }'
+}
+echo "first request after an article change, ms (median and worst of 9 changes):"
+printf '  %-22s %8s %8s %8s %8s\n' page "$now_label" worst "${base_bin:+$base_label}" \
+  "${base_bin:+worst}"
+for i in "${!names[@]}"; do
+  case "${names[$i]}" in
+    "class list p1" | "search, keyword" | "search, 1 character" | "manager p1" | \
+      "manager title search") ;;
+    *) continue ;;
+  esac
+  signed=""
+  [ -z "${console[$i]}" ] || signed=1
+  read -r a_med a_max <<<"$(after_change now "http://127.0.0.1:$port${paths[$i]}" \
+    "${signed:+$cookie_now}")"
+  b_med="" b_max=""
+  if [ -n "$base_bin" ]; then
+    read -r b_med b_max <<<"$(after_change base "http://127.0.0.1:$base_port${paths[$i]}" \
+      "${signed:+$cookie_base}")"
+  fi
+  printf '  %-22s %8s %8s %8s %8s\n' "${names[$i]}" "$a_med" "$a_max" "$b_med" "$b_max"
+done
+
 # Static files from folirex and from nginx (serving the same site folder), alternating in rounds
 # as --baseline does, with the same wrk settings: the small image of the page rows and the
 # article page saved as a file, as the publishing pages write one. Both are measured warm; CPU is

@@ -4,34 +4,20 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "core/article_change_log.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 
 namespace folirex {
 namespace {
-
-// The columns whose change can change a list's or a search's count (the body's among them: the
-// body search's counts are kept too).
-constexpr const char* kCountedColumns =
-    "d_id, d_channelid, d_classid, d_subjectid, d_hotflag, d_recommendflag, d_deleted, "
-    "d_checked, d_title, d_author, d_inputer, d_content";
-
-std::string ChangedCondition() {
-  std::string cond;
-  for (const char* c :
-       {"d_id", "d_channelid", "d_classid", "d_subjectid", "d_hotflag", "d_recommendflag",
-        "d_deleted", "d_checked", "d_title", "d_author", "d_inputer", "d_content"}) {
-    cond += std::string(cond.empty() ? "" : " OR ") + "old." + c + " IS DISTINCT FROM new." + c;
-  }
-  return cond;
-}
 
 // SQLite: the index that reads a channel's articles in the order of their time with the columns
 // a list tests and joins beside it, so that a keyword tested on each row or a page deep in the
@@ -41,18 +27,6 @@ std::string SqliteTimeOrderIndex() {
   return "CREATE INDEX IF NOT EXISTS " + std::string(kArticleTimeOrderIndex) +
          " ON Vantrel_Article (d_channelid, d_deleted, d_addtime, d_id, d_checked, d_classid, "
          "d_title, d_author, d_inputer)";
-}
-
-// SQLite: the trigger that moves the version when an update changes a counted column.
-std::string SqliteVersionUpdateTrigger() {
-  std::string changed = ChangedCondition();
-  for (size_t at = changed.find("IS DISTINCT FROM"); at != std::string::npos;
-       at = changed.find("IS DISTINCT FROM", at)) {
-    changed.replace(at, 16, "IS NOT");
-  }
-  return std::string("CREATE TRIGGER trg_article_list_update AFTER UPDATE OF ") + kCountedColumns +
-         " ON Vantrel_Article WHEN " + changed +
-         " BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; END";
 }
 
 // SQLite: a trigram index of `columns` of every article, kept by triggers: `table` over the view
@@ -110,18 +84,12 @@ std::vector<std::string> SqliteBodyIndex() {
   return SqliteTextIndex(kArticleBodyTable, kArticleBodyTerms, "article_body", {"d_content"});
 }
 
-// SQLite: the version row, its triggers, the trigram indexes kept by triggers, and the time-order
-// index.
+// SQLite: the version row, the trigram indexes kept by triggers, and the time-order index (the
+// version's triggers, the change log's, come after the version row).
 std::vector<std::string> SqliteStatements() {
-  const std::string bump = "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1;";
   std::vector<std::string> statements = {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
-      "CREATE TRIGGER trg_article_list_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
-          " END",
-      "CREATE TRIGGER trg_article_list_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
-          " END",
-      SqliteVersionUpdateTrigger(),
       SqliteTimeOrderIndex(),
   };
   for (auto* index : {&SqliteShortTextIndex, &SqliteBodyIndex}) {
@@ -130,9 +98,9 @@ std::vector<std::string> SqliteStatements() {
   return statements;
 }
 
-// PostgreSQL: the version row and its triggers (one bump per inserting or deleting statement,
-// one per updated row whose counted columns changed); trigram indexes on the texts as text,
-// which the search's "cast(column as text) like" can use for a run of three characters or more;
+// PostgreSQL: the version row (its triggers, the change log's, come after the row); trigram
+// indexes on the texts as text, which the search's "cast(column as text) like" can use for a run
+// of three characters or more;
 // and, for the shorter runs that trigrams cannot serve, GIN indexes over
 // folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
 // folding the pages' like (translated to ilike, which lowers both sides) applies; a keyword is
@@ -143,13 +111,6 @@ std::vector<std::string> PostgresStatements() {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
-      "CREATE OR REPLACE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS "
-      "$$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
-      "CREATE OR REPLACE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article "
-      "FOR EACH STATEMENT EXECUTE FUNCTION folirex_article_version()",
-      std::string("CREATE OR REPLACE TRIGGER trg_article_list_update AFTER UPDATE OF ") +
-          kCountedColumns + " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition() +
-          ") EXECUTE FUNCTION folirex_article_version()",
       // Each character with the one after it, in one pass over the text (a body may be long).
       "CREATE OR REPLACE FUNCTION folirex_short_grams(t text) RETURNS text[] LANGUAGE sql "
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT coalesce(array_agg(DISTINCT g), '{}') FROM "
@@ -174,18 +135,18 @@ std::vector<std::string> PostgresStatements() {
   return statements;
 }
 
-// PostgreSQL: whether every structure is there (the version table, the short-sequence indexes,
-// the bodies' indexes and the keyword's function).
+// PostgreSQL: whether every structure is there (the version table, the change log, the
+// short-sequence indexes, the bodies' indexes and the keyword's function).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'idx_article_title_grams', 'idx_article_author_grams', 'idx_article_inputer_grams', "
-      "'idx_article_content_trgm', 'idx_article_content_grams')) + "
+      "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
+      "'idx_article_inputer_grams', 'idx_article_content_trgm', 'idx_article_content_grams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and p.proname = 'folirex_short_key')");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 7;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 8;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -221,6 +182,9 @@ void CreateStructures(Connection& conn) {
     RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                         StartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
+    for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kPostgres)) {
+      RunNative(conn, sql);
+    }
     transaction.Commit();
     return;
   }
@@ -232,14 +196,30 @@ void CreateStructures(Connection& conn) {
       for (const std::string& sql : SqliteStatements()) RunNative(conn, sql);
       RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                           StartingVersion() + ")");
+      for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
+        RunNative(conn, sql);
+      }
     } else {
       // A database whose structures were made before the time-order index or the index of the
       // bodies (whose changes then moved no version).
       RunNative(conn, SqliteTimeOrderIndex());
       if (!HasSqliteObject(conn, "table", kArticleBodyTable)) {
-        RunNative(conn, "DROP TRIGGER IF EXISTS trg_article_list_update");
-        RunNative(conn, SqliteVersionUpdateTrigger());
         for (const std::string& sql : SqliteBodyIndex()) RunNative(conn, sql);
+      }
+      if (!HasSqliteObject(conn, "table", kArticleChangeTable)) {
+        // Made before the change log: its triggers moved the version (those made before the
+        // bodies' index kept the short texts' index too); the log's move it now.
+        for (const char* name :
+             {"trg_article_list_insert", "trg_article_list_delete", "trg_article_list_update",
+              "trg_article_text_insert", "trg_article_text_delete", "trg_article_text_update"}) {
+          RunNative(conn, std::string("DROP TRIGGER IF EXISTS ") + name);
+        }
+        for (const std::string& sql : SqliteShortTextIndex()) {
+          if (sql.rfind("CREATE TRIGGER", 0) == 0) RunNative(conn, sql);
+        }
+        for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
+          RunNative(conn, sql);
+        }
       }
     }
     RunNative(conn, "COMMIT");
@@ -295,24 +275,27 @@ class CountCache {
  public:
   static constexpr size_t kCapacity = 4096;
 
-  bool Find(const std::string& key, int64_t version, int64_t* count) {
+  struct Kept {
+    int64_t version;
+    int64_t count;
+  };
+  std::optional<Kept> Find(const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = map_.find(key);
-    if (it == map_.end() || it->second->version != version) return false;
+    if (it == map_.end()) return std::nullopt;
     order_.splice(order_.begin(), order_, it->second);
-    *count = it->second->count;
-    return true;
+    return it->second->kept;
   }
-  void Store(const std::string& key, int64_t version, int64_t count) {
+  // Keeps the count unless one of a later version is kept already.
+  void Store(const std::string& key, Kept kept) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = map_.find(key);
     if (it != map_.end()) {
-      it->second->version = version;
-      it->second->count = count;
+      if (it->second->kept.version <= kept.version) it->second->kept = kept;
       order_.splice(order_.begin(), order_, it->second);
       return;
     }
-    order_.push_front(Entry{key, version, count});
+    order_.push_front(Entry{key, kept});
     map_[key] = order_.begin();
     if (order_.size() > kCapacity) {
       map_.erase(order_.back().key);
@@ -323,8 +306,7 @@ class CountCache {
  private:
   struct Entry {
     std::string key;
-    int64_t version;
-    int64_t count;
+    Kept kept;
   };
   std::mutex mutex_;
   std::list<Entry> order_;
@@ -410,7 +392,8 @@ void EnsureListStructures(Connection& conn) {
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
-                               HasSqliteObject(conn, "table", kArticleBodyTable);
+                               HasSqliteObject(conn, "table", kArticleBodyTable) &&
+                               HasSqliteObject(conn, "table", kArticleChangeTable);
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
   registry.ready.insert(key);
@@ -574,10 +557,46 @@ std::shared_ptr<const ListHead> ReadListHeadOnce(
                       });
 }
 
+namespace {
+
+// The "?" placeholders of sql outside its quoted literals.
+size_t PlaceholdersOutsideQuotes(std::string_view sql) {
+  size_t n = 0;
+  bool quoted = false;
+  for (char c : sql) {
+    if (c == '\'') quoted = !quoted;
+    if (c == '?' && !quoted) ++n;
+  }
+  return n;
+}
+
+// count_sql with the data version read beside its count ("select count(*), (the version)
+// from ..."), as one statement counted on conn; nullopt, having run nothing, for a text that
+// does not begin so.
+std::optional<CountCache::Kept> CountWithVersion(Connection& conn, const std::string& count_sql,
+                                                 const std::vector<Variant>& params) {
+  constexpr std::string_view kHead = "select count(*)";
+  std::string sql = count_sql;
+  if (sql.size() < kHead.size()) return std::nullopt;
+  for (size_t i = 0; i < kHead.size(); ++i) {
+    const char c = sql[i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kHead[i]) return std::nullopt;
+  }
+  sql.insert(kHead.size(), ", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  st->Bind(params);
+  CountCache::Kept counted{0, 0};
+  if (st->Step()) counted = {st->Column(1).ToInt64Or(0), st->Column(0).ToInt64Or(0)};
+  while (st->Step()) {
+  }
+  return counted;
+}
+
+}  // namespace
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
   if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
-  // The version is read before the count: a change that lands in between leaves the count
-  // filed under the older version, which no later reader asks for.
   return CachedCount(conn, count_sql, {}, ArticleDataVersion(conn));
 }
 
@@ -588,13 +607,32 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql,
   };
   if (DependsOnTime(count_sql)) return run();
   const std::string key = ListKey(conn, count_sql, params);
-  int64_t count = 0;
-  if (Counts().Find(key, version, &count)) return count;
+  const std::optional<CountCache::Kept> kept = Counts().Find(key);
+  if (kept && kept->version == version) return kept->count;
   static auto* flights = new SingleFlight<int64_t>();
   return flights->Run(key, version, [&] {
-    count = run();
-    Counts().Store(key, version, count);
-    return count;
+    // A count a few changes behind is brought forward by the changes the log holds since.
+    if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
+      // The log is asked with the count's own condition and values: every placeholder of the
+      // count must stand in that condition.
+      std::optional<LoggedCount> logged = ReadLoggedCount(count_sql);
+      if (logged && (PlaceholdersOutsideQuotes(logged->where) != params.size() ||
+                     PlaceholdersOutsideQuotes(count_sql) != params.size())) {
+        logged.reset();
+      }
+      const std::optional<int64_t> change =
+          logged ? CountChangeBetween(conn, *logged, params, kept->version, version) : std::nullopt;
+      if (change) {
+        Counts().Store(key, {version, kept->count + *change});
+        return kept->count + *change;
+      }
+    }
+    // Counted again, with the version in the same reading, since a later reader brings the
+    // count forward from the version it is filed under.
+    const std::optional<CountCache::Kept> counted = CountWithVersion(conn, count_sql, params);
+    if (!counted) return run();
+    Counts().Store(key, *counted);
+    return counted->count;
   });
 }
 

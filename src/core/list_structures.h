@@ -1,10 +1,11 @@
 // What keeps the public lists and the search flat however many articles a site holds: the
 // article data version, a number that the database itself moves on every change to
 // Vantrel_Article that can change a list's count (a row added or removed; its channel, class,
-// subject, flags, approval or recycle state, title, author, inputer or body changed), and the
-// search indexes of the titles, authors and inputers and of the bodies (SQLite: FTS5 trigram
-// indexes; PostgreSQL: pg_trgm GIN indexes). Triggers on Vantrel_Article keep both, so every
-// writer, present or future, on any host, keeps them exact without knowing of them.
+// subject, flags, approval or recycle state, title, author, inputer or body changed; each such
+// change also written to the change log of core/article_change_log.h), and the search indexes of
+// the titles, authors and inputers and of the bodies (SQLite: FTS5 trigram indexes; PostgreSQL:
+// pg_trgm GIN indexes). Triggers on Vantrel_Article keep both, so every writer, present or
+// future, on any host, keeps them exact without knowing of them.
 //
 // The structures are derived from the articles: EnsureListStructures creates them when a
 // database lacks them (a site made before them, or a new site on its first use) and builds them
@@ -13,7 +14,9 @@
 // the creation). Failures throw DbError.
 //
 // CachedCount answers a pager's count from a process-wide cache re-checked against the data
-// version: exact on every host, and a count is taken again only after an article change.
+// version: exact on every host. A count kept at an older version is brought forward by the
+// changes logged since, and taken again only when the log cannot (a count it cannot read, one
+// further behind than the log reaches).
 #ifndef FOLIREX_CORE_LIST_STRUCTURES_H_
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
@@ -37,8 +40,9 @@ int64_t ArticleDataVersion(Connection& conn);
 
 // The first column of the first row of count_sql (a select in the pages' dialect that counts
 // article rows), as ToInt64Or(0) reads it; taken from the cache when the data version is the
-// one it was taken at. A count whose text depends on the time ("now", "date") is always run.
-// Each run statement is counted on conn.
+// one it was taken at, brought forward from the change log when it is a few versions behind. A
+// count whose text depends on the time ("now", "date") is always run. Each run statement is
+// counted on conn.
 int64_t CachedCount(Connection& conn, const std::string& count_sql);
 // The same with values bound to the "?" placeholders of count_sql (the cache key holds them),
 // at `version`, a data version the caller read before (ArticleDataVersion), so that a page that

@@ -3,8 +3,9 @@
 // unapproved and recycled articles alike), approve, withdraw, move, recycle, restore, purge, the
 // whole-channel actions, resubmitted actions and hand-posted lists holding another channel's
 // article. A model of every article's state predicts each step; after each step the rows must
-// match the model and the counters the rows. On a SQLite file, and on PostgreSQL when ./test.sh
-// has started its cluster.
+// match the model and the counters the rows, and the totals that the manager's lists, its title
+// search and the public search show (counts the server keeps across the changes) a fresh count
+// of the rows. On a SQLite file, and on PostgreSQL when ./test.sh has started its cluster.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -83,6 +84,12 @@ class ArticleCountersTest : public BothFormsSiteTest {
     EXPECT_EQ(conn.ExecuteScalar("select d_itemcountchecked from Vantrel_Channel where d_id = 1")
                   .ToInt64(),
               live_checked);
+    // The totals the server shows, each brought forward from the one it showed before the change.
+    for (const auto& [path, condition] : kCountedPages) {
+      const int64_t fresh =
+          conn.ExecuteScalar("select count(*) from Vantrel_Article where " + condition).ToInt64();
+      EXPECT_EQ(Total(site_->Get(path).text), fresh) << path;
+    }
     // The other channel is never touched.
     EXPECT_EQ(conn.ExecuteScalar("select d_deleted from Vantrel_Article where d_id = " +
                                  std::to_string(foreign_))
@@ -101,6 +108,34 @@ class ArticleCountersTest : public BothFormsSiteTest {
     if (publish) form.push_back({"d_generatehtmlflag", "1"});
     return form;
   }
+
+  // The total a paged list shows ("共<b>N</b>"), 0 when it shows no bar.
+  static int64_t Total(const std::string& page) {
+    const std::string mark = "共<b>";
+    const size_t at = page.find(mark);
+    return at == std::string::npos ? 0 : std::stoll(page.substr(at + mark.size()));
+  }
+
+  // Pages with a kept count, and the condition of the rows they count.
+  const std::vector<std::pair<std::string, std::string>> kCountedPages = {
+      {"/admin.asp?m=admin_article&channelid=1", "d_channelid = 1 and d_deleted = false"},
+      {"/admin.asp?m=admin_article&channelid=1&action=recycle",
+       "d_channelid = 1 and d_deleted = true"},
+      {"/admin.asp?m=admin_article&channelid=1&qtitle=" + GbkUrlEncode("文章"),
+       "d_channelid = 1 and d_deleted = false and d_title like '%文章%'"},
+      {"/admin.asp?m=admin_article&channelid=1&action=recycle&qtitle=" + GbkUrlEncode("改"),
+       "d_channelid = 1 and d_deleted = true and d_title like '%改%'"},
+      {"/admin.asp?m=admin_article&channelid=1&qcheckstate=false&qtitle=" + GbkUrlEncode("文章1"),
+       "d_channelid = 1 and d_deleted = false and d_checked = false and d_title like '%文章1%'"},
+      {"/asp.asp?m=search&channelid=1&searchclass=0&searchorder=4&searchtype=d_title&"
+       "searchkeyword=" +
+           GbkUrlEncode("章"),
+       "d_channelid = 1 and d_deleted = false and d_checked = true and d_title like '%章%'"},
+      {"/asp.asp?m=search&channelid=1&searchclass=0&searchorder=1&searchtype=d_content&"
+       "searchkeyword=" +
+           GbkUrlEncode("改"),
+       "d_channelid = 1 and d_deleted = false and d_checked = true and d_content like '%改%'"},
+  };
 
   bool Saved(const HttpAnswer& answer, const std::string& message) {
     return answer.status == 200 && answer.text.find(message) != std::string::npos &&
@@ -224,6 +259,18 @@ TEST_P(ArticleCountersTest, CountersFollowEveryChangeOfRandomSequences) {
             std::min<int64_t>(recycled, 20));
   EXPECT_EQ(
       rows(site_->Post("/admin.asp?m=admin_article&channelid=1", {{"qtitle", "nothing"}}).text), 0);
+
+  // A change of a body alone, by another writer than the server, changes the body search's
+  // total.
+  ExpectModel("before the body changes");
+  const std::string changed =
+      Value(
+          "select max(d_id) from Vantrel_Article where d_channelid = 1 and d_deleted = false and "
+          "d_checked = true and d_content not like '%改%'")
+          .ToString();
+  ASSERT_FALSE(changed.empty());
+  Exec("update Vantrel_Article set d_content = '<p>改</p>' where d_id = " + changed);
+  ExpectModel("a body changed");
 }
 
 FOLIREX_BOTH_DATABASE_FORMS(Engines, ArticleCountersTest);

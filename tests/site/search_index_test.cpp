@@ -192,7 +192,9 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
        {"drop trigger trg_article_body_insert", "drop trigger trg_article_body_delete",
         "drop trigger trg_article_body_update", "drop table Vantrel_ArticleBodyTerms",
         "drop table Vantrel_ArticleBody", "drop view Vantrel_ArticleBodySource",
-        "drop trigger trg_article_list_update",
+        "drop trigger trg_article_change_insert", "drop trigger trg_article_change_delete",
+        "drop trigger trg_article_change_update", "drop table Vantrel_ArticleChange",
+        "delete from Vantrel_ArticleVersion where d_id = 2",
         "create trigger trg_article_list_update after update of d_title on Vantrel_Article "
         "begin update Vantrel_ArticleVersion set d_version = d_version + 1; end"}) {
     old_site.Sql(sql);

@@ -1,0 +1,377 @@
+#include "core/article_change_log.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "platform/db/provider.h"
+
+namespace folirex {
+namespace {
+
+// The article's columns a count may test, as the log holds them; the types and collations are
+// the article table's own (db/schema_*.sql), so that a condition reads a log row as it reads the
+// article.
+struct LoggedColumn {
+  const char* name;
+  const char* sqlite_type;
+  const char* postgres_type;
+};
+constexpr LoggedColumn kLoggedColumns[] = {
+    {"d_id", "INTEGER", "integer"},
+    {"d_channelid", "INTEGER", "integer"},
+    {"d_classid", "INTEGER", "integer"},
+    {"d_subjectid", "INTEGER", "integer"},
+    {"d_hotflag", "YESNO", "yesno"},
+    {"d_recommendflag", "YESNO", "yesno"},
+    {"d_deleted", "YESNO", "yesno"},
+    {"d_checked", "YESNO", "yesno"},
+    {"d_title", "TEXT COLLATE NOCASE", "citext"},
+    {"d_author", "TEXT COLLATE NOCASE", "citext"},
+    {"d_inputer", "TEXT COLLATE NOCASE", "citext"},
+};
+
+// The body is tested by the body search's counts, which the log cannot bring forward (it holds
+// no bodies): its change moves the version all the same, so that those counts are taken again.
+constexpr const char* kVersionOnlyColumn = "d_content";
+
+std::string ColumnList(const std::string& prefix) {
+  std::string list;
+  for (const LoggedColumn& c : kLoggedColumns) {
+    list += (list.empty() ? "" : ", ") + prefix + c.name;
+  }
+  return list;
+}
+
+std::string TableDefinition(bool postgres) {
+  std::string sql = std::string("CREATE TABLE ") + (postgres ? "IF NOT EXISTS " : "") +
+                    std::string(kArticleChangeTable) + " (d_version " +
+                    (postgres ? "bigint" : "INTEGER") + " NOT NULL, d_sign integer NOT NULL";
+  for (const LoggedColumn& c : kLoggedColumns) {
+    sql += std::string(", ") + c.name + " " + (postgres ? c.postgres_type : c.sqlite_type);
+  }
+  return sql + ")";
+}
+
+// The condition under which an update changes what the log or a count sees.
+std::string ChangedCondition(const char* differs) {
+  std::string cond;
+  for (const LoggedColumn& c : kLoggedColumns) {
+    cond += std::string(cond.empty() ? "" : " OR ") + "old." + c.name + differs + "new." + c.name;
+  }
+  return cond + " OR old." + kVersionOnlyColumn + differs + "new." + kVersionOnlyColumn;
+}
+
+std::string UpdatedColumns() {
+  std::string list;
+  for (const LoggedColumn& c : kLoggedColumns) {
+    list += std::string(list.empty() ? "" : ", ") + c.name;
+  }
+  return list + ", " + kVersionOnlyColumn;
+}
+
+std::string LogInsert() {
+  return "INSERT INTO " + std::string(kArticleChangeTable) + " (d_version, d_sign, " +
+         ColumnList("") + ") ";
+}
+
+// Row 2: the version the log begins at.
+constexpr const char* kLogBegins =
+    "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) SELECT 2, d_version FROM "
+    "Vantrel_ArticleVersion WHERE d_id = 1";
+
+std::vector<std::string> SqliteStatements() {
+  const std::string bump =
+      "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 1;";
+  auto log = [](const char* sign, const char* row) {
+    return LogInsert() + "SELECT d_version, " + sign + ", " + ColumnList(std::string(row) + ".") +
+           " FROM Vantrel_ArticleVersion WHERE d_id = 1;";
+  };
+  const std::string trim = "DELETE FROM " + std::string(kArticleChangeTable) +
+                           " WHERE d_version <= (SELECT d_version FROM Vantrel_ArticleVersion "
+                           "WHERE d_id = 1) - " +
+                           std::to_string(kArticleVersionsLogged) + ";";
+  return {
+      TableDefinition(false),
+      "CREATE INDEX idx_articlechange_version ON " + std::string(kArticleChangeTable) +
+          " (d_version)",
+      kLogBegins,
+      "CREATE TRIGGER trg_article_change_insert AFTER INSERT ON Vantrel_Article BEGIN " + bump +
+          log("1", "new") + trim + " END",
+      "CREATE TRIGGER trg_article_change_delete AFTER DELETE ON Vantrel_Article BEGIN " + bump +
+          log("-1", "old") + trim + " END",
+      "CREATE TRIGGER trg_article_change_update AFTER UPDATE OF " + UpdatedColumns() +
+          " ON Vantrel_Article WHEN " + ChangedCondition(" IS NOT ") + " BEGIN " + bump +
+          log("-1", "old") + log("1", "new") + trim + " END",
+  };
+}
+
+// PostgreSQL: one version per inserting or deleting statement, its rows read from the
+// statement's transition table; one per updated row whose tested columns changed.
+std::vector<std::string> PostgresStatements() {
+  const std::string table(kArticleChangeTable);
+  const std::string body =
+      "DECLARE v bigint; BEGIN "
+      "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 1 "
+      "RETURNING d_version INTO v; "
+      "IF TG_OP = 'UPDATE' THEN " +
+      LogInsert() + "VALUES (v, -1, " + ColumnList("OLD.") + "), (v, 1, " + ColumnList("NEW.") +
+      "); ELSIF TG_OP = 'INSERT' THEN " + LogInsert() + "SELECT v, 1, " + ColumnList("") +
+      " FROM folirex_new_rows; ELSE " + LogInsert() + "SELECT v, -1, " + ColumnList("") +
+      " FROM folirex_old_rows; END IF; "
+      "DELETE FROM " +
+      table + " WHERE d_version <= v - " + std::to_string(kArticleVersionsLogged) +
+      "; RETURN NULL; END";
+  return {
+      TableDefinition(true),
+      "CREATE INDEX IF NOT EXISTS idx_articlechange_version ON " + table + " (d_version)",
+      std::string(kLogBegins) + " ON CONFLICT (d_id) DO NOTHING",
+      "DROP TRIGGER IF EXISTS trg_article_list_rows ON Vantrel_Article",
+      "DROP TRIGGER IF EXISTS trg_article_list_update ON Vantrel_Article",
+      "DROP FUNCTION IF EXISTS folirex_article_version()",
+      "CREATE OR REPLACE FUNCTION folirex_article_change() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$ " +
+          body + " $$",
+      "CREATE OR REPLACE TRIGGER trg_article_change_insert AFTER INSERT ON Vantrel_Article "
+      "REFERENCING NEW TABLE AS folirex_new_rows FOR EACH STATEMENT EXECUTE FUNCTION "
+      "folirex_article_change()",
+      "CREATE OR REPLACE TRIGGER trg_article_change_delete AFTER DELETE ON Vantrel_Article "
+      "REFERENCING OLD TABLE AS folirex_old_rows FOR EACH STATEMENT EXECUTE FUNCTION "
+      "folirex_article_change()",
+      "CREATE OR REPLACE TRIGGER trg_article_change_update AFTER UPDATE OF " + UpdatedColumns() +
+          " ON Vantrel_Article FOR EACH ROW WHEN (" + ChangedCondition(" IS DISTINCT FROM ") +
+          ") EXECUTE FUNCTION folirex_article_change()",
+  };
+}
+
+// A word, a quoted text or a mark of a count's SQL, by its place in the text.
+struct Token {
+  size_t begin;
+  size_t end;
+  std::string word;  // lower case; "" for a quoted text or a mark
+  char mark;         // '(' ')' ... for a mark, '\'' for a quoted text, 0 for a word
+};
+
+bool IsWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '.';
+}
+
+// The tokens of sql; nullopt for a text outside quotes that a count of ours never holds (quoted
+// names, characters beyond ASCII, an unclosed quote).
+std::optional<std::vector<Token>> Tokenize(std::string_view sql) {
+  std::vector<Token> tokens;
+  for (size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+    } else if (IsWordChar(c)) {
+      Token t{i, i, "", 0};
+      for (; i < sql.size() && IsWordChar(sql[i]); ++i) {
+        const char w = sql[i];
+        t.word += static_cast<char>(w >= 'A' && w <= 'Z' ? w - 'A' + 'a' : w);
+      }
+      t.end = i;
+      tokens.push_back(std::move(t));
+    } else if (c == '\'') {
+      size_t j = i + 1;
+      for (;; ++j) {
+        if (j >= sql.size()) return std::nullopt;
+        if (sql[j] == '\'') {
+          if (j + 1 < sql.size() && sql[j + 1] == '\'') {
+            ++j;
+            continue;
+          }
+          break;
+        }
+      }
+      tokens.push_back(Token{i, j + 1, "", '\''});
+      i = j + 1;
+    } else if (static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '[' && c != '`') {
+      tokens.push_back(Token{i, i + 1, "", c});
+      ++i;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return tokens;
+}
+
+// The words a logged count's condition may hold besides the logged columns and numbers: the
+// dialect's operators and constants and the pure functions of a row's own values.
+bool IsConditionWord(const std::string& word) {
+  static const char* const kWords[] = {"and",
+                                       "or",
+                                       "not",
+                                       "like",
+                                       "in",
+                                       "is",
+                                       "null",
+                                       "true",
+                                       "false",
+                                       "between",
+                                       "escape",
+                                       "cast",
+                                       "as",
+                                       "text",
+                                       "lcase",
+                                       "ucase",
+                                       "lower",
+                                       "upper",
+                                       "folirex_short_grams",
+                                       "folirex_short_key"};
+  for (const char* w : kWords) {
+    if (word == w) return true;
+  }
+  for (const LoggedColumn& c : kLoggedColumns) {
+    if (word == c.name) return true;
+  }
+  return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The index of the mark closing the parenthesis at `open`, or tokens.size().
+size_t Closing(const std::vector<Token>& tokens, size_t open) {
+  int depth = 0;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    if (tokens[i].mark == '(') ++depth;
+    if (tokens[i].mark == ')' && --depth == 0) return i;
+  }
+  return tokens.size();
+}
+
+// The condition tokens [from, to) as text, without the search index's narrowing conditions
+// ("and d_id in (select ... from <the index's tables> ...)"); nullopt when the condition holds
+// anything the log cannot answer.
+std::optional<std::string> LoggedCondition(std::string_view sql, const std::vector<Token>& tokens,
+                                           size_t from, size_t to) {
+  std::string text;
+  size_t copied = from < to ? tokens[from].begin : 0;
+  int depth = 0;
+  for (size_t i = from; i < to; ++i) {
+    const Token& t = tokens[i];
+    if (t.mark == '(') ++depth;
+    if (t.mark == ')') --depth;
+    if (depth < 0) return std::nullopt;
+    // Dropping a conjunct is sound only where the condition is a chain of "and".
+    if (depth == 0 && t.word == "or") return std::nullopt;
+    if (t.word == "and" && depth == 0 && i + 4 < to && tokens[i + 1].word == "d_id" &&
+        tokens[i + 2].word == "in" && tokens[i + 3].mark == '(' && tokens[i + 4].word == "select") {
+      const size_t close = Closing(tokens, i + 3);
+      if (close >= to) return std::nullopt;
+      bool index_table = false;
+      for (size_t k = i + 4; k < close; ++k) {
+        index_table = index_table || tokens[k].word == "vantrel_articletext" ||
+                      tokens[k].word == "vantrel_articletextterms";
+      }
+      if (!index_table) return std::nullopt;
+      text += sql.substr(copied, t.begin - copied);
+      copied = tokens[close].end;
+      i = close;
+      continue;
+    }
+    if (t.mark == 0 && !IsConditionWord(t.word)) return std::nullopt;
+  }
+  if (depth != 0) return std::nullopt;
+  if (from < to) text += sql.substr(copied, tokens[to - 1].end - copied);
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(' ') + 1 - first);
+}
+
+// Past the article table and its index hint at tokens[at] ("vantrel_article [indexed by I |
+// not indexed]"); 0 when tokens[at] is not the article table.
+size_t PastArticleTable(const std::vector<Token>& tokens, size_t at) {
+  if (at >= tokens.size() || tokens[at].word != "vantrel_article") return 0;
+  ++at;
+  if (at + 2 < tokens.size() + 0 && tokens[at].word == "indexed" && tokens[at + 1].word == "by" &&
+      tokens[at + 2].mark == 0) {
+    return at + 3;
+  }
+  if (at + 1 < tokens.size() && tokens[at].word == "not" && tokens[at + 1].word == "indexed") {
+    return at + 2;
+  }
+  return at;
+}
+
+bool Marks(const std::vector<Token>& tokens, size_t at, std::string_view marks) {
+  for (size_t k = 0; k < marks.size(); ++k) {
+    if (at + k >= tokens.size() || tokens[at + k].mark != marks[k]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> ArticleChangeLogStatements(SqlEngine engine) {
+  return engine == SqlEngine::kPostgres ? PostgresStatements() : SqliteStatements();
+}
+
+std::optional<LoggedCount> ReadLoggedCount(std::string_view count_sql) {
+  const std::optional<std::vector<Token>> read = Tokenize(count_sql);
+  if (!read) return std::nullopt;
+  const std::vector<Token>& t = *read;
+  // select count(*) from
+  if (t.size() < 7 || t[0].word != "select" || t[1].word != "count" || !Marks(t, 2, "(*)") ||
+      t[5].word != "from") {
+    return std::nullopt;
+  }
+  size_t at = 6;
+  size_t end = t.size();
+  if (t[at].mark == '(') {
+    // A derived table of the articles' rows, without "top" or "distinct", closed at the end.
+    const size_t close = Closing(t, at);
+    if (close != t.size() - 1 || at + 1 >= close || t[at + 1].word != "select") return std::nullopt;
+    if (t[at + 2].word == "top" || t[at + 2].word == "distinct") return std::nullopt;
+    size_t from = at + 2;
+    for (; from < close && t[from].word != "from"; ++from) {
+      if (t[from].mark == '(') return std::nullopt;
+    }
+    at = from + 1;
+    end = close;
+    // Its order cannot change the count.
+    for (size_t k = at; k < end; ++k) {
+      if (t[k].mark == '(') k = Closing(t, k);
+      if (k < end && t[k].word == "order") {
+        end = k;
+        break;
+      }
+    }
+  }
+  const size_t past = PastArticleTable(t, at);
+  if (past == 0) return std::nullopt;
+  if (past == end) return LoggedCount{};
+  if (t[past].word != "where") return std::nullopt;
+  std::optional<std::string> where = LoggedCondition(count_sql, t, past + 1, end);
+  if (!where) return std::nullopt;
+  return LoggedCount{std::move(*where)};
+}
+
+std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& count,
+                                          const std::vector<Variant>& params, int64_t from,
+                                          int64_t to) {
+  // Beside the sum, in the same reading of the database, the version now and the one the log
+  // began at: what the triggers dropped since shows in them.
+  std::string sql =
+      "select sum(d_sign), (select d_version from Vantrel_ArticleVersion where d_id = 1), "
+      "(select d_version from Vantrel_ArticleVersion where d_id = 2) from " +
+      std::string(kArticleChangeTable) + " where d_version > ? and d_version <= ?";
+  if (!count.where.empty()) sql += " and (" + count.where + ")";
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  std::vector<Variant> values{Variant(static_cast<long long>(from)),
+                              Variant(static_cast<long long>(to))};
+  values.insert(values.end(), params.begin(), params.end());
+  st->Bind(values);
+  if (!st->Step()) return std::nullopt;
+  const int64_t change = st->Column(0).ToInt64Or(0);
+  const Variant now = st->Column(1), began = st->Column(2);
+  while (st->Step()) {
+  }
+  if (now.IsNull() || began.IsNull()) return std::nullopt;
+  const int64_t oldest_held =
+      std::max(began.ToInt64Or(0), now.ToInt64Or(0) - kArticleVersionsLogged);
+  if (from < oldest_held) return std::nullopt;
+  return change;
+}
+
+}  // namespace folirex

@@ -1,0 +1,62 @@
+// The log of article changes that lets a count kept at one article data version be brought to a
+// later one without counting the rows again. Triggers on Vantrel_Article move the data version
+// (row 1 of Vantrel_ArticleVersion) on every change that can change a count, and write the old
+// image of each changed row with the sign -1 and its new image with +1 into
+// Vantrel_ArticleChange, under the version the change made. The log's columns have the names,
+// types and collations of the article's columns a count may test, so a count's own condition
+// holds for a log row exactly when it holds for the article row it is an image of: the sum of
+// the signs over the log rows of versions (v, w] that meet the condition is the count at w less
+// the count at v.
+//
+// The log holds the changes of the last kArticleVersionsLogged versions; row 2 of
+// Vantrel_ArticleVersion is the version at which it was made (it holds nothing before). The
+// triggers drop what falls out, so every writer, on any host, keeps it exact and bounded without
+// knowing of it. Creation runs inside core/list_structures' (EnsureListStructures).
+#ifndef FOLIREX_CORE_ARTICLE_CHANGE_LOG_H_
+#define FOLIREX_CORE_ARTICLE_CHANGE_LOG_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/connection.h"
+
+namespace folirex {
+
+inline constexpr std::string_view kArticleChangeTable = "Vantrel_ArticleChange";
+
+// The versions whose changes the log keeps: a count further behind is counted again.
+inline constexpr int64_t kArticleVersionsLogged = 4096;
+
+// The statements, in the engine's dialect, that make the log and the triggers that move the data
+// version and write the log; run after row 1 of Vantrel_ArticleVersion exists, in the creation's
+// transaction. They replace the version triggers of a database made before the log (the
+// caller drops SQLite's first; PostgreSQL's are dropped here). Row 2 is written by them.
+std::vector<std::string> ArticleChangeLogStatements(SqlEngine engine);
+
+// A count of articles that the log can bring forward: `where`, the count's condition on the
+// columns the log holds, in the pages' dialect ("" for every article).
+struct LoggedCount {
+  std::string where;
+};
+
+// The LoggedCount of count_sql, a count in the pages' dialect, when it reads
+// "select count(*) from Vantrel_Article [indexed by I | not indexed] [where C]" or
+// "select count(*) from (select <columns> from Vantrel_Article ... [where C]) " (no "top"),
+// where C tests only columns the log holds, through comparisons, like, in-lists and plain
+// functions, with no other select but the search index's narrowing conditions (which are left
+// out: the like beside them decides, core/search_index.h). nullopt for anything else.
+std::optional<LoggedCount> ReadLoggedCount(std::string_view count_sql);
+
+// The count at version `to` less the count at version `from` (from < to) for `count`, from the
+// log rows of versions (from, to]; nullopt when the log no longer holds them all. `params` are
+// the values bound to the placeholders of count.where, in order. One statement, counted on conn.
+std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& count,
+                                          const std::vector<Variant>& params, int64_t from,
+                                          int64_t to);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_ARTICLE_CHANGE_LOG_H_

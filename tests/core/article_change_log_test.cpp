@@ -1,0 +1,279 @@
+// Counts kept across article changes: which counts the change log can bring forward, and a model
+// check that every kept count equals a fresh count of the rows after random changes by another
+// connection (single rows and many at once, past the versions the log keeps), on a database
+// made with the log and on one made before it, and on PostgreSQL when ./test.sh has started its
+// cluster.
+#include "core/article_change_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/list_structures.h"
+#include "core/search_index.h"
+#include "core/text_helpers.h"
+#include "platform/db/connection.h"
+#include "postgres/pg_test_support.h"
+#include "support/site_fixture.h"
+#include "support/temp_folder.h"
+
+namespace folirex {
+namespace {
+
+using testing::SiteFixture;
+
+TEST(ArticleChangeLogTest, ReadsTheCountsThePagesKeepAndNoOther) {
+  const std::string listed = " where d_deleted = false and d_channelid = 1 and d_title like '%a%'";
+  struct Case {
+    std::string sql;
+    std::optional<std::string> where;
+  };
+  const std::vector<Case> cases = {
+      {"select count(*) from Vantrel_Article", ""},
+      {"select Count(*) from Vantrel_Article " + listed, listed.substr(7)},
+      {"select count(*) from Vantrel_Article indexed by idx_article_time_order" + listed,
+       listed.substr(7)},
+      // The search index's narrowing goes; the like beside it decides.
+      {"select count(*) from Vantrel_Article not indexed" + listed +
+           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经济'a"),
+       listed.substr(7)},
+      {"select count(*) from Vantrel_Article not indexed" + listed +
+           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经"),
+       listed.substr(7)},
+      {"select count(*) from Vantrel_Article" + listed +
+           ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经"),
+       listed.substr(7) + ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经")},
+      {"select Count(*) from (select d_id,d_classid, d_title from Vantrel_Article where "
+       "d_checked = true and d_classid in (3,4) and d_hotflag = true order by d_id desc) ",
+       "d_checked = true and d_classid in (3,4) and d_hotflag = true"},
+      {"select count(*) from Vantrel_Article where d_title like '%) or (select%'",
+       "d_title like '%) or (select%'"},
+      // A top N, another table, a column the log does not hold, an "or" beside a narrowing.
+      {"select Count(*) from (select top 10 d_id from Vantrel_Article where d_checked = true) ",
+       std::nullopt},
+      {"select count(*) from Vantrel_ArticleComment where d_channelid = 1", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_content like '%a%'", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_classid in (select d_id from "
+       "Vantrel_ArticleClass)",
+       std::nullopt},
+      {"select count(*) from Vantrel_Article where d_checked = true or d_hotflag = true and d_id "
+       "in (select rowid from Vantrel_ArticleText where d_title match 'abc')",
+       std::nullopt},
+      {"select count(*) from Vantrel_Article a where a.d_checked = true", std::nullopt},
+      {"select count(*) from Vantrel_Article where d_title = \"x\"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::optional<LoggedCount> read = ReadLoggedCount(c.sql);
+    ASSERT_EQ(read.has_value(), c.where.has_value()) << c.sql;
+    if (read) {
+      EXPECT_EQ(read->where, *c.where) << c.sql;
+    }
+  }
+}
+
+// The counts the pages keep, each against a fresh count, while another connection changes the
+// articles one, several or many at a time.
+class KeptCountsTest : public ::testing::Test {
+ protected:
+  void AddArticles(const std::string& connection_string, int n) {
+    Connection conn;
+    conn.Open(connection_string);
+    for (int i = 0; i < n; ++i) {
+      conn.Execute(
+          "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_author, d_checked, "
+          "d_deleted, d_hotflag) values (1, ?, ?, ?, ?, ?, ?)",
+          {Variant(Pick(3)), Variant(Text()), Variant(Text()), Variant(Pick(4) != 0),
+           Variant(Pick(6) == 0), Variant(Pick(2) == 0)});
+    }
+  }
+  std::string Text() {
+    static const char* const kParts[] = {"经", "济", "a", "B", "'", "发展"};
+    std::string text;
+    for (int n = 1 + Pick(4); n > 0; --n) text += kParts[Pick(6)];
+    return text;
+  }
+  int Pick(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+
+  // One random change by `writer`, as the console's writers make them.
+  void Change(Connection& writer) {
+    const std::string some = " where d_id % 7 = " + std::to_string(Pick(7));
+    const std::string one =
+        " where d_id = (select max(d_id) from Vantrel_Article where d_id % 5 = " +
+        std::to_string(Pick(5)) + ")";
+    switch (Pick(9)) {
+      case 0:
+        writer.Execute(
+            "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_checked) "
+            "values (1, ?, ?, true)",
+            {Variant(Pick(3)), Variant(Text())});
+        break;
+      case 1:
+        writer.Execute("update Vantrel_Article set d_title = ?, d_author = ?" + one,
+                       {Variant(Text()), Variant(Text())});
+        break;
+      case 2:
+        writer.Execute("update Vantrel_Article set d_deleted = " +
+                       std::string(Pick(2) ? "true" : "false") + some);
+        break;
+      case 3:
+        writer.Execute("update Vantrel_Article set d_checked = " +
+                       std::string(Pick(2) ? "true" : "false") + one);
+        break;
+      case 4:
+        writer.Execute("update Vantrel_Article set d_classid = " + std::to_string(Pick(3)) + some);
+        break;
+      case 5:
+        writer.Execute("delete from Vantrel_Article" + one);
+        break;
+      case 6:
+        writer.Execute("update Vantrel_Article set d_hotflag = true, d_clicktimes = 5" + some);
+        break;
+      case 7:
+        writer.Execute("delete from Vantrel_Article where d_deleted = true and" + some.substr(6));
+        break;
+      default:
+        writer.Execute("update Vantrel_Article set d_content = ?" + one, {Variant(Text())});
+    }
+  }
+
+  // Every kept count of the pages' kinds equals a fresh count.
+  void ExpectFresh(Connection& reader, Connection& fresh, const std::string& step) {
+    for (const std::string keyword : {"经", "a", "经济", "B'"}) {
+      const std::string listed = " where d_channelid = 1 and d_deleted = false";
+      const std::string where = listed + " and d_title like '%" + SqlQuote(keyword) + "%'";
+      const std::string narrowed = ArticleSourceNarrowed(reader.engine(), "x") + where +
+                                   ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
+      for (const std::string& sql :
+           {"select count(*) from " + narrowed, "select count(*) from Vantrel_Article" + listed,
+            std::string(
+                "select Count(*) from (select d_id, d_title from Vantrel_Article where d_checked = "
+                "true and d_hotflag = true and d_classid in (1,2) order by d_id desc) "),
+            "select count(*) from Vantrel_Article where d_content like '%" + SqlQuote(keyword) +
+                "%'"}) {
+        const int64_t kept = CachedCount(reader, sql);  // makes the structures first
+        EXPECT_EQ(kept, fresh.ExecuteScalar(sql).ToInt64()) << step << sql;
+      }
+    }
+  }
+
+  void RunChanges(const std::string& connection_string, int steps, int changes_per_step) {
+    Connection reader, writer, fresh;
+    reader.Open(connection_string);
+    writer.Open(connection_string);
+    fresh.Open(connection_string);
+    ExpectFresh(reader, fresh, "start");
+    for (int step = 0; step < steps; ++step) {
+      for (int i = 0; i < changes_per_step; ++i) Change(writer);
+      ExpectFresh(reader, fresh, "step " + std::to_string(step));
+      if (HasFailure()) return;
+    }
+  }
+
+  std::mt19937 rng_{20261207};
+};
+
+TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountAfterEachChange) {
+  SiteFixture site;
+  const std::string conn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                           (site.root() / site.settings().DBPath).string() + ";";
+  AddArticles(conn, 300);
+  RunChanges(conn, 60, 1);
+  // More changes than the log keeps the versions of: counted again.
+  const std::string version = "select d_version from Vantrel_ArticleVersion where d_id = 1";
+  const int64_t before = site.Number(version);
+  Connection writer;
+  writer.Open(conn);
+  for (bool on = true; site.Number(version) - before <= kArticleVersionsLogged; on = !on) {
+    writer.Execute(std::string("update Vantrel_Article set d_recommendflag = ") +
+                   (on ? "true" : "false"));
+  }
+  RunChanges(conn, 20, 1);
+  EXPECT_LE(site.Number("select count(distinct d_version) from Vantrel_ArticleChange"),
+            kArticleVersionsLogged);
+}
+
+// The same on PostgreSQL, where one version holds every row an inserting or deleting statement
+// wrote.
+TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountOnPostgres) {
+  const testing::PgServer pg = testing::PgServer::FromEnvironment();
+  FOLIREX_REQUIRE_POSTGRES(pg);
+  testing::PgDatabase db(pg);
+  testing::TempFolder folder;
+  const testing::ProgramRun init = testing::RunFolirex(
+      {"init", (folder.path() / "site").string(), "--DbType", "1", "--DBServer", pg.server,
+       "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
+  ASSERT_EQ(init.code, 0) << init.output;
+  AddArticles(db.ConnectionString(), 200);
+  RunChanges(db.ConnectionString(), 60, 1);
+  RunChanges(db.ConnectionString(), 3, 40);
+
+  // Made before the log: its triggers moved the version alone. A server that opens it gives it
+  // the log, and the totals it shows then follow the changes of another writer.
+  Connection conn;
+  conn.Open(db.ConnectionString());
+  for (const char* sql :
+       {"DROP TRIGGER trg_article_change_insert ON Vantrel_Article",
+        "DROP TRIGGER trg_article_change_delete ON Vantrel_Article",
+        "DROP TRIGGER trg_article_change_update ON Vantrel_Article",
+        "DROP TABLE Vantrel_ArticleChange", "DELETE FROM Vantrel_ArticleVersion WHERE d_id = 2",
+        "CREATE FUNCTION folirex_article_version() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+        "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1; RETURN NULL; END $$",
+        "CREATE TRIGGER trg_article_list_rows AFTER INSERT OR DELETE ON Vantrel_Article FOR EACH "
+        "STATEMENT EXECUTE FUNCTION folirex_article_version()",
+        "CREATE TRIGGER trg_article_list_update AFTER UPDATE OF d_title ON Vantrel_Article FOR "
+        "EACH ROW WHEN (old.d_title IS DISTINCT FROM new.d_title) EXECUTE FUNCTION "
+        "folirex_article_version()"}) {
+    conn.session().ExecuteNative(sql);
+  }
+  testing::ServedSite site(folder.path() / "site");
+  const std::string search =
+      "/asp.asp?m=search&channelid=1&searchclass=0&searchorder=4&searchtype=d_title&"
+      "searchkeyword=" +
+      testing::GbkUrlEncode("经");
+  for (int step = 0; step < 20; ++step) {
+    const std::string page = site.Get(search).text;
+    const std::string mark = "共<b>";
+    const size_t at = page.find(mark);
+    const int64_t shown = at == std::string::npos ? 0 : std::stoll(page.substr(at + mark.size()));
+    EXPECT_EQ(shown, conn.ExecuteScalar("select count(*) from Vantrel_Article where d_channelid "
+                                        "= 1 and d_deleted = false and d_checked = true and "
+                                        "d_title like '%经%'")
+                         .ToInt64())
+        << step;
+    Change(conn);
+  }
+  EXPECT_EQ(conn.ExecuteScalar("select count(*) from pg_trigger where tgname like "
+                               "'trg_article_list%'")
+                .ToInt64(),
+            0);
+  EXPECT_GT(conn.ExecuteScalar("select count(*) from Vantrel_ArticleChange").ToInt64(), 0);
+}
+
+// A database made before the log is given it on its first use, and its counts are then kept.
+TEST_F(KeptCountsTest, ADatabaseMadeBeforeTheLogIsGivenIt) {
+  SiteFixture old_site;
+  AddArticles("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                  (old_site.root() / old_site.settings().DBPath).string() + ";",
+              50);
+  EnsureListStructures(*old_site.state.db.Conn);
+  for (const char* trigger : {"insert", "delete", "update"}) {
+    old_site.Exec(std::string("drop trigger trg_article_change_") + trigger);
+  }
+  old_site.Exec("drop table Vantrel_ArticleChange");
+  old_site.Exec("delete from Vantrel_ArticleVersion where d_id = 2");
+  old_site.Exec("pragma wal_checkpoint(truncate)");
+  // The same file at another place is a database this process has not made sure of.
+  testing::TempFolder copy;
+  const std::filesystem::path file = copy.path() / "site.db";
+  std::filesystem::copy_file(old_site.root() / old_site.settings().DBPath, file);
+  RunChanges("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";", 30, 1);
+  Connection conn;
+  conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
+  EXPECT_GT(conn.ExecuteScalar("select count(*) from Vantrel_ArticleChange").ToInt64(), 0);
+}
+
+}  // namespace
+}  // namespace folirex
