@@ -244,11 +244,17 @@ void EnsureOrderTrigger(Connection& conn) {
         "t.tgname = 'trg_article_list_order'");
     st->Bind({});
     if (st->Step() && st->Column(0).ToInt64Or(0) > 0) return;
+    // A function of its own: the version alone moves, the change log has no row for it (no
+    // count changes with the order).
+    RunNative(conn,
+              "CREATE OR REPLACE FUNCTION folirex_article_order_version() RETURNS trigger "
+              "LANGUAGE plpgsql AS $$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = "
+              "d_version + 1 WHERE d_id = 1; RETURN NULL; END $$");
     RunNative(conn,
               "CREATE OR REPLACE TRIGGER trg_article_list_order AFTER UPDATE OF d_topflag, "
               "d_addtime ON Vantrel_Article FOR EACH ROW WHEN (old.d_topflag IS DISTINCT FROM "
               "new.d_topflag OR old.d_addtime IS DISTINCT FROM new.d_addtime) EXECUTE FUNCTION "
-              "folirex_article_version()");
+              "folirex_article_order_version()");
     return;
   }
   if (HasSqliteObject(conn, "trigger", "trg_article_list_order")) return;
@@ -256,7 +262,7 @@ void EnsureOrderTrigger(Connection& conn) {
             "CREATE TRIGGER IF NOT EXISTS trg_article_list_order AFTER UPDATE OF d_topflag, "
             "d_addtime ON Vantrel_Article WHEN old.d_topflag IS NOT new.d_topflag OR "
             "old.d_addtime IS NOT new.d_addtime BEGIN UPDATE Vantrel_ArticleVersion SET "
-            "d_version = d_version + 1; END");
+            "d_version = d_version + 1 WHERE d_id = 1; END");
 }
 
 // The databases this process has made sure of, by pool key.
