@@ -76,7 +76,9 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
                       " and d_channelid = " + channel.id_text;
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
   const std::string listed = where;
-  if (!search.title.empty()) where += " and d_title like '%" + search.title + "%'";
+  if (!search.title.empty()) {
+    where += " and " + ArticleTextLike(state.db.Conn->engine(), "d_title", search.title);
+  }
   const std::string order = recycle ? "a.d_id desc" : "a.d_addtime desc";
 
   // Every condition here is one that moves the article data version, so the counts are kept
