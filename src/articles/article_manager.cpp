@@ -124,7 +124,7 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
                       " and d_channelid = " + channel.id_text;
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
   const std::string listed = where;
-  where += " and d_title like '%" + search.title + "%'";
+  where += " and " + ArticleTextLike(conn.engine(), "d_title", search.title);
   const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, where, listed,
                                                    RequestedPage(state.host.Request), kPageSize);
   ManagerList list;

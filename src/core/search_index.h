@@ -15,10 +15,19 @@
 
 namespace folirex {
 
+// The search's own condition, `column` like '%keyword%' (the keyword as the pattern holds it,
+// wildcards kept, quotes not yet doubled). On PostgreSQL the column is compared as text: like on
+// a citext column and like on its text fold letter case alike, but only the text form is the
+// expression the trigram indexes hold and the planner has statistics of.
+std::string ArticleTextLike(SqlEngine engine, const std::string& column,
+                            const std::string& keyword);
+
 // The clause for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
 // doubled); "" when no index serves the keyword (only wildcards, or a short run of characters
-// with letter case beyond ASCII) or the column (any other).
+// with letter case beyond ASCII), when ArticleTextLike itself is served by an index (a run of
+// three characters or more on PostgreSQL), for a short body keyword on PostgreSQL (the like
+// alone over the bodies is the faster there) or the column (any other).
 std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                       const std::string& keyword);
 

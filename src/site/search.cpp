@@ -225,7 +225,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
       " where d_channelid = " + links.channel + " and d_deleted = false and d_checked = true";
   if (class_id != "0") condition += " and d_classid = " + class_id;
   const std::string listed = condition;
-  if (!keyword.empty()) condition += " and " + column + " like '%" + SqlQuote(keyword) + "%'";
+  if (!keyword.empty())
+    condition += " and " + ArticleTextLike(state.db.Conn->engine(), column, keyword);
   const SearchSource source = FindSearchSource(state, column, keyword, condition, listed, order);
 
   Cls_Pagination pager(state);
