@@ -205,6 +205,8 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
   const std::string channel_id = state.channel.ChannelID.ToString();
   const std::vector<Variant> params{SqlNumber(state.channel.ChannelID.ToInt64Or(0)),
                                     SqlNumber(*article_id)};
+  const std::string from =
+      " from Vantrel_ArticleComment where d_channelid = ? and d_checked = true and d_infoid = ?";
   std::string html;
   if (count.ToString() == "0") {
     Cls_Pagination pager(state);
@@ -215,20 +217,13 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
     pager.PageSize(6);
     pager.NumSize(6);
     pager.Sql(
-        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
-        "Vantrel_ArticleComment where d_channelid = ? and d_checked = true  and d_infoid = ? "
-        "order by d_addtime desc");
-    pager.SqlCount(
-        "select count(*) from Vantrel_ArticleComment where d_channelid = ? and d_checked = true "
-        "and d_infoid = ?");
+        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply" +
+        from + " order by d_addtime desc");
+    pager.SqlCount("select count(*)" + from);
     pager.Params(params);
     html = RenderCommentPage(pager);
   } else {
-    html = RenderCommentRows(state.db,
-                             "select top " + count.ToString() +
-                                 " * from Vantrel_ArticleComment where d_channelid = ? and "
-                                 "d_checked = true and d_infoid = ?",
-                             params);
+    html = RenderCommentRows(state.db, "select top " + count.ToString() + " *" + from, params);
   }
   return HtmlToJsWrite(html);
 }
