@@ -1,9 +1,11 @@
 #include "publishing/generation_plan.h"
 
+#include <cstdint>
 #include <optional>
 
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "publishing/generation_step.h"
@@ -20,7 +22,8 @@ class Planner {
  public:
   explicit Planner(RequestState& state)
       : state_(state),
-        channel_(std::to_string(state.channel.ChannelID.ToInt64Or(-1))),
+        channel_number_(state.channel.ChannelID.ToInt64Or(-1)),
+        channel_(std::to_string(channel_number_)),
         batch_(BatchSize(state.channel)) {}
 
   std::vector<PlannedStep> Take() { return std::move(steps_); }
@@ -37,14 +40,13 @@ class Planner {
           std::string("select count(*) from Vantrel_Article where d_generatedflag=false and "
                       "d_checked=true and d_deleted=false and (d_linkurl is null or d_linkurl = "
                       "'') ") +
-          (smart ? "" : " ") + "and d_channelid = " + channel_);
+          (smart ? "" : " ") + "and d_channelid = ?");
       Cut(n, "option=content_new&doingcount=", "&channelid=" + channel_,
           "正在生成新发布内容-显示页文件,共");
     } else if (kind == "content_all") {
       const int64_t n = Count(
           "select count(*) from Vantrel_Article where d_checked=true and d_deleted=false and "
-          "(d_linkurl is null or d_linkurl = '') and d_channelid = " +
-          channel_);
+          "(d_linkurl is null or d_linkurl = '') and d_channelid = ?");
       Cut(n, "option=content_all&doingcount=", "&channelid=" + channel_,
           "正在生成所有内容-显示页文件,共");
     } else if (kind == "classlist" || kind == "classlist_all") {
@@ -65,7 +67,10 @@ class Planner {
     steps_.push_back({std::move(url), std::move(message)});
   }
 
-  int64_t Count(const std::string& sql) { return state_.db.Conn->ExecuteScalar(sql).ToInt64Or(0); }
+  // The count a select of the channel's rows gives, its one placeholder the channel.
+  int64_t Count(const std::string& sql) {
+    return state_.db.Conn->ExecuteScalar(sql, {SqlNumber(channel_number_)}).ToInt64Or(0);
+  }
 
   // Steps of `batch_` over n items: n \ batch + 1 steps (a list planned while it grows or
   // shrinks is settled by each step from the live data).
@@ -97,14 +102,14 @@ class Planner {
                                : "select d_id, d_name,d_templatepageid,d_pagenum, d_dir from "
                                  "Vantrel_ArticleSubject where ";
     if (only_pending) sql += "d_generatedflag = false and ";
-    sql += "d_channelid = " + channel_ + " order by d_id";
+    sql += "d_channelid = ? order by d_id";
     struct Row {
       Variant id, name, path, dir, page_num, template_page_id;
     };
     std::vector<Row> rows;
     {
       Recordset rs;
-      rs.Open(sql, *state_.db.Conn, 0, 1);
+      rs.Open(sql, {SqlNumber(channel_number_)}, *state_.db.Conn, 0, 1);
       for (; !rs.Eof(); rs.MoveNext()) {
         rows.push_back({rs["d_id"], rs["d_name"], is_class ? rs["d_path"] : rs["d_name"],
                         rs["d_dir"], rs["d_pagenum"], rs["d_templatepageid"]});
@@ -143,6 +148,7 @@ class Planner {
   }
 
   RequestState& state_;
+  const int64_t channel_number_;
   const std::string channel_;
   const int64_t batch_;
   std::vector<PlannedStep> steps_;

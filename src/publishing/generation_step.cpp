@@ -1,6 +1,7 @@
 #include "publishing/generation_step.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 #include "publishing/article_html.h"
 #include "publishing/static_writers.h"
@@ -28,10 +30,6 @@ std::optional<int64_t> StepNumber(const std::string& text, int64_t max) {
   const int64_t value = std::stoll(text);
   if (value < 1 || value > max) return std::nullopt;
   return value;
-}
-
-std::string ChannelSql(const RequestState& state) {
-  return std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 }
 
 }  // namespace
@@ -64,16 +62,14 @@ WriteResult DeleteGenerated(RequestState& state) {
   return {};
 }
 
-void MarkArticles(RequestState& state, const std::vector<std::string>& ids, bool generated) {
+void MarkArticles(RequestState& state, const std::vector<int64_t>& ids, bool generated) {
   constexpr size_t kIdsPerStatement = 500;
   for (size_t from = 0; from < ids.size(); from += kIdsPerStatement) {
-    std::string list;
-    for (size_t i = from; i < ids.size() && i < from + kIdsPerStatement; ++i) {
-      if (!list.empty()) list += ",";
-      list += ids[i];
-    }
+    const size_t to = std::min(ids.size(), from + kIdsPerStatement);
+    const BoundSql in = IdsIn("d_id", std::vector<int64_t>(ids.begin() + from, ids.begin() + to));
     state.db.Conn->Execute(std::string("update Vantrel_Article set d_generatedflag = ") +
-                           (generated ? "true" : "false") + " where d_id in (" + list + ")");
+                               (generated ? "true" : "false") + " where " + in.sql,
+                           in.params);
   }
 }
 
@@ -83,24 +79,23 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   const std::string sql = std::string(kArticlePageColumns) + " where " +
                           (only_new ? "a.d_generatedflag=false and " : "") +
                           "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or "
-                          "a.d_linkurl is null) and a.d_channelid = " +
-                          ChannelSql(state) + " order by a.d_id asc";
+                          "a.d_linkurl is null) and a.d_channelid = ? order by a.d_id asc";
   std::vector<ArticlePageRow> rows;
   {
     // One window of the select: the step's rows after the ones passed over.
     Recordset rs;
-    rs.Open(sql, *state.db.Conn, 1, 1);
+    rs.Open(sql, {SqlNumber(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 1, 1);
     if (skip > 0) rs.Move(skip);
     for (std::vector<Variant>& values : rs.GetRows(batch)) {
       rows.push_back(ArticlePageRowOf(std::move(values)));
     }
   }
   WriteResult result;
-  std::vector<std::string> written;
-  std::vector<std::string> failed;
+  std::vector<int64_t> written;
+  std::vector<int64_t> failed;
   ArticleBatch shared;
   for (const ArticlePageRow& row : rows) {
-    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(std::to_string(row.id));
+    (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id);
   }
   result.written = static_cast<int64_t>(written.size());
   result.failed = static_cast<int64_t>(failed.size());

@@ -1,5 +1,6 @@
 #include "site/announcements.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
@@ -58,13 +60,13 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
   if (!interaction::IsId(page_channel.ChannelID)) return "";
 
   // The site home page lists the site's own announcements (channel 0).
-  std::string channel =
-      LCase(page_type.ToString()) == "default" ? "0" : page_channel.ChannelID.ToString();
+  const bool site_home = LCase(page_type.ToString()) == "default";
+  const std::string channel = site_home ? "0" : page_channel.ChannelID.ToString();
+  const int64_t channel_number = site_home ? 0 : page_channel.ChannelID.ToInt64Or(0);
   std::string top = chip.count == 0 ? "" : "top " + std::to_string(chip.count) + " ";
-  const std::string sql =
-      "select " + top +
-      "* from Vantrel_Announce where d_selectedflag = true and d_channelid = " + channel +
-      " order by d_addtime desc";
+  const std::string sql = "select " + top +
+                          "* from Vantrel_Announce where d_selectedflag = true and d_channelid = "
+                          "? order by d_addtime desc";
 
   const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string open_tail =
@@ -76,7 +78,7 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
 
   std::string list;
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql, {SqlNumber(channel_number)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {
     list = "本栏目暂时没有公告！";
   }

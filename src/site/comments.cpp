@@ -9,6 +9,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
@@ -202,6 +203,10 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
   if (!ListArgumentsValid(state.channel, count, page_type, article_id)) return "";
   const std::string id = std::to_string(*article_id);
   const std::string channel_id = state.channel.ChannelID.ToString();
+  const std::vector<Variant> params{SqlNumber(state.channel.ChannelID.ToInt64Or(0)),
+                                    SqlNumber(*article_id)};
+  const std::string from =
+      " from Vantrel_ArticleComment where d_channelid = ? and d_checked = true and d_infoid = ?";
   std::string html;
   if (count.ToString() == "0") {
     Cls_Pagination pager(state);
@@ -212,25 +217,22 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
     pager.PageSize(6);
     pager.NumSize(6);
     pager.Sql(
-        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply from "
-        "Vantrel_ArticleComment where d_channelid = " +
-        channel_id + " and d_checked = true  and d_infoid = " + id + " order by d_addtime desc");
-    pager.SqlCount("select count(*) from Vantrel_ArticleComment where d_channelid = " + channel_id +
-                   " and d_checked = true and d_infoid = " + id);
+        "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply" +
+        from + " order by d_addtime desc");
+    pager.SqlCount("select count(*)" + from);
+    pager.Params(params);
     html = RenderCommentPage(pager);
   } else {
-    html = RenderCommentRows(
-        state.db, "select top " + count.ToString() +
-                      " * from Vantrel_ArticleComment where d_channelid = " + channel_id +
-                      " and d_checked = true and d_infoid = " + id);
+    html = RenderCommentRows(state.db, "select top " + count.ToString() + " *" + from, params);
   }
   return HtmlToJsWrite(html);
 }
 
-std::string RenderCommentRows(DatabaseState& db, std::string_view sql) {
+std::string RenderCommentRows(DatabaseState& db, std::string_view sql,
+                              const std::vector<Variant>& params) {
   std::string html;
   Recordset rs;
-  rs.Open(sql, *db.Conn, 0, 1);
+  rs.Open(sql, params, *db.Conn, 0, 1);
   for (; !rs.Eof(); rs.MoveNext()) {
     html += CommentHtml({rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
                          rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]});

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/pagination.h"
 #include "core/request_state.h"
@@ -35,8 +36,10 @@ std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channe
 std::string ShowCommentList(RequestState& state, const Variant& count, const Variant& page_type,
                             std::optional<int64_t> article_id);
 
-// The HTML of every row the query returns (read on db.Conn); "暂时没有评论数据！" for none.
-std::string RenderCommentRows(DatabaseState& db, std::string_view sql);
+// The HTML of every row the query returns with `params` bound to its placeholders (read on
+// db.Conn); "暂时没有评论数据！" for none.
+std::string RenderCommentRows(DatabaseState& db, std::string_view sql,
+                              const std::vector<Variant>& params);
 
 // The HTML of the pager's current page and its page bar.
 std::string RenderCommentPage(Cls_Pagination& pager);

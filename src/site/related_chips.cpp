@@ -51,16 +51,19 @@ std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
 // The select of the articles related through the channel's keyword library: those whose title
 // holds a library word that the article's title holds too. Each article is listed once however
 // many words it shares, and only approved articles of the channel outside the recycle bin are
-// listed, as with the article's own keywords.
+// listed, as with the article's own keywords. The article, the channel and the title are
+// placeholders, their values appended to `params`.
 std::string LibrarySql(const std::string& title, const std::string& top,
-                       const std::string& article_id, const std::string& channel_id) {
+                       const std::string& article_id, const std::string& channel_id,
+                       std::vector<Variant>* params) {
+  const Variant channel(static_cast<long long>(std::stoll(channel_id)));
+  params->insert(params->end(), {Variant(static_cast<long long>(std::stoll(article_id))), channel,
+                                 channel, Variant(title)});
   return "select " + top +
-         "c.d_id, c.d_addtime, c.d_title, c.d_classid from Vantrel_Article c where c.d_id <> " +
-         article_id +
-         " and c.d_deleted = false and c.d_checked = true and c.d_channelid = " + channel_id +
-         " and exists (select d.d_id from Vantrel_Keyword d where d.d_channelid = " + channel_id +
-         " and d.d_name <> '' and '" + SqlQuote(title) +
-         "' like '%'+d.d_name+'%' and c.d_title like '%'+d.d_name+'%') order by c.d_id desc";
+         "c.d_id, c.d_addtime, c.d_title, c.d_classid from Vantrel_Article c where c.d_id <> ? "
+         "and c.d_deleted = false and c.d_checked = true and c.d_channelid = ? and exists "
+         "(select d.d_id from Vantrel_Keyword d where d.d_channelid = ? and d.d_name <> '' and ? "
+         "like '%'+d.d_name+'%' and c.d_title like '%'+d.d_name+'%') order by c.d_id desc";
 }
 
 }  // namespace
@@ -102,7 +105,7 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
 
   std::vector<Variant> params;
-  std::string inner = by_library ? LibrarySql(title, top, id, channel_id)
+  std::string inner = by_library ? LibrarySql(title, top, id, channel_id, &params)
                                  : OwnKeywordSql(keywords, top, id, channel_id, &params);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";

@@ -1,9 +1,13 @@
 #include "site/template_lookup.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
-#include "core/text_helpers.h"
+#include "core/public_request.h"
 #include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
 
 namespace folirex {
 namespace {
@@ -17,14 +21,16 @@ bool IsPageTypeWord(std::string_view word) {
   return true;
 }
 
-// The page for a lookup key, read with `sql` the first time it is asked for.
+// The page for a lookup key, read with `sql` and its bound `params` the first time it is asked
+// for.
 const RequestCaches::TemplatePageRow& ReadPage(DatabaseState& db, RequestCaches& caches,
-                                               const std::string& key, const std::string& sql) {
+                                               const std::string& key, const std::string& sql,
+                                               const std::vector<Variant>& params) {
   auto cached = caches.TemplatePageCache.find(key);
   if (cached != caches.TemplatePageCache.end()) return cached->second;
   RequestCaches::TemplatePageRow row;
   Recordset rs;
-  rs.Open(sql, *db.Conn, 0, 1);
+  rs.Open(sql, params, *db.Conn, 0, 1);
   if (!rs.Eof()) {
     row.found = true;
     row.content = rs["d_content"].ToString();
@@ -34,22 +40,25 @@ const RequestCaches::TemplatePageRow& ReadPage(DatabaseState& db, RequestCaches&
   return caches.TemplatePageCache.emplace(key, std::move(row)).first->second;
 }
 
+// An id beyond 64 bits names no page: no lookup is made for it.
 const RequestCaches::TemplatePageRow* FindBySet(DatabaseState& db, RequestCaches& caches,
                                                 const Variant& template_id,
                                                 const std::string& type) {
-  if (!IsDigits(template_id) || !IsPageTypeWord(type)) return nullptr;
+  const std::optional<int64_t> id = ParseId(template_id.ToString());
+  if (!id || !IsPageTypeWord(type)) return nullptr;
   return &ReadPage(db, caches, "set " + template_id.ToString() + " " + type,
                    "select d_content, d_skinid from Vantrel_TemplatePage where d_id = (select "
-                   "d_pageid from Vantrel_TemplateAndPage where d_templateid = " +
-                       template_id.ToString() + " and d_type = '" + type + "')");
+                   "d_pageid from Vantrel_TemplateAndPage where d_templateid = ? and d_type = ?)",
+                   {SqlNumber(*id), Variant(type)});
 }
 
 const RequestCaches::TemplatePageRow* FindById(DatabaseState& db, RequestCaches& caches,
                                                const Variant& page_id) {
-  if (!IsDigits(page_id)) return nullptr;
-  return &ReadPage(
-      db, caches, "page " + page_id.ToString(),
-      "select d_content, d_skinid from Vantrel_TemplatePage where d_id = " + page_id.ToString());
+  const std::optional<int64_t> id = ParseId(page_id.ToString());
+  if (!id) return nullptr;
+  return &ReadPage(db, caches, "page " + page_id.ToString(),
+                   "select d_content, d_skinid from Vantrel_TemplatePage where d_id = ?",
+                   {SqlNumber(*id)});
 }
 
 // The page by set and type when template_id is not empty, else by page id.

@@ -54,5 +54,22 @@ TEST_F(RequestCacheTest, ATemplatePageAndItsSkinAreReadOnce) {
   EXPECT_EQ(statements, 2);
 }
 
+TEST_F(RequestCacheTest, TemplateIdsThatNameNoPageReadNothing) {
+  std::string by_set, by_id, by_type;
+  int64_t statements = -1;
+  site_.InConsole([&](RequestState& s) {
+    const int64_t before = s.db.Conn->statement_count();
+    // Digits beyond 64 bits, and a page type that is not a plain word.
+    by_set = LoadTemplatePage(s.db, s.caches, Variant("99999999999999999999"), "content");
+    by_id = LoadTemplatePageById(s.db, s.caches, Variant("99999999999999999999"));
+    by_type = LoadTemplatePage(s.db, s.caches, Variant("1"), "content' or '1'='1");
+    statements = s.db.Conn->statement_count() - before;
+  });
+  EXPECT_EQ(by_set, "");
+  EXPECT_EQ(by_id, "");
+  EXPECT_EQ(by_type, "");
+  EXPECT_EQ(statements, 0);
+}
+
 }  // namespace
 }  // namespace folirex::testing
