@@ -9,8 +9,10 @@
 #ifndef FOLIREX_CORE_REQUEST_STATE_H_
 #define FOLIREX_CORE_REQUEST_STATE_H_
 
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,12 +113,12 @@ struct ChannelSettings {
 
 // Rows already read in this request. A page that changes what they hold clears them.
 struct RequestCaches {
-  // Channel folders by channel id (GetChannelFolder). A page that changes a channel's folder
+  // The rows of Vantrel_Channel by channel id, each as column name (lower case) to value, read
+  // in one statement the first time a page asks about a channel (FindChannelRow): a page that
+  // shows several channels asks about each one several times. A page that changes a channel
   // clears it.
-  std::map<std::string, std::string> ChannelDirCache;
-  // Channel rows read by the channel loader, by channel id: column name (lower case) to value.
-  // A page that changes a channel clears it with ChannelDirCache.
-  std::map<std::string, std::map<std::string, Variant>> ChannelRowCache;
+  using ChannelRow = std::map<std::string, Variant>;
+  std::optional<std::map<int64_t, ChannelRow>> ChannelRows;
 
   // Template pages by lookup ("set <id> <type>" or "page <id>"): their text and skin, so a page
   // and the cells of its blocks read each one once. A page that changes a template page or the
@@ -144,8 +146,7 @@ struct RequestCaches {
   ListRowsWindow ListRows;
 
   void Clear() {
-    ChannelDirCache.clear();
-    ChannelRowCache.clear();
+    ChannelRows.reset();
     TemplatePageCache.clear();
     ListRows = ListRowsWindow();
   }

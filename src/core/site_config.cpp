@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/text_helpers.h"
+#include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -106,23 +108,40 @@ Variant GetChannelID(RequestState& state) {
   return id;
 }
 
+const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
+                                                int64_t id) {
+  if (!caches.ChannelRows) {
+    std::map<int64_t, RequestCaches::ChannelRow> rows;
+    Recordset rs;
+    rs.Open("select * from Vantrel_Channel", *db.Conn, 0, 1);
+    while (!rs.Eof()) {
+      RequestCaches::ChannelRow row;
+      for (int i = 0; i < rs.FieldCount(); ++i) row[LCase(rs.FieldName(i))] = rs.Field(i);
+      auto key = row.find("d_id");
+      if (key != row.end() && !key->second.IsNull()) {
+        rows.emplace(key->second.ToInt64(), std::move(row));
+      }
+      rs.MoveNext();
+    }
+    rs.Close();
+    caches.ChannelRows = std::move(rows);
+  }
+  auto found = caches.ChannelRows->find(id);
+  return found == caches.ChannelRows->end() ? nullptr : &found->second;
+}
+
 ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
                                const Variant& id) {
   ChannelFolder folder;
   folder.path = host.Application->Get("server_path").ToString();
   if (!IsDigits(id.ToString())) return folder;
-  std::string key = id.ToString();
-  auto cached = caches.ChannelDirCache.find(key);
+  // Digits beyond 64 bits name no channel.
+  const std::optional<int64_t> number = ParseId(id.ToString());
+  const RequestCaches::ChannelRow* row = number ? FindChannelRow(db, caches, *number) : nullptr;
   std::string dir;
-  if (cached != caches.ChannelDirCache.end()) {
-    dir = cached->second;
-  } else {
-    Recordset rs;
-    rs.Open("select d_channeldir, d_moduletype from Vantrel_Channel where d_id = " + key, *db.Conn,
-            0, 1);
-    if (!rs.Eof()) dir = rs["d_channeldir"].ToString();
-    rs.Close();
-    caches.ChannelDirCache.emplace(key, dir);
+  if (row != nullptr) {
+    auto column = row->find("d_channeldir");
+    if (column != row->end()) dir = column->second.ToString();
   }
   if (dir.empty()) return folder;
   folder.dir = dir + "/";

@@ -8,6 +8,7 @@
 //                    plain number answers AlertBack (the request ends).
 //   GetChannelFolder gives a channel's folder, as a site path and as ChannelDir holds it;
 //   GetChannelPath   the site path alone. Neither changes the current channel's settings.
+//   FindChannelRow   gives a channel's row, all channels read once per request.
 // The database functions read on db.Conn, which must be open. Request thread only.
 #ifndef FOLIREX_CORE_SITE_CONFIG_H_
 #define FOLIREX_CORE_SITE_CONFIG_H_
@@ -30,8 +31,8 @@ Variant GetChannelID(RequestState& state);
 
 // A channel's folder: `path` from the web root ("/" + install folder + folder + "/", or the
 // install folder when the channel has no folder, does not exist or the id is not a plain number)
-// and `dir` as ChannelDir holds it ("news/", or ""). Each channel's row is read once per request
-// (caches.ChannelDirCache).
+// and `dir` as ChannelDir holds it ("news/", or ""), from the request's channel rows
+// (FindChannelRow).
 struct ChannelFolder {
   std::string path;
   std::string dir;
@@ -40,6 +41,12 @@ ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, Reque
                                const Variant& id);
 std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
                            const Variant& id);
+
+// The row of channel `id` from the request's copy of Vantrel_Channel (caches.ChannelRows, read
+// with one statement through a recordset of its own the first time a page asks); nullptr when no
+// channel has that id.
+const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
+                                                int64_t id);
 
 // The logo/banner HTML for a file and its size: the Flash form for a ".swf" file, else an image.
 std::string MediaHtml(const std::string& file, const std::string& width, const std::string& height);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/messages.h"
+#include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
@@ -41,23 +42,9 @@ std::string ChannelStatHtml(const ChannelSettings& channel) {
 std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCaches& caches,
                                                    std::optional<int64_t> id) {
   if (!id) return std::nullopt;
-  // A page that shows several channels loads each one again and again: read each row once.
-  const std::string key = std::to_string(*id);
-  auto cached = caches.ChannelRowCache.find(key);
-  if (cached == caches.ChannelRowCache.end()) {
-    Recordset rs;
-    rs.Open("select * from Vantrel_Channel where d_id = ?", {Variant(static_cast<long long>(*id))},
-            *db.Conn, 0, 1);
-    if (rs.Eof()) {
-      rs.Close();
-      return std::nullopt;
-    }
-    std::map<std::string, Variant> columns;
-    for (int i = 0; i < rs.FieldCount(); ++i) columns[LCase(rs.FieldName(i))] = rs.Field(i);
-    rs.Close();
-    cached = caches.ChannelRowCache.emplace(key, std::move(columns)).first;
-  }
-  const std::map<std::string, Variant>& row = cached->second;
+  const RequestCaches::ChannelRow* found = FindChannelRow(db, caches, *id);
+  if (found == nullptr) return std::nullopt;
+  const RequestCaches::ChannelRow& row = *found;
   auto column = [&row](const char* name) -> const Variant& {
     static const Variant kMissing = Variant::Null();
     auto it = row.find(name);

@@ -1,6 +1,7 @@
 // The channel loader. LoadChannelSettings reads one channel's row of Vantrel_Channel into a
-// ChannelSettings value (each row read once per request, caches.ChannelRowCache), through a
-// recordset of its own on db.Conn, so a caller's open shared recordset is left alone.
+// ChannelSettings value from the request's channel rows (FindChannelRow: every channel read in
+// one statement once per request, through a recordset of its own on db.Conn, so a caller's open
+// shared recordset is left alone).
 //
 // InitChannel gives the settings of the channel a request is served for and keeps its upload
 // folder in the session ("channel_path"). The public entry calls it once per request with the

@@ -11,17 +11,15 @@
 namespace folirex {
 namespace {
 
-// The first column of the first row of a query about one channel; "" when there is none.
-std::string ChannelColumn(DatabaseState& db, const Variant& channel_id, const char* column) {
+// A column of a channel's row; "" when there is none.
+std::string ChannelColumn(DatabaseState& db, RequestCaches& caches, const Variant& channel_id,
+                          const char* column) {
   // A number too large for an id names no channel either.
   const std::optional<int64_t> id = ParseId(channel_id.ToString());
-  if (!id) return "";
-  Recordset rs;
-  rs.Open(std::string("select ") + column + " from Vantrel_Channel where d_id = ?",
-          {Variant(static_cast<long long>(*id))}, *db.Conn, 0, 1);
-  std::string value = rs.Eof() ? std::string() : rs.Field(0).ToString();
-  rs.Close();
-  return value;
+  const RequestCaches::ChannelRow* row = id ? FindChannelRow(db, caches, *id) : nullptr;
+  if (row == nullptr) return "";
+  auto value = row->find(column);
+  return value == row->end() ? std::string() : value->second.ToString();
 }
 
 bool StaticLists(const ChannelSettings& channel) {
@@ -39,12 +37,12 @@ std::string ListUrl(RequestState& state, const ChannelSettings& channel, const c
 
 }  // namespace
 
-std::string GetChannelName(DatabaseState& db, const Variant& channel_id) {
-  return ChannelColumn(db, channel_id, "d_channelname");
+std::string GetChannelName(DatabaseState& db, RequestCaches& caches, const Variant& channel_id) {
+  return ChannelColumn(db, caches, channel_id, "d_channelname");
 }
 
-std::string GetProjectName(DatabaseState& db, const Variant& channel_id) {
-  return ChannelColumn(db, channel_id, "d_projectname");
+std::string GetProjectName(DatabaseState& db, RequestCaches& caches, const Variant& channel_id) {
+  return ChannelColumn(db, caches, channel_id, "d_projectname");
 }
 
 std::string ShowChannelStat(DatabaseState& db) {

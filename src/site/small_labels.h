@@ -26,10 +26,10 @@
 
 namespace folirex {
 
-// d_channelname of the channel, "" when there is none.
-std::string GetChannelName(DatabaseState& db, const Variant& channel_id);
+// d_channelname of the channel (the request's channel rows), "" when there is none.
+std::string GetChannelName(DatabaseState& db, RequestCaches& caches, const Variant& channel_id);
 // d_projectname (the channel's word for its items), "" when there is none.
-std::string GetProjectName(DatabaseState& db, const Variant& channel_id);
+std::string GetProjectName(DatabaseState& db, RequestCaches& caches, const Variant& channel_id);
 // Two lines per shown, enabled internal channel in d_order: items and approved items.
 std::string ShowChannelStat(DatabaseState& db);
 // The typed meta keywords when relative_flag is "0"; otherwise the library keywords of `channel`

@@ -519,11 +519,11 @@ std::optional<std::string> PageRender::FrameLabel(Label label) {
   switch (label) {
     case Label::kChannelName:
       return SharedValue("{$showchannelname}", [&] {
-        return HtmlEscapeAttr(GetChannelName(state_.db, channel_.ChannelID));
+        return HtmlEscapeAttr(GetChannelName(state_.db, state_.caches, channel_.ChannelID));
       });
     case Label::kProjectName:
       return SharedValue("{$showprojectname}", [&] {
-        return HtmlEscapeAttr(GetProjectName(state_.db, channel_.ChannelID));
+        return HtmlEscapeAttr(GetProjectName(state_.db, state_.caches, channel_.ChannelID));
       });
     case Label::kMenuCss:
       return "<link rel='stylesheet' href='" + base_path_ + "skin/default.css'" +

@@ -25,11 +25,13 @@ class SmallLabelsTest : public ::testing::Test {
 };
 
 TEST_F(SmallLabelsTest, ChannelAndProjectNames) {
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, 1); }), "文章中心");
-  EXPECT_EQ(In([](RequestState& s) { return GetProjectName(s.db, "1"); }), "文章");
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, 77) + GetProjectName(s.db, 77); }),
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, s.caches, 1); }), "文章中心");
+  EXPECT_EQ(In([](RequestState& s) { return GetProjectName(s.db, s.caches, "1"); }), "文章");
+  EXPECT_EQ(In([](RequestState& s) {
+              return GetChannelName(s.db, s.caches, 77) + GetProjectName(s.db, s.caches, 77);
+            }),
             "");
-  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, "1 or 1=1"); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return GetChannelName(s.db, s.caches, "1 or 1=1"); }), "");
 }
 
 TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {

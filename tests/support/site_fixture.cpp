@@ -338,8 +338,7 @@ void SiteFixture::SetQuery(const std::string& query) {
 }
 
 void SiteFixture::UseChannel(int64_t id) {
-  state.caches.ChannelRowCache.clear();
-  state.caches.ChannelDirCache.clear();
+  state.caches.ChannelRows.reset();
   state.channel.ChannelID = Variant(static_cast<long long>(id));
   Recordset rs;
   rs.Open("select * from Vantrel_Channel where d_id = " + std::to_string(id), *state.db.Conn, 0, 1);
