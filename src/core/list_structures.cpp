@@ -15,6 +15,7 @@
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -585,11 +586,7 @@ std::optional<CountCache::Kept> CountWithVersion(Connection& conn, const std::st
                                                  const std::vector<Variant>& params) {
   constexpr std::string_view kHead = "select count(*)";
   std::string sql = count_sql;
-  if (sql.size() < kHead.size()) return std::nullopt;
-  for (size_t i = 0; i < kHead.size(); ++i) {
-    const char c = sql[i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kHead[i]) return std::nullopt;
-  }
+  if (LCase(std::string_view(sql).substr(0, kHead.size())) != kHead) return std::nullopt;
   sql.insert(kHead.size(), ", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
