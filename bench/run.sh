@@ -610,11 +610,11 @@ deep_summary() {  # LABEL RATES (the name of an associative array: page name -> 
     all=$((all + 1))
     if awk -v r="$r" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= 0.67) }'; then met=$((met + 1)); else
       missed+=("$name"); fi
-    pairs+=("$name / $first $r")
+    pairs+=("$(printf '  %-22s %5s of %s' "$name" "$r" "$first")")
   done
   [ "$all" -gt 0 ] || return 0
   echo "deep pages at two thirds or more of their page 1 ($1): $met of $all${missed[*]:+; below: $(join_comma "${missed[@]}")}"
-  echo "  $(join_comma "${pairs[@]}")"
+  printf '%s\n' "${pairs[@]}"
 }
 if [ -n "$against" ]; then
   deep_summary "$articles articles" rate_now
