@@ -577,8 +577,8 @@ if [ -n "$cmp_db" ]; then
   echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
     "server CPU per request within twice SQLite's: $cpu2 of $pages;" \
     "host and backends together within twice: $all2 of $pages"
-  [ "${#pg_slow[@]}" = 0 ] || echo "  below half of SQLite's req/s: $(join_comma "${pg_slow[@]}")"
-  [ "${#pg_cpu[@]}" = 0 ] || echo "  host and backends over twice SQLite's CPU: $(join_comma "${pg_cpu[@]}")"
+  [ "${#pg_slow[@]}" = 0 ] || echo "  below half of SQLite's req/s (SQLite / PostgreSQL): $(join_comma "${pg_slow[@]}")"
+  [ "${#pg_cpu[@]}" = 0 ] || echo "  host and backends over twice SQLite's CPU (all x): $(join_comma "${pg_cpu[@]}")"
   echo "round trips per statement over all pages: $all_rt for $all_sql statements" \
     "($(ratio "$all_rt" "$all_sql"))"
   [ -z "$click_note" ] || echo "$click_note"
