@@ -689,7 +689,7 @@ for who in "$now_label" ${base_bin:+"$base_label"}; do
   printf '%s\n' "${after_worst[@]}" | awk -F'|' -v who="$who" -v articles="$against" '
     $2 == who { all++; if ($1 <= 20) met++; if (all == 1 || $1 > worst) { worst = $1; page = $3 } }
     END { if (all) printf "within 20 ms%s: %d of %d (worst %s ms, %s)\n",
-      articles != "" ? " at " who " articles" : " (" who ")", met, all, worst, page }'
+      (articles != "" ? " at " who " articles" : " (" who ")"), met, all, worst, page }'
 done
 
 # Static files from folirex and from nginx (serving the same site folder), alternating in rounds
@@ -812,7 +812,7 @@ fi
 for note in "${notes[@]}"; do echo "wrk errors, $note"; done
 if [ -n "$against" ]; then
   echo "server peak memory (VmHWM): $articles articles $(peak_memory "$now_pid"), $against articles $(peak_memory "$base_pid")"
-  awk -v n="$articles" '/VmHWM/ { mb = $2 / 1024; printf "server peak memory under 150 MB at %s articles: %s (%.1f MB)\n", n, mb < 150 ? "met" : "not met", mb }' \
+  awk -v n="$articles" '/VmHWM/ { mb = $2 / 1024; printf "server peak memory under 150 MB at %s articles: %s (%.1f MB)\n", n, (mb < 150 ? "met" : "not met"), mb }' \
     "/proc/$now_pid/status"
 else
   echo "server peak memory (VmHWM): $(peak_memory "$now_pid")"
