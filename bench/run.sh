@@ -443,7 +443,9 @@ pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note=""
 declare -A rate_now=() rate_base=() p50_now=()
 pg_slow=() pg_cpu=()
 join_comma() { local out="" x; for x in "$@"; do out+="${out:+, }$x"; done; echo "$out"; }
+# A ratio that is a number (not "-", a page wrk could not measure) within a bound.
 at_most_2() { awk -v r="$1" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }'; }  # RATIO
+at_least() { awk -v r="$1" -v m="$2" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= m) }'; }  # RATIO MIN
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
   signed=""
@@ -608,7 +610,7 @@ deep_summary() {  # LABEL RATES (the name of an associative array: page name -> 
     [ -n "$first" ] || continue
     r=$(ratio "${rates[$name]}" "${rates[$first]}")
     all=$((all + 1))
-    if awk -v r="$r" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= 0.67) }'; then met=$((met + 1)); else
+    if at_least "$r" 0.67; then met=$((met + 1)); else
       missed+=("$name"); fi
     pairs+=("$(printf '  %-22s %5s of %s' "$name" "$r" "$first")")
   done
@@ -629,7 +631,7 @@ if [ -n "$baseline" ]; then
   for name in "${names[@]}"; do
     all=$((all + 1))
     r=$(ratio "${rate_now[$name]}" "${rate_base[$name]}")
-    if awk -v r="$r" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= 0.9) }'; then met=$((met + 1)); else
+    if at_least "$r" 0.9; then met=$((met + 1)); else
       slower+=("$name (${r}x)"); fi
   done
   echo "no page slower than the baseline (median round at 0.9x of its req/s or more): $met of $all${slower[*]:+; slower: $(join_comma "${slower[@]}")}"
@@ -771,8 +773,7 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
       "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
       "$(per_request "$ng_ticks" "$ng_requests")"
     static_all=$((static_all + 1))
-    awk -v r="$(ratio "$rps" "$n_rps")" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= 1) }' &&
-      static_met=$((static_met + 1))
+    if at_least "$(ratio "$rps" "$n_rps")" 1; then static_met=$((static_met + 1)); fi
   done
   echo "static files at nginx's rate or better: $static_met of $static_all"
   stop "$ng_pid" || true
@@ -790,7 +791,7 @@ if [ -n "$against" ]; then
       else [ -n "${console[$i]}" ] || continue; fi
       all=$((all + 1))
       r=$(ratio "${rate_now[${names[$i]}]}" "${rate_base[${names[$i]}]}")
-      if awk -v r="$r" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= 0.67) }'; then met=$((met + 1))
+      if at_least "$r" 0.67; then met=$((met + 1))
       else missed+=("${names[$i]} ($r)"); fi
     done
     echo "$kind pages at two thirds or more of their req/s at $against articles: $met of $all${missed[*]:+; below: $(join_comma "${missed[@]}")}"
