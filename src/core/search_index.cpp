@@ -8,7 +8,6 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/article_change_log.h"
@@ -207,8 +206,8 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
     found.narrowed =
         ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
     found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);
+    found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
   }
-  found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
   found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
                                  (found.matches + page_size - 1) / page_size);
   return found;
@@ -259,43 +258,71 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
   return rows;
 }
 
-std::string MatchColumns(bool by_time) {
-  return by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ";
-}
-
 // The most changed articles tested again to bring kept matches forward; more read them whole.
 constexpr size_t kMostArticlesRetested = 2000;
 
-// `kept` at `version`: the articles changed since `from` dropped, and those of them that `where`
-// selects now put back in their places. nullptr when the change log cannot name the changes.
-std::shared_ptr<const BodyMatches> BringForward(Connection& conn, const BodyMatches& kept,
+// `kept` brought forward from `from`: of the articles changed since, those that `where` no longer
+// selects dropped and those it now selects put in their places. `kept` itself when none of them
+// moves; nullptr when the change log cannot name the changes, or when an article changed again
+// while they were read.
+std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
+                                                const std::shared_ptr<const BodyMatches>& kept,
                                                 int64_t from, const std::string& where,
                                                 bool by_time) {
+  constexpr std::string_view kWhere = " where ";
+  if (where.compare(0, kWhere.size(), kWhere) != 0) return nullptr;
   int64_t now = 0;
   const std::optional<std::vector<int64_t>> changed =
       ArticlesChangedSince(conn, from, kMostArticlesRetested, &now);
   if (!changed) return nullptr;
-  std::optional<MatchRows> added;
-  if (changed->empty()) {
-    added.emplace();
-  } else {
-    std::string in;
-    for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
-    added = ReadMatchRows(conn,
-                          MatchColumns(by_time) + ArticleSourceInIdOrder(conn.engine()) + where +
-                              " and d_id in (" + in + ")",
-                          by_time, changed->size());
+  if (changed->empty()) return kept;
+  // Each changed article's time and whether it is selected now, with the version in the same
+  // reading: the times of the log's versions are those kept (no version since moved the order).
+  std::string in;
+  for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
+  const std::string sql =
+      "select d_id, cast(d_addtime as text), case when " + where.substr(kWhere.size()) +
+      " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
+      ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  st->Bind({});
+  MatchRows dropped, added;
+  std::vector<int64_t> present;  // the changed articles still there
+  while (st->Step()) {
+    if (st->Column(3).ToInt64Or(-1) != now) return nullptr;
+    const int64_t id = st->Column(0).ToInt64Or(0);
+    const bool selected = st->Column(2).ToInt64Or(0) != 0;
+    present.push_back(id);
+    const std::optional<int64_t> time = PlainTime(st->Column(1));
+    if (by_time && !time) {
+      // Every kept time is plain: such an article is not kept, and cannot be.
+      if (selected) return nullptr;
+      continue;
+    }
+    const std::pair<int64_t, int64_t> key(by_time ? *time : 0, id);
+    const bool held = std::binary_search(kept->rows.begin(), kept->rows.end(), key);
+    if (held && !selected) dropped.push_back(key);
+    if (!held && selected) added.push_back(key);
   }
-  if (!added) return nullptr;
-  const std::unordered_set<int64_t> dropped(changed->begin(), changed->end());
+  std::sort(present.begin(), present.end());
+  std::vector<int64_t> gone;  // deleted since: their times are not known, so looked for by id
+  std::set_difference(changed->begin(), changed->end(), present.begin(), present.end(),
+                      std::back_inserter(gone));
+  if (dropped.empty() && added.empty() && gone.empty()) return kept;
+  std::sort(dropped.begin(), dropped.end());
+  std::sort(added.begin(), added.end());
   MatchRows staying;
-  staying.reserve(kept.rows.size());
-  for (const auto& row : kept.rows) {
-    if (dropped.count(row.second) == 0) staying.push_back(row);
+  staying.reserve(kept->rows.size());
+  for (const auto& row : kept->rows) {
+    if (!std::binary_search(dropped.begin(), dropped.end(), row) &&
+        !std::binary_search(gone.begin(), gone.end(), row.second)) {
+      staying.push_back(row);
+    }
   }
   auto next = std::make_shared<BodyMatches>();
-  next->rows.reserve(staying.size() + added->size());
-  std::merge(staying.begin(), staying.end(), added->begin(), added->end(),
+  next->rows.reserve(staying.size() + added.size());
+  std::merge(staying.begin(), staying.end(), added.begin(), added.end(),
              std::back_inserter(next->rows));
   return next;
 }
@@ -353,10 +380,12 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
   if (slot->version >= version) return slot->matches;
   std::shared_ptr<const BodyMatches> next;
   if (slot->matches != nullptr)
-    next = BringForward(conn, *slot->matches, slot->version, where, by_time);
+    next = BringForward(conn, slot->matches, slot->version, where, by_time);
   if (next == nullptr) {
-    std::optional<MatchRows> rows =
-        ReadMatchRows(conn, MatchColumns(by_time) + source(), by_time, kMostBodyMatchesKept);
+    std::optional<MatchRows> rows = ReadMatchRows(
+        conn,
+        (by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ") + source(),
+        by_time, kMostBodyMatchesKept);
     if (rows) {
       auto whole = std::make_shared<BodyMatches>();
       whole->rows = std::move(*rows);

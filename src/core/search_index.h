@@ -80,8 +80,9 @@ enum class BodyMatchOrder { kNone, kTime, kId };
 
 // A keyword's rows among a list's: `narrowed`, what follows "from" in a select of them (the
 // list's where clause with the like, then the index condition; "" when `body` holds them);
-// `matches`, their count and `list`, the count of the list without the keyword, both kept against
-// the article data version (CachedCount); `page`, the requested page within the matches' pages;
+// `matches`, their count and `list`, the count of the list without the keyword (0 when `body`
+// holds them), both kept against the article data version (CachedCount); `page`, the requested
+// page within the matches' pages;
 // `body`, a body keyword's kept matches (KeptBodyMatches) when asked for and kept.
 struct KeywordMatches {
   std::string narrowed;
