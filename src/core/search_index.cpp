@@ -261,19 +261,18 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
 // The most changed articles tested again to bring kept matches forward; more read them whole.
 constexpr size_t kMostArticlesRetested = 2000;
 
-// `kept` brought forward from `from`: of the articles changed since, those that `where` no longer
-// selects dropped and those it now selects put in their places. `kept` itself when none of them
-// moves; nullptr when the change log cannot name the changes, or when an article changed again
-// while they were read.
+// `kept` brought forward from `from` to `*now`, the version it reads: of the articles changed
+// since, those that `where` no longer selects dropped and those it now selects put in their
+// places. `kept` itself when none of them moves; nullptr when the change log cannot name the
+// changes, or when an article changed again while they were read.
 std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
                                                 const std::shared_ptr<const BodyMatches>& kept,
                                                 int64_t from, const std::string& where,
-                                                bool by_time) {
+                                                bool by_time, int64_t* now) {
   constexpr std::string_view kWhere = " where ";
   if (where.compare(0, kWhere.size(), kWhere) != 0) return nullptr;
-  int64_t now = 0;
   const std::optional<std::vector<int64_t>> changed =
-      ArticlesChangedSince(conn, from, kMostArticlesRetested, &now);
+      ArticlesChangedSince(conn, from, kMostArticlesRetested, now);
   if (!changed) return nullptr;
   if (changed->empty()) return kept;
   // Each changed article's time and whether it is selected now, with the version in the same
@@ -290,7 +289,7 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   MatchRows dropped, added;
   std::vector<int64_t> present;  // the changed articles still there
   while (st->Step()) {
-    if (st->Column(3).ToInt64Or(-1) != now) return nullptr;
+    if (st->Column(3).ToInt64Or(-1) != *now) return nullptr;
     const int64_t id = st->Column(0).ToInt64Or(0);
     const bool selected = st->Column(2).ToInt64Or(0) != 0;
     present.push_back(id);
@@ -377,10 +376,16 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
   }
   std::lock_guard<std::mutex> slot_lock(slot->mutex);
   // Matches made at a later version than the caller read are as exact for it.
-  if (slot->version >= version) return slot->matches;
+  if (slot->version == version) return slot->matches;
+  // Brought forward (from a later version than the caller read too, as a reader that read the
+  // version before a change can come after one that read it after) to the version it reads, or
+  // read whole at the caller's.
   std::shared_ptr<const BodyMatches> next;
-  if (slot->matches != nullptr)
-    next = BringForward(conn, slot->matches, slot->version, where, by_time);
+  int64_t made_at = version;
+  if (slot->matches != nullptr) {
+    next = BringForward(conn, slot->matches, slot->version, where, by_time, &made_at);
+    if (next == nullptr) made_at = version;
+  }
   if (next == nullptr) {
     std::optional<MatchRows> rows = ReadMatchRows(
         conn,
@@ -392,7 +397,7 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
       next = std::move(whole);
     }
   }
-  slot->version = version;
+  slot->version = made_at;
   slot->matches = next;
   const size_t held = next == nullptr ? 0 : next->rows.size();
   std::lock_guard<std::mutex> lock(cache.mutex);
@@ -402,7 +407,8 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
     it->second.rows = held;
   }
   // The least recently used go first; the slot just made stays while it fits alone.
-  while (cache.rows > kMostBodyMatchesHeld && !cache.uses.empty() && cache.uses.back() != key) {
+  while ((cache.rows > kMostBodyMatchesHeld || cache.entries.size() > kMostBodyMatchLists) &&
+         !cache.uses.empty() && cache.uses.back() != key) {
     auto last = cache.entries.find(cache.uses.back());
     cache.rows -= last->second.rows;
     cache.entries.erase(last);

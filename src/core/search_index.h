@@ -110,12 +110,14 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
 // conditions), called only when they are read whole. nullptr when
 // they are not kept: more than kMostBodyMatchesKept, or a time that is not a plain
 // "yyyy-mm-dd hh:mm:ss". Shared and never changed; the entries held together are bounded
-// (kMostBodyMatchesHeld rows in all; the least recently used go first).
+// (kMostBodyMatchesHeld rows in all, kMostBodyMatchLists lists; the least recently used go
+// first).
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
                                                    const std::function<std::string()>& source,
                                                    bool by_time, int64_t version);
 inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
 inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;
+inline constexpr size_t kMostBodyMatchLists = 1024;
 
 }  // namespace folirex
 
