@@ -32,7 +32,9 @@ constexpr LoggedColumn kLoggedColumns[] = {
 };
 
 // The body is tested by the body search's counts, which the log cannot bring forward (it holds
-// no bodies): its change moves the version all the same, so that those counts are taken again.
+// no bodies): its change moves the version and logs the article's images all the same, so that
+// such a count is taken again, and the body search's kept matches (core/search_index.h) test the
+// logged articles again.
 constexpr const char* kVersionOnlyColumn = "d_content";
 
 std::string ColumnList(const std::string& prefix) {

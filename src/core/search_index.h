@@ -67,7 +67,8 @@ inline constexpr size_t kMostKeywordIdsKept = 20000;
 // the like over d_content) gives, with their d_addtime. After an article change they are brought
 // forward by testing again only the articles the change log names (ArticlesChangedSince), so
 // that no request after a change reads every matching body again; they are read whole again only
-// when the log cannot name the changes. Exact at `version` for every writer on any host.
+// when the log cannot name the changes (an order or time changed, more than a few thousand
+// articles changed, the log no longer reaches back). Exact for every writer on any host.
 struct BodyMatches {
   // (d_addtime as yyyymmddhhmmss, d_id), in the order of both, ascending: the order in which the
   // list's time index holds them, and so the order of a walk of the list in either direction.
