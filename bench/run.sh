@@ -670,7 +670,7 @@ printf '  %-22s %8s %8s %8s %8s\n' page "$now_label" worst "${base_bin:+$base_la
 for i in "${!names[@]}"; do
   case "${names[$i]}" in
     "class list p1" | "search, keyword" | "search, 1 character" | "manager p1" | \
-      "manager title search") ;;
+      "manager title search" | "body search, "*) ;;
     *) continue ;;
   esac
   signed=""

@@ -57,6 +57,15 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
                                           const std::vector<Variant>& params, int64_t from,
                                           int64_t to);
 
+// The ids of the articles changed after version `from` (the version now is read in the same
+// statement and given in `*now`), each once and in ascending order: every article whose row a count
+// or a list's membership may test (its logged columns or its body) changed since. nullopt when the
+// log cannot name them all: it no longer holds every version since `from`, a version since moved
+// without a logged row (an order change, a statement that changed no row), or more than `most`
+// articles changed. One statement, counted on conn.
+std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
+                                                         size_t most, int64_t* now);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_ARTICLE_CHANGE_LOG_H_
