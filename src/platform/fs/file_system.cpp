@@ -466,14 +466,8 @@ UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
 
 bool WriteFileReusing(const stdfs::path& path, std::string_view bytes, const stdfs::path& spare,
                       std::error_code* error) {
-  switch (WriteOverSpare(path, bytes, spare, error)) {
-    case UnnamedWrite::kWritten:
-      return true;
-    case UnnamedWrite::kFailed:
-      return false;
-    case UnnamedWrite::kNotTried:
-      break;
-  }
+  const UnnamedWrite over_spare = WriteOverSpare(path, bytes, spare, error);
+  if (over_spare != UnnamedWrite::kNotTried) return over_spare == UnnamedWrite::kWritten;
   return WriteFile(path, bytes, error);
 }
 
