@@ -1,5 +1,6 @@
 #include "core/site_files.h"
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -38,6 +39,21 @@ bool MayRemoveWhole(const HostObjects& host, const stdfs::path& folder) {
     if (stdfs::equivalent(*install, folder, error)) return false;
   }
   return true;
+}
+
+// Where SetFolderAside keeps a folder's files: "data/cleared/" below the site root, then the
+// folder's path from the root. nullopt for a folder outside the root or inside the data folder.
+std::optional<stdfs::path> KeptFolderOf(const HostObjects& host, const stdfs::path& folder) {
+  const stdfs::path& root = host.Server->site_root();
+  if (!fs::IsBelow(root, folder)) return std::nullopt;
+  const stdfs::path relative = folder.lexically_relative(root);
+  if (relative.empty() || relative.begin()->native() == "." || relative.begin()->native() == "..") {
+    return std::nullopt;
+  }
+  std::string first = relative.begin()->native();
+  for (char& c : first) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (first == "data") return std::nullopt;
+  return root / "data" / "cleared" / relative;
 }
 
 // The name test of the pattern deletes: every name for an empty pattern, else a case-insensitive
@@ -163,6 +179,15 @@ bool DeleteFolder(const HostObjects& host, std::string_view path) {
   return fs::DeleteFolder(*disk);
 }
 
+bool SetFolderAside(const HostObjects& host, std::string_view path) {
+  std::optional<stdfs::path> disk = Map(host, path);
+  if (!disk) return false;
+  if (!fs::FolderExists(*disk)) return !fs::FileExists(*disk);
+  if (!MayRemoveWhole(host, *disk)) return false;
+  const std::optional<stdfs::path> kept = KeptFolderOf(host, *disk);
+  return kept ? fs::SetFolderAside(*disk, *kept) : fs::DeleteFolder(*disk);
+}
+
 bool DeleteSubFolders(const HostObjects& host, std::string_view folder, std::string_view pattern) {
   std::optional<stdfs::path> disk = Map(host, folder);
   if (!disk) return false;
@@ -233,6 +258,9 @@ SiteFolder::SiteFolder(const HostObjects& host, std::string folder, bool read_na
     }
     names_.insert(FoldedHash(it->path().filename().native()));
   }
+  if (std::optional<stdfs::path> kept = KeptFolderOf(host, *disk)) {
+    if (fs::FolderExists(*kept)) kept_ = std::move(kept);
+  }
   disk_ = std::move(disk);
 }
 
@@ -244,7 +272,9 @@ bool SiteFolder::WriteText(const std::string& name, std::string_view text) {
   if (!disk_ || !IsPlainName(name) || Known(name)) {
     return WriteTextFile(host_, folder_ + name, text);
   }
-  if (!fs::WriteTextFile(*disk_ / name, text)) return false;
+  const bool written = kept_ ? fs::WriteTextFileReusing(*disk_ / name, text, *kept_ / name)
+                             : fs::WriteTextFile(*disk_ / name, text);
+  if (!written) return false;
   names_.insert(FoldedHash(name));
   return true;
 }

@@ -54,6 +54,14 @@ bool RenameFolder(const HostObjects& host, std::string_view path, std::string_vi
 // Deletes the folder with everything in it when it exists (true when none is there afterwards).
 bool DeleteFolder(const HostObjects& host, std::string_view path);
 
+// DeleteFolder for a folder of generated pages that are about to be written again: the folder
+// leaves the site as DeleteFolder would, but its files are kept under the data folder (which is
+// never served), in "data/cleared/" at the folder's place below the site root, replacing what
+// the previous call left there, so that the pages written next into a folder of that path
+// (SiteFolder) take over their storage instead of making new files. Deletes as DeleteFolder does
+// when the folder cannot be kept so (it lies in the data folder, or another file system).
+bool SetFolderAside(const HostObjects& host, std::string_view path);
+
 // Deletes the sub-folders (DeleteSubFolders) or the files (DeleteFilesIn) directly in the folder
 // whose names the pattern matches (RegexTest: case-insensitive, unanchored unless the pattern
 // anchors itself); an empty pattern takes every name. Callers pass the folder ending in "/".
@@ -74,6 +82,9 @@ bool DeleteFile(const HostObjects& host, std::string_view path);
 // The names are those of the reading plus the ones written through this object: a case variant
 // that someone else creates meanwhile is not seen (a file of the very name is replaced as always).
 // Keep one no longer than a step. Not thread-safe; it belongs to one request.
+//
+// A page written as a new name of the folder takes over the file of that name that
+// SetFolderAside kept for the folder, when there is one (fs::WriteFileReusing).
 class SiteFolder {
  public:
   // folder: the site path of an existing folder, ending in "/" (or empty for the install folder).
@@ -95,6 +106,7 @@ class SiteFolder {
   const HostObjects& host_;
   std::string folder_;
   std::optional<std::filesystem::path> disk_;  // nullopt: not read (or could not be)
+  std::optional<std::filesystem::path> kept_;  // the folder's files set aside, when any
   std::unordered_set<uint64_t> names_;         // hashes of the names, letter case folded
 };
 

@@ -54,9 +54,10 @@ WriteResult DeleteGenerated(RequestState& state) {
   } else {
     DeleteFilesIn(state.host, folder, "^default\\.");
   }
-  DeleteClassFolders(state);
+  // The pages leave the site, their files kept for the steps that write them again.
+  DeleteClassFolders(state, true);
   for (const char* name : {"subject", "list", "listhot"}) {
-    DeleteFolder(state.host, (dir.empty() ? "" : dir) + name);
+    SetFolderAside(state.host, (dir.empty() ? "" : dir) + name);
   }
   ClearGeneratedFlags(state.db, state.channel.ChannelID.ToInt64Or(-1));
   return {};

@@ -72,7 +72,7 @@ std::string GetClassListDir(RequestState& state, const Variant& /*channel_dir*/,
       class_dir);
 }
 
-void DeleteClassFolders(RequestState& state) {
+void DeleteClassFolders(RequestState& state, bool keep_files) {
   const std::string channel = SqlNumber(state.channel.ChannelID);
   const std::string channel_dir = GetChannelFolder(state.host, state.db, state.caches, channel).dir;
   if (!IsSafeStoredPath(channel_dir)) return;
@@ -110,7 +110,11 @@ void DeleteClassFolders(RequestState& state) {
       if (folder == key || folder.rfind(key + "/", 0) == 0) holds_channel = true;
     }
     if (holds_channel) continue;
-    DeleteFolder(state.host, channel_dir + dir);
+    if (keep_files) {
+      SetFolderAside(state.host, channel_dir + dir);
+    } else {
+      DeleteFolder(state.host, channel_dir + dir);
+    }
   }
 }
 

@@ -30,8 +30,9 @@ std::string ClassListDirFor(std::string_view channel_path, const Variant& list_d
                             const Variant& class_dir);
 
 // Deletes the folder of every class of channel state.channel.ChannelID that names one, inside
-// that channel's folder as the database holds it.
-void DeleteClassFolders(RequestState& state);
+// that channel's folder as the database holds it. With keep_files the folders leave the site
+// through SetFolderAside (site_files.h), their pages kept for the generation that follows.
+void DeleteClassFolders(RequestState& state, bool keep_files = false);
 
 }  // namespace folirex
 

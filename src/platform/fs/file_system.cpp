@@ -352,12 +352,16 @@ std::optional<std::string> ReadTextFile(const stdfs::path& path, std::error_code
 
 namespace {
 
-// How a write through an unnamed file ended.
+// How a write through an unnamed file or a spare ended.
 enum class UnnamedWrite {
   kWritten,   // the target holds the new bytes
   kFailed,    // it could not be written and never will be (error set)
-  kNotTried,  // no unnamed file or no link to it; nothing left behind
+  kNotTried,  // no unnamed file, no link to it or no usable spare; nothing left behind
 };
+
+// A spare at least this large is left alone: the host streams such a file from the open file,
+// so a reader of the old page may still be reading it.
+constexpr off_t kMaxSpareBytes = off_t{1} << 20;
 
 // A file written without a name until it is whole: an unnamed file in the target's folder
 // (O_TMPFILE), given the target's name once written, so that a new target gets one new entry
@@ -367,8 +371,7 @@ enum class UnnamedWrite {
 // bits and a temporary name, and replaces it by a rename. kNotTried when the file system offers
 // no unnamed files or anything else fails; the caller then writes through a named temporary
 // file, which reports the failure if there is one.
-UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes,
-                          std::error_code* error) {
+UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
 #ifdef O_TMPFILE
   const stdfs::path folder = FolderOf(path);
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
@@ -416,7 +419,62 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes,
 #endif
 }
 
+// Writes the bytes over the spare and moves it to the path (WriteFileReusing). The spare is
+// claimed by a rename first, so that two writers never share it; a claimed spare that cannot be
+// used is removed, as the folder set aside would be.
+UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
+                            const stdfs::path& spare, std::error_code* error) {
+  const stdfs::path claimed = FolderOf(spare) / TempName();
+  if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, claimed.c_str(), RENAME_NOREPLACE) != 0) {
+    return UnnamedWrite::kNotTried;
+  }
+  FileDescriptor fd(open(claimed.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat spare_stat {};
+  const bool written = fd.valid() && fstat(fd.get(), &spare_stat) == 0 &&
+                       S_ISREG(spare_stat.st_mode) && spare_stat.st_nlink == 1 &&
+                       spare_stat.st_size < kMaxSpareBytes && WriteAll(fd.get(), bytes) &&
+                       ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0 &&
+                       close(fd.release()) == 0;
+  if (written) {
+    if (renameat2(AT_FDCWD, claimed.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+      NoteCreated(path);
+      Succeed(error);
+      return UnnamedWrite::kWritten;
+    }
+    struct stat old_stat {};
+    if (errno == EEXIST && stat(path.c_str(), &old_stat) == 0) {
+      if (S_ISDIR(old_stat.st_mode)) {
+        unlink(claimed.c_str());
+        Fail(error, std::errc::is_a_directory);
+        return UnnamedWrite::kFailed;
+      }
+      if (S_ISREG(old_stat.st_mode)) chmod(claimed.c_str(), old_stat.st_mode & 07777);
+      if (rename(claimed.c_str(), path.c_str()) == 0) {
+        Succeed(error);
+        return UnnamedWrite::kWritten;
+      }
+    }
+  }
+  if (unlink(claimed.c_str()) != 0 && errno == EISDIR) {
+    std::error_code ignored;
+    stdfs::remove_all(claimed, ignored);
+  }
+  return UnnamedWrite::kNotTried;
+}
+
 }  // namespace
+
+bool WriteFileReusing(const stdfs::path& path, std::string_view bytes, const stdfs::path& spare,
+                      std::error_code* error) {
+  const UnnamedWrite over_spare = WriteOverSpare(path, bytes, spare, error);
+  if (over_spare != UnnamedWrite::kNotTried) return over_spare == UnnamedWrite::kWritten;
+  return WriteFile(path, bytes, error);
+}
+
+bool WriteTextFileReusing(const stdfs::path& path, std::string_view text, const stdfs::path& spare,
+                          std::error_code* error) {
+  return WriteFileReusing(path, Utf8ToGbk(text, Unmappable::kCharRef), spare, error);
+}
 
 bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
   switch (WriteUnnamed(path, bytes, error)) {
@@ -523,6 +581,20 @@ bool DeleteFolder(const stdfs::path& folder, std::error_code* error) {
   // remove_all removes a link itself, never what it points to.
   stdfs::remove_all(EntryPath(folder), failure);
   if (failure) return Fail(error, failure);
+  return Succeed(error);
+}
+
+bool SetFolderAside(const stdfs::path& folder, const stdfs::path& aside, std::error_code* error) {
+  const stdfs::path entry = EntryPath(folder);
+  struct stat folder_stat {};
+  // A link is deleted, never moved: what it points to is not the site's to keep.
+  if (lstat(entry.c_str(), &folder_stat) != 0 || !S_ISDIR(folder_stat.st_mode)) {
+    return DeleteFolder(folder, error);
+  }
+  std::error_code failure;
+  stdfs::remove_all(aside, failure);
+  if (!failure) stdfs::create_directories(FolderOf(aside), failure);
+  if (failure || rename(entry.c_str(), aside.c_str()) != 0) return DeleteFolder(folder, error);
   return Succeed(error);
 }
 

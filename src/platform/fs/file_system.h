@@ -74,6 +74,18 @@ std::optional<std::string> ReadTextFile(const std::filesystem::path& path,
 bool WriteFile(const std::filesystem::path& path, std::string_view bytes,
                std::error_code* error = nullptr);
 
+// WriteFile that first tries to take over the storage of `spare`, a file of a folder set aside
+// (SetFolderAside): the spare is claimed under a temporary name beside it, the bytes are written
+// over its content, and it then takes the path's name whole. Making a new file costs a search of
+// the free inodes, and on a file system that has just deleted the old pages (ext4 without a
+// journal passes over every recently freed inode) that search costs more than writing the page.
+// A new file keeps the spare's permission bits (those of the file set aside under that name); a
+// file being replaced keeps its own. The spare is taken only when it is a regular file with one
+// link and smaller than 1 MiB: the host reads such a file whole at once, while a larger one may
+// still be streaming to a reader of the old page. Without a usable spare, as WriteFile.
+bool WriteFileReusing(const std::filesystem::path& path, std::string_view bytes,
+                      const std::filesystem::path& spare, std::error_code* error = nullptr);
+
 // WriteFile of the UTF-8 text converted to code page 936, without a byte-order mark and without
 // an added line end. A character outside the code page is written as the HTML character
 // reference "&#N;": the site's text files are pages, scripts that write HTML and stylesheets, and
@@ -81,6 +93,10 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes,
 // page shows instead of a "?".
 bool WriteTextFile(const std::filesystem::path& path, std::string_view text,
                    std::error_code* error = nullptr);
+
+// WriteTextFile through WriteFileReusing.
+bool WriteTextFileReusing(const std::filesystem::path& path, std::string_view text,
+                          const std::filesystem::path& spare, std::error_code* error = nullptr);
 
 // Creates every missing folder along the path. True when the folder exists afterwards.
 bool CreateFolderPath(const std::filesystem::path& path, std::error_code* error = nullptr);
@@ -103,6 +119,15 @@ bool RenameFolder(const std::filesystem::path& folder, std::string_view new_name
 // Deletes the folder with everything in it. True when no folder is at the path afterwards
 // (a missing folder included); false, deleting nothing, when the path is a file.
 bool DeleteFolder(const std::filesystem::path& folder, std::error_code* error = nullptr);
+
+// DeleteFolder that keeps the folder's files for the writes that follow (WriteFileReusing): the
+// folder is moved, with everything in it, to `aside` (a path on the same file system that is not
+// served), replacing what an earlier call left there; its missing parents are created. When the
+// folder cannot be moved it is deleted. A missing folder leaves `aside` as it is. True when no
+// folder is at the path afterwards (a missing folder included); false, changing nothing, when
+// the path is a file.
+bool SetFolderAside(const std::filesystem::path& folder, const std::filesystem::path& aside,
+                    std::error_code* error = nullptr);
 
 // Deletes the file. True when no file is at the path afterwards (a missing file included);
 // false, deleting nothing, when the path is a folder.

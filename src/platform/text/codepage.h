@@ -1,7 +1,8 @@
 // Conversion between the program's UTF-8 text and code page 936 (GBK, a superset of GB2312),
 // the encoding of every page, request and text file of the site.
 //
-// The functions are pure and thread-safe (each call uses its own iconv descriptor).
+// The functions are pure and thread-safe (each thread uses its own iconv descriptors; the table
+// that Utf8ToGbk reads is built once, on its first call, from the converter's own answers).
 #ifndef FOLIREX_PLATFORM_TEXT_CODEPAGE_H_
 #define FOLIREX_PLATFORM_TEXT_CODEPAGE_H_
 

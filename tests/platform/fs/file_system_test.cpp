@@ -33,6 +33,11 @@ std::set<std::string> NamesIn(const stdfs::path& folder) {
   return names;
 }
 
+ino_t InodeOf(const stdfs::path& file) {
+  struct stat file_stat {};
+  return stat(file.c_str(), &file_stat) == 0 ? file_stat.st_ino : 0;
+}
+
 // A name test as the site's helpers build it: a case-insensitive search.
 NameFilter Matching(const std::string& pattern) {
   auto re = std::make_shared<std::regex>(pattern, std::regex::icase);
@@ -345,6 +350,65 @@ TEST(FolderTest, DeleteFolderRemovesTheTreeButNothingALinkPointsTo) {
   EXPECT_FALSE(DeleteFolder(site.path() / "file.html", &error));
   EXPECT_EQ(error, std::errc::not_a_directory);
   EXPECT_TRUE(FileExists(site.path() / "file.html"));
+}
+
+// A folder set aside leaves its path, replaces what was set aside there before, and its files are
+// taken over by the writes that name them: written whole over their old, longer content, moved
+// to the new name, never written through when they are links, shared or large.
+TEST(FolderTest, FilesOfAFolderSetAsideAreTakenOverByTheWritesThatFollow) {
+  TempFolder site;
+  TempFolder outside;
+  const stdfs::path aside = site.path() / "data/cleared/news";
+  site.Write("data/cleared/news/stale.html", "left by an earlier clear");
+  site.Write("news/1.html", std::string(5000, 'o'));
+  site.Write("news/2.html", "old two");
+  site.Write("news/3.html", std::string(2 << 20, 'b'));
+  outside.Write("secret.txt", "secret");
+  stdfs::create_symlink(outside.path() / "secret.txt", site.path() / "news/4.html");
+  stdfs::create_hard_link(site.path() / "news/2.html", outside.path() / "shared.html");
+  stdfs::permissions(site.path() / "news/1.html", stdfs::perms::owner_read |
+                                                      stdfs::perms::owner_write |
+                                                      stdfs::perms::group_read);
+  const ino_t first_inode = InodeOf(site.path() / "news/1.html");
+
+  std::error_code error;
+  ASSERT_TRUE(SetFolderAside(site.path() / "news", aside, &error));
+  EXPECT_FALSE(error);
+  EXPECT_FALSE(stdfs::exists(site.path() / "news"));
+  EXPECT_EQ(NamesIn(aside), (std::set<std::string>{"1.html", "2.html", "3.html", "4.html"}));
+  // A missing folder changes nothing; a file is not a folder.
+  EXPECT_TRUE(SetFolderAside(site.path() / "news", aside));
+  EXPECT_EQ(NamesIn(aside).size(), 4u);
+  site.Write("page.html", "x");
+  EXPECT_FALSE(SetFolderAside(site.path() / "page.html", site.path() / "data/cleared/page"));
+  EXPECT_TRUE(FileExists(site.path() / "page.html"));
+
+  ASSERT_TRUE(CreateFolderPath(site.path() / "news"));
+  for (const char* name : {"1.html", "2.html", "3.html", "4.html", "5.html"}) {
+    ASSERT_TRUE(WriteFileReusing(site.path() / "news" / name, std::string("new ") + name,
+                                 aside / name, &error))
+        << name;
+    EXPECT_FALSE(error);
+    EXPECT_EQ(Slurp(site.path() / "news" / name), std::string("new ") + name);
+  }
+  EXPECT_EQ(InodeOf(site.path() / "news/1.html"), first_inode);
+  EXPECT_EQ(stdfs::status(site.path() / "news/1.html").permissions() & stdfs::perms::all,
+            stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read);
+  EXPECT_EQ(Slurp(outside.path() / "secret.txt"), "secret");
+  EXPECT_EQ(Slurp(outside.path() / "shared.html"), "old two");
+  EXPECT_EQ(NamesIn(site.path() / "news"),
+            (std::set<std::string>{"1.html", "2.html", "3.html", "4.html", "5.html"}));
+  EXPECT_TRUE(NamesIn(aside).empty());
+
+  // A page written over an existing one keeps that page's permission bits.
+  site.Write("data/cleared/news/1.html", "spare");
+  stdfs::permissions(site.path() / "news/1.html",
+                     stdfs::perms::owner_read | stdfs::perms::owner_write);
+  ASSERT_TRUE(WriteFileReusing(site.path() / "news/1.html", "again", aside / "1.html"));
+  EXPECT_EQ(Slurp(site.path() / "news/1.html"), "again");
+  EXPECT_EQ(stdfs::status(site.path() / "news/1.html").permissions() & stdfs::perms::all,
+            stdfs::perms::owner_read | stdfs::perms::owner_write);
+  EXPECT_TRUE(NamesIn(aside).empty());
 }
 
 TEST(FileTest, DeleteFileRemovesFilesOnly) {

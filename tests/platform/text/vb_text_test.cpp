@@ -2,6 +2,7 @@
 #include "platform/text/vb_text.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <string>
 #include <vector>
@@ -54,6 +55,56 @@ TEST(CodePageTest, RoundTripAndTheCharactersOutsideIt) {
   EXPECT_FALSE(IsGbkRepresentable("😀"));
   EXPECT_EQ(GbkDisplayWidth(U'a'), 1);
   EXPECT_EQ(GbkDisplayWidth(U'中'), 2);
+}
+
+// The converter's own answer for the whole text, and where it stops the rule for the character
+// there (a character reference or "?", "?" for broken UTF-8): the model of the conversion.
+std::string ConverterModel(std::string_view utf8, Unmappable unmappable) {
+  iconv_t cd = iconv_open("CP936", "UTF-8");
+  std::string out;
+  std::string buffer(utf8.size() * 2 + 16, '\0');
+  while (!utf8.empty()) {
+    char* in = const_cast<char*>(utf8.data());
+    size_t in_left = utf8.size();
+    char* to = buffer.data();
+    size_t to_left = buffer.size();
+    iconv(cd, &in, &in_left, &to, &to_left);
+    out.append(buffer.data(), to - buffer.data());
+    utf8.remove_prefix(utf8.size() - in_left);
+    if (utf8.empty()) break;
+    size_t pos = 0;
+    const char32_t cp = NextCodePoint(utf8, &pos);
+    const bool broken = cp == 0xFFFD && utf8.substr(0, pos) != "\xEF\xBF\xBD";
+    out += unmappable == Unmappable::kCharRef && !broken
+               ? "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";"
+               : std::string("?");
+    utf8.remove_prefix(pos);
+  }
+  iconv_close(cd);
+  return out;
+}
+
+TEST(CodePageTest, EveryCharacterConvertsAsTheConverterConvertsIt) {
+  // Every character of the plane, ASCII runs between them, broken sequences (a cut-off lead, a
+  // surrogate, an overlong form, a stray continuation) and characters beyond the plane.
+  const std::vector<std::string> odd = {
+      "\xC3", "\xED\xA0\x80", "\xC0\xAF", "\x80", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD", "<p>"};
+  std::string text;
+  for (char32_t cp = 0x01; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    if (cp < 0x80) {
+      text.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      text += {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+    } else {
+      text += {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+               static_cast<char>(0x80 | (cp & 0x3F))};
+    }
+    if (cp % 97 == 0) text += odd[cp / 97 % odd.size()];
+  }
+  for (Unmappable unmappable : {Unmappable::kCharRef, Unmappable::kQuestion}) {
+    EXPECT_EQ(Utf8ToGbk(text, unmappable), ConverterModel(text, unmappable));
+  }
 }
 
 }  // namespace
