@@ -226,24 +226,28 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
   EXPECT_EQ(compared_, 28 + 7);
 }
 
-// A database whose structures were made before the index of short sequences and the indexes of
-// the bodies gets them when a server next opens it, built from the rows already there, and its
-// keywords find exactly the like's rows.
+// A database whose structures were made before the index of short sequences, the indexes of the
+// bodies and those of recommended and pictured articles gets them when a server next opens it,
+// built from the rows already there, and its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
   conn_.Execute("drop index idx_article_content_trgm");
+  conn_.Execute(
+      "drop index idx_article_list_recommended, idx_article_class_list_recommended, "
+      "idx_article_list_pictured");
   conn_.Execute("drop function folirex_short_grams(text)");
   conn_.Execute("drop function folirex_short_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select count(*) from pg_indexes where indexname like "
-                               "'idx_article_%_grams'")
+                               "'idx_article_%_grams' or indexname like '%_recommended' or "
+                               "indexname = 'idx_article_list_pictured'")
                 .ToInt64(),
-            3);
+            6);
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
       Compare(column, keyword);
