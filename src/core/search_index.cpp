@@ -156,7 +156,8 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
                              int64_t page_size) {
   const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
                          static_cast<double>(list) / static_cast<double>(matches > 0 ? matches : 1);
-  if (engine == SqlEngine::kPostgres && scanned > 4.0 * static_cast<double>(page_size)) {
+  if (engine == SqlEngine::kPostgres && matches <= kMostMatchesReadByIdsFirst &&
+      scanned > 4.0 * static_cast<double>(page_size)) {
     return false;
   }
   return scanned < static_cast<double>(matches);
