@@ -167,7 +167,7 @@ fi
 wire_pid="" pg_count_site=""
 if [ "$dbkind" = postgres ]; then
   # Its own folder under /tmp: the cluster's owner (nobody, when run as root) must reach it.
-  pg_dir="$(mktemp -d /tmp/folirex-bench-pg.XXXXXX)"
+  pg_dir="$(mktemp -d "${TMPDIR:-/tmp}/folirex-bench-pg.XXXXXX")"
   pg_env="$(tests/postgres/cluster.sh start "$pg_dir")"
   while IFS='=' read -r name value; do export "$name=$value"; done <<<"$pg_env"
   pg_bin="$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)"

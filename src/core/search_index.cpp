@@ -160,9 +160,14 @@ std::string ArticleSourceInIdOrder(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
 }
 
-bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_t page_size) {
+bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                             int64_t page_size) {
   const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
                          static_cast<double>(list) / static_cast<double>(matches > 0 ? matches : 1);
+  if (engine == SqlEngine::kPostgres && matches <= kMostMatchesReadByIdsFirst &&
+      scanned > 4.0 * static_cast<double>(page_size)) {
+    return false;
+  }
   return scanned < static_cast<double>(matches);
 }
 

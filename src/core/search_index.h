@@ -56,8 +56,14 @@ std::string ArticleSourceInIdOrder(SqlEngine engine);
 // True when the page `page` (1-based) of `page_size` rows of a keyword's `matches` rows, among
 // the `list` rows of the list without the keyword, is found sooner by reading the list in its
 // order and testing each row (about page * page_size * list / matches rows) than by fetching
-// and sorting every row that the index condition names (about as many as match).
-bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_t page_size);
+// and sorting every row that the index condition names (about as many as match). On PostgreSQL
+// a row tested on the way is a read of the table's row as well, so a keyword of no more than
+// kMostMatchesReadByIdsFirst matches (whose ids are read again after every change of the
+// articles in a few milliseconds) has its list read in order only when that passes no more rows
+// than a few pages'.
+inline constexpr int64_t kMostMatchesReadByIdsFirst = 5000;
+bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                             int64_t page_size);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;

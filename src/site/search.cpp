@@ -169,7 +169,8 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   // read by their kept ids whenever they are kept.
   const bool tests_cheaply = column != "d_content";
   if (!in_order.empty() &&
-      (!kept || (tests_cheaply && KeywordReadsListInOrder(matches, passed, page, 20)))) {
+      (!kept ||
+       (tests_cheaply && KeywordReadsListInOrder(conn.engine(), matches, passed, page, 20)))) {
     source.rows_source = in_order;
     return source;
   }

@@ -226,30 +226,70 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
   EXPECT_EQ(compared_, 28 + 7);
 }
 
-// A database whose structures were made before the index of short sequences and the indexes of
-// the bodies gets them when a server next opens it, built from the rows already there, and its
-// keywords find exactly the like's rows.
+// A database whose structures were made before the index of short sequences, the indexes of the
+// bodies and those of recommended and pictured articles gets them when a server next opens it,
+// built from the rows already there, and its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
   conn_.Execute("drop index idx_article_content_trgm");
+  conn_.Execute(
+      "drop index idx_article_list_recommended, idx_article_class_list_recommended, "
+      "idx_article_list_pictured");
   conn_.Execute("drop function folirex_short_grams(text)");
   conn_.Execute("drop function folirex_short_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select count(*) from pg_indexes where indexname like "
-                               "'idx_article_%_grams'")
+                               "'idx_article_%_grams' or indexname like '%_recommended' or "
+                               "indexname = 'idx_article_list_pictured'")
                 .ToInt64(),
-            3);
+            6);
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
       Compare(column, keyword);
     }
   }
   EXPECT_EQ(compared_, 20);
+}
+
+// A database whose short-sequence function is the earlier SQL one gets the PL/pgSQL one when a
+// server next opens it: for every text, the same sequences (the indexes built from the earlier
+// one stay right), and the keywords find exactly the like's rows.
+TEST_F(PgSearchIndexTest, TheEarlierShortSequenceFunctionIsReplacedBySameSequences) {
+  site_.reset();
+  const std::string earlier =
+      " RETURNS text[] LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT "
+      "coalesce(array_agg(DISTINCT g), '{}') FROM (SELECT c, lead(c) OVER (ORDER BY i) AS d FROM "
+      "unnest(string_to_array(lower(t), NULL)) WITH ORDINALITY u(c, i)) s, LATERAL (VALUES (c), "
+      "(c || d)) v(g) WHERE g IS NOT NULL $$";
+  conn_.Execute("CREATE OR REPLACE FUNCTION folirex_short_grams(t text)" + earlier);
+  conn_.Execute("CREATE FUNCTION earlier_grams(t text)" + earlier);
+  for (int i = 0; i < 20; ++i) AddArticle();
+  site_ = std::make_unique<ServedSite>(dir_);
+  ASSERT_EQ(site_->Get("/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=a").status,
+            200);
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select l.lanname from pg_proc p join pg_language l on l.oid = "
+                               "p.prolang where p.proname = 'folirex_short_grams'")
+                .ToString(),
+            "plpgsql");
+  EXPECT_EQ(conn_
+                .ExecuteScalar(
+                    "select count(*) from (select cast(d_title as text) from Vantrel_Article "
+                    "union all select cast(d_author as text) from Vantrel_Article union all "
+                    "values (''), ('x'), ('Ab'), ('ÉΑa\n经济Ａ'), (repeat('经济', 300))) t(x) "
+                    "where array(select distinct g from unnest(folirex_short_grams(x)) g order "
+                    "by 1) is distinct from earlier_grams(x)")
+                .ToInt64(),
+            0);
+  for (const char* keyword : {"a", "经", "经济", "Α", "é"}) {
+    for (const char* column : {"d_title", "d_author", "d_inputer"}) Compare(column, keyword);
+  }
+  EXPECT_EQ(compared_, 15);
 }
 
 }  // namespace
