@@ -416,10 +416,10 @@ std::optional<ChangedArticles> ArticlesChangedSince(Connection& conn, const Logg
       count.where.empty() ? "1" : "case when (" + count.where + ") then 1 else 0 end";
   const std::string sql =
       "select top " + std::to_string(most_rows + 1) + " d_id, d_sign, " + meets +
-      ", (select d_version from Vantrel_ArticleVersion where d_id = 1), (select d_version from "
-      "Vantrel_ArticleVersion where d_id = 2) from " +
-      std::string(kArticleChangeTable) + " where d_version > " + std::to_string(from) +
-      " order by d_id, d_version, d_sign";
+      ", (select d_version from Vantrel_ArticleVersion where d_id = 1) as version_now, (select "
+      "d_version from Vantrel_ArticleVersion where d_id = 2) as log_began from " +
+      std::string(kArticleChangeTable) + " c where c.d_version > " + std::to_string(from) +
+      " order by c.d_id, c.d_version, c.d_sign";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
   st->Bind(params);

@@ -464,41 +464,6 @@ IdCache& Ids() {
 
 }  // namespace
 
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
-                                                      size_t max_rows) {
-  const int64_t version = ArticleDataVersion(conn);
-  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
-  IdCache& cache = Ids();
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
-      if (it->key == key && it->version == version) {
-        cache.entries.splice(cache.entries.begin(), cache.entries, it);
-        return cache.entries.front().ids;
-      }
-    }
-  }
-  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
-  return flights->Run(
-      key + '\n' + std::to_string(max_rows), version,
-      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
-        auto ids = std::make_shared<std::vector<int64_t>>();
-        {
-          Recordset rs;
-          rs.Open(ids_sql, conn, 0, 1);
-          for (; !rs.Eof(); rs.MoveNext()) {
-            if (ids->size() >= max_rows) return nullptr;
-            ids->push_back(rs.Field(0).ToInt64Or(0));
-          }
-        }
-        std::lock_guard<std::mutex> lock(cache.mutex);
-        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
-        cache.entries.push_front(IdCache::Entry{key, version, ids});
-        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
-        return ids;
-      });
-}
-
 bool KeptAgainstVersion(const std::string& list_sql) { return !DependsOnTime(list_sql); }
 
 std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
@@ -693,22 +658,21 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
   return std::make_pair(it->second.version, it->second.head);
 }
 
-}  // namespace
-
-std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
-                                                       const std::string& list_sql,
-                                                       const std::string& count_sql,
-                                                       const std::vector<Variant>& params,
-                                                       int64_t version) {
-  const auto earlier = EarlierHead(ListKey(conn, list_sql, params), version);
-  if (!earlier) return nullptr;
+// `kept`, a head of list_sql (whose rows count_sql counts, both with params) read at version
+// `from`, brought to the articles as they are now (ListHeadBroughtForward); nullptr when it
+// cannot be exactly. The same head when no change touched it.
+std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
+                                               std::shared_ptr<const ListHead> kept, int64_t from,
+                                               const std::string& list_sql,
+                                               const std::string& count_sql,
+                                               const std::vector<Variant>& params) {
   const std::optional<std::vector<OrderKey>> keys = ListOrder(list_sql);
   const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
   if (!keys || !logged) return nullptr;
   const std::optional<ChangedArticles> changed =
-      ArticlesChangedSince(conn, *logged, params, earlier->first, 16 * kMostHeadChanges);
+      ArticlesChangedSince(conn, *logged, params, from, 16 * kMostHeadChanges);
   if (!changed) return nullptr;
-  const ListHead& head = *earlier->second;
+  const ListHead& head = *kept;
 
   // The articles whose place may have changed: in the list at one end and not the other, or
   // pinned or given a new time; and those in it at both ends with their keys as they were.
@@ -721,10 +685,7 @@ std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
     }
   }
   if (touched.size() + stayed.size() > kMostHeadChanges) return nullptr;
-  if (touched.empty() && stayed.empty()) {
-    KeepListHead(conn, list_sql, params, version, earlier->second);
-    return earlier->second;
-  }
+  if (touched.empty() && stayed.empty()) return kept;
   OrderComparison compare(conn, *keys);
   // One that stayed keeps its place unless it ties on every key with a row beside it: the
   // database gives tied rows in the order it meets them, which the change may have moved (a
@@ -743,7 +704,7 @@ std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
     }
     if (!clear) touched.push_back(id);
   }
-  std::shared_ptr<const ListHead> forward = earlier->second;
+  std::shared_ptr<const ListHead> forward = kept;
   if (!touched.empty()) {
     // Those that belong now, read with the count's own condition.
     BoundSql in = IdsIn("d_id", touched);
@@ -803,8 +764,86 @@ std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
   }
   // Another change meanwhile may have moved a row the places were found by.
   if (ReadVersion(conn) != changed->version) return nullptr;
-  KeepListHead(conn, list_sql, params, version, forward);
   return forward;
+}
+
+// The count of the rows of ids_sql ("select d_id from X order by ..."): "select count(*) from X".
+std::string CountOfIds(const std::string& ids_sql) {
+  constexpr std::string_view kHead = "select d_id from ";
+  const std::string lower = LCase(ids_sql);
+  const size_t order = lower.rfind(" order by ");
+  if (lower.rfind(kHead, 0) != 0 || order == std::string::npos) return "";
+  return "select count(*) from " + ids_sql.substr(kHead.size(), order - kHead.size());
+}
+
+}  // namespace
+
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
+                                                       const std::string& list_sql,
+                                                       const std::string& count_sql,
+                                                       const std::vector<Variant>& params,
+                                                       int64_t version) {
+  const auto earlier = EarlierHead(ListKey(conn, list_sql, params), version);
+  if (!earlier) return nullptr;
+  std::shared_ptr<const ListHead> forward =
+      BroughtForward(conn, earlier->second, earlier->first, list_sql, count_sql, params);
+  if (forward != nullptr) KeepListHead(conn, list_sql, params, version, forward);
+  return forward;
+}
+
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+                                                      size_t max_rows) {
+  const int64_t version = ArticleDataVersion(conn);
+  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
+  IdCache& cache = Ids();
+  std::optional<IdCache::Entry> earlier;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
+      if (it->key != key) continue;
+      if (it->version == version) {
+        cache.entries.splice(cache.entries.begin(), cache.entries, it);
+        return cache.entries.front().ids;
+      }
+      if (it->version < version && version - it->version <= kArticleVersionsLogged) earlier = *it;
+      break;
+    }
+  }
+  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
+  return flights->Run(
+      key + '\n' + std::to_string(max_rows), version,
+      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
+        std::shared_ptr<const std::vector<int64_t>> ids;
+        // A list a few changes behind is brought forward as a whole head of its select.
+        if (earlier) {
+          auto head = std::make_shared<ListHead>();
+          head->ids = *earlier->ids;
+          head->whole = true;
+          std::shared_ptr<const ListHead> forward =
+              BroughtForward(conn, head, earlier->version, ids_sql, CountOfIds(ids_sql), {});
+          if (forward == head) {
+            ids = earlier->ids;
+          } else if (forward != nullptr) {
+            if (forward->ids.size() > max_rows) return nullptr;
+            ids = std::make_shared<const std::vector<int64_t>>(forward->ids);
+          }
+        }
+        if (ids == nullptr) {
+          auto read = std::make_shared<std::vector<int64_t>>();
+          Recordset rs;
+          rs.Open(ids_sql, conn, 0, 1);
+          for (; !rs.Eof(); rs.MoveNext()) {
+            if (read->size() >= max_rows) return nullptr;
+            read->push_back(rs.Field(0).ToInt64Or(0));
+          }
+          ids = std::move(read);
+        }
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
+        cache.entries.push_front(IdCache::Entry{key, version, ids});
+        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
+        return ids;
+      });
 }
 
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
