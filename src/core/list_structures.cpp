@@ -846,6 +846,27 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       });
 }
 
+namespace {
+
+// A count of a select's first N rows, "select count(*) from (select top N ...)": N, and the count
+// of the select's rows without "top N" (min(N, that count) is the count); nullopt for any other.
+std::optional<std::pair<int64_t, std::string>> FirstRowsCount(const std::string& count_sql) {
+  constexpr std::string_view kHead = "select count(*) from (select ";
+  const std::string lower = LCase(count_sql);
+  if (lower.rfind(kHead, 0) != 0 || lower.compare(kHead.size(), 4, "top ") != 0) {
+    return std::nullopt;
+  }
+  const size_t digits = kHead.size() + 4;
+  const size_t end = lower.find_first_not_of("0123456789", digits);
+  if (end == digits || end == std::string::npos || end - digits > 9 || lower[end] != ' ') {
+    return std::nullopt;
+  }
+  return std::make_pair(std::stoll(lower.substr(digits, end - digits)),
+                        count_sql.substr(0, kHead.size()) + count_sql.substr(end + 1));
+}
+
+}  // namespace
+
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
   if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
   return CachedCount(conn, count_sql, {}, ArticleDataVersion(conn));
@@ -857,6 +878,12 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql,
     return conn.ExecuteScalar(count_sql, params).ToInt64Or(0);
   };
   if (DependsOnTime(count_sql)) return run();
+  // A list of the first N rows: its count is kept without the N, so that the log brings it
+  // forward.
+  if (const auto first = FirstRowsCount(count_sql);
+      first && LoggedCountOf(first->second, params.size())) {
+    return std::min(first->first, CachedCount(conn, first->second, params, version));
+  }
   const std::string key = ListKey(conn, count_sql, params);
   const std::optional<CountCache::Kept> kept = Counts().Find(key);
   if (kept && kept->version == version) return kept->count;

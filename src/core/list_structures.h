@@ -41,8 +41,10 @@ int64_t ArticleDataVersion(Connection& conn);
 // The first column of the first row of count_sql (a select in the pages' dialect that counts
 // article rows), as ToInt64Or(0) reads it; taken from the cache when the data version is the
 // one it was taken at, brought forward from the change log when it is a few versions behind. A
-// count whose text depends on the time ("now", "date") is always run. Each run statement is
-// counted on conn.
+// count whose text depends on the time ("now", "date") is always run. A count of a select's
+// first N rows ("select count(*) from (select top N ...)") is kept as the count of all its rows
+// when the log can bring that forward, and answered as the lesser of the two. Each run statement
+// is counted on conn.
 int64_t CachedCount(Connection& conn, const std::string& count_sql);
 // The same with values bound to the "?" placeholders of count_sql (the cache key holds them),
 // at `version`, a data version the caller read before (ArticleDataVersion), so that a page that

@@ -155,6 +155,11 @@ class KeptCountsTest : public ::testing::Test {
             std::string(
                 "select Count(*) from (select d_id, d_title from Vantrel_Article where d_checked = "
                 "true and d_hotflag = true and d_classid in (1,2) order by d_id desc) "),
+            // A list of the first rows, fewer and more of them than the articles.
+            "select Count(*) from (select top 40 d_id, d_title from Vantrel_Article where " +
+                where.substr(7) + " order by d_topflag, d_addtime desc) ",
+            std::string("select count(*) from (select TOP 100000 d_id from Vantrel_Article where "
+                        "d_checked = true)"),
             "select count(*) from Vantrel_Article where d_content like '%" + SqlQuote(keyword) +
                 "%'"}) {
         const int64_t kept = CachedCount(reader, sql);  // makes the structures first
