@@ -181,6 +181,15 @@ class KeptCountsTest : public ::testing::Test {
     }
   }
 
+  // Makes a site on `db` of the test cluster at `site` with `folirex init`.
+  static void InitOnPostgres(const testing::PgServer& pg, const testing::PgDatabase& db,
+                             const std::filesystem::path& site) {
+    const testing::ProgramRun init =
+        testing::RunFolirex({"init", site.string(), "--DbType", "1", "--DBServer", pg.server,
+                             "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
+    ASSERT_EQ(init.code, 0) << init.output;
+  }
+
   std::mt19937 rng_{20261207};
 };
 
@@ -211,10 +220,7 @@ TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountOnPostgres) {
   FOLIREX_REQUIRE_POSTGRES(pg);
   testing::PgDatabase db(pg);
   testing::TempFolder folder;
-  const testing::ProgramRun init = testing::RunFolirex(
-      {"init", (folder.path() / "site").string(), "--DbType", "1", "--DBServer", pg.server,
-       "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
-  ASSERT_EQ(init.code, 0) << init.output;
+  ASSERT_NO_FATAL_FAILURE(InitOnPostgres(pg, db, folder.path() / "site"));
   AddArticles(db.ConnectionString(), 200);
   RunChanges(db.ConnectionString(), 60, 1);
   RunChanges(db.ConnectionString(), 3, 40);
@@ -418,10 +424,7 @@ TEST_F(KeptHeadsTest, EveryKeptHeadBroughtForwardIsTheListReadAfreshOnPostgres) 
   FOLIREX_REQUIRE_POSTGRES(pg);
   testing::PgDatabase db(pg);
   testing::TempFolder folder;
-  const testing::ProgramRun init = testing::RunFolirex(
-      {"init", (folder.path() / "site").string(), "--DbType", "1", "--DBServer", pg.server,
-       "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
-  ASSERT_EQ(init.code, 0) << init.output;
+  ASSERT_NO_FATAL_FAILURE(InitOnPostgres(pg, db, folder.path() / "site"));
   ties_ = false;
   {
     Connection writer;
