@@ -245,6 +245,8 @@ if [ "$against_hugo" = 1 ]; then
   hugo_median="$(printf '%s\n' "${hugo_rates[@]}" | median)"
   echo "hugo: $hugo_pages pages, median $hugo_median pages/s; peak memory: $hugo_peak kB"
   echo "folirex / hugo pages/s: $(awk -v a="$rate" -v b="$hugo_median" 'BEGIN{printf "%.2f", a / b}')"
+  awk -v a="$rate" -v b="$hugo_median" \
+    'BEGIN { printf "publishing at twice Hugo'"'"'s pages/s or more: %s\n", (a >= 2 * b ? "met" : "not met") }'
 fi
 
 # Serving a generated article page (its name is the article's id; the class folders also hold

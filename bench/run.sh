@@ -32,6 +32,11 @@
 # the PostgreSQL backends'), and both servers' peak memory. The page parameters (article, class,
 # deep page) are those of the smaller site, so both sizes answer the same page. It cannot be
 # combined with --baseline; the nginx reference and the held connections are left out.
+# Each table closes with a line a goal: how many of its rows meet it, and which do not (deep
+# pages against their list's first page on each server, and with --baseline the pages slower
+# than the base; the first requests after a change within 20 ms; with --against the pages at
+# two thirds of the smaller site's rate, the searches' p50 under 10 ms and the memory under
+# 150 MB).
 # Needs wrk (Debian package "wrk") and, for the reference row, nginx (Debian package "nginx");
 # run as root, the script installs them with apt-get. Everything runs on 127.0.0.1.
 set -euo pipefail
@@ -435,7 +440,13 @@ else
   row page "req/s" - - p50 p99 - - status sql
 fi
 notes=()
-pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note="" below=()
+pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note=""
+declare -A rate_now=() rate_base=() p50_now=()
+pg_slow=() pg_cpu=()
+join_comma() { local out="" x; for x in "$@"; do out+="${out:+, }$x"; done; echo "$out"; }
+# A ratio that is a number (not "-", a page wrk could not measure) within a bound.
+at_most_2() { awk -v r="$1" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }'; }  # RATIO
+at_least() { awk -v r="$1" -v m="$2" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= m) }'; }  # RATIO MIN
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
   signed=""
@@ -525,11 +536,6 @@ for i in "${!names[@]}"; do
     row "${names[$i]}" "$b_rps" "$rps" "$r" "$b_p50" "$p50" \
       "$(per_request "$base_ticks" "$base_requests")" "$(per_request "$now_ticks" "$now_requests")" \
       "$db_s" "$db_l" "$sql" "$status"
-    if [[ $r =~ ^[0-9.]+$ ]] && [ -z "${console[$i]}" ] && [ "$path" != "$static_path" ]; then
-      pages=$((pages + 1))
-      if awk -v r="$r" 'BEGIN { exit !(r >= 0.67) }'; then half=$((half + 1)); else
-        below+=("${names[$i]} ($r)"); fi
-    fi
   elif [ -n "$cmp_db" ]; then
     now_us=$(per_request "$now_ticks" "$now_requests")
     base_us=$(per_request "$base_ticks" "$base_requests")
@@ -541,13 +547,13 @@ for i in "${!names[@]}"; do
     row "${names[$i]}" "$b_rps" "$rps" "$(ratio "$b_rps" "$rps")" "$b_p99" "$p99" "$base_us" \
       "$now_us" "$(ratio "$now_us" "$base_us")" "$db_us" "$(ratio "$all_us" "$base_us")" \
       "$sql" "$rt" "$rt_st" "$same"
-    if [[ $(ratio "$b_rps" "$rps") =~ ^[0-9.]+$ ]]; then
-      pages=$((pages + 1))
-      awk -v r="$(ratio "$b_rps" "$rps")" 'BEGIN { exit !(r <= 2) }' && half=$((half + 1))
-      awk -v r="$(ratio "$now_us" "$base_us")" 'BEGIN { exit !(r <= 2) }' && cpu2=$((cpu2 + 1))
-      awk -v r="$(ratio "$all_us" "$base_us")" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }' &&
-        all2=$((all2 + 1))
-    fi
+    # Every page counts; one that wrk could not measure (ratio "-") meets no target.
+    pages=$((pages + 1))
+    pr=$(ratio "$b_rps" "$rps")
+    if at_most_2 "$pr"; then half=$((half + 1)); else pg_slow+=("${names[$i]} ($pr)"); fi
+    at_most_2 "$(ratio "$now_us" "$base_us")" && cpu2=$((cpu2 + 1))
+    pr=$(ratio "$all_us" "$base_us")
+    if at_most_2 "$pr"; then all2=$((all2 + 1)); else pg_cpu+=("${names[$i]} ($pr)"); fi
     if [[ $rt =~ ^[0-9]+$ ]] && [[ $sql =~ ^[0-9]+$ ]]; then
       all_rt=$((all_rt + rt)) all_sql=$((all_sql + sql))
     fi
@@ -567,15 +573,71 @@ for i in "${!names[@]}"; do
     row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
       "$b_p99" "$status" "$sql"
   fi
+  # Each page's figures of the median round, for the closing summaries below.
+  rate_now["${names[$i]}"]=$rps rate_base["${names[$i]}"]=$b_rps p50_now["${names[$i]}"]=$p50
 done
 if [ -n "$cmp_db" ]; then
   echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
     "server CPU per request within twice SQLite's: $cpu2 of $pages;" \
     "host and backends together within twice: $all2 of $pages"
+  [ "${#pg_slow[@]}" = 0 ] || echo "  below half of SQLite's req/s (SQLite / PostgreSQL): $(join_comma "${pg_slow[@]}")"
+  [ "${#pg_cpu[@]}" = 0 ] || echo "  host and backends over twice SQLite's CPU (all x): $(join_comma "${pg_cpu[@]}")"
   echo "round trips per statement over all pages: $all_rt for $all_sql statements" \
     "($(ratio "$all_rt" "$all_sql"))"
   [ -z "$click_note" ] || echo "$click_note"
 fi
+# Closing summaries of the page table, one line a target with the rows that miss it.
+# Deep pages: each row "LIST pN" (N > 1) against the first page of its list, "LIST p1" or
+# "LIST", on each server of the run; the searches' deep rows are named shorter than their
+# first pages.
+deep_first() {  # NAME: the first page of the list whose deep page NAME is, or nothing
+  local list first
+  [[ $1 =~ ^(.*)\ p([0-9]+)$ ]] && [ "${BASH_REMATCH[2]}" -gt 1 ] || return 0
+  list="${BASH_REMATCH[1]}"
+  case "$list" in
+    "search, no kw") list="search, no keyword" ;;
+    "search, kw") list="search, keyword" ;;
+    "manager search") list="manager title search" ;;
+  esac
+  for first in "$list p1" "$list"; do
+    [ -z "${rate_now[$first]+set}" ] || { echo "$first"; return 0; }
+  done
+}
+deep_summary() {  # LABEL RATES (the name of an associative array: page name -> req/s)
+  local -n rates="$2"
+  local name first r met=0 all=0 pairs=() missed=()
+  for name in "${names[@]}"; do
+    first="$(deep_first "$name")"
+    [ -n "$first" ] || continue
+    r=$(ratio "${rates[$name]}" "${rates[$first]}")
+    all=$((all + 1))
+    if at_least "$r" 0.67; then met=$((met + 1)); else
+      missed+=("$name"); fi
+    pairs+=("$(printf '  %-22s %5s of %s' "$name" "$r" "$first")")
+  done
+  [ "$all" -gt 0 ] || return 0
+  echo "deep pages at two thirds or more of their page 1 ($1): $met of $all${missed[*]:+; below: $(join_comma "${missed[@]}")}"
+  printf '%s\n' "${pairs[@]}"
+}
+if [ -n "$against" ]; then
+  deep_summary "$articles articles" rate_now
+  deep_summary "$against articles" rate_base
+else
+  deep_summary "$now_label" rate_now
+  [ -z "$base_bin" ] || deep_summary "$base_label" rate_base
+fi
+# No page slower than the baseline: the median round's req/s at 0.9 of the base's or more.
+if [ -n "$baseline" ]; then
+  met=0 all=0 slower=()
+  for name in "${names[@]}"; do
+    all=$((all + 1))
+    r=$(ratio "${rate_now[$name]}" "${rate_base[$name]}")
+    if at_least "$r" 0.9; then met=$((met + 1)); else
+      slower+=("$name (${r}x)"); fi
+  done
+  echo "no page slower than the baseline (median round at 0.9x of its req/s or more): $met of $all${slower[*]:+; slower: $(join_comma "${slower[@]}")}"
+fi
+echo "load average at the end of the pages: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The first request after an article change: another writer (sqlite3 or psql, through the
 # database's own triggers) turns an article's hot flag over, then one request of every page but
 # the static file and the click script is timed (curl's total); 9 changes per page, the median
@@ -603,6 +665,7 @@ after_change() {  # WHO URL COOKIE: "median worst" in ms
     awk '{ a[NR] = $1 } END { printf "%.1f %.1f", a[int((NR + 1) / 2)] * 1000, a[NR] * 1000 }'
 }
 echo "first request after an article change, ms (median and worst of 9 changes):"
+after_worst=()
 printf '  %-22s %8s %8s %8s %8s\n' page "$now_label" worst "${base_bin:+$base_label}" \
   "${base_bin:+worst}"
 for i in "${!names[@]}"; do
@@ -619,6 +682,15 @@ for i in "${!names[@]}"; do
       "${signed:+$cookie_base}")"
   fi
   printf '  %-22s %8s %8s %8s %8s\n' "${names[$i]}" "$a_med" "$a_max" "$b_med" "$b_max"
+  after_worst+=("$a_max|$now_label|${names[$i]}")
+  [ -z "$b_max" ] || after_worst+=("$b_max|$base_label|${names[$i]}")
+done
+# A page meets the goal when the worst of its 9 first requests took 20 ms or less.
+for who in "$now_label" ${base_bin:+"$base_label"}; do
+  printf '%s\n' "${after_worst[@]}" | awk -F'|' -v who="$who" -v articles="$against" '
+    $2 == who { all++; if ($1 <= 20) met++; if (all == 1 || $1 > worst) { worst = $1; page = $3 } }
+    END { if (all) printf "within 20 ms%s: %d of %d (worst %s ms, %s)\n",
+      (articles != "" ? " at " who " articles" : " (" who ")"), met, all, worst, page }'
 done
 
 # Static files from folirex and from nginx (serving the same site folder), alternating in rounds
@@ -662,6 +734,7 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   printf 'per request over all rounds\n'
   printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' file "folirex/s" "nginx/s" ratio "folirex p99" \
     "nginx p99" "fx us" "ng us"
+  static_met=0 static_all=0
   for file in "$static_path" "$page_file"; do
     label="$file ($(stat -c %s "$work/site$file" 2>/dev/null || echo 0) B)"
     fx_url="http://127.0.0.1:$port$file" ng_url="http://127.0.0.1:$ng_port$file"
@@ -698,15 +771,49 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
     printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
       "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
       "$(per_request "$ng_ticks" "$ng_requests")"
+    static_all=$((static_all + 1))
+    if at_least "$(ratio "$rps" "$n_rps")" 1; then static_met=$((static_met + 1)); fi
   done
+  echo "static files at nginx's rate or better: $static_met of $static_all"
   stop "$ng_pid" || true
 fi
 if [ -n "$against" ]; then
-  echo "public pages at two thirds or more of their req/s at $against articles: $half of $pages${below[*]:+; below: $(IFS=,; echo "${below[*]}")}"
+  # Every page at the larger size at two thirds or more of its req/s at the smaller (the public
+  # pages and the console's apart; the static file reads no data), and every search (body and
+  # console searches included) with a median latency under 10 ms at the larger size. A page
+  # that wrk could not measure meets neither.
+  for kind in public console; do
+    met=0 all=0 missed=()
+    for i in "${!names[@]}"; do
+      [ "${paths[$i]}" != "$static_path" ] || continue
+      if [ "$kind" = public ]; then [ -z "${console[$i]}" ] || continue
+      else [ -n "${console[$i]}" ] || continue; fi
+      all=$((all + 1))
+      r=$(ratio "${rate_now[${names[$i]}]}" "${rate_base[${names[$i]}]}")
+      if at_least "$r" 0.67; then met=$((met + 1))
+      else missed+=("${names[$i]} ($r)"); fi
+    done
+    echo "$kind pages at two thirds or more of their req/s at $against articles: $met of $all${missed[*]:+; below: $(join_comma "${missed[@]}")}"
+  done
+  met=0 all=0 missed=()
+  for name in "${names[@]}"; do
+    [[ $name == *search* ]] || continue
+    all=$((all + 1))
+    # wrk prints a latency as 850.00us, 1.23ms, 1.20s or 2.00m.
+    ms=$(awk -v v="${p50_now[$name]}" 'BEGIN {
+      if (v ~ /us$/) f = 0.001; else if (v ~ /ms$/) f = 1; else if (v ~ /s$/) f = 1000
+      else if (v ~ /m$/) f = 60000
+      if (f > 0) printf "%.2f", v * f; else print "-" }')
+    if awk -v m="$ms" 'BEGIN { exit !(m ~ /^[0-9.]+$/ && m < 10) }'; then met=$((met + 1))
+    else missed+=("$name (${ms} ms)"); fi
+  done
+  echo "search p50 under 10 ms at $articles articles: $met of $all${missed[*]:+; over: $(join_comma "${missed[@]}")}"
 fi
 for note in "${notes[@]}"; do echo "wrk errors, $note"; done
 if [ -n "$against" ]; then
   echo "server peak memory (VmHWM): $articles articles $(peak_memory "$now_pid"), $against articles $(peak_memory "$base_pid")"
+  awk -v n="$articles" '/VmHWM/ { mb = $2 / 1024; printf "server peak memory under 150 MB at %s articles: %s (%.1f MB)\n", n, (mb < 150 ? "met" : "not met"), mb }' \
+    "/proc/$now_pid/status"
 else
   echo "server peak memory (VmHWM): $(peak_memory "$now_pid")"
   [ -z "$base_bin" ] || echo "base server peak memory (VmHWM): $(peak_memory "$base_pid")"

@@ -57,6 +57,15 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
                                           const std::vector<Variant>& params, int64_t from,
                                           int64_t to);
 
+// The ids of the articles changed after version `from` (the version now is read in the same
+// statement and given in `*now`), each once and in ascending order: every article whose row a count
+// or a list's membership may test (its logged columns or its body) changed since. nullopt when the
+// log cannot name them all: it no longer holds every version since `from`, a version since moved
+// without a logged row (an order change, whose row of sign 0 is not one here, a statement that
+// changed no row), or more than `most` articles changed. One statement, counted on conn.
+std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
+                                                         size_t most, int64_t* now);
+
 // ---- The articles changed since a version, for the kept heads of the lists -------------------
 
 // The statements, in the engine's dialect, that make the trigger writing a row of sign 0 (the
@@ -86,7 +95,7 @@ struct ChangedArticles {
 // The articles changed after version `from`, each tested with count.where and `params` (as
 // CountChangeBetween binds them); nullopt when the log no longer holds every change since `from`
 // or holds more than `most_rows` rows since. One statement, counted on conn.
-std::optional<ChangedArticles> ArticlesChangedSince(Connection& conn, const LoggedCount& count,
+std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCount& count,
                                                     const std::vector<Variant>& params,
                                                     int64_t from, size_t most_rows);
 

@@ -670,7 +670,7 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
   const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
   if (!keys || !logged) return nullptr;
   const std::optional<ChangedArticles> changed =
-      ArticlesChangedSince(conn, *logged, params, from, 16 * kMostHeadChanges);
+      ChangedArticlesSince(conn, *logged, params, from, 16 * kMostHeadChanges);
   if (!changed) return nullptr;
   const ListHead& head = *kept;
 

@@ -2,10 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "core/article_change_log.h"
 #include "core/list_structures.h"
 #include "core/text_helpers.h"
+#include "platform/db/provider.h"
 
 namespace folirex {
 namespace {
@@ -161,27 +169,252 @@ bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& keyword, const std::string& where,
                                    const std::string& listed, int64_t requested_page,
-                                   int64_t page_size) {
+                                   int64_t page_size, BodyMatchOrder body_order) {
   EnsureListStructures(conn);
-  std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
-  size_t length = 0;
-  const std::string run = LongestLiteral(keyword, &length);
-  if (conn.engine() == SqlEngine::kSqlite && column == "d_content" && length < 3 &&
-      !index_condition.empty()) {
-    // A short keyword that most bodies hold is looked for in the bodies alone.
-    const int64_t instances = CachedCount(
-        conn, "select count(*) from (select top " + std::to_string(kMostShortBodyTerms) +
-                  " doc from " +
-                  TermsBeginningWith(kArticleBodyTerms, column, ShortRunTerm(run, length)) + ")");
-    if (instances >= kMostShortBodyTerms) index_condition.clear();
-  }
+  // The index condition, found only when the matches are counted or read whole.
+  auto narrowing = [&] {
+    std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+    size_t length = 0;
+    const std::string run = LongestLiteral(keyword, &length);
+    if (conn.engine() == SqlEngine::kSqlite && column == "d_content" && length < 3 &&
+        !index_condition.empty()) {
+      // A short keyword that most bodies hold is looked for in the bodies alone.
+      const int64_t instances = CachedCount(
+          conn, "select count(*) from (select top " + std::to_string(kMostShortBodyTerms) +
+                    " doc from " +
+                    TermsBeginningWith(kArticleBodyTerms, column, ShortRunTerm(run, length)) + ")");
+      if (instances >= kMostShortBodyTerms) index_condition.clear();
+    }
+    return index_condition;
+  };
   KeywordMatches found;
-  found.narrowed = ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
-  found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);
-  found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+  if (column == "d_content" && body_order != BodyMatchOrder::kNone) {
+    found.body = KeptBodyMatches(
+        conn, where,
+        [&] {
+          const std::string index_condition = narrowing();
+          // Without the index, the table is read in its own order rather than through an index.
+          if (index_condition.empty()) return ArticleSourceInIdOrder(conn.engine()) + where;
+          return ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
+        },
+        body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn));
+  }
+  if (found.body) {
+    found.matches = static_cast<int64_t>(found.body->rows.size());
+  } else {
+    const std::string index_condition = narrowing();
+    found.narrowed =
+        ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
+    found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);
+    found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+  }
   found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
                                  (found.matches + page_size - 1) / page_size);
   return found;
+}
+
+namespace {
+
+// "yyyy-mm-dd hh:mm:ss" as the number yyyymmddhhmmss, which orders as the text does; nullopt for
+// any other text.
+std::optional<int64_t> PlainTime(const Variant& value) {
+  if (value.IsNull()) return std::nullopt;
+  const std::string text = value.ToString();
+  constexpr std::string_view kForm = "0000-00-00 00:00:00";
+  if (text.size() != kForm.size()) return std::nullopt;
+  int64_t number = 0;
+  for (size_t i = 0; i < kForm.size(); ++i) {
+    if (kForm[i] == '0') {
+      if (text[i] < '0' || text[i] > '9') return std::nullopt;
+      number = number * 10 + (text[i] - '0');
+    } else if (text[i] != kForm[i]) {
+      return std::nullopt;
+    }
+  }
+  return number;
+}
+
+using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
+
+// The rows of `select` (d_id, then the time as text when `by_time`), sorted; nullopt when there
+// are more than `most` or a time is not plain.
+std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& select, bool by_time,
+                                       size_t most) {
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
+  conn.CountStatement(select);
+  st->Bind({});
+  MatchRows rows;
+  while (st->Step()) {
+    if (rows.size() >= most) return std::nullopt;
+    int64_t time = 0;
+    if (by_time) {
+      const std::optional<int64_t> plain = PlainTime(st->Column(1));
+      if (!plain) return std::nullopt;
+      time = *plain;
+    }
+    rows.emplace_back(time, st->Column(0).ToInt64Or(0));
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// The most changed articles tested again to bring kept matches forward; more read them whole.
+constexpr size_t kMostArticlesRetested = 2000;
+
+// `kept` brought forward from `from` to `*now`, the version it reads: of the articles changed
+// since, those that `where` no longer selects dropped and those it now selects put in their
+// places. `kept` itself when none of them moves; nullptr when the change log cannot name the
+// changes, or when an article changed again while they were read.
+std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
+                                                const std::shared_ptr<const BodyMatches>& kept,
+                                                int64_t from, const std::string& where,
+                                                bool by_time, int64_t* now) {
+  constexpr std::string_view kWhere = " where ";
+  if (where.compare(0, kWhere.size(), kWhere) != 0) return nullptr;
+  const std::optional<std::vector<int64_t>> changed =
+      ArticlesChangedSince(conn, from, kMostArticlesRetested, now);
+  if (!changed) return nullptr;
+  if (changed->empty()) return kept;
+  // Each changed article's time and whether it is selected now, with the version in the same
+  // reading: the times of the log's versions are those kept (no version since moved the order).
+  std::string in;
+  for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
+  const std::string sql =
+      "select d_id, cast(d_addtime as text), case when " + where.substr(kWhere.size()) +
+      " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
+      ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  st->Bind({});
+  MatchRows dropped, added;
+  std::vector<int64_t> present;  // the changed articles still there
+  while (st->Step()) {
+    if (st->Column(3).ToInt64Or(-1) != *now) return nullptr;
+    const int64_t id = st->Column(0).ToInt64Or(0);
+    const bool selected = st->Column(2).ToInt64Or(0) != 0;
+    present.push_back(id);
+    const std::optional<int64_t> time = PlainTime(st->Column(1));
+    if (by_time && !time) {
+      // Every kept time is plain: such an article is not kept, and cannot be.
+      if (selected) return nullptr;
+      continue;
+    }
+    const std::pair<int64_t, int64_t> key(by_time ? *time : 0, id);
+    const bool held = std::binary_search(kept->rows.begin(), kept->rows.end(), key);
+    if (held && !selected) dropped.push_back(key);
+    if (!held && selected) added.push_back(key);
+  }
+  std::sort(present.begin(), present.end());
+  std::vector<int64_t> gone;  // deleted since: their times are not known, so looked for by id
+  std::set_difference(changed->begin(), changed->end(), present.begin(), present.end(),
+                      std::back_inserter(gone));
+  if (dropped.empty() && added.empty() && gone.empty()) return kept;
+  std::sort(dropped.begin(), dropped.end());
+  std::sort(added.begin(), added.end());
+  MatchRows staying;
+  staying.reserve(kept->rows.size());
+  for (const auto& row : kept->rows) {
+    if (!std::binary_search(dropped.begin(), dropped.end(), row) &&
+        !std::binary_search(gone.begin(), gone.end(), row.second)) {
+      staying.push_back(row);
+    }
+  }
+  auto next = std::make_shared<BodyMatches>();
+  next->rows.reserve(staying.size() + added.size());
+  std::merge(staying.begin(), staying.end(), added.begin(), added.end(),
+             std::back_inserter(next->rows));
+  return next;
+}
+
+// The kept matches by database, select and order, each with the version it was made at, the
+// least recently used last, bounded by the rows they hold in all. A slot's own lock is held while
+// its matches are read or brought forward, so that the readers that miss together after a change
+// wait for one of them.
+struct BodyMatchCache {
+  struct Slot {
+    std::mutex mutex;
+    int64_t version = -1;  // of `matches`, or of the reading that found them too many
+    std::shared_ptr<const BodyMatches> matches;
+  };
+  struct Entry {
+    std::shared_ptr<Slot> slot;
+    std::list<std::string>::iterator use;
+    size_t rows = 0;
+  };
+  std::mutex mutex;
+  std::unordered_map<std::string, Entry> entries;
+  std::list<std::string> uses;  // keys, most recently used first
+  size_t rows = 0;
+};
+BodyMatchCache& BodyMatchesHeld() {
+  static BodyMatchCache* cache = new BodyMatchCache();
+  return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
+                                                   const std::function<std::string()>& source,
+                                                   bool by_time, int64_t version) {
+  const std::string key =
+      conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + where;
+  BodyMatchCache& cache = BodyMatchesHeld();
+  std::shared_ptr<BodyMatchCache::Slot> slot;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto it = cache.entries.find(key);
+    if (it == cache.entries.end()) {
+      cache.uses.push_front(key);
+      it = cache.entries
+               .emplace(key, BodyMatchCache::Entry{std::make_shared<BodyMatchCache::Slot>(),
+                                                   cache.uses.begin(), 0})
+               .first;
+    } else {
+      cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
+    }
+    slot = it->second.slot;
+  }
+  std::lock_guard<std::mutex> slot_lock(slot->mutex);
+  // Matches made at a later version than the caller read are as exact for it.
+  if (slot->version == version) return slot->matches;
+  // Brought forward (from a later version than the caller read too, as a reader that read the
+  // version before a change can come after one that read it after) to the version it reads, or
+  // read whole at the caller's.
+  std::shared_ptr<const BodyMatches> next;
+  int64_t made_at = version;
+  if (slot->matches != nullptr) {
+    next = BringForward(conn, slot->matches, slot->version, where, by_time, &made_at);
+    if (next == nullptr) made_at = version;
+  }
+  if (next == nullptr) {
+    std::optional<MatchRows> rows = ReadMatchRows(
+        conn,
+        (by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ") + source(),
+        by_time, kMostBodyMatchesKept);
+    if (rows) {
+      auto whole = std::make_shared<BodyMatches>();
+      whole->rows = std::move(*rows);
+      next = std::move(whole);
+    }
+  }
+  slot->version = made_at;
+  slot->matches = next;
+  const size_t held = next == nullptr ? 0 : next->rows.size();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it != cache.entries.end() && it->second.slot == slot) {
+    cache.rows = cache.rows - it->second.rows + held;
+    it->second.rows = held;
+  }
+  // The least recently used go first; the slot just made stays while it fits alone.
+  while ((cache.rows > kMostBodyMatchesHeld || cache.entries.size() > kMostBodyMatchLists) &&
+         !cache.uses.empty() && cache.uses.back() != key) {
+    auto last = cache.entries.find(cache.uses.back());
+    cache.rows -= last->second.rows;
+    cache.entries.erase(last);
+    cache.uses.pop_back();
+  }
+  return next;
 }
 
 }  // namespace folirex

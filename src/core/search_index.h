@@ -8,7 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/db/connection.h"
 #include "platform/db/db_error.h"
@@ -58,25 +62,63 @@ bool KeywordReadsListInOrder(int64_t matches, int64_t list, int64_t page, int64_
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;
 
+// A body keyword's matches among a list's rows, kept in memory against the article data version:
+// the ids that a select with `where` (" where ..." on Vantrel_Article: the list's conditions and
+// the like over d_content) gives, with their d_addtime. After an article change they are brought
+// forward by testing again only the articles the change log names (ArticlesChangedSince), so
+// that no request after a change reads every matching body again; they are read whole again only
+// when the log cannot name the changes (an order or time changed, more than a few thousand
+// articles changed, the log no longer reaches back). Exact for every writer on any host.
+struct BodyMatches {
+  // (d_addtime as yyyymmddhhmmss, d_id), in the order of both, ascending: the order in which the
+  // list's time index holds them, and so the order of a walk of the list in either direction.
+  // Sorted by d_id instead when kept in the order of ids (the time then 0).
+  std::vector<std::pair<int64_t, int64_t>> rows;
+};
+
+// The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
+enum class BodyMatchOrder { kNone, kTime, kId };
+
 // A keyword's rows among a list's: `narrowed`, what follows "from" in a select of them (the
-// list's where clause with the like, then the index condition); `matches`, their count and
-// `list`, the count of the list without the keyword, both kept against the article data version
-// (CachedCount); `page`, the requested page within the matches' pages.
+// list's where clause with the like, then the index condition; "" when `body` holds them);
+// `matches`, their count and `list`, the count of the list without the keyword (0 when `body`
+// holds them), both kept against the article data version (CachedCount); `page`, the requested
+// page within the matches' pages;
+// `body`, a body keyword's kept matches (KeptBodyMatches) when asked for and kept.
 struct KeywordMatches {
   std::string narrowed;
   int64_t matches = 0;
   int64_t list = 0;
   int64_t page = 1;
+  std::shared_ptr<const BodyMatches> body;
 };
 
 // KeywordMatches for `column` like '%keyword%': `where` holds the list's conditions and the like,
 // `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
 // structures first. On SQLite a keyword of one or two characters that most bodies hold is looked
-// for in the bodies without the index (its terms' count is kept against the data version).
+// for in the bodies without the index (its terms' count is kept against the data version). With
+// `body_order` for d_content, the matches come from KeptBodyMatches in that order when it keeps
+// them, and are counted by `where` otherwise.
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& keyword, const std::string& where,
                                    const std::string& listed, int64_t requested_page,
-                                   int64_t page_size);
+                                   int64_t page_size,
+                                   BodyMatchOrder body_order = BodyMatchOrder::kNone);
+
+// The kept matches of `where` (see BodyMatches) in the order of time (`by_time`) or of ids, at
+// `version` (ArticleDataVersion, read before). `source` gives what follows "from" in the select
+// that reads them whole (the articles narrowed by the search index, or the table, and the
+// conditions), called only when they are read whole. nullptr when
+// they are not kept: more than kMostBodyMatchesKept, or a time that is not a plain
+// "yyyy-mm-dd hh:mm:ss". Shared and never changed; the entries held together are bounded
+// (kMostBodyMatchesHeld rows in all, kMostBodyMatchLists lists; the least recently used go
+// first).
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
+                                                   const std::function<std::string()>& source,
+                                                   bool by_time, int64_t version);
+inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
+inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;
+inline constexpr size_t kMostBodyMatchLists = 1024;
 
 }  // namespace folirex
 

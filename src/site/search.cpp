@@ -102,12 +102,29 @@ std::string SelectFrom(const std::string& source, int order) {
 }
 
 // Where the result rows are read from: the count, the rows' source, and the matching ids in the
-// list's order when they are kept (a page then reads just its own rows).
+// list's order when they are kept (a page then reads just its own rows): in `ids`, or for a body
+// keyword in `body`, read from its end when `descending`.
 struct SearchSource {
   std::string count_sql;
   std::string rows_source;
   std::shared_ptr<const std::vector<int64_t>> ids;
+  std::shared_ptr<const BodyMatches> body;
+  bool descending = false;
 };
+
+// The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
+// `descending`, as the source of a select of them.
+std::string BodyPageSource(const BodyMatches& body, bool descending, int64_t offset,
+                           int64_t count) {
+  const int64_t size = static_cast<int64_t>(body.rows.size());
+  std::string in;
+  for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
+    const int64_t id = body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second;
+    in += (in.empty() ? "" : ",") + std::to_string(id);
+  }
+  if (in.empty()) return "Vantrel_Article where 1 = 0";
+  return "Vantrel_Article where d_id in (" + in + ")";
+}
 
 // `condition` selects the matches, `listed` the channel's listed articles the keyword is looked
 // for in. The index condition narrows the rows; the like condition beside it keeps the result
@@ -116,11 +133,22 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
                               const std::string& keyword, const std::string& condition,
                               const std::string& listed, int order) {
   SearchSource source{"select Count(*) from Vantrel_Article " + condition,
-                      "Vantrel_Article " + condition, nullptr};
+                      "Vantrel_Article " + condition, nullptr, nullptr, false};
   if (keyword.empty()) return source;
   Connection& conn = *state.db.Conn;
-  const KeywordMatches found = CountKeywordMatches(conn, column, keyword, condition, listed,
-                                                   RequestedPage(state.host.Request), 20);
+  // A body keyword's matches in the orders of time and of ids are kept in memory, in that order.
+  BodyMatchOrder body_order = BodyMatchOrder::kNone;
+  if (column == "d_content" && order >= 1 && order <= 4) {
+    body_order = order >= 3 ? BodyMatchOrder::kTime : BodyMatchOrder::kId;
+  }
+  const KeywordMatches found = CountKeywordMatches(
+      conn, column, keyword, condition, listed, RequestedPage(state.host.Request), 20, body_order);
+  if (found.body) {
+    source.count_sql = "select " + std::to_string(found.matches);
+    source.body = found.body;
+    source.descending = order == 2 || order == 4;
+    return source;
+  }
   const std::string& narrowed = found.narrowed;
   const int64_t matches = found.matches, list = found.list, page = found.page;
   source.count_sql = "select count(*) from " + narrowed;
@@ -242,10 +270,17 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.Sql(SelectFrom(source.rows_source, order));
   auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
   if (source.ids) pager.PageIds(source.ids, select_from);
+  if (source.body) {
+    pager.PageSql(
+        [body = source.body, descending = source.descending, order](int64_t offset, int64_t count) {
+          return SelectFrom(BodyPageSource(*body, descending, offset, count), order);
+        });
+  }
   // Clicks do not move the article data version: results in their order keep no head.
   if (order != 5 && order != 6) pager.DeepPages(select_from);
   pager.SqlCount(source.count_sql);
-  pager.CountCached(true);
+  // The kept body matches are counted already.
+  pager.CountCached(source.body == nullptr);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 

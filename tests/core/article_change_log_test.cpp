@@ -107,7 +107,7 @@ class KeptCountsTest : public ::testing::Test {
     const std::string one =
         " where d_id = (select max(d_id) from Vantrel_Article where d_id % 5 = " +
         std::to_string(Pick(5)) + ")";
-    switch (Pick(9)) {
+    switch (Pick(10)) {
       case 0:
         writer.Execute(
             "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_checked) "
@@ -138,6 +138,12 @@ class KeptCountsTest : public ::testing::Test {
       case 7:
         writer.Execute("delete from Vantrel_Article where d_deleted = true and" + some.substr(6));
         break;
+      case 8:
+        // A time moved with a body (the order of the kept body matches changes).
+        writer.Execute(
+            "update Vantrel_Article set d_addtime = ?, d_content = ?" + one,
+            {Variant("2026-0" + std::to_string(1 + Pick(9)) + "-01 10:00:00"), Variant(Text())});
+        break;
       default:
         writer.Execute("update Vantrel_Article set d_content = ?" + one, {Variant(Text())});
     }
@@ -164,6 +170,24 @@ class KeptCountsTest : public ::testing::Test {
                 "%'"}) {
         const int64_t kept = CachedCount(reader, sql);  // makes the structures first
         EXPECT_EQ(kept, fresh.ExecuteScalar(sql).ToInt64()) << step << sql;
+      }
+      // A body keyword's kept matches, brought forward or read again, are the like's rows in
+      // the orders of time and of ids.
+      const std::string body =
+          listed + " and " + ArticleTextLike(reader.engine(), "d_content", keyword);
+      for (const bool by_time : {true, false}) {
+        const std::shared_ptr<const BodyMatches> kept = KeptBodyMatches(
+            reader, body, [&body] { return "Vantrel_Article" + body; }, by_time,
+            ArticleDataVersion(reader));
+        ASSERT_NE(kept, nullptr) << step << body;
+        std::vector<int64_t> ids, expected;
+        for (const auto& row : kept->rows) ids.push_back(row.second);
+        Recordset rs;
+        rs.Open("select d_id from Vantrel_Article" + body +
+                    (by_time ? " order by d_addtime, d_id" : " order by d_id"),
+                fresh, 0, 1);
+        for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs.Field(0).ToInt64());
+        EXPECT_EQ(ids, expected) << step << body << (by_time ? " by time" : " by id");
       }
     }
   }
