@@ -384,7 +384,8 @@ std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64
       "select c.d_version, c.d_id, (select d_version from Vantrel_ArticleVersion where d_id = 1), "
       "(select d_version from Vantrel_ArticleVersion where d_id = 2) from (select 1 as one) o "
       "left outer join (select d_version, d_id from " +
-      std::string(kArticleChangeTable) + " where d_version > ?) c on 1 = 1 order by c.d_id";
+      std::string(kArticleChangeTable) +
+      " where d_version > ? and d_sign <> 0) c on 1 = 1 order by c.d_id";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
   st->Bind({Variant(static_cast<long long>(from))});
@@ -412,6 +413,109 @@ std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64
   versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
   if (static_cast<int64_t>(versions.size()) != *now - from) return std::nullopt;
   return ids;
+}
+
+std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine) {
+  const std::string trigger(kArticleOrderChangeTrigger);
+  const std::string table(kArticleChangeTable);
+  const std::string trim = "DELETE FROM " + table + " WHERE d_version <= ";
+  const std::string window = " - " + std::to_string(kArticleVersionsLogged);
+  if (engine == SqlEngine::kPostgres) {
+    return {
+        "DROP TRIGGER IF EXISTS trg_article_list_order ON Vantrel_Article",
+        "DROP FUNCTION IF EXISTS folirex_article_order_version()",
+        "CREATE OR REPLACE FUNCTION folirex_article_order_change() RETURNS trigger LANGUAGE "
+        "plpgsql AS $$ DECLARE v bigint; BEGIN UPDATE Vantrel_ArticleVersion SET d_version = "
+        "d_version + 1 WHERE d_id = 1 RETURNING d_version INTO v; " +
+            LogInsert() + "VALUES (v, 0, " + ColumnList("NEW.") + "); " + trim + "v" + window +
+            "; RETURN NULL; END $$",
+        "CREATE OR REPLACE TRIGGER " + trigger +
+            " AFTER UPDATE OF d_topflag, d_addtime ON Vantrel_Article FOR EACH ROW WHEN "
+            "(old.d_topflag IS DISTINCT FROM new.d_topflag OR old.d_addtime IS DISTINCT FROM "
+            "new.d_addtime) EXECUTE FUNCTION folirex_article_order_change()",
+    };
+  }
+  const std::string now = "(SELECT d_version FROM Vantrel_ArticleVersion WHERE d_id = 1)";
+  return {
+      "DROP TRIGGER IF EXISTS trg_article_list_order",
+      "CREATE TRIGGER IF NOT EXISTS " + trigger +
+          " AFTER UPDATE OF d_topflag, d_addtime ON Vantrel_Article WHEN old.d_topflag IS NOT "
+          "new.d_topflag OR old.d_addtime IS NOT new.d_addtime BEGIN UPDATE "
+          "Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 1; " +
+          LogInsert() + "SELECT d_version, 0, " + ColumnList("new.") +
+          " FROM Vantrel_ArticleVersion WHERE d_id = 1; " + trim + now + window + "; END",
+  };
+}
+
+std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCount& count,
+                                                    const std::vector<Variant>& params,
+                                                    int64_t from, size_t most_rows) {
+  // Each image with what it meets, in the order of the articles and then of the changes (an
+  // update's old image before its new one); beside them the version now and the one the log
+  // began at, in the same reading.
+  const std::string meets =
+      count.where.empty() ? "1" : "case when (" + count.where + ") then 1 else 0 end";
+  const std::string sql =
+      "select top " + std::to_string(most_rows + 1) + " d_id, d_sign, " + meets +
+      ", (select d_version from Vantrel_ArticleVersion where d_id = 1) as version_now, (select "
+      "d_version from Vantrel_ArticleVersion where d_id = 2) as log_began from " +
+      std::string(kArticleChangeTable) + " c where c.d_version > " + std::to_string(from) +
+      " order by c.d_id, c.d_version, c.d_sign";
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  conn.CountStatement(sql);
+  st->Bind(params);
+  ChangedArticles changed;
+  std::optional<int64_t> now, began;
+  size_t rows = 0;
+  bool seen_image = false;
+  while (st->Step()) {
+    if (++rows > most_rows) {
+      while (st->Step()) {
+      }
+      return std::nullopt;
+    }
+    const int64_t id = st->Column(0).ToInt64Or(0);
+    const int64_t sign = st->Column(1).ToInt64Or(0);
+    const bool met = st->Column(2).ToInt64Or(0) != 0;
+    if (!now) {
+      const Variant v = st->Column(3), b = st->Column(4);
+      if (v.IsNull() || b.IsNull()) return std::nullopt;
+      now = v.ToInt64Or(0);
+      began = b.ToInt64Or(0);
+    }
+    if (changed.articles.empty() || changed.articles.back().id != id) {
+      changed.articles.push_back(ChangedArticle{.id = id});
+      seen_image = false;
+    }
+    ChangedArticle& article = changed.articles.back();
+    if (sign == 0) {
+      article.moved = true;
+      continue;
+    }
+    // The first image of an article tells what it was at `from`: an old image (-1) what its row
+    // met, a new one (+1) that it did not exist.
+    if (!seen_image) article.met_before = sign < 0 && met;
+    seen_image = true;
+    article.meets_now = sign > 0 && met;
+  }
+  if (!now) {
+    // Nothing logged since: the version and the log's beginning read on their own.
+    std::unique_ptr<db::Statement> version = conn.session().Prepare(
+        "select (select d_version from Vantrel_ArticleVersion where d_id = 1), (select d_version "
+        "from Vantrel_ArticleVersion where d_id = 2)");
+    version->Bind({});
+    if (!version->Step() || version->Column(0).IsNull() || version->Column(1).IsNull()) {
+      return std::nullopt;
+    }
+    now = version->Column(0).ToInt64Or(0);
+    began = version->Column(1).ToInt64Or(0);
+    while (version->Step()) {
+    }
+  }
+  const int64_t oldest_held = std::max(*began, *now - kArticleVersionsLogged);
+  if (from < oldest_held) return std::nullopt;
+  changed.version = *now;
+  return changed;
 }
 
 }  // namespace folirex

@@ -61,10 +61,43 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
 // statement and given in `*now`), each once and in ascending order: every article whose row a count
 // or a list's membership may test (its logged columns or its body) changed since. nullopt when the
 // log cannot name them all: it no longer holds every version since `from`, a version since moved
-// without a logged row (an order change, a statement that changed no row), or more than `most`
-// articles changed. One statement, counted on conn.
+// without a logged row (an order change, whose row of sign 0 is not one here, a statement that
+// changed no row), or more than `most` articles changed. One statement, counted on conn.
 std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
                                                          size_t most, int64_t* now);
+
+// ---- The articles changed since a version, for the kept heads of the lists -------------------
+
+// The statements, in the engine's dialect, that make the trigger writing a row of sign 0 (the
+// changed row's new image, counted by no count) into the log under the version it moves, for
+// every change of an article's pinning or time: the lists' order, which no count tests. They
+// replace the order trigger of a database made before (which moved the version alone); run after
+// the log exists.
+std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine);
+// The trigger they make, by which a database is known to have it.
+inline constexpr std::string_view kArticleOrderChangeTrigger = "trg_article_order_change";
+
+// An article the log names among the changes after a version: whether its row met a count's
+// condition at that version and meets it now (as the log's first and last images of it say; an
+// article added or removed meets it only where it exists), and whether its pinning or time
+// changed (`moved`: then what it meets is read from the article itself).
+struct ChangedArticle {
+  int64_t id = 0;
+  bool met_before = false;
+  bool meets_now = false;
+  bool moved = false;
+};
+struct ChangedArticles {
+  int64_t version = 0;  // the data version the log was read at
+  std::vector<ChangedArticle> articles;
+};
+
+// The articles changed after version `from`, each tested with count.where and `params` (as
+// CountChangeBetween binds them); nullopt when the log no longer holds every change since `from`
+// or holds more than `most_rows` rows since. One statement, counted on conn.
+std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCount& count,
+                                                    const std::vector<Variant>& params,
+                                                    int64_t from, size_t most_rows);
 
 }  // namespace folirex
 

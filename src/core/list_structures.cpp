@@ -1,5 +1,6 @@
 #include "core/list_structures.h"
 
+#include <algorithm>
 #include <future>
 #include <list>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -258,36 +260,22 @@ void CreateStructures(Connection& conn) {
 }
 
 // The version also moves when an article's place in the lists' order of pinning and time
-// changes, so that the kept heads of the lists (FindListHead) follow it. Clicks do not move it:
-// lists in the order of clicks keep no head. Made on every database, old ones included, once per
-// process.
+// changes, and the change log names the article (a row of sign 0), so that the kept heads of the
+// lists follow it (ListHeadBroughtForward). Clicks do not move it: lists in the order of clicks
+// keep no head. Made on every database, old ones included, once per process.
 void EnsureOrderTrigger(Connection& conn) {
   if (conn.engine() == SqlEngine::kPostgres) {
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
         "select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid join "
         "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
-        "t.tgname = 'trg_article_list_order'");
+        "t.tgname = '" +
+        std::string(kArticleOrderChangeTrigger) + "'");
     st->Bind({});
     if (st->Step() && st->Column(0).ToInt64Or(0) > 0) return;
-    // A function of its own: the version alone moves, the change log has no row for it (no
-    // count changes with the order).
-    RunNative(conn,
-              "CREATE OR REPLACE FUNCTION folirex_article_order_version() RETURNS trigger "
-              "LANGUAGE plpgsql AS $$ BEGIN UPDATE Vantrel_ArticleVersion SET d_version = "
-              "d_version + 1 WHERE d_id = 1; RETURN NULL; END $$");
-    RunNative(conn,
-              "CREATE OR REPLACE TRIGGER trg_article_list_order AFTER UPDATE OF d_topflag, "
-              "d_addtime ON Vantrel_Article FOR EACH ROW WHEN (old.d_topflag IS DISTINCT FROM "
-              "new.d_topflag OR old.d_addtime IS DISTINCT FROM new.d_addtime) EXECUTE FUNCTION "
-              "folirex_article_order_version()");
+  } else if (HasSqliteObject(conn, "trigger", kArticleOrderChangeTrigger)) {
     return;
   }
-  if (HasSqliteObject(conn, "trigger", "trg_article_list_order")) return;
-  RunNative(conn,
-            "CREATE TRIGGER IF NOT EXISTS trg_article_list_order AFTER UPDATE OF d_topflag, "
-            "d_addtime ON Vantrel_Article WHEN old.d_topflag IS NOT new.d_topflag OR "
-            "old.d_addtime IS NOT new.d_addtime BEGIN UPDATE Vantrel_ArticleVersion SET "
-            "d_version = d_version + 1 WHERE d_id = 1; END");
+  for (const std::string& sql : ArticleOrderChangeStatements(conn.engine())) RunNative(conn, sql);
 }
 
 // The databases this process has made sure of, by pool key.
@@ -498,41 +486,6 @@ IdCache& Ids() {
 
 }  // namespace
 
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
-                                                      size_t max_rows) {
-  const int64_t version = ArticleDataVersion(conn);
-  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
-  IdCache& cache = Ids();
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
-      if (it->key == key && it->version == version) {
-        cache.entries.splice(cache.entries.begin(), cache.entries, it);
-        return cache.entries.front().ids;
-      }
-    }
-  }
-  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
-  return flights->Run(
-      key + '\n' + std::to_string(max_rows), version,
-      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
-        auto ids = std::make_shared<std::vector<int64_t>>();
-        {
-          Recordset rs;
-          rs.Open(ids_sql, conn, 0, 1);
-          for (; !rs.Eof(); rs.MoveNext()) {
-            if (ids->size() >= max_rows) return nullptr;
-            ids->push_back(rs.Field(0).ToInt64Or(0));
-          }
-        }
-        std::lock_guard<std::mutex> lock(cache.mutex);
-        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
-        cache.entries.push_front(IdCache::Entry{key, version, ids});
-        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
-        return ids;
-      });
-}
-
 bool KeptAgainstVersion(const std::string& list_sql) { return !DependsOnTime(list_sql); }
 
 std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
@@ -590,6 +543,89 @@ std::shared_ptr<const ListHead> ReadListHeadOnce(
 
 namespace {
 
+// A key of a list's order and its direction.
+struct OrderKey {
+  std::string column;
+  bool descending = false;
+};
+
+// The keys of the order that ends list_sql (" order by a.d_topflag, a.d_addtime desc"): pinning,
+// time and id alone, each either way; nullopt for any other order.
+std::optional<std::vector<OrderKey>> ListOrder(const std::string& list_sql) {
+  const std::string lower = LCase(list_sql);
+  const size_t at = lower.rfind(" order by ");
+  if (at == std::string::npos) return std::nullopt;
+  const std::string tail = lower.substr(at + 10);
+  if (tail.find_first_of("()'?") != std::string::npos) return std::nullopt;
+  std::vector<OrderKey> keys;
+  size_t from = 0;
+  while (from <= tail.size()) {
+    const size_t comma = std::min(tail.find(',', from), tail.size());
+    std::vector<std::string> words;
+    std::string word;
+    for (size_t i = from; i <= comma; ++i) {
+      if (i == comma || tail[i] == ' ') {
+        if (!word.empty()) words.push_back(word);
+        word.clear();
+      } else {
+        word += tail[i];
+      }
+    }
+    if (words.empty() || words.size() > 2) return std::nullopt;
+    OrderKey key{words[0].rfind("a.", 0) == 0 ? words[0].substr(2) : words[0], false};
+    if (key.column != "d_topflag" && key.column != "d_addtime" && key.column != "d_id") {
+      return std::nullopt;
+    }
+    if (words.size() == 2) {
+      if (words[1] != "asc" && words[1] != "desc") return std::nullopt;
+      key.descending = words[1] == "desc";
+    }
+    keys.push_back(std::move(key));
+    from = comma + 1;
+  }
+  return keys;
+}
+
+// Compares two articles by a list's order, in the database (its own comparison of each key, as
+// its order applies it): -1 when article x comes first, 1 when article m does, 0 when they tie on
+// every key; nullopt when either is gone or a key is null. One statement prepared once, bound and
+// counted for each comparison.
+class OrderComparison {
+ public:
+  OrderComparison(Connection& conn, const std::vector<OrderKey>& keys) : conn_(conn) {
+    std::string before, after, same;
+    for (const OrderKey& key : keys) {
+      const std::string x = "x." + key.column, m = "m." + key.column;
+      const std::string first = key.descending ? " > " : " < ";
+      const std::string last = key.descending ? " < " : " > ";
+      before += std::string(before.empty() ? "" : " or ") + "(" + same +
+                (same.empty() ? "" : " and ") + x + first + m + ")";
+      after += std::string(after.empty() ? "" : " or ") + "(" + same +
+               (same.empty() ? "" : " and ") + x + last + m + ")";
+      same += (same.empty() ? "" : " and ") + x + " = " + m;
+    }
+    sql_ = "select case when " + before + " then -1 when " + same + " then 0 when " + after +
+           " then 1 end from Vantrel_Article x, Vantrel_Article m where x.d_id = ? and m.d_id = ?";
+    statement_ = conn.session().Prepare(sql_);
+  }
+  std::optional<int> operator()(int64_t x, int64_t m) {
+    conn_.CountStatement(sql_);
+    statement_->Bind({Variant(static_cast<long long>(x)), Variant(static_cast<long long>(m))});
+    std::optional<int> result;
+    if (statement_->Step() && !statement_->Column(0).IsNull()) {
+      result = static_cast<int>(statement_->Column(0).ToInt64Or(0));
+    }
+    while (statement_->Step()) {
+    }
+    return result;
+  }
+
+ private:
+  Connection& conn_;
+  std::string sql_;
+  std::unique_ptr<db::Statement> statement_;
+};
+
 // The "?" placeholders of sql outside its quoted literals.
 size_t PlaceholdersOutsideQuotes(std::string_view sql) {
   size_t n = 0;
@@ -620,6 +656,237 @@ std::optional<CountCache::Kept> CountWithVersion(Connection& conn, const std::st
   return counted;
 }
 
+// The LoggedCount of count_sql whose condition holds every one of the `params` placeholders, so
+// that the log can be asked with the count's own condition and values.
+std::optional<LoggedCount> LoggedCountOf(const std::string& count_sql, size_t params) {
+  std::optional<LoggedCount> logged = ReadLoggedCount(count_sql);
+  if (logged && (PlaceholdersOutsideQuotes(logged->where) != params ||
+                 PlaceholdersOutsideQuotes(count_sql) != params)) {
+    logged.reset();
+  }
+  return logged;
+}
+
+// The head kept for key at an earlier version than `version` that the log still reaches.
+std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
+    const std::string& key, int64_t version) {
+  HeadCache& cache = Heads();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(key);
+  if (it == cache.entries.end() || it->second.version >= version ||
+      version - it->second.version > kArticleVersionsLogged) {
+    return std::nullopt;
+  }
+  return std::make_pair(it->second.version, it->second.head);
+}
+
+// `kept`, a head of list_sql (whose rows count_sql counts, both with params) read at version
+// `from`, brought to the articles as they are now (ListHeadBroughtForward); nullptr when it
+// cannot be exactly. The same head when no change touched it.
+std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
+                                               std::shared_ptr<const ListHead> kept, int64_t from,
+                                               const std::string& list_sql,
+                                               const std::string& count_sql,
+                                               const std::vector<Variant>& params) {
+  const std::optional<std::vector<OrderKey>> keys = ListOrder(list_sql);
+  const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
+  if (!keys || !logged) return nullptr;
+  const std::optional<ChangedArticles> changed =
+      ChangedArticlesSince(conn, *logged, params, from, 16 * kMostHeadChanges);
+  if (!changed) return nullptr;
+  const ListHead& head = *kept;
+
+  // The articles whose place may have changed: in the list at one end and not the other, or
+  // pinned or given a new time; and those in it at both ends with their keys as they were.
+  std::vector<int64_t> touched, stayed;
+  for (const ChangedArticle& a : changed->articles) {
+    if (a.moved || a.met_before != a.meets_now) {
+      touched.push_back(a.id);
+    } else if (a.meets_now) {
+      stayed.push_back(a.id);
+    }
+  }
+  if (touched.size() + stayed.size() > kMostHeadChanges) return nullptr;
+  if (touched.empty() && stayed.empty()) return kept;
+  OrderComparison compare(conn, *keys);
+  // One that stayed keeps its place unless it ties on every key with a row beside it: the
+  // database gives tied rows in the order it meets them, which the change may have moved (a
+  // changed approval flag moves a row within an index of the list).
+  for (int64_t id : stayed) {
+    const auto it = std::find(head.ids.begin(), head.ids.end(), id);
+    bool clear;
+    if (it == head.ids.end()) {
+      // Past a head of the first rows: after its last row, and not tied with it.
+      if (head.whole) return nullptr;
+      clear = !head.ids.empty() && compare(id, head.ids.back()) == 1;
+    } else {
+      const size_t at = static_cast<size_t>(it - head.ids.begin());
+      clear = (at == 0 || compare(id, head.ids[at - 1]) == 1) &&
+              (at + 1 < head.ids.size() ? compare(id, head.ids[at + 1]) == -1 : head.whole);
+    }
+    if (!clear) touched.push_back(id);
+  }
+  std::shared_ptr<const ListHead> forward = kept;
+  if (!touched.empty()) {
+    // Those that belong now, read with the count's own condition.
+    BoundSql in = IdsIn("d_id", touched);
+    std::vector<Variant> values = params;
+    values.insert(values.end(), in.params.begin(), in.params.end());
+    std::vector<int64_t> members;
+    {
+      Recordset rs;
+      rs.Open("select d_id from Vantrel_Article where " +
+                  (logged->where.empty() ? std::string() : "(" + logged->where + ") and ") + in.sql,
+              values, conn, 0, 1);
+      for (; !rs.Eof(); rs.MoveNext()) members.push_back(rs.Field(0).ToInt64Or(0));
+    }
+    const std::set<int64_t> out(touched.begin(), touched.end());
+    std::vector<int64_t> rest;
+    rest.reserve(head.ids.size());
+    for (int64_t id : head.ids) {
+      if (out.count(id) == 0) rest.push_back(id);
+    }
+    // Each member's place among the rows left: the first row it comes before. A tie on every key
+    // leaves its place to the database's own walk, which the head cannot know.
+    std::vector<std::pair<size_t, int64_t>> placed;
+    for (int64_t id : members) {
+      size_t low = 0, high = rest.size();
+      while (low < high) {
+        const size_t mid = low + (high - low) / 2;
+        const std::optional<int> c = compare(id, rest[mid]);
+        if (!c || *c == 0) return nullptr;
+        if (*c < 0) {
+          high = mid;
+        } else {
+          low = mid + 1;
+        }
+      }
+      // Past the rows of a head that holds only the list's first rows: not in the head.
+      if (low == rest.size() && !head.whole) continue;
+      placed.emplace_back(low, id);
+    }
+    // Members at one place go in their own order.
+    bool ordered = true;
+    std::sort(placed.begin(), placed.end(), [&](const auto& a, const auto& b) {
+      if (a.first != b.first) return a.first < b.first;
+      const std::optional<int> c = compare(a.second, b.second);
+      if (!c || *c == 0) ordered = false;
+      return c && *c < 0;
+    });
+    if (!ordered) return nullptr;
+    auto next = std::make_shared<ListHead>();
+    next->whole = head.whole;
+    next->ids.reserve(rest.size() + placed.size());
+    size_t p = 0;
+    for (size_t i = 0; i <= rest.size(); ++i) {
+      for (; p < placed.size() && placed[p].first == i; ++p) next->ids.push_back(placed[p].second);
+      if (i < rest.size()) next->ids.push_back(rest[i]);
+    }
+    forward = std::move(next);
+  }
+  // Another change meanwhile may have moved a row the places were found by.
+  if (ReadVersion(conn) != changed->version) return nullptr;
+  return forward;
+}
+
+// The count of the rows of ids_sql ("select d_id from X order by ..."): "select count(*) from X".
+std::string CountOfIds(const std::string& ids_sql) {
+  constexpr std::string_view kHead = "select d_id from ";
+  const std::string lower = LCase(ids_sql);
+  const size_t order = lower.rfind(" order by ");
+  if (lower.rfind(kHead, 0) != 0 || order == std::string::npos) return "";
+  return "select count(*) from " + ids_sql.substr(kHead.size(), order - kHead.size());
+}
+
+}  // namespace
+
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
+                                                       const std::string& list_sql,
+                                                       const std::string& count_sql,
+                                                       const std::vector<Variant>& params,
+                                                       int64_t version) {
+  const auto earlier = EarlierHead(ListKey(conn, list_sql, params), version);
+  if (!earlier) return nullptr;
+  std::shared_ptr<const ListHead> forward =
+      BroughtForward(conn, earlier->second, earlier->first, list_sql, count_sql, params);
+  if (forward != nullptr) KeepListHead(conn, list_sql, params, version, forward);
+  return forward;
+}
+
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+                                                      size_t max_rows) {
+  const int64_t version = ArticleDataVersion(conn);
+  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
+  IdCache& cache = Ids();
+  std::optional<IdCache::Entry> earlier;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
+      if (it->key != key) continue;
+      if (it->version == version) {
+        cache.entries.splice(cache.entries.begin(), cache.entries, it);
+        return cache.entries.front().ids;
+      }
+      if (it->version < version && version - it->version <= kArticleVersionsLogged) earlier = *it;
+      break;
+    }
+  }
+  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
+  return flights->Run(
+      key + '\n' + std::to_string(max_rows), version,
+      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
+        std::shared_ptr<const std::vector<int64_t>> ids;
+        // A list a few changes behind is brought forward as a whole head of its select.
+        if (earlier) {
+          auto head = std::make_shared<ListHead>();
+          head->ids = *earlier->ids;
+          head->whole = true;
+          std::shared_ptr<const ListHead> forward =
+              BroughtForward(conn, head, earlier->version, ids_sql, CountOfIds(ids_sql), {});
+          if (forward == head) {
+            ids = earlier->ids;
+          } else if (forward != nullptr) {
+            if (forward->ids.size() > max_rows) return nullptr;
+            ids = std::make_shared<const std::vector<int64_t>>(forward->ids);
+          }
+        }
+        if (ids == nullptr) {
+          auto read = std::make_shared<std::vector<int64_t>>();
+          Recordset rs;
+          rs.Open(ids_sql, conn, 0, 1);
+          for (; !rs.Eof(); rs.MoveNext()) {
+            if (read->size() >= max_rows) return nullptr;
+            read->push_back(rs.Field(0).ToInt64Or(0));
+          }
+          ids = std::move(read);
+        }
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
+        cache.entries.push_front(IdCache::Entry{key, version, ids});
+        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
+        return ids;
+      });
+}
+
+namespace {
+
+// A count of a select's first N rows, "select count(*) from (select top N ...)": N, and the count
+// of the select's rows without "top N" (min(N, that count) is the count); nullopt for any other.
+std::optional<std::pair<int64_t, std::string>> FirstRowsCount(const std::string& count_sql) {
+  constexpr std::string_view kHead = "select count(*) from (select ";
+  const std::string lower = LCase(count_sql);
+  if (lower.rfind(kHead, 0) != 0 || lower.compare(kHead.size(), 4, "top ") != 0) {
+    return std::nullopt;
+  }
+  const size_t digits = kHead.size() + 4;
+  const size_t end = lower.find_first_not_of("0123456789", digits);
+  if (end == digits || end == std::string::npos || end - digits > 9 || lower[end] != ' ') {
+    return std::nullopt;
+  }
+  return std::make_pair(std::stoll(lower.substr(digits, end - digits)),
+                        count_sql.substr(0, kHead.size()) + count_sql.substr(end + 1));
+}
+
 }  // namespace
 
 int64_t CachedCount(Connection& conn, const std::string& count_sql) {
@@ -633,6 +900,12 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql,
     return conn.ExecuteScalar(count_sql, params).ToInt64Or(0);
   };
   if (DependsOnTime(count_sql)) return run();
+  // A list of the first N rows: its count is kept without the N, so that the log brings it
+  // forward.
+  if (const auto first = FirstRowsCount(count_sql);
+      first && LoggedCountOf(first->second, params.size())) {
+    return std::min(first->first, CachedCount(conn, first->second, params, version));
+  }
   const std::string key = ListKey(conn, count_sql, params);
   const std::optional<CountCache::Kept> kept = Counts().Find(key);
   if (kept && kept->version == version) return kept->count;
@@ -642,11 +915,7 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql,
     if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
       // The log is asked with the count's own condition and values: every placeholder of the
       // count must stand in that condition.
-      std::optional<LoggedCount> logged = ReadLoggedCount(count_sql);
-      if (logged && (PlaceholdersOutsideQuotes(logged->where) != params.size() ||
-                     PlaceholdersOutsideQuotes(count_sql) != params.size())) {
-        logged.reset();
-      }
+      const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
       const std::optional<int64_t> change =
           logged ? CountChangeBetween(conn, *logged, params, kept->version, version) : std::nullopt;
       if (change) {

@@ -41,8 +41,10 @@ int64_t ArticleDataVersion(Connection& conn);
 // The first column of the first row of count_sql (a select in the pages' dialect that counts
 // article rows), as ToInt64Or(0) reads it; taken from the cache when the data version is the
 // one it was taken at, brought forward from the change log when it is a few versions behind. A
-// count whose text depends on the time ("now", "date") is always run. Each run statement is
-// counted on conn.
+// count whose text depends on the time ("now", "date") is always run. A count of a select's
+// first N rows ("select count(*) from (select top N ...)") is kept as the count of all its rows
+// when the log can bring that forward, and answered as the lesser of the two. Each run statement
+// is counted on conn.
 int64_t CachedCount(Connection& conn, const std::string& count_sql);
 // The same with values bound to the "?" placeholders of count_sql (the cache key holds them),
 // at `version`, a data version the caller read before (ArticleDataVersion), so that a page that
@@ -82,6 +84,23 @@ inline constexpr size_t kMostListHeadIds = 2'000'000;
 std::shared_ptr<const ListHead> ReadListHeadOnce(
     Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
     int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read);
+
+// The kept head of list_sql with params brought to `version` through the change log (core/
+// article_change_log.h) from an earlier version the log still reaches, and kept: count_sql
+// counts the list's rows (as its pager does) with the same params, and its condition, one the log
+// can test, tells which changed articles the list held and holds; list_sql ends in its order
+// ("order by" d_topflag, d_addtime and d_id, each either way). A change that leaves what an
+// article meets and its pinning and time as they were leaves the head as it is; otherwise the
+// changed articles are taken out and those that now belong put at their place by the order's
+// keys, read from the articles. nullptr when no head can be brought forward exactly (none kept,
+// a changed article tied with a row of the head on every key, more than kMostHeadChanges of them,
+// a list or count of another form, or another change meanwhile): the caller reads the head again.
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
+                                                       const std::string& list_sql,
+                                                       const std::string& count_sql,
+                                                       const std::vector<Variant>& params,
+                                                       int64_t version);
+inline constexpr size_t kMostHeadChanges = 64;
 
 // The d_id values (first column) of ids_sql, a select of article ids in its order, taken from a
 // cache re-checked against the data version like CachedCount; nullptr when the select gives more

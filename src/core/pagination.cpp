@@ -231,6 +231,13 @@ std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t firs
     while (want < reach) want *= 2;
     if (want > static_cast<int64_t>(kMostListHeadIds)) return std::nullopt;
     head = ReadListHeadOnce(conn, sql_, params_, version, want, [&] {
+      // After a few article changes the head kept before is brought forward, when it reaches.
+      std::shared_ptr<const ListHead> forward =
+          ListHeadBroughtForward(conn, sql_, sql_count_, params_, version);
+      if (forward != nullptr &&
+          (forward->whole || static_cast<int64_t>(forward->ids.size()) >= reach)) {
+        return forward;
+      }
       // The list's own select, so that the head's order is the walk's, ties included; only its
       // ids are read, so that the rows passed over cost what the walk's do (an index entry, no
       // read of the table's rows, which hold the contents).

@@ -151,8 +151,10 @@ class Cls_Pagination {
   // With CountCached, for a list of articles whose first column is d_id: a page that lies
   // deeper than a few pages reads only its own rows, by id, with the select this gives over a
   // source ("Vantrel_Article where d_id in (?,...)"), and puts them in the order of the list's
-  // head (the ids of its first rows, read once per data version with Sql itself and kept; see
-  // ListHead). The rows and their order are those the page reads from a window of Sql.
+  // head (the ids of its first rows, read with Sql itself and kept; see ListHead). After article
+  // changes the head is brought forward through the change log where SqlCount's condition tells
+  // which rows Sql holds (ListHeadBroughtForward), else read again. The rows and their order are
+  // those the page reads from a window of Sql.
   void DeepPages(std::function<std::string(const std::string& source)> select_from) {
     deep_select_ = std::move(select_from);
   }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -158,6 +161,11 @@ class KeptCountsTest : public ::testing::Test {
             std::string(
                 "select Count(*) from (select d_id, d_title from Vantrel_Article where d_checked = "
                 "true and d_hotflag = true and d_classid in (1,2) order by d_id desc) "),
+            // A list of the first rows, fewer and more of them than the articles.
+            "select Count(*) from (select top 40 d_id, d_title from Vantrel_Article where " +
+                where.substr(7) + " order by d_topflag, d_addtime desc) ",
+            std::string("select count(*) from (select TOP 100000 d_id from Vantrel_Article where "
+                        "d_checked = true)"),
             "select count(*) from Vantrel_Article where d_content like '%" + SqlQuote(keyword) +
                 "%'"}) {
         const int64_t kept = CachedCount(reader, sql);  // makes the structures first
@@ -197,6 +205,15 @@ class KeptCountsTest : public ::testing::Test {
     }
   }
 
+  // Makes a site on `db` of the test cluster at `site` with `folirex init`.
+  static void InitOnPostgres(const testing::PgServer& pg, const testing::PgDatabase& db,
+                             const std::filesystem::path& site) {
+    const testing::ProgramRun init =
+        testing::RunFolirex({"init", site.string(), "--DbType", "1", "--DBServer", pg.server,
+                             "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
+    ASSERT_EQ(init.code, 0) << init.output;
+  }
+
   std::mt19937 rng_{20261207};
 };
 
@@ -227,10 +244,7 @@ TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountOnPostgres) {
   FOLIREX_REQUIRE_POSTGRES(pg);
   testing::PgDatabase db(pg);
   testing::TempFolder folder;
-  const testing::ProgramRun init = testing::RunFolirex(
-      {"init", (folder.path() / "site").string(), "--DbType", "1", "--DBServer", pg.server,
-       "--DBPath", db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
-  ASSERT_EQ(init.code, 0) << init.output;
+  ASSERT_NO_FATAL_FAILURE(InitOnPostgres(pg, db, folder.path() / "site"));
   AddArticles(db.ConnectionString(), 200);
   RunChanges(db.ConnectionString(), 60, 1);
   RunChanges(db.ConnectionString(), 3, 40);
@@ -275,6 +289,174 @@ TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountOnPostgres) {
                 .ToInt64(),
             0);
   EXPECT_GT(conn.ExecuteScalar("select count(*) from Vantrel_ArticleChange").ToInt64(), 0);
+}
+
+// The kept heads of paged lists, brought forward through the log after each change of another
+// writer (a save, an edit, pinning, a new time, recycling, restoring, deleting, bulk approval, a
+// hot flag, a collected article), each equal to the list read afresh: whole heads and a head of
+// the list's first rows, in orders of pinning, time and id either way, with rows tied on every
+// key (SQLite gives them in the order it meets them) and, on PostgreSQL, which walks tied rows in
+// no fixed order, without. Most changes are brought forward rather than read again.
+class KeptHeadsTest : public KeptCountsTest {
+ protected:
+  // A time of its own for each call, or with `ties_` one of 120 times over again.
+  std::string Time() {
+    ++time_;
+    const int t = ties_ ? time_ % 120 : (time_ * 7919) % 40000;
+    char text[32];
+    std::snprintf(text, sizeof(text), "2026-01-%02d %02d:%02d:00", 1 + t / 1440, (t / 60) % 24,
+                  t % 60);
+    return text;
+  }
+  void AddTimedArticles(Connection& conn, int n) {
+    for (int i = 0; i < n; ++i) Insert(conn);
+  }
+  void Insert(Connection& conn) {
+    conn.Execute(
+        "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_checked, d_deleted, "
+        "d_topflag, d_addtime) values (1, ?, ?, ?, false, ?, ?)",
+        {Variant(Pick(3)), Variant(Text()), Variant(Pick(4) != 0), Variant(Pick(5) == 0),
+         Variant(Time())});
+  }
+  void ChangeOne(Connection& writer) {
+    const std::string one =
+        " where d_id = (select max(d_id) from Vantrel_Article where d_id % 9 = " +
+        std::to_string(Pick(9)) + ")";
+    switch (Pick(10)) {
+      case 0:  // a save, or an article collected
+        Insert(writer);
+        break;
+      case 1:
+        writer.Execute("update Vantrel_Article set d_title = ?" + one, {Variant(Text())});
+        break;
+      case 2:
+        writer.Execute("update Vantrel_Article set d_topflag = -1 - d_topflag" + one);
+        break;
+      case 3:
+        writer.Execute("update Vantrel_Article set d_addtime = ?" + one, {Variant(Time())});
+        break;
+      case 4:
+        writer.Execute("update Vantrel_Article set d_deleted = true" + one);
+        break;
+      case 5:
+        writer.Execute(
+            "update Vantrel_Article set d_deleted = false where d_id = (select min(d_id) from "
+            "Vantrel_Article where d_deleted = true)");
+        break;
+      case 6:
+        writer.Execute("delete from Vantrel_Article" + one);
+        break;
+      case 7:
+        writer.Execute(
+            "update Vantrel_Article set d_checked = " + std::string(Pick(2) ? "true" : "false") +
+            " where d_id % 23 = " + std::to_string(Pick(23)));
+        break;
+      case 8:
+        writer.Execute("update Vantrel_Article set d_hotflag = -1 - d_hotflag" + one);
+        break;
+      default:
+        writer.Execute("update Vantrel_Article set d_topflag = true, d_addtime = ?" + one,
+                       {Variant(Time())});
+    }
+  }
+
+  // Steps of `changes` changes each; every list's head, kept at the step before, brought forward
+  // and compared with the list read afresh.
+  void RunHeads(const std::string& connection_string, int steps, int changes) {
+    Connection reader, writer;
+    reader.Open(connection_string);
+    writer.Open(connection_string);
+    struct List {
+      std::string select;
+      std::string count;
+      size_t first_rows;  // 0: the whole list
+    };
+    const std::string listed = " from Vantrel_Article where d_channelid = 1 and d_deleted = false";
+    const std::vector<List> lists = {
+        {"select d_id" + listed + " order by d_addtime desc", "select count(*)" + listed, 0},
+        {"select a.d_id from (select d_id, d_topflag, d_addtime" + listed +
+             " and d_checked = true) a order by a.d_topflag, a.d_addtime desc",
+         "select count(*) from (select d_id" + listed + " and d_checked = true) ", 0},
+        {"select d_id" + listed + " and d_classid = 1 order by d_topflag, d_id desc",
+         "select count(*)" + listed + " and d_classid = 1", 0},
+        {"select d_id" + listed + " and d_title like '%经%' order by d_addtime",
+         "select count(*)" + listed + " and d_title like '%经%'", 0},
+        {"select d_id" + listed + " order by d_topflag, d_addtime desc", "select count(*)" + listed,
+         40},
+    };
+    // The whole list read afresh, as the pagers read a head and a window of the list (a select
+    // of its first rows: SQLite then gives rows tied on every key in the order it meets them).
+    auto read = [&reader](const List& list) {
+      std::vector<int64_t> ids;
+      Recordset rs;
+      rs.Open("select top 100000 d_id from (" + list.select + ")", reader, 0, 1);
+      for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).ToInt64Or(0));
+      return ids;
+    };
+    int forwarded = 0;
+    for (int step = 0; step <= steps; ++step) {
+      const int64_t version = ArticleDataVersion(reader);
+      for (const List& list : lists) {
+        const std::vector<int64_t> now = read(list);
+        if (step > 0) {
+          std::shared_ptr<const ListHead> head =
+              ListHeadBroughtForward(reader, list.select, list.count, {}, version);
+          if (head != nullptr) {
+            ++forwarded;
+            // A head of the first rows holds at most the list's first rows, a whole one all.
+            const size_t held = head->whole ? now.size() : std::min(now.size(), head->ids.size());
+            EXPECT_EQ(head->ids, std::vector<int64_t>(now.begin(), now.begin() + held))
+                << step << list.select;
+          }
+        }
+        auto kept = std::make_shared<ListHead>();
+        kept->ids = now;
+        kept->whole = list.first_rows == 0 || now.size() < list.first_rows;
+        if (!kept->whole) kept->ids.resize(list.first_rows);
+        KeepListHead(reader, list.select, {}, version, kept);
+      }
+      // A keyword's kept ids, brought forward the same way.
+      const std::string ids_sql = "select d_id" + listed + " and d_title like '%经%' order by d_id";
+      const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(reader, ids_sql, 1000);
+      ASSERT_NE(ids, nullptr);
+      EXPECT_EQ(*ids, read(List{ids_sql, "", 0})) << step;
+      if (HasFailure()) return;
+      for (int i = 0; i < changes; ++i) ChangeOne(writer);
+    }
+    EXPECT_GT(forwarded, steps * static_cast<int>(lists.size()) / 2);
+  }
+
+  int time_ = 0;
+  bool ties_ = true;
+};
+
+TEST_F(KeptHeadsTest, EveryKeptHeadBroughtForwardIsTheListReadAfresh) {
+  SiteFixture site;
+  const std::string conn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                           (site.root() / site.settings().DBPath).string() + ";";
+  {
+    Connection writer;
+    writer.Open(conn);
+    AddTimedArticles(writer, 200);
+  }
+  RunHeads(conn, 80, 1);
+  RunHeads(conn, 10, 3);
+}
+
+TEST_F(KeptHeadsTest, EveryKeptHeadBroughtForwardIsTheListReadAfreshOnPostgres) {
+  const testing::PgServer pg = testing::PgServer::FromEnvironment();
+  FOLIREX_REQUIRE_POSTGRES(pg);
+  testing::PgDatabase db(pg);
+  testing::TempFolder folder;
+  ASSERT_NO_FATAL_FAILURE(InitOnPostgres(pg, db, folder.path() / "site"));
+  ties_ = false;
+  {
+    Connection writer;
+    writer.Open(db.ConnectionString());
+    AddTimedArticles(writer, 150);
+  }
+  RunHeads(db.ConnectionString(), 60, 1);
+  RunHeads(db.ConnectionString(), 8, 3);
 }
 
 // A database made before the log is given it on its first use, and its counts are then kept.

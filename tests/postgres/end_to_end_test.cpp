@@ -207,6 +207,22 @@ TEST_P(EndToEndTest, DeepPagesListTheRowsOfTheWalk) {
   check("after pinning");
   Exec("update Vantrel_Article set d_addtime = '2026-03-01 00:00:00' where d_id = 150");
   check("after a new time");
+  // Single articles changed as the console's writers and the collector change them, the kept
+  // heads brought forward: a hot flag; then an article saved, one recycled, one restored, one
+  // deleted, one pinned, one given a new time and two approvals withdrawn at once.
+  Exec("update Vantrel_Article set d_hotflag = true where d_id = 40");
+  check("after a hot flag");
+  Exec(
+      "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_content, d_checked, "
+      "d_deleted, d_addtime, d_topflag, d_clicktimes) values (1, 1, '深页新文章', '', true, false, "
+      "'2026-02-27 23:59:00', false, 5)");
+  Exec("update Vantrel_Article set d_deleted = true where d_id = 41");
+  Exec("update Vantrel_Article set d_deleted = false where d_id = 44");
+  Exec("delete from Vantrel_Article where d_id = 60");
+  Exec("update Vantrel_Article set d_topflag = true where d_id = 61");
+  Exec("update Vantrel_Article set d_addtime = '2026-02-15 22:22:00' where d_id = 62");
+  Exec("update Vantrel_Article set d_checked = false where d_id in (63, 64)");
+  check("after single changes");
 }
 
 TEST_P(EndToEndTest, ACommentIsStoredCountedAndShown) {
