@@ -177,7 +177,9 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   source.rows_source = narrowed;
   std::string id_order = OrderSuffix(order);
   id_order.replace(id_order.find("a."), 2, "");
-  if (kept) {
+  // Clicks do not move the article data version, so ids kept in their order would keep an old
+  // order: the matches are sorted on every page instead.
+  if (kept && order != 5 && order != 6) {
     source.ids = CachedIds(conn, "select d_id from " + narrowed + id_order, kMostKeywordIdsKept);
   }
   return source;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/public_request.h"
 #include "platform/text/vb_text.h"
@@ -97,6 +98,30 @@ TEST_F(SearchTest, ContentSearchesTheBodies) {
   EXPECT_EQ(CountOf(Search("d_content", "NEEDLE's 段落"), "<tr><td>["), 3);
   EXPECT_EQ(Search("d_content", "正文"), "暂时没有数据<br>") << "the title is not searched";
   EXPECT_EQ(Search("d_content", "x%'; drop table Vantrel_Article; --"), "暂时没有数据<br>");
+}
+
+// Clicks do not move the data version the kept lists are checked against: the pages in the
+// order of clicks follow the clicks of the moment.
+TEST_F(SearchTest, TheOrderOfClicksFollowsTheClicks) {
+  std::vector<int64_t> ids;
+  for (int i = 0; i < 21; ++i) ids.push_back(Add("点击 " + std::to_string(i) + "号"));
+  const std::string before = Search("d_title", "点击", "0", "6");
+  ASSERT_EQ(CountOf(before, "<tr><td>["), 20);
+  int off_page = -1;
+  for (int i = 0; i < 21 && off_page < 0; ++i) {
+    if (before.find(" " + std::to_string(i) + "号[") == std::string::npos) off_page = i;
+  }
+  ASSERT_GE(off_page, 0);
+  s_.Exec("update Vantrel_Article set d_clicktimes = 90 where d_id = ?",
+          {Variant(ids[static_cast<size_t>(off_page)])});
+  const std::string after = Search("d_title", "点击", "0", "6");
+  EXPECT_NE(after.find(" " + std::to_string(off_page) + "号[作者][2020-2-3 4:05:06][90]"),
+            std::string::npos)
+      << after;
+  s_.SetQuery("Page=2");
+  EXPECT_NE(Search("d_title", "点击", "0", "5").find(" " + std::to_string(off_page) + "号["),
+            std::string::npos)
+      << "the most clicked comes last, on page 2 in the order of fewest clicks";
 }
 
 TEST_F(SearchTest, RecycledAndUnapprovedArticlesAreNotFound) {
