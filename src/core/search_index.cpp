@@ -193,7 +193,7 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
     return index_condition;
   };
   KeywordMatches found;
-  if (column == "d_content" && body_order != BodyMatchOrder::kNone) {
+  if (body_order != BodyMatchOrder::kNone) {
     found.body = KeptBodyMatches(
         conn, where,
         [&] {

@@ -103,8 +103,8 @@ struct KeywordMatches {
 // `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
 // structures first. On SQLite a keyword of one or two characters that most bodies hold is looked
 // for in the bodies without the index (its terms' count is kept against the data version). With
-// `body_order` for d_content, the matches come from KeptBodyMatches in that order when it keeps
-// them, and are counted by `where` otherwise.
+// `body_order`, the matches come from KeptBodyMatches in that order when it keeps them, and are
+// counted by `where` otherwise.
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    const std::string& keyword, const std::string& where,
                                    const std::string& listed, int64_t requested_page,

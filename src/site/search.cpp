@@ -136,9 +136,12 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
                       "Vantrel_Article " + condition, nullptr, nullptr, false};
   if (keyword.empty()) return source;
   Connection& conn = *state.db.Conn;
-  // A body keyword's matches in the orders of time and of ids are kept in memory, in that order.
+  // A body keyword's matches in the orders of time and of ids are kept in memory, in that order;
+  // on PostgreSQL a title's, author's or inputer's too, since there each row a walk of the list
+  // tests is a read of the table's row (SQLite tests them in the time index).
   BodyMatchOrder body_order = BodyMatchOrder::kNone;
-  if (column == "d_content" && order >= 1 && order <= 4) {
+  if ((column == "d_content" || conn.engine() == SqlEngine::kPostgres) && order >= 1 &&
+      order <= 4) {
     body_order = order >= 3 ? BodyMatchOrder::kTime : BodyMatchOrder::kId;
   }
   const KeywordMatches found = CountKeywordMatches(
