@@ -75,6 +75,7 @@ struct ManagerList {
   std::string count_sql;
   std::string rows_source;
   std::shared_ptr<const std::vector<int64_t>> ids;
+  std::shared_ptr<const BodyMatches> matches;  // newest last, when kept in memory
 };
 
 // The list's order: the recycle bin by id, the live list by time, newest first.
@@ -125,9 +126,21 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
   const std::string listed = where;
   where += " and " + ArticleTextLike(conn.engine(), "d_title", search.title);
-  const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, where, listed,
-                                                   RequestedPage(state.host.Request), kPageSize);
+  // On PostgreSQL each row a walk of the live list tests is a read of the table's row: the
+  // matches are kept in memory in the order of time instead.
+  const BodyMatchOrder kept_order = conn.engine() == SqlEngine::kPostgres && !recycle
+                                        ? BodyMatchOrder::kTime
+                                        : BodyMatchOrder::kNone;
+  const KeywordMatches found =
+      CountKeywordMatches(conn, "d_title", search.title, where, listed,
+                          RequestedPage(state.host.Request), kPageSize, kept_order);
   ManagerList list;
+  if (found.body) {
+    list.count_sql = "select " + std::to_string(found.matches);
+    list.rows_source = "Vantrel_Article" + where;
+    list.matches = found.body;
+    return list;
+  }
   list.count_sql = "select count(*) from " + found.narrowed;
   list.rows_source =
       (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(conn.engine())) + where;
@@ -161,9 +174,15 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
   pager.NumSize(Variant(8));
   pager.Sql(select_from(list.rows_source));
   if (list.ids) pager.PageIds(list.ids, select_from);
+  if (list.matches) {
+    pager.PageSql([matches = list.matches, select_from](int64_t offset, int64_t count) {
+      return select_from(KeptMatchesPageSource(*matches, true, offset, count));
+    });
+  }
   pager.DeepPages(select_from);
   pager.SqlCount(list.count_sql);
-  pager.CountCached(true);
+  // Kept matches are counted already.
+  pager.CountCached(list.matches == nullptr);
   return pager.ResultSet();
 }
 

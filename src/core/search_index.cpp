@@ -358,6 +358,18 @@ BodyMatchCache& BodyMatchesHeld() {
 
 }  // namespace
 
+std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
+                                  int64_t count) {
+  const int64_t size = static_cast<int64_t>(body.rows.size());
+  std::string in;
+  for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
+    const int64_t id = body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second;
+    in += (in.empty() ? "" : ",") + std::to_string(id);
+  }
+  if (in.empty()) return "Vantrel_Article where 1 = 0";
+  return "Vantrel_Article where d_id in (" + in + ")";
+}
+
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
                                                    const std::function<std::string()>& source,
                                                    bool by_time, int64_t version) {

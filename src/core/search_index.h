@@ -82,6 +82,11 @@ struct BodyMatches {
   std::vector<std::pair<int64_t, int64_t>> rows;
 };
 
+// The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
+// `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").
+std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
+                                  int64_t count);
+
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };
 

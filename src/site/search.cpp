@@ -112,20 +112,6 @@ struct SearchSource {
   bool descending = false;
 };
 
-// The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
-// `descending`, as the source of a select of them.
-std::string BodyPageSource(const BodyMatches& body, bool descending, int64_t offset,
-                           int64_t count) {
-  const int64_t size = static_cast<int64_t>(body.rows.size());
-  std::string in;
-  for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
-    const int64_t id = body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second;
-    in += (in.empty() ? "" : ",") + std::to_string(id);
-  }
-  if (in.empty()) return "Vantrel_Article where 1 = 0";
-  return "Vantrel_Article where d_id in (" + in + ")";
-}
-
 // `condition` selects the matches, `listed` the channel's listed articles the keyword is looked
 // for in. The index condition narrows the rows; the like condition beside it keeps the result
 // exactly the like's. The count is kept against the article data version.
@@ -279,7 +265,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   if (source.body) {
     pager.PageSql(
         [body = source.body, descending = source.descending, order](int64_t offset, int64_t count) {
-          return SelectFrom(BodyPageSource(*body, descending, offset, count), order);
+          return SelectFrom(KeptMatchesPageSource(*body, descending, offset, count), order);
         });
   }
   // Clicks do not move the article data version: results in their order keep no head.
