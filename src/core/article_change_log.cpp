@@ -377,15 +377,14 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
 }
 
 std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
-                                                         size_t most, int64_t* now) {
+                                                         size_t most, int64_t* now, bool* moved) {
   // The log's rows since, with the versions now and at which the log began on every row (and on
   // the one row an empty log gives).
   const std::string sql =
       "select c.d_version, c.d_id, (select d_version from Vantrel_ArticleVersion where d_id = 1), "
-      "(select d_version from Vantrel_ArticleVersion where d_id = 2) from (select 1 as one) o "
-      "left outer join (select d_version, d_id from " +
-      std::string(kArticleChangeTable) +
-      " where d_version > ? and d_sign <> 0) c on 1 = 1 order by c.d_id";
+      "(select d_version from Vantrel_ArticleVersion where d_id = 2), c.d_sign from (select 1 as "
+      "one) o left outer join (select d_version, d_id, d_sign from " +
+      std::string(kArticleChangeTable) + " where d_version > ?) c on 1 = 1 order by c.d_id";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
   st->Bind({Variant(static_cast<long long>(from))});
@@ -393,10 +392,13 @@ std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64
   std::vector<int64_t> versions;
   Variant latest, began;
   bool too_many = false;
+  *moved = false;
   while (st->Step()) {
     latest = st->Column(2);
     began = st->Column(3);
     if (st->Column(1).IsNull()) continue;
+    // A row of sign 0: the article's pinning or time changed.
+    if (st->Column(4).ToInt64Or(1) == 0) *moved = true;
     const int64_t id = st->Column(1).ToInt64Or(0);
     if (ids.empty() || ids.back() != id) {
       if (ids.size() >= most) too_many = true;
@@ -408,7 +410,7 @@ std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64
   *now = latest.ToInt64Or(0);
   const int64_t oldest_held = std::max(began.ToInt64Or(0), *now - kArticleVersionsLogged);
   if (from < oldest_held || from > *now) return std::nullopt;
-  // Every version since moved with a logged row: none changed the order or nothing.
+  // Every version since moved with a logged row: none changed nothing.
   std::sort(versions.begin(), versions.end());
   versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
   if (static_cast<int64_t>(versions.size()) != *now - from) return std::nullopt;

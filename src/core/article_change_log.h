@@ -59,12 +59,13 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
 
 // The ids of the articles changed after version `from` (the version now is read in the same
 // statement and given in `*now`), each once and in ascending order: every article whose row a count
-// or a list's membership may test (its logged columns or its body) changed since. nullopt when the
-// log cannot name them all: it no longer holds every version since `from`, a version since moved
-// without a logged row (an order change, whose row of sign 0 is not one here, a statement that
-// changed no row), or more than `most` articles changed. One statement, counted on conn.
+// or a list's membership may test (its logged columns or its body), its pinning or its time
+// changed since; `*moved` tells whether the pinning or the time of one of them did. nullopt when
+// the log cannot name them all: it no longer holds every version since `from`, a version since
+// moved without a logged row (a statement that changed no row), or more than `most` articles
+// changed. One statement, counted on conn.
 std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
-                                                         size_t most, int64_t* now);
+                                                         size_t most, int64_t* now, bool* moved);
 
 // ---- The articles changed since a version, for the kept heads of the lists -------------------
 

@@ -276,12 +276,14 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
                                                 bool by_time, int64_t* now) {
   constexpr std::string_view kWhere = " where ";
   if (where.compare(0, kWhere.size(), kWhere) != 0) return nullptr;
+  // When an article's time moved, its kept row (under its old time) is found by its id.
+  bool moved = false;
   const std::optional<std::vector<int64_t>> changed =
-      ArticlesChangedSince(conn, from, kMostArticlesRetested, now);
+      ArticlesChangedSince(conn, from, kMostArticlesRetested, now, &moved);
   if (!changed) return nullptr;
   if (changed->empty()) return kept;
   // Each changed article's time and whether it is selected now, with the version in the same
-  // reading: the times of the log's versions are those kept (no version since moved the order).
+  // reading.
   std::string in;
   for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
   const std::string sql =
@@ -293,6 +295,7 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   st->Bind({});
   MatchRows dropped, added;
   std::vector<int64_t> present;  // the changed articles still there
+  std::vector<int64_t> rekeyed;  // those whose kept row, if any, goes by its id
   while (st->Step()) {
     if (st->Column(3).ToInt64Or(-1) != *now) return nullptr;
     const int64_t id = st->Column(0).ToInt64Or(0);
@@ -302,10 +305,18 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
     if (by_time && !time) {
       // Every kept time is plain: such an article is not kept, and cannot be.
       if (selected) return nullptr;
+      if (moved) rekeyed.push_back(id);
       continue;
     }
     const std::pair<int64_t, int64_t> key(by_time ? *time : 0, id);
     const bool held = std::binary_search(kept->rows.begin(), kept->rows.end(), key);
+    if (moved) {
+      // Held under its time now and selected: as it was. Otherwise any row of its id goes.
+      if (held && selected) continue;
+      rekeyed.push_back(id);
+      if (selected) added.push_back(key);
+      continue;
+    }
     if (held && !selected) dropped.push_back(key);
     if (!held && selected) added.push_back(key);
   }
@@ -313,6 +324,8 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   std::vector<int64_t> gone;  // deleted since: their times are not known, so looked for by id
   std::set_difference(changed->begin(), changed->end(), present.begin(), present.end(),
                       std::back_inserter(gone));
+  gone.insert(gone.end(), rekeyed.begin(), rekeyed.end());
+  std::sort(gone.begin(), gone.end());
   if (dropped.empty() && added.empty() && gone.empty()) return kept;
   std::sort(dropped.begin(), dropped.end());
   std::sort(added.begin(), added.end());
