@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "core/settings_version.h"
+
 namespace folirex {
 namespace {
 
@@ -41,6 +43,9 @@ bool TryOpenDatabase(DatabaseState& db, const HostObjects& host) {
     db.Rs = std::make_unique<Recordset>();
     db.ConnStr = BuildConnectionString(db, host);
     db.Conn->Open(db.ConnStr);
+    // The settings, classes and templates a page reads come from memory while their version
+    // stays the same (a database without the version reads them as before).
+    db.Conn->KeepReads(&SettingsReads());
     return true;
   } catch (const std::exception&) {
     CloseDatabase(db);

@@ -82,6 +82,9 @@ bool PostedFromAnotherSite(const Request& request) {
 // Loads the configuration; a database without its tables counts as one that cannot be used.
 bool LoadConfigChecked(RequestState& state) {
   try {
+    // Every page reads the channels; read first, they bring the version of the settings kept
+    // in memory along, so the configuration after them comes from memory.
+    FindChannelRow(state.db, state.caches, 0);
     LoadConfig(state.db, state.host, state.site);
     return true;
   } catch (const DbError&) {
@@ -176,16 +179,11 @@ void Folirex::DispatchPublic() {
   // A malformed channel id names no channel: the channel loader answers as for a missing one.
   std::optional<int64_t> channel_id = request.channel_id;
   if (!request.channel_given) {
-    Recordset rs;
-    rs.Open("select d_id from Vantrel_Channel order by d_id desc", *state_.db.Conn, 0, 1);
-    if (rs.Eof()) {
-      rs.Close();
-      AlertBack(state_, kParameterError);
-    }
-    for (; !rs.Eof(); rs.MoveNext()) {
-      ++channel_count;
-      channel_id = rs["d_id"].ToInt64();
-    }
+    // Without a channel id the page is the site's first channel's (the lowest id).
+    FindChannelRow(state_.db, state_.caches, 0);
+    if (state_.caches.ChannelRows->empty()) AlertBack(state_, kParameterError);
+    channel_count = static_cast<int>(state_.caches.ChannelRows->size());
+    channel_id = state_.caches.ChannelRows->begin()->first;
   }
 
   if (const ChannelLoader* loader = modules_.channel_loader()) {

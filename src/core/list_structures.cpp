@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/article_change_log.h"
+#include "core/settings_version.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
@@ -186,14 +187,6 @@ bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) 
 // The creation runs once per database; its statements are not a page's and are not counted.
 void RunNative(Connection& conn, const std::string& sql) { conn.session().ExecuteNative(sql); }
 
-// The version starts at a random number, so that a database made again at the same place never
-// meets the counts this process cached for the one before.
-std::string StartingVersion() {
-  std::random_device device;
-  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device());
-  return std::to_string(static_cast<int64_t>(rng() >> 2));
-}
-
 void CreateStructures(Connection& conn) {
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   if (postgres) {
@@ -208,7 +201,7 @@ void CreateStructures(Connection& conn) {
     // indexes' expressions: without them it takes a one-character keyword for a rare one.
     RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
-                        StartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
+                        RandomStartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
     for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kPostgres)) {
       RunNative(conn, sql);
     }
@@ -222,7 +215,7 @@ void CreateStructures(Connection& conn) {
     if (!HasSqliteObject(conn, "table", "Vantrel_ArticleVersion")) {
       for (const std::string& sql : SqliteStatements()) RunNative(conn, sql);
       RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
-                          StartingVersion() + ")");
+                          RandomStartingVersion() + ")");
       for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
         RunNative(conn, sql);
       }
@@ -402,6 +395,12 @@ int64_t ReadVersion(Connection& conn) {
 
 }  // namespace
 
+std::string RandomStartingVersion() {
+  std::random_device device;
+  std::mt19937_64 rng((static_cast<uint64_t>(device()) << 32) ^ device());
+  return std::to_string(static_cast<int64_t>(rng() >> 2));
+}
+
 void EnsureListStructures(Connection& conn) {
   Registry& registry = Ready();
   const std::string key = conn.session().pool_key();
@@ -415,6 +414,7 @@ void EnsureListStructures(Connection& conn) {
                                HasSqliteObject(conn, "table", kArticleChangeTable);
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
+  EnsureSettingsVersion(conn);
   registry.ready.insert(key);
 }
 

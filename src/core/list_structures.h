@@ -32,6 +32,10 @@
 
 namespace folirex {
 
+// A version row's first number: random, so that a database made again at the same place never
+// meets what this process kept for the one before.
+std::string RandomStartingVersion();
+
 // Creates and builds the structures on conn's database unless this process did already.
 void EnsureListStructures(Connection& conn);
 

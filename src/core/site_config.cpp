@@ -1,6 +1,9 @@
 #include "core/site_config.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/public_request.h"
@@ -108,15 +111,46 @@ Variant GetChannelID(RequestState& state) {
   return id;
 }
 
+namespace {
+constexpr const char* kKeptVersionColumn = "folirex_kept_version";
+
+// A yes/no column as the pages' "= true" and "= false" compare it (true is stored as -1).
+bool FlagIs(const Variant& v, bool value) {
+  if (v.IsNull() || v.IsEmpty()) return false;
+  if (v.type() == Variant::Type::kBoolean) return v.CBool() == value;
+  return v.ToInt64Or(1) == (value ? -1 : 0);
+}
+
+const Variant* ColumnOf(const RequestCaches::ChannelRow& row, const char* name) {
+  auto it = row.find(name);
+  return it == row.end() ? nullptr : &it->second;
+}
+}  // namespace
+
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id) {
   if (!caches.ChannelRows) {
     std::map<int64_t, RequestCaches::ChannelRow> rows;
     Recordset rs;
-    rs.Open("select * from Vantrel_Channel", *db.Conn, 0, 1);
+    // The first read of a request also reads the version of the kept settings, when the
+    // connection would read it next, in the same statement.
+    const std::string version_sql = db.Conn->KeptVersionSql();
+    rs.Open(version_sql.empty() ? std::string("select * from Vantrel_Channel")
+                                : "select *, (" + version_sql + ") as " + kKeptVersionColumn +
+                                      " from Vantrel_Channel",
+            *db.Conn, 0, 1);
+    bool offered = false;
     while (!rs.Eof()) {
       RequestCaches::ChannelRow row;
-      for (int i = 0; i < rs.FieldCount(); ++i) row[LCase(rs.FieldName(i))] = rs.Field(i);
+      for (int i = 0; i < rs.FieldCount(); ++i) {
+        std::string name = LCase(rs.FieldName(i));
+        if (!version_sql.empty() && name == kKeptVersionColumn) {
+          if (!offered) db.Conn->OfferKeptVersion(rs.Field(i));
+          offered = true;
+          continue;
+        }
+        row[std::move(name)] = rs.Field(i);
+      }
       auto key = row.find("d_id");
       if (key != row.end() && !key->second.IsNull()) {
         rows.emplace(key->second.ToInt64(), std::move(row));
@@ -152,6 +186,39 @@ ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, Reque
 std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCaches& caches,
                            const Variant& id) {
   return GetChannelFolder(host, db, caches, id).path;
+}
+
+std::vector<const RequestCaches::ChannelRow*> ShownChannels(DatabaseState& db,
+                                                            RequestCaches& caches) {
+  FindChannelRow(db, caches, 0);
+  struct Shown {
+    const RequestCaches::ChannelRow* row;
+    std::optional<double> order;
+    int64_t id;
+  };
+  std::vector<Shown> shown;
+  for (const auto& [id, row] : *caches.ChannelRows) {
+    const Variant* type = ColumnOf(row, "d_channeltype");
+    const Variant* named = ColumnOf(row, "d_shownameflag");
+    const Variant* disabled = ColumnOf(row, "d_disabledflag");
+    if (type == nullptr || type->IsNull() || type->ToInt64Or(0) != 1) continue;
+    if (named == nullptr || !FlagIs(*named, true)) continue;
+    if (disabled == nullptr || !FlagIs(*disabled, false)) continue;
+    const Variant* order = ColumnOf(row, "d_order");
+    std::optional<double> key;
+    if (order != nullptr && !order->IsNull()) key = order->ToDoubleOr(0);
+    shown.push_back({&row, key, id});
+  }
+  // No order first, as the embedded database sorts it.
+  std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) {
+    if (a.order.has_value() != b.order.has_value()) return !a.order.has_value();
+    if (a.order && *a.order != *b.order) return *a.order < *b.order;
+    return a.id < b.id;
+  });
+  std::vector<const RequestCaches::ChannelRow*> rows;
+  rows.reserve(shown.size());
+  for (const Shown& s : shown) rows.push_back(s.row);
+  return rows;
 }
 
 }  // namespace folirex

@@ -14,6 +14,7 @@
 #define FOLIREX_CORE_SITE_CONFIG_H_
 
 #include <string>
+#include <vector>
 
 #include "core/request_state.h"
 
@@ -47,6 +48,11 @@ std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCa
 // channel has that id.
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id);
+
+// The channels a site shows in its lists of channels (of type 1, named and not disabled) in the
+// order of d_order (ties by id), from the request's copy of Vantrel_Channel.
+std::vector<const RequestCaches::ChannelRow*> ShownChannels(DatabaseState& db,
+                                                            RequestCaches& caches);
 
 // The logo/banner HTML for a file and its size: the Flash form for a ".swf" file, else an image.
 std::string MediaHtml(const std::string& file, const std::string& width, const std::string& height);

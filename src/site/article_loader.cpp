@@ -243,6 +243,7 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
                                 : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
+  values[kArticleRelativeFlag] = rs["d_relativeflag"];
   rs.Close();
   return article;
 }

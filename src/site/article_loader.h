@@ -60,7 +60,8 @@ enum ArticleSlot {
                                   // (tags, quotes and angle brackets dropped; its entities kept)
   kArticleMetaRelative = 20,      // d_metarelativeflag
   kArticleMetaKeyword = 21,       // d_metakeyword
-  kArticleSlotCount = 22,
+  kArticleRelativeFlag = 22,      // d_relativeflag
+  kArticleSlotCount = 23,
 };
 
 using ArticleValues = std::array<Variant, kArticleSlotCount>;

@@ -31,10 +31,7 @@ std::string ChannelLink(RequestState& state, const ChannelSettings& channel,
   if (!IsStaticMode(mode)) {
     return ServerPath(state) + "asp.asp?channelid=" + channel.ChannelID.ToString();
   }
-  Variant shown = state.db.Conn->ExecuteScalar(
-      "select count(*) from Vantrel_Channel where D_ShowNameFlag = true and d_disabledflag = "
-      "false and d_channeltype = 1");
-  std::string base = shown.ToInt64Or(0) > 1
+  std::string base = ShownChannels(state.db, state.caches).size() > 1
                          ? GetChannelPath(state.host, state.db, state.caches, channel.ChannelID)
                          : ServerPath(state);
   return base + "default" + channel.FirstFileExt;

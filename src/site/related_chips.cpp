@@ -70,7 +70,7 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
-                                   std::optional<int64_t> article_id) {
+                                   std::optional<int64_t> article_id, const LoadedArticle* loaded) {
   if (LCase(page_type.ToString()) != "content") return "";
   if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return "";
   const std::string id = std::to_string(*article_id);
@@ -82,7 +82,11 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   std::string title;
   std::string keywords;
   bool by_library = false;
-  {
+  if (loaded != nullptr) {
+    title = (*loaded)[kArticleTitle].ToString();
+    keywords = (*loaded)[kArticleKeyword].ToString();
+    by_library = (*loaded)[kArticleRelativeFlag].ToBoolOr(false);
+  } else {
     Recordset rs;
     rs.Open("select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = ?",
             {Variant(static_cast<long long>(std::stoll(id)))}, *state.db.Conn, 0, 1);

@@ -23,10 +23,14 @@
 
 namespace folirex {
 
+struct LoadedArticle;
+
 // chip_value: the whole TemplateChip value ("listarticlecorrelative:count,titlewidth").
+// `loaded`: the article of article_id as the page read it already, or null to read it here.
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
-                                   std::optional<int64_t> article_id);
+                                   std::optional<int64_t> article_id,
+                                   const LoadedArticle* loaded = nullptr);
 
 // kind: "1" by articles, "2" by comments, "3" by money spent.
 std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind);

@@ -45,21 +45,19 @@ std::string GetProjectName(DatabaseState& db, RequestCaches& caches, const Varia
   return ChannelColumn(db, caches, channel_id, "d_projectname");
 }
 
-std::string ShowChannelStat(DatabaseState& db) {
-  Recordset rs;
-  rs.Open(
-      "select * from Vantrel_Channel where d_shownameflag = true and d_channeltype=1 and "
-      "d_disabledflag = false order by d_order",
-      *db.Conn, 0, 1);
+std::string ShowChannelStat(DatabaseState& db, RequestCaches& caches) {
   std::string html;
-  for (; !rs.Eof(); rs.MoveNext()) {
-    const std::string name = HtmlEscapeAttr(rs["d_channelname"].ToString());
-    const std::string unit = HtmlEscapeAttr(rs["d_projectunit"].ToString());
-    html += name + "：" + rs["d_itemcount"].ToString() + unit +
-            HtmlEscapeAttr(rs["d_projectname"].ToString()) + "<br>";
-    html += name + "：" + rs["d_itemcountchecked"].ToString() + unit + "已审核<br>";
+  for (const RequestCaches::ChannelRow* row : ShownChannels(db, caches)) {
+    auto field = [row](const char* name) {
+      auto it = row->find(name);
+      return it == row->end() ? std::string() : it->second.ToString();
+    };
+    const std::string name = HtmlEscapeAttr(field("d_channelname"));
+    const std::string unit = HtmlEscapeAttr(field("d_projectunit"));
+    html +=
+        name + "：" + field("d_itemcount") + unit + HtmlEscapeAttr(field("d_projectname")) + "<br>";
+    html += name + "：" + field("d_itemcountchecked") + unit + "已审核<br>";
   }
-  rs.Close();
   return html;
 }
 

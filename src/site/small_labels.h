@@ -31,7 +31,7 @@ std::string GetChannelName(DatabaseState& db, RequestCaches& caches, const Varia
 // d_projectname (the channel's word for its items), "" when there is none.
 std::string GetProjectName(DatabaseState& db, RequestCaches& caches, const Variant& channel_id);
 // Two lines per shown, enabled internal channel in d_order: items and approved items.
-std::string ShowChannelStat(DatabaseState& db);
+std::string ShowChannelStat(DatabaseState& db, RequestCaches& caches);
 // The typed meta keywords when relative_flag is "0"; otherwise the library keywords of `channel`
 // that occur in the title, joined by ",".
 std::string GetMatchedKeywords(DatabaseState& db, const ChannelSettings& channel,

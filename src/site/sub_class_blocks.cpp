@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/public_request.h"
+#include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
@@ -114,17 +115,12 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
     Variant id, generate_html;
   };
   std::vector<ChannelRow> channels;
-  {
-    Recordset rs;
-    rs.Open(
-        "select d_id, d_templateid, d_generatehtml from Vantrel_Channel where "
-        "d_channeltype = 1 "
-        "and d_shownameflag = true and d_disabledflag = false order by d_order",
-        *state.db.Conn, 0, 1);
-    while (!rs.Eof()) {
-      channels.push_back({rs["d_id"], rs["d_generatehtml"]});
-      rs.MoveNext();
-    }
+  for (const RequestCaches::ChannelRow* row : ShownChannels(state.db, state.caches)) {
+    auto column = [row](const char* name) {
+      auto it = row->find(name);
+      return it == row->end() ? Variant::Null() : it->second;
+    };
+    channels.push_back({column("d_id"), column("d_generatehtml")});
   }
   if (channels.empty()) return "";
 

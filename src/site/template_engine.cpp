@@ -368,7 +368,9 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 }
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
-  return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id);
+  // The article the page has read already answers the relation's title and keywords.
+  return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id,
+                                article_loaded_ && article_ ? &*article_ : nullptr);
 }
 
 std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
@@ -546,7 +548,8 @@ std::optional<std::string> PageRender::FrameLabel(Label label) {
       return std::string();
     case Label::kChannelStat:
       return SharedValue("{$showchannelstat}", [&] {
-        return page_ == kDefault ? ShowChannelStat(state_.db) : ChannelStatHtml(channel_);
+        return page_ == kDefault ? ShowChannelStat(state_.db, state_.caches)
+                                 : ChannelStatHtml(channel_);
       });
     case Label::kAdminLogin:
       return state_.site.AdminLoginLink;

@@ -155,5 +155,35 @@ TEST_F(TwoHostsTest, WhatOneHostWritesTheOtherShows) {
   EXPECT_NE(log.text.find("共<b>2</b>个"), std::string::npos) << log.text;
 }
 
+// The site's settings, classes and announcements are kept in memory by each host between
+// requests: a change written straight into the database (another host, a tool) is shown by both
+// on their next request.
+TEST_F(TwoHostsTest, SettingsChangedInTheDatabaseAreShownOnTheNextRequest) {
+  const std::string list = "/asp.asp?m=classlist&classid=1&channelid=1";
+  for (ServedSite* host : {a_.get(), b_.get()}) {
+    for (int i = 0; i < 2; ++i) EXPECT_NE(host->Get(list).text.find("国内新闻"), std::string::npos);
+  }
+  db_->Sql("update Vantrel_ArticleClass set d_name = '国际新闻' where d_id = 1");
+  db_->Sql("update Vantrel_Config set d_name = '改过的站名'");
+  for (ServedSite* host : {a_.get(), b_.get()}) {
+    const std::string page = host->Get(list).text;
+    EXPECT_NE(page.find("国际新闻"), std::string::npos) << page;
+    EXPECT_EQ(page.find("国内新闻"), std::string::npos);
+    EXPECT_NE(host->Get("/asp.asp").text.find("改过的站名"), std::string::npos);
+  }
+  // A change rolled back leaves what both show as it was.
+  Connection conn;
+  conn.Open(db_->ConnectionString());
+  conn.BeginTrans();
+  conn.Execute("update Vantrel_ArticleClass set d_name = '未提交' where d_id = 1");
+  EXPECT_EQ(a_->Get(list).text.find("未提交"), std::string::npos);
+  conn.RollbackTrans();
+  for (ServedSite* host : {a_.get(), b_.get()}) {
+    const std::string page = host->Get(list).text;
+    EXPECT_NE(page.find("国际新闻"), std::string::npos) << page;
+    EXPECT_EQ(page.find("未提交"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace folirex::testing

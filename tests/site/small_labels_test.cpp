@@ -43,11 +43,11 @@ TEST_F(SmallLabelsTest, ChannelStatisticsOfTheShownChannels) {
                                    .project_unit = "张",
                                    .item_count = 4,
                                    .item_count_checked = 1});
-  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db, s.caches); }),
             "图片：4张图片<br>图片：1张已审核<br>文章中心：120篇文章<br>文章中心：100篇已审核<br>");
   site_.SetChannel(other, "d_channeltype = 2");
   site_.SetChannel(1, "d_disabledflag = -1");
-  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }), "");
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db, s.caches); }), "");
 }
 
 // The statistics blocks are markup around text: channel names, item words and units encoded.
@@ -58,7 +58,7 @@ TEST_F(SmallLabelsTest, StatisticsShowNamesAsText) {
       "update Vantrel_Channel set d_channelname = ?, d_projectname = ?, d_projectunit = '<i>', "
       "d_itemcount = 3, d_itemcountchecked = 2 where d_id = 1",
       {t, t});
-  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db); }),
+  EXPECT_EQ(In([](RequestState& s) { return ShowChannelStat(s.db, s.caches); }),
             e + "：3&lt;i&gt;" + e + "<br>" + e + "：2&lt;i&gt;已审核<br>");
   ChannelSettings channel;
   channel.ProjectName = t;

@@ -110,6 +110,7 @@ TEST_F(SubClassBlocksTest, ColumnCountsAndMissingPieces) {
   EXPECT_EQ(
       ShowSubClassList(s_.state, s_.state.channel, 0, "first", Design("2", body, "[zarnik1]")), "");
   s_.Exec("update Vantrel_Channel set d_shownameflag = 0");
+  s_.state.caches.Clear();  // as a page that changes a channel does
   EXPECT_EQ(ShowSubClassListByChannel(s_.state, PageSkin{}, 1, Design("2", body, "[zarnik1]")), "");
 }
 

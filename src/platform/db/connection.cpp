@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
+#include "platform/db/sql_dialect.h"
 
 namespace folirex {
 
@@ -25,6 +28,7 @@ void Connection::Open(std::string_view connection_string) {
   session_ = db::OpenSession(connection_string);
   statement_count_ = 0;
   transaction_depth_ = 0;
+  kept_version_.reset();
 }
 
 bool Connection::IsOpen() const { return session_ != nullptr; }
@@ -52,6 +56,138 @@ void Connection::CountStatement(std::string_view sql) {
   }
   ++statement_count_;
   g_total_statements.fetch_add(1, std::memory_order_relaxed);
+  if (kept_ != nullptr && !sql.empty()) {
+    const std::string first = LeadingKeyword(sql);
+    if (first != "select") {
+      // A write that names a kept table (an update through a "with" included) makes every
+      // connection of the process read the version again; a change of columns forgets the
+      // kept rows.
+      std::string lower(sql);
+      for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      for (const std::string& table : kept_->tables) {
+        if (lower.find(table) == std::string::npos) continue;
+        if (first == "create" || first == "alter" || first == "drop") {
+          db::KeptReads::Instance().Clear();
+        }
+        NoteWrite(table);
+        break;
+      }
+    }
+  }
+}
+
+void Connection::NoteWrite(std::string_view) {
+  if (kept_ == nullptr) return;
+  kept_version_.reset();
+  db::KeptReads::Instance().NoteWrite();
+}
+
+namespace {
+int64_t MonotonicMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+std::string Connection::KeptVersionSql() {
+  if (kept_ == nullptr || transaction_depth_ > 0 || !session_) return "";
+  db::KeptReads& reads = db::KeptReads::Instance();
+  const uint64_t generation = reads.generation();
+  if (kept_version_ && generation == kept_generation_ &&
+      MonotonicMillis() - kept_version_at_ < 1000) {
+    return "";
+  }
+  if (reads.Unversioned(session_->pool_key())) return "";
+  kept_offer_generation_ = generation;
+  return kept_->version_sql;
+}
+
+void Connection::OfferKeptVersion(const Variant& version) {
+  if (kept_ == nullptr || version.IsNull() || version.IsEmpty()) return;
+  kept_version_ = version.ToInt64Or(0);
+  kept_version_at_ = MonotonicMillis();
+  kept_generation_ = kept_offer_generation_;
+}
+
+// The version of the kept tables, read once and again after a second, or after a write to them
+// by any connection of this process; null when this database has none.
+const int64_t* Connection::KeptVersion() {
+  db::KeptReads& reads = db::KeptReads::Instance();
+  const uint64_t generation = reads.generation();
+  const int64_t now = MonotonicMillis();
+  if (kept_version_ && generation == kept_generation_ && now - kept_version_at_ < 1000) {
+    return &*kept_version_;
+  }
+  kept_version_.reset();
+  const std::string& db = session().pool_key();
+  if (reads.Unversioned(db)) return nullptr;
+  std::optional<int64_t> version;
+  try {
+    std::unique_ptr<db::Statement> st = session().Prepare(kept_->version_sql);
+    CountStatement(kept_->version_sql);
+    st->Bind({});
+    if (st->Step() && st->ColumnCount() > 0 && !st->Column(0).IsNull()) {
+      version = st->Column(0).ToInt64Or(0);
+    }
+    while (st->Step()) {
+    }
+  } catch (const DbError&) {
+  }
+  if (!version) {
+    reads.SetUnversioned(db, true);
+    return nullptr;
+  }
+  kept_version_ = version;
+  kept_version_at_ = now;
+  kept_generation_ = generation;
+  return &*kept_version_;
+}
+
+std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
+                                                           const std::vector<Variant>& params) {
+  if (kept_ == nullptr || transaction_depth_ > 0 || !ReadsOnlyTables(sql, kept_->tables)) {
+    return nullptr;
+  }
+  const int64_t* version = KeptVersion();
+  if (version == nullptr) return nullptr;
+  db::KeptReads& reads = db::KeptReads::Instance();
+  const std::string& db = session().pool_key();
+  std::string key = db::KeptReadKey(sql, params);
+  if (std::shared_ptr<const db::KeptRows> kept = reads.Find(db, *version, key)) return kept;
+  std::unique_ptr<db::Statement> st = session().Prepare(sql);
+  CountStatement(sql);
+  st->Bind(params);
+  auto rows = std::make_shared<db::KeptRows>();
+  bool named = false;
+  while (st->Step()) {
+    if (!named) {
+      for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
+      named = true;
+    }
+    std::vector<Variant> row;
+    row.reserve(rows->names.size());
+    for (int i = 0; i < static_cast<int>(rows->names.size()); ++i) row.push_back(st->Column(i));
+    rows->rows.push_back(std::move(row));
+  }
+  if (!named) {
+    for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
+  }
+  reads.Keep(db, *version, key, rows);
+  return rows;
+}
+
+std::unique_ptr<db::Statement> Connection::PrepareRead(std::string_view sql,
+                                                       const std::vector<Variant>& params) {
+  if (std::shared_ptr<const db::KeptRows> kept = KeptRowsOf(sql, params)) {
+    std::unique_ptr<db::Statement> st = db::ReplayKeptRows(std::move(kept));
+    st->Bind(params);
+    return st;
+  }
+  std::unique_ptr<db::Statement> st = session().Prepare(sql);
+  CountStatement(sql);
+  st->Bind(params);
+  return st;
 }
 
 void Connection::Attach(db::Cursor* cursor) { cursors_.push_back(cursor); }
@@ -72,9 +208,7 @@ int64_t Connection::Execute(std::string_view sql, const std::vector<Variant>& pa
 }
 
 Variant Connection::ExecuteScalar(std::string_view sql, const std::vector<Variant>& params) {
-  std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement(sql);
-  st->Bind(params);
+  std::unique_ptr<db::Statement> st = PrepareRead(sql, params);
   if (!st->Step() || st->ColumnCount() == 0) return Variant::Null();
   Variant v = st->Column(0);
   while (st->Step()) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,7 +27,10 @@
 namespace folirex {
 
 namespace db {
-class Session;  // the provider's open connection; see platform/db/provider.h
+class Session;
+class Statement;
+struct KeptReadsPolicy;
+struct KeptRows;  // the provider's open connection; see platform/db/provider.h
 
 // A user of the connection's compiled statements (a Recordset) that must let go of them when
 // the connection closes first.
@@ -74,6 +78,23 @@ class Connection {
   // Statements run through this connection since it was opened (benchmarks' debug counter).
   int64_t statement_count() const { return statement_count_; }
 
+  // Answers the selects of the policy's tables from rows kept in memory (platform/db/kept_reads.h)
+  // outside transactions; null (the default) reads everything from the database. The policy
+  // must outlive the connection.
+  void KeepReads(const db::KeptReadsPolicy* policy) { kept_ = policy; }
+  // A select bound to its values and ready to step: its kept rows when the policy keeps it, else
+  // the statement run on the database (and counted).
+  std::unique_ptr<db::Statement> PrepareRead(std::string_view sql,
+                                             const std::vector<Variant>& params);
+  // The statement that reads the kept tables' version when the connection would read it before
+  // its next kept select, so that a caller can read it in a statement of its own as a column;
+  // empty otherwise. The caller hands the value it read to OfferKeptVersion.
+  std::string KeptVersionSql();
+  void OfferKeptVersion(const Variant& version);
+  // A write through this connection to `table` outside the statements it runs itself (a
+  // recordset's row written back).
+  void NoteWrite(std::string_view table);
+
   // For Recordset and the providers.
   db::Session& session();
   // Counts one statement; with FOLIREX_SQL_TRACE set in the environment it is also printed to
@@ -88,6 +109,16 @@ class Connection {
   int64_t statement_count_ = 0;
   int transaction_depth_ = 0;
   std::vector<db::Cursor*> cursors_;
+  // Kept reads: the policy, and the version this connection read with the time it read it and
+  // the process's write generation then.
+  const db::KeptReadsPolicy* kept_ = nullptr;
+  std::optional<int64_t> kept_version_;
+  int64_t kept_version_at_ = 0;
+  uint64_t kept_generation_ = 0;
+  uint64_t kept_offer_generation_ = 0;
+  const int64_t* KeptVersion();
+  std::shared_ptr<const db::KeptRows> KeptRowsOf(std::string_view sql,
+                                                 const std::vector<Variant>& params);
 };
 
 // Process-wide count of statements run on every connection (benchmarks' debug mode).

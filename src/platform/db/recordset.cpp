@@ -228,6 +228,7 @@ struct Recordset::Impl : db::Cursor {
     if (edit == Edit::kAdd) {
       int64_t id = session().InsertRow(table, columns, values);
       conn->CountStatement();
+      conn->NoteWrite(table);
       added_row = Reread(id);
       on_added = true;
       if (count >= 0) ++count;
@@ -242,6 +243,7 @@ struct Recordset::Impl : db::Cursor {
         std::unique_ptr<db::Statement> st =
             session().Prepare("update " + table + " set " + set + " where d_id = ?");
         conn->CountStatement();
+        conn->NoteWrite(table);
         st->Bind(values);
         while (st->Step()) {
         }
@@ -301,15 +303,12 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
   impl->updatable = lock_type > 1;
   impl->scrollable = cursor_type != 0 || impl->updatable;
   impl->conn = &conn;
-  db::Session& session = conn.session();
   if (impl->updatable) impl->table = SingleTableOf(sql);
   if (impl->scrollable) {
     impl->Reach(1);
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
   } else {
-    impl->stmt = session.Prepare(sql);
-    conn.CountStatement(sql);
-    impl->stmt->Bind(params);
+    impl->stmt = conn.PrepareRead(sql, params);
     bool has_row = impl->stmt->Step();
     impl->SetNames(*impl->stmt);
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);

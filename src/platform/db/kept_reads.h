@@ -1,0 +1,74 @@
+// Rows of selects kept in memory between requests, for tables that pages read on every request
+// and that change seldom (the site's settings, classes, templates). A database that keeps them
+// has a version row that triggers move on every change of those tables; a kept answer is valid
+// for the version it was read at, so a connection reads the version once and then answers those
+// selects from memory (Connection::KeepReads).
+//
+// Thread-safe: the store is shared by every connection of the process.
+#ifndef FOLIREX_PLATFORM_DB_KEPT_READS_H_
+#define FOLIREX_PLATFORM_DB_KEPT_READS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/variant.h"
+
+namespace folirex::db {
+
+class Statement;
+
+// What a database keeps: selects that read only `tables` (lower case), valid while
+// `version_sql` (one row, one number) answers the same.
+struct KeptReadsPolicy {
+  std::vector<std::string> tables;
+  std::string version_sql;
+};
+
+// The answer of one select: its column names and rows.
+struct KeptRows {
+  std::vector<std::string> names;
+  std::vector<std::vector<Variant>> rows;
+};
+
+class KeptReads {
+ public:
+  static KeptReads& Instance();
+
+  // The rows kept for `key` of the database `db` at `version`; null when there are none.
+  std::shared_ptr<const KeptRows> Find(const std::string& db, int64_t version,
+                                       const std::string& key);
+  // Keeps rows read at `version`. A later version forgets what the database kept before; rows of
+  // an earlier one than the kept are not kept.
+  void Keep(const std::string& db, int64_t version, const std::string& key,
+            std::shared_ptr<const KeptRows> rows);
+  // Forgets everything (a table's columns changed).
+  void Clear();
+
+  // Whether the database has no version row (its structures are not made yet); made true again
+  // by Clear.
+  bool Unversioned(const std::string& db);
+  void SetUnversioned(const std::string& db, bool unversioned);
+
+  // Moves when a connection of this process writes to a kept table: a connection that read the
+  // version before reads it again.
+  uint64_t generation() const;
+  void NoteWrite();
+
+ private:
+  KeptReads() = default;
+  struct Impl;
+  static Impl& impl();
+};
+
+// The cache key of a select and the values bound to it, each value with its kind.
+std::string KeptReadKey(std::string_view sql, const std::vector<Variant>& params);
+
+// A statement that answers kept rows.
+std::unique_ptr<Statement> ReplayKeptRows(std::shared_ptr<const KeptRows> rows);
+
+}  // namespace folirex::db
+
+#endif  // FOLIREX_PLATFORM_DB_KEPT_READS_H_
