@@ -1,6 +1,7 @@
 // The settings version: a number that the database itself moves on every change to the tables a
 // page reads on every request and a site owner changes seldom (the configuration, classes,
-// templates and template pages, skins, menus, scripts and announcements). Triggers on those
+// templates and template pages, skins, menus, scripts, announcements and the
+// administrators' rights). Triggers on those
 // tables keep it (row 3 of Vantrel_ArticleVersion), so every writer on any host moves it; the
 // selects of those tables alone are then answered from rows kept in memory for as long as it
 // stays the same (Connection::KeepReads, platform/db/kept_reads.h).

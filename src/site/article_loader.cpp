@@ -244,6 +244,9 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
   values[kArticleRelativeFlag] = rs["d_relativeflag"];
+  values[kArticleSubjectId] = rs["d_subjectid"].ToString();
+  values[kArticlePublished] =
+      Variant(!rs["d_deleted"].ToBoolOr(false) && rs["d_checked"].ToBoolOr(false));
   rs.Close();
   return article;
 }

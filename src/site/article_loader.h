@@ -61,7 +61,9 @@ enum ArticleSlot {
   kArticleMetaRelative = 20,      // d_metarelativeflag
   kArticleMetaKeyword = 21,       // d_metakeyword
   kArticleRelativeFlag = 22,      // d_relativeflag
-  kArticleSlotCount = 23,
+  kArticleSubjectId = 23,         // d_subjectid as text
+  kArticlePublished = 24,         // true unless in the recycle bin or waiting for approval
+  kArticleSlotCount = 25,
 };
 
 using ArticleValues = std::array<Variant, kArticleSlotCount>;

@@ -166,20 +166,14 @@ std::string ShowUserList(RequestState& state) { return ""; }
 
 std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) {
   if (!article_id) return kBadArticle;
-  TemplateArgs args{.article_id = article_id};
-  Variant template_page_id;
-  {
-    Recordset rs;
-    rs.Open(
-        "select d_classid, d_subjectid, d_templatepageid, d_deleted, d_checked from "
-        "Vantrel_Article where d_id = ?",
-        {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
-    // An article in the recycle bin or waiting for approval is not on the site.
-    if (rs.Eof() || !IsPublished(rs)) return kBadArticle;
-    args.class_id = ParseId(rs["d_classid"].ToString());
-    args.subject_id = ParseId(rs["d_subjectid"].ToString());
-    template_page_id = rs["d_templatepageid"];
-  }
+  // The article is read once: its row decides the page and is the one the page shows.
+  const std::optional<LoadedArticle> article = LoadArticle(state.db, state.channel, article_id);
+  // An article in the recycle bin or waiting for approval is not on the site.
+  if (!article || !(*article)[kArticlePublished].ToBoolOr(false)) return kBadArticle;
+  TemplateArgs args{.article_id = article_id, .article = &*article};
+  args.class_id = ParseId((*article)[kArticleClassId].ToString());
+  args.subject_id = ParseId((*article)[kArticleSubjectId].ToString());
+  const Variant& template_page_id = (*article)[kArticleTemplatePage];
 
   PageSkin skin;
   std::optional<std::string> text =

@@ -415,7 +415,11 @@ void PageRender::ExpandBlocks(std::string& template_text) {
 
 bool PageRender::EnsureArticle() {
   if (!article_loaded_) {
-    article_ = LoadArticle(state_.db, channel_, args_.article_id);
+    if (args_.article != nullptr) {
+      article_ = *args_.article;
+    } else {
+      article_ = LoadArticle(state_.db, channel_, args_.article_id);
+    }
     article_loaded_ = true;
   }
   return article_.has_value();

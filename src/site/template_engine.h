@@ -88,6 +88,8 @@ class PageValueCache {
 
 // The arguments of one page: what a page type does not use stays at its default (no id, no
 // page number, no search values).
+struct LoadedArticle;
+
 struct TemplateArgs {
   std::string page_type{};  // matched without regard to case
   // The publishing mode the page is drawn in ("0", "1", "2").
@@ -103,6 +105,8 @@ struct TemplateArgs {
   std::string search_keyword{};
   std::optional<int64_t> search_order{};
   std::optional<int64_t> notice_id{};
+  // The article of article_id as the caller read it already (LoadArticle), or null.
+  const LoadedArticle* article = nullptr;
 };
 
 // `channel` must outlive the call.
