@@ -16,7 +16,7 @@ constexpr const char* kKeptTables[] = {
     "Vantrel_Config",       "Vantrel_ArticleClass",    "Vantrel_Template",
     "Vantrel_TemplatePage", "Vantrel_TemplateAndPage", "Vantrel_Skin",
     "Vantrel_MenuSet",      "Vantrel_NaviMenu",        "Vantrel_JS",
-    "Vantrel_Announce",     "Vantrel_ManagerFunction"};
+    "Vantrel_Announce",     "Vantrel_ManagerFunction", "Vantrel_ArticleComment"};
 constexpr const char* kBump =
     "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 3";
 constexpr const char* kPgTrigger = "trg_settings_version";

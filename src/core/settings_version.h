@@ -1,10 +1,10 @@
 // The settings version: a number that the database itself moves on every change to the tables a
-// page reads on every request and a site owner changes seldom (the configuration, classes,
-// templates and template pages, skins, menus, scripts, announcements and the
-// administrators' rights). Triggers on those
-// tables keep it (row 3 of Vantrel_ArticleVersion), so every writer on any host moves it; the
-// selects of those tables alone are then answered from rows kept in memory for as long as it
-// stays the same (Connection::KeepReads, platform/db/kept_reads.h).
+// page reads on every request and that change seldom against how often they are read (the
+// configuration, classes, templates and template pages, skins, menus, scripts, announcements, the
+// administrators' rights and the readers' comments). Triggers on those tables keep it (row 3 of
+// Vantrel_ArticleVersion), so every writer on any host moves it; the selects of those tables alone
+// are then answered from rows kept in memory for as long as it stays the same
+// (Connection::KeepReads, platform/db/kept_reads.h).
 //
 // EnsureSettingsVersion makes the row and its triggers on a database that lacks them, once per
 // database and process (EnsureListStructures calls it); a database without them keeps nothing.

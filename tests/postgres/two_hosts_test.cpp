@@ -135,15 +135,16 @@ TEST_F(TwoHostsTest, AClickCountedOnEachHostIsCountedTwice) {
 
 TEST_F(TwoHostsTest, WhatOneHostWritesTheOtherShows) {
   const int64_t id = AddArticle("评论文章");
-  // A comment posted through one host is listed by the other.
+  const std::string comments =
+      "/asp.asp?m=commentlist&parameter=5&pagetype=content&channelid=1&articleid=" +
+      std::to_string(id);
+  // A comment posted through one host is listed by the other, which listed none before.
+  EXPECT_EQ(b_->Get(comments).text.find("从甲主机发表"), std::string::npos);
   HttpAnswer posted = a_->Post(
       "/asp.asp?m=comment&flag=1&channelid=1&articleid=" + std::to_string(id),
       {{"d_name", "读者"}, {"d_email", ""}, {"d_score", "5"}, {"d_content", "从甲主机发表"}});
   EXPECT_NE(posted.text.find("评论成功"), std::string::npos) << posted.text;
-  HttpAnswer list = b_->Get(
-      "/asp.asp?m=commentlist&parameter=5&pagetype=content&channelid=1&"
-      "articleid=" +
-      std::to_string(id));
+  HttpAnswer list = b_->Get(comments);
   EXPECT_NE(list.text.find("从甲主机发表"), std::string::npos) << list.text;
 
   // Sign-ins on both hosts are both counted and both logged (each host keeps its own sessions).

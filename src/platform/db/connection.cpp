@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <unordered_map>
 
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
@@ -15,6 +16,46 @@ namespace folirex {
 
 namespace {
 std::atomic<int64_t> g_total_statements{0};
+
+// Whether the text begins with the word "select" (after blanks and opening parentheses): the
+// reads, told apart cheaply from the statements that may write.
+bool BeginsWithSelect(std::string_view sql) {
+  size_t i = 0;
+  while (i < sql.size() &&
+         (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n' || sql[i] == '(')) {
+    ++i;
+  }
+  static constexpr std::string_view kSelect = "select";
+  if (sql.size() - i < kSelect.size() + 1) return false;
+  for (size_t k = 0; k < kSelect.size(); ++k) {
+    char c = sql[i + k];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kSelect[k]) return false;
+  }
+  const char after = sql[i + kSelect.size()];
+  return !((after >= 'a' && after <= 'z') || (after >= 'A' && after <= 'Z') ||
+           (after >= '0' && after <= '9') || after == '_');
+}
+
+// Whether a select reads only kept tables, remembered by text for each thread (a page runs the
+// same texts again and again).
+bool ReadsOnlyKeptTables(std::string_view sql, const db::KeptReadsPolicy& policy) {
+  struct Memo {
+    const db::KeptReadsPolicy* policy = nullptr;
+    std::unordered_map<std::string, bool> answers;
+  };
+  thread_local Memo memo;
+  if (memo.policy != &policy || memo.answers.size() >= 2048) {
+    memo.answers.clear();
+    memo.policy = &policy;
+  }
+  std::string key(sql);
+  auto it = memo.answers.find(key);
+  if (it != memo.answers.end()) return it->second;
+  const bool kept = ReadsOnlyTables(sql, policy.tables);
+  memo.answers.emplace(std::move(key), kept);
+  return kept;
+}
 }  // namespace
 
 int64_t TotalStatementCount() { return g_total_statements.load(std::memory_order_relaxed); }
@@ -56,7 +97,7 @@ void Connection::CountStatement(std::string_view sql) {
   }
   ++statement_count_;
   g_total_statements.fetch_add(1, std::memory_order_relaxed);
-  if (kept_ != nullptr && !sql.empty()) {
+  if (kept_ != nullptr && !sql.empty() && !BeginsWithSelect(sql)) {
     const std::string first = LeadingKeyword(sql);
     if (first != "select") {
       // A write that names a kept table (an update through a "with" included) makes every
@@ -146,7 +187,7 @@ const int64_t* Connection::KeptVersion() {
 
 std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
                                                            const std::vector<Variant>& params) {
-  if (kept_ == nullptr || transaction_depth_ > 0 || !ReadsOnlyTables(sql, kept_->tables)) {
+  if (kept_ == nullptr || transaction_depth_ > 0 || !ReadsOnlyKeptTables(sql, *kept_)) {
     return nullptr;
   }
   const int64_t* version = KeptVersion();
