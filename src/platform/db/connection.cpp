@@ -131,14 +131,17 @@ int64_t MonotonicMillis() {
 }
 }  // namespace
 
+// A version read less than a second ago, with no write to the kept tables by this process since,
+// still holds.
+bool Connection::KeptVersionFresh(uint64_t generation, int64_t now) const {
+  return kept_version_ && generation == kept_generation_ && now - kept_version_at_ < 1000;
+}
+
 std::string Connection::KeptVersionSql() {
   if (kept_ == nullptr || transaction_depth_ > 0 || !session_) return "";
   db::KeptReads& reads = db::KeptReads::Instance();
   const uint64_t generation = reads.generation();
-  if (kept_version_ && generation == kept_generation_ &&
-      MonotonicMillis() - kept_version_at_ < 1000) {
-    return "";
-  }
+  if (KeptVersionFresh(generation, MonotonicMillis())) return "";
   if (reads.Unversioned(session_->pool_key())) return "";
   kept_offer_generation_ = generation;
   return kept_->version_sql;
@@ -157,9 +160,7 @@ const int64_t* Connection::KeptVersion() {
   db::KeptReads& reads = db::KeptReads::Instance();
   const uint64_t generation = reads.generation();
   const int64_t now = MonotonicMillis();
-  if (kept_version_ && generation == kept_generation_ && now - kept_version_at_ < 1000) {
-    return &*kept_version_;
-  }
+  if (KeptVersionFresh(generation, now)) return &*kept_version_;
   kept_version_.reset();
   const std::string& db = session().pool_key();
   if (reads.Unversioned(db)) return nullptr;
@@ -174,6 +175,8 @@ const int64_t* Connection::KeptVersion() {
     while (st->Step()) {
     }
   } catch (const DbError&) {
+    // A database made before the version row has no such table: it keeps nothing, and is not
+    // asked again until its structures are made.
   }
   if (!version) {
     reads.SetUnversioned(db, true);

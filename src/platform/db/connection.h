@@ -116,6 +116,7 @@ class Connection {
   int64_t kept_version_at_ = 0;
   uint64_t kept_generation_ = 0;
   uint64_t kept_offer_generation_ = 0;
+  bool KeptVersionFresh(uint64_t generation, int64_t now) const;
   const int64_t* KeptVersion();
   std::shared_ptr<const db::KeptRows> KeptRowsOf(std::string_view sql,
                                                  const std::vector<Variant>& params);
