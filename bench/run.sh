@@ -453,10 +453,11 @@ for i in "${!names[@]}"; do
   [ -z "${console[$i]}" ] || signed=1
   count_url="http://127.0.0.1:$count_port$path"
   rt=-
+  # Steady state: the texts run before are prepared, the pooled connections open, what a page
+  # keeps in memory read.
+  for _ in 1 2 3; do curl -s -o /dev/null ${signed:+-b "$cookie_count"} "$count_url"; done
+  sleep 0.05
   if [ -n "$pg_count_site" ]; then
-    # Steady state: the texts run before are prepared, the pooled connections open.
-    for _ in 1 2 3; do curl -s -o /dev/null ${signed:+-b "$cookie_count"} "$count_url"; done
-    sleep 0.05
     rt0=$(awk '$1=="round_trips"{print $2}' "$work/wire.stats")
   fi
   : > "$work/server.log"  # the counting server appends one line per page

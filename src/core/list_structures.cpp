@@ -14,6 +14,7 @@
 
 #include "core/article_change_log.h"
 #include "core/settings_version.h"
+#include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
@@ -436,17 +437,9 @@ int64_t ArticleDataVersion(Connection& conn) {
 
 namespace {
 
-// A cache key: the database, the select and the values bound to it, each with its kind, so that
-// 1 and "1" stay apart.
+// A cache key: the database, the select and the values bound to it.
 std::string ListKey(Connection& conn, const std::string& sql, const std::vector<Variant>& params) {
-  std::string key = conn.session().pool_key() + '\n' + sql;
-  for (const Variant& v : params) {
-    key += '\n';
-    key += std::to_string(static_cast<int>(v.type()));
-    key += ':';
-    key += v.ToString();
-  }
-  return key;
+  return conn.session().pool_key() + '\n' + db::StatementKey(sql, params);
 }
 
 // The heads of paged lists by key with the version they were read at, the least recently used

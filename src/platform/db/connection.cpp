@@ -175,8 +175,8 @@ const int64_t* Connection::KeptVersion() {
     while (st->Step()) {
     }
   } catch (const DbError&) {
-    // A database made before the version row has no such table: it keeps nothing, and is not
-    // asked again until its structures are made.
+    // A database made before the version row has no such table: it keeps nothing, and is
+    // asked again only after some seconds (KeptReads::Unversioned).
   }
   if (!version) {
     reads.SetUnversioned(db, true);
@@ -197,7 +197,7 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
   if (version == nullptr) return nullptr;
   db::KeptReads& reads = db::KeptReads::Instance();
   const std::string& db = session().pool_key();
-  std::string key = db::KeptReadKey(sql, params);
+  std::string key = db::StatementKey(sql, params);
   if (std::shared_ptr<const db::KeptRows> kept = reads.Find(db, *version, key)) return kept;
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
   CountStatement(sql);

@@ -1,9 +1,9 @@
 #include "platform/db/kept_reads.h"
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
-#include <set>
 #include <shared_mutex>
 #include <unordered_map>
 #include <utility>
@@ -18,6 +18,16 @@ namespace {
 // starts again from none (the answers are read again as pages ask for them).
 constexpr size_t kMaxAnswers = 4096;
 constexpr size_t kMaxBytes = 16u << 20;
+
+// A database found without a version row is asked again after this long (another host may be
+// making it).
+constexpr int64_t kUnversionedMillis = 10'000;
+
+int64_t SteadyMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 size_t SizeOf(const KeptRows& rows) {
   size_t bytes = sizeof(KeptRows);
@@ -64,7 +74,8 @@ struct KeptReads::Impl {
   };
   std::shared_mutex mutex;
   std::map<std::string, Database, std::less<>> databases;
-  std::set<std::string, std::less<>> unversioned;
+  // Databases found without a version row, with when (steady clock, ms).
+  std::map<std::string, int64_t, std::less<>> unversioned;
   std::atomic<uint64_t> generation{0};
 };
 
@@ -118,14 +129,15 @@ void KeptReads::Clear() {
 bool KeptReads::Unversioned(const std::string& db) {
   Impl& s = impl();
   std::shared_lock<std::shared_mutex> lock(s.mutex);
-  return s.unversioned.count(db) != 0;
+  auto it = s.unversioned.find(db);
+  return it != s.unversioned.end() && SteadyMillis() - it->second < kUnversionedMillis;
 }
 
 void KeptReads::SetUnversioned(const std::string& db, bool unversioned) {
   Impl& s = impl();
   std::unique_lock<std::shared_mutex> lock(s.mutex);
   if (unversioned) {
-    s.unversioned.insert(db);
+    s.unversioned[db] = SteadyMillis();
   } else {
     s.unversioned.erase(db);
   }
@@ -135,7 +147,7 @@ uint64_t KeptReads::generation() const { return impl().generation.load(std::memo
 
 void KeptReads::NoteWrite() { impl().generation.fetch_add(1, std::memory_order_acq_rel); }
 
-std::string KeptReadKey(std::string_view sql, const std::vector<Variant>& params) {
+std::string StatementKey(std::string_view sql, const std::vector<Variant>& params) {
   std::string key(sql);
   for (const Variant& v : params) {
     key += '\x1f';

@@ -47,8 +47,8 @@ class KeptReads {
   // Forgets everything (a table's columns changed).
   void Clear();
 
-  // Whether the database has no version row (its structures are not made yet); made true again
-  // by Clear.
+  // Whether the database was found without a version row (its structures not made yet) in the
+  // last seconds; Clear forgets it.
   bool Unversioned(const std::string& db);
   void SetUnversioned(const std::string& db, bool unversioned);
 
@@ -63,8 +63,9 @@ class KeptReads {
   static Impl& impl();
 };
 
-// The cache key of a select and the values bound to it, each value with its kind.
-std::string KeptReadKey(std::string_view sql, const std::vector<Variant>& params);
+// A cache key of a statement and the values bound to it, each value with its kind, so that 1
+// and "1" stay apart.
+std::string StatementKey(std::string_view sql, const std::vector<Variant>& params);
 
 // A statement that answers kept rows.
 std::unique_ptr<Statement> ReplayKeptRows(std::shared_ptr<const KeptRows> rows);
