@@ -369,8 +369,9 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
   // The article the page has read already answers the relation's title and keywords.
-  return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id,
-                                article_loaded_ && article_ ? &*article_ : nullptr);
+  const LoadedArticle* loaded = args_.article;
+  if (loaded == nullptr && article_loaded_ && article_) loaded = &*article_;
+  return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id, loaded);
 }
 
 std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
