@@ -126,11 +126,10 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
   const std::string listed = where;
   where += " and " + ArticleTextLike(conn.engine(), "d_title", search.title);
-  // On PostgreSQL each row a walk of the live list tests is a read of the table's row: the
-  // matches are kept in memory in the order of time instead.
-  const BodyMatchOrder kept_order = conn.engine() == SqlEngine::kPostgres && !recycle
-                                        ? BodyMatchOrder::kTime
-                                        : BodyMatchOrder::kNone;
+  // The live list's matches are kept in memory in the order of time: a deep page of a title that
+  // many articles hold would otherwise walk the list and test every row before it (on
+  // PostgreSQL each such test is a read of the table's row).
+  const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
   const KeywordMatches found =
       CountKeywordMatches(conn, "d_title", search.title, where, listed,
                           RequestedPage(state.host.Request), kPageSize, kept_order);
