@@ -8,6 +8,7 @@
 #include "core/list_structures.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
@@ -21,11 +22,6 @@ constexpr const char* kBump =
     "UPDATE Vantrel_ArticleVersion SET d_version = d_version + 1 WHERE d_id = 3";
 constexpr const char* kPgTrigger = "trg_settings_version";
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return s;
-}
-
 int64_t CountOf(Connection& conn, const std::string& sql) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
   st->Bind({});
@@ -34,7 +30,7 @@ int64_t CountOf(Connection& conn, const std::string& sql) {
 
 std::string TableList() {
   std::string list;
-  for (const char* t : kKeptTables) list += (list.empty() ? "'" : ", '") + Lower(t) + "'";
+  for (const char* t : kKeptTables) list += (list.empty() ? "'" : ", '") + LCase(t) + "'";
   return list;
 }
 
@@ -90,8 +86,8 @@ std::vector<std::string> Statements(bool postgres) {
       continue;
     }
     for (const char* op : {"insert", "update", "delete"}) {
-      statements.push_back("CREATE TRIGGER IF NOT EXISTS trg_settings_version_" + Lower(t) + "_" +
-                           op + " AFTER " + Lower(op) + " ON " + t + " BEGIN " + kBump + "; END");
+      statements.push_back("CREATE TRIGGER IF NOT EXISTS trg_settings_version_" + LCase(t) + "_" +
+                           op + " AFTER " + op + " ON " + t + " BEGIN " + kBump + "; END");
     }
   }
   statements.push_back(
@@ -108,7 +104,7 @@ std::vector<std::string> Statements(bool postgres) {
 const db::KeptReadsPolicy& SettingsReads() {
   static const db::KeptReadsPolicy* policy = [] {
     auto* p = new db::KeptReadsPolicy();
-    for (const char* t : kKeptTables) p->tables.push_back(Lower(t));
+    for (const char* t : kKeptTables) p->tables.push_back(LCase(t));
     p->version_sql = "select d_version from Vantrel_ArticleVersion where d_id = 3";
     return p;
   }();

@@ -120,12 +120,13 @@ bool FlagIs(const Variant& v, bool value) {
   if (v.type() == Variant::Type::kBoolean) return v.CBool() == value;
   return v.ToInt64Or(1) == (value ? -1 : 0);
 }
-
-const Variant* ColumnOf(const RequestCaches::ChannelRow& row, const char* name) {
-  auto it = row.find(name);
-  return it == row.end() ? nullptr : &it->second;
-}
 }  // namespace
+
+const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* column) {
+  static const Variant kMissing = Variant::Null();
+  auto it = row.find(column);
+  return it == row.end() ? kMissing : it->second;
+}
 
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id) {
@@ -172,11 +173,7 @@ ChannelFolder GetChannelFolder(const HostObjects& host, DatabaseState& db, Reque
   // Digits beyond 64 bits name no channel.
   const std::optional<int64_t> number = ParseId(id.ToString());
   const RequestCaches::ChannelRow* row = number ? FindChannelRow(db, caches, *number) : nullptr;
-  std::string dir;
-  if (row != nullptr) {
-    auto column = row->find("d_channeldir");
-    if (column != row->end()) dir = column->second.ToString();
-  }
+  const std::string dir = row != nullptr ? ChannelValue(*row, "d_channeldir").ToString() : "";
   if (dir.empty()) return folder;
   folder.dir = dir + "/";
   folder.path += folder.dir;
@@ -198,15 +195,13 @@ std::vector<const RequestCaches::ChannelRow*> ShownChannels(DatabaseState& db,
   };
   std::vector<Shown> shown;
   for (const auto& [id, row] : *caches.ChannelRows) {
-    const Variant* type = ColumnOf(row, "d_channeltype");
-    const Variant* named = ColumnOf(row, "d_shownameflag");
-    const Variant* disabled = ColumnOf(row, "d_disabledflag");
-    if (type == nullptr || type->IsNull() || type->ToInt64Or(0) != 1) continue;
-    if (named == nullptr || !FlagIs(*named, true)) continue;
-    if (disabled == nullptr || !FlagIs(*disabled, false)) continue;
-    const Variant* order = ColumnOf(row, "d_order");
+    const Variant& type = ChannelValue(row, "d_channeltype");
+    if (type.IsNull() || type.ToInt64Or(0) != 1) continue;
+    if (!FlagIs(ChannelValue(row, "d_shownameflag"), true)) continue;
+    if (!FlagIs(ChannelValue(row, "d_disabledflag"), false)) continue;
+    const Variant& order = ChannelValue(row, "d_order");
     std::optional<double> key;
-    if (order != nullptr && !order->IsNull()) key = order->ToDoubleOr(0);
+    if (!order.IsNull()) key = order.ToDoubleOr(0);
     shown.push_back({&row, key, id});
   }
   // No order first, as the embedded database sorts it.

@@ -49,6 +49,9 @@ std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCa
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id);
 
+// A column of a channel's row (lower-case name); Null when the row has no such column.
+const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* column);
+
 // The channels a site shows in its lists of channels (of type 1, named and not disabled) in the
 // order of d_order (ties by id), from the request's copy of Vantrel_Channel.
 std::vector<const RequestCaches::ChannelRow*> ShownChannels(DatabaseState& db,

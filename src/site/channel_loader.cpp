@@ -45,11 +45,7 @@ std::optional<ChannelSettings> LoadChannelSettings(DatabaseState& db, RequestCac
   const RequestCaches::ChannelRow* found = FindChannelRow(db, caches, *id);
   if (found == nullptr) return std::nullopt;
   const RequestCaches::ChannelRow& row = *found;
-  auto column = [&row](const char* name) -> const Variant& {
-    static const Variant kMissing = Variant::Null();
-    auto it = row.find(name);
-    return it == row.end() ? kMissing : it->second;
-  };
+  auto column = [&row](const char* name) -> const Variant& { return ChannelValue(row, name); };
   ChannelSettings channel;
   channel.ChannelID = Variant(static_cast<long long>(*id));
   channel.ChannelName = Trimmed(column("d_channelname"));

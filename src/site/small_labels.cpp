@@ -17,9 +17,7 @@ std::string ChannelColumn(DatabaseState& db, RequestCaches& caches, const Varian
   // A number too large for an id names no channel either.
   const std::optional<int64_t> id = ParseId(channel_id.ToString());
   const RequestCaches::ChannelRow* row = id ? FindChannelRow(db, caches, *id) : nullptr;
-  if (row == nullptr) return "";
-  auto value = row->find(column);
-  return value == row->end() ? std::string() : value->second.ToString();
+  return row == nullptr ? std::string() : ChannelValue(*row, column).ToString();
 }
 
 bool StaticLists(const ChannelSettings& channel) {
@@ -48,10 +46,7 @@ std::string GetProjectName(DatabaseState& db, RequestCaches& caches, const Varia
 std::string ShowChannelStat(DatabaseState& db, RequestCaches& caches) {
   std::string html;
   for (const RequestCaches::ChannelRow* row : ShownChannels(db, caches)) {
-    auto field = [row](const char* name) {
-      auto it = row->find(name);
-      return it == row->end() ? std::string() : it->second.ToString();
-    };
+    auto field = [row](const char* name) { return ChannelValue(*row, name).ToString(); };
     const std::string name = HtmlEscapeAttr(field("d_channelname"));
     const std::string unit = HtmlEscapeAttr(field("d_projectunit"));
     html +=

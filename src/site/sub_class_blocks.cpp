@@ -116,11 +116,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
   };
   std::vector<ChannelRow> channels;
   for (const RequestCaches::ChannelRow* row : ShownChannels(state.db, state.caches)) {
-    auto column = [row](const char* name) {
-      auto it = row->find(name);
-      return it == row->end() ? Variant::Null() : it->second;
-    };
-    channels.push_back({column("d_id"), column("d_generatehtml")});
+    channels.push_back({ChannelValue(*row, "d_id"), ChannelValue(*row, "d_generatehtml")});
   }
   if (channels.empty()) return "";
 

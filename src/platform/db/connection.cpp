@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <unordered_map>
 
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_dialect.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 
@@ -40,20 +41,23 @@ bool BeginsWithSelect(std::string_view sql) {
 // Whether a select reads only kept tables, remembered by text for each thread (a page runs the
 // same texts again and again).
 bool ReadsOnlyKeptTables(std::string_view sql, const db::KeptReadsPolicy& policy) {
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
   struct Memo {
     const db::KeptReadsPolicy* policy = nullptr;
-    std::unordered_map<std::string, bool> answers;
+    std::unordered_map<std::string, bool, TextHash, std::equal_to<>> answers;
   };
   thread_local Memo memo;
   if (memo.policy != &policy || memo.answers.size() >= 2048) {
     memo.answers.clear();
     memo.policy = &policy;
   }
-  std::string key(sql);
-  auto it = memo.answers.find(key);
+  auto it = memo.answers.find(sql);
   if (it != memo.answers.end()) return it->second;
   const bool kept = ReadsOnlyTables(sql, policy.tables);
-  memo.answers.emplace(std::move(key), kept);
+  memo.answers.emplace(std::string(sql), kept);
   return kept;
 }
 }  // namespace
@@ -103,8 +107,7 @@ void Connection::CountStatement(std::string_view sql) {
       // A write that names a kept table (an update through a "with" included) makes every
       // connection of the process read the version again; a change of columns forgets the
       // kept rows.
-      std::string lower(sql);
-      for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+      const std::string lower = LCase(sql);
       for (const std::string& table : kept_->tables) {
         if (lower.find(table) == std::string::npos) continue;
         if (first == "create" || first == "alter" || first == "drop") {
@@ -117,19 +120,13 @@ void Connection::CountStatement(std::string_view sql) {
   }
 }
 
-void Connection::NoteWrite(std::string_view) {
+void Connection::NoteWrite(std::string_view table) {
   if (kept_ == nullptr) return;
+  const std::string name = LCase(table);
+  if (std::find(kept_->tables.begin(), kept_->tables.end(), name) == kept_->tables.end()) return;
   kept_version_.reset();
   db::KeptReads::Instance().NoteWrite();
 }
-
-namespace {
-int64_t MonotonicMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 // A version read less than a second ago, with no write to the kept tables by this process since,
 // still holds.
@@ -141,7 +138,7 @@ std::string Connection::KeptVersionSql() {
   if (kept_ == nullptr || transaction_depth_ > 0 || !session_) return "";
   db::KeptReads& reads = db::KeptReads::Instance();
   const uint64_t generation = reads.generation();
-  if (KeptVersionFresh(generation, MonotonicMillis())) return "";
+  if (KeptVersionFresh(generation, db::SteadyMillis())) return "";
   if (reads.Unversioned(session_->pool_key())) return "";
   kept_offer_generation_ = generation;
   return kept_->version_sql;
@@ -150,7 +147,7 @@ std::string Connection::KeptVersionSql() {
 void Connection::OfferKeptVersion(const Variant& version) {
   if (kept_ == nullptr || version.IsNull() || version.IsEmpty()) return;
   kept_version_ = version.ToInt64Or(0);
-  kept_version_at_ = MonotonicMillis();
+  kept_version_at_ = db::SteadyMillis();
   kept_generation_ = kept_offer_generation_;
 }
 
@@ -159,7 +156,7 @@ void Connection::OfferKeptVersion(const Variant& version) {
 const int64_t* Connection::KeptVersion() {
   db::KeptReads& reads = db::KeptReads::Instance();
   const uint64_t generation = reads.generation();
-  const int64_t now = MonotonicMillis();
+  const int64_t now = db::SteadyMillis();
   if (KeptVersionFresh(generation, now)) return &*kept_version_;
   kept_version_.reset();
   const std::string& db = session().pool_key();
@@ -203,19 +200,13 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
   CountStatement(sql);
   st->Bind(params);
   auto rows = std::make_shared<db::KeptRows>();
-  bool named = false;
-  while (st->Step()) {
-    if (!named) {
-      for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
-      named = true;
-    }
+  bool more = st->Step();
+  for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
+  for (; more; more = st->Step()) {
     std::vector<Variant> row;
     row.reserve(rows->names.size());
     for (int i = 0; i < static_cast<int>(rows->names.size()); ++i) row.push_back(st->Column(i));
     rows->rows.push_back(std::move(row));
-  }
-  if (!named) {
-    for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
   }
   reads.Keep(db, *version, key, rows);
   return rows;

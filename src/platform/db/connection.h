@@ -27,10 +27,10 @@
 namespace folirex {
 
 namespace db {
-class Session;
+class Session;  // the provider's open connection; see platform/db/provider.h
 class Statement;
-struct KeptReadsPolicy;
-struct KeptRows;  // the provider's open connection; see platform/db/provider.h
+struct KeptReadsPolicy;  // what a connection answers from memory; see platform/db/kept_reads.h
+struct KeptRows;
 
 // A user of the connection's compiled statements (a Recordset) that must let go of them when
 // the connection closes first.
@@ -92,7 +92,8 @@ class Connection {
   std::string KeptVersionSql();
   void OfferKeptVersion(const Variant& version);
   // A write through this connection to `table` outside the statements it runs itself (a
-  // recordset's row written back).
+  // recordset's row written back): when the table is kept, every connection of the process
+  // reads the version again.
   void NoteWrite(std::string_view table);
 
   // For Recordset and the providers.

@@ -23,12 +23,6 @@ constexpr size_t kMaxBytes = 16u << 20;
 // making it).
 constexpr int64_t kUnversionedMillis = 10'000;
 
-int64_t SteadyMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 size_t SizeOf(const KeptRows& rows) {
   size_t bytes = sizeof(KeptRows);
   for (const std::string& name : rows.names) bytes += name.size() + 32;
@@ -146,6 +140,12 @@ void KeptReads::SetUnversioned(const std::string& db, bool unversioned) {
 uint64_t KeptReads::generation() const { return impl().generation.load(std::memory_order_acquire); }
 
 void KeptReads::NoteWrite() { impl().generation.fetch_add(1, std::memory_order_acq_rel); }
+
+int64_t SteadyMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 std::string StatementKey(std::string_view sql, const std::vector<Variant>& params) {
   std::string key(sql);

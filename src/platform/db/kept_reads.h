@@ -63,6 +63,9 @@ class KeptReads {
   static Impl& impl();
 };
 
+// The steady clock in milliseconds, which kept reads are timed by.
+int64_t SteadyMillis();
+
 // A cache key of a statement and the values bound to it, each value with its kind, so that 1
 // and "1" stay apart.
 std::string StatementKey(std::string_view sql, const std::vector<Variant>& params);
