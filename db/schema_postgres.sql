@@ -313,10 +313,9 @@ CREATE INDEX idx_article_list_id
 CREATE INDEX idx_article_list_addtime
   ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC);
 CREATE INDEX idx_article_manager ON Vantrel_Article (d_channelid, d_deleted, d_addtime);
--- Class, subject and clicks-ordered public lists: pinned first, then the list's order, read in
--- index order without a sort.
-CREATE INDEX idx_article_list_clicks
-  ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_clicktimes DESC);
+-- Class and subject public lists: pinned first, then the list's order, read in index order
+-- without a sort. No index holds the clicks, so that a click rewrites its row in place; the order
+-- of clicks is kept in a table of its own, made with the list structures.
 CREATE INDEX idx_article_class_list_id
   ON Vantrel_Article (d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_id DESC);
 CREATE INDEX idx_article_class_list_addtime

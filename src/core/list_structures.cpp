@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/article_change_log.h"
+#include "core/click_order.h"
 #include "core/settings_version.h"
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
@@ -156,26 +157,28 @@ std::vector<std::string> PostgresStatements() {
                          "_grams ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c +
                          " AS text)))");
   }
+  for (std::string& sql : ClickOrderStatements()) statements.push_back(std::move(sql));
   return statements;
 }
 
 // PostgreSQL: whether every structure is there (the version table, the change log, the
 // short-sequence indexes, the bodies' trigram index, the indexes of recommended and pictured
-// articles, the keyword's function, and the sequences' function in PL/pgSQL: one made as an SQL
-// function before is replaced by the same sequences).
+// articles, the order of clicks, the keyword's function, and the sequences' function in PL/pgSQL:
+// one made as an SQL function before is replaced by the same sequences).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
       "'idx_article_inputer_grams', 'idx_article_content_trgm', 'idx_article_list_recommended', "
-      "'idx_article_class_list_recommended', 'idx_article_list_pictured')) + "
+      "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
+      "'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and (p.proname = 'folirex_short_key' or (p.proname = "
       "'folirex_short_grams' and p.prolang = (select oid from pg_language where lanname = "
       "'plpgsql'))))");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 11;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 12;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {

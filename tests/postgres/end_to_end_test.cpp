@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "both_forms_site.h"
@@ -106,6 +107,54 @@ TEST_P(EndToEndTest, ListsShowTheArticlesPinnedFirst) {
             std::string::npos)
       << search.text;
   EXPECT_EQ(search.text.find("第一篇文章"), std::string::npos);
+}
+
+// The hot list and the channel page's most clicked, in the order of clicks, follow a click, a
+// change written straight into the table, the recycle bin and a deletion on both forms;
+// PostgreSQL reads that order from a table of its own that triggers keep.
+TEST_P(EndToEndTest, ListsInTheOrderOfClicksFollowEveryChange) {
+  const auto add = [this](const std::string& title, int clicks) {
+    Exec(
+        "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_content, d_checked, "
+        "d_deleted, d_addtime, d_hotflag, d_clicktimes) values (1, 1, ?, '', true, false, "
+        "'2026-01-04 00:00:00', true, ?)",
+        {Variant(title), Variant(static_cast<long long>(clicks))});
+    return ValueText("select d_id from Vantrel_Article where d_title = '" + title + "'");
+  };
+  const std::string a = add("Hot Alpha", 100);
+  const std::string b = add("Hot Beta", 100);
+  const std::string c = add("Hot Gamma", 40);
+  // The titles in the order the page lists them after `heading`.
+  const auto order = [this](const std::string& path, const std::string& heading = "") {
+    std::string text = site_->Get(path).text;
+    text.erase(0, text.find(heading));
+    std::vector<std::pair<size_t, std::string>> found;
+    for (const char* title : {"Second Article", "Hot Alpha", "Hot Beta", "Hot Gamma"}) {
+      const size_t at = text.find(title);
+      if (at != std::string::npos) found.emplace_back(at, title);
+    }
+    std::sort(found.begin(), found.end());
+    std::string titles;
+    for (const auto& [at, title] : found) titles += (titles.empty() ? "" : ", ") + title;
+    return titles;
+  };
+  const std::string hot = "/asp.asp?m=hotlist&channelid=1";
+  // Pinned first; equal clicks, the older article first.
+  EXPECT_EQ(order(hot), "Second Article, Hot Alpha, Hot Beta, Hot Gamma");
+  EXPECT_NE(site_->Get("/asp.asp?m=click&articleid=" + b + "&channelid=1").text.find("101"),
+            std::string::npos);
+  EXPECT_EQ(order(hot), "Second Article, Hot Beta, Hot Alpha, Hot Gamma");
+  Exec("update Vantrel_Article set d_clicktimes = 500 where d_id = " + c);
+  EXPECT_EQ(order(hot), "Second Article, Hot Gamma, Hot Beta, Hot Alpha");
+  EXPECT_EQ(order("/asp.asp?channelid=1", "<h2>点击排行</h2>"),
+            "Second Article, Hot Gamma, Hot Beta, Hot Alpha");
+  Exec("update Vantrel_Article set d_deleted = true where d_id = " + c);
+  Exec("update Vantrel_Article set d_topflag = false where d_title = 'Second Article'");
+  EXPECT_EQ(order(hot), "Second Article, Hot Beta, Hot Alpha");
+  Exec("delete from Vantrel_Article where d_id = " + b);
+  EXPECT_EQ(order(hot), "Second Article, Hot Alpha");
+  Exec("update Vantrel_Article set d_clicktimes = 200 where d_id = " + a);
+  EXPECT_EQ(order(hot), "Hot Alpha, Second Article");
 }
 
 // Deep pages read their rows by id through each list's kept head: on both forms the first, a

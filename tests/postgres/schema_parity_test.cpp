@@ -169,6 +169,9 @@ TEST_F(SchemaParityTest, SameIndexesOnTheSameColumns) {
     if (entry.back() != '|') entry += ",";
     entry += row[3] + (row[4] == "1" ? " desc" : "");
   }
+  // PostgreSQL keeps the order of clicks in a table of its own (made with the list structures),
+  // so that a click leaves every index of the article table alone.
+  EXPECT_EQ(sqlite_indexes.erase("idx_article_list_clicks"), 1u);
   EXPECT_EQ(sqlite_indexes, postgres_indexes);
   EXPECT_GT(sqlite_indexes.size(), 30u);
 }
