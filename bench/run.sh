@@ -325,7 +325,16 @@ article=$(qp "select min(d_id) from Vantrel_Article where d_channelid=1 and d_pa
 paged=$(qp "select min(d_id) from Vantrel_Article where d_channelid=1 and d_paginationtype=2 and d_checked=-1 and d_deleted=0")
 class=$(qp "select d_classid from Vantrel_Article where d_channelid=1 group by d_classid order by count(*) desc limit 1")
 count=$(qp "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0")
-deep=$(( (count + 19) / 20 )); [ "$deep" -gt 500 ] && deep=500
+# A deep page is the last full page of its list (twenty rows; at most page CAP): the last page
+# itself may hold a row or two, and would then cost less than a first page or the same page of a
+# larger site, which is full.
+full_page() {  # ROWS CAP
+  local n=$(($1 / 20))
+  [ "$n" -gt "$2" ] && n=$2
+  [ "$n" -ge 1 ] || n=1
+  echo "$n"
+}
+deep=$(full_page "$count" 500)
 
 # Console pages are measured signed in: each server keeps its own sessions, so each gets its own
 # sign-in (the session cookie "name=value"; empty when the sign-in was refused).
@@ -367,13 +376,13 @@ add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content
 add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BC%C3%A3%BA%BE%AD%BC%C3"
 # Deep pages of the other paged lists: the newest list and the searches page twenty rows at a
 # time; public pages capped at 500, the manager's at 2500. Before the click script, whose clicks
-# land on the oldest article, which the last pages show.
+# land on the oldest article, which the last pages may show.
 listed=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0")
-ldeep=$(( (listed + 19) / 20 )); [ "$ldeep" -gt 500 ] && ldeep=500; [ "$ldeep" -ge 1 ] || ldeep=1
+ldeep=$(full_page "$listed" 500)
 found=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0 and d_title like '%经济%'")
-fdeep=$(( (found + 19) / 20 )); [ "$fdeep" -gt 500 ] && fdeep=500; [ "$fdeep" -ge 1 ] || fdeep=1
+fdeep=$(full_page "$found" 500)
 mfound=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0 and d_title like '%经济%'")
-mfdeep=$(( (mfound + 19) / 20 )); [ "$mfdeep" -gt 2500 ] && mfdeep=2500; [ "$mfdeep" -ge 1 ] || mfdeep=1
+mfdeep=$(full_page "$mfound" 2500)
 add "newest list p$ldeep"  "/asp.asp?m=newlist&channelid=1&page=$ldeep"
 add "search, no kw p$ldeep" "/asp.asp?m=search&channelid=1&page=$ldeep"
 add "search, kw p$fdeep"   "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3&page=$fdeep"
@@ -384,7 +393,7 @@ add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$artic
 add "click script"         "/asp.asp?m=click&articleid=$article&channelid=1"
 # The article manager of channel 1: its first page, a deep page and a title search, signed in.
 live=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0")
-mdeep=$(( (live + 19) / 20 )); [ "$mdeep" -gt 2500 ] && mdeep=2500; [ "$mdeep" -ge 1 ] || mdeep=1
+mdeep=$(full_page "$live" 2500)
 add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
 add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
 add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
