@@ -1,6 +1,6 @@
 // The order of clicks on PostgreSQL. A click rewrites its article's row; when no index of
 // Vantrel_Article holds a column the click changes, PostgreSQL writes the new row beside the old
-// one on the same page and touches none of the table's twenty indexes (a heap-only update).
+// one on the same page and touches none of the table's indexes (a heap-only update).
 // d_clicktimes is therefore indexed outside the table: Vantrel_ArticleClickOrder holds, for every
 // article, the columns of a channel's list in the order of clicks (channel, recycle state,
 // approval, pinning, clicks), kept in step by triggers on Vantrel_Article, so every writer on any
@@ -13,8 +13,6 @@
 #include <vector>
 
 namespace folirex {
-
-inline constexpr const char* kClickOrderTable = "Vantrel_ArticleClickOrder";
 
 // PostgreSQL: the table, filled from the articles there, its index, its triggers, and the end of
 // the table's own index of clicks. Each statement may run again over structures made before.
