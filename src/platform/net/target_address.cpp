@@ -35,16 +35,17 @@ IpAddress V4(const uint8_t* four) {
   return v4;
 }
 
-// The IPv4 address an IPv6 address carries (mapped, compatible, NAT64, 6to4), if any.
+// The IPv4 address an IPv6 address carries (mapped, translated, compatible, NAT64, 6to4), if
+// any.
 std::optional<IpAddress> CarriedV4(const IpAddress& a) {
   if (!a.v6) return std::nullopt;
   static const uint8_t kZero[12] = {};
   static const uint8_t kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+  static const uint8_t kTranslated[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0};
   static const uint8_t kNat64[12] = {0, 0x64, 0xFF, 0x9B};
   const uint8_t* b = a.bytes.data();
-  if (std::memcmp(b, kMapped, 12) == 0 || std::memcmp(b, kNat64, 12) == 0 ||
-      std::memcmp(b, kZero, 12) == 0) {
-    return V4(b + 12);
+  for (const uint8_t* prefix : {kMapped, kTranslated, kNat64, kZero}) {
+    if (std::memcmp(b, prefix, 12) == 0) return V4(b + 12);
   }
   if (b[0] == 0x20 && b[1] == 0x02) return V4(b + 2);
   return std::nullopt;

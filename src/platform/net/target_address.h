@@ -10,8 +10,9 @@
 // Refused IPv6 blocks: ::/128, ::1/128, 64:ff9b:1::/48 (local translation), 100::/64 (discard),
 // 2001::/23 (protocol assignments), 2001:db8::/32 and 3fff::/20 (documentation), 5f00::/16,
 // fc00::/7 (unique-local), fe80::/10, fec0::/10 (site-local) and ff00::/8 (multicast).
-// An IPv6 address that carries an IPv4 address (IPv4-mapped ::ffff:0:0/96, IPv4-compatible
-// ::/96, NAT64 64:ff9b::/96, 6to4 2002::/16) is refused when that IPv4 address is.
+// An IPv6 address that carries an IPv4 address (IPv4-mapped ::ffff:0:0/96, IPv4-translated
+// ::ffff:0:0:0/96, IPv4-compatible ::/96, NAT64 64:ff9b::/96, 6to4 2002::/16) is refused when
+// that IPv4 address is, and allowed when that IPv4 address lies in an open network.
 // Every address of the machine's own interfaces is refused too.
 //
 // Pure values apart from OwnInterfaceAddresses; a NetworkList is immutable once parsed and may be

@@ -75,11 +75,13 @@ TEST(TargetAddress, EveryNonPublicRangeIsRefusedAtItsEdges) {
 TEST(TargetAddress, IPv6FormsCarryingAnIPv4AddressAreJudgedByIt) {
   for (const char* text :
        {"::ffff:10.0.0.1", "::ffff:127.0.0.1", "::ffff:169.254.169.254", "::ffff:192.168.1.1",
+        "::ffff:0:127.0.0.1", "[::ffff:0:127.0.0.1]", "::ffff:0:10.1.2.3", "::ffff:0:7f00:1",
         "::10.0.0.1", "::127.0.0.1", "64:ff9b::10.1.2.3", "2002:c0a8:101::1",
         "2002:7f00:1::", "[::ffff:172.16.0.1]", "[fd00::1]", "[::1]"}) {
     EXPECT_TRUE(Refused(text)) << text;
   }
-  for (const char* text : {"::ffff:8.8.8.8", "64:ff9b::8.8.4.4", "2002:808:808::1", "[2606::1]"}) {
+  for (const char* text :
+       {"::ffff:8.8.8.8", "::ffff:0:8.8.8.8", "64:ff9b::8.8.4.4", "2002:808:808::1", "[2606::1]"}) {
     EXPECT_FALSE(Refused(text)) << text;
   }
 }
@@ -87,6 +89,9 @@ TEST(TargetAddress, IPv6FormsCarryingAnIPv4AddressAreJudgedByIt) {
 TEST(TargetAddress, OpenNetworksAndOwnAddresses) {
   EXPECT_FALSE(Refused("127.0.0.1", "127.0.0.1"));
   EXPECT_FALSE(Refused("::ffff:127.0.0.1", "127.0.0.1"));
+  EXPECT_FALSE(Refused("::ffff:0:127.0.0.1", "127.0.0.1"));
+  EXPECT_FALSE(Refused("::ffff:0:10.20.30.40", "10.0.0.0/8"));
+  EXPECT_TRUE(Refused("::ffff:0:10.20.30.40", "127.0.0.1"));
   EXPECT_TRUE(Refused("127.0.0.2", "127.0.0.1"));
   EXPECT_FALSE(Refused("10.20.30.40", "10.0.0.0/8, 192.168.1.0/24"));
   EXPECT_FALSE(Refused("192.168.1.200", "10.0.0.0/8 192.168.1.0/24"));
@@ -98,6 +103,7 @@ TEST(TargetAddress, OpenNetworksAndOwnAddresses) {
   // An address of this machine is refused however public it looks, unless opened.
   EXPECT_TRUE(Refused("8.8.8.8", "", {"8.8.8.8"}));
   EXPECT_TRUE(Refused("::ffff:8.8.8.8", "", {"8.8.8.8"}));
+  EXPECT_TRUE(Refused("::ffff:0:8.8.8.8", "", {"8.8.8.8"}));
   EXPECT_FALSE(Refused("8.8.8.8", "8.8.8.0/24", {"8.8.8.8"}));
   EXPECT_FALSE(Refused("8.8.4.4", "", {"8.8.8.8"}));
   std::vector<IpAddress> own = OwnInterfaceAddresses();
