@@ -58,8 +58,9 @@ std::optional<std::string> PrepareUrl(std::string_view url, std::string* error) 
 }
 
 struct SocketGuard {
-  const NetworkList* allowed;
+  const NetworkList* allowed = nullptr;
   bool refused = false;
+  std::string refused_address;  // the first one refused
 };
 
 curl_socket_t OpenCheckedSocket(void* user, curlsocktype purpose, curl_sockaddr* address) {
@@ -67,6 +68,7 @@ curl_socket_t OpenCheckedSocket(void* user, curlsocktype purpose, curl_sockaddr*
   std::optional<IpAddress> target = SockaddrAddress(&address->addr);
   // Any other family (a local socket) is the machine itself.
   if (!target || IsRefusedTarget(*target, *guard->allowed, OwnInterfaceAddresses())) {
+    if (!guard->refused) guard->refused_address = target ? IpAddressText(*target) : "";
     guard->refused = true;
     return CURL_SOCKET_BAD;
   }
@@ -194,7 +196,8 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, options.user_agent.c_str());
   }
   // Every connection, redirects included, is opened through the check of its address.
-  SocketGuard guard{&options.allow_networks};
+  SocketGuard guard;
+  guard.allowed = &options.allow_networks;
   curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, OpenCheckedSocket);
   curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard);
   curl_easy_setopt(h, CURLOPT_PROXY, "");
@@ -223,6 +226,8 @@ FetchResult Fetch(std::string_view url, const FetchOptions& options) {
   }
   result.body.clear();
   if (guard.refused) {
+    result.refused = true;
+    result.refused_address = guard.refused_address;
     result.error =
         "the address is not public (this machine, a private or a special network) and is refused";
   } else if (receiver.over_cap || code == CURLE_FILESIZE_EXCEEDED) {

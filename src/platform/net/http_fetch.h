@@ -59,6 +59,11 @@ struct FetchResult {
   std::string body;
   // Why the fetch failed; empty when ok.
   std::string error;
+  // True when the fetch failed because a connection was refused by the address rule (see
+  // target_address.h); refused_address is then the refused address in its text form ("127.0.0.1",
+  // "::1"). When a name has several addresses and more than one is refused, the first.
+  bool refused = false;
+  std::string refused_address;
 
   // The body decoded as a page of the site's code page (see DecodePage).
   std::string Text() const;

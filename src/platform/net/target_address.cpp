@@ -78,6 +78,15 @@ std::optional<IpAddress> ParseIpAddress(std::string_view text) {
   return std::nullopt;
 }
 
+std::string IpAddressText(const IpAddress& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (inet_ntop(address.v6 ? AF_INET6 : AF_INET, address.bytes.data(), text, sizeof text) ==
+      nullptr) {
+    return "";
+  }
+  return text;
+}
+
 std::optional<IpAddress> SockaddrAddress(const sockaddr* address) {
   if (address == nullptr) return std::nullopt;
   IpAddress a;

@@ -43,6 +43,10 @@ struct IpAddress {
 // nullopt for anything else (names, ports, shortened IPv4 forms).
 std::optional<IpAddress> ParseIpAddress(std::string_view text);
 
+// The address in its usual text form: dotted IPv4, or IPv6 as inet_ntop writes it ("::1"),
+// without brackets.
+std::string IpAddressText(const IpAddress& address);
+
 // The address of an AF_INET or AF_INET6 socket address; nullopt for any other family.
 std::optional<IpAddress> SockaddrAddress(const sockaddr* address);
 

@@ -294,6 +294,8 @@ TEST(HttpFetchConnectionTest, NoServerListeningIsAFailure) {
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.error, "");
+  EXPECT_FALSE(result.refused);
+  EXPECT_EQ(result.refused_address, "");
 }
 
 TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessTheirNetworkIsOpen) {
@@ -309,6 +311,10 @@ TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessTheirNetworkIsOpen) {
       FetchResult result = Fetch(url, options);
       EXPECT_FALSE(result.ok) << url;
       EXPECT_NE(result.error.find("refused"), std::string::npos) << url << ": " << result.error;
+      // The refusal is told apart from other failures, with the address that was refused.
+      EXPECT_TRUE(result.refused) << url;
+      EXPECT_TRUE(result.refused_address == "127.0.0.1" || result.refused_address == "::1")
+          << url << ": " << result.refused_address;
     }
   }
   EXPECT_EQ(requests_.load(), 0);
@@ -319,6 +325,8 @@ TEST_F(HttpFetchTest, LocalTargetsAreRefusedUnlessTheirNetworkIsOpen) {
   FetchResult redirected = Fetch(server_.Url("/to-other-loopback"), Local());
   EXPECT_FALSE(redirected.ok);
   EXPECT_NE(redirected.error.find("refused"), std::string::npos) << redirected.error;
+  EXPECT_TRUE(redirected.refused);
+  EXPECT_EQ(redirected.refused_address, "127.0.0.2");
   EXPECT_EQ(requests_.load(), 1);
 }
 
