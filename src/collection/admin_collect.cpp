@@ -20,6 +20,7 @@
 #include "platform/host/server.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
@@ -212,8 +213,10 @@ void SetFlag(RequestState& state, const CollectPage& page, int64_t flag) {
   BulkDone(state, page, "选定数据执行指定操作成功！");
 }
 
+// A batch page begins a run of steps.
 void WriteBatch(RequestState& state, const CollectPage& page, const std::vector<int64_t>& ids,
                 std::string_view mode, std::string_view doflag) {
+  ArticleCollect_BeginRun(state);
   state.host.Response->Write(
       ArticleCollect_BatchScript(ids, mode, doflag, page.channel, StepToken(state)));
 }
@@ -270,6 +273,12 @@ void GetCheckedList0(RequestState& state, const CollectPage& page) {
   WriteBatch(state, page, ids, "flag", "");
 }
 
+// A step's message as the batch page shows it: in a quoted script string whose value becomes
+// the page's markup. A message may name an address taken from a remote page.
+std::string StepMessage(std::string_view message) {
+  return interaction::ScriptStringEncode(HtmlEscapeText(message));
+}
+
 void GettingList(RequestState& state, const CollectRun& run) {
   int64_t project = 0;
   int64_t page = 0;
@@ -300,8 +309,9 @@ void GettingList(RequestState& state, const CollectRun& run) {
       message = "成功(有" + std::to_string(count) + "个新的需要获取的内容资料)";
     }
   }
-  state.host.Response->Write("<script language=javascript>parent.doReturn('list','" + message +
-                             "'," + (next ? "true" : "false") + ");</script>");
+  state.host.Response->Write("<script language=javascript>parent.doReturn('list','" +
+                             StepMessage(message) + "'," + (next ? "true" : "false") +
+                             ");</script>");
 }
 
 void GettingContent(RequestState& state, const CollectRun& run) {
@@ -316,8 +326,8 @@ void GettingContent(RequestState& state, const CollectRun& run) {
   } else {
     message = ArticleCollect_GetContent(state, run, id, dataflag, doflag);
   }
-  state.host.Response->Write("<script language=javascript>parent.doReturn('data','" + message +
-                             "');</script>");
+  state.host.Response->Write("<script language=javascript>parent.doReturn('data','" +
+                             StepMessage(message) + "');</script>");
 }
 
 }  // namespace

@@ -395,6 +395,15 @@ void Copy(RequestState& state, const SetPage& page) {
   GoUrl(state, "?m=admin_articlecollectset&" + page.list_query);
 }
 
+// Ends a test run whose fetch of `what` the address rule refused: one line on the error output
+// (a test run is a run of its own) and the alert naming the address.
+[[noreturn]] void RefuseTest(RequestState& state, const CollectProject& project, const char* what,
+                             const std::string& address) {
+  LogCollectRefusal(project, address);
+  AlertBack(state, interaction::ScriptStringEncode("提示：" + std::string(what) +
+                                                   CollectRefusalText(address) + "！"));
+}
+
 void Test(RequestState& state, const SetPage& page) {
   const int64_t id =
       RequireId(state, FilterSql(Variant(HostRequest(state).QueryString("id"))), kInvalidId);
@@ -402,7 +411,9 @@ void Test(RequestState& state, const SetPage& page) {
   if (!p) AlertBack(state, kInvalidId);
   FetchOptions options = CollectFetchOptions(page.limits, false);
   std::string list_url = CollectListPageUrl(p->page_url, p->first_diff, p->first_file_name, "1");
-  std::optional<std::string> text = ArticleCollect_GetHttpPage(list_url, options);
+  FetchResult failure;
+  std::optional<std::string> text = ArticleCollect_GetHttpPage(list_url, options, &failure);
+  if (!text && failure.refused) RefuseTest(state, *p, "列表页的", failure.refused_address);
   if (!text) {
     AlertBack(state, "提示：列表页的地址" + interaction::ScriptStringEncode(list_url) +
                          "不对或者网络连接问题，请检测！");
@@ -438,7 +449,8 @@ void Test(RequestState& state, const SetPage& page) {
     AlertBack(state, kNoLinks);
   }
   if (links.size() < 2) AlertBack(state, kNoLinks);
-  std::optional<std::string> article = ArticleCollect_GetHttpPage(links[1], options);
+  std::optional<std::string> article = ArticleCollect_GetHttpPage(links[1], options, &failure);
+  if (!article && failure.refused) RefuseTest(state, *p, "内容页的", failure.refused_address);
   if (!article) AlertBack(state, kNoLinks);
   std::string& t = *article;
   std::string title, author, content;

@@ -1,5 +1,10 @@
 #include "collection/collect_project.h"
 
+#include <iostream>
+#include <utility>
+
+#include "core/settings_file.h"
+#include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 
 namespace folirex {
@@ -54,10 +59,45 @@ FetchOptions CollectFetchOptions(const CollectLimits& limits, bool image) {
 }
 
 std::optional<std::string> ArticleCollect_GetHttpPage(std::string_view url,
-                                                      const FetchOptions& options) {
+                                                      const FetchOptions& options,
+                                                      FetchResult* failure) {
   FetchResult result = Fetch(url, options);
-  if (!result.ok) return std::nullopt;
+  if (!result.ok) {
+    if (failure != nullptr) *failure = std::move(result);
+    return std::nullopt;
+  }
   return DecodePageAsDeclared(result.body, result.content_type);
+}
+
+std::string CollectRefusalText(std::string_view address) {
+  // The address is the numeric form of the refused socket address; a refusal without one (a
+  // socket of another family) names none.
+  std::string named = address.empty() ? "该地址" : "地址 " + std::string(address) + " ";
+  return named + "不是公网地址，已拒绝采集（如需采集内网或本机网站，请在 " + kSettingsFileName +
+         " 的 CollectAllowNetworks 中加入该网络）";
+}
+
+void LogCollectRefusal(const CollectProject& project, std::string_view address) {
+  // The project's name is the administrator's text: quoted, with the characters that could
+  // break the line or its framing written as \xNN.
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string name;
+  for (char c : project.name) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\\' || c == '"') {
+      name += "\\x";
+      name.push_back(kHex[byte >> 4]);
+      name.push_back(kHex[byte & 15]);
+    } else {
+      name.push_back(c);
+    }
+  }
+  std::string line = "folirex: " + FormatDate(Variant(DateTime::Now()), Variant(int64_t{1})) +
+                     " collection project " + std::to_string(project.id) + " \"" + name +
+                     "\": the address " + std::string(address.empty() ? "?" : address) +
+                     " is not public and was refused; CollectAllowNetworks in " +
+                     kSettingsFileName + " opens its network\n";
+  std::cerr << line << std::flush;
 }
 
 }  // namespace folirex

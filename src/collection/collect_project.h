@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/request_state.h"
 #include "platform/db/connection.h"
@@ -69,9 +70,21 @@ CollectLimits CollectLimitsOf(const SiteConfig& site);
 FetchOptions CollectFetchOptions(const CollectLimits& limits, bool image);
 
 // ArticleCollect_GetHttpPage: the page as text, decoded as its declared charset (code page 936
-// unless it declares UTF-8); nullopt when the fetch failed. The HTTP status is not judged.
+// unless it declares UTF-8); nullopt when the fetch failed, and then, when `failure` is given,
+// the failed fetch in it (FetchResult::refused tells a refusal by the address rule). The HTTP
+// status is not judged.
 std::optional<std::string> ArticleCollect_GetHttpPage(std::string_view url,
-                                                      const FetchOptions& options);
+                                                      const FetchOptions& options,
+                                                      FetchResult* failure = nullptr);
+
+// What the console says of a fetch the address rule refused: the address and the setting that
+// opens its network, "地址 127.0.0.1 不是公网地址，已拒绝采集（如需采集内网或本机网站，请在
+// folirex.conf 的 CollectAllowNetworks 中加入该网络）". Plain text: a page encodes it.
+std::string CollectRefusalText(std::string_view address);
+
+// One line on the server's error output (standard error) for a fetch of `project` the address
+// rule refused, naming the project, the address and CollectAllowNetworks.
+void LogCollectRefusal(const CollectProject& project, std::string_view address);
 
 }  // namespace folirex
 

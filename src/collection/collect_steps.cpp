@@ -20,11 +20,29 @@
 #include "platform/db/scoped_transaction.h"
 #include "platform/fs/site_path.h"
 #include "platform/host/server.h"
+#include "platform/host/session.h"
 #include "platform/regex/regexp.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
 namespace {
+
+// The session value that lists the projects of the current run whose refused fetch has been
+// written to the error output: ",3,7,".
+constexpr char kRefusalsLogged[] = "collect_refusals_logged";
+
+// Writes a refused fetch of `project` to the error output, the first of the project in this
+// run only: a run over a refused site would otherwise write a line for each of its articles.
+void LogRefusalOncePerRun(RequestState& state, const CollectProject& project,
+                          std::string_view address) {
+  Session& session = *state.host.Session;
+  std::string logged = session.Get(kRefusalsLogged).ToString();
+  if (logged.empty()) logged = ",";
+  const std::string id = std::to_string(project.id) + ",";
+  if (logged.find("," + id) != std::string::npos) return;
+  session.Set(kRefusalsLogged, Variant(logged + id));
+  LogCollectRefusal(project, address);
+}
 
 int RandomDraw() {
   thread_local std::mt19937 generator{std::random_device{}()};
@@ -300,7 +318,10 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
     options.time_left = left;
     // The address as the page's markup writes it: an "&" of a query is written "&amp;".
     FetchResult result = Fetch(Replace(c.absolute, "&amp;", "&"), options);
-    if (!result.ok) continue;
+    if (!result.ok) {
+      if (result.refused && saved.refused++ == 0) saved.refused_address = result.refused_address;
+      continue;
+    }
     std::optional<std::string> name = StoreUploadBytes(result.body, disk_folder, ext, now, draw);
     if (!name) continue;
     const std::string local = folder + *name;
@@ -313,6 +334,8 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
   return saved;
 }
 
+void ArticleCollect_BeginRun(RequestState& state) { state.host.Session->Remove(kRefusalsLogged); }
+
 std::string ArticleCollect_GetList(RequestState& state, const CollectRun& run, int64_t project_id,
                                    int64_t page) {
   Connection& conn = *state.db.Conn;
@@ -322,8 +345,13 @@ std::string ArticleCollect_GetList(RequestState& state, const CollectRun& run, i
     if (!project) return "失败或页面不存在";
     std::string url = CollectListPageUrl(project->page_url, project->first_diff,
                                          project->first_file_name, std::to_string(page));
+    FetchResult failure;
     std::optional<std::string> text =
-        ArticleCollect_GetHttpPage(url, CollectFetchOptions(run.limits, false));
+        ArticleCollect_GetHttpPage(url, CollectFetchOptions(run.limits, false), &failure);
+    if (!text && failure.refused) {
+      LogRefusalOncePerRun(state, *project, failure.refused_address);
+      return "失败：" + CollectRefusalText(failure.refused_address);
+    }
     if (!text) return "失败或页面不存在";
     if (!CutAfter(*text, project->page_header)) return "未找到列表页头关键字";
     std::string area;
@@ -361,6 +389,7 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
   const Clock::TimePoint deadline = run.clock->Now() + run.limits.step_time;
   std::string message;
   int skipped_images = 0;
+  std::string refused_images;  // the note on pictures the address rule refused
   Article article;
   std::string page_number;
   int64_t file_id = 0;
@@ -383,8 +412,13 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
     FetchOptions page_options = CollectFetchOptions(run.limits, false);
     page_options.time_left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - run.clock->Now());
-    std::optional<std::string> page = ArticleCollect_GetHttpPage(url, page_options);
+    FetchResult failure;
+    std::optional<std::string> page = ArticleCollect_GetHttpPage(url, page_options, &failure);
     if (!page) message = "远程获取失败";
+    if (!page && failure.refused) {
+      LogRefusalOncePerRun(state, *project, failure.refused_address);
+      message += "：" + CollectRefusalText(failure.refused_address);
+    }
     if (message.empty() && page_number == "-1") {
       page_number = LogFurtherPages(state, *project, log_id, url, *page, dataflag);
     }
@@ -401,6 +435,11 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
         article.content = std::move(saved.content);
         article.upload_list = std::move(saved.upload_list);
         skipped_images = saved.skipped;
+        if (saved.refused > 0) {
+          LogRefusalOncePerRun(state, *project, saved.refused_address);
+          refused_images = "(" + std::to_string(saved.refused) + "个图片未获取：" +
+                           CollectRefusalText(saved.refused_address) + ")";
+        }
       } else {
         article.content = CollectPlainText(std::move(article.content));
       }
@@ -417,7 +456,8 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
   }
 
   const std::string skipped =
-      skipped_images > 0 ? "(跳过" + std::to_string(skipped_images) + "个图片)" : "";
+      (skipped_images > 0 ? "(跳过" + std::to_string(skipped_images) + "个图片)" : "") +
+      refused_images;
   if (page_number != "-1" && page_number != "0") {
     article.title += "(" + page_number + ")";
   }

@@ -13,6 +13,10 @@
 //   ArticleCollect_SaveRemoteImages  the pictures of a content saved into the channel's upload
 //                               folder, the content pointing at the copies.
 //
+// A fetch the address rule refuses (a page or picture on this machine or a private network that
+// CollectAllowNetworks does not open) is named in the step's answer with its address, and
+// written to the server's error output once per project of a run (ArticleCollect_BeginRun).
+//
 // The steps run on the request's worker with state.db open and the current channel loaded
 // (InitChannel); they trap every failure and report it in their answer. Every value taken from a
 // remote page reaches SQL as a bound value. An article is stored together with its log row and
@@ -49,6 +53,11 @@ struct CollectRun {
   std::function<int()> draw;  // empty: a random number
 };
 
+// Begins a run of the session's collection steps: the batch page that drives them is being
+// written. Until the next run begins, a project's first refused fetch is written to the error
+// output and the later ones are not.
+void ArticleCollect_BeginRun(RequestState& state);
+
 std::string ArticleCollect_GetList(RequestState& state, const CollectRun& run, int64_t project_id,
                                    int64_t page);
 
@@ -58,12 +67,15 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
                                       std::string_view dataflag, std::string_view doflag);
 
 // The picture list of a content: each saved file's site path followed by "|", the last saved
-// first; and how many pictures were not fetched because the step's time ran out (`deadline` on
-// run.clock) or run.limits.max_images had been fetched already. Those keep their remote address.
+// first; how many pictures were not fetched because the step's time ran out (`deadline` on
+// run.clock) or run.limits.max_images had been fetched already; and how many the address rule
+// refused, with the first refused address. Pictures not fetched keep their remote address.
 struct SavedImages {
   std::string content;
   std::string upload_list;
   int skipped = 0;
+  int refused = 0;
+  std::string refused_address;
 };
 SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRun& run,
                                             std::string content, std::string_view page_url,

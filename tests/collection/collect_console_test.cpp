@@ -145,10 +145,29 @@ TEST_F(CollectConsoleTest, ProjectsAreAddedEditedCopiedAndDeletedFromPostedForms
 TEST_F(CollectConsoleTest, TestRunShowsInertPreviewsAndEncodedFields) {
   int64_t id = AddProject(site_, remote_);
   const std::string test_url = std::string(kSet) + "&action=test&id=" + std::to_string(id);
-  // A list address on this machine is not fetched unless the settings open its network.
+  // A list address on this machine is not fetched unless the settings open its network; the
+  // alert names the address and the setting, and the error output the project.
   site_.settings().collect_allow_networks = "";
-  EXPECT_TRUE(AlertText(site_.Get(test_url).text).starts_with("提示：列表页的地址"));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(AlertText(site_.Get(test_url).text),
+            "提示：列表页的" + RefusalText("127.0.0.1") + "！\\n\\n系统将自动返回前一页面...");
+  std::vector<std::string> lines = RefusalLogLines(::testing::internal::GetCapturedStderr());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(
+      lines[0].find("project " + std::to_string(id) + " \"运动会项目\": the address 127.0.0.1 "),
+      std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[0].find("CollectAllowNetworks"), std::string::npos) << lines[0];
   site_.settings().collect_allow_networks = "127.0.0.1";
+  // So is a content page outside the open network.
+  site_.Sql(
+      "update Vantrel_CollectProject set D_FirstFileName = 'far.htm', D_IDUrl = "
+      "'http://127.0.0.2:{id}/art/{id}.htm'");
+  EXPECT_EQ(AlertText(site_.Get(test_url).text),
+            "提示：内容页的" + RefusalText("127.0.0.2") + "！\\n\\n系统将自动返回前一页面...");
+  site_.Sql(
+      "update Vantrel_CollectProject set D_FirstFileName = 'index.htm', D_IDUrl = "
+      "'(/art/{id}.htm|../art/{id}.htm)'");
   HttpAnswer test = site_.Get(test_url);
   ASSERT_EQ(AlertText(test.text), "") << test.text;
   EXPECT_TRUE(Contains(test.text, "第一篇文章标题：</td><td>春季运动会</td>"));
@@ -304,6 +323,63 @@ TEST_F(CollectConsoleTest, BatchPageDrivesStepsThatTakeOnlyTheirListedValues) {
                                          "a_IDFlag[a_IDFlag.length] = '';\r\n"
                                          "a_ID[a_ID.length] = '" +
                                          ids[0] + "';"));
+}
+
+TEST_F(CollectConsoleTest, RefusedFetchesAreNamedInTheStepsAndLoggedOncePerRun) {
+  // The other site is on this machine and no network is opened.
+  site_.settings().collect_allow_networks = "";
+  const std::string pid = std::to_string(AddProject(site_, remote_));
+  site_.Sql("insert into Vantrel_CollectLog (d_projectid, d_channelid, d_url) values (" + pid +
+            ", 1, '" + remote_.Url("/art/1.htm") + "'), (" + pid + ", 1, '" +
+            remote_.Url("/art/2.htm") + "')");
+  const std::vector<std::string> logs = {
+      site_.SqlValue("select min(d_id) from Vantrel_CollectLog"),
+      site_.SqlValue("select max(d_id) from Vantrel_CollectLog")};
+  const std::string refused_content =
+      "<script language=javascript>parent.doReturn('data','远程获取失败：" +
+      RefusalText("127.0.0.1") + "');</script>";
+  auto content_step = [this](const std::string& token, const std::string& log) {
+    return site_
+        .Get(std::string(kCollect) + "&action=gettingcontent&dataid=" + log +
+             "&dataflag=&doflag=&token=" + token)
+        .text;
+  };
+
+  // One run: its list step and each content step answer with the address, and the error output
+  // has one line of the project.
+  ::testing::internal::CaptureStderr();
+  std::string token = Token(site_
+                                .Post(std::string(kCollect) + "&action=dochecknew",
+                                      {{"d_projectid", pid}, {"d_option", "all"}})
+                                .text);
+  ASSERT_EQ(token.size(), 32u);
+  EXPECT_EQ(site_
+                .Get(std::string(kCollect) + "&action=gettinglist&projectid=" + pid +
+                     "&projectpage=1&doflag=all&token=" + token)
+                .text,
+            "<script language=javascript>parent.doReturn('list','失败：" +
+                RefusalText("127.0.0.1") + "',false);</script>");
+  for (const std::string& log : logs) EXPECT_EQ(content_step(token, log), refused_content);
+  std::vector<std::string> lines = RefusalLogLines(::testing::internal::GetCapturedStderr());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("project " + pid + " \"运动会项目\": the address 127.0.0.1 "),
+            std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[0].find("CollectAllowNetworks"), std::string::npos) << lines[0];
+
+  // The next batch page is another run, which tells of the project again, once.
+  ::testing::internal::CaptureStderr();
+  token = Token(site_
+                    .Post(std::string(kCollect) + "&action=getchecked",
+                          {{"checkid", logs[0] + "," + logs[1]}})
+                    .text);
+  for (const std::string& log : logs) EXPECT_EQ(content_step(token, log), refused_content);
+  EXPECT_EQ(RefusalLogLines(::testing::internal::GetCapturedStderr()).size(), 1u);
+
+  // Opened, the same step collects the article.
+  site_.settings().collect_allow_networks = "127.0.0.1";
+  EXPECT_EQ(content_step(token, logs[1]),
+            "<script language=javascript>parent.doReturn('data','成功：新增');</script>");
 }
 
 TEST_F(CollectConsoleTest, CollectedArticlesMarkTheirClassesForRegeneration) {

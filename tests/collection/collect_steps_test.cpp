@@ -211,21 +211,38 @@ TEST_F(CollectStepsTest, PicturesAreCappedAtExactly5120000Bytes) {
 
 TEST_F(CollectStepsTest, LocalAddressesAreReachedOnlyInOpenNetworks) {
   // Nothing opened: neither a logged link nor the list address of a project on this machine is
-  // fetched (a list address on this machine no longer opens it).
+  // fetched (a list address on this machine no longer opens it). The answers name the refused
+  // address and the setting; the error output tells of the project once in the run.
+  ::testing::internal::CaptureStderr();
   run_.limits.allow_networks = NetworkList();
   int64_t log = Log("/art/1.htm");
-  EXPECT_EQ(Content(log), "远程获取失败");
+  EXPECT_EQ(Content(log), "远程获取失败：" + RefusalText("127.0.0.1"));
   EXPECT_EQ(Flag(log), 3);
-  EXPECT_EQ(ArticleCollect_GetList(site_.state, run_, project_, 1), "失败或页面不存在");
+  EXPECT_EQ(ArticleCollect_GetList(site_.state, run_, project_, 1),
+            "失败：" + RefusalText("127.0.0.1"));
   ASSERT_TRUE(run_.limits.allow_networks.Parse("10.0.0.0/8, fd00::/8", nullptr));
-  EXPECT_EQ(Content(log), "远程获取失败");
+  EXPECT_EQ(Content(log), "远程获取失败：" + RefusalText("127.0.0.1"));
   EXPECT_EQ(remote_.picture_requests(), 0);
   EXPECT_EQ(Counters(), "0/0");
+  std::vector<std::string> lines = RefusalLogLines(::testing::internal::GetCapturedStderr());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("project " + std::to_string(project_) + " \"运动会项目\""),
+            std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[0].find(" 127.0.0.1 "), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("CollectAllowNetworks"), std::string::npos) << lines[0];
 
   // Opened: the page is stored, but its picture on a loopback address outside the open network
-  // is not fetched and keeps its address.
+  // is not fetched, keeps its address and is named in the answer; a new run tells of the
+  // project again.
+  ::testing::internal::CaptureStderr();
+  ArticleCollect_BeginRun(site_.state);
   ASSERT_TRUE(run_.limits.allow_networks.Parse("127.0.0.1", nullptr));
-  EXPECT_EQ(Content(Log("/art/elsewhere.htm")), "成功：新增");
+  EXPECT_EQ(Content(Log("/art/elsewhere.htm")),
+            "成功：新增(1个图片未获取：" + RefusalText("127.0.0.2") + ")");
+  lines = RefusalLogLines(::testing::internal::GetCapturedStderr());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(" 127.0.0.2 "), std::string::npos) << lines[0];
   EXPECT_EQ(remote_.picture_requests(), 0);
   std::string content =
       site_.SqlValue("select d_content from Vantrel_Article where d_title = '别处图片'");

@@ -1,7 +1,8 @@
 // A test site with another "web site" beside it: a local HTTP server on 127.0.0.1 serving list
-// and article pages in GB2312 and UTF-8, pictures, a redirect, a slow page, a huge page and
-// hostile markup, and a collection project of channel 1 over its list pages. The pictures of
-// /art/ten.htm each take ten seconds of the site's clock, which a test gives the steps.
+// and article pages in GB2312 and UTF-8, pictures, a redirect, a slow page, a huge page, hostile
+// markup and links to another loopback address, and a collection project of channel 1 over its
+// list pages. The pictures of /art/ten.htm each take ten seconds of the site's clock, which a
+// test gives the steps.
 #ifndef FOLIREX_TESTS_COLLECTION_COLLECT_TEST_SITE_H_
 #define FOLIREX_TESTS_COLLECTION_COLLECT_TEST_SITE_H_
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/text/codepage.h"
 #include "support/http_test_server.h"
@@ -97,6 +99,13 @@ class RemoteSite {
                     std::to_string(server_.port()) + "/img/a.jpg\"></div></div></html>"),
           "text/html");
     });
+    s.Get("/list/far.htm", [this](const httplib::Request&, httplib::Response& res) {
+      // An article on another loopback address than the one the server listens on.
+      res.set_content(
+          Utf8ToGbk("<html><!--list--><a href=\"http://127.0.0.2:" +
+                    std::to_string(server_.port()) + "/art/2.htm\">远处</a><!--/list--></html>"),
+          "text/html");
+    });
     std::string ten = "<div id=body><h1>十张图片</h1><div class=c>";
     for (int i = 1; i <= 10; ++i) ten += "<img src=\"/img/tick" + std::to_string(i) + ".jpg\">";
     s.Get("/art/ten.htm", gb(ten + "</div></div></html>"));
@@ -130,6 +139,27 @@ class RemoteSite {
   std::condition_variable released_cv_;
   bool released_ = false;
 };
+
+// What the console says of a fetch refused because `address` is not public.
+inline std::string RefusalText(const std::string& address) {
+  return "地址 " + address +
+         " 不是公网地址，已拒绝采集（如需采集内网或本机网站，请在 folirex.conf 的 "
+         "CollectAllowNetworks 中加入该网络）";
+}
+
+// The lines of the server's error output that tell of a refused collection fetch.
+inline std::vector<std::string> RefusalLogLines(const std::string& error_output) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < error_output.size()) {
+    size_t end = error_output.find('\n', start);
+    if (end == std::string::npos) end = error_output.size();
+    std::string line = error_output.substr(start, end - start);
+    if (line.find("collection project") != std::string::npos) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
 
 // Adds a project of channel `channel` over the remote site's list pages; answers its id.
 inline int64_t AddProject(SiteFixture& site, const RemoteSite& remote, int do_flag = 1,
