@@ -209,7 +209,7 @@ void Folirex::WriteNotInstalled(const std::string& what) {
       what + "</p></body></html>");
 }
 
-size_t RequestBodyLimit(const BodyRequest& request) {
+BodyAllowance RequestBodyLimit(const BodyRequest& request) {
   if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : kPublicBodyBytes;
   RawRequest raw;
   raw.query = std::string(request.query);
@@ -219,8 +219,11 @@ size_t RequestBodyLimit(const BodyRequest& request) {
       route != nullptr && !route->upload_action.empty() && console.action == route->upload_action;
   if (request.multipart && !upload) return 0;
   // Not signed in, a request reaches the sign-in form or the redirect to it.
-  if (request.session().Get("User_Code").IsBlank()) return kPublicBodyBytes;
-  return upload ? std::numeric_limits<size_t>::max() : kConsoleBodyBytes;
+  if (request.session().Get("User_Code").IsBlank()) {
+    if (console.m == "admin_login") return {kSignInBodyBytes, BodyShare::kSignIn};
+    return kPublicBodyBytes;
+  }
+  return {upload ? std::numeric_limits<size_t>::max() : kConsoleBodyBytes, BodyShare::kConsole};
 }
 
 }  // namespace folirex

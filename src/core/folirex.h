@@ -27,18 +27,22 @@
 
 namespace folirex {
 
-// Bodies of the public pages and of requests not signed in to the console: a comment of 10,000
-// characters, percent-encoded code page 936, fits; so does the sign-in form.
+// Bodies of the public pages and of console requests not signed in: a comment of 10,000
+// characters, percent-encoded code page 936, fits.
 inline constexpr size_t kPublicBodyBytes = 64 * 1024;
+// The sign-in form's body: a name and a password.
+inline constexpr size_t kSignInBodyBytes = 4 * 1024;
 // Bodies of the console's forms: a template page's or an article's text fits.
 inline constexpr size_t kConsoleBodyBytes = 4 << 20;
 
-// The largest body a request to an entry may carry (HostOptions::body_limit), from its head and
-// the routes of the program's registry (Modules()): a
-// public page kPublicBodyBytes; a console page kConsoleBodyBytes once signed in, else
-// kPublicBodyBytes; the upload pop-up's save, the one page that reads a multipart body, the
-// host's cap once signed in. A multipart body to any other page: 0, refused unread.
-size_t RequestBodyLimit(const BodyRequest& request);
+// The largest body a request to an entry may carry and the share of the body memory it draws on
+// (HostOptions::body_limit), from its head and the routes of the program's registry
+// (Modules()): a public page kPublicBodyBytes, anonymous; the sign-in form, not signed in,
+// kSignInBodyBytes from the sign-in's share; any other console page not signed in
+// kPublicBodyBytes, anonymous; signed in, a console page kConsoleBodyBytes and the upload
+// pop-up's save, the one page that reads a multipart body, the host's cap, both from the
+// console's share. A multipart body to any other page: 0, refused unread.
+BodyAllowance RequestBodyLimit(const BodyRequest& request);
 
 class Folirex {
  public:

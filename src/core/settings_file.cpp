@@ -61,6 +61,10 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->max_connections = value;
     } else if (key == "maxbodymemory") {
       settings->max_body_memory = value;
+    } else if (key == "maxclientconnections") {
+      settings->max_client_connections = value;
+    } else if (key == "maxclientbodymemory") {
+      settings->max_client_body_memory = value;
     } else if (key == "collectallownetworks") {
       std::string bad;
       if (!NetworkList().Parse(value, &bad)) {
@@ -95,6 +99,10 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "# The memory request bodies may take in all, in bytes or with MB; past it a request\n"
       << "# is answered 503 before its body is read.\n"
       << "MaxBodyMemory=" << settings.max_body_memory << "\n"
+      << "# What one client address may hold at once: open connections, and the memory of its\n"
+      << "# request bodies (signed-in console requests are not counted).\n"
+      << "MaxClientConnections=" << settings.max_client_connections << "\n"
+      << "MaxClientBodyMemory=" << settings.max_client_body_memory << "\n"
       << "# Private or local networks (addresses, CIDR blocks, comma-separated) that article\n"
       << "# collection may fetch from; empty: public addresses only.\n"
       << "CollectAllowNetworks=" << settings.collect_allow_networks << "\n";

@@ -1,5 +1,6 @@
 #include "core/site_server.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +16,21 @@ bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std:
     *error = "folirex.conf: MaxBodyMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
     return false;
   }
+  if (!ParseMemorySize(settings.max_client_body_memory, &options->max_client_body_memory)) {
+    *error =
+        "folirex.conf: MaxClientBodyMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
+    return false;
+  }
+  const std::string& connections = settings.max_client_connections;
+  size_t count = 0;
+  auto [end, ec] =
+      std::from_chars(connections.data(), connections.data() + connections.size(), count);
+  if (ec != std::errc() || end != connections.data() + connections.size() || count < 1 ||
+      count > 1000000) {
+    *error = "folirex.conf: MaxClientConnections takes a number from 1 to 1000000";
+    return false;
+  }
+  options->max_client_connections = count;
   options->body_limit = RequestBodyLimit;
   return true;
 }

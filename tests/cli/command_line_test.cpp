@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/text/codepage.h"
 #include "support/test_site.h"
@@ -66,6 +67,7 @@ TEST(CommandLineTest, InitCreatesASiteOnceAndPrintsTheAdministratorsPassword) {
   EXPECT_NE(text.find("DbType=0"), std::string::npos);
   EXPECT_NE(text.find("DBPath=data/site.db"), std::string::npos);
   EXPECT_NE(text.find("MaxBodyMemory=256MB"), std::string::npos);
+  EXPECT_NE(text.find("MaxClientConnections=256"), std::string::npos);
 
   ProgramRun again = Folirex("init " + dir);
   EXPECT_EQ(again.code, 1);
@@ -100,6 +102,19 @@ TEST(CommandLineTest, BadArgumentsGetOneLineAndExitCodeTwo) {
     EXPECT_NE(run.output.find("MaxBodyMemory takes a size from 1MB to 1048576MB"),
               std::string::npos)
         << run.output;
+  }
+  // So are bounds of one client address that are no number or size.
+  std::ofstream(folder.path() / "site/folirex.conf", std::ios::app) << "MaxBodyMemory=256MB\n";
+  for (const auto& [line, message] :
+       {std::pair{"MaxClientConnections=0", "MaxClientConnections takes a number from 1 to"},
+        std::pair{"MaxClientConnections=many", "MaxClientConnections takes a number from 1 to"},
+        std::pair{"MaxClientBodyMemory=lots", "MaxClientBodyMemory takes a size from 1MB"}}) {
+    std::ofstream(folder.path() / "site/folirex.conf", std::ios::app) << line << "\n";
+    ProgramRun run = Folirex("serve " + dir + " --listen 127.0.0.1:0");
+    EXPECT_EQ(run.code, 1) << line;
+    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    std::ofstream(folder.path() / "site/folirex.conf", std::ios::app)
+        << "MaxClientConnections=256\nMaxClientBodyMemory=4MB\n";
   }
 }
 

@@ -4,7 +4,10 @@
 // meant to exhaust the server's memory.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <future>
 #include <string>
@@ -298,6 +301,75 @@ TEST(ConsoleHostile, HugeBodiesAreRefusedUnreadAndWhatIsReadIsGivenBack) {
   EXPECT_FALSE(std::filesystem::exists(site.Disk("Article/uploadfile")));
   EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
   EXPECT_LT(SettledMemoryKb(after_forms, 8 * 1024), after_forms + 8 * 1024);
+}
+
+// Clients without an account that open thousands of connections announcing bodies they never
+// send, or trickle real ones, take nothing the site's owners need: the sign-in and a signed-in
+// console form of a megabyte are answered within a second meanwhile, and so is a public page.
+// One address alone is held to its own number of connections.
+TEST(ConsoleHostile, FloodsWithoutAnAccountLeaveTheConsoleItsShare) {
+  ConsoleSite site;
+  const std::string public_head =
+      "POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+      "Content-Length: 65536\r\n\r\n";
+  // Both ends of every connection are in this process: as many as its open files allow.
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  const int heads = static_cast<int>(std::min<rlim_t>(6000, files.rlim_cur / 2 - 1200));
+  ASSERT_GT(heads, 1000) << "too few open files for the flood";
+  auto from = [](int i) { return "127.0.0." + std::to_string(10 + i); };
+  std::vector<int> held;
+  // Heads announcing 64 KB each from thirty addresses: more than the whole budget announced.
+  for (int i = 0; i < heads; ++i) {
+    held.push_back(ConnectLoopback(site.port(), from(i % 30).c_str()));
+    SendAll(held.back(), public_head);
+  }
+  // A thousand bodies sent but for their last byte from twenty addresses: more than the bodies
+  // without an account may hold.
+  for (int i = 0; i < 1000; ++i) {
+    held.push_back(ConnectLoopback(site.port(), from(40 + i % 20).c_str()));
+    SendAll(held.back(), public_head + std::string(65535, 'a'));
+  }
+  auto within_a_second = [](auto request) {
+    const auto start = std::chrono::steady_clock::now();
+    int status = request();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    return status;
+  };
+  EXPECT_EQ(within_a_second([&] { return site.SignInAsAdmin().status; }), 302);
+  const std::string cookie = "Cookie: " + std::string(SessionStore::kCookieName) + "=" +
+                             site.cookies().at(SessionStore::kCookieName) + "\r\n";
+  const size_t text = 1u << 20;
+  EXPECT_EQ(within_a_second([&] {
+              return RawExchange(site.port(),
+                                 "POST /admin.asp?m=admin_main HTTP/1.1\r\nHost: a\r\n" + cookie +
+                                     "Content-Type: application/x-www-form-urlencoded\r\n"
+                                     "Content-Length: " +
+                                     std::to_string(text + 2) +
+                                     "\r\n\r\nd=" + std::string(text, 'x'))
+                  .status;
+            }),
+            200);
+  EXPECT_EQ(within_a_second([&] { return site.Get("/asp.asp").status; }), 200);
+  EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
+
+  // From one address: past its bound a connection is refused at once; others are served.
+  std::vector<int> one;
+  for (int i = 0; i < 400; ++i) {
+    one.push_back(ConnectLoopback(site.port(), "127.0.0.99"));
+    SendAll(one.back(), "GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
+  }
+  int refused = 0;
+  for (int wait = 0; wait < 100 && refused < 400 - 256; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    refused = 0;
+    char c;
+    for (int fd : one) refused += recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) > 0 ? 1 : 0;
+  }
+  EXPECT_EQ(refused, 400 - 256);
+  EXPECT_EQ(within_a_second([&] { return site.Get("/asp.asp").status; }), 200);
+  for (int fd : held) close(fd);
+  for (int fd : one) close(fd);
 }
 
 }  // namespace

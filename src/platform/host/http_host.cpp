@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -58,6 +59,10 @@ constexpr size_t kLingerBytes = 1 << 20;
 constexpr size_t kStaticBodyBytes = 64 * 1024;
 // After a page whose body held this much, the freed heap goes back to the system.
 constexpr size_t kTrimAfterBodyBytes = 1 << 20;
+// While a chunked body arrives, what waits in the read buffer unparsed (a chunk line, or the
+// trailer after the last chunk) may take this much; a chunk's extensions at most the second.
+constexpr size_t kMaxChunkedPendingBytes = kMaxHeadBytes;
+constexpr size_t kMaxChunkExtensionBytes = 4 * 1024;
 
 thread_local bool t_in_page = false;
 // The connection whose answer this worker is sending, and which it may then keep reading.
@@ -70,22 +75,40 @@ struct PageScope {
 
 // A request body kept as a string that grows as bytes arrive. Beast's own string body reserves
 // the announced Content-Length at once, so a head announcing 64 MB would cost 64 MB before a
-// byte of the body came.
+// byte of the body came. This one doubles what it holds as bytes come, up to the announced
+// length, and asks may_hold before it does: a refusal ends the read with no_buffer_space.
 struct GrowingBody {
-  using value_type = std::string;
+  struct value_type {
+    std::string bytes;
+    std::function<bool(size_t)> may_hold;
+  };
 
   class reader {
    public:
     template <bool isRequest, class Fields>
     reader(http::header<isRequest, Fields>&, value_type& body) : body_(body) {}
-    void init(const boost::optional<std::uint64_t>&, beast::error_code& ec) { ec = {}; }
+    void init(const boost::optional<std::uint64_t>& length, beast::error_code& ec) {
+      length_ = length ? static_cast<size_t>(*length) : 0;
+      ec = {};
+    }
     template <class ConstBufferSequence>
     size_t put(const ConstBufferSequence& buffers, beast::error_code& ec) {
+      std::string& bytes = body_.bytes;
+      const size_t needed = bytes.size() + beast::buffer_bytes(buffers);
+      if (needed > bytes.capacity()) {
+        size_t grown = std::max(needed, 2 * bytes.capacity());
+        if (length_ >= needed) grown = std::min(grown, length_);
+        if (body_.may_hold && !body_.may_hold(grown)) {
+          ec = asio::error::no_buffer_space;
+          return 0;
+        }
+        bytes.reserve(grown);
+      }
       size_t n = 0;
       for (auto it = asio::buffer_sequence_begin(buffers); it != asio::buffer_sequence_end(buffers);
            ++it) {
         asio::const_buffer b = *it;
-        body_.append(static_cast<const char*>(b.data()), b.size());
+        bytes.append(static_cast<const char*>(b.data()), b.size());
         n += b.size();
       }
       ec = {};
@@ -95,66 +118,11 @@ struct GrowingBody {
 
    private:
     value_type& body_;
+    size_t length_ = 0;
   };
 };
 
 using RequestParser = http::request_parser<GrowingBody>;
-
-// The memory that request bodies take, from the head that announces one until its page has
-// finished, bounded by HostOptions::max_body_memory. Thread-safe.
-class BodyMemory {
- public:
-  explicit BodyMemory(size_t limit) : limit_(limit) {}
-  // False, taking nothing, when bytes more would pass the limit.
-  bool Take(size_t bytes) {
-    size_t used = used_.load(std::memory_order_relaxed);
-    do {
-      if (bytes > limit_ - used) return false;
-    } while (!used_.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
-    return true;
-  }
-  void Give(size_t bytes) { used_.fetch_sub(bytes, std::memory_order_relaxed); }
-
- private:
-  const size_t limit_;
-  std::atomic<size_t> used_{0};
-};
-
-// Bytes taken from a BodyMemory for one body, given back when the holder lets go of them.
-class BodyReservation {
- public:
-  BodyReservation() = default;
-  BodyReservation(BodyReservation&& other) noexcept
-      : memory_(other.memory_), bytes_(std::exchange(other.bytes_, 0)) {}
-  BodyReservation& operator=(BodyReservation&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      memory_ = other.memory_;
-      bytes_ = std::exchange(other.bytes_, 0);
-    }
-    return *this;
-  }
-  ~BodyReservation() { Reset(); }
-
-  // Holds at least total bytes; false, holding what it held, when the memory has not enough.
-  bool GrowTo(BodyMemory& memory, size_t total) {
-    if (total <= bytes_) return true;
-    if (bytes_ > 0 && memory_ != &memory) return false;
-    if (!memory.Take(total - bytes_)) return false;
-    memory_ = &memory;
-    bytes_ = total;
-    return true;
-  }
-  void Reset() {
-    if (bytes_ > 0) memory_->Give(bytes_);
-    bytes_ = 0;
-  }
-  size_t bytes() const { return bytes_; }
-
- private:
-  BodyMemory* memory_ = nullptr;
-  size_t bytes_ = 0;
-};
 
 // Transfer-Encoding absent or exactly one "chunked": a body is never decoded, so any other
 // coding, alone or before chunked, is refused.
@@ -197,6 +165,18 @@ std::vector<std::string> SessionCookies(const Fields& fields) {
 bool IsParseError(const beast::error_code& ec) {
   return ec.category() == beast::error_code(http::error::bad_method).category() &&
          ec != http::error::end_of_stream && ec != http::error::partial_message;
+}
+
+// The answer to a chunked body whose unparsed rest filled what it may take: 431 when it is the
+// trailer after the last chunk (a chunk size of zeros), else 400 (a chunk line too long).
+int PendingChunkedOverflowStatus(const beast::flat_buffer& buffer) {
+  std::string_view rest(static_cast<const char*>(buffer.data().data()), buffer.size());
+  if (rest.starts_with("\r\n")) rest.remove_prefix(2);  // the end of the chunk before
+  const size_t line_end = rest.find('\n');
+  const size_t digits = rest.find_first_not_of('0');
+  const bool last_chunk = line_end != std::string_view::npos && digits > 0 && digits < line_end &&
+                          std::string_view(";\r \t").find(rest[digits]) != std::string_view::npos;
+  return last_chunk ? 431 : 400;
 }
 
 // The length of the request line at the front of what was received (all of it when no line
@@ -281,6 +261,9 @@ struct HttpHost::Impl {
   void Accept();
   void OnAccept(beast::error_code ec, tcp::socket socket);
   void Refuse(tcp::socket socket);
+  // Counts a new connection toward its peer's address in *client; false when the address
+  // already holds max_client_connections. A trusted proxy's connections are not counted.
+  bool CountClient(const tcp::socket& socket, std::shared_ptr<ClientUse>* client);
   void Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared);
   void Unregister(HttpConnection* connection);
   // The connections still alive, kept alive while the caller holds them.
@@ -300,6 +283,9 @@ struct HttpHost::Impl {
   Application application;
   SessionStore sessions;
   BodyMemory body_memory;
+  // What each client address holds. Declared before the I/O contexts: the connections they
+  // destroy give their entries back.
+  ClientTable clients;
   std::atomic<int> trims_wanted{0};
   std::atomic<bool> trimming{false};
   std::string install_dir;
@@ -338,9 +324,18 @@ struct HttpHost::Impl {
 // runs on the connection's strand; a page's answer is posted back to it.
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
  public:
-  HttpConnection(tcp::socket socket, HttpHost::Impl& host)
-      : stream_(std::move(socket)), host_(host) {}
-  ~HttpConnection() { host_.Unregister(this); }
+  // client: the entry of the peer's address, which counts this connection; null for a trusted
+  // proxy.
+  HttpConnection(tcp::socket socket, HttpHost::Impl& host, std::shared_ptr<ClientUse> client)
+      : stream_(std::move(socket)), host_(host), client_(std::move(client)) {
+    chunk_header_check_ = [](std::uint64_t, beast::string_view extensions, beast::error_code& ec) {
+      if (extensions.size() > kMaxChunkExtensionBytes) ec = http::error::bad_chunk_extension;
+    };
+  }
+  ~HttpConnection() {
+    if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
+    host_.Unregister(this);
+  }
 
   void Start() {
     host_.Register(this, shared_from_this());
@@ -431,10 +426,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // On a worker: parses the head already received, the way ReadHead would; a head not yet
   // complete is left to the connection's thread.
   void ParseBuffered() {
-    state_ = State::kHead;
-    parser_.emplace();
-    parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
-    parser_->body_limit(host_.options.max_body_bytes);
+    NewRequest();
     beast::error_code ec;
     while (!parser_->is_header_done()) {
       size_t used = parser_->put(buffer_.data(), ec);
@@ -453,11 +445,18 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
 
   void ReadHead() {
+    NewRequest();
+    ReadRestOfHead();
+  }
+
+  // A parser for the next request, and the read buffer without the bound of a chunked body.
+  void NewRequest() {
     state_ = State::kHead;
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
-    ReadRestOfHead();
+    parser_->on_chunk_header(chunk_header_check_);
+    buffer_.max_size(std::numeric_limits<size_t>::max());
   }
 
   void ReadRestOfHead() {
@@ -532,8 +531,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     return true;
   }
 
-  // The limit of this request's body, from what it asks for.
-  size_t BodyLimit() {
+  // The limit of this request's body and the share it draws on, from what it asks for.
+  BodyAllowance Allowance() {
     const HostOptions& options = host_.options;
     if (!target_.kind) return std::min(options.max_body_bytes, kStaticBodyBytes);
     if (!options.body_limit) return options.max_body_bytes;
@@ -545,20 +544,41 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
         .multipart = type != req.end() && host::IsMultipartContentType(std::string_view(
                                               type->value().data(), type->value().size())),
         .session = [this, &req] { return host_.AttachSession(SessionCookies(req)); }};
-    return std::min(options.max_body_bytes, options.body_limit(request));
+    BodyAllowance allowance = options.body_limit(request);
+    allowance.limit = std::min(options.max_body_bytes, allowance.limit);
+    return allowance;
   }
 
-  // Before a byte of the body is read: its limit, and the memory it announces (a chunked body
-  // starts with one piece and takes more as it grows). 0 when it may come, else the status that
-  // refuses it.
+  // The entry of the client address that a body without an account counts toward: the peer's,
+  // or behind a trusted proxy the address its X-Forwarded-For names.
+  std::shared_ptr<ClientUse> BodyClient() {
+    if (client_) return client_;
+    std::string forwarded_for;
+    for (const auto& field : parser_->get()) {
+      const beast::string_view name = field.name_string();
+      if (!EqualsNoCase(std::string_view(name.data(), name.size()), "X-Forwarded-For")) continue;
+      if (!forwarded_for.empty()) forwarded_for += ", ";
+      forwarded_for += std::string_view(field.value().data(), field.value().size());
+    }
+    return host_.clients.Find(CanonicalAddress(
+        host_.options.trusted_proxies.ClientAddress(Addresses().remote_addr, forwarded_for)));
+  }
+
+  // Before a byte of the body is read: its limit, and whether what it announces fits what is
+  // left of its share (a chunked body is asked for one piece). It then takes memory as its
+  // bytes come. 0 when it may come, else the status that refuses it.
   int AdmitBody() {
-    size_t limit = BodyLimit();
+    const BodyAllowance allowance = Allowance();
+    const size_t limit = allowance.limit;
     boost::optional<std::uint64_t> length = parser_->content_length();
     if (limit == 0 || (length && *length > limit)) return 413;
     parser_->body_limit(limit);
+    std::shared_ptr<ClientUse> client;
+    if (allowance.share != BodyShare::kConsole) client = BodyClient();
     size_t announced = length ? static_cast<size_t>(*length) : std::min(limit, kFileChunk);
-    if (!body_memory_.GrowTo(host_.body_memory, announced)) return 503;
-    if (length) parser_->get().body().reserve(announced);
+    if (!host_.body_memory.Fits(allowance.share, client.get(), announced)) return 503;
+    body_memory_ = BodyReservation(host_.body_memory, allowance.share, std::move(client));
+    parser_->get().body().may_hold = [this](size_t total) { return body_memory_.GrowTo(total); };
     return 0;
   }
 
@@ -574,6 +594,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void ReadBody() {
     state_ = State::kBody;
     body_started_ = std::chrono::steady_clock::now();
+    // A chunk line or a trailer waits in the buffer until it is whole: it may not grow past
+    // this (what came with the head stays).
+    if (parser_->chunked()) buffer_.max_size(std::max(kMaxChunkedPendingBytes, buffer_.size()));
     ReadBodySome();
   }
 
@@ -584,7 +607,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (boost::optional<std::uint64_t> length = parser_->content_length()) {
       expected = *length;
     } else {
-      expected = parser_->get().body().size() + kFileChunk;
+      expected = parser_->get().body().bytes.size() + kFileChunk;
     }
     auto allowance = std::chrono::milliseconds(
         expected * 1000 / std::max<size_t>(1, host_.options.min_bytes_per_second));
@@ -597,14 +620,17 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void OnBody(beast::error_code ec) {
     if (ec) {
       if (ec == http::error::body_limit) return Fail(413);
+      if (ec == asio::error::no_buffer_space) return Fail(503);
+      if (ec == http::error::buffer_overflow) return Fail(PendingChunkedOverflowStatus(buffer_));
       if (IsParseError(ec)) return Fail(400);
       return Close();
     }
-    size_t held = parser_->get().body().capacity();
-    if (held > body_memory_.bytes() && !body_memory_.GrowTo(host_.body_memory, held)) {
-      return Fail(503);
-    }
     if (!parser_->is_done()) return ReadBodySome();
+    // A trailer's fields join the head's.
+    auto& req = parser_->get();
+    if (static_cast<size_t>(std::distance(req.begin(), req.end())) > kMaxHeaderFields) {
+      return Fail(431);
+    }
     Dispatch();
   }
 
@@ -632,7 +658,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (auto type = req.find(http::field::content_type);
         type != req.end() &&
         host::IsFormContentType(std::string_view(type->value().data(), type->value().size())) &&
-        host::CountUrlEncoded(req.body(), kMaxFormFields) > kMaxFormFields) {
+        host::CountUrlEncoded(req.body().bytes, kMaxFormFields) > kMaxFormFields) {
       return Fail(413);
     }
 
@@ -641,7 +667,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     raw.version = req.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
     raw.path = std::move(target_.path);
     raw.query = std::move(target_.query);
-    raw.body = std::move(req.body());
+    raw.body = std::move(req.body().bytes);
     std::string forwarded_for;
     std::vector<std::string> session_cookies = SessionCookies(req);
     for (const auto& field : req) {
@@ -874,6 +900,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 
   beast::tcp_stream stream_;
   HttpHost::Impl& host_;
+  const std::shared_ptr<ClientUse> client_;
+  std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> chunk_header_check_;
   beast::flat_buffer buffer_;
   std::optional<RequestParser> parser_;
   Target target_;
@@ -900,7 +928,7 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)),
       handler(std::move(h)),
       sessions(options.session_idle),
-      body_memory(options.max_body_memory),
+      body_memory(options.max_body_memory, options.max_client_body_memory),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),
@@ -947,14 +975,30 @@ void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
     std::lock_guard lock(connections_mutex);
     open = connections.size();
   }
-  if (open >= options.max_connections) {
+  std::shared_ptr<ClientUse> client;
+  if (open >= options.max_connections || !CountClient(socket, &client)) {
     Refuse(std::move(socket));
   } else {
     beast::error_code opt_ec;
     socket.set_option(tcp::no_delay(true), opt_ec);
-    std::make_shared<HttpConnection>(std::move(socket), *this)->Start();
+    std::make_shared<HttpConnection>(std::move(socket), *this, std::move(client))->Start();
   }
   Accept();
+}
+
+bool HttpHost::Impl::CountClient(const tcp::socket& socket, std::shared_ptr<ClientUse>* client) {
+  beast::error_code ec;
+  tcp::endpoint peer = socket.remote_endpoint(ec);
+  if (ec) return true;  // reset already: its first read ends it
+  std::string address = CanonicalAddress(peer.address().to_string());
+  if (options.trusted_proxies.Contains(address)) return true;
+  std::shared_ptr<ClientUse> use = clients.Find(address);
+  if (use->connections.fetch_add(1, std::memory_order_relaxed) >= options.max_client_connections) {
+    use->connections.fetch_sub(1, std::memory_order_relaxed);
+    return false;
+  }
+  *client = std::move(use);
+  return true;
 }
 
 // A connection past the bound gets a short 503 if the socket takes it at once, and is closed.

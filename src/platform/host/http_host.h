@@ -15,10 +15,16 @@
 // Bodies are bounded before they are read. Each request's limit is chosen from its head
 // (HostOptions::body_limit for the entries, 64 KB for static files): a longer announced body
 // gets 413 at once, a chunked one when it passes the limit while arriving. A form body of more
-// than kMaxFormFields fields gets 413. The bodies being received or held by pages take memory
-// from one budget, max_body_memory: a body announced past what is left gets 503 before it is
-// read, a chunked one when its growth no longer fits; a page's body goes back to the budget
-// when the page has finished, and after a large one the freed heap is returned to the system.
+// than kMaxFormFields fields gets 413. A chunked body's trailer counts like a head (over 16 KB
+// or 100 fields with the head's: 431), and a chunk line with more than 4 KB of extensions gets
+// 400. The bodies being received or held by pages take memory from one budget,
+// max_body_memory, as their bytes arrive, each from the share its head chose (body_memory.h): a
+// body announced past what is left of its share gets 503 before it is read, one that grows past
+// it 503 when it does; a page's body goes back to the budget when the page has finished, and
+// after a large one the freed heap is returned to the system. One client address may hold at
+// most max_client_connections connections (more are answered 503 and closed at once) and
+// max_client_body_memory of bodies without an account; a trusted proxy's connections are not
+// bounded, its clients' bodies are, by the address X-Forwarded-For names.
 //
 // Each page runs on one worker of the pool from start to end; the handler is called there with
 // the request's host objects and must not keep them. The worker that answered a keep-alive
@@ -40,6 +46,7 @@
 #include <string>
 
 #include "platform/host/application.h"
+#include "platform/host/body_memory.h"
 #include "platform/host/client_address.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
@@ -77,12 +84,15 @@ struct HostOptions {
   std::filesystem::path site_root;
   std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
   size_t max_body_bytes = 64u << 20;  // a longer body is answered 413, chunked or not
-  // The largest body a request to an entry may carry, chosen from its head; 0 takes no body.
-  // Called on the I/O threads: quick and thread-safe. Unset: max_body_bytes for every request;
-  // never more than that.
-  std::function<size_t(const BodyRequest&)> body_limit;
+  // The largest body a request to an entry may carry, chosen from its head (0 takes no body),
+  // and the share of max_body_memory it draws on. Called on the I/O threads: quick and
+  // thread-safe. Unset: max_body_bytes, anonymous, for every request; never more than that.
+  std::function<BodyAllowance(const BodyRequest&)> body_limit;
   // The memory that bodies being received or held by pages may take in all.
   size_t max_body_memory = 256u << 20;
+  // What one client address may hold at once: open connections, and bodies without an account.
+  size_t max_client_connections = 256;
+  size_t max_client_body_memory = 4u << 20;
   size_t max_url_bytes = 8192;  // a longer request target is answered 414
   // Open connections at most; the process's open-file limit is raised to fit where it can, and
   // the bound is lowered to what that limit allows.

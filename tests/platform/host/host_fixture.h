@@ -67,13 +67,23 @@ struct RawAnswer {
   std::string body;
 };
 
-// A new connection to the port on 127.0.0.1 whose reads and writes give up after 10 seconds.
-inline int ConnectLoopback(int port) {
+// A new connection to the port on 127.0.0.1, from 127.0.0.1 or the loopback address `from`,
+// whose reads and writes give up after 10 seconds.
+inline int ConnectLoopback(int port, const char* from = nullptr) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval timeout{10, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+  if (from != nullptr) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
+      close(fd);
+      throw std::runtime_error("bind failed");
+    }
+  }
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));

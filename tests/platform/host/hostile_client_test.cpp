@@ -21,19 +21,11 @@ using testing::RawExchange;
 using testing::RunningHost;
 using testing::ScratchDir;
 
-// A client socket that sends and reads by hand.
+// A client socket that sends and reads by hand, from 127.0.0.1 or another loopback address.
 class RawClient {
  public:
-  explicit RawClient(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-      throw std::runtime_error("connect failed");
-    }
-  }
+  explicit RawClient(int port, const char* from = nullptr)
+      : fd_(testing::ConnectLoopback(port, from)) {}
   ~RawClient() { close(fd_); }
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;
@@ -132,6 +124,7 @@ TEST_F(HostileClients, IdleKeepAliveFloodAndTheConnectionBound) {
   HostOptions options;
   options.threads = 2;
   options.max_connections = 300;
+  options.max_client_connections = 1000;
   Start(options);
   std::vector<std::unique_ptr<RawClient>> idle;
   for (int i = 0; i < 299; ++i) {
@@ -265,8 +258,58 @@ TEST_F(HostileClients, FloodsAreRefusedWhileArrivingWithoutGrowingTheServer) {
     }
     EXPECT_NE(client.ReadAll(5).find(" 413 "), std::string::npos);
   }
+  // A million trailer lines after a small chunked body: a trailer is bounded as a head is.
+  {
+    RawClient client(port());
+    client.Send(
+        "POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "3\r\nabc\r\n0\r\n");
+    std::string lines;
+    for (int i = 0; i < 10000; ++i) lines += "X-a: b\r\n";
+    for (int i = 0; i < 100 && client.Send(lines); ++i) {
+    }
+    std::string answer = client.ReadAll(5);
+    EXPECT_NE(answer.find(" 431 "), std::string::npos) << answer.substr(0, 80);
+  }
+  // A trailer of more than 100 fields with the head's, within 16 KB.
+  EXPECT_EQ(RawExchange(
+                port(),
+                "POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
+                "3\r\nabc\r\n0\r\n" +
+                    [] {
+                      std::string t;
+                      for (int i = 0; i < 100; ++i) t += "X-" + std::to_string(i) + ": b\r\n";
+                      return t;
+                    }() +
+                    "\r\n")
+                .status,
+            431);
+  // One-byte chunks, each with a megabyte of extensions: refused at the first.
+  {
+    RawClient client(port());
+    client.Send("POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const std::string extension = ";" + std::string(1 << 20, 'e');
+    const auto sent = std::chrono::steady_clock::now();
+    for (int i = 0; i < 64 && client.Send("1" + extension + "\r\nx\r\n"); ++i) {
+    }
+    std::string answer = client.ReadAll(5);
+    EXPECT_NE(answer.find(" 400 "), std::string::npos) << answer.substr(0, 80);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+  }
+  // Extensions of 5 KB on a whole chunk line, and within bounds the same body is taken.
+  EXPECT_EQ(RawExchange(port(),
+                        "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "3;" +
+                            std::string(5000, 'e') + "\r\nabc\r\n0\r\n\r\n")
+                .status,
+            400);
+  EXPECT_EQ(RawExchange(port(),
+                        "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "3;a=b\r\nabc\r\n0;c\r\nX-Done: 1\r\n\r\n")
+                .body,
+            "page 127.0.0.1 3");
   EXPECT_LT(testing::ProcessMemoryKb("VmHWM") - before, 32 * 1024);
-  EXPECT_EQ(pages_, 0);
+  EXPECT_EQ(pages_, 1);
   ExpectServing();
 }
 
@@ -339,15 +382,37 @@ TEST_F(HostileClients, BodiesAreBoundedByWhatTheRequestIsFor) {
   ExpectServing();
 }
 
-// The bodies in flight share one budget: a body that would pass it is refused before it is read,
-// and what a body took comes back when its connection is done with it.
-TEST_F(HostileClients, BodyMemoryBudgetRefusesWhatWouldPassIt) {
+std::string Announce(const std::string& target, size_t bytes, const std::string& more = "") {
+  return "POST " + target + " HTTP/1.1\r\nHost: a\r\n" + more +
+         "Content-Length: " + std::to_string(bytes) + "\r\n\r\n";
+}
+
+// Asks, by heads that expect to be told to send `bytes` and never send them (so that they hold
+// nothing), until one is refused: the server has taken in what another client sent meanwhile.
+// The last status.
+int StatusOnceHeld(int port, size_t bytes, const std::string& more = "",
+                   const char* from = nullptr) {
+  int status = 0;
+  for (int i = 0; i < 250 && status != 503; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int fd = testing::ConnectLoopback(port, from);
+    testing::SendAll(fd, Announce("/asp.asp", bytes, more + "Expect: 100-continue\r\n"));
+    status = testing::ReadAnswerAndClose(fd).status;
+  }
+  return status;
+}
+
+// The bodies in flight share one budget, taken by the bytes that come: a head alone holds
+// nothing, a body that would pass what its share has left is refused before it is read, and
+// those signed in to the console keep what bodies without an account cannot take.
+TEST_F(HostileClients, BodyMemoryIsTakenByTheBytesThatComeFromTheirShare) {
   HostOptions options;
-  options.max_body_memory = 100000;
-  Start(options);
-  auto announce = [](size_t bytes) {
-    return "POST /asp.asp HTTP/1.1\r\nContent-Length: " + std::to_string(bytes) + "\r\n\r\n";
+  options.max_body_memory = 800000;  // bodies without an account: 100,000 of it
+  options.body_limit = [](const BodyRequest& request) -> BodyAllowance {
+    if (request.kind == EntryKind::kAdmin) return {1 << 20, BodyShare::kConsole};
+    return 100000;
   };
+  Start(options);
   // A chunked body takes its memory as it grows.
   {
     RawClient chunked(port());
@@ -357,28 +422,92 @@ TEST_F(HostileClients, BodyMemoryBudgetRefusesWhatWouldPassIt) {
     }
     EXPECT_NE(chunked.ReadAll(5).find(" 503 "), std::string::npos);
   }
-  // The first client's body is admitted (its part taken) before the server asks for it.
+  // Twenty heads announcing 60,000 bytes each and sending none are all asked for their bodies.
+  std::vector<std::unique_ptr<RawClient>> heads;
+  for (int i = 0; i < 20; ++i) {
+    heads.push_back(std::make_unique<RawClient>(port()));
+    heads.back()->Send(Announce("/asp.asp", 60000, "Expect: 100-continue\r\n"));
+    ASSERT_NE(heads.back()->ReadAnswer(5).find(" 100 Continue"), std::string::npos) << i;
+  }
+  // One whose bytes came holds them: another as large is refused before it is read.
   auto held = std::make_unique<RawClient>(port());
-  held->Send("POST /asp.asp HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 60000\r\n\r\n");
-  ASSERT_NE(held->ReadAnswer(5).find(" 100 Continue"), std::string::npos);
-  held->Send("abc");
-  // The answer to the second comes while the first still holds its part.
+  held->Send(Announce("/asp.asp", 60000) + std::string(59999, 'a'));
+  // (It races none of the probes: they announce, are answered, and send nothing.)
+  EXPECT_EQ(StatusOnceHeld(port(), 60000), 503);
   RawClient second(port());
-  second.Send(announce(60000));
+  second.Send(Announce("/asp.asp", 60000));
   std::string busy = second.ReadAll(5);
   EXPECT_NE(busy.find(" 503 "), std::string::npos) << busy;
   EXPECT_NE(busy.find("Retry-After: 5"), std::string::npos);
-  EXPECT_NE(RawExchange(port(), announce(30000) + std::string(30000, 'a')).body.find(" 30000"),
+  EXPECT_NE(RawExchange(port(), Announce("/asp.asp", 30000) + std::string(30000, 'a'))
+                .body.find(" 30000"),
+            std::string::npos);
+  // The console's share is untouched.
+  EXPECT_NE(RawExchange(port(), Announce("/admin.asp", 700000) + std::string(700000, 'a'))
+                .body.find(" 700000"),
             std::string::npos);
   ExpectServing();
-  // Once the first client gives up, its part is free again.
+  // Once the client gives up, its part is free again.
   held.reset();
   int status = 0;
   for (int i = 0; i < 50 && status != 200; ++i) {
-    status = RawExchange(port(), announce(60000) + std::string(60000, 'a')).status;
+    status = RawExchange(port(), Announce("/asp.asp", 60000) + std::string(60000, 'a')).status;
     if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_EQ(status, 200);
+}
+
+// One client address holds at most so many connections and so many body bytes without an
+// account; other addresses are not affected. A trusted proxy's connections are not counted, its
+// clients' bodies are, by the address it names.
+TEST_F(HostileClients, OneAddressHoldsABoundedPart) {
+  HostOptions options;
+  options.max_client_connections = 20;
+  options.max_client_body_memory = 100000;
+  std::string bad;
+  ASSERT_TRUE(options.trusted_proxies.Parse("127.0.0.5", &bad));
+  Start(options);
+  std::vector<std::unique_ptr<RawClient>> held;
+  for (int i = 0; i < 20; ++i) {
+    held.push_back(std::make_unique<RawClient>(port(), "127.0.0.2"));
+    held.back()->Send("GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
+  }
+  RawClient over(port(), "127.0.0.2");
+  std::string refused = over.ReadAll(5);
+  EXPECT_NE(refused.find(" 503 "), std::string::npos) << refused;
+  EXPECT_TRUE(over.closed());
+  ExpectServing();
+  RawClient other(port(), "127.0.0.3");
+  other.Send("GET /asp.asp HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n");
+  EXPECT_NE(other.ReadAll(5).find("page 127.0.0.3 0"), std::string::npos);
+
+  // Bodies: 60,000 bytes held by 127.0.0.3 leave it 40,000.
+  RawClient body(port(), "127.0.0.3");
+  body.Send(Announce("/asp.asp", 60000) + std::string(59999, 'a'));
+  auto exchange_from = [this](const char* from, const std::string& request) {
+    RawClient client(port(), from);
+    client.Send(request);
+    return client.ReadAnswer(5);
+  };
+  EXPECT_EQ(StatusOnceHeld(port(), 60000, "", "127.0.0.3"), 503);
+  EXPECT_NE(exchange_from("127.0.0.4", Announce("/asp.asp", 60000) + std::string(60000, 'a'))
+                .find("page 127.0.0.4 60000"),
+            std::string::npos);
+
+  // Through the proxy: thirty connections at once, the bodies counted by the address named.
+  std::vector<std::unique_ptr<RawClient>> proxied;
+  for (int i = 0; i < 30; ++i) {
+    proxied.push_back(std::make_unique<RawClient>(port(), "127.0.0.5"));
+    proxied.back()->Send("GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
+  }
+  const std::string named = "X-Forwarded-For: 1.2.3.4\r\n";
+  RawClient proxied_body(port(), "127.0.0.5");
+  proxied_body.Send(Announce("/asp.asp", 60000, named) + std::string(59999, 'a'));
+  EXPECT_EQ(StatusOnceHeld(port(), 60000, named, "127.0.0.5"), 503);
+  EXPECT_NE(exchange_from("127.0.0.5", Announce("/asp.asp", 60000, "X-Forwarded-For: 5.6.7.8\r\n") +
+                                           std::string(60000, 'a'))
+                .find("page 5.6.7.8 60000"),
+            std::string::npos);
 }
 
 TEST_F(HostileClients, SlowBodyIsCutAtADeadlineThatGrowsWithItsLength) {
