@@ -59,6 +59,9 @@ constexpr size_t kLingerBytes = 1 << 20;
 constexpr size_t kStaticBodyBytes = 64 * 1024;
 // After a page whose body held this much, the freed heap goes back to the system.
 constexpr size_t kTrimAfterBodyBytes = 1 << 20;
+// After this many connections were open at once and three quarters of them have gone, the freed
+// heap goes back to the system too.
+constexpr size_t kTrimAfterConnections = 1000;
 // While a chunked body arrives, what waits in the read buffer unparsed (a chunk line, or the
 // trailer after the last chunk) may take this much; a chunk's extensions at most the second.
 constexpr size_t kMaxChunkedPendingBytes = kMaxHeadBytes;
@@ -265,7 +268,14 @@ struct HttpHost::Impl {
   // already holds max_client_connections. A trusted proxy's connections are not counted.
   bool CountClient(const tcp::socket& socket, std::shared_ptr<ClientUse>* client);
   void Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared);
-  void Unregister(HttpConnection* connection);
+  // evicted: the connection was chosen to make room (see MakeRoom).
+  void Unregister(HttpConnection* connection, bool evicted);
+  // At the bound on connections: chooses the connections that have waited longest on their
+  // clients (between requests, for a head, or for a body without an account), a few at a time,
+  // and closes them so that a new connection may take their place. False when none waits.
+  bool MakeRoom();
+  // A connection chosen by MakeRoom that was no longer waiting: it counts as open again.
+  void Unevict();
   // The connections still alive, kept alive while the caller holds them.
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
@@ -294,6 +304,8 @@ struct HttpHost::Impl {
   // Declared before the I/O context: a connection that the context destroys unregisters here.
   std::mutex connections_mutex;
   std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> connections;
+  size_t evicting = 0;          // connections chosen by MakeRoom that have not gone yet
+  size_t connections_peak = 0;  // the most open at once since the freed heap was last returned
   std::atomic<bool> stopping{false};
   std::atomic<bool> destroying{false};
 
@@ -334,7 +346,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
   ~HttpConnection() {
     if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
-    host_.Unregister(this);
+    host_.Unregister(this, evicted_);
   }
 
   void Start() {
@@ -353,8 +365,30 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void ForceClose() { Close(); }
   auto executor() { return stream_.get_executor(); }
 
+  // When the connection began to wait on its client (between requests, for a head, or for a
+  // body without an account), in steady-clock ticks; 0 while it has a request to answer or a
+  // signed-in console body to read. Read by MakeRoom under the host's connections mutex.
+  int64_t waiting_since() const { return waiting_since_.load(std::memory_order_relaxed); }
+  // Marks the connection chosen to make room (under the host's connections mutex).
+  bool MarkEvicted() { return !evicted_.exchange(true); }
+  // On the connection's thread: closes it if it is still waiting on its client.
+  void Evict() {
+    std::lock_guard lock(socket_mutex_);
+    if (waiting_since() != 0 && state_ != State::kClosing) return Close();
+    if (state_ == State::kClosing) return;  // going anyway: it leaves the count as it goes
+    evicted_ = false;
+    host_.Unevict();
+  }
+
  private:
   enum class State { kIdle, kHead, kBody, kPage, kWriting, kClosing };
+
+  void Waiting(bool waiting) {
+    waiting_since_.store(
+        waiting ? std::max<int64_t>(1, std::chrono::steady_clock::now().time_since_epoch().count())
+                : 0,
+        std::memory_order_relaxed);
+  }
 
   // True on the worker that is answering this connection, while it holds socket_mutex_. The
   // steps on the connection's thread may run at the same time once the worker has handed the
@@ -372,6 +406,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (host_.stopping) return Close();
     // Idle: wait for the first byte of the next request within the keep-alive time.
     state_ = State::kIdle;
+    Waiting(true);
     stream_.expires_after(std::chrono::seconds(std::max(1, host_.options.keep_alive_seconds)));
     stream_.async_read_some(buffer_.prepare(4096),
                             [self = shared_from_this()](beast::error_code ec, size_t n) {
@@ -386,6 +421,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // has come and goes on with it. False when nothing came: the caller reads as usual.
   bool AwaitOnWorker() {
     state_ = State::kIdle;
+    Waiting(true);
     tcp::socket& socket = stream_.socket();
     Addresses();  // before the socket leaves the connection's thread, for the protocol
     // While the worker waits, the socket is taken off the connection's thread, which would
@@ -452,6 +488,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // A parser for the next request, and the read buffer without the bound of a chunked body.
   void NewRequest() {
     state_ = State::kHead;
+    Waiting(true);
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
@@ -577,6 +614,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (allowance.share != BodyShare::kConsole) client = BodyClient();
     size_t announced = length ? static_cast<size_t>(*length) : std::min(limit, kFileChunk);
     if (!host_.body_memory.Fits(allowance.share, client.get(), announced)) return 503;
+    // A signed-in console body is not given up to make room for other connections.
+    if (allowance.share == BodyShare::kConsole) Waiting(false);
     body_memory_ = BodyReservation(host_.body_memory, allowance.share, std::move(client));
     parser_->get().body().may_hold = [this](size_t total) { return body_memory_.GrowTo(total); };
     return 0;
@@ -635,6 +674,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
 
   void Dispatch() {
+    Waiting(false);
     ++served_;
     auto& req = parser_->get();
     keep_alive_ = req.keep_alive();
@@ -877,15 +917,18 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
     if (ec) return Close();
     buffer_.clear();
+    buffer_.shrink_to_fit();
     stream_.expires_after(kLingerTime);
     DropInput();
   }
 
   void DropInput() {
-    stream_.async_read_some(buffer_.prepare(16 * 1024),
+    // What comes is never read, so every lingering connection reads into the same place: a
+    // flood of refused requests holds no buffer each.
+    static std::array<char, 16 * 1024> dropped;
+    stream_.async_read_some(asio::buffer(dropped),
                             [self = shared_from_this()](beast::error_code ec, size_t n) {
                               self->dropped_ += n;
-                              self->buffer_.clear();
                               if (ec || self->dropped_ > kLingerBytes) return self->Close();
                               self->DropInput();
                             });
@@ -922,6 +965,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // A request read by the worker that answered the last one, for it to run next.
   std::optional<PendingPage> next_page_;
   std::optional<ConnectionAddresses> addresses_;
+  std::atomic<int64_t> waiting_since_{0};
+  std::atomic<bool> evicted_{false};
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
@@ -973,10 +1018,10 @@ void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
   size_t open;
   {
     std::lock_guard lock(connections_mutex);
-    open = connections.size();
+    open = connections.size() - evicting;
   }
   std::shared_ptr<ClientUse> client;
-  if (open >= options.max_connections || !CountClient(socket, &client)) {
+  if ((open >= options.max_connections && !MakeRoom()) || !CountClient(socket, &client)) {
     Refuse(std::move(socket));
   } else {
     beast::error_code opt_ec;
@@ -1020,15 +1065,61 @@ void HttpHost::Impl::Register(HttpConnection* connection,
                               const std::shared_ptr<HttpConnection>& shared) {
   std::lock_guard lock(connections_mutex);
   connections.emplace(connection, shared);
+  connections_peak = std::max(connections_peak, connections.size());
 }
 
-void HttpHost::Impl::Unregister(HttpConnection* connection) {
+bool HttpHost::Impl::MakeRoom() {
+  // A few at a time, so that a stream of new connections at the bound does not scan every
+  // connection for each.
+  const size_t batch = std::max<size_t>(1, options.max_connections / 64);
+  std::vector<std::pair<int64_t, std::shared_ptr<HttpConnection>>> waiting;
+  std::vector<std::shared_ptr<HttpConnection>> chosen;
+  {
+    std::lock_guard lock(connections_mutex);
+    if (connections.size() - evicting < options.max_connections) return true;  // made meanwhile
+    waiting.reserve(connections.size());
+    for (auto& [raw, weak] : connections) {
+      int64_t since = raw->waiting_since();
+      if (since == 0) continue;
+      if (auto shared = weak.lock()) waiting.emplace_back(since, std::move(shared));
+    }
+    size_t take = std::min(batch, waiting.size());
+    std::nth_element(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(take),
+                     waiting.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < take; ++i) {
+      if (!waiting[i].second->MarkEvicted()) continue;
+      ++evicting;
+      chosen.push_back(waiting[i].second);
+    }
+  }
+  // The shared pointers are let go outside the lock: the last one unregisters.
+  waiting.clear();
+  for (auto& connection : chosen) {
+    asio::post(connection->executor(), [connection] { connection->Evict(); });
+  }
+  return !chosen.empty();
+}
+
+void HttpHost::Impl::Unevict() {
+  std::lock_guard lock(connections_mutex);
+  --evicting;
+}
+
+void HttpHost::Impl::Unregister(HttpConnection* connection, bool evicted) {
   bool last;
+  bool trim = false;
   {
     std::lock_guard lock(connections_mutex);
     connections.erase(connection);
+    if (evicted) --evicting;
     last = connections.empty();
+    // After a crowd of connections has mostly gone, what they held goes back to the system.
+    if (connections_peak >= kTrimAfterConnections && connections.size() <= connections_peak / 4) {
+      connections_peak = connections.size();
+      trim = true;
+    }
   }
+  if (trim && !destroying) asio::post(strand, [this] { ReturnFreedMemory(); });
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
 }
 

@@ -9,8 +9,10 @@
 // with its length, and a keep-alive connection idle past keep_alive_seconds is closed. Framing
 // is strict: conflicting lengths, Content-Length with Transfer-Encoding, any transfer coding
 // but a single "chunked", and bad chunks get 400, a head over 16 KB or 100 fields gets 431, a
-// request with a Content-Encoding gets 415 (bodies are never decompressed). Past
-// max_connections a new connection is answered 503 and closed at once.
+// request with a Content-Encoding gets 415 (bodies are never decompressed). At max_connections
+// a new connection takes the place of those that have waited longest on their clients (between
+// requests, for a head, or for a body without an account); when none waits it is answered 503
+// and closed at once.
 //
 // Bodies are bounded before they are read. Each request's limit is chosen from its head
 // (HostOptions::body_limit for the entries, 64 KB for static files): a longer announced body

@@ -78,6 +78,7 @@ class HostileClients : public ::testing::Test {
     options.site_root = site_.path();
     host_ = std::make_unique<RunningHost>(options, [this](EntryKind, PageObjects& p) {
       ++pages_;
+      if (p.request.ServerVariables("QUERY_STRING") == "hold") released_.wait();
       p.response.Write("page " + p.request.ServerVariables("REMOTE_ADDR") + " " +
                        std::to_string(p.request.TotalBytes()));
     });
@@ -95,6 +96,9 @@ class HostileClients : public ::testing::Test {
 
   ScratchDir site_;
   std::atomic<int> pages_{0};
+  // Pages asked with the query "hold" wait for this.
+  std::promise<void> release_;
+  std::shared_future<void> released_ = release_.get_future().share();
   std::unique_ptr<RunningHost> host_;
 };
 
@@ -120,27 +124,42 @@ TEST_F(HostileClients, SlowHeadersHoldNoWorkerAndAreCutAtTheDeadline) {
   EXPECT_EQ(pages_, 3);
 }
 
-TEST_F(HostileClients, IdleKeepAliveFloodAndTheConnectionBound) {
+// At the bound on connections a new one takes the place of those that have waited longest on
+// their clients (between requests or for a head); only when none waits is it refused, at once.
+TEST_F(HostileClients, AtTheConnectionBoundTheLongestWaitingMakeRoom) {
   HostOptions options;
-  options.threads = 2;
+  options.threads = 1;
   options.max_connections = 300;
   options.max_client_connections = 1000;
   Start(options);
-  std::vector<std::unique_ptr<RawClient>> idle;
-  for (int i = 0; i < 299; ++i) {
-    idle.push_back(std::make_unique<RawClient>(port()));
-    idle.back()->Send("GET /a.css HTTP/1.1\r\nHost: a\r\n\r\n");
+  std::vector<std::unique_ptr<RawClient>> waiting;
+  for (int i = 0; i < 300; ++i) {
+    waiting.push_back(std::make_unique<RawClient>(port()));
+    waiting.back()->Send(i % 2 ? "GET /a.css HTTP/1.1\r\nHost: a\r\n\r\n"
+                               : "GET /asp.asp HTTP/1.1\r\nHost: a\r\n");
   }
   ExpectServing();
-  // Past the bound a connection is answered at once and closed, not queued.
-  RawClient over(port());
-  // Wait until the host has taken the 300th (the one ExpectServing used may linger a moment).
-  RawClient filler(port());
-  std::string answer = over.ReadAll(2) + filler.ReadAll(2);
-  EXPECT_NE(answer.find("503 Service Unavailable"), std::string::npos);
-  idle.clear();
-  // Closed connections free their places.
+  waiting.front()->ReadAll(2);  // the oldest, half a head: closed to make room
+  EXPECT_TRUE(waiting.front()->closed());
+  waiting.clear();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // Connections whose pages are running are never given up.
+  host_.reset();
+  options.threads = 50;
+  options.max_connections = 50;
+  Start(options);
+  const int before = pages_;
+  std::vector<std::unique_ptr<RawClient>> busy;
+  for (int i = 0; i < 50; ++i) {
+    busy.push_back(std::make_unique<RawClient>(port()));
+    busy.back()->Send("GET /asp.asp?hold HTTP/1.1\r\nHost: a\r\n\r\n");
+  }
+  while (pages_ < before + 50) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  RawClient over(port());
+  EXPECT_NE(over.ReadAll(2).find("503 Service Unavailable"), std::string::npos);
+  release_.set_value();
+  for (auto& client : busy)
+    EXPECT_NE(client->ReadAnswer(5).find("page 127.0.0.1"), std::string::npos);
   ExpectServing();
 }
 
