@@ -39,6 +39,18 @@ std::string CanonicalAddress(std::string_view text) {
   return "";
 }
 
+std::string ClientNetwork(std::string_view address) {
+  std::string canonical = CanonicalAddress(address);
+  in6_addr v6{};
+  if (canonical.find(':') == std::string::npos ||
+      inet_pton(AF_INET6, canonical.c_str(), &v6) != 1) {
+    return canonical;  // IPv4, or no address at all
+  }
+  std::memset(&v6.s6_addr[8], 0, 8);
+  char out[INET6_ADDRSTRLEN] = {};
+  return inet_ntop(AF_INET6, &v6, out, sizeof(out)) ? std::string(out) + "/64" : canonical;
+}
+
 bool TrustedProxies::Parse(std::string_view list, std::string* bad) {
   std::vector<std::string> parsed;
   size_t start = 0;

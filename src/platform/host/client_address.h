@@ -35,6 +35,11 @@ class TrustedProxies {
 // text is not an address.
 std::string CanonicalAddress(std::string_view text);
 
+// What a client's connections and bodies are counted by: an IPv4 address itself, an IPv6 address
+// by its /64 network ("2001:db8:1:2::/64"), which one subscriber holds whole. "" when the text is
+// not an address.
+std::string ClientNetwork(std::string_view address);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_PLATFORM_HOST_CLIENT_ADDRESS_H_

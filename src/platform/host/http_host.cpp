@@ -597,7 +597,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       if (!forwarded_for.empty()) forwarded_for += ", ";
       forwarded_for += std::string_view(field.value().data(), field.value().size());
     }
-    return host_.clients.Find(CanonicalAddress(
+    return host_.clients.Find(ClientNetwork(
         host_.options.trusted_proxies.ClientAddress(Addresses().remote_addr, forwarded_for)));
   }
 
@@ -1037,7 +1037,7 @@ bool HttpHost::Impl::CountClient(const tcp::socket& socket, std::shared_ptr<Clie
   if (ec) return true;  // reset already: its first read ends it
   std::string address = CanonicalAddress(peer.address().to_string());
   if (options.trusted_proxies.Contains(address)) return true;
-  std::shared_ptr<ClientUse> use = clients.Find(address);
+  std::shared_ptr<ClientUse> use = clients.Find(ClientNetwork(address));
   if (use->connections.fetch_add(1, std::memory_order_relaxed) >= options.max_client_connections) {
     use->connections.fetch_sub(1, std::memory_order_relaxed);
     return false;

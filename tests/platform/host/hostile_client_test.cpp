@@ -568,6 +568,16 @@ TEST_F(HostileClients, StopClosesIdleAndSlowConnectionsAtOnce) {
   }
 }
 
+// One subscriber's IPv6 addresses count as one client: its /64.
+TEST(ClientNetworkTest, AnIpv6ClientIsCountedByItsNetwork) {
+  EXPECT_EQ(ClientNetwork("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
+  EXPECT_EQ(ClientNetwork("[2001:DB8:1:2:ffff:ffff:ffff:ffff]"), "2001:db8:1:2::/64");
+  EXPECT_NE(ClientNetwork("2001:db8:1:3::1"), ClientNetwork("2001:db8:1:2::1"));
+  EXPECT_EQ(ClientNetwork("::ffff:10.1.2.3"), "10.1.2.3");
+  EXPECT_EQ(ClientNetwork("10.1.2.3"), "10.1.2.3");
+  EXPECT_EQ(ClientNetwork("not an address"), "");
+}
+
 TEST(TrustedProxiesTest, OnlyATrustedPeerNamesTheClient) {
   TrustedProxies none;
   EXPECT_EQ(none.ClientAddress("10.0.0.5", "1.2.3.4"), "10.0.0.5");
