@@ -4,7 +4,10 @@
 //   - slow: each sends a request head one header line every few seconds and never finishes it.
 // A connection that the server closes is counted and opened again. After S seconds (or at
 // SIGINT/SIGTERM) one line reports how many of each kind were open and how many the server
-// closed. One thread, non-blocking sockets and poll(); IPv4 addresses only.
+// closed. Against a server on 127/8 the connections come from many clients, as a public site's
+// idle and slow visitors do: a hundred to each source address of 127.1.0.0/16 (a server bounds
+// what one client address may hold). One thread, non-blocking sockets and poll(); IPv4
+// addresses only.
 //
 //   folirex-hold HOST PORT --idle N --slow M --seconds S [--path P] [--interval SECONDS]
 #include <arpa/inet.h>
@@ -39,6 +42,7 @@ struct Conn {
   int fd = -1;
   bool answered = false;    // idle: the server has sent something back
   int lines_sent = 0;       // slow: header lines sent so far on this connection
+  in_addr_t source = 0;     // the address it connects from (network order); 0: any
   Clock::time_point due{};  // closed: when to connect again; slow: when the next line goes out
 };
 
@@ -82,10 +86,15 @@ class Holder {
       : address_(address), path_(std::move(path)), interval_(interval) {}
 
   void Add(Kind kind, long n, Clock::time_point now) {
+    const bool loopback = (ntohl(address_.sin_addr.s_addr) >> 24) == 127;
     for (long i = 0; i < n; ++i) {
       Conn c;
       c.kind = kind;
       c.due = now;
+      if (loopback) {
+        const uint32_t client = static_cast<uint32_t>(conns_.size() / kPerClient);
+        c.source = htonl((127u << 24) | (1u << 16) | ((client / 250) << 8) | (client % 250 + 1));
+      }
       conns_.push_back(c);
     }
   }
@@ -161,6 +170,17 @@ class Holder {
     }
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (c.source != 0) {
+      sockaddr_in from{};
+      from.sin_family = AF_INET;
+      from.sin_addr.s_addr = c.source;
+      if (bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
+        close(fd);
+        ++counts_.connect_failures;
+        c.due = now + milliseconds(1000);
+        return;
+      }
+    }
     c.fd = fd;
     c.answered = false;
     c.lines_sent = 0;
@@ -251,6 +271,7 @@ class Holder {
     return std::string(text) + ":" + std::to_string(ntohs(address_.sin_port));
   }
 
+  static constexpr size_t kPerClient = 100;  // connections from one source address
   sockaddr_in address_;
   std::string path_;
   milliseconds interval_;
