@@ -43,6 +43,11 @@ using host::EqualsNoCase;
 using SteadyTime = std::chrono::steady_clock::time_point;
 
 constexpr size_t kMaxHeadBytes = 16 * 1024;
+// What every connection's read buffer may hold of a head; a longer head takes the rest, up to
+// kMaxHeadBytes, from the share of the body memory of those without an account, so that many
+// connections sending long heads slowly cannot together take more than that share.
+constexpr size_t kHeadBufferBytes = 4 * 1024;
+constexpr size_t kLongHeadBufferBytes = kMaxHeadBytes + 1024;
 constexpr size_t kMaxHeaderFields = 100;
 constexpr int kMaxRequestsPerConnection = 100;
 // How long the worker that answered a keep-alive connection waits for the next request itself
@@ -493,7 +498,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
     parser_->on_chunk_header(chunk_header_check_);
-    buffer_.max_size(std::numeric_limits<size_t>::max());
+    // What came after the last request stays.
+    buffer_.max_size(std::max(kHeadBufferBytes, buffer_.size()));
   }
 
   void ReadRestOfHead() {
@@ -503,6 +509,19 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
 
   void OnHead(beast::error_code ec) {
+    if (ec == http::error::buffer_overflow && head_memory_.bytes() == 0) {
+      // A head longer than every connection may hold: the rest of its room is taken from the
+      // share of those without an account.
+      head_memory_ = BodyReservation(host_.body_memory, BodyShare::kAnonymous, client_);
+      if (!head_memory_.GrowTo(kLongHeadBufferBytes - kHeadBufferBytes)) return Fail(503);
+      buffer_.max_size(kLongHeadBufferBytes);
+      return ReadRestOfHead();
+    }
+    if (head_memory_.bytes() > 0) {
+      // The long head's room goes back; what the buffer still holds is what came after it.
+      buffer_.shrink_to_fit();
+      head_memory_.Reset();
+    }
     if (ec) {
       if (ec == http::error::header_limit) {
         // The request line is taken off the buffer once parsed; before that it is at its front.
@@ -510,6 +529,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
                                                       : parser_->get().target().size();
         return Fail(line > host_.options.max_url_bytes ? 414 : 431);
       }
+      if (ec == http::error::buffer_overflow) return Fail(431);
       if (ec == http::error::body_limit) return Fail(413);
       if (IsParseError(ec)) return Fail(400);
       return Close();  // closed, reset or timed out: nobody to answer
@@ -635,7 +655,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     body_started_ = std::chrono::steady_clock::now();
     // A chunk line or a trailer waits in the buffer until it is whole: it may not grow past
     // this (what came with the head stays).
-    if (parser_->chunked()) buffer_.max_size(std::max(kMaxChunkedPendingBytes, buffer_.size()));
+    // A body otherwise passes through the buffer to the parser as it comes.
+    buffer_.max_size(
+        std::max(parser_->chunked() ? kMaxChunkedPendingBytes : kFileChunk, buffer_.size()));
     ReadBodySome();
   }
 
@@ -813,6 +835,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     // What came of a refused body is dropped at once.
     parser_.reset();
     body_memory_.Reset();
+    head_memory_.Reset();
     HostReply reply = ErrorReply(status);
     if (status == 503) reply.SetHeader("Retry-After", "5");
     Send(std::move(reply));
@@ -949,6 +972,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::optional<RequestParser> parser_;
   Target target_;
   BodyReservation body_memory_;  // the memory the body being read takes
+  BodyReservation head_memory_;  // the room a long head takes while it arrives
   // Written by the worker that answers a page while the connection's thread may read it.
   std::atomic<State> state_{State::kHead};
   std::recursive_mutex socket_mutex_;

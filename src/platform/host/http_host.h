@@ -8,7 +8,8 @@
 // slow. A whole request head must arrive within head_timeout, a body within a time that grows
 // with its length, and a keep-alive connection idle past keep_alive_seconds is closed. Framing
 // is strict: conflicting lengths, Content-Length with Transfer-Encoding, any transfer coding
-// but a single "chunked", and bad chunks get 400, a head over 16 KB or 100 fields gets 431, a
+// but a single "chunked", and bad chunks get 400, a head over 16 KB or 100 fields gets 431 (one
+// over 4 KB takes the room for the rest from the anonymous share of the body memory), a
 // request with a Content-Encoding gets 415 (bodies are never decompressed). At max_connections
 // a new connection takes the place of those that have waited longest on their clients (between
 // requests, for a head, or for a body without an account); when none waits it is answered 503
