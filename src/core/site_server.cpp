@@ -31,6 +31,7 @@ bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std:
     return false;
   }
   options->max_client_connections = count;
+  options->sign_in_body_bytes = kSignInBodyBytes;
   options->body_limit = RequestBodyLimit;
   return true;
 }

@@ -1,5 +1,6 @@
 #include "platform/host/body_memory.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace folirex {
@@ -41,14 +42,17 @@ size_t ClientTable::size() const {
   return clients_.size();
 }
 
-BodyMemory::BodyMemory(size_t total, size_t per_client) : total_(total), per_client_(per_client) {}
+BodyMemory::BodyMemory(size_t total, size_t per_client, size_t sign_in)
+    : total_(total),
+      per_client_(per_client),
+      sign_in_(std::clamp(sign_in, total / 16, total / 4)) {}
 
 size_t BodyMemory::ShareLimit(BodyShare share) const {
   switch (share) {
     case BodyShare::kAnonymous:
       return total_ / 8;
     case BodyShare::kSignIn:
-      return total_ / 16;
+      return sign_in_;
     case BodyShare::kConsole:
       break;
   }

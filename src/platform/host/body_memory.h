@@ -2,7 +2,8 @@
 // arrive, not when its head announces them, so a head that never sends its body holds next to
 // nothing. The budget is shared out by who sends the body:
 //   kConsole    requests that carry a signed-in console session: the whole budget;
-//   kSignIn     the console's sign-in form: at most a sixteenth of it;
+//   kSignIn     the console's sign-in form: a share of its own (a sixteenth, or room for a
+//               sign-in on every connection the host allows when that is more);
 //   kAnonymous  every other body (public pages, console requests not signed in, static files):
 //               at most an eighth of it.
 // So the bodies of people without an account can never take more than three sixteenths, and the
@@ -59,8 +60,9 @@ class ClientTable {
 
 class BodyMemory {
  public:
-  // total: all bodies together; per_client: the bodies without an account of one address.
-  BodyMemory(size_t total, size_t per_client);
+  // total: all bodies together; per_client: the bodies without an account of one address;
+  // sign_in: the sign-in's share (at least a sixteenth of total, at most a quarter).
+  BodyMemory(size_t total, size_t per_client, size_t sign_in = 0);
   BodyMemory(const BodyMemory&) = delete;
   BodyMemory& operator=(const BodyMemory&) = delete;
 
@@ -78,6 +80,7 @@ class BodyMemory {
 
   const size_t total_;
   const size_t per_client_;
+  const size_t sign_in_;
   std::atomic<size_t> used_{0};
   std::atomic<size_t> share_used_[3] = {};
 };

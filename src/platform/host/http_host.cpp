@@ -603,6 +603,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
         .session = [this, &req] { return host_.AttachSession(SessionCookies(req)); }};
     BodyAllowance allowance = options.body_limit(request);
     allowance.limit = std::min(options.max_body_bytes, allowance.limit);
+    if (allowance.share == BodyShare::kSignIn) {
+      allowance.limit = std::min(allowance.limit, options.sign_in_body_bytes);
+    }
     return allowance;
   }
 
@@ -997,7 +1000,8 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     : options(std::move(o)),
       handler(std::move(h)),
       sessions(options.session_idle),
-      body_memory(options.max_body_memory, options.max_client_body_memory),
+      body_memory(options.max_body_memory, options.max_client_body_memory,
+                  options.max_connections * options.sign_in_body_bytes),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),

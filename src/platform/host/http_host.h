@@ -93,6 +93,10 @@ struct HostOptions {
   std::function<BodyAllowance(const BodyRequest&)> body_limit;
   // The memory that bodies being received or held by pages may take in all.
   size_t max_body_memory = 256u << 20;
+  // The largest sign-in body (BodyShare::kSignIn; a larger allowance is cut to it). The sign-in's
+  // share holds one for every connection the host allows (within a quarter of the budget), so
+  // that connections alone cannot fill it.
+  size_t sign_in_body_bytes = 4 * 1024;
   // What one client address may hold at once: open connections, and bodies without an account.
   size_t max_client_connections = 256;
   size_t max_client_body_memory = 4u << 20;
