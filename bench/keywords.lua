@@ -14,7 +14,7 @@
 --   keywords: sent S answered A not200 N seconds T ran_out yes|no rate R
 -- T is the time from the first request sent to the last answer read and R = A / T, the rate
 -- over the keyword requests' own span; "not200" counts the answers whose status was not 200,
--- and ran_out says whether a thread used up its part before SECONDS were over.
+-- and ran_out says whether the slice was used up (every thread its part) before SECONDS were over.
 local ffi = require("ffi")
 ffi.cdef [[
 struct keywords_timespec { long tv_sec; long tv_nsec; };
@@ -116,7 +116,7 @@ function response(status, headers, body)
 end
 
 function done(summary, latency, requests)
-  local s, a, n, first, last, out = 0, 0, 0, nil, nil, false
+  local s, a, n, first, last, out = 0, 0, 0, nil, nil, true
   for _, thread in ipairs(threads) do
     s = s + (thread:get("sent") or 0)
     a = a + (thread:get("answered") or 0)
@@ -124,7 +124,7 @@ function done(summary, latency, requests)
     local f, l = thread:get("first_at"), thread:get("last_at")
     if f and (not first or f < first) then first = f end
     if l and (not last or l > last) then last = l end
-    if thread:get("ran_out") then out = true end
+    if not thread:get("ran_out") then out = false end
   end
   local seconds = (first and last and last > first) and (last - first) or 0
   io.write(string.format("keywords: sent %d answered %d not200 %d seconds %.6f ran_out %s rate %s\n",
