@@ -17,9 +17,9 @@
 # slice of the list (a keyword may be asked again only of another server process, which keeps
 # its own). A round sends for its time, then waits for every answer it is owed, so that a slow
 # first request is counted rather than dropped; a round whose slice runs out first ends there,
-# its figures then over the slice alone (the lists of one character and of one word always do:
-# the texts hold fewer than 80 of each). A table after the pages gives each list's size, the
-# slice and the answers of the median round. Their req/s is the
+# its figures then over the slice alone (the lists of one character and of one word, fewer than
+# 80 keywords each, do unless their requests are slow). A table after the pages gives each
+# list's size, the slice and the answers of the median round. Their req/s is the
 # keyword requests' own rate (answers over the time from the first sent to the last answered),
 # every answer must be a 200, and a few keywords of each kind are checked on the counting
 # server to answer result pages that count different matches. They have no warm-up (it would
