@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
 # Measures the server on a seeded site with wrk: requests per second, median and 99th
 # percentile latency of each page kind, SQL statements per page, and the server's peak memory.
-# Then two static files (the small image and the article page saved as a file) served by
+# Then three static files (the small image, a page of 10 KB and an image of 200 KB) served by
 # folirex and by nginx in alternating rounds, and the article page measured alone and while
 # folirex-hold keeps idle keep-alive and slow-header connections open.
+# The searches are measured twice over: with one keyword asked again and again (the rows
+# "search, ..." and "body search, ..."), which after its first request the server answers from
+# what it keeps, and as readers search, with a keyword the server has not been asked before on
+# every request (the rows "new kw title, ..." and "new kw body, ...", searchtype d_title and
+# d_content on channel 1). Their keywords are drawn from the seeded site's own texts by
+# bench/keywords.cpp, a list of each kind, each keyword once, in a shuffled order: one character
+# of the texts, a two-character word, two characters across two words (the last of one and the
+# first of the next, as they follow each other), two words (four characters), three words (six
+# characters), and two characters found nowhere. wrk takes them in turn through
+# bench/keywords.lua, which never sends a keyword twice: each round of each server takes its own
+# slice of the list (a keyword may be asked again only of another server process, which keeps
+# its own). A round sends for its time, then waits for every answer it is owed, so that a slow
+# first request is counted rather than dropped; a round whose slice runs out first ends there,
+# its figures then over the slice alone (the lists of one character and of one word, fewer than
+# 80 keywords each, do unless their requests are slow). A table after the pages gives each
+# list's size, the slice and the answers of the median round. Their req/s is the
+# keyword requests' own rate (answers over the time from the first sent to the last answered),
+# every answer must be a 200, and a few keywords of each kind are checked on the counting
+# server to answer result pages that count different matches. They have no warm-up (it would
+# spend keywords), and their SQL count is that of a first request.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
@@ -22,21 +42,23 @@
 # the round with the median req/s of each is printed side by side, so that a burst of load
 # from elsewhere on the machine weighs on both alike.
 # After the pages, every run times the first request after an article change (another writer
-# turns a hot flag over) on every page but the static file and the click script, on each server
-# of the run.
+# turns a hot flag over) on every page but the static file, the click script and the
+# new-keyword searches, on each server of the run.
 # --against M measures how the pages scale with the site's size: it seeds a second site of M
 # articles beside the one of N (--articles), serves both with this worktree's binary (with
 # --db postgres: both copied into the private cluster, two databases) and measures each page on
 # both in alternating rounds as --baseline does: req/s and p50 of the median round of each, the
 # ratio (N's req/s / M's), the server's CPU per request at each size (with --db postgres also
 # the PostgreSQL backends'), and both servers' peak memory. The page parameters (article, class,
-# deep page) are those of the smaller site, so both sizes answer the same page. It cannot be
-# combined with --baseline; the nginx reference and the held connections are left out.
+# deep page) are those of the smaller site, so both sizes answer the same page; beside those,
+# every deep page is also measured at each site's own list's last full page (rows "LIST pS/pL":
+# the smaller site at page S, the larger at page L), when the two differ. It cannot be combined
+# with --baseline; the nginx reference and the held connections are left out.
 # Each table closes with a line a goal: how many of its rows meet it, and which do not (deep
 # pages against their list's first page on each server, and with --baseline the pages slower
-# than the base; the first requests after a change within 20 ms; with --against the pages at
-# two thirds of the smaller site's rate, the searches' p50 under 10 ms and the memory under
-# 150 MB).
+# than the base; the first requests after a change within 20 ms; the new-keyword searches with
+# a p50 under 20 ms and a p99 under 100 ms on each server; with --against the pages at two
+# thirds of the smaller site's rate, the searches' p50 under 10 ms and the memory under 150 MB).
 # Needs wrk (Debian package "wrk") and, for the reference row, nginx (Debian package "nginx");
 # run as root, the script installs them with apt-get. Everything runs on 127.0.0.1.
 set -euo pipefail
@@ -113,7 +135,7 @@ if [ "$fd_limit" != unlimited ] && [ "$fd_limit" -lt $((idle + slow + 1024)) ]; 
   echo "warning: the file limit ($fd_limit) is low for $idle + $slow held connections" >&2
 fi
 
-build_tree . build-bench folirex folirex-seed folirex-hold
+build_tree . build-bench folirex folirex-seed folirex-hold folirex-keywords
 now_bin="$repo/build-bench/folirex"
 hold_bin="$repo/build-bench/bench/folirex-hold"
 
@@ -238,13 +260,27 @@ fi
 peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
 
 # Runs wrk against URL for SECONDS (killed after LIMIT seconds when given) and sets m_rps,
-# m_p50, m_p99 and m_err (socket errors and non-2xx/3xx answers, or "none").
+# m_p50, m_p99, m_requests (answers) and m_err (socket errors and non-2xx/3xx answers, or
+# "none"). With kw_file set, a new-keyword row: wrk appends to URL (which ends in
+# "searchkeyword=") the keywords of lines kw_first to kw_first + kw_count - 1 of kw_file in turn
+# (bench/keywords.lua), which sends for SECONDS and then waits for every answer (up to a minute
+# more; LIMIT grows by as much): m_rps is then their own rate, m_ran_out "yes" when the slice ran
+# out before SECONDS did, and an answer other than 200 is an error too.
+wrk_threads=2
 measure() {  # URL SECONDS [LIMIT]
-  local url="$1" secs="$2" limit="${3:-0}" out rc=0 errors non2xx requests
-  local header=()
+  local url="$1" secs="$2" limit="${3:-0}" out rc=0 errors non2xx requests summary
+  local header=() script=() script_args=() sent answered not200 ran_out rate wrk_secs="$secs"
   [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
-  out="$(timeout -k 5 "$limit" wrk -t2 -c16 -d"${secs}s" --latency "${header[@]}" "$url" 2>&1)" ||
-    rc=$?
+  m_ran_out=""
+  if [ -n "${kw_file:-}" ]; then
+    rm -f "$work/keywords.done"
+    wrk_secs=$((secs + 60))
+    [ "$limit" = 0 ] || limit=$((limit + 60))
+    script=(-s "$repo/bench/keywords.lua" --timeout "${wrk_secs}s")
+    script_args=(-- "$kw_file" "$kw_first" "$kw_count" "$wrk_threads" "$work/keywords.done" "$secs")
+  fi
+  out="$(timeout -k 5 "$limit" wrk -t"$wrk_threads" -c16 -d"${wrk_secs}s" --latency \
+    "${header[@]}" "${script[@]}" "$url" "${script_args[@]}" 2>&1)" || rc=$?
   if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
     m_rps="-"; m_p50="-"; m_p99="-"; m_requests=0; m_err="wrk timed out after $limit s"
     return
@@ -265,9 +301,30 @@ measure() {  # URL SECONDS [LIMIT]
   [ -z "$non2xx" ] || m_err="${m_err:+$m_err; }non-2xx/3xx answers: $non2xx"
   [ "${requests:-0}" != 0 ] ||
     m_err="${m_err:+$m_err; }no request answered ($(awk '/requests in/{print $1, $2, $3, $4}' <<<"$out" | tr -d ,))"
+  if [ -n "${kw_file:-}" ]; then
+    # "keywords: sent S answered A not200 N seconds T ran_out yes|no rate R"
+    summary="$(grep '^keywords:' <<<"$out" || true)"
+    read -r _ _ sent _ answered _ not200 _ _ _ ran_out _ rate <<<"$summary"
+    if [ -z "$summary" ]; then
+      m_rps="-"
+      m_err="${m_err:+$m_err; }bench/keywords.lua printed no summary: $(tr '\n' ' ' <<<"$out")"
+    else
+      m_rps="$rate" m_requests="$answered" m_ran_out="$ran_out"
+      [ "$not200" = 0 ] || m_err="${m_err:+$m_err; }answers other than 200: $not200"
+      # The script waits for the answer to every keyword it sent, unless wrk's bound ended it.
+      [ "$sent" = "$answered" ] || m_err="${m_err:+$m_err; }$sent keywords sent, $answered answered"
+    fi
+  fi
   m_err="${m_err:-none}"
 }
-median() {  # "RPS P50 P99"...: the line with the median RPS
+# wrk prints a latency as 850.00us, 1.23ms, 1.20s or 2.00m: in ms, or "-".
+to_ms() {  # LATENCY
+  awk -v v="$1" 'BEGIN {
+    if (v ~ /us$/) f = 0.001; else if (v ~ /ms$/) f = 1; else if (v ~ /s$/) f = 1000
+    else if (v ~ /m$/) f = 60000
+    if (f > 0) printf "%.2f", v * f; else print "-" }'
+}
+median() {  # "RPS P50 P99 ..."...: the line with the median RPS
   printf '%s\n' "$@" | sort -g -k1,1 | sed -n "$((($# + 1) / 2))p"
 }
 # One request, waited for, before a page's warm-up: what a page keeps against the data version
@@ -349,8 +406,10 @@ cookie_count="$(sign_in "$count_port")"
 cookie_base=""
 [ -z "$base_bin" ] || cookie_base="$(sign_in "$base_port" "$base_password")"
 
-declare -a names paths console
-add() { names+=("$1"); paths+=("$2"); console+=("${3:-}"); }
+declare -a names paths console base_paths kwfiles
+# A page: its name, its path on every server of the run, and "console" when signed in.
+add() { names+=("$1"); paths+=("$2"); console+=("${3:-}"); base_paths+=("$2"); kwfiles+=(""); }
+last_row() { echo $((${#names[@]} - 1)); }
 article_path="/asp.asp?m=content&articleid=$article&channelid=1"
 static_path="/images/hot.gif"
 add "home"                 "/asp.asp"
@@ -359,6 +418,21 @@ add "article"              "$article_path"
 add "paged article p2"     "/asp.asp?m=content&articleid=$paged&channelid=1&page=2"
 add "class list p1"        "/asp.asp?m=classlist&classid=$class&channelid=1"
 add "class list p$deep"    "/asp.asp?m=classlist&classid=$class&channelid=1&page=$deep"
+# With --against, a deep page also at each site's own last full page, computed as above for
+# each: the row "LIST pS/pL" asks the smaller site for page S and the larger for page L (left out
+# when they are the same page). ROWS_SQL counts the list's rows.
+add_own_deep() {  # NAME CAP ROWS_SQL PATH_WITHOUT_PAGE [console]
+  [ -n "$against" ] || return 0
+  local small large
+  small=$(full_page "$(qp "$3")" "$2")
+  large=$(full_page "$(q "$3")" "$2")
+  [ "$small" != "$large" ] || return 0
+  add "$1 p$small/p$large" "$4&page=$large" "${5:-}"
+  base_paths[$(last_row)]="$4&page=$small"
+}
+add_own_deep "class list" 500 \
+  "select count(*) from Vantrel_Article where d_classid=$class and d_checked=-1 and d_deleted=0" \
+  "/asp.asp?m=classlist&classid=$class&channelid=1"
 add "newest list"          "/asp.asp?m=newlist&channelid=1"
 add "search, no keyword"   "/asp.asp?m=search&channelid=1"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
@@ -374,6 +448,29 @@ add "body search, 1 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content
 add "body search, 4 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
 add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%D0%F8"
 add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BC%C3%A3%BA%BE%AD%BC%C3"
+# Searches as readers make them: on every request a keyword its server has not been asked
+# before, from lists drawn from the texts of the site whose page parameters the rows use (the
+# smaller one with --against, whose texts the larger holds too). The kind of keywords found
+# nowhere has enough for a whole run of one server at 20,000 requests a second.
+kw_dir="$work/keywords"
+kw_none=$((duration * 20000))
+[ "$kw_none" -ge 200000 ] || kw_none=200000
+build-bench/bench/folirex-keywords "${small_db:-$db}" "$kw_dir" --none "$kw_none" \
+  >/dev/null
+add_kw() {  # NAME COLUMN LIST (title-char, body-words2, ...: a file of bench/keywords.cpp)
+  add "$1" "/asp.asp?m=search&channelid=1&searchtype=$2&searchkeyword="
+  kwfiles[$(last_row)]="$kw_dir/$3.txt"
+}
+for column in title body; do
+  searchtype=d_title
+  [ "$column" = title ] || searchtype=d_content
+  add_kw "new kw $column, 1 char"   "$searchtype" "$column-char"
+  add_kw "new kw $column, word"     "$searchtype" "$column-word"
+  add_kw "new kw $column, 2 across" "$searchtype" "$column-across"
+  add_kw "new kw $column, 2 words"  "$searchtype" "$column-words2"
+  add_kw "new kw $column, 6 chars"  "$searchtype" "$column-chars6"
+  add_kw "new kw $column, nowhere"  "$searchtype" "$column-none"
+done
 # Deep pages of the other paged lists: the newest list and the searches page twenty rows at a
 # time; public pages capped at 500, the manager's at 2500. Before the click script, whose clicks
 # land on the oldest article, which the last pages may show.
@@ -387,6 +484,14 @@ add "newest list p$ldeep"  "/asp.asp?m=newlist&channelid=1&page=$ldeep"
 add "search, no kw p$ldeep" "/asp.asp?m=search&channelid=1&page=$ldeep"
 add "search, kw p$fdeep"   "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3&page=$fdeep"
 add "manager search p$mfdeep" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3&page=$mfdeep" console
+listed_sql="select count(*) from Vantrel_Article where d_channelid=1 and d_checked=-1 and d_deleted=0"
+add_own_deep "newest list" 500 "$listed_sql" "/asp.asp?m=newlist&channelid=1"
+add_own_deep "search, no kw" 500 "$listed_sql" "/asp.asp?m=search&channelid=1"
+add_own_deep "search, kw" 500 "$listed_sql and d_title like '%经济%'" \
+  "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
+add_own_deep "manager search" 2500 \
+  "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0 and d_title like '%经济%'" \
+  "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
 # The list script as a content page's comment chip asks for it: the article's latest comments.
 commented=$(qp "select min(c.d_infoid) from Vantrel_ArticleComment c join Vantrel_Article a on a.d_id = c.d_infoid where a.d_channelid=1 and a.d_checked=-1 and a.d_deleted=0 and c.d_checked=-1")
 add "comment list script"  "/asp.asp?m=commentlist&articleid=${commented:-$article}&pagetype=content&parameter=10&channelid=1"
@@ -396,28 +501,63 @@ live=$(qp "select count(*) from Vantrel_Article where d_channelid=1 and d_delete
 mdeep=$(full_page "$live" 2500)
 add "manager p1"           "/admin.asp?m=admin_article&channelid=1" console
 add "manager p$mdeep"      "/admin.asp?m=admin_article&channelid=1&page=$mdeep" console
+add_own_deep "manager" 2500 "select count(*) from Vantrel_Article where d_channelid=1 and d_deleted=0" \
+  "/admin.asp?m=admin_article&channelid=1" console
 add "manager title search" "/admin.asp?m=admin_article&channelid=1&qtitle=%BE%AD%BC%C3" console
 # The static file stays last: the nginx reference below compares with its figures.
 add "static file"          "$static_path"
 
+join_comma() { local out="" x; for x in "$@"; do out+="${out:+, }$x"; done; echo "$out"; }
 # The PostgreSQL form measured against the SQLite form (--db postgres without --against).
 cmp_db=""
 [ "$dbkind" != postgres ] || [ -n "$against" ] || cmp_db=1
 row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
   if [ -n "$against" ]; then
-    printf '%-22s %9s %9s %6s %8s %8s %8s %8s %8s %8s %6s %4s
+    printf '%-24s %9s %9s %6s %8s %8s %8s %8s %8s %8s %6s %4s
 ' "$@"
   elif [ -n "$cmp_db" ]; then
-    printf '%-22s %9s %9s %6s %9s %9s %8s %8s %6s %8s %6s %5s %7s %5s %7s\n' "$@"
+    printf '%-24s %9s %9s %6s %9s %9s %8s %8s %6s %8s %6s %5s %7s %5s %7s\n' "$@"
   elif [ -n "$base_bin" ]; then
-    printf '%-22s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
+    printf '%-24s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
   else
-    printf '%-22s %10s %10s %10s %6s %8s\n' "$1" "$2" "$5" "$6" "$9" "${10}"
+    printf '%-24s %10s %10s %10s %6s %8s\n' "$1" "$2" "$5" "$6" "$9" "${10}"
   fi
 }
 
+# Three keywords of each new-keyword list asked of the counting server (a process of its own,
+# which takes them from the end of each list): the answer must be a 200 and the result page of
+# that keyword; the matches it counts are printed, which differ between keywords of a kind.
+kw_line() { sed -n "$2p" "$1"; }  # FILE LINE: a new-keyword list's keyword, percent-encoded
+echo "new-keyword lists checked on the counting server (keyword: matches counted on its result page):"
+for i in "${!names[@]}"; do
+  kw="${kwfiles[$i]}"
+  [ -n "$kw" ] || continue
+  n=$(wc -l <"$kw")
+  seen=()
+  for k in 5 6 7; do
+    word="$(kw_line "$kw" $((n - k)))"
+    asked="$(printf '%b' "${word//%/\\x}" | iconv -f gbk -t utf-8)"
+    code=$(curl -s -o "$work/kw-page" -w '%{http_code}' \
+      "http://127.0.0.1:$count_port${paths[$i]}$word" || true)
+    page="$(iconv -f gbk -t utf-8 "$work/kw-page" 2>/dev/null || true)"
+    shown="$(sed -n 's/.*searchtitle">[^<]*<font color=red>\([^<]*\)<\/font>.*/\1/p' <<<"$page" | head -n 1)"
+    matches="$(sed -n 's/.*共<b>\([0-9]*\)<\/b>个.*/\1/p' <<<"$page" | head -n 1)"
+    [ -n "$matches" ] || ! grep -q '暂时没有数据' <<<"$page" || matches=0
+    if [ "$code" != 200 ] || [ "$shown" != "$asked" ] || [ -z "$matches" ]; then
+      seen+=("$asked: status $code, NOT its result page")
+    else
+      seen+=("$asked: $matches")
+    fi
+  done
+  printf '  %-24s %s\n' "${names[$i]}" "$(join_comma "${seen[@]}")"
+done
+echo
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
+printf 'new kw rows: on every request a keyword its server has not been asked before, without\n'
+printf 'warm-up; req/s over their own span (their lists and slices in a table after the pages)\n'
+[ -z "$against" ] ||
+  printf 'LIST pS/pL: a deep page at each site'"'"'s own last full page (S the smaller'"'"'s, L the larger'"'"'s)\n'
 if [ -n "$cmp_db" ]; then
   printf 'the same site in both forms; each page: warm-up of both, then %s rounds of %s s\n' \
     "$rounds" "$round_secs"
@@ -452,19 +592,44 @@ notes=()
 pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note=""
 declare -A rate_now=() rate_base=() p50_now=()
 pg_slow=() pg_cpu=()
-join_comma() { local out="" x; for x in "$@"; do out+="${out:+, }$x"; done; echo "$out"; }
 # A ratio that is a number (not "-", a page wrk could not measure) within a bound.
 at_most_2() { awk -v r="$1" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }'; }  # RATIO
 at_least() { awk -v r="$1" -v m="$2" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= m) }'; }  # RATIO MIN
+# Sets kw_file, kw_first and kw_count for measure(): for row I, the slice SLICE (1-based) of
+# SLICES, so that each round of a server asks keywords of its own; nothing for other rows. The
+# list's last line is kept out of the slices for the answers checked outside the rounds.
+use_slice() {  # I SLICE SLICES
+  kw_file="${kwfiles[$1]}"
+  [ -n "$kw_file" ] || return 0
+  kw_count=$(( (kw_lines - 1) / $3 ))
+  kw_first=$(( ($2 - 1) * kw_count + 1 ))
+}
+declare -A kw_slice=() kw_now=() kw_base=() p99_now=() p50_base=() p99_base=()
 for i in "${!names[@]}"; do
   path="${paths[$i]}"
+  bpath="${base_paths[$i]}"
+  kw="${kwfiles[$i]}"
+  kw_file=""
+  kw_tail=""  # a new-keyword row's keyword for the answers checked outside the rounds
+  if [ -n "$kw" ]; then
+    kw_lines=$(wc -l <"$kw")
+    kw_tail="$(kw_line "$kw" "$kw_lines")"
+  fi
   signed=""
   [ -z "${console[$i]}" ] || signed=1
   count_url="http://127.0.0.1:$count_port$path"
   rt=-
   # Steady state: the texts run before are prepared, the pooled connections open, what a page
-  # keeps in memory read.
-  for _ in 1 2 3; do curl -s -o /dev/null ${signed:+-b "$cookie_count"} "$count_url"; done
+  # keeps in memory read. The counting server, a process of its own, takes a new-keyword row's
+  # keywords from the end of its list: three before, and a fourth, its first request, counted.
+  if [ -n "$kw" ]; then
+    for k in 1 2 3; do
+      curl -s -o /dev/null "$count_url$(kw_line "$kw" $((kw_lines - k)))"
+    done
+    count_url+="$(kw_line "$kw" $((kw_lines - 4)))"
+  else
+    for _ in 1 2 3; do curl -s -o /dev/null ${signed:+-b "$cookie_count"} "$count_url"; done
+  fi
   sleep 0.05
   if [ -n "$pg_count_site" ]; then
     rt0=$(awk '$1=="round_trips"{print $2}' "$work/wire.stats")
@@ -479,36 +644,52 @@ for i in "${!names[@]}"; do
   now_url="http://127.0.0.1:$port$path"
   wrk_cookie=""
   [ -z "$signed" ] || wrk_cookie="$cookie_now"
-  prime "$now_url" "${signed:+$cookie_now}"
+  # A new-keyword row has neither priming nor warm-up: each would spend keywords.
+  [ -n "$kw" ] || prime "$now_url" "${signed:+$cookie_now}"
   if [ -z "$base_bin" ]; then
-    warm_up "$now_url"
+    if [ -n "$kw" ]; then use_slice "$i" 1 1; else warm_up "$now_url"; fi
     measure "$now_url" "$duration" $((duration + 30))
+    kw_file=""
     rps=$m_rps p50=$m_p50 p99=$m_p99
     [ "$m_err" = none ] || notes+=("${names[$i]}: $m_err")
     b_rps=- b_p50=- b_p99=-
+    if [ -n "$kw" ]; then
+      kw_slice[${names[$i]}]="$kw_lines $kw_count 1"
+      kw_now[${names[$i]}]="$m_requests $([ "$m_ran_out" = yes ] && echo 1 || echo 0)"
+    fi
   else
-    base_url="http://127.0.0.1:$base_port$path"
-    prime "$base_url" "${signed:+$cookie_base}"
-    b_status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_base"} "$base_url")
+    base_url="http://127.0.0.1:$base_port$bpath"
+    if [ -n "$kw" ]; then
+      b_status=$(curl -s -o /dev/null -w '%{http_code}' "$base_url$kw_tail")
+    else
+      prime "$base_url" "${signed:+$cookie_base}"
+      b_status=$(curl -s -o /dev/null -w '%{http_code}' ${signed:+-b "$cookie_base"} "$base_url")
+    fi
     [ "$b_status" = "$status" ] || status="$status/$b_status"
     clicks_before=""
     if [ -n "$cmp_db" ] && [[ $path == *m=click\&* ]]; then
       clicks_before="$(pq bench "select d_clicktimes from vantrel_article where d_id = $article") $(q "select d_clicktimes from Vantrel_Article where d_id = $article")"
     fi
-    warm_up "$now_url"
-    now_warm=$w_requests
-    [ -z "$signed" ] || wrk_cookie="$cookie_base"
-    warm_up "$base_url"
-    base_warm=$w_requests
+    now_warm=0 base_warm=0
+    if [ -z "$kw" ]; then
+      warm_up "$now_url"
+      now_warm=$w_requests
+      [ -z "$signed" ] || wrk_cookie="$cookie_base"
+      warm_up "$base_url"
+      base_warm=$w_requests
+    fi
     now_runs=() base_runs=()
     now_ticks=0 base_ticks=0 now_requests=0 base_requests=0 db_ticks=0 base_db_ticks=0
+    now_out=0 base_out=0
     same=-
     if [ -n "$cmp_db" ]; then
-      curl -s -o "$work/body-now" ${signed:+-b "$cookie_now"} "$now_url" || true
-      curl -s -o "$work/body-base" ${signed:+-b "$cookie_base"} "$base_url" || true
+      curl -s -o "$work/body-now" ${signed:+-b "$cookie_now"} "$now_url$kw_tail" || true
+      curl -s -o "$work/body-base" ${signed:+-b "$cookie_base"} "$base_url$kw_tail" || true
       if cmp -s "$work/body-now" "$work/body-base"; then same=same; else same=differ; fi
     fi
     for r in $(seq "$rounds"); do
+      # Round r of each server takes slice r of a new-keyword row's list.
+      use_slice "$i" "$r" "$rounds"
       if (( r % 2 )); then order=(now base); else order=(base now); fi
       for who in "${order[@]}"; do
         if [ "$who" = now ]; then url=$now_url; else url=$base_url; fi
@@ -521,20 +702,28 @@ for i in "${!names[@]}"; do
         measure "$url" "$round_secs" $((round_secs + 30))
         t1=$(cpu_ticks "$pid")
         if [ "$who" = now ]; then
-          now_runs+=("$m_rps $m_p50 $m_p99")
+          now_runs+=("$m_rps $m_p50 $m_p99 $m_requests")
           now_ticks=$((now_ticks + t1 - t0)) now_requests=$((now_requests + m_requests))
           [ "$dbkind" != postgres ] || db_ticks=$((db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
+          [ "$m_ran_out" != yes ] || now_out=$((now_out + 1))
         else
-          base_runs+=("$m_rps $m_p50 $m_p99")
+          base_runs+=("$m_rps $m_p50 $m_p99 $m_requests")
           base_ticks=$((base_ticks + t1 - t0)) base_requests=$((base_requests + m_requests))
           [ "$dbkind" != postgres ] ||
             base_db_ticks=$((base_db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
+          [ "$m_ran_out" != yes ] || base_out=$((base_out + 1))
         fi
         [ "$m_err" = none ] || notes+=("${names[$i]} ($who, round $r): $m_err")
       done
     done
-    read -r rps p50 p99 <<<"$(median "${now_runs[@]}")"
-    read -r b_rps b_p50 b_p99 <<<"$(median "${base_runs[@]}")"
+    kw_file=""
+    read -r rps p50 p99 answered <<<"$(median "${now_runs[@]}")"
+    read -r b_rps b_p50 b_p99 b_answered <<<"$(median "${base_runs[@]}")"
+    if [ -n "$kw" ]; then
+      kw_slice[${names[$i]}]="$kw_lines $kw_count $rounds"
+      kw_now[${names[$i]}]="$answered $now_out"
+      kw_base[${names[$i]}]="$b_answered $base_out"
+    fi
   fi
   if [ -n "$against" ]; then
     r=$(ratio "$rps" "$b_rps")
@@ -585,6 +774,7 @@ for i in "${!names[@]}"; do
   fi
   # Each page's figures of the median round, for the closing summaries below.
   rate_now["${names[$i]}"]=$rps rate_base["${names[$i]}"]=$b_rps p50_now["${names[$i]}"]=$p50
+  p99_now["${names[$i]}"]=$p99 p50_base["${names[$i]}"]=$b_p50 p99_base["${names[$i]}"]=$b_p99
 done
 if [ -n "$cmp_db" ]; then
   echo "PostgreSQL at half or more of SQLite's req/s: $half of $pages pages;" \
@@ -597,12 +787,13 @@ if [ -n "$cmp_db" ]; then
   [ -z "$click_note" ] || echo "$click_note"
 fi
 # Closing summaries of the page table, one line a target with the rows that miss it.
-# Deep pages: each row "LIST pN" (N > 1) against the first page of its list, "LIST p1" or
-# "LIST", on each server of the run; the searches' deep rows are named shorter than their
-# first pages.
+# Deep pages: each row "LIST pN" (N > 1) or "LIST pS/pL" (each site at its own page) against
+# the first page of its list, "LIST p1" or "LIST", on each server of the run; the searches'
+# deep rows are named shorter than their first pages.
 deep_first() {  # NAME: the first page of the list whose deep page NAME is, or nothing
   local list first
-  [[ $1 =~ ^(.*)\ p([0-9]+)$ ]] && [ "${BASH_REMATCH[2]}" -gt 1 ] || return 0
+  [[ $1 =~ ^(.*)\ p([0-9]+)(/p[0-9]+)?$ ]] || return 0
+  [ "${BASH_REMATCH[2]}" -gt 1 ] || [ -n "${BASH_REMATCH[3]}" ] || return 0
   list="${BASH_REMATCH[1]}"
   case "$list" in
     "search, no kw") list="search, no keyword" ;;
@@ -623,7 +814,7 @@ deep_summary() {  # LABEL RATES (the name of an associative array: page name -> 
     all=$((all + 1))
     if at_least "$r" 0.67; then met=$((met + 1)); else
       missed+=("$name"); fi
-    pairs+=("$(printf '  %-22s %5s of %s' "$name" "$r" "$first")")
+    pairs+=("$(printf '  %-24s %5s of %s' "$name" "$r" "$first")")
   done
   [ "$all" -gt 0 ] || return 0
   echo "deep pages at two thirds or more of their page 1 ($1): $met of $all${missed[*]:+; below: $(join_comma "${missed[@]}")}"
@@ -647,11 +838,54 @@ if [ -n "$baseline" ]; then
   done
   echo "no page slower than the baseline (median round at 0.9x of its req/s or more): $met of $all${slower[*]:+; slower: $(join_comma "${slower[@]}")}"
 fi
+# The new-keyword rows: how far each list reached, and their goal on each server of the run.
+if [ "${#kw_slice[@]}" -gt 0 ]; then
+  echo "new-keyword rows: keywords in the list (drawn from channel 1's texts by bench/keywords.cpp),"
+  echo "the slice a round of one server takes (no keyword asked twice of a server), and on each"
+  echo "server the answers in the median round and the rounds whose slice ran out before their time"
+  echo "(\"out\"; such a round's figures rest on its slice alone)"
+  kw_row() { printf '  %-24s %8s %8s %20s%s\n' "$1" "$2" "$3" "$4" "${5:+ $(printf '%20s' "$5")}"; }
+  kw_row row keywords "a round" "$now_label: answered" "${base_bin:+$base_label: answered}"
+  for name in "${names[@]}"; do
+    [ -n "${kw_slice[$name]+set}" ] || continue
+    read -r lines slice slices <<<"${kw_slice[$name]}"
+    read -r a_ans a_out <<<"${kw_now[$name]}"
+    b_col=""
+    if [ -n "${kw_base[$name]+set}" ]; then
+      read -r b_ans b_out <<<"${kw_base[$name]}"
+      b_col="$b_ans, out $b_out of $slices"
+    fi
+    kw_row "$name" "$lines" "$slice" "$a_ans, out $a_out of $slices" "$b_col"
+  done
+  # Goal at 1,000,000 articles: a median under 20 ms and a 99th percentile under 100 ms.
+  kw_goal() {  # WHERE P50S P99S (names of associative arrays: page name -> wrk's latency)
+    local -n p50s="$2" p99s="$3"
+    local name a b met=0 all=0 missed=()
+    for name in "${names[@]}"; do
+      [ -n "${kw_slice[$name]+set}" ] || continue
+      all=$((all + 1))
+      a=$(to_ms "${p50s[$name]}") b=$(to_ms "${p99s[$name]}")
+      if awk -v a="$a" -v b="$b" 'BEGIN { exit !(a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/ && a < 20 && b < 100) }'
+      then met=$((met + 1)); else missed+=("$name ($a / $b ms)"); fi
+    done
+    echo "new keywords: p50 under 20 ms and p99 under 100 ms at $1: $met of $all${missed[*]:+; over (p50 / p99): $(join_comma "${missed[@]}")}"
+  }
+  if [ -n "$against" ]; then
+    kw_goal "$articles articles" p50_now p99_now
+    kw_goal "$against articles" p50_base p99_base
+  elif [ -n "$base_bin" ]; then
+    kw_goal "$articles articles ($now_label)" p50_now p99_now
+    kw_goal "$articles articles ($base_label)" p50_base p99_base
+  else
+    kw_goal "$articles articles" p50_now p99_now
+  fi
+fi
 echo "load average at the end of the pages: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The first request after an article change: another writer (sqlite3 or psql, through the
 # database's own triggers) turns an article's hot flag over, then one request of every page but
-# the static file and the click script is timed (curl's total); 9 changes per page, the median
-# and the worst in ms, on each server of the run (goal: within 20 ms at 1,000,000 articles).
+# the static file, the click script and the new-keyword searches is timed (curl's total); 9
+# changes per page, the median and the worst in ms, on each server of the run (goal: within
+# 20 ms at 1,000,000 articles).
 change_article() {  # WHO: now or base
   local sql="update Vantrel_Article set d_hotflag = -1 - d_hotflag where d_id = $article"
   if [ "$1" = now ]; then
@@ -676,22 +910,24 @@ after_change() {  # WHO URL COOKIE: "median worst" in ms
 }
 echo "first request after an article change, ms (median and worst of 9 changes):"
 after_worst=()
-printf '  %-22s %8s %8s %8s %8s\n' page "$now_label" worst "${base_bin:+$base_label}" \
+printf '  %-24s %8s %8s %8s %8s\n' page "$now_label" worst "${base_bin:+$base_label}" \
   "${base_bin:+worst}"
 for i in "${!names[@]}"; do
   case "${names[$i]}" in
     "static file" | "click script") continue ;;
   esac
+  # A new-keyword search keeps nothing that a change could find: each of its requests is a first.
+  [ -z "${kwfiles[$i]}" ] || continue
   signed=""
   [ -z "${console[$i]}" ] || signed=1
   read -r a_med a_max <<<"$(after_change now "http://127.0.0.1:$port${paths[$i]}" \
     "${signed:+$cookie_now}")"
   b_med="" b_max=""
   if [ -n "$base_bin" ]; then
-    read -r b_med b_max <<<"$(after_change base "http://127.0.0.1:$base_port${paths[$i]}" \
+    read -r b_med b_max <<<"$(after_change base "http://127.0.0.1:$base_port${base_paths[$i]}" \
       "${signed:+$cookie_base}")"
   fi
-  printf '  %-22s %8s %8s %8s %8s\n' "${names[$i]}" "$a_med" "$a_max" "$b_med" "$b_max"
+  printf '  %-24s %8s %8s %8s %8s\n' "${names[$i]}" "$a_med" "$a_max" "$b_med" "$b_max"
   after_worst+=("$a_max|$now_label|${names[$i]}")
   [ -z "$b_max" ] || after_worst+=("$b_max|$base_label|${names[$i]}")
 done
@@ -704,9 +940,11 @@ for who in "$now_label" ${base_bin:+"$base_label"}; do
 done
 
 # Static files from folirex and from nginx (serving the same site folder), alternating in rounds
-# as --baseline does, with the same wrk settings: the small image of the page rows and the
-# article page saved as a file, as the publishing pages write one. Both are measured warm; CPU is
-# the server's user + system time per request over every round (nginx: its master and workers).
+# as --baseline does, with the same wrk settings: the small image of the page rows, a page of
+# 10 KB (the article page saved as a file, as the publishing pages write one, repeated or cut to
+# 10,240 bytes) and an image of 200 KB (204,800 random bytes, as a photograph does not compress).
+# All are measured warm; CPU is the server's user + system time per request over every round
+# (nginx: its master and workers).
 if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
   ng="$work/nginx"
   mkdir -p "$ng"
@@ -722,7 +960,7 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
     echo "http {"
     echo "  access_log off;"
     echo "  sendfile on;"
-    echo "  types { image/gif gif; text/html html; }"
+    echo "  types { image/gif gif; image/jpeg jpg; text/html html; }"
     for t in client_body proxy fastcgi uwsgi scgi; do echo "  ${t}_temp_path $ng/$t;"; done
     echo "  server { listen 127.0.0.1:$ng_port; root $work/site; }"
     echo "}"
@@ -735,17 +973,22 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
     alive "$ng_pid" || break
     sleep 0.1
   done
-  page_file="/static-article.html"
-  curl -s -o "$work/site$page_file" "http://127.0.0.1:$port$article_path" || true
+  page_file="/static-10k.html" image_file="/images/static-200k.jpg"
+  curl -s -o "$work/article.html" "http://127.0.0.1:$port$article_path" || true
+  if [ -s "$work/article.html" ]; then
+    for _ in $(seq $((10240 / $(stat -c %s "$work/article.html") + 1))); do cat "$work/article.html"
+    done | head -c 10240 >"$work/site$page_file"
+  fi
+  head -c 204800 /dev/urandom >"$work/site$image_file"
   echo
   printf 'static files, folirex and nginx alternating (%s rounds of %s s each, ABBA...); req/s and\n' \
     "$rounds" "$round_secs"
   printf 'p99 of the round with the median req/s; ratio = folirex / nginx (goal: >= 1.00); us = CPU\n'
   printf 'per request over all rounds\n'
-  printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' file "folirex/s" "nginx/s" ratio "folirex p99" \
-    "nginx p99" "fx us" "ng us"
+  printf '%-36s %10s %10s %6s %10s %10s %6s %6s\n' file "folirex/s" "nginx/s" ratio \
+    "folirex p99" "nginx p99" "fx us" "ng us"
   static_met=0 static_all=0
-  for file in "$static_path" "$page_file"; do
+  for file in "$static_path" "$page_file" "$image_file"; do
     label="$file ($(stat -c %s "$work/site$file" 2>/dev/null || echo 0) B)"
     fx_url="http://127.0.0.1:$port$file" ng_url="http://127.0.0.1:$ng_port$file"
     fx_status=$(curl -s -o "$work/static-fx" -w "%{http_code}" "$fx_url" || true)
@@ -778,7 +1021,7 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
     done
     read -r rps p50 p99 <<<"$(median "${fx_runs[@]}")"
     read -r n_rps n_p50 n_p99 <<<"$(median "${ng_runs[@]}")"
-    printf '%-28s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
+    printf '%-36s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
       "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
       "$(per_request "$ng_ticks" "$ng_requests")"
     static_all=$((static_all + 1))
@@ -809,11 +1052,7 @@ if [ -n "$against" ]; then
   for name in "${names[@]}"; do
     [[ $name == *search* ]] || continue
     all=$((all + 1))
-    # wrk prints a latency as 850.00us, 1.23ms, 1.20s or 2.00m.
-    ms=$(awk -v v="${p50_now[$name]}" 'BEGIN {
-      if (v ~ /us$/) f = 0.001; else if (v ~ /ms$/) f = 1; else if (v ~ /s$/) f = 1000
-      else if (v ~ /m$/) f = 60000
-      if (f > 0) printf "%.2f", v * f; else print "-" }')
+    ms=$(to_ms "${p50_now[$name]}")
     if awk -v m="$ms" 'BEGIN { exit !(m ~ /^[0-9.]+$/ && m < 10) }'; then met=$((met + 1))
     else missed+=("$name (${ms} ms)"); fi
   done

@@ -21,15 +21,12 @@
 
 #include "core/list_structures.h"
 #include "platform/db/connection.h"
+#include "seed_words.h"
 
 namespace {
 
-const char* const kWords[] = {"经济", "发展", "城市", "科技", "创新", "教育", "改革", "市场",
-                              "企业", "文化", "社会", "政策", "数据", "网络", "服务", "环境",
-                              "健康", "交通", "能源", "农业", "旅游", "体育", "国际", "合作",
-                              "研究", "项目", "建设", "管理", "工程", "信息", "新闻", "报道",
-                              "会议", "计划", "方案", "活动", "公司", "学校", "医院", "社区"};
-constexpr int kWordCount = sizeof(kWords) / sizeof(kWords[0]);
+using folirex_bench::kWordCount;
+using folirex_bench::kWords;
 const char* const kAuthors[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨磊", "赵敏", "黄强"};
 const char* const kSources[] = {"本站原创", "新华社", "人民网", "央视新闻", "经济日报"};
 
