@@ -1098,8 +1098,9 @@ void HttpHost::Impl::Register(HttpConnection* connection,
 
 bool HttpHost::Impl::MakeRoom() {
   // A few at a time, so that a stream of new connections at the bound does not scan every
-  // connection for each.
-  const size_t batch = std::max<size_t>(1, options.max_connections / 64);
+  // connection for each; no more than the open files left beside the bound can take while the
+  // chosen ones are still closing.
+  const size_t batch = std::clamp<size_t>(options.max_connections / 64, 1, 64);
   std::vector<std::pair<int64_t, std::shared_ptr<HttpConnection>>> waiting;
   std::vector<std::shared_ptr<HttpConnection>> chosen;
   {
