@@ -67,6 +67,7 @@ constexpr size_t kTrimAfterBodyBytes = 1 << 20;
 // After this many connections were open at once and three quarters of them have gone, the freed
 // heap goes back to the system too.
 constexpr size_t kTrimAfterConnections = 1000;
+constexpr auto kCrowdTrimInterval = std::chrono::seconds(30);
 // While a chunked body arrives, what waits in the read buffer unparsed (a chunk line, or the
 // trailer after the last chunk) may take this much; a chunk's extensions at most the second.
 constexpr size_t kMaxChunkedPendingBytes = kMaxHeadBytes;
@@ -292,6 +293,9 @@ struct HttpHost::Impl {
   // Returns freed heap to the system after a page that held a large body; one trim at a time,
   // and one more when another such page finished meanwhile.
   void ReturnFreedMemory();
+  // The same after a crowd of connections has gone, at most once a kCrowdTrimInterval (a later
+  // one waits for its turn). On the strand.
+  void TrimAfterCrowd();
 
   HostOptions options;
   PageHandler handler;
@@ -325,6 +329,11 @@ struct HttpHost::Impl {
   tcp::acceptor acceptor;
   asio::steady_timer accept_retry;
   asio::steady_timer grace_timer;
+  // The freed heap after a crowd has gone goes back at most once a kCrowdTrimInterval: a trim
+  // holds the allocator's arenas while it runs. On the strand.
+  asio::steady_timer crowd_trim_timer;
+  SteadyTime last_crowd_trim{};
+  bool crowd_trim_due = false;
   bool stop_begun = false;  // on the strand
   std::unique_ptr<WorkerPool> workers;
 
@@ -1007,7 +1016,8 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       strand(asio::make_strand(io)),
       acceptor(strand),
       accept_retry(strand),
-      grace_timer(strand) {
+      grace_timer(strand),
+      crowd_trim_timer(strand) {
   // A block of a megabyte or more (a large body, its parsed values) is mapped on its own and
   // unmapped when freed, so that it goes back to the system at once; without a fixed threshold
   // the allocator raises it after the first such free and keeps later ones in the heap.
@@ -1148,7 +1158,7 @@ void HttpHost::Impl::Unregister(HttpConnection* connection, bool evicted) {
       trim = true;
     }
   }
-  if (trim && !destroying) asio::post(strand, [this] { ReturnFreedMemory(); });
+  if (trim && !destroying) asio::post(strand, [this] { TrimAfterCrowd(); });
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
 }
 
@@ -1169,6 +1179,7 @@ void HttpHost::Impl::BeginStop() {
   beast::error_code ec;
   acceptor.close(ec);
   accept_retry.cancel();
+  crowd_trim_timer.cancel();
   for (auto& connection : OpenConnections()) {
     asio::post(connection->executor(), [connection] { connection->OnStop(); });
   }
@@ -1192,6 +1203,7 @@ void HttpHost::Impl::EndWhenIdle() {
   }
   if (!empty) return;
   grace_timer.cancel();
+  crowd_trim_timer.cancel();
   keep_running.clear();
 }
 
@@ -1201,6 +1213,24 @@ Session HttpHost::Impl::AttachSession(const std::vector<std::string>& cookies) {
     if (!attached.SessionID().empty()) return attached;
   }
   return sessions.Attach("");
+}
+
+void HttpHost::Impl::TrimAfterCrowd() {
+  if (crowd_trim_due || stopping) return;
+  const SteadyTime now = std::chrono::steady_clock::now();
+  const SteadyTime next = last_crowd_trim + kCrowdTrimInterval;
+  if (last_crowd_trim == SteadyTime{} || now >= next) {
+    last_crowd_trim = now;
+    return ReturnFreedMemory();
+  }
+  crowd_trim_due = true;
+  crowd_trim_timer.expires_at(next);
+  crowd_trim_timer.async_wait([this](beast::error_code ec) {
+    crowd_trim_due = false;
+    if (ec || stopping) return;
+    last_crowd_trim = std::chrono::steady_clock::now();
+    ReturnFreedMemory();
+  });
 }
 
 void HttpHost::Impl::ReturnFreedMemory() {
