@@ -21,6 +21,7 @@
 
 namespace {
 
+using folirex::ParseCount;
 using folirex::SiteSettings;
 
 // The short form, also printed (to stderr) when the command line is empty.
@@ -69,19 +70,6 @@ int Fail(const std::string& message, int code) {
 }
 
 bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
-
-// A whole number from `low` to `high`, digits only.
-template <typename Number>
-bool ParseCount(const std::string& text, long low, long high, Number* out) {
-  if (text.empty() || text.size() > 9) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  long n = std::stol(text);
-  if (n < low || n > high) return false;
-  *out = static_cast<Number>(n);
-  return true;
-}
 
 int Init(const std::vector<std::string>& args) {
   std::string dir;

@@ -78,23 +78,11 @@ std::string CollectRefusalText(std::string_view address) {
 }
 
 void LogCollectRefusal(const CollectProject& project, std::string_view address) {
-  // The project's name is the administrator's text: quoted, with the characters that could
-  // break the line or its framing written as \xNN.
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string name;
-  for (char c : project.name) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '\\' || c == '"') {
-      name += "\\x";
-      name.push_back(kHex[byte >> 4]);
-      name.push_back(kHex[byte & 15]);
-    } else {
-      name.push_back(c);
-    }
-  }
+  // The project's name is the administrator's text, written as log text.
   std::string line = "folirex: " + FormatDate(Variant(DateTime::Now()), Variant(int64_t{1})) +
-                     " collection project " + std::to_string(project.id) + " \"" + name +
-                     "\": the address " + std::string(address.empty() ? "?" : address) +
+                     " collection project " + std::to_string(project.id) + " \"" +
+                     LogText(project.name) + "\": the address " +
+                     std::string(address.empty() ? "?" : address) +
                      " is not public and was refused; CollectAllowNetworks in " +
                      kSettingsFileName + " opens its network\n";
   std::cerr << line << std::flush;

@@ -24,43 +24,6 @@ constexpr char kWrongPassword[] = "提示：您输入的密码不正确！";
 // The client address as the host resolved it (a trusted proxy's forwarding header included).
 std::string ClientAddress(const Request& request) { return request.ServerVariables("REMOTE_ADDR"); }
 
-// Text for one line of the server's log: printable characters as they are; a control, a line
-// or paragraph separator, a direction mark, a backslash or a double quote as \xNN or \u{N}, so
-// that what a visitor typed can neither begin a line of its own nor pass for the log's framing.
-std::string LogText(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t start = pos;
-    unsigned char byte = static_cast<unsigned char>(text[pos]);
-    char32_t c = NextCodePoint(text, &pos);
-    bool invalid = c == 0xFFFD && !(text.substr(start, pos - start) == "\xEF\xBF\xBD");
-    if (byte < 0x80 && (byte < 0x20 || byte == 0x7F || byte == '\\' || byte == '"')) {
-      out += "\\x";
-      out.push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 15]);
-    } else if (invalid) {
-      for (size_t i = start; i < pos; ++i) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        out += "\\x";
-        out.push_back(kHex[b >> 4]);
-        out.push_back(kHex[b & 15]);
-      }
-    } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
-               (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
-               (c >= 0x2066 && c <= 0x2069)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "\\u{%x}", static_cast<unsigned>(c));
-      out += code;
-    } else {
-      out.append(text.substr(start, pos - start));
-    }
-  }
-  return out;
-}
-
-// One line on the server's log (standard error) for every failed sign-in.
 void LogFailure(std::string_view name, std::string_view address, std::string_view what) {
   std::string line = "folirex: " + FormatDate(DateTime::Now(), 1) + " console sign-in failed: \"" +
                      LogText(name) + "\" from " + LogText(address) + " (" + std::string(what) +

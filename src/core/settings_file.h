@@ -55,6 +55,20 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
 // 1,048,576 MB; false for any other text.
 bool ParseMemorySize(const std::string& text, size_t* bytes);
 
+// A whole number from `low` to `high`, digits only (a count of the settings or the command
+// line); false for any other text.
+template <typename Number>
+bool ParseCount(const std::string& text, long low, long high, Number* out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  long n = std::stol(text);
+  if (n < low || n > high) return false;
+  *out = static_cast<Number>(n);
+  return true;
+}
+
 // Splits "host:port" (or "[v6]:port"); false when the port is not a number in 1..65535 (0 is
 // allowed: any free port).
 bool ParseListenAddress(const std::string& text, std::string* host, int* port);

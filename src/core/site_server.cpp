@@ -1,6 +1,5 @@
 #include "core/site_server.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,16 +20,10 @@ bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std:
         "folirex.conf: MaxClientBodyMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
     return false;
   }
-  const std::string& connections = settings.max_client_connections;
-  size_t count = 0;
-  auto [end, ec] =
-      std::from_chars(connections.data(), connections.data() + connections.size(), count);
-  if (ec != std::errc() || end != connections.data() + connections.size() || count < 1 ||
-      count > 1000000) {
+  if (!ParseCount(settings.max_client_connections, 1, 1000000, &options->max_client_connections)) {
     *error = "folirex.conf: MaxClientConnections takes a number from 1 to 1000000";
     return false;
   }
-  options->max_client_connections = count;
   options->sign_in_body_bytes = kSignInBodyBytes;
   options->body_limit = RequestBodyLimit;
   return true;

@@ -19,6 +19,11 @@
 
 namespace folirex {
 
+// Text for one line of the server's log: printable characters as they are; a control, a line
+// or paragraph separator, a direction mark, a backslash or a double quote as \xNN or \u{N}, so
+// that what a visitor typed can neither begin a line of its own nor pass for the log's framing.
+std::string LogText(std::string_view text);
+
 // The date (or text that reads as one) formatted by style code (1 and "1" are the same):
 //   1 yyyy-mm-dd hh:nn:ss   2 yyyy-mm-dd   3 hh:nn:ss   4 yyyy年mm月dd日
 //   5 yyyy年mm月dd日 hh:nn:ss   6 "mm月dd日 "   7 mm-dd   10 yyyymmddhhnnss   11 yyyymm

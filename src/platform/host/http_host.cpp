@@ -171,6 +171,19 @@ std::vector<std::string> SessionCookies(const Fields& fields) {
   return values;
 }
 
+// The request's X-Forwarded-For values joined in the order sent ("" when there are none).
+template <class Fields>
+std::string ForwardedFor(const Fields& fields) {
+  std::string joined;
+  for (const auto& field : fields) {
+    const beast::string_view name = field.name_string();
+    if (!EqualsNoCase(std::string_view(name.data(), name.size()), "X-Forwarded-For")) continue;
+    if (!joined.empty()) joined += ", ";
+    joined += std::string_view(field.value().data(), field.value().size());
+  }
+  return joined;
+}
+
 bool IsParseError(const beast::error_code& ec) {
   return ec.category() == beast::error_code(http::error::bad_method).category() &&
          ec != http::error::end_of_stream && ec != http::error::partial_message;
@@ -388,8 +401,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // On the connection's thread: closes it if it is still waiting on its client.
   void Evict() {
     std::lock_guard lock(socket_mutex_);
-    if (waiting_since() != 0 && state_ != State::kClosing) return Close();
     if (state_ == State::kClosing) return;  // going anyway: it leaves the count as it goes
+    if (waiting_since() != 0) return Close();
     evicted_ = false;
     host_.Unevict();
   }
@@ -622,15 +635,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // or behind a trusted proxy the address its X-Forwarded-For names.
   std::shared_ptr<ClientUse> BodyClient() {
     if (client_) return client_;
-    std::string forwarded_for;
-    for (const auto& field : parser_->get()) {
-      const beast::string_view name = field.name_string();
-      if (!EqualsNoCase(std::string_view(name.data(), name.size()), "X-Forwarded-For")) continue;
-      if (!forwarded_for.empty()) forwarded_for += ", ";
-      forwarded_for += std::string_view(field.value().data(), field.value().size());
-    }
-    return host_.clients.Find(ClientNetwork(
-        host_.options.trusted_proxies.ClientAddress(Addresses().remote_addr, forwarded_for)));
+    return host_.clients.Find(ClientNetwork(host_.options.trusted_proxies.ClientAddress(
+        Addresses().remote_addr, ForwardedFor(parser_->get()))));
   }
 
   // Before a byte of the body is read: its limit, and whether what it announces fits what is
@@ -665,9 +671,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void ReadBody() {
     state_ = State::kBody;
     body_started_ = std::chrono::steady_clock::now();
-    // A chunk line or a trailer waits in the buffer until it is whole: it may not grow past
-    // this (what came with the head stays).
-    // A body otherwise passes through the buffer to the parser as it comes.
+    // A chunked body's line or trailer waits in the buffer until it is whole, and may not grow
+    // past its bound; any other body passes through to the parser as it comes. What came with
+    // the head stays.
     buffer_.max_size(
         std::max(parser_->chunked() ? kMaxChunkedPendingBytes : kFileChunk, buffer_.size()));
     ReadBodySome();
@@ -742,20 +748,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     raw.path = std::move(target_.path);
     raw.query = std::move(target_.query);
     raw.body = std::move(req.body().bytes);
-    std::string forwarded_for;
     std::vector<std::string> session_cookies = SessionCookies(req);
     for (const auto& field : req) {
-      std::string name(field.name_string());
-      std::string value(field.value());
-      if (EqualsNoCase(name, "X-Forwarded-For")) {
-        if (!forwarded_for.empty()) forwarded_for += ", ";
-        forwarded_for += value;
-      }
-      raw.headers.emplace_back(std::move(name), std::move(value));
+      raw.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     }
     const ConnectionAddresses& addresses = Addresses();
     raw.remote_addr =
-        host_.options.trusted_proxies.ClientAddress(addresses.remote_addr, forwarded_for);
+        host_.options.trusted_proxies.ClientAddress(addresses.remote_addr, ForwardedFor(req));
     raw.remote_port = addresses.remote_port;
     raw.local_addr = addresses.local_addr;
     raw.local_port = addresses.local_port;
