@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/article_change_log.h"
+#include "core/article_grams.h"
 #include "core/click_order.h"
 #include "core/settings_version.h"
 #include "platform/db/kept_reads.h"
@@ -172,13 +173,21 @@ bool HasPostgresStructures(Connection& conn) {
       "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
       "'idx_article_inputer_grams', 'idx_article_content_trgm', 'idx_article_list_recommended', "
       "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
-      "'vantrel_articleclickorder')) + "
+      "'vantrel_articleclickorder', 'vantrel_articlegrams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and (p.proname = 'folirex_short_key' or (p.proname = "
       "'folirex_short_grams' and p.prolang = (select oid from pg_language where lanname = "
       "'plpgsql'))))");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 12;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 13;
+}
+
+bool HasPostgresTable(Connection& conn, std::string_view name) {
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace where "
+      "n.nspname = current_schema() and c.relname = lower(?)");
+  st->Bind({Variant(std::string(name))});
+  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -200,7 +209,12 @@ void CreateStructures(Connection& conn) {
     if (HasPostgresStructures(conn)) return;
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
+    const bool had_grams = HasPostgresTable(conn, kArticleGramTable);
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
+    for (const std::string& sql : ArticleGramStatements(SqlEngine::kPostgres)) {
+      RunNative(conn, sql);
+    }
+    if (!had_grams) FillArticleGrams(conn);
     // The planner learns how common each sequence is only from the statistics of the new
     // indexes' expressions: without them it takes a one-character keyword for a rare one.
     RunNative(conn, "ANALYZE Vantrel_Article");
@@ -223,6 +237,10 @@ void CreateStructures(Connection& conn) {
       for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
         RunNative(conn, sql);
       }
+      for (const std::string& sql : ArticleGramStatements(SqlEngine::kSqlite)) {
+        RunNative(conn, sql);
+      }
+      FillArticleGrams(conn);
     } else {
       // A database whose structures were made before the time-order index or the index of the
       // bodies (whose changes then moved no version).
@@ -244,6 +262,13 @@ void CreateStructures(Connection& conn) {
         for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
           RunNative(conn, sql);
         }
+      }
+      // Made before the counts of the short sequences: built from the rows there.
+      if (!HasSqliteObject(conn, "table", kArticleGramTable)) {
+        for (const std::string& sql : ArticleGramStatements(SqlEngine::kSqlite)) {
+          RunNative(conn, sql);
+        }
+        FillArticleGrams(conn);
       }
     }
     RunNative(conn, "COMMIT");
@@ -415,7 +440,8 @@ void EnsureListStructures(Connection& conn) {
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
                                HasSqliteObject(conn, "table", kArticleBodyTable) &&
-                               HasSqliteObject(conn, "table", kArticleChangeTable);
+                               HasSqliteObject(conn, "table", kArticleChangeTable) &&
+                               HasSqliteObject(conn, "table", kArticleGramTable);
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);

@@ -90,6 +90,16 @@ std::string ShortRunTerm(std::string run, size_t length) {
   return run;
 }
 
+// SQLite: the select of the rowids, ascending, whose `column` (of the trigram table that holds it)
+// holds `keyword`'s trigrams in a row.
+std::string PhraseRows(const std::string& column, const std::string& keyword) {
+  const std::string table(column == "d_content" ? kArticleBodyTable : kArticleTextTable);
+  std::string phrase;
+  for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return "select rowid from " + table + " where " + table + " match '{" + column + "} : \"" +
+         SqlQuote(phrase) + "\"' order by rowid";
+}
+
 }  // namespace
 
 std::string ArticleTextLike(SqlEngine engine, const std::string& column,
@@ -131,10 +141,7 @@ std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& colum
     const std::string table(body ? kArticleBodyTable : kArticleTextTable);
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
-      std::string phrase;
-      for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-      return " and d_id in (select rowid from " + table + " where " + table + " match '{" + column +
-             "} : \"" + SqlQuote(phrase) + "\"')";
+      return " and d_id in (" + PhraseRows(column, keyword) + ")";
     }
     return " and d_id in (select rowid from " + table + " where " + column + " like " + pattern +
            ")";
@@ -158,6 +165,37 @@ std::string ArticleSourceInTimeOrder(SqlEngine engine) {
 
 std::string ArticleSourceInIdOrder(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
+}
+
+std::optional<int64_t> ListedPhraseCount(Connection& conn, const std::string& column,
+                                         const std::string& keyword, const std::string& listed) {
+  if (conn.engine() != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
+    return std::nullopt;
+  }
+  if (column != "d_content" && column != "d_title" && column != "d_author" &&
+      column != "d_inputer") {
+    return std::nullopt;
+  }
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  if (characters.size() < 3 || !std::all_of(characters.begin(), characters.end(), FoldsPlainly)) {
+    return std::nullopt;
+  }
+  EnsureListStructures(conn);
+  const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(
+      conn, "select d_id from Vantrel_Article " + listed + " order by d_id", kMostListedIdsKept);
+  if (ids == nullptr) return std::nullopt;
+  const std::string sql = PhraseRows(column, keyword);
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+  conn.CountStatement(sql);
+  st->Bind({});
+  int64_t count = 0;
+  auto at = ids->begin();
+  while (st->Step() && at != ids->end()) {
+    const int64_t id = st->Column(0).ToInt64Or(0);
+    at = std::lower_bound(at, ids->end(), id);
+    if (at != ids->end() && *at == id) ++count;
+  }
+  return count;
 }
 
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,

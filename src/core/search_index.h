@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,6 +65,16 @@ std::string ArticleSourceInIdOrder(SqlEngine engine);
 inline constexpr int64_t kMostMatchesReadByIdsFirst = 5000;
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
                              int64_t page_size);
+
+// SQLite: the count of the listed articles (`listed`, " where ..." on Vantrel_Article, whose ids
+// are kept against the data version, at most kMostListedIdsKept of them) whose `column` is like
+// '%keyword%', read from the trigram index alone (the rows that hold the keyword's trigrams in a
+// row, which are exactly the like's for a keyword of three characters or more, without wildcards,
+// whose characters the index folds as like does); nullopt for any other keyword, another column,
+// a longer list or PostgreSQL.
+inline constexpr size_t kMostListedIdsKept = 2'000'000;
+std::optional<int64_t> ListedPhraseCount(Connection& conn, const std::string& column,
+                                         const std::string& keyword, const std::string& listed);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;

@@ -1,11 +1,14 @@
 #include "site/search.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "core/article_grams.h"
 #include "core/list_structures.h"
 #include "core/pagination.h"
 #include "core/search_index.h"
@@ -110,18 +113,65 @@ struct SearchSource {
   std::shared_ptr<const std::vector<int64_t>> ids;
   std::shared_ptr<const BodyMatches> body;
   bool descending = false;
+  bool counted = false;  // count_sql holds the count itself
 };
 
+// The list read in the search's order, each row tested, where an index or the table itself holds
+// that order ("" for the order of clicks, which has neither), and the rows that reading passes
+// for each row of the list: in the order of time from the index that holds the texts beside the
+// time, in the order of ids from the table, whose every article that reading passes over.
+struct ListInOrder {
+  std::string source;
+  int64_t passed = 0;
+};
+ListInOrder ReadInOrder(Connection& conn, const std::string& condition, const std::string& listed,
+                        int order) {
+  if (order == 3 || order == 4) {
+    return {ArticleSourceInTimeOrder(conn.engine()) + condition,
+            CachedCount(conn, "select count(*) from Vantrel_Article " + listed)};
+  }
+  if (order == 1 || order == 2) {
+    return {ArticleSourceInIdOrder(conn.engine()) + condition,
+            CachedCount(conn, "select Count(*) from Vantrel_Article")};
+  }
+  return {};
+}
+
 // `condition` selects the matches, `listed` the channel's listed articles the keyword is looked
-// for in. The index condition narrows the rows; the like condition beside it keeps the result
-// exactly the like's. The count is kept against the article data version.
+// for in (`listed_in` the same as values). The index condition narrows the rows; the like
+// condition beside it keeps the result exactly the like's. The count is kept against the article
+// data version.
 SearchSource FindSearchSource(RequestState& state, const std::string& column,
                               const std::string& keyword, const std::string& condition,
-                              const std::string& listed, int order) {
+                              const std::string& listed,
+                              const std::optional<ListedArticles>& listed_in, int order) {
   SearchSource source{"select Count(*) from Vantrel_Article " + condition,
                       "Vantrel_Article " + condition, nullptr, nullptr, false};
   if (keyword.empty()) return source;
   Connection& conn = *state.db.Conn;
+  EnsureListStructures(conn);
+  // A keyword of one or two characters is counted from the kept counts of the texts' short
+  // sequences; a common one's page then comes from reading the list in its order, which stops
+  // after the page's rows, and no text that holds it is read.
+  std::optional<int64_t> counted =
+      listed_in ? ListedKeywordCount(conn, column, keyword, *listed_in) : std::nullopt;
+  // A longer one is counted from the trigram index and the listed articles' kept ids.
+  if (!counted) counted = ListedPhraseCount(conn, column, keyword, listed);
+  if (counted) {
+    const int64_t matches = *counted;
+    const ListInOrder in_order = ReadInOrder(conn, condition, listed, order);
+    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
+                                           std::max<int64_t>((matches + 19) / 20, 1));
+    if (matches == 0 ||
+        (!in_order.source.empty() &&
+         (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
+          (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
+      source.count_sql = "select " + std::to_string(matches);
+      source.counted = true;
+      if (!in_order.source.empty()) source.rows_source = in_order.source;
+      return source;
+    }
+  }
   // A body keyword's matches in the orders of time and of ids are kept in memory, in that order;
   // on PostgreSQL a title's, author's or inputer's too, since there each row a walk of the list
   // tests is a read of the table's row (SQLite tests them in the time index).
@@ -136,23 +186,17 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
     source.count_sql = "select " + std::to_string(found.matches);
     source.body = found.body;
     source.descending = order == 2 || order == 4;
+    source.counted = true;
     return source;
   }
   const std::string& narrowed = found.narrowed;
   const int64_t matches = found.matches, list = found.list, page = found.page;
   source.count_sql = "select count(*) from " + narrowed;
-  // The list read in its order, each row tested, where an index or the table itself holds
-  // that order: in the order of time from the index that holds the texts beside the time, in
-  // the order of ids from the table, whose every article that reading passes over. The order
-  // of clicks has neither, so its page is always found through the matches.
-  std::string in_order;
-  int64_t passed = list;
-  if (order == 3 || order == 4) {
-    in_order = ArticleSourceInTimeOrder(conn.engine()) + condition;
-  } else if (order == 1 || order == 2) {
-    in_order = ArticleSourceInIdOrder(conn.engine()) + condition;
-    passed = CachedCount(conn, "select Count(*) from Vantrel_Article");
-  }
+  // The order of clicks has no list in its order, so its page is always found through the
+  // matches.
+  const ListInOrder read_in_order = ReadInOrder(conn, condition, listed, order);
+  const std::string& in_order = read_in_order.source;
+  const int64_t passed = order == 1 || order == 2 ? read_in_order.passed : list;
   const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
   // Testing a body costs a read of its row and a scan of its text: a body keyword's matches are
   // read by their kept ids whenever they are kept.
@@ -247,7 +291,18 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   const std::string listed = condition;
   if (!keyword.empty())
     condition += " and " + ArticleTextLike(state.db.Conn->engine(), column, keyword);
-  const SearchSource source = FindSearchSource(state, column, keyword, condition, listed, order);
+  // The kept counts answer for a channel id that is a whole number (as the condition reads it).
+  std::optional<ListedArticles> listed_in;
+  int64_t channel_number = 0;
+  const std::string& channel_text = links.channel;
+  if (std::from_chars(channel_text.data(), channel_text.data() + channel_text.size(),
+                      channel_number)
+          .ptr == channel_text.data() + channel_text.size()) {
+    listed_in = ListedArticles{.channel = channel_number, .class_id = std::nullopt};
+    if (class_id != "0") listed_in->class_id = std::stoll(class_id);
+  }
+  const SearchSource source =
+      FindSearchSource(state, column, keyword, condition, listed, listed_in, order);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -271,8 +326,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   // Clicks do not move the article data version: results in their order keep no head.
   if (order != 5 && order != 6) pager.DeepPages(select_from);
   pager.SqlCount(source.count_sql);
-  // The kept body matches are counted already.
-  pager.CountCached(source.body == nullptr);
+  // A count given as a number is not kept.
+  pager.CountCached(!source.counted);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 

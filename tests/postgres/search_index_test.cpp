@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/article_grams.h"
 #include "core/text_helpers.h"
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
@@ -185,6 +186,8 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
               "update Vantrel_Article set d_deleted = case when d_deleted = 0 then -1 else 0 end "
               "where d_id = ?",
               {id});
+          conn_.Execute("update Vantrel_Article set d_classid = ? where d_id = ?",
+                        {Variant(static_cast<long long>(rng_() % 3)), id});
           break;
         default:
           conn_.Execute("delete from Vantrel_Article where d_id = ?", {id});
@@ -201,6 +204,27 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
                 {Variant("经济'a%")});
   for (const char* keyword : keywords) Compare("d_content", keyword);
   EXPECT_EQ(compared_, 96 + 52 + 13);
+
+  // The counts of short sequences that the triggers kept through all of it are those a count of
+  // the articles as they stand gives.
+  auto kept = [this] {
+    std::vector<std::string> rows;
+    Recordset rs;
+    rs.Open("select k_channelid, k_column, k_gram, k_classid, k_count from " +
+                std::string(kArticleGramTable) + " where k_count <> 0 order by 1, 2, 3, 4",
+            conn_, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) {
+      rows.push_back(rs["k_channelid"].ToString() + " " + rs["k_column"].ToString() + " " +
+                     rs["k_gram"].ToString() + " " + rs["k_classid"].ToString() + " " +
+                     rs["k_count"].ToString());
+    }
+    return rows;
+  };
+  const std::vector<std::string> after_changes = kept();
+  ASSERT_GT(after_changes.size(), 100u);
+  conn_.Execute("delete from " + std::string(kArticleGramTable));
+  FillArticleGrams(conn_);
+  EXPECT_EQ(after_changes, kept());
 }
 
 // Keywords of three characters or more are found through the trigram index by the search's like
