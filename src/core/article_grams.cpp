@@ -248,7 +248,11 @@ void FillArticleGrams(Connection& conn) {
 void ApplyGramChanges(Connection& conn) {
   if (conn.engine() != SqlEngine::kSqlite) return;
   const std::string changes(kGramChangeTable);
-  const int64_t last = conn.ExecuteScalar("select max(k_id) from " + changes).ToInt64Or(0);
+  std::unique_ptr<db::Statement> st =
+      conn.session().PrepareNative("select max(k_id) from " + changes);
+  st->Bind({});
+  const int64_t last = st->Step() ? st->Column(0).ToInt64Or(0) : 0;
+  st.reset();
   if (last == 0) return;
   ScopedTransaction transaction(conn);
   const std::string upto = " WHERE k_id <= " + std::to_string(last);

@@ -445,6 +445,9 @@ void EnsureListStructures(Connection& conn) {
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
+  // Texts set aside while no server ran (another program's writes) are counted in now rather
+  // than at the first search.
+  ApplyGramChanges(conn);
   registry.ready.insert(key);
 }
 

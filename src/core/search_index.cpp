@@ -167,35 +167,61 @@ std::string ArticleSourceInIdOrder(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
 }
 
-std::optional<int64_t> ListedPhraseCount(Connection& conn, const std::string& column,
-                                         const std::string& keyword, const std::string& listed) {
+std::shared_ptr<const std::vector<int64_t>> ListedIndexMatches(Connection& conn,
+                                                               const std::string& column,
+                                                               const std::string& keyword,
+                                                               const std::string& listed) {
   if (conn.engine() != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
-    return std::nullopt;
+    return nullptr;
   }
-  if (column != "d_content" && column != "d_title" && column != "d_author" &&
-      column != "d_inputer") {
-    return std::nullopt;
+  const bool body = column == "d_content";
+  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") {
+    return nullptr;
   }
+  // U+0001 pads the indexed texts: a keyword that holds it would meet the padding.
   const std::vector<uint32_t> characters = CodePoints(keyword);
-  if (characters.size() < 3 || !std::all_of(characters.begin(), characters.end(), FoldsPlainly)) {
-    return std::nullopt;
+  if (characters.empty() || !std::all_of(characters.begin(), characters.end(),
+                                         [](uint32_t c) { return FoldsPlainly(c) && c != 1; })) {
+    return nullptr;
   }
   EnsureListStructures(conn);
-  const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(
-      conn, "select d_id from Vantrel_Article " + listed + " order by d_id", kMostListedIdsKept);
-  if (ids == nullptr) return std::nullopt;
-  const std::string sql = PhraseRows(column, keyword);
-  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-  conn.CountStatement(sql);
-  st->Bind({});
-  int64_t count = 0;
-  auto at = ids->begin();
-  while (st->Step() && at != ids->end()) {
-    const int64_t id = st->Column(0).ToInt64Or(0);
-    at = std::lower_bound(at, ids->end(), id);
-    if (at != ids->end() && *at == id) ++count;
+  std::vector<int64_t> found;
+  if (characters.size() >= 3) {
+    const std::string sql = PhraseRows(column, keyword);
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql);
+    st->Bind({});
+    while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+  } else {
+    // The texts that hold a short keyword are those with a trigram that begins with it.
+    const std::string sql = "select doc from " +
+                            TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
+                                               ShortRunTerm(keyword, characters.size())) +
+                            " limit " + std::to_string(kMostShortBodyTerms + 1);
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql);
+    st->Bind({});
+    while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+    if (found.size() > static_cast<size_t>(kMostShortBodyTerms)) return nullptr;
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
   }
-  return count;
+  // The listed ids, kept in memory and brought forward through the change log after a change;
+  // read whole from the time index, which holds what the list's conditions test.
+  const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
+      conn, listed, [&] { return ArticleSourceInTimeOrder(conn.engine()) + listed; },
+      /*by_time=*/false, ArticleDataVersion(conn));
+  if (listed_ids == nullptr) return nullptr;
+  auto matches = std::make_shared<std::vector<int64_t>>();
+  auto at = listed_ids->rows.begin();
+  for (int64_t id : found) {
+    at = std::lower_bound(
+        at, listed_ids->rows.end(), id,
+        [](const std::pair<int64_t, int64_t>& row, int64_t value) { return row.second < value; });
+    if (at == listed_ids->rows.end()) break;
+    if (at->second == id) matches->push_back(id);
+  }
+  return matches;
 }
 
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
@@ -416,6 +442,47 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
   for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
     const int64_t id = body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second;
     in += (in.empty() ? "" : ",") + std::to_string(id);
+  }
+  if (in.empty()) return "Vantrel_Article where 1 = 0";
+  return "Vantrel_Article where d_id in (" + in + ")";
+}
+
+std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
+                                                      const std::vector<int64_t>& ids) {
+  auto matches = std::make_shared<BodyMatches>();
+  matches->rows.reserve(ids.size());
+  constexpr size_t kIdsPerRead = 500;
+  for (size_t from = 0; from < ids.size(); from += kIdsPerRead) {
+    std::string in;
+    for (size_t i = from; i < std::min(ids.size(), from + kIdsPerRead); ++i) {
+      in += (in.empty() ? "" : ",") + std::to_string(ids[i]);
+    }
+    const std::string sql = "select d_id, cast(d_addtime as text) from " +
+                            ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
+    std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+    conn.CountStatement(sql);
+    st->Bind({});
+    while (st->Step()) {
+      const std::optional<int64_t> time = PlainTime(st->Column(1));
+      if (!time) return nullptr;
+      matches->rows.emplace_back(*time, st->Column(0).ToInt64Or(0));
+    }
+  }
+  std::sort(matches->rows.begin(), matches->rows.end());
+  return matches;
+}
+
+std::string MatchesPageInListOrder(Connection& conn, const std::string& list_in_order,
+                                   const std::vector<int64_t>& ids, int64_t offset, int64_t count) {
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(list_in_order);
+  conn.CountStatement(list_in_order);
+  st->Bind({});
+  std::string in;
+  int64_t seen = 0;
+  while (seen < offset + count && st->Step()) {
+    const int64_t id = st->Column(0).ToInt64Or(0);
+    if (!std::binary_search(ids.begin(), ids.end(), id)) continue;
+    if (seen++ >= offset) in += (in.empty() ? "" : ",") + std::to_string(id);
   }
   if (in.empty()) return "Vantrel_Article where 1 = 0";
   return "Vantrel_Article where d_id in (" + in + ")";

@@ -66,15 +66,17 @@ inline constexpr int64_t kMostMatchesReadByIdsFirst = 5000;
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
                              int64_t page_size);
 
-// SQLite: the count of the listed articles (`listed`, " where ..." on Vantrel_Article, whose ids
-// are kept against the data version, at most kMostListedIdsKept of them) whose `column` is like
-// '%keyword%', read from the trigram index alone (the rows that hold the keyword's trigrams in a
-// row, which are exactly the like's for a keyword of three characters or more, without wildcards,
-// whose characters the index folds as like does); nullopt for any other keyword, another column,
-// a longer list or PostgreSQL.
-inline constexpr size_t kMostListedIdsKept = 2'000'000;
-std::optional<int64_t> ListedPhraseCount(Connection& conn, const std::string& column,
-                                         const std::string& keyword, const std::string& listed);
+// SQLite: the ids, ascending, of the listed articles (`listed`, " where ..." on Vantrel_Article,
+// whose ids are kept as KeptBodyMatches keeps matches) whose `column`
+// is like '%keyword%', read from the trigram index alone: for a keyword of three characters or
+// more the rows that hold its trigrams in a row, for a shorter one those with a trigram that
+// begins with it (when they hold it 50,000 times at most), exactly the like's rows for a keyword
+// without wildcards whose characters the index folds as like does. nullptr for any other keyword,
+// another column, a list of more than kMostBodyMatchesKept or PostgreSQL.
+std::shared_ptr<const std::vector<int64_t>> ListedIndexMatches(Connection& conn,
+                                                               const std::string& column,
+                                                               const std::string& keyword,
+                                                               const std::string& listed);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;
@@ -97,6 +99,17 @@ struct BodyMatches {
 // `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count);
+
+// `ids` (ascending) with their d_addtime, in the order of time (see BodyMatches); nullptr when a
+// time is not a plain "yyyy-mm-dd hh:mm:ss".
+std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
+                                                      const std::vector<int64_t>& ids);
+
+// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of
+// `ids` (ascending) in the order of `list_in_order`, a select whose first column is d_id, read
+// until they are found: for matches common enough that the list passes few rows between them.
+std::string MatchesPageInListOrder(Connection& conn, const std::string& list_in_order,
+                                   const std::vector<int64_t>& ids, int64_t offset, int64_t count);
 
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };

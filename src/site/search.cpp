@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -114,6 +115,8 @@ struct SearchSource {
   std::shared_ptr<const BodyMatches> body;
   bool descending = false;
   bool counted = false;  // count_sql holds the count itself
+  // Set: the source of the page's rows, given the page's first row (0-based) and size.
+  std::function<std::string(int64_t offset, int64_t count)> page_source;
 };
 
 // The list read in the search's order, each row tested, where an index or the table itself holds
@@ -145,23 +148,21 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
                               const std::string& keyword, const std::string& condition,
                               const std::string& listed,
                               const std::optional<ListedArticles>& listed_in, int order) {
-  SearchSource source{"select Count(*) from Vantrel_Article " + condition,
-                      "Vantrel_Article " + condition, nullptr, nullptr, false};
+  SearchSource source;
+  source.count_sql = "select Count(*) from Vantrel_Article " + condition;
+  source.rows_source = "Vantrel_Article " + condition;
   if (keyword.empty()) return source;
   Connection& conn = *state.db.Conn;
   EnsureListStructures(conn);
+  const int64_t requested_page = std::max<int64_t>(RequestedPage(state.host.Request), 1);
   // A keyword of one or two characters is counted from the kept counts of the texts' short
   // sequences; a common one's page then comes from reading the list in its order, which stops
   // after the page's rows, and no text that holds it is read.
-  std::optional<int64_t> counted =
-      listed_in ? ListedKeywordCount(conn, column, keyword, *listed_in) : std::nullopt;
-  // A longer one is counted from the trigram index and the listed articles' kept ids.
-  if (!counted) counted = ListedPhraseCount(conn, column, keyword, listed);
-  if (counted) {
+  if (const std::optional<int64_t> counted =
+          listed_in ? ListedKeywordCount(conn, column, keyword, *listed_in) : std::nullopt) {
     const int64_t matches = *counted;
     const ListInOrder in_order = ReadInOrder(conn, condition, listed, order);
-    const int64_t page = std::min<int64_t>(std::max<int64_t>(RequestedPage(state.host.Request), 1),
-                                           std::max<int64_t>((matches + 19) / 20, 1));
+    const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
     if (matches == 0 ||
         (!in_order.source.empty() &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
@@ -170,6 +171,44 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       source.counted = true;
       if (!in_order.source.empty()) source.rows_source = in_order.source;
       return source;
+    }
+  }
+  // A rarer one's or a longer one's matches among the listed articles come from the trigram
+  // index alone; a page in the order of ids is then a slice of them, one in the order of time a
+  // slice of them put in that order, or found by reading the list's time index, which holds no
+  // text, up to its rows.
+  if (order >= 1 && order <= 4) {
+    if (const std::shared_ptr<const std::vector<int64_t>> ids =
+            ListedIndexMatches(conn, column, keyword, listed)) {
+      const int64_t matches = static_cast<int64_t>(ids->size());
+      source.count_sql = "select " + std::to_string(matches);
+      source.counted = true;
+      source.descending = order == 2 || order == 4;
+      std::shared_ptr<const BodyMatches> in_time;
+      if (order <= 2) {
+        auto by_id = std::make_shared<BodyMatches>();
+        by_id->rows.reserve(ids->size());
+        for (int64_t id : *ids) by_id->rows.emplace_back(0, id);
+        source.body = std::move(by_id);
+        return source;
+      }
+      const int64_t list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+      const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
+      // A row of the index read on the way costs a small part of a row of the table looked up.
+      if (matches == 0 || KeywordReadsListInOrder(conn.engine(), matches * 8, list, page, 20)) {
+        const std::string list_in_order = "select d_id from " +
+                                          ArticleSourceInTimeOrder(conn.engine()) + listed +
+                                          (source.descending ? " order by d_addtime desc, d_id desc"
+                                                             : " order by d_addtime, d_id");
+        source.page_source = [&conn, list_in_order, ids](int64_t offset, int64_t count) {
+          return MatchesPageInListOrder(conn, list_in_order, *ids, offset, count);
+        };
+        return source;
+      }
+      if ((source.body = MatchesInTimeOrder(conn, *ids))) return source;
+      source.counted = false;
+      source.descending = false;
+      source.count_sql = "select Count(*) from Vantrel_Article " + condition;
     }
   }
   // A body keyword's matches in the orders of time and of ids are kept in memory, in that order;
@@ -317,6 +356,11 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.Sql(SelectFrom(source.rows_source, order));
   auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
   if (source.ids) pager.PageIds(source.ids, select_from);
+  if (source.page_source) {
+    pager.PageSql([page_source = source.page_source, order](int64_t offset, int64_t count) {
+      return SelectFrom(page_source(offset, count), order);
+    });
+  }
   if (source.body) {
     pager.PageSql(
         [body = source.body, descending = source.descending, order](int64_t offset, int64_t count) {
