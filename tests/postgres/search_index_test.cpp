@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/article_grams.h"
 #include "core/text_helpers.h"
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
+#include "support/gram_counts_check.h"
 #include "support/temp_folder.h"
 #include "support/test_site.h"
 
@@ -207,24 +207,7 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
 
   // The counts of short sequences that the triggers kept through all of it are those a count of
   // the articles as they stand gives.
-  auto kept = [this] {
-    std::vector<std::string> rows;
-    Recordset rs;
-    rs.Open("select k_channelid, k_column, k_gram, k_classid, k_count from " +
-                std::string(kArticleGramTable) + " where k_count <> 0 order by 1, 2, 3, 4",
-            conn_, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      rows.push_back(rs["k_channelid"].ToString() + " " + rs["k_column"].ToString() + " " +
-                     rs["k_gram"].ToString() + " " + rs["k_classid"].ToString() + " " +
-                     rs["k_count"].ToString());
-    }
-    return rows;
-  };
-  const std::vector<std::string> after_changes = kept();
-  ASSERT_GT(after_changes.size(), 100u);
-  conn_.Execute("delete from " + std::string(kArticleGramTable));
-  FillArticleGrams(conn_);
-  EXPECT_EQ(after_changes, kept());
+  testing::ExpectKeptGramCountsAsCountedAfresh(conn_);
 }
 
 // Keywords of three characters or more are found through the trigram index by the search's like

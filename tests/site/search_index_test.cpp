@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "core/article_grams.h"
 #include "core/list_structures.h"
 #include "core/public_request.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "site/search.h"
+#include "support/gram_counts_check.h"
 #include "support/site_fixture.h"
 #include "support/temp_folder.h"
 
@@ -196,26 +196,7 @@ TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
 
   // The counts of short sequences that the triggers kept through all of it are those a count of
   // the articles as they stand gives.
-  Connection& conn = *s_.state.db.Conn;
-  auto kept = [&conn] {
-    ApplyGramChanges(conn);
-    std::vector<std::string> rows;
-    Recordset rs;
-    rs.Open("select k_channelid, k_column, k_gram, k_classid, k_count from " +
-                std::string(kArticleGramTable) + " where k_count <> 0 order by 1, 2, 3, 4",
-            conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      rows.push_back(rs["k_channelid"].ToString() + " " + rs["k_column"].ToString() + " " +
-                     rs["k_gram"].ToString() + " " + rs["k_classid"].ToString() + " " +
-                     rs["k_count"].ToString());
-    }
-    return rows;
-  };
-  const std::vector<std::string> after_changes = kept();
-  ASSERT_GT(after_changes.size(), 100u);
-  s_.Exec("delete from " + std::string(kArticleGramTable));
-  FillArticleGrams(conn);
-  EXPECT_EQ(after_changes, kept());
+  testing::ExpectKeptGramCountsAsCountedAfresh(*s_.state.db.Conn);
 }
 
 // A database whose search structures were made before the index that reads a channel's texts

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text/vb_text.h"
+
 namespace folirex {
 namespace {
 
@@ -23,14 +25,6 @@ size_t CharLength(std::string_view text, size_t at) {
 
 // Marks a malformed byte in a packed sequence (above every code point).
 constexpr uint64_t kRawByte = 0x400000;
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -95,7 +89,7 @@ std::string ShortGramKey(std::string_view keyword) {
   size_t characters = 0;
   for (size_t at = 0; at < keyword.size(); at += CharLength(keyword, at)) ++characters;
   if (characters == 0 || characters > 2) return "";
-  return Lowered(keyword);
+  return LCase(keyword);
 }
 
 }  // namespace folirex
