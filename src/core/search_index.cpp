@@ -472,16 +472,22 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
   return matches;
 }
 
-std::string MatchesPageInListOrder(Connection& conn, const std::string& list_in_order,
-                                   const std::vector<int64_t>& ids, int64_t offset, int64_t count) {
-  std::unique_ptr<db::Statement> st = conn.session().Prepare(list_in_order);
-  conn.CountStatement(list_in_order);
+std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
+                           const std::vector<int64_t>* among, int64_t offset, int64_t count) {
+  // Without a set to test against, the source's own condition finds the rows: the database stops
+  // after the page's last.
+  const std::string select =
+      "select " +
+      (among == nullptr ? "top " + std::to_string(offset + count) + " " : std::string()) +
+      "d_id from " + source + " order by " + order;
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
+  conn.CountStatement(select);
   st->Bind({});
   std::string in;
   int64_t seen = 0;
   while (seen < offset + count && st->Step()) {
     const int64_t id = st->Column(0).ToInt64Or(0);
-    if (!std::binary_search(ids.begin(), ids.end(), id)) continue;
+    if (among != nullptr && !std::binary_search(among->begin(), among->end(), id)) continue;
     if (seen++ >= offset) in += (in.empty() ? "" : ",") + std::to_string(id);
   }
   if (in.empty()) return "Vantrel_Article where 1 = 0";

@@ -105,11 +105,13 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
 std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
                                                       const std::vector<int64_t>& ids);
 
-// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of
-// `ids` (ascending) in the order of `list_in_order`, a select whose first column is d_id, read
-// until they are found: for matches common enough that the list passes few rows between them.
-std::string MatchesPageInListOrder(Connection& conn, const std::string& list_in_order,
-                                   const std::vector<int64_t>& ids, int64_t offset, int64_t count);
+// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of a
+// list read in its order: `source` (what follows "from": the articles and the list's conditions)
+// in `order` (what follows "order by"), each row kept when `among` (ascending ids), if given,
+// holds it. The list is read only up to the page's last row: for matches common enough that it
+// passes few rows between them.
+std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
+                           const std::vector<int64_t>* among, int64_t offset, int64_t count);
 
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };

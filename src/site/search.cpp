@@ -125,16 +125,18 @@ struct SearchSource {
 // time, in the order of ids from the table, whose every article that reading passes over.
 struct ListInOrder {
   std::string source;
+  std::string order;  // what follows "order by"
   int64_t passed = 0;
 };
 ListInOrder ReadInOrder(Connection& conn, const std::string& condition, const std::string& listed,
                         int order) {
   if (order == 3 || order == 4) {
     return {ArticleSourceInTimeOrder(conn.engine()) + condition,
+            order == 4 ? "d_addtime desc, d_id desc" : "d_addtime, d_id",
             CachedCount(conn, "select count(*) from Vantrel_Article " + listed)};
   }
   if (order == 1 || order == 2) {
-    return {ArticleSourceInIdOrder(conn.engine()) + condition,
+    return {ArticleSourceInIdOrder(conn.engine()) + condition, order == 2 ? "d_id desc" : "d_id",
             CachedCount(conn, "select Count(*) from Vantrel_Article")};
   }
   return {};
@@ -169,7 +171,11 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
           (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
       source.count_sql = "select " + std::to_string(matches);
       source.counted = true;
-      if (!in_order.source.empty()) source.rows_source = in_order.source;
+      if (!in_order.source.empty()) {
+        source.page_source = [&conn, in_order](int64_t offset, int64_t count) {
+          return ListPageSource(conn, in_order.source, in_order.order, nullptr, offset, count);
+        };
+      }
       return source;
     }
   }
@@ -184,7 +190,6 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       source.count_sql = "select " + std::to_string(matches);
       source.counted = true;
       source.descending = order == 2 || order == 4;
-      std::shared_ptr<const BodyMatches> in_time;
       if (order <= 2) {
         auto by_id = std::make_shared<BodyMatches>();
         by_id->rows.reserve(ids->size());
@@ -192,16 +197,13 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
         source.body = std::move(by_id);
         return source;
       }
-      const int64_t list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+      const ListInOrder in_order = ReadInOrder(conn, listed, listed, order);
       const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
       // A row of the index read on the way costs a small part of a row of the table looked up.
-      if (matches == 0 || KeywordReadsListInOrder(conn.engine(), matches * 8, list, page, 20)) {
-        const std::string list_in_order = "select d_id from " +
-                                          ArticleSourceInTimeOrder(conn.engine()) + listed +
-                                          (source.descending ? " order by d_addtime desc, d_id desc"
-                                                             : " order by d_addtime, d_id");
-        source.page_source = [&conn, list_in_order, ids](int64_t offset, int64_t count) {
-          return MatchesPageInListOrder(conn, list_in_order, *ids, offset, count);
+      if (matches == 0 ||
+          KeywordReadsListInOrder(conn.engine(), matches * 8, in_order.passed, page, 20)) {
+        source.page_source = [&conn, in_order, ids](int64_t offset, int64_t count) {
+          return ListPageSource(conn, in_order.source, in_order.order, ids.get(), offset, count);
         };
         return source;
       }
