@@ -155,6 +155,9 @@ class Cls_Pagination {
   // changes the head is brought forward through the change log where SqlCount's condition tells
   // which rows Sql holds (ListHeadBroughtForward), else read again. The rows and their order are
   // those the page reads from a window of Sql.
+  // Pages whose first row lies past this many rows go through the list's head: the rows before
+  // them cost more to step over than the head's upkeep.
+  static constexpr int64_t kDeepFromRow = 100;
   void DeepPages(std::function<std::string(const std::string& source)> select_from) {
     deep_select_ = std::move(select_from);
   }
@@ -243,9 +246,6 @@ class Cls_Pagination {
   Rows RowsReadAhead(int64_t first_row);
   // The most rows a window read ahead holds.
   static constexpr int64_t kMaxRowsAhead = 2000;
-  // Pages whose first row lies past this many rows go through the list's head: the rows before
-  // them cost more to step over than the head's upkeep.
-  static constexpr int64_t kDeepFromRow = 100;
   // A head is read for at least this many rows, and then for twice as many as the head it
   // replaces, so that walking a list page by page reads it a few times at most.
   static constexpr int64_t kFirstHeadRows = 1024;

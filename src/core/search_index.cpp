@@ -71,6 +71,10 @@ std::string TermsBeginningWith(std::string_view terms, const std::string& column
 // they name costs more than reading the bodies alone.
 constexpr int64_t kMostShortBodyTerms = 50000;
 
+// The most instances of a short keyword's terms read to find its matches from the index alone
+// (a quarter of a second's reading).
+constexpr int64_t kMostShortTermsRead = 1'000'000;
+
 // A character whose index term is itself (ASCII, lowered below) or that has no letter case:
 // CJK, its punctuation and the full-width punctuation.
 bool FoldsPlainly(uint32_t cp) {
@@ -99,6 +103,9 @@ std::string PhraseRows(const std::string& column, const std::string& keyword) {
   return "select rowid from " + table + " where " + table + " match '{" + column + "} : \"" +
          SqlQuote(phrase) + "\"' order by rowid";
 }
+
+// Orders a kept row, in the order of ids, before an id.
+bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
 
 }  // namespace
 
@@ -167,10 +174,10 @@ std::string ArticleSourceInIdOrder(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
 }
 
-std::shared_ptr<const std::vector<int64_t>> ListedIndexMatches(Connection& conn,
-                                                               const std::string& column,
-                                                               const std::string& keyword,
-                                                               const std::string& listed) {
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+                                                      const std::string& keyword,
+                                                      const std::string& listed,
+                                                      const std::string& where, int64_t version) {
   if (conn.engine() != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
     return nullptr;
   }
@@ -185,43 +192,45 @@ std::shared_ptr<const std::vector<int64_t>> ListedIndexMatches(Connection& conn,
     return nullptr;
   }
   EnsureListStructures(conn);
-  std::vector<int64_t> found;
-  if (characters.size() >= 3) {
-    const std::string sql = PhraseRows(column, keyword);
-    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-    conn.CountStatement(sql);
-    st->Bind({});
-    while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
-  } else {
-    // The texts that hold a short keyword are those with a trigram that begins with it.
-    const std::string sql = "select doc from " +
-                            TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
-                                               ShortRunTerm(keyword, characters.size())) +
-                            " limit " + std::to_string(kMostShortBodyTerms + 1);
-    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-    conn.CountStatement(sql);
-    st->Bind({});
-    while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
-    if (found.size() > static_cast<size_t>(kMostShortBodyTerms)) return nullptr;
-    std::sort(found.begin(), found.end());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
-  }
-  // The listed ids, kept in memory and brought forward through the change log after a change;
-  // read whole from the time index, which holds what the list's conditions test.
-  const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
-      conn, listed, [&] { return ArticleSourceInTimeOrder(conn.engine()) + listed; },
-      /*by_time=*/false, ArticleDataVersion(conn));
-  if (listed_ids == nullptr) return nullptr;
-  auto matches = std::make_shared<std::vector<int64_t>>();
-  auto at = listed_ids->rows.begin();
-  for (int64_t id : found) {
-    at = std::lower_bound(
-        at, listed_ids->rows.end(), id,
-        [](const std::pair<int64_t, int64_t>& row, int64_t value) { return row.second < value; });
-    if (at == listed_ids->rows.end()) break;
-    if (at->second == id) matches->push_back(id);
-  }
-  return matches;
+  return KeptMatches(
+      conn, where, /*by_time=*/false, version, [&]() -> std::shared_ptr<const BodyMatches> {
+        std::vector<int64_t> found;
+        if (characters.size() >= 3) {
+          const std::string sql = PhraseRows(column, keyword);
+          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+          conn.CountStatement(sql);
+          st->Bind({});
+          while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+        } else {
+          // The texts that hold a short keyword are those with a trigram that begins with it.
+          const std::string sql =
+              "select doc from " +
+              TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
+                                 ShortRunTerm(keyword, characters.size())) +
+              " limit " + std::to_string(kMostShortTermsRead + 1);
+          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+          conn.CountStatement(sql);
+          st->Bind({});
+          while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+          if (found.size() > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
+          std::sort(found.begin(), found.end());
+          found.erase(std::unique(found.begin(), found.end()), found.end());
+        }
+        // The listed ids, kept in memory and brought forward through the change log after a change;
+        // read whole from the time index, which holds what the list's conditions test.
+        const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
+            conn, listed, [&] { return ArticleSourceInTimeOrder(conn.engine()) + listed; },
+            /*by_time=*/false, version);
+        if (listed_ids == nullptr) return nullptr;
+        auto matches = std::make_shared<BodyMatches>();
+        auto at = listed_ids->rows.begin();
+        for (int64_t id : found) {
+          at = std::lower_bound(at, listed_ids->rows.end(), id, ById);
+          if (at == listed_ids->rows.end()) break;
+          if (at->second == id) matches->rows.emplace_back(0, id);
+        }
+        return matches;
+      });
 }
 
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
@@ -435,6 +444,30 @@ BodyMatchCache& BodyMatchesHeld() {
 
 }  // namespace
 
+bool AskedBefore(Connection& conn, const std::string& where) {
+  struct Asked {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::list<std::string>::iterator> keys;
+    std::list<std::string> order;  // the most recent first
+  };
+  static Asked* asked = new Asked();
+  constexpr size_t kMostRemembered = 4096;
+  const std::string key = conn.session().pool_key() + '\n' + where;
+  std::lock_guard<std::mutex> lock(asked->mutex);
+  auto it = asked->keys.find(key);
+  if (it != asked->keys.end()) {
+    asked->order.splice(asked->order.begin(), asked->order, it->second);
+    return true;
+  }
+  asked->order.push_front(key);
+  asked->keys.emplace(key, asked->order.begin());
+  if (asked->order.size() > kMostRemembered) {
+    asked->keys.erase(asked->order.back());
+    asked->order.pop_back();
+  }
+  return false;
+}
+
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count) {
   const int64_t size = static_cast<int64_t>(body.rows.size());
@@ -447,15 +480,15 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
   return "Vantrel_Article where d_id in (" + in + ")";
 }
 
-std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
-                                                      const std::vector<int64_t>& ids) {
+std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id) {
+  const auto& ids = by_id.rows;
   auto matches = std::make_shared<BodyMatches>();
   matches->rows.reserve(ids.size());
   constexpr size_t kIdsPerRead = 500;
   for (size_t from = 0; from < ids.size(); from += kIdsPerRead) {
     std::string in;
     for (size_t i = from; i < std::min(ids.size(), from + kIdsPerRead); ++i) {
-      in += (in.empty() ? "" : ",") + std::to_string(ids[i]);
+      in += (in.empty() ? "" : ",") + std::to_string(ids[i].second);
     }
     const std::string sql = "select d_id, cast(d_addtime as text) from " +
                             ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
@@ -473,7 +506,7 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
 }
 
 std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
-                           const std::vector<int64_t>* among, int64_t offset, int64_t count) {
+                           const BodyMatches* among, int64_t offset, int64_t count) {
   // Without a set to test against, the source's own condition finds the rows: the database stops
   // after the page's last.
   const std::string select =
@@ -487,7 +520,10 @@ std::string ListPageSource(Connection& conn, const std::string& source, const st
   int64_t seen = 0;
   while (seen < offset + count && st->Step()) {
     const int64_t id = st->Column(0).ToInt64Or(0);
-    if (among != nullptr && !std::binary_search(among->begin(), among->end(), id)) continue;
+    if (among != nullptr) {
+      const auto at = std::lower_bound(among->rows.begin(), among->rows.end(), id, ById);
+      if (at == among->rows.end() || at->second != id) continue;
+    }
     if (seen++ >= offset) in += (in.empty() ? "" : ",") + std::to_string(id);
   }
   if (in.empty()) return "Vantrel_Article where 1 = 0";
@@ -497,6 +533,21 @@ std::string ListPageSource(Connection& conn, const std::string& source, const st
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
                                                    const std::function<std::string()>& source,
                                                    bool by_time, int64_t version) {
+  return KeptMatches(conn, where, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
+    std::optional<MatchRows> rows = ReadMatchRows(
+        conn,
+        (by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ") + source(),
+        by_time, kMostBodyMatchesKept);
+    if (!rows) return nullptr;
+    auto whole = std::make_shared<BodyMatches>();
+    whole->rows = std::move(*rows);
+    return whole;
+  });
+}
+
+std::shared_ptr<const BodyMatches> KeptMatches(
+    Connection& conn, const std::string& where, bool by_time, int64_t version,
+    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole) {
   const std::string key =
       conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + where;
   BodyMatchCache& cache = BodyMatchesHeld();
@@ -528,15 +579,8 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
     if (next == nullptr) made_at = version;
   }
   if (next == nullptr) {
-    std::optional<MatchRows> rows = ReadMatchRows(
-        conn,
-        (by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ") + source(),
-        by_time, kMostBodyMatchesKept);
-    if (rows) {
-      auto whole = std::make_shared<BodyMatches>();
-      whole->rows = std::move(*rows);
-      next = std::move(whole);
-    }
+    next = read_whole();
+    if (next != nullptr && next->rows.size() > kMostBodyMatchesKept) next = nullptr;
   }
   slot->version = made_at;
   slot->matches = next;

@@ -66,18 +66,6 @@ inline constexpr int64_t kMostMatchesReadByIdsFirst = 5000;
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
                              int64_t page_size);
 
-// SQLite: the ids, ascending, of the listed articles (`listed`, " where ..." on Vantrel_Article,
-// whose ids are kept as KeptBodyMatches keeps matches) whose `column`
-// is like '%keyword%', read from the trigram index alone: for a keyword of three characters or
-// more the rows that hold its trigrams in a row, for a shorter one those with a trigram that
-// begins with it (when they hold it 50,000 times at most), exactly the like's rows for a keyword
-// without wildcards whose characters the index folds as like does. nullptr for any other keyword,
-// another column, a list of more than kMostBodyMatchesKept or PostgreSQL.
-std::shared_ptr<const std::vector<int64_t>> ListedIndexMatches(Connection& conn,
-                                                               const std::string& column,
-                                                               const std::string& keyword,
-                                                               const std::string& listed);
-
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;
 
@@ -95,23 +83,41 @@ struct BodyMatches {
   std::vector<std::pair<int64_t, int64_t>> rows;
 };
 
+// Whether a select with `where` was asked for on conn's database before, among the last few
+// thousand asked; notes it. A keyword whose matches are found again on every request the first
+// time is kept from its second on.
+bool AskedBefore(Connection& conn, const std::string& where);
+
 // The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
 // `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count);
 
-// `ids` (ascending) with their d_addtime, in the order of time (see BodyMatches); nullptr when a
+// SQLite: the kept matches, in the order of ids (KeptMatches under `where`, the list's conditions
+// and the like, at `version`), of the listed articles (`listed`, the list's conditions alone,
+// " where ..." on Vantrel_Article, whose ids are kept as KeptBodyMatches keeps matches) whose
+// `column` is like '%keyword%', read whole from the trigram index alone: for a keyword of three
+// characters or more the rows that hold its trigrams in a row, for a shorter one those with a
+// trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
+// for a keyword without wildcards whose characters the index folds as like does. nullptr for any
+// other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
+// PostgreSQL.
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+                                                      const std::string& keyword,
+                                                      const std::string& listed,
+                                                      const std::string& where, int64_t version);
+
+// `by_id`'s rows with their d_addtime, in the order of time (see BodyMatches); nullptr when a
 // time is not a plain "yyyy-mm-dd hh:mm:ss".
-std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn,
-                                                      const std::vector<int64_t>& ids);
+std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id);
 
 // The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of a
 // list read in its order: `source` (what follows "from": the articles and the list's conditions)
-// in `order` (what follows "order by"), each row kept when `among` (ascending ids), if given,
-// holds it. The list is read only up to the page's last row: for matches common enough that it
-// passes few rows between them.
+// in `order` (what follows "order by"), each row kept when `among` (kept in the order of ids), if
+// given, holds it. The list is read only up to the page's last row: for matches common enough
+// that it passes few rows between them.
 std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
-                           const std::vector<int64_t>* among, int64_t offset, int64_t count);
+                           const BodyMatches* among, int64_t offset, int64_t count);
 
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };
@@ -153,6 +159,11 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
                                                    const std::function<std::string()>& source,
                                                    bool by_time, int64_t version);
+// The same, kept alike, with `read_whole` giving the matches when they are read whole (nullptr:
+// not kept).
+std::shared_ptr<const BodyMatches> KeptMatches(
+    Connection& conn, const std::string& where, bool by_time, int64_t version,
+    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole);
 inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
 inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;
 inline constexpr size_t kMostBodyMatchLists = 1024;

@@ -119,6 +119,14 @@ struct SearchSource {
   std::function<std::string(int64_t offset, int64_t count)> page_source;
 };
 
+// The most rows of the list's time index read on the way to a page of a keyword's matches, and
+// the most matches whose times are looked up to put them in that order instead.
+constexpr int64_t kFewRowsPassed = 2000;
+// The most bodies read on the way to a page of a body keyword asked before, whose matches are
+// otherwise kept.
+constexpr int64_t kFewBodiesPassed = 100;
+constexpr int64_t kMostMatchesPutInTime = 100'000;
+
 // The list read in the search's order, each row tested, where an index or the table itself holds
 // that order ("" for the order of clicks, which has neither), and the rows that reading passes
 // for each row of the list: in the order of time from the index that holds the texts beside the
@@ -165,8 +173,14 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
     const int64_t matches = *counted;
     const ListInOrder in_order = ReadInOrder(conn, condition, listed, order);
     const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
+    // A page past the first few is left to the list's kept head (the pager's deep pages, which
+    // go with the count kept against the version).
+    // A body is read whole to be tested: a body keyword asked again, for which the list passes
+    // more than a few rows between its matches, is left to its kept matches.
+    const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
     if (matches == 0 ||
-        (!in_order.source.empty() &&
+        (!in_order.source.empty() && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
+         (column != "d_content" || passed <= kFewBodiesPassed || !AskedBefore(conn, condition)) &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
           (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
       source.count_sql = "select " + std::to_string(matches);
@@ -184,30 +198,32 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   // slice of them put in that order, or found by reading the list's time index, which holds no
   // text, up to its rows.
   if (order >= 1 && order <= 4) {
-    if (const std::shared_ptr<const std::vector<int64_t>> ids =
-            ListedIndexMatches(conn, column, keyword, listed)) {
-      const int64_t matches = static_cast<int64_t>(ids->size());
+    const int64_t version = ArticleDataVersion(conn);
+    if (std::shared_ptr<const BodyMatches> by_id =
+            ListedIndexMatches(conn, column, keyword, listed, condition, version)) {
+      const int64_t matches = static_cast<int64_t>(by_id->rows.size());
       source.count_sql = "select " + std::to_string(matches);
       source.counted = true;
       source.descending = order == 2 || order == 4;
       if (order <= 2) {
-        auto by_id = std::make_shared<BodyMatches>();
-        by_id->rows.reserve(ids->size());
-        for (int64_t id : *ids) by_id->rows.emplace_back(0, id);
         source.body = std::move(by_id);
         return source;
       }
       const ListInOrder in_order = ReadInOrder(conn, listed, listed, order);
       const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
-      // A row of the index read on the way costs a small part of a row of the table looked up.
-      if (matches == 0 ||
-          KeywordReadsListInOrder(conn.engine(), matches * 8, in_order.passed, page, 20)) {
-        source.page_source = [&conn, in_order, ids](int64_t offset, int64_t count) {
-          return ListPageSource(conn, in_order.source, in_order.order, ids.get(), offset, count);
+      // The matches are put in the order of time (and kept, for the keyword's next pages and
+      // readers) unless the list's time index passes few rows on the way to the page's last, or
+      // there are too many to look up.
+      const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
+      if (matches == 0 || passed <= kFewRowsPassed || matches > kMostMatchesPutInTime) {
+        source.page_source = [&conn, in_order, by_id](int64_t offset, int64_t count) {
+          return ListPageSource(conn, in_order.source, in_order.order, by_id.get(), offset, count);
         };
         return source;
       }
-      if ((source.body = MatchesInTimeOrder(conn, *ids))) return source;
+      source.body = KeptMatches(conn, condition, /*by_time=*/true, version,
+                                [&] { return MatchesInTimeOrder(conn, *by_id); });
+      if (source.body) return source;
       source.counted = false;
       source.descending = false;
       source.count_sql = "select Count(*) from Vantrel_Article " + condition;
