@@ -192,8 +192,10 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
     return nullptr;
   }
   EnsureListStructures(conn);
+  const bool keep = AskedBefore(conn, "index\n" + where);
   return KeptMatches(
-      conn, where, /*by_time=*/false, version, [&]() -> std::shared_ptr<const BodyMatches> {
+      conn, where, /*by_time=*/false, version,
+      [&]() -> std::shared_ptr<const BodyMatches> {
         std::vector<int64_t> found;
         if (characters.size() >= 3) {
           const std::string sql = PhraseRows(column, keyword);
@@ -229,8 +231,10 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
           if (at == listed_ids->rows.end()) break;
           if (at->second == id) matches->rows.emplace_back(0, id);
         }
+        matches->rows.shrink_to_fit();
         return matches;
-      });
+      },
+      keep);
 }
 
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
@@ -547,7 +551,7 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
 
 std::shared_ptr<const BodyMatches> KeptMatches(
     Connection& conn, const std::string& where, bool by_time, int64_t version,
-    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole) {
+    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep) {
   const std::string key =
       conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + where;
   BodyMatchCache& cache = BodyMatchesHeld();
@@ -555,7 +559,10 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     auto it = cache.entries.find(key);
-    if (it == cache.entries.end()) {
+    if (it == cache.entries.end() && !keep) {
+      // Read for this request alone.
+      slot = nullptr;
+    } else if (it == cache.entries.end()) {
       cache.uses.push_front(key);
       it = cache.entries
                .emplace(key, BodyMatchCache::Entry{std::make_shared<BodyMatchCache::Slot>(),
@@ -564,7 +571,11 @@ std::shared_ptr<const BodyMatches> KeptMatches(
     } else {
       cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
     }
-    slot = it->second.slot;
+    if (it != cache.entries.end()) slot = it->second.slot;
+  }
+  if (slot == nullptr) {
+    std::shared_ptr<const BodyMatches> whole = read_whole();
+    return whole != nullptr && whole->rows.size() <= kMostBodyMatchesKept ? whole : nullptr;
   }
   std::lock_guard<std::mutex> slot_lock(slot->mutex);
   // Matches made at a later version than the caller read are as exact for it.

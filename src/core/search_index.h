@@ -101,7 +101,8 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
 // trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
 // for a keyword without wildcards whose characters the index folds as like does. nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
-// PostgreSQL.
+// PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
+// once fill no memory.
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
                                                       const std::string& keyword,
                                                       const std::string& listed,
@@ -160,10 +161,10 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
                                                    const std::function<std::string()>& source,
                                                    bool by_time, int64_t version);
 // The same, kept alike, with `read_whole` giving the matches when they are read whole (nullptr:
-// not kept).
+// not kept). Unless `keep`, matches not kept already are read for the caller alone and not kept.
 std::shared_ptr<const BodyMatches> KeptMatches(
     Connection& conn, const std::string& where, bool by_time, int64_t version,
-    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole);
+    const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep = true);
 inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
 inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;
 inline constexpr size_t kMostBodyMatchLists = 1024;

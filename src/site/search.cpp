@@ -221,8 +221,10 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
         };
         return source;
       }
-      source.body = KeptMatches(conn, condition, /*by_time=*/true, version,
-                                [&] { return MatchesInTimeOrder(conn, *by_id); });
+      source.body = KeptMatches(
+          conn, condition, /*by_time=*/true, version,
+          [&] { return MatchesInTimeOrder(conn, *by_id); },
+          AskedBefore(conn, "time\n" + condition));
       if (source.body) return source;
       source.counted = false;
       source.descending = false;
