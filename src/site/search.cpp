@@ -122,9 +122,6 @@ struct SearchSource {
 // The most rows of the list's time index read on the way to a page of a keyword's matches, and
 // the most matches whose times are looked up to put them in that order instead.
 constexpr int64_t kFewRowsPassed = 2000;
-// The most bodies read on the way to a page of a body keyword asked before, whose matches are
-// otherwise kept.
-constexpr int64_t kFewBodiesPassed = 100;
 constexpr int64_t kMostMatchesPutInTime = 100'000;
 
 // The list read in the search's order, each row tested, where an index or the table itself holds
@@ -175,12 +172,12 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
     const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
     // A page past the first few is left to the list's kept head (the pager's deep pages, which
     // go with the count kept against the version).
-    // A body is read whole to be tested: a body keyword asked again, for which the list passes
-    // more than a few rows between its matches, is left to its kept matches.
-    const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
+    // A body is read whole to be tested: a body keyword asked again is left to its kept matches
+    // unless there are too many to keep.
     if (matches == 0 ||
         (!in_order.source.empty() && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
-         (column != "d_content" || passed <= kFewBodiesPassed || !AskedBefore(conn, condition)) &&
+         (column != "d_content" || matches > kMostMatchesPutInTime ||
+          !AskedBefore(conn, condition)) &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
           (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
       source.count_sql = "select " + std::to_string(matches);
@@ -211,11 +208,12 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       }
       const ListInOrder in_order = ReadInOrder(conn, listed, listed, order);
       const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
-      // The matches are put in the order of time (and kept, for the keyword's next pages and
-      // readers) unless the list's time index passes few rows on the way to the page's last, or
-      // there are too many to look up.
+      // The matches are put in the order of time (kept from the keyword's second request on)
+      // unless there are too many to look up, or the list's time index passes few rows on the
+      // way to the page's last for a keyword asked the first time.
       const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
-      if (matches == 0 || passed <= kFewRowsPassed || matches > kMostMatchesPutInTime) {
+      const bool again = AskedBefore(conn, "time\n" + condition);
+      if (matches == 0 || matches > kMostMatchesPutInTime || (passed <= kFewRowsPassed && !again)) {
         source.page_source = [&conn, in_order, by_id](int64_t offset, int64_t count) {
           return ListPageSource(conn, in_order.source, in_order.order, by_id.get(), offset, count);
         };
@@ -223,8 +221,7 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       }
       source.body = KeptMatches(
           conn, condition, /*by_time=*/true, version,
-          [&] { return MatchesInTimeOrder(conn, *by_id); },
-          AskedBefore(conn, "time\n" + condition));
+          [&] { return MatchesInTimeOrder(conn, *by_id); }, again);
       if (source.body) return source;
       source.counted = false;
       source.descending = false;
