@@ -104,6 +104,14 @@ std::string PhraseRows(const std::string& column, const std::string& keyword) {
          SqlQuote(phrase) + "\"' order by rowid";
 }
 
+// The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)").
+std::string ArticlesWithIds(const std::vector<int64_t>& ids) {
+  if (ids.empty()) return "Vantrel_Article where 1 = 0";
+  std::string in;
+  for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
+  return "Vantrel_Article where d_id in (" + in + ")";
+}
+
 // Orders a kept row, in the order of ids, before an id.
 bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
 
@@ -196,24 +204,20 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
   return KeptMatches(
       conn, where, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
+        const bool phrase = characters.size() >= 3;
+        // The texts that hold a short keyword are those with a trigram that begins with it.
+        const std::string sql =
+            phrase ? PhraseRows(column, keyword)
+                   : "select doc from " +
+                         TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
+                                            ShortRunTerm(keyword, characters.size())) +
+                         " limit " + std::to_string(kMostShortTermsRead + 1);
+        std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+        conn.CountStatement(sql);
+        st->Bind({});
         std::vector<int64_t> found;
-        if (characters.size() >= 3) {
-          const std::string sql = PhraseRows(column, keyword);
-          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-          conn.CountStatement(sql);
-          st->Bind({});
-          while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
-        } else {
-          // The texts that hold a short keyword are those with a trigram that begins with it.
-          const std::string sql =
-              "select doc from " +
-              TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
-                                 ShortRunTerm(keyword, characters.size())) +
-              " limit " + std::to_string(kMostShortTermsRead + 1);
-          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-          conn.CountStatement(sql);
-          st->Bind({});
-          while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+        while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
+        if (!phrase) {
           if (found.size() > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
           std::sort(found.begin(), found.end());
           found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -475,13 +479,11 @@ bool AskedBefore(Connection& conn, const std::string& where) {
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count) {
   const int64_t size = static_cast<int64_t>(body.rows.size());
-  std::string in;
+  std::vector<int64_t> ids;
   for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
-    const int64_t id = body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second;
-    in += (in.empty() ? "" : ",") + std::to_string(id);
+    ids.push_back(body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second);
   }
-  if (in.empty()) return "Vantrel_Article where 1 = 0";
-  return "Vantrel_Article where d_id in (" + in + ")";
+  return ArticlesWithIds(ids);
 }
 
 std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id) {
@@ -520,7 +522,7 @@ std::string ListPageSource(Connection& conn, const std::string& source, const st
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
   conn.CountStatement(select);
   st->Bind({});
-  std::string in;
+  std::vector<int64_t> ids;
   int64_t seen = 0;
   while (seen < offset + count && st->Step()) {
     const int64_t id = st->Column(0).ToInt64Or(0);
@@ -528,10 +530,9 @@ std::string ListPageSource(Connection& conn, const std::string& source, const st
       const auto at = std::lower_bound(among->rows.begin(), among->rows.end(), id, ById);
       if (at == among->rows.end() || at->second != id) continue;
     }
-    if (seen++ >= offset) in += (in.empty() ? "" : ",") + std::to_string(id);
+    if (seen++ >= offset) ids.push_back(id);
   }
-  if (in.empty()) return "Vantrel_Article where 1 = 0";
-  return "Vantrel_Article where d_id in (" + in + ")";
+  return ArticlesWithIds(ids);
 }
 
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
