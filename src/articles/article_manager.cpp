@@ -68,18 +68,20 @@ std::string Mark(const Variant& flag) {
   return flag.ToBoolOr(false) ? "√ " : "<font color=red>×</font>";
 }
 
-// What a page of the list reads: the count, the rows' source (what follows "from", with the
-// list's conditions), and, for a title search, the ids of its matches in the list's order when
+// What a page of the list reads: the list (its rows' source, conditions and order), its count
+// when known already, and, for a title search, the ids of its matches in the list's order when
 // they are kept.
 struct ManagerList {
-  std::string count_sql;
-  std::string rows_source;
+  ListQuery rows;
+  std::optional<int64_t> total;
   std::shared_ptr<const std::vector<int64_t>> ids;
   std::shared_ptr<const BodyMatches> matches;  // newest last, when kept in memory
 };
 
 // The list's order: the recycle bin by id, the live list by time, newest first.
-std::string ManagerOrder(bool recycle) { return recycle ? "a.d_id desc" : "a.d_addtime desc"; }
+std::vector<ListOrderKey> ManagerOrder(bool recycle) {
+  return {ListOrderKey{recycle ? "d_id" : "d_addtime", true}};
+}
 
 // The select of the page's columns over the articles of `source`, with their class names.
 std::string ManagerSelectFrom(const std::string& source, bool recycle) {
@@ -90,26 +92,24 @@ std::string ManagerSelectFrom(const std::string& source, bool recycle) {
          "d_inputer, d_picurl, d_generatedflag, d_addtime from " +
          source +
          ") a left outer join (select d_id, d_name from Vantrel_ArticleClass) b on a.d_classid "
-         "= b.d_id order by " +
-         ManagerOrder(recycle);
+         "= b.d_id" +
+         OrderByClause(ManagerOrder(recycle), "a.");
 }
 
-// The list without a title. Every condition here is one that moves the article data version, so
+// The channel's articles in the recycle bin or out of it, in the list's order, read from the
+// live list's time index. Every condition here is one that moves the article data version, so
 // the count is kept against it. Its values are numbers the page parsed, written into the text:
 // PostgreSQL plans a statement with bound values again at every run when its general plan looks
 // dearer than the one made for the values, and for this list that planning cost more than the
 // reading.
-ManagerList ListedArticles(Connection& conn, const ArticleChannel& channel,
-                           const ArticleSearch& search, bool recycle) {
-  std::string where = std::string(" where d_deleted = ") + (recycle ? "-1" : "0") +
-                      " and d_channelid = " + channel.id_text;
-  if (!search.check_state.empty()) {
-    where += std::string(" and d_checked = ") + (search.check_state == "true" ? "-1" : "0");
-  }
-  ManagerList list;
-  list.count_sql = "select count(*) from Vantrel_Article " + where;
-  list.rows_source =
-      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(conn.engine())) + where;
+ListQuery ChannelArticles(Connection& conn, const ArticleChannel& channel,
+                          const ArticleSearch& search, bool recycle) {
+  ListQuery list;
+  if (!recycle) list.hint = ArticleHintInTimeOrder(conn.engine());
+  list.And(std::string("d_deleted = ") + (recycle ? "true" : "false"))
+      .And("d_channelid = " + channel.id_text);
+  if (!search.check_state.empty()) list.And("d_checked = " + search.check_state);
+  list.order = ManagerOrder(recycle);
   return list;
 }
 
@@ -117,40 +117,34 @@ ManagerList ListedArticles(Connection& conn, const ArticleChannel& channel,
 // title that many rows hold is found by reading the list in its order and testing each row, a
 // rarer one through the ids of its matches, kept against the version too. The conditions go
 // into the text as the search index's counts take them (the channel id digits, the approval
-// flag one of two words, the title through FilterSql: no quote can end the literal).
+// flag one of two words, the title through the like's quoting: no quote can end the literal).
 ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
                            const ArticleSearch& search, bool recycle) {
   Connection& conn = *state.db.Conn;
-  std::string where = std::string(" where d_deleted = ") + (recycle ? "true" : "false") +
-                      " and d_channelid = " + channel.id_text;
-  if (!search.check_state.empty()) where += " and d_checked = " + search.check_state;
-  const std::string listed = where;
-  where += " and " + ArticleTextLike(conn.engine(), "d_title", search.title);
+  const ListQuery listed = ChannelArticles(conn, channel, search, recycle);
+  ManagerList list;
+  list.rows = WithKeyword(conn.engine(), listed, "d_title", search.title);
+  ListQuery unhinted = listed;
+  unhinted.hint.clear();
   // The live list's matches are kept in memory in the order of time: a deep page of a title that
   // many articles hold would otherwise walk the list and test every row before it (on
   // PostgreSQL each such test is a read of the table's row).
   const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
   const KeywordMatches found =
-      CountKeywordMatches(conn, "d_title", search.title, where, listed,
+      CountKeywordMatches(conn, "d_title", search.title, unhinted,
                           RequestedPage(state.host.Request), kPageSize, kept_order);
-  ManagerList list;
+  list.total = found.matches;
   if (found.body) {
-    list.count_sql = "select " + std::to_string(found.matches);
-    list.rows_source = "Vantrel_Article" + where;
     list.matches = found.body;
     return list;
   }
-  list.count_sql = "select count(*) from " + found.narrowed;
-  list.rows_source =
-      (recycle ? "Vantrel_Article" : ArticleSourceInTimeOrder(conn.engine())) + where;
   // More matches than the id cache keeps: the live list reads its page in the order of time
   // rather than sorting every match each time.
   if (!KeywordReadsListInOrder(conn.engine(), found.matches, found.list, found.page, kPageSize) &&
       (recycle || found.matches <= static_cast<int64_t>(kMostKeywordIdsKept))) {
-    list.rows_source = found.narrowed;
-    list.ids = CachedIds(
-        conn, "select d_id from " + found.narrowed + " order by " + ManagerOrder(recycle).substr(2),
-        kMostKeywordIdsKept);
+    list.rows = found.narrowed;
+    list.rows.order = ManagerOrder(recycle);
+    list.ids = CachedIds(conn, list.rows, kMostKeywordIdsKept);
   }
   return list;
 }
@@ -159,8 +153,12 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
 Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
                                   const ArticleChannel& channel, const ArticleSearch& search,
                                   bool recycle) {
-  ManagerList list = search.title.empty() ? ListedArticles(*state.db.Conn, channel, search, recycle)
-                                          : ArticlesTitled(state, channel, search, recycle);
+  ManagerList list;
+  if (search.title.empty()) {
+    list.rows = ChannelArticles(*state.db.Conn, channel, search, recycle);
+  } else {
+    list = ArticlesTitled(state, channel, search, recycle);
+  }
   auto select_from = [recycle](const std::string& source) {
     return ManagerSelectFrom(source, recycle);
   };
@@ -171,7 +169,9 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
   pager.PositionFlag(Variant("0"));
   pager.PageSize(Variant(kPageSize));
   pager.NumSize(Variant(8));
-  pager.Sql(select_from(list.rows_source));
+  pager.Sql(select_from(list.rows.Source()));
+  pager.Articles(list.rows);
+  if (list.total) pager.Total(*list.total);
   if (list.ids) pager.PageIds(list.ids, select_from);
   if (list.matches) {
     pager.PageSql([matches = list.matches, select_from](int64_t offset, int64_t count) {
@@ -179,9 +179,6 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
     });
   }
   pager.DeepPages(select_from);
-  pager.SqlCount(list.count_sql);
-  // Kept matches are counted already.
-  pager.CountCached(list.matches == nullptr);
   return pager.ResultSet();
 }
 

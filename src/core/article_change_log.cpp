@@ -146,211 +146,21 @@ std::vector<std::string> PostgresStatements() {
   };
 }
 
-// A word, a quoted text or a mark of a count's SQL, by its place in the text.
-struct Token {
-  size_t begin;
-  size_t end;
-  std::string word;  // lower case; "" for a quoted text or a mark
-  char mark;         // '(' ')' ... for a mark, '\'' for a quoted text, 0 for a word
-};
-
-bool IsWordChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '.';
-}
-
-// The tokens of sql; nullopt for a text outside quotes that a count of ours never holds (quoted
-// names, characters beyond ASCII, an unclosed quote).
-std::optional<std::vector<Token>> Tokenize(std::string_view sql) {
-  std::vector<Token> tokens;
-  for (size_t i = 0; i < sql.size();) {
-    const char c = sql[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      ++i;
-    } else if (IsWordChar(c)) {
-      Token t{i, i, "", 0};
-      for (; i < sql.size() && IsWordChar(sql[i]); ++i) {
-        const char w = sql[i];
-        t.word += static_cast<char>(w >= 'A' && w <= 'Z' ? w - 'A' + 'a' : w);
-      }
-      t.end = i;
-      tokens.push_back(std::move(t));
-    } else if (c == '\'') {
-      size_t j = i + 1;
-      for (;; ++j) {
-        if (j >= sql.size()) return std::nullopt;
-        if (sql[j] == '\'') {
-          if (j + 1 < sql.size() && sql[j + 1] == '\'') {
-            ++j;
-            continue;
-          }
-          break;
-        }
-      }
-      tokens.push_back(Token{i, j + 1, "", '\''});
-      i = j + 1;
-    } else if (static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '[' && c != '`') {
-      tokens.push_back(Token{i, i + 1, "", c});
-      ++i;
-    } else {
-      return std::nullopt;
-    }
-  }
-  return tokens;
-}
-
-// The words a logged count's condition may hold besides the logged columns and numbers: the
-// dialect's operators and constants and the pure functions of a row's own values.
-bool IsConditionWord(const std::string& word) {
-  static const char* const kWords[] = {"and",
-                                       "or",
-                                       "not",
-                                       "like",
-                                       "in",
-                                       "is",
-                                       "null",
-                                       "true",
-                                       "false",
-                                       "between",
-                                       "escape",
-                                       "cast",
-                                       "as",
-                                       "text",
-                                       "lcase",
-                                       "ucase",
-                                       "lower",
-                                       "upper",
-                                       "folirex_short_grams",
-                                       "folirex_short_key"};
-  for (const char* w : kWords) {
-    if (word == w) return true;
-  }
-  for (const LoggedColumn& c : kLoggedColumns) {
-    if (word == c.name) return true;
-  }
-  return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// The index of the mark closing the parenthesis at `open`, or tokens.size().
-size_t Closing(const std::vector<Token>& tokens, size_t open) {
-  int depth = 0;
-  for (size_t i = open; i < tokens.size(); ++i) {
-    if (tokens[i].mark == '(') ++depth;
-    if (tokens[i].mark == ')' && --depth == 0) return i;
-  }
-  return tokens.size();
-}
-
-// The condition tokens [from, to) as text, without the search index's narrowing conditions
-// ("and d_id in (select ... from <the index's tables> ...)"); nullopt when the condition holds
-// anything the log cannot answer.
-std::optional<std::string> LoggedCondition(std::string_view sql, const std::vector<Token>& tokens,
-                                           size_t from, size_t to) {
-  std::string text;
-  size_t copied = from < to ? tokens[from].begin : 0;
-  int depth = 0;
-  for (size_t i = from; i < to; ++i) {
-    const Token& t = tokens[i];
-    if (t.mark == '(') ++depth;
-    if (t.mark == ')') --depth;
-    if (depth < 0) return std::nullopt;
-    // Dropping a conjunct is sound only where the condition is a chain of "and".
-    if (depth == 0 && t.word == "or") return std::nullopt;
-    if (t.word == "and" && depth == 0 && i + 4 < to && tokens[i + 1].word == "d_id" &&
-        tokens[i + 2].word == "in" && tokens[i + 3].mark == '(' && tokens[i + 4].word == "select") {
-      const size_t close = Closing(tokens, i + 3);
-      if (close >= to) return std::nullopt;
-      bool index_table = false;
-      for (size_t k = i + 4; k < close; ++k) {
-        index_table = index_table || tokens[k].word == "vantrel_articletext" ||
-                      tokens[k].word == "vantrel_articletextterms";
-      }
-      if (!index_table) return std::nullopt;
-      text += sql.substr(copied, t.begin - copied);
-      copied = tokens[close].end;
-      i = close;
-      continue;
-    }
-    if (t.mark == 0 && !IsConditionWord(t.word)) return std::nullopt;
-  }
-  if (depth != 0) return std::nullopt;
-  if (from < to) text += sql.substr(copied, tokens[to - 1].end - copied);
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') + 1 - first);
-}
-
-// Past the article table and its index hint at tokens[at] ("vantrel_article [indexed by I |
-// not indexed]"); 0 when tokens[at] is not the article table.
-size_t PastArticleTable(const std::vector<Token>& tokens, size_t at) {
-  if (at >= tokens.size() || tokens[at].word != "vantrel_article") return 0;
-  ++at;
-  if (at + 2 < tokens.size() + 0 && tokens[at].word == "indexed" && tokens[at + 1].word == "by" &&
-      tokens[at + 2].mark == 0) {
-    return at + 3;
-  }
-  if (at + 1 < tokens.size() && tokens[at].word == "not" && tokens[at + 1].word == "indexed") {
-    return at + 2;
-  }
-  return at;
-}
-
-bool Marks(const std::vector<Token>& tokens, size_t at, std::string_view marks) {
-  for (size_t k = 0; k < marks.size(); ++k) {
-    if (at + k >= tokens.size() || tokens[at + k].mark != marks[k]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<std::string> ArticleChangeLogStatements(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? PostgresStatements() : SqliteStatements();
 }
 
-std::optional<LoggedCount> ReadLoggedCount(std::string_view count_sql) {
-  const std::optional<std::vector<Token>> read = Tokenize(count_sql);
-  if (!read) return std::nullopt;
-  const std::vector<Token>& t = *read;
-  // select count(*) from
-  if (t.size() < 7 || t[0].word != "select" || t[1].word != "count" || !Marks(t, 2, "(*)") ||
-      t[5].word != "from") {
-    return std::nullopt;
+bool IsLoggedColumn(std::string_view column) {
+  for (const LoggedColumn& c : kLoggedColumns) {
+    if (column == c.name) return true;
   }
-  size_t at = 6;
-  size_t end = t.size();
-  if (t[at].mark == '(') {
-    // A derived table of the articles' rows, without "top" or "distinct", closed at the end.
-    const size_t close = Closing(t, at);
-    if (close != t.size() - 1 || at + 1 >= close || t[at + 1].word != "select") return std::nullopt;
-    if (t[at + 2].word == "top" || t[at + 2].word == "distinct") return std::nullopt;
-    size_t from = at + 2;
-    for (; from < close && t[from].word != "from"; ++from) {
-      if (t[from].mark == '(') return std::nullopt;
-    }
-    at = from + 1;
-    end = close;
-    // Its order cannot change the count.
-    for (size_t k = at; k < end; ++k) {
-      if (t[k].mark == '(') k = Closing(t, k);
-      if (k < end && t[k].word == "order") {
-        end = k;
-        break;
-      }
-    }
-  }
-  const size_t past = PastArticleTable(t, at);
-  if (past == 0) return std::nullopt;
-  if (past == end) return LoggedCount{};
-  if (t[past].word != "where") return std::nullopt;
-  std::optional<std::string> where = LoggedCondition(count_sql, t, past + 1, end);
-  if (!where) return std::nullopt;
-  return LoggedCount{std::move(*where)};
+  return false;
 }
 
-std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& count,
-                                          const std::vector<Variant>& params, int64_t from,
-                                          int64_t to) {
+std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCondition& count,
+                                          int64_t from, int64_t to) {
   // Beside the sum, in the same reading of the database, the version now and the one the log
   // began at: what the triggers dropped since shows in them.
   std::string sql =
@@ -362,7 +172,7 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& c
   conn.CountStatement(sql);
   std::vector<Variant> values{Variant(static_cast<long long>(from)),
                               Variant(static_cast<long long>(to))};
-  values.insert(values.end(), params.begin(), params.end());
+  values.insert(values.end(), count.values.begin(), count.values.end());
   st->Bind(values);
   if (!st->Step()) return std::nullopt;
   const int64_t change = st->Column(0).ToInt64Or(0);
@@ -449,8 +259,7 @@ std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine) {
   };
 }
 
-std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCount& count,
-                                                    const std::vector<Variant>& params,
+std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCondition& count,
                                                     int64_t from, size_t most_rows) {
   // Each image with what it meets, in the order of the articles and then of the changes (an
   // update's old image before its new one); beside them the version now and the one the log
@@ -465,7 +274,7 @@ std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const Logg
       " order by c.d_id, c.d_version, c.d_sign";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
-  st->Bind(params);
+  st->Bind(count.values);
   ChangedArticles changed;
   std::optional<int64_t> now, began;
   size_t rows = 0;

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/list_query.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
@@ -36,26 +37,15 @@ inline constexpr int64_t kArticleVersionsLogged = 4096;
 // caller drops SQLite's first; PostgreSQL's are dropped here). Row 2 is written by them.
 std::vector<std::string> ArticleChangeLogStatements(SqlEngine engine);
 
-// A count of articles that the log can bring forward: `where`, the count's condition on the
-// columns the log holds, in the pages' dialect ("" for every article).
-struct LoggedCount {
-  std::string where;
-};
+// Whether the log holds `column` of the article (lower case, unqualified): a condition that
+// tests only such columns can be tested on its rows (core/list_query.h's kLogged).
+bool IsLoggedColumn(std::string_view column);
 
-// The LoggedCount of count_sql, a count in the pages' dialect, when it reads
-// "select count(*) from Vantrel_Article [indexed by I | not indexed] [where C]" or
-// "select count(*) from (select <columns> from Vantrel_Article ... [where C]) " (no "top"),
-// where C tests only columns the log holds, through comparisons, like, in-lists and plain
-// functions, with no other select but the search index's narrowing conditions (which are left
-// out: the like beside them decides, core/search_index.h). nullopt for anything else.
-std::optional<LoggedCount> ReadLoggedCount(std::string_view count_sql);
-
-// The count at version `to` less the count at version `from` (from < to) for `count`, from the
-// log rows of versions (from, to]; nullopt when the log no longer holds them all. `params` are
-// the values bound to the placeholders of count.where, in order. One statement, counted on conn.
-std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCount& count,
-                                          const std::vector<Variant>& params, int64_t from,
-                                          int64_t to);
+// The count at version `to` less the count at version `from` (from < to) of the articles that
+// meet `count`, from the log rows of versions (from, to]; nullopt when the log no longer holds
+// them all. One statement, counted on conn.
+std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCondition& count,
+                                          int64_t from, int64_t to);
 
 // The ids of the articles changed after version `from` (the version now is read in the same
 // statement and given in `*now`), each once and in ascending order: every article whose row a count
@@ -93,11 +83,10 @@ struct ChangedArticles {
   std::vector<ChangedArticle> articles;
 };
 
-// The articles changed after version `from`, each tested with count.where and `params` (as
-// CountChangeBetween binds them); nullopt when the log no longer holds every change since `from`
+// The articles changed after version `from`, each tested with `count` (as CountChangeBetween
+// tests them); nullopt when the log no longer holds every change since `from`
 // or holds more than `most_rows` rows since. One statement, counted on conn.
-std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCount& count,
-                                                    const std::vector<Variant>& params,
+std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCondition& count,
                                                     int64_t from, size_t most_rows);
 
 }  // namespace folirex

@@ -411,12 +411,6 @@ class SingleFlight {
   std::unordered_map<std::string, Flight> flights_;
 };
 
-bool DependsOnTime(const std::string& sql) {
-  std::string lower;
-  for (char c : sql) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lower.find("now") != std::string::npos || lower.find("date") != std::string::npos;
-}
-
 int64_t ReadVersion(Connection& conn) {
   return conn.ExecuteScalar("select d_version from Vantrel_ArticleVersion where d_id = 1")
       .ToInt64Or(0);
@@ -469,9 +463,9 @@ int64_t ArticleDataVersion(Connection& conn) {
 
 namespace {
 
-// A cache key: the database, the select and the values bound to it.
-std::string ListKey(Connection& conn, const std::string& sql, const std::vector<Variant>& params) {
-  return conn.session().pool_key() + '\n' + db::StatementKey(sql, params);
+// A cache key: the database and the list.
+std::string ListKey(Connection& conn, const ListQuery& list) {
+  return conn.session().pool_key() + '\n' + list.Key();
 }
 
 // The heads of paged lists by key with the version they were read at, the least recently used
@@ -511,12 +505,9 @@ IdCache& Ids() {
 
 }  // namespace
 
-bool KeptAgainstVersion(const std::string& list_sql) { return !DependsOnTime(list_sql); }
-
-std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
-                                             const std::vector<Variant>& params, int64_t version,
-                                             int64_t rows) {
-  const std::string key = ListKey(conn, list_sql, params);
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& list,
+                                             int64_t version, int64_t rows) {
+  const std::string key = ListKey(conn, list);
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
   auto it = cache.entries.find(key);
@@ -527,10 +518,10 @@ std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string
   return it->second.head;
 }
 
-void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
-                  int64_t version, std::shared_ptr<const ListHead> head) {
+void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
+                  std::shared_ptr<const ListHead> head) {
   if (head == nullptr || head->ids.size() > kMostListHeadIds) return;
-  const std::string key = ListKey(conn, list_sql, params);
+  const std::string key = ListKey(conn, list);
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
   auto it = cache.entries.find(key);
@@ -555,60 +546,28 @@ void KeepListHead(Connection& conn, const std::string& list_sql, const std::vect
 }
 
 std::shared_ptr<const ListHead> ReadListHeadOnce(
-    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
-    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read) {
+    Connection& conn, const ListQuery& list, int64_t version, int64_t rows,
+    const std::function<std::shared_ptr<const ListHead>()>& read) {
   static auto* flights = new SingleFlight<std::shared_ptr<const ListHead>>();
-  return flights->Run(ListKey(conn, list_sql, params) + '\n' + std::to_string(rows), version,
+  return flights->Run(ListKey(conn, list) + '\n' + std::to_string(rows), version,
                       [&]() -> std::shared_ptr<const ListHead> {
                         std::shared_ptr<const ListHead> head = read();
-                        KeepListHead(conn, list_sql, params, version, head);
+                        KeepListHead(conn, list, version, head);
                         return head;
                       });
 }
 
 namespace {
 
-// A key of a list's order and its direction.
-struct OrderKey {
-  std::string column;
-  bool descending = false;
-};
-
-// The keys of the order that ends list_sql (" order by a.d_topflag, a.d_addtime desc"): pinning,
-// time and id alone, each either way; nullopt for any other order.
-std::optional<std::vector<OrderKey>> ListOrder(const std::string& list_sql) {
-  const std::string lower = LCase(list_sql);
-  const size_t at = lower.rfind(" order by ");
-  if (at == std::string::npos) return std::nullopt;
-  const std::string tail = lower.substr(at + 10);
-  if (tail.find_first_of("()'?") != std::string::npos) return std::nullopt;
-  std::vector<OrderKey> keys;
-  size_t from = 0;
-  while (from <= tail.size()) {
-    const size_t comma = std::min(tail.find(',', from), tail.size());
-    std::vector<std::string> words;
-    std::string word;
-    for (size_t i = from; i <= comma; ++i) {
-      if (i == comma || tail[i] == ' ') {
-        if (!word.empty()) words.push_back(word);
-        word.clear();
-      } else {
-        word += tail[i];
-      }
-    }
-    if (words.empty() || words.size() > 2) return std::nullopt;
-    OrderKey key{words[0].rfind("a.", 0) == 0 ? words[0].substr(2) : words[0], false};
+// Whether a head can be brought forward in `order`: pinning, time and id alone, each either way.
+bool OrderOfKeptHeads(const std::vector<ListOrderKey>& order) {
+  if (order.empty()) return false;
+  for (const ListOrderKey& key : order) {
     if (key.column != "d_topflag" && key.column != "d_addtime" && key.column != "d_id") {
-      return std::nullopt;
+      return false;
     }
-    if (words.size() == 2) {
-      if (words[1] != "asc" && words[1] != "desc") return std::nullopt;
-      key.descending = words[1] == "desc";
-    }
-    keys.push_back(std::move(key));
-    from = comma + 1;
   }
-  return keys;
+  return true;
 }
 
 // Compares two articles by a list's order, in the database (its own comparison of each key, as
@@ -617,9 +576,9 @@ std::optional<std::vector<OrderKey>> ListOrder(const std::string& list_sql) {
 // counted for each comparison.
 class OrderComparison {
  public:
-  OrderComparison(Connection& conn, const std::vector<OrderKey>& keys) : conn_(conn) {
+  OrderComparison(Connection& conn, const std::vector<ListOrderKey>& keys) : conn_(conn) {
     std::string before, after, same;
-    for (const OrderKey& key : keys) {
+    for (const ListOrderKey& key : keys) {
       const std::string x = "x." + key.column, m = "m." + key.column;
       const std::string first = key.descending ? " > " : " < ";
       const std::string last = key.descending ? " < " : " > ";
@@ -651,45 +610,19 @@ class OrderComparison {
   std::unique_ptr<db::Statement> statement_;
 };
 
-// The "?" placeholders of sql outside its quoted literals.
-size_t PlaceholdersOutsideQuotes(std::string_view sql) {
-  size_t n = 0;
-  bool quoted = false;
-  for (char c : sql) {
-    if (c == '\'') quoted = !quoted;
-    if (c == '?' && !quoted) ++n;
-  }
-  return n;
-}
-
-// count_sql with the data version read beside its count ("select count(*), (the version)
-// from ..."), as one statement counted on conn; nullopt, having run nothing, for a text that
-// does not begin so.
-std::optional<CountCache::Kept> CountWithVersion(Connection& conn, const std::string& count_sql,
-                                                 const std::vector<Variant>& params) {
+// The count of `list` with the data version read beside it, as one statement counted on conn.
+CountCache::Kept CountWithVersion(Connection& conn, const ListQuery& list) {
+  std::string sql = list.CountSql();
   constexpr std::string_view kHead = "select count(*)";
-  std::string sql = count_sql;
-  if (LCase(std::string_view(sql).substr(0, kHead.size())) != kHead) return std::nullopt;
   sql.insert(kHead.size(), ", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
-  st->Bind(params);
+  st->Bind(list.Values());
   CountCache::Kept counted{0, 0};
   if (st->Step()) counted = {st->Column(1).ToInt64Or(0), st->Column(0).ToInt64Or(0)};
   while (st->Step()) {
   }
   return counted;
-}
-
-// The LoggedCount of count_sql whose condition holds every one of the `params` placeholders, so
-// that the log can be asked with the count's own condition and values.
-std::optional<LoggedCount> LoggedCountOf(const std::string& count_sql, size_t params) {
-  std::optional<LoggedCount> logged = ReadLoggedCount(count_sql);
-  if (logged && (PlaceholdersOutsideQuotes(logged->where) != params ||
-                 PlaceholdersOutsideQuotes(count_sql) != params)) {
-    logged.reset();
-  }
-  return logged;
 }
 
 // The head kept for key at an earlier version than `version` that the log still reaches.
@@ -705,19 +638,16 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
   return std::make_pair(it->second.version, it->second.head);
 }
 
-// `kept`, a head of list_sql (whose rows count_sql counts, both with params) read at version
-// `from`, brought to the articles as they are now (ListHeadBroughtForward); nullptr when it
-// cannot be exactly. The same head when no change touched it.
+// `kept`, a head of `list` read at version `from`, brought to the articles as they are now
+// (ListHeadBroughtForward); nullptr when it cannot be exactly. The same head when no change
+// touched it.
 std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
                                                std::shared_ptr<const ListHead> kept, int64_t from,
-                                               const std::string& list_sql,
-                                               const std::string& count_sql,
-                                               const std::vector<Variant>& params) {
-  const std::optional<std::vector<OrderKey>> keys = ListOrder(list_sql);
-  const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
-  if (!keys || !logged) return nullptr;
+                                               const ListQuery& list) {
+  const std::optional<LoggedCondition> logged = list.Whole().Logged();
+  if (!OrderOfKeptHeads(list.order) || !logged) return nullptr;
   const std::optional<ChangedArticles> changed =
-      ChangedArticlesSince(conn, *logged, params, from, 16 * kMostHeadChanges);
+      ChangedArticlesSince(conn, *logged, from, 16 * kMostHeadChanges);
   if (!changed) return nullptr;
   const ListHead& head = *kept;
 
@@ -733,7 +663,7 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
   }
   if (touched.size() + stayed.size() > kMostHeadChanges) return nullptr;
   if (touched.empty() && stayed.empty()) return kept;
-  OrderComparison compare(conn, *keys);
+  OrderComparison compare(conn, list.order);
   // One that stayed keeps its place unless it ties on every key with a row beside it: the
   // database gives tied rows in the order it meets them, which the change may have moved (a
   // changed approval flag moves a row within an index of the list).
@@ -753,15 +683,15 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
   }
   std::shared_ptr<const ListHead> forward = kept;
   if (!touched.empty()) {
-    // Those that belong now, read with the count's own condition.
+    // Those that belong now, read with the list's own logged conditions.
     BoundSql in = IdsIn("d_id", touched);
-    std::vector<Variant> values = params;
+    std::vector<Variant> values = logged->values;
     values.insert(values.end(), in.params.begin(), in.params.end());
     std::vector<int64_t> members;
     {
       Recordset rs;
       rs.Open("select d_id from Vantrel_Article where " +
-                  (logged->where.empty() ? std::string() : "(" + logged->where + ") and ") + in.sql,
+                  (logged->where.empty() ? std::string() : logged->where + " and ") + in.sql,
               values, conn, 0, 1);
       for (; !rs.Eof(); rs.MoveNext()) members.push_back(rs.Field(0).ToInt64Or(0));
     }
@@ -814,34 +744,22 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
   return forward;
 }
 
-// The count of the rows of ids_sql ("select d_id from X order by ..."): "select count(*) from X".
-std::string CountOfIds(const std::string& ids_sql) {
-  constexpr std::string_view kHead = "select d_id from ";
-  const std::string lower = LCase(ids_sql);
-  const size_t order = lower.rfind(" order by ");
-  if (lower.rfind(kHead, 0) != 0 || order == std::string::npos) return "";
-  return "select count(*) from " + ids_sql.substr(kHead.size(), order - kHead.size());
-}
-
 }  // namespace
 
-std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
-                                                       const std::string& list_sql,
-                                                       const std::string& count_sql,
-                                                       const std::vector<Variant>& params,
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, const ListQuery& list,
                                                        int64_t version) {
-  const auto earlier = EarlierHead(ListKey(conn, list_sql, params), version);
+  const auto earlier = EarlierHead(ListKey(conn, list), version);
   if (!earlier) return nullptr;
   std::shared_ptr<const ListHead> forward =
-      BroughtForward(conn, earlier->second, earlier->first, list_sql, count_sql, params);
-  if (forward != nullptr) KeepListHead(conn, list_sql, params, version, forward);
+      BroughtForward(conn, earlier->second, earlier->first, list);
+  if (forward != nullptr) KeepListHead(conn, list, version, forward);
   return forward;
 }
 
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const ListQuery& list,
                                                       size_t max_rows) {
   const int64_t version = ArticleDataVersion(conn);
-  const std::string key = conn.session().pool_key() + '\n' + ids_sql;
+  const std::string key = ListKey(conn, list);
   IdCache& cache = Ids();
   std::optional<IdCache::Entry> earlier;
   {
@@ -861,13 +779,13 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       key + '\n' + std::to_string(max_rows), version,
       [&]() -> std::shared_ptr<const std::vector<int64_t>> {
         std::shared_ptr<const std::vector<int64_t>> ids;
-        // A list a few changes behind is brought forward as a whole head of its select.
-        if (earlier) {
+        // A list a few changes behind is brought forward as a whole head of itself.
+        if (earlier && list.first_rows == 0) {
           auto head = std::make_shared<ListHead>();
           head->ids = *earlier->ids;
           head->whole = true;
           std::shared_ptr<const ListHead> forward =
-              BroughtForward(conn, head, earlier->version, ids_sql, CountOfIds(ids_sql), {});
+              BroughtForward(conn, head, earlier->version, list);
           if (forward == head) {
             ids = earlier->ids;
           } else if (forward != nullptr) {
@@ -878,7 +796,7 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
         if (ids == nullptr) {
           auto read = std::make_shared<std::vector<int64_t>>();
           Recordset rs;
-          rs.Open(ids_sql, conn, 0, 1);
+          rs.Open(list.Select(list.id_column), list.Values(), conn, 0, 1);
           for (; !rs.Eof(); rs.MoveNext()) {
             if (read->size() >= max_rows) return nullptr;
             read->push_back(rs.Field(0).ToInt64Or(0));
@@ -893,56 +811,34 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const st
       });
 }
 
-namespace {
-
-// A count of a select's first N rows, "select count(*) from (select top N ...)": N, and the count
-// of the select's rows without "top N" (min(N, that count) is the count); nullopt for any other.
-std::optional<std::pair<int64_t, std::string>> FirstRowsCount(const std::string& count_sql) {
-  constexpr std::string_view kHead = "select count(*) from (select ";
-  const std::string lower = LCase(count_sql);
-  if (lower.rfind(kHead, 0) != 0 || lower.compare(kHead.size(), 4, "top ") != 0) {
-    return std::nullopt;
+int64_t CachedCount(Connection& conn, const ListQuery& list) {
+  if (list.DependsOnTime()) {
+    return conn.ExecuteScalar(list.CountSql(), list.Values()).ToInt64Or(0);
   }
-  const size_t digits = kHead.size() + 4;
-  const size_t end = lower.find_first_not_of("0123456789", digits);
-  if (end == digits || end == std::string::npos || end - digits > 9 || lower[end] != ' ') {
-    return std::nullopt;
-  }
-  return std::make_pair(std::stoll(lower.substr(digits, end - digits)),
-                        count_sql.substr(0, kHead.size()) + count_sql.substr(end + 1));
+  return CachedCount(conn, list, ArticleDataVersion(conn));
 }
 
-}  // namespace
-
-int64_t CachedCount(Connection& conn, const std::string& count_sql) {
-  if (DependsOnTime(count_sql)) return conn.ExecuteScalar(count_sql).ToInt64Or(0);
-  return CachedCount(conn, count_sql, {}, ArticleDataVersion(conn));
-}
-
-int64_t CachedCount(Connection& conn, const std::string& count_sql,
-                    const std::vector<Variant>& params, int64_t version) {
-  auto run = [&conn, &count_sql, &params] {
-    return conn.ExecuteScalar(count_sql, params).ToInt64Or(0);
-  };
-  if (DependsOnTime(count_sql)) return run();
-  // A list of the first N rows: its count is kept without the N, so that the log brings it
+int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
+  if (list.DependsOnTime()) {
+    return conn.ExecuteScalar(list.CountSql(), list.Values()).ToInt64Or(0);
+  }
+  // A list of the first N rows: its count is kept as the whole list's, so that the log brings it
   // forward.
-  if (const auto first = FirstRowsCount(count_sql);
-      first && LoggedCountOf(first->second, params.size())) {
-    return std::min(first->first, CachedCount(conn, first->second, params, version));
+  if (list.first_rows > 0 && list.Whole().Logged()) {
+    return std::min(list.first_rows, CachedCount(conn, list.Whole(), version));
   }
-  const std::string key = ListKey(conn, count_sql, params);
+  // The order cannot change a count: lists in other orders share it.
+  const ListQuery counted = list.first_rows > 0 ? list : list.Whole();
+  const std::string key = ListKey(conn, counted);
   const std::optional<CountCache::Kept> kept = Counts().Find(key);
   if (kept && kept->version == version) return kept->count;
   static auto* flights = new SingleFlight<int64_t>();
   return flights->Run(key, version, [&] {
     // A count a few changes behind is brought forward by the changes the log holds since.
     if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
-      // The log is asked with the count's own condition and values: every placeholder of the
-      // count must stand in that condition.
-      const std::optional<LoggedCount> logged = LoggedCountOf(count_sql, params.size());
+      const std::optional<LoggedCondition> logged = counted.Logged();
       const std::optional<int64_t> change =
-          logged ? CountChangeBetween(conn, *logged, params, kept->version, version) : std::nullopt;
+          logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;
       if (change) {
         Counts().Store(key, {version, kept->count + *change});
         return kept->count + *change;
@@ -950,10 +846,9 @@ int64_t CachedCount(Connection& conn, const std::string& count_sql,
     }
     // Counted again, with the version in the same reading, since a later reader brings the
     // count forward from the version it is filed under.
-    const std::optional<CountCache::Kept> counted = CountWithVersion(conn, count_sql, params);
-    if (!counted) return run();
-    Counts().Store(key, *counted);
-    return counted->count;
+    const CountCache::Kept fresh = CountWithVersion(conn, counted);
+    Counts().Store(key, fresh);
+    return fresh.count;
   });
 }
 

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/list_query.h"
 #include "platform/db/connection.h"
 #include "platform/db/variant.h"
 
@@ -43,19 +44,16 @@ void EnsureListStructures(Connection& conn);
 // The current article data version of conn's database (ensuring the structures first).
 int64_t ArticleDataVersion(Connection& conn);
 
-// The first column of the first row of count_sql (a select in the pages' dialect that counts
-// article rows), as ToInt64Or(0) reads it; taken from the cache when the data version is the
-// one it was taken at, brought forward from the change log when it is a few versions behind. A
-// count whose text depends on the time ("now", "date") is always run. A count of a select's
-// first N rows ("select count(*) from (select top N ...)") is kept as the count of all its rows
-// when the log can bring that forward, and answered as the lesser of the two. Each run statement
-// is counted on conn.
-int64_t CachedCount(Connection& conn, const std::string& count_sql);
-// The same with values bound to the "?" placeholders of count_sql (the cache key holds them),
-// at `version`, a data version the caller read before (ArticleDataVersion), so that a page that
-// also takes its rows from a cache reads the version once.
-int64_t CachedCount(Connection& conn, const std::string& count_sql,
-                    const std::vector<Variant>& params, int64_t version);
+// The number of rows of `list` (of article rows, or of another table kept against the article
+// data version); taken from the cache when the data version is the one it was taken at, brought
+// forward from the change log when it is a few versions behind and the list's conditions are
+// all logged (ListQuery::Logged). A list that reads the clock is always counted. A count of a
+// list's first N rows is kept as the count of all its rows when the log can bring that forward,
+// and answered as the lesser of the two. Each run statement is counted on conn.
+int64_t CachedCount(Connection& conn, const ListQuery& list);
+// The same at `version`, a data version the caller read before (ArticleDataVersion), so that a
+// page that also takes its rows from a cache reads the version once.
+int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version);
 
 // The head of a paged list of articles: the first column (d_id) of its first rows, in the
 // list's own order, as the list's select gave them; `whole` when they are all its rows. A pager
@@ -65,52 +63,42 @@ struct ListHead {
   bool whole = false;
 };
 
-// Whether a list's select can be kept against the data version: not when its text depends on
-// the time ("now", "date"), whose rows change without an article change.
-bool KeptAgainstVersion(const std::string& list_sql);
-
-// The kept head of list_sql with params (a select of article rows whose first column is d_id)
-// read at `version`, when it holds at least `rows` rows or is whole; nullptr otherwise. Shared
-// and never changed.
-std::shared_ptr<const ListHead> FindListHead(Connection& conn, const std::string& list_sql,
-                                             const std::vector<Variant>& params, int64_t version,
-                                             int64_t rows);
+// The kept head of `list` read at `version`, when it holds at least `rows` rows or is whole;
+// nullptr otherwise. Shared and never changed.
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& list,
+                                             int64_t version, int64_t rows);
 // Keeps a head read at `version` (a version read before the rows were). The heads held
 // together are bounded (kMostListHeadIds ids in all; the least recently used go first); a head
 // larger than that is not kept.
-void KeepListHead(Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
-                  int64_t version, std::shared_ptr<const ListHead> head);
+void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
+                  std::shared_ptr<const ListHead> head);
 inline constexpr size_t kMostListHeadIds = 2'000'000;
 
-// Reads a head of list_sql at `version` through `read` and keeps it, unless a reader of the same
+// Reads a head of `list` at `version` through `read` and keeps it, unless a reader of the same
 // list and length is already at it: then waits for that one's head instead of reading the list
 // again (after an article change every reader of a deep page misses at once). nullptr when the
 // read gave nullptr.
 std::shared_ptr<const ListHead> ReadListHeadOnce(
-    Connection& conn, const std::string& list_sql, const std::vector<Variant>& params,
-    int64_t version, int64_t rows, const std::function<std::shared_ptr<const ListHead>()>& read);
+    Connection& conn, const ListQuery& list, int64_t version, int64_t rows,
+    const std::function<std::shared_ptr<const ListHead>()>& read);
 
-// The kept head of list_sql with params brought to `version` through the change log (core/
-// article_change_log.h) from an earlier version the log still reaches, and kept: count_sql
-// counts the list's rows (as its pager does) with the same params, and its condition, one the log
-// can test, tells which changed articles the list held and holds; list_sql ends in its order
-// ("order by" d_topflag, d_addtime and d_id, each either way). A change that leaves what an
-// article meets and its pinning and time as they were leaves the head as it is; otherwise the
-// changed articles are taken out and those that now belong put at their place by the order's
-// keys, read from the articles. nullptr when no head can be brought forward exactly (none kept,
-// a changed article tied with a row of the head on every key, more than kMostHeadChanges of them,
-// a list or count of another form, or another change meanwhile): the caller reads the head again.
-std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn,
-                                                       const std::string& list_sql,
-                                                       const std::string& count_sql,
-                                                       const std::vector<Variant>& params,
+// The kept head of `list` brought to `version` through the change log (core/
+// article_change_log.h) from an earlier version the log still reaches, and kept: the list's
+// logged conditions tell which changed articles it held and holds, and its order (d_topflag,
+// d_addtime and d_id, each either way) where they go. A change that leaves what an article meets
+// and its pinning and time as they were leaves the head as it is; otherwise the changed articles
+// are taken out and those that now belong put at their place by the order's keys, read from the
+// articles. nullptr when no head can be brought forward exactly (none kept, a changed article
+// tied with a row of the head on every key, more than kMostHeadChanges of them, a condition the
+// log cannot test or another order, or another change meanwhile): the caller reads it again.
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, const ListQuery& list,
                                                        int64_t version);
 inline constexpr size_t kMostHeadChanges = 64;
 
-// The d_id values (first column) of ids_sql, a select of article ids in its order, taken from a
-// cache re-checked against the data version like CachedCount; nullptr when the select gives more
-// than max_rows rows (nothing is kept then). The list is shared and never changed.
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const std::string& ids_sql,
+// The ids (list.id_column) of `list` in its order, taken from a cache re-checked against the
+// data version like CachedCount and brought forward like a whole head; nullptr when the list has
+// more than max_rows rows (nothing is kept then). The list is shared and never changed.
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const ListQuery& list,
                                                       size_t max_rows);
 
 // The search index tables of SQLite, for the search's SQL: the FTS5 trigram table over

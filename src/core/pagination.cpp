@@ -172,9 +172,11 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   Connection& conn = *state_.db.Conn;
   // One version read serves the count and the list's head.
   int64_t version = -1;
-  if (count_cached_) {
+  if (known_total_) {
+    total_record_ = *known_total_;
+  } else if (list_) {
     version = ArticleDataVersion(conn);
-    total_record_ = CachedCount(conn, sql_count_, params_, version);
+    total_record_ = CachedCount(conn, *list_, version);
   } else {
     Recordset count;
     count.Open(sql_count_, params_, conn, 0, 1);
@@ -197,7 +199,8 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   const int64_t first_row = FirstRowOf(current_page, page_size_);
   if (page_sql_) return ReadPage(page_sql_(first_row - 1, page_size_));
   if (state_.caches.ListPagesAhead > 1 && params_.empty()) return RowsReadAhead(first_row);
-  if (deep_select_ && version >= 0 && first_row - 1 >= kDeepFromRow && KeptAgainstVersion(sql_)) {
+  if (deep_select_ && list_ && first_row - 1 >= kDeepFromRow && !list_->DependsOnTime()) {
+    if (version < 0) version = ArticleDataVersion(conn);
     if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
   }
   Recordset rs;
@@ -225,15 +228,14 @@ std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t firs
                                                                     int64_t version) {
   Connection& conn = *state_.db.Conn;
   const int64_t reach = first_row - 1 + page_size_;
-  std::shared_ptr<const ListHead> head = FindListHead(conn, sql_, params_, version, reach);
+  std::shared_ptr<const ListHead> head = FindListHead(conn, *list_, version, reach);
   if (head == nullptr) {
     int64_t want = kFirstHeadRows;
     while (want < reach) want *= 2;
     if (want > static_cast<int64_t>(kMostListHeadIds)) return std::nullopt;
-    head = ReadListHeadOnce(conn, sql_, params_, version, want, [&] {
+    head = ReadListHeadOnce(conn, *list_, version, want, [&] {
       // After a few article changes the head kept before is brought forward, when it reaches.
-      std::shared_ptr<const ListHead> forward =
-          ListHeadBroughtForward(conn, sql_, sql_count_, params_, version);
+      std::shared_ptr<const ListHead> forward = ListHeadBroughtForward(conn, *list_, version);
       if (forward != nullptr &&
           (forward->whole || static_cast<int64_t>(forward->ids.size()) >= reach)) {
         return forward;

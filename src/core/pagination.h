@@ -3,7 +3,8 @@
 // Cls_Pagination, the pager of the public lists. The console's list pager (AdminPager) builds
 // on the same core.
 //
-// Cls_Pagination: given the select, a select that counts its rows, a page size and a link base,
+// Cls_Pagination: given the select, its count (a select that counts its rows, or the list of
+// articles it reads, core/list_query.h), a page size and a link base,
 // it settles the current page, reads that page's rows in one window of the database, and builds
 // the page-number bar: glyph links to the first page, the previous and next window of numbers and
 // the last page, the numbered links of the current window, a summary and a page box with a go
@@ -34,6 +35,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/list_query.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 #include "platform/host/request.h"
@@ -145,16 +147,22 @@ class Cls_Pagination {
   // Values bound to the "?" placeholders of Sql and of SqlCount, which hold the same placeholders
   // in the same order.
   void Params(std::vector<Variant> value) { params_ = std::move(value); }
-  // On: SqlCount counts rows of Vantrel_Article, and its result is taken from the count cache
-  // that the article data version keeps exact (core/list_structures.h). Off by default.
-  void CountCached(bool value) { count_cached_ = value; }
-  // With CountCached, for a list of articles whose first column is d_id: a page that lies
-  // deeper than a few pages reads only its own rows, by id, with the select this gives over a
-  // source ("Vantrel_Article where d_id in (?,...)"), and puts them in the order of the list's
-  // head (the ids of its first rows, read with Sql itself and kept; see ListHead). After article
-  // changes the head is brought forward through the change log where SqlCount's condition tells
-  // which rows Sql holds (ListHeadBroughtForward), else read again. The rows and their order are
-  // those the page reads from a window of Sql.
+  // Sql selects the rows of `list`, a list of articles (made from it, with its values, which
+  // become Params): its count is taken from the count cache that the article data version keeps
+  // exact (core/list_structures.h), unless Total gives it, and with DeepPages its head is kept.
+  void Articles(ListQuery list) {
+    params_ = list.Values();
+    list_ = std::move(list);
+  }
+  // The number of rows of Sql, known already: nothing counts them.
+  void Total(int64_t value) { known_total_ = value; }
+  // With Articles, for a list whose first column is d_id: a page that lies deeper than a few
+  // pages reads only its own rows, by id, with the select this gives over a source
+  // ("Vantrel_Article where d_id in (?,...)"), and puts them in the order of the list's head (the
+  // ids of its first rows, read with Sql itself and kept under the list; see ListHead). After
+  // article changes the head is brought forward through the change log where the list's
+  // conditions tell which rows it holds (ListHeadBroughtForward), else read again. The rows and
+  // their order are those the page reads from a window of Sql.
   // Pages whose first row lies past this many rows go through the list's head: the rows before
   // them cost more to step over than the head's upkeep.
   static constexpr int64_t kDeepFromRow = 100;
@@ -261,7 +269,8 @@ class Cls_Pagination {
   int32_t page_size_ = 20;
   int32_t num_size_ = 5;
   std::vector<Variant> params_;
-  bool count_cached_ = false;
+  std::optional<ListQuery> list_;
+  std::optional<int64_t> known_total_;
   std::function<BoundSelect(int64_t, int64_t)> page_sql_;
   std::function<std::string(const std::string&)> deep_select_;
 

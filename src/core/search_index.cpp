@@ -58,12 +58,11 @@ std::string LongestLiteral(const std::string& keyword, size_t* length) {
   return best;
 }
 
-// The terms of `column` in the SQLite table `terms` that begin with `run`.
-std::string TermsBeginningWith(std::string_view terms, const std::string& column,
-                               const std::string& run) {
+// The condition on the SQLite table of terms that holds those of `column` that begin with `run`.
+std::string TermsBeginningWith(const std::string& column, const std::string& run) {
   const std::string prefix = "'" + SqlQuote(run) + "'";
-  return std::string(terms) + " where col = '" + column + "' and term >= " + prefix +
-         " and term <= " + prefix + " || char(1114111, 1114111)";
+  return "col = '" + column + "' and term >= " + prefix + " and term <= " + prefix +
+         " || char(1114111, 1114111)";
 }
 
 // The most instances of a short keyword's terms in the bodies for which their index is read: a
@@ -112,80 +111,104 @@ std::string ArticlesWithIds(const std::vector<int64_t>& ids) {
   return "Vantrel_Article where d_id in (" + in + ")";
 }
 
+// What follows "from" in a select of the articles whose ids `in` lists ("1,2,3"), read from the
+// table itself.
+std::string ArticleIdsSource(SqlEngine engine, const std::string& in) {
+  const std::string hint = ArticleHintInIdOrder(engine);
+  return "Vantrel_Article " + hint + (hint.empty() ? "" : " ") + "where d_id in (" + in + ")";
+}
+
 // Orders a kept row, in the order of ids, before an id.
 bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
 
 }  // namespace
 
-std::string ArticleTextLike(SqlEngine engine, const std::string& column,
-                            const std::string& keyword) {
+ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
+                              const std::string& keyword) {
   const std::string compared =
       engine == SqlEngine::kPostgres ? "cast(" + column + " as text)" : column;
-  return compared + " like '%" + SqlQuote(keyword) + "%'";
+  return ListCondition{compared + " like '%" + SqlQuote(keyword) + "%'",
+                       {},
+                       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged};
+}
+
+ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
+                      const std::string& keyword) {
+  ListQuery matches = listed;
+  matches.And(ArticleTextLike(engine, column, keyword));
+  return matches;
 }
 
 // The search's index condition, narrowing the articles to a superset of those whose column is
 // like the pattern (the like condition beside it decides): SQLite's trigram index takes the
 // pattern itself when a run of it has three characters or more, and finds a shorter run among the
 // terms that begin with it; PostgreSQL's trigram index serves the same like over the text, and
-// its index of one- and two-character sequences a shorter run. ""
+// its index of one- and two-character sequences a shorter run. nullopt
 // when no index serves the keyword (only wildcards, or a short run of other characters).
-std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
-                                      const std::string& keyword) {
+std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
+                                                       const std::string& keyword) {
   const bool body = column == "d_content";
-  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") return "";
+  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") {
+    return std::nullopt;
+  }
+  // SQLite's conditions name the index's rows; PostgreSQL's test the row's own text.
+  auto narrowing = [](std::string sql) {
+    return ListCondition{std::move(sql), {}, ConditionKind::kNarrowing};
+  };
   size_t length = 0;
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
     // The trigram index serves ArticleTextLike itself.
-    if (length >= 3) return "";
+    if (length >= 3) return std::nullopt;
     // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
     // and two-character ones (folirex_short_grams, core/list_structures.cpp). A backslash
     // escapes the character after it in like's pattern, so a keyword holding one is left to the
     // like alone.
-    if (length == 0 || keyword.find('\\') != std::string::npos) return "";
+    if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
     // Not for the bodies: the index of their sequences is checked again row by row, and each
     // check computes a whole body's sequences, so a short keyword that many bodies hold took
     // seconds to count where the like alone over the bodies takes a tenth of one.
-    if (body) return "";
-    return " and folirex_short_grams(cast(" + column + " as text)) @> folirex_short_key('" +
-           SqlQuote(run) + "')";
+    if (body) return std::nullopt;
+    return ListCondition{"folirex_short_grams(cast(" + column +
+                             " as text)) @> folirex_short_key('" + SqlQuote(run) + "')",
+                         {},
+                         ConditionKind::kLogged};
   }
   if (length >= 3) {
     const std::string table(body ? kArticleBodyTable : kArticleTextTable);
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
-      return " and d_id in (" + PhraseRows(column, keyword) + ")";
+      return narrowing("d_id in (" + PhraseRows(column, keyword) + ")");
     }
-    return " and d_id in (select rowid from " + table + " where " + column + " like " + pattern +
-           ")";
+    return narrowing("d_id in (select rowid from " + table + " where " + column + " like " +
+                     pattern + ")");
   }
   const std::string term = ShortRunTerm(run, length);
-  if (term.empty()) return "";
-  return " and d_id in (select doc from " +
-         TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column, term) + ")";
+  if (term.empty()) return std::nullopt;
+  return narrowing("d_id in (select doc from " +
+                   std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " +
+                   TermsBeginningWith(column, term) + ")");
 }
 
-std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition) {
-  if (engine == SqlEngine::kPostgres) return "Vantrel_Article";
-  if (index_condition.empty()) return ArticleSourceInTimeOrder(engine);
-  return "Vantrel_Article not indexed";
+std::string ArticleHintNarrowed(SqlEngine engine, bool narrowed) {
+  if (engine == SqlEngine::kPostgres) return "";
+  if (!narrowed) return ArticleHintInTimeOrder(engine);
+  return "not indexed";
 }
 
-std::string ArticleSourceInTimeOrder(SqlEngine engine) {
-  if (engine == SqlEngine::kPostgres) return "Vantrel_Article";
-  return "Vantrel_Article indexed by " + std::string(kArticleTimeOrderIndex);
+std::string ArticleHintInTimeOrder(SqlEngine engine) {
+  if (engine == SqlEngine::kPostgres) return "";
+  return "indexed by " + std::string(kArticleTimeOrderIndex);
 }
 
-std::string ArticleSourceInIdOrder(SqlEngine engine) {
-  return engine == SqlEngine::kPostgres ? "Vantrel_Article" : "Vantrel_Article not indexed";
+std::string ArticleHintInIdOrder(SqlEngine engine) {
+  return engine == SqlEngine::kPostgres ? "" : "not indexed";
 }
 
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
                                                       const std::string& keyword,
-                                                      const std::string& listed,
-                                                      const std::string& where, int64_t version) {
+                                                      const ListQuery& listed, int64_t version) {
   if (conn.engine() != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
     return nullptr;
   }
@@ -200,17 +223,18 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
     return nullptr;
   }
   EnsureListStructures(conn);
-  const bool keep = AskedBefore(conn, "index\n" + where);
+  const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
+  const bool keep = AskedBefore(conn, "index", matches);
   return KeptMatches(
-      conn, where, /*by_time=*/false, version,
+      conn, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
         const bool phrase = characters.size() >= 3;
         // The texts that hold a short keyword are those with a trigram that begins with it.
         const std::string sql =
             phrase ? PhraseRows(column, keyword)
                    : "select doc from " +
-                         TermsBeginningWith(body ? kArticleBodyTerms : kArticleTextTerms, column,
-                                            ShortRunTerm(keyword, characters.size())) +
+                         std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " +
+                         TermsBeginningWith(column, ShortRunTerm(keyword, characters.size())) +
                          " limit " + std::to_string(kMostShortTermsRead + 1);
         std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
         conn.CountStatement(sql);
@@ -225,7 +249,12 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
         // The listed ids, kept in memory and brought forward through the change log after a change;
         // read whole from the time index, which holds what the list's conditions test.
         const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
-            conn, listed, [&] { return ArticleSourceInTimeOrder(conn.engine()) + listed; },
+            conn, listed,
+            [&] {
+              ListQuery in_time = listed;
+              in_time.hint = ArticleHintInTimeOrder(conn.engine());
+              return in_time;
+            },
             /*by_time=*/false, version);
         if (listed_ids == nullptr) return nullptr;
         auto matches = std::make_shared<BodyMatches>();
@@ -253,46 +282,53 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
 }
 
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
-                                   const std::string& keyword, const std::string& where,
-                                   const std::string& listed, int64_t requested_page,
-                                   int64_t page_size, BodyMatchOrder body_order) {
+                                   const std::string& keyword, const ListQuery& listed,
+                                   int64_t requested_page, int64_t page_size,
+                                   BodyMatchOrder body_order) {
   EnsureListStructures(conn);
-  // The index condition, found only when the matches are counted or read whole.
-  auto narrowing = [&] {
-    std::string index_condition = ArticleTextIndexCondition(conn.engine(), column, keyword);
+  const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
+  // The matches narrowed by the index condition, found only when they are counted or read whole.
+  auto narrowed = [&] {
+    std::optional<ListCondition> index_condition =
+        ArticleTextIndexCondition(conn.engine(), column, keyword);
     size_t length = 0;
     const std::string run = LongestLiteral(keyword, &length);
     if (conn.engine() == SqlEngine::kSqlite && column == "d_content" && length < 3 &&
-        !index_condition.empty()) {
+        index_condition) {
       // A short keyword that most bodies hold is looked for in the bodies alone.
-      const int64_t instances = CachedCount(
-          conn, "select count(*) from (select top " + std::to_string(kMostShortBodyTerms) +
-                    " doc from " +
-                    TermsBeginningWith(kArticleBodyTerms, column, ShortRunTerm(run, length)) + ")");
-      if (instances >= kMostShortBodyTerms) index_condition.clear();
+      ListQuery instances;
+      instances.table = std::string(kArticleBodyTerms);
+      instances.id_column = "doc";
+      instances.first_rows = kMostShortBodyTerms;
+      instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)),
+                    ConditionKind::kUnlogged);
+      if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
-    return index_condition;
+    ListQuery narrowed = where;
+    narrowed.hint = ArticleHintNarrowed(conn.engine(), index_condition.has_value());
+    if (index_condition) narrowed.And(std::move(*index_condition));
+    return narrowed;
   };
   KeywordMatches found;
   if (body_order != BodyMatchOrder::kNone) {
     found.body = KeptBodyMatches(
         conn, where,
         [&] {
-          const std::string index_condition = narrowing();
+          ListQuery source = narrowed();
           // Without the index, the table is read in its own order rather than through an index.
-          if (index_condition.empty()) return ArticleSourceInIdOrder(conn.engine()) + where;
-          return ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
+          if (source.conditions.size() == where.conditions.size()) {
+            source.hint = ArticleHintInIdOrder(conn.engine());
+          }
+          return source;
         },
         body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn));
   }
   if (found.body) {
     found.matches = static_cast<int64_t>(found.body->rows.size());
   } else {
-    const std::string index_condition = narrowing();
-    found.narrowed =
-        ArticleSourceNarrowed(conn.engine(), index_condition) + where + index_condition;
-    found.matches = CachedCount(conn, "select count(*) from " + found.narrowed);
-    found.list = CachedCount(conn, "select count(*) from Vantrel_Article " + listed);
+    found.narrowed = narrowed();
+    found.matches = CachedCount(conn, found.narrowed);
+    found.list = CachedCount(conn, listed);
   }
   found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
                                  (found.matches + page_size - 1) / page_size);
@@ -324,11 +360,12 @@ using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
 
 // The rows of `select` (d_id, then the time as text when `by_time`), sorted; nullopt when there
 // are more than `most` or a time is not plain.
-std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& select, bool by_time,
+std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& select,
+                                       const std::vector<Variant>& values, bool by_time,
                                        size_t most) {
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
   conn.CountStatement(select);
-  st->Bind({});
+  st->Bind(values);
   MatchRows rows;
   while (st->Step()) {
     if (rows.size() >= most) return std::nullopt;
@@ -348,15 +385,14 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
 constexpr size_t kMostArticlesRetested = 2000;
 
 // `kept` brought forward from `from` to `*now`, the version it reads: of the articles changed
-// since, those that `where` no longer selects dropped and those it now selects put in their
+// since, those that `matches` no longer holds dropped and those it now holds put in their
 // places. `kept` itself when none of them moves; nullptr when the change log cannot name the
 // changes, or when an article changed again while they were read.
 std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
                                                 const std::shared_ptr<const BodyMatches>& kept,
-                                                int64_t from, const std::string& where,
+                                                int64_t from, const ListQuery& matches,
                                                 bool by_time, int64_t* now) {
-  constexpr std::string_view kWhere = " where ";
-  if (where.compare(0, kWhere.size(), kWhere) != 0) return nullptr;
+  if (matches.table != "Vantrel_Article" || matches.first_rows > 0) return nullptr;
   // When an article's time moved, its kept row (under its old time) is found by its id.
   bool moved = false;
   const std::optional<std::vector<int64_t>> changed =
@@ -367,13 +403,14 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   // reading.
   std::string in;
   for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
+  const std::string condition = matches.conditions.empty() ? "1 = 1" : matches.Condition();
   const std::string sql =
-      "select d_id, cast(d_addtime as text), case when " + where.substr(kWhere.size()) +
+      "select d_id, cast(d_addtime as text), case when " + condition +
       " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
-      ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
+      ArticleIdsSource(conn.engine(), in);
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
-  st->Bind({});
+  st->Bind(matches.Values());
   MatchRows dropped, added;
   std::vector<int64_t> present;  // the changed articles still there
   std::vector<int64_t> rekeyed;  // those whose kept row, if any, goes by its id
@@ -452,7 +489,7 @@ BodyMatchCache& BodyMatchesHeld() {
 
 }  // namespace
 
-bool AskedBefore(Connection& conn, const std::string& where) {
+bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list) {
   struct Asked {
     std::mutex mutex;
     std::unordered_map<std::string, std::list<std::string>::iterator> keys;
@@ -460,7 +497,8 @@ bool AskedBefore(Connection& conn, const std::string& where) {
   };
   static Asked* asked = new Asked();
   constexpr size_t kMostRemembered = 4096;
-  const std::string key = conn.session().pool_key() + '\n' + where;
+  const std::string key =
+      conn.session().pool_key() + '\n' + std::string(purpose) + '\n' + list.Key();
   std::lock_guard<std::mutex> lock(asked->mutex);
   auto it = asked->keys.find(key);
   if (it != asked->keys.end()) {
@@ -496,8 +534,8 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
     for (size_t i = from; i < std::min(ids.size(), from + kIdsPerRead); ++i) {
       in += (in.empty() ? "" : ",") + std::to_string(ids[i].second);
     }
-    const std::string sql = "select d_id, cast(d_addtime as text) from " +
-                            ArticleSourceInIdOrder(conn.engine()) + " where d_id in (" + in + ")";
+    const std::string sql =
+        "select d_id, cast(d_addtime as text) from " + ArticleIdsSource(conn.engine(), in);
     std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
     conn.CountStatement(sql);
     st->Bind({});
@@ -511,17 +549,16 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
   return matches;
 }
 
-std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
-                           const BodyMatches* among, int64_t offset, int64_t count) {
-  // Without a set to test against, the source's own condition finds the rows: the database stops
+std::string ListPageSource(Connection& conn, const ListQuery& list, const BodyMatches* among,
+                           int64_t offset, int64_t count) {
+  // Without a set to test against, the list's own condition finds the rows: the database stops
   // after the page's last.
-  const std::string select =
-      "select " +
-      (among == nullptr ? "top " + std::to_string(offset + count) + " " : std::string()) +
-      "d_id from " + source + " order by " + order;
+  ListQuery walk = list;
+  if (among == nullptr) walk.first_rows = offset + count;
+  const std::string select = walk.Select("d_id");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
   conn.CountStatement(select);
-  st->Bind({});
+  st->Bind(walk.Values());
   std::vector<int64_t> ids;
   int64_t seen = 0;
   while (seen < offset + count && st->Step()) {
@@ -535,14 +572,15 @@ std::string ListPageSource(Connection& conn, const std::string& source, const st
   return ArticlesWithIds(ids);
 }
 
-std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
-                                                   const std::function<std::string()>& source,
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,
+                                                   const std::function<ListQuery()>& source,
                                                    bool by_time, int64_t version) {
-  return KeptMatches(conn, where, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
-    std::optional<MatchRows> rows = ReadMatchRows(
-        conn,
-        (by_time ? "select d_id, cast(d_addtime as text) from " : "select d_id from ") + source(),
-        by_time, kMostBodyMatchesKept);
+  return KeptMatches(conn, matches, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
+    ListQuery read = source();
+    read.order.clear();
+    std::optional<MatchRows> rows =
+        ReadMatchRows(conn, read.Select(by_time ? "d_id, cast(d_addtime as text)" : "d_id"),
+                      read.Values(), by_time, kMostBodyMatchesKept);
     if (!rows) return nullptr;
     auto whole = std::make_shared<BodyMatches>();
     whole->rows = std::move(*rows);
@@ -551,10 +589,10 @@ std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::
 }
 
 std::shared_ptr<const BodyMatches> KeptMatches(
-    Connection& conn, const std::string& where, bool by_time, int64_t version,
+    Connection& conn, const ListQuery& matches, bool by_time, int64_t version,
     const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep) {
   const std::string key =
-      conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + where;
+      conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + matches.Key();
   BodyMatchCache& cache = BodyMatchesHeld();
   std::shared_ptr<BodyMatchCache::Slot> slot;
   {
@@ -587,7 +625,7 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   std::shared_ptr<const BodyMatches> next;
   int64_t made_at = version;
   if (slot->matches != nullptr) {
-    next = BringForward(conn, slot->matches, slot->version, where, by_time, &made_at);
+    next = BringForward(conn, slot->matches, slot->version, matches, by_time, &made_at);
     if (next == nullptr) made_at = version;
   }
   if (next == nullptr) {

@@ -10,48 +10,52 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/list_query.h"
 #include "platform/db/connection.h"
 #include "platform/db/db_error.h"
 
 namespace folirex {
 
 // The search's own condition, `column` like '%keyword%' (the keyword as the pattern holds it,
-// wildcards kept, quotes not yet doubled). On PostgreSQL the column is compared as text: like on
-// a citext column and like on its text fold letter case alike, but only the text form is the
-// expression the trigram indexes hold and the planner has statistics of.
-std::string ArticleTextLike(SqlEngine engine, const std::string& column,
-                            const std::string& keyword);
+// wildcards kept, quotes not yet doubled); logged unless it tests the body. On PostgreSQL the
+// column is compared as text: like on a citext column and like on its text fold letter case
+// alike, but only the text form is the expression the trigram indexes hold and the planner has
+// statistics of.
+ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
+                              const std::string& keyword);
 
-// The clause for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
+// The condition for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
-// doubled); "" when no index serves the keyword (only wildcards, or a short run of characters
+// doubled): on SQLite a narrowing of the ids, on PostgreSQL a logged test of the column's own
+// sequences; nullopt when no index serves the keyword (only wildcards, or a short run of characters
 // with letter case beyond ASCII), when ArticleTextLike itself is served by an index (a run of
 // three characters or more on PostgreSQL), for a short body keyword on PostgreSQL (the like
 // alone over the bodies is the faster there) or the column (any other).
-std::string ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
-                                      const std::string& keyword);
+std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
+                                                       const std::string& keyword);
 
-// What follows "from" in a select of the articles narrowed by `index_condition` (the text
-// ArticleTextIndexCondition gave, the where clause with the like beside it after this): SQLite
-// looks the rows up by the ids the condition gives and never walks an index of the channel's
-// rows instead, whatever the planner's statistics say; without a condition it reads them as
-// ArticleSourceInTimeOrder does. "Vantrel_Article" on PostgreSQL.
-std::string ArticleSourceNarrowed(SqlEngine engine, const std::string& index_condition);
+// The index hint of Vantrel_Article (ListQuery::hint) in a select of the articles narrowed by an
+// index condition (`narrowed`): SQLite looks the rows up by the ids the condition gives and never
+// walks an index of the channel's rows instead, whatever the planner's statistics say; without a
+// condition it reads them as ArticleHintInTimeOrder does. "" on PostgreSQL.
+std::string ArticleHintNarrowed(SqlEngine engine, bool narrowed);
 
-// What follows "from" in a select of a channel's articles (d_channelid and d_deleted compared
-// for equality) in the order of d_addtime, either way, that tests their d_checked, d_classid,
-// title, author or inputer: SQLite reads them from the index that holds these beside the time,
-// so that a row that fails its test, or one passed over on the way to a deep page, costs no
-// read of the table. "Vantrel_Article" on PostgreSQL.
-std::string ArticleSourceInTimeOrder(SqlEngine engine);
+// The hint for a select of a channel's articles (d_channelid and d_deleted compared for
+// equality) in the order of d_addtime, either way, that tests their d_checked, d_classid, title,
+// author or inputer: SQLite reads them from the index that holds these beside the time, so that a
+// row that fails its test, or one passed over on the way to a deep page, costs no read of the
+// table. "" on PostgreSQL.
+std::string ArticleHintInTimeOrder(SqlEngine engine);
 
 // The same for reading them in the order of d_id: SQLite walks the table itself in that order
-// rather than an index that it would have to sort. "Vantrel_Article" on PostgreSQL.
-std::string ArticleSourceInIdOrder(SqlEngine engine);
+// rather than an index that it would have to sort. "" on PostgreSQL.
+std::string ArticleHintInIdOrder(SqlEngine engine);
 
 // True when the page `page` (1-based) of `page_size` rows of a keyword's `matches` rows, among
 // the `list` rows of the list without the keyword, is found sooner by reading the list in its
@@ -69,12 +73,12 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
 inline constexpr size_t kMostKeywordIdsKept = 20000;
 
 // A body keyword's matches among a list's rows, kept in memory against the article data version:
-// the ids that a select with `where` (" where ..." on Vantrel_Article: the list's conditions and
-// the like over d_content) gives, with their d_addtime. After an article change they are brought
-// forward by testing again only the articles the change log names (ArticlesChangedSince), so
-// that no request after a change reads every matching body again; they are read whole again only
-// when the log cannot name the changes (an order or time changed, more than a few thousand
-// articles changed, the log no longer reaches back). Exact for every writer on any host.
+// the ids of a list of Vantrel_Article (the list's conditions and the like over d_content), with
+// their d_addtime. After an article change they are brought forward by testing again only the
+// articles the change log names (ArticlesChangedSince), so that no request after a change reads
+// every matching body again; they are read whole again only when the log cannot name the changes
+// (an order or time changed, more than a few thousand articles changed, the log no longer reaches
+// back). Exact for every writer on any host.
 struct BodyMatches {
   // (d_addtime as yyyymmddhhmmss, d_id), in the order of both, ascending: the order in which the
   // list's time index holds them, and so the order of a walk of the list in either direction.
@@ -82,19 +86,19 @@ struct BodyMatches {
   std::vector<std::pair<int64_t, int64_t>> rows;
 };
 
-// Whether a select with `where` was asked for on conn's database before, among the last few
+// Whether `list` was asked for on conn's database before under `purpose`, among the last few
 // thousand asked; notes it. A keyword whose matches are found again on every request the first
 // time is kept from its second on.
-bool AskedBefore(Connection& conn, const std::string& where);
+bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
 
 // The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
 // `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count);
 
-// SQLite: the kept matches, in the order of ids (KeptMatches under `where`, the list's conditions
-// and the like, at `version`), of the listed articles (`listed`, the list's conditions alone,
-// " where ..." on Vantrel_Article, whose ids are kept as KeptBodyMatches keeps matches) whose
+// SQLite: the kept matches, in the order of ids (KeptMatches of `listed` with the like, at
+// `version`), of the listed articles (`listed`, the list's conditions alone, whose ids are kept as
+// KeptBodyMatches keeps matches) whose
 // `column` is like '%keyword%', read whole from the trigram index alone: for a keyword of three
 // characters or more the rows that hold its trigrams in a row, for a shorter one those with a
 // trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
@@ -104,65 +108,65 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
 // once fill no memory.
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
                                                       const std::string& keyword,
-                                                      const std::string& listed,
-                                                      const std::string& where, int64_t version);
+                                                      const ListQuery& listed, int64_t version);
 
 // `by_id`'s rows with their d_addtime, in the order of time (see BodyMatches); nullptr when a
 // time is not a plain "yyyy-mm-dd hh:mm:ss".
 std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id);
 
-// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of a
-// list read in its order: `source` (what follows "from": the articles and the list's conditions)
-// in `order` (what follows "order by"), each row kept when `among` (kept in the order of ids), if
-// given, holds it. The list is read only up to the page's last row: for matches common enough
-// that it passes few rows between them.
-std::string ListPageSource(Connection& conn, const std::string& source, const std::string& order,
-                           const BodyMatches* among, int64_t offset, int64_t count);
+// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of
+// `list` read in its order, each row kept when `among` (kept in the order of ids), if given,
+// holds it. The list is read only up to the page's last row: for matches common enough that it
+// passes few rows between them.
+std::string ListPageSource(Connection& conn, const ListQuery& list, const BodyMatches* among,
+                           int64_t offset, int64_t count);
 
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };
 
-// A keyword's rows among a list's: `narrowed`, what follows "from" in a select of them (the
-// list's where clause with the like, then the index condition; "" when `body` holds them);
+// A keyword's rows among a list's: `narrowed`, the list of them (the list's conditions with the
+// like, then the index condition, with its hint; no condition when `body` holds them);
 // `matches`, their count and `list`, the count of the list without the keyword (0 when `body`
 // holds them), both kept against the article data version (CachedCount); `page`, the requested
 // page within the matches' pages;
 // `body`, a body keyword's kept matches (KeptBodyMatches) when asked for and kept.
 struct KeywordMatches {
-  std::string narrowed;
+  ListQuery narrowed;
   int64_t matches = 0;
   int64_t list = 0;
   int64_t page = 1;
   std::shared_ptr<const BodyMatches> body;
 };
 
-// KeywordMatches for `column` like '%keyword%': `where` holds the list's conditions and the like,
-// `listed` the list's conditions alone (both " where ..." on Vantrel_Article). Ensures the list
-// structures first. On SQLite a keyword of one or two characters that most bodies hold is looked
-// for in the bodies without the index (its terms' count is kept against the data version). With
-// `body_order`, the matches come from KeptBodyMatches in that order when it keeps them, and are
-// counted by `where` otherwise.
+// KeywordMatches for `column` like '%keyword%' among the rows of `listed` (Vantrel_Article with
+// the list's conditions). Ensures the list structures first. On SQLite a keyword of one or two
+// characters that most bodies hold is looked for in the bodies without the index (its terms'
+// count is kept against the data version). With `body_order`, the matches come from
+// KeptBodyMatches in that order when it keeps them, and are counted otherwise.
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
-                                   const std::string& keyword, const std::string& where,
-                                   const std::string& listed, int64_t requested_page,
-                                   int64_t page_size,
+                                   const std::string& keyword, const ListQuery& listed,
+                                   int64_t requested_page, int64_t page_size,
                                    BodyMatchOrder body_order = BodyMatchOrder::kNone);
 
-// The kept matches of `where` (see BodyMatches) in the order of time (`by_time`) or of ids, at
-// `version` (ArticleDataVersion, read before). `source` gives what follows "from" in the select
-// that reads them whole (the articles narrowed by the search index, or the table, and the
-// conditions), called only when they are read whole. nullptr when
+// `listed` with `column` like '%keyword%' beside its conditions.
+ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
+                      const std::string& keyword);
+
+// The kept matches of `matches` (see BodyMatches) in the order of time (`by_time`) or of ids, at
+// `version` (ArticleDataVersion, read before). `source` gives the list that reads them whole (the
+// same rows: narrowed by the search index, or through another index), called only when they are
+// read whole. nullptr when
 // they are not kept: more than kMostBodyMatchesKept, or a time that is not a plain
 // "yyyy-mm-dd hh:mm:ss". Shared and never changed; the entries held together are bounded
 // (kMostBodyMatchesHeld rows in all, kMostBodyMatchLists lists; the least recently used go
 // first).
-std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const std::string& where,
-                                                   const std::function<std::string()>& source,
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,
+                                                   const std::function<ListQuery()>& source,
                                                    bool by_time, int64_t version);
 // The same, kept alike, with `read_whole` giving the matches when they are read whole (nullptr:
 // not kept). Unless `keep`, matches not kept already are read for the caller alone and not kept.
 std::shared_ptr<const BodyMatches> KeptMatches(
-    Connection& conn, const std::string& where, bool by_time, int64_t version,
+    Connection& conn, const ListQuery& matches, bool by_time, int64_t version,
     const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep = true);
 inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
 inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;

@@ -159,7 +159,7 @@ std::optional<int64_t> CountListPages(RequestState& state, const ListTarget& tar
   const ArticleListQuery query = BuildArticleListQuery(state.db, state.channel, *chip, type,
                                                        ClassOf(target), SubjectOf(target));
   const int64_t rows =
-      state.db.Conn->ExecuteScalar("select Count(*) from (" + query.inner + ") ").ToInt64Or(0);
+      state.db.Conn->ExecuteScalar(query.list.CountSql(), query.list.Values()).ToInt64Or(0);
   return std::max<int64_t>(1, PageCountOf(rows, target.page_size));
 }
 

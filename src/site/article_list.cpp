@@ -340,8 +340,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   pager.PageSize(Variant(static_cast<long long>(page_size)));
   pager.NumSize(Variant(num_size));
   pager.Sql(query.select);
-  pager.SqlCount("select Count(*) from (" + query.inner + ") ");
-  pager.CountCached(true);
+  pager.Articles(query.list);
   // Clicks do not move the article data version: a list in their order keeps no head.
   if (chip.order_code != 5 && chip.order_code != 6) {
     pager.DeepPages([order_code = chip.order_code](const std::string& source) {

@@ -19,25 +19,11 @@ constexpr const char* kListColumns =
     "d_titlecolor, d_hotflag, "
     "d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl";
 
-// The order of a list by its order code, for the joined select (alias a) and
-// for the inner select; any other code leaves the rows unsorted.
-const char* OuterOrder(int code) {
-  switch (code) {
-    case 1:
-      return " order by a.d_topflag, a.d_id asc";
-    case 2:
-      return " order by a.d_topflag, a.d_id desc";
-    case 3:
-      return " order by a.d_topflag, a.d_addtime asc";
-    case 4:
-      return " order by a.d_topflag, a.d_addtime desc";
-    case 5:
-      return " order by a.d_topflag, a.d_clicktimes asc";
-    case 6:
-      return " order by a.d_topflag, a.d_clicktimes desc";
-    default:
-      return " ";
-  }
+// The order of a list by its order code, for the joined select (alias a); any other code leaves
+// the rows unsorted.
+std::string OuterOrder(int code) {
+  const std::string order = OrderByClause(ChipOrderKeys(code), "a.");
+  return order.empty() ? " " : order;
 }
 
 // Digits that also fit the 16-bit reading every number field of a chip gets.
@@ -120,8 +106,11 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
                                        std::optional<int64_t> class_id,
                                        std::optional<int64_t> subject_id) {
   const ChipSelection& selection = chip.selection;
-  std::string cond = " d_deleted = false and d_checked = true and d_channelid = " +
-                     ChipChannelId(channel, selection.channel);
+  ArticleListQuery q;
+  ListQuery& list = q.list;
+  list.And("d_deleted = false")
+      .And("d_checked = true")
+      .And("d_channelid = " + ChipChannelId(channel, selection.channel));
 
   const std::string type = page_type.ToString();
   // The page's class may be any whole number; the chip's own field was checked above.
@@ -134,27 +123,31 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
     count = 0;
   }
 
-  cond += ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id);
+  for (std::string& c :
+       ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id)) {
+    list.And(std::move(c));
+  }
 
-  if (!chip.author.empty()) cond += " and d_author = '" + SqlQuote(chip.author) + "'";
+  if (!chip.author.empty()) list.And("d_author = '" + SqlQuote(chip.author) + "'");
 
-  if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
+  if (chip.days > 0) {
+    list.And("datediff('y', d_addtime, now) <= " + std::to_string(chip.days),
+             ConditionKind::kTimed);
+  }
 
   // A top-N select takes the list's own order, so that the N rows are the first
   // N of the list and not whichever rows the database meets first.
-  const int top = count == 0 && type == "first" ? 10 : count;
-  ArticleListQuery q;
-  q.inner = top == 0 ? std::string("select ") + kListColumns + " from Vantrel_Article where " + cond
-                     : "select top " + std::to_string(top) + " " + kListColumns +
-                           " from Vantrel_Article where " + cond + ChipListOrder(chip.order_code);
+  list.first_rows = count == 0 && type == "first" ? 10 : count;
+  list.order = ChipOrderKeys(chip.order_code);
   // PostgreSQL reads the most clicked first through the order of clicks kept beside the
   // articles: the same rows in the same order. The pager's count still counts the articles.
   if (chip.order_code == 6 && db.Conn->engine() == SqlEngine::kPostgres) {
     q.select = ArticleListSelect(
-        ClickOrderedSelect(top, kListColumns, ChipChannelId(channel, selection.channel), cond),
+        ClickOrderedSelect(static_cast<int>(list.first_rows), kListColumns,
+                           ChipChannelId(channel, selection.channel), " " + list.Condition()),
         chip.order_code);
   } else {
-    q.select = ArticleListSelect(q.inner, chip.order_code);
+    q.select = ArticleListSelect(list.Rows(kListColumns), chip.order_code);
   }
   return q;
 }

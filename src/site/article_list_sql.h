@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/list_query.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 #include "site/list_support.h"
@@ -63,11 +64,10 @@ std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
                               const Variant& params, const Variant& page_type,
                               std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
-// The pieces of an article list query: `inner` selects the list's articles
-// (with its own top N and order), `select` joins their classes and orders the
-// rows. A count of the list's rows is "select Count(*) from (" + inner + ") ".
+// An article list: `list`, its articles (with its own top N and order), and `select`, which
+// joins their classes and orders the rows.
 struct ArticleListQuery {
-  std::string inner;
+  ListQuery list;
   std::string select;
 };
 

@@ -21,9 +21,9 @@ namespace {
 constexpr int kFieldCount = 16;
 
 // The picture list's order: the list order of the code, or none (" ").
-const char* PicOrderOf(int code) {
-  const char* order = ChipListOrder(code);
-  return *order == '\0' ? " " : order;
+std::string PicOrderOf(int code) {
+  const std::string order = ChipListOrder(code);
+  return order.empty() ? " " : order;
 }
 
 // Digits read as a 16-bit number further on: beyond that range the chip is
@@ -59,7 +59,10 @@ std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const Arti
   } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
-  cond += ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id);
+  for (const std::string& c :
+       ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id)) {
+    cond += " and " + c;
+  }
   if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
 
   return "select top " + std::to_string(selection.count) +

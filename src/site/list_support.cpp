@@ -77,24 +77,13 @@ std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel) {
   return InstallPath(state) + channel.ChannelDir;
 }
 
-const char* ChipListOrder(int code) {
-  switch (code) {
-    case 1:
-      return " order by d_topflag, d_id asc";
-    case 2:
-      return " order by d_topflag, d_id desc";
-    case 3:
-      return " order by d_topflag, d_addtime asc";
-    case 4:
-      return " order by d_topflag, d_addtime desc";
-    case 5:
-      return " order by d_topflag, d_clicktimes asc";
-    case 6:
-      return " order by d_topflag, d_clicktimes desc";
-    default:
-      return "";
-  }
+std::vector<ListOrderKey> ChipOrderKeys(int code) {
+  static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
+  if (code < 1 || code > 6) return {};
+  return {ListOrderKey{"d_topflag"}, ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0}};
 }
+
+std::string ChipListOrder(int code) { return OrderByClause(ChipOrderKeys(code)); }
 
 Variant PageClassValue(std::optional<int64_t> class_id) {
   return class_id ? Variant(static_cast<long long>(*class_id)) : Variant("");
@@ -112,27 +101,29 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
   return selection;
 }
 
-std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
-                                          const Variant& class_value, const std::string& type,
-                                          std::optional<int64_t> subject_id) {
-  std::string cond;
+std::vector<std::string> ClassSubjectAndFlagConditions(DatabaseState& db,
+                                                       const ChipSelection& selection,
+                                                       const Variant& class_value,
+                                                       const std::string& type,
+                                                       std::optional<int64_t> subject_id) {
+  std::vector<std::string> conditions;
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
       std::string ids = GetClassAndChildIds(db, class_value);
       // No such class: no rows rather than an "in ()" the database refuses.
-      cond += ids.empty() ? " and 1 = 0" : " and d_classid in (" + ids + ")";
+      conditions.push_back(ids.empty() ? "1 = 0" : "d_classid in (" + ids + ")");
     } else {
-      cond += " and d_classid = " + SqlNumber(class_value);
+      conditions.push_back("d_classid = " + SqlNumber(class_value));
     }
   }
   if (type == "subjectlist") {
-    cond += " and d_subjectid = " + std::to_string(subject_id.value_or(0));
+    conditions.push_back("d_subjectid = " + std::to_string(subject_id.value_or(0)));
   } else if (selection.subject_id != "0") {
-    cond += " and d_subjectid = " + SqlNumber(selection.subject_id);
+    conditions.push_back("d_subjectid = " + SqlNumber(selection.subject_id));
   }
-  if (selection.hot_only) cond += " and d_hotflag = true ";
-  if (selection.recommended_only) cond += " and d_recommendflag = true ";
-  return cond;
+  if (selection.hot_only) conditions.push_back("d_hotflag = true");
+  if (selection.recommended_only) conditions.push_back("d_recommendflag = true");
+  return conditions;
 }
 
 }  // namespace folirex

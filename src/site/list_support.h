@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/list_query.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
 
@@ -65,8 +66,10 @@ std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
 std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel);
 
 // The order of an article or picture list by its order code 1 to 6 (pinned articles first,
-// then by id, time added or clicks, ascending for odd codes); "" for any other code.
-const char* ChipListOrder(int code);
+// then by id, time added or clicks, ascending for odd codes); none for any other code.
+std::vector<ListOrderKey> ChipOrderKeys(int code);
+// The same as " order by ..." ("" for any other code).
+std::string ChipListOrder(int code);
 
 // Fields 0 to 6, which the article and the picture list chips share, read from
 // fields that passed their chip's checks. Flags count as on only when, lower-cased
@@ -84,14 +87,17 @@ struct ChipSelection {
 // The selection fields of a split parameter text of at least 7 fields.
 ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 
-// The conditions the article and picture chips share, each beginning " and": the class (with
+// The conditions the article and picture chips share, each on the columns the change log holds
+// (core/article_change_log.h): the class (with
 // its descendants when asked; a missing class gives no rows), the subject (the page's on a
 // subject list, else the chip's unless "0"), and the hot and recommended flags.
 // class_value: the class the list shows (already chosen from the chip or the page). Reads the
 // class tree on db.Conn.
-std::string ClassSubjectAndFlagConditions(DatabaseState& db, const ChipSelection& selection,
-                                          const Variant& class_value, const std::string& type,
-                                          std::optional<int64_t> subject_id);
+std::vector<std::string> ClassSubjectAndFlagConditions(DatabaseState& db,
+                                                       const ChipSelection& selection,
+                                                       const Variant& class_value,
+                                                       const std::string& type,
+                                                       std::optional<int64_t> subject_id);
 
 // The page's class as a list's class value: its number, or "" (no class) without one.
 Variant PageClassValue(std::optional<int64_t> class_id);

@@ -46,23 +46,11 @@ int SearchOrder(std::optional<int64_t> search_order) {
   return 4;
 }
 
-const char* OrderSuffix(int code) {
-  switch (code) {
-    case 1:
-      return " order by a.d_id asc";
-    case 2:
-      return " order by a.d_id desc";
-    case 3:
-      return " order by a.d_addtime asc";
-    case 4:
-      return " order by a.d_addtime desc";
-    case 5:
-      return " order by a.d_clicktimes asc";
-    case 6:
-      return " order by a.d_clicktimes desc";
-    default:
-      return " ";
-  }
+// The list's order by the search's order code.
+std::vector<ListOrderKey> SearchOrderKeys(int code) {
+  static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
+  if (code < 1 || code > 6) return {};
+  return {ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0}};
 }
 
 // The title as element text with every match of the keyword (any letter case)
@@ -102,19 +90,19 @@ std::string SelectFrom(const std::string& source, int order) {
          ") a left outer join (select d_id,d_dir, d_name from "
          "Vantrel_ArticleClass) b on "
          "a.d_classid=b.d_id" +
-         OrderSuffix(order);
+         OrderByClause(SearchOrderKeys(order), "a.");
 }
 
-// Where the result rows are read from: the count, the rows' source, and the matching ids in the
-// list's order when they are kept (a page then reads just its own rows): in `ids`, or for a body
-// keyword in `body`, read from its end when `descending`.
+// Where the result rows are read from: `list`, the matches (the rows' source, conditions and
+// order; a page deep in it goes through its kept head), their count when known already, and the
+// matching ids in the list's order when they are kept (a page then reads just its own rows): in
+// `ids`, or for a body keyword in `body`, read from its end when `descending`.
 struct SearchSource {
-  std::string count_sql;
-  std::string rows_source;
+  ListQuery list;
+  std::optional<int64_t> total;
   std::shared_ptr<const std::vector<int64_t>> ids;
   std::shared_ptr<const BodyMatches> body;
   bool descending = false;
-  bool counted = false;  // count_sql holds the count itself
   // Set: the source of the page's rows, given the page's first row (0-based) and size.
   std::function<std::string(int64_t offset, int64_t count)> page_source;
 };
@@ -124,42 +112,46 @@ struct SearchSource {
 constexpr int64_t kFewRowsPassed = 2000;
 constexpr int64_t kMostMatchesPutInTime = 100'000;
 
-// The list read in the search's order, each row tested, where an index or the table itself holds
-// that order ("" for the order of clicks, which has neither), and the rows that reading passes
-// for each row of the list: in the order of time from the index that holds the texts beside the
-// time, in the order of ids from the table, whose every article that reading passes over.
+// `list` read in the search's order, each row tested, where an index or the table itself holds
+// that order (nullopt for the order of clicks, which has neither), and the rows that reading
+// passes for each row of the list: in the order of time from the index that holds the texts
+// beside the time, in the order of ids from the table, whose every article that reading passes
+// over.
 struct ListInOrder {
-  std::string source;
-  std::string order;  // what follows "order by"
+  std::optional<ListQuery> list;
   int64_t passed = 0;
 };
-ListInOrder ReadInOrder(Connection& conn, const std::string& condition, const std::string& listed,
+ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery& listed,
                         int order) {
+  ListInOrder in_order;
   if (order == 3 || order == 4) {
-    return {ArticleSourceInTimeOrder(conn.engine()) + condition,
-            order == 4 ? "d_addtime desc, d_id desc" : "d_addtime, d_id",
-            CachedCount(conn, "select count(*) from Vantrel_Article " + listed)};
+    in_order.list = list;
+    in_order.list->hint = ArticleHintInTimeOrder(conn.engine());
+    in_order.list->order = {{"d_addtime", order == 4}, {"d_id", order == 4}};
+    in_order.passed = CachedCount(conn, listed);
+  } else if (order == 1 || order == 2) {
+    in_order.list = list;
+    in_order.list->hint = ArticleHintInIdOrder(conn.engine());
+    in_order.list->order = {{"d_id", order == 2}};
+    in_order.passed = CachedCount(conn, ListQuery{});
   }
-  if (order == 1 || order == 2) {
-    return {ArticleSourceInIdOrder(conn.engine()) + condition, order == 2 ? "d_id desc" : "d_id",
-            CachedCount(conn, "select Count(*) from Vantrel_Article")};
-  }
-  return {};
+  return in_order;
 }
 
-// `condition` selects the matches, `listed` the channel's listed articles the keyword is looked
-// for in (`listed_in` the same as values). The index condition narrows the rows; the like
-// condition beside it keeps the result exactly the like's. The count is kept against the article
-// data version.
+// The matches among `listed`, the channel's listed articles the keyword is looked for in
+// (`listed_in` the same as values), in the search's order. The index condition narrows the rows;
+// the like condition beside it keeps the result exactly the like's. The count is kept against
+// the article data version.
 SearchSource FindSearchSource(RequestState& state, const std::string& column,
-                              const std::string& keyword, const std::string& condition,
-                              const std::string& listed,
+                              const std::string& keyword, const ListQuery& listed,
                               const std::optional<ListedArticles>& listed_in, int order) {
-  SearchSource source;
-  source.count_sql = "select Count(*) from Vantrel_Article " + condition;
-  source.rows_source = "Vantrel_Article " + condition;
-  if (keyword.empty()) return source;
   Connection& conn = *state.db.Conn;
+  SearchSource source;
+  source.list = keyword.empty() ? listed : WithKeyword(conn.engine(), listed, column, keyword);
+  source.list.order = SearchOrderKeys(order);
+  if (keyword.empty()) return source;
+  const ListQuery& matching = source.list;
+  const ListQuery unordered = matching.Whole();
   EnsureListStructures(conn);
   const int64_t requested_page = std::max<int64_t>(RequestedPage(state.host.Request), 1);
   // A keyword of one or two characters is counted from the kept counts of the texts' short
@@ -168,23 +160,22 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   if (const std::optional<int64_t> counted =
           listed_in ? ListedKeywordCount(conn, column, keyword, *listed_in) : std::nullopt) {
     const int64_t matches = *counted;
-    const ListInOrder in_order = ReadInOrder(conn, condition, listed, order);
+    const ListInOrder in_order = ReadInOrder(conn, matching, listed, order);
     const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
     // A page past the first few is left to the list's kept head (the pager's deep pages, which
     // go with the count kept against the version).
     // A body is read whole to be tested: a body keyword asked again is left to its kept matches
     // unless there are too many to keep.
     if (matches == 0 ||
-        (!in_order.source.empty() && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
+        (in_order.list && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
          (column != "d_content" || matches > kMostMatchesPutInTime ||
-          !AskedBefore(conn, condition)) &&
+          !AskedBefore(conn, "matches", unordered)) &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
           (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
-      source.count_sql = "select " + std::to_string(matches);
-      source.counted = true;
-      if (!in_order.source.empty()) {
-        source.page_source = [&conn, in_order](int64_t offset, int64_t count) {
-          return ListPageSource(conn, in_order.source, in_order.order, nullptr, offset, count);
+      source.total = matches;
+      if (in_order.list) {
+        source.page_source = [&conn, walk = *in_order.list](int64_t offset, int64_t count) {
+          return ListPageSource(conn, walk, nullptr, offset, count);
         };
       }
       return source;
@@ -197,10 +188,9 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   if (order >= 1 && order <= 4) {
     const int64_t version = ArticleDataVersion(conn);
     if (std::shared_ptr<const BodyMatches> by_id =
-            ListedIndexMatches(conn, column, keyword, listed, condition, version)) {
+            ListedIndexMatches(conn, column, keyword, listed, version)) {
       const int64_t matches = static_cast<int64_t>(by_id->rows.size());
-      source.count_sql = "select " + std::to_string(matches);
-      source.counted = true;
+      source.total = matches;
       source.descending = order == 2 || order == 4;
       if (order <= 2) {
         source.body = std::move(by_id);
@@ -212,20 +202,19 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       // unless there are too many to look up, or the list's time index passes few rows on the
       // way to the page's last for a keyword asked the first time.
       const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
-      const bool again = AskedBefore(conn, "time\n" + condition);
+      const bool again = AskedBefore(conn, "time", unordered);
       if (matches == 0 || matches > kMostMatchesPutInTime || (passed <= kFewRowsPassed && !again)) {
-        source.page_source = [&conn, in_order, by_id](int64_t offset, int64_t count) {
-          return ListPageSource(conn, in_order.source, in_order.order, by_id.get(), offset, count);
+        source.page_source = [&conn, walk = *in_order.list, by_id](int64_t offset, int64_t count) {
+          return ListPageSource(conn, walk, by_id.get(), offset, count);
         };
         return source;
       }
       source.body = KeptMatches(
-          conn, condition, /*by_time=*/true, version,
+          conn, unordered, /*by_time=*/true, version,
           [&] { return MatchesInTimeOrder(conn, *by_id); }, again);
       if (source.body) return source;
-      source.counted = false;
+      source.total.reset();
       source.descending = false;
-      source.count_sql = "select Count(*) from Vantrel_Article " + condition;
     }
   }
   // A body keyword's matches in the orders of time and of ids are kept in memory, in that order;
@@ -237,39 +226,35 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
     body_order = order >= 3 ? BodyMatchOrder::kTime : BodyMatchOrder::kId;
   }
   const KeywordMatches found = CountKeywordMatches(
-      conn, column, keyword, condition, listed, RequestedPage(state.host.Request), 20, body_order);
+      conn, column, keyword, listed, RequestedPage(state.host.Request), 20, body_order);
+  source.total = found.matches;
   if (found.body) {
-    source.count_sql = "select " + std::to_string(found.matches);
     source.body = found.body;
     source.descending = order == 2 || order == 4;
-    source.counted = true;
     return source;
   }
-  const std::string& narrowed = found.narrowed;
   const int64_t matches = found.matches, list = found.list, page = found.page;
-  source.count_sql = "select count(*) from " + narrowed;
   // The order of clicks has no list in its order, so its page is always found through the
   // matches.
-  const ListInOrder read_in_order = ReadInOrder(conn, condition, listed, order);
-  const std::string& in_order = read_in_order.source;
+  const ListInOrder read_in_order = ReadInOrder(conn, matching, listed, order);
   const int64_t passed = order == 1 || order == 2 ? read_in_order.passed : list;
   const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
   // Testing a body costs a read of its row and a scan of its text: a body keyword's matches are
   // read by their kept ids whenever they are kept.
   const bool tests_cheaply = column != "d_content";
-  if (!in_order.empty() &&
+  if (read_in_order.list &&
       (!kept ||
        (tests_cheaply && KeywordReadsListInOrder(conn.engine(), matches, passed, page, 20)))) {
-    source.rows_source = in_order;
+    source.list = *read_in_order.list;
+    source.list.order = SearchOrderKeys(order);
     return source;
   }
-  source.rows_source = narrowed;
-  std::string id_order = OrderSuffix(order);
-  id_order.replace(id_order.find("a."), 2, "");
+  source.list = found.narrowed;
+  source.list.order = SearchOrderKeys(order);
   // Clicks do not move the article data version, so ids kept in their order would keep an old
   // order: the matches are sorted on every page instead.
   if (kept && order != 5 && order != 6) {
-    source.ids = CachedIds(conn, "select d_id from " + narrowed + id_order, kMostKeywordIdsKept);
+    source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
   }
   return source;
 }
@@ -341,12 +326,9 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
 
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.
-  std::string condition =
-      " where d_channelid = " + links.channel + " and d_deleted = false and d_checked = true";
-  if (class_id != "0") condition += " and d_classid = " + class_id;
-  const std::string listed = condition;
-  if (!keyword.empty())
-    condition += " and " + ArticleTextLike(state.db.Conn->engine(), column, keyword);
+  ListQuery listed;
+  listed.And("d_channelid = " + links.channel).And("d_deleted = false").And("d_checked = true");
+  if (class_id != "0") listed.And("d_classid = " + class_id);
   // The kept counts answer for a channel id that is a whole number (as the condition reads it).
   std::optional<ListedArticles> listed_in;
   int64_t channel_number = 0;
@@ -357,8 +339,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
     listed_in = ListedArticles{.channel = channel_number, .class_id = std::nullopt};
     if (class_id != "0") listed_in->class_id = std::stoll(class_id);
   }
-  const SearchSource source =
-      FindSearchSource(state, column, keyword, condition, listed, listed_in, order);
+  const SearchSource source = FindSearchSource(state, column, keyword, listed, listed_in, order);
 
   Cls_Pagination pager(state);
   pager.DbType("ACCESS");
@@ -370,7 +351,9 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.PositionFlag(Variant("2"));
   pager.PageSize(Variant(20));
   pager.NumSize(Variant(6));
-  pager.Sql(SelectFrom(source.rows_source, order));
+  pager.Sql(SelectFrom(source.list.Source(), order));
+  pager.Articles(source.list);
+  if (source.total) pager.Total(*source.total);
   auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
   if (source.ids) pager.PageIds(source.ids, select_from);
   if (source.page_source) {
@@ -386,9 +369,6 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   }
   // Clicks do not move the article data version: results in their order keep no head.
   if (order != 5 && order != 6) pager.DeepPages(select_from);
-  pager.SqlCount(source.count_sql);
-  // A count given as a number is not kept.
-  pager.CountCached(!source.counted);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 

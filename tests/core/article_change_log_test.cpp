@@ -29,53 +29,41 @@ namespace {
 
 using testing::SiteFixture;
 
-TEST(ArticleChangeLogTest, ReadsTheCountsThePagesKeepAndNoOther) {
-  const std::string listed = " where d_deleted = false and d_channelid = 1 and d_title like '%a%'";
-  struct Case {
-    std::string sql;
-    std::optional<std::string> where;
-  };
-  const std::vector<Case> cases = {
-      {"select count(*) from Vantrel_Article", ""},
-      {"select Count(*) from Vantrel_Article " + listed, listed.substr(7)},
-      {"select count(*) from Vantrel_Article indexed by idx_article_time_order" + listed,
-       listed.substr(7)},
-      // The search index's narrowing goes; the like beside it decides.
-      {"select count(*) from Vantrel_Article not indexed" + listed +
-           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经济'a"),
-       listed.substr(7)},
-      {"select count(*) from Vantrel_Article not indexed" + listed +
-           ArticleTextIndexCondition(SqlEngine::kSqlite, "d_title", "经"),
-       listed.substr(7)},
-      {"select count(*) from Vantrel_Article" + listed +
-           ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经"),
-       listed.substr(7) + ArticleTextIndexCondition(SqlEngine::kPostgres, "d_title", "经")},
-      {"select Count(*) from (select d_id,d_classid, d_title from Vantrel_Article where "
-       "d_checked = true and d_classid in (3,4) and d_hotflag = true order by d_id desc) ",
-       "d_checked = true and d_classid in (3,4) and d_hotflag = true"},
-      {"select count(*) from Vantrel_Article where d_title like '%) or (select%'",
-       "d_title like '%) or (select%'"},
-      // A top N, another table, a column the log does not hold, an "or" beside a narrowing.
-      {"select Count(*) from (select top 10 d_id from Vantrel_Article where d_checked = true) ",
-       std::nullopt},
-      {"select count(*) from Vantrel_ArticleComment where d_channelid = 1", std::nullopt},
-      {"select count(*) from Vantrel_Article where d_content like '%a%'", std::nullopt},
-      {"select count(*) from Vantrel_Article where d_classid in (select d_id from "
-       "Vantrel_ArticleClass)",
-       std::nullopt},
-      {"select count(*) from Vantrel_Article where d_checked = true or d_hotflag = true and d_id "
-       "in (select rowid from Vantrel_ArticleText where d_title match 'abc')",
-       std::nullopt},
-      {"select count(*) from Vantrel_Article a where a.d_checked = true", std::nullopt},
-      {"select count(*) from Vantrel_Article where d_title = \"x\"", std::nullopt},
-  };
-  for (const Case& c : cases) {
-    const std::optional<LoggedCount> read = ReadLoggedCount(c.sql);
-    ASSERT_EQ(read.has_value(), c.where.has_value()) << c.sql;
-    if (read) {
-      EXPECT_EQ(read->where, *c.where) << c.sql;
-    }
+// What the log is asked with: a list's own conditions and values, its narrowing left out;
+// nothing for a list the log cannot follow.
+TEST(ArticleChangeLogTest, ALogTestsAListByItsOwnConditionsAndNoOther) {
+  ListQuery listed;
+  listed.And("d_deleted = false").And("d_channelid = ?", ConditionKind::kLogged, {Variant(1)});
+  listed.And("d_title like ? or d_author like ?", ConditionKind::kLogged,
+             {Variant("%a%"), Variant("%b%")});
+  listed.And("d_id in (select rowid from Vantrel_ArticleText)", ConditionKind::kNarrowing);
+  listed.order = {{"d_addtime", true}};
+  const std::optional<LoggedCondition> logged = listed.Logged();
+  ASSERT_TRUE(logged.has_value());
+  EXPECT_EQ(logged->where,
+            "(d_deleted = false) and (d_channelid = ?) and (d_title like ? or d_author like ?)");
+  ASSERT_EQ(logged->values.size(), 3u);
+  EXPECT_EQ(logged->values[2].ToString(), "%b%");
+
+  // The body, the clock, another table, the first rows only.
+  ListQuery body = listed;
+  body.And("d_content like '%a%'", ConditionKind::kUnlogged);
+  ListQuery timed = listed;
+  timed.And("datediff('d', d_addtime, now) < 3", ConditionKind::kTimed);
+  ListQuery comments = listed;
+  comments.table = "Vantrel_ArticleComment";
+  ListQuery first = listed;
+  first.first_rows = 10;
+  for (const ListQuery& list : {body, timed, comments, first}) {
+    EXPECT_FALSE(list.Logged().has_value()) << list.Key();
   }
+  EXPECT_TRUE(timed.DependsOnTime());
+  EXPECT_TRUE(first.Whole().Logged().has_value());
+
+  // A value's kind is part of the list: 1 and "1" are two lists.
+  ListQuery text = listed;
+  text.conditions[1].values = {Variant("1")};
+  EXPECT_NE(text.Key(), listed.Key());
 }
 
 // The counts the pages keep, each against a fresh count, while another connection changes the
@@ -152,42 +140,58 @@ class KeptCountsTest : public ::testing::Test {
   // Every kept count of the pages' kinds equals a fresh count.
   void ExpectFresh(Connection& reader, Connection& fresh, const std::string& step) {
     for (const std::string keyword : {"经", "a", "经济", "B'"}) {
-      const std::string listed = " where d_channelid = 1 and d_deleted = false";
-      const std::string where = listed + " and d_title like '%" + SqlQuote(keyword) + "%'";
-      const std::string narrowed = ArticleSourceNarrowed(reader.engine(), "x") + where +
-                                   ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
-      for (const std::string& sql :
-           {"select count(*) from " + narrowed, "select count(*) from Vantrel_Article" + listed,
-            std::string(
-                "select Count(*) from (select d_id, d_title from Vantrel_Article where d_checked = "
-                "true and d_hotflag = true and d_classid in (1,2) order by d_id desc) "),
-            // A list of the first rows, fewer and more of them than the articles.
-            "select Count(*) from (select top 40 d_id, d_title from Vantrel_Article where " +
-                where.substr(7) + " order by d_topflag, d_addtime desc) ",
-            std::string("select count(*) from (select TOP 100000 d_id from Vantrel_Article where "
-                        "d_checked = true)"),
-            "select count(*) from Vantrel_Article where d_content like '%" + SqlQuote(keyword) +
-                "%'"}) {
-        const int64_t kept = CachedCount(reader, sql);  // makes the structures first
+      ListQuery listed;
+      listed.And("d_channelid = 1").And("d_deleted = ?", ConditionKind::kLogged, {Variant(false)});
+      const ListQuery titled = WithKeyword(reader.engine(), listed, "d_title", keyword);
+      const std::string like = " and d_title like '%" + SqlQuote(keyword) + "%'";
+      const std::string where = " where d_channelid = 1 and d_deleted = false";
+      ListQuery narrowed = titled;
+      const std::optional<ListCondition> index =
+          ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
+      narrowed.hint = ArticleHintNarrowed(reader.engine(), index.has_value());
+      if (index) narrowed.And(*index);
+      ListQuery hot;
+      hot.And("d_checked = true").And("d_hotflag = true").And("d_classid in (1,2)");
+      hot.order = {{"d_id", true}};
+      // A list of the first rows, fewer and more of them than the articles.
+      ListQuery first = titled;
+      first.order = {{"d_topflag"}, {"d_addtime", true}};
+      first.first_rows = 40;
+      ListQuery most;
+      most.And("d_checked = true");
+      most.first_rows = 100000;
+      const ListQuery body = WithKeyword(reader.engine(), listed, "d_content", keyword);
+      const std::vector<std::pair<ListQuery, std::string>> counts = {
+          {narrowed, "select count(*) from Vantrel_Article" + where + like},
+          {listed, "select count(*) from Vantrel_Article" + where},
+          {hot,
+           "select count(*) from Vantrel_Article where d_checked = true and d_hotflag = true and "
+           "d_classid in (1,2)"},
+          {first, "select count(*) from (select top 40 d_id from Vantrel_Article" + where + like +
+                      " order by d_topflag, d_addtime desc) "},
+          {most, "select count(*) from Vantrel_Article where d_checked = true"},
+          {body, "select count(*) from Vantrel_Article" + where + " and d_content like '%" +
+                     SqlQuote(keyword) + "%'"},
+      };
+      for (const auto& [list, sql] : counts) {
+        const int64_t kept = CachedCount(reader, list);  // makes the structures first
         EXPECT_EQ(kept, fresh.ExecuteScalar(sql).ToInt64()) << step << sql;
       }
       // A body keyword's kept matches, brought forward or read again, are the like's rows in
       // the orders of time and of ids.
-      const std::string body =
-          listed + " and " + ArticleTextLike(reader.engine(), "d_content", keyword);
       for (const bool by_time : {true, false}) {
         const std::shared_ptr<const BodyMatches> kept = KeptBodyMatches(
-            reader, body, [&body] { return "Vantrel_Article" + body; }, by_time,
-            ArticleDataVersion(reader));
-        ASSERT_NE(kept, nullptr) << step << body;
+            reader, body, [&body] { return body; }, by_time, ArticleDataVersion(reader));
+        ASSERT_NE(kept, nullptr) << step << keyword;
         std::vector<int64_t> ids, expected;
         for (const auto& row : kept->rows) ids.push_back(row.second);
         Recordset rs;
-        rs.Open("select d_id from Vantrel_Article" + body +
+        rs.Open("select d_id from Vantrel_Article" + where + " and d_content like '%" +
+                    SqlQuote(keyword) + "%'" +
                     (by_time ? " order by d_addtime, d_id" : " order by d_id"),
                 fresh, 0, 1);
         for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs.Field(0).ToInt64());
-        EXPECT_EQ(ids, expected) << step << body << (by_time ? " by time" : " by id");
+        EXPECT_EQ(ids, expected) << step << keyword << (by_time ? " by time" : " by id");
       }
     }
   }
@@ -367,29 +371,40 @@ class KeptHeadsTest : public KeptCountsTest {
     reader.Open(connection_string);
     writer.Open(connection_string);
     struct List {
-      std::string select;
-      std::string count;
-      size_t first_rows;  // 0: the whole list
+      ListQuery list;
+      std::string select;  // the select the pager reads the head with
+      size_t first_rows;   // 0: the whole list
     };
-    const std::string listed = " from Vantrel_Article where d_channelid = 1 and d_deleted = false";
+    ListQuery listed;
+    listed.And("d_channelid = 1").And("d_deleted = false");
+    auto ordered = [](ListQuery list, std::vector<ListOrderKey> order) {
+      list.order = std::move(order);
+      return list;
+    };
+    ListQuery checked = ordered(listed, {{"d_topflag"}, {"d_addtime", true}});
+    checked.And("d_checked = true");
+    ListQuery classed = ordered(listed, {{"d_topflag"}, {"d_id", true}});
+    classed.And("d_classid = ?", ConditionKind::kLogged, {Variant(1)});
+    ListQuery titled = ordered(listed, {{"d_addtime"}});
+    titled.And("d_title like '%经%'");
+    const ListQuery newest = ordered(listed, {{"d_addtime", true}});
+    const ListQuery pinned = ordered(listed, {{"d_topflag"}, {"d_addtime", true}});
     const std::vector<List> lists = {
-        {"select d_id" + listed + " order by d_addtime desc", "select count(*)" + listed, 0},
-        {"select a.d_id from (select d_id, d_topflag, d_addtime" + listed +
-             " and d_checked = true) a order by a.d_topflag, a.d_addtime desc",
-         "select count(*) from (select d_id" + listed + " and d_checked = true) ", 0},
-        {"select d_id" + listed + " and d_classid = 1 order by d_topflag, d_id desc",
-         "select count(*)" + listed + " and d_classid = 1", 0},
-        {"select d_id" + listed + " and d_title like '%经%' order by d_addtime",
-         "select count(*)" + listed + " and d_title like '%经%'", 0},
-        {"select d_id" + listed + " order by d_topflag, d_addtime desc", "select count(*)" + listed,
-         40},
+        {newest, newest.Select("d_id"), 0},
+        {checked,
+         "select a.d_id from (" + checked.Rows("d_id, d_topflag, d_addtime") + ") a" +
+             checked.OrderBy("a."),
+         0},
+        {classed, classed.Select("d_id"), 0},
+        {titled, titled.Select("d_id"), 0},
+        {pinned, pinned.Select("d_id"), 40},
     };
     // The whole list read afresh, as the pagers read a head and a window of the list (a select
     // of its first rows: SQLite then gives rows tied on every key in the order it meets them).
-    auto read = [&reader](const List& list) {
+    auto read = [&reader](const std::string& select, const std::vector<Variant>& values) {
       std::vector<int64_t> ids;
       Recordset rs;
-      rs.Open("select top 100000 d_id from (" + list.select + ")", reader, 0, 1);
+      rs.Open("select top 100000 d_id from (" + select + ")", values, reader, 0, 1);
       for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).ToInt64Or(0));
       return ids;
     };
@@ -397,10 +412,9 @@ class KeptHeadsTest : public KeptCountsTest {
     for (int step = 0; step <= steps; ++step) {
       const int64_t version = ArticleDataVersion(reader);
       for (const List& list : lists) {
-        const std::vector<int64_t> now = read(list);
+        const std::vector<int64_t> now = read(list.select, list.list.Values());
         if (step > 0) {
-          std::shared_ptr<const ListHead> head =
-              ListHeadBroughtForward(reader, list.select, list.count, {}, version);
+          std::shared_ptr<const ListHead> head = ListHeadBroughtForward(reader, list.list, version);
           if (head != nullptr) {
             ++forwarded;
             // A head of the first rows holds at most the list's first rows, a whole one all.
@@ -413,13 +427,13 @@ class KeptHeadsTest : public KeptCountsTest {
         kept->ids = now;
         kept->whole = list.first_rows == 0 || now.size() < list.first_rows;
         if (!kept->whole) kept->ids.resize(list.first_rows);
-        KeepListHead(reader, list.select, {}, version, kept);
+        KeepListHead(reader, list.list, version, kept);
       }
       // A keyword's kept ids, brought forward the same way.
-      const std::string ids_sql = "select d_id" + listed + " and d_title like '%经%' order by d_id";
-      const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(reader, ids_sql, 1000);
+      const ListQuery by_id = ordered(titled, {{"d_id"}});
+      const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(reader, by_id, 1000);
       ASSERT_NE(ids, nullptr);
-      EXPECT_EQ(*ids, read(List{ids_sql, "", 0})) << step;
+      EXPECT_EQ(*ids, read(by_id.Select("d_id"), {})) << step;
       if (HasFailure()) return;
       for (int i = 0; i < changes; ++i) ChangeOne(writer);
     }

@@ -236,15 +236,18 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
   EnsureListStructures(conn);
   EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 2);
-  EXPECT_EQ(conn.ExecuteScalar("select count(*) from " + ArticleSourceInTimeOrder(conn.engine()) +
+  EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_Article " +
+                               ArticleHintInTimeOrder(conn.engine()) +
                                " where d_channelid = 1 and d_deleted = false and d_title like "
                                "'%经济%'")
                 .ToInt64Or(-1),
             1);
   auto bodies = [&conn](const std::string& keyword) {
+    const std::optional<ListCondition> index =
+        ArticleTextIndexCondition(conn.engine(), "d_content", keyword);
     return conn
         .ExecuteScalar("select count(*) from Vantrel_Article where d_content like '%" + keyword +
-                       "%'" + ArticleTextIndexCondition(conn.engine(), "d_content", keyword))
+                       "%'" + (index ? " and " + index->sql : std::string()))
         .ToInt64Or(-1);
   };
   EXPECT_EQ(bodies("经济发展"), 1);

@@ -1,0 +1,106 @@
+#include "core/list_query.h"
+
+#include <utility>
+
+#include "platform/db/kept_reads.h"
+
+namespace folirex {
+
+ListQuery& ListQuery::And(std::string sql, ConditionKind kind, std::vector<Variant> values) {
+  conditions.push_back(ListCondition{std::move(sql), std::move(values), kind});
+  return *this;
+}
+
+ListQuery& ListQuery::And(ListCondition condition) {
+  conditions.push_back(std::move(condition));
+  return *this;
+}
+
+std::string ListQuery::Condition() const {
+  std::string where;
+  for (const ListCondition& c : conditions) {
+    where += (where.empty() ? "" : " and ") + c.sql;
+  }
+  return where;
+}
+
+std::vector<Variant> ListQuery::Values() const {
+  std::vector<Variant> values;
+  for (const ListCondition& c : conditions)
+    values.insert(values.end(), c.values.begin(), c.values.end());
+  return values;
+}
+
+std::string ListQuery::WhereClause() const {
+  return conditions.empty() ? std::string() : " where " + Condition();
+}
+
+std::string ListQuery::Source() const {
+  return table + (hint.empty() ? "" : " " + hint) + WhereClause();
+}
+
+std::string OrderByClause(const std::vector<ListOrderKey>& order, std::string_view prefix) {
+  std::string text;
+  for (const ListOrderKey& key : order) {
+    text += (text.empty() ? " order by " : ", ") + std::string(prefix) + key.column +
+            (key.descending ? " desc" : "");
+  }
+  return text;
+}
+
+std::string ListQuery::OrderBy(std::string_view prefix) const {
+  return OrderByClause(order, prefix);
+}
+
+std::string ListQuery::Select(std::string_view columns) const {
+  return "select " + (first_rows > 0 ? "top " + std::to_string(first_rows) + " " : std::string()) +
+         std::string(columns) + " from " + Source() + OrderBy();
+}
+
+std::string ListQuery::Rows(std::string_view columns) const {
+  if (first_rows > 0) return Select(columns);
+  return "select " + std::string(columns) + " from " + Source();
+}
+
+std::string ListQuery::CountSql() const {
+  if (first_rows > 0) return "select count(*) from (" + Select(id_column) + ") ";
+  return "select count(*) from " + Source();
+}
+
+std::string ListQuery::Key() const {
+  std::string key =
+      table + ' ' + hint + '\n' + id_column + '\n' + std::to_string(first_rows) + OrderBy();
+  for (const ListCondition& c : conditions) {
+    key +=
+        '\n' + std::to_string(static_cast<int>(c.kind)) + ' ' + db::StatementKey(c.sql, c.values);
+  }
+  return key;
+}
+
+ListQuery ListQuery::Whole() const {
+  ListQuery whole = *this;
+  whole.first_rows = 0;
+  whole.order.clear();
+  return whole;
+}
+
+bool ListQuery::DependsOnTime() const {
+  for (const ListCondition& c : conditions) {
+    if (c.kind == ConditionKind::kTimed) return true;
+  }
+  return false;
+}
+
+std::optional<LoggedCondition> ListQuery::Logged() const {
+  if (first_rows > 0 || table != "Vantrel_Article") return std::nullopt;
+  LoggedCondition logged;
+  for (const ListCondition& c : conditions) {
+    if (c.kind == ConditionKind::kNarrowing) continue;
+    if (c.kind != ConditionKind::kLogged) return std::nullopt;
+    logged.where += (logged.where.empty() ? "" : " and ") + ("(" + c.sql + ")");
+    logged.values.insert(logged.values.end(), c.values.begin(), c.values.end());
+  }
+  return logged;
+}
+
+}  // namespace folirex
