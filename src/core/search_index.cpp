@@ -6,7 +6,9 @@
 #include <list>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -117,6 +119,25 @@ std::string ArticleIdsSource(SqlEngine engine, const std::string& in) {
   const std::string hint = ArticleHintInIdOrder(engine);
   return "Vantrel_Article " + hint + (hint.empty() ? "" : " ") + "where d_id in (" + in + ")";
 }
+
+// A turn at reading a keyword's rows whole from a search index, held while they are read: a few
+// at once (half the processor's threads), so that the readers of new keywords side by side do
+// not each hold an index's lists in memory at the same time; they take the processor's time in
+// turns all the same.
+class IndexReadTurn {
+ public:
+  IndexReadTurn() { Turns().acquire(); }
+  ~IndexReadTurn() { Turns().release(); }
+  IndexReadTurn(const IndexReadTurn&) = delete;
+  IndexReadTurn& operator=(const IndexReadTurn&) = delete;
+
+ private:
+  static std::counting_semaphore<64>& Turns() {
+    static auto* turns = new std::counting_semaphore<64>(
+        std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency() / 2, 2, 64));
+    return *turns;
+  }
+};
 
 // Orders a kept row, in the order of ids, before an id.
 bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
@@ -236,16 +257,6 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
                          std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " +
                          TermsBeginningWith(column, ShortRunTerm(keyword, characters.size())) +
                          " limit " + std::to_string(kMostShortTermsRead + 1);
-        std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-        conn.CountStatement(sql);
-        st->Bind({});
-        std::vector<int64_t> found;
-        while (st->Step()) found.push_back(st->Column(0).ToInt64Or(0));
-        if (!phrase) {
-          if (found.size() > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
-          std::sort(found.begin(), found.end());
-          found.erase(std::unique(found.begin(), found.end()), found.end());
-        }
         // The listed ids, kept in memory and brought forward through the change log after a change;
         // read whole from the time index, which holds what the list's conditions test.
         const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
@@ -257,12 +268,32 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             },
             /*by_time=*/false, version);
         if (listed_ids == nullptr) return nullptr;
+        const auto& rows = listed_ids->rows;
+        // A mark for each listed article the index names, by its place among them: the texts'
+        // ids are not held, however many the index reads.
+        std::vector<bool> named(rows.size());
+        {
+          const IndexReadTurn turn;
+          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+          conn.CountStatement(sql);
+          st->Bind({});
+          size_t read = 0;
+          int64_t previous = 0;
+          auto at = rows.begin();
+          while (st->Step()) {
+            if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
+            const int64_t id = st->Column(0).ToInt64Or(0);
+            // Each term's ids come in order; the next term's begin again.
+            if (id < previous) at = rows.begin();
+            previous = id;
+            at = std::lower_bound(at, rows.end(), id, ById);
+            if (at != rows.end() && at->second == id)
+              named[static_cast<size_t>(at - rows.begin())] = true;
+          }
+        }
         auto matches = std::make_shared<BodyMatches>();
-        auto at = listed_ids->rows.begin();
-        for (int64_t id : found) {
-          at = std::lower_bound(at, listed_ids->rows.end(), id, ById);
-          if (at == listed_ids->rows.end()) break;
-          if (at->second == id) matches->rows.emplace_back(0, id);
+        for (size_t i = 0; i < rows.size(); ++i) {
+          if (named[i]) matches->rows.emplace_back(0, rows[i].second);
         }
         matches->rows.shrink_to_fit();
         return matches;
