@@ -120,10 +120,9 @@ std::string ArticleIdsSource(SqlEngine engine, const std::string& in) {
   return "Vantrel_Article " + hint + (hint.empty() ? "" : " ") + "where d_id in (" + in + ")";
 }
 
-// A turn at reading a keyword's rows whole from a search index, held while they are read: a few
-// at once (half the processor's threads), so that the readers of new keywords side by side do
-// not each hold an index's lists in memory at the same time; they take the processor's time in
-// turns all the same.
+// A turn at reading a keyword's rows whole from a search index, held while they are read: as
+// many at once as the processor has threads, so that more readers of new keywords side by side
+// than it can run do not each hold an index's lists in memory at the same time.
 class IndexReadTurn {
  public:
   IndexReadTurn() { Turns().acquire(); }
@@ -134,7 +133,7 @@ class IndexReadTurn {
  private:
   static std::counting_semaphore<64>& Turns() {
     static auto* turns = new std::counting_semaphore<64>(
-        std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency() / 2, 2, 64));
+        std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency(), 2, 64));
     return *turns;
   }
 };
@@ -146,11 +145,21 @@ bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.secon
 
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {
-  const std::string compared =
-      engine == SqlEngine::kPostgres ? "cast(" + column + " as text)" : column;
-  return ListCondition{compared + " like '%" + SqlQuote(keyword) + "%'",
-                       {},
-                       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged};
+  const ConditionKind kind =
+      IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged;
+  if (engine != SqlEngine::kPostgres) {
+    return ListCondition{column + " like '%" + SqlQuote(keyword) + "%'", {}, kind};
+  }
+  const std::string like = "cast(" + column + " as text) like '%" + SqlQuote(keyword) + "%'";
+  size_t length = 0;
+  LongestLiteral(keyword, &length);
+  if (length >= 3) return ListCondition{like, {}, kind};
+  // No trigram serves a shorter run, and the planner guesses its share of the rows from the
+  // pattern's bytes (a fifth each): a common word of two Chinese characters looks like one row
+  // in thousands, and a walk of the list in its order that stops after a page's rows looks dearer
+  // than reading and sorting every match. Within coalesce the planner takes it for half the rows;
+  // a where clause keeps the same rows (1 = 0, since the dialect writes false as a number).
+  return ListCondition{"coalesce(" + like + ", 1 = 0)", {}, kind};
 }
 
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
@@ -310,6 +319,15 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
     return false;
   }
   return scanned < static_cast<double>(matches);
+}
+
+bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
+                                  int64_t page, int64_t page_size) {
+  if (engine != SqlEngine::kPostgres || matches <= 0) return false;
+  const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
+                         static_cast<double>(list) / static_cast<double>(matches);
+  return scanned < static_cast<double>(matches) ||
+         (body && scanned < static_cast<double>(list) / 2.0);
 }
 
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,

@@ -26,7 +26,9 @@ namespace folirex {
 // wildcards kept, quotes not yet doubled); logged unless it tests the body. On PostgreSQL the
 // column is compared as text: like on a citext column and like on its text fold letter case
 // alike, but only the text form is the expression the trigram indexes hold and the planner has
-// statistics of.
+// statistics of. A keyword whose longest run between wildcards is shorter than three characters,
+// which no trigram serves, is tested within coalesce there, so that the planner does not take its
+// matches for a handful of rows.
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword);
 
@@ -68,6 +70,14 @@ std::string ArticleHintInIdOrder(SqlEngine engine);
 inline constexpr int64_t kMostMatchesReadByIdsFirst = 5000;
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
                              int64_t page_size);
+
+// The same for a keyword of one or two characters asked for the first time, whose matches would
+// be read for it alone: the few pages above hold for a keyword whose ids are kept, not for this
+// one. On PostgreSQL no index narrows a body keyword this short, and reading its matches tests
+// every listed body, so a body's list is also read in order whenever that passes fewer than half
+// of its rows. False on SQLite, whose index finds such a keyword's matches.
+bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
+                                  int64_t page, int64_t page_size);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;

@@ -165,13 +165,17 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
     // A page past the first few is left to the list's kept head (the pager's deep pages, which
     // go with the count kept against the version).
     // A body is read whole to be tested: a body keyword asked again is left to its kept matches
-    // unless there are too many to keep.
+    // unless there are too many to keep. On PostgreSQL any keyword's first request reads the list
+    // when that is the sooner (its later ones read its matches and keep them).
     if (matches == 0 ||
         (in_order.list && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
          (column != "d_content" || matches > kMostMatchesPutInTime ||
           !AskedBefore(conn, "matches", unordered)) &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
-          (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept))))) {
+          (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept)) ||
+          (FirstKeywordReadsListInOrder(conn.engine(), column == "d_content", matches,
+                                        in_order.passed, page, 20) &&
+           (column == "d_content" || !AskedBefore(conn, "matches", unordered)))))) {
       source.total = matches;
       if (in_order.list) {
         source.page_source = [&conn, walk = *in_order.list](int64_t offset, int64_t count) {
