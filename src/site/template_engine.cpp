@@ -27,6 +27,22 @@
 #include "site/sub_class_blocks.h"
 
 namespace folirex {
+
+// What the engine finds in a template text for a page pattern: the distinct matches, where
+// MultiReplace replaces them, and for each match whether it is a label and how the label table
+// and the block markers read it.
+struct TemplateScan {
+  struct LabelAt {
+    bool is_label = false;
+    bool block_marker = false;  // holds "zarnik"
+    std::string trimmed;        // the match without surrounding spaces
+    std::string lower;          // the same in lower case: the label table's key
+  };
+  UniqueMatches found;
+  std::vector<KeyHit> hits;
+  std::vector<LabelAt> labels;  // by match index
+};
+
 namespace {
 
 // Page types, as bits so that a label row can name the set of pages that know it.
@@ -667,38 +683,87 @@ std::string PageRender::ChipValue(const std::string& chip) {
   return (this->*(row->render))(params, chip);
 }
 
+std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
+                                           const std::string& pattern) {
+  auto scan = std::make_unique<TemplateScan>();
+  scan->found = CollectUniqueMatches(template_text, pattern);
+  const std::vector<std::string>& matches = scan->found.texts;
+  scan->hits = FindKeys(template_text, matches);
+  scan->labels.resize(matches.size());
+  for (size_t i = 0; i < matches.size(); ++i) {
+    std::string match = Trim(matches[i]);
+    if (match.rfind("{$", 0) != 0) continue;
+    TemplateScan::LabelAt& at = scan->labels[i];
+    at.is_label = true;
+    at.block_marker = match.find("zarnik") != std::string::npos;
+    at.lower = LCase(match);
+    at.trimmed = std::move(match);
+  }
+  return scan;
+}
+
 std::string PageRender::Render(std::string& template_text) {
   base_path_ = page_ == kDefault
                    ? ServerPath()
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
 
-  UniqueMatches found = CollectUniqueMatches(template_text, PagePattern(page_));
-  const std::vector<std::string>& matches = found.texts;
-  std::vector<std::string> values = std::move(found.groups);
+  // A run of pages drawn from one template scans it once.
+  const std::string& pattern = PagePattern(page_);
+  std::unique_ptr<TemplateScan> own;
+  const TemplateScan* scan = nullptr;
+  if (shared_ != nullptr) {
+    std::string key;
+    key.reserve(pattern.size() + template_text.size() + 1);
+    key.append(pattern).append(1, '\0').append(template_text);
+    scan = shared_->FindScan(key);
+    if (scan == nullptr) scan = &shared_->KeepScan(key, ScanTemplate(template_text, pattern));
+  } else {
+    own = ScanTemplate(template_text, pattern);
+    scan = own.get();
+  }
+
+  const std::vector<std::string>& matches = scan->found.texts;
+  const std::vector<std::string>& groups = scan->found.groups;
+  std::vector<std::string> values(matches.size());
   const auto& table = LabelTable();
   for (size_t i = 0; i < matches.size(); ++i) {
-    std::string match = Trim(matches[i]);
-    if (match.rfind("{$", 0) == 0) {
+    const TemplateScan::LabelAt& at = scan->labels[i];
+    if (at.is_label) {
       if ((page_ & kArticlePages) != 0 && !EnsureArticle()) return "";
       values[i] = matches[i];
-      if (page_ == kDefault && match.find("zarnik") != std::string::npos) {
-        auto block = block_markers_.find(match);
+      if (page_ == kDefault && at.block_marker) {
+        auto block = block_markers_.find(at.trimmed);
         if (block != block_markers_.end()) values[i] = block_html_[block->second];
       }
-      auto row = table.find(LCase(match));
+      auto row = table.find(at.lower);
       if (row != table.end() && (row->second.pages & page_) != 0) {
         std::optional<std::string> value = LabelValue(row->second.label);
         if (value) values[i] = std::move(*value);
       }
-    } else if (values[i].find(':') != std::string::npos) {
-      values[i] = ChipValue(values[i]);
+    } else if (groups[i].find(':') != std::string::npos) {
+      values[i] = ChipValue(groups[i]);
+    } else {
+      values[i] = groups[i];
     }
   }
-  return MultiReplace(template_text, matches, values);
+  return ReplaceKeyHits(template_text, scan->hits, matches, values);
 }
 
 }  // namespace
+
+PageValueCache::PageValueCache() = default;
+PageValueCache::~PageValueCache() = default;
+
+const TemplateScan* PageValueCache::FindScan(const std::string& key) const {
+  auto it = scans_.find(key);
+  return it == scans_.end() ? nullptr : it->second.get();
+}
+
+const TemplateScan& PageValueCache::KeepScan(const std::string& key,
+                                             std::unique_ptr<TemplateScan> scan) {
+  return *scans_.insert_or_assign(key, std::move(scan)).first->second;
+}
 
 const std::string* PageValueCache::Find(const std::string& key) const {
   auto it = values_.find(key);
