@@ -225,6 +225,9 @@ class PageRender {
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
   void ExpandBlocks(std::string& template_text);
+  // The scan of the template text for the pattern: the one shared_ keeps, else made into `own`.
+  const TemplateScan& KeptScan(const std::string& template_text, std::string_view pattern,
+                               bool places, std::unique_ptr<TemplateScan>& own);
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
@@ -420,13 +423,17 @@ void PageRender::ExpandBlocks(std::string& template_text) {
           ShowSubClassListByChannel(state_, skin_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
-    UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
-    const std::vector<std::string>& blocks = found.texts;
+    std::unique_ptr<TemplateScan> own;
+    const TemplateScan& scan = KeptScan(template_text, kBlockPattern, false, own);
+    const std::vector<std::string>& blocks = scan.found.texts;
     if (blocks.size() < 2) return;
     // Only the first block is expanded; later ones stay as typed.
-    std::string design = blocks[1] + "[zarnik]" + found.groups[1] + "[zarnik]";
+    std::string design = blocks[1] + "[zarnik]" + scan.found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
-    first_block_html_ = ShowSubClassList(state_, channel_, args_.class_id, type_, design);
+    // The sub-classes' lists depend on the page's class, not on its page number.
+    first_block_html_ = SharedValue(
+        "ListSubClassList:" + design,
+        [&] { return ShowSubClassList(state_, channel_, args_.class_id, type_, design); });
   }
 }
 
@@ -683,10 +690,13 @@ std::string PageRender::ChipValue(const std::string& chip) {
   return (this->*(row->render))(params, chip);
 }
 
+// The matches of the pattern in the template text; with `places`, also where they stand and how
+// each reads as a label.
 std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
-                                           const std::string& pattern) {
+                                           std::string_view pattern, bool places) {
   auto scan = std::make_unique<TemplateScan>();
   scan->found = CollectUniqueMatches(template_text, pattern);
+  if (!places) return scan;
   const std::vector<std::string>& matches = scan->found.texts;
   scan->hits = FindKeys(template_text, matches);
   scan->labels.resize(matches.size());
@@ -702,26 +712,29 @@ std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
   return scan;
 }
 
+const TemplateScan& PageRender::KeptScan(const std::string& template_text,
+                                         std::string_view pattern, bool places,
+                                         std::unique_ptr<TemplateScan>& own) {
+  // A run of pages drawn from one template scans it once.
+  if (shared_ != nullptr) {
+    std::string key;
+    key.reserve(pattern.size() + template_text.size() + 2);
+    key.append(pattern).append(1, places ? '1' : '0').append(1, '\0').append(template_text);
+    if (const TemplateScan* kept = shared_->FindScan(key)) return *kept;
+    return shared_->KeepScan(key, ScanTemplate(template_text, pattern, places));
+  }
+  own = ScanTemplate(template_text, pattern, places);
+  return *own;
+}
+
 std::string PageRender::Render(std::string& template_text) {
   base_path_ = page_ == kDefault
                    ? ServerPath()
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
 
-  // A run of pages drawn from one template scans it once.
-  const std::string& pattern = PagePattern(page_);
   std::unique_ptr<TemplateScan> own;
-  const TemplateScan* scan = nullptr;
-  if (shared_ != nullptr) {
-    std::string key;
-    key.reserve(pattern.size() + template_text.size() + 1);
-    key.append(pattern).append(1, '\0').append(template_text);
-    scan = shared_->FindScan(key);
-    if (scan == nullptr) scan = &shared_->KeepScan(key, ScanTemplate(template_text, pattern));
-  } else {
-    own = ScanTemplate(template_text, pattern);
-    scan = own.get();
-  }
+  const TemplateScan* scan = &KeptScan(template_text, PagePattern(page_), true, own);
 
   const std::vector<std::string>& matches = scan->found.texts;
   const std::vector<std::string>& groups = scan->found.groups;
