@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <random>
@@ -363,6 +364,41 @@ enum class UnnamedWrite {
 // so a reader of the old page may still be reading it.
 constexpr off_t kMaxSpareBytes = off_t{1} << 20;
 
+#ifdef O_TMPFILE
+// Gives the open unnamed file a name, as linkat does: straight from the descriptor where the
+// kernel lets the process that opened the file do that (Linux 6.10 and later, or a process that
+// may read any folder), else through the descriptor's link under /proc, which costs a look-up of
+// that path. Once the kernel has refused the first way while the second worked, it is not tried
+// again.
+class FileLinker {
+ public:
+  explicit FileLinker(int fd) : fd_(fd) {}
+
+  // 0 when the name was made; -1 with errno set otherwise.
+  int operator()(const stdfs::path& target) const {
+    if (!by_descriptor_refused_.load(std::memory_order_relaxed)) {
+      if (linkat(fd_, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return 0;
+      // The kernel answers a refused descriptor as a missing file; any other failure is the
+      // target's own.
+      if (errno != ENOENT && errno != EPERM) return -1;
+      if (ByProc(target) != 0) return -1;
+      by_descriptor_refused_.store(true, std::memory_order_relaxed);
+      return 0;
+    }
+    return ByProc(target);
+  }
+
+ private:
+  int ByProc(const stdfs::path& target) const {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
+  }
+
+  int fd_;
+  static inline std::atomic<bool> by_descriptor_refused_{false};
+};
+#endif
+
 // A file written without a name until it is whole: an unnamed file in the target's folder
 // (O_TMPFILE), given the target's name once written, so that a new target gets one new entry
 // instead of a temporary one made and then renamed. The name is not looked up first (each look-up
@@ -376,8 +412,8 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
   const stdfs::path folder = FolderOf(path);
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   if (!fd.valid() || !WriteAll(fd.get(), bytes)) return UnnamedWrite::kNotTried;
-  const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
-  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+  const FileLinker link(fd.get());
+  if (link(path) == 0) {
     // close may be the first to report a failed write: the file then goes again.
     if (close(fd.release()) != 0) {
       unlink(path.c_str());
@@ -398,7 +434,7 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
   stdfs::path temp;
   for (int attempt = 0; attempt < kTempNameTries && temp.empty(); ++attempt) {
     stdfs::path candidate = folder / TempName();
-    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (link(candidate) == 0) {
       temp = std::move(candidate);
     } else if (errno != EEXIST) {
       break;
