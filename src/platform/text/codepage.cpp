@@ -223,8 +223,26 @@ std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
       if (at == size) break;
     }
     size_t pos = at;
-    const char32_t cp = NextCodePoint(utf8, &pos);
-    const bool invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
+    char32_t cp;
+    bool invalid;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    if ((bytes[at] & 0xF0) == 0xE0 && at + 2 < size && (bytes[at + 1] & 0xC0) == 0x80 &&
+        (bytes[at + 2] & 0xC0) == 0x80) {
+      // The common case of the pages' text, a character of three bytes, decoded here; a form
+      // that is overlong or a surrogate goes the long way.
+      cp = (char32_t{bytes[at] & 0x0Fu} << 12) | (char32_t{bytes[at + 1] & 0x3Fu} << 6) |
+           char32_t{bytes[at + 2] & 0x3Fu};
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        pos = at + 3;
+        invalid = false;
+      } else {
+        cp = NextCodePoint(utf8, &pos);
+        invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
+      }
+    } else {
+      cp = NextCodePoint(utf8, &pos);
+      invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
+    }
     const GbkTable::Entry* entry = invalid ? nullptr : table.Find(cp);
     if (entry != nullptr) {
       if (entry->size > pos - at) out.resize(out.size() + entry->size);
