@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -455,46 +456,68 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
 #endif
 }
 
+// Removes a spare that cannot be used, as the folder set aside would be.
+void RemoveSpare(const stdfs::path& spare) {
+  if (unlink(spare.c_str()) != 0 && errno == EISDIR) {
+    std::error_code ignored;
+    stdfs::remove_all(spare, ignored);
+  }
+}
+
 // Writes the bytes over the spare and moves it to the path (WriteFileReusing). The spare is
-// claimed by a rename first, so that two writers never share it; a claimed spare that cannot be
-// used is removed, as the folder set aside would be.
+// claimed by an exclusive lock on the open file, taken without waiting, and kept until it has
+// taken the path's name: a writer that does not get the lock, or finds the spare's name no longer
+// on the file it opened (another writer has moved it meanwhile), leaves it alone. A spare that
+// cannot be used is removed, as the folder set aside would be.
 UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
                             const stdfs::path& spare, std::error_code* error) {
-  const stdfs::path claimed = FolderOf(spare) / TempName();
-  if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, claimed.c_str(), RENAME_NOREPLACE) != 0) {
+  FileDescriptor fd(open(spare.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) {
+    // No spare of that name, or one that cannot be written (a link, a folder, no right).
+    if (errno != ENOENT) RemoveSpare(spare);
     return UnnamedWrite::kNotTried;
   }
-  FileDescriptor fd(open(claimed.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
   struct stat spare_stat {};
-  const bool written = fd.valid() && fstat(fd.get(), &spare_stat) == 0 &&
-                       S_ISREG(spare_stat.st_mode) && spare_stat.st_nlink == 1 &&
-                       spare_stat.st_size < kMaxSpareBytes && WriteAll(fd.get(), bytes) &&
-                       ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0 &&
-                       close(fd.release()) == 0;
-  if (written) {
-    if (renameat2(AT_FDCWD, claimed.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-      NoteCreated(path);
+  struct stat named_stat {};
+  if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || fstat(fd.get(), &spare_stat) != 0 ||
+      lstat(spare.c_str(), &named_stat) != 0 || named_stat.st_dev != spare_stat.st_dev ||
+      named_stat.st_ino != spare_stat.st_ino) {
+    return UnnamedWrite::kNotTried;
+  }
+  // Ours from here on, until it is closed.
+  if (!S_ISREG(spare_stat.st_mode) || spare_stat.st_nlink != 1 ||
+      spare_stat.st_size >= kMaxSpareBytes || !WriteAll(fd.get(), bytes) ||
+      ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+    RemoveSpare(spare);
+    return UnnamedWrite::kNotTried;
+  }
+  // close may be the first to report a failed write: the page then goes again.
+  auto close_named = [&](const stdfs::path& named) {
+    if (close(fd.release()) == 0) return true;
+    unlink(named.c_str());
+    return false;
+  };
+  if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+    if (!close_named(path)) return UnnamedWrite::kNotTried;
+    NoteCreated(path);
+    Succeed(error);
+    return UnnamedWrite::kWritten;
+  }
+  struct stat old_stat {};
+  if (errno == EEXIST && stat(path.c_str(), &old_stat) == 0) {
+    if (S_ISDIR(old_stat.st_mode)) {
+      RemoveSpare(spare);
+      Fail(error, std::errc::is_a_directory);
+      return UnnamedWrite::kFailed;
+    }
+    if (S_ISREG(old_stat.st_mode)) fchmod(fd.get(), old_stat.st_mode & 07777);
+    if (rename(spare.c_str(), path.c_str()) == 0) {
+      if (!close_named(path)) return UnnamedWrite::kNotTried;
       Succeed(error);
       return UnnamedWrite::kWritten;
     }
-    struct stat old_stat {};
-    if (errno == EEXIST && stat(path.c_str(), &old_stat) == 0) {
-      if (S_ISDIR(old_stat.st_mode)) {
-        unlink(claimed.c_str());
-        Fail(error, std::errc::is_a_directory);
-        return UnnamedWrite::kFailed;
-      }
-      if (S_ISREG(old_stat.st_mode)) chmod(claimed.c_str(), old_stat.st_mode & 07777);
-      if (rename(claimed.c_str(), path.c_str()) == 0) {
-        Succeed(error);
-        return UnnamedWrite::kWritten;
-      }
-    }
   }
-  if (unlink(claimed.c_str()) != 0 && errno == EISDIR) {
-    std::error_code ignored;
-    stdfs::remove_all(claimed, ignored);
-  }
+  RemoveSpare(spare);
   return UnnamedWrite::kNotTried;
 }
 
