@@ -17,11 +17,15 @@
 #include "publishing/article_html.h"
 #include "publishing/static_writers.h"
 #include "site/class_folders.h"
+#include "site/location_path.h"
 
 namespace folirex {
 namespace {
 
 constexpr int64_t kMaxStepNumber = 2147483647;
+// The neighbours of a step's articles are read at once when their ids span at most this many
+// ids a page.
+constexpr int64_t kMaxNeighbourSpan = 16;
 // The install folder's static home page names; its redirect page is the site home's, not the
 // channel's, and is left to the site home's own mode switch.
 constexpr const char* kStaticDefaultPattern = "^default\\.(html|htm|shtml|shtm)$";
@@ -123,6 +127,15 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   std::vector<int64_t> written;
   std::vector<int64_t> failed;
   ArticleBatch shared;
+  // The previous and next articles of the step's pages, read at once when the step's ids lie
+  // close together (as those of one channel's run do).
+  if (!rows.empty()) {
+    const int64_t first = rows.front().id;
+    const int64_t last = rows.back().id;
+    if (last - first < kMaxNeighbourSpan * static_cast<int64_t>(rows.size())) {
+      shared.shared.KeepNeighbours(LoadNeighbourRows(state, first, last));
+    }
+  }
   for (const ArticlePageRow& row : rows) {
     (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id);
   }

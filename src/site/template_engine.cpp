@@ -661,9 +661,11 @@ std::optional<std::string> PageRender::ArticleLabel(Label label) {
              " 点击数：" + ClickScript() + " 更新时间：" +
              FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticlePrevious:
-      return ShowArticlePrevious(state_, channel_, args_.article_id);
+      return ShowArticlePrevious(state_, channel_, args_.article_id,
+                                 shared_ != nullptr ? shared_->neighbours() : nullptr);
     case Label::kArticleNext:
-      return ShowArticleNext(state_, channel_, args_.article_id);
+      return ShowArticleNext(state_, channel_, args_.article_id,
+                             shared_ != nullptr ? shared_->neighbours() : nullptr);
     case Label::kArticleFooter:
       return ArticleFooter();
     default:
@@ -767,6 +769,10 @@ std::string PageRender::Render(std::string& template_text) {
 
 PageValueCache::PageValueCache() = default;
 PageValueCache::~PageValueCache() = default;
+
+void PageValueCache::KeepNeighbours(NeighbourRows rows) {
+  neighbours_ = std::make_unique<NeighbourRows>(std::move(rows));
+}
 
 const TemplateScan* PageValueCache::FindScan(const std::string& key) const {
   auto it = scans_.find(key);

@@ -76,6 +76,7 @@ struct PageSkin {
 // It also keeps what the engine finds in a template text (its labels and chips and where they
 // stand), which is the same for every page drawn from that text.
 struct TemplateScan;
+struct NeighbourRows;
 class PageValueCache {
  public:
   PageValueCache();
@@ -91,9 +92,15 @@ class PageValueCache {
   const TemplateScan* FindScan(const std::string& key) const;
   const TemplateScan& KeepScan(const std::string& key, std::unique_ptr<TemplateScan> scan);
 
+  // The previous and next articles of the run's articles, read at once (LoadNeighbourRows,
+  // location_path.h); null until kept, and then each page reads its own.
+  void KeepNeighbours(NeighbourRows rows);
+  const NeighbourRows* neighbours() const { return neighbours_.get(); }
+
  private:
   std::unordered_map<std::string, std::string> values_;
   std::unordered_map<std::string, std::unique_ptr<TemplateScan>> scans_;
+  std::unique_ptr<NeighbourRows> neighbours_;
 };
 
 // The arguments of one page: what a page type does not use stays at its default (no id, no
