@@ -109,10 +109,16 @@ void MarkArticles(RequestState& state, const std::vector<int64_t>& ids, bool gen
 // The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
 // one query.
 WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
+  // The steps of a whole channel cut its articles in id order. Their select compares the channel
+  // as "a.d_channelid + 0", which no index serves: SQLite then walks the articles in id order
+  // and stops after the step's rows, where an index on the channel would have it read and sort
+  // the whole channel for every step. The new articles are found through their flag's index.
   const std::string sql = std::string(kArticlePageColumns) + " where " +
                           (only_new ? "a.d_generatedflag=false and " : "") +
                           "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or "
-                          "a.d_linkurl is null) and a.d_channelid = ? order by a.d_id asc";
+                          "a.d_linkurl is null) and " +
+                          (only_new ? "a.d_channelid = ?" : "a.d_channelid + 0 = ?") +
+                          " order by a.d_id asc";
   std::vector<ArticlePageRow> rows;
   {
     // One window of the select: the step's rows after the ones passed over.
