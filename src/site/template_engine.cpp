@@ -371,9 +371,10 @@ std::string PageRender::DrawArticleList(const Variant& params, const std::string
 }
 
 std::string PageRender::DrawArticlePic(const Variant& params, const std::string& chip) {
-  const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
-  if (!fields) return "";
+  // The chip's fields are read with its value, once for a run of pages.
   return SharedValue(chip, [&] {
+    const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
+    if (!fields) return std::string();
     return ShowArticlePic(state_, channel_, *fields, type_, args_.class_id, args_.subject_id);
   });
 }
