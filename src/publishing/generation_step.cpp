@@ -9,7 +9,6 @@
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
-#include "platform/db/db_error.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_params.h"
@@ -44,7 +43,7 @@ class MappedReads {
     if (conn_ == nullptr) return;
     try {
       conn_->Execute("PRAGMA mmap_size=0");
-    } catch (const DbError&) {
+    } catch (...) {
       // The connection keeps its map: it reads the same either way.
     }
   }
