@@ -107,24 +107,17 @@ class KeyTrie {
 
 }  // namespace
 
-std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
-                         const std::vector<std::string>& values) {
-  if (values.size() < keys.size()) {
-    throw std::invalid_argument("MultiReplace: " + std::to_string(keys.size()) + " keys but " +
-                                std::to_string(values.size()) + " values");
-  }
+std::vector<KeyHit> FindKeys(std::string_view text, const std::vector<std::string>& keys) {
+  std::vector<KeyHit> hits;
   // Keys are taken literally (a chip tag holding "(", "?" or "+" still matches itself), so the
   // scan needs no pattern at all: one walk over the text, whatever the number of keys, with no
   // limit on how many there are.
   KeyTrie trie(keys);
-  if (text.empty() || trie.empty()) return std::string(text);
+  if (text.empty() || trie.empty()) return hits;
   // Each key as typed -> its first index; the replacement needs an exact match.
   std::unordered_map<std::string_view, size_t> index_of;
   for (size_t i = 0; i < keys.size(); ++i) index_of.emplace(keys[i], i);
 
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  size_t copied = 0;
   size_t pos = 0;
   while (pos < text.size()) {
     if (!trie.MayStartAt(FoldAscii(text[pos]))) {
@@ -138,16 +131,37 @@ std::string MultiReplace(std::string_view text, const std::vector<std::string>& 
     }
     size_t end = pos + keys[key].size();
     auto exact = index_of.find(text.substr(pos, end - pos));
-    if (exact != index_of.end()) {
-      out.append(text.substr(copied, pos - copied));
-      out.append(values[exact->second]);
-      copied = end;
-    }
+    if (exact != index_of.end()) hits.push_back(KeyHit{pos, exact->second});
     // Else the key in another letter case: it stays as it stands, and the scan goes on after it.
     pos = end;
   }
+  return hits;
+}
+
+std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
+                           const std::vector<std::string>& keys,
+                           const std::vector<std::string>& values) {
+  size_t size = text.size();
+  for (const KeyHit& hit : hits) size += values[hit.key].size() - keys[hit.key].size();
+  std::string out;
+  out.reserve(size);
+  size_t copied = 0;
+  for (const KeyHit& hit : hits) {
+    out.append(text.substr(copied, hit.pos - copied));
+    out.append(values[hit.key]);
+    copied = hit.pos + keys[hit.key].size();
+  }
   out.append(text.substr(copied));
   return out;
+}
+
+std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
+                         const std::vector<std::string>& values) {
+  if (values.size() < keys.size()) {
+    throw std::invalid_argument("MultiReplace: " + std::to_string(keys.size()) + " keys but " +
+                                std::to_string(values.size()) + " values");
+  }
+  return ReplaceKeyHits(text, FindKeys(text, keys), keys, values);
 }
 
 }  // namespace folirex

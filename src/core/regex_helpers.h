@@ -51,6 +51,19 @@ UniqueMatches CollectUniqueMatches(std::string_view text, std::string_view patte
 std::string MultiReplace(std::string_view text, const std::vector<std::string>& keys,
                          const std::vector<std::string>& values);
 
+// MultiReplace in two halves, for a caller that puts different values into the same text many
+// times: FindKeys gives the occurrences MultiReplace replaces (position and index of the key, in
+// text order), which depend on the text and the keys only; ReplaceKeyHits writes the text with
+// each of them replaced by its key's value. The two give what MultiReplace gives.
+struct KeyHit {
+  size_t pos;
+  size_t key;
+};
+std::vector<KeyHit> FindKeys(std::string_view text, const std::vector<std::string>& keys);
+std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
+                           const std::vector<std::string>& keys,
+                           const std::vector<std::string>& values);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_REGEX_HELPERS_H_

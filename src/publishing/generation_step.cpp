@@ -8,6 +8,7 @@
 #include "core/public_request.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
+#include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_params.h"
@@ -15,14 +16,44 @@
 #include "publishing/article_html.h"
 #include "publishing/static_writers.h"
 #include "site/class_folders.h"
+#include "site/location_path.h"
 
 namespace folirex {
 namespace {
 
 constexpr int64_t kMaxStepNumber = 2147483647;
+// The neighbours of a step's articles are read at once when their ids span at most this many
+// ids a page.
+constexpr int64_t kMaxNeighbourSpan = 16;
 // The install folder's static home page names; its redirect page is the site home's, not the
 // channel's, and is left to the site home's own mode switch.
 constexpr const char* kStaticDefaultPattern = "^default\\.(html|htm|shtml|shtm)$";
+
+// A step reads much of the database, most of it many times over (the rows of its articles, their
+// neighbours and related articles, the lists): on SQLite the connection reads the file through a
+// memory map for the step instead of copying every page it needs into its small page cache again
+// and again. The map is dropped when the step ends, so the pooled connection goes back as it was.
+class MappedReads {
+ public:
+  explicit MappedReads(Connection& conn)
+      : conn_(conn.engine() == SqlEngine::kSqlite ? &conn : nullptr) {
+    if (conn_ != nullptr) conn_->Execute("PRAGMA mmap_size=" + std::to_string(kMapBytes));
+  }
+  ~MappedReads() {
+    if (conn_ == nullptr) return;
+    try {
+      conn_->Execute("PRAGMA mmap_size=0");
+    } catch (...) {
+      // The connection keeps its map: it reads the same either way.
+    }
+  }
+  MappedReads(const MappedReads&) = delete;
+  MappedReads& operator=(const MappedReads&) = delete;
+
+ private:
+  static constexpr int64_t kMapBytes = int64_t{1} << 30;
+  Connection* conn_;
+};
 
 // A plain number (IsDigits) within [1, max]; nullopt otherwise.
 std::optional<int64_t> StepNumber(const std::string& text, int64_t max) {
@@ -77,10 +108,16 @@ void MarkArticles(RequestState& state, const std::vector<int64_t>& ids, bool gen
 // The article pages of the step: `skip` rows passed over, then up to `batch` rows, all read in
 // one query.
 WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int64_t batch) {
+  // The steps of a whole channel cut its articles in id order. Their select compares the channel
+  // as "a.d_channelid + 0", which no index serves: SQLite then walks the articles in id order
+  // and stops after the step's rows, where an index on the channel would have it read and sort
+  // the whole channel for every step. The new articles are found through their flag's index.
   const std::string sql = std::string(kArticlePageColumns) + " where " +
                           (only_new ? "a.d_generatedflag=false and " : "") +
                           "a.d_checked=true and a.d_deleted=false and (a.d_linkurl = '' or "
-                          "a.d_linkurl is null) and a.d_channelid = ? order by a.d_id asc";
+                          "a.d_linkurl is null) and " +
+                          (only_new ? "a.d_channelid = ?" : "a.d_channelid + 0 = ?") +
+                          " order by a.d_id asc";
   std::vector<ArticlePageRow> rows;
   {
     // One window of the select: the step's rows after the ones passed over.
@@ -95,6 +132,15 @@ WriteResult WriteArticles(RequestState& state, bool only_new, int64_t skip, int6
   std::vector<int64_t> written;
   std::vector<int64_t> failed;
   ArticleBatch shared;
+  // The previous and next articles of the step's pages, read at once when the step's ids lie
+  // close together (as those of one channel's run do).
+  if (!rows.empty()) {
+    const int64_t first = rows.front().id;
+    const int64_t last = rows.back().id;
+    if (last - first < kMaxNeighbourSpan * static_cast<int64_t>(rows.size())) {
+      shared.shared.KeepNeighbours(LoadNeighbourRows(state, first, last));
+    }
+  }
   for (const ArticlePageRow& row : rows) {
     (WriteArticleHtml(state, row, &shared) ? written : failed).push_back(row.id);
   }
@@ -163,6 +209,7 @@ void ArticleHtml_DoingUpdateHtml(RequestState& state) {
   }
 
   WriteResult result;
+  const MappedReads mapped(*state.db.Conn);
   if (option == "delete") {
     result = DeleteGenerated(state);
   } else if (option == "content_all") {

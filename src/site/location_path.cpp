@@ -1,5 +1,8 @@
 #include "site/location_path.h"
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -78,44 +81,85 @@ std::string SubjectName(RequestState& state, std::optional<int64_t> subject_id) 
                      Variant(static_cast<long long>(*subject_id)));
 }
 
+// The select of the article next to a bound id: the nearest smaller id when `previous`, else the
+// nearest larger one; or, with `range`, of every article between two bound ids. The same columns
+// and join every way, so that a neighbour read with its range reads as one read alone.
+std::string NeighbourSql(bool previous, bool range) {
+  std::string inner =
+      range ? "Select d_id, d_title, d_classid, d_addtime from Vantrel_Article where d_id >= ? "
+              "and d_id <= ? and d_deleted = false and d_checked = true"
+      : previous
+          ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+            "d_id < ? and d_deleted = false and d_checked = true order by d_id desc"
+          : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+            "d_id > ? and d_deleted = false and d_checked = true order by d_id";
+  return std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
+                              : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
+         "b.d_dir, b.d_name from (" + inner +
+         ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
+         "a.d_classid=b.d_id" + (range ? " order by a.d_id" : "");
+}
+
+NeighbourRows::Row RowOf(const Recordset& rs) {
+  const Variant id = rs["d_id"];
+  return {id.ToInt64Or(0), id, rs["d_title"], rs["d_addtime"], rs["d_dir"]};
+}
+
+// The neighbour of the article from its own query, or nullopt when it has none.
+std::optional<NeighbourRows::Row> ReadNeighbour(RequestState& state, int64_t article_id,
+                                                bool previous) {
+  // The id is bound, so that one prepared statement serves every page.
+  Recordset rs;
+  rs.Open(NeighbourSql(previous, false), {Variant(static_cast<long long>(article_id))},
+          *state.db.Conn, 0, 1);
+  std::optional<NeighbourRows::Row> row;
+  if (!rs.Eof()) row = RowOf(rs);
+  rs.Close();
+  return row;
+}
+
+// The neighbour from the rows kept for its range: every row of the range is there, with the one
+// before it and the one after it at the ends.
+std::optional<NeighbourRows::Row> KeptNeighbour(const NeighbourRows& kept, int64_t article_id,
+                                                bool previous) {
+  const auto& rows = kept.rows;
+  if (previous) {
+    auto it = std::lower_bound(rows.begin(), rows.end(), article_id,
+                               [](const NeighbourRows::Row& row, int64_t id) { return row.id < id; });
+    if (it == rows.begin()) return std::nullopt;
+    return *std::prev(it);
+  }
+  auto it = std::upper_bound(rows.begin(), rows.end(), article_id,
+                             [](int64_t id, const NeighbourRows::Row& row) { return id < row.id; });
+  if (it == rows.end()) return std::nullopt;
+  return *it;
+}
+
 std::string Neighbour(RequestState& state, const ChannelSettings& channel,
-                      std::optional<int64_t> article_id, bool previous) {
+                      std::optional<int64_t> article_id, bool previous,
+                      const NeighbourRows* kept) {
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;
   if (!article_id) return kNoNeighbour;
-  // The id is bound, so that one prepared statement serves every page.
-  std::string inner =
-      previous ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-                 "d_id < ? and d_deleted = false and d_checked = true order by d_id desc"
-               : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-                 "d_id > ? and d_deleted = false and d_checked = true order by d_id";
-  const std::string sql =
-      std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
-                           : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
-      "b.d_dir, b.d_name from (" + inner +
-      ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-      "a.d_classid=b.d_id";
-  Recordset rs;
-  rs.Open(sql, {Variant(static_cast<long long>(*article_id))}, *state.db.Conn, 0, 1);
-  if (rs.Eof()) {
-    rs.Close();
-    return kNoNeighbour;
-  }
-  std::string id = rs["d_id"].ToString();
-  const std::string title = HtmlEscapeAttr(rs["d_title"].ToString());
+  const std::optional<NeighbourRows::Row> row =
+      kept != nullptr && *article_id >= kept->first_id && *article_id <= kept->last_id
+          ? KeptNeighbour(*kept, *article_id, previous)
+          : ReadNeighbour(state, *article_id, previous);
+  if (!row) return kNoNeighbour;
+  std::string id = row->id_value.ToString();
+  const std::string title = HtmlEscapeAttr(row->title.ToString());
   std::string link;
   if (channel.GenerateHtml.ToString() == "0") {
     link = "<a href='" + ServerPath(state) + "asp.asp?m=content&articleid=" + id +
            "&channelid=" + channel.ChannelID.ToString() + "'>";
   } else {
-    std::string file = GetContentFileName(folder.dir, id, rs["d_addtime"], channel.ContentFileType,
+    std::string file = GetContentFileName(folder.dir, id, row->add_time, channel.ContentFileType,
                                           channel.ContentFileExt);
-    std::string dir = rs["d_dir"].ToString();
+    std::string dir = row->dir.ToString();
     link = dir.empty() ? "<a href='" + path + file + "'>"
                        : "<a href='" + path + dir + "/" + file + "'>";
   }
-  rs.Close();
   return link + title + "</a>";
 }
 
@@ -157,14 +201,35 @@ std::string ShowPath(RequestState& state, const ChannelSettings& channel,
   return head + HtmlEscapeAttr(SubjectName(state, subject_id)) + "列表";
 }
 
+NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id) {
+  NeighbourRows kept;
+  if (first_id > last_id) return kept;
+  if (std::optional<NeighbourRows::Row> before = ReadNeighbour(state, first_id, true)) {
+    kept.rows.push_back(std::move(*before));
+  }
+  {
+    Recordset rs;
+    rs.Open(NeighbourSql(false, true),
+            {Variant(static_cast<long long>(first_id)), Variant(static_cast<long long>(last_id))},
+            *state.db.Conn, 0, 1);
+    for (; !rs.Eof(); rs.MoveNext()) kept.rows.push_back(RowOf(rs));
+  }
+  if (std::optional<NeighbourRows::Row> after = ReadNeighbour(state, last_id, false)) {
+    kept.rows.push_back(std::move(*after));
+  }
+  kept.first_id = first_id;
+  kept.last_id = last_id;
+  return kept;
+}
+
 std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
-                                std::optional<int64_t> article_id) {
-  return Neighbour(state, channel, article_id, true);
+                                std::optional<int64_t> article_id, const NeighbourRows* kept) {
+  return Neighbour(state, channel, article_id, true, kept);
 }
 
 std::string ShowArticleNext(RequestState& state, const ChannelSettings& channel,
-                            std::optional<int64_t> article_id) {
-  return Neighbour(state, channel, article_id, false);
+                            std::optional<int64_t> article_id, const NeighbourRows* kept) {
+  return Neighbour(state, channel, article_id, false, kept);
 }
 
 }  // namespace folirex

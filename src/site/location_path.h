@@ -23,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -33,10 +34,26 @@ namespace folirex {
 std::string ShowPath(RequestState& state, const ChannelSettings& channel,
                      std::optional<int64_t> class_id, std::optional<int64_t> subject_id,
                      std::string_view generate_html, std::string_view page_type);
+// The neighbours of every article whose id lies in [first_id, last_id], read at once (three
+// queries) for a run of pages that draws many of them (a generation step): the approved, not
+// recycled articles of that range, the one just before it and the one just after it.
+struct NeighbourRows {
+  struct Row {
+    int64_t id = 0;
+    Variant id_value, title, add_time, dir;
+  };
+  int64_t first_id = 0;
+  int64_t last_id = -1;
+  std::vector<Row> rows;  // by id; the one before the range first and the one after it last
+};
+NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id);
+
+// `kept`, when given and the article's id lies in its range, answers instead of a query.
 std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
-                                std::optional<int64_t> article_id);
+                                std::optional<int64_t> article_id,
+                                const NeighbourRows* kept = nullptr);
 std::string ShowArticleNext(RequestState& state, const ChannelSettings& channel,
-                            std::optional<int64_t> article_id);
+                            std::optional<int64_t> article_id, const NeighbourRows* kept = nullptr);
 
 }  // namespace folirex
 

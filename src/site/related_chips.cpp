@@ -22,24 +22,25 @@ const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
 
 // The select of the articles related through the article's own keyword list ("|a|b|"): every
 // approved article of the channel, not in the recycle bin, that shares one of the keywords.
-// "" when the list holds no keyword. The keywords' patterns, the article and the channel are
-// placeholders, their values appended to `params`, so that the pages of a channel share a few
-// statement texts.
+// "" when the list holds no keyword. The keywords, the article and the channel are placeholders,
+// their values appended to `params`, so that the pages of a channel share a few statement texts.
+// The statement builds each pattern around its bound keyword: a pattern bound whole would have
+// SQLite compile the statement again for every new value (it plans a bare "like ?" by the value).
 std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
                           const std::string& article_id, const std::string& channel_id,
                           std::vector<Variant>* params) {
   std::string condition;
-  std::vector<std::string> patterns;
+  std::vector<std::string> words;
   for (const std::string& entry : Split(keywords, "|")) {
     std::string keyword = Trim(entry);
     if (keyword.empty()) continue;
     if (!condition.empty()) condition += "or ";
-    condition += " (d_keyword like ?) ";
-    patterns.push_back("%|" + keyword + "|%");
+    condition += " (d_keyword like '%|'+?+'|%') ";
+    words.push_back(std::move(keyword));
   }
   if (condition.empty()) return "";
-  params->reserve(params->size() + patterns.size() + 2);
-  for (std::string& pattern : patterns) params->emplace_back(std::move(pattern));
+  params->reserve(params->size() + words.size() + 2);
+  for (std::string& word : words) params->emplace_back(std::move(word));
   params->emplace_back(static_cast<long long>(std::stoll(article_id)));
   params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
   return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +

@@ -27,6 +27,22 @@
 #include "site/sub_class_blocks.h"
 
 namespace folirex {
+
+// What the engine finds in a template text for a page pattern: the distinct matches, where
+// MultiReplace replaces them, and for each match whether it is a label and how the label table
+// and the block markers read it.
+struct TemplateScan {
+  struct LabelAt {
+    bool is_label = false;
+    bool block_marker = false;  // holds "zarnik"
+    std::string trimmed;        // the match without surrounding spaces
+    std::string lower;          // the same in lower case: the label table's key
+  };
+  UniqueMatches found;
+  std::vector<KeyHit> hits;
+  std::vector<LabelAt> labels;  // by match index
+};
+
 namespace {
 
 // Page types, as bits so that a label row can name the set of pages that know it.
@@ -209,6 +225,9 @@ class PageRender {
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
   void ExpandBlocks(std::string& template_text);
+  // The scan of the template text for the pattern: the one shared_ keeps, else made into `own`.
+  const TemplateScan& KeptScan(const std::string& template_text, std::string_view pattern,
+                               bool places, std::unique_ptr<TemplateScan>& own);
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
@@ -352,9 +371,10 @@ std::string PageRender::DrawArticleList(const Variant& params, const std::string
 }
 
 std::string PageRender::DrawArticlePic(const Variant& params, const std::string& chip) {
-  const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
-  if (!fields) return "";
+  // The chip's fields are read with its value, once for a run of pages.
   return SharedValue(chip, [&] {
+    const std::optional<ArticlePicChip> fields = ParseArticlePicChip(params);
+    if (!fields) return std::string();
     return ShowArticlePic(state_, channel_, *fields, type_, args_.class_id, args_.subject_id);
   });
 }
@@ -404,13 +424,17 @@ void PageRender::ExpandBlocks(std::string& template_text) {
           ShowSubClassListByChannel(state_, skin_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
-    UniqueMatches found = CollectUniqueMatches(template_text, kBlockPattern);
-    const std::vector<std::string>& blocks = found.texts;
+    std::unique_ptr<TemplateScan> own;
+    const TemplateScan& scan = KeptScan(template_text, kBlockPattern, false, own);
+    const std::vector<std::string>& blocks = scan.found.texts;
     if (blocks.size() < 2) return;
     // Only the first block is expanded; later ones stay as typed.
-    std::string design = blocks[1] + "[zarnik]" + found.groups[1] + "[zarnik]";
+    std::string design = blocks[1] + "[zarnik]" + scan.found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
-    first_block_html_ = ShowSubClassList(state_, channel_, args_.class_id, type_, design);
+    // The sub-classes' lists depend on the page's class, not on its page number.
+    first_block_html_ = SharedValue(
+        "ListSubClassList:" + design,
+        [&] { return ShowSubClassList(state_, channel_, args_.class_id, type_, design); });
   }
 }
 
@@ -638,9 +662,11 @@ std::optional<std::string> PageRender::ArticleLabel(Label label) {
              " 点击数：" + ClickScript() + " 更新时间：" +
              FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticlePrevious:
-      return ShowArticlePrevious(state_, channel_, args_.article_id);
+      return ShowArticlePrevious(state_, channel_, args_.article_id,
+                                 shared_ != nullptr ? shared_->neighbours() : nullptr);
     case Label::kArticleNext:
-      return ShowArticleNext(state_, channel_, args_.article_id);
+      return ShowArticleNext(state_, channel_, args_.article_id,
+                             shared_ != nullptr ? shared_->neighbours() : nullptr);
     case Label::kArticleFooter:
       return ArticleFooter();
     default:
@@ -667,38 +693,97 @@ std::string PageRender::ChipValue(const std::string& chip) {
   return (this->*(row->render))(params, chip);
 }
 
+// The matches of the pattern in the template text; with `places`, also where they stand and how
+// each reads as a label.
+std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
+                                           std::string_view pattern, bool places) {
+  auto scan = std::make_unique<TemplateScan>();
+  scan->found = CollectUniqueMatches(template_text, pattern);
+  if (!places) return scan;
+  const std::vector<std::string>& matches = scan->found.texts;
+  scan->hits = FindKeys(template_text, matches);
+  scan->labels.resize(matches.size());
+  for (size_t i = 0; i < matches.size(); ++i) {
+    std::string match = Trim(matches[i]);
+    if (match.rfind("{$", 0) != 0) continue;
+    TemplateScan::LabelAt& at = scan->labels[i];
+    at.is_label = true;
+    at.block_marker = match.find("zarnik") != std::string::npos;
+    at.lower = LCase(match);
+    at.trimmed = std::move(match);
+  }
+  return scan;
+}
+
+const TemplateScan& PageRender::KeptScan(const std::string& template_text,
+                                         std::string_view pattern, bool places,
+                                         std::unique_ptr<TemplateScan>& own) {
+  // A run of pages drawn from one template scans it once.
+  if (shared_ != nullptr) {
+    std::string key;
+    key.reserve(pattern.size() + template_text.size() + 2);
+    key.append(pattern).append(1, places ? '1' : '0').append(1, '\0').append(template_text);
+    if (const TemplateScan* kept = shared_->FindScan(key)) return *kept;
+    return shared_->KeepScan(key, ScanTemplate(template_text, pattern, places));
+  }
+  own = ScanTemplate(template_text, pattern, places);
+  return *own;
+}
+
 std::string PageRender::Render(std::string& template_text) {
   base_path_ = page_ == kDefault
                    ? ServerPath()
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
 
-  UniqueMatches found = CollectUniqueMatches(template_text, PagePattern(page_));
-  const std::vector<std::string>& matches = found.texts;
-  std::vector<std::string> values = std::move(found.groups);
+  std::unique_ptr<TemplateScan> own;
+  const TemplateScan* scan = &KeptScan(template_text, PagePattern(page_), true, own);
+
+  const std::vector<std::string>& matches = scan->found.texts;
+  const std::vector<std::string>& groups = scan->found.groups;
+  std::vector<std::string> values(matches.size());
   const auto& table = LabelTable();
   for (size_t i = 0; i < matches.size(); ++i) {
-    std::string match = Trim(matches[i]);
-    if (match.rfind("{$", 0) == 0) {
+    const TemplateScan::LabelAt& at = scan->labels[i];
+    if (at.is_label) {
       if ((page_ & kArticlePages) != 0 && !EnsureArticle()) return "";
       values[i] = matches[i];
-      if (page_ == kDefault && match.find("zarnik") != std::string::npos) {
-        auto block = block_markers_.find(match);
+      if (page_ == kDefault && at.block_marker) {
+        auto block = block_markers_.find(at.trimmed);
         if (block != block_markers_.end()) values[i] = block_html_[block->second];
       }
-      auto row = table.find(LCase(match));
+      auto row = table.find(at.lower);
       if (row != table.end() && (row->second.pages & page_) != 0) {
         std::optional<std::string> value = LabelValue(row->second.label);
         if (value) values[i] = std::move(*value);
       }
-    } else if (values[i].find(':') != std::string::npos) {
-      values[i] = ChipValue(values[i]);
+    } else if (groups[i].find(':') != std::string::npos) {
+      values[i] = ChipValue(groups[i]);
+    } else {
+      values[i] = groups[i];
     }
   }
-  return MultiReplace(template_text, matches, values);
+  return ReplaceKeyHits(template_text, scan->hits, matches, values);
 }
 
 }  // namespace
+
+PageValueCache::PageValueCache() = default;
+PageValueCache::~PageValueCache() = default;
+
+void PageValueCache::KeepNeighbours(NeighbourRows rows) {
+  neighbours_ = std::make_unique<NeighbourRows>(std::move(rows));
+}
+
+const TemplateScan* PageValueCache::FindScan(const std::string& key) const {
+  auto it = scans_.find(key);
+  return it == scans_.end() ? nullptr : it->second.get();
+}
+
+const TemplateScan& PageValueCache::KeepScan(const std::string& key,
+                                             std::unique_ptr<TemplateScan> scan) {
+  return *scans_.insert_or_assign(key, std::move(scan)).first->second;
+}
 
 const std::string* PageValueCache::Find(const std::string& key) const {
   auto it = values_.find(key);

@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <random>
@@ -363,6 +365,41 @@ enum class UnnamedWrite {
 // so a reader of the old page may still be reading it.
 constexpr off_t kMaxSpareBytes = off_t{1} << 20;
 
+#ifdef O_TMPFILE
+// Gives the open unnamed file a name, as linkat does: straight from the descriptor where the
+// kernel lets the process that opened the file do that (Linux 6.10 and later, or a process that
+// may read any folder), else through the descriptor's link under /proc, which costs a look-up of
+// that path. Once the kernel has refused the first way while the second worked, it is not tried
+// again.
+class FileLinker {
+ public:
+  explicit FileLinker(int fd) : fd_(fd) {}
+
+  // 0 when the name was made; -1 with errno set otherwise.
+  int operator()(const stdfs::path& target) const {
+    if (!by_descriptor_refused_.load(std::memory_order_relaxed)) {
+      if (linkat(fd_, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return 0;
+      // The kernel answers a refused descriptor as a missing file; any other failure is the
+      // target's own.
+      if (errno != ENOENT && errno != EPERM) return -1;
+      if (ByProc(target) != 0) return -1;
+      by_descriptor_refused_.store(true, std::memory_order_relaxed);
+      return 0;
+    }
+    return ByProc(target);
+  }
+
+ private:
+  int ByProc(const stdfs::path& target) const {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW);
+  }
+
+  int fd_;
+  static inline std::atomic<bool> by_descriptor_refused_{false};
+};
+#endif
+
 // A file written without a name until it is whole: an unnamed file in the target's folder
 // (O_TMPFILE), given the target's name once written, so that a new target gets one new entry
 // instead of a temporary one made and then renamed. The name is not looked up first (each look-up
@@ -376,8 +413,8 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
   const stdfs::path folder = FolderOf(path);
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   if (!fd.valid() || !WriteAll(fd.get(), bytes)) return UnnamedWrite::kNotTried;
-  const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
-  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+  const FileLinker link(fd.get());
+  if (link(path) == 0) {
     // close may be the first to report a failed write: the file then goes again.
     if (close(fd.release()) != 0) {
       unlink(path.c_str());
@@ -398,7 +435,7 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
   stdfs::path temp;
   for (int attempt = 0; attempt < kTempNameTries && temp.empty(); ++attempt) {
     stdfs::path candidate = folder / TempName();
-    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (link(candidate) == 0) {
       temp = std::move(candidate);
     } else if (errno != EEXIST) {
       break;
@@ -419,46 +456,68 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
 #endif
 }
 
+// Removes a spare that cannot be used, as the folder set aside would be.
+void RemoveSpare(const stdfs::path& spare) {
+  if (unlink(spare.c_str()) != 0 && errno == EISDIR) {
+    std::error_code ignored;
+    stdfs::remove_all(spare, ignored);
+  }
+}
+
 // Writes the bytes over the spare and moves it to the path (WriteFileReusing). The spare is
-// claimed by a rename first, so that two writers never share it; a claimed spare that cannot be
-// used is removed, as the folder set aside would be.
+// claimed by an exclusive lock on the open file, taken without waiting, and kept until it has
+// taken the path's name: a writer that does not get the lock, or finds the spare's name no longer
+// on the file it opened (another writer has moved it meanwhile), leaves it alone. A spare that
+// cannot be used is removed, as the folder set aside would be.
 UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
                             const stdfs::path& spare, std::error_code* error) {
-  const stdfs::path claimed = FolderOf(spare) / TempName();
-  if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, claimed.c_str(), RENAME_NOREPLACE) != 0) {
+  FileDescriptor fd(open(spare.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) {
+    // No spare of that name, or one that cannot be written (a link, a folder, no right).
+    if (errno != ENOENT) RemoveSpare(spare);
     return UnnamedWrite::kNotTried;
   }
-  FileDescriptor fd(open(claimed.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
   struct stat spare_stat {};
-  const bool written = fd.valid() && fstat(fd.get(), &spare_stat) == 0 &&
-                       S_ISREG(spare_stat.st_mode) && spare_stat.st_nlink == 1 &&
-                       spare_stat.st_size < kMaxSpareBytes && WriteAll(fd.get(), bytes) &&
-                       ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0 &&
-                       close(fd.release()) == 0;
-  if (written) {
-    if (renameat2(AT_FDCWD, claimed.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-      NoteCreated(path);
+  struct stat named_stat {};
+  if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || fstat(fd.get(), &spare_stat) != 0 ||
+      lstat(spare.c_str(), &named_stat) != 0 || named_stat.st_dev != spare_stat.st_dev ||
+      named_stat.st_ino != spare_stat.st_ino) {
+    return UnnamedWrite::kNotTried;
+  }
+  // Ours from here on, until it is closed.
+  if (!S_ISREG(spare_stat.st_mode) || spare_stat.st_nlink != 1 ||
+      spare_stat.st_size >= kMaxSpareBytes || !WriteAll(fd.get(), bytes) ||
+      ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+    RemoveSpare(spare);
+    return UnnamedWrite::kNotTried;
+  }
+  // close may be the first to report a failed write: the page then goes again.
+  auto close_named = [&](const stdfs::path& named) {
+    if (close(fd.release()) == 0) return true;
+    unlink(named.c_str());
+    return false;
+  };
+  if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+    if (!close_named(path)) return UnnamedWrite::kNotTried;
+    NoteCreated(path);
+    Succeed(error);
+    return UnnamedWrite::kWritten;
+  }
+  struct stat old_stat {};
+  if (errno == EEXIST && stat(path.c_str(), &old_stat) == 0) {
+    if (S_ISDIR(old_stat.st_mode)) {
+      RemoveSpare(spare);
+      Fail(error, std::errc::is_a_directory);
+      return UnnamedWrite::kFailed;
+    }
+    if (S_ISREG(old_stat.st_mode)) fchmod(fd.get(), old_stat.st_mode & 07777);
+    if (rename(spare.c_str(), path.c_str()) == 0) {
+      if (!close_named(path)) return UnnamedWrite::kNotTried;
       Succeed(error);
       return UnnamedWrite::kWritten;
     }
-    struct stat old_stat {};
-    if (errno == EEXIST && stat(path.c_str(), &old_stat) == 0) {
-      if (S_ISDIR(old_stat.st_mode)) {
-        unlink(claimed.c_str());
-        Fail(error, std::errc::is_a_directory);
-        return UnnamedWrite::kFailed;
-      }
-      if (S_ISREG(old_stat.st_mode)) chmod(claimed.c_str(), old_stat.st_mode & 07777);
-      if (rename(claimed.c_str(), path.c_str()) == 0) {
-        Succeed(error);
-        return UnnamedWrite::kWritten;
-      }
-    }
   }
-  if (unlink(claimed.c_str()) != 0 && errno == EISDIR) {
-    std::error_code ignored;
-    stdfs::remove_all(claimed, ignored);
-  }
+  RemoveSpare(spare);
   return UnnamedWrite::kNotTried;
 }
 

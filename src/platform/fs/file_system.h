@@ -75,8 +75,8 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes,
                std::error_code* error = nullptr);
 
 // WriteFile that first tries to take over the storage of `spare`, a file of a folder set aside
-// (SetFolderAside): the spare is claimed under a temporary name beside it, the bytes are written
-// over its content, and it then takes the path's name whole. Making a new file costs a search of
+// (SetFolderAside): the spare is claimed by an exclusive lock on it, the bytes are written over
+// its content, and it then takes the path's name whole. Making a new file costs a search of
 // the free inodes, and on a file system that has just deleted the old pages (ext4 without a
 // journal passes over every recently freed inode) that search costs more than writing the page.
 // A new file keeps the spare's permission bits (those of the file set aside under that name); a

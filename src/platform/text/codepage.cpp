@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -106,19 +108,18 @@ class GbkTable {
     }
   }
 
-  // Appends the character's bytes; false, appending nothing, for a character outside the code
-  // page or the plane.
-  bool Append(char32_t cp, std::string* out) const {
-    if (cp >= entries_.size() || entries_[cp].size == 0) return false;
-    out->append(entries_[cp].bytes, entries_[cp].size);
-    return true;
+  struct Entry {
+    unsigned char size = 0;  // 0: outside the code page
+    char bytes[3] = {};
+  };
+
+  // The character's entry; null for a character outside the code page or the plane.
+  const Entry* Find(char32_t cp) const {
+    if (cp >= entries_.size() || entries_[cp].size == 0) return nullptr;
+    return &entries_[cp];
   }
 
  private:
-  struct Entry {
-    unsigned char size = 0;
-    char bytes[3] = {};
-  };
   std::vector<Entry> entries_;
 };
 
@@ -186,32 +187,80 @@ std::string GbkToUtf8(std::string_view gbk) {
   return out;
 }
 
+namespace {
+
+// The length of the run of ASCII bytes at the start of the text, eight bytes at a time.
+size_t AsciiRun(const char* text, size_t size) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, sizeof(word));
+    if ((word & 0x8080808080808080ULL) != 0) break;
+  }
+  while (i < size && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
 std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
-  if (IsAscii(utf8)) return std::string(utf8);
+  const size_t size = utf8.size();
+  size_t at = AsciiRun(utf8.data(), size);
+  if (at == size) return std::string(utf8);
   const GbkTable& table = ToGbkTable();
-  std::string out;
-  out.reserve(utf8.size());
-  size_t at = 0;
-  while (at < utf8.size()) {
-    size_t ascii_end = at;
-    while (ascii_end < utf8.size() && static_cast<unsigned char>(utf8[ascii_end]) < 0x80) {
-      ++ascii_end;
+  // A character of the code page takes no more bytes in it than in UTF-8, and "?" stands for at
+  // least one byte, so the text's own size holds the result unless a character reference is
+  // written; the buffer grows then.
+  std::string out(size, '\0');
+  std::memcpy(out.data(), utf8.data(), at);
+  size_t written = at;
+  while (at < size) {
+    const size_t ascii = AsciiRun(utf8.data() + at, size - at);
+    if (ascii > 0) {
+      std::memcpy(out.data() + written, utf8.data() + at, ascii);
+      written += ascii;
+      at += ascii;
+      if (at == size) break;
     }
-    out.append(utf8.data() + at, ascii_end - at);
-    at = ascii_end;
-    if (at == utf8.size()) break;
     size_t pos = at;
-    char32_t cp = NextCodePoint(utf8, &pos);
-    bool invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
-    if (invalid || !table.Append(cp, &out)) {
-      if (unmappable == Unmappable::kCharRef && !invalid) {
-        out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+    char32_t cp;
+    bool invalid;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    if ((bytes[at] & 0xF0) == 0xE0 && at + 2 < size && (bytes[at + 1] & 0xC0) == 0x80 &&
+        (bytes[at + 2] & 0xC0) == 0x80) {
+      // The common case of the pages' text, a character of three bytes, decoded here; a form
+      // that is overlong or a surrogate goes the long way.
+      cp = (char32_t{bytes[at] & 0x0Fu} << 12) | (char32_t{bytes[at + 1] & 0x3Fu} << 6) |
+           char32_t{bytes[at + 2] & 0x3Fu};
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        pos = at + 3;
+        invalid = false;
       } else {
-        out.push_back('?');
+        cp = NextCodePoint(utf8, &pos);
+        invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
       }
+    } else {
+      cp = NextCodePoint(utf8, &pos);
+      invalid = cp == 0xFFFD && !(pos - at == 3 && utf8.substr(at, 3) == "\xEF\xBF\xBD");
+    }
+    const GbkTable::Entry* entry = invalid ? nullptr : table.Find(cp);
+    if (entry != nullptr) {
+      if (entry->size > pos - at) out.resize(out.size() + entry->size);
+      std::memcpy(out.data() + written, entry->bytes, entry->size);
+      written += entry->size;
+    } else if (unmappable == Unmappable::kCharRef && !invalid) {
+      const std::string ref = "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+      if (written + ref.size() + (size - pos) > out.size()) {
+        out.resize(written + ref.size() + (size - pos));
+      }
+      std::memcpy(out.data() + written, ref.data(), ref.size());
+      written += ref.size();
+    } else {
+      out[written++] = '?';
     }
     at = pos;
   }
+  out.resize(written);
   return out;
 }
 

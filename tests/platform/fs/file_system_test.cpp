@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <algorithm>
@@ -408,6 +410,28 @@ TEST(FolderTest, FilesOfAFolderSetAsideAreTakenOverByTheWritesThatFollow) {
   EXPECT_EQ(Slurp(site.path() / "news/1.html"), "again");
   EXPECT_EQ(stdfs::status(site.path() / "news/1.html").permissions() & stdfs::perms::all,
             stdfs::perms::owner_read | stdfs::perms::owner_write);
+  EXPECT_TRUE(NamesIn(aside).empty());
+}
+
+// A spare another writer holds is left to it: the page is written without it, and the spare
+// keeps its name and its content.
+TEST(FolderTest, ASpareHeldByAnotherWriterIsLeftAlone) {
+  TempFolder site;
+  const stdfs::path aside = site.path() / "data/cleared/news";
+  site.Write("data/cleared/news/1.html", "held");
+  ASSERT_TRUE(CreateFolderPath(site.path() / "news"));
+  const int held = open((aside / "1.html").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  std::error_code error;
+  EXPECT_TRUE(WriteFileReusing(site.path() / "news/1.html", "new one", aside / "1.html", &error));
+  EXPECT_FALSE(error);
+  EXPECT_EQ(Slurp(site.path() / "news/1.html"), "new one");
+  EXPECT_EQ(Slurp(aside / "1.html"), "held");
+  close(held);
+  // Once free it is taken by the next write of that name.
+  EXPECT_TRUE(WriteFileReusing(site.path() / "news/1.html", "again", aside / "1.html"));
+  EXPECT_EQ(Slurp(site.path() / "news/1.html"), "again");
   EXPECT_TRUE(NamesIn(aside).empty());
 }
 

@@ -49,6 +49,8 @@ TEST(CodePageTest, RoundTripAndTheCharactersOutsideIt) {
   EXPECT_EQ(GbkToUtf8("\xD6\xD0\xCE\xC4"), "中文");
   EXPECT_EQ(Utf8ToGbk("a😀b"), "a&#128512;b");
   EXPECT_EQ(Utf8ToGbk("a😀b", Unmappable::kQuestion), "a?b");
+  // References longer than the characters they stand for, back to back.
+  EXPECT_EQ(Utf8ToGbk("😀😀中😀"), "&#128512;&#128512;\xD6\xD0&#128512;");
   EXPECT_EQ(GbkToUtf8("a\xFF"), "a\xEF\xBF\xBD");  // a bad byte becomes U+FFFD
   EXPECT_EQ(Utf8ToGbk("a\xC3"), "a?");             // broken UTF-8 becomes "?"
   EXPECT_TRUE(IsGbkRepresentable("新闻网"));
