@@ -278,9 +278,10 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             /*by_time=*/false, version);
         if (listed_ids == nullptr) return nullptr;
         const auto& rows = listed_ids->rows;
-        // A mark for each listed article the index names, by its place among them: the texts'
-        // ids are not held, however many the index reads.
+        // The places among them of the listed articles the index names, each once (a mark for
+        // each listed article): the texts' ids are not held, however many the index reads.
         std::vector<bool> named(rows.size());
+        std::vector<uint32_t> places;
         {
           const IndexReadTurn turn;
           std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
@@ -296,14 +297,17 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             if (id < previous) at = rows.begin();
             previous = id;
             at = std::lower_bound(at, rows.end(), id, ById);
-            if (at != rows.end() && at->second == id)
-              named[static_cast<size_t>(at - rows.begin())] = true;
+            if (at == rows.end() || at->second != id) continue;
+            const size_t place = static_cast<size_t>(at - rows.begin());
+            if (named[place]) continue;
+            named[place] = true;
+            places.push_back(static_cast<uint32_t>(place));
           }
         }
+        std::sort(places.begin(), places.end());
         auto matches = std::make_shared<BodyMatches>();
-        for (size_t i = 0; i < rows.size(); ++i) {
-          if (named[i]) matches->rows.emplace_back(0, rows[i].second);
-        }
+        matches->rows.reserve(places.size());
+        for (uint32_t place : places) matches->rows.emplace_back(0, rows[place].second);
         matches->rows.shrink_to_fit();
         return matches;
       },
