@@ -105,19 +105,15 @@ std::string PhraseRows(const std::string& column, const std::string& keyword) {
          SqlQuote(phrase) + "\"' order by rowid";
 }
 
-// The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)").
-std::string ArticlesWithIds(const std::vector<int64_t>& ids) {
-  if (ids.empty()) return "Vantrel_Article where 1 = 0";
+// The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)"), with
+// the index hint `hint` after the table.
+std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint = "") {
+  ListQuery list;
+  list.hint = hint;
+  if (ids.empty()) return list.And("1 = 0").Source();
   std::string in;
   for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
-  return "Vantrel_Article where d_id in (" + in + ")";
-}
-
-// What follows "from" in a select of the articles whose ids `in` lists ("1,2,3"), read from the
-// table itself.
-std::string ArticleIdsSource(SqlEngine engine, const std::string& in) {
-  const std::string hint = ArticleHintInIdOrder(engine);
-  return "Vantrel_Article " + hint + (hint.empty() ? "" : " ") + "where d_id in (" + in + ")";
+  return list.And("d_id in (" + in + ")").Source();
 }
 
 // A turn at reading a keyword's rows whole from a search index, held while they are read: as
@@ -314,10 +310,14 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
       keep);
 }
 
+double ListRowsPassed(int64_t matches, int64_t list, int64_t page, int64_t page_size) {
+  return static_cast<double>(page) * static_cast<double>(page_size) * static_cast<double>(list) /
+         static_cast<double>(matches > 0 ? matches : 1);
+}
+
 bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
                              int64_t page_size) {
-  const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
-                         static_cast<double>(list) / static_cast<double>(matches > 0 ? matches : 1);
+  const double scanned = ListRowsPassed(matches, list, page, page_size);
   if (engine == SqlEngine::kPostgres && matches <= kMostMatchesReadByIdsFirst &&
       scanned > 4.0 * static_cast<double>(page_size)) {
     return false;
@@ -328,8 +328,7 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
 bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
                                   int64_t page, int64_t page_size) {
   if (engine != SqlEngine::kPostgres || matches <= 0) return false;
-  const double scanned = static_cast<double>(page) * static_cast<double>(page_size) *
-                         static_cast<double>(list) / static_cast<double>(matches);
+  const double scanned = ListRowsPassed(matches, list, page, page_size);
   return scanned < static_cast<double>(matches) ||
          (body && scanned < static_cast<double>(list) / 2.0);
 }
@@ -454,13 +453,11 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   if (changed->empty()) return kept;
   // Each changed article's time and whether it is selected now, with the version in the same
   // reading.
-  std::string in;
-  for (int64_t id : *changed) in += (in.empty() ? "" : ",") + std::to_string(id);
   const std::string condition = matches.conditions.empty() ? "1 = 1" : matches.Condition();
   const std::string sql =
       "select d_id, cast(d_addtime as text), case when " + condition +
       " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
-      ArticleIdsSource(conn.engine(), in);
+      ArticlesWithIds(*changed, ArticleHintInIdOrder(conn.engine()));
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
   st->Bind(matches.Values());
@@ -583,12 +580,12 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
   matches->rows.reserve(ids.size());
   constexpr size_t kIdsPerRead = 500;
   for (size_t from = 0; from < ids.size(); from += kIdsPerRead) {
-    std::string in;
+    std::vector<int64_t> some;
     for (size_t i = from; i < std::min(ids.size(), from + kIdsPerRead); ++i) {
-      in += (in.empty() ? "" : ",") + std::to_string(ids[i].second);
+      some.push_back(ids[i].second);
     }
-    const std::string sql =
-        "select d_id, cast(d_addtime as text) from " + ArticleIdsSource(conn.engine(), in);
+    const std::string sql = "select d_id, cast(d_addtime as text) from " +
+                            ArticlesWithIds(some, ArticleHintInIdOrder(conn.engine()));
     std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
     conn.CountStatement(sql);
     st->Bind({});

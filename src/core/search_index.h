@@ -59,6 +59,11 @@ std::string ArticleHintInTimeOrder(SqlEngine engine);
 // rather than an index that it would have to sort. "" on PostgreSQL.
 std::string ArticleHintInIdOrder(SqlEngine engine);
 
+// The rows a reading of a list of `list` rows in its order passes on the way to the last row of
+// page `page` (1-based) of `page_size` rows of a keyword's `matches` rows among them, taking the
+// matches as spread evenly: page * page_size * list / matches (0 matches taken as 1).
+double ListRowsPassed(int64_t matches, int64_t list, int64_t page, int64_t page_size);
+
 // True when the page `page` (1-based) of `page_size` rows of a keyword's `matches` rows, among
 // the `list` rows of the list without the keyword, is found sooner by reading the list in its
 // order and testing each row (about page * page_size * list / matches rows) than by fetching

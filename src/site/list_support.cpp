@@ -77,10 +77,16 @@ std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel) {
   return InstallPath(state) + channel.ChannelDir;
 }
 
-std::vector<ListOrderKey> ChipOrderKeys(int code) {
+std::optional<ListOrderKey> OrderCodeKey(int code) {
   static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
-  if (code < 1 || code > 6) return {};
-  return {ListOrderKey{"d_topflag"}, ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0}};
+  if (code < 1 || code > 6) return std::nullopt;
+  return ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0};
+}
+
+std::vector<ListOrderKey> ChipOrderKeys(int code) {
+  const std::optional<ListOrderKey> key = OrderCodeKey(code);
+  if (!key) return {};
+  return {ListOrderKey{"d_topflag"}, *key};
 }
 
 std::string ChipListOrder(int code) { return OrderByClause(ChipOrderKeys(code)); }

@@ -65,8 +65,11 @@ std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
 // The folder of a channel as a site path: the install path and ChannelDir.
 std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel);
 
-// The order of an article or picture list by its order code 1 to 6 (pinned articles first,
-// then by id, time added or clicks, ascending for odd codes); none for any other code.
+// The key of an order code 1 to 6 that the lists and the search share: by id, time added or
+// clicks, ascending for odd codes; nullopt for any other code.
+std::optional<ListOrderKey> OrderCodeKey(int code);
+// The order of an article or picture list by its order code (pinned articles first, then
+// OrderCodeKey); none for any other code.
 std::vector<ListOrderKey> ChipOrderKeys(int code);
 // The same as " order by ..." ("" for any other code).
 std::string ChipListOrder(int code);

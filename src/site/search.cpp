@@ -48,9 +48,9 @@ int SearchOrder(std::optional<int64_t> search_order) {
 
 // The list's order by the search's order code.
 std::vector<ListOrderKey> SearchOrderKeys(int code) {
-  static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
-  if (code < 1 || code > 6) return {};
-  return {ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0}};
+  const std::optional<ListOrderKey> key = OrderCodeKey(code);
+  if (!key) return {};
+  return {*key};
 }
 
 // The title as element text with every match of the keyword (any letter case)
@@ -205,7 +205,7 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       // The matches are put in the order of time (kept from the keyword's second request on)
       // unless there are too many to look up, or the list's time index passes few rows on the
       // way to the page's last for a keyword asked the first time.
-      const int64_t passed = page * 20 * in_order.passed / std::max<int64_t>(matches, 1);
+      const auto passed = static_cast<int64_t>(ListRowsPassed(matches, in_order.passed, page, 20));
       const bool again = AskedBefore(conn, "time", unordered);
       if (matches == 0 || matches > kMostMatchesPutInTime || (passed <= kFewRowsPassed && !again)) {
         source.page_source = [&conn, walk = *in_order.list, by_id](int64_t offset, int64_t count) {
