@@ -1,6 +1,7 @@
 #include "core/search_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <list>
@@ -273,41 +274,54 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             },
             /*by_time=*/false, version);
         if (listed_ids == nullptr) return nullptr;
-        const auto& rows = listed_ids->rows;
-        // The places among them of the listed articles the index names, each once (a mark for
-        // each listed article): the texts' ids are not held, however many the index reads.
-        std::vector<bool> named(rows.size());
-        std::vector<uint32_t> places;
+        // The listed articles the index names, each once, marked a bit each among the listed
+        // ids' own bits: the texts' ids are not held, however many the index reads, and each
+        // costs a test of a bit.
+        const std::vector<uint64_t>& listed_bits = listed_ids->IdBits();
+        std::vector<uint64_t> named(listed_bits.size());
+        size_t found = 0;
         {
           const IndexReadTurn turn;
           std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
           conn.CountStatement(sql);
           st->Bind({});
           size_t read = 0;
-          int64_t previous = 0;
-          auto at = rows.begin();
           while (st->Step()) {
             if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
-            const int64_t id = st->Column(0).ToInt64Or(0);
-            // Each term's ids come in order; the next term's begin again.
-            if (id < previous) at = rows.begin();
-            previous = id;
-            at = std::lower_bound(at, rows.end(), id, ById);
-            if (at == rows.end() || at->second != id) continue;
-            const size_t place = static_cast<size_t>(at - rows.begin());
-            if (named[place]) continue;
-            named[place] = true;
-            places.push_back(static_cast<uint32_t>(place));
+            const int64_t id = st->Column(0).ToInt64Or(-1);
+            if (id < 0 || static_cast<uint64_t>(id) / 64 >= listed_bits.size()) continue;
+            const size_t word = static_cast<size_t>(id) / 64;
+            const uint64_t bit = uint64_t{1} << (id % 64);
+            if ((listed_bits[word] & bit) == 0 || (named[word] & bit) != 0) continue;
+            named[word] |= bit;
+            ++found;
           }
         }
-        std::sort(places.begin(), places.end());
         auto matches = std::make_shared<BodyMatches>();
-        matches->rows.reserve(places.size());
-        for (uint32_t place : places) matches->rows.emplace_back(0, rows[place].second);
-        matches->rows.shrink_to_fit();
+        matches->rows.reserve(found);
+        for (size_t word = 0; word < named.size(); ++word) {
+          for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
+            matches->rows.emplace_back(
+                0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
+          }
+        }
         return matches;
       },
       keep);
+}
+
+const std::vector<uint64_t>& BodyMatches::IdBits() const {
+  std::call_once(bits_made_, [this] {
+    int64_t top = -1;
+    for (const auto& row : rows) top = std::max(top, row.second);
+    bits_.assign(static_cast<size_t>(top + 1 + 63) / 64, 0);
+    for (const auto& row : rows) {
+      if (row.second >= 0) {
+        bits_[static_cast<size_t>(row.second) / 64] |= uint64_t{1} << (row.second % 64);
+      }
+    }
+  });
+  return bits_;
 }
 
 double ListRowsPassed(int64_t matches, int64_t list, int64_t page, int64_t page_size) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,6 +100,15 @@ struct BodyMatches {
   // list's time index holds them, and so the order of a walk of the list in either direction.
   // Sorted by d_id instead when kept in the order of ids (the time then 0).
   std::vector<std::pair<int64_t, int64_t>> rows;
+
+  // For rows kept in the order of ids: a bit for each id they hold (bit id % 64 of word id / 64),
+  // made on the first call and kept with them, so that an index's stream of ids is tested
+  // against a list of hundreds of thousands of rows at the cost of a bit each. Thread-safe.
+  const std::vector<uint64_t>& IdBits() const;
+
+ private:
+  mutable std::once_flag bits_made_;
+  mutable std::vector<uint64_t> bits_;
 };
 
 // Whether `list` was asked for on conn's database before under `purpose`, among the last few
