@@ -138,6 +138,24 @@ class IndexReadTurn {
 // Orders a kept row, in the order of ids, before an id.
 bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
 
+using RowIt = std::vector<std::pair<int64_t, int64_t>>::const_iterator;
+
+// The first of the rows [from, end), in the order of ids, whose id is not below `id`: found by
+// steps that double from `from` and a binary search within the last, so that ids asked in
+// ascending order cost the log of the rows between them, not of the rows left.
+RowIt GallopById(RowIt from, RowIt end, int64_t id) {
+  size_t step = 1;
+  RowIt low = from;
+  while (low != end) {
+    const auto probe = low + static_cast<std::ptrdiff_t>(
+                                 std::min(step, static_cast<size_t>(end - low)) - 1);
+    if (probe->second >= id) return std::lower_bound(low, probe + 1, id, ById);
+    low = probe + 1;
+    step *= 2;
+  }
+  return end;
+}
+
 }  // namespace
 
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
@@ -274,11 +292,14 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             },
             /*by_time=*/false, version);
         if (listed_ids == nullptr) return nullptr;
-        // The listed articles the index names, each once, marked a bit each among the listed
-        // ids' own bits: the texts' ids are not held, however many the index reads, and each
-        // costs a test of a bit.
+        // The listed articles the index names, each once, marked a bit each: the texts' ids are
+        // not held, however many the index reads. Each is looked for among the listed ids by a
+        // test of their bit where they are dense enough to keep bits (IdBits), else by steps
+        // from the last one found.
+        const auto& rows = listed_ids->rows;
         const std::vector<uint64_t>& listed_bits = listed_ids->IdBits();
-        std::vector<uint64_t> named(listed_bits.size());
+        const int64_t top = rows.empty() ? -1 : rows.back().second;
+        std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
         size_t found = 0;
         {
           const IndexReadTurn turn;
@@ -286,13 +307,24 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
           conn.CountStatement(sql);
           st->Bind({});
           size_t read = 0;
+          int64_t previous = 0;
+          auto at = rows.begin();
           while (st->Step()) {
             if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
             const int64_t id = st->Column(0).ToInt64Or(-1);
-            if (id < 0 || static_cast<uint64_t>(id) / 64 >= listed_bits.size()) continue;
+            if (id < 0 || id > top) continue;
             const size_t word = static_cast<size_t>(id) / 64;
             const uint64_t bit = uint64_t{1} << (id % 64);
-            if ((listed_bits[word] & bit) == 0 || (named[word] & bit) != 0) continue;
+            if ((named[word] & bit) != 0) continue;
+            if (!listed_bits.empty()) {
+              if ((listed_bits[word] & bit) == 0) continue;
+            } else {
+              // Each term's ids come in order; the next term's begin again.
+              if (id < previous) at = rows.begin();
+              previous = id;
+              at = GallopById(at, rows.end(), id);
+              if (at == rows.end() || at->second != id) continue;
+            }
             named[word] |= bit;
             ++found;
           }
@@ -312,9 +344,11 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
 
 const std::vector<uint64_t>& BodyMatches::IdBits() const {
   std::call_once(bits_made_, [this] {
-    int64_t top = -1;
-    for (const auto& row : rows) top = std::max(top, row.second);
-    bits_.assign(static_cast<size_t>(top + 1 + 63) / 64, 0);
+    // Kept in the order of ids, the last is the largest. Bits that would take more room than the
+    // rows themselves (16 bytes each) are not made.
+    const int64_t top = rows.empty() ? -1 : rows.back().second;
+    if (top < 0 || static_cast<uint64_t>(top) / 128 >= rows.size()) return;
+    bits_.assign(static_cast<size_t>(top + 64) / 64, 0);
     for (const auto& row : rows) {
       if (row.second >= 0) {
         bits_[static_cast<size_t>(row.second) / 64] |= uint64_t{1} << (row.second % 64);

@@ -103,7 +103,8 @@ struct BodyMatches {
 
   // For rows kept in the order of ids: a bit for each id they hold (bit id % 64 of word id / 64),
   // made on the first call and kept with them, so that an index's stream of ids is tested
-  // against a list of hundreds of thousands of rows at the cost of a bit each. Thread-safe.
+  // against a list of hundreds of thousands of rows at the cost of a bit each; empty when the
+  // ids are too sparse for the bits to take less room than the rows. Thread-safe.
   const std::vector<uint64_t>& IdBits() const;
 
  private:
