@@ -235,13 +235,18 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
 
 // A database whose structures were made before the index of short sequences, the indexes of the
 // bodies and those of recommended and pictured articles gets them when a server next opens it,
-// built from the rows already there, and its keywords find exactly the like's rows.
+// built from the rows already there (the bodies' earlier index of trigrams alone replaced), and
+// its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
-  conn_.Execute("drop index idx_article_content_trgm");
+  // The bodies' index as it was made before: of their trigrams alone.
+  conn_.Execute("drop index idx_article_content_channel_trgm");
+  conn_.Execute(
+      "create index idx_article_content_trgm on Vantrel_Article using gin ((cast(d_content as "
+      "text)) gin_trgm_ops)");
   conn_.Execute(
       "drop index idx_article_list_recommended, idx_article_class_list_recommended, "
       "idx_article_list_pictured");
@@ -255,6 +260,11 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
                                "indexname = 'idx_article_list_pictured'")
                 .ToInt64(),
             6);
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select string_agg(indexname, ' ' order by indexname) from "
+                               "pg_indexes where indexname like 'idx_article_content%'")
+                .ToString(),
+            "idx_article_content_channel_trgm");
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
       Compare(column, keyword);
