@@ -242,8 +242,9 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
-  // The bodies' index as it was made before: of their trigrams alone.
+  // The bodies' index as it was made before: of their trigrams alone; the bodies in pglz.
   conn_.Execute("drop index idx_article_content_channel_trgm");
+  conn_.Execute("alter table Vantrel_Article alter column d_content set compression pglz");
   conn_.Execute(
       "create index idx_article_content_trgm on Vantrel_Article using gin ((cast(d_content as "
       "text)) gin_trgm_ops)");
@@ -265,6 +266,11 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
                                "pg_indexes where indexname like 'idx_article_content%'")
                 .ToString(),
             "idx_article_content_channel_trgm");
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select attcompression from pg_attribute where attrelid = "
+                               "'vantrel_article'::regclass and attname = 'd_content'")
+                .ToString(),
+            "l");
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
       Compare(column, keyword);
