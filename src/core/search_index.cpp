@@ -435,9 +435,10 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
                                        size_t most) {
   MatchRows rows;
   if (conn.engine() == SqlEngine::kPostgres) {
-    // Joined into one text by the server: a row through the driver costs the host and the
-    // backend more than testing it did. Each row "id time", the time as the select's own text
-    // (none for a null, which is not plain).
+    // Joined into one text by the server, which spares the backend a message and the host a
+    // result row per match (a few hundred microseconds a request for a keyword of a thousand).
+    // Each row "id time", the time as the select's own text (none for a null, which is not
+    // plain).
     const std::string joined =
         "select string_agg(cast(d_id as text)" +
         std::string(by_time ? " || ' ' || coalesce(cast(d_addtime as text), '')" : "") +
