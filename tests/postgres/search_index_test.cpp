@@ -211,8 +211,9 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
 }
 
 // Keywords of three characters or more are found through the trigram index by the search's like
-// alone, those with letter case beyond ASCII among them; the manager's title search, served by
-// the same indexes, lists exactly its like's rows too.
+// alone, those with letter case beyond ASCII among them, and those without letter case by the
+// case-sensitive like; the manager's title search, served by the same indexes, lists exactly its
+// like's rows too.
 TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRows) {
   for (int i = 0; i < 60; ++i) AddArticle();
   conn_.Execute("update Vantrel_Article set d_title = ? || d_title where d_id % 4 = 0",
@@ -220,6 +221,11 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
   conn_.Execute(
       "update Vantrel_Article set d_author = ?, d_content = d_content || ? where d_id % 5 = 0",
       {Variant("éΑＡ"), Variant("αé经济发展")});
+  // An article without a time, whose matches are then not kept in the order of time.
+  conn_.Execute(
+      "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted, "
+      "d_addtime) values (1, 'a', ?, -1, 0, null)",
+      {Variant("经济发展")});
   const char* keywords[] = {"αΑé", "éaΑ", "ａＡ%", "经济发展", "济发展", "_αé", "Ααé经济"};
   for (const char* keyword : keywords) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
