@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdint>
 #include <iterator>
 #include <list>
@@ -135,6 +136,15 @@ class IndexReadTurn {
   }
 };
 
+// A character that lower() leaves as it is and that no other character lowers to, in any
+// locale: ASCII other than letters, CJK, its punctuation and kana, the full-width punctuation
+// and digits. A keyword of these alone is within the text exactly where it is within the lowered
+// text, wildcards and escapes included, so its like folds no letter case.
+bool HasNoLetterCase(uint32_t cp) {
+  if (cp < 0x80) return !((cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z'));
+  return (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xFF01 && cp <= 0xFF20);
+}
+
 // Orders a kept row, in the order of ids, before an id.
 bool ById(const std::pair<int64_t, int64_t>& row, int64_t id) { return row.second < id; }
 
@@ -165,7 +175,13 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   if (engine != SqlEngine::kPostgres) {
     return ListCondition{column + " like '%" + SqlQuote(keyword) + "%'", {}, kind};
   }
-  const std::string like = "cast(" + column + " as text) like '%" + SqlQuote(keyword) + "%'";
+  // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
+  // times the cost of the test itself over a body). A keyword without letter case finds the same
+  // rows by the case-sensitive like (~~), which the trigram indexes serve alike.
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
+  const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " '%" +
+                           SqlQuote(keyword) + "%'";
   size_t length = 0;
   LongestLiteral(keyword, &length);
   if (length >= 3) return ListCondition{like, {}, kind};
@@ -439,9 +455,7 @@ namespace {
 
 // "yyyy-mm-dd hh:mm:ss" as the number yyyymmddhhmmss, which orders as the text does; nullopt for
 // any other text.
-std::optional<int64_t> PlainTime(const Variant& value) {
-  if (value.IsNull()) return std::nullopt;
-  const std::string text = value.ToString();
+std::optional<int64_t> PlainTimeText(std::string_view text) {
   constexpr std::string_view kForm = "0000-00-00 00:00:00";
   if (text.size() != kForm.size()) return std::nullopt;
   int64_t number = 0;
@@ -455,6 +469,10 @@ std::optional<int64_t> PlainTime(const Variant& value) {
   }
   return number;
 }
+std::optional<int64_t> PlainTime(const Variant& value) {
+  if (value.IsNull()) return std::nullopt;
+  return PlainTimeText(value.ToString());
+}
 
 using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
 
@@ -463,10 +481,43 @@ using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
 std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& select,
                                        const std::vector<Variant>& values, bool by_time,
                                        size_t most) {
+  MatchRows rows;
+  if (conn.engine() == SqlEngine::kPostgres) {
+    // Joined into one text by the server, which spares the backend a message and the host a
+    // result row per match (a few hundred microseconds a request for a keyword of a thousand).
+    // Each row "id time", the time as the select's own text (none for a null, which is not
+    // plain).
+    const std::string joined =
+        "select string_agg(cast(d_id as text)" +
+        std::string(by_time ? " || ' ' || coalesce(cast(d_addtime as text), '')" : "") +
+        ", ',') from (" + select + ") folirex_matches";
+    std::unique_ptr<db::Statement> st = conn.session().Prepare(joined);
+    conn.CountStatement(joined);
+    st->Bind(values);
+    const std::string text = st->Step() ? st->Column(0).ToString() : std::string();
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = std::min(text.find(',', at), text.size());
+      const std::string_view row(text.data() + at, end - at);
+      at = end + 1;
+      if (rows.size() >= most) return std::nullopt;
+      const size_t space = by_time ? row.find(' ') : row.size();
+      if (space == std::string_view::npos) return std::nullopt;
+      int64_t id = 0;
+      std::from_chars(row.data(), row.data() + space, id);
+      int64_t time = 0;
+      if (by_time) {
+        const std::optional<int64_t> plain = PlainTimeText(row.substr(space + 1));
+        if (!plain) return std::nullopt;
+        time = *plain;
+      }
+      rows.emplace_back(time, id);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
   conn.CountStatement(select);
   st->Bind(values);
-  MatchRows rows;
   while (st->Step()) {
     if (rows.size() >= most) return std::nullopt;
     int64_t time = 0;

@@ -27,9 +27,11 @@ namespace folirex {
 // wildcards kept, quotes not yet doubled); logged unless it tests the body. On PostgreSQL the
 // column is compared as text: like on a citext column and like on its text fold letter case
 // alike, but only the text form is the expression the trigram indexes hold and the planner has
-// statistics of. A keyword whose longest run between wildcards is shorter than three characters,
-// which no trigram serves, is tested within coalesce there, so that the planner does not take its
-// matches for a handful of rows.
+// statistics of; a keyword without letter case (CJK, digits, punctuation) is compared by the
+// case-sensitive like, which gives the same rows without lowering each text tested. A keyword
+// whose longest run between wildcards is shorter than three characters, which no trigram serves,
+// is tested within coalesce there, so that the planner does not take its matches for a handful
+// of rows.
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword);
 

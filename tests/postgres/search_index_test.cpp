@@ -211,8 +211,9 @@ TEST_F(PgSearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
 }
 
 // Keywords of three characters or more are found through the trigram index by the search's like
-// alone, those with letter case beyond ASCII among them; the manager's title search, served by
-// the same indexes, lists exactly its like's rows too.
+// alone, those with letter case beyond ASCII among them, and those without letter case by the
+// case-sensitive like; the manager's title search, served by the same indexes, lists exactly its
+// like's rows too.
 TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRows) {
   for (int i = 0; i < 60; ++i) AddArticle();
   conn_.Execute("update Vantrel_Article set d_title = ? || d_title where d_id % 4 = 0",
@@ -220,6 +221,11 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
   conn_.Execute(
       "update Vantrel_Article set d_author = ?, d_content = d_content || ? where d_id % 5 = 0",
       {Variant("éΑＡ"), Variant("αé经济发展")});
+  // An article without a time, whose matches are then not kept in the order of time.
+  conn_.Execute(
+      "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted, "
+      "d_addtime) values (1, 'a', ?, -1, 0, null)",
+      {Variant("经济发展")});
   const char* keywords[] = {"αΑé", "éaΑ", "ａＡ%", "经济发展", "济发展", "_αé", "Ααé经济"};
   for (const char* keyword : keywords) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
@@ -235,13 +241,19 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
 
 // A database whose structures were made before the index of short sequences, the indexes of the
 // bodies and those of recommended and pictured articles gets them when a server next opens it,
-// built from the rows already there, and its keywords find exactly the like's rows.
+// built from the rows already there (the bodies' earlier index of trigrams alone replaced), and
+// its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
-  conn_.Execute("drop index idx_article_content_trgm");
+  // The bodies' index as it was made before: of their trigrams alone; the bodies in pglz.
+  conn_.Execute("drop index idx_article_content_channel_trgm");
+  conn_.Execute("alter table Vantrel_Article alter column d_content set compression pglz");
+  conn_.Execute(
+      "create index idx_article_content_trgm on Vantrel_Article using gin ((cast(d_content as "
+      "text)) gin_trgm_ops)");
   conn_.Execute(
       "drop index idx_article_list_recommended, idx_article_class_list_recommended, "
       "idx_article_list_pictured");
@@ -255,6 +267,16 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
                                "indexname = 'idx_article_list_pictured'")
                 .ToInt64(),
             6);
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select string_agg(indexname, ' ' order by indexname) from "
+                               "pg_indexes where indexname like 'idx_article_content%'")
+                .ToString(),
+            "idx_article_content_channel_trgm");
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select attcompression from pg_attribute where attrelid = "
+                               "'vantrel_article'::regclass and attname = 'd_content'")
+                .ToString(),
+            "l");
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_author", "d_inputer", "d_content"}) {
       Compare(column, keyword);
