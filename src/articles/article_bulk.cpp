@@ -157,17 +157,22 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
   std::vector<Variant> class_params = {SqlNumber(channel.id)};
   class_params.insert(class_params.end(), classes.params.begin(), classes.params.end());
   if (conn.ExecuteScalar(
-              "select count(*) from Vantrel_ArticleClass where d_channelid = ? and " + classes.sql,
-              class_params)
+              {.tables = {"Vantrel_ArticleClass"},
+               .sql = "select count(*) from Vantrel_ArticleClass where d_channelid = ? and " +
+                      classes.sql,
+               .values = class_params})
           .ToInt64Or(-1) != named_classes) {
     AlertBack(state, kArticleParameterError);
   }
   if (target != 0) {
     Recordset rs;
     rs.Open(
-        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-        "d_channelid = ?",
-        {SqlNumber(target), SqlNumber(channel.id)}, conn, 0, 1);
+        db::KeptRead{
+            .tables = {"Vantrel_ArticleClass"},
+            .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+                   "d_channelid = ?",
+            .values = {SqlNumber(target), SqlNumber(channel.id)}},
+        conn);
     if (rs.Eof()) AlertBack(state, kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));

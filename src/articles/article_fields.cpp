@@ -141,9 +141,12 @@ void ReadClassAndSubject(FieldReader& in, const ArticleChannel& channel, Article
   if (f.class_id != 0) {
     Recordset rs;
     rs.Open(
-        "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-        "d_channelid = ?",
-        {SqlNumber(f.class_id), SqlNumber(channel.id)}, in.Conn(), 0, 1);
+        db::KeptRead{
+            .tables = {"Vantrel_ArticleClass"},
+            .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+                   "d_channelid = ?",
+            .values = {SqlNumber(f.class_id), SqlNumber(channel.id)}},
+        in.Conn());
     if (rs.Eof()) in.Refuse(kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
@@ -266,8 +269,12 @@ void ReadAttributes(FieldReader& in, const ArticleChannel& channel, ArticleRecor
 void ReadTemplatePage(FieldReader& in, ArticleRecord& f) {
   f.template_page = in.Id(in.Text("d_templatepageid"));
   if (f.template_page != 0 &&
-      in.Scalar("select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'content'",
-                {SqlNumber(f.template_page)})
+      in.Conn()
+              .ExecuteScalar(
+                  {.tables = {"Vantrel_TemplatePage"},
+                   .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = "
+                          "'content'",
+                   .values = {SqlNumber(f.template_page)}})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }

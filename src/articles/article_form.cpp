@@ -339,9 +339,11 @@ class ArticleFormWriter {
                 .controls =
                     c_.edit
                         ? BuildBoundSelect(db_, "d_templatepageid", selected,
-                                           "select d_name, d_id from Vantrel_TemplatePage "
-                                           "where d_type='content' and d_channelid = ?",
-                                           {SqlNumber(channel_.id)}, "默认")
+                                           {.tables = {"Vantrel_TemplatePage"},
+                                            .sql = "select d_name, d_id from Vantrel_TemplatePage "
+                                                   "where d_type='content' and d_channelid = ?",
+                                            .values = {SqlNumber(channel_.id)}},
+                                           "默认")
                         : BuildTemplateSelect(db_, "d_templatepageid", "content", selected, "默认"),
                 .help = "默认是采用系统分类中设置的模板",
                 .attributes = " id=innerclass6"});
@@ -395,9 +397,13 @@ std::string ArticleClassOptions(DatabaseState& db, int64_t channel_id, int64_t s
   std::string html;
   Recordset rs;
   rs.Open(
-      "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
-      "where d_channelid = ? order by d_order",
-      {SqlNumber(channel_id)}, *db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql =
+              "select d_id, d_name, d_level, d_child, d_addarticleflag from Vantrel_ArticleClass "
+              "where d_channelid = ? order by d_order",
+          .values = {SqlNumber(channel_id)}},
+      *db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     int64_t id = rs["d_id"].ToInt64Or(0);
     bool refused =

@@ -84,10 +84,12 @@ std::string ArticleComment_ClassSelect(RequestState& state, const CommentPage& p
   std::string html =
       "<select name='" + std::string(name) + "' size=1><option value='0'>所有分类</option>";
   Recordset rs;
-  rs.Open(
-      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid = ? order by "
-      "d_order",
-      {ChannelOf(page)}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_id, d_name, d_level from Vantrel_ArticleClass where "
+                              "d_channelid = ? order by "
+                              "d_order",
+                       .values = {ChannelOf(page)}},
+          *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -244,9 +246,11 @@ int64_t CommentIdOf(RequestState& state) {
 void OpenComment(RequestState& state, Recordset& rs, const CommentPage& page, int64_t id,
                  const char* columns, RowUse use) {
   OpenRowOrRefuse(state, rs,
-                  "select " + std::string(columns) +
-                      " from Vantrel_ArticleComment where d_id = ? and d_channelid = ?",
-                  {SqlNumber(id), ChannelOf(page)}, use, kParameterError);
+                  {.tables = {"Vantrel_ArticleComment"},
+                   .sql = "select " + std::string(columns) +
+                          " from Vantrel_ArticleComment where d_id = ? and d_channelid = ?",
+                   .values = {SqlNumber(id), ChannelOf(page)}},
+                  use, kParameterError);
 }
 
 std::string BackToList(const CommentPage& page) {

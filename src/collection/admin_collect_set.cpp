@@ -295,8 +295,9 @@ std::vector<Variant> PostedRules(RequestState& state, int64_t channel) {
   int64_t class_id = values[0].ToInt64Or(0);
   if (class_id != 0) {
     Variant found = state.db.Conn->ExecuteScalar(
-        "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
-        {Variant(class_id), Variant(channel)});
+        {.tables = {"Vantrel_ArticleClass"},
+         .sql = "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
+         .values = {Variant(class_id), Variant(channel)}});
     if (found.ToInt64Or(0) == 0) AlertBack(state, kParameterError);
   }
   return values;

@@ -25,9 +25,12 @@ std::string ArticleCollectSet_ClassSelect(DatabaseState& db, int64_t channel,
                      "'><option value='0'>不属于任何分类...</option>";
   Recordset rs;
   rs.Open(
-      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid = ? "
-      "order by d_order",
-      {Variant(channel)}, *db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql = "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid = ? "
+                 "order by d_order",
+          .values = {Variant(channel)}},
+      *db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     html += "<option value='" + HtmlEscapeAttr(id) + "'";

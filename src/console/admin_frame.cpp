@@ -42,7 +42,10 @@ void CheckPrivilege(RequestState& state, std::string_view code) {
   state.db.Sql =
       "select * from Vantrel_ManagerFunction where d_adminname = ? and d_FunctionCode = ?";
   Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql, {Variant(user), Variant(std::string(code))}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ManagerFunction"},
+                       .sql = state.db.Sql,
+                       .values = {Variant(user), Variant(std::string(code))}},
+          *state.db.Conn);
   bool granted = !rs.Eof();
   rs.Close();
   if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");

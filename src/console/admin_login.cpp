@@ -141,7 +141,9 @@ void Login_FormScript(RequestState& state) {
 // Whether the settings ask for the on-screen keyboard for the password.
 bool SoftKeyEnabled(Connection& conn) {
   Recordset rs;
-  rs.Open("select D_EnableSoftKey from Vantrel_Config", conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_Config"},
+                       .sql = "select D_EnableSoftKey from Vantrel_Config"},
+          conn);
   return !rs.Eof() && rs["D_EnableSoftKey"].Equals(Variant(1));
 }
 

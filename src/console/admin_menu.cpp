@@ -81,8 +81,10 @@ void Menu_ShowMenu(RequestState& state) {
       "class=\"menubody\">\r\n";
 
   Recordset rs;
-  rs.Open("select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order", *state.db.Conn,
-          0, 1);
+  rs.Open(
+      db::KeptRead{.tables = {"Vantrel_MenuSet"},
+                   .sql = "select * from Vantrel_MenuSet where d_displayflag = 1 order by d_order"},
+      *state.db.Conn);
   int64_t n = 0;
   bool group_open = false;
   for (; !rs.Eof(); rs.MoveNext()) {

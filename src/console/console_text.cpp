@@ -18,10 +18,15 @@ void RequireFormPost(RequestState& state) {
 
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
                      const std::vector<Variant>& params, RowUse use, std::string_view missing) {
+  OpenRowOrRefuse(state, rs, {.sql = std::string(sql), .values = params}, use, missing);
+}
+
+void OpenRowOrRefuse(RequestState& state, Recordset& rs, const db::KeptRead& row, RowUse use,
+                     std::string_view missing) {
   if (use == RowUse::kChange) {
-    rs.Open(sql, params, *state.db.Conn, 1, 3);
+    rs.Open(row.sql, row.values, *state.db.Conn, 1, 3);
   } else {
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    rs.Open(row, *state.db.Conn);
   }
   if (rs.Eof()) {
     rs.Close();

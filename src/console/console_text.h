@@ -35,6 +35,10 @@ enum class RowUse { kRead, kChange };
 // `missing` (AlertBack).
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
                      const std::vector<Variant>& params, RowUse use, std::string_view missing);
+// The same for a row of the settings tables (platform/db/kept_reads.h): one read is answered
+// from memory while they stay the same.
+void OpenRowOrRefuse(RequestState& state, Recordset& rs, const db::KeptRead& row, RowUse use,
+                     std::string_view missing);
 
 }  // namespace folirex
 

@@ -57,9 +57,11 @@ std::string SendMail(DatabaseState& db, const SiteConfig& site, std::string_view
     if (db.Conn == nullptr) throw DbError("the database is not open");
     Recordset rs;
     rs.Open(
-        "select D_SelectedMailFlag, D_MailServer, D_MailUser, D_MailPassword from "
-        "Vantrel_Config",
-        *db.Conn, 0, 1);
+        db::KeptRead{.tables = {"Vantrel_Config"},
+                     .sql =
+                         "select D_SelectedMailFlag, D_MailServer, D_MailUser, D_MailPassword from "
+                         "Vantrel_Config"},
+        *db.Conn);
     if (!rs.Eof()) {
       flag = rs["D_SelectedMailFlag"];
       server = rs["D_MailServer"].ToString();

@@ -179,7 +179,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
     total_record_ = CachedCount(conn, *list_, version);
   } else {
     Recordset count;
-    count.Open(sql_count_, params_, conn, 0, 1);
+    count.Open(db::KeptRead{.tables = count_tables_, .sql = sql_count_, .values = params_}, conn);
     if (!count.Eof() && count.FieldCount() > 0) total_record_ = count.Field(0).ToInt64Or(0);
     count.Close();
   }

@@ -141,8 +141,13 @@ class Cls_Pagination {
   // The select whose rows are paged (ordered, in the pages' SQL dialect).
   void Sql(std::string value) { sql_ = std::move(value); }
   const std::string& Sql() const { return sql_; }
-  // A select whose first column of its first row is the number of rows of Sql.
-  void SqlCount(std::string value) { sql_count_ = std::move(value); }
+  // A select whose first column of its first row is the number of rows of Sql; when it reads
+  // no table but the settings tables `kept` (platform/db/kept_reads.h), its count is answered
+  // from memory while they stay the same.
+  void SqlCount(std::string value, std::vector<std::string_view> kept = {}) {
+    sql_count_ = std::move(value);
+    count_tables_ = std::move(kept);
+  }
   const std::string& SqlCount() const { return sql_count_; }
   // Values bound to the "?" placeholders of Sql and of SqlCount, which hold the same placeholders
   // in the same order.
@@ -262,6 +267,7 @@ class Cls_Pagination {
   std::string db_type_;
   std::string sql_;
   std::string sql_count_;
+  std::vector<std::string_view> count_tables_;  // the kept tables sql_count_ reads, if any
   std::string key_id_;
   std::string url_;
   Variant request_page_;

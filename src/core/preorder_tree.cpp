@@ -67,9 +67,11 @@ std::string PreorderTree::Sql(std::string_view text) const {
 
 std::optional<PreorderNode> PreorderTree::Find(Connection& conn, int64_t scope, int64_t id) const {
   Recordset rs;
-  rs.Open(Sql("select {id}, {pid}, {order}, {child}, {level}, {root}, {path} from {table} "
-              "where {id} = ? and {scope} = ?"),
-          {V(id), V(scope)}, conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {table_.table},
+                       .sql = Sql("select {id}, {pid}, {order}, {child}, {level}, {root}, {path} "
+                                  "from {table} where {id} = ? and {scope} = ?"),
+                       .values = {V(id), V(scope)}},
+          conn);
   if (rs.Eof()) return std::nullopt;
   PreorderNode node;
   node.id = rs[table_.id].ToInt64Or(0);

@@ -23,10 +23,11 @@ bool IsSelected(const Variant& selected, const Variant& value) {
   return selected.ToString() == value.ToString();
 }
 
+// The options of `rows` when its SQL is not empty (a read naming no table is read from the
+// database), else of `texts` and `values`.
 std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
                     const std::vector<Variant>& values, const Variant& selected,
-                    std::string_view sql, std::string_view first_text,
-                    const std::vector<Variant>& params = {}) {
+                    const db::KeptRead& rows, std::string_view first_text) {
   std::string html;
   if (!first_text.empty()) {
     html += "<option value=''>";
@@ -38,10 +39,10 @@ std::string Options(DatabaseState& db, const std::vector<Variant>& texts,
     if (IsSelected(selected, value)) html += " selected";
     html += ">" + HTMLEncode(text) + "</option>";
   };
-  if (!sql.empty()) {
+  if (!rows.sql.empty()) {
     if (db.Conn == nullptr) throw DbError("BuildSelect: the database is not open");
     Recordset rs;
-    rs.Open(sql, params, *db.Conn, 0, 1);
+    rs.Open(rows, *db.Conn);
     while (!rs.Eof()) {
       add_option(rs.Field(0), rs.Field(1));
       rs.MoveNext();
@@ -89,12 +90,13 @@ std::optional<BoundSql> LookupSql(std::string_view column, std::string_view tabl
 
 // The first column of the first row of the lookup, trimmed of blanks; *found tells whether there
 // was a row.
-std::string ReadOne(DatabaseState& db, const std::optional<BoundSql>& lookup, bool* found) {
+std::string ReadOne(DatabaseState& db, std::string_view table,
+                    const std::optional<BoundSql>& lookup, bool* found) {
   if (db.Conn == nullptr) throw DbError("row lookup: the database is not open");
   *found = false;
   if (!lookup) return "";
   Recordset rs;
-  rs.Open(lookup->sql, lookup->params, *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {table}, .sql = lookup->sql, .values = lookup->params}, *db.Conn);
   std::string result;
   *found = !rs.Eof();
   if (*found) result = std::string(Trim(rs.Field(0).ToString()));
@@ -107,15 +109,20 @@ std::string ReadOne(DatabaseState& db, const std::optional<BoundSql>& lookup, bo
 std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vector<Variant>& texts,
                         const std::vector<Variant>& values, const Variant& selected,
                         std::string_view sql, std::string_view first_text) {
-  return OpeningTag(name) + ">" + Options(db, texts, values, selected, sql, first_text) +
-         "</select>";
+  return OpeningTag(name) + ">" +
+         Options(db, texts, values, selected, {.sql = std::string(sql)}, first_text) + "</select>";
 }
 
 std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
                              std::string_view sql, const std::vector<Variant>& params,
                              std::string_view first_text) {
-  return OpeningTag(name) + ">" + Options(db, {}, {}, selected, sql, first_text, params) +
-         "</select>";
+  return BuildBoundSelect(db, name, selected, {.sql = std::string(sql), .values = params},
+                          first_text);
+}
+
+std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
+                             const db::KeptRead& read, std::string_view first_text) {
+  return OpeningTag(name) + ">" + Options(db, {}, {}, selected, read, first_text) + "</select>";
 }
 
 std::string BuildSelectAttr(DatabaseState& db, std::string_view name,
@@ -123,7 +130,7 @@ std::string BuildSelectAttr(DatabaseState& db, std::string_view name,
                             const Variant& selected, std::string_view sql,
                             std::string_view first_text, std::string_view attributes) {
   return OpeningTag(name) + " " + std::string(attributes) + ">" +
-         Options(db, texts, values, selected, sql, first_text) + "</select>";
+         Options(db, texts, values, selected, {.sql = std::string(sql)}, first_text) + "</select>";
 }
 
 std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
@@ -133,7 +140,8 @@ std::string BuildSelectOnChange(DatabaseState& db, std::string_view name,
                                 std::string_view onchange) {
   std::string tag = OpeningTag(name);
   if (!onchange.empty()) tag += " onchange=\"" + std::string(onchange) + "\"";
-  return tag + ">" + Options(db, texts, values, selected, sql, first_text) + "</select>";
+  return tag + ">" + Options(db, texts, values, selected, {.sql = std::string(sql)}, first_text) +
+         "</select>";
 }
 
 std::string BuildTemplateSelect(DatabaseState& db, std::string_view name,
@@ -162,13 +170,13 @@ std::string BuildTemplateSelect(DatabaseState& db, std::string_view name,
 
 std::string GetNameByID(DatabaseState& db, std::string_view table, const Variant& id) {
   bool found = false;
-  std::string name = ReadOne(db, LookupSql("d_name", table, id), &found);
+  std::string name = ReadOne(db, table, LookupSql("d_name", table, id), &found);
   return found ? name : std::string("不属于任何分类");
 }
 
 std::string GetDirByID(DatabaseState& db, std::string_view table, const Variant& id) {
   bool found = false;
-  return ReadOne(db, LookupSql("d_dir", table, id), &found);
+  return ReadOne(db, table, LookupSql("d_dir", table, id), &found);
 }
 
 }  // namespace folirex

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/request_state.h"
+#include "platform/db/kept_reads.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -35,6 +36,11 @@ std::string BuildSelect(DatabaseState& db, std::string_view name, const std::vec
 std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
                              std::string_view sql, const std::vector<Variant>& params,
                              std::string_view first_text);
+
+// The same over a kept read (platform/db/kept_reads.h): its rows come from memory while the
+// settings tables it names stay the same.
+std::string BuildBoundSelect(DatabaseState& db, std::string_view name, const Variant& selected,
+                             const db::KeptRead& read, std::string_view first_text);
 
 // As BuildSelect, with "<select name='name' size=1 " + attributes + ">" (the blank stays when
 // the attributes are empty).

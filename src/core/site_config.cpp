@@ -44,7 +44,8 @@ std::string MediaHtml(const std::string& file, const std::string& width,
 
 void LoadConfig(DatabaseState& db, const HostObjects& host, SiteConfig& site) {
   Recordset& rs = *db.Rs;
-  rs.Open("select * from Vantrel_Config", *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_Config"}, .sql = "select * from Vantrel_Config"},
+          *db.Conn);
   if (rs.Eof()) {
     rs.Close();
     return;
@@ -135,11 +136,20 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
     Recordset rs;
     // The first read of a request also reads the version of the kept settings, when the
     // connection would read it next, in the same statement.
-    const std::string version_sql = db.Conn->KeptVersionSql();
-    rs.Open(version_sql.empty() ? std::string("select * from Vantrel_Channel")
-                                : "select *, (" + version_sql + ") as " + kKeptVersionColumn +
-                                      " from Vantrel_Channel",
+    std::string version_sql = db.Conn->KeptVersionSql();
+    if (!version_sql.empty()) {
+      try {
+        rs.Open(
+            "select *, (" + version_sql + ") as " + kKeptVersionColumn + " from Vantrel_Channel",
             *db.Conn, 0, 1);
+      } catch (const DbError&) {
+        // A database made before the version row has no such table: the channels are read
+        // alone, and the connection keeps nothing for a while.
+        db.Conn->OfferKeptVersion(Variant::Null());
+        version_sql.clear();
+      }
+    }
+    if (version_sql.empty()) rs.Open("select * from Vantrel_Channel", *db.Conn, 0, 1);
     bool offered = false;
     while (!rs.Eof()) {
       RequestCaches::ChannelRow row;

@@ -110,7 +110,9 @@ std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings
   if (TryOpenDatabase(state.db, state.host)) {
     try {
       Recordset rs;
-      rs.Open("select d_installdir from Vantrel_Config", *state.db.Conn, 0, 1);
+      rs.Open(db::KeptRead{.tables = {"Vantrel_Config"},
+                           .sql = "select d_installdir from Vantrel_Config"},
+              *state.db.Conn);
       if (!rs.Eof()) dir = rs["d_installdir"].ToString();
     } catch (const std::exception&) {
     }

@@ -8,14 +8,16 @@
 namespace folirex {
 namespace {
 
-// The lowest d_id `select` (its own values bound first) finds outside the leaving channels.
-int64_t LowestOutside(Connection& conn, std::string select, std::vector<Variant> params,
-                      const std::vector<int64_t>& leaving_channels) {
+// The lowest d_id `select` of `table` (its own values bound first) finds outside the leaving
+// channels.
+int64_t LowestOutside(Connection& conn, std::string_view table, std::string select,
+                      std::vector<Variant> params, const std::vector<int64_t>& leaving_channels) {
   if (!leaving_channels.empty()) {
     select += " and d_channelid not in (" + Placeholders(leaving_channels.size()) + ")";
     for (int64_t id : leaving_channels) params.push_back(SqlNumber(id));
   }
-  Variant found = conn.ExecuteScalar(select, params);
+  Variant found = conn.ExecuteScalar(
+      db::KeptRead{.tables = {table}, .sql = std::move(select), .values = std::move(params)});
   return found.IsNull() ? 0 : found.ToInt64Or(0);
 }
 
@@ -43,14 +45,16 @@ void Repoint(Connection& conn, const char* table, const char* column,
 }  // namespace
 
 int64_t LowestSystemSet(Connection& conn, const std::vector<int64_t>& leaving_channels) {
-  return LowestOutside(conn, "select min(d_id) from Vantrel_Template where d_sysflag = true", {},
+  return LowestOutside(conn, "Vantrel_Template",
+                       "select min(d_id) from Vantrel_Template where d_sysflag = true", {},
                        leaving_channels);
 }
 
 int64_t LowestSystemPage(Connection& conn, std::string_view type,
                          const std::vector<int64_t>& leaving_channels) {
   return LowestOutside(
-      conn, "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true",
+      conn, "Vantrel_TemplatePage",
+      "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true",
       {Variant(std::string(type))}, leaving_channels);
 }
 

@@ -44,7 +44,9 @@ void Announce_ShowList(RequestState& state) {
                                 "<th width='20%'>发布人</th><th width='20%'>发布时间</th>",
                     .check_width = "10%"});
   Recordset rs;
-  rs.Open("select * from Vantrel_Announce order by d_id desc", *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_Announce"},
+                       .sql = "select * from Vantrel_Announce order by d_id desc"},
+          *state.db.Conn);
   const bool empty = rs.Eof();
   if (empty) html += "<tr><td colspan=5 align=center>没有记录</td></tr>\r\n";
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -118,7 +120,10 @@ void Announce_ShowEdit(RequestState& state) {
   const char* message = "提示：参数错误，请返回！";
   int64_t id = QueryId(state, message);
   Recordset rs;
-  OpenRowOrRefuse(state, rs, "select * from Vantrel_Announce where d_id = ?", {Variant(id)},
+  OpenRowOrRefuse(state, rs,
+                  {.tables = {"Vantrel_Announce"},
+                   .sql = "select * from Vantrel_Announce where d_id = ?",
+                   .values = {Variant(id)}},
                   RowUse::kRead, message);
   Variant title = rs["d_title"];
   Variant channel = rs["d_channelid"];

@@ -50,9 +50,11 @@ void ShowNamedRowsList(RequestState& state, const NamedRowsPage& page) {
   std::string columns = "d_id, d_name, d_sysflag";
   if (kind.list_cells != nullptr) columns += ", " + std::string(kind.text_column);
   Recordset rs;
-  rs.Open("select " + columns + " from " + std::string(kind.table) +
-              " where d_channelid = ? order by d_id",
-          {Variant(page.channel.id)}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {kind.table},
+                       .sql = "select " + columns + " from " + std::string(kind.table) +
+                              " where d_channelid = ? order by d_id",
+                       .values = {Variant(page.channel.id)}},
+          *state.db.Conn);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -94,9 +96,11 @@ void ShowNamedRowEdit(RequestState& state, const NamedRowsPage& page) {
   NamedRow row;
   row.id = RequestedId(state, page);
   ReadRowOrRefuse(state,
-                  "select d_name, " + std::string(kind.text_column) + " from " +
-                      std::string(kind.table) + " where d_id = ? and d_channelid = ?",
-                  {Variant(row.id), Variant(page.channel.id)}, [&](const Recordset& rs) {
+                  {.tables = {kind.table},
+                   .sql = "select d_name, " + std::string(kind.text_column) + " from " +
+                          std::string(kind.table) + " where d_id = ? and d_channelid = ?",
+                   .values = {Variant(row.id), Variant(page.channel.id)}},
+                  [&](const Recordset& rs) {
                     row.name = rs["d_name"].ToString();
                     row.text = rs[kind.text_column].ToString();
                   });

@@ -194,8 +194,9 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
   if (!page) AlertBack(state, "提示：请选择首页的模板！");
   // Only a template page of the site home may be the home page's template.
   Variant found = state.db.Conn->ExecuteScalar(
-      "select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'default'",
-      {Variant(*page)});
+      {.tables = {"Vantrel_TemplatePage"},
+       .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = 'default'",
+       .values = {Variant(*page)}});
   if (found.ToInt64Or(0) == 0) AlertBack(state, "提示：请选择首页的模板！");
   s.template_page_id = *page;
   return s;
@@ -243,10 +244,14 @@ struct StoredRow {
 std::optional<StoredRow> FindRow(Connection& conn, std::optional<int64_t> id) {
   Recordset rs;
   if (id) {
-    rs.Open("select d_ID, d_mailpassword from Vantrel_Config where d_ID = ?", {Variant(*id)}, conn,
-            0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_Config"},
+                         .sql = "select d_ID, d_mailpassword from Vantrel_Config where d_ID = ?",
+                         .values = {Variant(*id)}},
+            conn);
   } else {
-    rs.Open("select d_ID, d_mailpassword from Vantrel_Config order by d_ID", conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_Config"},
+                         .sql = "select d_ID, d_mailpassword from Vantrel_Config order by d_ID"},
+            conn);
   }
   std::optional<StoredRow> row;
   if (!rs.Eof()) row = StoredRow{rs["d_ID"].ToInt64Or(0), rs["d_mailpassword"].ToString()};
@@ -457,7 +462,9 @@ std::string SiteChoiceRows(const Recordset* row) {
 
 void Set_ShowForm(RequestState& state) {
   Recordset rs;
-  rs.Open("select * from Vantrel_Config order by d_ID", *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_Config"},
+                       .sql = "select * from Vantrel_Config order by d_ID"},
+          *state.db.Conn);
   const Recordset* row = rs.Eof() ? nullptr : &rs;
   std::string html =
       SettingsFormHead(row) + SiteTextRows(row) + MailRows(row) + SiteChoiceRows(row);
@@ -465,8 +472,11 @@ void Set_ShowForm(RequestState& state) {
   rs.Close();
   html +=
       Row("网站首页模板：",
-          BuildSelect(state.db, "d_templatepageid", {}, {}, template_page,
-                      "select d_name, d_id from Vantrel_TemplatePage where d_type = 'default'", ""),
+          BuildBoundSelect(state.db, "d_templatepageid", template_page,
+                           {.tables = {"Vantrel_TemplatePage"},
+                            .sql = "select d_name, d_id from Vantrel_TemplatePage where d_type = "
+                                   "'default'"},
+                           ""),
           std::string(kRequiredHelp) + "首页使用的模板</span></td>");
   html +=
       "<tr align=center><td colspan=3><input type=submit name='btnAdd' value='保 存'></td></tr>"

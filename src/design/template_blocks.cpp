@@ -55,8 +55,9 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
   const auto posted_count = static_cast<int64_t>(list.ids.size());
   if (posted_count > 999) {
     Variant own = state.db.Conn->ExecuteScalar(
-        "select count(*) from " + std::string(table) + " where d_channelid = ?",
-        {Variant(channel.id)});
+        {.tables = {table},
+         .sql = "select count(*) from " + std::string(table) + " where d_channelid = ?",
+         .values = {Variant(channel.id)}});
     if (own.ToInt64Or(0) < posted_count) AlertBack(state, kDesignParameterError);
   }
   int64_t mine = 0, system = 0;
@@ -65,9 +66,11 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
     Recordset rs;
     std::vector<Variant> params = {Variant(channel.id)};
     std::string in = BoundIds(list.ids, &params);
-    rs.Open(
-        "select d_sysflag from " + std::string(table) + " where d_channelid = ? and d_id in " + in,
-        params, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {table},
+                         .sql = "select d_sysflag from " + std::string(table) +
+                                " where d_channelid = ? and d_id in " + in,
+                         .values = std::move(params)},
+            *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       ++mine;
       if (rs["d_sysflag"].ToBoolOr(false)) ++system;
@@ -78,13 +81,13 @@ IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleC
   return list;
 }
 
-void ReadRowOrRefuse(RequestState& state, std::string_view sql, const std::vector<Variant>& params,
+void ReadRowOrRefuse(RequestState& state, const db::KeptRead& row,
                      const std::function<void(const Recordset&)>& read) {
   bool found = false;
   {
     // Closed before the refusal, which closes the connection.
     Recordset rs;
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    rs.Open(row, *state.db.Conn);
     if (!rs.Eof()) {
       found = true;
       read(rs);

@@ -52,10 +52,10 @@ std::string FormButtonsFoot(std::string_view base);
 IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleChannel& channel,
                      std::string_view system_refused);
 
-// Reads the one row that `sql` finds with the bound `params` through `read`, on a recordset of its
-// own that is closed again before the answer; without a row the request ends with the page's
+// Reads the one row of the settings that `row` finds through `read`, on a recordset of its own
+// that is closed again before the answer; without a row the request ends with the page's
 // parameter message.
-void ReadRowOrRefuse(RequestState& state, std::string_view sql, const std::vector<Variant>& params,
+void ReadRowOrRefuse(RequestState& state, const db::KeptRead& row,
                      const std::function<void(const Recordset&)>& read);
 
 // The tip box under a list: 提示： in bold blue, then one "<li>" per item (markup).

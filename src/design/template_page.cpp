@@ -83,7 +83,8 @@ std::string PageListRows(RequestState& state, const PageContext& page, std::stri
     params.emplace_back(page.flag);
   }
   Recordset rs;
-  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_TemplatePage"}, .sql = sql, .values = params},
+          *state.db.Conn);
   std::string html;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = rs["d_id"].ToString();
@@ -137,8 +138,12 @@ std::string SkinRow(RequestState& state, const PageContext& page, const StoredPa
   std::vector<Variant> names, ids;
   {
     Recordset rs;
-    rs.Open("select d_name, d_id from Vantrel_Skin where d_channelid = ? order by d_id",
-            {Variant(page.channel.id)}, *state.db.Conn, 0, 1);
+    rs.Open(
+        db::KeptRead{
+            .tables = {"Vantrel_Skin"},
+            .sql = "select d_name, d_id from Vantrel_Skin where d_channelid = ? order by d_id",
+            .values = {Variant(page.channel.id)}},
+        *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       names.push_back(rs.Field(0));
       ids.push_back(rs.Field(1));
@@ -180,9 +185,11 @@ void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   StoredPage row;
   if (!ParseId(HostRequest(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
   ReadRowOrRefuse(state,
-                  "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
-                  "where d_id = ? and d_channelid = ?",
-                  {Variant(row.id), Variant(page.channel.id)}, [&row](const Recordset& rs) {
+                  {.tables = {"Vantrel_TemplatePage"},
+                   .sql = "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
+                          "where d_id = ? and d_channelid = ?",
+                   .values = {Variant(row.id), Variant(page.channel.id)}},
+                  [&row](const Recordset& rs) {
                     row.name = rs["d_name"].ToString();
                     row.type = LCase(Trim(rs["d_type"].ToString()));
                     row.skin = Trim(rs["d_skinid"].ToString());
@@ -224,8 +231,9 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
     AlertBack(state, "提示：请选择页面的风格！");
   }
   Variant found = state.db.Conn->ExecuteScalar(
-      "select count(*) from Vantrel_Skin where d_id = ? and d_channelid = ?",
-      {Variant(posted.skin), Variant(page.channel.id)});
+      {.tables = {"Vantrel_Skin"},
+       .sql = "select count(*) from Vantrel_Skin where d_id = ? and d_channelid = ?",
+       .values = {Variant(posted.skin), Variant(page.channel.id)}});
   if (found.ToInt64Or(0) == 0) AlertBack(state, "提示：请选择页面的风格！");
   return posted;
 }
@@ -277,9 +285,11 @@ void TemplatePage_Update(RequestState& state, const PageContext& page) {
 // (its skin lies in the channel's folder), else the lowest of any channel; 0 when there is none.
 int64_t SystemPageOfType(Connection& conn, const std::string& type, int64_t channel) {
   Variant own = conn.ExecuteScalar(
-      "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true and "
-      "d_channelid = ?",
-      {Variant(type), Variant(channel)});
+      {.tables = {"Vantrel_TemplatePage"},
+       .sql =
+           "select min(d_id) from Vantrel_TemplatePage where d_type = ? and d_sysflag = true and "
+           "d_channelid = ?",
+       .values = {Variant(type), Variant(channel)}});
   if (!own.IsNull() && own.ToInt64Or(0) > 0) return own.ToInt64Or(0);
   return LowestSystemPage(conn, type);
 }
@@ -295,8 +305,11 @@ DoomedPage CheckedPage(RequestState& state, const PageContext& page, int64_t id,
   {
     // Closed before any answer below, which closes the connection.
     Recordset rs;
-    rs.Open("select d_type, d_sysflag from Vantrel_TemplatePage where d_id = ? and d_channelid = ?",
-            {Variant(id), Variant(page.channel.id)}, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_TemplatePage"},
+                         .sql = "select d_type, d_sysflag from Vantrel_TemplatePage where d_id = ? "
+                                "and d_channelid = ?",
+                         .values = {Variant(id), Variant(page.channel.id)}},
+            *state.db.Conn);
     if (!rs.Eof()) {
       found = true;
       system = rs["d_sysflag"].ToBoolOr(false);

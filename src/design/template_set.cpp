@@ -73,8 +73,9 @@ int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_vie
   int64_t id = 0;
   if (!ParseId(Trim(HostRequest(state)(key)), &id)) AlertBack(state, kDesignParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
-      "select count(*) from Vantrel_Template where d_id = ? and d_channelid = ?",
-      {Variant(id), Variant(set.channel.id)});
+      {.tables = {"Vantrel_Template"},
+       .sql = "select count(*) from Vantrel_Template where d_id = ? and d_channelid = ?",
+       .values = {Variant(id), Variant(set.channel.id)}});
   if (found.ToInt64Or(0) == 0) AlertBack(state, kDesignParameterError);
   return id;
 }
@@ -131,11 +132,16 @@ void Template_Del(RequestState& state, const SetContext& set) {
 std::string PickerRows(RequestState& state, const SetContext& set, int64_t set_id) {
   Recordset rs;
   rs.Open(
-      "select a.d_id, a.d_name, a.d_type, b.d_pageid from (select d_id, d_name, d_type from "
-      "Vantrel_TemplatePage where d_channelid = ?) a left outer join (select * from "
-      "Vantrel_TemplateAndPage where d_templateid = ? ) b on a.d_id = b.d_pageid order by "
-      "a.d_type, a.d_id",
-      {Variant(set.channel.id), Variant(set_id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_TemplatePage", "Vantrel_TemplateAndPage"},
+          .sql =
+              "select a.d_id, a.d_name, a.d_type, b.d_pageid from (select d_id, d_name, d_type "
+              "from "
+              "Vantrel_TemplatePage where d_channelid = ?) a left outer join (select * from "
+              "Vantrel_TemplateAndPage where d_templateid = ? ) b on a.d_id = b.d_pageid order by "
+              "a.d_type, a.d_id",
+          .values = {Variant(set.channel.id), Variant(set_id)}},
+      *state.db.Conn);
   std::string html;
   bool rows = false;
   std::string previous;
@@ -189,9 +195,10 @@ std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& st
       AlertBack(state, kDesignParameterError);
     }
     Variant found = state.db.Conn->ExecuteScalar(
-        "select count(*) from Vantrel_TemplatePage where d_id = ? and d_channelid = ? and "
-        "d_type = ?",
-        {Variant(page_id), Variant(set.channel.id), Variant(code)});
+        {.tables = {"Vantrel_TemplatePage"},
+         .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_channelid = ? and "
+                "d_type = ?",
+         .values = {Variant(page_id), Variant(set.channel.id), Variant(code)}});
     if (found.ToInt64Or(0) == 0) AlertBack(state, kDesignParameterError);
     map.emplace_back(code, page_id);
   }

@@ -150,8 +150,10 @@ void ArticleHtml_SaveChange(RequestState& state) {
   {
     std::vector<std::pair<std::string, std::string>> skins;
     Recordset rs;
-    rs.Open("select d_id, d_content from Vantrel_Skin where d_channelid = ?",
-            {Variant(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_Skin"},
+                         .sql = "select d_id, d_content from Vantrel_Skin where d_channelid = ?",
+                         .values = {Variant(state.channel.ChannelID.ToInt64Or(-1))}},
+            *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       skins.emplace_back(rs["d_id"].ToString(), rs["d_content"].ToString());
     }

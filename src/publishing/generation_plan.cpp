@@ -109,7 +109,10 @@ class Planner {
     std::vector<Row> rows;
     {
       Recordset rs;
-      rs.Open(sql, {SqlNumber(channel_number_)}, *state_.db.Conn, 0, 1);
+      rs.Open(db::KeptRead{.tables = {is_class ? "Vantrel_ArticleClass" : "Vantrel_ArticleSubject"},
+                           .sql = sql,
+                           .values = {SqlNumber(channel_number_)}},
+              *state_.db.Conn);
       for (; !rs.Eof(); rs.MoveNext()) {
         rows.push_back({rs["d_id"], rs["d_name"], is_class ? rs["d_path"] : rs["d_name"],
                         rs["d_dir"], rs["d_pagenum"], rs["d_templatepageid"]});

@@ -62,9 +62,12 @@ void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel) {
       "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   Recordset rs;
   rs.Open(
-      "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
-      "d_channelid = ? order by d_id",
-      {Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_JS"},
+          .sql = "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
+                 "d_channelid = ? order by d_id",
+          .values = {Variant(channel.id)}},
+      *state.db.Conn);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -110,9 +113,12 @@ void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
   const int64_t id = RequireId(state, Trim((*state.host.Request)("id")), kParameterError);
   Recordset rs;
   rs.Open(
-      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
-      "d_channelid = ?",
-      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{.tables = {"Vantrel_JS"},
+                   .sql =
+                       "select d_filename, d_config, d_typeflag from Vantrel_JS where d_id = ? and "
+                       "d_channelid = ?",
+                   .values = {Variant(id), Variant(channel.id)}},
+      *state.db.Conn);
   if (rs.Eof()) AlertBack(state, kParameterError);
   RequireFormPost(state);
   const std::string file = rs["d_filename"].ToString();
@@ -129,9 +135,13 @@ void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
 void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
   Recordset rs;
   rs.Open(
-      "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
-      "by d_id",
-      {Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_JS"},
+          .sql =
+              "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
+              "by d_id",
+          .values = {Variant(channel.id)}},
+      *state.db.Conn);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
   RequireFormPost(state);
   std::vector<std::string> failed;

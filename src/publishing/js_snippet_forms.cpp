@@ -165,8 +165,14 @@ bool FileNameTaken(RequestState& state, const ConsoleChannel& channel, const std
 // request.
 void OpenDefinition(RequestState& state, const ConsoleChannel& channel, int64_t id, bool change,
                     Recordset& rs) {
-  rs.Open("select * from Vantrel_JS where d_id = ? and d_channelid = ?",
-          {Variant(id), Variant(channel.id)}, *state.db.Conn, change ? 1 : 0, change ? 3 : 1);
+  db::KeptRead row{.tables = {"Vantrel_JS"},
+                   .sql = "select * from Vantrel_JS where d_id = ? and d_channelid = ?",
+                   .values = {Variant(id), Variant(channel.id)}};
+  if (change) {
+    rs.Open(row.sql, row.values, *state.db.Conn, 1, 3);
+  } else {
+    rs.Open(row, *state.db.Conn);
+  }
   if (rs.Eof()) AlertBack(state, kParameterError);
 }
 
@@ -412,9 +418,13 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
       "<select size=1 name='" + std::string(field) + "'  ><option value=0>所有分类</option>";
   Recordset rs;
   rs.Open(
-      "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
-      "d_order",
-      {Variant(channel)}, *db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql =
+              "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
+              "d_order",
+          .values = {Variant(channel)}},
+      *db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -435,8 +445,9 @@ void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel) {
     int64_t count =
         state.db.Conn
             ->ExecuteScalar(
-                "select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
-                {Variant(channel.id), Variant(static_cast<int64_t>(flag))})
+                {.tables = {"Vantrel_JS"},
+                 .sql = "select count(*) from Vantrel_JS where d_channelid = ? and d_typeflag = ?",
+                 .values = {Variant(channel.id), Variant(static_cast<int64_t>(flag))}})
             .ToInt64Or(0);
     if (count > 0) {
       AlertBack(state,

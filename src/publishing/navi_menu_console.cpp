@@ -96,9 +96,11 @@ void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel) {
       "width='15%'>菜单类型</th><th width='10%'>排序</th><th width='30%'>操作</th></tr>\r\n";
   Recordset rs;
   rs.Open(
-      "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
-      "Vantrel_NaviMenu where  d_channelid = ? order by d_order",
-      {Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{.tables = {"Vantrel_NaviMenu"},
+                   .sql = "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
+                          "Vantrel_NaviMenu where  d_channelid = ? order by d_order",
+                   .values = {Variant(channel.id)}},
+      *state.db.Conn);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -146,8 +148,11 @@ std::string ArticleNavi_ParentSelect(RequestState& state, const ConsoleChannel& 
                                      const std::string& selected, bool disabled) {
   std::string options;
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from Vantrel_NaviMenu where d_channelid=? order by d_order",
-          {Variant(channel.id)}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_NaviMenu"},
+                       .sql = "select d_id, d_name, d_level from Vantrel_NaviMenu where "
+                              "d_channelid=? order by d_order",
+                       .values = {Variant(channel.id)}},
+          *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -295,9 +300,12 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channe
       "onclick=\"CheckSelect('3', '')\"></th></tr>\r\n";
   Recordset rs;
   rs.Open(
-      "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
-      "d_channelid = ? order by d_order",
-      {Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql = "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
+                 "d_channelid = ? order by d_order",
+          .values = {Variant(channel.id)}},
+      *state.db.Conn);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;
@@ -337,9 +345,13 @@ void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
       RequireId(state, Trim(HostRequest(state).QueryString("pid")), kParameterError);
   Recordset rs;
   rs.Open(
-      "select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = ? "
-      "and d_channelid = ?",
-      {Variant(id), Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_NaviMenu"},
+          .sql =
+              "select d_name, d_openflag, d_linkurl, d_picurl from Vantrel_NaviMenu where d_id = ? "
+              "and d_channelid = ?",
+          .values = {Variant(id), Variant(channel.id)}},
+      *state.db.Conn);
   if (rs.Eof()) AlertBack(state, kParameterError);
   MenuItemText item;
   item.name = rs["d_name"].ToString();
@@ -433,8 +445,10 @@ void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) 
   for (const Entry& entry : entries) {
     if (state.db.Conn
             ->ExecuteScalar(
-                "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
-                {Variant(entry.class_id), Variant(channel.id)})
+                {.tables = {"Vantrel_ArticleClass"},
+                 .sql =
+                     "select count(*) from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
+                 .values = {Variant(entry.class_id), Variant(channel.id)}})
             .ToInt64Or(0) == 0) {
       AlertBack(state, "提示：分类id错误！");
     }

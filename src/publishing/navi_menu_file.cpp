@@ -108,9 +108,13 @@ void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel) {
   std::vector<MenuFileItem> items;
   Recordset rs;
   rs.Open(
-      "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
-      "d_channelid = ? order by d_order",
-      {Variant(channel.id)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_NaviMenu"},
+          .sql =
+              "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
+              "d_channelid = ? order by d_order",
+          .values = {Variant(channel.id)}},
+      *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);

@@ -125,10 +125,12 @@ std::optional<ListTarget> LoadListTarget(RequestState& state, ListKind kind,
   if (!id) return std::nullopt;
   const char* table = kind == ListKind::kClass ? "Vantrel_ArticleClass" : "Vantrel_ArticleSubject";
   Recordset rs;
-  rs.Open(std::string("select d_dir, d_pagenum, d_templatepageid from ") + table +
-              " where d_id = ? and d_channelid = ?",
-          {Variant(static_cast<long long>(*id)), Variant(state.channel.ChannelID.ToInt64Or(-1))},
-          *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {table},
+                       .sql = std::string("select d_dir, d_pagenum, d_templatepageid from ") +
+                              table + " where d_id = ? and d_channelid = ?",
+                       .values = {Variant(static_cast<long long>(*id)),
+                                  Variant(state.channel.ChannelID.ToInt64Or(-1))}},
+          *state.db.Conn);
   if (rs.Eof()) return std::nullopt;
   target = MakeListTarget(kind, *id, rs["d_dir"], rs["d_pagenum"], rs["d_templatepageid"]);
   rs.Close();
@@ -214,10 +216,12 @@ WriteResult ArticleHtml_CreateJsAll(RequestState& state) {
   std::vector<Snippet> snippets;
   {
     Recordset rs;
-    rs.Open(
-        "Select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order by "
-        "d_id",
-        {Variant(state.channel.ChannelID.ToInt64Or(-1))}, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_JS"},
+                         .sql = "Select d_filename, d_config, d_typeflag from Vantrel_JS where "
+                                "d_channelid = ? order by "
+                                "d_id",
+                         .values = {Variant(state.channel.ChannelID.ToInt64Or(-1))}},
+            *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       snippets.push_back({rs["d_filename"], rs["d_config"], rs["d_typeflag"]});
     }

@@ -78,7 +78,10 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
 
   std::string list;
   Recordset rs;
-  rs.Open(sql, {SqlNumber(channel_number)}, *state.db.Conn, 0, 1);
+  rs.Open(
+      db::KeptRead{
+          .tables = {"Vantrel_Announce"}, .sql = sql, .values = {SqlNumber(channel_number)}},
+      *state.db.Conn);
   if (rs.Eof()) {
     list = "本栏目暂时没有公告！";
   }
@@ -116,8 +119,10 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
 std::string ShowAnnounceDetail(DatabaseState& db, std::optional<int64_t> notice_id) {
   if (!interaction::IsId(notice_id)) return "传入参数错误！";
   Recordset rs;
-  rs.Open("select * from Vantrel_Announce where d_id = ?",
-          {Variant(static_cast<long long>(*notice_id))}, *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_Announce"},
+                       .sql = "select * from Vantrel_Announce where d_id = ?",
+                       .values = {Variant(static_cast<long long>(*notice_id))}},
+          *db.Conn);
   if (rs.Eof()) {
     rs.Close();
     return "传入参数错误！";

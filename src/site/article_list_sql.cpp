@@ -164,8 +164,11 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
   if (!IsDigits(id) || id.ToString().size() > 9) return "";
   Recordset rs;
-  rs.Open("select d_channelid, d_child, d_order from Vantrel_ArticleClass where d_id = ?",
-          {Variant(id.ToInt64())}, *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
+                              "where d_id = ?",
+                       .values = {Variant(id.ToInt64())}},
+          *db.Conn);
   if (rs.Eof()) {
     rs.Close();
     return "";
@@ -177,11 +180,12 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
 
   // The subtree is the run of pre-order positions from the class's own to its
   // last descendant.
-  rs.Open(
-      "select d_id from Vantrel_ArticleClass where d_order >= ? and d_order <= ? and "
-      "d_channelid = ?",
-      {SqlNumber(order), SqlNumber(order + (child > 0 ? child : 0)), SqlNumber(channel)}, *db.Conn,
-      0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_id from Vantrel_ArticleClass where d_order >= ? and "
+                              "d_order <= ? and d_channelid = ?",
+                       .values = {SqlNumber(order), SqlNumber(order + (child > 0 ? child : 0)),
+                                  SqlNumber(channel)}},
+          *db.Conn);
   std::string ids;
   while (!rs.Eof()) {
     ids += rs["d_id"].ToString() + ",";

@@ -80,8 +80,10 @@ void DeleteClassFolders(RequestState& state, bool keep_files) {
   std::vector<std::string> dirs;
   {
     Recordset rs;
-    rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = ?",
-            {Variant(state.channel.ChannelID.ToInt64Or(0))}, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                         .sql = "select d_dir from Vantrel_ArticleClass where d_channelid = ?",
+                         .values = {Variant(state.channel.ChannelID.ToInt64Or(0))}},
+            *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) dirs.push_back(rs["d_dir"].ToString());
   }
   if (dirs.empty()) return;

@@ -87,8 +87,11 @@ CommentedArticle ArticleForComment(RequestState& state, std::optional<int64_t> a
   if (article.class_id.Equals(0)) return article;
   if (!interaction::IsId(article.class_id)) AlertBack(state, "提示：参数错误！");
   Recordset rs;
-  rs.Open("select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass where d_id = ?",
-          {Variant(static_cast<long long>(article.class_id.ToInt64()))}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_commentflag, d_commentcheckflag from Vantrel_ArticleClass "
+                              "where d_id = ?",
+                       .values = {Variant(static_cast<long long>(article.class_id.ToInt64()))}},
+          *state.db.Conn);
   if (rs.Eof()) AlertBack(state, "提示：参数错误！");
   bool allowed = rs["d_commentflag"].Equals(true);
   article.checked = !rs["d_commentcheckflag"].Equals(true);
@@ -219,7 +222,7 @@ std::string ShowCommentList(RequestState& state, const Variant& count, const Var
     pager.Sql(
         "select d_username, d_addtime,d_score, d_comment,  d_replyuser, d_replytime, d_reply" +
         from + " order by d_addtime desc");
-    pager.SqlCount("select count(*)" + from);
+    pager.SqlCount("select count(*)" + from, {"Vantrel_ArticleComment"});
     pager.Params(params);
     html = RenderCommentPage(pager);
   } else {
@@ -232,7 +235,9 @@ std::string RenderCommentRows(DatabaseState& db, std::string_view sql,
                               const std::vector<Variant>& params) {
   std::string html;
   Recordset rs;
-  rs.Open(sql, params, *db.Conn, 0, 1);
+  rs.Open(
+      db::KeptRead{.tables = {"Vantrel_ArticleComment"}, .sql = std::string(sql), .values = params},
+      *db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     html += CommentHtml({rs["d_username"], rs["d_addtime"], rs["d_score"], rs["d_comment"],
                          rs["d_replyuser"], rs["d_replytime"], rs["d_reply"]});

@@ -46,8 +46,10 @@ std::string ClassChain(RequestState& state, const ChannelSettings& channel,
                        std::string_view separator) {
   if (!class_id) return "";
   Recordset rs;
-  rs.Open("select d_path from Vantrel_ArticleClass where d_id = ?",
-          {Variant(static_cast<long long>(*class_id))}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_path from Vantrel_ArticleClass where d_id = ?",
+                       .values = {Variant(static_cast<long long>(*class_id))}},
+          *state.db.Conn);
   std::string path = rs.Eof() ? std::string() : rs["d_path"].ToString();
   rs.Close();
   std::vector<std::string> ids;
@@ -88,16 +90,16 @@ std::string NeighbourSql(bool previous, bool range) {
   std::string inner =
       range ? "Select d_id, d_title, d_classid, d_addtime from Vantrel_Article where d_id >= ? "
               "and d_id <= ? and d_deleted = false and d_checked = true"
-      : previous
-          ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id < ? and d_deleted = false and d_checked = true order by d_id desc"
-          : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
-            "d_id > ? and d_deleted = false and d_checked = true order by d_id";
+      : previous ? "Select top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                   "d_id < ? and d_deleted = false and d_checked = true order by d_id desc"
+                 : "Select  top 1 d_id, d_title, d_classid, d_addtime from Vantrel_Article where "
+                   "d_id > ? and d_deleted = false and d_checked = true order by d_id";
   return std::string(previous ? "select a.d_id, a.d_title, a.d_classid, a.d_addtime, "
                               : "select a.d_id, a.d_title, a.d_classid,a.d_addtime, ") +
          "b.d_dir, b.d_name from (" + inner +
          ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
-         "a.d_classid=b.d_id" + (range ? " order by a.d_id" : "");
+         "a.d_classid=b.d_id" +
+         (range ? " order by a.d_id" : "");
 }
 
 NeighbourRows::Row RowOf(const Recordset& rs) {
@@ -124,8 +126,9 @@ std::optional<NeighbourRows::Row> KeptNeighbour(const NeighbourRows& kept, int64
                                                 bool previous) {
   const auto& rows = kept.rows;
   if (previous) {
-    auto it = std::lower_bound(rows.begin(), rows.end(), article_id,
-                               [](const NeighbourRows::Row& row, int64_t id) { return row.id < id; });
+    auto it =
+        std::lower_bound(rows.begin(), rows.end(), article_id,
+                         [](const NeighbourRows::Row& row, int64_t id) { return row.id < id; });
     if (it == rows.begin()) return std::nullopt;
     return *std::prev(it);
   }
@@ -136,8 +139,7 @@ std::optional<NeighbourRows::Row> KeptNeighbour(const NeighbourRows& kept, int64
 }
 
 std::string Neighbour(RequestState& state, const ChannelSettings& channel,
-                      std::optional<int64_t> article_id, bool previous,
-                      const NeighbourRows* kept) {
+                      std::optional<int64_t> article_id, bool previous, const NeighbourRows* kept) {
   const ChannelFolder folder =
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;

@@ -26,10 +26,11 @@ struct NaviItem {
   std::string name, dir;
 };
 
-// The rows of `select` (d_id, d_name, d_dir) with its one "?" bound to `value`.
-std::vector<NaviItem> ReadItems(DatabaseState& db, std::string_view select, const Variant& value) {
+// The rows of `select` of `table` (d_id, d_name, d_dir) with its one "?" bound to `value`.
+std::vector<NaviItem> ReadItems(DatabaseState& db, std::string_view table, std::string select,
+                                const Variant& value) {
   Recordset rs;
-  rs.Open(select, {value}, *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {table}, .sql = std::move(select), .values = {value}}, *db.Conn);
   std::vector<NaviItem> items;
   while (!rs.Eof()) {
     items.push_back({rs["d_id"], rs["d_name"].ToString(), rs["d_dir"].ToString()});
@@ -61,7 +62,7 @@ std::string ShowClassNavi(RequestState& state, const ChannelSettings& settings,
                           const Variant& columns) {
   const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, settings, columns);
 
-  std::vector<NaviItem> tops = ReadItems(state.db,
+  std::vector<NaviItem> tops = ReadItems(state.db, "Vantrel_ArticleClass",
                                          "select d_id, d_name, d_dir from Vantrel_ArticleClass "
                                          "where d_channelid= ? and d_pid = 0 order by d_order",
                                          channel);
@@ -89,7 +90,7 @@ std::string ShowClassNavi(RequestState& state, const ChannelSettings& settings,
     // Children in tree order, so that the first sub-classes shown are the first
     // of the tree.
     std::vector<NaviItem> children = ReadItems(
-        state.db,
+        state.db, "Vantrel_ArticleClass",
         "select d_id, d_name, d_dir from Vantrel_ArticleClass where d_pid = ? order by d_order",
         top.id);
     int64_t j = 0;
@@ -119,7 +120,7 @@ std::string ShowSubjectNavi(RequestState& state, const ChannelSettings& settings
   const auto [cols, channel_path, channel, install, mode] = NaviLinksOf(state, settings, columns);
 
   std::vector<NaviItem> subjects =
-      ReadItems(state.db,
+      ReadItems(state.db, "Vantrel_ArticleSubject",
                 "select d_id, d_name, d_dir from Vantrel_ArticleSubject "
                 "where d_channelid= ? order by d_order",
                 channel);

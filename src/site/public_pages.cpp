@@ -110,8 +110,11 @@ struct ListRow {
 
 std::optional<ListRow> LoadListRow(RequestState& state, const char* table, int64_t id) {
   Recordset rs;
-  rs.Open("select d_pagenum, d_templatepageid from " + std::string(table) + " where d_id = ?",
-          {Variant(static_cast<long long>(id))}, *state.db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {table},
+                       .sql = "select d_pagenum, d_templatepageid from " + std::string(table) +
+                              " where d_id = ?",
+                       .values = {Variant(static_cast<long long>(id))}},
+          *state.db.Conn);
   if (rs.Eof()) return std::nullopt;
   return ListRow{PageSize(rs["d_pagenum"]), rs["d_templatepageid"]};
 }

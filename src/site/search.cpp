@@ -386,11 +386,11 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
 
 std::string ShowSearchClassSelect(DatabaseState& db, const ChannelSettings& channel) {
   Recordset rs;
-  rs.Open(
-      "select d_id, d_name, d_level from Vantrel_ArticleClass where "
-      "d_channelid= " +
-          SqlNumber(channel.ChannelID) + " order by d_order",
-      *db.Conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_id, d_name, d_level from Vantrel_ArticleClass where "
+                              "d_channelid= " +
+                              SqlNumber(channel.ChannelID) + " order by d_order"},
+          *db.Conn);
   std::string options;
   while (!rs.Eof()) {
     std::string indent;

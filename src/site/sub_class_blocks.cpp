@@ -165,10 +165,11 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
   std::vector<Variant> classes;
   {
     Recordset rs;
-    rs.Open(
-        "select d_id from Vantrel_ArticleClass where d_channelid = ? and d_pid = ? order by "
-        "d_order",
-        {Variant(channel.ChannelID.ToInt64Or(0)), Variant(parent)}, *state.db.Conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                         .sql = "select d_id from Vantrel_ArticleClass where d_channelid = ? and "
+                                "d_pid = ? order by d_order",
+                         .values = {Variant(channel.ChannelID.ToInt64Or(0)), Variant(parent)}},
+            *state.db.Conn);
     while (!rs.Eof()) {
       classes.push_back(rs["d_id"]);
       rs.MoveNext();

@@ -21,16 +21,14 @@ bool IsPageTypeWord(std::string_view word) {
   return true;
 }
 
-// The page for a lookup key, read with `sql` and its bound `params` the first time it is asked
-// for.
+// The page for a lookup key, read with `read` the first time it is asked for.
 const RequestCaches::TemplatePageRow& ReadPage(DatabaseState& db, RequestCaches& caches,
-                                               const std::string& key, const std::string& sql,
-                                               const std::vector<Variant>& params) {
+                                               const std::string& key, const db::KeptRead& read) {
   auto cached = caches.TemplatePageCache.find(key);
   if (cached != caches.TemplatePageCache.end()) return cached->second;
   RequestCaches::TemplatePageRow row;
   Recordset rs;
-  rs.Open(sql, params, *db.Conn, 0, 1);
+  rs.Open(read, *db.Conn);
   if (!rs.Eof()) {
     row.found = true;
     row.content = rs["d_content"].ToString();
@@ -46,10 +44,12 @@ const RequestCaches::TemplatePageRow* FindBySet(DatabaseState& db, RequestCaches
                                                 const std::string& type) {
   const std::optional<int64_t> id = ParseId(template_id.ToString());
   if (!id || !IsPageTypeWord(type)) return nullptr;
-  return &ReadPage(db, caches, "set " + template_id.ToString() + " " + type,
-                   "select d_content, d_skinid from Vantrel_TemplatePage where d_id = (select "
-                   "d_pageid from Vantrel_TemplateAndPage where d_templateid = ? and d_type = ?)",
-                   {SqlNumber(*id), Variant(type)});
+  return &ReadPage(
+      db, caches, "set " + template_id.ToString() + " " + type,
+      {.tables = {"Vantrel_TemplatePage", "Vantrel_TemplateAndPage"},
+       .sql = "select d_content, d_skinid from Vantrel_TemplatePage where d_id = (select "
+              "d_pageid from Vantrel_TemplateAndPage where d_templateid = ? and d_type = ?)",
+       .values = {SqlNumber(*id), Variant(type)}});
 }
 
 const RequestCaches::TemplatePageRow* FindById(DatabaseState& db, RequestCaches& caches,
@@ -57,8 +57,9 @@ const RequestCaches::TemplatePageRow* FindById(DatabaseState& db, RequestCaches&
   const std::optional<int64_t> id = ParseId(page_id.ToString());
   if (!id) return nullptr;
   return &ReadPage(db, caches, "page " + page_id.ToString(),
-                   "select d_content, d_skinid from Vantrel_TemplatePage where d_id = ?",
-                   {SqlNumber(*id)});
+                   {.tables = {"Vantrel_TemplatePage"},
+                    .sql = "select d_content, d_skinid from Vantrel_TemplatePage where d_id = ?",
+                    .values = {SqlNumber(*id)}});
 }
 
 // The page by set and type when template_id is not empty, else by page id.

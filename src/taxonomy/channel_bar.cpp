@@ -65,7 +65,9 @@ std::string ChannelMenuScript(Connection& conn, std::string_view server_path) {
 
 std::string ChannelMenuScriptOfSite(Connection& conn) {
   // The install folder as the configuration gives it, completed as every request completes it.
-  std::string install = conn.ExecuteScalar("select d_installdir from Vantrel_Config").ToString();
+  std::string install = conn.ExecuteScalar({.tables = {"Vantrel_Config"},
+                                            .sql = "select d_installdir from Vantrel_Config"})
+                            .ToString();
   std::string trimmed = Trim(install);
   std::string server_path = !trimmed.empty() && trimmed.back() == '/' ? install : install + "/";
   return ChannelMenuScript(conn, server_path);

@@ -61,8 +61,10 @@ void DeleteClassFolders(RequestState& state, int64_t id, const std::string& new_
                         FileFailures& failures) {
   std::vector<std::string> folders;
   Recordset rs;
-  rs.Open("select d_dir from Vantrel_ArticleClass where d_channelid = ?", {Id(id)}, *state.db.Conn,
-          0, 1);
+  rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                       .sql = "select d_dir from Vantrel_ArticleClass where d_channelid = ?",
+                       .values = {Id(id)}},
+          *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) folders.push_back(Trim(rs["d_dir"].ToString()));
   rs.Close();
   for (const std::string& folder : folders) {
@@ -198,26 +200,30 @@ struct LeavingTemplates {
 // Whether a row outside the deleted channels names the set (or page) `id`.
 bool NamedOutside(Connection& conn, const IdList& list, bool set, int64_t id) {
   // The rows of `table` whose `column` names it, outside the channels (`channel_column`).
-  auto outside = [&](const std::string& table, const char* column, const char* channel_column) {
-    BoundSql count{"select count(*) from " + table + " where " + column + " = ? and " +
-                       channel_column + " not in (" + Placeholders(list.ids.size()) + ")",
-                   {Id(id)}};
-    for (int64_t channel : list.ids) count.params.push_back(Id(channel));
+  auto outside = [&](const char* table, const char* column, const char* channel_column) {
+    db::KeptRead count{.tables = {table},
+                       .sql = std::string("select count(*) from ") + table + " where " + column +
+                              " = ? and " + channel_column + " not in (" +
+                              Placeholders(list.ids.size()) + ")",
+                       .values = {Id(id)}};
+    for (int64_t channel : list.ids) count.values.push_back(Id(channel));
     return count;
   };
-  std::vector<BoundSql> counts;
+  std::vector<db::KeptRead> counts;
   if (set) {
     counts.push_back(outside("Vantrel_Channel", "d_templateid", "d_id"));
   } else {
-    counts.push_back({"select count(*) from Vantrel_Config where d_templatepageid = ?", {Id(id)}});
+    counts.push_back({.tables = {"Vantrel_Config"},
+                      .sql = "select count(*) from Vantrel_Config where d_templatepageid = ?",
+                      .values = {Id(id)}});
     counts.push_back(outside("Vantrel_TemplateAndPage", "d_pageid", "d_channelid"));
     for (const char* table :
          {"Vantrel_ArticleClass", "Vantrel_ArticleSubject", "Vantrel_Article"}) {
       counts.push_back(outside(table, "d_templatepageid", "d_channelid"));
     }
   }
-  for (const BoundSql& count : counts) {
-    if (conn.ExecuteScalar(count.sql, count.params).ToInt64Or(0) > 0) return true;
+  for (const db::KeptRead& count : counts) {
+    if (conn.ExecuteScalar(count).ToInt64Or(0) > 0) return true;
   }
   return false;
 }
@@ -231,12 +237,17 @@ LeavingTemplates TemplatesOfChannels(RequestState& state, const IdList& list) {
   {
     const BoundSql of_channels = IdsIn("d_channelid", list.ids);
     Recordset rs;
-    rs.Open("select d_id from Vantrel_Template where " + of_channels.sql, of_channels.params, conn,
-            0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_Template"},
+                         .sql = "select d_id from Vantrel_Template where " + of_channels.sql,
+                         .values = of_channels.params},
+            conn);
     for (; !rs.Eof(); rs.MoveNext()) sets.push_back(rs["d_id"].ToInt64Or(0));
     rs.Close();
-    rs.Open("select d_id, d_type from Vantrel_TemplatePage where " + of_channels.sql,
-            of_channels.params, conn, 0, 1);
+    rs.Open(db::KeptRead{.tables = {"Vantrel_TemplatePage"},
+                         .sql = "select d_id, d_type from Vantrel_TemplatePage where " +
+                                of_channels.sql,
+                         .values = of_channels.params},
+            conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       pages.emplace_back(rs["d_id"].ToInt64Or(0), LCase(Trim(rs["d_type"].ToString())));
     }

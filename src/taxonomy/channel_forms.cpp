@@ -152,9 +152,11 @@ std::string ModuleSelect(RequestState& state, const FormValues& v) {
 std::string TemplateSelect(RequestState& state, const FormValues& v) {
   if (!v.edit) return BuildTemplateSelect(state.db, "d_templateid", "", Variant(v.templateid), "");
   return BuildBoundSelect(state.db, "d_templateid", Variant(v.templateid),
-                          "select d_name, d_id from Vantrel_Template where d_channelid=? order by "
-                          "d_id",
-                          {SqlNumber(v.id)}, "");
+                          {.tables = {"Vantrel_Template"},
+                           .sql = "select d_name, d_id from Vantrel_Template where d_channelid=? "
+                                  "order by d_id",
+                           .values = {SqlNumber(v.id)}},
+                          "");
 }
 
 // Rows 1 to 12 of an internal channel: module, folder, project, template, name and upload

@@ -121,9 +121,10 @@ ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls, int64_t
   if (s.dir.empty()) AlertBack(state, "提示：目录不能为空！");
   CheckClassDir(state, urls, s.dir);
   const Variant used = state.db.Conn->ExecuteScalar(
-      "select count(*) from Vantrel_ArticleClass where d_dir = ? and d_id <> ? and "
-      "d_channelid = ?",
-      {Variant(s.dir), V(own_id), V(urls.channel)});
+      {.tables = {"Vantrel_ArticleClass"},
+       .sql = "select count(*) from Vantrel_ArticleClass where d_dir = ? and d_id <> ? and "
+              "d_channelid = ?",
+       .values = {Variant(s.dir), V(own_id), V(urls.channel)}});
   if (used.ToInt64Or(0) > 0) AlertBack(state, "提示：你选择的目录名称已经存在！");
   s.page_size = FormNumber(Posted(state, "d_pagenum"), 20);
   s.comments = FormFlag(Posted(state, "d_commentflag"), false, true);
@@ -188,9 +189,13 @@ void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls) {
   // The whole tree in one query, in pre-order.
   Recordset rs;
   rs.Open(
-      "select d_id, d_pid, d_name, d_dir, d_level, d_child from Vantrel_ArticleClass where "
-      "d_channelid = ? order by d_order",
-      {V(urls.channel)}, *state.db.Conn, 0, 1);
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql =
+              "select d_id, d_pid, d_name, d_dir, d_level, d_child from Vantrel_ArticleClass where "
+              "d_channelid = ? order by d_order",
+          .values = {V(urls.channel)}},
+      *state.db.Conn);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;
@@ -357,8 +362,11 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
   const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
   const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
   Recordset rs;
-  rs.Open("select * from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
-          {V(id), V(urls.channel)}, *state.db.Conn, 0, 1);
+  rs.Open(
+      db::KeptRead{.tables = {"Vantrel_ArticleClass"},
+                   .sql = "select * from Vantrel_ArticleClass where d_id = ? and d_channelid = ?",
+                   .values = {V(id), V(urls.channel)}},
+      *state.db.Conn);
   if (rs.Eof()) {
     rs.Close();
     AlertBack(state, kParameterError);

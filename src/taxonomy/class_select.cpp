@@ -39,9 +39,11 @@ std::string ArticleClass_ClassSelect(Connection& conn, const ClassSelectOptions&
   html += ">\r\n<option value=\"0\">无（作为一级分类）</option>\r\n";
 
   Recordset rs;
-  rs.Open("select d_id, d_name, d_level from " + std::string(options.table) +
-              " where d_channelid = ? order by d_order",
-          {Variant(options.channel_id)}, conn, 0, 1);
+  rs.Open(db::KeptRead{.tables = {options.table},
+                       .sql = "select d_id, d_name, d_level from " + std::string(options.table) +
+                              " where d_channelid = ? order by d_order",
+                       .values = {Variant(options.channel_id)}},
+          conn);
   const std::string selected = Trim(options.selected_id);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());

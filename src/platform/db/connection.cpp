@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <functional>
-#include <unordered_map>
 
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
@@ -38,27 +36,13 @@ bool BeginsWithSelect(std::string_view sql) {
            (after >= '0' && after <= '9') || after == '_');
 }
 
-// Whether a select reads only kept tables, remembered by text for each thread (a page runs the
-// same texts again and again).
-bool ReadsOnlyKeptTables(std::string_view sql, const db::KeptReadsPolicy& policy) {
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  struct Memo {
-    const db::KeptReadsPolicy* policy = nullptr;
-    std::unordered_map<std::string, bool, TextHash, std::equal_to<>> answers;
-  };
-  thread_local Memo memo;
-  if (memo.policy != &policy || memo.answers.size() >= 2048) {
-    memo.answers.clear();
-    memo.policy = &policy;
+// The first field of the statement's first row; Null when there is none. Steps to its end.
+Variant FirstField(db::Statement& st) {
+  if (!st.Step() || st.ColumnCount() == 0) return Variant::Null();
+  Variant v = st.Column(0);
+  while (st.Step()) {
   }
-  auto it = memo.answers.find(sql);
-  if (it != memo.answers.end()) return it->second;
-  const bool kept = ReadsOnlyTables(sql, policy.tables);
-  memo.answers.emplace(std::string(sql), kept);
-  return kept;
+  return v;
 }
 }  // namespace
 
@@ -106,7 +90,9 @@ void Connection::CountStatement(std::string_view sql) {
     if (first != "select") {
       // A write that names a kept table (an update through a "with" included) makes every
       // connection of the process read the version again; a change of columns forgets the
-      // kept rows.
+      // kept rows. Writes are many and built everywhere, and a missed one would show settings
+      // up to a second old after a save, so any text naming a kept table counts: a statement
+      // taken for a write wrongly costs only one read of the version.
       const std::string lower = LCase(sql);
       for (const std::string& table : kept_->tables) {
         if (lower.find(table) == std::string::npos) continue;
@@ -121,9 +107,7 @@ void Connection::CountStatement(std::string_view sql) {
 }
 
 void Connection::NoteWrite(std::string_view table) {
-  if (kept_ == nullptr) return;
-  const std::string name = LCase(table);
-  if (std::find(kept_->tables.begin(), kept_->tables.end(), name) == kept_->tables.end()) return;
+  if (kept_ == nullptr || !kept_->Keeps(table)) return;
   kept_version_.reset();
   db::KeptReads::Instance().NoteWrite();
 }
@@ -145,7 +129,12 @@ std::string Connection::KeptVersionSql() {
 }
 
 void Connection::OfferKeptVersion(const Variant& version) {
-  if (kept_ == nullptr || version.IsNull() || version.IsEmpty()) return;
+  if (kept_ == nullptr || !session_) return;
+  if (version.IsNull() || version.IsEmpty()) {
+    // As KeptVersion finding none: asked again only after some seconds.
+    db::KeptReads::Instance().SetUnversioned(session_->pool_key(), true);
+    return;
+  }
   kept_version_ = version.ToInt64Or(0);
   kept_version_at_ = db::SteadyMillis();
   kept_generation_ = kept_offer_generation_;
@@ -185,20 +174,17 @@ const int64_t* Connection::KeptVersion() {
   return &*kept_version_;
 }
 
-std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
-                                                           const std::vector<Variant>& params) {
-  if (kept_ == nullptr || transaction_depth_ > 0 || !ReadsOnlyKeptTables(sql, *kept_)) {
-    return nullptr;
-  }
+std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(const db::KeptRead& read) {
+  if (kept_ == nullptr || transaction_depth_ > 0 || !kept_->Keeps(read)) return nullptr;
   const int64_t* version = KeptVersion();
   if (version == nullptr) return nullptr;
   db::KeptReads& reads = db::KeptReads::Instance();
   const std::string& db = session().pool_key();
-  std::string key = db::StatementKey(sql, params);
+  std::string key = db::StatementKey(read.sql, read.values);
   if (std::shared_ptr<const db::KeptRows> kept = reads.Find(db, *version, key)) return kept;
-  std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement(sql);
-  st->Bind(params);
+  std::unique_ptr<db::Statement> st = session().Prepare(read.sql);
+  CountStatement(read.sql);
+  st->Bind(read.values);
   auto rows = std::make_shared<db::KeptRows>();
   bool more = st->Step();
   for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
@@ -214,15 +200,19 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(std::string_view sql,
 
 std::unique_ptr<db::Statement> Connection::PrepareRead(std::string_view sql,
                                                        const std::vector<Variant>& params) {
-  if (std::shared_ptr<const db::KeptRows> kept = KeptRowsOf(sql, params)) {
-    std::unique_ptr<db::Statement> st = db::ReplayKeptRows(std::move(kept));
-    st->Bind(params);
-    return st;
-  }
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
   CountStatement(sql);
   st->Bind(params);
   return st;
+}
+
+std::unique_ptr<db::Statement> Connection::PrepareRead(const db::KeptRead& read) {
+  if (std::shared_ptr<const db::KeptRows> kept = KeptRowsOf(read)) {
+    std::unique_ptr<db::Statement> st = db::ReplayKeptRows(std::move(kept));
+    st->Bind(read.values);
+    return st;
+  }
+  return PrepareRead(read.sql, read.values);
 }
 
 void Connection::Attach(db::Cursor* cursor) { cursors_.push_back(cursor); }
@@ -243,12 +233,11 @@ int64_t Connection::Execute(std::string_view sql, const std::vector<Variant>& pa
 }
 
 Variant Connection::ExecuteScalar(std::string_view sql, const std::vector<Variant>& params) {
-  std::unique_ptr<db::Statement> st = PrepareRead(sql, params);
-  if (!st->Step() || st->ColumnCount() == 0) return Variant::Null();
-  Variant v = st->Column(0);
-  while (st->Step()) {
-  }
-  return v;
+  return FirstField(*PrepareRead(sql, params));
+}
+
+Variant Connection::ExecuteScalar(const db::KeptRead& read) {
+  return FirstField(*PrepareRead(read));
 }
 
 void Connection::BeginTrans() {

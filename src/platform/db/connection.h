@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/db/db_error.h"
+#include "platform/db/kept_reads.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -29,8 +30,6 @@ namespace folirex {
 namespace db {
 class Session;  // the provider's open connection; see platform/db/provider.h
 class Statement;
-struct KeptReadsPolicy;  // what a connection answers from memory; see platform/db/kept_reads.h
-struct KeptRows;
 
 // A user of the connection's compiled statements (a Recordset) that must let go of them when
 // the connection closes first.
@@ -78,17 +77,21 @@ class Connection {
   // Statements run through this connection since it was opened (benchmarks' debug counter).
   int64_t statement_count() const { return statement_count_; }
 
-  // Answers the selects of the policy's tables from rows kept in memory (platform/db/kept_reads.h)
-  // outside transactions; null (the default) reads everything from the database. The policy
-  // must outlive the connection.
+  // Answers the kept reads (db::KeptRead) of the policy's tables from rows kept in memory
+  // (platform/db/kept_reads.h) outside transactions; null (the default) reads everything from
+  // the database. The policy must outlive the connection.
   void KeepReads(const db::KeptReadsPolicy* policy) { kept_ = policy; }
-  // A select bound to its values and ready to step: its kept rows when the policy keeps it, else
-  // the statement run on the database (and counted).
+  // A select bound to its values and ready to step, run on the database (and counted).
   std::unique_ptr<db::Statement> PrepareRead(std::string_view sql,
                                              const std::vector<Variant>& params);
+  // The same for a kept read: its kept rows when the policy keeps every table it names.
+  std::unique_ptr<db::Statement> PrepareRead(const db::KeptRead& read);
+  // ExecuteScalar of a kept read.
+  Variant ExecuteScalar(const db::KeptRead& read);
   // The statement that reads the kept tables' version when the connection would read it before
   // its next kept select, so that a caller can read it in a statement of its own as a column;
-  // empty otherwise. The caller hands the value it read to OfferKeptVersion.
+  // empty otherwise. The caller hands the value it read to OfferKeptVersion; Null when the
+  // database has none (the statement failed for want of the version's table).
   std::string KeptVersionSql();
   void OfferKeptVersion(const Variant& version);
   // A write through this connection to `table` outside the statements it runs itself (a
@@ -99,7 +102,8 @@ class Connection {
   // For Recordset and the providers.
   db::Session& session();
   // Counts one statement; with FOLIREX_SQL_TRACE set in the environment it is also printed to
-  // standard error (benchmarks' debug mode).
+  // standard error (benchmarks' debug mode). A statement other than a select that names a kept
+  // table is taken for a write of it (see NoteWrite).
   void CountStatement(std::string_view sql = {});
   // Open recordsets register here; Close closes them before the session goes back to the pool.
   void Attach(db::Cursor* cursor);
@@ -119,8 +123,7 @@ class Connection {
   uint64_t kept_offer_generation_ = 0;
   bool KeptVersionFresh(uint64_t generation, int64_t now) const;
   const int64_t* KeptVersion();
-  std::shared_ptr<const db::KeptRows> KeptRowsOf(std::string_view sql,
-                                                 const std::vector<Variant>& params);
+  std::shared_ptr<const db::KeptRows> KeptRowsOf(const db::KeptRead& read);
 };
 
 // Process-wide count of statements run on every connection (benchmarks' debug mode).

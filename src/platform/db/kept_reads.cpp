@@ -58,7 +58,34 @@ class ReplayStatement : public Statement {
   size_t current_ = 0;
 };
 
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool KeptReadsPolicy::Keeps(std::string_view table) const {
+  for (const std::string& kept : tables) {
+    if (SameName(kept, table)) return true;
+  }
+  return false;
+}
+
+bool KeptReadsPolicy::Keeps(const KeptRead& read) const {
+  if (read.tables.empty()) return false;
+  for (std::string_view table : read.tables) {
+    if (!Keeps(table)) return false;
+  }
+  return true;
+}
 
 struct KeptReads::Impl {
   struct Database {

@@ -4,6 +4,9 @@
 // for the version it was read at, so a connection reads the version once and then answers those
 // selects from memory (Connection::KeepReads).
 //
+// Which selects those are is said where each is built, by a KeptRead naming the tables it reads;
+// nothing reads a select's text back to learn it.
+//
 // Thread-safe: the store is shared by every connection of the process.
 #ifndef FOLIREX_PLATFORM_DB_KEPT_READS_H_
 #define FOLIREX_PLATFORM_DB_KEPT_READS_H_
@@ -12,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/db/variant.h"
@@ -20,11 +24,28 @@ namespace folirex::db {
 
 class Statement;
 
-// What a database keeps: selects that read only `tables` (lower case), valid while
-// `version_sql` (one row, one number) answers the same.
+// A select of kept tables alone, as the code that builds it describes it: `sql` in the pages'
+// dialect with a "?" for each of `values` in order, reading no table but `tables` (as the SQL
+// names them) and depending on nothing but their rows and its values: no clock, no random
+// number, no other table, not even in a subquery. The builder knows which tables its select
+// reads; nothing here checks the text, and a select that breaks this shows stale rows. A read
+// that names no table, or one its connection does not keep, is read from the database.
+struct KeptRead {
+  std::vector<std::string_view> tables = {};  // the names must outlive the read
+  std::string sql = {};
+  std::vector<Variant> values = {};
+};
+
+// What a database keeps: the selects of `tables` (lower case) alone, valid while `version_sql`
+// (one row, one number) answers the same.
 struct KeptReadsPolicy {
   std::vector<std::string> tables;
   std::string version_sql;
+
+  // Whether `table` (any letter case) is kept.
+  bool Keeps(std::string_view table) const;
+  // Whether every table the read names is kept (and it names one).
+  bool Keeps(const KeptRead& read) const;
 };
 
 // The answer of one select: its column names and rows.

@@ -266,6 +266,21 @@ struct Recordset::Impl : db::Cursor {
     dirty.clear();
   }
 
+  // A forward-only cursor over the rows of a prepared select, on its first row.
+  void Start(std::unique_ptr<db::Statement> prepared) {
+    stmt = std::move(prepared);
+    bool has_row = stmt->Step();
+    SetNames(*stmt);
+    if (names.empty()) throw DbError("the statement returns no rows: " + sql);
+    if (has_row) {
+      for (int i = 0; i < static_cast<int>(names.size()); ++i) row.push_back(stmt->Column(i));
+      eof = false;
+    } else {
+      eof = true;
+      stmt.reset();
+    }
+  }
+
   // Moving off a changed row saves it first, as the page host's recordset does.
   void LeaveRow() {
     if (edit != Edit::kNone) Update();
@@ -308,20 +323,19 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
     impl->Reach(1);
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
   } else {
-    impl->stmt = conn.PrepareRead(sql, params);
-    bool has_row = impl->stmt->Step();
-    impl->SetNames(*impl->stmt);
-    if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
-    if (has_row) {
-      for (int i = 0; i < static_cast<int>(impl->names.size()); ++i) {
-        impl->row.push_back(impl->stmt->Column(i));
-      }
-      impl->eof = false;
-    } else {
-      impl->eof = true;
-      impl->stmt.reset();
-    }
+    impl->Start(conn.PrepareRead(sql, params));
   }
+  conn.Attach(impl.get());
+  impl_ = std::move(impl);
+}
+
+void Recordset::Open(const db::KeptRead& read, Connection& conn) {
+  Close();
+  auto impl = std::make_unique<Impl>();
+  impl->sql = read.sql;
+  impl->params = read.values;
+  impl->conn = &conn;
+  impl->Start(conn.PrepareRead(read));
   conn.Attach(impl.get());
   impl_ = std::move(impl);
 }

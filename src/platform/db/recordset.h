@@ -43,6 +43,9 @@ class Recordset {
   // The same with "?" placeholders bound to the values, in order.
   void Open(std::string_view sql, const std::vector<Variant>& params, Connection& conn,
             int cursor_type = 0, int lock_type = 1);
+  // A kept read (platform/db/kept_reads.h), forward-only and read-only: answered from memory
+  // when the connection keeps the tables it names.
+  void Open(const db::KeptRead& read, Connection& conn);
   bool IsOpen() const;
   // Never throws; safe to call twice or before Open.
   void Close() noexcept;

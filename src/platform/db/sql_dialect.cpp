@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdlib>
 #include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -701,65 +700,6 @@ std::string SingleTableOf(std::string_view sql) {
   if (after != kNone && !IsWord(seq[after], "where") && !IsWord(seq[after], "order")) return "";
   const std::string& name = seq[table].text;
   return seq[table].tk == Tk::kQuoted ? name.substr(1, name.size() - 2) : name;
-}
-
-bool ReadsOnlyTables(std::string_view sql, const std::vector<std::string>& tables) {
-  std::vector<std::pair<Tk, std::string>> seq;
-  try {
-    ScanTokens(sql, [&](Tk tk, size_t start, size_t end) {
-      if (tk != Tk::kSpace) seq.emplace_back(tk, ToLower(sql.substr(start, end - start)));
-    });
-  } catch (const DbError&) {
-    return false;
-  }
-  if (seq.empty() || seq[0].first != Tk::kIdent || seq[0].second != "select") return false;
-  static const std::set<std::string, std::less<>> kVolatile = {"now",
-                                                               "date",
-                                                               "time",
-                                                               "getdate",
-                                                               "sysdate",
-                                                               "datediff",
-                                                               "dateadd",
-                                                               "rnd",
-                                                               "random",
-                                                               "current_timestamp",
-                                                               "current_date",
-                                                               "current_time",
-                                                               "newid",
-                                                               "localtime",
-                                                               "localtimestamp",
-                                                               "timeofday",
-                                                               "clock_timestamp",
-                                                               "nextval"};
-  static const std::set<std::string, std::less<>> kClauses = {
-      "where", "order", "group", "having", "left",  "right", "inner",  "outer",
-      "full",  "cross", "join",  "on",     "union", "limit", "offset", "natural"};
-  auto listed = [&](const std::string& name) {
-    return std::find(tables.begin(), tables.end(), name) != tables.end();
-  };
-  bool any = false;
-  for (size_t i = 0; i < seq.size(); ++i) {
-    const auto& [tk, text] = seq[i];
-    if (tk == Tk::kIdent && kVolatile.count(text) != 0) return false;
-    if (tk != Tk::kIdent || (text != "from" && text != "join")) continue;
-    if (i + 1 >= seq.size()) return false;
-    if (seq[i + 1].first == Tk::kOp && seq[i + 1].second == "(") continue;  // a derived table
-    std::string name = seq[i + 1].second;
-    if (seq[i + 1].first == Tk::kQuoted && name.size() >= 2) name = name.substr(1, name.size() - 2);
-    if ((seq[i + 1].first != Tk::kIdent && seq[i + 1].first != Tk::kQuoted) || !listed(name)) {
-      return false;
-    }
-    any = true;
-    // An alias may follow; a comma after the table names another one.
-    size_t next = i + 2;
-    if (next < seq.size() && seq[next].first == Tk::kIdent && seq[next].second == "as") ++next;
-    if (next < seq.size() && seq[next].first == Tk::kIdent &&
-        kClauses.count(seq[next].second) == 0) {
-      ++next;
-    }
-    if (next < seq.size() && seq[next].first == Tk::kOp && seq[next].second == ",") return false;
-  }
-  return any;
 }
 
 // Every statement a page runs comes through here, some twice: the scan keeps no tokens, but

@@ -56,12 +56,6 @@ std::string TranslateCountSql(std::string_view sql, SqlEngine engine,
 // ...]"), as written; the empty text for any other statement.
 std::string SingleTableOf(std::string_view sql);
 
-// Whether the statement is a select that reads no table but those named (lower case) and
-// depends on nothing but their rows and its bound values: every table after "from" or "join" is
-// one of them, none is listed after a comma, and it calls no clock or random function. Rows it
-// answers can be kept for as long as those tables do not change.
-bool ReadsOnlyTables(std::string_view sql, const std::vector<std::string>& tables);
-
 // The statement's first word in lower case ("select", "update", ...); empty when there is none.
 std::string LeadingKeyword(std::string_view sql);
 
