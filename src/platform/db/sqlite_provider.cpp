@@ -41,6 +41,7 @@ struct Compiled {
   int prepared = -1;              // the engine's count of re-compilations when kinds was read
   bool writes = false;            // insert, update, delete or replace: counts rows
   bool changes_schema = false;    // create, alter or drop
+  bool keep = false;              // goes back to the cache when done: its text was run before
 };
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
@@ -326,10 +327,14 @@ class SqliteSession : public Session {
     compiled.writes =
         first == "insert" || first == "update" || first == "delete" || first == "replace";
     if (compiled.changes_schema) schema_checked_ = false;
+    // A text with ids written into it is run once and is large (a select of 500 articles by
+    // id compiles to some 20 KB): kept idle in each pooled session, such texts held tens of
+    // megabytes. A text is kept from its second use on.
+    compiled.keep = compiled_once_.SeenBefore(key);
     sqlite3_stmt* made = nullptr;
     const char* tail = nullptr;
     int rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
-                                SQLITE_PREPARE_PERSISTENT, &made, &tail);
+                                compiled.keep ? SQLITE_PREPARE_PERSISTENT : 0, &made, &tail);
     StatementHandle st(made);
     if (rc != SQLITE_OK) {
       throw DbError("SQL: " + std::string(sqlite3_errmsg(db_)) + " [" + key + "]");
@@ -344,9 +349,11 @@ class SqliteSession : public Session {
     return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
   }
 
-  // Takes a statement back into the cache; it is finalized when the cache holds the same text
-  // already, when it is pushed out of the full cache, or when the cache cannot take it.
+  // Takes a statement back into the cache; it is finalized when it is not to be kept, when the
+  // cache holds the same text already, when it is pushed out of the full cache, or when the cache
+  // cannot take it.
   void ReturnStatement(std::string key, Compiled compiled) noexcept {
+    if (!compiled.keep) return;
     sqlite3_reset(compiled.handle.get());
     sqlite3_clear_bindings(compiled.handle.get());
     try {
@@ -500,6 +507,7 @@ class SqliteSession : public Session {
   bool schema_checked_ = false;
   std::list<std::pair<std::string, Compiled>> idle_;  // most recently used first
   std::unordered_map<std::string, std::list<std::pair<std::string, Compiled>>::iterator> index_;
+  RepeatedTexts compiled_once_;  // texts compiled and not kept
   int schema_version_ = -1;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
   std::unordered_map<std::string, bool> text_columns_;
