@@ -26,6 +26,13 @@
 # spend keywords), and their SQL count is that of a first request.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
+#                [--site DIR]
+# --site DIR measures a copy of the site in DIR, made by `folirex init` and seeded by
+# build-bench/bench/folirex-seed (its admin password in DIR/data/admin-password.txt, as init
+# keeps it), instead of seeding one: a large site is seeded once and measured again and again.
+# DIR itself is only read (copied into the run's work folder, which a site of 1,000,000
+# articles needs some 5 GB for, and as much again for --baseline); --articles is then its count
+# of articles.
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
 # started as the tests start theirs (tests/postgres/cluster.sh; the packages postgresql and
 # odbc-postgresql) and measures the two forms side by side in alternating rounds as --baseline
@@ -76,8 +83,10 @@ dbkind=sqlite
 against=""       # --against M: the smaller site's article count
 slow_interval=3  # seconds between the header lines of a slow connection
 ramp=3           # seconds for the held connections to open before wrk starts
+seeded=""        # --site DIR: a seeded site to copy instead of seeding one
 usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
-                    [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]"
+                    [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
+                    [--site DIR]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
@@ -89,6 +98,7 @@ while [ $# -gt 0 ]; do
     --slow) slow="$2"; shift 2 ;;
     --db) dbkind="$2"; shift 2 ;;
     --against) against="$2"; shift 2 ;;
+    --site) seeded="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -96,6 +106,10 @@ for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds" ${against:
   [[ $n =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
 done
 if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
+if [ -n "$seeded" ] && { [ ! -f "$seeded/data/site.db" ] || [ ! -f "$seeded/data/admin-password.txt" ]; }; then
+  echo "--site: $seeded is not a seeded site (no data/site.db or data/admin-password.txt)" >&2
+  exit 2
+fi
 case "$dbkind" in sqlite | postgres) ;; *) echo "$usage" >&2; exit 2 ;; esac
 if [ -n "$against" ] && [ -n "$baseline" ]; then
   echo "--against compares two sizes; it cannot be combined with --baseline" >&2
@@ -157,9 +171,15 @@ if [ -n "$baseline" ]; then
 fi
 
 password_of() { sed -n 's/.*Password:[[:space:]]*\([^[:space:]]*\).*/\1/p' <<<"$1" | head -1; }
-init_out="$("$now_bin" init "$work/seed")"
-admin_password="$(password_of "$init_out")"
-build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
+if [ -n "$seeded" ]; then
+  cp -a "$seeded/." "$work/seed"
+  admin_password="$(awk 'NR == 1 { print $2 }' "$work/seed/data/admin-password.txt")"
+  articles="$(sqlite3 "$work/seed/data/site.db" "select count(*) from Vantrel_Article")"
+else
+  init_out="$("$now_bin" init "$work/seed")"
+  admin_password="$(password_of "$init_out")"
+  build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
+fi
 if [ -n "$base_bin" ]; then
   # Each binary gets its own copy of the seeded site, so that both start from the same data.
   cp -a "$work/seed" "$work/site-base"

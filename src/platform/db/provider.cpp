@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <unordered_map>
 
@@ -49,11 +50,29 @@ int64_t InsertReturningId(Session& session, std::string_view table,
   return id;
 }
 
+bool RepeatedTexts::SeenBefore(std::string_view text) {
+  // 0 marks a free place: a text that hashes to it is never taken for seen.
+  const size_t hash = std::hash<std::string_view>()(text) | 1;
+  for (size_t& seen : hashes_) {
+    if (seen == hash) {
+      seen = 0;
+      return true;
+    }
+  }
+  hashes_[next_] = hash;
+  next_ = (next_ + 1) % kRemembered;
+  return false;
+}
+
 const std::string& Session::Translated(std::string_view sql) {
   std::string key(sql);
   auto found = translations_.find(key);
   if (found != translations_.end()) return found->second;
   std::string translated = TranslateSql(sql, engine(), hints());
+  if (!translated_once_.SeenBefore(sql)) {
+    once_ = std::move(translated);
+    return once_;
+  }
   // Texts with ids written into them are many: start again rather than grow without bound.
   if (translations_.size() >= kMaxTranslations) translations_.clear();
   return translations_.emplace(std::move(key), std::move(translated)).first->second;

@@ -9,6 +9,8 @@
 #ifndef FOLIREX_PLATFORM_DB_PROVIDER_H_
 #define FOLIREX_PLATFORM_DB_PROVIDER_H_
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +49,21 @@ class Statement {
   virtual Variant Column(int index) const = 0;
   // Rows that an insert, update or delete changed once it has run; 0 for other statements.
   virtual int64_t RowsAffected() const = 0;
+};
+
+// The texts a cache has lately been asked for and did not keep, remembered by hash (a fixed
+// number of them), so that it keeps a text only from its second use on: the statements with ids
+// written into them, each run once, then fill no cache and push out none that pages run again.
+class RepeatedTexts {
+ public:
+  // Whether `text` is among the texts remembered (then forgotten); remembers it otherwise. A
+  // hash shared by two texts only lets one be kept a use early.
+  bool SeenBefore(std::string_view text);
+
+ private:
+  static constexpr size_t kRemembered = 256;
+  std::array<size_t, kRemembered> hashes_{};
+  size_t next_ = 0;
 };
 
 class Session {
@@ -89,7 +106,8 @@ class Session {
 
  protected:
   // The translation of a statement in the pages' dialect, from the session's cache when it has
-  // been translated before under the same schema.
+  // been translated before under the same schema. Kept from a text's second translation on; the
+  // answer is valid until the next call.
   const std::string& Translated(std::string_view sql);
   // A schema change can change translations ("+" between text columns): forget them.
   void ForgetTranslations() { translations_.clear(); }
@@ -97,6 +115,8 @@ class Session {
  private:
   static constexpr size_t kMaxTranslations = 512;
   std::unordered_map<std::string, std::string> translations_;
+  RepeatedTexts translated_once_;  // texts translated and not kept
+  std::string once_;               // the last translation not kept
 };
 
 // A table or column name in double quotes (inner quotes doubled), as both engines read it.
