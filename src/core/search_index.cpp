@@ -141,8 +141,7 @@ class IndexReadTurn {
 // and digits. A keyword of these alone is within the text exactly where it is within the lowered
 // text, wildcards and escapes included, so its like folds no letter case.
 bool HasNoLetterCase(uint32_t cp) {
-  if (cp < 0x80) return !((cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z'));
-  return (cp >= 0x3000 && cp <= 0x9FFF) || (cp >= 0xFF01 && cp <= 0xFF20);
+  return FoldsPlainly(cp) && !((cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z'));
 }
 
 // Orders a kept row, in the order of ids, before an id.

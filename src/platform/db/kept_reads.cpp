@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/db/provider.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex::db {
 
@@ -58,23 +59,11 @@ class ReplayStatement : public Statement {
   size_t current_ = 0;
 };
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool KeptReadsPolicy::Keeps(std::string_view table) const {
   for (const std::string& kept : tables) {
-    if (SameName(kept, table)) return true;
+    if (EqualsIgnoreCase(kept, table)) return true;
   }
   return false;
 }
