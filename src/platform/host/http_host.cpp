@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/host/connection_admission.h"
 #include "platform/host/host_text.h"
 #include "platform/host/static_site.h"
 #include "platform/host/worker_pool.h"
@@ -209,6 +210,58 @@ size_t StartLineLength(const beast::flat_buffer& buffer) {
   return end == std::string_view::npos ? data.size() : end;
 }
 
+// The connection's read buffer as the head's parser takes from it. Beast silently joins a field
+// line that begins with a space or a tab (an obsolete fold) to the field before it, so a folded
+// Content-Length or Cookie would mean one thing here and another to a proxy in front that does
+// not fold; the bytes the parser takes of a head pass through consume(), which notices the fold.
+class HeadBuffer {
+ public:
+  using const_buffers_type = beast::flat_buffer::const_buffers_type;
+  using mutable_buffers_type = beast::flat_buffer::mutable_buffers_type;
+
+  explicit HeadBuffer(beast::flat_buffer& buffer) : buffer_(buffer) {}
+
+  // Before a new head: its request line comes first.
+  void Reset() {
+    line_start_ = false;
+    folded_ = false;
+  }
+  bool folded() const { return folded_; }
+
+  size_t size() const { return buffer_.size(); }
+  size_t max_size() const { return buffer_.max_size(); }
+  size_t capacity() const { return buffer_.capacity(); }
+  const_buffers_type data() const { return buffer_.data(); }
+  mutable_buffers_type prepare(size_t n) { return buffer_.prepare(n); }
+  void commit(size_t n) { buffer_.commit(n); }
+  void consume(size_t n) {
+    std::string_view taken(static_cast<const char*>(buffer_.data().data()),
+                           std::min(n, buffer_.size()));
+    if (!taken.empty()) {
+      auto blank = [](char c) { return c == ' ' || c == '\t'; };
+      if (line_start_ && blank(taken.front())) folded_ = true;
+      for (size_t at = taken.find('\n'); at != std::string_view::npos && !folded_;
+           at = taken.find('\n', at + 1)) {
+        folded_ = at + 1 < taken.size() && blank(taken[at + 1]);
+      }
+      line_start_ = taken.back() == '\n';
+    }
+    buffer_.consume(n);
+  }
+
+ private:
+  beast::flat_buffer& buffer_;
+  bool line_start_ = false;  // the last byte taken ended a line
+  bool folded_ = false;
+};
+
+// A request names its host once, and an HTTP/1.1 one must name it.
+template <class Request>
+bool NamesItsHost(const Request& req) {
+  const size_t hosts = req.count(http::field::host);
+  return hosts == 1 || (hosts == 0 && req.version() < 11);
+}
+
 // Raises the soft open-file limit to the hard one; returns the limit in force.
 rlim_t RaiseOpenFileLimit() {
   rlimit limit{};
@@ -283,18 +336,21 @@ struct HttpHost::Impl {
   void Accept();
   void OnAccept(beast::error_code ec, tcp::socket socket);
   void Refuse(tcp::socket socket);
-  // Counts a new connection toward its peer's address in *client; false when the address
-  // already holds max_client_connections. A trusted proxy's connections are not counted.
-  bool CountClient(const tcp::socket& socket, std::shared_ptr<ClientUse>* client);
-  void Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared);
-  // evicted: the connection was chosen to make room (see MakeRoom).
-  void Unregister(HttpConnection* connection, bool evicted);
-  // At the bound on connections: chooses the connections that have waited longest on their
-  // clients (between requests, for a head, or for a body without an account), a few at a time,
-  // and closes them so that a new connection may take their place. False when none waits.
+  // Counts a new connection toward its peer's address in *client, and gives in *address what
+  // the connection is counted by at the bound (ConnectionAdmission); false when the address
+  // already holds max_client_connections. A trusted proxy's connections are not counted toward
+  // max_client_connections, and count as the proxy's own address at the bound.
+  bool CountClient(const tcp::socket& socket, std::string* address,
+                   std::shared_ptr<ClientUse>* client);
+  void Register(HttpConnection* connection, const std::shared_ptr<HttpConnection>& shared,
+                std::string_view address);
+  void Unregister(HttpConnection* connection);
+  // Below the bound on connections: true. At it: chooses a few connections to close by the
+  // rules of ConnectionAdmission, closes them so that new connections may take their place, and
+  // says whether any was chosen.
   bool MakeRoom();
   // A connection chosen by MakeRoom that was no longer waiting: it counts as open again.
-  void Unevict();
+  void Unevict(HttpConnection* connection);
   // The connections still alive, kept alive while the caller holds them.
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
@@ -326,7 +382,9 @@ struct HttpHost::Impl {
   // Declared before the I/O context: a connection that the context destroys unregisters here.
   std::mutex connections_mutex;
   std::unordered_map<HttpConnection*, std::weak_ptr<HttpConnection>> connections;
-  size_t evicting = 0;          // connections chosen by MakeRoom that have not gone yet
+  // Which of them count toward the bound, and which to close at it; made by Bind, which sets
+  // the bound.
+  std::optional<ConnectionAdmission> admission;
   size_t connections_peak = 0;  // the most open at once since the freed heap was last returned
   std::atomic<bool> stopping{false};
   std::atomic<bool> destroying{false};
@@ -373,11 +431,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   }
   ~HttpConnection() {
     if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
-    host_.Unregister(this, evicted_);
+    host_.Unregister(this);
   }
 
-  void Start() {
-    host_.Register(this, shared_from_this());
+  // address: what the connection counts toward at the bound (see CountClient).
+  void Start(std::string_view address) {
+    host_.Register(this, shared_from_this(), address);
     asio::dispatch(stream_.get_executor(), [self = shared_from_this()] {
       self->stream_.expires_after(self->host_.options.head_timeout);
       self->ReadHead();
@@ -394,17 +453,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 
   // When the connection began to wait on its client (between requests, for a head, or for a
   // body without an account), in steady-clock ticks; 0 while it has a request to answer or a
-  // signed-in console body to read. Read by MakeRoom under the host's connections mutex.
+  // signed-in console body to read, when it may not be closed to make room. Read by MakeRoom
+  // under the host's connections mutex.
   int64_t waiting_since() const { return waiting_since_.load(std::memory_order_relaxed); }
-  // Marks the connection chosen to make room (under the host's connections mutex).
-  bool MarkEvicted() { return !evicted_.exchange(true); }
-  // On the connection's thread: closes it if it is still waiting on its client.
+  // On the connection's thread, once MakeRoom chose it: closes it if it is still waiting on its
+  // client, else it stays and counts again.
   void Evict() {
     std::lock_guard lock(socket_mutex_);
-    if (state_ == State::kClosing) return;  // going anyway: it leaves the count as it goes
+    if (state_ == State::kClosing) return;  // going anyway
     if (waiting_since() != 0) return Close();
-    evicted_ = false;
-    host_.Unevict();
+    host_.Unevict(this);
   }
 
  private:
@@ -493,7 +551,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     beast::error_code ec;
     while (!parser_->is_header_done()) {
       size_t used = parser_->put(buffer_.data(), ec);
-      buffer_.consume(used);
+      head_buffer_.consume(used);
       if (ec == http::error::need_more || (!ec && used == 0)) {
         // The parser may have taken the request line already: it goes on from there.
         stream_.expires_after(host_.options.head_timeout);
@@ -516,6 +574,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void NewRequest() {
     state_ = State::kHead;
     Waiting(true);
+    head_buffer_.Reset();
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
@@ -526,7 +585,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 
   void ReadRestOfHead() {
     http::async_read_header(
-        stream_, buffer_, *parser_,
+        stream_, head_buffer_, *parser_,
         [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHead(ec); });
   }
 
@@ -561,6 +620,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       return Fail(431);
     }
     if (req.version() != 10 && req.version() != 11) return Fail(400);
+    if (head_buffer_.folded() || !NamesItsHost(req)) return Fail(400);
     if (req.target().size() > host_.options.max_url_bytes) return Fail(414);
     if (req.find(http::field::content_encoding) != req.end()) return Fail(415);
     if (!FramedOnlyByChunks(req)) return Fail(400);
@@ -980,6 +1040,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   const std::shared_ptr<ClientUse> client_;
   std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> chunk_header_check_;
   beast::flat_buffer buffer_;
+  HeadBuffer head_buffer_{buffer_};
   std::optional<RequestParser> parser_;
   Target target_;
   BodyReservation body_memory_;  // the memory the body being read takes
@@ -1001,7 +1062,6 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::optional<PendingPage> next_page_;
   std::optional<ConnectionAddresses> addresses_;
   std::atomic<int64_t> waiting_since_{0};
-  std::atomic<bool> evicted_{false};
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
@@ -1052,29 +1112,28 @@ void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
     });
     return;
   }
-  size_t open;
-  {
-    std::lock_guard lock(connections_mutex);
-    open = connections.size() - evicting;
-  }
+  std::string address;
   std::shared_ptr<ClientUse> client;
-  if ((open >= options.max_connections && !MakeRoom()) || !CountClient(socket, &client)) {
+  if (!CountClient(socket, &address, &client) || !MakeRoom()) {
+    if (client) client->connections.fetch_sub(1, std::memory_order_relaxed);
     Refuse(std::move(socket));
   } else {
     beast::error_code opt_ec;
     socket.set_option(tcp::no_delay(true), opt_ec);
-    std::make_shared<HttpConnection>(std::move(socket), *this, std::move(client))->Start();
+    std::make_shared<HttpConnection>(std::move(socket), *this, std::move(client))->Start(address);
   }
   Accept();
 }
 
-bool HttpHost::Impl::CountClient(const tcp::socket& socket, std::shared_ptr<ClientUse>* client) {
+bool HttpHost::Impl::CountClient(const tcp::socket& socket, std::string* address,
+                                 std::shared_ptr<ClientUse>* client) {
   beast::error_code ec;
   tcp::endpoint peer = socket.remote_endpoint(ec);
   if (ec) return true;  // reset already: its first read ends it
-  std::string address = CanonicalAddress(peer.address().to_string());
-  if (options.trusted_proxies.Contains(address)) return true;
-  std::shared_ptr<ClientUse> use = clients.Find(ClientNetwork(address));
+  std::string peer_address = CanonicalAddress(peer.address().to_string());
+  *address = ClientNetwork(peer_address);
+  if (options.trusted_proxies.Contains(peer_address)) return true;
+  std::shared_ptr<ClientUse> use = clients.Find(*address);
   if (use->connections.fetch_add(1, std::memory_order_relaxed) >= options.max_client_connections) {
     use->connections.fetch_sub(1, std::memory_order_relaxed);
     return false;
@@ -1099,57 +1158,55 @@ void HttpHost::Impl::Refuse(tcp::socket socket) {
 }
 
 void HttpHost::Impl::Register(HttpConnection* connection,
-                              const std::shared_ptr<HttpConnection>& shared) {
+                              const std::shared_ptr<HttpConnection>& shared,
+                              std::string_view address) {
   std::lock_guard lock(connections_mutex);
   connections.emplace(connection, shared);
+  admission->Add(reinterpret_cast<ConnectionAdmission::Id>(connection), address);
   connections_peak = std::max(connections_peak, connections.size());
 }
 
 bool HttpHost::Impl::MakeRoom() {
-  // A few at a time, so that a stream of new connections at the bound does not scan every
+  // A few at a time, so that a stream of new connections at the bound does not look at every
   // connection for each; no more than the open files left beside the bound can take while the
   // chosen ones are still closing.
   const size_t batch = std::clamp<size_t>(options.max_connections / 64, 1, 64);
-  std::vector<std::pair<int64_t, std::shared_ptr<HttpConnection>>> waiting;
   std::vector<std::shared_ptr<HttpConnection>> chosen;
   {
     std::lock_guard lock(connections_mutex);
-    if (connections.size() - evicting < options.max_connections) return true;  // made meanwhile
-    waiting.reserve(connections.size());
-    for (auto& [raw, weak] : connections) {
-      int64_t since = raw->waiting_since();
-      if (since == 0) continue;
-      if (auto shared = weak.lock()) waiting.emplace_back(since, std::move(shared));
-    }
-    size_t take = std::min(batch, waiting.size());
-    std::nth_element(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(take),
-                     waiting.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 0; i < take; ++i) {
-      if (!waiting[i].second->MarkEvicted()) continue;
-      ++evicting;
-      chosen.push_back(waiting[i].second);
+    if (!admission->Full()) return true;
+    const std::vector<ConnectionAdmission::Id> ids =
+        admission->ChooseToClose(batch, [](ConnectionAdmission::Id id) {
+          return reinterpret_cast<const HttpConnection*>(id)->waiting_since();
+        });
+    if (ids.empty()) return false;
+    for (ConnectionAdmission::Id id : ids) {
+      // One no longer alive is being destroyed: it leaves as it goes.
+      auto it = connections.find(reinterpret_cast<HttpConnection*>(id));
+      if (auto shared = it == connections.end() ? nullptr : it->second.lock()) {
+        chosen.push_back(std::move(shared));
+      }
     }
   }
   // The shared pointers are let go outside the lock: the last one unregisters.
-  waiting.clear();
   for (auto& connection : chosen) {
     asio::post(connection->executor(), [connection] { connection->Evict(); });
   }
-  return !chosen.empty();
+  return true;
 }
 
-void HttpHost::Impl::Unevict() {
+void HttpHost::Impl::Unevict(HttpConnection* connection) {
   std::lock_guard lock(connections_mutex);
-  --evicting;
+  admission->Keep(reinterpret_cast<ConnectionAdmission::Id>(connection));
 }
 
-void HttpHost::Impl::Unregister(HttpConnection* connection, bool evicted) {
+void HttpHost::Impl::Unregister(HttpConnection* connection) {
   bool last;
   bool trim = false;
   {
     std::lock_guard lock(connections_mutex);
     connections.erase(connection);
-    if (evicted) --evicting;
+    admission->Remove(reinterpret_cast<ConnectionAdmission::Id>(connection));
     last = connections.empty();
     // After a crowd of connections has mostly gone, what they held goes back to the system.
     if (connections_peak >= kTrimAfterConnections && connections.size() <= connections_peak / 4) {
@@ -1339,6 +1396,7 @@ bool HttpHost::Bind(std::string* error) {
   rlim_t files = RaiseOpenFileLimit();
   size_t room = files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2);
   impl.options.max_connections = std::min(impl.options.max_connections, room);
+  impl.admission.emplace(impl.options.max_connections);
   impl.bound = true;
   return true;
 }

@@ -8,12 +8,13 @@
 // slow. A whole request head must arrive within head_timeout, a body within a time that grows
 // with its length, and a keep-alive connection idle past keep_alive_seconds is closed. Framing
 // is strict: conflicting lengths, Content-Length with Transfer-Encoding, any transfer coding
-// but a single "chunked", and bad chunks get 400, a head over 16 KB or 100 fields gets 431 (one
+// but a single "chunked", bad chunks, a field line folded onto the one before, and a Host field
+// twice or (on HTTP/1.1) not at all get 400, a head over 16 KB or 100 fields gets 431 (one
 // over 4 KB takes the room for the rest from the anonymous share of the body memory), a
 // request with a Content-Encoding gets 415 (bodies are never decompressed). At max_connections
-// a new connection takes the place of those that have waited longest on their clients (between
-// requests, for a head, or for a body without an account); when none waits it is answered 503
-// and closed at once.
+// a new connection takes the place of connections waiting on their clients (between requests,
+// for a head, or for a body without an account), taken from the client addresses that hold the
+// most first (connection_admission.h); when none may go it is answered 503 and closed at once.
 //
 // Bodies are bounded before they are read. Each request's limit is chosen from its head
 // (HostOptions::body_limit for the entries, 64 KB for static files): a longer announced body

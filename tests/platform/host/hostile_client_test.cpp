@@ -130,7 +130,8 @@ TEST_F(HostileClients, SlowHeadersHoldNoWorkerAndAreCutAtTheDeadline) {
 }
 
 // At the bound on connections a new one takes the place of those that have waited longest on
-// their clients (between requests or for a head); only when none waits is it refused, at once.
+// their clients (between requests or for a head) when all come from one address; only when none
+// waits is it refused, at once.
 TEST_F(HostileClients, AtTheConnectionBoundTheLongestWaitingMakeRoom) {
   HostOptions options;
   options.threads = 1;
@@ -168,6 +169,108 @@ TEST_F(HostileClients, AtTheConnectionBoundTheLongestWaitingMakeRoom) {
   ExpectServing();
 }
 
+// Clients that try to hold every connection the host allows, until destroyed: from each of six
+// addresses ten keep-alive connections that ask for a file every 0.2 s and come back when closed,
+// and from four more addresses forty connections that send nothing, one replaced every 5 ms.
+class ConnectionFlood {
+ public:
+  explicit ConnectionFlood(int port) {
+    for (int a = 0; a < 6; ++a) {
+      threads_.emplace_back([this, port, from = "127.0.1." + std::to_string(a + 1)] {
+        std::vector<std::unique_ptr<RawClient>> kept(10);
+        std::vector<bool> answered(kept.size());
+        while (!stop_) {
+          const auto round = std::chrono::steady_clock::now();
+          for (size_t i = 0; i < kept.size(); ++i) {
+            std::unique_ptr<RawClient>& client = kept[i];
+            try {
+              if (!client) client = std::make_unique<RawClient>(port, from.c_str());
+            } catch (const std::exception&) {
+              continue;
+            }
+            client->Send("GET /a.css HTTP/1.1\r\nHost: a\r\n\r\n");
+            if (client->ReadAnswer(1).find(" 200 ") == std::string::npos) client.reset();
+            if (client && !answered[i]) {
+              answered[i] = true;
+              ++answered_;
+            }
+          }
+          std::this_thread::sleep_until(round + std::chrono::milliseconds(200));
+        }
+      });
+    }
+    threads_.emplace_back([this, port] {
+      std::vector<std::unique_ptr<RawClient>> empty(40);
+      for (size_t i = 0; !stop_; i = (i + 1) % empty.size()) {
+        const std::string from = "127.0.2." + std::to_string(1 + i % 4);
+        try {
+          empty[i] = std::make_unique<RawClient>(port, from.c_str());
+        } catch (const std::exception&) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+    // Until every kept connection has been answered once, within 5 s.
+    for (int i = 0; i < 500 && answered_ < 60; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~ConnectionFlood() {
+    stop_ = true;
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> answered_{0};
+  std::vector<std::thread> threads_;
+};
+
+// At the bound the connections to close are taken from the addresses that hold the most: a
+// flood from a few addresses that renews its connections and opens new ones all the time does
+// not push out the one slow connection of another address, be it a console request whose head
+// comes slowly, a form or a sign-in whose body does.
+TEST_F(HostileClients, AFloodFromFewAddressesDoesNotPushOutSlowClientsOfOthers) {
+  HostOptions options;
+  options.max_connections = 60;
+  options.max_client_connections = 1000;
+  options.body_limit = [](const BodyRequest& request) -> BodyAllowance {
+    if (request.kind == EntryKind::kAdmin && request.query == "m=login") {
+      return {4096, BodyShare::kSignIn};
+    }
+    return 100000;
+  };
+  Start(options);
+  ConnectionFlood flood(port());
+  // Each sends its request in twelve pieces, one every 0.1 s, and reads the answer.
+  auto slowly = [this](const char* from, std::string head, std::string piece, std::string last) {
+    return std::async(std::launch::async, [=, port = port()] {
+      RawClient client(port, from);
+      client.Send(head);
+      for (int i = 0; i < 12; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client.Send(i < 11 ? piece : last);
+      }
+      return client.ReadAnswer(5);
+    });
+  };
+  const std::string close = "Connection: close\r\n";
+  auto console = slowly("127.0.3.1", "GET /admin.asp HTTP/1.1\r\n", "X-Part: 1\r\n",
+                        "Host: a\r\n" + close + "\r\n");
+  auto form = slowly("127.0.3.2",
+                     "POST /asp.asp HTTP/1.1\r\nHost: a\r\n" + close +
+                         "Content-Type: application/x-www-form-urlencoded\r\n"
+                         "Content-Length: 12000\r\n\r\n",
+                     std::string(1000, 'a'), std::string(1000, 'a'));
+  auto sign_in = slowly(
+      "127.0.3.3",
+      "POST /admin.asp?m=login HTTP/1.1\r\nHost: a\r\n" + close + "Content-Length: 1200\r\n\r\n",
+      std::string(100, 'b'), std::string(100, 'b'));
+  EXPECT_NE(console.get().find("page 127.0.3.1 0"), std::string::npos);
+  EXPECT_NE(form.get().find("page 127.0.3.2 12000"), std::string::npos);
+  EXPECT_NE(sign_in.get().find("page 127.0.3.3 1200"), std::string::npos);
+}
+
 TEST_F(HostileClients, FramingIsStrict) {
   HostOptions options;
   options.max_body_bytes = 64 * 1024;
@@ -196,18 +299,39 @@ TEST_F(HostileClients, FramingIsStrict) {
       {"101 fields", "GET /asp.asp HTTP/1.1\r\nHost: a\r\n" + many_fields + "\r\n", 431},
       {"17 KB head", "GET /asp.asp HTTP/1.1\r\nX: " + std::string(17000, 'a') + "\r\n\r\n", 431},
       {"announced too long", head + "Content-Length: 65537\r\n\r\n", 413},
-      {"a static file's body", "POST /a.css HTTP/1.1\r\nContent-Length: 65537\r\n\r\n", 413},
+      {"a static file's body", "POST /a.css HTTP/1.1\r\nHost: a\r\nContent-Length: 65537\r\n\r\n",
+       413},
   };
   for (const Probe& probe : probes) {
     EXPECT_EQ(RawExchange(port(), probe.request).status, probe.status) << probe.what;
   }
+  // A field line folded onto the one before (which a server in front may read as a field of
+  // its own), and a host named never on HTTP/1.1 or twice: 400, and the connection closes.
+  const std::string session = std::string(SessionStore::kCookieName) + "=abc";
+  struct Refused {
+    const char* what;
+    std::string request;
+  } refused[] = {
+      {"folded length", head + "Content-Length:\r\n 3\r\n\r\nabc"},
+      {"folded cookie", "GET /asp.asp HTTP/1.1\r\nHost: a\r\nCookie: a=1;\r\n\t" + session +
+                            "\r\nX-After: 1\r\n\r\n"},
+      {"no host", "GET /asp.asp HTTP/1.1\r\n\r\n"},
+      {"two hosts", "GET /asp.asp HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n"},
+  };
+  for (const Refused& probe : refused) {
+    RawClient client(port());
+    client.Send(probe.request);
+    EXPECT_EQ(client.ReadAll(5).substr(0, 13), "HTTP/1.1 400 ") << probe.what;
+    EXPECT_TRUE(client.closed()) << probe.what;
+  }
   EXPECT_EQ(pages_, 0);
-  // The same bodies framed once are fine.
+  // The same bodies framed once are fine, and HTTP/1.0 need not name its host.
   auto chunked = RawExchange(port(), head +
                                          "Transfer-Encoding: Chunked \r\nConnection: close"
                                          "\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n");
   EXPECT_EQ(chunked.status, 200);
   EXPECT_EQ(chunked.body, "page 127.0.0.1 5");
+  EXPECT_EQ(RawExchange(port(), "GET /asp.asp HTTP/1.0\r\n\r\n").body, "page 127.0.0.1 0");
   ExpectServing();
 }
 
@@ -246,6 +370,7 @@ TEST_F(HostileClients, NextRequestsOnAKeptConnectionAreFramedAlike) {
       {"17 KB head", "GET /asp.asp HTTP/1.1\r\nX: " + std::string(17000, 'a') + "\r\n\r\n",
        " 431 "},
       {"not HTTP", "HELLO\r\n\r\n", " 400 "},
+      {"folded length", head + "Content-Length:\r\n 3\r\n\r\nabc", " 400 "},
       {"slow head", "GET /asp.asp HTTP/1.1\r\n", ""},
   };
   for (const Probe& probe : probes) {
@@ -254,7 +379,7 @@ TEST_F(HostileClients, NextRequestsOnAKeptConnectionAreFramedAlike) {
     EXPECT_NE(client->ReadAll(5).find(probe.answer), std::string::npos) << probe.what;
     EXPECT_TRUE(client->closed()) << probe.what;
   }
-  EXPECT_EQ(pages_, 10);
+  EXPECT_EQ(pages_, 11);
   ExpectServing();
 }
 
@@ -322,13 +447,13 @@ TEST_F(HostileClients, FloodsAreRefusedWhileArrivingWithoutGrowingTheServer) {
   }
   // Extensions of 5 KB on a whole chunk line, and within bounds the same body is taken.
   EXPECT_EQ(RawExchange(port(),
-                        "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
                         "3;" +
                             std::string(5000, 'e') + "\r\nabc\r\n0\r\n\r\n")
                 .status,
             400);
   EXPECT_EQ(RawExchange(port(),
-                        "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
                         "3;a=b\r\nabc\r\n0;c\r\nX-Done: 1\r\n\r\n")
                 .body,
             "page 127.0.0.1 3");
@@ -352,19 +477,20 @@ TEST_F(HostileClients, BodiesAreBoundedByWhatTheRequestIsFor) {
     std::string head;
     int status;
   } refused[] = {
-      {"public form", "POST /asp.asp HTTP/1.1\r\n" + form + "Content-Length: 1001\r\n\r\n", 413},
+      {"public form",
+       "POST /asp.asp HTTP/1.1\r\nHost: a\r\n" + form + "Content-Length: 1001\r\n\r\n", 413},
       {"public multipart",
-       "POST /asp.asp HTTP/1.1\r\nContent-Type: multipart/form-data; b=1\r\n"
+       "POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Type: multipart/form-data; b=1\r\n"
        "Content-Length: 10\r\n\r\n",
        413},
       {"public chunked multipart",
-       "POST /asp.asp HTTP/1.1\r\nContent-Type: Multipart/mixed\r\n"
+       "POST /asp.asp HTTP/1.1\r\nHost: a\r\nContent-Type: Multipart/mixed\r\n"
        "Transfer-Encoding: chunked\r\n\r\n",
        413},
-      {"console form", "POST /admin.asp HTTP/1.1\r\n" + form + "Content-Length: 10001\r\n\r\n",
-       413},
-      {"over the host's cap", "POST /admin.asp?m=big HTTP/1.1\r\nContent-Length: 67108865\r\n\r\n",
-       413},
+      {"console form",
+       "POST /admin.asp HTTP/1.1\r\nHost: a\r\n" + form + "Content-Length: 10001\r\n\r\n", 413},
+      {"over the host's cap",
+       "POST /admin.asp?m=big HTTP/1.1\r\nHost: a\r\nContent-Length: 67108865\r\n\r\n", 413},
   };
   for (const Probe& probe : refused) {
     RawClient client(port());
@@ -373,21 +499,24 @@ TEST_F(HostileClients, BodiesAreBoundedByWhatTheRequestIsFor) {
         << probe.what;
   }
   // Chunked: counted while arriving.
-  auto chunked = RawExchange(port(),
-                             "POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
-                             "3e8\r\n" +
-                                 std::string(1000, 'a') + "\r\n1\r\nb\r\n0\r\n\r\n");
+  auto chunked =
+      RawExchange(port(),
+                  "POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
+                  "3e8\r\n" +
+                      std::string(1000, 'a') + "\r\n1\r\nb\r\n0\r\n\r\n");
   EXPECT_EQ(chunked.status, 413);
   EXPECT_EQ(pages_, 0);
   // Within their limits the same are taken.
-  EXPECT_EQ(RawExchange(port(), "POST /asp.asp HTTP/1.1\r\n" + form +
+  EXPECT_EQ(RawExchange(port(), "POST /asp.asp HTTP/1.1\r\nHost: a\r\n" + form +
                                     "Content-Length: 1000\r\n\r\n" + std::string(1000, 'a'))
                 .body,
             "page 127.0.0.1 1000");
-  EXPECT_EQ(RawExchange(port(), "POST /admin.asp?m=big HTTP/1.1\r\nContent-Length: 10001\r\n\r\n" +
-                                    std::string(10001, 'a'))
-                .body,
-            "page 127.0.0.1 10001");
+  EXPECT_EQ(
+      RawExchange(port(),
+                  "POST /admin.asp?m=big HTTP/1.1\r\nHost: a\r\nContent-Length: 10001\r\n\r\n" +
+                      std::string(10001, 'a'))
+          .body,
+      "page 127.0.0.1 10001");
 
   // A form of more than 1,000 fields is refused before a page parses it; empty items are none.
   auto fields = [](int n) {
@@ -396,8 +525,9 @@ TEST_F(HostileClients, BodiesAreBoundedByWhatTheRequestIsFor) {
     return body;
   };
   auto post = [&](const std::string& body) {
-    return RawExchange(port(), "POST /admin.asp HTTP/1.1\r\n" + form + "Content-Length: " +
-                                   std::to_string(body.size()) + "\r\n\r\n" + body);
+    return RawExchange(port(), "POST /admin.asp HTTP/1.1\r\nHost: a\r\n" + form +
+                                   "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                                   body);
   };
   EXPECT_EQ(post(fields(1000) + "&&&").status, 200);
   EXPECT_EQ(post(fields(1001)).status, 413);
@@ -440,7 +570,7 @@ TEST_F(HostileClients, BodyMemoryIsTakenByTheBytesThatComeFromTheirShare) {
   // A chunked body takes its memory as it grows.
   {
     RawClient chunked(port());
-    chunked.Send("POST /asp.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n");
+    chunked.Send("POST /asp.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n");
     std::string chunk = "4000\r\n" + std::string(0x4000, 'x') + "\r\n";
     for (int i = 0; i < 8 && chunked.Send(chunk); ++i) {
     }
