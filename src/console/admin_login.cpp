@@ -39,8 +39,8 @@ void LogFailure(std::string_view name, std::string_view address, std::string_vie
   AlertBack(state, message);
 }
 
-// The stored account of a sign-in name: the name as stored, its password digest and its count
-// of sign-ins so far.
+// The stored account of a sign-in name: its id, the name as stored, its password digest and its
+// count of sign-ins so far.
 struct StoredAccount {
   int64_t id = 0;
   Variant name;
