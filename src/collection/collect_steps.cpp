@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <system_error>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "articles/upload_rules.h"
@@ -88,6 +90,29 @@ void MarkFailed(Connection& conn, int64_t log_id) {
     // The message already says the step failed; a log that cannot be marked stays as it was.
   }
 }
+
+// The pictures a content step copied for its article, deleted when the step ends unless an
+// article stored by it names them: a refused or failed article leaves no file behind. They are
+// new files of this step, so no other article names them.
+class StepPictures {
+ public:
+  StepPictures() = default;
+  StepPictures(const StepPictures&) = delete;
+  StepPictures& operator=(const StepPictures&) = delete;
+  ~StepPictures() {
+    for (const std::filesystem::path& file : files_) {
+      std::error_code ignored;  // a file that cannot go is left; the step's answer stands
+      std::filesystem::remove(file, ignored);
+    }
+  }
+
+  void Hold(std::vector<std::filesystem::path> files) { files_ = std::move(files); }
+  // An article names them now.
+  void Keep() { files_.clear(); }
+
+ private:
+  std::vector<std::filesystem::path> files_;
+};
 
 struct Article {
   std::string title;
@@ -324,6 +349,7 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
     }
     std::optional<std::string> name = StoreUploadBytes(result.body, disk_folder, ext, now, draw);
     if (!name) continue;
+    saved.files.push_back(disk_folder / *name);
     const std::string local = folder + *name;
     saved.upload_list = local + "|" + saved.upload_list;
     content = ReplaceNoCase(content, c.written, local);
@@ -394,6 +420,7 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
   std::string page_number;
   int64_t file_id = 0;
   std::optional<CollectProject> project;
+  StepPictures pictures;
   try {
     Recordset rs;
     rs.Open("select * from Vantrel_CollectLog where d_id = ? and d_channelid = ?",
@@ -434,6 +461,7 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
             ArticleCollect_SaveRemoteImages(state, run, CleanCollectedHtml(content), url, deadline);
         article.content = std::move(saved.content);
         article.upload_list = std::move(saved.upload_list);
+        pictures.Hold(std::move(saved.files));
         skipped_images = saved.skipped;
         if (saved.refused > 0) {
           LogRefusalOncePerRun(state, *project, saved.refused_address);
@@ -464,21 +492,23 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
   try {
     if (dataflag == "select") {
       if (file_id > 0 && OverwriteArticle(state, *project, log_id, file_id, article)) {
+        pictures.Keep();
         return "成功：重获取" + skipped;
       }
       AddArticle(state, run, *project, log_id, article);
+      pictures.Keep();
       return "成功：手动新增" + skipped;
     }
     Variant same = conn.ExecuteScalar("select count(*) from Vantrel_Article where d_title = ?",
                                       {Variant(article.title)});
     if (same.ToInt64Or(0) > 0) {
-      conn.Execute(
-          "update Vantrel_CollectLog set d_title = ?, d_fileid = 0, d_flag = 2 "
-          "where d_id = ?",
-          {Variant(CutToColumn(article.title)), Variant(log_id)});
+      // A row collected before keeps its article: run again, its title is that article's own.
+      conn.Execute("update Vantrel_CollectLog set d_title = ?, d_flag = 2 where d_id = ?",
+                   {Variant(CutToColumn(article.title)), Variant(log_id)});
       return "成功：标题重复" + skipped;
     }
     AddArticle(state, run, *project, log_id, article);
+    pictures.Keep();
     return "成功：新增" + skipped;
   } catch (const ResponseEnd&) {
     throw;

@@ -6,10 +6,12 @@
 //   ArticleCollect_GetContent   one logged article page: cut by the project's markers, cleaned,
 //                               its pictures copied, stored as an article of the channel (or
 //                               refused as a duplicate title, or marked failed); answers the
-//                               step's message. It may first write the addDataID2 script of the
-//                               article's further pages to the response. It ends within
-//                               limits.step_time: pictures still pending then are skipped, and a
-//                               success message counts them ("成功：新增(跳过3个图片)").
+//                               step's message. The pictures it copied stay only with an article
+//                               stored: a refused or failed article leaves none behind. It may
+//                               first write the addDataID2 script of the article's further pages to
+//                               the response. It ends within limits.step_time: pictures still
+//                               pending then are skipped, and a success message counts them
+//                               ("成功：新增(跳过3个图片)").
 //   ArticleCollect_SaveRemoteImages  the pictures of a content saved into the channel's upload
 //                               folder, the content pointing at the copies.
 //
@@ -27,10 +29,12 @@
 #define FOLIREX_COLLECTION_COLLECT_STEPS_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "collection/collect_project.h"
 #include "core/clock.h"
@@ -67,12 +71,14 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
                                       std::string_view dataflag, std::string_view doflag);
 
 // The picture list of a content: each saved file's site path followed by "|", the last saved
-// first; how many pictures were not fetched because the step's time ran out (`deadline` on
-// run.clock) or run.limits.max_images had been fetched already; and how many the address rule
-// refused, with the first refused address. Pictures not fetched keep their remote address.
+// first, and the files on disk that this call wrote (each a new name); how many pictures were not
+// fetched because the step's time ran out (`deadline` on run.clock) or run.limits.max_images had
+// been fetched already; and how many the address rule refused, with the first refused address.
+// Pictures not fetched keep their remote address.
 struct SavedImages {
   std::string content;
   std::string upload_list;
+  std::vector<std::filesystem::path> files;
   int skipped = 0;
   int refused = 0;
   std::string refused_address;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "console/admin_login.h"
 #include "core/database.h"
 
 namespace folirex {
@@ -53,17 +54,35 @@ void CheckPrivilege(RequestState& state, std::string_view code) {
 
 namespace {
 
+// A session is signed in while the account it signed in with is still in the table. Another
+// host sharing the database may have deleted it since: the row is asked for on every request
+// (by its id, which a rename keeps and no later account reuses), and a session whose account is
+// gone is signed out here and sent to the login page as one that never signed in.
+void RequireAccount(RequestState& state) {
+  Session& session = *state.host.Session;
+  if (!session.Get("User_Code").IsBlank()) {
+    const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
+    if (id > 0 &&
+        state.db.Conn
+                ->ExecuteScalar("select count(*) from Vantrel_Admin where d_id = ?", {Variant(id)})
+                .ToInt64Or(0) > 0) {
+      return;
+    }
+    ForgetSignIn(session);
+  }
+  state.host.Response->Redirect("admin.asp?m=admin_login");
+}
+
 // The one right check of the console.
 void CheckAccess(RequestState& state, ConsoleAccess access, std::string_view code) {
   switch (access) {
     case ConsoleAccess::kAnyone:
       return;
     case ConsoleAccess::kSignedIn:
-      if (state.host.Session->Get("User_Code").IsBlank()) {
-        state.host.Response->Redirect("admin.asp?m=admin_login");
-      }
+      RequireAccount(state);
       return;
     case ConsoleAccess::kFunction:
+      RequireAccount(state);
       CheckPrivilege(state, code);
       return;
   }

@@ -43,9 +43,11 @@ void RunAdminAction(RequestState& state, std::string_view action,
                     const std::function<void(RequestState&)>& otherwise);
 
 // Who may open a console page: anyone (sign-in, error page), any signed-in administrator (the
-// pop-ups of the console forms), or an administrator who holds the route's function code. A
-// refusal redirects to the login page (not signed in) or to the error page with errnum 1 (the
-// code is not held) and ends the response.
+// pop-ups of the console forms), or an administrator who holds the route's function code. Signed
+// in means the session's account is still in Vantrel_Admin, read on every request: a session
+// whose account was deleted (by any host of the database) has its sign-in cleared. A refusal
+// redirects to the login page (not signed in) or to the error page with errnum 1 (the code is
+// not held) and ends the response, before the page reads anything of the request's body.
 enum class ConsoleAccess { kFunction, kSignedIn, kAnyone };
 
 // The channel a console page works on, from the request's channelid (OpenConsoleChannel).

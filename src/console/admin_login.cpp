@@ -39,9 +39,10 @@ void LogFailure(std::string_view name, std::string_view address, std::string_vie
   AlertBack(state, message);
 }
 
-// The stored account of a sign-in name: the name as stored, its password digest and its count
-// of sign-ins so far.
+// The stored account of a sign-in name: its id, the name as stored, its password digest and its
+// count of sign-ins so far.
 struct StoredAccount {
+  int64_t id = 0;
   Variant name;
   std::string password;
   int64_t login_num = 0;
@@ -51,7 +52,8 @@ std::optional<StoredAccount> FindAccount(Connection& conn, const std::string& us
   Recordset rs;
   rs.Open("Select * From Vantrel_Admin Where D_Name = ?", {Variant(usercode)}, conn, 0, 1);
   if (rs.Eof()) return std::nullopt;
-  return StoredAccount{rs["D_Name"], rs["D_Password"].ToString(), rs["d_loginnum"].ToInt64Or(0)};
+  return StoredAccount{rs["d_id"].ToInt64Or(0), rs["D_Name"], rs["D_Password"].ToString(),
+                       rs["d_loginnum"].ToInt64Or(0)};
 }
 
 // Raises the account's sign-in count and keeps its time and address, and writes the sign-in's
@@ -112,6 +114,7 @@ void Login_Check(RequestState& state) {
   // by someone else) must be worth nothing once it is signed in.
   state.host.Session->RenewId();
   state.host.Session->Set("User_Name", account->name);
+  state.host.Session->Set(kSessionAccountId, Variant(account->id));
   RecordSignIn(*state.db.Conn, usercode, address, account->login_num);
 
   state.host.Session->Set("User_Code", Variant(usercode));
@@ -243,6 +246,10 @@ void Login_Logout(RequestState& state) {
 }
 
 }  // namespace
+
+void ForgetSignIn(Session& session) {
+  for (const char* key : {"User_Code", "User_Name", kSessionAccountId}) session.Remove(key);
+}
 
 void Login_Main(RequestState& state, const ConsolePage& page) {
   RunAdminAction(state, page.request.action, {{"check", Login_Check}, {"out", Login_Logout}},

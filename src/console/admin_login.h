@@ -1,8 +1,9 @@
 // The door of the console (admin.asp?m=admin_login): the login page, the
 // sign-in check and the sign-out. A successful sign-in gives the browser a new
-// session id, then sets the session keys User_Name (the account's stored name)
-// and User_Code (the name as typed, after trimming and filtering), raises the
-// account's sign-in count and writes one Vantrel_Log row.
+// session id, then sets the session keys User_Name (the account's stored name),
+// User_ID (its d_id, by which the console frame finds it still there on every
+// request) and User_Code (the name as typed, after trimming and filtering),
+// raises the account's sign-in count and writes one Vantrel_Log row.
 //
 // Failed sign-ins are counted per name and client address (REMOTE_ADDR, which
 // the host resolves) in the process-wide LoginThrottle; a pair that failed too
@@ -18,8 +19,16 @@
 
 #include "console/admin_frame.h"
 #include "core/request_state.h"
+#include "platform/host/session.h"
 
 namespace folirex {
+
+// The session key of the signed-in account's d_id.
+inline constexpr char kSessionAccountId[] = "User_ID";
+
+// Clears the sign-in of a session (its User_Code, User_Name and User_ID), leaving its other
+// values: the session is then not signed in.
+void ForgetSignIn(Session& session);
 
 // action "check": sign in; "out": sign out; anything else: the login page. No
 // privilege check.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -147,6 +148,38 @@ TEST_F(CollectStepsTest, ContentStepStoresCleanedArticleWithLocalPictures) {
   EXPECT_EQ(Content(log, "select", "0"), "成功：重获取");
   EXPECT_EQ(site_.SqlValue("select d_content" + where).find("<img"), std::string::npos);
   EXPECT_EQ(Counters(), "1/1");
+}
+
+// Refused after its pictures were copied (a title already there, an empty title, its own
+// article's title when a collected row runs again), a content step leaves none of them behind;
+// the collected row keeps its article.
+TEST_F(CollectStepsTest, RefusedArticlesLeaveNoPicturesAndCollectedRowsKeepTheirArticle) {
+  auto files = [this] {
+    std::vector<std::string> found;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(site_.Disk("Article/uploadfile"))) {
+      if (entry.is_regular_file()) found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  auto file_id = [this](int64_t log) {
+    return site_.Number("select d_fileid from Vantrel_CollectLog where d_id = " +
+                        std::to_string(log));
+  };
+  int64_t log = Log("/art/1.htm");
+  ASSERT_EQ(Content(log), "成功：新增");
+  const int64_t article = file_id(log);
+  const std::vector<std::string> named = files();
+  ASSERT_EQ(named.size(), 2u);
+
+  EXPECT_EQ(Content(Log("/art/dup_pictures.htm")), "成功：标题重复");
+  EXPECT_EQ(Content(Log("/art/untitled.htm")), "标题或内容为空");
+  EXPECT_EQ(Content(log), "成功：标题重复");
+  EXPECT_EQ(remote_.picture_requests(), 4) << "each step copied its pictures";
+  EXPECT_EQ(files(), named);
+  EXPECT_EQ(file_id(log), article);
+  EXPECT_EQ(site_.Number("select count(*) from Vantrel_Article"), 1);
 }
 
 TEST_F(CollectStepsTest, DeclaredUtf8PagesRedirectsAndFurtherPages) {

@@ -52,6 +52,12 @@ class RemoteSite {
     s.Get("/art/dup.htm",
           gb("<html><div id=body><h1>春季运动会</h1><span class=au>李四</span><div class=c>另一篇"
              "</div></div></html>"));
+    s.Get("/art/dup_pictures.htm",
+          gb("<html><div id=body><h1>春季运动会</h1><div class=c>又一篇<img src=\"/img/a.jpg\">"
+             "<img src=\"/img/b.gif\"></div></div></html>"));
+    s.Get("/art/untitled.htm",
+          gb("<html><div id=body><h1> </h1><div class=c><img src=\"/img/a.jpg\"></div></div>"
+             "</html>"));
     s.Get("/art/nomark.htm", gb("<html>这一页没有标记</html>"));
     s.Get("/art/utf8.htm", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/md5.h"
 #include "pg_test_support.h"
 #include "platform/db/connection.h"
 
@@ -154,6 +155,29 @@ TEST_F(TwoHostsTest, WhatOneHostWritesTheOtherShows) {
             2);
   HttpAnswer log = a_->Get("/admin.asp?m=admin_loginlog");
   EXPECT_NE(log.text.find("共<b>2</b>个"), std::string::npos) << log.text;
+}
+
+// An account deleted through one host's console is signed out on the other at its next request,
+// on a pop-up that needs no function code as on any other page.
+TEST_F(TwoHostsTest, AnAccountDeletedThroughOneHostIsSignedOutOnTheOther) {
+  db_->Sql("insert into Vantrel_Admin (d_name, d_password) values ('editor', ?)",
+           {Variant(MD5("password1"))});
+  db_->Sql(
+      "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values ('editor', "
+      "'XT_Manage_Main')");
+  ASSERT_TRUE(a_->SignIn("admin", password_));
+  ASSERT_TRUE(b_->SignIn("editor", "password1"));
+  const std::string popup = "/admin.asp?m=admin_selectmore&channelid=1&flag=1&field=f.x";
+  ASSERT_EQ(b_->Get(popup).status, 200);
+
+  const std::string id =
+      db_->SqlValue("select d_id from Vantrel_Admin where d_name = 'editor'").ToString();
+  EXPECT_EQ(a_->Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", id}}).status, 302);
+  ASSERT_EQ(db_->SqlValue("select count(*) from Vantrel_Admin where d_name = 'editor'").ToInt64(),
+            0);
+  HttpAnswer after = b_->Get(popup);
+  EXPECT_EQ(after.status, 302);
+  EXPECT_EQ(after.Header("location"), "admin.asp?m=admin_login");
 }
 
 // The site's settings, classes and announcements are kept in memory by each host between
