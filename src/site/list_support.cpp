@@ -125,30 +125,37 @@ std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
                                                          const Variant& class_value,
                                                          const std::string& type,
                                                          std::optional<int64_t> subject_id) {
-  constexpr ConditionKind kLogged = ConditionKind::kLogged;
   std::vector<ListCondition> conditions;
+  // Each on the columns the change log holds, with its values.
+  auto add = [&conditions](std::string sql, std::vector<Variant> values) {
+    conditions.push_back(ListCondition{std::move(sql), std::move(values), ConditionKind::kLogged});
+  };
+  auto one = [](Variant value) {
+    std::vector<Variant> values;
+    values.push_back(std::move(value));
+    return values;
+  };
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
       const std::vector<int64_t> ids = ClassAndChildIds(db, class_value);
       if (ids.empty()) {
         // No such class: no rows rather than an "in ()" the database refuses.
-        conditions.push_back({"1 = 0", {}, kLogged});
+        add("1 = 0", {});
       } else {
         BoundSql in = IdsIn("d_classid", ids);
-        conditions.push_back({std::move(in.sql), std::move(in.params), kLogged});
+        add(std::move(in.sql), std::move(in.params));
       }
     } else {
-      conditions.push_back({"d_classid = ?", {NumberValue(class_value)}, kLogged});
+      add("d_classid = ?", one(NumberValue(class_value)));
     }
   }
   if (type == "subjectlist") {
-    conditions.push_back(
-        {"d_subjectid = ?", {Variant(static_cast<long long>(subject_id.value_or(0)))}, kLogged});
+    add("d_subjectid = ?", one(Variant(static_cast<long long>(subject_id.value_or(0)))));
   } else if (selection.subject_id != "0") {
-    conditions.push_back({"d_subjectid = ?", {NumberValue(selection.subject_id)}, kLogged});
+    add("d_subjectid = ?", one(NumberValue(selection.subject_id)));
   }
-  if (selection.hot_only) conditions.push_back({"d_hotflag = true", {}, kLogged});
-  if (selection.recommended_only) conditions.push_back({"d_recommendflag = true", {}, kLogged});
+  if (selection.hot_only) add("d_hotflag = true", {});
+  if (selection.recommended_only) add("d_recommendflag = true", {});
   return conditions;
 }
 
