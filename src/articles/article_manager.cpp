@@ -98,26 +98,26 @@ std::string ManagerSelectFrom(const std::string& source, bool recycle) {
 
 // The channel's articles in the recycle bin or out of it, in the list's order, read from the
 // live list's time index. Every condition here is one that moves the article data version, so
-// the count is kept against it. Its values are numbers the page parsed, written into the text:
-// PostgreSQL plans a statement with bound values again at every run when its general plan looks
-// dearer than the one made for the values, and for this list that planning cost more than the
-// reading.
+// the count is kept against it. The channel is bound (PostgreSQL sessions run each statement's
+// general plan, made once); the flags are the dialect's words.
 ListQuery ChannelArticles(Connection& conn, const ArticleChannel& channel,
                           const ArticleSearch& search, bool recycle) {
   ListQuery list;
   if (!recycle) list.hint = ArticleHintInTimeOrder(conn.engine());
-  list.And(std::string("d_deleted = ") + (recycle ? "true" : "false"))
-      .And("d_channelid = " + channel.id_text);
-  if (!search.check_state.empty()) list.And("d_checked = " + search.check_state);
+  list.And(ConditionKind::kLogged, recycle ? "d_deleted = true" : "d_deleted = false")
+      .And(ConditionKind::kLogged, "d_channelid = ?",
+           {Variant(static_cast<long long>(channel.id))});
+  if (!search.check_state.empty()) {
+    list.And(ConditionKind::kLogged,
+             search.check_state == "true" ? "d_checked = true" : "d_checked = false");
+  }
   list.order = ManagerOrder(recycle);
   return list;
 }
 
 // The list with a title search, narrowed by the search index, the like beside it deciding: a
 // title that many rows hold is found by reading the list in its order and testing each row, a
-// rarer one through the ids of its matches, kept against the version too. The conditions go
-// into the text as the search index's counts take them (the channel id digits, the approval
-// flag one of two words, the title through the like's quoting: no quote can end the literal).
+// rarer one through the ids of its matches, kept against the version too.
 ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
                            const ArticleSearch& search, bool recycle) {
   Connection& conn = *state.db.Conn;

@@ -1,12 +1,27 @@
 #include "core/list_query.h"
 
+#include <atomic>
 #include <utility>
 
 #include "platform/db/kept_reads.h"
 
 namespace folirex {
 
-ListQuery& ListQuery::And(std::string sql, ConditionKind kind, std::vector<Variant> values) {
+namespace {
+std::atomic<ListQueryObserver*> g_observer{nullptr};
+
+void Show(const ListQuery& list) {
+  if (ListQueryObserver* observer = g_observer.load(std::memory_order_acquire)) {
+    observer->Made(list);
+  }
+}
+}  // namespace
+
+ListQueryObserver* SetListQueryObserver(ListQueryObserver* observer) {
+  return g_observer.exchange(observer, std::memory_order_acq_rel);
+}
+
+ListQuery& ListQuery::And(ConditionKind kind, std::string sql, std::vector<Variant> values) {
   conditions.push_back(ListCondition{std::move(sql), std::move(values), kind});
   return *this;
 }
@@ -17,6 +32,7 @@ ListQuery& ListQuery::And(ListCondition condition) {
 }
 
 std::string ListQuery::Condition() const {
+  Show(*this);
   std::string where;
   for (const ListCondition& c : conditions) {
     where += (where.empty() ? "" : " and ") + c.sql;
@@ -93,6 +109,7 @@ bool ListQuery::DependsOnTime() const {
 
 std::optional<LoggedCondition> ListQuery::Logged() const {
   if (first_rows > 0 || table != "Vantrel_Article") return std::nullopt;
+  Show(*this);
   LoggedCondition logged;
   for (const ListCondition& c : conditions) {
     if (c.kind == ConditionKind::kNarrowing) continue;

@@ -3,11 +3,13 @@
 // text, the key it is kept under (core/list_structures.h) and the order its rows compare by all
 // come from it, so that no cache learns what a list does by reading its text back.
 //
-// A condition says what it tests, for the counts and heads kept against the article data
-// version: only columns the change log holds (core/article_change_log.h), the search index's
-// narrowing (implied by a like beside it, which decides), anything else (the body, another
-// table), or the clock (never kept). The builder of a condition knows which; nothing here checks
-// the text.
+// A condition holds a "?" for each of its values: no id, author or number of the request is
+// written into its text, so that one compiled statement serves every value and the cache keys
+// keep each value with its kind. It says what it tests, for the counts and heads kept against
+// the article data version: only columns the change log holds (core/article_change_log.h), the
+// search index's narrowing (implied by a like beside it, which decides), anything else (the body,
+// another table), or the clock (never kept). The builder of a condition says which; the tests
+// hold every list the pages make against what SQLite reads for it (core/list_query_check.h).
 //
 // A plain value; copies are independent. Thread-compatible.
 #ifndef FOLIREX_CORE_LIST_QUERY_H_
@@ -63,9 +65,9 @@ struct ListQuery {
   int64_t first_rows = 0;           // above 0: only the first N rows in `order`
   std::string id_column = "d_id";   // the column a list of ids or a count of first rows reads
 
-  // Adds a condition; returns the query for chaining.
-  ListQuery& And(std::string sql, ConditionKind kind = ConditionKind::kLogged,
-                 std::vector<Variant> values = {});
+  // Adds a condition of `kind`: `sql` with a "?" for each of `values`, in order. Returns the
+  // query for chaining.
+  ListQuery& And(ConditionKind kind, std::string sql, std::vector<Variant> values = {});
   ListQuery& And(ListCondition condition);
 
   // The conditions joined by "and" ("" when none), and their values in the same order.
@@ -96,6 +98,17 @@ struct ListQuery {
   // hold or reads the clock.
   std::optional<LoggedCondition> Logged() const;
 };
+
+// Tests: an observer shown every list whose conditions are made into SQL (Condition, Logged),
+// from whichever thread makes it. None by default; an installed one must be thread-safe and stay
+// alive while lists are made.
+class ListQueryObserver {
+ public:
+  virtual ~ListQueryObserver() = default;
+  virtual void Made(const ListQuery& list) = 0;
+};
+// Installs `observer` for the whole process (null: none); answers the one it replaces.
+ListQueryObserver* SetListQueryObserver(ListQueryObserver* observer);
 
 }  // namespace folirex
 

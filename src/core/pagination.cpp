@@ -12,6 +12,7 @@
 
 #include "core/list_structures.h"
 #include "platform/db/connection.h"
+#include "platform/db/kept_reads.h"
 #include "platform/db/recordset.h"
 #include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
@@ -51,6 +52,11 @@ std::string EncodeScriptInAttr(std::string_view text) {
     }
   }
   return HtmlEscapeAttr(js);
+}
+
+// Whether two lists of bound values are the same values of the same kinds (1 and "1" apart).
+bool SameValues(const std::vector<Variant>& a, const std::vector<Variant>& b) {
+  return db::StatementKey("", a) == db::StatementKey("", b);
 }
 
 }  // namespace
@@ -179,7 +185,11 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
     total_record_ = CachedCount(conn, *list_, version);
   } else {
     Recordset count;
-    count.Open(db::KeptRead{.tables = count_tables_, .sql = sql_count_, .values = params_}, conn);
+    if (count_tables_.empty()) {
+      count.Open(sql_count_, params_, conn, 0, 1);
+    } else {
+      count.Open(db::KeptRead{.tables = count_tables_, .sql = sql_count_, .values = params_}, conn);
+    }
     if (!count.Eof() && count.FieldCount() > 0) total_record_ = count.Field(0).ToInt64Or(0);
     count.Close();
   }
@@ -198,7 +208,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   // A static cursor answers the position by reading just the window that holds it.
   const int64_t first_row = FirstRowOf(current_page, page_size_);
   if (page_sql_) return ReadPage(page_sql_(first_row - 1, page_size_));
-  if (state_.caches.ListPagesAhead > 1 && params_.empty()) return RowsReadAhead(first_row);
+  if (state_.caches.ListPagesAhead > 1) return RowsReadAhead(first_row);
   if (deep_select_ && list_ && first_row - 1 >= kDeepFromRow && !list_->DependsOnTime()) {
     if (version < 0) version = ArticleDataVersion(conn);
     if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
@@ -285,8 +295,8 @@ Cls_Pagination::Rows Cls_Pagination::RowsReadAhead(int64_t first_row) {
   RequestCaches::ListRowsWindow& ahead = state_.caches.ListRows;
   const int64_t size = page_size_;
   const int64_t held = static_cast<int64_t>(ahead.rows.size());
-  const bool in_window = ahead.sql == sql_ && ahead.total == total_record_ &&
-                         first_row >= ahead.first &&
+  const bool in_window = ahead.sql == sql_ && SameValues(ahead.params, params_) &&
+                         ahead.total == total_record_ && first_row >= ahead.first &&
                          (first_row + size <= ahead.first + held || ahead.to_end);
   if (!in_window) {
     // The pages ahead, up to a bound on the rows held (at least the page).
@@ -299,6 +309,7 @@ Cls_Pagination::Rows Cls_Pagination::RowsReadAhead(int64_t first_row) {
     ahead.rows = rs.GetRows(want);
     rs.Close();
     ahead.sql = sql_;
+    ahead.params = params_;
     ahead.total = total_record_;
     ahead.first = first_row;
     ahead.to_end = static_cast<int64_t>(ahead.rows.size()) < want;

@@ -133,10 +133,12 @@ struct RequestCaches {
   // Rows of a paged list read ahead for the pages a generation step writes one after another,
   // so that the step reads its pages' rows in one query instead of one query a page, each
   // stepping over every row before its page. Only a generation step sets ListPagesAhead (0: each
-  // page reads its own rows). The window holds the rows of `sql` from row `first` (1-based), read
-  // when the list had `total` rows; `to_end` when the read reached the select's last row.
+  // page reads its own rows). The window holds the rows of `sql` bound to `params` from row
+  // `first` (1-based), read when the list had `total` rows; `to_end` when the read reached the
+  // select's last row.
   struct ListRowsWindow {
     std::string sql;
+    std::vector<Variant> params;
     int64_t total = -1;
     int64_t first = 0;
     bool to_end = false;

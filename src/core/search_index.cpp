@@ -112,10 +112,10 @@ std::string PhraseRows(const std::string& column, const std::string& keyword) {
 std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint = "") {
   ListQuery list;
   list.hint = hint;
-  if (ids.empty()) return list.And("1 = 0").Source();
+  if (ids.empty()) return list.And(ConditionKind::kLogged, "1 = 0").Source();
   std::string in;
   for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
-  return list.And("d_id in (" + in + ")").Source();
+  return list.And(ConditionKind::kLogged, "d_id in (" + in + ")").Source();
 }
 
 // A turn at reading a keyword's rows whole from a search index, held while they are read: as
@@ -415,8 +415,8 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
       instances.table = std::string(kArticleBodyTerms);
       instances.id_column = "doc";
       instances.first_rows = kMostShortBodyTerms;
-      instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)),
-                    ConditionKind::kUnlogged);
+      instances.And(ConditionKind::kUnlogged,
+                    TermsBeginningWith(column, ShortRunTerm(run, length)));
       if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
     ListQuery narrowed = where;
@@ -684,7 +684,7 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
   for (size_t i = 0; i < kIdsPerRead; ++i) marks += i == 0 ? "?" : ",?";
   ListQuery read;
   read.hint = ArticleHintInIdOrder(conn.engine());
-  read.And("d_id in (" + marks + ")");
+  read.And(ConditionKind::kLogged, "d_id in (" + marks + ")", std::vector<Variant>(kIdsPerRead));
   const std::string sql = read.Select("d_id, cast(d_addtime as text)");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   std::vector<Variant> some(kIdsPerRead);

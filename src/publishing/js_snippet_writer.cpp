@@ -65,7 +65,7 @@ bool CreateJsFile(RequestState& state, const ChannelSettings& channel, const Var
   const std::string code = type.ToString();
   std::string html;
   if (code == "0") {
-    const std::string sql =
+    const BoundSql sql =
         GetArticleListSql(state.db, channel, parameters, "", std::nullopt, std::nullopt);
     html = RenderArticleList(state, Split(parameters.ToString(), ","), sql, "");
   } else if (code == "1") {

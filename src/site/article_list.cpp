@@ -207,14 +207,14 @@ bool ListsAnotherChannel(const ChannelSettings& channel, const ArticleListChip& 
 }  // namespace
 
 std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
-                              const Variant& sql, const Variant& /*page_type*/) {
+                              const BoundSql& sql, const Variant& /*page_type*/) {
   if (fields.size() != 22) return "";
-  return RenderArticleList(state, state.channel, ReadArticleListFields(fields), sql.ToString());
+  return RenderArticleList(state, state.channel, ReadArticleListFields(fields), sql);
 }
 
 std::string RenderArticleList(RequestState& state, const ChannelSettings& page_channel,
-                              const ArticleListChip& chip, const std::string& sql) {
-  if (Trim(sql).empty()) return "";
+                              const ArticleListChip& chip, const BoundSql& sql) {
+  if (Trim(sql.sql).empty()) return "";
 
   // A chip that lists another channel links its articles with that channel's
   // folder, mode and file names, loaded into a value of its own.
@@ -226,7 +226,7 @@ std::string RenderArticleList(RequestState& state, const ChannelSettings& page_c
   const ChannelSettings& channel = other ? *other : page_channel;
 
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql.sql, sql.params, *state.db.Conn, 0, 1);
   const DrawContext ctx = MakeContext(state, channel);
   if (rs.Eof()) return kEmptyList;
   const std::string cell_start =
@@ -284,12 +284,13 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
       BuildArticleListQuery(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   const std::string type = LCase(page_type.ToString());
-  if (type == "first") return RenderArticleList(state, page_channel, chip, query.select);
+  const BoundSql select{query.select, query.list.Values()};
+  if (type == "first") return RenderArticleList(state, page_channel, chip, select);
   if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
       type != "recommendlist" && type != "newlist") {
     return "";
   }
-  if (!chip.paged) return RenderArticleList(state, page_channel, chip, query.select);
+  if (!chip.paged) return RenderArticleList(state, page_channel, chip, select);
 
   // Paged: the pager reads only the rows of the page it shows, counted over the
   // inner select.

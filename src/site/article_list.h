@@ -30,6 +30,7 @@
 
 #include "core/pagination.h"
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 #include "site/article_list_sql.h"
 
@@ -47,15 +48,15 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& channel,
                             std::optional<int64_t> page_number, int64_t page_size,
                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
-// The whole list of `sql` (a GetArticleListSql select) drawn by the chip's
-// fields (the split parameter text) for the request's channel. An empty or
-// invalid `sql`, or another number of fields than 22, gives the empty text; no
-// rows give the empty-list item. page_type is accepted and not read.
+// The whole list of `sql` (a GetArticleListSql select and its values) drawn by
+// the chip's fields (the split parameter text) for the request's channel. An
+// empty or invalid select, or another number of fields than 22, gives the empty
+// text; no rows give the empty-list item. page_type is accepted and not read.
 std::string RenderArticleList(RequestState& state, const std::vector<std::string>& fields,
-                              const Variant& sql, const Variant& page_type);
+                              const BoundSql& sql, const Variant& page_type);
 // The same for a chip already read, drawn for `channel`.
 std::string RenderArticleList(RequestState& state, const ChannelSettings& channel,
-                              const ArticleListChip& chip, const std::string& sql);
+                              const ArticleListChip& chip, const BoundSql& sql);
 
 // The current page of the pager's list and its bar, drawn for `channel`. The
 // pager's properties must be set; this reads ResultSet once.

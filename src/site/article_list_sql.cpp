@@ -108,9 +108,10 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
   const ChipSelection& selection = chip.selection;
   ArticleListQuery q;
   ListQuery& list = q.list;
-  list.And("d_deleted = false")
-      .And("d_checked = true")
-      .And("d_channelid = " + ChipChannelId(channel, selection.channel));
+  list.And(ConditionKind::kLogged, "d_deleted = false")
+      .And(ConditionKind::kLogged, "d_checked = true")
+      .And(ConditionKind::kLogged, "d_channelid = ?",
+           {ChipChannelValue(channel, selection.channel)});
 
   const std::string type = page_type.ToString();
   // The page's class may be any whole number; the chip's own field was checked above.
@@ -123,16 +124,18 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
     count = 0;
   }
 
-  for (std::string& c :
+  for (ListCondition& c :
        ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id)) {
     list.And(std::move(c));
   }
 
-  if (!chip.author.empty()) list.And("d_author = '" + SqlQuote(chip.author) + "'");
+  if (!chip.author.empty()) {
+    list.And(ConditionKind::kLogged, "d_author = ?", {Variant(chip.author)});
+  }
 
   if (chip.days > 0) {
-    list.And("datediff('y', d_addtime, now) <= " + std::to_string(chip.days),
-             ConditionKind::kTimed);
+    list.And(ConditionKind::kTimed, "datediff('y', d_addtime, now) <= ?",
+             {Variant(static_cast<long long>(chip.days))});
   }
 
   // A top-N select takes the list's own order, so that the N rows are the first
@@ -152,17 +155,26 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
   return q;
 }
 
-std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
-                              const Variant& params, const Variant& page_type,
-                              std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
+BoundSql GetArticleListSql(DatabaseState& db, const ChannelSettings& channel, const Variant& params,
+                           const Variant& page_type, std::optional<int64_t> class_id,
+                           std::optional<int64_t> subject_id) {
   std::optional<ArticleListChip> chip = ParseArticleListChip(params);
-  if (!chip) return "";
-  return BuildArticleListQuery(db, channel, *chip, page_type, class_id, subject_id).select;
+  if (!chip) return {};
+  ArticleListQuery q = BuildArticleListQuery(db, channel, *chip, page_type, class_id, subject_id);
+  return BoundSql{std::move(q.select), q.list.Values()};
 }
 
 std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
+  std::string ids;
+  for (int64_t id : ClassAndChildIds(db, class_id)) {
+    ids += (ids.empty() ? "" : ",") + std::to_string(id);
+  }
+  return ids;
+}
+
+std::vector<int64_t> ClassAndChildIds(DatabaseState& db, const Variant& class_id) {
   Variant id(Trim(class_id.ToString()));
-  if (!IsDigits(id) || id.ToString().size() > 9) return "";
+  if (!IsDigits(id) || id.ToString().size() > 9) return {};
   Recordset rs;
   rs.Open(db::KeptRead{.tables = {"Vantrel_ArticleClass"},
                        .sql = "select d_channelid, d_child, d_order from Vantrel_ArticleClass "
@@ -171,7 +183,7 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
           *db.Conn);
   if (rs.Eof()) {
     rs.Close();
-    return "";
+    return {};
   }
   const int64_t child = rs["d_child"].ToInt64Or(0);
   const int64_t order = rs["d_order"].ToInt64Or(0);
@@ -186,13 +198,12 @@ std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id) {
                        .values = {SqlNumber(order), SqlNumber(order + (child > 0 ? child : 0)),
                                   SqlNumber(channel)}},
           *db.Conn);
-  std::string ids;
+  std::vector<int64_t> ids;
   while (!rs.Eof()) {
-    ids += rs["d_id"].ToString() + ",";
+    ids.push_back(rs["d_id"].ToInt64Or(0));
     rs.MoveNext();
   }
   rs.Close();
-  if (!ids.empty()) ids.pop_back();
   return ids;
 }
 

@@ -1,7 +1,8 @@
 // The queries behind article lists: GetArticleListSql turns the 22
 // comma-separated fields of a ListArticleList chip into one select of the
-// list's articles, each with four columns of its class; GetClassAndChildIds
-// gives a class and all its descendants from the pre-order class tree.
+// list's articles, each with four columns of its class, and the values bound to
+// it; GetClassAndChildIds gives a class and all its descendants from the
+// pre-order class tree.
 //
 // Both return their result and read through recordsets of their own on db.Conn,
 // which must be open (GetClassAndChildIds binds the ids it reads by). A
@@ -17,6 +18,7 @@
 
 #include "core/list_query.h"
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 #include "site/list_support.h"
 
@@ -56,16 +58,16 @@ ArticleListChip ReadArticleListFields(const std::vector<std::string>& fields);
 // The select of a ListArticleList chip (columns d_id, d_classid, d_title,
 // d_titleprefix, d_fontshape, d_addtime, d_titlecolor, d_hotflag,
 // d_recommendflag, d_topflag, d_author, d_clicktimes, d_linkurl, d_dir, d_name,
-// d_commentflag, d_commentcheckflag), or "" when the parameter text does not
-// have 22 fields or a field fails its check. `channel` is the channel the list
-// is drawn for (a channel field of "-1" lists it). class_id is read on
-// "classlist" pages, subject_id on "subjectlist" pages.
-std::string GetArticleListSql(DatabaseState& db, const ChannelSettings& channel,
-                              const Variant& params, const Variant& page_type,
-                              std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
+// d_commentflag, d_commentcheckflag) with its values, or an empty select when
+// the parameter text does not have 22 fields or a field fails its check.
+// `channel` is the channel the list is drawn for (a channel field of "-1" lists
+// it). class_id is read on "classlist" pages, subject_id on "subjectlist" pages.
+BoundSql GetArticleListSql(DatabaseState& db, const ChannelSettings& channel, const Variant& params,
+                           const Variant& page_type, std::optional<int64_t> class_id,
+                           std::optional<int64_t> subject_id);
 
 // An article list: `list`, its articles (with its own top N and order), and `select`, which
-// joins their classes and orders the rows.
+// joins their classes and orders the rows; the values of `select` are list.Values().
 struct ArticleListQuery {
   ListQuery list;
   std::string select;
@@ -83,9 +85,11 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
                                        std::optional<int64_t> class_id,
                                        std::optional<int64_t> subject_id);
 
-// The ids of the class and of all its descendants, joined by ","; "" when no
-// class has that id (or the id is not a plain number of at most 9 digits).
-// Reads through a recordset of its own.
+// The ids of the class and of all its descendants; none when no class has that
+// id (or the id is not a plain number of at most 9 digits). Reads through a
+// recordset of its own.
+std::vector<int64_t> ClassAndChildIds(DatabaseState& db, const Variant& class_id);
+// The same joined by ",".
 std::string GetClassAndChildIds(DatabaseState& db, const Variant& class_id);
 
 }  // namespace folirex

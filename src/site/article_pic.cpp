@@ -41,16 +41,17 @@ bool FieldsValid(const std::vector<std::string>& f) {
   return IsChipFlag(f[14]) && IsSmallDigits(f[15]);
 }
 
-// The select of a chip that passed its checks.
-std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const ArticlePicChip& chip,
-                   const Variant& page_type, std::optional<int64_t> class_id,
-                   std::optional<int64_t> subject_id) {
+// The select of a chip that passed its checks, and its values.
+BoundSql PicSql(DatabaseState& db, const ChannelSettings& channel, const ArticlePicChip& chip,
+                const Variant& page_type, std::optional<int64_t> class_id,
+                std::optional<int64_t> subject_id) {
   const ChipSelection& selection = chip.selection;
+  BoundSql select;
   std::string cond =
       " d_picurl <> '' and (d_picurl is not null) and d_deleted "
       "= false and d_checked = true and "
-      "d_channelid = " +
-      ChipChannelId(channel, selection.channel);
+      "d_channelid = ?";
+  select.params.push_back(ChipChannelValue(channel, selection.channel));
 
   const std::string type = page_type.ToString();
   Variant class_value(selection.class_id);
@@ -59,17 +60,22 @@ std::string PicSql(DatabaseState& db, const ChannelSettings& channel, const Arti
   } else if (*ChipInt16(selection.class_id) < 0) {
     class_value = Variant("0");
   }
-  for (const std::string& c :
+  for (const ListCondition& c :
        ClassSubjectAndFlagConditions(db, selection, class_value, type, subject_id)) {
-    cond += " and " + c;
+    cond += " and " + c.sql;
+    select.params.insert(select.params.end(), c.values.begin(), c.values.end());
   }
-  if (chip.days > 0) cond += " and datediff('y', d_addtime, now) <= " + std::to_string(chip.days);
+  if (chip.days > 0) {
+    cond += " and datediff('y', d_addtime, now) <= ?";
+    select.params.emplace_back(static_cast<long long>(chip.days));
+  }
 
-  return "select top " + std::to_string(selection.count) +
-         " d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
-         "from "
-         "Vantrel_Article where " +
-         cond + PicOrderOf(chip.order_code);
+  select.sql = "select top " + std::to_string(selection.count) +
+               " d_id, d_title, d_author, d_addtime, d_picurl, d_summary, d_classid "
+               "from "
+               "Vantrel_Article where " +
+               cond + PicOrderOf(chip.order_code);
+  return select;
 }
 
 }  // namespace
@@ -91,11 +97,11 @@ std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params) {
   return chip;
 }
 
-std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
-                             const Variant& params, const Variant& page_type,
-                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
+BoundSql GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel, const Variant& params,
+                          const Variant& page_type, std::optional<int64_t> class_id,
+                          std::optional<int64_t> subject_id) {
   const std::optional<ArticlePicChip> chip = ParseArticlePicChip(params);
-  if (!chip) return "";
+  if (!chip) return {};
   return PicSql(db, channel, *chip, page_type, class_id, subject_id);
 }
 
@@ -184,7 +190,7 @@ std::string PicCell(PicContext& ctx, const Recordset& rs) {
 std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_channel,
                            const ArticlePicChip& chip, const Variant& page_type,
                            std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
-  const std::string sql = PicSql(state.db, page_channel, chip, page_type, class_id, subject_id);
+  const BoundSql sql = PicSql(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   // A chip that shows another channel's pictures links them with that channel's
   // settings, loaded into a value of its own.
@@ -206,7 +212,7 @@ std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_chan
   const int columns = std::max<int>(1, chip.columns);
 
   Recordset rs;
-  rs.Open(sql, *state.db.Conn, 0, 1);
+  rs.Open(sql.sql, sql.params, *state.db.Conn, 0, 1);
   if (rs.Eof()) return "<li>暂时没有本类数据！</li>";
 
   std::string html =

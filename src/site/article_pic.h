@@ -25,6 +25,7 @@
 #include <string>
 
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 #include "site/list_support.h"
 
@@ -51,11 +52,11 @@ struct ArticlePicChip {
 // other text.
 std::optional<ArticlePicChip> ParseArticlePicChip(const Variant& params);
 
-// The select of a ListArticlePic chip drawn for `channel`, or "" when a field
-// fails its check. Reads the class tree on db.Conn.
-std::string GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel,
-                             const Variant& params, const Variant& page_type,
-                             std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
+// The select of a ListArticlePic chip drawn for `channel` and its values, or an
+// empty select when a field fails its check. Reads the class tree on db.Conn.
+BoundSql GetArticlePicSql(DatabaseState& db, const ChannelSettings& channel, const Variant& params,
+                          const Variant& page_type, std::optional<int64_t> class_id,
+                          std::optional<int64_t> subject_id);
 
 // The grid that replaces the chip, drawn for the request's channel
 // (state.channel): "" for an invalid chip, "<li>暂时没有本类数据！</li>" when no

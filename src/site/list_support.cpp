@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/db/sql_params.h"
 #include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 #include "platform/text/vb_text.h"
@@ -44,6 +45,14 @@ std::string SqlNumber(const Variant& value) {
   return Variant(d).ToString();
 }
 
+Variant NumberValue(const Variant& value) {
+  if (value.IsBlank() || !value.IsNumeric()) return Variant(0LL);
+  double d = value.ToDoubleOr(0);
+  if (!std::isfinite(d)) return Variant(0LL);
+  if (d == std::floor(d) && std::fabs(d) < 9e15) return Variant(static_cast<long long>(d));
+  return Variant(d);
+}
+
 std::string InstallPath(RequestState& state) {
   if (state.host.Application == nullptr) return "/";
   return state.host.Application->Get("server_path").ToString();
@@ -62,6 +71,10 @@ bool IsNewArticle(const Variant& add_time, const Variant& days_of_new) {
 
 std::string ChipChannelId(const ChannelSettings& channel, const std::string& channel_field) {
   return channel_field == "-1" ? SqlNumber(channel.ChannelID) : SqlNumber(channel_field);
+}
+
+Variant ChipChannelValue(const ChannelSettings& channel, const std::string& channel_field) {
+  return channel_field == "-1" ? NumberValue(channel.ChannelID) : NumberValue(channel_field);
 }
 
 std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
@@ -107,28 +120,42 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
   return selection;
 }
 
-std::vector<std::string> ClassSubjectAndFlagConditions(DatabaseState& db,
-                                                       const ChipSelection& selection,
-                                                       const Variant& class_value,
-                                                       const std::string& type,
-                                                       std::optional<int64_t> subject_id) {
-  std::vector<std::string> conditions;
+std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
+                                                         const ChipSelection& selection,
+                                                         const Variant& class_value,
+                                                         const std::string& type,
+                                                         std::optional<int64_t> subject_id) {
+  std::vector<ListCondition> conditions;
+  // Each on the columns the change log holds, with its values.
+  auto add = [&conditions](std::string sql, std::vector<Variant> values) {
+    conditions.push_back(ListCondition{std::move(sql), std::move(values), ConditionKind::kLogged});
+  };
+  auto one = [](Variant value) {
+    std::vector<Variant> values;
+    values.push_back(std::move(value));
+    return values;
+  };
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
-      std::string ids = GetClassAndChildIds(db, class_value);
-      // No such class: no rows rather than an "in ()" the database refuses.
-      conditions.push_back(ids.empty() ? "1 = 0" : "d_classid in (" + ids + ")");
+      const std::vector<int64_t> ids = ClassAndChildIds(db, class_value);
+      if (ids.empty()) {
+        // No such class: no rows rather than an "in ()" the database refuses.
+        add("1 = 0", {});
+      } else {
+        BoundSql in = IdsIn("d_classid", ids);
+        add(std::move(in.sql), std::move(in.params));
+      }
     } else {
-      conditions.push_back("d_classid = " + SqlNumber(class_value));
+      add("d_classid = ?", one(NumberValue(class_value)));
     }
   }
   if (type == "subjectlist") {
-    conditions.push_back("d_subjectid = " + std::to_string(subject_id.value_or(0)));
+    add("d_subjectid = ?", one(Variant(static_cast<long long>(subject_id.value_or(0)))));
   } else if (selection.subject_id != "0") {
-    conditions.push_back("d_subjectid = " + SqlNumber(selection.subject_id));
+    add("d_subjectid = ?", one(NumberValue(selection.subject_id)));
   }
-  if (selection.hot_only) conditions.push_back("d_hotflag = true");
-  if (selection.recommended_only) conditions.push_back("d_recommendflag = true");
+  if (selection.hot_only) add("d_hotflag = true", {});
+  if (selection.recommended_only) add("d_recommendflag = true", {});
   return conditions;
 }
 

@@ -39,6 +39,9 @@ std::optional<int16_t> ChipInt16(std::string_view field);
 // "16", " 3" gives "3"); "0" for a value that is not numeric. Keeps anything
 // but a number out of the SQL text.
 std::string SqlNumber(const Variant& value);
+// The same number as a value to bind: a whole number as an integer, any other
+// as a double; 0 for a value that is not numeric.
+Variant NumberValue(const Variant& value);
 
 // Application("server_path"): the install folder as a URL path ending in "/".
 std::string InstallPath(RequestState& state);
@@ -54,6 +57,8 @@ bool IsNewArticle(const Variant& add_time, const Variant& days_of_new);
 // The channel a list chip lists, as SQL number text: its channel field, or the
 // channel the page is drawn with (`channel`) when that field is "-1".
 std::string ChipChannelId(const ChannelSettings& channel, const std::string& channel_field);
+// The same as a value to bind (NumberValue).
+Variant ChipChannelValue(const ChannelSettings& channel, const std::string& channel_field);
 
 // The settings of a channel other than the page's, loaded as a value of its own
 // (the page's settings are left as they are): a chip that lists another
@@ -91,16 +96,15 @@ struct ChipSelection {
 ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 
 // The conditions the article and picture chips share, each on the columns the change log holds
-// (core/article_change_log.h): the class (with
-// its descendants when asked; a missing class gives no rows), the subject (the page's on a
-// subject list, else the chip's unless "0"), and the hot and recommended flags.
-// class_value: the class the list shows (already chosen from the chip or the page). Reads the
-// class tree on db.Conn.
-std::vector<std::string> ClassSubjectAndFlagConditions(DatabaseState& db,
-                                                       const ChipSelection& selection,
-                                                       const Variant& class_value,
-                                                       const std::string& type,
-                                                       std::optional<int64_t> subject_id);
+// (core/article_change_log.h), their ids bound: the class (with its descendants when asked; a
+// missing class gives no rows), the subject (the page's on a subject list, else the chip's
+// unless "0"), and the hot and recommended flags. class_value: the class the list shows
+// (already chosen from the chip or the page). Reads the class tree on db.Conn.
+std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
+                                                         const ChipSelection& selection,
+                                                         const Variant& class_value,
+                                                         const std::string& type,
+                                                         std::optional<int64_t> subject_id);
 
 // The page's class as a list's class value: its number, or "" (no class) without one.
 Variant PageClassValue(std::optional<int64_t> class_id);

@@ -331,8 +331,12 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.
   ListQuery listed;
-  listed.And("d_channelid = " + links.channel).And("d_deleted = false").And("d_checked = true");
-  if (class_id != "0") listed.And("d_classid = " + class_id);
+  listed.And(ConditionKind::kLogged, "d_channelid = ?", {NumberValue(searched.ChannelID)})
+      .And(ConditionKind::kLogged, "d_deleted = false")
+      .And(ConditionKind::kLogged, "d_checked = true");
+  if (class_id != "0") {
+    listed.And(ConditionKind::kLogged, "d_classid = ?", {Variant(std::stoll(class_id))});
+  }
   // The kept counts answer for a channel id that is a whole number (as the condition reads it).
   std::optional<ListedArticles> listed_in;
   int64_t channel_number = 0;

@@ -33,10 +33,11 @@ using testing::SiteFixture;
 // nothing for a list the log cannot follow.
 TEST(ArticleChangeLogTest, ALogTestsAListByItsOwnConditionsAndNoOther) {
   ListQuery listed;
-  listed.And("d_deleted = false").And("d_channelid = ?", ConditionKind::kLogged, {Variant(1)});
-  listed.And("d_title like ? or d_author like ?", ConditionKind::kLogged,
+  listed.And(ConditionKind::kLogged, "d_deleted = false")
+      .And(ConditionKind::kLogged, "d_channelid = ?", {Variant(1)});
+  listed.And(ConditionKind::kLogged, "d_title like ? or d_author like ?",
              {Variant("%a%"), Variant("%b%")});
-  listed.And("d_id in (select rowid from Vantrel_ArticleText)", ConditionKind::kNarrowing);
+  listed.And(ConditionKind::kNarrowing, "d_id in (select rowid from Vantrel_ArticleText)");
   listed.order = {{"d_addtime", true}};
   const std::optional<LoggedCondition> logged = listed.Logged();
   ASSERT_TRUE(logged.has_value());
@@ -47,9 +48,9 @@ TEST(ArticleChangeLogTest, ALogTestsAListByItsOwnConditionsAndNoOther) {
 
   // The body, the clock, another table, the first rows only.
   ListQuery body = listed;
-  body.And("d_content like '%a%'", ConditionKind::kUnlogged);
+  body.And(ConditionKind::kUnlogged, "d_content like '%a%'");
   ListQuery timed = listed;
-  timed.And("datediff('d', d_addtime, now) < 3", ConditionKind::kTimed);
+  timed.And(ConditionKind::kTimed, "datediff('d', d_addtime, now) < 3");
   ListQuery comments = listed;
   comments.table = "Vantrel_ArticleComment";
   ListQuery first = listed;
@@ -141,7 +142,8 @@ class KeptCountsTest : public ::testing::Test {
   void ExpectFresh(Connection& reader, Connection& fresh, const std::string& step) {
     for (const std::string keyword : {"经", "a", "经济", "B'"}) {
       ListQuery listed;
-      listed.And("d_channelid = 1").And("d_deleted = ?", ConditionKind::kLogged, {Variant(false)});
+      listed.And(ConditionKind::kLogged, "d_channelid = 1")
+          .And(ConditionKind::kLogged, "d_deleted = ?", {Variant(false)});
       const ListQuery titled = WithKeyword(reader.engine(), listed, "d_title", keyword);
       const std::string like = " and d_title like '%" + SqlQuote(keyword) + "%'";
       const std::string where = " where d_channelid = 1 and d_deleted = false";
@@ -151,14 +153,16 @@ class KeptCountsTest : public ::testing::Test {
       narrowed.hint = ArticleHintNarrowed(reader.engine(), index.has_value());
       if (index) narrowed.And(*index);
       ListQuery hot;
-      hot.And("d_checked = true").And("d_hotflag = true").And("d_classid in (1,2)");
+      hot.And(ConditionKind::kLogged, "d_checked = true")
+          .And(ConditionKind::kLogged, "d_hotflag = true")
+          .And(ConditionKind::kLogged, "d_classid in (1,2)");
       hot.order = {{"d_id", true}};
       // A list of the first rows, fewer and more of them than the articles.
       ListQuery first = titled;
       first.order = {{"d_topflag"}, {"d_addtime", true}};
       first.first_rows = 40;
       ListQuery most;
-      most.And("d_checked = true");
+      most.And(ConditionKind::kLogged, "d_checked = true");
       most.first_rows = 100000;
       const ListQuery body = WithKeyword(reader.engine(), listed, "d_content", keyword);
       const std::vector<std::pair<ListQuery, std::string>> counts = {
@@ -376,17 +380,18 @@ class KeptHeadsTest : public KeptCountsTest {
       size_t first_rows;   // 0: the whole list
     };
     ListQuery listed;
-    listed.And("d_channelid = 1").And("d_deleted = false");
+    listed.And(ConditionKind::kLogged, "d_channelid = 1")
+        .And(ConditionKind::kLogged, "d_deleted = false");
     auto ordered = [](ListQuery list, std::vector<ListOrderKey> order) {
       list.order = std::move(order);
       return list;
     };
     ListQuery checked = ordered(listed, {{"d_topflag"}, {"d_addtime", true}});
-    checked.And("d_checked = true");
+    checked.And(ConditionKind::kLogged, "d_checked = true");
     ListQuery classed = ordered(listed, {{"d_topflag"}, {"d_id", true}});
-    classed.And("d_classid = ?", ConditionKind::kLogged, {Variant(1)});
+    classed.And(ConditionKind::kLogged, "d_classid = ?", {Variant(1)});
     ListQuery titled = ordered(listed, {{"d_addtime"}});
-    titled.And("d_title like '%经%'");
+    titled.And(ConditionKind::kLogged, "d_title like '%经%'");
     const ListQuery newest = ordered(listed, {{"d_addtime", true}});
     const ListQuery pinned = ordered(listed, {{"d_topflag"}, {"d_addtime", true}});
     const std::vector<List> lists = {

@@ -31,19 +31,19 @@ std::string Params(const std::map<int, std::string>& fields = {}) {
   return text;
 }
 
-std::vector<int64_t> Ids(SiteFixture& s, const std::string& sql) {
+std::vector<int64_t> Ids(SiteFixture& s, const BoundSql& sql) {
   Recordset rs;
-  rs.Open(sql, *s.state.db.Conn, 0, 1);
+  rs.Open(sql.sql, sql.params, *s.state.db.Conn, 0, 1);
   std::vector<int64_t> ids;
   for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs["d_id"].ToInt64Or(-1));
   return ids;
 }
 
 // The rows of the select, each as the texts of the columns joined by "|".
-std::vector<std::string> Rows(SiteFixture& s, const std::string& sql,
+std::vector<std::string> Rows(SiteFixture& s, const BoundSql& sql,
                               const std::vector<std::string>& columns) {
   Recordset rs;
-  rs.Open(sql, *s.state.db.Conn, 0, 1);
+  rs.Open(sql.sql, sql.params, *s.state.db.Conn, 0, 1);
   std::vector<std::string> rows;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string row;
@@ -60,8 +60,8 @@ class ArticleListSqlTest : public ::testing::Test {
     other_ = s_.Add(ChannelRow{.dir = "other"});
     s_.UseChannel(channel_);
   }
-  std::string Sql(const std::string& params, const std::string& page_type = "first",
-                  const Variant& class_id = "", const Variant& subject_id = "") {
+  BoundSql Sql(const std::string& params, const std::string& page_type = "first",
+               const Variant& class_id = "", const Variant& subject_id = "") {
     return GetArticleListSql(s_.state.db, s_.state.channel, params, page_type,
                              ParseId(class_id.ToString()), ParseId(subject_id.ToString()));
   }
@@ -74,22 +74,22 @@ class ArticleListSqlTest : public ::testing::Test {
 TEST_F(ArticleListSqlTest, RefusesParameterTextsThatAreNotAList) {
   s_.state.db.Sql = "before";
   std::string params = Params();
-  EXPECT_EQ(Sql(params.substr(0, params.rfind(','))), "");  // 21 fields
-  EXPECT_EQ(Sql(params + ",2"), "");                        // 23 fields
-  EXPECT_EQ(Sql(Params({{12, "3"}})), "");
-  EXPECT_EQ(Sql(Params({{13, "4"}})), "");
-  EXPECT_EQ(Sql(Params({{5, "yes"}})), "");
-  EXPECT_EQ(Sql(Params({{0, "abc"}})), "");
-  EXPECT_EQ(Sql(Params({{4, "-1"}})), "");
-  EXPECT_EQ(Sql(Params({{4, "05"}})), "");
-  EXPECT_EQ(Sql(""), "");
+  EXPECT_EQ(Sql(params.substr(0, params.rfind(','))).sql, "");  // 21 fields
+  EXPECT_EQ(Sql(params + ",2").sql, "");                        // 23 fields
+  EXPECT_EQ(Sql(Params({{12, "3"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{13, "4"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{5, "yes"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{0, "abc"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{4, "-1"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{4, "05"}})).sql, "");
+  EXPECT_EQ(Sql("").sql, "");
   // A number beyond the 16-bit reading refuses the chip instead of failing the
   // page.
-  EXPECT_EQ(Sql(Params({{4, "40000"}})), "");
-  EXPECT_EQ(Sql(Params({{1, "99999"}})), "");
+  EXPECT_EQ(Sql(Params({{4, "40000"}})).sql, "");
+  EXPECT_EQ(Sql(Params({{1, "99999"}})).sql, "");
   EXPECT_EQ(s_.state.db.Sql, "before");
   // Flags are checked trimmed and in any case.
-  EXPECT_NE(Sql(Params({{5, " TRUE "}})), "");
+  EXPECT_NE(Sql(Params({{5, " TRUE "}})).sql, "");
 }
 
 TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndReturnsTheSelect) {
@@ -110,7 +110,7 @@ TEST_F(ArticleListSqlTest, JoinsTheClassColumnsAndReturnsTheSelect) {
   int64_t pinned = s_.Add(
       ArticleRow{.title = "置顶", .channel = channel_, .class_id = k, .top = true, .hot = true});
   s_.Add(ArticleRow{.channel = other_});
-  std::string sql = Sql(Params({{21, "1"}}), "classlist", 0);
+  BoundSql sql = Sql(Params({{21, "1"}}), "classlist", 0);
   // Pinned first, then by id; each row with its class's folder, name and comment flags.
   EXPECT_EQ(
       Rows(s_, sql,
@@ -134,7 +134,7 @@ TEST_F(ArticleListSqlTest, ChannelFieldMinusOneIsTheCurrentChannel) {
   // A number in another notation reaches the SQL as the plain number.
   char hex[32];
   std::snprintf(hex, sizeof hex, " &H%llX ", static_cast<long long>(other_));
-  std::string sql = Sql(Params({{0, hex}}));
+  BoundSql sql = Sql(Params({{0, hex}}));
   EXPECT_EQ(Ids(s_, sql), std::vector<int64_t>{theirs});
 }
 
@@ -219,9 +219,9 @@ TEST_F(ArticleListSqlTest, ClassesWithAndWithoutDescendants) {
 
 TEST_F(ArticleListSqlTest, AMissingClassWithDescendantsGivesAnEmptyList) {
   s_.Add(ArticleRow{.channel = channel_});
-  std::string sql = Sql(Params({{1, "4321"}, {2, "true"}}));
-  ASSERT_NE(sql, "");
-  EXPECT_EQ(sql.find("in ()"), std::string::npos);
+  BoundSql sql = Sql(Params({{1, "4321"}, {2, "true"}}));
+  ASSERT_NE(sql.sql, "");
+  EXPECT_EQ(sql.sql.find("in ()"), std::string::npos);
   EXPECT_TRUE(Ids(s_, sql).empty());
   EXPECT_TRUE(Ids(s_, Sql(Params({{2, "true"}}), "classlist", 999)).empty());
 }

@@ -423,9 +423,9 @@ TEST_F(PagedListTest, DeepPagesListTheRowsOfTheWalkTiesIncluded) {
     return ids;
   };
   // The rows of page `page` (settled as the pager settles it) by stepping over those before it.
-  auto walked_ids = [this](const std::string& sql, int64_t page) {
+  auto walked_ids = [this](const BoundSql& sql, int64_t page) {
     Recordset rs;
-    rs.Open(sql, *s_.state.db.Conn, 1, 1);
+    rs.Open(sql.sql, sql.params, *s_.state.db.Conn, 1, 1);
     const int64_t count = rs.RecordCount();
     const int64_t last = (count + 19) / 20;
     rs.SetAbsolutePosition((std::min(page, last) - 1) * 20 + 1);
@@ -437,7 +437,7 @@ TEST_F(PagedListTest, DeepPagesListTheRowsOfTheWalkTiesIncluded) {
     for (const char* type : {"classlist", "subjectlist", "hotlist", "recommendlist", "newlist"}) {
       for (int order = 0; order <= 6; ++order) {
         const std::string params = Params({{19, "true"}, {21, std::to_string(order)}});
-        const std::string sql =
+        const BoundSql sql =
             GetArticleListSql(s_.state.db, s_.state.channel, params, type, k, subject);
         for (int64_t page : {1, 6, 9, 14, 17, 40}) {
           const std::vector<int64_t> walked = walked_ids(sql, page);
@@ -471,8 +471,10 @@ TEST(RenderArticleListTest, NoQueryOrAnInvalidFieldListDrawsNothing) {
   SiteFixture s;
   s.UseChannel(1);
   std::vector<std::string> fields(22, "false");
-  EXPECT_EQ(RenderArticleList(s.state, fields, "", ""), "");
-  EXPECT_EQ(RenderArticleList(s.state, std::vector<std::string>(3, "1"), "select 1", ""), "");
+  EXPECT_EQ(RenderArticleList(s.state, fields, BoundSql{}, ""), "");
+  EXPECT_EQ(
+      RenderArticleList(s.state, std::vector<std::string>(3, "1"), BoundSql{"select 1", {}}, ""),
+      "");
 }
 
 }  // namespace

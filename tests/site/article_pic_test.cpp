@@ -77,9 +77,9 @@ TEST_F(ArticlePicTest, QueryFromTheChipFields) {
   s_.Add(ArticleRow{.channel = 1, .pic_url = "/p.jpg"});
   auto rows = [&](const std::string& params) {
     Recordset rs;
-    rs.Open(GetArticlePicSql(s_.state.db, s_.state.channel, params, "first", std::nullopt,
-                             std::nullopt),
-            *s_.state.db.Conn, 0, 1);
+    const BoundSql select = GetArticlePicSql(s_.state.db, s_.state.channel, params, "first",
+                                             std::nullopt, std::nullopt);
+    rs.Open(select.sql, select.params, *s_.state.db.Conn, 0, 1);
     std::vector<std::string> out;
     for (; !rs.Eof(); rs.MoveNext()) {
       out.push_back(rs["d_id"].ToString() + "|" + rs["d_title"].ToString() + "|" +
@@ -103,37 +103,44 @@ TEST_F(ArticlePicTest, QueryFromTheChipFields) {
   }
   // Wrong field count or a failing field: no query.
   std::string params = Params();
-  EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params + ",1", "", std::nullopt,
-                             std::nullopt),
-            "");
+  EXPECT_EQ(
+      GetArticlePicSql(s_.state.db, s_.state.channel, params + ",1", "", std::nullopt, std::nullopt)
+          .sql,
+      "");
   EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, params.substr(0, params.rfind(',')), "",
-                             std::nullopt, std::nullopt),
+                             std::nullopt, std::nullopt)
+                .sql,
             "");
   for (int field : {0, 1, 3}) {
     EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "x"}}), "",
-                               std::nullopt, std::nullopt),
+                               std::nullopt, std::nullopt)
+                  .sql,
               "")
         << field;
   }
   for (int field : {4, 7, 8, 9, 10, 11, 12, 15}) {
     EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "-1"}}), "",
-                               std::nullopt, std::nullopt),
+                               std::nullopt, std::nullopt)
+                  .sql,
               "")
         << field;
   }
   for (int field : {2, 5, 6, 14}) {
     EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{field, "yes"}}), "",
-                               std::nullopt, std::nullopt),
+                               std::nullopt, std::nullopt)
+                  .sql,
               "")
         << field;
   }
   // Beyond the 16-bit reading: refused, not a failed page.
   EXPECT_EQ(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{4, "70000"}}), "",
-                             std::nullopt, std::nullopt),
+                             std::nullopt, std::nullopt)
+                .sql,
             "");
   // The layout field is not checked.
   EXPECT_NE(GetArticlePicSql(s_.state.db, s_.state.channel, Params({{13, "x"}}), "", std::nullopt,
-                             std::nullopt),
+                             std::nullopt)
+                .sql,
             "");
   EXPECT_EQ(Pic(Params({{4, "x"}})), "");
 }

@@ -9,6 +9,7 @@
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
 #include "platform/db/sql_dialect.h"
+#include "platform/db/statement_audit.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -78,32 +79,67 @@ db::Session& Connection::session() {
 
 SqlEngine Connection::engine() const { return session_ ? session_->engine() : SqlEngine::kNone; }
 
-void Connection::CountStatement(std::string_view sql) {
+void Connection::Count(std::string_view sql) {
   static const bool trace = std::getenv("FOLIREX_SQL_TRACE") != nullptr;
   if (trace && !sql.empty()) {
     std::fprintf(stderr, "sql> %.*s\n", static_cast<int>(sql.size()), sql.data());
   }
   ++statement_count_;
   g_total_statements.fetch_add(1, std::memory_order_relaxed);
-  if (kept_ != nullptr && !sql.empty() && !BeginsWithSelect(sql)) {
-    const std::string first = LeadingKeyword(sql);
-    if (first != "select") {
-      // A write that names a kept table (an update through a "with" included) makes every
-      // connection of the process read the version again; a change of columns forgets the
-      // kept rows. Writes are many and built everywhere, and a missed one would show settings
-      // up to a second old after a save, so any text naming a kept table counts: a statement
-      // taken for a write wrongly costs only one read of the version.
-      const std::string lower = LCase(sql);
-      for (const std::string& table : kept_->tables) {
-        if (lower.find(table) == std::string::npos) continue;
-        if (first == "create" || first == "alter" || first == "drop") {
-          db::KeptReads::Instance().Clear();
-        }
-        NoteWrite(table);
-        break;
-      }
+}
+
+// A write that changes a kept table makes every connection of the process read the version
+// again; a change of a kept table's columns forgets the kept rows.
+void Connection::NoteKeptWrite(const db::TablesWritten& written) {
+  if (written.tables.empty()) return;
+  if (written.reshaped) db::KeptReads::Instance().Clear();
+  NoteWrite(written.tables.front());
+}
+
+// The kept table a write names as its target, as an engine that does not describe its statements
+// learns it: triggers on the kept tables write none of them, so the target is all it changes.
+db::TablesWritten Connection::KeptWrittenByText(std::string_view sql) const {
+  db::TablesWritten written;
+  if (sql.empty() || BeginsWithSelect(sql)) return written;
+  const WriteTarget target = WriteTargetOf(sql);
+  if (target.table.empty() || !kept_->Keeps(target.table)) return written;
+  written.tables.push_back(LCase(target.table));
+  written.reshaped = target.reshapes;
+  return written;
+}
+
+void Connection::CountStatement(std::string_view sql) {
+  Count(sql);
+  if (kept_ != nullptr) NoteKeptWrite(KeptWrittenByText(sql));
+}
+
+void Connection::CountStatement(std::string_view sql, const db::Statement& statement) {
+  Count(sql);
+  if (kept_ == nullptr) return;
+  const db::StatementTouches* touches = statement.touches();
+  if (touches == nullptr) {
+    NoteKeptWrite(KeptWrittenByText(sql));
+    return;
+  }
+  // Most statements are reads: they write nothing and are done with here.
+  if (touches->writes.empty() && touches->reshapes.empty()) return;
+  const db::TablesWritten written = db::WrittenAmong(*touches, kept_->tables);
+  if (db::StatementAudit* audit = db::InstalledStatementAudit()) {
+    const db::TablesWritten by_text = KeptWrittenByText(sql);
+    audit->Checked(db::AuditCheck::kWrite, sql);
+    if (!(by_text == written)) {
+      auto describe = [](const db::TablesWritten& w) {
+        std::string text;
+        for (const std::string& t : w.tables) text += (text.empty() ? "" : ", ") + t;
+        return (text.empty() ? std::string("no kept table") : text) +
+               (w.reshaped ? " (reshaped)" : "");
+      };
+      audit->Disagrees(db::AuditCheck::kWrite, sql,
+                       "SQLite says it writes " + describe(written) + ", its text's target is " +
+                           describe(by_text));
     }
   }
+  NoteKeptWrite(written);
 }
 
 void Connection::NoteWrite(std::string_view table) {
@@ -153,7 +189,7 @@ const int64_t* Connection::KeptVersion() {
   std::optional<int64_t> version;
   try {
     std::unique_ptr<db::Statement> st = session().Prepare(kept_->version_sql);
-    CountStatement(kept_->version_sql);
+    CountStatement(kept_->version_sql, *st);
     st->Bind({});
     if (st->Step() && st->ColumnCount() > 0 && !st->Column(0).IsNull()) {
       version = st->Column(0).ToInt64Or(0);
@@ -183,7 +219,7 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(const db::KeptRead& r
   std::string key = db::StatementKey(read.sql, read.values);
   if (std::shared_ptr<const db::KeptRows> kept = reads.Find(db, *version, key)) return kept;
   std::unique_ptr<db::Statement> st = session().Prepare(read.sql);
-  CountStatement(read.sql);
+  CountStatement(read.sql, *st);
   st->Bind(read.values);
   auto rows = std::make_shared<db::KeptRows>();
   bool more = st->Step();
@@ -201,12 +237,26 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(const db::KeptRead& r
 std::unique_ptr<db::Statement> Connection::PrepareRead(std::string_view sql,
                                                        const std::vector<Variant>& params) {
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement(sql);
+  CountStatement(sql, *st);
   st->Bind(params);
   return st;
 }
 
+// The audit's check of a kept read, whether its rows come from memory or not: the statement is
+// compiled again (not run) to learn what it reads.
+void Connection::AuditKeptRead(const db::KeptRead& read) {
+  db::StatementAudit* audit = db::InstalledStatementAudit();
+  // A read that names no table declares nothing: it is read from the database like any select.
+  if (audit == nullptr || read.tables.empty()) return;
+  const std::optional<db::StatementTouches> touches = session().Describe(read.sql);
+  if (!touches) return;
+  audit->Checked(db::AuditCheck::kKeptRead, read.sql);
+  const std::string mismatch = db::KeptReadMismatch(read, *touches);
+  if (!mismatch.empty()) audit->Disagrees(db::AuditCheck::kKeptRead, read.sql, mismatch);
+}
+
 std::unique_ptr<db::Statement> Connection::PrepareRead(const db::KeptRead& read) {
+  AuditKeptRead(read);
   if (std::shared_ptr<const db::KeptRows> kept = KeptRowsOf(read)) {
     std::unique_ptr<db::Statement> st = db::ReplayKeptRows(std::move(kept));
     st->Bind(read.values);
@@ -225,7 +275,7 @@ int64_t Connection::Execute(std::string_view sql) { return Execute(sql, {}); }
 
 int64_t Connection::Execute(std::string_view sql, const std::vector<Variant>& params) {
   std::unique_ptr<db::Statement> st = session().Prepare(sql);
-  CountStatement(sql);
+  CountStatement(sql, *st);
   st->Bind(params);
   while (st->Step()) {
   }

@@ -23,6 +23,7 @@
 
 #include "platform/db/db_error.h"
 #include "platform/db/kept_reads.h"
+#include "platform/db/statement_touches.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -102,8 +103,13 @@ class Connection {
   // For Recordset and the providers.
   db::Session& session();
   // Counts one statement; with FOLIREX_SQL_TRACE set in the environment it is also printed to
-  // standard error (benchmarks' debug mode). A statement other than a select that names a kept
-  // table is taken for a write of it (see NoteWrite).
+  // standard error (benchmarks' debug mode). A write of a kept table counts as NoteWrite of it,
+  // and a change of its columns forgets every kept row: what `statement` writes as its engine
+  // says when it compiles it (SQLite's authorizer, platform/db/statement_touches.h), else the
+  // target its text names (WriteTargetOf, platform/db/sql_dialect.h). With a statement audit
+  // installed (platform/db/statement_audit.h) the two are compared where both are known.
+  void CountStatement(std::string_view sql, const db::Statement& statement);
+  // The same for a statement run outside this connection's compiling: the target its text names.
   void CountStatement(std::string_view sql = {});
   // Open recordsets register here; Close closes them before the session goes back to the pool.
   void Attach(db::Cursor* cursor);
@@ -122,6 +128,10 @@ class Connection {
   uint64_t kept_generation_ = 0;
   uint64_t kept_offer_generation_ = 0;
   bool KeptVersionFresh(uint64_t generation, int64_t now) const;
+  void Count(std::string_view sql);
+  void NoteKeptWrite(const db::TablesWritten& written);
+  db::TablesWritten KeptWrittenByText(std::string_view sql) const;
+  void AuditKeptRead(const db::KeptRead& read);
   const int64_t* KeptVersion();
   std::shared_ptr<const db::KeptRows> KeptRowsOf(const db::KeptRead& read);
 };

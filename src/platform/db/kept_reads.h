@@ -27,9 +27,11 @@ class Statement;
 // A select of kept tables alone, as the code that builds it describes it: `sql` in the pages'
 // dialect with a "?" for each of `values` in order, reading no table but `tables` (as the SQL
 // names them) and depending on nothing but their rows and its values: no clock, no random
-// number, no other table, not even in a subquery. The builder knows which tables its select
-// reads; nothing here checks the text, and a select that breaks this shows stale rows. A read
-// that names no table, or one its connection does not keep, is read from the database.
+// number, no other table, not even in a subquery. The builder says which tables its select
+// reads; nothing reads the text to learn it, and a select that breaks this shows stale rows: the
+// tests hold every kept read they run against the tables SQLite says it reads (a statement
+// audit, platform/db/statement_audit.h). A read that names no table declares nothing and is read
+// from the database, as is one its connection does not keep.
 struct KeptRead {
   std::vector<std::string_view> tables = {};  // the names must outlive the read
   std::string sql = {};

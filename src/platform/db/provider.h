@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +21,7 @@
 
 #include "platform/db/db_error.h"
 #include "platform/db/sql_dialect.h"
+#include "platform/db/statement_touches.h"
 #include "platform/db/variant.h"
 
 namespace folirex::db {
@@ -49,6 +51,9 @@ class Statement {
   virtual Variant Column(int index) const = 0;
   // Rows that an insert, update or delete changed once it has run; 0 for other statements.
   virtual int64_t RowsAffected() const = 0;
+  // What the engine said the statement touches when it compiled it (statement_touches.h); null
+  // when the engine does not say (PostgreSQL, ODBC, rows kept in memory).
+  virtual const StatementTouches* touches() const { return nullptr; }
 };
 
 // The texts a cache has lately been asked for and did not keep, remembered by hash (a fixed
@@ -80,6 +85,12 @@ class Session {
   }
   // Compiles a statement already in the engine's dialect.
   virtual std::unique_ptr<Statement> PrepareNative(std::string_view sql) = 0;
+  // What a statement in the pages' dialect touches, the columns it reads and the functions it
+  // calls included, as the engine says when it compiles it (statement_touches.h). The statement
+  // is compiled, not run, and not kept. nullopt from an engine that does not say.
+  virtual std::optional<StatementTouches> Describe(std::string_view /*sql*/) {
+    return std::nullopt;
+  }
   // What the translator may ask about this database's schema.
   virtual const SqlSchemaHints& hints() = 0;
 

@@ -5,6 +5,7 @@
 
 #include "platform/db/provider.h"
 #include "platform/db/sql_dialect.h"
+#include "platform/db/statement_audit.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -86,8 +87,11 @@ struct Recordset::Impl : db::Cursor {
   std::vector<std::vector<Variant>> window;
   int64_t count = -1;  // rows of the select, once known
 
-  // Updatable.
+  // Updatable: the table rows are written back to, and what the engine said of the select (when
+  // it says: StatementTouches::row_table).
   std::string table;
+  bool described = false;
+  std::string described_table;
   std::vector<db::ColumnInfo> table_columns;
   Edit edit = Edit::kNone;
   std::vector<Variant> edit_row;
@@ -140,7 +144,11 @@ struct Recordset::Impl : db::Cursor {
     db::Session& s = session();
     std::unique_ptr<db::Statement> st =
         s.PrepareNative(TranslateWindowSql(sql, s.engine(), offset, n, s.hints()));
-    conn->CountStatement(sql);
+    conn->CountStatement(sql, *st);
+    if (const db::StatementTouches* touches = st->touches()) {
+      described = true;
+      described_table = touches->row_table;
+    }
     st->Bind(params);
     std::vector<std::vector<Variant>> rows;
     bool first = true;
@@ -181,6 +189,22 @@ struct Recordset::Impl : db::Cursor {
     }
     if (!Reach(pos)) throw DbError("no current row: the recordset is at its end");
     return window[static_cast<size_t>(pos - window_start)];
+  }
+
+  // The table an updatable select's rows are written back to: the one the engine names when it
+  // describes the select; else the one its text names.
+  std::string RowTable() {
+    if (!described) return SingleTableOf(sql);
+    if (db::StatementAudit* audit = db::InstalledStatementAudit()) {
+      const std::string by_text = SingleTableOf(sql);
+      audit->Checked(db::AuditCheck::kRowTable, sql);
+      if (!EqualsIgnoreCase(by_text, described_table)) {
+        audit->Disagrees(db::AuditCheck::kRowTable, sql,
+                         "SQLite says its rows are of \"" + described_table +
+                             "\", its text says \"" + by_text + "\"");
+      }
+    }
+    return described_table;
   }
 
   void RequireUpdatable() {
@@ -318,10 +342,10 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
   impl->updatable = lock_type > 1;
   impl->scrollable = cursor_type != 0 || impl->updatable;
   impl->conn = &conn;
-  if (impl->updatable) impl->table = SingleTableOf(sql);
   if (impl->scrollable) {
     impl->Reach(1);
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
+    if (impl->updatable) impl->table = impl->RowTable();
   } else {
     impl->Start(conn.PrepareRead(sql, params));
   }
@@ -389,7 +413,7 @@ int64_t Recordset::RecordCount() {
     db::Session& s = r.session();
     std::unique_ptr<db::Statement> st =
         s.PrepareNative(TranslateCountSql(r.sql, s.engine(), s.hints()));
-    r.conn->CountStatement(r.sql);
+    r.conn->CountStatement(r.sql, *st);
     st->Bind(r.params);
     r.count = st->Step() ? st->Column(0).ToInt64Or(0) : 0;
     while (st->Step()) {

@@ -721,4 +721,68 @@ std::string LeadingKeyword(std::string_view sql) {
   return ToLower(first);
 }
 
+WriteTarget WriteTargetOf(std::string_view sql) {
+  // The first words and the name after them; nothing further along decides.
+  constexpr size_t kWords = 8;
+  std::vector<std::pair<Tk, std::string_view>> words;
+  try {
+    ScanTokens(sql, [&](Tk tk, size_t start, size_t end) {
+      if (tk != Tk::kSpace && words.size() < kWords)
+        words.emplace_back(tk, sql.substr(start, end - start));
+    });
+  } catch (const DbError&) {
+    return {};
+  }
+  size_t at = 0;
+  auto word = [&](std::string_view w) {
+    if (at < words.size() && words[at].first == Tk::kIdent && ToLower(words[at].second) == w) {
+      ++at;
+      return true;
+    }
+    return false;
+  };
+  // The name at `at`: its last part after any "schema.", without quotes.
+  auto name = [&]() -> std::string {
+    std::string_view last;
+    while (at < words.size() && (words[at].first == Tk::kIdent || words[at].first == Tk::kQuoted)) {
+      last = words[at].second;
+      if (words[at].first == Tk::kQuoted) last = last.substr(1, last.size() - 2);
+      ++at;
+      if (at + 1 < words.size() && words[at].first == Tk::kOp && words[at].second == ".") {
+        ++at;
+        continue;
+      }
+      break;
+    }
+    return std::string(last);
+  };
+  WriteTarget target;
+  if ((word("insert") || word("replace")) && word("into")) {
+    target.table = name();
+  } else if (word("update")) {
+    if (word("or")) ++at;  // "update or replace T"
+    target.table = name();
+  } else if (word("delete") && word("from")) {
+    target.table = name();
+  } else if (word("truncate")) {
+    word("table");
+    target.table = name();
+  } else if (word("create")) {
+    if (!word("temp")) word("temporary");
+    if (word("table")) {
+      if (word("if") && word("not")) word("exists");
+      target.table = name();
+      target.reshapes = true;
+    }
+  } else if (word("alter") || word("drop")) {
+    if (word("table")) {
+      if (word("if")) word("exists");
+      target.table = name();
+      target.reshapes = true;
+    }
+  }
+  if (target.table.empty()) target.reshapes = false;
+  return target;
+}
+
 }  // namespace folirex

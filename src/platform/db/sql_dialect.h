@@ -59,6 +59,17 @@ std::string SingleTableOf(std::string_view sql);
 // The statement's first word in lower case ("select", "update", ...); empty when there is none.
 std::string LeadingKeyword(std::string_view sql);
 
+// The table a write names as its target: the table of "insert into T", "replace into T",
+// "update T", "delete from T" and "truncate [table] T", and, with `reshapes`, of "create [temp]
+// table [if not exists] T", "alter table T" and "drop table [if exists] T" (a qualified name's
+// last part, unquoted). An empty table for any other statement (a select, an index, a trigger).
+// For the engines that do not say what a statement writes (platform/db/statement_touches.h).
+struct WriteTarget {
+  std::string table;
+  bool reshapes = false;
+};
+WriteTarget WriteTargetOf(std::string_view sql);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_PLATFORM_DB_SQL_DIALECT_H_

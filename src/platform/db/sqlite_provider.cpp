@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/db/statement_audit.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex::db {
@@ -45,10 +46,25 @@ struct Compiled {
   StatementHandle handle;
   std::vector<ColumnKind> kinds;  // the columns' declared kinds, as of `prepared`
   int prepared = -1;              // the engine's count of re-compilations when kinds was read
-  bool writes = false;            // insert, update, delete or replace: counts rows
-  bool changes_schema = false;    // create, alter or drop
+  bool writes = false;            // writes rows (insert, update, delete): counts them
+  bool changes_schema = false;    // creates, alters or drops a table
   bool keep = false;              // goes back to the cache when done: its text was run before
+  StatementTouches touches;       // as of the statement's last compilation
 };
+
+// The table whose rows the compiled select returns (StatementTouches::row_table): the one it
+// reads, when it writes nothing and every column comes from that table.
+void FindRowTable(sqlite3_stmt* st, StatementTouches& touches) {
+  touches.row_table.clear();
+  if (touches.reads.size() != 1 || !touches.writes.empty() || !touches.reshapes.empty()) return;
+  const int n = sqlite3_column_count(st);
+  if (n == 0) return;
+  for (int i = 0; i < n; ++i) {
+    const char* table = sqlite3_column_table_name(st, i);
+    if (table == nullptr || !EqualsIgnoreCase(table, touches.reads.front())) return;
+  }
+  touches.row_table = touches.reads.front();
+}
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
   throw DbError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
@@ -138,6 +154,7 @@ class SqliteStatement : public Statement {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
     done_ = false;
+    first_step_ = true;
     const int expected = sqlite3_bind_parameter_count(stmt_);
     if (static_cast<int>(params.size()) != expected) {
       throw DbError("SQL: " + std::to_string(expected) + " parameters expected, " +
@@ -150,21 +167,7 @@ class SqliteStatement : public Statement {
     }
   }
 
-  bool Step() override {
-    if (done_) return false;
-    int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    done_ = true;
-    sqlite3* db = sqlite3_db_handle(stmt_);
-    if (rc == SQLITE_DONE) {
-      if (writes_) affected_ = sqlite3_changes64(db);
-      sqlite3_reset(stmt_);  // ends the read at once, so that WAL checkpoints are not held up
-      return false;
-    }
-    std::string message = sqlite3_errmsg(db);
-    sqlite3_reset(stmt_);
-    throw DbError("SQL: " + message + " [" + sqlite3_sql(stmt_) + "]");
-  }
+  bool Step() override;
 
   int ColumnCount() const override { return sqlite3_column_count(stmt_); }
   std::string ColumnName(int index) const override {
@@ -198,6 +201,7 @@ class SqliteStatement : public Statement {
   }
 
   int64_t RowsAffected() const override { return affected_; }
+  const StatementTouches* touches() const override { return &compiled_.touches; }
 
  private:
   SqliteSession* session_;
@@ -207,6 +211,7 @@ class SqliteStatement : public Statement {
   const std::vector<ColumnKind>& kinds_;  // compiled_'s
   bool writes_ = false;
   bool done_ = false;
+  bool first_step_ = true;  // the step that may compile the statement again
   int64_t affected_ = 0;
 };
 
@@ -307,6 +312,7 @@ class SqliteSession : public Session {
         file_(SharedFileFor(pool_key_)),
         turn_(file_->writers, std::defer_lock) {
     sqlite3_wal_hook(db_, CheckpointAfterCommit, file_.get());
+    sqlite3_set_authorizer(db_, NoteTouch, this);
     hints_.is_text_column = [this](std::string_view column) { return IsTextColumn(column); };
   }
 
@@ -326,21 +332,19 @@ class SqliteSession : public Session {
       if (compiled.changes_schema) schema_checked_ = false;
       return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
     }
-    const std::string first = LeadingKeyword(sql);
     Compiled compiled;
-    compiled.changes_schema = first == "create" || first == "alter" || first == "drop";
-    // Only these count rows; DDL and transaction control leave a stale count behind.
-    compiled.writes =
-        first == "insert" || first == "update" || first == "delete" || first == "replace";
-    if (compiled.changes_schema) schema_checked_ = false;
     // A text with ids written into it is run once and is large (a select of 500 articles by
     // id compiles to some 20 KB): kept idle in each pooled session, such texts held tens of
     // megabytes. A text is kept from its second use on.
     compiled.keep = compiled_once_.SeenBefore(key);
     sqlite3_stmt* made = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
-                                compiled.keep ? SQLITE_PREPARE_PERSISTENT : 0, &made, &tail);
+    int rc;
+    {
+      Noting noting(*this, compiled.touches);
+      rc = sqlite3_prepare_v3(db_, key.data(), static_cast<int>(key.size()),
+                              compiled.keep ? SQLITE_PREPARE_PERSISTENT : 0, &made, &tail);
+    }
     StatementHandle st(made);
     if (rc != SQLITE_OK) {
       throw DbError("SQL: " + std::string(sqlite3_errmsg(db_)) + " [" + key + "]");
@@ -351,8 +355,47 @@ class SqliteSession : public Session {
         throw DbError("SQL: one statement at a time [" + key + "]");
       }
     }
+    FindRowTable(st.get(), compiled.touches);
+    compiled.touches.parameters = sqlite3_bind_parameter_count(st.get());
+    compiled.changes_schema = !compiled.touches.reshapes.empty();
+    if (compiled.changes_schema) schema_checked_ = false;
+    // Only writes of rows count them; DDL and transaction control leave a stale count behind.
+    compiled.writes = !compiled.touches.writes.empty() && !compiled.changes_schema;
     compiled.handle = std::move(st);
     return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
+  }
+
+  std::optional<StatementTouches> Describe(std::string_view sql) override {
+    const std::string native = Translated(sql);
+    StatementTouches touches;
+    sqlite3_stmt* made = nullptr;
+    int rc;
+    {
+      Noting noting(*this, touches, nullptr, true);
+      rc = sqlite3_prepare_v3(db_, native.data(), static_cast<int>(native.size()), 0, &made,
+                              nullptr);
+    }
+    StatementHandle st(made);
+    if (rc != SQLITE_OK) {
+      throw DbError("SQL: " + std::string(sqlite3_errmsg(db_)) + " [" + native + "]");
+    }
+    if (st == nullptr) throw DbError("SQL: empty statement");
+    FindRowTable(st.get(), touches);
+    touches.parameters = sqlite3_bind_parameter_count(st.get());
+    return touches;
+  }
+
+  // The first step of a run, which compiles the statement again when the schema changed since it
+  // was compiled (SQLite does that inside the step): what it touches is then noted afresh.
+  int StepNotingTouches(sqlite3_stmt* st, StatementTouches& touches) {
+    bool compiled_again = false;
+    int rc;
+    {
+      Noting noting(*this, touches, &compiled_again);
+      rc = sqlite3_step(st);
+    }
+    if (compiled_again) FindRowTable(st, touches);
+    return rc;
   }
 
   // Takes a statement back into the cache; it is finalized when it is not to be kept, when the
@@ -456,6 +499,71 @@ class SqliteSession : public Session {
   }
 
  private:
+  // While a statement compiles, the authorizer's notes go into its touches: a compilation notes
+  // them from none, so that one inside a step replaces what the first compilation noted.
+  class Noting {
+   public:
+    Noting(SqliteSession& session, StatementTouches& touches, bool* noted = nullptr,
+           bool details = false)
+        : session_(session) {
+      session_.noting_ = &touches;
+      session_.noted_ = noted;
+      session_.clear_first_ = true;
+      session_.details_ = details || InstalledStatementAudit() != nullptr;
+    }
+    ~Noting() {
+      session_.noting_ = nullptr;
+      session_.noted_ = nullptr;
+    }
+    Noting(const Noting&) = delete;
+    Noting& operator=(const Noting&) = delete;
+
+   private:
+    SqliteSession& session_;
+  };
+
+  // SQLite's authorizer: called as a statement compiles, with each table and column it reads,
+  // each table it writes, creates, alters or drops, and each function it calls. It allows
+  // everything, and only takes notes into the statement compiling (none outside Noting).
+  static int NoteTouch(void* arg, int action, const char* a, const char* b, const char*,
+                       const char*) {
+    SqliteSession& s = *static_cast<SqliteSession*>(arg);
+    if (s.noting_ == nullptr) return SQLITE_OK;
+    StatementTouches& touches = *s.noting_;
+    if (s.clear_first_) {
+      touches.Clear();
+      s.clear_first_ = false;
+      if (s.noted_ != nullptr) *s.noted_ = true;
+    }
+    const std::string_view first = a != nullptr ? a : "";
+    const std::string_view second = b != nullptr ? b : "";
+    switch (action) {
+      case SQLITE_READ:
+        touches.NoteRead(first, second, s.details_);
+        break;
+      case SQLITE_INSERT:
+      case SQLITE_UPDATE:
+      case SQLITE_DELETE:
+        touches.NoteWrite(first);
+        break;
+      case SQLITE_CREATE_TABLE:
+      case SQLITE_CREATE_TEMP_TABLE:
+      case SQLITE_DROP_TABLE:
+      case SQLITE_DROP_TEMP_TABLE:
+        touches.NoteReshape(first);
+        break;
+      case SQLITE_ALTER_TABLE:
+        touches.NoteReshape(second);
+        break;
+      case SQLITE_FUNCTION:
+        if (s.details_) touches.NoteFunction(second);
+        break;
+      default:
+        break;
+    }
+    return SQLITE_OK;
+  }
+
   // Reloads the table metadata when the schema has changed since it was read; the version is
   // asked once per use of the session (between two Recycle calls), not once per statement.
   void RefreshSchema() {
@@ -514,10 +622,37 @@ class SqliteSession : public Session {
   std::list<std::pair<std::string, Compiled>> idle_;  // most recently used first
   std::unordered_map<std::string, std::list<std::pair<std::string, Compiled>>::iterator> index_;
   RepeatedTexts compiled_once_;  // texts compiled and not kept
+  // The authorizer's notes: where they go while a statement compiles (Noting).
+  StatementTouches* noting_ = nullptr;
+  bool* noted_ = nullptr;
+  bool clear_first_ = false;
+  bool details_ = false;
   int schema_version_ = -1;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
   std::unordered_map<std::string, bool> text_columns_;
 };
+
+bool SqliteStatement::Step() {
+  if (done_) return false;
+  int rc;
+  if (first_step_) {
+    first_step_ = false;
+    rc = session_->StepNotingTouches(stmt_, compiled_.touches);
+  } else {
+    rc = sqlite3_step(stmt_);
+  }
+  if (rc == SQLITE_ROW) return true;
+  done_ = true;
+  sqlite3* db = sqlite3_db_handle(stmt_);
+  if (rc == SQLITE_DONE) {
+    if (writes_) affected_ = sqlite3_changes64(db);
+    sqlite3_reset(stmt_);  // ends the read at once, so that WAL checkpoints are not held up
+    return false;
+  }
+  std::string message = sqlite3_errmsg(db);
+  sqlite3_reset(stmt_);
+  throw DbError("SQL: " + message + " [" + sqlite3_sql(stmt_) + "]");
+}
 
 SqliteStatement::SqliteStatement(SqliteSession* session, std::string key, Compiled compiled)
     : session_(session),

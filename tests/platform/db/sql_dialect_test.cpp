@@ -225,6 +225,27 @@ TEST(SqlDialectTest, SingleTableAndLeadingKeyword) {
   EXPECT_EQ(LeadingKeyword(""), "");
 }
 
+// The target a write names, for the engines that do not say what a statement writes.
+TEST(SqlDialectTest, WriteTargetOfAStatement) {
+  auto target = [](std::string_view sql) {
+    const WriteTarget t = WriteTargetOf(sql);
+    return t.table + (t.reshapes ? " reshaped" : "");
+  };
+  EXPECT_EQ(target("Insert Into Vantrel_Config (d_name) values ('a')"), "Vantrel_Config");
+  EXPECT_EQ(target("update public.\"vantrel_js\" set d_name = 'x'"), "vantrel_js");
+  EXPECT_EQ(target("update or replace T set x = 1"), "T");
+  EXPECT_EQ(target(" delete from [Vantrel_Skin] where d_id in (select 1 from Vantrel_Config)"),
+            "Vantrel_Skin");
+  EXPECT_EQ(target("truncate table Vantrel_Announce"), "Vantrel_Announce");
+  EXPECT_EQ(target("create table if not exists Vantrel_New (d_id int)"), "Vantrel_New reshaped");
+  EXPECT_EQ(target("alter table Vantrel_Config add d_x int"), "Vantrel_Config reshaped");
+  EXPECT_EQ(target("drop table if exists Vantrel_Old"), "Vantrel_Old reshaped");
+  EXPECT_EQ(target("create index ix on Vantrel_Config (d_id)"), "");
+  EXPECT_EQ(target("select * from Vantrel_Config"), "");
+  EXPECT_EQ(target("delete Vantrel_Config"), "");
+  EXPECT_EQ(target("update 'unterminated"), "");
+}
+
 // The translated statements run on SQLite and give the pages' results.
 class SqlDialectOnSqliteTest : public ::testing::Test {
  protected:
