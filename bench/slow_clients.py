@@ -358,6 +358,16 @@ def honest_probes(args, cookie, until, results):
         time.sleep(max(0, 0.5 - (time.monotonic() - started)))
 
 
+def report(scenario, flood, sampler, results):
+    """Stops the flood and the sampler, and prints what the honest clients met."""
+    flood.stop()
+    sampler.done.set()
+    for label, r in results.items():
+        summary(scenario + ", " + label, r)
+    print("%s: peak %.1f MB (RssAnon %.1f), server closed %d of theirs" %
+          (scenario, sampler.peak_rss, sampler.peak_anon, flood.closed_by_server))
+
+
 def run_slow(args):
     cookie = first_sign_in(args)
     sampler = Sampler(args.pid)
@@ -368,12 +378,7 @@ def run_slow(args):
     time.sleep(2)  # the flood fills the bound first
     results = {"sign-in": [], "console 1 MB form": [], "public page": []}
     honest_probes(args, cookie, time.monotonic() + args.seconds, results)
-    flood.stop()
-    sampler.done.set()
-    for label, r in results.items():
-        summary("slow readers, " + label, r)
-    print("slow readers: peak %.1f MB (RssAnon %.1f), server closed %d of theirs" %
-          (sampler.peak_rss, sampler.peak_anon, flood.closed_by_server))
+    report("slow readers", flood, sampler, results)
 
 
 def run_evict(args):
@@ -412,12 +417,7 @@ def run_evict(args):
             status = type(e).__name__
         results["sign-in body in 1.5 s"].append((status == 302, time.monotonic() - started,
                                                  status))
-    flood.stop()
-    sampler.done.set()
-    for label, r in results.items():
-        summary("eviction flood, " + label, r)
-    print("eviction flood: peak %.1f MB (RssAnon %.1f), server closed %d of theirs" %
-          (sampler.peak_rss, sampler.peak_anon, flood.closed_by_server))
+    report("eviction flood", flood, sampler, results)
 
 
 def main():
