@@ -992,7 +992,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (!HoldAnswer()) return false;
     write_watched_ = true;
     const HostOptions& options = host_.options;
-    const uint64_t length = head_.size() + reply_.Body().size() + reply_.file_size;
+    const uint64_t length =
+        answer_taken_ + head_.size() - head_sent_ + reply_.Body().size() - body_sent_ + file_left_;
     const SteadyTime now = std::chrono::steady_clock::now();
     write_deadline_ = now + options.head_timeout +
                       std::chrono::milliseconds(length * 1000 /
@@ -1313,10 +1314,10 @@ void HttpHost::Impl::Unregister(HttpConnection* connection, bool evicted) {
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
 }
 
-void HttpHost::Impl::NoteStalled(HttpConnection* connection, bool stalled_now, size_t bytes,
+void HttpHost::Impl::NoteStalled(HttpConnection* connection, bool is_stalled, size_t bytes,
                                  const ClientUse* client) {
   std::lock_guard lock(stalled_mutex);
-  if (!stalled_now) {
+  if (!is_stalled) {
     stalled.erase(connection);
     return;
   }
