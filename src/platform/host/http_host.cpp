@@ -1534,9 +1534,11 @@ bool HttpHost::Bind(std::string* error) {
   if (ec) return fail();
   impl.port = impl.acceptor.local_endpoint(ec).port();
 
-  // Each connection takes a descriptor; leave room for the database, files and pages.
+  // Each connection takes a descriptor, and one more while it sends a file from the disk; leave
+  // room for the database and pages too.
   rlim_t files = RaiseOpenFileLimit();
-  size_t room = files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2);
+  size_t room =
+      (files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2)) / 2;
   impl.options.max_connections = std::min(impl.options.max_connections, room);
   impl.bound = true;
   return true;

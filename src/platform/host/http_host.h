@@ -118,7 +118,8 @@ struct HostOptions {
   size_t max_client_answer_memory = 4u << 20;
   size_t max_url_bytes = 8192;  // a longer request target is answered 414
   // Open connections at most; the process's open-file limit is raised to fit where it can, and
-  // the bound is lowered to what that limit allows.
+  // the bound is lowered to what that limit allows (two descriptors a connection: its socket,
+  // and the file an answer sends).
   size_t max_connections = 10000;
   int keep_alive_seconds = 5;
   std::chrono::seconds head_timeout{10};
