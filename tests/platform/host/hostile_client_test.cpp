@@ -122,6 +122,8 @@ class HostileClients : public ::testing::Test {
  protected:
   // The page asked with the query "big": more than the system takes of an answer at once.
   static constexpr size_t kBigPage = 5000000;
+  // The page asked with "huge": more than the system can take in for a client while it reads.
+  static constexpr size_t kHugePage = 12000000;
 
   void Start(HostOptions options) {
     site_.Write("a.css", "body{}");
@@ -131,6 +133,7 @@ class HostileClients : public ::testing::Test {
       const std::string query = p.request.ServerVariables("QUERY_STRING");
       if (query == "hold") released_.wait();
       if (query == "big") return p.response.Write(std::string(kBigPage, 'x'));
+      if (query == "huge") return p.response.Write(std::string(kHugePage, 'x'));
       p.response.Write("page " + p.request.ServerVariables("REMOTE_ADDR") + " " +
                        std::to_string(p.request.TotalBytes()));
     });
@@ -618,6 +621,27 @@ TEST_F(HostileClients, SlowBodyIsCutAtADeadlineThatGrowsWithItsLength) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   fair.Send("abcdef");
   EXPECT_NE(fair.ReadAll(5).find("page 127.0.0.1 6"), std::string::npos);
+}
+
+// An answer has as long to be taken as a body of its length has to arrive: a large page read at
+// a fair pace is taken whole, however long past the head's time that takes.
+TEST_F(HostileClients, AnswerTakenAtAFairPaceIsNotCut) {
+  HostOptions options;
+  options.head_timeout = std::chrono::seconds(1);
+  options.min_bytes_per_second = 400 * 1024;
+  options.max_client_answer_memory = 16u << 20;  // room for the page
+  Start(options);
+  RawClient reader(port(), nullptr, kUnreadBuffer);
+  reader.Send("GET /asp.asp?huge HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n");
+  std::string answer;
+  char piece[32 * 1024];
+  ssize_t n = 0;
+  while ((n = recv(reader.fd(), piece, sizeof(piece), MSG_WAITALL)) > 0) {
+    answer.append(piece, static_cast<size_t>(n));
+    std::this_thread::sleep_for(std::chrono::milliseconds(6));  // some 5 MB a second
+  }
+  ASSERT_NE(answer.find("\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(answer.size() - answer.find("\r\n\r\n") - 4, kHugePage);
 }
 
 TEST_F(HostileClients, StopClosesIdleAndSlowConnectionsAtOnce) {
