@@ -65,6 +65,10 @@ bool ReadSettingsFile(const std::filesystem::path& file, SiteSettings* settings,
       settings->max_client_connections = value;
     } else if (key == "maxclientbodymemory") {
       settings->max_client_body_memory = value;
+    } else if (key == "maxanswermemory") {
+      settings->max_answer_memory = value;
+    } else if (key == "maxclientanswermemory") {
+      settings->max_client_answer_memory = value;
     } else if (key == "collectallownetworks") {
       std::string bad;
       if (!NetworkList().Parse(value, &bad)) {
@@ -103,6 +107,10 @@ bool WriteSettingsFile(const std::filesystem::path& file, const SiteSettings& se
       << "# request bodies (signed-in console requests are not counted).\n"
       << "MaxClientConnections=" << settings.max_client_connections << "\n"
       << "MaxClientBodyMemory=" << settings.max_client_body_memory << "\n"
+      << "# The memory that answers not yet taken by their clients may hold in all, and for one\n"
+      << "# client address; past it an answer is dropped and its connection closed.\n"
+      << "MaxAnswerMemory=" << settings.max_answer_memory << "\n"
+      << "MaxClientAnswerMemory=" << settings.max_client_answer_memory << "\n"
       << "# Private or local networks (addresses, CIDR blocks, comma-separated) that article\n"
       << "# collection may fetch from; empty: public addresses only.\n"
       << "CollectAllowNetworks=" << settings.collect_allow_networks << "\n";

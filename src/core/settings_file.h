@@ -1,9 +1,9 @@
 // The site's settings file, folirex.conf: the five database settings the host page used to set
 // on the component, where to listen, the machine's mail server, the proxies whose
 // X-Forwarded-For names the client, the bound on open connections, the memory request bodies
-// may take, what one client address may hold, and the networks article collection may reach besides
-// public addresses. One "Key=Value" per line; blank lines and lines starting with "#" are ignored;
-// keys are matched without regard to case.
+// and waiting answers may take, what one client address may hold, and the networks article
+// collection may reach besides public addresses. One "Key=Value" per line; blank lines and lines
+// starting with "#" are ignored; keys are matched without regard to case.
 #ifndef FOLIREX_CORE_SETTINGS_FILE_H_
 #define FOLIREX_CORE_SETTINGS_FILE_H_
 
@@ -35,6 +35,10 @@ struct SiteSettings {
   // are not counted; its clients' bodies count toward the address it names.
   std::string max_client_connections = "256";
   std::string max_client_body_memory = "4MB";
+  // The memory that answers waiting on their clients may hold in all, and for one client address
+  // (sizes as max_body_memory); files sent from the disk or shared by every answer cost nothing.
+  std::string max_answer_memory = "64MB";
+  std::string max_client_answer_memory = "4MB";
   // Networks that article collection may fetch from although they are private or local
   // (addresses and CIDR blocks, separated by commas); empty: public addresses only.
   std::string collect_allow_networks;

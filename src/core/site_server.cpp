@@ -20,6 +20,17 @@ bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std:
         "folirex.conf: MaxClientBodyMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
     return false;
   }
+  if (!ParseMemorySize(settings.max_answer_memory, &options->max_answer_memory)) {
+    *error =
+        "folirex.conf: MaxAnswerMemory takes a size from 1MB to 1048576MB, in bytes or with MB";
+    return false;
+  }
+  if (!ParseMemorySize(settings.max_client_answer_memory, &options->max_client_answer_memory)) {
+    *error =
+        "folirex.conf: MaxClientAnswerMemory takes a size from 1MB to 1048576MB, in bytes or "
+        "with MB";
+    return false;
+  }
   if (!ParseCount(settings.max_client_connections, 1, 1000000, &options->max_client_connections)) {
     *error = "folirex.conf: MaxClientConnections takes a number from 1 to 1000000";
     return false;

@@ -13,8 +13,9 @@
 namespace folirex {
 
 // The host options that come from the site's settings file and its routes: the memory bodies
-// may take (MaxBodyMemory), what one client address may hold (MaxClientConnections,
-// MaxClientBodyMemory) and each request's body limit and share (RequestBodyLimit). False with a
+// and waiting answers may take (MaxBodyMemory, MaxAnswerMemory), what one client address may
+// hold (MaxClientConnections, MaxClientBodyMemory, MaxClientAnswerMemory) and each request's body
+// limit and share (RequestBodyLimit). False with a
 // one-line reason in *error when a setting is not valid.
 bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std::string* error);
 

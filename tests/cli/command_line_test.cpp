@@ -68,6 +68,7 @@ TEST(CommandLineTest, InitCreatesASiteOnceAndPrintsTheAdministratorsPassword) {
   EXPECT_NE(text.find("DBPath=data/site.db"), std::string::npos);
   EXPECT_NE(text.find("MaxBodyMemory=256MB"), std::string::npos);
   EXPECT_NE(text.find("MaxClientConnections=256"), std::string::npos);
+  EXPECT_NE(text.find("MaxAnswerMemory=64MB"), std::string::npos);
 
   ProgramRun again = Folirex("init " + dir);
   EXPECT_EQ(again.code, 1);
@@ -108,13 +109,16 @@ TEST(CommandLineTest, BadArgumentsGetOneLineAndExitCodeTwo) {
   for (const auto& [line, message] :
        {std::pair{"MaxClientConnections=0", "MaxClientConnections takes a number from 1 to"},
         std::pair{"MaxClientConnections=many", "MaxClientConnections takes a number from 1 to"},
-        std::pair{"MaxClientBodyMemory=lots", "MaxClientBodyMemory takes a size from 1MB"}}) {
+        std::pair{"MaxClientBodyMemory=lots", "MaxClientBodyMemory takes a size from 1MB"},
+        std::pair{"MaxAnswerMemory=0MB", "MaxAnswerMemory takes a size from 1MB"},
+        std::pair{"MaxClientAnswerMemory=lots", "MaxClientAnswerMemory takes a size from 1MB"}}) {
     std::ofstream(folder.path() / "site/folirex.conf", std::ios::app) << line << "\n";
     ProgramRun run = Folirex("serve " + dir + " --listen 127.0.0.1:0");
     EXPECT_EQ(run.code, 1) << line;
     EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
     std::ofstream(folder.path() / "site/folirex.conf", std::ios::app)
-        << "MaxClientConnections=256\nMaxClientBodyMemory=4MB\n";
+        << "MaxClientConnections=256\nMaxClientBodyMemory=4MB\nMaxAnswerMemory=64MB\n"
+        << "MaxClientAnswerMemory=4MB\n";
   }
 }
 

@@ -122,4 +122,65 @@ void BodyReservation::Reset() {
   bytes_ = 0;
 }
 
+AnswerMemory::Room AnswerMemory::Take(ClientUse* client, size_t bytes) {
+  if (client != nullptr && !AddBounded(client->answer_bytes, per_client_, bytes)) {
+    // An address's one waiting answer may pass its share (a long page to one reader); the total
+    // still bounds it, and a second waits for room as before.
+    size_t none = 0;
+    if (!client->answer_bytes.compare_exchange_strong(none, bytes)) return Room::kOverClient;
+  }
+  if (!AddBounded(used_, total_, bytes)) {
+    if (client != nullptr) client->answer_bytes.fetch_sub(bytes, std::memory_order_relaxed);
+    return Room::kOverTotal;
+  }
+  return Room::kTaken;
+}
+
+void AnswerMemory::TakeAhead(ClientUse* client, size_t bytes) {
+  if (client != nullptr) client->answer_bytes.fetch_add(bytes, std::memory_order_relaxed);
+  used_.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+void AnswerMemory::Give(ClientUse* client, size_t bytes) {
+  used_.fetch_sub(bytes, std::memory_order_relaxed);
+  if (client != nullptr) client->answer_bytes.fetch_sub(bytes, std::memory_order_relaxed);
+}
+
+AnswerReservation::AnswerReservation(AnswerReservation&& other) noexcept
+    : memory_(other.memory_),
+      client_(std::move(other.client_)),
+      bytes_(std::exchange(other.bytes_, 0)) {}
+
+AnswerReservation& AnswerReservation::operator=(AnswerReservation&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    memory_ = other.memory_;
+    client_ = std::move(other.client_);
+    bytes_ = std::exchange(other.bytes_, 0);
+  }
+  return *this;
+}
+
+AnswerMemory::Room AnswerReservation::Hold(AnswerMemory& memory, std::shared_ptr<ClientUse> client,
+                                           size_t bytes, bool ahead) {
+  Reset();
+  AnswerMemory::Room room = AnswerMemory::Room::kTaken;
+  if (ahead) {
+    memory.TakeAhead(client.get(), bytes);
+  } else {
+    room = memory.Take(client.get(), bytes);
+    if (room != AnswerMemory::Room::kTaken) return room;
+  }
+  memory_ = &memory;
+  client_ = std::move(client);
+  bytes_ = bytes;
+  return room;
+}
+
+void AnswerReservation::Reset() {
+  if (bytes_ > 0) memory_->Give(client_.get(), bytes_);
+  bytes_ = 0;
+  client_.reset();
+}
+
 }  // namespace folirex

@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -15,7 +16,6 @@
 #include <boost/beast/http.hpp>
 #include <cerrno>
 #include <condition_variable>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <mutex>
@@ -55,8 +55,13 @@ constexpr int kMaxRequestsPerConnection = 100;
 // before handing the connection back to its I/O thread. Clients that load a page's parts one
 // after another send the next request well within this.
 constexpr auto kWorkerKeepsConnection = std::chrono::milliseconds(5);
-// Streamed files go out in pieces of this size.
-constexpr size_t kFileChunk = 64 * 1024;
+// Bodies are read in pieces of this size.
+constexpr size_t kBodyPiece = 64 * 1024;
+// What one sendfile call is asked to send at most.
+constexpr uint64_t kMostSentFromFile = 1u << 30;
+// How often an answer waiting on its client is checked; one that took less than
+// min_bytes_per_second over this time waits on its client.
+constexpr auto kAnswerGrace = std::chrono::seconds(2);
 // After an error answer the rest of what the client sends is read and dropped for a moment, so
 // that closing does not reset the connection before the client has read the answer.
 constexpr auto kLingerTime = std::chrono::seconds(2);
@@ -351,6 +356,12 @@ struct HttpHost::Impl {
   bool MakeRoom();
   // A connection chosen by MakeRoom that was no longer waiting: it counts as open again.
   void Unevict(HttpConnection* connection);
+  // Keeps the connections whose answers wait on clients that have stopped taking them (stalled),
+  // with the bytes they hold for `client`.
+  void NoteStalled(HttpConnection* connection, bool stalled, size_t bytes, const ClientUse* client);
+  // Closes stalled answers (of `client` only, unless null), longest stalled first, that hold at
+  // least `bytes` in all; false, closing none, when they hold less.
+  bool CloseStalledAnswers(size_t bytes, const ClientUse* client);
   // The connections still alive, kept alive while the caller holds them.
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
@@ -374,6 +385,16 @@ struct HttpHost::Impl {
   // What each client address holds. Declared before the I/O contexts: the connections they
   // destroy give their entries back.
   ClientTable clients;
+  AnswerMemory answer_memory;
+  struct StalledAnswer {
+    std::weak_ptr<HttpConnection> connection;
+    size_t bytes;
+    const ClientUse* client;
+    int64_t since;  // when it was found stalled, in steady-clock ticks
+  };
+  // Declared before the I/O contexts, as the connections are.
+  std::mutex stalled_mutex;
+  std::unordered_map<HttpConnection*, StalledAnswer> stalled;
   std::atomic<int> trims_wanted{0};
   std::atomic<bool> trimming{false};
   std::string install_dir;
@@ -430,12 +451,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     };
   }
   ~HttpConnection() {
+    if (stalled_) host_.NoteStalled(this, false, 0, nullptr);
     if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
     host_.Unregister(this);
   }
 
   // address: what the connection counts toward at the bound (see CountClient).
   void Start(std::string_view address) {
+    // Answers are written without waiting (sendfile takes no flag that says so).
+    beast::error_code ec;
+    stream_.socket().native_non_blocking(true, ec);
     host_.Register(this, shared_from_this(), address);
     asio::dispatch(stream_.get_executor(), [self = shared_from_this()] {
       self->stream_.expires_after(self->host_.options.head_timeout);
@@ -463,6 +488,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (state_ == State::kClosing) return;  // going anyway
     if (waiting_since() != 0) return Close();
     host_.Unevict(this);
+  }
+  // On the connection's thread: closes it if its answer still waits on a client that has stopped
+  // taking it (see HttpHost::Impl::CloseStalledAnswers).
+  void CloseStalled() {
+    std::lock_guard lock(socket_mutex_);
+    if (stalled_) Close();
   }
 
  private:
@@ -710,7 +741,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     parser_->body_limit(limit);
     std::shared_ptr<ClientUse> client;
     if (allowance.share != BodyShare::kConsole) client = BodyClient();
-    size_t announced = length ? static_cast<size_t>(*length) : std::min(limit, kFileChunk);
+    size_t announced = length ? static_cast<size_t>(*length) : std::min(limit, kBodyPiece);
     if (!host_.body_memory.Fits(allowance.share, client.get(), announced)) return 503;
     // A signed-in console body is not given up to make room for other connections.
     if (allowance.share == BodyShare::kConsole) Waiting(false);
@@ -735,7 +766,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     // past its bound; any other body passes through to the parser as it comes. What came with
     // the head stays.
     buffer_.max_size(
-        std::max(parser_->chunked() ? kMaxChunkedPendingBytes : kFileChunk, buffer_.size()));
+        std::max(parser_->chunked() ? kMaxChunkedPendingBytes : kBodyPiece, buffer_.size()));
     ReadBodySome();
   }
 
@@ -746,7 +777,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (boost::optional<std::uint64_t> length = parser_->content_length()) {
       expected = *length;
     } else {
-      expected = parser_->get().body().bytes.size() + kFileChunk;
+      expected = parser_->get().body().bytes.size() + kBodyPiece;
     }
     auto allowance = std::chrono::milliseconds(
         expected * 1000 / std::max<size_t>(1, host_.options.min_bytes_per_second));
@@ -782,6 +813,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     std::string method(req.method_string());
     // A page holds its body's memory until it has finished; any other answer lets it go here.
     BodyReservation body_memory = std::move(body_memory_);
+    answer_address_.clear();
+    if (!client_ && !host_.options.trusted_proxies.empty()) {
+      answer_address_ =
+          host_.options.trusted_proxies.ClientAddress(Addresses().remote_addr, ForwardedFor(req));
+    }
     if (!target_.kind) {
       std::string since;
       if (auto it = req.find(http::field::if_modified_since); it != req.end()) {
@@ -813,8 +849,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       raw.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     }
     const ConnectionAddresses& addresses = Addresses();
-    raw.remote_addr =
-        host_.options.trusted_proxies.ClientAddress(addresses.remote_addr, ForwardedFor(req));
+    raw.remote_addr = answer_address_.empty() ? host_.options.trusted_proxies.ClientAddress(
+                                                    addresses.remote_addr, ForwardedFor(req))
+                                              : answer_address_;
     raw.remote_port = addresses.remote_port;
     raw.local_addr = addresses.local_addr;
     raw.local_port = addresses.local_port;
@@ -932,75 +969,175 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (!bodiless) head_ += "Content-Length: " + std::to_string(length) + "\r\n";
     head_ += keep_alive_ ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     if (head_only_ || bodiless) {
-      reply_.body.clear();
+      reply_.body = std::string();
       reply_.shared_body.reset();
-      length = 0;
-      reply_.file.clear();
+      reply_.file.Close();
     }
-    if (reply_.streams_file()) {
-      file_.open(reply_.file, std::ios::binary);
-      if (!file_) {
-        reply_.file.clear();
-        return Fail(404);
-      }
-      file_left_ = length;
+    head_sent_ = 0;
+    body_sent_ = 0;
+    file_offset_ = 0;
+    file_left_ = reply_.streams_file() ? reply_.file_size : 0;
+    answer_taken_ = 0;
+    WriteAnswer();
+  }
+
+  // Hands the socket what it takes of the answer. When it takes no more, the rest waits on the
+  // client: it holds memory from the answers' budget, and a watch keeps its deadline and tells
+  // whether the client is still taking it.
+  void WriteAnswer() {
+    switch (WriteNow()) {
+      case Written::kAll:
+        return FinishAnswer();
+      case Written::kFailed:
+        return Close();
+      case Written::kSome:
+        break;
     }
-    // The socket takes what it can at once; only a rest goes through the connection's thread.
+    if (!write_watched_ && !WatchAnswer()) return Close();
+    stream_.socket().async_wait(tcp::socket::wait_write,
+                                [self = shared_from_this()](beast::error_code ec) {
+                                  if (ec) return self->Close();
+                                  self->WriteAnswer();
+                                });
+  }
+
+  enum class Written { kAll, kSome, kFailed };
+
+  // Writes the answer's head and body, then its file, until the socket is full (kSome).
+  Written WriteNow() {
+    const int socket = stream_.socket().native_handle();
     const std::string& body = reply_.Body();
-    iovec parts[2] = {{head_.data(), head_.size()}, {const_cast<char*>(body.data()), body.size()}};
-    msghdr message{};
-    message.msg_iov = parts;
-    message.msg_iovlen = 2;
-    ssize_t sent =
-        ::sendmsg(stream_.socket().native_handle(), &message, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return Close();
-    size_t done = sent > 0 ? static_cast<size_t>(sent) : 0;
-    if (done == head_.size() + body.size()) {
-      head_.clear();
-      reply_.body.clear();
-      reply_.shared_body.reset();
-      return AfterWrite();
+    while (true) {
+      size_t asked = 0;
+      ssize_t n = 0;
+      if (head_sent_ < head_.size() || body_sent_ < body.size()) {
+        const size_t head_rest = head_.size() - head_sent_;
+        iovec parts[2] = {{head_.data() + head_sent_, head_rest},
+                          {const_cast<char*>(body.data()) + body_sent_, body.size() - body_sent_}};
+        asked = parts[0].iov_len + parts[1].iov_len;
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = 2;
+        // The head waits for the file's first bytes, to go out in the same packets.
+        n = ::sendmsg(socket, &message,
+                      MSG_DONTWAIT | MSG_NOSIGNAL | (file_left_ > 0 ? MSG_MORE : 0));
+        if (n > 0) {
+          const size_t from_head = std::min(static_cast<size_t>(n), head_rest);
+          head_sent_ += from_head;
+          body_sent_ += static_cast<size_t>(n) - from_head;
+        }
+      } else if (file_left_ > 0) {
+        asked = static_cast<size_t>(std::min<uint64_t>(file_left_, kMostSentFromFile));
+        n = ::sendfile(socket, reply_.file.fd(), &file_offset_, asked);
+        if (n == 0) return Written::kFailed;  // the file was cut short since it was opened
+        if (n > 0) file_left_ -= static_cast<uint64_t>(n);
+      } else {
+        return Written::kAll;
+      }
+      if (n > 0) {
+        answer_taken_ += static_cast<uint64_t>(n);
+        // Less than asked: the socket is full, and asking again would only say so.
+        if (static_cast<size_t>(n) < asked) return Written::kSome;
+        continue;
+      }
+      if (errno == EINTR) continue;
+      return errno == EAGAIN || errno == EWOULDBLOCK ? Written::kSome : Written::kFailed;
     }
-    SetWriteDeadline(head_.size() + std::min<uint64_t>(length, kFileChunk));
-    size_t head_done = std::min(done, head_.size());
-    std::array<asio::const_buffer, 2> buffers = {asio::buffer(head_) + head_done,
-                                                 asio::buffer(body) + (done - head_done)};
-    asio::async_write(stream_, buffers, [self = shared_from_this()](beast::error_code ec, size_t) {
-      if (ec) return self->Close();
-      self->head_.clear();
-      self->reply_.body.clear();
-      self->reply_.body.shrink_to_fit();
-      self->reply_.shared_body.reset();
-      self->AfterWrite();
-    });
   }
 
-  void SetWriteDeadline(uint64_t bytes) {
-    stream_.expires_after(
-        host_.options.head_timeout +
-        std::chrono::milliseconds(bytes * 1000 /
-                                  std::max<size_t>(1, host_.options.min_bytes_per_second)));
+  // The answer waits on its client from now: its memory is held from the budget, and it must be
+  // taken within the time a body of its length would have to arrive in. False when it may not be
+  // held.
+  bool WatchAnswer() {
+    if (!HoldAnswer()) return false;
+    write_watched_ = true;
+    const HostOptions& options = host_.options;
+    const uint64_t length =
+        answer_taken_ + head_.size() - head_sent_ + reply_.Body().size() - body_sent_ + file_left_;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    write_deadline_ = now + options.head_timeout +
+                      std::chrono::milliseconds(length * 1000 /
+                                                std::max<size_t>(1, options.min_bytes_per_second));
+    taken_at_check_ = answer_taken_;
+    if (!write_timer_) write_timer_.emplace(stream_.get_executor());
+    WatchAgain(now);
+    return true;
   }
 
-  void AfterWrite() {
-    if (file_left_ > 0) {
-      chunk_.resize(static_cast<size_t>(std::min<uint64_t>(file_left_, kFileChunk)));
-      file_.read(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
-      if (file_.gcount() != static_cast<std::streamsize>(chunk_.size())) return Close();
-      file_left_ -= chunk_.size();
-      SetWriteDeadline(chunk_.size());
-      asio::async_write(stream_, asio::buffer(chunk_),
-                        [self = shared_from_this()](beast::error_code ec, size_t) {
-                          if (ec) return self->Close();
-                          self->AfterWrite();
-                        });
-      return;
+  void WatchAgain(SteadyTime now) {
+    write_timer_->expires_at(std::min(now + kAnswerGrace, write_deadline_));
+    write_timer_->async_wait(
+        [self = shared_from_this(), number = answer_number_](beast::error_code ec) {
+          if (!ec) self->CheckAnswer(number);
+        });
+  }
+
+  // Every kAnswerGrace while an answer waits: a client that took less of it than bodies must
+  // send in that time waits on its client (and may be closed to make room); one past the
+  // deadline is closed.
+  void CheckAnswer(unsigned number) {
+    std::lock_guard lock(socket_mutex_);
+    if (number != answer_number_ || !write_watched_ || state_ == State::kClosing) return;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (now >= write_deadline_) return Close();
+    const uint64_t taken = answer_taken_ - taken_at_check_;
+    taken_at_check_ = answer_taken_;
+    const uint64_t fair = host_.options.min_bytes_per_second *
+                          std::chrono::duration_cast<std::chrono::seconds>(kAnswerGrace).count();
+    const bool stalled = taken < fair;
+    if (stalled != stalled_) {
+      stalled_ = stalled;
+      Waiting(stalled);
+      host_.NoteStalled(this, stalled, answer_memory_.bytes(), answer_memory_.client());
     }
-    if (file_.is_open()) file_.close();
-    chunk_.clear();
-    chunk_.shrink_to_fit();
+    WatchAgain(now);
+  }
+
+  // Takes what the answer holds from the answers' budget, closing answers that have stopped to
+  // make room when it is full.
+  bool HoldAnswer() {
+    const size_t bytes = head_.capacity() + (reply_.shared_body ? 0 : reply_.body.capacity());
+    std::shared_ptr<ClientUse> client = AnswerClient();
+    using Room = AnswerMemory::Room;
+    const Room room = answer_memory_.Hold(host_.answer_memory, client, bytes);
+    if (room == Room::kTaken) return true;
+    if (!host_.CloseStalledAnswers(bytes, room == Room::kOverClient ? client.get() : nullptr)) {
+      return false;
+    }
+    answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
+    return true;
+  }
+
+  // The client address an answer counts toward: the peer's, or behind a trusted proxy the
+  // address its X-Forwarded-For named.
+  std::shared_ptr<ClientUse> AnswerClient() {
+    if (client_) return client_;
+    if (answer_address_.empty()) return nullptr;
+    return host_.clients.Find(ClientNetwork(answer_address_));
+  }
+
+  void FinishAnswer() {
+    EndAnswer();
     if (keep_alive_) return ReadNext();
     Linger();
+  }
+
+  // Lets go of what the answer held.
+  void EndAnswer() {
+    if (write_watched_) {
+      write_watched_ = false;
+      ++answer_number_;
+      write_timer_->cancel();
+      if (stalled_) {
+        stalled_ = false;
+        Waiting(false);
+        host_.NoteStalled(this, false, 0, nullptr);
+      }
+    }
+    answer_memory_.Reset();
+    head_.clear();
+    reply_ = HostReply();
+    file_left_ = 0;
   }
 
   // Sends the end of the stream, then reads and drops what the client still sends for a short
@@ -1032,7 +1169,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     std::lock_guard lock(socket_mutex_);
     state_ = State::kClosing;
     beast::error_code ec;
+    // An answer cut short goes with what the system still holds of it: the client is reset.
+    if (write_watched_) stream_.socket().set_option(asio::socket_base::linger(true, 0), ec);
     stream_.socket().close(ec);
+    EndAnswer();
   }
 
   beast::tcp_stream stream_;
@@ -1052,11 +1192,23 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool keep_alive_ = false;
   bool head_only_ = false;
   SteadyTime body_started_;
+  // The answer being written, and how far the socket has taken it.
   HostReply reply_;
   std::string head_;
-  std::ifstream file_;
+  size_t head_sent_ = 0;
+  size_t body_sent_ = 0;
+  off_t file_offset_ = 0;
   uint64_t file_left_ = 0;
-  std::string chunk_;
+  uint64_t answer_taken_ = 0;
+  // Set while the answer waits on its client; the rest is read under socket_mutex_ by the watch.
+  bool write_watched_ = false;
+  bool stalled_ = false;        // it took less than the fair rate at the last check
+  unsigned answer_number_ = 0;  // a watch of an earlier answer does nothing
+  SteadyTime write_deadline_;
+  uint64_t taken_at_check_ = 0;
+  std::optional<asio::steady_timer> write_timer_;  // made for the first answer that waits
+  AnswerReservation answer_memory_;
+  std::string answer_address_;  // behind a trusted proxy: the client the answer counts toward
   size_t dropped_ = 0;
   // A request read by the worker that answered the last one, for it to run next.
   std::optional<PendingPage> next_page_;
@@ -1070,6 +1222,7 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       sessions(options.session_idle),
       body_memory(options.max_body_memory, options.max_client_body_memory,
                   options.max_connections * options.sign_in_body_bytes),
+      answer_memory(options.max_answer_memory, options.max_client_answer_memory),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),
@@ -1216,6 +1369,52 @@ void HttpHost::Impl::Unregister(HttpConnection* connection) {
   }
   if (trim && !destroying) asio::post(strand, [this] { TrimAfterCrowd(); });
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
+}
+
+void HttpHost::Impl::NoteStalled(HttpConnection* connection, bool is_stalled, size_t bytes,
+                                 const ClientUse* client) {
+  std::lock_guard lock(stalled_mutex);
+  if (!is_stalled) {
+    stalled.erase(connection);
+    return;
+  }
+  stalled.insert_or_assign(
+      connection, StalledAnswer{connection->weak_from_this(), bytes, client,
+                                std::chrono::steady_clock::now().time_since_epoch().count()});
+}
+
+bool HttpHost::Impl::CloseStalledAnswers(size_t bytes, const ClientUse* client) {
+  std::vector<std::pair<int64_t, HttpConnection*>> candidates;
+  std::vector<std::shared_ptr<HttpConnection>> chosen;
+  bool enough = false;
+  {
+    std::lock_guard lock(stalled_mutex);
+    for (const auto& [raw, answer] : stalled) {
+      if (client == nullptr || answer.client == client) candidates.emplace_back(answer.since, raw);
+    }
+    std::sort(candidates.begin(), candidates.end());
+    size_t freed = 0;
+    std::vector<HttpConnection*> taken;
+    for (const auto& [since, raw] : candidates) {
+      if (freed >= bytes) break;
+      auto it = stalled.find(raw);
+      std::shared_ptr<HttpConnection> shared = it->second.connection.lock();
+      if (!shared) continue;
+      freed += it->second.bytes;
+      taken.push_back(raw);
+      chosen.push_back(std::move(shared));
+    }
+    enough = freed >= bytes;
+    if (enough) {
+      for (HttpConnection* raw : taken) stalled.erase(raw);
+    }
+  }
+  // The shared pointers are let go outside the lock: the last one unregisters.
+  if (!enough) return false;
+  for (auto& connection : chosen) {
+    asio::post(connection->executor(), [connection] { connection->CloseStalled(); });
+  }
+  return true;
 }
 
 std::vector<std::shared_ptr<HttpConnection>> HttpHost::Impl::OpenConnections() {
@@ -1392,9 +1591,11 @@ bool HttpHost::Bind(std::string* error) {
   if (ec) return fail();
   impl.port = impl.acceptor.local_endpoint(ec).port();
 
-  // Each connection takes a descriptor; leave room for the database, files and pages.
+  // Each connection takes a descriptor, and one more while it sends a file from the disk; leave
+  // room for the database and pages too.
   rlim_t files = RaiseOpenFileLimit();
-  size_t room = files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2);
+  size_t room =
+      (files > 256 ? static_cast<size_t>(files - 128) : static_cast<size_t>(files / 2)) / 2;
   impl.options.max_connections = std::min(impl.options.max_connections, room);
   impl.admission.emplace(impl.options.max_connections);
   impl.bound = true;

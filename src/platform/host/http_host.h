@@ -30,6 +30,19 @@
 // max_client_body_memory of bodies without an account; a trusted proxy's connections are not
 // bounded, its clients' bodies are, by the address X-Forwarded-For names.
 //
+// Answers are bounded by what they hold, not only by what they send. Kept small files are shared
+// by every answer, and every other static file is handed to the socket from the disk (sendfile),
+// so an answer waiting on its client holds a descriptor, not the file. What else an answer holds
+// while the socket has not taken it (a page, an error page, a head) takes memory from
+// max_answer_memory, and at most max_client_answer_memory of it for one client address (behind a
+// trusted proxy, the address X-Forwarded-For names); at a bound the answers whose clients have
+// stopped taking them are closed, longest stopped first, to make room, and when they hold too
+// little the new answer is dropped and its connection closed. A connection's next request is
+// not read while its answer waits. An answer must be taken within head_timeout plus its length
+// at min_bytes_per_second; a client that takes less than that rate over a few seconds waits on
+// its client, as a connection between requests does, and may be closed to make room for a new
+// connection.
+//
 // Each page runs on one worker of the pool from start to end; the handler is called there with
 // the request's host objects and must not keep them. The worker that answered a keep-alive
 // connection waits a few milliseconds for its next request and runs that too, unless a page
@@ -101,9 +114,13 @@ struct HostOptions {
   // What one client address may hold at once: open connections, and bodies without an account.
   size_t max_client_connections = 256;
   size_t max_client_body_memory = 4u << 20;
+  // What answers waiting on their clients may hold in all, and for one client address.
+  size_t max_answer_memory = 64u << 20;
+  size_t max_client_answer_memory = 4u << 20;
   size_t max_url_bytes = 8192;  // a longer request target is answered 414
   // Open connections at most; the process's open-file limit is raised to fit where it can, and
-  // the bound is lowered to what that limit allows.
+  // the bound is lowered to what that limit allows (two descriptors a connection: its socket,
+  // and the file an answer sends).
   size_t max_connections = 10000;
   int keep_alive_seconds = 5;
   std::chrono::seconds head_timeout{10};

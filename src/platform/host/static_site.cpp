@@ -1,10 +1,12 @@
 #include "platform/host/static_site.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <ctime>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -22,8 +24,6 @@ using host::AsciiLower;
 using host::EndsWithNoCase;
 using host::EqualsNoCase;
 
-// Larger static files are streamed from the disk instead of read whole.
-constexpr uintmax_t kStreamFrom = 1u << 20;
 // Files up to this size are kept in memory, up to kKeepTotal bytes in all (past it the kept
 // files are dropped and kept afresh as they are asked for).
 constexpr uintmax_t kKeepFileBytes = 256u << 10;
@@ -180,19 +180,33 @@ std::optional<std::string> RedirectTarget(std::string_view content) {
   return std::string(target);
 }
 
-bool ReadWholeFile(const stdfs::path& path, uintmax_t limit, std::string* out) {
-  std::error_code ec;
-  uintmax_t size = stdfs::file_size(path, ec);
-  if (ec || size > limit) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+// The file's first `size` bytes; false when it holds fewer.
+bool ReadOpenFile(int fd, size_t size, std::string* out) {
   out->resize(size);
-  in.read(out->data(), static_cast<std::streamsize>(size));
-  out->resize(static_cast<size_t>(in.gcount()));
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pread(fd, out->data() + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
   return true;
 }
 
 }  // namespace
+
+OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+void OpenFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
 
 void HostReply::SetHeader(std::string name, std::string value) {
   for (auto& [n, v] : headers) {
@@ -397,14 +411,26 @@ bool StaticSite::ServeKept(const std::string& path, std::string_view if_modified
   return true;
 }
 
-HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_dir,
+HostReply StaticSite::ServeFile(const stdfs::path& path, const std::string& raw_dir,
                                 std::string_view if_modified_since,
                                 const std::string* keep_as) const {
-  std::string name = file.filename().string();
+  // Opened before it is looked at, so that what is checked is what is sent; without waiting,
+  // so that a pipe put in the site cannot hold the thread.
+  OpenFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!file.is_open()) {
+    if (errno != EMFILE && errno != ENFILE) return ErrorReply(404);
+    HostReply busy = ErrorReply(503);
+    busy.SetHeader("Retry-After", "5");
+    return busy;
+  }
+  struct stat info {};
+  if (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return ErrorReply(404);
+  const uintmax_t size = static_cast<uintmax_t>(info.st_size);
+  std::string name = path.filename().string();
   HostReply reply;
   if (EndsWithNoCase(name, ".asp")) {
     std::string content;
-    if (!ReadWholeFile(file, kAspReadLimit, &content)) return ErrorReply(404);
+    if (size > kAspReadLimit || !ReadOpenFile(file.fd(), size, &content)) return ErrorReply(404);
     if (EqualsNoCase(name, "default.asp")) {
       if (std::optional<std::string> target = RedirectTarget(content)) {
         bool absolute = (!target->empty() && target->front() == '/') ||
@@ -417,12 +443,11 @@ HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_
     // No other script is run, and script text is never shown.
     if (content.find("<%") != std::string::npos) return ErrorReply(404);
     reply.SetHeader("Content-Type", "text/html; charset=gb2312");
-    reply.body = std::move(content);
+    reply.file = std::move(file);
+    reply.file_size = size;
     return reply;
   }
 
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ErrorReply(404);
   std::time_t modified = info.st_mtime;
   if (IsSettledDate(modified)) {
     reply.SetHeader("Last-Modified", host::HttpDate(modified));
@@ -435,31 +460,29 @@ HostReply StaticSite::ServeFile(const stdfs::path& file, const std::string& raw_
   }
   reply.SetHeader("X-Content-Type-Options", "nosniff");
   reply.SetHeader("Content-Type", ContentTypeFor(name));
-  uintmax_t size = static_cast<uintmax_t>(info.st_size);
-  if (size < kStreamFrom) {
-    if (!ReadWholeFile(file, kStreamFrom, &reply.body)) return ErrorReply(404);
-    if (keep_as != nullptr && size <= kKeepFileBytes && reply.body.size() == size) {
-      auto kept = std::make_shared<KeptFile>();
-      kept->path = file;
-      kept->device = info.st_dev;
-      kept->inode = info.st_ino;
-      kept->size = info.st_size;
-      kept->changed_ns = ChangedNs(info);
-      kept->content_type = ContentTypeFor(name);
-      kept->last_modified = host::HttpDate(modified);
-      kept->bytes = std::make_shared<const std::string>(std::move(reply.body));
-      reply.shared_body = kept->bytes;
-      std::unique_lock lock(kept_mutex_);
-      if (kept_bytes_ + size > kKeepTotal) {
-        kept_.clear();
-        kept_bytes_ = 0;
-      }
-      auto [it, added] = kept_.try_emplace(*keep_as, std::move(kept));
-      if (added) kept_bytes_ += size;
+  // A file cut short while it was read is being rewritten in place: it is sent, not kept.
+  std::string bytes;
+  if (keep_as != nullptr && size <= kKeepFileBytes && ReadOpenFile(file.fd(), size, &bytes)) {
+    auto kept = std::make_shared<KeptFile>();
+    kept->path = path;
+    kept->device = info.st_dev;
+    kept->inode = info.st_ino;
+    kept->size = info.st_size;
+    kept->changed_ns = ChangedNs(info);
+    kept->content_type = ContentTypeFor(name);
+    kept->last_modified = host::HttpDate(modified);
+    kept->bytes = std::make_shared<const std::string>(std::move(bytes));
+    reply.shared_body = kept->bytes;
+    std::unique_lock lock(kept_mutex_);
+    if (kept_bytes_ + size > kKeepTotal) {
+      kept_.clear();
+      kept_bytes_ = 0;
     }
+    auto [it, added] = kept_.try_emplace(*keep_as, std::move(kept));
+    if (added) kept_bytes_ += size;
     return reply;
   }
-  reply.file = file;
+  reply.file = std::move(file);
   reply.file_size = size;
   return reply;
 }

@@ -10,9 +10,11 @@
 // default.asp, index.html, index.htm (a folder address without its final "/" is redirected to
 // it first); there is no folder listing.
 //
-// Small files found under the exact name asked for are kept in memory and checked against the
-// disk (device, inode, size, change time) on every request, so a file replaced or removed by
-// anyone is seen at once. Serve may be called from several threads at once.
+// Small files found under the exact name asked for are kept in memory, shared by every answer,
+// and checked against the disk (device, inode, size, change time) on every request, so a file
+// replaced or removed by anyone is seen at once; every other file is answered open, to be sent
+// from the disk. A file that cannot be opened for want of descriptors is answered 503. Serve may
+// be called from several threads at once.
 #ifndef FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 #define FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 
@@ -30,19 +32,38 @@
 
 namespace folirex {
 
-// One answer ready to send: its body is `body`, or a kept file's bytes in `shared_body`. A large
-// file is not read into memory: `file` names it and `file_size` gives its length, and the
-// connection streams it.
+// A file opened to be sent from the disk, closed when its holder goes. Move-only.
+class OpenFile {
+ public:
+  OpenFile() = default;
+  explicit OpenFile(int fd) : fd_(fd) {}
+  OpenFile(OpenFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  OpenFile& operator=(OpenFile&& other) noexcept;
+  ~OpenFile() { Close(); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  int fd() const { return fd_; }
+  bool is_open() const { return fd_ >= 0; }
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
+// One answer ready to send: its body is `body`, a kept file's bytes in `shared_body`, or the open
+// `file` of `file_size` bytes, which the connection hands to the socket from the disk (so that
+// an answer waiting on its client holds a descriptor, never the file's bytes). Move-only.
 struct HostReply {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;  // besides Content-Length
   std::string body;
   std::shared_ptr<const std::string> shared_body;
-  std::filesystem::path file;
+  OpenFile file;
   uint64_t file_size = 0;
 
   void SetHeader(std::string name, std::string value);
-  bool streams_file() const { return !file.empty(); }
+  bool streams_file() const { return file.is_open(); }
   const std::string& Body() const { return shared_body ? *shared_body : body; }
 };
 
@@ -77,7 +98,7 @@ class StaticSite {
     std::shared_ptr<const std::string> bytes;
   };
 
-  HostReply ServeFile(const std::filesystem::path& file, const std::string& raw_dir,
+  HostReply ServeFile(const std::filesystem::path& path, const std::string& raw_dir,
                       std::string_view if_modified_since, const std::string* keep_as) const;
   // The kept answer for `path` if the file on the disk is still the one kept.
   bool ServeKept(const std::string& path, std::string_view if_modified_since,

@@ -68,13 +68,17 @@ struct RawAnswer {
 };
 
 // A new connection to the port on 127.0.0.1, from 127.0.0.1 or the loopback address `from`,
-// whose reads and writes give up after 10 seconds.
-inline int ConnectLoopback(int port, const char* from = nullptr) {
+// whose reads and writes give up after 10 seconds; receive_buffer, unless 0, bounds what the
+// system takes in for it unread.
+inline int ConnectLoopback(int port, const char* from = nullptr, int receive_buffer = 0) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   timeval timeout{10, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+  if (receive_buffer > 0) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof(receive_buffer));
+  }
   if (from != nullptr) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -174,6 +178,9 @@ inline long ProcessMemoryKb(std::string_view field) {
   }
   return 0;
 }
+
+// Starts the process's peak memory ("VmHWM") afresh from its present.
+inline void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // "GET <target> HTTP/1.1" with a Host header, closing the connection after the answer.
 inline RawAnswer RawGet(int port, std::string_view target) {
