@@ -481,12 +481,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // signed-in console body to read, when it may not be closed to make room. Read by MakeRoom
   // under the host's connections mutex.
   int64_t waiting_since() const { return waiting_since_.load(std::memory_order_relaxed); }
+  // When the socket last stopped taking the answer under way (still within its grace), in
+  // steady-clock ticks; 0 while no answer waits on it. MakeRoom chooses among these only when no
+  // connection waits on its client.
+  int64_t blocked_since() const { return blocked_since_.load(std::memory_order_relaxed); }
   // On the connection's thread, once MakeRoom chose it: closes it if it is still waiting on its
-  // client, else it stays and counts again.
+  // client or on the socket, else it stays and counts again.
   void Evict() {
     std::lock_guard lock(socket_mutex_);
     if (state_ == State::kClosing) return;  // going anyway
-    if (waiting_since() != 0) return Close();
+    if (waiting_since() != 0 || blocked_since() != 0) return Close();
     host_.Unevict(this);
   }
   // On the connection's thread: closes it if its answer still waits on a client that has stopped
@@ -1051,6 +1055,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool WatchAnswer() {
     if (!HoldAnswer()) return false;
     write_watched_ = true;
+    blocked_since_.store(
+        std::max<int64_t>(1, std::chrono::steady_clock::now().time_since_epoch().count()),
+        std::memory_order_relaxed);
     const HostOptions& options = host_.options;
     const uint64_t length =
         answer_taken_ + head_.size() - head_sent_ + reply_.Body().size() - body_sent_ + file_left_;
@@ -1126,6 +1133,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void EndAnswer() {
     if (write_watched_) {
       write_watched_ = false;
+      blocked_since_.store(0, std::memory_order_relaxed);
       ++answer_number_;
       write_timer_->cancel();
       if (stalled_) {
@@ -1214,6 +1222,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::optional<PendingPage> next_page_;
   std::optional<ConnectionAddresses> addresses_;
   std::atomic<int64_t> waiting_since_{0};
+  std::atomic<int64_t> blocked_since_{0};
 };
 
 HttpHost::Impl::Impl(HostOptions o, PageHandler h)
@@ -1328,10 +1337,18 @@ bool HttpHost::Impl::MakeRoom() {
   {
     std::lock_guard lock(connections_mutex);
     if (!admission->Full()) return true;
-    const std::vector<ConnectionAdmission::Id> ids =
+    std::vector<ConnectionAdmission::Id> ids =
         admission->ChooseToClose(batch, [](ConnectionAdmission::Id id) {
           return reinterpret_cast<const HttpConnection*>(id)->waiting_since();
         });
+    // None waits on its client: then answers that the socket has not taken, within their grace,
+    // by the same rules, so that clients which have just stopped reading do not fill the bound
+    // until the grace has passed.
+    if (ids.empty()) {
+      ids = admission->ChooseToClose(batch, [](ConnectionAdmission::Id id) {
+        return reinterpret_cast<const HttpConnection*>(id)->blocked_since();
+      });
+    }
     if (ids.empty()) return false;
     for (ConnectionAdmission::Id id : ids) {
       // One no longer alive is being destroyed: it leaves as it goes.

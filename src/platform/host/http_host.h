@@ -13,8 +13,10 @@
 // over 4 KB takes the room for the rest from the anonymous share of the body memory), a
 // request with a Content-Encoding gets 415 (bodies are never decompressed). At max_connections
 // a new connection takes the place of connections waiting on their clients (between requests,
-// for a head, or for a body without an account), taken from the client addresses that hold the
-// most first (connection_admission.h); when none may go it is answered 503 and closed at once.
+// for a head, for a body without an account, or for an answer they stopped taking), taken from
+// the client addresses that hold the most first (connection_admission.h); when none waits, of
+// those whose answers the socket has not taken yet by the same rules; when none may go it is
+// answered 503 and closed at once.
 //
 // Bodies are bounded before they are read. Each request's limit is chosen from its head
 // (HostOptions::body_limit for the entries, 64 KB for static files): a longer announced body
