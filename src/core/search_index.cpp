@@ -156,8 +156,8 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
   size_t step = 1;
   RowIt low = from;
   while (low != end) {
-    const auto probe = low + static_cast<std::ptrdiff_t>(
-                                 std::min(step, static_cast<size_t>(end - low)) - 1);
+    const auto probe =
+        low + static_cast<std::ptrdiff_t>(std::min(step, static_cast<size_t>(end - low)) - 1);
     if (probe->second >= id) return std::lower_bound(low, probe + 1, id, ById);
     low = probe + 1;
     step *= 2;
@@ -219,17 +219,22 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
+    // A backslash escapes the character after it in like's pattern, so a keyword holding one is
+    // left to the like alone.
+    if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
+    if (body) {
+      // The bodies' index of their two-character sequences (folirex_body_grams, core/
+      // list_structures.cpp) under the channel: it names the bodies that hold the run's
+      // sequences without reading a body, and the like beside it decides. U+0001 ends the texts
+      // there, and the key looks for it.
+      if (run.find('\x01') != std::string::npos) return std::nullopt;
+      return narrowing("folirex_body_grams(cast(d_content as text)) @@ folirex_body_key('" +
+                       SqlQuote(run) + "')");
+    }
     // The trigram index serves ArticleTextLike itself.
     if (length >= 3) return std::nullopt;
     // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
-    // and two-character ones (folirex_short_grams, core/list_structures.cpp). A backslash
-    // escapes the character after it in like's pattern, so a keyword holding one is left to the
-    // like alone.
-    if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
-    // Not for the bodies: the index of their sequences is checked again row by row, and each
-    // check computes a whole body's sequences, so a short keyword that many bodies hold took
-    // seconds to count where the like alone over the bodies takes a tenth of one.
-    if (body) return std::nullopt;
+    // and two-character ones (folirex_short_grams, core/list_structures.cpp).
     return ListCondition{"folirex_short_grams(cast(" + column +
                              " as text)) @> folirex_short_key('" + SqlQuote(run) + "')",
                          {},
@@ -388,12 +393,10 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
   return scanned < static_cast<double>(matches);
 }
 
-bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
-                                  int64_t page, int64_t page_size) {
+bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                                  int64_t page_size) {
   if (engine != SqlEngine::kPostgres || matches <= 0) return false;
-  const double scanned = ListRowsPassed(matches, list, page, page_size);
-  return scanned < static_cast<double>(matches) ||
-         (body && scanned < static_cast<double>(list) / 2.0);
+  return ListRowsPassed(matches, list, page, page_size) < static_cast<double>(matches);
 }
 
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,

@@ -81,11 +81,9 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
 
 // The same for a keyword of one or two characters asked for the first time, whose matches would
 // be read for it alone: the few pages above hold for a keyword whose ids are kept, not for this
-// one. On PostgreSQL no index narrows a body keyword this short, and reading its matches tests
-// every listed body, so a body's list is also read in order whenever that passes fewer than half
-// of its rows. False on SQLite, whose index finds such a keyword's matches.
-bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
-                                  int64_t page, int64_t page_size);
+// one. False on SQLite, whose index finds such a keyword's matches among the listed ids.
+bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                                  int64_t page_size);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;
