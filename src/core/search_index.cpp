@@ -202,8 +202,9 @@ ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::stri
 // The search's index condition, narrowing the articles to a superset of those whose column is
 // like the pattern (the like condition beside it decides): SQLite's trigram index takes the
 // pattern itself when a run of it has three characters or more, and finds a shorter run among the
-// terms that begin with it; PostgreSQL's trigram index serves the same like over the text, and
-// its index of one- and two-character sequences a shorter run. nullopt
+// terms that begin with it; PostgreSQL's trigram index serves the same like over a title, author
+// or inputer, and its index of one- and two-character sequences a shorter run; a body's run of
+// any length is looked for among the bodies' two-character sequences. nullopt
 // when no index serves the keyword (only wildcards, or a short run of other characters).
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword) {
