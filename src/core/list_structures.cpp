@@ -139,10 +139,8 @@ std::vector<std::string> PostgresStatements() {
       // two-character sequences (folirex_body_key). A vector holds at most a mebibyte of words
       // and takes more silently amiss, so a body whose sequences would pass that (one of half a
       // mebibyte or more) is kept as the single word U+0001, which every key also looks for.
-      // Its cost (a third of a millisecond for a body of 1.7 KB) is told to the planner, so that
-      // it never tests a row by computing it where the index can say.
       "CREATE OR REPLACE FUNCTION folirex_body_grams(t text) RETURNS tsvector LANGUAGE plpgsql "
-      "IMMUTABLE STRICT PARALLEL SAFE COST 10000 AS $$ DECLARE l text := lower(t); c text[] := "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := lower(t); c text[] := "
       "string_to_array(l, NULL); g text[]; BEGIN g := ARRAY(SELECT x || coalesce(y, chr(1)) "
       "FROM unnest(c, c[2:]) u(x, y)); IF 2 * octet_length(l) >= 1000000 AND (SELECT "
       "sum(octet_length(d)) FROM (SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
