@@ -201,9 +201,10 @@ std::vector<std::string> PostgresStatements() {
 }
 
 // PostgreSQL: whether every structure is there (the version table, the change log, the
-// short-sequence indexes, the bodies' trigram index under the channel, the indexes of recommended
-// and pictured articles, the order of clicks, the keyword's function, and the sequences' function
-// in PL/pgSQL: one made as an SQL function before is replaced by the same sequences).
+// short-sequence indexes, the index of the bodies' sequences under the channel with its two
+// functions, the indexes of recommended and pictured articles, the order of clicks, the keyword's
+// function, and the sequences' function in PL/pgSQL: one made as an SQL function before is
+// replaced by the same sequences).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
