@@ -133,6 +133,28 @@ std::vector<std::string> PostgresStatements() {
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
       "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
       "generate_series(1, char_length(lower(t)) - 1) i) END $$",
+      // The bodies' sequences, for their index: each character of lower(text) with the one after
+      // it (the last with U+0001), as the words of a text-search vector, each once. A keyword of
+      // one character is looked for as the words that begin with it, a longer one as all of its
+      // two-character sequences (folirex_body_key). A vector holds at most a mebibyte of words
+      // and takes more silently amiss, so a body whose sequences would pass that (one of half a
+      // mebibyte or more) is kept as the single word U+0001, which every key also looks for.
+      "CREATE OR REPLACE FUNCTION folirex_body_grams(t text) RETURNS tsvector LANGUAGE plpgsql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := lower(t); c text[] := "
+      "string_to_array(l, NULL); g text[]; BEGIN g := ARRAY(SELECT x || coalesce(y, chr(1)) "
+      "FROM unnest(c, c[2:]) u(x, y)); IF 2 * octet_length(l) >= 1000000 AND (SELECT "
+      "sum(octet_length(d)) FROM (SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
+      "array_to_tsvector(ARRAY[chr(1)]); END IF; RETURN array_to_tsvector(g); END $$",
+      // A body keyword's query: the words that begin with its one lowered character, or all of
+      // its lowered two-character sequences; or the word of an unsplit body. Each word quoted as
+      // a query's text takes it (a backslash before a backslash, a quote doubled).
+      "CREATE OR REPLACE FUNCTION folirex_body_key(t text) RETURNS tsquery LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT cast((CASE WHEN char_length(lower(t)) = 1 "
+      "THEN '''' || replace(replace(lower(t), '\\', '\\\\'), '''', '''''') || ''':*' ELSE "
+      "(SELECT '(' || string_agg(DISTINCT '''' || replace(replace(x || y, '\\', '\\\\'), '''', "
+      "'''''') || '''', ' & ') || ')' FROM unnest(string_to_array(lower(t), NULL), "
+      "(string_to_array(lower(t), NULL))[2:]) u(x, y) WHERE y IS NOT NULL) END) || ' | ''' || "
+      "chr(1) || '''' AS tsquery) $$",
   };
   // The lists of recommended and of pictured articles, newest first, read from indexes of just
   // those rows: through the indexes of every listed row, each row passed over was a read of the
@@ -152,19 +174,20 @@ std::vector<std::string> PostgresStatements() {
     statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
                          "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
                          " AS text)) gin_trgm_ops)");
-    // Not the bodies': a short body keyword is looked for by the like alone (search_index.h).
     statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
                          "_grams ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c +
                          " AS text)))");
   }
-  // The bodies' trigrams under the channel (btree_gin holds its numbers in the same index): every
-  // body the index names is read and tested again with the like, and a search looks within one
-  // channel, so the channel's other bodies are never read. It replaces the index of the trigrams
-  // alone that databases were made with before.
+  // The bodies' two-character sequences under the channel (btree_gin holds its numbers in the
+  // same index), for a keyword of any length: every body the index names is read and tested
+  // again with the like, and a search looks within one channel, so the channel's other bodies are
+  // never read. It replaces the indexes of the bodies' trigrams that databases were made with
+  // before, which took three times the bodies' room and named no body for a shorter keyword.
   for (const char* sql :
        {"CREATE EXTENSION IF NOT EXISTS btree_gin",
-        "CREATE INDEX IF NOT EXISTS idx_article_content_channel_trgm ON Vantrel_Article USING gin "
-        "(d_channelid, (cast(d_content AS text)) gin_trgm_ops)",
+        "CREATE INDEX IF NOT EXISTS idx_article_content_grams ON Vantrel_Article USING gin "
+        "(d_channelid, folirex_body_grams(cast(d_content AS text)))",
+        "DROP INDEX IF EXISTS idx_article_content_channel_trgm",
         "DROP INDEX IF EXISTS idx_article_content_trgm",
         // Each body the index names is read, and a long one decompressed: lz4 does that several
         // times faster than the default pglz. Bodies written before keep theirs (both read
@@ -178,24 +201,25 @@ std::vector<std::string> PostgresStatements() {
 }
 
 // PostgreSQL: whether every structure is there (the version table, the change log, the
-// short-sequence indexes, the bodies' trigram index under the channel, the indexes of recommended
-// and pictured articles, the order of clicks, the keyword's function, and the sequences' function
-// in PL/pgSQL: one made as an SQL function before is replaced by the same sequences).
+// short-sequence indexes, the index of the bodies' sequences under the channel with its two
+// functions, the indexes of recommended and pictured articles, the order of clicks, the keyword's
+// function, and the sequences' function in PL/pgSQL: one made as an SQL function before is
+// replaced by the same sequences).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
-      "'idx_article_inputer_grams', 'idx_article_content_channel_trgm', "
+      "'idx_article_inputer_grams', 'idx_article_content_grams', "
       "'idx_article_list_recommended', "
       "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
       "'vantrel_articleclickorder', 'vantrel_articlegrams')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
-      "n.nspname = current_schema() and (p.proname = 'folirex_short_key' or (p.proname = "
-      "'folirex_short_grams' and p.prolang = (select oid from pg_language where lanname = "
-      "'plpgsql'))))");
+      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_key', "
+      "'folirex_body_grams') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
+      "from pg_language where lanname = 'plpgsql'))))");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 13;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 15;
 }
 
 bool HasPostgresTable(Connection& conn, std::string_view name) {

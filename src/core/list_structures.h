@@ -4,7 +4,8 @@
 // subject, flags, approval or recycle state, title, author, inputer or body changed; each such
 // change also written to the change log of core/article_change_log.h), and the search indexes of
 // the titles, authors and inputers and of the bodies (SQLite: FTS5 trigram indexes; PostgreSQL:
-// pg_trgm GIN indexes), and the counts of the texts' short sequences (core/article_grams.h).
+// pg_trgm GIN indexes of the short texts, and a GIN index of the bodies' two-character sequences
+// under the channel), and the counts of the texts' short sequences (core/article_grams.h).
 // Triggers on Vantrel_Article keep them, so every writer, present or future, on any host, keeps
 // them exact without knowing of them.
 //

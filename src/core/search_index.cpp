@@ -156,13 +156,36 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
   size_t step = 1;
   RowIt low = from;
   while (low != end) {
-    const auto probe = low + static_cast<std::ptrdiff_t>(
-                                 std::min(step, static_cast<size_t>(end - low)) - 1);
+    const auto probe =
+        low + static_cast<std::ptrdiff_t>(std::min(step, static_cast<size_t>(end - low)) - 1);
     if (probe->second >= id) return std::lower_bound(low, probe + 1, id, ById);
     low = probe + 1;
     step *= 2;
   }
   return end;
+}
+
+// PostgreSQL: the like of a body keyword whose index condition holds exactly where the like does,
+// to go beside that condition in its place: a keyword of one or two characters without wildcards
+// or escapes whose lowering is plain (ASCII, CJK and full-width punctuation), which the bodies'
+// sequences hold as its own word or the start of one. Only a body the index keeps unsplit (one of
+// a third of a mebibyte or more, whose lowered sequences might pass a mebibyte) is read and tested
+// then: every other body the index names is a match, and the bodies, most of them stored apart
+// from their rows, are not read. nullopt for any other keyword, column or database.
+std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std::string& column,
+                                                    const std::string& keyword) {
+  if (engine != SqlEngine::kPostgres || column != "d_content" ||
+      keyword.find_first_of("%_\\\x01") != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  if (characters.empty() || characters.size() > 2 ||
+      !std::all_of(characters.begin(), characters.end(), FoldsPlainly)) {
+    return std::nullopt;
+  }
+  ListCondition like = ArticleTextLike(engine, column, keyword);
+  like.sql = "(octet_length(cast(d_content as text)) < 300000 or " + like.sql + ")";
+  return like;
 }
 
 }  // namespace
@@ -202,8 +225,9 @@ ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::stri
 // The search's index condition, narrowing the articles to a superset of those whose column is
 // like the pattern (the like condition beside it decides): SQLite's trigram index takes the
 // pattern itself when a run of it has three characters or more, and finds a shorter run among the
-// terms that begin with it; PostgreSQL's trigram index serves the same like over the text, and
-// its index of one- and two-character sequences a shorter run. nullopt
+// terms that begin with it; PostgreSQL's trigram index serves the same like over a title, author
+// or inputer, and its index of one- and two-character sequences a shorter run; a body's run of
+// any length is looked for among the bodies' two-character sequences. nullopt
 // when no index serves the keyword (only wildcards, or a short run of other characters).
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword) {
@@ -219,17 +243,22 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   std::string run = LongestLiteral(keyword, &length);
   const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
+    // A backslash escapes the character after it in like's pattern, so a keyword holding one is
+    // left to the like alone.
+    if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
+    if (body) {
+      // The bodies' index of their two-character sequences (folirex_body_grams, core/
+      // list_structures.cpp) under the channel: it names the bodies that hold the run's
+      // sequences without reading a body, and the like beside it decides. U+0001 ends the texts
+      // there, and the key looks for it.
+      if (run.find('\x01') != std::string::npos) return std::nullopt;
+      return narrowing("folirex_body_grams(cast(d_content as text)) @@ folirex_body_key('" +
+                       SqlQuote(run) + "')");
+    }
     // The trigram index serves ArticleTextLike itself.
     if (length >= 3) return std::nullopt;
     // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
-    // and two-character ones (folirex_short_grams, core/list_structures.cpp). A backslash
-    // escapes the character after it in like's pattern, so a keyword holding one is left to the
-    // like alone.
-    if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
-    // Not for the bodies: the index of their sequences is checked again row by row, and each
-    // check computes a whole body's sequences, so a short keyword that many bodies hold took
-    // seconds to count where the like alone over the bodies takes a tenth of one.
-    if (body) return std::nullopt;
+    // and two-character ones (folirex_short_grams, core/list_structures.cpp).
     return ListCondition{"folirex_short_grams(cast(" + column +
                              " as text)) @> folirex_short_key('" + SqlQuote(run) + "')",
                          {},
@@ -388,12 +417,10 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
   return scanned < static_cast<double>(matches);
 }
 
-bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
-                                  int64_t page, int64_t page_size) {
+bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                                  int64_t page_size) {
   if (engine != SqlEngine::kPostgres || matches <= 0) return false;
-  const double scanned = ListRowsPassed(matches, list, page, page_size);
-  return scanned < static_cast<double>(matches) ||
-         (body && scanned < static_cast<double>(list) / 2.0);
+  return ListRowsPassed(matches, list, page, page_size) < static_cast<double>(matches);
 }
 
 KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
@@ -419,7 +446,10 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                     TermsBeginningWith(column, ShortRunTerm(run, length)));
       if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
-    ListQuery narrowed = where;
+    const std::optional<ListCondition> exact =
+        index_condition ? LikeBesideExactBodyKey(conn.engine(), column, keyword) : std::nullopt;
+    ListQuery narrowed = exact ? listed : where;
+    if (exact) narrowed.And(*exact);
     narrowed.hint = ArticleHintNarrowed(conn.engine(), index_condition.has_value());
     if (index_condition) narrowed.And(std::move(*index_condition));
     return narrowed;

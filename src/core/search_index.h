@@ -1,7 +1,8 @@
 // The index condition of a keyword search over the articles' titles, authors, inputers or
 // bodies: an "and ..." clause that narrows Vantrel_Article to a superset of the rows whose column
 // is like '%keyword%' (SQLite: the FTS5 trigram tables of core/list_structures.h and their
-// terms; PostgreSQL: the pg_trgm GIN indexes), so that a query keeping the plain like condition
+// terms; PostgreSQL: the pg_trgm GIN indexes of the titles, authors and inputers, and the index of
+// the bodies' two-character sequences), so that a query keeping the plain like condition
 // beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures).
 #ifndef FOLIREX_CORE_SEARCH_INDEX_H_
 #define FOLIREX_CORE_SEARCH_INDEX_H_
@@ -37,11 +38,11 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 
 // The condition for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
-// doubled): on SQLite a narrowing of the ids, on PostgreSQL a logged test of the column's own
-// sequences; nullopt when no index serves the keyword (only wildcards, or a short run of characters
-// with letter case beyond ASCII), when ArticleTextLike itself is served by an index (a run of
-// three characters or more on PostgreSQL), for a short body keyword on PostgreSQL (the like
-// alone over the bodies is the faster there) or the column (any other).
+// doubled): on SQLite a narrowing of the ids, on PostgreSQL a test of the column's own sequences
+// (logged, but for the body's); nullopt when no index serves the keyword (only wildcards, a short
+// run of characters with letter case beyond ASCII, or on PostgreSQL a backslash or U+0001), when
+// ArticleTextLike itself is served by an index (a run of three characters or more of a title,
+// author or inputer on PostgreSQL) or the column (any other).
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword);
 
@@ -81,11 +82,9 @@ bool KeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, in
 
 // The same for a keyword of one or two characters asked for the first time, whose matches would
 // be read for it alone: the few pages above hold for a keyword whose ids are kept, not for this
-// one. On PostgreSQL no index narrows a body keyword this short, and reading its matches tests
-// every listed body, so a body's list is also read in order whenever that passes fewer than half
-// of its rows. False on SQLite, whose index finds such a keyword's matches.
-bool FirstKeywordReadsListInOrder(SqlEngine engine, bool body, int64_t matches, int64_t list,
-                                  int64_t page, int64_t page_size);
+// one. False on SQLite, whose index finds such a keyword's matches among the listed ids.
+bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t list, int64_t page,
+                                  int64_t page_size);
 
 // The most matching ids a keyword's list keeps in the id cache (8 bytes each).
 inline constexpr size_t kMostKeywordIdsKept = 20000;

@@ -173,8 +173,7 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
           !AskedBefore(conn, "matches", unordered)) &&
          (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
           (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept)) ||
-          (FirstKeywordReadsListInOrder(conn.engine(), column == "d_content", matches,
-                                        in_order.passed, page, 20) &&
+          (FirstKeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) &&
            (column == "d_content" || !AskedBefore(conn, "matches", unordered)))))) {
       source.total = matches;
       if (in_order.list) {

@@ -5,6 +5,7 @@
 // are added, renamed, rewritten, recycled and removed under it by another connection.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -241,24 +242,30 @@ TEST_F(PgSearchIndexTest, LongerKeywordsAndTheManagersTitleSearchFindTheLikesRow
 
 // A database whose structures were made before the index of short sequences, the indexes of the
 // bodies and those of recommended and pictured articles gets them when a server next opens it,
-// built from the rows already there (the bodies' earlier index of trigrams alone replaced), and
-// its keywords find exactly the like's rows.
+// built from the rows already there (the bodies' earlier indexes of trigrams, alone or under the
+// channel, replaced by that of their sequences), and its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpening) {
   site_.reset();
   for (const char* column : {"title", "author", "inputer"}) {
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
-  // The bodies' index as it was made before: of their trigrams alone; the bodies in pglz.
-  conn_.Execute("drop index idx_article_content_channel_trgm");
+  // The bodies' indexes as they were made before: of their trigrams, alone and under the
+  // channel; the bodies in pglz.
+  conn_.Execute("drop index idx_article_content_grams");
   conn_.Execute("alter table Vantrel_Article alter column d_content set compression pglz");
   conn_.Execute(
       "create index idx_article_content_trgm on Vantrel_Article using gin ((cast(d_content as "
       "text)) gin_trgm_ops)");
   conn_.Execute(
+      "create index idx_article_content_channel_trgm on Vantrel_Article using gin (d_channelid, "
+      "(cast(d_content as text)) gin_trgm_ops)");
+  conn_.Execute(
       "drop index idx_article_list_recommended, idx_article_class_list_recommended, "
       "idx_article_list_pictured");
   conn_.Execute("drop function folirex_short_grams(text)");
   conn_.Execute("drop function folirex_short_key(text)");
+  conn_.Execute("drop function folirex_body_grams(text)");
+  conn_.Execute("drop function folirex_body_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_
@@ -266,12 +273,12 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
                                "'idx_article_%_grams' or indexname like '%_recommended' or "
                                "indexname = 'idx_article_list_pictured'")
                 .ToInt64(),
-            6);
+            7);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select string_agg(indexname, ' ' order by indexname) from "
                                "pg_indexes where indexname like 'idx_article_content%'")
                 .ToString(),
-            "idx_article_content_channel_trgm");
+            "idx_article_content_grams");
   EXPECT_EQ(conn_
                 .ExecuteScalar("select attcompression from pg_attribute where attrelid = "
                                "'vantrel_article'::regclass and attname = 'd_content'")
@@ -283,6 +290,36 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
     }
   }
   EXPECT_EQ(compared_, 20);
+}
+
+// A body keyword of any length is named by the index of the bodies' sequences, and finds exactly
+// the like's rows: one whose characters the index's query writes apart (spaces, its operators, a
+// backslash, a colon), one that lowering changes, and one held only by a body too long to be
+// split into sequences (which the index keeps as one word that every keyword looks for).
+TEST_F(PgSearchIndexTest, BodyKeywordsOfAnyLengthFindTheLikesRows) {
+  std::mt19937 rng(7);
+  std::string varied;  // some 180,000 distinct pairs of 600 characters: over a mebibyte
+  for (int i = 0; i < 250000; ++i) {
+    const uint32_t cp = 0x4E00 + rng() % 600;
+    varied += static_cast<char>(0xE0 | (cp >> 12));
+    varied += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    varied += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  const std::string tail = "长篇末尾Zq";
+  const std::vector<std::string> bodies = {"a b&c|d!e:f*g(h)i", "x\\y 'z'", "été ΑΣ σα",
+                                           varied + tail, "<p>长篇</p>"};
+  for (const std::string& body : bodies) {
+    conn_.Execute(
+        "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted, "
+        "d_addtime) values (1, 't', ?, -1, 0, '2021-01-01 00:00:00')",
+        {Variant(body)});
+  }
+  for (const char* keyword :
+       {"i",  "b&", "&c|d", "!",   "e:f*", "(h)", ":",    "*",  "|",      "x\\", "\\", "'z",
+        "z'", "é",  "Σα",   "été", "σ",    "ΑΣ",  "长篇", "长", "末尾zq", "尾Z", "q",  "p>"}) {
+    Compare("d_content", keyword);
+  }
+  EXPECT_EQ(compared_, 24);
 }
 
 // A database whose short-sequence function is the earlier SQL one gets the PL/pgSQL one when a
