@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "console/id_list.h"
 #include "core/html_clean.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/text_helpers.h"

@@ -7,7 +7,7 @@
 #include "articles/article_script.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"

@@ -14,6 +14,7 @@
 #include "console/admin_frame.h"
 #include "core/list_structures.h"
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -130,9 +131,8 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   // many articles hold would otherwise walk the list and test every row before it (on
   // PostgreSQL each such test is a read of the table's row).
   const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
-  const KeywordMatches found =
-      CountKeywordMatches(conn, "d_title", search.title, unhinted,
-                          RequestedPage(state.host.Request), kPageSize, kept_order);
+  const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, unhinted,
+                                                   RequestedPage(state), kPageSize, kept_order);
   list.total = found.matches;
   if (found.body) {
     list.matches = found.body;

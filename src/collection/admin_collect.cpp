@@ -10,7 +10,7 @@
 #include "console/admin_pager.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"

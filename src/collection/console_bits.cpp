@@ -1,6 +1,6 @@
 #include "collection/console_bits.h"
 
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"

@@ -6,7 +6,7 @@
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/sql_params.h"

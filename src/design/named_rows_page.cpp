@@ -2,7 +2,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "design/template_blocks.h"
 #include "platform/db/recordset.h"

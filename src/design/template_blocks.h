@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "console/channel_page.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
 #include "platform/db/variant.h"

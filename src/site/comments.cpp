@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
@@ -194,8 +195,8 @@ std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channe
                     "&channelid=" + channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
   // to the list script is what shows the reader the page asked for.
-  if (LCase(page_type.ToString()) == "comment" && state.host.Request != nullptr) {
-    std::string page = Trim((*state.host.Request)("page"));
+  if (LCase(page_type.ToString()) == "comment") {
+    std::string page = RequestedPageText(state);
     if (interaction::DigitsUpTo(page, 2147483647) > 1) tag += "&page=" + page;
   }
   return tag + "'></script>";

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/folder_names.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/site_files.h"
 #include "core/template_references.h"

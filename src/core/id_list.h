@@ -4,8 +4,8 @@
 // of the posted text reaches an "in (...)" condition.
 //
 // Pure functions; thread-safe.
-#ifndef FOLIREX_CONSOLE_ID_LIST_H_
-#define FOLIREX_CONSOLE_ID_LIST_H_
+#ifndef FOLIREX_CORE_ID_LIST_H_
+#define FOLIREX_CORE_ID_LIST_H_
 
 #include <cstdint>
 #include <string>
@@ -36,4 +36,4 @@ bool ParseIdList(std::string_view posted, IdList* out);
 
 }  // namespace folirex
 
-#endif  // FOLIREX_CONSOLE_ID_LIST_H_
+#endif  // FOLIREX_CORE_ID_LIST_H_

@@ -1,4 +1,4 @@
-#include "console/id_list.h"
+#include "core/id_list.h"
 
 #include <optional>
 #include <unordered_set>
