@@ -16,6 +16,10 @@ void RequireFormPost(RequestState& state) {
     AlertBack(state, "提示：参数错误！");
 }
 
+void RequireFormPost(const ConsoleRequest& request) {
+  if (!request.posted) request.values.Refuse(kParameterError);
+}
+
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
                      const std::vector<Variant>& params, RowUse use, std::string_view missing) {
   OpenRowOrRefuse(state, rs, {.sql = std::string(sql), .values = params}, use, missing);

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/console_request.h"
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
 #include "platform/host/request.h"
@@ -26,6 +27,7 @@ std::vector<std::string> RequestValues(const Request& request, std::string_view 
 // deletes posts; a plain address (a link followed from another site, which the session cookie
 // accompanies) must not change anything.
 void RequireFormPost(RequestState& state);
+void RequireFormPost(const ConsoleRequest& request);
 
 // How OpenRowOrRefuse opens the row: to read it, or to change it (rs.Set, then rs.Update).
 enum class RowUse { kRead, kChange };
