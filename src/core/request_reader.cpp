@@ -62,6 +62,12 @@ std::optional<int64_t> RequestReader::Number(std::string_view name) const {
   return ColumnNumber(Text(name));
 }
 
+int64_t RequestReader::Number(std::string_view name, std::string_view refusal) const {
+  std::optional<int64_t> number = Number(name);
+  if (!number) Refuse(refusal);
+  return *number;
+}
+
 bool RequestReader::Checked(std::string_view name) const {
   std::string text = Text(name);
   return !text.empty() && text != "0";

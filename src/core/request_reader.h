@@ -61,6 +61,7 @@ class RequestReader {
   std::optional<IdList> Ids(std::string_view name) const;
   IdList Ids(std::string_view name, std::string_view refusal) const;
   std::optional<int64_t> Number(std::string_view name) const;
+  int64_t Number(std::string_view name, std::string_view refusal) const;
   bool Checked(std::string_view name) const;
 
   // The page of a paged list the request asks for: its value "page", trimmed, through the pagers'
