@@ -51,10 +51,10 @@ size_t CharCount(std::string_view text) {
 Variant ChannelOf(const CommentPage& page) { return SqlNumber(std::stoll(page.channel)); }
 
 std::string ArticleComment_GetArticleTitle(RequestState& state, const std::string& article_id) {
-  int64_t id = 0;
-  if (!ParseId(article_id, &id)) return "获取标题失败";
+  const std::optional<int64_t> id = ParseId(article_id);
+  if (!id) return "获取标题失败";
   Recordset rs;
-  rs.Open("select d_title from Vantrel_Article where d_id = ?", {SqlNumber(id)}, *state.db.Conn, 0,
+  rs.Open("select d_title from Vantrel_Article where d_id = ?", {SqlNumber(*id)}, *state.db.Conn, 0,
           1);
   if (rs.Eof()) return "获取标题失败";
   return rs["d_title"].ToString();

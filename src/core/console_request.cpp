@@ -1,6 +1,5 @@
 #include "core/console_request.h"
 
-#include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
@@ -22,20 +21,6 @@ ConsoleRequest ParseConsoleRequest(const Request& request, RequestState* state) 
 
 ConsoleRequest ParseConsoleRequest(RequestState& state) {
   return ParseConsoleRequest(*state.host.Request, &state);
-}
-
-int64_t RequireId(RequestState& state, std::string_view text, std::string_view message) {
-  std::optional<int64_t> id = ParseId(text);
-  if (!id) AlertBack(state, message);
-  return *id;
-}
-
-std::string Posted(const RequestState& state, std::string_view name) {
-  return Trim((*state.host.Request)(name));
-}
-
-std::string PostedForm(const RequestState& state, std::string_view name) {
-  return Trim(state.host.Request->Form(name));
 }
 
 }  // namespace folirex

@@ -46,14 +46,6 @@ ConsoleRequest ParseConsoleRequest(const Request& request, RequestState* state =
 // The values of the request the state is serving (set by OnStartPage).
 ConsoleRequest ParseConsoleRequest(RequestState& state);
 
-// The id `text` holds (ParseId), or the end of the request with the alert `message` (AlertBack).
-int64_t RequireId(RequestState& state, std::string_view text, std::string_view message);
-
-// A value of a console form: the combined collection's value (query string first), trimmed.
-std::string Posted(const RequestState& state, std::string_view name);
-// A value of the posted form only, trimmed: for forms whose fields a link must not fill in.
-std::string PostedForm(const RequestState& state, std::string_view name);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_CONSOLE_REQUEST_H_
