@@ -65,8 +65,9 @@ PublicRequest ParsePublicRequest(const Request& request, RequestState* state = n
 PublicRequest ParsePublicRequest(RequestState& state);
 
 // The page of a paged list the request being served asks for (RequestReader::Page; 1 while no
-// request is served). For the list pieces drawn inside a page, which have no reader of their own:
-// the pagers of the public lists and the comment list's script link.
+// request is served). Only for the list pieces that are drawn deep inside a page and have no
+// reader of their own: the pagers (Cls_Pagination, the console's AdminPager) and the comment
+// list's script link. A page takes its values from its own readers.
 int32_t RequestedPage(const RequestState& state);
 // The request's "page" value as sent, trimmed (the comment list's script link passes it on).
 std::string RequestedPageText(const RequestState& state);

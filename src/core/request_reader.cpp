@@ -10,6 +10,15 @@
 #include "platform/text/vb_text.h"
 
 namespace folirex {
+namespace {
+
+// An integer column's number: a plain id of at most nine digits.
+std::optional<int64_t> ColumnNumber(std::string_view text) {
+  if (text.size() > 9) return std::nullopt;
+  return ParseId(text);
+}
+
+}  // namespace
 
 std::string RequestReader::Raw(std::string_view name) const {
   if (request_ == nullptr) return "";
@@ -93,10 +102,5 @@ std::string_view RequestReader::Body() const {
 }
 
 bool RequestReader::HasNul() const { return request_ != nullptr && request_->HasNul(); }
-
-std::optional<int64_t> ColumnNumber(std::string_view text) {
-  if (text.size() > 9) return std::nullopt;
-  return ParseId(text);
-}
 
 }  // namespace folirex

@@ -92,10 +92,6 @@ class RequestReader {
   Source source_ = Source::kCombined;
 };
 
-// An integer column's number in `text` as it is: a plain id (ParseId) of at most nine digits;
-// absent otherwise. RequestReader::Number reads a request value by this rule.
-std::optional<int64_t> ColumnNumber(std::string_view text);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_REQUEST_READER_H_
