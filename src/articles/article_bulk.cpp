@@ -8,8 +8,8 @@
 #include "articles/article_form.h"
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/article_marks.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_params.h"
@@ -31,11 +31,9 @@ class BulkAction {
       : state_(state), channel_(channel), conn_(*state.db.Conn) {}
 
   // The ticked ids, each a number and an article of this channel.
-  BoundSql TickedIds() {
-    std::string posted = Trim((*state_.host.Request)("selectdel"));
-    if (posted.empty()) AlertBack(state_, "提示：请先选择记录再操作！");
-    IdList list;
-    if (!ParseIdList(posted, &list)) AlertBack(state_, kArticleParameterError);
+  BoundSql TickedIds(const RequestReader& posted) {
+    if (posted.Text("selectdel").empty()) AlertBack(state_, "提示：请先选择记录再操作！");
+    const IdList list = posted.Ids("selectdel", kArticleParameterError);
     BoundSql ids = IdsIn("d_id", list.ids);
     std::vector<Variant> params = ids.params;
     params.push_back(SqlNumber(channel_.id));
@@ -136,19 +134,21 @@ std::string Article_ClassMultiSelect(DatabaseState& db, int64_t channel_id, cons
 }
 
 // The batch move: every article of the source classes (0: without a class) to the target.
-void Article_SaveMove(RequestState& state, const ArticleChannel& channel) {
-  RequireFormPost(state);
-  std::string from = Trim((*state.host.Request)("d_fromid"));
-  std::string to = Trim((*state.host.Request)("d_toid"));
+void Article_SaveMove(RequestState& state, const ArticleChannel& channel,
+                      const ConsoleRequest& request) {
+  RequireFormPost(request);
+  const RequestReader& posted = request.values;
+  std::string from = posted.Text("d_fromid");
+  std::string to = posted.Text("d_toid");
   if (from.empty()) AlertBack(state, "提示：请先选择需要移动的文章分类！");
   if (to.empty()) AlertBack(state, "提示：请先选择需要的目标分类！");
   if (from.find('-') != std::string::npos) AlertBack(state, "提示：当前分类不能选择红色的分类！");
   if (to.find('-') != std::string::npos) AlertBack(state, "提示：目标分类不能选择红色的分类！");
-  IdList sources;
-  int64_t target = 0;
-  if (!ParseIdList(from, &sources) || !ParseId(to, &target)) {
-    AlertBack(state, kArticleParameterError);
-  }
+  const std::optional<IdList> from_ids = posted.Ids("d_fromid");
+  const std::optional<int64_t> to_id = posted.Id("d_toid");
+  if (!from_ids || !to_id) AlertBack(state, kArticleParameterError);
+  const IdList& sources = *from_ids;
+  const int64_t target = *to_id;
   Connection& conn = *state.db.Conn;
   // Every class named must be one of this channel's; the target must take articles.
   int64_t named_classes = 0;
@@ -225,9 +225,10 @@ constexpr BulkActionRow kActions[] = {
 }  // namespace
 
 bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
-                          std::string_view action_name) {
+                          const ConsoleRequest& request) {
+  const std::string& action_name = request.action;
   if (action_name == "savemove") {
-    Article_SaveMove(state, channel);
+    Article_SaveMove(state, channel, request);
     return true;
   }
   const BulkActionRow* chosen = nullptr;
@@ -235,9 +236,9 @@ bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
     if (action_name == a.name) chosen = &a;
   }
   if (chosen == nullptr) return false;
-  RequireFormPost(state);
+  RequireFormPost(request);
   BulkAction action(state, channel);
-  BoundSql condition = chosen->ticked ? action.TickedIds() : BoundSql{"1 = 1", {}};
+  BoundSql condition = chosen->ticked ? action.TickedIds(request.values) : BoundSql{"1 = 1", {}};
   const std::string name = chosen->name;
   {
     ScopedTransaction transaction(action.conn());

@@ -14,14 +14,15 @@
 #include <string_view>
 
 #include "articles/article_channel.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// Runs the bulk action named `action_name` (the request's action) and answers with its message
-// box; false when the action is none of them.
+// Runs the bulk action the request's action names and answers with its message box; false when
+// the action is none of them.
 bool RunArticleBulkAction(RequestState& state, const ArticleChannel& channel,
-                          std::string_view action_name);
+                          const ConsoleRequest& request);
 
 // The batch-move form.
 void Article_MoveAll(RequestState& state, const ArticleChannel& channel);

@@ -9,6 +9,7 @@
 #define FOLIREX_ARTICLES_ARTICLE_CHANNEL_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,9 @@ struct ArticleChannel : ConsoleChannel {
   int64_t clicks_of_hot = 0;
 };
 
-// OpenConsoleChannel (no site channel), then the values above from the loaded settings.
-ArticleChannel LoadArticleChannel(RequestState& state);
+// OpenConsoleChannel of the request's channel id (no site channel), then the values above from
+// the loaded settings.
+ArticleChannel LoadArticleChannel(RequestState& state, std::optional<int64_t> channel_id);
 
 }  // namespace folirex
 

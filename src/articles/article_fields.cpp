@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "console/id_list.h"
 #include "core/html_clean.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/text_helpers.h"
@@ -26,50 +26,30 @@ constexpr int64_t kMaxCount = 2147483647;
 constexpr const char* kScriptRedirectRefused =
     "提示：转向链接地址不能使用javascript:、vbscript:或data:地址！";
 
-class FieldReader {
- public:
-  explicit FieldReader(RequestState& state) : state_(state) {}
+// The posted form: the combined collection, as the form's own links may carry a value too.
+// Texts are trimmed; the editor's HTML and the summary are stored as posted (they keep their own
+// blanks and line breaks).
 
-  std::string Text(const char* key) { return Trim((*state_.host.Request)(key)); }
-  // Stored as posted (the editor's HTML and the summary keep their own blanks and line breaks).
-  std::string Raw(const char* key) { return (*state_.host.Request)(key); }
+// A code of a fixed list: empty gives 0; anything but a whole number from 0 to max refuses.
+int64_t Code(const RequestReader& in, const char* key, int64_t max) {
+  if (in.Text(key).empty()) return 0;
+  std::optional<int64_t> value = in.Id(key);
+  if (!value || *value > max) in.Refuse(kArticleParameterError);
+  return *value;
+}
 
-  // A code of a fixed list: empty gives 0; anything but a whole number from 0 to max refuses.
-  int64_t Code(const char* key, int64_t max) {
-    std::string text = Text(key);
-    if (text.empty()) return 0;
-    int64_t value = 0;
-    if (!ParseId(text, &value) || value > max) Refuse(kArticleParameterError);
-    return value;
+// An id of another table: empty gives 0; anything but a plain id refuses.
+int64_t OptionalId(const RequestReader& in, const char* key) {
+  if (in.Text(key).empty()) return 0;
+  return in.Id(key, kArticleParameterError);
+}
+
+void Limit(const RequestReader& in, const std::string& text, size_t length,
+           std::string_view label) {
+  if (interaction::CharCount(text) > length) {
+    in.Refuse("提示：" + std::string(label) + "超过最大长度！");
   }
-
-  // An id of another table: empty gives 0; anything but a plain id refuses.
-  int64_t Id(const std::string& text) {
-    if (text.empty()) return 0;
-    int64_t value = 0;
-    if (!ParseId(text, &value)) Refuse(kArticleParameterError);
-    return value;
-  }
-
-  void Limit(const std::string& text, size_t length, std::string_view label) {
-    if (interaction::CharCount(text) > length) {
-      Refuse("提示：" + std::string(label) + "超过最大长度！");
-    }
-  }
-
-  [[noreturn]] void Refuse(std::string_view message) { AlertBack(state_, message); }
-
-  Connection& Conn() { return *state_.db.Conn; }
-
-  Variant Scalar(const char* sql, std::vector<Variant> params) {
-    return state_.db.Conn->ExecuteScalar(sql, params);
-  }
-
- private:
-  RequestState& state_;
-};
-
-bool Ticked(const std::string& text) { return !text.empty() && text != "0"; }
+}
 
 // Whether a text column is read back trimmed: the form's short boxes are; the keywords, the
 // addresses and the bodies come back as stored.
@@ -133,11 +113,12 @@ struct ColumnWriter {
 };
 
 // The class and the subject, each of the channel; the class one that takes articles.
-void ReadClassAndSubject(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f) {
+void ReadClassAndSubject(const RequestReader& in, Connection& conn, const ArticleChannel& channel,
+                         ArticleRecord& f) {
   // The class: the list marks a class that takes no articles by "-" after its id.
   std::string class_text = in.Text("d_classid");
   if (class_text.ends_with('-')) in.Refuse("本分类下设置不允许添加内容！");
-  f.class_id = in.Id(class_text);
+  f.class_id = OptionalId(in, "d_classid");
   if (f.class_id != 0) {
     Recordset rs;
     rs.Open(
@@ -146,74 +127,75 @@ void ReadClassAndSubject(FieldReader& in, const ArticleChannel& channel, Article
             .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
                    "d_channelid = ?",
             .values = {SqlNumber(f.class_id), SqlNumber(channel.id)}},
-        in.Conn());
+        conn);
     if (rs.Eof()) in.Refuse(kArticleParameterError);
     bool takes =
         ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
     rs.Close();
     if (!takes) in.Refuse("本分类下设置不允许添加内容！");
   }
-  f.subject_id = in.Id(in.Text("d_subjectid"));
+  f.subject_id = OptionalId(in, "d_subjectid");
   if (f.subject_id != 0 &&
-      in.Scalar("select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
-                {SqlNumber(f.subject_id), SqlNumber(channel.id)})
+      conn.ExecuteScalar(
+              "select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
+              {SqlNumber(f.subject_id), SqlNumber(channel.id)})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
 }
 
 // The title prefix, the titles with their colour and shape, the comment link.
-void ReadTitles(FieldReader& in, ArticleRecord& f) {
-  f.title_prefix = in.Code("d_titleprefix", 4);
+void ReadTitles(const RequestReader& in, ArticleRecord& f) {
+  f.title_prefix = Code(in, "d_titleprefix", 4);
   f.title = in.Text("d_title");
   if (f.title.empty()) in.Refuse("提示：标题不能为空！");
-  in.Limit(f.title, kTitleLength, "标题");
+  Limit(in, f.title, kTitleLength, "标题");
 
   f.title_color = in.Text("d_titlecolor");
   if (!f.title_color.empty() &&
       std::find(kTitleColors.begin(), kTitleColors.end(), f.title_color) == kTitleColors.end()) {
     in.Refuse(kArticleParameterError);
   }
-  f.font_shape = in.Code("d_fontshape", 3);
+  f.font_shape = Code(in, "d_fontshape", 3);
   f.long_title = in.Text("d_longtitle");
-  in.Limit(f.long_title, kLongTitleLength, "完整标题");
+  Limit(in, f.long_title, kLongTitleLength, "完整标题");
   f.subtitle = in.Text("d_subtitle");
-  in.Limit(f.subtitle, kShortTextLength, "子标题");
+  Limit(in, f.subtitle, kShortTextLength, "子标题");
   f.show_comment_link = in.Text("d_showcommentlink") == "1";
 }
 
 // The keywords and the Meta keywords, each unless taken from the keyword library.
-void ReadKeywords(FieldReader& in, ArticleRecord& f) {
-  f.relative = Ticked(in.Text("d_relativeflag"));
+void ReadKeywords(const RequestReader& in, ArticleRecord& f) {
+  f.relative = in.Checked("d_relativeflag");
   if (!f.relative) {
     std::string keyword = in.Text("d_keyword");
-    in.Limit(keyword, kKeywordLength, "关键字");
+    Limit(in, keyword, kKeywordLength, "关键字");
     if (!keyword.empty()) f.keyword = "|" + keyword + "|";
   }
-  f.meta_relative = Ticked(in.Text("d_metarelativeflag"));
+  f.meta_relative = in.Checked("d_metarelativeflag");
   if (!f.meta_relative) {
     f.meta_keyword = in.Text("d_metakeyword");
-    in.Limit(f.meta_keyword, kKeywordLength, "Meta关键字");
+    Limit(in, f.meta_keyword, kKeywordLength, "Meta关键字");
   }
 }
 
 // The author and the source, "未知" when left empty.
-void ReadSources(FieldReader& in, ArticleRecord& f) {
+void ReadSources(const RequestReader& in, ArticleRecord& f) {
   f.author = in.Text("d_author");
   if (f.author.empty()) f.author = "未知";
-  in.Limit(f.author, kShortTextLength, "作者");
+  Limit(in, f.author, kShortTextLength, "作者");
   f.come_from = in.Text("d_comefrom");
   if (f.come_from.empty()) f.come_from = "未知";
-  in.Limit(f.come_from, kShortTextLength, "来源");
+  Limit(in, f.come_from, kShortTextLength, "来源");
 }
 
 // The redirect link or the content (one of them), the summary, the picture and the uploads.
-void ReadLinkAndTexts(FieldReader& in, ArticleRecord& f) {
+void ReadLinkAndTexts(const RequestReader& in, ArticleRecord& f) {
   bool use_link = !in.Text("d_uselink").empty();
   if (use_link) {
     f.link_url = in.Text("d_linkurl");
     if (f.link_url.empty()) in.Refuse("提示：转向链接地址不能为空！");
-    in.Limit(f.link_url, kAddressLength, "转向链接地址");
+    Limit(in, f.link_url, kAddressLength, "转向链接地址");
     if (IsScriptLink(f.link_url)) in.Refuse(kScriptRedirectRefused);
   }
 
@@ -224,20 +206,22 @@ void ReadLinkAndTexts(FieldReader& in, ArticleRecord& f) {
   if (!use_link && Trim(f.content).empty()) in.Refuse("提示：内容不能为空！");
 
   f.pic_url = in.Text("d_picurl");
-  in.Limit(f.pic_url, kAddressLength, "首页图片");
+  Limit(in, f.pic_url, kAddressLength, "首页图片");
   f.upload_files = LCase(in.Text("d_savepathfilename"));
 }
 
 // How the content is cut into pages.
-void ReadPaging(FieldReader& in, ArticleRecord& f) {
-  f.pagination = in.Code("d_pagenationtype", 2);
+void ReadPaging(const RequestReader& in, ArticleRecord& f) {
+  f.pagination = Code(in, "d_pagenationtype", 2);
   std::string size_text = in.Text("d_maxcharperpage");
   if (f.pagination == 1 && size_text.empty()) {
     in.Refuse("提示：自动分页必需设置每一页的大小！");
   }
   int64_t size = 0;
   if (IsDigits(size_text)) {
-    if (!ParseId(size_text, &size) || size > kMaxCount) in.Refuse(kArticleParameterError);
+    std::optional<int64_t> typed = in.Id("d_maxcharperpage");
+    if (!typed || *typed > kMaxCount) in.Refuse(kArticleParameterError);
+    size = *typed;
   }
   if (f.pagination == 1 && size <= 0) size = 1000;
   f.max_char_per_page = size;
@@ -247,16 +231,17 @@ void ReadPaging(FieldReader& in, ArticleRecord& f) {
 }
 
 // The flags, the stars and the clicks; a hot article has at least the channel's minimum.
-void ReadAttributes(FieldReader& in, const ArticleChannel& channel, ArticleRecord& f, bool update) {
-  f.top = Ticked(in.Text("d_topflag"));
-  f.hot = Ticked(in.Text("d_hotflag"));
-  f.recommend = Ticked(in.Text("d_recommendflag"));
-  f.stars = in.Code("d_stars", 5);
+void ReadAttributes(const RequestReader& in, const ArticleChannel& channel, ArticleRecord& f,
+                    bool update) {
+  f.top = in.Checked("d_topflag");
+  f.hot = in.Checked("d_hotflag");
+  f.recommend = in.Checked("d_recommendflag");
+  f.stars = Code(in, "d_stars", 5);
   std::string clicks = in.Text("d_clicktimes");
   if (IsDigits(clicks)) {
-    if (!ParseId(clicks, &f.click_times) || f.click_times > kMaxCount) {
-      in.Refuse(kArticleParameterError);
-    }
+    std::optional<int64_t> typed = in.Id("d_clicktimes");
+    if (!typed || *typed > kMaxCount) in.Refuse(kArticleParameterError);
+    f.click_times = *typed;
   }
   if (f.hot && f.click_times < channel.clicks_of_hot) {
     in.Refuse("提示：热门" +
@@ -266,15 +251,14 @@ void ReadAttributes(FieldReader& in, const ArticleChannel& channel, ArticleRecor
 }
 
 // The content template page.
-void ReadTemplatePage(FieldReader& in, ArticleRecord& f) {
-  f.template_page = in.Id(in.Text("d_templatepageid"));
+void ReadTemplatePage(const RequestReader& in, Connection& conn, ArticleRecord& f) {
+  f.template_page = OptionalId(in, "d_templatepageid");
   if (f.template_page != 0 &&
-      in.Conn()
-              .ExecuteScalar(
-                  {.tables = {"Vantrel_TemplatePage"},
-                   .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = "
-                          "'content'",
-                   .values = {SqlNumber(f.template_page)}})
+      conn.ExecuteScalar(
+              {.tables = {"Vantrel_TemplatePage"},
+               .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_type = "
+                      "'content'",
+               .values = {SqlNumber(f.template_page)}})
               .ToInt64Or(0) == 0) {
     in.Refuse(kArticleParameterError);
   }
@@ -303,18 +287,19 @@ bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
   return child_count <= 0 || add_article_flag;
 }
 
-ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update) {
-  FieldReader in(state);
+ArticleRecord ReadArticleFields(RequestState& state, const RequestReader& in,
+                                const ArticleChannel& channel, bool update) {
+  Connection& conn = *state.db.Conn;
   ArticleRecord f;
-  ReadClassAndSubject(in, channel, f);
+  ReadClassAndSubject(in, conn, channel, f);
   ReadTitles(in, f);
   ReadKeywords(in, f);
   ReadSources(in, f);
   ReadLinkAndTexts(in, f);
   ReadPaging(in, f);
   ReadAttributes(in, channel, f, update);
-  ReadTemplatePage(in, f);
-  f.publish_now = Ticked(in.Text("d_generatehtmlflag"));
+  ReadTemplatePage(in, conn, f);
+  f.publish_now = in.Checked("d_generatehtmlflag");
   return f;
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "articles/article_channel.h"
+#include "core/request_reader.h"
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
 
@@ -71,9 +72,10 @@ ArticleRecord ArticleFromRow(Recordset& rs);
 // The keywords as the form's box shows them: the stored "|k1|k2|" without its outer bars.
 std::string KeywordAsTyped(const std::string& stored);
 
-// The posted form, checked. `update` chooses the wording of the hot-minimum message (the edit
-// form speaks of 文章).
-ArticleRecord ReadArticleFields(RequestState& state, const ArticleChannel& channel, bool update);
+// The posted form as `in` reads it (the combined collection), checked. `update` chooses the wording
+// of the hot-minimum message (the edit form speaks of 文章).
+ArticleRecord ReadArticleFields(RequestState& state, const RequestReader& in,
+                                const ArticleChannel& channel, bool update);
 
 // Sets every column the form writes on the current row of the updatable `rs`.
 void SetArticleColumns(Recordset& rs, const ArticleRecord& f);

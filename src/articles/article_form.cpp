@@ -7,7 +7,7 @@
 #include "articles/article_script.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -434,12 +434,12 @@ std::string Article_TitleColorSelect(const std::string& selected) {
 
 void ArticleAdd_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
-  ArticleChannel channel = LoadArticleChannel(state);
+  ArticleChannel channel = LoadArticleChannel(state, page.request.channel_id);
   const std::string word = HtmlEscapeText(channel.word);
   ChannelNavi(state, channel, "添加" + word);
   ArticleAdd_ShowNavi(state, channel);
   if (page.request.action == "save") {
-    ArticleAdd_Save(state, channel);
+    ArticleAdd_Save(state, channel, page.request);
   } else {
     FormContext context{
         .action = "?m=admin_articleadd&amp;channelid=" + channel.id_text + "&amp;action=save",
@@ -452,11 +452,9 @@ void ArticleAdd_Main(RequestState& state, const ConsolePage& page) {
   state.host.Response->Write(ArticleScript(false));
 }
 
-void Article_Edit(RequestState& state, const ArticleChannel& channel) {
-  int64_t id = 0;
-  if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
-    AlertBack(state, kArticleParameterError);
-  }
+void Article_Edit(RequestState& state, const ArticleChannel& channel,
+                  const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kArticleParameterError);
   Recordset rs;
   OpenRowOrRefuse(state, rs, "select * from Vantrel_Article where d_id = ? and d_channelid = ?",
                   {SqlNumber(id), SqlNumber(channel.id)}, RowUse::kRead, kArticleParameterError);

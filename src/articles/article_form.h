@@ -21,7 +21,8 @@ void ArticleAdd_Main(RequestState& state, const ConsolePage& page);
 
 // The edit form of the query value `id` of the current channel; a bad, missing or foreign id
 // answers the parameter message.
-void Article_Edit(RequestState& state, const ArticleChannel& channel);
+void Article_Edit(RequestState& state, const ArticleChannel& channel,
+                  const ConsoleRequest& request);
 
 // The class list of the forms: the channel's class tree in order, a class that takes no articles
 // red with "-" after its id, `selected` (-1: none) selected, the no-class option last.

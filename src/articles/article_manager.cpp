@@ -14,6 +14,7 @@
 #include "console/admin_frame.h"
 #include "core/list_structures.h"
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -27,10 +28,11 @@ namespace {
 constexpr int kPageSize = 20;
 
 ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& channel,
-                                 std::string_view action) {
+                                 const ConsoleRequest& request) {
+  const std::string& action = request.action;
   ArticleSearch search;
-  search.title = FilterSql(Variant((*state.host.Request)("qtitle")));
-  search.check_state = LCase(FilterSql(Variant((*state.host.Request)("qcheckstate"))));
+  search.title = FilterSql(request.values.Text("qtitle"));
+  search.check_state = LCase(FilterSql(request.values.Text("qcheckstate")));
   if (search.check_state != "true" && search.check_state != "false") search.check_state.clear();
   const std::string base = "?m=admin_article&amp;channelid=" + channel.id_text;
   std::string html =
@@ -130,9 +132,8 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   // many articles hold would otherwise walk the list and test every row before it (on
   // PostgreSQL each such test is a read of the table's row).
   const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
-  const KeywordMatches found =
-      CountKeywordMatches(conn, "d_title", search.title, unhinted,
-                          RequestedPage(state.host.Request), kPageSize, kept_order);
+  const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, unhinted,
+                                                   RequestedPage(state), kPageSize, kept_order);
   list.total = found.matches;
   if (found.body) {
     list.matches = found.body;
@@ -265,19 +266,19 @@ void Article_ShowList(RequestState& state, const ArticleChannel& channel,
 
 void Article_Main(RequestState& state, const ConsolePage& page) {
   AdminHeader(state);
-  ArticleChannel channel = LoadArticleChannel(state);
+  const ConsoleRequest& request = page.request;
+  ArticleChannel channel = LoadArticleChannel(state, request.channel_id);
   const std::string word = HtmlEscapeText(channel.word);
   ChannelNavi(state, channel, word + "管理");
-  ArticleSearch search = Article_ShowSearch(state, channel, page.request.action);
+  ArticleSearch search = Article_ShowSearch(state, channel, request);
   RunAdminAction(
-      state, page.request.action,
-      {{"edit", [&](RequestState& s) { Article_Edit(s, channel); }},
-       {"update", [&](RequestState& s) { Article_Update(s, channel); }},
+      state, request.action,
+      {{"edit", [&](RequestState& s) { Article_Edit(s, channel, request); }},
+       {"update", [&](RequestState& s) { Article_Update(s, channel, request); }},
        {"moveall", [&](RequestState& s) { Article_MoveAll(s, channel); }},
        {"recycle", [&](RequestState& s) { Article_ShowList(s, channel, search, true); }}},
       [&](RequestState& s) {
-        if (!RunArticleBulkAction(s, channel, page.request.action))
-          Article_ShowList(s, channel, search, false);
+        if (!RunArticleBulkAction(s, channel, request)) Article_ShowList(s, channel, search, false);
       });
   AdminFooter(state);
   state.host.Response->Write(ArticleScript(true));

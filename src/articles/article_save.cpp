@@ -6,8 +6,8 @@
 #include "articles/article_fields.h"
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/article_marks.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/modules.h"
 #include "platform/db/scoped_transaction.h"
@@ -32,9 +32,10 @@ std::string PublishNow(RequestState& state, const ArticleChannel& channel, const
 
 }  // namespace
 
-void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
-  ArticleRecord f = ReadArticleFields(state, channel, false);
-  RequireFormPost(state);
+void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel,
+                     const ConsoleRequest& request) {
+  ArticleRecord f = ReadArticleFields(state, request.values, channel, false);
+  RequireFormPost(request);
   Variant user = state.host.Session->Get("User_Code");
   // Published at once, the article is approved; otherwise it waits for approval.
   bool checked = f.publish_now;
@@ -69,13 +70,11 @@ void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel) {
                       "返回继续新增")));
 }
 
-void Article_Update(RequestState& state, const ArticleChannel& channel) {
-  int64_t id = 0;
-  if (!ParseId(Trim(state.host.Request->QueryString("id")), &id)) {
-    AlertBack(state, kArticleParameterError);
-  }
-  ArticleRecord f = ReadArticleFields(state, channel, true);
-  RequireFormPost(state);
+void Article_Update(RequestState& state, const ArticleChannel& channel,
+                    const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kArticleParameterError);
+  ArticleRecord f = ReadArticleFields(state, request.values, channel, true);
+  RequireFormPost(request);
   Variant user = state.host.Session->Get("User_Code");
   Connection& conn = *state.db.Conn;
   {

@@ -11,14 +11,17 @@
 #define FOLIREX_ARTICLES_ARTICLE_SAVE_H_
 
 #include "articles/article_channel.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel);
+void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel,
+                     const ConsoleRequest& request);
 // The article of query value `id` in the current channel; a missing or foreign id answers the
 // parameter message.
-void Article_Update(RequestState& state, const ArticleChannel& channel);
+void Article_Update(RequestState& state, const ArticleChannel& channel,
+                    const ConsoleRequest& request);
 
 }  // namespace folirex
 

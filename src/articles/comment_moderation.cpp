@@ -9,7 +9,7 @@
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -51,10 +51,10 @@ size_t CharCount(std::string_view text) {
 Variant ChannelOf(const CommentPage& page) { return SqlNumber(std::stoll(page.channel)); }
 
 std::string ArticleComment_GetArticleTitle(RequestState& state, const std::string& article_id) {
-  int64_t id = 0;
-  if (!ParseId(article_id, &id)) return "获取标题失败";
+  const std::optional<int64_t> id = ParseId(article_id);
+  if (!id) return "获取标题失败";
   Recordset rs;
-  rs.Open("select d_title from Vantrel_Article where d_id = ?", {SqlNumber(id)}, *state.db.Conn, 0,
+  rs.Open("select d_title from Vantrel_Article where d_id = ?", {SqlNumber(*id)}, *state.db.Conn, 0,
           1);
   if (rs.Eof()) return "获取标题失败";
   return rs["d_title"].ToString();
@@ -140,7 +140,8 @@ const char kListFormHead[] =
 // The comments grouped by article: each article's comments under a header row with its title
 // and the link that deletes them all. The page size counts comments, so an article running over
 // a page boundary gets its header again on the next page.
-void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
+void ArticleComment_ShowList(RequestState& state, const CommentPage& page,
+                             const ConsoleRequest& request) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
   BoundSql where{"d_channelid = ?", {ChannelOf(page)}};
@@ -196,7 +197,8 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
 }
 
 // Every comment of the channel, newest first; the two filters do not apply.
-void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
+void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page,
+                                 const ConsoleRequest& request) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
   pager.PagerSql =
@@ -234,10 +236,8 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
 
 // The comment id of the reply form and the reply save: a plain id, else the request ends with the
 // page's parameter message.
-int64_t CommentIdOf(RequestState& state) {
-  int64_t id = 0;
-  if (!ParseId(Trim(HostRequest(state).QueryString("id")), &id)) AlertBack(state, kParameterError);
-  return id;
+int64_t CommentIdOf(const ConsoleRequest& request) {
+  return request.query.Id("id", kParameterError);
 }
 
 // Opens `rs` on the comment `id` of the page's channel, in the one statement that reads or
@@ -257,8 +257,9 @@ std::string BackToList(const CommentPage& page) {
   return LinkItem(HtmlEscapeAttr(page.base), "返回列表");
 }
 
-void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
-  int64_t id = CommentIdOf(state);
+void ArticleComment_Reply(RequestState& state, const CommentPage& page,
+                          const ConsoleRequest& request) {
+  int64_t id = CommentIdOf(request);
   Recordset rs;
   OpenComment(state, rs, page, id, "d_infoid, d_comment, d_reply", RowUse::kRead);
   std::string article = Trim(rs["d_infoid"].ToString());
@@ -286,10 +287,11 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page) {
       base + "'\"></td></tr>\r\n</table>\r\n</form>\r\n");
 }
 
-void ArticleComment_Save(RequestState& state, const CommentPage& page) {
-  RequireFormPost(state);
-  int64_t id = CommentIdOf(state);
-  std::string reply = Trim(HostRequest(state)("d_reply"));
+void ArticleComment_Save(RequestState& state, const CommentPage& page,
+                         const ConsoleRequest& request) {
+  RequireFormPost(request);
+  int64_t id = CommentIdOf(request);
+  std::string reply = request.values.Text("d_reply");
   if (CharCount(reply) > kMaxReplyChars) AlertBack(state, "提示：回复内容不能超过10000个字符！");
   Recordset rs;
   OpenComment(state, rs, page, id, "*", RowUse::kChange);
@@ -307,12 +309,9 @@ void ArticleComment_Save(RequestState& state, const CommentPage& page) {
 }
 
 // The ticked comments of a bulk action, as numbers; an empty or malformed list ends the request.
-IdList SelectedComments(RequestState& state) {
-  std::string posted = Trim(HostRequest(state)("selectdel"));
-  if (posted.empty()) AlertBack(state, kNoSelection);
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  return list;
+IdList SelectedComments(RequestState& state, const ConsoleRequest& request) {
+  if (request.values.Text("selectdel").empty()) AlertBack(state, kNoSelection);
+  return request.values.Ids("selectdel", kParameterError);
 }
 
 // Deletes the comments the condition selects within the channel and lowers the channel's counter
@@ -352,40 +351,43 @@ void SetChecked(RequestState& state, const CommentPage& page, bool checked,
   state.host.Response->Write(MessageBox(message, BackToList(page)));
 }
 
-void ArticleComment_DelOne(RequestState& state, const CommentPage& page) {
-  int64_t article = 0;
-  if (!ParseId(Trim(HostRequest(state).QueryString("infoid")), &article)) {
-    AlertBack(state, kParameterError);
-  }
-  RequireFormPost(state);
+void ArticleComment_DelOne(RequestState& state, const CommentPage& page,
+                           const ConsoleRequest& request) {
+  const int64_t article = request.query.Id("infoid", kParameterError);
+  RequireFormPost(request);
   DeleteComments(state, page, {"d_infoid = ?", {SqlNumber(article)}}, "清空信息成功！");
 }
 
-void ArticleComment_Del(RequestState& state, const CommentPage& page) {
-  IdList list = SelectedComments(state);
-  RequireFormPost(state);
+void ArticleComment_Del(RequestState& state, const CommentPage& page,
+                        const ConsoleRequest& request) {
+  IdList list = SelectedComments(state, request);
+  RequireFormPost(request);
   DeleteComments(state, page, IdsIn("d_id", list.ids), "删除信息成功！");
 }
 
-void ArticleComment_Check(RequestState& state, const CommentPage& page) {
-  IdList list = SelectedComments(state);
-  RequireFormPost(state);
+void ArticleComment_Check(RequestState& state, const CommentPage& page,
+                          const ConsoleRequest& request) {
+  IdList list = SelectedComments(state, request);
+  RequireFormPost(request);
   SetChecked(state, page, true, IdsIn("d_id", list.ids), "审核信息成功！");
 }
 
-void ArticleComment_Uncheck(RequestState& state, const CommentPage& page) {
-  IdList list = SelectedComments(state);
-  RequireFormPost(state);
+void ArticleComment_Uncheck(RequestState& state, const CommentPage& page,
+                            const ConsoleRequest& request) {
+  IdList list = SelectedComments(state, request);
+  RequireFormPost(request);
   SetChecked(state, page, false, IdsIn("d_id", list.ids), "取消通过操作成功！");
 }
 
-void ArticleComment_CheckAll(RequestState& state, const CommentPage& page) {
-  RequireFormPost(state);
+void ArticleComment_CheckAll(RequestState& state, const CommentPage& page,
+                             const ConsoleRequest& request) {
+  RequireFormPost(request);
   SetChecked(state, page, true, {"d_checked = false", {}}, "审核信息成功！");
 }
 
-void ArticleComment_Empty(RequestState& state, const CommentPage& page) {
-  RequireFormPost(state);
+void ArticleComment_Empty(RequestState& state, const CommentPage& page,
+                          const ConsoleRequest& request) {
+  RequireFormPost(request);
   DeleteComments(state, page, {"1 > 0", {}}, "清空信息成功！", true);
 }
 
@@ -435,21 +437,21 @@ void ArticleComment_Main(RequestState& state, const ConsolePage& frame) {
   page.base = "?m=admin_articlecomment&channelid=" + page.channel;
 
   // The filters reach the list's SQL: a class is a plain id, the approval state one of two words.
-  page.class_id = FilterSql(Variant(HostRequest(state)("qclass")));
-  if (page.class_id.empty()) page.class_id = "0";
-  int64_t class_id = 0;
-  if (!ParseId(page.class_id, &class_id)) AlertBack(state, kParameterError);
+  const ConsoleRequest& request = frame.request;
+  const int64_t class_id =
+      request.values.Text("qclass").empty() ? 0 : request.values.Id("qclass", kParameterError);
   page.class_id = std::to_string(class_id);
-  page.check_state = LCase(FilterSql(Variant(HostRequest(state)("qcheckstate"))));
+  page.check_state = LCase(FilterSql(request.values.Text("qcheckstate")));
   if (!page.check_state.empty() && page.check_state != "true" && page.check_state != "false") {
     AlertBack(state, kParameterError);
   }
 
   ArticleComment_ShowSearch(state, page);
-  auto with = [&page](void (*run)(RequestState&, const CommentPage&)) {
-    return [&page, run](RequestState& s) { run(s, page); };
+  auto with = [&page,
+               &request](void (*run)(RequestState&, const CommentPage&, const ConsoleRequest&)) {
+    return [&page, &request, run](RequestState& s) { run(s, page, request); };
   };
-  RunAdminAction(state, frame.request.action,
+  RunAdminAction(state, request.action,
                  {{"reply", with(ArticleComment_Reply)},
                   {"save", with(ArticleComment_Save)},
                   {"delone", with(ArticleComment_DelOne)},

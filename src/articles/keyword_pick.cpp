@@ -20,6 +20,7 @@ struct PickRequest {
   int64_t channel_id = 0;
   std::string flag;
   std::string field;
+  std::string selected;  // the ticked names, joined by ", " (action "select")
 };
 
 void SelectMore_ShowKeywords(RequestState& state, const PickRequest& pick) {
@@ -55,7 +56,7 @@ void SelectMore_Show(RequestState& state, const PickRequest& pick) {
 }
 
 void SelectMore_Select(RequestState& state, const PickRequest& pick) {
-  std::string value = Trim(state.host.Request->operator()("selectdel"));
+  std::string value = pick.selected;
   if (pick.flag == "1") {
     // The ticked names joined by "|" alone, the keyword boxes' separator.
     std::string joined;
@@ -78,12 +79,13 @@ void SelectMore_Main(RequestState& state, const ConsolePage& page) {
   PickRequest pick;
   if (!interaction::IsId(page.request.channel_id)) AlertBack(state, "提示：参数错误，请返回！");
   pick.channel_id = *page.request.channel_id;
-  const Request& request = *state.host.Request;
-  pick.flag = Trim(request.QueryString("flag"));
-  if (!IsDigits(Variant(pick.flag)) || pick.flag.size() > 9) AlertBack(state, kParameterError);
-  pick.field = Trim(request.QueryString("field"));
+  const RequestReader& query = page.request.query;
+  pick.flag = query.Text("flag");
+  if (!query.Number("flag")) AlertBack(state, kParameterError);
+  pick.field = query.Text("field");
   if (!IsOpenerFieldPath(pick.field)) AlertBack(state, kParameterError);
   if (page.request.action == "select") {
+    pick.selected = page.request.values.Text("selectdel");
     SelectMore_Select(state, pick);
   } else {
     SelectMore_Show(state, pick);

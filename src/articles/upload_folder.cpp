@@ -15,8 +15,8 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/folder_names.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -175,8 +175,9 @@ std::string UploadFile_FolderSelect(RequestState& state, const UploadContext& up
   return html + "</select></form>";
 }
 
-void UploadFile_ShowNavi(RequestState& state, const UploadContext& upload) {
-  std::string selected = Trim(HostRequest(state)("d_seldir"));
+void UploadFile_ShowNavi(RequestState& state, const UploadContext& upload,
+                         const ConsoleRequest& request) {
+  std::string selected = request.values.Text("d_seldir");
   std::string base = HtmlEscapeAttr(upload.base);
   state.host.Response->Write("<table border=0 cellspacing=0 align=center class=navi><tr><td>" +
                              UploadFile_FolderSelect(state, upload, selected) +
@@ -208,10 +209,8 @@ std::string Preview(const std::string& address, const std::string& name) {
 
 // The grid of one page of the folder's files, with its page bar.
 std::string UploadFile_ShowFiles(RequestState& state, const UploadContext& upload,
-                                 std::string folder) {
-  std::string page_text = Trim(HostRequest(state)("page"));
-  int64_t page = 1;
-  if (!ParseId(page_text, &page)) page = 1;
+                                 const ConsoleRequest& request, std::string folder) {
+  int64_t page = request.values.Page();
 
   std::vector<FileEntry> files;
   if (!ListFolderFiles(state, upload, &folder, &files)) {
@@ -289,11 +288,12 @@ std::string UploadFile_Script() {
          "</script>\r\n";
 }
 
-void UploadFile_ShowFolder(RequestState& state, const UploadContext& upload) {
-  std::string folder = LCase(Trim(HostRequest(state).QueryString("dir")));
+void UploadFile_ShowFolder(RequestState& state, const UploadContext& upload,
+                           const ConsoleRequest& request) {
+  std::string folder = LCase(request.query.Text("dir"));
   if (folder.empty()) folder = upload.folder;
   if (folder.back() != '/') folder += '/';
-  std::string grid = UploadFile_ShowFiles(state, upload, folder);
+  std::string grid = UploadFile_ShowFiles(state, upload, request, folder);
   state.host.Response->Write(
       "<table border=0 cellspacing=1 align=center class=form><tr><th>当前目录[" +
       HtmlEscapeText(folder) +
@@ -338,16 +338,17 @@ std::optional<fs::path> ResolveFile(RequestState& state, const UploadContext& up
   return file;
 }
 
-void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
+void UploadFile_DelOne(RequestState& state, const UploadContext& upload,
+                       const ConsoleRequest& request) {
   std::vector<std::string> addresses;
-  for (const std::string& value : RequestValues(HostRequest(state), "selectdel")) {
+  for (const std::string& value : request.values.Values("selectdel")) {
     for (const std::string& piece : Split(value, ",")) {
       std::string address = Trim(piece);
       if (!address.empty()) addresses.push_back(address);
     }
   }
   if (addresses.empty()) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+  RequireFormPost(request);
   // Every address is checked before anything is deleted.
   std::vector<fs::path> paths;
   for (const std::string& address : addresses) {
@@ -361,7 +362,7 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
     fs::remove(path, ec);
     if (ec) ++failed;
   }
-  std::string folder = Trim(HostRequest(state)("currdir"));
+  std::string folder = request.values.Text("currdir");
   state.host.Response->Write(MessageBox(
       failed == 0
           ? "删除文件成功！"
@@ -369,10 +370,11 @@ void UploadFile_DelOne(RequestState& state, const UploadContext& upload) {
       ResultLinks(state, upload, folder)));
 }
 
-void UploadFile_DelAll(RequestState& state, const UploadContext& upload) {
-  std::string folder = Trim(HostRequest(state)("currdir"));
+void UploadFile_DelAll(RequestState& state, const UploadContext& upload,
+                       const ConsoleRequest& request) {
+  std::string folder = request.values.Text("currdir");
   if (folder.empty()) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+  RequireFormPost(request);
   std::optional<fs::path> disk = ResolveFolder(state, upload, &folder);
   if (!disk) AlertBack(state, kParameterError);
   std::vector<FileEntry> files;
@@ -389,9 +391,10 @@ void UploadFile_DelAll(RequestState& state, const UploadContext& upload) {
                  ResultLinks(state, upload, folder)));
 }
 
-void UploadFile_Empty(RequestState& state, const UploadContext& upload) {
+void UploadFile_Empty(RequestState& state, const UploadContext& upload,
+                      const ConsoleRequest& request) {
   std::string base = HtmlEscapeAttr(upload.base);
-  if (Trim(HostRequest(state).QueryString("flag")) != "1") {
+  if (request.query.Text("flag") != "1") {
     state.host.Response->Write(
         "<table border=0 cellspacing=1 align=center class=form><form name='form1' method='post' "
         "action='" +
@@ -404,7 +407,7 @@ void UploadFile_Empty(RequestState& state, const UploadContext& upload) {
         "<tr><td align=center><input type='submit' value='确定清理'></td></tr></form></table>\r\n");
     return;
   }
-  RequireFormPost(state);
+  RequireFormPost(request);
   if (upload.content_table.empty()) {
     AlertBack(state, "提示：本频道的模块没有存放上传文件的内容表，不能清理！");
   }
@@ -506,9 +509,11 @@ void UploadFile_Main(RequestState& state, const ConsolePage& page) {
   }
 
   AdminNavi(state, "当前位置：" + HtmlEscapeText(project) + "管理>>上传文件管理");
-  UploadFile_ShowNavi(state, upload);
-  auto with = [&upload](void (*run)(RequestState&, const UploadContext&)) {
-    return [&upload, run](RequestState& s) { run(s, upload); };
+  const ConsoleRequest& request = page.request;
+  UploadFile_ShowNavi(state, upload, request);
+  auto with = [&upload,
+               &request](void (*run)(RequestState&, const UploadContext&, const ConsoleRequest&)) {
+    return [&upload, &request, run](RequestState& s) { run(s, upload, request); };
   };
   RunAdminAction(state, page.request.action,
                  {{"empty", with(UploadFile_Empty)},

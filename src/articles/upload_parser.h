@@ -2,9 +2,9 @@
 // console upload into its ordinary fields (Form, decoded from code page 936) and its file parts
 // (File, each a FileInfo_Class), and a file part writes its bytes to a new file.
 //
-// The parser never copies the body: it reads the request's body in place (Request::Body), and a
-// file part is an offset and a length into it. The body must therefore outlive the parser and
-// its file parts; both belong to one request, on the request's worker.
+// The parser never copies the body: it reads the request's body in place (RequestReader::Body), and
+// a file part is an offset and a length into it. The body must therefore outlive the parser and its
+// file parts; both belong to one request, on the request's worker.
 //
 // Failure: Parse never reads outside the body. An empty body, a body above the byte limit, a
 // body that does not follow the multipart layout (no boundary line, a part without the blank
@@ -19,8 +19,6 @@
 #include <map>
 #include <string>
 #include <string_view>
-
-#include "platform/host/request.h"
 
 namespace folirex {
 
@@ -82,9 +80,8 @@ class UpFile_Class {
   std::map<std::string, FileInfo_Class, NoCaseLess> File;
   int Err = kUploadOk;
 
-  // Parses the request's body; max_size is a byte limit, 0 or less for none.
-  void GetData(const Request& request, int64_t max_size) { Parse(request.Body(), max_size); }
-  // The same over any body, which must outlive this object and its file parts.
+  // Parses the body, which must outlive this object and its file parts; max_size is a byte limit,
+  // 0 or less for none.
   void Parse(std::string_view body, int64_t max_size);
 
  private:

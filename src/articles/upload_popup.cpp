@@ -74,13 +74,12 @@ int DrawNumber() {
   return std::uniform_int_distribution<int>(100, 999)(generator);
 }
 
-UploadTarget ReadTarget(RequestState& state) {
-  const Request& request = *state.host.Request;
+UploadTarget ReadTarget(RequestState& state, const RequestReader& query) {
   UploadTarget target;
-  target.channel_id = Trim(request.QueryString("channelid"));
-  target.type = UCase(Trim(request.QueryString("type")));
-  target.field = Trim(request.QueryString("field"));
-  target.lm = UCase(Trim(request.QueryString("lm")));
+  target.channel_id = query.Text("channelid");
+  target.type = UCase(query.Text("type"));
+  target.field = query.Text("field");
+  target.lm = UCase(query.Text("lm"));
   if (!IsKnownType(target.type) || !IsOpenerFieldPath(target.field)) {
     AlertBack(state, kParameterError);
   }
@@ -176,9 +175,9 @@ void Upload_ShowForm(RequestState& state, const UploadTarget& target) {
   state.host.Response->Write(html);
 }
 
-void Upload_Save(RequestState& state, const UploadTarget& target) {
+void Upload_Save(RequestState& state, const UploadTarget& target, const RequestReader& request) {
   UpFile_Class upload;
-  upload.GetData(*state.host.Request, target.limit_kb * 1024);
+  upload.Parse(request.Body(), target.limit_kb * 1024);
   if (upload.Err == kUploadTooLarge) {
     AlertBack(state,
               "你上传的文件总大小超出了最大限制（" + std::to_string(target.limit_kb) + "KB）！");
@@ -215,9 +214,9 @@ void Upload_Save(RequestState& state, const UploadTarget& target) {
 }  // namespace
 
 void Upload_Main(RequestState& state, const ConsolePage& page) {
-  UploadTarget target = ReadTarget(state);
+  UploadTarget target = ReadTarget(state, page.request.query);
   if (page.request.action == "save") {
-    Upload_Save(state, target);
+    Upload_Save(state, target, page.request.values);
   } else {
     Upload_ShowForm(state, target);
   }

@@ -10,7 +10,7 @@
 #include "console/admin_pager.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -29,6 +29,8 @@ constexpr const char* kTokenKey = "collect_step_token";
 constexpr const char* kLineEnd = "\r\n";
 
 struct CollectPage {
+  explicit CollectPage(const ConsoleRequest& request) : request(&request) {}
+  const ConsoleRequest* request;  // the request the page answers; it outlives the page
   int64_t channel = 0;
   std::string channel_text;
   std::string search_title;
@@ -53,9 +55,9 @@ std::string StepToken(RequestState& state) {
   return token;
 }
 
-bool StepTokenMatches(RequestState& state) {
+bool StepTokenMatches(RequestState& state, const ConsoleRequest& request) {
   std::string token = state.host.Session->Get(kTokenKey).ToString();
-  return token.size() == 32 && Trim(HostRequest(state).QueryString("token")) == token;
+  return token.size() == 32 && request.query.Text("token") == token;
 }
 
 void ShowSearchBar(RequestState& state, const CollectPage& page) {
@@ -169,12 +171,10 @@ void ShowLogList(RequestState& state, const CollectPage& page) {
 }
 
 // The checked ids of the list form; a part that is not an id refuses the request.
-std::vector<int64_t> CheckedIds(RequestState& state, const char* field = "checkid") {
-  std::string posted = Replace(Replace(Trim(HostRequest(state)(field)), "'", ""), " ", "");
-  if (posted.empty()) return {};
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  return list.ids;
+std::vector<int64_t> CheckedIds(const CollectPage& page, const char* field = "checkid") {
+  const RequestReader& posted = page.request->values;
+  if (posted.Text(field).empty()) return {};
+  return posted.Ids(field, kParameterError).ids;
 }
 
 void BulkDone(RequestState& state, const CollectPage& page, const char* message) {
@@ -183,8 +183,8 @@ void BulkDone(RequestState& state, const CollectPage& page, const char* message)
 }
 
 void DeleteChecked(RequestState& state, const CollectPage& page) {
-  RequireFormPost(state);
-  std::vector<int64_t> ids = CheckedIds(state);
+  RequireFormPost(*page.request);
+  std::vector<int64_t> ids = CheckedIds(page);
   if (!ids.empty()) {
     BoundSql checked = IdsIn("d_id", ids);
     AndWhere(checked, "d_channelid = ?", Variant(page.channel));
@@ -194,15 +194,15 @@ void DeleteChecked(RequestState& state, const CollectPage& page) {
 }
 
 void DeleteAll(RequestState& state, const CollectPage& page) {
-  RequireFormPost(state);
+  RequireFormPost(*page.request);
   state.db.Conn->Execute("delete from Vantrel_CollectLog where d_channelid = ?",
                          {Variant(page.channel)});
   BulkDone(state, page, "清空历史记录数据成功！");
 }
 
 void SetFlag(RequestState& state, const CollectPage& page, int64_t flag) {
-  RequireFormPost(state);
-  std::vector<int64_t> ids = CheckedIds(state);
+  RequireFormPost(*page.request);
+  std::vector<int64_t> ids = CheckedIds(page);
   if (!ids.empty()) {
     BoundSql checked = IdsIn("d_id", ids);
     AndWhere(checked, "d_channelid = ?", Variant(page.channel));
@@ -248,10 +248,10 @@ void ShowCheckNew(RequestState& state, const CollectPage& page) {
 }
 
 void DoCheckNew(RequestState& state, const CollectPage& page) {
-  RequireFormPost(state);
-  std::vector<int64_t> ids = CheckedIds(state, "d_projectid");
+  RequireFormPost(*page.request);
+  std::vector<int64_t> ids = CheckedIds(page, "d_projectid");
   if (ids.empty()) AlertBack(state, "请选择一个要获取的项目！");
-  std::string option = Trim(HostRequest(state)("d_option"));
+  std::string option = page.request->values.Text("d_option");
   if (option != "all" && option != "list") AlertBack(state, kParameterError);
   // Only this channel's projects are scanned.
   BoundSql projects = IdsIn("d_id", ids);
@@ -279,18 +279,17 @@ std::string StepMessage(std::string_view message) {
   return interaction::ScriptStringEncode(HtmlEscapeText(message));
 }
 
-void GettingList(RequestState& state, const CollectRun& run) {
-  int64_t project = 0;
-  int64_t page = 0;
-  std::string doflag = Trim(HostRequest(state)("doflag"));
+void GettingList(RequestState& state, const CollectRun& run, const ConsoleRequest& request) {
+  const std::optional<int64_t> project = request.values.Id("projectid");
+  const std::optional<int64_t> page = request.values.Id("projectpage");
+  std::string doflag = request.values.Text("doflag");
   std::string message;
   bool next = false;
-  if (!StepTokenMatches(state) || !ParseId(Trim(HostRequest(state)("projectid")), &project) ||
-      !ParseId(Trim(HostRequest(state)("projectpage")), &page) || page < 1 ||
+  if (!StepTokenMatches(state, request) || !project || !page || *page < 1 ||
       (doflag != "all" && doflag != "list")) {
     message = "参数错误";
   } else {
-    std::string result = ArticleCollect_GetList(state, run, project, page);
+    std::string result = ArticleCollect_GetList(state, run, *project, *page);
     size_t bar = result.find('|');
     if (bar == std::string::npos) {
       message = result;
@@ -314,17 +313,16 @@ void GettingList(RequestState& state, const CollectRun& run) {
                              ");</script>");
 }
 
-void GettingContent(RequestState& state, const CollectRun& run) {
-  int64_t id = 0;
-  std::string dataflag = Trim(HostRequest(state)("dataflag"));
-  std::string doflag = Trim(HostRequest(state)("doflag"));
+void GettingContent(RequestState& state, const CollectRun& run, const ConsoleRequest& request) {
+  const std::optional<int64_t> id = request.values.Id("dataid");
+  std::string dataflag = request.values.Text("dataflag");
+  std::string doflag = request.values.Text("doflag");
   std::string message;
-  if (!StepTokenMatches(state) || !ParseId(Trim(HostRequest(state)("dataid")), &id) ||
-      (dataflag != "select" && !dataflag.empty()) ||
+  if (!StepTokenMatches(state, request) || !id || (dataflag != "select" && !dataflag.empty()) ||
       (doflag != "0" && doflag != "1" && !doflag.empty())) {
     message = "参数错误";
   } else {
-    message = ArticleCollect_GetContent(state, run, id, dataflag, doflag);
+    message = ArticleCollect_GetContent(state, run, *id, dataflag, doflag);
   }
   state.host.Response->Write("<script language=javascript>parent.doReturn('data','" +
                              StepMessage(message) + "');</script>");
@@ -390,17 +388,18 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
 }
 
 void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame) {
-  CollectPage page;
+  const ConsoleRequest& request = frame.request;
+  CollectPage page(request);
   const ConsoleChannel& channel = frame.channel;
   page.channel = channel.id;
   page.channel_text = channel.id_text;
-  const std::string action = UCase(frame.request.action);
-  if (action == "GETTINGCONTENT") return GettingContent(state, run);
-  if (action == "GETTINGLIST") return GettingList(state, run);
+  const std::string action = UCase(request.action);
+  if (action == "GETTINGCONTENT") return GettingContent(state, run, request);
+  if (action == "GETTINGLIST") return GettingList(state, run, request);
 
-  page.search_title = FilterSql(Variant(HostRequest(state)("sp_title")));
-  page.search_project = NumericOrEmpty(HostRequest(state)("sp_projectid"));
-  page.search_flag = NumericOrEmpty(HostRequest(state)("sp_flag"));
+  page.search_title = FilterSql(request.values.Text("sp_title"));
+  page.search_project = IdText(request.values.Id("sp_projectid"));
+  page.search_flag = IdText(request.values.Id("sp_flag"));
   page.list_query = "sp_title=" + state.host.Server->URLEncode(page.search_title) +
                     "&sp_projectid=" + page.search_project + "&sp_flag=" + page.search_flag +
                     "&channelid=" + page.channel_text;
@@ -418,8 +417,8 @@ void ArticleCollect_Run(RequestState& state, const CollectRun& run, const Consol
   bool done = false;
   for (const Starter& starter : kStarters) {
     if (action == starter.action) {
-      RequireFormPost(state);
-      WriteBatch(state, page, CheckedIds(state), starter.mode, starter.doflag);
+      RequireFormPost(request);
+      WriteBatch(state, page, CheckedIds(page), starter.mode, starter.doflag);
       done = true;
     }
   }

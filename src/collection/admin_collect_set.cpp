@@ -13,9 +13,9 @@
 #include "console/admin_pager.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
 #include "core/html_clean.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -68,6 +68,8 @@ constexpr std::array<RuleColumn, 20> kRules = {{
 }};
 
 struct SetPage {
+  explicit SetPage(const ConsoleRequest& request) : request(&request) {}
+  const ConsoleRequest* request;  // the request the page answers; it outlives the page
   int64_t channel = 0;
   std::string channel_text;
   std::string search_name;
@@ -208,9 +210,7 @@ std::string Box(const char* name, const std::string& value) {
 void ShowForm(RequestState& state, const SetPage& page, bool modify) {
   DeletePreviews(state);
   std::optional<int64_t> id;
-  if (modify) {
-    id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
-  }
+  if (modify) id = page.request->query.Id("id", kInvalidId);
   std::vector<std::string> v = FormValues(state, page.channel, id);
   auto field = [&v](size_t i) { return HtmlEscapeAttr(v[i]); };
   const char* red = " <font color=red>*</font>";
@@ -270,14 +270,12 @@ void ShowForm(RequestState& state, const SetPage& page, bool modify) {
 }
 
 // The posted rule values, checked; a refused value ends the request with its message.
-std::vector<Variant> PostedRules(RequestState& state, int64_t channel) {
+std::vector<Variant> PostedRules(RequestState& state, const RequestReader& form, int64_t channel) {
   std::vector<Variant> values;
   for (const RuleColumn& rule : kRules) {
-    std::string value = Trim(HostRequest(state).Form(rule.field));
+    std::string value = form.Text(rule.field);
     if (rule.number) {
-      int64_t number = 0;
-      if (value.empty()) value = "0";
-      if (!ParseId(value, &number)) AlertBack(state, kParameterError);
+      const int64_t number = value.empty() ? 0 : form.Id(rule.field, kParameterError);
       bool flag = std::string_view(rule.column) != "D_ClassID";
       if (flag && number > 1) AlertBack(state, kParameterError);
       values.emplace_back(number);
@@ -329,10 +327,11 @@ void InsertProject(RequestState& state, int64_t channel, const std::vector<Varia
 }
 
 void SaveForm(RequestState& state, const SetPage& page, bool modify) {
-  RequireFormPost(state);
+  const ConsoleRequest& request = *page.request;
+  RequireFormPost(request);
   if (modify) {
-    const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
-    std::vector<Variant> values = PostedRules(state, page.channel);
+    const int64_t id = request.query.Id("id", kInvalidId);
+    std::vector<Variant> values = PostedRules(state, request.form, page.channel);
     Recordset rs;
     rs.Open("select * from Vantrel_CollectProject where d_id = ? and D_ChannelID = ?",
             {Variant(id), Variant(page.channel)}, *state.db.Conn, 1, 3);
@@ -346,7 +345,7 @@ void SaveForm(RequestState& state, const SetPage& page, bool modify) {
             LinkRow(Base(page) + "&action=modi&id=" + std::to_string(id), "重新修改此数据"));
     return;
   }
-  std::vector<Variant> values = PostedRules(state, page.channel);
+  std::vector<Variant> values = PostedRules(state, request.form, page.channel);
   InsertProject(state, page.channel, values);
   WriteMessage(state, "数据增加保存成功！",
                LinkRow(Base(page), "返回所有数据列表") +
@@ -354,10 +353,12 @@ void SaveForm(RequestState& state, const SetPage& page, bool modify) {
 }
 
 void DeleteChecked(RequestState& state, const SetPage& page) {
-  RequireFormPost(state);
-  std::string posted = Replace(Replace(Trim(HostRequest(state)("checkid")), "'", ""), " ", "");
+  const ConsoleRequest& request = *page.request;
+  RequireFormPost(request);
   IdList list;
-  if (!posted.empty() && !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+  if (!request.values.Text("checkid").empty()) {
+    list = request.values.Ids("checkid", kParameterError);
+  }
   if (!list.ids.empty()) {
     // Only this channel's projects, and their log rows with them.
     Connection& conn = *state.db.Conn;
@@ -377,8 +378,8 @@ void DeleteChecked(RequestState& state, const SetPage& page) {
 }
 
 void Copy(RequestState& state, const SetPage& page) {
-  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kInvalidId);
-  RequireFormPost(state);
+  const int64_t id = page.request->query.Id("id", kInvalidId);
+  RequireFormPost(*page.request);
   std::optional<CollectProject> source = LoadCollectProject(*state.db.Conn, id);
   if (!source) AlertBack(state, kInvalidId);
   Recordset from;
@@ -406,8 +407,7 @@ void Copy(RequestState& state, const SetPage& page) {
 }
 
 void Test(RequestState& state, const SetPage& page) {
-  const int64_t id =
-      RequireId(state, FilterSql(Variant(HostRequest(state).QueryString("id"))), kInvalidId);
+  const int64_t id = page.request->query.Id("id", kInvalidId);
   std::optional<CollectProject> p = LoadCollectProject(*state.db.Conn, id, page.channel);
   if (!p) AlertBack(state, kInvalidId);
   FetchOptions options = CollectFetchOptions(page.limits, false);
@@ -500,13 +500,14 @@ void Test(RequestState& state, const SetPage& page) {
 void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
                            const ConsolePage& frame) {
   const ConsoleChannel& channel = frame.channel;
-  SetPage page;
+  const ConsoleRequest& request = frame.request;
+  SetPage page(request);
   page.limits = limits;
   page.channel = channel.id;
   page.channel_text = channel.id_text;
-  const std::string action = UCase(frame.request.action);
-  page.search_name = FilterSql(Variant(HostRequest(state)("sp_name")));
-  page.search_class = NumericOrEmpty(HostRequest(state)("sp_classid"));
+  const std::string action = UCase(request.action);
+  page.search_name = FilterSql(request.values.Text("sp_name"));
+  page.search_class = IdText(request.values.Id("sp_classid"));
   page.list_query = "sp_name=" + state.host.Server->URLEncode(page.search_name) +
                     "&sp_classid=" + page.search_class + "&channelid=" + page.channel_text;
 

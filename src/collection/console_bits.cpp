@@ -1,6 +1,5 @@
 #include "collection/console_bits.h"
 
-#include "console/id_list.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
@@ -40,12 +39,6 @@ std::string ArticleCollectSet_ClassSelect(DatabaseState& db, int64_t channel,
     html += HTMLEncode(rs["d_name"]) + "</option>";
   }
   return html + "</select>";
-}
-
-std::string NumericOrEmpty(std::string_view text) {
-  std::string trimmed = Trim(text);
-  int64_t id = 0;
-  return ParseId(trimmed, &id) ? std::to_string(id) : "";
 }
 
 }  // namespace folirex

@@ -23,9 +23,6 @@ std::string PostLink(std::string_view url, std::string_view inner_html);
 std::string ArticleCollectSet_ClassSelect(DatabaseState& db, int64_t channel,
                                           std::string_view field, std::string_view selected);
 
-// The posted value, or the query value, trimmed; dropped ("") unless it is a plain id.
-std::string NumericOrEmpty(std::string_view text);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_COLLECTION_CONSOLE_BITS_H_

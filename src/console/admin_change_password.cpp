@@ -83,20 +83,19 @@ void ChangePassword_ShowForm(RequestState& state) {
   state.host.Response->Write(html);
 }
 
-void ChangePassword_Save(RequestState& state) {
-  const Request& request = *state.host.Request;
+void ChangePassword_Save(RequestState& state, const ConsoleRequest& request) {
   // The account may have been deleted or renamed since this browser signed in.
   Recordset rs;
   OpenRowOrRefuse(state, rs, "select * from Vantrel_Admin where D_Name = ?",
                   {state.host.Session->Get("User_Name")}, RowUse::kChange, "提示：参数错误！");
-  if (Trim(rs["d_password"].ToString()) != MD5(Trim(request("password")))) {
+  if (Trim(rs["d_password"].ToString()) != MD5(request.values.Text("password"))) {
     rs.Close();
     AlertBack(state, "原密码错误，请返回重新输入");
   }
   // The browser's checks are not the only way in: the server holds the same
   // rules.
-  std::string new_password = Trim(request("password1"));
-  std::string confirmation = Trim(request("password2"));
+  std::string new_password = request.values.Text("password1");
+  std::string confirmation = request.values.Text("password2");
   if (new_password.empty()) {
     rs.Close();
     AlertBack(state, "新密码不能为空！");
@@ -105,9 +104,9 @@ void ChangePassword_Save(RequestState& state) {
     rs.Close();
     AlertBack(state, "新密码和确认密码不相同，请重新输入");
   }
-  if (!host::EqualsNoCase(request.Method(), "POST")) {
+  if (!request.posted) {
     rs.Close();
-    RequireFormPost(state);
+    RequireFormPost(request);
   }
   Variant name = rs["d_name"];
   rs.Set("d_password", Variant(MD5(confirmation)));
@@ -124,7 +123,8 @@ void ChangePassword_Save(RequestState& state) {
 }  // namespace
 
 void ChangePassword_Main(RequestState& state, const ConsolePage& page) {
-  RunAdminAction(state, page.request.action, {{"save", ChangePassword_Save}},
+  RunAdminAction(state, page.request.action,
+                 {{"save", [&page](RequestState& s) { ChangePassword_Save(s, page.request); }}},
                  ChangePassword_ShowForm);
 }
 

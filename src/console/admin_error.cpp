@@ -36,10 +36,10 @@ std::string ServerPath(const RequestState& state) {
 
 }  // namespace
 
-void Error_Main(RequestState& state) {
-  const Request& request = *state.host.Request;
-  bool present = !request.QueryStringValues("errnum").empty();
-  std::string errnum = request.QueryString("errnum");
+void Error_Main(RequestState& state, const ConsolePage& page) {
+  const RequestReader& query = page.request.query;
+  bool present = query.Has("errnum");
+  std::string errnum = query.Raw("errnum");
   if (present && !Variant(errnum).IsNumeric()) AlertBack(state, "提示：参数错误！");
 
   // The folder is a setting of the site; encoded, it can only ever be an

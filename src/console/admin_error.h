@@ -10,13 +10,14 @@
 #ifndef FOLIREX_CONSOLE_ADMIN_ERROR_H_
 #define FOLIREX_CONSOLE_ADMIN_ERROR_H_
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 // A present but non-numeric errnum answers AlertBack "提示：参数错误！" (the
 // request ends).
-void Error_Main(RequestState& state);
+void Error_Main(RequestState& state, const ConsolePage& page);
 
 }  // namespace folirex
 

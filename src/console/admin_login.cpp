@@ -21,9 +21,6 @@ namespace {
 
 constexpr char kWrongPassword[] = "提示：您输入的密码不正确！";
 
-// The client address as the host resolved it (a trusted proxy's forwarding header included).
-std::string ClientAddress(const Request& request) { return request.ServerVariables("REMOTE_ADDR"); }
-
 void LogFailure(std::string_view name, std::string_view address, std::string_view what) {
   std::string line = "folirex: " + FormatDate(DateTime::Now(), 1) + " console sign-in failed: \"" +
                      LogText(name) + "\" from " + LogText(address) + " (" + std::string(what) +
@@ -77,15 +74,15 @@ void RecordSignIn(Connection& conn, const std::string& usercode, const std::stri
   rs.Close();
 }
 
-void Login_Check(RequestState& state) {
+void Login_Check(RequestState& state, const ConsoleRequest& request) {
   // Only the posted form signs in: a password in the address would stay in server logs, the
   // browser's history and the Referer of the next page. A GET is refused before anything is read,
   // so it is neither counted nor logged as a failed sign-in.
-  RequireFormPost(state);
-  const Request& request = *state.host.Request;
-  std::string usercode = FilterSql(Variant(request("usercode")));
-  std::string password = Trim(request("password"));
-  std::string address = ClientAddress(request);
+  RequireFormPost(request);
+  std::string usercode = FilterSql(request.values.Text("usercode"));
+  std::string password = request.values.Text("password");
+  // The client address as the host resolved it (a trusted proxy's forwarding header included).
+  std::string address = request.values.ClientAddress();
 
   // A pair of name and address that failed too often waits, and is told what a wrong password
   // is told: the password is not even checked.
@@ -252,7 +249,9 @@ void ForgetSignIn(Session& session) {
 }
 
 void Login_Main(RequestState& state, const ConsolePage& page) {
-  RunAdminAction(state, page.request.action, {{"check", Login_Check}, {"out", Login_Logout}},
+  RunAdminAction(state, page.request.action,
+                 {{"check", [&page](RequestState& s) { Login_Check(s, page.request); }},
+                  {"out", Login_Logout}},
                  Login_ShowForm);
 }
 

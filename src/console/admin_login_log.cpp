@@ -6,7 +6,7 @@
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/sql_params.h"
@@ -73,12 +73,13 @@ void LoginLog_ShowList(RequestState& state, const std::string& filter) {
   pager.Pager_Close();
 }
 
-void LoginLog_Delete(RequestState& state, const std::string& filter) {
-  std::string posted = (*state.host.Request)("selectdel");
-  if (Trim(posted).empty()) AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, "提示：参数错误！");
-  RequireFormPost(state);
+void LoginLog_Delete(RequestState& state, const ConsoleRequest& request,
+                     const std::string& filter) {
+  if (request.values.Text("selectdel").empty()) {
+    AlertBack(state, "提示：您没有选择要删除的记录，请返回！");
+  }
+  const IdList list = request.values.Ids("selectdel", kParameterError);
+  RequireFormPost(request);
   BoundSql in = IdsIn("d_id", list.ids);
   state.db.Conn->Execute("delete from Vantrel_Log where " + in.sql, in.params);
   state.host.Response->Redirect("?m=admin_loginlog&d_name=" + state.host.Server->URLEncode(filter));
@@ -113,10 +114,10 @@ std::string LoginLog_AdminSelect(DatabaseState& db, const HostObjects& host,
 }
 
 void LoginLog_Main(RequestState& state, const ConsolePage& page) {
-  std::string filter = FilterSql(Variant((*state.host.Request)("d_name")));
+  std::string filter = FilterSql(page.request.values.Text("d_name"));
   LoginLog_ShowFilter(state, filter);
   RunAdminAction(state, page.request.action,
-                 {{"del", [&filter](RequestState& s) { LoginLog_Delete(s, filter); }}},
+                 {{"del", [&](RequestState& s) { LoginLog_Delete(s, page.request, filter); }}},
                  [&filter](RequestState& s) { LoginLog_ShowList(s, filter); });
 }
 

@@ -10,8 +10,8 @@
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
@@ -156,14 +156,13 @@ void Manager_ShowAdd(RequestState& state) {
   state.host.Response->Write(AccountForm("?m=admin_manager&action=save", 20, Variant(""), true));
 }
 
-void Manager_SaveAdd(RequestState& state) {
-  const Request& request = *state.host.Request;
-  std::string name = FilterSql(Variant(request("username")));
-  std::string password = request("password");
+void Manager_SaveAdd(RequestState& state, const ConsoleRequest& request) {
+  std::string name = FilterSql(request.values.Text("username"));
+  std::string password = request.values.Raw("password");
   CheckAccount(state, name, password, "用户名", true);
   if (NameTaken(*state.db.Conn, name, 0)) RefuseTakenName(state, name);
 
-  RequireFormPost(state);
+  RequireFormPost(request);
   Recordset rs;
   rs.Open("Select * From Vantrel_Admin Where 1 < 0", *state.db.Conn, 1, 3);
   rs.AddNew();
@@ -179,8 +178,8 @@ void Manager_SaveAdd(RequestState& state) {
       BackLink("?m=admin_manager&action=add", "返回新增") + BackLink(kListUrl, "返回列表")));
 }
 
-void Manager_ShowEdit(RequestState& state, const std::string& id_text) {
-  int64_t id = RequireId(state, id_text, kParameterError);
+void Manager_ShowEdit(RequestState& state, const ConsoleRequest& request) {
+  int64_t id = request.query.Id("id", kParameterError);
   Recordset rs;
   OpenRowOrRefuse(state, rs, "Select * From Vantrel_Admin Where d_id = ?", {Variant(id)},
                   RowUse::kRead, kParameterError);
@@ -200,13 +199,12 @@ void DropGrantsOfUnheldName(Connection& conn, const std::string& old_name) {
   }
 }
 
-void Manager_SaveEdit(RequestState& state, const std::string& id_text) {
-  const Request& request = *state.host.Request;
-  std::string name = FilterSql(Variant(request("username")));
-  std::string password = request("password");
+void Manager_SaveEdit(RequestState& state, const ConsoleRequest& request) {
+  std::string name = FilterSql(request.values.Text("username"));
+  std::string password = request.values.Raw("password");
   CheckAccount(state, name, password, "用户姓名", false);
-  int64_t id = RequireId(state, id_text, kParameterError);
-  RequireFormPost(state);
+  int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
 
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
@@ -242,14 +240,11 @@ void Manager_SaveEdit(RequestState& state, const std::string& id_text) {
                      BackLink(kListUrl, "返回列表")));
 }
 
-void Manager_Edit(RequestState& state) {
-  const Request& request = *state.host.Request;
-  std::string save = FilterSql(Variant(request.QueryString("save")));
-  std::string id_text = FilterSql(Variant(request.QueryString("id")));
-  if (save != "1") {
-    Manager_ShowEdit(state, id_text);
+void Manager_Edit(RequestState& state, const ConsoleRequest& request) {
+  if (FilterSql(request.query.Text("save")) != "1") {
+    Manager_ShowEdit(state, request);
   } else {
-    Manager_SaveEdit(state, id_text);
+    Manager_SaveEdit(state, request);
   }
 }
 
@@ -284,11 +279,9 @@ void DeleteAccounts(Connection& conn, const std::vector<int64_t>& ids) {
   transaction.Commit();
 }
 
-void Manager_Delete(RequestState& state) {
-  std::string posted = (*state.host.Request)("selectdel");
-  if (Trim(posted).empty()) AlertBack(state, "提示：请选择记录再删除！");
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+void Manager_Delete(RequestState& state, const ConsoleRequest& request) {
+  if (request.values.Text("selectdel").empty()) AlertBack(state, "提示：请选择记录再删除！");
+  const IdList list = request.values.Ids("selectdel", kParameterError);
 
   // The account this browser is signed in with stays: deleting it would leave
   // the console without the administrator who is using it.
@@ -299,7 +292,7 @@ void Manager_Delete(RequestState& state) {
           .ToInt64Or(0) > 0) {
     AlertBack(state, "提示：不能删除当前登录的用户！");
   }
-  RequireFormPost(state);
+  RequireFormPost(request);
 
   // The grants go with the last account of their name: left behind, they would still serve
   // a browser signed in under the deleted account, and would pass to any account added later
@@ -314,13 +307,17 @@ void Manager_Delete(RequestState& state) {
 }  // namespace
 
 void Manager_Main(RequestState& state, const ConsolePage& page) {
-  std::string filter = FilterSql(Variant((*state.host.Request)("username")));
+  const ConsoleRequest& request = page.request;
+  std::string filter = FilterSql(request.values.Text("username"));
   Manager_ShowSearch(state, filter);
-  RunAdminAction(state, page.request.action,
+  auto with = [&request](void (*run)(RequestState&, const ConsoleRequest&)) {
+    return [&request, run](RequestState& s) { run(s, request); };
+  };
+  RunAdminAction(state, request.action,
                  {{"add", Manager_ShowAdd},
-                  {"save", Manager_SaveAdd},
-                  {"edit", Manager_Edit},
-                  {"del", Manager_Delete}},
+                  {"save", with(Manager_SaveAdd)},
+                  {"edit", with(Manager_Edit)},
+                  {"del", with(Manager_Delete)}},
                  [&filter](RequestState& s) { Manager_ShowList(s, filter); });
 }
 

@@ -135,9 +135,9 @@ void ManagerPrivilege_ShowList(RequestState& state) {
   state.host.Response->Write(html);
 }
 
-void ManagerPrivilege_ShowGrant(RequestState& state) {
+void ManagerPrivilege_ShowGrant(RequestState& state, const ConsoleRequest& request) {
   std::vector<std::string> names;
-  for (const std::string& value : RequestValues(*state.host.Request, "selectdel")) {
+  for (const std::string& value : request.values.Values("selectdel")) {
     if (!Trim(value).empty()) names.push_back(value);
   }
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
@@ -155,7 +155,7 @@ void ManagerPrivilege_ShowGrant(RequestState& state) {
   state.host.Response->Write(html);
 }
 
-void ManagerPrivilege_SaveGrant(RequestState& state) {
+void ManagerPrivilege_SaveGrant(RequestState& state, const ConsoleRequest& request) {
   std::vector<std::string> names;
   for (const std::string& part : SplitNames(state.host.Session->Get("userlist").ToString())) {
     std::string name = FilterSql(Variant(part));
@@ -164,21 +164,22 @@ void ManagerPrivilege_SaveGrant(RequestState& state) {
   // No chosen names (the list was shown again since the grant form, or the form was sent
   // twice): nothing would be saved, so the page must not say that it was.
   if (names.empty()) AlertBack(state, "提示：请先选择用户再授权！");
-  RequireFormPost(state);
-  std::vector<std::string> codes = FilterCodes(RequestValues(*state.host.Request, "functioncode"));
+  RequireFormPost(request);
+  std::vector<std::string> codes = FilterCodes(request.values.Values("functioncode"));
   SaveGrants(*state.db.Conn, names, codes);
   state.host.Response->Write(MessageBox(kGranted, LinkItem(kListUrl, "返回列表")));
   state.host.Session->Set("userlist", Variant(""));
 }
 
-void ManagerPrivilege_SetUser(RequestState& state) {
-  std::string id = FilterSql(Variant(state.host.Request->QueryString("id")));
+void ManagerPrivilege_SetUser(RequestState& state, const ConsoleRequest& request) {
+  // The account's name (the link carries the name, not a number).
+  std::string id = FilterSql(request.query.Text("id"));
   std::string id_in_url = HtmlEscapeAttr(state.host.Server->URLEncode(id));
   std::string set_url = "?m=admin_managerprivilege&action=set&id=" + id_in_url;
 
-  if ((*state.host.Request)("save") == "1") {
-    RequireFormPost(state);
-    SaveGrants(*state.db.Conn, {id}, FilterCodes(state.host.Request->FormValues("functioncode")));
+  if (request.values.Raw("save") == "1") {
+    RequireFormPost(request);
+    SaveGrants(*state.db.Conn, {id}, FilterCodes(request.form.Values("functioncode")));
     state.host.Response->Write(
         MessageBox(kGranted, LinkItem(set_url, "返回重新修改") + LinkItem(kListUrl, "返回列表")));
     return;
@@ -209,10 +210,13 @@ void ManagerPrivilege_SetUser(RequestState& state) {
 }  // namespace
 
 void ManagerPrivilege_Main(RequestState& state, const ConsolePage& page) {
+  auto with = [&page](void (*run)(RequestState&, const ConsoleRequest&)) {
+    return [&page, run](RequestState& s) { run(s, page.request); };
+  };
   RunAdminAction(state, page.request.action,
-                 {{"privilege", ManagerPrivilege_ShowGrant},
-                  {"authorization", ManagerPrivilege_SaveGrant},
-                  {"set", ManagerPrivilege_SetUser}},
+                 {{"privilege", with(ManagerPrivilege_ShowGrant)},
+                  {"authorization", with(ManagerPrivilege_SaveGrant)},
+                  {"set", with(ManagerPrivilege_SetUser)}},
                  ManagerPrivilege_ShowList);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "platform/db/connection.h"
 namespace folirex {
 namespace {
@@ -16,7 +17,7 @@ void AdminPager::Pager_Open(RequestState& state) {
   Pager_Close();
   // Every list sets 20; a size below 1 would leave no page to show (and divide by zero).
   const int64_t size = PagerPageSize >= 1 ? PagerPageSize : kDefaultPageSize;
-  int64_t page = std::max<int64_t>(RequestedPage(state.host.Request), 1);
+  int64_t page = std::max<int64_t>(RequestedPage(state), 1);
 
   if (state.db.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
   PagerRs = std::make_unique<Recordset>();

@@ -67,20 +67,19 @@ std::string ParameterRow(const char* label, const std::string& value) {
 }
 
 // The physical path of the running page; empty when the host cannot map it.
-std::string PagePath(RequestState& state) {
+std::string PagePath(RequestState& state, const RequestReader& request) {
   try {
-    return state.host.Server->MapPath(state.host.Request->ServerVariables("SCRIPT_NAME")).string();
+    return state.host.Server->MapPath(request.ServerVariable("SCRIPT_NAME")).string();
   } catch (const HostError&) {
     return "";
   }
 }
 
-std::string ServerParameters(RequestState& state) {
-  const Request& request = *state.host.Request;
+std::string ServerParameters(RequestState& state, const RequestReader& request) {
   // The server name comes from the Host header the client sent: encoded like
   // every other value shown.
   auto variable = [&](const char* name) {
-    return HTMLEncode(Variant(request.ServerVariables(name)));
+    return HTMLEncode(Variant(request.ServerVariable(name)));
   };
   std::string html =
       std::string("<br>") + kListTable + "<tr><th colspan=2>服务器的有关参数</th></tr>";
@@ -90,7 +89,7 @@ std::string ServerParameters(RequestState& state) {
   html += ParameterRow("服务器时间", Variant(DateTime::Now()).ToString());
   html += ParameterRow("IIS版本", variable("SERVER_SOFTWARE"));
   html += ParameterRow("脚本超时时间", std::to_string(state.host.Server->ScriptTimeout()) + " 秒");
-  html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state))));
+  html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state, request))));
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
   html += "</table><br>";
@@ -150,13 +149,13 @@ std::string TestForm() {
          "<input type=reset value=' 重 填 '></td></tr></table></FORM>";
 }
 
-void ServerCheck_ShowInfo(RequestState& state) {
+void ServerCheck_ShowInfo(RequestState& state, const ConsoleRequest& request) {
   std::array<ComponentProbe, kComponents.size()> probes;
   for (size_t i = 0; i < kComponents.size(); ++i) {
     probes[i] = ServerCheck_IsObjInstalled(state.host, kComponents[i].prog_id);
   }
 
-  std::string html = ServerParameters(state);
+  std::string html = ServerParameters(state, request.values);
   for (size_t g = 0; g < kGroups.size(); ++g) {
     if (g > 0) html += "</table><br>";
     html += std::string(kListTable) + "<tr><th colspan=2>" + kGroups[g].title +
@@ -172,7 +171,7 @@ void ServerCheck_ShowInfo(RequestState& state) {
   html += TestForm();
   state.host.Response->Write(html);
 
-  std::string classname = Trim(state.host.Request->Form("classname"));
+  std::string classname = request.form.Text("classname");
   if (classname.empty()) return;
   ComponentProbe probe = ServerCheck_IsObjInstalled(state.host, classname);
   // The name is the administrator's own text: shown encoded, looked up only.
@@ -199,6 +198,8 @@ ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_v
   return probe;
 }
 
-void ServerCheck_Main(RequestState& state) { ServerCheck_ShowInfo(state); }
+void ServerCheck_Main(RequestState& state, const ConsolePage& page) {
+  ServerCheck_ShowInfo(state, page.request);
+}
 
 }  // namespace folirex

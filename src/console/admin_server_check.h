@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -24,7 +25,7 @@ struct ComponentProbe {
 
 // Writes the report (its route needs XT_Manage_ServerCheck); a posted form value
 // "classname" adds the result of that name's look-up at the end.
-void ServerCheck_Main(RequestState& state);
+void ServerCheck_Main(RequestState& state, const ConsolePage& page);
 
 // Looks the name up in the registry of host.Server (letter case ignored).
 ComponentProbe ServerCheck_IsObjInstalled(const HostObjects& host, std::string_view name);

@@ -20,10 +20,9 @@ void RegisterConsoleModule(ModuleRegistry& registry) {
   AddConsoleRoute(
       registry,
       {.m = "admin_login", .procedure = "Login_Main", .access = kAnyone, .page = Login_Main});
-  AddConsoleRoute(registry, {.m = "admin_error",
-                             .procedure = "Error_Main",
-                             .access = kAnyone,
-                             .page = StatePage(Error_Main)});
+  AddConsoleRoute(
+      registry,
+      {.m = "admin_error", .procedure = "Error_Main", .access = kAnyone, .page = Error_Main});
   // The frame set, its menu and the home page of the work frame.
   AddConsoleRoute(registry, {.m = "admin_index",
                              .procedure = "Index_Main",
@@ -42,7 +41,7 @@ void RegisterConsoleModule(ModuleRegistry& registry) {
                              .procedure = "ServerCheck_Main",
                              .code = "XT_Manage_ServerCheck",
                              .navi = "当前位置：系统管理&gt;&gt;远程服务器环境检测",
-                             .page = StatePage(ServerCheck_Main)});
+                             .page = ServerCheck_Main});
   AddConsoleRoute(registry, {.m = "admin_changepassword",
                              .procedure = "ChangePassword_Main",
                              .code = "XT_Manage_ChangePwd",

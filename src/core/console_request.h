@@ -7,10 +7,13 @@
 // read from the query string trimmed of spaces; it is absent when the request lacks it or it is
 // malformed, and a page that needs one answers that as it always has.
 //
-// The posted values of the console's forms are read with Posted (the combined collection: query
-// string, then form) or PostedForm (the form only), trimmed of spaces.
+// Every other value of the request is read through its readers (core/request_reader.h): `query`
+// (the query string only), `form` (the posted form only) and `values` (the combined collection:
+// query string, then form, cookies, server variables). They refuse through the RequestState the
+// request was parsed with.
 //
-// Pure functions over a Request; call them on the worker that owns the request.
+// The request and the state must outlive the ConsoleRequest; call it on the worker that owns the
+// request.
 #ifndef FOLIREX_CORE_CONSOLE_REQUEST_H_
 #define FOLIREX_CORE_CONSOLE_REQUEST_H_
 
@@ -20,6 +23,7 @@
 #include <string_view>
 
 #include "core/public_request.h"
+#include "core/request_reader.h"
 #include "core/request_state.h"
 #include "platform/host/request.h"
 
@@ -31,21 +35,16 @@ struct ConsoleRequest {
   std::string method;                 // the HTTP method as sent
   bool posted = false;                // the request is a POST (a form was posted)
   std::optional<int64_t> channel_id;  // channelid of the query string
+
+  RequestReader query;   // the query string only
+  RequestReader form;    // the posted form only
+  RequestReader values;  // query string, then form, cookies, server variables
 };
 
-ConsoleRequest ParseConsoleRequest(const Request& request);
-
-// A number field of a console form: a plain number (ParseId's rule) of at most nine digits, what
-// an integer column keeps; absent otherwise. A page's own range rules come on top.
-std::optional<int64_t> ColumnNumber(std::string_view text);
-
-// The id `text` holds (ParseId), or the end of the request with the alert `message` (AlertBack).
-int64_t RequireId(RequestState& state, std::string_view text, std::string_view message);
-
-// A value of a console form: the combined collection's value (query string first), trimmed.
-std::string Posted(const RequestState& state, std::string_view name);
-// A value of the posted form only, trimmed: for forms whose fields a link must not fill in.
-std::string PostedForm(const RequestState& state, std::string_view name);
+// The values of `request`; the readers refuse through `state` (null: they must not refuse).
+ConsoleRequest ParseConsoleRequest(const Request& request, RequestState* state = nullptr);
+// The values of the request the state is serving (set by OnStartPage).
+ConsoleRequest ParseConsoleRequest(RequestState& state);
 
 }  // namespace folirex
 

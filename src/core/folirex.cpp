@@ -70,12 +70,12 @@ bool NamesThisSite(std::string_view address, std::string_view host_header) {
 // The Origin header says where the form was, else the Referer; a POST with neither is taken,
 // as older browsers send neither. "Origin: null" (a sandboxed frame, a local file) is no page of
 // this site.
-bool PostedFromAnotherSite(const Request& request) {
-  if (!host::EqualsNoCase(request.Method(), "POST")) return false;
-  std::string origin = Trim(request.ServerVariables("HTTP_ORIGIN"));
-  std::string page = origin.empty() ? Trim(request.ServerVariables("HTTP_REFERER")) : origin;
+bool PostedFromAnotherSite(const RequestReader& request) {
+  if (!request.IsPost()) return false;
+  std::string origin = Trim(request.ServerVariable("HTTP_ORIGIN"));
+  std::string page = origin.empty() ? Trim(request.ServerVariable("HTTP_REFERER")) : origin;
   if (page.empty()) return false;
-  std::string host_header = Trim(request.ServerVariables("HTTP_HOST"));
+  std::string host_header = Trim(request.ServerVariable("HTTP_HOST"));
   return !NamesThisSite(page, host_header);
 }
 
@@ -96,22 +96,18 @@ bool LoadConfigChecked(RequestState& state) {
 }  // namespace
 
 void Folirex::OnStartPage(PageObjects& context) {
-  state_.host.Application = &context.application;
-  state_.host.Server = &context.server;
-  state_.host.Session = &context.session;
-  state_.host.Request = &context.request;
-  state_.host.Response = &context.response;
+  state_.host = HostObjects{.Application = &context.application,
+                            .Server = &context.server,
+                            .Session = &context.session,
+                            .Response = &context.response,
+                            .Request = &context.request};
 }
 
 void Folirex::OnEndPage() noexcept {
   CloseDatabase(state_.db);
   if (state_.host.Application && state_.host.Application->LockedByCaller())
     state_.host.Application->UnLock();
-  state_.host.Application = nullptr;
-  state_.host.Server = nullptr;
-  state_.host.Session = nullptr;
-  state_.host.Request = nullptr;
-  state_.host.Response = nullptr;
+  state_.host = HostObjects{};
 }
 
 void Folirex::ICommonAdmin() {
@@ -119,11 +115,11 @@ void Folirex::ICommonAdmin() {
     // Console pages are framed only by the console's own frame set.
     state_.host.Response->SetHeader("X-Frame-Options", "SAMEORIGIN");
     // A NUL (%00) cut SQL text and file names short; no value of the console holds one.
-    if (state_.host.Request->HasNul()) AlertBack(state_, kParameterError);
-    if (PostedFromAnotherSite(*state_.host.Request)) {
+    ConsoleRequest request = ParseConsoleRequest(state_);
+    if (request.values.HasNul()) AlertBack(state_, kParameterError);
+    if (PostedFromAnotherSite(request.values)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
-    ConsoleRequest request = ParseConsoleRequest(*state_.host.Request);
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (request.m == "admin_error") {
@@ -155,7 +151,8 @@ void Folirex::DispatchAdmin(const ConsoleRequest& request) {
 void Folirex::ICommon() {
   try {
     // A NUL (%00) cut SQL text and file names short; no value of the site holds one.
-    if (state_.host.Request->HasNul()) AlertBack(state_, kParameterError);
+    const PublicRequest request = ParsePublicRequest(state_);
+    if (request.values.HasNul()) AlertBack(state_, kParameterError);
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.host.Response->Clear();
@@ -167,14 +164,12 @@ void Folirex::ICommon() {
       return;
     }
     InitDateValues(state_.host);
-    DispatchPublic();
+    DispatchPublic(request);
   } catch (const ResponseEnd&) {
   }
 }
 
-void Folirex::DispatchPublic() {
-  const PublicRequest request = ParsePublicRequest(*state_.host.Request);
-
+void Folirex::DispatchPublic(const PublicRequest& request) {
   int channel_count = 0;
   // A malformed channel id names no channel: the channel loader answers as for a missing one.
   std::optional<int64_t> channel_id = request.channel_id;
@@ -213,7 +208,8 @@ BodyAllowance RequestBodyLimit(const BodyRequest& request) {
   if (request.kind == EntryKind::kPublic) return request.multipart ? 0 : kPublicBodyBytes;
   RawRequest raw;
   raw.query = std::string(request.query);
-  const ConsoleRequest console = ParseConsoleRequest(Request(std::move(raw)));
+  const Request head(std::move(raw));
+  const ConsoleRequest console = ParseConsoleRequest(head);
   const AdminRoute* route = Modules().FindAdminRoute(console.m);
   const bool upload =
       route != nullptr && !route->upload_action.empty() && console.action == route->upload_action;

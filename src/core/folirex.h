@@ -70,7 +70,7 @@ class Folirex {
 
  private:
   void DispatchAdmin(const ConsoleRequest& request);
-  void DispatchPublic();
+  void DispatchPublic(const PublicRequest& request);
   void WriteNotInstalled(const std::string& what);
 
   const ModuleRegistry& modules_;

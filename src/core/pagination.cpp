@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/list_structures.h"
+#include "core/public_request.h"
 #include "platform/db/connection.h"
 #include "platform/db/kept_reads.h"
 #include "platform/db/recordset.h"
@@ -89,11 +90,6 @@ int64_t PageCountOf(int64_t records, int64_t page_size) {
   return records / page_size + (records % page_size != 0 ? 1 : 0);
 }
 
-int32_t RequestedPage(const Request* request) {
-  std::string page = request != nullptr ? (*request)("page") : std::string();
-  return CheckNum(Variant(Trim(page)), 1, -1);
-}
-
 PageWindow WindowOf(int64_t page, int64_t width, int64_t page_count) {
   PageWindow window;
   window.first = width * ((page - 1) / width) + 1;
@@ -169,7 +165,7 @@ void Cls_Pagination::NumSize(const Variant& value) {
 bool Cls_Pagination::StaticLinks() const { return position_flag_.Equals(Variant("1")); }
 
 Cls_Pagination::Rows Cls_Pagination::ResultSet() {
-  if (!StaticLinks()) request_page_ = Variant(RequestedPage(state_.host.Request));
+  if (!StaticLinks()) request_page_ = Variant(RequestedPage(state_));
   total_record_ = 0;
   page_count_ = 0;
   bar_ = Bar();

@@ -1,5 +1,5 @@
-// The paging of lists: the core that every list pager builds on (the page count, the page a
-// request asks for, the window of page numbers, the addresses and links of pages), and
+// The paging of lists: the core that every list pager builds on (the page count, the window of
+// page numbers, the addresses and links of pages), and
 // Cls_Pagination, the pager of the public lists. The console's list pager (AdminPager) builds
 // on the same core.
 //
@@ -11,8 +11,9 @@
 // button.
 //
 // Links go either to query-string pages (`Url` + "page=" / "Page=" + n, the current page read
-// back from the request value `Page`) or, with PositionFlag "1", to static list files whose
-// names carry "_" + n before the extension (page 1 is `Url` itself).
+// back from the request value `Page`, RequestedPage of core/public_request.h) or, with PositionFlag
+// "1", to static list files whose names carry "_" + n before the extension (page 1 is `Url`
+// itself).
 //
 // A page deep in a list of articles costs what the first page costs: with DeepPages, the list's
 // head (the ids of its first rows, in its order) is kept against the article data version and
@@ -21,8 +22,8 @@
 // Use: one object per list and request; set the properties, call ResultSet() once, then read
 // TotalRecord() and ShowPage(). ResultSet opens and closes its own recordset on the request's
 // connection; nothing outlives the call. Not thread-safe (it belongs to the request's worker).
-// Database failures throw DbError to the caller. The core's functions are pure (RequestedPage
-// reads the request it is given) and may be called from any thread.
+// Database failures throw DbError to the caller. The core's functions are pure and may be called
+// from any thread.
 #ifndef FOLIREX_CORE_PAGINATION_H_
 #define FOLIREX_CORE_PAGINATION_H_
 
@@ -38,7 +39,6 @@
 #include "core/list_query.h"
 #include "core/request_state.h"
 #include "platform/db/variant.h"
-#include "platform/host/request.h"
 
 namespace folirex {
 
@@ -55,12 +55,6 @@ int64_t PageCountOf(int64_t records, int64_t page_size);
 
 // The number of the first row of page `page` (1-based) at `page_size` rows a page.
 inline int64_t FirstRowOf(int64_t page, int64_t page_size) { return (page - 1) * page_size + 1; }
-
-// The page a request asks for: its value "page" (any letter case; query string first, then the
-// form), trimmed, through CheckNum with 1 for a missing or non-numeric value. Not settled yet: it
-// may lie below 1 or beyond the last page, which each pager settles by its own rule. No request
-// gives 1.
-int32_t RequestedPage(const Request* request);
 
 // The page numbers are cut into windows of `width` numbers (1..width, width+1..2*width, ...). A
 // bar lists the numbers of the current page's window and steps back or forward a whole window
@@ -129,7 +123,7 @@ class Cls_Pagination {
   // field-first; here it is row-first, as the database hands it over).
   using Rows = std::vector<std::vector<Variant>>;
 
-  // `state` supplies Conn (open) and Request; it must outlive the object.
+  // `state` supplies Conn (open) and the request being served; it must outlive the object.
   explicit Cls_Pagination(RequestState& state);
 
   Cls_Pagination(const Cls_Pagination&) = delete;

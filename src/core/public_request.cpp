@@ -23,34 +23,51 @@ std::string IdText(const std::optional<int64_t>& id) {
   return id ? std::to_string(*id) : std::string();
 }
 
-PublicRequest ParsePublicRequest(const Request& request) {
+PublicRequest ParsePublicRequest(const Request& request, RequestState* state) {
+  PublicRequest r;
+  r.values = RequestReader(request, state);
+  r.query = r.values.Query();
+  r.form = r.values.Form();
+  const RequestReader& in = r.values;
   // A value the site's own links carry: trimmed, without quotes or ";". Ids are read from the
   // trimmed text as sent, so "1;2" is no id at all rather than 12.
-  auto filtered = [&request](std::string_view key) { return FilterSql(request(key)); };
-  auto trimmed = [&request](std::string_view key) { return Trim(request(key)); };
+  auto filtered = [&in](std::string_view key) { return FilterSql(in.Raw(key)); };
 
-  PublicRequest r;
   r.m = LCase(filtered("m"));
-  r.article_id = ParseId(trimmed("articleid"));
-  r.class_id = ParseId(trimmed("classid"));
-  r.subject_id = ParseId(trimmed("subjectid"));
+  r.article_id = in.Id("articleid");
+  r.class_id = in.Id("classid");
+  r.subject_id = in.Id("subjectid");
   std::string channel = filtered("channelid");
-  r.channel_id = ParseId(trimmed("channelid"));
+  r.channel_id = in.Id("channelid");
   r.channel_given = !channel.empty();
-  r.notice_id = ParseId(trimmed("noticeid"));
+  r.notice_id = in.Id("noticeid");
 
   r.search_type = filtered("searchtype");
-  r.search_class = ParseId(trimmed("searchclass"));
+  r.search_class = in.Id("searchclass");
   r.search_keyword = filtered("searchkeyword");
-  r.search_order = ParseId(trimmed("searchorder"));
+  r.search_order = in.Id("searchorder");
   r.flag = filtered("flag");
 
-  r.mail_to = Trim(request.Form("mailto"));
-  r.mail_to_name = Trim(request.Form("mailtoname"));
+  r.mail_to = r.form.Text("mailto");
+  r.mail_to_name = r.form.Text("mailtoname");
 
-  r.parameter = trimmed("parameter");
-  r.page_type = trimmed("pagetype");
+  r.parameter = in.Text("parameter");
+  r.page_type = in.Text("pagetype");
   return r;
+}
+
+PublicRequest ParsePublicRequest(RequestState& state) {
+  return ParsePublicRequest(*state.host.Request, &state);
+}
+
+int32_t RequestedPage(const RequestState& state) {
+  if (state.host.Request == nullptr) return RequestReader().Page();
+  return RequestReader(*state.host.Request, nullptr).Page();
+}
+
+std::string RequestedPageText(const RequestState& state) {
+  if (state.host.Request == nullptr) return "";
+  return RequestReader(*state.host.Request, nullptr).Text("page");
 }
 
 }  // namespace folirex

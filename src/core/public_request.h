@@ -3,12 +3,14 @@
 //
 // An id is a whole number or absent. It is absent when the request lacks it, when it is not a
 // plain whole number (digits only, no sign, no leading "0" unless it is "0") or when it does not
-// fit 64 bits: a page answers a malformed id as it answers an id that names no row. Texts are
-// trimmed of spaces. The values that the site's own links carry (m, the article, class, subject
-// and channel ids, the search values and flag) also lose every single quote, double quote and
-// ";" before they are read, as they always have ("5'" reads as 5); the rest are only trimmed.
+// fit 64 bits: a page answers a malformed id as it answers an id that names no row. Ids are read
+// from the trimmed text as sent ("5'" is no id). Texts are trimmed of spaces; the texts that the
+// site's own links carry (m, the search type and keyword, flag) also lose every single quote,
+// double quote and ";", as they always have; the rest are only trimmed.
 //
-// Pure functions over a Request; call them on the worker that owns the request.
+// Any other value a page needs is read through the request's readers (core/request_reader.h):
+// `query`, `form` and `values` (the combined collection). The request and the state it was parsed
+// with must outlive the PublicRequest; call it on the worker that owns the request.
 #ifndef FOLIREX_CORE_PUBLIC_REQUEST_H_
 #define FOLIREX_CORE_PUBLIC_REQUEST_H_
 
@@ -17,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/request_reader.h"
+#include "core/request_state.h"
 #include "platform/host/request.h"
 
 namespace folirex {
@@ -47,11 +51,26 @@ struct PublicRequest {
 
   std::string parameter;  // parameter: the comment list's count (only trimmed)
   std::string page_type;  // pagetype (only trimmed)
+
+  RequestReader query;   // the query string only
+  RequestReader form;    // the posted form only
+  RequestReader values;  // query string, then form, cookies, server variables
 };
 
 // The request's public values. m, the ids, the search values and flag come from the combined
-// collection (query string, then form, cookies, server variables).
-PublicRequest ParsePublicRequest(const Request& request);
+// collection (query string, then form, cookies, server variables). The readers refuse through
+// `state` (null: they must not refuse).
+PublicRequest ParsePublicRequest(const Request& request, RequestState* state = nullptr);
+// The values of the request the state is serving (set by OnStartPage).
+PublicRequest ParsePublicRequest(RequestState& state);
+
+// The page of a paged list the request being served asks for (RequestReader::Page; 1 while no
+// request is served). Only for the list pieces that are drawn deep inside a page and have no
+// reader of their own: the pagers (Cls_Pagination, the console's AdminPager) and the comment
+// list's script link. A page takes its values from its own readers.
+int32_t RequestedPage(const RequestState& state);
+// The request's "page" value as sent, trimmed (the comment list's script link passes it on).
+std::string RequestedPageText(const RequestState& state);
 
 // An id from request text as it is (not trimmed here): absent unless it is a plain whole number
 // that fits 64 bits.

@@ -162,9 +162,6 @@ struct RequestState {
   RequestCaches caches;
 };
 
-// The request being served (set from OnStartPage to OnEndPage).
-inline const Request& HostRequest(const RequestState& state) { return *state.host.Request; }
-
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_REQUEST_STATE_H_

@@ -5,7 +5,6 @@
 #include <optional>
 #include <vector>
 
-#include "core/messages.h"
 #include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
@@ -104,12 +103,6 @@ void InitDateValues(const HostObjects& host, const DateTime& today) {
   app.Set("date_weekstart", DayStart(week_start));
   app.Set("date_monthstart", DayStart(month_start));
   app.UnLock();
-}
-
-Variant GetChannelID(RequestState& state) {
-  std::string id = Trim(state.host.Request->QueryString("channelid"));
-  if (!IsDigits(id)) AlertBack(state, "提示：参数错误，请返回！");
-  return id;
 }
 
 namespace {

@@ -1,11 +1,9 @@
-// The site configuration row, the day's date values and a console page's channel id and path.
+// The site configuration row, the day's date values and a channel's folder and path.
 //   LoadConfig       fills a SiteConfig from Vantrel_Config and publishes the install folder as
 //                    Application("server_path").
 //   InitDateValues   keeps Application date_today, date_chinese, date_daystart, date_weekstart
 //                    and date_monthstart for the server's current date (rewritten under the
 //                    Application lock once a day).
-//   GetChannelID     gives the query-string channelid of a console page; a value that is not a
-//                    plain number answers AlertBack (the request ends).
 //   GetChannelFolder gives a channel's folder, as a site path and as ChannelDir holds it;
 //   GetChannelPath   the site path alone. Neither changes the current channel's settings.
 //   FindChannelRow   gives a channel's row, all channels read once per request.
@@ -27,8 +25,6 @@ void LoadConfig(DatabaseState& db, const HostObjects& host, SiteConfig& site);
 void InitDateValues(const HostObjects& host);
 // The same for a given day (the entry passes today).
 void InitDateValues(const HostObjects& host, const DateTime& today);
-// The trimmed value; returns only when it is a plain number.
-Variant GetChannelID(RequestState& state);
 
 // A channel's folder: `path` from the web root ("/" + install folder + folder + "/", or the
 // install folder when the channel has no folder, does not exist or the id is not a plain number)

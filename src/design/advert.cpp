@@ -9,8 +9,8 @@
 #include "console/admin_frame.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/site_files.h"
@@ -49,13 +49,12 @@ struct ListQuery {
   std::string query;  // "type=" + type + "&page=" + page
 };
 
-ListQuery AD_InitQuery(const RequestState& state) {
+ListQuery AD_InitQuery(const ConsoleRequest& request) {
   ListQuery q;
-  std::string type = Trim(state.host.Request->QueryString("type"));
+  std::string type = request.query.Text("type");
   if (type == "0" || type == "1" || type == "2") q.type = type;
   // Only a page number goes back into the links.
-  std::string page = Posted(state, "page");
-  if (!IsDigits(page) || page.size() > 9) page.clear();
+  std::string page = request.values.Number("page") ? request.values.Text("page") : "";
   q.query = "type=" + q.type + "&page=" + page;
   return q;
 }
@@ -242,15 +241,15 @@ void WriteForm(RequestState& state, std::string_view action, const AdvertForm& a
   state.host.Response->Write(html);
 }
 
-void AD_ShowAdd(RequestState& state, const ListQuery&) {
+void AD_ShowAdd(RequestState& state) {
   WriteForm(state, "?m=admin_ad&amp;action=addsave", AdvertForm{}, false);
 }
 
 // The id of the request, or the end of the request with the page's message.
-int64_t RequestId(RequestState& state) { return RequireId(state, Posted(state, "id"), kBadId); }
+int64_t RequestId(const ConsoleRequest& request) { return request.values.Id("id", kBadId); }
 
-void AD_ShowModify(RequestState& state, const ListQuery&) {
-  int64_t id = RequestId(state);
+void AD_ShowModify(RequestState& state, const ConsoleRequest& request) {
+  int64_t id = RequestId(request);
   Recordset rs;
   OpenRowOrRefuse(state, rs, "select * from Vantrel_AD where d_id=?", {Variant(id)}, RowUse::kRead,
                   kBadId);
@@ -274,20 +273,21 @@ void CheckLength(RequestState& state, const std::string& value, const char* mess
 // The posted advertisement, checked as the form's script checks it and for what the script
 // writer needs: a code that names a file of its own, a known kind. `id` is the row being edited
 // (0 for a new one).
-AdvertForm ReadAdvert(RequestState& state, int64_t id) {
+AdvertForm ReadAdvert(RequestState& state, const ConsoleRequest& request, int64_t id) {
+  const RequestReader& posted = request.values;
   AdvertForm ad;
-  ad.code = Posted(state, "d_code");
+  ad.code = posted.Text("d_code");
   if (ad.code.empty() || CharCount(ad.code) > kMaxCodeLength) {
     AlertBack(state, "调用代码：不能为空，且不超过50个字符长度！");
   }
   if (!IsAdvertCode(ad.code)) AlertBack(state, "调用代码：只能由字母、数字、下划线和减号组成！");
-  std::string type = Posted(state, "d_type");
+  std::string type = posted.Text("d_type");
   if (type != "0" && type != "1" && type != "2") AlertBack(state, kParameterError);
   ad.type = type[0] - '0';
-  ad.text = Posted(state, "d_text");
-  ad.url = Posted(state, "d_url");
-  ad.src = Posted(state, "d_src");
-  ad.desc = Posted(state, "d_desc");
+  ad.text = posted.Text("d_text");
+  ad.url = posted.Text("d_url");
+  ad.src = posted.Text("d_src");
+  ad.desc = posted.Text("d_desc");
   CheckLength(state, ad.url, "链接地址：不超过100个字符长度！");
   CheckLength(state, ad.src, "文件地址：不超过100个字符长度！");
   CheckLength(state, ad.desc, "备注说明：不超过100个字符长度！");
@@ -295,14 +295,14 @@ AdvertForm ReadAdvert(RequestState& state, int64_t id) {
   if (IsScriptLink(ad.src)) {
     AlertBack(state, "提示：文件地址不能使用javascript:、vbscript:或data:地址！");
   }
-  ad.width = ColumnNumber(Posted(state, "d_width")).value_or(0);
-  ad.height = ColumnNumber(Posted(state, "d_height")).value_or(0);
+  ad.width = posted.Number("d_width").value_or(0);
+  ad.height = posted.Number("d_height").value_or(0);
   // Two advertisements of one code would write one file, the later hiding the earlier. Codes
   // compare without letter case, as the site's file names do.
   Variant taken = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_AD where d_code = ? and d_id <> ?", {Variant(ad.code), id});
   if (taken.ToInt64Or(0) > 0) AlertBack(state, "调用代码：已被其他广告使用，请换一个！");
-  RequireFormPost(state);
+  RequireFormPost(request);
   return ad;
 }
 
@@ -317,8 +317,8 @@ void SetColumns(Recordset& rs, const AdvertForm& ad) {
   rs.Set("d_desc", Variant(ad.desc));
 }
 
-void AD_SaveAdd(RequestState& state, const ListQuery&) {
-  AdvertForm ad = ReadAdvert(state, 0);
+void AD_SaveAdd(RequestState& state, const ConsoleRequest& request) {
+  AdvertForm ad = ReadAdvert(state, request, 0);
   Recordset rs;
   rs.Open("select * from Vantrel_AD where d_id=0", *state.db.Conn, 1, 3);
   rs.AddNew();
@@ -330,9 +330,9 @@ void AD_SaveAdd(RequestState& state, const ListQuery&) {
                                            LinkItem("?m=admin_ad&amp;action=add", "继续增加广告")));
 }
 
-void AD_SaveModify(RequestState& state, const ListQuery&) {
-  int64_t id = RequestId(state);
-  AdvertForm ad = ReadAdvert(state, id);
+void AD_SaveModify(RequestState& state, const ConsoleRequest& request) {
+  int64_t id = RequestId(request);
+  AdvertForm ad = ReadAdvert(state, request, id);
   Recordset rs;
   OpenRowOrRefuse(state, rs, "select * from Vantrel_AD where d_id=?", {Variant(id)},
                   RowUse::kChange, kBadId);
@@ -345,20 +345,18 @@ void AD_SaveModify(RequestState& state, const ListQuery&) {
           LinkItem("?m=admin_ad&amp;action=modi&amp;id=" + std::to_string(id), "重新修改此广告")));
 }
 
-void AD_Delete(RequestState& state, const ListQuery&) {
-  std::string posted = Posted(state, "checkid");
-  if (!posted.empty()) {
-    IdList list;
-    if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-    RequireFormPost(state);
+void AD_Delete(RequestState& state, const ConsoleRequest& request) {
+  if (!request.values.Text("checkid").empty()) {
+    const IdList list = request.values.Ids("checkid", kParameterError);
+    RequireFormPost(request);
     BoundSql in = IdsIn("d_id", list.ids);
     state.db.Conn->Execute("delete from Vantrel_AD where " + in.sql, in.params);
   }
   state.host.Response->Redirect(kListUrl);
 }
 
-void AD_MakeJs(RequestState& state, const ListQuery&) {
-  RequireFormPost(state);
+void AD_MakeJs(RequestState& state, const ConsoleRequest& request) {
+  RequireFormPost(request);
   const HostObjects& host = state.host;
   CreateFolderPath(host, std::string_view(kScriptFolder));
   std::vector<std::string> failed;
@@ -432,22 +430,23 @@ std::string AdvertHtml(const Advert& ad) {
 }
 
 void AD_Main(RequestState& state, const ConsolePage& page) {
-  const ListQuery query = AD_InitQuery(state);
+  const ConsoleRequest& request = page.request;
+  const ListQuery query = AD_InitQuery(request);
   AdminHeader(state);
   AD_ShowNavi(state);
-  const std::string& action = page.request.action;
+  const std::string& action = request.action;
   if (action == "js") {
-    AD_MakeJs(state, query);
+    AD_MakeJs(state, request);
   } else if (action == "modisave") {
-    AD_SaveModify(state, query);
+    AD_SaveModify(state, request);
   } else if (action == "modi") {
-    AD_ShowModify(state, query);
+    AD_ShowModify(state, request);
   } else if (action == "del") {
-    AD_Delete(state, query);
+    AD_Delete(state, request);
   } else if (action == "addsave") {
-    AD_SaveAdd(state, query);
+    AD_SaveAdd(state, request);
   } else if (action == "add") {
-    AD_ShowAdd(state, query);
+    AD_ShowAdd(state);
   } else {
     AD_ShowList(state, query);
   }

@@ -7,9 +7,9 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
 #include "core/html_clean.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/text_helpers.h"
@@ -111,14 +111,9 @@ void Announce_ShowAdd(RequestState& state) {
             true);
 }
 
-// The id of the query, or the end of the request with `message`.
-int64_t QueryId(RequestState& state, std::string_view message) {
-  return RequireId(state, Trim(state.host.Request->QueryString("id")), message);
-}
-
-void Announce_ShowEdit(RequestState& state) {
+void Announce_ShowEdit(RequestState& state, const ConsoleRequest& request) {
   const char* message = "提示：参数错误，请返回！";
-  int64_t id = QueryId(state, message);
+  int64_t id = request.query.Id("id", message);
   Recordset rs;
   OpenRowOrRefuse(state, rs,
                   {.tables = {"Vantrel_Announce"},
@@ -142,17 +137,17 @@ struct Announcement {
 };
 
 // The posted announcement, checked in the order the messages name.
-Announcement ReadAnnouncement(RequestState& state) {
+Announcement ReadAnnouncement(RequestState& state, const ConsoleRequest& request) {
+  const RequestReader& posted = request.values;
   Announcement a;
-  a.title = Posted(state, "d_title");
+  a.title = posted.Text("d_title");
   if (a.title.empty()) AlertBack(state, "提示：标题不允许为空！");
   if (StrLength(Variant(a.title)) > kMaxTitleLength) {
     AlertBack(state, "提示：标题最大25个汉字，50个字符！");
   }
-  std::string channel = Posted(state, "d_channelid");
-  if (!channel.empty()) {
+  if (!posted.Text("d_channelid").empty()) {
     // A channel that exists, or the site home (0).
-    a.channel = RequireId(state, channel, kParameterError);
+    a.channel = posted.Id("d_channelid", kParameterError);
     if (a.channel != 0 &&
         state.db.Conn
                 ->ExecuteScalar("select count(*) from Vantrel_Channel where d_id = ?",
@@ -161,12 +156,12 @@ Announcement ReadAnnouncement(RequestState& state) {
       AlertBack(state, kParameterError);
     }
   }
-  a.selected = LCase(Posted(state, "d_selectedflag")) == "true";
+  a.selected = LCase(posted.Text("d_selectedflag")) == "true";
   // Shown on the public pages, which share the console's origin: the announcement right does not
   // let its holder run script there.
-  a.content = Trim(CleanTypedHtml(Posted(state, "d_content")));
+  a.content = Trim(CleanTypedHtml(posted.Text("d_content")));
   if (a.content.empty()) AlertBack(state, "提示：内容不能为空！");
-  RequireFormPost(state);
+  RequireFormPost(request);
   return a;
 }
 
@@ -180,8 +175,8 @@ void SetColumns(RequestState& state, Recordset& rs, const Announcement& a) {
   rs.Set("d_addtime", Variant(DateTime::Now()));
 }
 
-void Announce_SaveAdd(RequestState& state) {
-  Announcement a = ReadAnnouncement(state);
+void Announce_SaveAdd(RequestState& state, const ConsoleRequest& request) {
+  Announcement a = ReadAnnouncement(state, request);
   Recordset rs;
   rs.Open("Select * from Vantrel_Announce where 1 < 0", *state.db.Conn, 1, 3);
   rs.AddNew();
@@ -193,9 +188,9 @@ void Announce_SaveAdd(RequestState& state) {
                                        LinkItem(kListUrl, "返回列表")));
 }
 
-void Announce_SaveEdit(RequestState& state) {
-  int64_t id = QueryId(state, kParameterError);
-  Announcement a = ReadAnnouncement(state);
+void Announce_SaveEdit(RequestState& state, const ConsoleRequest& request) {
+  int64_t id = request.query.Id("id", kParameterError);
+  Announcement a = ReadAnnouncement(state, request);
   Recordset rs;
   OpenRowOrRefuse(state, rs, "Select * from Vantrel_Announce where d_id = ?", {Variant(id)},
                   RowUse::kChange, kParameterError);
@@ -209,41 +204,44 @@ void Announce_SaveEdit(RequestState& state) {
 }
 
 // One statement over the ticked rows: "... where d_id in (?,...)" with their ids bound.
-void BulkAction(RequestState& state, std::string_view statement, std::string_view message) {
-  std::string posted = Posted(state, "checkid");
-  if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void BulkAction(RequestState& state, const ConsoleRequest& request, std::string_view statement,
+                std::string_view message) {
+  if (request.values.Text("checkid").empty()) AlertBack(state, "提示：请先选择记录再操作！");
+  const IdList list = request.values.Ids("checkid", kParameterError);
+  RequireFormPost(request);
   BoundSql in = IdsIn("d_id", list.ids);
   state.db.Conn->Execute(std::string(statement) + " where " + in.sql, in.params);
   state.host.Response->Write(MessageBox(message, LinkItem(kListUrl, "返回列表")));
 }
 
-void Announce_Delete(RequestState& state) {
-  BulkAction(state, "delete from Vantrel_Announce", "删除成功！");
+void Announce_Delete(RequestState& state, const ConsoleRequest& request) {
+  BulkAction(state, request, "delete from Vantrel_Announce", "删除成功！");
 }
 
-void Announce_SetNew(RequestState& state) {
-  BulkAction(state, "update Vantrel_Announce set d_selectedflag = true", "操作成功！");
+void Announce_SetNew(RequestState& state, const ConsoleRequest& request) {
+  BulkAction(state, request, "update Vantrel_Announce set d_selectedflag = true", "操作成功！");
 }
 
-void Announce_SetOld(RequestState& state) {
-  BulkAction(state, "update Vantrel_Announce set d_selectedflag = false", "操作成功！");
+void Announce_SetOld(RequestState& state, const ConsoleRequest& request) {
+  BulkAction(state, request, "update Vantrel_Announce set d_selectedflag = false", "操作成功！");
 }
 
 }  // namespace
 
 void Announce_Main(RequestState& state, const ConsolePage& page) {
   Announce_ShowLinkBar(state);
-  RunAdminAction(state, page.request.action,
+  const ConsoleRequest& request = page.request;
+  auto with = [&request](void (*run)(RequestState&, const ConsoleRequest&)) {
+    return [&request, run](RequestState& s) { run(s, request); };
+  };
+  RunAdminAction(state, request.action,
                  {{"add", Announce_ShowAdd},
-                  {"save", Announce_SaveAdd},
-                  {"edit", Announce_ShowEdit},
-                  {"update", Announce_SaveEdit},
-                  {"del", Announce_Delete},
-                  {"setnew", Announce_SetNew},
-                  {"setold", Announce_SetOld}},
+                  {"save", with(Announce_SaveAdd)},
+                  {"edit", with(Announce_ShowEdit)},
+                  {"update", with(Announce_SaveEdit)},
+                  {"del", with(Announce_Delete)},
+                  {"setnew", with(Announce_SetNew)},
+                  {"setold", with(Announce_SetOld)}},
                  Announce_ShowList);
 }
 

@@ -2,7 +2,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "design/template_blocks.h"
 #include "platform/db/recordset.h"
@@ -12,23 +12,19 @@
 namespace folirex {
 namespace {
 
-// The id the request names under "id": a plain id, trimmed first where the kind takes blanks
-// around it; else the page's parameter message.
-int64_t RequestedId(RequestState& state, const NamedRowsPage& page) {
-  std::string posted = HostRequest(state)("id");
-  int64_t id = 0;
-  if (!ParseId(page.kind->trims_id ? Trim(posted) : posted, &id)) {
-    AlertBack(state, kDesignParameterError);
-  }
-  return id;
+// The id the request names under "id"; else the page's parameter message.
+int64_t RequestedId(const NamedRowsPage& page) {
+  return page.request->values.Id("id", kDesignParameterError);
 }
 
 // The name and the text the form posts, stored as posted (blanks included).
-NamedRow PostedRow(RequestState& state, const NamedRowKind& kind) {
+NamedRow PostedRow(RequestState& state, const NamedRowsPage& page) {
+  const NamedRowKind& kind = *page.kind;
+  const RequestReader& posted = page.request->values;
   NamedRow row;
-  row.name = HostRequest(state)("d_name");
+  row.name = posted.Raw("d_name");
   if (row.name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  row.text = HostRequest(state)(kind.text_column);
+  row.text = posted.Raw(kind.text_column);
   if (row.text.empty() && !kind.text_missing.empty()) AlertBack(state, kind.text_missing);
   return row;
 }
@@ -94,7 +90,7 @@ void ShowNamedRowForm(RequestState& state, const NamedRowsPage& page, const Name
 void ShowNamedRowEdit(RequestState& state, const NamedRowsPage& page) {
   const NamedRowKind& kind = *page.kind;
   NamedRow row;
-  row.id = RequestedId(state, page);
+  row.id = RequestedId(page);
   ReadRowOrRefuse(state,
                   {.tables = {kind.table},
                    .sql = "select d_name, " + std::string(kind.text_column) + " from " +
@@ -108,9 +104,9 @@ void ShowNamedRowEdit(RequestState& state, const NamedRowsPage& page) {
 }
 
 NamedRow SaveNamedRow(RequestState& state, const NamedRowsPage& page) {
-  RequireFormPost(state);
+  RequireFormPost(*page.request);
   const NamedRowKind& kind = *page.kind;
-  NamedRow row = PostedRow(state, kind);
+  NamedRow row = PostedRow(state, page);
   Recordset rs;
   rs.Open("select * from " + std::string(kind.table) + " where 1 < 0", *state.db.Conn, 1, 3);
   rs.AddNew();
@@ -124,10 +120,10 @@ NamedRow SaveNamedRow(RequestState& state, const NamedRowsPage& page) {
 }
 
 NamedRow UpdateNamedRow(RequestState& state, const NamedRowsPage& page) {
-  RequireFormPost(state);
+  RequireFormPost(*page.request);
   const NamedRowKind& kind = *page.kind;
-  int64_t id = RequestedId(state, page);
-  NamedRow row = PostedRow(state, kind);
+  int64_t id = RequestedId(page);
+  NamedRow row = PostedRow(state, page);
   row.id = id;
   // A row of another channel is refused: a skin's file lies in its own channel's folder.
   int64_t changed = state.db.Conn->Execute(
@@ -139,7 +135,9 @@ NamedRow UpdateNamedRow(RequestState& state, const NamedRowsPage& page) {
 }
 
 std::vector<int64_t> PostedRowsToDelete(RequestState& state, const NamedRowsPage& page) {
-  return PostedOwnRows(state, page.kind->table, page.channel, page.kind->system_refused).ids;
+  return PostedOwnRows(state, *page.request, page.kind->table, page.channel,
+                       page.kind->system_refused)
+      .ids;
 }
 
 void DeleteNamedRows(Connection& conn, const NamedRowKind& kind, const std::vector<int64_t>& ids) {

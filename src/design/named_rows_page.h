@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/channel_page.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 #include "platform/db/connection.h"
 
@@ -50,17 +51,17 @@ struct NamedRowKind {
   std::string_view text_area_size;  // cols=60 rows=20
   // The alert for an empty text; "" when the text may be left empty.
   std::string_view text_missing;
-  // Whether a posted id may come with blanks around it (the sets'); a skin's id may not.
-  bool trims_id = false;
   // The alert for deleting a system row.
   std::string_view system_refused;
 };
 
-// A page of a kind, for one request: the page's channel and its own address for the channel.
-// A page's own context derives from it.
+// A page of a kind, for one request: the request, the page's channel and its own address for
+// the channel. A page's own context derives from it; the request must outlive it.
 struct NamedRowsPage {
-  explicit NamedRowsPage(const NamedRowKind& kind) : kind(&kind) {}
+  NamedRowsPage(const NamedRowKind& kind, const ConsoleRequest& request)
+      : kind(&kind), request(&request) {}
   const NamedRowKind* kind;
+  const ConsoleRequest* request;
   ConsoleChannel channel;
   std::string base;
 };

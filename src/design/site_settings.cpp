@@ -1,6 +1,5 @@
 #include "design/site_settings.h"
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,22 +35,9 @@ constexpr int64_t kMaxShortText = 255;
 constexpr int64_t kMaxLongText = 4000;
 constexpr int64_t kMaxSize = 99999;
 
-// A whole number of at most nine digits with an optional "-": what an integer column keeps.
-std::optional<int64_t> WholeNumber(std::string_view text) {
-  std::string_view digits = text;
-  if (!digits.empty() && digits.front() == '-') digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 9 ||
-      digits.find_first_not_of("0123456789") != std::string_view::npos) {
-    return std::nullopt;
-  }
-  int64_t value = 0;
-  std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  return text.front() == '-' ? -value : value;
-}
-
 // A size field: its number, or the default when it is not plain digits or is beyond any screen.
-int64_t SizeOr(const std::string& text, int64_t fallback) {
-  std::optional<int64_t> size = ColumnNumber(text);
+int64_t SizeOr(const RequestReader& posted, std::string_view field, int64_t fallback) {
+  std::optional<int64_t> size = posted.Number(field);
   return size && *size <= kMaxSize ? *size : fallback;
 }
 
@@ -113,8 +99,8 @@ void CheckLength(RequestState& state, const std::string& value, int64_t max_leng
   }
 }
 
-void ReadInstallDir(RequestState& state, Settings& s) {
-  s.install_dir = NormalizeInstallDir(Posted(state, "d_installdir"));
+void ReadInstallDir(RequestState& state, const RequestReader& posted, Settings& s) {
+  s.install_dir = NormalizeInstallDir(posted.Text("d_installdir"));
   if (s.install_dir.empty()) AlertBack(state, "提示：请填写软件的安装目录！");
   // The folder becomes every page's link prefix and, at the next start, where the site is
   // served from: one plain folder path, nothing that could leave the site or end an attribute.
@@ -124,23 +110,20 @@ void ReadInstallDir(RequestState& state, Settings& s) {
   }
 }
 
-void ReadDefaultFileExt(RequestState& state, Settings& s) {
-  std::optional<int64_t> ext = ColumnNumber(Posted(state, "d_defaultfileext"));
-  if (!ext) AlertBack(state, "提示：请选择首页的文件类型！");
-  s.default_file_ext = *ext;
+void ReadDefaultFileExt(const RequestReader& posted, Settings& s) {
+  s.default_file_ext = posted.Number("d_defaultfileext", "提示：请选择首页的文件类型！");
 }
 
 // The mail component and, for JMail, its server and account.
-void ReadMailSettings(RequestState& state, Settings& s, const std::string& stored_password) {
-  std::optional<int64_t> flag = WholeNumber(Posted(state, "d_selectedmailflag"));
-  if (!flag) AlertBack(state, kParameterError);
-  s.mail_flag = *flag;
+void ReadMailSettings(RequestState& state, const RequestReader& posted, Settings& s,
+                      const std::string& stored_password) {
+  s.mail_flag = posted.Number("d_selectedmailflag", kParameterError);
   if (s.mail_flag != 2) return;
-  s.mail_server = Posted(state, "d_mailserver");
-  s.mail_user = Posted(state, "d_mailuser");
+  s.mail_server = posted.Text("d_mailserver");
+  s.mail_user = posted.Text("d_mailuser");
   // A password is kept as typed, blanks included. The form never shows the stored one: left
   // empty, the stored password stays.
-  s.mail_password = (*state.host.Request)("d_mailpassword");
+  s.mail_password = posted.Raw("d_mailpassword");
   if (s.mail_password.empty()) s.mail_password = stored_password;
   if (s.mail_server.empty() || s.mail_user.empty() || s.mail_password.empty()) {
     AlertBack(state, kMailError);
@@ -152,19 +135,20 @@ void ReadMailSettings(RequestState& state, Settings& s, const std::string& store
 
 // Both saves read and check the form in the same way; they differ only in whether the install
 // folder or the home page's extension is checked first.
-Settings ReadSettings(RequestState& state, bool edit_order, const std::string& stored_password) {
+Settings ReadSettings(RequestState& state, const RequestReader& posted, bool edit_order,
+                      const std::string& stored_password) {
   Settings s;
-  s.logo = Posted(state, "d_logo");
-  s.logo_width = SizeOr(Posted(state, "d_logowidth"), 160);
-  s.logo_height = SizeOr(Posted(state, "d_logoheight"), 60);
-  s.banner = Posted(state, "d_banner");
-  s.banner_width = SizeOr(Posted(state, "d_Bannerwidth"), 480);
-  s.banner_height = SizeOr(Posted(state, "d_Bannerheight"), 60);
+  s.logo = posted.Text("d_logo");
+  s.logo_width = SizeOr(posted, "d_logowidth", 160);
+  s.logo_height = SizeOr(posted, "d_logoheight", 60);
+  s.banner = posted.Text("d_banner");
+  s.banner_width = SizeOr(posted, "d_Bannerwidth", 480);
+  s.banner_height = SizeOr(posted, "d_Bannerheight", 60);
 
-  s.name = Posted(state, "d_name");
+  s.name = posted.Text("d_name");
   if (s.name.empty()) AlertBack(state, "提示：请填写网站名称！");
   for (const TextField& field : kTextFields) {
-    s.*field.member = Posted(state, field.field);
+    s.*field.member = posted.Text(field.field);
     CheckLength(state, s.*field.member, field.max_length, field.label);
   }
   // The copyright line is HTML on every public page, which shares the console's origin: the
@@ -179,18 +163,18 @@ Settings ReadSettings(RequestState& state, bool edit_order, const std::string& s
   CheckLength(state, s.logo, kMaxShortText, "Logo地址");
   CheckLength(state, s.banner, kMaxShortText, "Banner地址");
 
-  ReadMailSettings(state, s, stored_password);
-  s.show_admin_link = Posted(state, "d_showadminlink") == "1";
-  s.soft_key = Posted(state, "d_enablesoftkey") == "1" ? 1 : 0;
+  ReadMailSettings(state, posted, s, stored_password);
+  s.show_admin_link = posted.Text("d_showadminlink") == "1";
+  s.soft_key = posted.Text("d_enablesoftkey") == "1" ? 1 : 0;
   if (edit_order) {
-    ReadDefaultFileExt(state, s);
-    ReadInstallDir(state, s);
+    ReadDefaultFileExt(posted, s);
+    ReadInstallDir(state, posted, s);
   } else {
-    ReadInstallDir(state, s);
-    ReadDefaultFileExt(state, s);
+    ReadInstallDir(state, posted, s);
+    ReadDefaultFileExt(posted, s);
   }
 
-  std::optional<int64_t> page = ColumnNumber(Posted(state, "d_templatepageid"));
+  std::optional<int64_t> page = posted.Number("d_templatepageid");
   if (!page) AlertBack(state, "提示：请选择首页的模板！");
   // Only a template page of the site home may be the home page's template.
   Variant found = state.db.Conn->ExecuteScalar(
@@ -321,11 +305,12 @@ void WriteSaveAnswer(RequestState& state, const Settings& s, bool first_row) {
       MessageBox("修改成功，如果安装路径有修改，请把原路径下的所有文件拷贝到新目录！", back));
 }
 
-void Save(RequestState& state, std::optional<int64_t> edit_id) {
+void Save(RequestState& state, const ConsoleRequest& request, std::optional<int64_t> edit_id) {
   std::optional<StoredRow> row = FindRow(*state.db.Conn, edit_id);
   if (edit_id && !row) AlertBack(state, kParameterError);
-  Settings s = ReadSettings(state, edit_id.has_value(), row ? row->mail_password : "");
-  RequireFormPost(state);
+  Settings s =
+      ReadSettings(state, request.values, edit_id.has_value(), row ? row->mail_password : "");
+  RequireFormPost(request);
   if (!StoreSettings(*state.db.Conn, s, edit_id, &row)) AlertBack(state, kParameterError);
   // The request's site values and the published install folder follow the stored row at once.
   LoadConfig(state.db, state.host, state.site);
@@ -333,13 +318,12 @@ void Save(RequestState& state, std::optional<int64_t> edit_id) {
   WriteSaveAnswer(state, s, !row);
 }
 
-void Set_Add(RequestState& state) { Save(state, std::nullopt); }
+void Set_Add(RequestState& state, const ConsoleRequest& request) {
+  Save(state, request, std::nullopt);
+}
 
-void Set_Edit(RequestState& state) {
-  std::optional<int64_t> id =
-      ColumnNumber(FilterSql(Variant(state.host.Request->QueryString("id"))));
-  if (!id) AlertBack(state, kParameterError);
-  Save(state, id);
+void Set_Edit(RequestState& state, const ConsoleRequest& request) {
+  Save(state, request, request.query.Number("id", kParameterError));
 }
 
 // --- The form ---------------------------------------------------------------------------------
@@ -495,7 +479,11 @@ std::string NormalizeInstallDir(const std::string& text) {
 }
 
 void Set_Main(RequestState& state, const ConsolePage& page) {
-  RunAdminAction(state, page.request.action, {{"add", Set_Add}, {"edit", Set_Edit}}, Set_ShowForm);
+  const ConsoleRequest& request = page.request;
+  RunAdminAction(state, request.action,
+                 {{"add", [&request](RequestState& s) { Set_Add(s, request); }},
+                  {"edit", [&request](RequestState& s) { Set_Edit(s, request); }}},
+                 Set_ShowForm);
 }
 
 }  // namespace folirex

@@ -32,12 +32,11 @@ constexpr NamedRowKind kSkins = {
     .text_label = "风格内容",
     .text_area_size = "cols=60 rows=20",
     .text_missing = "提示：内容不允许为空！",
-    .trims_id = false,
     .system_refused = "提示：系统自带的风格不允许删除！",
 };
 
 struct SkinContext : NamedRowsPage {
-  SkinContext() : NamedRowsPage(kSkins) {}
+  explicit SkinContext(const ConsoleRequest& request) : NamedRowsPage(kSkins, request) {}
   std::string skin_root;  // the channel's site path ("/" + folder + "/"), whose Skin/ holds files
 };
 
@@ -105,7 +104,7 @@ void Skin_Del(RequestState& state, const SkinContext& skin) {
 }  // namespace
 
 void Skin_Main(RequestState& state, const ConsolePage& page) {
-  SkinContext skin;
+  SkinContext skin(page.request);
   skin.channel = page.channel;
   skin.base = "?m=admin_skin&channelid=" + skin.channel.id_text;
   skin.skin_root = skin.channel.id == 0

@@ -2,7 +2,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "platform/db/recordset.h"
 #include "platform/db/sql_params.h"
@@ -42,13 +42,11 @@ std::string FormButtonsFoot(std::string_view base) {
          std::string(base) + "'\"></td></tr>\r\n</table>\r\n</form>\r\n";
 }
 
-IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleChannel& channel,
-                     std::string_view system_refused) {
-  std::string posted = (*state.host.Request)("checkid");
-  if (Trim(posted).empty()) AlertBack(state, "提示：请先选择记录再删除！");
-  RequireFormPost(state);
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kDesignParameterError);
+IdList PostedOwnRows(RequestState& state, const ConsoleRequest& request, std::string_view table,
+                     const ConsoleChannel& channel, std::string_view system_refused) {
+  if (request.values.Text("checkid").empty()) AlertBack(state, "提示：请先选择记录再删除！");
+  RequireFormPost(request);
+  const IdList list = request.values.Ids("checkid", kDesignParameterError);
   // A list longer than the channel's rows names some that are not its own. Checked first, so
   // that a long posted list never becomes a statement with more parameters than the database
   // takes.

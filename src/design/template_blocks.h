@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "console/channel_page.h"
-#include "console/id_list.h"
+#include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
 #include "platform/db/variant.h"
@@ -49,8 +50,8 @@ std::string FormButtonsFoot(std::string_view base);
 // nothing changed: none chosen "提示：请先选择记录再删除！"; a GET, a list that is not one of
 // plain ids, or an id that is not a row of the channel the page's parameter message; a system
 // row (d_sysflag) `system_refused`.
-IdList PostedOwnRows(RequestState& state, std::string_view table, const ConsoleChannel& channel,
-                     std::string_view system_refused);
+IdList PostedOwnRows(RequestState& state, const ConsoleRequest& request, std::string_view table,
+                     const ConsoleChannel& channel, std::string_view system_refused);
 
 // Reads the one row of the settings that `row` finds through `read`, on a recordset of its own
 // that is closed again before the answer; without a row the request ends with the page's

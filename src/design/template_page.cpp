@@ -8,8 +8,9 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/select_boxes.h"
 #include "core/template_references.h"
 #include "design/template_blocks.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr int64_t kMaxNameLength = 50;
 
 struct PageContext {
+  explicit PageContext(const ConsoleRequest& request) : request(&request) {}
+  const ConsoleRequest* request;  // the request the page answers; it outlives the context
   ConsoleChannel channel;
   std::string flag;  // the list's type filter, trimmed and lower-cased
   std::string base;  // the page's own address for the channel
@@ -183,7 +186,7 @@ void TemplatePage_Add(RequestState& state, const PageContext& page) {
 
 void TemplatePage_Edit(RequestState& state, const PageContext& page) {
   StoredPage row;
-  if (!ParseId(HostRequest(state)("id"), &row.id)) AlertBack(state, kDesignParameterError);
+  row.id = page.request->values.Id("id", kDesignParameterError);
   ReadRowOrRefuse(state,
                   {.tables = {"Vantrel_TemplatePage"},
                    .sql = "select d_name, d_type, d_skinid, d_content from Vantrel_TemplatePage "
@@ -208,10 +211,10 @@ struct PostedPage {
 };
 
 PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool with_type) {
-  const Request& request = HostRequest(state);
+  const RequestReader& request = page.request->values;
   PostedPage posted;
   // Names and texts are stored as posted, blanks included.
-  posted.name = request("d_name");
+  posted.name = request.Raw("d_name");
   if (posted.name.empty()) AlertBack(state, "提示：名称不允许为空！");
   if (CharacterCount(posted.name) > kMaxNameLength) AlertBack(state, "提示：名称超过最大长度！");
   if (with_type) {
@@ -220,16 +223,14 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
     if (page.channel.id == 0) {
       posted.type = "default";
     } else {
-      posted.type = LCase(Trim(request("d_type")));
+      posted.type = LCase(request.Text("d_type"));
       if (!IsSetPageType(posted.type)) AlertBack(state, kDesignParameterError);
     }
   }
-  posted.content = request("d_content");
+  posted.content = request.Raw("d_content");
   if (posted.content.empty()) AlertBack(state, "提示：内容不允许为空！");
   // The skin is one of the channel's own, as the form's select offers them.
-  if (!ParseId(Trim(request("d_skinid")), &posted.skin)) {
-    AlertBack(state, "提示：请选择页面的风格！");
-  }
+  posted.skin = request.Id("d_skinid", "提示：请选择页面的风格！");
   Variant found = state.db.Conn->ExecuteScalar(
       {.tables = {"Vantrel_Skin"},
        .sql = "select count(*) from Vantrel_Skin where d_id = ? and d_channelid = ?",
@@ -239,7 +240,7 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
 }
 
 void TemplatePage_Save(RequestState& state, const PageContext& page) {
-  RequireFormPost(state);
+  RequireFormPost(*page.request);
   PostedPage posted = ReadPostedPage(state, page, true);
 
   {
@@ -262,9 +263,8 @@ void TemplatePage_Save(RequestState& state, const PageContext& page) {
 }
 
 void TemplatePage_Update(RequestState& state, const PageContext& page) {
-  RequireFormPost(state);
-  int64_t id = 0;
-  if (!ParseId(HostRequest(state)("id"), &id)) AlertBack(state, kDesignParameterError);
+  RequireFormPost(*page.request);
+  const int64_t id = page.request->values.Id("id", kDesignParameterError);
   PostedPage posted = ReadPostedPage(state, page, false);
 
   int64_t changed = state.db.Conn->Execute(
@@ -340,8 +340,9 @@ std::vector<DoomedPage> CheckedPages(RequestState& state, const PageContext& pag
     size_t dash = item.find('-');
     std::string id_text = dash == std::string::npos ? item : Trim(item.substr(dash + 1));
     std::string type = dash == std::string::npos ? "" : LCase(Trim(item.substr(0, dash)));
-    int64_t id = 0;
-    if (!ParseId(id_text, &id)) AlertBack(state, kDesignParameterError);
+    std::optional<int64_t> item_id = ParseId(id_text);
+    if (!item_id) AlertBack(state, kDesignParameterError);
+    const int64_t id = *item_id;
     bool repeated = false;
     for (const DoomedPage& earlier : pages) repeated = repeated || earlier.id == id;
     if (!repeated) pages.push_back(CheckedPage(state, page, id, type));
@@ -350,9 +351,9 @@ std::vector<DoomedPage> CheckedPages(RequestState& state, const PageContext& pag
 }
 
 void TemplatePage_Del(RequestState& state, const PageContext& page) {
-  std::string posted = Trim(HostRequest(state)("checkid"));
+  std::string posted = page.request->values.Text("checkid");
   if (posted.empty()) AlertBack(state, "提示：请先选择记录再删除！");
-  RequireFormPost(state);
+  RequireFormPost(*page.request);
   std::vector<DoomedPage> pages = CheckedPages(state, page, posted);
 
   std::vector<TemplateReplacement> replacements;
@@ -379,8 +380,8 @@ void TemplatePage_Del(RequestState& state, const PageContext& page) {
 }  // namespace
 
 void TemplatePage_Main(RequestState& state, const ConsolePage& frame) {
-  PageContext page;
-  page.flag = LCase(Trim(HostRequest(state).QueryString("flag")));
+  PageContext page(frame.request);
+  page.flag = LCase(frame.request.query.Text("flag"));
   page.channel = frame.channel;
   page.base = "?m=admin_templatepage&channelid=" + page.channel.id_text;
   TemplatePage_ShowNavi(state, page);

@@ -9,7 +9,7 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/template_references.h"
 #include "design/named_rows_page.h"
@@ -51,12 +51,11 @@ constexpr NamedRowKind kSets = {
     .text_label = "方案描述",
     .text_area_size = "cols=50 rows=5",
     .text_missing = "",
-    .trims_id = true,
     .system_refused = "提示：系统自带的方案不允许删除！",
 };
 
 struct SetContext : NamedRowsPage {
-  SetContext() : NamedRowsPage(kSets) {}
+  explicit SetContext(const ConsoleRequest& request) : NamedRowsPage(kSets, request) {}
 };
 
 void Template_ShowNavi(RequestState& state, const SetContext& set) {
@@ -70,8 +69,7 @@ void Template_ShowList(RequestState& state, const SetContext& set) {
 // The id of the request's `key`; a set of this channel, else the request ends with the page's
 // parameter message.
 int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_view key) {
-  int64_t id = 0;
-  if (!ParseId(Trim(HostRequest(state)(key)), &id)) AlertBack(state, kDesignParameterError);
+  const int64_t id = set.request->values.Id(key, kDesignParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
       {.tables = {"Vantrel_Template"},
        .sql = "select count(*) from Vantrel_Template where d_id = ? and d_channelid = ?",
@@ -181,19 +179,20 @@ void Template_SelectPage(RequestState& state, const SetContext& set) {
 // holds one page per type, as the public lookup reads one. Refused before anything changes.
 std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& state,
                                                                 const SetContext& set) {
-  const Request& request = HostRequest(state);
+  const RequestReader& posted = set.request->values;
   for (std::string_view code : TypeOrder(SetTypeList::kPickerCheck)) {
-    if (Trim(request(code)).empty()) AlertBack(state, FindPageType(code)->missing);
+    if (posted.Text(code).empty()) AlertBack(state, FindPageType(code)->missing);
   }
   std::vector<std::pair<std::string_view, int64_t>> map;
   for (std::string_view code : TypeOrder(SetTypeList::kPickerSave)) {
-    std::string value = Trim(request(code));
+    std::string value = posted.Text(code);
     size_t dash = value.find('-');
-    int64_t page_id = 0;
-    if (dash == std::string::npos || LCase(Trim(value.substr(0, dash))) != code ||
-        !ParseId(Trim(value.substr(dash + 1)), &page_id)) {
+    std::optional<int64_t> page =
+        dash == std::string::npos ? std::nullopt : ParseId(Trim(value.substr(dash + 1)));
+    if (!page || LCase(Trim(value.substr(0, dash))) != code) {
       AlertBack(state, kDesignParameterError);
     }
+    const int64_t page_id = *page;
     Variant found = state.db.Conn->ExecuteScalar(
         {.tables = {"Vantrel_TemplatePage"},
          .sql = "select count(*) from Vantrel_TemplatePage where d_id = ? and d_channelid = ? and "
@@ -206,7 +205,7 @@ std::vector<std::pair<std::string_view, int64_t>> PostedPageMap(RequestState& st
 }
 
 void Template_DoSelectPage(RequestState& state, const SetContext& set) {
-  RequireFormPost(state);
+  RequireFormPost(*set.request);
   int64_t set_id = SetOfChannel(state, set, "templateid");
   std::vector<std::pair<std::string_view, int64_t>> map = PostedPageMap(state, set);
 
@@ -233,7 +232,7 @@ void Template_DoSelectPage(RequestState& state, const SetContext& set) {
 }  // namespace
 
 void Template_Main(RequestState& state, const ConsolePage& page) {
-  SetContext set;
+  SetContext set(page.request);
   set.channel = page.channel;
   set.base = "?m=admin_template&channelid=" + set.channel.id_text;
   Template_ShowNavi(state, set);

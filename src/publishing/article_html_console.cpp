@@ -11,7 +11,6 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
-#include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 #include "publishing/generation_plan.h"
 #include "publishing/generation_step.h"
@@ -28,10 +27,6 @@ namespace {
 constexpr const char* kTokenKey = "publishing_token";
 
 void Write(RequestState& state, const std::string& html) { state.host.Response->Write(html); }
-
-bool IsPost(const RequestState& state) {
-  return host::EqualsNoCase(state.host.Request->Method(), "POST");
-}
 
 std::string MsgBox(const std::string& cell) {
   return "<table border=0 cellspacing=1 align=center class=Msg><tr><td>" + cell +
@@ -133,8 +128,8 @@ void ArticleHtml_ShowChange(RequestState& state) {
             "</table>");
 }
 
-void ArticleHtml_SaveChange(RequestState& state) {
-  if (!IsPost(state)) AlertBack(state, kParameterError);
+void ArticleHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
+  if (!request.posted) AlertBack(state, kParameterError);
   const std::string& dir = state.channel.ChannelDir;
   const std::string channel = std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 
@@ -183,10 +178,10 @@ void ArticleHtml_SaveChange(RequestState& state) {
   }
 }
 
-void ArticleHtml_HtmlUpdate(RequestState& state) {
-  const std::string flag = Trim(state.host.Request->QueryString("flag"));
+void ArticleHtml_HtmlUpdate(RequestState& state, const ConsoleRequest& request) {
+  const std::string flag = request.query.Text("flag");
   if (!IsDigits(Variant(flag))) AlertBack(state, kParameterError);
-  const std::string options = Trim((*state.host.Request)("d_option"));
+  const std::string options = request.values.Text("d_option");
   if (flag == "1" && options.empty()) AlertBack(state, "请选择要生成的数据类型！");
   std::vector<PlannedStep> steps = PlanGeneration(state, flag, options);
   const std::string token = PublishingToken(state);
@@ -253,8 +248,8 @@ void DefaultHtml_ShowChange(RequestState& state) {
         "</table>");
 }
 
-void DefaultHtml_SaveChange(RequestState& state) {
-  if (!IsPost(state)) AlertBack(state, kParameterError);
+void DefaultHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
+  if (!request.posted) AlertBack(state, kParameterError);
   const std::string install = state.host.Application->Get("server_path").ToString();
   DeleteFilesIn(state.host, "./", "^default\\.");
   if (HomeIsDynamic(state)) {
@@ -273,8 +268,8 @@ void DefaultHtml_HtmlUpdate(RequestState& state) {
   Write(state, BatchPage(steps, "admin_defaulthtml"));
 }
 
-void DefaultHtml_DoingUpdateHtml(RequestState& state) {
-  if (!HasPublishingToken(state)) {
+void DefaultHtml_DoingUpdateHtml(RequestState& state, const ConsoleRequest& request) {
+  if (!HasPublishingToken(state, request)) {
     Write(state, kStepRefused);
     return;
   }
@@ -304,44 +299,47 @@ std::string PublishingToken(RequestState& state) {
   return token;
 }
 
-bool HasPublishingToken(RequestState& state) {
+bool HasPublishingToken(RequestState& state, const ConsoleRequest& request) {
   const std::string token = state.host.Session->Get(kTokenKey).ToString();
-  return token.size() == 32 && Trim(state.host.Request->QueryString("token")) == token;
+  return token.size() == 32 && request.query.Text("token") == token;
 }
 
 void ArticleHtml_Main(RequestState& state, const ConsolePage& page) {
-  if (page.request.action == "doingupdatehtml") {
-    if (!HasPublishingToken(state)) {
+  const ConsoleRequest& request = page.request;
+  if (request.action == "doingupdatehtml") {
+    if (!HasPublishingToken(state, request)) {
       Write(state, kStepRefused);
       return;
     }
-    ArticleHtml_DoingUpdateHtml(state);
+    ArticleHtml_DoingUpdateHtml(state, request);
     return;
   }
   AdminHeader(state);
   AdminNavi(state, "当前位置：" + HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;生成管理");
   ArticleHtml_ShowNavi(state);
-  RunAdminAction(state, page.request.action,
-                 {{"select", ArticleHtml_ShowSelectForm},
-                  {"htmlupdate", ArticleHtml_HtmlUpdate},
-                  {"showchange", ArticleHtml_ShowChange},
-                  {"change", ArticleHtml_SaveChange}},
-                 ArticleHtml_ShowSmartForm);
+  RunAdminAction(
+      state, request.action,
+      {{"select", ArticleHtml_ShowSelectForm},
+       {"htmlupdate", [&request](RequestState& s) { ArticleHtml_HtmlUpdate(s, request); }},
+       {"showchange", ArticleHtml_ShowChange},
+       {"change", [&request](RequestState& s) { ArticleHtml_SaveChange(s, request); }}},
+      ArticleHtml_ShowSmartForm);
   AdminFooter(state);
 }
 
 void DefaultHtml_Main(RequestState& state, const ConsolePage& page) {
-  if (page.request.action == "doingupdatehtml") {
-    DefaultHtml_DoingUpdateHtml(state);
+  const ConsoleRequest& request = page.request;
+  if (request.action == "doingupdatehtml") {
+    DefaultHtml_DoingUpdateHtml(state, request);
     return;
   }
   AdminHeader(state);
   AdminNavi(state, "当前位置：系统管理&gt;&gt;网站首页生成管理");
   DefaultHtml_ShowNavi(state);
-  RunAdminAction(state, page.request.action,
+  RunAdminAction(state, request.action,
                  {{"htmlupdate", DefaultHtml_HtmlUpdate},
                   {"showchange", DefaultHtml_ShowChange},
-                  {"change", DefaultHtml_SaveChange}},
+                  {"change", [&request](RequestState& s) { DefaultHtml_SaveChange(s, request); }}},
                  DefaultHtml_ShowForm);
   AdminFooter(state);
 }

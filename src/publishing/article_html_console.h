@@ -23,7 +23,7 @@ void DefaultHtml_Main(RequestState& state, const ConsolePage& page);
 // The session's publishing token, made on first use: the batch pages add it to every step address.
 std::string PublishingToken(RequestState& state);
 // True when the request carries the session's token (query value "token").
-bool HasPublishingToken(RequestState& state);
+bool HasPublishingToken(RequestState& state, const ConsoleRequest& request);
 
 }  // namespace folirex
 

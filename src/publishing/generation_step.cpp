@@ -189,12 +189,11 @@ int64_t BatchSize(const ChannelSettings& channel) {
   return std::clamp<int64_t>(size, 1, 32767);
 }
 
-void ArticleHtml_DoingUpdateHtml(RequestState& state) {
-  const Request& request = *state.host.Request;
-  const std::string option = Trim(request("option"));
-  const std::string count_text = Trim(request("doingcount"));
-  const std::string id_text = Trim(request("flag1"));
-  const std::string size_text = Trim(request("flag3"));
+void ArticleHtml_DoingUpdateHtml(RequestState& state, const ConsoleRequest& request) {
+  const RequestReader& in = request.values;
+  const std::string option = in.Text("option");
+  const std::string count_text = in.Text("doingcount");
+  const std::string size_text = in.Text("flag3");
   const int64_t batch = BatchSize(state.channel);
 
   const std::optional<ListKind> list = ListKindOf(option);
@@ -221,7 +220,7 @@ void ArticleHtml_DoingUpdateHtml(RequestState& state) {
   } else if (option == "js_all") {
     result = ArticleHtml_CreateJsAll(state);
   } else if (list) {
-    const std::optional<ListTarget> target = LoadListTarget(state, *list, ParseId(id_text));
+    const std::optional<ListTarget> target = LoadListTarget(state, *list, in.Id("flag1"));
     if (!target) {
       state.host.Response->Write(kStepRefused);
       return;

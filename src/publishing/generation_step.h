@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -38,7 +39,7 @@ int64_t BatchSize(const ChannelSettings& channel);
 void ClearGeneratedFlags(DatabaseState& db, int64_t channel_id);
 
 // Runs the step of the request and writes its answer.
-void ArticleHtml_DoingUpdateHtml(RequestState& state);
+void ArticleHtml_DoingUpdateHtml(RequestState& state, const ConsoleRequest& request);
 
 }  // namespace folirex
 

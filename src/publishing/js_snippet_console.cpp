@@ -8,8 +8,8 @@
 #include "console/admin_frame.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
@@ -49,7 +49,8 @@ void ArticleJs_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(html + "</td></tr></table><br>\r\n" + PostLinkForm());
 }
 
-void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel) {
+void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request) {
   const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html =
       "<form name='delform' "
@@ -109,8 +110,9 @@ void WriteRefreshBox(RequestState& state, const std::vector<std::string>& failed
       links));
 }
 
-void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim((*state.host.Request)("id")), kParameterError);
+void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request) {
+  const int64_t id = request.values.Id("id", kParameterError);
   Recordset rs;
   rs.Open(
       db::KeptRead{.tables = {"Vantrel_JS"},
@@ -120,7 +122,7 @@ void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
                    .values = {Variant(id), Variant(channel.id)}},
       *state.db.Conn);
   if (rs.Eof()) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+  RequireFormPost(request);
   const std::string file = rs["d_filename"].ToString();
   std::vector<std::string> failed;
   if (!WriteSnippetFile(state, channel.settings, file, rs["d_config"], rs["d_typeflag"]))
@@ -132,7 +134,8 @@ void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel) {
           LinkItemTo(PageBase(channel) + "&action=preview&filename=" + file, "预览效果"));
 }
 
-void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
+void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request) {
   Recordset rs;
   rs.Open(
       db::KeptRead{
@@ -143,7 +146,7 @@ void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
           .values = {Variant(channel.id)}},
       *state.db.Conn);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
-  RequireFormPost(state);
+  RequireFormPost(request);
   std::vector<std::string> failed;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string file = rs["d_filename"].ToString();
@@ -154,9 +157,10 @@ void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel) {
   WriteRefreshBox(state, failed, "全部刷新成功！", LinkItemTo(PageBase(channel), "返回列表"));
 }
 
-void ArticleJs_Preview(RequestState& state, const ConsoleChannel& channel) {
+void ArticleJs_Preview(RequestState& state, const ConsoleChannel& channel,
+                       const ConsoleRequest& request) {
   // Only a snippet file name: the name goes into the page's script address.
-  const std::string file = Trim((*state.host.Request)("filename"));
+  const std::string file = request.values.Text("filename");
   if (!IsSnippetFileName(file)) AlertBack(state, kParameterError);
   const std::string path = GetChannelPath(state.host, state.db, state.caches, channel.id_text);
   state.host.Response->Write(
@@ -165,12 +169,11 @@ void ArticleJs_Preview(RequestState& state, const ConsoleChannel& channel) {
       HtmlEscapeAttr(path + "Js/" + file) + "'></script></td></tr></table>\r\n");
 }
 
-void ArticleJs_Del(RequestState& state, const ConsoleChannel& channel) {
-  const std::string posted = Trim((*state.host.Request)("checkid"));
-  if (posted.empty()) AlertBack(state, kParameterError);
-  RequireFormPost(state);
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
+void ArticleJs_Del(RequestState& state, const ConsoleChannel& channel,
+                   const ConsoleRequest& request) {
+  if (request.values.Text("checkid").empty()) AlertBack(state, kParameterError);
+  RequireFormPost(request);
+  const IdList list = request.values.Ids("checkid", kParameterError);
 
   std::vector<std::string> files;
   {
@@ -205,10 +208,12 @@ void ArticleJs_Del(RequestState& state, const ConsoleChannel& channel) {
 void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
   const ConsoleChannel& channel = page.channel;
   ArticleJs_ShowNavi(state, channel);
-  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
-    return [&channel, run](RequestState& s) { run(s, channel); };
+  const ConsoleRequest& request = page.request;
+  auto with = [&channel,
+               &request](void (*run)(RequestState&, const ConsoleChannel&, const ConsoleRequest&)) {
+    return [&channel, &request, run](RequestState& s) { run(s, channel, request); };
   };
-  RunAdminAction(state, page.request.action,
+  RunAdminAction(state, request.action,
                  {{"add", with(ArticleJs_Add)},
                   {"save", with(ArticleJs_Save)},
                   {"edit", with(ArticleJs_Edit)},

@@ -69,15 +69,13 @@ const std::array<const char*, 11> kFlagFields = {
     "d_shownewpic", "d_showcommentlink", "d_showtips"};
 
 // The type flag of the request: a number of a type (0 to 5), else the request ends.
-int ReadFlag(RequestState& state) {
-  std::string flag = Trim(HostRequest(state)("flag"));
-  if (!IsDigits(flag) || flag.size() > 1 || flag[0] > '5') AlertBack(state, kParameterError);
-  return flag[0] - '0';
+int ReadFlag(const ConsoleRequest& request) {
+  const int64_t flag = request.values.Number("flag", kParameterError);
+  if (flag > 5) request.values.Refuse(kParameterError);
+  return static_cast<int>(flag);
 }
 
-int64_t ReadId(RequestState& state) {
-  return RequireId(state, Trim(HostRequest(state)("id")), kParameterError);
-}
+int64_t ReadId(const ConsoleRequest& request) { return request.values.Id("id", kParameterError); }
 
 // A definition as the save and the update store it.
 struct Definition {
@@ -88,19 +86,19 @@ struct Definition {
 };
 
 // Reads and checks the posted definition of type `flag` (the save's checks, in their order).
-Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel, int flag) {
-  const Request& req = HostRequest(state);
+Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel,
+                          const RequestReader& posted, int flag) {
   Definition d;
-  d.name = Trim(req("d_jsname"));
+  d.name = posted.Text("d_jsname");
   if (d.name.empty()) AlertBack(state, "提示：名称不允许为空！");
   if (StrLength(d.name) > 50) AlertBack(state, "提示：名称最大25个汉字，50个字符！");
-  d.desc = req("d_desc");
-  std::string typed = req("d_filename");
+  d.desc = posted.Raw("d_desc");
+  std::string typed = posted.Raw("d_filename");
   if (!IsSnippetFileName(typed + ".js")) AlertBack(state, "提示：文件名称格式不对！");
   d.file_name = typed + ".js";
 
   std::map<std::string, std::string> v;
-  auto field = [&](const char* name) { return v[name] = Trim(req(name)); };
+  auto field = [&](const char* name) { return v[name] = posted.Text(name); };
   if (!IsDigits(field("d_cols"))) v["d_cols"] = "1";
 
   if (flag < 2) {
@@ -435,8 +433,9 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   return html + "</select>";
 }
 
-void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel) {
-  int flag = ReadFlag(state);
+void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel,
+                   const ConsoleRequest& request) {
+  int flag = ReadFlag(request);
   if (flag >= 2) {
     const char* name = flag == 2   ? "查询js文件"
                        : flag == 3 ? "分类导航js文件"
@@ -457,10 +456,11 @@ void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel) {
   WriteForm(state, channel, flag, 0, {});
 }
 
-void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel) {
-  int flag = ReadFlag(state);
-  Definition d = ReadDefinition(state, channel, flag);
-  RequireFormPost(state);
+void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel,
+                    const ConsoleRequest& request) {
+  int flag = ReadFlag(request);
+  Definition d = ReadDefinition(state, channel, request.values, flag);
+  RequireFormPost(request);
   {
     ScopedTransaction transaction(*state.db.Conn);
     if (FileNameTaken(state, channel, d.file_name, 0)) {
@@ -479,9 +479,10 @@ void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel) {
                 PageBase(channel) + "&action=add&flag=" + std::to_string(flag), "返回继续新增");
 }
 
-void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel) {
-  int64_t id = ReadId(state);
-  int flag = ReadFlag(state);
+void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel,
+                    const ConsoleRequest& request) {
+  int64_t id = ReadId(request);
+  int flag = ReadFlag(request);
   Recordset rs;
   OpenDefinition(state, channel, id, false, rs);
   std::map<std::string, std::string> values;
@@ -510,11 +511,12 @@ void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel) {
   WriteForm(state, channel, flag, id, values);
 }
 
-void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel) {
-  int64_t id = ReadId(state);
-  int flag = ReadFlag(state);
-  Definition d = ReadDefinition(state, channel, flag);
-  RequireFormPost(state);
+void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request) {
+  int64_t id = ReadId(request);
+  int flag = ReadFlag(request);
+  Definition d = ReadDefinition(state, channel, request.values, flag);
+  RequireFormPost(request);
   std::string old_file;
   {
     ScopedTransaction transaction(*state.db.Conn);

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "console/channel_page.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
@@ -32,10 +33,14 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
                                   std::string_view selected);
 
 // The procedures of the definitions of `channel`, the page's channel as the frame loaded it.
-void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel);
-void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel);
-void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel);
-void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel);
+void ArticleJs_Add(RequestState& state, const ConsoleChannel& channel,
+                   const ConsoleRequest& request);
+void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel,
+                    const ConsoleRequest& request);
+void ArticleJs_Edit(RequestState& state, const ConsoleChannel& channel,
+                    const ConsoleRequest& request);
+void ArticleJs_Update(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request);
 
 }  // namespace folirex
 

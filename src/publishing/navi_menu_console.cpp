@@ -10,8 +10,8 @@
 #include "console/admin_frame.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/select_boxes.h"
@@ -65,11 +65,12 @@ std::string ArticleNavi_TreeName(const ConsoleChannel& channel, int64_t id, cons
          "'>" + text + "</a>";
 }
 
-void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
+void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel,
+                          const ConsoleRequest& request) {
   const std::string base = PageBase(channel);
   std::vector<Variant> texts = {"分类菜单", "自定义菜单"};
   std::vector<Variant> values = {"0", "1"};
-  std::string typeflag = Trim(HostRequest(state)("typeflag"));
+  std::string typeflag = request.values.Text("typeflag");
   state.host.Response->Write(
       "<form name='naviform' "
       "method='post' action='" +
@@ -85,7 +86,8 @@ void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
       "]</td></tr></table></form><br>\r\n" + PostLinkForm());
 }
 
-void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel) {
+void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel,
+                          const ConsoleRequest& request) {
   const std::string base = PageBase(channel);
   std::string html =
       "<form name='delform' "
@@ -331,18 +333,19 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channe
   state.host.Response->Write(html);
 }
 
-void ArticleNavi_Add(RequestState& state, const ConsoleChannel& channel) {
-  if (Trim(HostRequest(state)("typeflag")) != "1") {
+void ArticleNavi_Add(RequestState& state, const ConsoleChannel& channel,
+                     const ConsoleRequest& request) {
+  if (request.values.Text("typeflag") != "1") {
     ArticleNavi_ShowClassPick(state, channel);
     return;
   }
-  WriteItemForm(state, channel, 0, Trim(HostRequest(state).QueryString("id")), MenuItemText{});
+  WriteItemForm(state, channel, 0, request.query.Text("id"), MenuItemText{});
 }
 
-void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kParameterError);
-  const int64_t pid =
-      RequireId(state, Trim(HostRequest(state).QueryString("pid")), kParameterError);
+void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  const int64_t pid = request.query.Id("pid", kParameterError);
   Recordset rs;
   rs.Open(
       db::KeptRead{
@@ -363,15 +366,15 @@ void ArticleNavi_Edit(RequestState& state, const ConsoleChannel& channel) {
 }
 
 // The posted text, open mode, link and icon of the item forms, checked.
-MenuItemText ReadItemText(RequestState& state) {
+MenuItemText ReadItemText(RequestState& state, const RequestReader& posted) {
   MenuItemText item;
-  item.name = Trim(HostRequest(state)("d_name"));
+  item.name = posted.Text("d_name");
   if (item.name.empty()) AlertBack(state, "提示：名称不能为空");
-  const std::string open = Trim(HostRequest(state)("d_openflag"));
+  const std::string open = posted.Text("d_openflag");
   if (open != "0" && open != "1") AlertBack(state, kParameterError);
   item.open_flag = open == "1" ? 1 : 0;
-  item.link_url = Trim(HostRequest(state)("d_linkurl"));
-  item.pic_url = Trim(HostRequest(state)("d_picurl"));
+  item.link_url = posted.Text("d_linkurl");
+  item.pic_url = posted.Text("d_picurl");
   // The menu is drawn on every public page, which shares the console's origin.
   if (IsScriptLink(item.link_url) || IsScriptLink(item.pic_url)) {
     AlertBack(state, kScriptLinkRefused);
@@ -384,12 +387,11 @@ MenuItemText ReadItemText(RequestState& state) {
   return item;
 }
 
-void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
-  const std::string posted_pid = Trim(HostRequest(state)("d_pid"));
-  int64_t pid = 0;
-  if (!ParseId(posted_pid, &pid)) AlertBack(state, kParameterError);
-  MenuItemText item = ReadItemText(state);
-  RequireFormPost(state);
+void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request) {
+  const int64_t pid = request.values.Id("d_pid", kParameterError);
+  MenuItemText item = ReadItemText(state, request.values);
+  RequireFormPost(request);
   if (AddMenuItem(*state.db.Conn, channel.id, pid, item, nullptr) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
@@ -400,12 +402,12 @@ void ArticleNavi_Save(RequestState& state, const ConsoleChannel& channel) {
           LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Update(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim(HostRequest(state).QueryString("id")), kParameterError);
-  const int64_t pid =
-      RequireId(state, Trim(HostRequest(state).QueryString("pid")), kParameterError);
-  MenuItemText item = ReadItemText(state);
-  RequireFormPost(state);
+void ArticleNavi_Update(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  const int64_t pid = request.query.Id("pid", kParameterError);
+  MenuItemText item = ReadItemText(state, request.values);
+  RequireFormPost(request);
   if (UpdateMenuItem(*state.db.Conn, channel.id, id, item) != MenuTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
@@ -422,11 +424,11 @@ ClassLinkRule ClassLinks(RequestState& state, const ConsoleChannel& channel) {
   };
 }
 
-void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) {
-  const std::string count_text = Trim(HostRequest(state)("hiddencount"));
-  int64_t count = 0;
-  if (!ParseId(count_text, &count) || count > 100000) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel,
+                            const ConsoleRequest& request) {
+  const int64_t count = request.values.Id("hiddencount", kParameterError);
+  if (count > 100000) AlertBack(state, kParameterError);
+  RequireFormPost(request);
   struct Entry {
     int64_t class_id;
     bool with_subclasses;
@@ -435,11 +437,11 @@ void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) 
   std::vector<Entry> entries;
   for (int64_t i = 1; i <= count; ++i) {
     const std::string n = std::to_string(i);
-    int64_t class_id = 0;
-    if (!ParseId(Trim(HostRequest(state)("d_id" + n)), &class_id)) continue;
-    const std::string include = Trim(HostRequest(state)("d_includechildflag" + n));
-    const std::string open = Trim(HostRequest(state)("d_openflag" + n));
-    entries.push_back({class_id, include == "1", open == "0" ? 0 : 1});
+    const std::optional<int64_t> class_id = request.values.Id("d_id" + n);
+    if (!class_id) continue;
+    const std::string include = request.values.Text("d_includechildflag" + n);
+    const std::string open = request.values.Text("d_openflag" + n);
+    entries.push_back({*class_id, include == "1", open == "0" ? 0 : 1});
   }
   // Every picked class must be one of the channel's before any is added.
   for (const Entry& entry : entries) {
@@ -466,8 +468,9 @@ void ArticleNavi_SaveSelect(RequestState& state, const ConsoleChannel& channel) 
                             LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel) {
-  RequireFormPost(state);
+void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request) {
+  RequireFormPost(request);
   const std::string mode = Trim(channel.settings.GenerateHtml.ToString());
   std::string home;
   if (mode == "0") {
@@ -480,9 +483,10 @@ void ArticleNavi_Import(RequestState& state, const ConsoleChannel& channel) {
       MessageBox("导入分类数据成功！", LinkItemTo(PageBase(channel), "返回列表修改")));
 }
 
-void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
-  const int64_t id = RequireId(state, Trim(HostRequest(state)("id")), "无效ID号！");
-  RequireFormPost(state);
+void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel,
+                      const ConsoleRequest& request, bool up) {
+  const int64_t id = request.values.Id("id", "无效ID号！");
+  RequireFormPost(request);
   MenuTreeStatus status = up ? MoveMenuItemUp(*state.db.Conn, channel.id, id)
                              : MoveMenuItemDown(*state.db.Conn, channel.id, id);
   if (status == MenuTreeStatus::kNoItem) AlertBack(state, "无效ID号！");
@@ -493,12 +497,11 @@ void ArticleNavi_Move(RequestState& state, const ConsoleChannel& channel, bool u
   AlertAndList(state, channel, "排序移动操作成功！");
 }
 
-void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel) {
-  const std::string posted = Trim(HostRequest(state).QueryString("id"));
-  if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
-  int64_t id = 0;
-  if (!ParseId(posted, &id)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel,
+                     const ConsoleRequest& request) {
+  if (request.query.Text("id").empty()) AlertBack(state, "提示：请先选择记录再操作！");
+  const int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
   if (DeleteMenuItem(*state.db.Conn, channel.id, id) != MenuTreeStatus::kDone) {
     AlertBack(state, "提示：数据库连接错误！");
   }
@@ -506,14 +509,16 @@ void ArticleNavi_Del(RequestState& state, const ConsoleChannel& channel) {
       MessageBox("删除菜单成功！", LinkItemTo(PageBase(channel), "返回列表")));
 }
 
-void ArticleNavi_Empty(RequestState& state, const ConsoleChannel& channel) {
-  RequireFormPost(state);
+void ArticleNavi_Empty(RequestState& state, const ConsoleChannel& channel,
+                       const ConsoleRequest& request) {
+  RequireFormPost(request);
   EmptyMenu(*state.db.Conn, channel.id);
   AlertAndList(state, channel, "清空记录操作成功！");
 }
 
-void ArticleNavi_Js(RequestState& state, const ConsoleChannel& channel) {
-  RequireFormPost(state);
+void ArticleNavi_Js(RequestState& state, const ConsoleChannel& channel,
+                    const ConsoleRequest& request) {
+  RequireFormPost(request);
   ArticleNavi_CreateJs(state, channel);
 }
 
@@ -537,13 +542,18 @@ std::string ArticleNavi_ClassLinkUrl(RequestState& state, const ConsoleChannel& 
 
 void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
   const ConsoleChannel& channel = page.channel;
-  ArticleNavi_ShowNavi(state, channel);
-  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
-    return [&channel, run](RequestState& s) { run(s, channel); };
+  const ConsoleRequest& request = page.request;
+  ArticleNavi_ShowNavi(state, channel, request);
+  auto with = [&channel,
+               &request](void (*run)(RequestState&, const ConsoleChannel&, const ConsoleRequest&)) {
+    return [&channel, &request, run](RequestState& s) { run(s, channel, request); };
   };
-  RunAdminAction(state, page.request.action,
-                 {{"down", [&channel](RequestState& s) { ArticleNavi_Move(s, channel, false); }},
-                  {"up", [&channel](RequestState& s) { ArticleNavi_Move(s, channel, true); }},
+  auto move = [&channel, &request](bool up) {
+    return [&channel, &request, up](RequestState& s) { ArticleNavi_Move(s, channel, request, up); };
+  };
+  RunAdminAction(state, request.action,
+                 {{"down", move(false)},
+                  {"up", move(true)},
                   {"add", with(ArticleNavi_Add)},
                   {"save", with(ArticleNavi_Save)},
                   {"edit", with(ArticleNavi_Edit)},

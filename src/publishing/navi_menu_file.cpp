@@ -54,9 +54,9 @@ std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items) {
   return html;
 }
 
-void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel) {
-  const Request& req = *state.host.Request;
-  if (Trim(req("flag")) != "1") {
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel,
+                     const ConsoleRequest& request) {
+  if (request.values.Text("flag") != "1") {
     std::vector<Variant> texts, values;
     for (const MenuSkin& skin : MenuSkins()) {
       texts.emplace_back(skin.label);
@@ -79,13 +79,13 @@ void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel) {
     return;
   }
 
-  const std::string skin = Trim(req("d_skin"));
+  const std::string skin = request.values.Text("d_skin");
   if (skin.empty()) AlertBack(state, "提示：皮肤样式不能为空！");
   // Only a listed skin: the name is stored and names the stylesheet that is read.
   bool listed = false;
   for (const MenuSkin& offered : MenuSkins()) listed = listed || skin == offered.file;
   if (!listed) AlertBack(state, "提示：参数错误！");
-  RequireFormPost(state);
+  RequireFormPost(request);
 
   state.db.Conn->Execute("update Vantrel_Channel set d_navimenucss = ? where d_id = ?",
                          {Variant(skin), Variant(channel.id)});

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "console/channel_page.h"
+#include "core/console_request.h"
 #include "core/menu_stylesheets.h"
 #include "core/request_state.h"
 
@@ -38,7 +39,8 @@ struct MenuFileItem {
 // markup is always balanced.
 std::string NaviMenuMarkup(const std::vector<MenuFileItem>& items);
 
-void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel);
+void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel,
+                     const ConsoleRequest& request);
 void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel);
 
 }  // namespace folirex

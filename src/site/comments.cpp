@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "core/public_request.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/sql_params.h"
-#include "platform/host/host_text.h"
 #include "platform/text/vb_text.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
@@ -105,10 +105,9 @@ struct CommentForm {
   std::string name, email, score, content;
 };
 
-CommentForm ReadCommentForm(RequestState& state) {
-  const Request& request = *state.host.Request;
-  CommentForm form{FilterSql(Trim(request.Form("d_name"))), Trim(request.Form("d_email")),
-                   Trim(request.Form("d_score")), Trim(request.Form("d_content"))};
+CommentForm ReadCommentForm(RequestState& state, const RequestReader& posted) {
+  CommentForm form{FilterSql(posted.Text("d_name")), posted.Text("d_email"), posted.Text("d_score"),
+                   posted.Text("d_content")};
   if (form.name.empty()) AlertBack(state, "提示：请填写名字！");
   if (interaction::CharCount(form.name) > kMaxNameChars) {
     AlertBack(state, "提示：名字不能超过50个字符！");
@@ -129,9 +128,7 @@ CommentForm ReadCommentForm(RequestState& state) {
 
 // Stores the comment and counts it for the channel, together or not at all.
 void StoreComment(RequestState& state, int64_t article_id, int64_t channel_id,
-                  const CommentedArticle& article, const CommentForm& form) {
-  // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
-  const std::string ip = state.host.Request->ServerVariables("REMOTE_ADDR");
+                  const CommentedArticle& article, const CommentForm& form, const std::string& ip) {
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   {
@@ -158,16 +155,17 @@ void StoreComment(RequestState& state, int64_t article_id, int64_t channel_id,
   transaction.Commit();
 }
 
-std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
+std::string PostComment(RequestState& state, const PublicRequest& request,
                         const ChannelSettings& channel) {
+  const std::optional<int64_t> article_id = request.article_id;
   // The comment form posts; a link that carries a comment (followed from anywhere) stores none.
-  if (!host::EqualsNoCase(state.host.Request->Method(), "POST")) {
-    AlertBack(state, "提示：参数错误！");
-  }
+  if (!request.values.IsPost()) AlertBack(state, "提示：参数错误！");
   const CommentedArticle article = ArticleForComment(state, article_id);
-  const CommentForm form = ReadCommentForm(state);
+  const CommentForm form = ReadCommentForm(state, request.form);
   if (!interaction::IsId(channel.ChannelID)) AlertBack(state, "提示：参数错误！");
-  StoreComment(state, *article_id, channel.ChannelID.ToInt64(), article, form);
+  // The peer's address, or the client's as a trusted proxy forwarded it (the host decides).
+  StoreComment(state, *article_id, channel.ChannelID.ToInt64(), article, form,
+               request.values.ClientAddress());
   // Every stored comment gets the same answer, whether it awaits approval or not.
   return "<script>alert('评论成功，请等待我们审核！');location.href='asp.asp?m=comment&articleid=" +
          std::to_string(*article_id) + "&channelid=" + channel.ChannelID.ToString() + "'</script>";
@@ -175,9 +173,9 @@ std::string PostComment(RequestState& state, std::optional<int64_t> article_id,
 
 }  // namespace
 
-std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
-                        const Variant& flag) {
-  if (flag.ToString() == "1") return PostComment(state, article_id, state.channel);
+std::string ShowComment(RequestState& state, const PublicRequest& request) {
+  const std::optional<int64_t> article_id = request.article_id;
+  if (request.flag == "1") return PostComment(state, request, state.channel);
   // An article that is not on the site gets the content page's answer for a missing one.
   if (!IsPublishedArticle(state, article_id)) return kBadArticle;
   return ShowArticlePage(state, "comment", article_id);
@@ -194,8 +192,8 @@ std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channe
                     "&channelid=" + channel.ChannelID.ToString();
   // The page bar of the list leads to the comment page with page=<n>; passing that number on
   // to the list script is what shows the reader the page asked for.
-  if (LCase(page_type.ToString()) == "comment" && state.host.Request != nullptr) {
-    std::string page = Trim((*state.host.Request)("page"));
+  if (LCase(page_type.ToString()) == "comment") {
+    std::string page = RequestedPageText(state);
     if (interaction::DigitsUpTo(page, 2147483647) > 1) tag += "&page=" + page;
   }
   return tag + "'></script>";

@@ -18,14 +18,14 @@
 #include <vector>
 
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-// flag "1" stores the posted comment for the request's channel; anything else renders the
-// comment page.
-std::string ShowComment(RequestState& state, std::optional<int64_t> article_id,
-                        const Variant& flag);
+// flag "1" stores the comment the request posts for the request's channel; anything else renders
+// the comment page of the request's article.
+std::string ShowComment(RequestState& state, const PublicRequest& request);
 
 // The value of a ListComment:<count> chip on a page drawn for `channel`; "" when a check fails.
 std::string ShowCommentListJs(RequestState& state, const ChannelSettings& channel,

@@ -21,14 +21,11 @@ void RegisterSiteModule(ModuleRegistry& registry) {
                           [](RequestState& s, Req r) { return ShowPrint(s, r.article_id); });
   registry.AddPublicRoute("click",
                           [](RequestState& s, Req r) { return ShowClick(s, r.article_id); });
-  registry.AddPublicRoute(
-      "comment", [](RequestState& s, Req r) { return ShowComment(s, r.article_id, r.flag); });
+  registry.AddPublicRoute("comment", ShowComment);
   registry.AddPublicRoute("commentlist", [](RequestState& s, Req r) {
     return ShowCommentList(s, r.parameter, r.page_type, r.article_id);
   });
-  registry.AddPublicRoute("tellfriend", [](RequestState& s, Req r) {
-    return ShowTellFriend(s, r.article_id, r.flag, r.mail_to, r.mail_to_name);
-  });
+  registry.AddPublicRoute("tellfriend", ShowTellFriend);
   registry.AddPublicRoute("userlist", [](RequestState& s, Req) { return ShowUserList(s); });
   registry.AddPublicRoute("content",
                           [](RequestState& s, Req r) { return ShowContent(s, r.article_id); });

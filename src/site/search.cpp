@@ -12,6 +12,7 @@
 #include "core/article_grams.h"
 #include "core/list_structures.h"
 #include "core/pagination.h"
+#include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -153,7 +154,7 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
   const ListQuery& matching = source.list;
   const ListQuery unordered = matching.Whole();
   EnsureListStructures(conn);
-  const int64_t requested_page = std::max<int64_t>(RequestedPage(state.host.Request), 1);
+  const int64_t requested_page = std::max<int64_t>(RequestedPage(state), 1);
   // A keyword of one or two characters is counted from the kept counts of the texts' short
   // sequences; a common one's page then comes from reading the list in its order, which stops
   // after the page's rows, and no text that holds it is read.
@@ -228,8 +229,8 @@ SearchSource FindSearchSource(RequestState& state, const std::string& column,
       order <= 4) {
     body_order = order >= 3 ? BodyMatchOrder::kTime : BodyMatchOrder::kId;
   }
-  const KeywordMatches found = CountKeywordMatches(
-      conn, column, keyword, listed, RequestedPage(state.host.Request), 20, body_order);
+  const KeywordMatches found =
+      CountKeywordMatches(conn, column, keyword, listed, RequestedPage(state), 20, body_order);
   source.total = found.matches;
   if (found.body) {
     source.body = found.body;

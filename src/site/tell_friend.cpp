@@ -4,7 +4,6 @@
 
 #include "core/messages.h"
 #include "core/text_helpers.h"
-#include "platform/host/host_text.h"
 #include "platform/text/html_escape.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
@@ -35,10 +34,10 @@ constexpr size_t kMaxNameChars = 50;
 constexpr size_t kMaxAddressChars = 50;
 
 // Ends the request with an alert when the limits keep this mail back.
-void TakeSendingLimits(RequestState& state, int64_t article_id, const std::string& address) {
+void TakeSendingLimits(RequestState& state, const std::string& client, int64_t article_id,
+                       const std::string& address) {
   TellFriendLimits& limits =
       state.host.Application->Shared<TellFriendLimits>(TellFriendLimits::kSharedName);
-  std::string client = state.host.Request->ServerVariables("REMOTE_ADDR");
   switch (limits.Take(client, std::to_string(article_id), address)) {
     case TellFriendLimits::Verdict::kSend:
       return;
@@ -51,20 +50,18 @@ void TakeSendingLimits(RequestState& state, int64_t article_id, const std::strin
 
 }  // namespace
 
-std::string ShowTellFriend(RequestState& state, std::optional<int64_t> article_id,
-                           const Variant& flag, const Variant& mail_to,
-                           const Variant& mail_to_name) {
-  if (flag.ToString() != "1") {
+std::string ShowTellFriend(RequestState& state, const PublicRequest& request) {
+  const std::optional<int64_t> article_id = request.article_id;
+  if (request.flag != "1") {
     // An article that is not on the site gets the content page's answer for a missing one.
     if (!IsPublishedArticle(state, article_id)) return kBadArticle;
     return ShowArticlePage(state, "tellfriend", article_id);
   }
 
   // The form posts (the entry reads the friend's name and address from the posted form only).
-  if (!host::EqualsNoCase(state.host.Request->Method(), "POST"))
-    AlertBack(state, "提示：参数错误！");
-  std::string name = WithoutControls(FilterSql(mail_to_name));
-  std::string address = WithoutControls(mail_to.ToString());
+  if (!request.values.IsPost()) AlertBack(state, "提示：参数错误！");
+  std::string name = WithoutControls(FilterSql(request.mail_to_name));
+  std::string address = WithoutControls(request.mail_to);
   if (name.empty()) AlertBack(state, "提示：收件人不能为空！");
   if (interaction::CharCount(name) > kMaxNameChars) {
     AlertBack(state, "提示：收件人不能超过50个字符！");
@@ -88,7 +85,7 @@ std::string ShowTellFriend(RequestState& state, std::optional<int64_t> article_i
                          "\r\n" + "更多内容请访问<a href='" +
                          HtmlEscapeAttr(state.site.SiteUrl.ToString()) + "'>" +
                          HtmlEscapeAttr(state.site.SiteName.ToString()) + "</a>";
-      TakeSendingLimits(state, *article_id, address);
+      TakeSendingLimits(state, request.values.ClientAddress(), *article_id, address);
       result = SendMail(state.db, state.site, subject, body, address);
     }
   }

@@ -17,13 +17,12 @@
 #include <optional>
 #include <string>
 
+#include "core/public_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-std::string ShowTellFriend(RequestState& state, std::optional<int64_t> article_id,
-                           const Variant& flag, const Variant& mail_to,
-                           const Variant& mail_to_name);
+std::string ShowTellFriend(RequestState& state, const PublicRequest& request);
 
 }  // namespace folirex
 

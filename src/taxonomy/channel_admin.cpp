@@ -92,18 +92,17 @@ void Channel_ShowList(RequestState& state) {
 }
 
 // Swaps the channel's stored place with its nearest neighbour above (up) or below.
-void MoveChannel(RequestState& state, bool up) {
-  const Request& request = *state.host.Request;
-  const int64_t id = RequireId(state, Trim(request.QueryString("id")), kMoveError);
+void MoveChannel(RequestState& state, const ConsoleRequest& request, bool up) {
+  const int64_t id = request.query.Id("id", kMoveError);
   // The link's order must be a plain number too, though the stored place is the one used.
-  RequireId(state, Trim(request.QueryString("order")), kMoveError);
+  request.query.Id("order", kMoveError);
   Connection& conn = *state.db.Conn;
   // The place is the stored one: a list shown before another move must not give two channels
   // one place.
   Variant stored = conn.ExecuteScalar("select d_order from Vantrel_Channel where d_id = ?",
                                       {Variant(static_cast<long long>(id))});
   if (stored.IsNull()) AlertBack(state, kMoveError);
-  RequireFormPost(state);
+  RequireFormPost(request);
   const int64_t current = stored.ToInt64Or(0);
   Recordset rs;
   rs.Open(up ? "select top 1 d_id, d_order from Vantrel_Channel where d_order < ? order by "
@@ -135,9 +134,6 @@ void MoveChannel(RequestState& state, bool up) {
   GoUrl(state, kListUrl);
 }
 
-void Channel_Up(RequestState& state) { MoveChannel(state, true); }
-void Channel_Down(RequestState& state) { MoveChannel(state, false); }
-
 }  // namespace
 
 std::string Channel_OpenTypeName(const Variant& value) {
@@ -162,16 +158,20 @@ std::string Channel_StatusName(const Variant& value) {
 
 void Channel_Main(RequestState& state, const ConsolePage& page) {
   Channel_ShowNavi(state);
-  RunAdminAction(state, page.request.action,
-                 {{"down", Channel_Down},
-                  {"up", Channel_Up},
+  const ConsoleRequest& request = page.request;
+  auto with = [&request](void (*run)(RequestState&, const ConsoleRequest&)) {
+    return [&request, run](RequestState& s) { run(s, request); };
+  };
+  RunAdminAction(state, request.action,
+                 {{"down", [&request](RequestState& s) { MoveChannel(s, request, false); }},
+                  {"up", [&request](RequestState& s) { MoveChannel(s, request, true); }},
                   {"add", Channel_Add},
-                  {"save", Channel_Save},
-                  {"edit", Channel_Edit},
-                  {"update", Channel_Update},
-                  {"del", Channel_Del},
-                  {"disa", Channel_Disable},
-                  {"ena", Channel_Enable}},
+                  {"save", with(Channel_Save)},
+                  {"edit", with(Channel_Edit)},
+                  {"update", with(Channel_Update)},
+                  {"del", with(Channel_Del)},
+                  {"disa", with(Channel_Disable)},
+                  {"ena", with(Channel_Enable)}},
                  Channel_ShowList);
 }
 

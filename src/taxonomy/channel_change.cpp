@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/folder_names.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/site_files.h"
 #include "core/template_references.h"
@@ -48,11 +48,8 @@ void Renumber(Connection& conn, const char* table) {
 }
 
 // The posted list of checked channels; refusals end the request.
-IdList PostedIds(RequestState& state) {
-  IdList list;
-  std::string posted = Trim(state.host.Request->Form("selectdel"));
-  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  return list;
+IdList PostedIds(const ConsoleRequest& request) {
+  return request.form.Ids("selectdel", kParameterError);
 }
 
 // The class folders of a channel that lay in the install folder, once the channel has a folder
@@ -169,9 +166,9 @@ void Finish(RequestState& state, bool reload_menu, const char* message, const st
   state.host.Response->Write(ChannelMessage(message, links, failures));
 }
 
-void SwitchChannels(RequestState& state, bool enable) {
-  IdList list = PostedIds(state);
-  RequireFormPost(state);
+void SwitchChannels(RequestState& state, const ConsoleRequest& request, bool enable) {
+  IdList list = PostedIds(request);
+  RequireFormPost(request);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
@@ -281,17 +278,16 @@ LeavingTemplates TemplatesOfChannels(RequestState& state, const IdList& list) {
 
 }  // namespace
 
-void Channel_Update(RequestState& state) {
-  const Request& request = *state.host.Request;
-  int64_t id = 0;
-  std::string type_text = Trim(request.QueryString("channeltype"));
-  if (!ParseId(Trim(request.QueryString("id")), &id) || !IsDigits(Variant(type_text))) {
+void Channel_Update(RequestState& state, const ConsoleRequest& request) {
+  const std::optional<int64_t> posted_id = request.query.Id("id");
+  if (!posted_id || !IsDigits(Variant(request.query.Text("channeltype")))) {
     AlertBack(state, kParameterError);
   }
+  const int64_t id = *posted_id;
   Connection& conn = *state.db.Conn;
   StoredChannel stored;
   if (!ReadStoredChannel(conn, id, &stored)) AlertBack(state, kParameterError);
-  PostedChannel channel = ReadChannelUpdate(state, stored);
+  PostedChannel channel = ReadChannelUpdate(state, request.form, stored);
   const bool internal = stored.channeltype == 1;
   // A folder already on the disk would refuse the move, leaving the row naming a folder that is
   // not the channel's.
@@ -300,7 +296,7 @@ void Channel_Update(RequestState& state) {
       SiteFolderExists(state.host, channel.channeldir)) {
     AlertBack(state, "提示：目录[" + channel.channeldir + "]已经存在！");
   }
-  RequireFormPost(state);
+  RequireFormPost(request);
   {
     ScopedTransaction transaction(conn);
     UpdateChannelRow(conn, stored, channel);
@@ -327,14 +323,14 @@ void Channel_Update(RequestState& state) {
   Finish(state, internal, "修改信息成功！", links, failures);
 }
 
-void Channel_Del(RequestState& state) {
-  IdList list = PostedIds(state);
+void Channel_Del(RequestState& state, const ConsoleRequest& request) {
+  IdList list = PostedIds(request);
   for (int64_t id : list.ids) {
     if (id <= kLastSystemChannel) {
       AlertBack(state, "系统带的频道不能删除，自己新增的频道才可以删除！");
     }
   }
-  RequireFormPost(state);
+  RequireFormPost(request);
   Connection& conn = *state.db.Conn;
   const LeavingTemplates leaving = TemplatesOfChannels(state, list);
   std::vector<std::string> folders;
@@ -379,8 +375,12 @@ void Channel_Del(RequestState& state) {
   Finish(state, true, "删除频道成功！", kListLink, failures);
 }
 
-void Channel_Disable(RequestState& state) { SwitchChannels(state, false); }
+void Channel_Disable(RequestState& state, const ConsoleRequest& request) {
+  SwitchChannels(state, request, false);
+}
 
-void Channel_Enable(RequestState& state) { SwitchChannels(state, true); }
+void Channel_Enable(RequestState& state, const ConsoleRequest& request) {
+  SwitchChannels(state, request, true);
+}
 
 }  // namespace folirex

@@ -10,14 +10,15 @@
 #ifndef FOLIREX_TAXONOMY_CHANNEL_CHANGE_H_
 #define FOLIREX_TAXONOMY_CHANNEL_CHANGE_H_
 
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void Channel_Update(RequestState& state);
-void Channel_Del(RequestState& state);
-void Channel_Disable(RequestState& state);
-void Channel_Enable(RequestState& state);
+void Channel_Update(RequestState& state, const ConsoleRequest& request);
+void Channel_Del(RequestState& state, const ConsoleRequest& request);
+void Channel_Disable(RequestState& state, const ConsoleRequest& request);
+void Channel_Enable(RequestState& state, const ConsoleRequest& request);
 
 }  // namespace folirex
 

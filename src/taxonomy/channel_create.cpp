@@ -188,15 +188,15 @@ std::vector<SkinCopy> CloneModuleRows(Connection& conn, int64_t source, int64_t 
   return skins;
 }
 
-void Channel_Save(RequestState& state) {
-  PostedChannel channel = ReadNewChannel(state);
+void Channel_Save(RequestState& state, const ConsoleRequest& request) {
+  PostedChannel channel = ReadNewChannel(state, request.form);
   // A folder already on the disk belongs to something else, which deleting the channel would
   // take with it.
   if (channel.channeltype == 1 && !channel.channeldir.empty() &&
       SiteFolderExists(state.host, channel.channeldir)) {
     AlertBack(state, "提示：目录[" + channel.channeldir + "]已经存在！");
   }
-  RequireFormPost(state);
+  RequireFormPost(request);
   Connection& conn = *state.db.Conn;
   const bool internal = channel.channeltype == 1;
   int64_t id = 0;

@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "core/console_request.h"
 #include "core/request_state.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
 
 // The action "save" of the channel page.
-void Channel_Save(RequestState& state);
+void Channel_Save(RequestState& state, const ConsoleRequest& request);
 
 // One skin of the module channel and its copy.
 struct SkinCopy {

@@ -271,9 +271,8 @@ void Channel_Add(RequestState& state) {
   state.host.Response->Write(ChannelForm(state, values));
 }
 
-void Channel_Edit(RequestState& state) {
-  const int64_t id =
-      RequireId(state, Trim(state.host.Request->QueryString("id")), "提示：参数错误，请返回！");
+void Channel_Edit(RequestState& state, const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", "提示：参数错误，请返回！");
   Recordset rs;
   rs.Open("select * from Vantrel_Channel where d_id = ?", {SqlNumber(id)}, *state.db.Conn, 0, 1);
   if (rs.Eof()) {

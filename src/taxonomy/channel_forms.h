@@ -9,12 +9,13 @@
 #ifndef FOLIREX_TAXONOMY_CHANNEL_FORMS_H_
 #define FOLIREX_TAXONOMY_CHANNEL_FORMS_H_
 
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
 void Channel_Add(RequestState& state);
-void Channel_Edit(RequestState& state);
+void Channel_Edit(RequestState& state, const ConsoleRequest& request);
 
 }  // namespace folirex
 

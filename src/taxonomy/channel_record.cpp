@@ -38,17 +38,16 @@ constexpr std::array<LengthRule, 7> kLengths = {{{"d_channelname", "频道名称
 
 // A code of a radio group or select: empty gives the form's default; anything but a whole number
 // from min to max is refused.
-int Code(RequestState& state, const std::string& text, int min, int max, int empty_value) {
-  if (text.empty()) return empty_value;
-  if (!IsDigits(Variant(text)) || text.size() > 2) AlertBack(state, kParameterError);
-  int value = std::stoi(text);
-  if (value < min || value > max) AlertBack(state, kParameterError);
-  return value;
+int Code(const RequestReader& form, std::string_view field, int min, int max, int empty_value) {
+  if (form.Text(field).empty()) return empty_value;
+  std::optional<int64_t> value = form.Number(field);
+  if (!value || *value < min || *value > max) form.Refuse(kParameterError);
+  return static_cast<int>(*value);
 }
 
-void CheckLengths(RequestState& state) {
+void CheckLengths(RequestState& state, const RequestReader& form) {
   for (const LengthRule& rule : kLengths) {
-    if (StrLength(Variant(PostedForm(state, rule.field))) > rule.max) {
+    if (StrLength(Variant(form.Text(rule.field))) > rule.max) {
       AlertBack(state, std::string("提示：") + rule.label + "超过最大长度！");
     }
   }
@@ -64,9 +63,9 @@ std::vector<std::string> InternalFolders(Connection& conn) {
 }
 
 // The module a channel is built from: a system channel that exists and holds articles.
-int64_t ModuleType(RequestState& state, const std::string& text) {
-  if (text.empty()) return 1;
-  const int64_t id = ColumnNumber(text).value_or(0);
+int64_t ModuleType(RequestState& state, const RequestReader& form) {
+  if (form.Text("d_moduletype").empty()) return 1;
+  const int64_t id = form.Number("d_moduletype").value_or(0);
   if (id < 1 || id > kLastSystemChannel) AlertBack(state, kParameterError);
   Variant found = state.db.Conn->ExecuteScalar(
       "select count(*) from Vantrel_Channel where d_id = ? and d_channeltype = 1",
@@ -98,29 +97,29 @@ void CheckFolders(RequestState& state, const PostedChannel& c, int64_t self) {
 }
 
 // The values common to both forms that need no check.
-void ReadCommon(RequestState& state, PostedChannel* c) {
-  c->channelname = PostedForm(state, "d_channelname");
-  c->desc = PostedForm(state, "d_desc");
-  c->opentype = Code(state, PostedForm(state, "d_opentype"), 0, 1, 0);
-  c->disabled = Code(state, PostedForm(state, "d_disabledflag"), 0, 1, 0) == 1;
-  c->linkurl = PostedForm(state, "d_linkurl");
+void ReadCommon(const RequestReader& form, PostedChannel* c) {
+  c->channelname = form.Text("d_channelname");
+  c->desc = form.Text("d_desc");
+  c->opentype = Code(form, "d_opentype", 0, 1, 0);
+  c->disabled = Code(form, "d_disabledflag", 0, 1, 0) == 1;
+  c->linkurl = form.Text("d_linkurl");
 }
 
-void ReadInternal(RequestState& state, PostedChannel* c) {
-  c->projectname = PostedForm(state, "d_projectname");
-  c->projectunit = PostedForm(state, "d_projectunit");
-  c->showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
-  c->upload = Code(state, PostedForm(state, "d_uploadflag"), 0, 1, 1) == 1;
-  c->uploaddir = PostedForm(state, "d_uploaddir");
-  c->upfiletype = PostedForm(state, "d_upfiletype");
-  c->generatehtml = Code(state, PostedForm(state, "d_generatehtml"), 0, 3, 0);
-  c->listdir = Code(state, PostedForm(state, "d_listdir"), 0, 2, 0);
-  c->contentfiletype = Code(state, PostedForm(state, "d_contentfiletype"), 0, 3, 0);
-  c->firstfileext = Code(state, PostedForm(state, "d_firstfileext"), 0, 4, 0);
-  c->listfileext = Code(state, PostedForm(state, "d_listfileext"), 0, 4, 0);
-  c->contentfileext = Code(state, PostedForm(state, "d_contentfileext"), 0, 4, 0);
-  c->templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
-  c->groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
+void ReadInternal(const RequestReader& form, PostedChannel* c) {
+  c->projectname = form.Text("d_projectname");
+  c->projectunit = form.Text("d_projectunit");
+  c->showname = Code(form, "d_shownameflag", 0, 1, 1) == 1;
+  c->upload = Code(form, "d_uploadflag", 0, 1, 1) == 1;
+  c->uploaddir = form.Text("d_uploaddir");
+  c->upfiletype = form.Text("d_upfiletype");
+  c->generatehtml = Code(form, "d_generatehtml", 0, 3, 0);
+  c->listdir = Code(form, "d_listdir", 0, 2, 0);
+  c->contentfiletype = Code(form, "d_contentfiletype", 0, 3, 0);
+  c->firstfileext = Code(form, "d_firstfileext", 0, 4, 0);
+  c->listfileext = Code(form, "d_listfileext", 0, 4, 0);
+  c->contentfileext = Code(form, "d_contentfileext", 0, 4, 0);
+  c->templateid = form.Number("d_templateid").value_or(0);
+  c->groupnum = form.Number("d_groupnum").value_or(30);
 }
 
 void SetColumns(Recordset& rs, const PostedChannel& c, bool internal) {
@@ -190,10 +189,10 @@ bool ReadStoredChannel(Connection& conn, int64_t id, StoredChannel* out) {
   return true;
 }
 
-PostedChannel ReadNewChannel(RequestState& state) {
+PostedChannel ReadNewChannel(RequestState& state, const RequestReader& form) {
   PostedChannel c;
-  c.channeltype = Code(state, PostedForm(state, "d_channeltype"), 1, 2, 1);
-  c.moduletype = ModuleType(state, PostedForm(state, "d_moduletype"));
+  c.channeltype = Code(form, "d_channeltype", 1, 2, 1);
+  c.moduletype = ModuleType(state, form);
   if (c.channeltype == 1) {
     std::vector<std::string> folders = InternalFolders(*state.db.Conn);
     if (folders.size() == 1 && folders[0].empty()) {
@@ -201,42 +200,43 @@ PostedChannel ReadNewChannel(RequestState& state) {
                 "提示：多个频道原来的频道目录不允许为空，请先修改原来频道的目录，再进行增加频道！");
     }
   }
-  ReadCommon(state, &c);
+  ReadCommon(form, &c);
   if (c.channelname.empty()) AlertBack(state, "提示：名称不能为空");
-  CheckLengths(state);
+  CheckLengths(state, form);
   if (c.channeltype == 2 && c.linkurl.empty()) AlertBack(state, "提示：链接地址不能为空");
   if (c.channeltype != 1) {
     if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
     // An outside link has no folder and no uploads: nothing of it may name a path later.
-    c.showname = Code(state, PostedForm(state, "d_shownameflag"), 0, 1, 1) == 1;
+    c.showname = Code(form, "d_shownameflag", 0, 1, 1) == 1;
     c.upload = false;
-    c.groupnum = ColumnNumber(PostedForm(state, "d_groupnum")).value_or(30);
-    c.templateid = ColumnNumber(PostedForm(state, "d_templateid")).value_or(0);
-    c.projectname = PostedForm(state, "d_projectname");
-    c.projectunit = PostedForm(state, "d_projectunit");
+    c.groupnum = form.Number("d_groupnum").value_or(30);
+    c.templateid = form.Number("d_templateid").value_or(0);
+    c.projectname = form.Text("d_projectname");
+    c.projectunit = form.Text("d_projectunit");
     return c;
   }
-  ReadInternal(state, &c);
-  c.channeldir = LCase(PostedForm(state, "d_channeldir"));
+  ReadInternal(form, &c);
+  c.channeldir = LCase(form.Text("d_channeldir"));
   if (!c.upload) c.uploaddir.clear();
   CheckFolders(state, c, 0);
   if (c.upload && c.upfiletype.empty()) c.upfiletype = "jpg|bmp|gif|png";
-  c.maxfilesize = ColumnNumber(PostedForm(state, "d_maxfilesize")).value_or(0);
-  c.clicksofhot = ColumnNumber(PostedForm(state, "d_clicksofhot")).value_or(100);
-  c.daysofnew = ColumnNumber(PostedForm(state, "d_daysofnew")).value_or(3);
+  c.maxfilesize = form.Number("d_maxfilesize").value_or(0);
+  c.clicksofhot = form.Number("d_clicksofhot").value_or(100);
+  c.daysofnew = form.Number("d_daysofnew").value_or(3);
   return c;
 }
 
-PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored) {
+PostedChannel ReadChannelUpdate(RequestState& state, const RequestReader& form,
+                                const StoredChannel& stored) {
   PostedChannel c;
   c.channeltype = stored.channeltype == 1 ? 1 : 2;
-  std::string dir = PostedForm(state, "d_channeldir");
+  std::string dir = form.Text("d_channeldir");
   if (c.channeltype == 1 && dir.empty() && InternalFolders(*state.db.Conn).size() > 1) {
     AlertBack(state, "提示：多个频道原来的频道目录不允许为空！");
   }
-  ReadCommon(state, &c);
+  ReadCommon(form, &c);
   if (c.channelname.empty()) AlertBack(state, "频道名称不能为空！");
-  CheckLengths(state);
+  CheckLengths(state, form);
   if (c.channeltype != 1) {
     if (c.linkurl.empty()) AlertBack(state, "提示：链接地址不能为空");
     if (IsScriptLink(c.linkurl)) AlertBack(state, kScriptLinkRefused);
@@ -244,15 +244,13 @@ PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored
   }
   if (!dir.empty() && !IsChannelFolderName(dir)) AlertBack(state, kFolderLetters);
   // A number field must hold a number the column keeps.
-  auto number = [&state](std::string_view field, std::string_view message) {
-    std::optional<int64_t> n = ColumnNumber(PostedForm(state, field));
-    if (!n) AlertBack(state, message);
-    return *n;
+  auto number = [&form](std::string_view field, std::string_view message) {
+    return form.Number(field, message);
   };
   c.maxfilesize = number("d_maxfilesize", "上传最大文件大小为数字！");
   c.clicksofhot = number("d_clicksofhot", "频道热点的点击数最小值为数字！");
   c.daysofnew = number("d_daysofnew", "多少天内更新的信息为新信息为数字！");
-  ReadInternal(state, &c);
+  ReadInternal(form, &c);
   c.channeldir = dir;
   c.uploaddir = LCase(c.uploaddir);
   CheckFolders(state, c, stored.id);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/request_reader.h"
 #include "core/request_state.h"
 #include "core/script_link.h"
 #include "platform/db/connection.h"
@@ -66,11 +67,12 @@ struct StoredChannel {
 bool ReadStoredChannel(Connection& conn, int64_t id, StoredChannel* out);
 
 // The add form's post, through the creation checks in their order; refusals end the request.
-PostedChannel ReadNewChannel(RequestState& state);
+PostedChannel ReadNewChannel(RequestState& state, const RequestReader& form);
 
 // The edit form's post for the stored channel, through the update checks and the creation's
 // folder checks; refusals end the request. An outside link takes only its common fields.
-PostedChannel ReadChannelUpdate(RequestState& state, const StoredChannel& stored);
+PostedChannel ReadChannelUpdate(RequestState& state, const RequestReader& form,
+                                const StoredChannel& stored);
 
 // A channel or upload folder name: 1 to 50 ASCII letters.
 bool IsChannelFolderName(std::string_view name);

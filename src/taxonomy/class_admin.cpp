@@ -9,9 +9,9 @@
 #include "console/admin_frame.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
 #include "core/folder_names.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -45,24 +45,19 @@ struct ClassUrls {
   }
 };
 
-std::string Query(const RequestState& state, std::string_view key) {
-  return Trim(state.host.Request->QueryString(key));
-}
-
 // A posted number for an integer column: the number when it is a plain one the column can hold,
 // else the form's default.
-int64_t FormNumber(const std::string& text, int64_t fallback) {
-  int64_t n = 0;
-  if (ParseId(text, &n) && n <= std::numeric_limits<int32_t>::max()) return n;
+int64_t FormNumber(const RequestReader& posted, std::string_view field, int64_t fallback) {
+  std::optional<int64_t> n = posted.Id(field);
+  if (n && *n <= std::numeric_limits<int32_t>::max()) return *n;
   return fallback;
 }
 
 // A posted flag: an unticked box posts nothing (false); a number is true unless 0; anything else
 // is the form's default.
-bool FormFlag(const std::string& text, bool unticked, bool fallback) {
-  if (text.empty()) return unticked;
-  int64_t n = 0;
-  if (ParseId(text, &n)) return n != 0;
+bool FormFlag(const RequestReader& posted, std::string_view field, bool unticked, bool fallback) {
+  if (posted.Text(field).empty()) return unticked;
+  if (std::optional<int64_t> n = posted.Id(field)) return *n != 0;
   return fallback;
 }
 
@@ -110,14 +105,15 @@ void CheckClassDir(RequestState& state, const ClassUrls& urls, const std::string
 
 // The settings posted by the add and edit forms, checked in the page's order; refusals end the
 // request. `own_id` is the class being edited (0 when adding).
-ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls, int64_t own_id) {
+ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls,
+                             const RequestReader& posted, int64_t own_id) {
   ClassSettings s;
-  s.name = Posted(state, "d_name");
+  s.name = posted.Text("d_name");
   if (s.name.empty()) AlertBack(state, "提示：分类名称不能为空！");
   if (StrLength(Variant(s.name)) > kMaxNameLength) {
     AlertBack(state, "提示：分类名称最大25个汉字，50个字符！");
   }
-  s.dir = Posted(state, "d_dir");
+  s.dir = posted.Text("d_dir");
   if (s.dir.empty()) AlertBack(state, "提示：目录不能为空！");
   CheckClassDir(state, urls, s.dir);
   const Variant used = state.db.Conn->ExecuteScalar(
@@ -126,12 +122,12 @@ ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls, int64_t
               "d_channelid = ?",
        .values = {Variant(s.dir), V(own_id), V(urls.channel)}});
   if (used.ToInt64Or(0) > 0) AlertBack(state, "提示：你选择的目录名称已经存在！");
-  s.page_size = FormNumber(Posted(state, "d_pagenum"), 20);
-  s.comments = FormFlag(Posted(state, "d_commentflag"), false, true);
-  s.comments_checked = FormFlag(Posted(state, "d_commentcheckflag"), false, true);
-  s.points = FormNumber(Posted(state, "d_pointperarticle"), 1);
-  s.add_article = FormFlag(Posted(state, "d_addarticleflag"), true, true);
-  s.template_page = FormNumber(Posted(state, "d_templatepageid"), 0);
+  s.page_size = FormNumber(posted, "d_pagenum", 20);
+  s.comments = FormFlag(posted, "d_commentflag", false, true);
+  s.comments_checked = FormFlag(posted, "d_commentcheckflag", false, true);
+  s.points = FormNumber(posted, "d_pointperarticle", 1);
+  s.add_article = FormFlag(posted, "d_addarticleflag", true, true);
+  s.template_page = FormNumber(posted, "d_templatepageid", 0);
   return s;
 }
 
@@ -179,7 +175,8 @@ std::string ArticleClass_TreeName(const ClassUrls& urls, int64_t id, const std::
   return html;
 }
 
-void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls) {
+void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls,
+                           const ConsoleRequest& request) {
   std::string html =
       "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(urls.Action("")) +
       "\" style=\"margin:0\">\r\n<table class=\"list\" border=\"0\" cellspacing=\"1\" "
@@ -332,22 +329,23 @@ void WriteClassForm(RequestState& state, const ClassUrls& urls, const ClassFormV
   state.host.Response->Write(html);
 }
 
-void ArticleClass_Add(RequestState& state, const ClassUrls& urls) {
+void ArticleClass_Add(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
   ClassFormValues v;
   v.action = urls.Action("save");
   v.parent_select = ArticleClass_ClassSelect(
       *state.db.Conn,
-      {.channel_id = urls.channel, .field_name = "d_pid", .selected_id = Query(state, "id")});
-  v.dir = Query(state, "dir");
+      {.channel_id = urls.channel, .field_name = "d_pid", .selected_id = request.query.Text("id")});
+  v.dir = request.query.Text("dir");
   WriteClassForm(state, urls, v);
 }
 
-void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
-  const std::string parent_text = Posted(state, "d_pid");
-  ClassSettings settings = PostedSettings(state, urls, 0);
-  int64_t parent = 0;
-  if (!parent_text.empty() && !ParseId(parent_text, &parent)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void ArticleClass_Save(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  const std::string parent_text = request.values.Text("d_pid");
+  ClassSettings settings = PostedSettings(state, urls, request.values, 0);
+  const std::optional<int64_t> parent_id = request.values.Id("d_pid");
+  if (!parent_text.empty() && !parent_id) AlertBack(state, kParameterError);
+  const int64_t parent = parent_id.value_or(0);
+  RequireFormPost(request);
   int64_t id = 0;
   if (AddClass(*state.db.Conn, urls.channel, parent, settings, &id) != ClassTreeStatus::kDone) {
     AlertBack(state, kParameterError);
@@ -358,9 +356,9 @@ void ArticleClass_Save(RequestState& state, const ClassUrls& urls) {
                                        LinkItemTo(urls.List(), "返回列表")));
 }
 
-void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
+void ArticleClass_Edit(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  const int64_t pid = request.query.Id("pid", kParameterError);
   Recordset rs;
   rs.Open(
       db::KeptRead{.tables = {"Vantrel_ArticleClass"},
@@ -390,11 +388,12 @@ void ArticleClass_Edit(RequestState& state, const ClassUrls& urls) {
   WriteClassForm(state, urls, v);
 }
 
-void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
-  const int64_t pid = RequireId(state, Query(state, "pid"), kParameterError);
-  ClassSettings s = PostedSettings(state, urls, id);
-  RequireFormPost(state);
+void ArticleClass_Update(RequestState& state, const ClassUrls& urls,
+                         const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  const int64_t pid = request.query.Id("pid", kParameterError);
+  ClassSettings s = PostedSettings(state, urls, request.values, id);
+  RequireFormPost(request);
   const int64_t changed = state.db.Conn->Execute(
       "update Vantrel_ArticleClass set d_name = ?, d_dir = ?, d_pagenum = ?, d_commentflag = ?, "
       "d_commentcheckflag = ?, d_addarticleflag = ?, d_pointperarticle = ?, d_templatepageid = "
@@ -410,9 +409,10 @@ void ArticleClass_Update(RequestState& state, const ClassUrls& urls) {
           LinkItemTo(urls.List(), "返回列表")));
 }
 
-void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
-  const int64_t id = RequireId(state, Posted(state, "id"), kInvalidId);
-  RequireFormPost(state);
+void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request,
+                         bool up) {
+  const int64_t id = request.values.Id("id", kInvalidId);
+  RequireFormPost(request);
   Connection& conn = *state.db.Conn;
   ClassTreeStatus status =
       up ? MoveClassUp(conn, urls.channel, id) : MoveClassDown(conn, urls.channel, id);
@@ -424,9 +424,9 @@ void ArticleClass_UpDown(RequestState& state, const ClassUrls& urls, bool up) {
   GoUrl(state, ScriptText(urls.List()));
 }
 
-void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
-  RequireFormPost(state);
+void ArticleClass_Reset(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
   // A class below the top has nothing to flatten; the page answers as it always has.
   if (ResetClass(*state.db.Conn, urls.channel, id) == ClassTreeStatus::kNoClass) {
     AlertBack(state, kParameterError);
@@ -436,8 +436,8 @@ void ArticleClass_Reset(RequestState& state, const ClassUrls& urls) {
   GoUrl(state, ScriptText(urls.List()));
 }
 
-void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
+void ArticleClass_Move(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
   if (!FindClass(*state.db.Conn, urls.channel, id)) AlertBack(state, kParameterError);
   const std::string from =
       ArticleClass_ClassSelect(*state.db.Conn, {.channel_id = urls.channel,
@@ -462,13 +462,12 @@ void ArticleClass_Move(RequestState& state, const ClassUrls& urls) {
       to + "</td></tr>\r\n</table></form>\r\n");
 }
 
-void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
-  const std::string id_text = Query(state, "id");
-  const std::string to_text = Posted(state, "d_toid");
-  const int64_t id = RequireId(state, id_text, kParameterError);
-  const int64_t to = RequireId(state, to_text, "提示：请选择需要移动的目标位置！");
+void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls,
+                           const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  const int64_t to = request.values.Id("d_toid", "提示：请选择需要移动的目标位置！");
   if (id == to) AlertBack(state, "提示：目标分类和移动分类不能相同！");
-  RequireFormPost(state);
+  RequireFormPost(request);
   switch (MoveClass(*state.db.Conn, urls.channel, id, to)) {
     case ClassTreeStatus::kSamePlace:
       AlertBack(state, "提示：分类位置相同没有必要移动！");
@@ -485,9 +484,9 @@ void ArticleClass_SaveMove(RequestState& state, const ClassUrls& urls) {
       LinkItemTo(urls.WithId("move", id), "返回继续修改") + LinkItemTo(urls.List(), "返回列表")));
 }
 
-void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
-  const int64_t id = RequireId(state, Query(state, "id"), kParameterError);
-  RequireFormPost(state);
+void ArticleClass_Del(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
   if (DeleteClass(*state.db.Conn, urls.channel, id) != ClassTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
@@ -496,12 +495,10 @@ void ArticleClass_Del(RequestState& state, const ClassUrls& urls) {
                                         LinkItemTo(urls.List(), "返回列表")));
 }
 
-void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
-  const std::string posted = Posted(state, "checkid");
-  if (posted.empty()) AlertBack(state, "提示：请先选择记录再操作！");
-  IdList list;
-  if (!ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void ArticleClass_Empty(RequestState& state, const ClassUrls& urls, const ConsoleRequest& request) {
+  if (request.values.Text("checkid").empty()) AlertBack(state, "提示：请先选择记录再操作！");
+  const IdList list = request.values.Ids("checkid", kParameterError);
+  RequireFormPost(request);
   if (EmptyClasses(*state.db.Conn, urls.channel, list.ids) != ClassTreeStatus::kDone) {
     AlertBack(state, kParameterError);
   }
@@ -512,8 +509,9 @@ void ArticleClass_Empty(RequestState& state, const ClassUrls& urls) {
       LinkItemTo(urls.List(), "返回列表")));
 }
 
-void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls) {
-  RequireFormPost(state);
+void ArticleClass_Reorder(RequestState& state, const ClassUrls& urls,
+                          const ConsoleRequest& request) {
+  RequireFormPost(request);
   RenumberClasses(*state.db.Conn, urls.channel);
   Changed(state);
   state.host.Response->Write(MessageBox("分类修复成功！", LinkItemTo(urls.List(), "返回列表")));
@@ -526,12 +524,14 @@ void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
   urls.channel = page.channel.id;
   urls.settings = page.channel.settings;
   ArticleClass_ShowNavi(state, urls);
-  auto with_urls = [&urls](void (*handler)(RequestState&, const ClassUrls&)) {
-    return [&urls, handler](RequestState& s) { handler(s, urls); };
-  };
-  RunAdminAction(state, page.request.action,
-                 {{"down", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, false); }},
-                  {"up", [&urls](RequestState& s) { ArticleClass_UpDown(s, urls, true); }},
+  const ConsoleRequest& request = page.request;
+  auto with_urls =
+      [&urls, &request](void (*handler)(RequestState&, const ClassUrls&, const ConsoleRequest&)) {
+        return [&urls, &request, handler](RequestState& s) { handler(s, urls, request); };
+      };
+  RunAdminAction(state, request.action,
+                 {{"down", [&](RequestState& s) { ArticleClass_UpDown(s, urls, request, false); }},
+                  {"up", [&](RequestState& s) { ArticleClass_UpDown(s, urls, request, true); }},
                   {"add", with_urls(ArticleClass_Add)},
                   {"save", with_urls(ArticleClass_Save)},
                   {"edit", with_urls(ArticleClass_Edit)},

@@ -6,8 +6,8 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
@@ -28,8 +28,8 @@ std::string ListUrl(int64_t channel) {
 }
 
 // The posted name as typed (not trimmed); refused names end the request.
-std::string PostedName(RequestState& state) {
-  std::string name = (*state.host.Request)("d_name");
+std::string PostedName(RequestState& state, const ConsoleRequest& request) {
+  std::string name = request.values.Raw("d_name");
   if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
   if (StrLength(Variant(name)) > kMaxNameLength) {
     AlertBack(state, "提示：名称最大25个汉字，50个字符！");
@@ -71,7 +71,7 @@ void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
       "&amp;action=add\">增加关键字</a>]</td></tr></table><br>\r\n");
 }
 
-void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
+void ArticleKeyword_ShowList(RequestState& state, const ConsoleRequest& request, int64_t channel) {
   state.host.Response->Write(FlatListTable(
       state, kKeywords, channel,
       "<th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
@@ -81,13 +81,13 @@ void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
       }));
 }
 
-void ArticleKeyword_Add(RequestState& state, int64_t channel) {
+void ArticleKeyword_Add(RequestState& state, const ConsoleRequest& request, int64_t channel) {
   state.host.Response->Write(KeywordForm(ListUrl(channel) + "&action=save", "", false));
 }
 
-void ArticleKeyword_Save(RequestState& state, int64_t channel) {
-  RequireFormPost(state);
-  std::string name = PostedName(state);
+void ArticleKeyword_Save(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+  RequireFormPost(request);
+  std::string name = PostedName(state, request);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
@@ -112,19 +112,18 @@ bool StoredName(RequestState& state, int64_t channel, int64_t id, std::string* n
   return true;
 }
 
-void ArticleKeyword_Edit(RequestState& state, int64_t channel) {
-  const int64_t id =
-      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
+void ArticleKeyword_Edit(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+  const int64_t id = request.query.Id("id", kParameterErrorBack);
   std::string name;
   if (!StoredName(state, channel, id, &name)) AlertBack(state, kParameterErrorBack);
   state.host.Response->Write(
       KeywordForm(ListUrl(channel) + "&action=update&id=" + std::to_string(id), name, true));
 }
 
-void ArticleKeyword_Update(RequestState& state, int64_t channel) {
-  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
-  RequireFormPost(state);
-  std::string name = PostedName(state);
+void ArticleKeyword_Update(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
+  std::string name = PostedName(state, request);
   // The old name is the stored one: the form's oldkey field is not trusted.
   std::string old_name;
   if (!StoredName(state, channel, id, &old_name)) AlertBack(state, kParameterError);
@@ -146,11 +145,9 @@ void ArticleKeyword_Update(RequestState& state, int64_t channel) {
           LinkItemTo(ListUrl(channel), "返回列表")));
 }
 
-void ArticleKeyword_Del(RequestState& state, int64_t channel) {
-  std::string posted = Trim((*state.host.Request)("checkid"));
-  IdList list;
-  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+void ArticleKeyword_Del(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+  const IdList list = request.values.Ids("checkid", kParameterError);
+  RequireFormPost(request);
 
   Connection& conn = *state.db.Conn;
   BoundSql where = IdsIn("d_id", list.ids);
@@ -171,20 +168,25 @@ void ArticleKeyword_Del(RequestState& state, int64_t channel) {
 
 void ArticleKeyword_Main(RequestState& state, const ConsolePage& page) {
   const int64_t channel = page.channel.id;
+  const ConsoleRequest& request = page.request;
   ArticleKeyword_ShowNavi(state, channel);
-  auto with = [channel](void (*run)(RequestState&, int64_t)) {
-    return [channel, run](RequestState& s) { run(s, channel); };
+  auto with = [channel, &request](void (*run)(RequestState&, const ConsoleRequest&, int64_t)) {
+    return [channel, &request, run](RequestState& s) { run(s, request, channel); };
   };
-  RunAdminAction(
-      state, page.request.action,
-      {{"down", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, false, [] {}); }},
-       {"up", [channel](RequestState& s) { MoveInList(s, kKeywords, channel, true, [] {}); }},
-       {"add", with(ArticleKeyword_Add)},
-       {"save", with(ArticleKeyword_Save)},
-       {"edit", with(ArticleKeyword_Edit)},
-       {"update", with(ArticleKeyword_Update)},
-       {"del", with(ArticleKeyword_Del)}},
-      with(ArticleKeyword_ShowList));
+  auto move = [channel, &request](bool up) {
+    return [channel, &request, up](RequestState& s) {
+      MoveInList(s, request, kKeywords, channel, up, [] {});
+    };
+  };
+  RunAdminAction(state, request.action,
+                 {{"down", move(false)},
+                  {"up", move(true)},
+                  {"add", with(ArticleKeyword_Add)},
+                  {"save", with(ArticleKeyword_Save)},
+                  {"edit", with(ArticleKeyword_Edit)},
+                  {"update", with(ArticleKeyword_Update)},
+                  {"del", with(ArticleKeyword_Del)}},
+                 with(ArticleKeyword_ShowList));
 }
 
 }  // namespace folirex

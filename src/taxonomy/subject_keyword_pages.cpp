@@ -9,7 +9,6 @@
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
-#include "platform/host/host_text.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 
@@ -35,13 +34,12 @@ bool StoredOrder(Connection& conn, std::string_view table, int64_t channel, int6
 
 }  // namespace
 
-void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
-                const std::function<void()>& after_move) {
-  const Request& request = *state.host.Request;
-  const int64_t id = RequireId(state, Trim(request.QueryString("id")), kMoveParameterError);
-  RequireId(state, Trim(request.QueryString("order")), kMoveParameterError);
+void MoveInList(RequestState& state, const ConsoleRequest& request, const FlatList& list,
+                int64_t channel, bool up, const std::function<void()>& after_move) {
+  const int64_t id = request.query.Id("id", kMoveParameterError);
+  request.query.Id("order", kMoveParameterError);
   // The arrows post; an address followed from elsewhere moves nothing.
-  if (!host::EqualsNoCase(request.Method(), "POST")) AlertBack(state, kMoveParameterError);
+  if (!request.posted) AlertBack(state, kMoveParameterError);
 
   Connection& conn = *state.db.Conn;
   const std::string table(list.table);

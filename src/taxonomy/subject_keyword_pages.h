@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "console/channel_page.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
 
@@ -32,8 +33,8 @@ struct FlatList {
 // moves anything; a bad or foreign id answers "提示：参数错误，请返回！". After a swap: the alert
 // "排序成功！" and `after_move` (the page's files); in every case the browser goes back to the
 // list.
-void MoveInList(RequestState& state, const FlatList& list, int64_t channel, bool up,
-                const std::function<void()>& after_move);
+void MoveInList(RequestState& state, const ConsoleRequest& request, const FlatList& list,
+                int64_t channel, bool up, const std::function<void()>& after_move);
 
 // Numbers the channel's rows 1..n in their d_order order (equal orders by d_id). Run it inside
 // the transaction of the change that made the gaps.

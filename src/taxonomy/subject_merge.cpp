@@ -5,8 +5,8 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
-#include "console/id_list.h"
 #include "core/console_request.h"
+#include "core/id_list.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
 #include "platform/db/scoped_transaction.h"
@@ -44,11 +44,10 @@ std::string ArticleSubject_SubjectSelect(RequestState& state, int64_t channel, c
 
 // The channel's subjects among the posted ids (the ticked boxes), with their folders. A
 // missing, malformed or wholly foreign list ends the request with the page's message.
-std::vector<SubjectPages> TickedSubjects(RequestState& state, int64_t channel) {
-  std::string posted = Trim((*state.host.Request)("checkid"));
-  IdList list;
-  if (posted.empty() || !ParseIdList(posted, &list)) AlertBack(state, kParameterError);
-  RequireFormPost(state);
+std::vector<SubjectPages> TickedSubjects(RequestState& state, const ConsoleRequest& request,
+                                         int64_t channel) {
+  const IdList list = request.values.Ids("checkid", kParameterError);
+  RequireFormPost(request);
   std::vector<SubjectPages> subjects;
   BoundSql where = IdsIn("d_id", list.ids);
   AndWhere(where, "d_channelid = ?", Variant(channel));
@@ -83,8 +82,9 @@ void LowerSubjectCount(Connection& conn, int64_t channel, int64_t deleted) {
 // The delete and empty actions: the ticked subjects' articles are detached from them and, when
 // `remove`, the subjects themselves go (the channel's count falls by the rows deleted); then
 // their pages go, whole folders only with the subjects. False when a page was not deleted.
-bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel, bool remove) {
-  std::vector<SubjectPages> subjects = TickedSubjects(state, channel.id);
+bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request, bool remove) {
+  std::vector<SubjectPages> subjects = TickedSubjects(state, request, channel.id);
   std::vector<int64_t> ids = IdsOf(subjects);
   Connection& conn = *state.db.Conn;
   {
@@ -107,7 +107,8 @@ bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel, boo
 
 }  // namespace
 
-void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request) {
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(SubjectListUrl(channel.id) + "&action=savejoin") +
@@ -127,12 +128,12 @@ void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
       "</table>\r\n</form>\r\n");
 }
 
-void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel) {
-  const Request& request = *state.host.Request;
-  const int64_t source = RequireId(state, Trim(request("d_fromid")), kParameterError);
-  const int64_t target = RequireId(state, Trim(request("d_toid")), kParameterError);
+void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel,
+                             const ConsoleRequest& request) {
+  const int64_t source = request.values.Id("d_fromid", kParameterError);
+  const int64_t target = request.values.Id("d_toid", kParameterError);
   if (source == target) AlertBack(state, "提示：相同专题无需合并！");
-  RequireFormPost(state);
+  RequireFormPost(request);
 
   Connection& conn = *state.db.Conn;
   std::string source_dir;
@@ -178,8 +179,9 @@ void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel)
                      LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
-  bool pages_ok = ClearTickedSubjects(state, channel, true);
+void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request) {
+  bool pages_ok = ClearTickedSubjects(state, channel, request, true);
   bool script_ok = WriteSubjectListJs(state, channel.settings);
   state.host.Response->Write(MessageBox("删除专题成功，您需要重新生成列表文件！" +
                                             std::string(pages_ok ? "" : kPagesNotDeleted) +
@@ -187,8 +189,9 @@ void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel) {
                                         LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel) {
-  bool pages_ok = ClearTickedSubjects(state, channel, false);
+void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel,
+                          const ConsoleRequest& request) {
+  bool pages_ok = ClearTickedSubjects(state, channel, request, false);
   state.host.Response->Write(MessageBox(
       "清空文章成功，您需要重新生成列表文件！" + std::string(pages_ok ? "" : kPagesNotDeleted),
       LinkItemTo(SubjectListUrl(channel.id), "返回列表")));

@@ -13,14 +13,19 @@
 #include <cstdint>
 
 #include "console/channel_page.h"
+#include "core/console_request.h"
 #include "core/request_state.h"
 
 namespace folirex {
 
-void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel);
-void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel);
-void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel);
-void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel);
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request);
+void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel,
+                             const ConsoleRequest& request);
+void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request);
+void ArticleSubject_Empty(RequestState& state, const ConsoleChannel& channel,
+                          const ConsoleRequest& request);
 
 }  // namespace folirex
 

@@ -37,20 +37,21 @@ struct PostedSubject {
 };
 
 // A whole number from the form, or the fallback when the value is not a plain id within max.
-int64_t FormNumber(const std::string& text, int64_t fallback, int64_t max) {
-  std::optional<int64_t> value = ParseId(Trim(text));
+int64_t FormNumber(const RequestReader& posted, std::string_view field, int64_t fallback,
+                   int64_t max) {
+  std::optional<int64_t> value = posted.Id(field);
   return value && *value <= max ? *value : fallback;
 }
 
-PostedSubject ReadPostedSubject(RequestState& state) {
-  const Request& request = *state.host.Request;
+// The names, folder and description as typed (not trimmed).
+PostedSubject ReadPostedSubject(RequestState& state, const RequestReader& posted) {
   PostedSubject s;
-  s.name = request("d_name");
+  s.name = posted.Raw("d_name");
   if (s.name.empty()) AlertBack(state, "提示：专题名称不允许为空！");
   if (StrLength(Variant(s.name)) > kMaxNameLength) {
     AlertBack(state, "提示：专题名称最大25个汉字，50个字符！");
   }
-  s.dir = request("d_dir");
+  s.dir = posted.Raw("d_dir");
   switch (CheckSubjectDir(s.dir)) {
     case SubjectDirCheck::kEmpty:
       AlertBack(state, "提示：专题目录不允许为空！");
@@ -61,9 +62,9 @@ PostedSubject ReadPostedSubject(RequestState& state) {
     case SubjectDirCheck::kOk:
       break;
   }
-  s.page_num = FormNumber(request("d_pagenum"), kDefaultPageNum, kMaxPageNum);
-  s.desc = request("d_desc");
-  s.template_page = FormNumber(request("d_templatepageid"), 0, kMaxPageNum);
+  s.page_num = FormNumber(posted, "d_pagenum", kDefaultPageNum, kMaxPageNum);
+  s.desc = posted.Raw("d_desc");
+  s.template_page = FormNumber(posted, "d_templatepageid", 0, kMaxPageNum);
   return s;
 }
 
@@ -118,7 +119,8 @@ void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
       "&amp;action=join\">合并专题</a>]</td></tr></table><br>\r\n");
 }
 
-void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel) {
+void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel,
+                             const ConsoleRequest& request) {
   state.host.Response->Write(FlatListTable(
       state, kSubjects, channel.id,
       "<th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
@@ -128,14 +130,16 @@ void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel)
       }));
 }
 
-void ArticleSubject_Add(RequestState& state, const ConsoleChannel& channel) {
+void ArticleSubject_Add(RequestState& state, const ConsoleChannel& channel,
+                        const ConsoleRequest& request) {
   state.host.Response->Write(
       SubjectForm(state, SubjectListUrl(channel.id) + "&action=save", SubjectFormValues{}, "默认"));
 }
 
-void ArticleSubject_Save(RequestState& state, const ConsoleChannel& channel) {
-  RequireFormPost(state);
-  PostedSubject s = ReadPostedSubject(state);
+void ArticleSubject_Save(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request) {
+  RequireFormPost(request);
+  PostedSubject s = ReadPostedSubject(state, request.values);
   Connection& conn = *state.db.Conn;
   {
     ScopedTransaction transaction(conn);
@@ -158,9 +162,9 @@ void ArticleSubject_Save(RequestState& state, const ConsoleChannel& channel) {
                      LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id =
-      RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterErrorBack);
+void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterErrorBack);
   Recordset rs;
   OpenRowOrRefuse(state, rs,
                   "select * from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
@@ -176,10 +180,11 @@ void ArticleSubject_Edit(RequestState& state, const ConsoleChannel& channel) {
                   "默认设置"));
 }
 
-void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
-  const int64_t id = RequireId(state, Trim(state.host.Request->QueryString("id")), kParameterError);
-  RequireFormPost(state);
-  PostedSubject s = ReadPostedSubject(state);
+void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel,
+                           const ConsoleRequest& request) {
+  const int64_t id = request.query.Id("id", kParameterError);
+  RequireFormPost(request);
+  PostedSubject s = ReadPostedSubject(state, request.values);
   Connection& conn = *state.db.Conn;
   Variant found = conn.ExecuteScalar(
       "select count(*) from Vantrel_ArticleSubject where d_id = ? and d_channelid = ?",
@@ -205,8 +210,9 @@ void ArticleSubject_Update(RequestState& state, const ConsoleChannel& channel) {
                      LinkItemTo(SubjectListUrl(channel.id), "返回列表")));
 }
 
-void ArticleSubject_Move(RequestState& state, const ConsoleChannel& channel, bool up) {
-  MoveInList(state, kSubjects, channel.id, up, [&state, &channel] {
+void ArticleSubject_Move(RequestState& state, const ConsoleChannel& channel,
+                         const ConsoleRequest& request, bool up) {
+  MoveInList(state, request, kSubjects, channel.id, up, [&state, &channel] {
     if (!WriteSubjectListJs(state, channel.settings))
       Alert(state, "提示：专题导航文件Js/subjectlist.js未能写入！");
   });
@@ -227,13 +233,19 @@ std::string SubjectFileNotes(bool folder_ok, bool script_ok) {
 
 void ArticleSubject_Main(RequestState& state, const ConsolePage& page) {
   const ConsoleChannel& channel = page.channel;
+  const ConsoleRequest& request = page.request;
   ArticleSubject_ShowNavi(state, channel.id);
-  auto with = [&channel](void (*run)(RequestState&, const ConsoleChannel&)) {
-    return [&channel, run](RequestState& s) { run(s, channel); };
+  auto with = [&channel,
+               &request](void (*run)(RequestState&, const ConsoleChannel&, const ConsoleRequest&)) {
+    return [&channel, &request, run](RequestState& s) { run(s, channel, request); };
   };
-  RunAdminAction(state, page.request.action,
-                 {{"down", [&channel](RequestState& s) { ArticleSubject_Move(s, channel, false); }},
-                  {"up", [&channel](RequestState& s) { ArticleSubject_Move(s, channel, true); }},
+  auto move = [&channel, &request](bool up) {
+    return
+        [&channel, &request, up](RequestState& s) { ArticleSubject_Move(s, channel, request, up); };
+  };
+  RunAdminAction(state, request.action,
+                 {{"down", move(false)},
+                  {"up", move(true)},
                   {"add", with(ArticleSubject_Add)},
                   {"save", with(ArticleSubject_Save)},
                   {"edit", with(ArticleSubject_Edit)},

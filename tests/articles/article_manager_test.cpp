@@ -92,7 +92,7 @@ TEST_F(ArticleManagerTest, ListPagesCostTheSameStatementsAtAnyDepth) {
     int64_t count = -1;
     site_.InConsole(
         [&count](RequestState& s) {
-          ArticleChannel channel = LoadArticleChannel(s);
+          ArticleChannel channel = LoadArticleChannel(s, 1);
           int64_t before = s.db.Conn->statement_count();
           Article_ShowList(s, channel, ArticleSearch{}, false);
           count = s.db.Conn->statement_count() - before;

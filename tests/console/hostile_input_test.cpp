@@ -216,6 +216,34 @@ TEST(ConsoleHostile, ANulInAnyValueGetsTheParameterMessage) {
   EXPECT_EQ(site.SqlValue("select d_password from Vantrel_Admin where d_name = 'admin'"), digest);
 }
 
+// Every page reads an id by the same rule: blanks around it are trimmed away, anything else that
+// is not a plain whole number (a quote, a sign, a leading zero) is the page's parameter message.
+TEST(ConsoleHostile, EveryPageReadsAnIdByTheOneRule) {
+  ConsoleSite site;
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  const std::string skin =
+      site.SqlValue("select min(d_id) from Vantrel_Skin where d_channelid = 1");
+  const std::string page =
+      site.SqlValue("select min(d_id) from Vantrel_TemplatePage where d_channelid = 1");
+  const std::string account =
+      site.SqlValue("select d_id from Vantrel_Admin where d_name = 'admin'");
+
+  HttpAnswer skin_form =
+      site.Get("/admin.asp?m=admin_skin&channelid=1&action=edit&id=%20" + skin + "%20");
+  EXPECT_TRUE(Contains(skin_form.text, "&amp;action=update&amp;id=" + skin + "'"))
+      << skin_form.text;
+  HttpAnswer page_form =
+      site.Get("/admin.asp?m=admin_templatepage&channelid=1&action=edit&id=%20" + page + "%20");
+  EXPECT_TRUE(Contains(page_form.text, "<input type='hidden' name='id' value='" + page + "'>"))
+      << page_form.text;
+
+  for (const std::string& bad : {account + "'", account + "%3B", "+" + account, "0" + account}) {
+    SCOPED_TRACE(bad);
+    HttpAnswer edit = site.Get("/admin.asp?m=admin_manager&action=edit&id=" + bad);
+    EXPECT_EQ(AlertText(edit.text), "提示：参数错误！\\n\\n系统将自动返回前一页面...");
+  }
+}
+
 // The resident size, polled for a few seconds until it is back within slack of idle.
 long SettledMemoryKb(long idle_kb, long slack_kb) {
   long now = ProcessMemoryKb("VmRSS");

@@ -77,24 +77,6 @@ TEST_F(ServicesTest, DateValuesDescribeTheDayAndItsWeekAndMonth) {
   EXPECT_EQ(app.Get("date_chinese").ToString(), "kept");
 }
 
-TEST_F(ServicesTest, GetChannelIdAcceptsOnlyPlainNumbers) {
-  std::string seen;
-  site_.InConsole([&seen](RequestState& s) { seen = GetChannelID(s).ToString(); },
-                  "&channelid=%2012%20");
-  EXPECT_EQ(seen, "12");
-  for (const char* bad : {"012", "", "-1", "1a"}) {
-    bool went_on = false;
-    site_.InConsole(
-        [&went_on](RequestState& s) {
-          GetChannelID(s);
-          went_on = true;
-        },
-        std::string("&channelid=") + bad);
-    EXPECT_FALSE(went_on) << bad;
-    EXPECT_NE(site_.RequestBody().find("提示：参数错误，请返回！"), std::string::npos) << bad;
-  }
-}
-
 TEST_F(ServicesTest, GetChannelPathGivesTheFolderOrTheInstallPath) {
   std::string path, dir, missing, missing_dir, current_dir;
   int64_t statements_for_repeat = -1;

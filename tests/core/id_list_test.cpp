@@ -1,5 +1,5 @@
 // Id lists posted by the console's list forms.
-#include "console/id_list.h"
+#include "core/id_list.h"
 
 #include <gtest/gtest.h>
 

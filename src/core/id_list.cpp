@@ -1,4 +1,4 @@
-#include "console/id_list.h"
+#include "core/id_list.h"
 
 #include <optional>
 #include <unordered_set>
@@ -9,13 +9,6 @@
 
 namespace folirex {
 
-bool ParseId(std::string_view text, int64_t* id) {
-  std::optional<int64_t> value = ParseId(text);
-  if (!value) return false;
-  *id = *value;
-  return true;
-}
-
 bool ParseIdList(std::string_view posted, IdList* out) {
   IdList list;
   // Ids already taken: a crafted list can repeat ids hundreds of thousands of times.
@@ -25,8 +18,9 @@ bool ParseIdList(std::string_view posted, IdList* out) {
     size_t end = posted.find(',', start);
     std::string part =
         Trim(posted.substr(start, end == std::string_view::npos ? end : end - start));
-    int64_t id = 0;
-    if (!ParseId(part, &id)) return false;
+    const std::optional<int64_t> parsed = ParseId(part);
+    if (!parsed) return false;
+    const int64_t id = *parsed;
     if (seen.insert(id).second) {
       if (list.ids.size() == kMostPostedIds) return false;
       list.ids.push_back(id);
