@@ -28,8 +28,8 @@
 // All the channel's listed titles are read, and the bodies of its first --bodies listed articles
 // (default 20,000: the seeder draws the bodies from a pool of 512, so these hold them all).
 // --none N sets how many keywords of the kinds "none" and "pair" are written (default 200,000,
-// or as many as there are, if fewer, which is said on stderr): the other kinds hold as many as
-// the texts give.
+// or as many as there are, if fewer, which is said on stderr), and about the most of a kind of
+// cut: the other kinds hold as many as the texts give.
 //
 //   folirex-keywords SITE_DB OUT_DIR [--channel C] [--bodies N] [--none N] [--seed S]
 //                    [--dict DICT]
@@ -154,9 +154,9 @@ using WordCounts = std::unordered_map<std::string_view, int64_t>;
 // The bounds of the kinds of words of a real-text site, by their counts in the word list.
 constexpr int64_t kCommonCount = 1000;
 constexpr int64_t kRareCount = 50;
-// Cuts drawn from each text read, of each of the two kinds of cut.
-constexpr int kCutsPerTitle = 1;
-constexpr int kCutsPerBody = 10;
+// Cuts drawn from each text read, of each of the two kinds of cut (each kind up to --none).
+constexpr int kCutsPerTitle = 4;
+constexpr int kCutsPerBody = 25;
 
 // The code point of a character of GB2312 as UTF-8 (three bytes).
 char32_t CodeOf(std::string_view c) {
@@ -168,8 +168,10 @@ char32_t CodeOf(std::string_view c) {
 struct RealKinds {
   std::unordered_set<std::string_view> words;  // the list's words the texts hold
   std::set<std::string> cut12, cut36;
-  void Add(std::string_view text, const WordCounts& list, int cuts, std::vector<bool>& seen,
-           std::mt19937& rng) {
+  // Reads `text`: the list's words it holds, `cuts` cuts of each kind while a kind has fewer than
+  // `most`, and its characters into `seen` (by code point).
+  void Add(std::string_view text, const WordCounts& list, int cuts, size_t most,
+           std::vector<bool>& seen, std::mt19937& rng) {
     const std::vector<std::string_view> runs = HanRanges(text);
     size_t chars = 0;
     for (std::string_view run : runs) {
@@ -184,8 +186,8 @@ struct RealKinds {
       }
     }
     if (chars == 0) return;
-    Cut(runs, chars, 1, 2, cuts, rng, cut12);
-    Cut(runs, chars, 3, 6, cuts, rng, cut36);
+    if (cut12.size() < most) Cut(runs, chars, 1, 2, cuts, rng, cut12);
+    if (cut36.size() < most) Cut(runs, chars, 3, 6, cuts, rng, cut36);
   }
 
  private:
@@ -350,11 +352,11 @@ void WriteRealKinds(sqlite3* db, const std::string& listed, const Options& o) {
   std::mt19937 rng(o.seed);
   RealKinds titles, contents;
   for (const std::string& t : Column(db, "select d_title" + listed)) {
-    titles.Add(t, list, kCutsPerTitle, seen, rng);
+    titles.Add(t, list, kCutsPerTitle, static_cast<size_t>(o.none), seen, rng);
   }
   for (const std::string& b : Column(
            db, "select d_content" + listed + " order by d_id limit " + std::to_string(o.bodies))) {
-    contents.Add(b, list, kCutsPerBody, seen, rng);
+    contents.Add(b, list, kCutsPerBody, static_cast<size_t>(o.none), seen, rng);
   }
 
   // Characters of GB2312 that no text can hold (outside the list) and no text read holds.
@@ -413,11 +415,11 @@ int main(int argc, char** argv) {
       "[--dict DICT]";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    auto text = [&]() -> std::string {
+    auto argument = [&]() -> std::string {
       if (i + 1 >= argc) Die(a + " needs a value");
       return argv[++i];
     };
-    auto value = [&]() -> long { return std::strtol(text().c_str(), nullptr, 10); };
+    auto value = [&]() -> long { return std::strtol(argument().c_str(), nullptr, 10); };
     if (a == "--channel") {
       o.channel = value();
     } else if (a == "--bodies") {
@@ -427,7 +429,7 @@ int main(int argc, char** argv) {
     } else if (a == "--seed") {
       o.seed = static_cast<unsigned>(value());
     } else if (a == "--dict") {
-      o.dictionary = text();
+      o.dictionary = argument();
     } else if (!a.empty() && a[0] != '-' && o.file.empty()) {
       o.file = a;
     } else if (!a.empty() && a[0] != '-' && o.out_dir.empty()) {

@@ -120,11 +120,11 @@ int main(int argc, char** argv) {
   std::string words = "real", dictionary;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto text = [&]() -> std::string {
+    auto argument = [&]() -> std::string {
       if (i + 1 >= argc) Db::Die(a + " needs a value");
       return argv[++i];
     };
-    auto value = [&]() -> long { return std::strtol(text().c_str(), nullptr, 10); };
+    auto value = [&]() -> long { return std::strtol(argument().c_str(), nullptr, 10); };
     if (a == "--articles") {
       articles = value();
     } else if (a == "--channels") {
@@ -132,9 +132,9 @@ int main(int argc, char** argv) {
     } else if (a == "--seed") {
       seed = static_cast<unsigned>(value());
     } else if (a == "--words") {
-      words = text();
+      words = argument();
     } else if (a == "--dict") {
-      dictionary = text();
+      dictionary = argument();
     } else if (a == "--help") {
       std::printf("%s", kUsage);
       return 0;
