@@ -9,11 +9,11 @@
 # what it keeps, and as readers search, with a keyword the server has not been asked before on
 # every request (the rows "new kw title, ..." and "new kw body, ...", searchtype d_title and
 # d_content on channel 1). Their keywords are drawn from the seeded site's own texts by
-# bench/keywords.cpp, a list of each kind, each keyword once, in a shuffled order: one character
-# of the texts, a two-character word, two characters across two words (the last of one and the
-# first of the next, as they follow each other), two words (four characters), three words (six
-# characters), and two characters found nowhere (the forty-word seed's kinds; --words says those of
-# real text). wrk takes them in turn through
+# bench/keywords.cpp, a list of each kind, each keyword once, in a shuffled order (the kinds of
+# the forty-word seed here; --words says those of real text): one character of the texts, a
+# two-character word, two characters across two words (the last of one and the first of the
+# next, as they follow each other), two words (four characters), three words (six characters),
+# and two characters found nowhere. wrk takes them in turn through
 # bench/keywords.lua, which never sends a keyword twice: each round of each server takes its own
 # slice of the list (a keyword may be asked again only of another server process, which keeps
 # its own). A round sends for its time, then waits for every answer it is owed, so that a slow
@@ -36,7 +36,7 @@
 # says which seed the figures used. The new-keyword rows' kinds depend on it: on real text, words
 # of the dictionary that the texts hold (common, middling, rare by its counts), cuts of one or
 # two and of three to six characters of the texts, two common words together, and two
-# characters found nowhere; on the forty words, the kinds below. The fixed keywords of the
+# characters found nowhere; on the forty words, the kinds above. The fixed keywords of the
 # search rows are words both seeds hold where they can be (经济 in the titles), others
 # where the seed has no such word (see the rows).
 # --site DIR measures a copy of the site in DIR, made by `folirex init` and seeded by
