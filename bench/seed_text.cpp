@@ -19,8 +19,8 @@ constexpr size_t kBodyBytes = 1600;
 // The characters of an article's summary taken from the start of its body.
 constexpr size_t kSummaryChars = 30;
 
-// xoshiro256**, seeded by splitmix64: the 400 million words of a seeding need a generator faster
-// than mt19937, and one draw of 64 bits serves both halves of a table lookup.
+// xoshiro256**, seeded by splitmix64: the 400 million words of 1,000,000 articles need a
+// generator faster than mt19937, and one draw of 64 bits serves both halves of a table lookup.
 class Rng {
  public:
   explicit Rng(uint64_t seed) {
