@@ -88,6 +88,43 @@ bench_cleanup() {
   fi
 }
 
+# Installs the Debian package PACKAGE when running as root (apt-get; the package lists are
+# updated once if the install fails); nothing otherwise. The caller checks for what it needed.
+install_package() {  # PACKAGE
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    echo "installing $1 (apt-get install $1)" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq --no-install-recommends "$1" </dev/null >/dev/null 2>&1 ||
+      { apt-get update -qq </dev/null >/dev/null 2>&1 &&
+        apt-get install -y -qq --no-install-recommends "$1" </dev/null >/dev/null 2>&1; } || true
+  fi
+}
+
+# The frequency word list of the real-text seed (folirex-seed --words real, folirex-keywords
+# --dict): the segmentation dictionary of Debian's python3-jieba (lines "word count tag"),
+# installed when running as root. Sets seed_dict to its path, or exits.
+seed_dictionary() {
+  local find='/jieba/dict\.txt$'
+  seed_dict="$(dpkg -L python3-jieba 2>/dev/null | grep "$find" | head -n 1 || true)"
+  if [ -z "$seed_dict" ]; then
+    install_package python3-jieba
+    seed_dict="$(dpkg -L python3-jieba 2>/dev/null | grep "$find" | head -n 1 || true)"
+  fi
+  if [ ! -f "$seed_dict" ]; then
+    echo "the real-text seed needs the word list of python3-jieba (apt-get install python3-jieba);" \
+      "--words forty seeds the forty words instead" >&2
+    exit 1
+  fi
+}
+
+# The words a site was seeded with (folirex-seed writes them to data/bench-seed.txt): real or
+# forty; a site seeded before the seed recorded them was seeded with the forty words.
+seeded_words() {  # SITE
+  local words=""
+  [ ! -f "$1/data/bench-seed.txt" ] || words="$(awk '$1 == "words" { print $2 }' "$1/data/bench-seed.txt")"
+  echo "${words:-forty}"
+}
+
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }

@@ -9,10 +9,11 @@
 # what it keeps, and as readers search, with a keyword the server has not been asked before on
 # every request (the rows "new kw title, ..." and "new kw body, ...", searchtype d_title and
 # d_content on channel 1). Their keywords are drawn from the seeded site's own texts by
-# bench/keywords.cpp, a list of each kind, each keyword once, in a shuffled order: one character
-# of the texts, a two-character word, two characters across two words (the last of one and the
-# first of the next, as they follow each other), two words (four characters), three words (six
-# characters), and two characters found nowhere. wrk takes them in turn through
+# bench/keywords.cpp, a list of each kind, each keyword once, in a shuffled order (the kinds of
+# the forty-word seed here; --words says those of real text): one character of the texts, a
+# two-character word, two characters across two words (the last of one and the first of the
+# next, as they follow each other), two words (four characters), three words (six characters),
+# and two characters found nowhere. wrk takes them in turn through
 # bench/keywords.lua, which never sends a keyword twice: each round of each server takes its own
 # slice of the list (a keyword may be asked again only of another server process, which keeps
 # its own). A round sends for its time, then waits for every answer it is owed, so that a slow
@@ -26,13 +27,25 @@
 # spend keywords), and their SQL count is that of a first request.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
-#                [--site DIR]
+#                [--site DIR] [--words real|forty]
+# --words sets the seeded texts (build-bench/bench/folirex-seed): "real" (the default), words of
+# a Chinese segmentation dictionary's frequency word list (Debian package python3-jieba,
+# installed when run as root) drawn by their counts, so that few words are common and most rare,
+# and a body of its own for every article; "forty", the forty two-character words the seed first
+# used, every title and body made of them and the bodies shared from a pool of 512. The output
+# says which seed the figures used. The new-keyword rows' kinds depend on it: on real text, words
+# of the dictionary that the texts hold (common, middling, rare by its counts), cuts of one or
+# two and of three to six characters of the texts, two common words together, and two
+# characters found nowhere; on the forty words, the kinds above. The fixed keywords of the
+# search rows are words both seeds hold where they can be (经济 in the titles), others
+# where the seed has no such word (see the rows).
 # --site DIR measures a copy of the site in DIR, made by `folirex init` and seeded by
 # build-bench/bench/folirex-seed (its admin password in DIR/data/admin-password.txt, as init
 # keeps it), instead of seeding one: a large site is seeded once and measured again and again.
 # DIR itself is only read (copied into the run's work folder, which a site of 1,000,000
 # articles needs some 5 GB for, and as much again for --baseline); --articles is then its count
-# of articles.
+# of articles, and its seed's words are those the seed recorded in DIR/data/bench-seed.txt
+# (forty for a site seeded before it did).
 # --db postgres also copies the seeded site, row for row, into a private PostgreSQL cluster
 # started as the tests start theirs (tests/postgres/cluster.sh; the packages postgresql and
 # odbc-postgresql) and measures the two forms side by side in alternating rounds as --baseline
@@ -84,9 +97,10 @@ against=""       # --against M: the smaller site's article count
 slow_interval=3  # seconds between the header lines of a slow connection
 ramp=3           # seconds for the held connections to open before wrk starts
 seeded=""        # --site DIR: a seeded site to copy instead of seeding one
+words=""         # --words: the seeded texts, real (the default) or forty
 usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
                     [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
-                    [--site DIR]"
+                    [--site DIR] [--words real|forty]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
@@ -99,6 +113,7 @@ while [ $# -gt 0 ]; do
     --db) dbkind="$2"; shift 2 ;;
     --against) against="$2"; shift 2 ;;
     --site) seeded="$2"; shift 2 ;;
+    --words) words="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -111,6 +126,16 @@ if [ -n "$seeded" ] && { [ ! -f "$seeded/data/site.db" ] || [ ! -f "$seeded/data
   exit 2
 fi
 case "$dbkind" in sqlite | postgres) ;; *) echo "$usage" >&2; exit 2 ;; esac
+case "$words" in "" | real | forty) ;; *) echo "$usage" >&2; exit 2 ;; esac
+if [ -n "$seeded" ]; then
+  site_words="$(seeded_words "$seeded")"
+  if [ -n "$words" ] && [ "$words" != "$site_words" ]; then
+    echo "--site: $seeded was seeded with the $site_words words, not --words $words" >&2
+    exit 2
+  fi
+  words="$site_words"
+fi
+words="${words:-real}"
 if [ -n "$against" ] && [ -n "$baseline" ]; then
   echo "--against compares two sizes; it cannot be combined with --baseline" >&2
   exit 2
@@ -125,16 +150,20 @@ round_secs=$((duration / rounds)); [ "$round_secs" -ge 1 ] || round_secs=1
 have() { command -v "$1" >/dev/null || [ -x "/usr/sbin/$1" ]; }
 need() {  # PROGRAM PACKAGE
   have "$1" && return 0
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    echo "installing $2 (apt-get install $2)" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1 ||
-      { apt-get update -qq </dev/null >/dev/null 2>&1 &&
-        apt-get install -y -qq --no-install-recommends "$2" </dev/null >/dev/null 2>&1; } || true
-  fi
+  install_package "$2"
   have "$1"
 }
 need wrk wrk || { echo "bench/run.sh needs wrk (apt-get install wrk)" >&2; exit 1; }
+# The seed's texts: its arguments, the keyword draw's, and how the output names them.
+seed_dict=""
+if [ "$words" = real ]; then
+  seed_dictionary
+  seed_args=(--words real --dict "$seed_dict")
+  seed_label="real text: words of $(basename "$(dirname "$seed_dict")")/$(basename "$seed_dict") drawn by their counts, a body per article"
+else
+  seed_args=(--words forty)
+  seed_label="forty words: two-character words drawn uniformly, bodies from a pool of 512"
+fi
 nginx=""
 if need nginx nginx; then
   nginx="$(command -v nginx || echo /usr/sbin/nginx)"
@@ -178,7 +207,7 @@ if [ -n "$seeded" ]; then
 else
   init_out="$("$now_bin" init "$work/seed")"
   admin_password="$(password_of "$init_out")"
-  build-bench/bench/folirex-seed "$work/seed" --articles "$articles"
+  build-bench/bench/folirex-seed "$work/seed" --articles "$articles" "${seed_args[@]}"
 fi
 if [ -n "$base_bin" ]; then
   # Each binary gets its own copy of the seeded site, so that both start from the same data.
@@ -197,7 +226,7 @@ if [ -n "$against" ]; then
   # The smaller site, served by the same binary as the "base" of the rounds.
   small_out="$("$now_bin" init "$work/site-small")"
   base_password="$(password_of "$small_out")"
-  build-bench/bench/folirex-seed "$work/site-small" --articles "$against"
+  build-bench/bench/folirex-seed "$work/site-small" --articles "$against" "${seed_args[@]}"
   small_db="$work/site-small/data/site.db"
   base_bin="$now_bin"
   base_site="$work/site-small"
@@ -456,18 +485,30 @@ add_own_deep "class list" 500 \
 add "newest list"          "/asp.asp?m=newlist&channelid=1"
 add "search, no keyword"   "/asp.asp?m=search&channelid=1"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
-# Keywords of one and four characters, an author, and Latin letters in the inputers.
+# The keywords of the rows below that depend on the seed's words, and the search form's GB2312
+# percent-encoding of a keyword.
+if [ "$words" = forty ]; then
+  title4=经济发展 body1=经 body4=经济发展 rare1=续 rare4=济：经济
+else
+  title4=人民政府 body1=一 body4=人民政府 rare1=斧 rare4=一见钟情
+fi
+gb() { printf '%s' "$1" | iconv -f utf-8 -t gbk | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F | sed 's/../%&/g'; }
+# Keywords of one and four characters ("经" and the seed's title4: "经济发展" in the forty words;
+# on real text "人民政府", a word of one title in some 400), an author, and Latin letters in the
+# inputers.
 add "search, 1 character"  "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD"
-add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
+add "search, 4 characters" "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=$(gb "$title4")"
 add "search, author"       "/asp.asp?m=search&channelid=1&searchtype=d_author&searchkeyword=%D5%C5%CE%B0"
 add "search, inputer"      "/asp.asp?m=search&channelid=1&searchtype=d_inputer&searchkeyword=dmi"
-# The bodies: a keyword of one and of four characters found in nearly every body and in many
-# ("经", "经济发展"), and a rarer one of each: "续" only in the continued articles' second pages
-# (one in ten), "济：经济" only where those repeat a title that holds it (one in 16,000).
-add "body search, 1 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD"
-add "body search, 4 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BE%AD%BC%C3%B7%A2%D5%B9"
-add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%D0%F8"
-add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%BC%C3%A3%BA%BE%AD%BC%C3"
+# The bodies: a keyword of one and of four characters found in nearly every body and in many,
+# and a rarer one of each. The forty words: "经", "经济发展"; "续" only in the continued
+# articles' second pages (one in ten), "济：经济" only where those repeat a title that holds it
+# (one in 16,000). Real text: "一" (all but one body in a thousand), "人民政府" (one in ten);
+# "斧" (one in a hundred), "一见钟情" (one in 1,500).
+add "body search, 1 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=$(gb "$body1")"
+add "body search, 4 common"  "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=$(gb "$body4")"
+add "body search, 1 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=$(gb "$rare1")"
+add "body search, 4 rare"    "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=$(gb "$rare4")"
 # Searches as readers make them: on every request a keyword its server has not been asked
 # before, from lists drawn from the texts of the site whose page parameters the rows use (the
 # smaller one with --against, whose texts the larger holds too). The kind of keywords found
@@ -476,6 +517,7 @@ kw_dir="$work/keywords"
 kw_none=$((duration * 20000))
 [ "$kw_none" -ge 200000 ] || kw_none=200000
 build-bench/bench/folirex-keywords "${small_db:-$db}" "$kw_dir" --none "$kw_none" \
+  ${seed_dict:+--dict "$seed_dict"} \
   >/dev/null
 add_kw() {  # NAME COLUMN LIST (title-char, body-words2, ...: a file of bench/keywords.cpp)
   add "$1" "/asp.asp?m=search&channelid=1&searchtype=$2&searchkeyword="
@@ -484,11 +526,22 @@ add_kw() {  # NAME COLUMN LIST (title-char, body-words2, ...: a file of bench/ke
 for column in title body; do
   searchtype=d_title
   [ "$column" = title ] || searchtype=d_content
-  add_kw "new kw $column, 1 char"   "$searchtype" "$column-char"
-  add_kw "new kw $column, word"     "$searchtype" "$column-word"
-  add_kw "new kw $column, 2 across" "$searchtype" "$column-across"
-  add_kw "new kw $column, 2 words"  "$searchtype" "$column-words2"
-  add_kw "new kw $column, 6 chars"  "$searchtype" "$column-chars6"
+  if [ "$words" = forty ]; then
+    add_kw "new kw $column, 1 char"   "$searchtype" "$column-char"
+    add_kw "new kw $column, word"     "$searchtype" "$column-word"
+    add_kw "new kw $column, 2 across" "$searchtype" "$column-across"
+    add_kw "new kw $column, 2 words"  "$searchtype" "$column-words2"
+    add_kw "new kw $column, 6 chars"  "$searchtype" "$column-chars6"
+  else
+    # Words of the dictionary of two to four characters by its counts (1,000 or more, 50 to 999,
+    # under 50), cuts of the texts, two common words together.
+    add_kw "new kw $column, common"   "$searchtype" "$column-common"
+    add_kw "new kw $column, middling" "$searchtype" "$column-middling"
+    add_kw "new kw $column, rare"     "$searchtype" "$column-rare"
+    add_kw "new kw $column, cut 1-2"  "$searchtype" "$column-cut12"
+    add_kw "new kw $column, cut 3-6"  "$searchtype" "$column-cut36"
+    add_kw "new kw $column, 2 common" "$searchtype" "$column-pair"
+  fi
   add_kw "new kw $column, nowhere"  "$searchtype" "$column-none"
 done
 # Deep pages of the other paged lists: the newest list and the searches page twenty rows at a
@@ -574,6 +627,7 @@ done
 echo
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
+printf 'seed: %s\n' "$seed_label"
 printf 'new kw rows: on every request a keyword its server has not been asked before, without\n'
 printf 'warm-up; req/s over their own span (their lists and slices in a table after the pages)\n'
 [ -z "$against" ] ||

@@ -1,32 +1,38 @@
 // Fills a site made by `folirex init` with a seeded amount of content for the benchmarks:
 // channels, class trees, subjects, articles with Chinese titles and bodies of about 1.7 KB,
-// keywords, pictures, comments and clicks. Everything goes in in one transaction through
-// prepared statements, without a journal (a failed seeding leaves a site to throw away), so
-// 1,000,000 articles take well under a minute. Each added channel gets a copy of channel 1's
-// folder, as channel creation gives it, so that its pages are styled. The list and search
-// indexes are built at the end, as the server would build them on opening the site.
+// keywords, pictures, comments and clicks. The texts (bench/seed_text.h) are by default real
+// text: words of the frequency word list DICT drawn by their counts, a body of its own for every
+// article; --words forty makes them of the forty words of seed_words.h, the bodies shared from a
+// pool, as the seed first did. Everything goes in in one transaction through prepared
+// statements, without a journal (a failed seeding leaves a site to throw away). Each added
+// channel gets a copy of channel 1's folder, as channel creation gives it, so that its pages are
+// styled. The list and search indexes are built at the end, as the server would build them on
+// opening the site. The seed's settings are written to SITE_DIR/data/bench-seed.txt, lines
+// "name value" (words, dictionary, seed, articles, channels), for the scripts that measure the
+// site later.
 //
 //   folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]
+//                         [--words real --dict DICT | --words forty]
 #include <sqlite3.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/list_structures.h"
 #include "platform/db/connection.h"
-#include "seed_words.h"
+#include "seed_dictionary.h"
+#include "seed_text.h"
 
 namespace {
 
-using folirex_bench::kWordCount;
-using folirex_bench::kWords;
 const char* const kAuthors[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨磊", "赵敏", "黄强"};
 const char* const kSources[] = {"本站原创", "新华社", "人民网", "央视新闻", "经济日报"};
 
@@ -76,6 +82,19 @@ class Db {
 void BindText(sqlite3_stmt* s, int i, const std::string& v) {
   sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
+// For a text that outlives the statement's step: not copied.
+void BindStaticText(sqlite3_stmt* s, int i, const std::string& v) {
+  sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
+
+const char* const kUsage =
+    "usage: folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]\n"
+    "                   [--words real --dict DICT | --words forty]\n"
+    "  --words real (default): words of the frequency word list DICT (lines \"word count "
+    "[tag]\",\n"
+    "    e.g. jieba/dict.txt of Debian's python3-jieba) drawn by their counts, every article a\n"
+    "    body of its own\n"
+    "  --words forty: the forty two-character words, bodies shared from a pool of 512\n";
 
 struct Class {
   int64_t id;
@@ -98,20 +117,26 @@ int main(int argc, char** argv) {
   long articles = 10000;
   int channels = 5;
   unsigned seed = 42;
+  std::string words = "real", dictionary;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto value = [&]() -> long {
+    auto argument = [&]() -> std::string {
       if (i + 1 >= argc) Db::Die(a + " needs a value");
-      return std::strtol(argv[++i], nullptr, 10);
+      return argv[++i];
     };
+    auto value = [&]() -> long { return std::strtol(argument().c_str(), nullptr, 10); };
     if (a == "--articles") {
       articles = value();
     } else if (a == "--channels") {
       channels = static_cast<int>(value());
     } else if (a == "--seed") {
       seed = static_cast<unsigned>(value());
+    } else if (a == "--words") {
+      words = argument();
+    } else if (a == "--dict") {
+      dictionary = argument();
     } else if (a == "--help") {
-      std::printf("usage: folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]\n");
+      std::printf("%s", kUsage);
       return 0;
     } else if (site.empty() && a[0] != '-') {
       site = a;
@@ -119,7 +144,12 @@ int main(int argc, char** argv) {
       Db::Die("unexpected argument " + a);
     }
   }
-  if (site.empty() || articles < 1 || channels < 1) Db::Die("usage: folirex-seed SITE_DIR");
+  if (site.empty() || articles < 1 || channels < 1) Db::Die(kUsage);
+  if (words != "real" && words != "forty") Db::Die("--words is real or forty");
+  if (words == "real" && dictionary.empty()) {
+    Db::Die("the real-text seed needs its word list: --dict DICT (or --words forty)");
+  }
+  if (words == "forty" && !dictionary.empty()) Db::Die("--dict goes with --words real");
   std::string file = (std::filesystem::path(site) / "data" / "site.db").string();
   if (!std::filesystem::exists(file)) Db::Die("no SQLite site at " + site);
 
@@ -128,7 +158,21 @@ int main(int argc, char** argv) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   std::mt19937 rng(seed);
-  auto word = [&] { return std::string(kWords[rng() % kWordCount]); };
+  std::unique_ptr<folirex_bench::SeedText> text;
+  size_t vocabulary = 40;
+  if (words == "real") {
+    try {
+      const std::vector<folirex_bench::DictionaryWord> list =
+          folirex_bench::LoadDictionary(dictionary);
+      vocabulary = list.size();
+      text = folirex_bench::MakeRealText(list, seed);
+    } catch (const std::exception& e) {
+      Db::Die(e.what());
+    }
+  } else {
+    text = folirex_bench::MakeFortyWordText(rng);
+  }
+  auto word = [&] { return text->Name(); };
   Db db(file);
   db.Exec("PRAGMA journal_mode = DELETE");
   db.Exec("PRAGMA journal_mode = OFF");
@@ -236,28 +280,29 @@ int main(int argc, char** argv) {
   sqlite3_stmt* add_comment = db.Prepare(
       "insert into Vantrel_ArticleComment (d_channelid, d_classid, d_infoid, d_username, "
       "d_email, d_score, d_comment, d_ip, d_addtime, d_checked) values (?,?,?,?,?,?,?,?,?,-1)");
-  // Bodies of about 1.7 KB (two articles to a database page), drawn from a pool: making a fresh one
-  // for every article would cost more than storing it.
-  std::array<std::string, 512> bodies;
-  for (std::string& body : bodies) {
-    while (body.size() < 1600) {
-      body += "<p>";
-      for (int k = 0; k < 20; ++k) body += word();
-      body += "。</p>";
-    }
-  }
+  text->BeforeArticles();
   int64_t comments = 0;
+  double text_seconds = 0;  // spent making the articles' texts
+  std::string content, first_page;
   for (long n = 0; n < articles; ++n) {
     // Half the articles share one class, so its list has deep pages to measure.
     const Class& cls = rng() % 2 == 0 ? classes[1] : classes[rng() % classes.size()];
     size_t channel_index = 0;
     while (channel_ids[channel_index] != cls.channel) ++channel_index;
-    std::string title = word() + word() + word() + "：" + word() + word() + "的新进展";
-    std::string keywords = "|" + word() + "|" + word() + "|";
-    std::string content = bodies[rng() % bodies.size()];
+    const auto text_start = std::chrono::steady_clock::now();
+    std::string title = text->Title();
+    std::string keywords = text->Keywords();
+    content.clear();
+    text->AppendBody(content);
     bool paged = rng() % 10 == 0;
-    if (paged) content += "[Vantrel_NextPage]<p>" + title + "（续）</p>" + content;
-    std::string summary = content.substr(3, 90);
+    if (paged) {
+      first_page = content;
+      content += "[Vantrel_NextPage]<p>" + title + "（续）</p>";
+      text->AppendContinuedBody(first_page, content);
+    }
+    std::string summary = text->Summary(content);
+    text_seconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - text_start).count();
     bool picture = rng() % 5 == 0;
     int clicks = static_cast<int>(rng() % 5000);
     int i = 1;
@@ -269,7 +314,7 @@ int main(int argc, char** argv) {
     BindText(add_article, i++, kSources[rng() % 5]);
     BindText(add_article, i++, keywords);
     BindText(add_article, i++, summary);
-    BindText(add_article, i++, content);
+    BindStaticText(add_article, i++, content);
     BindText(add_article, i++, picture ? "images/hot.gif" : "");
     sqlite3_bind_int(add_article, i++, paged ? 2 : 0);
     sqlite3_bind_int(add_article, i++, rng() % 50 == 0 ? -1 : 0);
@@ -292,7 +337,7 @@ int main(int argc, char** argv) {
       BindText(add_comment, 4, kAuthors[rng() % 8]);
       BindText(add_comment, 5, "reader@example.com");
       sqlite3_bind_int(add_comment, 6, 1 + static_cast<int>(rng() % 5));
-      BindText(add_comment, 7, word() + word() + "，写得很好。");
+      BindText(add_comment, 7, text->Comment());
       BindText(add_comment, 8, "127.0.0.1");
       BindText(add_comment, 9, Date(rng, 30));
       db.Step(add_comment);
@@ -328,10 +373,21 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     Db::Die(std::string("cannot build the list and search indexes: ") + e.what());
   }
+  {
+    const std::filesystem::path record = std::filesystem::path(site) / "data" / "bench-seed.txt";
+    std::ofstream out(record);
+    out << "words " << words << "\n";
+    if (!dictionary.empty()) {
+      out << "dictionary " << std::filesystem::absolute(dictionary).string() << "\n";
+    }
+    out << "seed " << seed << "\narticles " << articles << "\nchannels " << channels << "\n";
+    if (!out) Db::Die("cannot write " + record.string());
+  }
   std::printf(
-      "seeded %s: %zu channels, %zu classes, %ld articles, %lld comments in %.1f s "
-      "(rows %.1f s, list and search indexes %.1f s)\n",
-      site.c_str(), channel_ids.size(), classes.size(), articles, static_cast<long long>(comments),
-      seconds(), filled, seconds() - filled);
+      "seeded %s (%s words, %zu in the vocabulary): %zu channels, %zu classes, %ld articles, "
+      "%lld comments in %.1f s (rows %.1f s, of which texts %.1f s; list and search indexes "
+      "%.1f s)\n",
+      site.c_str(), words.c_str(), vocabulary, channel_ids.size(), classes.size(), articles,
+      static_cast<long long>(comments), seconds(), filled, text_seconds, seconds() - filled);
   return 0;
 }
