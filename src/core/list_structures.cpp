@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <future>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,6 +15,7 @@
 #include "core/article_grams.h"
 #include "core/click_order.h"
 #include "core/settings_version.h"
+#include "platform/cache/lru_cache.h"
 #include "platform/db/kept_reads.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
@@ -362,36 +362,23 @@ class CountCache {
   };
   std::optional<Kept> Find(const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = map_.find(key);
-    if (it == map_.end()) return std::nullopt;
-    order_.splice(order_.begin(), order_, it->second);
-    return it->second->kept;
+    const Kept* kept = counts_.Find(key);
+    if (kept == nullptr) return std::nullopt;
+    return *kept;
   }
   // Keeps the count unless one of a later version is kept already.
   void Store(const std::string& key, Kept kept) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = map_.find(key);
-    if (it != map_.end()) {
-      if (it->second->kept.version <= kept.version) it->second->kept = kept;
-      order_.splice(order_.begin(), order_, it->second);
+    if (Kept* held = counts_.Find(key)) {
+      if (held->version <= kept.version) *held = kept;
       return;
     }
-    order_.push_front(Entry{key, kept});
-    map_[key] = order_.begin();
-    if (order_.size() > kCapacity) {
-      map_.erase(order_.back().key);
-      order_.pop_back();
-    }
+    counts_.Insert(key, kept);
   }
 
  private:
-  struct Entry {
-    std::string key;
-    Kept kept;
-  };
   std::mutex mutex_;
-  std::list<Entry> order_;
-  std::unordered_map<std::string, std::list<Entry>::iterator> map_;
+  LruCache<std::string, Kept> counts_{kCapacity};  // a charge of 1 each
 };
 CountCache& Counts() {
   static CountCache* cache = new CountCache();
@@ -514,12 +501,9 @@ struct HeadCache {
   struct Entry {
     int64_t version;
     std::shared_ptr<const ListHead> head;
-    std::list<std::string>::iterator use;
   };
   std::mutex mutex;
-  std::unordered_map<std::string, Entry> entries;
-  std::list<std::string> uses;  // keys, most recently used first
-  size_t ids = 0;
+  LruCache<std::string, Entry> entries{kMostListHeadIds};  // charged the ids each holds
 };
 HeadCache& Heads() {
   static HeadCache* cache = new HeadCache();
@@ -531,12 +515,11 @@ HeadCache& Heads() {
 struct IdCache {
   static constexpr size_t kCapacity = 256;
   struct Entry {
-    std::string key;
     int64_t version;
     std::shared_ptr<const std::vector<int64_t>> ids;
   };
   std::mutex mutex;
-  std::list<Entry> entries;  // newest first
+  LruCache<std::string, Entry> entries{kCapacity};  // a charge of 1 each
 };
 IdCache& Ids() {
   static IdCache* cache = new IdCache();
@@ -550,12 +533,11 @@ std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& 
   const std::string key = ListKey(conn, list);
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  auto it = cache.entries.find(key);
-  if (it == cache.entries.end() || it->second.version != version) return nullptr;
-  const ListHead& head = *it->second.head;
+  const HeadCache::Entry* kept = cache.entries.Peek(key);
+  if (kept == nullptr || kept->version != version) return nullptr;
+  const ListHead& head = *kept->head;
   if (!head.whole && static_cast<int64_t>(head.ids.size()) < rows) return nullptr;
-  cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
-  return it->second.head;
+  return cache.entries.Find(key)->head;
 }
 
 void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
@@ -564,25 +546,13 @@ void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
   const std::string key = ListKey(conn, list);
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  auto it = cache.entries.find(key);
-  if (it != cache.entries.end()) {
-    // A shorter head of the same version does not replace a longer one.
-    if (it->second.version == version && it->second.head->ids.size() >= head->ids.size()) {
-      return;
-    }
-    cache.ids -= it->second.head->ids.size();
-    cache.uses.erase(it->second.use);
-    cache.entries.erase(it);
+  // A shorter head of the same version does not replace a longer one.
+  const HeadCache::Entry* kept = cache.entries.Peek(key);
+  if (kept != nullptr && kept->version == version && kept->head->ids.size() >= head->ids.size()) {
+    return;
   }
-  cache.ids += head->ids.size();
-  cache.uses.push_front(key);
-  cache.entries.emplace(key, HeadCache::Entry{version, std::move(head), cache.uses.begin()});
-  while (cache.ids > kMostListHeadIds && !cache.uses.empty()) {
-    auto last = cache.entries.find(cache.uses.back());
-    cache.ids -= last->second.head->ids.size();
-    cache.entries.erase(last);
-    cache.uses.pop_back();
-  }
+  const size_t ids = head->ids.size();
+  cache.entries.Insert(key, HeadCache::Entry{version, std::move(head)}, ids);
 }
 
 std::shared_ptr<const ListHead> ReadListHeadOnce(
@@ -670,12 +640,12 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
     const std::string& key, int64_t version) {
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  auto it = cache.entries.find(key);
-  if (it == cache.entries.end() || it->second.version >= version ||
-      version - it->second.version > kArticleVersionsLogged) {
+  const HeadCache::Entry* kept = cache.entries.Peek(key);
+  if (kept == nullptr || kept->version >= version ||
+      version - kept->version > kArticleVersionsLogged) {
     return std::nullopt;
   }
-  return std::make_pair(it->second.version, it->second.head);
+  return std::make_pair(kept->version, kept->head);
 }
 
 // `kept`, a head of `list` read at version `from`, brought to the articles as they are now
@@ -804,51 +774,45 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const Li
   std::optional<IdCache::Entry> earlier;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
-      if (it->key != key) continue;
-      if (it->version == version) {
-        cache.entries.splice(cache.entries.begin(), cache.entries, it);
-        return cache.entries.front().ids;
+    if (const IdCache::Entry* kept = cache.entries.Peek(key)) {
+      if (kept->version == version) return cache.entries.Find(key)->ids;
+      if (kept->version < version && version - kept->version <= kArticleVersionsLogged) {
+        earlier = *kept;
       }
-      if (it->version < version && version - it->version <= kArticleVersionsLogged) earlier = *it;
-      break;
     }
   }
   static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
-  return flights->Run(
-      key + '\n' + std::to_string(max_rows), version,
-      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
-        std::shared_ptr<const std::vector<int64_t>> ids;
-        // A list a few changes behind is brought forward as a whole head of itself.
-        if (earlier && list.first_rows == 0) {
-          auto head = std::make_shared<ListHead>();
-          head->ids = *earlier->ids;
-          head->whole = true;
-          std::shared_ptr<const ListHead> forward =
-              BroughtForward(conn, head, earlier->version, list);
-          if (forward == head) {
-            ids = earlier->ids;
-          } else if (forward != nullptr) {
-            if (forward->ids.size() > max_rows) return nullptr;
-            ids = std::make_shared<const std::vector<int64_t>>(forward->ids);
-          }
-        }
-        if (ids == nullptr) {
-          auto read = std::make_shared<std::vector<int64_t>>();
-          Recordset rs;
-          rs.Open(list.Select(list.id_column), list.Values(), conn, 0, 1);
-          for (; !rs.Eof(); rs.MoveNext()) {
-            if (read->size() >= max_rows) return nullptr;
-            read->push_back(rs.Field(0).ToInt64Or(0));
-          }
-          ids = std::move(read);
-        }
-        std::lock_guard<std::mutex> lock(cache.mutex);
-        cache.entries.remove_if([&key](const IdCache::Entry& e) { return e.key == key; });
-        cache.entries.push_front(IdCache::Entry{key, version, ids});
-        if (cache.entries.size() > IdCache::kCapacity) cache.entries.pop_back();
-        return ids;
-      });
+  return flights->Run(key + '\n' + std::to_string(max_rows), version,
+                      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
+                        std::shared_ptr<const std::vector<int64_t>> ids;
+                        // A list a few changes behind is brought forward as a whole head of itself.
+                        if (earlier && list.first_rows == 0) {
+                          auto head = std::make_shared<ListHead>();
+                          head->ids = *earlier->ids;
+                          head->whole = true;
+                          std::shared_ptr<const ListHead> forward =
+                              BroughtForward(conn, head, earlier->version, list);
+                          if (forward == head) {
+                            ids = earlier->ids;
+                          } else if (forward != nullptr) {
+                            if (forward->ids.size() > max_rows) return nullptr;
+                            ids = std::make_shared<const std::vector<int64_t>>(forward->ids);
+                          }
+                        }
+                        if (ids == nullptr) {
+                          auto read = std::make_shared<std::vector<int64_t>>();
+                          Recordset rs;
+                          rs.Open(list.Select(list.id_column), list.Values(), conn, 0, 1);
+                          for (; !rs.Eof(); rs.MoveNext()) {
+                            if (read->size() >= max_rows) return nullptr;
+                            read->push_back(rs.Field(0).ToInt64Or(0));
+                          }
+                          ids = std::move(read);
+                        }
+                        std::lock_guard<std::mutex> lock(cache.mutex);
+                        cache.entries.Insert(key, IdCache::Entry{version, ids});
+                        return ids;
+                      });
 }
 
 int64_t CachedCount(Connection& conn, const ListQuery& list) {

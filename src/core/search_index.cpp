@@ -5,18 +5,17 @@
 #include <charconv>
 #include <cstdint>
 #include <iterator>
-#include <list>
 #include <mutex>
 #include <optional>
 #include <semaphore>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "core/article_change_log.h"
 #include "core/list_structures.h"
 #include "core/text_helpers.h"
+#include "platform/cache/lru_cache.h"
 #include "platform/db/provider.h"
 
 namespace folirex {
@@ -650,15 +649,9 @@ struct BodyMatchCache {
     int64_t version = -1;  // of `matches`, or of the reading that found them too many
     std::shared_ptr<const BodyMatches> matches;
   };
-  struct Entry {
-    std::shared_ptr<Slot> slot;
-    std::list<std::string>::iterator use;
-    size_t rows = 0;
-  };
   std::mutex mutex;
-  std::unordered_map<std::string, Entry> entries;
-  std::list<std::string> uses;  // keys, most recently used first
-  size_t rows = 0;
+  // Charged the rows each slot's matches hold.
+  LruCache<std::string, std::shared_ptr<Slot>> slots{kMostBodyMatchesHeld, kMostBodyMatchLists};
 };
 BodyMatchCache& BodyMatchesHeld() {
   static BodyMatchCache* cache = new BodyMatchCache();
@@ -668,27 +661,17 @@ BodyMatchCache& BodyMatchesHeld() {
 }  // namespace
 
 bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list) {
+  constexpr size_t kMostRemembered = 4096;
   struct Asked {
     std::mutex mutex;
-    std::unordered_map<std::string, std::list<std::string>::iterator> keys;
-    std::list<std::string> order;  // the most recent first
+    LruCache<std::string, bool> keys{kMostRemembered};  // a charge of 1 each
   };
   static Asked* asked = new Asked();
-  constexpr size_t kMostRemembered = 4096;
   const std::string key =
       conn.session().pool_key() + '\n' + std::string(purpose) + '\n' + list.Key();
   std::lock_guard<std::mutex> lock(asked->mutex);
-  auto it = asked->keys.find(key);
-  if (it != asked->keys.end()) {
-    asked->order.splice(asked->order.begin(), asked->order, it->second);
-    return true;
-  }
-  asked->order.push_front(key);
-  asked->keys.emplace(key, asked->order.begin());
-  if (asked->order.size() > kMostRemembered) {
-    asked->keys.erase(asked->order.back());
-    asked->order.pop_back();
-  }
+  if (asked->keys.Find(key) != nullptr) return true;
+  asked->keys.Insert(key, true);
   return false;
 }
 
@@ -783,20 +766,13 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   std::shared_ptr<BodyMatchCache::Slot> slot;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    auto it = cache.entries.find(key);
-    if (it == cache.entries.end() && !keep) {
-      // Read for this request alone.
-      slot = nullptr;
-    } else if (it == cache.entries.end()) {
-      cache.uses.push_front(key);
-      it = cache.entries
-               .emplace(key, BodyMatchCache::Entry{std::make_shared<BodyMatchCache::Slot>(),
-                                                   cache.uses.begin(), 0})
-               .first;
-    } else {
-      cache.uses.splice(cache.uses.begin(), cache.uses, it->second.use);
+    if (std::shared_ptr<BodyMatchCache::Slot>* held = cache.slots.Find(key)) {
+      slot = *held;
+    } else if (keep) {
+      slot = std::make_shared<BodyMatchCache::Slot>();
+      cache.slots.Insert(key, slot, 0);
     }
-    if (it != cache.entries.end()) slot = it->second.slot;
+    // Otherwise read for this request alone.
   }
   if (slot == nullptr) {
     std::shared_ptr<const BodyMatches> whole = read_whole();
@@ -822,19 +798,9 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   slot->matches = next;
   const size_t held = next == nullptr ? 0 : next->rows.size();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  auto it = cache.entries.find(key);
-  if (it != cache.entries.end() && it->second.slot == slot) {
-    cache.rows = cache.rows - it->second.rows + held;
-    it->second.rows = held;
-  }
   // The least recently used go first; the slot just made stays while it fits alone.
-  while ((cache.rows > kMostBodyMatchesHeld || cache.entries.size() > kMostBodyMatchLists) &&
-         !cache.uses.empty() && cache.uses.back() != key) {
-    auto last = cache.entries.find(cache.uses.back());
-    cache.rows -= last->second.rows;
-    cache.entries.erase(last);
-    cache.uses.pop_back();
-  }
+  std::shared_ptr<BodyMatchCache::Slot>* kept = cache.slots.Peek(key);
+  if (kept != nullptr && *kept == slot) cache.slots.Recharge(key, held);
   return next;
 }
 

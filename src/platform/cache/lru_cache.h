@@ -15,18 +15,19 @@
 //  - Not locked: a cache shared between threads is used under its owner's mutex, a cache kept
 //    per session is used by one thread at a time.
 //
-// The uses and their bounds:
-//  | use (file)                                  | holds                                  | charge
-//  | capacity                 | | idle statements (platform/db/sqlite_provider) | compiled
-//  statements of a pooled      | 1      | 64 per session           | | | session, by text, checked
-//  out on use   |        |                          | | counts (core/list_structures) | row counts
-//  of lists by database and    | 1      | 4096                     | | | count text, with their
-//  version         |        |                          | | list heads (core/list_structures) | the
-//  first ids of paged lists           | ids    | kMostListHeadIds         | | id lists
-//  (core/list_structures)             | whole id lists by database and select  | 1      | 256 | |
-//  body matches (core/search_index)            | kept keyword matches by database,      | rows   |
-//  kMostBodyMatchesHeld,    | |                                             | select and order | |
-//  kMostBodyMatchLists lists|
+// The uses and their bounds (charge: what one entry counts for; capacity: the bound on the sum):
+//  - idle statements (platform/db/sqlite_provider.cpp): the compiled statements of one pooled
+//    session by text, taken out while they run; charge 1, capacity 64 per session.
+//  - counts (core/list_structures.cpp): row counts of lists by database and count text, with the
+//    version they were taken at; charge 1, capacity 4096.
+//  - list heads (core/list_structures.cpp): the first ids of paged lists with their version;
+//    charged the ids each holds, capacity kMostListHeadIds.
+//  - id lists (core/list_structures.cpp): whole id lists by database and select with their
+//    version; charge 1, capacity 256.
+//  - body matches (core/search_index.cpp): kept keyword matches by database, select and order;
+//    charged the rows each holds, capacity kMostBodyMatchesHeld, at most kMostBodyMatchLists.
+//  - searches asked before (core/search_index.cpp): which lists a purpose has asked for, so
+//    that a second asking keeps what it reads; charge 1, capacity 4096.
 #ifndef FOLIREX_PLATFORM_CACHE_LRU_CACHE_H_
 #define FOLIREX_PLATFORM_CACHE_LRU_CACHE_H_
 

@@ -5,14 +5,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "platform/cache/lru_cache.h"
 #include "platform/db/statement_audit.h"
 #include "platform/text/vb_text.h"
 
@@ -322,12 +323,8 @@ class SqliteSession : public Session {
 
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
     std::string key(sql);
-    auto found = index_.find(key);
-    if (found != index_.end()) {
-      auto it = found->second;
-      Compiled compiled = std::move(it->second);
-      index_.erase(found);
-      idle_.erase(it);
+    if (std::optional<Compiled> idle = idle_.Take(key)) {
+      Compiled compiled = std::move(*idle);
       // A statement that changes the schema makes the next schema question look again.
       if (compiled.changes_schema) schema_checked_ = false;
       return std::make_unique<SqliteStatement>(this, std::move(key), std::move(compiled));
@@ -406,20 +403,8 @@ class SqliteSession : public Session {
     sqlite3_reset(compiled.handle.get());
     sqlite3_clear_bindings(compiled.handle.get());
     try {
-      auto [entry, added] = index_.try_emplace(key);
-      if (!added) return;  // one idle copy per text is enough
-      try {
-        idle_.emplace_front(std::move(key), std::move(compiled));
-      } catch (...) {
-        index_.erase(entry);
-        return;
-      }
-      entry->second = idle_.begin();
-      if (idle_.size() > kMaxIdleStatements) {
-        auto last = std::prev(idle_.end());
-        index_.erase(last->first);
-        idle_.erase(last);
-      }
+      if (idle_.Peek(key) != nullptr) return;  // one idle copy per text is enough
+      idle_.Insert(std::move(key), std::move(compiled));
     } catch (...) {
     }
   }
@@ -619,9 +604,8 @@ class SqliteSession : public Session {
   std::unique_lock<std::timed_mutex> turn_;  // held from Begin to the end of the transaction
   SqlSchemaHints hints_;
   bool schema_checked_ = false;
-  std::list<std::pair<std::string, Compiled>> idle_;  // most recently used first
-  std::unordered_map<std::string, std::list<std::pair<std::string, Compiled>>::iterator> index_;
-  RepeatedTexts compiled_once_;  // texts compiled and not kept
+  LruCache<std::string, Compiled> idle_{kMaxIdleStatements};  // a charge of 1 each
+  RepeatedTexts compiled_once_;                               // texts compiled and not kept
   // The authorizer's notes: where they go while a statement compiles (Noting).
   StatementTouches* noting_ = nullptr;
   bool* noted_ = nullptr;
