@@ -667,27 +667,46 @@ BodyMatchCache& BodyMatchesHeld() {
 
 }  // namespace
 
-bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list) {
-  struct Asked {
-    std::mutex mutex;
-    std::unordered_map<std::string, std::list<std::string>::iterator> keys;
-    std::list<std::string> order;  // the most recent first
-  };
+namespace {
+
+// The lists asked for, by database, purpose and list, the most recently asked first.
+struct Asked {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::list<std::string>::iterator> keys;
+  std::list<std::string> order;
+};
+Asked& AskedLists() {
   static Asked* asked = new Asked();
+  return *asked;
+}
+std::string AskedKey(Connection& conn, std::string_view purpose, const ListQuery& list) {
+  return conn.session().pool_key() + '\n' + std::string(purpose) + '\n' + list.Key();
+}
+
+}  // namespace
+
+bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list) {
+  Asked& asked = AskedLists();
+  const std::string key = AskedKey(conn, purpose, list);
+  std::lock_guard<std::mutex> lock(asked.mutex);
+  return asked.keys.count(key) > 0;
+}
+
+bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list) {
+  Asked& asked = AskedLists();
   constexpr size_t kMostRemembered = 4096;
-  const std::string key =
-      conn.session().pool_key() + '\n' + std::string(purpose) + '\n' + list.Key();
-  std::lock_guard<std::mutex> lock(asked->mutex);
-  auto it = asked->keys.find(key);
-  if (it != asked->keys.end()) {
-    asked->order.splice(asked->order.begin(), asked->order, it->second);
+  const std::string key = AskedKey(conn, purpose, list);
+  std::lock_guard<std::mutex> lock(asked.mutex);
+  auto it = asked.keys.find(key);
+  if (it != asked.keys.end()) {
+    asked.order.splice(asked.order.begin(), asked.order, it->second);
     return true;
   }
-  asked->order.push_front(key);
-  asked->keys.emplace(key, asked->order.begin());
-  if (asked->order.size() > kMostRemembered) {
-    asked->keys.erase(asked->order.back());
-    asked->order.pop_back();
+  asked.order.push_front(key);
+  asked.keys.emplace(key, asked.order.begin());
+  if (asked.order.size() > kMostRemembered) {
+    asked.keys.erase(asked.order.back());
+    asked.order.pop_back();
   }
   return false;
 }
