@@ -117,6 +117,8 @@ struct BodyMatches {
 // thousand asked; notes it. A keyword whose matches are found again on every request the first
 // time is kept from its second on.
 bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
+// The same without noting it: what AskedBefore would answer now.
+bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
 
 // The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
 // `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").

@@ -90,16 +90,34 @@ std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel) {
   return InstallPath(state) + channel.ChannelDir;
 }
 
-std::optional<ListOrderKey> OrderCodeKey(int code) {
-  static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
+std::optional<OrderCode> OrderCodeOf(int64_t code) {
   if (code < 1 || code > 6) return std::nullopt;
-  return ListOrderKey{kColumns[(code - 1) / 2], code % 2 == 0};
+  return static_cast<OrderCode>(code);
+}
+
+ListOrderKey OrderCodeKey(OrderCode code) {
+  static const char* const kColumns[] = {"d_id", "d_addtime", "d_clicktimes"};
+  const int number = static_cast<int>(code);
+  return ListOrderKey{kColumns[(number - 1) / 2], number % 2 == 0};
+}
+
+std::optional<ListOrderKey> OrderCodeKey(int code) {
+  const std::optional<OrderCode> known = OrderCodeOf(code);
+  if (!known) return std::nullopt;
+  return OrderCodeKey(*known);
+}
+
+std::vector<ListOrderKey> OrderCodeKeys(int code) {
+  const std::optional<ListOrderKey> key = OrderCodeKey(code);
+  if (!key) return {};
+  return {*key};
 }
 
 std::vector<ListOrderKey> ChipOrderKeys(int code) {
-  const std::optional<ListOrderKey> key = OrderCodeKey(code);
-  if (!key) return {};
-  return {ListOrderKey{"d_topflag"}, *key};
+  std::vector<ListOrderKey> keys = OrderCodeKeys(code);
+  if (keys.empty()) return {};
+  keys.insert(keys.begin(), ListOrderKey{"d_topflag"});
+  return keys;
 }
 
 std::string ChipListOrder(int code) { return OrderByClause(ChipOrderKeys(code)); }

@@ -70,9 +70,24 @@ std::optional<ChannelSettings> OtherChannelSettings(RequestState& state,
 // The folder of a channel as a site path: the install path and ChannelDir.
 std::string ChannelPathOf(RequestState& state, const ChannelSettings& channel);
 
-// The key of an order code 1 to 6 that the lists and the search share: by id, time added or
-// clicks, ascending for odd codes; nullopt for any other code.
+// The order codes 1 to 6 that the lists and the search share: by id, time added or clicks,
+// ascending for odd codes.
+enum class OrderCode {
+  kIdAscending = 1,
+  kIdDescending,
+  kTimeAscending,
+  kTimeDescending,
+  kClicksAscending,
+  kClicksDescending,
+};
+// The order code `code` names; nullopt for any other number.
+std::optional<OrderCode> OrderCodeOf(int64_t code);
+// The key an order code sorts by.
+ListOrderKey OrderCodeKey(OrderCode code);
+// The same for a number; nullopt for any number that names no order code.
 std::optional<ListOrderKey> OrderCodeKey(int code);
+// The order of the search's results by an order code: its key alone; none for any other code.
+std::vector<ListOrderKey> OrderCodeKeys(int code);
 // The order of an article or picture list by its order code (pinned articles first, then
 // OrderCodeKey); none for any other code.
 std::vector<ListOrderKey> ChipOrderKeys(int code);

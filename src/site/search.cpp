@@ -24,34 +24,16 @@
 #include "site/article_loader.h"
 #include "site/class_folders.h"
 #include "site/list_support.h"
+#include "site/search_plan.h"
 
 namespace folirex {
 namespace {
 
-// The fields the search form offers (the article body among them); anything else searches the
-// title, as the form's first choice does.
-std::string SearchColumn(std::string_view search_type) {
-  const std::string type = LCase(Trim(search_type));
-  if (type == "d_title" || type == "d_content" || type == "d_author" || type == "d_inputer") {
-    return type;
-  }
-  return "d_title";
-}
-
 // The orders the search form offers (1 to 6); anything else takes its preset
 // choice, newest first.
-int SearchOrder(std::optional<int64_t> search_order) {
-  if (search_order && *search_order >= 1 && *search_order <= 6) {
-    return static_cast<int>(*search_order);
-  }
-  return 4;
-}
-
-// The list's order by the search's order code.
-std::vector<ListOrderKey> SearchOrderKeys(int code) {
-  const std::optional<ListOrderKey> key = OrderCodeKey(code);
-  if (!key) return {};
-  return {*key};
+OrderCode SearchOrder(std::optional<int64_t> search_order) {
+  return search_order ? OrderCodeOf(*search_order).value_or(OrderCode::kTimeDescending)
+                      : OrderCode::kTimeDescending;
 }
 
 // The title as element text with every match of the keyword (any letter case)
@@ -82,7 +64,7 @@ std::string HighlightEncoded(const std::string& title, const std::string& keywor
 bool IsNullOrEmpty(const Variant& v) { return v.IsNull() || v.ToString().empty(); }
 
 // The result page's select of the rows of `source`, in the search's order.
-std::string SelectFrom(const std::string& source, int order) {
+std::string SelectFrom(const std::string& source, OrderCode order) {
   return "select a.d_id,a.d_title, a.d_classid, a.d_addtime, "
          "a.d_author, a.d_clicktimes, b.d_dir, "
          "b.d_name from (select d_id, d_title, d_classid, "
@@ -91,7 +73,7 @@ std::string SelectFrom(const std::string& source, int order) {
          ") a left outer join (select d_id,d_dir, d_name from "
          "Vantrel_ArticleClass) b on "
          "a.d_classid=b.d_id" +
-         OrderByClause(SearchOrderKeys(order), "a.");
+         OrderByClause({OrderCodeKey(order)}, "a.");
 }
 
 // Where the result rows are read from: `list`, the matches (the rows' source, conditions and
@@ -108,11 +90,6 @@ struct SearchSource {
   std::function<std::string(int64_t offset, int64_t count)> page_source;
 };
 
-// The most rows of the list's time index read on the way to a page of a keyword's matches, and
-// the most matches whose times are looked up to put them in that order instead.
-constexpr int64_t kFewRowsPassed = 2000;
-constexpr int64_t kMostMatchesPutInTime = 100'000;
-
 // `list` read in the search's order, each row tested, where an index or the table itself holds
 // that order (nullopt for the order of clicks, which has neither), and the rows that reading
 // passes for each row of the list: in the order of time from the index that holds the texts
@@ -123,143 +100,123 @@ struct ListInOrder {
   int64_t passed = 0;
 };
 ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery& listed,
-                        int order) {
+                        OrderCode order) {
   ListInOrder in_order;
-  if (order == 3 || order == 4) {
-    in_order.list = list;
-    in_order.list->hint = ArticleHintInTimeOrder(conn.engine());
-    in_order.list->order = {{"d_addtime", order == 4}, {"d_id", order == 4}};
-    in_order.passed = CachedCount(conn, listed);
-  } else if (order == 1 || order == 2) {
-    in_order.list = list;
+  if (!ListReadsInOrder(order)) return in_order;
+  const ListOrderKey key = OrderCodeKey(order);
+  in_order.list = list;
+  if (IsIdOrder(order)) {
     in_order.list->hint = ArticleHintInIdOrder(conn.engine());
-    in_order.list->order = {{"d_id", order == 2}};
+    in_order.list->order = {key};
     in_order.passed = CachedCount(conn, ListQuery{});
+  } else {
+    in_order.list->hint = ArticleHintInTimeOrder(conn.engine());
+    in_order.list->order = {key, {"d_id", key.descending}};
+    in_order.passed = CachedCount(conn, listed);
   }
   return in_order;
 }
 
+// The pages of a walk of `walk`, each row tested against `among` too when set.
+std::function<std::string(int64_t, int64_t)> WalkPages(
+    Connection& conn, const ListQuery& walk, std::shared_ptr<const BodyMatches> among = nullptr) {
+  return [&conn, walk, among = std::move(among)](int64_t offset, int64_t count) {
+    return ListPageSource(conn, walk, among.get(), offset, count);
+  };
+}
+
+// Whether kept matches in the search's order are read from their end.
+bool KeptDescending(OrderCode order) {
+  return ListReadsInOrder(order) && OrderCodeKey(order).descending;
+}
+
+// The plan for `facts`, "asked before" read under `purpose` (none when empty) without noting
+// it; the keyword is noted as asked, once, when that decided the plan.
+SearchPlan PlanAndNote(Connection& conn, SearchFacts& facts, std::string_view purpose,
+                       const ListQuery& unordered) {
+  facts.asked_before = !purpose.empty() && WasAskedBefore(conn, purpose, unordered);
+  const SearchPlan planned = PlanSearch(facts);
+  if (planned.asks) AskedBefore(conn, purpose, unordered);
+  return planned;
+}
+
+// The index step: true when the trigram index's matches answer, into `source`.
+bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
+               const ListQuery& listed, const ListQuery& unordered, SearchSource& source) {
+  const OrderCode order = facts.order;
+  if (!ListReadsInOrder(order)) return false;
+  const int64_t version = ArticleDataVersion(conn);
+  std::shared_ptr<const BodyMatches> by_id =
+      ListedIndexMatches(conn, SearchColumnName(facts.column), keyword, listed, version);
+  if (!by_id) return false;
+  facts.indexed = static_cast<int64_t>(by_id->rows.size());
+  const ListInOrder in_order =
+      IsIdOrder(order) ? ListInOrder{} : ReadInOrder(conn, listed, listed, order);
+  facts.list_rows = in_order.passed;
+  const SearchPlan planned = PlanAndNote(conn, facts, kIndexAskPurpose, unordered);
+  source.total = facts.indexed;
+  source.descending = KeptDescending(order);
+  if (planned.way == SearchWay::kIndexSlice) source.body = by_id;
+  if (planned.way == SearchWay::kIndexWalk) {
+    source.page_source = WalkPages(conn, *in_order.list, by_id);
+  }
+  if (planned.way == SearchWay::kIndexInTime) {
+    source.body = KeptMatches(
+        conn, unordered, /*by_time=*/true, version,
+        [&] { return MatchesInTimeOrder(conn, *by_id); }, facts.asked_before);
+  }
+  if (source.body || source.page_source) return true;
+  source.total.reset();
+  source.descending = false;
+  return false;
+}
+
 // The matches among `listed`, the channel's listed articles the keyword is looked for in
-// (`listed_in` the same as values), in the search's order. The index condition narrows the rows;
-// the like condition beside it keeps the result exactly the like's. The count is kept against
-// the article data version.
-SearchSource FindSearchSource(RequestState& state, const std::string& column,
-                              const std::string& keyword, const ListQuery& listed,
-                              const std::optional<ListedArticles>& listed_in, int order) {
+// (`listed_in` the same as values), in the search's order, by the plan PlanSearch picks at each
+// step (see search_plan.h). The index condition narrows the rows; the like condition beside it
+// keeps the result exactly the like's. The count is kept against the article data version.
+SearchSource FindSearchSource(RequestState& state, SearchColumn column, const std::string& keyword,
+                              const ListQuery& listed,
+                              const std::optional<ListedArticles>& listed_in, OrderCode order) {
   Connection& conn = *state.db.Conn;
+  const std::string name = SearchColumnName(column);
   SearchSource source;
-  source.list = keyword.empty() ? listed : WithKeyword(conn.engine(), listed, column, keyword);
-  source.list.order = SearchOrderKeys(order);
+  source.list = keyword.empty() ? listed : WithKeyword(conn.engine(), listed, name, keyword);
+  source.list.order = {OrderCodeKey(order)};
   if (keyword.empty()) return source;
-  const ListQuery& matching = source.list;
-  const ListQuery unordered = matching.Whole();
+  const ListQuery unordered = source.list.Whole();
   EnsureListStructures(conn);
-  const int64_t requested_page = std::max<int64_t>(RequestedPage(state), 1);
-  // A keyword of one or two characters is counted from the kept counts of the texts' short
-  // sequences; a common one's page then comes from reading the list in its order, which stops
-  // after the page's rows, and no text that holds it is read.
-  if (const std::optional<int64_t> counted =
-          listed_in ? ListedKeywordCount(conn, column, keyword, *listed_in) : std::nullopt) {
-    const int64_t matches = *counted;
-    const ListInOrder in_order = ReadInOrder(conn, matching, listed, order);
-    const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
-    // A page past the first few is left to the list's kept head (the pager's deep pages, which
-    // go with the count kept against the version).
-    // A body is read whole to be tested: a body keyword asked again is left to its kept matches
-    // unless there are too many to keep. On PostgreSQL any keyword's first request reads the list
-    // when that is the sooner (its later ones read its matches and keep them).
-    if (matches == 0 ||
-        (in_order.list && (page - 1) * 20 < Cls_Pagination::kDeepFromRow &&
-         (column != "d_content" || matches > kMostMatchesPutInTime ||
-          !AskedBefore(conn, "matches", unordered)) &&
-         (KeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) ||
-          (column != "d_content" && matches > static_cast<int64_t>(kMostKeywordIdsKept)) ||
-          (FirstKeywordReadsListInOrder(conn.engine(), matches, in_order.passed, page, 20) &&
-           (column == "d_content" || !AskedBefore(conn, "matches", unordered)))))) {
-      source.total = matches;
-      if (in_order.list) {
-        source.page_source = [&conn, walk = *in_order.list](int64_t offset, int64_t count) {
-          return ListPageSource(conn, walk, nullptr, offset, count);
-        };
-      }
+  SearchFacts facts{.engine = conn.engine(),
+                    .column = column,
+                    .order = order,
+                    .requested_page = std::max<int64_t>(RequestedPage(state), 1)};
+  facts.counted = listed_in ? ListedKeywordCount(conn, name, keyword, *listed_in) : std::nullopt;
+  if (facts.counted) {
+    const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
+    facts.list_rows = in_order.passed;
+    if (PlanAndNote(conn, facts, kCountedAskPurpose, unordered).way == SearchWay::kCountedWalk) {
+      source.total = facts.counted;
+      if (in_order.list) source.page_source = WalkPages(conn, *in_order.list);
       return source;
     }
   }
-  // A rarer one's or a longer one's matches among the listed articles come from the trigram
-  // index alone; a page in the order of ids is then a slice of them, one in the order of time a
-  // slice of them put in that order, or found by reading the list's time index, which holds no
-  // text, up to its rows.
-  if (order >= 1 && order <= 4) {
-    const int64_t version = ArticleDataVersion(conn);
-    if (std::shared_ptr<const BodyMatches> by_id =
-            ListedIndexMatches(conn, column, keyword, listed, version)) {
-      const int64_t matches = static_cast<int64_t>(by_id->rows.size());
-      source.total = matches;
-      source.descending = order == 2 || order == 4;
-      if (order <= 2) {
-        source.body = std::move(by_id);
-        return source;
-      }
-      const ListInOrder in_order = ReadInOrder(conn, listed, listed, order);
-      const int64_t page = std::min(requested_page, std::max<int64_t>((matches + 19) / 20, 1));
-      // The matches are put in the order of time (kept from the keyword's second request on)
-      // unless there are too many to look up, or the list's time index passes few rows on the
-      // way to the page's last for a keyword asked the first time.
-      const auto passed = static_cast<int64_t>(ListRowsPassed(matches, in_order.passed, page, 20));
-      const bool again = AskedBefore(conn, "time", unordered);
-      if (matches == 0 || matches > kMostMatchesPutInTime || (passed <= kFewRowsPassed && !again)) {
-        source.page_source = [&conn, walk = *in_order.list, by_id](int64_t offset, int64_t count) {
-          return ListPageSource(conn, walk, by_id.get(), offset, count);
-        };
-        return source;
-      }
-      source.body = KeptMatches(
-          conn, unordered, /*by_time=*/true, version,
-          [&] { return MatchesInTimeOrder(conn, *by_id); }, again);
-      if (source.body) return source;
-      source.total.reset();
-      source.descending = false;
-    }
-  }
-  // A body keyword's matches in the orders of time and of ids are kept in memory, in that order;
-  // on PostgreSQL a title's, author's or inputer's too, since there each row a walk of the list
-  // tests is a read of the table's row (SQLite tests them in the time index).
-  BodyMatchOrder body_order = BodyMatchOrder::kNone;
-  if ((column == "d_content" || conn.engine() == SqlEngine::kPostgres) && order >= 1 &&
-      order <= 4) {
-    body_order = order >= 3 ? BodyMatchOrder::kTime : BodyMatchOrder::kId;
-  }
+  if (FromIndex(conn, facts, keyword, listed, unordered, source)) return source;
   const KeywordMatches found =
-      CountKeywordMatches(conn, column, keyword, listed, RequestedPage(state), 20, body_order);
+      CountKeywordMatches(conn, name, keyword, listed, RequestedPage(state), kSearchPageSize,
+                          SearchBodyOrder(conn.engine(), column, order));
   source.total = found.matches;
   if (found.body) {
     source.body = found.body;
-    source.descending = order == 2 || order == 4;
+    source.descending = KeptDescending(order);
     return source;
   }
-  const int64_t matches = found.matches, list = found.list, page = found.page;
-  // The order of clicks has no list in its order, so its page is always found through the
-  // matches.
-  const ListInOrder read_in_order = ReadInOrder(conn, matching, listed, order);
-  const int64_t passed = order == 1 || order == 2 ? read_in_order.passed : list;
-  const bool kept = matches <= static_cast<int64_t>(kMostKeywordIdsKept);
-  // Testing a body costs a read of its row and a scan of its text: a body keyword's matches are
-  // read by their kept ids whenever they are kept.
-  const bool tests_cheaply = column != "d_content";
-  if (read_in_order.list &&
-      (!kept ||
-       (tests_cheaply && KeywordReadsListInOrder(conn.engine(), matches, passed, page, 20)))) {
-    source.list = *read_in_order.list;
-    source.list.order = SearchOrderKeys(order);
-    return source;
-  }
-  source.list = found.narrowed;
-  source.list.order = SearchOrderKeys(order);
-  // Clicks do not move the article data version, so ids kept in their order would keep an old
-  // order: the matches are sorted on every page instead.
-  if (kept && order != 5 && order != 6) {
-    source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
-  }
+  const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
+  facts.list_rows = in_order.passed;
+  facts.found = SearchFacts::Found{found.matches, found.list, found.page};
+  const SearchPlan planned = PlanAndNote(conn, facts, "", unordered);
+  source.list = planned.way == SearchWay::kWalk ? *in_order.list : found.narrowed;
+  source.list.order = {OrderCodeKey(order)};
+  if (planned.keep_ids) source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
   return source;
 }
 
@@ -321,12 +278,12 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
       GetChannelFolder(state.host, state.db, state.caches, searched.ChannelID);
   const ResultLinks links{searched, folder, InstallPath(state), SqlNumber(searched.ChannelID),
                           searched.GenerateHtml.ToString()};
-  const std::string column = SearchColumn(search_type);
+  const SearchColumn column = SearchColumnOf(search_type);
   // A class id of more than 9 digits searches every class.
   const std::string class_id =
       search_class && *search_class <= 999'999'999 ? std::to_string(*search_class) : "0";
   const std::string keyword(search_keyword);
-  const int order = SearchOrder(search_order);
+  const OrderCode order = SearchOrder(search_order);
 
   // Articles in the recycle bin or waiting for approval are not the site's to
   // show.
@@ -353,11 +310,12 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   pager.DbType("ACCESS");
   // The keyword goes into the links as the site's query strings carry text:
   // code page 936, percent-encoded.
-  pager.Url(links.install + "asp.asp?m=search&searchtype=" + column + "&searchclass=" + class_id +
-            "&searchkeyword=" + UrlEncodeGbk(keyword) + "&searchorder=" + std::to_string(order) +
+  pager.Url(links.install + "asp.asp?m=search&searchtype=" + SearchColumnName(column) +
+            "&searchclass=" + class_id + "&searchkeyword=" + UrlEncodeGbk(keyword) +
+            "&searchorder=" + std::to_string(static_cast<int>(order)) +
             "&channelid=" + links.channel + "&");
   pager.PositionFlag(Variant("2"));
-  pager.PageSize(Variant(20));
+  pager.PageSize(Variant(static_cast<int>(kSearchPageSize)));
   pager.NumSize(Variant(6));
   pager.Sql(SelectFrom(source.list.Source(), order));
   pager.Articles(source.list);
@@ -376,7 +334,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
         });
   }
   // Clicks do not move the article data version: results in their order keep no head.
-  if (order != 5 && order != 6) pager.DeepPages(select_from);
+  if (ListReadsInOrder(order)) pager.DeepPages(select_from);
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
