@@ -241,7 +241,14 @@ class OdbcStatement : public Statement {
   }
   Variant Column(int index) const override { return row_.at(static_cast<size_t>(index)); }
   int64_t RowsAffected() const override { return affected_; }
-  std::optional<std::string> RowTable() const override { return row_table_; }
+  std::optional<std::string> RowTable() const override {
+    if (!described_ || keyword_ != "select") return std::nullopt;
+    if (!row_table_read_) {
+      row_table_ = RowTableOf(static_cast<SQLSMALLINT>(names_.size()));
+      row_table_read_ = true;
+    }
+    return row_table_;
+  }
 
  private:
   void Describe() {
@@ -252,7 +259,6 @@ class OdbcStatement : public Statement {
     names_.clear();
     types_.clear();
     yes_no_.clear();
-    row_table_ = keyword_ == "select" ? RowTableOf(count) : std::nullopt;
     for (SQLSMALLINT i = 1; i <= count; ++i) {
       SQLCHAR name[256] = {0};
       SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
@@ -267,7 +273,7 @@ class OdbcStatement : public Statement {
 
   // The table every column comes from, as the driver describes the result (Statement::RowTable);
   // "" for columns of no one table; nullopt when the driver does not say.
-  std::optional<std::string> RowTableOf(SQLSMALLINT count) {
+  std::optional<std::string> RowTableOf(SQLSMALLINT count) const {
     std::string table;
     for (SQLSMALLINT i = 1; i <= count; ++i) {
       SQLCHAR name[256] = {0};
@@ -396,7 +402,9 @@ class OdbcStatement : public Statement {
   std::vector<std::string> names_;
   std::vector<SQLSMALLINT> types_;
   std::vector<bool> yes_no_;  // whole-number columns that read a yes/no table column
-  std::optional<std::string> row_table_;
+  // Asked of the driver only when a caller wants it (an updatable recordset).
+  mutable std::optional<std::string> row_table_;
+  mutable bool row_table_read_ = false;
   std::vector<Variant> row_;
   // Last, so that it is freed first, while the buffers bound to it are still there.
   StatementHandle handle_;

@@ -198,9 +198,9 @@ struct Recordset::Impl : db::Cursor {
     return window[static_cast<size_t>(pos - window_start)];
   }
 
-  // Notes what the engine says of the select's rows, once it says it.
+  // Notes what the engine says of an updatable select's rows, once it says it.
   void Describe(const db::Statement& st) {
-    if (described_table) return;
+    if (!updatable || described_table) return;
     described_table = st.RowTable();
   }
 
