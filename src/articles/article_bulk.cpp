@@ -165,19 +165,9 @@ void Article_SaveMove(RequestState& state, const ArticleChannel& channel,
     AlertBack(state, kArticleParameterError);
   }
   if (target != 0) {
-    Recordset rs;
-    rs.Open(
-        db::KeptRead{
-            .tables = {"Vantrel_ArticleClass"},
-            .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-                   "d_channelid = ?",
-            .values = {SqlNumber(target), SqlNumber(channel.id)}},
-        conn);
-    if (rs.Eof()) AlertBack(state, kArticleParameterError);
-    bool takes =
-        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
-    rs.Close();
-    if (!takes) AlertBack(state, "提示：目标分类不能选择红色的分类！");
+    const std::optional<bool> takes = ChannelClassTakesArticles(conn, target, channel.id);
+    if (!takes) AlertBack(state, kArticleParameterError);
+    if (!*takes) AlertBack(state, "提示：目标分类不能选择红色的分类！");
   }
   {
     ScopedTransaction transaction(conn);

@@ -120,19 +120,9 @@ void ReadClassAndSubject(const RequestReader& in, Connection& conn, const Articl
   if (class_text.ends_with('-')) in.Refuse("本分类下设置不允许添加内容！");
   f.class_id = OptionalId(in, "d_classid");
   if (f.class_id != 0) {
-    Recordset rs;
-    rs.Open(
-        db::KeptRead{
-            .tables = {"Vantrel_ArticleClass"},
-            .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
-                   "d_channelid = ?",
-            .values = {SqlNumber(f.class_id), SqlNumber(channel.id)}},
-        conn);
-    if (rs.Eof()) in.Refuse(kArticleParameterError);
-    bool takes =
-        ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
-    rs.Close();
-    if (!takes) in.Refuse("本分类下设置不允许添加内容！");
+    const std::optional<bool> takes = ChannelClassTakesArticles(conn, f.class_id, channel.id);
+    if (!takes) in.Refuse(kArticleParameterError);
+    if (!*takes) in.Refuse("本分类下设置不允许添加内容！");
   }
   f.subject_id = OptionalId(in, "d_subjectid");
   if (f.subject_id != 0 &&
@@ -285,6 +275,20 @@ void SetArticleColumns(Recordset& rs, const ArticleRecord& f) {
 
 bool ClassTakesArticles(int64_t child_count, bool add_article_flag) {
   return child_count <= 0 || add_article_flag;
+}
+
+std::optional<bool> ChannelClassTakesArticles(Connection& conn, int64_t class_id,
+                                              int64_t channel_id) {
+  Recordset rs;
+  rs.Open(
+      db::KeptRead{
+          .tables = {"Vantrel_ArticleClass"},
+          .sql = "select d_child, d_addarticleflag from Vantrel_ArticleClass where d_id = ? and "
+                 "d_channelid = ?",
+          .values = {SqlNumber(class_id), SqlNumber(channel_id)}},
+      conn);
+  if (rs.Eof()) return std::nullopt;
+  return ClassTakesArticles(rs["d_child"].ToInt64Or(0), rs["d_addarticleflag"].ToBoolOr(false));
 }
 
 ArticleRecord ReadArticleFields(RequestState& state, const RequestReader& in,

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "articles/article_channel.h"
@@ -82,6 +83,10 @@ void SetArticleColumns(Recordset& rs, const ArticleRecord& f);
 
 // Whether a class of the tree takes articles: a class with sub-classes must be marked to.
 bool ClassTakesArticles(int64_t child_count, bool add_article_flag);
+// Whether class `class_id` of the channel takes articles; nullopt when the channel has no such
+// class.
+std::optional<bool> ChannelClassTakesArticles(Connection& conn, int64_t class_id,
+                                              int64_t channel_id);
 
 }  // namespace folirex
 

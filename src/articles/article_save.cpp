@@ -44,7 +44,7 @@ void ArticleAdd_Save(RequestState& state, const ArticleChannel& channel,
   {
     ScopedTransaction transaction(conn);
     Recordset rs;
-    rs.Open("select * from Vantrel_Article where 1 < 0", conn, 1, 3);
+    rs.Open(db::TableRows{.table = "Vantrel_Article", .where = "1 < 0"}, conn, 1, 3);
     rs.AddNew();
     rs.Set("d_channelid", SqlNumber(channel.id));
     rs.Set("d_inputer", user);
@@ -92,7 +92,10 @@ void Article_Update(RequestState& state, const ArticleChannel& channel,
         "d_deleted = false and d_checked = false",
         key);
     Recordset rs;
-    rs.Open("select * from Vantrel_Article where d_id = ? and d_channelid = ?", key, conn, 1, 3);
+    rs.Open(
+        db::TableRows{
+            .table = "Vantrel_Article", .where = "d_id = ? and d_channelid = ?", .values = key},
+        conn, 1, 3);
     if (rs.Eof()) {
       rs.Close();
       AlertBack(state, kArticleParameterError);

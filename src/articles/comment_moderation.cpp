@@ -148,9 +148,10 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page,
   if (page.class_id != "0") AndWhere(where, "d_classid = ?", SqlNumber(std::stoll(page.class_id)));
   if (!page.check_state.empty())
     AndWhere(where, "d_checked = ?", Variant(page.check_state == "true"));
-  pager.PagerSql = "select * from Vantrel_ArticleComment where " + where.sql +
-                   " order by d_infoid, d_addtime desc";
-  pager.PagerParams = where.params;
+  pager.PagerRows = {.table = "Vantrel_ArticleComment",
+                     .where = where.sql,
+                     .values = where.params,
+                     .order = "d_infoid, d_addtime desc"};
   pager.PagerUrl =
       page.base + "&qclass=" + page.class_id + "&qcheckstate=" + page.check_state + "&";
   pager.Pager_Open(state);
@@ -201,9 +202,10 @@ void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page,
                                  const ConsoleRequest& request) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql =
-      "select * from Vantrel_ArticleComment where d_channelid = ? order by d_addtime desc";
-  pager.PagerParams = {ChannelOf(page)};
+  pager.PagerRows = {.table = "Vantrel_ArticleComment",
+                     .where = "d_channelid = ?",
+                     .values = {ChannelOf(page)},
+                     .order = "d_addtime desc"};
   pager.PagerUrl = page.base + "&action=desc&";
   pager.Pager_Open(state);
   std::string html = std::string(kListFormHead) +

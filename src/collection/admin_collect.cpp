@@ -28,15 +28,11 @@ namespace {
 constexpr const char* kTokenKey = "collect_step_token";
 constexpr const char* kLineEnd = "\r\n";
 
-struct CollectPage {
-  explicit CollectPage(const ConsoleRequest& request) : request(&request) {}
-  const ConsoleRequest* request;  // the request the page answers; it outlives the page
-  int64_t channel = 0;
-  std::string channel_text;
+struct CollectPage : CollectPageBase {
+  using CollectPageBase::CollectPageBase;
   std::string search_title;
   std::string search_project;
   std::string search_flag;
-  std::string list_query;  // the search values (URL-encoded) and the channel
 };
 
 std::string Base(const CollectPage& page) {
@@ -72,9 +68,7 @@ void ShowSearchBar(RequestState& state, const CollectPage& page) {
                                         {Variant("0"), Variant("2"), Variant("3"), Variant("1")},
                                         Variant(page.search_flag), "", "所有...");
   state.host.Response->Write(
-      CollectPostScript() +
-      "<table border=0 cellspacing=1 align=center class=navi><tr><th colspan=2>当前位置：" +
-      HTMLEncode(state.channel.ProjectName) + "管理&gt;&gt;自动采集</th></tr><form action=\"" +
+      CollectPostScript() + CollectNaviHead(state, "自动采集") + "<form action=\"" +
       HtmlEscapeAttr(base) +
       "\" method=post name=searchform><tr><td>标题:<input type=text name=sp_title size=10 "
       "value=\"" +
@@ -389,10 +383,7 @@ std::string ArticleCollect_BatchScript(const std::vector<int64_t>& ids, std::str
 
 void ArticleCollect_Run(RequestState& state, const CollectRun& run, const ConsolePage& frame) {
   const ConsoleRequest& request = frame.request;
-  CollectPage page(request);
-  const ConsoleChannel& channel = frame.channel;
-  page.channel = channel.id;
-  page.channel_text = channel.id_text;
+  CollectPage page(frame);
   const std::string action = UCase(request.action);
   if (action == "GETTINGCONTENT") return GettingContent(state, run, request);
   if (action == "GETTINGLIST") return GettingList(state, run, request);

@@ -67,14 +67,10 @@ constexpr std::array<RuleColumn, 20> kRules = {{
     {"D_PageNextUrl", "d_pagenexturl", false},
 }};
 
-struct SetPage {
-  explicit SetPage(const ConsoleRequest& request) : request(&request) {}
-  const ConsoleRequest* request;  // the request the page answers; it outlives the page
-  int64_t channel = 0;
-  std::string channel_text;
+struct SetPage : CollectPageBase {
+  using CollectPageBase::CollectPageBase;
   std::string search_name;
   std::string search_class;
-  std::string list_query;  // search values (URL-encoded) and the channel
   CollectLimits limits;
 };
 
@@ -99,10 +95,8 @@ bool IsWebAddress(std::string_view url) {
 void ShowSearchBar(RequestState& state, const SetPage& page) {
   std::string base = HtmlEscapeAttr(Base(page));
   state.host.Response->Write(
-      CollectPostScript() +
-      "<table border=0 cellspacing=1 align=center class=navi><tr><th colspan=2>当前位置：" +
-      HTMLEncode(state.channel.ProjectName) +
-      "管理&gt;&gt;采集设置</th></tr><tr><td><form name=searchform method=post action=\"" + base +
+      CollectPostScript() + CollectNaviHead(state, "采集设置") +
+      "<tr><td><form name=searchform method=post action=\"" + base +
       "\" style=\"margin:0\">项目名称:<input type=text name=sp_name size=10 value=\"" +
       HtmlEscapeAttr(page.search_name) + "\"> 分类:" +
       ArticleCollectSet_ClassSelect(state.db, page.channel, "sp_classid", page.search_class) +
@@ -318,7 +312,7 @@ void WriteMessage(RequestState& state, const char* message, const std::string& l
 // A new project of the channel with the rule values (in the order of kRules).
 void InsertProject(RequestState& state, int64_t channel, const std::vector<Variant>& values) {
   Recordset rs;
-  rs.Open("select * from Vantrel_CollectProject where 1 = 0", *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_CollectProject", .where = "1 = 0"}, *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("D_ChannelID", Variant(channel));
   SetRules(rs, values);
@@ -499,12 +493,9 @@ void Test(RequestState& state, const SetPage& page) {
 
 void ArticleCollectSet_Run(RequestState& state, const CollectLimits& limits,
                            const ConsolePage& frame) {
-  const ConsoleChannel& channel = frame.channel;
   const ConsoleRequest& request = frame.request;
-  SetPage page(request);
+  SetPage page(frame);
   page.limits = limits;
-  page.channel = channel.id;
-  page.channel_text = channel.id_text;
   const std::string action = UCase(request.action);
   page.search_name = FilterSql(request.values.Text("sp_name"));
   page.search_class = IdText(request.values.Id("sp_classid"));

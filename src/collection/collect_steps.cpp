@@ -66,7 +66,7 @@ std::string ReplaceNoCase(std::string_view text, std::string_view find, std::str
 int64_t InsertLogRow(Connection& conn, int64_t project_id, int64_t channel_id,
                      const std::string& url, std::optional<int64_t> page_next) {
   Recordset rs;
-  rs.Open("select * from Vantrel_CollectLog where 1 = 0", conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_CollectLog", .where = "1 = 0"}, conn, 1, 3);
   rs.AddNew();
   rs.Set("d_projectid", Variant(project_id));
   rs.Set("d_channelid", Variant(channel_id));
@@ -138,7 +138,7 @@ void AddArticle(RequestState& state, const CollectRun& run, const CollectProject
   const std::string user = state.host.Session->Get("User_Code").ToString();
   ScopedTransaction transaction(conn);
   Recordset rs;
-  rs.Open("select * from Vantrel_Article where 1 = 0", conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Article", .where = "1 = 0"}, conn, 1, 3);
   rs.AddNew();
   rs.Set("d_channelid", Variant(channel));
   rs.Set("d_title", Variant(a.title));
@@ -169,7 +169,10 @@ bool OverwriteArticle(RequestState& state, const CollectProject& project, int64_
   Connection& conn = *state.db.Conn;
   ScopedTransaction transaction(conn);
   Recordset rs;
-  rs.Open("select * from Vantrel_Article where d_id = ?", {Variant(article_id)}, conn, 1, 3);
+  rs.Open(
+      db::TableRows{
+          .table = "Vantrel_Article", .where = "d_id = ?", .values = {Variant(article_id)}},
+      conn, 1, 3);
   if (rs.Eof()) return false;
   const int64_t old_class = rs["d_classid"].ToInt64Or(0);
   const int64_t old_subject = rs["d_subjectid"].ToInt64Or(0);
@@ -408,14 +411,102 @@ std::string ArticleCollect_GetList(RequestState& state, const CollectRun& run, i
   }
 }
 
+namespace {
+
+// What became of the article's pictures, for the step's message.
+struct PictureNotes {
+  int skipped = 0;
+  std::string refused;  // the note on pictures the address rule refused
+
+  std::string Text() const {
+    return (skipped > 0 ? "(跳过" + std::to_string(skipped) + "个图片)" : "") + refused;
+  }
+};
+
+// The article's body as the project keeps it: without scripts and styles and with its pictures
+// saved here (held by `pictures` until the article is stored), or as plain text.
+PictureNotes TakeArticleBody(RequestState& state, const CollectRun& run,
+                             const CollectProject& project, const std::string& url,
+                             Clock::TimePoint deadline, Article& article, StepPictures& pictures) {
+  PictureNotes notes;
+  if (project.do_flag == "0") {
+    article.content = CollectPlainText(std::move(article.content));
+    return notes;
+  }
+  std::string content =
+      ArticleCollect_RemoveBlocks("<script", "</script>", std::move(article.content));
+  content = ArticleCollect_RemoveBlocks("<style", "</style>", std::move(content));
+  SavedImages saved =
+      ArticleCollect_SaveRemoteImages(state, run, CleanCollectedHtml(content), url, deadline);
+  article.content = std::move(saved.content);
+  article.upload_list = std::move(saved.upload_list);
+  pictures.Hold(std::move(saved.files));
+  notes.skipped = saved.skipped;
+  if (saved.refused > 0) {
+    LogRefusalOncePerRun(state, project, saved.refused_address);
+    notes.refused = "(" + std::to_string(saved.refused) + "个图片未获取：" +
+                    CollectRefusalText(saved.refused_address) + ")";
+  }
+  return notes;
+}
+
+// A collected article ready to store, and what its step keeps of it.
+struct CollectedArticle {
+  const CollectProject& project;
+  int64_t log_id;
+  int64_t file_id;  // the article collected from the row before; 0 for none
+  std::string_view dataflag;
+  const Article& article;
+  StepPictures& pictures;
+  const PictureNotes& notes;
+};
+
+// Stores the article as the step asks: over the one the row collected before or as a new one
+// ("select"), else as a new one unless an article has its title; the step's message.
+std::string StoreCollected(RequestState& state, const CollectRun& run, const CollectedArticle& c) {
+  Connection& conn = *state.db.Conn;
+  const CollectProject& project = c.project;
+  const int64_t log_id = c.log_id;
+  const Article& article = c.article;
+  const std::string skipped = c.notes.Text();
+  try {
+    if (c.dataflag == "select") {
+      if (c.file_id > 0 && OverwriteArticle(state, project, log_id, c.file_id, article)) {
+        c.pictures.Keep();
+        return "成功：重获取" + skipped;
+      }
+      AddArticle(state, run, project, log_id, article);
+      c.pictures.Keep();
+      return "成功：手动新增" + skipped;
+    }
+    Variant same = conn.ExecuteScalar("select count(*) from Vantrel_Article where d_title = ?",
+                                      {Variant(article.title)});
+    if (same.ToInt64Or(0) > 0) {
+      // A row collected before keeps its article: run again, its title is that article's own.
+      conn.Execute("update Vantrel_CollectLog set d_title = ?, d_flag = 2 where d_id = ?",
+                   {Variant(CutToColumn(article.title)), Variant(log_id)});
+      return "成功：标题重复" + skipped;
+    }
+    AddArticle(state, run, project, log_id, article);
+    c.pictures.Keep();
+    return "成功：新增" + skipped;
+  } catch (const ResponseEnd&) {
+    throw;
+  } catch (const std::exception&) {
+    MarkFailed(conn, log_id);
+    return "失败";
+  }
+}
+
+}  // namespace
+
 std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run, int64_t log_id,
                                       std::string_view dataflag, std::string_view doflag) {
   Connection& conn = *state.db.Conn;
   const int64_t channel = state.channel.ChannelID.ToInt64Or(0);
   const Clock::TimePoint deadline = run.clock->Now() + run.limits.step_time;
   std::string message;
-  int skipped_images = 0;
-  std::string refused_images;  // the note on pictures the address rule refused
+  PictureNotes notes;
   Article article;
   std::string page_number;
   int64_t file_id = 0;
@@ -453,24 +544,7 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
     if (message.empty()) {
       article.author = CleanCollectedField(article.author, kCollectAuthorWidth);
       article.title = CleanCollectedField(article.title, kCollectTitleWidth);
-      if (project->do_flag != "0") {
-        std::string content =
-            ArticleCollect_RemoveBlocks("<script", "</script>", std::move(article.content));
-        content = ArticleCollect_RemoveBlocks("<style", "</style>", std::move(content));
-        SavedImages saved =
-            ArticleCollect_SaveRemoteImages(state, run, CleanCollectedHtml(content), url, deadline);
-        article.content = std::move(saved.content);
-        article.upload_list = std::move(saved.upload_list);
-        pictures.Hold(std::move(saved.files));
-        skipped_images = saved.skipped;
-        if (saved.refused > 0) {
-          LogRefusalOncePerRun(state, *project, saved.refused_address);
-          refused_images = "(" + std::to_string(saved.refused) + "个图片未获取：" +
-                           CollectRefusalText(saved.refused_address) + ")";
-        }
-      } else {
-        article.content = CollectPlainText(std::move(article.content));
-      }
+      notes = TakeArticleBody(state, run, *project, url, deadline, article, pictures);
       if (article.title.empty() || Trim(article.content).empty()) message = "标题或内容为空";
     }
   } catch (const ResponseEnd&) {
@@ -483,39 +557,17 @@ std::string ArticleCollect_GetContent(RequestState& state, const CollectRun& run
     return message;
   }
 
-  const std::string skipped =
-      (skipped_images > 0 ? "(跳过" + std::to_string(skipped_images) + "个图片)" : "") +
-      refused_images;
   if (page_number != "-1" && page_number != "0") {
     article.title += "(" + page_number + ")";
   }
-  try {
-    if (dataflag == "select") {
-      if (file_id > 0 && OverwriteArticle(state, *project, log_id, file_id, article)) {
-        pictures.Keep();
-        return "成功：重获取" + skipped;
-      }
-      AddArticle(state, run, *project, log_id, article);
-      pictures.Keep();
-      return "成功：手动新增" + skipped;
-    }
-    Variant same = conn.ExecuteScalar("select count(*) from Vantrel_Article where d_title = ?",
-                                      {Variant(article.title)});
-    if (same.ToInt64Or(0) > 0) {
-      // A row collected before keeps its article: run again, its title is that article's own.
-      conn.Execute("update Vantrel_CollectLog set d_title = ?, d_flag = 2 where d_id = ?",
-                   {Variant(CutToColumn(article.title)), Variant(log_id)});
-      return "成功：标题重复" + skipped;
-    }
-    AddArticle(state, run, *project, log_id, article);
-    pictures.Keep();
-    return "成功：新增" + skipped;
-  } catch (const ResponseEnd&) {
-    throw;
-  } catch (const std::exception&) {
-    MarkFailed(conn, log_id);
-    return "失败";
-  }
+  return StoreCollected(state, run,
+                        {.project = *project,
+                         .log_id = log_id,
+                         .file_id = file_id,
+                         .dataflag = dataflag,
+                         .article = article,
+                         .pictures = pictures,
+                         .notes = notes});
 }
 
 }  // namespace folirex

@@ -1,6 +1,6 @@
-// Markup the two collection pages share: the script that turns a link into a posted form (so a
-// link that changes something posts, and a plain address changes nothing), and the class select
-// of a channel.
+// What the two collection pages share: what they keep of their request, the head of their
+// search bars, the script that turns a link into a posted form (so a link that changes something
+// posts, and a plain address changes nothing), and the class select of a channel.
 #ifndef FOLIREX_COLLECTION_CONSOLE_BITS_H_
 #define FOLIREX_COLLECTION_CONSOLE_BITS_H_
 
@@ -8,9 +8,25 @@
 #include <string>
 #include <string_view>
 
+#include "console/admin_frame.h"
 #include "core/request_state.h"
 
 namespace folirex {
+
+// The request a collection page answers (it outlives the page), the page's channel (its id, and
+// the id as text for addresses) and the list's search values as a query (URL-encoded, with the
+// channel), which the page fills in.
+struct CollectPageBase {
+  explicit CollectPageBase(const ConsolePage& frame)
+      : request(&frame.request), channel(frame.channel.id), channel_text(frame.channel.id_text) {}
+  const ConsoleRequest* request;
+  int64_t channel = 0;
+  std::string channel_text;
+  std::string list_query;
+};
+
+// The search bar's table up to its first cell: the position "<project>管理>><where>".
+std::string CollectNaviHead(RequestState& state, std::string_view where);
 
 // Defines collectPost(url): posts an empty form to the url. Links call it from onclick.
 std::string CollectPostScript();

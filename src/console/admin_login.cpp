@@ -64,7 +64,7 @@ void RecordSignIn(Connection& conn, const std::string& usercode, const std::stri
       "D_LastLoginIP = ?  where D_Name = ?",
       {now, Variant(address), Variant(usercode)});
   Recordset rs;
-  rs.Open("select * from Vantrel_Log where 1 < 0", conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Log", .where = "1 < 0"}, conn, 1, 3);
   rs.AddNew();
   rs.Set("d_ip", Variant(address));
   rs.Set("d_adminname", Variant(usercode));

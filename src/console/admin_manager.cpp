@@ -127,12 +127,11 @@ void Manager_ShowList(RequestState& state, const std::string& filter) {
   AdminPager pager;
   pager.PagerPageSize = 20;
   // A "%" typed in the filter is a wildcard of the prefix.
-  pager.PagerSql = "Select * From Vantrel_Admin Where 1 > 0 ";
+  pager.PagerRows = {.table = "Vantrel_Admin", .where = "1 > 0", .order = "d_regtime Desc"};
   if (!filter.empty()) {
-    pager.PagerSql += " and d_name like ? ";
-    pager.PagerParams.push_back(Variant(filter + "%"));
+    pager.PagerRows.where += " and d_name like ?";
+    pager.PagerRows.values.push_back(Variant(filter + "%"));
   }
-  pager.PagerSql += " Order By d_regtime Desc";
   pager.PagerUrl = "?m=admin_manager&username=" + state.host.Server->URLEncode(filter) + "&";
 
   // The form wraps the whole table, so that every row's box belongs to it.
@@ -164,7 +163,7 @@ void Manager_SaveAdd(RequestState& state, const ConsoleRequest& request) {
 
   RequireFormPost(request);
   Recordset rs;
-  rs.Open("Select * From Vantrel_Admin Where 1 < 0", *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Admin", .where = "1 < 0"}, *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("d_name", Variant(name));
   rs.Set("d_password", Variant(MD5(password)));

@@ -112,7 +112,7 @@ void ManagerPrivilege_ShowList(RequestState& state) {
   state.host.Session->Set("userlist", Variant(""));
   AdminPager pager;
   pager.PagerPageSize = 20;
-  pager.PagerSql = "Select * From Vantrel_Admin Order By d_regtime Desc";
+  pager.PagerRows = {.table = "Vantrel_Admin", .order = "d_regtime Desc"};
   pager.PagerUrl = "?m=admin_managerprivilege&";
 
   std::string html =

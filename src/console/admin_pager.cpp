@@ -21,7 +21,11 @@ void AdminPager::Pager_Open(RequestState& state) {
 
   if (state.db.Conn == nullptr) throw DbError("Pager_Open: the database is not open");
   PagerRs = std::make_unique<Recordset>();
-  PagerRs->Open(PagerSql, PagerParams, *state.db.Conn, 1, 1);
+  if (PagerRows.table.empty()) {
+    PagerRs->Open(PagerSql, PagerParams, *state.db.Conn, 1, 1);
+  } else {
+    PagerRs->Open(PagerRows, *state.db.Conn, 1, 1);
+  }
 
   // The static cursor answers the count with a count over the same select, so asking it first
   // spares reading the first rows when a later page is shown.

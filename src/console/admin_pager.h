@@ -1,11 +1,12 @@
 // AdminPager: the small pager of the console's long lists (administrators, rights, the login
-// log, comments, advertisements). The caller fills in PagerSql, PagerPageSize and PagerUrl,
+// log, comments, advertisements). The caller fills in PagerRows (a list of one table's rows) or
+// PagerSql (any other select), PagerPageSize and PagerUrl,
 // calls Pager_Open, walks at most PagerPageSize rows of PagerRs, writes PagerBar (or its own bar
 // from the four links) when PagerRecordCount is above 0, and calls Pager_Close.
 //
 //   AdminPager pager;
 //   pager.PagerPageSize = 20;
-//   pager.PagerSql = "select * from Vantrel_Log order by d_id desc";
+//   pager.PagerRows = {.table = "Vantrel_Log", .order = "d_id desc"};
 //   pager.PagerUrl = "?m=admin_loginlog&";
 //   pager.Pager_Open(state);
 //   for (int n = 0; n < pager.PagerPageSize && !pager.PagerRs->Eof(); ++n) {
@@ -33,6 +34,7 @@
 
 #include "core/request_state.h"
 #include "platform/db/recordset.h"
+#include "platform/db/table_rows.h"
 
 namespace folirex {
 
@@ -42,11 +44,13 @@ struct AdminPager {
   AdminPager(const AdminPager&) = delete;
   AdminPager& operator=(const AdminPager&) = delete;
 
-  // Set by the caller.
+  // Set by the caller: the rows of one table, counted from their description; or, when
+  // PagerRows names no table, a select and the values of its "?" placeholders, in order.
+  db::TableRows PagerRows;
   std::string PagerSql;
-  std::vector<Variant> PagerParams;  // bound to the "?" placeholders of PagerSql, in order
-  int64_t PagerPageSize = 20;        // below 1 is taken as 20
-  std::string PagerUrl;              // ends with "&" (or "?") so that "page=" can follow
+  std::vector<Variant> PagerParams;
+  int64_t PagerPageSize = 20;  // below 1 is taken as 20
+  std::string PagerUrl;        // ends with "&" (or "?") so that "page=" can follow
 
   // Set by Pager_Open.
   std::unique_ptr<Recordset> PagerRs;
@@ -62,8 +66,8 @@ struct AdminPager {
   // Rebuilt only by an open that finds rows.
   std::string PagerBar;
 
-  // Opens PagerSql on `state.db.Conn` and settles the page: a missing, non-numeric or below-1
-  // "page" gives 1, and so does a page that lies beyond the rows.
+  // Opens PagerRows (or PagerSql) on `state.db.Conn` and settles the page: a missing, non-numeric
+  // or below-1 "page" gives 1, and so does a page that lies beyond the rows.
   void Pager_Open(RequestState& state);
   // Closes and drops PagerRs; harmless when nothing is open.
   void Pager_Close() noexcept;

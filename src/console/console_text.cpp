@@ -16,7 +16,7 @@ void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, const db::KeptRead& row, RowUse use,
                      std::string_view missing) {
   if (use == RowUse::kChange) {
-    rs.Open(row.sql, row.values, *state.db.Conn, 1, 3);
+    rs.Open(row, *state.db.Conn, 1, 3);
   } else {
     rs.Open(row, *state.db.Conn);
   }

@@ -310,7 +310,7 @@ void PreorderTree::Change::AddToCounts(const std::vector<int64_t>& ids, int64_t 
 int64_t PreorderTree::Change::InsertRow(const Place& place, const PreorderRowFill& fill) {
   const PreorderTable& t = tree_.table_;
   Recordset rs;
-  rs.Open(tree_.Sql("select * from {table} where 1 < 0"), conn_, 1, 3);
+  rs.Open(db::TableRows{.table = std::string(t.table), .where = "1 < 0"}, conn_, 1, 3);
   rs.AddNew();
   rs.Set(t.scope, V(scope_));
   rs.Set(t.pid, V(place.pid));

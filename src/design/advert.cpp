@@ -124,12 +124,11 @@ std::string AdvertPagerRow(const AdminPager& pager) {
 void AD_ShowList(RequestState& state, const ListQuery& q) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
-  pager.PagerSql = "select * from Vantrel_AD where 1=1";
+  pager.PagerRows = {.table = "Vantrel_AD", .where = "1=1", .order = "d_id asc"};
   if (!q.type.empty()) {
-    pager.PagerSql += " and d_type=?";
-    pager.PagerParams.push_back(SqlNumber(q.type[0] - '0'));
+    pager.PagerRows.where += " and d_type=?";
+    pager.PagerRows.values.push_back(SqlNumber(q.type[0] - '0'));
   }
-  pager.PagerSql += " order by d_id asc";
   pager.PagerUrl = "?m=admin_ad&type=" + q.type + "&";
 
   const std::string query_attr = HtmlEscapeAttr(q.query);
@@ -320,7 +319,7 @@ void SetColumns(Recordset& rs, const AdvertForm& ad) {
 void AD_SaveAdd(RequestState& state, const ConsoleRequest& request) {
   AdvertForm ad = ReadAdvert(state, request, 0);
   Recordset rs;
-  rs.Open("select * from Vantrel_AD where d_id=0", *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_AD", .where = "d_id=0"}, *state.db.Conn, 1, 3);
   rs.AddNew();
   SetColumns(rs, ad);
   rs.Update();

@@ -178,7 +178,7 @@ void SetColumns(RequestState& state, Recordset& rs, const Announcement& a) {
 void Announce_SaveAdd(RequestState& state, const ConsoleRequest& request) {
   Announcement a = ReadAnnouncement(state, request);
   Recordset rs;
-  rs.Open("Select * from Vantrel_Announce where 1 < 0", *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Announce", .where = "1 < 0"}, *state.db.Conn, 1, 3);
   rs.AddNew();
   SetColumns(state, rs, a);
   rs.Update();

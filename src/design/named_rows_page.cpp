@@ -108,7 +108,7 @@ NamedRow SaveNamedRow(RequestState& state, const NamedRowsPage& page) {
   const NamedRowKind& kind = *page.kind;
   NamedRow row = PostedRow(state, page);
   Recordset rs;
-  rs.Open("select * from " + std::string(kind.table) + " where 1 < 0", *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = std::string(kind.table), .where = "1 < 0"}, *state.db.Conn, 1, 3);
   rs.AddNew();
   rs.Set("d_channelid", Variant(page.channel.id));
   rs.Set("d_name", Variant(row.name));

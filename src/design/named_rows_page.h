@@ -10,6 +10,7 @@
 #define FOLIREX_DESIGN_NAMED_ROWS_PAGE_H_
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -93,6 +94,29 @@ std::vector<int64_t> PostedRowsToDelete(RequestState& state, const NamedRowsPage
 
 // Deletes the rows `ids` of the kind's table, in the caller's transaction if it has one.
 void DeleteNamedRows(Connection& conn, const NamedRowKind& kind, const std::vector<int64_t>& ids);
+
+// An action of a page's own (its saves, its delete, ...): the request's `action` value and the
+// procedure that answers it with the page's context.
+template <typename Page>
+struct NamedRowsAction {
+  std::string_view name;
+  void (*run)(RequestState&, const Page&);
+};
+
+// The page for the request's `action`: the navigation bar, then the first of the page's `own`
+// actions of that name (compared exactly), else the add or edit form ("add", "edit"), else the
+// list.
+template <typename Page>
+void RunNamedRowsPage(RequestState& state, const Page& page, std::string_view action,
+                      std::initializer_list<NamedRowsAction<Page>> own) {
+  ShowNamedRowsNavi(state, page);
+  for (const NamedRowsAction<Page>& named : own) {
+    if (action == named.name) return named.run(state, page);
+  }
+  if (action == "add") return ShowNamedRowForm(state, page, nullptr);
+  if (action == "edit") return ShowNamedRowEdit(state, page);
+  ShowNamedRowsList(state, page);
+}
 
 }  // namespace folirex
 

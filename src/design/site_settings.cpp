@@ -271,10 +271,13 @@ bool StoreSettings(Connection& conn, const Settings& s, std::optional<int64_t> e
   if (edit_id && !*row) return false;  // deleted meanwhile
   Recordset rs;
   if (*row) {
-    rs.Open("select * from Vantrel_Config where d_ID = ?", {Variant((*row)->id)}, conn, 1, 3);
+    rs.Open(
+        db::TableRows{
+            .table = "Vantrel_Config", .where = "d_ID = ?", .values = {Variant((*row)->id)}},
+        conn, 1, 3);
     SetColumns(rs, s);
   } else {
-    rs.Open("select * from Vantrel_Config where 1 < 0", conn, 1, 3);
+    rs.Open(db::TableRows{.table = "Vantrel_Config", .where = "1 < 0"}, conn, 1, 3);
     rs.AddNew();
     SetColumns(rs, s);
     SetUnusedColumns(rs);

@@ -40,16 +40,6 @@ struct SkinContext : NamedRowsPage {
   std::string skin_root;  // the channel's site path ("/" + folder + "/"), whose Skin/ holds files
 };
 
-void Skin_ShowNavi(RequestState& state, const SkinContext& skin) { ShowNamedRowsNavi(state, skin); }
-
-void Skin_ShowList(RequestState& state, const SkinContext& skin) { ShowNamedRowsList(state, skin); }
-
-void Skin_Add(RequestState& state, const SkinContext& skin) {
-  ShowNamedRowForm(state, skin, nullptr);
-}
-
-void Skin_Edit(RequestState& state, const SkinContext& skin) { ShowNamedRowEdit(state, skin); }
-
 // Writes the skin's stylesheet file under the channel's Skin folder; the file's site path when
 // it could not be written, "" when it was.
 std::string WriteSkinFile(RequestState& state, const SkinContext& skin, const NamedRow& row) {
@@ -110,17 +100,8 @@ void Skin_Main(RequestState& state, const ConsolePage& page) {
   skin.skin_root = skin.channel.id == 0
                        ? state.host.Application->Get("server_path").ToString()
                        : GetChannelPath(state.host, state.db, state.caches, skin.channel.id_text);
-  Skin_ShowNavi(state, skin);
-  auto with = [&skin](void (*run)(RequestState&, const SkinContext&)) {
-    return [&skin, run](RequestState& s) { run(s, skin); };
-  };
-  RunAdminAction(state, page.request.action,
-                 {{"add", with(Skin_Add)},
-                  {"del", with(Skin_Del)},
-                  {"edit", with(Skin_Edit)},
-                  {"save", with(Skin_Save)},
-                  {"update", with(Skin_Update)}},
-                 with(Skin_ShowList));
+  RunNamedRowsPage<SkinContext>(state, skin, page.request.action,
+                                {{"del", Skin_Del}, {"save", Skin_Save}, {"update", Skin_Update}});
 }
 
 }  // namespace folirex

@@ -8,6 +8,7 @@
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
+#include "core/channel_rows.h"
 #include "core/id_list.h"
 #include "core/messages.h"
 #include "core/public_request.h"
@@ -141,12 +142,8 @@ std::string SkinRow(RequestState& state, const PageContext& page, const StoredPa
   std::vector<Variant> names, ids;
   {
     Recordset rs;
-    rs.Open(
-        db::KeptRead{
-            .tables = {"Vantrel_Skin"},
-            .sql = "select d_name, d_id from Vantrel_Skin where d_channelid = ? order by d_id",
-            .values = {Variant(page.channel.id)}},
-        *state.db.Conn);
+    rs.Open(ChannelRowsRead("Vantrel_Skin", "d_name, d_id", page.channel.id, "d_id"),
+            *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       names.push_back(rs.Field(0));
       ids.push_back(rs.Field(1));
@@ -245,7 +242,7 @@ void TemplatePage_Save(RequestState& state, const PageContext& page) {
 
   {
     Recordset rs;
-    rs.Open("select * from Vantrel_TemplatePage where 1 < 0", *state.db.Conn, 1, 3);
+    rs.Open(db::TableRows{.table = "Vantrel_TemplatePage", .where = "1 < 0"}, *state.db.Conn, 1, 3);
     rs.AddNew();
     rs.Set("d_channelid", Variant(page.channel.id));
     rs.Set("d_name", Variant(posted.name));

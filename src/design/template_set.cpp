@@ -58,14 +58,6 @@ struct SetContext : NamedRowsPage {
   explicit SetContext(const ConsoleRequest& request) : NamedRowsPage(kSets, request) {}
 };
 
-void Template_ShowNavi(RequestState& state, const SetContext& set) {
-  ShowNamedRowsNavi(state, set);
-}
-
-void Template_ShowList(RequestState& state, const SetContext& set) {
-  ShowNamedRowsList(state, set);
-}
-
 // The id of the request's `key`; a set of this channel, else the request ends with the page's
 // parameter message.
 int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_view key) {
@@ -77,12 +69,6 @@ int64_t SetOfChannel(RequestState& state, const SetContext& set, std::string_vie
   if (found.ToInt64Or(0) == 0) AlertBack(state, kDesignParameterError);
   return id;
 }
-
-void Template_Add(RequestState& state, const SetContext& set) {
-  ShowNamedRowForm(state, set, nullptr);
-}
-
-void Template_Edit(RequestState& state, const SetContext& set) { ShowNamedRowEdit(state, set); }
 
 void Template_Save(RequestState& state, const SetContext& set) {
   NamedRow row = SaveNamedRow(state, set);
@@ -235,19 +221,12 @@ void Template_Main(RequestState& state, const ConsolePage& page) {
   SetContext set(page.request);
   set.channel = page.channel;
   set.base = "?m=admin_template&channelid=" + set.channel.id_text;
-  Template_ShowNavi(state, set);
-  auto with = [&set](void (*run)(RequestState&, const SetContext&)) {
-    return [&set, run](RequestState& s) { run(s, set); };
-  };
-  RunAdminAction(state, page.request.action,
-                 {{"del", with(Template_Del)},
-                  {"add", with(Template_Add)},
-                  {"edit", with(Template_Edit)},
-                  {"save", with(Template_Save)},
-                  {"update", with(Template_Update)},
-                  {"selectpage", with(Template_SelectPage)},
-                  {"doselectpage", with(Template_DoSelectPage)}},
-                 with(Template_ShowList));
+  RunNamedRowsPage<SetContext>(state, set, page.request.action,
+                               {{"del", Template_Del},
+                                {"save", Template_Save},
+                                {"update", Template_Update},
+                                {"selectpage", Template_SelectPage},
+                                {"doselectpage", Template_DoSelectPage}});
 }
 
 }  // namespace folirex

@@ -113,19 +113,29 @@ void ArticleHtml_ShowSelectForm(RequestState& state) {
   Write(state, html);
 }
 
+// The form that asks to change the output mode: it posts to `action`; `explanation` is the
+// site's own HTML, saying what the change does.
+std::string ModeChangeForm(const std::string& action, std::string_view explanation) {
+  return "<table border=0 cellspacing=1 align=center class=form><form name='form1' method='post' "
+         "action='" +
+         action + "'><tr><th>智能模式转换</th></tr><tr><td><p>" + std::string(explanation) +
+         "</p></td></tr><tr><td align=center><input type=submit value='确定生成'></td></tr></form>"
+         "</table>";
+}
+
+// The answer of a mode change: its success and `link_html` (the site's own HTML), the page to go
+// on to.
+std::string ModeChanged(const std::string& link_html) {
+  return MsgBox("<span class=red><b>模式转换成功！</b></span><li>" + link_html);
+}
+
 void ArticleHtml_ShowChange(RequestState& state) {
   Write(state,
-        "<table border=0 cellspacing=1 align=center class=form><form name='form1' method='post' "
-        "action='" +
-            ChannelQuery(state) +
-            "&action=change'><tr><th>智能模式转换</th></tr><tr><td>"
-            "<p>如果在《系统管理》--><a "
-            "href='?m=admin_channel'>《频道管理》</"
-            "a>中生成HTML方式的进行了更改，需要在本功能进行处理。本功能的作用如下：<li>"
-            "如果原来是生成静态的文件现在改成不生成的方式，本操作将删除所有的静态文件，创建动态的首"
-            "页。<li>原来是动态的方式，现在采用静态的方式，本操作将删除动态首页。</p>"
-            "</td></tr><tr><td align=center><input type=submit value='确定生成'></td></tr></form>"
-            "</table>");
+        ModeChangeForm(ChannelQuery(state) + "&action=change",
+                       "如果在《系统管理》--><a href='?m=admin_channel'>《频道管理》</a>中生成HTML"
+                       "方式的进行了更改，需要在本功能进行处理。本功能的作用如下：<li>如果原来是"
+                       "生成静态的文件现在改成不生成的方式，本操作将删除所有的静态文件，创建动态"
+                       "的首页。<li>原来是动态的方式，现在采用静态的方式，本操作将删除动态首页。"));
 }
 
 void ArticleHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
@@ -168,13 +178,11 @@ void ArticleHtml_SaveChange(RequestState& state, const ConsoleRequest& request) 
     const std::string target = dir.empty() ? "asp.asp" : install + "asp.asp?channelid=" + channel;
     (WriteTextFile(state.host, dir + "default.asp", RedirectPageText(target)) ? result.written
                                                                               : result.failed)++;
-    Write(state, MsgBox("<span class=red><b>模式转换成功！</b></span><li><a href='" + install +
-                        "asp.asp?channelid=" + channel + "' target='_blank'>查看首页</a>" +
-                        FailedNote(result.failed)));
+    Write(state, ModeChanged("<a href='" + install + "asp.asp?channelid=" + channel +
+                             "' target='_blank'>查看首页</a>" + FailedNote(result.failed)));
   } else if (mode == "1" || mode == "2") {
-    Write(state,
-          MsgBox("<span class=red><b>模式转换成功！</b></span><li><a href='" + ChannelQuery(state) +
-                 "&action=select'>进入生成页面</a>" + FailedNote(result.failed)));
+    Write(state, ModeChanged("<a href='" + ChannelQuery(state) +
+                             "&action=select'>进入生成页面</a>" + FailedNote(result.failed)));
   }
 }
 
@@ -237,15 +245,12 @@ void DefaultHtml_ShowForm(RequestState& state) {
 
 void DefaultHtml_ShowChange(RequestState& state) {
   Write(state,
-        "<table border=0 cellspacing=1 align=center class=form><form name='form1' method='post' "
-        "action='?m=admin_defaulthtml&action=change'><tr><th>智能模式转换</th></tr><tr><td>"
-        "<p>如果在《系统管理》--><a "
-        "href='Admin_Set.asp'>《系统设置》</"
-        "a>网站首页的文件类型的进行了更改，需要在本功能进行处理。本功能的作用如下：<li>"
-        "如果原来是生成静态的文件现在改成改成asp类型，本操作将删除首页的静态文件，创建动态的首页。<"
-        "li>原来是asp类型，现在采用静态文件类型，本操作将删除动态首页。</p>"
-        "</td></tr><tr><td align=center><input type=submit value='确定生成'></td></tr></form>"
-        "</table>");
+        ModeChangeForm("?m=admin_defaulthtml&action=change",
+                       "如果在《系统管理》--><a href='Admin_Set.asp'>《系统设置》</a>网站首页"
+                       "的文件类型的进行了更改，需要在本功能进行处理。本功能的作用如下：<li>"
+                       "如果原来是生成静态的文件现在改成改成asp类型，本操作将删除首页的静态"
+                       "文件，创建动态的首页。<li>原来是asp类型，现在采用静态文件类型，本操"
+                       "作将删除动态首页。"));
 }
 
 void DefaultHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
@@ -254,11 +259,10 @@ void DefaultHtml_SaveChange(RequestState& state, const ConsoleRequest& request) 
   DeleteFilesIn(state.host, "./", "^default\\.");
   if (HomeIsDynamic(state)) {
     const bool ok = WriteTextFile(state.host, "default.asp", RedirectPageText("asp.asp"));
-    Write(state, MsgBox("<span class=red><b>模式转换成功！</b></span><li><a href='" + install +
-                        "default.asp' target='_blank'>查看首页</a>" + FailedNote(ok ? 0 : 1)));
+    Write(state, ModeChanged("<a href='" + install + "default.asp' target='_blank'>查看首页</a>" +
+                             FailedNote(ok ? 0 : 1)));
   } else {
-    Write(state, MsgBox("<span class=red><b>模式转换成功！</b></span><li><a "
-                        "href='?m=admin_defaulthtml&action=htmlupdate'>生成页面</a>"));
+    Write(state, ModeChanged("<a href='?m=admin_defaulthtml&action=htmlupdate'>生成页面</a>"));
   }
 }
 

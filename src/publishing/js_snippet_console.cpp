@@ -8,6 +8,7 @@
 #include "console/admin_frame.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
+#include "core/channel_rows.h"
 #include "core/console_request.h"
 #include "core/id_list.h"
 #include "core/messages.h"
@@ -62,13 +63,9 @@ void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel,
       "width='10%'>操作</th><th width='5%'><input type='checkbox' name='chkSelectAll' "
       "onclick=\"doCheckAll(this)\"></th></tr>\r\n";
   Recordset rs;
-  rs.Open(
-      db::KeptRead{
-          .tables = {"Vantrel_JS"},
-          .sql = "select d_id, d_jsname, d_desc, d_filename, d_typeflag from Vantrel_JS where "
-                 "d_channelid = ? order by d_id",
-          .values = {Variant(channel.id)}},
-      *state.db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_JS", "d_id, d_jsname, d_desc, d_filename, d_typeflag",
+                          channel.id, "d_id"),
+          *state.db.Conn);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -137,14 +134,8 @@ void ArticleJs_Create(RequestState& state, const ConsoleChannel& channel,
 void ArticleJs_CreateAll(RequestState& state, const ConsoleChannel& channel,
                          const ConsoleRequest& request) {
   Recordset rs;
-  rs.Open(
-      db::KeptRead{
-          .tables = {"Vantrel_JS"},
-          .sql =
-              "select d_filename, d_config, d_typeflag from Vantrel_JS where d_channelid = ? order "
-              "by d_id",
-          .values = {Variant(channel.id)}},
-      *state.db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_JS", "d_filename, d_config, d_typeflag", channel.id, "d_id"),
+          *state.db.Conn);
   if (rs.Eof()) AlertBack(state, "提示：没有数据没有必要刷新信息！");
   RequireFormPost(request);
   std::vector<std::string> failed;

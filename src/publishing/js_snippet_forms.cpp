@@ -10,6 +10,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
+#include "core/channel_rows.h"
 #include "core/console_request.h"
 #include "core/messages.h"
 #include "core/select_boxes.h"
@@ -167,7 +168,7 @@ void OpenDefinition(RequestState& state, const ConsoleChannel& channel, int64_t 
                    .sql = "select * from Vantrel_JS where d_id = ? and d_channelid = ?",
                    .values = {Variant(id), Variant(channel.id)}};
   if (change) {
-    rs.Open(row.sql, row.values, *state.db.Conn, 1, 3);
+    rs.Open(row, *state.db.Conn, 1, 3);
   } else {
     rs.Open(row, *state.db.Conn);
   }
@@ -415,14 +416,8 @@ std::string ArticleJs_ClassSelect(DatabaseState& db, int64_t channel, std::strin
   std::string html =
       "<select size=1 name='" + std::string(field) + "'  ><option value=0>所有分类</option>";
   Recordset rs;
-  rs.Open(
-      db::KeptRead{
-          .tables = {"Vantrel_ArticleClass"},
-          .sql =
-              "select d_id, d_name, d_level from Vantrel_ArticleClass where d_channelid=? order by "
-              "d_order",
-          .values = {Variant(channel)}},
-      *db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_ArticleClass", "d_id, d_name, d_level", channel, "d_order"),
+          *db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     std::string id = Trim(rs["d_id"].ToString());
     std::string indent;
@@ -467,7 +462,7 @@ void ArticleJs_Save(RequestState& state, const ConsoleChannel& channel,
       AlertBack(state, "提示：文件" + d.file_name + "已经存在！");
     }
     Recordset rs;
-    rs.Open("select * from Vantrel_JS where 1 < 0", *state.db.Conn, 1, 3);
+    rs.Open(db::TableRows{.table = "Vantrel_JS", .where = "1 < 0"}, *state.db.Conn, 1, 3);
     rs.AddNew();
     StoreDefinition(rs, channel, d, flag);
     rs.Close();

@@ -10,6 +10,7 @@
 #include "console/admin_frame.h"
 #include "console/channel_page.h"
 #include "console/console_text.h"
+#include "core/channel_rows.h"
 #include "core/console_request.h"
 #include "core/id_list.h"
 #include "core/messages.h"
@@ -97,12 +98,10 @@ void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel,
       "width='6%'>ID</th><th width='30%'>菜单名称</th><th "
       "width='15%'>菜单类型</th><th width='10%'>排序</th><th width='30%'>操作</th></tr>\r\n";
   Recordset rs;
-  rs.Open(
-      db::KeptRead{.tables = {"Vantrel_NaviMenu"},
-                   .sql = "select d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag from "
-                          "Vantrel_NaviMenu where  d_channelid = ? order by d_order",
-                   .values = {Variant(channel.id)}},
-      *state.db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_NaviMenu",
+                          "d_id, d_name, d_level, d_child, d_pid, d_order, d_typeflag", channel.id,
+                          "d_order"),
+          *state.db.Conn);
   bool rows = false;
   for (; !rs.Eof(); rs.MoveNext()) {
     rows = true;
@@ -150,10 +149,7 @@ std::string ArticleNavi_ParentSelect(RequestState& state, const ConsoleChannel& 
                                      const std::string& selected, bool disabled) {
   std::string options;
   Recordset rs;
-  rs.Open(db::KeptRead{.tables = {"Vantrel_NaviMenu"},
-                       .sql = "select d_id, d_name, d_level from Vantrel_NaviMenu where "
-                              "d_channelid=? order by d_order",
-                       .values = {Variant(channel.id)}},
+  rs.Open(ChannelRowsRead("Vantrel_NaviMenu", "d_id, d_name, d_level", channel.id, "d_order"),
           *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string id = Trim(rs["d_id"].ToString());
@@ -301,13 +297,9 @@ void ArticleNavi_ShowClassPick(RequestState& state, const ConsoleChannel& channe
       "width='6%'>选择<br><input type='checkbox' name='chkSelectID' "
       "onclick=\"CheckSelect('3', '')\"></th></tr>\r\n";
   Recordset rs;
-  rs.Open(
-      db::KeptRead{
-          .tables = {"Vantrel_ArticleClass"},
-          .sql = "select d_id, d_name, d_pid, d_level, d_child from Vantrel_ArticleClass where "
-                 "d_channelid = ? order by d_order",
-          .values = {Variant(channel.id)}},
-      *state.db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_ArticleClass", "d_id, d_name, d_pid, d_level, d_child",
+                          channel.id, "d_order"),
+          *state.db.Conn);
   int64_t n = 0;
   for (; !rs.Eof(); rs.MoveNext()) {
     ++n;

@@ -5,6 +5,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/console_text.h"
+#include "core/channel_rows.h"
 #include "core/messages.h"
 #include "core/script_link.h"
 #include "core/select_boxes.h"
@@ -107,14 +108,9 @@ void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel,
 void ArticleNavi_CreateJs(RequestState& state, const ConsoleChannel& channel) {
   std::vector<MenuFileItem> items;
   Recordset rs;
-  rs.Open(
-      db::KeptRead{
-          .tables = {"Vantrel_NaviMenu"},
-          .sql =
-              "select d_level, d_name, d_linkurl, d_picurl, d_openflag from Vantrel_NaviMenu where "
-              "d_channelid = ? order by d_order",
-          .values = {Variant(channel.id)}},
-      *state.db.Conn);
+  rs.Open(ChannelRowsRead("Vantrel_NaviMenu", "d_level, d_name, d_linkurl, d_picurl, d_openflag",
+                          channel.id, "d_order"),
+          *state.db.Conn);
   for (; !rs.Eof(); rs.MoveNext()) {
     MenuFileItem item;
     item.level = rs["d_level"].ToInt64Or(0);

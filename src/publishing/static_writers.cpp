@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/channel_rows.h"
 #include "core/folder_names.h"
 #include "core/pagination.h"
 #include "core/public_request.h"
@@ -216,11 +217,8 @@ WriteResult ArticleHtml_CreateJsAll(RequestState& state) {
   std::vector<Snippet> snippets;
   {
     Recordset rs;
-    rs.Open(db::KeptRead{.tables = {"Vantrel_JS"},
-                         .sql = "Select d_filename, d_config, d_typeflag from Vantrel_JS where "
-                                "d_channelid = ? order by "
-                                "d_id",
-                         .values = {Variant(state.channel.ChannelID.ToInt64Or(-1))}},
+    rs.Open(ChannelRowsRead("Vantrel_JS", "d_filename, d_config, d_typeflag",
+                            state.channel.ChannelID.ToInt64Or(-1), "d_id"),
             *state.db.Conn);
     for (; !rs.Eof(); rs.MoveNext()) {
       snippets.push_back({rs["d_filename"], rs["d_config"], rs["d_typeflag"]});

@@ -134,7 +134,7 @@ void StoreComment(RequestState& state, int64_t article_id, int64_t channel_id,
   {
     // Its own recordset, closed on every way out of the block.
     Recordset rs;
-    rs.Open("select * from Vantrel_ArticleComment where 1 < 0", conn, 1, 3);
+    rs.Open(db::TableRows{.table = "Vantrel_ArticleComment", .where = "1 < 0"}, conn, 1, 3);
     rs.AddNew();
     rs.Set("d_channelid", channel_id);
     rs.Set("d_infoid", article_id);

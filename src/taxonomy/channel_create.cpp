@@ -60,7 +60,7 @@ void CloneMenu(Connection& conn, int64_t source, int64_t id, const std::string& 
 int64_t AddCopy(Connection& conn, const char* table, const std::vector<Variant>& row,
                 const std::vector<const char*>& columns, int64_t id) {
   Recordset rs;
-  rs.Open(std::string("select * from ") + table + " where 1 < 0", conn, 1, 3);
+  rs.Open(db::TableRows{.table = table, .where = "1 < 0"}, conn, 1, 3);
   rs.AddNew();
   rs.Set("d_channelid", Id(id));
   for (size_t i = 0; i < columns.size(); ++i) rs.Set(columns[i], row[i]);

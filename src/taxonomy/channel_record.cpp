@@ -153,7 +153,7 @@ void SetColumns(Recordset& rs, const PostedChannel& c, bool internal) {
 // Adds the row; the id is the autonumber unless `id` names one.
 int64_t AddRow(Connection& conn, const PostedChannel& c, int64_t order, int64_t id) {
   Recordset rs;
-  rs.Open("select * from Vantrel_Channel where 1 < 0", conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Channel", .where = "1 < 0"}, conn, 1, 3);
   rs.AddNew();
   if (id > 0) rs.Set("d_id", Variant(static_cast<long long>(id)));
   rs.Set("d_order", Variant(static_cast<long long>(order)));

@@ -286,6 +286,37 @@ TEST_F(PostgresDatabaseTest, UpdatableCursorsAddAndChangeRowsAndReadTheAutonumbe
             0);
 }
 
+// As on SQLite (tests/platform/db/recordset_test.cpp): a select opened from its description is
+// counted from it and written back to its table; one whose columns do not all come from one
+// table cannot be changed, whatever table its text names after its first "from".
+TEST_F(PostgresDatabaseTest, ASelectIsChangedOnlyWhenEveryColumnComesFromItsOneTable) {
+  AddArticles();
+  Recordset rs;
+  rs.Open(db::TableRows{.table = "Vantrel_Article",
+                        .where = "d_clicktimes > ? and d_title <> 'from Vantrel_Keyword'",
+                        .values = {Variant(5)},
+                        .order = "d_clicktimes desc"},
+          conn_, 1, 3);
+  EXPECT_EQ(rs.RecordCount(), 3);
+  EXPECT_EQ(rs["d_clicktimes"].ToInt64(), 50);
+  rs.Set("d_title", Variant("改过的"));
+  rs.Update();
+  rs.Close();
+  EXPECT_EQ(Column("select d_title from Vantrel_Article where d_clicktimes = 50", "d_title"),
+            (Strings{"改过的"}));
+  rs.Open(
+      "select d_id, d_title, (select count(*) from Vantrel_Keyword) as d_keywords from "
+      "Vantrel_Article where d_clicktimes = 10",
+      conn_, 1, 3);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_THROW(rs.Set("d_title", Variant("x")), DbError);
+  EXPECT_THROW(rs.AddNew(), DbError);
+  rs.Close();
+  EXPECT_EQ(Column("select d_title from Vantrel_Article where d_clicktimes = 10", "d_title"),
+            (Strings{"奥运开幕"}));
+  EXPECT_EQ(conn_.ExecuteScalar("select count(*) from Vantrel_Article").ToInt64(), 5);
+}
+
 TEST_F(PostgresDatabaseTest, AutonumbersAreNeverHandedOutTwice) {
   // The shipped rows leave the next channel id at 11; ids 2 to 10 stay free.
   Recordset rs;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -240,6 +241,14 @@ class OdbcStatement : public Statement {
   }
   Variant Column(int index) const override { return row_.at(static_cast<size_t>(index)); }
   int64_t RowsAffected() const override { return affected_; }
+  std::optional<std::string> RowTable() const override {
+    if (!described_ || keyword_ != "select") return std::nullopt;
+    if (!row_table_read_) {
+      row_table_ = RowTableOf(static_cast<SQLSMALLINT>(names_.size()));
+      row_table_read_ = true;
+    }
+    return row_table_;
+  }
 
  private:
   void Describe() {
@@ -260,6 +269,24 @@ class OdbcStatement : public Statement {
       types_.push_back(type);
       yes_no_.push_back(IsWholeNumber(type) && ReadsYesNoColumn(static_cast<SQLUSMALLINT>(i)));
     }
+  }
+
+  // The table every column comes from, as the driver describes the result (Statement::RowTable);
+  // "" for columns of no one table; nullopt when the driver does not say.
+  std::optional<std::string> RowTableOf(SQLSMALLINT count) const {
+    std::string table;
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+      SQLCHAR name[256] = {0};
+      SQLSMALLINT length = 0;
+      if (!Ok(SQLColAttribute(st_, static_cast<SQLUSMALLINT>(i), SQL_DESC_BASE_TABLE_NAME, name,
+                              sizeof name, &length, nullptr))) {
+        return std::nullopt;
+      }
+      const std::string column_table(reinterpret_cast<char*>(name));
+      if (column_table.empty() || (i > 1 && !EqualsIgnoreCase(column_table, table))) return "";
+      table = column_table;
+    }
+    return table;
   }
 
   static bool IsWholeNumber(SQLSMALLINT type) {
@@ -286,43 +313,48 @@ class OdbcStatement : public Statement {
                                   reinterpret_cast<char*>(column)) == ColumnKind::kBoolean;
   }
 
+  // A column of a fixed-size C type; nullopt for NULL.
+  template <typename T>
+  std::optional<T> ReadFixed(SQLUSMALLINT col, SQLSMALLINT c_type) {
+    T value{};
+    SQLLEN indicator = 0;
+    SQLGetData(st_, col, c_type, &value, 0, &indicator);
+    if (indicator == SQL_NULL_DATA) return std::nullopt;
+    return value;
+  }
+
   Variant ReadColumn(size_t i) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i + 1);
-    SQLLEN indicator = 0;
     switch (types_[i]) {
       case SQL_BIT: {
-        unsigned char b = 0;
-        SQLGetData(st_, col, SQL_C_BIT, &b, 0, &indicator);
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
-        return Variant(b != 0);
+        const std::optional<unsigned char> b = ReadFixed<unsigned char>(col, SQL_C_BIT);
+        return b ? Variant(*b != 0) : Variant::Null();
       }
       case SQL_TINYINT:
       case SQL_SMALLINT:
       case SQL_INTEGER:
       case SQL_BIGINT: {
-        SQLBIGINT v = 0;
-        SQLGetData(st_, col, SQL_C_SBIGINT, &v, 0, &indicator);
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
-        if (yes_no_[i]) return Variant(v != 0);
-        return Variant(static_cast<long long>(v));
+        const std::optional<SQLBIGINT> v = ReadFixed<SQLBIGINT>(col, SQL_C_SBIGINT);
+        if (!v) return Variant::Null();
+        if (yes_no_[i]) return Variant(*v != 0);
+        return Variant(static_cast<long long>(*v));
       }
       case SQL_REAL:
       case SQL_FLOAT:
       case SQL_DOUBLE:
       case SQL_NUMERIC:
       case SQL_DECIMAL: {
-        double v = 0;
-        SQLGetData(st_, col, SQL_C_DOUBLE, &v, 0, &indicator);
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
-        return Variant(v);
+        const std::optional<double> v = ReadFixed<double>(col, SQL_C_DOUBLE);
+        return v ? Variant(*v) : Variant::Null();
       }
       case SQL_TYPE_DATE:
       case SQL_TYPE_TIMESTAMP:
       case SQL_DATE:
       case SQL_TIMESTAMP: {
-        SQL_TIMESTAMP_STRUCT ts{};
-        SQLGetData(st_, col, SQL_C_TYPE_TIMESTAMP, &ts, 0, &indicator);
-        if (indicator == SQL_NULL_DATA) return Variant::Null();
+        const std::optional<SQL_TIMESTAMP_STRUCT> stamp =
+            ReadFixed<SQL_TIMESTAMP_STRUCT>(col, SQL_C_TYPE_TIMESTAMP);
+        if (!stamp) return Variant::Null();
+        const SQL_TIMESTAMP_STRUCT& ts = *stamp;
         DateTime d;
         d.year = ts.year;
         d.month = ts.month;
@@ -334,6 +366,7 @@ class OdbcStatement : public Statement {
       }
       default: {
         std::string out;
+        SQLLEN indicator = 0;
         char buf[4096];
         for (;;) {
           SQLRETURN rc = SQLGetData(st_, col, SQL_C_CHAR, buf, sizeof buf, &indicator);
@@ -369,6 +402,9 @@ class OdbcStatement : public Statement {
   std::vector<std::string> names_;
   std::vector<SQLSMALLINT> types_;
   std::vector<bool> yes_no_;  // whole-number columns that read a yes/no table column
+  // Asked of the driver only when a caller wants it (an updatable recordset).
+  mutable std::optional<std::string> row_table_;
+  mutable bool row_table_read_ = false;
   std::vector<Variant> row_;
   // Last, so that it is freed first, while the buffers bound to it are still there.
   StatementHandle handle_;

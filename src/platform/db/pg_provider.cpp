@@ -109,6 +109,7 @@ class PgStatement : public Statement {
   }
   Variant Column(int index) const override;
   int64_t RowsAffected() const override { return affected_; }
+  std::optional<std::string> RowTable() const override;
 
  private:
   PgSession* session_;
@@ -192,6 +193,21 @@ class PgSession : public Session {
     return it != kinds_.end() && it->second == ColumnKind::kBoolean;
   }
 
+  // The one table every column of the result comes from, as the server describes the result
+  // (StatementTouches::row_table on SQLite); "" when the columns come from none or several.
+  std::string TableOfColumns(const PGresult* result) {
+    const int fields = PQnfields(result);
+    if (fields == 0) return "";
+    const Oid table = PQftable(result, 0);
+    if (table == InvalidOid) return "";
+    for (int i = 1; i < fields; ++i) {
+      if (PQftable(result, i) != table) return "";
+    }
+    LoadSchema();
+    auto it = table_names_.find(table);
+    return it == table_names_.end() ? "" : it->second;
+  }
+
   // A statement kept prepared runs its general plan, made once, whatever its values: with the
   // server's default, a statement whose general plan looks dearer than one made for the values
   // at hand (the related articles' keyword patterns) was planned again at every run, which cost
@@ -212,6 +228,20 @@ class PgSession : public Session {
   struct Prepared {
     std::string name;
   };
+  // How a statement's text is sent: a text run before is prepared under a name (once) and then
+  // only bound and executed. `key` is the text with its parameters' types; `prepared` null sends
+  // the text as it is.
+  struct Preparing {
+    std::string key;
+    Prepared* prepared = nullptr;
+    bool prepare_now = false;  // prepare it in this run, under prepared->name
+  };
+  Preparing PreparingOf(const std::string& sql, const std::string& keyword,
+                        const std::vector<Oid>& types);
+  // Reads the results up to the pipeline's sync.
+  void ReadToSync();
+  // Forgets the schema and every prepared statement, after a change of a table.
+  void ForgetPrepared();
 
   static uint64_t Key(Oid table, int column) {
     return (static_cast<uint64_t>(table) << 16) ^ static_cast<uint64_t>(column & 0xffff);
@@ -296,6 +326,7 @@ class PgSession : public Session {
     std::unordered_map<std::string, std::vector<ColumnInfo>> tables;
     std::unordered_map<std::string, bool> text_columns;
     std::unordered_map<uint64_t, ColumnKind> kinds;
+    std::unordered_map<Oid, std::string> names;
     for (int i = 0; i < PQntuples(r.get()); ++i) {
       ColumnInfo c;
       c.name = PQgetvalue(r.get(), i, 3);
@@ -303,6 +334,7 @@ class PgSession : public Session {
           KindOf(PQgetvalue(r.get(), i, 4), PQgetvalue(r.get(), i, 5), PQgetvalue(r.get(), i, 6));
       const Oid table = static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10));
       kinds[Key(table, std::atoi(PQgetvalue(r.get(), i, 2)))] = c.kind;
+      names.emplace(table, PQgetvalue(r.get(), i, 1));
       // A name is text only when every table that has it declares it text.
       auto [it, inserted] = text_columns.emplace(LCase(c.name), c.kind == ColumnKind::kText);
       if (!inserted) it->second = it->second && c.kind == ColumnKind::kText;
@@ -311,6 +343,7 @@ class PgSession : public Session {
     tables_ = std::move(tables);
     text_columns_ = std::move(text_columns);
     kinds_ = std::move(kinds);
+    table_names_ = std::move(names);
     schema_loaded_ = true;
   }
 
@@ -329,6 +362,7 @@ class PgSession : public Session {
   std::unordered_map<std::string, bool> text_columns_;
   std::unordered_map<std::string, std::vector<ColumnInfo>> tables_;
   std::unordered_map<uint64_t, ColumnKind> kinds_;
+  std::unordered_map<Oid, std::string> table_names_;
   // Statement text (with its parameters' types) -> its name on the server.
   std::unordered_map<std::string, Prepared> prepared_;
   std::unordered_map<std::string, bool> seen_;
@@ -347,31 +381,10 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   std::vector<const char*> pointers(values.size());
   for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
 
-  // A text run before is prepared under a name (once) and then only bound and executed.
-  std::string key;
-  Prepared* prepared = nullptr;
-  bool prepare_now = false;
-  if (Preparable(keyword)) {
-    key.reserve(sql.size() + types.size() * 5 + 1);
-    key = sql;
-    key.push_back('\x1f');
-    for (Oid t : types) key += std::to_string(t) + ",";
-    auto found = prepared_.find(key);
-    if (found != prepared_.end()) {
-      prepared = &found->second;
-    } else if (seen_.count(key) != 0) {
-      if (prepared_.size() >= kMaxPrepared) {
-        Result r(PQexec(c, "DEALLOCATE ALL"));
-        prepared_.clear();
-      }
-      prepared = &prepared_[key];
-      prepared->name = "f" + std::to_string(++next_name_);
-      prepare_now = true;
-    } else {
-      if (seen_.size() >= kMaxSeen) seen_.clear();
-      seen_.emplace(key, true);
-    }
-  }
+  const Preparing preparing = PreparingOf(sql, keyword, types);
+  const std::string& key = preparing.key;
+  Prepared* prepared = preparing.prepared;
+  const bool prepare_now = preparing.prepare_now;
   // A statement kept prepared is not sent as text again.
   const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
@@ -436,16 +449,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
     }
   }
   if (guarded) NextResult();
-  // Then the sync's own result; a connection that is gone has none.
-  for (int empty = 0; empty < 8;) {
-    Result r(PQgetResult(c));
-    if (!r) {
-      if (PQstatus(c) != CONNECTION_OK) break;
-      ++empty;
-      continue;
-    }
-    if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) break;
-  }
+  ReadToSync();
   PQexitPipelineMode(c);
   if (begin && PQstatus(c) == CONNECTION_OK) begin_pending_ = false;
   if (prepare_failed) prepared_.erase(key);
@@ -455,16 +459,59 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
     }
     throw DbError("SQL: " + failure + " [" + sql + "]");
   }
-  if (ddl) {
-    // A changed table can change what a prepared statement reads.
-    schema_loaded_ = false;
-    if (!prepared_.empty()) {
-      Result r(PQexec(c, "DEALLOCATE ALL"));
+  if (ddl) ForgetPrepared();
+  return statement_result;
+}
+
+PgSession::Preparing PgSession::PreparingOf(const std::string& sql, const std::string& keyword,
+                                            const std::vector<Oid>& types) {
+  Preparing preparing;
+  if (!Preparable(keyword)) return preparing;
+  std::string& key = preparing.key;
+  key.reserve(sql.size() + types.size() * 5 + 1);
+  key = sql;
+  key.push_back('\x1f');
+  for (Oid t : types) key += std::to_string(t) + ",";
+  auto found = prepared_.find(key);
+  if (found != prepared_.end()) {
+    preparing.prepared = &found->second;
+  } else if (seen_.count(key) != 0) {
+    if (prepared_.size() >= kMaxPrepared) {
+      Result r(PQexec(conn_.get(), "DEALLOCATE ALL"));
       prepared_.clear();
     }
-    seen_.clear();
+    preparing.prepared = &prepared_[key];
+    preparing.prepared->name = "f" + std::to_string(++next_name_);
+    preparing.prepare_now = true;
+  } else {
+    if (seen_.size() >= kMaxSeen) seen_.clear();
+    seen_.emplace(key, true);
   }
-  return statement_result;
+  return preparing;
+}
+
+void PgSession::ReadToSync() {
+  // A connection that is gone has no sync result.
+  PGconn* c = conn_.get();
+  for (int empty = 0; empty < 8;) {
+    Result r(PQgetResult(c));
+    if (!r) {
+      if (PQstatus(c) != CONNECTION_OK) break;
+      ++empty;
+      continue;
+    }
+    if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+}
+
+void PgSession::ForgetPrepared() {
+  // A changed table can change what a prepared statement reads.
+  schema_loaded_ = false;
+  if (!prepared_.empty()) {
+    Result r(PQexec(conn_.get(), "DEALLOCATE ALL"));
+    prepared_.clear();
+  }
+  seen_.clear();
 }
 
 void PgStatement::Bind(const std::vector<Variant>& params) {
@@ -547,6 +594,12 @@ bool PgStatement::Step() {
   }
   ++row_;
   return true;
+}
+
+std::optional<std::string> PgStatement::RowTable() const {
+  if (!result_ || PQresultStatus(result_.get()) != PGRES_TUPLES_OK) return std::nullopt;
+  if (writes_) return "";
+  return session_->TableOfColumns(result_.get());
 }
 
 Variant PgStatement::Column(int index) const {

@@ -50,6 +50,11 @@ int64_t InsertReturningId(Session& session, std::string_view table,
   return id;
 }
 
+std::optional<std::string> Statement::RowTable() const {
+  if (const StatementTouches* described = touches()) return described->row_table;
+  return std::nullopt;
+}
+
 bool RepeatedTexts::SeenBefore(std::string_view text) {
   // 0 marks a free place: a text that hashes to it is never taken for seen.
   const size_t hash = std::hash<std::string_view>()(text) | 1;

@@ -54,6 +54,11 @@ class Statement {
   // What the engine said the statement touches when it compiled it (statement_touches.h); null
   // when the engine does not say (PostgreSQL, ODBC, rows kept in memory).
   virtual const StatementTouches* touches() const { return nullptr; }
+  // The table whose rows a select returns, as the engine describes the select: the one table
+  // every column comes from (StatementTouches::row_table where the engine reports touches), ""
+  // for rows of no one table; nullopt when the engine does not say (ODBC, rows kept in memory)
+  // or, for an engine that says it with the rows, before the first Step.
+  virtual std::optional<std::string> RowTable() const;
 };
 
 // The texts a cache has lately been asked for and did not keep, remembered by hash (a fixed

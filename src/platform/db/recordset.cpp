@@ -1,11 +1,13 @@
 #include "platform/db/recordset.h"
 
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/db/provider.h"
 #include "platform/db/sql_dialect.h"
 #include "platform/db/statement_audit.h"
+#include "platform/db/table_rows.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -87,11 +89,15 @@ struct Recordset::Impl : db::Cursor {
   std::vector<std::vector<Variant>> window;
   int64_t count = -1;  // rows of the select, once known
 
+  // What the caller said of the select when it opened it from a description (TableRows, or a
+  // kept read of one table): its table, and the count of its rows.
+  std::string declared_table;
+  std::string count_sql;
+
   // Updatable: the table rows are written back to, and what the engine said of the select (when
-  // it says: StatementTouches::row_table).
+  // it says: Statement::RowTable).
   std::string table;
-  bool described = false;
-  std::string described_table;
+  std::optional<std::string> described_table;
   std::vector<db::ColumnInfo> table_columns;
   Edit edit = Edit::kNone;
   std::vector<Variant> edit_row;
@@ -145,21 +151,22 @@ struct Recordset::Impl : db::Cursor {
     std::unique_ptr<db::Statement> st =
         s.PrepareNative(TranslateWindowSql(sql, s.engine(), offset, n, s.hints()));
     conn->CountStatement(sql, *st);
-    if (const db::StatementTouches* touches = st->touches()) {
-      described = true;
-      described_table = touches->row_table;
-    }
     st->Bind(params);
     std::vector<std::vector<Variant>> rows;
     bool first = true;
     while (st->Step()) {
-      if (first) SetNames(*st), first = false;
+      if (first) {
+        SetNames(*st);
+        Describe(*st);
+        first = false;
+      }
       std::vector<Variant> r;
       r.reserve(names.size());
       for (int i = 0; i < static_cast<int>(names.size()); ++i) r.push_back(st->Column(i));
       rows.push_back(std::move(r));
     }
     SetNames(*st);
+    Describe(*st);
     if (static_cast<int64_t>(rows.size()) < n) count = offset + static_cast<int64_t>(rows.size());
     return rows;
   }
@@ -191,20 +198,27 @@ struct Recordset::Impl : db::Cursor {
     return window[static_cast<size_t>(pos - window_start)];
   }
 
+  // Notes what the engine says of an updatable select's rows, once it says it.
+  void Describe(const db::Statement& st) {
+    if (!updatable || described_table) return;
+    described_table = st.RowTable();
+  }
+
   // The table an updatable select's rows are written back to: the one the engine names when it
-  // describes the select; else the one its text names.
+  // describes the select (in the caller's spelling where the caller named it too); else the one
+  // the caller declared; else, for an engine that describes nothing, the one its text names.
   std::string RowTable() {
-    if (!described) return SingleTableOf(sql);
+    if (!described_table) return declared_table.empty() ? SingleTableOf(sql) : declared_table;
+    if (declared_table.empty()) return *described_table;
     if (db::StatementAudit* audit = db::InstalledStatementAudit()) {
-      const std::string by_text = SingleTableOf(sql);
       audit->Checked(db::AuditCheck::kRowTable, sql);
-      if (!EqualsIgnoreCase(by_text, described_table)) {
+      if (!EqualsIgnoreCase(declared_table, *described_table)) {
         audit->Disagrees(db::AuditCheck::kRowTable, sql,
-                         "SQLite says its rows are of \"" + described_table +
-                             "\", its text says \"" + by_text + "\"");
+                         "the engine says its rows are of \"" + *described_table +
+                             "\", the caller says \"" + declared_table + "\"");
       }
     }
-    return described_table;
+    return EqualsIgnoreCase(declared_table, *described_table) ? declared_table : *described_table;
   }
 
   void RequireUpdatable() {
@@ -339,6 +353,37 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
   auto impl = std::make_unique<Impl>();
   impl->sql = std::string(sql);
   impl->params = params;
+  OpenSelect(std::move(impl), conn, cursor_type, lock_type);
+}
+
+void Recordset::Open(const db::TableRows& rows, Connection& conn, int cursor_type, int lock_type) {
+  Close();
+  auto impl = std::make_unique<Impl>();
+  impl->sql = rows.Sql();
+  impl->params = rows.values;
+  impl->declared_table = rows.table;
+  impl->count_sql = rows.CountSql();
+  OpenSelect(std::move(impl), conn, cursor_type, lock_type);
+}
+
+void Recordset::Open(const db::KeptRead& read, Connection& conn, int cursor_type, int lock_type) {
+  Close();
+  auto impl = std::make_unique<Impl>();
+  impl->sql = read.sql;
+  impl->params = read.values;
+  if (cursor_type == 0 && lock_type == 1) {
+    impl->conn = &conn;
+    impl->Start(conn.PrepareRead(read));
+    conn.Attach(impl.get());
+    impl_ = std::move(impl);
+    return;
+  }
+  if (read.tables.size() == 1) impl->declared_table = std::string(read.tables.front());
+  OpenSelect(std::move(impl), conn, cursor_type, lock_type);
+}
+
+void Recordset::OpenSelect(std::unique_ptr<Impl> impl, Connection& conn, int cursor_type,
+                           int lock_type) {
   impl->updatable = lock_type > 1;
   impl->scrollable = cursor_type != 0 || impl->updatable;
   impl->conn = &conn;
@@ -347,19 +392,8 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
     if (impl->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
     if (impl->updatable) impl->table = impl->RowTable();
   } else {
-    impl->Start(conn.PrepareRead(sql, params));
+    impl->Start(conn.PrepareRead(impl->sql, impl->params));
   }
-  conn.Attach(impl.get());
-  impl_ = std::move(impl);
-}
-
-void Recordset::Open(const db::KeptRead& read, Connection& conn) {
-  Close();
-  auto impl = std::make_unique<Impl>();
-  impl->sql = read.sql;
-  impl->params = read.values;
-  impl->conn = &conn;
-  impl->Start(conn.PrepareRead(read));
   conn.Attach(impl.get());
   impl_ = std::move(impl);
 }
@@ -411,8 +445,11 @@ int64_t Recordset::RecordCount() {
   if (!r.scrollable) return -1;
   if (r.count < 0) {
     db::Session& s = r.session();
+    // A select opened from its description is counted from it; one opened from its text, by a
+    // count over that text.
     std::unique_ptr<db::Statement> st =
-        s.PrepareNative(TranslateCountSql(r.sql, s.engine(), s.hints()));
+        s.PrepareNative(r.count_sql.empty() ? TranslateCountSql(r.sql, s.engine(), s.hints())
+                                            : TranslateSql(r.count_sql, s.engine(), s.hints()));
     r.conn->CountStatement(r.sql, *st);
     st->Bind(r.params);
     r.count = st->Step() ? st->Column(0).ToInt64Or(0) : 0;

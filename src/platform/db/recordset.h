@@ -1,9 +1,12 @@
 // Recordset: the rows of one select, read through the cursor and lock codes the pages use:
 //   (0,1)       forward-only, read-only: EOF/MoveNext over the rows as they come
 //   (1,1),(3,1) static: also RecordCount, Move, AbsolutePosition and GetRows; the count is a
-//               count over the same select and only the window of rows reached is fetched
+//               count over the same rows (made from the select's description when it was opened
+//               from one, else over its text) and only the window of rows reached is fetched
 //   (1,3), (1,2), (2,3), ... updatable: field assignment, AddNew and Update on a one-table
-//               select; Update of a new row reads the autonumber d_id back
+//               select; Update of a new row reads the autonumber d_id back. The table is the one
+//               the engine says every column comes from (SQLite's authorizer, PostgreSQL's row
+//               description); the one the caller declared where the engine says nothing
 // Fields are found by name without regard to case. A statement that returns no rows (an update)
 // is run by Open and leaves the recordset closed, as the page host does.
 //
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "platform/db/connection.h"
+#include "platform/db/table_rows.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -43,9 +47,13 @@ class Recordset {
   // The same with "?" placeholders bound to the values, in order.
   void Open(std::string_view sql, const std::vector<Variant>& params, Connection& conn,
             int cursor_type = 0, int lock_type = 1);
+  // A select of one table's rows from its description (platform/db/table_rows.h): a static
+  // cursor counts them from it, an updatable one writes them back to its table.
+  void Open(const db::TableRows& rows, Connection& conn, int cursor_type = 0, int lock_type = 1);
   // A kept read (platform/db/kept_reads.h), forward-only and read-only: answered from memory
-  // when the connection keeps the tables it names.
-  void Open(const db::KeptRead& read, Connection& conn);
+  // when the connection keeps the tables it names. With another cursor it is opened on the
+  // database as a select of its text, and the one table it names is the table of its rows.
+  void Open(const db::KeptRead& read, Connection& conn, int cursor_type = 0, int lock_type = 1);
   bool IsOpen() const;
   // Never throws; safe to call twice or before Open.
   void Close() noexcept;
@@ -79,6 +87,7 @@ class Recordset {
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  void OpenSelect(std::unique_ptr<Impl> impl, Connection& conn, int cursor_type, int lock_type);
 };
 
 }  // namespace folirex

@@ -53,7 +53,8 @@ std::string TranslateCountSql(std::string_view sql, SqlEngine engine,
                               const SqlSchemaHints& hints = {});
 
 // The table of a select that reads exactly one table ("select ... from T [where ...] [order by
-// ...]"), as written; the empty text for any other statement.
+// ...]"), as written; the empty text for any other statement. Only for the engines that do not
+// describe a select's rows (ODBC; see Statement::RowTable in platform/db/provider.h).
 std::string SingleTableOf(std::string_view sql);
 
 // The statement's first word in lower case ("select", "update", ...); empty when there is none.

@@ -5,8 +5,8 @@
 //   kWrite     the kept tables a write changes, as the engines without an authorizer decide it
 //              from the target its text names (WriteTargetOf), are the ones SQLite's authorizer
 //              names, so that both engines forget kept rows after the same writes;
-//   kRowTable  the table an updatable recordset writes back to, as those engines read it from the
-//              select's text (SingleTableOf), is the one SQLite names.
+//   kRowTable  the table an updatable recordset opened from a description writes back to, as
+//              its caller declares it (platform/db/table_rows.h), is the one SQLite names.
 // The checks run where the engine describes statements (SQLite). None is installed by default;
 // then nothing is checked and nothing is spent on it.
 //

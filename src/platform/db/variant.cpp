@@ -148,10 +148,11 @@ double RoundHalfEven(double v) {
 
 // ---- DateTime ----
 
-DateTime DateTime::Now() {
-  std::time_t t = std::time(nullptr);
+DateTime DateTime::Now() { return FromLocalTime(std::time(nullptr)); }
+
+DateTime DateTime::FromLocalTime(std::time_t seconds) {
   std::tm tm{};
-  localtime_r(&t, &tm);
+  localtime_r(&seconds, &tm);
   DateTime d;
   d.year = tm.tm_year + 1900;
   d.month = tm.tm_mon + 1;

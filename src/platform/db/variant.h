@@ -9,6 +9,7 @@
 #define FOLIREX_PLATFORM_DB_VARIANT_H_
 
 #include <cstdint>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ struct DateTime {
 
   // The current local date and time.
   static DateTime Now();
+  // The local date and time of `seconds` since the epoch.
+  static DateTime FromLocalTime(std::time_t seconds);
   // Parses "yyyy-m-d", "yyyy-m-d h:mm[:ss]", "yyyy/m/d ..." and the same with a "T" separator.
   // Returns false (leaving *out alone) for anything else or an impossible date.
   static bool Parse(std::string_view text, DateTime* out);

@@ -190,19 +190,6 @@ bool CopyFileAtomically(const stdfs::path& source, const stdfs::path& target,
   return out.Commit(error);
 }
 
-DateTime ToLocalDateTime(time_t seconds) {
-  tm local{};
-  localtime_r(&seconds, &local);
-  DateTime date;
-  date.year = local.tm_year + 1900;
-  date.month = local.tm_mon + 1;
-  date.day = local.tm_mday;
-  date.hour = local.tm_hour;
-  date.minute = local.tm_min;
-  date.second = local.tm_sec;
-  return date;
-}
-
 std::string ExtensionOf(const std::string& name) {
   size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
@@ -704,7 +691,7 @@ std::optional<FolderListing> ListFolder(const stdfs::path& folder, std::error_co
   for (RawEntry& entry : *entries) {
     EntryInfo info;
     info.path = folder / entry.name;
-    info.date_last_modified = ToLocalDateTime(entry.target_stat.st_mtim.tv_sec);
+    info.date_last_modified = DateTime::FromLocalTime(entry.target_stat.st_mtim.tv_sec);
     info.extension = ExtensionOf(entry.name);
     if (S_ISDIR(entry.target_stat.st_mode)) {
       info.name = std::move(entry.name);

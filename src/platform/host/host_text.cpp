@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/text/codepage.h"
+#include "platform/text/header_date.h"
 
 namespace folirex::host {
 
@@ -17,10 +18,6 @@ int HexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 }  // namespace
 
@@ -141,15 +138,7 @@ std::string HeaderSafe(std::string_view value) {
   return out;
 }
 
-std::string HttpDate(std::time_t when) {
-  std::tm tm{};
-  gmtime_r(&when, &tm);
-  char buf[64];
-  std::snprintf(buf, sizeof(buf), "%s, %02d %s %04d %02d:%02d:%02d GMT", kWeekdays[tm.tm_wday],
-                tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
-                tm.tm_sec);
-  return buf;
-}
+std::string HttpDate(std::time_t when) { return UtcHeaderDate(when, "GMT"); }
 
 bool ParseHttpDate(std::string_view text, std::time_t* out) {
   char weekday[4] = {};
@@ -160,10 +149,7 @@ bool ParseHttpDate(std::string_view text, std::time_t* out) {
                   &minute, &second) != 7) {
     return false;
   }
-  int month_index = -1;
-  for (int i = 0; i < 12; ++i) {
-    if (std::strcmp(month, kMonths[i]) == 0) month_index = i;
-  }
+  const int month_index = MonthOfAbbreviation(month);
   if (month_index < 0 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
     return false;
   }

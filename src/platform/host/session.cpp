@@ -125,19 +125,16 @@ std::string SessionStore::CookieHeader(const Session& s) {
 
 void SessionStore::Insert(Session* s) {
   std::lock_guard lock(mutex_);
-  std::string id;
-  do {
-    id = NewId();
-  } while (sessions_.count(id) != 0);
-  s->entry_->last_used = clock_->Now();
-  sessions_[id] = s->entry_;
-  s->id_ = std::move(id);
-  s->id_changed_ = true;
+  FileUnderNewIdLocked(s);
 }
 
 void SessionStore::Rekey(Session* s) {
   std::lock_guard lock(mutex_);
   sessions_.erase(s->id_);
+  FileUnderNewIdLocked(s);
+}
+
+void SessionStore::FileUnderNewIdLocked(Session* s) {
   std::string id;
   do {
     id = NewId();

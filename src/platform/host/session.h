@@ -89,6 +89,8 @@ class SessionStore {
   static std::string NewId();
   void Insert(Session* s);
   void Rekey(Session* s);
+  // Keeps the session under an id no other session has, as just used; mutex_ held.
+  void FileUnderNewIdLocked(Session* s);
   void Drop(const std::string& id);
   void SweepLocked(Clock::TimePoint now);
 

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/text/codepage.h"
+#include "platform/text/header_date.h"
 
 namespace folirex {
 
@@ -153,17 +154,7 @@ std::string Base64Encode(std::string_view bytes, size_t line_length) {
 }
 
 std::string FormatMailDate(std::chrono::system_clock::time_point when) {
-  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  time_t seconds = std::chrono::system_clock::to_time_t(when);
-  struct tm utc;
-  gmtime_r(&seconds, &utc);
-  char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), "%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[utc.tm_wday],
-                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                utc.tm_sec);
-  return buffer;
+  return UtcHeaderDate(std::chrono::system_clock::to_time_t(when), "+0000");
 }
 
 std::string MakeMessageId(std::string_view from_address) {

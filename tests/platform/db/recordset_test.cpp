@@ -269,6 +269,38 @@ TEST_F(RecordsetTest, UpdatableCursorRefusesBadInputAndLosesNothing) {
   EXPECT_EQ(conn_.ExecuteScalar("select count(*) from Vantrel_Article").ToInt64(), 0);
 }
 
+// A select opened from its description is counted from it and written back to its table; one
+// whose columns do not all come from one table cannot be changed, whatever table its text names
+// after its first "from".
+TEST_F(RecordsetTest, ASelectIsChangedOnlyWhenEveryColumnComesFromItsOneTable) {
+  AddArticles(30);
+  Recordset rs;
+  rs.Open(db::TableRows{.table = "Vantrel_Article",
+                        .where = "d_clicktimes > ? and d_title <> 'from Vantrel_Keyword'",
+                        .values = {Variant(10)},
+                        .order = "d_clicktimes desc"},
+          conn_, 1, 3);
+  EXPECT_EQ(rs.RecordCount(), 20);
+  EXPECT_EQ(rs["d_clicktimes"].ToInt64(), 30);
+  rs.Set("d_title", Variant("changed"));
+  rs.Update();
+  rs.Close();
+  EXPECT_EQ(
+      conn_.ExecuteScalar("select d_title from Vantrel_Article where d_clicktimes = 30").ToString(),
+      "changed");
+  rs.Open(
+      "select d_id, d_title, (select count(*) from Vantrel_Keyword) as d_keywords from "
+      "Vantrel_Article where d_id = 1",
+      conn_, 1, 3);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_THROW(rs.Set("d_title", Variant("x")), DbError);
+  EXPECT_THROW(rs.AddNew(), DbError);
+  rs.Close();
+  EXPECT_EQ(conn_.ExecuteScalar("select d_title from Vantrel_Article where d_id = 1").ToString(),
+            "t1");
+  EXPECT_EQ(conn_.ExecuteScalar("select count(*) from Vantrel_Article").ToInt64(), 30);
+}
+
 TEST_F(RecordsetTest, MovedRecordsetStaysUsable) {
   AddArticles(2);
   Recordset rs;
