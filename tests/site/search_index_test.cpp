@@ -316,6 +316,10 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   EnsureListStructures(conn);
   EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 2);
   EXPECT_TRUE(ArticleGramsBuilt(conn));
+  EXPECT_EQ(conn.ExecuteScalar("select group_concat(name) from sqlite_schema where name like "
+                               "'Vantrel_ArticleGrams%'")
+                .ToString(),
+            "Vantrel_ArticleGrams");
   EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_ArticleGrams where k_column > 0")
                 .ToInt64Or(-1),
             0);
