@@ -630,14 +630,14 @@ void WriteRows(Connection& conn, const std::vector<GramRow>& rows) {
   }
 }
 
-bool TableExists(Connection& conn, std::string_view name = kArticleGramTable) {
+bool TableExists(Connection& conn) {
   const std::string sql =
       conn.engine() == SqlEngine::kPostgres
           ? "SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace WHERE "
             "n.nspname = current_schema() AND c.relname = lower(?) AND c.relkind = 'r'"
           : "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?";
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-  st->Bind({Variant(std::string(name))});
+  st->Bind({Variant(std::string(kArticleGramTable))});
   return st->Step() && st->Column(0).ToInt64Or(0) > 0;
 }
 
@@ -674,29 +674,6 @@ class BuildTransaction {
   bool committed_ = false;
 };
 
-// SQLite: the table an earlier version filled, put aside by StartBuild.
-constexpr std::string_view kOldGramTable = "Vantrel_ArticleGramsOld";
-
-// SQLite: removes the table put aside a few thousand rows to a transaction: dropped whole, its
-// pages would be freed in one transaction that holds the write lock for seconds (3.4 s for the
-// 24 million rows of 200,000 articles).
-void RemoveOldTable(Connection& conn) {
-  if (conn.engine() != SqlEngine::kSqlite || !TableExists(conn, kOldGramTable)) return;
-  const std::string old(kOldGramTable);
-  const std::string key = "k_channelid, k_column, k_gram, k_classid";
-  for (;;) {
-    BuildTransaction transaction(conn);
-    if (!TableExists(conn, kOldGramTable)) return;
-    if (conn.session().ExecuteNative("DELETE FROM " + old + " WHERE (" + key + ") IN (SELECT " +
-                                     key + " FROM " + old + " LIMIT 20000)") == 0) {
-      conn.session().ExecuteNative("DROP TABLE " + old);
-      transaction.Commit();
-      return;
-    }
-    transaction.Commit();
-  }
-}
-
 // The build's first short transaction: the structures made and the table emptied (one an earlier
 // version filled, or one another build left), and the build's own number written, from which on
 // the triggers set changed texts aside. nullopt when the table is built and `again` is not asked.
@@ -718,19 +695,8 @@ std::optional<int64_t> StartBuild(Connection& conn, bool again) {
     // The texts set aside before now are in the articles that will be counted.
     conn.session().ExecuteNative("TRUNCATE " + table + ", " + std::string(kGramChangeTable));
   } else {
-    // A table an earlier version filled with every sequence (neither built nor being built) is
-    // put aside, to be removed in pieces; one a build left is small, and dropped.
-    bool earlier = false;
-    if (TableExists(conn) && !TableExists(conn, kOldGramTable)) {
-      std::unique_ptr<db::Statement> st =
-          conn.session().PrepareNative("SELECT count(*) FROM " + table + " WHERE " +
-                                       std::string(kBuilderRow) + " OR " + std::string(kBuiltRow));
-      st->Bind({});
-      earlier = st->Step() && st->Column(0).ToInt64Or(0) == 0;
-    }
-    conn.session().ExecuteNative(earlier ? "ALTER TABLE " + table + " RENAME TO " +
-                                               std::string(kOldGramTable)
-                                         : "DROP TABLE IF EXISTS " + table);
+    // Dropped rather than emptied: an earlier version's table held every sequence.
+    conn.session().ExecuteNative("DROP TABLE IF EXISTS " + table);
     for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
   }
   conn.session().ExecuteNative("INSERT INTO " + table +
@@ -835,10 +801,7 @@ bool FinishBuild(Connection& conn, int64_t token, const std::vector<int64_t>& se
 }  // namespace
 
 void BuildArticleGrams(Connection& conn, const GramBuildOptions& options) {
-  if (!options.again && ArticleGramsBuilt(conn)) {
-    RemoveOldTable(conn);
-    return;
-  }
+  if (!options.again && ArticleGramsBuilt(conn)) return;
   const std::optional<int64_t> token = StartBuild(conn, options.again);
   if (!token) return;
   const int64_t kept_from = std::max<int64_t>(options.kept_from, 1);
@@ -873,7 +836,7 @@ void BuildArticleGrams(Connection& conn, const GramBuildOptions& options) {
     WriteRows(conn, rows);
     transaction.Commit();
   }
-  if (FinishBuild(conn, *token, seen_changes)) RemoveOldTable(conn);
+  FinishBuild(conn, *token, seen_changes);
 }
 
 bool ArticleGramsBuilt(Connection& conn) { return TableExists(conn) && HasBuiltRow(conn); }
