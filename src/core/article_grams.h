@@ -1,20 +1,25 @@
 // How many of a channel's listed articles (approved, not in the recycle bin), or of one class of
-// them, hold a keyword of one or two characters in their title, author, inputer or body, read from
-// one row: Vantrel_ArticleGrams keeps, per channel, column, one- or two-character sequence and
-// class, the count of listed articles whose text holds the sequence (SQLite: the sequences of
-// platform/db/short_grams.h, ASCII letters lowered as like compares them; PostgreSQL: those of
-// lower(text), as ilike compares them). Triggers on Vantrel_Article keep it, so every writer on
-// any host keeps it exact: on PostgreSQL they count the changed texts themselves; on SQLite they
-// copy them, in plain SQL, to a table of changes that the server counts in before it reads a
-// count. A common short keyword is then counted without reading the texts that hold it.
+// them, hold a common keyword of one or two characters in their title, author, inputer or body,
+// read from one row. Vantrel_ArticleGrams keeps counts only for the sequences common enough to
+// need them: per channel and column, those that at least GramBuildOptions::kept_from listed
+// articles held when the table was built (SQLite: the sequences of platform/text/short_grams.h,
+// ASCII letters lowered as like compares them; PostgreSQL: those of lower(text), as ilike
+// compares them). A kept sequence has a marker row (k_classid -1, its count the channel's) and a
+// row per class that holds it; a class without a row holds it in none of its articles. A rare
+// sequence has no row: its keyword is counted through the search indexes instead, which is quick
+// for few matches. Triggers on Vantrel_Article keep the kept counts exact, so every writer on any
+// host does: on PostgreSQL they count the changed texts themselves; on SQLite they copy them, in
+// plain SQL, to a table of changes that the server counts in before it reads a count. While the
+// table is being built the triggers of both engines set the changed texts aside, and the build
+// counts them in at its end.
 #ifndef FOLIREX_CORE_ARTICLE_GRAMS_H_
 #define FOLIREX_CORE_ARTICLE_GRAMS_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/db/connection.h"
 
@@ -22,17 +27,33 @@ namespace folirex {
 
 inline constexpr std::string_view kArticleGramTable = "Vantrel_ArticleGrams";
 
-// The table, its functions (PostgreSQL) and its triggers; each statement may run again on
-// PostgreSQL over structures made in part. The table starts empty: FillArticleGrams fills it.
-std::vector<std::string> ArticleGramStatements(SqlEngine engine);
+struct GramBuildOptions {
+  // A sequence's counts are kept when about this many listed articles of its channel hold it in
+  // the column (told from a sample; the counts written are exact).
+  int64_t kept_from = 300;
+  // Builds the table again even when it is built.
+  bool again = false;
+  // Tests: runs on another connection's behalf once the articles are counted, while the build
+  // still reads the state it counted; articles written then are counted in at the end.
+  std::function<void()> after_counting;
+};
 
-// Fills the table from the articles there, inside the caller's transaction. SQLite reads each
-// article once and adds up the counts in memory, writing them out every few hundred thousand
-// keys, so that its memory stays bounded however many articles there are.
-void FillArticleGrams(Connection& conn);
+// Creates the table, its triggers (and PostgreSQL functions) if missing, and fills it from the
+// articles there; may run for minutes but holds the database's write lock (SQLite) / locks
+// blocking article writes (PostgreSQL) only for short moments; safe while other connections
+// write articles. Must be called outside a transaction. Memory stays bounded however many
+// articles there are. Returns at once when the table is built. A table made by an earlier
+// version, which counted every sequence and has no marker rows, is built again. When another
+// connection starts a build meanwhile, this one stops and leaves the table to it.
+void BuildArticleGrams(Connection& conn, const GramBuildOptions& options = {});
+
+// Whether the table is there and built (in the form above): until then ListedKeywordCount
+// answers nullopt and searches count through the indexes.
+bool ArticleGramsBuilt(Connection& conn);
 
 // SQLite: counts in the texts that the triggers set aside since, in a transaction of its own (a
-// savepoint inside the caller's), and empties their table. Nothing on PostgreSQL.
+// savepoint inside the caller's), and empties their table. Nothing on PostgreSQL, nor while the
+// table is not built (a build counts them in itself).
 void ApplyGramChanges(Connection& conn);
 
 // The listed articles a search looks in: a channel's, or one class's of it.
@@ -44,7 +65,7 @@ struct ListedArticles {
 // The count of `listed` whose `column` (d_title, d_author, d_inputer or d_content) is like
 // '%keyword%' (the keyword as the pattern holds it); nullopt when the table cannot say: a keyword
 // of more than two characters or none, one with like's wildcards (or, on PostgreSQL, its escape),
-// another column. The structures must exist.
+// another column, a sequence whose counts are not kept, a table not built.
 std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& column,
                                           const std::string& keyword, const ListedArticles& listed);
 

@@ -222,14 +222,6 @@ bool HasPostgresStructures(Connection& conn) {
   return st->Step() && st->Column(0).ToInt64Or(0) == 15;
 }
 
-bool HasPostgresTable(Connection& conn, std::string_view name) {
-  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
-      "select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace where "
-      "n.nspname = current_schema() and c.relname = lower(?)");
-  st->Bind({Variant(std::string(name))});
-  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
-}
-
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select count(*) from sqlite_schema where type = ? and name = ?");
@@ -249,12 +241,7 @@ void CreateStructures(Connection& conn) {
     if (HasPostgresStructures(conn)) return;
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
-    const bool had_grams = HasPostgresTable(conn, kArticleGramTable);
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
-    for (const std::string& sql : ArticleGramStatements(SqlEngine::kPostgres)) {
-      RunNative(conn, sql);
-    }
-    if (!had_grams) FillArticleGrams(conn);
     // The planner learns how common each sequence is only from the statistics of the new
     // indexes' expressions: without them it takes a one-character keyword for a rare one.
     RunNative(conn, "ANALYZE Vantrel_Article");
@@ -277,10 +264,6 @@ void CreateStructures(Connection& conn) {
       for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
         RunNative(conn, sql);
       }
-      for (const std::string& sql : ArticleGramStatements(SqlEngine::kSqlite)) {
-        RunNative(conn, sql);
-      }
-      FillArticleGrams(conn);
     } else {
       // A database whose structures were made before the time-order index or the index of the
       // bodies (whose changes then moved no version).
@@ -302,13 +285,6 @@ void CreateStructures(Connection& conn) {
         for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
           RunNative(conn, sql);
         }
-      }
-      // Made before the counts of the short sequences: built from the rows there.
-      if (!HasSqliteObject(conn, "table", kArticleGramTable)) {
-        for (const std::string& sql : ArticleGramStatements(SqlEngine::kSqlite)) {
-          RunNative(conn, sql);
-        }
-        FillArticleGrams(conn);
       }
     }
     RunNative(conn, "COMMIT");
@@ -466,6 +442,9 @@ void EnsureListStructures(Connection& conn) {
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
+  // The counts of short sequences are built outside the structures' transaction (made before
+  // them, or by an earlier version that counted every sequence: built again).
+  BuildArticleGrams(conn);
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
   ApplyGramChanges(conn);
