@@ -455,10 +455,12 @@ void EnsureSearchIndexState(Connection& conn) {
     RunNative(conn, "CREATE TABLE IF NOT EXISTS " + table +
                         " (d_id integer PRIMARY KEY, d_indexed bigint NOT NULL, d_ready integer "
                         "NOT NULL)");
-    if (NativeNumber(conn, "select count(*) from " + table, 0) > 0) return;
     const bool complete = HasPostgresSearchStructures(conn);
+    // Said ready over structures that are not all there (some taken away since): built again.
     RunNative(conn, "INSERT INTO " + table + " (d_id, d_indexed, d_ready) VALUES (1, 0, " +
-                        (complete ? "1" : "0") + ") ON CONFLICT (d_id) DO NOTHING");
+                        (complete ? "1" : "0") + ") ON CONFLICT (d_id) DO UPDATE SET d_indexed = " +
+                        "0, d_ready = 0 WHERE " + table + ".d_ready = 1 AND NOT " +
+                        (complete ? "true" : "false"));
     return;
   }
   bool indexed = true;
