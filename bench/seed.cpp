@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/list_structures.h"
+#include "core/search_structures.h"
 #include "platform/db/connection.h"
 #include "seed_dictionary.h"
 #include "seed_text.h"
@@ -370,6 +371,8 @@ int main(int argc, char** argv) {
     folirex::Connection conn;
     conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";");
     folirex::EnsureListStructures(conn);
+    // The search's indexes too, here rather than in the background of the first server.
+    folirex::BuildSearchStructures(conn);
   } catch (const std::exception& e) {
     Db::Die(std::string("cannot build the list and search indexes: ") + e.what());
   }

@@ -253,7 +253,11 @@ int Serve(const std::vector<std::string>& arguments) {
             << "  site:    " << base << options.install_dir << "\n"
             << "  console: " << base << options.install_dir << "admin.asp\n"
             << std::flush;
-  RunUntilSignal(host, signals);
+  {
+    // After the server answers: on a large site this takes minutes.
+    const folirex::SearchIndexBuildThread search_index(site, settings, std::cout);
+    RunUntilSignal(host, signals);
+  }
   std::cout << "Stopped.\n";
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "console/admin_frame.h"
+#include "core/list_structures.h"
+#include "core/search_structures.h"
 #include "core/text_helpers.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -75,6 +77,21 @@ std::string PagePath(RequestState& state, const RequestReader& request) {
   }
 }
 
+// How far the build of the search's indexes is, as the database says (any host may be building
+// them).
+std::string SearchIndexState(RequestState& state) {
+  if (!state.db.Conn) return "无法读取数据库";
+  try {
+    EnsureListStructures(*state.db.Conn);
+    const SearchIndexProgress progress = ReadSearchIndexProgress(*state.db.Conn);
+    if (progress.ready) return "已建立";
+    return "正在后台建立，已完成 " + std::to_string(progress.percent) +
+           "%（其间搜索照常，只是较慢）";
+  } catch (const DbError&) {
+    return "无法读取数据库";
+  }
+}
+
 std::string ServerParameters(RequestState& state, const RequestReader& request) {
   // The server name comes from the Host header the client sent: encoded like
   // every other value shown.
@@ -92,6 +109,7 @@ std::string ServerParameters(RequestState& state, const RequestReader& request) 
   html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state, request))));
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
+  html += ParameterRow("全文检索索引", SearchIndexState(state));
   html += "</table><br>";
   return html;
 }

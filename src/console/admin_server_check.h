@@ -5,7 +5,8 @@
 // stand-in objects (Server::CreateObject): a name is present only when this
 // program provides a working object for it; nothing is ever loaded by name.
 //
-// Runs on the request's worker; reads no table and writes nothing but the page.
+// It also says how far the build of the search's indexes is (core/search_structures.h), read from
+// the database. Runs on the request's worker; writes nothing but the page.
 #ifndef FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
 #define FOLIREX_CONSOLE_ADMIN_SERVER_CHECK_H_
 

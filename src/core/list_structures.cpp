@@ -14,6 +14,7 @@
 #include "core/article_change_log.h"
 #include "core/article_grams.h"
 #include "core/click_order.h"
+#include "core/search_structures.h"
 #include "core/settings_version.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/db/kept_reads.h"
@@ -36,83 +37,22 @@ std::string SqliteTimeOrderIndex() {
          "d_title, d_author, d_inputer)";
 }
 
-// SQLite: a trigram index of `columns` of every article, kept by triggers: `table` over the view
-// `table`Source, its fts5vocab instance table `terms`, and triggers named trg_`name`_insert,
-// _delete and _update. The texts go into the index with two U+0001 after them, so that every
-// character of a text, the last ones included, begins a trigram: a keyword of one or two
-// characters is then found among the terms that begin with it. The same expression feeds the
-// index and its deletions.
-std::vector<std::string> SqliteTextIndex(std::string_view table, std::string_view terms,
-                                         const std::string& name,
-                                         const std::vector<std::string>& columns) {
-  const std::string t(table);
-  std::string list, view, changed;
-  auto values = [&columns](const char* row) {
-    std::string out;
-    for (const std::string& c : columns) {
-      out += std::string(out.empty() ? "" : ", ") + row + "." + c + " || char(1, 1)";
-    }
-    return out;
-  };
-  for (const std::string& c : columns) {
-    list += ", " + c;
-    view += ", " + c + " || char(1, 1) AS " + c;
-    changed += " OR old." + c + " IS NOT new." + c;
-  }
-  const std::string add =
-      "INSERT INTO " + t + " (rowid" + list + ") VALUES (new.d_id, " + values("new") + ");";
-  const std::string drop = "INSERT INTO " + t + " (" + t + ", rowid" + list +
-                           ") VALUES ('delete', old.d_id, " + values("old") + ");";
-  return {
-      "CREATE VIEW " + t + "Source AS SELECT d_id" + view + " FROM Vantrel_Article",
-      "CREATE VIRTUAL TABLE " + t + " USING fts5(" + list.substr(2) + ", content='" + t +
-          "Source', content_rowid='d_id', tokenize='trigram')",
-      "CREATE VIRTUAL TABLE " + std::string(terms) + " USING fts5vocab(" + t + ", instance)",
-      "INSERT INTO " + t + " (" + t + ") VALUES ('rebuild')",
-      "CREATE TRIGGER trg_" + name + "_insert AFTER INSERT ON Vantrel_Article BEGIN " + add +
-          " END",
-      "CREATE TRIGGER trg_" + name + "_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop +
-          " END",
-      "CREATE TRIGGER trg_" + name + "_update AFTER UPDATE OF d_id" + list +
-          " ON Vantrel_Article WHEN old.d_id IS NOT new.d_id" + changed + " BEGIN " + drop + add +
-          " END",
-  };
-}
-
-// SQLite: the index of the titles, authors and inputers.
-std::vector<std::string> SqliteShortTextIndex() {
-  return SqliteTextIndex(kArticleTextTable, kArticleTextTerms, "article_text",
-                         {"d_title", "d_author", "d_inputer"});
-}
-
-// SQLite: the index of the bodies, apart from that of the short texts, so that a search of the
-// titles never walks the bodies' entries.
-std::vector<std::string> SqliteBodyIndex() {
-  return SqliteTextIndex(kArticleBodyTable, kArticleBodyTerms, "article_body", {"d_content"});
-}
-
-// SQLite: the version row, the trigram indexes kept by triggers, and the time-order index (the
-// version's triggers, the change log's, come after the version row).
+// SQLite: the version row and the time-order index (the version's triggers, the change log's,
+// come after the row).
 std::vector<std::string> SqliteStatements() {
-  std::vector<std::string> statements = {
+  return {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
       SqliteTimeOrderIndex(),
   };
-  for (auto* index : {&SqliteShortTextIndex, &SqliteBodyIndex}) {
-    for (std::string& sql : index()) statements.push_back(std::move(sql));
-  }
-  return statements;
 }
 
-// PostgreSQL: the version row (its triggers, the change log's, come after the row); trigram
-// indexes on the texts as text, which the search's "cast(column as text) like" can use for a run
-// of three characters or more;
-// and, for the shorter runs that trigrams cannot serve, GIN indexes over
-// folirex_short_grams(text): every distinct one- and two-character sequence of lower(text), the
-// folding the pages' like (translated to ilike, which lowers both sides) applies; a keyword is
-// looked for as folirex_short_key(keyword). Every statement
-// may run again over structures made in part (a database made before the short-gram indexes).
+// PostgreSQL: the version row (its triggers, the change log's, come after the row), the lists'
+// own indexes, and the functions the search indexes (core/search_structures.h, built apart) are
+// made of: folirex_short_grams(text), every one- and two-character sequence of lower(text), the
+// folding the pages' like (translated to ilike, which lowers both sides) applies, for the shorter
+// runs that trigrams cannot serve; a keyword is looked for as folirex_short_key(keyword). Every
+// statement may run again over structures made in part.
 std::vector<std::string> PostgresStatements() {
   std::vector<std::string> statements = {
       "CREATE EXTENSION IF NOT EXISTS pg_trgm",
@@ -169,57 +109,33 @@ std::vector<std::string> PostgresStatements() {
         "d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE d_picurl <> ''"}) {
     statements.push_back(sql);
   }
-  for (const char* column : {"title", "author", "inputer"}) {
-    const std::string c = column;
-    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
-                         "_trgm ON Vantrel_Article USING gin ((cast(d_" + c +
-                         " AS text)) gin_trgm_ops)");
-    statements.push_back("CREATE INDEX IF NOT EXISTS idx_article_" + c +
-                         "_grams ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c +
-                         " AS text)))");
-  }
-  // The bodies' two-character sequences under the channel (btree_gin holds its numbers in the
-  // same index), for a keyword of any length: every body the index names is read and tested
-  // again with the like, and a search looks within one channel, so the channel's other bodies are
-  // never read. It replaces the indexes of the bodies' trigrams that databases were made with
-  // before, which took three times the bodies' room and named no body for a shorter keyword.
-  for (const char* sql :
-       {"CREATE EXTENSION IF NOT EXISTS btree_gin",
-        "CREATE INDEX IF NOT EXISTS idx_article_content_grams ON Vantrel_Article USING gin "
-        "(d_channelid, folirex_body_grams(cast(d_content AS text)))",
-        "DROP INDEX IF EXISTS idx_article_content_channel_trgm",
-        "DROP INDEX IF EXISTS idx_article_content_trgm",
-        // Each body the index names is read, and a long one decompressed: lz4 does that several
-        // times faster than the default pglz. Bodies written before keep theirs (both read
-        // alike); a server without lz4, or before version 14, keeps pglz.
-        "DO $$ BEGIN EXECUTE 'ALTER TABLE Vantrel_Article ALTER COLUMN d_content SET COMPRESSION "
-        "lz4'; EXCEPTION WHEN feature_not_supported OR syntax_error THEN NULL; END $$"}) {
-    statements.push_back(sql);
-  }
+  // Each body the search's index names is read, and a long one decompressed: lz4 does that
+  // several times faster than the default pglz. Bodies written before keep theirs (both read
+  // alike); a server without lz4, or before version 14, keeps pglz.
+  statements.push_back(
+      "DO $$ BEGIN EXECUTE 'ALTER TABLE Vantrel_Article ALTER COLUMN d_content SET COMPRESSION "
+      "lz4'; EXCEPTION WHEN feature_not_supported OR syntax_error THEN NULL; END $$");
   for (std::string& sql : ClickOrderStatements()) statements.push_back(std::move(sql));
   return statements;
 }
 
-// PostgreSQL: whether every structure is there (the version table, the change log, the
-// short-sequence indexes, the index of the bodies' sequences under the channel with its two
-// functions, the indexes of recommended and pictured articles, the order of clicks, the keyword's
-// function, and the sequences' function in PL/pgSQL: one made as an SQL function before is
-// replaced by the same sequences).
+// PostgreSQL: whether every structure of the lists is there (the version table, the change log,
+// the state of the search's build, the indexes of recommended and pictured articles, the order of
+// clicks, the functions the search's indexes are made of, and the sequences' function in
+// PL/pgSQL: one made as an SQL function before is replaced by the same sequences).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'vantrel_articlechange', 'idx_article_title_grams', 'idx_article_author_grams', "
-      "'idx_article_inputer_grams', 'idx_article_content_grams', "
-      "'idx_article_list_recommended', "
+      "'vantrel_articlechange', 'vantrel_searchindex', 'idx_article_list_recommended', "
       "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
-      "'vantrel_articleclickorder', 'vantrel_articlegrams')) + "
+      "'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_key', "
       "'folirex_body_grams') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
       "from pg_language where lanname = 'plpgsql'))))");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 15;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 11;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -242,14 +158,13 @@ void CreateStructures(Connection& conn) {
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
-    // The planner learns how common each sequence is only from the statistics of the new
-    // indexes' expressions: without them it takes a one-character keyword for a rare one.
     RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                         RandomStartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
     for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kPostgres)) {
       RunNative(conn, sql);
     }
+    EnsureSearchIndexState(conn);
     transaction.Commit();
     return;
   }
@@ -265,28 +180,27 @@ void CreateStructures(Connection& conn) {
         RunNative(conn, sql);
       }
     } else {
-      // A database whose structures were made before the time-order index or the index of the
-      // bodies (whose changes then moved no version).
+      // A database whose structures were made before the time-order index.
       RunNative(conn, SqliteTimeOrderIndex());
-      if (!HasSqliteObject(conn, "table", kArticleBodyTable)) {
-        for (const std::string& sql : SqliteBodyIndex()) RunNative(conn, sql);
-      }
       if (!HasSqliteObject(conn, "table", kArticleChangeTable)) {
-        // Made before the change log: its triggers moved the version (those made before the
-        // bodies' index kept the short texts' index too); the log's move it now.
+        // Made before the change log: its triggers moved the version, and those made before the
+        // bodies' index kept the short texts' index too; the log's move it now, and the search's
+        // build makes the texts' indexes again with triggers of their own.
         for (const char* name :
              {"trg_article_list_insert", "trg_article_list_delete", "trg_article_list_update",
               "trg_article_text_insert", "trg_article_text_delete", "trg_article_text_update"}) {
           RunNative(conn, std::string("DROP TRIGGER IF EXISTS ") + name);
         }
-        for (const std::string& sql : SqliteShortTextIndex()) {
-          if (sql.rfind("CREATE TRIGGER", 0) == 0) RunNative(conn, sql);
+        for (const std::string_view table : {kArticleTextTerms, kArticleTextTable}) {
+          RunNative(conn, "DROP TABLE IF EXISTS " + std::string(table));
         }
+        RunNative(conn, "DROP VIEW IF EXISTS " + std::string(kArticleTextTable) + "Source");
         for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kSqlite)) {
           RunNative(conn, sql);
         }
       }
     }
+    EnsureSearchIndexState(conn);
     RunNative(conn, "COMMIT");
   } catch (...) {
     try {
@@ -436,18 +350,15 @@ void EnsureListStructures(Connection& conn) {
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
-                               HasSqliteObject(conn, "table", kArticleBodyTable) &&
                                HasSqliteObject(conn, "table", kArticleChangeTable) &&
-                               HasSqliteObject(conn, "table", kArticleGramTable);
+                               HasSqliteObject(conn, "table", kSearchIndexTable);
   if (!built) CreateStructures(conn);
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
-  // The counts of short sequences are built outside the structures' transaction (made before
-  // them, or by an earlier version that counted every sequence: built again).
-  BuildArticleGrams(conn);
+  BuildSmallSearchIndex(conn);
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
-  ApplyGramChanges(conn);
+  if (SearchIndexReady(conn)) ApplyGramChanges(conn);
   registry.ready.insert(key);
 }
 
@@ -462,6 +373,7 @@ int64_t ArticleDataVersion(Connection& conn) {
       std::lock_guard<std::mutex> lock(registry.mutex);
       registry.ready.erase(conn.session().pool_key());
     }
+    ForgetSearchIndexReady(conn);
     EnsureListStructures(conn);
     return ReadVersion(conn);
   }

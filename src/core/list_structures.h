@@ -1,19 +1,18 @@
-// What keeps the public lists and the search flat however many articles a site holds: the
-// article data version, a number that the database itself moves on every change to
-// Vantrel_Article that can change a list's count (a row added or removed; its channel, class,
-// subject, flags, approval or recycle state, title, author, inputer or body changed; each such
-// change also written to the change log of core/article_change_log.h), and the search indexes of
-// the titles, authors and inputers and of the bodies (SQLite: FTS5 trigram indexes; PostgreSQL:
-// pg_trgm GIN indexes of the short texts, and a GIN index of the bodies' two-character sequences
-// under the channel), and the counts of the texts' short sequences (core/article_grams.h).
-// Triggers on Vantrel_Article keep them, so every writer, present or future, on any host, keeps
-// them exact without knowing of them.
+// What keeps the public lists flat however many articles a site holds: the article data version,
+// a number that the database itself moves on every change to Vantrel_Article that can change a
+// list's count (a row added or removed; its channel, class, subject, flags, approval or recycle
+// state, title, author, inputer or body changed; each such change also written to the change log
+// of core/article_change_log.h), and the indexes the lists read (SQLite: the channel's texts in the
+// order of time; PostgreSQL: recommended and pictured articles, the order of clicks). Triggers on
+// Vantrel_Article keep them, so every writer, present or future, on any host, keeps them exact
+// without knowing of them. The search's indexes are built apart (core/search_structures.h).
 //
 // The structures are derived from the articles: EnsureListStructures creates them when a
-// database lacks them (a site made before them, or a new site on its first use) and builds them
-// from the rows already there, once per database and process. Safe from several threads and
-// several processes or hosts at once (the database's write lock or an advisory lock serialises
-// the creation). Failures throw DbError.
+// database lacks them (a site made before them, or a new site on its first use), in moments,
+// once per database and process, with the state of the search's build (and the search's
+// structures themselves on a site of few articles). Safe from several threads and several
+// processes or hosts at once (the database's write lock or an advisory lock serialises the
+// creation). Failures throw DbError.
 //
 // CachedCount answers a pager's count from a process-wide cache re-checked against the data
 // version: exact on every host. A count kept at an older version is brought forward by the

@@ -14,6 +14,7 @@
 
 #include "core/article_change_log.h"
 #include "core/list_structures.h"
+#include "core/search_structures.h"
 #include "core/text_helpers.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/db/provider.h"
@@ -62,10 +63,12 @@ std::string LongestLiteral(const std::string& keyword, size_t* length) {
 }
 
 // The condition on the SQLite table of terms that holds those of `column` that begin with `run`.
+// The bodies' table holds one column, and its index keeps no columns (detail='none': col is
+// null) unless a database made it before.
 std::string TermsBeginningWith(const std::string& column, const std::string& run) {
   const std::string prefix = "'" + SqlQuote(run) + "'";
-  return "col = '" + column + "' and term >= " + prefix + " and term <= " + prefix +
-         " || char(1114111, 1114111)";
+  return (column == "d_content" ? std::string() : "col = '" + column + "' and ") +
+         "term >= " + prefix + " and term <= " + prefix + " || char(1114111, 1114111)";
 }
 
 // The most instances of a short keyword's terms in the bodies for which their index is read: a
@@ -97,9 +100,16 @@ std::string ShortRunTerm(std::string run, size_t length) {
 }
 
 // SQLite: the select of the rowids, ascending, whose `column` (of the trigram table that holds it)
-// holds `keyword`'s trigrams in a row.
+// holds `keyword` (no wildcards): its trigrams in a row in the titles' index; in the bodies', which
+// keeps no positions, the like on the index's table, which reads the bodies that hold all its
+// trigrams and tests each.
 std::string PhraseRows(const std::string& column, const std::string& keyword) {
-  const std::string table(column == "d_content" ? kArticleBodyTable : kArticleTextTable);
+  if (column == "d_content") {
+    const std::string table(kArticleBodyTable);
+    return "select rowid from " + table + " where d_content like '%" + SqlQuote(keyword) +
+           "%' order by rowid";
+  }
+  const std::string table(kArticleTextTable);
   std::string phrase;
   for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
   return "select rowid from " + table + " where " + table + " match '{" + column + "} : \"" +
@@ -311,6 +321,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
     return nullptr;
   }
   EnsureListStructures(conn);
+  if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
   const bool keep = AskedBefore(conn, "index", matches);
   return KeptMatches(
@@ -428,10 +439,12 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
                                    BodyMatchOrder body_order) {
   EnsureListStructures(conn);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
+  // Until the search's indexes are built, the like alone finds the same rows.
+  const bool indexed = SearchIndexReady(conn);
   // The matches narrowed by the index condition, found only when they are counted or read whole.
   auto narrowed = [&] {
     std::optional<ListCondition> index_condition =
-        ArticleTextIndexCondition(conn.engine(), column, keyword);
+        indexed ? ArticleTextIndexCondition(conn.engine(), column, keyword) : std::nullopt;
     size_t length = 0;
     const std::string run = LongestLiteral(keyword, &length);
     if (conn.engine() == SqlEngine::kSqlite && column == "d_content" && length < 3 &&

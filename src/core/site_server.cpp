@@ -1,11 +1,14 @@
 #include "core/site_server.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "core/database.h"
 #include "core/folirex.h"
 #include "core/list_structures.h"
+#include "core/search_structures.h"
 #include "core/site_upgrade.h"
 
 namespace folirex {
@@ -110,6 +113,56 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   }
   CloseDatabase(state.db);
   return ok;
+}
+
+SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
+                                               const SiteSettings& settings, std::ostream& out) {
+  thread_ = std::thread([this, site, settings, &out] {
+    auto say = [&out](const std::string& line) {
+      std::ostringstream text;
+      text << "search index: " << line << "\n";
+      out << text.str() << std::flush;
+    };
+    Server server(site, "/");
+    RequestState state;
+    state.host.Server = &server;
+    UseSiteDatabase(state.db, settings);
+    if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
+    try {
+      Connection& conn = *state.db.Conn;
+      EnsureListStructures(conn);
+      const SearchIndexProgress before = ReadSearchIndexProgress(conn);
+      if (!before.ready) {
+        say("building in the background from " + std::to_string(before.percent) +
+            "%; searches read the articles meanwhile");
+        const auto began = std::chrono::steady_clock::now();
+        int said = before.percent / 10;
+        const bool ready =
+            BuildSearchStructures(conn, {.on_progress =
+                                             [&](const SearchIndexProgress& progress) {
+                                               if (progress.ready || progress.percent / 10 <= said)
+                                                 return;
+                                               said = progress.percent / 10;
+                                               say(std::to_string(progress.percent) + "%");
+                                             },
+                                         .stop = &stop_});
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count();
+        say(ready ? "ready (built in " + std::to_string(seconds) + " s)"
+                  : "stopped; the next start goes on from " +
+                        std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+      }
+    } catch (const std::exception& e) {
+      say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
+    }
+    CloseDatabase(state.db);
+  });
+}
+
+SearchIndexBuildThread::~SearchIndexBuildThread() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
 }
 
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {

@@ -4,8 +4,11 @@
 #ifndef FOLIREX_CORE_SITE_SERVER_H_
 #define FOLIREX_CORE_SITE_SERVER_H_
 
+#include <atomic>
 #include <filesystem>
+#include <ostream>
 #include <string>
+#include <thread>
 
 #include "core/settings_file.h"
 #include "platform/host/http_host.h"
@@ -26,13 +29,31 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
 // the database cannot be read.
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings);
 
-// Makes sure the site's database has the structures that keep the lists and the search flat
-// (core/list_structures.h), building them from the articles when the site predates them, and
-// adds the rows a site made by an earlier version lacks (core/site_upgrade.h); run before
-// serving, so that no page waits for the build. False with the reason in *error when the
-// database cannot be opened or the structures or rows cannot be made.
+// Makes sure the site's database has the structures that keep the lists flat (core/
+// list_structures.h) and adds the rows a site made by an earlier version lacks (core/
+// site_upgrade.h); run before serving (they take moments). The search's structures, which take
+// minutes on a large site, are built after: SearchIndexBuildThread. False with the reason in
+// *error when the database cannot be opened or the structures or rows cannot be made.
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
                            std::string* error);
+
+// Builds the site's search structures (core/search_structures.h) on a thread of its own while
+// the server answers, when the database says they are not ready, and writes to `out` how far it
+// is (every tenth) and when they are ready or why they could not be built. Destroying it stops
+// the build between two batches and waits for the thread; a later start goes on from there.
+// `out` must outlive it.
+class SearchIndexBuildThread {
+ public:
+  SearchIndexBuildThread(const std::filesystem::path& site, const SiteSettings& settings,
+                         std::ostream& out);
+  ~SearchIndexBuildThread();
+  SearchIndexBuildThread(const SearchIndexBuildThread&) = delete;
+  SearchIndexBuildThread& operator=(const SearchIndexBuildThread&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 }  // namespace folirex
 

@@ -14,6 +14,7 @@
 #include "core/pagination.h"
 #include "core/public_request.h"
 #include "core/search_index.h"
+#include "core/search_structures.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
@@ -190,7 +191,11 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
                     .column = column,
                     .order = order,
                     .requested_page = std::max<int64_t>(RequestedPage(state), 1)};
-  facts.counted = listed_in ? ListedKeywordCount(conn, name, keyword, *listed_in) : std::nullopt;
+  // The kept counts and the trigram index answer once the search's structures are built; the
+  // like alone finds the same rows before.
+  facts.counted = listed_in && SearchIndexReady(conn)
+                      ? ListedKeywordCount(conn, name, keyword, *listed_in)
+                      : std::nullopt;
   if (facts.counted) {
     const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
     facts.list_rows = in_order.passed;

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "console_site.h"
+#include "core/search_structures.h"
+#include "platform/db/connection.h"
 
 namespace folirex::testing {
 namespace {
@@ -168,6 +170,38 @@ TEST_F(ServerCheckTest, NamedTestLooksTheNameUpInTheRegistry) {
                         "您指定的组件的检查结果"));
   EXPECT_FALSE(Contains(site_.Get("/admin.asp?m=admin_servercheck&classname=adodb.connection").text,
                         "您指定的组件的检查结果"));
+}
+
+// The row of the search's indexes says how far their build is, as the database says: on a site
+// with more articles than are indexed at once, not begun until a build runs (here on a connection
+// of its own, as another host's would), then ready.
+TEST(ServerCheckSearchIndexTest, TheSearchIndexRowSaysHowFarTheBuildIs) {
+  ConsoleSite site;
+  const int64_t first = site.Add(ArticleRow{.title = "经济", .content = "<p>城市</p>"});
+  site.Sql(
+      "with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
+      std::to_string(kArticlesIndexedAtOnce) +
+      ") insert into Vantrel_Article (d_title, d_content, d_channelid, d_classid, d_author, "
+      "d_inputer, d_addtime, d_checked, d_deleted) select d_title || i, d_content, d_channelid, "
+      "d_classid, d_author, d_inputer, d_addtime, d_checked, d_deleted from Vantrel_Article, n "
+      "where d_id = " +
+      std::to_string(first));
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  auto row = [&site] {
+    const std::string page = site.Get("/admin.asp?m=admin_servercheck").text;
+    const std::string label = "<tr><td>&nbsp;全文检索索引</td><td>&nbsp;";
+    const size_t at = page.find(label);
+    if (at == std::string::npos) return std::string("(no row)");
+    const size_t begin = at + label.size();
+    return page.substr(begin, page.find("</td>", begin) - begin);
+  };
+  EXPECT_EQ(row(), "正在后台建立，已完成 0%（其间搜索照常，只是较慢）");
+
+  Connection builder;
+  builder.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+               (site.root() / site.settings().DBPath).string() + ";");
+  ASSERT_TRUE(BuildSearchStructures(builder));
+  EXPECT_EQ(row(), "已建立");
 }
 
 }  // namespace
