@@ -128,21 +128,43 @@ seeded_words() {  # SITE
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
+# Waits while the server whose output goes to LOG (its lines after the first LINES) builds the
+# search structures in the background; false when it stops or fails to build them.
+wait_search_index() {  # LOG LINES
+  local log="$1" lines="$2" said
+  for _ in $(seq 72000); do
+    said="$(tail -n +"$((lines + 1))" "$log" 2>/dev/null | grep '^search index: ' | tail -1 || true)"
+    case "$said" in
+      "" | "search index: ready"*) return 0 ;;
+      "search index: stopped"* | "search index: cannot"*) return 1 ;;
+    esac
+    alive "$server_pid" || return 1
+    sleep 0.5
+  done
+  return 1
+}
+
 # Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
 # A host that bounds its connections is given room for the held ones. On a large site the first
-# start builds the list and search structures before it listens: it is waited for while it runs.
+# start builds the list structures before it listens, and the search structures after it: both
+# are waited for (what the server prints of the search's build says when it is done), so that no
+# round measures the searches of a half-built index.
 start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
-  local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _
+  local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _ lines
   shift 5
+  lines="$(cat "$log" 2>/dev/null | wc -l)"
   local extra=()
   help="$("$bin" serve --help 2>&1 || true)"
   if grep -q -- --max-connections <<<"$help"; then extra=(--max-connections 4096); fi
   env "$@" "$bin" serve "$site" --listen "127.0.0.1:$port" --threads "$nthreads" "${extra[@]}" \
-    >/dev/null 2>>"$log" &
+    >>"$log" 2>&1 &
   server_pid=$!
   pids+=("$server_pid")
   for _ in $(seq 36000); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif" && return 0
+    if curl -s -o /dev/null "http://127.0.0.1:$port/images/hot.gif"; then
+      wait_search_index "$log" "$lines" && return 0
+      break
+    fi
     alive "$server_pid" || break
     sleep 0.1
   done
