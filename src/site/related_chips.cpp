@@ -1,10 +1,13 @@
 #include "site/related_chips.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/article_keywords.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/db/db_error.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -20,33 +23,93 @@ constexpr int64_t kMaxChipNumber = 32767;
 
 const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
 
-// The select of the articles related through the article's own keyword list ("|a|b|"): every
-// approved article of the channel, not in the recycle bin, that shares one of the keywords.
-// "" when the list holds no keyword. The keywords, the article and the channel are placeholders,
-// their values appended to `params`, so that the pages of a channel share a few statement texts.
-// The statement builds each pattern around its bound keyword: a pattern bound whole would have
-// SQLite compile the statement again for every new value (it plans a bare "like ?" by the value).
-std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
-                          const std::string& article_id, const std::string& channel_id,
-                          std::vector<Variant>* params) {
-  std::string condition;
+// The order of related articles tied in add time: that in which SQLite's related-articles index
+// (idx_article_related) lists them, so that every engine and every way of reading gives one order.
+// The outer select of the block orders its rows the same way.
+const char kTiesInTime[] = ", d_keyword desc, d_id desc";
+
+// The entries of an article's keyword list ("|a|b|"), trimmed, the empty ones left out.
+std::vector<std::string> OwnKeywords(const std::string& keywords) {
   std::vector<std::string> words;
   for (const std::string& entry : Split(keywords, "|")) {
     std::string keyword = Trim(entry);
-    if (keyword.empty()) continue;
-    if (!condition.empty()) condition += "or ";
-    condition += " (d_keyword like '%|'+?+'|%') ";
-    words.push_back(std::move(keyword));
+    if (!keyword.empty()) words.push_back(std::move(keyword));
   }
-  if (condition.empty()) return "";
+  return words;
+}
+
+// The select of the articles related through the article's own keywords: every approved article
+// of the channel, not in the recycle bin, that shares one of them. The keywords, the article and
+// the channel are placeholders, their values appended to `params`, so that the pages of a
+// channel share a few statement texts. The statement builds each pattern around its bound
+// keyword: a pattern bound whole would have SQLite compile the statement again for every new
+// value (it plans a bare "like ?" by the value). It reads the channel newest first until it has
+// its rows: the way when every match is asked for or the keyword index cannot answer.
+std::string OwnKeywordSql(std::vector<std::string> words, const std::string& top,
+                          const std::string& article_id, const std::string& channel_id,
+                          std::vector<Variant>* params) {
+  std::string condition;
+  for (size_t i = 0; i < words.size(); ++i) {
+    condition += std::string(i == 0 ? "" : "or ") + " (d_keyword like '%|'+?+'|%') ";
+  }
   params->reserve(params->size() + words.size() + 2);
   for (std::string& word : words) params->emplace_back(std::move(word));
   params->emplace_back(static_cast<long long>(std::stoll(article_id)));
   params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
-  return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +
-         condition +
+  return "select " + top +
+         "d_id, d_addtime, d_title, d_classid, d_keyword from Vantrel_Article where (" + condition +
          ") and d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? "
-         "order by d_addtime desc";
+         "order by d_addtime desc" +
+         kTiesInTime;
+}
+
+// The same select over the articles the keyword index named (`ids`, a set that holds the
+// block's rows, core/article_keywords.h): the conditions tested again on the rows, and ties in
+// time put in the order the channel's related-articles index (idx_article_related) gave them
+// when the whole channel was read. The ids are bound in a list whose length is the next power of
+// two (the first id repeated), so that a few statement texts serve every page.
+std::string CandidateSql(const std::vector<int64_t>& ids, const std::string& top,
+                         const std::string& article_id, const std::string& channel_id,
+                         std::vector<Variant>* params) {
+  size_t slots = 8;
+  while (slots < ids.size()) slots *= 2;
+  std::string list;
+  params->reserve(params->size() + slots + 2);
+  for (size_t i = 0; i < slots; ++i) {
+    list += i == 0 ? "?" : ",?";
+    params->emplace_back(static_cast<long long>(ids[i < ids.size() ? i : 0]));
+  }
+  params->emplace_back(static_cast<long long>(std::stoll(article_id)));
+  params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
+  return "select " + top +
+         "d_id, d_addtime, d_title, d_classid, d_keyword from Vantrel_Article where d_id in (" +
+         list +
+         ") and d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? "
+         "order by d_addtime desc" +
+         kTiesInTime;
+}
+
+// The select of the articles related through the article's own keyword list: through the
+// keyword index when it can answer (a few index reads however rare the keywords), else by
+// reading the channel. "" when the list holds no keyword or the index found no article.
+std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, int64_t count,
+                                 const std::string& top, const std::string& article_id,
+                                 const std::string& channel_id, std::vector<Variant>* params) {
+  std::vector<std::string> words = OwnKeywords(keywords);
+  if (words.empty()) return "";
+  std::optional<std::vector<int64_t>> ids;
+  try {
+    ids = KeywordArticleCandidates(conn, {.keywords = words,
+                                          .channel_id = std::stoll(channel_id),
+                                          .except_id = std::stoll(article_id),
+                                          .rows = count});
+  } catch (const DbError&) {
+    // A database that cannot hold the index (no right to create tables) still shows the block.
+    ids.reset();
+  }
+  if (!ids) return OwnKeywordSql(std::move(words), top, article_id, channel_id, params);
+  if (ids->empty()) return "";
+  return CandidateSql(*ids, top, article_id, channel_id, params);
 }
 
 // The select of the articles related through the channel's keyword library: those whose title
@@ -111,7 +174,8 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
 
   std::vector<Variant> params;
   std::string inner = by_library ? LibrarySql(title, top, id, channel_id, &params)
-                                 : OwnKeywordSql(keywords, top, id, channel_id, &params);
+                                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id,
+                                                        channel_id, &params);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
@@ -119,7 +183,8 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
       "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" + inner +
       ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id" +
-      (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
+      (by_library ? " order by a.d_id desc"
+                  : " order by a.d_addtime desc, a.d_keyword desc, a.d_id desc");
 
   const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string mode = channel.GenerateHtml.ToString();

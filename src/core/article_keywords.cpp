@@ -1,0 +1,237 @@
+#include "core/article_keywords.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/db/db_error.h"
+#include "platform/db/provider.h"
+#include "platform/db/scoped_transaction.h"
+
+namespace folirex {
+namespace {
+
+const char kTable[] = "Vantrel_ArticleKeyword";
+
+// The columns whose change moves an article's entries: what it holds and what the block tests
+// and orders by.
+const char kKeptColumns[] = "d_id, d_keyword, d_channelid, d_addtime, d_deleted, d_checked";
+
+// SQLite: the entries of `row`'s keyword list as a JSON array of the texts around each "|"
+// (json_quote escapes every character a JSON text cannot hold, and no escape holds a "|"); the
+// entries between two "|" are its elements but the first and the last.
+std::string SqliteParts(const std::string& row) {
+  return "'[' || replace(json_quote(CAST(" + row + ".d_keyword AS TEXT)), '|', '\",\"') || ']'";
+}
+
+// SQLite: the select of `row`'s distinct entries, as the index's rows, when it is listed.
+std::string SqliteEntries(const std::string& row, const std::string& from) {
+  const std::string parts = SqliteParts(row);
+  return "SELECT DISTINCT j.value COLLATE NOCASE, " + row + ".d_channelid, " + row +
+         ".d_addtime, " + row + ".d_id FROM " + from + "json_each(" + parts + ") AS j WHERE " +
+         row + ".d_deleted = 0 AND " + row + ".d_checked = -1 AND j.key > 0 AND j.key < " +
+         "json_array_length(" + parts + ") - 1 AND j.value <> ''";
+}
+
+std::vector<std::string> SqliteStatements() {
+  const std::string insert =
+      std::string("INSERT INTO ") + kTable + " (d_keyword, d_channelid, d_addtime, d_articleid) ";
+  const std::string drop = std::string("DELETE FROM ") + kTable + " WHERE d_articleid = old.d_id;";
+  std::string changed;
+  for (const char* c :
+       {"d_id", "d_keyword", "d_channelid", "d_addtime", "d_deleted", "d_checked"}) {
+    changed += std::string(changed.empty() ? "" : " OR ") + "old." + c + " IS NOT new." + c;
+  }
+  return {
+      std::string("CREATE TABLE ") + kTable +
+          " (d_keyword TEXT COLLATE NOCASE NOT NULL, d_channelid INTEGER, d_addtime DATETIME, "
+          "d_articleid INTEGER NOT NULL)",
+      insert + SqliteEntries("a", "Vantrel_Article AS a, "),
+      std::string("CREATE INDEX idx_articlekeyword_order ON ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid)",
+      std::string("CREATE INDEX idx_articlekeyword_article ON ") + kTable + " (d_articleid)",
+      "CREATE TRIGGER trg_article_keyword_insert AFTER INSERT ON Vantrel_Article BEGIN " + insert +
+          SqliteEntries("new", "") + "; END",
+      "CREATE TRIGGER trg_article_keyword_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop +
+          " END",
+      std::string("CREATE TRIGGER trg_article_keyword_update AFTER UPDATE OF ") + kKeptColumns +
+          " ON Vantrel_Article WHEN " + changed + " BEGIN " + drop + " " + insert +
+          SqliteEntries("new", "") + "; END",
+  };
+}
+
+// PostgreSQL: the entries of a keyword list are the elements of string_to_array(list, '|') but
+// the first and the last; each once under citext's folding.
+std::vector<std::string> PostgresStatements() {
+  std::string changed;
+  for (const char* c :
+       {"d_id", "d_keyword::text", "d_channelid", "d_addtime", "d_deleted", "d_checked"}) {
+    changed +=
+        std::string(changed.empty() ? "" : " OR ") + "OLD." + c + " IS DISTINCT FROM NEW." + c;
+  }
+  const std::string run = " ON Vantrel_Article FOR EACH ROW ";
+  const std::string call = " EXECUTE FUNCTION folirex_article_keywords()";
+  return {
+      std::string("CREATE TABLE ") + kTable +
+          " (d_keyword citext NOT NULL, d_channelid integer, d_addtime datetime, d_articleid "
+          "integer NOT NULL)",
+      std::string("INSERT INTO ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid) SELECT DISTINCT p.k::citext, "
+          "a.d_channelid, a.d_addtime, a.d_id FROM Vantrel_Article a, "
+          "unnest(string_to_array(a.d_keyword::text, '|')) WITH ORDINALITY AS p(k, i) WHERE "
+          "a.d_deleted = 0 AND a.d_checked = -1 AND p.i > 1 AND p.i < "
+          "cardinality(string_to_array(a.d_keyword::text, '|')) AND p.k <> ''",
+      std::string("CREATE INDEX idx_articlekeyword_order ON ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid)",
+      std::string("CREATE INDEX idx_articlekeyword_article ON ") + kTable + " (d_articleid)",
+      std::string("ANALYZE ") + kTable,
+      "CREATE OR REPLACE FUNCTION folirex_article_keywords() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$ DECLARE parts text[]; BEGIN IF TG_OP <> 'INSERT' THEN DELETE FROM " +
+          std::string(kTable) +
+          " WHERE d_articleid = OLD.d_id; END IF; IF TG_OP <> 'DELETE' AND NEW.d_deleted = 0 AND "
+          "NEW.d_checked = -1 AND NEW.d_keyword IS NOT NULL THEN parts := "
+          "string_to_array(NEW.d_keyword::text, '|'); INSERT INTO " +
+          kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid) SELECT DISTINCT p.k::citext, "
+          "NEW.d_channelid, NEW.d_addtime, NEW.d_id FROM unnest(parts) WITH ORDINALITY AS p(k, "
+          "i) WHERE p.i > 1 AND p.i < cardinality(parts) AND p.k <> ''; END IF; RETURN NULL; END "
+          "$$",
+      "CREATE TRIGGER trg_article_keyword_insert AFTER INSERT" + run + call,
+      "CREATE TRIGGER trg_article_keyword_delete AFTER DELETE" + run + call,
+      std::string("CREATE TRIGGER trg_article_keyword_update AFTER UPDATE OF ") + kKeptColumns +
+          run + "WHEN (" + changed + ")" + call,
+  };
+}
+
+bool HasIndex(Connection& conn) {
+  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      postgres ? "select (select count(*) from pg_class c join pg_namespace n on n.oid = "
+                 "c.relnamespace where n.nspname = current_schema() and c.relname = "
+                 "'vantrel_articlekeyword') + (select count(*) from pg_trigger t join pg_class c "
+                 "on c.oid = t.tgrelid join pg_namespace n on n.oid = c.relnamespace where "
+                 "n.nspname = current_schema() and c.relname = 'vantrel_article' and t.tgname "
+                 "like 'trg_article_keyword_%')"
+               : "select count(*) from sqlite_schema where name = 'Vantrel_ArticleKeyword' or "
+                 "(type = 'trigger' and name like 'trg_article_keyword_%')");
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) == 4;
+}
+
+void Create(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres) {
+    ScopedTransaction transaction(conn);
+    // Hosts that start together on one database create the index one after another.
+    conn.session().ExecuteNative("SELECT pg_advisory_xact_lock(7405526204)");
+    if (HasIndex(conn)) return;
+    for (const std::string& sql : PostgresStatements()) conn.session().ExecuteNative(sql);
+    transaction.Commit();
+    return;
+  }
+  // The write lock first, so that another process creating it waits and then finds it made.
+  conn.session().ExecuteNative("BEGIN IMMEDIATE");
+  try {
+    if (!HasIndex(conn)) {
+      for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
+    }
+    conn.session().ExecuteNative("COMMIT");
+  } catch (...) {
+    try {
+      conn.session().ExecuteNative("ROLLBACK");
+    } catch (const DbError&) {
+    }
+    throw;
+  }
+}
+
+struct Registry {
+  std::mutex mutex;
+  std::set<std::string> ready;
+};
+Registry& Ready() {
+  static Registry* registry = new Registry();
+  return *registry;
+}
+
+// The index's answer; throws DbError when the table is missing (a database made again at the
+// same place since it was ensured).
+std::optional<std::vector<int64_t>> Candidates(Connection& conn,
+                                               const KeywordArticlesQuery& query) {
+  const Variant channel(static_cast<long long>(query.channel_id));
+  const Variant except(static_cast<long long>(query.except_id));
+  const std::string newest = "select top " + std::to_string(query.rows) +
+                             " d_articleid, d_addtime from " + kTable +
+                             " where d_keyword = ? and d_channelid = ? and d_articleid <> ? order "
+                             "by d_addtime desc";
+  const std::string where = std::string("select d_articleid from ") + kTable +
+                            " where d_keyword = ? and d_channelid = ? and d_articleid <> ? and ";
+  const std::string tied_at = where +
+                              "d_addtime = (select d_addtime from Vantrel_Article where "
+                              "d_id = ?)";
+  const std::string tied_null = where + "d_addtime is null";
+  std::vector<int64_t> ids;
+  for (const std::string& keyword : query.keywords) {
+    int64_t rows = 0;
+    int64_t last = 0;
+    bool last_null = false;
+    std::unique_ptr<db::Statement> st = conn.PrepareRead(newest, {keyword, channel, except});
+    for (; st->Step(); ++rows) {
+      last = st->Column(0).ToInt64Or(0);
+      last_null = st->Column(1).IsNull();
+      ids.push_back(last);
+    }
+    st.reset();
+    if (rows == query.rows) {
+      // Those tied in time with the last may come before it in the block's order.
+      std::unique_ptr<db::Statement> tied =
+          last_null ? conn.PrepareRead(tied_null, {keyword, channel, except})
+                    : conn.PrepareRead(tied_at, {keyword, channel, except,
+                                                 Variant(static_cast<long long>(last))});
+      while (tied->Step()) ids.push_back(tied->Column(0).ToInt64Or(0));
+    }
+    if (ids.size() > kMostKeywordCandidates * 2) return std::nullopt;
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  if (ids.size() > kMostKeywordCandidates) return std::nullopt;
+  return ids;
+}
+
+}  // namespace
+
+void EnsureArticleKeywordIndex(Connection& conn) {
+  Registry& registry = Ready();
+  const std::string key = conn.session().pool_key();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (registry.ready.count(key) > 0) return;
+  if (!HasIndex(conn)) Create(conn);
+  registry.ready.insert(key);
+}
+
+std::optional<std::vector<int64_t>> KeywordArticleCandidates(Connection& conn,
+                                                             const KeywordArticlesQuery& query) {
+  if (query.rows <= 0) return std::nullopt;
+  for (const std::string& keyword : query.keywords) {
+    // A wildcard matches more than the entry itself, and PostgreSQL's like reads "\" as an
+    // escape.
+    if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
+  }
+  EnsureArticleKeywordIndex(conn);
+  try {
+    return Candidates(conn, query);
+  } catch (const DbError&) {
+    // The database was made again at the same place since: make sure of the index once more.
+    {
+      Registry& registry = Ready();
+      std::lock_guard<std::mutex> lock(registry.mutex);
+      registry.ready.erase(conn.session().pool_key());
+    }
+    EnsureArticleKeywordIndex(conn);
+    return Candidates(conn, query);
+  }
+}
+
+}  // namespace folirex
