@@ -1,6 +1,5 @@
 #include "core/article_keywords.h"
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -156,82 +155,48 @@ Registry& Ready() {
   return *registry;
 }
 
-// The index's answer; throws DbError when the table is missing (a database made again at the
-// same place since it was ensured).
-std::optional<std::vector<int64_t>> Candidates(Connection& conn,
-                                               const KeywordArticlesQuery& query) {
-  const Variant channel(static_cast<long long>(query.channel_id));
-  const Variant except(static_cast<long long>(query.except_id));
-  const std::string newest = "select top " + std::to_string(query.rows) +
-                             " d_articleid, d_addtime from " + kTable +
-                             " where d_keyword = ? and d_channelid = ? and d_articleid <> ? order "
-                             "by d_addtime desc";
-  const std::string where = std::string("select d_articleid from ") + kTable +
-                            " where d_keyword = ? and d_channelid = ? and d_articleid <> ? and ";
-  const std::string tied_at = where +
-                              "d_addtime = (select d_addtime from Vantrel_Article where "
-                              "d_id = ?)";
-  const std::string tied_null = where + "d_addtime is null";
-  std::vector<int64_t> ids;
-  for (const std::string& keyword : query.keywords) {
-    int64_t rows = 0;
-    int64_t last = 0;
-    bool last_null = false;
-    std::unique_ptr<db::Statement> st = conn.PrepareRead(newest, {keyword, channel, except});
-    for (; st->Step(); ++rows) {
-      last = st->Column(0).ToInt64Or(0);
-      last_null = st->Column(1).IsNull();
-      ids.push_back(last);
-    }
-    st.reset();
-    if (rows == query.rows) {
-      // Those tied in time with the last may come before it in the block's order.
-      std::unique_ptr<db::Statement> tied =
-          last_null ? conn.PrepareRead(tied_null, {keyword, channel, except})
-                    : conn.PrepareRead(tied_at, {keyword, channel, except,
-                                                 Variant(static_cast<long long>(last))});
-      while (tied->Step()) ids.push_back(tied->Column(0).ToInt64Or(0));
-    }
-    if (ids.size() > kMostKeywordCandidates * 2) return std::nullopt;
-  }
-  std::sort(ids.begin(), ids.end());
-  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-  if (ids.size() > kMostKeywordCandidates) return std::nullopt;
-  return ids;
-}
-
 }  // namespace
 
-void EnsureArticleKeywordIndex(Connection& conn) {
+void EnsureArticleKeywordIndex(Connection& conn, bool again) {
   Registry& registry = Ready();
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.ready.count(key) > 0) return;
+  if (!again && registry.ready.count(key) > 0) return;
   if (!HasIndex(conn)) Create(conn);
   registry.ready.insert(key);
 }
 
-std::optional<std::vector<int64_t>> KeywordArticleCandidates(Connection& conn,
-                                                             const KeywordArticlesQuery& query) {
-  if (query.rows <= 0) return std::nullopt;
+std::optional<std::string> KeywordArticlesSql(const KeywordArticlesQuery& query,
+                                              std::vector<Variant>* params) {
+  if (query.rows <= 0 || query.keywords.empty() || query.keywords.size() > kMostIndexedKeywords) {
+    return std::nullopt;
+  }
   for (const std::string& keyword : query.keywords) {
     // A wildcard matches more than the entry itself, and PostgreSQL's like reads "\" as an
     // escape.
     if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
   }
-  EnsureArticleKeywordIndex(conn);
-  try {
-    return Candidates(conn, query);
-  } catch (const DbError&) {
-    // The database was made again at the same place since: make sure of the index once more.
-    {
-      Registry& registry = Ready();
-      std::lock_guard<std::mutex> lock(registry.mutex);
-      registry.ready.erase(conn.session().pool_key());
+  const Variant channel(static_cast<long long>(query.channel_id));
+  const Variant except(static_cast<long long>(query.except_id));
+  const std::string entries = std::string(" from ") + kTable +
+                              " where d_keyword = ? and d_channelid = ? and d_articleid <> ?";
+  // A keyword's newest `rows` and those tied in time with the last of them: all from the time
+  // of the last on. Rows without a time, which the engines put first (PostgreSQL) or last
+  // (SQLite) and min() passes over, are all taken besides.
+  const std::string newest = "select d_articleid" + entries +
+                             " and d_addtime >= (select min(d_addtime) from (select top " +
+                             std::to_string(query.rows) + " d_addtime" + entries +
+                             " order by d_addtime desc) n) union select d_articleid" + entries +
+                             " and d_addtime is null";
+  std::string sql;
+  params->reserve(params->size() + query.keywords.size() * 9);
+  for (const std::string& keyword : query.keywords) {
+    sql += (sql.empty() ? "" : " union ") + newest;
+    for (int part = 0; part < 3; ++part) {
+      params->insert(params->end(), {Variant(keyword), channel, except});
     }
-    EnsureArticleKeywordIndex(conn);
-    return Candidates(conn, query);
   }
+  return sql;
 }
 
 }  // namespace folirex

@@ -22,12 +22,15 @@
 #include <vector>
 
 #include "platform/db/connection.h"
+#include "platform/db/variant.h"
 
 namespace folirex {
 
 inline constexpr std::string_view kArticleKeywordTable = "Vantrel_ArticleKeyword";
 
-void EnsureArticleKeywordIndex(Connection& conn);
+// `again`: looks at the database even when this process made sure of it before (a database made
+// again at the same place since).
+void EnsureArticleKeywordIndex(Connection& conn, bool again = false);
 
 // What the related-articles block looks for: the approved articles of `channel_id` outside the
 // recycle bin, other than `except_id`, whose keyword list holds one of `keywords` (trimmed, not
@@ -39,15 +42,17 @@ struct KeywordArticlesQuery {
   int64_t rows = 0;
 };
 
-// The ids of a set of articles that holds the first `rows` articles the query lists, whatever
-// order ties in add time take: for each keyword its newest `rows` articles and every other one
-// that has the add time of the last of them. Each id once, in no particular order. nullopt when
-// the index cannot answer and the caller reads the articles themselves: `rows` is 0 (every
-// match), a keyword holds a character that like reads as a wildcard or an escape (% _ \), or the
-// set would pass kMostKeywordCandidates ids.
-std::optional<std::vector<int64_t>> KeywordArticleCandidates(Connection& conn,
-                                                             const KeywordArticlesQuery& query);
-inline constexpr size_t kMostKeywordCandidates = 4096;
+// A select of one column, d_articleid, over the index (ensured by the caller), with its values
+// appended to `params`: a set of article ids, each once, that holds the first `rows` articles
+// the query lists whatever order ties in add time take (for each keyword its newest `rows`
+// entries and every other one of the add time of the last of them). The caller reads the
+// articles themselves by these ids to test and order them. nullopt when the index cannot answer
+// and the caller reads the channel instead: `rows` is 0 (every match), a keyword holds a
+// character that like reads as a wildcard or an escape (% _ \), or there are more than
+// kMostIndexedKeywords keywords.
+std::optional<std::string> KeywordArticlesSql(const KeywordArticlesQuery& query,
+                                              std::vector<Variant>* params);
+inline constexpr size_t kMostIndexedKeywords = 64;
 
 }  // namespace folirex
 

@@ -63,53 +63,46 @@ std::string OwnKeywordSql(std::vector<std::string> words, const std::string& top
          kTiesInTime;
 }
 
-// The same select over the articles the keyword index named (`ids`, a set that holds the
-// block's rows, core/article_keywords.h): the conditions tested again on the rows, and ties in
-// time put in the order the channel's related-articles index (idx_article_related) gave them
-// when the whole channel was read. The ids are bound in a list whose length is the next power of
-// two (the first id repeated), so that a few statement texts serve every page.
-std::string CandidateSql(const std::vector<int64_t>& ids, const std::string& top,
-                         const std::string& article_id, const std::string& channel_id,
-                         std::vector<Variant>* params) {
-  size_t slots = 8;
-  while (slots < ids.size()) slots *= 2;
-  std::string list;
-  params->reserve(params->size() + slots + 2);
-  for (size_t i = 0; i < slots; ++i) {
-    list += i == 0 ? "?" : ",?";
-    params->emplace_back(static_cast<long long>(ids[i < ids.size() ? i : 0]));
-  }
+// The same select over the articles the keyword index names (core/article_keywords.h), `ids` a
+// select of a set of them that holds the block's rows: the conditions tested again on the rows,
+// ties in time in the order of kTiesInTime.
+std::string IndexedKeywordSql(const std::string& ids, const std::string& top,
+                              const std::string& article_id, const std::string& channel_id,
+                              std::vector<Variant>* params) {
   params->emplace_back(static_cast<long long>(std::stoll(article_id)));
   params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
-  return "select " + top +
-         "d_id, d_addtime, d_title, d_classid, d_keyword from Vantrel_Article where d_id in (" +
-         list +
-         ") and d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? "
-         "order by d_addtime desc" +
-         kTiesInTime;
+  return "select " + top + "r.d_id, r.d_addtime, r.d_title, r.d_classid, r.d_keyword from (" + ids +
+         ") c inner join Vantrel_Article r on r.d_id = c.d_articleid where r.d_id <> ? and "
+         "r.d_deleted = false and r.d_checked = true and r.d_channelid = ? order by r.d_addtime "
+         "desc, r.d_keyword desc, r.d_id desc";
 }
 
 // The select of the articles related through the article's own keyword list: through the
-// keyword index when it can answer (a few index reads however rare the keywords), else by
-// reading the channel. "" when the list holds no keyword or the index found no article.
+// keyword index when it can answer (a few index reads however rare the keywords; `indexed` set),
+// else by reading the channel. "" when the list holds no keyword.
 std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, int64_t count,
                                  const std::string& top, const std::string& article_id,
-                                 const std::string& channel_id, std::vector<Variant>* params) {
+                                 const std::string& channel_id, std::vector<Variant>* params,
+                                 bool* indexed) {
   std::vector<std::string> words = OwnKeywords(keywords);
   if (words.empty()) return "";
-  std::optional<std::vector<int64_t>> ids;
-  try {
-    ids = KeywordArticleCandidates(conn, {.keywords = words,
-                                          .channel_id = std::stoll(channel_id),
-                                          .except_id = std::stoll(article_id),
-                                          .rows = count});
-  } catch (const DbError&) {
-    // A database that cannot hold the index (no right to create tables) still shows the block.
-    ids.reset();
+  std::vector<Variant> values;
+  std::optional<std::string> ids = KeywordArticlesSql({.keywords = words,
+                                                       .channel_id = std::stoll(channel_id),
+                                                       .except_id = std::stoll(article_id),
+                                                       .rows = count},
+                                                      &values);
+  if (ids) {
+    try {
+      EnsureArticleKeywordIndex(conn);
+      *indexed = true;
+    } catch (const DbError&) {
+      // A database that cannot hold the index (no right to create tables) still shows the block.
+    }
   }
-  if (!ids) return OwnKeywordSql(std::move(words), top, article_id, channel_id, params);
-  if (ids->empty()) return "";
-  return CandidateSql(*ids, top, article_id, channel_id, params);
+  if (!*indexed) return OwnKeywordSql(std::move(words), top, article_id, channel_id, params);
+  params->insert(params->end(), values.begin(), values.end());
+  return IndexedKeywordSql(*ids, top, article_id, channel_id, params);
 }
 
 // The select of the articles related through the channel's keyword library: those whose title
@@ -173,9 +166,10 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
 
   std::vector<Variant> params;
+  bool indexed = false;
   std::string inner = by_library ? LibrarySql(title, top, id, channel_id, &params)
                                  : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id,
-                                                        channel_id, &params);
+                                                        channel_id, &params, &indexed);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
@@ -191,7 +185,14 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
-  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  try {
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+  } catch (const DbError&) {
+    if (!indexed) throw;
+    // The database was made again at the same place since the index was made sure of.
+    EnsureArticleKeywordIndex(*state.db.Conn, true);
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+  }
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string row_title = rs["d_title"].ToString();
