@@ -48,9 +48,12 @@ struct KeywordArticlesQuery {
 // entries and every other one of the add time of the last of them). The caller reads the
 // articles themselves by these ids to test and order them. nullopt when the index cannot answer
 // and the caller reads the channel instead: `rows` is 0 (every match), a keyword holds a
-// character that like reads as a wildcard or an escape (% _ \), or there are more than
-// kMostIndexedKeywords keywords.
-std::optional<std::string> KeywordArticlesSql(const KeywordArticlesQuery& query,
+// character that like reads as a wildcard or an escape (% _ \), there are more than
+// kMostIndexedKeywords keywords, or the keywords are so common in the channel that reading it
+// newest first meets the rows within a few hundred articles (by counts of the index's entries
+// and the channel's articles kept for the process, taken again now and then: they choose between
+// two reads of the same rows). Counts run on conn.
+std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
                                               std::vector<Variant>* params);
 inline constexpr size_t kMostIndexedKeywords = 64;
 

@@ -87,19 +87,20 @@ std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, 
   std::vector<std::string> words = OwnKeywords(keywords);
   if (words.empty()) return "";
   std::vector<Variant> values;
-  std::optional<std::string> ids = KeywordArticlesSql({.keywords = words,
-                                                       .channel_id = std::stoll(channel_id),
-                                                       .except_id = std::stoll(article_id),
-                                                       .rows = count},
-                                                      &values);
-  if (ids) {
-    try {
-      EnsureArticleKeywordIndex(conn);
-      *indexed = true;
-    } catch (const DbError&) {
-      // A database that cannot hold the index (no right to create tables) still shows the block.
-    }
+  std::optional<std::string> ids;
+  try {
+    EnsureArticleKeywordIndex(conn);
+    ids = KeywordArticlesSql(conn,
+                             {.keywords = words,
+                              .channel_id = std::stoll(channel_id),
+                              .except_id = std::stoll(article_id),
+                              .rows = count},
+                             &values);
+  } catch (const DbError&) {
+    // A database that cannot hold the index (no right to create tables) still shows the block.
+    ids.reset();
   }
+  *indexed = ids.has_value();
   if (!*indexed) return OwnKeywordSql(std::move(words), top, article_id, channel_id, params);
   params->insert(params->end(), values.begin(), values.end());
   return IndexedKeywordSql(*ids, top, article_id, channel_id, params);
