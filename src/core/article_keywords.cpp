@@ -14,7 +14,7 @@
 namespace folirex {
 namespace {
 
-const char kTable[] = "Vantrel_ArticleKeyword";
+const std::string kTable(kArticleKeywordTable);
 
 // The columns whose change moves an article's entries: what it holds and what the block tests
 // and orders by.
