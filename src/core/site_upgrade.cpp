@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/article_keywords.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 
@@ -23,6 +24,9 @@ void UpgradeSiteRows(Connection& conn) {
     conn.session().ExecuteNative("DROP INDEX idx_article_related");
   }
   conn.session().ExecuteNative("CREATE INDEX IF NOT EXISTS " + related);
+  // The keyword index is built from the articles at the start rather than at the first article
+  // page.
+  EnsureArticleKeywordIndex(conn);
   if (conn.ExecuteScalar("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'")
           .ToInt64Or(0) > 0) {
     return;

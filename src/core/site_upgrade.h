@@ -12,7 +12,7 @@
 //
 // It also makes the index of the related-articles lookup that later schema scripts hold
 // (idx_article_related), when the database lacks it or, on PostgreSQL, holds it without the
-// columns the lookup shows.
+// columns the lookup shows, and the index of the articles' keywords (core/article_keywords.h).
 #ifndef FOLIREX_CORE_SITE_UPGRADE_H_
 #define FOLIREX_CORE_SITE_UPGRADE_H_
 

@@ -1,10 +1,13 @@
 #include "site/related_chips.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/article_keywords.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/db/db_error.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -20,33 +23,87 @@ constexpr int64_t kMaxChipNumber = 32767;
 
 const char kNoRelatedRow[] = "<tr><td><li>暂时没有相关文章</td></tr>";
 
-// The select of the articles related through the article's own keyword list ("|a|b|"): every
-// approved article of the channel, not in the recycle bin, that shares one of the keywords.
-// "" when the list holds no keyword. The keywords, the article and the channel are placeholders,
-// their values appended to `params`, so that the pages of a channel share a few statement texts.
-// The statement builds each pattern around its bound keyword: a pattern bound whole would have
-// SQLite compile the statement again for every new value (it plans a bare "like ?" by the value).
-std::string OwnKeywordSql(const std::string& keywords, const std::string& top,
-                          const std::string& article_id, const std::string& channel_id,
-                          std::vector<Variant>* params) {
-  std::string condition;
+// The order of related articles tied in add time: that in which SQLite's related-articles index
+// (idx_article_related) lists them, so that every engine and every way of reading gives one order.
+// The outer select of the block orders its rows the same way.
+const char kTiesInTime[] = ", d_keyword desc, d_id desc";
+
+// The entries of an article's keyword list ("|a|b|"), trimmed, the empty ones left out.
+std::vector<std::string> OwnKeywords(const std::string& keywords) {
   std::vector<std::string> words;
   for (const std::string& entry : Split(keywords, "|")) {
     std::string keyword = Trim(entry);
-    if (keyword.empty()) continue;
-    if (!condition.empty()) condition += "or ";
-    condition += " (d_keyword like '%|'+?+'|%') ";
-    words.push_back(std::move(keyword));
+    if (!keyword.empty()) words.push_back(std::move(keyword));
   }
-  if (condition.empty()) return "";
+  return words;
+}
+
+// The select of the articles related through the article's own keywords: every approved article
+// of the channel, not in the recycle bin, that shares one of them. The keywords, the article and
+// the channel are placeholders, their values appended to `params`, so that the pages of a
+// channel share a few statement texts. The statement builds each pattern around its bound
+// keyword: a pattern bound whole would have SQLite compile the statement again for every new
+// value (it plans a bare "like ?" by the value). It reads the channel newest first until it has
+// its rows: the way when every match is asked for or the keyword index cannot answer.
+std::string OwnKeywordSql(std::vector<std::string> words, const std::string& top,
+                          const std::string& article_id, const std::string& channel_id,
+                          std::vector<Variant>* params) {
+  std::string condition;
+  for (size_t i = 0; i < words.size(); ++i) {
+    condition += std::string(i == 0 ? "" : "or ") + " (d_keyword like '%|'+?+'|%') ";
+  }
   params->reserve(params->size() + words.size() + 2);
   for (std::string& word : words) params->emplace_back(std::move(word));
   params->emplace_back(static_cast<long long>(std::stoll(article_id)));
   params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
-  return "select " + top + "d_id, d_addtime, d_title, d_classid from Vantrel_Article where (" +
-         condition +
+  return "select " + top +
+         "d_id, d_addtime, d_title, d_classid, d_keyword from Vantrel_Article where (" + condition +
          ") and d_id <> ? and d_deleted = false and d_checked = true and d_channelid = ? "
-         "order by d_addtime desc";
+         "order by d_addtime desc" +
+         kTiesInTime;
+}
+
+// The same select over the articles the keyword index names (core/article_keywords.h), `ids` a
+// select of a set of them that holds the block's rows: the conditions tested again on the rows,
+// ties in time in the order of kTiesInTime.
+std::string IndexedKeywordSql(const std::string& ids, const std::string& top,
+                              const std::string& article_id, const std::string& channel_id,
+                              std::vector<Variant>* params) {
+  params->emplace_back(static_cast<long long>(std::stoll(article_id)));
+  params->emplace_back(static_cast<long long>(std::stoll(channel_id)));
+  return "select " + top + "r.d_id, r.d_addtime, r.d_title, r.d_classid, r.d_keyword from (" + ids +
+         ") c inner join Vantrel_Article r on r.d_id = c.d_articleid where r.d_id <> ? and "
+         "r.d_deleted = false and r.d_checked = true and r.d_channelid = ? order by r.d_addtime "
+         "desc, r.d_keyword desc, r.d_id desc";
+}
+
+// The select of the articles related through the article's own keyword list: through the
+// keyword index when it can answer (a few index reads however rare the keywords; `indexed` set),
+// else by reading the channel. "" when the list holds no keyword.
+std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, int64_t count,
+                                 const std::string& top, const std::string& article_id,
+                                 const std::string& channel_id, std::vector<Variant>* params,
+                                 bool* indexed) {
+  std::vector<std::string> words = OwnKeywords(keywords);
+  if (words.empty()) return "";
+  std::vector<Variant> values;
+  std::optional<std::string> ids;
+  try {
+    EnsureArticleKeywordIndex(conn);
+    ids = KeywordArticlesSql(conn,
+                             {.keywords = words,
+                              .channel_id = std::stoll(channel_id),
+                              .except_id = std::stoll(article_id),
+                              .rows = count},
+                             &values);
+  } catch (const DbError&) {
+    // A database that cannot hold the index (no right to create tables) still shows the block.
+    ids.reset();
+  }
+  *indexed = ids.has_value();
+  if (!*indexed) return OwnKeywordSql(std::move(words), top, article_id, channel_id, params);
+  params->insert(params->end(), values.begin(), values.end());
+  return IndexedKeywordSql(*ids, top, article_id, channel_id, params);
 }
 
 // The select of the articles related through the channel's keyword library: those whose title
@@ -110,8 +167,10 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
 
   std::vector<Variant> params;
+  bool indexed = false;
   std::string inner = by_library ? LibrarySql(title, top, id, channel_id, &params)
-                                 : OwnKeywordSql(keywords, top, id, channel_id, &params);
+                                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id,
+                                                        channel_id, &params, &indexed);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
@@ -119,14 +178,22 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
       "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" + inner +
       ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id" +
-      (by_library ? " order by a.d_id desc" : " order by a.d_addtime desc");
+      (by_library ? " order by a.d_id desc"
+                  : " order by a.d_addtime desc, a.d_keyword desc, a.d_id desc");
 
   const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string mode = channel.GenerateHtml.ToString();
   const bool static_links = mode == "1" || mode == "2";
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
-  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  try {
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+  } catch (const DbError&) {
+    if (!indexed) throw;
+    // The database was made again at the same place since the index was made sure of.
+    EnsureArticleKeywordIndex(*state.db.Conn, true);
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+  }
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::string row_title = rs["d_title"].ToString();

@@ -1,0 +1,262 @@
+#include "core/article_keywords.h"
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/db/db_error.h"
+#include "platform/db/provider.h"
+#include "platform/db/scoped_transaction.h"
+
+namespace folirex {
+namespace {
+
+const std::string kTable(kArticleKeywordTable);
+
+// The columns whose change moves an article's entries: what it holds and what the block tests
+// and orders by.
+const char kKeptColumns[] = "d_id, d_keyword, d_channelid, d_addtime, d_deleted, d_checked";
+
+// SQLite: the entries of `row`'s keyword list as a JSON array of the texts around each "|"
+// (json_quote escapes every character a JSON text cannot hold, and no escape holds a "|"); the
+// entries between two "|" are its elements but the first and the last.
+std::string SqliteParts(const std::string& row) {
+  return "'[' || replace(json_quote(CAST(" + row + ".d_keyword AS TEXT)), '|', '\",\"') || ']'";
+}
+
+// SQLite: the select of `row`'s distinct entries, as the index's rows, when it is listed.
+std::string SqliteEntries(const std::string& row, const std::string& from) {
+  const std::string parts = SqliteParts(row);
+  return "SELECT DISTINCT j.value COLLATE NOCASE, " + row + ".d_channelid, " + row +
+         ".d_addtime, " + row + ".d_id FROM " + from + "json_each(" + parts + ") AS j WHERE " +
+         row + ".d_deleted = 0 AND " + row + ".d_checked = -1 AND j.key > 0 AND j.key < " +
+         "json_array_length(" + parts + ") - 1 AND j.value <> ''";
+}
+
+std::vector<std::string> SqliteStatements() {
+  const std::string insert =
+      std::string("INSERT INTO ") + kTable + " (d_keyword, d_channelid, d_addtime, d_articleid) ";
+  const std::string drop = std::string("DELETE FROM ") + kTable + " WHERE d_articleid = old.d_id;";
+  std::string changed;
+  for (const char* c :
+       {"d_id", "d_keyword", "d_channelid", "d_addtime", "d_deleted", "d_checked"}) {
+    changed += std::string(changed.empty() ? "" : " OR ") + "old." + c + " IS NOT new." + c;
+  }
+  return {
+      std::string("CREATE TABLE ") + kTable +
+          " (d_keyword TEXT COLLATE NOCASE NOT NULL, d_channelid INTEGER, d_addtime DATETIME, "
+          "d_articleid INTEGER NOT NULL)",
+      insert + SqliteEntries("a", "Vantrel_Article AS a, "),
+      std::string("CREATE INDEX idx_articlekeyword_order ON ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid)",
+      std::string("CREATE INDEX idx_articlekeyword_article ON ") + kTable + " (d_articleid)",
+      "CREATE TRIGGER trg_article_keyword_insert AFTER INSERT ON Vantrel_Article BEGIN " + insert +
+          SqliteEntries("new", "") + "; END",
+      "CREATE TRIGGER trg_article_keyword_delete AFTER DELETE ON Vantrel_Article BEGIN " + drop +
+          " END",
+      std::string("CREATE TRIGGER trg_article_keyword_update AFTER UPDATE OF ") + kKeptColumns +
+          " ON Vantrel_Article WHEN " + changed + " BEGIN " + drop + " " + insert +
+          SqliteEntries("new", "") + "; END",
+  };
+}
+
+// PostgreSQL: the entries of a keyword list are the elements of string_to_array(list, '|') but
+// the first and the last; each once under citext's folding.
+std::vector<std::string> PostgresStatements() {
+  std::string changed;
+  for (const char* c :
+       {"d_id", "d_keyword::text", "d_channelid", "d_addtime", "d_deleted", "d_checked"}) {
+    changed +=
+        std::string(changed.empty() ? "" : " OR ") + "OLD." + c + " IS DISTINCT FROM NEW." + c;
+  }
+  const std::string run = " ON Vantrel_Article FOR EACH ROW ";
+  const std::string call = " EXECUTE FUNCTION folirex_article_keywords()";
+  return {
+      std::string("CREATE TABLE ") + kTable +
+          " (d_keyword citext NOT NULL, d_channelid integer, d_addtime datetime, d_articleid "
+          "integer NOT NULL)",
+      std::string("INSERT INTO ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid) SELECT DISTINCT p.k::citext, "
+          "a.d_channelid, a.d_addtime, a.d_id FROM Vantrel_Article a, "
+          "unnest(string_to_array(a.d_keyword::text, '|')) WITH ORDINALITY AS p(k, i) WHERE "
+          "a.d_deleted = 0 AND a.d_checked = -1 AND p.i > 1 AND p.i < "
+          "cardinality(string_to_array(a.d_keyword::text, '|')) AND p.k <> ''",
+      std::string("CREATE INDEX idx_articlekeyword_order ON ") + kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid)",
+      std::string("CREATE INDEX idx_articlekeyword_article ON ") + kTable + " (d_articleid)",
+      std::string("ANALYZE ") + kTable,
+      "CREATE OR REPLACE FUNCTION folirex_article_keywords() RETURNS trigger LANGUAGE plpgsql AS "
+      "$$ DECLARE parts text[]; BEGIN IF TG_OP <> 'INSERT' THEN DELETE FROM " +
+          std::string(kTable) +
+          " WHERE d_articleid = OLD.d_id; END IF; IF TG_OP <> 'DELETE' AND NEW.d_deleted = 0 AND "
+          "NEW.d_checked = -1 AND NEW.d_keyword IS NOT NULL THEN parts := "
+          "string_to_array(NEW.d_keyword::text, '|'); INSERT INTO " +
+          kTable +
+          " (d_keyword, d_channelid, d_addtime, d_articleid) SELECT DISTINCT p.k::citext, "
+          "NEW.d_channelid, NEW.d_addtime, NEW.d_id FROM unnest(parts) WITH ORDINALITY AS p(k, "
+          "i) WHERE p.i > 1 AND p.i < cardinality(parts) AND p.k <> ''; END IF; RETURN NULL; END "
+          "$$",
+      "CREATE TRIGGER trg_article_keyword_insert AFTER INSERT" + run + call,
+      "CREATE TRIGGER trg_article_keyword_delete AFTER DELETE" + run + call,
+      std::string("CREATE TRIGGER trg_article_keyword_update AFTER UPDATE OF ") + kKeptColumns +
+          run + "WHEN (" + changed + ")" + call,
+  };
+}
+
+bool HasIndex(Connection& conn) {
+  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      postgres ? "select (select count(*) from pg_class c join pg_namespace n on n.oid = "
+                 "c.relnamespace where n.nspname = current_schema() and c.relname = "
+                 "'vantrel_articlekeyword') + (select count(*) from pg_trigger t join pg_class c "
+                 "on c.oid = t.tgrelid join pg_namespace n on n.oid = c.relnamespace where "
+                 "n.nspname = current_schema() and c.relname = 'vantrel_article' and t.tgname "
+                 "like 'trg_article_keyword_%')"
+               : "select count(*) from sqlite_schema where name = 'Vantrel_ArticleKeyword' or "
+                 "(type = 'trigger' and name like 'trg_article_keyword_%')");
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) == 4;
+}
+
+void Create(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres) {
+    ScopedTransaction transaction(conn);
+    // Hosts that start together on one database create the index one after another.
+    conn.session().ExecuteNative("SELECT pg_advisory_xact_lock(7405526204)");
+    if (HasIndex(conn)) return;
+    for (const std::string& sql : PostgresStatements()) conn.session().ExecuteNative(sql);
+    transaction.Commit();
+    return;
+  }
+  // The write lock first, so that another process creating it waits and then finds it made.
+  conn.session().ExecuteNative("BEGIN IMMEDIATE");
+  try {
+    if (!HasIndex(conn)) {
+      for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
+    }
+    conn.session().ExecuteNative("COMMIT");
+  } catch (...) {
+    try {
+      conn.session().ExecuteNative("ROLLBACK");
+    } catch (const DbError&) {
+    }
+    throw;
+  }
+}
+
+struct Registry {
+  std::mutex mutex;
+  std::set<std::string> ready;
+};
+Registry& Ready() {
+  static Registry* registry = new Registry();
+  return *registry;
+}
+
+// Counts by database and what they count, taken again every kRecountUses-th use: a count only
+// chooses between two reads that give the same rows, so one a little behind costs time, never
+// a wrong row.
+struct CountCache {
+  struct Entry {
+    int64_t count = 0;
+    int64_t uses = 0;
+  };
+  static constexpr size_t kMostEntries = 65536;
+  static constexpr int64_t kRecountUses = 1024;
+  std::mutex mutex;
+  std::unordered_map<std::string, Entry> entries;
+};
+CountCache& Counts() {
+  static CountCache* cache = new CountCache();
+  return *cache;
+}
+
+int64_t KeptCount(Connection& conn, const std::string& what, const std::string& sql,
+                  const std::vector<Variant>& params) {
+  CountCache& cache = Counts();
+  const std::string key = conn.session().pool_key() + '\n' + what;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto found = cache.entries.find(key);
+    if (found != cache.entries.end() && ++found->second.uses % CountCache::kRecountUses != 0) {
+      return found->second.count;
+    }
+  }
+  const int64_t count = conn.ExecuteScalar(sql, params).ToInt64Or(0);
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.entries.size() >= CountCache::kMostEntries) cache.entries.clear();
+  cache.entries[key].count = count;
+  return count;
+}
+
+// Whether reading the channel newest first (the block's select without the index) meets the
+// block's rows within a few hundred articles, by how many of the channel's articles hold the
+// keywords: then it costs less than the index's reads (a channel of common keywords).
+bool ChannelReadFindsSooner(Connection& conn, const KeywordArticlesQuery& query) {
+  constexpr int64_t kFewestToRead = 256;
+  const Variant channel(static_cast<long long>(query.channel_id));
+  const std::string in_channel = std::to_string(query.channel_id);
+  int64_t holding = 0;
+  for (const std::string& keyword : query.keywords) {
+    holding += KeptCount(
+        conn, "keyword " + in_channel + " " + keyword,
+        std::string("select count(*) from ") + kTable + " where d_keyword = ? and d_channelid = ?",
+        {Variant(keyword), channel});
+  }
+  if (holding == 0) return false;
+  const int64_t articles = KeptCount(conn, "channel " + in_channel,
+                                     "select count(*) from Vantrel_Article where d_channelid = ? "
+                                     "and d_deleted = false and d_checked = true",
+                                     {channel});
+  return query.rows * articles / holding <= kFewestToRead;
+}
+
+}  // namespace
+
+void EnsureArticleKeywordIndex(Connection& conn, bool again) {
+  Registry& registry = Ready();
+  const std::string key = conn.session().pool_key();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  if (!again && registry.ready.count(key) > 0) return;
+  if (!HasIndex(conn)) Create(conn);
+  registry.ready.insert(key);
+}
+
+std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
+                                              std::vector<Variant>* params) {
+  if (query.rows <= 0 || query.keywords.empty() || query.keywords.size() > kMostIndexedKeywords) {
+    return std::nullopt;
+  }
+  for (const std::string& keyword : query.keywords) {
+    // A wildcard matches more than the entry itself, and PostgreSQL's like reads "\" as an
+    // escape.
+    if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
+  }
+  if (ChannelReadFindsSooner(conn, query)) return std::nullopt;
+  const Variant channel(static_cast<long long>(query.channel_id));
+  const Variant except(static_cast<long long>(query.except_id));
+  const std::string entries = std::string(" from ") + kTable +
+                              " where d_keyword = ? and d_channelid = ? and d_articleid <> ?";
+  // A keyword's newest `rows` and those tied in time with the last of them: all from the time
+  // of the last on. Rows without a time, which the engines put first (PostgreSQL) or last
+  // (SQLite) and min() passes over, are all taken besides.
+  const std::string newest = "select d_articleid" + entries +
+                             " and d_addtime >= (select min(d_addtime) from (select top " +
+                             std::to_string(query.rows) + " d_addtime" + entries +
+                             " order by d_addtime desc) n) union select d_articleid" + entries +
+                             " and d_addtime is null";
+  std::string sql;
+  params->reserve(params->size() + query.keywords.size() * 9);
+  for (const std::string& keyword : query.keywords) {
+    sql += (sql.empty() ? "" : " union ") + newest;
+    for (int part = 0; part < 3; ++part) {
+      params->insert(params->end(), {Variant(keyword), channel, except});
+    }
+  }
+  return sql;
+}
+
+}  // namespace folirex

@@ -1,0 +1,62 @@
+// The index of the articles' own keyword lists that an article page's related-articles block
+// reads, so that the block costs a few index reads however rare its keywords are: the table
+// Vantrel_ArticleKeyword holds one row (keyword, channel, add time, article) for each distinct
+// entry between two "|" of the d_keyword of every approved article outside the recycle bin.
+// Triggers on Vantrel_Article keep it (SQLite: pure SQL over json_each; PostgreSQL: a PL/pgSQL
+// function), so every writer, present or future, on any host, the database's own shell among
+// them, keeps it exact without knowing of it. An entry is kept as the article holds it and
+// compared with the column's own letter-case folding (SQLite NOCASE, PostgreSQL citext), as the
+// block's "d_keyword like '%|' + keyword + '|%'" compares it.
+//
+// EnsureArticleKeywordIndex creates the table and its triggers when the database lacks them and
+// fills it from the rows already there, once per database and process; several processes or
+// hosts at once create it one after the other (the database's write lock or an advisory lock).
+// Failures throw DbError.
+#ifndef FOLIREX_CORE_ARTICLE_KEYWORDS_H_
+#define FOLIREX_CORE_ARTICLE_KEYWORDS_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/db/connection.h"
+#include "platform/db/variant.h"
+
+namespace folirex {
+
+inline constexpr std::string_view kArticleKeywordTable = "Vantrel_ArticleKeyword";
+
+// `again`: looks at the database even when this process made sure of it before (a database made
+// again at the same place since).
+void EnsureArticleKeywordIndex(Connection& conn, bool again = false);
+
+// What the related-articles block looks for: the approved articles of `channel_id` outside the
+// recycle bin, other than `except_id`, whose keyword list holds one of `keywords` (trimmed, not
+// empty), newest first, the first `rows` of them.
+struct KeywordArticlesQuery {
+  std::vector<std::string> keywords;
+  int64_t channel_id = 0;
+  int64_t except_id = 0;
+  int64_t rows = 0;
+};
+
+// A select of one column, d_articleid, over the index (ensured by the caller), with its values
+// appended to `params`: a set of article ids, each once, that holds the first `rows` articles
+// the query lists whatever order ties in add time take (for each keyword its newest `rows`
+// entries and every other one of the add time of the last of them). The caller reads the
+// articles themselves by these ids to test and order them. nullopt when the index cannot answer
+// and the caller reads the channel instead: `rows` is 0 (every match), a keyword holds a
+// character that like reads as a wildcard or an escape (% _ \), there are more than
+// kMostIndexedKeywords keywords, or the keywords are so common in the channel that reading it
+// newest first meets the rows within a few hundred articles (by counts of the index's entries
+// and the channel's articles kept for the process, taken again now and then: they choose between
+// two reads of the same rows). Counts run on conn.
+std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
+                                              std::vector<Variant>* params);
+inline constexpr size_t kMostIndexedKeywords = 64;
+
+}  // namespace folirex
+
+#endif  // FOLIREX_CORE_ARTICLE_KEYWORDS_H_
