@@ -2,11 +2,11 @@
 
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "core/database_set.h"
+#include "platform/cache/lru_cache.h"
 #include "platform/db/db_error.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
@@ -147,13 +147,10 @@ void Create(Connection& conn) {
   }
 }
 
-struct Registry {
-  std::mutex mutex;
-  std::set<std::string> ready;
-};
-Registry& Ready() {
-  static Registry* registry = new Registry();
-  return *registry;
+// The databases this process has made sure of.
+DatabaseSet& Ready() {
+  static DatabaseSet* ready = new DatabaseSet();
+  return *ready;
 }
 
 // Counts by database and what they count, taken again every kRecountUses-th use: a count only
@@ -167,7 +164,7 @@ struct CountCache {
   static constexpr size_t kMostEntries = 65536;
   static constexpr int64_t kRecountUses = 1024;
   std::mutex mutex;
-  std::unordered_map<std::string, Entry> entries;
+  LruCache<std::string, Entry> entries{kMostEntries};  // a charge of 1 each
 };
 CountCache& Counts() {
   static CountCache* cache = new CountCache();
@@ -180,15 +177,16 @@ int64_t KeptCount(Connection& conn, const std::string& what, const std::string& 
   const std::string key = conn.session().pool_key() + '\n' + what;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    auto found = cache.entries.find(key);
-    if (found != cache.entries.end() && ++found->second.uses % CountCache::kRecountUses != 0) {
-      return found->second.count;
-    }
+    CountCache::Entry* found = cache.entries.Find(key);
+    if (found != nullptr && ++found->uses % CountCache::kRecountUses != 0) return found->count;
   }
   const int64_t count = conn.ExecuteScalar(sql, params).ToInt64Or(0);
   std::lock_guard<std::mutex> lock(cache.mutex);
-  if (cache.entries.size() >= CountCache::kMostEntries) cache.entries.clear();
-  cache.entries[key].count = count;
+  if (CountCache::Entry* held = cache.entries.Find(key)) {
+    held->count = count;
+  } else {
+    cache.entries.Insert(key, {.count = count, .uses = 0});
+  }
   return count;
 }
 
@@ -217,12 +215,12 @@ bool ChannelReadFindsSooner(Connection& conn, const KeywordArticlesQuery& query)
 }  // namespace
 
 void EnsureArticleKeywordIndex(Connection& conn, bool again) {
-  Registry& registry = Ready();
+  DatabaseSet& registry = Ready();
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  if (!again && registry.ready.count(key) > 0) return;
+  if (!again && registry.keys.count(key) > 0) return;
   if (!HasIndex(conn)) Create(conn);
-  registry.ready.insert(key);
+  registry.keys.insert(key);
 }
 
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,

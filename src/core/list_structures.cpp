@@ -14,6 +14,7 @@
 #include "core/article_change_log.h"
 #include "core/article_grams.h"
 #include "core/click_order.h"
+#include "core/database_set.h"
 #include "core/search_structures.h"
 #include "core/settings_version.h"
 #include "platform/cache/lru_cache.h"
@@ -230,14 +231,10 @@ void EnsureOrderTrigger(Connection& conn) {
   for (const std::string& sql : ArticleOrderChangeStatements(conn.engine())) RunNative(conn, sql);
 }
 
-// The databases this process has made sure of, by pool key.
-struct Registry {
-  std::mutex mutex;
-  std::set<std::string> ready;
-};
-Registry& Ready() {
-  static Registry* registry = new Registry();
-  return *registry;
+// The databases this process has made sure of.
+DatabaseSet& Ready() {
+  static DatabaseSet* ready = new DatabaseSet();
+  return *ready;
 }
 
 // Counts by database and count text, each with the version it was taken at; the oldest entry
@@ -342,10 +339,10 @@ std::string RandomStartingVersion() {
 }
 
 void EnsureListStructures(Connection& conn) {
-  Registry& registry = Ready();
+  DatabaseSet& registry = Ready();
   const std::string key = conn.session().pool_key();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.ready.count(key) > 0) return;
+  if (registry.keys.count(key) > 0) return;
   const bool built = conn.engine() == SqlEngine::kPostgres
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
@@ -359,7 +356,7 @@ void EnsureListStructures(Connection& conn) {
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
   if (SearchIndexReady(conn)) ApplyGramChanges(conn);
-  registry.ready.insert(key);
+  registry.keys.insert(key);
 }
 
 int64_t ArticleDataVersion(Connection& conn) {
@@ -369,9 +366,9 @@ int64_t ArticleDataVersion(Connection& conn) {
   } catch (const DbError&) {
     // The database was made again at the same place since: make sure of it once more.
     {
-      Registry& registry = Ready();
+      DatabaseSet& registry = Ready();
       std::lock_guard<std::mutex> lock(registry.mutex);
-      registry.ready.erase(conn.session().pool_key());
+      registry.keys.erase(conn.session().pool_key());
     }
     ForgetSearchIndexReady(conn);
     EnsureListStructures(conn);

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <utility>
 
 #include "core/article_grams.h"
+#include "core/database_set.h"
 #include "core/list_structures.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
@@ -202,17 +202,13 @@ bool HasPostgresSearchStructures(Connection& conn) {
 void BuildGramCounts(Connection& conn) { BuildArticleGrams(conn); }
 
 // The databases whose structures this process has seen ready, by pool key.
-struct ReadySet {
-  std::mutex mutex;
-  std::set<std::string> keys;
-};
-ReadySet& Ready() {
-  static ReadySet* ready = new ReadySet();
+DatabaseSet& Ready() {
+  static DatabaseSet* ready = new DatabaseSet();
   return *ready;
 }
 
 void RememberReady(Connection& conn) {
-  ReadySet& ready = Ready();
+  DatabaseSet& ready = Ready();
   std::lock_guard<std::mutex> lock(ready.mutex);
   ready.keys.insert(conn.session().pool_key());
 }
@@ -472,7 +468,7 @@ void BuildSmallSearchIndex(Connection& conn) {
 
 bool SearchIndexReady(Connection& conn) {
   {
-    ReadySet& ready = Ready();
+    DatabaseSet& ready = Ready();
     std::lock_guard<std::mutex> lock(ready.mutex);
     if (ready.keys.count(conn.session().pool_key()) > 0) return true;
   }
@@ -482,7 +478,7 @@ bool SearchIndexReady(Connection& conn) {
 }
 
 void ForgetSearchIndexReady(Connection& conn) {
-  ReadySet& ready = Ready();
+  DatabaseSet& ready = Ready();
   std::lock_guard<std::mutex> lock(ready.mutex);
   ready.keys.erase(conn.session().pool_key());
 }
