@@ -152,7 +152,8 @@ wait_search_index() {  # LOG LINES
 start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
   local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _ lines
   shift 5
-  lines="$(cat "$log" 2>/dev/null | wc -l)"
+  lines=0
+  if [ -f "$log" ]; then lines="$(wc -l <"$log")"; fi
   local extra=()
   help="$("$bin" serve --help 2>&1 || true)"
   if grep -q -- --max-connections <<<"$help"; then extra=(--max-connections 4096); fi
