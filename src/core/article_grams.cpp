@@ -649,31 +649,6 @@ bool HasBuiltRow(Connection& conn) {
   return st->Step() && st->Column(0).ToInt64Or(0) > 0;
 }
 
-// One of the build's write transactions on the session itself: they are none of a page's
-// statements, and are not counted. Rolls back unless committed.
-class BuildTransaction {
- public:
-  explicit BuildTransaction(Connection& conn) : session_(conn.session()) { session_.Begin(); }
-  ~BuildTransaction() {
-    if (!committed_) {
-      try {
-        session_.Rollback();
-      } catch (...) {
-      }
-    }
-  }
-  BuildTransaction(const BuildTransaction&) = delete;
-  BuildTransaction& operator=(const BuildTransaction&) = delete;
-  void Commit() {
-    session_.Commit();
-    committed_ = true;
-  }
-
- private:
-  db::Session& session_;
-  bool committed_ = false;
-};
-
 // The build's first short transaction: the structures made and the table emptied (one an earlier
 // version filled, or one another build left), and the build's own number written, from which on
 // the triggers set changed texts aside. nullopt when the table is built and `again` is not asked.
@@ -683,7 +658,7 @@ std::optional<int64_t> StartBuild(Connection& conn, bool again) {
   const int64_t token = static_cast<int64_t>(rng() >> 2) + 1;
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   const std::string table(kArticleGramTable);
-  BuildTransaction transaction(conn);
+  SessionTransaction transaction(conn);
   // PostgreSQL: writers that began with the earlier trigger function finish first, and no
   // writer runs between its emptying and the new functions.
   if (postgres) {
@@ -744,7 +719,7 @@ std::string SetAsideTexts(SqlEngine engine) {
 // has taken the table over.
 bool FinishBuild(Connection& conn, int64_t token, const std::vector<int64_t>& seen_changes) {
   const std::string table(kArticleGramTable), changes(kGramChangeTable);
-  BuildTransaction transaction(conn);
+  SessionTransaction transaction(conn);
   if (conn.engine() == SqlEngine::kPostgres) {
     // Writers that set texts aside finish first, and none starts until the table is built.
     conn.session().ExecuteNative("LOCK TABLE Vantrel_Article IN SHARE ROW EXCLUSIVE MODE");
@@ -831,7 +806,7 @@ void BuildArticleGrams(Connection& conn, const GramBuildOptions& options) {
   size_t next = 0;
   while (next < counted.keys.size()) {
     const std::vector<GramRow> rows = NextRows(counted, kept_from, &next, kRowsPerTransaction);
-    BuildTransaction transaction(conn);
+    SessionTransaction transaction(conn);
     if (!OwnsBuild(conn, *token)) return;
     WriteRows(conn, rows);
     transaction.Commit();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/advisory_locks.h"
 #include "core/database_set.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/db/db_error.h"
@@ -125,26 +126,19 @@ void Create(Connection& conn) {
   if (conn.engine() == SqlEngine::kPostgres) {
     ScopedTransaction transaction(conn);
     // Hosts that start together on one database create the index one after another.
-    conn.session().ExecuteNative("SELECT pg_advisory_xact_lock(7405526204)");
+    conn.session().ExecuteNative("SELECT pg_advisory_xact_lock(" +
+                                 std::to_string(kArticleKeywordLock) + ")");
     if (HasIndex(conn)) return;
     for (const std::string& sql : PostgresStatements()) conn.session().ExecuteNative(sql);
     transaction.Commit();
     return;
   }
   // The write lock first, so that another process creating it waits and then finds it made.
-  conn.session().ExecuteNative("BEGIN IMMEDIATE");
-  try {
-    if (!HasIndex(conn)) {
-      for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
-    }
-    conn.session().ExecuteNative("COMMIT");
-  } catch (...) {
-    try {
-      conn.session().ExecuteNative("ROLLBACK");
-    } catch (const DbError&) {
-    }
-    throw;
+  SessionTransaction transaction(conn);
+  if (!HasIndex(conn)) {
+    for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
   }
+  transaction.Commit();
 }
 
 // The databases this process has made sure of.

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/advisory_locks.h"
 #include "core/article_change_log.h"
 #include "core/article_grams.h"
 #include "core/click_order.h"
@@ -154,7 +155,7 @@ void CreateStructures(Connection& conn) {
   if (postgres) {
     ScopedTransaction transaction(conn);
     // Hosts that start together on one database create the structures one after another.
-    RunNative(conn, "SELECT pg_advisory_xact_lock(7405526203)");
+    RunNative(conn, "SELECT pg_advisory_xact_lock(" + std::to_string(kListStructuresLock) + ")");
     if (HasPostgresStructures(conn)) return;
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/advisory_locks.h"
 #include "core/article_grams.h"
 #include "core/database_set.h"
 #include "core/list_structures.h"
@@ -19,9 +20,6 @@ namespace {
 
 // The watermark of a finished SQLite build: past every id.
 constexpr int64_t kPastEveryId = std::numeric_limits<int64_t>::max();
-
-// PostgreSQL: the session lock a host holds while it builds.
-constexpr int64_t kBuildLock = 7405526204;
 
 // The share of the progress the texts' indexes take; the counts of short sequences the rest.
 constexpr int kTextIndexPercent = 90;
@@ -40,30 +38,6 @@ bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) 
   return NativeNumber(conn, "select count(*) from sqlite_schema where type = ? and name = ?", 0,
                       {Variant(type), Variant(std::string(name))}) > 0;
 }
-
-// SQLite: the database's write lock for a short transaction, rolled back unless committed.
-class WriteTransaction {
- public:
-  explicit WriteTransaction(Connection& conn) : conn_(conn) { RunNative(conn, "BEGIN IMMEDIATE"); }
-  ~WriteTransaction() {
-    if (open_) {
-      try {
-        RunNative(conn_, "ROLLBACK");
-      } catch (...) {
-      }
-    }
-  }
-  WriteTransaction(const WriteTransaction&) = delete;
-  WriteTransaction& operator=(const WriteTransaction&) = delete;
-  void Commit() {
-    RunNative(conn_, "COMMIT");
-    open_ = false;
-  }
-
- private:
-  Connection& conn_;
-  bool open_ = true;
-};
 
 const std::string& IndexedMark() {
   static const std::string* mark = new std::string(
@@ -277,7 +251,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     // The tables and their triggers, unless a build that stopped made them: then it goes on
     // from its watermark. A body index without the titles' (a database made before the titles'
     // was given the log of changes) is made again whole, both.
-    WriteTransaction transaction(conn);
+    SessionTransaction transaction(conn);
     const auto [indexed, ready] = ReadState(conn);
     if (ready) {
       transaction.Commit();
@@ -306,7 +280,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     const auto began = std::chrono::steady_clock::now();
     int64_t upto;
     {
-      WriteTransaction transaction(conn);
+      SessionTransaction transaction(conn);
       const int64_t after = ReadState(conn).first;
       if (after == kPastEveryId) {
         transaction.Commit();
@@ -346,8 +320,8 @@ class PostgresBuildLock {
  public:
   PostgresBuildLock(Connection& conn, const SearchBuildOptions& options) : conn_(conn) {
     while (!(held_ = NativeNumber(conn,
-                                  "select cast(pg_try_advisory_lock(" + std::to_string(kBuildLock) +
-                                      ") as integer)",
+                                  "select cast(pg_try_advisory_lock(" +
+                                      std::to_string(kSearchBuildLock) + ") as integer)",
                                   0) != 0)) {
       if (Stopped(options)) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -356,9 +330,10 @@ class PostgresBuildLock {
   ~PostgresBuildLock() {
     if (!held_) return;
     try {
-      NativeNumber(conn_,
-                   "select cast(pg_advisory_unlock(" + std::to_string(kBuildLock) + ") as integer)",
-                   0);
+      NativeNumber(
+          conn_,
+          "select cast(pg_advisory_unlock(" + std::to_string(kSearchBuildLock) + ") as integer)",
+          0);
     } catch (...) {
     }
   }

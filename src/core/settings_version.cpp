@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/advisory_locks.h"
 #include "core/list_structures.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
@@ -124,7 +125,8 @@ void EnsureSettingsVersion(Connection& conn) {
   // Hosts that start together on one database make them one after another.
   if (postgres) {
     ScopedTransaction transaction(conn);
-    session.ExecuteNative("SELECT pg_advisory_xact_lock(7405526204)");
+    session.ExecuteNative("SELECT pg_advisory_xact_lock(" + std::to_string(kSettingsVersionLock) +
+                          ")");
     if (!HasVersion(conn, postgres)) {
       for (const std::string& sql : Statements(postgres)) session.ExecuteNative(sql);
     }

@@ -1,5 +1,7 @@
 #include "platform/db/scoped_transaction.h"
 
+#include "platform/db/provider.h"
+
 namespace folirex {
 
 ScopedTransaction::ScopedTransaction(Connection& conn) : conn_(conn) {
@@ -22,6 +24,23 @@ void ScopedTransaction::Commit() {
     throw DbError("cannot commit a transaction while an inner one is still open");
   }
   conn_.CommitTrans();
+  committed_ = true;
+}
+
+SessionTransaction::SessionTransaction(Connection& conn) : session_(conn.session()) {
+  session_.Begin();
+}
+
+SessionTransaction::~SessionTransaction() {
+  if (committed_) return;
+  try {
+    session_.Rollback();
+  } catch (...) {
+  }
+}
+
+void SessionTransaction::Commit() {
+  session_.Commit();
   committed_ = true;
 }
 

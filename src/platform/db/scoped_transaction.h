@@ -47,6 +47,25 @@ class ScopedTransaction {
   bool committed_ = false;
 };
 
+// SessionTransaction: a transaction on the connection's session itself, for work that is none of
+// a page's (structures a database is given, built in steps): its statements are not counted as
+// a page's, and it takes its turn with the other writers as a page's transaction does (SQLite:
+// BEGIN IMMEDIATE). Rolls back unless committed. Not for use inside another open transaction of
+// the connection.
+class SessionTransaction {
+ public:
+  explicit SessionTransaction(Connection& conn);
+  ~SessionTransaction();
+  SessionTransaction(const SessionTransaction&) = delete;
+  SessionTransaction& operator=(const SessionTransaction&) = delete;
+
+  void Commit();
+
+ private:
+  db::Session& session_;
+  bool committed_ = false;
+};
+
 }  // namespace folirex
 
 #endif  // FOLIREX_PLATFORM_DB_SCOPED_TRANSACTION_H_
