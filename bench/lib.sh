@@ -23,8 +23,8 @@ build_tree() {  # SOURCE BUILD TARGET...
   cmake --build "$build" -j"$(nproc)" --target "$@" >/dev/null
 }
 
-# Builds the folirex binary of git revision REV in build-bench-base-<hash>, kept for the next
-# run, and sets base_hash, base_build and base_bin; OPTION names REV's option in the message
+# Builds the folirex binary and the seed of git revision REV in build-bench-base-<hash>, kept
+# for the next run, and sets base_hash, base_build, base_bin and base_seed; OPTION names REV's option in the message
 # when it is not a revision. The folder is complete only once .built is written; a broken or
 # half-built one is redone. The sources are checked out beside it in a worktree that is removed
 # after the build. The binary remembers its source folder only for `folirex init`, which is
@@ -34,7 +34,8 @@ build_revision() {  # REV OPTION
     { echo "$2: '$1' is not a revision of this repository" >&2; exit 2; }
   base_build="$repo/build-bench-base-$base_hash"
   base_bin="$base_build/folirex"
-  if [ ! -e "$base_build/.built" ] || [ ! -x "$base_bin" ]; then
+  base_seed="$base_build/bench/folirex-seed"
+  if [ ! -e "$base_build/.built" ] || [ ! -x "$base_bin" ] || [ ! -x "$base_seed" ]; then
     echo "building the baseline ${base_hash:0:12} in ${base_build#"$repo"/}" >&2
     rm -rf "$base_build"
     base_tree="$base_build.src"
@@ -43,7 +44,8 @@ build_revision() {  # REV OPTION
       git -C "$repo" worktree prune
     fi
     git -C "$repo" worktree add --detach --quiet "$base_tree" "$base_hash"
-    build_tree "$base_tree" "$base_build" folirex
+    # The seed too, so that the baseline serves a site seeded (and indexed) by its own code.
+    build_tree "$base_tree" "$base_build" folirex folirex-seed
     touch "$base_build/.built"
     git -C "$repo" worktree remove --force "$base_tree"
     base_tree=""

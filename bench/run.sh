@@ -56,8 +56,10 @@
 # statement: a second server on the PostgreSQL copy talks to it through bench/pg_wire_count.py,
 # which counts the client's protocol round trips, and the page's statements are its SQL count.
 # --baseline REV also builds the folirex binary of git revision REV (Release, in a temporary
-# worktree; the build folder build-bench-base-<hash> is kept for the next run) and measures it
-# on an identical copy of the seeded site, one binary at a time, never both at once: each page
+# worktree; the build folder build-bench-base-<hash> is kept for the next run) with its seed, and
+# measures it on a site of the same articles seeded by that seed (so indexed as that revision
+# made its structures; with --site, on a copy of the site), one binary at a time, never both at
+# once: each page
 # gets --rounds rounds (default 3) that split --duration, alternating the two binaries, and
 # the round with the median req/s of each is printed side by side, so that a burst of load
 # from elsewhere on the machine weighs on both alike.
@@ -209,7 +211,19 @@ else
   admin_password="$(password_of "$init_out")"
   build-bench/bench/folirex-seed "$work/seed" --articles "$articles" "${seed_args[@]}"
 fi
-if [ -n "$base_bin" ]; then
+base_password="$admin_password"
+if [ -n "$base_bin" ] && [ -z "$seeded" ]; then
+  # The baseline's site is seeded by the baseline's own seed, which makes the structures its
+  # binary reads (an older binary may not read those of a newer seed); the rows are the same.
+  base_init="$("$now_bin" init "$work/site-base")"
+  base_password="$(password_of "$base_init")"
+  keep_common_settings "$work/site-base/folirex.conf"
+  "$base_seed" "$work/site-base" --articles "$articles" "${seed_args[@]}"
+  rows_of() { sqlite3 "$1" "select count(*), sum(length(d_title)), sum(length(d_content)) from Vantrel_Article"; }
+  if [ "$(rows_of "$work/seed/data/site.db")" != "$(rows_of "$work/site-base/data/site.db")" ]; then
+    echo "the baseline's seed wrote other articles than this seed: compare with care" >&2
+  fi
+elif [ -n "$base_bin" ]; then
   # Each binary gets its own copy of the seeded site, so that both start from the same data.
   cp -a "$work/seed" "$work/site-base"
   keep_common_settings "$work/site-base/folirex.conf"
@@ -220,7 +234,6 @@ q() { sqlite3 "$db" "$1"; }
 now_site="$work/site"
 base_site="$work/site-base"
 now_label=now base_label=base
-base_password="$admin_password"
 small_db=""
 if [ -n "$against" ]; then
   # The smaller site, served by the same binary as the "base" of the rounds.
@@ -591,7 +604,7 @@ row() {  # NAME RPS BASE_RPS CHANGE P50 P99 BASE_P50 BASE_P99 STATUS SQL
   elif [ -n "$cmp_db" ]; then
     printf '%-24s %9s %9s %6s %9s %9s %8s %8s %6s %8s %6s %5s %7s %5s %7s\n' "$@"
   elif [ -n "$base_bin" ]; then
-    printf '%-24s %10s %10s %8s %9s %9s %9s %9s %7s %5s\n' "$@"
+    printf '%-24s %10s %10s %8s %9s %9s %9s %9s %7s %5s %6s %7s\n' "$@"
   else
     printf '%-24s %10s %10s %10s %6s %8s\n' "$1" "$2" "$5" "$6" "$9" "${10}"
   fi
@@ -657,14 +670,15 @@ elif [ -n "$base_bin" ]; then
     "${base_hash:0:10}" "build-bench-base-${base_hash:0:10}..."
   printf 'each page: warm-up of both, then %s rounds of %s s alternating now and base (ABBA...);\n' \
     "$rounds" "$round_secs"
-  printf 'the figures are those of the round with the median req/s\n'
-  row page "req/s" "base req/s" change p50 p99 "base p50" "base p99" status sql
+  printf 'the figures are those of the round with the median req/s; us = the server'"'"'s user +\n'
+  printf 'system CPU per request over all rounds, the figure a loaded machine disturbs least\n'
+  row page "req/s" "base req/s" change p50 p99 "base p50" "base p99" status sql us "base us"
 else
   row page "req/s" - - p50 p99 - - status sql
 fi
 notes=()
 pages=0 half=0 cpu2=0 all2=0 all_rt=0 all_sql=0 click_note=""
-declare -A rate_now=() rate_base=() p50_now=()
+declare -A rate_now=() rate_base=() p50_now=() cpu_now=() cpu_base=()
 pg_slow=() pg_cpu=()
 # A ratio that is a number (not "-", a page wrk could not measure) within a bound.
 at_most_2() { awk -v r="$1" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r <= 2) }'; }  # RATIO
@@ -843,8 +857,11 @@ for i in "${!names[@]}"; do
     fi
     [ "$status" = 200 ] || [ "$status" = 302 ] || notes+=("${names[$i]}: status $status")
   else
+    now_us=$(per_request "$now_ticks" "$now_requests")
+    base_us=$(per_request "$base_ticks" "$base_requests")
+    cpu_now["${names[$i]}"]=$now_us cpu_base["${names[$i]}"]=$base_us
     row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
-      "$b_p99" "$status" "$sql"
+      "$b_p99" "$status" "$sql" "$now_us" "$base_us"
   fi
   # Each page's figures of the median round, for the closing summaries below.
   rate_now["${names[$i]}"]=$rps rate_base["${names[$i]}"]=$b_rps p50_now["${names[$i]}"]=$p50
@@ -911,6 +928,16 @@ if [ -n "$baseline" ]; then
       slower+=("$name (${r}x)"); fi
   done
   echo "no page slower than the baseline (median round at 0.9x of its req/s or more): $met of $all${slower[*]:+; slower: $(join_comma "${slower[@]}")}"
+  # The same by CPU per request, which other work on the machine moves far less than rates.
+  met=0 all=0 dearer=()
+  for name in "${names[@]}"; do
+    r=$(ratio "${cpu_now[$name]:-}" "${cpu_base[$name]:-}")
+    [ "$r" != - ] || continue
+    all=$((all + 1))
+    if awk -v r="$r" 'BEGIN { exit !(r <= 1.1) }'; then met=$((met + 1)); else
+      dearer+=("$name (${r}x)"); fi
+  done
+  echo "no page dearer than the baseline (CPU per request at 1.1x of its or less): $met of $all${dearer[*]:+; dearer: $(join_comma "${dearer[@]}")}"
 fi
 # The new-keyword rows: how far each list reached, and their goal on each server of the run.
 if [ "${#kw_slice[@]}" -gt 0 ]; then
