@@ -127,6 +127,10 @@ bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery&
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count);
 
+// Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
+// the search structures are built (it may still find them too many).
+bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword);
+
 // SQLite: the kept matches, in the order of ids (KeptMatches of `listed` with the like, at
 // `version`), of the listed articles (`listed`, the list's conditions alone, whose ids are kept as
 // KeptBodyMatches keeps matches) whose
@@ -139,10 +143,6 @@ std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int6
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
 // PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
 // once fill no memory.
-// Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
-// the search structures are built (it may still find them too many).
-bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword);
-
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version);
