@@ -99,15 +99,53 @@ std::string ShortRunTerm(std::string run, size_t length) {
   return run;
 }
 
+// SQLite: the query of the bodies' trigram index (detail='none', no positions) for the texts
+// that hold every trigram of every run of three characters or more of `keyword` between like's
+// wildcards: a superset of the texts like '%keyword%' finds (the index folds the letter case of
+// more characters than like does), and exactly those texts for a keyword of three characters
+// without wildcards whose characters the index folds as like does. Found in the index alone,
+// without reading a body. "" when no run is that long.
+std::string BodyTrigramQuery(const std::string& keyword) {
+  std::string query;
+  std::vector<std::string> run;  // the current run's characters as UTF-8
+  auto close = [&] {
+    for (size_t i = 0; i + 3 <= run.size(); ++i) {
+      std::string trigram;
+      for (size_t k = i; k < i + 3; ++k) {
+        for (char c : run[k]) trigram += c == '"' ? std::string("\"\"") : std::string(1, c);
+      }
+      query += (query.empty() ? "\"" : " AND \"") + trigram + "\"";
+    }
+    run.clear();
+  };
+  for (size_t i = 0; i < keyword.size();) {
+    const char c = keyword[i];
+    if (c == '%' || c == '_') {
+      close();
+      ++i;
+      continue;
+    }
+    // A character and its continuation bytes (a malformed byte stands for itself).
+    size_t j = i + 1;
+    if ((static_cast<unsigned char>(c) & 0xC0) == 0xC0) {
+      while (j < keyword.size() && (static_cast<unsigned char>(keyword[j]) & 0xC0) == 0x80) ++j;
+    }
+    run.emplace_back(keyword, i, j - i);
+    i = j;
+  }
+  close();
+  return query;
+}
+
 // SQLite: the select of the rowids, ascending, whose `column` (of the trigram table that holds it)
-// holds `keyword` (no wildcards): its trigrams in a row in the titles' index; in the bodies', which
-// keeps no positions, the like on the index's table, which reads the bodies that hold all its
-// trigrams and tests each.
+// holds `keyword` (no wildcards, three characters or more): its trigrams in a row in the titles'
+// index; in the bodies', which keeps no positions, the texts that hold all its trigrams, a
+// superset that the caller tests unless the keyword is a single trigram.
 std::string PhraseRows(const std::string& column, const std::string& keyword) {
   if (column == "d_content") {
     const std::string table(kArticleBodyTable);
-    return "select rowid from " + table + " where d_content like '%" + SqlQuote(keyword) +
-           "%' order by rowid";
+    return "select rowid from " + table + " where " + table + " match '" +
+           SqlQuote(BodyTrigramQuery(keyword)) + "' order by rowid";
   }
   const std::string table(kArticleTextTable);
   std::string phrase;
@@ -125,6 +163,47 @@ std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& 
   std::string in;
   for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
   return list.And(ConditionKind::kLogged, "d_id in (" + in + ")").Source();
+}
+
+// Clears the bits of `named` (bit id % 64 of word id / 64) whose article's body is not like
+// '%keyword%', reading just those bodies; returns how many stay. The ids go to the statement as
+// one bound list of up to kIdsPerRead, so that it is compiled once however many there are.
+size_t KeepBodiesLike(Connection& conn, const std::string& keyword, std::vector<uint64_t>& named) {
+  constexpr size_t kIdsPerRead = 10000;
+  ListQuery read;
+  read.hint = ArticleHintInIdOrder(conn.engine());
+  // The ids come from a table-valued function, which the change log cannot follow; the read is
+  // never kept.
+  read.And(ConditionKind::kUnlogged, "d_id in (select value from json_each(?))", {Variant("[]")});
+  read.And(ArticleTextLike(conn.engine(), "d_content", keyword));
+  const std::string sql = read.Select("d_id");
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  std::vector<uint64_t> kept(named.size());
+  size_t stay = 0;
+  std::string ids;
+  size_t listed = 0;
+  auto test = [&] {
+    if (listed == 0) return;
+    conn.CountStatement(sql);
+    st->Bind({Variant("[" + ids + "]")});
+    while (st->Step()) {
+      const int64_t id = st->Column(0).ToInt64Or(-1);
+      if (id < 0 || static_cast<size_t>(id) / 64 >= kept.size()) continue;
+      kept[static_cast<size_t>(id) / 64] |= uint64_t{1} << (id % 64);
+      ++stay;
+    }
+    ids.clear();
+    listed = 0;
+  };
+  for (size_t word = 0; word < named.size(); ++word) {
+    for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
+      ids += (listed == 0 ? "" : ",") + std::to_string(word * 64 + std::countr_zero(bits));
+      if (++listed == kIdsPerRead) test();
+    }
+  }
+  test();
+  named = std::move(kept);
+  return stay;
 }
 
 // A turn at reading a keyword's rows whole from a search index, held while they are read: as
@@ -232,9 +311,10 @@ ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::stri
 }
 
 // The search's index condition, narrowing the articles to a superset of those whose column is
-// like the pattern (the like condition beside it decides): SQLite's trigram index takes the
-// pattern itself when a run of it has three characters or more, and finds a shorter run among the
-// terms that begin with it; PostgreSQL's trigram index serves the same like over a title, author
+// like the pattern (the like condition beside it decides): SQLite's trigram index of the titles
+// takes the pattern itself when a run of it has three characters or more, that of the bodies the
+// trigrams of those runs, and both find a shorter run among the terms that begin with it;
+// PostgreSQL's trigram index serves the same like over a title, author
 // or inputer, and its index of one- and two-character sequences a shorter run; a body's run of
 // any length is looked for among the bodies' two-character sequences. nullopt
 // when no index serves the keyword (only wildcards, or a short run of other characters).
@@ -275,6 +355,13 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   }
   if (length >= 3) {
     const std::string table(body ? kArticleBodyTable : kArticleTextTable);
+    if (body) {
+      // The bodies that hold the trigrams of its runs, found in the index alone: the like beside
+      // it then reads only the listed bodies among them (the like on the index's own table reads
+      // every body that holds them, of every channel).
+      return narrowing("d_id in (select rowid from " + table + " where " + table + " match '" +
+                       SqlQuote(BodyTrigramQuery(keyword)) + "')");
+    }
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
       return narrowing("d_id in (" + PhraseRows(column, keyword) + ")");
@@ -304,22 +391,26 @@ std::string ArticleHintInIdOrder(SqlEngine engine) {
   return engine == SqlEngine::kPostgres ? "" : "not indexed";
 }
 
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
-                                                      const std::string& keyword,
-                                                      const ListQuery& listed, int64_t version) {
-  if (conn.engine() != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
-    return nullptr;
+bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword) {
+  if (engine != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
+    return false;
   }
-  const bool body = column == "d_content";
-  if (!body && column != "d_title" && column != "d_author" && column != "d_inputer") {
-    return nullptr;
+  if (column != "d_content" && column != "d_title" && column != "d_author" &&
+      column != "d_inputer") {
+    return false;
   }
   // U+0001 pads the indexed texts: a keyword that holds it would meet the padding.
   const std::vector<uint32_t> characters = CodePoints(keyword);
-  if (characters.empty() || !std::all_of(characters.begin(), characters.end(),
-                                         [](uint32_t c) { return FoldsPlainly(c) && c != 1; })) {
-    return nullptr;
-  }
+  return !characters.empty() && std::all_of(characters.begin(), characters.end(),
+                                            [](uint32_t c) { return FoldsPlainly(c) && c != 1; });
+}
+
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+                                                      const std::string& keyword,
+                                                      const ListQuery& listed, int64_t version) {
+  if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
+  const bool body = column == "d_content";
+  const std::vector<uint32_t> characters = CodePoints(keyword);
   EnsureListStructures(conn);
   if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
@@ -381,6 +472,11 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
             }
             named[word] |= bit;
             ++found;
+          }
+          // The bodies' index names the listed bodies that hold every trigram of a longer
+          // keyword: those are read and tested.
+          if (body && phrase && characters.size() > 3) {
+            found = KeepBodiesLike(conn, keyword, named);
           }
         }
         auto matches = std::make_shared<BodyMatches>();

@@ -127,11 +127,17 @@ bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery&
 std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
                                   int64_t count);
 
+// Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
+// the search structures are built (it may still find them too many).
+bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword);
+
 // SQLite: the kept matches, in the order of ids (KeptMatches of `listed` with the like, at
 // `version`), of the listed articles (`listed`, the list's conditions alone, whose ids are kept as
 // KeptBodyMatches keeps matches) whose
-// `column` is like '%keyword%', read whole from the trigram index alone: for a keyword of three
-// characters or more the rows that hold its trigrams in a row, for a shorter one those with a
+// `column` is like '%keyword%', read whole from the trigram index: for a keyword of three
+// characters or more the rows that hold its trigrams in a row (the bodies', which keeps no
+// positions: those that hold them all, each listed one's body then tested with the like unless
+// the keyword is a single trigram), for a shorter one those with a
 // trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
 // for a keyword without wildcards whose characters the index folds as like does. nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or

@@ -187,10 +187,12 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   if (keyword.empty()) return source;
   const ListQuery unordered = source.list.Whole();
   EnsureListStructures(conn);
-  SearchFacts facts{.engine = conn.engine(),
-                    .column = column,
-                    .order = order,
-                    .requested_page = std::max<int64_t>(RequestedPage(state), 1)};
+  SearchFacts facts{
+      .engine = conn.engine(),
+      .column = column,
+      .order = order,
+      .requested_page = std::max<int64_t>(RequestedPage(state), 1),
+      .index_reads = ListReadsInOrder(order) && IndexReadsMatches(conn.engine(), name, keyword)};
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
   facts.counted = listed_in && SearchIndexReady(conn)

@@ -28,10 +28,18 @@ SearchPlan PlanCounted(const SearchFacts& f, int64_t matches) {
     asks = true;
     return f.asked_before;
   };
+  // On SQLite a body the walk passes is read and tested, while the index that reads the
+  // keyword's matches whole reads an entry for each: the walk is taken only when it passes few
+  // bodies beside the entries.
+  const bool reads_in_order =
+      body && f.engine == SqlEngine::kSqlite && f.index_reads
+          ? ListRowsPassed(matches, f.list_rows, page, kSearchPageSize) *
+                    static_cast<double>(kIndexEntriesPerBodyTested) <
+                static_cast<double>(matches)
+          : KeywordReadsListInOrder(f.engine, matches, f.list_rows, page, kSearchPageSize);
   const bool walks =
       (!body || matches > kMostMatchesPutInTime || !asked()) &&
-      (KeywordReadsListInOrder(f.engine, matches, f.list_rows, page, kSearchPageSize) ||
-       (!body && matches > static_cast<int64_t>(kMostKeywordIdsKept)) ||
+      (reads_in_order || (!body && matches > static_cast<int64_t>(kMostKeywordIdsKept)) ||
        (FirstKeywordReadsListInOrder(f.engine, matches, f.list_rows, page, kSearchPageSize) &&
         (body || !asked())));
   return {walks ? SearchWay::kCountedWalk : SearchWay::kNext, asks};

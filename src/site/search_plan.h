@@ -31,6 +31,10 @@ inline constexpr int64_t kSearchPageSize = 20;
 inline constexpr int64_t kFewRowsPassed = 2000;
 inline constexpr int64_t kMostMatchesPutInTime = 100'000;
 
+// On SQLite, about how many entries of the bodies' trigram index are read in the time a body is
+// read and tested by the like (a body of real text, some 700 characters).
+inline constexpr int64_t kIndexEntriesPerBodyTested = 8;
+
 // The fields the search form offers.
 enum class SearchColumn { kTitle, kContent, kAuthor, kInputer };
 
@@ -59,6 +63,9 @@ struct SearchFacts {
   // Whether the keyword was asked before under the step's purpose (SearchPlan::asks), read
   // without noting it.
   bool asked_before = false;
+  // Whether the trigram index reads the keyword's matches whole (IndexReadsMatches, in an order
+  // the list is read in), the step after the kept counts.
+  bool index_reads = false;
   // The keyword's matches by the kept counts of short sequences.
   std::optional<int64_t> counted = std::nullopt;
   // The keyword's matches from the trigram index alone.

@@ -36,6 +36,10 @@ TEST(SearchPlanTest, PicksEachStepsWay) {
     f.counted = matches;
     return f;
   };
+  auto with_index = [](SearchFacts f) {
+    f.index_reads = true;
+    return f;
+  };
   auto indexed = [](SearchFacts f, int64_t matches) {
     f.counted = 5;  // a later step's count decides, whatever the earlier ones found
     f.indexed = matches;
@@ -73,6 +77,12 @@ TEST(SearchPlanTest, PicksEachStepsWay) {
       {"counted, common body asked again",
        counted(Facts(kLite, kBody, kNewest, 1, 1000, true), 500),
        {W::kNext, true}},
+      {"counted, body asked first that the index reads, many bodies passed",
+       counted(with_index(Facts(kLite, kBody, kNewest, 1, 100'000, false)), 1600),
+       {W::kNext, true}},
+      {"counted, body asked first that the index reads, few bodies passed",
+       counted(with_index(Facts(kLite, kBody, kNewest, 1, 100'000, false)), 20'000),
+       {W::kCountedWalk, true}},
       {"counted, body with too many to keep",
        counted(Facts(kLite, kBody, kNewest, 1, 200'000, true), 150'000),
        {W::kCountedWalk}},
