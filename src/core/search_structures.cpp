@@ -168,10 +168,17 @@ int64_t ValidPostgresIndexes(Connection& conn, const std::vector<std::string>& n
                       0);
 }
 
+// Every index there and valid, the counts built, and the bodies' sequences no longer under the
+// channel (the build drops that index).
 bool HasPostgresSearchStructures(Connection& conn) {
   std::vector<std::string> names;
   for (const auto& [name, how] : PostgresIndexes()) names.push_back(name);
   return ValidPostgresIndexes(conn, names) == static_cast<int64_t>(names.size()) &&
+         NativeNumber(conn,
+                      "select count(*) from pg_class c join pg_namespace n on n.oid = "
+                      "c.relnamespace where n.nspname = current_schema() and c.relname = '" +
+                          std::string(kArticleBodyPairsUnderChannelIndex) + "'",
+                      0) == 0 &&
          ArticleGramsBuilt(conn);
 }
 
