@@ -134,11 +134,11 @@ const std::vector<SqliteTextIndex>& SqliteIndexes() {
 // which the search's "cast(column as text) like" can use for a run of three characters or more;
 // for the shorter runs, GIN indexes over folirex_short_grams(text) (core/list_structures.cpp);
 // the bodies' two-character sequences, which replaces the indexes of the bodies' trigrams
-// databases were made with before. The bodies' index holds no channel: the searches bind the
-// channel and run one plan for any (platform/db/pg_provider.cpp), which took a fifth of the
-// articles for it and so joined the channel's whole list from that index to every search of the
-// titles (a hundred thousand rows read for a dozen matches); a body's matches are read from the
-// table anyway, which tests the channel there.
+// databases were made with before. The bodies' index holds no channel: a general plan, made for
+// any bound channel (platform/db/pg_provider.cpp keeps one for a statement run again), took a
+// fifth of the articles for it and so joined the channel's whole list from that index to a search
+// of the titles (a hundred thousand rows read for a dozen matches); a body's matches are read
+// from the table anyway, which tests the channel there, and the index is a tenth smaller.
 std::vector<std::pair<std::string, std::string>> PostgresIndexes() {
   std::vector<std::pair<std::string, std::string>> indexes;
   for (const char* column : {"title", "author", "inputer"}) {
