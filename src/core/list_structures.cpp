@@ -124,10 +124,16 @@ std::vector<std::string> PostgresStatements() {
 // PostgreSQL: whether every structure of the lists is there (the version table, the change log,
 // the state of the search's build, the indexes of recommended and pictured articles, the order of
 // clicks, the functions the search's indexes are made of, and the sequences' function in
-// PL/pgSQL: one made as an SQL function before is replaced by the same sequences).
+// PL/pgSQL: one made as an SQL function before is replaced by the same sequences). Not while the
+// bodies' sequences are indexed under the channel as before: their creation then finds the
+// search's indexes incomplete, and the search builds them again (core/search_structures.h).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
-      "select (select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
+      "select case when exists (select 1 from pg_class c join pg_namespace n on n.oid = "
+      "c.relnamespace where n.nspname = current_schema() and c.relname = '" +
+      std::string(kArticleBodyPairsUnderChannelIndex) +
+      "') then 0 else "
+      "(select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'vantrel_searchindex', 'idx_article_list_recommended', "
       "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
@@ -135,7 +141,7 @@ bool HasPostgresStructures(Connection& conn) {
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_key', "
       "'folirex_body_grams') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
-      "from pg_language where lanname = 'plpgsql'))))");
+      "from pg_language where lanname = 'plpgsql')))) end");
   st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) == 11;
 }

@@ -116,6 +116,12 @@ inline constexpr std::string_view kArticleBodyTerms = "Vantrel_ArticleBodyTerms"
 // d_checked, d_classid, d_title, d_author and d_inputer beside them.
 inline constexpr std::string_view kArticleTimeOrderIndex = "idx_article_time_order";
 
+// PostgreSQL: the GIN index of the bodies' two-character sequences (folirex_body_grams), and the
+// one databases were made with before, which held them under the channel: a database that still
+// has it has its search structures built again, the new index in its place.
+inline constexpr std::string_view kArticleBodyPairsIndex = "idx_article_content_pairs";
+inline constexpr std::string_view kArticleBodyPairsUnderChannelIndex = "idx_article_content_grams";
+
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_LIST_STRUCTURES_H_

@@ -337,9 +337,9 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
     if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
     if (body) {
       // The bodies' index of their two-character sequences (folirex_body_grams, core/
-      // list_structures.cpp) under the channel: it names the bodies that hold the run's
-      // sequences without reading a body, and the like beside it decides. U+0001 ends the texts
-      // there, and the key looks for it.
+      // list_structures.cpp): it names the bodies that hold the run's sequences without reading
+      // a body, and the like beside it decides. U+0001 ends the texts there, and the key looks
+      // for it.
       if (run.find('\x01') != std::string::npos) return std::nullopt;
       return narrowing("folirex_body_grams(cast(d_content as text)) @@ folirex_body_key('" +
                        SqlQuote(run) + "')");

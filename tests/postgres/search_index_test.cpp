@@ -294,7 +294,7 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
   }
   // The bodies' indexes as they were made before: of their trigrams, alone and under the
   // channel; the bodies in pglz.
-  conn_.Execute("drop index idx_article_content_grams");
+  conn_.Execute("drop index idx_article_content_pairs");
   conn_.Execute("alter table Vantrel_Article alter column d_content set compression pglz");
   conn_.Execute(
       "create index idx_article_content_trgm on Vantrel_Article using gin ((cast(d_content as "
@@ -314,14 +314,15 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
   EXPECT_EQ(conn_
                 .ExecuteScalar("select count(*) from pg_indexes where indexname like "
                                "'idx_article_%_grams' or indexname like '%_recommended' or "
-                               "indexname = 'idx_article_list_pictured'")
+                               "indexname in ('idx_article_list_pictured', "
+                               "'idx_article_content_pairs')")
                 .ToInt64(),
             7);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select string_agg(indexname, ' ' order by indexname) from "
                                "pg_indexes where indexname like 'idx_article_content%'")
                 .ToString(),
-            "idx_article_content_grams");
+            "idx_article_content_pairs");
   EXPECT_EQ(conn_
                 .ExecuteScalar("select attcompression from pg_attribute where attrelid = "
                                "'vantrel_article'::regclass and attname = 'd_content'")
@@ -333,6 +334,28 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
     }
   }
   EXPECT_EQ(compared_, 20);
+}
+
+// A database whose bodies' sequences are indexed under the channel (beside their index alone, as
+// a build that stopped may leave them) has them indexed alone when a server next opens it, the
+// earlier index gone, and its keywords find exactly the like's rows.
+TEST_F(PgSearchIndexTest, TheBodiesSequencesIndexedUnderTheChannelAreIndexedAlone) {
+  site_.reset();
+  conn_.Execute(
+      "create index idx_article_content_grams on Vantrel_Article using gin (d_channelid, "
+      "folirex_body_grams(cast(d_content as text)))");
+  for (int i = 0; i < 20; ++i) AddArticle();
+  site_ = std::make_unique<ServedSite>(dir_);
+  EXPECT_EQ(conn_
+                .ExecuteScalar("select string_agg(indexname || case when indexdef like "
+                               "'%d_channelid%' then ' under the channel' else '' end, ', ') "
+                               "from pg_indexes where indexname like 'idx_article_content%'")
+                .ToString(),
+            "idx_article_content_pairs");
+  for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
+    for (const char* column : {"d_title", "d_content"}) Compare(column, keyword);
+  }
+  EXPECT_EQ(compared_, 10);
 }
 
 // A body keyword of any length is named by the index of the bodies' sequences, and finds exactly
@@ -374,7 +397,7 @@ TEST_F(PgSearchIndexTest, ArticlesWrittenWhileTheIndexesAreBuiltAreFoundAfter) {
   for (const char* index :
        {"idx_article_title_trgm", "idx_article_author_trgm", "idx_article_inputer_trgm",
         "idx_article_title_grams", "idx_article_author_grams", "idx_article_inputer_grams",
-        "idx_article_content_grams"}) {
+        "idx_article_content_pairs"}) {
     conn_.Execute(std::string("drop index ") + index);
   }
   conn_.Execute("drop table " + std::string(kArticleGramTable) + " cascade");
