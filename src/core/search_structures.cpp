@@ -1,9 +1,12 @@
 #include "core/search_structures.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -102,6 +105,19 @@ struct SqliteTextIndex {
             "DROP TABLE IF EXISTS " + terms,
             "DROP TABLE IF EXISTS " + table,
             "DROP VIEW IF EXISTS " + table + "Source"};
+  }
+  // How the index merges its segments: `automerge` of a level at a time, all of them at once
+  // when a level holds `crisismerge`.
+  std::vector<std::string> Merging(int automerge, int crisismerge) const {
+    const std::string set = "INSERT INTO " + table + " (" + table + ", rank) VALUES ";
+    return {set + "('automerge', " + std::to_string(automerge) + ")",
+            set + "('crisismerge', " + std::to_string(crisismerge) + ")"};
+  }
+  // Merges the index's segments, writing about `pages` pages; every segment counts, whatever its
+  // level, so that steps repeated leave one.
+  std::string Merge(int pages) const {
+    return "INSERT INTO " + table + " (" + table + ", rank) VALUES ('merge', -" +
+           std::to_string(pages) + ")";
   }
   // Indexes the articles with ids in (after, upto].
   std::string Fill(int64_t after, int64_t upto) const {
@@ -245,6 +261,92 @@ void Report(const SearchBuildOptions& options, SearchIndexProgress progress) {
   if (options.on_progress) options.on_progress(progress);
 }
 
+// FTS5 merges a level's segments into one of the next level once it holds `automerge` of them
+// (4 unless told), so that a build flushing a segment a batch writes each entry again some
+// log4(batches) times. While the batches go on the indexes merge 64 segments at a time, which
+// writes them about half as often (the merges are still done a little after each batch); after
+// the last batch their segments are merged into one in short steps, and they merge as FTS5's own
+// settings say again.
+constexpr int kBuildAutomerge = 64;
+constexpr int kBuildCrisismerge = 128;
+constexpr int kOwnAutomerge = 4;
+constexpr int kOwnCrisismerge = 16;
+// The pages a step of the last merges writes: about a tenth of a second.
+constexpr int kMergePages = 500;
+
+// The file of conn's database.
+std::string DatabaseFile(Connection& conn) {
+  std::unique_ptr<db::Statement> st =
+      conn.session().PrepareNative("select file from pragma_database_list where name = 'main'");
+  st->Bind({});
+  if (!st->Step()) throw DbError("the database has no file");
+  return st->Column(0).ToString();
+}
+
+// The counts of short sequences, built on a connection of their own to conn's file while conn
+// fills the texts' indexes: they read every article (minutes on a large site) in a snapshot that
+// does not hold the batches up, and only their few short write transactions take turns with
+// the batches. Stopped and waited for when it goes.
+class CountsAlongside {
+ public:
+  explicit CountsAlongside(Connection& conn) {
+    std::string source = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + DatabaseFile(conn) + ";";
+    thread_ = std::thread([this, source = std::move(source)] {
+      try {
+        Connection counts;
+        counts.Open(source);
+        GramBuildOptions options;
+        options.stop = &stop_;
+        BuildArticleGrams(counts, options);
+        counts.Close();
+      } catch (...) {
+        error_ = std::current_exception();
+      }
+      done_ = true;
+    });
+  }
+  ~CountsAlongside() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  CountsAlongside(const CountsAlongside&) = delete;
+  CountsAlongside& operator=(const CountsAlongside&) = delete;
+
+  // Waits for the counts: false when the build is stopped first; throws what they threw.
+  bool Wait(const SearchBuildOptions& options) {
+    while (!done_) {
+      if (Stopped(options)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    thread_.join();
+    if (error_) std::rethrow_exception(error_);
+    return true;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+// Merges each index's segments into one, a short write transaction a step; false when stopped.
+bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    for (;;) {
+      if (Stopped(options)) return false;
+      SessionTransaction transaction(conn);
+      const int64_t before = NativeNumber(conn, "select total_changes()", 0);
+      RunNative(conn, index.Merge(kMergePages));
+      const int64_t after = NativeNumber(conn, "select total_changes()", 0);
+      transaction.Commit();
+      // A step that merged nothing changes no more than one row.
+      if (after - before < 2) break;
+    }
+  }
+  return true;
+}
+
 bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   const PageCache cache(conn, options.page_cache_kib);
   {
@@ -272,8 +374,17 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
       RunNative(conn,
                 "UPDATE " + std::string(kSearchIndexTable) + " SET d_indexed = 0 WHERE d_id = 1");
     }
+    if (!both || indexed != kPastEveryId) {
+      for (const SqliteTextIndex& index : SqliteIndexes()) {
+        for (const std::string& sql : index.Merging(kBuildAutomerge, kBuildCrisismerge)) {
+          RunNative(conn, sql);
+        }
+      }
+    }
     transaction.Commit();
   }
+  std::optional<CountsAlongside> counts;
+  if (options.counts_alongside && !ArticleGramsBuilt(conn)) counts.emplace(conn);
   int64_t batch = std::max<int64_t>(options.first_batch, 1);
   for (;;) {
     if (Stopped(options)) return false;
@@ -307,6 +418,17 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     }
     Report(options, {.ready = false, .percent = SqlitePercent(conn, upto)});
   }
+  if (!MergeSegments(conn, options)) return false;
+  {
+    SessionTransaction transaction(conn);
+    for (const SqliteTextIndex& index : SqliteIndexes()) {
+      for (const std::string& sql : index.Merging(kOwnAutomerge, kOwnCrisismerge)) {
+        RunNative(conn, sql);
+      }
+    }
+    transaction.Commit();
+  }
+  if (counts && !counts->Wait(options)) return false;
   if (Stopped(options)) return false;
   BuildGramCounts(conn);
   MarkReady(conn);
@@ -436,9 +558,11 @@ void BuildSmallSearchIndex(Connection& conn) {
                        std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
                    0);
   if (articles > kArticlesIndexedAtOnce) return;
-  BuildSearchStructures(
-      conn,
-      {.concurrently = false, .page_cache_kib = 2048, .on_progress = nullptr, .stop = nullptr});
+  BuildSearchStructures(conn, {.concurrently = false,
+                               .page_cache_kib = 2048,
+                               .counts_alongside = false,
+                               .on_progress = nullptr,
+                               .stop = nullptr});
 }
 
 bool SearchIndexReady(Connection& conn) {

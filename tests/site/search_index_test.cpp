@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/article_grams.h"
@@ -334,6 +336,52 @@ TEST_F(SearchIndexTest, ArticlesOfAnOlderSiteAreFoundAlikeBeforeDuringAndAfterTh
   }
   for (int k = 0; k < 24; ++k) Compare(columns[k % 4], RandomText(rng_, 1, 4), k % 2 ? "2" : "4");
   testing::ExpectKeptGramCountsAsCountedAfresh(conn);
+}
+
+// A large site's build counts the short sequences on a connection of its own while its batches
+// of the texts go on, stops both when told and goes on from where it was, and leaves each text
+// index in one segment (the smallest it can be, read once by a search), merging as FTS5 does
+// unless told from then on.
+TEST_F(SearchIndexTest, ALargeBuildCountsAlongsideItsBatchesAndEndsWithOneSegmentAnIndex) {
+  for (int n = 0; n < kArticlesIndexedAtOnce + 400; ++n) AddArticle(n);
+  Connection& conn = *s_.state.db.Conn;
+  Connection builder;
+  builder.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+               (s_.root() / s_.settings().DBPath).string() + ";");
+  std::atomic<bool> stop{false};
+  EXPECT_FALSE(BuildSearchStructures(
+      builder, {.first_batch = 100,
+                .batch_time = std::chrono::hours(1),
+                .on_progress = [&](const SearchIndexProgress&) { stop = true; },
+                .stop = &stop}));
+  EXPECT_FALSE(ReadSearchIndexProgress(conn).ready);
+
+  stop = false;
+  bool counted_during_batches = false;
+  ASSERT_TRUE(BuildSearchStructures(
+      builder, {.first_batch = 100,
+                .batch_time = std::chrono::hours(1),
+                .on_progress =
+                    [&](const SearchIndexProgress& progress) {
+                      if (progress.ready || counted_during_batches) return;
+                      // The batches wait here for the counts, which take well under a minute.
+                      for (int i = 0; i < 6000; ++i) {
+                        if ((counted_during_batches = ArticleGramsBuilt(conn))) break;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                      }
+                    },
+                .stop = &stop}));
+  EXPECT_TRUE(counted_during_batches);
+  for (const std::string_view table : {kArticleTextTable, kArticleBodyTable}) {
+    const std::string t(table);
+    s_.Sql("insert into " + t + " (" + t + ", rank) values ('integrity-check', 1)");
+    EXPECT_EQ(s_.Number("select count(distinct segid) from " + t + "_idx"), 1) << t;
+    EXPECT_EQ(s_.Number("select v from " + t + "_config where k = 'automerge'"), 4) << t;
+  }
+  testing::ExpectKeptGramCountsAsCountedAfresh(conn);
+  for (int k = 0; k < 8; ++k) {
+    Compare(k % 2 ? "d_content" : "d_title", RandomText(rng_, 1, 3));
+  }
 }
 
 // A database whose search structures were made before the index that reads a channel's texts
