@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -470,8 +475,9 @@ bool ReadListed(Connection& conn, const std::string& where, const std::vector<Va
 constexpr int64_t kSampleArticles = 10000;
 constexpr int64_t kSampleModulus = 1000003;
 
-// The most counts a build holds (4 bytes each): the sequences weighed the commonest are counted
-// first, each with a count for every class of its channel.
+// The most counts a build holds (4 bytes each, and as many again for each of its workers): the
+// sequences weighed the commonest are counted first, each with a count for every class of its
+// channel.
 constexpr size_t kMostCounts = 6'000'000;
 
 struct Candidate {
@@ -545,7 +551,7 @@ SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>
     result.counts.resize(result.counts.size() + classes, 0);
   }
   if (result.keys.empty()) return result;
-  ReadListed(conn, "", {}, stop, [&](const ArticleTexts& article) {
+  auto count = [&](const ArticleTexts& article, std::vector<uint32_t>& counts) {
     auto it = place_of.find(article.channel);
     if (it == place_of.end()) return;
     const std::vector<int64_t>& classes = result.channels[it->second].classes;
@@ -556,11 +562,69 @@ SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>
       if (!article.texts[i]) continue;
       for (uint64_t gram : PackedShortGrams(*article.texts[i])) {
         if (const uint32_t* n = number_of.Find(GramKey(it->second, i, gram))) {
-          ++result.counts[result.first[*n - 1] + class_place];
+          ++counts[result.first[*n - 1] + class_place];
         }
       }
     }
+  };
+  // The sequences of the texts take most of the time, the reading little: the articles read go
+  // to workers a chunk at a time, each counting into counts of its own, summed at the end.
+  const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency() / 2, 1, 3);
+  constexpr size_t kChunk = 256;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::vector<ArticleTexts>> chunks;
+  bool read_all = false;
+  std::vector<std::vector<uint32_t>> counts(workers);
+  std::vector<std::thread> threads;
+  for (size_t w = 0; w < workers; ++w) {
+    threads.emplace_back([&, w] {
+      counts[w].assign(result.counts.size(), 0);
+      for (;;) {
+        std::vector<ArticleTexts> chunk;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return !chunks.empty() || read_all; });
+          if (chunks.empty()) return;
+          chunk = std::move(chunks.front());
+          chunks.pop_front();
+        }
+        changed.notify_all();
+        for (const ArticleTexts& article : chunk) count(article, counts[w]);
+      }
+    });
+  }
+  std::vector<ArticleTexts> chunk;
+  auto hand_over = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return chunks.size() < workers * 2; });
+    chunks.push_back(std::move(chunk));
+    chunk.clear();
+    lock.unlock();
+    changed.notify_all();
+  };
+  // The workers finish what was handed over, and end, however the reading ends.
+  struct Joined {
+    std::function<void()> end;
+    ~Joined() { end(); }
+  } joined{[&] {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      read_all = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : threads) t.join();
+    threads.clear();
+  }};
+  ReadListed(conn, "", {}, stop, [&](const ArticleTexts& article) {
+    chunk.push_back(article);
+    if (chunk.size() == kChunk) hand_over();
   });
+  if (!chunk.empty()) hand_over();
+  joined.end();
+  for (const std::vector<uint32_t>& own : counts) {
+    for (size_t i = 0; i < own.size(); ++i) result.counts[i] += own[i];
+  }
   return result;
 }
 

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <exception>
 #include <limits>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <utility>
 
@@ -188,8 +186,12 @@ bool HasPostgresSearchStructures(Connection& conn) {
 }
 
 // The counts of short sequences: built from a snapshot of the articles in short transactions of
-// their own (none may be open here); at once when they are built.
-void BuildGramCounts(Connection& conn) { BuildArticleGrams(conn); }
+// their own (none may be open here); at once when they are built. Stopped with the build.
+void BuildGramCounts(Connection& conn, const SearchBuildOptions& options) {
+  GramBuildOptions counts;
+  counts.stop = options.stop;
+  BuildArticleGrams(conn, counts);
+}
 
 // The databases whose structures this process has seen ready, by pool key.
 DatabaseSet& Ready() {
@@ -274,62 +276,6 @@ constexpr int kOwnCrisismerge = 16;
 // The pages a step of the last merges writes: about a tenth of a second.
 constexpr int kMergePages = 500;
 
-// The file of conn's database.
-std::string DatabaseFile(Connection& conn) {
-  std::unique_ptr<db::Statement> st =
-      conn.session().PrepareNative("select file from pragma_database_list where name = 'main'");
-  st->Bind({});
-  if (!st->Step()) throw DbError("the database has no file");
-  return st->Column(0).ToString();
-}
-
-// The counts of short sequences, built on a connection of their own to conn's file while conn
-// fills the texts' indexes: they read every article (minutes on a large site) in a snapshot that
-// does not hold the batches up, and only their few short write transactions take turns with
-// the batches. Stopped and waited for when it goes.
-class CountsAlongside {
- public:
-  explicit CountsAlongside(Connection& conn) {
-    std::string source = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + DatabaseFile(conn) + ";";
-    thread_ = std::thread([this, source = std::move(source)] {
-      try {
-        Connection counts;
-        counts.Open(source);
-        GramBuildOptions options;
-        options.stop = &stop_;
-        BuildArticleGrams(counts, options);
-        counts.Close();
-      } catch (...) {
-        error_ = std::current_exception();
-      }
-      done_ = true;
-    });
-  }
-  ~CountsAlongside() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  CountsAlongside(const CountsAlongside&) = delete;
-  CountsAlongside& operator=(const CountsAlongside&) = delete;
-
-  // Waits for the counts: false when the build is stopped first; throws what they threw.
-  bool Wait(const SearchBuildOptions& options) {
-    while (!done_) {
-      if (Stopped(options)) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    thread_.join();
-    if (error_) std::rethrow_exception(error_);
-    return true;
-  }
-
- private:
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> done_{false};
-  std::exception_ptr error_;
-  std::thread thread_;
-};
-
 // Merges each index's segments into one, a short write transaction a step; false when stopped.
 bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
   for (const SqliteTextIndex& index : SqliteIndexes()) {
@@ -383,8 +329,6 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     }
     transaction.Commit();
   }
-  std::optional<CountsAlongside> counts;
-  if (options.counts_alongside && !ArticleGramsBuilt(conn)) counts.emplace(conn);
   int64_t batch = std::max<int64_t>(options.first_batch, 1);
   for (;;) {
     if (Stopped(options)) return false;
@@ -428,9 +372,9 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     }
     transaction.Commit();
   }
-  if (counts && !counts->Wait(options)) return false;
   if (Stopped(options)) return false;
-  BuildGramCounts(conn);
+  BuildGramCounts(conn, options);
+  if (Stopped(options)) return false;
   MarkReady(conn);
   Report(options, {.ready = true, .percent = 100});
   return true;
@@ -507,7 +451,8 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
     Report(options, {.ready = false, .percent = (i + 1) * kTextIndexPercent / steps});
   }
   if (Stopped(options)) return false;
-  BuildGramCounts(conn);
+  BuildGramCounts(conn, options);
+  if (Stopped(options)) return false;
   // The planner learns how common each sequence is only from the statistics of the new
   // indexes' expressions: without them it takes a one-character keyword for a rare one.
   RunNative(conn, "ANALYZE Vantrel_Article");
@@ -558,11 +503,9 @@ void BuildSmallSearchIndex(Connection& conn) {
                        std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
                    0);
   if (articles > kArticlesIndexedAtOnce) return;
-  BuildSearchStructures(conn, {.concurrently = false,
-                               .page_cache_kib = 2048,
-                               .counts_alongside = false,
-                               .on_progress = nullptr,
-                               .stop = nullptr});
+  BuildSearchStructures(
+      conn,
+      {.concurrently = false, .page_cache_kib = 2048, .on_progress = nullptr, .stop = nullptr});
 }
 
 bool SearchIndexReady(Connection& conn) {

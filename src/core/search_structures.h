@@ -72,10 +72,6 @@ struct SearchBuildOptions {
   bool concurrently = true;
   // SQLite: the page cache of conn while it builds, in KiB (restored after).
   int64_t page_cache_kib = 64 * 1024;
-  // SQLite: the counts of short sequences are built alongside the texts' indexes, on a connection
-  // of the build's own to the same file; else after them, on conn (a small site's build within
-  // a request).
-  bool counts_alongside = true;
   // Called after each batch or index, outside any transaction.
   std::function<void(const SearchIndexProgress&)> on_progress;
   // Stops the build between two batches (or indexes) when set; the next build goes on from there.
