@@ -104,17 +104,20 @@ struct SqliteTextIndex {
             "DROP TABLE IF EXISTS " + table,
             "DROP VIEW IF EXISTS " + table + "Source"};
   }
-  // How the index merges its segments: `automerge` of a level at a time, all of them at once
-  // when a level holds `crisismerge`.
-  std::vector<std::string> Merging(int automerge, int crisismerge) const {
+  // How the index merges its segments: `automerge` of a level at a time after a write, all of
+  // them at once when a level holds `crisismerge`, and a level of `usermerge` or more on a merge
+  // command.
+  std::vector<std::string> Merging(int automerge, int crisismerge, int usermerge) const {
     const std::string set = "INSERT INTO " + table + " (" + table + ", rank) VALUES ";
     return {set + "('automerge', " + std::to_string(automerge) + ")",
-            set + "('crisismerge', " + std::to_string(crisismerge) + ")"};
+            set + "('crisismerge', " + std::to_string(crisismerge) + ")",
+            set + "('usermerge', " + std::to_string(usermerge) + ")"};
   }
-  // Merges the index's segments, writing about `pages` pages; every segment counts, whatever its
-  // level, so that steps repeated leave one.
+  // Goes on merging the index's segments, writing about `pages` pages. (A negative count, which
+  // puts every segment on one level first, started the merge over at each step: the segments
+  // grew in number.)
   std::string Merge(int pages) const {
-    return "INSERT INTO " + table + " (" + table + ", rank) VALUES ('merge', -" +
+    return "INSERT INTO " + table + " (" + table + ", rank) VALUES ('merge', " +
            std::to_string(pages) + ")";
   }
   // Indexes the articles with ids in (after, upto].
@@ -186,10 +189,10 @@ bool HasPostgresSearchStructures(Connection& conn) {
 }
 
 // The counts of short sequences: built from a snapshot of the articles in short transactions of
-// their own (none may be open here); at once when they are built. Stopped with the build.
-void BuildGramCounts(Connection& conn, const SearchBuildOptions& options) {
+// their own (none may be open here); at once when they are built. Given up when `stop` is set.
+void BuildGramCounts(Connection& conn, const std::atomic<bool>* stop = nullptr) {
   GramBuildOptions counts;
-  counts.stop = options.stop;
+  counts.stop = stop;
   BuildArticleGrams(conn, counts);
 }
 
@@ -264,19 +267,28 @@ void Report(const SearchBuildOptions& options, SearchIndexProgress progress) {
 }
 
 // FTS5 merges a level's segments into one of the next level once it holds `automerge` of them
-// (4 unless told), so that a build flushing a segment a batch writes each entry again some
-// log4(batches) times. While the batches go on the indexes merge 64 segments at a time, which
-// writes them about half as often (the merges are still done a little after each batch); after
-// the last batch their segments are merged into one in short steps, and they merge as FTS5's own
-// settings say again.
+// (4 unless told), so that a build flushing a segment every few dozen articles writes each entry
+// again some log4(segments) times. While the batches go on the indexes merge 64 segments at a
+// time, which writes them about half as often (the merges are still done a little after each
+// batch). Once the build is ready every level of two segments or more is merged in short steps,
+// which leaves about a segment a level, and the indexes then merge as FTS5's own settings say (a
+// build stopped in those merges leaves them to FTS5's merging as the articles change).
 constexpr int kBuildAutomerge = 64;
 constexpr int kBuildCrisismerge = 128;
+constexpr int kBuildUsermerge = 2;
 constexpr int kOwnAutomerge = 4;
 constexpr int kOwnCrisismerge = 16;
+constexpr int kOwnUsermerge = 4;
 // The pages a step of the last merges writes: about a tenth of a second.
 constexpr int kMergePages = 500;
 
-// Merges each index's segments into one, a short write transaction a step; false when stopped.
+// After each of its write transactions the build lets go for this long: a writer of this process
+// waiting for its turn (a click, a comment) takes it, where the build's next transaction, begun at
+// once, would win the turn again and again.
+constexpr std::chrono::milliseconds kWritersTurn{2};
+
+// Merges each index's levels of two segments or more, a short write transaction a step; false
+// when stopped.
 bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
   for (const SqliteTextIndex& index : SqliteIndexes()) {
     for (;;) {
@@ -286,6 +298,7 @@ bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
       RunNative(conn, index.Merge(kMergePages));
       const int64_t after = NativeNumber(conn, "select total_changes()", 0);
       transaction.Commit();
+      std::this_thread::sleep_for(kWritersTurn);
       // A step that merged nothing changes no more than one row.
       if (after - before < 2) break;
     }
@@ -320,11 +333,10 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
       RunNative(conn,
                 "UPDATE " + std::string(kSearchIndexTable) + " SET d_indexed = 0 WHERE d_id = 1");
     }
-    if (!both || indexed != kPastEveryId) {
-      for (const SqliteTextIndex& index : SqliteIndexes()) {
-        for (const std::string& sql : index.Merging(kBuildAutomerge, kBuildCrisismerge)) {
-          RunNative(conn, sql);
-        }
+    for (const SqliteTextIndex& index : SqliteIndexes()) {
+      for (const std::string& sql :
+           index.Merging(kBuildAutomerge, kBuildCrisismerge, kBuildUsermerge)) {
+        RunNative(conn, sql);
       }
     }
     transaction.Commit();
@@ -354,6 +366,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
                                    " SET d_indexed = " + std::to_string(upto) + " WHERE d_id = 1");
       transaction.Commit();
     }
+    std::this_thread::sleep_for(kWritersTurn);
     const auto took = std::chrono::steady_clock::now() - began;
     if (took < options.batch_time / 2) {
       batch = std::min<int64_t>(batch * 2, 100'000);
@@ -362,21 +375,21 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     }
     Report(options, {.ready = false, .percent = SqlitePercent(conn, upto)});
   }
-  if (!MergeSegments(conn, options)) return false;
-  {
-    SessionTransaction transaction(conn);
-    for (const SqliteTextIndex& index : SqliteIndexes()) {
-      for (const std::string& sql : index.Merging(kOwnAutomerge, kOwnCrisismerge)) {
-        RunNative(conn, sql);
-      }
-    }
-    transaction.Commit();
-  }
   if (Stopped(options)) return false;
-  BuildGramCounts(conn, options);
+  BuildGramCounts(conn, options.stop);
   if (Stopped(options)) return false;
   MarkReady(conn);
   Report(options, {.ready = true, .percent = 100});
+  // The searches read the indexes from here on, while their segments are merged (a search
+  // reads each segment, so the fewer the quicker).
+  if (!MergeSegments(conn, options)) return true;
+  SessionTransaction transaction(conn);
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    for (const std::string& sql : index.Merging(kOwnAutomerge, kOwnCrisismerge, kOwnUsermerge)) {
+      RunNative(conn, sql);
+    }
+  }
+  transaction.Commit();
   return true;
 }
 
@@ -451,8 +464,7 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
     Report(options, {.ready = false, .percent = (i + 1) * kTextIndexPercent / steps});
   }
   if (Stopped(options)) return false;
-  BuildGramCounts(conn, options);
-  if (Stopped(options)) return false;
+  BuildGramCounts(conn);
   // The planner learns how common each sequence is only from the statistics of the new
   // indexes' expressions: without them it takes a one-character keyword for a rare one.
   RunNative(conn, "ANALYZE Vantrel_Article");
