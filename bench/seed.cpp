@@ -371,8 +371,11 @@ int main(int argc, char** argv) {
     folirex::Connection conn;
     conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";");
     folirex::EnsureListStructures(conn);
-    // The search's indexes too, here rather than in the background of the first server.
-    folirex::BuildSearchStructures(conn);
+    // The search's indexes too, here rather than in the background of the first server. No
+    // writer waits for this build: its batches can be long, which flushes fewer segments.
+    folirex::SearchBuildOptions options;
+    options.batch_time = std::chrono::seconds(2);
+    folirex::BuildSearchStructures(conn, options);
   } catch (const std::exception& e) {
     Db::Die(std::string("cannot build the list and search indexes: ") + e.what());
   }

@@ -1,9 +1,15 @@
 #include "core/article_grams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -421,12 +427,15 @@ struct ArticleTexts {
   std::optional<std::string> texts[4];
 };
 
+bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(); }
+
 // Reads the listed articles that `where` (after AND, with `params`) picks, in the order of ids,
-// a thousand at a time (the PostgreSQL driver holds a result whole), and hands each to `take`.
+// a thousand at a time (the PostgreSQL driver holds a result whole), and hands each to `take`;
+// false when `stop` was set before the last of them.
 // The unary pluses keep the list indexes out: the table is read in its own order.
 template <typename Take>
-void ReadListed(Connection& conn, const std::string& where, const std::vector<Variant>& params,
-                Take&& take) {
+bool ReadListed(Connection& conn, const std::string& where, const std::vector<Variant>& params,
+                const std::atomic<bool>* stop, Take&& take) {
   constexpr int kRowsAtOnce = 1000;
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "SELECT d_id, coalesce(d_channelid, 0), coalesce(d_classid, 0), " + GramTexts(conn.engine()) +
@@ -435,6 +444,7 @@ void ReadListed(Connection& conn, const std::string& where, const std::vector<Va
   int64_t after = -1;
   ArticleTexts article;
   for (;;) {
+    if (Stopped(stop)) return false;
     std::vector<Variant> bound{Variant(static_cast<long long>(after))};
     bound.insert(bound.end(), params.begin(), params.end());
     st->Bind(bound);
@@ -454,7 +464,7 @@ void ReadListed(Connection& conn, const std::string& where, const std::vector<Va
       }
       take(article);
     }
-    if (rows < kRowsAtOnce) return;
+    if (rows < kRowsAtOnce) return true;
   }
 }
 
@@ -465,8 +475,9 @@ void ReadListed(Connection& conn, const std::string& where, const std::vector<Va
 constexpr int64_t kSampleArticles = 10000;
 constexpr int64_t kSampleModulus = 1000003;
 
-// The most counts a build holds (4 bytes each): the sequences weighed the commonest are counted
-// first, each with a count for every class of its channel.
+// The most counts a build holds (4 bytes each, and as many again for each of its workers): the
+// sequences weighed the commonest are counted first, each with a count for every class of its
+// channel.
 constexpr size_t kMostCounts = 6'000'000;
 
 struct Candidate {
@@ -476,7 +487,7 @@ struct Candidate {
 
 // The sequences the sample says at least half of kept_from articles hold, the commonest first.
 std::vector<Candidate> WeighSequences(Connection& conn, const std::vector<ListedChannel>& channels,
-                                      int64_t kept_from) {
+                                      int64_t kept_from, const std::atomic<bool>* stop) {
   std::vector<Candidate> candidates;
   for (size_t place = 0; place < channels.size() && place < kMostChannels; ++place) {
     const ListedChannel& channel = channels[place];
@@ -484,17 +495,17 @@ std::vector<Candidate> WeighSequences(Connection& conn, const std::vector<Listed
         kSampleModulus, kSampleArticles * kSampleModulus / std::max<int64_t>(channel.listed, 1));
     const double rate = static_cast<double>(picked) / kSampleModulus;
     CountTable seen;
-    ReadListed(
-        conn, "AND +d_channelid = ? AND (d_id * 2654435761) % 1000003 < ?",
-        {Variant(static_cast<long long>(channel.id)), Variant(static_cast<long long>(picked))},
-        [&](const ArticleTexts& article) {
-          for (int i = 0; i < 4; ++i) {
-            if (!article.texts[i]) continue;
-            for (uint64_t gram : PackedShortGrams(*article.texts[i])) {
-              ++seen.At(GramKey(place, i, gram));
-            }
-          }
-        });
+    const std::vector<Variant> sample{Variant(static_cast<long long>(channel.id)),
+                                      Variant(static_cast<long long>(picked))};
+    ReadListed(conn, "AND +d_channelid = ? AND (d_id * 2654435761) % 1000003 < ?", sample, stop,
+               [&](const ArticleTexts& article) {
+                 for (int i = 0; i < 4; ++i) {
+                   if (!article.texts[i]) continue;
+                   for (uint64_t gram : PackedShortGrams(*article.texts[i])) {
+                     ++seen.At(GramKey(place, i, gram));
+                   }
+                 }
+               });
     const double least = std::max(1.0, std::ceil(static_cast<double>(kept_from) / 2 * rate));
     seen.ForEach([&](uint64_t key, uint32_t hits) {
       if (hits >= least) candidates.push_back({key, hits / rate});
@@ -515,7 +526,8 @@ struct SequenceCounts {
 };
 
 SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>& weighed,
-                              const std::vector<Candidate>& candidates) {
+                              const std::vector<Candidate>& candidates,
+                              const std::atomic<bool>* stop) {
   SequenceCounts result;
   // The snapshot's classes, by the places the sequences were weighed under.
   const std::vector<ListedChannel> now = ListedChannels(conn);
@@ -539,7 +551,7 @@ SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>
     result.counts.resize(result.counts.size() + classes, 0);
   }
   if (result.keys.empty()) return result;
-  ReadListed(conn, "", {}, [&](const ArticleTexts& article) {
+  auto count = [&](const ArticleTexts& article, std::vector<uint32_t>& counts) {
     auto it = place_of.find(article.channel);
     if (it == place_of.end()) return;
     const std::vector<int64_t>& classes = result.channels[it->second].classes;
@@ -550,11 +562,69 @@ SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>
       if (!article.texts[i]) continue;
       for (uint64_t gram : PackedShortGrams(*article.texts[i])) {
         if (const uint32_t* n = number_of.Find(GramKey(it->second, i, gram))) {
-          ++result.counts[result.first[*n - 1] + class_place];
+          ++counts[result.first[*n - 1] + class_place];
         }
       }
     }
+  };
+  // The sequences of the texts take most of the time, the reading little: the articles read go
+  // to workers a chunk at a time, each counting into counts of its own, summed at the end.
+  const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency() / 2, 1, 3);
+  constexpr size_t kChunk = 256;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::vector<ArticleTexts>> chunks;
+  bool read_all = false;
+  std::vector<std::vector<uint32_t>> counts(workers);
+  std::vector<std::thread> threads;
+  for (size_t w = 0; w < workers; ++w) {
+    threads.emplace_back([&, w] {
+      counts[w].assign(result.counts.size(), 0);
+      for (;;) {
+        std::vector<ArticleTexts> chunk;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          changed.wait(lock, [&] { return !chunks.empty() || read_all; });
+          if (chunks.empty()) return;
+          chunk = std::move(chunks.front());
+          chunks.pop_front();
+        }
+        changed.notify_all();
+        for (const ArticleTexts& article : chunk) count(article, counts[w]);
+      }
+    });
+  }
+  std::vector<ArticleTexts> chunk;
+  auto hand_over = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return chunks.size() < workers * 2; });
+    chunks.push_back(std::move(chunk));
+    chunk.clear();
+    lock.unlock();
+    changed.notify_all();
+  };
+  // The workers finish what was handed over, and end, however the reading ends.
+  struct Joined {
+    std::function<void()> end;
+    ~Joined() { end(); }
+  } joined{[&] {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      read_all = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : threads) t.join();
+    threads.clear();
+  }};
+  ReadListed(conn, "", {}, stop, [&](const ArticleTexts& article) {
+    chunk.push_back(article);
+    if (chunk.size() == kChunk) hand_over();
   });
+  if (!chunk.empty()) hand_over();
+  joined.end();
+  for (const std::vector<uint32_t>& own : counts) {
+    for (size_t i = 0; i < own.size(); ++i) result.counts[i] += own[i];
+  }
   return result;
 }
 
@@ -781,7 +851,7 @@ void BuildArticleGrams(Connection& conn, const GramBuildOptions& options) {
   if (!token) return;
   const int64_t kept_from = std::max<int64_t>(options.kept_from, 1);
   const std::vector<ListedChannel> weighed = ListedChannels(conn);
-  const std::vector<Candidate> candidates = WeighSequences(conn, weighed, kept_from);
+  const std::vector<Candidate> candidates = WeighSequences(conn, weighed, kept_from, options.stop);
   SequenceCounts counted;
   // SQLite: the last change row the snapshot saw (its writers are serialised, so every row
   // numbered before it is there too); PostgreSQL: every row it saw.
@@ -797,9 +867,11 @@ void BuildArticleGrams(Connection& conn, const GramBuildOptions& options) {
       if (!st->Column(0).IsNull()) seen_changes.push_back(st->Column(0).ToInt64Or(0));
     }
     st.reset();
-    counted = CountSequences(conn, weighed, candidates);
+    counted = CountSequences(conn, weighed, candidates, options.stop);
     if (options.after_counting) options.after_counting();
   }
+  // Stopped: the table stays unbuilt, and the next build starts over.
+  if (Stopped(options.stop)) return;
   // Written in batches, each in a short transaction: until the table is marked built no count is
   // read from it and no trigger counts into it.
   constexpr size_t kRowsPerTransaction = 20000;

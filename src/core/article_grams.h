@@ -15,6 +15,7 @@
 #ifndef FOLIREX_CORE_ARTICLE_GRAMS_H_
 #define FOLIREX_CORE_ARTICLE_GRAMS_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,13 +37,17 @@ struct GramBuildOptions {
   // Tests: runs on another connection's behalf once the articles are counted, while the build
   // still reads the state it counted; articles written then are counted in at the end.
   std::function<void()> after_counting;
+  // Stops the build between two reads of a thousand articles when set; the table then stays
+  // unbuilt, and the next build starts over.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // Creates the table, its triggers (and PostgreSQL functions) if missing, and fills it from the
 // articles there; may run for minutes but holds the database's write lock (SQLite) / locks
 // blocking article writes (PostgreSQL) only for short moments; safe while other connections
 // write articles. Must be called outside a transaction. Memory stays bounded however many
-// articles there are. Returns at once when the table is built. A table made by an earlier
+// articles there are. Returns at once when the table is built, or without building it when
+// options.stop is set. A table made by an earlier
 // version, which counted every sequence and has no marker rows, is built again. When another
 // connection starts a build meanwhile, this one stops and leaves the table to it.
 void BuildArticleGrams(Connection& conn, const GramBuildOptions& options = {});

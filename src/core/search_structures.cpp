@@ -1,6 +1,7 @@
 #include "core/search_structures.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -103,6 +104,22 @@ struct SqliteTextIndex {
             "DROP TABLE IF EXISTS " + table,
             "DROP VIEW IF EXISTS " + table + "Source"};
   }
+  // How the index merges its segments: `automerge` of a level at a time after a write, all of
+  // them at once when a level holds `crisismerge`, and a level of `usermerge` or more on a merge
+  // command.
+  std::vector<std::string> Merging(int automerge, int crisismerge, int usermerge) const {
+    const std::string set = "INSERT INTO " + table + " (" + table + ", rank) VALUES ";
+    return {set + "('automerge', " + std::to_string(automerge) + ")",
+            set + "('crisismerge', " + std::to_string(crisismerge) + ")",
+            set + "('usermerge', " + std::to_string(usermerge) + ")"};
+  }
+  // Goes on merging the index's segments, writing about `pages` pages. (A negative count, which
+  // puts every segment on one level first, started the merge over at each step: the segments
+  // grew in number.)
+  std::string Merge(int pages) const {
+    return "INSERT INTO " + table + " (" + table + ", rank) VALUES ('merge', " +
+           std::to_string(pages) + ")";
+  }
   // Indexes the articles with ids in (after, upto].
   std::string Fill(int64_t after, int64_t upto) const {
     return "INSERT INTO " + table + " (rowid" + List() + ") SELECT d_id" + List() + " FROM " +
@@ -183,8 +200,12 @@ bool HasPostgresSearchStructures(Connection& conn) {
 }
 
 // The counts of short sequences: built from a snapshot of the articles in short transactions of
-// their own (none may be open here); at once when they are built.
-void BuildGramCounts(Connection& conn) { BuildArticleGrams(conn); }
+// their own (none may be open here); at once when they are built. Given up when `stop` is set.
+void BuildGramCounts(Connection& conn, const std::atomic<bool>* stop = nullptr) {
+  GramBuildOptions counts;
+  counts.stop = stop;
+  BuildArticleGrams(conn, counts);
+}
 
 // The databases whose structures this process has seen ready, by pool key.
 DatabaseSet& Ready() {
@@ -256,6 +277,46 @@ void Report(const SearchBuildOptions& options, SearchIndexProgress progress) {
   if (options.on_progress) options.on_progress(progress);
 }
 
+// FTS5 merges a level's segments into one of the next level once it holds `automerge` of them
+// (4 unless told), so that a build flushing a segment every few dozen articles writes each entry
+// again some log4(segments) times. While the batches go on the indexes merge 64 segments at a
+// time, which writes them about half as often (the merges are still done a little after each
+// batch). Once the build is ready every level of two segments or more is merged in short steps,
+// which leaves about a segment a level, and the indexes then merge as FTS5's own settings say (a
+// build stopped in those merges leaves them to FTS5's merging as the articles change).
+constexpr int kBuildAutomerge = 64;
+constexpr int kBuildCrisismerge = 128;
+constexpr int kBuildUsermerge = 2;
+constexpr int kOwnAutomerge = 4;
+constexpr int kOwnCrisismerge = 16;
+constexpr int kOwnUsermerge = 4;
+// The pages a step of the last merges writes: about a tenth of a second.
+constexpr int kMergePages = 500;
+
+// After each of its write transactions the build lets go for this long: a writer of this process
+// waiting for its turn (a click, a comment) takes it, where the build's next transaction, begun at
+// once, would win the turn again and again.
+constexpr std::chrono::milliseconds kWritersTurn{2};
+
+// Merges each index's levels of two segments or more, a short write transaction a step; false
+// when stopped.
+bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    for (;;) {
+      if (Stopped(options)) return false;
+      SessionTransaction transaction(conn);
+      const int64_t before = NativeNumber(conn, "select total_changes()", 0);
+      RunNative(conn, index.Merge(kMergePages));
+      const int64_t after = NativeNumber(conn, "select total_changes()", 0);
+      transaction.Commit();
+      std::this_thread::sleep_for(kWritersTurn);
+      // A step that merged nothing changes no more than one row.
+      if (after - before < 2) break;
+    }
+  }
+  return true;
+}
+
 bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   const PageCache cache(conn, options.page_cache_kib);
   {
@@ -282,6 +343,12 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
       }
       RunNative(conn,
                 "UPDATE " + std::string(kSearchIndexTable) + " SET d_indexed = 0 WHERE d_id = 1");
+    }
+    for (const SqliteTextIndex& index : SqliteIndexes()) {
+      for (const std::string& sql :
+           index.Merging(kBuildAutomerge, kBuildCrisismerge, kBuildUsermerge)) {
+        RunNative(conn, sql);
+      }
     }
     transaction.Commit();
   }
@@ -310,6 +377,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
                                    " SET d_indexed = " + std::to_string(upto) + " WHERE d_id = 1");
       transaction.Commit();
     }
+    std::this_thread::sleep_for(kWritersTurn);
     const auto took = std::chrono::steady_clock::now() - began;
     if (took < options.batch_time / 2) {
       batch = std::min<int64_t>(batch * 2, 100'000);
@@ -319,9 +387,20 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     Report(options, {.ready = false, .percent = SqlitePercent(conn, upto)});
   }
   if (Stopped(options)) return false;
-  BuildGramCounts(conn);
+  BuildGramCounts(conn, options.stop);
+  if (Stopped(options)) return false;
   MarkReady(conn);
   Report(options, {.ready = true, .percent = 100});
+  // The searches read the indexes from here on, while their segments are merged (a search
+  // reads each segment, so the fewer the quicker).
+  if (!MergeSegments(conn, options)) return true;
+  SessionTransaction transaction(conn);
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    for (const std::string& sql : index.Merging(kOwnAutomerge, kOwnCrisismerge, kOwnUsermerge)) {
+      RunNative(conn, sql);
+    }
+  }
+  transaction.Commit();
   return true;
 }
 

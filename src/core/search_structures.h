@@ -10,9 +10,11 @@
 // host on it knows how far it is. On SQLite the indexes are filled in batches of articles in the
 // order of d_id, each batch in a short write transaction that also moves the row's watermark; the
 // triggers index a written article only when it is at or below the watermark, so a writer waits
-// for one batch at most, and the article is indexed exactly once either way. On PostgreSQL the
-// indexes are made with CREATE INDEX CONCURRENTLY under a session advisory lock (one host builds,
-// the others wait for it or find it done), which lets writers go on.
+// for one batch at most, and the article is indexed exactly once either way; once the build is
+// ready, BuildSearchStructures goes on to merge each index's segments down to about one a level,
+// in short write transactions too. On PostgreSQL the indexes are made with CREATE INDEX
+// CONCURRENTLY under a session advisory lock (one host builds, the others wait for it or find it
+// done), which lets writers go on.
 //
 // Every function may throw DbError. Safe from several threads and processes at once.
 #ifndef FOLIREX_CORE_SEARCH_STRUCTURES_H_
