@@ -65,10 +65,12 @@ std::string LongestLiteral(const std::string& keyword, size_t* length) {
 // The condition on the SQLite table of terms that holds those of `column` that begin with `run`.
 // The bodies' table holds one column, and its index keeps no columns (detail='none': col is
 // null) unless a database made it before.
-std::string TermsBeginningWith(const std::string& column, const std::string& run) {
-  const std::string prefix = "'" + SqlQuote(run) + "'";
-  return (column == "d_content" ? std::string() : "col = '" + column + "' and ") +
-         "term >= " + prefix + " and term <= " + prefix + " || char(1114111, 1114111)";
+// The run is bound, so that the statement of every new keyword is the one compiled already.
+ListCondition TermsBeginningWith(const std::string& column, const std::string& run) {
+  return {(column == "d_content" ? std::string() : "col = '" + column + "' and ") +
+              "term >= ? and term <= ? || char(1114111, 1114111)",
+          {Variant(run), Variant(run)},
+          ConditionKind::kUnlogged};
 }
 
 // The most instances of a short keyword's terms in the bodies for which their index is read: a
@@ -371,9 +373,12 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   }
   const std::string term = ShortRunTerm(run, length);
   if (term.empty()) return std::nullopt;
-  return narrowing("d_id in (select doc from " +
-                   std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " +
-                   TermsBeginningWith(column, term) + ")");
+  ListCondition terms = TermsBeginningWith(column, term);
+  terms.sql = "d_id in (select doc from " +
+              std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " + terms.sql +
+              ")";
+  terms.kind = ConditionKind::kNarrowing;
+  return terms;
 }
 
 std::string ArticleHintNarrowed(SqlEngine engine, bool narrowed) {
@@ -420,12 +425,15 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
       [&]() -> std::shared_ptr<const BodyMatches> {
         const bool phrase = characters.size() >= 3;
         // The texts that hold a short keyword are those with a trigram that begins with it.
+        ListCondition terms;
+        if (!phrase) {
+          terms = TermsBeginningWith(column, ShortRunTerm(keyword, characters.size()));
+        }
         const std::string sql =
-            phrase ? PhraseRows(column, keyword)
-                   : "select doc from " +
-                         std::string(body ? kArticleBodyTerms : kArticleTextTerms) + " where " +
-                         TermsBeginningWith(column, ShortRunTerm(keyword, characters.size())) +
-                         " limit " + std::to_string(kMostShortTermsRead + 1);
+            phrase
+                ? PhraseRows(column, keyword)
+                : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
+                      " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
         // The listed ids, kept in memory and brought forward through the change log after a change;
         // read whole from the time index, which holds what the list's conditions test.
         const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
@@ -450,7 +458,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
           const IndexReadTurn turn;
           std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
           conn.CountStatement(sql);
-          st->Bind({});
+          st->Bind(terms.values);
           size_t read = 0;
           int64_t previous = 0;
           auto at = rows.begin();
@@ -550,8 +558,7 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
       instances.table = std::string(kArticleBodyTerms);
       instances.id_column = "doc";
       instances.first_rows = kMostShortBodyTerms;
-      instances.And(ConditionKind::kUnlogged,
-                    TermsBeginningWith(column, ShortRunTerm(run, length)));
+      instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)));
       if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
     const std::optional<ListCondition> exact =

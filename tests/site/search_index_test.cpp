@@ -445,7 +445,8 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
         ArticleTextIndexCondition(conn.engine(), "d_content", keyword);
     return conn
         .ExecuteScalar("select count(*) from Vantrel_Article where d_content like '%" + keyword +
-                       "%'" + (index ? " and " + index->sql : std::string()))
+                           "%'" + (index ? " and " + index->sql : std::string()),
+                       index ? index->values : std::vector<Variant>{})
         .ToInt64Or(-1);
   };
   EXPECT_EQ(bodies("经济发展"), 1);
