@@ -52,6 +52,15 @@ const std::string& IndexedMark() {
 // go into the index with two U+0001 after them, so that every character of a text, the last ones
 // included, begins a trigram: a keyword of one or two characters is then found among the terms
 // that begin with it. The same expression feeds the index and its deletions.
+// How an FTS5 index merges its segments: `automerge` of a level at a time after a write, all of
+// them at once when a level holds `crisismerge`, and a level of `usermerge` or more on a merge
+// command.
+struct FtsMerging {
+  int automerge;
+  int crisismerge;
+  int usermerge;
+};
+
 struct SqliteTextIndex {
   std::string table, terms, name;
   std::vector<std::string> columns;
@@ -104,14 +113,12 @@ struct SqliteTextIndex {
             "DROP TABLE IF EXISTS " + table,
             "DROP VIEW IF EXISTS " + table + "Source"};
   }
-  // How the index merges its segments: `automerge` of a level at a time after a write, all of
-  // them at once when a level holds `crisismerge`, and a level of `usermerge` or more on a merge
-  // command.
-  std::vector<std::string> Merging(int automerge, int crisismerge, int usermerge) const {
+  // The statements that set how the index merges its segments.
+  std::vector<std::string> Merging(const FtsMerging& merging) const {
     const std::string set = "INSERT INTO " + table + " (" + table + ", rank) VALUES ";
-    return {set + "('automerge', " + std::to_string(automerge) + ")",
-            set + "('crisismerge', " + std::to_string(crisismerge) + ")",
-            set + "('usermerge', " + std::to_string(usermerge) + ")"};
+    return {set + "('automerge', " + std::to_string(merging.automerge) + ")",
+            set + "('crisismerge', " + std::to_string(merging.crisismerge) + ")",
+            set + "('usermerge', " + std::to_string(merging.usermerge) + ")"};
   }
   // Goes on merging the index's segments, writing about `pages` pages. (A negative count, which
   // puts every segment on one level first, started the merge over at each step: the segments
@@ -284,12 +291,8 @@ void Report(const SearchBuildOptions& options, SearchIndexProgress progress) {
 // batch). Once the build is ready every level of two segments or more is merged in short steps,
 // which leaves about a segment a level, and the indexes then merge as FTS5's own settings say (a
 // build stopped in those merges leaves them to FTS5's merging as the articles change).
-constexpr int kBuildAutomerge = 64;
-constexpr int kBuildCrisismerge = 128;
-constexpr int kBuildUsermerge = 2;
-constexpr int kOwnAutomerge = 4;
-constexpr int kOwnCrisismerge = 16;
-constexpr int kOwnUsermerge = 4;
+constexpr FtsMerging kBuildMerging{64, 128, 2};
+constexpr FtsMerging kOwnMerging{4, 16, 4};
 // The pages a step of the last merges writes: about a tenth of a second.
 constexpr int kMergePages = 500;
 
@@ -345,8 +348,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
                 "UPDATE " + std::string(kSearchIndexTable) + " SET d_indexed = 0 WHERE d_id = 1");
     }
     for (const SqliteTextIndex& index : SqliteIndexes()) {
-      for (const std::string& sql :
-           index.Merging(kBuildAutomerge, kBuildCrisismerge, kBuildUsermerge)) {
+      for (const std::string& sql : index.Merging(kBuildMerging)) {
         RunNative(conn, sql);
       }
     }
@@ -396,7 +398,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   if (!MergeSegments(conn, options)) return true;
   SessionTransaction transaction(conn);
   for (const SqliteTextIndex& index : SqliteIndexes()) {
-    for (const std::string& sql : index.Merging(kOwnAutomerge, kOwnCrisismerge, kOwnUsermerge)) {
+    for (const std::string& sql : index.Merging(kOwnMerging)) {
       RunNative(conn, sql);
     }
   }
