@@ -857,9 +857,12 @@ for i in "${!names[@]}"; do
     fi
     [ "$status" = 200 ] || [ "$status" = 302 ] || notes+=("${names[$i]}: status $status")
   else
-    now_us=$(per_request "$now_ticks" "$now_requests")
-    base_us=$(per_request "$base_ticks" "$base_requests")
-    cpu_now["${names[$i]}"]=$now_us cpu_base["${names[$i]}"]=$base_us
+    now_us=- base_us=-
+    if [ -n "$base_bin" ]; then  # the rounds of one server alone count no CPU
+      now_us=$(per_request "$now_ticks" "$now_requests")
+      base_us=$(per_request "$base_ticks" "$base_requests")
+      cpu_now["${names[$i]}"]=$now_us cpu_base["${names[$i]}"]=$base_us
+    fi
     row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
       "$b_p99" "$status" "$sql" "$now_us" "$base_us"
   fi
