@@ -187,7 +187,9 @@ size_t KeepBodiesLike(Connection& conn, const std::string& keyword, std::vector<
   auto test = [&] {
     if (listed == 0) return;
     conn.CountStatement(sql);
-    st->Bind({Variant("[" + ids + "]")});
+    std::vector<Variant> values = read.Values();
+    values.front() = Variant("[" + ids + "]");
+    st->Bind(values);
     while (st->Step()) {
       const int64_t id = st->Column(0).ToInt64Or(-1);
       if (id < 0 || static_cast<size_t>(id) / 64 >= kept.size()) continue;
@@ -285,7 +287,7 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   const ConditionKind kind =
       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged;
   if (engine != SqlEngine::kPostgres) {
-    return ListCondition{column + " like '%" + SqlQuote(keyword) + "%'", {}, kind};
+    return ListCondition{column + " like ?", {Variant("%" + keyword + "%")}, kind};
   }
   // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
   // times the cost of the test itself over a body). A keyword without letter case finds the same
