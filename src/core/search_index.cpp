@@ -143,17 +143,21 @@ std::string BodyTrigramQuery(const std::string& keyword) {
 // holds `keyword` (no wildcards, three characters or more): its trigrams in a row in the titles'
 // index; in the bodies', which keeps no positions, the texts that hold all its trigrams, a
 // superset that the caller tests unless the keyword is a single trigram.
-std::string PhraseRows(const std::string& column, const std::string& keyword) {
-  if (column == "d_content") {
-    const std::string table(kArticleBodyTable);
-    return "select rowid from " + table + " where " + table + " match '" +
-           SqlQuote(BodyTrigramQuery(keyword)) + "' order by rowid";
+// The match expression is bound, so that every keyword's statement is the one compiled already.
+ListCondition PhraseRows(const std::string& column, const std::string& keyword) {
+  const bool body = column == "d_content";
+  const std::string table(body ? kArticleBodyTable : kArticleTextTable);
+  std::string match;
+  if (body) {
+    match = BodyTrigramQuery(keyword);
+  } else {
+    std::string phrase;
+    for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+    match = "{" + column + "} : \"" + phrase + "\"";
   }
-  const std::string table(kArticleTextTable);
-  std::string phrase;
-  for (char c : keyword) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return "select rowid from " + table + " where " + table + " match '{" + column + "} : \"" +
-         SqlQuote(phrase) + "\"' order by rowid";
+  return {"select rowid from " + table + " where " + table + " match ? order by rowid",
+          {Variant(match)},
+          ConditionKind::kNarrowing};
 }
 
 // The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)"), with
@@ -334,7 +338,6 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   };
   size_t length = 0;
   std::string run = LongestLiteral(keyword, &length);
-  const std::string pattern = "'%" + SqlQuote(keyword) + "%'";
   if (engine == SqlEngine::kPostgres) {
     // A backslash escapes the character after it in like's pattern, so a keyword holding one is
     // left to the like alone.
@@ -363,15 +366,19 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
       // The bodies that hold the trigrams of its runs, found in the index alone: the like beside
       // it then reads only the listed bodies among them (the like on the index's own table reads
       // every body that holds them, of every channel).
-      return narrowing("d_id in (select rowid from " + table + " where " + table + " match '" +
-                       SqlQuote(BodyTrigramQuery(keyword)) + "')");
+      return ListCondition{"d_id in (select rowid from " + table + " where " + table + " match ?)",
+                           {Variant(BodyTrigramQuery(keyword))},
+                           ConditionKind::kNarrowing};
     }
     if (keyword.find_first_of("%_") == std::string::npos) {
       // No wildcard: the keyword's trigrams in a row, found in the index alone.
-      return narrowing("d_id in (" + PhraseRows(column, keyword) + ")");
+      ListCondition rows = PhraseRows(column, keyword);
+      rows.sql = "d_id in (" + rows.sql + ")";
+      return rows;
     }
-    return narrowing("d_id in (select rowid from " + table + " where " + column + " like " +
-                     pattern + ")");
+    return ListCondition{"d_id in (select rowid from " + table + " where " + column + " like ?)",
+                         {Variant("%" + keyword + "%")},
+                         ConditionKind::kNarrowing};
   }
   const std::string term = ShortRunTerm(run, length);
   if (term.empty()) return std::nullopt;
@@ -427,13 +434,12 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
       [&]() -> std::shared_ptr<const BodyMatches> {
         const bool phrase = characters.size() >= 3;
         // The texts that hold a short keyword are those with a trigram that begins with it.
-        ListCondition terms;
-        if (!phrase) {
-          terms = TermsBeginningWith(column, ShortRunTerm(keyword, characters.size()));
-        }
+        const ListCondition terms =
+            phrase ? PhraseRows(column, keyword)
+                   : TermsBeginningWith(column, ShortRunTerm(keyword, characters.size()));
         const std::string sql =
             phrase
-                ? PhraseRows(column, keyword)
+                ? terms.sql
                 : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
                       " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
         // The listed ids, kept in memory and brought forward through the change log after a change;
