@@ -46,12 +46,6 @@ const std::string& IndexedMark() {
   return *mark;
 }
 
-// SQLite: a trigram index of `columns` of every article: `table` over the view `table`Source, its
-// fts5vocab instance table `terms`, and triggers named trg_`name`_insert, _delete and _update
-// that keep the articles at or below the build's watermark (the build adds the others). The texts
-// go into the index with two U+0001 after them, so that every character of a text, the last ones
-// included, begins a trigram: a keyword of one or two characters is then found among the terms
-// that begin with it. The same expression feeds the index and its deletions.
 // How an FTS5 index merges its segments: `automerge` of a level at a time after a write, all of
 // them at once when a level holds `crisismerge`, and a level of `usermerge` or more on a merge
 // command.
@@ -61,6 +55,12 @@ struct FtsMerging {
   int usermerge;
 };
 
+// SQLite: a trigram index of `columns` of every article: `table` over the view `table`Source, its
+// fts5vocab instance table `terms`, and triggers named trg_`name`_insert, _delete and _update
+// that keep the articles at or below the build's watermark (the build adds the others). The texts
+// go into the index with two U+0001 after them, so that every character of a text, the last ones
+// included, begins a trigram: a keyword of one or two characters is then found among the terms
+// that begin with it. The same expression feeds the index and its deletions.
 struct SqliteTextIndex {
   std::string table, terms, name;
   std::vector<std::string> columns;
