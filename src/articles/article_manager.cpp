@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -154,6 +155,9 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
 Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
                                   const ArticleChannel& channel, const ArticleSearch& search,
                                   bool recycle) {
+  // The keyword is bound: each statement is planned for it.
+  std::optional<PlannedForValues> planned;
+  if (!search.title.empty()) planned.emplace(*state.db.Conn);
   ManagerList list;
   if (search.title.empty()) {
     list.rows = ChannelArticles(*state.db.Conn, channel, search, recycle);

@@ -298,17 +298,17 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   // rows by the case-sensitive like (~~), which the trigram indexes serve alike.
   const std::vector<uint32_t> characters = CodePoints(keyword);
   const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
-  const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " '%" +
-                           SqlQuote(keyword) + "%'";
+  const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " ?";
+  std::vector<Variant> pattern{Variant("%" + keyword + "%")};
   size_t length = 0;
   LongestLiteral(keyword, &length);
-  if (length >= 3) return ListCondition{like, {}, kind};
+  if (length >= 3) return ListCondition{like, std::move(pattern), kind};
   // No trigram serves a shorter run, and the planner guesses its share of the rows from the
   // pattern's bytes (a fifth each): a common word of two Chinese characters looks like one row
   // in thousands, and a walk of the list in its order that stops after a page's rows looks dearer
   // than reading and sorting every match. Within coalesce the planner takes it for half the rows;
   // a where clause keeps the same rows (1 = 0, since the dialect writes false as a number).
-  return ListCondition{"coalesce(" + like + ", 1 = 0)", {}, kind};
+  return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
 
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
@@ -333,9 +333,6 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
     return std::nullopt;
   }
   // SQLite's conditions name the index's rows; PostgreSQL's test the row's own text.
-  auto narrowing = [](std::string sql) {
-    return ListCondition{std::move(sql), {}, ConditionKind::kNarrowing};
-  };
   size_t length = 0;
   std::string run = LongestLiteral(keyword, &length);
   if (engine == SqlEngine::kPostgres) {
@@ -348,17 +345,18 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
       // a body, and the like beside it decides. U+0001 ends the texts there, and the key looks
       // for it.
       if (run.find('\x01') != std::string::npos) return std::nullopt;
-      return narrowing("folirex_body_grams(cast(d_content as text)) @@ folirex_body_key('" +
-                       SqlQuote(run) + "')");
+      return ListCondition{"folirex_body_grams(cast(d_content as text)) @@ folirex_body_key(?)",
+                           {Variant(run)},
+                           ConditionKind::kNarrowing};
     }
     // The trigram index serves ArticleTextLike itself.
     if (length >= 3) return std::nullopt;
     // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
     // and two-character ones (folirex_short_grams, core/list_structures.cpp).
-    return ListCondition{"folirex_short_grams(cast(" + column +
-                             " as text)) @> folirex_short_key('" + SqlQuote(run) + "')",
-                         {},
-                         ConditionKind::kLogged};
+    return ListCondition{
+        "folirex_short_grams(cast(" + column + " as text)) @> folirex_short_key(?)",
+        {Variant(run)},
+        ConditionKind::kLogged};
   }
   if (length >= 3) {
     const std::string table(body ? kArticleBodyTable : kArticleTextTable);

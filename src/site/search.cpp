@@ -311,6 +311,9 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
     listed_in = ListedArticles{.channel = channel_number, .class_id = std::nullopt};
     if (class_id != "0") listed_in->class_id = std::stoll(class_id);
   }
+  // The keyword is bound: each statement is planned for it.
+  std::optional<PlannedForValues> planned;
+  if (!keyword.empty()) planned.emplace(*state.db.Conn);
   const SearchSource source = FindSearchSource(state, column, keyword, listed, listed_in, order);
 
   Cls_Pagination pager(state);

@@ -526,9 +526,9 @@ TEST_F(PostgresDatabaseTest, LibpqKeepsRepeatedStatementsPreparedAndReadsNumbers
   EXPECT_EQ(rs["d_extra"].ToInt64(), 7);
 }
 
-// Not run again over ODBC: a text the libpq provider runs the first time is planned for the values
-// it binds (a search's, its keyword in its text, runs once), and a kept one has the general plan
-// made once; a first run that fails, in a transaction or not, leaves the session's general plans.
+// Not run again over ODBC: a text the libpq provider runs the first time, or while the connection
+// plans for values, is planned for the values it binds, and a kept one has the general plan made
+// once; a first run that fails, in a transaction or not, leaves the session's general plans.
 TEST_F(PostgresDatabaseTest, LibpqPlansATextRunOnceForItsValuesAndAKeptOneOnce) {
   if (std::getenv("FOLIREX_PG_VIA_ODBC") != nullptr) GTEST_SKIP() << "the ODBC provider's run";
   const std::string planned =
@@ -548,6 +548,23 @@ TEST_F(PostgresDatabaseTest, LibpqPlansATextRunOnceForItsValuesAndAKeptOneOnce) 
   EXPECT_EQ(conn_.ExecuteScalar(planned + " + 0", {Variant(1)}).ToString(), "auto");
   transaction.Commit();
   EXPECT_EQ(conn_.ExecuteScalar(session).ToString(), "force_generic_plan");
+  // While a search plans for its bound keyword, a text run again is planned for its values each
+  // time and never kept prepared; after it, the general plans and the keeping come back.
+  const std::string searched =
+      "select current_setting('plan_cache_mode') from Vantrel_Config where 2 = ? + 1";
+  {
+    PlannedForValues search(conn_);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "auto");
+    }
+    EXPECT_EQ(conn_.ExecuteScalar(session).ToString(), "force_generic_plan");
+  }
+  const std::string kept =
+      "select count(*) from pg_prepared_statements where statement like '%where 2 = $1 + 1'";
+  EXPECT_EQ(conn_.ExecuteScalar(kept).ToInt64(), 0);
+  EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "auto");
+  EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "force_generic_plan");
+  EXPECT_EQ(conn_.ExecuteScalar(kept).ToInt64(), 1);
 }
 
 TEST(PostgresConnectionTest, ABadServerOrLoginFailsWithAMessageThatHidesThePassword) {

@@ -72,6 +72,16 @@ void Connection::Close() noexcept {
   if (session_) db::ReleaseSession(std::move(session_));  // rolls back what was left open
 }
 
+PlannedForValues::PlannedForValues(Connection& conn) : conn_(conn) {
+  if (!conn_.IsOpen()) return;
+  was_ = conn_.session().plans_for_values();
+  conn_.session().PlanForValues(true);
+}
+
+PlannedForValues::~PlannedForValues() {
+  if (conn_.IsOpen()) conn_.session().PlanForValues(was_);
+}
+
 db::Session& Connection::session() {
   if (!session_) throw DbError("the database connection is not open");
   return *session_;

@@ -139,6 +139,21 @@ class Connection {
 // Process-wide count of statements run on every connection (benchmarks' debug mode).
 int64_t TotalStatementCount();
 
+// While it lives, each statement run through the connection is planned for the values it binds:
+// a search's keyword, bound, decides which index serves its statements (PostgreSQL keeps other
+// statements prepared with one plan for all values).
+class PlannedForValues {
+ public:
+  explicit PlannedForValues(Connection& conn);
+  ~PlannedForValues();
+  PlannedForValues(const PlannedForValues&) = delete;
+  PlannedForValues& operator=(const PlannedForValues&) = delete;
+
+ private:
+  Connection& conn_;
+  bool was_ = false;
+};
+
 }  // namespace folirex
 
 #endif  // FOLIREX_PLATFORM_DB_CONNECTION_H_

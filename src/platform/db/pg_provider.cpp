@@ -171,6 +171,7 @@ class PgSession : public Session {
   }
 
   bool Recycle() noexcept override {
+    PlanForValues(false);
     try {
       if (in_transaction_) End("ROLLBACK");
       if (PQstatus(conn_.get()) != CONNECTION_OK) return false;
@@ -217,8 +218,8 @@ class PgSession : public Session {
   // server's default, a statement whose general plan looks dearer than one made for the values
   // at hand (the related articles' keyword patterns) was planned again at every run, which cost
   // more than running it. The pages bind only values that do not change which index serves a
-  // statement (ids, flags, patterns that begin with a wildcard); a like's keyword is written
-  // into the text.
+  // statement (ids, flags, patterns that begin with a wildcard); a search binds its keyword
+  // under PlannedForValues (platform/db/connection.h).
   void UseGeneralPlans() {
     Result r(PQexec(conn_.get(), kGeneralPlans));
     // A server older than the setting (PostgreSQL 12) keeps choosing for itself.
@@ -393,11 +394,12 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   // A statement kept prepared is not sent as text again.
   const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
-  // A statement run once so far (a search's, whose keyword is in its text) is planned for the
-  // values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the
-  // articles, and joined the channel's whole list from an index of it to a keyword's few rows.
-  // Failing, the statement ends its transaction or savepoint, which takes the setting back too.
-  // A server older than the setting (PostgreSQL 12) chooses for itself.
+  // A statement run once so far, and every statement while the session plans for values (a
+  // search's, whose bound keyword decides which index serves it), is planned for the values it
+  // binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
+  // and joined the channel's whole list from an index of it to a keyword's few rows. Failing,
+  // the statement ends its transaction or savepoint, which takes the setting back too. A server
+  // older than the setting (PostgreSQL 12) chooses for itself.
   const bool for_values = prepared == nullptr && n > 0 && PQserverVersion(c) >= 120000;
   // One flight: [BEGIN] [SAVEPOINT] [planned for the values] [prepare] statement [general plans
   // again] [RELEASE], then the sync.
@@ -486,7 +488,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
 PgSession::Preparing PgSession::PreparingOf(const std::string& sql, const std::string& keyword,
                                             const std::vector<Oid>& types) {
   Preparing preparing;
-  if (!Preparable(keyword)) return preparing;
+  if (!Preparable(keyword) || plans_for_values_) return preparing;
   std::string& key = preparing.key;
   key.reserve(sql.size() + types.size() * 5 + 1);
   key = sql;
