@@ -311,6 +311,11 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
 
+std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
+  size_t length = 0;
+  return {"%" + keyword + "%", LongestLiteral(keyword, &length)};
+}
+
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
                       const std::string& keyword) {
   ListQuery matches = listed;

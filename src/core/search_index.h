@@ -48,6 +48,11 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword);
 
+// The texts the two conditions above bind on PostgreSQL for `keyword` (the like's pattern, the
+// run its index key is made of): a search plans the statements that bind them for them
+// (PlannedForValues, platform/db/connection.h).
+std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
+
 // The index hint of Vantrel_Article (ListQuery::hint) in a select of the articles narrowed by an
 // index condition (`narrowed`): SQLite looks the rows up by the ids the condition gives and never
 // walks an index of the channel's rows instead, whatever the planner's statistics say; without a

@@ -312,8 +312,9 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
     if (class_id != "0") listed_in->class_id = std::stoll(class_id);
   }
   // The keyword is bound: each statement is planned for it.
-  std::optional<PlannedForValues> planned;
-  if (!keyword.empty()) planned.emplace(*state.db.Conn);
+  const PlannedForValues planned(*state.db.Conn,
+                                 keyword.empty() ? std::vector<std::string>()
+                                                 : KeywordBoundTexts(keyword));
   const SearchSource source = FindSearchSource(state, column, keyword, listed, listed_in, order);
 
   Cls_Pagination pager(state);

@@ -548,23 +548,27 @@ TEST_F(PostgresDatabaseTest, LibpqPlansATextRunOnceForItsValuesAndAKeptOneOnce) 
   EXPECT_EQ(conn_.ExecuteScalar(planned + " + 0", {Variant(1)}).ToString(), "auto");
   transaction.Commit();
   EXPECT_EQ(conn_.ExecuteScalar(session).ToString(), "force_generic_plan");
-  // While a search plans for its bound keyword, a text run again is planned for its values each
-  // time and never kept prepared; after it, the general plans and the keeping come back.
+  // While a search plans for its bound keyword, a text that binds it is planned for its values
+  // each time and never kept prepared, and one that binds other values is kept as before; after
+  // it, the text that bound the keyword is kept too.
   const std::string searched =
-      "select current_setting('plan_cache_mode') from Vantrel_Config where 2 = ? + 1";
+      "select current_setting('plan_cache_mode') from Vantrel_Config where length(?) > ?";
   {
-    PlannedForValues search(conn_);
+    PlannedForValues search(conn_, {"%经济%", "经济"});
     for (int i = 0; i < 3; ++i) {
-      EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "auto");
+      EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant("%经济%"), Variant(i)}).ToString(),
+                "auto");
     }
+    EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant("经"), Variant(0)}).ToString(), "auto");
+    EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant("经"), Variant(0)}).ToString(),
+              "force_generic_plan");
     EXPECT_EQ(conn_.ExecuteScalar(session).ToString(), "force_generic_plan");
   }
   const std::string kept =
-      "select count(*) from pg_prepared_statements where statement like '%where 2 = $1 + 1'";
-  EXPECT_EQ(conn_.ExecuteScalar(kept).ToInt64(), 0);
-  EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "auto");
-  EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant(1)}).ToString(), "force_generic_plan");
+      "select count(*) from pg_prepared_statements where statement like '%where length($1) > $2'";
   EXPECT_EQ(conn_.ExecuteScalar(kept).ToInt64(), 1);
+  EXPECT_EQ(conn_.ExecuteScalar(searched, {Variant("%经济%"), Variant(1)}).ToString(),
+            "force_generic_plan");
 }
 
 TEST(PostgresConnectionTest, ABadServerOrLoginFailsWithAMessageThatHidesThePassword) {

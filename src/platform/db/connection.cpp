@@ -72,14 +72,15 @@ void Connection::Close() noexcept {
   if (session_) db::ReleaseSession(std::move(session_));  // rolls back what was left open
 }
 
-PlannedForValues::PlannedForValues(Connection& conn) : conn_(conn) {
+PlannedForValues::PlannedForValues(Connection& conn, std::vector<std::string> values)
+    : conn_(conn) {
   if (!conn_.IsOpen()) return;
-  was_ = conn_.session().plans_for_values();
-  conn_.session().PlanForValues(true);
+  was_ = conn_.session().planned_values();
+  conn_.session().PlanForValues(std::move(values));
 }
 
 PlannedForValues::~PlannedForValues() {
-  if (conn_.IsOpen()) conn_.session().PlanForValues(was_);
+  if (conn_.IsOpen()) conn_.session().PlanForValues(std::move(was_));
 }
 
 db::Session& Connection::session() {

@@ -139,19 +139,19 @@ class Connection {
 // Process-wide count of statements run on every connection (benchmarks' debug mode).
 int64_t TotalStatementCount();
 
-// While it lives, each statement run through the connection is planned for the values it binds:
-// a search's keyword, bound, decides which index serves its statements (PostgreSQL keeps other
-// statements prepared with one plan for all values).
+// While it lives, each statement run through the connection that binds one of `values` as text
+// is planned for the values it binds: a search's keyword, bound, decides which index serves the
+// statements that test it (PostgreSQL keeps the others prepared with one plan for all values).
 class PlannedForValues {
  public:
-  explicit PlannedForValues(Connection& conn);
+  PlannedForValues(Connection& conn, std::vector<std::string> values);
   ~PlannedForValues();
   PlannedForValues(const PlannedForValues&) = delete;
   PlannedForValues& operator=(const PlannedForValues&) = delete;
 
  private:
   Connection& conn_;
-  bool was_ = false;
+  std::vector<std::string> was_;
 };
 
 }  // namespace folirex

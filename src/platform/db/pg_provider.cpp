@@ -171,7 +171,7 @@ class PgSession : public Session {
   }
 
   bool Recycle() noexcept override {
-    PlanForValues(false);
+    planned_values_.clear();
     try {
       if (in_transaction_) End("ROLLBACK");
       if (PQstatus(conn_.get()) != CONNECTION_OK) return false;
@@ -243,7 +243,10 @@ class PgSession : public Session {
     bool prepare_now = false;  // prepare it in this run, under prepared->name
   };
   Preparing PreparingOf(const std::string& sql, const std::string& keyword,
-                        const std::vector<Oid>& types);
+                        const std::vector<Oid>& types, bool for_values);
+  // Whether the statement binds one of the values the session plans for (PlanForValues) as text.
+  bool BindsPlannedValue(const std::vector<Oid>& types, const std::vector<std::string>& values,
+                         const std::vector<bool>& nulls) const;
   // Reads the results up to the pipeline's sync.
   void ReadToSync();
   // Forgets the schema and every prepared statement, after a change of a table.
@@ -387,16 +390,16 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   std::vector<const char*> pointers(values.size());
   for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
 
-  const Preparing preparing = PreparingOf(sql, keyword, types);
+  const Preparing preparing =
+      PreparingOf(sql, keyword, types, BindsPlannedValue(types, values, nulls));
   const std::string& key = preparing.key;
   Prepared* prepared = preparing.prepared;
   const bool prepare_now = preparing.prepare_now;
   // A statement kept prepared is not sent as text again.
   const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
-  // A statement run once so far, and every statement while the session plans for values (a
-  // search's, whose bound keyword decides which index serves it), is planned for the values it
-  // binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
+  // A statement run once so far, and one that binds a value the session plans for (a search's
+  // keyword, which decides which index serves it), is planned for the values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
   // and joined the channel's whole list from an index of it to a keyword's few rows. Failing,
   // the statement ends its transaction or savepoint, which takes the setting back too. A server
   // older than the setting (PostgreSQL 12) chooses for itself.
@@ -485,10 +488,24 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   return statement_result;
 }
 
+bool PgSession::BindsPlannedValue(const std::vector<Oid>& types,
+                                  const std::vector<std::string>& values,
+                                  const std::vector<bool>& nulls) const {
+  if (planned_values_.empty()) return false;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (types[i] == 0 && !nulls[i] &&
+        std::find(planned_values_.begin(), planned_values_.end(), values[i]) !=
+            planned_values_.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
 PgSession::Preparing PgSession::PreparingOf(const std::string& sql, const std::string& keyword,
-                                            const std::vector<Oid>& types) {
+                                            const std::vector<Oid>& types, bool for_values) {
   Preparing preparing;
-  if (!Preparable(keyword) || plans_for_values_) return preparing;
+  if (!Preparable(keyword) || for_values) return preparing;
   std::string& key = preparing.key;
   key.reserve(sql.size() + types.size() * 5 + 1);
   key = sql;

@@ -120,13 +120,14 @@ class Session {
   // session is broken and must be dropped instead of pooled.
   virtual bool Recycle() noexcept = 0;
 
-  // While set, each statement is planned for the values it binds instead of being kept prepared
-  // with one plan for all values (an engine that plans every statement alike ignores it).
-  void PlanForValues(bool on) { plans_for_values_ = on; }
-  bool plans_for_values() const { return plans_for_values_; }
+  // Each statement that binds one of `values` as text is planned for the values it binds
+  // instead of being kept prepared with one plan for all values (an engine that plans every
+  // statement alike ignores it); none when empty.
+  void PlanForValues(std::vector<std::string> values) { planned_values_ = std::move(values); }
+  const std::vector<std::string>& planned_values() const { return planned_values_; }
 
  protected:
-  bool plans_for_values_ = false;
+  std::vector<std::string> planned_values_;
   // The translation of a statement in the pages' dialect, from the session's cache when it has
   // been translated before under the same schema. Kept from a text's second translation on; the
   // answer is valid until the next call.
