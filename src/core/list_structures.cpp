@@ -57,7 +57,6 @@ std::vector<std::string> SqliteStatements() {
 // statement may run again over structures made in part.
 std::vector<std::string> PostgresStatements() {
   std::vector<std::string> statements = {
-      "CREATE EXTENSION IF NOT EXISTS pg_trgm",
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
       // Each character, and each with the one after it, in one pass over the text. In PL/pgSQL,

@@ -295,7 +295,7 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   }
   // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
   // times the cost of the test itself over a body). A keyword without letter case finds the same
-  // rows by the case-sensitive like (~~), which the trigram indexes serve alike.
+  // rows by the case-sensitive like (~~).
   const std::vector<uint32_t> characters = CodePoints(keyword);
   const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " ?";
@@ -303,11 +303,11 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   size_t length = 0;
   LongestLiteral(keyword, &length);
   if (length >= 3) return ListCondition{like, std::move(pattern), kind};
-  // No trigram serves a shorter run, and the planner guesses its share of the rows from the
-  // pattern's bytes (a fifth each): a common word of two Chinese characters looks like one row
-  // in thousands, and a walk of the list in its order that stops after a page's rows looks dearer
-  // than reading and sorting every match. Within coalesce the planner takes it for half the rows;
-  // a where clause keeps the same rows (1 = 0, since the dialect writes false as a number).
+  // The planner guesses a pattern's share of the rows from its bytes (a fifth each): a common
+  // word of two Chinese characters looks like one row in thousands, and a walk of the list in its
+  // order that stops after a page's rows looks dearer than reading and sorting every match.
+  // Within coalesce the planner takes it for half the rows; a where clause keeps the same rows
+  // (1 = 0, since the dialect writes false as a number).
   return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
 
@@ -327,10 +327,9 @@ ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::stri
 // like the pattern (the like condition beside it decides): SQLite's trigram index of the titles
 // takes the pattern itself when a run of it has three characters or more, that of the bodies the
 // trigrams of those runs, and both find a shorter run among the terms that begin with it;
-// PostgreSQL's trigram index serves the same like over a title, author
-// or inputer, and its index of one- and two-character sequences a shorter run; a body's run of
-// any length is looked for among the bodies' two-character sequences. nullopt
-// when no index serves the keyword (only wildcards, or a short run of other characters).
+// PostgreSQL looks for the run's one- or two-character sequences among those of the titles,
+// authors or inputers, or of the bodies. nullopt when no index serves the keyword (only
+// wildcards, or a short run of other characters).
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword) {
   const bool body = column == "d_content";
@@ -354,10 +353,9 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
                            {Variant(run)},
                            ConditionKind::kNarrowing};
     }
-    // The trigram index serves ArticleTextLike itself.
-    if (length >= 3) return std::nullopt;
-    // A shorter run: the rows whose lowered text holds the lowered run's sequences among its one-
-    // and two-character ones (folirex_short_grams, core/list_structures.cpp).
+    // The rows whose lowered text holds the lowered run's sequences among its one- and
+    // two-character ones (folirex_short_grams, core/list_structures.cpp): the run itself when it
+    // is that short, else each two characters of it in a row.
     return ListCondition{
         "folirex_short_grams(cast(" + column + " as text)) @> folirex_short_key(?)",
         {Variant(run)},

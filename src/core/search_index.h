@@ -1,8 +1,8 @@
 // The index condition of a keyword search over the articles' titles, authors, inputers or
 // bodies: an "and ..." clause that narrows Vantrel_Article to a superset of the rows whose column
 // is like '%keyword%' (SQLite: the FTS5 trigram tables of core/list_structures.h and their
-// terms; PostgreSQL: the pg_trgm GIN indexes of the titles, authors and inputers, and the index of
-// the bodies' two-character sequences), so that a query keeping the plain like condition
+// terms; PostgreSQL: the GIN indexes of the one- and two-character sequences of the titles,
+// authors and inputers, and of the bodies' two-character sequences), so that a query keeping the plain like condition
 // beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures)
 // and be built (core/search_structures.h): until they are, CountKeywordMatches and
 // ListedIndexMatches use none of them.

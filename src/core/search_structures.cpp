@@ -154,21 +154,19 @@ const std::vector<SqliteTextIndex>& SqliteIndexes() {
   return *indexes;
 }
 
-// PostgreSQL: the indexes by name and how each is made. Trigram indexes on the texts as text,
-// which the search's "cast(column as text) like" can use for a run of three characters or more;
-// for the shorter runs, GIN indexes over folirex_short_grams(text) (core/list_structures.cpp);
-// the bodies' two-character sequences, which replaces the indexes of the bodies' trigrams
-// databases were made with before. The bodies' index holds no channel: a general plan, made for
-// any bound channel (platform/db/pg_provider.cpp keeps one for a statement run again), took a
-// fifth of the articles for it and so joined the channel's whole list from that index to a search
-// of the titles (a hundred thousand rows read for a dozen matches); a body's matches are read
-// from the table anyway, which tests the channel there, and the index is a tenth smaller.
+// PostgreSQL: the indexes by name and how each is made. GIN indexes over folirex_short_grams(text)
+// (core/list_structures.cpp) of the titles, authors and inputers, which serve runs of any length
+// (a longer one by its two-character sequences), and of the bodies' two-character sequences;
+// they replace the indexes of trigrams databases were made with before. The bodies' index holds
+// no channel: a general plan, made for any bound channel (platform/db/pg_provider.cpp keeps one
+// for a statement run again), took a fifth of the articles for it and so joined the channel's
+// whole list from that index to a search of the titles (a hundred thousand rows read for a dozen
+// matches); a body's matches are read from the table anyway, which tests the channel there, and
+// the index is a tenth smaller.
 std::vector<std::pair<std::string, std::string>> PostgresIndexes() {
   std::vector<std::pair<std::string, std::string>> indexes;
   for (const char* column : {"title", "author", "inputer"}) {
     const std::string c = column;
-    indexes.emplace_back("idx_article_" + c + "_trgm",
-                         "ON Vantrel_Article USING gin ((cast(d_" + c + " AS text)) gin_trgm_ops)");
     indexes.emplace_back(
         "idx_article_" + c + "_grams",
         "ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c + " AS text)))");
@@ -192,16 +190,30 @@ int64_t ValidPostgresIndexes(Connection& conn, const std::vector<std::string>& n
                       0);
 }
 
-// Every index there and valid, the counts built, and the bodies' sequences no longer under the
-// channel (the build drops that index).
+// PostgreSQL: the search's indexes that databases were made with before, which the build drops:
+// of the bodies' trigrams, alone and under the channel, of the bodies' sequences under the
+// channel, and of the trigrams of the titles, authors and inputers, whose sequences serve every
+// keyword now.
+std::vector<std::string> OldPostgresIndexes() {
+  return {"idx_article_content_channel_trgm", "idx_article_content_trgm",
+          std::string(kArticleBodyPairsUnderChannelIndex), "idx_article_title_trgm",
+          "idx_article_author_trgm", "idx_article_inputer_trgm"};
+}
+
+// Every index there and valid, the counts built, and none of the old indexes left (the build
+// drops them).
 bool HasPostgresSearchStructures(Connection& conn) {
   std::vector<std::string> names;
   for (const auto& [name, how] : PostgresIndexes()) names.push_back(name);
+  std::string old;
+  for (const std::string& name : OldPostgresIndexes()) {
+    old += (old.empty() ? "'" : ", '") + name + "'";
+  }
   return ValidPostgresIndexes(conn, names) == static_cast<int64_t>(names.size()) &&
          NativeNumber(conn,
                       "select count(*) from pg_class c join pg_namespace n on n.oid = "
-                      "c.relnamespace where n.nspname = current_schema() and c.relname = '" +
-                          std::string(kArticleBodyPairsUnderChannelIndex) + "'",
+                      "c.relnamespace where n.nspname = current_schema() and c.relname in (" +
+                          old + ")",
                       0) == 0 &&
          ArticleGramsBuilt(conn);
 }
@@ -457,13 +469,8 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
       }
     }
   } reset_memory{conn};
-  RunNative(conn, "CREATE EXTENSION IF NOT EXISTS btree_gin");
-  // The bodies' indexes that databases were made with before: of their trigrams, and of their
-  // sequences under the channel.
-  for (const std::string_view old :
-       {std::string_view("idx_article_content_channel_trgm"),
-        std::string_view("idx_article_content_trgm"), kArticleBodyPairsUnderChannelIndex}) {
-    RunNative(conn, "DROP INDEX " + how + "IF EXISTS " + std::string(old));
+  for (const std::string& old : OldPostgresIndexes()) {
+    RunNative(conn, "DROP INDEX " + how + "IF EXISTS " + old);
   }
   const auto indexes = PostgresIndexes();
   const int steps = static_cast<int>(indexes.size());
