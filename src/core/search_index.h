@@ -29,12 +29,11 @@ namespace folirex {
 // The search's own condition, `column` like '%keyword%' (the keyword as the pattern holds it,
 // wildcards kept, quotes not yet doubled); logged unless it tests the body. On PostgreSQL the
 // column is compared as text: like on a citext column and like on its text fold letter case
-// alike, but only the text form is the expression the trigram indexes hold and the planner has
+// alike, but only the text form is what the sequence indexes are made from and the planner has
 // statistics of; a keyword without letter case (CJK, digits, punctuation) is compared by the
 // case-sensitive like, which gives the same rows without lowering each text tested. A keyword
-// whose longest run between wildcards is shorter than three characters, which no trigram serves,
-// is tested within coalesce there, so that the planner does not take its matches for a handful
-// of rows.
+// whose longest run between wildcards is shorter than three characters is tested within coalesce
+// there, so that the planner does not take its matches for a handful of rows.
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword);
 
@@ -42,9 +41,8 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
 // doubled): on SQLite a narrowing of the ids, on PostgreSQL a test of the column's own sequences
 // (logged, but for the body's); nullopt when no index serves the keyword (only wildcards, a short
-// run of characters with letter case beyond ASCII, or on PostgreSQL a backslash or U+0001), when
-// ArticleTextLike itself is served by an index (a run of three characters or more of a title,
-// author or inputer on PostgreSQL) or the column (any other).
+// run of characters with letter case beyond ASCII, or on PostgreSQL a backslash or U+0001) or
+// the column (any other).
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword);
 
