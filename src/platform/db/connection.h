@@ -140,8 +140,8 @@ class Connection {
 int64_t TotalStatementCount();
 
 // While it lives, each statement run through the connection that binds one of `values` as text
-// is planned for the values it binds: a search's keyword, bound, decides which index serves the
-// statements that test it (PostgreSQL keeps the others prepared with one plan for all values).
+// is planned for that value: a search's keyword, bound, decides which index serves the
+// statements that test it (PostgreSQL otherwise keeps one plan for all values).
 class PlannedForValues {
  public:
   PlannedForValues(Connection& conn, std::vector<std::string> values);

@@ -243,10 +243,10 @@ class PgSession : public Session {
     bool prepare_now = false;  // prepare it in this run, under prepared->name
   };
   Preparing PreparingOf(const std::string& sql, const std::string& keyword,
-                        const std::vector<Oid>& types, bool for_values);
-  // Whether the statement binds one of the values the session plans for (PlanForValues) as text.
-  bool BindsPlannedValue(const std::vector<Oid>& types, const std::vector<std::string>& values,
-                         const std::vector<bool>& nulls) const;
+                        const std::vector<Oid>& types);
+  // Whether value `i` is one the session plans for (PlanForValues), bound as text.
+  bool IsPlannedValue(const std::vector<Oid>& types, const std::vector<std::string>& values,
+                      const std::vector<bool>& nulls, size_t i) const;
   // Reads the results up to the pipeline's sync.
   void ReadToSync();
   // Forgets the schema and every prepared statement, after a change of a table.
@@ -382,6 +382,41 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
                       const std::vector<Oid>& types, const std::vector<std::string>& values,
                       const std::vector<bool>& nulls) {
   PGconn* c = conn_.get();
+  // A value the session plans for (a search's keyword, which decides which index serves the
+  // statement) is written into the text as a literal, quoted by libpq: the statement is then
+  // planned for it, and kept prepared with that plan when it runs again like any other. Bound,
+  // it would be planned again at every run, or given one plan for every keyword.
+  if (!planned_values_.empty()) {
+    std::string text;
+    std::vector<Oid> left_types;
+    std::vector<std::string> left_values;
+    std::vector<bool> left_nulls;
+    size_t next = 0;
+    bool inlined = false;
+    char quote = 0;
+    for (char ch : sql) {
+      if (quote != 0) {
+        if (ch == quote) quote = 0;
+      } else if (ch == '\'' || ch == '"') {
+        quote = ch;
+      } else if (ch == '?' && next < values.size()) {
+        const size_t i = next++;
+        if (IsPlannedValue(types, values, nulls, i)) {
+          char* literal = PQescapeLiteral(c, values[i].data(), values[i].size());
+          if (literal == nullptr) Fail(PQerrorMessage(c), sql);
+          text += literal;
+          PQfreemem(literal);
+          inlined = true;
+          continue;
+        }
+        left_types.push_back(types[i]);
+        left_values.push_back(values[i]);
+        left_nulls.push_back(nulls[i]);
+      }
+      text.push_back(ch);
+    }
+    if (inlined) return Run(text, keyword, left_types, left_values, left_nulls);
+  }
   const bool ddl = keyword == "create" || keyword == "alter" || keyword == "drop";
   const bool control = keyword == "savepoint" || keyword == "release" || keyword == "rollback" ||
                        keyword == "commit" || keyword == "begin" || keyword == "end";
@@ -390,16 +425,15 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   std::vector<const char*> pointers(values.size());
   for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
 
-  const Preparing preparing =
-      PreparingOf(sql, keyword, types, BindsPlannedValue(types, values, nulls));
+  const Preparing preparing = PreparingOf(sql, keyword, types);
   const std::string& key = preparing.key;
   Prepared* prepared = preparing.prepared;
   const bool prepare_now = preparing.prepare_now;
   // A statement kept prepared is not sent as text again.
   const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
-  // A statement run once so far, and one that binds a value the session plans for (a search's
-  // keyword, which decides which index serves it), is planned for the values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
+  // A statement run once so far (a search's, whose keyword is in its text) is planned for the
+  // values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
   // and joined the channel's whole list from an index of it to a keyword's few rows. Failing,
   // the statement ends its transaction or savepoint, which takes the setting back too. A server
   // older than the setting (PostgreSQL 12) chooses for itself.
@@ -488,24 +522,18 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   return statement_result;
 }
 
-bool PgSession::BindsPlannedValue(const std::vector<Oid>& types,
-                                  const std::vector<std::string>& values,
-                                  const std::vector<bool>& nulls) const {
-  if (planned_values_.empty()) return false;
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (types[i] == 0 && !nulls[i] &&
-        std::find(planned_values_.begin(), planned_values_.end(), values[i]) !=
-            planned_values_.end()) {
-      return true;
-    }
-  }
-  return false;
+bool PgSession::IsPlannedValue(const std::vector<Oid>& types,
+                               const std::vector<std::string>& values,
+                               const std::vector<bool>& nulls, size_t i) const {
+  return types[i] == 0 && !nulls[i] &&
+         std::find(planned_values_.begin(), planned_values_.end(), values[i]) !=
+             planned_values_.end();
 }
 
 PgSession::Preparing PgSession::PreparingOf(const std::string& sql, const std::string& keyword,
-                                            const std::vector<Oid>& types, bool for_values) {
+                                            const std::vector<Oid>& types) {
   Preparing preparing;
-  if (!Preparable(keyword) || for_values) return preparing;
+  if (!Preparable(keyword)) return preparing;
   std::string& key = preparing.key;
   key.reserve(sql.size() + types.size() * 5 + 1);
   key = sql;
