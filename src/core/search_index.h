@@ -46,9 +46,9 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const std::string& column,
                                                        const std::string& keyword);
 
-// The texts the two conditions above bind on PostgreSQL for `keyword` (the like's pattern, the
-// run its index key is made of): a search plans the statements that bind them for them
-// (PlannedForValues, platform/db/connection.h).
+// The texts the two conditions above bind on PostgreSQL for `keyword`, the like's pattern first
+// and the run its index key is made of: a search plans the statements that bind the pattern for
+// them (PlannedForValues, platform/db/connection.h).
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 
 // The index hint of Vantrel_Article (ListQuery::hint) in a select of the articles narrowed by an

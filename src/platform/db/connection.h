@@ -139,9 +139,10 @@ class Connection {
 // Process-wide count of statements run on every connection (benchmarks' debug mode).
 int64_t TotalStatementCount();
 
-// While it lives, each statement run through the connection that binds one of `values` as text
-// is planned for that value: a search's keyword, bound, decides which index serves the
-// statements that test it (PostgreSQL otherwise keeps one plan for all values).
+// While it lives, each statement run through the connection that binds the first of `values` as
+// text is planned for it and for the others it binds: a search's keyword, bound, decides which
+// index serves the statements that test it (PostgreSQL otherwise keeps one plan for all
+// values).
 class PlannedForValues {
  public:
   PlannedForValues(Connection& conn, std::vector<std::string> values);

@@ -382,11 +382,19 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
                       const std::vector<Oid>& types, const std::vector<std::string>& values,
                       const std::vector<bool>& nulls) {
   PGconn* c = conn_.get();
-  // A value the session plans for (a search's keyword, which decides which index serves the
-  // statement) is written into the text as a literal, quoted by libpq: the statement is then
-  // planned for it, and kept prepared with that plan when it runs again like any other. Bound,
-  // it would be planned again at every run, or given one plan for every keyword.
-  if (!planned_values_.empty()) {
+  // In a statement that binds the first value the session plans for (a search's like pattern),
+  // the values it plans for (the keyword's, which decide which index serves the statement) are
+  // written into the text as literals, quoted by libpq: the statement is then planned for them,
+  // and kept prepared with that plan when it runs again like any other. Bound, they would be
+  // planned for again at every run, or given one plan for every keyword. Other statements that
+  // bind them (a kept count's lookup) keep their one plan.
+  const auto binds_first = [&] {
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (types[i] == 0 && !nulls[i] && values[i] == planned_values_.front()) return true;
+    }
+    return false;
+  };
+  if (!planned_values_.empty() && binds_first()) {
     std::string text;
     std::vector<Oid> left_types;
     std::vector<std::string> left_values;

@@ -120,9 +120,9 @@ class Session {
   // session is broken and must be dropped instead of pooled.
   virtual bool Recycle() noexcept = 0;
 
-  // Each statement that binds one of `values` as text is planned for that value instead of with
-  // one plan for all values (an engine that plans every statement alike ignores it); none when
-  // empty.
+  // Each statement that binds the first of `values` as text is planned for it and for the others
+  // it binds instead of with one plan for all values (an engine that plans every statement alike
+  // ignores it); none when empty.
   void PlanForValues(std::vector<std::string> values) { planned_values_ = std::move(values); }
   const std::vector<std::string>& planned_values() const { return planned_values_; }
 
