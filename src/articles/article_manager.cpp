@@ -156,9 +156,7 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
                                   const ArticleChannel& channel, const ArticleSearch& search,
                                   bool recycle) {
   // The keyword is bound: each statement is planned for it.
-  const PlannedForValues planned(*state.db.Conn, search.title.empty()
-                                                     ? std::vector<std::string>()
-                                                     : KeywordBoundTexts(search.title));
+  const PlannedForValues planned(*state.db.Conn, KeywordBoundTexts(search.title));
   ManagerList list;
   if (search.title.empty()) {
     list.rows = ChannelArticles(*state.db.Conn, channel, search, recycle);

@@ -312,6 +312,7 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 }
 
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
+  if (keyword.empty()) return {};
   size_t length = 0;
   return {"%" + keyword + "%", LongestLiteral(keyword, &length)};
 }

@@ -2,8 +2,8 @@
 // bodies: an "and ..." clause that narrows Vantrel_Article to a superset of the rows whose column
 // is like '%keyword%' (SQLite: the FTS5 trigram tables of core/list_structures.h and their
 // terms; PostgreSQL: the GIN indexes of the one- and two-character sequences of the titles,
-// authors and inputers, and of the bodies' two-character sequences), so that a query keeping the plain like condition
-// beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures)
+// authors and inputers, and of the bodies' two-character sequences), so that a query keeping the
+// plain like condition beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures)
 // and be built (core/search_structures.h): until they are, CountKeywordMatches and
 // ListedIndexMatches use none of them.
 #ifndef FOLIREX_CORE_SEARCH_INDEX_H_
@@ -48,7 +48,8 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
 
 // The texts the two conditions above bind on PostgreSQL for `keyword`, the like's pattern first
 // and the run its index key is made of: a search plans the statements that bind the pattern for
-// them (PlannedForValues, platform/db/connection.h).
+// them (PlannedForValues, platform/db/connection.h). None for an empty keyword, which no
+// condition tests.
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 
 // The index hint of Vantrel_Article (ListQuery::hint) in a select of the articles narrowed by an

@@ -177,11 +177,17 @@ std::vector<std::pair<std::string, std::string>> PostgresIndexes() {
   return indexes;
 }
 
+// "'a', 'b', ..." of index names (ours, which hold no quote).
+std::string QuotedNames(const std::vector<std::string>& names) {
+  std::string in;
+  for (const std::string& n : names) in += (in.empty() ? "'" : ", '") + n + "'";
+  return in;
+}
+
 // PostgreSQL: how many of `names` are valid indexes (an interrupted concurrent build leaves an
 // invalid one).
 int64_t ValidPostgresIndexes(Connection& conn, const std::vector<std::string>& names) {
-  std::string in;
-  for (const std::string& n : names) in += (in.empty() ? "'" : ", '") + n + "'";
+  const std::string in = QuotedNames(names);
   return NativeNumber(conn,
                       "select count(*) from pg_index i join pg_class c on c.oid = i.indexrelid "
                       "join pg_namespace n on n.oid = c.relnamespace where n.nspname = "
@@ -205,15 +211,11 @@ std::vector<std::string> OldPostgresIndexes() {
 bool HasPostgresSearchStructures(Connection& conn) {
   std::vector<std::string> names;
   for (const auto& [name, how] : PostgresIndexes()) names.push_back(name);
-  std::string old;
-  for (const std::string& name : OldPostgresIndexes()) {
-    old += (old.empty() ? "'" : ", '") + name + "'";
-  }
   return ValidPostgresIndexes(conn, names) == static_cast<int64_t>(names.size()) &&
          NativeNumber(conn,
                       "select count(*) from pg_class c join pg_namespace n on n.oid = "
                       "c.relnamespace where n.nspname = current_schema() and c.relname in (" +
-                          old + ")",
+                          QuotedNames(OldPostgresIndexes()) + ")",
                       0) == 0 &&
          ArticleGramsBuilt(conn);
 }

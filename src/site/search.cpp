@@ -312,9 +312,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
     if (class_id != "0") listed_in->class_id = std::stoll(class_id);
   }
   // The keyword is bound: each statement is planned for it.
-  const PlannedForValues planned(*state.db.Conn,
-                                 keyword.empty() ? std::vector<std::string>()
-                                                 : KeywordBoundTexts(keyword));
+  const PlannedForValues planned(*state.db.Conn, KeywordBoundTexts(keyword));
   const SearchSource source = FindSearchSource(state, column, keyword, listed, listed_in, order);
 
   Cls_Pagination pager(state);

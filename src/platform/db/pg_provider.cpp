@@ -260,26 +260,31 @@ class PgSession : public Session {
     throw DbError(std::string("SQL: ") + what + " [" + sql + "]");
   }
 
-  // "?" placeholders become $1, $2, ... outside quoted text and names.
-  static std::string Numbered(const std::string& sql) {
+  // `sql` with each "?" outside quoted text and names replaced by what `placeholder` gives for
+  // its index (0, 1, ...).
+  template <typename F>
+  static std::string Placeholders(const std::string& sql, F&& placeholder) {
     std::string out;
     out.reserve(sql.size() + 8);
-    int n = 0;
+    size_t n = 0;
     char quote = 0;
     for (char c : sql) {
       if (quote != 0) {
         if (c == quote) quote = 0;
-        out.push_back(c);
       } else if (c == '\'' || c == '"') {
         quote = c;
-        out.push_back(c);
       } else if (c == '?') {
-        out += "$" + std::to_string(++n);
-      } else {
-        out.push_back(c);
+        out += placeholder(n++);
+        continue;
       }
+      out.push_back(c);
     }
     return out;
+  }
+
+  // "?" placeholders become $1, $2, ... outside quoted text and names.
+  static std::string Numbered(const std::string& sql) {
+    return Placeholders(sql, [](size_t i) { return "$" + std::to_string(i + 1); });
   }
 
   void End(const char* how) {
@@ -395,35 +400,25 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
     return false;
   };
   if (!planned_values_.empty() && binds_first()) {
-    std::string text;
     std::vector<Oid> left_types;
     std::vector<std::string> left_values;
     std::vector<bool> left_nulls;
-    size_t next = 0;
-    bool inlined = false;
-    char quote = 0;
-    for (char ch : sql) {
-      if (quote != 0) {
-        if (ch == quote) quote = 0;
-      } else if (ch == '\'' || ch == '"') {
-        quote = ch;
-      } else if (ch == '?' && next < values.size()) {
-        const size_t i = next++;
-        if (IsPlannedValue(types, values, nulls, i)) {
-          char* literal = PQescapeLiteral(c, values[i].data(), values[i].size());
-          if (literal == nullptr) Fail(PQerrorMessage(c), sql);
-          text += literal;
-          PQfreemem(literal);
-          inlined = true;
-          continue;
-        }
-        left_types.push_back(types[i]);
-        left_values.push_back(values[i]);
-        left_nulls.push_back(nulls[i]);
+    const std::string text = Placeholders(sql, [&](size_t i) -> std::string {
+      if (i >= values.size()) return "?";
+      if (IsPlannedValue(types, values, nulls, i)) {
+        char* literal = PQescapeLiteral(c, values[i].data(), values[i].size());
+        if (literal == nullptr) Fail(PQerrorMessage(c), sql);
+        std::string quoted(literal);
+        PQfreemem(literal);
+        return quoted;
       }
-      text.push_back(ch);
-    }
-    if (inlined) return Run(text, keyword, left_types, left_values, left_nulls);
+      left_types.push_back(types[i]);
+      left_values.push_back(values[i]);
+      left_nulls.push_back(nulls[i]);
+      return "?";
+    });
+    // binds_first found one planned value, so the text holds no placeholder for it any more.
+    return Run(text, keyword, left_types, left_values, left_nulls);
   }
   const bool ddl = keyword == "create" || keyword == "alter" || keyword == "drop";
   const bool control = keyword == "savepoint" || keyword == "release" || keyword == "rollback" ||
@@ -441,10 +436,10 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
   // A statement run once so far (a search's, whose keyword is in its text) is planned for the
-  // values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the articles,
-  // and joined the channel's whole list from an index of it to a keyword's few rows. Failing,
-  // the statement ends its transaction or savepoint, which takes the setting back too. A server
-  // older than the setting (PostgreSQL 12) chooses for itself.
+  // values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the
+  // articles, and joined the channel's whole list from an index of it to a keyword's few rows.
+  // Failing, the statement ends its transaction or savepoint, which takes the setting back too.
+  // A server older than the setting (PostgreSQL 12) chooses for itself.
   const bool for_values = prepared == nullptr && n > 0 && PQserverVersion(c) >= 120000;
   // One flight: [BEGIN] [SAVEPOINT] [planned for the values] [prepare] statement [general plans
   // again] [RELEASE], then the sync.
