@@ -27,7 +27,9 @@
 # spend keywords), and their SQL count is that of a first request.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
-#                [--site DIR] [--words real|forty]
+#                [--site DIR] [--words real|forty] [--readers N]
+# --readers sets how many connections send the new-keyword rows' requests at once (16 unless
+# given; 1 measures a reader alone). The other rows always use 16.
 # --words sets the seeded texts (build-bench/bench/folirex-seed): "real" (the default), words of
 # a Chinese segmentation dictionary's frequency word list (Debian package python3-jieba,
 # installed when run as root) drawn by their counts, so that few words are common and most rare,
@@ -100,9 +102,10 @@ slow_interval=3  # seconds between the header lines of a slow connection
 ramp=3           # seconds for the held connections to open before wrk starts
 seeded=""        # --site DIR: a seeded site to copy instead of seeding one
 words=""         # --words: the seeded texts, real (the default) or forty
+readers=16       # --readers: the new-keyword rows' connections at once
 usage="usage: bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
                     [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
-                    [--site DIR] [--words real|forty]"
+                    [--site DIR] [--words real|forty] [--readers N]"
 while [ $# -gt 0 ]; do
   case "$1" in
     --articles) articles="$2"; shift 2 ;;
@@ -116,13 +119,14 @@ while [ $# -gt 0 ]; do
     --against) against="$2"; shift 2 ;;
     --site) seeded="$2"; shift 2 ;;
     --words) words="$2"; shift 2 ;;
+    --readers) readers="$2"; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
-for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds" ${against:+"$against"}; do
+for n in "$articles" "$duration" "$threads" "$idle" "$slow" "$rounds" "$readers" ${against:+"$against"}; do
   [[ $n =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
 done
-if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
+if [ "$rounds" -lt 1 ] || [ "$duration" -lt 1 ] || [ "$readers" -lt 1 ]; then echo "$usage" >&2; exit 2; fi
 if [ -n "$seeded" ] && { [ ! -f "$seeded/data/site.db" ] || [ ! -f "$seeded/data/admin-password.txt" ]; }; then
   echo "--site: $seeded is not a seeded site (no data/site.db or data/admin-password.txt)" >&2
   exit 2
@@ -328,20 +332,22 @@ peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
 # (bench/keywords.lua), which sends for SECONDS and then waits for every answer (up to a minute
 # more; LIMIT grows by as much): m_rps is then their own rate, m_ran_out "yes" when the slice ran
 # out before SECONDS did, and an answer other than 200 is an error too.
-wrk_threads=2
 measure() {  # URL SECONDS [LIMIT]
   local url="$1" secs="$2" limit="${3:-0}" out rc=0 errors non2xx requests summary
   local header=() script=() script_args=() sent answered not200 ran_out rate wrk_secs="$secs"
+  local wrk_threads=2 connections=16
   [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
   m_ran_out=""
   if [ -n "${kw_file:-}" ]; then
+    connections="$readers"
+    [ "$connections" -ge 2 ] || wrk_threads=1
     rm -f "$work/keywords.done"
     wrk_secs=$((secs + 60))
     [ "$limit" = 0 ] || limit=$((limit + 60))
     script=(-s "$repo/bench/keywords.lua" --timeout "${wrk_secs}s")
     script_args=(-- "$kw_file" "$kw_first" "$kw_count" "$wrk_threads" "$work/keywords.done" "$secs")
   fi
-  out="$(timeout -k 5 "$limit" wrk -t"$wrk_threads" -c16 -d"${wrk_secs}s" --latency \
+  out="$(timeout -k 5 "$limit" wrk -t"$wrk_threads" -c"$connections" -d"${wrk_secs}s" --latency \
     "${header[@]}" "${script[@]}" "$url" "${script_args[@]}" 2>&1)" || rc=$?
   if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
     m_rps="-"; m_p50="-"; m_p99="-"; m_requests=0; m_err="wrk timed out after $limit s"
@@ -642,7 +648,9 @@ printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads 
   "$articles" "$duration" "$threads"
 printf 'seed: %s\n' "$seed_label"
 printf 'new kw rows: on every request a keyword its server has not been asked before, without\n'
-printf 'warm-up; req/s over their own span (their lists and slices in a table after the pages)\n'
+printf 'warm-up, %s at once; req/s over their own span (their lists and slices in a table after\n' \
+  "$readers"
+printf 'the pages)\n'
 [ -z "$against" ] ||
   printf 'LIST pS/pL: a deep page at each site'"'"'s own last full page (S the smaller'"'"'s, L the larger'"'"'s)\n'
 if [ -n "$cmp_db" ]; then

@@ -1,6 +1,7 @@
 #include "core/list_structures.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,26 @@ std::string SqliteTimeOrderIndex() {
          "d_title, d_author, d_inputer)";
 }
 
+struct CodeRange {
+  uint32_t first, last;
+};
+constexpr CodeRange kBodyMarkRanges[] = {
+    {0x01, 0x2F},     {0x3A, 0x40},     {0x5B, 0x60},     {0x7B, 0x7F},     {0x2000, 0x206F},
+    {0x3000, 0x303F}, {0xFF01, 0xFF0F}, {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65}};
+
+// The marks as a bracket expression of PostgreSQL's regular expressions ("[\u0001-\u002f...]").
+std::string BodyMarksPattern() {
+  std::string pattern = "[";
+  char code[8];
+  for (const CodeRange& range : kBodyMarkRanges) {
+    std::snprintf(code, sizeof code, "\\u%04x", range.first);
+    pattern += code;
+    std::snprintf(code, sizeof code, "-\\u%04x", range.last);
+    pattern += code;
+  }
+  return pattern + "]";
+}
+
 // SQLite: the version row and the time-order index (the version's triggers, the change log's,
 // come after the row).
 std::vector<std::string> SqliteStatements() {
@@ -74,28 +95,39 @@ std::vector<std::string> PostgresStatements() {
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
       "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
       "generate_series(1, char_length(lower(t)) - 1) i) END $$",
-      // The bodies' sequences, for their index: each character of lower(text) with the one after
-      // it (the last with U+0001), as the words of a text-search vector, each once. A keyword of
-      // one character is looked for as the words that begin with it, a longer one as all of its
-      // two-character sequences (folirex_body_key). A vector holds at most a mebibyte of words
-      // and takes more silently amiss, so a body whose sequences would pass that (one of half a
-      // mebibyte or more) is kept as the single word U+0001, which every key also looks for.
-      "CREATE OR REPLACE FUNCTION folirex_body_grams(t text) RETURNS tsvector LANGUAGE plpgsql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := lower(t); c text[] := "
-      "string_to_array(l, NULL); g text[]; BEGIN g := ARRAY(SELECT x || coalesce(y, chr(1)) "
-      "FROM unnest(c, c[2:]) u(x, y)); IF 2 * octet_length(l) >= 1000000 AND (SELECT "
-      "sum(octet_length(d)) FROM (SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
-      "array_to_tsvector(ARRAY[chr(1)]); END IF; RETURN array_to_tsvector(g); END $$",
-      // A body keyword's query: the words that begin with its one lowered character, or all of
-      // its lowered two-character sequences; or the word of an unsplit body. Each word quoted as
-      // a query's text takes it (a backslash before a backslash, a quote doubled).
-      "CREATE OR REPLACE FUNCTION folirex_body_key(t text) RETURNS tsquery LANGUAGE sql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT cast((CASE WHEN char_length(lower(t)) = 1 "
-      "THEN '''' || replace(replace(lower(t), '\\', '\\\\'), '''', '''''') || ''':*' ELSE "
-      "(SELECT '(' || string_agg(DISTINCT '''' || replace(replace(x || y, '\\', '\\\\'), '''', "
-      "'''''') || '''', ' & ') || ')' FROM unnest(string_to_array(lower(t), NULL), "
-      "(string_to_array(lower(t), NULL))[2:]) u(x, y) WHERE y IS NOT NULL) END) || ' | ''' || "
-      "chr(1) || '''' AS tsquery) $$",
+      // The bodies' sequences, for their index (folirex_body_pairs): lower(text) with each mark
+      // that is no letter or digit (ASCII's others and controls, the general punctuation, the
+      // CJK symbols and punctuation, the full-width marks) written as U+0001, then each
+      // character but U+0001 with the one after it (the last with U+0001), as the words of a
+      // text-search vector, each once. The marks make some fifth of a Chinese body's sequences,
+      // in every body alike, and no reader looks for them: a letter before a mark is kept as
+      // itself with U+0001 after it, so that each of a body's letters begins a word. A keyword
+      // of one letter is looked for as the words that begin with it, a longer one as each of
+      // its sequences that begins with a letter (folirex_body_query), a superset that the like
+      // beside it decides; one without such a sequence is left to the like (BodyPairsServe,
+      // core/search_index.cpp, tells them apart by the same marks). A vector holds at most a
+      // mebibyte of words and takes more silently amiss, so a body whose sequences would pass
+      // that (one of half a mebibyte or more) is kept as the single word U+0001, which every
+      // query also looks for.
+      "CREATE OR REPLACE FUNCTION folirex_body_pairs(t text) RETURNS tsvector LANGUAGE plpgsql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := regexp_replace(lower(t), '" +
+          BodyMarksPattern() +
+          "', chr(1), 'g'); c text[] := string_to_array(l, NULL); g text[]; BEGIN g := "
+          "ARRAY(SELECT x || coalesce(y, chr(1)) FROM unnest(c, c[2:]) u(x, y) WHERE x <> "
+          "chr(1)); IF 2 * octet_length(l) >= 1000000 AND (SELECT sum(octet_length(d)) FROM "
+          "(SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
+          "array_to_tsvector(ARRAY[chr(1)]); END IF; RETURN array_to_tsvector(g); END $$",
+      // A body keyword's query: the words that begin with its one lowered letter, or all of its
+      // lowered sequences that begin with a letter, marks written as in the bodies; or the word
+      // of an unsplit body. Quotes and backslashes are among the marks, so no word needs
+      // quoting within the query's text.
+      "CREATE OR REPLACE FUNCTION folirex_body_query(t text) RETURNS tsquery LANGUAGE sql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT cast((CASE WHEN char_length(l) = 1 THEN "
+      "'''' || l || ''':*' ELSE (SELECT '(' || string_agg(DISTINCT '''' || x || y || '''', "
+      "' & ') || ')' FROM unnest(c, c[2:]) u(x, y) WHERE y IS NOT NULL AND x <> chr(1)) END) "
+      "|| ' | ''' || chr(1) || '''' AS tsquery) FROM (SELECT l, string_to_array(l, NULL) c "
+      "FROM (SELECT regexp_replace(lower(t), '" +
+          BodyMarksPattern() + "', chr(1), 'g') l) m) n $$",
   };
   // The lists of recommended and of pictured articles, newest first, read from indexes of just
   // those rows: through the indexes of every listed row, each row passed over was a read of the
@@ -138,8 +170,8 @@ bool HasPostgresStructures(Connection& conn) {
       "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
       "'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
-      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_key', "
-      "'folirex_body_grams') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
+      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_query', "
+      "'folirex_body_pairs') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
       "from pg_language where lanname = 'plpgsql')))) end");
   st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) == 11;
@@ -748,6 +780,13 @@ int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
     Counts().Store(key, fresh);
     return fresh.count;
   });
+}
+
+bool IsBodyMark(uint32_t code_point) {
+  return std::any_of(std::begin(kBodyMarkRanges), std::end(kBodyMarkRanges),
+                     [code_point](const CodeRange& range) {
+                       return code_point >= range.first && code_point <= range.last;
+                     });
 }
 
 }  // namespace folirex

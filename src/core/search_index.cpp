@@ -263,8 +263,9 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
 
 // PostgreSQL: the like of a body keyword whose index condition holds exactly where the like does,
 // to go beside that condition in its place: a keyword of one or two characters without wildcards
-// or escapes whose lowering is plain (ASCII, CJK and full-width punctuation), which the bodies'
-// sequences hold as its own word or the start of one. Only a body the index keeps unsplit (one of
+// or escapes whose lowering is plain (ASCII, CJK and full-width punctuation) and that holds no
+// mark (which the sequences write as one), which the bodies' sequences hold as its own word or the
+// start of one. Only a body the index keeps unsplit (one of
 // a third of a mebibyte or more, whose lowered sequences might pass a mebibyte) is read and tested
 // then: every other body the index names is a match, and the bodies, most of them stored apart
 // from their rows, are not read. nullopt for any other keyword, column or database.
@@ -276,7 +277,8 @@ std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std:
   }
   const std::vector<uint32_t> characters = CodePoints(keyword);
   if (characters.empty() || characters.size() > 2 ||
-      !std::all_of(characters.begin(), characters.end(), FoldsPlainly)) {
+      !std::all_of(characters.begin(), characters.end(), FoldsPlainly) ||
+      std::any_of(characters.begin(), characters.end(), IsBodyMark)) {
     return std::nullopt;
   }
   ListCondition like = ArticleTextLike(engine, column, keyword);
@@ -310,6 +312,20 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   // (1 = 0, since the dialect writes false as a number).
   return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
+
+namespace {
+
+// Whether the bodies' index of sequences serves a run (folirex_body_query finds words for it):
+// a run of one character that is no mark, or one with a character that is no mark before
+// another. Lowering keeps a mark a mark and a letter letters, so the lowered run has them too.
+bool BodyPairsServe(const std::string& run) {
+  const std::vector<uint32_t> characters = CodePoints(run);
+  if (characters.size() == 1) return !IsBodyMark(characters[0]);
+  return std::any_of(characters.begin(), characters.end() - (characters.empty() ? 0 : 1),
+                     [](uint32_t cp) { return !IsBodyMark(cp); });
+}
+
+}  // namespace
 
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
   if (keyword.empty()) return {};
@@ -345,12 +361,11 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
     // left to the like alone.
     if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
     if (body) {
-      // The bodies' index of their two-character sequences (folirex_body_grams, core/
-      // list_structures.cpp): it names the bodies that hold the run's sequences without reading
-      // a body, and the like beside it decides. U+0001 ends the texts there, and the key looks
-      // for it.
-      if (run.find('\x01') != std::string::npos) return std::nullopt;
-      return ListCondition{"folirex_body_grams(cast(d_content as text)) @@ folirex_body_key(?)",
+      // The bodies' index of their two-character sequences (folirex_body_pairs, core/
+      // list_structures.cpp): it names the bodies that hold the run's sequences that begin with
+      // a letter without reading a body, and the like beside it decides.
+      if (!BodyPairsServe(run)) return std::nullopt;
+      return ListCondition{"folirex_body_pairs(cast(d_content as text)) @@ folirex_body_query(?)",
                            {Variant(run)},
                            ConditionKind::kNarrowing};
     }

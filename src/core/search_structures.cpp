@@ -173,7 +173,7 @@ std::vector<std::pair<std::string, std::string>> PostgresIndexes() {
   }
   indexes.emplace_back(
       std::string(kArticleBodyPairsIndex),
-      "ON Vantrel_Article USING gin (folirex_body_grams(cast(d_content AS text)))");
+      "ON Vantrel_Article USING gin (folirex_body_pairs(cast(d_content AS text)))");
   return indexes;
 }
 
@@ -198,12 +198,16 @@ int64_t ValidPostgresIndexes(Connection& conn, const std::vector<std::string>& n
 
 // PostgreSQL: the search's indexes that databases were made with before, which the build drops:
 // of the bodies' trigrams, alone and under the channel, of the bodies' sequences under the
-// channel, and of the trigrams of the titles, authors and inputers, whose sequences serve every
-// keyword now.
+// channel and of all of them (marks' too, folirex_body_grams), and of the trigrams of the titles,
+// authors and inputers, whose sequences serve every keyword now.
 std::vector<std::string> OldPostgresIndexes() {
-  return {"idx_article_content_channel_trgm", "idx_article_content_trgm",
-          std::string(kArticleBodyPairsUnderChannelIndex), "idx_article_title_trgm",
-          "idx_article_author_trgm", "idx_article_inputer_trgm"};
+  return {"idx_article_content_channel_trgm",
+          "idx_article_content_trgm",
+          std::string(kArticleBodyPairsUnderChannelIndex),
+          std::string(kArticleBodyGramsIndex),
+          "idx_article_title_trgm",
+          "idx_article_author_trgm",
+          "idx_article_inputer_trgm"};
 }
 
 // Every index there and valid, the counts built, and none of the old indexes left (the build
@@ -460,8 +464,14 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
     return true;
   }
   const std::string how = options.concurrently ? "CONCURRENTLY " : "";
-  // The indexes are built from the rows already there: give the builds room.
-  RunNative(conn, "SET maintenance_work_mem = '256MB'");
+  // The indexes are built from the rows already there: give the builds room (a gibibyte, or the
+  // server's own setting when larger). A GIN build keeps its keys in memory up to that and writes
+  // them into the index whenever it is full: at 200,000 bodies of real text, a gibibyte built the
+  // bodies' index in a tenth less time than 256 MB, and 4% smaller.
+  RunNative(conn,
+            "SELECT set_config('maintenance_work_mem', CASE WHEN "
+            "pg_size_bytes(current_setting('maintenance_work_mem')) < 1073741824 THEN '1GB' ELSE "
+            "current_setting('maintenance_work_mem') END, false)");
   struct ResetMemory {
     Connection& conn;
     ~ResetMemory() {

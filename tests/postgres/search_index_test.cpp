@@ -30,7 +30,7 @@ namespace {
 
 // Letters the pages' code page holds, Greek in both cases among them.
 const std::vector<std::string> kAlphabet = {"经", "济", "发", "展", "A", "a",  "b",  "B", "%",
-                                            "_",  "'",  "é",  "Α",  "α", "Ａ", "：", "z"};
+                                            "_",  "'",  "é",  "Α",  "α", "Ａ", "：", "z", "，"};
 
 std::string RandomText(std::mt19937& rng, int min_length, int max_length) {
   const int length = min_length + static_cast<int>(rng() % (max_length - min_length + 1));
@@ -93,6 +93,22 @@ class PgSearchIndexTest : public ::testing::Test {
          RandomText(rng_, 0, 12), Variant(rng_() % 10 != 0 ? -1 : 0),
          Variant(rng_() % 12 == 0 ? -1 : 0), time});
     ids_.push_back(conn_.ExecuteScalar("select max(d_id) from Vantrel_Article").ToInt64());
+  }
+
+  // The bodies' index of every sequence, as databases were made with before (`under_channel`:
+  // under the channel), over a function of that name.
+  void MakeOldBodyGramsIndex(bool under_channel) {
+    conn_.Execute(
+        "create or replace function folirex_body_grams(t text) returns tsvector language sql "
+        "immutable as $$ select to_tsvector('simple', t) $$");
+    conn_.Execute(
+        "create or replace function folirex_body_key(t text) returns tsquery language sql "
+        "immutable as $$ select plainto_tsquery('simple', t) $$");
+    if (under_channel) conn_.Execute("create extension if not exists btree_gin");
+    conn_.Execute(std::string("create index ") +
+                  (under_channel ? "idx_article_content_grams" : "idx_article_content_pairs") +
+                  " on Vantrel_Article using gin (" + (under_channel ? "d_channelid, " : "") +
+                  "folirex_body_grams(cast(d_content as text)))");
   }
 
   void Compare(const std::string& column, const std::string& typed) {
@@ -294,8 +310,9 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
     conn_.Execute(std::string("drop index idx_article_") + column + "_grams");
   }
   // The bodies' indexes as they were made before: of their trigrams, alone and under the
-  // channel; the bodies in pglz.
-  conn_.Execute("drop index idx_article_content_pairs");
+  // channel, and of every sequence; the bodies in pglz.
+  conn_.Execute("drop index idx_article_body_pairs");
+  MakeOldBodyGramsIndex(false);
   conn_.Execute("alter table Vantrel_Article alter column d_content set compression pglz");
   conn_.Execute("create extension if not exists pg_trgm");
   conn_.Execute(
@@ -313,23 +330,22 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
       "idx_article_list_pictured");
   conn_.Execute("drop function folirex_short_grams(text)");
   conn_.Execute("drop function folirex_short_key(text)");
-  conn_.Execute("drop function folirex_body_grams(text)");
-  conn_.Execute("drop function folirex_body_key(text)");
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select count(*) from pg_indexes where indexname like "
                                "'idx_article_%_grams' or indexname like '%_recommended' or "
                                "indexname in ('idx_article_list_pictured', "
-                               "'idx_article_content_pairs')")
+                               "'idx_article_body_pairs')")
                 .ToInt64(),
             7);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select string_agg(indexname, ' ' order by indexname) from "
                                "pg_indexes where indexname like 'idx_article_content%' or "
-                               "indexname like '%trgm'")
+                               "indexname like 'idx_article_body%' or indexname like '%trgm'")
                 .ToString(),
-            "idx_article_content_pairs");
+            "idx_article_body_pairs");
+
   EXPECT_EQ(conn_
                 .ExecuteScalar("select attcompression from pg_attribute where attrelid = "
                                "'vantrel_article'::regclass and attname = 'd_content'")
@@ -348,18 +364,16 @@ TEST_F(PgSearchIndexTest, ADatabaseMadeBeforeTheShortSequenceIndexGetsItOnOpenin
 // earlier index gone, and its keywords find exactly the like's rows.
 TEST_F(PgSearchIndexTest, TheBodiesSequencesIndexedUnderTheChannelAreIndexedAlone) {
   site_.reset();
-  conn_.Execute("create extension if not exists btree_gin");
-  conn_.Execute(
-      "create index idx_article_content_grams on Vantrel_Article using gin (d_channelid, "
-      "folirex_body_grams(cast(d_content as text)))");
+  MakeOldBodyGramsIndex(true);
   for (int i = 0; i < 20; ++i) AddArticle();
   site_ = std::make_unique<ServedSite>(dir_);
   EXPECT_EQ(conn_
                 .ExecuteScalar("select string_agg(indexname || case when indexdef like "
                                "'%d_channelid%' then ' under the channel' else '' end, ', ') "
-                               "from pg_indexes where indexname like 'idx_article_content%'")
+                               "from pg_indexes where indexname like 'idx_article_content%' or "
+                               "indexname like 'idx_article_body%'")
                 .ToString(),
-            "idx_article_content_pairs");
+            "idx_article_body_pairs");
   for (const char* keyword : {"a", "经", "经济", "Α", "经济发"}) {
     for (const char* column : {"d_title", "d_content"}) Compare(column, keyword);
   }
@@ -368,8 +382,9 @@ TEST_F(PgSearchIndexTest, TheBodiesSequencesIndexedUnderTheChannelAreIndexedAlon
 
 // A body keyword of any length is named by the index of the bodies' sequences, and finds exactly
 // the like's rows: one whose characters the index's query writes apart (spaces, its operators, a
-// backslash, a colon), one that lowering changes, and one held only by a body too long to be
-// split into sequences (which the index keeps as one word that every keyword looks for).
+// backslash, a colon), one that lowering changes, one held only by a body too long to be split
+// into sequences (which the index keeps as one word that every keyword looks for), and ones of
+// and beside marks, which the index writes as one.
 TEST_F(PgSearchIndexTest, BodyKeywordsOfAnyLengthFindTheLikesRows) {
   std::mt19937 rng(7);
   std::string varied;  // some 180,000 distinct pairs of 600 characters: over a mebibyte
@@ -380,8 +395,9 @@ TEST_F(PgSearchIndexTest, BodyKeywordsOfAnyLengthFindTheLikesRows) {
     varied += static_cast<char>(0x80 | (cp & 0x3F));
   }
   const std::string tail = "长篇末尾Zq";
-  const std::vector<std::string> bodies = {"a b&c|d!e:f*g(h)i", "x\\y 'z'", "été ΑΣ σα",
-                                           varied + tail, "<p>长篇</p>"};
+  const std::vector<std::string> bodies = {"a b&c|d!e:f*g(h)i", "x\\y 'z'",
+                                           "été ΑΣ σα",         varied + tail,
+                                           "<p>长篇</p>",       "“经济，发展。”长篇　末～"};
   for (const std::string& body : bodies) {
     conn_.Execute(
         "insert into Vantrel_Article (d_channelid, d_title, d_content, d_checked, d_deleted, "
@@ -389,11 +405,12 @@ TEST_F(PgSearchIndexTest, BodyKeywordsOfAnyLengthFindTheLikesRows) {
         {Variant(body)});
   }
   for (const char* keyword :
-       {"i",  "b&", "&c|d", "!",   "e:f*", "(h)", ":",    "*",  "|",      "x\\", "\\", "'z",
-        "z'", "é",  "Σα",   "été", "σ",    "ΑΣ",  "长篇", "长", "末尾zq", "尾Z", "q",  "p>"}) {
+       {"i",  "b&",   "&c|d", "!",   "e:f*",  "(h)", ":",      "*",   "|",      "x\\", "\\", "'z",
+        "z'", "é",    "Σα",   "été", "σ",     "ΑΣ",  "长篇",   "长",  "末尾zq", "尾Z", "q",  "p>",
+        "，", "济，", "，发", "“经", "展。”", "末",  "篇　末", "。”", "末～",   "～"}) {
     Compare("d_content", keyword);
   }
-  EXPECT_EQ(compared_, 24);
+  EXPECT_EQ(compared_, 34);
 }
 
 // On a site of more articles than are indexed at once whose search indexes were never made (taken
@@ -402,9 +419,8 @@ TEST_F(PgSearchIndexTest, BodyKeywordsOfAnyLengthFindTheLikesRows) {
 // kept counts are exact.
 TEST_F(PgSearchIndexTest, ArticlesWrittenWhileTheIndexesAreBuiltAreFoundAfter) {
   site_.reset();
-  for (const char* index :
-       {"idx_article_title_grams", "idx_article_author_grams", "idx_article_inputer_grams",
-        "idx_article_content_pairs"}) {
+  for (const char* index : {"idx_article_title_grams", "idx_article_author_grams",
+                            "idx_article_inputer_grams", "idx_article_body_pairs"}) {
     conn_.Execute(std::string("drop index ") + index);
   }
   conn_.Execute("drop table " + std::string(kArticleGramTable) + " cascade");
