@@ -500,6 +500,11 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
   }
   if (Stopped(options)) return false;
   BuildGramCounts(conn);
+  // The counts' key, filled out of its order while they were written (two thirds full), written
+  // again in order: a quarter smaller. One an interrupted concurrent rewrite left is dropped.
+  const std::string key = std::string(kArticleGramTable) + "_pkey";
+  RunNative(conn, "DROP INDEX " + how + "IF EXISTS " + key + "_ccnew");
+  RunNative(conn, "REINDEX INDEX " + how + key);
   // The planner learns how common each sequence is only from the statistics of the new
   // indexes' expressions: without them it takes a one-character keyword for a rare one.
   RunNative(conn, "ANALYZE Vantrel_Article");
