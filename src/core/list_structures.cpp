@@ -47,8 +47,9 @@ constexpr CodeRange kBodyMarkRanges[] = {
     {0x01, 0x2F},     {0x3A, 0x40},     {0x5B, 0x60},     {0x7B, 0x7F},     {0x2000, 0x206F},
     {0x3000, 0x303F}, {0xFF01, 0xFF0F}, {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65}};
 
-// The marks as a bracket expression of PostgreSQL's regular expressions ("[\u0001-\u002f...]").
-std::string BodyMarksPattern() {
+// lower(t) with each mark written as U+0001, in PostgreSQL's SQL: the marks as a bracket
+// expression of its regular expressions ("[\u0001-\u002f...]").
+std::string LoweredWithoutMarks() {
   std::string pattern = "[";
   char code[8];
   for (const CodeRange& range : kBodyMarkRanges) {
@@ -57,7 +58,7 @@ std::string BodyMarksPattern() {
     std::snprintf(code, sizeof code, "-\\u%04x", range.last);
     pattern += code;
   }
-  return pattern + "]";
+  return "regexp_replace(lower(t), '" + pattern + "]', chr(1), 'g')";
 }
 
 // SQLite: the version row and the time-order index (the version's triggers, the change log's,
@@ -77,6 +78,7 @@ std::vector<std::string> SqliteStatements() {
 // runs that trigrams cannot serve; a keyword is looked for as folirex_short_key(keyword). Every
 // statement may run again over structures made in part.
 std::vector<std::string> PostgresStatements() {
+  const std::string unmarked = LoweredWithoutMarks();
   std::vector<std::string> statements = {
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
@@ -110,9 +112,9 @@ std::vector<std::string> PostgresStatements() {
       // that (one of half a mebibyte or more) is kept as the single word U+0001, which every
       // query also looks for.
       "CREATE OR REPLACE FUNCTION folirex_body_pairs(t text) RETURNS tsvector LANGUAGE plpgsql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := regexp_replace(lower(t), '" +
-          BodyMarksPattern() +
-          "', chr(1), 'g'); c text[] := string_to_array(l, NULL); g text[]; BEGIN g := "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := " +
+          unmarked +
+          "; c text[] := string_to_array(l, NULL); g text[]; BEGIN g := "
           "ARRAY(SELECT x || coalesce(y, chr(1)) FROM unnest(c, c[2:]) u(x, y) WHERE x <> "
           "chr(1)); IF 2 * octet_length(l) >= 1000000 AND (SELECT sum(octet_length(d)) FROM "
           "(SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
@@ -126,8 +128,8 @@ std::vector<std::string> PostgresStatements() {
       "'''' || l || ''':*' ELSE (SELECT '(' || string_agg(DISTINCT '''' || x || y || '''', "
       "' & ') || ')' FROM unnest(c, c[2:]) u(x, y) WHERE y IS NOT NULL AND x <> chr(1)) END) "
       "|| ' | ''' || chr(1) || '''' AS tsquery) FROM (SELECT l, string_to_array(l, NULL) c "
-      "FROM (SELECT regexp_replace(lower(t), '" +
-          BodyMarksPattern() + "', chr(1), 'g') l) m) n $$",
+      "FROM (SELECT " +
+          unmarked + " l) m) n $$",
   };
   // The lists of recommended and of pictured articles, newest first, read from indexes of just
   // those rows: through the indexes of every listed row, each row passed over was a read of the

@@ -264,11 +264,11 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
 // PostgreSQL: the like of a body keyword whose index condition holds exactly where the like does,
 // to go beside that condition in its place: a keyword of one or two characters without wildcards
 // or escapes whose lowering is plain (ASCII, CJK and full-width punctuation) and that holds no
-// mark (which the sequences write as one), which the bodies' sequences hold as its own word or the
-// start of one. Only a body the index keeps unsplit (one of
-// a third of a mebibyte or more, whose lowered sequences might pass a mebibyte) is read and tested
-// then: every other body the index names is a match, and the bodies, most of them stored apart
-// from their rows, are not read. nullopt for any other keyword, column or database.
+// mark (which the sequences write as one), which the bodies' sequences hold as its own word or
+// the start of one. Only a body the index keeps unsplit (one of a third of a mebibyte or more,
+// whose lowered sequences might pass a mebibyte) is read and tested then: every other body the
+// index names is a match, and the bodies, most of them stored apart from their rows, are not
+// read. nullopt for any other keyword, column or database.
 std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std::string& column,
                                                     const std::string& keyword) {
   if (engine != SqlEngine::kPostgres || column != "d_content" ||

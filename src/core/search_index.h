@@ -3,9 +3,9 @@
 // is like '%keyword%' (SQLite: the FTS5 trigram tables of core/list_structures.h and their
 // terms; PostgreSQL: the GIN indexes of the one- and two-character sequences of the titles,
 // authors and inputers, and of the bodies' two-character sequences), so that a query keeping the
-// plain like condition beside it gives exactly the like's rows, fast. The structures must exist (EnsureListStructures)
-// and be built (core/search_structures.h): until they are, CountKeywordMatches and
-// ListedIndexMatches use none of them.
+// plain like condition beside it gives exactly the like's rows, fast. The structures must exist
+// (EnsureListStructures) and be built (core/search_structures.h): until they are,
+// CountKeywordMatches and ListedIndexMatches use none of them.
 #ifndef FOLIREX_CORE_SEARCH_INDEX_H_
 #define FOLIREX_CORE_SEARCH_INDEX_H_
 
