@@ -93,6 +93,9 @@ TEST_F(PostgresDatabaseTest, TheServerFormOpensPostgresThroughTheRegisteredDrive
   // The server's "now" is the web host's local time, as a database file's is.
   const DateTime server_now = other.ExecuteScalar("select now").CDate();
   EXPECT_LT(std::fabs(server_now.ToSerial() - DateTime::Now().ToSerial()) * 86400, 120);
+  // A session leaves a search's bitmap of rows room to stay exact, above the server's 4 MB.
+  EXPECT_GE(other.ExecuteScalar("select pg_size_bytes(current_setting('work_mem'))").ToInt64(),
+            int64_t{64} << 20);
 }
 
 TEST_F(PostgresDatabaseTest, FlagsAreBooleansDatesAreDatesAndNumbersStayNumbers) {

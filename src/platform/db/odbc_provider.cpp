@@ -674,6 +674,11 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
       // A zone the server does not know: its own time zone stays.
     }
   }
+  try {
+    session->ExecuteNative(kServerSessionMemory);
+  } catch (const DbError&) {
+    // A server that refuses it keeps its own setting.
+  }
   return session;
 }
 

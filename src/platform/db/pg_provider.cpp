@@ -225,6 +225,11 @@ class PgSession : public Session {
     // A server older than the setting (PostgreSQL 12) keeps choosing for itself.
   }
 
+  void SetServerMemory() {
+    Result r(PQexec(conn_.get(), kServerSessionMemory));
+    // A server that refuses it keeps its own setting.
+  }
+
   void SetTimeZone(const std::string& zone) {
     Result r(PQexec(conn_.get(), ("SET TIME ZONE '" + zone + "'").c_str()));
     // A zone the server does not know: its own time zone stays.
@@ -841,6 +846,7 @@ std::unique_ptr<Session> MakeSession(Conn conn, std::string pool_key) {
   const std::string zone = LocalTimeZoneName();
   if (!zone.empty()) session->SetTimeZone(zone);
   session->UseGeneralPlans();
+  session->SetServerMemory();
   return session;
 }
 
