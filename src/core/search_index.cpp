@@ -10,6 +10,7 @@
 #include <semaphore>
 #include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "core/article_change_log.h"
@@ -663,12 +664,22 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
     std::unique_ptr<db::Statement> st = conn.session().Prepare(joined);
     conn.CountStatement(joined);
     st->Bind(values);
-    const std::string text = st->Step() ? st->Column(0).ToString() : std::string();
+    // The text is read where the value holds it, and the driver's result let go before the rows
+    // are made, sized once: at a common keyword's hundreds of thousands of matches each copy is
+    // megabytes, and sixteen readers at once held them all.
+    const Variant joined_value = st->Step() ? st->Column(0) : Variant::Null();
+    st.reset();
+    const std::string* held = std::get_if<std::string>(&joined_value.raw());
+    const std::string_view text = held != nullptr ? std::string_view(*held) : std::string_view();
+    if (!text.empty()) {
+      const size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), ',')) + 1;
+      if (count > most) return std::nullopt;
+      rows.reserve(count);
+    }
     for (size_t at = 0; at < text.size();) {
       const size_t end = std::min(text.find(',', at), text.size());
       const std::string_view row(text.data() + at, end - at);
       at = end + 1;
-      if (rows.size() >= most) return std::nullopt;
       const size_t space = by_time ? row.find(' ') : row.size();
       if (space == std::string_view::npos) return std::nullopt;
       int64_t id = 0;
