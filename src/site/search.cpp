@@ -145,7 +145,9 @@ SearchPlan PlanAndNote(Connection& conn, SearchFacts& facts, std::string_view pu
 bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
                const ListQuery& listed, const ListQuery& unordered, SearchSource& source) {
   const OrderCode order = facts.order;
-  if (!ListReadsInOrder(order)) return false;
+  // A keyword the trigram index does not read whole (none on PostgreSQL) goes on to the next
+  // step without a read of the data version.
+  if (!facts.index_reads) return false;
   const int64_t version = ArticleDataVersion(conn);
   std::shared_ptr<const BodyMatches> by_id =
       ListedIndexMatches(conn, SearchColumnName(facts.column), keyword, listed, version);
