@@ -31,22 +31,21 @@ threads=2
 [ "$connections" -ge 2 ] || threads=1
 done_file="$(mktemp)"
 trap 'rm -f "$done_file"' EXIT
-# CPU seconds (user and system) of the processes whose command line holds a pattern.
-cpu() {
-  python3 - "${patterns[@]}" <<'EOF'
-import os, sys
-total = 0
-for p in filter(str.isdigit, os.listdir('/proc')):
-    try:
-        cmd = open(f'/proc/{p}/cmdline', 'rb').read().replace(b'\0', b' ').decode('utf8', 'replace')
-        if any(x in cmd for x in sys.argv[1:]):
-            fields = open(f'/proc/{p}/stat').read().rsplit(')', 1)[1].split()
-            total += int(fields[11]) + int(fields[12])
-    except OSError:
-        pass
-print(total / os.sysconf('SC_CLK_TCK'))
-EOF
+# CPU time (user and system) in clock ticks of the processes whose command line holds a pattern,
+# read as bench/run.sh's cpu_ticks reads one process.
+cpu_ticks() {
+  local pattern p t total=0
+  for pattern in "${patterns[@]}"; do
+    for p in $(pgrep -f -- "$pattern"); do
+      # Not this script, whose own command line holds the patterns.
+      if [ "$p" = "$$" ] || [ "$p" = "$BASHPID" ]; then continue; fi
+      t="$(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)"
+      total=$((total + ${t:-0}))
+    done
+  done
+  echo "$total"
 }
+tick_ms="$(awk -v hz="$(getconf CLK_TCK)" 'BEGIN { print 1000 / hz }')"
 for column in title body; do
   searchtype=d_title
   [ "$column" = title ] || searchtype=d_content
@@ -54,17 +53,18 @@ for column in title body; do
     list="$kw_dir/$column-$kind.txt"
     [ -f "$list" ] || continue
     : >"$done_file"
-    before="$(cpu)"
+    before="$(cpu_ticks)"
     out="$(wrk -t"$threads" -c"$connections" -d"$((seconds + 60))s" --timeout "$((seconds + 60))s" \
       --latency -s "$repo/bench/keywords.lua" \
       "http://127.0.0.1:$port/asp.asp?m=search&channelid=1&searchtype=$searchtype&searchkeyword=" \
       -- "$list" "$first" "$count" "$threads" "$done_file" "$seconds" 2>&1)"
-    after="$(cpu)"
+    after="$(cpu_ticks)"
     answered="$(awk '/^keywords:/{print $5}' <<<"$out")"
     printf '%-16s answered %5s  not200 %s  p50 %9s  p99 %9s  cpu/req %s ms\n' "$column-$kind" \
       "$answered" "$(awk '/^keywords:/{print $7}' <<<"$out")" \
       "$(awk '$1=="50%"{print $2}' <<<"$out")" "$(awk '$1=="99%"{print $2}' <<<"$out")" \
-      "$(python3 -c "print(round(($after - $before) * 1000 / max(1, ${answered:-0}), 2))")"
+      "$(awk -v t="$((after - before))" -v n="${answered:-0}" -v ms="$tick_ms" \
+        'BEGIN { printf "%.2f", (n > 0 ? t * ms / n : 0) }')"
   done
 done
 [ -z "$pid" ] || grep -E '^(VmHWM|RssAnon|RssFile):' "/proc/$pid/status"
