@@ -178,9 +178,11 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
   if (list.total) pager.Total(*list.total);
   if (list.ids) pager.PageIds(list.ids, select_from);
   if (list.matches) {
-    pager.PageSql([matches = list.matches, select_from](int64_t offset, int64_t count) {
-      return select_from(KeptMatchesPageSource(*matches, true, offset, count));
-    });
+    pager.PageIds(
+        [matches = list.matches](int64_t offset, int64_t count) {
+          return KeptMatchesPageIds(*matches, true, offset, count);
+        },
+        select_from);
   }
   pager.DeepPages(select_from);
   return pager.ResultSet();

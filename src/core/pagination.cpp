@@ -382,12 +382,22 @@ Cls_Pagination::Bar Cls_Pagination::BuildBar(int64_t current_page) const {
 
 void Cls_Pagination::PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
                              std::function<std::string(const std::string& source)> select_from) {
-  page_sql_ = [ids = std::move(ids), select_from = std::move(select_from)](int64_t offset,
-                                                                           int64_t count) {
-    const int64_t size = static_cast<int64_t>(ids->size());
-    const int64_t begin = std::min(offset, size);
-    const std::vector<int64_t> page(ids->begin() + begin,
+  PageIds(
+      [ids = std::move(ids)](int64_t offset, int64_t count) {
+        const int64_t size = static_cast<int64_t>(ids->size());
+        const int64_t begin = std::min(offset, size);
+        return std::vector<int64_t>(ids->begin() + begin,
                                     ids->begin() + std::min(begin + count, size));
+      },
+      std::move(select_from));
+}
+
+void Cls_Pagination::PageIds(
+    std::function<std::vector<int64_t>(int64_t offset, int64_t count)> page_ids,
+    std::function<std::string(const std::string& source)> select_from) {
+  page_sql_ = [page_ids = std::move(page_ids), select_from = std::move(select_from)](
+                  int64_t offset, int64_t count) {
+    const std::vector<int64_t> page = page_ids(offset, count);
     if (page.empty()) return BoundSelect{select_from("Vantrel_Article where 1 = 0"), {}};
     BoundSql in = IdsIn("d_id", page);
     return BoundSelect{select_from("Vantrel_Article where " + in.sql), std::move(in.params)};

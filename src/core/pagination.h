@@ -180,6 +180,10 @@ class Cls_Pagination {
   // giving a select in the list's order of the rows of its source.
   void PageIds(std::shared_ptr<const std::vector<int64_t>> ids,
                std::function<std::string(const std::string& source)> select_from);
+  // The same with the ids of each page as page_ids gives them for its first row (0-based) and
+  // size: the select is one text for every page of a size, whatever its ids.
+  void PageIds(std::function<std::vector<int64_t>(int64_t offset, int64_t count)> page_ids,
+               std::function<std::string(const std::string& source)> select_from);
   // Kept for the callers that set it; nothing reads it.
   void KeyID(std::string value) { key_id_ = std::move(value); }
   const std::string& KeyID() const { return key_id_; }

@@ -646,6 +646,33 @@ std::optional<int64_t> PlainTime(const Variant& value) {
 
 using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
 
+// `sql` with each "?" outside quoted text that binds a whole number written in its place, and the
+// values left to bind.
+std::pair<std::string, std::vector<Variant>> NumbersWritten(const std::string& sql,
+                                                            const std::vector<Variant>& values) {
+  std::pair<std::string, std::vector<Variant>> out;
+  auto& [text, bound] = out;
+  text.reserve(sql.size());
+  size_t n = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '?' && n < values.size()) {
+      const Variant& value = values[n++];
+      if (value.type() == Variant::Type::kInteger) {
+        text += std::to_string(value.ToInt64Or(0));
+        continue;
+      }
+      bound.push_back(value);
+    }
+    text.push_back(c);
+  }
+  return out;
+}
+
 // The rows of `select` (d_id, then the time as text when `by_time`), sorted; nullopt when there
 // are more than `most` or a time is not plain.
 std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& select,
@@ -657,13 +684,19 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
     // result row per match (a few hundred microseconds a request for a keyword of a thousand).
     // Each row "id time", the time as the select's own text (none for a null, which is not
     // plain).
+    // The keyword bound, and the ids (the channel's, the class's) written in the text: one
+    // statement for each list, kept prepared under its general plan, which reads the keyword's
+    // index whatever the keyword (the session's plans for the search's keyword are set aside).
+    // Planned for each keyword, a rare one's matches took longer to plan than to read.
+    auto [list, bound] = NumbersWritten(select, values);
     const std::string joined =
         "select string_agg(cast(d_id as text)" +
         std::string(by_time ? " || ' ' || coalesce(cast(d_addtime as text), '')" : "") +
-        ", ',') from (" + select + ") folirex_matches";
+        ", ',') from (" + list + ") folirex_matches";
+    const PlannedForValues general(conn, {});
     std::unique_ptr<db::Statement> st = conn.session().Prepare(joined);
     conn.CountStatement(joined);
-    st->Bind(values);
+    st->Bind(bound);
     // The text is read where the value holds it, and the driver's result let go before the rows
     // are made, sized once: at a common keyword's hundreds of thousands of matches each copy is
     // megabytes, and sixteen readers at once held them all.
@@ -845,14 +878,14 @@ bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& li
   return false;
 }
 
-std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
-                                  int64_t count) {
+std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending, int64_t offset,
+                                        int64_t count) {
   const int64_t size = static_cast<int64_t>(body.rows.size());
   std::vector<int64_t> ids;
   for (int64_t i = std::max<int64_t>(offset, 0); i < std::min(offset + count, size); ++i) {
     ids.push_back(body.rows[static_cast<size_t>(descending ? size - 1 - i : i)].second);
   }
-  return ArticlesWithIds(ids);
+  return ids;
 }
 
 std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id) {
@@ -888,8 +921,8 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
   return matches;
 }
 
-std::string ListPageSource(Connection& conn, const ListQuery& list, const BodyMatches* among,
-                           int64_t offset, int64_t count) {
+std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const BodyMatches* among,
+                                 int64_t offset, int64_t count) {
   // Without a set to test against, the list's own condition finds the rows: the database stops
   // after the page's last.
   ListQuery walk = list;
@@ -908,7 +941,7 @@ std::string ListPageSource(Connection& conn, const ListQuery& list, const BodyMa
     }
     if (seen++ >= offset) ids.push_back(id);
   }
-  return ArticlesWithIds(ids);
+  return ids;
 }
 
 std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,

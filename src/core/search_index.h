@@ -127,9 +127,9 @@ bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& li
 bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
 
 // The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
-// `descending`, as the source of a select of them ("Vantrel_Article where d_id in (...)").
-std::string KeptMatchesPageSource(const BodyMatches& body, bool descending, int64_t offset,
-                                  int64_t count);
+// `descending`.
+std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending, int64_t offset,
+                                        int64_t count);
 
 // Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
 // the search structures are built (it may still find them too many).
@@ -155,12 +155,11 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
 // time is not a plain "yyyy-mm-dd hh:mm:ss".
 std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const BodyMatches& by_id);
 
-// The source ("Vantrel_Article where d_id in (...)") of the rows [offset, offset + count) of
-// `list` read in its order, each row kept when `among` (kept in the order of ids), if given,
-// holds it. The list is read only up to the page's last row: for matches common enough that it
-// passes few rows between them.
-std::string ListPageSource(Connection& conn, const ListQuery& list, const BodyMatches* among,
-                           int64_t offset, int64_t count);
+// The ids of the rows [offset, offset + count) of `list` read in its order, each row kept when
+// `among` (kept in the order of ids), if given, holds it. The list is read only up to the page's
+// last row: for matches common enough that it passes few rows between them.
+std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const BodyMatches* among,
+                                 int64_t offset, int64_t count);
 
 // The order a body keyword's matches are kept in (KeptBodyMatches), or kNone: not kept.
 enum class BodyMatchOrder { kNone, kTime, kId };

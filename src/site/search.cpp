@@ -87,8 +87,8 @@ struct SearchSource {
   std::shared_ptr<const std::vector<int64_t>> ids;
   std::shared_ptr<const BodyMatches> body;
   bool descending = false;
-  // Set: the source of the page's rows, given the page's first row (0-based) and size.
-  std::function<std::string(int64_t offset, int64_t count)> page_source;
+  // Set: the ids of the page's rows, given the page's first row (0-based) and size.
+  std::function<std::vector<int64_t>(int64_t offset, int64_t count)> page_ids;
 };
 
 // `list` read in the search's order, each row tested, where an index or the table itself holds
@@ -119,10 +119,10 @@ ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery
 }
 
 // The pages of a walk of `walk`, each row tested against `among` too when set.
-std::function<std::string(int64_t, int64_t)> WalkPages(
+std::function<std::vector<int64_t>(int64_t, int64_t)> WalkPages(
     Connection& conn, const ListQuery& walk, std::shared_ptr<const BodyMatches> among = nullptr) {
   return [&conn, walk, among = std::move(among)](int64_t offset, int64_t count) {
-    return ListPageSource(conn, walk, among.get(), offset, count);
+    return ListPageIds(conn, walk, among.get(), offset, count);
   };
 }
 
@@ -161,14 +161,14 @@ bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
   source.descending = KeptDescending(order);
   if (planned.way == SearchWay::kIndexSlice) source.body = by_id;
   if (planned.way == SearchWay::kIndexWalk) {
-    source.page_source = WalkPages(conn, *in_order.list, by_id);
+    source.page_ids = WalkPages(conn, *in_order.list, by_id);
   }
   if (planned.way == SearchWay::kIndexInTime) {
     source.body = KeptMatches(
         conn, unordered, /*by_time=*/true, version,
         [&] { return MatchesInTimeOrder(conn, *by_id); }, facts.asked_before);
   }
-  if (source.body || source.page_source) return true;
+  if (source.body || source.page_ids) return true;
   source.total.reset();
   source.descending = false;
   return false;
@@ -205,7 +205,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     facts.list_rows = in_order.passed;
     if (PlanAndNote(conn, facts, kCountedAskPurpose, unordered).way == SearchWay::kCountedWalk) {
       source.total = facts.counted;
-      if (in_order.list) source.page_source = WalkPages(conn, *in_order.list);
+      if (in_order.list) source.page_ids = WalkPages(conn, *in_order.list);
       return source;
     }
   }
@@ -333,16 +333,13 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   if (source.total) pager.Total(*source.total);
   auto select_from = [order](const std::string& from) { return SelectFrom(from, order); };
   if (source.ids) pager.PageIds(source.ids, select_from);
-  if (source.page_source) {
-    pager.PageSql([page_source = source.page_source, order](int64_t offset, int64_t count) {
-      return SelectFrom(page_source(offset, count), order);
-    });
-  }
+  if (source.page_ids) pager.PageIds(source.page_ids, select_from);
   if (source.body) {
-    pager.PageSql(
-        [body = source.body, descending = source.descending, order](int64_t offset, int64_t count) {
-          return SelectFrom(KeptMatchesPageSource(*body, descending, offset, count), order);
-        });
+    pager.PageIds(
+        [body = source.body, descending = source.descending](int64_t offset, int64_t count) {
+          return KeptMatchesPageIds(*body, descending, offset, count);
+        },
+        select_from);
   }
   // Clicks do not move the article data version: results in their order keep no head.
   if (ListReadsInOrder(order)) pager.DeepPages(select_from);
