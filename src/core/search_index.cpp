@@ -928,6 +928,8 @@ std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const 
   ListQuery walk = list;
   if (among == nullptr) walk.first_rows = offset + count;
   const std::string select = walk.Select("d_id");
+  // A walk of the list in its order whatever the keyword its like tests: planned once.
+  const PlannedForValues general(conn, {});
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
   conn.CountStatement(select);
   st->Bind(walk.Values());
