@@ -96,6 +96,10 @@ TEST_F(PostgresDatabaseTest, TheServerFormOpensPostgresThroughTheRegisteredDrive
   // A session leaves a search's bitmap of rows room to stay exact, above the server's 4 MB.
   EXPECT_GE(other.ExecuteScalar("select pg_size_bytes(current_setting('work_mem'))").ToInt64(),
             int64_t{64} << 20);
+  // and splits no statement among worker processes (some 5 ms to start them).
+  EXPECT_EQ(other.ExecuteScalar("select current_setting('max_parallel_workers_per_gather')")
+                .ToString(),
+            "0");
 }
 
 TEST_F(PostgresDatabaseTest, FlagsAreBooleansDatesAreDatesAndNumbersStayNumbers) {

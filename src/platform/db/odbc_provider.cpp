@@ -675,7 +675,7 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionTarget& target, std::st
     }
   }
   try {
-    session->ExecuteNative(kServerSessionMemory);
+    session->ExecuteNative(kServerSessionSettings);
   } catch (const DbError&) {
     // A server that refuses it keeps its own setting.
   }

@@ -35,16 +35,20 @@ std::string OdbcDriverLibrary(const std::string& driver_name);
 // time, as it is for a database file; empty when it cannot be told.
 std::string LocalTimeZoneName();
 
-// Run on each new session of a PostgreSQL server: the memory one step of a statement may take
-// (work_mem), raised to 64 MB where the server's setting is lower. A search's bitmap of the rows
+// Run on each new session of a PostgreSQL server. The memory one step of a statement may take
+// (work_mem), raised to 64 MB where the server's setting is lower: a search's bitmap of the rows
 // an index names needs some 64 bytes a table page to stay exact; past its memory it keeps whole
 // pages instead, and every row of such a page is tested again by the index's condition, which
 // for the bodies' index computes the body's sequences (a third of a millisecond each): the
 // server's default of 4 MB did that for a common keyword from about 500,000 articles on, and
 // such a search took seconds to minutes. 64 MB keeps them exact to about 5,000,000 articles.
-inline constexpr const char* kServerSessionMemory =
+// And no statement split among worker processes: starting them takes some 5 ms, more than a
+// page's statements take, and a statement kept under its general plan (a search's matches, the
+// keyword not known when it is planned) was split at 1,000,000 articles for every keyword.
+inline constexpr const char* kServerSessionSettings =
     "SELECT set_config('work_mem', CASE WHEN pg_size_bytes(current_setting('work_mem')) < "
-    "67108864 THEN '64MB' ELSE current_setting('work_mem') END, false)";
+    "67108864 THEN '64MB' ELSE current_setting('work_mem') END, false), "
+    "set_config('max_parallel_workers_per_gather', '0', false)";
 
 }  // namespace folirex::db
 

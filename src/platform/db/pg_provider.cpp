@@ -225,8 +225,8 @@ class PgSession : public Session {
     // A server older than the setting (PostgreSQL 12) keeps choosing for itself.
   }
 
-  void SetServerMemory() {
-    Result r(PQexec(conn_.get(), kServerSessionMemory));
+  void SetServerSettings() {
+    Result r(PQexec(conn_.get(), kServerSessionSettings));
     // A server that refuses it keeps its own setting.
   }
 
@@ -846,7 +846,7 @@ std::unique_ptr<Session> MakeSession(Conn conn, std::string pool_key) {
   const std::string zone = LocalTimeZoneName();
   if (!zone.empty()) session->SetTimeZone(zone);
   session->UseGeneralPlans();
-  session->SetServerMemory();
+  session->SetServerSettings();
   return session;
 }
 
