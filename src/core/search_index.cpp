@@ -19,6 +19,7 @@
 #include "core/text_helpers.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/db/provider.h"
+#include "platform/db/sql_params.h"
 
 namespace folirex {
 namespace {
@@ -653,27 +654,15 @@ using MatchRows = std::vector<std::pair<int64_t, int64_t>>;
 // values left to bind.
 std::pair<std::string, std::vector<Variant>> NumbersWritten(const std::string& sql,
                                                             const std::vector<Variant>& values) {
-  std::pair<std::string, std::vector<Variant>> out;
-  auto& [text, bound] = out;
-  text.reserve(sql.size());
-  size_t n = 0;
-  char quote = 0;
-  for (char c : sql) {
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == '?' && n < values.size()) {
-      const Variant& value = values[n++];
-      if (value.type() == Variant::Type::kInteger) {
-        text += std::to_string(value.ToInt64Or(0));
-        continue;
-      }
-      bound.push_back(value);
+  std::vector<Variant> bound;
+  std::string text = ReplacePlaceholders(sql, [&](size_t i) -> std::string {
+    if (i < values.size() && values[i].type() == Variant::Type::kInteger) {
+      return std::to_string(values[i].ToInt64Or(0));
     }
-    text.push_back(c);
-  }
-  return out;
+    if (i < values.size()) bound.push_back(values[i]);
+    return "?";
+  });
+  return {std::move(text), std::move(bound)};
 }
 
 // The rows of `select` (d_id, then the time as text when `by_time`), sorted; nullopt when there

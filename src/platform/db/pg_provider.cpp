@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/db/odbc_provider.h"
+#include "platform/db/sql_params.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex::db {
@@ -265,31 +266,9 @@ class PgSession : public Session {
     throw DbError(std::string("SQL: ") + what + " [" + sql + "]");
   }
 
-  // `sql` with each "?" outside quoted text and names replaced by what `placeholder` gives for
-  // its index (0, 1, ...).
-  template <typename F>
-  static std::string Placeholders(const std::string& sql, F&& placeholder) {
-    std::string out;
-    out.reserve(sql.size() + 8);
-    size_t n = 0;
-    char quote = 0;
-    for (char c : sql) {
-      if (quote != 0) {
-        if (c == quote) quote = 0;
-      } else if (c == '\'' || c == '"') {
-        quote = c;
-      } else if (c == '?') {
-        out += placeholder(n++);
-        continue;
-      }
-      out.push_back(c);
-    }
-    return out;
-  }
-
   // "?" placeholders become $1, $2, ... outside quoted text and names.
   static std::string Numbered(const std::string& sql) {
-    return Placeholders(sql, [](size_t i) { return "$" + std::to_string(i + 1); });
+    return ReplacePlaceholders(sql, [](size_t i) { return "$" + std::to_string(i + 1); });
   }
 
   void End(const char* how) {
@@ -408,7 +387,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
     std::vector<Oid> left_types;
     std::vector<std::string> left_values;
     std::vector<bool> left_nulls;
-    const std::string text = Placeholders(sql, [&](size_t i) -> std::string {
+    const std::string text = ReplacePlaceholders(sql, [&](size_t i) -> std::string {
       if (i >= values.size()) return "?";
       if (IsPlannedValue(types, values, nulls, i)) {
         char* literal = PQescapeLiteral(c, values[i].data(), values[i].size());

@@ -27,6 +27,28 @@ struct BoundSql {
 // "?,?,?": one placeholder for each of `count` values (count above 0: "in ()" is not SQL).
 std::string Placeholders(size_t count);
 
+// `sql` with each "?" outside quoted text and names replaced by what `placeholder` gives for its
+// index (0, 1, ...), called in the order of the placeholders.
+template <typename F>
+std::string ReplacePlaceholders(std::string_view sql, F&& placeholder) {
+  std::string out;
+  out.reserve(sql.size() + 8);
+  size_t n = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '?') {
+      out += placeholder(n++);
+      continue;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
 // `column` + " in (?,...)" with one placeholder per id (ids not empty), and the ids.
 BoundSql IdsIn(const std::string& column, const std::vector<int64_t>& ids);
 
