@@ -164,7 +164,7 @@ ListCondition PhraseRows(const std::string& column, const std::string& keyword) 
 
 // The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)"), with
 // the index hint `hint` after the table.
-std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint = "") {
+std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint) {
   ListQuery list;
   list.hint = hint;
   if (ids.empty()) return list.And(ConditionKind::kLogged, "1 = 0").Source();
