@@ -305,7 +305,11 @@ CREATE TABLE Vantrel_Article (
   d_deleted yesno NOT NULL DEFAULT 0,
   d_checked yesno NOT NULL DEFAULT 0,
   d_generatedflag yesno NOT NULL DEFAULT 0
-);
+)
+-- A body of up to about 8 KB stays in its row rather than in the table's TOAST store: a search
+-- tests each candidate body, and reading one from the TOAST store (its index, then its chunks)
+-- cost more than the test itself.
+WITH (toast_tuple_target = 8160);
 -- Public lists select approved live articles of a channel, pinned first, newest first; the
 -- manager lists a channel's live articles by add time; the planner counts by the same state.
 CREATE INDEX idx_article_list_id
