@@ -14,15 +14,17 @@ namespace {
 // where they are). The change waits for no other session's work on the table (a search index
 // that another host is building): it is made at a later start instead.
 void KeepBodiesInTheirRows(Connection& conn) {
+  // The table's option as PostgreSQL lists it, and as it is set.
+  const std::string option = "toast_tuple_target=8160";
   if (conn.ExecuteScalar("select count(*) from pg_class where oid = 'vantrel_article'::regclass "
-                         "and 'toast_tuple_target=8160' = any(coalesce(reloptions, '{}'))")
+                         "and '" + option + "' = any(coalesce(reloptions, '{}'))")
           .ToInt64Or(0) > 0) {
     return;
   }
   ScopedTransaction transaction(conn);
   conn.session().ExecuteNative("SET LOCAL lock_timeout = '2s'");
   try {
-    conn.session().ExecuteNative("ALTER TABLE Vantrel_Article SET (toast_tuple_target = 8160)");
+    conn.session().ExecuteNative("ALTER TABLE Vantrel_Article SET (" + option + ")");
   } catch (const DbError&) {
     return;  // rolled back with the transaction
   }
