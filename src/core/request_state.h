@@ -113,11 +113,14 @@ struct ChannelSettings {
 
 // Rows already read in this request. A page that changes what they hold clears them.
 struct RequestCaches {
-  // The rows of Vantrel_Channel by channel id, each as column name (lower case) to value, read
-  // in one statement the first time a page asks about a channel (FindChannelRow): a page that
-  // shows several channels asks about each one several times. A page that changes a channel
-  // clears it.
-  using ChannelRow = std::map<std::string, Variant>;
+  // The rows of Vantrel_Channel by channel id, each its values with the columns' places by name
+  // (lower case, shared by the rows), read in one statement the first time a page asks about a
+  // channel (FindChannelRow): a page that shows several channels asks about each one several
+  // times. A page that changes a channel clears it.
+  struct ChannelRow {
+    std::shared_ptr<const std::map<std::string, size_t, std::less<>>> columns;
+    std::vector<Variant> values;
+  };
   std::optional<std::map<int64_t, ChannelRow>> ChannelRows;
 
   // Template pages by lookup ("set <id> <type>" or "page <id>"): their text and skin, so a page

@@ -7,6 +7,7 @@
 
 #include "core/public_request.h"
 #include "core/text_helpers.h"
+#include "platform/db/provider.h"
 #include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
 
@@ -118,50 +119,66 @@ bool FlagIs(const Variant& v, bool value) {
 
 const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* column) {
   static const Variant kMissing = Variant::Null();
-  auto it = row.find(column);
-  return it == row.end() ? kMissing : it->second;
+  auto it = row.columns->find(std::string_view(column));
+  return it == row.columns->end() ? kMissing : row.values[it->second];
 }
 
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id) {
   if (!caches.ChannelRows) {
     std::map<int64_t, RequestCaches::ChannelRow> rows;
-    Recordset rs;
     // The first read of a request also reads the version of the kept settings, when the
     // connection would read it next, in the same statement.
     std::string version_sql = db.Conn->KeptVersionSql();
+    std::unique_ptr<db::Statement> st;
+    bool more = false;
     if (!version_sql.empty()) {
       try {
-        rs.Open(
+        st = db.Conn->PrepareRead(
             "select *, (" + version_sql + ") as " + kKeptVersionColumn + " from Vantrel_Channel",
-            *db.Conn, 0, 1);
+            {});
+        more = st->Step();
       } catch (const DbError&) {
         // A database made before the version row has no such table: the channels are read
         // alone, and the connection keeps nothing for a while.
         db.Conn->OfferKeptVersion(Variant::Null());
         version_sql.clear();
+        st.reset();
       }
     }
-    if (version_sql.empty()) rs.Open("select * from Vantrel_Channel", *db.Conn, 0, 1);
+    if (version_sql.empty()) {
+      st = db.Conn->PrepareRead("select * from Vantrel_Channel", {});
+      more = st->Step();
+    }
+    // The columns' places by name (lower case), once for every row.
+    auto columns = std::make_shared<std::map<std::string, size_t, std::less<>>>();
+    int version_column = -1;
+    std::vector<int> kept;
+    for (int i = 0; i < st->ColumnCount(); ++i) {
+      std::string name = LCase(st->ColumnName(i));
+      if (!version_sql.empty() && name == kKeptVersionColumn) {
+        version_column = i;
+        continue;
+      }
+      // A name given twice names its last column.
+      (*columns)[std::move(name)] = kept.size();
+      kept.push_back(i);
+    }
+    const auto id_column = columns->find(std::string_view("d_id"));
     bool offered = false;
-    while (!rs.Eof()) {
-      RequestCaches::ChannelRow row;
-      for (int i = 0; i < rs.FieldCount(); ++i) {
-        std::string name = LCase(rs.FieldName(i));
-        if (!version_sql.empty() && name == kKeptVersionColumn) {
-          if (!offered) db.Conn->OfferKeptVersion(rs.Field(i));
-          offered = true;
-          continue;
-        }
-        row[std::move(name)] = rs.Field(i);
+    for (; more; more = st->Step()) {
+      if (version_column >= 0 && !offered) {
+        db.Conn->OfferKeptVersion(st->Column(version_column));
+        offered = true;
       }
-      auto key = row.find("d_id");
-      if (key != row.end() && !key->second.IsNull()) {
-        rows.emplace(key->second.ToInt64(), std::move(row));
+      RequestCaches::ChannelRow row{columns, {}};
+      row.values.reserve(kept.size());
+      for (int i : kept) row.values.push_back(st->Column(i));
+      if (id_column != columns->end() && !row.values[id_column->second].IsNull()) {
+        const int64_t id = row.values[id_column->second].ToInt64();
+        rows.emplace(id, std::move(row));
       }
-      rs.MoveNext();
     }
-    rs.Close();
     caches.ChannelRows = std::move(rows);
   }
   auto found = caches.ChannelRows->find(id);

@@ -1,6 +1,8 @@
 #include "site/template_engine.h"
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/cache/lru_cache.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/announcements.h"
@@ -225,9 +228,9 @@ class PageRender {
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
   void ExpandBlocks(std::string& template_text);
-  // The scan of the template text for the pattern: the one shared_ keeps, else made into `own`.
-  const TemplateScan& KeptScan(const std::string& template_text, std::string_view pattern,
-                               bool places, std::unique_ptr<TemplateScan>& own);
+  // The scan of the template text for the pattern, kept for the process (KeptTemplateScans).
+  static std::shared_ptr<const TemplateScan> KeptScan(const std::string& template_text,
+                                                      std::string_view pattern, bool places);
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
@@ -424,8 +427,8 @@ void PageRender::ExpandBlocks(std::string& template_text) {
           ShowSubClassListByChannel(state_, skin_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
-    std::unique_ptr<TemplateScan> own;
-    const TemplateScan& scan = KeptScan(template_text, kBlockPattern, false, own);
+    const std::shared_ptr<const TemplateScan> kept = KeptScan(template_text, kBlockPattern, false);
+    const TemplateScan& scan = *kept;
     const std::vector<std::string>& blocks = scan.found.texts;
     if (blocks.size() < 2) return;
     // Only the first block is expanded; later ones stay as typed.
@@ -715,19 +718,52 @@ std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
   return scan;
 }
 
-const TemplateScan& PageRender::KeptScan(const std::string& template_text,
-                                         std::string_view pattern, bool places,
-                                         std::unique_ptr<TemplateScan>& own) {
-  // A run of pages drawn from one template scans it once.
-  if (shared_ != nullptr) {
-    std::string key;
-    key.reserve(pattern.size() + template_text.size() + 2);
-    key.append(pattern).append(1, places ? '1' : '0').append(1, '\0').append(template_text);
-    if (const TemplateScan* kept = shared_->FindScan(key)) return *kept;
-    return shared_->KeepScan(key, ScanTemplate(template_text, pattern, places));
+// What the engine found in the template texts drawn lately, in every request of the process: a
+// scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
+class KeptTemplateScans {
+ public:
+  // What the kept scans may hold in all: some hundred texts of the size a template has.
+  static constexpr size_t kTemplateScanBytes = 4 << 20;
+
+  static KeptTemplateScans& Instance() {
+    static auto* scans = new KeptTemplateScans();
+    return *scans;
   }
-  own = ScanTemplate(template_text, pattern, places);
-  return *own;
+
+  std::shared_ptr<const TemplateScan> Find(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<const TemplateScan>* kept = scans_.Find(key);
+    return kept == nullptr ? nullptr : *kept;
+  }
+  void Keep(const std::string& key, std::shared_ptr<const TemplateScan> scan) {
+    const size_t charge = Charge(key, *scan);
+    std::lock_guard<std::mutex> lock(mutex_);
+    scans_.Insert(key, std::move(scan), charge);
+  }
+
+ private:
+  // The bytes an entry holds, near enough: its key (the text) and the scan's strings and places.
+  static size_t Charge(const std::string& key, const TemplateScan& scan) {
+    size_t bytes = 2 * key.size() + scan.hits.size() * sizeof(KeyHit);
+    for (const std::string& t : scan.found.texts) bytes += 3 * t.size() + 96;
+    for (const std::string& g : scan.found.groups) bytes += g.size() + 32;
+    return bytes;
+  }
+
+  std::mutex mutex_;
+  LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kTemplateScanBytes};
+};
+
+std::shared_ptr<const TemplateScan> PageRender::KeptScan(const std::string& template_text,
+                                                         std::string_view pattern, bool places) {
+  std::string key;
+  key.reserve(pattern.size() + template_text.size() + 2);
+  key.append(pattern).append(1, places ? '1' : '0').append(1, '\0').append(template_text);
+  KeptTemplateScans& kept = KeptTemplateScans::Instance();
+  if (std::shared_ptr<const TemplateScan> scan = kept.Find(key)) return scan;
+  std::shared_ptr<const TemplateScan> scan = ScanTemplate(template_text, pattern, places);
+  kept.Keep(key, scan);
+  return scan;
 }
 
 std::string PageRender::Render(std::string& template_text) {
@@ -736,8 +772,9 @@ std::string PageRender::Render(std::string& template_text) {
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
 
-  std::unique_ptr<TemplateScan> own;
-  const TemplateScan* scan = &KeptScan(template_text, PagePattern(page_), true, own);
+  const std::shared_ptr<const TemplateScan> kept =
+      KeptScan(template_text, PagePattern(page_), true);
+  const TemplateScan* scan = kept.get();
 
   const std::vector<std::string>& matches = scan->found.texts;
   const std::vector<std::string>& groups = scan->found.groups;
@@ -773,16 +810,6 @@ PageValueCache::~PageValueCache() = default;
 
 void PageValueCache::KeepNeighbours(NeighbourRows rows) {
   neighbours_ = std::make_unique<NeighbourRows>(std::move(rows));
-}
-
-const TemplateScan* PageValueCache::FindScan(const std::string& key) const {
-  auto it = scans_.find(key);
-  return it == scans_.end() ? nullptr : it->second.get();
-}
-
-const TemplateScan& PageValueCache::KeepScan(const std::string& key,
-                                             std::unique_ptr<TemplateScan> scan) {
-  return *scans_.insert_or_assign(key, std::move(scan)).first->second;
 }
 
 const std::string* PageValueCache::Find(const std::string& key) const {

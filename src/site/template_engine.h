@@ -73,9 +73,6 @@ struct PageSkin {
 // and size). The article, its keywords, related articles, comments and neighbours are drawn for
 // every page. The values stay as first drawn, so keep the cache no longer than the rows they show
 // stay unchanged (one generation step). Not thread-safe; it belongs to one request.
-// It also keeps what the engine finds in a template text (its labels and chips and where they
-// stand), which is the same for every page drawn from that text.
-struct TemplateScan;
 struct NeighbourRows;
 class PageValueCache {
  public:
@@ -88,10 +85,6 @@ class PageValueCache {
   const std::string* Find(const std::string& key) const;
   void Store(const std::string& key, std::string value);
 
-  // The scan kept under key (the page pattern and the template text), or null; Keep stores one.
-  const TemplateScan* FindScan(const std::string& key) const;
-  const TemplateScan& KeepScan(const std::string& key, std::unique_ptr<TemplateScan> scan);
-
   // The previous and next articles of the run's articles, read at once (LoadNeighbourRows,
   // location_path.h); null until kept, and then each page reads its own.
   void KeepNeighbours(NeighbourRows rows);
@@ -99,7 +92,6 @@ class PageValueCache {
 
  private:
   std::unordered_map<std::string, std::string> values_;
-  std::unordered_map<std::string, std::unique_ptr<TemplateScan>> scans_;
   std::unique_ptr<NeighbourRows> neighbours_;
 };
 

@@ -28,6 +28,8 @@
 //    charged the rows each holds, capacity kMostBodyMatchesHeld, at most kMostBodyMatchLists.
 //  - searches asked before (core/search_index.cpp): which lists a purpose has asked for, so
 //    that a second asking keeps what it reads; charge 1, capacity 4096.
+//  - template scans (site/template_engine.cpp): what the page engine found in a template text,
+//    by pattern and text; charged the bytes each holds, capacity 4 MiB.
 //  - keyword counts (core/article_keywords.cpp): how many articles of a channel hold a keyword,
 //    by database, to choose the related-articles block's read; charge 1, capacity 65536.
 #ifndef FOLIREX_PLATFORM_CACHE_LRU_CACHE_H_

@@ -425,6 +425,9 @@ DateTime Variant::CDate() const {
 }
 
 int64_t Variant::ToInt64Or(int64_t fallback) const {
+  // The common cases without an exception: a whole number, and Null (which ToInt64 refuses).
+  if (const int64_t* i = std::get_if<int64_t>(&value_)) return *i;
+  if (IsNull()) return fallback;
   try {
     return ToInt64();
   } catch (const VariantError&) {
