@@ -32,6 +32,12 @@ bool WriteTextFile(const HostObjects& host, std::string_view path, std::string_v
 // The whole text of the file; empty when it cannot be read.
 std::string ReadTextFile(const HostObjects& host, std::string_view path);
 
+// Whether ReadTextFile would give `text`: a file found to hold it before and unchanged on the
+// disk since (fs::StateOf) is not read again. (A file written over in place at the same size
+// within one tick of the file system's clock looks unchanged; the site's own writes replace the
+// file, which gives it another inode.)
+bool TextFileHolds(const HostObjects& host, std::string_view path, std::string_view text);
+
 // The body of a script file that writes the html into a page: one document.write("...") line,
 // ended by CR LF, per CR LF-separated line of the html. Backslashes, double quotes and stray CR
 // or LF characters are escaped so that no line of html can break the script. Pure.

@@ -109,7 +109,7 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
   const std::string file = folder.dir + "Js/" + file_name;
   const std::string body = HtmlToJsWrite(wrapped);
   // Most renderings find the list unchanged; rewriting it only when it changed spares the disk.
-  if (ReadTextFile(state.host, file) != body) {
+  if (!TextFileHolds(state.host, file, body)) {
     CreateFolderPath(state.host, std::string_view(folder.dir + "Js"));
     WriteTextFile(state.host, file, body);
   }

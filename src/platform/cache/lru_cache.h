@@ -18,6 +18,8 @@
 // The uses and their bounds (charge: what one entry counts for; capacity: the bound on the sum):
 //  - idle statements (platform/db/sqlite_provider.cpp): the compiled statements of one pooled
 //    session by text, taken out while they run; charge 1, capacity 64 per session.
+//  - database files (platform/db/provider.cpp): the canonical path of each database path opened,
+//    with the file it reached; charge 1, capacity 64.
 //  - counts (core/list_structures.cpp): row counts of lists by database and count text, with the
 //    version they were taken at; charge 1, capacity 4096.
 //  - list heads (core/list_structures.cpp): the first ids of paged lists with their version;
@@ -30,6 +32,8 @@
 //    that a second asking keeps what it reads; charge 1, capacity 4096.
 //  - template scans (site/template_engine.cpp): what the page engine found in a template text,
 //    by pattern and text; charged the bytes each holds, capacity 4 MiB.
+//  - text files seen (core/site_files.cpp): the files lately found to hold what a page would
+//    write, with their state then; charged the bytes each holds, capacity 1 MiB.
 //  - keyword counts (core/article_keywords.cpp): how many articles of a channel hold a keyword,
 //    by database, to choose the related-articles block's read; charge 1, capacity 65536.
 #ifndef FOLIREX_PLATFORM_CACHE_LRU_CACHE_H_

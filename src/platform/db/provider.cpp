@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
+#include "platform/cache/lru_cache.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/odbc_provider.h"
 #include "platform/db/pg_provider.h"
@@ -138,6 +140,36 @@ class SessionPool {
   std::unordered_map<std::string, std::vector<std::unique_ptr<Session>>> idle_;
 };
 
+// The file a database path names, resolved once: the canonical path kept with the file's
+// device and inode, and used again while the path still reaches that file (one stat instead of a
+// look-up of every link on the way).
+struct ResolvedFile {
+  std::string path;
+  dev_t device;
+  ino_t inode;
+};
+
+std::optional<ResolvedFile> ResolveDatabaseFile(const std::string& named) {
+  static std::mutex mutex;
+  static auto* resolved = new LruCache<std::string, ResolvedFile>(64);
+  struct stat st {};
+  if (::stat(named.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const ResolvedFile* kept = resolved->Find(named);
+        kept != nullptr && kept->device == st.st_dev && kept->inode == st.st_ino) {
+      return *kept;
+    }
+  }
+  std::error_code ec;
+  const std::filesystem::path canonical = std::filesystem::canonical(named, ec);
+  if (ec || ::stat(canonical.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  ResolvedFile file{canonical.string(), st.st_dev, st.st_ino};
+  std::lock_guard<std::mutex> lock(mutex);
+  resolved->Insert(named, file);
+  return file;
+}
+
 }  // namespace
 
 ColumnKind ColumnKindOfDeclaredType(std::string_view declared) {
@@ -166,16 +198,12 @@ std::unique_ptr<Session> OpenSession(std::string_view connection_string) {
   std::string key;
   std::string path;
   if (target.kind == ConnectionTarget::Kind::kFile) {
-    std::error_code ec;
-    std::filesystem::path resolved = std::filesystem::canonical(target.path, ec);
-    struct stat st {};
-    if (ec || ::stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      throw DbError("cannot open the database " + target.path + ": no such file");
-    }
-    path = resolved.string();
+    const std::optional<ResolvedFile> file = ResolveDatabaseFile(target.path);
+    if (!file) throw DbError("cannot open the database " + target.path + ": no such file");
+    path = file->path;
     // The inode is part of the key, so that a file replaced under the same name is not served
     // through connections to the old one.
-    key = "file:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + path;
+    key = "file:" + std::to_string(file->device) + ":" + std::to_string(file->inode) + ":" + path;
   } else {
     key = "odbc:" + target.OdbcConnectionString();
   }

@@ -333,6 +333,16 @@ std::optional<std::string> ReadFile(const stdfs::path& path, std::error_code* er
   return bytes;
 }
 
+std::optional<FileState> StateOf(const stdfs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  auto ns = [](const struct timespec& t) {
+    return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + static_cast<int64_t>(t.tv_nsec);
+  };
+  return FileState{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                   static_cast<int64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 std::optional<std::string> ReadTextFile(const stdfs::path& path, std::error_code* error) {
   std::optional<std::string> bytes = ReadFile(path, error);
   if (!bytes) return std::nullopt;

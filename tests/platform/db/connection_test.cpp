@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -81,6 +82,40 @@ TEST(ConnectionTest, AFileThatIsNotADatabaseFails) {
   }
   Connection conn;
   EXPECT_THROW(conn.Open("Provider=x;Data Source=" + text.string() + ";"), DbError);
+}
+
+TEST(ConnectionTest, AFileReplacedUnderItsNameOrLinkIsOpenedAnew) {
+  TempDatabase db;
+  const std::filesystem::path folder = db.folder();
+  auto make = [&](const std::string& name, const std::string& word) {
+    std::ofstream(folder / name).flush();
+    Connection conn;
+    conn.Open("Provider=x;Data Source=" + (folder / name).string() + ";");
+    conn.Execute("create table T (word text)");
+    conn.Execute("insert into T values (?)", {Variant(word)});
+    // Whole in the file, not in its log, so that the file alone can be moved.
+    conn.Execute("pragma wal_checkpoint(truncate)");
+  };
+  auto word_of = [](const std::filesystem::path& path) {
+    Connection conn;
+    conn.Open("Provider=x;Data Source=" + path.string() + ";");
+    return conn.ExecuteScalar("select word from T").ToString();
+  };
+  make("a.db", "first");
+  make("b.db", "second");
+  make("c.db", "third");
+  std::filesystem::create_symlink(folder / "a.db", folder / "site.db");
+  EXPECT_EQ(word_of(folder / "site.db"), "first");
+  EXPECT_EQ(word_of(folder / "site.db"), "first");  // from the pool
+  // The file the name reaches replaced, then the link pointed elsewhere: each time the
+  // connections already pooled are of another file.
+  std::filesystem::rename(folder / "b.db", folder / "a.db");
+  EXPECT_EQ(word_of(folder / "site.db"), "second");
+  std::filesystem::remove(folder / "site.db");
+  std::filesystem::create_symlink(folder / "c.db", folder / "site.db");
+  EXPECT_EQ(word_of(folder / "site.db"), "third");
+  std::filesystem::remove(folder / "c.db");
+  EXPECT_THROW(word_of(folder / "site.db"), DbError);
 }
 
 TEST(ConnectionTest, ServerFormWithAnUnknownDriverFailsCleanly) {
