@@ -294,7 +294,15 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {
   const ConditionKind kind =
       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged;
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   if (engine != SqlEngine::kPostgres) {
+    // A keyword without letter case or wildcards is within a text exactly where its bytes are:
+    // instr finds the rows the like finds, comparing bytes where the like decodes and folds
+    // every character (twice its time over a body).
+    if (caseless && !characters.empty() && keyword.find_first_of("%_") == std::string::npos) {
+      return ListCondition{"instr(" + column + ", ?) > 0", {Variant(keyword)}, kind};
+    }
     // The pattern is made around the bound keyword: SQLite compiles a statement again at every
     // run whose bare "like ?" is bound anew (it plans such a like by its pattern), which cost a
     // repeated search as much again as its rows.
@@ -303,8 +311,6 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
   // times the cost of the test itself over a body). A keyword without letter case finds the same
   // rows by the case-sensitive like (~~).
-  const std::vector<uint32_t> characters = CodePoints(keyword);
-  const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " ?";
   std::vector<Variant> pattern{Variant("%" + keyword + "%")};
   size_t length = 0;
