@@ -63,11 +63,8 @@ bool FolderExists(const std::filesystem::path& path);
 // What tells one state of a file from another without reading it: the file (device and inode),
 // its size and its modification and change times. Equal states are taken for equal contents.
 struct FileState {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  int64_t size = 0;
-  int64_t modified_ns = 0;
-  int64_t changed_ns = 0;
+  uint64_t device = 0, inode = 0;
+  int64_t size = 0, modified_ns = 0, changed_ns = 0;
   bool operator==(const FileState&) const = default;
 };
 // The state of the file at the path (links followed); nullopt when there is no such file.
