@@ -9,22 +9,27 @@
 namespace folirex {
 namespace {
 
-// PostgreSQL: the articles' table of a site made before keeps a body of up to about 8 KB in its
-// row, as the schema now makes it, for the bodies written from then on (those stored before stay
-// where they are). The change waits for no other session's work on the table (a search index
-// that another host is building): it is made at a later start instead.
-void KeepBodiesInTheirRows(Connection& conn) {
-  // The table's option as PostgreSQL lists it, and as it is set.
-  const std::string option = "toast_tuple_target=8160";
-  if (conn.ExecuteScalar("select count(*) from pg_class where oid = 'vantrel_article'::regclass "
-                         "and '" + option + "' = any(coalesce(reloptions, '{}'))")
-          .ToInt64Or(0) > 0) {
-    return;
+// PostgreSQL: the articles' table of a site made before gets the storage options the schema now
+// makes it with, for the rows written from then on (those stored before stay where they are): a
+// body of up to about 8 KB kept in its row, and room left in each page for a click's new version
+// of a row. The change waits for no other session's work on the table (a search index that
+// another host is building): it is made at a later start instead.
+void SetArticleStorage(Connection& conn) {
+  // The table's options as PostgreSQL lists them, and as they are set.
+  std::string missing;
+  for (const char* option : {"toast_tuple_target=8160", "fillfactor=70"}) {
+    if (conn.ExecuteScalar("select count(*) from pg_class where oid = 'vantrel_article'::regclass "
+                           "and ? = any(coalesce(reloptions, '{}'))",
+                           {Variant(option)})
+            .ToInt64Or(0) == 0) {
+      missing += (missing.empty() ? "" : ", ") + std::string(option);
+    }
   }
+  if (missing.empty()) return;
   ScopedTransaction transaction(conn);
   conn.session().ExecuteNative("SET LOCAL lock_timeout = '2s'");
   try {
-    conn.session().ExecuteNative("ALTER TABLE Vantrel_Article SET (" + option + ")");
+    conn.session().ExecuteNative("ALTER TABLE Vantrel_Article SET (" + missing + ")");
   } catch (const DbError&) {
     return;  // rolled back with the transaction
   }
@@ -49,7 +54,7 @@ void UpgradeSiteRows(Connection& conn) {
     conn.session().ExecuteNative("DROP INDEX idx_article_related");
   }
   conn.session().ExecuteNative("CREATE INDEX IF NOT EXISTS " + related);
-  if (postgres) KeepBodiesInTheirRows(conn);
+  if (postgres) SetArticleStorage(conn);
   // The keyword index is built from the articles at the start rather than at the first article
   // page.
   EnsureArticleKeywordIndex(conn);
