@@ -106,15 +106,16 @@ TEST_P(SiteUpgradeTest, TheAdvertisementRightIsAddedOnceToThoseWhoMayGrantRights
     EXPECT_EQ(Value("select count(*) from " + store).ToInt64(), chunks);
 
     // Articles of 1.5 KB written after the upgrade leave room in their pages: a click's new
-    // version of each row stays in the row's page, so it needs no new entry in any index.
+    // version of a row stays in the row's page, so it needs no new entry in any index. Three
+    // such rows share a page, whose room takes at least one new version; the others fit once
+    // the page's dead versions are pruned, which any transaction still open in the database
+    // holds back (under a loaded test run, one in three stayed). On full pages every row moves.
     Exec(
         "insert into Vantrel_Article (d_channelid, d_title, d_checked, d_content) select 1, "
         "'room ' || n, true, (select string_agg(chr(19968 + (n * 131 + i * 7919) % 20000), '') "
         "from generate_series(1, 500) i) from generate_series(1, 24) n");
-    const std::string page_of =
-        "select string_agg(d_id || ':' || (ctid::text::point)[0], ',' order by d_id) from "
-        "Vantrel_Article where d_title like 'room %'";
-    const std::string pages = Value(page_of).ToString();
+    Exec("create table room_pages as select d_id, ctid::text::point as at from "
+         "Vantrel_Article where d_title like 'room %'");
     const int64_t first =
         Value("select min(d_id) from Vantrel_Article where d_title like 'room %'").ToInt64();
     for (int64_t id = first; id < first + 24; ++id) {
@@ -124,7 +125,10 @@ TEST_P(SiteUpgradeTest, TheAdvertisementRightIsAddedOnceToThoseWhoMayGrantRights
     EXPECT_EQ(Value("select sum(d_clicktimes) from Vantrel_Article where d_title like 'room %'")
                   .ToInt64(),
               24);
-    EXPECT_EQ(Value(page_of).ToString(), pages);
+    EXPECT_GE(Value("select count(*) from Vantrel_Article a join room_pages r on r.d_id = a.d_id "
+                    "where (a.ctid::text::point)[0] = r.at[0]")
+                  .ToInt64(),
+              8);
   }
   EXPECT_EQ(AdPage("chief", "password1"), "?m=admin_error&errnum=1");
   EXPECT_EQ(Grants("admin"), 1);
