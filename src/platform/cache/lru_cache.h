@@ -20,6 +20,8 @@
 //    session by text, taken out while they run; charge 1, capacity 64 per session.
 //  - database files (platform/db/provider.cpp): the canonical path of each database path opened,
 //    with the file it reached; charge 1, capacity 64.
+//  - column names (platform/db/recordset.cpp): each worker thread's selects by their columns,
+//    with their lower-case names; charge 1, capacity 64 a thread.
 //  - counts (core/list_structures.cpp): row counts of lists by database and count text, with the
 //    version they were taken at; charge 1, capacity 4096.
 //  - list heads (core/list_structures.cpp): the first ids of paged lists with their version;
