@@ -16,13 +16,17 @@ namespace {
 // another host is building): it is made at a later start instead.
 void SetArticleStorage(Connection& conn) {
   // The table's options as PostgreSQL lists them, and as they are set.
+  const std::string set =
+      "," +
+      conn.ExecuteScalar(
+              "select array_to_string(coalesce(reloptions, '{}'), ',') from pg_class "
+              "where oid = 'vantrel_article'::regclass")
+          .ToString() +
+      ",";
   std::string missing;
-  for (const char* option : {"toast_tuple_target=8160", "fillfactor=70"}) {
-    if (conn.ExecuteScalar("select count(*) from pg_class where oid = 'vantrel_article'::regclass "
-                           "and ? = any(coalesce(reloptions, '{}'))",
-                           {Variant(option)})
-            .ToInt64Or(0) == 0) {
-      missing += (missing.empty() ? "" : ", ") + std::string(option);
+  for (const std::string option : {"toast_tuple_target=8160", "fillfactor=70"}) {
+    if (set.find("," + option + ",") == std::string::npos) {
+      missing += (missing.empty() ? "" : ", ") + option;
     }
   }
   if (missing.empty()) return;

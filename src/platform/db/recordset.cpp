@@ -66,10 +66,6 @@ Variant ForColumn(const Variant& v, db::ColumnKind kind, const std::string& name
   return v;
 }
 
-}  // namespace
-
-namespace {
-
 // The selects' columns a worker thread keeps (NamesOf).
 constexpr size_t kColumnNamesKept = 64;
 
@@ -118,6 +114,8 @@ struct Recordset::Impl : db::Cursor {
   bool updatable = false;
 
   std::shared_ptr<const ColumnNames> cols = NoColumns();
+  const std::vector<std::string>& names() const { return cols->names; }
+  const std::unordered_map<std::string, int>& by_name() const { return cols->by_name; }
 
   // Forward-only: the running statement and its current row.
   std::unique_ptr<db::Statement> stmt;
@@ -160,13 +158,13 @@ struct Recordset::Impl : db::Cursor {
   }
 
   void SetNames(const db::Statement& st) {
-    if (!cols->names.empty()) return;
+    if (!names().empty()) return;
     cols = NamesOf(st);
   }
 
   int IndexOf(std::string_view name) const {
-    auto it = cols->by_name.find(LCase(name));
-    if (it == cols->by_name.end()) throw DbError("no field named " + std::string(name));
+    auto it = by_name().find(LCase(name));
+    if (it == by_name().end()) throw DbError("no field named " + std::string(name));
     return it->second;
   }
 
@@ -174,7 +172,7 @@ struct Recordset::Impl : db::Cursor {
   void Advance() {
     if (stmt && stmt->Step()) {
       row.clear();
-      for (int i = 0; i < static_cast<int>(cols->names.size()); ++i) row.push_back(stmt->Column(i));
+      for (int i = 0; i < static_cast<int>(names().size()); ++i) row.push_back(stmt->Column(i));
       eof = false;
       return;
     }
@@ -198,8 +196,8 @@ struct Recordset::Impl : db::Cursor {
         first = false;
       }
       std::vector<Variant> r;
-      r.reserve(cols->names.size());
-      for (int i = 0; i < static_cast<int>(cols->names.size()); ++i) r.push_back(st->Column(i));
+      r.reserve(names().size());
+      for (int i = 0; i < static_cast<int>(names().size()); ++i) r.push_back(st->Column(i));
       rows.push_back(std::move(r));
     }
     SetNames(*st);
@@ -279,11 +277,11 @@ struct Recordset::Impl : db::Cursor {
         session().Prepare("select * from " + table + " where d_id = ?");
     conn->CountStatement();
     st->Bind({Variant(static_cast<long long>(id))});
-    std::vector<Variant> out(cols->names.size(), Variant::Null());
+    std::vector<Variant> out(names().size(), Variant::Null());
     if (!st->Step()) throw DbError("the row " + std::to_string(id) + " of " + table + " is gone");
     for (int i = 0; i < st->ColumnCount(); ++i) {
-      auto it = cols->by_name.find(LCase(st->ColumnName(i)));
-      if (it != cols->by_name.end()) out[static_cast<size_t>(it->second)] = st->Column(i);
+      auto it = by_name().find(LCase(st->ColumnName(i)));
+      if (it != by_name().end()) out[static_cast<size_t>(it->second)] = st->Column(i);
     }
     while (st->Step()) {
     }
@@ -294,12 +292,11 @@ struct Recordset::Impl : db::Cursor {
     if (edit == Edit::kNone) return;
     std::vector<std::string> columns;
     std::vector<Variant> values;
-    for (size_t i = 0; i < cols->names.size(); ++i) {
+    for (size_t i = 0; i < names().size(); ++i) {
       if (!dirty[i]) continue;
-      if (!IsPlainName(cols->names[i]))
-        throw DbError("field " + cols->names[i] + " cannot be written");
-      columns.push_back(cols->names[i]);
-      values.push_back(ForColumn(edit_row[i], KindOf(cols->names[i]), cols->names[i]));
+      if (!IsPlainName(names()[i])) throw DbError("field " + names()[i] + " cannot be written");
+      columns.push_back(names()[i]);
+      values.push_back(ForColumn(edit_row[i], KindOf(names()[i]), names()[i]));
     }
     if (edit == Edit::kAdd) {
       int64_t id = session().InsertRow(table, columns, values);
@@ -309,8 +306,8 @@ struct Recordset::Impl : db::Cursor {
       on_added = true;
       if (count >= 0) ++count;
     } else {
-      auto id_it = cols->by_name.find("d_id");
-      if (id_it == cols->by_name.end()) throw DbError("the select has no d_id to find its row by");
+      auto id_it = by_name().find("d_id");
+      if (id_it == by_name().end()) throw DbError("the select has no d_id to find its row by");
       const Variant id = edit_row[static_cast<size_t>(id_it->second)];
       if (!columns.empty()) {
         std::string set;
@@ -347,9 +344,9 @@ struct Recordset::Impl : db::Cursor {
     stmt = std::move(prepared);
     bool has_row = stmt->Step();
     SetNames(*stmt);
-    if (cols->names.empty()) throw DbError("the statement returns no rows: " + sql);
+    if (names().empty()) throw DbError("the statement returns no rows: " + sql);
     if (has_row) {
-      for (int i = 0; i < static_cast<int>(cols->names.size()); ++i) row.push_back(stmt->Column(i));
+      for (int i = 0; i < static_cast<int>(names().size()); ++i) row.push_back(stmt->Column(i));
       eof = false;
     } else {
       eof = true;
@@ -427,7 +424,7 @@ void Recordset::OpenSelect(std::unique_ptr<Impl> impl, Connection& conn, int cur
   impl->conn = &conn;
   if (impl->scrollable) {
     impl->Reach(1);
-    if (impl->cols->names.empty()) throw DbError("the statement returns no rows: " + impl->sql);
+    if (impl->names().empty()) throw DbError("the statement returns no rows: " + impl->sql);
     if (impl->updatable) impl->table = impl->RowTable();
   } else {
     impl->Start(conn.PrepareRead(impl->sql, impl->params));
@@ -549,37 +546,36 @@ const Variant& Recordset::operator[](std::string_view name) const {
 
 const Variant& Recordset::Field(int index) const {
   Impl& r = Require(impl_);
-  if (index < 0 || index >= static_cast<int>(r.cols->names.size())) {
+  if (index < 0 || index >= static_cast<int>(r.names().size())) {
     throw DbError("no field number " + std::to_string(index));
   }
   return r.Current()[static_cast<size_t>(index)];
 }
 
-int Recordset::FieldCount() const { return static_cast<int>(Require(impl_).cols->names.size()); }
+int Recordset::FieldCount() const { return static_cast<int>(Require(impl_).names().size()); }
 
 const std::string& Recordset::FieldName(int index) const {
   const Impl& r = Require(impl_);
-  if (index < 0 || index >= static_cast<int>(r.cols->names.size())) {
+  if (index < 0 || index >= static_cast<int>(r.names().size())) {
     throw DbError("no field number " + std::to_string(index));
   }
-  return r.cols->names[static_cast<size_t>(index)];
+  return r.names()[static_cast<size_t>(index)];
 }
 
 bool Recordset::HasField(std::string_view name) const {
   const Impl& r = Require(impl_);
-  return r.cols->by_name.count(LCase(name)) != 0;
+  return r.by_name().count(LCase(name)) != 0;
 }
 
 void Recordset::Set(std::string_view name, Variant value) {
   Impl& r = Require(impl_);
   r.RequireUpdatable();
   const int index = r.IndexOf(name);
-  r.KindOf(
-      r.cols->names[static_cast<size_t>(index)]);  // refuses a field that is not a table column
+  r.KindOf(r.names()[static_cast<size_t>(index)]);  // refuses a field that is not a table column
   if (r.edit == Impl::Edit::kNone) {
     std::vector<Variant> copy = r.Current();  // DbError at EOF
     r.edit_row = std::move(copy);
-    r.dirty.assign(r.cols->names.size(), false);
+    r.dirty.assign(r.names().size(), false);
     r.edit = Impl::Edit::kChange;
   }
   r.edit_row[static_cast<size_t>(index)] = std::move(value);
@@ -591,8 +587,8 @@ void Recordset::AddNew() {
   r.RequireUpdatable();
   r.LeaveRow();
   r.edit = Impl::Edit::kAdd;
-  r.edit_row.assign(r.cols->names.size(), Variant::Null());
-  r.dirty.assign(r.cols->names.size(), false);
+  r.edit_row.assign(r.names().size(), Variant::Null());
+  r.dirty.assign(r.names().size(), false);
 }
 
 void Recordset::Update() {
