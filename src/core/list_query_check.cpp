@@ -24,11 +24,11 @@ bool ReadsClock(const db::StatementTouches& touches) {
   });
 }
 
-// Whether a condition tests the text itself: a like, or instr for a keyword without letter case
-// or wildcards.
+// Whether a condition tests the text itself: a like, or folirex_holds for a keyword without
+// letter case or wildcards.
 bool Likes(const db::StatementTouches& touches) {
   return std::any_of(touches.functions.begin(), touches.functions.end(), [](const std::string& f) {
-    return f == "like" || f == "glob" || f == "instr";
+    return f == "like" || f == "glob" || f == "folirex_holds";
   });
 }
 

@@ -8,7 +8,8 @@
 //     no clock;
 //   - kTimed reads the clock (a date or time function: "now" and datediff come to those);
 //   - kNarrowing reads another table (the search index) and no clock, and a like condition of
-//     the same list (or instr, its form for a keyword without letter case) decides beside it.
+//     the same list (or folirex_holds, its form for a keyword without letter case) decides
+//     beside it.
 // Each condition is compiled on its own as "select 1 from <table> where <condition>", not run.
 //
 // Needs an open SQLite connection to a database with the list's tables; on an engine that does

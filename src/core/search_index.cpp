@@ -298,10 +298,10 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   if (engine != SqlEngine::kPostgres) {
     // A keyword without letter case or wildcards is within a text exactly where its bytes are:
-    // instr finds the rows the like finds, comparing bytes where the like decodes and folds
-    // every character (twice its time over a body).
+    // folirex_holds (platform/db/sqlite_provider.cpp) finds the rows the like finds, comparing
+    // bytes where the like decodes and folds every character (twice its time over a body).
     if (caseless && !characters.empty() && keyword.find_first_of("%_") == std::string::npos) {
-      return ListCondition{"instr(" + column + ", ?) > 0", {Variant(keyword)}, kind};
+      return ListCondition{"folirex_holds(" + column + ", ?)", {Variant(keyword)}, kind};
     }
     // The pattern is made around the bound keyword: SQLite compiles a statement again at every
     // run whose bare "like ?" is bound anew (it plans such a like by its pattern), which cost a

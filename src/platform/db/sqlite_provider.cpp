@@ -1,6 +1,7 @@
 #include "platform/db/sqlite_provider.h"
 
 #include <sqlite3.h>
+#include <string.h>
 
 #include <atomic>
 #include <chrono>
@@ -122,6 +123,25 @@ void DateDiffFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     return;
   }
   sqlite3_result_int64(ctx, n);
+}
+
+// folirex_holds(text, part): 1 when the bytes of part occur within those of text (an empty part
+// occurs in any text), else 0; NULL when either is NULL. The test of instr(text, part) > 0 by
+// memmem, which skips ahead where instr compares the part at every byte of the text.
+void HoldsFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const unsigned char* text = sqlite3_value_text(argv[0]);
+  const auto text_bytes = static_cast<size_t>(sqlite3_value_bytes(argv[0]));
+  const unsigned char* part = sqlite3_value_text(argv[1]);
+  const auto part_bytes = static_cast<size_t>(sqlite3_value_bytes(argv[1]));
+  if (text == nullptr || part == nullptr) {
+    sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  sqlite3_result_int(ctx, memmem(text, text_bytes, part, part_bytes) != nullptr ? 1 : 0);
 }
 
 // vb_cstr(x): the text the scripting CStr gives for the value.
@@ -700,7 +720,9 @@ std::unique_ptr<Session> OpenSqliteSession(const std::string& path, std::string 
   if (sqlite3_create_function_v2(db, "vb_datediff", 3, flags, nullptr, DateDiffFunction, nullptr,
                                  nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function_v2(db, "vb_cstr", 1, flags, nullptr, CStrFunction, nullptr, nullptr,
-                                 nullptr) != SQLITE_OK) {
+                                 nullptr) != SQLITE_OK ||
+      sqlite3_create_function_v2(db, "folirex_holds", 2, flags, nullptr, HoldsFunction, nullptr,
+                                 nullptr, nullptr) != SQLITE_OK) {
     throw DbError("cannot open the database " + path + ": " + sqlite3_errmsg(db));
   }
   return std::make_unique<SqliteSession>(std::move(handle), std::move(pool_key));
