@@ -162,15 +162,21 @@ ListCondition PhraseRows(const std::string& column, const std::string& keyword) 
           ConditionKind::kNarrowing};
 }
 
-// The source of a select of the articles `ids` ("Vantrel_Article where d_id in (...)"), with
-// the index hint `hint` after the table.
-std::string ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint) {
+// The select's source of the articles `ids` ("Vantrel_Article where d_id in (?, ...)"), with the
+// index hint `hint` after the table, and the ids bound. The places are as many as the next power
+// of two (8 at least), the spare ones bound to null, which no id equals: a few statements
+// compiled, whatever the count.
+ListQuery ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hint) {
   ListQuery list;
   list.hint = hint;
-  if (ids.empty()) return list.And(ConditionKind::kLogged, "1 = 0").Source();
-  std::string in;
-  for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
-  return list.And(ConditionKind::kLogged, "d_id in (" + in + ")").Source();
+  if (ids.empty()) return list.And(ConditionKind::kLogged, "1 = 0");
+  std::vector<Variant> values(std::bit_ceil(std::max<size_t>(ids.size(), 8)));
+  std::string marks;
+  for (size_t i = 0; i < values.size(); ++i) {
+    marks += i == 0 ? "?" : ",?";
+    if (i < ids.size()) values[i] = Variant(static_cast<long long>(ids[i]));
+  }
+  return list.And(ConditionKind::kLogged, "d_id in (" + marks + ")", std::move(values));
 }
 
 // Clears the bits of `named` (bit id % 64 of word id / 64) whose article's body is not like
@@ -764,13 +770,17 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   // Each changed article's time and whether it is selected now, with the version in the same
   // reading.
   const std::string condition = matches.conditions.empty() ? "1 = 1" : matches.Condition();
+  const ListQuery changed_rows = ArticlesWithIds(*changed, ArticleHintInIdOrder(conn.engine()));
   const std::string sql =
       "select d_id, cast(d_addtime as text), case when " + condition +
       " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
-      ArticlesWithIds(*changed, ArticleHintInIdOrder(conn.engine()));
+      changed_rows.Source();
+  std::vector<Variant> values = matches.Values();
+  const std::vector<Variant> ids = changed_rows.Values();
+  values.insert(values.end(), ids.begin(), ids.end());
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql);
-  st->Bind(matches.Values());
+  st->Bind(values);
   MatchRows dropped, added;
   std::vector<int64_t> present;  // the changed articles still there
   std::vector<int64_t> rekeyed;  // those whose kept row, if any, goes by its id
