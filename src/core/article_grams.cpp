@@ -525,22 +525,21 @@ struct SequenceCounts {
   std::vector<ListedChannel> channels;  // by place, with the snapshot's classes
 };
 
-SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>& weighed,
-                              const std::vector<Candidate>& candidates,
-                              const std::atomic<bool>* stop) {
+// The counts to make, all at zero: the channels the sequences were weighed under (`place_of` their
+// places) with the snapshot's classes, and a count a class for each candidate while there is
+// room (`number_of` each key's number + 1).
+SequenceCounts ZeroCounts(Connection& conn, const std::vector<ListedChannel>& weighed,
+                          const std::vector<Candidate>& candidates,
+                          std::unordered_map<int64_t, size_t>& place_of, CountTable& number_of) {
   SequenceCounts result;
-  // The snapshot's classes, by the places the sequences were weighed under.
-  const std::vector<ListedChannel> now = ListedChannels(conn);
-  std::unordered_map<int64_t, size_t> place_of;
   for (size_t place = 0; place < weighed.size() && place < kMostChannels; ++place) {
     place_of[weighed[place].id] = place;
     result.channels.push_back({weighed[place].id, 0, {}});
   }
-  for (const ListedChannel& channel : now) {
+  for (const ListedChannel& channel : ListedChannels(conn)) {
     auto it = place_of.find(channel.id);
     if (it != place_of.end()) result.channels[it->second] = channel;
   }
-  CountTable number_of;  // key -> its number + 1
   for (const Candidate& c : candidates) {
     const size_t classes = result.channels[ChannelPlaceOfKey(c.key)].classes.size();
     if (classes == 0) continue;
@@ -550,6 +549,15 @@ SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>
     result.first.push_back(result.counts.size());
     result.counts.resize(result.counts.size() + classes, 0);
   }
+  return result;
+}
+
+SequenceCounts CountSequences(Connection& conn, const std::vector<ListedChannel>& weighed,
+                              const std::vector<Candidate>& candidates,
+                              const std::atomic<bool>* stop) {
+  std::unordered_map<int64_t, size_t> place_of;
+  CountTable number_of;
+  SequenceCounts result = ZeroCounts(conn, weighed, candidates, place_of, number_of);
   if (result.keys.empty()) return result;
   auto count = [&](const ArticleTexts& article, std::vector<uint32_t>& counts) {
     auto it = place_of.find(article.channel);

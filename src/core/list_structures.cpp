@@ -576,6 +576,21 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
   return std::make_pair(kept->version, kept->head);
 }
 
+// Those of the articles `ids` that belong to a list now, read with its logged conditions.
+std::vector<int64_t> BelongNow(Connection& conn, const LoggedCondition& logged,
+                               const std::vector<int64_t>& ids) {
+  BoundSql in = IdsIn("d_id", ids);
+  std::vector<Variant> values = logged.values;
+  values.insert(values.end(), in.params.begin(), in.params.end());
+  std::vector<int64_t> members;
+  Recordset rs;
+  rs.Open("select d_id from Vantrel_Article where " +
+              (logged.where.empty() ? std::string() : logged.where + " and ") + in.sql,
+          values, conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) members.push_back(rs.Field(0).ToInt64Or(0));
+  return members;
+}
+
 // `kept`, a head of `list` read at version `from`, brought to the articles as they are now
 // (ListHeadBroughtForward); nullptr when it cannot be exactly. The same head when no change
 // touched it.
@@ -621,18 +636,7 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
   }
   std::shared_ptr<const ListHead> forward = kept;
   if (!touched.empty()) {
-    // Those that belong now, read with the list's own logged conditions.
-    BoundSql in = IdsIn("d_id", touched);
-    std::vector<Variant> values = logged->values;
-    values.insert(values.end(), in.params.begin(), in.params.end());
-    std::vector<int64_t> members;
-    {
-      Recordset rs;
-      rs.Open("select d_id from Vantrel_Article where " +
-                  (logged->where.empty() ? std::string() : logged->where + " and ") + in.sql,
-              values, conn, 0, 1);
-      for (; !rs.Eof(); rs.MoveNext()) members.push_back(rs.Field(0).ToInt64Or(0));
-    }
+    const std::vector<int64_t> members = BelongNow(conn, *logged, touched);
     const std::set<int64_t> out(touched.begin(), touched.end());
     std::vector<int64_t> rest;
     rest.reserve(head.ids.size());
