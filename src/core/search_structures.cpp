@@ -308,7 +308,7 @@ void Report(const SearchBuildOptions& options, SearchIndexProgress progress) {
 // time, which writes them about half as often (the merges are still done a little after each
 // batch). Once the build is ready every level of two segments or more is merged in short steps,
 // which leaves about a segment a level, and the indexes then merge as FTS5's own settings say (a
-// build stopped in those merges leaves them to FTS5's merging as the articles change).
+// build stopped in those merges goes on with them when it is started again).
 constexpr FtsMerging kBuildMerging{64, 128, 2};
 constexpr FtsMerging kOwnMerging{4, 16, 4};
 // The pages a step of the last merges writes: about a tenth of a second.
@@ -338,6 +338,32 @@ bool MergeSegments(Connection& conn, const SearchBuildOptions& options) {
   return true;
 }
 
+// Whether an index still merges as the build has it merge: a build stopped in its last merges.
+bool MergesAsBuilt(Connection& conn) {
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    if (!HasSqliteObject(conn, "table", index.table + "_config")) continue;
+    if (NativeNumber(conn, "select v from " + index.table + "_config where k = 'automerge'",
+                     kOwnMerging.automerge) == kBuildMerging.automerge) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The last merges of a build that is ready, then FTS5's own merge settings back; true, also when
+// stopped (the index is ready either way).
+bool FinishMerges(Connection& conn, const SearchBuildOptions& options) {
+  if (!MergeSegments(conn, options)) return true;
+  SessionTransaction transaction(conn);
+  for (const SqliteTextIndex& index : SqliteIndexes()) {
+    for (const std::string& sql : index.Merging(kOwnMerging)) {
+      RunNative(conn, sql);
+    }
+  }
+  transaction.Commit();
+  return true;
+}
+
 bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   const PageCache cache(conn, options.page_cache_kib);
   {
@@ -347,9 +373,10 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     SessionTransaction transaction(conn);
     const auto [indexed, ready] = ReadState(conn);
     if (ready) {
+      const bool merging = MergesAsBuilt(conn);
       transaction.Commit();
       RememberReady(conn);
-      return true;
+      return merging ? FinishMerges(conn, options) : true;
     }
     bool both = true;
     for (const SqliteTextIndex& index : SqliteIndexes()) {
@@ -413,15 +440,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   Report(options, {.ready = true, .percent = 100});
   // The searches read the indexes from here on, while their segments are merged (a search
   // reads each segment, so the fewer the quicker).
-  if (!MergeSegments(conn, options)) return true;
-  SessionTransaction transaction(conn);
-  for (const SqliteTextIndex& index : SqliteIndexes()) {
-    for (const std::string& sql : index.Merging(kOwnMerging)) {
-      RunNative(conn, sql);
-    }
-  }
-  transaction.Commit();
-  return true;
+  return FinishMerges(conn, options);
 }
 
 // PostgreSQL: holds the build's session lock while it lives; waits for it, giving up when the

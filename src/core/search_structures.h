@@ -12,7 +12,8 @@
 // triggers index a written article only when it is at or below the watermark, so a writer waits
 // for one batch at most, and the article is indexed exactly once either way; once the build is
 // ready, BuildSearchStructures goes on to merge each index's segments down to about one a level,
-// in short write transactions too. On PostgreSQL the indexes are made with CREATE INDEX
+// in short write transactions too (started again, it finishes the merges a stopped build left).
+// On PostgreSQL the indexes are made with CREATE INDEX
 // CONCURRENTLY under a session advisory lock (one host builds, the others wait for it or find it
 // done), which lets writers go on.
 //

@@ -349,8 +349,8 @@ TEST_F(SearchIndexTest, ArticlesOfAnOlderSiteAreFoundAlikeBeforeDuringAndAfterTh
   testing::ExpectKeptGramCountsAsCountedAfresh(conn);
 }
 
-// A large site's build, stopped and taken up again, leaves each text index merged down to about
-// a segment a level (the smaller, and read once a segment by a search), merging as FTS5 does
+// A large site's build, stopped in its batches and again before its last merges and taken up
+// again each time, leaves each text index merged down to about a segment a level (the smaller, and read once a segment by a search), merging as FTS5 does
 // unless told from then on, and the same rows and counts as the plain like.
 TEST_F(SearchIndexTest, ALargeBuildEndsWithEachTextIndexInOneSegment) {
   for (int n = 0; n < kArticlesIndexedAtOnce + 400; ++n) AddArticle(n);
@@ -367,6 +367,14 @@ TEST_F(SearchIndexTest, ALargeBuildEndsWithEachTextIndexInOneSegment) {
                 .stop = &stop}));
   EXPECT_FALSE(ReadSearchIndexProgress(conn).ready);
 
+  // Stopped again once ready, before the last merges: the next start finishes them.
+  stop = false;
+  ASSERT_TRUE(BuildSearchStructures(
+      builder, {.first_batch = 100,
+                .batch_time = std::chrono::hours(1),
+                .on_progress = [&](const SearchIndexProgress& p) { stop = stop || p.ready; },
+                .stop = &stop}));
+  EXPECT_TRUE(ReadSearchIndexProgress(conn).ready);
   stop = false;
   ASSERT_TRUE(BuildSearchStructures(builder, {.first_batch = 100,
                                               .batch_time = std::chrono::hours(1),
