@@ -171,12 +171,9 @@ ListQuery ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hi
   list.hint = hint;
   if (ids.empty()) return list.And(ConditionKind::kLogged, "1 = 0");
   std::vector<Variant> values(std::bit_ceil(std::max<size_t>(ids.size(), 8)));
-  std::string marks;
-  for (size_t i = 0; i < values.size(); ++i) {
-    marks += i == 0 ? "?" : ",?";
-    if (i < ids.size()) values[i] = Variant(static_cast<long long>(ids[i]));
-  }
-  return list.And(ConditionKind::kLogged, "d_id in (" + marks + ")", std::move(values));
+  for (size_t i = 0; i < ids.size(); ++i) values[i] = SqlNumber(ids[i]);
+  std::string in = "d_id in (" + Placeholders(values.size()) + ")";
+  return list.And(ConditionKind::kLogged, std::move(in), std::move(values));
 }
 
 // Clears the bits of `named` (bit id % 64 of word id / 64) whose article's body is not like
@@ -904,11 +901,10 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
   // One statement of kIdsPerRead bound ids for every read, the last read's spare places bound to
   // null (which no id equals): compiled once, not once for each few hundred matches.
   constexpr size_t kIdsPerRead = 500;
-  std::string marks;
-  for (size_t i = 0; i < kIdsPerRead; ++i) marks += i == 0 ? "?" : ",?";
   ListQuery read;
   read.hint = ArticleHintInIdOrder(conn.engine());
-  read.And(ConditionKind::kLogged, "d_id in (" + marks + ")", std::vector<Variant>(kIdsPerRead));
+  read.And(ConditionKind::kLogged, "d_id in (" + Placeholders(kIdsPerRead) + ")",
+           std::vector<Variant>(kIdsPerRead));
   const std::string sql = read.Select("d_id, cast(d_addtime as text)");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   std::vector<Variant> some(kIdsPerRead);
