@@ -350,10 +350,10 @@ bool MergesAsBuilt(Connection& conn) {
   return false;
 }
 
-// The last merges of a build that is ready, then FTS5's own merge settings back; true, also when
-// stopped (the index is ready either way).
-bool FinishMerges(Connection& conn, const SearchBuildOptions& options) {
-  if (!MergeSegments(conn, options)) return true;
+// The last merges of a build that is ready, then FTS5's own merge settings back (a stopped build
+// leaves both to its next start; the index is ready either way).
+void FinishMerges(Connection& conn, const SearchBuildOptions& options) {
+  if (!MergeSegments(conn, options)) return;
   SessionTransaction transaction(conn);
   for (const SqliteTextIndex& index : SqliteIndexes()) {
     for (const std::string& sql : index.Merging(kOwnMerging)) {
@@ -361,7 +361,6 @@ bool FinishMerges(Connection& conn, const SearchBuildOptions& options) {
     }
   }
   transaction.Commit();
-  return true;
 }
 
 bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
@@ -376,7 +375,8 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
       const bool merging = MergesAsBuilt(conn);
       transaction.Commit();
       RememberReady(conn);
-      return merging ? FinishMerges(conn, options) : true;
+      if (merging) FinishMerges(conn, options);
+      return true;
     }
     bool both = true;
     for (const SqliteTextIndex& index : SqliteIndexes()) {
@@ -440,7 +440,8 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   Report(options, {.ready = true, .percent = 100});
   // The searches read the indexes from here on, while their segments are merged (a search
   // reads each segment, so the fewer the quicker).
-  return FinishMerges(conn, options);
+  FinishMerges(conn, options);
+  return true;
 }
 
 // PostgreSQL: holds the build's session lock while it lives; waits for it, giving up when the

@@ -350,8 +350,9 @@ TEST_F(SearchIndexTest, ArticlesOfAnOlderSiteAreFoundAlikeBeforeDuringAndAfterTh
 }
 
 // A large site's build, stopped in its batches and again before its last merges and taken up
-// again each time, leaves each text index merged down to about a segment a level (the smaller, and read once a segment by a search), merging as FTS5 does
-// unless told from then on, and the same rows and counts as the plain like.
+// again each time, leaves each text index merged down to about a segment a level (the smaller,
+// and read once a segment by a search), merging as FTS5 does unless told from then on, and the
+// same rows and counts as the plain like.
 TEST_F(SearchIndexTest, ALargeBuildEndsWithEachTextIndexInOneSegment) {
   for (int n = 0; n < kArticlesIndexedAtOnce + 400; ++n) AddArticle(n);
   Compare("d_content", "经济");
