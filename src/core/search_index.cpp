@@ -293,6 +293,12 @@ std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std:
 
 }  // namespace
 
+bool KeywordHasNoLetterCase(const std::string& keyword) {
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  return std::all_of(characters.begin(), characters.end(),
+                     [](uint32_t cp) { return HasNoLetterCase(cp); });
+}
+
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {
   const ConditionKind kind =

@@ -37,6 +37,10 @@ namespace folirex {
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword);
 
+// Whether every character of `keyword` is one whose letter case nothing folds (CJK, digits,
+// punctuation): a like of it finds the same rows compared case-sensitively.
+bool KeywordHasNoLetterCase(const std::string& keyword);
+
 // The condition for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
 // doubled): on SQLite a narrowing of the ids, on PostgreSQL a test of the column's own sequences

@@ -138,6 +138,22 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& f) {
   return selection;
 }
 
+ListCondition IdCondition(DatabaseState& db, const char* column, const Variant& id) {
+  // A class or a subject holds anything from a few articles to most of its channel, and which
+  // index serves a list, and whether its first rows are read in the index's order or sorted,
+  // depends on how many. SQLite plans each statement for the values it binds; PostgreSQL keeps
+  // one plan for a prepared statement whatever it binds (platform/db/pg_provider.cpp), which
+  // takes every class for an average one: it sorted a large class's whole list for its first
+  // rows, and looked the order of clicks up once a row. There the id is written into the text
+  // as a number, so that each list is planned for its own class or subject.
+  if (db.Conn->engine() == SqlEngine::kPostgres) {
+    return ListCondition{std::string(column) + " = " + SqlNumber(id), {}, ConditionKind::kLogged};
+  }
+  std::vector<Variant> values;
+  values.push_back(NumberValue(id));
+  return ListCondition{std::string(column) + " = ?", std::move(values), ConditionKind::kLogged};
+}
+
 std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
                                                          const ChipSelection& selection,
                                                          const Variant& class_value,
@@ -148,10 +164,9 @@ std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
   auto add = [&conditions](std::string sql, std::vector<Variant> values) {
     conditions.push_back(ListCondition{std::move(sql), std::move(values), ConditionKind::kLogged});
   };
-  auto one = [](Variant value) {
-    std::vector<Variant> values;
-    values.push_back(std::move(value));
-    return values;
+  const bool planned_ids = db.Conn->engine() == SqlEngine::kPostgres;
+  auto equals = [&](const char* column, const Variant& value) {
+    conditions.push_back(IdCondition(db, column, value));
   };
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
@@ -159,18 +174,22 @@ std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
       if (ids.empty()) {
         // No such class: no rows rather than an "in ()" the database refuses.
         add("1 = 0", {});
+      } else if (planned_ids) {
+        std::string in;
+        for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
+        add("d_classid in (" + in + ")", {});
       } else {
         BoundSql in = IdsIn("d_classid", ids);
         add(std::move(in.sql), std::move(in.params));
       }
     } else {
-      add("d_classid = ?", one(NumberValue(class_value)));
+      equals("d_classid", class_value);
     }
   }
   if (type == "subjectlist") {
-    add("d_subjectid = ?", one(Variant(static_cast<long long>(subject_id.value_or(0)))));
+    equals("d_subjectid", Variant(static_cast<long long>(subject_id.value_or(0))));
   } else if (selection.subject_id != "0") {
-    add("d_subjectid = ?", one(NumberValue(selection.subject_id)));
+    equals("d_subjectid", selection.subject_id);
   }
   if (selection.hot_only) add("d_hotflag = true", {});
   if (selection.recommended_only) add("d_recommendflag = true", {});

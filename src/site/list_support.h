@@ -110,11 +110,15 @@ struct ChipSelection {
 // The selection fields of a split parameter text of at least 7 fields.
 ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 
+// The logged condition "column = id" (a class or a subject id, as NumberValue reads it): bound,
+// or on PostgreSQL written into the text, so that the list is planned for the id.
+ListCondition IdCondition(DatabaseState& db, const char* column, const Variant& id);
+
 // The conditions the article and picture chips share, each on the columns the change log holds
-// (core/article_change_log.h), their ids bound: the class (with its descendants when asked; a
-// missing class gives no rows), the subject (the page's on a subject list, else the chip's
-// unless "0"), and the hot and recommended flags. class_value: the class the list shows
-// (already chosen from the chip or the page). Reads the class tree on db.Conn.
+// (core/article_change_log.h), their ids as IdCondition writes them: the class (with its
+// descendants when asked; a missing class gives no rows), the subject (the page's on a subject
+// list, else the chip's unless "0"), and the hot and recommended flags. class_value: the class the
+// list shows (already chosen from the chip or the page). Reads the class tree on db.Conn.
 std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
                                                          const ChipSelection& selection,
                                                          const Variant& class_value,

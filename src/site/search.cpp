@@ -301,7 +301,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
       .And(ConditionKind::kLogged, "d_deleted = false")
       .And(ConditionKind::kLogged, "d_checked = true");
   if (class_id != "0") {
-    listed.And(ConditionKind::kLogged, "d_classid = ?", {Variant(std::stoll(class_id))});
+    listed.And(IdCondition(state.db, "d_classid", Variant(std::stoll(class_id))));
   }
   // The kept counts answer for a channel id that is a whole number (as the condition reads it).
   std::optional<ListedArticles> listed_in;
