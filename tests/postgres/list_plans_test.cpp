@@ -44,9 +44,7 @@ class ListPlansTest : public ::testing::Test {
   void SetUp() override {
     FOLIREX_REQUIRE_POSTGRES(pg_);
     db_ = std::make_unique<PgDatabase>(pg_);
-    ProgramRun init =
-        RunFolirex({"init", dir_.string(), "--DbType", "1", "--DBServer", pg_.server, "--DBPath",
-                    db_->name(), "--DBUser", pg_.user, "--DBPwd", pg_.password});
+    ProgramRun init = InitSiteOn(pg_, *db_, dir_);
     ASSERT_EQ(init.code, 0) << init.output;
     // Class 1 holds half the articles of channel 1, classes 2 to 60 some fifty each (a plan
     // made for an average class takes any class for one of those); half the articles are in

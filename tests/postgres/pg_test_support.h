@@ -158,6 +158,13 @@ inline ProgramRun RunFolirex(const std::vector<std::string>& args) {
   return run;
 }
 
+// `folirex init DIR` on the database `db` of `pg`, through the server form.
+inline ProgramRun InitSiteOn(const PgServer& pg, const PgDatabase& db,
+                             const std::filesystem::path& dir) {
+  return RunFolirex({"init", dir.string(), "--DbType", "1", "--DBServer", pg.server, "--DBPath",
+                     db.name(), "--DBUser", pg.user, "--DBPwd", pg.password});
+}
+
 // The administrator's password that `folirex init` printed.
 inline std::string PrintedPassword(const std::string& output) {
   std::smatch m;

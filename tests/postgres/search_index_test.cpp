@@ -71,9 +71,7 @@ class PgSearchIndexTest : public ::testing::Test {
   void SetUp() override {
     FOLIREX_REQUIRE_POSTGRES(pg_);
     db_ = std::make_unique<PgDatabase>(pg_);
-    ProgramRun init =
-        RunFolirex({"init", dir_.string(), "--DbType", "1", "--DBServer", pg_.server, "--DBPath",
-                    db_->name(), "--DBUser", pg_.user, "--DBPwd", pg_.password});
+    ProgramRun init = InitSiteOn(pg_, *db_, dir_);
     ASSERT_EQ(init.code, 0) << init.output;
     password_ = PrintedPassword(init.output);
     conn_.Open(db_->ConnectionString());
