@@ -132,6 +132,16 @@ struct HostOptions {
   std::chrono::milliseconds stop_grace{10000};
   std::chrono::seconds session_idle = std::chrono::minutes(20);
   TrustedProxies trusted_proxies;  // whose X-Forwarded-For names the client
+  // Page workers kept for the owners: visitors' pages run on the others (page_scheduler.h). A
+  // request is the owners' when body_limit gives it the console's share (a signed-in session),
+  // a sign-in when it gives the sign-in's; at most sign_in_workers sign-ins run at once.
+  int owner_workers = 4;
+  int sign_in_workers = 2;
+  // Visitors' pages (and sign-ins) in progress for one client address; the rest wait their turn.
+  size_t max_client_pages = 4;
+  // Each connection's kernel send buffer (SO_SNDBUF, which the system doubles for its own
+  // bookkeeping); 0 leaves the system's, which grows to its maximum whatever the client reads.
+  size_t send_buffer_bytes = 128 * 1024;
 };
 
 class HttpConnection;

@@ -203,6 +203,8 @@ TEST_F(HostileClients, AtTheConnectionBoundTheLongestWaitingMakeRoom) {
   host_.reset();
   options.threads = 50;
   options.max_connections = 50;
+  options.owner_workers = 0;  // every worker and page for the one address
+  options.max_client_pages = 50;
   Start(options);
   const int before = pages_;
   std::vector<std::unique_ptr<RawClient>> busy;
