@@ -13,6 +13,8 @@
 // Answers that wait on their clients (the part of a page, an error page or a head that the
 // socket has not taken yet) take memory from a budget of their own, AnswerMemory, in all and by
 // client address; a file sent from the disk or a kept file shared by every answer costs nothing.
+// Pages being built take from the same budget (page_charge.h), so that pages in progress and
+// answers waiting together stay within it.
 //
 // ClientTable keeps what each client address holds at once (open connections, body bytes, answer
 // bytes); an address's entry lives while something holds it. BodyMemory, AnswerMemory and

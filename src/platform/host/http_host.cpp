@@ -27,6 +27,8 @@
 
 #include "platform/host/connection_admission.h"
 #include "platform/host/host_text.h"
+#include "platform/host/page_charge.h"
+#include "platform/host/page_scheduler.h"
 #include "platform/host/static_site.h"
 #include "platform/host/worker_pool.h"
 #include "platform/text/codepage.h"
@@ -366,8 +368,10 @@ struct HttpHost::Impl {
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
   void EndWhenIdle();
+  // Runs a page whose answer takes from the answers' budget through `charge` as it grows.
+  // *refused: the charge refused what the answer was to hold (answered 503).
   HostReply RunPage(EntryKind kind, RawRequest raw, const std::vector<std::string>& cookies,
-                    const std::string& target);
+                    const std::string& target, PageCharge& charge, bool* refused);
   // The stored session that one of the cookie values names, else a new one.
   Session AttachSession(const std::vector<std::string>& cookies);
   // Returns freed heap to the system after a page that held a large body; one trim at a time,
@@ -427,6 +431,9 @@ struct HttpHost::Impl {
   SteadyTime last_crowd_trim{};
   bool crowd_trim_due = false;
   bool stop_begun = false;  // on the strand
+  // Which page goes to the workers next; its waiting pages hold their connections, so it goes
+  // before the I/O contexts do.
+  PageScheduler scheduler;
   std::unique_ptr<WorkerPool> workers;
 
   std::mutex run_mutex;
@@ -610,6 +617,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     state_ = State::kHead;
     Waiting(true);
     head_buffer_.Reset();
+    share_.reset();
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(kMaxHeadBytes));
     parser_->body_limit(host_.options.max_body_bytes);
@@ -739,6 +747,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // bytes come. 0 when it may come, else the status that refuses it.
   int AdmitBody() {
     const BodyAllowance allowance = Allowance();
+    share_ = allowance.share;
     const size_t limit = allowance.limit;
     boost::optional<std::uint64_t> length = parser_->content_length();
     if (limit == 0 || (length && *length > limit)) return 413;
@@ -842,6 +851,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       return Fail(413);
     }
 
+    // The owners' requests are told from the others by the share their bodies would take.
+    if (!share_) share_ = Allowance().share;
     RawRequest raw;
     raw.method = std::move(method);
     raw.version = req.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
@@ -859,19 +870,24 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     raw.remote_port = addresses.remote_port;
     raw.local_addr = addresses.local_addr;
     raw.local_port = addresses.local_port;
+    std::string client = ClientNetwork(raw.remote_addr);
     parser_.reset();
 
     state_ = State::kPage;
-    PendingPage page{*target_.kind, std::move(raw), std::move(session_cookies),
-                     std::move(target_.target), std::move(body_memory)};
+    // The pool takes copyable tasks; the page, holding its body's memory, is moved only.
+    auto pending = std::make_shared<PendingPage>(PendingPage{
+        *target_.kind, std::move(raw), std::move(session_cookies), std::move(target_.target),
+        std::move(body_memory), LaneOf(*share_), std::move(client)});
+    auto self = shared_from_this();
+    if (!host_.scheduler.Submit(pending->lane, pending->client, std::chrono::steady_clock::now(),
+                                [self, pending](bool may) { self->StartPage(pending, may); })) {
+      return;  // it waits its turn
+    }
     if (OnItsWorker()) {
-      next_page_ = std::move(page);  // the worker that read it runs it next
+      next_page_ = std::move(*pending);  // the worker that read it runs it next
       return;
     }
-    // The pool takes copyable tasks; the page, holding its body's memory, is moved only.
-    auto pending = std::make_shared<PendingPage>(std::move(page));
-    host_.workers->Post(
-        [self = shared_from_this(), pending] { self->RunPages(std::move(*pending)); });
+    host_.workers->Post([self, pending] { self->RunPages(std::move(*pending)); });
   }
 
   // The two ends of the connection, asked of the socket once.
@@ -904,6 +920,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     std::vector<std::string> cookies;
     std::string target;
     BodyReservation body_memory;  // given back once the page has finished
+    PageScheduler::Lane lane;
+    std::string client;  // the address it counts toward in its lane
   };
 
   // What a request asks for, read at its head.
@@ -915,14 +933,42 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     std::optional<EntryKind> kind;  // none: a static file
   };
 
+  static PageScheduler::Lane LaneOf(BodyShare share) {
+    switch (share) {
+      case BodyShare::kConsole:
+        return PageScheduler::Lane::kOwner;
+      case BodyShare::kSignIn:
+        return PageScheduler::Lane::kSignIn;
+      case BodyShare::kAnonymous:
+        break;
+    }
+    return PageScheduler::Lane::kVisitor;
+  }
+
+  // A page that waited its turn may run now, or waited too long and is refused.
+  void StartPage(const std::shared_ptr<PendingPage>& pending, bool may) {
+    auto self = shared_from_this();
+    if (may) {
+      host_.workers->Post([self, pending] { self->RunPages(std::move(*pending)); });
+    } else {
+      asio::post(executor(), [self] { self->Fail(503); });
+    }
+  }
+
   // On a worker: runs the page, answers it, and runs the connection's next pages as long as
   // they come while the worker waits for them.
   void RunPages(PendingPage first) {
     std::optional<PendingPage> page = std::move(first);
     while (page) {
       size_t body_held = page->body_memory.bytes();
-      HostReply reply =
-          host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target);
+      const bool owners = page->lane != PageScheduler::Lane::kVisitor;
+      PageCharge charge(host_.answer_memory, owners,
+                        [this](size_t bytes) { return host_.CloseStalledAnswers(bytes, nullptr); });
+      bool refused = false;
+      HostReply reply = host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target,
+                                      charge, &refused);
+      charge.DropBody();  // the page's Response has gone
+      host_.scheduler.Finish(page->lane, page->client, std::chrono::steady_clock::now());
       page.reset();
       {
         // The worker answers itself and starts reading the next request, so neither waits for
@@ -932,7 +978,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
         // keeps apart; the steps after that run on the connection's thread.
         std::lock_guard lock(socket_mutex_);
         t_answering = this;
+        page_charge_ = &charge;
+        owners_answer_ = owners;
+        // A client whose page found no room is not read further, as after any other 503.
+        if (refused) keep_alive_ = false;
         Send(std::move(reply));
+        page_charge_ = nullptr;
+        owners_answer_ = false;
         t_answering = nullptr;
         page.swap(next_page_);
       }
@@ -1105,6 +1157,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool HoldAnswer() {
     const size_t bytes = head_.capacity() + (reply_.shared_body ? 0 : reply_.body.capacity());
     std::shared_ptr<ClientUse> client = AnswerClient();
+    // A page's answer held what it holds while it was built: its own hold takes over from here.
+    if (page_charge_ != nullptr) page_charge_->Release();
+    if (owners_answer_) {
+      // The owners' answers are never dropped for want of room.
+      answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
+      return true;
+    }
     using Room = AnswerMemory::Room;
     const Room room = answer_memory_.Hold(host_.answer_memory, client, bytes);
     if (room == Room::kTaken) return true;
@@ -1191,8 +1250,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   HeadBuffer head_buffer_{buffer_};
   std::optional<RequestParser> parser_;
   Target target_;
-  BodyReservation body_memory_;  // the memory the body being read takes
-  BodyReservation head_memory_;  // the room a long head takes while it arrives
+  std::optional<BodyShare> share_;  // what the request's body takes, once asked
+  BodyReservation body_memory_;     // the memory the body being read takes
+  BodyReservation head_memory_;     // the room a long head takes while it arrives
   // Written by the worker that answers a page while the connection's thread may read it.
   std::atomic<State> state_{State::kHead};
   std::recursive_mutex socket_mutex_;
@@ -1216,6 +1276,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   uint64_t taken_at_check_ = 0;
   std::optional<asio::steady_timer> write_timer_;  // made for the first answer that waits
   AnswerReservation answer_memory_;
+  // While a worker sends a page's answer: what the page held while it was built, and whether it
+  // is the owners'.
+  PageCharge* page_charge_ = nullptr;
+  bool owners_answer_ = false;
   std::string answer_address_;  // behind a trusted proxy: the client the answer counts toward
   size_t dropped_ = 0;
   // A request read by the worker that answered the last one, for it to run next.
@@ -1238,7 +1302,12 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       acceptor(strand),
       accept_retry(strand),
       grace_timer(strand),
-      crowd_trim_timer(strand) {
+      crowd_trim_timer(strand),
+      scheduler({.workers = static_cast<size_t>(std::max(1, options.threads)),
+                 .owner_workers = static_cast<size_t>(std::max(0, options.owner_workers)),
+                 .sign_in_workers = static_cast<size_t>(std::max(1, options.sign_in_workers)),
+                 .per_client = options.max_client_pages,
+                 .max_wait = options.head_timeout}) {
   // A block of a megabyte or more (a large body, its parsed values) is mapped on its own and
   // unmapped when freed, so that it goes back to the system at once; without a fixed threshold
   // the allocator raises it after the first such free and keeps later ones in the heap.
@@ -1282,6 +1351,10 @@ void HttpHost::Impl::OnAccept(beast::error_code ec, tcp::socket socket) {
   } else {
     beast::error_code opt_ec;
     socket.set_option(tcp::no_delay(true), opt_ec);
+    if (options.send_buffer_bytes > 0) {
+      socket.set_option(
+          asio::socket_base::send_buffer_size(static_cast<int>(options.send_buffer_bytes)), opt_ec);
+    }
     std::make_shared<HttpConnection>(std::move(socket), *this, std::move(client))->Start(address);
   }
   Accept();
@@ -1518,9 +1591,10 @@ void HttpHost::Impl::ReturnFreedMemory() {
 
 HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
                                   const std::vector<std::string>& cookies,
-                                  const std::string& target) {
+                                  const std::string& target, PageCharge& charge, bool* refused) {
   Request request(std::move(raw));
   Response response;
+  response.SetCharge(&charge);
   Session session = AttachSession(cookies);
   Server page_server(options.site_root, install_dir);
   PageObjects objects{request, response, session, application, page_server};
@@ -1543,12 +1617,16 @@ HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
   // A page must not leave the Application locked: the worker would keep every other out.
   while (application.LockedByCaller()) application.UnLock();
 
+  // The converted answer takes its room before it is made.
+  *refused =
+      !failed && (response.refused() || !charge.HoldConverted(response.body().size(), false));
   HostReply reply;
-  if (failed) reply = ErrorReply(500);
+  if (failed || *refused) reply = ErrorReply(failed ? 500 : 503);
+  if (*refused) reply.SetHeader("Retry-After", "5");
   if (SessionStore::NeedsCookie(session)) {
     reply.headers.emplace_back("Set-Cookie", SessionStore::CookieHeader(session));
   }
-  if (failed) return reply;
+  if (failed || *refused) return reply;
   reply.status = std::clamp(response.status(), 100, 999);
   bool cache_control = false;
   bool content_type = false;
@@ -1567,6 +1645,7 @@ HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
     reply.headers.emplace_back("Content-Type", host::HeaderSafe(response.content_type()));
   }
   reply.body = BodyToGbk(response.body());
+  charge.HoldConverted(reply.body.capacity(), true);
   return reply;
 }
 

@@ -45,14 +45,32 @@
 // its client, as a connection between requests does, and may be closed to make room for a new
 // connection.
 //
+// Pages are bounded by the work they make, too. Workers are shared out by lane
+// (page_scheduler.h): requests carrying a signed-in console session (those body_limit gives the
+// console's share) run before any other on any free worker, and owner_workers are kept from
+// visitors so that the owners never wait behind visitors' pages; the sign-in (the sign-in's
+// share) runs before visitors on at most sign_in_workers of those, so that a flood of sign-ins
+// cannot take them all; every other page (a visitor's, or a console request without a signed-in
+// session, whatever cookie it names) runs on the rest. One client address (behind a trusted proxy,
+// the address X-Forwarded-For names) has at most max_client_pages visitors' pages (or sign-ins)
+// in progress; its other pages wait, served address by address in turn, and one that has waited
+// past head_timeout is answered 503. What a page's answer holds counts from the moment it grows:
+// the Response reports its body's growth, and the body and then its conversion to code page 936
+// take memory from max_answer_memory, the budget of the answers waiting on their clients, so that
+// both together stay within it (page_charge.h). A visitor's page that finds no room, once answers
+// whose clients stopped taking them are closed to make some, is answered 503 and its connection
+// closed; an owner's page and its answer take what they need whatever the bound. Each accepted
+// socket's kernel send buffer is fixed at send_buffer_bytes, so that a client that reads nothing
+// holds at most about twice that of the machine's socket memory.
+//
 // Each page runs on one worker of the pool from start to end; the handler is called there with
 // the request's host objects and must not keep them. The worker that answered a keep-alive
-// connection waits a few milliseconds for its next request and runs that too, unless a page
-// finds no idle worker meanwhile; then, or when nothing came, the connection goes back to its
-// I/O thread, so an idle connection still holds no worker. The page's body is converted to code
-// page 936 once, when sent; its session cookie is sent when the session was stored or its id
-// renewed. Run() blocks until Stop(), which closes the listening socket and the idle
-// connections, lets the requests under way finish within stop_grace, then closes what is
+// connection waits a few milliseconds for its next request and runs that too when its lane lets
+// it start, unless a page finds no idle worker meanwhile; then, or when nothing came, the
+// connection goes back to its I/O thread, so an idle connection still holds no worker. The page's
+// body is converted to code page 936 once, when sent; its session cookie is sent when the session
+// was stored or its id renewed. Run() blocks until Stop(), which closes the listening socket and
+// the idle connections, lets the requests under way finish within stop_grace, then closes what is
 // left. The handler may be called from several workers at once.
 #ifndef FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
 #define FOLIREX_PLATFORM_HOST_HTTP_HOST_H_
@@ -132,6 +150,22 @@ struct HostOptions {
   std::chrono::milliseconds stop_grace{10000};
   std::chrono::seconds session_idle = std::chrono::minutes(20);
   TrustedProxies trusted_proxies;  // whose X-Forwarded-For names the client
+  // Page workers kept for the owners: visitors' pages run on the others (page_scheduler.h). A
+  // request is the owners' when body_limit gives it the console's share (a signed-in session),
+  // a sign-in when it gives the sign-in's; at most sign_in_workers sign-ins run at once.
+  // Four of the default 32 (at most half of threads): the console's pages are a few at a time,
+  // and a sign-in is cheap, so two of them for sign-ins leave two for those signed in.
+  int owner_workers = 4;
+  int sign_in_workers = 2;
+  // Visitors' pages (and sign-ins) in progress for one client address; the rest wait their turn.
+  // Four: a browser's page and the few it loads alongside run at once; eight addresses still
+  // share the default 28 visitors' workers.
+  size_t max_client_pages = 4;
+  // Each connection's kernel send buffer (SO_SNDBUF, which the system doubles for its own
+  // bookkeeping); 0 leaves the system's, which grows to its maximum (4 MB) whatever the client
+  // reads. At 128 KB a file goes over loopback as fast as with the system's own (some 2-3 GB/s),
+  // and 1,000 connections that read nothing hold about 270 MB of socket memory (256 KB: 540 MB).
+  size_t send_buffer_bytes = 128 * 1024;
 };
 
 class HttpConnection;

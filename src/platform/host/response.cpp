@@ -1,5 +1,6 @@
 #include "platform/host/response.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "platform/host/host_text.h"
@@ -10,6 +11,18 @@ namespace folirex {
 void Response::Write(std::string_view text) {
   // Once the page has ended, nothing more reaches the browser.
   if (ended_) return;
+  const size_t needed = body_.size() + text.size();
+  if (needed > body_.capacity()) {
+    const size_t grown = std::max(needed, 2 * body_.capacity());
+    if (charge_ != nullptr && !charge_->Grow(grown)) {
+      // What was built goes at once: the page is answered 503 without it.
+      std::string().swap(body_);
+      refused_ = true;
+      ended_ = true;
+      throw ResponseEnd{};
+    }
+    body_.reserve(grown);
+  }
   body_.append(text);
 }
 

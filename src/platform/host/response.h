@@ -5,9 +5,15 @@
 // End() and Redirect() unwind the page by throwing ResponseEnd, which the entry catches; what
 // was buffered (nothing, after a redirect) is what the browser gets. A Response belongs to the
 // worker serving the request; it is not thread-safe.
+//
+// What the body holds counts while the page builds it: before the body grows, the charge the
+// host set (SetCharge) is told what it will hold; when the charge refuses, the body is dropped,
+// the page ends (ResponseEnd) and refused() tells the host to answer 503; what the page writes
+// after that is dropped too.
 #ifndef FOLIREX_PLATFORM_HOST_RESPONSE_H_
 #define FOLIREX_PLATFORM_HOST_RESPONSE_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +25,14 @@ namespace folirex {
 
 // Thrown by Response::End and Response::Redirect; caught by the page entry and the host.
 struct ResponseEnd {};
+
+// Where a Response reports what its body is about to hold.
+class ResponseCharge {
+ public:
+  virtual ~ResponseCharge() = default;
+  // The body is to hold `bytes` in all (more than it held); false refuses it.
+  virtual bool Grow(size_t bytes) = 0;
+};
 
 class Response {
  public:
@@ -52,6 +66,10 @@ class Response {
   const std::string& content_type() const { return content_type_; }
   const std::vector<std::pair<std::string, std::string>>& headers() const { return headers_; }
   bool ended() const { return ended_; }
+  // The charge told of the body's growth; it must outlive the page's writes. Null: none.
+  void SetCharge(ResponseCharge* charge) { charge_ = charge; }
+  // The charge refused what the body was to hold.
+  bool refused() const { return refused_; }
 
  private:
   int status_ = 200;
@@ -59,6 +77,8 @@ class Response {
   std::string content_type_ = "text/html; charset=gb2312";
   std::vector<std::pair<std::string, std::string>> headers_;
   bool ended_ = false;
+  bool refused_ = false;
+  ResponseCharge* charge_ = nullptr;
 };
 
 }  // namespace folirex

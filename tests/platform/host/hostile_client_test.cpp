@@ -203,6 +203,8 @@ TEST_F(HostileClients, AtTheConnectionBoundTheLongestWaitingMakeRoom) {
   host_.reset();
   options.threads = 50;
   options.max_connections = 50;
+  options.owner_workers = 0;  // every worker and page for the one address
+  options.max_client_pages = 50;
   Start(options);
   const int before = pages_;
   std::vector<std::unique_ptr<RawClient>> busy;
@@ -818,6 +820,40 @@ TEST_F(HostileClients, FilesWaitingOnClientsThatDoNotReadHoldNoCopies) {
     clients.clear();
     EXPECT_LT(ResidentOnceBelow(idle + 50 * 1024) - idle, 50 * 1024) << size;
   }
+  ExpectServing();
+}
+
+// The machine's TCP socket memory in bytes ("TCP: ... mem" of /proc/net/sockstat, in pages).
+long SocketMemoryBytes() {
+  std::ifstream sockstat("/proc/net/sockstat");
+  std::string word;
+  while (sockstat >> word) {
+    if (word == "mem") {
+      long pages = 0;
+      sockstat >> pages;
+      return pages * sysconf(_SC_PAGESIZE);
+    }
+  }
+  return 0;
+}
+
+// Each connection's kernel send buffer is fixed: clients that ask for a 2 MB file and read
+// nothing hold at most what the system allows that buffer (twice its size, for its bookkeeping)
+// each, and a little more for their own side (some 270 KB in all at 128 KB); left to grow, the
+// buffers took 2.8 MB each.
+TEST_F(HostileClients, UnreadAnswersHoldABoundedPartOfTheMachinesSocketMemory) {
+  HostOptions options;
+  Start(options);
+  site_.Write("images/big.jpg", std::string(2000000, 'j'));
+  const int kClients = 200;
+  const long before = SocketMemoryBytes();
+  auto clients =
+      OpenUnreading(port(), kClients, 5, "GET /images/big.jpg HTTP/1.1\r\nHost: a\r\n\r\n");
+  ASSERT_TRUE(AllReadable(clients, 10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const long held = SocketMemoryBytes() - before;
+  const long each = 2 * static_cast<long>(options.send_buffer_bytes) + 128 * 1024;
+  EXPECT_LT(held, kClients * each) << held / kClients << " bytes a connection";
   ExpectServing();
 }
 
