@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "core/regex_helpers.h"
@@ -16,6 +17,10 @@ namespace folirex {
 namespace {
 
 constexpr size_t kSummaryLength = 130;
+// A summary is made from the first kSummaryWindow bytes of a body when they give it; the last
+// kSummaryCutMargin characters of a cut body's text may differ from the whole body's.
+constexpr size_t kSummaryWindow = 8192;
+constexpr size_t kSummaryCutMargin = 8;
 constexpr size_t kMaxEntityLength = 32;
 
 bool IsAsciiAlnum(char c) {
@@ -143,16 +148,58 @@ std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_v
   return pieces;
 }
 
-std::string Summary(const std::string& content) {
-  // A manual page break is an editing mark, not text of the article.
-  std::string text = Replace(content, kManualPageBreak, "");
-  text = RegexReplace(text, "<.+?>", "");
+// The summary's text of a body whose page breaks are taken out: the whole of it, trimmed, before
+// it is cut to length.
+std::string SummaryText(std::string_view body) {
+  std::string text = RegexReplace(body, "<.+?>", "");
   text = RegexReplace(text, "\\s", " ");
   text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
   text = RegexReplace(text, " {2,}", " ");
   text = RegexReplace(text, "['\"<>]", "");
-  return Left(Trim(text), kSummaryLength);
+  return Trim(text);
 }
+
+// The largest cut of the text at most `end`, at a character boundary, that no match of "<.+?>"
+// in the whole text crosses: the match tried at each "<" before the cut is settled by a ">" after
+// its next character or by a line feed ("." takes none) before the cut. When the last "<" is
+// settled so is every earlier one, whose match ends at that ">" or line feed at the latest.
+size_t TagSafeCut(std::string_view text, size_t end) {
+  while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  while (end > 0) {
+    const size_t open = text.rfind('<', end - 1);
+    if (open == std::string_view::npos) return end;
+    for (size_t i = open + 1; i < end; ++i) {
+      if (text[i] == '\n' || (text[i] == '>' && i >= open + 2)) return end;
+    }
+    end = open;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string ArticleSummary(std::string_view content) {
+  // A long body's summary is made from its start: a cut that no page break or tag crosses gives
+  // the text of the whole body but for its last few characters (an entity or a run of spaces cut
+  // in two), so once the cut's text is longer than the summary by those, the summary is the
+  // whole body's. Else a cut four times as long is tried.
+  for (size_t window = kSummaryWindow; window < content.size(); window *= 4) {
+    const std::string start = Replace(content.substr(0, window), kManualPageBreak, "");
+    // A page break that the window cuts in two is not taken out of the window's end.
+    const size_t marker_tail = std::string_view(kManualPageBreak).size() - 1;
+    if (start.size() <= marker_tail) continue;
+    const size_t cut = TagSafeCut(start, start.size() - marker_tail);
+    if (cut == 0) continue;
+    const std::string text = SummaryText(std::string_view(start).substr(0, cut));
+    if (Len(text) >= kSummaryLength + kSummaryCutMargin) return Left(text, kSummaryLength);
+  }
+  // A manual page break is an editing mark, not text of the article.
+  return Left(SummaryText(Replace(content, kManualPageBreak, "")), kSummaryLength);
+}
+
+namespace {
 
 std::string PropertyMarks(const Recordset& rs) {
   std::string marks;
@@ -168,16 +215,28 @@ std::string PropertyMarks(const Recordset& rs) {
 
 std::string OrUnknown(std::string text) { return text.empty() ? "未知" : text; }
 
-// Slot 16 and the content pages by the article's paging type. Pages exist only for channels that
-// publish static pages; an article of one page is not paged.
+// The text of a value without a copy when it holds text; else its text, kept in `scratch`.
+std::string_view TextOf(const Variant& value, std::string& scratch) {
+  if (const auto* text = std::get_if<std::string>(&value.raw())) return *text;
+  scratch = value.ToString();
+  return scratch;
+}
+
+// Slot 16 and the content pages by the article's paging type, from the stored body in slot 7.
+// Pages exist only for channels that publish static pages; an article of one page is not paged.
 void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArticle& article) {
   ArticleValues& values = article.values;
-  std::string content = rs["d_content"].ToString();
+  std::string scratch;
+  const std::string_view content = TextOf(values[kArticleRawContent], scratch);
   std::string type = rs["d_paginationtype"].ToString();
-  values[kArticleContent] = rs["d_content"];
+  // The stored body is the content value, kept once (LoadedArticle::operator[]).
+  article.content_as_stored = true;
   if (channel.GenerateHtml.ToString() == "0") {
     // One page after all: the editor's page breaks are not text for the reader.
-    if (type == "2") values[kArticleContent] = Replace(content, kManualPageBreak, "");
+    if (type == "2" && content.find(kManualPageBreak) != std::string_view::npos) {
+      values[kArticleContent] = Replace(content, kManualPageBreak, "");
+      article.content_as_stored = false;
+    }
     return;
   }
   std::vector<std::string_view> pages;
@@ -193,6 +252,7 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
     return;
   }
   values[kArticleContent] = kPagePlaceholder;
+  article.content_as_stored = false;
   article.pages = JoinPages(pages);
 }
 
@@ -223,7 +283,7 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleClassDir] = rs["d_dir"].IsNull() ? Variant("") : rs["d_dir"];
   values[kArticleAuthor] = OrUnknown(HTMLEncode(rs["d_author"]));
   values[kArticleAddTime] = rs["d_addtime"];
-  values[kArticleRawContent] = rs["d_content"];
+  values[kArticleRawContent] = rs["d_content"];  // the one copy of the body
   values[kArticleInputer] = HTMLEncode(rs["d_inputer"]);
   values[kArticleEditor] = HTMLEncode(rs["d_editor"]);
   values[kArticleComeFrom] = OrUnknown(HTMLEncode(rs["d_comefrom"]));
@@ -238,9 +298,11 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleCommentCheckFlag] =
       rs["d_commentcheckflag"].IsNull() ? Variant(true) : rs["d_commentcheckflag"];
   // A typed summary is text; one made from the content holds no tag, quote or angle bracket.
-  values[kArticleSummary] = rs["d_summary"].IsBlank()
-                                ? Variant(Summary(rs["d_content"].ToString()))
-                                : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
+  std::string scratch;
+  values[kArticleSummary] =
+      rs["d_summary"].IsBlank()
+          ? Variant(ArticleSummary(TextOf(values[kArticleRawContent], scratch)))
+          : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
   values[kArticleRelativeFlag] = rs["d_relativeflag"];

@@ -5,6 +5,8 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "core/public_request.h"
 #include "core/site_config.h"
@@ -83,11 +85,43 @@ bool IsPublishedRow(RequestState& state, int64_t article_id) {
   return published;
 }
 
-// A paged article's placeholder replaced by all its content pages, one after the other, as the
-// dynamic pages show them.
-std::string WithContentPages(const ParsedPage& page) {
-  if (page.article_pages.empty()) return page.html;
-  return Replace(page.html, kPagePlaceholder, Replace(page.article_pages, kPageSeparator, ""));
+// Appends the text with every occurrence of `find` taken out, as Replace(text, find, "") gives it.
+void AppendWithout(std::string& out, std::string_view text, std::string_view find) {
+  size_t start = 0;
+  for (size_t at; (at = text.find(find, start)) != std::string_view::npos;
+       start = at + find.size()) {
+    out.append(text.substr(start, at - start));
+  }
+  out.append(text.substr(start));
+}
+
+// A paged article's placeholder replaced by all its content pages (kPageSeparator after each),
+// one after the other, as the dynamic pages show them. The page is written once, at its size:
+// the body is not copied into a text of its own first.
+std::string WithContentPages(std::string html, std::string_view pages) {
+  if (pages.empty()) return html;
+  const std::string_view placeholder = kPagePlaceholder;
+  const std::string_view separator = kPageSeparator;
+  size_t body = pages.size();
+  for (size_t at = 0; (at = pages.find(separator, at)) != std::string_view::npos;
+       at += separator.size()) {
+    body -= separator.size();
+  }
+  size_t size = html.size();
+  for (size_t at = 0; (at = html.find(placeholder, at)) != std::string::npos;
+       at += placeholder.size()) {
+    size += body - placeholder.size();
+  }
+  std::string page;
+  page.reserve(size);
+  size_t start = 0;
+  for (size_t at; (at = html.find(placeholder, start)) != std::string::npos;
+       start = at + placeholder.size()) {
+    page.append(html, start, at - start);
+    AppendWithout(page, pages, separator);
+  }
+  page.append(html, start);
+  return page;
 }
 
 // A class's or subject's page size: 20 when it is empty or not above 0; a fraction rounds half to
@@ -158,7 +192,8 @@ std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
   // would leave the visitor in front of a blank window with no word of what went wrong.
   if (!article_id || !IsPublishedRow(state, *article_id)) return kBadArticle;
   // A paged article prints whole, not as its placeholder.
-  return WithContentPages(ChannelParsedPage(state, "print", {.article_id = article_id}));
+  ParsedPage page = ChannelParsedPage(state, "print", {.article_id = article_id});
+  return WithContentPages(std::move(page.html), page.article_pages);
 }
 
 std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id) {
@@ -182,8 +217,10 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   std::optional<std::string> text =
       PageTextFor(state, state.channel, template_page_id, "content", &skin);
   if (!text) return kMissingTemplate;
-  // Only this article's pages may stand in for its placeholder.
-  return WithContentPages(RenderPage(state, state.channel, skin, *text, "content", args));
+  // Only this article's pages may stand in for its placeholder; the engine reads the article
+  // where it is, and its pages are this one's.
+  ParsedPage page = RenderPage(state, state.channel, skin, *text, "content", args);
+  return WithContentPages(std::move(page.html), article->pages);
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,

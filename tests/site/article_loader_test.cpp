@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/public_request.h"
+#include "core/regex_helpers.h"
 #include "platform/text/vb_text.h"
 #include "support/site_fixture.h"
 
@@ -233,6 +235,61 @@ TEST_F(ArticleLoaderTest, UnusablePageSizeIsNotPaged) {
   std::optional<LoadedArticle> v = Load(AutoArticle("abcdef", 0), "1", &nav);
   EXPECT_EQ((*v)[kArticleContent].ToString(), "abcdef");
   EXPECT_EQ(nav, "");
+}
+
+// The summary as it is made from the whole body: the model of ArticleSummary.
+std::string WholeBodySummary(const std::string& content) {
+  std::string text = Replace(content, kManualPageBreak, "");
+  text = RegexReplace(text, "<.+?>", "");
+  text = RegexReplace(text, "\\s", " ");
+  text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
+  text = RegexReplace(text, " {2,}", " ");
+  text = RegexReplace(text, "['\"<>]", "");
+  return Left(Trim(text), 130);
+}
+
+TEST(ArticleSummaryTest, LongBodyGivesTheSummaryOfTheWholeBody) {
+  // Long bodies whose text is sparse among long tags, so that the start the summary is made from
+  // ends in a tag, an entity, a page break or a run of spaces, or is all but too short.
+  const std::vector<std::string> text = {"中",
+                                         "文",
+                                         "a",
+                                         " ",
+                                         "  ",
+                                         "\n",
+                                         "\t",
+                                         "'",
+                                         "\"",
+                                         "&nbsp;",
+                                         "&amp;",
+                                         "&quot;",
+                                         "&lt;",
+                                         "&",
+                                         "<",
+                                         ">",
+                                         "[Vantrel_NextPage]",
+                                         "<>",
+                                         "<\n>",
+                                         "😀"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    const size_t tag_share = 1 + rng() % 10;  // in ten pieces
+    const size_t size = 9000 + rng() % 60000;
+    std::string body;
+    while (body.size() < size) {
+      if (rng() % 10 < tag_share) {
+        body += "<img src='" + std::string(20 + rng() % 400, 'p') + (rng() % 4 == 0 ? ">" : "'>");
+      } else {
+        body += text[rng() % text.size()];
+      }
+    }
+    ASSERT_EQ(ArticleSummary(body), WholeBodySummary(body));
+  }
+  // A short body, and one that holds no text at all.
+  EXPECT_EQ(ArticleSummary("<p>短文&nbsp;</p>"), "短文");
+  std::string tag_only = "<" + std::string(20000, 'x') + "a>";
+  EXPECT_EQ(ArticleSummary(tag_only), WholeBodySummary(tag_only));
 }
 
 TEST(ContentFileName, FollowsTheChannelRule) {

@@ -189,6 +189,9 @@ std::string GbkToUtf8(std::string_view gbk) {
 
 namespace {
 
+// A converted text of this size or more is given a buffer of its own size.
+constexpr size_t kExactBufferBytes = 64 * 1024;
+
 // The length of the run of ASCII bytes at the start of the text, eight bytes at a time.
 size_t AsciiRun(const char* text, size_t size) {
   size_t i = 0;
@@ -203,17 +206,21 @@ size_t AsciiRun(const char* text, size_t size) {
 
 }  // namespace
 
-std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
+void AppendUtf8ToGbk(std::string_view utf8, std::string& out, Unmappable unmappable) {
   const size_t size = utf8.size();
+  const size_t base = out.size();
   size_t at = AsciiRun(utf8.data(), size);
-  if (at == size) return std::string(utf8);
+  if (at == size) {
+    out.append(utf8);
+    return;
+  }
   const GbkTable& table = ToGbkTable();
   // A character of the code page takes no more bytes in it than in UTF-8, and "?" stands for at
   // least one byte, so the text's own size holds the result unless a character reference is
   // written; the buffer grows then.
-  std::string out(size, '\0');
-  std::memcpy(out.data(), utf8.data(), at);
-  size_t written = at;
+  out.resize(base + size);
+  std::memcpy(out.data() + base, utf8.data(), at);
+  size_t written = base + at;
   while (at < size) {
     const size_t ascii = AsciiRun(utf8.data() + at, size - at);
     if (ascii > 0) {
@@ -245,7 +252,9 @@ std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
     }
     const GbkTable::Entry* entry = invalid ? nullptr : table.Find(cp);
     if (entry != nullptr) {
-      if (entry->size > pos - at) out.resize(out.size() + entry->size);
+      if (written + entry->size + (size - pos) > out.size()) {
+        out.resize(written + entry->size + (size - pos));
+      }
       std::memcpy(out.data() + written, entry->bytes, entry->size);
       written += entry->size;
     } else if (unmappable == Unmappable::kCharRef && !invalid) {
@@ -261,6 +270,16 @@ std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
     at = pos;
   }
   out.resize(written);
+}
+
+std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
+  std::string out;
+  AppendUtf8ToGbk(utf8, out, unmappable);
+  // Chinese text takes two thirds of its UTF-8 size: a long text's answer keeps a buffer of its
+  // own size, not of the UTF-8 text's, while it waits to be sent.
+  if (out.size() >= kExactBufferBytes && out.capacity() - out.size() > out.size() / 8) {
+    out.shrink_to_fit();
+  }
   return out;
 }
 
