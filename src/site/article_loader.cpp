@@ -283,7 +283,8 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleClassDir] = rs["d_dir"].IsNull() ? Variant("") : rs["d_dir"];
   values[kArticleAuthor] = OrUnknown(HTMLEncode(rs["d_author"]));
   values[kArticleAddTime] = rs["d_addtime"];
-  values[kArticleRawContent] = rs["d_content"];  // the one copy of the body
+  // The body is read once: moved out of the row, not copied.
+  values[kArticleRawContent] = rs.TakeField("d_content");
   values[kArticleInputer] = HTMLEncode(rs["d_inputer"]);
   values[kArticleEditor] = HTMLEncode(rs["d_editor"]);
   values[kArticleComeFrom] = OrUnknown(HTMLEncode(rs["d_comefrom"]));

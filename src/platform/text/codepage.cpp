@@ -113,6 +113,9 @@ class GbkTable {
     char bytes[3] = {};
   };
 
+  // The entry of a character of the plane (size 0: outside the code page).
+  const Entry& At(char32_t cp) const { return entries_[cp]; }
+
   // The character's entry; null for a character outside the code page or the plane.
   const Entry* Find(char32_t cp) const {
     if (cp >= entries_.size() || entries_[cp].size == 0) return nullptr;
@@ -189,9 +192,6 @@ std::string GbkToUtf8(std::string_view gbk) {
 
 namespace {
 
-// A converted text of this size or more is given a buffer of its own size.
-constexpr size_t kExactBufferBytes = 64 * 1024;
-
 // The length of the run of ASCII bytes at the start of the text, eight bytes at a time.
 size_t AsciiRun(const char* text, size_t size) {
   size_t i = 0;
@@ -221,18 +221,34 @@ void AppendUtf8ToGbk(std::string_view utf8, std::string& out, Unmappable unmappa
   out.resize(base + size);
   std::memcpy(out.data() + base, utf8.data(), at);
   size_t written = base + at;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
   while (at < size) {
-    const size_t ascii = AsciiRun(utf8.data() + at, size - at);
-    if (ascii > 0) {
+    if (bytes[at] < 0x80) {
+      const size_t ascii = AsciiRun(utf8.data() + at, size - at);
       std::memcpy(out.data() + written, utf8.data() + at, ascii);
       written += ascii;
       at += ascii;
-      if (at == size) break;
+      continue;
     }
+    // Chinese text, character after character of three bytes that the code page holds: its
+    // bytes (one or two) stored at once, as the output has room for the three they replace.
+    while (at + 2 < size && (bytes[at] & 0xF0) == 0xE0 && (bytes[at + 1] & 0xC0) == 0x80 &&
+           (bytes[at + 2] & 0xC0) == 0x80) {
+      const char32_t cp = (char32_t{bytes[at] & 0x0Fu} << 12) |
+                          (char32_t{bytes[at + 1] & 0x3Fu} << 6) | char32_t{bytes[at + 2] & 0x3Fu};
+      if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) break;
+      const GbkTable::Entry& entry = table.At(cp);
+      if (entry.size == 0 || entry.size > 2) break;
+      char* to = out.data() + written;
+      to[0] = entry.bytes[0];
+      to[1] = entry.bytes[1];
+      written += entry.size;
+      at += 3;
+    }
+    if (at == size || bytes[at] < 0x80) continue;
     size_t pos = at;
     char32_t cp;
     bool invalid;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
     if ((bytes[at] & 0xF0) == 0xE0 && at + 2 < size && (bytes[at + 1] & 0xC0) == 0x80 &&
         (bytes[at + 2] & 0xC0) == 0x80) {
       // The common case of the pages' text, a character of three bytes, decoded here; a form
@@ -275,11 +291,6 @@ void AppendUtf8ToGbk(std::string_view utf8, std::string& out, Unmappable unmappa
 std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable) {
   std::string out;
   AppendUtf8ToGbk(utf8, out, unmappable);
-  // Chinese text takes two thirds of its UTF-8 size: a long text's answer keeps a buffer of its
-  // own size, not of the UTF-8 text's, while it waits to be sent.
-  if (out.size() >= kExactBufferBytes && out.capacity() - out.size() > out.size() / 8) {
-    out.shrink_to_fit();
-  }
   return out;
 }
 

@@ -23,7 +23,7 @@ enum class Unmappable {
 
 // UTF-8 to code page 936 bytes. Invalid UTF-8 bytes become "?". The conversion goes character by
 // character, so a text converts to the bytes of its pieces one after the other, cut anywhere
-// but inside a character. A long result's buffer is its own size.
+// but inside a character.
 std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable = Unmappable::kCharRef);
 // The same, appended to `out` in place: a page's whole answer converted at once, with no text of
 // its own for any piece. `out` may grow by up to the UTF-8 text's size while it is written.
