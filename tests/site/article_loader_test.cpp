@@ -286,6 +286,13 @@ TEST(ArticleSummaryTest, LongBodyGivesTheSummaryOfTheWholeBody) {
     }
     ASSERT_EQ(ArticleSummary(body), WholeBodySummary(body));
   }
+  // An entity that the start's end cuts in two ("&nb|sp;") just where its text reaches the
+  // summary's length: the summary goes on past it, as the whole body's does.
+  std::string cut_entity = "<img src='" + std::string(8172 - 12 - 127 * 3, 'p') + "'>";
+  for (int i = 0; i < 127; ++i) cut_entity += "中";
+  cut_entity += "&nbsp;";
+  for (int i = 0; i < 20000; ++i) cut_entity += "甲";
+  EXPECT_EQ(ArticleSummary(cut_entity), WholeBodySummary(cut_entity));
   // A short body, and one that holds no text at all.
   EXPECT_EQ(ArticleSummary("<p>短文&nbsp;</p>"), "短文");
   std::string tag_only = "<" + std::string(20000, 'x') + "a>";
