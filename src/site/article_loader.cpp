@@ -45,86 +45,101 @@ size_t EntityEnd(std::string_view text, size_t at) {
   return i;
 }
 
-// Where a page of automatically paged content may end: the byte offset of every character and,
-// for each, whether a cut in front of it leaves every tag (quoted attribute values included) and
-// every entity whole. One pass over the content.
-struct CutPoints {
-  std::vector<size_t> offsets;  // byte offset of character k; one more entry for the end
-  std::vector<bool> safe;       // a page may end in front of character k
-};
+// Walks a text a character at a time, knowing whether a cut in front of the character leaves
+// every tag (quoted attribute values included) and every entity whole. It may start at any place
+// where such a cut is safe: nothing of the text before that place matters after it.
+class CutScanner {
+ public:
+  CutScanner(std::string_view text, size_t from) : text_(text), at_(from) {}
 
-CutPoints FindCutPoints(std::string_view text) {
-  CutPoints points;
-  enum class In { kText, kTag, kEntity } in = In::kText;
-  char quote = 0;
-  char last_in_tag = 0;  // the last non-blank character of the tag so far
-  size_t entity_end = 0;
-  for (size_t b = 0; b < text.size(); ++b) {
-    char c = text[b];
-    bool char_start = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (char_start) {
-      points.offsets.push_back(b);
-      points.safe.push_back(in == In::kText);
-    }
-    switch (in) {
+  bool AtEnd() const { return at_ >= text_.size(); }
+  // The byte offset of the character it stands in front of.
+  size_t offset() const { return at_; }
+  // A page may end in front of this character.
+  bool Safe() const { return in_ == In::kText; }
+  // Goes past the character and any byte that continues it.
+  void Next() {
+    do {
+      Step();
+      ++at_;
+    } while (at_ < text_.size() && (static_cast<unsigned char>(text_[at_]) & 0xC0) == 0x80);
+  }
+
+ private:
+  void Step() {
+    const char c = text_[at_];
+    switch (in_) {
       case In::kText:
-        if (c == '<' && OpensTag(text, b)) {
-          in = In::kTag;
-          quote = 0;
-          last_in_tag = '<';
+        if (c == '<' && OpensTag(text_, at_)) {
+          in_ = In::kTag;
+          quote_ = 0;
+          last_in_tag_ = '<';
         } else if (c == '&') {
-          size_t end = EntityEnd(text, b);
+          const size_t end = EntityEnd(text_, at_);
           if (end != std::string_view::npos) {
-            in = In::kEntity;
-            entity_end = end;
+            in_ = In::kEntity;
+            entity_end_ = end;
           }
         }
         break;
       case In::kTag:
-        if (quote != 0) {
-          if (c == quote) quote = 0;
-        } else if ((c == '"' || c == '\'') && last_in_tag == '=') {
+        if (quote_ != 0) {
+          if (c == quote_) quote_ = 0;
+        } else if ((c == '"' || c == '\'') && last_in_tag_ == '=') {
           // Only a value's quote opens a quoted run, so an apostrophe in an unquoted value or in
           // a comment cannot hide the end of the tag.
-          quote = c;
+          quote_ = c;
         } else if (c == '>') {
-          in = In::kText;
+          in_ = In::kText;
         }
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag = c;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag_ = c;
         break;
       case In::kEntity:
-        if (b == entity_end) in = In::kText;
+        if (at_ == entity_end_) in_ = In::kText;
         break;
     }
   }
-  points.offsets.push_back(text.size());
-  points.safe.push_back(true);
-  return points;
-}
 
-// Pages of about `size` characters each. A cut that would fall inside a tag or an entity moves
-// back to its start, or, when that would leave the page empty, on past its end. No page is
-// empty, so a length that is a multiple of the size gives no empty last page.
-std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
-  CutPoints points = FindCutPoints(text);
-  size_t length = points.offsets.size() - 1;  // characters
+  enum class In { kText, kTag, kEntity };
+  std::string_view text_;
+  size_t at_;
+  In in_ = In::kText;
+  char quote_ = 0;
+  char last_in_tag_ = 0;  // the last non-blank character of the tag so far
+  size_t entity_end_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string_view> CutContentPages(std::string_view text, size_t size) {
   std::vector<std::string_view> pages;
-  size_t pos = 0;
-  while (pos < length) {
-    size_t cut = length;
-    if (length - pos > size) {
-      cut = pos + size;
-      while (cut > pos && !points.safe[cut]) --cut;
-      if (cut == pos) {
-        cut = pos + size;
-        while (cut < length && !points.safe[cut]) ++cut;
+  // Each page is read from its start, which is a safe cut, to its own end, and a little past it:
+  // the text is read about twice, and nothing is kept for every character.
+  size_t start = 0;
+  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+  while (start < text.size()) {
+    CutScanner scan(text, start);
+    size_t last_safe = std::string_view::npos;  // the last safe cut within `size` characters
+    for (size_t chars = 0; chars < size && !scan.AtEnd(); ++chars) {
+      scan.Next();
+      if (!scan.AtEnd() && scan.Safe()) last_safe = scan.offset();
+    }
+    size_t cut = text.size();
+    if (!scan.AtEnd()) {
+      if (last_safe != std::string_view::npos) {
+        cut = last_safe;
+      } else {
+        while (!scan.AtEnd() && !scan.Safe()) scan.Next();
+        cut = scan.offset();
       }
     }
-    pages.push_back(text.substr(points.offsets[pos], points.offsets[cut] - points.offsets[pos]));
-    pos = cut;
+    pages.push_back(text.substr(start, cut - start));
+    start = cut;
   }
   return pages;
 }
+
+namespace {
 
 std::string JoinPages(const std::vector<std::string_view>& pages) {
   std::string nav;
@@ -243,7 +258,7 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
   if (type == "1") {
     int64_t size = rs["d_maxcharperpage"].ToInt64Or(0);
     if (size < 1 || Len(content) <= static_cast<size_t>(size)) return;
-    pages = CutPages(content, static_cast<size_t>(size));
+    pages = CutContentPages(content, static_cast<size_t>(size));
     if (pages.size() < 2) return;
   } else if (type == "2") {
     if (content.find(kManualPageBreak) == std::string::npos) return;

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -87,6 +88,11 @@ struct LoadedArticle {
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id);
+
+// The pages of automatically paged content, of `size` characters each: a cut that would fall
+// inside a tag or an entity moves back to its start, or, when that would leave the page empty,
+// on past its end; no page is empty. Views into the text. Pure.
+std::vector<std::string_view> CutContentPages(std::string_view text, size_t size);
 
 // The summary made for an article without one: the first 130 characters of its body's text
 // (page breaks, tags, quotes and angle brackets dropped, "&quot;", "&nbsp;" and "&amp;" taken
