@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -141,15 +142,6 @@ std::vector<std::string_view> CutContentPages(std::string_view text, size_t size
 
 namespace {
 
-std::string JoinPages(const std::vector<std::string_view>& pages) {
-  std::string nav;
-  for (std::string_view page : pages) {
-    nav.append(page);
-    nav.append(kPageSeparator);
-  }
-  return nav;
-}
-
 std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_view marker) {
   std::vector<std::string_view> pieces;
   size_t start = 0;
@@ -268,10 +260,28 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
   }
   values[kArticleContent] = kPagePlaceholder;
   article.content_as_stored = false;
-  article.pages = JoinPages(pages);
+  for (std::string_view page : pages) {
+    article.page_spans.push_back({static_cast<size_t>(page.data() - content.data()), page.size()});
+  }
+  // The pages are places in the stored body's text.
+  if (!scratch.empty()) values[kArticleRawContent] = std::move(scratch);
 }
 
 }  // namespace
+
+std::string_view LoadedArticle::Page(size_t i) const {
+  const auto& body = std::get<std::string>(values[kArticleRawContent].raw());
+  return std::string_view(body).substr(page_spans[i].start, page_spans[i].size);
+}
+
+std::string LoadedArticle::JoinedPages() const {
+  std::string joined;
+  for (size_t i = 0; i < page_spans.size(); ++i) {
+    joined.append(Page(i));
+    joined.append(kPageSeparator);
+  }
+  return joined;
+}
 
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id) {

@@ -72,17 +72,28 @@ using ArticleValues = std::array<Variant, kArticleSlotCount>;
 
 // One article as LoadArticle reads it: the label values, and for a paged article its content
 // pages. A long body is kept once: when the content value is the stored body, slot
-// kArticleContent of `values` is left empty and operator[] answers the stored body for it.
+// kArticleContent of `values` is left empty and operator[] answers the stored body for it, and
+// the content pages are places in the stored body.
 struct LoadedArticle {
+  // A content page: where it starts in the stored body's text, and its length in bytes.
+  struct PageSpan {
+    size_t start;
+    size_t size;
+  };
+
   ArticleValues values;
-  // Each content page followed by kPageSeparator; "" when the article is not paged.
-  std::string pages;
+  // The content pages, in order; none when the article is not paged.
+  std::vector<PageSpan> page_spans;
   // The content value is values[kArticleRawContent].
   bool content_as_stored = false;
 
   const Variant& operator[](ArticleSlot slot) const {
     return slot == kArticleContent && content_as_stored ? values[kArticleRawContent] : values[slot];
   }
+  // The text of content page i.
+  std::string_view Page(size_t i) const;
+  // Each content page followed by kPageSeparator; "" when the article is not paged.
+  std::string JoinedPages() const;
 };
 
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).

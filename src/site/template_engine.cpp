@@ -214,10 +214,10 @@ class PageRender {
         shared_(shared) {}
 
   std::string Render(std::string& template_text);
-  // The content pages of the page's article: "" when it is not paged, was not loaded or is the
-  // caller's (args.article). Taken out of the render.
+  // The content pages of the page's article, each followed by kPageSeparator: "" when it is not
+  // paged, was not loaded or is the caller's (args.article).
   std::string TakeArticlePages() {
-    return owned_article_ ? std::move(owned_article_->pages) : std::string();
+    return owned_article_ ? owned_article_->JoinedPages() : std::string();
   }
 
   // The chip renderers of the chip table: the chip's parameter text (between the first and the

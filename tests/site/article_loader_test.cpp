@@ -40,7 +40,7 @@ class ArticleLoaderTest : public ::testing::Test {
     site_.InRequest([&](RequestState& state) {
       const int64_t before = state.db.Conn->statement_count();
       values = LoadArticle(state.db, state.channel, ParseId(id.ToString()));
-      if (nav != nullptr) *nav = values ? values->pages : "";
+      if (nav != nullptr) *nav = values ? values->JoinedPages() : "";
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return values;
