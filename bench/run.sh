@@ -216,6 +216,10 @@ else
   build-bench/bench/folirex-seed "$work/seed" --articles "$articles" "${seed_args[@]}"
 fi
 base_password="$admin_password"
+# The long article that folirex-seed writes after the others (none in a site seeded before it
+# did): its id, for the row of its page.
+long_of() { awk '$1 == "long_article" { print $2 }' "$1/data/bench-seed.txt" 2>/dev/null || true; }
+long_article="$(long_of "$work/seed")"
 if [ -n "$base_bin" ] && [ -z "$seeded" ]; then
   # The baseline's site is seeded by the baseline's own seed, which makes the structures its
   # binary reads (an older binary may not read those of a newer seed); the rows are the same.
@@ -223,6 +227,13 @@ if [ -n "$base_bin" ] && [ -z "$seeded" ]; then
   base_password="$(password_of "$base_init")"
   keep_common_settings "$work/site-base/folirex.conf"
   "$base_seed" "$work/site-base" --articles "$articles" "${seed_args[@]}"
+  if [ -n "$long_article" ] && [ -z "$(long_of "$work/site-base")" ]; then
+    # A seed from before the long article: the same row copied in, and counted in its channel.
+    sqlite3 "$work/site-base/data/site.db" "attach '$work/seed/data/site.db' as seeded;
+      insert into Vantrel_Article select * from seeded.Vantrel_Article where d_id = $long_article;
+      update Vantrel_Channel set d_itemcount = d_itemcount + 1,
+        d_itemcountchecked = d_itemcountchecked + 1 where d_id = 1"
+  fi
   rows_of() { sqlite3 "$1" "select count(*), sum(length(d_title)), sum(length(d_content)) from Vantrel_Article"; }
   if [ "$(rows_of "$work/seed/data/site.db")" != "$(rows_of "$work/site-base/data/site.db")" ]; then
     echo "the baseline's seed wrote other articles than this seed: compare with care" >&2
@@ -484,6 +495,12 @@ add "home"                 "/asp.asp"
 add "channel first page"   "/asp.asp?channelid=1"
 add "article"              "$article_path"
 add "paged article p2"     "/asp.asp?m=content&articleid=$paged&channelid=1&page=2"
+# The long article's page (about 1,000,000 characters, a 2 MB page); with --against each site's
+# own.
+if [ -n "$long_article" ]; then
+  add "long article"       "/asp.asp?m=content&articleid=$long_article&channelid=1"
+  [ -z "$against" ] || base_paths[$(last_row)]="/asp.asp?m=content&articleid=$(long_of "$work/site-small")&channelid=1"
+fi
 add "class list p1"        "/asp.asp?m=classlist&classid=$class&channelid=1"
 add "class list p$deep"    "/asp.asp?m=classlist&classid=$class&channelid=1&page=$deep"
 # With --against, a deep page also at each site's own last full page, computed as above for

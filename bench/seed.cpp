@@ -6,10 +6,12 @@
 // pool, as the seed first did. Everything goes in in one transaction through prepared
 // statements, without a journal (a failed seeding leaves a site to throw away). Each added
 // channel gets a copy of channel 1's folder, as channel creation gives it, so that its pages are
-// styled. The list and search indexes are built at the end, as the server would build them on
-// opening the site. The seed's settings are written to SITE_DIR/data/bench-seed.txt, lines
-// "name value" (words, dictionary, seed, articles, channels), for the scripts that measure the
-// site later.
+// styled. After the N articles comes one long article of about 1,000,000 characters in channel 1,
+// the longest the console's form takes, for the page of a long article. The list and search
+// indexes are built at the end, as the server would build them on opening the site. The seed's
+// settings are written to SITE_DIR/data/bench-seed.txt, lines "name value" (words, dictionary,
+// seed, articles, channels, long_article: the long article's id), for the scripts that measure
+// the site later.
 //
 //   folirex-seed SITE_DIR [--articles N] [--channels C] [--seed S]
 //                         [--words real --dict DICT | --words forty]
@@ -24,11 +26,13 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/list_structures.h"
 #include "core/search_structures.h"
 #include "platform/db/connection.h"
+#include "platform/text/vb_text.h"
 #include "seed_dictionary.h"
 #include "seed_text.h"
 
@@ -36,6 +40,8 @@ namespace {
 
 const char* const kAuthors[] = {"张伟", "王芳", "李娜", "刘洋", "陈静", "杨磊", "赵敏", "黄强"};
 const char* const kSources[] = {"本站原创", "新华社", "人民网", "央视新闻", "经济日报"};
+// The long article's body, in characters.
+constexpr size_t kLongArticleChars = 1'000'000;
 
 class Db {
  public:
@@ -345,6 +351,40 @@ int main(int argc, char** argv) {
       ++comments;
     }
   }
+  int64_t long_article = 0;
+  {
+    // One long article, as long as the console's form takes: about 1,000,000 characters of the
+    // same text in one page, with no summary typed (the page makes one from the body). It comes
+    // after the others, so that they are the articles a seed without it wrote; its date is older
+    // than theirs and it has no clicks, so no list of new or hot articles shows it.
+    content.clear();
+    for (size_t chars = 0; chars < kLongArticleChars;) {
+      const size_t from = content.size();
+      text->AppendBody(content);
+      chars += folirex::Len(std::string_view(content).substr(from));
+    }
+    const std::string title = "长文：" + text->Title();
+    int i = 1;
+    sqlite3_bind_int64(add_article, i++, channel_ids[0]);
+    sqlite3_bind_int64(add_article, i++, classes[0].id);
+    sqlite3_bind_int64(add_article, i++, 0);
+    BindText(add_article, i++, title);
+    BindText(add_article, i++, kAuthors[0]);
+    BindText(add_article, i++, kSources[0]);
+    BindText(add_article, i++, text->Keywords());
+    BindText(add_article, i++, "");
+    BindStaticText(add_article, i++, content);
+    BindText(add_article, i++, "");
+    sqlite3_bind_int(add_article, i++, 0);
+    for (int flag = 0; flag < 3; ++flag) sqlite3_bind_int(add_article, i++, 0);
+    sqlite3_bind_int(add_article, i++, 1);
+    for (int clicks = 0; clicks < 4; ++clicks) sqlite3_bind_int(add_article, i++, 0);
+    BindText(add_article, i++, "2020-01-01 08:00:00");
+    sqlite3_bind_int(add_article, i++, 0);
+    sqlite3_bind_int(add_article, i++, -1);
+    db.Step(add_article);
+    long_article = db.LastId();
+  }
   for (sqlite3_stmt* s : {add_class, set_path, add_subject, add_article, add_comment}) {
     sqlite3_finalize(s);
   }
@@ -386,12 +426,14 @@ int main(int argc, char** argv) {
     if (!dictionary.empty()) {
       out << "dictionary " << std::filesystem::absolute(dictionary).string() << "\n";
     }
-    out << "seed " << seed << "\narticles " << articles << "\nchannels " << channels << "\n";
+    out << "seed " << seed << "\narticles " << articles << "\nchannels " << channels
+        << "\nlong_article " << long_article << "\n";
     if (!out) Db::Die("cannot write " + record.string());
   }
   std::printf(
-      "seeded %s (%s words, %zu in the vocabulary): %zu channels, %zu classes, %ld articles, "
-      "%lld comments in %.1f s (rows %.1f s, of which texts %.1f s; list and search indexes "
+      "seeded %s (%s words, %zu in the vocabulary): %zu channels, %zu classes, %ld articles and "
+      "a long one, %lld comments in %.1f s (rows %.1f s, of which texts %.1f s; list and search "
+      "indexes "
       "%.1f s)\n",
       site.c_str(), words.c_str(), vocabulary, channel_ids.size(), classes.size(), articles,
       static_cast<long long>(comments), seconds(), filled, text_seconds, seconds() - filled);

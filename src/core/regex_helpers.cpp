@@ -141,6 +141,13 @@ std::vector<KeyHit> FindKeys(std::string_view text, const std::vector<std::strin
 std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
                            const std::vector<std::string>& keys,
                            const std::vector<std::string>& values) {
+  return ReplaceKeyHits(text, hits, keys,
+                        std::vector<std::string_view>(values.begin(), values.end()));
+}
+
+std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
+                           const std::vector<std::string>& keys,
+                           const std::vector<std::string_view>& values) {
   size_t size = text.size();
   for (const KeyHit& hit : hits) size += values[hit.key].size() - keys[hit.key].size();
   std::string out;

@@ -63,6 +63,11 @@ std::vector<KeyHit> FindKeys(std::string_view text, const std::vector<std::strin
 std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
                            const std::vector<std::string>& keys,
                            const std::vector<std::string>& values);
+// The same with values that the caller keeps elsewhere (a long one is copied once, into the
+// result).
+std::string ReplaceKeyHits(std::string_view text, const std::vector<KeyHit>& hits,
+                           const std::vector<std::string>& keys,
+                           const std::vector<std::string_view>& values);
 
 }  // namespace folirex
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "core/regex_helpers.h"
@@ -16,6 +18,10 @@ namespace folirex {
 namespace {
 
 constexpr size_t kSummaryLength = 130;
+// A summary is made from the first kSummaryWindow bytes of a body when they give it; the last
+// kSummaryCutMargin characters of a cut body's text may differ from the whole body's.
+constexpr size_t kSummaryWindow = 8192;
+constexpr size_t kSummaryCutMargin = 8;
 constexpr size_t kMaxEntityLength = 32;
 
 bool IsAsciiAlnum(char c) {
@@ -40,95 +46,101 @@ size_t EntityEnd(std::string_view text, size_t at) {
   return i;
 }
 
-// Where a page of automatically paged content may end: the byte offset of every character and,
-// for each, whether a cut in front of it leaves every tag (quoted attribute values included) and
-// every entity whole. One pass over the content.
-struct CutPoints {
-  std::vector<size_t> offsets;  // byte offset of character k; one more entry for the end
-  std::vector<bool> safe;       // a page may end in front of character k
-};
+// Walks a text a character at a time, knowing whether a cut in front of the character leaves
+// every tag (quoted attribute values included) and every entity whole. It may start at any place
+// where such a cut is safe: nothing of the text before that place matters after it.
+class CutScanner {
+ public:
+  CutScanner(std::string_view text, size_t from) : text_(text), at_(from) {}
 
-CutPoints FindCutPoints(std::string_view text) {
-  CutPoints points;
-  enum class In { kText, kTag, kEntity } in = In::kText;
-  char quote = 0;
-  char last_in_tag = 0;  // the last non-blank character of the tag so far
-  size_t entity_end = 0;
-  for (size_t b = 0; b < text.size(); ++b) {
-    char c = text[b];
-    bool char_start = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (char_start) {
-      points.offsets.push_back(b);
-      points.safe.push_back(in == In::kText);
-    }
-    switch (in) {
+  bool AtEnd() const { return at_ >= text_.size(); }
+  // The byte offset of the character it stands in front of.
+  size_t offset() const { return at_; }
+  // A page may end in front of this character.
+  bool Safe() const { return in_ == In::kText; }
+  // Goes past the character and any byte that continues it.
+  void Next() {
+    do {
+      Step();
+      ++at_;
+    } while (at_ < text_.size() && (static_cast<unsigned char>(text_[at_]) & 0xC0) == 0x80);
+  }
+
+ private:
+  void Step() {
+    const char c = text_[at_];
+    switch (in_) {
       case In::kText:
-        if (c == '<' && OpensTag(text, b)) {
-          in = In::kTag;
-          quote = 0;
-          last_in_tag = '<';
+        if (c == '<' && OpensTag(text_, at_)) {
+          in_ = In::kTag;
+          quote_ = 0;
+          last_in_tag_ = '<';
         } else if (c == '&') {
-          size_t end = EntityEnd(text, b);
+          const size_t end = EntityEnd(text_, at_);
           if (end != std::string_view::npos) {
-            in = In::kEntity;
-            entity_end = end;
+            in_ = In::kEntity;
+            entity_end_ = end;
           }
         }
         break;
       case In::kTag:
-        if (quote != 0) {
-          if (c == quote) quote = 0;
-        } else if ((c == '"' || c == '\'') && last_in_tag == '=') {
+        if (quote_ != 0) {
+          if (c == quote_) quote_ = 0;
+        } else if ((c == '"' || c == '\'') && last_in_tag_ == '=') {
           // Only a value's quote opens a quoted run, so an apostrophe in an unquoted value or in
           // a comment cannot hide the end of the tag.
-          quote = c;
+          quote_ = c;
         } else if (c == '>') {
-          in = In::kText;
+          in_ = In::kText;
         }
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag = c;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag_ = c;
         break;
       case In::kEntity:
-        if (b == entity_end) in = In::kText;
+        if (at_ == entity_end_) in_ = In::kText;
         break;
     }
   }
-  points.offsets.push_back(text.size());
-  points.safe.push_back(true);
-  return points;
-}
 
-// Pages of about `size` characters each. A cut that would fall inside a tag or an entity moves
-// back to its start, or, when that would leave the page empty, on past its end. No page is
-// empty, so a length that is a multiple of the size gives no empty last page.
-std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
-  CutPoints points = FindCutPoints(text);
-  size_t length = points.offsets.size() - 1;  // characters
+  enum class In { kText, kTag, kEntity };
+  std::string_view text_;
+  size_t at_;
+  In in_ = In::kText;
+  char quote_ = 0;
+  char last_in_tag_ = 0;  // the last non-blank character of the tag so far
+  size_t entity_end_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string_view> CutContentPages(std::string_view text, size_t size) {
   std::vector<std::string_view> pages;
-  size_t pos = 0;
-  while (pos < length) {
-    size_t cut = length;
-    if (length - pos > size) {
-      cut = pos + size;
-      while (cut > pos && !points.safe[cut]) --cut;
-      if (cut == pos) {
-        cut = pos + size;
-        while (cut < length && !points.safe[cut]) ++cut;
+  // Each page is read from its start, which is a safe cut, to its own end, and a little past it:
+  // the text is read about twice, and nothing is kept for every character.
+  size_t start = 0;
+  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+  while (start < text.size()) {
+    CutScanner scan(text, start);
+    size_t last_safe = std::string_view::npos;  // the last safe cut within `size` characters
+    for (size_t chars = 0; chars < size && !scan.AtEnd(); ++chars) {
+      scan.Next();
+      if (!scan.AtEnd() && scan.Safe()) last_safe = scan.offset();
+    }
+    size_t cut = text.size();
+    if (!scan.AtEnd()) {
+      if (last_safe != std::string_view::npos) {
+        cut = last_safe;
+      } else {
+        while (!scan.AtEnd() && !scan.Safe()) scan.Next();
+        cut = scan.offset();
       }
     }
-    pages.push_back(text.substr(points.offsets[pos], points.offsets[cut] - points.offsets[pos]));
-    pos = cut;
+    pages.push_back(text.substr(start, cut - start));
+    start = cut;
   }
   return pages;
 }
 
-std::string JoinPages(const std::vector<std::string_view>& pages) {
-  std::string nav;
-  for (std::string_view page : pages) {
-    nav.append(page);
-    nav.append(kPageSeparator);
-  }
-  return nav;
-}
+namespace {
 
 std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_view marker) {
   std::vector<std::string_view> pieces;
@@ -143,16 +155,58 @@ std::vector<std::string_view> SplitAtMarker(std::string_view text, std::string_v
   return pieces;
 }
 
-std::string Summary(const std::string& content) {
-  // A manual page break is an editing mark, not text of the article.
-  std::string text = Replace(content, kManualPageBreak, "");
-  text = RegexReplace(text, "<.+?>", "");
+// The summary's text of a body whose page breaks are taken out: the whole of it, trimmed, before
+// it is cut to length.
+std::string SummaryText(std::string_view body) {
+  std::string text = RegexReplace(body, "<.+?>", "");
   text = RegexReplace(text, "\\s", " ");
   text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
   text = RegexReplace(text, " {2,}", " ");
   text = RegexReplace(text, "['\"<>]", "");
-  return Left(Trim(text), kSummaryLength);
+  return Trim(text);
 }
+
+// The largest cut of the text at most `end`, at a character boundary, that no match of "<.+?>"
+// in the whole text crosses: the match tried at each "<" before the cut is settled by a ">" after
+// its next character or by a line feed ("." takes none) before the cut. When the last "<" is
+// settled so is every earlier one, whose match ends at that ">" or line feed at the latest.
+size_t TagSafeCut(std::string_view text, size_t end) {
+  while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  while (end > 0) {
+    const size_t open = text.rfind('<', end - 1);
+    if (open == std::string_view::npos) return end;
+    for (size_t i = open + 1; i < end; ++i) {
+      if (text[i] == '\n' || (text[i] == '>' && i >= open + 2)) return end;
+    }
+    end = open;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string ArticleSummary(std::string_view content) {
+  // A long body's summary is made from its start: a cut that no page break or tag crosses gives
+  // the text of the whole body but for its last few characters (an entity or a run of spaces cut
+  // in two), so once the cut's text is longer than the summary by those, the summary is the
+  // whole body's. Else a cut four times as long is tried.
+  for (size_t window = kSummaryWindow; window < content.size(); window *= 4) {
+    const std::string start = Replace(content.substr(0, window), kManualPageBreak, "");
+    // A page break that the window cuts in two is not taken out of the window's end.
+    const size_t marker_tail = std::string_view(kManualPageBreak).size() - 1;
+    if (start.size() <= marker_tail) continue;
+    const size_t cut = TagSafeCut(start, start.size() - marker_tail);
+    if (cut == 0) continue;
+    const std::string text = SummaryText(std::string_view(start).substr(0, cut));
+    if (Len(text) >= kSummaryLength + kSummaryCutMargin) return Left(text, kSummaryLength);
+  }
+  // A manual page break is an editing mark, not text of the article.
+  return Left(SummaryText(Replace(content, kManualPageBreak, "")), kSummaryLength);
+}
+
+namespace {
 
 std::string PropertyMarks(const Recordset& rs) {
   std::string marks;
@@ -168,23 +222,35 @@ std::string PropertyMarks(const Recordset& rs) {
 
 std::string OrUnknown(std::string text) { return text.empty() ? "未知" : text; }
 
-// Slot 16 and the content pages by the article's paging type. Pages exist only for channels that
-// publish static pages; an article of one page is not paged.
+// The text of a value without a copy when it holds text; else its text, kept in `scratch`.
+std::string_view TextOf(const Variant& value, std::string& scratch) {
+  if (const auto* text = std::get_if<std::string>(&value.raw())) return *text;
+  scratch = value.ToString();
+  return scratch;
+}
+
+// Slot 16 and the content pages by the article's paging type, from the stored body in slot 7.
+// Pages exist only for channels that publish static pages; an article of one page is not paged.
 void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArticle& article) {
   ArticleValues& values = article.values;
-  std::string content = rs["d_content"].ToString();
+  std::string scratch;
+  const std::string_view content = TextOf(values[kArticleRawContent], scratch);
   std::string type = rs["d_paginationtype"].ToString();
-  values[kArticleContent] = rs["d_content"];
+  // The stored body is the content value, kept once (LoadedArticle::operator[]).
+  article.content_as_stored = true;
   if (channel.GenerateHtml.ToString() == "0") {
     // One page after all: the editor's page breaks are not text for the reader.
-    if (type == "2") values[kArticleContent] = Replace(content, kManualPageBreak, "");
+    if (type == "2" && content.find(kManualPageBreak) != std::string_view::npos) {
+      values[kArticleContent] = Replace(content, kManualPageBreak, "");
+      article.content_as_stored = false;
+    }
     return;
   }
   std::vector<std::string_view> pages;
   if (type == "1") {
     int64_t size = rs["d_maxcharperpage"].ToInt64Or(0);
     if (size < 1 || Len(content) <= static_cast<size_t>(size)) return;
-    pages = CutPages(content, static_cast<size_t>(size));
+    pages = CutContentPages(content, static_cast<size_t>(size));
     if (pages.size() < 2) return;
   } else if (type == "2") {
     if (content.find(kManualPageBreak) == std::string::npos) return;
@@ -193,10 +259,29 @@ void PageContent(const ChannelSettings& channel, const Recordset& rs, LoadedArti
     return;
   }
   values[kArticleContent] = kPagePlaceholder;
-  article.pages = JoinPages(pages);
+  article.content_as_stored = false;
+  for (std::string_view page : pages) {
+    article.page_spans.push_back({static_cast<size_t>(page.data() - content.data()), page.size()});
+  }
+  // The pages are places in the stored body's text.
+  if (!scratch.empty()) values[kArticleRawContent] = std::move(scratch);
 }
 
 }  // namespace
+
+std::string_view LoadedArticle::Page(size_t i) const {
+  const auto& body = std::get<std::string>(values[kArticleRawContent].raw());
+  return std::string_view(body).substr(page_spans[i].start, page_spans[i].size);
+}
+
+std::string LoadedArticle::JoinedPages() const {
+  std::string joined;
+  for (size_t i = 0; i < page_spans.size(); ++i) {
+    joined.append(Page(i));
+    joined.append(kPageSeparator);
+  }
+  return joined;
+}
 
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id) {
@@ -223,7 +308,8 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleClassDir] = rs["d_dir"].IsNull() ? Variant("") : rs["d_dir"];
   values[kArticleAuthor] = OrUnknown(HTMLEncode(rs["d_author"]));
   values[kArticleAddTime] = rs["d_addtime"];
-  values[kArticleRawContent] = rs["d_content"];
+  // The body is read once: moved out of the row, not copied.
+  values[kArticleRawContent] = rs.TakeField("d_content");
   values[kArticleInputer] = HTMLEncode(rs["d_inputer"]);
   values[kArticleEditor] = HTMLEncode(rs["d_editor"]);
   values[kArticleComeFrom] = OrUnknown(HTMLEncode(rs["d_comefrom"]));
@@ -238,9 +324,11 @@ std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSetting
   values[kArticleCommentCheckFlag] =
       rs["d_commentcheckflag"].IsNull() ? Variant(true) : rs["d_commentcheckflag"];
   // A typed summary is text; one made from the content holds no tag, quote or angle bracket.
-  values[kArticleSummary] = rs["d_summary"].IsBlank()
-                                ? Variant(Summary(rs["d_content"].ToString()))
-                                : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
+  std::string scratch;
+  values[kArticleSummary] =
+      rs["d_summary"].IsBlank()
+          ? Variant(ArticleSummary(TextOf(values[kArticleRawContent], scratch)))
+          : Variant(HtmlEscapeAttr(rs["d_summary"].ToString()));
   values[kArticleMetaRelative] = rs["d_metarelativeflag"];
   values[kArticleMetaKeyword] = rs["d_metakeyword"];
   values[kArticleRelativeFlag] = rs["d_relativeflag"];

@@ -24,6 +24,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/request_state.h"
 #include "platform/db/variant.h"
@@ -56,8 +58,8 @@ enum ArticleSlot {
   kArticleContent = 16,           // d_content, or kPagePlaceholder when paged
   kArticleCommentFlag = 17,       // the class's d_commentflag; true without a class
   kArticleCommentCheckFlag = 18,  // the class's d_commentcheckflag; true without a class
-  kArticleSummary = 19,           // d_summary encoded as text, else made from the content
-                                  // (tags, quotes and angle brackets dropped; its entities kept)
+  kArticleSummary = 19,           // d_summary encoded as text, else ArticleSummary of the
+                                  // content
   kArticleMetaRelative = 20,      // d_metarelativeflag
   kArticleMetaKeyword = 21,       // d_metakeyword
   kArticleRelativeFlag = 22,      // d_relativeflag
@@ -69,18 +71,45 @@ enum ArticleSlot {
 using ArticleValues = std::array<Variant, kArticleSlotCount>;
 
 // One article as LoadArticle reads it: the label values, and for a paged article its content
-// pages.
+// pages. A long body is kept once: when the content value is the stored body, slot
+// kArticleContent of `values` is left empty and operator[] answers the stored body for it, and
+// the content pages are places in the stored body.
 struct LoadedArticle {
-  ArticleValues values;
-  // Each content page followed by kPageSeparator; "" when the article is not paged.
-  std::string pages;
+  // A content page: where it starts in the stored body's text, and its length in bytes.
+  struct PageSpan {
+    size_t start;
+    size_t size;
+  };
 
-  const Variant& operator[](ArticleSlot slot) const { return values[slot]; }
+  ArticleValues values;
+  // The content pages, in order; none when the article is not paged.
+  std::vector<PageSpan> page_spans;
+  // The content value is values[kArticleRawContent].
+  bool content_as_stored = false;
+
+  const Variant& operator[](ArticleSlot slot) const {
+    return slot == kArticleContent && content_as_stored ? values[kArticleRawContent] : values[slot];
+  }
+  // The text of content page i.
+  std::string_view Page(size_t i) const;
+  // Each content page followed by kPageSeparator; "" when the article is not paged.
+  std::string JoinedPages() const;
 };
 
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id);
+
+// The pages of automatically paged content, of `size` characters each: a cut that would fall
+// inside a tag or an entity moves back to its start, or, when that would leave the page empty,
+// on past its end; no page is empty. Views into the text. Pure.
+std::vector<std::string_view> CutContentPages(std::string_view text, size_t size);
+
+// The summary made for an article without one: the first 130 characters of its body's text
+// (page breaks, tags, quotes and angle brackets dropped, "&quot;", "&nbsp;" and "&amp;" taken
+// out, white space made single spaces, trimmed). A long body is read only as far as its summary
+// needs. Pure.
+std::string ArticleSummary(std::string_view content);
 
 // The first page's file name by the channel's rule (file_type 0 id, 1 date, 2
 // folder_id, 3 folder_date; anything else ""), without any folder. channel_dir

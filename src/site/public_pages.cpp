@@ -5,6 +5,9 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/public_request.h"
 #include "core/site_config.h"
@@ -83,11 +86,64 @@ bool IsPublishedRow(RequestState& state, int64_t article_id) {
   return published;
 }
 
+// Appends the text with every occurrence of `find` taken out, as Replace(text, find, "") gives it.
+void AppendWithout(std::string& out, std::string_view text, std::string_view find) {
+  size_t start = 0;
+  for (size_t at; (at = text.find(find, start)) != std::string_view::npos;
+       start = at + find.size()) {
+    out.append(text.substr(start, at - start));
+  }
+  out.append(text.substr(start));
+}
+
 // A paged article's placeholder replaced by all its content pages, one after the other, as the
-// dynamic pages show them.
-std::string WithContentPages(const ParsedPage& page) {
-  if (page.article_pages.empty()) return page.html;
-  return Replace(page.html, kPagePlaceholder, Replace(page.article_pages, kPageSeparator, ""));
+// dynamic pages show them: each page's text without any kPageSeparator typed into it. The page is
+// written once, at its size: the body is not copied into a text of its own first.
+std::string WithContentPages(std::string html, const std::vector<std::string_view>& pages) {
+  if (pages.empty()) return html;
+  const std::string_view placeholder = kPagePlaceholder;
+  const std::string_view separator = kPageSeparator;
+  size_t body = 0;
+  for (std::string_view page : pages) {
+    body += page.size();
+    for (size_t at = 0; (at = page.find(separator, at)) != std::string_view::npos;
+         at += separator.size()) {
+      body -= separator.size();
+    }
+  }
+  size_t size = html.size();
+  for (size_t at = 0; (at = html.find(placeholder, at)) != std::string::npos;
+       at += placeholder.size()) {
+    size += body - placeholder.size();
+  }
+  std::string page;
+  page.reserve(size);
+  size_t start = 0;
+  for (size_t at; (at = html.find(placeholder, start)) != std::string::npos;
+       start = at + placeholder.size()) {
+    page.append(html, start, at - start);
+    for (std::string_view text : pages) AppendWithout(page, text, separator);
+  }
+  page.append(html, start);
+  return page;
+}
+
+// The content pages of a page's joined pages (each followed by kPageSeparator), as the publishing
+// pages cut them.
+std::vector<std::string_view> SplitPages(std::string_view joined) {
+  std::vector<std::string_view> pages;
+  for (size_t start = 0, at; (at = joined.find(kPageSeparator, start)) != std::string_view::npos;
+       start = at + std::string_view(kPageSeparator).size()) {
+    pages.push_back(joined.substr(start, at - start));
+  }
+  return pages;
+}
+
+// A loaded article's content pages.
+std::vector<std::string_view> PagesOf(const LoadedArticle& article) {
+  std::vector<std::string_view> pages;
+  for (size_t i = 0; i < article.page_spans.size(); ++i) pages.push_back(article.Page(i));
+  return pages;
 }
 
 // A class's or subject's page size: 20 when it is empty or not above 0; a fraction rounds half to
@@ -158,7 +214,8 @@ std::string ShowPrint(RequestState& state, std::optional<int64_t> article_id) {
   // would leave the visitor in front of a blank window with no word of what went wrong.
   if (!article_id || !IsPublishedRow(state, *article_id)) return kBadArticle;
   // A paged article prints whole, not as its placeholder.
-  return WithContentPages(ChannelParsedPage(state, "print", {.article_id = article_id}));
+  ParsedPage page = ChannelParsedPage(state, "print", {.article_id = article_id});
+  return WithContentPages(std::move(page.html), SplitPages(page.article_pages));
 }
 
 std::string ShowNotice(RequestState& state, std::optional<int64_t> notice_id) {
@@ -182,8 +239,10 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   std::optional<std::string> text =
       PageTextFor(state, state.channel, template_page_id, "content", &skin);
   if (!text) return kMissingTemplate;
-  // Only this article's pages may stand in for its placeholder.
-  return WithContentPages(RenderPage(state, state.channel, skin, *text, "content", args));
+  // Only this article's pages may stand in for its placeholder; the engine reads the article
+  // where it is, and its pages are this one's.
+  ParsedPage page = RenderPage(state, state.channel, skin, *text, "content", args);
+  return WithContentPages(std::move(page.html), PagesOf(*article));
 }
 
 std::string ShowClassList(RequestState& state, std::optional<int64_t> class_id,

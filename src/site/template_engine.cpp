@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "core/public_request.h"
@@ -212,8 +214,11 @@ class PageRender {
         shared_(shared) {}
 
   std::string Render(std::string& template_text);
-  // The content pages of the page's article ("" when it is not paged or was not loaded).
-  std::string ArticlePages() const { return article_ ? article_->pages : std::string(); }
+  // The content pages of the page's article, each followed by kPageSeparator: "" when it is not
+  // paged, was not loaded or is the caller's (args.article).
+  std::string TakeArticlePages() {
+    return owned_article_ ? owned_article_->JoinedPages() : std::string();
+  }
 
   // The chip renderers of the chip table: the chip's parameter text (between the first and the
   // second colon) and its whole attribute text (kind, colon, parameters).
@@ -234,6 +239,8 @@ class PageRender {
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
+  // The article body as the page shows it where the article holds it as text, else null.
+  const std::string* ContentText() const;
   std::optional<std::string> LabelValue(Label label);
   std::optional<std::string> HeadLabel(Label label);
   std::optional<std::string> FrameLabel(Label label);
@@ -264,7 +271,8 @@ class PageRender {
   std::unordered_map<std::string, size_t> block_markers_;
   std::string first_block_html_;  // first and class list pages
   bool article_loaded_ = false;
-  std::optional<LoadedArticle> article_;
+  std::optional<LoadedArticle> owned_article_;  // the article the render loaded itself
+  const LoadedArticle* article_ = nullptr;      // args_.article or owned_article_; null: none
 };
 
 // The chip table: each chip kind by the name the page patterns spell, its renderer, and the page
@@ -393,7 +401,7 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
   // The article the page has read already answers the relation's title and keywords.
   const LoadedArticle* loaded = args_.article;
-  if (loaded == nullptr && article_loaded_ && article_) loaded = &*article_;
+  if (loaded == nullptr && article_loaded_) loaded = article_;
   return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id, loaded);
 }
 
@@ -435,22 +443,28 @@ void PageRender::ExpandBlocks(std::string& template_text) {
     std::string design = blocks[1] + "[zarnik]" + scan.found.groups[1] + "[zarnik]";
     template_text = Replace(template_text, blocks[1], "{$zarnik}");
     // The sub-classes' lists depend on the page's class, not on its page number.
-    first_block_html_ = SharedValue(
-        "ListSubClassList:" + design,
-        [&] { return ShowSubClassList(state_, channel_, args_.class_id, type_, design); });
+    first_block_html_ = SharedValue("ListSubClassList:" + design, [&] {
+      return ShowSubClassList(state_, channel_, args_.class_id, type_, design);
+    });
   }
 }
 
 bool PageRender::EnsureArticle() {
   if (!article_loaded_) {
+    // The caller's article is read where it is: a long body is not copied.
     if (args_.article != nullptr) {
-      article_ = *args_.article;
+      article_ = args_.article;
     } else {
-      article_ = LoadArticle(state_.db, channel_, args_.article_id);
+      owned_article_ = LoadArticle(state_.db, channel_, args_.article_id);
+      if (owned_article_) article_ = &*owned_article_;
     }
     article_loaded_ = true;
   }
-  return article_.has_value();
+  return article_ != nullptr;
+}
+
+const std::string* PageRender::ContentText() const {
+  return std::get_if<std::string>(&(*article_)[kArticleContent].raw());
 }
 
 std::string PageRender::NameOf(std::string_view table, std::optional<int64_t> id) {
@@ -655,7 +669,8 @@ std::optional<std::string> PageRender::ArticleLabel(Label label) {
     case Label::kArticleProperty:
       return Slot(kArticleProperty);
     case Label::kArticleContent:
-      return Slot(kArticleContent);  // the article body: HTML cleaned of script when saved
+      // The article body: HTML cleaned of script when saved (Render reads text in place).
+      return Slot(kArticleContent);
     case Label::kArticleUpdateTime:
       return FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticleClicks:
@@ -778,7 +793,10 @@ std::string PageRender::Render(std::string& template_text) {
 
   const std::vector<std::string>& matches = scan->found.texts;
   const std::vector<std::string>& groups = scan->found.groups;
-  std::vector<std::string> values(matches.size());
+  // Each value is drawn into `owned`, but for the article body, which is read where the article
+  // keeps it: a long body is copied once, into the page.
+  std::vector<std::string> owned(matches.size());
+  std::vector<std::string_view> values(matches.size());
   const auto& table = LabelTable();
   for (size_t i = 0; i < matches.size(); ++i) {
     const TemplateScan::LabelAt& at = scan->labels[i];
@@ -791,11 +809,18 @@ std::string PageRender::Render(std::string& template_text) {
       }
       auto row = table.find(at.lower);
       if (row != table.end() && (row->second.pages & page_) != 0) {
-        std::optional<std::string> value = LabelValue(row->second.label);
-        if (value) values[i] = std::move(*value);
+        const std::string* body =
+            row->second.label == Label::kArticleContent ? ContentText() : nullptr;
+        if (body != nullptr) {
+          values[i] = *body;  // the article body: HTML cleaned of script when saved
+        } else if (std::optional<std::string> value = LabelValue(row->second.label)) {
+          owned[i] = std::move(*value);
+          values[i] = owned[i];
+        }
       }
     } else if (groups[i].find(':') != std::string::npos) {
-      values[i] = ChipValue(groups[i]);
+      owned[i] = ChipValue(groups[i]);
+      values[i] = owned[i];
     } else {
       values[i] = groups[i];
     }
@@ -832,7 +857,7 @@ ParsedPage ParseTemplatePage(RequestState& state, const ChannelSettings& channel
   PageRender render(state, channel, skin, args, shared);
   ParsedPage page;
   page.html = render.Render(template_text);
-  page.article_pages = render.ArticlePages();
+  page.article_pages = render.TakeArticlePages();
   return page;
 }
 

@@ -123,7 +123,8 @@ std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, c
                           std::string& template_text, const TemplateArgs& args);
 
 // A page with the content pages of its article: for a paged article each page followed by
-// kPageSeparator (the page holds kPagePlaceholder where they go), else "".
+// kPageSeparator (the page holds kPagePlaceholder where they go), else "". An article the caller
+// gave (args.article) keeps its pages: article_pages is then "".
 struct ParsedPage {
   std::string html;
   std::string article_pages;

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/public_request.h"
+#include "core/regex_helpers.h"
 #include "platform/text/vb_text.h"
 #include "support/site_fixture.h"
 
@@ -38,7 +40,7 @@ class ArticleLoaderTest : public ::testing::Test {
     site_.InRequest([&](RequestState& state) {
       const int64_t before = state.db.Conn->statement_count();
       values = LoadArticle(state.db, state.channel, ParseId(id.ToString()));
-      if (nav != nullptr) *nav = values ? values->pages : "";
+      if (nav != nullptr) *nav = values ? values->JoinedPages() : "";
       if (statements != nullptr) *statements = state.db.Conn->statement_count() - before;
     });
     return values;
@@ -233,6 +235,208 @@ TEST_F(ArticleLoaderTest, UnusablePageSizeIsNotPaged) {
   std::optional<LoadedArticle> v = Load(AutoArticle("abcdef", 0), "1", &nav);
   EXPECT_EQ((*v)[kArticleContent].ToString(), "abcdef");
   EXPECT_EQ(nav, "");
+}
+
+// Automatic paging as it was first written, with the offset and the cut rule of every character
+// kept: the model of CutContentPages.
+namespace model {
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool OpensTag(std::string_view text, size_t at) {
+  if (at + 1 >= text.size()) return false;
+  char next = text[at + 1];
+  return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' ||
+         next == '!' || next == '?';
+}
+
+// The byte offset of the ";" that ends an entity ("&amp;", "&#8212;", "&#x4e2d;") starting at
+// `at`, or npos when the "&" begins none.
+size_t EntityEnd(std::string_view text, size_t at) {
+  size_t i = at + 1;
+  if (i < text.size() && text[i] == '#') ++i;
+  size_t first = i;
+  while (i < text.size() && i - at <= 32 && IsAsciiAlnum(text[i])) ++i;
+  if (i == first || i >= text.size() || text[i] != ';') return std::string_view::npos;
+  return i;
+}
+
+// Where a page of automatically paged content may end: the byte offset of every character and,
+// for each, whether a cut in front of it leaves every tag (quoted attribute values included) and
+// every entity whole. One pass over the content.
+struct CutPoints {
+  std::vector<size_t> offsets;  // byte offset of character k; one more entry for the end
+  std::vector<bool> safe;       // a page may end in front of character k
+};
+
+CutPoints FindCutPoints(std::string_view text) {
+  CutPoints points;
+  enum class In { kText, kTag, kEntity } in = In::kText;
+  char quote = 0;
+  char last_in_tag = 0;  // the last non-blank character of the tag so far
+  size_t entity_end = 0;
+  for (size_t b = 0; b < text.size(); ++b) {
+    char c = text[b];
+    bool char_start = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (char_start) {
+      points.offsets.push_back(b);
+      points.safe.push_back(in == In::kText);
+    }
+    switch (in) {
+      case In::kText:
+        if (c == '<' && OpensTag(text, b)) {
+          in = In::kTag;
+          quote = 0;
+          last_in_tag = '<';
+        } else if (c == '&') {
+          size_t end = EntityEnd(text, b);
+          if (end != std::string_view::npos) {
+            in = In::kEntity;
+            entity_end = end;
+          }
+        }
+        break;
+      case In::kTag:
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if ((c == '"' || c == '\'') && last_in_tag == '=') {
+          // Only a value's quote opens a quoted run, so an apostrophe in an unquoted value or in
+          // a comment cannot hide the end of the tag.
+          quote = c;
+        } else if (c == '>') {
+          in = In::kText;
+        }
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') last_in_tag = c;
+        break;
+      case In::kEntity:
+        if (b == entity_end) in = In::kText;
+        break;
+    }
+  }
+  points.offsets.push_back(text.size());
+  points.safe.push_back(true);
+  return points;
+}
+
+// Pages of about `size` characters each. A cut that would fall inside a tag or an entity moves
+// back to its start, or, when that would leave the page empty, on past its end. No page is
+// empty, so a length that is a multiple of the size gives no empty last page.
+std::vector<std::string_view> CutPages(std::string_view text, size_t size) {
+  CutPoints points = FindCutPoints(text);
+  size_t length = points.offsets.size() - 1;  // characters
+  std::vector<std::string_view> pages;
+  size_t pos = 0;
+  while (pos < length) {
+    size_t cut = length;
+    if (length - pos > size) {
+      cut = pos + size;
+      while (cut > pos && !points.safe[cut]) --cut;
+      if (cut == pos) {
+        cut = pos + size;
+        while (cut < length && !points.safe[cut]) ++cut;
+      }
+    }
+    pages.push_back(text.substr(points.offsets[pos], points.offsets[cut] - points.offsets[pos]));
+    pos = cut;
+  }
+  return pages;
+}
+
+}  // namespace model
+
+TEST(CutContentPagesTest, CutsAsTheModelCuts) {
+  const std::vector<std::string> pieces = {"中",
+                                           "a",
+                                           " ",
+                                           "<b>",
+                                           "</b>",
+                                           "<a href='x>y'>",
+                                           "<a title=\"it's\">",
+                                           "<img alt=x'y>",
+                                           "&nbsp;",
+                                           "&#8212;",
+                                           "&amp",
+                                           "& ",
+                                           "<",
+                                           ">",
+                                           "'",
+                                           "\"",
+                                           "<!-- c -->",
+                                           "\xE4\xB8",
+                                           "\xB8",
+                                           "😀"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    std::string text;
+    const size_t n = rng() % 300;
+    for (size_t i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    const size_t size = 1 + rng() % 40;
+    ASSERT_EQ(CutContentPages(text, size), model::CutPages(text, size));
+  }
+}
+
+// The summary as it is made from the whole body: the model of ArticleSummary.
+std::string WholeBodySummary(const std::string& content) {
+  std::string text = Replace(content, kManualPageBreak, "");
+  text = RegexReplace(text, "<.+?>", "");
+  text = RegexReplace(text, "\\s", " ");
+  text = RegexReplace(text, "&quot;|&nbsp;|&amp;", "");
+  text = RegexReplace(text, " {2,}", " ");
+  text = RegexReplace(text, "['\"<>]", "");
+  return Left(Trim(text), 130);
+}
+
+TEST(ArticleSummaryTest, LongBodyGivesTheSummaryOfTheWholeBody) {
+  // Long bodies whose text is sparse among long tags, so that the start the summary is made from
+  // ends in a tag, an entity, a page break or a run of spaces, or is all but too short.
+  const std::vector<std::string> text = {"中",
+                                         "文",
+                                         "a",
+                                         " ",
+                                         "  ",
+                                         "\n",
+                                         "\t",
+                                         "'",
+                                         "\"",
+                                         "&nbsp;",
+                                         "&amp;",
+                                         "&quot;",
+                                         "&lt;",
+                                         "&",
+                                         "<",
+                                         ">",
+                                         "[Vantrel_NextPage]",
+                                         "<>",
+                                         "<\n>",
+                                         "😀"};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    const size_t tag_share = 1 + rng() % 10;  // in ten pieces
+    const size_t size = 9000 + rng() % 60000;
+    std::string body;
+    while (body.size() < size) {
+      if (rng() % 10 < tag_share) {
+        body += "<img src='" + std::string(20 + rng() % 400, 'p') + (rng() % 4 == 0 ? ">" : "'>");
+      } else {
+        body += text[rng() % text.size()];
+      }
+    }
+    ASSERT_EQ(ArticleSummary(body), WholeBodySummary(body));
+  }
+  // An entity that the start's end cuts in two ("&nb|sp;") just where its text reaches the
+  // summary's length: the summary goes on past it, as the whole body's does.
+  std::string cut_entity = "<img src='" + std::string(8172 - 12 - 127 * 3, 'p') + "'>";
+  for (int i = 0; i < 127; ++i) cut_entity += "中";
+  cut_entity += "&nbsp;";
+  for (int i = 0; i < 20000; ++i) cut_entity += "甲";
+  EXPECT_EQ(ArticleSummary(cut_entity), WholeBodySummary(cut_entity));
+  // A short body, and one that holds no text at all.
+  EXPECT_EQ(ArticleSummary("<p>短文&nbsp;</p>"), "短文");
+  std::string tag_only = "<" + std::string(20000, 'x') + "a>";
+  EXPECT_EQ(ArticleSummary(tag_only), WholeBodySummary(tag_only));
 }
 
 TEST(ContentFileName, FollowsTheChannelRule) {

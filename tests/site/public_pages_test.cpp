@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/text/codepage.h"
+#include "platform/text/vb_text.h"
 #include "publishing/article_html.h"
 #include "support/site_fixture.h"
 
@@ -300,6 +301,49 @@ TEST_F(ArticlePagesTest, MissingRecycledUnapprovedOrMalformedArticleAnswersTheAl
     // Its print view answers as the content page does.
     EXPECT_EQ(site_.Page("/asp.asp?m=print&channelid=1&articleid=" + id), kBadArticle);
   }
+}
+
+// A long article comes whole into its page, as the stored text: one page, cut by the editor's
+// breaks or cut by characters. Its body starts and ends the template, holds a label that stays as
+// typed, and a character outside the code page, which the page carries as a reference.
+TEST_F(ArticlePagesTest, LongArticleComesWholeIntoItsPagePagedOrNot) {
+  site_.SetPage("content", "{$showarticlecontent}|desc={$showpagedesc}|{$ShowArticleContent}");
+  std::vector<std::string> pages(3);
+  std::string text;  // the body's text, as its summary reads it
+  for (size_t p = 0; p < pages.size(); ++p) {
+    for (int i = 0; i < 2000; ++i) {
+      const std::string n = std::to_string(p * 2000 + i);
+      pages[p] += "<p>第" + n + "段：经济&amp;文化{$showarticletitle}😀</p>";
+      text += "第" + n + "段：经济文化{$showarticletitle}😀";
+    }
+  }
+  // The separator of the content pages, typed into the text, is taken out as the pages are.
+  pages.back() += "[zarnik_pagemark]末";
+  const std::string whole = pages[0] + pages[1] + pages[2];
+  auto as_sent = [](const std::string& utf8) { return Replace(utf8, "😀", "&#128512;"); };
+  const std::string summary = as_sent(Left(text, 130));
+  auto page_of = [&](int64_t id) {
+    return site_.Page("/asp.asp?m=content&channelid=1&articleid=" + std::to_string(id));
+  };
+
+  const int64_t plain = site_.Add(ArticleRow{.title = "长文", .content = whole});
+  EXPECT_EQ(page_of(plain), as_sent(whole) + "|desc=" + summary + "|" + as_sent(whole));
+
+  site_.SetChannel(1, "d_generatehtml = 1");
+  const std::string shown = pages[0] + pages[1] + Replace(pages[2], "[zarnik_pagemark]", "");
+  const int64_t manual = site_.Add(ArticleRow{
+      .title = "长文",
+      .content = pages[0] + "[Vantrel_NextPage]" + pages[1] + "[Vantrel_NextPage]" + pages[2],
+      .pagination = 2});
+  EXPECT_EQ(page_of(manual), as_sent(shown) + "|desc=" + summary + "|" + as_sent(shown));
+  const std::string cut = pages[0] + pages[1];
+  const int64_t automatic = site_.Add(
+      ArticleRow{.title = "长文", .content = cut, .pagination = 1, .chars_per_page = 999});
+  EXPECT_EQ(page_of(automatic), as_sent(cut) + "|desc=" + summary + "|" + as_sent(cut));
+
+  // The print view too.
+  EXPECT_TRUE(Has(site_.Page("/asp.asp?m=print&channelid=1&articleid=" + std::to_string(manual)),
+                  "|C=" + as_sent(shown) + "|path="));
 }
 
 TEST_F(ArticlePagesTest, PrintViewKnowsOnlyItsLabels) {

@@ -544,6 +544,15 @@ const Variant& Recordset::operator[](std::string_view name) const {
   return r.Current()[static_cast<size_t>(index)];
 }
 
+Variant Recordset::TakeField(std::string_view name) {
+  Impl& r = Require(impl_);
+  Variant& field = r.Current()[static_cast<size_t>(r.IndexOf(name))];
+  if (r.updatable) return field;
+  Variant taken = std::move(field);
+  field = Variant();
+  return taken;
+}
+
 const Variant& Recordset::Field(int index) const {
   Impl& r = Require(impl_);
   if (index < 0 || index >= static_cast<int>(r.names().size())) {

@@ -74,6 +74,9 @@ class Recordset {
 
   // The current row's field; DbError at EOF or for a name the select does not have.
   const Variant& operator[](std::string_view name) const;
+  // The current row's field moved out, for a long text read once: the field then reads as empty
+  // until the cursor moves. An updatable cursor's row keeps its value (it may be saved): a copy.
+  Variant TakeField(std::string_view name);
   const Variant& Field(int index) const;
   int FieldCount() const;
   const std::string& FieldName(int index) const;

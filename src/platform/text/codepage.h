@@ -21,8 +21,14 @@ enum class Unmappable {
   kQuestion,  // as "?" (text files, mail headers)
 };
 
-// UTF-8 to code page 936 bytes. Invalid UTF-8 bytes become "?".
+// UTF-8 to code page 936 bytes. Invalid UTF-8 bytes become "?". The conversion goes character by
+// character, so a text converts to the bytes of its pieces one after the other, cut anywhere
+// but inside a character.
 std::string Utf8ToGbk(std::string_view utf8, Unmappable unmappable = Unmappable::kCharRef);
+// The same, appended to `out` in place: a page's whole answer converted at once, with no text of
+// its own for any piece. `out` may grow by up to the UTF-8 text's size while it is written.
+void AppendUtf8ToGbk(std::string_view utf8, std::string& out,
+                     Unmappable unmappable = Unmappable::kCharRef);
 
 // True when every character of the UTF-8 text maps into code page 936.
 bool IsGbkRepresentable(std::string_view utf8);

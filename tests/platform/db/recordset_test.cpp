@@ -61,6 +61,23 @@ TEST_F(RecordsetTest, ForwardOnlyStreamsRows) {
   EXPECT_FALSE(rs.IsOpen());
 }
 
+TEST_F(RecordsetTest, TakeFieldMovesAReadOnlyRowsValueOut) {
+  AddArticles(2);
+  Recordset rs;
+  rs.Open("select d_id, d_title from Vantrel_Article order by d_id", conn_, 0, 1);
+  EXPECT_EQ(rs.TakeField("D_TITLE").ToString(), "t1");
+  EXPECT_TRUE(rs["d_title"].IsEmpty());
+  EXPECT_EQ(rs["d_id"].ToString(), "1");
+  rs.MoveNext();
+  EXPECT_EQ(rs["d_title"].ToString(), "t2");  // the next row is whole
+  EXPECT_THROW(rs.TakeField("d_nosuch"), DbError);
+  // A row that may be saved keeps its value.
+  Recordset edit;
+  edit.Open("select d_id, d_title from Vantrel_Article where d_id = 1", conn_, 1, 3);
+  EXPECT_EQ(edit.TakeField("d_title").ToString(), "t1");
+  EXPECT_EQ(edit["d_title"].ToString(), "t1");
+}
+
 TEST_F(RecordsetTest, UnknownFieldsAndEmptySelects) {
   Recordset rs;
   rs.Open("select * from Vantrel_Article where 1 < 0", conn_);

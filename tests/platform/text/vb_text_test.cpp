@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,7 +106,17 @@ TEST(CodePageTest, EveryCharacterConvertsAsTheConverterConvertsIt) {
     if (cp % 97 == 0) text += odd[cp / 97 % odd.size()];
   }
   for (Unmappable unmappable : {Unmappable::kCharRef, Unmappable::kQuestion}) {
-    EXPECT_EQ(Utf8ToGbk(text, unmappable), ConverterModel(text, unmappable));
+    const std::string model = ConverterModel(text, unmappable);
+    EXPECT_EQ(Utf8ToGbk(text, unmappable), model);
+    // Appended in pieces cut between characters, after what the buffer held: the same bytes.
+    std::string out = "head";
+    for (size_t at = 0; at < text.size();) {
+      size_t end = std::min(at + 4099, text.size());
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+      AppendUtf8ToGbk(std::string_view(text).substr(at, end - at), out, unmappable);
+      at = end;
+    }
+    EXPECT_EQ(out, "head" + model);
   }
 }
 
