@@ -293,10 +293,55 @@ std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std:
 
 }  // namespace
 
+std::optional<size_t> WildcardsAloneLength(std::string_view keyword) {
+  if (keyword.empty() || keyword.find_first_not_of("%_") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return static_cast<size_t>(std::count(keyword.begin(), keyword.end(), '_'));
+}
+
+namespace {
+
+// PostgreSQL: the pattern ArticleTextLike binds for `keyword`, '%' on either side.
+std::string PostgresLikePattern(const std::string& keyword) {
+  std::string pattern = "%";
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  if (std::all_of(characters.begin(), characters.end(), HasNoLetterCase)) {
+    // ~~ takes a backslash as its escape and has no ESCAPE clause: a doubled backslash stands
+    // for itself, as a backslash does in SQLite's like and in the dialect's ILIKE ... ESCAPE ''.
+    for (char c : keyword) pattern += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  } else {
+    pattern += keyword;
+  }
+  return pattern + "%";
+}
+
+}  // namespace
+
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {
   const ConditionKind kind =
       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged;
+  if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
+    // Like's wildcards alone: '%' takes any run, every '_' one character, so the like holds for
+    // every text of at least as many characters as the keyword has '_', and never for a null.
+    // Tested without matching each text against the pattern.
+    if (*least == 0) return ListCondition{column + " is not null", {}, kind};
+    if (engine != SqlEngine::kPostgres) {
+      // substr walks the text only to its n-th character (to the first NUL, as like stops
+      // there), where length() counts every character of a long body.
+      return ListCondition{
+          "substr(" + column + ", ?, 1) <> ''", {Variant(static_cast<long long>(*least))}, kind};
+    }
+    // octet_length reads a stored text's size without taking it out of its compressed or
+    // out-of-line form: a text of four bytes a character (the most any server encoding takes)
+    // holds the characters whatever they are, and only the shorter ones are counted.
+    const std::string text = "cast(" + column + " as text)";
+    return ListCondition{
+        "(octet_length(" + text + ") >= ? or char_length(" + text + ") >= ?)",
+        {Variant(static_cast<long long>(*least) * 4), Variant(static_cast<long long>(*least))},
+        kind};
+  }
   const std::vector<uint32_t> characters = CodePoints(keyword);
   const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   if (engine != SqlEngine::kPostgres) {
@@ -314,8 +359,10 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
   // times the cost of the test itself over a body). A keyword without letter case finds the same
   // rows by the case-sensitive like (~~).
+  // The dialect writes like as ILIKE ... ESCAPE '', so that a backslash is text there as in
+  // SQLite; ~~ is given the pattern with its backslashes doubled (PostgresLikePattern).
   const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " ?";
-  std::vector<Variant> pattern{Variant("%" + keyword + "%")};
+  std::vector<Variant> pattern{Variant(PostgresLikePattern(keyword))};
   size_t length = 0;
   LongestLiteral(keyword, &length);
   if (length >= 3) return ListCondition{like, std::move(pattern), kind};
@@ -342,9 +389,9 @@ bool BodyPairsServe(const std::string& run) {
 }  // namespace
 
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
-  if (keyword.empty()) return {};
+  if (keyword.empty() || WildcardsAloneLength(keyword)) return {};
   size_t length = 0;
-  return {"%" + keyword + "%", LongestLiteral(keyword, &length)};
+  return {PostgresLikePattern(keyword), LongestLiteral(keyword, &length)};
 }
 
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,

@@ -186,7 +186,9 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   SearchSource source;
   source.list = keyword.empty() ? listed : WithKeyword(conn.engine(), listed, name, keyword);
   source.list.order = {OrderCodeKey(order)};
-  if (keyword.empty()) return source;
+  // Like's wildcards alone test each text's length, not the text (ArticleTextLike): nearly every
+  // row holds them, and the list is read as without a keyword, each row tested on the way.
+  if (keyword.empty() || WildcardsAloneLength(keyword)) return source;
   const ListQuery unordered = source.list.Whole();
   EnsureListStructures(conn);
   SearchFacts facts{
