@@ -176,17 +176,18 @@ ListQuery ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hi
   return list.And(ConditionKind::kLogged, std::move(in), std::move(values));
 }
 
-// Clears the bits of `named` (bit id % 64 of word id / 64) whose article's body is not like
-// '%keyword%', reading just those bodies; returns how many stay. The ids go to the statement as
+// Clears the bits of `named` (bit id % 64 of word id / 64) whose article does not meet
+// `condition`, reading just those articles; returns how many stay. The ids go to the statement as
 // one bound list of up to kIdsPerRead, so that it is compiled once however many there are.
-size_t KeepBodiesLike(Connection& conn, const std::string& keyword, std::vector<uint64_t>& named) {
+size_t KeepArticlesWhere(Connection& conn, const ListCondition& condition,
+                         std::vector<uint64_t>& named) {
   constexpr size_t kIdsPerRead = 10000;
   ListQuery read;
   read.hint = ArticleHintInIdOrder(conn.engine());
   // The ids come from a table-valued function, which the change log cannot follow; the read is
   // never kept.
   read.And(ConditionKind::kUnlogged, "d_id in (select value from json_each(?))", {Variant("[]")});
-  read.And(ArticleTextLike(conn.engine(), "d_content", keyword));
+  read.And(condition);
   const std::string sql = read.Select("d_id");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   std::vector<uint64_t> kept(named.size());
@@ -264,6 +265,91 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
     step *= 2;
   }
   return end;
+}
+
+// The `column`-th number of an FTS5 index's size of a row (its docsize: a varint of SQLite's form
+// for each column); -1 when the size holds fewer.
+int64_t SizeOfColumn(std::string_view sizes, size_t column) {
+  size_t at = 0;
+  for (size_t c = 0;; ++c) {
+    uint64_t value = 0;
+    size_t i = 0;
+    for (;; ++i) {
+      if (at + i >= sizes.size()) return -1;
+      const auto byte = static_cast<unsigned char>(sizes[at + i]);
+      if (i == 8) {
+        value = (value << 8) | byte;
+        break;
+      }
+      value = (value << 7) | (byte & 0x7F);
+      if ((byte & 0x80) == 0) break;
+    }
+    at += i + 1;
+    if (c == column) return static_cast<int64_t>(value & 0x7FFFFFFFFFFFFFFF);
+  }
+}
+
+// SQLite: the listed articles (`listed`, kept in the order of ids) whose `column` holds at least
+// `least` characters and is not null, read from the trigram index's sizes of the texts alone: a
+// text goes into the index with two characters after it, so its trigrams are as many as its
+// characters, and a null has none, as an empty text. With `least` 0 those of none are read to
+// tell a null from an empty text. nullptr when a size cannot be read.
+std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
+                                                size_t least, const BodyMatches& listed) {
+  const bool body = column == "d_content";
+  const size_t place = body || column == "d_title" ? 0 : column == "d_author" ? 1 : 2;
+  const std::string sql = "select id, sz from " +
+                          std::string(body ? kArticleBodyTable : kArticleTextTable) +
+                          "_docsize where id <= ? order by id";
+  const auto& rows = listed.rows;
+  const std::vector<uint64_t>& listed_bits = listed.IdBits();
+  const int64_t top = rows.empty() ? -1 : rows.back().second;
+  std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
+  std::vector<uint64_t> empty(named.size());
+  size_t found = 0, none = 0;
+  {
+    const IndexReadTurn turn;
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql);
+    st->Bind({Variant(static_cast<long long>(top))});
+    auto at = rows.begin();
+    while (st->Step()) {
+      const int64_t id = st->Column(0).ToInt64Or(-1);
+      if (id < 0 || id > top) continue;
+      const size_t word = static_cast<size_t>(id) / 64;
+      const uint64_t bit = uint64_t{1} << (id % 64);
+      if (!listed_bits.empty()) {
+        if ((listed_bits[word] & bit) == 0) continue;
+      } else {
+        at = GallopById(at, rows.end(), id);
+        if (at == rows.end() || at->second != id) continue;
+      }
+      const Variant sizes = st->Column(1);
+      const std::string* text = std::get_if<std::string>(&sizes.raw());
+      const int64_t length = text == nullptr ? -1 : SizeOfColumn(*text, place);
+      if (length < 0) return nullptr;
+      if (length > 0 && static_cast<size_t>(length) >= least) {
+        named[word] |= bit;
+        ++found;
+      } else if (least == 0) {
+        empty[word] |= bit;
+        ++none;
+      }
+    }
+  }
+  if (none > 0) {
+    KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, "%"), empty);
+    for (size_t word = 0; word < named.size(); ++word) named[word] |= empty[word];
+  }
+  auto matches = std::make_shared<BodyMatches>();
+  matches->rows.reserve(found + none);
+  for (size_t word = 0; word < named.size(); ++word) {
+    for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
+      matches->rows.emplace_back(
+          0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
+    }
+  }
+  return matches;
 }
 
 // PostgreSQL: the like of a body keyword whose index condition holds exactly where the like does,
@@ -484,13 +570,13 @@ std::string ArticleHintInIdOrder(SqlEngine engine) {
 }
 
 bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword) {
-  if (engine != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
+  if (engine != SqlEngine::kSqlite || (column != "d_content" && column != "d_title" &&
+                                       column != "d_author" && column != "d_inputer")) {
     return false;
   }
-  if (column != "d_content" && column != "d_title" && column != "d_author" &&
-      column != "d_inputer") {
-    return false;
-  }
+  // Wildcards alone: the index's sizes of the texts (TextsAtLeast).
+  if (WildcardsAloneLength(keyword)) return true;
+  if (keyword.find_first_of("%_") != std::string::npos) return false;
   // U+0001 pads the indexed texts: a keyword that holds it would meet the padding.
   const std::vector<uint32_t> characters = CodePoints(keyword);
   return !characters.empty() && std::all_of(characters.begin(), characters.end(),
@@ -507,6 +593,27 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
   if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
   const bool keep = AskedBefore(conn, "index", matches);
+  // The listed ids, kept in memory and brought forward through the change log after a change;
+  // read whole from the time index, which holds what the list's conditions test.
+  auto listed_ids_of = [&] {
+    return KeptBodyMatches(
+        conn, listed,
+        [&] {
+          ListQuery in_time = listed;
+          in_time.hint = ArticleHintInTimeOrder(conn.engine());
+          return in_time;
+        },
+        /*by_time=*/false, version);
+  };
+  if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
+    return KeptMatches(
+        conn, matches, /*by_time=*/false, version,
+        [&]() -> std::shared_ptr<const BodyMatches> {
+          const std::shared_ptr<const BodyMatches> ids = listed_ids_of();
+          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids);
+        },
+        keep);
+  }
   return KeptMatches(
       conn, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
@@ -520,16 +627,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
                 ? terms.sql
                 : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
                       " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
-        // The listed ids, kept in memory and brought forward through the change log after a change;
-        // read whole from the time index, which holds what the list's conditions test.
-        const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
-            conn, listed,
-            [&] {
-              ListQuery in_time = listed;
-              in_time.hint = ArticleHintInTimeOrder(conn.engine());
-              return in_time;
-            },
-            /*by_time=*/false, version);
+        const std::shared_ptr<const BodyMatches> listed_ids = listed_ids_of();
         if (listed_ids == nullptr) return nullptr;
         // The listed articles the index names, each once, marked a bit each: the texts' ids are
         // not held, however many the index reads. Each is looked for among the listed ids by a
@@ -570,7 +668,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
           // The bodies' index names the listed bodies that hold every trigram of a longer
           // keyword: those are read and tested.
           if (body && phrase && characters.size() > 3) {
-            found = KeepBodiesLike(conn, keyword, named);
+            found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
           }
         }
         auto matches = std::make_shared<BodyMatches>();

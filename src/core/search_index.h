@@ -140,7 +140,8 @@ std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending
                                         int64_t count);
 
 // Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
-// the search structures are built (it may still find them too many).
+// the search structures are built (it may still find them too many): on SQLite a keyword without
+// wildcards of characters the index folds as like does, or one of wildcards alone.
 bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword);
 
 // SQLite: the kept matches, in the order of ids (KeptMatches of `listed` with the like, at
@@ -151,7 +152,9 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 // positions: those that hold them all, each listed one's body then tested with the like unless
 // the keyword is a single trigram), for a shorter one those with a
 // trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
-// for a keyword without wildcards whose characters the index folds as like does. nullptr for any
+// for a keyword without wildcards whose characters the index folds as like does; for a keyword of
+// wildcards alone, the texts of at least WildcardsAloneLength characters, read from the index's
+// sizes of the texts (a null's read from the row). nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
 // PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
 // once fill no memory.
