@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdint>
 #include <iterator>
+#include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <semaphore>
@@ -289,65 +291,100 @@ int64_t SizeOfColumn(std::string_view sizes, size_t column) {
   }
 }
 
-// SQLite: the listed articles (`listed`, kept in the order of ids) whose `column` holds at least
-// `least` characters and is not null, read from the trigram index's sizes of the texts alone: a
-// text goes into the index with two characters after it, so its trigrams are as many as its
-// characters, and a null has none, as an empty text. With `least` 0 those of none are read to
-// tell a null from an empty text. nullptr when a size cannot be read.
-std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
-                                                size_t least, const BodyMatches& listed) {
+// The characters of each article's title, author, inputer or body as the trigram index's sizes
+// of the texts give them (a text goes into the index with two characters after it, so its
+// trigrams are as many as its characters; a null has none, as an empty text), by id: kNoText
+// where the index has no row, kLongText from that many characters on.
+using TextLengths = std::vector<uint16_t>;
+constexpr uint16_t kNoText = 0xFFFF;
+constexpr uint16_t kLongText = 0xFFFE;
+
+// The most characters a keyword of wildcards alone may ask for to be answered by TextLengths.
+constexpr size_t kMostLengthAsked = kLongText;
+
+// SQLite: `column`'s TextLengths of conn's database at `version` (ArticleDataVersion, read
+// before), read from the index's sizes once for each version and shared; nullptr when a size
+// cannot be read. Each database keeps its four columns' (two bytes an article each).
+std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const std::string& column,
+                                                      int64_t version) {
+  struct Kept {
+    int64_t version = -1;
+    std::shared_ptr<const TextLengths> lengths;
+  };
+  static std::mutex* mutex = new std::mutex();
+  static auto* kept = new std::map<std::string, Kept>();
+  const std::string key = conn.session().pool_key() + '\n' + column;
+  {
+    std::lock_guard<std::mutex> lock(*mutex);
+    const auto at = kept->find(key);
+    if (at != kept->end() && at->second.version == version) return at->second.lengths;
+  }
   const bool body = column == "d_content";
   const size_t place = body || column == "d_title" ? 0 : column == "d_author" ? 1 : 2;
   const std::string sql = "select id, sz from " +
                           std::string(body ? kArticleBodyTable : kArticleTextTable) +
-                          "_docsize where id <= ? order by id";
-  const auto& rows = listed.rows;
-  const std::vector<uint64_t>& listed_bits = listed.IdBits();
-  const int64_t top = rows.empty() ? -1 : rows.back().second;
-  std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
-  std::vector<uint64_t> empty(named.size());
-  size_t found = 0, none = 0;
+                          "_docsize order by id";
+  auto lengths = std::make_shared<TextLengths>();
   {
     const IndexReadTurn turn;
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
     conn.CountStatement(sql);
-    st->Bind({Variant(static_cast<long long>(top))});
-    auto at = rows.begin();
+    st->Bind({});
     while (st->Step()) {
       const int64_t id = st->Column(0).ToInt64Or(-1);
-      if (id < 0 || id > top) continue;
-      const size_t word = static_cast<size_t>(id) / 64;
-      const uint64_t bit = uint64_t{1} << (id % 64);
-      if (!listed_bits.empty()) {
-        if ((listed_bits[word] & bit) == 0) continue;
-      } else {
-        at = GallopById(at, rows.end(), id);
-        if (at == rows.end() || at->second != id) continue;
-      }
+      if (id < 0 || id > std::numeric_limits<int32_t>::max()) continue;
       const Variant sizes = st->Column(1);
       const std::string* text = std::get_if<std::string>(&sizes.raw());
       const int64_t length = text == nullptr ? -1 : SizeOfColumn(*text, place);
       if (length < 0) return nullptr;
-      if (length > 0 && static_cast<size_t>(length) >= least) {
-        named[word] |= bit;
-        ++found;
-      } else if (least == 0) {
-        empty[word] |= bit;
-        ++none;
+      if (static_cast<size_t>(id) >= lengths->size()) {
+        lengths->resize(std::max(static_cast<size_t>(id) + 1, lengths->size() * 3 / 2), kNoText);
+      }
+      (*lengths)[static_cast<size_t>(id)] =
+          static_cast<uint16_t>(std::min<int64_t>(length, kLongText));
+    }
+  }
+  std::lock_guard<std::mutex> lock(*mutex);
+  Kept& entry = (*kept)[key];
+  if (entry.version <= version) entry = Kept{version, lengths};
+  return lengths;
+}
+
+// SQLite: the listed articles (`listed`, kept in the order of ids) whose `column` holds at least
+// `least` (below kMostLengthAsked) characters and is not null, from IndexedTextLengths: no text is
+// read, but for `least` 0 those of none, to tell a null from an empty text. nullptr when the
+// lengths cannot be read.
+std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
+                                                size_t least, const BodyMatches& listed,
+                                                int64_t version) {
+  const std::shared_ptr<const TextLengths> lengths = IndexedTextLengths(conn, column, version);
+  if (lengths == nullptr) return nullptr;
+  const auto& rows = listed.rows;
+  const int64_t top = rows.empty() ? -1 : rows.back().second;
+  std::vector<uint64_t> empty(static_cast<size_t>(top + 64) / 64);
+  size_t none = 0;
+  auto matches = std::make_shared<BodyMatches>();
+  for (const auto& row : rows) {
+    const int64_t id = row.second;
+    const uint16_t length =
+        id >= 0 && static_cast<size_t>(id) < lengths->size() ? (*lengths)[id] : kNoText;
+    if (length == kNoText) continue;
+    if (length > 0 && length >= least) {
+      matches->rows.emplace_back(0, id);
+    } else if (least == 0) {
+      empty[static_cast<size_t>(id) / 64] |= uint64_t{1} << (id % 64);
+      ++none;
+    }
+  }
+  if (none > 0 && KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, "%"), empty) > 0) {
+    for (size_t word = 0; word < empty.size(); ++word) {
+      for (uint64_t bits = empty[word]; bits != 0; bits &= bits - 1) {
+        matches->rows.emplace_back(
+            0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
       }
     }
-  }
-  if (none > 0) {
-    KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, "%"), empty);
-    for (size_t word = 0; word < named.size(); ++word) named[word] |= empty[word];
-  }
-  auto matches = std::make_shared<BodyMatches>();
-  matches->rows.reserve(found + none);
-  for (size_t word = 0; word < named.size(); ++word) {
-    for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
-      matches->rows.emplace_back(
-          0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
-    }
+    std::sort(matches->rows.begin(), matches->rows.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
   }
   return matches;
 }
@@ -606,11 +643,12 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
         /*by_time=*/false, version);
   };
   if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
+    if (*least >= kMostLengthAsked) return nullptr;
     return KeptMatches(
         conn, matches, /*by_time=*/false, version,
         [&]() -> std::shared_ptr<const BodyMatches> {
           const std::shared_ptr<const BodyMatches> ids = listed_ids_of();
-          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids);
+          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids, version);
         },
         keep);
   }
