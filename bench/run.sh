@@ -520,6 +520,10 @@ add_own_deep "class list" 500 \
   "/asp.asp?m=classlist&classid=$class&channelid=1"
 add "newest list"          "/asp.asp?m=newlist&channelid=1"
 add "search, no keyword"   "/asp.asp?m=search&channelid=1"
+# Like's wildcards alone, which every title and nearly every body hold: against the row above.
+add "search, wildcards %"  "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%25"
+add "body search, %_%"     "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=%25_%25"
+add "body search, __"      "/asp.asp?m=search&channelid=1&searchtype=d_content&searchkeyword=__"
 add "search, keyword"      "/asp.asp?m=search&channelid=1&searchtype=d_title&searchkeyword=%BE%AD%BC%C3"
 # The keywords of the rows below that depend on the seed's words, and the search form's GB2312
 # percent-encoding of a keyword.

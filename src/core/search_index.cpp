@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdint>
 #include <iterator>
+#include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <semaphore>
@@ -176,17 +178,18 @@ ListQuery ArticlesWithIds(const std::vector<int64_t>& ids, const std::string& hi
   return list.And(ConditionKind::kLogged, std::move(in), std::move(values));
 }
 
-// Clears the bits of `named` (bit id % 64 of word id / 64) whose article's body is not like
-// '%keyword%', reading just those bodies; returns how many stay. The ids go to the statement as
+// Clears the bits of `named` (bit id % 64 of word id / 64) whose article does not meet
+// `condition`, reading just those articles; returns how many stay. The ids go to the statement as
 // one bound list of up to kIdsPerRead, so that it is compiled once however many there are.
-size_t KeepBodiesLike(Connection& conn, const std::string& keyword, std::vector<uint64_t>& named) {
+size_t KeepArticlesWhere(Connection& conn, const ListCondition& condition,
+                         std::vector<uint64_t>& named) {
   constexpr size_t kIdsPerRead = 10000;
   ListQuery read;
   read.hint = ArticleHintInIdOrder(conn.engine());
   // The ids come from a table-valued function, which the change log cannot follow; the read is
   // never kept.
   read.And(ConditionKind::kUnlogged, "d_id in (select value from json_each(?))", {Variant("[]")});
-  read.And(ArticleTextLike(conn.engine(), "d_content", keyword));
+  read.And(condition);
   const std::string sql = read.Select("d_id");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   std::vector<uint64_t> kept(named.size());
@@ -266,6 +269,126 @@ RowIt GallopById(RowIt from, RowIt end, int64_t id) {
   return end;
 }
 
+// The `column`-th number of an FTS5 index's size of a row (its docsize: a varint of SQLite's form
+// for each column); -1 when the size holds fewer.
+int64_t SizeOfColumn(std::string_view sizes, size_t column) {
+  size_t at = 0;
+  for (size_t c = 0;; ++c) {
+    uint64_t value = 0;
+    size_t i = 0;
+    for (;; ++i) {
+      if (at + i >= sizes.size()) return -1;
+      const auto byte = static_cast<unsigned char>(sizes[at + i]);
+      if (i == 8) {
+        value = (value << 8) | byte;
+        break;
+      }
+      value = (value << 7) | (byte & 0x7F);
+      if ((byte & 0x80) == 0) break;
+    }
+    at += i + 1;
+    if (c == column) return static_cast<int64_t>(value & 0x7FFFFFFFFFFFFFFF);
+  }
+}
+
+// The characters of each article's title, author, inputer or body as the trigram index's sizes
+// of the texts give them (a text goes into the index with two characters after it, so its
+// trigrams are as many as its characters; a null has none, as an empty text), by id: kNoText
+// where the index has no row, kLongText from that many characters on.
+using TextLengths = std::vector<uint16_t>;
+constexpr uint16_t kNoText = 0xFFFF;
+constexpr uint16_t kLongText = 0xFFFE;
+
+// The most characters a keyword of wildcards alone may ask for to be answered by TextLengths.
+constexpr size_t kMostLengthAsked = kLongText;
+
+// SQLite: `column`'s TextLengths of conn's database at `version` (ArticleDataVersion, read
+// before), read from the index's sizes once for each version and shared; nullptr when a size
+// cannot be read. Each database keeps its four columns' (two bytes an article each).
+std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const std::string& column,
+                                                      int64_t version) {
+  struct Kept {
+    int64_t version = -1;
+    std::shared_ptr<const TextLengths> lengths;
+  };
+  static std::mutex* mutex = new std::mutex();
+  static auto* kept = new std::map<std::string, Kept>();
+  const std::string key = conn.session().pool_key() + '\n' + column;
+  {
+    std::lock_guard<std::mutex> lock(*mutex);
+    const auto at = kept->find(key);
+    if (at != kept->end() && at->second.version == version) return at->second.lengths;
+  }
+  const bool body = column == "d_content";
+  const size_t place = body || column == "d_title" ? 0 : column == "d_author" ? 1 : 2;
+  const std::string sql = "select id, sz from " +
+                          std::string(body ? kArticleBodyTable : kArticleTextTable) +
+                          "_docsize order by id";
+  auto lengths = std::make_shared<TextLengths>();
+  {
+    const IndexReadTurn turn;
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql);
+    st->Bind({});
+    while (st->Step()) {
+      const int64_t id = st->Column(0).ToInt64Or(-1);
+      if (id < 0 || id > std::numeric_limits<int32_t>::max()) continue;
+      const Variant sizes = st->Column(1);
+      const std::string* text = std::get_if<std::string>(&sizes.raw());
+      const int64_t length = text == nullptr ? -1 : SizeOfColumn(*text, place);
+      if (length < 0) return nullptr;
+      if (static_cast<size_t>(id) >= lengths->size()) {
+        lengths->resize(std::max(static_cast<size_t>(id) + 1, lengths->size() * 3 / 2), kNoText);
+      }
+      (*lengths)[static_cast<size_t>(id)] =
+          static_cast<uint16_t>(std::min<int64_t>(length, kLongText));
+    }
+  }
+  std::lock_guard<std::mutex> lock(*mutex);
+  Kept& entry = (*kept)[key];
+  if (entry.version <= version) entry = Kept{version, lengths};
+  return lengths;
+}
+
+// SQLite: the listed articles (`listed`, kept in the order of ids) whose `column` holds at least
+// `least` (below kMostLengthAsked) characters and is not null, from IndexedTextLengths: no text is
+// read, but for `least` 0 those of none, to tell a null from an empty text. nullptr when the
+// lengths cannot be read.
+std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
+                                                size_t least, const BodyMatches& listed,
+                                                int64_t version) {
+  const std::shared_ptr<const TextLengths> lengths = IndexedTextLengths(conn, column, version);
+  if (lengths == nullptr) return nullptr;
+  const auto& rows = listed.rows;
+  const int64_t top = rows.empty() ? -1 : rows.back().second;
+  std::vector<uint64_t> empty(static_cast<size_t>(top + 64) / 64);
+  size_t none = 0;
+  auto matches = std::make_shared<BodyMatches>();
+  for (const auto& row : rows) {
+    const int64_t id = row.second;
+    const uint16_t length =
+        id >= 0 && static_cast<size_t>(id) < lengths->size() ? (*lengths)[id] : kNoText;
+    if (length == kNoText) continue;
+    if (length > 0 && length >= least) {
+      matches->rows.emplace_back(0, id);
+    } else if (least == 0) {
+      empty[static_cast<size_t>(id) / 64] |= uint64_t{1} << (id % 64);
+      ++none;
+    }
+  }
+  if (none > 0 && KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, "%"), empty) > 0) {
+    for (size_t word = 0; word < empty.size(); ++word) {
+      for (uint64_t bits = empty[word]; bits != 0; bits &= bits - 1) {
+        matches->rows.emplace_back(
+            0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
+      }
+    }
+    std::sort(matches->rows.begin(), matches->rows.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+  }
+  return matches;
+}
+
 // PostgreSQL: the like of a body keyword whose index condition holds exactly where the like does,
 // to go beside that condition in its place: a keyword of one or two characters without wildcards
 // or escapes whose lowering is plain (ASCII, CJK and full-width punctuation) and that holds no
@@ -299,10 +422,55 @@ bool KeywordHasNoLetterCase(const std::string& keyword) {
                      [](uint32_t cp) { return HasNoLetterCase(cp); });
 }
 
+std::optional<size_t> WildcardsAloneLength(std::string_view keyword) {
+  if (keyword.empty() || keyword.find_first_not_of("%_") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return static_cast<size_t>(std::count(keyword.begin(), keyword.end(), '_'));
+}
+
+namespace {
+
+// PostgreSQL: the pattern ArticleTextLike binds for `keyword`, '%' on either side.
+std::string PostgresLikePattern(const std::string& keyword) {
+  std::string pattern = "%";
+  const std::vector<uint32_t> characters = CodePoints(keyword);
+  if (std::all_of(characters.begin(), characters.end(), HasNoLetterCase)) {
+    // ~~ takes a backslash as its escape and has no ESCAPE clause: a doubled backslash stands
+    // for itself, as a backslash does in SQLite's like and in the dialect's ILIKE ... ESCAPE ''.
+    for (char c : keyword) pattern += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  } else {
+    pattern += keyword;
+  }
+  return pattern + "%";
+}
+
+}  // namespace
+
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {
   const ConditionKind kind =
       IsLoggedColumn(column) ? ConditionKind::kLogged : ConditionKind::kUnlogged;
+  if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
+    // Like's wildcards alone: '%' takes any run, every '_' one character, so the like holds for
+    // every text of at least as many characters as the keyword has '_', and never for a null.
+    // Tested without matching each text against the pattern.
+    if (*least == 0) return ListCondition{column + " is not null", {}, kind};
+    if (engine != SqlEngine::kPostgres) {
+      // substr walks the text only to its n-th character (to the first NUL, as like stops
+      // there), where length() counts every character of a long body.
+      return ListCondition{
+          "substr(" + column + ", ?, 1) <> ''", {Variant(static_cast<long long>(*least))}, kind};
+    }
+    // octet_length reads a stored text's size without taking it out of its compressed or
+    // out-of-line form: a text of four bytes a character (the most any server encoding takes)
+    // holds the characters whatever they are, and only the shorter ones are counted.
+    const std::string text = "cast(" + column + " as text)";
+    return ListCondition{
+        "(octet_length(" + text + ") >= ? or char_length(" + text + ") >= ?)",
+        {Variant(static_cast<long long>(*least) * 4), Variant(static_cast<long long>(*least))},
+        kind};
+  }
   const std::vector<uint32_t> characters = CodePoints(keyword);
   const bool caseless = std::all_of(characters.begin(), characters.end(), HasNoLetterCase);
   if (engine != SqlEngine::kPostgres) {
@@ -320,8 +488,10 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   // The dialect's like is ILIKE there, which lowers the whole text of every row it tests (three
   // times the cost of the test itself over a body). A keyword without letter case finds the same
   // rows by the case-sensitive like (~~).
+  // The dialect writes like as ILIKE ... ESCAPE '', so that a backslash is text there as in
+  // SQLite; ~~ is given the pattern with its backslashes doubled (PostgresLikePattern).
   const std::string like = "cast(" + column + " as text) " + (caseless ? "~~" : "like") + " ?";
-  std::vector<Variant> pattern{Variant("%" + keyword + "%")};
+  std::vector<Variant> pattern{Variant(PostgresLikePattern(keyword))};
   size_t length = 0;
   LongestLiteral(keyword, &length);
   if (length >= 3) return ListCondition{like, std::move(pattern), kind};
@@ -348,9 +518,9 @@ bool BodyPairsServe(const std::string& run) {
 }  // namespace
 
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
-  if (keyword.empty()) return {};
+  if (keyword.empty() || WildcardsAloneLength(keyword)) return {};
   size_t length = 0;
-  return {"%" + keyword + "%", LongestLiteral(keyword, &length)};
+  return {PostgresLikePattern(keyword), LongestLiteral(keyword, &length)};
 }
 
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,
@@ -443,13 +613,13 @@ std::string ArticleHintInIdOrder(SqlEngine engine) {
 }
 
 bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword) {
-  if (engine != SqlEngine::kSqlite || keyword.find_first_of("%_") != std::string::npos) {
+  if (engine != SqlEngine::kSqlite || (column != "d_content" && column != "d_title" &&
+                                       column != "d_author" && column != "d_inputer")) {
     return false;
   }
-  if (column != "d_content" && column != "d_title" && column != "d_author" &&
-      column != "d_inputer") {
-    return false;
-  }
+  // Wildcards alone: the index's sizes of the texts (TextsAtLeast).
+  if (WildcardsAloneLength(keyword)) return true;
+  if (keyword.find_first_of("%_") != std::string::npos) return false;
   // U+0001 pads the indexed texts: a keyword that holds it would meet the padding.
   const std::vector<uint32_t> characters = CodePoints(keyword);
   return !characters.empty() && std::all_of(characters.begin(), characters.end(),
@@ -466,6 +636,28 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
   if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
   const bool keep = AskedBefore(conn, "index", matches);
+  // The listed ids, kept in memory and brought forward through the change log after a change;
+  // read whole from the time index, which holds what the list's conditions test.
+  auto listed_ids_of = [&] {
+    return KeptBodyMatches(
+        conn, listed,
+        [&] {
+          ListQuery in_time = listed;
+          in_time.hint = ArticleHintInTimeOrder(conn.engine());
+          return in_time;
+        },
+        /*by_time=*/false, version);
+  };
+  if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
+    if (*least >= kMostLengthAsked) return nullptr;
+    return KeptMatches(
+        conn, matches, /*by_time=*/false, version,
+        [&]() -> std::shared_ptr<const BodyMatches> {
+          const std::shared_ptr<const BodyMatches> ids = listed_ids_of();
+          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids, version);
+        },
+        keep);
+  }
   return KeptMatches(
       conn, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
@@ -479,16 +671,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
                 ? terms.sql
                 : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
                       " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
-        // The listed ids, kept in memory and brought forward through the change log after a change;
-        // read whole from the time index, which holds what the list's conditions test.
-        const std::shared_ptr<const BodyMatches> listed_ids = KeptBodyMatches(
-            conn, listed,
-            [&] {
-              ListQuery in_time = listed;
-              in_time.hint = ArticleHintInTimeOrder(conn.engine());
-              return in_time;
-            },
-            /*by_time=*/false, version);
+        const std::shared_ptr<const BodyMatches> listed_ids = listed_ids_of();
         if (listed_ids == nullptr) return nullptr;
         // The listed articles the index names, each once, marked a bit each: the texts' ids are
         // not held, however many the index reads. Each is looked for among the listed ids by a
@@ -529,7 +712,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
           // The bodies' index names the listed bodies that hold every trigram of a longer
           // keyword: those are read and tested.
           if (body && phrase && characters.size() > 3) {
-            found = KeepBodiesLike(conn, keyword, named);
+            found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
           }
         }
         auto matches = std::make_shared<BodyMatches>();

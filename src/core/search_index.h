@@ -26,14 +26,22 @@
 
 namespace folirex {
 
+// The least number of characters of the texts that are like '%keyword%' when the keyword is made
+// of like's wildcards alone ('%' and '_', each '_' one character): the count of its '_'. nullopt
+// for an empty keyword or one with any other character.
+std::optional<size_t> WildcardsAloneLength(std::string_view keyword);
+
 // The search's own condition, `column` like '%keyword%' (the keyword as the pattern holds it,
-// wildcards kept, quotes not yet doubled); logged unless it tests the body. On PostgreSQL the
+// wildcards kept, quotes not yet doubled); logged unless it tests the body. A keyword of
+// wildcards alone is tested as what it means, a text of at least WildcardsAloneLength
+// characters (not null), without matching the text against the pattern. On PostgreSQL the
 // column is compared as text: like on a citext column and like on its text fold letter case
 // alike, but only the text form is what the sequence indexes are made from and the planner has
 // statistics of; a keyword without letter case (CJK, digits, punctuation) is compared by the
 // case-sensitive like, which gives the same rows without lowering each text tested. A keyword
 // whose longest run between wildcards is shorter than three characters is tested within coalesce
-// there, so that the planner does not take its matches for a handful of rows.
+// there, so that the planner does not take its matches for a handful of rows. A backslash is
+// text in the pattern on both databases.
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword);
 
@@ -53,7 +61,7 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
 // The texts the two conditions above bind on PostgreSQL for `keyword`, the like's pattern first
 // and the run its index key is made of: a search plans the statements that bind the pattern for
 // them (PlannedForValues, platform/db/connection.h). None for an empty keyword, which no
-// condition tests.
+// condition tests, nor for one of wildcards alone, whose condition binds no text.
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 
 // The index hint of Vantrel_Article (ListQuery::hint) in a select of the articles narrowed by an
@@ -136,7 +144,8 @@ std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending
                                         int64_t count);
 
 // Whether ListedIndexMatches can read `column`'s matches of `keyword` from the index alone, once
-// the search structures are built (it may still find them too many).
+// the search structures are built (it may still find them too many): on SQLite a keyword without
+// wildcards of characters the index folds as like does, or one of wildcards alone.
 bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::string& keyword);
 
 // SQLite: the kept matches, in the order of ids (KeptMatches of `listed` with the like, at
@@ -147,7 +156,9 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 // positions: those that hold them all, each listed one's body then tested with the like unless
 // the keyword is a single trigram), for a shorter one those with a
 // trigram that begins with it (when they hold it 1,000,000 times at most), exactly the like's rows
-// for a keyword without wildcards whose characters the index folds as like does. nullptr for any
+// for a keyword without wildcards whose characters the index folds as like does; for a keyword of
+// wildcards alone, the texts of at least WildcardsAloneLength characters, read from the index's
+// sizes of the texts (a null's read from the row). nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
 // PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
 // once fill no memory.

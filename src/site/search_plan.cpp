@@ -48,13 +48,15 @@ SearchPlan PlanCounted(const SearchFacts& f, int64_t matches) {
 // The trigram index's matches: a page in the order of ids is a slice of them; in the order of
 // time they are put in that order (kept from the keyword's second request on) unless there are
 // too many to look up, or the list's time index passes few rows on the way to the page's last for
-// a keyword asked the first time.
+// a keyword asked the first time, or hardly more than the page's own rows for any (a keyword
+// nearly every row holds, as one of wildcards alone: looking up each match's time would cost
+// more than every later walk).
 SearchPlan PlanIndexed(const SearchFacts& f, int64_t matches) {
   if (IsIdOrder(f.order)) return {SearchWay::kIndexSlice};
   const int64_t page = SearchPageOf(f.requested_page, matches);
   const auto passed =
       static_cast<int64_t>(ListRowsPassed(matches, f.list_rows, page, kSearchPageSize));
-  if (matches == 0 || matches > kMostMatchesPutInTime ||
+  if (matches == 0 || matches > kMostMatchesPutInTime || passed <= 2 * kSearchPageSize ||
       (passed <= kFewRowsPassed && !f.asked_before)) {
     return {SearchWay::kIndexWalk, true};
   }

@@ -109,7 +109,11 @@ class PgSearchIndexTest : public ::testing::Test {
                   "folirex_body_grams(cast(d_content as text)))");
   }
 
-  void Compare(const std::string& column, const std::string& typed) {
+  // The search's first page in its order 4 (the newest first), 2 or 1 (the highest or the lowest
+  // id first) against the like's rows, with `every_page` its second and last pages too. The
+  // like is given no escape character, as SQLite's has none.
+  void Compare(const std::string& column, const std::string& typed, const std::string& order = "4",
+               bool every_page = false) {
     // The public entry takes quotes and semicolons out of the keyword.
     const std::string keyword = FilterSql(Variant(typed));
     std::vector<int64_t> expected;
@@ -118,20 +122,33 @@ class PgSearchIndexTest : public ::testing::Test {
     rs.Open(
         "select d_id from Vantrel_Article where d_channelid = 1 and d_deleted = false and "
         "d_checked = true and (? = '%%' or " +
-            column + " like ?) order by d_addtime desc",
+            column + " like ? escape '') order by " +
+            (order == "4"   ? "d_addtime desc"
+             : order == "2" ? "d_id desc"
+                            : "d_id asc"),
         {Variant("%" + keyword + "%"), Variant("%" + keyword + "%")}, conn_);
     for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs["d_id"].ToInt64());
     rs.Close();
-    const std::string what = column + " like '%" + keyword + "%'";
-    HttpAnswer page = site_->Get(
-        "/asp.asp?m=search&channelid=1&searchclass=0&searchorder=4&"
-        "searchtype=" +
-        column + "&searchkeyword=" + GbkUrlEncode(typed));
-    ASSERT_EQ(page.status, 200) << what;
-    Found found = ReadResults(page.text);
-    EXPECT_EQ(found.total, expected.empty() ? "0" : std::to_string(expected.size())) << what;
-    expected.resize(std::min<size_t>(expected.size(), 20));
-    EXPECT_EQ(found.ids, expected) << what;
+    const std::string what = column + " like '%" + keyword + "%' in order " + order;
+    const size_t pages = (expected.size() + 19) / 20;
+    std::vector<size_t> shown = {1};
+    if (every_page && pages > 2) shown.push_back(2);
+    if (every_page && pages > 1) shown.push_back(pages);
+    for (size_t p : shown) {
+      HttpAnswer page =
+          site_->Get("/asp.asp?m=search&channelid=1&searchclass=0&searchorder=" + order +
+                     "&searchtype=" + column + "&searchkeyword=" + GbkUrlEncode(typed) +
+                     (p > 1 ? "&page=" + std::to_string(p) : ""));
+      ASSERT_EQ(page.status, 200) << what;
+      Found found = ReadResults(page.text);
+      EXPECT_EQ(found.total, expected.empty() ? "0" : std::to_string(expected.size()))
+          << what << " page " << p;
+      const size_t from = std::min(expected.size(), (p - 1) * 20);
+      EXPECT_EQ(found.ids,
+                std::vector<int64_t>(expected.begin() + from,
+                                     expected.begin() + std::min(expected.size(), from + 20)))
+          << what << " page " << p;
+    }
     ++compared_;
   }
 
@@ -492,6 +509,44 @@ TEST_F(PgSearchIndexTest, TheEarlierShortSequenceFunctionIsReplacedBySameSequenc
     for (const char* column : {"d_title", "d_author", "d_inputer"}) Compare(column, keyword);
   }
   EXPECT_EQ(compared_, 15);
+}
+
+// Keywords of like's wildcards alone (a text of at least as many characters as it has '_', never
+// a null), wildcards among characters, and backslashes, which are text as they are in SQLite:
+// the search lists the like's rows, counts and order in each order, on its first, second and
+// last pages, over titles, authors and inputers of every length, empty and null ones, and bodies
+// of every length, empty and null.
+TEST_F(PgSearchIndexTest, WildcardAndBackslashKeywordsFindTheLikesRowsOnEveryPage) {
+  for (int i = 0; i < 100; ++i) AddArticle();
+  conn_.Execute("update Vantrel_Article set d_content = null where d_id % 7 = 0");
+  conn_.Execute("update Vantrel_Article set d_author = null where d_id % 5 = 0");
+  conn_.Execute("update Vantrel_Article set d_content = '' where d_id % 7 = 3");
+  const char* texts[] = {"C:\\目录", "C:目录",     "100%",     "100\\%",  "\\",
+                         "a\\b经济", "经济，发展", "经济发展", "济经_济", "100\\\\%"};
+  for (int i = 0; i < 10; ++i) {
+    conn_.Execute(
+        "insert into Vantrel_Article (d_channelid, d_title, d_author, d_content, d_checked, "
+        "d_deleted, d_addtime) values (1, ?, ?, ?, -1, 0, ?)",
+        {Variant(texts[i]), Variant(texts[(i + 3) % 10]), Variant(texts[9 - i]),
+         Variant("2029-01-01 00:00:0" + std::to_string(i))});
+  }
+  const char* columns[] = {"d_title", "d_author", "d_inputer", "d_content"};
+  const char* keywords[] = {"%",      "%%",       "_",         "%_%",       "__",   "_%_",   "____",
+                            "%___%_", "________", "_________", "经济%发展", "%济_", "经_济", "_经",
+                            "a%b",    "\\",       "C:\\目录",  "100\\%",    "\\%",  "目录"};
+  for (const char* keyword : keywords) {
+    for (const char* column : columns) Compare(column, keyword, "4", true);
+    Compare("d_content", keyword, "2", true);
+    Compare("d_title", keyword, "1", true);
+    if (HasFatalFailure()) return;
+  }
+  // After a change of titles and bodies, the counts kept for the wildcards follow it.
+  conn_.Execute("update Vantrel_Article set d_title = 'x', d_content = null where d_id % 4 = 1");
+  for (const char* keyword : {"%", "_", "__", "\\"}) {
+    Compare("d_title", keyword, "4", true);
+    Compare("d_content", keyword, "4", true);
+  }
+  EXPECT_EQ(compared_, 20 * 6 + 8);
 }
 
 }  // namespace

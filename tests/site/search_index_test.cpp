@@ -112,6 +112,15 @@ class SearchIndexTest : public ::testing::Test {
     std::vector<int64_t> first_ids(expected.begin(),
                                    expected.begin() + std::min<size_t>(20, expected.size()));
     EXPECT_EQ(LinkedIds(first), first_ids) << what;
+    if (pages > 2) {
+      s_.SetQuery("Page=2");
+      const std::string second =
+          ShowSearchResult(s_.state, s_.state.channel, column, class_id, keyword, ParseId(order));
+      EXPECT_EQ(Total(second), std::to_string(expected.size())) << what << " page 2";
+      EXPECT_EQ(LinkedIds(second),
+                std::vector<int64_t>(expected.begin() + 20, expected.begin() + 40))
+          << what << " page 2";
+    }
     if (pages > 1) {
       s_.SetQuery("Page=" + std::to_string(pages));
       const std::string last =
@@ -286,6 +295,52 @@ TEST_F(SearchIndexTest, SameRowsAndOrderAsThePlainLikeWhileArticlesChange) {
   // The counts of short sequences that the triggers kept through all of it are those a count of
   // the articles as they stand gives.
   testing::ExpectKeptGramCountsAsCountedAfresh(conn);
+}
+
+// Keywords of like's wildcards alone (any text of at least as many characters as it has '_', never
+// a null), wildcards among characters, and backslashes, which are text: the search lists the
+// like's rows, counts and order in each order, in a class, on its first, second and last pages,
+// over titles, authors and inputers of every length up to the longest, empty and null ones, and
+// bodies of every length, empty and null.
+TEST_F(SearchIndexTest, WildcardAndBackslashKeywordsFindTheLikesRowsOnEveryPage) {
+  int n = 0;
+  for (; n < 300; ++n) AddArticle(n);
+  s_.Exec("update Vantrel_Article set d_content = null where d_id % 7 = 0");
+  s_.Exec("update Vantrel_Article set d_author = null where d_id % 5 = 0");
+  s_.Exec("update Vantrel_Article set d_content = '' where d_id % 7 = 3");
+  const char* texts[] = {"C:\\目录", "C:目录",     "100%",     "100\\%",  "\\",
+                         "a\\b经济", "经济，发展", "经济发展", "济经_济", "100\\\\%"};
+  for (int i = 0; i < 10; ++i) {
+    ArticleRow row{.title = texts[i], .content = texts[9 - i], .channel = ch_, .class_id = 1};
+    row.author = texts[(i + 3) % 10];
+    row.add_time = "2029-01-01 00:00:0" + std::to_string(i);
+    s_.Add(row);
+  }
+  const char* columns[] = {"d_title", "d_author", "d_inputer", "d_content"};
+  const char* wildcards[] = {"%",   "%%",   "_",      "%_%",      "__",
+                             "_%_", "____", "%___%_", "________", "_________"};
+  for (const char* keyword : wildcards) {
+    for (const char* column : columns) Compare(column, keyword);
+    Compare("d_content", keyword, "2");
+    Compare("d_title", keyword, "1", 1);
+    if (HasFatalFailure()) return;
+  }
+  const char* mixed[] = {"经济%发展", "%济_",     "经_济",  "_经", "济%", "a%b",
+                         "\\",        "C:\\目录", "100\\%", "\\%", "目录"};
+  for (const char* keyword : mixed) {
+    for (const char* column : columns) Compare(column, keyword);
+    Compare("d_content", keyword, "1");
+    Compare("d_title", keyword, "2", 1);
+    if (HasFatalFailure()) return;
+  }
+  // After a change of titles and bodies, the matches kept for the wildcards follow it, and the
+  // texts' lengths are read again for those not asked before.
+  s_.Exec("update Vantrel_Article set d_title = 'x', d_content = null where d_id % 4 = 1");
+  for (const char* keyword : {"%", "_", "__", "___", "_____", "\\"}) {
+    Compare("d_title", keyword);
+    Compare("d_content", keyword);
+  }
+  EXPECT_EQ(compared_, 10 * 6 + 11 * 6 + 12);
 }
 
 // A site whose articles were there before its first use (more than are indexed at once) answers

@@ -273,11 +273,43 @@ class Translator {
     Kind kind = RewritePlus(seq);
     if (engine_ == SqlEngine::kPostgres) {
       AliasDerivedTables(seq);
-      for (Node& n : seq) {
-        if (IsWord(n, "like")) n.text = "ILIKE";
-      }
+      WriteLikes(seq);
     }
     return kind;
+  }
+
+  // Like is ILIKE on PostgreSQL, which folds letter case as SQLite's like does. Its pattern takes
+  // a backslash as an escape there, and as text in SQLite, which the pages' patterns were written
+  // for: ESCAPE '' follows the pattern (up to the next boundary of its level: a clause word,
+  // "and", "or", a comparison, a comma), unless the statement gives an escape of its own or the
+  // pattern is not a plain operand.
+  static void WriteLikes(Seq& seq) {
+    for (size_t i = 0; i < seq.size(); ++i) {
+      if (!IsWord(seq[i], "like")) continue;
+      seq[i].text = "ILIKE";
+      size_t end = kNone;  // the pattern's last meaningful node
+      size_t j = i + 1;
+      for (; j < seq.size(); ++j) {
+        if (seq[j].tk == Tk::kSpace) continue;
+        if (IsBoundary(seq, j)) break;
+        end = j;
+      }
+      if (end == kNone || (j < seq.size() && IsWord(seq[j], "escape"))) continue;
+      Node escape;
+      escape.tk = Tk::kRaw;
+      escape.text = " ESCAPE ''";
+      seq.insert(seq.begin() + static_cast<std::ptrdiff_t>(end) + 1, std::move(escape));
+    }
+  }
+
+  // Whether seq[i] ends an operand of "+" (and of like): a boundary operator or word, left(...)
+  // and right(...) being functions, not joins.
+  static bool IsBoundary(const Seq& seq, size_t i) {
+    if (IsBoundaryOp(seq[i])) return true;
+    if (!IsBoundaryWord(seq[i])) return false;
+    const size_t next = NextMeaningful(seq, i);
+    return !((IsWord(seq[i], "left") || IsWord(seq[i], "right")) && next != kNone &&
+             seq[next].tk == Tk::kGroup);
   }
 
   // true/false become the stored flag values; now becomes the engine's local time.
@@ -493,13 +525,7 @@ class Translator {
     bool had_boundary = false;
     size_t begin = 0;
     for (size_t i = 0; i <= seq.size(); ++i) {
-      bool boundary = i == seq.size() || IsBoundaryOp(seq[i]);
-      if (!boundary && IsBoundaryWord(seq[i])) {
-        // left(...) and right(...) are functions, not joins.
-        size_t next = NextMeaningful(seq, i);
-        boundary = !((IsWord(seq[i], "left") || IsWord(seq[i], "right")) && next != kNone &&
-                     seq[next].tk == Tk::kGroup);
-      }
+      const bool boundary = i == seq.size() || IsBoundary(seq, i);
       if (!boundary) continue;
       if (i > begin) {
         size_t removed = 0;

@@ -11,7 +11,8 @@
 //   cstr(x)                   vb_cstr(x)                      CAST(x AS text)
 //   'a' + x (text)            'a' || x                        'a' || x
 //   from (select ...)         as written                      from (select ...) AS vb_dt1
-//   like                      like (ASCII case-insensitive)   ILIKE
+//   a like p                  as written (ASCII case-insensitive) a ILIKE p ESCAPE ''
+//                             (no escape character: a backslash in p is text on both)
 //
 // "+" joins text when one of its chain's operands is text: a string literal, a text function
 // (cstr, mid, lcase, ...), a parenthesised text expression, or, when no operand is a literal or a

@@ -85,15 +85,15 @@ const Case kCases[] = {
      "select d_name from Vantrel_Keyword where '新闻标题' like '%'+d_name+'%' and d_channelid = 1",
      "select d_name from Vantrel_Keyword where '新闻标题' like '%'||d_name||'%' and d_channelid = "
      "1",
-     "select d_name from Vantrel_Keyword where '新闻标题' ILIKE '%'||d_name||'%' and d_channelid = "
-     "1"},
+     "select d_name from Vantrel_Keyword where '新闻标题' ILIKE '%'||d_name||'%' ESCAPE '' and "
+     "d_channelid = 1"},
     {"plus joining a qualified column",
      "select c.d_id from Vantrel_Article c,(select d_name from Vantrel_Keyword where 'x' like "
      "'%'+d_name+'%') d where c.d_title like '%'+d.d_name+'%'",
      "select c.d_id from Vantrel_Article c,(select d_name from Vantrel_Keyword where 'x' like "
      "'%'||d_name||'%') d where c.d_title like '%'||d.d_name||'%'",
      "select c.d_id from Vantrel_Article c,(select d_name from Vantrel_Keyword where 'x' ILIKE "
-     "'%'||d_name||'%') d where c.d_title ILIKE '%'||d.d_name||'%'"},
+     "'%'||d_name||'%' ESCAPE '') d where c.d_title ILIKE '%'||d.d_name||'%' ESCAPE ''"},
     {"cstr joined with commas",
      "update Vantrel_ArticleClass set d_path = (cstr(d_rootid) + ',' + cstr(d_id) + ',') where "
      "d_rootid = 3 and d_level <> 0",
@@ -125,8 +125,12 @@ const Case kCases[] = {
      "lcase(d_picurl) like '%a.jpg%'",
      "select d_id from Vantrel_Article where lower(d_uploadfiles) like '%a.jpg%' or "
      "lower(d_picurl) like '%a.jpg%'",
-     "select d_id from Vantrel_Article where lower(d_uploadfiles) ILIKE '%a.jpg%' or "
-     "lower(d_picurl) ILIKE '%a.jpg%'"},
+     "select d_id from Vantrel_Article where lower(d_uploadfiles) ILIKE '%a.jpg%' ESCAPE '' or "
+     "lower(d_picurl) ILIKE '%a.jpg%' ESCAPE ''"},
+    {"like with an escape of its own, not like, a bound pattern in parentheses",
+     "select d_id from T where (d_title not like ?) and d_name like 'a!%' escape '!'",
+     "select d_id from T where (d_title not like ?) and d_name like 'a!%' escape '!'",
+     "select d_id from T where (d_title not ILIKE ? ESCAPE '') and d_name ILIKE 'a!%' escape '!'"},
     {"ucase and len", "select ucase(d_name), len(d_name) from T",
      "select upper(d_name), length(d_name) from T", "select upper(d_name), length(d_name) from T"},
     {"count over a derived table without alias",
