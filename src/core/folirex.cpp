@@ -194,7 +194,7 @@ void Folirex::DispatchPublic(const PublicRequest& request) {
       return;
     }
   }
-  state_.host.Response->Write((*handler)(state_, request));
+  state_.host.Response->WritePage((*handler)(state_, request));
 }
 
 void Folirex::WriteNotInstalled(const std::string& what) {

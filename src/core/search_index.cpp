@@ -433,19 +433,19 @@ namespace {
 
 // PostgreSQL: the pattern ArticleTextLike binds for `keyword`, '%' on either side.
 std::string PostgresLikePattern(const std::string& keyword) {
-  std::string pattern = "%";
-  const std::vector<uint32_t> characters = CodePoints(keyword);
-  if (std::all_of(characters.begin(), characters.end(), HasNoLetterCase)) {
-    // ~~ takes a backslash as its escape and has no ESCAPE clause: a doubled backslash stands
-    // for itself, as a backslash does in SQLite's like and in the dialect's ILIKE ... ESCAPE ''.
-    for (char c : keyword) pattern += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  } else {
-    pattern += keyword;
-  }
-  return pattern + "%";
+  return "%" + (KeywordHasNoLetterCase(keyword) ? CaseSensitiveLikeText(keyword) : keyword) + "%";
 }
 
 }  // namespace
+
+std::string CaseSensitiveLikeText(std::string_view text) {
+  // ~~ takes a backslash as its escape and has no ESCAPE clause: a doubled backslash stands for
+  // itself, as a backslash does in SQLite's like and in the dialect's ILIKE ... ESCAPE ''.
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
 
 ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
                               const std::string& keyword) {

@@ -49,6 +49,11 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
 // punctuation): a like of it finds the same rows compared case-sensitively.
 bool KeywordHasNoLetterCase(const std::string& keyword);
 
+// PostgreSQL: `text` (a like pattern or a part of one) for its case-sensitive like, ~~, which
+// takes a backslash as an escape: each backslash doubled, so that it stands for itself as it does
+// in SQLite's like and in the pages' like there (ILIKE ... ESCAPE '').
+std::string CaseSensitiveLikeText(std::string_view text);
+
 // The condition for `column` (d_title, d_author, d_inputer or d_content, unqualified) and the
 // keyword as the like pattern holds it between its two '%' (wildcards kept, quotes not yet
 // doubled): on SQLite a narrowing of the ids, on PostgreSQL a test of the column's own sequences

@@ -62,7 +62,7 @@ std::string OwnKeywordSql(SqlEngine engine, std::vector<std::string> words, cons
     // with one plan for every value, so the pattern is bound whole.
     if (engine == SqlEngine::kPostgres && KeywordHasNoLetterCase(words[i])) {
       condition += " (cast(d_keyword as text) ~~ ?) ";
-      params->emplace_back("%|" + words[i] + "|%");
+      params->emplace_back("%|" + CaseSensitiveLikeText(words[i]) + "|%");
     } else {
       condition += " (d_keyword like '%|'+?+'|%') ";
       params->emplace_back(std::move(words[i]));

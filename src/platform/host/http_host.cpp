@@ -288,35 +288,6 @@ std::vector<std::unique_ptr<asio::io_context>> MakeContexts(int count) {
   return contexts;
 }
 
-// A page's body in code page 936. Markup is mostly ASCII, which the code page keeps byte for
-// byte: stretches of it are copied, and only the text between them goes through the converter.
-// The converter takes one character at a time, so cutting before an ASCII byte changes nothing.
-std::string BodyToGbk(std::string_view utf8) {
-  constexpr size_t kCopiedRun = 32;  // shorter ASCII stretches are cheaper left to the converter
-  auto ascii = [&utf8](size_t i) { return static_cast<unsigned char>(utf8[i]) < 0x80; };
-  std::string out;
-  out.reserve(utf8.size());
-  size_t i = 0;
-  while (i < utf8.size()) {
-    size_t text = i;
-    while (text < utf8.size() && ascii(text)) ++text;
-    out.append(utf8, i, text - i);
-    if (text == utf8.size()) break;
-    size_t end = utf8.size();
-    size_t run = 0;
-    for (size_t k = text + 1; k < utf8.size(); ++k) {
-      run = ascii(k) ? run + 1 : 0;
-      if (run == kCopiedRun) {
-        end = k + 1 - run;
-        break;
-      }
-    }
-    out += Utf8ToGbk(utf8.substr(text, end - text), Unmappable::kCharRef);
-    i = end;
-  }
-  return out;
-}
-
 // One connection thread for every two processors the process may run on. Static files are
 // answered on these threads: with a quarter of the processors they were served at two thirds of
 // what the machine can do; with one a processor each thread holds so few busy connections that it
@@ -1644,7 +1615,8 @@ HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
   if (!content_type) {
     reply.headers.emplace_back("Content-Type", host::HeaderSafe(response.content_type()));
   }
-  reply.body = BodyToGbk(response.body());
+  // Converted once, into the answer itself: no text of its own for any stretch of the page.
+  AppendUtf8ToGbk(response.body(), reply.body, Unmappable::kCharRef);
   charge.HoldConverted(reply.body.capacity(), true);
   return reply;
 }

@@ -14,16 +14,30 @@ void Response::Write(std::string_view text) {
   const size_t needed = body_.size() + text.size();
   if (needed > body_.capacity()) {
     const size_t grown = std::max(needed, 2 * body_.capacity());
-    if (charge_ != nullptr && !charge_->Grow(grown)) {
-      // What was built goes at once: the page is answered 503 without it.
-      std::string().swap(body_);
-      refused_ = true;
-      ended_ = true;
-      throw ResponseEnd{};
-    }
+    Charge(grown);
     body_.reserve(grown);
   }
   body_.append(text);
+}
+
+void Response::WritePage(std::string page) {
+  if (ended_) return;
+  if (!body_.empty()) {
+    Write(page);
+    return;
+  }
+  if (page.capacity() > body_.capacity()) Charge(page.capacity());
+  body_ = std::move(page);
+}
+
+void Response::Charge(size_t bytes) {
+  if (charge_ != nullptr && !charge_->Grow(bytes)) {
+    // What was built goes at once: the page is answered 503 without it.
+    std::string().swap(body_);
+    refused_ = true;
+    ended_ = true;
+    throw ResponseEnd{};
+  }
 }
 
 void Response::Clear() { body_.clear(); }

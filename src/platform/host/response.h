@@ -37,6 +37,8 @@ class ResponseCharge {
 class Response {
  public:
   void Write(std::string_view text);
+  // The same for a whole page: taken as the body, not copied, when nothing is buffered yet.
+  void WritePage(std::string page);
   // Discards the buffered body.
   void Clear();
   // 302 with the Location exactly as given; drops the buffered body and ends the page.
@@ -72,6 +74,10 @@ class Response {
   bool refused() const { return refused_; }
 
  private:
+  // Tells the charge the body is to hold `bytes` in all; refused, drops the body and ends the
+  // page.
+  void Charge(size_t bytes);
+
   int status_ = 200;
   std::string body_;
   std::string content_type_ = "text/html; charset=gb2312";
