@@ -36,11 +36,13 @@ ArticleSearch Article_ShowSearch(RequestState& state, const ArticleChannel& chan
   search.check_state = LCase(FilterSql(request.values.Text("qcheckstate")));
   if (search.check_state != "true" && search.check_state != "false") search.check_state.clear();
   const std::string base = "?m=admin_article&amp;channelid=" + channel.id_text;
+  // The search is of a list: the recycle bin's from its own list, the articles' from every other
+  // page (an edit form's action without its id would answer nothing but a parameter error).
+  const std::string list = action == "recycle" ? base + "&amp;action=recycle" : base;
   std::string html =
       "<table border=0 cellspacing=0 align=center class=navi><tr><td><form name='searchform' "
       "method='post' action='" +
-      base + "&amp;action=" + HtmlEscapeAttr(action) +
-      "' style='margin:0'>标题：<input type=text name='qtitle' size=10 value='" +
+      list + "' style='margin:0'>标题：<input type=text name='qtitle' size=10 value='" +
       HtmlEscapeAttr(search.title) + "'> 是否审核：" +
       BuildSelect(state.db, "qcheckstate", {Variant("已审核"), Variant("未审核")},
                   {Variant("true"), Variant("false")}, Variant(search.check_state), "", "全部") +

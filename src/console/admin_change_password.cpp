@@ -4,6 +4,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/admin_login.h"
 #include "console/console_text.h"
 #include "core/md5.h"
 #include "core/messages.h"
@@ -84,10 +85,12 @@ void ChangePassword_ShowForm(RequestState& state) {
 }
 
 void ChangePassword_Save(RequestState& state, const ConsoleRequest& request) {
-  // The account may have been deleted or renamed since this browser signed in.
+  // The account is found by its id, which a rename keeps; it may have been deleted since.
+  Session& session = *state.host.Session;
+  const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
   Recordset rs;
-  OpenRowOrRefuse(state, rs, "select * from Vantrel_Admin where D_Name = ?",
-                  {state.host.Session->Get("User_Name")}, RowUse::kChange, "提示：参数错误！");
+  OpenRowOrRefuse(state, rs, "select * from Vantrel_Admin where d_id = ?", {Variant(id)},
+                  RowUse::kChange, "提示：参数错误！");
   if (Trim(rs["d_password"].ToString()) != MD5(request.values.Text("password"))) {
     rs.Close();
     AlertBack(state, "原密码错误，请返回重新输入");
@@ -108,13 +111,16 @@ void ChangePassword_Save(RequestState& state, const ConsoleRequest& request) {
     rs.Close();
     RequireFormPost(request);
   }
-  Variant name = rs["d_name"];
-  rs.Set("d_password", Variant(MD5(confirmation)));
+  const std::string name = rs["d_name"].ToString();
+  const std::string digest = MD5(confirmation);
+  rs.Set("d_password", Variant(digest));
   rs.Update();
   rs.Close();
-  // Whoever else is signed in under this account (perhaps with the old password) is signed out;
-  // the administrator who just proved the old password stays signed in here.
-  state.host.Session->EndOthersWith("User_Name", name.ToString());
+  // Whoever else is signed in under this account (perhaps with the old password) is signed out,
+  // on this host at once and on any other at its next request; the administrator who just
+  // proved the old password stays signed in here.
+  session.Set(kSessionAccountStamp, Variant(AccountStamp(name, digest)));
+  session.EndOthersWith(kSessionAccountId, std::to_string(id));
 
   state.host.Response->Write(
       MessageBox("密码修改成功！", LinkItem("?m=admin_changepassword", "返回重新修改")));

@@ -1,7 +1,7 @@
 // The signed-in administrator's own password
 // (admin.asp?m=admin_changepassword): a form asking for the current password
 // and the new one twice, and its save. The account is the Vantrel_Admin row
-// named by Session("User_Name"); only its d_password changes. Passwords are
+// of Session("User_ID"); only its d_password changes. Passwords are
 // trimmed of spaces before they are digested, as at sign-in.
 //
 // Runs on the request's worker with the request's open database. A refused save

@@ -4,6 +4,7 @@
 
 #include "console/admin_login.h"
 #include "core/database.h"
+#include "platform/host/host_text.h"
 
 namespace folirex {
 
@@ -37,16 +38,18 @@ void AdminFooter(RequestState& state) {
 }
 
 void CheckPrivilege(RequestState& state, std::string_view code) {
-  std::string user = state.host.Session->Get("User_Code").ToString();
-  if (user.empty()) state.host.Response->Redirect("admin.asp?m=admin_login");
-  // The name and code are bound as parameters: a name can never change the statement.
+  Session& session = *state.host.Session;
+  if (session.Get("User_Code").IsBlank()) state.host.Response->Redirect("admin.asp?m=admin_login");
+  // The rights are those of the account the session signed in as, under the name it holds now:
+  // a name it gave up, or one a later account took, grants it nothing. The id and the code are
+  // bound as parameters.
   state.db.Sql =
-      "select * from Vantrel_ManagerFunction where d_adminname = ? and d_FunctionCode = ?";
+      "select f.d_functioncode from Vantrel_ManagerFunction f, Vantrel_Admin a "
+      "where a.d_id = ? and f.d_adminname = a.d_name and f.d_functioncode = ?";
   Recordset& rs = *state.db.Rs;
-  rs.Open(db::KeptRead{.tables = {"Vantrel_ManagerFunction"},
-                       .sql = state.db.Sql,
-                       .values = {Variant(user), Variant(std::string(code))}},
-          *state.db.Conn);
+  rs.Open(state.db.Sql,
+          {Variant(session.Get(kSessionAccountId).ToInt64Or(0)), Variant(std::string(code))},
+          *state.db.Conn, 0, 1);
   bool granted = !rs.Eof();
   rs.Close();
   if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
@@ -54,18 +57,33 @@ void CheckPrivilege(RequestState& state, std::string_view code) {
 
 namespace {
 
-// A session is signed in while the account it signed in with is still in the table. Another
-// host sharing the database may have deleted it since: the row is asked for on every request
-// (by its id, which a rename keeps and no later account reuses), and a session whose account is
-// gone is signed out here and sent to the login page as one that never signed in.
+// A session is signed in while the account it signed in with is still in the table under the
+// name and password it signed in with. Another host sharing the database may have deleted the
+// account, renamed it or changed its password since: the row is read on every request (by its
+// id, which a rename keeps and no later account reuses), and a session whose account is gone or
+// whose stamp no longer matches is signed out here and sent to the login page as one that never
+// signed in. The session that made the change itself holds the new stamp, and takes up the
+// name as now stored.
 void RequireAccount(RequestState& state) {
   Session& session = *state.host.Session;
   if (!session.Get("User_Code").IsBlank()) {
     const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
-    if (id > 0 &&
-        state.db.Conn
-                ->ExecuteScalar("select count(*) from Vantrel_Admin where d_id = ?", {Variant(id)})
-                .ToInt64Or(0) > 0) {
+    Recordset rs;
+    rs.Open("select d_name, d_password from Vantrel_Admin where d_id = ?", {Variant(id)},
+            *state.db.Conn, 0, 1);
+    const bool signed_in = id > 0 && !rs.Eof() &&
+                           session.Get(kSessionAccountStamp).ToString() ==
+                               AccountStamp(rs["d_name"].ToString(), rs["d_password"].ToString());
+    const Variant name = signed_in ? rs["d_name"] : Variant();
+    rs.Close();
+    if (signed_in) {
+      const std::string current = name.ToString();
+      if (session.Get("User_Name").ToString() != current) session.Set("User_Name", name);
+      // User_Code keeps the letter case typed at sign-in, unless this session renamed the
+      // account.
+      if (!host::EqualsNoCase(session.Get("User_Code").ToString(), current)) {
+        session.Set("User_Code", name);
+      }
       return;
     }
     ForgetSignIn(session);

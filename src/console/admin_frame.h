@@ -24,9 +24,10 @@ void AdminHeader(RequestState& state);
 // The breadcrumb box; text is written as given (callers pass "当前位置：..." with entities).
 void AdminNavi(RequestState& state, std::string_view text);
 void AdminFooter(RequestState& state);
-// Returns only when the signed-in administrator holds the function code; otherwise redirects
-// (to the login page, or to the error page with errnum 1) and ends the response. The frame
-// calls it for every route that needs a code; no page calls it.
+// Returns only when the account the session signed in as (its User_ID) holds the function code
+// under its current name; otherwise redirects (to the login page, or to the error page with
+// errnum 1) and ends the response. The frame calls it for every route that needs a code, after
+// finding the account still there; no page calls it.
 void CheckPrivilege(RequestState& state, std::string_view code);
 
 // One action of a console page: the value of the request's `action` and the procedure that
@@ -44,10 +45,12 @@ void RunAdminAction(RequestState& state, std::string_view action,
 
 // Who may open a console page: anyone (sign-in, error page), any signed-in administrator (the
 // pop-ups of the console forms), or an administrator who holds the route's function code. Signed
-// in means the session's account is still in Vantrel_Admin, read on every request: a session
-// whose account was deleted (by any host of the database) has its sign-in cleared. A refusal
-// redirects to the login page (not signed in) or to the error page with errnum 1 (the code is
-// not held) and ends the response, before the page reads anything of the request's body.
+// in means the session's account is still in Vantrel_Admin with the password it signed in with,
+// read on every request: a session whose account was deleted or whose password was changed (by
+// any host of the database) has its sign-in cleared, and a renamed account's session takes up
+// its new name (Session("User_Name")). A refusal redirects to the login page (not signed in) or
+// to the error page with errnum 1 (the code is not held) and ends the response, before the page
+// reads anything of the request's body.
 enum class ConsoleAccess { kFunction, kSignedIn, kAnyone };
 
 // The channel a console page works on, from the request's channelid (OpenConsoleChannel).

@@ -13,6 +13,7 @@
 #include "core/md5.h"
 #include "core/messages.h"
 #include "core/text_helpers.h"
+#include "platform/host/host_text.h"
 #include "platform/text/codepage.h"
 #include "platform/text/vb_text.h"
 
@@ -112,6 +113,8 @@ void Login_Check(RequestState& state, const ConsoleRequest& request) {
   state.host.Session->RenewId();
   state.host.Session->Set("User_Name", account->name);
   state.host.Session->Set(kSessionAccountId, Variant(account->id));
+  state.host.Session->Set(kSessionAccountStamp,
+                          Variant(AccountStamp(account->name.ToString(), account->password)));
   RecordSignIn(*state.db.Conn, usercode, address, account->login_num);
 
   state.host.Session->Set("User_Code", Variant(usercode));
@@ -244,8 +247,16 @@ void Login_Logout(RequestState& state) {
 
 }  // namespace
 
+std::string AccountStamp(std::string_view name, std::string_view digest) {
+  // The name's length goes first, so that no name and digest read as another pair.
+  const std::string lower = host::AsciiLower(name);
+  return MD5("folirex-session:" + std::to_string(lower.size()) + ":" + lower + ":" + Trim(digest));
+}
+
 void ForgetSignIn(Session& session) {
-  for (const char* key : {"User_Code", "User_Name", kSessionAccountId}) session.Remove(key);
+  for (const char* key : {"User_Code", "User_Name", kSessionAccountId, kSessionAccountStamp}) {
+    session.Remove(key);
+  }
 }
 
 void Login_Main(RequestState& state, const ConsolePage& page) {

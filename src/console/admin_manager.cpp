@@ -1,5 +1,6 @@
 #include "console/admin_manager.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "console/admin_blocks.h"
 #include "console/admin_frame.h"
+#include "console/admin_login.h"
 #include "console/admin_pager.h"
 #include "console/console_text.h"
 #include "core/console_request.h"
@@ -100,8 +102,8 @@ void CheckAccount(RequestState& state, const std::string& name, const std::strin
 
 // Whether an account other than the one of id `other_than` (0 for none: ids start at 1) holds
 // `name`; the database's own comparison (letter case ignored) decides what is the same name. A
-// name is both the sign-in name and the key of the grants: two accounts of one name would share
-// rights and sign-ins.
+// name is both the sign-in name and the key of the grant rows: two accounts of one name would
+// share rights and sign-ins.
 bool NameTaken(Connection& conn, const std::string& name, int64_t other_than) {
   return conn.ExecuteScalar("select count(*) from Vantrel_Admin where d_name = ? and d_id <> ?",
                             {Variant(name), Variant(other_than)})
@@ -110,6 +112,10 @@ bool NameTaken(Connection& conn, const std::string& name, int64_t other_than) {
 
 void RefuseTakenName(RequestState& state, const std::string& name) {
   AlertBack(state, "提示：您选择的用户名" + ScriptStringText(name) + "已经存在！");
+}
+
+void DropGrantsOf(Connection& conn, const std::string& name) {
+  conn.Execute("delete from Vantrel_ManagerFunction where d_adminname = ?", {Variant(name)});
 }
 
 void Manager_ShowSearch(RequestState& state, const std::string& filter) {
@@ -162,8 +168,13 @@ void Manager_SaveAdd(RequestState& state, const ConsoleRequest& request) {
   if (NameTaken(*state.db.Conn, name, 0)) RefuseTakenName(state, name);
 
   RequireFormPost(request);
+  Connection& conn = *state.db.Conn;
+  ScopedTransaction transaction(conn);
+  // A new account holds only what it is given: rows left under its name (by an older version,
+  // which kept a renamed account's grants under its old name) are not its own.
+  DropGrantsOf(conn, name);
   Recordset rs;
-  rs.Open(db::TableRows{.table = "Vantrel_Admin", .where = "1 < 0"}, *state.db.Conn, 1, 3);
+  rs.Open(db::TableRows{.table = "Vantrel_Admin", .where = "1 < 0"}, conn, 1, 3);
   rs.AddNew();
   rs.Set("d_name", Variant(name));
   rs.Set("d_password", Variant(MD5(password)));
@@ -171,6 +182,7 @@ void Manager_SaveAdd(RequestState& state, const ConsoleRequest& request) {
   rs.Set("d_adduser", state.host.Session->Get("User_Code"));
   rs.Update();
   rs.Close();
+  transaction.Commit();
 
   state.host.Response->Write(MessageBox(
       "新增用户成功！",
@@ -188,14 +200,14 @@ void Manager_ShowEdit(RequestState& state, const ConsoleRequest& request) {
       "?m=admin_manager&action=edit&id=" + std::to_string(id) + "&save=1", 50, name, false));
 }
 
-// A renamed account leaves its grants under the old name; once no account holds that name, they
-// go, as they do when the last account of a name is deleted, so that an account given the name
-// later does not inherit them.
-void DropGrantsOfUnheldName(Connection& conn, const std::string& old_name) {
-  if (conn.ExecuteScalar("select count(*) from Vantrel_Admin where d_name = ?", {Variant(old_name)})
-          .ToInt64Or(0) == 0) {
-    conn.Execute("delete from Vantrel_ManagerFunction where d_adminname = ?", {Variant(old_name)});
-  }
+// The grant rows are kept under the account's name; they follow the account through a rename.
+// A name the rename takes first loses any rows left under it, which were never this account's.
+// A change of letter case only is no rename: the rows are the account's own and keep it.
+void MoveGrants(Connection& conn, const std::string& old_name, const std::string& new_name,
+                bool renamed) {
+  if (renamed) DropGrantsOf(conn, new_name);
+  conn.Execute("update Vantrel_ManagerFunction set d_adminname = ? where d_adminname = ?",
+               {Variant(new_name), Variant(old_name)});
 }
 
 void Manager_SaveEdit(RequestState& state, const ConsoleRequest& request) {
@@ -217,21 +229,23 @@ void Manager_SaveEdit(RequestState& state, const ConsoleRequest& request) {
   std::string old_name = rs["d_name"].ToString();
   // The form's password field starts empty: left so, the password stays.
   bool new_password = !password.empty();
+  std::string digest = new_password ? MD5(password) : rs["d_password"].ToString();
   rs.Set("d_name", Variant(name));
-  if (new_password) rs.Set("d_password", Variant(MD5(password)));
+  if (new_password) rs.Set("d_password", Variant(digest));
   rs.Update();
   rs.Close();
   // The database compares names without regard to letter case: only another name is a rename.
   bool renamed = !host::EqualsNoCase(old_name, name);
-  bool own_account = host::EqualsNoCase(state.host.Session->Get("User_Name").ToString(), old_name);
-  // An administrator renaming the account he is using keeps its grants for this session: taking
-  // them at once would shut him out before he could grant the new name.
-  if (renamed && !own_account) DropGrantsOfUnheldName(conn, old_name);
+  if (old_name != name) MoveGrants(conn, old_name, name, renamed);
   transaction.Commit();
-  // A new password or a new name signs out every browser signed in under the old account (this
-  // one excepted, when an administrator edits the account he is using): a session keeps the
-  // name it signed in with, and with it the rights of that name.
-  if (new_password || renamed) state.host.Session->EndOthersWith("User_Name", old_name);
+  // A new password or a new name signs out every other browser signed in under the account, on
+  // this host at once and on any other at its next request (its stamp no longer matches). An
+  // administrator who edits the account he is using stays signed in here, with his grants.
+  Session& session = *state.host.Session;
+  if (session.Get(kSessionAccountId).ToInt64Or(0) == id) {
+    session.Set(kSessionAccountStamp, Variant(AccountStamp(name, digest)));
+  }
+  if (new_password || renamed) session.EndOthersWith(kSessionAccountId, std::to_string(id));
 
   state.host.Response->Write(
       MessageBox("信息更新成功！",
@@ -245,17 +259,6 @@ void Manager_Edit(RequestState& state, const ConsoleRequest& request) {
   } else {
     Manager_SaveEdit(state, request);
   }
-}
-
-// The names of the accounts `ids`, read before they go.
-std::vector<std::string> AccountNames(Connection& conn, const std::vector<int64_t>& ids) {
-  BoundSql in = IdsIn("d_id", ids);
-  std::vector<std::string> names;
-  Recordset rs;
-  rs.Open("select d_name from Vantrel_Admin where " + in.sql, in.params, conn, 0, 1);
-  for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs["d_name"].ToString());
-  rs.Close();
-  return names;
 }
 
 // Deletes the accounts `ids` and the grants of every name that no other account holds, in one
@@ -284,22 +287,22 @@ void Manager_Delete(RequestState& state, const ConsoleRequest& request) {
 
   // The account this browser is signed in with stays: deleting it would leave
   // the console without the administrator who is using it.
+  // The account is known by its id, which a rename keeps.
   Connection& conn = *state.db.Conn;
-  BoundSql own = IdsIn("d_id", list.ids);
-  AndWhere(own, "d_name = ?", state.host.Session->Get("User_Name"));
-  if (conn.ExecuteScalar("select count(*) from Vantrel_Admin where " + own.sql, own.params)
-          .ToInt64Or(0) > 0) {
+  const int64_t own_id = state.host.Session->Get(kSessionAccountId).ToInt64Or(0);
+  if (std::find(list.ids.begin(), list.ids.end(), own_id) != list.ids.end()) {
     AlertBack(state, "提示：不能删除当前登录的用户！");
   }
   RequireFormPost(request);
 
-  // The grants go with the last account of their name: left behind, they would still serve
-  // a browser signed in under the deleted account, and would pass to any account added later
-  // under the same name. A name another account still holds keeps its grants.
-  std::vector<std::string> names = AccountNames(conn, list.ids);
+  // The grants go with the last account of their name: left behind, they would pass to any
+  // account added later under the same name. A name another account still holds keeps its
+  // grants.
   DeleteAccounts(conn, list.ids);
-  // A browser signed in under a deleted account is signed out.
-  for (const std::string& name : names) state.host.Session->EndOthersWith("User_Name", name);
+  // A browser signed in under a deleted account is signed out (on another host, at its next
+  // request, when the frame finds no account).
+  for (int64_t id : list.ids)
+    state.host.Session->EndOthersWith(kSessionAccountId, std::to_string(id));
   state.host.Response->Redirect(kListUrl);
 }
 

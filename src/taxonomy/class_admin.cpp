@@ -134,19 +134,8 @@ ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls,
 // After a change: the channel rows and folders read in this request are read again.
 void Changed(RequestState& state) { state.caches.Clear(); }
 
-void ArticleClass_ShowNavi(RequestState& state, const ClassUrls& urls) {
-  state.host.Response->Write(
-      "<table class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"><tr><td "
-      "align=\"right\">[<a href=\"" +
-      HtmlEscapeAttr(urls.List()) + "\">所有分类列表</a>]&nbsp;&nbsp;[<a href=\"" +
-      HtmlEscapeAttr(urls.Action("add")) + "\">增加一级分类</a>]&nbsp;&nbsp;[<a href=\"" +
-      HtmlEscapeAttr(urls.Action("reorder")) +
-      "\" onclick=\"return classPost(this, "
-      "'当需要把所有的子类设置成二级分类的时候，可以使用此功能操作，您确定要进行操作吗');\">"
-      "复位子类结构</a>]</td></tr></table><br>\r\n");
-}
-
-// The script the list's links use: a change is posted, never sent as a plain address.
+// The form and script the link bar's and the list's changes use: a change is posted, never sent
+// as a plain address. The link bar is on every page of the module, so it brings them with it.
 std::string PostScript() {
   return "<form name=\"classpost\" method=\"post\" style=\"margin:0\"></form>\r\n"
          "<script language=javascript>\r\n"
@@ -158,6 +147,19 @@ std::string PostScript() {
          "  return false;\r\n"
          "}\r\n"
          "</script>\r\n";
+}
+
+void ArticleClass_ShowNavi(RequestState& state, const ClassUrls& urls) {
+  state.host.Response->Write(
+      "<table class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"><tr><td "
+      "align=\"right\">[<a href=\"" +
+      HtmlEscapeAttr(urls.List()) + "\">所有分类列表</a>]&nbsp;&nbsp;[<a href=\"" +
+      HtmlEscapeAttr(urls.Action("add")) + "\">增加一级分类</a>]&nbsp;&nbsp;[<a href=\"" +
+      HtmlEscapeAttr(urls.Action("reorder")) +
+      "\" onclick=\"return classPost(this, "
+      "'当需要把所有的子类设置成二级分类的时候，可以使用此功能操作，您确定要进行操作吗');\">"
+      "复位子类结构</a>]</td></tr></table><br>\r\n" +
+      PostScript());
 }
 
 // The name cell of one list row: indented by level, a folder icon, the name linked to its edit
@@ -245,7 +247,7 @@ void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls,
       "class=\"blue\">提示：</b><li>当需要把所有的子类恢复成二级分类时候可以使用复位子类结构功能</"
       "li>"
       "</td></tr></table>\r\n";
-  state.host.Response->Write(html + PostScript());
+  state.host.Response->Write(html);
 }
 
 // A digits-only text field: keys 0 to 9 only, pasted text only when all digits, no dropped text,

@@ -36,11 +36,11 @@ TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
                          .add_time = "2024-03-05 08:" + std::to_string(10 + i) + ":00",
                          .checked = i % 3 != 0});
   }
-  site_.Add(ArticleRow{.title = "<other>'s",
-                       .add_time = "2024-01-01 00:00:00",
-                       .top = true,
-                       .pic_url = "  ",
-                       .title_prefix = 1});
+  const int64_t other = site_.Add(ArticleRow{.title = "<other>'s",
+                                             .add_time = "2024-01-01 00:00:00",
+                                             .top = true,
+                                             .pic_url = "  ",
+                                             .title_prefix = 1});
   site_.Add(ArticleRow{.title = "gone", .deleted = true});
 
   std::string page = site_.Get(kList).text;
@@ -84,6 +84,15 @@ TEST_F(ArticleManagerTest, ListsSearchesAndPages) {
   std::string bin = site_.Get(std::string(kList) + "&action=recycle").text;
   EXPECT_TRUE(Contains(bin, ">[不属于任何分类] gone</a>"));
   EXPECT_TRUE(Contains(bin, "<option value='rebackall'>全部还原</option>"));
+
+  // The search bar searches a list: the recycle bin's from the bin, the articles' from every other
+  // page (an edit form's address without its id is no list).
+  const std::string form = "<form name='searchform' method='post' action='?m=admin_article&amp;";
+  EXPECT_TRUE(Contains(bin, form + "channelid=1&amp;action=recycle' "));
+  const std::string edit =
+      site_.Get(std::string(kList) + "&action=edit&id=" + std::to_string(other)).text;
+  EXPECT_TRUE(Contains(edit, "name='d_title'"));
+  EXPECT_TRUE(Contains(edit, form + "channelid=1' ")) << edit.substr(0, 1500);
 }
 
 TEST_F(ArticleManagerTest, ListPagesCostTheSameStatementsAtAnyDepth) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,6 +38,26 @@ class ManagerTest : public ::testing::Test {
     return site_.SqlValue("select d_password from Vantrel_Admin where d_name = '" + name + "'");
   }
   int Accounts() { return site_.Number("select count(*) from Vantrel_Admin"); }
+  int Grants(const std::string& name) {
+    return site_.Number("select count(*) from Vantrel_ManagerFunction where d_adminname = '" +
+                        name + "'");
+  }
+  // Another browser signed in under `name`; answers where the console sends it from `m`.
+  std::function<std::string(const std::string&)> Browser(
+      const std::string& name, const std::string& password = "password1") {
+    auto client = std::make_shared<httplib::Client>("127.0.0.1", site_.port());
+    auto signed_in = client->Post("/admin.asp?m=admin_login&action=check",
+                                  "usercode=" + name + "&password=" + password,
+                                  "application/x-www-form-urlencoded");
+    std::string cookie = signed_in ? signed_in->get_header_value("Set-Cookie") : "";
+    cookie = cookie.substr(0, cookie.find(';'));
+    return [client, cookie](const std::string& m) -> std::string {
+      auto answer = client->Get("/admin.asp?m=" + m, {{"Cookie", cookie}});
+      return !answer                 ? "no answer"
+             : answer->status == 200 ? "page"
+                                     : answer->get_header_value("Location");
+    };
+  }
 
   ConsoleSite site_;
 };
@@ -218,10 +239,9 @@ TEST_F(ManagerTest, EditSaveKeepsOrReplacesThePassword) {
   EXPECT_TRUE(Contains(same.text, "action=edit&amp;id=" + id + "\">返回重新修改</a>"));
   EXPECT_EQ(IdOf("gina2"), id);
   EXPECT_EQ(DigestOf("gina2"), MD5("password1"));
-  // Its grants do not follow it to the new name, and go with the old one that no account holds.
-  EXPECT_EQ(site_.Number("select count(*) from Vantrel_ManagerFunction where "
-                         "d_adminname in ('gina', 'gina2')"),
-            0);
+  // Its grants follow it to the new name; none stay with the old one.
+  EXPECT_EQ(Grants("gina2"), 1);
+  EXPECT_EQ(Grants("gina"), 0);
 
   // Anything else typed is the new password.
   EditSave(id, "gina2", "newpass9");
@@ -353,56 +373,90 @@ TEST_F(ManagerTest, ANewPasswordSignsTheAccountOutEverywhere) {
   EXPECT_EQ(site_.Get("/admin.asp?m=admin_main").status, 200);
 }
 
-TEST_F(ManagerTest, ARenamedOrDeletedAccountIsSignedOutAndItsGrantsGoWithTheLastOfItsName) {
-  // Another browser signed in under `name`; answers where the console sends it.
-  auto browser = [this](const std::string& name) {
-    auto client = std::make_shared<httplib::Client>("127.0.0.1", site_.port());
-    auto signed_in = client->Post("/admin.asp?m=admin_login&action=check",
-                                  "usercode=" + name + "&password=password1",
-                                  "application/x-www-form-urlencoded");
-    std::string cookie = signed_in ? signed_in->get_header_value("Set-Cookie") : "";
-    cookie = cookie.substr(0, cookie.find(';'));
-    return [client, cookie] {
-      auto answer = client->Get("/admin.asp?m=admin_main", {{"Cookie", cookie}});
-      return !answer                 ? "no answer"
-             : answer->status == 200 ? "main"
-                                     : answer->get_header_value("Location");
-    };
-  };
+TEST_F(ManagerTest, ARenamedAccountTakesItsGrantsAndADeletedOneLeavesNone) {
   const std::string kLogin = "admin.asp?m=admin_login";
-  auto grants = [this](const std::string& name) {
-    return site_.Number("select count(*) from Vantrel_ManagerFunction where d_adminname = '" +
-                        name + "'");
-  };
-
   site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
-  auto gina = browser("gina");
-  ASSERT_EQ(gina(), "main");
+  auto gina = Browser("gina");
+  ASSERT_EQ(gina("admin_main"), "page");
   // Only the letter case changes: the same name, her session stays.
   EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "Gina", "").text, "信息更新成功！"));
-  EXPECT_EQ(gina(), "main");
-  // Renamed with the same password: the old name's session ends and its grants go.
+  EXPECT_EQ(gina("admin_main"), "page");
+  // Renamed with the same password: her session ends, her grants go with the account.
   EXPECT_TRUE(Contains(EditSave(IdOf("gina"), "hanna", "").text, "信息更新成功！"));
-  EXPECT_EQ(gina(), kLogin);
-  EXPECT_EQ(grants("gina"), 0);
+  EXPECT_EQ(gina("admin_main"), kLogin);
+  EXPECT_EQ(Grants("gina"), 0);
+  EXPECT_EQ(Grants("hanna"), 1);
+  EXPECT_EQ(Browser("hanna")("admin_main"), "page");
   // An account given the old name later starts without rights.
   EXPECT_TRUE(Contains(Add("gina", "password1").text, "新增用户成功！"));
-  EXPECT_EQ(browser("gina")(), "?m=admin_error&errnum=1");
+  EXPECT_EQ(Browser("gina")("admin_main"), "?m=admin_error&errnum=1");
+  // A name taken by a rename starts without what was left under it (an older version left a
+  // renamed account's rows under its old name).
+  site_.Exec(
+      "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values "
+      "('ghost', 'XT_Manage_Manager')");
+  EXPECT_TRUE(Contains(EditSave(IdOf("hanna"), "ghost", "").text, "信息更新成功！"));
+  EXPECT_EQ(Grants("ghost"), 1);
+  EXPECT_EQ(Browser("ghost")("admin_manager"), "?m=admin_error&errnum=1");
 
   // A deleted account's browsers are signed out.
   site_.Add(AdminRow{.name = "ivy", .rights = {"XT_Manage_Main"}});
-  auto ivy = browser("ivy");
-  ASSERT_EQ(ivy(), "main");
+  auto ivy = Browser("ivy");
+  ASSERT_EQ(ivy("admin_main"), "page");
   ASSERT_EQ(
       site_.Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", IdOf("ivy")}}).status,
       302);
-  EXPECT_EQ(ivy(), kLogin);
+  EXPECT_EQ(ivy("admin_main"), kLogin);
+  EXPECT_EQ(Grants("ivy"), 0);
+}
 
-  // Renaming the account in use keeps this browser's rights, so that it can grant the new name.
-  int own_grants = grants(site_.admin_name());
-  EXPECT_TRUE(Contains(EditSave(IdOf(site_.admin_name()), "boss", "").text, "信息更新成功！"));
-  EXPECT_EQ(grants(site_.admin_name()), own_grants);
+// The administrator renames the account he is using: he keeps his rights, and the name he gave up
+// carries nothing to the account that takes it next.
+TEST_F(ManagerTest, ASelfRenameKeepsOnesGrantsAndLeavesNoneUnderTheOldName) {
+  const std::string old_name = site_.admin_name();
+  const int own_grants = Grants(old_name);
+  ASSERT_GT(own_grants, 20);
+  EXPECT_TRUE(Contains(EditSave(IdOf(old_name), "boss", "").text, "信息更新成功！"));
+  EXPECT_EQ(Grants("boss"), own_grants);
+  EXPECT_EQ(Grants(old_name), 0);
   EXPECT_EQ(site_.Get("/admin.asp?m=admin_managerprivilege").status, 200);
+
+  EXPECT_TRUE(Contains(Add(old_name, "password1").text, "新增用户成功！"));
+  auto newcomer = Browser(old_name);
+  for (const char* m : {"admin_main", "admin_manager", "admin_uploadfile"}) {
+    EXPECT_EQ(newcomer(m), "?m=admin_error&errnum=1") << m;
+  }
+  // This browser is still the renamed account: it cannot delete itself under its new name, and
+  // its password page finds it.
+  EXPECT_EQ(
+      AlertText(
+          site_.Post("/admin.asp?m=admin_manager&action=del", {{"selectdel", IdOf("boss")}}).text),
+      std::string("提示：不能删除当前登录的用户！") + kBack);
+  EXPECT_TRUE(Contains(site_.Get("/admin.asp?m=admin_changepassword").text, "boss"));
+  EXPECT_TRUE(Contains(site_
+                           .Post("/admin.asp?m=admin_changepassword&action=save",
+                                 {{"password", site_.admin_password()},
+                                  {"password1", "newpass9"},
+                                  {"password2", "newpass9"}})
+                           .text,
+                       "密码修改成功！"));
+  EXPECT_EQ(site_.Get("/admin.asp?m=admin_main").status, 200);
+}
+
+// Another host sharing the database renames the account or changes its password: this host's
+// sessions of it end at their next request.
+TEST_F(ManagerTest, ARenameOrNewPasswordWrittenElsewhereEndsTheSessions) {
+  const std::string kLogin = "admin.asp?m=admin_login";
+  site_.Add(AdminRow{.name = "gina", .rights = {"XT_Manage_Main"}});
+  auto gina = Browser("gina");
+  ASSERT_EQ(gina("admin_main"), "page");
+  site_.Exec("update Vantrel_Admin set d_password = ? where d_name = 'gina'",
+             {Variant(MD5("newpass9"))});
+  EXPECT_EQ(gina("admin_main"), kLogin);
+  auto again = Browser("gina", "newpass9");
+  ASSERT_EQ(again("admin_main"), "page");
+  site_.Exec("update Vantrel_Admin set d_name = 'hanna' where d_name = 'gina'");
+  EXPECT_EQ(again("admin_main"), kLogin);
 }
 
 }  // namespace

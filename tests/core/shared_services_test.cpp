@@ -125,15 +125,18 @@ TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
   EXPECT_TRUE(closed);
 }
 
-TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfNameAndCode) {
-  site_.Add(AdminRow{.name = "editor", .rights = {"XT_Manage_Set"}});
-  auto check = [this](const std::string& user, const std::string& code) {
+TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfTheSignedInAccountAndCode) {
+  const int64_t editor = site_.Add(AdminRow{.name = "editor", .rights = {"XT_Manage_Set"}});
+  site_.Add(AdminRow{.name = "other", .rights = {"XT_Manage_ChannelSet"}});
+  // The rights are the account's (User_ID), whatever name the session holds.
+  auto check = [this, editor](const std::string& user, const std::string& code) {
     bool passed = false;
     site_.runner().NewRequest("/admin.asp");
     if (user.empty()) {
       site_.runner().session().Remove("User_Code");
     } else {
       site_.runner().session().Set("User_Code", user);
+      site_.runner().session().Set("User_ID", editor);
     }
     site_.InConsole([&](RequestState& s) {
       CheckPrivilege(s, code);
@@ -143,7 +146,7 @@ TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfNameAndCode) {
   };
   EXPECT_EQ(check("editor", "XT_Manage_Set"), "passed");
   EXPECT_EQ(check("editor", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
-  EXPECT_EQ(check("editor' or '1'='1", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
+  EXPECT_EQ(check("other", "XT_Manage_ChannelSet"), "?m=admin_error&errnum=1");
   EXPECT_EQ(check("", "XT_Manage_Set"), "admin.asp?m=admin_login");
 }
 

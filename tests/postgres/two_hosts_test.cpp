@@ -180,6 +180,63 @@ TEST_F(TwoHostsTest, AnAccountDeletedThroughOneHostIsSignedOutOnTheOther) {
   EXPECT_EQ(after.Header("location"), "admin.asp?m=admin_login");
 }
 
+// The rights follow the account, not its name, and a rename or a new password made through one
+// host ends the account's session on the other at its next request: an account renamed on host
+// B, and a new account given its old name and rights there, leave its session on host A nothing.
+TEST_F(TwoHostsTest, ARenameOrANewPasswordOnOneHostEndsTheSessionOnTheOther) {
+  db_->Sql("insert into Vantrel_Admin (d_name, d_password) values ('editor', ?)",
+           {Variant(MD5("password1"))});
+  for (const char* code : {"XT_Manage_Main", "XT_Manage_ChangePwd"}) {
+    db_->Sql(
+        "insert into Vantrel_ManagerFunction (d_adminname, d_functioncode) values ('editor', ?)",
+        {Variant(code)});
+  }
+  const std::string id =
+      db_->SqlValue("select d_id from Vantrel_Admin where d_name = 'editor'").ToString();
+  const std::string home = "/admin.asp?m=admin_main";
+  const std::string manager = "/admin.asp?m=admin_manager";
+  const std::string login = "admin.asp?m=admin_login";
+  const std::string edit = "/admin.asp?m=admin_manager&action=edit&save=1&id=" + id;
+  ASSERT_TRUE(b_->SignIn("admin", password_));
+  ASSERT_TRUE(a_->SignIn("editor", "password1"));
+  ASSERT_EQ(a_->Get(home).status, 200);
+  ASSERT_EQ(a_->Get(manager).Header("location"), "?m=admin_error&errnum=1");
+
+  HttpAnswer renamed = b_->Post(edit, {{"username", "writer"}, {"password", ""}});
+  EXPECT_NE(renamed.text.find("信息更新成功！"), std::string::npos) << renamed.text;
+  HttpAnswer added = b_->Post("/admin.asp?m=admin_manager&action=save",
+                              {{"username", "editor"}, {"password", "password2"}});
+  EXPECT_NE(added.text.find("新增用户成功！"), std::string::npos) << added.text;
+  HttpAnswer granted =
+      b_->Post("/admin.asp?m=admin_managerprivilege&action=set&save=1&id=editor",
+               {{"functioncode", "XT_Manage_Main"}, {"functioncode", "XT_Manage_Manager"}});
+  EXPECT_NE(granted.text.find("授权成功！"), std::string::npos) << granted.text;
+  for (const std::string& page : {manager, home}) {
+    HttpAnswer after = a_->Get(page);
+    EXPECT_EQ(after.status, 302) << page;
+    EXPECT_EQ(after.Header("location"), login) << page;
+  }
+  // The renamed account keeps its own grants, and only those.
+  ASSERT_TRUE(a_->SignIn("writer", "password1"));
+  EXPECT_EQ(a_->Get(home).status, 200);
+  EXPECT_EQ(a_->Get(manager).Header("location"), "?m=admin_error&errnum=1");
+
+  HttpAnswer changed = b_->Post(edit, {{"username", "writer"}, {"password", "newpass9"}});
+  EXPECT_NE(changed.text.find("信息更新成功！"), std::string::npos) << changed.text;
+  EXPECT_EQ(a_->Get(home).Header("location"), login);
+  ASSERT_TRUE(a_->SignIn("writer", "newpass9"));
+  EXPECT_EQ(a_->Get(home).status, 200);
+
+  // The account changes its own password on B; its session on A ends.
+  ASSERT_TRUE(b_->SignIn("writer", "newpass9"));
+  HttpAnswer saved =
+      b_->Post("/admin.asp?m=admin_changepassword&action=save",
+               {{"password", "newpass9"}, {"password1", "third99"}, {"password2", "third99"}});
+  EXPECT_NE(saved.text.find("密码修改成功！"), std::string::npos) << saved.text;
+  EXPECT_EQ(b_->Get(home).status, 200);
+  EXPECT_EQ(a_->Get(home).Header("location"), login);
+}
+
 // The site's settings, classes and announcements are kept in memory by each host between
 // requests: a change written straight into the database (another host, a tool) is shown by both
 // on their next request.

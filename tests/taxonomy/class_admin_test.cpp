@@ -377,5 +377,21 @@ TEST_F(ClassPageTest, DeleteEmptyAndRepairWorkOnWholeSubtreesOfTheChannel) {
   EXPECT_EQ(Tree(), "甲/0/1 戊/1/0 丁/0/0");
 }
 
+// The link bar's repair is posted by its script through a form of the bar's own: every page that
+// shows the bar holds that form once, not only the list.
+TEST_F(ClassPageTest, EveryPageWithTheLinkBarHoldsTheFormItsRepairPosts) {
+  const std::string id = std::to_string(site_.Add(ClassRow{.name = "甲", .dir = "a"}));
+  for (const std::string& rest : {std::string(), std::string("&action=add"),
+                                  "&action=edit&id=" + id, "&action=move&id=" + id}) {
+    const std::string page = site_.Get(Url(rest)).text;
+    ASSERT_TRUE(Contains(page, "复位子类结构</a>")) << rest;
+    const std::string form = "<form name=\"classpost\" method=\"post\"";
+    const size_t at = page.find(form);
+    EXPECT_NE(at, std::string::npos) << rest;
+    EXPECT_EQ(page.find(form, at + 1), std::string::npos) << rest;
+    EXPECT_TRUE(Contains(page, "function classPost(link, question)")) << rest;
+  }
+}
+
 }  // namespace
 }  // namespace folirex::testing
