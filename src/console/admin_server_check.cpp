@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/admin_frame.h"
+#include "core/article_keywords.h"
 #include "core/list_structures.h"
 #include "core/search_structures.h"
 #include "core/text_helpers.h"
@@ -92,6 +93,20 @@ std::string SearchIndexState(RequestState& state) {
   }
 }
 
+// The index of the articles' keywords, which a site that lacks it gets after the server listens.
+std::string KeywordIndexRow(RequestState& state) {
+  if (!state.db.Conn) return "无法读取数据库";
+  switch (ArticleKeywordIndexState(*state.db.Conn)) {
+    case KeywordIndexState::kBuilding:
+      return "正在后台建立（其间文章页照常，相关文章较慢）";
+    case KeywordIndexState::kReady:
+      return "已建立";
+    case KeywordIndexState::kNotYet:
+      break;
+  }
+  return "尚未建立（第一个用到它的文章页建立）";
+}
+
 std::string ServerParameters(RequestState& state, const RequestReader& request) {
   // The server name comes from the Host header the client sent: encoded like
   // every other value shown.
@@ -110,6 +125,7 @@ std::string ServerParameters(RequestState& state, const RequestReader& request) 
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
   html += ParameterRow("全文检索索引", SearchIndexState(state));
+  html += ParameterRow("相关文章索引", KeywordIndexRow(state));
   html += "</table><br>";
   return html;
 }

@@ -206,15 +206,69 @@ bool ChannelReadFindsSooner(Connection& conn, const KeywordArticlesQuery& query)
   return query.rows * articles / holding <= kFewestToRead;
 }
 
+// The databases whose index this process is building in the background; apart from Ready(),
+// whose lock a page's own build holds for as long as it takes.
+DatabaseSet& Pending() {
+  static DatabaseSet* pending = new DatabaseSet();
+  return *pending;
+}
+
+bool IsPending(const std::string& key) {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  return pending.keys.count(key) > 0;
+}
+
+bool IsMadeSure(const std::string& key) {
+  DatabaseSet& registry = Ready();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return registry.keys.count(key) > 0;
+}
+
 }  // namespace
 
 void EnsureArticleKeywordIndex(Connection& conn, bool again) {
-  DatabaseSet& registry = Ready();
   const std::string key = conn.session().pool_key();
+  if (IsPending(key)) return;
+  DatabaseSet& registry = Ready();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (!again && registry.keys.count(key) > 0) return;
   if (!HasIndex(conn)) Create(conn);
   registry.keys.insert(key);
+}
+
+KeywordIndexState ArticleKeywordIndexState(Connection& conn) {
+  const std::string key = conn.session().pool_key();
+  if (IsPending(key)) return KeywordIndexState::kBuilding;
+  return IsMadeSure(key) ? KeywordIndexState::kReady : KeywordIndexState::kNotYet;
+}
+
+ArticleKeywordIndexBuild::ArticleKeywordIndexBuild(Connection& conn)
+    : conn_(conn), key_(conn.session().pool_key()) {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.insert(key_);
+}
+
+ArticleKeywordIndexBuild::~ArticleKeywordIndexBuild() {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.erase(key_);
+}
+
+bool ArticleKeywordIndexBuild::Run() {
+  const bool made = !HasIndex(conn_);
+  if (made) Create(conn_);
+  // Made sure of before the pages stop passing it by, so that none meets neither.
+  DatabaseSet& registry = Ready();
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    registry.keys.insert(key_);
+  }
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.erase(key_);
+  return made;
 }
 
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
@@ -227,6 +281,7 @@ std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArt
     // escape.
     if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
   }
+  if (!IsMadeSure(conn.session().pool_key())) return std::nullopt;
   if (ChannelReadFindsSooner(conn, query)) return std::nullopt;
   const Variant channel(static_cast<long long>(query.channel_id));
   const Variant except(static_cast<long long>(query.except_id));

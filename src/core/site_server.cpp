@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/article_keywords.h"
 #include "core/database.h"
 #include "core/folirex.h"
 #include "core/list_structures.h"
@@ -115,46 +116,72 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   return ok;
 }
 
+// The database the background build reads and writes, opened before the server listens.
+struct SearchIndexBuildThread::Database {
+  explicit Database(const std::filesystem::path& site) : server(site, "/") {
+    state.host.Server = &server;
+  }
+  Server server;
+  RequestState state;
+};
+
 SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
-                                               const SiteSettings& settings, std::ostream& out) {
-  thread_ = std::thread([this, site, settings, &out] {
-    auto say = [&out](const std::string& line) {
+                                               const SiteSettings& settings, std::ostream& out)
+    : database_(std::make_unique<Database>(site)) {
+  RequestState& state = database_->state;
+  UseSiteDatabase(state.db, settings);
+  if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
+  // Marked before the first page can come, so that no page makes the keyword index itself.
+  keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
+  thread_ = std::thread([this, &out] {
+    auto say = [&out](const std::string& what, const std::string& line) {
       std::ostringstream text;
-      text << "search index: " << line << "\n";
+      text << what << ": " << line << "\n";
       out << text.str() << std::flush;
     };
-    Server server(site, "/");
-    RequestState state;
-    state.host.Server = &server;
-    UseSiteDatabase(state.db, settings);
-    if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
+    RequestState& state = database_->state;
+    Connection& conn = *state.db.Conn;
     try {
-      Connection& conn = *state.db.Conn;
-      EnsureListStructures(conn);
-      const SearchIndexProgress before = ReadSearchIndexProgress(conn);
-      if (!before.ready) {
-        say("building in the background from " + std::to_string(before.percent) +
-            "%; searches read the articles meanwhile");
-        const auto began = std::chrono::steady_clock::now();
-        int said = before.percent / 10;
-        const bool ready =
-            BuildSearchStructures(conn, {.on_progress =
-                                             [&](const SearchIndexProgress& progress) {
-                                               if (progress.ready || progress.percent / 10 <= said)
-                                                 return;
-                                               said = progress.percent / 10;
-                                               say(std::to_string(progress.percent) + "%");
-                                             },
-                                         .stop = &stop_});
+      const auto began = std::chrono::steady_clock::now();
+      if (keywords_->Run()) {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                                  std::chrono::steady_clock::now() - began)
                                  .count();
-        say(ready ? "ready (built in " + std::to_string(seconds) + " s)"
-                  : "stopped; the next start goes on from " +
-                        std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+        say("keyword index", "built in the background in " + std::to_string(seconds) +
+                                 " s; related articles read the channel meanwhile");
       }
     } catch (const std::exception& e) {
-      say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
+      say("keyword index", std::string("cannot be built: ") + e.what() +
+                               "; the first article page that needs it makes it");
+    }
+    keywords_.reset();
+    try {
+      EnsureListStructures(conn);
+      const SearchIndexProgress before = ReadSearchIndexProgress(conn);
+      if (!before.ready) {
+        say("search index", "building in the background from " + std::to_string(before.percent) +
+                                "%; searches read the articles meanwhile");
+        const auto began = std::chrono::steady_clock::now();
+        int said = before.percent / 10;
+        const bool ready = BuildSearchStructures(
+            conn, {.on_progress =
+                       [&](const SearchIndexProgress& progress) {
+                         if (progress.ready || progress.percent / 10 <= said) return;
+                         said = progress.percent / 10;
+                         say("search index", std::to_string(progress.percent) + "%");
+                       },
+                   .stop = &stop_});
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count();
+        say("search index", ready
+                                ? "ready (built in " + std::to_string(seconds) + " s)"
+                                : "stopped; the next start goes on from " +
+                                      std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+      }
+    } catch (const std::exception& e) {
+      say("search index",
+          std::string("cannot be built: ") + e.what() + "; searches read the articles");
     }
     CloseDatabase(state.db);
   });
@@ -163,6 +190,8 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
 SearchIndexBuildThread::~SearchIndexBuildThread() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
+  keywords_.reset();
+  if (database_->state.db.Conn) CloseDatabase(database_->state.db);
 }
 
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {
