@@ -86,8 +86,19 @@ std::string SearchIndexState(RequestState& state) {
     EnsureListStructures(*state.db.Conn);
     const SearchIndexProgress progress = ReadSearchIndexProgress(*state.db.Conn);
     if (progress.ready) return "已建立";
-    return "正在后台建立，已完成 " + std::to_string(progress.percent) +
-           "%（其间搜索照常，只是较慢）";
+    std::string text =
+        "正在后台建立，已完成 " + std::to_string(progress.percent) + "%（其间搜索照常，只是较慢）";
+    // PostgreSQL makes each index in one statement: how far the one under way is.
+    const IndexBuildProgress index = ReadIndexBuildProgress(*state.db.Conn);
+    if (index.running) {
+      text += "；正在建立 " + HTMLEncode(Variant(index.table)) + " 的索引（" +
+              HTMLEncode(Variant(index.phase)) + "）";
+      if (index.blocks_total > 0) {
+        text += "，已处理 " + std::to_string(index.blocks_done) + " / " +
+                std::to_string(index.blocks_total) + " 块";
+      }
+    }
+    return text;
   } catch (const DbError&) {
     return "无法读取数据库";
   }

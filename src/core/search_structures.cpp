@@ -537,6 +537,23 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
 
 }  // namespace
 
+IndexBuildProgress ReadIndexBuildProgress(Connection& conn) {
+  IndexBuildProgress progress;
+  if (conn.engine() != SqlEngine::kPostgres) return progress;
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select cast(p.relid::regclass as text), p.phase, p.blocks_done, p.blocks_total from "
+      "pg_stat_progress_create_index p where p.datname = current_database() order by p.pid "
+      "limit 1");
+  st->Bind({});
+  if (!st->Step()) return progress;
+  progress.running = true;
+  progress.table = st->Column(0).ToString();
+  progress.phase = st->Column(1).ToString();
+  progress.blocks_done = st->Column(2).ToInt64Or(0);
+  progress.blocks_total = st->Column(3).ToInt64Or(0);
+  return progress;
+}
+
 void EnsureSearchIndexState(Connection& conn) {
   const std::string table(kSearchIndexTable);
   if (conn.engine() == SqlEngine::kPostgres) {

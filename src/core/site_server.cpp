@@ -1,8 +1,12 @@
 #include "core/site_server.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "core/article_keywords.h"
@@ -11,6 +15,7 @@
 #include "core/list_structures.h"
 #include "core/search_structures.h"
 #include "core/site_upgrade.h"
+#include "platform/db/provider.h"
 
 namespace folirex {
 
@@ -116,6 +121,69 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   return ok;
 }
 
+namespace {
+
+// How often the search's build on PostgreSQL says how far the index it makes is: an index of
+// the bodies takes most of an hour at 1,000,000 articles.
+constexpr std::chrono::seconds kIndexProgressEvery{30};
+
+// While it lives, reads on a connection of its own how far the index being made in the site's
+// database is (PostgreSQL) every kIndexProgressEvery, and tells `say` when it has moved.
+class IndexProgressWatch {
+ public:
+  IndexProgressWatch(const std::filesystem::path& site, const SiteSettings& settings,
+                     std::function<void(const std::string&)> say) {
+    thread_ = std::thread([this, site, settings, say = std::move(say)] {
+      Server server(site, "/");
+      RequestState state;
+      state.host.Server = &server;
+      UseSiteDatabase(state.db, settings);
+      if (!TryOpenDatabase(state.db, state.host)) return;
+      std::string said;
+      std::unique_lock lock(mutex_);
+      while (!cv_.wait_for(lock, kIndexProgressEvery, [this] { return done_; })) {
+        lock.unlock();
+        try {
+          const IndexBuildProgress p = ReadIndexBuildProgress(*state.db.Conn);
+          std::string line;
+          if (p.running) {
+            line = "making an index of " + p.table + ": " + p.phase;
+            if (p.blocks_total > 0) {
+              line += ", " + std::to_string(p.blocks_done) + " of " +
+                      std::to_string(p.blocks_total) + " blocks";
+            }
+          }
+          if (!line.empty() && line != said) say(line);
+          said = line;
+        } catch (const std::exception&) {
+          // Only what is shown is lost; the build goes on.
+        }
+        lock.lock();
+      }
+      lock.unlock();
+      CloseDatabase(state.db);
+    });
+  }
+  ~IndexProgressWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  IndexProgressWatch(const IndexProgressWatch&) = delete;
+  IndexProgressWatch& operator=(const IndexProgressWatch&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
 // The database the background build reads and writes, opened before the server listens.
 struct SearchIndexBuildThread::Database {
   explicit Database(const std::filesystem::path& site) : server(site, "/") {
@@ -133,7 +201,7 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
   if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
   // Marked before the first page can come, so that no page makes the keyword index itself.
   keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
-  thread_ = std::thread([this, &out] {
+  thread_ = std::thread([this, &out, site, settings] {
     auto say = [&out](const std::string& what, const std::string& line) {
       std::ostringstream text;
       text << what << ": " << line << "\n";
@@ -163,6 +231,11 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
                                 "%; searches read the articles meanwhile");
         const auto began = std::chrono::steady_clock::now();
         int said = before.percent / 10;
+        std::unique_ptr<IndexProgressWatch> watch;
+        if (conn.engine() == SqlEngine::kPostgres) {
+          watch = std::make_unique<IndexProgressWatch>(
+              site, settings, [&say](const std::string& line) { say("search index", line); });
+        }
         const bool ready = BuildSearchStructures(
             conn, {.on_progress =
                        [&](const SearchIndexProgress& progress) {
