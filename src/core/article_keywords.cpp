@@ -256,6 +256,8 @@ ArticleKeywordIndexBuild::~ArticleKeywordIndexBuild() {
   pending.keys.erase(key_);
 }
 
+bool ArticleKeywordIndexBuild::Needed() { return !HasIndex(conn_); }
+
 bool ArticleKeywordIndexBuild::Run() {
   const bool made = !HasIndex(conn_);
   if (made) Create(conn_);

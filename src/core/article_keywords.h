@@ -46,6 +46,8 @@ class ArticleKeywordIndexBuild {
   ArticleKeywordIndexBuild(const ArticleKeywordIndexBuild&) = delete;
   ArticleKeywordIndexBuild& operator=(const ArticleKeywordIndexBuild&) = delete;
 
+  // Whether the database lacks the index (or part of it).
+  bool Needed();
   // True when the index had to be made (false: the database had it).
   bool Run();
 

@@ -201,12 +201,23 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
   if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
   // Marked before the first page can come, so that no page makes the keyword index itself.
   keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
-  thread_ = std::thread([this, &out, site, settings] {
-    auto say = [&out](const std::string& what, const std::string& line) {
-      std::ostringstream text;
-      text << what << ": " << line << "\n";
-      out << text.str() << std::flush;
-    };
+  auto say = [&out](const std::string& line) {
+    std::ostringstream text;
+    text << "search index: " << line << "\n";
+    out << text.str() << std::flush;
+  };
+  // Said before the first page is answered: whoever waits for the build's last line ("ready",
+  // "stopped" or "cannot be built") sees that there is one.
+  bool keywords = true;
+  try {
+    keywords = keywords_->Needed();
+  } catch (const std::exception&) {
+  }
+  if (keywords) {
+    say("building the keyword index of related articles first; related articles read the "
+        "channel meanwhile");
+  }
+  thread_ = std::thread([this, say, keywords, site, settings] {
     RequestState& state = database_->state;
     Connection& conn = *state.db.Conn;
     try {
@@ -215,46 +226,45 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                                  std::chrono::steady_clock::now() - began)
                                  .count();
-        say("keyword index", "built in the background in " + std::to_string(seconds) +
-                                 " s; related articles read the channel meanwhile");
+        say("keyword index built in " + std::to_string(seconds) + " s");
       }
     } catch (const std::exception& e) {
-      say("keyword index", std::string("cannot be built: ") + e.what() +
-                               "; the first article page that needs it makes it");
+      say(std::string("keyword index not built: ") + e.what() +
+          "; the first article page that needs it makes it");
     }
     keywords_.reset();
     try {
       EnsureListStructures(conn);
       const SearchIndexProgress before = ReadSearchIndexProgress(conn);
       if (!before.ready) {
-        say("search index", "building in the background from " + std::to_string(before.percent) +
-                                "%; searches read the articles meanwhile");
+        say("building in the background from " + std::to_string(before.percent) +
+            "%; searches read the articles meanwhile");
         const auto began = std::chrono::steady_clock::now();
         int said = before.percent / 10;
         std::unique_ptr<IndexProgressWatch> watch;
         if (conn.engine() == SqlEngine::kPostgres) {
-          watch = std::make_unique<IndexProgressWatch>(
-              site, settings, [&say](const std::string& line) { say("search index", line); });
+          watch = std::make_unique<IndexProgressWatch>(site, settings, say);
         }
-        const bool ready = BuildSearchStructures(
-            conn, {.on_progress =
-                       [&](const SearchIndexProgress& progress) {
-                         if (progress.ready || progress.percent / 10 <= said) return;
-                         said = progress.percent / 10;
-                         say("search index", std::to_string(progress.percent) + "%");
-                       },
-                   .stop = &stop_});
+        const bool ready =
+            BuildSearchStructures(conn, {.on_progress =
+                                             [&](const SearchIndexProgress& progress) {
+                                               if (progress.ready || progress.percent / 10 <= said)
+                                                 return;
+                                               said = progress.percent / 10;
+                                               say(std::to_string(progress.percent) + "%");
+                                             },
+                                         .stop = &stop_});
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                                  std::chrono::steady_clock::now() - began)
                                  .count();
-        say("search index", ready
-                                ? "ready (built in " + std::to_string(seconds) + " s)"
-                                : "stopped; the next start goes on from " +
-                                      std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+        say(ready ? "ready (built in " + std::to_string(seconds) + " s)"
+                  : "stopped; the next start goes on from " +
+                        std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+      } else if (keywords) {
+        say("ready");
       }
     } catch (const std::exception& e) {
-      say("search index",
-          std::string("cannot be built: ") + e.what() + "; searches read the articles");
+      say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
     }
     CloseDatabase(state.db);
   });

@@ -42,8 +42,11 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
 // Builds what a site made by an earlier version or copied in lacks, on a thread of its own while
 // the server answers: first the index of the articles' keywords (core/article_keywords.h; the
 // related-articles block reads the channel until it is ready), then the search structures
-// (core/search_structures.h) when the database says they are not ready; writes to `out` how far
-// it is (every tenth of the search's build) and when each is ready or why it could not be built.
+// (core/search_structures.h) when the database says they are not ready; writes to `out`, in
+// lines that begin "search index: ", how far it is (every tenth of the search's build, and on
+// PostgreSQL the index under way every 30 s) and, when there was anything to build, a last line
+// "ready", "stopped" or "cannot be built" (the first line is written before the constructor
+// returns when the keyword index is to be built).
 // Made before the server listens, so that no page makes the keyword index itself. Destroying it
 // stops the search's build between two batches (the keyword index, one transaction, is let
 // finish) and waits for the thread; a later start goes on from there. `out` must outlive it.
