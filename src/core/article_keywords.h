@@ -37,8 +37,9 @@ void EnsureArticleKeywordIndex(Connection& conn, bool again = false);
 // once: from the object's making until Run has ended, EnsureArticleKeywordIndex in this process
 // neither builds the index nor waits for it, and KeywordArticlesSql answers nullopt, so that the
 // related-articles block reads the channel meanwhile (slower, the same rows). Run creates and
-// fills the index, unless the database has it, in one transaction, as EnsureArticleKeywordIndex
-// does; failures throw DbError and leave the pages to make sure of it as before.
+// fills the index, unless the database has it, as EnsureArticleKeywordIndex does (PostgreSQL: in
+// one transaction; SQLite: in short steps, so that writers are not kept waiting past their busy
+// timeout); failures throw DbError and leave the pages to make sure of it as before.
 class ArticleKeywordIndexBuild {
  public:
   explicit ArticleKeywordIndexBuild(Connection& conn);

@@ -57,5 +57,32 @@ TEST(KeywordIndexBuildTest, PagesReadTheChannelUntilTheBackgroundBuildHasRun) {
   EXPECT_FALSE(again.Run());
 }
 
+// A build stopped while it filled the rows in steps leaves its mark: the index is not taken as
+// made, and the next build fills every step again.
+TEST(KeywordIndexBuildTest, ABuildStoppedMidwayIsFilledAgain) {
+  SiteFixture site;
+  for (int i = 0; i < 30; ++i) {
+    site.Add(ArticleRow{.title = "文章" + std::to_string(i),
+                        .content = "x",
+                        .keyword = "|k" + std::to_string(i % 4) + "|共同|"});
+  }
+  Connection& conn = *site.state.db.Conn;
+  {
+    ArticleKeywordIndexBuild build(conn);
+    EXPECT_TRUE(build.Run());
+  }
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_ArticleKeyword"), 60);
+  // As a build stopped after its first steps leaves it: the mark, and rows of some articles only.
+  site.Exec("create table Vantrel_ArticleKeywordFill (d_id integer)");
+  site.Exec("delete from Vantrel_ArticleKeyword where d_articleid % 3 <> 0");
+  ArticleKeywordIndexBuild again(conn);
+  EXPECT_TRUE(again.Needed());
+  EXPECT_TRUE(again.Run());
+  EXPECT_EQ(site.Number("select count(*) from Vantrel_ArticleKeyword"), 60);
+  EXPECT_EQ(site.Number("select count(*) from sqlite_schema where name = "
+                        "'Vantrel_ArticleKeywordFill'"),
+            0);
+}
+
 }  // namespace
 }  // namespace folirex::testing
