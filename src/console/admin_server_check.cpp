@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/admin_frame.h"
+#include "core/article_keywords.h"
 #include "core/list_structures.h"
 #include "core/search_structures.h"
 #include "core/text_helpers.h"
@@ -85,11 +86,36 @@ std::string SearchIndexState(RequestState& state) {
     EnsureListStructures(*state.db.Conn);
     const SearchIndexProgress progress = ReadSearchIndexProgress(*state.db.Conn);
     if (progress.ready) return "已建立";
-    return "正在后台建立，已完成 " + std::to_string(progress.percent) +
-           "%（其间搜索照常，只是较慢）";
+    std::string text =
+        "正在后台建立，已完成 " + std::to_string(progress.percent) + "%（其间搜索照常，只是较慢）";
+    // PostgreSQL makes each index in one statement: how far the one under way is.
+    const IndexBuildProgress index = ReadIndexBuildProgress(*state.db.Conn);
+    if (index.running) {
+      text += "；正在建立 " + HTMLEncode(Variant(index.table)) + " 的索引（" +
+              HTMLEncode(Variant(index.phase)) + "）";
+      if (index.blocks_total > 0) {
+        text += "，已处理 " + std::to_string(index.blocks_done) + " / " +
+                std::to_string(index.blocks_total) + " 块";
+      }
+    }
+    return text;
   } catch (const DbError&) {
     return "无法读取数据库";
   }
+}
+
+// The index of the articles' keywords, which a site that lacks it gets after the server listens.
+std::string KeywordIndexRow(RequestState& state) {
+  if (!state.db.Conn) return "无法读取数据库";
+  switch (ArticleKeywordIndexState(*state.db.Conn)) {
+    case KeywordIndexState::kBuilding:
+      return "正在后台建立（其间文章页照常，相关文章较慢）";
+    case KeywordIndexState::kReady:
+      return "已建立";
+    case KeywordIndexState::kNotYet:
+      break;
+  }
+  return "尚未建立（第一个用到它的文章页建立）";
 }
 
 std::string ServerParameters(RequestState& state, const RequestReader& request) {
@@ -110,6 +136,7 @@ std::string ServerParameters(RequestState& state, const RequestReader& request) 
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
   html += ParameterRow("全文检索索引", SearchIndexState(state));
+  html += ParameterRow("相关文章索引", KeywordIndexRow(state));
   html += "</table><br>";
   return html;
 }

@@ -107,6 +107,18 @@ std::vector<std::string> PostgresStatements() {
   };
 }
 
+// SQLite: the mark of an index whose rows are still being filled, the statement of
+// SqliteStatements that fills them, and the articles (by id) filled in one step.
+const std::string kFillMark = "Vantrel_ArticleKeywordFill";
+constexpr size_t kSqliteFill = 1;
+constexpr int64_t kFillStep = 10000;
+
+int64_t NativeCount(Connection& conn, const std::string& sql) {
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+  st->Bind({});
+  return st->Step() ? st->Column(0).ToInt64Or(0) : 0;
+}
+
 bool HasIndex(Connection& conn) {
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
@@ -116,8 +128,9 @@ bool HasIndex(Connection& conn) {
                  "on c.oid = t.tgrelid join pg_namespace n on n.oid = c.relnamespace where "
                  "n.nspname = current_schema() and c.relname = 'vantrel_article' and t.tgname "
                  "like 'trg_article_keyword_%')"
-               : "select count(*) from sqlite_schema where name = 'Vantrel_ArticleKeyword' or "
-                 "(type = 'trigger' and name like 'trg_article_keyword_%')");
+               : "select (select count(*) from sqlite_schema where name = 'Vantrel_ArticleKeyword' "
+                 "or (type = 'trigger' and name like 'trg_article_keyword_%')) - 4 * (select "
+                 "count(*) from sqlite_schema where name = 'Vantrel_ArticleKeywordFill')");
   st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) == 4;
 }
@@ -133,11 +146,40 @@ void Create(Connection& conn) {
     transaction.Commit();
     return;
   }
-  // The write lock first, so that another process creating it waits and then finds it made.
-  SessionTransaction transaction(conn);
-  if (!HasIndex(conn)) {
-    for (const std::string& sql : SqliteStatements()) conn.session().ExecuteNative(sql);
+  // SQLite: the table, its indexes and its triggers first, with a mark that the rows are still
+  // being filled, then the rows in short steps by article id, each taking the write lock for a
+  // moment (one transaction over 1,000,000 articles held it for 26 s, and writers give up after
+  // 5 s). A step makes its articles' entries exact whatever the triggers wrote for them before;
+  // after it the triggers keep them, and articles added since the first step are the triggers'.
+  // A build stopped midway leaves the mark, and the next one fills every step again.
+  const std::vector<std::string> statements = SqliteStatements();
+  {
+    // The write lock first, so that another process creating it waits and then finds it made.
+    SessionTransaction transaction(conn);
+    if (HasIndex(conn)) return;
+    if (NativeCount(conn, "select count(*) from sqlite_schema where name = '" + kTable + "'") ==
+        0) {
+      conn.session().ExecuteNative("CREATE TABLE " + kFillMark + " (d_id INTEGER)");
+      for (size_t i = 0; i < statements.size(); ++i) {
+        if (i != kSqliteFill) conn.session().ExecuteNative(statements[i]);
+      }
+    }
+    transaction.Commit();
   }
+  const int64_t last = NativeCount(conn, "select coalesce(max(d_id), 0) from Vantrel_Article");
+  for (int64_t low = 0; low <= last; low += kFillStep) {
+    // Over a gap in the ids at once.
+    low = NativeCount(conn, "select coalesce(min(d_id), " + std::to_string(last + 1) +
+                                ") from Vantrel_Article where d_id >= " + std::to_string(low));
+    if (low > last) break;
+    const std::string range = std::to_string(low) + " AND " + std::to_string(low + kFillStep - 1);
+    SessionTransaction transaction(conn);
+    conn.session().ExecuteNative("DELETE FROM " + kTable + " WHERE d_articleid BETWEEN " + range);
+    conn.session().ExecuteNative(statements[kSqliteFill] + " AND a.d_id BETWEEN " + range);
+    transaction.Commit();
+  }
+  SessionTransaction transaction(conn);
+  conn.session().ExecuteNative("DROP TABLE IF EXISTS " + kFillMark);
   transaction.Commit();
 }
 
@@ -206,15 +248,71 @@ bool ChannelReadFindsSooner(Connection& conn, const KeywordArticlesQuery& query)
   return query.rows * articles / holding <= kFewestToRead;
 }
 
+// The databases whose index this process is building in the background; apart from Ready(),
+// whose lock a page's own build holds for as long as it takes.
+DatabaseSet& Pending() {
+  static DatabaseSet* pending = new DatabaseSet();
+  return *pending;
+}
+
+bool IsPending(const std::string& key) {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  return pending.keys.count(key) > 0;
+}
+
+bool IsMadeSure(const std::string& key) {
+  DatabaseSet& registry = Ready();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return registry.keys.count(key) > 0;
+}
+
 }  // namespace
 
 void EnsureArticleKeywordIndex(Connection& conn, bool again) {
-  DatabaseSet& registry = Ready();
   const std::string key = conn.session().pool_key();
+  if (IsPending(key)) return;
+  DatabaseSet& registry = Ready();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (!again && registry.keys.count(key) > 0) return;
   if (!HasIndex(conn)) Create(conn);
   registry.keys.insert(key);
+}
+
+KeywordIndexState ArticleKeywordIndexState(Connection& conn) {
+  const std::string key = conn.session().pool_key();
+  if (IsPending(key)) return KeywordIndexState::kBuilding;
+  return IsMadeSure(key) ? KeywordIndexState::kReady : KeywordIndexState::kNotYet;
+}
+
+ArticleKeywordIndexBuild::ArticleKeywordIndexBuild(Connection& conn)
+    : conn_(conn), key_(conn.session().pool_key()) {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.insert(key_);
+}
+
+ArticleKeywordIndexBuild::~ArticleKeywordIndexBuild() {
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.erase(key_);
+}
+
+bool ArticleKeywordIndexBuild::Needed() { return !HasIndex(conn_); }
+
+bool ArticleKeywordIndexBuild::Run() {
+  const bool made = !HasIndex(conn_);
+  if (made) Create(conn_);
+  // Made sure of before the pages stop passing it by, so that none meets neither.
+  DatabaseSet& registry = Ready();
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    registry.keys.insert(key_);
+  }
+  DatabaseSet& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  pending.keys.erase(key_);
+  return made;
 }
 
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
@@ -227,6 +325,7 @@ std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArt
     // escape.
     if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
   }
+  if (!IsMadeSure(conn.session().pool_key())) return std::nullopt;
   if (ChannelReadFindsSooner(conn, query)) return std::nullopt;
   const Variant channel(static_cast<long long>(query.channel_id));
   const Variant except(static_cast<long long>(query.except_id));

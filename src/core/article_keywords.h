@@ -29,8 +29,33 @@ namespace folirex {
 inline constexpr std::string_view kArticleKeywordTable = "Vantrel_ArticleKeyword";
 
 // `again`: looks at the database even when this process made sure of it before (a database made
-// again at the same place since).
+// again at the same place since). Returns at once, without the index, while this process builds
+// it in the background (ArticleKeywordIndexBuild).
 void EnsureArticleKeywordIndex(Connection& conn, bool again = false);
+
+// The build of the index after the server listens, so that a large site lacking it answers at
+// once: from the object's making until Run has ended, EnsureArticleKeywordIndex in this process
+// neither builds the index nor waits for it, and KeywordArticlesSql answers nullopt, so that the
+// related-articles block reads the channel meanwhile (slower, the same rows). Run creates and
+// fills the index, unless the database has it, as EnsureArticleKeywordIndex does (PostgreSQL: in
+// one transaction; SQLite: in short steps, so that writers are not kept waiting past their busy
+// timeout); failures throw DbError and leave the pages to make sure of it as before.
+class ArticleKeywordIndexBuild {
+ public:
+  explicit ArticleKeywordIndexBuild(Connection& conn);
+  ~ArticleKeywordIndexBuild();
+  ArticleKeywordIndexBuild(const ArticleKeywordIndexBuild&) = delete;
+  ArticleKeywordIndexBuild& operator=(const ArticleKeywordIndexBuild&) = delete;
+
+  // Whether the database lacks the index (or part of it).
+  bool Needed();
+  // True when the index had to be made (false: the database had it).
+  bool Run();
+
+ private:
+  Connection& conn_;
+  std::string key_;
+};
 
 // What the related-articles block looks for: the approved articles of `channel_id` outside the
 // recycle bin, other than `except_id`, whose keyword list holds one of `keywords` (trimmed, not
@@ -42,6 +67,11 @@ struct KeywordArticlesQuery {
   int64_t rows = 0;
 };
 
+// Where the index stands in this process, for the console's server page: being built in the
+// background, made sure of, or neither yet (the first article page that needs it makes it).
+enum class KeywordIndexState { kBuilding, kReady, kNotYet };
+KeywordIndexState ArticleKeywordIndexState(Connection& conn);
+
 // A select of one column, d_articleid, over the index (ensured by the caller), with its values
 // appended to `params`: a set of article ids, each once, that holds the first `rows` articles
 // the query lists whatever order ties in add time take (for each keyword its newest `rows`
@@ -52,7 +82,8 @@ struct KeywordArticlesQuery {
 // kMostIndexedKeywords keywords, or the keywords are so common in the channel that reading it
 // newest first meets the rows within a few hundred articles (by counts of the index's entries
 // and the channel's articles kept for the process, taken again now and then: they choose between
-// two reads of the same rows). Counts run on conn.
+// two reads of the same rows), or the index is not made sure of in this process yet (it is being
+// built). Counts run on conn.
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
                                               std::vector<Variant>* params);
 inline constexpr size_t kMostIndexedKeywords = 64;

@@ -66,6 +66,19 @@ void ForgetSearchIndexReady(Connection& conn);
 // How far the build is, read from the database.
 SearchIndexProgress ReadSearchIndexProgress(Connection& conn);
 
+// PostgreSQL: the index being made in conn's database by any session (another host's build
+// too), as pg_stat_progress_create_index shows it: its table, the phase, and the blocks done of
+// the blocks in all of the phase that counts them (0 of 0 in the others). `running` false when
+// none is being made, and on SQLite.
+struct IndexBuildProgress {
+  bool running = false;
+  std::string table;
+  std::string phase;
+  int64_t blocks_done = 0;
+  int64_t blocks_total = 0;
+};
+IndexBuildProgress ReadIndexBuildProgress(Connection& conn);
+
 struct SearchBuildOptions {
   // SQLite: the articles of the first batch; later batches are sized to take about batch_time.
   int64_t first_batch = 500;

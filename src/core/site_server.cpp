@@ -1,15 +1,21 @@
 #include "core/site_server.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
+#include "core/article_keywords.h"
 #include "core/database.h"
 #include "core/folirex.h"
 #include "core/list_structures.h"
 #include "core/search_structures.h"
 #include "core/site_upgrade.h"
+#include "platform/db/provider.h"
 
 namespace folirex {
 
@@ -115,21 +121,119 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   return ok;
 }
 
-SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
-                                               const SiteSettings& settings, std::ostream& out) {
-  thread_ = std::thread([this, site, settings, &out] {
-    auto say = [&out](const std::string& line) {
-      std::ostringstream text;
-      text << "search index: " << line << "\n";
-      out << text.str() << std::flush;
-    };
-    Server server(site, "/");
-    RequestState state;
+namespace {
+
+// How often the search's build on PostgreSQL says how far the index it makes is: an index of
+// the bodies takes most of an hour at 1,000,000 articles.
+constexpr std::chrono::seconds kIndexProgressEvery{30};
+
+// While it lives, reads on a connection of its own how far the index being made in the site's
+// database is (PostgreSQL) every kIndexProgressEvery, and tells `say` when it has moved.
+class IndexProgressWatch {
+ public:
+  IndexProgressWatch(const std::filesystem::path& site, const SiteSettings& settings,
+                     std::function<void(const std::string&)> say) {
+    thread_ = std::thread([this, site, settings, say = std::move(say)] {
+      Server server(site, "/");
+      RequestState state;
+      state.host.Server = &server;
+      UseSiteDatabase(state.db, settings);
+      if (!TryOpenDatabase(state.db, state.host)) return;
+      std::string said;
+      std::unique_lock lock(mutex_);
+      while (!cv_.wait_for(lock, kIndexProgressEvery, [this] { return done_; })) {
+        lock.unlock();
+        try {
+          const IndexBuildProgress p = ReadIndexBuildProgress(*state.db.Conn);
+          std::string line;
+          if (p.running) {
+            line = "making an index of " + p.table + ": " + p.phase;
+            if (p.blocks_total > 0) {
+              line += ", " + std::to_string(p.blocks_done) + " of " +
+                      std::to_string(p.blocks_total) + " blocks";
+            }
+          }
+          if (!line.empty() && line != said) say(line);
+          said = line;
+        } catch (const std::exception&) {
+          // Only what is shown is lost; the build goes on.
+        }
+        lock.lock();
+      }
+      lock.unlock();
+      CloseDatabase(state.db);
+    });
+  }
+  ~IndexProgressWatch() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  IndexProgressWatch(const IndexProgressWatch&) = delete;
+  IndexProgressWatch& operator=(const IndexProgressWatch&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// The database the background build reads and writes, opened before the server listens.
+struct SearchIndexBuildThread::Database {
+  explicit Database(const std::filesystem::path& site) : server(site, "/") {
     state.host.Server = &server;
-    UseSiteDatabase(state.db, settings);
-    if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
+  }
+  Server server;
+  RequestState state;
+};
+
+SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
+                                               const SiteSettings& settings, std::ostream& out)
+    : database_(std::make_unique<Database>(site)) {
+  RequestState& state = database_->state;
+  UseSiteDatabase(state.db, settings);
+  if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
+  // Marked before the first page can come, so that no page makes the keyword index itself.
+  keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
+  auto say = [&out](const std::string& line) {
+    std::ostringstream text;
+    text << "search index: " << line << "\n";
+    out << text.str() << std::flush;
+  };
+  // Said before the first page is answered: whoever waits for the build's last line ("ready",
+  // "stopped" or "cannot be built") sees that there is one.
+  bool keywords = true;
+  try {
+    keywords = keywords_->Needed();
+  } catch (const std::exception&) {
+  }
+  if (keywords) {
+    say("building the keyword index of related articles first; related articles read the "
+        "channel meanwhile");
+  }
+  thread_ = std::thread([this, say, keywords, site, settings] {
+    RequestState& state = database_->state;
+    Connection& conn = *state.db.Conn;
     try {
-      Connection& conn = *state.db.Conn;
+      const auto began = std::chrono::steady_clock::now();
+      if (keywords_->Run()) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count();
+        say("keyword index built in " + std::to_string(seconds) + " s");
+      }
+    } catch (const std::exception& e) {
+      say(std::string("keyword index not built: ") + e.what() +
+          "; the first article page that needs it makes it");
+    }
+    keywords_.reset();
+    try {
       EnsureListStructures(conn);
       const SearchIndexProgress before = ReadSearchIndexProgress(conn);
       if (!before.ready) {
@@ -137,6 +241,10 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
             "%; searches read the articles meanwhile");
         const auto began = std::chrono::steady_clock::now();
         int said = before.percent / 10;
+        std::unique_ptr<IndexProgressWatch> watch;
+        if (conn.engine() == SqlEngine::kPostgres) {
+          watch = std::make_unique<IndexProgressWatch>(site, settings, say);
+        }
         const bool ready =
             BuildSearchStructures(conn, {.on_progress =
                                              [&](const SearchIndexProgress& progress) {
@@ -152,6 +260,8 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
         say(ready ? "ready (built in " + std::to_string(seconds) + " s)"
                   : "stopped; the next start goes on from " +
                         std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+      } else if (keywords) {
+        say("ready");
       }
     } catch (const std::exception& e) {
       say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
@@ -163,6 +273,8 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
 SearchIndexBuildThread::~SearchIndexBuildThread() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
+  keywords_.reset();
+  if (database_->state.db.Conn) CloseDatabase(database_->state.db);
 }
 
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings) {

@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
 
+#include "core/article_keywords.h"
 #include "core/settings_file.h"
 #include "platform/host/http_host.h"
 
@@ -37,11 +39,17 @@ std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
                            std::string* error);
 
-// Builds the site's search structures (core/search_structures.h) on a thread of its own while
-// the server answers, when the database says they are not ready, and writes to `out` how far it
-// is (every tenth) and when they are ready or why they could not be built. Destroying it stops
-// the build between two batches and waits for the thread; a later start goes on from there.
-// `out` must outlive it.
+// Builds what a site made by an earlier version or copied in lacks, on a thread of its own while
+// the server answers: first the index of the articles' keywords (core/article_keywords.h; the
+// related-articles block reads the channel until it is ready), then the search structures
+// (core/search_structures.h) when the database says they are not ready; writes to `out`, in
+// lines that begin "search index: ", how far it is (every tenth of the search's build, and on
+// PostgreSQL the index under way every 30 s) and, when there was anything to build, a last line
+// "ready", "stopped" or "cannot be built" (the first line is written before the constructor
+// returns when the keyword index is to be built).
+// Made before the server listens, so that no page makes the keyword index itself. Destroying it
+// stops the search's build between two batches (the keyword index, one transaction, is let
+// finish) and waits for the thread; a later start goes on from there. `out` must outlive it.
 class SearchIndexBuildThread {
  public:
   SearchIndexBuildThread(const std::filesystem::path& site, const SiteSettings& settings,
@@ -51,6 +59,9 @@ class SearchIndexBuildThread {
   SearchIndexBuildThread& operator=(const SearchIndexBuildThread&) = delete;
 
  private:
+  struct Database;
+  std::unique_ptr<Database> database_;
+  std::unique_ptr<ArticleKeywordIndexBuild> keywords_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/article_keywords.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 
@@ -59,9 +58,6 @@ void UpgradeSiteRows(Connection& conn) {
   }
   conn.session().ExecuteNative("CREATE INDEX IF NOT EXISTS " + related);
   if (postgres) SetArticleStorage(conn);
-  // The keyword index is built from the articles at the start rather than at the first article
-  // page.
-  EnsureArticleKeywordIndex(conn);
   if (conn.ExecuteScalar("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'")
           .ToInt64Or(0) > 0) {
     return;

@@ -12,7 +12,8 @@
 //
 // It also makes the index of the related-articles lookup that later schema scripts hold
 // (idx_article_related), when the database lacks it or, on PostgreSQL, holds it without the
-// columns the lookup shows, and the index of the articles' keywords (core/article_keywords.h).
+// columns the lookup shows. The index of the articles' keywords (core/article_keywords.h), which
+// takes seconds on a large site, is built after the server listens (SearchIndexBuildThread).
 #ifndef FOLIREX_CORE_SITE_UPGRADE_H_
 #define FOLIREX_CORE_SITE_UPGRADE_H_
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "console_site.h"
+#include "core/article_keywords.h"
 #include "core/search_structures.h"
 #include "platform/db/connection.h"
 
@@ -201,6 +202,29 @@ TEST(ServerCheckSearchIndexTest, TheSearchIndexRowSaysHowFarTheBuildIs) {
   builder.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
                (site.root() / site.settings().DBPath).string() + ";");
   ASSERT_TRUE(BuildSearchStructures(builder));
+  EXPECT_EQ(row(), "已建立");
+}
+
+// The row of the keywords' index says whether it is being built after the server listened (here
+// on a connection of its own, as serve's build thread has) or ready.
+TEST(ServerCheckSearchIndexTest, TheKeywordIndexRowSaysWhetherItIsBeingBuilt) {
+  ConsoleSite site;
+  site.Add(ArticleRow{.title = "经济", .keyword = "|城市|"});
+  ASSERT_EQ(site.SignInAsAdmin().status, 302);
+  auto row = [&site] {
+    const std::string page = site.Get("/admin.asp?m=admin_servercheck").text;
+    const std::string label = "<tr><td>&nbsp;相关文章索引</td><td>&nbsp;";
+    const size_t at = page.find(label);
+    if (at == std::string::npos) return std::string("(no row)");
+    const size_t begin = at + label.size();
+    return page.substr(begin, page.find("</td>", begin) - begin);
+  };
+  Connection builder;
+  builder.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+               (site.root() / site.settings().DBPath).string() + ";");
+  ArticleKeywordIndexBuild build(builder);
+  EXPECT_EQ(row(), "正在后台建立（其间文章页照常，相关文章较慢）");
+  EXPECT_TRUE(build.Run());
   EXPECT_EQ(row(), "已建立");
 }
 

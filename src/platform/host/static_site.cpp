@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -312,6 +314,40 @@ HostReply ErrorReply(int status) {
   return reply;
 }
 
+StaticSite::StaticSite(stdfs::path root) : root_(std::move(root)) {
+  std::error_code ec;
+  real_root_ = stdfs::canonical(root_, ec);
+  if (ec) real_root_ = root_;
+}
+
+bool StaticSite::MayBeSent(int fd, const stdfs::path& path) const {
+  // The descriptor's own path names the file that will be sent, whatever was renamed or relinked
+  // since it was found; realpath of the name found is the fallback where /proc is not mounted.
+  std::string real(PATH_MAX, '\0');
+  std::string link = "/proc/self/fd/" + std::to_string(fd);
+  ssize_t n = ::readlink(link.c_str(), real.data(), real.size());
+  if (n > 0 && real.front() == '/') {
+    real.resize(static_cast<size_t>(n));
+  } else {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    real = resolved;
+    std::free(resolved);
+  }
+  stdfs::path real_path(real);
+  auto root_it = real_root_.begin();
+  auto path_it = real_path.begin();
+  for (; root_it != real_root_.end(); ++root_it, ++path_it) {
+    if (root_it->empty()) continue;  // a trailing separator of the root
+    if (path_it == real_path.end() || *root_it != *path_it) return false;
+  }
+  std::vector<std::string> below;
+  for (; path_it != real_path.end(); ++path_it) {
+    if (!path_it->empty()) below.push_back(path_it->string());
+  }
+  return !below.empty() && !IsForbidden(below);
+}
+
 HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path,
                             const std::string& path, const std::string& query,
                             std::string_view if_modified_since) const {
@@ -425,6 +461,7 @@ HostReply StaticSite::ServeFile(const stdfs::path& path, const std::string& raw_
   }
   struct stat info {};
   if (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return ErrorReply(404);
+  if (!MayBeSent(file.fd(), path)) return ErrorReply(404);
   const uintmax_t size = static_cast<uintmax_t>(info.st_size);
   std::string name = path.filename().string();
   HostReply reply;

@@ -4,7 +4,9 @@
 //
 // Files are found segment by segment without regard to letter case, never outside the site root,
 // never through a link that leads out, and never from the data folder ("data" at the root), the
-// settings file (folirex.conf) or a database file (.db, .db-wal, .db-shm, .mdb, .sqlite). No
+// settings file (folirex.conf) or a database file (.db, .db-wal, .db-shm, .mdb, .sqlite): these
+// are judged both on the address and on where the opened file really lies, so that no link or
+// folder alias inside the site reaches them (a link to an ordinary file of the site is served). No
 // other .asp file is executed: one without "<%" is served as HTML, one with it answers 404. A
 // folder's address serves the first of default.html, default.htm, default.shtml, default.shtm,
 // default.asp, index.html, index.htm (a folder address without its final "/" is redirected to
@@ -76,7 +78,7 @@ std::string_view StatusReason(int status);
 class StaticSite {
  public:
   // `root` must be an absolute, normalised folder path.
-  explicit StaticSite(std::filesystem::path root) : root_(std::move(root)) {}
+  explicit StaticSite(std::filesystem::path root);
   StaticSite(const StaticSite&) = delete;
   StaticSite& operator=(const StaticSite&) = delete;
 
@@ -104,7 +106,12 @@ class StaticSite {
   bool ServeKept(const std::string& path, std::string_view if_modified_since,
                  HostReply* reply) const;
 
+  // Whether the open file lies inside the site root, once every link on its way is followed,
+  // and outside the data folder, the settings file and the database files.
+  bool MayBeSent(int fd, const std::filesystem::path& path) const;
+
   std::filesystem::path root_;
+  std::filesystem::path real_root_;  // root_ with its own links followed
   mutable std::shared_mutex kept_mutex_;
   // Shared with the requests that read an entry, so that a reader copies a pointer only.
   mutable std::unordered_map<std::string, std::shared_ptr<const KeptFile>> kept_;
