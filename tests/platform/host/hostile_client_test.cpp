@@ -125,7 +125,7 @@ class HostileClients : public ::testing::Test {
   // The page asked with "huge": more than the system can take in for a client while it reads.
   static constexpr size_t kHugePage = 12000000;
   // The page asked with "long": long enough to take seconds to a reader at a few KB/s.
-  static constexpr size_t kLongPage = 64000;
+  static constexpr size_t kLongPage = 96000;
 
   void Start(HostOptions options) {
     site_.Write("a.css", "body{}");
@@ -896,18 +896,19 @@ TEST_F(HostileClients, PagesWaitingOnClientsThatDoNotReadStayWithinTheirBudget) 
 }
 
 // A reader that takes its answer faster than those holding the budget gets it whole: five
-// addresses taking a long page just above the minimum rate fill the answers' budget; a sixth
-// taking it five times as fast is lent the room, and once measured the slowest reader's answer
-// is closed to bring the budget back, not its own. (Small sizes and a low minimum rate keep it to
-// a few seconds.)
+// addresses taking a long page at a few times the minimum rate fill the answers' budget; a sixth
+// taking it faster is lent the room, and once measured the slowest reader's answer is closed to
+// bring the budget back, not its own. (Small sizes, the least socket buffers and a low minimum
+// rate keep it to some ten seconds.)
 TEST_F(HostileClients, AFasterReaderIsServedInPlaceOfTheSlowestWhenTheBudgetIsFull) {
   HostOptions options;
   options.threads = 4;
   options.min_bytes_per_second = 1024;
-  options.send_buffer_bytes = 4096;
-  options.max_answer_memory = 340000;  // five long pages' answers, not six
-  options.max_client_answer_memory = 100000;
-  options.answer_loan_memory = 200000;  // a page's body and its conversion while it is built
+  // The system's least socket buffers, so that what they hold is read within a few seconds.
+  options.send_buffer_bytes = 2048;
+  options.max_answer_memory = 500000;  // five long pages' answers, not six
+  options.max_client_answer_memory = 150000;
+  options.answer_loan_memory = 300000;  // a page's body and its conversion while it is built
   Start(options);
   const std::string request = "GET /asp.asp?long HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
   // Reads `piece` bytes every 100 ms until the answer is whole, the server closes (then ends
@@ -931,17 +932,18 @@ TEST_F(HostileClients, AFasterReaderIsServedInPlaceOfTheSlowestWhenTheBudgetIsFu
   std::vector<std::future<std::string>> slow_reads;
   for (int i = 1; i <= 5; ++i) {
     const std::string from = "127.0.6." + std::to_string(i);
-    slow.push_back(std::make_unique<RawClient>(port(), from.c_str(), kUnreadBuffer));
+    slow.push_back(std::make_unique<RawClient>(port(), from.c_str(), 1024));
     slow.back()->Send(request);
-    // 2 KB a second, twice the minimum.
+    // 3 KB a second, three times the minimum.
     slow_reads.push_back(
-        std::async(std::launch::async, read_at, std::ref(*slow.back()), 200, std::cref(stop)));
+        std::async(std::launch::async, read_at, std::ref(*slow.back()), 300, std::cref(stop)));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  RawClient fast(port(), "127.0.7.1", kUnreadBuffer);
+  // Once the slow readers have emptied the socket's buffers, their windows tell their rates.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  RawClient fast(port(), "127.0.7.1", 8192);
   fast.Send(request);
-  const std::string answer = read_at(fast, 1000, stop);  // 10 KB a second
+  const std::string answer = read_at(fast, 1500, stop);  // 15 KB a second
   stop = true;
   int cut = 0;
   for (auto& read : slow_reads) {
