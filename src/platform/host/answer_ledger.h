@@ -17,8 +17,12 @@
 //    was over the budget is freed, at most what the lent answer holds; when the lent one comes
 //    first, it alone is closed. So a reader that takes its answer faster than others is served
 //    in place of the slowest, while answers not measured yet are never closed to make room, and
-//    a flood of clients that read nothing closes itself: its answers are the slowest once
-//    measured, and it can hold no more than the loan meanwhile.
+//    a flood of clients that read nothing cannot push out readers: it holds no more than the
+//    loan past the budget, and once measured its answers are stopped ones, closed before any
+//    whose client reads.
+// A window tells what the socket took, not what the client read: a client reading slower than
+// the socket's buffers empty in one window looks stopped until they have (a few windows at the
+// minimum rate with the default buffers).
 // Owners' answers are never watched here, so never chosen.
 //
 // Thread-safe. An answer's holder is kept by a weak pointer; one that has gone is not chosen.

@@ -38,18 +38,19 @@
 // while the socket has not taken it (a page, an error page, a head) takes memory from
 // max_answer_memory, and at most max_client_answer_memory of it for one client address (behind a
 // trusted proxy, the address X-Forwarded-For names); at a bound the answers whose clients have
-// stopped taking them are closed, longest stopped first, to make room. When they hold too little
-// and the total is the bound passed, the new answer, whose reader is not measured yet, is lent
-// the room past max_answer_memory, within answer_loan_memory in all (past that it is dropped and
-// its connection closed; past its address's bound it is always). Each answer's reader is
-// measured by what it took in its second window of a few seconds (the first fills the socket's
-// buffers whatever the client reads); once a lent one is, the budget is brought back: the
-// stopped answers are closed first, then the slowest readers' (a newer before an older as fast),
-// until what was over is freed or the lent answer itself comes first (answer_ledger.h). So a
-// reader that takes its answer faster than those holding the budget is served in their place,
-// answers not measured yet are never closed to make room, and clients that read nothing hold at
-// most the loan and then close themselves. A connection's next request is not read while its
-// answer waits. An answer must be taken within head_timeout plus its length
+// stopped taking them are closed, longest stopped first, to make room; past an address's bound,
+// when its own hold too little, the new answer is dropped and its connection closed. When the
+// total is the bound passed and they hold too little, the new answer, whose reader is not
+// measured yet, is lent the room past max_answer_memory, within answer_loan_memory in all (past
+// that it is dropped too). A reader is measured by what it took in each window of two seconds
+// from its second on (the first fills the socket's buffers whatever the client reads); once a
+// lent answer's is, the budget is brought back: stopped answers are closed first, longest stopped
+// first, then the slowest readers' (a newer before an older as fast), until what was over is
+// freed or the lent answer itself comes first (answer_ledger.h). So a reader that takes its
+// answer faster than those holding the budget is served in their place, answers not measured yet
+// are never closed to make room, and clients that read nothing hold no more than the loan past
+// the budget and, once measured, go before any client that reads. A connection's next request is
+// not read while its answer waits. An answer must be taken within head_timeout plus its length
 // at min_bytes_per_second; a client that takes less than that rate over a few seconds waits on
 // its client, as a connection between requests does, and may be closed to make room for a new
 // connection.
