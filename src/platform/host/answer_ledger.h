@@ -20,9 +20,9 @@
 //    a flood of clients that read nothing cannot push out readers: it holds no more than the
 //    loan past the budget, and once measured its answers are stopped ones, closed before any
 //    whose client reads.
-// A window tells what the socket took, not what the client read: a client reading slower than
-// the socket's buffers empty in one window looks stopped until they have (a few windows at the
-// minimum rate with the default buffers).
+// A window tells what the socket took, not what the client read: the system lets the writer add
+// to a send buffer only once a good part of it is free, so a client reading slowly may show
+// nothing in one window and much in the next, and counts as stopped for the first.
 // Owners' answers are never watched here, so never chosen.
 //
 // Thread-safe. An answer's holder is kept by a weak pointer; one that has gone is not chosen.
