@@ -122,18 +122,17 @@ void BodyReservation::Reset() {
   bytes_ = 0;
 }
 
-AnswerMemory::Room AnswerMemory::Take(ClientUse* client, size_t bytes) {
+AnswerMemory::Room AnswerMemory::Take(ClientUse* client, size_t bytes, bool lend) {
   if (client != nullptr && !AddBounded(client->answer_bytes, per_client_, bytes)) {
     // An address's one waiting answer may pass its share (a long page to one reader); the total
     // still bounds it, and a second waits for room as before.
     size_t none = 0;
     if (!client->answer_bytes.compare_exchange_strong(none, bytes)) return Room::kOverClient;
   }
-  if (!AddBounded(used_, total_, bytes)) {
-    if (client != nullptr) client->answer_bytes.fetch_sub(bytes, std::memory_order_relaxed);
-    return Room::kOverTotal;
-  }
-  return Room::kTaken;
+  if (AddBounded(used_, total_, bytes)) return Room::kTaken;
+  if (lend && AddBounded(used_, total_ + loan_, bytes)) return Room::kLent;
+  if (client != nullptr) client->answer_bytes.fetch_sub(bytes, std::memory_order_relaxed);
+  return Room::kOverTotal;
 }
 
 void AnswerMemory::TakeAhead(ClientUse* client, size_t bytes) {
@@ -162,14 +161,14 @@ AnswerReservation& AnswerReservation::operator=(AnswerReservation&& other) noexc
 }
 
 AnswerMemory::Room AnswerReservation::Hold(AnswerMemory& memory, std::shared_ptr<ClientUse> client,
-                                           size_t bytes, bool ahead) {
+                                           size_t bytes, bool ahead, bool lend) {
   Reset();
   AnswerMemory::Room room = AnswerMemory::Room::kTaken;
   if (ahead) {
     memory.TakeAhead(client.get(), bytes);
   } else {
-    room = memory.Take(client.get(), bytes);
-    if (room != AnswerMemory::Room::kTaken) return room;
+    room = memory.Take(client.get(), bytes, lend);
+    if (room != AnswerMemory::Room::kTaken && room != AnswerMemory::Room::kLent) return room;
   }
   memory_ = &memory;
   client_ = std::move(client);

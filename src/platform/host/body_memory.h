@@ -117,26 +117,36 @@ class BodyReservation {
 
 // The memory of answers waiting on their clients: at most `total` in all and `per_client` for one
 // client address, save that an address holding none may hold one answer of any size within the
-// total.
+// total. A new answer whose reader has not been measured yet may be lent room past the total, up
+// to `loan` more in all, until its reader is measured (answer_ledger.h).
 class AnswerMemory {
  public:
-  enum class Room { kTaken, kOverClient, kOverTotal };
+  // kLent: taken past the total, within the loan.
+  enum class Room { kTaken, kLent, kOverClient, kOverTotal };
 
-  AnswerMemory(size_t total, size_t per_client) : total_(total), per_client_(per_client) {}
+  AnswerMemory(size_t total, size_t per_client, size_t loan = 0)
+      : total_(total), per_client_(per_client), loan_(loan) {}
   AnswerMemory(const AnswerMemory&) = delete;
   AnswerMemory& operator=(const AnswerMemory&) = delete;
 
-  // Takes bytes for `client` (may be null), or tells which bound they would pass, taking nothing.
-  Room Take(ClientUse* client, size_t bytes);
+  // Takes bytes for `client` (may be null), or tells which bound they would pass, taking nothing;
+  // lend: past the total within the loan when they do not fit in it.
+  Room Take(ClientUse* client, size_t bytes, bool lend = false);
   // Takes bytes whatever the bounds: for an answer that answers chosen to be closed will make
   // room for once they have gone.
   void TakeAhead(ClientUse* client, size_t bytes);
   void Give(ClientUse* client, size_t bytes);
   size_t used() const { return used_.load(std::memory_order_relaxed); }
+  // What is held past the total (lent, or taken ahead), 0 when within it.
+  size_t over() const {
+    const size_t held = used();
+    return held > total_ ? held - total_ : 0;
+  }
 
  private:
   const size_t total_;
   const size_t per_client_;
+  const size_t loan_;
   std::atomic<size_t> used_{0};
 };
 
@@ -149,10 +159,10 @@ class AnswerReservation {
   AnswerReservation& operator=(AnswerReservation&& other) noexcept;
   ~AnswerReservation() { Reset(); }
 
-  // Holds bytes for `client` unless they pass a bound (see AnswerMemory::Take); ahead: whatever
-  // the bounds, as AnswerMemory::TakeAhead. Any earlier hold is given back first.
+  // Holds bytes for `client` unless they pass a bound (see AnswerMemory::Take, lend as there);
+  // ahead: whatever the bounds, as AnswerMemory::TakeAhead. Any earlier hold is given back first.
   AnswerMemory::Room Hold(AnswerMemory& memory, std::shared_ptr<ClientUse> client, size_t bytes,
-                          bool ahead = false);
+                          bool ahead = false, bool lend = false);
   void Reset();
   size_t bytes() const { return bytes_; }
   const ClientUse* client() const { return client_.get(); }

@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/host/answer_ledger.h"
 #include "platform/host/connection_admission.h"
 #include "platform/host/host_text.h"
 #include "platform/host/page_charge.h"
@@ -329,12 +330,12 @@ struct HttpHost::Impl {
   bool MakeRoom();
   // A connection chosen by MakeRoom that was no longer waiting: it counts as open again.
   void Unevict(HttpConnection* connection);
-  // Keeps the connections whose answers wait on clients that have stopped taking them (stalled),
-  // with the bytes they hold for `client`.
-  void NoteStalled(HttpConnection* connection, bool stalled, size_t bytes, const ClientUse* client);
   // Closes stalled answers (of `client` only, unless null), longest stalled first, that hold at
-  // least `bytes` in all; false, closing none, when they hold less.
+  // least `bytes` in all; false, closing none, when they hold less (AnswerLedger::ChooseStalled).
   bool CloseStalledAnswers(size_t bytes, const ClientUse* client);
+  // Closes the answers the ledger chose, each on its connection's thread; stalled: only those
+  // still stalled by then.
+  void CloseChosen(std::vector<AnswerLedger::Chosen> chosen, bool stalled);
   // The connections still alive, kept alive while the caller holds them.
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
@@ -361,15 +362,9 @@ struct HttpHost::Impl {
   // destroy give their entries back.
   ClientTable clients;
   AnswerMemory answer_memory;
-  struct StalledAnswer {
-    std::weak_ptr<HttpConnection> connection;
-    size_t bytes;
-    const ClientUse* client;
-    int64_t since;  // when it was found stalled, in steady-clock ticks
-  };
-  // Declared before the I/O contexts, as the connections are.
-  std::mutex stalled_mutex;
-  std::unordered_map<HttpConnection*, StalledAnswer> stalled;
+  // The visitors' answers waiting on their clients, and how fast each is taken. Declared before
+  // the I/O contexts, as the connections are.
+  AnswerLedger ledger;
   std::atomic<int> trims_wanted{0};
   std::atomic<bool> trimming{false};
   std::string install_dir;
@@ -429,7 +424,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     };
   }
   ~HttpConnection() {
-    if (stalled_) host_.NoteStalled(this, false, 0, nullptr);
+    host_.ledger.Forget(this);
     if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
     host_.Unregister(this);
   }
@@ -471,11 +466,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (waiting_since() != 0 || blocked_since() != 0) return Close();
     host_.Unevict(this);
   }
-  // On the connection's thread: closes it if its answer still waits on a client that has stopped
-  // taking it (see HttpHost::Impl::CloseStalledAnswers).
-  void CloseStalled() {
+  // On the connection's thread: closes it if its answer `number` still waits on its client (and,
+  // when `stalled`, that client still does not take it), as the ledger chose.
+  void CloseAnswer(unsigned number, bool stalled) {
     std::lock_guard lock(socket_mutex_);
-    if (stalled_) Close();
+    if (state_ == State::kClosing || !write_watched_ || number != answer_number_) return;
+    if (!stalled || stalled_) Close();
   }
 
  private:
@@ -1078,6 +1074,10 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool WatchAnswer() {
     if (!HoldAnswer()) return false;
     write_watched_ = true;
+    if (!answer_owners_) {
+      host_.ledger.Watch(this, weak_from_this(), answer_number_, answer_memory_.bytes(),
+                         answer_memory_.client(), answer_lent_);
+    }
     blocked_since_.store(
         std::max<int64_t>(1, std::chrono::steady_clock::now().time_since_epoch().count()),
         std::memory_order_relaxed);
@@ -1118,7 +1118,12 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     if (stalled != stalled_) {
       stalled_ = stalled;
       Waiting(stalled);
-      host_.NoteStalled(this, stalled, answer_memory_.bytes(), answer_memory_.client());
+    }
+    if (!answer_owners_) {
+      // A lent answer measured for the first time: the slowest make room again (maybe itself).
+      host_.CloseChosen(host_.ledger.Measure(this, taken, stalled, now.time_since_epoch().count(),
+                                             host_.answer_memory.over()),
+                        false);
     }
     WatchAgain(now);
   }
@@ -1130,7 +1135,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     std::shared_ptr<ClientUse> client = AnswerClient();
     // A page's answer held what it holds while it was built: its own hold takes over from here.
     if (page_charge_ != nullptr) page_charge_->Release();
-    if (owners_answer_) {
+    answer_owners_ = owners_answer_;
+    answer_lent_ = false;
+    if (answer_owners_) {
       // The owners' answers are never dropped for want of room.
       answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
       return true;
@@ -1138,11 +1145,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     using Room = AnswerMemory::Room;
     const Room room = answer_memory_.Hold(host_.answer_memory, client, bytes);
     if (room == Room::kTaken) return true;
-    if (!host_.CloseStalledAnswers(bytes, room == Room::kOverClient ? client.get() : nullptr)) {
-      return false;
+    if (host_.CloseStalledAnswers(bytes, room == Room::kOverClient ? client.get() : nullptr)) {
+      answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
+      return true;
     }
-    answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
-    return true;
+    if (room != Room::kOverTotal) return false;
+    // Its reader is not measured yet: it is lent the room until it is (AnswerLedger::Measure).
+    const Room lent = answer_memory_.Hold(host_.answer_memory, std::move(client), bytes,
+                                          /*ahead=*/false, /*lend=*/true);
+    answer_lent_ = lent == Room::kLent;
+    return lent == Room::kTaken || lent == Room::kLent;
   }
 
   // The client address an answer counts toward: the peer's, or behind a trusted proxy the
@@ -1169,8 +1181,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       if (stalled_) {
         stalled_ = false;
         Waiting(false);
-        host_.NoteStalled(this, false, 0, nullptr);
       }
+      host_.ledger.Forget(this);
     }
     answer_memory_.Reset();
     head_.clear();
@@ -1242,6 +1254,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // Set while the answer waits on its client; the rest is read under socket_mutex_ by the watch.
   bool write_watched_ = false;
   bool stalled_ = false;        // it took less than the fair rate at the last check
+  bool answer_owners_ = false;  // the answer waiting is the owners': never closed for room
+  bool answer_lent_ = false;    // it was lent room past the budget (AnswerMemory::Take)
   unsigned answer_number_ = 0;  // a watch of an earlier answer does nothing
   SteadyTime write_deadline_;
   uint64_t taken_at_check_ = 0;
@@ -1266,7 +1280,8 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       sessions(options.session_idle),
       body_memory(options.max_body_memory, options.max_client_body_memory,
                   options.max_connections * options.sign_in_body_bytes),
-      answer_memory(options.max_answer_memory, options.max_client_answer_memory),
+      answer_memory(options.max_answer_memory, options.max_client_answer_memory,
+                    options.answer_loan_memory),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),
@@ -1432,50 +1447,20 @@ void HttpHost::Impl::Unregister(HttpConnection* connection) {
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
 }
 
-void HttpHost::Impl::NoteStalled(HttpConnection* connection, bool is_stalled, size_t bytes,
-                                 const ClientUse* client) {
-  std::lock_guard lock(stalled_mutex);
-  if (!is_stalled) {
-    stalled.erase(connection);
-    return;
-  }
-  stalled.insert_or_assign(
-      connection, StalledAnswer{connection->weak_from_this(), bytes, client,
-                                std::chrono::steady_clock::now().time_since_epoch().count()});
+bool HttpHost::Impl::CloseStalledAnswers(size_t bytes, const ClientUse* client) {
+  std::vector<AnswerLedger::Chosen> chosen = ledger.ChooseStalled(bytes, client);
+  if (chosen.empty() && bytes > 0) return false;
+  CloseChosen(std::move(chosen), true);
+  return true;
 }
 
-bool HttpHost::Impl::CloseStalledAnswers(size_t bytes, const ClientUse* client) {
-  std::vector<std::pair<int64_t, HttpConnection*>> candidates;
-  std::vector<std::shared_ptr<HttpConnection>> chosen;
-  bool enough = false;
-  {
-    std::lock_guard lock(stalled_mutex);
-    for (const auto& [raw, answer] : stalled) {
-      if (client == nullptr || answer.client == client) candidates.emplace_back(answer.since, raw);
-    }
-    std::sort(candidates.begin(), candidates.end());
-    size_t freed = 0;
-    std::vector<HttpConnection*> taken;
-    for (const auto& [since, raw] : candidates) {
-      if (freed >= bytes) break;
-      auto it = stalled.find(raw);
-      std::shared_ptr<HttpConnection> shared = it->second.connection.lock();
-      if (!shared) continue;
-      freed += it->second.bytes;
-      taken.push_back(raw);
-      chosen.push_back(std::move(shared));
-    }
-    enough = freed >= bytes;
-    if (enough) {
-      for (HttpConnection* raw : taken) stalled.erase(raw);
-    }
+void HttpHost::Impl::CloseChosen(std::vector<AnswerLedger::Chosen> chosen, bool stalled) {
+  for (AnswerLedger::Chosen& answer : chosen) {
+    auto connection = std::static_pointer_cast<HttpConnection>(std::move(answer.holder));
+    asio::post(connection->executor(), [connection, number = answer.number, stalled] {
+      connection->CloseAnswer(number, stalled);
+    });
   }
-  // The shared pointers are let go outside the lock: the last one unregisters.
-  if (!enough) return false;
-  for (auto& connection : chosen) {
-    asio::post(connection->executor(), [connection] { connection->CloseStalled(); });
-  }
-  return true;
 }
 
 std::vector<std::shared_ptr<HttpConnection>> HttpHost::Impl::OpenConnections() {

@@ -38,8 +38,18 @@
 // while the socket has not taken it (a page, an error page, a head) takes memory from
 // max_answer_memory, and at most max_client_answer_memory of it for one client address (behind a
 // trusted proxy, the address X-Forwarded-For names); at a bound the answers whose clients have
-// stopped taking them are closed, longest stopped first, to make room, and when they hold too
-// little the new answer is dropped and its connection closed. A connection's next request is
+// stopped taking them are closed, longest stopped first, to make room; past an address's bound,
+// when its own hold too little, the new answer is dropped and its connection closed. When the
+// total is the bound passed and they hold too little, the new answer, whose reader is not
+// measured yet, is lent the room past max_answer_memory, within answer_loan_memory in all (past
+// that it is dropped too). A reader is measured by what it took in each window of two seconds
+// from its second on (the first fills the socket's buffers whatever the client reads); once a
+// lent answer's is, the budget is brought back: stopped answers are closed first, longest stopped
+// first, then the slowest readers' (a newer before an older as fast), until what was over is
+// freed or the lent answer itself comes first (answer_ledger.h). So a reader that takes its
+// answer faster than those holding the budget is served in their place, answers not measured yet
+// are never closed to make room, and clients that read nothing hold no more than the loan past
+// the budget and, once measured, go before any client that reads. A connection's next request is
 // not read while its answer waits. An answer must be taken within head_timeout plus its length
 // at min_bytes_per_second; a client that takes less than that rate over a few seconds waits on
 // its client, as a connection between requests does, and may be closed to make room for a new
@@ -58,10 +68,11 @@
 // the Response reports its body's growth, and the body and then its conversion to code page 936
 // take memory from max_answer_memory, the budget of the answers waiting on their clients, so that
 // both together stay within it (page_charge.h). A visitor's page that finds no room, once answers
-// whose clients stopped taking them are closed to make some, is answered 503 and its connection
-// closed; an owner's page and its answer take what they need whatever the bound. Each accepted
-// socket's kernel send buffer is fixed at send_buffer_bytes, so that a client that reads nothing
-// holds at most about twice that of the machine's socket memory.
+// whose clients stopped taking them are closed to make some, is lent it within the same loan as
+// a new answer, and past the loan is answered 503 and its connection closed; an owner's page and
+// its answer take what they need whatever the bound, and are never closed to make room. Each
+// accepted socket's kernel send buffer is fixed at send_buffer_bytes, so that a client that reads
+// nothing holds at most about twice that of the machine's socket memory.
 //
 // Each page runs on one worker of the pool from start to end; the handler is called there with
 // the request's host objects and must not keep them. The worker that answered a keep-alive
@@ -137,6 +148,10 @@ struct HostOptions {
   // What answers waiting on their clients may hold in all, and for one client address.
   size_t max_answer_memory = 64u << 20;
   size_t max_client_answer_memory = 4u << 20;
+  // What new answers (and pages being built) whose readers are not measured yet may be lent past
+  // max_answer_memory in all, until they are (answer_ledger.h). A quarter of the default budget:
+  // a page of 6-8 MB holds its body and its conversion while it is built.
+  size_t answer_loan_memory = 16u << 20;
   size_t max_url_bytes = 8192;  // a longer request target is answered 414
   // Open connections at most; the process's open-file limit is raised to fit where it can, and
   // the bound is lowered to what that limit allows (two descriptors a connection: its socket,

@@ -9,9 +9,12 @@ bool PageCharge::Take(size_t bytes, bool whatever_the_bound) {
     return true;
   }
   if (memory_.Take(nullptr, bytes) == AnswerMemory::Room::kTaken) return true;
-  if (!make_room_ || !make_room_(bytes)) return false;
-  memory_.TakeAhead(nullptr, bytes);
-  return true;
+  if (make_room_ && make_room_(bytes)) {
+    memory_.TakeAhead(nullptr, bytes);
+    return true;
+  }
+  // A new page's reader is not measured yet: it is lent the room, within the loan.
+  return memory_.Take(nullptr, bytes, /*lend=*/true) != AnswerMemory::Room::kOverTotal;
 }
 
 bool PageCharge::Grow(size_t bytes) {

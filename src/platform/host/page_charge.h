@@ -2,8 +2,9 @@
 // built and converted: the Response's body as it grows (the Response reports each growth here),
 // then the answer converted to code page 936. An owner's page takes what it needs whatever the
 // bound, so that a console request is never refused for want of room; a visitor's takes it within
-// the bound, having answers whose clients stopped taking them closed to make room (make_room), and
-// is refused when they hold too little (the host answers 503 and closes the connection). It does
+// the bound, having answers whose clients stopped taking them closed to make room (make_room), else
+// is lent it past the bound within the loan (AnswerMemory::Take), and is refused past that (the
+// host answers 503 and closes the connection). It does
 // not wait for room: a page waiting would hold a worker and what it has built, and under a flood
 // of clients that do not read, it would only come later to the same 503.
 // What it holds goes back when it is destroyed, or by DropBody and Release.

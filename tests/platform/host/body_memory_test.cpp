@@ -99,5 +99,28 @@ TEST(AnswerMemoryTest, TotalAndClientBoundTheHeldAnswers) {
   EXPECT_EQ(ahead.Hold(memory, b, 1), Room::kOverClient);
 }
 
+// A new answer may be lent room past the total, never past the loan, and never past its
+// client's bound; a lent answer's bytes go back like any other's.
+TEST(AnswerMemoryTest, ALoanPassesTheTotalByNoMoreThanItsBound) {
+  using Room = AnswerMemory::Room;
+  AnswerMemory memory(1000, 400, 300);
+  ClientTable clients;
+  std::shared_ptr<ClientUse> a = clients.Find("10.0.0.1"), b = clients.Find("10.0.0.2");
+  AnswerReservation held, lent, refused;
+  EXPECT_EQ(held.Hold(memory, nullptr, 900), Room::kTaken);
+  EXPECT_EQ(lent.Hold(memory, a, 300), Room::kOverTotal);
+  EXPECT_EQ(lent.Hold(memory, a, 300, false, /*lend=*/true), Room::kLent);
+  EXPECT_EQ(memory.over(), 200u);
+  EXPECT_EQ(refused.Hold(memory, b, 101, false, true), Room::kOverTotal);
+  EXPECT_EQ(refused.Hold(memory, a, 101, false, true), Room::kOverClient);
+  EXPECT_EQ(b->answer_bytes, 0u);
+  EXPECT_EQ(refused.Hold(memory, b, 100, false, true), Room::kLent);
+  EXPECT_EQ(memory.used(), 1300u);
+  lent.Reset();
+  refused.Reset();
+  EXPECT_EQ(memory.over(), 0u);
+  EXPECT_EQ(lent.Hold(memory, a, 100, false, true), Room::kTaken);
+}
+
 }  // namespace
 }  // namespace folirex

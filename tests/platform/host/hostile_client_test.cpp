@@ -124,6 +124,8 @@ class HostileClients : public ::testing::Test {
   static constexpr size_t kBigPage = 5000000;
   // The page asked with "huge": more than the system can take in for a client while it reads.
   static constexpr size_t kHugePage = 12000000;
+  // The page asked with "long": long enough to take seconds to a reader at a few KB/s.
+  static constexpr size_t kLongPage = 96000;
 
   void Start(HostOptions options) {
     site_.Write("a.css", "body{}");
@@ -134,6 +136,7 @@ class HostileClients : public ::testing::Test {
       if (query == "hold") released_.wait();
       if (query == "big") return p.response.Write(std::string(kBigPage, 'x'));
       if (query == "huge") return p.response.Write(std::string(kHugePage, 'x'));
+      if (query == "long") return p.response.Write(std::string(kLongPage, 'x'));
       p.response.Write("page " + p.request.ServerVariables("REMOTE_ADDR") + " " +
                        std::to_string(p.request.TotalBytes()));
     });
@@ -890,6 +893,68 @@ TEST_F(HostileClients, PagesWaitingOnClientsThatDoNotReadStayWithinTheirBudget) 
   }
   EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK"));
   EXPECT_EQ(answer.size() - answer.find("\r\n\r\n") - 4, kBigPage);
+}
+
+// A reader that takes its answer faster than those holding the budget gets it whole: five
+// addresses taking a long page at a few times the minimum rate fill the answers' budget; a sixth
+// taking it faster is lent the room, and once measured the slowest reader's answer is closed to
+// bring the budget back, not its own. (Small sizes, the least socket buffers and a low minimum
+// rate keep it to some ten seconds.)
+TEST_F(HostileClients, AFasterReaderIsServedInPlaceOfTheSlowestWhenTheBudgetIsFull) {
+  HostOptions options;
+  options.threads = 4;
+  options.min_bytes_per_second = 1024;
+  // The system's least socket buffers, so that what they hold is read within a few seconds.
+  options.send_buffer_bytes = 2048;
+  options.max_answer_memory = 500000;  // five long pages' answers, not six
+  options.max_client_answer_memory = 150000;
+  options.answer_loan_memory = 300000;  // a page's body and its conversion while it is built
+  Start(options);
+  const std::string request = "GET /asp.asp?long HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
+  // Reads `piece` bytes every 100 ms until the answer is whole, the server closes (then ends
+  // with "closed"), or stop.
+  auto read_at = [](RawClient& client, size_t piece, const std::atomic<bool>& stop) {
+    std::string received;
+    std::vector<char> buf(piece);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!stop && std::chrono::steady_clock::now() < deadline) {
+      const ssize_t n = recv(client.fd(), buf.data(), piece, MSG_DONTWAIT);
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return received + "closed";
+      if (n > 0) received.append(buf.data(), static_cast<size_t>(n));
+      const size_t body = received.find("\r\n\r\n");
+      if (body != std::string::npos && received.size() - body - 4 == kLongPage) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return received;
+  };
+  std::atomic<bool> stop{false};
+  std::vector<std::unique_ptr<RawClient>> slow;
+  std::vector<std::future<std::string>> slow_reads;
+  for (int i = 1; i <= 5; ++i) {
+    const std::string from = "127.0.6." + std::to_string(i);
+    slow.push_back(std::make_unique<RawClient>(port(), from.c_str(), 1024));
+    slow.back()->Send(request);
+    // 3 KB a second, three times the minimum.
+    slow_reads.push_back(
+        std::async(std::launch::async, read_at, std::ref(*slow.back()), 300, std::cref(stop)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // Once the slow readers have emptied the socket's buffers, their windows tell their rates.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  RawClient fast(port(), "127.0.7.1", 8192);
+  fast.Send(request);
+  const std::string answer = read_at(fast, 1500, stop);  // 15 KB a second
+  stop = true;
+  int cut = 0;
+  for (auto& read : slow_reads) {
+    const std::string got = read.get();
+    EXPECT_TRUE(got.starts_with("HTTP/1.1 200 OK")) << got.substr(0, 40);
+    cut += got.ends_with("closed") ? 1 : 0;
+  }
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK")) << answer.substr(0, 40);
+  EXPECT_EQ(answer.size() - answer.find("\r\n\r\n") - 4, kLongPage);
+  // One slow answer held more than the loan that was over the budget.
+  EXPECT_EQ(cut, 1);
 }
 
 // A connection whose client has stopped taking its answer waits on its client: at the bound on
