@@ -11,6 +11,10 @@ with the server's memory and what honest clients meet measured meanwhile.
       N connections each pipeline M requests for P and read one byte a second, reconnecting when
       closed; meanwhile a sign-in, a signed-in 1 MB console form and a public page are asked
       every half second, each from an address of its own.
+  slow_clients.py read  PORT PID PASSWORD_FILE --path P [--connections N] [--addresses K]
+                        [--seconds S]
+      N keep-alive connections from K addresses each ask for P and read its whole answer, again
+      and again (a long page, a dear search); meanwhile the same honest probes as slow.
   slow_clients.py evict PORT PID PASSWORD_FILE [--keepalive N] [--churn M] [--addresses K]
                         [--seconds S]
       N keep-alive connections send a request every 0.2 s and M empty ones are opened and
@@ -381,6 +385,62 @@ def run_slow(args):
     report("slow readers", flood, sampler, results)
 
 
+class Readers(threading.Thread):
+    """One keep-alive connection that asks for its path and reads each answer whole, again and
+    again, reconnecting when closed; counts the answers by status."""
+
+    def __init__(self, src, path, until, counts, lock):
+        super().__init__(daemon=True)
+        self.src, self.raw, self.until = src, request(path), until
+        self.counts, self.lock = counts, lock
+
+    def run(self):
+        s = None
+        while time.monotonic() < self.until:
+            try:
+                if s is None:
+                    s = connect(self.src, timeout=30)
+                s.sendall(self.raw)
+                status, head, _ = read_answer(s)
+                if re.search(r"(?im)^connection:\s*close", head):
+                    s.close()
+                    s = None
+            except (OSError, ConnectionError, ValueError, IndexError) as e:
+                status = type(e).__name__
+                if s is not None:
+                    s.close()
+                s = None
+            with self.lock:
+                self.counts[status] = self.counts.get(status, 0) + 1
+        if s is not None:
+            s.close()
+
+
+def run_read(args):
+    cookie = first_sign_in(args)
+    sampler = Sampler(args.pid)
+    sampler.start()
+    until = time.monotonic() + 2 + args.seconds
+    counts, lock = {}, threading.Lock()
+    per_address = max(1, args.connections // args.addresses)
+    readers = [Readers(source(i, per_address), args.path, until, counts, lock)
+               for i in range(args.connections)]
+    for r in readers:
+        r.start()
+    time.sleep(2)  # the readers take the workers first
+    results = {"sign-in": [], "console 1 MB form": [], "public page": []}
+    honest_probes(args, cookie, until, results)
+    for r in readers:
+        r.join()
+    sampler.done.set()
+    for label, r in results.items():
+        summary("readers, " + label, r)
+    print("readers of %s, %d connections from %d addresses: answers %s; peak %.1f MB "
+          "(RssAnon %.1f)" % (args.path, args.connections, args.addresses,
+                              " ".join("%s:%d" % kv for kv in sorted(counts.items(), key=str)),
+                              sampler.peak_rss, sampler.peak_anon))
+
+
 def run_evict(args):
     cookie = first_sign_in(args)
     sampler = Sampler(args.pid)
@@ -423,7 +483,7 @@ def run_evict(args):
 def main():
     global PORT
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("mode", choices=["hold", "slow", "evict"])
+    p.add_argument("mode", choices=["hold", "slow", "read", "evict"])
     p.add_argument("port", type=int)
     p.add_argument("pid", type=int)
     p.add_argument("password_file", nargs="?")
@@ -440,7 +500,7 @@ def main():
         sys.exit("%s needs the PASSWORD_FILE (DIR/data/admin-password.txt)" % args.mode)
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
-    {"hold": run_hold, "slow": run_slow, "evict": run_evict}[args.mode](args)
+    {"hold": run_hold, "slow": run_slow, "read": run_read, "evict": run_evict}[args.mode](args)
 
 
 if __name__ == "__main__":

@@ -283,6 +283,14 @@ std::string LoadedArticle::JoinedPages() const {
   return joined;
 }
 
+void ChargeLongArticle(RequestState& state, const LoadedArticle& article) {
+  constexpr size_t kLongBody = 64 * 1024;
+  const auto* body = std::get_if<std::string>(&article.values[kArticleRawContent].raw());
+  if (state.host.Response != nullptr && body != nullptr && body->size() >= kLongBody) {
+    state.host.Response->Reserve(2 * body->size());
+  }
+}
+
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id) {
   // An id of more than 18 digits names no article.

@@ -100,6 +100,11 @@ struct LoadedArticle {
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id);
 
+// A long article's stored body and the page made of it, counted while the page is built
+// (Response::Reserve): twice the body once it passes 64 KB. A visitor's page refused the room
+// ends there, and the host answers 503.
+void ChargeLongArticle(RequestState& state, const LoadedArticle& article);
+
 // The pages of automatically paged content, of `size` characters each: a cut that would fall
 // inside a tag or an entity moves back to its start, or, when that would leave the page empty,
 // on past its end; no page is empty. Views into the text. Pure.

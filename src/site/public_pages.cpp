@@ -230,6 +230,7 @@ std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) 
   const std::optional<LoadedArticle> article = LoadArticle(state.db, state.channel, article_id);
   // An article in the recycle bin or waiting for approval is not on the site.
   if (!article || !(*article)[kArticlePublished].ToBoolOr(false)) return kBadArticle;
+  ChargeLongArticle(state, *article);
   TemplateArgs args{.article_id = article_id, .article = &*article};
   args.class_id = ParseId((*article)[kArticleClassId].ToString());
   args.subject_id = ParseId((*article)[kArticleSubjectId].ToString());

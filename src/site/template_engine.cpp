@@ -456,7 +456,10 @@ bool PageRender::EnsureArticle() {
       article_ = args_.article;
     } else {
       owned_article_ = LoadArticle(state_.db, channel_, args_.article_id);
-      if (owned_article_) article_ = &*owned_article_;
+      if (owned_article_) {
+        article_ = &*owned_article_;
+        ChargeLongArticle(state_, *article_);
+      }
     }
     article_loaded_ = true;
   }

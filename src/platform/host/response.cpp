@@ -14,7 +14,7 @@ void Response::Write(std::string_view text) {
   const size_t needed = body_.size() + text.size();
   if (needed > body_.capacity()) {
     const size_t grown = std::max(needed, 2 * body_.capacity());
-    Charge(grown);
+    Charge(grown + reserved_);
     body_.reserve(grown);
   }
   body_.append(text);
@@ -26,8 +26,14 @@ void Response::WritePage(std::string page) {
     Write(page);
     return;
   }
-  if (page.capacity() > body_.capacity()) Charge(page.capacity());
+  if (page.capacity() > body_.capacity()) Charge(page.capacity() + reserved_);
   body_ = std::move(page);
+}
+
+void Response::Reserve(size_t bytes) {
+  if (ended_ || bytes <= reserved_) return;
+  reserved_ = bytes;
+  Charge(body_.capacity() + reserved_);
 }
 
 void Response::Charge(size_t bytes) {

@@ -39,6 +39,10 @@ class Response {
   void Write(std::string_view text);
   // The same for a whole page: taken as the body, not copied, when nothing is buffered yet.
   void WritePage(std::string page);
+  // What the page holds besides its body while it builds it (a long text it read, and the page
+  // it makes of it): counted with the body from now on, the most asked at once (a page that
+  // reads one long text after another holds one at a time), and refused as the body's growth is.
+  void Reserve(size_t bytes);
   // Discards the buffered body.
   void Clear();
   // 302 with the Location exactly as given; drops the buffered body and ends the page.
@@ -84,6 +88,7 @@ class Response {
   std::vector<std::pair<std::string, std::string>> headers_;
   bool ended_ = false;
   bool refused_ = false;
+  size_t reserved_ = 0;
   ResponseCharge* charge_ = nullptr;
 };
 
