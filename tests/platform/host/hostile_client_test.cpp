@@ -2,9 +2,16 @@
 // floods of headers, bodies that are larger, compressed or framed twice. Each probe asserts the
 // answer and that a normal request alongside is still answered within a second.
 #include <gtest/gtest.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
@@ -826,35 +833,46 @@ TEST_F(HostileClients, FilesWaitingOnClientsThatDoNotReadHoldNoCopies) {
   ExpectServing();
 }
 
-// The machine's TCP socket memory in bytes ("TCP: ... mem" of /proc/net/sockstat, in pages).
-long SocketMemoryBytes() {
-  std::ifstream sockstat("/proc/net/sockstat");
-  std::string word;
-  while (sockstat >> word) {
-    if (word == "mem") {
-      long pages = 0;
-      sockstat >> pages;
-      return pages * sysconf(_SC_PAGESIZE);
-    }
+// What the kernel holds for this process's TCP sockets of `port`, both ends (the server's
+// accepted sockets and the clients'), in bytes: each one's queued send memory and its received
+// memory (SO_MEMINFO). Counted on the process's own sockets, so that tests running beside this
+// one do not count.
+long SocketMemoryBytes(int port) {
+  long bytes = 0;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
+    const int fd = std::atoi(entry.path().filename().c_str());
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
+    sockaddr_in local{}, peer{};
+    socklen_t local_size = sizeof local, peer_size = sizeof peer;
+    const bool ours = (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &local_size) == 0 &&
+                       local.sin_family == AF_INET && ntohs(local.sin_port) == port) ||
+                      (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peer_size) == 0 &&
+                       peer.sin_family == AF_INET && ntohs(peer.sin_port) == port);
+    if (!ours) continue;
+    uint32_t meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t size = sizeof meminfo;
+    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &size) != 0) continue;
+    bytes += static_cast<long>(meminfo[SK_MEMINFO_WMEM_QUEUED]) +
+             static_cast<long>(meminfo[SK_MEMINFO_RMEM_ALLOC]);
   }
-  return 0;
+  return bytes;
 }
 
 // Each connection's kernel send buffer is fixed: clients that ask for a 2 MB file and read
 // nothing hold at most what the system allows that buffer (twice its size, for its bookkeeping)
-// each, and a little more for their own side (some 270 KB in all at 128 KB); left to grow, the
-// buffers took 2.8 MB each.
+// each, and a little more for their own side; left to grow, the buffers took 2.8 MB each.
 TEST_F(HostileClients, UnreadAnswersHoldABoundedPartOfTheMachinesSocketMemory) {
   HostOptions options;
   Start(options);
   site_.Write("images/big.jpg", std::string(2000000, 'j'));
   const int kClients = 200;
-  const long before = SocketMemoryBytes();
   auto clients =
       OpenUnreading(port(), kClients, 5, "GET /images/big.jpg HTTP/1.1\r\nHost: a\r\n\r\n");
   ASSERT_TRUE(AllReadable(clients, 10));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const long held = SocketMemoryBytes() - before;
+  const long held = SocketMemoryBytes(port());
   const long each = 2 * static_cast<long>(options.send_buffer_bytes) + 128 * 1024;
   EXPECT_LT(held, kClients * each) << held / kClients << " bytes a connection";
   ExpectServing();
