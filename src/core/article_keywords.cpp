@@ -113,12 +113,6 @@ const std::string kFillMark = "Vantrel_ArticleKeywordFill";
 constexpr size_t kSqliteFill = 1;
 constexpr int64_t kFillStep = 10000;
 
-int64_t NativeCount(Connection& conn, const std::string& sql) {
-  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-  st->Bind({});
-  return st->Step() ? st->Column(0).ToInt64Or(0) : 0;
-}
-
 bool HasIndex(Connection& conn) {
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
@@ -157,8 +151,8 @@ void Create(Connection& conn) {
     // The write lock first, so that another process creating it waits and then finds it made.
     SessionTransaction transaction(conn);
     if (HasIndex(conn)) return;
-    if (NativeCount(conn, "select count(*) from sqlite_schema where name = '" + kTable + "'") ==
-        0) {
+    if (conn.session().NativeNumber(
+            "select count(*) from sqlite_schema where name = '" + kTable + "'", 0) == 0) {
       conn.session().ExecuteNative("CREATE TABLE " + kFillMark + " (d_id INTEGER)");
       for (size_t i = 0; i < statements.size(); ++i) {
         if (i != kSqliteFill) conn.session().ExecuteNative(statements[i]);
@@ -166,11 +160,14 @@ void Create(Connection& conn) {
     }
     transaction.Commit();
   }
-  const int64_t last = NativeCount(conn, "select coalesce(max(d_id), 0) from Vantrel_Article");
+  const int64_t last =
+      conn.session().NativeNumber("select coalesce(max(d_id), 0) from Vantrel_Article", 0);
   for (int64_t low = 0; low <= last; low += kFillStep) {
     // Over a gap in the ids at once.
-    low = NativeCount(conn, "select coalesce(min(d_id), " + std::to_string(last + 1) +
-                                ") from Vantrel_Article where d_id >= " + std::to_string(low));
+    low = conn.session().NativeNumber(
+        "select coalesce(min(d_id), " + std::to_string(last + 1) +
+            ") from Vantrel_Article where d_id >= " + std::to_string(low),
+        0);
     if (low > last) break;
     const std::string range = std::to_string(low) + " AND " + std::to_string(low + kFillStep - 1);
     SessionTransaction transaction(conn);

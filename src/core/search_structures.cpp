@@ -29,10 +29,7 @@ void RunNative(Connection& conn, const std::string& sql) { conn.session().Execut
 
 int64_t NativeNumber(Connection& conn, const std::string& sql, int64_t if_null,
                      const std::vector<Variant>& params = {}) {
-  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-  st->Bind(params);
-  if (!st->Step() || st->Column(0).IsNull()) return if_null;
-  return st->Column(0).ToInt64Or(if_null);
+  return conn.session().NativeNumber(sql, if_null, params);
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {

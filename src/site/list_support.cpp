@@ -154,6 +154,17 @@ ListCondition IdCondition(DatabaseState& db, const char* column, const Variant& 
   return ListCondition{std::string(column) + " = ?", std::move(values), ConditionKind::kLogged};
 }
 
+ListCondition IdsCondition(DatabaseState& db, const char* column, const std::vector<int64_t>& ids) {
+  // As IdCondition, for each of the ids.
+  if (db.Conn->engine() == SqlEngine::kPostgres) {
+    std::string in;
+    for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
+    return ListCondition{std::string(column) + " in (" + in + ")", {}, ConditionKind::kLogged};
+  }
+  BoundSql in = IdsIn(column, ids);
+  return ListCondition{std::move(in.sql), std::move(in.params), ConditionKind::kLogged};
+}
+
 std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
                                                          const ChipSelection& selection,
                                                          const Variant& class_value,
@@ -164,32 +175,24 @@ std::vector<ListCondition> ClassSubjectAndFlagConditions(DatabaseState& db,
   auto add = [&conditions](std::string sql, std::vector<Variant> values) {
     conditions.push_back(ListCondition{std::move(sql), std::move(values), ConditionKind::kLogged});
   };
-  const bool planned_ids = db.Conn->engine() == SqlEngine::kPostgres;
-  auto equals = [&](const char* column, const Variant& value) {
-    conditions.push_back(IdCondition(db, column, value));
-  };
   if (class_value.IsNumeric() && class_value.ToDoubleOr(0) > 0.5) {
     if (selection.include_subclasses) {
       const std::vector<int64_t> ids = ClassAndChildIds(db, class_value);
       if (ids.empty()) {
         // No such class: no rows rather than an "in ()" the database refuses.
         add("1 = 0", {});
-      } else if (planned_ids) {
-        std::string in;
-        for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
-        add("d_classid in (" + in + ")", {});
       } else {
-        BoundSql in = IdsIn("d_classid", ids);
-        add(std::move(in.sql), std::move(in.params));
+        conditions.push_back(IdsCondition(db, "d_classid", ids));
       }
     } else {
-      equals("d_classid", class_value);
+      conditions.push_back(IdCondition(db, "d_classid", class_value));
     }
   }
   if (type == "subjectlist") {
-    equals("d_subjectid", Variant(static_cast<long long>(subject_id.value_or(0))));
+    conditions.push_back(
+        IdCondition(db, "d_subjectid", Variant(static_cast<long long>(subject_id.value_or(0)))));
   } else if (selection.subject_id != "0") {
-    equals("d_subjectid", selection.subject_id);
+    conditions.push_back(IdCondition(db, "d_subjectid", selection.subject_id));
   }
   if (selection.hot_only) add("d_hotflag = true", {});
   if (selection.recommended_only) add("d_recommendflag = true", {});

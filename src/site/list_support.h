@@ -113,6 +113,8 @@ ChipSelection ReadChipSelection(const std::vector<std::string>& fields);
 // The logged condition "column = id" (a class or a subject id, as NumberValue reads it): bound,
 // or on PostgreSQL written into the text, so that the list is planned for the id.
 ListCondition IdCondition(DatabaseState& db, const char* column, const Variant& id);
+// The same for "column in (ids)", `ids` not empty.
+ListCondition IdsCondition(DatabaseState& db, const char* column, const std::vector<int64_t>& ids);
 
 // The conditions the article and picture chips share, each on the columns the change log holds
 // (core/article_change_log.h), their ids as IdCondition writes them: the class (with its

@@ -115,6 +115,15 @@ class Session {
     }
     return st->RowsAffected();
   }
+  // Runs one select in the engine's dialect and answers its first column of its first row as a
+  // whole number; `if_null` when it gives no row or a null.
+  int64_t NativeNumber(std::string_view sql, int64_t if_null,
+                       const std::vector<Variant>& params = {}) {
+    std::unique_ptr<Statement> st = PrepareNative(sql);
+    st->Bind(params);
+    if (!st->Step() || st->Column(0).IsNull()) return if_null;
+    return st->Column(0).ToInt64Or(if_null);
+  }
 
   // Makes the session fit for the next user: rolls back an open transaction. False when the
   // session is broken and must be dropped instead of pooled.
