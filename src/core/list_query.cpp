@@ -83,6 +83,28 @@ std::string ListQuery::CountSql() const {
   return "select count(*) from " + Source();
 }
 
+std::optional<BoundSql> ListQuery::MergedRows(std::string_view columns) const {
+  if (first_rows <= 0 || order.empty()) return std::nullopt;
+  std::optional<size_t> split;
+  for (size_t i = 0; i < conditions.size(); ++i) {
+    if (conditions[i].in_ids.size() > 1) split = i;
+  }
+  if (!split) return std::nullopt;
+  const ListCondition& in = conditions[*split];
+  BoundSql merged;
+  std::string parts;
+  for (int64_t id : in.in_ids) {
+    ListQuery part = *this;
+    part.conditions[*split] = ListCondition{in.in_column + " = " + std::to_string(id), {}, in.kind};
+    parts += (parts.empty() ? "(" : " union all (") + part.Select(columns) + ")";
+    std::vector<Variant> values = part.Values();
+    merged.params.insert(merged.params.end(), values.begin(), values.end());
+  }
+  merged.sql = "select top " + std::to_string(first_rows) + " " + std::string(columns) + " from (" +
+               parts + ") merged" + OrderBy();
+  return merged;
+}
+
 std::string ListQuery::Key() const {
   std::string key =
       table + ' ' + hint + '\n' + id_column + '\n' + std::to_string(first_rows) + OrderBy();

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -37,6 +38,10 @@ struct ListCondition {
   std::string sql;
   std::vector<Variant> values;
   ConditionKind kind = ConditionKind::kLogged;
+  // For "column in (ids)" with its ids written into `sql`: the column and the ids, so that the
+  // list's first rows can be read id by id (ListQuery::MergedRows). Empty otherwise.
+  std::string in_column = {};
+  std::vector<int64_t> in_ids = {};
 };
 
 // A key of a list's order: a column of the table, ascending unless `descending`.
@@ -85,6 +90,12 @@ struct ListQuery {
   std::string Rows(std::string_view columns) const;
   // A select of the number of its rows (with first_rows, at most that many).
   std::string CountSql() const;
+  // The same rows as Rows with first rows and an order, read part by part: for its condition
+  // "column in (ids)" of more than one id (the last such), the first rows of each id in the
+  // order, their union ordered again and cut to the first rows. Each part holds every condition,
+  // so the values come once a part; the order's columns must be among `columns`. nullopt without
+  // such a condition, an order or first rows.
+  std::optional<BoundSql> MergedRows(std::string_view columns) const;
 
   // What the rows are and in what order: table, conditions with their values, order, first
   // rows. Two queries with one key give the same rows in the same order.

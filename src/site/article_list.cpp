@@ -284,7 +284,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
       BuildArticleListQuery(state.db, page_channel, chip, page_type, class_id, subject_id);
 
   const std::string type = LCase(page_type.ToString());
-  const BoundSql select{query.select, query.list.Values()};
+  const BoundSql select{query.select, query.params};
   if (type == "first") return RenderArticleList(state, page_channel, chip, select);
   if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
       type != "recommendlist" && type != "newlist") {

@@ -71,6 +71,7 @@ BoundSql GetArticleListSql(DatabaseState& db, const ChannelSettings& channel, co
 struct ArticleListQuery {
   ListQuery list;
   std::string select;
+  std::vector<Variant> params;  // the values `select` binds
 };
 
 // The joined, ordered select of a list over `inner`, a select of the list's articles.

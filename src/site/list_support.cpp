@@ -159,7 +159,8 @@ ListCondition IdsCondition(DatabaseState& db, const char* column, const std::vec
   if (db.Conn->engine() == SqlEngine::kPostgres) {
     std::string in;
     for (int64_t id : ids) in += (in.empty() ? "" : ",") + std::to_string(id);
-    return ListCondition{std::string(column) + " in (" + in + ")", {}, ConditionKind::kLogged};
+    return ListCondition{
+        std::string(column) + " in (" + in + ")", {}, ConditionKind::kLogged, column, ids};
   }
   BoundSql in = IdsIn(column, ids);
   return ListCondition{std::move(in.sql), std::move(in.params), ConditionKind::kLogged};

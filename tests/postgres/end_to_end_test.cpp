@@ -157,6 +157,49 @@ TEST_P(EndToEndTest, ListsInTheOrderOfClicksFollowEveryChange) {
   EXPECT_EQ(order(hot), "Hot Alpha, Second Article");
 }
 
+// A top class's block on the channel page lists the articles of the class and its sub-classes
+// in one order, pinned first, whichever class each is in.
+TEST_P(EndToEndTest, AClassBlockListsItsSubClassesArticlesInOneOrder) {
+  const auto add_class = [this](const std::string& dir, const std::string& parent, int order) {
+    Exec(
+        "insert into Vantrel_ArticleClass (d_channelid, d_pid, d_name, d_dir, d_child, d_level, "
+        "d_order, d_rootid, d_path) values (1, ?, ?, ?, ?, ?, ?, 0, '')",
+        {Variant(std::stoll(parent)), Variant(dir), Variant(dir),
+         Variant(parent == "0" ? 2LL : 0LL), Variant(parent == "0" ? 0LL : 1LL),
+         Variant(static_cast<long long>(order))});
+    const std::string id =
+        ValueText("select d_id from Vantrel_ArticleClass where d_dir = '" + dir + "'");
+    const std::string root = parent == "0" ? id : parent;
+    Exec("update Vantrel_ArticleClass set d_rootid = " + root + ", d_path = '" +
+         (parent == "0" ? "" : parent + ",") + id + ",' where d_id = " + id);
+    return id;
+  };
+  const std::string top = add_class("World", "0", 2);
+  const std::vector<std::string> classes = {top, add_class("Asia", top, 3),
+                                            add_class("Europe", top, 4)};
+  for (int i = 0; i < 9; ++i) {
+    Exec(
+        "insert into Vantrel_Article (d_channelid, d_classid, d_title, d_content, d_checked, "
+        "d_deleted, d_addtime, d_topflag) values (1, ?, ?, '', true, false, ?, ?)",
+        {Variant(std::stoll(classes[i % 3])), Variant("Merged " + std::to_string(i)),
+         Variant("2026-02-0" + std::to_string(i + 1) + " 00:00:00"), Variant(i == 1)});
+  }
+  std::string text = site_->Get("/asp.asp?channelid=1").text;
+  const size_t block = text.find("classid=" + top + "&channelid=1\">World</a>");
+  ASSERT_NE(block, std::string::npos);
+  text = text.substr(block, text.find("<h2>", block) - block);
+  std::vector<std::pair<size_t, int>> found;
+  for (int i = 0; i < 9; ++i) {
+    const size_t at = text.find("Merged " + std::to_string(i) + "<");
+    if (at != std::string::npos) found.emplace_back(at, i);
+  }
+  std::sort(found.begin(), found.end());
+  std::string titles;
+  for (const auto& [at, i] : found) titles += std::to_string(i);
+  // The block's six: the pinned article (of Asia), then the newest of all three classes.
+  EXPECT_EQ(titles, "187654");
+}
+
 // Deep pages read their rows by id through each list's kept head: on both forms the first, a
 // middle, the last and a page past the last of the class list, the newest list, the search and
 // the article manager list the rows that stepping over the rows before them gives, before and
