@@ -388,14 +388,17 @@ DatabaseSet& LongStructuresReady() {
 
 // Builds the long structures at once on a site of no more than kArticlesIndexedAtOnce articles
 // (moments); nothing inside a transaction.
+bool LongStructuresBuilt(Connection& conn);
+bool BuildLongStructures(Connection& conn, const ListBuildOptions& options);
+
 void BuildSmallListStructures(Connection& conn) {
-  if (conn.transaction_depth() > 0 || ListStructuresReady(conn)) return;
+  if (conn.transaction_depth() > 0 || LongStructuresBuilt(conn)) return;
   const int64_t articles =
       conn.session().NativeNumber("select count(*) from (select 1 from Vantrel_Article limit " +
                                       std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
                                   0);
   if (articles > kArticlesIndexedAtOnce) return;
-  BuildListStructures(conn, {.fill_step = kArticlesIndexedAtOnce + 1,
+  BuildLongStructures(conn, {.fill_step = kArticlesIndexedAtOnce + 1,
                              .concurrently = false,
                              .on_progress = nullptr,
                              .stop = nullptr});
@@ -551,6 +554,14 @@ int64_t ArticleDataVersion(Connection& conn) {
 }
 
 bool ListStructuresReady(Connection& conn) {
+  // A database this process has not opened yet has no mark until it is made sure of.
+  EnsureListStructures(conn);
+  return LongStructuresBuilt(conn);
+}
+
+namespace {
+
+bool LongStructuresBuilt(Connection& conn) {
   DatabaseSet& built = LongStructuresReady();
   {
     std::lock_guard<std::mutex> lock(built.mutex);
@@ -561,6 +572,8 @@ bool ListStructuresReady(Connection& conn) {
   built.keys.insert(conn.session().pool_key());
   return true;
 }
+
+}  // namespace
 
 ListStructuresProgress ReadListStructuresProgress(Connection& conn) {
   if (!HasFillMark(conn)) return {.ready = true, .percent = 100};
@@ -579,8 +592,10 @@ ListStructuresProgress ReadListStructuresProgress(Connection& conn) {
           .percent = std::min(99, static_cast<int>((made + share) * 100 / (indexes + 1)))};
 }
 
-bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
-  if (ListStructuresReady(conn)) return true;
+namespace {
+
+bool BuildLongStructures(Connection& conn, const ListBuildOptions& options) {
+  if (LongStructuresBuilt(conn)) return true;
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
   auto report = [&] {
@@ -608,7 +623,7 @@ bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     lock.held = true;
-    if (ListStructuresReady(conn)) return true;
+    if (LongStructuresBuilt(conn)) return true;
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SELECT set_config('maintenance_work_mem', '256MB', false)");
   }
@@ -665,6 +680,13 @@ bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
   }
   if (options.on_progress) options.on_progress({.ready = true, .percent = 100});
   return true;
+}
+
+}  // namespace
+
+bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
+  EnsureListStructures(conn);
+  return BuildLongStructures(conn, options);
 }
 
 namespace {
