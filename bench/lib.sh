@@ -131,15 +131,21 @@ free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 # Waits while the server whose output goes to LOG (its lines after the first LINES) builds the
-# search structures in the background; false when it stops or fails to build them.
+# list and search structures in the background; false when it stops or fails to build them.
 wait_search_index() {  # LOG LINES
   local log="$1" lines="$2" said
   for _ in $(seq 72000); do
-    said="$(tail -n +"$((lines + 1))" "$log" 2>/dev/null | grep '^search index: ' | tail -1 || true)"
+    said="$(tail -n +"$((lines + 1))" "$log" 2>/dev/null | grep '^list structures: ' | tail -1 || true)"
     case "$said" in
-      "" | "search index: ready"*) return 0 ;;
-      "search index: stopped"* | "search index: cannot"*) return 1 ;;
+      "list structures: stopped"* | "list structures: cannot"*) return 1 ;;
     esac
+    if [ -z "$said" ] || [[ "$said" == "list structures: ready"* ]]; then
+      said="$(tail -n +"$((lines + 1))" "$log" 2>/dev/null | grep '^search index: ' | tail -1 || true)"
+      case "$said" in
+        "" | "search index: ready"*) return 0 ;;
+        "search index: stopped"* | "search index: cannot"*) return 1 ;;
+      esac
+    fi
     alive "$server_pid" || return 1
     sleep 0.5
   done
@@ -148,8 +154,8 @@ wait_search_index() {  # LOG LINES
 
 # Starts BIN serving SITE on 127.0.0.1:PORT, its errors appended to LOG; sets server_pid.
 # A host that bounds its connections is given room for the held ones. On a large site the first
-# start builds the list structures before it listens, and the search structures after it: both
-# are waited for (what the server prints of the search's build says when it is done), so that no
+# start builds the list structures and the search structures after it listens: both are waited
+# for (what the server prints of the search's build says when it is done), so that no
 # round measures the searches of a half-built index.
 start_server() {  # BIN SITE PORT THREADS LOG [VAR=VALUE...]
   local bin="$1" site="$2" port="$3" nthreads="$4" log="$5" help _ lines

@@ -108,7 +108,7 @@ std::string ManagerSelectFrom(const std::string& source, bool recycle) {
 ListQuery ChannelArticles(Connection& conn, const ArticleChannel& channel,
                           const ArticleSearch& search, bool recycle) {
   ListQuery list;
-  if (!recycle) list.hint = ArticleHintInTimeOrder(conn.engine());
+  if (!recycle) list.hint = ArticleHintInTimeOrder(conn);
   list.And(ConditionKind::kLogged, recycle ? "d_deleted = true" : "d_deleted = false")
       .And(ConditionKind::kLogged, "d_channelid = ?",
            {Variant(static_cast<long long>(channel.id))});

@@ -104,6 +104,20 @@ std::string SearchIndexState(RequestState& state) {
   }
 }
 
+// How far the build of the lists' indexes and the order of clicks is, as the database says.
+std::string ListStructuresRow(RequestState& state) {
+  if (!state.db.Conn) return "无法读取数据库";
+  try {
+    EnsureListStructures(*state.db.Conn);
+    const ListStructuresProgress progress = ReadListStructuresProgress(*state.db.Conn);
+    if (progress.ready) return "已建立";
+    return "正在后台建立，已完成 " + std::to_string(progress.percent) +
+           "%（其间列表照常，只是较慢）";
+  } catch (const DbError&) {
+    return "无法读取数据库";
+  }
+}
+
 // The index of the articles' keywords, which a site that lacks it gets after the server listens.
 std::string KeywordIndexRow(RequestState& state) {
   if (!state.db.Conn) return "无法读取数据库";
@@ -135,6 +149,7 @@ std::string ServerParameters(RequestState& state, const RequestReader& request) 
   html += ParameterRow("本文件路径", HTMLEncode(Variant(PagePath(state, request))));
   html += ParameterRow("服务器CPU数量", variable("NUMBER_OF_PROCESSORS") + " 个");
   html += ParameterRow("服务器操作系统", variable("OS"));
+  html += ParameterRow("列表索引", ListStructuresRow(state));
   html += ParameterRow("全文检索索引", SearchIndexState(state));
   html += ParameterRow("相关文章索引", KeywordIndexRow(state));
   html += "</table><br>";

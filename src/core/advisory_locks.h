@@ -12,6 +12,7 @@ inline constexpr int64_t kListStructuresLock = 7405526203;   // core/list_struct
 inline constexpr int64_t kSettingsVersionLock = 7405526204;  // core/settings_version.cpp
 inline constexpr int64_t kSearchBuildLock = 7405526205;      // core/search_structures.cpp
 inline constexpr int64_t kArticleKeywordLock = 7405526206;   // core/article_keywords.cpp
+inline constexpr int64_t kListBuildLock = 7405526207;        // core/list_structures.cpp
 
 }  // namespace folirex
 

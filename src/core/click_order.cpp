@@ -58,10 +58,6 @@ std::vector<std::string> ClickOrderStatements() {
           " (k_articleid integer PRIMARY KEY, k_channelid integer NOT NULL, k_deleted yesno NOT "
           "NULL, k_checked yesno NOT NULL, k_topflag yesno NOT NULL, k_clicktimes integer NOT "
           "NULL)",
-      // Rows of articles removed while no trigger kept the table, then every article's.
-      "DELETE FROM " + table +
-          " WHERE NOT EXISTS (SELECT 1 FROM Vantrel_Article WHERE d_id = k_articleid)",
-      Upsert(from_rows + "Vantrel_Article"),
       "CREATE INDEX IF NOT EXISTS idx_articleclickorder_list ON " + table +
           " (k_channelid, k_deleted, k_checked, k_topflag, k_clicktimes DESC, k_articleid)",
       "CREATE OR REPLACE FUNCTION folirex_article_click_order() RETURNS trigger LANGUAGE plpgsql "
@@ -78,6 +74,21 @@ std::vector<std::string> ClickOrderStatements() {
       "CREATE OR REPLACE TRIGGER trg_article_click_order_update AFTER UPDATE OF d_id, " + copied +
           " ON Vantrel_Article FOR EACH ROW WHEN (" + changed +
           ") EXECUTE FUNCTION folirex_article_click_order()",
+  };
+}
+
+std::string ClickOrderFillStep(int64_t low, int64_t high) {
+  return "INSERT INTO " + std::string(kTable) + " (k_articleid, " +
+         EachCopied(", ", [](const char* c) { return Own(c); }) + ") SELECT d_id, " +
+         EachCopied(", ", [](const char* c) { return std::string(c); }) +
+         " FROM Vantrel_Article WHERE d_id BETWEEN " + std::to_string(low) + " AND " +
+         std::to_string(high) + " ON CONFLICT (k_articleid) DO NOTHING";
+}
+
+std::vector<std::string> ClickOrderFinish() {
+  return {
+      "DELETE FROM " + std::string(kTable) +
+          " WHERE NOT EXISTS (SELECT 1 FROM Vantrel_Article WHERE d_id = k_articleid)",
       "DROP INDEX IF EXISTS idx_article_list_clicks",
   };
 }

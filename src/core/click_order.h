@@ -8,15 +8,24 @@
 #ifndef FOLIREX_CORE_CLICK_ORDER_H_
 #define FOLIREX_CORE_CLICK_ORDER_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace folirex {
 
-// PostgreSQL: the table, filled from the articles there, its index, its triggers, and the end of
-// the table's own index of clicks. Each statement may run again over structures made before.
+// PostgreSQL: the table, its index and its triggers, which keep the rows of every article written
+// from then on. Each statement may run again over structures made before.
 std::vector<std::string> ClickOrderStatements();
+
+// PostgreSQL: gives the articles with ids from `low` to `high` their rows, leaving those the
+// triggers wrote meanwhile (they are the articles as they are now).
+std::string ClickOrderFillStep(int64_t low, int64_t high);
+
+// PostgreSQL: once every article has its row: the rows of articles removed while no trigger kept
+// the table, and the end of the articles' own index of clicks, which the lists read until then.
+std::vector<std::string> ClickOrderFinish();
 
 // PostgreSQL: `columns` (a comma list of columns of Vantrel_Article) of channel `channel`'s live
 // approved articles that also meet `cond` (in the pages' dialect, on Vantrel_Article's columns),

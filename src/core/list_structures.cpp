@@ -1,6 +1,7 @@
 #include "core/list_structures.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -30,16 +32,6 @@
 namespace folirex {
 namespace {
 
-// SQLite: the index that reads a channel's articles in the order of their time with the columns
-// a list tests and joins beside it, so that a keyword tested on each row or a page deep in the
-// list costs no read of the table's rows (which hold the contents). Ties in time come in the
-// order of d_id, as in the channel's other indexes on the time.
-std::string SqliteTimeOrderIndex() {
-  return "CREATE INDEX IF NOT EXISTS " + std::string(kArticleTimeOrderIndex) +
-         " ON Vantrel_Article (d_channelid, d_deleted, d_addtime, d_id, d_checked, d_classid, "
-         "d_title, d_author, d_inputer)";
-}
-
 struct CodeRange {
   uint32_t first, last;
 };
@@ -61,13 +53,11 @@ std::string LoweredWithoutMarks() {
   return "regexp_replace(lower(t), '" + pattern + "]', chr(1), 'g')";
 }
 
-// SQLite: the version row and the time-order index (the version's triggers, the change log's,
-// come after the row).
+// SQLite: the version row (the version's triggers, the change log's, come after the row).
 std::vector<std::string> SqliteStatements() {
   return {
       "CREATE TABLE Vantrel_ArticleVersion (d_id INTEGER PRIMARY KEY, "
       "d_version INTEGER NOT NULL DEFAULT 0)",
-      SqliteTimeOrderIndex(),
   };
 }
 
@@ -131,19 +121,6 @@ std::vector<std::string> PostgresStatements() {
       "FROM (SELECT " +
           unmarked + " l) m) n $$",
   };
-  // The lists of recommended and of pictured articles, newest first, read from indexes of just
-  // those rows: through the indexes of every listed row, each row passed over was a read of the
-  // table (one in eight is recommended); SQLite passes over its rows for far less.
-  for (const char* sql :
-       {"CREATE INDEX IF NOT EXISTS idx_article_list_recommended ON Vantrel_Article (d_channelid, "
-        "d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE d_recommendflag = -1",
-        "CREATE INDEX IF NOT EXISTS idx_article_class_list_recommended ON Vantrel_Article "
-        "(d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE "
-        "d_recommendflag = -1",
-        "CREATE INDEX IF NOT EXISTS idx_article_list_pictured ON Vantrel_Article (d_channelid, "
-        "d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE d_picurl <> ''"}) {
-    statements.push_back(sql);
-  }
   // Each body the search's index names is read, and a long one decompressed: lz4 does that
   // several times faster than the default pglz. Bodies written before keep theirs (both read
   // alike); a server without lz4, or before version 14, keeps pglz.
@@ -154,12 +131,59 @@ std::vector<std::string> PostgresStatements() {
   return statements;
 }
 
+// The indexes of the lists and the related-articles index, built from the rows already there
+// (BuildListStructures): each name with what follows it in its CREATE INDEX.
+struct LongIndex {
+  std::string name;
+  std::string made;
+};
+std::vector<LongIndex> LongIndexes(SqlEngine engine) {
+  if (engine != SqlEngine::kPostgres) {
+    return {
+        // The related-articles index of the schema scripts: a site made before it publishes and
+        // shows its article pages correctly without it, only far slower.
+        {"idx_article_related",
+         "ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_addtime, d_keyword)"},
+        // A channel's articles in the order of their time with the columns a list tests and
+        // joins beside them, so that a keyword tested on each row or a page deep in the list
+        // costs no read of the table's rows (which hold the contents). Ties in time come in the
+        // order of d_id, as in the channel's other indexes on the time.
+        {std::string(kArticleTimeOrderIndex),
+         "ON Vantrel_Article (d_channelid, d_deleted, d_addtime, d_id, d_checked, d_classid, "
+         "d_title, d_author, d_inputer)"},
+    };
+  }
+  return {
+      // The lists of recommended and of pictured articles, newest first, read from indexes of
+      // just those rows: through the indexes of every listed row, each row passed over was a read
+      // of the table (one in eight is recommended); SQLite passes over its rows for far less.
+      {"idx_article_list_recommended",
+       "ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE "
+       "d_recommendflag = -1"},
+      {"idx_article_class_list_recommended",
+       "ON Vantrel_Article (d_classid, d_channelid, d_deleted, d_checked, d_topflag, d_addtime "
+       "DESC) WHERE d_recommendflag = -1"},
+      {"idx_article_list_pictured",
+       "ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_topflag, d_addtime DESC) WHERE "
+       "d_picurl <> ''"},
+      // On PostgreSQL the related-articles index also carries the columns the lookup shows; one
+      // made before without them is made again.
+      {"idx_article_related",
+       "ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_addtime, d_keyword) INCLUDE "
+       "(d_id, d_title, d_classid)"},
+  };
+}
+
+// The mark of a database whose long structures are still to be built, with how far the order of
+// clicks is filled (PostgreSQL: the last article id given its row).
+constexpr std::string_view kListFillTable = "Vantrel_ListStructuresFill";
+
 // PostgreSQL: whether every structure of the lists is there (the version table, the change log,
-// the state of the search's build, the indexes of recommended and pictured articles, the order of
-// clicks, the functions the search's indexes are made of, and the sequences' function in
-// PL/pgSQL: one made as an SQL function before is replaced by the same sequences). Not while the
-// bodies' sequences are indexed under the channel as before: their creation then finds the
-// search's indexes incomplete, and the search builds them again (core/search_structures.h).
+// the state of the search's build, the order of clicks' table, the functions the search's indexes
+// are made of, and the sequences' function in PL/pgSQL: one made as an SQL function before is
+// replaced by the same sequences). Not while the bodies' sequences are indexed under the channel as
+// before: their creation then finds the search's indexes incomplete, and the search builds them
+// again (core/search_structures.h).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select case when exists (select 1 from pg_class c join pg_namespace n on n.oid = "
@@ -168,15 +192,13 @@ bool HasPostgresStructures(Connection& conn) {
       "') then 0 else "
       "(select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace "
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
-      "'vantrel_articlechange', 'vantrel_searchindex', 'idx_article_list_recommended', "
-      "'idx_article_class_list_recommended', 'idx_article_list_pictured', "
-      "'vantrel_articleclickorder')) + "
+      "'vantrel_articlechange', 'vantrel_searchindex', 'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
       "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_query', "
       "'folirex_body_pairs') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
       "from pg_language where lanname = 'plpgsql')))) end");
   st->Bind({});
-  return st->Step() && st->Column(0).ToInt64Or(0) == 11;
+  return st->Step() && st->Column(0).ToInt64Or(0) == 8;
 }
 
 bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) {
@@ -189,6 +211,88 @@ bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) 
 // The creation runs once per database; its statements are not a page's and are not counted.
 void RunNative(Connection& conn, const std::string& sql) { conn.session().ExecuteNative(sql); }
 
+bool HasPostgresRelation(Connection& conn, std::string_view name) {
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select count(*) from pg_class c join pg_namespace n on n.oid = c.relnamespace where "
+      "n.nspname = current_schema() and c.relname = '" +
+      std::string(name) + "'");
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
+}
+
+bool HasFillMark(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres) {
+    return HasPostgresRelation(conn, "vantrel_liststructuresfill");
+  }
+  return HasSqliteObject(conn, "table", kListFillTable);
+}
+
+// Whether `index` is there as it is made now (PostgreSQL: valid, an interrupted concurrent
+// build leaving an invalid one, and with its INCLUDE columns where it has them).
+bool HasLongIndex(Connection& conn, const LongIndex& index) {
+  if (conn.engine() != SqlEngine::kPostgres) return HasSqliteObject(conn, "index", index.name);
+  const bool covering = index.made.find("INCLUDE") != std::string::npos;
+  std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
+      "select count(*) from pg_index i join pg_class c on c.oid = i.indexrelid join "
+      "pg_namespace n on n.oid = c.relnamespace where n.nspname = current_schema() and "
+      "i.indisvalid and c.relname = '" +
+      index.name + "'" + (covering ? " and pg_get_indexdef(i.indexrelid) like '%INCLUDE%'" : ""));
+  st->Bind({});
+  return st->Step() && st->Column(0).ToInt64Or(0) > 0;
+}
+
+int LongIndexesMade(Connection& conn) {
+  int made = 0;
+  for (const LongIndex& index : LongIndexes(conn.engine())) made += HasLongIndex(conn, index);
+  return made;
+}
+
+// Marks the long structures as to be built, inside the caller's write transaction, unless they
+// are all there; `fill_clicks`: the order of clicks is new and lacks the articles already there.
+// A mark left by a stopped build keeps the lesser of the two points the order is filled to.
+void MarkLongStructures(Connection& conn, bool fill_clicks) {
+  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  if (!fill_clicks && !HasFillMark(conn) &&
+      LongIndexesMade(conn) == static_cast<int>(LongIndexes(conn.engine()).size())) {
+    return;
+  }
+  const std::string table(kListFillTable);
+  RunNative(conn, "CREATE TABLE IF NOT EXISTS " + table + " (d_id integer PRIMARY KEY, d_filled " +
+                      (postgres ? "bigint" : "INTEGER") + " NOT NULL)");
+  const std::string filled =
+      fill_clicks || !postgres ? "0" : "(SELECT coalesce(max(d_id), 0) FROM Vantrel_Article)";
+  RunNative(conn, "INSERT INTO " + table + " (d_id, d_filled) VALUES (1, " + filled +
+                      ") ON CONFLICT (d_id) DO UPDATE SET d_filled = " +
+                      (postgres ? "least(" : "min(") + table + ".d_filled, EXCLUDED.d_filled)");
+}
+
+// MarkLongStructures for a database whose other structures were there, in a write transaction of
+// its own; nothing when the mark or every long structure is there.
+void MarkMissingLongStructures(Connection& conn) {
+  if (HasFillMark(conn) ||
+      LongIndexesMade(conn) == static_cast<int>(LongIndexes(conn.engine()).size())) {
+    return;
+  }
+  if (conn.engine() == SqlEngine::kPostgres) {
+    ScopedTransaction transaction(conn);
+    RunNative(conn, "SELECT pg_advisory_xact_lock(" + std::to_string(kListStructuresLock) + ")");
+    MarkLongStructures(conn, false);
+    transaction.Commit();
+    return;
+  }
+  RunNative(conn, "BEGIN IMMEDIATE");
+  try {
+    MarkLongStructures(conn, false);
+    RunNative(conn, "COMMIT");
+  } catch (...) {
+    try {
+      conn.session().ExecuteNative("ROLLBACK");
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
 void CreateStructures(Connection& conn) {
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   if (postgres) {
@@ -196,16 +300,16 @@ void CreateStructures(Connection& conn) {
     // Hosts that start together on one database create the structures one after another.
     RunNative(conn, "SELECT pg_advisory_xact_lock(" + std::to_string(kListStructuresLock) + ")");
     if (HasPostgresStructures(conn)) return;
-    // The indexes are built from the rows already there: give the builds room.
-    RunNative(conn, "SET LOCAL maintenance_work_mem = '256MB'");
+    // A new table of the order of clicks is given the rows of the articles there by the build.
+    const bool fill_clicks = !HasPostgresRelation(conn, "vantrel_articleclickorder");
     for (const std::string& sql : PostgresStatements()) RunNative(conn, sql);
-    RunNative(conn, "ANALYZE Vantrel_Article");
     RunNative(conn, "INSERT INTO Vantrel_ArticleVersion (d_id, d_version) VALUES (1, " +
                         RandomStartingVersion() + ") ON CONFLICT (d_id) DO NOTHING");
     for (const std::string& sql : ArticleChangeLogStatements(SqlEngine::kPostgres)) {
       RunNative(conn, sql);
     }
     EnsureSearchIndexState(conn);
+    MarkLongStructures(conn, fill_clicks);
     transaction.Commit();
     return;
   }
@@ -221,8 +325,6 @@ void CreateStructures(Connection& conn) {
         RunNative(conn, sql);
       }
     } else {
-      // A database whose structures were made before the time-order index.
-      RunNative(conn, SqliteTimeOrderIndex());
       if (!HasSqliteObject(conn, "table", kArticleChangeTable)) {
         // Made before the change log: its triggers moved the version, and those made before the
         // bodies' index kept the short texts' index too; the log's move it now, and the search's
@@ -242,6 +344,7 @@ void CreateStructures(Connection& conn) {
       }
     }
     EnsureSearchIndexState(conn);
+    MarkLongStructures(conn, false);
     RunNative(conn, "COMMIT");
   } catch (...) {
     try {
@@ -275,6 +378,30 @@ void EnsureOrderTrigger(Connection& conn) {
 DatabaseSet& Ready() {
   static DatabaseSet* ready = new DatabaseSet();
   return *ready;
+}
+
+// The databases whose long structures this process found built.
+DatabaseSet& LongStructuresReady() {
+  static DatabaseSet* ready = new DatabaseSet();
+  return *ready;
+}
+
+// Builds the long structures at once on a site of no more than kArticlesIndexedAtOnce articles
+// (moments); nothing inside a transaction.
+bool LongStructuresBuilt(Connection& conn);
+bool BuildLongStructures(Connection& conn, const ListBuildOptions& options);
+
+void BuildSmallListStructures(Connection& conn) {
+  if (conn.transaction_depth() > 0 || LongStructuresBuilt(conn)) return;
+  const int64_t articles =
+      conn.session().NativeNumber("select count(*) from (select 1 from Vantrel_Article limit " +
+                                      std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
+                                  0);
+  if (articles > kArticlesIndexedAtOnce) return;
+  BuildLongStructures(conn, {.fill_step = kArticlesIndexedAtOnce + 1,
+                             .concurrently = false,
+                             .on_progress = nullptr,
+                             .stop = nullptr});
 }
 
 // Counts by database and count text, each with the version it was taken at; the oldest entry
@@ -389,9 +516,14 @@ void EnsureListStructures(Connection& conn) {
                                HasSqliteObject(conn, "index", kArticleTimeOrderIndex) &&
                                HasSqliteObject(conn, "table", kArticleChangeTable) &&
                                HasSqliteObject(conn, "table", kSearchIndexTable);
-  if (!built) CreateStructures(conn);
+  if (!built) {
+    CreateStructures(conn);
+  } else {
+    MarkMissingLongStructures(conn);
+  }
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
+  BuildSmallListStructures(conn);
   BuildSmallSearchIndex(conn);
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
@@ -411,9 +543,150 @@ int64_t ArticleDataVersion(Connection& conn) {
       registry.keys.erase(conn.session().pool_key());
     }
     ForgetSearchIndexReady(conn);
+    {
+      DatabaseSet& built = LongStructuresReady();
+      std::lock_guard<std::mutex> lock(built.mutex);
+      built.keys.erase(conn.session().pool_key());
+    }
     EnsureListStructures(conn);
     return ReadVersion(conn);
   }
+}
+
+bool ListStructuresReady(Connection& conn) {
+  // A database this process has not opened yet has no mark until it is made sure of.
+  EnsureListStructures(conn);
+  return LongStructuresBuilt(conn);
+}
+
+namespace {
+
+bool LongStructuresBuilt(Connection& conn) {
+  DatabaseSet& built = LongStructuresReady();
+  {
+    std::lock_guard<std::mutex> lock(built.mutex);
+    if (built.keys.count(conn.session().pool_key()) > 0) return true;
+  }
+  if (HasFillMark(conn)) return false;
+  std::lock_guard<std::mutex> lock(built.mutex);
+  built.keys.insert(conn.session().pool_key());
+  return true;
+}
+
+}  // namespace
+
+ListStructuresProgress ReadListStructuresProgress(Connection& conn) {
+  if (!HasFillMark(conn)) return {.ready = true, .percent = 100};
+  const int indexes = static_cast<int>(LongIndexes(conn.engine()).size());
+  const int made = LongIndexesMade(conn);
+  if (conn.engine() != SqlEngine::kPostgres) {
+    return {.ready = false, .percent = std::min(99, made * 100 / indexes)};
+  }
+  // The order of clicks counts as one index more, by the share of the articles' ids filled.
+  const int64_t filled = conn.session().NativeNumber(
+      "select d_filled from " + std::string(kListFillTable) + " where d_id = 1", 0);
+  const int64_t last =
+      conn.session().NativeNumber("select coalesce(max(d_id), 0) from Vantrel_Article", 0);
+  const double share = last <= 0 ? 1.0 : std::min(1.0, static_cast<double>(filled) / last);
+  return {.ready = false,
+          .percent = std::min(99, static_cast<int>((made + share) * 100 / (indexes + 1)))};
+}
+
+namespace {
+
+bool BuildLongStructures(Connection& conn, const ListBuildOptions& options) {
+  if (LongStructuresBuilt(conn)) return true;
+  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
+  auto report = [&] {
+    if (options.on_progress) options.on_progress(ReadListStructuresProgress(conn));
+  };
+  // PostgreSQL: one host builds while the others wait for it, or find it done.
+  struct SessionLock {
+    Connection& conn;
+    bool held = false;
+    ~SessionLock() {
+      if (!held) return;
+      try {
+        conn.session().ExecuteNative("SELECT pg_advisory_unlock(" + std::to_string(kListBuildLock) +
+                                     ")");
+        conn.session().ExecuteNative("RESET maintenance_work_mem");
+      } catch (...) {
+      }
+    }
+  } lock{conn};
+  if (postgres) {
+    while (conn.session().NativeNumber("select cast(pg_try_advisory_lock(" +
+                                           std::to_string(kListBuildLock) + ") as integer)",
+                                       0) == 0) {
+      if (stopped()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    lock.held = true;
+    if (LongStructuresBuilt(conn)) return true;
+    // The indexes are built from the rows already there: give the builds room.
+    RunNative(conn, "SELECT set_config('maintenance_work_mem', '256MB', false)");
+  }
+  const std::string how = postgres && options.concurrently ? "CONCURRENTLY " : "";
+  for (const LongIndex& index : LongIndexes(conn.engine())) {
+    if (stopped()) return false;
+    if (HasLongIndex(conn, index)) continue;
+    if (postgres) {
+      // One an interrupted concurrent build left, or one made before without the columns it
+      // carries now, is made again.
+      RunNative(conn, "DROP INDEX " + how + "IF EXISTS " + index.name);
+      RunNative(conn, "CREATE INDEX " + how + index.name + " " + index.made);
+    } else {
+      RunNative(conn, "CREATE INDEX IF NOT EXISTS " + index.name + " " + index.made);
+    }
+    report();
+  }
+  const std::string mark(kListFillTable);
+  if (postgres) {
+    // The order of clicks, in steps by article id; the triggers keep the rows of the articles
+    // written meanwhile and of those added since the table was made.
+    const int64_t last =
+        conn.session().NativeNumber("select coalesce(max(d_id), 0) from Vantrel_Article", 0);
+    int64_t low =
+        conn.session().NativeNumber("select d_filled from " + mark + " where d_id = 1", 0) + 1;
+    const int64_t step = std::max<int64_t>(1, options.fill_step);
+    while (low <= last) {
+      if (stopped()) return false;
+      // Over a gap in the ids at once.
+      low = conn.session().NativeNumber(
+          "select coalesce(min(d_id), " + std::to_string(last + 1) +
+              ") from Vantrel_Article where d_id >= " + std::to_string(low),
+          0);
+      if (low > last) break;
+      const int64_t high = std::min(last, low + step - 1);
+      ScopedTransaction transaction(conn);
+      RunNative(conn, ClickOrderFillStep(low, high));
+      RunNative(conn,
+                "UPDATE " + mark + " SET d_filled = " + std::to_string(high) + " WHERE d_id = 1");
+      transaction.Commit();
+      report();
+      low = high + 1;
+    }
+    if (stopped()) return false;
+    for (const std::string& sql : ClickOrderFinish()) RunNative(conn, sql);
+    // The planner learns of the new indexes' rows.
+    RunNative(conn, "ANALYZE Vantrel_Article");
+  }
+  RunNative(conn, "DROP TABLE IF EXISTS " + mark);
+  {
+    DatabaseSet& built = LongStructuresReady();
+    std::lock_guard<std::mutex> held(built.mutex);
+    built.keys.insert(conn.session().pool_key());
+  }
+  if (options.on_progress) options.on_progress({.ready = true, .percent = 100});
+  return true;
+}
+
+}  // namespace
+
+bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
+  EnsureListStructures(conn);
+  return BuildLongStructures(conn, options);
 }
 
 namespace {

@@ -10,7 +10,9 @@
 // The structures are derived from the articles: EnsureListStructures creates them when a
 // database lacks them (a site made before them, or a new site on its first use), in moments,
 // once per database and process, with the state of the search's build (and the search's
-// structures themselves on a site of few articles). Safe from several threads and several
+// structures themselves on a site of few articles); what takes long on a large site, the
+// indexes and the order of clicks filled from the rows already there, BuildListStructures builds
+// after the server listens. Safe from several threads and several
 // processes or hosts at once (the database's write lock or an advisory lock serialises the
 // creation). Failures throw DbError.
 //
@@ -21,6 +23,7 @@
 #ifndef FOLIREX_CORE_LIST_STRUCTURES_H_
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,8 +41,44 @@ namespace folirex {
 // meets what this process kept for the one before.
 std::string RandomStartingVersion();
 
-// Creates and builds the structures on conn's database unless this process did already.
+// Creates the structures on conn's database unless this process did already: the version, the
+// change log and their triggers, the order of clicks' table and triggers (PostgreSQL), at once;
+// the indexes the lists read and the related-articles index (idx_article_related), and the order
+// of clicks' rows, which take seconds to minutes on a large site, only on a site of no more than
+// kArticlesIndexedAtOnce articles: a larger one is marked for BuildListStructures.
 void EnsureListStructures(Connection& conn);
+
+// Whether the lists' indexes and the order of clicks of conn's database are built: read from the
+// database until it says so, then remembered by this process (a build never goes back). Until
+// then the lists read the articles without them (SQLite names no index; PostgreSQL reads the
+// most clicked from the articles), slower, with the same rows.
+bool ListStructuresReady(Connection& conn);
+
+// How far the build of the lists' indexes and the order of clicks is, read from the database:
+// ready, or the share done (0 to 100) of the indexes and of the articles whose clicks are in
+// order.
+struct ListStructuresProgress {
+  bool ready = false;
+  int percent = 0;
+};
+ListStructuresProgress ReadListStructuresProgress(Connection& conn);
+
+struct ListBuildOptions {
+  // PostgreSQL: the articles (by id) whose rows the order of clicks is given in one transaction.
+  int64_t fill_step = 10000;
+  // PostgreSQL: CREATE INDEX CONCURRENTLY, which lets writers go on; false on a small site.
+  bool concurrently = true;
+  // Called after each index and each step, outside any transaction.
+  std::function<void(const ListStructuresProgress&)> on_progress;
+  // Stops the build between two steps when set; the next build goes on from there.
+  const std::atomic<bool>* stop = nullptr;
+};
+
+// Builds what EnsureListStructures left to build, each index and each step of the order of
+// clicks committed apart, and marks the structures ready; true when ready, false when stopped.
+// Several builders on one database wait for each other (PostgreSQL) or find each index made
+// (SQLite). conn must not be inside a transaction. Failures throw DbError.
+bool BuildListStructures(Connection& conn, const ListBuildOptions& options = {});
 
 // The current article data version of conn's database (ensuring the structures first).
 int64_t ArticleDataVersion(Connection& conn);

@@ -597,14 +597,14 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   return terms;
 }
 
-std::string ArticleHintNarrowed(SqlEngine engine, bool narrowed) {
-  if (engine == SqlEngine::kPostgres) return "";
-  if (!narrowed) return ArticleHintInTimeOrder(engine);
+std::string ArticleHintNarrowed(Connection& conn, bool narrowed) {
+  if (conn.engine() == SqlEngine::kPostgres) return "";
+  if (!narrowed) return ArticleHintInTimeOrder(conn);
   return "not indexed";
 }
 
-std::string ArticleHintInTimeOrder(SqlEngine engine) {
-  if (engine == SqlEngine::kPostgres) return "";
+std::string ArticleHintInTimeOrder(Connection& conn) {
+  if (conn.engine() == SqlEngine::kPostgres || !ListStructuresReady(conn)) return "";
   return "indexed by " + std::string(kArticleTimeOrderIndex);
 }
 
@@ -643,7 +643,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
         conn, listed,
         [&] {
           ListQuery in_time = listed;
-          in_time.hint = ArticleHintInTimeOrder(conn.engine());
+          in_time.hint = ArticleHintInTimeOrder(conn);
           return in_time;
         },
         /*by_time=*/false, version);
@@ -793,7 +793,7 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
         index_condition ? LikeBesideExactBodyKey(conn.engine(), column, keyword) : std::nullopt;
     ListQuery narrowed = exact ? listed : where;
     if (exact) narrowed.And(*exact);
-    narrowed.hint = ArticleHintNarrowed(conn.engine(), index_condition.has_value());
+    narrowed.hint = ArticleHintNarrowed(conn, index_condition.has_value());
     if (index_condition) narrowed.And(std::move(*index_condition));
     return narrowed;
   };

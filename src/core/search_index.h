@@ -73,14 +73,15 @@ std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 // index condition (`narrowed`): SQLite looks the rows up by the ids the condition gives and never
 // walks an index of the channel's rows instead, whatever the planner's statistics say; without a
 // condition it reads them as ArticleHintInTimeOrder does. "" on PostgreSQL.
-std::string ArticleHintNarrowed(SqlEngine engine, bool narrowed);
+std::string ArticleHintNarrowed(Connection& conn, bool narrowed);
 
 // The hint for a select of a channel's articles (d_channelid and d_deleted compared for
 // equality) in the order of d_addtime, either way, that tests their d_checked, d_classid, title,
 // author or inputer: SQLite reads them from the index that holds these beside the time, so that a
 // row that fails its test, or one passed over on the way to a deep page, costs no read of the
-// table. "" on PostgreSQL.
-std::string ArticleHintInTimeOrder(SqlEngine engine);
+// table. "" on PostgreSQL, and until the index is built (ListStructuresReady): the planner then
+// reads the same rows its own way.
+std::string ArticleHintInTimeOrder(Connection& conn);
 
 // The same for reading them in the order of d_id: SQLite walks the table itself in that order
 // rather than an index that it would have to sort. "" on PostgreSQL.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "core/article_keywords.h"
@@ -213,13 +214,58 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
     keywords = keywords_->Needed();
   } catch (const std::exception&) {
   }
+  // The lists' indexes come first: they serve every list page.
+  std::optional<ListStructuresProgress> lists;
+  try {
+    EnsureListStructures(*state.db.Conn);
+    const ListStructuresProgress progress = ReadListStructuresProgress(*state.db.Conn);
+    if (!progress.ready) lists = progress;
+  } catch (const std::exception&) {
+  }
+  auto say_lists = [&out](const std::string& line) {
+    std::ostringstream text;
+    text << "list structures: " << line << "\n";
+    out << text.str() << std::flush;
+  };
+  if (lists) {
+    say_lists("building in the background from " + std::to_string(lists->percent) +
+              "%; lists read the articles meanwhile");
+  }
   if (keywords) {
     say("building the keyword index of related articles first; related articles read the "
         "channel meanwhile");
   }
-  thread_ = std::thread([this, say, keywords, site, settings] {
+  thread_ = std::thread([this, say, say_lists, lists, keywords, site, settings] {
     RequestState& state = database_->state;
     Connection& conn = *state.db.Conn;
+    if (lists) {
+      try {
+        const auto began = std::chrono::steady_clock::now();
+        int said = lists->percent / 10;
+        const bool ready =
+            BuildListStructures(conn, {.on_progress =
+                                           [&](const ListStructuresProgress& progress) {
+                                             if (progress.ready || progress.percent / 10 <= said)
+                                               return;
+                                             said = progress.percent / 10;
+                                             say_lists(std::to_string(progress.percent) + "%");
+                                           },
+                                       .stop = &stop_});
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count();
+        say_lists(ready ? "ready (built in " + std::to_string(seconds) + " s)"
+                        : "stopped; the next start goes on from " +
+                              std::to_string(ReadListStructuresProgress(conn).percent) + "%");
+      } catch (const std::exception& e) {
+        say_lists(std::string("cannot be built: ") + e.what() + "; lists read the articles");
+      }
+      if (stop_) {
+        keywords_.reset();
+        CloseDatabase(state.db);
+        return;
+      }
+    }
     try {
       const auto began = std::chrono::steady_clock::now();
       if (keywords_->Run()) {

@@ -31,25 +31,30 @@ void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& object
 // the database cannot be read.
 std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings& settings);
 
-// Makes sure the site's database has the structures that keep the lists flat (core/
+// Makes sure the site's database has the tables and triggers that keep the lists flat (core/
 // list_structures.h) and adds the rows a site made by an earlier version lacks (core/
-// site_upgrade.h); run before serving (they take moments). The search's structures, which take
-// minutes on a large site, are built after: SearchIndexBuildThread. False with the reason in
+// site_upgrade.h); run before serving (they take moments). The lists' indexes, the order of clicks
+// and the related-articles index of a large site that lacks them, and the search's structures,
+// which take seconds to minutes, are built after: SearchIndexBuildThread. False with the reason in
 // *error when the database cannot be opened or the structures or rows cannot be made.
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
                            std::string* error);
 
 // Builds what a site made by an earlier version or copied in lacks, on a thread of its own while
-// the server answers: first the index of the articles' keywords (core/article_keywords.h; the
-// related-articles block reads the channel until it is ready), then the search structures
-// (core/search_structures.h) when the database says they are not ready; writes to `out`, in
-// lines that begin "search index: ", how far it is (every tenth of the search's build, and on
-// PostgreSQL the index under way every 30 s) and, when there was anything to build, a last line
-// "ready", "stopped" or "cannot be built" (the first line is written before the constructor
-// returns when the keyword index is to be built).
+// the server answers: first the lists' indexes, the order of clicks and the related-articles index
+// (BuildListStructures; the lists read the articles until they are ready), written to `out` in
+// lines that begin "list structures: " (every tenth, then "ready", "stopped" or "cannot be built";
+// the first before the constructor returns); then the index of the articles' keywords (core/
+// article_keywords.h; the related-articles block reads the channel until it is ready), then the
+// search structures (core/search_structures.h) when the database says they are not ready;
+// writes to `out`, in lines that begin "search index: ", how far it is (every tenth of the
+// search's build, and on PostgreSQL the index under way every 30 s) and, when there was anything
+// to build, a last line "ready", "stopped" or "cannot be built" (the first line is written before
+// the constructor returns when the keyword index is to be built).
 // Made before the server listens, so that no page makes the keyword index itself. Destroying it
-// stops the search's build between two batches (the keyword index, one transaction, is let
-// finish) and waits for the thread; a later start goes on from there. `out` must outlive it.
+// stops the lists' build between two steps and the search's build between two batches (the keyword
+// index, one transaction, is let finish) and waits for the thread; a later start goes on from
+// there. `out` must outlive it.
 class SearchIndexBuildThread {
  public:
   SearchIndexBuildThread(const std::filesystem::path& site, const SiteSettings& settings,

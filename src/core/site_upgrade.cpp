@@ -42,21 +42,7 @@ void SetArticleStorage(Connection& conn) {
 }  // namespace
 
 void UpgradeSiteRows(Connection& conn) {
-  // The related-articles index of the schema scripts: a site made before it publishes and shows
-  // its article pages correctly without it, only far slower. On PostgreSQL the index also
-  // carries the columns the lookup shows; one made before without them is made again.
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
-  const std::string related =
-      "idx_article_related ON Vantrel_Article (d_channelid, d_deleted, d_checked, d_addtime, "
-      "d_keyword)" +
-      std::string(postgres ? " INCLUDE (d_id, d_title, d_classid)" : "");
-  if (postgres &&
-      conn.ExecuteScalar("select count(*) from pg_indexes where schemaname = current_schema() and "
-                         "indexname = 'idx_article_related' and indexdef not like '%INCLUDE%'")
-              .ToInt64Or(0) > 0) {
-    conn.session().ExecuteNative("DROP INDEX idx_article_related");
-  }
-  conn.session().ExecuteNative("CREATE INDEX IF NOT EXISTS " + related);
   if (postgres) SetArticleStorage(conn);
   if (conn.ExecuteScalar("select count(*) from Vantrel_Function where d_code = 'XT_Manage_AD'")
           .ToInt64Or(0) > 0) {

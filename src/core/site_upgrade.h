@@ -10,10 +10,9 @@
 // (the catalogue's unique code refuses a second insert, whose transaction then rolls back).
 // Failures throw DbError.
 //
-// It also makes the index of the related-articles lookup that later schema scripts hold
-// (idx_article_related), when the database lacks it or, on PostgreSQL, holds it without the
-// columns the lookup shows. The index of the articles' keywords (core/article_keywords.h), which
-// takes seconds on a large site, is built after the server listens (SearchIndexBuildThread).
+// The index of the related-articles lookup that later schema scripts hold (idx_article_related)
+// is made with the lists' indexes (core/list_structures.h), and the index of the articles'
+// keywords (core/article_keywords.h) after the server listens (SearchIndexBuildThread).
 #ifndef FOLIREX_CORE_SITE_UPGRADE_H_
 #define FOLIREX_CORE_SITE_UPGRADE_H_
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/click_order.h"
+#include "core/list_structures.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/db/sql_params.h"
@@ -143,8 +144,10 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
   list.first_rows = count == 0 && type == "first" ? 10 : count;
   list.order = ChipOrderKeys(chip.order_code);
   // PostgreSQL reads the most clicked first through the order of clicks kept beside the
-  // articles: the same rows in the same order. The pager's count still counts the articles.
-  if (chip.order_code == 6 && db.Conn->engine() == SqlEngine::kPostgres) {
+  // articles: the same rows in the same order, once it is built (ListStructuresReady). The
+  // pager's count still counts the articles.
+  if (chip.order_code == 6 && db.Conn->engine() == SqlEngine::kPostgres &&
+      ListStructuresReady(*db.Conn)) {
     q.select = ArticleListSelect(
         ClickOrderedSelect(static_cast<int>(list.first_rows), kListColumns,
                            ChipChannelId(channel, selection.channel), " " + list.Condition()),

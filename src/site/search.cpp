@@ -111,7 +111,7 @@ ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery
     in_order.list->order = {key};
     in_order.passed = CachedCount(conn, ListQuery{});
   } else {
-    in_order.list->hint = ArticleHintInTimeOrder(conn.engine());
+    in_order.list->hint = ArticleHintInTimeOrder(conn);
     in_order.list->order = {key, {"d_id", key.descending}};
     in_order.passed = CachedCount(conn, listed);
   }

@@ -150,7 +150,7 @@ class KeptCountsTest : public ::testing::Test {
       ListQuery narrowed = titled;
       const std::optional<ListCondition> index =
           ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
-      narrowed.hint = ArticleHintNarrowed(reader.engine(), index.has_value());
+      narrowed.hint = ArticleHintNarrowed(reader, index.has_value());
       if (index) narrowed.And(*index);
       ListQuery hot;
       hot.And(ConditionKind::kLogged, "d_checked = true")

@@ -498,12 +498,12 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_ArticleGrams where k_column > 0")
                 .ToInt64Or(-1),
             0);
-  EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_Article " +
-                               ArticleHintInTimeOrder(conn.engine()) +
-                               " where d_channelid = 1 and d_deleted = false and d_title like "
-                               "'%经济%'")
-                .ToInt64Or(-1),
-            1);
+  EXPECT_EQ(
+      conn.ExecuteScalar("select count(*) from Vantrel_Article " + ArticleHintInTimeOrder(conn) +
+                         " where d_channelid = 1 and d_deleted = false and d_title like "
+                         "'%经济%'")
+          .ToInt64Or(-1),
+      1);
   auto bodies = [&conn](const std::string& keyword) {
     const std::optional<ListCondition> index =
         ArticleTextIndexCondition(conn.engine(), "d_content", keyword);
