@@ -25,10 +25,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/host/answer_ledger.h"
+#include "platform/host/answer_budget.h"
 #include "platform/host/connection_admission.h"
 #include "platform/host/host_text.h"
-#include "platform/host/page_charge.h"
 #include "platform/host/page_scheduler.h"
 #include "platform/host/static_site.h"
 #include "platform/host/worker_pool.h"
@@ -330,12 +329,9 @@ struct HttpHost::Impl {
   bool MakeRoom();
   // A connection chosen by MakeRoom that was no longer waiting: it counts as open again.
   void Unevict(HttpConnection* connection);
-  // Closes stalled answers (of `client` only, unless null), longest stalled first, that hold at
-  // least `bytes` in all; false, closing none, when they hold less (AnswerLedger::ChooseStalled).
-  bool CloseStalledAnswers(size_t bytes, const ClientUse* client);
-  // Closes the answers the ledger chose, each on its connection's thread; stalled: only those
+  // Closes the answers the budget chose, each on its connection's thread; stalled: only those
   // still stalled by then.
-  void CloseChosen(std::vector<AnswerLedger::Chosen> chosen, bool stalled);
+  void CloseChosen(std::vector<AnswerBudget::Chosen> chosen, bool stalled);
   // The connections still alive, kept alive while the caller holds them.
   std::vector<std::shared_ptr<HttpConnection>> OpenConnections();
   void BeginStop();
@@ -361,10 +357,9 @@ struct HttpHost::Impl {
   // What each client address holds. Declared before the I/O contexts: the connections they
   // destroy give their entries back.
   ClientTable clients;
-  AnswerMemory answer_memory;
-  // The visitors' answers waiting on their clients, and how fast each is taken. Declared before
-  // the I/O contexts, as the connections are.
-  AnswerLedger ledger;
+  // What answers waiting on their clients and pages being built hold, and which answers close to
+  // make room. Declared before the I/O contexts: the connections they destroy give theirs back.
+  AnswerBudget answers;
   std::atomic<int> trims_wanted{0};
   std::atomic<bool> trimming{false};
   std::string install_dir;
@@ -424,7 +419,6 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     };
   }
   ~HttpConnection() {
-    host_.ledger.Forget(this);
     if (client_) client_->connections.fetch_sub(1, std::memory_order_relaxed);
     host_.Unregister(this);
   }
@@ -929,8 +923,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     while (page) {
       size_t body_held = page->body_memory.bytes();
       const bool owners = page->lane != PageScheduler::Lane::kVisitor;
-      PageCharge charge(host_.answer_memory, owners,
-                        [this](size_t bytes) { return host_.CloseStalledAnswers(bytes, nullptr); });
+      PageCharge charge(host_.answers, owners);
       bool refused = false;
       HostReply reply = host_.RunPage(page->kind, std::move(page->raw), page->cookies, page->target,
                                       charge, &refused);
@@ -1074,10 +1067,6 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool WatchAnswer() {
     if (!HoldAnswer()) return false;
     write_watched_ = true;
-    if (!answer_owners_) {
-      host_.ledger.Watch(this, weak_from_this(), answer_number_, answer_memory_.bytes(),
-                         answer_memory_.client(), answer_lent_);
-    }
     blocked_since_.store(
         std::max<int64_t>(1, std::chrono::steady_clock::now().time_since_epoch().count()),
         std::memory_order_relaxed);
@@ -1119,42 +1108,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
       stalled_ = stalled;
       Waiting(stalled);
     }
-    if (!answer_owners_) {
-      // A lent answer measured for the first time: the slowest make room again (maybe itself).
-      host_.CloseChosen(host_.ledger.Measure(this, taken, stalled, now.time_since_epoch().count(),
-                                             host_.answer_memory.over()),
-                        false);
-    }
+    answer_.Checked(taken, stalled, now.time_since_epoch().count());
     WatchAgain(now);
   }
 
-  // Takes what the answer holds from the answers' budget, closing answers that have stopped to
-  // make room when it is full.
+  // Takes what the answer holds from the answers' budget, which may close others to make room.
   bool HoldAnswer() {
     const size_t bytes = head_.capacity() + (reply_.shared_body ? 0 : reply_.body.capacity());
-    std::shared_ptr<ClientUse> client = AnswerClient();
     // A page's answer held what it holds while it was built: its own hold takes over from here.
     if (page_charge_ != nullptr) page_charge_->Release();
-    answer_owners_ = owners_answer_;
-    answer_lent_ = false;
-    if (answer_owners_) {
-      // The owners' answers are never dropped for want of room.
-      answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
-      return true;
-    }
-    using Room = AnswerMemory::Room;
-    const Room room = answer_memory_.Hold(host_.answer_memory, client, bytes);
-    if (room == Room::kTaken) return true;
-    if (host_.CloseStalledAnswers(bytes, room == Room::kOverClient ? client.get() : nullptr)) {
-      answer_memory_.Hold(host_.answer_memory, std::move(client), bytes, /*ahead=*/true);
-      return true;
-    }
-    if (room != Room::kOverTotal) return false;
-    // Its reader is not measured yet: it is lent the room until it is (AnswerLedger::Measure).
-    const Room lent = answer_memory_.Hold(host_.answer_memory, std::move(client), bytes,
-                                          /*ahead=*/false, /*lend=*/true);
-    answer_lent_ = lent == Room::kLent;
-    return lent == Room::kTaken || lent == Room::kLent;
+    return answer_.Begin(weak_from_this(), answer_number_, AnswerClient(), bytes, owners_answer_);
   }
 
   // The client address an answer counts toward: the peer's, or behind a trusted proxy the
@@ -1182,9 +1145,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
         stalled_ = false;
         Waiting(false);
       }
-      host_.ledger.Forget(this);
     }
-    answer_memory_.Reset();
+    answer_.End();
     head_.clear();
     reply_ = HostReply();
     file_left_ = 0;
@@ -1254,13 +1216,11 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // Set while the answer waits on its client; the rest is read under socket_mutex_ by the watch.
   bool write_watched_ = false;
   bool stalled_ = false;        // it took less than the fair rate at the last check
-  bool answer_owners_ = false;  // the answer waiting is the owners': never closed for room
-  bool answer_lent_ = false;    // it was lent room past the budget (AnswerMemory::Take)
   unsigned answer_number_ = 0;  // a watch of an earlier answer does nothing
   SteadyTime write_deadline_;
   uint64_t taken_at_check_ = 0;
   std::optional<asio::steady_timer> write_timer_;  // made for the first answer that waits
-  AnswerReservation answer_memory_;
+  WaitingAnswer answer_{host_.answers};            // what it holds of the answers' budget
   // While a worker sends a page's answer: what the page held while it was built, and whether it
   // is the owners'.
   PageCharge* page_charge_ = nullptr;
@@ -1280,8 +1240,12 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       sessions(options.session_idle),
       body_memory(options.max_body_memory, options.max_client_body_memory,
                   options.max_connections * options.sign_in_body_bytes),
-      answer_memory(options.max_answer_memory, options.max_client_answer_memory,
-                    options.answer_loan_memory),
+      answers({.max_answer_memory = options.max_answer_memory,
+               .max_client_answer_memory = options.max_client_answer_memory,
+               .answer_loan_memory = options.answer_loan_memory},
+              [this](std::vector<AnswerBudget::Chosen> chosen, bool stalled) {
+                CloseChosen(std::move(chosen), stalled);
+              }),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),
@@ -1447,15 +1411,8 @@ void HttpHost::Impl::Unregister(HttpConnection* connection) {
   if (last && stopping && !destroying) asio::post(strand, [this] { EndWhenIdle(); });
 }
 
-bool HttpHost::Impl::CloseStalledAnswers(size_t bytes, const ClientUse* client) {
-  std::vector<AnswerLedger::Chosen> chosen = ledger.ChooseStalled(bytes, client);
-  if (chosen.empty() && bytes > 0) return false;
-  CloseChosen(std::move(chosen), true);
-  return true;
-}
-
-void HttpHost::Impl::CloseChosen(std::vector<AnswerLedger::Chosen> chosen, bool stalled) {
-  for (AnswerLedger::Chosen& answer : chosen) {
+void HttpHost::Impl::CloseChosen(std::vector<AnswerBudget::Chosen> chosen, bool stalled) {
+  for (AnswerBudget::Chosen& answer : chosen) {
     auto connection = std::static_pointer_cast<HttpConnection>(std::move(answer.holder));
     asio::post(connection->executor(), [connection, number = answer.number, stalled] {
       connection->CloseAnswer(number, stalled);
