@@ -10,6 +10,8 @@
 //     that an address holding none may hold one answer of any size within the total;
 //   answer_loan_memory: what new answers and pages, whose readers are not measured yet, may be
 //     lent past MaxAnswerMemory in all until they are.
+// A reader has stopped taking its answer when it took less than min_bytes_per_second over the time
+// between two checks of it (AnswerBudget::Stopped).
 // When a visitor's answer or page finds no room (AnswerBudget::Charge), in this order:
 //   1. answers whose clients have stopped taking them are closed, longest stopped first, when
 //      they hold enough (of the same address when its own bound is the one passed);
@@ -102,6 +104,9 @@ class AnswerBudget {
     size_t max_answer_memory = 0;         // MaxAnswerMemory
     size_t max_client_answer_memory = 0;  // MaxClientAnswerMemory
     size_t answer_loan_memory = 0;
+    // A reader that took less than this since the last check of its answer has stopped taking it
+    // (min_bytes_per_second over the time between checks).
+    uint64_t stopped_below = 0;
   };
   using Chosen = AnswerLedger::Chosen;
   // Closes the chosen answers (each by WaitingAnswer::End on its own thread, and only while its
@@ -114,10 +119,13 @@ class AnswerBudget {
   AnswerBudget(Bounds bounds, CloseAnswers close)
       : memory_(bounds.max_answer_memory, bounds.max_client_answer_memory,
                 bounds.answer_loan_memory),
+        stopped_below_(bounds.stopped_below),
         close_(std::move(close)) {}
   AnswerBudget(const AnswerBudget&) = delete;
   AnswerBudget& operator=(const AnswerBudget&) = delete;
 
+  // Whether a reader that took `taken` bytes since the last check has stopped taking its answer.
+  bool Stopped(uint64_t taken) const { return taken < stopped_below_; }
   size_t used() const { return memory_.used(); }
   size_t over() const { return memory_.over(); }
   // The visitors' answers waiting on their clients.
@@ -139,6 +147,7 @@ class AnswerBudget {
 
   AnswerMemory memory_;
   AnswerLedger ledger_;
+  const uint64_t stopped_below_;
   const CloseAnswers close_;
 };
 

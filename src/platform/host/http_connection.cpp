@@ -44,9 +44,6 @@ constexpr auto kWorkerKeepsConnection = std::chrono::milliseconds(5);
 constexpr size_t kBodyPiece = 64 * 1024;
 // What one sendfile call is asked to send at most.
 constexpr uint64_t kMostSentFromFile = 1u << 30;
-// How often an answer waiting on its client is checked; one that took less than
-// min_bytes_per_second over this time waits on its client.
-constexpr auto kAnswerGrace = std::chrono::seconds(2);
 // After an error answer the rest of what the client sends is read and dropped for a moment, so
 // that closing does not reset the connection before the client has read the answer.
 constexpr auto kLingerTime = std::chrono::seconds(2);
@@ -667,9 +664,7 @@ void HttpConnection::CheckAnswer(unsigned number) {
   if (now >= write_deadline_) return Close();
   const uint64_t taken = answer_taken_ - taken_at_check_;
   taken_at_check_ = answer_taken_;
-  const uint64_t fair = host_.options.min_bytes_per_second *
-                        std::chrono::duration_cast<std::chrono::seconds>(kAnswerGrace).count();
-  const bool stalled = taken < fair;
+  const bool stalled = host_.answers.Stopped(taken);
   if (stalled != stalled_) {
     stalled_ = stalled;
     Waiting(stalled);

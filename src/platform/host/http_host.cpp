@@ -74,12 +74,15 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
       sessions(options.session_idle),
       body_memory(options.max_body_memory, options.max_client_body_memory,
                   options.max_connections * options.sign_in_body_bytes),
-      answers({.max_answer_memory = options.max_answer_memory,
-               .max_client_answer_memory = options.max_client_answer_memory,
-               .answer_loan_memory = options.answer_loan_memory},
-              [this](std::vector<AnswerBudget::Chosen> chosen, bool stalled) {
-                CloseChosen(std::move(chosen), stalled);
-              }),
+      answers(
+          {.max_answer_memory = options.max_answer_memory,
+           .max_client_answer_memory = options.max_client_answer_memory,
+           .answer_loan_memory = options.answer_loan_memory,
+           .stopped_below = options.min_bytes_per_second *
+                            std::chrono::duration_cast<std::chrono::seconds>(kAnswerGrace).count()},
+          [this](std::vector<AnswerBudget::Chosen> chosen, bool stalled) {
+            CloseChosen(std::move(chosen), stalled);
+          }),
       contexts(MakeContexts(IoThreadCount(options.io_threads))),
       io(*contexts.front()),
       strand(asio::make_strand(io)),

@@ -5,6 +5,7 @@
 #define FOLIREX_PLATFORM_HOST_HTTP_HOST_IMPL_H_
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -28,6 +29,10 @@ namespace folirex {
 
 // After a page whose body held this much, the freed heap goes back to the system.
 constexpr size_t kTrimAfterBodyBytes = 1 << 20;
+// How often an answer waiting on its client is checked; one whose client took less than
+// min_bytes_per_second over this time has stopped taking it (AnswerBudget::Stopped) and waits on
+// its client.
+constexpr auto kAnswerGrace = std::chrono::seconds(2);
 
 class HttpConnection;
 

@@ -197,7 +197,8 @@ TEST(AnswerBudgetTest, FollowsTheModelThroughRandomSteps) {
     AnswerBudget budget(
         {.max_answer_memory = kTotal,
          .max_client_answer_memory = kPerClient,
-         .answer_loan_memory = kLoan},
+         .answer_loan_memory = kLoan,
+         .stopped_below = 4},
         [&](std::vector<AnswerBudget::Chosen> chosen, bool stalled) {
           EXPECT_NE(stalled, measuring);
           for (const AnswerBudget::Chosen& c : chosen) {
@@ -252,7 +253,8 @@ TEST(AnswerBudgetTest, FollowsTheModelThroughRandomSteps) {
                                                                : pick(8));
         measuring = true;
         measured = id;
-        answer.Checked(taken, taken < 4, now);
+        ASSERT_EQ(budget.Stopped(taken), taken < 4);
+        answer.Checked(taken, budget.Stopped(taken), now);
         expected = model.Checked(id, taken, taken < 4, now);
         measured_closes += static_cast<int>(closed.size());
       } else if (op == 5) {
