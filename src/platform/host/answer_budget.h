@@ -19,10 +19,11 @@
 //   3. else it is refused: an answer's connection is closed, a page is answered 503.
 // Once a lent answer's reader is measured (its second check), the budget is brought back: stopped
 // answers are closed first, then the slowest measured readers, until what was over is freed or
-// the lent answer itself comes first (AnswerLedger::Measure). The owners' (console) answers and
-// pages take what they need whatever the bounds: they are never refused, never watched and never
-// closed to make room. A page never waits for room: waiting would hold a worker and what it has
-// built, and under a flood of clients that do not read would only come later to the same 503.
+// the lent answer itself comes first (AnswerLedger::Measure). The owners' pages and their answers
+// (the host's owners' and sign-in lanes, page_scheduler.h) take what they need whatever the
+// bounds: they are never refused, never watched and never closed to make room. A page never waits
+// for room: waiting would hold a worker and what it has built, and under a flood of clients that do
+// not read would only come later to the same 503.
 //
 // AnswerBudget is thread-safe and must outlive every WaitingAnswer and PageCharge taken from it.
 // It closes answers through the callback it is given, outside its locks.
