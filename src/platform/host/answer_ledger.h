@@ -1,4 +1,4 @@
-// Which answers hold the answers' budget (AnswerMemory, body_memory.h) while they wait on their
+// Which answers hold the answers' budget (AnswerBudget, answer_budget.h) while they wait on their
 // clients, how fast each client takes its answer, and which of them to close when room is short.
 //
 // An answer is watched from when the socket first stops taking it. Every check (a few seconds

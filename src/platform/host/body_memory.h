@@ -10,15 +10,12 @@
 // rest stays for those who run the site. Bodies of the two shares without an account also count
 // toward their client address's own bound.
 //
-// Answers that wait on their clients (the part of a page, an error page or a head that the
-// socket has not taken yet) take memory from a budget of their own, AnswerMemory, in all and by
-// client address; a file sent from the disk or a kept file shared by every answer costs nothing.
-// Pages being built take from the same budget (page_charge.h), so that pages in progress and
-// answers waiting together stay within it.
+// Answers that wait on their clients, and pages being built, take memory from a budget of their
+// own (answer_budget.h).
 //
 // ClientTable keeps what each client address holds at once (open connections, body bytes, answer
-// bytes); an address's entry lives while something holds it. BodyMemory, AnswerMemory and
-// ClientTable are thread-safe and must outlive every reservation and entry taken from them.
+// bytes); an address's entry lives while something holds it. BodyMemory and ClientTable are
+// thread-safe and must outlive every reservation and entry taken from them.
 #ifndef FOLIREX_PLATFORM_HOST_BODY_MEMORY_H_
 #define FOLIREX_PLATFORM_HOST_BODY_MEMORY_H_
 
@@ -111,64 +108,6 @@ class BodyReservation {
  private:
   BodyMemory* memory_ = nullptr;
   BodyShare share_ = BodyShare::kAnonymous;
-  std::shared_ptr<ClientUse> client_;
-  size_t bytes_ = 0;
-};
-
-// The memory of answers waiting on their clients: at most `total` in all and `per_client` for one
-// client address, save that an address holding none may hold one answer of any size within the
-// total. A new answer whose reader has not been measured yet may be lent room past the total, up
-// to `loan` more in all, until its reader is measured (answer_ledger.h).
-class AnswerMemory {
- public:
-  // kLent: taken past the total, within the loan.
-  enum class Room { kTaken, kLent, kOverClient, kOverTotal };
-
-  AnswerMemory(size_t total, size_t per_client, size_t loan = 0)
-      : total_(total), per_client_(per_client), loan_(loan) {}
-  AnswerMemory(const AnswerMemory&) = delete;
-  AnswerMemory& operator=(const AnswerMemory&) = delete;
-
-  // Takes bytes for `client` (may be null), or tells which bound they would pass, taking nothing;
-  // lend: past the total within the loan when they do not fit in it.
-  Room Take(ClientUse* client, size_t bytes, bool lend = false);
-  // Takes bytes whatever the bounds: for an answer that answers chosen to be closed will make
-  // room for once they have gone.
-  void TakeAhead(ClientUse* client, size_t bytes);
-  void Give(ClientUse* client, size_t bytes);
-  size_t used() const { return used_.load(std::memory_order_relaxed); }
-  // What is held past the total (lent, or taken ahead), 0 when within it.
-  size_t over() const {
-    const size_t held = used();
-    return held > total_ ? held - total_ : 0;
-  }
-
- private:
-  const size_t total_;
-  const size_t per_client_;
-  const size_t loan_;
-  std::atomic<size_t> used_{0};
-};
-
-// The bytes that one waiting answer holds of an AnswerMemory, given back by Reset or when the
-// holder goes.
-class AnswerReservation {
- public:
-  AnswerReservation() = default;
-  AnswerReservation(AnswerReservation&& other) noexcept;
-  AnswerReservation& operator=(AnswerReservation&& other) noexcept;
-  ~AnswerReservation() { Reset(); }
-
-  // Holds bytes for `client` unless they pass a bound (see AnswerMemory::Take, lend as there);
-  // ahead: whatever the bounds, as AnswerMemory::TakeAhead. Any earlier hold is given back first.
-  AnswerMemory::Room Hold(AnswerMemory& memory, std::shared_ptr<ClientUse> client, size_t bytes,
-                          bool ahead = false, bool lend = false);
-  void Reset();
-  size_t bytes() const { return bytes_; }
-  const ClientUse* client() const { return client_.get(); }
-
- private:
-  AnswerMemory* memory_ = nullptr;
   std::shared_ptr<ClientUse> client_;
   size_t bytes_ = 0;
 };

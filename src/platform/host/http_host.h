@@ -46,7 +46,7 @@
 // from its second on (the first fills the socket's buffers whatever the client reads); once a
 // lent answer's is, the budget is brought back: stopped answers are closed first, longest stopped
 // first, then the slowest readers' (a newer before an older as fast), until what was over is
-// freed or the lent answer itself comes first (answer_ledger.h). So a reader that takes its
+// freed or the lent answer itself comes first (answer_budget.h). So a reader that takes its
 // answer faster than those holding the budget is served in their place, answers not measured yet
 // are never closed to make room, and clients that read nothing hold no more than the loan past
 // the budget and, once measured, go before any client that reads. A connection's next request is
@@ -67,7 +67,7 @@
 // past head_timeout is answered 503. What a page's answer holds counts from the moment it grows:
 // the Response reports its body's growth, and the body and then its conversion to code page 936
 // take memory from max_answer_memory, the budget of the answers waiting on their clients, so that
-// both together stay within it (page_charge.h). A visitor's page that finds no room, once answers
+// both together stay within it (answer_budget.h). A visitor's page that finds no room, once answers
 // whose clients stopped taking them are closed to make some, is lent it within the same loan as
 // a new answer, and past the loan is answered 503 and its connection closed; an owner's page and
 // its answer take what they need whatever the bound, and are never closed to make room. Each
@@ -149,7 +149,7 @@ struct HostOptions {
   size_t max_answer_memory = 64u << 20;
   size_t max_client_answer_memory = 4u << 20;
   // What new answers (and pages being built) whose readers are not measured yet may be lent past
-  // max_answer_memory in all, until they are (answer_ledger.h). A quarter of the default budget:
+  // max_answer_memory in all, until they are (answer_budget.h). A quarter of the default budget:
   // a page of 6-8 MB holds its body and its conversion while it is built.
   size_t answer_loan_memory = 16u << 20;
   size_t max_url_bytes = 8192;  // a longer request target is answered 414

@@ -68,59 +68,5 @@ TEST(BodyMemoryTest, SharesClientsAndTotalBoundTakesAsAModelDoes) {
   EXPECT_EQ(clients.size(), 0u);
 }
 
-// An answer takes from the total and from its client's bound, nothing when it would pass either;
-// one taken ahead of the room being made counts whatever the bounds; all goes back when let go.
-// An address's one answer may pass its share.
-TEST(AnswerMemoryTest, TotalAndClientBoundTheHeldAnswers) {
-  using Room = AnswerMemory::Room;
-  AnswerMemory memory(1000, 400);
-  ClientTable clients;
-  std::shared_ptr<ClientUse> a = clients.Find("10.0.0.1"), b = clients.Find("10.0.0.2");
-  AnswerReservation first, second, third, ahead;
-  EXPECT_EQ(first.Hold(memory, a, 400), Room::kTaken);
-  EXPECT_EQ(second.Hold(memory, a, 1), Room::kOverClient);
-  EXPECT_EQ(second.Hold(memory, b, 400), Room::kTaken);
-  EXPECT_EQ(third.Hold(memory, nullptr, 201), Room::kOverTotal);
-  EXPECT_EQ(b->answer_bytes, 400u);
-  EXPECT_EQ(third.Hold(memory, nullptr, 200), Room::kTaken);
-  EXPECT_EQ(ahead.Hold(memory, a, 300, /*ahead=*/true), Room::kTaken);
-  EXPECT_EQ(memory.used(), 1300u);
-  EXPECT_EQ(a->answer_bytes, 700u);
-  first.Reset();
-  ahead = AnswerReservation();
-  EXPECT_EQ(a->answer_bytes, 0u);
-  EXPECT_EQ(memory.used(), 600u);
-  // An address that holds no answer may hold one past its share, within the total; not two.
-  third.Reset();
-  EXPECT_EQ(first.Hold(memory, a, 601), Room::kOverTotal);
-  EXPECT_EQ(a->answer_bytes, 0u);
-  EXPECT_EQ(first.Hold(memory, a, 500), Room::kTaken);
-  EXPECT_EQ(ahead.Hold(memory, a, 1), Room::kOverClient);
-  EXPECT_EQ(ahead.Hold(memory, b, 1), Room::kOverClient);
-}
-
-// A new answer may be lent room past the total, never past the loan, and never past its
-// client's bound; a lent answer's bytes go back like any other's.
-TEST(AnswerMemoryTest, ALoanPassesTheTotalByNoMoreThanItsBound) {
-  using Room = AnswerMemory::Room;
-  AnswerMemory memory(1000, 400, 300);
-  ClientTable clients;
-  std::shared_ptr<ClientUse> a = clients.Find("10.0.0.1"), b = clients.Find("10.0.0.2");
-  AnswerReservation held, lent, refused;
-  EXPECT_EQ(held.Hold(memory, nullptr, 900), Room::kTaken);
-  EXPECT_EQ(lent.Hold(memory, a, 300), Room::kOverTotal);
-  EXPECT_EQ(lent.Hold(memory, a, 300, false, /*lend=*/true), Room::kLent);
-  EXPECT_EQ(memory.over(), 200u);
-  EXPECT_EQ(refused.Hold(memory, b, 101, false, true), Room::kOverTotal);
-  EXPECT_EQ(refused.Hold(memory, a, 101, false, true), Room::kOverClient);
-  EXPECT_EQ(b->answer_bytes, 0u);
-  EXPECT_EQ(refused.Hold(memory, b, 100, false, true), Room::kLent);
-  EXPECT_EQ(memory.used(), 1300u);
-  lent.Reset();
-  refused.Reset();
-  EXPECT_EQ(memory.over(), 0u);
-  EXPECT_EQ(lent.Hold(memory, a, 100, false, true), Room::kTaken);
-}
-
 }  // namespace
 }  // namespace folirex
