@@ -1,6 +1,8 @@
 // Runs one browser test file for CTest: node run.mjs <file>.test.mjs
-// Exits 77 (CTest's skip) with a message when there is no Chromium to drive; a missing
-// playwright-core is a failure, since the test script installs it.
+// Exits 77 (CTest's skip) with a message when there is no Chromium to drive, and for a file named
+// *_postgres.test.mjs when there is no private PostgreSQL cluster (FOLIREX_PG_SERVER, which
+// ./test.sh always provides); a missing playwright-core is a failure, since the test script
+// installs it.
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -16,6 +18,11 @@ if (!file) {
 const chromium = process.env.FOLIREX_CHROMIUM || '/usr/bin/chromium';
 if (!fs.existsSync(chromium)) {
   console.log(`SKIPPED: no Chromium at ${chromium} (install the Debian package chromium)`);
+  process.exit(77);
+}
+if (file.endsWith('_postgres.test.mjs') && !process.env.FOLIREX_PG_SERVER) {
+  console.log('SKIPPED: FOLIREX_PG_SERVER is not set: ./test.sh starts a PostgreSQL cluster ' +
+    'for the PostgreSQL tests');
   process.exit(77);
 }
 if (!fs.existsSync(path.join(here, 'node_modules', 'playwright-core', 'package.json'))) {
