@@ -348,6 +348,23 @@ bool StaticSite::MayBeSent(int fd, const stdfs::path& path) const {
   return !below.empty() && !IsForbidden(below);
 }
 
+bool StaticSite::IsHardLinkToKept(const struct ::stat& info) const {
+  // A hard link has no path of its own to follow: one inside the site to the database or the
+  // password file names neither, so a file of several names is compared with each of them.
+  if (info.st_nlink <= 1) return false;
+  const auto same = [&info](const stdfs::path& other) {
+    struct stat o {};
+    return ::stat(other.c_str(), &o) == 0 && o.st_dev == info.st_dev && o.st_ino == info.st_ino;
+  };
+  if (same(real_root_ / "folirex.conf")) return true;
+  std::error_code ec;
+  for (stdfs::recursive_directory_iterator it(real_root_ / "data", ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (same(it->path())) return true;
+  }
+  return false;
+}
+
 HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path,
                             const std::string& path, const std::string& query,
                             std::string_view if_modified_since) const {
@@ -461,7 +478,7 @@ HostReply StaticSite::ServeFile(const stdfs::path& path, const std::string& raw_
   }
   struct stat info {};
   if (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode)) return ErrorReply(404);
-  if (!MayBeSent(file.fd(), path)) return ErrorReply(404);
+  if (!MayBeSent(file.fd(), path) || IsHardLinkToKept(info)) return ErrorReply(404);
   const uintmax_t size = static_cast<uintmax_t>(info.st_size);
   std::string name = path.filename().string();
   HostReply reply;

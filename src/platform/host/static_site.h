@@ -20,6 +20,7 @@
 #ifndef FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 #define FOLIREX_PLATFORM_HOST_STATIC_SITE_H_
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -109,6 +110,9 @@ class StaticSite {
   // Whether the open file lies inside the site root, once every link on its way is followed,
   // and outside the data folder, the settings file and the database files.
   bool MayBeSent(int fd, const std::filesystem::path& path) const;
+  // Whether a file of more than one name (`info` of the open file) is, under another name, the
+  // settings file or a file of the data folder.
+  bool IsHardLinkToKept(const struct ::stat& info) const;
 
   std::filesystem::path root_;
   std::filesystem::path real_root_;  // root_ with its own links followed

@@ -33,8 +33,12 @@ class LinkedSite : public ::testing::Test {
     stdfs::create_directory_symlink("../data", site / "images" / "stock");
     stdfs::create_directory_symlink(site / "data", site / "backup");
     stdfs::create_symlink(site / "folirex.conf", site / "settings.css");
+    // Hard links: second names of the same files, with no path of their own to follow.
+    stdfs::create_hard_link(site / "data" / "site.db", site / "images" / "hard.jpg");
+    stdfs::create_hard_link(site / "folirex.conf", site / "news" / "hard.css");
     // Ordinary files of the site reached by a link stay served.
     stdfs::create_symlink("../images/logo.gif", site / "news" / "logo.gif");
+    stdfs::create_hard_link(site / "news" / "page.html", site / "news" / "copy.html");
     stdfs::create_directory_symlink("news", site / "latest");
 
     HostOptions options;
@@ -56,7 +60,9 @@ TEST_F(LinkedSite, NoLinkOrAliasReachesTheDataFolderOrTheSettings) {
                            "/images/stock/admin-password.txt",
                            "/backup/admin-password.txt",
                            "/BACKUP/Admin-Password.TXT",
-                           "/settings.css"};
+                           "/settings.css",
+                           "/images/hard.jpg",
+                           "/news/hard.css"};
   for (int round = 0; round < 2; ++round) {  // the second time from what the host keeps
     for (const char* target : targets) {
       auto res = RawGet(host_->port(), target);
@@ -71,6 +77,7 @@ TEST_F(LinkedSite, NoLinkOrAliasReachesTheDataFolderOrTheSettings) {
 TEST_F(LinkedSite, LinksToOrdinaryFilesOfTheSiteAreServed) {
   EXPECT_EQ(RawGet(host_->port(), "/news/logo.gif").body, "GIF89a-logo");
   EXPECT_EQ(RawGet(host_->port(), "/latest/page.html").body, "<p>news page</p>");
+  EXPECT_EQ(RawGet(host_->port(), "/news/copy.html").body, "<p>news page</p>");
   EXPECT_EQ(RawGet(host_->port(), "/latest/").status, 404);  // no folder page, no listing
 }
 
