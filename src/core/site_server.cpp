@@ -185,6 +185,79 @@ class IndexProgressWatch {
 
 }  // namespace
 
+namespace {
+
+using Say = std::function<void(const std::string&)>;
+
+// Writes each line whole, after `prefix`, to `out` (which must outlive every call).
+Say LinesTo(std::ostream& out, std::string prefix) {
+  return [&out, prefix = std::move(prefix)](const std::string& line) {
+    std::ostringstream text;
+    text << prefix << line << "\n";
+    out << text.str() << std::flush;
+  };
+}
+
+int64_t SecondsSince(std::chrono::steady_clock::time_point began) {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began)
+      .count();
+}
+
+// A progress callback that says each tenth passed after `from` percent.
+template <typename Progress>
+std::function<void(const Progress&)> EachTenth(int from, const Say& say) {
+  return [said = from / 10, say](const Progress& progress) mutable {
+    if (progress.ready || progress.percent / 10 <= said) return;
+    said = progress.percent / 10;
+    say(std::to_string(progress.percent) + "%");
+  };
+}
+
+// The lists' structures built from `from` percent, said on `say`.
+void BuildListsSaying(Connection& conn, int from, const Say& say, const std::atomic<bool>* stop) {
+  try {
+    const auto began = std::chrono::steady_clock::now();
+    const bool ready = BuildListStructures(
+        conn, {.on_progress = EachTenth<ListStructuresProgress>(from, say), .stop = stop});
+    say(ready ? "ready (built in " + std::to_string(SecondsSince(began)) + " s)"
+              : "stopped; the next start goes on from " +
+                    std::to_string(ReadListStructuresProgress(conn).percent) + "%");
+  } catch (const std::exception& e) {
+    say(std::string("cannot be built: ") + e.what() + "; lists read the articles");
+  }
+}
+
+// The search structures built where they are not yet, said on `say`; `keywords` when the
+// keyword index was built just before (its readiness is then said even with nothing to build).
+void BuildSearchSaying(Connection& conn, const std::filesystem::path& site,
+                       const SiteSettings& settings, bool keywords, const Say& say,
+                       const std::atomic<bool>* stop) {
+  try {
+    EnsureListStructures(conn);
+    const SearchIndexProgress before = ReadSearchIndexProgress(conn);
+    if (before.ready) {
+      if (keywords) say("ready");
+      return;
+    }
+    say("building in the background from " + std::to_string(before.percent) +
+        "%; searches read the articles meanwhile");
+    const auto began = std::chrono::steady_clock::now();
+    std::unique_ptr<IndexProgressWatch> watch;
+    if (conn.engine() == SqlEngine::kPostgres) {
+      watch = std::make_unique<IndexProgressWatch>(site, settings, say);
+    }
+    const bool ready = BuildSearchStructures(
+        conn, {.on_progress = EachTenth<SearchIndexProgress>(before.percent, say), .stop = stop});
+    say(ready ? "ready (built in " + std::to_string(SecondsSince(began)) + " s)"
+              : "stopped; the next start goes on from " +
+                    std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
+  } catch (const std::exception& e) {
+    say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
+  }
+}
+
+}  // namespace
+
 // The database the background build reads and writes, opened before the server listens.
 struct SearchIndexBuildThread::Database {
   explicit Database(const std::filesystem::path& site) : server(site, "/") {
@@ -202,11 +275,8 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
   if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
   // Marked before the first page can come, so that no page makes the keyword index itself.
   keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
-  auto say = [&out](const std::string& line) {
-    std::ostringstream text;
-    text << "search index: " << line << "\n";
-    out << text.str() << std::flush;
-  };
+  const Say say = LinesTo(out, "search index: ");
+  const Say say_lists = LinesTo(out, "list structures: ");
   // Said before the first page is answered: whoever waits for the build's last line ("ready",
   // "stopped" or "cannot be built") sees that there is one.
   bool keywords = true;
@@ -222,11 +292,6 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
     if (!progress.ready) lists = progress;
   } catch (const std::exception&) {
   }
-  auto say_lists = [&out](const std::string& line) {
-    std::ostringstream text;
-    text << "list structures: " << line << "\n";
-    out << text.str() << std::flush;
-  };
   if (lists) {
     say_lists("building in the background from " + std::to_string(lists->percent) +
               "%; lists read the articles meanwhile");
@@ -239,27 +304,7 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
     RequestState& state = database_->state;
     Connection& conn = *state.db.Conn;
     if (lists) {
-      try {
-        const auto began = std::chrono::steady_clock::now();
-        int said = lists->percent / 10;
-        const bool ready =
-            BuildListStructures(conn, {.on_progress =
-                                           [&](const ListStructuresProgress& progress) {
-                                             if (progress.ready || progress.percent / 10 <= said)
-                                               return;
-                                             said = progress.percent / 10;
-                                             say_lists(std::to_string(progress.percent) + "%");
-                                           },
-                                       .stop = &stop_});
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::steady_clock::now() - began)
-                                 .count();
-        say_lists(ready ? "ready (built in " + std::to_string(seconds) + " s)"
-                        : "stopped; the next start goes on from " +
-                              std::to_string(ReadListStructuresProgress(conn).percent) + "%");
-      } catch (const std::exception& e) {
-        say_lists(std::string("cannot be built: ") + e.what() + "; lists read the articles");
-      }
+      BuildListsSaying(conn, lists->percent, say_lists, &stop_);
       if (stop_) {
         keywords_.reset();
         CloseDatabase(state.db);
@@ -269,49 +314,14 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
     try {
       const auto began = std::chrono::steady_clock::now();
       if (keywords_->Run()) {
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::steady_clock::now() - began)
-                                 .count();
-        say("keyword index built in " + std::to_string(seconds) + " s");
+        say("keyword index built in " + std::to_string(SecondsSince(began)) + " s");
       }
     } catch (const std::exception& e) {
       say(std::string("keyword index not built: ") + e.what() +
           "; the first article page that needs it makes it");
     }
     keywords_.reset();
-    try {
-      EnsureListStructures(conn);
-      const SearchIndexProgress before = ReadSearchIndexProgress(conn);
-      if (!before.ready) {
-        say("building in the background from " + std::to_string(before.percent) +
-            "%; searches read the articles meanwhile");
-        const auto began = std::chrono::steady_clock::now();
-        int said = before.percent / 10;
-        std::unique_ptr<IndexProgressWatch> watch;
-        if (conn.engine() == SqlEngine::kPostgres) {
-          watch = std::make_unique<IndexProgressWatch>(site, settings, say);
-        }
-        const bool ready =
-            BuildSearchStructures(conn, {.on_progress =
-                                             [&](const SearchIndexProgress& progress) {
-                                               if (progress.ready || progress.percent / 10 <= said)
-                                                 return;
-                                               said = progress.percent / 10;
-                                               say(std::to_string(progress.percent) + "%");
-                                             },
-                                         .stop = &stop_});
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                                 std::chrono::steady_clock::now() - began)
-                                 .count();
-        say(ready ? "ready (built in " + std::to_string(seconds) + " s)"
-                  : "stopped; the next start goes on from " +
-                        std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
-      } else if (keywords) {
-        say("ready");
-      }
-    } catch (const std::exception& e) {
-      say(std::string("cannot be built: ") + e.what() + "; searches read the articles");
-    }
+    BuildSearchSaying(conn, site, settings, keywords, say, &stop_);
     CloseDatabase(state.db);
   });
 }
