@@ -280,17 +280,9 @@ void MarkMissingLongStructures(Connection& conn) {
     transaction.Commit();
     return;
   }
-  RunNative(conn, "BEGIN IMMEDIATE");
-  try {
-    MarkLongStructures(conn, false);
-    RunNative(conn, "COMMIT");
-  } catch (...) {
-    try {
-      conn.session().ExecuteNative("ROLLBACK");
-    } catch (...) {
-    }
-    throw;
-  }
+  SessionTransaction transaction(conn);
+  MarkLongStructures(conn, false);
+  transaction.Commit();
 }
 
 void CreateStructures(Connection& conn) {

@@ -4,19 +4,6 @@
 
 namespace folirex {
 
-namespace {
-
-// Adds bytes to the counter unless that passes limit.
-bool AddBounded(std::atomic<size_t>& counter, size_t limit, size_t bytes) {
-  size_t used = counter.load(std::memory_order_relaxed);
-  do {
-    if (used > limit || bytes > limit - used) return false;
-  } while (!counter.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
-  return true;
-}
-
-}  // namespace
-
 AnswerMemory::Room AnswerMemory::Take(ClientUse* client, size_t bytes, bool lend) {
   if (client != nullptr && !AddBounded(client->answer_bytes, per_client_, bytes)) {
     // An address's one waiting answer may pass its share (a long page to one reader); the total

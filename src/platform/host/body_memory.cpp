@@ -5,9 +5,6 @@
 
 namespace folirex {
 
-namespace {
-
-// Adds bytes to the counter unless that passes limit.
 bool AddBounded(std::atomic<size_t>& counter, size_t limit, size_t bytes) {
   size_t used = counter.load(std::memory_order_relaxed);
   do {
@@ -15,6 +12,8 @@ bool AddBounded(std::atomic<size_t>& counter, size_t limit, size_t bytes) {
   } while (!counter.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
   return true;
 }
+
+namespace {
 
 size_t Index(BodyShare share) { return static_cast<size_t>(share); }
 

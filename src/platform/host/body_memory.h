@@ -28,6 +28,9 @@
 
 namespace folirex {
 
+// Adds `bytes` to `counter` unless that passes `limit`; false (and nothing added) when it would.
+bool AddBounded(std::atomic<size_t>& counter, size_t limit, size_t bytes);
+
 enum class BodyShare { kAnonymous, kSignIn, kConsole };
 
 // The largest body a request may carry, and the share of the budget it draws on.
