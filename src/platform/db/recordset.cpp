@@ -382,10 +382,13 @@ void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, C
   // Compiled first, so that the engine says whether the statement returns rows; an engine that
   // says so only once it runs is judged by the statement's first word.
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  const bool returns_rows = st->ReturnsRows().value_or([&] {
+  bool returns_rows;
+  if (const std::optional<bool> said = st->ReturnsRows()) {
+    returns_rows = *said;
+  } else {
     const std::string first = LeadingKeyword(sql);
-    return first == "select" || first == "with";
-  }());
+    returns_rows = first == "select" || first == "with";
+  }
   if (!returns_rows) {
     // The page host runs a statement that returns no rows and leaves the recordset closed.
     conn.CountStatement(sql, *st);
