@@ -169,7 +169,7 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedConditio
       std::string(kArticleChangeTable) + " where d_version > ? and d_version <= ?";
   if (!count.where.empty()) sql += " and (" + count.where + ")";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql);
+  conn.CountStatement(sql, *st);
   std::vector<Variant> values{Variant(static_cast<long long>(from)),
                               Variant(static_cast<long long>(to))};
   values.insert(values.end(), count.values.begin(), count.values.end());
@@ -196,7 +196,7 @@ std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64
       "one) o left outer join (select d_version, d_id, d_sign from " +
       std::string(kArticleChangeTable) + " where d_version > ?) c on 1 = 1 order by c.d_id";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql);
+  conn.CountStatement(sql, *st);
   st->Bind({Variant(static_cast<long long>(from))});
   std::vector<int64_t> ids;
   std::vector<int64_t> versions;
@@ -273,7 +273,7 @@ std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const Logg
       std::string(kArticleChangeTable) + " c where c.d_version > " + std::to_string(from) +
       " order by c.d_id, c.d_version, c.d_sign";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql);
+  conn.CountStatement(sql, *st);
   st->Bind(count.values);
   ChangedArticles changed;
   std::optional<int64_t> now, began;

@@ -951,7 +951,7 @@ std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& c
   ApplyGramChanges(conn);
   try {
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-    conn.CountStatement(sql);
+    conn.CountStatement(sql, *st);
     st->Bind(params);
     if (!st->Step() || st->Column(0).ToInt64Or(0) == 0 || st->Column(1).IsNull()) {
       return std::nullopt;

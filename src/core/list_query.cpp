@@ -78,9 +78,10 @@ std::string ListQuery::Rows(std::string_view columns) const {
   return "select " + std::string(columns) + " from " + Source();
 }
 
-std::string ListQuery::CountSql() const {
-  if (first_rows > 0) return "select count(*) from (" + Select(id_column) + ") ";
-  return "select count(*) from " + Source();
+std::string ListQuery::CountSql(std::string_view beside) const {
+  const std::string head = "select count(*)" + std::string(beside) + " from ";
+  if (first_rows > 0) return head + "(" + Select(id_column) + ") ";
+  return head + Source();
 }
 
 std::optional<BoundSql> ListQuery::MergedRows(std::string_view columns) const {

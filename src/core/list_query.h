@@ -88,8 +88,9 @@ struct ListQuery {
   std::string Select(std::string_view columns) const;
   // The same for a derived table whose outer select orders the rows: the order only with top N.
   std::string Rows(std::string_view columns) const;
-  // A select of the number of its rows (with first_rows, at most that many).
-  std::string CountSql() const;
+  // A select of the number of its rows (with first_rows, at most that many), with `beside`
+  // (", expression, ...") read after the count in the same row.
+  std::string CountSql(std::string_view beside = {}) const;
   // The same rows as Rows with first rows and an order, read part by part: for its condition
   // "column in (ids)" of more than one id (the last such), the first rows of each id in the
   // order, their union ordered again and cut to the first rows. Each part holds every condition,

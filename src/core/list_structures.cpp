@@ -796,7 +796,7 @@ class OrderComparison {
     statement_ = conn.session().Prepare(sql_);
   }
   std::optional<int> operator()(int64_t x, int64_t m) {
-    conn_.CountStatement(sql_);
+    conn_.CountStatement(sql_, *statement_);
     statement_->Bind({Variant(static_cast<long long>(x)), Variant(static_cast<long long>(m))});
     std::optional<int> result;
     if (statement_->Step() && !statement_->Column(0).IsNull()) {
@@ -815,11 +815,10 @@ class OrderComparison {
 
 // The count of `list` with the data version read beside it, as one statement counted on conn.
 CountCache::Kept CountWithVersion(Connection& conn, const ListQuery& list) {
-  std::string sql = list.CountSql();
-  constexpr std::string_view kHead = "select count(*)";
-  sql.insert(kHead.size(), ", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
+  const std::string sql =
+      list.CountSql(", (select d_version from Vantrel_ArticleVersion where d_id = 1)");
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql);
+  conn.CountStatement(sql, *st);
   st->Bind(list.Values());
   CountCache::Kept counted{0, 0};
   if (st->Step()) counted = {st->Column(1).ToInt64Or(0), st->Column(0).ToInt64Or(0)};

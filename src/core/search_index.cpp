@@ -198,7 +198,7 @@ size_t KeepArticlesWhere(Connection& conn, const ListCondition& condition,
   size_t listed = 0;
   auto test = [&] {
     if (listed == 0) return;
-    conn.CountStatement(sql);
+    conn.CountStatement(sql, *st);
     std::vector<Variant> values = read.Values();
     values.front() = Variant("[" + ids + "]");
     st->Bind(values);
@@ -328,7 +328,7 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
   {
     const IndexReadTurn turn;
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-    conn.CountStatement(sql);
+    conn.CountStatement(sql, *st);
     st->Bind({});
     while (st->Step()) {
       const int64_t id = st->Column(0).ToInt64Or(-1);
@@ -685,7 +685,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
         {
           const IndexReadTurn turn;
           std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-          conn.CountStatement(sql);
+          conn.CountStatement(sql, *st);
           st->Bind(terms.values);
           size_t read = 0;
           int64_t previous = 0;
@@ -885,7 +885,7 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
         ", ',') from (" + list + ") folirex_matches";
     const PlannedForValues general(conn, {});
     std::unique_ptr<db::Statement> st = conn.session().Prepare(joined);
-    conn.CountStatement(joined);
+    conn.CountStatement(joined, *st);
     st->Bind(bound);
     // The text is read where the value holds it, and the driver's result let go before the rows
     // are made, sized once: at a common keyword's hundreds of thousands of matches each copy is
@@ -919,7 +919,7 @@ std::optional<MatchRows> ReadMatchRows(Connection& conn, const std::string& sele
     return rows;
   }
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
-  conn.CountStatement(select);
+  conn.CountStatement(select, *st);
   st->Bind(values);
   while (st->Step()) {
     if (rows.size() >= most) return std::nullopt;
@@ -965,7 +965,7 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   const std::vector<Variant> ids = changed_rows.Values();
   values.insert(values.end(), ids.begin(), ids.end());
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql);
+  conn.CountStatement(sql, *st);
   st->Bind(values);
   MatchRows dropped, added;
   std::vector<int64_t> present;  // the changed articles still there
@@ -1102,7 +1102,7 @@ std::shared_ptr<const BodyMatches> MatchesInTimeOrder(Connection& conn, const Bo
       some[i] = from + i < ids.size() ? Variant(static_cast<long long>(ids[from + i].second))
                                       : Variant::Null();
     }
-    conn.CountStatement(sql);
+    conn.CountStatement(sql, *st);
     st->Bind(some);
     while (st->Step()) {
       const std::optional<int64_t> time = PlainTime(st->Column(1));
@@ -1124,7 +1124,7 @@ std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const 
   // A walk of the list in its order whatever the keyword its like tests: planned once.
   const PlannedForValues general(conn, {});
   std::unique_ptr<db::Statement> st = conn.session().Prepare(select);
-  conn.CountStatement(select);
+  conn.CountStatement(select, *st);
   st->Bind(walk.Values());
   std::vector<int64_t> ids;
   int64_t seen = 0;

@@ -119,10 +119,7 @@ db::TablesWritten Connection::KeptWrittenByText(std::string_view sql) const {
   return written;
 }
 
-void Connection::CountStatement(std::string_view sql) {
-  Count(sql);
-  if (kept_ != nullptr) NoteKeptWrite(KeptWrittenByText(sql));
-}
+void Connection::CountStatement() { Count({}); }
 
 void Connection::CountStatement(std::string_view sql, const db::Statement& statement) {
   Count(sql);

@@ -109,8 +109,9 @@ class Connection {
   // target its text names (WriteTargetOf, platform/db/sql_dialect.h). With a statement audit
   // installed (platform/db/statement_audit.h) the two are compared where both are known.
   void CountStatement(std::string_view sql, const db::Statement& statement);
-  // The same for a statement run outside this connection's compiling: the target its text names.
-  void CountStatement(std::string_view sql = {});
+  // Counts a statement that writes no kept table and is not compiled through a db::Statement:
+  // transaction control, the setup scripts' statements.
+  void CountStatement();
   // Open recordsets register here; Close closes them before the session goes back to the pool.
   void Attach(db::Cursor* cursor);
   void Detach(db::Cursor* cursor) noexcept;

@@ -54,6 +54,10 @@ class Statement {
   // What the engine said the statement touches when it compiled it (statement_touches.h); null
   // when the engine does not say (PostgreSQL, ODBC, rows kept in memory).
   virtual const StatementTouches* touches() const { return nullptr; }
+  // Whether the statement is a read that returns rows, as the engine says once it has compiled
+  // it (whatever comes first in its text: a comment, a WITH); nullopt when the engine does not
+  // say before the statement runs (PostgreSQL, ODBC, rows kept in memory).
+  virtual std::optional<bool> ReturnsRows() const { return std::nullopt; }
   // The table whose rows a select returns, as the engine describes the select: the one table
   // every column comes from (StatementTouches::row_table where the engine reports touches), ""
   // for rows of no one table; nullopt when the engine does not say (ODBC, rows kept in memory)

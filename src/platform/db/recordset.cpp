@@ -379,15 +379,38 @@ void Recordset::Open(std::string_view sql, Connection& conn, int cursor_type, in
 void Recordset::Open(std::string_view sql, const std::vector<Variant>& params, Connection& conn,
                      int cursor_type, int lock_type) {
   Close();
-  const std::string first = LeadingKeyword(sql);
-  if (first != "select" && first != "with") {
+  // Compiled first, so that the engine says whether the statement returns rows; an engine that
+  // says so only once it runs is judged by the statement's first word.
+  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
+  bool returns_rows;
+  if (const std::optional<bool> said = st->ReturnsRows()) {
+    returns_rows = *said;
+  } else {
+    const std::string first = LeadingKeyword(sql);
+    returns_rows = first == "select" || first == "with";
+  }
+  if (!returns_rows) {
     // The page host runs a statement that returns no rows and leaves the recordset closed.
-    conn.Execute(sql, params);
+    conn.CountStatement(sql, *st);
+    st->Bind(params);
+    while (st->Step()) {
+    }
     return;
   }
   auto impl = std::make_unique<Impl>();
   impl->sql = std::string(sql);
   impl->params = params;
+  if (cursor_type == 0 && lock_type <= 1) {
+    // Forward-only: the statement compiled here is the one that runs.
+    conn.CountStatement(sql, *st);
+    st->Bind(params);
+    impl->conn = &conn;
+    impl->Start(std::move(st));
+    conn.Attach(impl.get());
+    impl_ = std::move(impl);
+    return;
+  }
+  st.reset();
   OpenSelect(std::move(impl), conn, cursor_type, lock_type);
 }
 

@@ -223,6 +223,10 @@ class SqliteStatement : public Statement {
 
   int64_t RowsAffected() const override { return affected_; }
   const StatementTouches* touches() const override { return &compiled_.touches; }
+  // A write that returns rows (RETURNING) is run as a write, as its first word had it.
+  std::optional<bool> ReturnsRows() const override {
+    return sqlite3_column_count(stmt_) > 0 && sqlite3_stmt_readonly(stmt_) != 0;
+  }
 
  private:
   SqliteSession* session_;

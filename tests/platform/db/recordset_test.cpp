@@ -102,6 +102,24 @@ TEST_F(RecordsetTest, UnknownFieldsAndEmptySelects) {
   never_opened.Close();
 }
 
+TEST_F(RecordsetTest, AStatementIsJudgedByWhetherItsCompiledFormReturnsRows) {
+  AddArticles(4);
+  const std::string delete_with =
+      "with gone as (select d_id from Vantrel_Article where d_clicktimes = ?) delete from "
+      "Vantrel_Article where d_id in (select d_id from gone)";
+  // A WITH before a delete returns no rows, whichever cursor: it runs, the recordset stays shut.
+  Recordset rs;
+  rs.Open(delete_with, {Variant(1)}, conn_, 0, 1);
+  EXPECT_FALSE(rs.IsOpen());
+  rs.Open(delete_with, {Variant(2)}, conn_, 3, 3);
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_EQ(conn_.ExecuteScalar("select count(*) from Vantrel_Article").ToInt64(), 2);
+  // A select behind a comment streams its rows from the statement compiled to judge it.
+  rs.Open("/* newest first */ select d_title from Vantrel_Article order by d_id desc", conn_);
+  ASSERT_TRUE(rs.IsOpen());
+  EXPECT_EQ(rs["d_title"].ToString(), "t4");
+}
+
 TEST_F(RecordsetTest, ForwardOnlyMoveSkipsAndGetRowsReadsTheRest) {
   AddArticles(6);
   Recordset rs;
