@@ -159,14 +159,19 @@ bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
   const SearchPlan planned = PlanAndNote(conn, facts, kIndexAskPurpose, unordered);
   source.total = facts.indexed;
   source.descending = KeptDescending(order);
-  if (planned.way == SearchWay::kIndexSlice) source.body = by_id;
+  if (planned.way == SearchWay::kIndexSlice) {
+    source.body = by_id;
+    SearchWayCounts::Note(conn.engine(), SearchWayTaken::kIndexSlice);
+  }
   if (planned.way == SearchWay::kIndexWalk) {
     source.page_ids = WalkPages(conn, *in_order.list, by_id);
+    SearchWayCounts::Note(conn.engine(), SearchWayTaken::kIndexWalk);
   }
   if (planned.way == SearchWay::kIndexInTime) {
     source.body = KeptMatches(
         conn, unordered, /*by_time=*/true, version,
         [&] { return MatchesInTimeOrder(conn, *by_id); }, facts.asked_before);
+    if (source.body) SearchWayCounts::Note(conn.engine(), SearchWayTaken::kIndexInTime);
   }
   if (source.body || source.page_ids) return true;
   source.total.reset();
@@ -183,10 +188,14 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
                               const std::optional<ListedArticles>& listed_in, OrderCode order) {
   Connection& conn = *state.db.Conn;
   const std::string name = SearchColumnName(column);
+  auto taken = [&](SearchWayTaken way) { SearchWayCounts::Note(conn.engine(), way); };
   SearchSource source;
   source.list = keyword.empty() ? listed : WithKeyword(conn.engine(), listed, name, keyword);
   source.list.order = {OrderCodeKey(order)};
-  if (keyword.empty()) return source;
+  if (keyword.empty()) {
+    taken(SearchWayTaken::kLike);
+    return source;
+  }
   const ListQuery unordered = source.list.Whole();
   EnsureListStructures(conn);
   SearchFacts facts{
@@ -198,7 +207,10 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   // Like's wildcards alone, where the index's sizes of the texts do not give their matches (on
   // PostgreSQL, in the order of clicks): nearly every row holds them, and the list is read as
   // without a keyword, each row's length tested on the way (ArticleTextLike).
-  if (WildcardsAloneLength(keyword) && !facts.index_reads) return source;
+  if (WildcardsAloneLength(keyword) && !facts.index_reads) {
+    taken(SearchWayTaken::kLike);
+    return source;
+  }
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
   facts.counted = listed_in && SearchIndexReady(conn)
@@ -210,6 +222,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     if (PlanAndNote(conn, facts, kCountedAskPurpose, unordered).way == SearchWay::kCountedWalk) {
       source.total = facts.counted;
       if (in_order.list) source.page_ids = WalkPages(conn, *in_order.list);
+      taken(SearchWayTaken::kCountedWalk);
       return source;
     }
   }
@@ -221,6 +234,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   if (found.body) {
     source.body = found.body;
     source.descending = KeptDescending(order);
+    taken(SearchWayTaken::kKeptBody);
     return source;
   }
   const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
@@ -230,6 +244,9 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   source.list = planned.way == SearchWay::kWalk ? *in_order.list : found.narrowed;
   source.list.order = {OrderCodeKey(order)};
   if (planned.keep_ids) source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
+  taken(planned.way == SearchWay::kWalk ? SearchWayTaken::kWalk
+        : planned.keep_ids              ? SearchWayTaken::kMatchesKeptIds
+                                        : SearchWayTaken::kMatches);
   return source;
 }
 

@@ -1,6 +1,8 @@
 #include "site/search_plan.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 
 #include "core/pagination.h"
 #include "platform/text/vb_text.h"
@@ -80,7 +82,36 @@ SearchPlan PlanFound(const SearchFacts& f, const SearchFacts::Found& found) {
   return {SearchWay::kMatches, false, kept && ListReadsInOrder(f.order)};
 }
 
+// One row of counts for each engine (SQLite, PostgreSQL, any other).
+std::array<std::array<std::atomic<int64_t>, kSearchWaysTaken>, 3> way_counts{};
+
+std::atomic<int64_t>& WayCount(SqlEngine engine, SearchWayTaken way) {
+  const size_t row = engine == SqlEngine::kSqlite ? 0 : engine == SqlEngine::kPostgres ? 1 : 2;
+  return way_counts[row][static_cast<size_t>(way)];
+}
+
 }  // namespace
+
+void SearchWayCounts::Note(SqlEngine engine, SearchWayTaken way) {
+  WayCount(engine, way).fetch_add(1, std::memory_order_relaxed);
+}
+
+int64_t SearchWayCounts::Of(SqlEngine engine, SearchWayTaken way) {
+  return WayCount(engine, way).load(std::memory_order_relaxed);
+}
+
+void SearchWayCounts::Reset() {
+  for (auto& row : way_counts) {
+    for (auto& count : row) count.store(0, std::memory_order_relaxed);
+  }
+}
+
+std::string_view SearchWayTakenName(SearchWayTaken way) {
+  static constexpr std::array<std::string_view, kSearchWaysTaken> kNames = {
+      "like",      "counted walk", "index slice",      "index walk", "index in time",
+      "kept body", "walk",         "matches kept ids", "matches"};
+  return kNames[static_cast<size_t>(way)];
+}
 
 SearchColumn SearchColumnOf(std::string_view search_type) {
   const std::string type = LCase(Trim(search_type));

@@ -119,6 +119,30 @@ BodyMatchOrder SearchBodyOrder(SqlEngine engine, SearchColumn column, OrderCode 
 // The page of `matches` rows that `requested` (1 or more) comes to: the last for one past it.
 int64_t SearchPageOf(int64_t requested, int64_t matches);
 
+// The ways a search's rows are read by, once one is taken.
+enum class SearchWayTaken {
+  kLike,            // the like alone: no keyword, or like's wildcards alone
+  kCountedWalk,     // SearchWay::kCountedWalk
+  kIndexSlice,      // SearchWay::kIndexSlice
+  kIndexWalk,       // SearchWay::kIndexWalk
+  kIndexInTime,     // SearchWay::kIndexInTime
+  kKeptBody,        // the keyword's matches kept in memory by CountKeywordMatches
+  kWalk,            // SearchWay::kWalk
+  kMatchesKeptIds,  // SearchWay::kMatches with the ids kept
+  kMatches,         // SearchWay::kMatches, read through the index condition on every page
+};
+inline constexpr int kSearchWaysTaken = 9;
+
+// How many times each way was taken, by engine, in this process: a count of relaxed atomics
+// bumped once per search page where its way is settled, for tests that must reach every way.
+class SearchWayCounts {
+ public:
+  static void Note(SqlEngine engine, SearchWayTaken way);
+  static int64_t Of(SqlEngine engine, SearchWayTaken way);
+  static void Reset();
+};
+std::string_view SearchWayTakenName(SearchWayTaken way);
+
 }  // namespace folirex
 
 #endif  // FOLIREX_SITE_SEARCH_PLAN_H_
