@@ -28,6 +28,8 @@
 
 namespace folirex {
 
+struct SiteCaches;
+
 // The host objects, borrowed for the request (set by OnStartPage, dropped by OnEndPage).
 struct HostObjects {
   folirex::Application* Application = nullptr;
@@ -173,6 +175,9 @@ struct RequestState {
   ChannelSettings channel;
   RequestedListPage list_page;
   RequestCaches caches;
+  // The caches of the server that serves the request (core/site_caches.h), set before the entry
+  // runs; null when nothing is kept between requests.
+  SiteCaches* site_caches = nullptr;
 };
 
 }  // namespace folirex

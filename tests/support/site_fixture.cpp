@@ -42,6 +42,7 @@ SiteFixture::SiteFixture() : runner_(*this) {
   state.host.Application = &application_;
   state.host.Server = server_.get();
   state.host.Session = session_.get();
+  state.site_caches = &caches();
   SetQuery("");
   state.db.Conn = std::make_unique<Connection>();
   state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
