@@ -232,10 +232,11 @@ int Serve(const std::vector<std::string>& arguments) {
   if (!folirex::PrepareListStructures(site, settings, &error)) {
     std::cerr << "folirex: " << error << "\n";
   }
-  folirex::HttpHost host(options,
-                         [&settings](folirex::EntryKind kind, folirex::PageObjects& objects) {
-                           folirex::ServePage(settings, kind, objects);
-                         });
+  folirex::SiteCaches caches;
+  folirex::HttpHost host(
+      options, [&settings, &caches](folirex::EntryKind kind, folirex::PageObjects& objects) {
+        folirex::ServePage(settings, caches, kind, objects);
+      });
 
   sigset_t signals;
   sigemptyset(&signals);

@@ -140,8 +140,7 @@ const char kListFormHead[] =
 // The comments grouped by article: each article's comments under a header row with its title
 // and the link that deletes them all. The page size counts comments, so an article running over
 // a page boundary gets its header again on the next page.
-void ArticleComment_ShowList(RequestState& state, const CommentPage& page,
-                             const ConsoleRequest& request) {
+void ArticleComment_ShowList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
   BoundSql where{"d_channelid = ?", {ChannelOf(page)}};
@@ -198,8 +197,7 @@ void ArticleComment_ShowList(RequestState& state, const CommentPage& page,
 }
 
 // Every comment of the channel, newest first; the two filters do not apply.
-void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page,
-                                 const ConsoleRequest& request) {
+void ArticleComment_ShowDescList(RequestState& state, const CommentPage& page) {
   AdminPager pager;
   pager.PagerPageSize = kPageSize;
   pager.PagerRows = {.table = "Vantrel_ArticleComment",
@@ -462,8 +460,8 @@ void ArticleComment_Main(RequestState& state, const ConsolePage& frame) {
                   {"uncheck", with(ArticleComment_Uncheck)},
                   {"checkall", with(ArticleComment_CheckAll)},
                   {"empty", with(ArticleComment_Empty)},
-                  {"desc", with(ArticleComment_ShowDescList)}},
-                 with(ArticleComment_ShowList));
+                  {"desc", [&page](RequestState& s) { ArticleComment_ShowDescList(s, page); }}},
+                 [&page](RequestState& s) { ArticleComment_ShowList(s, page); });
 }
 
 void ArticleComment_WriteScript(RequestState& state) {

@@ -186,36 +186,19 @@ DatabaseSet& Ready() {
   return *ready;
 }
 
-// Counts by database and what they count, taken again every kRecountUses-th use: a count only
-// chooses between two reads that give the same rows, so one a little behind costs time, never
-// a wrong row.
-struct CountCache {
-  struct Entry {
-    int64_t count = 0;
-    int64_t uses = 0;
-  };
-  static constexpr size_t kMostEntries = 65536;
-  static constexpr int64_t kRecountUses = 1024;
-  std::mutex mutex;
-  LruCache<std::string, Entry> entries{kMostEntries};  // a charge of 1 each
-};
-CountCache& Counts() {
-  static CountCache* cache = new CountCache();
-  return *cache;
-}
-
-int64_t KeptCount(Connection& conn, const std::string& what, const std::string& sql,
-                  const std::vector<Variant>& params) {
-  CountCache& cache = Counts();
+int64_t KeptCount(Connection& conn, KeywordCounts* counts, const std::string& what,
+                  const std::string& sql, const std::vector<Variant>& params) {
+  if (counts == nullptr) return conn.ExecuteScalar(sql, params).ToInt64Or(0);
+  KeywordCounts& cache = *counts;
   const std::string key = conn.session().pool_key() + '\n' + what;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    CountCache::Entry* found = cache.entries.Find(key);
-    if (found != nullptr && ++found->uses % CountCache::kRecountUses != 0) return found->count;
+    KeywordCounts::Entry* found = cache.entries.Find(key);
+    if (found != nullptr && ++found->uses % KeywordCounts::kRecountUses != 0) return found->count;
   }
   const int64_t count = conn.ExecuteScalar(sql, params).ToInt64Or(0);
   std::lock_guard<std::mutex> lock(cache.mutex);
-  if (CountCache::Entry* held = cache.entries.Find(key)) {
+  if (KeywordCounts::Entry* held = cache.entries.Find(key)) {
     held->count = count;
   } else {
     cache.entries.Insert(key, {.count = count, .uses = 0});
@@ -226,19 +209,20 @@ int64_t KeptCount(Connection& conn, const std::string& what, const std::string& 
 // Whether reading the channel newest first (the block's select without the index) meets the
 // block's rows within a few hundred articles, by how many of the channel's articles hold the
 // keywords: then it costs less than the index's reads (a channel of common keywords).
-bool ChannelReadFindsSooner(Connection& conn, const KeywordArticlesQuery& query) {
+bool ChannelReadFindsSooner(Connection& conn, KeywordCounts* counts,
+                            const KeywordArticlesQuery& query) {
   constexpr int64_t kFewestToRead = 256;
   const Variant channel(static_cast<long long>(query.channel_id));
   const std::string in_channel = std::to_string(query.channel_id);
   int64_t holding = 0;
   for (const std::string& keyword : query.keywords) {
     holding += KeptCount(
-        conn, "keyword " + in_channel + " " + keyword,
+        conn, counts, "keyword " + in_channel + " " + keyword,
         std::string("select count(*) from ") + kTable + " where d_keyword = ? and d_channelid = ?",
         {Variant(keyword), channel});
   }
   if (holding == 0) return false;
-  const int64_t articles = KeptCount(conn, "channel " + in_channel,
+  const int64_t articles = KeptCount(conn, counts, "channel " + in_channel,
                                      "select count(*) from Vantrel_Article where d_channelid = ? "
                                      "and d_deleted = false and d_checked = true",
                                      {channel});
@@ -313,7 +297,7 @@ bool ArticleKeywordIndexBuild::Run() {
 }
 
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
-                                              std::vector<Variant>* params) {
+                                              std::vector<Variant>* params, KeywordCounts* counts) {
   if (query.rows <= 0 || query.keywords.empty() || query.keywords.size() > kMostIndexedKeywords) {
     return std::nullopt;
   }
@@ -323,7 +307,7 @@ std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArt
     if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
   }
   if (!IsMadeSure(conn.session().pool_key())) return std::nullopt;
-  if (ChannelReadFindsSooner(conn, query)) return std::nullopt;
+  if (ChannelReadFindsSooner(conn, counts, query)) return std::nullopt;
   const Variant channel(static_cast<long long>(query.channel_id));
   const Variant except(static_cast<long long>(query.except_id));
   const std::string entries = std::string(" from ") + kTable +

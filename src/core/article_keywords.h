@@ -16,11 +16,13 @@
 #define FOLIREX_CORE_ARTICLE_KEYWORDS_H_
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/cache/lru_cache.h"
 #include "platform/db/connection.h"
 #include "platform/db/variant.h"
 
@@ -84,8 +86,27 @@ KeywordIndexState ArticleKeywordIndexState(Connection& conn);
 // and the channel's articles kept for the process, taken again now and then: they choose between
 // two reads of the same rows), or the index is not made sure of in this process yet (it is being
 // built). Counts run on conn.
+//
+// `counts` keeps the counts between requests (the site server's, core/site_caches.h); without it
+// every call counts again.
+struct KeywordCounts;
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
-                                              std::vector<Variant>* params);
+                                              std::vector<Variant>* params,
+                                              KeywordCounts* counts = nullptr);
+
+// Counts by database and what they count, taken again every kRecountUses-th use: a count only
+// chooses between two reads that give the same rows, so one a little behind costs time, never
+// a wrong row. Used from several workers at once, under its mutex.
+struct KeywordCounts {
+  struct Entry {
+    int64_t count = 0;
+    int64_t uses = 0;
+  };
+  static constexpr size_t kMostEntries = 65536;
+  static constexpr int64_t kRecountUses = 1024;
+  std::mutex mutex;
+  LruCache<std::string, Entry> entries{kMostEntries};  // a charge of 1 each
+};
 inline constexpr size_t kMostIndexedKeywords = 64;
 
 }  // namespace folirex

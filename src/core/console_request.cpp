@@ -19,8 +19,4 @@ ConsoleRequest ParseConsoleRequest(const Request& request, RequestState* state) 
   return r;
 }
 
-ConsoleRequest ParseConsoleRequest(RequestState& state) {
-  return ParseConsoleRequest(*state.host.Request, &state);
-}
-
 }  // namespace folirex

@@ -43,8 +43,6 @@ struct ConsoleRequest {
 
 // The values of `request`; the readers refuse through `state` (null: they must not refuse).
 ConsoleRequest ParseConsoleRequest(const Request& request, RequestState* state = nullptr);
-// The values of the request the state is serving (set by OnStartPage).
-ConsoleRequest ParseConsoleRequest(RequestState& state);
 
 }  // namespace folirex
 

@@ -99,8 +99,9 @@ void Folirex::OnStartPage(PageObjects& context) {
   state_.host = HostObjects{.Application = &context.application,
                             .Server = &context.server,
                             .Session = &context.session,
-                            .Response = &context.response,
-                            .Request = &context.request};
+                            .Response = &context.response};
+  request_ = &context.request;
+  state_.list_page = RequestedListPage();
 }
 
 void Folirex::OnEndPage() noexcept {
@@ -108,6 +109,7 @@ void Folirex::OnEndPage() noexcept {
   if (state_.host.Application && state_.host.Application->LockedByCaller())
     state_.host.Application->UnLock();
   state_.host = HostObjects{};
+  request_ = nullptr;
 }
 
 void Folirex::ICommonAdmin() {
@@ -115,7 +117,8 @@ void Folirex::ICommonAdmin() {
     // Console pages are framed only by the console's own frame set.
     state_.host.Response->SetHeader("X-Frame-Options", "SAMEORIGIN");
     // A NUL (%00) cut SQL text and file names short; no value of the console holds one.
-    ConsoleRequest request = ParseConsoleRequest(state_);
+    ConsoleRequest request = ParseConsoleRequest(*request_, &state_);
+    state_.list_page = ReadListPage(request.values);
     if (request.values.HasNul()) AlertBack(state_, kParameterError);
     if (PostedFromAnotherSite(request.values)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
@@ -151,7 +154,8 @@ void Folirex::DispatchAdmin(const ConsoleRequest& request) {
 void Folirex::ICommon() {
   try {
     // A NUL (%00) cut SQL text and file names short; no value of the site holds one.
-    const PublicRequest request = ParsePublicRequest(state_);
+    const PublicRequest request = ParsePublicRequest(*request_, &state_);
+    state_.list_page = ReadListPage(request.values);
     if (request.values.HasNul()) AlertBack(state_, kParameterError);
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.

@@ -75,6 +75,9 @@ class Folirex {
 
   const ModuleRegistry& modules_;
   RequestState state_;
+  // The host's request, borrowed from OnStartPage to OnEndPage. Only the entry reads it: the page
+  // gets the values parsed from it, and the state the list page it asks for.
+  const Request* request_ = nullptr;
 };
 
 }  // namespace folirex

@@ -56,18 +56,12 @@ PublicRequest ParsePublicRequest(const Request& request, RequestState* state) {
   return r;
 }
 
-PublicRequest ParsePublicRequest(RequestState& state) {
-  return ParsePublicRequest(*state.host.Request, &state);
+RequestedListPage ReadListPage(const RequestReader& values) {
+  return {.number = values.Page(), .text = values.Text("page")};
 }
 
-int32_t RequestedPage(const RequestState& state) {
-  if (state.host.Request == nullptr) return RequestReader().Page();
-  return RequestReader(*state.host.Request, nullptr).Page();
-}
+int32_t RequestedPage(const RequestState& state) { return state.list_page.number; }
 
-std::string RequestedPageText(const RequestState& state) {
-  if (state.host.Request == nullptr) return "";
-  return RequestReader(*state.host.Request, nullptr).Text("page");
-}
+std::string RequestedPageText(const RequestState& state) { return state.list_page.text; }
 
 }  // namespace folirex

@@ -61,13 +61,14 @@ struct PublicRequest {
 // collection (query string, then form, cookies, server variables). The readers refuse through
 // `state` (null: they must not refuse).
 PublicRequest ParsePublicRequest(const Request& request, RequestState* state = nullptr);
-// The values of the request the state is serving (set by OnStartPage).
-PublicRequest ParsePublicRequest(RequestState& state);
+
+// The list page the combined collection asks for, which the entry keeps in the state it serves.
+RequestedListPage ReadListPage(const RequestReader& values);
 
 // The page of a paged list the request being served asks for (RequestReader::Page; 1 while no
-// request is served). Only for the list pieces that are drawn deep inside a page and have no
-// reader of their own: the pagers (Cls_Pagination, the console's AdminPager) and the comment
-// list's script link. A page takes its values from its own readers.
+// request is served), as the entry read it. Only for the list pieces that are drawn deep inside a
+// page and have no reader of their own: the pagers (Cls_Pagination, the console's AdminPager) and
+// the comment list's script link. A page takes its values from its own readers.
 int32_t RequestedPage(const RequestState& state);
 // The request's "page" value as sent, trimmed (the comment list's script link passes it on).
 std::string RequestedPageText(const RequestState& state);

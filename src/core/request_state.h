@@ -1,6 +1,8 @@
 // The record of the page being served, in parts with one meaning each: the host objects, the
-// database, the site configuration, the current channel's settings, and the per-request caches.
-// A function takes the part it needs; a page procedure takes the whole RequestState.
+// database, the site configuration, the current channel's settings, the list page the request
+// asks for, and the per-request caches. A function takes the part it needs; a page procedure
+// takes the whole RequestState. The request itself is not in it: the entry parses it and hands
+// the page its values (ConsoleRequest, PublicRequest).
 //
 // One RequestState serves one request at a time, on the worker that runs the request, from
 // OnStartPage to OnEndPage; nothing in it is shared between threads. The host objects are
@@ -20,12 +22,13 @@
 #include "platform/db/recordset.h"
 #include "platform/db/variant.h"
 #include "platform/host/application.h"
-#include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
 #include "platform/host/session.h"
 
 namespace folirex {
+
+struct SiteCaches;
 
 // The host objects, borrowed for the request (set by OnStartPage, dropped by OnEndPage).
 struct HostObjects {
@@ -33,7 +36,15 @@ struct HostObjects {
   folirex::Server* Server = nullptr;
   folirex::Session* Session = nullptr;
   folirex::Response* Response = nullptr;
-  folirex::Request* Request = nullptr;
+};
+
+// The page of a paged list the request asks for, read by the entry with the request's other
+// values: the pagers (Cls_Pagination, the console's AdminPager) and the comment list's script
+// link are drawn deep inside a page, where no reader of the request is at hand. A state that
+// serves no request asks for page 1.
+struct RequestedListPage {
+  int32_t number = 1;  // RequestReader::Page
+  std::string text;    // the value "page" as sent, trimmed
 };
 
 // The request's database: its settings, connection and shared recordset.
@@ -162,7 +173,11 @@ struct RequestState {
   DatabaseState db;
   SiteConfig site;
   ChannelSettings channel;
+  RequestedListPage list_page;
   RequestCaches caches;
+  // The caches of the server that serves the request (core/site_caches.h), set before the entry
+  // runs; null when nothing is kept between requests.
+  SiteCaches* site_caches = nullptr;
 };
 
 }  // namespace folirex

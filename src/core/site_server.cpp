@@ -50,8 +50,10 @@ bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std:
   return true;
 }
 
-void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects) {
+void ServePage(const SiteSettings& settings, SiteCaches& caches, EntryKind kind,
+               PageObjects& objects) {
   Folirex component;
+  component.state().site_caches = &caches;
   component.OnStartPage(objects);
   component.SetDbType(settings.DbType);
   component.SetDBPath(settings.DBPath);

@@ -13,6 +13,7 @@
 
 #include "core/article_keywords.h"
 #include "core/settings_file.h"
+#include "core/site_caches.h"
 #include "platform/host/http_host.h"
 
 namespace folirex {
@@ -24,8 +25,10 @@ namespace folirex {
 // one-line reason in *error when a setting is not valid.
 bool SetSiteHostOptions(const SiteSettings& settings, HostOptions* options, std::string* error);
 
-// Runs one admin.asp or asp.asp request. OnEndPage runs whatever the entry did.
-void ServePage(const SiteSettings& settings, EntryKind kind, PageObjects& objects);
+// Runs one admin.asp or asp.asp request with the server's caches (which must outlive it).
+// OnEndPage runs whatever the entry did.
+void ServePage(const SiteSettings& settings, SiteCaches& caches, EntryKind kind,
+               PageObjects& objects);
 
 // The install folder from the configuration row as a site address ("/" or "/sub/"); "/" when
 // the database cannot be read.

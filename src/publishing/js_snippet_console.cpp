@@ -50,8 +50,7 @@ void ArticleJs_ShowNavi(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(html + "</td></tr></table><br>\r\n" + PostLinkForm());
 }
 
-void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel,
-                        const ConsoleRequest& request) {
+void ArticleJs_ShowList(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = HtmlEscapeAttr(PageBase(channel));
   std::string html =
       "<form name='delform' "
@@ -213,7 +212,7 @@ void ArticleJs_Main(RequestState& state, const ConsolePage& page) {
                   {"createall", with(ArticleJs_CreateAll)},
                   {"preview", with(ArticleJs_Preview)},
                   {"del", with(ArticleJs_Del)}},
-                 with(ArticleJs_ShowList));
+                 [&channel](RequestState& s) { ArticleJs_ShowList(s, channel); });
 }
 
 }  // namespace folirex

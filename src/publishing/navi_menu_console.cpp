@@ -87,8 +87,7 @@ void ArticleNavi_ShowNavi(RequestState& state, const ConsoleChannel& channel,
       "]</td></tr></table></form><br>\r\n" + PostLinkForm());
 }
 
-void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel,
-                          const ConsoleRequest& request) {
+void ArticleNavi_ShowList(RequestState& state, const ConsoleChannel& channel) {
   const std::string base = PageBase(channel);
   std::string html =
       "<form name='delform' "
@@ -557,7 +556,7 @@ void ArticleNavi_Main(RequestState& state, const ConsolePage& page) {
                   {"set", with(ArticleNavi_Set)},
                   {"js", with(ArticleNavi_Js)},
                   {"preview", [](RequestState&) {}}},
-                 with(ArticleNavi_ShowList));
+                 [&channel](RequestState& s) { ArticleNavi_ShowList(s, channel); });
 }
 
 }  // namespace folirex

@@ -7,6 +7,7 @@
 
 #include "core/article_keywords.h"
 #include "core/search_index.h"
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/db_error.h"
@@ -91,13 +92,18 @@ std::string IndexedKeywordSql(const std::string& ids, const std::string& top,
          "desc, r.d_keyword desc, r.d_id desc";
 }
 
+// The keyword counts the server keeps, if it keeps any.
+KeywordCounts* KeptKeywordCounts(RequestState& state) {
+  return state.site_caches != nullptr ? &state.site_caches->keyword_counts : nullptr;
+}
+
 // The select of the articles related through the article's own keyword list: through the
 // keyword index when it can answer (a few index reads however rare the keywords; `indexed` set),
 // else by reading the channel. "" when the list holds no keyword.
 std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, int64_t count,
                                  const std::string& top, const std::string& article_id,
                                  const std::string& channel_id, std::vector<Variant>* params,
-                                 bool* indexed) {
+                                 KeywordCounts* counts, bool* indexed) {
   std::vector<std::string> words = OwnKeywords(keywords);
   if (words.empty()) return "";
   std::vector<Variant> values;
@@ -109,7 +115,7 @@ std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, 
                               .channel_id = std::stoll(channel_id),
                               .except_id = std::stoll(article_id),
                               .rows = count},
-                             &values);
+                             &values, counts);
   } catch (const DbError&) {
     // A database that cannot hold the index (no right to create tables) still shows the block.
     ids.reset();
@@ -184,9 +190,10 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
 
   std::vector<Variant> params;
   bool indexed = false;
-  std::string inner = by_library ? LibrarySql(title, top, id, channel_id, &params)
-                                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id,
-                                                        channel_id, &params, &indexed);
+  std::string inner =
+      by_library ? LibrarySql(title, top, id, channel_id, &params)
+                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id, channel_id,
+                                        &params, KeptKeywordCounts(state), &indexed);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }

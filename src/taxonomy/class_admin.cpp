@@ -177,8 +177,7 @@ std::string ArticleClass_TreeName(const ClassUrls& urls, int64_t id, const std::
   return html;
 }
 
-void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls,
-                           const ConsoleRequest& request) {
+void ArticleClass_ShowList(RequestState& state, const ClassUrls& urls) {
   std::string html =
       "<form name=\"delform\" method=\"post\" action=\"" + HtmlEscapeAttr(urls.Action("")) +
       "\" style=\"margin:0\">\r\n<table class=\"list\" border=\"0\" cellspacing=\"1\" "
@@ -544,7 +543,7 @@ void ArticleClass_Main(RequestState& state, const ConsolePage& page) {
                   {"del", with_urls(ArticleClass_Del)},
                   {"empty", with_urls(ArticleClass_Empty)},
                   {"reorder", with_urls(ArticleClass_Reorder)}},
-                 with_urls(ArticleClass_ShowList));
+                 [&urls](RequestState& s) { ArticleClass_ShowList(s, urls); });
 }
 
 }  // namespace folirex

@@ -71,7 +71,7 @@ void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
       "&amp;action=add\">增加关键字</a>]</td></tr></table><br>\r\n");
 }
 
-void ArticleKeyword_ShowList(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {
   state.host.Response->Write(FlatListTable(
       state, kKeywords, channel,
       "<th width=\"5%\">ID</th><th width=\"30%\">名称</th><th width=\"32%\">添加时间</th>"
@@ -81,7 +81,7 @@ void ArticleKeyword_ShowList(RequestState& state, const ConsoleRequest& request,
       }));
 }
 
-void ArticleKeyword_Add(RequestState& state, const ConsoleRequest& request, int64_t channel) {
+void ArticleKeyword_Add(RequestState& state, int64_t channel) {
   state.host.Response->Write(KeywordForm(ListUrl(channel) + "&action=save", "", false));
 }
 
@@ -181,12 +181,12 @@ void ArticleKeyword_Main(RequestState& state, const ConsolePage& page) {
   RunAdminAction(state, request.action,
                  {{"down", move(false)},
                   {"up", move(true)},
-                  {"add", with(ArticleKeyword_Add)},
+                  {"add", [channel](RequestState& s) { ArticleKeyword_Add(s, channel); }},
                   {"save", with(ArticleKeyword_Save)},
                   {"edit", with(ArticleKeyword_Edit)},
                   {"update", with(ArticleKeyword_Update)},
                   {"del", with(ArticleKeyword_Del)}},
-                 with(ArticleKeyword_ShowList));
+                 [channel](RequestState& s) { ArticleKeyword_ShowList(s, channel); });
 }
 
 }  // namespace folirex

@@ -107,8 +107,7 @@ bool ClearTickedSubjects(RequestState& state, const ConsoleChannel& channel,
 
 }  // namespace
 
-void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel,
-                         const ConsoleRequest& request) {
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(
       "<form name=\"form1\" method=\"post\" action=\"" +
       HtmlEscapeAttr(SubjectListUrl(channel.id) + "&action=savejoin") +

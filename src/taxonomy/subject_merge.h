@@ -18,8 +18,7 @@
 
 namespace folirex {
 
-void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel,
-                         const ConsoleRequest& request);
+void ArticleSubject_Join(RequestState& state, const ConsoleChannel& channel);
 void ArticleSubject_SaveJoin(RequestState& state, const ConsoleChannel& channel,
                              const ConsoleRequest& request);
 void ArticleSubject_Del(RequestState& state, const ConsoleChannel& channel,

@@ -119,8 +119,7 @@ void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
       "&amp;action=join\">合并专题</a>]</td></tr></table><br>\r\n");
 }
 
-void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel,
-                             const ConsoleRequest& request) {
+void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(FlatListTable(
       state, kSubjects, channel.id,
       "<th width=\"5%\">ID</th><th width=\"30%\">专题名称</th><th width=\"15%\">专题目录</th>"
@@ -130,8 +129,7 @@ void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel,
       }));
 }
 
-void ArticleSubject_Add(RequestState& state, const ConsoleChannel& channel,
-                        const ConsoleRequest& request) {
+void ArticleSubject_Add(RequestState& state, const ConsoleChannel& channel) {
   state.host.Response->Write(
       SubjectForm(state, SubjectListUrl(channel.id) + "&action=save", SubjectFormValues{}, "默认"));
 }
@@ -246,15 +244,15 @@ void ArticleSubject_Main(RequestState& state, const ConsolePage& page) {
   RunAdminAction(state, request.action,
                  {{"down", move(false)},
                   {"up", move(true)},
-                  {"add", with(ArticleSubject_Add)},
+                  {"add", [&channel](RequestState& s) { ArticleSubject_Add(s, channel); }},
                   {"save", with(ArticleSubject_Save)},
                   {"edit", with(ArticleSubject_Edit)},
                   {"update", with(ArticleSubject_Update)},
                   {"del", with(ArticleSubject_Del)},
                   {"empty", with(ArticleSubject_Empty)},
-                  {"join", with(ArticleSubject_Join)},
+                  {"join", [&channel](RequestState& s) { ArticleSubject_Join(s, channel); }},
                   {"savejoin", with(ArticleSubject_SaveJoin)}},
-                 with(ArticleSubject_ShowList));
+                 [&channel](RequestState& s) { ArticleSubject_ShowList(s, channel); });
 }
 
 }  // namespace folirex

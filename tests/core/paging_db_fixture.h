@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/public_request.h"
+#include "core/request_reader.h"
 #include "core/request_state.h"
 #include "platform/db/connection.h"
 #include "platform/host/request.h"
@@ -79,7 +81,7 @@ class PagingDb {
     raw.path = "/admin.asp";
     raw.query = query;
     request_ = std::make_unique<Request>(std::move(raw));
-    state.host.Request = request_.get();
+    state.list_page = ReadListPage(RequestReader(*request_, nullptr));
   }
 
   // A POST with this query string and url-encoded form body.
@@ -92,7 +94,7 @@ class PagingDb {
     raw.headers = {{"Content-Type", "application/x-www-form-urlencoded"},
                    {"Content-Length", std::to_string(body.size())}};
     request_ = std::make_unique<Request>(std::move(raw));
-    state.host.Request = request_.get();
+    state.list_page = ReadListPage(RequestReader(*request_, nullptr));
   }
 
   RequestState state;

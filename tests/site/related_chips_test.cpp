@@ -68,6 +68,18 @@ TEST_F(RelatedChipsTest, OwnKeywordsListApprovedArticlesOfTheChannelNewestFirst)
   EXPECT_EQ(Related("listarticlecorrelative:0,0:extra", current), "");
 }
 
+// The counts the block chooses its read by are kept in the caches of the site that served it, not
+// in another site's of the same process.
+TEST_F(RelatedChipsTest, KeywordCountsAreKeptByTheSiteThatServedThem) {
+  int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");
+  int b = Keyed("共享a", "|a|", "2024-01-02 00:00:00");
+  SiteFixture other;
+  ASSERT_EQ(Related("listarticlecorrelative:5,0", current),
+            "<table width='100%' align=center>" + Row(b, "共享a", "共享a") + "</table>");
+  EXPECT_GT(site_.caches().keyword_counts.entries.size(), 0u);
+  EXPECT_EQ(other.caches().keyword_counts.entries.size(), 0u);
+}
+
 // A related article's title is text, in the link and in its tool tip, cut or whole.
 TEST_F(RelatedChipsTest, RelatedTitlesGoInAsText) {
   int current = Keyed("当前", "|a|", "2024-01-01 00:00:00");

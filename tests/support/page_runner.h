@@ -45,6 +45,7 @@ class PageRunner {
   // Runs the entry with the site's settings (and the given registry) through OnEndPage.
   void Run(EntryKind kind, const ModuleRegistry& modules) {
     Folirex component(modules);
+    component.state().site_caches = &site_.caches();
     component.OnStartPage(*objects_);
     const SiteSettings& s = site_.settings();
     component.SetDbType(s.DbType);

@@ -10,6 +10,8 @@
 
 #include "core/md5.h"
 #include "core/modules.h"
+#include "core/public_request.h"
+#include "core/request_reader.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -40,6 +42,7 @@ SiteFixture::SiteFixture() : runner_(*this) {
   state.host.Application = &application_;
   state.host.Server = server_.get();
   state.host.Session = session_.get();
+  state.site_caches = &caches();
   SetQuery("");
   state.db.Conn = std::make_unique<Connection>();
   state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
@@ -334,7 +337,7 @@ void SiteFixture::SetQuery(const std::string& query) {
   raw.path = "/asp.asp";
   raw.query = query;
   request_ = std::make_unique<Request>(std::move(raw));
-  state.host.Request = request_.get();
+  state.list_page = ReadListPage(RequestReader(*request_, nullptr));
 }
 
 void SiteFixture::UseChannel(int64_t id) {

@@ -51,7 +51,7 @@ void TestSite::Start() {
     throw std::runtime_error("cannot serve the test site: " + error);
   }
   host_ = std::make_unique<HttpHost>(options, [this](EntryKind kind, PageObjects& objects) {
-    ServePage(settings_, kind, objects);
+    ServePage(settings_, caches_, kind, objects);
   });
   if (!host_->Bind(&error)) throw std::runtime_error("cannot bind the test site: " + error);
   thread_ = std::thread([this] { host_->Run(); });

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/settings_file.h"
+#include "core/site_caches.h"
 #include "platform/host/http_host.h"
 #include "support/temp_folder.h"
 
@@ -46,6 +47,7 @@ class TestSite {
 
   const std::filesystem::path& root() const { return root_; }
   SiteSettings& settings() { return settings_; }
+  SiteCaches& caches() { return caches_; }
   int port() const;
   // The host's process-wide values and tables (while the site is served).
   Application& application() { return host_->application(); }
@@ -77,6 +79,8 @@ class TestSite {
   TempFolder folder_;
   std::filesystem::path root_;
   SiteSettings settings_;
+  // The served site's caches, as `folirex serve` keeps them; they outlive the host.
+  SiteCaches caches_;
   std::string admin_name_;
   std::string admin_password_;
   std::unique_ptr<HttpHost> host_;

@@ -1,0 +1,70 @@
+# Refuses process-wide state that a new line of src/ would add: a `static ... = new` or a static
+# variable inside a function or class. Caches belong to the object that owns them and hands them
+# to pages, not to statics. Run by the build beside the layer check:
+#   cmake -DSOURCE_DIR=<src> -DALLOWED=<allowed_statics.txt> -P check_statics.cmake
+# ALLOWED lists the files that may keep such statics, one a line: the path under src/, then the
+# reason. A listed file that no longer keeps one is refused too, so the list only shrinks.
+# Constants (static const, static constexpr) and static functions are not state.
+cmake_minimum_required(VERSION 3.22)
+set(allowed "")
+file(STRINGS ${ALLOWED} entries)
+foreach(entry ${entries})
+  if(entry MATCHES "^[ \t]*(#|$)")
+    continue()
+  endif()
+  if(NOT entry MATCHES "^([^ \t]+)[ \t]+[^ \t]")
+    message(FATAL_ERROR "${ALLOWED}: \"${entry}\" gives no reason")
+  endif()
+  list(APPEND allowed ${CMAKE_MATCH_1})
+endforeach()
+
+set(problems "")
+set(kept "")
+file(GLOB_RECURSE files ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+foreach(file ${files})
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${file})
+  # `static X* x = new X` anywhere; a static variable indented (in a function or a class) that
+  # is neither a constant nor a function.
+  file(READ ${file} text)
+  if(NOT text MATCHES "static[ \t]")
+    continue()
+  endif()
+  # One list item a line: the list's own separator and brackets are taken out of the text first.
+  string(REPLACE ";" " " text "${text}")
+  string(REPLACE "[" "<" text "${text}")
+  string(REPLACE "]" ">" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  list(FILTER lines INCLUDE REGEX "(^|[^A-Za-z0-9_])static[ \t]")
+  foreach(line ${lines})
+    string(REGEX REPLACE "//.*$" "" code "${line}")
+    set(state FALSE)
+    if(code MATCHES "(^|[^A-Za-z0-9_])static[ \t][^=]*=[ \t]*new([ \t(]|$)")
+      set(state TRUE)
+    elseif(code MATCHES "^[ \t]+static[ \t]" AND NOT code MATCHES
+                                                   "^[ \t]+static[ \t]+(inline[ \t]+)?(constexpr|const)[ \t]")
+      string(REGEX MATCH "^[^={]*" declarator "${code}")
+      if(NOT declarator MATCHES "\\(")
+        set(state TRUE)
+      endif()
+    endif()
+    if(state)
+      list(FIND allowed src/${rel} found)
+      if(found EQUAL -1)
+        string(STRIP "${line}" shown)
+        string(APPEND problems "  src/${rel}: ${shown}\n")
+      else()
+        list(APPEND kept src/${rel})
+      endif()
+    endif()
+  endforeach()
+endforeach()
+foreach(path ${allowed})
+  list(FIND kept ${path} found)
+  if(found EQUAL -1)
+    string(APPEND problems "  ${path} keeps no static state any more: take it off ${ALLOWED}\n")
+  endif()
+endforeach()
+if(problems)
+  message(FATAL_ERROR "process-wide state (caches belong to their owner, handed down; "
+                      "${ALLOWED} names the files that may keep some):\n${problems}")
+endif()
