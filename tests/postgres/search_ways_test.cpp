@@ -21,6 +21,7 @@
 #include "site/search.h"
 #include "site/search_plan.h"
 #include "support/gram_counts_check.h"
+#include "support/search_like_check.h"
 #include "support/site_fixture.h"
 #include "support/temp_folder.h"
 
@@ -34,23 +35,6 @@ using testing::ProgramRun;
 using testing::SiteFixture;
 using testing::TempFolder;
 
-std::vector<int64_t> LinkedIds(const std::string& html) {
-  std::vector<int64_t> ids;
-  const std::string mark = "m=content&articleid=";
-  for (size_t at = html.find(mark); at != std::string::npos; at = html.find(mark, at + 1)) {
-    ids.push_back(std::stoll(html.substr(at + mark.size())));
-  }
-  return ids;
-}
-
-std::string Total(const std::string& html) {
-  const std::string mark = "共<b>";
-  const size_t at = html.find(mark);
-  if (at == std::string::npos) return "0";
-  const size_t start = at + mark.size();
-  return html.substr(start, html.find("</b>", start) - start);
-}
-
 class PgSearchWaysTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,36 +47,8 @@ class PgSearchWaysTest : public ::testing::Test {
     s_.UseChannel(ch_);
   }
 
-  // The like's rows in order `order` (1 to 6), against the search's first, second, middle and last
-  // pages, each asked `times` times.
   void Compare(const std::string& column, const std::string& keyword, int order, int times = 1) {
-    static const char* const kOrderBy[] = {"d_id asc",         "d_id desc",
-                                           "d_addtime asc",    "d_addtime desc",
-                                           "d_clicktimes asc", "d_clicktimes desc"};
-    std::vector<int64_t> expected;
-    Recordset rs;
-    rs.Open("select d_id from Vantrel_Article where d_channelid = " + std::to_string(ch_) +
-                " and d_deleted = false and d_checked = true and " + column + " like ? order by " +
-                kOrderBy[order - 1],
-            {Variant("%" + keyword + "%")}, *s_.state.db.Conn);
-    for (; !rs.Eof(); rs.MoveNext()) expected.push_back(rs["d_id"].ToInt64());
-    rs.Close();
-    const size_t pages = std::max<size_t>((expected.size() + 19) / 20, 1);
-    for (size_t page : {size_t{1}, std::min<size_t>(2, pages), (pages + 1) / 2, pages}) {
-      const std::string what = column + " like '%" + keyword + "%' in order " +
-                               std::to_string(order) + " page " + std::to_string(page);
-      for (int time = 0; time < times; ++time) {
-        s_.SetQuery(page > 1 ? "Page=" + std::to_string(page) : "");
-        const std::string html =
-            ShowSearchResult(s_.state, s_.state.channel, column, 0, keyword, order);
-        EXPECT_EQ(Total(html), std::to_string(expected.size())) << what;
-        const size_t from = std::min(expected.size(), (page - 1) * 20);
-        EXPECT_EQ(LinkedIds(html),
-                  std::vector<int64_t>(expected.begin() + from,
-                                       expected.begin() + std::min(expected.size(), from + 20)))
-            << what;
-      }
-    }
+    testing::CompareSearchWithLike(s_, ch_, column, keyword, order, times);
   }
 
   PgServer pg_ = PgServer::FromEnvironment();
