@@ -137,13 +137,6 @@ struct BodyMatches {
   mutable std::vector<uint64_t> bits_;
 };
 
-// Whether `list` was asked for on conn's database before under `purpose`, among the last few
-// thousand asked; notes it. A keyword whose matches are found again on every request the first
-// time is kept from its second on.
-bool AskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
-// The same without noting it: what AskedBefore would answer now.
-bool WasAskedBefore(Connection& conn, std::string_view purpose, const ListQuery& list);
-
 // The ids of `body`'s rows [offset, offset + count) in its order, read from its end when
 // `descending`.
 std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending, int64_t offset,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/article_grams.h"
+#include "core/asked_lists.h"
 #include "core/list_structures.h"
 #include "core/pagination.h"
 #include "core/public_request.h"
