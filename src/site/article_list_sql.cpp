@@ -143,28 +143,30 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
   // N of the list and not whichever rows the database meets first.
   list.first_rows = count == 0 && type == "first" ? 10 : count;
   list.order = ChipOrderKeys(chip.order_code);
+  q.params = list.Values();
+  const bool postgres = db.Conn->engine() == SqlEngine::kPostgres;
   // PostgreSQL reads the most clicked first through the order of clicks kept beside the
   // articles: the same rows in the same order, once it is built (ListStructuresReady). The
   // pager's count still counts the articles.
-  if (chip.order_code == 6 && db.Conn->engine() == SqlEngine::kPostgres &&
-      ListStructuresReady(*db.Conn)) {
+  if (chip.order_code == 6 && postgres && ListStructuresReady(*db.Conn)) {
     q.select = ArticleListSelect(
         ClickOrderedSelect(static_cast<int>(list.first_rows), kListColumns,
                            ChipChannelId(channel, selection.channel), " " + list.Condition()),
         chip.order_code);
-  } else if (std::optional<BoundSql> merged = list.MergedRows(kListColumns);
-             merged && !chip.paged && db.Conn->engine() == SqlEngine::kPostgres) {
-    // A class with its sub-classes: PostgreSQL reads "d_classid in (...)" in the list's order
-    // only by walking the whole channel's list and testing each row, a hundred rows and more for
-    // a page of a small class; each class's first rows come from its own index instead. A paged
-    // list's pager reads its pages from `list` itself.
-    q.select = ArticleListSelect(merged->sql, chip.order_code);
-    q.params = std::move(merged->params);
     return q;
-  } else {
-    q.select = ArticleListSelect(list.Rows(kListColumns), chip.order_code);
   }
-  q.params = list.Values();
+  // A class with its sub-classes: PostgreSQL reads "d_classid in (...)" in the list's order
+  // only by walking the whole channel's list and testing each row, a hundred rows and more for
+  // a page of a small class; each class's first rows come from its own index instead. A paged
+  // list's pager reads its pages from `list` itself.
+  if (postgres && !chip.paged) {
+    if (std::optional<BoundSql> merged = list.MergedRows(kListColumns)) {
+      q.select = ArticleListSelect(merged->sql, chip.order_code);
+      q.params = std::move(merged->params);
+      return q;
+    }
+  }
+  q.select = ArticleListSelect(list.Rows(kListColumns), chip.order_code);
   return q;
 }
 

@@ -67,6 +67,22 @@ inline void CompareSearchWithLike(SiteFixture& site, int64_t channel, const std:
   }
 }
 
+// Titles and bodies in all six orders, each page asked twice, for the keywords the search-ways
+// tests seed: common ("经", "正文"), middling ("中等"), rare ("稀有词"), found nowhere ("不在"),
+// a character and a digit ("经1"), wildcards among characters ("经%1", "稀%词") and alone ("_").
+// Stops at the first fatal failure.
+inline void CompareEveryKeywordAndOrder(SiteFixture& site, int64_t channel) {
+  for (const char* column : {"d_title", "d_content"}) {
+    for (int order = 1; order <= 6; ++order) {
+      for (const char* keyword :
+           {"经", "中等", "稀有词", "不在", "经1", "正文", "经%1", "稀%词", "_"}) {
+        CompareSearchWithLike(site, channel, column, keyword, order, 2);
+        if (::testing::Test::HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
 }  // namespace folirex::testing
 
 #endif  // FOLIREX_TESTS_SUPPORT_SEARCH_LIKE_CHECK_H_
