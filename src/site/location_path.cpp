@@ -85,7 +85,7 @@ std::string SubjectName(RequestState& state, std::optional<int64_t> subject_id) 
 
 // The select of the article next to a bound id: the nearest smaller id when `previous`, else the
 // nearest larger one; or, with `range`, of every article between two bound ids. The same columns
-// and join every way, so that a neighbour read with its range reads as one read alone.
+// and join every way, so that the three are read as one (LoadNeighbourRows).
 std::string NeighbourSql(bool previous, bool range) {
   std::string inner =
       range ? "Select d_id, d_title, d_classid, d_addtime from Vantrel_Article where d_id >= ? "
@@ -105,19 +105,6 @@ std::string NeighbourSql(bool previous, bool range) {
 NeighbourRows::Row RowOf(const Recordset& rs) {
   const Variant id = rs["d_id"];
   return {id.ToInt64Or(0), id, rs["d_title"], rs["d_addtime"], rs["d_dir"]};
-}
-
-// The neighbour of the article from its own query, or nullopt when it has none.
-std::optional<NeighbourRows::Row> ReadNeighbour(RequestState& state, int64_t article_id,
-                                                bool previous) {
-  // The id is bound, so that one prepared statement serves every page.
-  Recordset rs;
-  rs.Open(NeighbourSql(previous, false), {Variant(static_cast<long long>(article_id))},
-          *state.db.Conn, 0, 1);
-  std::optional<NeighbourRows::Row> row;
-  if (!rs.Eof()) row = RowOf(rs);
-  rs.Close();
-  return row;
 }
 
 // The neighbour from the rows kept for its range: every row of the range is there, with the one
@@ -144,10 +131,12 @@ std::string Neighbour(RequestState& state, const ChannelSettings& channel,
       GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
   const std::string& path = folder.path;
   if (!article_id) return kNoNeighbour;
-  const std::optional<NeighbourRows::Row> row =
-      kept != nullptr && *article_id >= kept->first_id && *article_id <= kept->last_id
-          ? KeptNeighbour(*kept, *article_id, previous)
-          : ReadNeighbour(state, *article_id, previous);
+  std::optional<NeighbourRows> own;
+  if (kept == nullptr || *article_id < kept->first_id || *article_id > kept->last_id) {
+    own = LoadNeighbourRows(state, *article_id, *article_id);
+    kept = &*own;
+  }
+  const std::optional<NeighbourRows::Row> row = KeptNeighbour(*kept, *article_id, previous);
   if (!row) return kNoNeighbour;
   std::string id = row->id_value.ToString();
   const std::string title = HtmlEscapeAttr(row->title.ToString());
@@ -206,19 +195,26 @@ std::string ShowPath(RequestState& state, const ChannelSettings& channel,
 NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id) {
   NeighbourRows kept;
   if (first_id > last_id) return kept;
-  if (std::optional<NeighbourRows::Row> before = ReadNeighbour(state, first_id, true)) {
-    kept.rows.push_back(std::move(*before));
+  // The one before the range, the range and the one after it, in one statement; each arm is a
+  // select of its own, as each would be read alone, and the rows are put in order here. The range
+  // of one article is that article alone, which no link shows.
+  const Variant first(static_cast<long long>(first_id));
+  const Variant last(static_cast<long long>(last_id));
+  std::string sql = "select * from (" + NeighbourSql(true, false) + ") p union all ";
+  std::vector<Variant> params = {first};
+  if (first_id < last_id) {
+    sql += "select * from (" + NeighbourSql(false, true) + ") r union all ";
+    params.insert(params.end(), {first, last});
   }
-  {
-    Recordset rs;
-    rs.Open(NeighbourSql(false, true),
-            {Variant(static_cast<long long>(first_id)), Variant(static_cast<long long>(last_id))},
-            *state.db.Conn, 0, 1);
-    for (; !rs.Eof(); rs.MoveNext()) kept.rows.push_back(RowOf(rs));
-  }
-  if (std::optional<NeighbourRows::Row> after = ReadNeighbour(state, last_id, false)) {
-    kept.rows.push_back(std::move(*after));
-  }
+  sql += "select * from (" + NeighbourSql(false, false) + ") n";
+  params.push_back(last);
+  Recordset rs;
+  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) kept.rows.push_back(RowOf(rs));
+  rs.Close();
+  std::stable_sort(
+      kept.rows.begin(), kept.rows.end(),
+      [](const NeighbourRows::Row& a, const NeighbourRows::Row& b) { return a.id < b.id; });
   kept.first_id = first_id;
   kept.last_id = last_id;
   return kept;

@@ -34,9 +34,10 @@ namespace folirex {
 std::string ShowPath(RequestState& state, const ChannelSettings& channel,
                      std::optional<int64_t> class_id, std::optional<int64_t> subject_id,
                      std::string_view generate_html, std::string_view page_type);
-// The neighbours of every article whose id lies in [first_id, last_id], read at once (three
-// queries) for a run of pages that draws many of them (a generation step): the approved, not
-// recycled articles of that range, the one just before it and the one just after it.
+// The neighbours of every article whose id lies in [first_id, last_id], read at once (one
+// statement) for a page that draws both links, or a run of pages that draws many of them (a
+// generation step): the approved, not recycled articles of that range, the one just before it and
+// the one just after it.
 struct NeighbourRows {
   struct Row {
     int64_t id = 0;
@@ -48,7 +49,8 @@ struct NeighbourRows {
 };
 NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id);
 
-// `kept`, when given and the article's id lies in its range, answers instead of a query.
+// `kept`, when given and the article's id lies in its range, answers; otherwise both neighbours
+// are read (LoadNeighbourRows) for this link alone.
 std::string ShowArticlePrevious(RequestState& state, const ChannelSettings& channel,
                                 std::optional<int64_t> article_id,
                                 const NeighbourRows* kept = nullptr);

@@ -250,6 +250,9 @@ class PageRender {
   std::optional<std::string> SearchTitle();
   std::string ClickScript();
   std::string ArticleFooter();
+  // The article's neighbours: the run's (PageValueCache) when they hold its id, else read once
+  // for both links.
+  const NeighbourRows* Neighbours();
   std::string ChipValue(const std::string& chip);
   std::string NameOf(std::string_view table, std::optional<int64_t> id);
   // The value `what` of this page: from shared_ when it holds it for the page's arguments,
@@ -272,7 +275,8 @@ class PageRender {
   std::string first_block_html_;  // first and class list pages
   bool article_loaded_ = false;
   std::optional<LoadedArticle> owned_article_;  // the article the render loaded itself
-  const LoadedArticle* article_ = nullptr;      // args_.article or owned_article_; null: none
+  std::optional<NeighbourRows> own_neighbours_;
+  const LoadedArticle* article_ = nullptr;  // args_.article or owned_article_; null: none
 };
 
 // The chip table: each chip kind by the name the page patterns spell, its renderer, and the page
@@ -512,6 +516,15 @@ std::optional<std::string> PageRender::SearchTitle() {
   return std::string(field) + "包含<font color=red>" + HTMLEncode(keyword) + "</font>的文章";
 }
 
+const NeighbourRows* PageRender::Neighbours() {
+  const NeighbourRows* run = shared_ != nullptr ? shared_->neighbours() : nullptr;
+  if (!args_.article_id) return run;
+  const int64_t id = *args_.article_id;
+  if (run != nullptr && id >= run->first_id && id <= run->last_id) return run;
+  if (!own_neighbours_) own_neighbours_ = LoadNeighbourRows(state_, id, id);
+  return &*own_neighbours_;
+}
+
 std::string PageRender::ClickScript() {
   return "<script language='javascript' src='" + ServerPath() +
          "asp.asp?m=click&articleid=" + IdText(args_.article_id) +
@@ -683,11 +696,9 @@ std::optional<std::string> PageRender::ArticleLabel(Label label) {
              " 点击数：" + ClickScript() + " 更新时间：" +
              FormatDate((*article_)[kArticleAddTime], 2);
     case Label::kArticlePrevious:
-      return ShowArticlePrevious(state_, channel_, args_.article_id,
-                                 shared_ != nullptr ? shared_->neighbours() : nullptr);
+      return ShowArticlePrevious(state_, channel_, args_.article_id, Neighbours());
     case Label::kArticleNext:
-      return ShowArticleNext(state_, channel_, args_.article_id,
-                             shared_ != nullptr ? shared_->neighbours() : nullptr);
+      return ShowArticleNext(state_, channel_, args_.article_id, Neighbours());
     case Label::kArticleFooter:
       return ArticleFooter();
     default:
