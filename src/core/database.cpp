@@ -49,6 +49,7 @@ bool TryOpenDatabase(DatabaseState& db, const HostObjects& host) {
     return true;
   } catch (const std::exception&) {
     CloseDatabase(db);
+    db.Conn.reset();  // never opened: nothing holds it yet
     return false;
   }
 }
@@ -64,10 +65,12 @@ void CloseDatabase(DatabaseState& db) noexcept {
     db.Rs->Close();
     db.Rs.reset();
   }
-  if (db.Conn) {
+  // The connection object stays until the request ends, closed: a page that ends with a message
+  // from inside a transaction still has the transaction's guard on its stack, which rolls back
+  // (nothing, once closed) through it as the page unwinds.
+  if (db.Conn && db.Conn->IsOpen()) {
     db.SqlStatements += db.Conn->statement_count();
     db.Conn->Close();
-    db.Conn.reset();
   }
 }
 

@@ -25,7 +25,8 @@ bool TryOpenDatabase(DatabaseState& db, const HostObjects& host);
 // response (throws ResponseEnd).
 void OpenDatabase(RequestState& state);
 
-// Closes and drops Rs, then Conn. Never fails; safe to call any number of times.
+// Closes and drops Rs, then closes Conn (kept, closed, for the guards still on the stack). Never
+// fails; safe to call any number of times.
 void CloseDatabase(DatabaseState& db) noexcept;
 
 }  // namespace folirex

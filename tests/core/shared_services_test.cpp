@@ -109,7 +109,7 @@ TEST_F(ServicesTest, ConsoleFrameMarkupAndFooterClosesTheDatabase) {
     AdminHeader(s);
     AdminNavi(s, "当前位置：系统管理&gt;&gt;基本设置");
     AdminFooter(s);
-    closed = s.db.Conn == nullptr;
+    closed = !s.db.Conn->IsOpen();
   });
   std::string body = site_.RequestBody();
   EXPECT_EQ(body.rfind("<html><head><meta http-equiv='Content-Type' content='text/html; "
@@ -159,7 +159,7 @@ TEST_F(ServicesTest, AlertBackEndsThePageAndClosesTheDatabase) {
     try {
       AlertBack(s, "提示：出错了！");
     } catch (const ResponseEnd&) {
-      closed = s.db.Conn == nullptr;
+      closed = !s.db.Conn->IsOpen();
       throw;
     }
     went_on = true;
