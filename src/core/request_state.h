@@ -161,10 +161,15 @@ struct RequestCaches {
   int64_t ListPagesAhead = 0;
   ListRowsWindow ListRows;
 
+  // Whole lists read ahead for the page (ReadListsAhead, site/article_list.h), by their select
+  // and values (db::StatementKey); each is taken when drawn.
+  std::map<std::string, std::vector<std::vector<Variant>>> ListsReadAhead;
+
   void Clear() {
     ChannelRows.reset();
     TemplatePageCache.clear();
     ListRows = ListRowsWindow();
+    ListsReadAhead.clear();
   }
 };
 

@@ -9,6 +9,7 @@
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/vb_text.h"
+#include "site/article_list.h"
 #include "site/channel_loader.h"
 #include "site/list_support.h"
 #include "site/public_pages.h"
@@ -91,13 +92,16 @@ std::string ReplaceNoCase(const std::string& text, std::string_view from, const 
 
 // One site home cell: the body rendered as a class list of the cell's channel
 // with class 0, page size 20.
+TemplateArgs CellArgs(const Variant& generate_html) {
+  return {.page_type = "classlist",
+          .generate_html = generate_html.ToString(),
+          .class_id = 0,
+          .page_size = 20};
+}
+
 std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
                      const Variant& generate_html, std::string body) {
-  return ParseTemplate(state, channel, skin, body,
-                       {.page_type = "classlist",
-                        .generate_html = generate_html.ToString(),
-                        .class_id = 0,
-                        .page_size = 20});
+  return ParseTemplate(state, channel, skin, body, CellArgs(generate_html));
 }
 
 }  // namespace
@@ -122,10 +126,15 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
 
   // Each cell is a page of its channel: the engine draws the body (the
   // channel's folder, path, lists and menus) with the cell's settings.
+  struct Cell {
+    ChannelSettings channel;
+    Variant generate_html;
+    std::string body;
+  };
   const std::string lower = LCase(body);
-  std::vector<std::string> cells;
+  std::vector<Cell> planned;
   for (const ChannelRow& row : channels) {
-    const std::optional<ChannelSettings> cell_channel =
+    std::optional<ChannelSettings> cell_channel =
         LoadChannelSettings(state.db, state.caches, ParseId(row.id.ToString()));
     if (!cell_channel) continue;
     const std::string id = row.id.ToString();
@@ -133,14 +142,30 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
     // the rest of the body keeps its letter case (scripts and file names in it
     // depend on it).
     if (lower.find("listarticlelist:-1") != std::string::npos) {
-      cells.push_back(CellPage(state, *cell_channel, skin, row.generate_html,
-                               ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id)));
+      planned.push_back({std::move(*cell_channel), row.generate_html,
+                         ReplaceNoCase(body, "listarticlelist:-1", "listarticlelist:" + id)});
     } else if (lower.find("listarticlepic:-1") != std::string::npos) {
-      cells.push_back(CellPage(state, *cell_channel, skin, row.generate_html,
-                               ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id)));
+      planned.push_back({std::move(*cell_channel), row.generate_html,
+                         ReplaceNoCase(body, "listarticlepic:-1", "listarticlepic:" + id)});
     } else {
-      cells.push_back(CellPage(state, *cell_channel, skin, cell_channel->GenerateHtml, body));
+      Variant generate = cell_channel->GenerateHtml;
+      planned.push_back({std::move(*cell_channel), std::move(generate), body});
     }
+  }
+  // The cells' lists are read together, before the first cell is drawn.
+  if (ReadsListsAhead(state.db)) {
+    std::vector<BoundSql> lists;
+    for (const Cell& cell : planned) {
+      for (BoundSql& list :
+           WholeListsOf(state, cell.channel, cell.body, CellArgs(cell.generate_html))) {
+        lists.push_back(std::move(list));
+      }
+    }
+    ReadListsAhead(state, lists);
+  }
+  std::vector<std::string> cells;
+  for (Cell& cell : planned) {
+    cells.push_back(CellPage(state, cell.channel, skin, cell.generate_html, std::move(cell.body)));
   }
   return Grid(cells, *cols, /*home=*/true);
 }
@@ -177,7 +202,19 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
   }
   if (classes.empty()) return "";
 
-  // Each cell is drawn by the class list handler with its class's skin.
+  // Each cell is drawn by the class list handler with its class's skin; the cells' lists are read
+  // together first.
+  if (ReadsListsAhead(state.db)) {
+    std::vector<BoundSql> lists;
+    for (const Variant& id : classes) {
+      for (BoundSql& list :
+           WholeListsOf(state, channel, body,
+                        {.page_type = "classlist", .class_id = ParseId(id.ToString())})) {
+        lists.push_back(std::move(list));
+      }
+    }
+    ReadListsAhead(state, lists);
+  }
   std::vector<std::string> cells;
   for (const Variant& id : classes) {
     cells.push_back(ShowClassList(state, channel, ParseId(id.ToString()), body));

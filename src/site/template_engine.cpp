@@ -230,12 +230,13 @@ class PageRender {
   std::string DrawComment(const Variant& params, const std::string& chip);
   std::string DrawJsFile(const Variant& params, const std::string& chip);
 
- private:
-  std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
-  void ExpandBlocks(std::string& template_text);
   // The scan of the template text for the pattern, kept for the process (KeptTemplateScans).
   static std::shared_ptr<const TemplateScan> KeptScan(const std::string& template_text,
                                                       std::string_view pattern, bool places);
+
+ private:
+  std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
+  void ExpandBlocks(std::string& template_text);
   // False when the page is an article page whose article does not exist.
   bool EnsureArticle();
   std::string Slot(ArticleSlot slot) const { return (*article_)[slot].ToString(); }
@@ -800,6 +801,9 @@ std::string PageRender::Render(std::string& template_text) {
                    ? ServerPath()
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
+  // The page's whole lists in one read; a run of pages (shared_) keeps the lists it drew.
+  if (shared_ == nullptr)
+    ReadListsAhead(state_, WholeListsOf(state_, channel_, template_text, args_));
 
   const std::shared_ptr<const TemplateScan> kept =
       KeptScan(template_text, PagePattern(page_), true);
@@ -858,6 +862,28 @@ const std::string* PageValueCache::Find(const std::string& key) const {
 
 void PageValueCache::Store(const std::string& key, std::string value) {
   values_.insert_or_assign(key, std::move(value));
+}
+
+std::vector<BoundSql> WholeListsOf(RequestState& state, const ChannelSettings& channel,
+                                   const std::string& template_text, const TemplateArgs& args) {
+  std::vector<BoundSql> lists;
+  const std::shared_ptr<const TemplateScan> scan =
+      PageRender::KeptScan(template_text, PagePattern(PageBitOf(LCase(args.page_type))), true);
+  for (const std::string& chip : scan->found.groups) {
+    const size_t colon = chip.find(':');
+    if (colon == std::string::npos) continue;
+    const ChipRow* row = FindChip(LCase(chip.substr(0, colon)));
+    if (row == nullptr || row->render != &PageRender::DrawArticleList) continue;
+    const size_t next = chip.find(':', colon + 1);
+    const std::optional<ArticleListChip> fields = ParseArticleListChip(
+        chip.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1));
+    if (!fields) continue;
+    if (std::optional<BoundSql> select = WholeListSelect(state.db, channel, *fields, args.page_type,
+                                                         args.class_id, args.subject_id)) {
+      lists.push_back(std::move(*select));
+    }
+  }
+  return lists;
 }
 
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,

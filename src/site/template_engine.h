@@ -51,8 +51,10 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -117,6 +119,11 @@ struct TemplateArgs {
   // The article of article_id as the caller read it already (LoadArticle), or null.
   const LoadedArticle* article = nullptr;
 };
+
+// The whole lists (WholeListSelect, site/article_list.h) that drawing the text as a page of
+// `channel` with `args` reads, for reading them ahead (ReadListsAhead).
+std::vector<BoundSql> WholeListsOf(RequestState& state, const ChannelSettings& channel,
+                                   const std::string& template_text, const TemplateArgs& args);
 
 // `channel` must outlive the call.
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
