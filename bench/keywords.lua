@@ -66,7 +66,11 @@ local function load()
     line = line + 1
     if line >= from + part then break end
     if line >= from then
-      table.insert(requests, wrk.format(nil, wrk.path .. keyword))
+      -- As from one of 64 client addresses of the thread (see bench/addresses.lua).
+      local headers = {}
+      for name, value in pairs(wrk.headers) do headers[name] = value end
+      headers["X-Forwarded-For"] = "10.2." .. index .. "." .. (#requests % 64 + 1)
+      table.insert(requests, wrk.format(nil, wrk.path .. keyword, headers))
     end
   end
   deadline = now() + seconds

@@ -60,6 +60,15 @@ keep_common_settings() {  # FILE
   mv "$1.common" "$1"
 }
 
+# The bench's wrk scripts send each request as from a client address of its own (X-Forwarded-For,
+# bench/addresses.lua): the servers take it from the loopback address, their proxy for the run, so
+# that the host's bound of pages in progress per client address does not hold wrk's connections,
+# all from one address, behind a few pages.
+trust_loopback() {  # FILE (a folirex.conf)
+  sed -i '/^TrustedProxies=/d' "$1"
+  echo "TrustedProxies=127.0.0.1" >>"$1"
+}
+
 alive() {  # PID: running (a child that has exited but not been waited for is not)
   local state
   state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1

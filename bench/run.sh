@@ -333,6 +333,7 @@ if [ "$dbkind" = postgres ]; then
     now_label=pg base_label=sqlite
   fi
 fi
+for conf in "$work"/*/folirex.conf; do trust_loopback "$conf"; done
 
 peak_memory() { awk '/VmHWM/{print $2, $3}' "/proc/$1/status"; }
 
@@ -348,6 +349,7 @@ measure() {  # URL SECONDS [LIMIT]
   local header=() script=() script_args=() sent answered not200 ran_out rate wrk_secs="$secs"
   local wrk_threads=2 connections=16
   [ -z "${wrk_cookie:-}" ] || header=(-H "Cookie: $wrk_cookie")
+  script=(-s "$repo/bench/addresses.lua")
   m_ran_out=""
   if [ -n "${kw_file:-}" ]; then
     connections="$readers"
@@ -668,6 +670,9 @@ echo
 printf '%s articles; wrk -t2 -c16, 5 s warm-up, %s s measured; server --threads %s\n' \
   "$articles" "$duration" "$threads"
 printf 'seed: %s\n' "$seed_label"
+printf 'measured requests come as from 64 client addresses a wrk thread (X-Forwarded-For from\n'
+printf '127.0.0.1, the servers'"'"' trusted proxy), so the bound of pages a client address has in\n'
+printf 'progress does not hold wrk'"'"'s connections back\n'
 printf 'new kw rows: on every request a keyword its server has not been asked before, without\n'
 printf 'warm-up, %s at once; req/s over their own span (their lists and slices in a table after\n' \
   "$readers"
