@@ -37,24 +37,6 @@ void AdminFooter(RequestState& state) {
   CloseDatabase(state.db);
 }
 
-void CheckPrivilege(RequestState& state, std::string_view code) {
-  Session& session = *state.host.Session;
-  if (session.Get("User_Code").IsBlank()) state.host.Response->Redirect("admin.asp?m=admin_login");
-  // The rights are those of the account the session signed in as, under the name it holds now:
-  // a name it gave up, or one a later account took, grants it nothing. The id and the code are
-  // bound as parameters.
-  state.db.Sql =
-      "select f.d_functioncode from Vantrel_ManagerFunction f, Vantrel_Admin a "
-      "where a.d_id = ? and f.d_adminname = a.d_name and f.d_functioncode = ?";
-  Recordset& rs = *state.db.Rs;
-  rs.Open(state.db.Sql,
-          {Variant(session.Get(kSessionAccountId).ToInt64Or(0)), Variant(std::string(code))},
-          *state.db.Conn, 0, 1);
-  bool granted = !rs.Eof();
-  rs.Close();
-  if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
-}
-
 namespace {
 
 // A session is signed in while the account it signed in with is still in the table under the
@@ -63,18 +45,30 @@ namespace {
 // id, which a rename keeps and no later account reuses), and a session whose account is gone or
 // whose stamp no longer matches is signed out here and sent to the login page as one that never
 // signed in. The session that made the change itself holds the new stamp, and takes up the
-// name as now stored.
-void RequireAccount(RequestState& state) {
+// name as now stored. With a function code, the same read tells whether the account holds it
+// under that name: one that does not is sent to the error page (errnum 1).
+void RequireAccount(RequestState& state, std::string_view code = {}) {
   Session& session = *state.host.Session;
   if (!session.Get("User_Code").IsBlank()) {
     const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
     Recordset rs;
-    rs.Open("select d_name, d_password from Vantrel_Admin where d_id = ?", {Variant(id)},
-            *state.db.Conn, 0, 1);
+    if (code.empty()) {
+      rs.Open("select d_name, d_password from Vantrel_Admin where d_id = ?", {Variant(id)},
+              *state.db.Conn, 0, 1);
+    } else {
+      // The id and the code are bound as parameters; a name that another account held before
+      // grants nothing, the grant's name being the account's own.
+      rs.Open(
+          "select a.d_name, a.d_password, f.d_functioncode from Vantrel_Admin a left outer join "
+          "Vantrel_ManagerFunction f on f.d_adminname = a.d_name and f.d_functioncode = ? where "
+          "a.d_id = ?",
+          {Variant(std::string(code)), Variant(id)}, *state.db.Conn, 0, 1);
+    }
     const bool signed_in = id > 0 && !rs.Eof() &&
                            session.Get(kSessionAccountStamp).ToString() ==
                                AccountStamp(rs["d_name"].ToString(), rs["d_password"].ToString());
     const Variant name = signed_in ? rs["d_name"] : Variant();
+    const bool granted = signed_in && (code.empty() || !rs["d_functioncode"].IsNull());
     rs.Close();
     if (signed_in) {
       const std::string current = name.ToString();
@@ -84,6 +78,7 @@ void RequireAccount(RequestState& state) {
       if (!host::EqualsNoCase(session.Get("User_Code").ToString(), current)) {
         session.Set("User_Code", name);
       }
+      if (!granted) state.host.Response->Redirect("?m=admin_error&errnum=1");
       return;
     }
     ForgetSignIn(session);
@@ -100,8 +95,7 @@ void CheckAccess(RequestState& state, ConsoleAccess access, std::string_view cod
       RequireAccount(state);
       return;
     case ConsoleAccess::kFunction:
-      RequireAccount(state);
-      CheckPrivilege(state, code);
+      RequireAccount(state, code);
       return;
   }
 }
@@ -130,6 +124,8 @@ void RunConsolePage(const ConsoleRoute& route, RequestState& state, const Consol
 }
 
 }  // namespace
+
+void CheckPrivilege(RequestState& state, std::string_view code) { RequireAccount(state, code); }
 
 void RunAdminAction(RequestState& state, std::string_view action,
                     std::initializer_list<AdminAction> actions,

@@ -24,10 +24,11 @@ void AdminHeader(RequestState& state);
 // The breadcrumb box; text is written as given (callers pass "当前位置：..." with entities).
 void AdminNavi(RequestState& state, std::string_view text);
 void AdminFooter(RequestState& state);
-// Returns only when the account the session signed in as (its User_ID) holds the function code
-// under its current name; otherwise redirects (to the login page, or to the error page with
-// errnum 1) and ends the response. The frame calls it for every route that needs a code, after
-// finding the account still there; no page calls it.
+// Returns only when the account the session signed in as (its User_ID) is still there under the
+// name and password it signed in with (its stamp) and holds the function code under that name;
+// otherwise redirects (to the login page, or to the error page with errnum 1) and ends the
+// response, reading both in one statement. The frame calls it for every route that needs a code;
+// no page calls it.
 void CheckPrivilege(RequestState& state, std::string_view code);
 
 // One action of a console page: the value of the request's `action` and the procedure that

@@ -10,6 +10,7 @@
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
+#include "platform/db/db_error.h"
 #include "platform/db/kept_reads.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
@@ -423,19 +424,23 @@ void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists) {
              ".* from (" + arms[i]->sql + ") x" + arm;
       params.insert(params.end(), arms[i]->params.begin(), arms[i]->params.end());
     }
-    Recordset rs;
-    rs.Open("select * from (" + sql + ") folirex_lists order by folirex_arm, folirex_row", params,
-            *state.db.Conn, 0, 1);
     std::vector<std::vector<std::vector<Variant>>> rows(end - start);
-    for (; !rs.Eof(); rs.MoveNext()) {
-      const int64_t arm = rs.Field(0).ToInt64Or(-1);
-      if (arm < 0 || arm >= static_cast<int64_t>(rows.size())) continue;
-      std::vector<Variant> row;
-      row.reserve(static_cast<size_t>(std::max(rs.FieldCount() - 2, 0)));
-      for (int c = 2; c < rs.FieldCount(); ++c) row.push_back(rs.Field(c));
-      rows[static_cast<size_t>(arm)].push_back(std::move(row));
+    try {
+      Recordset rs;
+      rs.Open("select * from (" + sql + ") folirex_lists order by folirex_arm, folirex_row", params,
+              *state.db.Conn, 0, 1);
+      for (; !rs.Eof(); rs.MoveNext()) {
+        const int64_t arm = rs.Field(0).ToInt64Or(-1);
+        if (arm < 0 || arm >= static_cast<int64_t>(rows.size())) continue;
+        std::vector<Variant> row;
+        row.reserve(static_cast<size_t>(std::max(rs.FieldCount() - 2, 0)));
+        for (int c = 2; c < rs.FieldCount(); ++c) row.push_back(rs.Field(c));
+        rows[static_cast<size_t>(arm)].push_back(std::move(row));
+      }
+    } catch (const DbError&) {
+      // Each list is then read where it is drawn, and answers for itself there.
+      return;
     }
-    rs.Close();
     for (size_t i = start; i < end; ++i) {
       state.caches.ListsReadAhead[keys[i]] = std::move(rows[i - start]);
     }

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "console/admin_frame.h"
+#include "console/admin_login.h"
 #include "core/database.h"
+#include "core/md5.h"
 #include "core/messages.h"
 #include "core/site_config.h"
 #include "support/site_fixture.h"
@@ -137,6 +139,8 @@ TEST_F(ServicesTest, CheckPrivilegeIsAnExactMatchOfTheSignedInAccountAndCode) {
     } else {
       site_.runner().session().Set("User_Code", user);
       site_.runner().session().Set("User_ID", editor);
+      site_.runner().session().Set(kSessionAccountStamp,
+                                   AccountStamp("editor", MD5(AdminRow{}.password)));
     }
     site_.InConsole([&](RequestState& s) {
       CheckPrivilege(s, code);
