@@ -83,7 +83,9 @@ bool PostedFromAnotherSite(const RequestReader& request) {
 bool LoadConfigChecked(RequestState& state) {
   try {
     // Every page reads the channels; read first, they bring the version of the settings kept
-    // in memory along, so the configuration after them comes from memory.
+    // in memory along, so the configuration after them comes from memory, and the article data
+    // version, which the request's lists are counted at until it writes.
+    state.db.Conn->KeepReadsUntilWrite();
     FindChannelRow(state.db, state.caches, 0);
     LoadConfig(state.db, state.host, state.site);
     return true;

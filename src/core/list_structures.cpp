@@ -484,9 +484,10 @@ class SingleFlight {
   std::unordered_map<std::string, Flight> flights_;
 };
 
+// Read once a request, until it writes: every list of a page is counted at the version its first
+// read found (the first statement of a page brings it along, FindChannelRow).
 int64_t ReadVersion(Connection& conn) {
-  return conn.ExecuteScalar("select d_version from Vantrel_ArticleVersion where d_id = 1")
-      .ToInt64Or(0);
+  return conn.ReadUntilWrite(std::string(kArticleDataVersionSql)).ToInt64Or(0);
 }
 
 }  // namespace

@@ -80,7 +80,12 @@ struct ListBuildOptions {
 // (SQLite). conn must not be inside a transaction. Failures throw DbError.
 bool BuildListStructures(Connection& conn, const ListBuildOptions& options = {});
 
-// The current article data version of conn's database (ensuring the structures first).
+// The select of the article data version (row 1 of Vantrel_ArticleVersion).
+inline constexpr std::string_view kArticleDataVersionSql =
+    "select d_version from Vantrel_ArticleVersion where d_id = 1";
+
+// The article data version of conn's database (ensuring the structures first), read once for the
+// connection until it writes (Connection::ReadUntilWrite).
 int64_t ArticleDataVersion(Connection& conn);
 
 // The number of rows of `list` (of article rows, or of another table kept against the article

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/list_structures.h"
 #include "core/public_request.h"
 #include "core/text_helpers.h"
 #include "platform/db/provider.h"
@@ -108,6 +109,7 @@ void InitDateValues(const HostObjects& host, const DateTime& today) {
 
 namespace {
 constexpr const char* kKeptVersionColumn = "folirex_kept_version";
+constexpr const char* kDataVersionColumn = "folirex_data_version";
 
 // A yes/no column as the pages' "= true" and "= false" compare it (true is stored as -1).
 bool FlagIs(const Variant& v, bool value) {
@@ -134,9 +136,11 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
     bool more = false;
     if (!version_sql.empty()) {
       try {
-        st = db.Conn->PrepareRead(
-            "select *, (" + version_sql + ") as " + kKeptVersionColumn + " from Vantrel_Channel",
-            {});
+        // The article data version too, which the page's lists are counted at.
+        st = db.Conn->PrepareRead("select *, (" + version_sql + ") as " + kKeptVersionColumn +
+                                      ", (" + std::string(kArticleDataVersionSql) + ") as " +
+                                      kDataVersionColumn + " from Vantrel_Channel",
+                                  {});
         more = st->Step();
       } catch (const DbError&) {
         // A database made before the version row has no such table: the channels are read
@@ -153,11 +157,16 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
     // The columns' places by name (lower case), once for every row.
     auto columns = std::make_shared<std::map<std::string, size_t, std::less<>>>();
     int version_column = -1;
+    int data_version_column = -1;
     std::vector<int> kept;
     for (int i = 0; i < st->ColumnCount(); ++i) {
       std::string name = LCase(st->ColumnName(i));
       if (!version_sql.empty() && name == kKeptVersionColumn) {
         version_column = i;
+        continue;
+      }
+      if (!version_sql.empty() && name == kDataVersionColumn) {
+        data_version_column = i;
         continue;
       }
       // A name given twice names its last column.
@@ -169,6 +178,10 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
     for (; more; more = st->Step()) {
       if (version_column >= 0 && !offered) {
         db.Conn->OfferKeptVersion(st->Column(version_column));
+        if (data_version_column >= 0 && !st->Column(data_version_column).IsNull()) {
+          db.Conn->OfferUntilWrite(std::string(kArticleDataVersionSql),
+                                   st->Column(data_version_column));
+        }
         offered = true;
       }
       RequestCaches::ChannelRow row{columns, {}};

@@ -59,6 +59,7 @@ void Connection::Open(std::string_view connection_string) {
   statement_count_ = 0;
   transaction_depth_ = 0;
   kept_version_.reset();
+  read_until_write_.clear();
 }
 
 bool Connection::IsOpen() const { return session_ != nullptr; }
@@ -69,6 +70,7 @@ void Connection::Close() noexcept {
   for (db::Cursor* cursor : open) cursor->ConnectionClosing();
   cursors_.clear();
   transaction_depth_ = 0;
+  read_until_write_.clear();
   if (session_) db::ReleaseSession(std::move(session_));  // rolls back what was left open
 }
 
@@ -119,12 +121,21 @@ db::TablesWritten Connection::KeptWrittenByText(std::string_view sql) const {
   return written;
 }
 
-void Connection::CountStatement() { Count({}); }
+// A statement the connection cannot tell is a read (a recordset's row written back, a transaction
+// begun or ended) forgets what ReadUntilWrite kept.
+void Connection::CountStatement() {
+  Count({});
+  read_until_write_.clear();
+}
 
 void Connection::CountStatement(std::string_view sql, const db::Statement& statement) {
   Count(sql);
-  if (kept_ == nullptr) return;
   const db::StatementTouches* touches = statement.touches();
+  if (touches != nullptr ? !touches->writes.empty() || !touches->reshapes.empty()
+                         : sql.empty() || !BeginsWithSelect(sql)) {
+    read_until_write_.clear();
+  }
+  if (kept_ == nullptr) return;
   if (touches == nullptr) {
     NoteKeptWrite(KeptWrittenByText(sql));
     return;
@@ -296,6 +307,26 @@ Variant Connection::ExecuteScalar(std::string_view sql, const std::vector<Varian
 
 Variant Connection::ExecuteScalar(const db::KeptRead& read) {
   return FirstField(*PrepareRead(read));
+}
+
+Variant Connection::ReadUntilWrite(const std::string& sql) {
+  for (const auto& [read, value] : read_until_write_) {
+    if (read == sql) return value;
+  }
+  Variant value = ExecuteScalar(sql);
+  if (keeps_until_write_) read_until_write_.emplace_back(sql, value);
+  return value;
+}
+
+void Connection::OfferUntilWrite(const std::string& sql, const Variant& value) {
+  if (!keeps_until_write_) return;
+  for (auto& [read, kept] : read_until_write_) {
+    if (read == sql) {
+      kept = value;
+      return;
+    }
+  }
+  read_until_write_.emplace_back(sql, value);
 }
 
 void Connection::BeginTrans() {

@@ -89,6 +89,16 @@ class Connection {
   std::unique_ptr<db::Statement> PrepareRead(const db::KeptRead& read);
   // ExecuteScalar of a kept read.
   Variant ExecuteScalar(const db::KeptRead& read);
+  // The value `sql` answers (a select of one value, Null when it answers no row). On a
+  // connection that keeps them (KeepReadsUntilWrite: a request's, whose work is short), it is
+  // read once and kept until the connection writes, or may have written, anything (any statement
+  // but a plain read, a transaction's start or end): the request's later reads of it are answered
+  // from memory. Any other connection reads it every time.
+  Variant ReadUntilWrite(const std::string& sql);
+  void KeepReadsUntilWrite() { keeps_until_write_ = true; }
+  // The value of `sql` as the caller read it in a statement of its own (one of its columns), for
+  // ReadUntilWrite to answer with.
+  void OfferUntilWrite(const std::string& sql, const Variant& value);
   // The statement that reads the kept tables' version when the connection would read it before
   // its next kept select, so that a caller can read it in a statement of its own as a column;
   // empty otherwise. The caller hands the value it read to OfferKeptVersion; Null when the
@@ -124,6 +134,9 @@ class Connection {
   // Kept reads: the policy, and the version this connection read with the time it read it and
   // the process's write generation then.
   const db::KeptReadsPolicy* kept_ = nullptr;
+  // ReadUntilWrite's values, by their select.
+  std::vector<std::pair<std::string, Variant>> read_until_write_;
+  bool keeps_until_write_ = false;
   std::optional<int64_t> kept_version_;
   int64_t kept_version_at_ = 0;
   uint64_t kept_generation_ = 0;

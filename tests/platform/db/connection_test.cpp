@@ -154,6 +154,41 @@ TEST(ConnectionTest, ExecuteAnswersRowsAffected) {
   EXPECT_GE(TotalStatementCount(), conn.statement_count());
 }
 
+// A request's connection reads such a value once, and again only after it wrote (or may have):
+// what another connection writes meanwhile is not seen, what its own writes change is.
+TEST(ConnectionTest, AValueReadUntilWriteIsReadAgainAfterTheConnectionsOwnWrites) {
+  TempDatabase db;
+  Connection conn, other;
+  conn.Open(db.ConnectionString());
+  other.Open(db.ConnectionString());
+  db.CreateSchema(conn);
+  conn.Execute("insert into Vantrel_Keyword (d_name, d_order) values ('a', 1)");
+  const std::string sql = "select d_order from Vantrel_Keyword where d_id = 1";
+  auto value = [&] { return conn.ReadUntilWrite(sql).ToInt64Or(-1); };
+  EXPECT_EQ(value(), 1) << "a connection that keeps nothing reads it every time";
+  other.Execute("update Vantrel_Keyword set d_order = 2");
+  EXPECT_EQ(value(), 2);
+
+  conn.KeepReadsUntilWrite();
+  EXPECT_EQ(value(), 2);
+  other.Execute("update Vantrel_Keyword set d_order = 3");
+  const int64_t before = conn.statement_count();
+  EXPECT_EQ(value(), 2) << "kept until the connection writes";
+  EXPECT_EQ(conn.statement_count(), before);
+  conn.Execute("update Vantrel_Keyword set d_name = 'b'");
+  EXPECT_EQ(value(), 3);
+  other.Execute("update Vantrel_Keyword set d_order = 4");
+  conn.BeginTrans();
+  EXPECT_EQ(value(), 4) << "a transaction begun may write";
+  conn.CommitTrans();
+  EXPECT_EQ(value(), 4);
+  other.Execute("update Vantrel_Keyword set d_order = 5");
+  conn.ExecuteScalar("select count(*) from Vantrel_Keyword");
+  EXPECT_EQ(value(), 4) << "a read is no write";
+  conn.OfferUntilWrite(sql, Variant(9));
+  EXPECT_EQ(value(), 9) << "a value read along with another statement answers";
+}
+
 TEST(ConnectionTest, ParametersCarryQuotesAndChineseText) {
   TempDatabase db;
   Connection conn;
