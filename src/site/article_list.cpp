@@ -412,7 +412,8 @@ void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists) {
     arms.push_back(&list);
   }
   // Each list's rows as its select alone gives them: numbered in its own order, each list after
-  // the one before. A list alone is read where it is drawn.
+  // the one before. A list alone is read where it is drawn. (Through the union a yes/no column
+  // comes back as its stored number, -1 or 0, which the items test as yes or no all the same.)
   for (size_t start = 0; arms.size() - start >= 2; start += kListsReadTogether) {
     const size_t end = std::min(arms.size(), start + kListsReadTogether);
     std::string sql;
