@@ -833,10 +833,7 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
   const HeadCache::Entry* kept = cache.entries.Peek(key);
-  if (kept == nullptr || kept->version >= version ||
-      version - kept->version > kArticleVersionsLogged) {
-    return std::nullopt;
-  }
+  if (kept == nullptr || !LogReaches(kept->version, version)) return std::nullopt;
   return std::make_pair(kept->version, kept->head);
 }
 
@@ -863,8 +860,8 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
                                                const ListQuery& list) {
   const std::optional<LoggedCondition> logged = list.Whole().Logged();
   if (!OrderOfKeptHeads(list.order) || !logged) return nullptr;
-  const std::optional<ChangedArticles> changed =
-      ChangedArticlesSince(conn, *logged, from, 16 * kMostHeadChanges);
+  const std::optional<LogReplay> changed =
+      ReplaySince(conn, from, &*logged, ReplayBounds{.most_rows = 16 * kMostHeadChanges});
   if (!changed) return nullptr;
   const ListHead& head = *kept;
 
@@ -972,9 +969,7 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const Li
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (const IdCache::Entry* kept = cache.entries.Peek(key)) {
       if (kept->version == version) return cache.entries.Find(key)->ids;
-      if (kept->version < version && version - kept->version <= kArticleVersionsLogged) {
-        earlier = *kept;
-      }
+      if (LogReaches(kept->version, version)) earlier = *kept;
     }
   }
   static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
@@ -1035,7 +1030,7 @@ int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
   static auto* flights = new SingleFlight<int64_t>();
   return flights->Run(key, version, [&] {
     // A count a few changes behind is brought forward by the changes the log holds since.
-    if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
+    if (kept && LogReaches(kept->version, version)) {
       const std::optional<LoggedCondition> logged = counted.Logged();
       const std::optional<int64_t> change =
           logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;

@@ -948,16 +948,24 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
                                                 int64_t from, const ListQuery& matches,
                                                 bool by_time, int64_t* now) {
   if (matches.table != "Vantrel_Article" || matches.first_rows > 0) return nullptr;
+  // Ids alone: what each changed article is now is read below, with the matches' own condition.
+  // Every version since must show a logged row: the matches are read again rather than trusted
+  // across a version the log says nothing of.
+  const std::optional<LogReplay> replay = ReplaySince(
+      conn, from, nullptr,
+      ReplayBounds{.most_articles = kMostArticlesRetested, .every_version_logged = true});
+  if (!replay) return nullptr;
+  *now = replay->version;
   // When an article's time moved, its kept row (under its old time) is found by its id.
-  bool moved = false;
-  const std::optional<std::vector<int64_t>> changed =
-      ArticlesChangedSince(conn, from, kMostArticlesRetested, now, &moved);
-  if (!changed) return nullptr;
-  if (changed->empty()) return kept;
+  const bool moved = replay->moved;
+  std::vector<int64_t> changed;
+  changed.reserve(replay->articles.size());
+  for (const ChangedArticle& a : replay->articles) changed.push_back(a.id);
+  if (changed.empty()) return kept;
   // Each changed article's time and whether it is selected now, with the version in the same
   // reading.
   const std::string condition = matches.conditions.empty() ? "1 = 1" : matches.Condition();
-  const ListQuery changed_rows = ArticlesWithIds(*changed, ArticleHintInIdOrder(conn.engine()));
+  const ListQuery changed_rows = ArticlesWithIds(changed, ArticleHintInIdOrder(conn.engine()));
   const std::string sql =
       "select d_id, cast(d_addtime as text), case when " + condition +
       " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
@@ -997,7 +1005,7 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   }
   std::sort(present.begin(), present.end());
   std::vector<int64_t> gone;  // deleted since: their times are not known, so looked for by id
-  std::set_difference(changed->begin(), changed->end(), present.begin(), present.end(),
+  std::set_difference(changed.begin(), changed.end(), present.begin(), present.end(),
                       std::back_inserter(gone));
   gone.insert(gone.end(), rekeyed.begin(), rekeyed.end());
   std::sort(gone.begin(), gone.end());
