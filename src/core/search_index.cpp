@@ -18,6 +18,7 @@
 #include "core/article_change_log.h"
 #include "core/asked_lists.h"
 #include "core/list_structures.h"
+#include "core/pg_body_index.h"
 #include "core/search_structures.h"
 #include "core/text_helpers.h"
 #include "platform/cache/lru_cache.h"
@@ -411,7 +412,7 @@ std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std:
     return std::nullopt;
   }
   ListCondition like = ArticleTextLike(engine, column, keyword);
-  like.sql = "(octet_length(cast(d_content as text)) < 300000 or " + like.sql + ")";
+  like.sql = PgLikeOnUnsplitBodies(like.sql);
   return like;
 }
 
@@ -504,20 +505,6 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
 
-namespace {
-
-// Whether the bodies' index of sequences serves a run (folirex_body_query finds words for it):
-// a run of one character that is no mark, or one with a character that is no mark before
-// another. Lowering keeps a mark a mark and a letter letters, so the lowered run has them too.
-bool BodyPairsServe(const std::string& run) {
-  const std::vector<uint32_t> characters = CodePoints(run);
-  if (characters.size() == 1) return !IsBodyMark(characters[0]);
-  return std::any_of(characters.begin(), characters.end() - (characters.empty() ? 0 : 1),
-                     [](uint32_t cp) { return !IsBodyMark(cp); });
-}
-
-}  // namespace
-
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
   if (keyword.empty() || WildcardsAloneLength(keyword)) return {};
   size_t length = 0;
@@ -553,12 +540,10 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
     if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
     if (body) {
       // The bodies' index of their two-character sequences (folirex_body_pairs, core/
-      // list_structures.cpp): it names the bodies that hold the run's sequences that begin with
+      // pg_body_index.h): it names the bodies that hold the run's sequences that begin with
       // a letter without reading a body, and the like beside it decides.
-      if (!BodyPairsServe(run)) return std::nullopt;
-      return ListCondition{"folirex_body_pairs(cast(d_content as text)) @@ folirex_body_query(?)",
-                           {Variant(run)},
-                           ConditionKind::kNarrowing};
+      if (!PgBodyIndexServes(CodePoints(run))) return std::nullopt;
+      return PgBodyIndexCondition(run);
     }
     // The rows whose lowered text holds the lowered run's sequences among its one- and
     // two-character ones (folirex_short_grams, core/list_structures.cpp): the run itself when it
