@@ -186,47 +186,6 @@ std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedConditio
   return change;
 }
 
-std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
-                                                         size_t most, int64_t* now, bool* moved) {
-  // The log's rows since, with the versions now and at which the log began on every row (and on
-  // the one row an empty log gives).
-  const std::string sql =
-      "select c.d_version, c.d_id, (select d_version from Vantrel_ArticleVersion where d_id = 1), "
-      "(select d_version from Vantrel_ArticleVersion where d_id = 2), c.d_sign from (select 1 as "
-      "one) o left outer join (select d_version, d_id, d_sign from " +
-      std::string(kArticleChangeTable) + " where d_version > ?) c on 1 = 1 order by c.d_id";
-  std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
-  conn.CountStatement(sql, *st);
-  st->Bind({Variant(static_cast<long long>(from))});
-  std::vector<int64_t> ids;
-  std::vector<int64_t> versions;
-  Variant latest, began;
-  bool too_many = false;
-  *moved = false;
-  while (st->Step()) {
-    latest = st->Column(2);
-    began = st->Column(3);
-    if (st->Column(1).IsNull()) continue;
-    // A row of sign 0: the article's pinning or time changed.
-    if (st->Column(4).ToInt64Or(1) == 0) *moved = true;
-    const int64_t id = st->Column(1).ToInt64Or(0);
-    if (ids.empty() || ids.back() != id) {
-      if (ids.size() >= most) too_many = true;
-      if (!too_many) ids.push_back(id);
-    }
-    if (!too_many) versions.push_back(st->Column(0).ToInt64Or(0));
-  }
-  if (too_many || latest.IsNull() || began.IsNull()) return std::nullopt;
-  *now = latest.ToInt64Or(0);
-  const int64_t oldest_held = std::max(began.ToInt64Or(0), *now - kArticleVersionsLogged);
-  if (from < oldest_held || from > *now) return std::nullopt;
-  // Every version since moved with a logged row: none changed nothing.
-  std::sort(versions.begin(), versions.end());
-  versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
-  if (static_cast<int64_t>(versions.size()) != *now - from) return std::nullopt;
-  return ids;
-}
-
 std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine) {
   const std::string trigger(kArticleOrderChangeTrigger);
   const std::string table(kArticleChangeTable);
@@ -259,74 +218,79 @@ std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine) {
   };
 }
 
-std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCondition& count,
-                                                    int64_t from, size_t most_rows) {
+bool LogReaches(int64_t kept, int64_t now) {
+  return kept < now && now - kept <= kArticleVersionsLogged;
+}
+
+std::optional<LogReplay> ReplaySince(Connection& conn, int64_t from, const LoggedCondition* test,
+                                     const ReplayBounds& bounds) {
   // Each image with what it meets, in the order of the articles and then of the changes (an
-  // update's old image before its new one); beside them the version now and the one the log
-  // began at, in the same reading.
-  const std::string meets =
-      count.where.empty() ? "1" : "case when (" + count.where + ") then 1 else 0 end";
+  // update's old image before its new one); on every row, and on the one row an empty log gives,
+  // the version now and the one the log began at, in the same reading.
+  const std::string meets = test == nullptr || test->where.empty()
+                                ? "1"
+                                : "case when (" + test->where + ") then 1 else 0 end";
+  const std::string top =
+      bounds.most_rows > 0 ? "top " + std::to_string(bounds.most_rows + 1) + " " : "";
   const std::string sql =
-      "select top " + std::to_string(most_rows + 1) + " d_id, d_sign, " + meets +
-      ", (select d_version from Vantrel_ArticleVersion where d_id = 1) as version_now, (select "
-      "d_version from Vantrel_ArticleVersion where d_id = 2) as log_began from " +
-      std::string(kArticleChangeTable) + " c where c.d_version > " + std::to_string(from) +
-      " order by c.d_id, c.d_version, c.d_sign";
+      "select " + top +
+      "c.d_id, c.d_sign, c.meets, c.d_version, (select d_version from Vantrel_ArticleVersion "
+      "where d_id = 1), (select d_version from Vantrel_ArticleVersion where d_id = 2) from "
+      "(select 1 as one) o left outer join (select d_version, d_id, d_sign, " +
+      meets + " as meets from " + std::string(kArticleChangeTable) +
+      " where d_version > ?) c on 1 = 1 order by c.d_id, c.d_version, c.d_sign";
   std::unique_ptr<db::Statement> st = conn.session().Prepare(sql);
   conn.CountStatement(sql, *st);
-  st->Bind(count.values);
-  ChangedArticles changed;
-  std::optional<int64_t> now, began;
+  std::vector<Variant> values;
+  if (test != nullptr) values = test->values;
+  values.emplace_back(static_cast<long long>(from));
+  st->Bind(values);
+  LogReplay replay;
+  std::vector<int64_t> versions;
+  Variant latest, began;
   size_t rows = 0;
-  bool seen_image = false;
+  bool too_many = false, seen_image = false;
   while (st->Step()) {
-    if (++rows > most_rows) {
-      while (st->Step()) {
-      }
-      return std::nullopt;
+    latest = st->Column(4);
+    began = st->Column(5);
+    if (st->Column(0).IsNull() || too_many) continue;
+    if (bounds.most_rows > 0 && ++rows > bounds.most_rows) {
+      too_many = true;
+      continue;
     }
     const int64_t id = st->Column(0).ToInt64Or(0);
-    const int64_t sign = st->Column(1).ToInt64Or(0);
-    const bool met = st->Column(2).ToInt64Or(0) != 0;
-    if (!now) {
-      const Variant v = st->Column(3), b = st->Column(4);
-      if (v.IsNull() || b.IsNull()) return std::nullopt;
-      now = v.ToInt64Or(0);
-      began = b.ToInt64Or(0);
-    }
-    if (changed.articles.empty() || changed.articles.back().id != id) {
-      changed.articles.push_back(ChangedArticle{.id = id});
+    if (replay.articles.empty() || replay.articles.back().id != id) {
+      if (bounds.most_articles > 0 && replay.articles.size() >= bounds.most_articles) {
+        too_many = true;
+        continue;
+      }
+      replay.articles.push_back(ChangedArticle{.id = id});
       seen_image = false;
     }
-    ChangedArticle& article = changed.articles.back();
+    if (bounds.every_version_logged) versions.push_back(st->Column(3).ToInt64Or(0));
+    ChangedArticle& article = replay.articles.back();
+    const int64_t sign = st->Column(1).ToInt64Or(0);
     if (sign == 0) {
-      article.moved = true;
+      article.moved = replay.moved = true;
       continue;
     }
     // The first image of an article tells what it was at `from`: an old image (-1) what its row
     // met, a new one (+1) that it did not exist.
+    const bool met = st->Column(2).ToInt64Or(0) != 0;
     if (!seen_image) article.met_before = sign < 0 && met;
     seen_image = true;
     article.meets_now = sign > 0 && met;
   }
-  if (!now) {
-    // Nothing logged since: the version and the log's beginning read on their own.
-    std::unique_ptr<db::Statement> version = conn.session().Prepare(
-        "select (select d_version from Vantrel_ArticleVersion where d_id = 1), (select d_version "
-        "from Vantrel_ArticleVersion where d_id = 2)");
-    version->Bind({});
-    if (!version->Step() || version->Column(0).IsNull() || version->Column(1).IsNull()) {
-      return std::nullopt;
-    }
-    now = version->Column(0).ToInt64Or(0);
-    began = version->Column(1).ToInt64Or(0);
-    while (version->Step()) {
-    }
+  if (too_many || latest.IsNull() || began.IsNull()) return std::nullopt;
+  replay.version = latest.ToInt64Or(0);
+  const int64_t oldest_held = std::max(began.ToInt64Or(0), replay.version - kArticleVersionsLogged);
+  if (from < oldest_held || from > replay.version) return std::nullopt;
+  if (bounds.every_version_logged) {
+    std::sort(versions.begin(), versions.end());
+    versions.erase(std::unique(versions.begin(), versions.end()), versions.end());
+    if (static_cast<int64_t>(versions.size()) != replay.version - from) return std::nullopt;
   }
-  const int64_t oldest_held = std::max(*began, *now - kArticleVersionsLogged);
-  if (from < oldest_held) return std::nullopt;
-  changed.version = *now;
-  return changed;
+  return replay;
 }
 
 }  // namespace folirex

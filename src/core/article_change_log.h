@@ -47,16 +47,6 @@ bool IsLoggedColumn(std::string_view column);
 std::optional<int64_t> CountChangeBetween(Connection& conn, const LoggedCondition& count,
                                           int64_t from, int64_t to);
 
-// The ids of the articles changed after version `from` (the version now is read in the same
-// statement and given in `*now`), each once and in ascending order: every article whose row a count
-// or a list's membership may test (its logged columns or its body), its pinning or its time
-// changed since; `*moved` tells whether the pinning or the time of one of them did. nullopt when
-// the log cannot name them all: it no longer holds every version since `from`, a version since
-// moved without a logged row (a statement that changed no row), or more than `most` articles
-// changed. One statement, counted on conn.
-std::optional<std::vector<int64_t>> ArticlesChangedSince(Connection& conn, int64_t from,
-                                                         size_t most, int64_t* now, bool* moved);
-
 // ---- The articles changed since a version, for the kept heads of the lists -------------------
 
 // The statements, in the engine's dialect, that make the trigger writing a row of sign 0 (the
@@ -68,7 +58,13 @@ std::vector<std::string> ArticleOrderChangeStatements(SqlEngine engine);
 // The trigger they make, by which a database is known to have it.
 inline constexpr std::string_view kArticleOrderChangeTrigger = "trg_article_order_change";
 
-// An article the log names among the changes after a version: whether its row met a count's
+// ---- Bringing something kept at a version to the version now -----------------------------------
+
+// Whether something kept at version `kept` is behind `now` by no more versions than the log keeps:
+// worth asking the log (ReplaySince) rather than reading again.
+bool LogReaches(int64_t kept, int64_t now);
+
+// An article the log names among the changes after a version: whether its row met the caller's
 // condition at that version and meets it now (as the log's first and last images of it say; an
 // article added or removed meets it only where it exists), and whether its pinning or time
 // changed (`moved`: then what it meets is read from the article itself).
@@ -78,16 +74,27 @@ struct ChangedArticle {
   bool meets_now = false;
   bool moved = false;
 };
-struct ChangedArticles {
-  int64_t version = 0;  // the data version the log was read at
-  std::vector<ChangedArticle> articles;
+struct LogReplay {
+  int64_t version = 0;  // the data version the log was read at: what the kept thing is brought to
+  std::vector<ChangedArticle> articles;  // each once, in ascending order of id
+  bool moved = false;                    // whether any of them moved
 };
 
-// The articles changed after version `from`, each tested with `count` (as CountChangeBetween
-// tests them); nullopt when the log no longer holds every change since `from`
-// or holds more than `most_rows` rows since. One statement, counted on conn.
-std::optional<ChangedArticles> ChangedArticlesSince(Connection& conn, const LoggedCondition& count,
-                                                    int64_t from, size_t most_rows);
+// How much a replay may name before the caller would rather read again (0: no bound), and whether
+// it must account for every version since (a version moved by a statement that changed no row
+// leaves none: a caller that cannot tell such a version from a change it does not see asks this).
+struct ReplayBounds {
+  size_t most_rows = 0;
+  size_t most_articles = 0;
+  bool every_version_logged = false;
+};
+
+// The articles changed after version `from`, each tested with `test` (when null, every row of an
+// existing article meets it), and the version now; nullopt when the caller
+// must read again: the log no longer holds every change since `from`, `from` is past the version
+// now, or the changes pass `bounds`. One statement, counted on conn.
+std::optional<LogReplay> ReplaySince(Connection& conn, int64_t from, const LoggedCondition* test,
+                                     const ReplayBounds& bounds);
 
 }  // namespace folirex
 

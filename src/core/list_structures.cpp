@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -19,6 +18,7 @@
 #include "core/article_grams.h"
 #include "core/click_order.h"
 #include "core/database_set.h"
+#include "core/pg_body_index.h"
 #include "core/search_structures.h"
 #include "core/settings_version.h"
 #include "platform/cache/lru_cache.h"
@@ -32,27 +32,6 @@
 namespace folirex {
 namespace {
 
-struct CodeRange {
-  uint32_t first, last;
-};
-constexpr CodeRange kBodyMarkRanges[] = {
-    {0x01, 0x2F},     {0x3A, 0x40},     {0x5B, 0x60},     {0x7B, 0x7F},     {0x2000, 0x206F},
-    {0x3000, 0x303F}, {0xFF01, 0xFF0F}, {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65}};
-
-// lower(t) with each mark written as U+0001, in PostgreSQL's SQL: the marks as a bracket
-// expression of its regular expressions ("[\u0001-\u002f...]").
-std::string LoweredWithoutMarks() {
-  std::string pattern = "[";
-  char code[8];
-  for (const CodeRange& range : kBodyMarkRanges) {
-    std::snprintf(code, sizeof code, "\\u%04x", range.first);
-    pattern += code;
-    std::snprintf(code, sizeof code, "-\\u%04x", range.last);
-    pattern += code;
-  }
-  return "regexp_replace(lower(t), '" + pattern + "]', chr(1), 'g')";
-}
-
 // SQLite: the version row (the version's triggers, the change log's, come after the row).
 std::vector<std::string> SqliteStatements() {
   return {
@@ -62,13 +41,12 @@ std::vector<std::string> SqliteStatements() {
 }
 
 // PostgreSQL: the version row (its triggers, the change log's, come after the row), the lists'
-// own indexes, and the functions the search indexes (core/search_structures.h, built apart) are
-// made of: folirex_short_grams(text), every one- and two-character sequence of lower(text), the
-// folding the pages' like (translated to ilike, which lowers both sides) applies, for the shorter
-// runs that trigrams cannot serve; a keyword is looked for as folirex_short_key(keyword). Every
-// statement may run again over structures made in part.
+// own indexes, and the functions the search indexes (core/search_structures.h, built apart; the
+// bodies' in core/pg_body_index.h) are made of: folirex_short_grams(text), every one- and
+// two-character sequence of lower(text), the folding the pages' like (translated to ilike, which
+// lowers both sides) applies, for the shorter runs that trigrams cannot serve; a keyword is looked
+// for as folirex_short_key(keyword). Every statement may run again over structures made in part.
 std::vector<std::string> PostgresStatements() {
-  const std::string unmarked = LoweredWithoutMarks();
   std::vector<std::string> statements = {
       "CREATE TABLE IF NOT EXISTS Vantrel_ArticleVersion (d_id integer PRIMARY KEY, "
       "d_version bigint NOT NULL DEFAULT 0)",
@@ -87,40 +65,8 @@ std::vector<std::string> PostgresStatements() {
       "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
       "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
       "generate_series(1, char_length(lower(t)) - 1) i) END $$",
-      // The bodies' sequences, for their index (folirex_body_pairs): lower(text) with each mark
-      // that is no letter or digit (ASCII's others and controls, the general punctuation, the
-      // CJK symbols and punctuation, the full-width marks) written as U+0001, then each
-      // character but U+0001 with the one after it (the last with U+0001), as the words of a
-      // text-search vector, each once. The marks make some fifth of a Chinese body's sequences,
-      // in every body alike, and no reader looks for them: a letter before a mark is kept as
-      // itself with U+0001 after it, so that each of a body's letters begins a word. A keyword
-      // of one letter is looked for as the words that begin with it, a longer one as each of
-      // its sequences that begins with a letter (folirex_body_query), a superset that the like
-      // beside it decides; one without such a sequence is left to the like (BodyPairsServe,
-      // core/search_index.cpp, tells them apart by the same marks). A vector holds at most a
-      // mebibyte of words and takes more silently amiss, so a body whose sequences would pass
-      // that (one of half a mebibyte or more) is kept as the single word U+0001, which every
-      // query also looks for.
-      "CREATE OR REPLACE FUNCTION folirex_body_pairs(t text) RETURNS tsvector LANGUAGE plpgsql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ DECLARE l text := " +
-          unmarked +
-          "; c text[] := string_to_array(l, NULL); g text[]; BEGIN g := "
-          "ARRAY(SELECT x || coalesce(y, chr(1)) FROM unnest(c, c[2:]) u(x, y) WHERE x <> "
-          "chr(1)); IF 2 * octet_length(l) >= 1000000 AND (SELECT sum(octet_length(d)) FROM "
-          "(SELECT DISTINCT unnest(g)) s(d)) >= 1000000 THEN RETURN "
-          "array_to_tsvector(ARRAY[chr(1)]); END IF; RETURN array_to_tsvector(g); END $$",
-      // A body keyword's query: the words that begin with its one lowered letter, or all of its
-      // lowered sequences that begin with a letter, marks written as in the bodies; or the word
-      // of an unsplit body. Quotes and backslashes are among the marks, so no word needs
-      // quoting within the query's text.
-      "CREATE OR REPLACE FUNCTION folirex_body_query(t text) RETURNS tsquery LANGUAGE sql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT cast((CASE WHEN char_length(l) = 1 THEN "
-      "'''' || l || ''':*' ELSE (SELECT '(' || string_agg(DISTINCT '''' || x || y || '''', "
-      "' & ') || ')' FROM unnest(c, c[2:]) u(x, y) WHERE y IS NOT NULL AND x <> chr(1)) END) "
-      "|| ' | ''' || chr(1) || '''' AS tsquery) FROM (SELECT l, string_to_array(l, NULL) c "
-      "FROM (SELECT " +
-          unmarked + " l) m) n $$",
   };
+  for (std::string& sql : PgBodyIndexFunctions()) statements.push_back(std::move(sql));
   // Each body the search's index names is read, and a long one decompressed: lz4 does that
   // several times faster than the default pglz. Bodies written before keep theirs (both read
   // alike); a server without lz4, or before version 14, keeps pglz.
@@ -834,10 +780,7 @@ std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
   HeadCache& cache = Heads();
   std::lock_guard<std::mutex> lock(cache.mutex);
   const HeadCache::Entry* kept = cache.entries.Peek(key);
-  if (kept == nullptr || kept->version >= version ||
-      version - kept->version > kArticleVersionsLogged) {
-    return std::nullopt;
-  }
+  if (kept == nullptr || !LogReaches(kept->version, version)) return std::nullopt;
   return std::make_pair(kept->version, kept->head);
 }
 
@@ -864,8 +807,8 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
                                                const ListQuery& list) {
   const std::optional<LoggedCondition> logged = list.Whole().Logged();
   if (!OrderOfKeptHeads(list.order) || !logged) return nullptr;
-  const std::optional<ChangedArticles> changed =
-      ChangedArticlesSince(conn, *logged, from, 16 * kMostHeadChanges);
+  const std::optional<LogReplay> changed =
+      ReplaySince(conn, from, &*logged, ReplayBounds{.most_rows = 16 * kMostHeadChanges});
   if (!changed) return nullptr;
   const ListHead& head = *kept;
 
@@ -973,9 +916,7 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const Li
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (const IdCache::Entry* kept = cache.entries.Peek(key)) {
       if (kept->version == version) return cache.entries.Find(key)->ids;
-      if (kept->version < version && version - kept->version <= kArticleVersionsLogged) {
-        earlier = *kept;
-      }
+      if (LogReaches(kept->version, version)) earlier = *kept;
     }
   }
   static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
@@ -1036,7 +977,7 @@ int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
   static auto* flights = new SingleFlight<int64_t>();
   return flights->Run(key, version, [&] {
     // A count a few changes behind is brought forward by the changes the log holds since.
-    if (kept && kept->version < version && version - kept->version <= kArticleVersionsLogged) {
+    if (kept && LogReaches(kept->version, version)) {
       const std::optional<LoggedCondition> logged = counted.Logged();
       const std::optional<int64_t> change =
           logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;
@@ -1051,13 +992,6 @@ int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
     Counts().Store(key, fresh);
     return fresh.count;
   });
-}
-
-bool IsBodyMark(uint32_t code_point) {
-  return std::any_of(std::begin(kBodyMarkRanges), std::end(kBodyMarkRanges),
-                     [code_point](const CodeRange& range) {
-                       return code_point >= range.first && code_point <= range.last;
-                     });
 }
 
 }  // namespace folirex

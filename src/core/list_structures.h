@@ -160,19 +160,6 @@ inline constexpr std::string_view kArticleBodyTerms = "Vantrel_ArticleBodyTerms"
 // d_checked, d_classid, d_title, d_author and d_inputer beside them.
 inline constexpr std::string_view kArticleTimeOrderIndex = "idx_article_time_order";
 
-// PostgreSQL: the GIN index of the bodies' two-character sequences (folirex_body_pairs), and the
-// ones databases were made with before: of every sequence, marks' too (folirex_body_grams), and
-// of those under the channel. A database that still has one has its search structures built
-// again, the new index in its place.
-inline constexpr std::string_view kArticleBodyPairsIndex = "idx_article_body_pairs";
-inline constexpr std::string_view kArticleBodyGramsIndex = "idx_article_content_pairs";
-inline constexpr std::string_view kArticleBodyPairsUnderChannelIndex = "idx_article_content_grams";
-
-// The marks that are no letter or digit, by code point, which the bodies' index of sequences
-// writes as U+0001 (folirex_body_pairs): ASCII's others and its controls, the general
-// punctuation, the CJK symbols and punctuation, the full-width and half-width marks.
-bool IsBodyMark(uint32_t code_point);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_CORE_LIST_STRUCTURES_H_

@@ -18,6 +18,7 @@
 #include "core/article_change_log.h"
 #include "core/asked_lists.h"
 #include "core/list_structures.h"
+#include "core/pg_body_index.h"
 #include "core/search_structures.h"
 #include "core/text_helpers.h"
 #include "platform/cache/lru_cache.h"
@@ -411,7 +412,7 @@ std::optional<ListCondition> LikeBesideExactBodyKey(SqlEngine engine, const std:
     return std::nullopt;
   }
   ListCondition like = ArticleTextLike(engine, column, keyword);
-  like.sql = "(octet_length(cast(d_content as text)) < 300000 or " + like.sql + ")";
+  like.sql = PgLikeOnUnsplitBodies(like.sql);
   return like;
 }
 
@@ -504,20 +505,6 @@ ListCondition ArticleTextLike(SqlEngine engine, const std::string& column,
   return ListCondition{"coalesce(" + like + ", 1 = 0)", std::move(pattern), kind};
 }
 
-namespace {
-
-// Whether the bodies' index of sequences serves a run (folirex_body_query finds words for it):
-// a run of one character that is no mark, or one with a character that is no mark before
-// another. Lowering keeps a mark a mark and a letter letters, so the lowered run has them too.
-bool BodyPairsServe(const std::string& run) {
-  const std::vector<uint32_t> characters = CodePoints(run);
-  if (characters.size() == 1) return !IsBodyMark(characters[0]);
-  return std::any_of(characters.begin(), characters.end() - (characters.empty() ? 0 : 1),
-                     [](uint32_t cp) { return !IsBodyMark(cp); });
-}
-
-}  // namespace
-
 std::vector<std::string> KeywordBoundTexts(const std::string& keyword) {
   if (keyword.empty() || WildcardsAloneLength(keyword)) return {};
   size_t length = 0;
@@ -553,12 +540,10 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
     if (length == 0 || keyword.find('\\') != std::string::npos) return std::nullopt;
     if (body) {
       // The bodies' index of their two-character sequences (folirex_body_pairs, core/
-      // list_structures.cpp): it names the bodies that hold the run's sequences that begin with
+      // pg_body_index.h): it names the bodies that hold the run's sequences that begin with
       // a letter without reading a body, and the like beside it decides.
-      if (!BodyPairsServe(run)) return std::nullopt;
-      return ListCondition{"folirex_body_pairs(cast(d_content as text)) @@ folirex_body_query(?)",
-                           {Variant(run)},
-                           ConditionKind::kNarrowing};
+      if (!PgBodyIndexServes(CodePoints(run))) return std::nullopt;
+      return PgBodyIndexCondition(run);
     }
     // The rows whose lowered text holds the lowered run's sequences among its one- and
     // two-character ones (folirex_short_grams, core/list_structures.cpp): the run itself when it
@@ -948,16 +933,24 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
                                                 int64_t from, const ListQuery& matches,
                                                 bool by_time, int64_t* now) {
   if (matches.table != "Vantrel_Article" || matches.first_rows > 0) return nullptr;
+  // Ids alone: what each changed article is now is read below, with the matches' own condition.
+  // Every version since must show a logged row: the matches are read again rather than trusted
+  // across a version the log says nothing of.
+  const std::optional<LogReplay> replay = ReplaySince(
+      conn, from, nullptr,
+      ReplayBounds{.most_articles = kMostArticlesRetested, .every_version_logged = true});
+  if (!replay) return nullptr;
+  *now = replay->version;
   // When an article's time moved, its kept row (under its old time) is found by its id.
-  bool moved = false;
-  const std::optional<std::vector<int64_t>> changed =
-      ArticlesChangedSince(conn, from, kMostArticlesRetested, now, &moved);
-  if (!changed) return nullptr;
-  if (changed->empty()) return kept;
+  const bool moved = replay->moved;
+  std::vector<int64_t> changed;
+  changed.reserve(replay->articles.size());
+  for (const ChangedArticle& a : replay->articles) changed.push_back(a.id);
+  if (changed.empty()) return kept;
   // Each changed article's time and whether it is selected now, with the version in the same
   // reading.
   const std::string condition = matches.conditions.empty() ? "1 = 1" : matches.Condition();
-  const ListQuery changed_rows = ArticlesWithIds(*changed, ArticleHintInIdOrder(conn.engine()));
+  const ListQuery changed_rows = ArticlesWithIds(changed, ArticleHintInIdOrder(conn.engine()));
   const std::string sql =
       "select d_id, cast(d_addtime as text), case when " + condition +
       " then 1 else 0 end, (select d_version from Vantrel_ArticleVersion where d_id = 1) from " +
@@ -997,7 +990,7 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   }
   std::sort(present.begin(), present.end());
   std::vector<int64_t> gone;  // deleted since: their times are not known, so looked for by id
-  std::set_difference(changed->begin(), changed->end(), present.begin(), present.end(),
+  std::set_difference(changed.begin(), changed.end(), present.begin(), present.end(),
                       std::back_inserter(gone));
   gone.insert(gone.end(), rekeyed.begin(), rekeyed.end());
   std::sort(gone.begin(), gone.end());

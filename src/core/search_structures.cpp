@@ -12,6 +12,7 @@
 #include "core/article_grams.h"
 #include "core/database_set.h"
 #include "core/list_structures.h"
+#include "core/pg_body_index.h"
 #include "platform/db/provider.h"
 #include "platform/db/scoped_transaction.h"
 #include "platform/db/variant.h"
@@ -168,9 +169,7 @@ std::vector<std::pair<std::string, std::string>> PostgresIndexes() {
         "idx_article_" + c + "_grams",
         "ON Vantrel_Article USING gin (folirex_short_grams(cast(d_" + c + " AS text)))");
   }
-  indexes.emplace_back(
-      std::string(kArticleBodyPairsIndex),
-      "ON Vantrel_Article USING gin (folirex_body_pairs(cast(d_content AS text)))");
+  indexes.push_back(PgBodyIndex());
   return indexes;
 }
 
