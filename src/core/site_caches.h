@@ -9,10 +9,13 @@
 #define FOLIREX_CORE_SITE_CACHES_H_
 
 #include "core/article_keywords.h"
+#include "core/site_files.h"
 
 namespace folirex {
 
 struct SiteCaches {
+  // The script files lately found to hold what a page would write into them.
+  TextFilesSeen text_files;
   // The keyword index's and the channels' counts the related-articles block chooses its read by.
   KeywordCounts keyword_counts;
 };
