@@ -15,11 +15,38 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "core/article_keywords.h"
 #include "core/site_files.h"
+#include "platform/cache/lru_cache.h"
 
 namespace folirex {
+
+struct TemplateScan;  // site/template_engine.cpp
+
+// What the template engine found in the template texts drawn lately (site/template_engine.cpp):
+// a scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
+class KeptTemplateScans {
+ public:
+  // What the kept scans may hold in all: some hundred texts of the size a template has.
+  static constexpr size_t kBytes = 4 << 20;
+
+  std::shared_ptr<const TemplateScan> Find(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<const TemplateScan>* kept = scans_.Find(key);
+    return kept == nullptr ? nullptr : *kept;
+  }
+  // `charge`: the bytes the entry holds, near enough.
+  void Keep(const std::string& key, std::shared_ptr<const TemplateScan> scan, size_t charge) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scans_.Insert(key, std::move(scan), charge);
+  }
+
+ private:
+  std::mutex mutex_;
+  LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kBytes};
+};
 
 // The click script's batches (site/click_counter.cpp): clicks on one article that arrive while a
 // transaction counts its clicks wait, and the next transaction counts them all at once, so that
@@ -44,6 +71,8 @@ struct ClickBatches {
 };
 
 struct SiteCaches {
+  // The kept template scans.
+  KeptTemplateScans template_scans;
   // The clicks waiting for their counting transaction.
   ClickBatches clicks;
   // The script files lately found to hold what a page would write into them.
