@@ -71,6 +71,9 @@ struct ClickBatches {
 };
 
 struct SiteCaches {
+  // The databases whose keyword index is made sure of or being built; the server's build thread
+  // (core/site_server.h) marks them too.
+  KeywordIndexMarks keyword_index;
   // The kept template scans.
   KeptTemplateScans template_scans;
   // The clicks waiting for their counting transaction.
