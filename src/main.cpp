@@ -256,7 +256,8 @@ int Serve(const std::vector<std::string>& arguments) {
             << std::flush;
   {
     // After the server answers: on a large site this takes minutes.
-    const folirex::SearchIndexBuildThread search_index(site, settings, std::cout);
+    const folirex::SearchIndexBuildThread search_index(site, settings, caches.keyword_index,
+                                                       std::cout);
     RunUntilSignal(host, signals);
   }
   std::cout << "Stopped.\n";

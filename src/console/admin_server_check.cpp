@@ -9,6 +9,7 @@
 #include "core/article_keywords.h"
 #include "core/list_structures.h"
 #include "core/search_structures.h"
+#include "core/site_caches.h"
 #include "core/text_helpers.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
@@ -121,7 +122,9 @@ std::string ListStructuresRow(RequestState& state) {
 // The index of the articles' keywords, which a site that lacks it gets after the server listens.
 std::string KeywordIndexRow(RequestState& state) {
   if (!state.db.Conn) return "无法读取数据库";
-  switch (ArticleKeywordIndexState(*state.db.Conn)) {
+  KeywordIndexMarks* marks =
+      state.site_caches != nullptr ? &state.site_caches->keyword_index : nullptr;
+  switch (ArticleKeywordIndexState(*state.db.Conn, marks)) {
     case KeywordIndexState::kBuilding:
       return "正在后台建立（其间文章页照常，相关文章较慢）";
     case KeywordIndexState::kReady:

@@ -180,12 +180,6 @@ void Create(Connection& conn) {
   transaction.Commit();
 }
 
-// The databases this process has made sure of.
-DatabaseSet& Ready() {
-  static DatabaseSet* ready = new DatabaseSet();
-  return *ready;
-}
-
 int64_t KeptCount(Connection& conn, KeywordCounts* counts, const std::string& what,
                   const std::string& sql, const std::vector<Variant>& params) {
   if (counts == nullptr) return conn.ExecuteScalar(sql, params).ToInt64Or(0);
@@ -229,54 +223,41 @@ bool ChannelReadFindsSooner(Connection& conn, KeywordCounts* counts,
   return query.rows * articles / holding <= kFewestToRead;
 }
 
-// The databases whose index this process is building in the background; apart from Ready(),
-// whose lock a page's own build holds for as long as it takes.
-DatabaseSet& Pending() {
-  static DatabaseSet* pending = new DatabaseSet();
-  return *pending;
-}
-
-bool IsPending(const std::string& key) {
-  DatabaseSet& pending = Pending();
-  std::lock_guard<std::mutex> lock(pending.mutex);
-  return pending.keys.count(key) > 0;
-}
-
-bool IsMadeSure(const std::string& key) {
-  DatabaseSet& registry = Ready();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  return registry.keys.count(key) > 0;
+bool Holds(DatabaseSet& set, const std::string& key) {
+  std::lock_guard<std::mutex> lock(set.mutex);
+  return set.keys.count(key) > 0;
 }
 
 }  // namespace
 
-void EnsureArticleKeywordIndex(Connection& conn, bool again) {
+void EnsureArticleKeywordIndex(Connection& conn, KeywordIndexMarks* marks, bool again) {
+  // Without marks KeywordArticlesSql never reads the index, so none is made for it.
+  if (marks == nullptr) return;
   const std::string key = conn.session().pool_key();
-  if (IsPending(key)) return;
-  DatabaseSet& registry = Ready();
+  if (Holds(marks->pending, key)) return;
+  DatabaseSet& registry = marks->ready;
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (!again && registry.keys.count(key) > 0) return;
   if (!HasIndex(conn)) Create(conn);
   registry.keys.insert(key);
 }
 
-KeywordIndexState ArticleKeywordIndexState(Connection& conn) {
+KeywordIndexState ArticleKeywordIndexState(Connection& conn, KeywordIndexMarks* marks) {
+  if (marks == nullptr) return KeywordIndexState::kNotYet;
   const std::string key = conn.session().pool_key();
-  if (IsPending(key)) return KeywordIndexState::kBuilding;
-  return IsMadeSure(key) ? KeywordIndexState::kReady : KeywordIndexState::kNotYet;
+  if (Holds(marks->pending, key)) return KeywordIndexState::kBuilding;
+  return Holds(marks->ready, key) ? KeywordIndexState::kReady : KeywordIndexState::kNotYet;
 }
 
-ArticleKeywordIndexBuild::ArticleKeywordIndexBuild(Connection& conn)
-    : conn_(conn), key_(conn.session().pool_key()) {
-  DatabaseSet& pending = Pending();
-  std::lock_guard<std::mutex> lock(pending.mutex);
-  pending.keys.insert(key_);
+ArticleKeywordIndexBuild::ArticleKeywordIndexBuild(Connection& conn, KeywordIndexMarks& marks)
+    : conn_(conn), marks_(marks), key_(conn.session().pool_key()) {
+  std::lock_guard<std::mutex> lock(marks_.pending.mutex);
+  marks_.pending.keys.insert(key_);
 }
 
 ArticleKeywordIndexBuild::~ArticleKeywordIndexBuild() {
-  DatabaseSet& pending = Pending();
-  std::lock_guard<std::mutex> lock(pending.mutex);
-  pending.keys.erase(key_);
+  std::lock_guard<std::mutex> lock(marks_.pending.mutex);
+  marks_.pending.keys.erase(key_);
 }
 
 bool ArticleKeywordIndexBuild::Needed() { return !HasIndex(conn_); }
@@ -285,19 +266,18 @@ bool ArticleKeywordIndexBuild::Run() {
   const bool made = !HasIndex(conn_);
   if (made) Create(conn_);
   // Made sure of before the pages stop passing it by, so that none meets neither.
-  DatabaseSet& registry = Ready();
   {
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    registry.keys.insert(key_);
+    std::lock_guard<std::mutex> lock(marks_.ready.mutex);
+    marks_.ready.keys.insert(key_);
   }
-  DatabaseSet& pending = Pending();
-  std::lock_guard<std::mutex> lock(pending.mutex);
-  pending.keys.erase(key_);
+  std::lock_guard<std::mutex> lock(marks_.pending.mutex);
+  marks_.pending.keys.erase(key_);
   return made;
 }
 
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
-                                              std::vector<Variant>* params, KeywordCounts* counts) {
+                                              std::vector<Variant>* params,
+                                              KeywordIndexMarks* marks, KeywordCounts* counts) {
   if (query.rows <= 0 || query.keywords.empty() || query.keywords.size() > kMostIndexedKeywords) {
     return std::nullopt;
   }
@@ -306,7 +286,7 @@ std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArt
     // escape.
     if (keyword.find_first_of("%_\\") != std::string::npos) return std::nullopt;
   }
-  if (!IsMadeSure(conn.session().pool_key())) return std::nullopt;
+  if (marks == nullptr || !Holds(marks->ready, conn.session().pool_key())) return std::nullopt;
   if (ChannelReadFindsSooner(conn, counts, query)) return std::nullopt;
   const Variant channel(static_cast<long long>(query.channel_id));
   const Variant except(static_cast<long long>(query.except_id));

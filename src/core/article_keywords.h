@@ -9,9 +9,9 @@
 // block's "d_keyword like '%|' + keyword + '|%'" compares it.
 //
 // EnsureArticleKeywordIndex creates the table and its triggers when the database lacks them and
-// fills it from the rows already there, once per database and process; several processes or
-// hosts at once create it one after the other (the database's write lock or an advisory lock).
-// Failures throw DbError.
+// fills it from the rows already there, once per database and server (KeywordIndexMarks); several
+// processes or hosts at once create it one after the other (the database's write lock or an
+// advisory lock). Failures throw DbError.
 #ifndef FOLIREX_CORE_ARTICLE_KEYWORDS_H_
 #define FOLIREX_CORE_ARTICLE_KEYWORDS_H_
 
@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/database_set.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/db/connection.h"
 #include "platform/db/variant.h"
@@ -30,21 +31,31 @@ namespace folirex {
 
 inline constexpr std::string_view kArticleKeywordTable = "Vantrel_ArticleKeyword";
 
-// `again`: looks at the database even when this process made sure of it before (a database made
-// again at the same place since). Returns at once, without the index, while this process builds
-// it in the background (ArticleKeywordIndexBuild).
-void EnsureArticleKeywordIndex(Connection& conn, bool again = false);
+// The databases whose index the site server has made sure of, and those it is building in the
+// background (the server's, core/site_caches.h; its build thread marks them too). Pending is
+// apart from ready, whose lock a page's own build holds for as long as it takes.
+struct KeywordIndexMarks {
+  DatabaseSet ready;
+  DatabaseSet pending;
+};
+
+// `again`: looks at the database even when the server made sure of it before (a database made
+// again at the same place since). Returns at once, without the index, while the server builds it
+// in the background (ArticleKeywordIndexBuild). Without `marks` it does nothing: the pages read
+// the channel instead (KeywordArticlesSql).
+void EnsureArticleKeywordIndex(Connection& conn, KeywordIndexMarks* marks, bool again = false);
 
 // The build of the index after the server listens, so that a large site lacking it answers at
-// once: from the object's making until Run has ended, EnsureArticleKeywordIndex in this process
-// neither builds the index nor waits for it, and KeywordArticlesSql answers nullopt, so that the
-// related-articles block reads the channel meanwhile (slower, the same rows). Run creates and
+// once: from the object's making until Run has ended, EnsureArticleKeywordIndex with the same
+// marks neither builds the index nor waits for it, and KeywordArticlesSql answers nullopt, so that
+// the related-articles block reads the channel meanwhile (slower, the same rows). Run creates and
 // fills the index, unless the database has it, as EnsureArticleKeywordIndex does (PostgreSQL: in
 // one transaction; SQLite: in short steps, so that writers are not kept waiting past their busy
 // timeout); failures throw DbError and leave the pages to make sure of it as before.
 class ArticleKeywordIndexBuild {
  public:
-  explicit ArticleKeywordIndexBuild(Connection& conn);
+  // `marks` must outlive the object.
+  ArticleKeywordIndexBuild(Connection& conn, KeywordIndexMarks& marks);
   ~ArticleKeywordIndexBuild();
   ArticleKeywordIndexBuild(const ArticleKeywordIndexBuild&) = delete;
   ArticleKeywordIndexBuild& operator=(const ArticleKeywordIndexBuild&) = delete;
@@ -56,6 +67,7 @@ class ArticleKeywordIndexBuild {
 
  private:
   Connection& conn_;
+  KeywordIndexMarks& marks_;
   std::string key_;
 };
 
@@ -69,10 +81,11 @@ struct KeywordArticlesQuery {
   int64_t rows = 0;
 };
 
-// Where the index stands in this process, for the console's server page: being built in the
-// background, made sure of, or neither yet (the first article page that needs it makes it).
+// Where the index stands for the server (its marks), for the console's server page: being built
+// in the background, made sure of, or neither yet (the first article page that needs it makes
+// it). Without marks: neither yet.
 enum class KeywordIndexState { kBuilding, kReady, kNotYet };
-KeywordIndexState ArticleKeywordIndexState(Connection& conn);
+KeywordIndexState ArticleKeywordIndexState(Connection& conn, KeywordIndexMarks* marks);
 
 // A select of one column, d_articleid, over the index (ensured by the caller), with its values
 // appended to `params`: a set of article ids, each once, that holds the first `rows` articles
@@ -84,14 +97,15 @@ KeywordIndexState ArticleKeywordIndexState(Connection& conn);
 // kMostIndexedKeywords keywords, or the keywords are so common in the channel that reading it
 // newest first meets the rows within a few hundred articles (by counts of the index's entries
 // and the channel's articles kept for the process, taken again now and then: they choose between
-// two reads of the same rows), or the index is not made sure of in this process yet (it is being
-// built). Counts run on conn.
+// two reads of the same rows), or the index is not made sure of in `marks` yet (it is being
+// built; without marks it never is). Counts run on conn.
 //
 // `counts` keeps the counts between requests (the site server's, core/site_caches.h); without it
 // every call counts again.
 struct KeywordCounts;
 std::optional<std::string> KeywordArticlesSql(Connection& conn, const KeywordArticlesQuery& query,
                                               std::vector<Variant>* params,
+                                              KeywordIndexMarks* marks,
                                               KeywordCounts* counts = nullptr);
 
 // Counts by database and what they count, taken again every kRecountUses-th use: a count only

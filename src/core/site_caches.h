@@ -8,11 +8,78 @@
 #ifndef FOLIREX_CORE_SITE_CACHES_H_
 #define FOLIREX_CORE_SITE_CACHES_H_
 
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
 #include "core/article_keywords.h"
+#include "core/site_files.h"
+#include "platform/cache/lru_cache.h"
 
 namespace folirex {
 
+struct TemplateScan;  // site/template_engine.cpp
+
+// What the template engine found in the template texts drawn lately (site/template_engine.cpp):
+// a scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
+class KeptTemplateScans {
+ public:
+  // What the kept scans may hold in all: some hundred texts of the size a template has.
+  static constexpr size_t kBytes = 4 << 20;
+
+  std::shared_ptr<const TemplateScan> Find(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<const TemplateScan>* kept = scans_.Find(key);
+    return kept == nullptr ? nullptr : *kept;
+  }
+  // `charge`: the bytes the entry holds, near enough.
+  void Keep(const std::string& key, std::shared_ptr<const TemplateScan> scan, size_t charge) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scans_.Insert(key, std::move(scan), charge);
+  }
+
+ private:
+  std::mutex mutex_;
+  LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kBytes};
+};
+
+// The click script's batches (site/click_counter.cpp): clicks on one article that arrive while a
+// transaction counts its clicks wait, and the next transaction counts them all at once, so that
+// under many readers of one article the clicks no longer queue one by one on its row lock. Every
+// click waits for the transaction that counts it, so none is left waiting when the server stops.
+struct ClickBatches {
+  struct Batch {
+    int64_t clicks = 0;  // clicks that joined; fixed once the batch is taken up
+    bool lead = false;   // its first click may count it now
+    bool done = false;
+    int64_t total = -1;        // the article's total after the batch; -1 when no row changed
+    std::exception_ptr error;  // what failed the batch's transaction
+    std::condition_variable changed;
+  };
+  struct Article {
+    bool counting = false;        // a transaction is counting clicks of the article
+    std::shared_ptr<Batch> next;  // the clicks that wait for it
+  };
+  std::mutex mutex;
+  // By the database's pool key and the article id.
+  std::unordered_map<std::string, Article> by_article;
+};
+
 struct SiteCaches {
+  // The databases whose keyword index is made sure of or being built; the server's build thread
+  // (core/site_server.h) marks them too.
+  KeywordIndexMarks keyword_index;
+  // The kept template scans.
+  KeptTemplateScans template_scans;
+  // The clicks waiting for their counting transaction.
+  ClickBatches clicks;
+  // The script files lately found to hold what a page would write into them.
+  TextFilesSeen text_files;
   // The keyword index's and the channels' counts the related-articles block chooses its read by.
   KeywordCounts keyword_counts;
 };

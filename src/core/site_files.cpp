@@ -122,49 +122,27 @@ std::string ReadTextFile(const HostObjects& host, std::string_view path) {
   return fs::ReadTextFile(*disk).value_or("");
 }
 
-namespace {
+std::optional<TextFilesSeen::Seen> TextFilesSeen::Find(const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Seen* seen = files_.Find(key);
+  return seen == nullptr ? std::nullopt : std::optional<Seen>(*seen);
+}
 
-// The text files lately found to hold what a page would write into them, by site and path, with
-// the state each was in then.
-class TextFilesSeen {
- public:
-  struct Seen {
-    stdfs::path disk;
-    fs::FileState state;
-    std::string text;
-  };
-  // What they may hold in all: the script files of a site's announcements and menus.
-  static constexpr size_t kBytes = 1 << 20;
+void TextFilesSeen::Keep(const std::string& key, Seen seen) {
+  const size_t charge = key.size() + seen.disk.native().size() + seen.text.size() + 128;
+  std::lock_guard<std::mutex> lock(mutex_);
+  files_.Insert(key, std::move(seen), charge);
+}
 
-  static TextFilesSeen& Instance() {
-    static auto* seen = new TextFilesSeen();
-    return *seen;
-  }
-  std::optional<Seen> Find(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const Seen* seen = files_.Find(key);
-    return seen == nullptr ? std::nullopt : std::optional<Seen>(*seen);
-  }
-  void Keep(const std::string& key, Seen seen) {
-    const size_t charge = key.size() + seen.disk.native().size() + seen.text.size() + 128;
-    std::lock_guard<std::mutex> lock(mutex_);
-    files_.Insert(key, std::move(seen), charge);
-  }
-
- private:
-  std::mutex mutex_;
-  LruCache<std::string, Seen> files_{kBytes};
-};
-
-}  // namespace
-
-bool TextFileHolds(const HostObjects& host, std::string_view path, std::string_view text) {
+bool TextFileHolds(TextFilesSeen* files, const HostObjects& host, std::string_view path,
+                   std::string_view text) {
   if (host.Server == nullptr) return text.empty();
   std::string key = host.Server->site_root().native();
   key.append(1, '\0').append(host.Server->install_dir()).append(1, '\0').append(path);
-  TextFilesSeen& files = TextFilesSeen::Instance();
-  if (std::optional<TextFilesSeen::Seen> seen = files.Find(key); seen && seen->text == text) {
-    if (fs::StateOf(seen->disk) == seen->state) return true;
+  if (files != nullptr) {
+    if (std::optional<TextFilesSeen::Seen> seen = files->Find(key); seen && seen->text == text) {
+      if (fs::StateOf(seen->disk) == seen->state) return true;
+    }
   }
   std::optional<stdfs::path> disk = Map(host, path);
   if (!disk) return text.empty();
@@ -172,8 +150,8 @@ bool TextFileHolds(const HostObjects& host, std::string_view path, std::string_v
   std::string found = fs::ReadTextFile(*disk).value_or("");
   if (found != text) return false;
   // Kept only when nothing wrote the file while it was read.
-  if (before && fs::StateOf(*disk) == before) {
-    files.Keep(key, {*disk, *before, std::move(found)});
+  if (files != nullptr && before && fs::StateOf(*disk) == before) {
+    files->Keep(key, {*disk, *before, std::move(found)});
   }
   return true;
 }

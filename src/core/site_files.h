@@ -17,12 +17,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
 #include "core/request_state.h"
+#include "platform/cache/lru_cache.h"
+#include "platform/fs/file_system.h"
 
 namespace folirex {
 
@@ -32,11 +35,32 @@ bool WriteTextFile(const HostObjects& host, std::string_view path, std::string_v
 // The whole text of the file; empty when it cannot be read.
 std::string ReadTextFile(const HostObjects& host, std::string_view path);
 
-// Whether ReadTextFile would give `text`: a file found to hold it before and unchanged on the
-// disk since (fs::StateOf) is not read again. (A file written over in place at the same size
-// within one tick of the file system's clock looks unchanged; the site's own writes replace the
-// file, which gives it another inode.)
-bool TextFileHolds(const HostObjects& host, std::string_view path, std::string_view text);
+// The text files lately found to hold what a page would write into them, by site and path, with
+// the state each was in then: the site server's (SiteCaches::text_files). Thread-safe.
+class TextFilesSeen {
+ public:
+  struct Seen {
+    std::filesystem::path disk;
+    fs::FileState state;
+    std::string text;
+  };
+  // What they may hold in all: the script files of a site's announcements and menus.
+  static constexpr size_t kBytes = 1 << 20;
+
+  std::optional<Seen> Find(const std::string& key);
+  void Keep(const std::string& key, Seen seen);
+
+ private:
+  std::mutex mutex_;
+  LruCache<std::string, Seen> files_{kBytes};
+};
+
+// Whether ReadTextFile would give `text`: a file found to hold it before (in `files`) and
+// unchanged on the disk since (fs::StateOf) is not read again. (A file written over in place at
+// the same size within one tick of the file system's clock looks unchanged; the site's own writes
+// replace the file, which gives it another inode.) Without `files` the file is always read.
+bool TextFileHolds(TextFilesSeen* files, const HostObjects& host, std::string_view path,
+                   std::string_view text);
 
 // The body of a script file that writes the html into a page: one document.write("...") line,
 // ended by CR LF, per CR LF-separated line of the html. Backslashes, double quotes and stray CR

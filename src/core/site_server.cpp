@@ -270,13 +270,14 @@ struct SearchIndexBuildThread::Database {
 };
 
 SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
-                                               const SiteSettings& settings, std::ostream& out)
+                                               const SiteSettings& settings,
+                                               KeywordIndexMarks& keyword_index, std::ostream& out)
     : database_(std::make_unique<Database>(site)) {
   RequestState& state = database_->state;
   UseSiteDatabase(state.db, settings);
   if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
   // Marked before the first page can come, so that no page makes the keyword index itself.
-  keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn);
+  keywords_ = std::make_unique<ArticleKeywordIndexBuild>(*state.db.Conn, keyword_index);
   const Say say = LinesTo(out, "search index: ");
   const Say say_lists = LinesTo(out, "list structures: ");
   // Said before the first page is answered: whoever waits for the build's last line ("ready",

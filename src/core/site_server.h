@@ -60,8 +60,10 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
 // there. `out` must outlive it.
 class SearchIndexBuildThread {
  public:
+  // `keyword_index`: the serving server's marks (SiteCaches::keyword_index), which its pages
+  // read; it must outlive the object.
   SearchIndexBuildThread(const std::filesystem::path& site, const SiteSettings& settings,
-                         std::ostream& out);
+                         KeywordIndexMarks& keyword_index, std::ostream& out);
   ~SearchIndexBuildThread();
   SearchIndexBuildThread(const SearchIndexBuildThread&) = delete;
   SearchIndexBuildThread& operator=(const SearchIndexBuildThread&) = delete;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
@@ -109,7 +110,8 @@ std::string ShowAnnounceList(RequestState& state, const ChannelSettings& page_ch
   const std::string file = folder.dir + "Js/" + file_name;
   const std::string body = HtmlToJsWrite(wrapped);
   // Most renderings find the list unchanged; rewriting it only when it changed spares the disk.
-  if (!TextFileHolds(state.host, file, body)) {
+  if (!TextFileHolds(state.site_caches != nullptr ? &state.site_caches->text_files : nullptr,
+                     state.host, file, body)) {
     CreateFolderPath(state.host, std::string_view(folder.dir + "Js"));
     WriteTextFile(state.host, file, body);
   }

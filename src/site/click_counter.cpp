@@ -1,14 +1,13 @@
 #include "site/click_counter.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "core/site_caches.h"
 #include "core/site_files.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
@@ -31,33 +30,6 @@ PeriodStarts PeriodStartsOf(const DateTime& now) {
   const DateTime week = DateTime::FromSerial(day.ToSerial() - (day.Weekday() - 1));
   const DateTime month{now.year, now.month, 1, 0, 0, 0};
   return {day.ToStorage(), week.ToStorage(), month.ToStorage()};
-}
-
-// Clicks on one article that arrive while a transaction counts its clicks wait, and the next
-// transaction counts them all at once: under many readers of one article the clicks no longer
-// queue one by one on its row lock. Each click is still answered with a total of its own, as if
-// they had been counted one after the other.
-struct ClickBatch {
-  int64_t clicks = 0;  // clicks that joined; fixed once the batch is taken up
-  bool lead = false;   // its first click may count it now
-  bool done = false;
-  int64_t total = -1;        // the article's total after the batch; -1 when no row changed
-  std::exception_ptr error;  // what failed the batch's transaction
-  std::condition_variable changed;
-};
-
-struct ArticleClicks {
-  bool counting = false;             // a transaction is counting clicks of the article
-  std::shared_ptr<ClickBatch> next;  // the clicks that wait for it
-};
-
-std::mutex& ClicksMutex() {
-  static auto* mu = new std::mutex();
-  return *mu;
-}
-std::unordered_map<std::string, ArticleClicks>& ClicksByArticle() {
-  static auto* map = new std::unordered_map<std::string, ArticleClicks>();
-  return *map;
 }
 
 // The article's counters after n more clicks at `now`: the assignments of an update of
@@ -140,19 +112,26 @@ std::string ShowClick(RequestState& state, std::optional<int64_t> article_id, co
   if (!interaction::IsId(article_id) || !interaction::IsId(state.channel.ChannelID)) return "0";
   const std::string id = std::to_string(*article_id);
 
+  // Without the server's batches each click is counted on its own.
+  if (state.site_caches == nullptr) {
+    const int64_t total = CountClicks(state, *article_id, 1, clock);
+    return total < 0 ? "0" : HtmlToJsWrite(std::to_string(total));
+  }
+  ClickBatches& batches = state.site_caches->clicks;
+
   // Join the clicks waiting for this article, or count at once when none are being counted.
   const std::string key = state.db.Conn->session().pool_key() + "\n" + id;
-  std::unique_lock<std::mutex> lock(ClicksMutex());
-  ArticleClicks& article = ClicksByArticle()[key];
-  std::shared_ptr<ClickBatch> batch;
+  std::unique_lock<std::mutex> lock(batches.mutex);
+  ClickBatches::Article& article = batches.by_article[key];
+  std::shared_ptr<ClickBatches::Batch> batch;
   int64_t position = 1;
   if (!article.counting) {
     article.counting = true;
-    batch = std::make_shared<ClickBatch>();
+    batch = std::make_shared<ClickBatches::Batch>();
     batch->clicks = 1;
     batch->lead = true;
   } else {
-    if (!article.next) article.next = std::make_shared<ClickBatch>();
+    if (!article.next) article.next = std::make_shared<ClickBatches::Batch>();
     batch = article.next;
     position = ++batch->clicks;
     batch->changed.wait(lock, [&] { return batch->done || (batch->lead && position == 1); });
@@ -174,13 +153,13 @@ std::string ShowClick(RequestState& state, std::optional<int64_t> article_id, co
     batch->done = true;
     batch->changed.notify_all();
     // The clicks that came meanwhile are counted next, by the first of them.
-    ArticleClicks& same = ClicksByArticle()[key];
+    ClickBatches::Article& same = batches.by_article[key];
     if (same.next) {
       same.next->lead = true;
       same.next->changed.notify_all();
       same.next.reset();
     } else {
-      ClicksByArticle().erase(key);
+      batches.by_article.erase(key);
     }
   }
   if (batch->error) std::rethrow_exception(batch->error);

@@ -97,25 +97,30 @@ KeywordCounts* KeptKeywordCounts(RequestState& state) {
   return state.site_caches != nullptr ? &state.site_caches->keyword_counts : nullptr;
 }
 
+// The databases whose keyword index the server has made sure of, if it keeps any.
+KeywordIndexMarks* KeptKeywordIndex(RequestState& state) {
+  return state.site_caches != nullptr ? &state.site_caches->keyword_index : nullptr;
+}
+
 // The select of the articles related through the article's own keyword list: through the
 // keyword index when it can answer (a few index reads however rare the keywords; `indexed` set),
 // else by reading the channel. "" when the list holds no keyword.
 std::string RelatedByKeywordsSql(Connection& conn, const std::string& keywords, int64_t count,
                                  const std::string& top, const std::string& article_id,
                                  const std::string& channel_id, std::vector<Variant>* params,
-                                 KeywordCounts* counts, bool* indexed) {
+                                 KeywordIndexMarks* marks, KeywordCounts* counts, bool* indexed) {
   std::vector<std::string> words = OwnKeywords(keywords);
   if (words.empty()) return "";
   std::vector<Variant> values;
   std::optional<std::string> ids;
   try {
-    EnsureArticleKeywordIndex(conn);
+    EnsureArticleKeywordIndex(conn, marks);
     ids = KeywordArticlesSql(conn,
                              {.keywords = words,
                               .channel_id = std::stoll(channel_id),
                               .except_id = std::stoll(article_id),
                               .rows = count},
-                             &values, counts);
+                             &values, marks, counts);
   } catch (const DbError&) {
     // A database that cannot hold the index (no right to create tables) still shows the block.
     ids.reset();
@@ -191,9 +196,10 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   std::vector<Variant> params;
   bool indexed = false;
   std::string inner =
-      by_library ? LibrarySql(title, top, id, channel_id, &params)
-                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id, channel_id,
-                                        &params, KeptKeywordCounts(state), &indexed);
+      by_library
+          ? LibrarySql(title, top, id, channel_id, &params)
+          : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id, channel_id, &params,
+                                 KeptKeywordIndex(state), KeptKeywordCounts(state), &indexed);
   if (inner.empty()) {
     return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
   }
@@ -214,7 +220,7 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   } catch (const DbError&) {
     if (!indexed) throw;
     // The database was made again at the same place since the index was made sure of.
-    EnsureArticleKeywordIndex(*state.db.Conn, true);
+    EnsureArticleKeywordIndex(*state.db.Conn, KeptKeywordIndex(state), true);
     rs.Open(sql, params, *state.db.Conn, 0, 1);
   }
   if (rs.Eof()) html += kNoRelatedRow;

@@ -14,6 +14,7 @@
 #include "core/public_request.h"
 #include "core/regex_helpers.h"
 #include "core/select_boxes.h"
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/cache/lru_cache.h"
@@ -230,9 +231,13 @@ class PageRender {
   std::string DrawComment(const Variant& params, const std::string& chip);
   std::string DrawJsFile(const Variant& params, const std::string& chip);
 
-  // The scan of the template text for the pattern, kept for the process (KeptTemplateScans).
-  static std::shared_ptr<const TemplateScan> KeptScan(const std::string& template_text,
+  // The scan of the template text for the pattern, kept in `kept` (the site server's) when given.
+  static std::shared_ptr<const TemplateScan> KeptScan(KeptTemplateScans* kept,
+                                                      const std::string& template_text,
                                                       std::string_view pattern, bool places);
+  static KeptTemplateScans* ScansOf(const RequestState& state) {
+    return state.site_caches != nullptr ? &state.site_caches->template_scans : nullptr;
+  }
 
  private:
   std::string ServerPath() const { return state_.host.Application->Get("server_path").ToString(); }
@@ -440,7 +445,8 @@ void PageRender::ExpandBlocks(std::string& template_text) {
           ShowSubClassListByChannel(state_, skin_, static_cast<int64_t>(i), designs[i]);
     }
   } else if (page_ == kFirst || page_ == kClassList) {
-    const std::shared_ptr<const TemplateScan> kept = KeptScan(template_text, kBlockPattern, false);
+    const std::shared_ptr<const TemplateScan> kept =
+        KeptScan(ScansOf(state_), template_text, kBlockPattern, false);
     const TemplateScan& scan = *kept;
     const std::vector<std::string>& blocks = scan.found.texts;
     if (blocks.size() < 2) return;
@@ -748,51 +754,24 @@ std::unique_ptr<TemplateScan> ScanTemplate(const std::string& template_text,
   return scan;
 }
 
-// What the engine found in the template texts drawn lately, in every request of the process: a
-// scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
-class KeptTemplateScans {
- public:
-  // What the kept scans may hold in all: some hundred texts of the size a template has.
-  static constexpr size_t kTemplateScanBytes = 4 << 20;
+// The bytes a kept scan holds, near enough: its key (the text) and the scan's strings and places.
+size_t ScanCharge(const std::string& key, const TemplateScan& scan) {
+  size_t bytes = 2 * key.size() + scan.hits.size() * sizeof(KeyHit);
+  for (const std::string& t : scan.found.texts) bytes += 3 * t.size() + 96;
+  for (const std::string& g : scan.found.groups) bytes += g.size() + 32;
+  return bytes;
+}
 
-  static KeptTemplateScans& Instance() {
-    static auto* scans = new KeptTemplateScans();
-    return *scans;
-  }
-
-  std::shared_ptr<const TemplateScan> Find(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const std::shared_ptr<const TemplateScan>* kept = scans_.Find(key);
-    return kept == nullptr ? nullptr : *kept;
-  }
-  void Keep(const std::string& key, std::shared_ptr<const TemplateScan> scan) {
-    const size_t charge = Charge(key, *scan);
-    std::lock_guard<std::mutex> lock(mutex_);
-    scans_.Insert(key, std::move(scan), charge);
-  }
-
- private:
-  // The bytes an entry holds, near enough: its key (the text) and the scan's strings and places.
-  static size_t Charge(const std::string& key, const TemplateScan& scan) {
-    size_t bytes = 2 * key.size() + scan.hits.size() * sizeof(KeyHit);
-    for (const std::string& t : scan.found.texts) bytes += 3 * t.size() + 96;
-    for (const std::string& g : scan.found.groups) bytes += g.size() + 32;
-    return bytes;
-  }
-
-  std::mutex mutex_;
-  LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kTemplateScanBytes};
-};
-
-std::shared_ptr<const TemplateScan> PageRender::KeptScan(const std::string& template_text,
+std::shared_ptr<const TemplateScan> PageRender::KeptScan(KeptTemplateScans* kept,
+                                                         const std::string& template_text,
                                                          std::string_view pattern, bool places) {
+  if (kept == nullptr) return ScanTemplate(template_text, pattern, places);
   std::string key;
   key.reserve(pattern.size() + template_text.size() + 2);
   key.append(pattern).append(1, places ? '1' : '0').append(1, '\0').append(template_text);
-  KeptTemplateScans& kept = KeptTemplateScans::Instance();
-  if (std::shared_ptr<const TemplateScan> scan = kept.Find(key)) return scan;
+  if (std::shared_ptr<const TemplateScan> scan = kept->Find(key)) return scan;
   std::shared_ptr<const TemplateScan> scan = ScanTemplate(template_text, pattern, places);
-  kept.Keep(key, scan);
+  kept->Keep(key, scan, ScanCharge(key, *scan));
   return scan;
 }
 
@@ -806,7 +785,7 @@ std::string PageRender::Render(std::string& template_text) {
     ReadListsAhead(state_, WholeListsOf(state_, channel_, template_text, args_));
 
   const std::shared_ptr<const TemplateScan> kept =
-      KeptScan(template_text, PagePattern(page_), true);
+      KeptScan(ScansOf(state_), template_text, PagePattern(page_), true);
   const TemplateScan* scan = kept.get();
 
   const std::vector<std::string>& matches = scan->found.texts;
@@ -868,7 +847,8 @@ std::vector<BoundSql> WholeListsOf(RequestState& state, const ChannelSettings& c
                                    const std::string& template_text, const TemplateArgs& args) {
   std::vector<BoundSql> lists;
   const std::shared_ptr<const TemplateScan> scan =
-      PageRender::KeptScan(template_text, PagePattern(PageBitOf(LCase(args.page_type))), true);
+      PageRender::KeptScan(PageRender::ScansOf(state), template_text,
+                           PagePattern(PageBitOf(LCase(args.page_type))), true);
   for (const std::string& chip : scan->found.groups) {
     const size_t colon = chip.find(':');
     if (colon == std::string::npos) continue;

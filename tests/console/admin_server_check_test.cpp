@@ -222,7 +222,7 @@ TEST(ServerCheckSearchIndexTest, TheKeywordIndexRowSaysWhetherItIsBeingBuilt) {
   Connection builder;
   builder.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
                (site.root() / site.settings().DBPath).string() + ";");
-  ArticleKeywordIndexBuild build(builder);
+  ArticleKeywordIndexBuild build(builder, site.caches().keyword_index);
   EXPECT_EQ(row(), "正在后台建立（其间文章页照常，相关文章较慢）");
   EXPECT_TRUE(build.Run());
   EXPECT_EQ(row(), "已建立");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/article_keywords.h"
+#include "core/site_caches.h"
 #include "site/related_chips.h"
 #include "support/site_fixture.h"
 
@@ -38,8 +39,9 @@ TEST(KeywordIndexBuildTest, PagesReadTheChannelUntilTheBackgroundBuildHasRun) {
   ASSERT_EQ(has_table(), 0);
   std::string meanwhile;
   {
-    ArticleKeywordIndexBuild build(conn);
-    EXPECT_EQ(ArticleKeywordIndexState(conn), KeywordIndexState::kBuilding);
+    ArticleKeywordIndexBuild build(conn, site.caches().keyword_index);
+    EXPECT_EQ(ArticleKeywordIndexState(conn, &site.caches().keyword_index),
+              KeywordIndexState::kBuilding);
     meanwhile = related();
     EXPECT_NE(meanwhile.find("共享a"), std::string::npos) << meanwhile;
     EXPECT_NE(meanwhile.find("共享b"), std::string::npos) << meanwhile;
@@ -47,13 +49,14 @@ TEST(KeywordIndexBuildTest, PagesReadTheChannelUntilTheBackgroundBuildHasRun) {
     // The page neither made the index nor waited for it.
     EXPECT_EQ(has_table(), 0);
     EXPECT_TRUE(build.Run());
-    EXPECT_EQ(ArticleKeywordIndexState(conn), KeywordIndexState::kReady);
+    EXPECT_EQ(ArticleKeywordIndexState(conn, &site.caches().keyword_index),
+              KeywordIndexState::kReady);
   }
   EXPECT_EQ(has_table(), 1);
   EXPECT_EQ(site.Number("select count(*) from Vantrel_ArticleKeyword"), 6);
   EXPECT_EQ(related(), meanwhile);
   // A second build finds it made.
-  ArticleKeywordIndexBuild again(conn);
+  ArticleKeywordIndexBuild again(conn, site.caches().keyword_index);
   EXPECT_FALSE(again.Run());
 }
 
@@ -68,14 +71,14 @@ TEST(KeywordIndexBuildTest, ABuildStoppedMidwayIsFilledAgain) {
   }
   Connection& conn = *site.state.db.Conn;
   {
-    ArticleKeywordIndexBuild build(conn);
+    ArticleKeywordIndexBuild build(conn, site.caches().keyword_index);
     EXPECT_TRUE(build.Run());
   }
   EXPECT_EQ(site.Number("select count(*) from Vantrel_ArticleKeyword"), 60);
   // As a build stopped after its first steps leaves it: the mark, and rows of some articles only.
   site.Exec("create table Vantrel_ArticleKeywordFill (d_id integer)");
   site.Exec("delete from Vantrel_ArticleKeyword where d_articleid % 3 <> 0");
-  ArticleKeywordIndexBuild again(conn);
+  ArticleKeywordIndexBuild again(conn, site.caches().keyword_index);
   EXPECT_TRUE(again.Needed());
   EXPECT_TRUE(again.Run());
   EXPECT_EQ(site.Number("select count(*) from Vantrel_ArticleKeyword"), 60);

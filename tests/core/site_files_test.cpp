@@ -42,6 +42,7 @@ class SiteFilesTest : public ::testing::Test {
   TempFolder folder_;
   Server server_;
   RequestState state_;
+  TextFilesSeen seen_;
 };
 
 TEST(HtmlToJsWriteTest, OneStatementPerLineWithQuotesAndBackslashesEscaped) {
@@ -117,27 +118,27 @@ TEST_F(SiteFilesTest, TextFilesAreWrittenAndReadInCodePage936) {
 TEST_F(SiteFilesTest, AFileFoundToHoldATextIsReadAgainOnceChangedOnTheDisk) {
   ASSERT_TRUE(CreateFolderPath(state_.host, std::string_view("news/Js")));
   ASSERT_TRUE(WriteTextFile(state_.host, "news/Js/a.js", "公告一"));
-  EXPECT_TRUE(TextFileHolds(state_.host, "news/Js/a.js", "公告一"));
-  EXPECT_TRUE(TextFileHolds(state_.host, "news/Js/a.js", "公告一"));
-  EXPECT_FALSE(TextFileHolds(state_.host, "news/Js/a.js", "公告二"));
+  EXPECT_TRUE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告一"));
+  EXPECT_TRUE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告一"));
+  EXPECT_FALSE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告二"));
 
   // Replaced by another file of the same size, as an editor saves it.
   Touch("news/Js/b.js", Utf8ToGbk("公告二"));
   stdfs::rename(Disk("news/Js/b.js"), Disk("news/Js/a.js"));
-  EXPECT_FALSE(TextFileHolds(state_.host, "news/Js/a.js", "公告一"));
-  EXPECT_TRUE(TextFileHolds(state_.host, "news/Js/a.js", "公告二"));
+  EXPECT_FALSE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告一"));
+  EXPECT_TRUE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告二"));
 
   // Written over in place, later.
   Touch("news/Js/a.js", Utf8ToGbk("公告三"));
   stdfs::last_write_time(Disk("news/Js/a.js"),
                          stdfs::last_write_time(Disk("news/Js/a.js")) + std::chrono::seconds(2));
-  EXPECT_FALSE(TextFileHolds(state_.host, "news/Js/a.js", "公告二"));
-  EXPECT_TRUE(TextFileHolds(state_.host, "news/Js/a.js", "公告三"));
+  EXPECT_FALSE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告二"));
+  EXPECT_TRUE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告三"));
 
   // Gone: it holds nothing.
   stdfs::remove(Disk("news/Js/a.js"));
-  EXPECT_FALSE(TextFileHolds(state_.host, "news/Js/a.js", "公告三"));
-  EXPECT_TRUE(TextFileHolds(state_.host, "news/Js/a.js", ""));
+  EXPECT_FALSE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", "公告三"));
+  EXPECT_TRUE(TextFileHolds(&seen_, state_.host, "news/Js/a.js", ""));
 }
 
 TEST_F(SiteFilesTest, AFolderReadOnceWritesAndFindsAsTheSitePathsWould) {

@@ -1,5 +1,5 @@
 // The click script: totals written back, day, week and month counters across their boundaries,
-// the hot mark, the ids it refuses, and clicks that arrive together.
+// the hot mark, the ids it refuses, clicks that arrive together, and a state without caches.
 #include "site/click_counter.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +66,19 @@ TEST_F(ClickCounterTest, AClickIsCountedAndTheNewTotalWritten) {
   EXPECT_EQ(Click(id), "document.write(\"58\");\r\n");
   EXPECT_EQ(Click(id), "document.write(\"59\");\r\n");
   EXPECT_EQ(Counters(id), "59,6,3,3,0");
+}
+
+// A state that keeps nothing between requests (no server's caches) still counts every click.
+TEST_F(ClickCounterTest, AStateWithoutTheServersCachesCountsEachClickOnItsOwn) {
+  int id = site_.Add(ArticleRow{.title = "a", .content = "b", .clicks = 9});
+  std::vector<std::string> answers;
+  site_.InRequest([&](RequestState& state) {
+    state.site_caches = nullptr;
+    for (int i = 0; i < 2; ++i) answers.push_back(ShowClick(state, id, clock_));
+  });
+  EXPECT_EQ(answers, (std::vector<std::string>{"document.write(\"10\");\r\n",
+                                               "document.write(\"11\");\r\n"}));
+  EXPECT_EQ(ChannelClicks(), "2");
 }
 
 TEST_F(ClickCounterTest, PeriodCountersRestartAtTheirBoundaries) {
