@@ -31,15 +31,16 @@ constexpr const char* kEmptyPage = "暂时没有数据<br>";
 // The lists one statement reads ahead at most: a page of many lists takes several.
 constexpr size_t kListsReadTogether = 16;
 
+// Whether a page of `type` (lower case) is one of the list pages, whose chips may be paged.
+bool IsListPage(std::string_view type) {
+  return type == "classlist" || type == "subjectlist" || type == "hotlist" ||
+         type == "recommendlist" || type == "newlist";
+}
+
 // Whether ShowArticleList draws the chip's list whole (its rows read by one select), on a page
 // of `type` (lower case).
 bool DrawnWhole(std::string_view type, const ArticleListChip& chip) {
-  if (type == "first") return true;
-  if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
-      type != "recommendlist" && type != "newlist") {
-    return false;
-  }
-  return !chip.paged;
+  return type == "first" || (IsListPage(type) && !chip.paged);
 }
 
 // The values of one list row, by the positions of the list query.
@@ -319,10 +320,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   const std::string type = LCase(page_type.ToString());
   const BoundSql select{query.select, query.params};
   if (DrawnWhole(type, chip)) return RenderArticleList(state, page_channel, chip, select);
-  if (type != "classlist" && type != "subjectlist" && type != "hotlist" &&
-      type != "recommendlist" && type != "newlist") {
-    return "";
-  }
+  if (!IsListPage(type)) return "";
 
   // Paged: the pager reads only the rows of the page it shows, counted over the
   // inner select.
@@ -414,7 +412,7 @@ void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists) {
   // Each list's rows as its select alone gives them: numbered in its own order, each list after
   // the one before. A list alone is read where it is drawn. (Through the union a yes/no column
   // comes back as its stored number, -1 or 0, which the items test as yes or no all the same.)
-  for (size_t start = 0; arms.size() - start >= 2; start += kListsReadTogether) {
+  for (size_t start = 0; start + 2 <= arms.size(); start += kListsReadTogether) {
     const size_t end = std::min(arms.size(), start + kListsReadTogether);
     std::string sql;
     std::vector<Variant> params;
@@ -445,7 +443,6 @@ void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists) {
     for (size_t i = start; i < end; ++i) {
       state.caches.ListsReadAhead[keys[i]] = std::move(rows[i - start]);
     }
-    if (end == arms.size()) break;
   }
 }
 

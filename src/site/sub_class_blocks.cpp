@@ -99,6 +99,20 @@ TemplateArgs CellArgs(const Variant& generate_html) {
           .page_size = 20};
 }
 
+// Reads the whole lists of a block's cells in one go before the first cell is drawn (where the
+// database reads ahead): `each` calls the planner it is given with each cell's channel, body and
+// page arguments.
+template <typename EachCell>
+void ReadCellListsAhead(RequestState& state, EachCell each) {
+  if (!ReadsListsAhead(state.db)) return;
+  std::vector<BoundSql> lists;
+  each([&](const ChannelSettings& channel, const std::string& body, const TemplateArgs& args) {
+    for (BoundSql& list : WholeListsOf(state, channel, body, args))
+      lists.push_back(std::move(list));
+  });
+  ReadListsAhead(state, lists);
+}
+
 std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
                      const Variant& generate_html, std::string body) {
   return ParseTemplate(state, channel, skin, body, CellArgs(generate_html));
@@ -152,17 +166,9 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
       planned.push_back({std::move(*cell_channel), std::move(generate), body});
     }
   }
-  // The cells' lists are read together, before the first cell is drawn.
-  if (ReadsListsAhead(state.db)) {
-    std::vector<BoundSql> lists;
-    for (const Cell& cell : planned) {
-      for (BoundSql& list :
-           WholeListsOf(state, cell.channel, cell.body, CellArgs(cell.generate_html))) {
-        lists.push_back(std::move(list));
-      }
-    }
-    ReadListsAhead(state, lists);
-  }
+  ReadCellListsAhead(state, [&](const auto& plan) {
+    for (const Cell& cell : planned) plan(cell.channel, cell.body, CellArgs(cell.generate_html));
+  });
   std::vector<std::string> cells;
   for (Cell& cell : planned) {
     cells.push_back(CellPage(state, cell.channel, skin, cell.generate_html, std::move(cell.body)));
@@ -204,17 +210,11 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
 
   // Each cell is drawn by the class list handler with its class's skin; the cells' lists are read
   // together first.
-  if (ReadsListsAhead(state.db)) {
-    std::vector<BoundSql> lists;
+  ReadCellListsAhead(state, [&](const auto& plan) {
     for (const Variant& id : classes) {
-      for (BoundSql& list :
-           WholeListsOf(state, channel, body,
-                        {.page_type = "classlist", .class_id = ParseId(id.ToString())})) {
-        lists.push_back(std::move(list));
-      }
+      plan(channel, body, {.page_type = "classlist", .class_id = ParseId(id.ToString())});
     }
-    ReadListsAhead(state, lists);
-  }
+  });
   std::vector<std::string> cells;
   for (const Variant& id : classes) {
     cells.push_back(ShowClassList(state, channel, ParseId(id.ToString()), body));
