@@ -161,15 +161,15 @@ struct RequestCaches {
   int64_t ListPagesAhead = 0;
   ListRowsWindow ListRows;
 
-  // Whole lists read ahead for the page (ReadListsAhead, site/article_list.h), by their select
-  // and values (db::StatementKey); each is taken when drawn.
-  std::map<std::string, std::vector<std::vector<Variant>>> ListsReadAhead;
+  // The page's reads made ahead (ReadAhead, site/reads_ahead.h), by their select and values
+  // (db::StatementKey); each is taken when drawn.
+  std::map<std::string, std::shared_ptr<const db::KeptRows>> ReadAhead;
 
   void Clear() {
     ChannelRows.reset();
     TemplatePageCache.clear();
     ListRows = ListRowsWindow();
-    ListsReadAhead.clear();
+    ReadAhead.clear();
   }
 };
 

@@ -19,6 +19,7 @@
 #include "site/article_loader.h"
 #include "site/class_folders.h"
 #include "site/list_support.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {
@@ -28,8 +29,6 @@ constexpr const char* kTableStart =
     "cellspacing='0'>";
 constexpr const char* kEmptyList = "<li>暂时没有本类数据！</li>";
 constexpr const char* kEmptyPage = "暂时没有数据<br>";
-// The lists one statement reads ahead at most: a page of many lists takes several.
-constexpr size_t kListsReadTogether = 16;
 
 // Whether a page of `type` (lower case) is one of the list pages, whose chips may be paged.
 bool IsListPage(std::string_view type) {
@@ -244,27 +243,12 @@ std::string RenderArticleList(RequestState& state, const ChannelSettings& page_c
   }
   const ChannelSettings& channel = other ? *other : page_channel;
 
-  // The rows read ahead with the page's other lists, when they were.
-  std::optional<std::vector<std::vector<Variant>>> ahead;
-  auto found = state.caches.ListsReadAhead.find(db::StatementKey(sql.sql, sql.params));
-  if (found != state.caches.ListsReadAhead.end()) {
-    ahead = std::move(found->second);
-    state.caches.ListsReadAhead.erase(found);
-  }
   Recordset rs;
-  if (!ahead) rs.Open(sql.sql, sql.params, *state.db.Conn, 0, 1);
+  OpenReadAhead(state, rs, sql.sql, sql.params);
   const DrawContext ctx = MakeContext(state, channel);
-  if (ahead ? ahead->empty() : rs.Eof()) return kEmptyList;
+  if (rs.Eof()) return kEmptyList;
   const std::string cell_start =
       "<td><img src='" + ctx.channel_path + "images/arrow.gif' valign='absmiddle' border=0>&nbsp;";
-  if (ahead) {
-    size_t next = 0;
-    return DrawTable(chip, ctx, cell_start, [&ahead, &next](ListRow* row) {
-      if (next >= ahead->size()) return false;
-      *row = RowFromArray((*ahead)[next++]);
-      return true;
-    });
-  }
   std::string html = DrawTable(chip, ctx, cell_start, [&rs](ListRow* row) {
     if (rs.Eof()) return false;
     *row = RowFromRecordset(rs);
@@ -390,60 +374,6 @@ std::optional<BoundSql> WholeListSelect(DatabaseState& db, const ChannelSettings
       BuildArticleListQuery(db, channel, chip, page_type, class_id, subject_id);
   if (Trim(query.select).empty()) return std::nullopt;
   return BoundSql{std::move(query.select), std::move(query.params)};
-}
-
-bool ReadsListsAhead(const DatabaseState& db) {
-  return db.Conn != nullptr && db.Conn->IsOpen() && db.Conn->engine() == SqlEngine::kPostgres;
-}
-
-void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists) {
-  if (!ReadsListsAhead(state.db)) return;
-  std::vector<const BoundSql*> arms;
-  std::vector<std::string> keys;
-  for (const BoundSql& list : lists) {
-    std::string key = db::StatementKey(list.sql, list.params);
-    if (state.caches.ListsReadAhead.count(key) != 0 ||
-        std::find(keys.begin(), keys.end(), key) != keys.end()) {
-      continue;
-    }
-    keys.push_back(std::move(key));
-    arms.push_back(&list);
-  }
-  // Each list's rows as its select alone gives them: numbered in its own order, each list after
-  // the one before. A list alone is read where it is drawn. (Through the union a yes/no column
-  // comes back as its stored number, -1 or 0, which the items test as yes or no all the same.)
-  for (size_t start = 0; start + 2 <= arms.size(); start += kListsReadTogether) {
-    const size_t end = std::min(arms.size(), start + kListsReadTogether);
-    std::string sql;
-    std::vector<Variant> params;
-    for (size_t i = start; i < end; ++i) {
-      const std::string arm = std::to_string(i - start);
-      if (!sql.empty()) sql += " union all ";
-      sql += "select " + arm + " as folirex_arm, row_number() over () as folirex_row, x" + arm +
-             ".* from (" + arms[i]->sql + ") x" + arm;
-      params.insert(params.end(), arms[i]->params.begin(), arms[i]->params.end());
-    }
-    std::vector<std::vector<std::vector<Variant>>> rows(end - start);
-    try {
-      Recordset rs;
-      rs.Open("select * from (" + sql + ") folirex_lists order by folirex_arm, folirex_row", params,
-              *state.db.Conn, 0, 1);
-      for (; !rs.Eof(); rs.MoveNext()) {
-        const int64_t arm = rs.Field(0).ToInt64Or(-1);
-        if (arm < 0 || arm >= static_cast<int64_t>(rows.size())) continue;
-        std::vector<Variant> row;
-        row.reserve(static_cast<size_t>(std::max(rs.FieldCount() - 2, 0)));
-        for (int c = 2; c < rs.FieldCount(); ++c) row.push_back(rs.Field(c));
-        rows[static_cast<size_t>(arm)].push_back(std::move(row));
-      }
-    } catch (const DbError&) {
-      // Each list is then read where it is drawn, and answers for itself there.
-      return;
-    }
-    for (size_t i = start; i < end; ++i) {
-      state.caches.ListsReadAhead[keys[i]] = std::move(rows[i - start]);
-    }
-  }
 }
 
 }  // namespace folirex

@@ -65,14 +65,6 @@ std::optional<BoundSql> WholeListSelect(DatabaseState& db, const ChannelSettings
                                         std::optional<int64_t> class_id,
                                         std::optional<int64_t> subject_id);
 
-// Reads the whole lists a page is about to draw (WholeListSelect's selects) in one statement on a
-// database server (PostgreSQL), where each read costs a round trip, so that RenderArticleList
-// draws each from the rows read (once: a list drawn twice is read again). Each list's rows are
-// those its select alone gives, in its order. On SQLite it reads nothing.
-void ReadListsAhead(RequestState& state, const std::vector<BoundSql>& lists);
-// Whether ReadListsAhead reads anything on this database (the callers plan no lists otherwise).
-bool ReadsListsAhead(const DatabaseState& db);
-
 // The current page of the pager's list and its bar, drawn for `channel`. The
 // pager's properties must be set; this reads ResultSet once.
 std::string RenderArticleListPaged(RequestState& state, const ChannelSettings& channel,

@@ -14,6 +14,7 @@
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/list_support.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {
@@ -212,7 +213,7 @@ std::string ShowArticlePic(RequestState& state, const ChannelSettings& page_chan
   const int columns = std::max<int>(1, chip.columns);
 
   Recordset rs;
-  rs.Open(sql.sql, sql.params, *state.db.Conn, 0, 1);
+  OpenReadAhead(state, rs, sql.sql, sql.params);
   if (rs.Eof()) return "<li>暂时没有本类数据！</li>";
 
   std::string html =

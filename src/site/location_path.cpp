@@ -14,6 +14,7 @@
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/class_folders.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {
@@ -192,24 +193,30 @@ std::string ShowPath(RequestState& state, const ChannelSettings& channel,
   return head + HtmlEscapeAttr(SubjectName(state, subject_id)) + "列表";
 }
 
+BoundSql NeighbourSelect(int64_t first_id, int64_t last_id) {
+  // The one before the range, the range and the one after it, in one statement; each arm is a
+  // select of its own, as each would be read alone, and the rows are put in order by the reader.
+  // The range of one article is that article alone, which no link shows.
+  const Variant first(static_cast<long long>(first_id));
+  const Variant last(static_cast<long long>(last_id));
+  BoundSql select;
+  select.sql = "select * from (" + NeighbourSql(true, false) + ") p union all ";
+  select.params = {first};
+  if (first_id < last_id) {
+    select.sql += "select * from (" + NeighbourSql(false, true) + ") r union all ";
+    select.params.insert(select.params.end(), {first, last});
+  }
+  select.sql += "select * from (" + NeighbourSql(false, false) + ") n";
+  select.params.push_back(last);
+  return select;
+}
+
 NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id) {
   NeighbourRows kept;
   if (first_id > last_id) return kept;
-  // The one before the range, the range and the one after it, in one statement; each arm is a
-  // select of its own, as each would be read alone, and the rows are put in order here. The range
-  // of one article is that article alone, which no link shows.
-  const Variant first(static_cast<long long>(first_id));
-  const Variant last(static_cast<long long>(last_id));
-  std::string sql = "select * from (" + NeighbourSql(true, false) + ") p union all ";
-  std::vector<Variant> params = {first};
-  if (first_id < last_id) {
-    sql += "select * from (" + NeighbourSql(false, true) + ") r union all ";
-    params.insert(params.end(), {first, last});
-  }
-  sql += "select * from (" + NeighbourSql(false, false) + ") n";
-  params.push_back(last);
+  const BoundSql select = NeighbourSelect(first_id, last_id);
   Recordset rs;
-  rs.Open(sql, params, *state.db.Conn, 0, 1);
+  OpenReadAhead(state, rs, select.sql, select.params);
   for (; !rs.Eof(); rs.MoveNext()) kept.rows.push_back(RowOf(rs));
   rs.Close();
   std::stable_sort(

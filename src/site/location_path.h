@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -48,6 +49,8 @@ struct NeighbourRows {
   std::vector<Row> rows;  // by id; the one before the range first and the one after it last
 };
 NeighbourRows LoadNeighbourRows(RequestState& state, int64_t first_id, int64_t last_id);
+// The select LoadNeighbourRows reads (first_id <= last_id), for reading it ahead.
+BoundSql NeighbourSelect(int64_t first_id, int64_t last_id);
 
 // `kept`, when given and the article's id lies in its range, answers; otherwise both neighbours
 // are read (LoadNeighbourRows) for this link alone.

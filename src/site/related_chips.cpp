@@ -16,6 +16,7 @@
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 
@@ -153,16 +154,14 @@ std::string LibrarySql(const std::string& title, const std::string& top,
 
 }  // namespace
 
-std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
-                                   const Variant& chip_value, const Variant& page_type,
-                                   std::optional<int64_t> article_id, const LoadedArticle* loaded) {
-  if (LCase(page_type.ToString()) != "content") return "";
-  if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return "";
+std::optional<RelatedRead> RelatedArticlesRead(RequestState& state, const ChannelSettings& channel,
+                                               const Variant& chip_value, const Variant& page_type,
+                                               std::optional<int64_t> article_id,
+                                               const LoadedArticle* loaded) {
+  if (LCase(page_type.ToString()) != "content") return std::nullopt;
+  if (!interaction::IsId(article_id) || !interaction::IsId(channel.ChannelID)) return std::nullopt;
   const std::string id = std::to_string(*article_id);
   const std::string channel_id = channel.ChannelID.ToString();
-  const ChannelFolder folder =
-      GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
-  const std::string& base_path = folder.path;
 
   std::string title;
   std::string keywords;
@@ -175,7 +174,7 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
     Recordset rs;
     rs.Open("select d_title, d_relativeflag, d_keyword from Vantrel_Article where d_id = ?",
             {Variant(static_cast<long long>(std::stoll(id)))}, *state.db.Conn, 0, 1);
-    if (rs.Eof()) return "";
+    if (rs.Eof()) return std::nullopt;
     title = rs["d_title"].ToString();
     keywords = rs["d_keyword"].ToString();
     // The article form's box "使用关键字库自动相关" stores true; any other value relates
@@ -187,41 +186,51 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   size_t colon = value.find(':');
   std::vector<std::string> fields =
       Split(colon == std::string::npos ? "" : value.substr(colon + 1), ",");
-  if (fields.size() != 2) return "";
+  if (fields.size() != 2) return std::nullopt;
   int64_t count = interaction::DigitsUpTo(fields[0], kMaxChipNumber);
-  int64_t width = interaction::DigitsUpTo(fields[1], kMaxChipNumber);
-  if (count < 0 || width < 0) return "";
+  RelatedRead read;
+  read.title_width = interaction::DigitsUpTo(fields[1], kMaxChipNumber);
+  if (count < 0 || read.title_width < 0) return std::nullopt;
   const std::string top = count == 0 ? "" : "top " + std::to_string(count) + " ";
 
-  std::vector<Variant> params;
-  bool indexed = false;
   std::string inner =
-      by_library
-          ? LibrarySql(title, top, id, channel_id, &params)
-          : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id, channel_id, &params,
-                                 KeptKeywordIndex(state), KeptKeywordCounts(state), &indexed);
-  if (inner.empty()) {
-    return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
-  }
-  const std::string sql =
+      by_library ? LibrarySql(title, top, id, channel_id, &read.select.params)
+                 : RelatedByKeywordsSql(*state.db.Conn, keywords, count, top, id, channel_id,
+                                        &read.select.params, KeptKeywordIndex(state),
+                                        KeptKeywordCounts(state), &read.indexed);
+  if (inner.empty()) return read;
+  read.select.sql =
       "select a.d_id, a.d_addtime, a.d_title, a.d_classid, b.d_dir, b.d_name from (" + inner +
       ") a left outer join (select d_id,d_dir, d_name from Vantrel_ArticleClass) b on "
       "a.d_classid=b.d_id" +
       (by_library ? " order by a.d_id desc"
                   : " order by a.d_addtime desc, a.d_keyword desc, a.d_id desc");
+  return read;
+}
 
+std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
+                                   const std::optional<RelatedRead>& read) {
+  if (!read) return "";
+  if (read->select.sql.empty()) {
+    return std::string("<table width='100%' align=center>") + kNoRelatedRow + "</table>";
+  }
+  const std::string channel_id = channel.ChannelID.ToString();
+  const ChannelFolder folder =
+      GetChannelFolder(state.host, state.db, state.caches, channel.ChannelID);
+  const std::string& base_path = folder.path;
   const std::string server_path = state.host.Application->Get("server_path").ToString();
   const std::string mode = channel.GenerateHtml.ToString();
   const bool static_links = mode == "1" || mode == "2";
+  const int64_t width = read->title_width;
   std::string html = "<table width='100%' align=center>";
   Recordset rs;
   try {
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    OpenReadAhead(state, rs, read->select.sql, read->select.params);
   } catch (const DbError&) {
-    if (!indexed) throw;
+    if (!read->indexed) throw;
     // The database was made again at the same place since the index was made sure of.
     EnsureArticleKeywordIndex(*state.db.Conn, KeptKeywordIndex(state), true);
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    rs.Open(read->select.sql, read->select.params, *state.db.Conn, 0, 1);
   }
   if (rs.Eof()) html += kNoRelatedRow;
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -244,6 +253,14 @@ std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& c
   rs.Close();
   html += "</table>";
   return html;
+}
+
+std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
+                                   const Variant& chip_value, const Variant& page_type,
+                                   std::optional<int64_t> article_id, const LoadedArticle* loaded) {
+  return ShowArticleCorrelative(
+      state, channel,
+      RelatedArticlesRead(state, channel, chip_value, page_type, article_id, loaded));
 }
 
 std::string ShowTopUser(RequestState& state, const Variant& count, const Variant& kind) {

@@ -20,13 +20,31 @@
 #include <string>
 
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 
 namespace folirex {
 
 struct LoadedArticle;
 
+// What the related-article list reads: `select` (empty when the article's keywords name nothing,
+// which the list says) and whether it reads the keyword index.
+struct RelatedRead {
+  BoundSql select;
+  bool indexed = false;
+  int64_t title_width = 0;
+};
+
 // chip_value: the whole TemplateChip value ("listarticlecorrelative:count,titlewidth").
 // `loaded`: the article of article_id as the page read it already, or null to read it here.
+// nullopt when the chip draws nothing.
+std::optional<RelatedRead> RelatedArticlesRead(RequestState& state, const ChannelSettings& channel,
+                                               const Variant& chip_value, const Variant& page_type,
+                                               std::optional<int64_t> article_id,
+                                               const LoadedArticle* loaded);
+// The list of what `read` reads (its rows read ahead when they were, site/reads_ahead.h).
+std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
+                                   const std::optional<RelatedRead>& read);
+// The two in one.
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const Variant& chip_value, const Variant& page_type,
                                    std::optional<int64_t> article_id,

@@ -99,18 +99,19 @@ TemplateArgs CellArgs(const Variant& generate_html) {
           .page_size = 20};
 }
 
-// Reads the whole lists of a block's cells in one go before the first cell is drawn (where the
-// database reads ahead): `each` calls the planner it is given with each cell's channel, body and
-// page arguments.
+// Reads what a block's cells read (their whole lists and pictures) in one go before the first
+// cell is drawn (where the database reads ahead): `each` calls the planner it is given with each
+// cell's channel, body and page arguments.
 template <typename EachCell>
-void ReadCellListsAhead(RequestState& state, EachCell each) {
-  if (!ReadsListsAhead(state.db)) return;
-  std::vector<BoundSql> lists;
+void ReadCellsAhead(RequestState& state, EachCell each) {
+  if (!ReadsAhead(state.db)) return;
+  PageReads reads;
   each([&](const ChannelSettings& channel, const std::string& body, const TemplateArgs& args) {
-    for (BoundSql& list : WholeListsOf(state, channel, body, args))
-      lists.push_back(std::move(list));
+    PageReads cell = PageReadsOf(state, channel, body, args);
+    for (BoundSql& list : cell.lists) reads.lists.push_back(std::move(list));
+    for (BoundSql& other : cell.others) reads.others.push_back(std::move(other));
   });
-  ReadListsAhead(state, lists);
+  ReadAhead(state, reads);
 }
 
 std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
@@ -166,7 +167,7 @@ std::string ShowSubClassListByChannel(RequestState& state, const PageSkin& skin,
       planned.push_back({std::move(*cell_channel), std::move(generate), body});
     }
   }
-  ReadCellListsAhead(state, [&](const auto& plan) {
+  ReadCellsAhead(state, [&](const auto& plan) {
     for (const Cell& cell : planned) plan(cell.channel, cell.body, CellArgs(cell.generate_html));
   });
   std::vector<std::string> cells;
@@ -210,7 +211,7 @@ std::string ShowSubClassList(RequestState& state, const ChannelSettings& channel
 
   // Each cell is drawn by the class list handler with its class's skin; the cells' lists are read
   // together first.
-  ReadCellListsAhead(state, [&](const auto& plan) {
+  ReadCellsAhead(state, [&](const auto& plan) {
     for (const Variant& id : classes) {
       plan(channel, body, {.page_type = "classlist", .class_id = ParseId(id.ToString())});
     }

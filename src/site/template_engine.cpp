@@ -259,6 +259,9 @@ class PageRender {
   // The article's neighbours: the run's (PageValueCache) when they hold its id, else read once
   // for both links.
   const NeighbourRows* Neighbours();
+  // What the page reads ahead (ReadAhead): PageReadsOf's, and the related articles' select,
+  // whose making is kept for the chip's drawing.
+  PageReads PlanReads(const std::string& template_text);
   std::string ChipValue(const std::string& chip);
   std::string NameOf(std::string_view table, std::optional<int64_t> id);
   // The value `what` of this page: from shared_ when it holds it for the page's arguments,
@@ -282,6 +285,8 @@ class PageRender {
   bool article_loaded_ = false;
   std::optional<LoadedArticle> owned_article_;  // the article the render loaded itself
   std::optional<NeighbourRows> own_neighbours_;
+  // The related-article chips' reads made by PlanReads, by chip.
+  std::unordered_map<std::string, std::optional<RelatedRead>> related_reads_;
   const LoadedArticle* article_ = nullptr;  // args_.article or owned_article_; null: none
 };
 
@@ -409,10 +414,31 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 }
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
+  auto planned = related_reads_.find(chip);
+  if (planned != related_reads_.end())
+    return ShowArticleCorrelative(state_, channel_, planned->second);
   // The article the page has read already answers the relation's title and keywords.
   const LoadedArticle* loaded = args_.article;
   if (loaded == nullptr && article_loaded_) loaded = article_;
   return ShowArticleCorrelative(state_, channel_, chip, type_, args_.article_id, loaded);
+}
+
+PageReads PageRender::PlanReads(const std::string& template_text) {
+  PageReads reads = PageReadsOf(state_, channel_, template_text, args_);
+  // The related articles of the article the caller read: their select is made once, here.
+  if (page_ != kContent || args_.article == nullptr) return reads;
+  const std::shared_ptr<const TemplateScan> scan =
+      KeptScan(ScansOf(state_), template_text, PagePattern(page_), true);
+  for (const std::string& chip : scan->found.groups) {
+    const size_t colon = chip.find(':');
+    const ChipRow* row = FindChip(LCase(chip.substr(0, colon)));
+    if (row == nullptr || row->render != &PageRender::DrawCorrelative) continue;
+    std::optional<RelatedRead> read =
+        RelatedArticlesRead(state_, channel_, chip, type_, args_.article_id, args_.article);
+    if (read && !read->select.sql.empty()) reads.others.push_back(read->select);
+    related_reads_.insert_or_assign(chip, std::move(read));
+  }
+  return reads;
 }
 
 std::string PageRender::DrawComment(const Variant& params, const std::string& /*chip*/) {
@@ -780,9 +806,8 @@ std::string PageRender::Render(std::string& template_text) {
                    ? ServerPath()
                    : GetChannelPath(state_.host, state_.db, state_.caches, channel_.ChannelID);
   ExpandBlocks(template_text);
-  // The page's whole lists in one read; a run of pages (shared_) keeps the lists it drew.
-  if (shared_ == nullptr)
-    ReadListsAhead(state_, WholeListsOf(state_, channel_, template_text, args_));
+  // The page's reads in one exchange; a run of pages (shared_) keeps what it drew.
+  if (shared_ == nullptr && ReadsAhead(state_.db)) ReadAhead(state_, PlanReads(template_text));
 
   const std::shared_ptr<const TemplateScan> kept =
       KeptScan(ScansOf(state_), template_text, PagePattern(page_), true);
@@ -843,27 +868,45 @@ void PageValueCache::Store(const std::string& key, std::string value) {
   values_.insert_or_assign(key, std::move(value));
 }
 
-std::vector<BoundSql> WholeListsOf(RequestState& state, const ChannelSettings& channel,
-                                   const std::string& template_text, const TemplateArgs& args) {
-  std::vector<BoundSql> lists;
+PageReads PageReadsOf(RequestState& state, const ChannelSettings& channel,
+                      const std::string& template_text, const TemplateArgs& args) {
+  PageReads reads;
+  const PageBit page = PageBitOf(LCase(args.page_type));
   const std::shared_ptr<const TemplateScan> scan =
-      PageRender::KeptScan(PageRender::ScansOf(state), template_text,
-                           PagePattern(PageBitOf(LCase(args.page_type))), true);
+      PageRender::KeptScan(PageRender::ScansOf(state), template_text, PagePattern(page), true);
   for (const std::string& chip : scan->found.groups) {
     const size_t colon = chip.find(':');
     if (colon == std::string::npos) continue;
     const ChipRow* row = FindChip(LCase(chip.substr(0, colon)));
-    if (row == nullptr || row->render != &PageRender::DrawArticleList) continue;
+    if (row == nullptr) continue;
     const size_t next = chip.find(':', colon + 1);
-    const std::optional<ArticleListChip> fields = ParseArticleListChip(
-        chip.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1));
-    if (!fields) continue;
-    if (std::optional<BoundSql> select = WholeListSelect(state.db, channel, *fields, args.page_type,
-                                                         args.class_id, args.subject_id)) {
-      lists.push_back(std::move(*select));
+    const std::string params =
+        chip.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
+    if (row->render == &PageRender::DrawArticleList) {
+      const std::optional<ArticleListChip> fields = ParseArticleListChip(params);
+      if (!fields) continue;
+      if (std::optional<BoundSql> select = WholeListSelect(
+              state.db, channel, *fields, args.page_type, args.class_id, args.subject_id)) {
+        reads.lists.push_back(std::move(*select));
+      }
+    } else if (row->render == &PageRender::DrawArticlePic) {
+      BoundSql select = GetArticlePicSql(state.db, channel, params, args.page_type, args.class_id,
+                                         args.subject_id);
+      if (!Trim(select.sql).empty()) reads.others.push_back(std::move(select));
     }
   }
-  return lists;
+  if (page != kContent || !args.article_id) return reads;
+  const auto& table = LabelTable();
+  for (const TemplateScan::LabelAt& at : scan->labels) {
+    if (!at.is_label) continue;
+    auto label = table.find(at.lower);
+    if (label != table.end() && (label->second.label == Label::kArticlePrevious ||
+                                 label->second.label == Label::kArticleNext)) {
+      reads.others.push_back(NeighbourSelect(*args.article_id, *args.article_id));
+      break;
+    }
+  }
+  return reads;
 }
 
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,

@@ -56,6 +56,7 @@
 #include "core/request_state.h"
 #include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 
@@ -120,10 +121,12 @@ struct TemplateArgs {
   const LoadedArticle* article = nullptr;
 };
 
-// The whole lists (WholeListSelect, site/article_list.h) that drawing the text as a page of
-// `channel` with `args` reads, for reading them ahead (ReadListsAhead).
-std::vector<BoundSql> WholeListsOf(RequestState& state, const ChannelSettings& channel,
-                                   const std::string& template_text, const TemplateArgs& args);
+// What drawing the text as a page of `channel` with `args` reads, for reading it ahead
+// (ReadAhead): its whole lists (WholeListSelect, site/article_list.h), its pictures' lists and,
+// on an article page that links them, its article's neighbours. (The related articles, which
+// need the article's keywords, the page plans itself.)
+PageReads PageReadsOf(RequestState& state, const ChannelSettings& channel,
+                      const std::string& template_text, const TemplateArgs& args);
 
 // `channel` must outlive the call.
 std::string ParseTemplate(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,

@@ -229,6 +229,24 @@ const int64_t* Connection::KeptVersion() {
   return &*kept_version_;
 }
 
+namespace {
+
+// Every row of a bound statement, run to its end, with its column names.
+std::shared_ptr<db::KeptRows> RowsOf(db::Statement& st) {
+  auto rows = std::make_shared<db::KeptRows>();
+  bool more = st.Step();
+  for (int i = 0; i < st.ColumnCount(); ++i) rows->names.push_back(st.ColumnName(i));
+  for (; more; more = st.Step()) {
+    std::vector<Variant> row;
+    row.reserve(rows->names.size());
+    for (int i = 0; i < static_cast<int>(rows->names.size()); ++i) row.push_back(st.Column(i));
+    rows->rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace
+
 std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(const db::KeptRead& read) {
   if (kept_ == nullptr || transaction_depth_ > 0 || !kept_->Keeps(read)) return nullptr;
   const int64_t* version = KeptVersion();
@@ -240,15 +258,7 @@ std::shared_ptr<const db::KeptRows> Connection::KeptRowsOf(const db::KeptRead& r
   std::unique_ptr<db::Statement> st = session().Prepare(read.sql);
   CountStatement(read.sql, *st);
   st->Bind(read.values);
-  auto rows = std::make_shared<db::KeptRows>();
-  bool more = st->Step();
-  for (int i = 0; i < st->ColumnCount(); ++i) rows->names.push_back(st->ColumnName(i));
-  for (; more; more = st->Step()) {
-    std::vector<Variant> row;
-    row.reserve(rows->names.size());
-    for (int i = 0; i < static_cast<int>(rows->names.size()); ++i) row.push_back(st->Column(i));
-    rows->rows.push_back(std::move(row));
-  }
+  std::shared_ptr<const db::KeptRows> rows = RowsOf(*st);
   reads.Keep(db, *version, key, rows);
   return rows;
 }
@@ -259,6 +269,26 @@ std::unique_ptr<db::Statement> Connection::PrepareRead(std::string_view sql,
   CountStatement(sql, *st);
   st->Bind(params);
   return st;
+}
+
+std::vector<std::shared_ptr<const db::KeptRows>> Connection::ReadTogether(
+    const std::vector<BoundSql>& reads) {
+  std::vector<std::unique_ptr<db::Statement>> statements;
+  std::vector<db::Statement*> together;
+  for (const BoundSql& read : reads) {
+    statements.push_back(PrepareRead(read.sql, read.params));
+    together.push_back(statements.back().get());
+  }
+  session().RunTogether(together);
+  std::vector<std::shared_ptr<const db::KeptRows>> answers;
+  for (std::unique_ptr<db::Statement>& st : statements) {
+    try {
+      answers.push_back(RowsOf(*st));
+    } catch (const DbError&) {
+      answers.push_back(nullptr);
+    }
+  }
+  return answers;
 }
 
 // The audit's check of a kept read, whether its rows come from memory or not: the statement is

@@ -23,6 +23,7 @@
 
 #include "platform/db/db_error.h"
 #include "platform/db/kept_reads.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/statement_touches.h"
 #include "platform/db/variant.h"
 
@@ -89,6 +90,10 @@ class Connection {
   std::unique_ptr<db::Statement> PrepareRead(const db::KeptRead& read);
   // ExecuteScalar of a kept read.
   Variant ExecuteScalar(const db::KeptRead& read);
+  // The rows and column names of each of `reads` (selects with their values), read in one
+  // exchange with the database where its engine talks to a server (db::Session::RunTogether),
+  // each counted as a statement; null for a read that failed (read alone, it says why).
+  std::vector<std::shared_ptr<const db::KeptRows>> ReadTogether(const std::vector<BoundSql>& reads);
   // The value `sql` answers (a select of one value, Null when it answers no row). On a
   // connection that keeps them (KeepReadsUntilWrite: a request's, whose work is short), it is
   // read once and kept until the connection writes, or may have written, anything (any statement

@@ -117,6 +117,19 @@ class PgStatement : public Statement {
   int64_t RowsAffected() const override { return affected_; }
   std::optional<std::string> RowTable() const override;
 
+  // Whether the session may run the statement with others (PgSession::RunTogether): a select,
+  // bound and not run yet.
+  bool WaitsToRead(const PgSession* session) const {
+    return session == session_ && !executed_ && keyword_ == "select";
+  }
+  const std::string& sql() const { return sql_; }
+  const std::string& keyword() const { return keyword_; }
+  const std::vector<Oid>& types() const { return types_; }
+  const std::vector<std::string>& values() const { return values_; }
+  const std::vector<bool>& nulls() const { return nulls_; }
+  // Takes the statement's result, as its first Step does from a run of its own.
+  void Accept(Result result);
+
  private:
   PgSession* session_;
   std::string sql_;
@@ -147,6 +160,8 @@ class PgSession : public Session {
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
     return std::make_unique<PgStatement>(this, sql);
   }
+
+  void RunTogether(const std::vector<Statement*>& reads) override;
 
   std::vector<ColumnInfo> TableColumns(std::string_view table) override {
     LoadSchema();
@@ -558,6 +573,108 @@ void PgSession::ReadToSync() {
   }
 }
 
+// The reads go in one flight, each as Run sends a statement outside a transaction: [planned for
+// the values] [prepare] statement [general plans again], then one sync for all. The server runs
+// them one after the other in one implicit transaction, so they read the same rows, and each
+// result goes to its statement. After a failure the server skips the rest up to the sync: those,
+// and the one that failed, run alone at their first Step and answer for themselves there.
+void PgSession::RunTogether(const std::vector<Statement*>& reads) {
+  std::vector<PgStatement*> together;
+  for (Statement* read : reads) {
+    auto* statement = dynamic_cast<PgStatement*>(read);
+    if (statement != nullptr && statement->WaitsToRead(this)) together.push_back(statement);
+  }
+  // In a transaction each statement has a savepoint of its own, and a search's statements are
+  // planned for its keyword (Run). A flight that would fill the prepared statements runs alone:
+  // making room forgets them all, those of the flight too.
+  if (together.size() < 2 || in_transaction_ || !planned_values_.empty() ||
+      prepared_.size() + together.size() >= kMaxPrepared) {
+    return;
+  }
+  PGconn* c = conn_.get();
+  struct Flight {
+    PgStatement* statement;
+    Preparing preparing;
+    bool for_values;
+    Result result;
+  };
+  std::vector<Flight> flights;
+  flights.reserve(together.size());
+  const bool plans_for_values = PQserverVersion(c) >= 120000;
+  for (PgStatement* statement : together) {
+    Preparing preparing = PreparingOf(statement->sql(), statement->keyword(), statement->types());
+    const bool for_values =
+        preparing.prepared == nullptr && !statement->values().empty() && plans_for_values;
+    flights.push_back({statement, std::move(preparing), for_values, nullptr});
+  }
+  const auto forget_prepared_now = [&] {
+    for (const Flight& flight : flights) {
+      if (flight.preparing.prepare_now) prepared_.erase(flight.preparing.key);
+    }
+  };
+  if (PQenterPipelineMode(c) != 1) {
+    forget_prepared_now();
+    return;
+  }
+  const auto send_setting = [c](const char* setting) {
+    return PQsendQueryParams(c, setting, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+  };
+  bool sent = true;
+  for (const Flight& flight : flights) {
+    const PgStatement& st = *flight.statement;
+    const int n = static_cast<int>(st.values().size());
+    std::vector<const char*> pointers(st.values().size());
+    for (size_t i = 0; i < pointers.size(); ++i) {
+      pointers[i] = st.nulls()[i] ? nullptr : st.values()[i].c_str();
+    }
+    const Prepared* prepared = flight.preparing.prepared;
+    sent = sent && (!flight.for_values || send_setting(kPlansForValues));
+    if (sent && flight.preparing.prepare_now) {
+      sent = PQsendPrepare(c, prepared->name.c_str(), Numbered(st.sql()).c_str(), n,
+                           st.types().data()) == 1;
+    }
+    if (sent && prepared != nullptr) {
+      sent = PQsendQueryPrepared(c, prepared->name.c_str(), n, pointers.data(), nullptr, nullptr,
+                                 0) == 1;
+    } else if (sent) {
+      sent = PQsendQueryParams(c, Numbered(st.sql()).c_str(), n, st.types().data(), pointers.data(),
+                               nullptr, nullptr, 0) == 1;
+    }
+    sent = sent && (!flight.for_values || send_setting(kGeneralPlans));
+    if (!sent) break;
+  }
+  if (!sent || PQpipelineSync(c) != 1) {
+    // The connection failed under the flight: each statement meets that on its own.
+    forget_prepared_now();
+    PQexitPipelineMode(c);
+    return;
+  }
+  bool failed = false;
+  for (Flight& flight : flights) {
+    if (flight.for_values) NextResult();
+    if (flight.preparing.prepare_now) {
+      Result r = NextResult();
+      if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
+        prepared_.erase(flight.preparing.key);
+        failed = true;
+      }
+    }
+    Result r = NextResult();
+    if (!failed && r && PQresultStatus(r.get()) == PGRES_TUPLES_OK) {
+      flight.result = std::move(r);
+    } else {
+      failed = true;
+    }
+    if (flight.for_values) NextResult();
+  }
+  ReadToSync();
+  PQexitPipelineMode(c);
+  // Out of the pipeline: taking a result may read the schema.
+  for (Flight& flight : flights) {
+    if (flight.result) flight.statement->Accept(std::move(flight.result));
+  }
+}
+
 void PgSession::ForgetPrepared() {
   // A changed table can change what a prepared statement reads.
   schema_loaded_ = false;
@@ -621,27 +738,29 @@ void PgStatement::Bind(const std::vector<Variant>& params) {
   }
 }
 
-bool PgStatement::Step() {
-  if (!executed_) {
-    executed_ = true;
-    result_ = session_->Run(sql_, keyword_, types_, values_, nulls_);
-    rows_ =
-        result_ && PQresultStatus(result_.get()) == PGRES_TUPLES_OK ? PQntuples(result_.get()) : 0;
-    if (writes_ && result_) {
-      const char* count = PQcmdTuples(result_.get());
-      if (count != nullptr && *count != '\0') affected_ = std::strtoll(count, nullptr, 10);
-    }
-    if (result_) {
-      const int fields = PQnfields(result_.get());
-      yes_no_.assign(static_cast<size_t>(fields), false);
-      for (int i = 0; i < fields; ++i) {
-        if (IsWholeNumber(PQftype(result_.get(), i))) {
-          yes_no_[static_cast<size_t>(i)] = session_->ReadsYesNo(result_.get(), i);
-        }
+void PgStatement::Accept(Result result) {
+  executed_ = true;
+  result_ = std::move(result);
+  rows_ =
+      result_ && PQresultStatus(result_.get()) == PGRES_TUPLES_OK ? PQntuples(result_.get()) : 0;
+  if (writes_ && result_) {
+    const char* count = PQcmdTuples(result_.get());
+    if (count != nullptr && *count != '\0') affected_ = std::strtoll(count, nullptr, 10);
+  }
+  if (result_) {
+    const int fields = PQnfields(result_.get());
+    yes_no_.assign(static_cast<size_t>(fields), false);
+    for (int i = 0; i < fields; ++i) {
+      if (IsWholeNumber(PQftype(result_.get(), i))) {
+        yes_no_[static_cast<size_t>(i)] = session_->ReadsYesNo(result_.get(), i);
       }
     }
-    row_ = -1;
   }
+  row_ = -1;
+}
+
+bool PgStatement::Step() {
+  if (!executed_) Accept(session_->Run(sql_, keyword_, types_, values_, nulls_));
   if (row_ + 1 >= rows_) {
     row_ = rows_;
     return false;

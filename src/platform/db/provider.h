@@ -94,6 +94,11 @@ class Session {
   }
   // Compiles a statement already in the engine's dialect.
   virtual std::unique_ptr<Statement> PrepareNative(std::string_view sql) = 0;
+  // Runs bound selects of this session in one exchange with the server, where the engine talks
+  // to one (a statement alone is a round trip); each then steps through its own rows as if it had
+  // run alone. A statement the exchange did not run runs alone at its first Step, and answers
+  // for itself there. An engine in the process runs nothing ahead.
+  virtual void RunTogether(const std::vector<Statement*>& /*reads*/) {}
   // What a statement in the pages' dialect touches, the columns it reads and the functions it
   // calls included, as the engine says when it compiles it (statement_touches.h). The statement
   // is compiled, not run, and not kept. nullopt from an engine that does not say.

@@ -440,6 +440,15 @@ void Recordset::Open(const db::KeptRead& read, Connection& conn, int cursor_type
   OpenSelect(std::move(impl), conn, cursor_type, lock_type);
 }
 
+void Recordset::Open(std::shared_ptr<const db::KeptRows> rows, Connection& conn) {
+  Close();
+  auto impl = std::make_unique<Impl>();
+  impl->conn = &conn;
+  impl->Start(db::ReplayKeptRows(std::move(rows)));
+  conn.Attach(impl.get());
+  impl_ = std::move(impl);
+}
+
 void Recordset::OpenSelect(std::unique_ptr<Impl> impl, Connection& conn, int cursor_type,
                            int lock_type) {
   impl->updatable = lock_type > 1;

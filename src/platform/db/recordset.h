@@ -54,6 +54,8 @@ class Recordset {
   // when the connection keeps the tables it names. With another cursor it is opened on the
   // database as a select of its text, and the one table it names is the table of its rows.
   void Open(const db::KeptRead& read, Connection& conn, int cursor_type = 0, int lock_type = 1);
+  // Rows read already (Connection::ReadTogether), forward-only and read-only.
+  void Open(std::shared_ptr<const db::KeptRows> rows, Connection& conn);
   bool IsOpen() const;
   // Never throws; safe to call twice or before Open.
   void Close() noexcept;

@@ -1,0 +1,130 @@
+#include "site/reads_ahead.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "platform/db/kept_reads.h"
+
+namespace folirex {
+
+namespace {
+
+// The arms of one statement of lists at the most.
+constexpr size_t kListsReadTogether = 16;
+
+// The lists of `arms` as the arms of one statement: each list's rows as its select alone gives
+// them, numbered in its own order, each list after the one before. (Through the union a yes/no
+// column comes back as its stored number, -1 or 0, which the lists test as yes or no all the
+// same.)
+BoundSql ListsStatement(const std::vector<const BoundSql*>& arms) {
+  BoundSql statement;
+  std::string& sql = statement.sql;
+  for (size_t i = 0; i < arms.size(); ++i) {
+    const std::string arm = std::to_string(i);
+    if (!sql.empty()) sql += " union all ";
+    sql += "select " + arm + " as folirex_arm, row_number() over () as folirex_row, x" + arm +
+           ".* from (" + arms[i]->sql + ") x" + arm;
+    statement.params.insert(statement.params.end(), arms[i]->params.begin(), arms[i]->params.end());
+  }
+  sql = "select * from (" + sql + ") folirex_lists order by folirex_arm, folirex_row";
+  return statement;
+}
+
+// The rows of each arm of a ListsStatement's answer, with the lists' own column names.
+std::vector<std::shared_ptr<db::KeptRows>> SplitArms(const db::KeptRows& answer, size_t arms) {
+  std::vector<std::shared_ptr<db::KeptRows>> lists(arms);
+  for (std::shared_ptr<db::KeptRows>& list : lists) {
+    list = std::make_shared<db::KeptRows>();
+    if (answer.names.size() > 2) list->names.assign(answer.names.begin() + 2, answer.names.end());
+  }
+  for (const std::vector<Variant>& row : answer.rows) {
+    const int64_t arm = row.empty() ? -1 : row[0].ToInt64Or(-1);
+    if (arm < 0 || arm >= static_cast<int64_t>(arms) || row.size() < 2) continue;
+    lists[static_cast<size_t>(arm)]->rows.emplace_back(row.begin() + 2, row.end());
+  }
+  return lists;
+}
+
+}  // namespace
+
+bool ReadsAhead(const DatabaseState& db) {
+  return db.Conn != nullptr && db.Conn->IsOpen() && db.Conn->engine() == SqlEngine::kPostgres;
+}
+
+void ReadAhead(RequestState& state, const PageReads& reads) {
+  if (!ReadsAhead(state.db)) return;
+  std::vector<std::string> taken;
+  // A read once: the same select twice, or one read ahead already and not drawn yet, is read once.
+  const auto fresh = [&](const BoundSql& read) {
+    std::string key = db::StatementKey(read.sql, read.params);
+    if (state.caches.ReadAhead.count(key) != 0 ||
+        std::find(taken.begin(), taken.end(), key) != taken.end()) {
+      return false;
+    }
+    taken.push_back(std::move(key));
+    return true;
+  };
+  std::vector<const BoundSql*> lists;
+  std::vector<std::string> list_keys;
+  for (const BoundSql& list : reads.lists) {
+    if (!fresh(list)) continue;
+    lists.push_back(&list);
+    list_keys.push_back(taken.back());
+  }
+  std::vector<BoundSql> statements;
+  // What each statement answers: the lists from `first` to `first + count`, or a read of its own
+  // (count 0) under `key`.
+  struct Answer {
+    size_t first = 0;
+    size_t count = 0;
+    std::string key;
+  };
+  std::vector<Answer> answers;
+  for (size_t start = 0; start < lists.size(); start += kListsReadTogether) {
+    const size_t end = std::min(lists.size(), start + kListsReadTogether);
+    if (end - start == 1) {
+      statements.push_back(*lists[start]);
+      answers.push_back({0, 0, list_keys[start]});
+      continue;
+    }
+    statements.push_back(ListsStatement({lists.begin() + start, lists.begin() + end}));
+    answers.push_back({start, end - start, {}});
+  }
+  for (const BoundSql& other : reads.others) {
+    if (!fresh(other)) continue;
+    statements.push_back(other);
+    answers.push_back({0, 0, taken.back()});
+  }
+  // A read alone gains nothing by going ahead of its drawing.
+  if (statements.size() < 2 && (answers.empty() || answers.front().count == 0)) return;
+  const std::vector<std::shared_ptr<const db::KeptRows>> rows =
+      state.db.Conn->ReadTogether(statements);
+  for (size_t i = 0; i < answers.size(); ++i) {
+    if (rows[i] == nullptr) continue;  // each is read where it is drawn
+    if (answers[i].count == 0) {
+      state.caches.ReadAhead[answers[i].key] = rows[i];
+      continue;
+    }
+    std::vector<std::shared_ptr<db::KeptRows>> arms = SplitArms(*rows[i], answers[i].count);
+    for (size_t arm = 0; arm < arms.size(); ++arm) {
+      state.caches.ReadAhead[list_keys[answers[i].first + arm]] = std::move(arms[arm]);
+    }
+  }
+}
+
+void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
+                   const std::vector<Variant>& params) {
+  auto found = state.caches.ReadAhead.find(db::StatementKey(sql, params));
+  if (found == state.caches.ReadAhead.end()) {
+    rs.Open(sql, params, *state.db.Conn, 0, 1);
+    return;
+  }
+  std::shared_ptr<const db::KeptRows> rows = std::move(found->second);
+  state.caches.ReadAhead.erase(found);
+  rs.Open(std::move(rows), *state.db.Conn);
+}
+
+}  // namespace folirex

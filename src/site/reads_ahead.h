@@ -1,0 +1,42 @@
+// A page's reads made before it is drawn, in one exchange with a database server (PostgreSQL),
+// where each statement alone costs a round trip: the page's whole article lists, its pictures,
+// its related articles and its article's neighbours. What draws each then takes its rows from
+// what was read (OpenReadAhead), once: a list drawn twice is read again. Each read's rows are
+// those its select alone gives, in its order. On SQLite, which answers in the process, nothing
+// is read ahead.
+//
+// Request thread only. A read that fails is read again where it is drawn, and answers for itself
+// there.
+#ifndef FOLIREX_SITE_READS_AHEAD_H_
+#define FOLIREX_SITE_READS_AHEAD_H_
+
+#include <string>
+#include <vector>
+
+#include "core/request_state.h"
+#include "platform/db/recordset.h"
+#include "platform/db/sql_params.h"
+
+namespace folirex {
+
+struct PageReads {
+  // Whole article lists (WholeListSelect, site/article_list.h): selects of the same columns,
+  // read together as the arms of one statement.
+  std::vector<BoundSql> lists;
+  // Any other select, each a statement of its own in the same exchange.
+  std::vector<BoundSql> others;
+};
+
+// Whether anything is read ahead on this database (the callers plan no reads otherwise).
+bool ReadsAhead(const DatabaseState& db);
+
+void ReadAhead(RequestState& state, const PageReads& reads);
+
+// Opens `rs` forward-only on the rows of `sql` bound to `params` read ahead (and forgets them),
+// or on the database when they were not.
+void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
+                   const std::vector<Variant>& params);
+
+}  // namespace folirex
+
+#endif  // FOLIREX_SITE_READS_AHEAD_H_
