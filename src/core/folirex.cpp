@@ -159,6 +159,9 @@ void Folirex::ICommon() {
     const PublicRequest request = ParsePublicRequest(*request_, &state_);
     state_.list_page = ReadListPage(request.values);
     if (request.values.HasNul()) AlertBack(state_, kParameterError);
+    if (const PublicFirstReads* first = modules_.public_first_reads()) {
+      state_.caches.ReadWithChannels = (*first)(request);
+    }
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.host.Response->Clear();

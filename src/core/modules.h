@@ -40,6 +40,10 @@ struct AdminRoute {
 // A public page handler: takes the request's values, parsed once at the entry, and returns the
 // page text, which the entry writes.
 using PublicHandler = std::function<std::string(RequestState&, const PublicRequest&)>;
+// The selects a public page is sure to read, by the request's values alone: on a database that
+// reads ahead the entry has them read with the request's first read (RequestCaches::
+// ReadWithChannels).
+using PublicFirstReads = std::function<std::vector<BoundSql>(const PublicRequest&)>;
 // The settings of the channel a public request is served for (the public site's channel loader);
 // the entry keeps them as the request's channel (state.channel).
 using ChannelLoader =
@@ -61,6 +65,7 @@ class ModuleRegistry {
   void SetHomePage(PublicHandler handler) { home_page_ = std::move(handler); }
   void SetFirstPage(PublicHandler handler) { first_page_ = std::move(handler); }
   void SetChannelLoader(ChannelLoader loader) { channel_loader_ = std::move(loader); }
+  void SetPublicFirstReads(PublicFirstReads reads) { public_first_reads_ = std::move(reads); }
   void SetArticlePageWriter(ArticlePageWriter writer) { article_page_writer_ = std::move(writer); }
 
   // The route of m (exactly as given: the entry lower-cases the request's value); null for none.
@@ -75,6 +80,9 @@ class ModuleRegistry {
   const ChannelLoader* channel_loader() const {
     return channel_loader_ ? &channel_loader_ : nullptr;
   }
+  const PublicFirstReads* public_first_reads() const {
+    return public_first_reads_ ? &public_first_reads_ : nullptr;
+  }
   // Null until the publishing layer has set it.
   const ArticlePageWriter* article_page_writer() const {
     return article_page_writer_ ? &article_page_writer_ : nullptr;
@@ -85,6 +93,7 @@ class ModuleRegistry {
   std::map<std::string, PublicHandler, std::less<>> public_routes_;
   PublicHandler home_page_;
   PublicHandler first_page_;
+  PublicFirstReads public_first_reads_;
   ChannelLoader channel_loader_;
   ArticlePageWriter article_page_writer_;
 };

@@ -164,12 +164,16 @@ struct RequestCaches {
   // The page's reads made ahead (ReadAhead, site/reads_ahead.h), by their select and values
   // (db::StatementKey); each is taken when drawn.
   std::map<std::string, std::shared_ptr<const db::KeptRows>> ReadAhead;
+  // Selects the page asks to have read with the request's channels, its first read, on a
+  // database that reads ahead (FindChannelRow, core/site_config.h); their rows join ReadAhead.
+  std::vector<BoundSql> ReadWithChannels;
 
   void Clear() {
     ChannelRows.reset();
     TemplatePageCache.clear();
     ListRows = ListRowsWindow();
     ReadAhead.clear();
+    ReadWithChannels.clear();
   }
 };
 

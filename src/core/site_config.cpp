@@ -125,6 +125,27 @@ const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* co
   return it == row.columns->end() ? kMissing : row.values[it->second];
 }
 
+namespace {
+
+// Reads the channels' select and `with` in one exchange: the channels' rows as a statement to
+// step through (null when their read failed: it is then made alone), the others' into
+// caches.ReadAhead.
+std::unique_ptr<db::Statement> ReadChannelsWith(DatabaseState& db, RequestCaches& caches,
+                                                const std::string& channels,
+                                                const std::vector<BoundSql>& with) {
+  std::vector<BoundSql> reads = {BoundSql{channels, {}}};
+  reads.insert(reads.end(), with.begin(), with.end());
+  std::vector<std::shared_ptr<const db::KeptRows>> rows = db.Conn->ReadTogether(reads);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    if (rows[i] != nullptr) {
+      caches.ReadAhead[db::StatementKey(reads[i].sql, reads[i].params)] = std::move(rows[i]);
+    }
+  }
+  return rows[0] == nullptr ? nullptr : db::ReplayKeptRows(std::move(rows[0]));
+}
+
+}  // namespace
+
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id) {
   if (!caches.ChannelRows) {
@@ -134,13 +155,18 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
     std::string version_sql = db.Conn->KeptVersionSql();
     std::unique_ptr<db::Statement> st;
     bool more = false;
+    std::vector<BoundSql> with = std::move(caches.ReadWithChannels);
+    caches.ReadWithChannels.clear();
     if (!version_sql.empty()) {
       try {
         // The article data version too, which the page's lists are counted at.
-        st = db.Conn->PrepareRead("select *, (" + version_sql + ") as " + kKeptVersionColumn +
-                                      ", (" + std::string(kArticleDataVersionSql) + ") as " +
-                                      kDataVersionColumn + " from Vantrel_Channel",
-                                  {});
+        const std::string channels = "select *, (" + version_sql + ") as " + kKeptVersionColumn +
+                                     ", (" + std::string(kArticleDataVersionSql) + ") as " +
+                                     kDataVersionColumn + " from Vantrel_Channel";
+        if (!with.empty() && db.Conn->engine() == SqlEngine::kPostgres) {
+          st = ReadChannelsWith(db, caches, channels, with);
+        }
+        if (st == nullptr) st = db.Conn->PrepareRead(channels, {});
         more = st->Step();
       } catch (const DbError&) {
         // A database made before the version row has no such table: the channels are read

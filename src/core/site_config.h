@@ -41,7 +41,8 @@ std::string GetChannelPath(const HostObjects& host, DatabaseState& db, RequestCa
 
 // The row of channel `id` from the request's copy of Vantrel_Channel (caches.ChannelRows, read
 // with one statement through a recordset of its own the first time a page asks); nullptr when no
-// channel has that id.
+// channel has that id. On a database server (PostgreSQL) the selects of caches.ReadWithChannels
+// go with that first read, in one exchange, and their rows to caches.ReadAhead.
 const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches& caches,
                                                 int64_t id);
 

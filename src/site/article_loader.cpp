@@ -13,6 +13,7 @@
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
+#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {
@@ -291,18 +292,27 @@ void ChargeLongArticle(RequestState& state, const LoadedArticle& article) {
   }
 }
 
+BoundSql ArticleSelect(int64_t article_id) {
+  // The id is bound, so that every article page runs the same statement text.
+  return {
+      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (select * "
+      "from Vantrel_Article where d_id = ?) a left outer join (select d_id,d_dir, d_name, "
+      "d_commentflag, d_commentcheckflag from Vantrel_ArticleClass) b on a.d_classid=b.d_id",
+      {Variant(static_cast<long long>(article_id))}};
+}
+
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
-                                         std::optional<int64_t> article_id) {
+                                         std::optional<int64_t> article_id,
+                                         RequestCaches* read_ahead) {
   // An id of more than 18 digits names no article.
   if (!article_id || *article_id > 999'999'999'999'999'999) return std::nullopt;
-  const int64_t id = *article_id;
-  // The id is bound, so that every article page runs the same statement text.
+  const BoundSql select = ArticleSelect(*article_id);
   Recordset rs;
-  rs.Open(
-      "select a.*, b.d_dir, b.d_name, b.d_commentflag, b.d_commentcheckflag from (select * from "
-      "Vantrel_Article where d_id = ?) a left outer join (select d_id,d_dir, d_name, "
-      "d_commentflag, d_commentcheckflag from Vantrel_ArticleClass) b on a.d_classid=b.d_id",
-      {Variant(static_cast<long long>(id))}, *db.Conn, 0, 1);
+  if (read_ahead != nullptr) {
+    OpenReadAhead(*read_ahead, *db.Conn, rs, select.sql, select.params);
+  } else {
+    rs.Open(select.sql, select.params, *db.Conn, 0, 1);
+  }
   if (rs.Eof()) {
     rs.Close();
     return std::nullopt;

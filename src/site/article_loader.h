@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -97,8 +98,13 @@ struct LoadedArticle {
 };
 
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).
+// `read_ahead`: the request's caches, whose rows read ahead (site/reads_ahead.h) answer when they
+// hold the article's select.
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
-                                         std::optional<int64_t> article_id);
+                                         std::optional<int64_t> article_id,
+                                         RequestCaches* read_ahead = nullptr);
+// The select LoadArticle reads for an article, for reading it ahead.
+BoundSql ArticleSelect(int64_t article_id);
 
 // A long article's stored body and the page made of it, counted while the page is built
 // (Response::Reserve): twice the body once it passes 64 KB. A visitor's page refused the room

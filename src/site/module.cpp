@@ -1,11 +1,14 @@
 #include "site/module.h"
 
 #include <string>
+#include <vector>
 
 #include "core/public_request.h"
+#include "site/article_loader.h"
 #include "site/channel_loader.h"
 #include "site/click_counter.h"
 #include "site/comments.h"
+#include "site/interaction_text.h"
 #include "site/public_pages.h"
 #include "site/tell_friend.h"
 
@@ -13,6 +16,14 @@ namespace folirex {
 
 void RegisterSiteModule(ModuleRegistry& registry) {
   registry.SetChannelLoader(InitChannel);
+  // An article page reads its article whatever its template holds.
+  registry.SetPublicFirstReads([](const PublicRequest& request) {
+    std::vector<BoundSql> reads;
+    if (request.m == "content" && interaction::IsId(request.article_id)) {
+      reads.push_back(ArticleSelect(*request.article_id));
+    }
+    return reads;
+  });
   using Req = const PublicRequest&;
   registry.AddPublicRoute("search", [](RequestState& s, Req r) {
     return ShowSearch(s, r.search_type, r.search_class, r.search_keyword, r.search_order);

@@ -227,7 +227,8 @@ std::string ShowUserList(RequestState& state) { return ""; }
 std::string ShowContent(RequestState& state, std::optional<int64_t> article_id) {
   if (!article_id) return kBadArticle;
   // The article is read once: its row decides the page and is the one the page shows.
-  const std::optional<LoadedArticle> article = LoadArticle(state.db, state.channel, article_id);
+  const std::optional<LoadedArticle> article =
+      LoadArticle(state.db, state.channel, article_id, &state.caches);
   // An article in the recycle bin or waiting for approval is not on the site.
   if (!article || !(*article)[kArticlePublished].ToBoolOr(false)) return kBadArticle;
   ChargeLongArticle(state, *article);

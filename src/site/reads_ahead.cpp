@@ -115,16 +115,21 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   }
 }
 
-void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
+void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params) {
-  auto found = state.caches.ReadAhead.find(db::StatementKey(sql, params));
-  if (found == state.caches.ReadAhead.end()) {
-    rs.Open(sql, params, *state.db.Conn, 0, 1);
+  auto found = caches.ReadAhead.find(db::StatementKey(sql, params));
+  if (found == caches.ReadAhead.end()) {
+    rs.Open(sql, params, conn, 0, 1);
     return;
   }
   std::shared_ptr<const db::KeptRows> rows = std::move(found->second);
-  state.caches.ReadAhead.erase(found);
-  rs.Open(std::move(rows), *state.db.Conn);
+  caches.ReadAhead.erase(found);
+  rs.Open(std::move(rows), conn);
+}
+
+void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
+                   const std::vector<Variant>& params) {
+  OpenReadAhead(state.caches, *state.db.Conn, rs, sql, params);
 }
 
 }  // namespace folirex

@@ -34,6 +34,8 @@ void ReadAhead(RequestState& state, const PageReads& reads);
 
 // Opens `rs` forward-only on the rows of `sql` bound to `params` read ahead (and forgets them),
 // or on the database when they were not.
+void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const std::string& sql,
+                   const std::vector<Variant>& params);
 void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params);
 
