@@ -1,9 +1,12 @@
 #include "console/admin_frame.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "console/admin_login.h"
 #include "core/database.h"
+#include "core/reads_ahead.h"
 #include "platform/host/host_text.h"
 
 namespace folirex {
@@ -47,23 +50,29 @@ namespace {
 // signed in. The session that made the change itself holds the new stamp, and takes up the
 // name as now stored. With a function code, the same read tells whether the account holds it
 // under that name: one that does not is sent to the error page (errnum 1).
+// The read of the signed-in account (its name and password) and, for a page that needs one, its
+// grant of the right `code`.
+BoundSql AccountSelect(const Session& session, std::string_view code) {
+  const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
+  if (code.empty()) {
+    return {"select d_name, d_password from Vantrel_Admin where d_id = ?", {Variant(id)}};
+  }
+  // The id and the code are bound as parameters; a name that another account held before
+  // grants nothing, the grant's name being the account's own.
+  return {
+      "select a.d_name, a.d_password, f.d_functioncode from Vantrel_Admin a left outer join "
+      "Vantrel_ManagerFunction f on f.d_adminname = a.d_name and f.d_functioncode = ? where "
+      "a.d_id = ?",
+      {Variant(std::string(code)), Variant(id)}};
+}
+
 void RequireAccount(RequestState& state, std::string_view code = {}) {
   Session& session = *state.host.Session;
   if (!session.Get("User_Code").IsBlank()) {
     const int64_t id = session.Get(kSessionAccountId).ToInt64Or(0);
+    const BoundSql select = AccountSelect(session, code);
     Recordset rs;
-    if (code.empty()) {
-      rs.Open("select d_name, d_password from Vantrel_Admin where d_id = ?", {Variant(id)},
-              *state.db.Conn, 0, 1);
-    } else {
-      // The id and the code are bound as parameters; a name that another account held before
-      // grants nothing, the grant's name being the account's own.
-      rs.Open(
-          "select a.d_name, a.d_password, f.d_functioncode from Vantrel_Admin a left outer join "
-          "Vantrel_ManagerFunction f on f.d_adminname = a.d_name and f.d_functioncode = ? where "
-          "a.d_id = ?",
-          {Variant(std::string(code)), Variant(id)}, *state.db.Conn, 0, 1);
-    }
+    OpenReadAhead(state, rs, select.sql, select.params);
     const bool signed_in = id > 0 && !rs.Eof() &&
                            session.Get(kSessionAccountStamp).ToString() ==
                                AccountStamp(rs["d_name"].ToString(), rs["d_password"].ToString());
@@ -140,12 +149,24 @@ void AddConsoleRoute(ModuleRegistry& registry, ConsoleRoute route) {
   std::string m = route.m;
   std::string procedure = route.procedure;
   std::string upload_action = route.upload_action;
+  // A signed-in account's page reads the account first, and its grant when it needs a right.
+  std::function<std::vector<BoundSql>(RequestState&)> first_reads;
+  if (route.access != ConsoleAccess::kAnyone) {
+    const std::string code = route.access == ConsoleAccess::kFunction ? route.code : "";
+    first_reads = [code](RequestState& state) {
+      std::vector<BoundSql> reads;
+      if (!state.host.Session->Get("User_Code").IsBlank()) {
+        reads.push_back(AccountSelect(*state.host.Session, code));
+      }
+      return reads;
+    };
+  }
   registry.AddAdminRoute(
       {std::move(m), std::move(procedure),
        [route = std::move(route)](RequestState& state, const ConsoleRequest& request) {
          RunConsolePage(route, state, request);
        },
-       std::move(upload_action)});
+       std::move(upload_action), std::move(first_reads)});
 }
 
 }  // namespace folirex

@@ -125,6 +125,10 @@ void Folirex::ICommonAdmin() {
     if (PostedFromAnotherSite(request.values)) {
       AlertBack(state_, "提示：不接受从其他网站提交的表单！");
     }
+    if (const AdminRoute* route = modules_.FindAdminRoute(request.m);
+        route != nullptr && route->first_reads) {
+      state_.caches.ReadWithChannels = route->first_reads(state_);
+    }
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (request.m == "admin_error") {

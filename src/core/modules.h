@@ -36,6 +36,10 @@ struct AdminRoute {
   AdminEntry entry;
   // The action whose body is an upload (multipart, read raw), if any.
   std::string upload_action = {};
+  // The selects the page is sure to read first, by the session alone: on a database that reads
+  // ahead the entry has them read with the request's first read (RequestCaches::
+  // ReadWithChannels).
+  std::function<std::vector<BoundSql>(RequestState&)> first_reads = {};
 };
 // A public page handler: takes the request's values, parsed once at the entry, and returns the
 // page text, which the entry writes.

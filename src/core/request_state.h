@@ -161,7 +161,7 @@ struct RequestCaches {
   int64_t ListPagesAhead = 0;
   ListRowsWindow ListRows;
 
-  // The page's reads made ahead (ReadAhead, site/reads_ahead.h), by their select and values
+  // The page's reads made ahead (ReadAhead, core/reads_ahead.h), by their select and values
   // (db::StatementKey); each is taken when drawn.
   std::map<std::string, std::shared_ptr<const db::KeptRows>> ReadAhead;
   // Selects the page asks to have read with the request's channels, its first read, on a

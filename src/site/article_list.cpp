@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/reads_ahead.h"
 #include "core/script_link.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
@@ -19,7 +20,6 @@
 #include "site/article_loader.h"
 #include "site/class_folders.h"
 #include "site/list_support.h"
-#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {

@@ -8,12 +8,12 @@
 #include <variant>
 #include <vector>
 
+#include "core/reads_ahead.h"
 #include "core/regex_helpers.h"
 #include "core/text_helpers.h"
 #include "platform/db/recordset.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
-#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {

@@ -98,7 +98,7 @@ struct LoadedArticle {
 };
 
 // channel: the settings of the channel the article is shown in (its HTML mode decides paging).
-// `read_ahead`: the request's caches, whose rows read ahead (site/reads_ahead.h) answer when they
+// `read_ahead`: the request's caches, whose rows read ahead (core/reads_ahead.h) answer when they
 // hold the article's select.
 std::optional<LoadedArticle> LoadArticle(DatabaseState& db, const ChannelSettings& channel,
                                          std::optional<int64_t> article_id,

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/reads_ahead.h"
 #include "core/select_boxes.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
@@ -14,7 +15,6 @@
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/class_folders.h"
-#include "site/reads_ahead.h"
 
 namespace folirex {
 namespace {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/article_keywords.h"
+#include "core/reads_ahead.h"
 #include "core/search_index.h"
 #include "core/site_caches.h"
 #include "core/site_config.h"
@@ -16,7 +17,6 @@
 #include "platform/text/vb_text.h"
 #include "site/article_loader.h"
 #include "site/interaction_text.h"
-#include "site/reads_ahead.h"
 
 namespace folirex {
 

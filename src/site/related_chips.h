@@ -41,7 +41,7 @@ std::optional<RelatedRead> RelatedArticlesRead(RequestState& state, const Channe
                                                const Variant& chip_value, const Variant& page_type,
                                                std::optional<int64_t> article_id,
                                                const LoadedArticle* loaded);
-// The list of what `read` reads (its rows read ahead when they were, site/reads_ahead.h).
+// The list of what `read` reads (its rows read ahead when they were, core/reads_ahead.h).
 std::string ShowArticleCorrelative(RequestState& state, const ChannelSettings& channel,
                                    const std::optional<RelatedRead>& read);
 // The two in one.

@@ -53,10 +53,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/reads_ahead.h"
 #include "core/request_state.h"
 #include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
-#include "site/reads_ahead.h"
 
 namespace folirex {
 

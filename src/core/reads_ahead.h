@@ -7,8 +7,8 @@
 //
 // Request thread only. A read that fails is read again where it is drawn, and answers for itself
 // there.
-#ifndef FOLIREX_SITE_READS_AHEAD_H_
-#define FOLIREX_SITE_READS_AHEAD_H_
+#ifndef FOLIREX_CORE_READS_AHEAD_H_
+#define FOLIREX_CORE_READS_AHEAD_H_
 
 #include <string>
 #include <vector>
@@ -41,4 +41,4 @@ void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
 
 }  // namespace folirex
 
-#endif  // FOLIREX_SITE_READS_AHEAD_H_
+#endif  // FOLIREX_CORE_READS_AHEAD_H_

@@ -1,4 +1,4 @@
-#include "site/reads_ahead.h"
+#include "core/reads_ahead.h"
 
 #include <algorithm>
 #include <cstddef>
