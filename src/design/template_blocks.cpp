@@ -122,12 +122,4 @@ std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* para
 
 std::string TextAreaContent(std::string_view text) { return "\r\n" + HtmlEscapeAttr(text); }
 
-int64_t CharacterCount(std::string_view text) {
-  int64_t count = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
-
 }  // namespace folirex

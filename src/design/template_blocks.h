@@ -81,9 +81,6 @@ std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* para
 // comes back from the form unchanged.
 std::string TextAreaContent(std::string_view text);
 
-// The number of characters of UTF-8 text.
-int64_t CharacterCount(std::string_view text);
-
 }  // namespace folirex
 
 #endif  // FOLIREX_DESIGN_TEMPLATE_BLOCKS_H_

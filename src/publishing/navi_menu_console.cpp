@@ -28,6 +28,7 @@
 #include "publishing/navi_menu_tree.h"
 #include "publishing/post_link.h"
 #include "site/class_folders.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
@@ -371,8 +372,8 @@ MenuItemText ReadItemText(RequestState& state, const RequestReader& posted) {
     AlertBack(state, kScriptLinkRefused);
   }
   // The form's limits, kept on the server too (a character beyond ASCII counts as one).
-  if (CharacterCount(item.name) > 50 || CharacterCount(item.link_url) > 255 ||
-      CharacterCount(item.pic_url) > 255) {
+  if (interaction::CharCount(item.name) > 50 || interaction::CharCount(item.link_url) > 255 ||
+      interaction::CharCount(item.pic_url) > 255) {
     AlertBack(state, "提示：名称最多50个字符，链接和图标地址最多255个字符！");
   }
   return item;
