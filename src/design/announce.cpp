@@ -22,7 +22,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kListUrl = "?m=admin_announce";
-constexpr int64_t kMaxTitleLength = 50;
 // The channels an announcement can be shown on (the first option, the site home, posts "").
 constexpr const char* kChannelSql =
     "select d_projectname, d_id from Vantrel_Channel where D_DisabledFlag = false and "
@@ -141,10 +140,7 @@ Announcement ReadAnnouncement(RequestState& state, const ConsoleRequest& request
   const RequestReader& posted = request.values;
   Announcement a;
   a.title = posted.Text("d_title");
-  if (a.title.empty()) AlertBack(state, "提示：标题不允许为空！");
-  if (StrLength(Variant(a.title)) > kMaxTitleLength) {
-    AlertBack(state, "提示：标题最大25个汉字，50个字符！");
-  }
+  RequireShortName(state, a.title, "标题", "提示：标题不允许为空！");
   if (!posted.Text("d_channelid").empty()) {
     // A channel that exists, or the site home (0).
     a.channel = posted.Id("d_channelid", kParameterError);

@@ -91,8 +91,7 @@ Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel,
                           const RequestReader& posted, int flag) {
   Definition d;
   d.name = posted.Text("d_jsname");
-  if (d.name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  if (StrLength(d.name) > 50) AlertBack(state, "提示：名称最大25个汉字，50个字符！");
+  RequireShortName(state, d.name, "名称", "提示：名称不允许为空！");
   d.desc = posted.Raw("d_desc");
   std::string typed = posted.Raw("d_filename");
   if (!IsSnippetFileName(typed + ".js")) AlertBack(state, "提示：文件名称格式不对！");

@@ -21,7 +21,6 @@ namespace {
 
 constexpr FlatList kKeywords = {.table = "Vantrel_Keyword", .page = "admin_articlekeyword"};
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
-constexpr int64_t kMaxNameLength = 50;
 
 std::string ListUrl(int64_t channel) {
   return "?m=admin_articlekeyword&channelid=" + std::to_string(channel);
@@ -30,10 +29,7 @@ std::string ListUrl(int64_t channel) {
 // The posted name as typed (not trimmed); refused names end the request.
 std::string PostedName(RequestState& state, const ConsoleRequest& request) {
   std::string name = request.values.Raw("d_name");
-  if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  if (StrLength(Variant(name)) > kMaxNameLength) {
-    AlertBack(state, "提示：名称最大25个汉字，50个字符！");
-  }
+  RequireShortName(state, name, "名称", "提示：名称不允许为空！");
   // An article's keywords are kept as "|a|b|": a name holding "|" would become two keywords
   // there.
   if (name.find('|') != std::string::npos) AlertBack(state, "提示：名称不能含有“|”符号！");

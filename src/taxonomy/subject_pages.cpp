@@ -22,7 +22,6 @@ namespace {
 
 constexpr FlatList kSubjects = {.table = "Vantrel_ArticleSubject", .page = "admin_articlesubject"};
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
-constexpr int64_t kMaxNameLength = 50;
 constexpr int64_t kDefaultPageNum = 20;
 // Page counts above this are not a page size; they fall back to the default.
 constexpr int64_t kMaxPageNum = 2147483647;
@@ -47,10 +46,7 @@ int64_t FormNumber(const RequestReader& posted, std::string_view field, int64_t 
 PostedSubject ReadPostedSubject(RequestState& state, const RequestReader& posted) {
   PostedSubject s;
   s.name = posted.Raw("d_name");
-  if (s.name.empty()) AlertBack(state, "提示：专题名称不允许为空！");
-  if (StrLength(Variant(s.name)) > kMaxNameLength) {
-    AlertBack(state, "提示：专题名称最大25个汉字，50个字符！");
-  }
+  RequireShortName(state, s.name, "专题名称", "提示：专题名称不允许为空！");
   s.dir = posted.Raw("d_dir");
   switch (CheckSubjectDir(s.dir)) {
     case SubjectDirCheck::kEmpty:
