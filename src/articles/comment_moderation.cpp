@@ -261,11 +261,7 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page,
   rs.Close();
   std::string base = HtmlEscapeAttr(page.base);
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base +
-      "&amp;action=save&amp;id=" + std::to_string(id) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-      "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-      "<th width='30%'>设置说明</th></tr>\r\n"
+      SettingsFormHead("form1", base + "&amp;action=save&amp;id=" + std::to_string(id)) +
       "<tr><td align=right>评论的标题：</td><td>" +
       HtmlEscapeText(ArticleComment_GetArticleTitle(state, article)) +
       "</td><td><font color=gray>用户评论的标题</font></td></tr>\r\n"

@@ -72,10 +72,7 @@ void Announce_ShowList(RequestState& state) {
 // The add and edit form. `action` is the form's address (markup); the values are shown encoded.
 void WriteForm(RequestState& state, std::string_view action, const Variant& title,
                const Variant& channel, const Variant& content, bool selected) {
-  std::string html = "<form name='form1' method='post' action='" + std::string(action) +
-                     "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-                     "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-                     "<th width='30%'>设置说明</th></tr>\r\n";
+  std::string html = SettingsFormHead("form1", action);
   html +=
       "<tr><td align=right>公告标题：</td><td><input type=text name='d_title' size=50 "
       "maxlength=50 value=\"" +

@@ -30,12 +30,6 @@ std::string CheckIdCell(std::string_view value, bool system) {
          "'" + (system ? " disabled" : "") + "></td>";
 }
 
-std::string FormTableHead() {
-  return "\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-         "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-         "<th width='30%'>设置说明</th></tr>\r\n";
-}
-
 std::string FormButtonsFoot(std::string_view base) {
   return "<tr><td colspan=3 align=center><input type='submit' value='确　定'> <input "
          "type='button' value='返 回' onclick=\"location.href='" +

@@ -158,10 +158,8 @@ std::string SkinRow(RequestState& state, const PageContext& page, const StoredPa
 // The add form (no row) and the edit form (the stored row's values).
 void ShowForm(RequestState& state, const PageContext& page, const StoredPage* row) {
   std::string base = HtmlEscapeAttr(page.base);
-  std::string html =
-      row ? "<form name='form1' method='post' action='" + base + "&amp;action=update'>"
-          : "<form name='formadd' method='post' action='" + base + "&amp;action=save'>";
-  html += FormTableHead();
+  std::string html = row ? SettingsFormHead("form1", base + "&amp;action=update")
+                         : SettingsFormHead("formadd", base + "&amp;action=save");
   html +=
       "<tr><td align=right>名称：</td><td><input type='text' name='d_name' size=55 maxlength=50 "
       "value='" +

@@ -257,13 +257,7 @@ std::string SnippetFormHead(const ConsoleChannel& channel, int flag, int64_t id,
                                  ? PageBase(channel) + "&action=update&id=" + std::to_string(id) +
                                        "&flag=" + std::to_string(flag)
                                  : PageBase(channel) + "&action=save&flag=" + std::to_string(flag);
-  std::string html =
-      "<form name='form1' "
-      "method='post' action='" +
-      HtmlEscapeAttr(action) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
-      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
-      "width='30%'>设置说明</th></tr>\r\n";
+  std::string html = SettingsFormHead("form1", HtmlEscapeAttr(action));
   html += Row("代码名称：", TextInput("d_jsname", v("d_jsname"), 50, " maxlength=50"), "*",
               "必填，最大25个中文");
   html +=

@@ -241,13 +241,7 @@ void WriteItemForm(RequestState& state, const ConsoleChannel& channel, int64_t i
   const std::string open1 = item.open_flag == 0 ? "" : " checked";
   const std::string upload = "?m=uploadfile&channelid=" + channel.id_text +
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
-  std::string html =
-      "<form name='myform' "
-      "method='post' action='" +
-      HtmlEscapeAttr(action) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
-      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
-      "width='30%'>设置说明</th></tr>\r\n";
+  std::string html = SettingsFormHead("myform", HtmlEscapeAttr(action));
   auto row = [](std::string_view label, const std::string& field, std::string_view red,
                 std::string_view gray) {
     return "<tr><td align=right>" + std::string(label) + "</td><td>" + field +
