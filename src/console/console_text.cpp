@@ -15,12 +15,13 @@ void RequireFormPost(const ConsoleRequest& request) {
   if (!request.posted) request.values.Refuse(kParameterError);
 }
 
-void RequireShortName(RequestState& state, const std::string& name, std::string_view label,
-                      std::string_view empty) {
+std::string CheckedShortName(RequestState& state, std::string name, std::string_view label,
+                             std::string_view empty) {
   if (name.empty()) AlertBack(state, empty);
   if (StrLength(Variant(name)) > kMaxShortName) {
     AlertBack(state, "提示：" + std::string(label) + "最大25个汉字，50个字符！");
   }
+  return name;
 }
 
 void OpenRowOrRefuse(RequestState& state, Recordset& rs, std::string_view sql,

@@ -2,7 +2,7 @@
 // anything, the check of a form's short name, and the opening of the one row a page reads or
 // changes.
 //
-// Call on the request's worker. RequireFormPost, RequireShortName and OpenRowOrRefuse end the
+// Call on the request's worker. RequireFormPost, CheckedShortName and OpenRowOrRefuse end the
 // request (AlertBack) when they refuse.
 #ifndef FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 #define FOLIREX_CONSOLE_CONSOLE_TEXT_H_
@@ -23,10 +23,10 @@ namespace folirex {
 void RequireFormPost(const ConsoleRequest& request);
 
 // A form's required name (or title) of at most 25 Chinese characters, 50 others (display
-// length: a double-width character counts two). Ends the request with `empty` when it is empty,
-// with "提示：<label>最大25个汉字，50个字符！" when it is longer.
-void RequireShortName(RequestState& state, const std::string& name, std::string_view label,
-                      std::string_view empty);
+// length: a double-width character counts two), returned as given. Ends the request with `empty`
+// when it is empty, with "提示：<label>最大25个汉字，50个字符！" when it is longer.
+std::string CheckedShortName(RequestState& state, std::string name, std::string_view label,
+                             std::string_view empty);
 
 // How OpenRowOrRefuse opens the row: to read it, or to change it (rs.Set, then rs.Update).
 enum class RowUse { kRead, kChange };

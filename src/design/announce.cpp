@@ -136,8 +136,7 @@ struct Announcement {
 Announcement ReadAnnouncement(RequestState& state, const ConsoleRequest& request) {
   const RequestReader& posted = request.values;
   Announcement a;
-  a.title = posted.Text("d_title");
-  RequireShortName(state, a.title, "标题", "提示：标题不允许为空！");
+  a.title = CheckedShortName(state, posted.Text("d_title"), "标题", "提示：标题不允许为空！");
   if (!posted.Text("d_channelid").empty()) {
     // A channel that exists, or the site home (0).
     a.channel = posted.Id("d_channelid", kParameterError);

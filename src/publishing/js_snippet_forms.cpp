@@ -90,8 +90,7 @@ struct Definition {
 Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel,
                           const RequestReader& posted, int flag) {
   Definition d;
-  d.name = posted.Text("d_jsname");
-  RequireShortName(state, d.name, "名称", "提示：名称不允许为空！");
+  d.name = CheckedShortName(state, posted.Text("d_jsname"), "名称", "提示：名称不允许为空！");
   d.desc = posted.Raw("d_desc");
   std::string typed = posted.Raw("d_filename");
   if (!IsSnippetFileName(typed + ".js")) AlertBack(state, "提示：文件名称格式不对！");

@@ -107,8 +107,7 @@ void CheckClassDir(RequestState& state, const ClassUrls& urls, const std::string
 ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls,
                              const RequestReader& posted, int64_t own_id) {
   ClassSettings s;
-  s.name = posted.Text("d_name");
-  RequireShortName(state, s.name, "分类名称", "提示：分类名称不能为空！");
+  s.name = CheckedShortName(state, posted.Text("d_name"), "分类名称", "提示：分类名称不能为空！");
   s.dir = posted.Text("d_dir");
   if (s.dir.empty()) AlertBack(state, "提示：目录不能为空！");
   CheckClassDir(state, urls, s.dir);

@@ -28,8 +28,8 @@ std::string ListUrl(int64_t channel) {
 
 // The posted name as typed (not trimmed); refused names end the request.
 std::string PostedName(RequestState& state, const ConsoleRequest& request) {
-  std::string name = request.values.Raw("d_name");
-  RequireShortName(state, name, "名称", "提示：名称不允许为空！");
+  std::string name =
+      CheckedShortName(state, request.values.Raw("d_name"), "名称", "提示：名称不允许为空！");
   // An article's keywords are kept as "|a|b|": a name holding "|" would become two keywords
   // there.
   if (name.find('|') != std::string::npos) AlertBack(state, "提示：名称不能含有“|”符号！");

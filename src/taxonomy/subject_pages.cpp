@@ -45,8 +45,7 @@ int64_t FormNumber(const RequestReader& posted, std::string_view field, int64_t 
 // The names, folder and description as typed (not trimmed).
 PostedSubject ReadPostedSubject(RequestState& state, const RequestReader& posted) {
   PostedSubject s;
-  s.name = posted.Raw("d_name");
-  RequireShortName(state, s.name, "专题名称", "提示：专题名称不允许为空！");
+  s.name = CheckedShortName(state, posted.Raw("d_name"), "专题名称", "提示：专题名称不允许为空！");
   s.dir = posted.Raw("d_dir");
   switch (CheckSubjectDir(s.dir)) {
     case SubjectDirCheck::kEmpty:
