@@ -26,6 +26,13 @@ std::string SettingsFormHead(std::string_view name, std::string_view action) {
          "<th width='30%'>设置说明</th></tr>\r\n";
 }
 
+std::string SettingsRow(std::string_view label, std::string_view control, std::string_view mark,
+                        std::string_view help) {
+  return "<tr><td align=right>" + std::string(label) + "</td><td>" + std::string(control) +
+         "</td><td><span class=red>" + std::string(mark) + "</span> <span class=gray>" +
+         std::string(help) + "</span></td></tr>\r\n";
+}
+
 std::string ListFormHead(const ListForm& form) {
   return "<form name=\"" + std::string(form.name) + "\" method=\"post\" action=\"" +
          std::string(form.action) +

@@ -34,6 +34,11 @@ std::string LinkItemTo(std::string_view url, std::string_view text);
 // attribute), then its table and heading row (设置名称, 基本参数设置, 设置说明).
 std::string SettingsFormHead(std::string_view name, std::string_view action);
 
+// One row of such a form: the label, the control, then the mark in red ("*" for a required
+// field) and the help in gray.
+std::string SettingsRow(std::string_view label, std::string_view control, std::string_view mark,
+                        std::string_view help);
+
 // A list whose rows carry check boxes: the form around the whole table (so that every row's box
 // belongs to it), the table and its heading row, whose last cell checks every box.
 struct ListForm {
