@@ -21,6 +21,7 @@
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
 #include "site/channel_loader.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
@@ -38,14 +39,6 @@ struct CommentPage {
   std::string class_id;     // the class filter: "0" for every class
   std::string check_state;  // the approval filter: "", "true" or "false"
 };
-
-size_t CharCount(std::string_view text) {
-  size_t count = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
 
 // The channel id of the page, as the number it was parsed from.
 Variant ChannelOf(const CommentPage& page) { return SqlNumber(std::stoll(page.channel)); }
@@ -268,11 +261,7 @@ void ArticleComment_Reply(RequestState& state, const CommentPage& page,
   rs.Close();
   std::string base = HtmlEscapeAttr(page.base);
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base +
-      "&amp;action=save&amp;id=" + std::to_string(id) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-      "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-      "<th width='30%'>设置说明</th></tr>\r\n"
+      SettingsFormHead("form1", base + "&amp;action=save&amp;id=" + std::to_string(id)) +
       "<tr><td align=right>评论的标题：</td><td>" +
       HtmlEscapeText(ArticleComment_GetArticleTitle(state, article)) +
       "</td><td><font color=gray>用户评论的标题</font></td></tr>\r\n"
@@ -292,7 +281,9 @@ void ArticleComment_Save(RequestState& state, const CommentPage& page,
   RequireFormPost(request);
   int64_t id = CommentIdOf(request);
   std::string reply = request.values.Text("d_reply");
-  if (CharCount(reply) > kMaxReplyChars) AlertBack(state, "提示：回复内容不能超过10000个字符！");
+  if (interaction::CharCount(reply) > kMaxReplyChars) {
+    AlertBack(state, "提示：回复内容不能超过10000个字符！");
+  }
   Recordset rs;
   OpenComment(state, rs, page, id, "*", RowUse::kChange);
   rs.Set("d_reply", Variant(reply));

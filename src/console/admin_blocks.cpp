@@ -19,6 +19,20 @@ std::string LinkItemTo(std::string_view url, std::string_view text) {
   return LinkItem(HtmlEscapeAttr(url), text);
 }
 
+std::string SettingsFormHead(std::string_view name, std::string_view action) {
+  return "<form name='" + std::string(name) + "' method='post' action='" + std::string(action) +
+         "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
+         "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
+         "<th width='30%'>设置说明</th></tr>\r\n";
+}
+
+std::string SettingsRow(std::string_view label, std::string_view control, std::string_view mark,
+                        std::string_view help) {
+  return "<tr><td align=right>" + std::string(label) + "</td><td>" + std::string(control) +
+         "</td><td><span class=red>" + std::string(mark) + "</span> <span class=gray>" +
+         std::string(help) + "</span></td></tr>\r\n";
+}
+
 std::string ListFormHead(const ListForm& form) {
   return "<form name=\"" + std::string(form.name) + "\" method=\"post\" action=\"" +
          std::string(form.action) +

@@ -1,7 +1,8 @@
 // Blocks of markup the console pages share: the message box a save answers with and its link
-// items, and the parts of a checked list (rows with a check box each, over an AdminPager): the
-// head of its form with the check-all box, its rows and cells, the row of an empty list, the
-// action bar under it and the script that posts the list form to the chosen action.
+// items, the head of a settings form, and the parts of a checked list (rows with a check box each,
+// over an AdminPager): the head of its form with the check-all box, its rows and cells, the row of
+// an empty list, the action bar under it and the script that posts the list form to the chosen
+// action.
 //
 // Every argument is written as given: callers pass markup (the console's own constant
 // addresses and texts, or values already encoded for their place with HtmlEscapeAttr or
@@ -28,6 +29,15 @@ std::string LinkItem(std::string_view href, std::string_view text);
 
 // LinkItem to a page's own address (a plain URL, encoded here for the attribute).
 std::string LinkItemTo(std::string_view url, std::string_view text);
+
+// The head of an add, edit or settings form: the form `name` posting to `action` (encoded for the
+// attribute), then its table and heading row (设置名称, 基本参数设置, 设置说明).
+std::string SettingsFormHead(std::string_view name, std::string_view action);
+
+// One row of such a form: the label, the control, then the mark in red ("*" for a required
+// field) and the help in gray.
+std::string SettingsRow(std::string_view label, std::string_view control, std::string_view mark,
+                        std::string_view help);
 
 // A list whose rows carry check boxes: the form around the whole table (so that every row's box
 // belongs to it), the table and its heading row, whose last cell checks every box.

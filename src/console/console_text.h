@@ -1,11 +1,13 @@
 // Small request routines the console pages share: the rule that only a posted form changes
-// anything, and the opening of the one row a page reads or changes.
+// anything, the check of a form's short name, and the opening of the one row a page reads or
+// changes.
 //
-// Call on the request's worker. RequireFormPost and OpenRowOrRefuse end the request (AlertBack)
-// when they refuse.
+// Call on the request's worker. RequireFormPost, CheckedShortName and OpenRowOrRefuse end the
+// request (AlertBack) when they refuse.
 #ifndef FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 #define FOLIREX_CONSOLE_CONSOLE_TEXT_H_
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +21,12 @@ namespace folirex {
 // deletes posts; a plain address (a link followed from another site, which the session cookie
 // accompanies) must not change anything.
 void RequireFormPost(const ConsoleRequest& request);
+
+// A form's required name (or title) of at most 25 Chinese characters, 50 others (display
+// length: a double-width character counts two), returned as given. Ends the request with `empty`
+// when it is empty, with "提示：<label>最大25个汉字，50个字符！" when it is longer.
+std::string CheckedShortName(RequestState& state, std::string name, std::string_view label,
+                             std::string_view empty);
 
 // How OpenRowOrRefuse opens the row: to read it, or to change it (rs.Set, then rs.Update).
 enum class RowUse { kRead, kChange };

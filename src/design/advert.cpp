@@ -19,6 +19,7 @@
 #include "platform/db/sql_params.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
@@ -35,13 +36,6 @@ constexpr const char* kFlashCabinet =
     "https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab";
 constexpr const char* kFlashDownloadPage =
     "https://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash";
-
-// Characters of UTF-8 text (not bytes, not display width).
-size_t CharCount(std::string_view text) {
-  size_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
 
 // The list's filter and the query that keeps it (and the page) in the list's links.
 struct ListQuery {
@@ -99,7 +93,7 @@ std::string AdvertListRow(const Recordset& rs, const std::string& query_attr) {
   std::string id = rs["d_id"].ToString();
   std::string text = rs["d_text"].ToString();
   // Cut before encoding, so that no entity is cut in half.
-  if (CharCount(text) > kListTextLength) text = CutStr(Variant(text), 40);
+  if (interaction::CharCount(text) > kListTextLength) text = CutStr(Variant(text), 40);
   return "<tr align=center><td>" + id +
          "</td><td><a href='?m=admin_ad&amp;action=modi&amp;id=" + id + "&amp;" + query_attr +
          "' title='编辑此广告'>" + HTMLEncode(rs["d_code"]) + "</a></td><td>" + TypeCell(rs) +
@@ -276,7 +270,7 @@ AdvertForm ReadAdvert(RequestState& state, const ConsoleRequest& request, int64_
   const RequestReader& posted = request.values;
   AdvertForm ad;
   ad.code = posted.Text("d_code");
-  if (ad.code.empty() || CharCount(ad.code) > kMaxCodeLength) {
+  if (ad.code.empty() || interaction::CharCount(ad.code) > kMaxCodeLength) {
     AlertBack(state, "调用代码：不能为空，且不超过50个字符长度！");
   }
   if (!IsAdvertCode(ad.code)) AlertBack(state, "调用代码：只能由字母、数字、下划线和减号组成！");

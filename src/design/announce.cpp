@@ -22,7 +22,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kListUrl = "?m=admin_announce";
-constexpr int64_t kMaxTitleLength = 50;
 // The channels an announcement can be shown on (the first option, the site home, posts "").
 constexpr const char* kChannelSql =
     "select d_projectname, d_id from Vantrel_Channel where D_DisabledFlag = false and "
@@ -73,10 +72,7 @@ void Announce_ShowList(RequestState& state) {
 // The add and edit form. `action` is the form's address (markup); the values are shown encoded.
 void WriteForm(RequestState& state, std::string_view action, const Variant& title,
                const Variant& channel, const Variant& content, bool selected) {
-  std::string html = "<form name='form1' method='post' action='" + std::string(action) +
-                     "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-                     "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-                     "<th width='30%'>设置说明</th></tr>\r\n";
+  std::string html = SettingsFormHead("form1", action);
   html +=
       "<tr><td align=right>公告标题：</td><td><input type=text name='d_title' size=50 "
       "maxlength=50 value=\"" +
@@ -140,11 +136,7 @@ struct Announcement {
 Announcement ReadAnnouncement(RequestState& state, const ConsoleRequest& request) {
   const RequestReader& posted = request.values;
   Announcement a;
-  a.title = posted.Text("d_title");
-  if (a.title.empty()) AlertBack(state, "提示：标题不允许为空！");
-  if (StrLength(Variant(a.title)) > kMaxTitleLength) {
-    AlertBack(state, "提示：标题最大25个汉字，50个字符！");
-  }
+  a.title = CheckedShortName(state, posted.Text("d_title"), "标题", "提示：标题不允许为空！");
   if (!posted.Text("d_channelid").empty()) {
     // A channel that exists, or the site home (0).
     a.channel = posted.Id("d_channelid", kParameterError);

@@ -77,8 +77,7 @@ void ShowNamedRowForm(RequestState& state, const NamedRowsPage& page, const Name
   // A text the page requires is marked so in its note, as the name is.
   std::string text_note = kind.text_missing.empty() ? "" : "<font color=red>*</font> " + text_label;
   state.host.Response->Write(
-      "<form name='form1' method='post' action='" + base + action + "'>" + FormTableHead() +
-      "<tr><td align=right>" + name_label +
+      SettingsFormHead("form1", base + action) + "<tr><td align=right>" + name_label +
       "：</td><td><input type='text' name='d_name' size=50 value='" +
       HtmlEscapeAttr(row ? row->name : "") + "'></td><td><font color=red>*</font> " + name_label +
       "</td></tr>\r\n<tr><td align=right>" + text_label + "：</td><td><textarea name='" +

@@ -30,12 +30,6 @@ std::string CheckIdCell(std::string_view value, bool system) {
          "'" + (system ? " disabled" : "") + "></td>";
 }
 
-std::string FormTableHead() {
-  return "\r\n<table border=0 cellspacing=1 align=center class=form>\r\n"
-         "<tr><th width='15%'>设置名称</th><th width='55%'>基本参数设置</th>"
-         "<th width='30%'>设置说明</th></tr>\r\n";
-}
-
 std::string FormButtonsFoot(std::string_view base) {
   return "<tr><td colspan=3 align=center><input type='submit' value='确　定'> <input "
          "type='button' value='返 回' onclick=\"location.href='" +
@@ -121,13 +115,5 @@ std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* para
 }
 
 std::string TextAreaContent(std::string_view text) { return "\r\n" + HtmlEscapeAttr(text); }
-
-int64_t CharacterCount(std::string_view text) {
-  int64_t count = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
 
 }  // namespace folirex

@@ -38,10 +38,6 @@ std::string ListRowHead(std::string_view base, std::string_view id, std::string_
 // checkid, not to be ticked for a system row.
 std::string CheckIdCell(std::string_view value, bool system);
 
-// The table of an add or edit form, written after the form's own tag: its heading row
-// (设置名称, 基本参数设置, 设置说明).
-std::string FormTableHead();
-
 // The last row of such a form: 确　定, and 返 回 to `base` (encoded for the attribute); the table
 // and the form closed.
 std::string FormButtonsFoot(std::string_view base);
@@ -80,9 +76,6 @@ std::string BoundIds(const std::vector<int64_t>& ids, std::vector<Variant>* para
 // the browser drops, so that a text starting with a line feed, holding "</textarea>" or quotes
 // comes back from the form unchanged.
 std::string TextAreaContent(std::string_view text);
-
-// The number of characters of UTF-8 text.
-int64_t CharacterCount(std::string_view text);
 
 }  // namespace folirex
 

@@ -20,11 +20,12 @@
 #include "platform/db/scoped_transaction.h"
 #include "platform/text/html_escape.h"
 #include "platform/text/vb_text.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
 
-constexpr int64_t kMaxNameLength = 50;
+constexpr size_t kMaxNameLength = 50;
 
 struct PageContext {
   explicit PageContext(const ConsoleRequest& request) : request(&request) {}
@@ -157,10 +158,8 @@ std::string SkinRow(RequestState& state, const PageContext& page, const StoredPa
 // The add form (no row) and the edit form (the stored row's values).
 void ShowForm(RequestState& state, const PageContext& page, const StoredPage* row) {
   std::string base = HtmlEscapeAttr(page.base);
-  std::string html =
-      row ? "<form name='form1' method='post' action='" + base + "&amp;action=update'>"
-          : "<form name='formadd' method='post' action='" + base + "&amp;action=save'>";
-  html += FormTableHead();
+  std::string html = row ? SettingsFormHead("form1", base + "&amp;action=update")
+                         : SettingsFormHead("formadd", base + "&amp;action=save");
   html +=
       "<tr><td align=right>名称：</td><td><input type='text' name='d_name' size=55 maxlength=50 "
       "value='" +
@@ -213,7 +212,9 @@ PostedPage ReadPostedPage(RequestState& state, const PageContext& page, bool wit
   // Names and texts are stored as posted, blanks included.
   posted.name = request.Raw("d_name");
   if (posted.name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  if (CharacterCount(posted.name) > kMaxNameLength) AlertBack(state, "提示：名称超过最大长度！");
+  if (interaction::CharCount(posted.name) > kMaxNameLength) {
+    AlertBack(state, "提示：名称超过最大长度！");
+  }
   if (with_type) {
     // The site's own pages are home pages; a channel's take one of the twelve types its form
     // offers.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "console/admin_frame.h"
+#include "console/console_text.h"
 #include "core/messages.h"
 #include "core/public_request.h"
 #include "core/site_config.h"
@@ -139,7 +140,7 @@ void ArticleHtml_ShowChange(RequestState& state) {
 }
 
 void ArticleHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
-  if (!request.posted) AlertBack(state, kParameterError);
+  RequireFormPost(request);
   const std::string& dir = state.channel.ChannelDir;
   const std::string channel = std::to_string(state.channel.ChannelID.ToInt64Or(-1));
 
@@ -254,7 +255,7 @@ void DefaultHtml_ShowChange(RequestState& state) {
 }
 
 void DefaultHtml_SaveChange(RequestState& state, const ConsoleRequest& request) {
-  if (!request.posted) AlertBack(state, kParameterError);
+  RequireFormPost(request);
   const std::string install = state.host.Application->Get("server_path").ToString();
   DeleteFilesIn(state.host, "./", "^default\\.");
   if (HomeIsDynamic(state)) {

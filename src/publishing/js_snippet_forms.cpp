@@ -90,9 +90,7 @@ struct Definition {
 Definition ReadDefinition(RequestState& state, const ConsoleChannel& channel,
                           const RequestReader& posted, int flag) {
   Definition d;
-  d.name = posted.Text("d_jsname");
-  if (d.name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  if (StrLength(d.name) > 50) AlertBack(state, "提示：名称最大25个汉字，50个字符！");
+  d.name = CheckedShortName(state, posted.Text("d_jsname"), "名称", "提示：名称不允许为空！");
   d.desc = posted.Raw("d_desc");
   std::string typed = posted.Raw("d_filename");
   if (!IsSnippetFileName(typed + ".js")) AlertBack(state, "提示：文件名称格式不对！");
@@ -202,13 +200,6 @@ void WriteSavedBox(RequestState& state, const ConsoleChannel& channel, bool writ
 
 // ---- forms -------------------------------------------------------------------------------------
 
-std::string Row(std::string_view label, const std::string& control, std::string_view red,
-                std::string_view gray) {
-  return "<tr><td align=right>" + std::string(label) + "</td><td>" + control +
-         "</td><td><span class=red>" + std::string(red) + "</span> <span class=gray>" +
-         std::string(gray) + "</span></td></tr>\r\n";
-}
-
 std::string TextInput(std::string_view name, const std::string& value, int size,
                       std::string_view extra = "") {
   return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
@@ -258,21 +249,15 @@ std::string SnippetFormHead(const ConsoleChannel& channel, int flag, int64_t id,
                                  ? PageBase(channel) + "&action=update&id=" + std::to_string(id) +
                                        "&flag=" + std::to_string(flag)
                                  : PageBase(channel) + "&action=save&flag=" + std::to_string(flag);
-  std::string html =
-      "<form name='form1' "
-      "method='post' action='" +
-      HtmlEscapeAttr(action) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
-      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
-      "width='30%'>设置说明</th></tr>\r\n";
-  html += Row("代码名称：", TextInput("d_jsname", v("d_jsname"), 50, " maxlength=50"), "*",
-              "必填，最大25个中文");
-  html +=
-      Row("代码简介：",
-          "<textarea name='d_desc' cols=50 rows=5>" + TextAreaContent(v("d_desc")) + "</textarea>",
-          "", "");
-  html += Row("文件名称：", TextInput("d_filename", v("d_filename"), 50, " maxlength=50"), "*",
-              "只能是英文或者数字和下划线，例如：article_hot");
+  std::string html = SettingsFormHead("form1", HtmlEscapeAttr(action));
+  html += SettingsRow("代码名称：", TextInput("d_jsname", v("d_jsname"), 50, " maxlength=50"), "*",
+                      "必填，最大25个中文");
+  html += SettingsRow(
+      "代码简介：",
+      "<textarea name='d_desc' cols=50 rows=5>" + TextAreaContent(v("d_desc")) + "</textarea>", "",
+      "");
+  html += SettingsRow("文件名称：", TextInput("d_filename", v("d_filename"), 50, " maxlength=50"),
+                      "*", "只能是英文或者数字和下划线，例如：article_hot");
   return html;
 }
 
@@ -280,43 +265,46 @@ std::string SnippetFormHead(const ConsoleChannel& channel, int flag, int64_t id,
 std::string ListRows(RequestState& state, const ConsoleChannel& channel, bool edit,
                      const FormFields& v) {
   DatabaseState& db = state.db;
-  std::string html = Row("所属分类：",
-                         ArticleJs_ClassSelect(db, channel.id, "d_classid", v("d_classid")) + " " +
-                             Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
-                         "", "选择分类");
-  html += Row("所属专题：",
-              BuildBoundSelect(db, "d_subjectid", v("d_subjectid"),
-                               "select d_name, d_id from Vantrel_ArticleSubject where "
-                               "d_channelid=? order by d_order desc",
-                               {Variant(channel.id)}, "不属于任何专题"),
-              "", edit ? "选择文章所属的专题" : "选择所属的专题");
-  html += Row("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
-              edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
-  html += Row("文章属性：",
-              Checkbox("d_hotflag", v("d_hotflag"), "热门文章") + " " +
-                  Checkbox("d_recommendflag", v("d_recommendflag"), "推荐文章"),
-              "", "如果都不选，将显示所有文章");
-  html +=
-      Row("日期范围：",
-          "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") + "天的文章",
-          "", "如果为空或0，则显示所有天数的文章");
-  html += Row("排序方法：", OrderSelect(db, v("d_orderby")), "", "选择文章显示的排序方法");
-  html += Row("标题字符数：", TextInput("d_title", v("d_title", "0"), 10), "",
-              "如果为0，则显示完整标题。字母算一个字符，汉字算两个字符。");
+  std::string html =
+      SettingsRow("所属分类：",
+                  ArticleJs_ClassSelect(db, channel.id, "d_classid", v("d_classid")) + " " +
+                      Checkbox("d_includesub", v("d_includesub"), "包含子分类"),
+                  "", "选择分类");
+  html += SettingsRow("所属专题：",
+                      BuildBoundSelect(db, "d_subjectid", v("d_subjectid"),
+                                       "select d_name, d_id from Vantrel_ArticleSubject where "
+                                       "d_channelid=? order by d_order desc",
+                                       {Variant(channel.id)}, "不属于任何专题"),
+                      "", edit ? "选择文章所属的专题" : "选择所属的专题");
+  html += SettingsRow("文章数：", TextInput("d_articlenum", v("d_articlenum", "10"), 10), "",
+                      edit ? "查询的文章数量，必需大于0" : "查询的数量，必需大于0");
+  html += SettingsRow("文章属性：",
+                      Checkbox("d_hotflag", v("d_hotflag"), "热门文章") + " " +
+                          Checkbox("d_recommendflag", v("d_recommendflag"), "推荐文章"),
+                      "", "如果都不选，将显示所有文章");
+  html += SettingsRow(
+      "日期范围：",
+      "只显示最近" + TextInput("d_datenum", v("d_datenum"), 10, " maxlength=10") + "天的文章", "",
+      "如果为空或0，则显示所有天数的文章");
+  html += SettingsRow("排序方法：", OrderSelect(db, v("d_orderby")), "", "选择文章显示的排序方法");
+  html += SettingsRow("标题字符数：", TextInput("d_title", v("d_title", "0"), 10), "",
+                      "如果为0，则显示完整标题。字母算一个字符，汉字算两个字符。");
   return html;
 }
 
 std::string ColumnsRow(const FormFields& v) {
-  return Row("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "", "每行显示的文章列数");
+  return SettingsRow("显示列数：", TextInput("d_cols", v("d_cols", "1"), 10), "",
+                     "每行显示的文章列数");
 }
 
 // The rows of the article list type (flag 0) after the shared ones.
 std::string ArticleListRows(DatabaseState& db, const FormFields& v) {
   std::string html = ColumnsRow(v);
-  html += Row("文章属性图片：",
-              Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")), "",
-              "选择文章属性的显示方法");
-  html += Row(
+  html +=
+      SettingsRow("文章属性图片：",
+                  Select(db, "d_propertytype", {"不显示", "小图片", "符号"}, v("d_propertytype")),
+                  "", "选择文章属性的显示方法");
+  html += SettingsRow(
       "显示内容：",
       Checkbox("d_showclass", v("d_showclass"), "所属分类") + " " +
           Checkbox("d_showprefix", v("d_showprefix"), "图文标志") + " " +
@@ -333,8 +321,8 @@ std::string ArticleListRows(DatabaseState& db, const FormFields& v) {
 // The rows of the picture list type (flag 1) after the shared ones.
 std::string PictureListRows(const FormFields& v) {
   std::string html = ColumnsRow(v);
-  html += Row("内容字符数：", TextInput("d_content", v("d_content", "0"), 10), "",
-              "如果大于0，则在标题下方面显示指定字数的文章内容");
+  html += SettingsRow("内容字符数：", TextInput("d_content", v("d_content", "0"), 10), "",
+                      "如果大于0，则在标题下方面显示指定字数的文章内容");
   std::string style = v("d_showstyle");
   if (style != "2" && style != "3") style = "1";
   const char* styles[] = {"图片+标题+内容简介：上下排列",
@@ -346,13 +334,13 @@ std::string PictureListRows(const FormFields& v) {
     radios += "<input type=radio name='d_showstyle' value='" + value + "'" +
               (style == value ? " checked" : "") + ">" + styles[i] + "<br>";
   }
-  html += Row("显示样式：", radios, "", "选择文章显示的样式");
-  html += Row("首页图片设置：",
-              "宽度：" + TextInput("d_picwidth", v("d_picwidth"), 10) + "px 高度：" +
-                  TextInput("d_picheight", v("d_picheight"), 10) + "px",
-              "", "显示图片的宽度和高度");
-  html += Row("显示内容：", Checkbox("d_showtips", v("d_showtips"), "显示"), "",
-              "显示作者、更新时间、点击数等提示信息");
+  html += SettingsRow("显示样式：", radios, "", "选择文章显示的样式");
+  html += SettingsRow("首页图片设置：",
+                      "宽度：" + TextInput("d_picwidth", v("d_picwidth"), 10) + "px 高度：" +
+                          TextInput("d_picheight", v("d_picheight"), 10) + "px",
+                      "", "显示图片的宽度和高度");
+  html += SettingsRow("显示内容：", Checkbox("d_showtips", v("d_showtips"), "显示"), "",
+                      "显示作者、更新时间、点击数等提示信息");
   return html;
 }
 
@@ -365,8 +353,8 @@ std::string TypeRows(RequestState& state, const ConsoleChannel& channel, int fla
     case 1:
       return ListRows(state, channel, edit, v) + PictureListRows(v);
     case 3:
-      return Row("每行子分类个数：", TextInput("d_cols", v("d_cols", "4"), 10), "",
-                 "每行显示的子分类的个数");
+      return SettingsRow("每行子分类个数：", TextInput("d_cols", v("d_cols", "4"), 10), "",
+                         "每行显示的子分类的个数");
     case 5:
       return ColumnsRow(v);
     default:

@@ -28,6 +28,7 @@
 #include "publishing/navi_menu_tree.h"
 #include "publishing/post_link.h"
 #include "site/class_folders.h"
+#include "site/interaction_text.h"
 
 namespace folirex {
 namespace {
@@ -240,39 +241,28 @@ void WriteItemForm(RequestState& state, const ConsoleChannel& channel, int64_t i
   const std::string open1 = item.open_flag == 0 ? "" : " checked";
   const std::string upload = "?m=uploadfile&channelid=" + channel.id_text +
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
-  std::string html =
-      "<form name='myform' "
-      "method='post' action='" +
-      HtmlEscapeAttr(action) +
-      "'>\r\n<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th "
-      "width='15%'>设置名称</th><th width='55%'>基本参数设置</th><th "
-      "width='30%'>设置说明</th></tr>\r\n";
-  auto row = [](std::string_view label, const std::string& field, std::string_view red,
-                std::string_view gray) {
-    return "<tr><td align=right>" + std::string(label) + "</td><td>" + field +
-           "</td><td><span class=red>" + std::string(red) + "</span> <span class=gray>" +
-           std::string(gray) + "</span></td></tr>\r\n";
-  };
-  html += row("所属菜单：", ArticleNavi_ParentSelect(state, channel, parent, edit), "", "");
-  html += row("菜单名称：",
-              "<input type=text name='d_name' size=50 maxlength=50 value='" +
-                  HtmlEscapeAttr(item.name) + "'>",
-              "*", "必填，最大25个中文");
-  html += row("打开方式：",
-              "<input type=radio name='d_openflag' value='0'" + open0 +
-                  ">本窗口 <input type=radio name='d_openflag' value='1'" + open1 + ">新窗口",
-              "", "选择链接的打开方式");
-  html += row("链接地址：",
-              "<input type=text name='d_linkurl' size=50 maxlength=100 value='" +
-                  HtmlEscapeAttr(item.link_url) + "'>",
-              "", "菜单的链接地址，如果网络上的地址用http://开头");
-  html += row("链接图标：",
-              "<input type=text name='d_picurl' size=50 maxlength=100 value='" +
-                  HtmlEscapeAttr(item.pic_url) +
-                  "'> <input type=button name='btnLogo' value='上 传' "
-                  "onclick=\"g_OpenWindow('" +
-                  HtmlEscapeAttr(upload) + "', '350', '50')\">",
-              "", "菜单前面的小图标的地址");
+  std::string html = SettingsFormHead("myform", HtmlEscapeAttr(action));
+  html += SettingsRow("所属菜单：", ArticleNavi_ParentSelect(state, channel, parent, edit), "", "");
+  html += SettingsRow("菜单名称：",
+                      "<input type=text name='d_name' size=50 maxlength=50 value='" +
+                          HtmlEscapeAttr(item.name) + "'>",
+                      "*", "必填，最大25个中文");
+  html +=
+      SettingsRow("打开方式：",
+                  "<input type=radio name='d_openflag' value='0'" + open0 +
+                      ">本窗口 <input type=radio name='d_openflag' value='1'" + open1 + ">新窗口",
+                  "", "选择链接的打开方式");
+  html += SettingsRow("链接地址：",
+                      "<input type=text name='d_linkurl' size=50 maxlength=100 value='" +
+                          HtmlEscapeAttr(item.link_url) + "'>",
+                      "", "菜单的链接地址，如果网络上的地址用http://开头");
+  html += SettingsRow("链接图标：",
+                      "<input type=text name='d_picurl' size=50 maxlength=100 value='" +
+                          HtmlEscapeAttr(item.pic_url) +
+                          "'> <input type=button name='btnLogo' value='上 传' "
+                          "onclick=\"g_OpenWindow('" +
+                          HtmlEscapeAttr(upload) + "', '350', '50')\">",
+                      "", "菜单前面的小图标的地址");
   html += "<tr><td align=right nowrap>选择图标：</td><td nowrap>" + ArticleNavi_IconSelect(state) +
           "<div id='d_showpic'></div></td><td><span class=red></span> <span "
           "class=gray>选择已经上传的图标</span></td></tr>\r\n";
@@ -371,8 +361,8 @@ MenuItemText ReadItemText(RequestState& state, const RequestReader& posted) {
     AlertBack(state, kScriptLinkRefused);
   }
   // The form's limits, kept on the server too (a character beyond ASCII counts as one).
-  if (CharacterCount(item.name) > 50 || CharacterCount(item.link_url) > 255 ||
-      CharacterCount(item.pic_url) > 255) {
+  if (interaction::CharCount(item.name) > 50 || interaction::CharCount(item.link_url) > 255 ||
+      interaction::CharCount(item.pic_url) > 255) {
     AlertBack(state, "提示：名称最多50个字符，链接和图标地址最多255个字符！");
   }
   return item;

@@ -65,12 +65,7 @@ void ArticleNavi_Set(RequestState& state, const ConsoleChannel& channel,
     }
     const std::string base = HtmlEscapeAttr(PageBase(channel));
     state.host.Response->Write(
-        "<form name='myform' "
-        "method='post' action='" +
-        base +
-        "&amp;action=set&amp;flag=1'>\r\n<table border=0 cellspacing=1 align=center "
-        "class=form>\r\n<tr><th width='15%'>设置名称</th><th "
-        "width='55%'>基本参数设置</th><th width='30%'>设置说明</th></tr>\r\n"
+        SettingsFormHead("myform", base + "&amp;action=set&amp;flag=1") +
         "<tr><td>菜单皮肤：</td><td>" +
         BuildSelect(state.db, "d_skin", texts, values, channel.settings.NaviMenuCss, "", "") +
         "</td><td> <span class=red></span> <span class=gray>选择菜单的皮肤样式</span></td></tr>\r\n"

@@ -27,7 +27,6 @@ namespace folirex {
 namespace {
 
 constexpr const char* kInvalidId = "无效ID号！";
-constexpr int64_t kMaxNameLength = 50;
 constexpr size_t kMaxDirLength = 100;
 
 Variant V(int64_t n) { return Variant(static_cast<long long>(n)); }
@@ -108,11 +107,7 @@ void CheckClassDir(RequestState& state, const ClassUrls& urls, const std::string
 ClassSettings PostedSettings(RequestState& state, const ClassUrls& urls,
                              const RequestReader& posted, int64_t own_id) {
   ClassSettings s;
-  s.name = posted.Text("d_name");
-  if (s.name.empty()) AlertBack(state, "提示：分类名称不能为空！");
-  if (StrLength(Variant(s.name)) > kMaxNameLength) {
-    AlertBack(state, "提示：分类名称最大25个汉字，50个字符！");
-  }
+  s.name = CheckedShortName(state, posted.Text("d_name"), "分类名称", "提示：分类名称不能为空！");
   s.dir = posted.Text("d_dir");
   if (s.dir.empty()) AlertBack(state, "提示：目录不能为空！");
   CheckClassDir(state, urls, s.dir);

@@ -21,7 +21,6 @@ namespace {
 
 constexpr FlatList kKeywords = {.table = "Vantrel_Keyword", .page = "admin_articlekeyword"};
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
-constexpr int64_t kMaxNameLength = 50;
 
 std::string ListUrl(int64_t channel) {
   return "?m=admin_articlekeyword&channelid=" + std::to_string(channel);
@@ -29,11 +28,8 @@ std::string ListUrl(int64_t channel) {
 
 // The posted name as typed (not trimmed); refused names end the request.
 std::string PostedName(RequestState& state, const ConsoleRequest& request) {
-  std::string name = request.values.Raw("d_name");
-  if (name.empty()) AlertBack(state, "提示：名称不允许为空！");
-  if (StrLength(Variant(name)) > kMaxNameLength) {
-    AlertBack(state, "提示：名称最大25个汉字，50个字符！");
-  }
+  std::string name =
+      CheckedShortName(state, request.values.Raw("d_name"), "名称", "提示：名称不允许为空！");
   // An article's keywords are kept as "|a|b|": a name holding "|" would become two keywords
   // there.
   if (name.find('|') != std::string::npos) AlertBack(state, "提示：名称不能含有“|”符号！");
@@ -43,18 +39,13 @@ std::string PostedName(RequestState& state, const ConsoleRequest& request) {
 // The name form of the add and rename views; `with_old_key` adds the hidden oldkey field.
 std::string KeywordForm(const std::string& action, const std::string& name, bool with_old_key) {
   std::string html =
-      "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
-      "\" style=\"margin:0\">\r\n"
-      "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
-      "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
-      "<th width=\"30%\">设置说明</th></tr>\r\n"
+      FlatItemFormHead(action) +
       "<tr><td align=\"right\">名称：</td><td><input type=\"text\" name=\"d_name\" size=\"50\" "
       "maxlength=\"50\" value=\"" +
       HtmlEscapeAttr(name) +
       "\"></td><td><font color=\"red\">*</font> <font color=\"#888888\">必填，最大25个中文"
-      "</font></td></tr>\r\n"
-      "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
-      "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n";
+      "</font></td></tr>\r\n" +
+      FlatItemFormButtons();
   if (with_old_key) {
     html += "<input type=\"hidden\" name=\"oldkey\" value=\"" + HtmlEscapeAttr(name) + "\">\r\n";
   }

@@ -154,4 +154,17 @@ std::string ArrowLinkScript() {
          "</script>\r\n";
 }
 
+std::string FlatItemFormHead(std::string_view action) {
+  return "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
+         "\" style=\"margin:0\">\r\n"
+         "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
+         "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
+         "<th width=\"30%\">设置说明</th></tr>\r\n";
+}
+
+std::string FlatItemFormButtons() {
+  return "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
+         "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n";
+}
+
 }  // namespace folirex

@@ -1,6 +1,7 @@
 // What the subject page (admin_articlesubject) and the keyword page (admin_articlekeyword)
 // share (besides the frame of console/channel_page.h): the moves and the renumbering of a flat list
-// ordered by d_order within a channel, and the small script that posts an arrow link.
+// ordered by d_order within a channel, the small script that posts an arrow link, and the frame
+// of the add and edit forms.
 //
 // Runs on the request's worker with the request's open database. A refused request answers
 // through AlertBack (the response ends); database failures throw DbError and unwind to the entry.
@@ -61,6 +62,13 @@ int64_t NextOrder(Connection& conn, std::string_view table, int64_t channel);
 
 // The script the arrows call: postArrowLink(a) posts an empty form to the link's address.
 std::string ArrowLinkScript();
+
+// The head of the add and edit forms: the form "form1" posting to `action` (a plain address,
+// encoded here), its table and heading row (设置名称, 基本参数设置, 设置说明).
+std::string FlatItemFormHead(std::string_view action);
+
+// The row of their submit and reset buttons.
+std::string FlatItemFormButtons();
 
 }  // namespace folirex
 

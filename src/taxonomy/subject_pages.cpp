@@ -22,7 +22,6 @@ namespace {
 
 constexpr FlatList kSubjects = {.table = "Vantrel_ArticleSubject", .page = "admin_articlesubject"};
 constexpr const char* kParameterErrorBack = "提示：参数错误，请返回！";
-constexpr int64_t kMaxNameLength = 50;
 constexpr int64_t kDefaultPageNum = 20;
 // Page counts above this are not a page size; they fall back to the default.
 constexpr int64_t kMaxPageNum = 2147483647;
@@ -46,11 +45,7 @@ int64_t FormNumber(const RequestReader& posted, std::string_view field, int64_t 
 // The names, folder and description as typed (not trimmed).
 PostedSubject ReadPostedSubject(RequestState& state, const RequestReader& posted) {
   PostedSubject s;
-  s.name = posted.Raw("d_name");
-  if (s.name.empty()) AlertBack(state, "提示：专题名称不允许为空！");
-  if (StrLength(Variant(s.name)) > kMaxNameLength) {
-    AlertBack(state, "提示：专题名称最大25个汉字，50个字符！");
-  }
+  s.name = CheckedShortName(state, posted.Raw("d_name"), "专题名称", "提示：专题名称不允许为空！");
   s.dir = posted.Raw("d_dir");
   switch (CheckSubjectDir(s.dir)) {
     case SubjectDirCheck::kEmpty:
@@ -79,11 +74,7 @@ struct SubjectFormValues {
 std::string SubjectForm(RequestState& state, const std::string& action, const SubjectFormValues& v,
                         const char* default_template) {
   const std::string star = "<font color=\"red\">*</font> ";
-  return "<form name=\"form1\" method=\"post\" action=\"" + HtmlEscapeAttr(action) +
-         "\" style=\"margin:0\">\r\n"
-         "<table class=\"form\" align=\"center\" cellspacing=\"1\">\r\n"
-         "<tr><th width=\"15%\">设置名称</th><th width=\"55%\">基本参数设置</th>"
-         "<th width=\"30%\">设置说明</th></tr>\r\n"
+  return FlatItemFormHead(action) +
          "<tr><td align=\"right\">专题名称：</td><td><input type=\"text\" name=\"d_name\" "
          "size=\"50\" maxlength=\"50\" value=\"" +
          HtmlEscapeAttr(v.name) + "\"></td><td>" + star +
@@ -103,9 +94,7 @@ std::string SubjectForm(RequestState& state, const std::string& action, const Su
          "<tr><td align=\"right\">使用的模板：</td><td>" +
          BuildTemplateSelect(state.db, "d_templatepageid", "subjectlist", v.template_page,
                              default_template) +
-         "</td><td>默认是采用系统频道中设置的模板</td></tr>\r\n"
-         "<tr><td colspan=\"3\" align=\"center\"><input type=\"submit\" value=\"确　定\"> "
-         "<input type=\"reset\" value=\"重 置\"></td></tr>\r\n"
+         "</td><td>默认是采用系统频道中设置的模板</td></tr>\r\n" + FlatItemFormButtons() +
          "</table>\r\n</form>\r\n";
 }
 
