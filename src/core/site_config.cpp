@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -127,14 +128,17 @@ const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* co
 
 namespace {
 
-// Reads the channels' select and `with` in one exchange: the channels' rows as a statement to
-// step through (null when their read failed: it is then made alone), the others' into
-// caches.ReadAhead.
+// Reads the channels' select and `with` (then emptied) in one exchange on a database server: the
+// channels' rows as a statement to step through, the others' into caches.ReadAhead. Null when
+// there is nothing to read with them, or their read failed: they are then read alone.
 std::unique_ptr<db::Statement> ReadChannelsWith(DatabaseState& db, RequestCaches& caches,
                                                 const std::string& channels,
-                                                const std::vector<BoundSql>& with) {
+                                                std::vector<BoundSql>& with) {
+  if (with.empty() || db.Conn->engine() != SqlEngine::kPostgres) return nullptr;
   std::vector<BoundSql> reads = {BoundSql{channels, {}}};
-  reads.insert(reads.end(), with.begin(), with.end());
+  reads.insert(reads.end(), std::make_move_iterator(with.begin()),
+               std::make_move_iterator(with.end()));
+  with.clear();
   std::vector<std::shared_ptr<const db::KeptRows>> rows = db.Conn->ReadTogether(reads);
   for (size_t i = 1; i < rows.size(); ++i) {
     if (rows[i] != nullptr) {
@@ -163,9 +167,7 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
         const std::string channels = "select *, (" + version_sql + ") as " + kKeptVersionColumn +
                                      ", (" + std::string(kArticleDataVersionSql) + ") as " +
                                      kDataVersionColumn + " from Vantrel_Channel";
-        if (!with.empty() && db.Conn->engine() == SqlEngine::kPostgres) {
-          st = ReadChannelsWith(db, caches, channels, with);
-        }
+        st = ReadChannelsWith(db, caches, channels, with);
         if (st == nullptr) st = db.Conn->PrepareRead(channels, {});
         more = st->Step();
       } catch (const DbError&) {
@@ -177,7 +179,9 @@ const RequestCaches::ChannelRow* FindChannelRow(DatabaseState& db, RequestCaches
       }
     }
     if (version_sql.empty()) {
-      st = db.Conn->PrepareRead("select * from Vantrel_Channel", {});
+      const std::string channels = "select * from Vantrel_Channel";
+      st = ReadChannelsWith(db, caches, channels, with);
+      if (st == nullptr) st = db.Conn->PrepareRead(channels, {});
       more = st->Step();
     }
     // The columns' places by name (lower case), once for every row.
