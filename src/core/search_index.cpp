@@ -612,7 +612,8 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
                                             [](uint32_t c) { return FoldsPlainly(c) && c != 1; });
 }
 
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, AskedLists* asked,
+                                                      const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version) {
   if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
@@ -621,7 +622,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
   EnsureListStructures(conn);
   if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
-  const bool keep = AskedBefore(conn, "index", matches);
+  const bool keep = AskedBefore(asked, conn, "index", matches);
   // The listed ids, kept in memory and brought forward through the change log after a change;
   // read whole from the time index, which holds what the list's conditions test.
   auto listed_ids_of = [&] {

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/asked_lists.h"
 #include "core/list_query.h"
 #include "platform/db/connection.h"
 #include "platform/db/db_error.h"
@@ -159,9 +160,10 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 // wildcards alone, the texts of at least WildcardsAloneLength characters, read from the index's
 // sizes of the texts (a null's read from the row). nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
-// PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
-// once fill no memory.
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+// PostgreSQL. Kept from the keyword's second request on (AskedBefore, in `asked`), so that
+// keywords asked once fill no memory.
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, AskedLists* asked,
+                                                      const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version);
 

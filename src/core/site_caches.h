@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "core/article_keywords.h"
+#include "core/asked_lists.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
 
@@ -82,6 +83,8 @@ struct SiteCaches {
   TextFilesSeen text_files;
   // The keyword index's and the channels' counts the related-articles block chooses its read by.
   KeywordCounts keyword_counts;
+  // The lists the searches asked for, by which a keyword's matches are kept from its second ask.
+  AskedLists asked_lists;
 };
 
 }  // namespace folirex

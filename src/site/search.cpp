@@ -16,6 +16,7 @@
 #include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/search_structures.h"
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
@@ -134,16 +135,16 @@ bool KeptDescending(OrderCode order) {
 
 // The plan for `facts`, "asked before" read under `purpose` (none when empty) without noting
 // it; the keyword is noted as asked, once, when that decided the plan.
-SearchPlan PlanAndNote(Connection& conn, SearchFacts& facts, std::string_view purpose,
-                       const ListQuery& unordered) {
-  facts.asked_before = !purpose.empty() && WasAskedBefore(conn, purpose, unordered);
+SearchPlan PlanAndNote(Connection& conn, AskedLists* asked, SearchFacts& facts,
+                       std::string_view purpose, const ListQuery& unordered) {
+  facts.asked_before = !purpose.empty() && WasAskedBefore(asked, conn, purpose, unordered);
   const SearchPlan planned = PlanSearch(facts);
-  if (planned.asks) AskedBefore(conn, purpose, unordered);
+  if (planned.asks) AskedBefore(asked, conn, purpose, unordered);
   return planned;
 }
 
 // The index step: true when the trigram index's matches answer, into `source`.
-bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
+bool FromIndex(Connection& conn, AskedLists* asked, SearchFacts& facts, const std::string& keyword,
                const ListQuery& listed, const ListQuery& unordered, SearchSource& source) {
   const OrderCode order = facts.order;
   // A keyword the trigram index does not read whole (none on PostgreSQL) goes on to the next
@@ -151,13 +152,13 @@ bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
   if (!facts.index_reads) return false;
   const int64_t version = ArticleDataVersion(conn);
   std::shared_ptr<const BodyMatches> by_id =
-      ListedIndexMatches(conn, SearchColumnName(facts.column), keyword, listed, version);
+      ListedIndexMatches(conn, asked, SearchColumnName(facts.column), keyword, listed, version);
   if (!by_id) return false;
   facts.indexed = static_cast<int64_t>(by_id->rows.size());
   const ListInOrder in_order =
       IsIdOrder(order) ? ListInOrder{} : ReadInOrder(conn, listed, listed, order);
   facts.list_rows = in_order.passed;
-  const SearchPlan planned = PlanAndNote(conn, facts, kIndexAskPurpose, unordered);
+  const SearchPlan planned = PlanAndNote(conn, asked, facts, kIndexAskPurpose, unordered);
   source.total = facts.indexed;
   source.descending = KeptDescending(order);
   if (planned.way == SearchWay::kIndexSlice) {
@@ -188,6 +189,8 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
                               const ListQuery& listed,
                               const std::optional<ListedArticles>& listed_in, OrderCode order) {
   Connection& conn = *state.db.Conn;
+  // The lists asked before are the server's; a state without its caches notes none.
+  AskedLists* asked = state.site_caches != nullptr ? &state.site_caches->asked_lists : nullptr;
   const std::string name = SearchColumnName(column);
   auto taken = [&](SearchWayTaken way) { SearchWayCounts::Note(conn.engine(), way); };
   SearchSource source;
@@ -220,14 +223,15 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   if (facts.counted) {
     const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
     facts.list_rows = in_order.passed;
-    if (PlanAndNote(conn, facts, kCountedAskPurpose, unordered).way == SearchWay::kCountedWalk) {
+    if (PlanAndNote(conn, asked, facts, kCountedAskPurpose, unordered).way ==
+        SearchWay::kCountedWalk) {
       source.total = facts.counted;
       if (in_order.list) source.page_ids = WalkPages(conn, *in_order.list);
       taken(SearchWayTaken::kCountedWalk);
       return source;
     }
   }
-  if (FromIndex(conn, facts, keyword, listed, unordered, source)) return source;
+  if (FromIndex(conn, asked, facts, keyword, listed, unordered, source)) return source;
   const KeywordMatches found =
       CountKeywordMatches(conn, name, keyword, listed, RequestedPage(state), kSearchPageSize,
                           SearchBodyOrder(conn.engine(), column, order));
@@ -241,7 +245,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
   facts.list_rows = in_order.passed;
   facts.found = SearchFacts::Found{found.matches, found.list, found.page};
-  const SearchPlan planned = PlanAndNote(conn, facts, "", unordered);
+  const SearchPlan planned = PlanAndNote(conn, asked, facts, "", unordered);
   source.list = planned.way == SearchWay::kWalk ? *in_order.list : found.narrowed;
   source.list.order = {OrderCodeKey(order)};
   if (planned.keep_ids) source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
