@@ -233,6 +233,7 @@ int Serve(const std::vector<std::string>& arguments) {
     std::cerr << "folirex: " << error << "\n";
   }
   folirex::SiteCaches caches;
+  options.folder_names = &caches.folder_names;
   folirex::HttpHost host(
       options, [&settings, &caches](folirex::EntryKind kind, folirex::PageObjects& objects) {
         folirex::ServePage(settings, caches, kind, objects);

@@ -21,6 +21,7 @@
 #include "core/asked_lists.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
+#include "platform/fs/site_path.h"
 
 namespace folirex {
 
@@ -72,6 +73,9 @@ struct ClickBatches {
 };
 
 struct SiteCaches {
+  // The names of the site's folders as found on disk, handed to the host (HostOptions), whose
+  // static files and pages resolve addresses through them.
+  SiteFolderNames folder_names;
   // The databases whose keyword index is made sure of or being built; the server's build thread
   // (core/site_server.h) marks them too.
   KeywordIndexMarks keyword_index;

@@ -37,7 +37,7 @@ int CountOf(const std::string& text, const std::string& needle) {
 
 SiteFixture::SiteFixture() : runner_(*this) {
   application_.Set("server_path", Variant("/"));
-  server_ = std::make_unique<Server>(root(), "/");
+  server_ = std::make_unique<Server>(root(), "/", &caches().folder_names);
   session_ = std::make_unique<Session>(sessions_.Attach(""));
   state.host.Application = &application_;
   state.host.Server = server_.get();
