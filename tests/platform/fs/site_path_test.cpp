@@ -184,6 +184,25 @@ TEST(ResolveInsideTest, LargeFolderFilledOneByOneSeesEveryNotedName) {
             site.path() / "List" / "list_7.html");
 }
 
+// Two servers of one process each keep their own names: a folder that one server is filling
+// answers its own misses from its listing for a while, but another server, and a lookup without
+// names, read the folder and find what a third writer made there meanwhile.
+TEST(ResolveInsideTest, EachServersNamesAreItsOwn) {
+  TempFolder site;
+  SiteFolderNames filling;
+  SiteFolderNames other;
+  site.Write("List/Old.html", "x");
+  ASSERT_EQ(ResolveInside(site.path(), "list/new.html", &filling),
+            site.path() / "List" / "new.html");
+  filling.NoteCreated(site.Write("List/Made.html", "x"));
+  site.Write("List/Other.html", "x");  // written without noting, as another program would
+  EXPECT_EQ(ResolveInside(site.path(), "list/other.html", &other),
+            site.path() / "List" / "Other.html");
+  EXPECT_EQ(ResolveInside(site.path(), "list/other.html"), site.path() / "List" / "Other.html");
+  EXPECT_EQ(ResolveInside(site.path(), "LIST/made.html", &filling),
+            site.path() / "List" / "Made.html");
+}
+
 TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
   TempFolder site;
   SiteFolderNames names;
