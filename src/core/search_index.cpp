@@ -583,14 +583,14 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   return terms;
 }
 
-std::string ArticleHintNarrowed(Connection& conn, bool narrowed) {
+std::string ArticleHintNarrowed(Connection& conn, ListCaches* lists, bool narrowed) {
   if (conn.engine() == SqlEngine::kPostgres) return "";
-  if (!narrowed) return ArticleHintInTimeOrder(conn);
+  if (!narrowed) return ArticleHintInTimeOrder(conn, lists);
   return "not indexed";
 }
 
-std::string ArticleHintInTimeOrder(Connection& conn) {
-  if (conn.engine() == SqlEngine::kPostgres || !ListStructuresReady(conn)) return "";
+std::string ArticleHintInTimeOrder(Connection& conn, ListCaches* lists) {
+  if (conn.engine() == SqlEngine::kPostgres || !ListStructuresReady(conn, lists)) return "";
   return "indexed by " + std::string(kArticleTimeOrderIndex);
 }
 
@@ -612,14 +612,14 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
                                             [](uint32_t c) { return FoldsPlainly(c) && c != 1; });
 }
 
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, AskedLists* asked,
-                                                      const std::string& column,
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
+                                                      AskedLists* asked, const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version) {
   if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
   const bool body = column == "d_content";
   const std::vector<uint32_t> characters = CodePoints(keyword);
-  EnsureListStructures(conn);
+  EnsureListStructures(conn, lists);
   if (!SearchIndexReady(conn)) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
   const bool keep = AskedBefore(asked, conn, "index", matches);
@@ -630,7 +630,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, AskedLis
         conn, listed,
         [&] {
           ListQuery in_time = listed;
-          in_time.hint = ArticleHintInTimeOrder(conn);
+          in_time.hint = ArticleHintInTimeOrder(conn, lists);
           return in_time;
         },
         /*by_time=*/false, version);
@@ -752,11 +752,11 @@ bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t lis
   return ListRowsPassed(matches, list, page, page_size) < static_cast<double>(matches);
 }
 
-KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
+KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, const std::string& column,
                                    const std::string& keyword, const ListQuery& listed,
                                    int64_t requested_page, int64_t page_size,
                                    BodyMatchOrder body_order) {
-  EnsureListStructures(conn);
+  EnsureListStructures(conn, lists);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
   // Until the search's indexes are built, the like alone finds the same rows.
   const bool indexed = SearchIndexReady(conn);
@@ -774,13 +774,13 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
       instances.id_column = "doc";
       instances.first_rows = kMostShortBodyTerms;
       instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)));
-      if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
+      if (CachedCount(conn, lists, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
     const std::optional<ListCondition> exact =
         index_condition ? LikeBesideExactBodyKey(conn.engine(), column, keyword) : std::nullopt;
     ListQuery narrowed = exact ? listed : where;
     if (exact) narrowed.And(*exact);
-    narrowed.hint = ArticleHintNarrowed(conn, index_condition.has_value());
+    narrowed.hint = ArticleHintNarrowed(conn, lists, index_condition.has_value());
     if (index_condition) narrowed.And(std::move(*index_condition));
     return narrowed;
   };
@@ -796,14 +796,14 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
           }
           return source;
         },
-        body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn));
+        body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn, lists));
   }
   if (found.body) {
     found.matches = static_cast<int64_t>(found.body->rows.size());
   } else {
     found.narrowed = narrowed();
-    found.matches = CachedCount(conn, found.narrowed);
-    found.list = CachedCount(conn, listed);
+    found.matches = CachedCount(conn, lists, found.narrowed);
+    found.list = CachedCount(conn, lists, listed);
   }
   found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
                                  (found.matches + page_size - 1) / page_size);

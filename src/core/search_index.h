@@ -22,6 +22,7 @@
 
 #include "core/asked_lists.h"
 #include "core/list_query.h"
+#include "core/list_structures.h"
 #include "platform/db/connection.h"
 #include "platform/db/db_error.h"
 
@@ -74,7 +75,7 @@ std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 // index condition (`narrowed`): SQLite looks the rows up by the ids the condition gives and never
 // walks an index of the channel's rows instead, whatever the planner's statistics say; without a
 // condition it reads them as ArticleHintInTimeOrder does. "" on PostgreSQL.
-std::string ArticleHintNarrowed(Connection& conn, bool narrowed);
+std::string ArticleHintNarrowed(Connection& conn, ListCaches* lists, bool narrowed);
 
 // The hint for a select of a channel's articles (d_channelid and d_deleted compared for
 // equality) in the order of d_addtime, either way, that tests their d_checked, d_classid, title,
@@ -82,7 +83,7 @@ std::string ArticleHintNarrowed(Connection& conn, bool narrowed);
 // row that fails its test, or one passed over on the way to a deep page, costs no read of the
 // table. "" on PostgreSQL, and until the index is built (ListStructuresReady): the planner then
 // reads the same rows its own way.
-std::string ArticleHintInTimeOrder(Connection& conn);
+std::string ArticleHintInTimeOrder(Connection& conn, ListCaches* lists);
 
 // The same for reading them in the order of d_id: SQLite walks the table itself in that order
 // rather than an index that it would have to sort. "" on PostgreSQL.
@@ -162,8 +163,8 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
 // PostgreSQL. Kept from the keyword's second request on (AskedBefore, in `asked`), so that
 // keywords asked once fill no memory.
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, AskedLists* asked,
-                                                      const std::string& column,
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
+                                                      AskedLists* asked, const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version);
 
@@ -199,7 +200,7 @@ struct KeywordMatches {
 // characters that most bodies hold is looked for in the bodies without the index (its terms'
 // count is kept against the data version). With `body_order`, the matches come from
 // KeptBodyMatches in that order when it keeps them, and are counted otherwise.
-KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
+KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, const std::string& column,
                                    const std::string& keyword, const ListQuery& listed,
                                    int64_t requested_page, int64_t page_size,
                                    BodyMatchOrder body_order = BodyMatchOrder::kNone);

@@ -19,6 +19,7 @@
 
 #include "core/article_keywords.h"
 #include "core/asked_lists.h"
+#include "core/list_structures.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/fs/site_path.h"
@@ -89,6 +90,9 @@ struct SiteCaches {
   KeywordCounts keyword_counts;
   // The lists the searches asked for, by which a keyword's matches are kept from its second ask.
   AskedLists asked_lists;
+  // The databases whose list structures are made sure of and built, and the lists' kept counts,
+  // heads and ids; handed to each request with its database (DatabaseState::Lists).
+  ListCaches lists;
 };
 
 }  // namespace folirex

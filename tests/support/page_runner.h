@@ -46,6 +46,7 @@ class PageRunner {
   void Run(EntryKind kind, const ModuleRegistry& modules) {
     Folirex component(modules);
     component.state().site_caches = &site_.caches();
+    component.state().db.Lists = &site_.caches().lists;
     component.OnStartPage(*objects_);
     const SiteSettings& s = site_.settings();
     component.SetDbType(s.DbType);

@@ -43,6 +43,7 @@ SiteFixture::SiteFixture() : runner_(*this) {
   state.host.Server = server_.get();
   state.host.Session = session_.get();
   state.site_caches = &caches();
+  state.db.Lists = &caches().lists;
   SetQuery("");
   state.db.Conn = std::make_unique<Connection>();
   state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
