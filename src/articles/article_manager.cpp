@@ -18,6 +18,7 @@
 #include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/select_boxes.h"
+#include "core/site_caches.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/text/html_escape.h"
@@ -135,9 +136,9 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   // many articles hold would otherwise walk the list and test every row before it (on
   // PostgreSQL each such test is a read of the table's row).
   const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
-  const KeywordMatches found =
-      CountKeywordMatches(conn, state.db.Lists, "d_title", search.title, unhinted,
-                          RequestedPage(state), kPageSize, kept_order);
+  const KeywordMatches found = CountKeywordMatches(
+      conn, state.db.Lists, state.site_caches != nullptr ? &state.site_caches->search : nullptr,
+      "d_title", search.title, unhinted, RequestedPage(state), kPageSize, kept_order);
   list.total = found.matches;
   if (found.body) {
     list.matches = found.body;

@@ -224,22 +224,22 @@ size_t KeepArticlesWhere(Connection& conn, const ListCondition& condition,
   return stay;
 }
 
-// A turn at reading a keyword's rows whole from a search index, held while they are read: as
-// many at once as the processor has threads, so that more readers of new keywords side by side
-// than it can run do not each hold an index's lists in memory at the same time.
+// A turn at reading a keyword's rows whole from a search index (SearchCaches::read_turns), held
+// while it lives; none without the caches.
 class IndexReadTurn {
  public:
-  IndexReadTurn() { Turns().acquire(); }
-  ~IndexReadTurn() { Turns().release(); }
+  explicit IndexReadTurn(SearchCaches* search)
+      : turns_(search == nullptr ? nullptr : &search->read_turns) {
+    if (turns_ != nullptr) turns_->acquire();
+  }
+  ~IndexReadTurn() {
+    if (turns_ != nullptr) turns_->release();
+  }
   IndexReadTurn(const IndexReadTurn&) = delete;
   IndexReadTurn& operator=(const IndexReadTurn&) = delete;
 
  private:
-  static std::counting_semaphore<64>& Turns() {
-    static auto* turns = new std::counting_semaphore<64>(
-        std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency(), 2, 64));
-    return *turns;
-  }
+  std::counting_semaphore<64>* turns_;
 };
 
 // A character that lower() leaves as it is and that no other character lowers to, in any
@@ -305,21 +305,15 @@ constexpr uint16_t kLongText = 0xFFFE;
 constexpr size_t kMostLengthAsked = kLongText;
 
 // SQLite: `column`'s TextLengths of conn's database at `version` (ArticleDataVersion, read
-// before), read from the index's sizes once for each version and shared; nullptr when a size
-// cannot be read. Each database keeps its four columns' (two bytes an article each).
-std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const std::string& column,
-                                                      int64_t version) {
-  struct Kept {
-    int64_t version = -1;
-    std::shared_ptr<const TextLengths> lengths;
-  };
-  static std::mutex* mutex = new std::mutex();
-  static auto* kept = new std::map<std::string, Kept>();
+// before), read from the index's sizes once for each version and shared in `search`; nullptr when
+// a size cannot be read. Each database keeps its four columns' (two bytes an article each).
+std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, SearchCaches* search,
+                                                      const std::string& column, int64_t version) {
   const std::string key = conn.session().pool_key() + '\n' + column;
-  {
-    std::lock_guard<std::mutex> lock(*mutex);
-    const auto at = kept->find(key);
-    if (at != kept->end() && at->second.version == version) return at->second.lengths;
+  if (search != nullptr) {
+    std::lock_guard<std::mutex> lock(search->lengths_mutex);
+    const auto at = search->lengths.find(key);
+    if (at != search->lengths.end() && at->second.version == version) return at->second.lengths;
   }
   const bool body = column == "d_content";
   const size_t place = body || column == "d_title" ? 0 : column == "d_author" ? 1 : 2;
@@ -328,7 +322,7 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
                           "_docsize order by id";
   auto lengths = std::make_shared<TextLengths>();
   {
-    const IndexReadTurn turn;
+    const IndexReadTurn turn(search);
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
     conn.CountStatement(sql, *st);
     st->Bind({});
@@ -346,9 +340,10 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
           static_cast<uint16_t>(std::min<int64_t>(length, kLongText));
     }
   }
-  std::lock_guard<std::mutex> lock(*mutex);
-  Kept& entry = (*kept)[key];
-  if (entry.version <= version) entry = Kept{version, lengths};
+  if (search == nullptr) return lengths;
+  std::lock_guard<std::mutex> lock(search->lengths_mutex);
+  SearchCaches::TextLengths& entry = search->lengths[key];
+  if (entry.version <= version) entry = {version, lengths};
   return lengths;
 }
 
@@ -356,10 +351,11 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
 // `least` (below kMostLengthAsked) characters and is not null, from IndexedTextLengths: no text is
 // read, but for `least` 0 those of none, to tell a null from an empty text. nullptr when the
 // lengths cannot be read.
-std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
-                                                size_t least, const BodyMatches& listed,
-                                                int64_t version) {
-  const std::shared_ptr<const TextLengths> lengths = IndexedTextLengths(conn, column, version);
+std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, SearchCaches* search,
+                                                const std::string& column, size_t least,
+                                                const BodyMatches& listed, int64_t version) {
+  const std::shared_ptr<const TextLengths> lengths =
+      IndexedTextLengths(conn, search, column, version);
   if (lengths == nullptr) return nullptr;
   const auto& rows = listed.rows;
   const int64_t top = rows.empty() ? -1 : rows.back().second;
@@ -613,7 +609,8 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 }
 
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
-                                                      AskedLists* asked, const std::string& column,
+                                                      SearchCaches* search, AskedLists* asked,
+                                                      const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version) {
   if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
@@ -627,7 +624,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCach
   // read whole from the time index, which holds what the list's conditions test.
   auto listed_ids_of = [&] {
     return KeptBodyMatches(
-        conn, listed,
+        conn, search, listed,
         [&] {
           ListQuery in_time = listed;
           in_time.hint = ArticleHintInTimeOrder(conn, lists);
@@ -638,15 +635,16 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCach
   if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
     if (*least >= kMostLengthAsked) return nullptr;
     return KeptMatches(
-        conn, matches, /*by_time=*/false, version,
+        conn, search, matches, /*by_time=*/false, version,
         [&]() -> std::shared_ptr<const BodyMatches> {
           const std::shared_ptr<const BodyMatches> ids = listed_ids_of();
-          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids, version);
+          return ids == nullptr ? nullptr
+                                : TextsAtLeast(conn, search, column, *least, *ids, version);
         },
         keep);
   }
   return KeptMatches(
-      conn, matches, /*by_time=*/false, version,
+      conn, search, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
         const bool phrase = characters.size() >= 3;
         // The texts that hold a short keyword are those with a trigram that begins with it.
@@ -670,7 +668,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCach
         std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
         size_t found = 0;
         {
-          const IndexReadTurn turn;
+          const IndexReadTurn turn(search);
           std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
           conn.CountStatement(sql, *st);
           st->Bind(terms.values);
@@ -752,10 +750,10 @@ bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t lis
   return ListRowsPassed(matches, list, page, page_size) < static_cast<double>(matches);
 }
 
-KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, const std::string& column,
-                                   const std::string& keyword, const ListQuery& listed,
-                                   int64_t requested_page, int64_t page_size,
-                                   BodyMatchOrder body_order) {
+KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCaches* search,
+                                   const std::string& column, const std::string& keyword,
+                                   const ListQuery& listed, int64_t requested_page,
+                                   int64_t page_size, BodyMatchOrder body_order) {
   EnsureListStructures(conn, lists);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
   // Until the search's indexes are built, the like alone finds the same rows.
@@ -787,7 +785,7 @@ KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, const st
   KeywordMatches found;
   if (body_order != BodyMatchOrder::kNone) {
     found.body = KeptBodyMatches(
-        conn, where,
+        conn, search, where,
         [&] {
           ListQuery source = narrowed();
           // Without the index, the table is read in its own order rather than through an index.
@@ -1013,26 +1011,10 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   return next;
 }
 
-// The kept matches by database, select and order, each with the version it was made at, the
-// least recently used last, bounded by the rows they hold in all. A slot's own lock is held while
-// its matches are read or brought forward, so that the readers that miss together after a change
-// wait for one of them.
-struct BodyMatchCache {
-  struct Slot {
-    std::mutex mutex;
-    int64_t version = -1;  // of `matches`, or of the reading that found them too many
-    std::shared_ptr<const BodyMatches> matches;
-  };
-  std::mutex mutex;
-  // Charged the rows each slot's matches hold.
-  LruCache<std::string, std::shared_ptr<Slot>> slots{kMostBodyMatchesHeld, kMostBodyMatchLists};
-};
-BodyMatchCache& BodyMatchesHeld() {
-  static BodyMatchCache* cache = new BodyMatchCache();
-  return *cache;
-}
-
 }  // namespace
+
+SearchCaches::SearchCaches()
+    : read_turns(std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency(), 2, 64)) {}
 
 std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending, int64_t offset,
                                         int64_t count) {
@@ -1101,39 +1083,40 @@ std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const 
   return ids;
 }
 
-std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, SearchCaches* search,
+                                                   const ListQuery& matches,
                                                    const std::function<ListQuery()>& source,
                                                    bool by_time, int64_t version) {
-  return KeptMatches(conn, matches, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
-    ListQuery read = source();
-    read.order.clear();
-    std::optional<MatchRows> rows =
-        ReadMatchRows(conn, read.Select(by_time ? "d_id, cast(d_addtime as text)" : "d_id"),
-                      read.Values(), by_time, kMostBodyMatchesKept);
-    if (!rows) return nullptr;
-    auto whole = std::make_shared<BodyMatches>();
-    whole->rows = std::move(*rows);
-    return whole;
-  });
+  return KeptMatches(
+      conn, search, matches, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
+        ListQuery read = source();
+        read.order.clear();
+        std::optional<MatchRows> rows =
+            ReadMatchRows(conn, read.Select(by_time ? "d_id, cast(d_addtime as text)" : "d_id"),
+                          read.Values(), by_time, kMostBodyMatchesKept);
+        if (!rows) return nullptr;
+        auto whole = std::make_shared<BodyMatches>();
+        whole->rows = std::move(*rows);
+        return whole;
+      });
 }
 
 std::shared_ptr<const BodyMatches> KeptMatches(
-    Connection& conn, const ListQuery& matches, bool by_time, int64_t version,
+    Connection& conn, SearchCaches* search, const ListQuery& matches, bool by_time, int64_t version,
     const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep) {
   const std::string key =
       conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + matches.Key();
-  BodyMatchCache& cache = BodyMatchesHeld();
-  std::shared_ptr<BodyMatchCache::Slot> slot;
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (std::shared_ptr<BodyMatchCache::Slot>* held = cache.slots.Find(key)) {
+  std::shared_ptr<SearchCaches::MatchSlot> slot;
+  if (search != nullptr) {
+    std::lock_guard<std::mutex> lock(search->matches_mutex);
+    if (std::shared_ptr<SearchCaches::MatchSlot>* held = search->matches.Find(key)) {
       slot = *held;
     } else if (keep) {
-      slot = std::make_shared<BodyMatchCache::Slot>();
-      cache.slots.Insert(key, slot, 0);
+      slot = std::make_shared<SearchCaches::MatchSlot>();
+      search->matches.Insert(key, slot, 0);
     }
-    // Otherwise read for this request alone.
   }
+  // Otherwise read for this request alone.
   if (slot == nullptr) {
     std::shared_ptr<const BodyMatches> whole = read_whole();
     return whole != nullptr && whole->rows.size() <= kMostBodyMatchesKept ? whole : nullptr;
@@ -1157,10 +1140,10 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   slot->version = made_at;
   slot->matches = next;
   const size_t held = next == nullptr ? 0 : next->rows.size();
-  std::lock_guard<std::mutex> lock(cache.mutex);
+  std::lock_guard<std::mutex> lock(search->matches_mutex);
   // The least recently used go first; the slot just made stays while it fits alone.
-  std::shared_ptr<BodyMatchCache::Slot>* kept = cache.slots.Peek(key);
-  if (kept != nullptr && *kept == slot) cache.slots.Recharge(key, held);
+  std::shared_ptr<SearchCaches::MatchSlot>* kept = search->matches.Peek(key);
+  if (kept != nullptr && *kept == slot) search->matches.Recharge(key, held);
   return next;
 }
 

@@ -20,6 +20,7 @@
 #include "core/article_keywords.h"
 #include "core/asked_lists.h"
 #include "core/list_structures.h"
+#include "core/search_index.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
 #include "platform/fs/site_path.h"
@@ -93,6 +94,8 @@ struct SiteCaches {
   // The databases whose list structures are made sure of and built, and the lists' kept counts,
   // heads and ids; handed to each request with its database (DatabaseState::Lists).
   ListCaches lists;
+  // The searches' kept matches and text lengths, and the turns at reading an index whole.
+  SearchCaches search;
 };
 
 }  // namespace folirex

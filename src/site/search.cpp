@@ -137,6 +137,7 @@ bool KeptDescending(OrderCode order) {
 // a state without its caches, which keeps nothing.
 struct SearchKept {
   ListCaches* lists = nullptr;
+  SearchCaches* search = nullptr;
   AskedLists* asked = nullptr;
 };
 
@@ -159,8 +160,9 @@ bool FromIndex(Connection& conn, const SearchKept& kept, SearchFacts& facts,
   // step without a read of the data version.
   if (!facts.index_reads) return false;
   const int64_t version = ArticleDataVersion(conn, kept.lists);
-  std::shared_ptr<const BodyMatches> by_id = ListedIndexMatches(
-      conn, kept.lists, kept.asked, SearchColumnName(facts.column), keyword, listed, version);
+  std::shared_ptr<const BodyMatches> by_id =
+      ListedIndexMatches(conn, kept.lists, kept.search, kept.asked, SearchColumnName(facts.column),
+                         keyword, listed, version);
   if (!by_id) return false;
   facts.indexed = static_cast<int64_t>(by_id->rows.size());
   const ListInOrder in_order =
@@ -179,7 +181,7 @@ bool FromIndex(Connection& conn, const SearchKept& kept, SearchFacts& facts,
   }
   if (planned.way == SearchWay::kIndexInTime) {
     source.body = KeptMatches(
-        conn, unordered, /*by_time=*/true, version,
+        conn, kept.search, unordered, /*by_time=*/true, version,
         [&] { return MatchesInTimeOrder(conn, *by_id); }, facts.asked_before);
     if (source.body) SearchWayCounts::Note(conn.engine(), SearchWayTaken::kIndexInTime);
   }
@@ -198,9 +200,10 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
                               const std::optional<ListedArticles>& listed_in, OrderCode order) {
   Connection& conn = *state.db.Conn;
   // The server's; a state without its caches keeps none.
-  const SearchKept kept{
-      .lists = state.db.Lists,
-      .asked = state.site_caches != nullptr ? &state.site_caches->asked_lists : nullptr};
+  SiteCaches* caches = state.site_caches;
+  const SearchKept kept{.lists = state.db.Lists,
+                        .search = caches != nullptr ? &caches->search : nullptr,
+                        .asked = caches != nullptr ? &caches->asked_lists : nullptr};
   const std::string name = SearchColumnName(column);
   auto taken = [&](SearchWayTaken way) { SearchWayCounts::Note(conn.engine(), way); };
   SearchSource source;
@@ -242,9 +245,9 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     }
   }
   if (FromIndex(conn, kept, facts, keyword, listed, unordered, source)) return source;
-  const KeywordMatches found =
-      CountKeywordMatches(conn, kept.lists, name, keyword, listed, RequestedPage(state),
-                          kSearchPageSize, SearchBodyOrder(conn.engine(), column, order));
+  const KeywordMatches found = CountKeywordMatches(conn, kept.lists, kept.search, name, keyword,
+                                                   listed, RequestedPage(state), kSearchPageSize,
+                                                   SearchBodyOrder(conn.engine(), column, order));
   source.total = found.matches;
   if (found.body) {
     source.body = found.body;

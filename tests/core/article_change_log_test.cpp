@@ -72,6 +72,7 @@ TEST(ArticleChangeLogTest, ALogTestsAListByItsOwnConditionsAndNoOther) {
 class KeptCountsTest : public ::testing::Test {
  protected:
   ListCaches lists_;
+  SearchCaches search_;
 
   void AddArticles(const std::string& connection_string, int n) {
     Connection conn;
@@ -187,7 +188,8 @@ class KeptCountsTest : public ::testing::Test {
       // the orders of time and of ids.
       for (const bool by_time : {true, false}) {
         const std::shared_ptr<const BodyMatches> kept = KeptBodyMatches(
-            reader, body, [&body] { return body; }, by_time, ArticleDataVersion(reader, &lists_));
+            reader, &search_, body, [&body] { return body; }, by_time,
+            ArticleDataVersion(reader, &lists_));
         ASSERT_NE(kept, nullptr) << step << keyword;
         std::vector<int64_t> ids, expected;
         for (const auto& row : kept->rows) ids.push_back(row.second);
@@ -247,9 +249,9 @@ TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountAfterEachChange) {
             kArticleVersionsLogged);
 }
 
-// Each server keeps its own counts: one kept by a server is counted again by another, and a
-// reader without caches counts it every time.
-TEST_F(KeptCountsTest, EachServersCountsAreItsOwn) {
+// Each server keeps its own counts and matches: what one server keeps is read again by another,
+// and a reader without caches reads it every time.
+TEST_F(KeptCountsTest, EachServersCountsAndMatchesAreItsOwn) {
   SiteFixture site;
   const std::string conn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
                            (site.root() / site.settings().DBPath).string() + ";";
@@ -257,20 +259,30 @@ TEST_F(KeptCountsTest, EachServersCountsAreItsOwn) {
   Connection reader;
   reader.Open(conn);
   ListCaches first, second;
+  SearchCaches first_search, second_search;
   ListQuery listed;
   listed.And(ConditionKind::kLogged, "d_channelid = 1");
+  const ListQuery titled = WithKeyword(reader.engine(), listed, "d_title", "a");
   const int64_t version = ArticleDataVersion(reader, &first);
   ASSERT_EQ(ArticleDataVersion(reader, &second), version);
-  auto statements = [&](ListCaches* lists) {
+  const int64_t titles = reader
+                             .ExecuteScalar(
+                                 "select count(*) from Vantrel_Article where d_channelid = 1 and "
+                                 "d_title like '%a%'")
+                             .ToInt64();
+  auto statements = [&](ListCaches* lists, SearchCaches* search) {
     const int64_t before = reader.statement_count();
     EXPECT_EQ(CachedCount(reader, lists, listed, version), 30);
+    const std::shared_ptr<const BodyMatches> matches = KeptBodyMatches(
+        reader, search, titled, [&titled] { return titled; }, false, version);
+    EXPECT_EQ(matches == nullptr ? -1 : static_cast<int64_t>(matches->rows.size()), titles);
     return reader.statement_count() - before;
   };
-  EXPECT_EQ(statements(&first), 1);
-  EXPECT_EQ(statements(&first), 0);
-  EXPECT_EQ(statements(&second), 1);
-  EXPECT_EQ(statements(nullptr), 1);
-  EXPECT_EQ(statements(nullptr), 1);
+  EXPECT_EQ(statements(&first, &first_search), 2);
+  EXPECT_EQ(statements(&first, &first_search), 0);
+  EXPECT_EQ(statements(&second, &second_search), 2);
+  EXPECT_EQ(statements(nullptr, nullptr), 2);
+  EXPECT_EQ(statements(nullptr, nullptr), 2);
 }
 
 // The same on PostgreSQL, where one version holds every row an inserting or deleting statement
