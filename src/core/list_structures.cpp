@@ -447,10 +447,10 @@ void MakeSureOfStructures(Connection& conn, ListCaches* lists) {
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
   BuildSmallListStructures(conn, lists);
-  BuildSmallSearchIndex(conn);
+  BuildSmallSearchIndex(conn, SearchReadyOf(lists));
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
-  if (SearchIndexReady(conn)) ApplyGramChanges(conn);
+  if (SearchIndexReady(conn, SearchReadyOf(lists))) ApplyGramChanges(conn);
 }
 
 void Forget(DatabaseSet& set, Connection& conn) {
@@ -479,7 +479,7 @@ int64_t ArticleDataVersion(Connection& conn, ListCaches* lists) {
   } catch (const DbError&) {
     // The database was made again at the same place since: make sure of it once more.
     if (lists != nullptr) Forget(lists->made, conn);
-    ForgetSearchIndexReady(conn);
+    ForgetSearchIndexReady(conn, SearchReadyOf(lists));
     if (lists != nullptr) Forget(lists->built, conn);
     EnsureListStructures(conn, lists);
     return ReadVersion(conn);

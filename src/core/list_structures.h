@@ -52,10 +52,18 @@ struct ListCaches {
   // found built (a build never goes back).
   DatabaseSet made;
   DatabaseSet built;
+  // The databases whose search structures were found ready (core/search_structures.h), which
+  // the lists' making sure of builds on a small site.
+  DatabaseSet search_ready;
   // The counts, heads and ids (list_structures.cpp).
   struct Kept;
   std::unique_ptr<Kept> kept;
 };
+
+// lists->search_ready, or null.
+inline DatabaseSet* SearchReadyOf(ListCaches* lists) {
+  return lists == nullptr ? nullptr : &lists->search_ready;
+}
 
 // A version row's first number: random, so that a database made again at the same place never
 // meets what this process kept for the one before.

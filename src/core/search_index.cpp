@@ -617,7 +617,7 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCach
   const bool body = column == "d_content";
   const std::vector<uint32_t> characters = CodePoints(keyword);
   EnsureListStructures(conn, lists);
-  if (!SearchIndexReady(conn)) return nullptr;
+  if (!SearchIndexReady(conn, SearchReadyOf(lists))) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
   const bool keep = AskedBefore(asked, conn, "index", matches);
   // The listed ids, kept in memory and brought forward through the change log after a change;
@@ -757,7 +757,7 @@ KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCa
   EnsureListStructures(conn, lists);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
   // Until the search's indexes are built, the like alone finds the same rows.
-  const bool indexed = SearchIndexReady(conn);
+  const bool indexed = SearchIndexReady(conn, SearchReadyOf(lists));
   // The matches narrowed by the index condition, found only when they are counted or read whole.
   auto narrowed = [&] {
     std::optional<ListCondition> index_condition =

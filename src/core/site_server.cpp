@@ -251,7 +251,9 @@ void BuildSearchSaying(Connection& conn, ListCaches* lists, const std::filesyste
       watch = std::make_unique<IndexProgressWatch>(site, settings, say);
     }
     const bool ready = BuildSearchStructures(
-        conn, {.on_progress = EachTenth<SearchIndexProgress>(before.percent, say), .stop = stop});
+        conn, {.on_progress = EachTenth<SearchIndexProgress>(before.percent, say),
+               .stop = stop,
+               .ready = SearchReadyOf(lists)});
     say(ready ? "ready (built in " + std::to_string(SecondsSince(began)) + " s)"
               : "stopped; the next start goes on from " +
                     std::to_string(ReadSearchIndexProgress(conn).percent) + "%");

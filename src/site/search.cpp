@@ -230,7 +230,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   }
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
-  facts.counted = listed_in && SearchIndexReady(conn)
+  facts.counted = listed_in && SearchIndexReady(conn, SearchReadyOf(kept.lists))
                       ? ListedKeywordCount(conn, name, keyword, *listed_in)
                       : std::nullopt;
   if (facts.counted) {

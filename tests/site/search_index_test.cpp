@@ -404,6 +404,23 @@ TEST_F(SearchIndexTest, ArticlesOfAnOlderSiteAreFoundAlikeBeforeDuringAndAfterTh
   testing::ExpectKeptGramCountsAsCountedAfresh(conn);
 }
 
+// Each server remembers the databases whose search structures it saw ready; another server, and
+// a reader without caches, read the state from the database.
+TEST_F(SearchIndexTest, EachServerRemembersTheReadySearchStructuresItSaw) {
+  AddArticle(1);
+  Connection& conn = *s_.state.db.Conn;
+  ListCaches* lists = s_.state.db.Lists;
+  EnsureListStructures(conn, lists);
+  ASSERT_TRUE(SearchIndexReady(conn, SearchReadyOf(lists)));
+  s_.Sql("update Vantrel_SearchIndex set d_ready = 0");
+  EXPECT_TRUE(SearchIndexReady(conn, SearchReadyOf(lists)));
+  ListCaches other;
+  EXPECT_FALSE(SearchIndexReady(conn, SearchReadyOf(&other)));
+  EXPECT_FALSE(SearchIndexReady(conn, nullptr));
+  s_.Sql("update Vantrel_SearchIndex set d_ready = 1");
+  EXPECT_TRUE(SearchIndexReady(conn, nullptr));
+}
+
 // A large site's build, stopped in its batches and again before its last merges and taken up
 // again each time, leaves each text index merged down to about a segment a level (the smaller,
 // and read once a segment by a search), merging as FTS5 does unless told from then on, and the
