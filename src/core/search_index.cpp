@@ -608,13 +608,86 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
                                             [](uint32_t c) { return FoldsPlainly(c) && c != 1; });
 }
 
+namespace {
+
+// SQLite: those of `listed_ids` (kept in the order of ids) whose `column` the trigram index names
+// for `keyword` (ListedIndexMatches, which has checked that the index reads it), of `characters`
+// characters; nullptr when a short one begins too many terms.
+std::shared_ptr<const BodyMatches> IndexNamedMatches(Connection& conn, SearchCaches* search,
+                                                     const std::string& column,
+                                                     const std::string& keyword, size_t characters,
+                                                     const BodyMatches& listed_ids) {
+  const bool body = column == "d_content";
+  const bool phrase = characters >= 3;
+  // The texts that hold a short keyword are those with a trigram that begins with it.
+  const ListCondition terms = phrase
+                                  ? PhraseRows(column, keyword)
+                                  : TermsBeginningWith(column, ShortRunTerm(keyword, characters));
+  const std::string sql =
+      phrase ? terms.sql
+             : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
+                   " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
+  // The listed articles the index names, each once, marked a bit each: the texts' ids are
+  // not held, however many the index reads. Each is looked for among the listed ids by a
+  // test of their bit where they are dense enough to keep bits (IdBits), else by steps
+  // from the last one found.
+  const auto& rows = listed_ids.rows;
+  const std::vector<uint64_t>& listed_bits = listed_ids.IdBits();
+  const int64_t top = rows.empty() ? -1 : rows.back().second;
+  std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
+  size_t found = 0;
+  {
+    const IndexReadTurn turn(search);
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql, *st);
+    st->Bind(terms.values);
+    size_t read = 0;
+    int64_t previous = 0;
+    auto at = rows.begin();
+    while (st->Step()) {
+      if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
+      const int64_t id = st->Column(0).ToInt64Or(-1);
+      if (id < 0 || id > top) continue;
+      const size_t word = static_cast<size_t>(id) / 64;
+      const uint64_t bit = uint64_t{1} << (id % 64);
+      if ((named[word] & bit) != 0) continue;
+      if (!listed_bits.empty()) {
+        if ((listed_bits[word] & bit) == 0) continue;
+      } else {
+        // Each term's ids come in order; the next term's begin again.
+        if (id < previous) at = rows.begin();
+        previous = id;
+        at = GallopById(at, rows.end(), id);
+        if (at == rows.end() || at->second != id) continue;
+      }
+      named[word] |= bit;
+      ++found;
+    }
+    // The bodies' index names the listed bodies that hold every trigram of a longer
+    // keyword: those are read and tested.
+    if (body && phrase && characters > 3) {
+      found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
+    }
+  }
+  auto matches = std::make_shared<BodyMatches>();
+  matches->rows.reserve(found);
+  for (size_t word = 0; word < named.size(); ++word) {
+    for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
+      matches->rows.emplace_back(
+          0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
+    }
+  }
+  return matches;
+}
+
+}  // namespace
+
 std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
                                                       SearchCaches* search, AskedLists* asked,
                                                       const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version) {
   if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
-  const bool body = column == "d_content";
   const std::vector<uint32_t> characters = CodePoints(keyword);
   EnsureListStructures(conn, lists);
   if (!SearchIndexReady(conn, SearchReadyOf(lists))) return nullptr;
@@ -646,69 +719,10 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCach
   return KeptMatches(
       conn, search, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
-        const bool phrase = characters.size() >= 3;
-        // The texts that hold a short keyword are those with a trigram that begins with it.
-        const ListCondition terms =
-            phrase ? PhraseRows(column, keyword)
-                   : TermsBeginningWith(column, ShortRunTerm(keyword, characters.size()));
-        const std::string sql =
-            phrase
-                ? terms.sql
-                : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
-                      " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
         const std::shared_ptr<const BodyMatches> listed_ids = listed_ids_of();
-        if (listed_ids == nullptr) return nullptr;
-        // The listed articles the index names, each once, marked a bit each: the texts' ids are
-        // not held, however many the index reads. Each is looked for among the listed ids by a
-        // test of their bit where they are dense enough to keep bits (IdBits), else by steps
-        // from the last one found.
-        const auto& rows = listed_ids->rows;
-        const std::vector<uint64_t>& listed_bits = listed_ids->IdBits();
-        const int64_t top = rows.empty() ? -1 : rows.back().second;
-        std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
-        size_t found = 0;
-        {
-          const IndexReadTurn turn(search);
-          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-          conn.CountStatement(sql, *st);
-          st->Bind(terms.values);
-          size_t read = 0;
-          int64_t previous = 0;
-          auto at = rows.begin();
-          while (st->Step()) {
-            if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
-            const int64_t id = st->Column(0).ToInt64Or(-1);
-            if (id < 0 || id > top) continue;
-            const size_t word = static_cast<size_t>(id) / 64;
-            const uint64_t bit = uint64_t{1} << (id % 64);
-            if ((named[word] & bit) != 0) continue;
-            if (!listed_bits.empty()) {
-              if ((listed_bits[word] & bit) == 0) continue;
-            } else {
-              // Each term's ids come in order; the next term's begin again.
-              if (id < previous) at = rows.begin();
-              previous = id;
-              at = GallopById(at, rows.end(), id);
-              if (at == rows.end() || at->second != id) continue;
-            }
-            named[word] |= bit;
-            ++found;
-          }
-          // The bodies' index names the listed bodies that hold every trigram of a longer
-          // keyword: those are read and tested.
-          if (body && phrase && characters.size() > 3) {
-            found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
-          }
-        }
-        auto matches = std::make_shared<BodyMatches>();
-        matches->rows.reserve(found);
-        for (size_t word = 0; word < named.size(); ++word) {
-          for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
-            matches->rows.emplace_back(
-                0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
-          }
-        }
-        return matches;
+        return listed_ids == nullptr ? nullptr
+                                     : IndexNamedMatches(conn, search, column, keyword,
+                                                         characters.size(), *listed_ids);
       },
       keep);
 }
