@@ -410,8 +410,8 @@ int main(int argc, char** argv) {
   try {
     folirex::Connection conn;
     conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";");
-    folirex::EnsureListStructures(conn);
-    folirex::BuildListStructures(conn);
+    folirex::EnsureListStructures(conn, nullptr);
+    folirex::BuildListStructures(conn, nullptr);
     // The search's indexes too, here rather than in the background of the first server. No
     // writer waits for this build: its batches can be long, which flushes fewer segments.
     folirex::SearchBuildOptions options;

@@ -229,10 +229,11 @@ int Serve(const std::vector<std::string>& arguments) {
   // A site made before the list and search indexes gets them here, before the first page. A
   // database that cannot be used now is no reason not to serve: the pages answer for it, and the
   // first list that finds the database usable makes them.
-  if (!folirex::PrepareListStructures(site, settings, &error)) {
+  folirex::SiteCaches caches;
+  if (!folirex::PrepareListStructures(site, settings, &caches.lists, &error)) {
     std::cerr << "folirex: " << error << "\n";
   }
-  folirex::SiteCaches caches;
+  options.folder_names = &caches.folder_names;
   folirex::HttpHost host(
       options, [&settings, &caches](folirex::EntryKind kind, folirex::PageObjects& objects) {
         folirex::ServePage(settings, caches, kind, objects);
@@ -257,7 +258,7 @@ int Serve(const std::vector<std::string>& arguments) {
   {
     // After the server answers: on a large site this takes minutes.
     const folirex::SearchIndexBuildThread search_index(site, settings, caches.keyword_index,
-                                                       std::cout);
+                                                       caches.lists, std::cout);
     RunUntilSignal(host, signals);
   }
   std::cout << "Stopped.\n";

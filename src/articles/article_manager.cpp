@@ -18,6 +18,7 @@
 #include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/select_boxes.h"
+#include "core/site_caches.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
 #include "platform/text/html_escape.h"
@@ -105,10 +106,10 @@ std::string ManagerSelectFrom(const std::string& source, bool recycle) {
 // live list's time index. Every condition here is one that moves the article data version, so
 // the count is kept against it. The channel is bound (PostgreSQL sessions run each statement's
 // general plan, made once); the flags are the dialect's words.
-ListQuery ChannelArticles(Connection& conn, const ArticleChannel& channel,
+ListQuery ChannelArticles(DatabaseState& db, const ArticleChannel& channel,
                           const ArticleSearch& search, bool recycle) {
   ListQuery list;
-  if (!recycle) list.hint = ArticleHintInTimeOrder(conn);
+  if (!recycle) list.hint = ArticleHintInTimeOrder(*db.Conn, db.Lists);
   list.And(ConditionKind::kLogged, recycle ? "d_deleted = true" : "d_deleted = false")
       .And(ConditionKind::kLogged, "d_channelid = ?",
            {Variant(static_cast<long long>(channel.id))});
@@ -126,7 +127,7 @@ ListQuery ChannelArticles(Connection& conn, const ArticleChannel& channel,
 ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
                            const ArticleSearch& search, bool recycle) {
   Connection& conn = *state.db.Conn;
-  const ListQuery listed = ChannelArticles(conn, channel, search, recycle);
+  const ListQuery listed = ChannelArticles(state.db, channel, search, recycle);
   ManagerList list;
   list.rows = WithKeyword(conn.engine(), listed, "d_title", search.title);
   ListQuery unhinted = listed;
@@ -135,8 +136,9 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
   // many articles hold would otherwise walk the list and test every row before it (on
   // PostgreSQL each such test is a read of the table's row).
   const BodyMatchOrder kept_order = recycle ? BodyMatchOrder::kNone : BodyMatchOrder::kTime;
-  const KeywordMatches found = CountKeywordMatches(conn, "d_title", search.title, unhinted,
-                                                   RequestedPage(state), kPageSize, kept_order);
+  const KeywordMatches found = CountKeywordMatches(
+      conn, state.db.Lists, state.site_caches != nullptr ? &state.site_caches->search : nullptr,
+      "d_title", search.title, unhinted, RequestedPage(state), kPageSize, kept_order);
   list.total = found.matches;
   if (found.body) {
     list.matches = found.body;
@@ -148,7 +150,7 @@ ManagerList ArticlesTitled(RequestState& state, const ArticleChannel& channel,
       (recycle || found.matches <= static_cast<int64_t>(kMostKeywordIdsKept))) {
     list.rows = found.narrowed;
     list.rows.order = ManagerOrder(recycle);
-    list.ids = CachedIds(conn, list.rows, kMostKeywordIdsKept);
+    list.ids = CachedIds(conn, state.db.Lists, list.rows, kMostKeywordIdsKept);
   }
   return list;
 }
@@ -161,7 +163,7 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
   const PlannedForValues planned(*state.db.Conn, KeywordBoundTexts(search.title));
   ManagerList list;
   if (search.title.empty()) {
-    list.rows = ChannelArticles(*state.db.Conn, channel, search, recycle);
+    list.rows = ChannelArticles(state.db, channel, search, recycle);
   } else {
     list = ArticlesTitled(state, channel, search, recycle);
   }

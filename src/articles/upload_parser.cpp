@@ -187,11 +187,13 @@ void UpFile_Class::Parse(std::string_view body, int64_t max_size) {
   }
 }
 
-FileInfo_Class::SaveResult FileInfo_Class::SaveToFile(const std::filesystem::path& path) const {
-  return SaveNewFile(path, data_);
+FileInfo_Class::SaveResult FileInfo_Class::SaveToFile(const std::filesystem::path& path,
+                                                      SiteFolderNames* names) const {
+  return SaveNewFile(path, data_, names);
 }
 
-FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data) {
+FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data,
+                                       SiteFolderNames* names) {
   using SaveResult = FileInfo_Class::SaveResult;
   auto write_all = [data](int fd) {
     std::string_view rest = data;
@@ -223,7 +225,7 @@ FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::s
   int link_error = errno;
   ::unlink(temp_name.data());
   if (linked == 0) {
-    fs::NoteCreated(path);
+    fs::NoteCreated(names, path);
     return SaveResult::kSaved;
   }
   if (link_error == EEXIST) return SaveResult::kExists;
@@ -240,7 +242,7 @@ FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::s
     ::unlink(path.c_str());
     return SaveResult::kFailed;
   }
-  fs::NoteCreated(path);
+  fs::NoteCreated(names, path);
   return SaveResult::kSaved;
 }
 

@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fs/site_path.h"
+
 namespace folirex {
 
 // UpFile_Class::Err.
@@ -61,7 +63,8 @@ class FileInfo_Class {
   // Writes the part's bytes to a new file at path (a disk path the caller has confined). Never
   // replaces a file: kExists when the name is taken, so the caller can draw another. The file
   // appears whole or not at all. kFailed for any other failure (missing folder, no right).
-  SaveResult SaveToFile(const std::filesystem::path& path) const;
+  // `names`: the site's folder names, which the new file is noted in.
+  SaveResult SaveToFile(const std::filesystem::path& path, SiteFolderNames* names = nullptr) const;
 
  private:
   friend class UpFile_Class;
@@ -70,7 +73,8 @@ class FileInfo_Class {
 
 // What SaveToFile does, for bytes from elsewhere (a downloaded file): a new file at path, never
 // replacing one (kExists when the name is taken), whole or not at all.
-FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data);
+FileInfo_Class::SaveResult SaveNewFile(const std::filesystem::path& path, std::string_view data,
+                                       SiteFolderNames* names = nullptr);
 
 class UpFile_Class {
  public:

@@ -205,8 +205,8 @@ void Upload_Save(RequestState& state, const UploadTarget& target, const RequestR
   }
   if (!fs::IsInside(state.host.Server->site_root(), folder)) AlertBack(state, kSaveFailed);
 
-  std::optional<std::string> name =
-      StoreUpload(part->second, folder, ext, DateTime::Now(), DrawNumber);
+  std::optional<std::string> name = StoreUpload(part->second, folder, ext, DateTime::Now(),
+                                                DrawNumber, state.host.Server->folder_names());
   if (!name) AlertBack(state, kSaveFailed);
   state.host.Response->Write(OpenerFieldScript(target.field, target.folder + *name, false));
 }

@@ -75,20 +75,22 @@ std::string Upload_NewFileName(const DateTime& now, int number, std::string_view
 
 std::optional<std::string> StoreUpload(const FileInfo_Class& file,
                                        const std::filesystem::path& folder, std::string_view ext,
-                                       const DateTime& now, const std::function<int()>& draw) {
-  return StoreUploadBytes(file.Data(), folder, ext, now, draw);
+                                       const DateTime& now, const std::function<int()>& draw,
+                                       SiteFolderNames* names) {
+  return StoreUploadBytes(file.Data(), folder, ext, now, draw, names);
 }
 
 std::optional<std::string> StoreUploadBytes(std::string_view data,
                                             const std::filesystem::path& folder,
                                             std::string_view ext, const DateTime& now,
-                                            const std::function<int()>& draw) {
+                                            const std::function<int()>& draw,
+                                            SiteFolderNames* names) {
   // 900 names a second: many draws in a row that all hit a taken name mean a full second, or a
   // folder that answers every name as taken.
   constexpr int kDraws = 64;
   for (int i = 0; i < kDraws; ++i) {
     std::string name = Upload_NewFileName(now, draw(), ext);
-    switch (SaveNewFile(folder / name, data)) {
+    switch (SaveNewFile(folder / name, data, names)) {
       case FileInfo_Class::SaveResult::kSaved:
         return name;
       case FileInfo_Class::SaveResult::kExists:

@@ -42,16 +42,19 @@ std::string Upload_NewFileName(const DateTime& now, int number, std::string_view
 // Saves the part under a new name in folder (a disk path the caller has confined): names are
 // drawn from now and draw() (a number from 100 to 999) until one is free, so an upload never
 // replaces another, however many arrive in the same second. Answers the name, or nothing when
-// the file could not be written (or no free name came in many draws).
+// the file could not be written (or no free name came in many draws). `names`: the site's folder
+// names, which the new file is noted in.
 std::optional<std::string> StoreUpload(const FileInfo_Class& file,
                                        const std::filesystem::path& folder, std::string_view ext,
-                                       const DateTime& now, const std::function<int()>& draw);
+                                       const DateTime& now, const std::function<int()>& draw,
+                                       SiteFolderNames* names = nullptr);
 
 // The same for bytes received from elsewhere (a collected picture).
 std::optional<std::string> StoreUploadBytes(std::string_view data,
                                             const std::filesystem::path& folder,
                                             std::string_view ext, const DateTime& now,
-                                            const std::function<int()>& draw);
+                                            const std::function<int()>& draw,
+                                            SiteFolderNames* names = nullptr);
 
 }  // namespace folirex
 

@@ -350,7 +350,8 @@ SavedImages ArticleCollect_SaveRemoteImages(RequestState& state, const CollectRu
       if (result.refused && saved.refused++ == 0) saved.refused_address = result.refused_address;
       continue;
     }
-    std::optional<std::string> name = StoreUploadBytes(result.body, disk_folder, ext, now, draw);
+    std::optional<std::string> name = StoreUploadBytes(result.body, disk_folder, ext, now, draw,
+                                                       state.host.Server->folder_names());
     if (!name) continue;
     saved.files.push_back(disk_folder / *name);
     const std::string local = folder + *name;

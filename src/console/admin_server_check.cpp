@@ -84,7 +84,7 @@ std::string PagePath(RequestState& state, const RequestReader& request) {
 std::string SearchIndexState(RequestState& state) {
   if (!state.db.Conn) return "无法读取数据库";
   try {
-    EnsureListStructures(*state.db.Conn);
+    EnsureListStructures(*state.db.Conn, state.db.Lists);
     const SearchIndexProgress progress = ReadSearchIndexProgress(*state.db.Conn);
     if (progress.ready) return "已建立";
     std::string text =
@@ -109,7 +109,7 @@ std::string SearchIndexState(RequestState& state) {
 std::string ListStructuresRow(RequestState& state) {
   if (!state.db.Conn) return "无法读取数据库";
   try {
-    EnsureListStructures(*state.db.Conn);
+    EnsureListStructures(*state.db.Conn, state.db.Lists);
     const ListStructuresProgress progress = ReadListStructuresProgress(*state.db.Conn);
     if (progress.ready) return "已建立";
     return "正在后台建立，已完成 " + std::to_string(progress.percent) +

@@ -312,34 +312,23 @@ void EnsureOrderTrigger(Connection& conn) {
   for (const std::string& sql : ArticleOrderChangeStatements(conn.engine())) RunNative(conn, sql);
 }
 
-// The databases this process has made sure of.
-DatabaseSet& Ready() {
-  static DatabaseSet* ready = new DatabaseSet();
-  return *ready;
-}
-
-// The databases whose long structures this process found built.
-DatabaseSet& LongStructuresReady() {
-  static DatabaseSet* ready = new DatabaseSet();
-  return *ready;
-}
-
 // Builds the long structures at once on a site of no more than kArticlesIndexedAtOnce articles
 // (moments); nothing inside a transaction.
-bool LongStructuresBuilt(Connection& conn);
-bool BuildLongStructures(Connection& conn, const ListBuildOptions& options);
+bool LongStructuresBuilt(Connection& conn, ListCaches* lists);
+bool BuildLongStructures(Connection& conn, ListCaches* lists, const ListBuildOptions& options);
 
-void BuildSmallListStructures(Connection& conn) {
-  if (conn.transaction_depth() > 0 || LongStructuresBuilt(conn)) return;
+void BuildSmallListStructures(Connection& conn, ListCaches* lists) {
+  if (conn.transaction_depth() > 0 || LongStructuresBuilt(conn, lists)) return;
   const int64_t articles =
       conn.session().NativeNumber("select count(*) from (select 1 from Vantrel_Article limit " +
                                       std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
                                   0);
   if (articles > kArticlesIndexedAtOnce) return;
-  BuildLongStructures(conn, {.fill_step = kArticlesIndexedAtOnce + 1,
-                             .concurrently = false,
-                             .on_progress = nullptr,
-                             .stop = nullptr});
+  BuildLongStructures(conn, lists,
+                      {.fill_step = kArticlesIndexedAtOnce + 1,
+                       .concurrently = false,
+                       .on_progress = nullptr,
+                       .stop = nullptr});
 }
 
 // Counts by database and count text, each with the version it was taken at; the oldest entry
@@ -372,10 +361,6 @@ class CountCache {
   std::mutex mutex_;
   LruCache<std::string, Kept> counts_{kCapacity};  // a charge of 1 each
 };
-CountCache& Counts() {
-  static CountCache* cache = new CountCache();
-  return *cache;
-}
 
 // Misses of one key at one version that arrive together: the first runs the query, the others
 // wait for its result instead of running the same count again. After an article change every
@@ -444,11 +429,10 @@ std::string RandomStartingVersion() {
   return std::to_string(static_cast<int64_t>(rng() >> 2));
 }
 
-void EnsureListStructures(Connection& conn) {
-  DatabaseSet& registry = Ready();
-  const std::string key = conn.session().pool_key();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  if (registry.keys.count(key) > 0) return;
+namespace {
+
+// What EnsureListStructures does for a database not yet made sure of.
+void MakeSureOfStructures(Connection& conn, ListCaches* lists) {
   const bool built = conn.engine() == SqlEngine::kPostgres
                          ? HasPostgresStructures(conn)
                          : HasSqliteObject(conn, "table", "Vantrel_ArticleVersion") &&
@@ -462,53 +446,66 @@ void EnsureListStructures(Connection& conn) {
   }
   EnsureOrderTrigger(conn);
   EnsureSettingsVersion(conn);
-  BuildSmallListStructures(conn);
-  BuildSmallSearchIndex(conn);
+  BuildSmallListStructures(conn, lists);
+  BuildSmallSearchIndex(conn, SearchReadyOf(lists));
   // Texts set aside while no server ran (another program's writes) are counted in now rather
   // than at the first search.
-  if (SearchIndexReady(conn)) ApplyGramChanges(conn);
-  registry.keys.insert(key);
+  if (SearchIndexReady(conn, SearchReadyOf(lists))) ApplyGramChanges(conn);
 }
 
-int64_t ArticleDataVersion(Connection& conn) {
-  EnsureListStructures(conn);
+void Forget(DatabaseSet& set, Connection& conn) {
+  std::lock_guard<std::mutex> lock(set.mutex);
+  set.keys.erase(conn.session().pool_key());
+}
+
+}  // namespace
+
+void EnsureListStructures(Connection& conn, ListCaches* lists) {
+  if (lists == nullptr) {
+    MakeSureOfStructures(conn, nullptr);
+    return;
+  }
+  const std::string key = conn.session().pool_key();
+  std::lock_guard<std::mutex> lock(lists->made.mutex);
+  if (lists->made.keys.count(key) > 0) return;
+  MakeSureOfStructures(conn, lists);
+  lists->made.keys.insert(key);
+}
+
+int64_t ArticleDataVersion(Connection& conn, ListCaches* lists) {
+  EnsureListStructures(conn, lists);
   try {
     return ReadVersion(conn);
   } catch (const DbError&) {
     // The database was made again at the same place since: make sure of it once more.
-    {
-      DatabaseSet& registry = Ready();
-      std::lock_guard<std::mutex> lock(registry.mutex);
-      registry.keys.erase(conn.session().pool_key());
-    }
-    ForgetSearchIndexReady(conn);
-    {
-      DatabaseSet& built = LongStructuresReady();
-      std::lock_guard<std::mutex> lock(built.mutex);
-      built.keys.erase(conn.session().pool_key());
-    }
-    EnsureListStructures(conn);
+    if (lists != nullptr) Forget(lists->made, conn);
+    ForgetSearchIndexReady(conn, SearchReadyOf(lists));
+    if (lists != nullptr) Forget(lists->built, conn);
+    EnsureListStructures(conn, lists);
     return ReadVersion(conn);
   }
 }
 
-bool ListStructuresReady(Connection& conn) {
-  // A database this process has not opened yet has no mark until it is made sure of.
-  EnsureListStructures(conn);
-  return LongStructuresBuilt(conn);
+bool ListStructuresReady(Connection& conn, ListCaches* lists) {
+  // A database not made sure of yet has no mark until it is.
+  EnsureListStructures(conn, lists);
+  return LongStructuresBuilt(conn, lists);
 }
 
 namespace {
 
-bool LongStructuresBuilt(Connection& conn) {
-  DatabaseSet& built = LongStructuresReady();
-  {
-    std::lock_guard<std::mutex> lock(built.mutex);
-    if (built.keys.count(conn.session().pool_key()) > 0) return true;
+void Remember(DatabaseSet& set, Connection& conn) {
+  std::lock_guard<std::mutex> lock(set.mutex);
+  set.keys.insert(conn.session().pool_key());
+}
+
+bool LongStructuresBuilt(Connection& conn, ListCaches* lists) {
+  if (lists != nullptr) {
+    std::lock_guard<std::mutex> lock(lists->built.mutex);
+    if (lists->built.keys.count(conn.session().pool_key()) > 0) return true;
   }
   if (HasFillMark(conn)) return false;
-  std::lock_guard<std::mutex> lock(built.mutex);
-  built.keys.insert(conn.session().pool_key());
+  if (lists != nullptr) Remember(lists->built, conn);
   return true;
 }
 
@@ -533,8 +530,8 @@ ListStructuresProgress ReadListStructuresProgress(Connection& conn) {
 
 namespace {
 
-bool BuildLongStructures(Connection& conn, const ListBuildOptions& options) {
-  if (LongStructuresBuilt(conn)) return true;
+bool BuildLongStructures(Connection& conn, ListCaches* lists, const ListBuildOptions& options) {
+  if (LongStructuresBuilt(conn, lists)) return true;
   const bool postgres = conn.engine() == SqlEngine::kPostgres;
   auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
   auto report = [&] {
@@ -562,7 +559,7 @@ bool BuildLongStructures(Connection& conn, const ListBuildOptions& options) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     lock.held = true;
-    if (LongStructuresBuilt(conn)) return true;
+    if (LongStructuresBuilt(conn, lists)) return true;
     // The indexes are built from the rows already there: give the builds room.
     RunNative(conn, "SELECT set_config('maintenance_work_mem', '256MB', false)");
   }
@@ -612,20 +609,16 @@ bool BuildLongStructures(Connection& conn, const ListBuildOptions& options) {
     RunNative(conn, "ANALYZE Vantrel_Article");
   }
   RunNative(conn, "DROP TABLE IF EXISTS " + mark);
-  {
-    DatabaseSet& built = LongStructuresReady();
-    std::lock_guard<std::mutex> held(built.mutex);
-    built.keys.insert(conn.session().pool_key());
-  }
+  if (lists != nullptr) Remember(lists->built, conn);
   if (options.on_progress) options.on_progress({.ready = true, .percent = 100});
   return true;
 }
 
 }  // namespace
 
-bool BuildListStructures(Connection& conn, const ListBuildOptions& options) {
-  EnsureListStructures(conn);
-  return BuildLongStructures(conn, options);
+bool BuildListStructures(Connection& conn, ListCaches* lists, const ListBuildOptions& options) {
+  EnsureListStructures(conn, lists);
+  return BuildLongStructures(conn, lists, options);
 }
 
 namespace {
@@ -645,10 +638,6 @@ struct HeadCache {
   std::mutex mutex;
   LruCache<std::string, Entry> entries{kMostListHeadIds};  // charged the ids each holds
 };
-HeadCache& Heads() {
-  static HeadCache* cache = new HeadCache();
-  return *cache;
-}
 
 // Id lists by database and select, with the version they were read at; a few, the oldest going
 // first.
@@ -661,17 +650,26 @@ struct IdCache {
   std::mutex mutex;
   LruCache<std::string, Entry> entries{kCapacity};  // a charge of 1 each
 };
-IdCache& Ids() {
-  static IdCache* cache = new IdCache();
-  return *cache;
-}
-
 }  // namespace
 
-std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& list,
-                                             int64_t version, int64_t rows) {
+struct ListCaches::Kept {
+  CountCache counts;
+  HeadCache heads;
+  IdCache ids;
+  // The readers at a head, an id list and a count.
+  SingleFlight<std::shared_ptr<const ListHead>> head_reads;
+  SingleFlight<std::shared_ptr<const std::vector<int64_t>>> id_reads;
+  SingleFlight<int64_t> counts_taken;
+};
+
+ListCaches::ListCaches() : kept(std::make_unique<Kept>()) {}
+ListCaches::~ListCaches() = default;
+
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, ListCaches* lists,
+                                             const ListQuery& list, int64_t version, int64_t rows) {
+  if (lists == nullptr) return nullptr;
   const std::string key = ListKey(conn, list);
-  HeadCache& cache = Heads();
+  HeadCache& cache = lists->kept->heads;
   std::lock_guard<std::mutex> lock(cache.mutex);
   const HeadCache::Entry* kept = cache.entries.Peek(key);
   if (kept == nullptr || kept->version != version) return nullptr;
@@ -680,11 +678,11 @@ std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& 
   return cache.entries.Find(key)->head;
 }
 
-void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
+void KeepListHead(Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version,
                   std::shared_ptr<const ListHead> head) {
-  if (head == nullptr || head->ids.size() > kMostListHeadIds) return;
+  if (lists == nullptr || head == nullptr || head->ids.size() > kMostListHeadIds) return;
   const std::string key = ListKey(conn, list);
-  HeadCache& cache = Heads();
+  HeadCache& cache = lists->kept->heads;
   std::lock_guard<std::mutex> lock(cache.mutex);
   // A shorter head of the same version does not replace a longer one.
   const HeadCache::Entry* kept = cache.entries.Peek(key);
@@ -696,15 +694,15 @@ void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
 }
 
 std::shared_ptr<const ListHead> ReadListHeadOnce(
-    Connection& conn, const ListQuery& list, int64_t version, int64_t rows,
+    Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version, int64_t rows,
     const std::function<std::shared_ptr<const ListHead>()>& read) {
-  static auto* flights = new SingleFlight<std::shared_ptr<const ListHead>>();
-  return flights->Run(ListKey(conn, list) + '\n' + std::to_string(rows), version,
-                      [&]() -> std::shared_ptr<const ListHead> {
-                        std::shared_ptr<const ListHead> head = read();
-                        KeepListHead(conn, list, version, head);
-                        return head;
-                      });
+  if (lists == nullptr) return read();
+  return lists->kept->head_reads.Run(ListKey(conn, list) + '\n' + std::to_string(rows), version,
+                                     [&]() -> std::shared_ptr<const ListHead> {
+                                       std::shared_ptr<const ListHead> head = read();
+                                       KeepListHead(conn, lists, list, version, head);
+                                       return head;
+                                     });
 }
 
 namespace {
@@ -776,8 +774,7 @@ CountCache::Kept CountWithVersion(Connection& conn, const ListQuery& list) {
 
 // The head kept for key at an earlier version than `version` that the log still reaches.
 std::optional<std::pair<int64_t, std::shared_ptr<const ListHead>>> EarlierHead(
-    const std::string& key, int64_t version) {
-  HeadCache& cache = Heads();
+    HeadCache& cache, const std::string& key, int64_t version) {
   std::lock_guard<std::mutex> lock(cache.mutex);
   const HeadCache::Entry* kept = cache.entries.Peek(key);
   if (kept == nullptr || !LogReaches(kept->version, version)) return std::nullopt;
@@ -896,21 +893,74 @@ std::shared_ptr<const ListHead> BroughtForward(Connection& conn,
 
 }  // namespace
 
-std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, const ListQuery& list,
-                                                       int64_t version) {
-  const auto earlier = EarlierHead(ListKey(conn, list), version);
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, ListCaches* lists,
+                                                       const ListQuery& list, int64_t version) {
+  if (lists == nullptr) return nullptr;
+  const auto earlier = EarlierHead(lists->kept->heads, ListKey(conn, list), version);
   if (!earlier) return nullptr;
   std::shared_ptr<const ListHead> forward =
       BroughtForward(conn, earlier->second, earlier->first, list);
-  if (forward != nullptr) KeepListHead(conn, list, version, forward);
+  if (forward != nullptr) KeepListHead(conn, lists, list, version, forward);
   return forward;
 }
 
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const ListQuery& list,
-                                                      size_t max_rows) {
-  const int64_t version = ArticleDataVersion(conn);
+namespace {
+
+// The ids of `list` read from the database; nullptr when it has more than max_rows rows.
+std::shared_ptr<const std::vector<int64_t>> ReadIds(Connection& conn, const ListQuery& list,
+                                                    size_t max_rows) {
+  auto read = std::make_shared<std::vector<int64_t>>();
+  Recordset rs;
+  rs.Open(list.Select(list.id_column), list.Values(), conn, 0, 1);
+  for (; !rs.Eof(); rs.MoveNext()) {
+    if (read->size() >= max_rows) return nullptr;
+    read->push_back(rs.Field(0).ToInt64Or(0));
+  }
+  return read;
+}
+
+// `earlier`'s ids, kept at an earlier version, brought forward as a whole head of `list`:
+// nullptr when they cannot be, or when they grew past max_rows (`*too_many` then).
+std::shared_ptr<const std::vector<int64_t>> IdsBroughtForward(Connection& conn,
+                                                              const IdCache::Entry& earlier,
+                                                              const ListQuery& list,
+                                                              size_t max_rows, bool* too_many) {
+  auto head = std::make_shared<ListHead>();
+  head->ids = *earlier.ids;
+  head->whole = true;
+  std::shared_ptr<const ListHead> forward = BroughtForward(conn, head, earlier.version, list);
+  if (forward == head) return earlier.ids;
+  if (forward == nullptr) return nullptr;
+  if (forward->ids.size() > max_rows) {
+    *too_many = true;
+    return nullptr;
+  }
+  return std::make_shared<const std::vector<int64_t>>(forward->ids);
+}
+
+// The count of `list` with the version it was taken at: brought forward from `kept`, a count
+// a few changes behind, by the changes the log holds since, or counted again.
+CountCache::Kept TakeCount(Connection& conn, const ListQuery& list, int64_t version,
+                           const std::optional<CountCache::Kept>& kept) {
+  if (kept && LogReaches(kept->version, version)) {
+    const std::optional<LoggedCondition> logged = list.Logged();
+    const std::optional<int64_t> change =
+        logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;
+    if (change) return {version, kept->count + *change};
+  }
+  // Counted again, with the version in the same reading, since a later reader brings the count
+  // forward from the version it is filed under.
+  return CountWithVersion(conn, list);
+}
+
+}  // namespace
+
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, ListCaches* lists,
+                                                      const ListQuery& list, size_t max_rows) {
+  if (lists == nullptr) return ReadIds(conn, list, max_rows);
+  const int64_t version = ArticleDataVersion(conn, lists);
   const std::string key = ListKey(conn, list);
-  IdCache& cache = Ids();
+  IdCache& cache = lists->kept->ids;
   std::optional<IdCache::Entry> earlier;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
@@ -919,78 +969,52 @@ std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const Li
       if (LogReaches(kept->version, version)) earlier = *kept;
     }
   }
-  static auto* flights = new SingleFlight<std::shared_ptr<const std::vector<int64_t>>>();
-  return flights->Run(key + '\n' + std::to_string(max_rows), version,
-                      [&]() -> std::shared_ptr<const std::vector<int64_t>> {
-                        std::shared_ptr<const std::vector<int64_t>> ids;
-                        // A list a few changes behind is brought forward as a whole head of itself.
-                        if (earlier && list.first_rows == 0) {
-                          auto head = std::make_shared<ListHead>();
-                          head->ids = *earlier->ids;
-                          head->whole = true;
-                          std::shared_ptr<const ListHead> forward =
-                              BroughtForward(conn, head, earlier->version, list);
-                          if (forward == head) {
-                            ids = earlier->ids;
-                          } else if (forward != nullptr) {
-                            if (forward->ids.size() > max_rows) return nullptr;
-                            ids = std::make_shared<const std::vector<int64_t>>(forward->ids);
-                          }
-                        }
-                        if (ids == nullptr) {
-                          auto read = std::make_shared<std::vector<int64_t>>();
-                          Recordset rs;
-                          rs.Open(list.Select(list.id_column), list.Values(), conn, 0, 1);
-                          for (; !rs.Eof(); rs.MoveNext()) {
-                            if (read->size() >= max_rows) return nullptr;
-                            read->push_back(rs.Field(0).ToInt64Or(0));
-                          }
-                          ids = std::move(read);
-                        }
-                        std::lock_guard<std::mutex> lock(cache.mutex);
-                        cache.entries.Insert(key, IdCache::Entry{version, ids});
-                        return ids;
-                      });
+  return lists->kept->id_reads.Run(key + '\n' + std::to_string(max_rows), version,
+                                   [&]() -> std::shared_ptr<const std::vector<int64_t>> {
+                                     std::shared_ptr<const std::vector<int64_t>> ids;
+                                     // A list a few changes behind is brought forward as a whole
+                                     // head of itself.
+                                     if (earlier && list.first_rows == 0) {
+                                       bool too_many = false;
+                                       ids = IdsBroughtForward(conn, *earlier, list, max_rows,
+                                                               &too_many);
+                                       if (too_many) return nullptr;
+                                     }
+                                     if (ids == nullptr) ids = ReadIds(conn, list, max_rows);
+                                     if (ids == nullptr) return nullptr;
+                                     std::lock_guard<std::mutex> lock(cache.mutex);
+                                     cache.entries.Insert(key, IdCache::Entry{version, ids});
+                                     return ids;
+                                   });
 }
 
-int64_t CachedCount(Connection& conn, const ListQuery& list) {
+int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list) {
   if (list.DependsOnTime()) {
     return conn.ExecuteScalar(list.CountSql(), list.Values()).ToInt64Or(0);
   }
-  return CachedCount(conn, list, ArticleDataVersion(conn));
+  return CachedCount(conn, lists, list, ArticleDataVersion(conn, lists));
 }
 
-int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version) {
+int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version) {
   if (list.DependsOnTime()) {
     return conn.ExecuteScalar(list.CountSql(), list.Values()).ToInt64Or(0);
   }
   // A list of the first N rows: its count is kept as the whole list's, so that the log brings it
   // forward.
   if (list.first_rows > 0 && list.Whole().Logged()) {
-    return std::min(list.first_rows, CachedCount(conn, list.Whole(), version));
+    return std::min(list.first_rows, CachedCount(conn, lists, list.Whole(), version));
   }
   // The order cannot change a count: lists in other orders share it.
   const ListQuery counted = list.first_rows > 0 ? list : list.Whole();
+  if (lists == nullptr) return CountWithVersion(conn, counted).count;
+  CountCache& counts = lists->kept->counts;
   const std::string key = ListKey(conn, counted);
-  const std::optional<CountCache::Kept> kept = Counts().Find(key);
+  const std::optional<CountCache::Kept> kept = counts.Find(key);
   if (kept && kept->version == version) return kept->count;
-  static auto* flights = new SingleFlight<int64_t>();
-  return flights->Run(key, version, [&] {
-    // A count a few changes behind is brought forward by the changes the log holds since.
-    if (kept && LogReaches(kept->version, version)) {
-      const std::optional<LoggedCondition> logged = counted.Logged();
-      const std::optional<int64_t> change =
-          logged ? CountChangeBetween(conn, *logged, kept->version, version) : std::nullopt;
-      if (change) {
-        Counts().Store(key, {version, kept->count + *change});
-        return kept->count + *change;
-      }
-    }
-    // Counted again, with the version in the same reading, since a later reader brings the
-    // count forward from the version it is filed under.
-    const CountCache::Kept fresh = CountWithVersion(conn, counted);
-    Counts().Store(key, fresh);
-    return fresh.count;
+  return lists->kept->counts_taken.Run(key, version, [&] {
+    const CountCache::Kept taken = TakeCount(conn, counted, version, kept);
+    counts.Store(key, taken);
+    return taken.count;
   });
 }
 

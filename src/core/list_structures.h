@@ -9,17 +9,17 @@
 //
 // The structures are derived from the articles: EnsureListStructures creates them when a
 // database lacks them (a site made before them, or a new site on its first use), in moments,
-// once per database and process, with the state of the search's build (and the search's
+// once per database and server (ListCaches), with the state of the search's build (and the search's
 // structures themselves on a site of few articles); what takes long on a large site, the
 // indexes and the order of clicks filled from the rows already there, BuildListStructures builds
 // after the server listens. Safe from several threads and several
 // processes or hosts at once (the database's write lock or an advisory lock serialises the
 // creation). Failures throw DbError.
 //
-// CachedCount answers a pager's count from a process-wide cache re-checked against the data
-// version: exact on every host. A count kept at an older version is brought forward by the
-// changes logged since, and taken again only when the log cannot (a count it cannot read, one
-// further behind than the log reaches).
+// CachedCount answers a pager's count from the server's kept counts (ListCaches) re-checked
+// against the data version: exact on every host. A count kept at an older version is brought
+// forward by the changes logged since, and taken again only when the log cannot (a count it cannot
+// read, one further behind than the log reaches).
 #ifndef FOLIREX_CORE_LIST_STRUCTURES_H_
 #define FOLIREX_CORE_LIST_STRUCTURES_H_
 
@@ -31,28 +31,56 @@
 #include <string_view>
 #include <vector>
 
+#include "core/database_set.h"
 #include "core/list_query.h"
 #include "platform/db/connection.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
 
+// What a site server keeps of the lists between requests (core/site_caches.h): the databases it
+// has made sure of and found built, and the kept counts, heads and ids with the readers at them.
+// Every function below that takes one keeps nothing when given none (null): it makes sure of the
+// database, and counts and reads its lists, each time. Thread-safe.
+struct ListCaches {
+  ListCaches();
+  ~ListCaches();
+  ListCaches(const ListCaches&) = delete;
+  ListCaches& operator=(const ListCaches&) = delete;
+
+  // The databases made sure of (EnsureListStructures), and those whose long structures were
+  // found built (a build never goes back).
+  DatabaseSet made;
+  DatabaseSet built;
+  // The databases whose search structures were found ready (core/search_structures.h), which
+  // the lists' making sure of builds on a small site.
+  DatabaseSet search_ready;
+  // The counts, heads and ids (list_structures.cpp).
+  struct Kept;
+  std::unique_ptr<Kept> kept;
+};
+
+// lists->search_ready, or null.
+inline DatabaseSet* SearchReadyOf(ListCaches* lists) {
+  return lists == nullptr ? nullptr : &lists->search_ready;
+}
+
 // A version row's first number: random, so that a database made again at the same place never
 // meets what this process kept for the one before.
 std::string RandomStartingVersion();
 
-// Creates the structures on conn's database unless this process did already: the version, the
-// change log and their triggers, the order of clicks' table and triggers (PostgreSQL), at once;
-// the indexes the lists read and the related-articles index (idx_article_related), and the order
-// of clicks' rows, which take seconds to minutes on a large site, only on a site of no more than
-// kArticlesIndexedAtOnce articles: a larger one is marked for BuildListStructures.
-void EnsureListStructures(Connection& conn);
+// Creates the structures on conn's database unless `lists` says they were made sure of: the
+// version, the change log and their triggers, the order of clicks' table and triggers (PostgreSQL),
+// at once; the indexes the lists read and the related-articles index (idx_article_related), and the
+// order of clicks' rows, which take seconds to minutes on a large site, only on a site of no more
+// than kArticlesIndexedAtOnce articles: a larger one is marked for BuildListStructures.
+void EnsureListStructures(Connection& conn, ListCaches* lists);
 
 // Whether the lists' indexes and the order of clicks of conn's database are built: read from the
-// database until it says so, then remembered by this process (a build never goes back). Until
+// database until it says so, then remembered in `lists` (a build never goes back). Until
 // then the lists read the articles without them (SQLite names no index; PostgreSQL reads the
 // most clicked from the articles), slower, with the same rows.
-bool ListStructuresReady(Connection& conn);
+bool ListStructuresReady(Connection& conn, ListCaches* lists);
 
 // How far the build of the lists' indexes and the order of clicks is, read from the database:
 // ready, or the share done (0 to 100) of the indexes and of the articles whose clicks are in
@@ -78,7 +106,7 @@ struct ListBuildOptions {
 // clicks committed apart, and marks the structures ready; true when ready, false when stopped.
 // Several builders on one database wait for each other (PostgreSQL) or find each index made
 // (SQLite). conn must not be inside a transaction. Failures throw DbError.
-bool BuildListStructures(Connection& conn, const ListBuildOptions& options = {});
+bool BuildListStructures(Connection& conn, ListCaches* lists, const ListBuildOptions& options = {});
 
 // The select of the article data version (row 1 of Vantrel_ArticleVersion).
 inline constexpr std::string_view kArticleDataVersionSql =
@@ -86,7 +114,7 @@ inline constexpr std::string_view kArticleDataVersionSql =
 
 // The article data version of conn's database (ensuring the structures first), read once for the
 // connection until it writes (Connection::ReadUntilWrite).
-int64_t ArticleDataVersion(Connection& conn);
+int64_t ArticleDataVersion(Connection& conn, ListCaches* lists);
 
 // The number of rows of `list` (of article rows, or of another table kept against the article
 // data version); taken from the cache when the data version is the one it was taken at, brought
@@ -94,10 +122,10 @@ int64_t ArticleDataVersion(Connection& conn);
 // all logged (ListQuery::Logged). A list that reads the clock is always counted. A count of a
 // list's first N rows is kept as the count of all its rows when the log can bring that forward,
 // and answered as the lesser of the two. Each run statement is counted on conn.
-int64_t CachedCount(Connection& conn, const ListQuery& list);
+int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list);
 // The same at `version`, a data version the caller read before (ArticleDataVersion), so that a
 // page that also takes its rows from a cache reads the version once.
-int64_t CachedCount(Connection& conn, const ListQuery& list, int64_t version);
+int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version);
 
 // The head of a paged list of articles: the first column (d_id) of its first rows, in the
 // list's own order, as the list's select gave them; `whole` when they are all its rows. A pager
@@ -109,12 +137,12 @@ struct ListHead {
 
 // The kept head of `list` read at `version`, when it holds at least `rows` rows or is whole;
 // nullptr otherwise. Shared and never changed.
-std::shared_ptr<const ListHead> FindListHead(Connection& conn, const ListQuery& list,
-                                             int64_t version, int64_t rows);
+std::shared_ptr<const ListHead> FindListHead(Connection& conn, ListCaches* lists,
+                                             const ListQuery& list, int64_t version, int64_t rows);
 // Keeps a head read at `version` (a version read before the rows were). The heads held
 // together are bounded (kMostListHeadIds ids in all; the least recently used go first); a head
 // larger than that is not kept.
-void KeepListHead(Connection& conn, const ListQuery& list, int64_t version,
+void KeepListHead(Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version,
                   std::shared_ptr<const ListHead> head);
 inline constexpr size_t kMostListHeadIds = 2'000'000;
 
@@ -123,7 +151,7 @@ inline constexpr size_t kMostListHeadIds = 2'000'000;
 // again (after an article change every reader of a deep page misses at once). nullptr when the
 // read gave nullptr.
 std::shared_ptr<const ListHead> ReadListHeadOnce(
-    Connection& conn, const ListQuery& list, int64_t version, int64_t rows,
+    Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version, int64_t rows,
     const std::function<std::shared_ptr<const ListHead>()>& read);
 
 // The kept head of `list` brought to `version` through the change log (core/
@@ -135,15 +163,15 @@ std::shared_ptr<const ListHead> ReadListHeadOnce(
 // articles. nullptr when no head can be brought forward exactly (none kept, a changed article
 // tied with a row of the head on every key, more than kMostHeadChanges of them, a condition the
 // log cannot test or another order, or another change meanwhile): the caller reads it again.
-std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, const ListQuery& list,
-                                                       int64_t version);
+std::shared_ptr<const ListHead> ListHeadBroughtForward(Connection& conn, ListCaches* lists,
+                                                       const ListQuery& list, int64_t version);
 inline constexpr size_t kMostHeadChanges = 64;
 
 // The ids (list.id_column) of `list` in its order, taken from a cache re-checked against the
 // data version like CachedCount and brought forward like a whole head; nullptr when the list has
 // more than max_rows rows (nothing is kept then). The list is shared and never changed.
-std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, const ListQuery& list,
-                                                      size_t max_rows);
+std::shared_ptr<const std::vector<int64_t>> CachedIds(Connection& conn, ListCaches* lists,
+                                                      const ListQuery& list, size_t max_rows);
 
 // The search index tables of SQLite, for the search's SQL: the FTS5 trigram table over
 // (d_title, d_author, d_inputer) of every article, its rowid the article's d_id, each text

@@ -177,8 +177,8 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   if (known_total_) {
     total_record_ = *known_total_;
   } else if (list_) {
-    version = ArticleDataVersion(conn);
-    total_record_ = CachedCount(conn, *list_, version);
+    version = ArticleDataVersion(conn, state_.db.Lists);
+    total_record_ = CachedCount(conn, state_.db.Lists, *list_, version);
   } else {
     Recordset count;
     if (count_tables_.empty()) {
@@ -206,7 +206,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   if (page_sql_) return ReadPage(page_sql_(first_row - 1, page_size_));
   if (state_.caches.ListPagesAhead > 1) return RowsReadAhead(first_row);
   if (deep_select_ && list_ && first_row - 1 >= kDeepFromRow && !list_->DependsOnTime()) {
-    if (version < 0) version = ArticleDataVersion(conn);
+    if (version < 0) version = ArticleDataVersion(conn, state_.db.Lists);
     if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
   }
   Recordset rs;
@@ -234,14 +234,16 @@ std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t firs
                                                                     int64_t version) {
   Connection& conn = *state_.db.Conn;
   const int64_t reach = first_row - 1 + page_size_;
-  std::shared_ptr<const ListHead> head = FindListHead(conn, *list_, version, reach);
+  std::shared_ptr<const ListHead> head =
+      FindListHead(conn, state_.db.Lists, *list_, version, reach);
   if (head == nullptr) {
     int64_t want = kFirstHeadRows;
     while (want < reach) want *= 2;
     if (want > static_cast<int64_t>(kMostListHeadIds)) return std::nullopt;
-    head = ReadListHeadOnce(conn, *list_, version, want, [&] {
+    head = ReadListHeadOnce(conn, state_.db.Lists, *list_, version, want, [&] {
       // After a few article changes the head kept before is brought forward, when it reaches.
-      std::shared_ptr<const ListHead> forward = ListHeadBroughtForward(conn, *list_, version);
+      std::shared_ptr<const ListHead> forward =
+          ListHeadBroughtForward(conn, state_.db.Lists, *list_, version);
       if (forward != nullptr &&
           (forward->whole || static_cast<int64_t>(forward->ids.size()) >= reach)) {
         return forward;

@@ -62,6 +62,8 @@ struct DatabaseState {
   std::string ConnStr;
   // Statements run on the connections this request opened (the benchmarks' debug counter).
   int64_t SqlStatements = 0;
+  // The lists kept by the server that serves the request (core/list_structures.h); null: none.
+  struct ListCaches* Lists = nullptr;
   // The SQL statement being built inside one function; every user sets it before it opens Rs or
   // executes on Conn, and no caller reads it after a call.
   std::string Sql;

@@ -224,22 +224,22 @@ size_t KeepArticlesWhere(Connection& conn, const ListCondition& condition,
   return stay;
 }
 
-// A turn at reading a keyword's rows whole from a search index, held while they are read: as
-// many at once as the processor has threads, so that more readers of new keywords side by side
-// than it can run do not each hold an index's lists in memory at the same time.
+// A turn at reading a keyword's rows whole from a search index (SearchCaches::read_turns), held
+// while it lives; none without the caches.
 class IndexReadTurn {
  public:
-  IndexReadTurn() { Turns().acquire(); }
-  ~IndexReadTurn() { Turns().release(); }
+  explicit IndexReadTurn(SearchCaches* search)
+      : turns_(search == nullptr ? nullptr : &search->read_turns) {
+    if (turns_ != nullptr) turns_->acquire();
+  }
+  ~IndexReadTurn() {
+    if (turns_ != nullptr) turns_->release();
+  }
   IndexReadTurn(const IndexReadTurn&) = delete;
   IndexReadTurn& operator=(const IndexReadTurn&) = delete;
 
  private:
-  static std::counting_semaphore<64>& Turns() {
-    static auto* turns = new std::counting_semaphore<64>(
-        std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency(), 2, 64));
-    return *turns;
-  }
+  std::counting_semaphore<64>* turns_;
 };
 
 // A character that lower() leaves as it is and that no other character lowers to, in any
@@ -305,21 +305,15 @@ constexpr uint16_t kLongText = 0xFFFE;
 constexpr size_t kMostLengthAsked = kLongText;
 
 // SQLite: `column`'s TextLengths of conn's database at `version` (ArticleDataVersion, read
-// before), read from the index's sizes once for each version and shared; nullptr when a size
-// cannot be read. Each database keeps its four columns' (two bytes an article each).
-std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const std::string& column,
-                                                      int64_t version) {
-  struct Kept {
-    int64_t version = -1;
-    std::shared_ptr<const TextLengths> lengths;
-  };
-  static std::mutex* mutex = new std::mutex();
-  static auto* kept = new std::map<std::string, Kept>();
+// before), read from the index's sizes once for each version and shared in `search`; nullptr when
+// a size cannot be read. Each database keeps its four columns' (two bytes an article each).
+std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, SearchCaches* search,
+                                                      const std::string& column, int64_t version) {
   const std::string key = conn.session().pool_key() + '\n' + column;
-  {
-    std::lock_guard<std::mutex> lock(*mutex);
-    const auto at = kept->find(key);
-    if (at != kept->end() && at->second.version == version) return at->second.lengths;
+  if (search != nullptr) {
+    std::lock_guard<std::mutex> lock(search->lengths_mutex);
+    const auto at = search->lengths.find(key);
+    if (at != search->lengths.end() && at->second.version == version) return at->second.lengths;
   }
   const bool body = column == "d_content";
   const size_t place = body || column == "d_title" ? 0 : column == "d_author" ? 1 : 2;
@@ -328,7 +322,7 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
                           "_docsize order by id";
   auto lengths = std::make_shared<TextLengths>();
   {
-    const IndexReadTurn turn;
+    const IndexReadTurn turn(search);
     std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
     conn.CountStatement(sql, *st);
     st->Bind({});
@@ -346,9 +340,10 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
           static_cast<uint16_t>(std::min<int64_t>(length, kLongText));
     }
   }
-  std::lock_guard<std::mutex> lock(*mutex);
-  Kept& entry = (*kept)[key];
-  if (entry.version <= version) entry = Kept{version, lengths};
+  if (search == nullptr) return lengths;
+  std::lock_guard<std::mutex> lock(search->lengths_mutex);
+  SearchCaches::TextLengths& entry = search->lengths[key];
+  if (entry.version <= version) entry = {version, lengths};
   return lengths;
 }
 
@@ -356,10 +351,11 @@ std::shared_ptr<const TextLengths> IndexedTextLengths(Connection& conn, const st
 // `least` (below kMostLengthAsked) characters and is not null, from IndexedTextLengths: no text is
 // read, but for `least` 0 those of none, to tell a null from an empty text. nullptr when the
 // lengths cannot be read.
-std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, const std::string& column,
-                                                size_t least, const BodyMatches& listed,
-                                                int64_t version) {
-  const std::shared_ptr<const TextLengths> lengths = IndexedTextLengths(conn, column, version);
+std::shared_ptr<const BodyMatches> TextsAtLeast(Connection& conn, SearchCaches* search,
+                                                const std::string& column, size_t least,
+                                                const BodyMatches& listed, int64_t version) {
+  const std::shared_ptr<const TextLengths> lengths =
+      IndexedTextLengths(conn, search, column, version);
   if (lengths == nullptr) return nullptr;
   const auto& rows = listed.rows;
   const int64_t top = rows.empty() ? -1 : rows.back().second;
@@ -583,14 +579,14 @@ std::optional<ListCondition> ArticleTextIndexCondition(SqlEngine engine, const s
   return terms;
 }
 
-std::string ArticleHintNarrowed(Connection& conn, bool narrowed) {
+std::string ArticleHintNarrowed(Connection& conn, ListCaches* lists, bool narrowed) {
   if (conn.engine() == SqlEngine::kPostgres) return "";
-  if (!narrowed) return ArticleHintInTimeOrder(conn);
+  if (!narrowed) return ArticleHintInTimeOrder(conn, lists);
   return "not indexed";
 }
 
-std::string ArticleHintInTimeOrder(Connection& conn) {
-  if (conn.engine() == SqlEngine::kPostgres || !ListStructuresReady(conn)) return "";
+std::string ArticleHintInTimeOrder(Connection& conn, ListCaches* lists) {
+  if (conn.engine() == SqlEngine::kPostgres || !ListStructuresReady(conn, lists)) return "";
   return "indexed by " + std::string(kArticleTimeOrderIndex);
 }
 
@@ -612,24 +608,99 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
                                             [](uint32_t c) { return FoldsPlainly(c) && c != 1; });
 }
 
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+namespace {
+
+// SQLite: those of `listed_ids` (kept in the order of ids) whose `column` the trigram index names
+// for `keyword` (ListedIndexMatches, which has checked that the index reads it), of `characters`
+// characters; nullptr when a short one begins too many terms.
+std::shared_ptr<const BodyMatches> IndexNamedMatches(Connection& conn, SearchCaches* search,
+                                                     const std::string& column,
+                                                     const std::string& keyword, size_t characters,
+                                                     const BodyMatches& listed_ids) {
+  const bool body = column == "d_content";
+  const bool phrase = characters >= 3;
+  // The texts that hold a short keyword are those with a trigram that begins with it.
+  const ListCondition terms = phrase
+                                  ? PhraseRows(column, keyword)
+                                  : TermsBeginningWith(column, ShortRunTerm(keyword, characters));
+  const std::string sql =
+      phrase ? terms.sql
+             : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
+                   " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
+  // The listed articles the index names, each once, marked a bit each: the texts' ids are
+  // not held, however many the index reads. Each is looked for among the listed ids by a
+  // test of their bit where they are dense enough to keep bits (IdBits), else by steps
+  // from the last one found.
+  const auto& rows = listed_ids.rows;
+  const std::vector<uint64_t>& listed_bits = listed_ids.IdBits();
+  const int64_t top = rows.empty() ? -1 : rows.back().second;
+  std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
+  size_t found = 0;
+  {
+    const IndexReadTurn turn(search);
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
+    conn.CountStatement(sql, *st);
+    st->Bind(terms.values);
+    size_t read = 0;
+    int64_t previous = 0;
+    auto at = rows.begin();
+    while (st->Step()) {
+      if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
+      const int64_t id = st->Column(0).ToInt64Or(-1);
+      if (id < 0 || id > top) continue;
+      const size_t word = static_cast<size_t>(id) / 64;
+      const uint64_t bit = uint64_t{1} << (id % 64);
+      if ((named[word] & bit) != 0) continue;
+      if (!listed_bits.empty()) {
+        if ((listed_bits[word] & bit) == 0) continue;
+      } else {
+        // Each term's ids come in order; the next term's begin again.
+        if (id < previous) at = rows.begin();
+        previous = id;
+        at = GallopById(at, rows.end(), id);
+        if (at == rows.end() || at->second != id) continue;
+      }
+      named[word] |= bit;
+      ++found;
+    }
+    // The bodies' index names the listed bodies that hold every trigram of a longer
+    // keyword: those are read and tested.
+    if (body && phrase && characters > 3) {
+      found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
+    }
+  }
+  auto matches = std::make_shared<BodyMatches>();
+  matches->rows.reserve(found);
+  for (size_t word = 0; word < named.size(); ++word) {
+    for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
+      matches->rows.emplace_back(
+          0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
+    }
+  }
+  return matches;
+}
+
+}  // namespace
+
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
+                                                      SearchCaches* search, AskedLists* asked,
+                                                      const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version) {
   if (!IndexReadsMatches(conn.engine(), column, keyword)) return nullptr;
-  const bool body = column == "d_content";
   const std::vector<uint32_t> characters = CodePoints(keyword);
-  EnsureListStructures(conn);
-  if (!SearchIndexReady(conn)) return nullptr;
+  EnsureListStructures(conn, lists);
+  if (!SearchIndexReady(conn, SearchReadyOf(lists))) return nullptr;
   const ListQuery matches = WithKeyword(conn.engine(), listed, column, keyword);
-  const bool keep = AskedBefore(conn, "index", matches);
+  const bool keep = AskedBefore(asked, conn, "index", matches);
   // The listed ids, kept in memory and brought forward through the change log after a change;
   // read whole from the time index, which holds what the list's conditions test.
   auto listed_ids_of = [&] {
     return KeptBodyMatches(
-        conn, listed,
+        conn, search, listed,
         [&] {
           ListQuery in_time = listed;
-          in_time.hint = ArticleHintInTimeOrder(conn);
+          in_time.hint = ArticleHintInTimeOrder(conn, lists);
           return in_time;
         },
         /*by_time=*/false, version);
@@ -637,79 +708,21 @@ std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const st
   if (const std::optional<size_t> least = WildcardsAloneLength(keyword)) {
     if (*least >= kMostLengthAsked) return nullptr;
     return KeptMatches(
-        conn, matches, /*by_time=*/false, version,
+        conn, search, matches, /*by_time=*/false, version,
         [&]() -> std::shared_ptr<const BodyMatches> {
           const std::shared_ptr<const BodyMatches> ids = listed_ids_of();
-          return ids == nullptr ? nullptr : TextsAtLeast(conn, column, *least, *ids, version);
+          return ids == nullptr ? nullptr
+                                : TextsAtLeast(conn, search, column, *least, *ids, version);
         },
         keep);
   }
   return KeptMatches(
-      conn, matches, /*by_time=*/false, version,
+      conn, search, matches, /*by_time=*/false, version,
       [&]() -> std::shared_ptr<const BodyMatches> {
-        const bool phrase = characters.size() >= 3;
-        // The texts that hold a short keyword are those with a trigram that begins with it.
-        const ListCondition terms =
-            phrase ? PhraseRows(column, keyword)
-                   : TermsBeginningWith(column, ShortRunTerm(keyword, characters.size()));
-        const std::string sql =
-            phrase
-                ? terms.sql
-                : "select doc from " + std::string(body ? kArticleBodyTerms : kArticleTextTerms) +
-                      " where " + terms.sql + " limit " + std::to_string(kMostShortTermsRead + 1);
         const std::shared_ptr<const BodyMatches> listed_ids = listed_ids_of();
-        if (listed_ids == nullptr) return nullptr;
-        // The listed articles the index names, each once, marked a bit each: the texts' ids are
-        // not held, however many the index reads. Each is looked for among the listed ids by a
-        // test of their bit where they are dense enough to keep bits (IdBits), else by steps
-        // from the last one found.
-        const auto& rows = listed_ids->rows;
-        const std::vector<uint64_t>& listed_bits = listed_ids->IdBits();
-        const int64_t top = rows.empty() ? -1 : rows.back().second;
-        std::vector<uint64_t> named(static_cast<size_t>(top + 64) / 64);
-        size_t found = 0;
-        {
-          const IndexReadTurn turn;
-          std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-          conn.CountStatement(sql, *st);
-          st->Bind(terms.values);
-          size_t read = 0;
-          int64_t previous = 0;
-          auto at = rows.begin();
-          while (st->Step()) {
-            if (!phrase && ++read > static_cast<size_t>(kMostShortTermsRead)) return nullptr;
-            const int64_t id = st->Column(0).ToInt64Or(-1);
-            if (id < 0 || id > top) continue;
-            const size_t word = static_cast<size_t>(id) / 64;
-            const uint64_t bit = uint64_t{1} << (id % 64);
-            if ((named[word] & bit) != 0) continue;
-            if (!listed_bits.empty()) {
-              if ((listed_bits[word] & bit) == 0) continue;
-            } else {
-              // Each term's ids come in order; the next term's begin again.
-              if (id < previous) at = rows.begin();
-              previous = id;
-              at = GallopById(at, rows.end(), id);
-              if (at == rows.end() || at->second != id) continue;
-            }
-            named[word] |= bit;
-            ++found;
-          }
-          // The bodies' index names the listed bodies that hold every trigram of a longer
-          // keyword: those are read and tested.
-          if (body && phrase && characters.size() > 3) {
-            found = KeepArticlesWhere(conn, ArticleTextLike(conn.engine(), column, keyword), named);
-          }
-        }
-        auto matches = std::make_shared<BodyMatches>();
-        matches->rows.reserve(found);
-        for (size_t word = 0; word < named.size(); ++word) {
-          for (uint64_t bits = named[word]; bits != 0; bits &= bits - 1) {
-            matches->rows.emplace_back(
-                0, static_cast<int64_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits))));
-          }
-        }
-        return matches;
+        return listed_ids == nullptr ? nullptr
+                                     : IndexNamedMatches(conn, search, column, keyword,
+                                                         characters.size(), *listed_ids);
       },
       keep);
 }
@@ -751,14 +764,14 @@ bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t lis
   return ListRowsPassed(matches, list, page, page_size) < static_cast<double>(matches);
 }
 
-KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
-                                   const std::string& keyword, const ListQuery& listed,
-                                   int64_t requested_page, int64_t page_size,
-                                   BodyMatchOrder body_order) {
-  EnsureListStructures(conn);
+KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCaches* search,
+                                   const std::string& column, const std::string& keyword,
+                                   const ListQuery& listed, int64_t requested_page,
+                                   int64_t page_size, BodyMatchOrder body_order) {
+  EnsureListStructures(conn, lists);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
   // Until the search's indexes are built, the like alone finds the same rows.
-  const bool indexed = SearchIndexReady(conn);
+  const bool indexed = SearchIndexReady(conn, SearchReadyOf(lists));
   // The matches narrowed by the index condition, found only when they are counted or read whole.
   auto narrowed = [&] {
     std::optional<ListCondition> index_condition =
@@ -773,20 +786,20 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
       instances.id_column = "doc";
       instances.first_rows = kMostShortBodyTerms;
       instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)));
-      if (CachedCount(conn, instances) >= kMostShortBodyTerms) index_condition.reset();
+      if (CachedCount(conn, lists, instances) >= kMostShortBodyTerms) index_condition.reset();
     }
     const std::optional<ListCondition> exact =
         index_condition ? LikeBesideExactBodyKey(conn.engine(), column, keyword) : std::nullopt;
     ListQuery narrowed = exact ? listed : where;
     if (exact) narrowed.And(*exact);
-    narrowed.hint = ArticleHintNarrowed(conn, index_condition.has_value());
+    narrowed.hint = ArticleHintNarrowed(conn, lists, index_condition.has_value());
     if (index_condition) narrowed.And(std::move(*index_condition));
     return narrowed;
   };
   KeywordMatches found;
   if (body_order != BodyMatchOrder::kNone) {
     found.body = KeptBodyMatches(
-        conn, where,
+        conn, search, where,
         [&] {
           ListQuery source = narrowed();
           // Without the index, the table is read in its own order rather than through an index.
@@ -795,14 +808,14 @@ KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
           }
           return source;
         },
-        body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn));
+        body_order == BodyMatchOrder::kTime, ArticleDataVersion(conn, lists));
   }
   if (found.body) {
     found.matches = static_cast<int64_t>(found.body->rows.size());
   } else {
     found.narrowed = narrowed();
-    found.matches = CachedCount(conn, found.narrowed);
-    found.list = CachedCount(conn, listed);
+    found.matches = CachedCount(conn, lists, found.narrowed);
+    found.list = CachedCount(conn, lists, listed);
   }
   found.page = std::min<int64_t>(std::max<int64_t>(requested_page, 1),
                                  (found.matches + page_size - 1) / page_size);
@@ -1012,26 +1025,10 @@ std::shared_ptr<const BodyMatches> BringForward(Connection& conn,
   return next;
 }
 
-// The kept matches by database, select and order, each with the version it was made at, the
-// least recently used last, bounded by the rows they hold in all. A slot's own lock is held while
-// its matches are read or brought forward, so that the readers that miss together after a change
-// wait for one of them.
-struct BodyMatchCache {
-  struct Slot {
-    std::mutex mutex;
-    int64_t version = -1;  // of `matches`, or of the reading that found them too many
-    std::shared_ptr<const BodyMatches> matches;
-  };
-  std::mutex mutex;
-  // Charged the rows each slot's matches hold.
-  LruCache<std::string, std::shared_ptr<Slot>> slots{kMostBodyMatchesHeld, kMostBodyMatchLists};
-};
-BodyMatchCache& BodyMatchesHeld() {
-  static BodyMatchCache* cache = new BodyMatchCache();
-  return *cache;
-}
-
 }  // namespace
+
+SearchCaches::SearchCaches()
+    : read_turns(std::clamp<std::ptrdiff_t>(std::thread::hardware_concurrency(), 2, 64)) {}
 
 std::vector<int64_t> KeptMatchesPageIds(const BodyMatches& body, bool descending, int64_t offset,
                                         int64_t count) {
@@ -1100,39 +1097,40 @@ std::vector<int64_t> ListPageIds(Connection& conn, const ListQuery& list, const 
   return ids;
 }
 
-std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, SearchCaches* search,
+                                                   const ListQuery& matches,
                                                    const std::function<ListQuery()>& source,
                                                    bool by_time, int64_t version) {
-  return KeptMatches(conn, matches, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
-    ListQuery read = source();
-    read.order.clear();
-    std::optional<MatchRows> rows =
-        ReadMatchRows(conn, read.Select(by_time ? "d_id, cast(d_addtime as text)" : "d_id"),
-                      read.Values(), by_time, kMostBodyMatchesKept);
-    if (!rows) return nullptr;
-    auto whole = std::make_shared<BodyMatches>();
-    whole->rows = std::move(*rows);
-    return whole;
-  });
+  return KeptMatches(
+      conn, search, matches, by_time, version, [&]() -> std::shared_ptr<const BodyMatches> {
+        ListQuery read = source();
+        read.order.clear();
+        std::optional<MatchRows> rows =
+            ReadMatchRows(conn, read.Select(by_time ? "d_id, cast(d_addtime as text)" : "d_id"),
+                          read.Values(), by_time, kMostBodyMatchesKept);
+        if (!rows) return nullptr;
+        auto whole = std::make_shared<BodyMatches>();
+        whole->rows = std::move(*rows);
+        return whole;
+      });
 }
 
 std::shared_ptr<const BodyMatches> KeptMatches(
-    Connection& conn, const ListQuery& matches, bool by_time, int64_t version,
+    Connection& conn, SearchCaches* search, const ListQuery& matches, bool by_time, int64_t version,
     const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep) {
   const std::string key =
       conn.session().pool_key() + '\n' + (by_time ? "time" : "id") + '\n' + matches.Key();
-  BodyMatchCache& cache = BodyMatchesHeld();
-  std::shared_ptr<BodyMatchCache::Slot> slot;
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (std::shared_ptr<BodyMatchCache::Slot>* held = cache.slots.Find(key)) {
+  std::shared_ptr<SearchCaches::MatchSlot> slot;
+  if (search != nullptr) {
+    std::lock_guard<std::mutex> lock(search->matches_mutex);
+    if (std::shared_ptr<SearchCaches::MatchSlot>* held = search->matches.Find(key)) {
       slot = *held;
     } else if (keep) {
-      slot = std::make_shared<BodyMatchCache::Slot>();
-      cache.slots.Insert(key, slot, 0);
+      slot = std::make_shared<SearchCaches::MatchSlot>();
+      search->matches.Insert(key, slot, 0);
     }
-    // Otherwise read for this request alone.
   }
+  // Otherwise read for this request alone.
   if (slot == nullptr) {
     std::shared_ptr<const BodyMatches> whole = read_whole();
     return whole != nullptr && whole->rows.size() <= kMostBodyMatchesKept ? whole : nullptr;
@@ -1156,10 +1154,10 @@ std::shared_ptr<const BodyMatches> KeptMatches(
   slot->version = made_at;
   slot->matches = next;
   const size_t held = next == nullptr ? 0 : next->rows.size();
-  std::lock_guard<std::mutex> lock(cache.mutex);
+  std::lock_guard<std::mutex> lock(search->matches_mutex);
   // The least recently used go first; the slot just made stays while it fits alone.
-  std::shared_ptr<BodyMatchCache::Slot>* kept = cache.slots.Peek(key);
-  if (kept != nullptr && *kept == slot) cache.slots.Recharge(key, held);
+  std::shared_ptr<SearchCaches::MatchSlot>* kept = search->matches.Peek(key);
+  if (kept != nullptr && *kept == slot) search->matches.Recharge(key, held);
   return next;
 }
 

@@ -12,19 +12,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/asked_lists.h"
 #include "core/list_query.h"
+#include "core/list_structures.h"
+#include "platform/cache/lru_cache.h"
 #include "platform/db/connection.h"
 #include "platform/db/db_error.h"
 
 namespace folirex {
+
+struct SearchCaches;  // below
 
 // The least number of characters of the texts that are like '%keyword%' when the keyword is made
 // of like's wildcards alone ('%' and '_', each '_' one character): the count of its '_'. nullopt
@@ -73,7 +80,7 @@ std::vector<std::string> KeywordBoundTexts(const std::string& keyword);
 // index condition (`narrowed`): SQLite looks the rows up by the ids the condition gives and never
 // walks an index of the channel's rows instead, whatever the planner's statistics say; without a
 // condition it reads them as ArticleHintInTimeOrder does. "" on PostgreSQL.
-std::string ArticleHintNarrowed(Connection& conn, bool narrowed);
+std::string ArticleHintNarrowed(Connection& conn, ListCaches* lists, bool narrowed);
 
 // The hint for a select of a channel's articles (d_channelid and d_deleted compared for
 // equality) in the order of d_addtime, either way, that tests their d_checked, d_classid, title,
@@ -81,7 +88,7 @@ std::string ArticleHintNarrowed(Connection& conn, bool narrowed);
 // row that fails its test, or one passed over on the way to a deep page, costs no read of the
 // table. "" on PostgreSQL, and until the index is built (ListStructuresReady): the planner then
 // reads the same rows its own way.
-std::string ArticleHintInTimeOrder(Connection& conn);
+std::string ArticleHintInTimeOrder(Connection& conn, ListCaches* lists);
 
 // The same for reading them in the order of d_id: SQLite walks the table itself in that order
 // rather than an index that it would have to sort. "" on PostgreSQL.
@@ -159,9 +166,11 @@ bool IndexReadsMatches(SqlEngine engine, const std::string& column, const std::s
 // wildcards alone, the texts of at least WildcardsAloneLength characters, read from the index's
 // sizes of the texts (a null's read from the row). nullptr for any
 // other keyword, another column, more matches or listed articles than kMostBodyMatchesKept, or
-// PostgreSQL. Kept from the keyword's second request on (AskedBefore), so that keywords asked
-// once fill no memory.
-std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, const std::string& column,
+// PostgreSQL. Kept from the keyword's second request on (AskedBefore, in `asked`), so that
+// keywords asked once fill no memory.
+std::shared_ptr<const BodyMatches> ListedIndexMatches(Connection& conn, ListCaches* lists,
+                                                      SearchCaches* search, AskedLists* asked,
+                                                      const std::string& column,
                                                       const std::string& keyword,
                                                       const ListQuery& listed, int64_t version);
 
@@ -197,9 +206,10 @@ struct KeywordMatches {
 // characters that most bodies hold is looked for in the bodies without the index (its terms'
 // count is kept against the data version). With `body_order`, the matches come from
 // KeptBodyMatches in that order when it keeps them, and are counted otherwise.
-KeywordMatches CountKeywordMatches(Connection& conn, const std::string& column,
-                                   const std::string& keyword, const ListQuery& listed,
-                                   int64_t requested_page, int64_t page_size,
+KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCaches* search,
+                                   const std::string& column, const std::string& keyword,
+                                   const ListQuery& listed, int64_t requested_page,
+                                   int64_t page_size,
                                    BodyMatchOrder body_order = BodyMatchOrder::kNone);
 
 // `listed` with `column` like '%keyword%' beside its conditions.
@@ -214,17 +224,56 @@ ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::stri
 // "yyyy-mm-dd hh:mm:ss". Shared and never changed; the entries held together are bounded
 // (kMostBodyMatchesHeld rows in all, kMostBodyMatchLists lists; the least recently used go
 // first).
-std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, const ListQuery& matches,
+std::shared_ptr<const BodyMatches> KeptBodyMatches(Connection& conn, SearchCaches* search,
+                                                   const ListQuery& matches,
                                                    const std::function<ListQuery()>& source,
                                                    bool by_time, int64_t version);
 // The same, kept alike, with `read_whole` giving the matches when they are read whole (nullptr:
 // not kept). Unless `keep`, matches not kept already are read for the caller alone and not kept.
 std::shared_ptr<const BodyMatches> KeptMatches(
-    Connection& conn, const ListQuery& matches, bool by_time, int64_t version,
+    Connection& conn, SearchCaches* search, const ListQuery& matches, bool by_time, int64_t version,
     const std::function<std::shared_ptr<const BodyMatches>()>& read_whole, bool keep = true);
 inline constexpr size_t kMostBodyMatchesKept = 1'000'000;
 inline constexpr size_t kMostBodyMatchesHeld = 2'000'000;
 inline constexpr size_t kMostBodyMatchLists = 1024;
+
+// What a site server keeps of the searches between requests (core/site_caches.h): the kept
+// matches, the lengths of the indexed texts, and the turns at reading an index whole. The
+// functions above that take one keep nothing when given none (null): they read the matches and
+// lengths each time, and take no turn. Thread-safe.
+struct SearchCaches {
+  SearchCaches();
+  SearchCaches(const SearchCaches&) = delete;
+  SearchCaches& operator=(const SearchCaches&) = delete;
+
+  // The kept matches by database, select and order, each with the version it was made at, the
+  // least recently used last, bounded by the rows they hold in all. A slot's own lock is held
+  // while its matches are read or brought forward, so that the readers that miss together after
+  // a change wait for one of them.
+  struct MatchSlot {
+    std::mutex mutex;
+    int64_t version = -1;  // of `matches`, or of the reading that found them too many
+    std::shared_ptr<const BodyMatches> matches;
+  };
+  std::mutex matches_mutex;
+  // Charged the rows each slot's matches hold.
+  LruCache<std::string, std::shared_ptr<MatchSlot>> matches{kMostBodyMatchesHeld,
+                                                            kMostBodyMatchLists};
+
+  // SQLite: the characters of each indexed text by id (search_index.cpp), by database and column,
+  // with the version they were read at.
+  struct TextLengths {
+    int64_t version = -1;
+    std::shared_ptr<const std::vector<uint16_t>> lengths;
+  };
+  std::mutex lengths_mutex;
+  std::map<std::string, TextLengths> lengths;
+
+  // A turn at reading a keyword's rows whole from a search index, held while they are read: as
+  // many at once as the processor has threads, so that more readers of new keywords side by side
+  // than it can run do not each hold an index's lists in memory at the same time.
+  std::counting_semaphore<64> read_turns;
+};
 
 }  // namespace folirex
 

@@ -38,10 +38,9 @@ bool HasSqliteObject(Connection& conn, const char* type, std::string_view name) 
                       {Variant(type), Variant(std::string(name))}) > 0;
 }
 
-const std::string& IndexedMark() {
-  static const std::string* mark = new std::string(
-      "(SELECT d_indexed FROM " + std::string(kSearchIndexTable) + " WHERE d_id = 1)");
-  return *mark;
+// How far the build is, as the triggers read it.
+std::string IndexedMark() {
+  return "(SELECT d_indexed FROM " + std::string(kSearchIndexTable) + " WHERE d_id = 1)";
 }
 
 // How an FTS5 index merges its segments: `automerge` of a level at a time after a write, all of
@@ -136,8 +135,8 @@ struct SqliteTextIndex {
 // The titles, authors and inputers; and the bodies apart, so that a search of the titles never
 // walks the bodies' entries. The bodies' index keeps no positions: it takes two thirds of the
 // room, and a keyword's trigrams found together are tested with the like anyway.
-const std::vector<SqliteTextIndex>& SqliteIndexes() {
-  static const auto* indexes = new std::vector<SqliteTextIndex>{
+std::vector<SqliteTextIndex> SqliteIndexes() {
+  return {
       {std::string(kArticleTextTable),
        std::string(kArticleTextTerms),
        "article_text",
@@ -149,7 +148,6 @@ const std::vector<SqliteTextIndex>& SqliteIndexes() {
        {"d_content"},
        false},
   };
-  return *indexes;
 }
 
 // PostgreSQL: the indexes by name and how each is made. GIN indexes over folirex_short_grams(text)
@@ -228,21 +226,16 @@ void BuildGramCounts(Connection& conn, const std::atomic<bool>* stop = nullptr) 
   BuildArticleGrams(conn, counts);
 }
 
-// The databases whose structures this process has seen ready, by pool key.
-DatabaseSet& Ready() {
-  static DatabaseSet* ready = new DatabaseSet();
-  return *ready;
+// Notes conn's database in `ready` (a server's databases whose structures it has seen ready).
+void RememberReady(Connection& conn, DatabaseSet* ready) {
+  if (ready == nullptr) return;
+  std::lock_guard<std::mutex> lock(ready->mutex);
+  ready->keys.insert(conn.session().pool_key());
 }
 
-void RememberReady(Connection& conn) {
-  DatabaseSet& ready = Ready();
-  std::lock_guard<std::mutex> lock(ready.mutex);
-  ready.keys.insert(conn.session().pool_key());
-}
-
-void MarkReady(Connection& conn) {
+void MarkReady(Connection& conn, DatabaseSet* ready) {
   RunNative(conn, "UPDATE " + std::string(kSearchIndexTable) + " SET d_ready = 1 WHERE d_id = 1");
-  RememberReady(conn);
+  RememberReady(conn, ready);
 }
 
 // The state row: (d_indexed, d_ready); (0, 0) when missing.
@@ -370,7 +363,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
     if (ready) {
       const bool merging = MergesAsBuilt(conn);
       transaction.Commit();
-      RememberReady(conn);
+      RememberReady(conn, options.ready);
       if (merging) FinishMerges(conn, options);
       return true;
     }
@@ -432,7 +425,7 @@ bool BuildSqlite(Connection& conn, const SearchBuildOptions& options) {
   if (Stopped(options)) return false;
   BuildGramCounts(conn, options.stop);
   if (Stopped(options)) return false;
-  MarkReady(conn);
+  MarkReady(conn, options.ready);
   Report(options, {.ready = true, .percent = 100});
   // The searches read the indexes from here on, while their segments are merged (a search
   // reads each segment, so the fewer the quicker).
@@ -476,7 +469,7 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
   const PostgresBuildLock lock(conn, options);
   if (!lock.held()) return false;
   if (ReadState(conn).second) {
-    RememberReady(conn);
+    RememberReady(conn, options.ready);
     return true;
   }
   const std::string how = options.concurrently ? "CONCURRENTLY " : "";
@@ -528,7 +521,7 @@ bool BuildPostgres(Connection& conn, const SearchBuildOptions& options) {
   // The planner learns how common each sequence is only from the statistics of the new
   // indexes' expressions: without them it takes a one-character keyword for a rare one.
   RunNative(conn, "ANALYZE Vantrel_Article");
-  MarkReady(conn);
+  MarkReady(conn, options.ready);
   Report(options, {.ready = true, .percent = 100});
   return true;
 }
@@ -584,34 +577,35 @@ void EnsureSearchIndexState(Connection& conn) {
   }
 }
 
-void BuildSmallSearchIndex(Connection& conn) {
-  if (SearchIndexReady(conn) || conn.transaction_depth() > 0) return;
+void BuildSmallSearchIndex(Connection& conn, DatabaseSet* ready) {
+  if (SearchIndexReady(conn, ready) || conn.transaction_depth() > 0) return;
   const int64_t articles =
       NativeNumber(conn,
                    "select count(*) from (select 1 from Vantrel_Article limit " +
                        std::to_string(kArticlesIndexedAtOnce + 1) + ") few",
                    0);
   if (articles > kArticlesIndexedAtOnce) return;
-  BuildSearchStructures(
-      conn,
-      {.concurrently = false, .page_cache_kib = 2048, .on_progress = nullptr, .stop = nullptr});
+  BuildSearchStructures(conn, {.concurrently = false,
+                               .page_cache_kib = 2048,
+                               .on_progress = nullptr,
+                               .stop = nullptr,
+                               .ready = ready});
 }
 
-bool SearchIndexReady(Connection& conn) {
-  {
-    DatabaseSet& ready = Ready();
-    std::lock_guard<std::mutex> lock(ready.mutex);
-    if (ready.keys.count(conn.session().pool_key()) > 0) return true;
+bool SearchIndexReady(Connection& conn, DatabaseSet* ready) {
+  if (ready != nullptr) {
+    std::lock_guard<std::mutex> lock(ready->mutex);
+    if (ready->keys.count(conn.session().pool_key()) > 0) return true;
   }
   if (!ReadState(conn).second) return false;
-  RememberReady(conn);
+  RememberReady(conn, ready);
   return true;
 }
 
-void ForgetSearchIndexReady(Connection& conn) {
-  DatabaseSet& ready = Ready();
-  std::lock_guard<std::mutex> lock(ready.mutex);
-  ready.keys.erase(conn.session().pool_key());
+void ForgetSearchIndexReady(Connection& conn, DatabaseSet* ready) {
+  if (ready == nullptr) return;
+  std::lock_guard<std::mutex> lock(ready->mutex);
+  ready->keys.erase(conn.session().pool_key());
 }
 
 SearchIndexProgress ReadSearchIndexProgress(Connection& conn) {

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/database_set.h"
 #include "platform/db/connection.h"
 
 namespace folirex {
@@ -55,13 +56,15 @@ struct SearchIndexProgress {
 void EnsureSearchIndexState(Connection& conn);
 // Builds the search structures when they are not ready and the site has no more than
 // kArticlesIndexedAtOnce articles; nothing inside a transaction. Called by EnsureListStructures.
-void BuildSmallSearchIndex(Connection& conn);
+// `ready` as for SearchIndexReady.
+void BuildSmallSearchIndex(Connection& conn, DatabaseSet* ready);
 
 // Whether conn's database's search structures are ready: read from the database until it says
-// so, then remembered by this process (a build never goes back).
-bool SearchIndexReady(Connection& conn);
+// so, then remembered in `ready`, a server's databases whose structures it has seen ready (a
+// build never goes back); without it (null) read each time.
+bool SearchIndexReady(Connection& conn, DatabaseSet* ready);
 // Forgets what SearchIndexReady remembered of conn's database (made again at the same place).
-void ForgetSearchIndexReady(Connection& conn);
+void ForgetSearchIndexReady(Connection& conn, DatabaseSet* ready);
 
 // How far the build is, read from the database.
 SearchIndexProgress ReadSearchIndexProgress(Connection& conn);
@@ -92,6 +95,8 @@ struct SearchBuildOptions {
   std::function<void(const SearchIndexProgress&)> on_progress;
   // Stops the build between two batches (or indexes) when set; the next build goes on from there.
   const std::atomic<bool>* stop = nullptr;
+  // Where the database is remembered once ready (SearchIndexReady's `ready`); null: nowhere.
+  DatabaseSet* ready = nullptr;
 };
 
 // Builds what is missing of the search structures and marks them ready; true when ready, false

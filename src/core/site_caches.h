@@ -18,8 +18,12 @@
 #include <utility>
 
 #include "core/article_keywords.h"
+#include "core/asked_lists.h"
+#include "core/list_structures.h"
+#include "core/search_index.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
+#include "platform/fs/site_path.h"
 
 namespace folirex {
 
@@ -71,6 +75,9 @@ struct ClickBatches {
 };
 
 struct SiteCaches {
+  // The names of the site's folders as found on disk, handed to the host (HostOptions), whose
+  // static files and pages resolve addresses through them.
+  SiteFolderNames folder_names;
   // The databases whose keyword index is made sure of or being built; the server's build thread
   // (core/site_server.h) marks them too.
   KeywordIndexMarks keyword_index;
@@ -82,6 +89,13 @@ struct SiteCaches {
   TextFilesSeen text_files;
   // The keyword index's and the channels' counts the related-articles block chooses its read by.
   KeywordCounts keyword_counts;
+  // The lists the searches asked for, by which a keyword's matches are kept from its second ask.
+  AskedLists asked_lists;
+  // The databases whose list structures are made sure of and built, and the lists' kept counts,
+  // heads and ids; handed to each request with its database (DatabaseState::Lists).
+  ListCaches lists;
+  // The searches' kept matches and text lengths, and the turns at reading an index whole.
+  SearchCaches search;
 };
 
 }  // namespace folirex

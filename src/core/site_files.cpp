@@ -31,6 +31,9 @@ std::optional<stdfs::path> Map(const HostObjects& host, std::string_view path) {
   }
 }
 
+// The site's folder names the host's Server keeps, which what the site creates is noted in.
+SiteFolderNames* Names(const HostObjects& host) { return host.Server->folder_names(); }
+
 // True when the folder may be deleted or renamed as a whole: it lies below the site root and is
 // neither the root nor the install folder, whose loss would take the whole site with it.
 bool MayRemoveWhole(const HostObjects& host, const stdfs::path& folder) {
@@ -113,7 +116,7 @@ void AppendEscapedLine(std::string_view part, std::string* out) {
 
 bool WriteTextFile(const HostObjects& host, std::string_view path, std::string_view text) {
   std::optional<stdfs::path> disk = Map(host, path);
-  return disk && fs::WriteTextFile(*disk, text);
+  return disk && fs::WriteTextFile(*disk, text, nullptr, Names(host));
 }
 
 std::string ReadTextFile(const HostObjects& host, std::string_view path) {
@@ -188,7 +191,7 @@ bool CreateFolderPath(const HostObjects& host, std::string_view path) {
   // MapPath resolves the whole path inside the site; creating it creates every missing folder
   // along it, as walking the parts one by one would.
   std::optional<stdfs::path> disk = Map(host, slashed);
-  return disk && fs::CreateFolderPath(*disk);
+  return disk && fs::CreateFolderPath(*disk, nullptr, Names(host));
 }
 
 bool CopyFolder(const HostObjects& host, std::string_view source, std::string_view destination,
@@ -196,7 +199,7 @@ bool CopyFolder(const HostObjects& host, std::string_view source, std::string_vi
   std::optional<stdfs::path> from = Map(host, source);
   std::optional<stdfs::path> to = Map(host, destination);
   if (!from || !to || !fs::FolderExists(*from)) return false;
-  return fs::CopyFolder(*from, *to, overwrite);
+  return fs::CopyFolder(*from, *to, overwrite, nullptr, Names(host));
 }
 
 bool RenameFolder(const HostObjects& host, std::string_view path, std::string_view new_name) {
@@ -204,7 +207,7 @@ bool RenameFolder(const HostObjects& host, std::string_view path, std::string_vi
   if (!disk) return false;
   if (!fs::FolderExists(*disk)) return CreateFolderPath(host, path);
   if (!MayRemoveWhole(host, *disk)) return false;
-  return fs::RenameFolder(*disk, new_name);
+  return fs::RenameFolder(*disk, new_name, nullptr, Names(host));
 }
 
 bool DeleteFolder(const HostObjects& host, std::string_view path) {
@@ -308,8 +311,10 @@ bool SiteFolder::WriteText(const std::string& name, std::string_view text) {
   if (!disk_ || !IsPlainName(name) || Known(name)) {
     return WriteTextFile(host_, folder_ + name, text);
   }
-  const bool written = kept_ ? fs::WriteTextFileReusing(*disk_ / name, text, *kept_ / name)
-                             : fs::WriteTextFile(*disk_ / name, text);
+  SiteFolderNames* names = Names(host_);
+  const bool written =
+      kept_ ? fs::WriteTextFileReusing(*disk_ / name, text, *kept_ / name, nullptr, names)
+            : fs::WriteTextFile(*disk_ / name, text, nullptr, names);
   if (!written) return false;
   names_.insert(FoldedHash(name));
   return true;

@@ -54,6 +54,7 @@ void ServePage(const SiteSettings& settings, SiteCaches& caches, EntryKind kind,
                PageObjects& objects) {
   Folirex component;
   component.state().site_caches = &caches;
+  component.state().db.Lists = &caches.lists;
   component.OnStartPage(objects);
   component.SetDbType(settings.DbType);
   component.SetDBPath(settings.DBPath);
@@ -98,7 +99,7 @@ void UseSiteDatabase(DatabaseState& db, const SiteSettings& settings) {
 }  // namespace
 
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
-                           std::string* error) {
+                           ListCaches* lists, std::string* error) {
   Server server(site, "/");
   RequestState state;
   state.host.Server = &server;
@@ -109,7 +110,7 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
   }
   bool ok = true;
   try {
-    EnsureListStructures(*state.db.Conn);
+    EnsureListStructures(*state.db.Conn, lists);
   } catch (const std::exception& e) {
     *error = std::string("cannot make the list and search indexes: ") + e.what();
     ok = false;
@@ -216,11 +217,12 @@ std::function<void(const Progress&)> EachTenth(int from, const Say& say) {
 }
 
 // The lists' structures built from `from` percent, said on `say`.
-void BuildListsSaying(Connection& conn, int from, const Say& say, const std::atomic<bool>* stop) {
+void BuildListsSaying(Connection& conn, ListCaches* lists, int from, const Say& say,
+                      const std::atomic<bool>* stop) {
   try {
     const auto began = std::chrono::steady_clock::now();
     const bool ready = BuildListStructures(
-        conn, {.on_progress = EachTenth<ListStructuresProgress>(from, say), .stop = stop});
+        conn, lists, {.on_progress = EachTenth<ListStructuresProgress>(from, say), .stop = stop});
     say(ready ? "ready (built in " + std::to_string(SecondsSince(began)) + " s)"
               : "stopped; the next start goes on from " +
                     std::to_string(ReadListStructuresProgress(conn).percent) + "%");
@@ -231,11 +233,11 @@ void BuildListsSaying(Connection& conn, int from, const Say& say, const std::ato
 
 // The search structures built where they are not yet, said on `say`; `keywords` when the
 // keyword index was built just before (its readiness is then said even with nothing to build).
-void BuildSearchSaying(Connection& conn, const std::filesystem::path& site,
+void BuildSearchSaying(Connection& conn, ListCaches* lists, const std::filesystem::path& site,
                        const SiteSettings& settings, bool keywords, const Say& say,
                        const std::atomic<bool>* stop) {
   try {
-    EnsureListStructures(conn);
+    EnsureListStructures(conn, lists);
     const SearchIndexProgress before = ReadSearchIndexProgress(conn);
     if (before.ready) {
       if (keywords) say("ready");
@@ -249,7 +251,9 @@ void BuildSearchSaying(Connection& conn, const std::filesystem::path& site,
       watch = std::make_unique<IndexProgressWatch>(site, settings, say);
     }
     const bool ready = BuildSearchStructures(
-        conn, {.on_progress = EachTenth<SearchIndexProgress>(before.percent, say), .stop = stop});
+        conn, {.on_progress = EachTenth<SearchIndexProgress>(before.percent, say),
+               .stop = stop,
+               .ready = SearchReadyOf(lists)});
     say(ready ? "ready (built in " + std::to_string(SecondsSince(began)) + " s)"
               : "stopped; the next start goes on from " +
                     std::to_string(ReadSearchIndexProgress(conn).percent) + "%");
@@ -271,9 +275,11 @@ struct SearchIndexBuildThread::Database {
 
 SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site,
                                                const SiteSettings& settings,
-                                               KeywordIndexMarks& keyword_index, std::ostream& out)
+                                               KeywordIndexMarks& keyword_index,
+                                               ListCaches& list_caches, std::ostream& out)
     : database_(std::make_unique<Database>(site)) {
   RequestState& state = database_->state;
+  state.db.Lists = &list_caches;
   UseSiteDatabase(state.db, settings);
   if (!TryOpenDatabase(state.db, state.host)) return;  // PrepareListStructures said why
   // Marked before the first page can come, so that no page makes the keyword index itself.
@@ -290,7 +296,7 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
   // The lists' indexes come first: they serve every list page.
   std::optional<ListStructuresProgress> lists;
   try {
-    EnsureListStructures(*state.db.Conn);
+    EnsureListStructures(*state.db.Conn, state.db.Lists);
     const ListStructuresProgress progress = ReadListStructuresProgress(*state.db.Conn);
     if (!progress.ready) lists = progress;
   } catch (const std::exception&) {
@@ -307,7 +313,7 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
     RequestState& state = database_->state;
     Connection& conn = *state.db.Conn;
     if (lists) {
-      BuildListsSaying(conn, lists->percent, say_lists, &stop_);
+      BuildListsSaying(conn, state.db.Lists, lists->percent, say_lists, &stop_);
       if (stop_) {
         keywords_.reset();
         CloseDatabase(state.db);
@@ -324,7 +330,7 @@ SearchIndexBuildThread::SearchIndexBuildThread(const std::filesystem::path& site
           "; the first article page that needs it makes it");
     }
     keywords_.reset();
-    BuildSearchSaying(conn, site, settings, keywords, say, &stop_);
+    BuildSearchSaying(conn, state.db.Lists, site, settings, keywords, say, &stop_);
     CloseDatabase(state.db);
   });
 }

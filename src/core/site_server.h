@@ -40,8 +40,9 @@ std::string ReadInstallDir(const std::filesystem::path& site, const SiteSettings
 // and the related-articles index of a large site that lacks them, and the search's structures,
 // which take seconds to minutes, are built after: SearchIndexBuildThread. False with the reason in
 // *error when the database cannot be opened or the structures or rows cannot be made.
+// `lists`: the serving server's (SiteCaches::lists), which then knows the database made sure of.
 bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings& settings,
-                           std::string* error);
+                           ListCaches* lists, std::string* error);
 
 // Builds what a site made by an earlier version or copied in lacks, on a thread of its own while
 // the server answers: first the lists' indexes, the order of clicks and the related-articles index
@@ -60,10 +61,11 @@ bool PrepareListStructures(const std::filesystem::path& site, const SiteSettings
 // there. `out` must outlive it.
 class SearchIndexBuildThread {
  public:
-  // `keyword_index`: the serving server's marks (SiteCaches::keyword_index), which its pages
-  // read; it must outlive the object.
+  // `keyword_index` and `list_caches`: the serving server's marks and lists (SiteCaches), which its
+  // pages read; they must outlive the object.
   SearchIndexBuildThread(const std::filesystem::path& site, const SiteSettings& settings,
-                         KeywordIndexMarks& keyword_index, std::ostream& out);
+                         KeywordIndexMarks& keyword_index, ListCaches& list_caches,
+                         std::ostream& out);
   ~SearchIndexBuildThread();
   SearchIndexBuildThread(const SearchIndexBuildThread&) = delete;
   SearchIndexBuildThread& operator=(const SearchIndexBuildThread&) = delete;

@@ -148,7 +148,7 @@ ArticleListQuery BuildArticleListQuery(DatabaseState& db, const ChannelSettings&
   // PostgreSQL reads the most clicked first through the order of clicks kept beside the
   // articles: the same rows in the same order, once it is built (ListStructuresReady). The
   // pager's count still counts the articles.
-  if (chip.order_code == 6 && postgres && ListStructuresReady(*db.Conn)) {
+  if (chip.order_code == 6 && postgres && ListStructuresReady(*db.Conn, db.Lists)) {
     q.select = ArticleListSelect(
         ClickOrderedSelect(static_cast<int>(list.first_rows), kListColumns,
                            ChipChannelId(channel, selection.channel), " " + list.Condition()),

@@ -16,6 +16,7 @@
 #include "core/public_request.h"
 #include "core/search_index.h"
 #include "core/search_structures.h"
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/db/connection.h"
@@ -101,8 +102,8 @@ struct ListInOrder {
   std::optional<ListQuery> list;
   int64_t passed = 0;
 };
-ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery& listed,
-                        OrderCode order) {
+ListInOrder ReadInOrder(Connection& conn, ListCaches* lists, const ListQuery& list,
+                        const ListQuery& listed, OrderCode order) {
   ListInOrder in_order;
   if (!ListReadsInOrder(order)) return in_order;
   const ListOrderKey key = OrderCodeKey(order);
@@ -110,11 +111,11 @@ ListInOrder ReadInOrder(Connection& conn, const ListQuery& list, const ListQuery
   if (IsIdOrder(order)) {
     in_order.list->hint = ArticleHintInIdOrder(conn.engine());
     in_order.list->order = {key};
-    in_order.passed = CachedCount(conn, ListQuery{});
+    in_order.passed = CachedCount(conn, lists, ListQuery{});
   } else {
-    in_order.list->hint = ArticleHintInTimeOrder(conn);
+    in_order.list->hint = ArticleHintInTimeOrder(conn, lists);
     in_order.list->order = {key, {"d_id", key.descending}};
-    in_order.passed = CachedCount(conn, listed);
+    in_order.passed = CachedCount(conn, lists, listed);
   }
   return in_order;
 }
@@ -132,32 +133,42 @@ bool KeptDescending(OrderCode order) {
   return ListReadsInOrder(order) && OrderCodeKey(order).descending;
 }
 
+// What a search keeps between requests: the serving server's (core/site_caches.h); each null in
+// a state without its caches, which keeps nothing.
+struct SearchKept {
+  ListCaches* lists = nullptr;
+  SearchCaches* search = nullptr;
+  AskedLists* asked = nullptr;
+};
+
 // The plan for `facts`, "asked before" read under `purpose` (none when empty) without noting
 // it; the keyword is noted as asked, once, when that decided the plan.
-SearchPlan PlanAndNote(Connection& conn, SearchFacts& facts, std::string_view purpose,
-                       const ListQuery& unordered) {
-  facts.asked_before = !purpose.empty() && WasAskedBefore(conn, purpose, unordered);
+SearchPlan PlanAndNote(Connection& conn, AskedLists* asked, SearchFacts& facts,
+                       std::string_view purpose, const ListQuery& unordered) {
+  facts.asked_before = !purpose.empty() && WasAskedBefore(asked, conn, purpose, unordered);
   const SearchPlan planned = PlanSearch(facts);
-  if (planned.asks) AskedBefore(conn, purpose, unordered);
+  if (planned.asks) AskedBefore(asked, conn, purpose, unordered);
   return planned;
 }
 
 // The index step: true when the trigram index's matches answer, into `source`.
-bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
-               const ListQuery& listed, const ListQuery& unordered, SearchSource& source) {
+bool FromIndex(Connection& conn, const SearchKept& kept, SearchFacts& facts,
+               const std::string& keyword, const ListQuery& listed, const ListQuery& unordered,
+               SearchSource& source) {
   const OrderCode order = facts.order;
   // A keyword the trigram index does not read whole (none on PostgreSQL) goes on to the next
   // step without a read of the data version.
   if (!facts.index_reads) return false;
-  const int64_t version = ArticleDataVersion(conn);
+  const int64_t version = ArticleDataVersion(conn, kept.lists);
   std::shared_ptr<const BodyMatches> by_id =
-      ListedIndexMatches(conn, SearchColumnName(facts.column), keyword, listed, version);
+      ListedIndexMatches(conn, kept.lists, kept.search, kept.asked, SearchColumnName(facts.column),
+                         keyword, listed, version);
   if (!by_id) return false;
   facts.indexed = static_cast<int64_t>(by_id->rows.size());
   const ListInOrder in_order =
-      IsIdOrder(order) ? ListInOrder{} : ReadInOrder(conn, listed, listed, order);
+      IsIdOrder(order) ? ListInOrder{} : ReadInOrder(conn, kept.lists, listed, listed, order);
   facts.list_rows = in_order.passed;
-  const SearchPlan planned = PlanAndNote(conn, facts, kIndexAskPurpose, unordered);
+  const SearchPlan planned = PlanAndNote(conn, kept.asked, facts, kIndexAskPurpose, unordered);
   source.total = facts.indexed;
   source.descending = KeptDescending(order);
   if (planned.way == SearchWay::kIndexSlice) {
@@ -170,7 +181,7 @@ bool FromIndex(Connection& conn, SearchFacts& facts, const std::string& keyword,
   }
   if (planned.way == SearchWay::kIndexInTime) {
     source.body = KeptMatches(
-        conn, unordered, /*by_time=*/true, version,
+        conn, kept.search, unordered, /*by_time=*/true, version,
         [&] { return MatchesInTimeOrder(conn, *by_id); }, facts.asked_before);
     if (source.body) SearchWayCounts::Note(conn.engine(), SearchWayTaken::kIndexInTime);
   }
@@ -188,6 +199,11 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
                               const ListQuery& listed,
                               const std::optional<ListedArticles>& listed_in, OrderCode order) {
   Connection& conn = *state.db.Conn;
+  // The server's; a state without its caches keeps none.
+  SiteCaches* caches = state.site_caches;
+  const SearchKept kept{.lists = state.db.Lists,
+                        .search = caches != nullptr ? &caches->search : nullptr,
+                        .asked = caches != nullptr ? &caches->asked_lists : nullptr};
   const std::string name = SearchColumnName(column);
   auto taken = [&](SearchWayTaken way) { SearchWayCounts::Note(conn.engine(), way); };
   SearchSource source;
@@ -198,7 +214,7 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     return source;
   }
   const ListQuery unordered = source.list.Whole();
-  EnsureListStructures(conn);
+  EnsureListStructures(conn, kept.lists);
   SearchFacts facts{
       .engine = conn.engine(),
       .column = column,
@@ -214,23 +230,24 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   }
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
-  facts.counted = listed_in && SearchIndexReady(conn)
+  facts.counted = listed_in && SearchIndexReady(conn, SearchReadyOf(kept.lists))
                       ? ListedKeywordCount(conn, name, keyword, *listed_in)
                       : std::nullopt;
   if (facts.counted) {
-    const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
+    const ListInOrder in_order = ReadInOrder(conn, kept.lists, source.list, listed, order);
     facts.list_rows = in_order.passed;
-    if (PlanAndNote(conn, facts, kCountedAskPurpose, unordered).way == SearchWay::kCountedWalk) {
+    if (PlanAndNote(conn, kept.asked, facts, kCountedAskPurpose, unordered).way ==
+        SearchWay::kCountedWalk) {
       source.total = facts.counted;
       if (in_order.list) source.page_ids = WalkPages(conn, *in_order.list);
       taken(SearchWayTaken::kCountedWalk);
       return source;
     }
   }
-  if (FromIndex(conn, facts, keyword, listed, unordered, source)) return source;
-  const KeywordMatches found =
-      CountKeywordMatches(conn, name, keyword, listed, RequestedPage(state), kSearchPageSize,
-                          SearchBodyOrder(conn.engine(), column, order));
+  if (FromIndex(conn, kept, facts, keyword, listed, unordered, source)) return source;
+  const KeywordMatches found = CountKeywordMatches(conn, kept.lists, kept.search, name, keyword,
+                                                   listed, RequestedPage(state), kSearchPageSize,
+                                                   SearchBodyOrder(conn.engine(), column, order));
   source.total = found.matches;
   if (found.body) {
     source.body = found.body;
@@ -238,13 +255,13 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     taken(SearchWayTaken::kKeptBody);
     return source;
   }
-  const ListInOrder in_order = ReadInOrder(conn, source.list, listed, order);
+  const ListInOrder in_order = ReadInOrder(conn, kept.lists, source.list, listed, order);
   facts.list_rows = in_order.passed;
   facts.found = SearchFacts::Found{found.matches, found.list, found.page};
-  const SearchPlan planned = PlanAndNote(conn, facts, "", unordered);
+  const SearchPlan planned = PlanAndNote(conn, kept.asked, facts, "", unordered);
   source.list = planned.way == SearchWay::kWalk ? *in_order.list : found.narrowed;
   source.list.order = {OrderCodeKey(order)};
-  if (planned.keep_ids) source.ids = CachedIds(conn, source.list, kMostKeywordIdsKept);
+  if (planned.keep_ids) source.ids = CachedIds(conn, kept.lists, source.list, kMostKeywordIdsKept);
   taken(planned.way == SearchWay::kWalk ? SearchWayTaken::kWalk
         : planned.keep_ids              ? SearchWayTaken::kMatchesKeptIds
                                         : SearchWayTaken::kMatches);

@@ -71,6 +71,9 @@ TEST(ArticleChangeLogTest, ALogTestsAListByItsOwnConditionsAndNoOther) {
 // articles one, several or many at a time.
 class KeptCountsTest : public ::testing::Test {
  protected:
+  ListCaches lists_;
+  SearchCaches search_;
+
   void AddArticles(const std::string& connection_string, int n) {
     Connection conn;
     conn.Open(connection_string);
@@ -150,7 +153,7 @@ class KeptCountsTest : public ::testing::Test {
       ListQuery narrowed = titled;
       const std::optional<ListCondition> index =
           ArticleTextIndexCondition(reader.engine(), "d_title", keyword);
-      narrowed.hint = ArticleHintNarrowed(reader, index.has_value());
+      narrowed.hint = ArticleHintNarrowed(reader, &lists_, index.has_value());
       if (index) narrowed.And(*index);
       ListQuery hot;
       hot.And(ConditionKind::kLogged, "d_checked = true")
@@ -178,14 +181,15 @@ class KeptCountsTest : public ::testing::Test {
                      SqlQuote(keyword) + "%'"},
       };
       for (const auto& [list, sql] : counts) {
-        const int64_t kept = CachedCount(reader, list);  // makes the structures first
+        const int64_t kept = CachedCount(reader, &lists_, list);  // makes the structures first
         EXPECT_EQ(kept, fresh.ExecuteScalar(sql).ToInt64()) << step << sql;
       }
       // A body keyword's kept matches, brought forward or read again, are the like's rows in
       // the orders of time and of ids.
       for (const bool by_time : {true, false}) {
         const std::shared_ptr<const BodyMatches> kept = KeptBodyMatches(
-            reader, body, [&body] { return body; }, by_time, ArticleDataVersion(reader));
+            reader, &search_, body, [&body] { return body; }, by_time,
+            ArticleDataVersion(reader, &lists_));
         ASSERT_NE(kept, nullptr) << step << keyword;
         std::vector<int64_t> ids, expected;
         for (const auto& row : kept->rows) ids.push_back(row.second);
@@ -243,6 +247,42 @@ TEST_F(KeptCountsTest, EveryKeptCountIsAFreshCountAfterEachChange) {
   RunChanges(conn, 20, 1);
   EXPECT_LE(site.Number("select count(distinct d_version) from Vantrel_ArticleChange"),
             kArticleVersionsLogged);
+}
+
+// Each server keeps its own counts and matches: what one server keeps is read again by another,
+// and a reader without caches reads it every time.
+TEST_F(KeptCountsTest, EachServersCountsAndMatchesAreItsOwn) {
+  SiteFixture site;
+  const std::string conn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                           (site.root() / site.settings().DBPath).string() + ";";
+  AddArticles(conn, 30);
+  Connection reader;
+  reader.Open(conn);
+  ListCaches first, second;
+  SearchCaches first_search, second_search;
+  ListQuery listed;
+  listed.And(ConditionKind::kLogged, "d_channelid = 1");
+  const ListQuery titled = WithKeyword(reader.engine(), listed, "d_title", "a");
+  const int64_t version = ArticleDataVersion(reader, &first);
+  ASSERT_EQ(ArticleDataVersion(reader, &second), version);
+  const int64_t titles = reader
+                             .ExecuteScalar(
+                                 "select count(*) from Vantrel_Article where d_channelid = 1 and "
+                                 "d_title like '%a%'")
+                             .ToInt64();
+  auto statements = [&](ListCaches* lists, SearchCaches* search) {
+    const int64_t before = reader.statement_count();
+    EXPECT_EQ(CachedCount(reader, lists, listed, version), 30);
+    const std::shared_ptr<const BodyMatches> matches = KeptBodyMatches(
+        reader, search, titled, [&titled] { return titled; }, false, version);
+    EXPECT_EQ(matches == nullptr ? -1 : static_cast<int64_t>(matches->rows.size()), titles);
+    return reader.statement_count() - before;
+  };
+  EXPECT_EQ(statements(&first, &first_search), 2);
+  EXPECT_EQ(statements(&first, &first_search), 0);
+  EXPECT_EQ(statements(&second, &second_search), 2);
+  EXPECT_EQ(statements(nullptr, nullptr), 2);
+  EXPECT_EQ(statements(nullptr, nullptr), 2);
 }
 
 // The same on PostgreSQL, where one version holds every row an inserting or deleting statement
@@ -415,11 +455,12 @@ class KeptHeadsTest : public KeptCountsTest {
     };
     int forwarded = 0;
     for (int step = 0; step <= steps; ++step) {
-      const int64_t version = ArticleDataVersion(reader);
+      const int64_t version = ArticleDataVersion(reader, &lists_);
       for (const List& list : lists) {
         const std::vector<int64_t> now = read(list.select, list.list.Values());
         if (step > 0) {
-          std::shared_ptr<const ListHead> head = ListHeadBroughtForward(reader, list.list, version);
+          std::shared_ptr<const ListHead> head =
+              ListHeadBroughtForward(reader, &lists_, list.list, version);
           if (head != nullptr) {
             ++forwarded;
             // A head of the first rows holds at most the list's first rows, a whole one all.
@@ -432,11 +473,12 @@ class KeptHeadsTest : public KeptCountsTest {
         kept->ids = now;
         kept->whole = list.first_rows == 0 || now.size() < list.first_rows;
         if (!kept->whole) kept->ids.resize(list.first_rows);
-        KeepListHead(reader, list.list, version, kept);
+        KeepListHead(reader, &lists_, list.list, version, kept);
       }
       // A keyword's kept ids, brought forward the same way.
       const ListQuery by_id = ordered(titled, {{"d_id"}});
-      const std::shared_ptr<const std::vector<int64_t>> ids = CachedIds(reader, by_id, 1000);
+      const std::shared_ptr<const std::vector<int64_t>> ids =
+          CachedIds(reader, &lists_, by_id, 1000);
       ASSERT_NE(ids, nullptr);
       EXPECT_EQ(*ids, read(by_id.Select("d_id"), {})) << step;
       if (HasFailure()) return;
@@ -484,7 +526,7 @@ TEST_F(KeptCountsTest, ADatabaseMadeBeforeTheLogIsGivenIt) {
   AddArticles("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
                   (old_site.root() / old_site.settings().DBPath).string() + ";",
               50);
-  EnsureListStructures(*old_site.state.db.Conn);
+  EnsureListStructures(*old_site.state.db.Conn, old_site.state.db.Lists);
   for (const char* trigger : {"insert", "delete", "update"}) {
     old_site.Exec(std::string("drop trigger trg_article_change_") + trigger);
   }

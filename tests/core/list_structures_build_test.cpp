@@ -42,7 +42,7 @@ TEST(ListStructuresBuildTest, AnOlderSiteAnswersAtOnceWithTheRowsOfABuiltSite) {
       "select count(*) from sqlite_schema where name in ('idx_article_related', '" +
       std::string(kArticleTimeOrderIndex) + "')";
   std::string error;
-  ASSERT_TRUE(PrepareListStructures(site.root(), site.settings(), &error)) << error;
+  ASSERT_TRUE(PrepareListStructures(site.root(), site.settings(), nullptr, &error)) << error;
   // Nothing long was made before the server listens.
   EXPECT_EQ(site.SqlValue(indexes), "0");
   site.Start();
@@ -86,19 +86,20 @@ TEST(ListStructuresBuildTest, AnOlderSiteAnswersAtOnceWithTheRowsOfABuiltSite) {
   Connection& builder = *state.db.Conn;
   std::atomic<bool> stop{false};
   EXPECT_FALSE(BuildListStructures(
-      builder,
+      builder, nullptr,
       {.on_progress = [&](const ListStructuresProgress&) { stop = true; }, .stop = &stop}));
   EXPECT_EQ(site.SqlValue(indexes), "1");
-  EXPECT_FALSE(ListStructuresReady(builder));
-  EXPECT_EQ(ArticleHintInTimeOrder(builder), "");
+  EXPECT_FALSE(ListStructuresReady(builder, nullptr));
+  EXPECT_EQ(ArticleHintInTimeOrder(builder, nullptr), "");
   EXPECT_EQ(row(), "正在后台建立，已完成 50%（其间列表照常，只是较慢）");
   EXPECT_EQ(pages(), before);
 
   // The next build goes on from there.
-  ASSERT_TRUE(BuildListStructures(builder));
+  ASSERT_TRUE(BuildListStructures(builder, nullptr));
   EXPECT_EQ(site.SqlValue(indexes), "2");
   EXPECT_EQ(row(), "已建立");
-  EXPECT_EQ(ArticleHintInTimeOrder(builder), "indexed by " + std::string(kArticleTimeOrderIndex));
+  EXPECT_EQ(ArticleHintInTimeOrder(builder, nullptr),
+            "indexed by " + std::string(kArticleTimeOrderIndex));
   EXPECT_EQ(pages(), before);
   CloseDatabase(state.db);
 }

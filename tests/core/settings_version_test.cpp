@@ -17,7 +17,7 @@ namespace {
 TEST(KeptSettingsTest, OnlyReadsNamingKeptTablesAloneAreKept) {
   SiteFixture site;
   const int64_t cls = site.Add(ClassRow{.name = "甲类"});
-  site.InConsole([](RequestState& s) { EnsureListStructures(*s.db.Conn); });
+  site.InConsole([](RequestState& s) { EnsureListStructures(*s.db.Conn, s.db.Lists); });
   const std::vector<Variant> id = {Variant(static_cast<long long>(cls))};
   const std::string sql = "select d_name from Vantrel_ArticleClass where d_id = ?";
   std::vector<int64_t> statements;
@@ -51,7 +51,7 @@ TEST(KeptSettingsTest, ADatabaseWithoutTheVersionServesItsPages) {
 TEST(KeptSettingsTest, AReadAfterAnyChangeShowsTheChange) {
   SiteFixture site;
   const int64_t cls = site.Add(ClassRow{.name = "甲类"});
-  site.InConsole([](RequestState& s) { EnsureListStructures(*s.db.Conn); });
+  site.InConsole([](RequestState& s) { EnsureListStructures(*s.db.Conn, s.db.Lists); });
   const std::vector<Variant> id = {Variant(static_cast<long long>(cls))};
   const db::KeptRead read{.tables = {"Vantrel_ArticleClass"},
                           .sql = "select d_name from Vantrel_ArticleClass where d_id = ?",

@@ -449,7 +449,7 @@ TEST_F(PgSearchIndexTest, ArticlesWrittenWhileTheIndexesAreBuiltAreFoundAfter) {
 
   Connection builder;
   builder.Open(db_->ConnectionString());
-  EnsureListStructures(builder);
+  EnsureListStructures(builder, nullptr);
   ASSERT_FALSE(ReadSearchIndexProgress(builder).ready);
   int steps = 0;
   ASSERT_TRUE(BuildSearchStructures(

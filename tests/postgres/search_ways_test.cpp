@@ -75,7 +75,7 @@ TEST_F(PgSearchWaysTest, EveryWayListsThePlainLikesRowsInEveryOrder) {
       "timestamp '2020-01-01' + ((i * 7919) % 2600) * interval '1 minute', "
       "(i * 104729) % 2600 from generate_series(0, 2599) i");
   Connection& conn = *s_.state.db.Conn;
-  EnsureListStructures(conn);
+  EnsureListStructures(conn, s_.state.db.Lists);
   EnsureSearchIndexState(conn);
   BuildSearchStructures(conn);
   testing::KeepGramCountsFrom(conn, 60);

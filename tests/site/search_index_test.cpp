@@ -404,6 +404,23 @@ TEST_F(SearchIndexTest, ArticlesOfAnOlderSiteAreFoundAlikeBeforeDuringAndAfterTh
   testing::ExpectKeptGramCountsAsCountedAfresh(conn);
 }
 
+// Each server remembers the databases whose search structures it saw ready; another server, and
+// a reader without caches, read the state from the database.
+TEST_F(SearchIndexTest, EachServerRemembersTheReadySearchStructuresItSaw) {
+  AddArticle(1);
+  Connection& conn = *s_.state.db.Conn;
+  ListCaches* lists = s_.state.db.Lists;
+  EnsureListStructures(conn, lists);
+  ASSERT_TRUE(SearchIndexReady(conn, SearchReadyOf(lists)));
+  s_.Sql("update Vantrel_SearchIndex set d_ready = 0");
+  EXPECT_TRUE(SearchIndexReady(conn, SearchReadyOf(lists)));
+  ListCaches other;
+  EXPECT_FALSE(SearchIndexReady(conn, SearchReadyOf(&other)));
+  EXPECT_FALSE(SearchIndexReady(conn, nullptr));
+  s_.Sql("update Vantrel_SearchIndex set d_ready = 1");
+  EXPECT_TRUE(SearchIndexReady(conn, nullptr));
+}
+
 // A large site's build, stopped in its batches and again before its last merges and taken up
 // again each time, leaves each text index merged down to about a segment a level (the smaller,
 // and read once a segment by a search), merging as FTS5 does unless told from then on, and the
@@ -457,7 +474,7 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   SiteFixture old_site;
   old_site.Add(ArticleRow{.title = "经济新闻", .content = "<p>城市经济发展</p>"});
   old_site.Add(ArticleRow{.title = "旧闻", .content = "<p>农业</p>"});
-  EnsureListStructures(*old_site.state.db.Conn);
+  EnsureListStructures(*old_site.state.db.Conn, old_site.state.db.Lists);
   old_site.Sql("drop index " + std::string(kArticleTimeOrderIndex));
   for (const char* sql :
        {"drop trigger trg_article_body_insert", "drop trigger trg_article_body_delete",
@@ -484,11 +501,12 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   testing::TempFolder copy;
   const std::filesystem::path file = copy.path() / "site.db";
   std::filesystem::copy_file(old_site.root() / old_site.settings().DBPath, file);
+  ListCaches lists;
   Connection conn;
   conn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + ";");
   EXPECT_EQ(ListedKeywordCount(conn, "d_content", "经", {.channel = 1, .class_id = std::nullopt}),
             std::nullopt);
-  EnsureListStructures(conn);
+  EnsureListStructures(conn, &lists);
   EXPECT_EQ(conn.ExecuteScalar(exists).ToInt64Or(-1), 2);
   EXPECT_TRUE(ArticleGramsBuilt(conn));
   EXPECT_EQ(conn.ExecuteScalar("select group_concat(name) from sqlite_schema where name like "
@@ -498,12 +516,12 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_ArticleGrams where k_column > 0")
                 .ToInt64Or(-1),
             0);
-  EXPECT_EQ(
-      conn.ExecuteScalar("select count(*) from Vantrel_Article " + ArticleHintInTimeOrder(conn) +
-                         " where d_channelid = 1 and d_deleted = false and d_title like "
-                         "'%经济%'")
-          .ToInt64Or(-1),
-      1);
+  EXPECT_EQ(conn.ExecuteScalar("select count(*) from Vantrel_Article " +
+                               ArticleHintInTimeOrder(conn, &lists) +
+                               " where d_channelid = 1 and d_deleted = false and d_title like "
+                               "'%经济%'")
+                .ToInt64Or(-1),
+            1);
   auto bodies = [&conn](const std::string& keyword) {
     const std::optional<ListCondition> index =
         ArticleTextIndexCondition(conn.engine(), "d_content", keyword);
@@ -516,9 +534,9 @@ TEST(SearchIndexUpgradeTest, ADatabaseMadeBeforeTheTimeOrderAndBodyIndexesIsGive
   EXPECT_EQ(bodies("经济发展"), 1);
   EXPECT_EQ(bodies("经"), 2);
   EXPECT_EQ(bodies("农业"), 1);
-  const int64_t version = ArticleDataVersion(conn);
+  const int64_t version = ArticleDataVersion(conn, &lists);
   conn.Execute("update Vantrel_Article set d_content = '<p>农业经济</p>' where d_title = '旧闻'");
-  EXPECT_NE(ArticleDataVersion(conn), version);
+  EXPECT_NE(ArticleDataVersion(conn, &lists), version);
   EXPECT_EQ(bodies("经"), 3);
   EXPECT_EQ(bodies("农业经济"), 1);
 }

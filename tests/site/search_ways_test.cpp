@@ -12,6 +12,7 @@
 #include "core/article_grams.h"
 #include "core/public_request.h"
 #include "core/search_structures.h"
+#include "core/site_caches.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
 #include "site/search.h"
@@ -70,6 +71,32 @@ TEST_F(SearchWaysTest, EveryWayListsThePlainLikesRowsInEveryOrder) {
     std::cout << SearchWayTakenName(taken) << ": " << SearchWayCounts::Of(SqlEngine::kSqlite, taken)
               << "\n";
   }
+}
+
+// The lists a search asked for are noted in the caches of the server that served it, apart from
+// another server's; a state without caches lists the same rows and notes none.
+TEST_F(SearchWaysTest, TheListsAskedForAreKeptByTheServingSitesCaches) {
+  s_.Exec(
+      "with recursive n(i) as (select 0 union all select i + 1 from n where i < 299) "
+      "insert into Vantrel_Article (d_channelid, d_title, d_content, d_author, d_inputer, "
+      "d_checked, d_deleted, d_addtime) select " +
+      std::to_string(ch_) +
+      ", (case when i % 3 = 0 then '经' else '纬' end) || i, '正文' || i, '甲', 'admin', -1, 0, "
+      "datetime('2020-01-01', '+' || i || ' minutes') from n");
+  Connection& conn = *s_.state.db.Conn;
+  EnsureSearchIndexState(conn);
+  BuildSearchStructures(conn);
+  SiteFixture other;
+  const std::string first = ShowSearchResult(s_.state, s_.state.channel, "d_title", 0, "经", 1);
+  EXPECT_GT(s_.caches().asked_lists.keys.size(), 0u);
+  EXPECT_EQ(other.caches().asked_lists.keys.size(), 0u);
+  const size_t noted = s_.caches().asked_lists.keys.size();
+  s_.state.site_caches = nullptr;
+  const std::string bare = ShowSearchResult(s_.state, s_.state.channel, "d_title", 0, "经", 1);
+  s_.state.site_caches = &s_.caches();
+  EXPECT_EQ(testing::LinkedIds(bare), testing::LinkedIds(first));
+  EXPECT_EQ(testing::Total(bare), "100");
+  EXPECT_EQ(s_.caches().asked_lists.keys.size(), noted);
 }
 
 }  // namespace

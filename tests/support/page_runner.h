@@ -37,7 +37,7 @@ class PageRunner {
     // A session is stored (and gets its id) only once something is set in it.
     if (session_) session_id_ = session_->SessionID();
     session_ = std::make_unique<Session>(sessions_.Attach(session_id_));
-    server_ = std::make_unique<Server>(site_.root(), "/");
+    server_ = std::make_unique<Server>(site_.root(), "/", &site_.caches().folder_names);
     objects_ = std::make_unique<PageObjects>(
         PageObjects{*request_, *response_, *session_, application_, *server_});
   }
@@ -46,6 +46,7 @@ class PageRunner {
   void Run(EntryKind kind, const ModuleRegistry& modules) {
     Folirex component(modules);
     component.state().site_caches = &site_.caches();
+    component.state().db.Lists = &site_.caches().lists;
     component.OnStartPage(*objects_);
     const SiteSettings& s = site_.settings();
     component.SetDbType(s.DbType);

@@ -37,12 +37,13 @@ int CountOf(const std::string& text, const std::string& needle) {
 
 SiteFixture::SiteFixture() : runner_(*this) {
   application_.Set("server_path", Variant("/"));
-  server_ = std::make_unique<Server>(root(), "/");
+  server_ = std::make_unique<Server>(root(), "/", &caches().folder_names);
   session_ = std::make_unique<Session>(sessions_.Attach(""));
   state.host.Application = &application_;
   state.host.Server = server_.get();
   state.host.Session = session_.get();
   state.site_caches = &caches();
+  state.db.Lists = &caches().lists;
   SetQuery("");
   state.db.Conn = std::make_unique<Connection>();
   state.db.Conn->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +

@@ -43,6 +43,7 @@ void TestSite::Start() {
   options.threads = 8;
   options.site_root = root_;
   options.install_dir = ReadInstallDir(root_, settings_);
+  options.folder_names = &caches_.folder_names;
   // The host's settings as `folirex serve` takes them from the site's settings file.
   SiteSettings file;
   std::string error;

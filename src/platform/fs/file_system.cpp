@@ -248,7 +248,7 @@ bool SameOrInside(const stdfs::path& outer, const stdfs::path& inner) {
 
 // Copies the source folder's entries into the existing target folder; the first error is kept.
 void CopyContents(const stdfs::path& source, const stdfs::path& target, bool overwrite,
-                  std::error_code* first_error) {
+                  std::error_code* first_error, SiteFolderNames* names) {
   auto note = [&](std::error_code error) {
     if (!*first_error) *first_error = error;
   };
@@ -267,12 +267,12 @@ void CopyContents(const stdfs::path& source, const stdfs::path& target, bool ove
           note(LastError());
           continue;
         }
-        NoteCreated(to);
+        NoteCreated(names, to);
       } else if (!S_ISDIR(existing.st_mode)) {
         note(std::make_error_code(std::errc::not_a_directory));
         continue;
       }
-      CopyContents(from, to, overwrite, first_error);
+      CopyContents(from, to, overwrite, first_error, names);
     } else if (S_ISREG(entry.target_stat.st_mode)) {
       if (exists && S_ISDIR(existing.st_mode)) {
         note(std::make_error_code(std::errc::is_a_directory));
@@ -282,7 +282,7 @@ void CopyContents(const stdfs::path& source, const stdfs::path& target, bool ove
       if (!CopyFileAtomically(from, to, &error)) {
         note(error);
       } else if (!exists) {
-        NoteCreated(to);
+        NoteCreated(names, to);
       }
     }
     // Devices, pipes and sockets have no place in a site and are not copied.
@@ -405,7 +405,8 @@ class FileLinker {
 // bits and a temporary name, and replaces it by a rename. kNotTried when the file system offers
 // no unnamed files or anything else fails; the caller then writes through a named temporary
 // file, which reports the failure if there is one.
-UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
+UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::error_code* error,
+                          SiteFolderNames* names) {
 #ifdef O_TMPFILE
   const stdfs::path folder = FolderOf(path);
   FileDescriptor fd(open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
@@ -417,7 +418,7 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
       unlink(path.c_str());
       return UnnamedWrite::kNotTried;
     }
-    NoteCreated(path);
+    NoteCreated(names, path);
     Succeed(error);
     return UnnamedWrite::kWritten;
   }
@@ -449,6 +450,7 @@ UnnamedWrite WriteUnnamed(const stdfs::path& path, std::string_view bytes, std::
   (void)path;
   (void)bytes;
   (void)error;
+  (void)names;
   return UnnamedWrite::kNotTried;
 #endif
 }
@@ -467,7 +469,8 @@ void RemoveSpare(const stdfs::path& spare) {
 // on the file it opened (another writer has moved it meanwhile), leaves it alone. A spare that
 // cannot be used is removed, as the folder set aside would be.
 UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
-                            const stdfs::path& spare, std::error_code* error) {
+                            const stdfs::path& spare, std::error_code* error,
+                            SiteFolderNames* names) {
   FileDescriptor fd(open(spare.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     // No spare of that name, or one that cannot be written (a link, a folder, no right).
@@ -496,7 +499,7 @@ UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
   };
   if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
     if (!close_named(path)) return UnnamedWrite::kNotTried;
-    NoteCreated(path);
+    NoteCreated(names, path);
     Succeed(error);
     return UnnamedWrite::kWritten;
   }
@@ -521,19 +524,20 @@ UnnamedWrite WriteOverSpare(const stdfs::path& path, std::string_view bytes,
 }  // namespace
 
 bool WriteFileReusing(const stdfs::path& path, std::string_view bytes, const stdfs::path& spare,
-                      std::error_code* error) {
-  const UnnamedWrite over_spare = WriteOverSpare(path, bytes, spare, error);
+                      std::error_code* error, SiteFolderNames* names) {
+  const UnnamedWrite over_spare = WriteOverSpare(path, bytes, spare, error, names);
   if (over_spare != UnnamedWrite::kNotTried) return over_spare == UnnamedWrite::kWritten;
-  return WriteFile(path, bytes, error);
+  return WriteFile(path, bytes, error, names);
 }
 
 bool WriteTextFileReusing(const stdfs::path& path, std::string_view text, const stdfs::path& spare,
-                          std::error_code* error) {
-  return WriteFileReusing(path, Utf8ToGbk(text, Unmappable::kCharRef), spare, error);
+                          std::error_code* error, SiteFolderNames* names) {
+  return WriteFileReusing(path, Utf8ToGbk(text, Unmappable::kCharRef), spare, error, names);
 }
 
-bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error) {
-  switch (WriteUnnamed(path, bytes, error)) {
+bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code* error,
+               SiteFolderNames* names) {
+  switch (WriteUnnamed(path, bytes, error, names)) {
     case UnnamedWrite::kWritten:
       return true;
     case UnnamedWrite::kFailed:
@@ -549,15 +553,16 @@ bool WriteFile(const stdfs::path& path, std::string_view bytes, std::error_code*
   if (replacing) temp.KeepModeOf(old_stat);
   if (!WriteAll(temp.fd(), bytes)) return Fail(error, LastError());
   if (!temp.Commit(error)) return false;
-  if (!replacing) NoteCreated(path);
+  if (!replacing) NoteCreated(names, path);
   return true;
 }
 
-bool WriteTextFile(const stdfs::path& path, std::string_view text, std::error_code* error) {
-  return WriteFile(path, Utf8ToGbk(text, Unmappable::kCharRef), error);
+bool WriteTextFile(const stdfs::path& path, std::string_view text, std::error_code* error,
+                   SiteFolderNames* names) {
+  return WriteFile(path, Utf8ToGbk(text, Unmappable::kCharRef), error, names);
 }
 
-bool CreateFolderPath(const stdfs::path& path, std::error_code* error) {
+bool CreateFolderPath(const stdfs::path& path, std::error_code* error, SiteFolderNames* names) {
   std::vector<stdfs::path> missing;
   for (stdfs::path level = EntryPath(path); !level.empty() && level != level.parent_path();
        level = level.parent_path()) {
@@ -567,13 +572,13 @@ bool CreateFolderPath(const stdfs::path& path, std::error_code* error) {
   }
   std::error_code failure;
   stdfs::create_directories(path, failure);
-  for (const stdfs::path& level : missing) NoteCreated(level);
+  for (const stdfs::path& level : missing) NoteCreated(names, level);
   if (FolderExists(path)) return Succeed(error);
   return Fail(error, failure ? failure : std::make_error_code(std::errc::not_a_directory));
 }
 
 bool CopyFolder(const stdfs::path& source, const stdfs::path& destination, bool overwrite,
-                std::error_code* error) {
+                std::error_code* error, SiteFolderNames* names) {
   if (!FolderExists(source)) {
     return Fail(error, FileExists(source) ? std::errc::not_a_directory
                                           : std::errc::no_such_file_or_directory);
@@ -585,14 +590,15 @@ bool CopyFolder(const stdfs::path& source, const stdfs::path& destination, bool 
   if (failure) return Fail(error, failure);
   // Copying a folder into itself would never end.
   if (SameOrInside(real_source, real_destination)) return Fail(error, std::errc::invalid_argument);
-  if (!CreateFolderPath(destination, error)) return false;
+  if (!CreateFolderPath(destination, error, names)) return false;
   failure.clear();
-  CopyContents(source, destination, overwrite, &failure);
+  CopyContents(source, destination, overwrite, &failure, names);
   if (failure) return Fail(error, failure);
   return Succeed(error);
 }
 
-bool RenameFolder(const stdfs::path& folder, std::string_view new_name, std::error_code* error) {
+bool RenameFolder(const stdfs::path& folder, std::string_view new_name, std::error_code* error,
+                  SiteFolderNames* names) {
   if (new_name.empty() || new_name == "." || new_name == ".." ||
       new_name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) {
     return Fail(error, std::errc::invalid_argument);
@@ -622,7 +628,7 @@ bool RenameFolder(const stdfs::path& folder, std::string_view new_name, std::err
     if (lstat(new_path.c_str(), &taken) == 0) return Fail(error, std::errc::file_exists);
     if (rename(old_path.c_str(), new_path.c_str()) != 0) return Fail(error, LastError());
   }
-  NoteCreated(new_path);
+  NoteCreated(names, new_path);
   return Succeed(error);
 }
 

@@ -18,6 +18,9 @@
 // page helpers ignore failures, but a caller that records what it wrote (a page marked as
 // generated) can tell.
 //
+// What they create (files, folders, a folder's new name) they note in `names`, the site's folder
+// names (site_path.h), when they are given.
+//
 // Thread-safe: the functions keep no state. Concurrent writes to one file end with one of the
 // written contents whole.
 #ifndef FOLIREX_PLATFORM_FS_FILE_SYSTEM_H_
@@ -33,6 +36,10 @@
 #include <vector>
 
 #include "platform/db/variant.h"
+
+namespace folirex {
+class SiteFolderNames;  // site_path.h
+}  // namespace folirex
 
 namespace folirex::fs {
 
@@ -82,7 +89,7 @@ std::optional<std::string> ReadTextFile(const std::filesystem::path& path,
 // Creates or replaces the file with the bytes, atomically. A file being replaced keeps its
 // permission bits. Fails when the folder is missing or the path is a folder.
 bool WriteFile(const std::filesystem::path& path, std::string_view bytes,
-               std::error_code* error = nullptr);
+               std::error_code* error = nullptr, SiteFolderNames* names = nullptr);
 
 // WriteFile that first tries to take over the storage of `spare`, a file of a folder set aside
 // (SetFolderAside): the spare is claimed by an exclusive lock on it, the bytes are written over
@@ -94,7 +101,8 @@ bool WriteFile(const std::filesystem::path& path, std::string_view bytes,
 // link and smaller than 1 MiB: the host reads such a file whole at once, while a larger one may
 // still be streaming to a reader of the old page. Without a usable spare, as WriteFile.
 bool WriteFileReusing(const std::filesystem::path& path, std::string_view bytes,
-                      const std::filesystem::path& spare, std::error_code* error = nullptr);
+                      const std::filesystem::path& spare, std::error_code* error = nullptr,
+                      SiteFolderNames* names = nullptr);
 
 // WriteFile of the UTF-8 text converted to code page 936, without a byte-order mark and without
 // an added line end. A character outside the code page is written as the HTML character
@@ -102,14 +110,16 @@ bool WriteFileReusing(const std::filesystem::path& path, std::string_view bytes,
 // a page served live shows such a character the same way, so the static copy shows what the live
 // page shows instead of a "?".
 bool WriteTextFile(const std::filesystem::path& path, std::string_view text,
-                   std::error_code* error = nullptr);
+                   std::error_code* error = nullptr, SiteFolderNames* names = nullptr);
 
 // WriteTextFile through WriteFileReusing.
 bool WriteTextFileReusing(const std::filesystem::path& path, std::string_view text,
-                          const std::filesystem::path& spare, std::error_code* error = nullptr);
+                          const std::filesystem::path& spare, std::error_code* error = nullptr,
+                          SiteFolderNames* names = nullptr);
 
 // Creates every missing folder along the path. True when the folder exists afterwards.
-bool CreateFolderPath(const std::filesystem::path& path, std::error_code* error = nullptr);
+bool CreateFolderPath(const std::filesystem::path& path, std::error_code* error = nullptr,
+                      SiteFolderNames* names = nullptr);
 
 // Copies what the source folder holds into the destination folder, creating it (and its
 // missing parents) when needed and merging into it when it exists. An existing file of the
@@ -117,14 +127,14 @@ bool CreateFolderPath(const std::filesystem::path& path, std::error_code* error 
 // not copied. A failing entry does not stop the others; the result is false when any failed.
 // Refused when the destination lies inside the source or is the source.
 bool CopyFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
-                bool overwrite, std::error_code* error = nullptr);
+                bool overwrite, std::error_code* error = nullptr, SiteFolderNames* names = nullptr);
 
 // Gives the folder a new name in the same parent. new_name is a plain name (no "/", "\", NUL,
 // "." or ".."). Refused, leaving the folder as it was, when the folder is missing or when the
 // parent already holds the new name in any letter case (the site ignores case, so two names
 // differing only in case would hide one another); a change of case only is allowed.
 bool RenameFolder(const std::filesystem::path& folder, std::string_view new_name,
-                  std::error_code* error = nullptr);
+                  std::error_code* error = nullptr, SiteFolderNames* names = nullptr);
 
 // Deletes the folder with everything in it. True when no folder is at the path afterwards
 // (a missing folder included); false, deleting nothing, when the path is a file.

@@ -102,7 +102,54 @@ struct NameMatch {
 
 enum class Answer { kFound, kMissing, kUnknown };
 
-class NameCache {
+std::optional<NameMatch> Confirm(const std::string& folder, const std::string& name) {
+  std::string full = folder;
+  if (full.empty() || full.back() != '/') full += '/';
+  full += name;
+  struct stat entry_stat {};
+  if (lstat(full.c_str(), &entry_stat) != 0) return std::nullopt;
+  return NameMatch{name, S_ISLNK(entry_stat.st_mode)};
+}
+
+// Reads the folder's names. The folder's state is the one taken before reading, so a change
+// made while reading gives a newer change time and the listing is read again next time.
+std::shared_ptr<FolderNames> Scan(const std::string& folder, const struct stat& folder_stat) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return nullptr;
+  auto names = std::make_shared<FolderNames>();
+  names->device = folder_stat.st_dev;
+  names->inode = folder_stat.st_ino;
+  names->changed_ns = ToNanoseconds(folder_stat.st_ctim);
+  names->settled = NowNanoseconds(CLOCK_REALTIME) - names->changed_ns > kRacyWindowNs;
+  names->read_at_ns = NowNanoseconds(CLOCK_MONOTONIC);
+  while (dirent* entry = readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names->Add(name);
+  }
+  closedir(dir);
+  names->read_cost_ns = NowNanoseconds(CLOCK_MONOTONIC) - names->read_at_ns;
+  return names;
+}
+
+// The entry of `folder` whose name equals `segment` without regard to ASCII case, read from
+// the folder itself: a lookup without the site's names.
+std::optional<NameMatch> FindReading(const std::string& folder_path, std::string_view segment) {
+  const std::string folder = FolderKey(folder_path);
+  struct stat folder_stat {};
+  if (stat(folder.c_str(), &folder_stat) != 0 || !S_ISDIR(folder_stat.st_mode)) {
+    return std::nullopt;
+  }
+  std::shared_ptr<FolderNames> names = Scan(folder, folder_stat);
+  if (!names) return std::nullopt;
+  auto hit = names->by_folded.find(FoldCase(segment));
+  if (hit == names->by_folded.end()) return std::nullopt;
+  return Confirm(folder, hit->second);
+}
+
+}  // namespace
+
+// What a SiteFolderNames holds.
+class FolderNameCache {
  public:
   // The entry of `folder` whose name equals `segment` without regard to ASCII case. The entry
   // is confirmed on the disk before it is returned.
@@ -221,36 +268,6 @@ class NameCache {
     return NowNanoseconds(CLOCK_MONOTONIC) - names.read_at_ns < reuse_ns;
   }
 
-  static std::optional<NameMatch> Confirm(const std::string& folder, const std::string& name) {
-    std::string full = folder;
-    if (full.empty() || full.back() != '/') full += '/';
-    full += name;
-    struct stat entry_stat {};
-    if (lstat(full.c_str(), &entry_stat) != 0) return std::nullopt;
-    return NameMatch{name, S_ISLNK(entry_stat.st_mode)};
-  }
-
-  // Reads the folder's names. The folder's state is the one taken before reading, so a change
-  // made while reading gives a newer change time and the listing is read again next time.
-  static std::shared_ptr<FolderNames> Scan(const std::string& folder,
-                                           const struct stat& folder_stat) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return nullptr;
-    auto names = std::make_shared<FolderNames>();
-    names->device = folder_stat.st_dev;
-    names->inode = folder_stat.st_ino;
-    names->changed_ns = ToNanoseconds(folder_stat.st_ctim);
-    names->settled = NowNanoseconds(CLOCK_REALTIME) - names->changed_ns > kRacyWindowNs;
-    names->read_at_ns = NowNanoseconds(CLOCK_MONOTONIC);
-    while (dirent* entry = readdir(dir)) {
-      std::string_view name = entry->d_name;
-      if (name != "." && name != "..") names->Add(name);
-    }
-    closedir(dir);
-    names->read_cost_ns = NowNanoseconds(CLOCK_MONOTONIC) - names->read_at_ns;
-    return names;
-  }
-
   void Clear() {
     folders_.clear();
     ++clears_;
@@ -263,10 +280,16 @@ class NameCache {
   uint64_t clears_ = 0;  // times folders_ started over
 };
 
-NameCache& Cache() {
-  static NameCache* cache = new NameCache();  // process-wide, never destroyed
-  return *cache;
-}
+class FolderLookup {
+ public:
+  // The entry of `folder` named `segment` in any ASCII case, through the names when there are.
+  static std::optional<NameMatch> Find(SiteFolderNames* names, const std::string& folder,
+                                       std::string_view segment) {
+    return names == nullptr ? FindReading(folder, segment) : names->names_->Find(folder, segment);
+  }
+};
+
+namespace {
 
 // The path with every link of its existing part resolved, "." dropped and ".." applied to the
 // resolved folder; the missing part is appended as given. nullopt for a dangling link, a link
@@ -328,7 +351,8 @@ int Placement(const stdfs::path& root, const stdfs::path& path) {
 
 }  // namespace
 
-std::optional<stdfs::path> ResolveInside(const stdfs::path& root, std::string_view relative) {
+std::optional<stdfs::path> ResolveInside(const stdfs::path& root, std::string_view relative,
+                                         SiteFolderNames* names) {
   if (relative.find('\0') != std::string_view::npos) return std::nullopt;
   std::vector<std::string_view> segments;
   size_t start = 0;
@@ -361,7 +385,7 @@ std::optional<stdfs::path> ResolveInside(const stdfs::path& root, std::string_vi
       result = std::move(exact);
       continue;
     }
-    std::optional<NameMatch> match = Cache().Find(result.native(), segment);
+    std::optional<NameMatch> match = FolderLookup::Find(names, result.native(), segment);
     if (match) {
       through_link = through_link || match->is_link;
       result /= match->name;
@@ -381,10 +405,17 @@ bool IsInside(const stdfs::path& root, const stdfs::path& path) {
 
 bool IsBelow(const stdfs::path& root, const stdfs::path& path) { return Placement(root, path) > 0; }
 
-void NoteCreated(const stdfs::path& entry) {
-  stdfs::path name = entry.filename();
+}  // namespace folirex::fs
+
+namespace folirex {
+
+SiteFolderNames::SiteFolderNames() : names_(std::make_unique<fs::FolderNameCache>()) {}
+SiteFolderNames::~SiteFolderNames() = default;
+
+void SiteFolderNames::NoteCreated(const std::filesystem::path& entry) {
+  std::filesystem::path name = entry.filename();
   if (name.empty() || name == "." || name == "..") return;
-  Cache().NoteCreated(entry.parent_path().native(), name.native());
+  names_->NoteCreated(entry.parent_path().native(), name.native());
 }
 
-}  // namespace folirex::fs
+}  // namespace folirex

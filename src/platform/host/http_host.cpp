@@ -108,7 +108,7 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
     }
     options.site_root = root;
   }
-  static_site = std::make_unique<StaticSite>(options.site_root);
+  static_site = std::make_unique<StaticSite>(options.site_root, options.folder_names);
   install_dir = Server(options.site_root, options.install_dir).install_dir();
   options.io_threads = IoThreadCount(options.io_threads);
 }
@@ -346,7 +346,7 @@ HostReply HttpHost::Impl::RunPage(EntryKind kind, RawRequest raw,
   Response response;
   response.SetCharge(&charge);
   Session session = AttachSession(cookies);
-  Server page_server(options.site_root, install_dir);
+  Server page_server(options.site_root, install_dir, options.folder_names);
   PageObjects objects{request, response, session, application, page_server};
 
   bool failed = false;

@@ -130,7 +130,10 @@ struct HostOptions {
   int threads = 32;    // page workers
   int io_threads = 0;  // connection threads; 0: one for every two processors, 2 to 32
   std::filesystem::path site_root;
-  std::string install_dir = "/";      // site address of the install folder, "/" or "/sub/"
+  std::string install_dir = "/";  // site address of the install folder, "/" or "/sub/"
+  // The site's folder names, kept between requests by the site's server, which the static files
+  // and the pages resolve addresses through (site_path.h); null keeps none. Must outlive the host.
+  SiteFolderNames* folder_names = nullptr;
   size_t max_body_bytes = 64u << 20;  // a longer body is answered 413, chunked or not
   // The largest body a request to an entry may carry, chosen from its head (0 takes no body),
   // and the share of max_body_memory it draws on. Called on the I/O threads: quick and

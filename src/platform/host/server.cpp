@@ -58,8 +58,11 @@ std::string NormalizeInstallDir(std::string dir) {
 
 }  // namespace
 
-Server::Server(std::filesystem::path site_root, std::string install_dir)
-    : site_root_(std::move(site_root)), install_dir_(NormalizeInstallDir(std::move(install_dir))) {}
+Server::Server(std::filesystem::path site_root, std::string install_dir,
+               SiteFolderNames* folder_names)
+    : site_root_(std::move(site_root)),
+      install_dir_(NormalizeInstallDir(std::move(install_dir))),
+      folder_names_(folder_names) {}
 
 void Server::SetInstallDir(std::string install_dir) {
   install_dir_ = NormalizeInstallDir(std::move(install_dir));
@@ -96,7 +99,8 @@ std::filesystem::path Server::MapPath(std::string_view path) const {
     if (!relative.empty()) relative.push_back('/');
     relative.append(segment);
   }
-  std::optional<std::filesystem::path> resolved = fs::ResolveInside(site_root_, relative);
+  std::optional<std::filesystem::path> resolved =
+      fs::ResolveInside(site_root_, relative, folder_names_);
   if (!resolved) throw HostError("MapPath: the path leaves the site: " + address);
   return *resolved;
 }

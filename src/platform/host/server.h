@@ -21,6 +21,8 @@
 
 namespace folirex {
 
+class SiteFolderNames;  // platform/fs/site_path.h
+
 class HostError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -35,7 +37,11 @@ struct ComponentInfo {
 class Server {
  public:
   Server() = default;
-  Server(std::filesystem::path site_root, std::string install_dir);
+  // `folder_names`: the site's folder names kept between requests (site_path.h), which MapPath
+  // resolves through and the site's writes note what they create in; null keeps none. Must
+  // outlive the Server.
+  Server(std::filesystem::path site_root, std::string install_dir,
+         SiteFolderNames* folder_names = nullptr);
 
   // Throws HostError when the path would leave the site root.
   std::filesystem::path MapPath(std::string_view path) const;
@@ -55,6 +61,7 @@ class Server {
   void SetMailConfigured(bool configured) { mail_configured_ = configured; }
 
   const std::filesystem::path& site_root() const { return site_root_; }
+  SiteFolderNames* folder_names() const { return folder_names_; }
   // The install folder as a site address: "/" or "/sub/".
   const std::string& install_dir() const { return install_dir_; }
   void SetInstallDir(std::string install_dir);
@@ -62,6 +69,7 @@ class Server {
  private:
   std::filesystem::path site_root_;
   std::string install_dir_ = "/";
+  SiteFolderNames* folder_names_ = nullptr;
   int script_timeout_ = 90;
   bool mail_configured_ = false;
 };

@@ -314,7 +314,8 @@ HostReply ErrorReply(int status) {
   return reply;
 }
 
-StaticSite::StaticSite(stdfs::path root) : root_(std::move(root)) {
+StaticSite::StaticSite(stdfs::path root, SiteFolderNames* folder_names)
+    : root_(std::move(root)), folder_names_(folder_names) {
   std::error_code ec;
   real_root_ = stdfs::canonical(root_, ec);
   if (ec) real_root_ = root_;
@@ -380,7 +381,8 @@ HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path
     if (segment == "..") return ErrorReply(404);
   }
   if (IsForbidden(segments)) return ErrorReply(404);
-  std::optional<stdfs::path> resolved = fs::ResolveInside(root_, JoinSegments(segments));
+  std::optional<stdfs::path> resolved =
+      fs::ResolveInside(root_, JoinSegments(segments), folder_names_);
   if (!resolved) return ErrorReply(404);
   // Checked again on the names found on the disk, whatever letter case the request used.
   std::vector<std::string> found;
@@ -401,8 +403,8 @@ HostReply StaticSite::Serve(std::string_view method, const std::string& raw_path
     }
     std::string folder = JoinSegments(segments);
     for (const char* page : kFolderPages) {
-      std::optional<stdfs::path> candidate =
-          fs::ResolveInside(root_, folder.empty() ? std::string(page) : folder + "/" + page);
+      std::optional<stdfs::path> candidate = fs::ResolveInside(
+          root_, folder.empty() ? std::string(page) : folder + "/" + page, folder_names_);
       if (candidate && stdfs::is_regular_file(*candidate, ec)) {
         return ServeFile(*candidate, raw_path, if_modified_since, nullptr);
       }

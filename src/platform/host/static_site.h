@@ -33,6 +33,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fs/site_path.h"
+
 namespace folirex {
 
 // A file opened to be sent from the disk, closed when its holder goes. Move-only.
@@ -79,7 +81,9 @@ std::string_view StatusReason(int status);
 class StaticSite {
  public:
   // `root` must be an absolute, normalised folder path.
-  explicit StaticSite(std::filesystem::path root);
+  // `folder_names`: the site's folder names, kept between lookups; null reads the folders each
+  // time. Must outlive the StaticSite.
+  explicit StaticSite(std::filesystem::path root, SiteFolderNames* folder_names = nullptr);
   StaticSite(const StaticSite&) = delete;
   StaticSite& operator=(const StaticSite&) = delete;
 
@@ -116,6 +120,7 @@ class StaticSite {
 
   std::filesystem::path root_;
   std::filesystem::path real_root_;  // root_ with its own links followed
+  SiteFolderNames* folder_names_;
   mutable std::shared_mutex kept_mutex_;
   // Shared with the requests that read an entry, so that a reader copies a pointer only.
   mutable std::unordered_map<std::string, std::shared_ptr<const KeptFile>> kept_;

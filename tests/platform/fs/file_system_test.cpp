@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -174,21 +174,25 @@ TEST(WriteFileTest, NewFilesGetTheCreatedModeAndRacingCreatorsAllSucceed) {
 
 TEST(WriteFileTest, FilesWrittenIntoALargeFolderAreFoundInAnyCaseAtOnce) {
   TempFolder site;
+  SiteFolderNames names;
   ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class"));
   for (int i = 0; i < 1500; ++i) {
     std::string id = std::to_string(i);
-    std::optional<stdfs::path> file = ResolveInside(site.path(), "news/class/List_" + id + ".html");
+    std::optional<stdfs::path> file =
+        ResolveInside(site.path(), "news/class/List_" + id + ".html", &names);
     ASSERT_TRUE(file.has_value());
-    ASSERT_TRUE(WriteTextFile(*file, "page " + id));
-    ASSERT_EQ(ResolveInside(site.path(), "NEWS/CLASS/list_" + id + ".html"), *file) << id;
+    ASSERT_TRUE(WriteTextFile(*file, "page " + id, nullptr, &names));
+    ASSERT_EQ(ResolveInside(site.path(), "NEWS/CLASS/list_" + id + ".html", &names), *file) << id;
   }
   // A folder made and a folder renamed by this process are found at once too.
-  ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class" / "Sub"));
-  EXPECT_EQ(ResolveInside(site.path(), "news/class/SUB"), site.path() / "News" / "Class" / "Sub");
-  ASSERT_TRUE(RenameFolder(site.path() / "News" / "Class" / "Sub", "Renamed"));
-  EXPECT_EQ(ResolveInside(site.path(), "news/class/renamed"),
+  ASSERT_TRUE(CreateFolderPath(site.path() / "News" / "Class" / "Sub", nullptr, &names));
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/SUB", &names),
+            site.path() / "News" / "Class" / "Sub");
+  ASSERT_TRUE(RenameFolder(site.path() / "News" / "Class" / "Sub", "Renamed", nullptr, &names));
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/renamed", &names),
             site.path() / "News" / "Class" / "Renamed");
-  EXPECT_EQ(ResolveInside(site.path(), "news/class/sub"), site.path() / "News" / "Class" / "sub");
+  EXPECT_EQ(ResolveInside(site.path(), "news/class/sub", &names),
+            site.path() / "News" / "Class" / "sub");
 }
 
 TEST(TextFileTest, WritesCodePage936WithoutByteOrderMarkAndReadsItBack) {

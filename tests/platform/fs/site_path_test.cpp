@@ -132,56 +132,80 @@ TEST(ResolveInsideTest, LinkToSiblingWithSharedPrefixIsOutside) {
 
 TEST(ResolveInsideTest, CacheFollowsRenamesAndDeletions) {
   TempFolder site;
+  SiteFolderNames names;
   site.Write("Folder/a.txt", "x");
-  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "Folder" / "a.txt");
+  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt", &names), site.path() / "Folder" / "a.txt");
 
   stdfs::rename(site.path() / "Folder", site.path() / "FOLDER");
-  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "FOLDER" / "a.txt");
+  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt", &names), site.path() / "FOLDER" / "a.txt");
 
   stdfs::remove_all(site.path() / "FOLDER");
-  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "folder" / "a.txt");
+  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt", &names), site.path() / "folder" / "a.txt");
 
   // Created after the failed lookup by a tool that then puts the folder's modification time back
   // (an unpacked archive, a copy that keeps times).
   stdfs::file_time_type seen = stdfs::last_write_time(site.path());
   site.Write("fOlDeR/A.TXT", "y");
   stdfs::last_write_time(site.path(), seen);
-  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "fOlDeR" / "A.TXT");
+  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt", &names), site.path() / "fOlDeR" / "A.TXT");
 
   // A case variant added later that matches exactly takes over.
   site.Write("folder/a.txt", "z");
-  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt"), site.path() / "folder" / "a.txt");
+  EXPECT_EQ(ResolveInside(site.path(), "folder/a.txt", &names), site.path() / "folder" / "a.txt");
 }
 
 TEST(ResolveInsideTest, CacheSeesAFolderReplacedUnderTheSameName) {
   TempFolder site;
+  SiteFolderNames names;
   site.Write("Up/Pic.jpg", "x");
-  EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "Pic.jpg");
+  EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg", &names), site.path() / "Up" / "Pic.jpg");
   stdfs::remove_all(site.path() / "Up");
   site.Write("Up/PIC.JPG", "x");
-  EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg"), site.path() / "Up" / "PIC.JPG");
+  EXPECT_EQ(ResolveInside(site.path(), "up/pic.jpg", &names), site.path() / "Up" / "PIC.JPG");
 }
 
 TEST(ResolveInsideTest, LargeFolderFilledOneByOneSeesEveryNotedName) {
   TempFolder site;
+  SiteFolderNames names;
   site.MakeFolder("List");
   for (int i = 0; i < 1500; ++i) {
     std::string name = "List_" + std::to_string(i) + ".html";
-    std::optional<stdfs::path> fresh = ResolveInside(site.path(), "list/" + name);
+    std::optional<stdfs::path> fresh = ResolveInside(site.path(), "list/" + name, &names);
     ASSERT_EQ(fresh, site.path() / "List" / name);
-    NoteCreated(site.Write("List/" + name, "x"));
+    names.NoteCreated(site.Write("List/" + name, "x"));
   }
   for (int i = 0; i < 1500; i += 7) {
     std::string name = "list_" + std::to_string(i) + ".HTML";
-    EXPECT_EQ(ResolveInside(site.path(), "LIST/" + name),
+    EXPECT_EQ(ResolveInside(site.path(), "LIST/" + name, &names),
               site.path() / "List" / ("List_" + std::to_string(i) + ".html"));
   }
   stdfs::remove(site.path() / "List" / "List_7.html");
-  EXPECT_EQ(ResolveInside(site.path(), "list/list_7.html"), site.path() / "List" / "list_7.html");
+  EXPECT_EQ(ResolveInside(site.path(), "list/list_7.html", &names),
+            site.path() / "List" / "list_7.html");
+}
+
+// Two servers of one process each keep their own names: a folder that one server is filling
+// answers its own misses from its listing for a while, but another server, and a lookup without
+// names, read the folder and find what a third writer made there meanwhile.
+TEST(ResolveInsideTest, EachServersNamesAreItsOwn) {
+  TempFolder site;
+  SiteFolderNames filling;
+  SiteFolderNames other;
+  site.Write("List/Old.html", "x");
+  ASSERT_EQ(ResolveInside(site.path(), "list/new.html", &filling),
+            site.path() / "List" / "new.html");
+  filling.NoteCreated(site.Write("List/Made.html", "x"));
+  site.Write("List/Other.html", "x");  // written without noting, as another program would
+  EXPECT_EQ(ResolveInside(site.path(), "list/other.html", &other),
+            site.path() / "List" / "Other.html");
+  EXPECT_EQ(ResolveInside(site.path(), "list/other.html"), site.path() / "List" / "Other.html");
+  EXPECT_EQ(ResolveInside(site.path(), "LIST/made.html", &filling),
+            site.path() / "List" / "Made.html");
 }
 
 TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
   TempFolder site;
+  SiteFolderNames names;
   for (int i = 0; i < 50; ++i) site.Write("Dir" + std::to_string(i) + "/File.html", "x");
   std::vector<std::thread> threads;
   std::vector<int> failures(8, 0);
@@ -190,7 +214,7 @@ TEST(ResolveInsideTest, ConcurrentLookupsAgree) {
       for (int round = 0; round < 20; ++round) {
         for (int i = 0; i < 50; ++i) {
           std::string name = "dir" + std::to_string(i);
-          auto resolved = ResolveInside(site.path(), name + "/FILE.HTML");
+          auto resolved = ResolveInside(site.path(), name + "/FILE.HTML", &names);
           if (resolved != site.path() / ("Dir" + std::to_string(i)) / "File.html") ++failures[t];
         }
       }
