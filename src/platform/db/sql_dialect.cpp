@@ -731,6 +731,20 @@ std::string SingleTableOf(std::string_view sql) {
 // Every statement a page runs comes through here, some twice: the scan keeps no tokens, but
 // still reads to the end, so that a text the tokenizer refuses answers "" as before.
 std::string LeadingKeyword(std::string_view sql) {
+  // Nearly every statement begins with its word, after blanks or opening brackets: read at once,
+  // without scanning the whole text (a long select is built for each page). Any other beginning
+  // (a comment, a quote) is read token by token.
+  size_t i = 0;
+  while (i < sql.size() &&
+         (sql[i] == ' ' || sql[i] == '\t' || sql[i] == '\r' || sql[i] == '\n' || sql[i] == '(')) {
+    ++i;
+  }
+  if (i < sql.size() && IsIdentStart(static_cast<unsigned char>(sql[i])) &&
+      static_cast<unsigned char>(sql[i]) < 0x80) {
+    size_t end = i;
+    while (end < sql.size() && IsIdentChar(static_cast<unsigned char>(sql[end]))) ++end;
+    return ToLower(sql.substr(i, end - i));
+  }
   bool found = false;
   std::string_view first;
   try {
