@@ -767,7 +767,8 @@ bool FirstKeywordReadsListInOrder(SqlEngine engine, int64_t matches, int64_t lis
 KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCaches* search,
                                    const std::string& column, const std::string& keyword,
                                    const ListQuery& listed, int64_t requested_page,
-                                   int64_t page_size, BodyMatchOrder body_order) {
+                                   int64_t page_size, BodyMatchOrder body_order,
+                                   std::optional<int64_t> counted) {
   EnsureListStructures(conn, lists);
   const ListQuery where = WithKeyword(conn.engine(), listed, column, keyword);
   // Until the search's indexes are built, the like alone finds the same rows.
@@ -787,6 +788,13 @@ KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCa
       instances.first_rows = kMostShortBodyTerms;
       instances.And(TermsBeginningWith(column, ShortRunTerm(run, length)));
       if (CachedCount(conn, lists, instances) >= kMostShortBodyTerms) index_condition.reset();
+    }
+    if (conn.engine() == SqlEngine::kPostgres && column == "d_content" && length == 1 &&
+        index_condition && counted && *counted * 4 > CachedCount(conn, lists, listed)) {
+      // A character that most bodies hold: PostgreSQL does not take the bodies' index for it and
+      // computes each listed body's sequences instead (a third of a millisecond a body); the like
+      // alone reads them some twenty times faster.
+      index_condition.reset();
     }
     const std::optional<ListCondition> exact =
         index_condition ? LikeBesideExactBodyKey(conn.engine(), column, keyword) : std::nullopt;

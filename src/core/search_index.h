@@ -204,13 +204,16 @@ struct KeywordMatches {
 // KeywordMatches for `column` like '%keyword%' among the rows of `listed` (Vantrel_Article with
 // the list's conditions). Ensures the list structures first. On SQLite a keyword of one or two
 // characters that most bodies hold is looked for in the bodies without the index (its terms'
-// count is kept against the data version). With `body_order`, the matches come from
-// KeptBodyMatches in that order when it keeps them, and are counted otherwise.
+// count is kept against the data version); on PostgreSQL so is a one-character keyword that
+// `counted` (its count among the listed, ListedKeywordCount, when the caller has it) finds in
+// more than a quarter of the list. With `body_order`, the matches come from KeptBodyMatches in
+// that order when it keeps them, and are counted otherwise.
 KeywordMatches CountKeywordMatches(Connection& conn, ListCaches* lists, SearchCaches* search,
                                    const std::string& column, const std::string& keyword,
                                    const ListQuery& listed, int64_t requested_page,
                                    int64_t page_size,
-                                   BodyMatchOrder body_order = BodyMatchOrder::kNone);
+                                   BodyMatchOrder body_order = BodyMatchOrder::kNone,
+                                   std::optional<int64_t> counted = std::nullopt);
 
 // `listed` with `column` like '%keyword%' beside its conditions.
 ListQuery WithKeyword(SqlEngine engine, const ListQuery& listed, const std::string& column,

@@ -245,9 +245,9 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
     }
   }
   if (FromIndex(conn, kept, facts, keyword, listed, unordered, source)) return source;
-  const KeywordMatches found = CountKeywordMatches(conn, kept.lists, kept.search, name, keyword,
-                                                   listed, RequestedPage(state), kSearchPageSize,
-                                                   SearchBodyOrder(conn.engine(), column, order));
+  const KeywordMatches found = CountKeywordMatches(
+      conn, kept.lists, kept.search, name, keyword, listed, RequestedPage(state), kSearchPageSize,
+      SearchBodyOrder(conn.engine(), column, order), facts.counted);
   source.total = found.matches;
   if (found.body) {
     source.body = found.body;
