@@ -42,14 +42,6 @@ void AdminFooter(RequestState& state) {
 
 namespace {
 
-// A session is signed in while the account it signed in with is still in the table under the
-// name and password it signed in with. Another host sharing the database may have deleted the
-// account, renamed it or changed its password since: the row is read on every request (by its
-// id, which a rename keeps and no later account reuses), and a session whose account is gone or
-// whose stamp no longer matches is signed out here and sent to the login page as one that never
-// signed in. The session that made the change itself holds the new stamp, and takes up the
-// name as now stored. With a function code, the same read tells whether the account holds it
-// under that name: one that does not is sent to the error page (errnum 1).
 // The read of the signed-in account (its name and password) and, for a page that needs one, its
 // grant of the right `code`.
 BoundSql AccountSelect(const Session& session, std::string_view code) {
@@ -66,6 +58,14 @@ BoundSql AccountSelect(const Session& session, std::string_view code) {
       {Variant(std::string(code)), Variant(id)}};
 }
 
+// A session is signed in while the account it signed in with is still in the table under the
+// name and password it signed in with. Another host sharing the database may have deleted the
+// account, renamed it or changed its password since: the row is read on every request (by its
+// id, which a rename keeps and no later account reuses), and a session whose account is gone or
+// whose stamp no longer matches is signed out here and sent to the login page as one that never
+// signed in. The session that made the change itself holds the new stamp, and takes up the
+// name as now stored. With a function code, the same read tells whether the account holds it
+// under that name: one that does not is sent to the error page (errnum 1).
 void RequireAccount(RequestState& state, std::string_view code = {}) {
   Session& session = *state.host.Session;
   if (!session.Get("User_Code").IsBlank()) {

@@ -8,6 +8,7 @@
 
 #include "core/list_structures.h"
 #include "core/public_request.h"
+#include "core/reads_ahead.h"
 #include "core/text_helpers.h"
 #include "platform/db/provider.h"
 #include "platform/db/recordset.h"
@@ -134,7 +135,7 @@ namespace {
 std::unique_ptr<db::Statement> ReadChannelsWith(DatabaseState& db, RequestCaches& caches,
                                                 const std::string& channels,
                                                 std::vector<BoundSql>& with) {
-  if (with.empty() || db.Conn->engine() != SqlEngine::kPostgres) return nullptr;
+  if (with.empty() || !ReadsAhead(db)) return nullptr;
   std::vector<BoundSql> reads = {BoundSql{channels, {}}};
   reads.insert(reads.end(), std::make_move_iterator(with.begin()),
                std::make_move_iterator(with.end()));

@@ -415,8 +415,9 @@ std::string PageRender::DrawTopUser(const Variant& params, const std::string& ch
 
 std::string PageRender::DrawCorrelative(const Variant& /*params*/, const std::string& chip) {
   auto planned = related_reads_.find(chip);
-  if (planned != related_reads_.end())
+  if (planned != related_reads_.end()) {
     return ShowArticleCorrelative(state_, channel_, planned->second);
+  }
   // The article the page has read already answers the relation's title and keywords.
   const LoadedArticle* loaded = args_.article;
   if (loaded == nullptr && article_loaded_) loaded = article_;

@@ -265,6 +265,16 @@ class PgSession : public Session {
   };
   Preparing PreparingOf(const std::string& sql, const std::string& keyword,
                         const std::vector<Oid>& types);
+  // Whether a statement sent as `preparing` says, binding `values` values, is planned for them
+  // (see Run).
+  bool PlannedForItsValues(const Preparing& preparing, size_t values) const {
+    return preparing.prepared == nullptr && values > 0 && PQserverVersion(conn_.get()) >= 120000;
+  }
+  // Sends one statement into the open pipeline, as Run and RunTogether send it: [planned for the
+  // values] [prepare] the statement [general plans again]. False when libpq refused a send.
+  bool SendStatement(const std::string& sql, const Preparing& preparing, bool for_values,
+                     const std::vector<Oid>& types, const std::vector<std::string>& values,
+                     const std::vector<bool>& nulls);
   // Whether value `i` is one the session plans for (PlanForValues), bound as text.
   bool IsPlannedValue(const std::vector<Oid>& types, const std::vector<std::string>& values,
                       const std::vector<bool>& nulls, size_t i) const;
@@ -423,23 +433,17 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   const bool control = keyword == "savepoint" || keyword == "release" || keyword == "rollback" ||
                        keyword == "commit" || keyword == "begin" || keyword == "end";
   const bool guarded = in_transaction_ && !control;
-  const int n = static_cast<int>(values.size());
-  std::vector<const char*> pointers(values.size());
-  for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
 
   const Preparing preparing = PreparingOf(sql, keyword, types);
   const std::string& key = preparing.key;
-  Prepared* prepared = preparing.prepared;
   const bool prepare_now = preparing.prepare_now;
-  // A statement kept prepared is not sent as text again.
-  const std::string text = prepared != nullptr && !prepare_now ? std::string() : Numbered(sql);
 
   // A statement run once so far (a search's, whose keyword is in its text) is planned for the
   // values it binds: the general plan (UseGeneralPlans) takes a bound channel for a fifth of the
   // articles, and joined the channel's whole list from an index of it to a keyword's few rows.
   // Failing, the statement ends its transaction or savepoint, which takes the setting back too.
   // A server older than the setting (PostgreSQL 12) chooses for itself.
-  const bool for_values = prepared == nullptr && n > 0 && PQserverVersion(c) >= 120000;
+  const bool for_values = PlannedForItsValues(preparing, values.size());
   // One flight: [BEGIN] [SAVEPOINT] [planned for the values] [prepare] statement [general plans
   // again] [RELEASE], then the sync.
   if (PQenterPipelineMode(c) != 1) {
@@ -457,18 +461,7 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   if (guarded) {
     send(PQsendQueryParams(c, "SAVEPOINT vb_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0));
   }
-  if (for_values) {
-    send(PQsendQueryParams(c, kPlansForValues, 0, nullptr, nullptr, nullptr, nullptr, 0));
-  }
-  if (prepare_now) send(PQsendPrepare(c, prepared->name.c_str(), text.c_str(), n, types.data()));
-  if (prepared != nullptr) {
-    send(PQsendQueryPrepared(c, prepared->name.c_str(), n, pointers.data(), nullptr, nullptr, 0));
-  } else {
-    send(PQsendQueryParams(c, text.c_str(), n, types.data(), pointers.data(), nullptr, nullptr, 0));
-  }
-  if (for_values) {
-    send(PQsendQueryParams(c, kGeneralPlans, 0, nullptr, nullptr, nullptr, nullptr, 0));
-  }
+  send(SendStatement(sql, preparing, for_values, types, values, nulls) ? 1 : 0);
   if (guarded) {
     send(PQsendQueryParams(c, "RELEASE SAVEPOINT vb_stmt", 0, nullptr, nullptr, nullptr, nullptr,
                            0));
@@ -522,6 +515,32 @@ Result PgSession::Run(const std::string& sql, const std::string& keyword,
   }
   if (ddl) ForgetPrepared();
   return statement_result;
+}
+
+bool PgSession::SendStatement(const std::string& sql, const Preparing& preparing, bool for_values,
+                              const std::vector<Oid>& types, const std::vector<std::string>& values,
+                              const std::vector<bool>& nulls) {
+  PGconn* c = conn_.get();
+  const auto setting = [c](const char* text) {
+    return PQsendQueryParams(c, text, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+  };
+  const int n = static_cast<int>(values.size());
+  std::vector<const char*> pointers(values.size());
+  for (size_t i = 0; i < values.size(); ++i) pointers[i] = nulls[i] ? nullptr : values[i].c_str();
+  const Prepared* prepared = preparing.prepared;
+  // A statement kept prepared is not sent as text again.
+  const std::string text =
+      prepared != nullptr && !preparing.prepare_now ? std::string() : Numbered(sql);
+  if (for_values && !setting(kPlansForValues)) return false;
+  if (preparing.prepare_now &&
+      PQsendPrepare(c, prepared->name.c_str(), text.c_str(), n, types.data()) != 1) {
+    return false;
+  }
+  const int sent = prepared != nullptr ? PQsendQueryPrepared(c, prepared->name.c_str(), n,
+                                                             pointers.data(), nullptr, nullptr, 0)
+                                       : PQsendQueryParams(c, text.c_str(), n, types.data(),
+                                                           pointers.data(), nullptr, nullptr, 0);
+  return sent == 1 && (!for_values || setting(kGeneralPlans));
 }
 
 bool PgSession::IsPlannedValue(const std::vector<Oid>& types,
@@ -600,11 +619,9 @@ void PgSession::RunTogether(const std::vector<Statement*>& reads) {
   };
   std::vector<Flight> flights;
   flights.reserve(together.size());
-  const bool plans_for_values = PQserverVersion(c) >= 120000;
   for (PgStatement* statement : together) {
     Preparing preparing = PreparingOf(statement->sql(), statement->keyword(), statement->types());
-    const bool for_values =
-        preparing.prepared == nullptr && !statement->values().empty() && plans_for_values;
+    const bool for_values = PlannedForItsValues(preparing, statement->values().size());
     flights.push_back({statement, std::move(preparing), for_values, nullptr});
   }
   const auto forget_prepared_now = [&] {
@@ -616,31 +633,11 @@ void PgSession::RunTogether(const std::vector<Statement*>& reads) {
     forget_prepared_now();
     return;
   }
-  const auto send_setting = [c](const char* setting) {
-    return PQsendQueryParams(c, setting, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
-  };
   bool sent = true;
   for (const Flight& flight : flights) {
     const PgStatement& st = *flight.statement;
-    const int n = static_cast<int>(st.values().size());
-    std::vector<const char*> pointers(st.values().size());
-    for (size_t i = 0; i < pointers.size(); ++i) {
-      pointers[i] = st.nulls()[i] ? nullptr : st.values()[i].c_str();
-    }
-    const Prepared* prepared = flight.preparing.prepared;
-    sent = sent && (!flight.for_values || send_setting(kPlansForValues));
-    if (sent && flight.preparing.prepare_now) {
-      sent = PQsendPrepare(c, prepared->name.c_str(), Numbered(st.sql()).c_str(), n,
-                           st.types().data()) == 1;
-    }
-    if (sent && prepared != nullptr) {
-      sent = PQsendQueryPrepared(c, prepared->name.c_str(), n, pointers.data(), nullptr, nullptr,
-                                 0) == 1;
-    } else if (sent) {
-      sent = PQsendQueryParams(c, Numbered(st.sql()).c_str(), n, st.types().data(), pointers.data(),
-                               nullptr, nullptr, 0) == 1;
-    }
-    sent = sent && (!flight.for_values || send_setting(kGeneralPlans));
+    sent = SendStatement(st.sql(), flight.preparing, flight.for_values, st.types(), st.values(),
+                         st.nulls());
     if (!sent) break;
   }
   if (!sent || PQpipelineSync(c) != 1) {
