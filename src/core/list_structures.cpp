@@ -1018,4 +1018,18 @@ int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list, 
   });
 }
 
+std::optional<int64_t> KeptCountAt(Connection& conn, ListCaches* lists, const ListQuery& list,
+                                   int64_t version) {
+  if (lists == nullptr || list.DependsOnTime()) return std::nullopt;
+  if (list.first_rows > 0 && list.Whole().Logged()) {
+    const std::optional<int64_t> whole = KeptCountAt(conn, lists, list.Whole(), version);
+    if (!whole) return std::nullopt;
+    return std::min(list.first_rows, *whole);
+  }
+  const ListQuery counted = list.first_rows > 0 ? list : list.Whole();
+  const std::optional<CountCache::Kept> kept = lists->kept->counts.Find(ListKey(conn, counted));
+  if (!kept || kept->version != version) return std::nullopt;
+  return kept->count;
+}
+
 }  // namespace folirex

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,6 +127,10 @@ int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list);
 // The same at `version`, a data version the caller read before (ArticleDataVersion), so that a
 // page that also takes its rows from a cache reads the version once.
 int64_t CachedCount(Connection& conn, ListCaches* lists, const ListQuery& list, int64_t version);
+// What CachedCount answers at `version` when it answers from the kept count alone, with no
+// statement; nullopt when it would count or bring a count forward.
+std::optional<int64_t> KeptCountAt(Connection& conn, ListCaches* lists, const ListQuery& list,
+                                   int64_t version);
 
 // The head of a paged list of articles: the first column (d_id) of its first rows, in the
 // list's own order, as the list's select gave them; `whole` when they are all its rows. A pager

@@ -12,6 +12,7 @@
 
 #include "core/list_structures.h"
 #include "core/public_request.h"
+#include "core/reads_ahead.h"
 #include "platform/db/connection.h"
 #include "platform/db/kept_reads.h"
 #include "platform/db/recordset.h"
@@ -195,9 +196,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   }
 
   page_count_ = PageCountOf(total_record_, page_size_);
-  int32_t last_page =
-      static_cast<int32_t>(std::min<int64_t>(page_count_, std::numeric_limits<int32_t>::max()));
-  int64_t current_page = CheckNum(request_page_, 1, last_page);
+  const int64_t current_page = SettledPage(request_page_, page_count_);
   request_page_ = Variant(static_cast<long long>(current_page));
   bar_ = BuildBar(current_page);
 
@@ -205,9 +204,13 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   const int64_t first_row = FirstRowOf(current_page, page_size_);
   if (page_sql_) return ReadPage(page_sql_(first_row - 1, page_size_));
   if (state_.caches.ListPagesAhead > 1) return RowsReadAhead(first_row);
-  if (deep_select_ && list_ && first_row - 1 >= kDeepFromRow && !list_->DependsOnTime()) {
+  if (ThroughHead(first_row)) {
     if (version < 0) version = ArticleDataVersion(conn, state_.db.Lists);
     if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
+  }
+  if (std::shared_ptr<const db::KeptRows> ahead =
+          TakeReadAhead(state_.caches, {{sql_, params_}, first_row - 1, page_size_})) {
+    return ahead->rows;
   }
   Recordset rs;
   rs.Open(sql_, params_, conn, 1, 1);
@@ -215,6 +218,50 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
   Rows rows = rs.GetRows(page_size_);
   rs.Close();
   return rows;
+}
+
+std::optional<Connection::TogetherRead> Cls_Pagination::PlannedRead() {
+  if (!list_ || known_total_ || page_sql_ || state_.caches.ListPagesAhead > 1 ||
+      state_.db.Conn == nullptr) {
+    return std::nullopt;
+  }
+  Connection& conn = *state_.db.Conn;
+  const int64_t version = ArticleDataVersion(conn, state_.db.Lists);
+  const std::optional<int64_t> total = KeptCountAt(conn, state_.db.Lists, *list_, version);
+  if (!total || *total <= 0) return std::nullopt;
+  const Variant requested = StaticLinks() ? request_page_ : Variant(RequestedPage(state_));
+  const int64_t first_row =
+      FirstRowOf(SettledPage(requested, PageCountOf(*total, page_size_)), page_size_);
+  if (!ThroughHead(first_row)) {
+    return Connection::TogetherRead{{sql_, params_}, first_row - 1, page_size_};
+  }
+  const std::shared_ptr<const ListHead> head =
+      FindListHead(conn, state_.db.Lists, *list_, version, first_row - 1 + page_size_);
+  if (head == nullptr) return std::nullopt;
+  BoundSql select = HeadPage(*head, first_row).first;
+  if (select.sql.empty()) return std::nullopt;
+  return Connection::TogetherRead{std::move(select)};
+}
+
+int64_t Cls_Pagination::SettledPage(const Variant& requested, int64_t page_count) {
+  const int32_t last_page =
+      static_cast<int32_t>(std::min<int64_t>(page_count, std::numeric_limits<int32_t>::max()));
+  return CheckNum(requested, 1, last_page);
+}
+
+bool Cls_Pagination::ThroughHead(int64_t first_row) const {
+  return deep_select_ && list_ && first_row - 1 >= kDeepFromRow && !list_->DependsOnTime();
+}
+
+std::pair<BoundSql, std::vector<int64_t>> Cls_Pagination::HeadPage(const ListHead& head,
+                                                                   int64_t first_row) const {
+  const int64_t held = static_cast<int64_t>(head.ids.size());
+  if (first_row - 1 >= held) return {};
+  const int64_t end = std::min(first_row - 1 + page_size_, held);
+  std::vector<int64_t> ids(head.ids.begin() + (first_row - 1), head.ids.begin() + end);
+  BoundSql source = IdsIn("d_id", ids);
+  return {BoundSql{deep_select_("Vantrel_Article where " + source.sql), std::move(source.params)},
+          std::move(ids)};
 }
 
 Cls_Pagination::Rows Cls_Pagination::ReadPage(const BoundSelect& select) {
@@ -262,14 +309,11 @@ std::optional<Cls_Pagination::Rows> Cls_Pagination::RowsThroughHead(int64_t firs
       return std::shared_ptr<const ListHead>(std::move(kept));
     });
   }
-  const int64_t held = head == nullptr ? 0 : static_cast<int64_t>(head->ids.size());
-  if (first_row - 1 >= held) return std::nullopt;
-  const int64_t end = std::min(reach, held);
-
-  const std::vector<int64_t> ids(head->ids.begin() + (first_row - 1), head->ids.begin() + end);
-  const BoundSql source = IdsIn("d_id", ids);
+  if (head == nullptr) return std::nullopt;
+  const auto [select, ids] = HeadPage(*head, first_row);
+  if (select.sql.empty()) return std::nullopt;
   Recordset rs;
-  rs.Open(deep_select_("Vantrel_Article where " + source.sql), source.params, conn, 0, 1);
+  OpenReadAhead(state_, rs, select.sql, select.params);
   std::unordered_map<int64_t, std::vector<Variant>> by_id;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::vector<Variant> row;

@@ -37,7 +37,10 @@
 #include <vector>
 
 #include "core/list_query.h"
+#include "core/list_structures.h"
 #include "core/request_state.h"
+#include "platform/db/connection.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -210,6 +213,12 @@ class Cls_Pagination {
   // below 1 gives 1; beyond the last page gives the last page), builds the bar and returns the
   // page's rows (fewer than PageSize on the last page). No rows: an empty result, no bar.
   Rows ResultSet();
+  // The read ResultSet will make of the page's rows, when it is known before, with no statement:
+  // for a list of articles (Articles) whose count is kept at the article data version, the
+  // page's window of Sql, or deep in the list the page's rows by the ids of its kept head.
+  // nullopt otherwise. Read ahead with a page's other reads (core/reads_ahead.h), ResultSet takes
+  // the rows from there.
+  std::optional<Connection::TogetherRead> PlannedRead();
 
   // The count read by ResultSet; 0 before it.
   int64_t TotalRecord() const { return total_record_; }
@@ -245,6 +254,14 @@ class Cls_Pagination {
   };
 
   bool StaticLinks() const;
+  // The page shown for `requested` among `page_count` pages: 1 when missing, not a number or
+  // below 1, the last page when beyond it.
+  static int64_t SettledPage(const Variant& requested, int64_t page_count);
+  // Whether the page from `first_row` goes through the list's head (DeepPages).
+  bool ThroughHead(int64_t first_row) const;
+  // The select of the ids of `head` from first_row, at most a page of them, and the ids; an empty
+  // select when the head ends before it.
+  std::pair<BoundSql, std::vector<int64_t>> HeadPage(const ListHead& head, int64_t first_row) const;
   // The rows of a select, at most PageSize of them.
   Rows ReadPage(const BoundSelect& select);
   // The page's rows through the list's kept head (DeepPages), reading the head when no head of

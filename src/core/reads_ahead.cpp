@@ -48,6 +48,15 @@ std::vector<std::shared_ptr<db::KeptRows>> SplitArms(const db::KeptRows& answer,
   return lists;
 }
 
+// What a read is kept under until it is drawn: a window by its place too.
+std::string ReadKey(const Connection::TogetherRead& read) {
+  std::string key = db::StatementKey(read.select.sql, read.select.params);
+  if (read.count > 0) {
+    key += '\x1f' + std::to_string(read.offset) + ',' + std::to_string(read.count);
+  }
+  return key;
+}
+
 }  // namespace
 
 bool ReadsAhead(const DatabaseState& db) {
@@ -58,8 +67,8 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   if (!ReadsAhead(state.db)) return;
   std::vector<std::string> taken;
   // A read once: the same select twice, or one read ahead already and not drawn yet, is read once.
-  const auto fresh = [&](const BoundSql& read) {
-    std::string key = db::StatementKey(read.sql, read.params);
+  const auto fresh = [&](const Connection::TogetherRead& read) {
+    std::string key = ReadKey(read);
     if (state.caches.ReadAhead.count(key) != 0 ||
         std::find(taken.begin(), taken.end(), key) != taken.end()) {
       return false;
@@ -70,11 +79,11 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   std::vector<const BoundSql*> lists;
   std::vector<std::string> list_keys;
   for (const BoundSql& list : reads.lists) {
-    if (!fresh(list)) continue;
+    if (!fresh({list})) continue;
     lists.push_back(&list);
     list_keys.push_back(taken.back());
   }
-  std::vector<BoundSql> statements;
+  std::vector<Connection::TogetherRead> statements;
   // What each statement answers: the lists from `first` to `first + count`, or a read of its own
   // (count 0) under `key`.
   struct Answer {
@@ -86,16 +95,21 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   for (size_t start = 0; start < lists.size(); start += kListsReadTogether) {
     const size_t end = std::min(lists.size(), start + kListsReadTogether);
     if (end - start == 1) {
-      statements.push_back(*lists[start]);
+      statements.push_back({*lists[start]});
       answers.push_back({0, 0, list_keys[start]});
       continue;
     }
-    statements.push_back(ListsStatement({lists.begin() + start, lists.begin() + end}));
+    statements.push_back({ListsStatement({lists.begin() + start, lists.begin() + end})});
     answers.push_back({start, end - start, {}});
   }
   for (const BoundSql& other : reads.others) {
-    if (!fresh(other)) continue;
-    statements.push_back(other);
+    if (!fresh({other})) continue;
+    statements.push_back({other});
+    answers.push_back({0, 0, taken.back()});
+  }
+  for (const Connection::TogetherRead& page : reads.pages) {
+    if (!fresh(page)) continue;
+    statements.push_back(page);
     answers.push_back({0, 0, taken.back()});
   }
   // A read alone gains nothing by going ahead of its drawing.
@@ -115,15 +129,22 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   }
 }
 
+std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches,
+                                                  const Connection::TogetherRead& read) {
+  auto found = caches.ReadAhead.find(ReadKey(read));
+  if (found == caches.ReadAhead.end()) return nullptr;
+  std::shared_ptr<const db::KeptRows> rows = std::move(found->second);
+  caches.ReadAhead.erase(found);
+  return rows;
+}
+
 void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params) {
-  auto found = caches.ReadAhead.find(db::StatementKey(sql, params));
-  if (found == caches.ReadAhead.end()) {
+  std::shared_ptr<const db::KeptRows> rows = TakeReadAhead(caches, {{sql, params}});
+  if (rows == nullptr) {
     rs.Open(sql, params, conn, 0, 1);
     return;
   }
-  std::shared_ptr<const db::KeptRows> rows = std::move(found->second);
-  caches.ReadAhead.erase(found);
   rs.Open(std::move(rows), conn);
 }
 

@@ -259,6 +259,30 @@ std::string RenderArticleList(RequestState& state, const ChannelSettings& page_c
   return html;
 }
 
+namespace {
+
+// What of the pager decides which rows it reads: the page (the chip's, else the request's; on
+// a published channel's lists the one given), its size, the select and its list.
+void SetPagerReads(Cls_Pagination& pager, const ChannelSettings& page_channel,
+                   const ArticleListChip& chip, const ArticleListQuery& query,
+                   std::optional<int64_t> page_number, int64_t page_size) {
+  const std::string mode = page_channel.GenerateHtml.ToString();
+  pager.PositionFlag(Variant(mode == "0" || mode == "2" ? "0" : "1"));
+  // Without a page number the pager reads the request's.
+  pager.RequestPage(page_number ? Variant(static_cast<long long>(*page_number)) : Variant(""));
+  pager.PageSize(Variant(static_cast<long long>(page_size)));
+  pager.Sql(query.select);
+  pager.Articles(query.list);
+  // Clicks do not move the article data version: a list in their order keeps no head.
+  if (chip.order_code != 5 && chip.order_code != 6) {
+    pager.DeepPages([order_code = chip.order_code](const std::string& source) {
+      return ArticleListSelectFrom(source, order_code);
+    });
+  }
+}
+
+}  // namespace
+
 std::string RenderArticleListPaged(RequestState& state, const ChannelSettings& page_channel,
                                    const ArticleListChip& chip, Cls_Pagination& pager) {
   Cls_Pagination::Rows rows = pager.ResultSet();
@@ -313,9 +337,7 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   const std::string mode = page_channel.GenerateHtml.ToString();
   const bool dynamic = mode == "0" || mode == "2";
   std::string url;
-  std::string flag = "1";
   int num_size = 6;
-  if (dynamic) flag = "0";
   if (type == "classlist") {
     const std::string id = std::to_string(class_id.value_or(0));
     if (dynamic) {
@@ -347,22 +369,25 @@ std::string ShowArticleList(RequestState& state, const ChannelSettings& page_cha
   }
 
   Cls_Pagination pager(state);
+  SetPagerReads(pager, page_channel, chip, query, page_number, page_size);
   pager.DbType("ACCESS");
   pager.Url(url);
-  pager.PositionFlag(Variant(flag));
-  // Without a page number the pager reads the request's.
-  pager.RequestPage(page_number ? Variant(static_cast<long long>(*page_number)) : Variant(""));
-  pager.PageSize(Variant(static_cast<long long>(page_size)));
   pager.NumSize(Variant(num_size));
-  pager.Sql(query.select);
-  pager.Articles(query.list);
-  // Clicks do not move the article data version: a list in their order keeps no head.
-  if (chip.order_code != 5 && chip.order_code != 6) {
-    pager.DeepPages([order_code = chip.order_code](const std::string& source) {
-      return ArticleListSelectFrom(source, order_code);
-    });
-  }
   return RenderArticleListPaged(state, page_channel, chip, pager);
+}
+
+std::optional<Connection::TogetherRead> PagedListRead(
+    RequestState& state, const ChannelSettings& channel, const ArticleListChip& chip,
+    const Variant& page_type, std::optional<int64_t> page_number, int64_t page_size,
+    std::optional<int64_t> class_id, std::optional<int64_t> subject_id) {
+  const std::string type = LCase(page_type.ToString());
+  if (DrawnWhole(type, chip) || !IsListPage(type)) return std::nullopt;
+  const ArticleListQuery query =
+      BuildArticleListQuery(state.db, channel, chip, page_type, class_id, subject_id);
+  if (Trim(query.select).empty()) return std::nullopt;
+  Cls_Pagination pager(state);
+  SetPagerReads(pager, channel, chip, query, page_number, page_size);
+  return pager.PlannedRead();
 }
 
 std::optional<BoundSql> WholeListSelect(DatabaseState& db, const ChannelSettings& channel,

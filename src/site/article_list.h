@@ -30,6 +30,7 @@
 
 #include "core/pagination.h"
 #include "core/request_state.h"
+#include "platform/db/connection.h"
 #include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 #include "site/article_list_sql.h"
@@ -64,6 +65,13 @@ std::optional<BoundSql> WholeListSelect(DatabaseState& db, const ChannelSettings
                                         const ArticleListChip& chip, const Variant& page_type,
                                         std::optional<int64_t> class_id,
                                         std::optional<int64_t> subject_id);
+
+// The read by which ShowArticleList reads the page of the chip's paged list, when it is known
+// before it draws (Cls_Pagination::PlannedRead); nullopt otherwise.
+std::optional<Connection::TogetherRead> PagedListRead(
+    RequestState& state, const ChannelSettings& channel, const ArticleListChip& chip,
+    const Variant& page_type, std::optional<int64_t> page_number, int64_t page_size,
+    std::optional<int64_t> class_id, std::optional<int64_t> subject_id);
 
 // The current page of the pager's list and its bar, drawn for `channel`. The
 // pager's properties must be set; this reads ResultSet once.

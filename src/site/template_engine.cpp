@@ -889,6 +889,10 @@ PageReads PageReadsOf(RequestState& state, const ChannelSettings& channel,
       if (std::optional<BoundSql> select = WholeListSelect(
               state.db, channel, *fields, args.page_type, args.class_id, args.subject_id)) {
         reads.lists.push_back(std::move(*select));
+      } else if (std::optional<Connection::TogetherRead> page =
+                     PagedListRead(state, channel, *fields, args.page_type, args.page_number,
+                                   args.page_size, args.class_id, args.subject_id)) {
+        reads.pages.push_back(std::move(*page));
       }
     } else if (row->render == &PageRender::DrawArticlePic) {
       BoundSql select = GetArticlePicSql(state.db, channel, params, args.page_type, args.class_id,

@@ -271,12 +271,33 @@ std::unique_ptr<db::Statement> Connection::PrepareRead(std::string_view sql,
   return st;
 }
 
+std::unique_ptr<db::Statement> Connection::PrepareWindow(std::string_view sql,
+                                                         const std::vector<Variant>& params,
+                                                         int64_t offset, int64_t count) {
+  db::Session& s = session();
+  std::unique_ptr<db::Statement> st =
+      s.PrepareNative(TranslateWindowSql(sql, s.engine(), offset, count, s.hints()));
+  CountStatement(sql, *st);
+  st->Bind(params);
+  return st;
+}
+
 std::vector<std::shared_ptr<const db::KeptRows>> Connection::ReadTogether(
     const std::vector<BoundSql>& reads) {
+  std::vector<TogetherRead> whole;
+  whole.reserve(reads.size());
+  for (const BoundSql& read : reads) whole.push_back({read});
+  return ReadTogether(whole);
+}
+
+std::vector<std::shared_ptr<const db::KeptRows>> Connection::ReadTogether(
+    const std::vector<TogetherRead>& reads) {
   std::vector<std::unique_ptr<db::Statement>> statements;
   std::vector<db::Statement*> together;
-  for (const BoundSql& read : reads) {
-    statements.push_back(PrepareRead(read.sql, read.params));
+  for (const TogetherRead& read : reads) {
+    statements.push_back(
+        read.count > 0 ? PrepareWindow(read.select.sql, read.select.params, read.offset, read.count)
+                       : PrepareRead(read.select.sql, read.select.params));
     together.push_back(statements.back().get());
   }
   session().RunTogether(together);

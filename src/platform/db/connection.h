@@ -90,9 +90,23 @@ class Connection {
   std::unique_ptr<db::Statement> PrepareRead(const db::KeptRead& read);
   // ExecuteScalar of a kept read.
   Variant ExecuteScalar(const db::KeptRead& read);
-  // The rows and column names of each of `reads` (selects with their values), read in one
-  // exchange with the database where its engine talks to a server (db::Session::RunTogether),
-  // each counted as a statement; null for a read that failed (read alone, it says why).
+  // A select bound to its values for the rows `offset` + 1 to `offset` + `count` of its order
+  // (a scrollable recordset's window), ready to step, run on the database (and counted).
+  std::unique_ptr<db::Statement> PrepareWindow(std::string_view sql,
+                                               const std::vector<Variant>& params, int64_t offset,
+                                               int64_t count);
+  // A read of ReadTogether: the rows of `select`, or with `count` above 0 its window from
+  // `offset` (PrepareWindow).
+  struct TogetherRead {
+    BoundSql select;
+    int64_t offset = 0;
+    int64_t count = 0;
+  };
+  // The rows and column names of each of `reads`, read in one exchange with the database where
+  // its engine talks to a server (db::Session::RunTogether), each counted as a statement; null
+  // for a read that failed (read alone, it says why).
+  std::vector<std::shared_ptr<const db::KeptRows>> ReadTogether(
+      const std::vector<TogetherRead>& reads);
   std::vector<std::shared_ptr<const db::KeptRows>> ReadTogether(const std::vector<BoundSql>& reads);
   // The value `sql` answers (a select of one value, Null when it answers no row). On a
   // connection that keeps them (KeepReadsUntilWrite: a request's, whose work is short), it is

@@ -182,11 +182,7 @@ struct Recordset::Impl : db::Cursor {
 
   // Scrollable: the rows [offset, offset + n) of the select.
   std::vector<std::vector<Variant>> Fetch(int64_t offset, int64_t n) {
-    db::Session& s = session();
-    std::unique_ptr<db::Statement> st =
-        s.PrepareNative(TranslateWindowSql(sql, s.engine(), offset, n, s.hints()));
-    conn->CountStatement(sql, *st);
-    st->Bind(params);
+    std::unique_ptr<db::Statement> st = conn->PrepareWindow(sql, params, offset, n);
     std::vector<std::vector<Variant>> rows;
     bool first = true;
     while (st->Step()) {
