@@ -126,10 +126,10 @@ constexpr std::string_view kListFillTable = "Vantrel_ListStructuresFill";
 
 // PostgreSQL: whether every structure of the lists is there (the version table, the change log,
 // the state of the search's build, the order of clicks' table, the functions the search's indexes
-// are made of, and the sequences' function in PL/pgSQL: one made as an SQL function before is
-// replaced by the same sequences). Not while the bodies' sequences are indexed under the channel as
-// before: their creation then finds the search's indexes incomplete, and the search builds them
-// again (core/search_structures.h).
+// are made of, and the sequences' and the body keyword's functions in PL/pgSQL: one made as an
+// SQL function before is replaced by one of the same results). Not while the bodies' sequences are
+// indexed under the channel as before: their creation then finds the search's indexes incomplete,
+// and the search builds them again (core/search_structures.h).
 bool HasPostgresStructures(Connection& conn) {
   std::unique_ptr<db::Statement> st = conn.session().PrepareNative(
       "select case when exists (select 1 from pg_class c join pg_namespace n on n.oid = "
@@ -140,9 +140,9 @@ bool HasPostgresStructures(Connection& conn) {
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'vantrel_searchindex', 'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
-      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', 'folirex_body_query', "
-      "'folirex_body_pairs') or (p.proname = 'folirex_short_grams' and p.prolang = (select oid "
-      "from pg_language where lanname = 'plpgsql')))) end");
+      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', "
+      "'folirex_body_pairs') or (p.proname in ('folirex_short_grams', 'folirex_body_query') and "
+      "p.prolang = (select oid from pg_language where lanname = 'plpgsql')))) end");
   st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) == 8;
 }
