@@ -60,11 +60,12 @@ std::vector<std::string> PostgresStatements() {
       "char_length(l); r text[] := '{}'; BEGIN FOR i IN 1..n LOOP r := r || substr(l, i, 1); "
       "IF i < n THEN r := r || substr(l, i, 2); END IF; END LOOP; RETURN r; END $$",
       // A keyword's sequences to look for: the lowered keyword itself, or its two-character
-      // sequences should lowering lengthen it beyond two characters.
-      "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE sql "
-      "IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN char_length(lower(t)) <= 2 THEN "
-      "ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr(lower(t), i, 2) FROM "
-      "generate_series(1, char_length(lower(t)) - 1) i) END $$",
+      // sequences should lowering lengthen it beyond two characters. In PL/pgSQL too: as an SQL
+      // function with a subquery, which is never inlined, it was planned anew in every search.
+      "CREATE OR REPLACE FUNCTION folirex_short_key(t text) RETURNS text[] LANGUAGE plpgsql "
+      "IMMUTABLE STRICT PARALLEL SAFE AS $$ BEGIN RETURN (SELECT CASE WHEN "
+      "char_length(lower(t)) <= 2 THEN ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr("
+      "lower(t), i, 2) FROM generate_series(1, char_length(lower(t)) - 1) i) END); END $$",
   };
   for (std::string& sql : PgBodyIndexFunctions()) statements.push_back(std::move(sql));
   // Each body the search's index names is read, and a long one decompressed: lz4 does that
@@ -126,8 +127,8 @@ constexpr std::string_view kListFillTable = "Vantrel_ListStructuresFill";
 
 // PostgreSQL: whether every structure of the lists is there (the version table, the change log,
 // the state of the search's build, the order of clicks' table, the functions the search's indexes
-// are made of, and the sequences' and the body keyword's functions in PL/pgSQL: one made as an
-// SQL function before is replaced by one of the same results). Not while the bodies' sequences are
+// are made of, and the sequences' and the keywords' functions in PL/pgSQL: one made as an SQL
+// function before is replaced by one of the same results). Not while the bodies' sequences are
 // indexed under the channel as before: their creation then finds the search's indexes incomplete,
 // and the search builds them again (core/search_structures.h).
 bool HasPostgresStructures(Connection& conn) {
@@ -140,9 +141,9 @@ bool HasPostgresStructures(Connection& conn) {
       "where n.nspname = current_schema() and c.relname in ('vantrel_articleversion', "
       "'vantrel_articlechange', 'vantrel_searchindex', 'vantrel_articleclickorder')) + "
       "(select count(*) from pg_proc p join pg_namespace n on n.oid = p.pronamespace where "
-      "n.nspname = current_schema() and (p.proname in ('folirex_short_key', "
-      "'folirex_body_pairs') or (p.proname in ('folirex_short_grams', 'folirex_body_query') and "
-      "p.prolang = (select oid from pg_language where lanname = 'plpgsql')))) end");
+      "n.nspname = current_schema() and (p.proname = 'folirex_body_pairs' or (p.proname in "
+      "('folirex_short_grams', 'folirex_short_key', 'folirex_body_query') and p.prolang = "
+      "(select oid from pg_language where lanname = 'plpgsql')))) end");
   st->Bind({});
   return st->Step() && st->Column(0).ToInt64Or(0) == 8;
 }

@@ -493,6 +493,10 @@ TEST_F(PgSearchIndexTest, TheEarlierSqlFunctionsAreReplacedBySameResults) {
       R"('[\u0001-\u002f\u003a-\u0040\u005b-\u0060\u007b-\u007f\u2000-\u206f)"
       R"(\u3000-\u303f\uff01-\uff0f\uff1a-\uff20\uff3b-\uff40\uff5b-\uff65]', chr(1), )"
       R"('g') l) m) n $$)";
+  const std::string earlier_key =
+      " RETURNS text[] LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$ SELECT CASE WHEN "
+      "char_length(lower(t)) <= 2 THEN ARRAY[lower(t)] ELSE ARRAY(SELECT DISTINCT substr("
+      "lower(t), i, 2) FROM generate_series(1, char_length(lower(t)) - 1) i) END $$";
   for (int i = 0; i < 20; ++i) AddArticle();
   // Each function alone made the earlier way, kept beside under another name; the next server
   // replaces it.
@@ -507,6 +511,11 @@ TEST_F(PgSearchIndexTest, TheEarlierSqlFunctionsAreReplacedBySameResults) {
        "cast(d_author as text) from Vantrel_Article union all values (''), ('x'), ('Ab'), "
        "('ÉΑa\n经济Ａ'), (repeat('经济', 300))) t(x) where array(select distinct g from "
        "unnest(folirex_short_grams(x)) g order by 1) is distinct from earlier_grams(x)"},
+      {"folirex_short_key", earlier_key, "earlier_key",
+       "select count(*) from (select cast(d_title as text) from Vantrel_Article union all values "
+       "(''), ('x'), ('Ab'), ('经济'), ('İ'), ('ÉΑa经济Ａ')) t(x) where array(select k from "
+       "unnest(folirex_short_key(x)) k order by 1) is distinct from array(select k from "
+       "unnest(earlier_key(x)) k order by 1)"},
       {"folirex_body_query", earlier_query, "earlier_query",
        "select count(*) from (select cast(d_title as text) from Vantrel_Article union all values "
        "(''), ('x'), ('Ab'), ('经'), ('经济'), ('a,b'), ('济。经'), ('\\'), ('ÉΑa\n经济Ａ')) t(x) "
