@@ -5,6 +5,7 @@
 #include "articles/article_fields.h"
 #include "articles/article_save.h"
 #include "articles/article_script.h"
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "core/id_list.h"
@@ -384,11 +385,11 @@ class ArticleFormWriter {
 };
 
 void ArticleAdd_ShowNavi(RequestState& state, const ArticleChannel& channel) {
-  state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a "
-      "href='?m=admin_articleadd&amp;channelid=" +
-      channel.id_text + "&amp;action=add'>增加" + HtmlEscapeText(channel.word) +
-      "</a>]</td></tr></table><br>");
+  const std::string add =
+      "?m=admin_articleadd&amp;channelid=" + channel.id_text + "&amp;action=add";
+  const std::string text = "增加" + HtmlEscapeText(channel.word);
+  state.host.Response->Write(LinkBarHtml(
+      {.table = "border=0 cellspacing=0 align=center class=navi", .end = ""}, {{add, text}}));
 }
 
 }  // namespace
