@@ -56,6 +56,12 @@ std::string SettingsRow(std::string_view label, std::string_view control, std::s
          std::string(help) + "</span></td></tr>\r\n";
 }
 
+std::string TextInput(std::string_view name, std::string_view value, int size,
+                      std::string_view attributes) {
+  return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
+         std::string(attributes) + " value='" + HtmlEscapeAttr(value) + "'>";
+}
+
 std::string ListFormHead(const ListForm& form) {
   return "<form name=\"" + std::string(form.name) + "\" method=\"post\" action=\"" +
          std::string(form.action) +
