@@ -5,6 +5,7 @@
 #include "articles/article_fields.h"
 #include "articles/article_save.h"
 #include "articles/article_script.h"
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "core/id_list.h"
@@ -166,18 +167,16 @@ class ArticleFormWriter {
                         "d_titleprefix",
                         {{"", 0}, {"[图文]", 1}, {"[组图]", 2}, {"[推荐]", 3}, {"[注意]", 4}},
                         v_.title_prefix) +
-                    "<input type=text name='d_title' size=27 maxlength=50 value='" +
-                    Attr(v_.title) + "'>" + Article_TitleColorSelect(v_.title_color) +
+                    TextInput("d_title", v_.title, 27, " maxlength=50") +
+                    Article_TitleColorSelect(v_.title_color) +
                     CodeSelect("d_fontshape",
                                {{"字形", 0}, {"粗体", 1}, {"斜体", 2}, {"粗+斜", 3}, {"规则", 0}},
                                v_.font_shape),
                 .help = "<font color=red>*</font>简短标题，必填，最大25个中文",
                 .rows = 3}) +
-           Row({.controls = "<input type=text name='d_longtitle' size=55 maxlength=200 value='" +
-                            Attr(v_.long_title) + "'>",
+           Row({.controls = TextInput("d_longtitle", v_.long_title, 55, " maxlength=200"),
                 .help = "完整标题，最大100个中文"}) +
-           Row({.controls = "<input type=text name='d_subtitle' size=55 maxlength=50 value='" +
-                            Attr(v_.subtitle) + "'>",
+           Row({.controls = TextInput("d_subtitle", v_.subtitle, 55, " maxlength=50"),
                 .help = "子标题，最大25个中文"});
   }
 
@@ -229,13 +228,13 @@ class ArticleFormWriter {
 
   std::string SourceRows() {
     return Row({.label = word_ + "作者：",
-                .controls = "<input type=text name='d_author' size=35 maxlength=50 value='" +
-                            Attr(v_.author) + "'>" + SetChip("d_author", "未知") +
-                            SetChip("d_author", "佚名") + SetChip("d_author", c_.user),
+                .controls = TextInput("d_author", v_.author, 35, " maxlength=50") +
+                            SetChip("d_author", "未知") + SetChip("d_author", "佚名") +
+                            SetChip("d_author", c_.user),
                 .help = word_ + "的作者"}) +
            Row({.label = word_ + "来源：",
-                .controls = "<input type=text name='d_comefrom' size=35 maxlength=50 value='" +
-                            Attr(v_.come_from) + "'>" + SetChip("d_comefrom", "本站原创"),
+                .controls = TextInput("d_comefrom", v_.come_from, 35, " maxlength=50") +
+                            SetChip("d_comefrom", "本站原创"),
                 .help = "必填，最大25个中文"});
   }
 
@@ -270,9 +269,8 @@ class ArticleFormWriter {
     std::string upload = "?m=uploadfile&channelid=" + channel_.id_text +
                          "&type=article&lm=article&field=form1.d_picurl";
     return Row({.label = "首页图片：",
-                .controls = "<input type=text name='d_picurl' size=55 maxlength=50 value='" +
-                            Attr(v_.pic_url) +
-                            "'> <input type=button name='btnLogo' value='上 传' onclick=\"" +
+                .controls = TextInput("d_picurl", v_.pic_url, 55, " maxlength=50") +
+                            " <input type=button name='btnLogo' value='上 传' onclick=\"" +
                             Attr("g_OpenWindow('" + upload + "',350,50)") + "\">",
                 .help = "用于在首页的图片" + word_ + "处显示"}) +
            Row({.label = "选择首页图片：",
@@ -326,8 +324,8 @@ class ArticleFormWriter {
                         v_.stars),
                 .help = "选择" + word_ + "的一些属性"}) +
            Row({.label = "点击初始值：",
-                .controls = "<input type=text name='d_clicktimes' size=10 maxlength=50 value='" +
-                            std::to_string(v_.click_times) + "'>",
+                .controls =
+                    TextInput("d_clicktimes", std::to_string(v_.click_times), 10, " maxlength=50"),
                 .help = "这功能是提供给管理员作弊用的"});
   }
 
@@ -384,11 +382,11 @@ class ArticleFormWriter {
 };
 
 void ArticleAdd_ShowNavi(RequestState& state, const ArticleChannel& channel) {
-  state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a "
-      "href='?m=admin_articleadd&amp;channelid=" +
-      channel.id_text + "&amp;action=add'>增加" + HtmlEscapeText(channel.word) +
-      "</a>]</td></tr></table><br>");
+  const std::string add =
+      "?m=admin_articleadd&amp;channelid=" + channel.id_text + "&amp;action=add";
+  const std::string text = "增加" + HtmlEscapeText(channel.word);
+  state.host.Response->Write(LinkBarHtml(
+      {.table = "border=0 cellspacing=0 align=center class=navi", .end = ""}, {{add, text}}));
 }
 
 }  // namespace

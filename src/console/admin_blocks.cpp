@@ -4,6 +4,29 @@
 
 namespace folirex {
 
+std::string LinkBarHtml(const LinkBar& bar, std::initializer_list<BarLink> links) {
+  const bool doubled = bar.quotes == AttributeQuotes::kDouble;
+  const char quote = doubled ? '"' : '\'';
+  std::string html = "<table " + std::string(bar.table) +
+                     "><tr><td align=" + (doubled ? "\"right\"" : "right") + ">";
+  bool first = true;
+  for (const BarLink& link : links) {
+    if (!first) html += bar.gap;
+    first = false;
+    html += "[<a href=";
+    html += quote;
+    html += link.href;
+    html += quote;
+    html += link.attributes;
+    html += ">";
+    html += link.text;
+    html += "</a>]";
+  }
+  html += "</td></tr></table><br>";
+  html += bar.end;
+  return html;
+}
+
 std::string MessageBox(std::string_view message, std::string_view links) {
   return "<br>\r\n<table class=\"Msg\" align=\"center\" cellspacing=\"1\">\r\n"
          "<tr><td align=\"center\"><font color=\"red\"><b>" +
@@ -31,6 +54,12 @@ std::string SettingsRow(std::string_view label, std::string_view control, std::s
   return "<tr><td align=right>" + std::string(label) + "</td><td>" + std::string(control) +
          "</td><td><span class=red>" + std::string(mark) + "</span> <span class=gray>" +
          std::string(help) + "</span></td></tr>\r\n";
+}
+
+std::string TextInput(std::string_view name, std::string_view value, int size,
+                      std::string_view attributes) {
+  return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
+         std::string(attributes) + " value='" + HtmlEscapeAttr(value) + "'>";
 }
 
 std::string ListFormHead(const ListForm& form) {

@@ -1,13 +1,13 @@
-// Blocks of markup the console pages share: the message box a save answers with and its link
-// items, the head of a settings form, and the parts of a checked list (rows with a check box each,
-// over an AdminPager): the head of its form with the check-all box, its rows and cells, the row of
-// an empty list, the action bar under it and the script that posts the list form to the chosen
-// action.
+// Blocks of markup the console pages share: the link bar over a page, the message box a save
+// answers with and its link items, the head of a settings form and its text boxes, and the parts of
+// a checked list (rows with a check box each, over an AdminPager): the head of its form with the
+// check-all box, its rows and cells, the row of an empty list, the action bar under it and the
+// script that posts the list form to the chosen action.
 //
 // Every argument is written as given: callers pass markup (the console's own constant
 // addresses and texts, or values already encoded for their place with HtmlEscapeAttr or
-// HTMLEncode). Field values that TextCells reads are encoded by it. Call on the request's
-// worker; only ListRows moves a recordset.
+// HTMLEncode). Field values that TextCells reads and the values of text boxes are encoded there.
+// Call on the request's worker; only ListRows moves a recordset.
 #ifndef FOLIREX_CONSOLE_ADMIN_BLOCKS_H_
 #define FOLIREX_CONSOLE_ADMIN_BLOCKS_H_
 
@@ -38,6 +38,35 @@ std::string SettingsFormHead(std::string_view name, std::string_view action);
 // field) and the help in gray.
 std::string SettingsRow(std::string_view label, std::string_view control, std::string_view mark,
                         std::string_view help);
+
+// A one-line text box of such a form: `<input type=text name='NAME' size=SIZE value='VALUE'>`,
+// with `attributes` (markup from a leading space, " maxlength=50") after the size and the value
+// (text) encoded for the attribute.
+std::string TextInput(std::string_view name, std::string_view value, int size,
+                      std::string_view attributes = "");
+
+// How a console page writes its attributes: bare values with its links' addresses in single
+// quotes (align=right, href='...'), or every value in double quotes (align="right", href="...").
+enum class AttributeQuotes { kBare, kDouble };
+
+// One link of a link bar: its address (encoded for the attribute), any further attributes of the
+// link (markup, from a leading space) and its text (markup).
+struct BarLink {
+  std::string_view href;
+  std::string_view text;
+  std::string_view attributes = "";
+};
+
+// The bar of links over a console page: the table with `table` as its attributes, written as the
+// page has them, one right-aligned cell holding each link in square brackets with `gap` between
+// them, then "<br>" and `end` (a line break; some pages write none).
+struct LinkBar {
+  std::string_view table;
+  AttributeQuotes quotes = AttributeQuotes::kBare;
+  std::string_view gap = "&nbsp;&nbsp;";
+  std::string_view end = "\r\n";
+};
+std::string LinkBarHtml(const LinkBar& bar, std::initializer_list<BarLink> links);
 
 // A list whose rows carry check boxes: the form around the whole table (so that every row's box
 // belongs to it), the table and its heading row, whose last cell checks every box.

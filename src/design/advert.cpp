@@ -195,10 +195,6 @@ std::string FormScript(bool edit) {
 // pop-up opens.
 void WriteForm(RequestState& state, std::string_view action, const AdvertForm& ad, bool edit) {
   std::string html = FormScript(edit);
-  auto text_input = [](std::string_view name, const std::string& value, int size) {
-    return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
-           " value='" + HtmlEscapeAttr(value) + "'>";
-  };
   auto row = [](std::string_view label, const std::string& input, std::string_view hint) {
     return "<tr><td align=right>" + std::string(label) + "</td><td>" + input + "</td><td>" +
            std::string(hint) + "</td></tr>\r\n";
@@ -214,20 +210,20 @@ void WriteForm(RequestState& state, std::string_view action, const AdvertForm& a
           "<table border=0 cellspacing=1 align=center class=form>\r\n<tr><th colspan=3>" +
           std::string(edit ? "修改广告" : "新增广告") + "</th></tr>\r\n";
   html += row("广告类型：", radios, "<span class=red>*</span>");
-  html += row("调用代码：", text_input("d_code", ad.code, 50),
+  html += row("调用代码：", TextInput("d_code", ad.code, 50),
               "<span class=red>*</span> 不超过50个字符长度，只用字母、数字、下划线和减号");
-  html += row("链接地址：", text_input("d_url", ad.url, 50), "无地址请填“#”号，Flash广告可不填");
-  html += row("文字说明：", text_input("d_text", ad.text, 50), "文字广告必填，图片广告为Alt");
+  html += row("链接地址：", TextInput("d_url", ad.url, 50), "无地址请填“#”号，Flash广告可不填");
+  html += row("文字说明：", TextInput("d_text", ad.text, 50), "文字广告必填，图片广告为Alt");
   html += row("广告大小：",
-              "宽度:" + text_input("d_width", std::to_string(ad.width), 10) +
-                  " 高度:" + text_input("d_height", std::to_string(ad.height), 10),
+              "宽度:" + TextInput("d_width", std::to_string(ad.width), 10) +
+                  " 高度:" + TextInput("d_height", std::to_string(ad.height), 10),
               "非文字广告必填，数字型，不用请填0");
   html += row("文件地址：",
-              text_input("d_src", ad.src, 50) +
+              TextInput("d_src", ad.src, 50) +
                   " <input type=button name='btnUpload' value='上传文件' "
                   "onclick='openUploadWin()'>",
               "图片广告或Flash广告必需");
-  html += row("备注说明：", text_input("d_desc", ad.desc, 50), "说明广告在前台表现的位置");
+  html += row("备注说明：", TextInput("d_desc", ad.desc, 50), "说明广告在前台表现的位置");
   html +=
       "<tr><td colspan=3 align=center><input type=submit name='bSubmit' value='  提交  '> "
       "<input type=reset name='bReset' value='  重填  '></td></tr>\r\n</table>\r\n</form>\r\n";

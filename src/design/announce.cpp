@@ -30,10 +30,9 @@ constexpr const char* kChannelSql =
 std::string Announce_YesNo(const Variant& flag) { return flag.Equals(Variant(true)) ? "是" : "否"; }
 
 void Announce_ShowLinkBar(RequestState& state) {
-  state.host.Response->Write(
-      "<table border=0 cellspacing=1 align=center class=navi><tr><td align=right>"
-      "[<a href='?m=admin_announce'>所有列表</a>]&nbsp;&nbsp;"
-      "[<a href='?m=admin_announce&amp;action=add'>新增公告</a>]</td></tr></table><br>\r\n");
+  state.host.Response->Write(LinkBarHtml(
+      {.table = "border=0 cellspacing=1 align=center class=navi"},
+      {{"?m=admin_announce", "所有列表"}, {"?m=admin_announce&amp;action=add", "新增公告"}}));
 }
 
 void Announce_ShowList(RequestState& state) {

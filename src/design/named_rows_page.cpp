@@ -33,10 +33,10 @@ NamedRow PostedRow(RequestState& state, const NamedRowsPage& page) {
 
 void ShowNamedRowsNavi(RequestState& state, const NamedRowsPage& page) {
   std::string base = HtmlEscapeAttr(page.base);
+  const std::string add = base + "&amp;action=add";
   state.host.Response->Write(
-      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a href='" +
-      base + "'>" + std::string(page.kind->list_link) + "</a>] | [<a href='" + base +
-      "&amp;action=add'>" + std::string(page.kind->add_link) + "</a>]</td></tr></table><br>\r\n");
+      LinkBarHtml({.table = "border=0 cellspacing=0 align=center class=navi", .gap = " | "},
+                  {{base, page.kind->list_link}, {add, page.kind->add_link}}));
 }
 
 void ShowNamedRowsList(RequestState& state, const NamedRowsPage& page) {

@@ -331,8 +331,6 @@ void Set_Edit(RequestState& state, const ConsoleRequest& request) {
 
 // --- The form ---------------------------------------------------------------------------------
 
-std::string Attr(const Variant& value) { return HtmlEscapeAttr(value.ToString()); }
-
 std::string HelpCell(std::string_view help, bool required = false) {
   return std::string("<td><span class=red>") + (required ? "*" : "") + "</span><span class=gray>" +
          std::string(help) + "</span></td>";
@@ -341,11 +339,6 @@ std::string HelpCell(std::string_view help, bool required = false) {
 std::string Row(std::string_view label, const std::string& input, const std::string& help_cell) {
   return "<tr><td align=right>" + std::string(label) + "</td><td>" + input + "</td>" + help_cell +
          "</tr>\r\n";
-}
-
-std::string TextInput(std::string_view name, const Variant& value, int size = 40) {
-  return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
-         " value='" + Attr(value) + "'>";
 }
 
 // Radio buttons with the one whose value equals `checked` ticked.
@@ -360,9 +353,9 @@ std::string Radios(std::string_view name,
   return html;
 }
 
-// A column of the stored row (`row` null when the table has none: then empty text).
-Variant Stored(const Recordset* row, std::string_view column) {
-  return row ? (*row)[column] : Variant("");
+// The text of a column of the stored row (`row` null when the table has none: then empty).
+std::string Stored(const Recordset* row, std::string_view column) {
+  return row ? (*row)[column].ToString() : "";
 }
 
 // The form's tag (the edit of the stored row, or the add of the first), the table's head and
@@ -385,16 +378,16 @@ std::string SettingsFormHead(const Recordset* row) {
 std::string SiteTextRows(const Recordset* row) {
   std::string html;
   for (const TextField& field : kTextFields) {
-    html +=
-        Row(field.label, TextInput(field.field, Stored(row, field.field)), HelpCell(field.help));
+    html += Row(field.label, TextInput(field.field, Stored(row, field.field), 40),
+                HelpCell(field.help));
   }
   html += Row("网站Logo地址：",
-              TextInput("d_logo", Stored(row, "d_logo")) +
+              TextInput("d_logo", Stored(row, "d_logo"), 40) +
                   " 宽度:" + TextInput("d_logowidth", Stored(row, "d_logowidth"), 5) +
                   " 高度:" + TextInput("d_logoheight", Stored(row, "d_logoheight"), 5),
               HelpCell("图片或Flash（.swf）文件的地址，写入Js/ShowLogo.js"));
   html += Row("网站Banner地址：",
-              TextInput("d_banner", Stored(row, "d_banner")) +
+              TextInput("d_banner", Stored(row, "d_banner"), 40) +
                   " 宽度:" + TextInput("d_Bannerwidth", Stored(row, "d_bannerwidth"), 5) +
                   " 高度:" + TextInput("d_Bannerheight", Stored(row, "d_bannerheight"), 5),
               HelpCell("图片或Flash（.swf）文件的地址，写入Js/ShowBanner.js"));
@@ -410,9 +403,9 @@ std::string MailRows(const Recordset* row) {
       Row("发送邮件的组件：",
           Radios("d_selectedmailflag", {{"0", "不启用"}, {"1", "CDONT"}, {"2", "JMail"}}, flag),
           HelpCell("网站选择的邮件服务器"));
-  html += Row("邮件服务器：", TextInput("d_mailserver", Stored(row, "d_mailserver")),
+  html += Row("邮件服务器：", TextInput("d_mailserver", Stored(row, "d_mailserver"), 40),
               HelpCell("使用jmail的邮件服务器"));
-  html += Row("邮件用户：", TextInput("d_mailuser", Stored(row, "d_mailuser")),
+  html += Row("邮件用户：", TextInput("d_mailuser", Stored(row, "d_mailuser"), 40),
               HelpCell("使用jmail的邮件用户"));
   bool has_password = row && !(*row)["d_mailpassword"].ToString().empty();
   html += Row("邮件密码：", "<input type=password name='d_mailpassword' size=40 value=''>",
@@ -437,7 +430,7 @@ std::string SiteChoiceRows(const Recordset* row) {
               HelpCell("后台登陆是否启用软键盘输入密码"));
   html += Row("系统安装路径：",
               "<input type=text name='d_installdir' size=40 value=\"" +
-                  Attr(Stored(row, "d_installdir")) + "\">",
+                  HtmlEscapeAttr(Stored(row, "d_installdir")) + "\">",
               HelpCell("系统的安装路径", true));
   html += Row("网站首页的扩展名：",
               Radios("d_defaultfileext",

@@ -56,17 +56,17 @@ std::string TypeFilterSelect(const PageContext& page) {
 
 void TemplatePage_ShowNavi(RequestState& state, const PageContext& page) {
   std::string base = HtmlEscapeAttr(page.base);
-  std::string html = "<table border=0 cellspacing=0 align=center class=navi><tr>";
+  const std::string add = base + "&amp;action=add";
   if (page.channel.id == 0) {
-    html += "<td align=right>[<a href='" + base + "&amp;action=add'>新增</a>] | [<a href='" + base +
-            "'>所有页</a>]</td>";
-  } else {
-    html += "<td align=right>[<a href='" + base +
-            "&amp;action=add'>新增</a>]</td><td width=100><form name='myform1' method='post' "
-            "style='margin:0'>" +
-            TypeFilterSelect(page) + "</form></td>";
+    state.host.Response->Write(
+        LinkBarHtml({.table = "border=0 cellspacing=0 align=center class=navi", .gap = " | "},
+                    {{add, "新增"}, {base, "所有页"}}));
+    return;
   }
-  state.host.Response->Write(html + "</tr></table><br>\r\n");
+  state.host.Response->Write(
+      "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a href='" + add +
+      "'>新增</a>]</td><td width=100><form name='myform1' method='post' style='margin:0'>" +
+      TypeFilterSelect(page) + "</form></td></tr></table><br>\r\n");
 }
 
 constexpr std::string_view kPageTips[] = {

@@ -3,6 +3,7 @@
 #include <random>
 #include <vector>
 
+#include "console/admin_blocks.h"
 #include "console/admin_frame.h"
 #include "console/console_text.h"
 #include "core/messages.h"
@@ -47,11 +48,10 @@ std::string ChannelQuery(const RequestState& state) {
 
 void ArticleHtml_ShowNavi(RequestState& state) {
   const std::string q = ChannelQuery(state);
-  Write(state,
-        "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a href='" + q +
-            "'>智能生成</a>]&nbsp;&nbsp;[<a href='" + q +
-            "&action=select'>选择生成</a>]&nbsp;&nbsp;[<a href='" + q +
-            "&action=showchange'>模式转换</a>]</td></tr></table><br>");
+  const std::string select = q + "&action=select";
+  const std::string change = q + "&action=showchange";
+  Write(state, LinkBarHtml({.table = "border=0 cellspacing=0 align=center class=navi", .end = ""},
+                           {{q, "智能生成"}, {select, "选择生成"}, {change, "模式转换"}}));
 }
 
 bool IsDynamic(const RequestState& state) { return state.channel.GenerateHtml.ToString() == "0"; }
@@ -225,10 +225,9 @@ bool DefaultHtml_CreateDefault(RequestState& state) {
 }
 
 void DefaultHtml_ShowNavi(RequestState& state) {
-  Write(state,
-        "<table border=0 cellspacing=0 align=center class=navi><tr><td align=right>[<a "
-        "href='?m=admin_defaulthtml'>生成</a>]&nbsp;&nbsp;[<a "
-        "href='?m=admin_defaulthtml&action=showchange'>模式转换</a>]</td></tr></table><br>");
+  Write(state, LinkBarHtml({.table = "border=0 cellspacing=0 align=center class=navi", .end = ""},
+                           {{"?m=admin_defaulthtml", "生成"},
+                            {"?m=admin_defaulthtml&action=showchange", "模式转换"}}));
 }
 
 void DefaultHtml_ShowForm(RequestState& state) {

@@ -200,12 +200,6 @@ void WriteSavedBox(RequestState& state, const ConsoleChannel& channel, bool writ
 
 // ---- forms -------------------------------------------------------------------------------------
 
-std::string TextInput(std::string_view name, const std::string& value, int size,
-                      std::string_view extra = "") {
-  return "<input type=text name='" + std::string(name) + "' size=" + std::to_string(size) +
-         std::string(extra) + " value='" + HtmlEscapeAttr(value) + "'>";
-}
-
 std::string Checkbox(std::string_view name, const std::string& value, std::string_view label) {
   return "<input type=checkbox name='" + std::string(name) + "' value='true'" +
          ArticleJs_CheckedIf(value) + ">" + std::string(label);

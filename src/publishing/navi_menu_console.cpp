@@ -243,23 +243,18 @@ void WriteItemForm(RequestState& state, const ConsoleChannel& channel, int64_t i
                              "&type=menuico&lm=menuico&field=myform.d_picurl";
   std::string html = SettingsFormHead("myform", HtmlEscapeAttr(action));
   html += SettingsRow("所属菜单：", ArticleNavi_ParentSelect(state, channel, parent, edit), "", "");
-  html += SettingsRow("菜单名称：",
-                      "<input type=text name='d_name' size=50 maxlength=50 value='" +
-                          HtmlEscapeAttr(item.name) + "'>",
-                      "*", "必填，最大25个中文");
+  html += SettingsRow("菜单名称：", TextInput("d_name", item.name, 50, " maxlength=50"), "*",
+                      "必填，最大25个中文");
   html +=
       SettingsRow("打开方式：",
                   "<input type=radio name='d_openflag' value='0'" + open0 +
                       ">本窗口 <input type=radio name='d_openflag' value='1'" + open1 + ">新窗口",
                   "", "选择链接的打开方式");
-  html += SettingsRow("链接地址：",
-                      "<input type=text name='d_linkurl' size=50 maxlength=100 value='" +
-                          HtmlEscapeAttr(item.link_url) + "'>",
-                      "", "菜单的链接地址，如果网络上的地址用http://开头");
+  html += SettingsRow("链接地址：", TextInput("d_linkurl", item.link_url, 50, " maxlength=100"), "",
+                      "菜单的链接地址，如果网络上的地址用http://开头");
   html += SettingsRow("链接图标：",
-                      "<input type=text name='d_picurl' size=50 maxlength=100 value='" +
-                          HtmlEscapeAttr(item.pic_url) +
-                          "'> <input type=button name='btnLogo' value='上 传' "
+                      TextInput("d_picurl", item.pic_url, 50, " maxlength=100") +
+                          " <input type=button name='btnLogo' value='上 传' "
                           "onclick=\"g_OpenWindow('" +
                           HtmlEscapeAttr(upload) + "', '350', '50')\">",
                       "", "菜单前面的小图标的地址");

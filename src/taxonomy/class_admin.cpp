@@ -145,15 +145,19 @@ std::string PostScript() {
 }
 
 void ArticleClass_ShowNavi(RequestState& state, const ClassUrls& urls) {
+  const std::string list = HtmlEscapeAttr(urls.List());
+  const std::string add = HtmlEscapeAttr(urls.Action("add"));
+  const std::string reorder = HtmlEscapeAttr(urls.Action("reorder"));
   state.host.Response->Write(
-      "<table class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"><tr><td "
-      "align=\"right\">[<a href=\"" +
-      HtmlEscapeAttr(urls.List()) + "\">所有分类列表</a>]&nbsp;&nbsp;[<a href=\"" +
-      HtmlEscapeAttr(urls.Action("add")) + "\">增加一级分类</a>]&nbsp;&nbsp;[<a href=\"" +
-      HtmlEscapeAttr(urls.Action("reorder")) +
-      "\" onclick=\"return classPost(this, "
-      "'当需要把所有的子类设置成二级分类的时候，可以使用此功能操作，您确定要进行操作吗');\">"
-      "复位子类结构</a>]</td></tr></table><br>\r\n" +
+      LinkBarHtml(
+          {.table = "class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"",
+           .quotes = AttributeQuotes::kDouble},
+          {{list, "所有分类列表"},
+           {add, "增加一级分类"},
+           {reorder, "复位子类结构",
+            " onclick=\"return classPost(this, "
+            "'当需要把所有的子类设置成二级分类的时候，可以使用此功能操作，您确定要进行操作吗'"
+            ");\""}}) +
       PostScript());
 }
 

@@ -55,11 +55,11 @@ std::string KeywordForm(const std::string& action, const std::string& name, bool
 
 void ArticleKeyword_ShowNavi(RequestState& state, int64_t channel) {
   const std::string url = HtmlEscapeAttr(ListUrl(channel));
+  const std::string add = url + "&amp;action=add";
   state.host.Response->Write(
-      "<table class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"><tr>"
-      "<td align=\"right\">[<a href=\"" +
-      url + "\">所有列表</a>]&nbsp;&nbsp;[<a href=\"" + url +
-      "&amp;action=add\">增加关键字</a>]</td></tr></table><br>\r\n");
+      LinkBarHtml({.table = "class=\"navi\" border=\"0\" cellspacing=\"0\" align=\"center\"",
+                   .quotes = AttributeQuotes::kDouble},
+                  {{url, "所有列表"}, {add, "增加关键字"}}));
 }
 
 void ArticleKeyword_ShowList(RequestState& state, int64_t channel) {

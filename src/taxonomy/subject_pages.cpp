@@ -100,12 +100,12 @@ std::string SubjectForm(RequestState& state, const std::string& action, const Su
 
 void ArticleSubject_ShowNavi(RequestState& state, int64_t channel) {
   const std::string url = HtmlEscapeAttr(SubjectListUrl(channel));
+  const std::string add = url + "&amp;action=add";
+  const std::string join = url + "&amp;action=join";
   state.host.Response->Write(
-      "<table class=\"navi\" cellspacing=\"0\" align=\"center\"><tr><td align=\"right\">"
-      "[<a href=\"" +
-      url + "\">所有专题列表</a>]&nbsp;&nbsp;[<a href=\"" + url +
-      "&amp;action=add\">增加专题</a>]&nbsp;&nbsp;[<a href=\"" + url +
-      "&amp;action=join\">合并专题</a>]</td></tr></table><br>\r\n");
+      LinkBarHtml({.table = "class=\"navi\" cellspacing=\"0\" align=\"center\"",
+                   .quotes = AttributeQuotes::kDouble},
+                  {{url, "所有专题列表"}, {add, "增加专题"}, {join, "合并专题"}}));
 }
 
 void ArticleSubject_ShowList(RequestState& state, const ConsoleChannel& channel) {

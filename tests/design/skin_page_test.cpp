@@ -33,8 +33,11 @@ TEST_F(SkinTest, AddedEditedAndDeletedWithTheirFiles) {
   std::string list = site_.Get(kPage + "1").text;
   EXPECT_TRUE(Contains(list, "当前位置：文章管理>>风格管理"));
   EXPECT_TRUE(Contains(list, "name='checkid' value='1' disabled>"));
-  EXPECT_TRUE(
-      Contains(list, "[<a href='?m=admin_skin&amp;channelid=1&amp;action=add'>新增风格</a>]"));
+  // The link bar keeps this page's own separator and line break.
+  EXPECT_TRUE(Contains(list,
+                       "[<a href='?m=admin_skin&amp;channelid=1'>所有页</a>] | "
+                       "[<a href='?m=admin_skin&amp;channelid=1&amp;action=add'>新增风格</a>]"
+                       "</td></tr></table><br>\r\n"));
 
   HttpAnswer saved = Save(1, " 蓝色 \"风格\" <b>", kCss);
   EXPECT_TRUE(Contains(saved.text, "<b>新增操作成功！</b>")) << saved.text;
