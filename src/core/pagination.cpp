@@ -209,7 +209,7 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
     if (std::optional<Rows> rows = RowsThroughHead(first_row, version)) return std::move(*rows);
   }
   if (std::shared_ptr<const db::KeptRows> ahead =
-          TakeReadAhead(state_.caches, {{sql_, params_}, first_row - 1, page_size_})) {
+          TakeReadAhead(state_.caches, sql_, params_, first_row - 1, page_size_)) {
     return ahead->rows;
   }
   Recordset rs;

@@ -49,11 +49,10 @@ std::vector<std::shared_ptr<db::KeptRows>> SplitArms(const db::KeptRows& answer,
 }
 
 // What a read is kept under until it is drawn: a window by its place too.
-std::string ReadKey(const Connection::TogetherRead& read) {
-  std::string key = db::StatementKey(read.select.sql, read.select.params);
-  if (read.count > 0) {
-    key += '\x1f' + std::to_string(read.offset) + ',' + std::to_string(read.count);
-  }
+std::string ReadKey(const std::string& sql, const std::vector<Variant>& params, int64_t offset,
+                    int64_t count) {
+  std::string key = db::StatementKey(sql, params);
+  if (count > 0) key += '\x1f' + std::to_string(offset) + ',' + std::to_string(count);
   return key;
 }
 
@@ -67,8 +66,8 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   if (!ReadsAhead(state.db)) return;
   std::vector<std::string> taken;
   // A read once: the same select twice, or one read ahead already and not drawn yet, is read once.
-  const auto fresh = [&](const Connection::TogetherRead& read) {
-    std::string key = ReadKey(read);
+  const auto fresh = [&](const BoundSql& read, int64_t offset = 0, int64_t count = 0) {
+    std::string key = ReadKey(read.sql, read.params, offset, count);
     if (state.caches.ReadAhead.count(key) != 0 ||
         std::find(taken.begin(), taken.end(), key) != taken.end()) {
       return false;
@@ -79,7 +78,7 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   std::vector<const BoundSql*> lists;
   std::vector<std::string> list_keys;
   for (const BoundSql& list : reads.lists) {
-    if (!fresh({list})) continue;
+    if (!fresh(list)) continue;
     lists.push_back(&list);
     list_keys.push_back(taken.back());
   }
@@ -103,12 +102,12 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
     answers.push_back({start, end - start, {}});
   }
   for (const BoundSql& other : reads.others) {
-    if (!fresh({other})) continue;
+    if (!fresh(other)) continue;
     statements.push_back({other});
     answers.push_back({0, 0, taken.back()});
   }
   for (const Connection::TogetherRead& page : reads.pages) {
-    if (!fresh(page)) continue;
+    if (!fresh(page.select, page.offset, page.count)) continue;
     statements.push_back(page);
     answers.push_back({0, 0, taken.back()});
   }
@@ -129,9 +128,11 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   }
 }
 
-std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches,
-                                                  const Connection::TogetherRead& read) {
-  auto found = caches.ReadAhead.find(ReadKey(read));
+std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches, const std::string& sql,
+                                                  const std::vector<Variant>& params,
+                                                  int64_t offset, int64_t count) {
+  if (caches.ReadAhead.empty()) return nullptr;
+  auto found = caches.ReadAhead.find(ReadKey(sql, params, offset, count));
   if (found == caches.ReadAhead.end()) return nullptr;
   std::shared_ptr<const db::KeptRows> rows = std::move(found->second);
   caches.ReadAhead.erase(found);
@@ -140,7 +141,7 @@ std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches,
 
 void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params) {
-  std::shared_ptr<const db::KeptRows> rows = TakeReadAhead(caches, {{sql, params}});
+  std::shared_ptr<const db::KeptRows> rows = TakeReadAhead(caches, sql, params);
   if (rows == nullptr) {
     rs.Open(sql, params, conn, 0, 1);
     return;

@@ -10,6 +10,7 @@
 #ifndef FOLIREX_CORE_READS_AHEAD_H_
 #define FOLIREX_CORE_READS_AHEAD_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,9 +45,11 @@ void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const
 void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params);
 
-// The rows of `read` read ahead, forgotten here; null when they were not.
-std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches,
-                                                  const Connection::TogetherRead& read);
+// The rows of `sql` bound to `params` read ahead (with `count` above 0, its window from
+// `offset`: Connection::TogetherRead), forgotten here; null when they were not.
+std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches, const std::string& sql,
+                                                  const std::vector<Variant>& params,
+                                                  int64_t offset = 0, int64_t count = 0);
 
 }  // namespace folirex
 
