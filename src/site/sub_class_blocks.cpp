@@ -99,9 +99,9 @@ TemplateArgs CellArgs(const Variant& generate_html) {
           .page_size = 20};
 }
 
-// Reads what a block's cells read (their whole lists and pictures) in one go before the first
-// cell is drawn (where the database reads ahead): `each` calls the planner it is given with each
-// cell's channel, body and page arguments.
+// Reads what a block's cells read (their whole lists, pages of lists and pictures) in one go before
+// the first cell is drawn (where the database reads ahead): `each` calls the planner it is given
+// with each cell's channel, body and page arguments.
 template <typename EachCell>
 void ReadCellsAhead(RequestState& state, EachCell each) {
   if (!ReadsAhead(state.db)) return;
@@ -110,6 +110,7 @@ void ReadCellsAhead(RequestState& state, EachCell each) {
     PageReads cell = PageReadsOf(state, channel, body, args);
     for (BoundSql& list : cell.lists) reads.lists.push_back(std::move(list));
     for (BoundSql& other : cell.others) reads.others.push_back(std::move(other));
+    for (Connection::TogetherRead& page : cell.pages) reads.pages.push_back(std::move(page));
   });
   ReadAhead(state, reads);
 }
