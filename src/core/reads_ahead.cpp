@@ -136,6 +136,11 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
   }
 }
 
+void KeepReadAhead(RequestCaches& caches, const BoundSql& read,
+                   std::shared_ptr<const db::KeptRows> rows) {
+  caches.ReadAhead[ReadKey(read.sql, read.params, 0, 0)] = std::move(rows);
+}
+
 std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches, const std::string& sql,
                                                   const std::vector<Variant>& params,
                                                   int64_t offset, int64_t count) {

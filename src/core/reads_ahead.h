@@ -45,6 +45,10 @@ void OpenReadAhead(RequestCaches& caches, Connection& conn, Recordset& rs, const
 void OpenReadAhead(RequestState& state, Recordset& rs, const std::string& sql,
                    const std::vector<Variant>& params);
 
+// Keeps `rows`, read ahead for `read`, until it is drawn (TakeReadAhead, OpenReadAhead).
+void KeepReadAhead(RequestCaches& caches, const BoundSql& read,
+                   std::shared_ptr<const db::KeptRows> rows);
+
 // The rows of `sql` bound to `params` read ahead (with `count` above 0, its window from
 // `offset`: Connection::TogetherRead), forgotten here; null when they were not.
 std::shared_ptr<const db::KeptRows> TakeReadAhead(RequestCaches& caches, const std::string& sql,

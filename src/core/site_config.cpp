@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -136,15 +135,12 @@ std::unique_ptr<db::Statement> ReadChannelsWith(DatabaseState& db, RequestCaches
                                                 const std::string& channels,
                                                 std::vector<BoundSql>& with) {
   if (with.empty() || !ReadsAhead(db)) return nullptr;
-  std::vector<BoundSql> reads = {BoundSql{channels, {}}};
-  reads.insert(reads.end(), std::make_move_iterator(with.begin()),
-               std::make_move_iterator(with.end()));
+  std::vector<Connection::TogetherRead> reads = {{BoundSql{channels, {}}}};
+  for (BoundSql& read : with) reads.push_back({std::move(read)});
   with.clear();
   std::vector<std::shared_ptr<const db::KeptRows>> rows = db.Conn->ReadTogether(reads);
   for (size_t i = 1; i < rows.size(); ++i) {
-    if (rows[i] != nullptr) {
-      caches.ReadAhead[db::StatementKey(reads[i].sql, reads[i].params)] = std::move(rows[i]);
-    }
+    if (rows[i] != nullptr) KeepReadAhead(caches, reads[i].select, std::move(rows[i]));
   }
   return rows[0] == nullptr ? nullptr : db::ReplayKeptRows(std::move(rows[0]));
 }

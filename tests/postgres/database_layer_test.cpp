@@ -554,7 +554,7 @@ TEST_F(PostgresDatabaseTest, ReadsTogetherAnswerEachItsOwnSelectInOneExchange) {
     return out;
   };
   for (int run = 0; run < 3; ++run) {  // sent as text, prepared, then kept prepared
-    const auto rows = conn_.ReadTogether({titles, keywords});
+    const auto rows = conn_.ReadTogether({{titles}, {keywords}});
     ASSERT_EQ(rows.size(), 2u);
     ASSERT_TRUE(rows[0] != nullptr && rows[1] != nullptr);
     EXPECT_EQ(first_column(*rows[0]), (Strings{"足球联赛", "sport news"}));
@@ -563,7 +563,7 @@ TEST_F(PostgresDatabaseTest, ReadsTogetherAnswerEachItsOwnSelectInOneExchange) {
     EXPECT_EQ(rows[0]->rows.at(0).at(1).ToString(), rows[1]->rows.at(0).at(1).ToString());
   }
   const auto rows =
-      conn_.ReadTogether({titles, {"select d_nothing from Vantrel_Keyword", {}}, keywords});
+      conn_.ReadTogether({{titles}, {{"select d_nothing from Vantrel_Keyword", {}}}, {keywords}});
   ASSERT_EQ(rows.size(), 3u);
   ASSERT_TRUE(rows[0] != nullptr && rows[2] != nullptr);
   EXPECT_EQ(rows[1], nullptr);

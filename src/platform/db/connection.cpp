@@ -283,14 +283,6 @@ std::unique_ptr<db::Statement> Connection::PrepareWindow(std::string_view sql,
 }
 
 std::vector<std::shared_ptr<const db::KeptRows>> Connection::ReadTogether(
-    const std::vector<BoundSql>& reads) {
-  std::vector<TogetherRead> whole;
-  whole.reserve(reads.size());
-  for (const BoundSql& read : reads) whole.push_back({read});
-  return ReadTogether(whole);
-}
-
-std::vector<std::shared_ptr<const db::KeptRows>> Connection::ReadTogether(
     const std::vector<TogetherRead>& reads) {
   std::vector<std::unique_ptr<db::Statement>> statements;
   std::vector<db::Statement*> together;

@@ -107,7 +107,6 @@ class Connection {
   // for a read that failed (read alone, it says why).
   std::vector<std::shared_ptr<const db::KeptRows>> ReadTogether(
       const std::vector<TogetherRead>& reads);
-  std::vector<std::shared_ptr<const db::KeptRows>> ReadTogether(const std::vector<BoundSql>& reads);
   // The value `sql` answers (a select of one value, Null when it answers no row). On a
   // connection that keeps them (KeepReadsUntilWrite: a request's, whose work is short), it is
   // read once and kept until the connection writes, or may have written, anything (any statement
