@@ -52,7 +52,7 @@
 # started as the tests start theirs (tests/postgres/cluster.sh; the packages postgresql and
 # odbc-postgresql) and measures the two forms side by side in alternating rounds as --baseline
 # does (it cannot be combined with --baseline): req/s and p99 of each, the ratio, the server's
-# CPU time per request (user + system, from /proc/PID/stat, over every round), the PostgreSQL
+# CPU time per request (the time its threads ran, from /proc, over every round), the PostgreSQL
 # backends' CPU per request, the host and the backends together against SQLite's CPU (all x),
 # whether both answered the same bytes, and the round trips per
 # statement: a second server on the PostgreSQL copy talks to it through bench/pg_wire_count.py,
@@ -421,18 +421,19 @@ warm_up() {  # URL [LIMIT]; sets w_requests, the requests answered
   w_requests="$(awk '/requests in/{print $1}' <<<"$out")"
   w_requests="${w_requests:-0}"
 }
-# CPU time (user + system) of a process and of its children still running, in clock ticks.
-cpu_ticks() {  # PID
-  local p total=0 t
+# CPU time (user + system) of a process and of its children still running, in microseconds: the
+# time each of their threads has run, which the kernel keeps in nanoseconds. /proc/PID/stat counts
+# whole clock ticks of 10 ms, cut on each read and for each process, so a row of few requests
+# over sixteen PostgreSQL backends moved by up to sixteen ticks. A thread that ends between two
+# reads takes its time with it; the servers' threads and backends live as long as they do.
+cpu_us() {  # PID
+  local p
   for p in "$1" $(ps -o pid= --ppid "$1" 2>/dev/null); do
-    t="$(awk '{print $14 + $15}' "/proc/$p/stat" 2>/dev/null || echo 0)"
-    total=$((total + ${t:-0}))
-  done
-  echo "$total"
+    cat /proc/"$p"/task/*/schedstat 2>/dev/null || true
+  done | awk '{ ns += $1 } END { printf "%.0f", ns / 1000 }'
 }
-tick_us=$((1000000 / $(getconf CLK_TCK)))
-per_request() {  # TICKS REQUESTS: microseconds of CPU per request
-  awk -v t="$1" -v n="$2" -v u="$tick_us" 'BEGIN { if (n > 0) printf "%.0f", t * u / n; else print "-" }'
+per_request() {  # US REQUESTS: microseconds of CPU per request
+  awk -v t="$1" -v n="$2" 'BEGIN { if (n > 0) printf "%.0f", t / n; else print "-" }'
 }
 ratio() {  # A B: A / B
   awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9.]+$/ && b + 0 > 0) printf "%.2f", a / b; else print "-" }'
@@ -805,7 +806,7 @@ for i in "${!names[@]}"; do
       base_warm=$w_requests
     fi
     now_runs=() base_runs=()
-    now_ticks=0 base_ticks=0 now_requests=0 base_requests=0 db_ticks=0 base_db_ticks=0
+    now_cpu=0 base_cpu=0 now_requests=0 base_requests=0 db_cpu=0 base_db_cpu=0
     now_out=0 base_out=0
     same=-
     if [ -n "$cmp_db" ]; then
@@ -823,20 +824,20 @@ for i in "${!names[@]}"; do
           if [ "$who" = now ]; then wrk_cookie="$cookie_now"; else wrk_cookie="$cookie_base"; fi
         fi
         if [ "$who" = now ]; then pid=$now_pid; else pid=$base_pid; fi
-        t0=$(cpu_ticks "$pid")
-        [ "$dbkind" != postgres ] || d0=$(cpu_ticks "$pg_postmaster")
+        t0=$(cpu_us "$pid")
+        [ "$dbkind" != postgres ] || d0=$(cpu_us "$pg_postmaster")
         measure "$url" "$round_secs" $((round_secs + 30))
-        t1=$(cpu_ticks "$pid")
+        t1=$(cpu_us "$pid")
         if [ "$who" = now ]; then
           now_runs+=("$m_rps $m_p50 $m_p99 $m_requests")
-          now_ticks=$((now_ticks + t1 - t0)) now_requests=$((now_requests + m_requests))
-          [ "$dbkind" != postgres ] || db_ticks=$((db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
+          now_cpu=$((now_cpu + t1 - t0)) now_requests=$((now_requests + m_requests))
+          [ "$dbkind" != postgres ] || db_cpu=$((db_cpu + $(cpu_us "$pg_postmaster") - d0))
           [ "$m_ran_out" != yes ] || now_out=$((now_out + 1))
         else
           base_runs+=("$m_rps $m_p50 $m_p99 $m_requests")
-          base_ticks=$((base_ticks + t1 - t0)) base_requests=$((base_requests + m_requests))
+          base_cpu=$((base_cpu + t1 - t0)) base_requests=$((base_requests + m_requests))
           [ "$dbkind" != postgres ] ||
-            base_db_ticks=$((base_db_ticks + $(cpu_ticks "$pg_postmaster") - d0))
+            base_db_cpu=$((base_db_cpu + $(cpu_us "$pg_postmaster") - d0))
           [ "$m_ran_out" != yes ] || base_out=$((base_out + 1))
         fi
         [ "$m_err" = none ] || notes+=("${names[$i]} ($who, round $r): $m_err")
@@ -855,18 +856,18 @@ for i in "${!names[@]}"; do
     r=$(ratio "$rps" "$b_rps")
     db_s=- db_l=-
     if [ "$dbkind" = postgres ]; then
-      db_s=$(per_request "$base_db_ticks" "$base_requests")
-      db_l=$(per_request "$db_ticks" "$now_requests")
+      db_s=$(per_request "$base_db_cpu" "$base_requests")
+      db_l=$(per_request "$db_cpu" "$now_requests")
     fi
     row "${names[$i]}" "$b_rps" "$rps" "$r" "$b_p50" "$p50" \
-      "$(per_request "$base_ticks" "$base_requests")" "$(per_request "$now_ticks" "$now_requests")" \
+      "$(per_request "$base_cpu" "$base_requests")" "$(per_request "$now_cpu" "$now_requests")" \
       "$db_s" "$db_l" "$sql" "$status"
   elif [ -n "$cmp_db" ]; then
-    now_us=$(per_request "$now_ticks" "$now_requests")
-    base_us=$(per_request "$base_ticks" "$base_requests")
+    now_us=$(per_request "$now_cpu" "$now_requests")
+    base_us=$(per_request "$base_cpu" "$base_requests")
     rt_st=-
     [[ $sql =~ ^[0-9]+$ ]] && [ "$sql" -gt 0 ] && rt_st=$(ratio "$rt" "$sql")
-    db_us=$(per_request "$db_ticks" "$now_requests")
+    db_us=$(per_request "$db_cpu" "$now_requests")
     all_us=-
     [[ $now_us =~ ^[0-9]+$ ]] && [[ $db_us =~ ^[0-9]+$ ]] && all_us=$((now_us + db_us))
     row "${names[$i]}" "$b_rps" "$rps" "$(ratio "$b_rps" "$rps")" "$b_p99" "$p99" "$base_us" \
@@ -897,8 +898,8 @@ for i in "${!names[@]}"; do
   else
     now_us=- base_us=-
     if [ -n "$base_bin" ]; then  # the rounds of one server alone count no CPU
-      now_us=$(per_request "$now_ticks" "$now_requests")
-      base_us=$(per_request "$base_ticks" "$base_requests")
+      now_us=$(per_request "$now_cpu" "$now_requests")
+      base_us=$(per_request "$base_cpu" "$base_requests")
       cpu_now["${names[$i]}"]=$now_us cpu_base["${names[$i]}"]=$base_us
     fi
     row "${names[$i]}" "$rps" "$b_rps" "$(change "$rps" "$b_rps")" "$p50" "$p99" "$b_p50" \
@@ -1143,29 +1144,29 @@ if [ -n "$nginx" ] && [ "$dbkind" != postgres ] && [ -z "$against" ]; then
     fi
     warm_up "$fx_url"
     warm_up "$ng_url"
-    fx_runs=() ng_runs=() fx_ticks=0 ng_ticks=0 fx_requests=0 ng_requests=0
+    fx_runs=() ng_runs=() fx_cpu=0 ng_cpu=0 fx_requests=0 ng_requests=0
     for r in $(seq "$rounds"); do
       if (( r % 2 )); then order=(fx ng); else order=(ng fx); fi
       for who in "${order[@]}"; do
         if [ "$who" = fx ]; then url=$fx_url pid=$now_pid; else url=$ng_url pid=$ng_pid; fi
-        t0=$(cpu_ticks "$pid")
+        t0=$(cpu_us "$pid")
         measure "$url" "$round_secs" $((round_secs + 30))
-        t1=$(cpu_ticks "$pid")
+        t1=$(cpu_us "$pid")
         [ "$m_err" = none ] || notes+=("static $file ($who, round $r): $m_err")
         if [ "$who" = fx ]; then
           fx_runs+=("$m_rps $m_p50 $m_p99")
-          fx_ticks=$((fx_ticks + t1 - t0)) fx_requests=$((fx_requests + m_requests))
+          fx_cpu=$((fx_cpu + t1 - t0)) fx_requests=$((fx_requests + m_requests))
         else
           ng_runs+=("$m_rps $m_p50 $m_p99")
-          ng_ticks=$((ng_ticks + t1 - t0)) ng_requests=$((ng_requests + m_requests))
+          ng_cpu=$((ng_cpu + t1 - t0)) ng_requests=$((ng_requests + m_requests))
         fi
       done
     done
     read -r rps p50 p99 <<<"$(median "${fx_runs[@]}")"
     read -r n_rps n_p50 n_p99 <<<"$(median "${ng_runs[@]}")"
     printf '%-36s %10s %10s %6s %10s %10s %6s %6s\n' "$label" "$rps" "$n_rps" \
-      "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_ticks" "$fx_requests")" \
-      "$(per_request "$ng_ticks" "$ng_requests")"
+      "$(ratio "$rps" "$n_rps")" "$p99" "$n_p99" "$(per_request "$fx_cpu" "$fx_requests")" \
+      "$(per_request "$ng_cpu" "$ng_requests")"
     static_all=$((static_all + 1))
     if at_least "$(ratio "$rps" "$n_rps")" 1; then static_met=$((static_met + 1)); fi
   done
