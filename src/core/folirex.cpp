@@ -7,6 +7,8 @@
 #include "core/database.h"
 #include "core/messages.h"
 #include "core/public_request.h"
+#include "core/reads_ahead.h"
+#include "core/site_caches.h"
 #include "core/site_config.h"
 #include "core/text_helpers.h"
 #include "platform/host/host_text.h"
@@ -166,6 +168,11 @@ void Folirex::ICommon() {
     if (const PublicFirstReads* first = modules_.public_first_reads()) {
       state_.caches.ReadWithChannels = (*first)(request);
     }
+    KeptPageReads* kept_reads =
+        state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr;
+    ForetellReads(state_.caches, kept_reads,
+                  PageReadsKey(request.m, request.channel_id, request.class_id, request.subject_id,
+                               request.article_id, RequestedPage(state_)));
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.host.Response->Clear();
@@ -178,6 +185,8 @@ void Folirex::ICommon() {
     }
     InitDateValues(state_.host);
     DispatchPublic(request);
+    KeepPageReads(state_.caches,
+                  state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr);
   } catch (const ResponseEnd&) {
   }
 }

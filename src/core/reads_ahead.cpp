@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
+#include "core/site_caches.h"
 #include "platform/db/kept_reads.h"
 
 namespace folirex {
@@ -70,13 +74,13 @@ bool ReadsAhead(const DatabaseState& db) {
   return db.Conn != nullptr && db.Conn->IsOpen() && db.Conn->engine() == SqlEngine::kPostgres;
 }
 
-void ReadAhead(RequestState& state, const PageReads& reads) {
-  if (!ReadsAhead(state.db)) return;
+ReadFlight FlightOf(const RequestCaches& caches, const PageReads& reads) {
+  ReadFlight flight;
   std::vector<std::string> taken;
   // A read once: the same select twice, or one read ahead already and not drawn yet, is read once.
   const auto fresh = [&](const BoundSql& read, int64_t offset = 0, int64_t count = 0) {
     std::string key = ReadKey(read.sql, read.params, offset, count);
-    if (state.caches.ReadAhead.count(key) != 0 ||
+    if (caches.ReadAhead.count(key) != 0 ||
         std::find(taken.begin(), taken.end(), key) != taken.end()) {
       return false;
     }
@@ -84,56 +88,116 @@ void ReadAhead(RequestState& state, const PageReads& reads) {
     return true;
   };
   std::vector<const BoundSql*> lists;
-  std::vector<std::string> list_keys;
   for (const BoundSql& list : reads.lists) {
     if (!fresh(list)) continue;
     lists.push_back(&list);
-    list_keys.push_back(taken.back());
+    flight.list_keys.push_back(taken.back());
   }
-  std::vector<Connection::TogetherRead> statements;
-  // What each statement answers: the lists from `first` to `first + count`, or a read of its own
-  // (count 0) under `key`.
-  struct Answer {
-    size_t first = 0;
-    size_t count = 0;
-    std::string key;
-  };
-  std::vector<Answer> answers;
   for (size_t start = 0; start < lists.size(); start += kListsReadTogether) {
     const size_t end = std::min(lists.size(), start + kListsReadTogether);
     if (end - start == 1) {
-      statements.push_back({*lists[start]});
-      answers.push_back({0, 0, list_keys[start]});
+      flight.statements.push_back({*lists[start]});
+      flight.answers.push_back({0, 0, flight.list_keys[start]});
       continue;
     }
-    statements.push_back({ListsStatement({lists.begin() + start, lists.begin() + end})});
-    answers.push_back({start, end - start, {}});
+    flight.statements.push_back({ListsStatement({lists.begin() + start, lists.begin() + end})});
+    flight.answers.push_back({start, end - start, {}});
   }
   for (const BoundSql& other : reads.others) {
     if (!fresh(other)) continue;
-    statements.push_back({other});
-    answers.push_back({0, 0, taken.back()});
+    flight.statements.push_back({other});
+    flight.answers.push_back({0, 0, taken.back()});
   }
   for (const Connection::TogetherRead& page : reads.pages) {
     if (!fresh(page.select, page.offset, page.count)) continue;
-    statements.push_back(page);
-    answers.push_back({0, 0, taken.back()});
+    flight.statements.push_back(page);
+    flight.answers.push_back({0, 0, taken.back()});
   }
-  // A read alone gains nothing by going ahead of its drawing.
-  if (statements.size() < 2 && (answers.empty() || answers.front().count == 0)) return;
-  const std::vector<std::shared_ptr<const db::KeptRows>> rows =
-      state.db.Conn->ReadTogether(statements);
-  for (size_t i = 0; i < answers.size(); ++i) {
-    if (rows[i] == nullptr) continue;  // each is read where it is drawn
-    if (answers[i].count == 0) {
-      state.caches.ReadAhead[answers[i].key] = rows[i];
+  return flight;
+}
+
+void KeepFlight(RequestCaches& caches, const ReadFlight& flight,
+                const std::vector<std::shared_ptr<const db::KeptRows>>& rows, size_t first) {
+  for (size_t i = 0; i < flight.answers.size() && first + i < rows.size(); ++i) {
+    const std::shared_ptr<const db::KeptRows>& answer = rows[first + i];
+    if (answer == nullptr) continue;  // each is read where it is drawn
+    const ReadFlight::Answer& what = flight.answers[i];
+    if (what.count == 0) {
+      caches.ReadAhead[what.key] = answer;
       continue;
     }
-    std::vector<std::shared_ptr<db::KeptRows>> arms = SplitArms(*rows[i], answers[i].count);
+    std::vector<std::shared_ptr<db::KeptRows>> arms = SplitArms(*answer, what.count);
     for (size_t arm = 0; arm < arms.size(); ++arm) {
-      state.caches.ReadAhead[list_keys[answers[i].first + arm]] = std::move(arms[arm]);
+      caches.ReadAhead[flight.list_keys[what.first + arm]] = std::move(arms[arm]);
     }
   }
+}
+
+void ReadAhead(RequestState& state, const PageReads& reads) {
+  if (!ReadsAhead(state.db)) return;
+  RequestCaches& caches = state.caches;
+  const ReadFlight flight = FlightOf(caches, reads);
+  if (!caches.PageReadsKey.empty()) {
+    if (caches.ReadsMade == nullptr) caches.ReadsMade = std::make_shared<PageReads>();
+    PageReads& made = *caches.ReadsMade;
+    made.lists.insert(made.lists.end(), reads.lists.begin(), reads.lists.end());
+    made.others.insert(made.others.end(), reads.others.begin(), reads.others.end());
+    made.pages.insert(made.pages.end(), reads.pages.begin(), reads.pages.end());
+    if (!flight.statements.empty()) caches.ReadsUnforetold = true;
+  }
+  // A read alone gains nothing by going ahead of its drawing.
+  if (flight.statements.size() < 2 &&
+      (flight.answers.empty() || flight.answers.front().count == 0)) {
+    return;
+  }
+  KeepFlight(caches, flight, state.db.Conn->ReadTogether(flight.statements), 0);
+}
+
+std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& channel_id,
+                         const std::optional<int64_t>& class_id,
+                         const std::optional<int64_t>& subject_id,
+                         const std::optional<int64_t>& article_id, int32_t page) {
+  static const char* const kKeptPages[] = {"",        "content",  "classlist",    "subjectlist",
+                                           "newlist", "hotlist", "recommendlist"};
+  if (std::find(std::begin(kKeptPages), std::end(kKeptPages), m) == std::end(kKeptPages)) {
+    return "";
+  }
+  const auto id = [](const std::optional<int64_t>& value) {
+    return value ? std::to_string(*value) : std::string("-");
+  };
+  return m + ' ' + id(channel_id) + ' ' + id(class_id) + ' ' + id(subject_id) + ' ' +
+         id(article_id) + ' ' + std::to_string(page);
+}
+
+void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key) {
+  if (kept == nullptr || key.empty()) return;
+  caches.ForetoldReads = kept->Find(key);
+  caches.PageReadsKey = std::move(key);
+}
+
+void KeepPageReads(RequestCaches& caches, KeptPageReads* kept) {
+  if (kept == nullptr || caches.PageReadsKey.empty() || caches.ReadsMade == nullptr) return;
+  const PageReads& made = *caches.ReadsMade;
+  const PageReads* foretold = caches.ForetoldReads.get();
+  const auto reads_of = [](const PageReads& reads) {
+    return reads.lists.size() + reads.others.size() + reads.pages.size();
+  };
+  // All read with the channels, and nothing read there in vain: the kept reads stand.
+  if (!caches.ReadsUnforetold && foretold != nullptr && reads_of(*foretold) == reads_of(made)) {
+    return;
+  }
+  size_t charge = caches.PageReadsKey.size() + sizeof(PageReads);
+  const auto add = [&](const BoundSql& read) {
+    charge += sizeof(BoundSql) + read.sql.size() + read.params.size() * sizeof(Variant);
+    for (const Variant& value : read.params) {
+      if (value.type() == Variant::Type::kText) charge += value.ToString().size();
+    }
+  };
+  for (const BoundSql& read : made.lists) add(read);
+  for (const BoundSql& read : made.others) add(read);
+  for (const Connection::TogetherRead& read : made.pages) add(read.select);
+  kept->Keep(caches.PageReadsKey, std::move(caches.ReadsMade), charge);
+  caches.ReadsMade.reset();
 }
 
 void KeepReadAhead(RequestCaches& caches, const BoundSql& read,

@@ -10,8 +10,10 @@
 #ifndef FOLIREX_CORE_READS_AHEAD_H_
 #define FOLIREX_CORE_READS_AHEAD_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,8 @@
 #include "platform/db/sql_params.h"
 
 namespace folirex {
+
+class KeptPageReads;  // core/site_caches.h
 
 struct PageReads {
   // Whole article lists (WholeListSelect, site/article_list.h): selects of the same columns,
@@ -36,7 +40,42 @@ struct PageReads {
 // Whether anything is read ahead on this database (the callers plan no reads otherwise).
 bool ReadsAhead(const DatabaseState& db);
 
+// Reads `reads` not read ahead yet in one exchange. With a key for the page's reads
+// (RequestCaches::PageReadsKey), they are noted for KeepPageReads.
 void ReadAhead(RequestState& state, const PageReads& reads);
+
+// The statements that read `reads` not read ahead yet, to go in one exchange with others: the
+// lists as the arms of one statement, and what each statement answers.
+struct ReadFlight {
+  struct Answer {
+    size_t first = 0;  // a statement of lists: its first list in list_keys, and their number
+    size_t count = 0;
+    std::string key;  // a read of its own (count 0): what it is kept under
+  };
+  std::vector<Connection::TogetherRead> statements;
+  std::vector<Answer> answers;  // one a statement
+  std::vector<std::string> list_keys;
+};
+ReadFlight FlightOf(const RequestCaches& caches, const PageReads& reads);
+// Keeps what the flight's statements read, `rows` in their order (null for one that failed: it
+// is read where it is drawn).
+void KeepFlight(RequestCaches& caches, const ReadFlight& flight,
+                const std::vector<std::shared_ptr<const db::KeptRows>>& rows, size_t first);
+
+// A page kept under a key between requests reads what it read ahead the last time with its first
+// read, the request's channels (core/site_config.h): each is taken as usual by the select and
+// values it is drawn with, so what the page no longer reads is read in vain and what it reads
+// anew is read as before. Pages asked for again answer in one exchange. The public pages of a
+// list or an article only (`m`, their ids and `page`): any other value they take changes no read
+// but a search's, which has none.
+std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& channel_id,
+                         const std::optional<int64_t>& class_id,
+                         const std::optional<int64_t>& subject_id,
+                         const std::optional<int64_t>& article_id, int32_t page);
+// Sets the request's key, and what its page read ahead the last time (null `kept`: none).
+void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key);
+// Keeps what the page read ahead under its key, when that is not what was foretold.
+void KeepPageReads(RequestCaches& caches, KeptPageReads* kept);
 
 // Opens `rs` forward-only on the rows of `sql` bound to `params` read ahead (and forgets them),
 // or on the database when they were not.

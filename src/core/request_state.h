@@ -28,6 +28,8 @@
 
 namespace folirex {
 
+struct PageReads;  // core/reads_ahead.h
+
 struct SiteCaches;
 
 // The host objects, borrowed for the request (set by OnStartPage, dropped by OnEndPage).
@@ -169,6 +171,14 @@ struct RequestCaches {
   // Selects the page asks to have read with the request's channels, its first read, on a
   // database that reads ahead (FindChannelRow, core/site_config.h); their rows join ReadAhead.
   std::vector<BoundSql> ReadWithChannels;
+  // The key the page's reads ahead are kept under between requests (KeptPageReads,
+  // core/site_caches.h), "" when they are not; what the page read ahead the last time it was
+  // asked for, read with the channels too; and what this answer reads ahead, with whether any of
+  // it was not read with the channels (core/reads_ahead.h).
+  std::string PageReadsKey;
+  std::shared_ptr<const PageReads> ForetoldReads;
+  std::shared_ptr<PageReads> ReadsMade;
+  bool ReadsUnforetold = false;
 
   void Clear() {
     ChannelRows.reset();
@@ -176,6 +186,10 @@ struct RequestCaches {
     ListRows = ListRowsWindow();
     ReadAhead.clear();
     ReadWithChannels.clear();
+    PageReadsKey.clear();
+    ForetoldReads.reset();
+    ReadsMade.reset();
+    ReadsUnforetold = false;
   }
 };
 

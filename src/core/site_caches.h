@@ -20,6 +20,7 @@
 #include "core/article_keywords.h"
 #include "core/asked_lists.h"
 #include "core/list_structures.h"
+#include "core/reads_ahead.h"
 #include "core/search_index.h"
 #include "core/site_files.h"
 #include "platform/cache/lru_cache.h"
@@ -50,6 +51,29 @@ class KeptTemplateScans {
  private:
   std::mutex mutex_;
   LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kBytes};
+};
+
+// What the public pages read ahead when last drawn, by their key (PageReadsKey,
+// core/reads_ahead.h), read with the first read of their next asking.
+class KeptPageReads {
+ public:
+  // Some thousand pages' reads: a page's are a few kilobytes of select text.
+  static constexpr size_t kBytes = 4 << 20;
+
+  std::shared_ptr<const PageReads> Find(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<const PageReads>* kept = reads_.Find(key);
+    return kept == nullptr ? nullptr : *kept;
+  }
+  // `charge`: the bytes the entry holds, near enough.
+  void Keep(const std::string& key, std::shared_ptr<const PageReads> reads, size_t charge) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reads_.Insert(key, std::move(reads), charge);
+  }
+
+ private:
+  std::mutex mutex_;
+  LruCache<std::string, std::shared_ptr<const PageReads>> reads_{kBytes};
 };
 
 // The click script's batches (site/click_counter.cpp): clicks on one article that arrive while a
@@ -83,6 +107,8 @@ struct SiteCaches {
   KeywordIndexMarks keyword_index;
   // The kept template scans.
   KeptTemplateScans template_scans;
+  // What the public pages read ahead when last drawn.
+  KeptPageReads page_reads;
   // The clicks waiting for their counting transaction.
   ClickBatches clicks;
   // The script files lately found to hold what a page would write into them.

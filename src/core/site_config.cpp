@@ -128,20 +128,30 @@ const Variant& ChannelValue(const RequestCaches::ChannelRow& row, const char* co
 
 namespace {
 
-// Reads the channels' select and `with` (then emptied) in one exchange on a database server: the
+// Reads the channels' select, `with` (then emptied) and what the page was foretold to read ahead
+// (RequestCaches::ForetoldReads, then forgotten) in one exchange on a database server: the
 // channels' rows as a statement to step through, the others' into caches.ReadAhead. Null when
 // there is nothing to read with them, or their read failed: they are then read alone.
 std::unique_ptr<db::Statement> ReadChannelsWith(DatabaseState& db, RequestCaches& caches,
                                                 const std::string& channels,
                                                 std::vector<BoundSql>& with) {
-  if (with.empty() || !ReadsAhead(db)) return nullptr;
+  std::shared_ptr<const PageReads> foretold = std::move(caches.ForetoldReads);
+  caches.ForetoldReads.reset();
+  if ((with.empty() && foretold == nullptr) || !ReadsAhead(db)) return nullptr;
   std::vector<Connection::TogetherRead> reads = {{BoundSql{channels, {}}}};
   for (BoundSql& read : with) reads.push_back({std::move(read)});
   with.clear();
+  const size_t first_foretold = reads.size();
+  ReadFlight flight;
+  if (foretold != nullptr) {
+    flight = FlightOf(caches, *foretold);
+    reads.insert(reads.end(), flight.statements.begin(), flight.statements.end());
+  }
   std::vector<std::shared_ptr<const db::KeptRows>> rows = db.Conn->ReadTogether(reads);
-  for (size_t i = 1; i < rows.size(); ++i) {
+  for (size_t i = 1; i < first_foretold && i < rows.size(); ++i) {
     if (rows[i] != nullptr) KeepReadAhead(caches, reads[i].select, std::move(rows[i]));
   }
+  KeepFlight(caches, flight, rows, first_foretold);
   return rows[0] == nullptr ? nullptr : db::ReplayKeptRows(std::move(rows[0]));
 }
 

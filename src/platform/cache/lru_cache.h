@@ -34,6 +34,8 @@
 //    that a second asking keeps what it reads; charge 1, capacity 4096.
 //  - template scans (site/template_engine.cpp): what the page engine found in a template text,
 //    by pattern and text; charged the bytes each holds, capacity 4 MiB.
+//  - page reads (core/reads_ahead.cpp): what a public page read ahead when last drawn, by the
+//    page's key; charged the bytes each holds, capacity 4 MiB.
 //  - text files seen (core/site_files.cpp): the files lately found to hold what a page would
 //    write, with their state then; charged the bytes each holds, capacity 1 MiB.
 //  - keyword counts (core/article_keywords.cpp): how many articles of a channel hold a keyword,
