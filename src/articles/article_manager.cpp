@@ -16,6 +16,7 @@
 #include "core/list_structures.h"
 #include "core/pagination.h"
 #include "core/public_request.h"
+#include "core/reads_ahead.h"
 #include "core/search_index.h"
 #include "core/select_boxes.h"
 #include "core/site_caches.h"
@@ -189,6 +190,14 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
         select_from);
   }
   pager.DeepPages(select_from);
+  // Noted for the list's next asking, which reads it with its first read (core/reads_ahead.h).
+  if (ReadsAhead(state.db)) {
+    if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
+      PageReads reads;
+      reads.pages.push_back(*read);
+      ReadAhead(state, reads);
+    }
+  }
   return pager.ResultSet();
 }
 

@@ -131,6 +131,13 @@ void Folirex::ICommonAdmin() {
         route != nullptr && route->first_reads) {
       state_.caches.ReadWithChannels = route->first_reads(state_);
     }
+    if (state_.site_caches != nullptr && !state_.host.Session->Get("User_Code").IsBlank()) {
+      ForetellReads(state_.caches, &state_.site_caches->page_reads,
+                    ConsolePageReadsKey(request.m, request.action, request.posted,
+                                        request.channel_id, Trim(request.values.Text("qtitle")),
+                                        LCase(Trim(request.values.Text("qcheckstate"))),
+                                        RequestedPage(state_)));
+    }
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
       if (request.m == "admin_error") {
@@ -144,6 +151,8 @@ void Folirex::ICommonAdmin() {
       request.m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
     DispatchAdmin(request);
+    KeepPageReads(state_.caches,
+                  state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr);
   } catch (const ResponseEnd&) {
   }
 }

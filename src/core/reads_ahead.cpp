@@ -169,6 +169,20 @@ std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& cha
          id(article_id) + ' ' + std::to_string(page);
 }
 
+std::string ConsolePageReadsKey(const std::string& m, const std::string& action, bool posted,
+                                const std::optional<int64_t>& channel_id,
+                                const std::string& title, const std::string& check_state,
+                                int32_t page) {
+  // A posted list may carry an action on the articles, and a title's search is planned for its
+  // keyword.
+  if (m != "admin_article" || (!action.empty() && action != "recycle") || posted ||
+      !title.empty() || !channel_id) {
+    return "";
+  }
+  return "console " + m + ' ' + action + ' ' + std::to_string(*channel_id) + ' ' + check_state +
+         ' ' + std::to_string(page);
+}
+
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key) {
   if (kept == nullptr || key.empty()) return;
   caches.ForetoldReads = kept->Find(key);

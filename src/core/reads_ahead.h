@@ -72,6 +72,12 @@ std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& cha
                          const std::optional<int64_t>& class_id,
                          const std::optional<int64_t>& subject_id,
                          const std::optional<int64_t>& article_id, int32_t page);
+// The console's article list (admin_article, its list or its recycle bin) asked for by GET,
+// without a title searched for: `action`, the channel, the state of approval shown and `page`.
+std::string ConsolePageReadsKey(const std::string& m, const std::string& action, bool posted,
+                                const std::optional<int64_t>& channel_id,
+                                const std::string& title, const std::string& check_state,
+                                int32_t page);
 // Sets the request's key, and what its page read ahead the last time (null `kept`: none).
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key);
 // Keeps what the page read ahead under its key, when that is not what was foretold.
