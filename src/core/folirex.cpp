@@ -17,6 +17,11 @@
 namespace folirex {
 namespace {
 
+// What the server keeps of the pages' reads ahead; null when it keeps nothing.
+KeptPageReads* KeptReadsOf(RequestState& state) {
+  return state.site_caches != nullptr ? &state.site_caches->page_reads : nullptr;
+}
+
 // The host and port of an address's authority ("name", "name:8080", "[::1]:8080"); the port is
 // empty when none is given. False for text that is not one.
 bool SplitAuthority(std::string_view authority, std::string* host, std::string* port) {
@@ -131,8 +136,8 @@ void Folirex::ICommonAdmin() {
         route != nullptr && route->first_reads) {
       state_.caches.ReadWithChannels = route->first_reads(state_);
     }
-    if (state_.site_caches != nullptr && !state_.host.Session->Get("User_Code").IsBlank()) {
-      ForetellReads(state_.caches, &state_.site_caches->page_reads,
+    if (!state_.host.Session->Get("User_Code").IsBlank()) {
+      ForetellReads(state_.caches, KeptReadsOf(state_),
                     ConsolePageReadsKey(request.m, request.action, request.posted,
                                         request.channel_id, Trim(request.values.Text("qtitle")),
                                         LCase(Trim(request.values.Text("qcheckstate"))),
@@ -151,8 +156,7 @@ void Folirex::ICommonAdmin() {
       request.m = state_.host.Session->Get("User_Code").IsBlank() ? "admin_login" : "admin_index";
     }
     DispatchAdmin(request);
-    KeepPageReads(state_.caches,
-                  state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr);
+    KeepPageReads(state_.caches, KeptReadsOf(state_));
   } catch (const ResponseEnd&) {
   }
 }
@@ -177,9 +181,7 @@ void Folirex::ICommon() {
     if (const PublicFirstReads* first = modules_.public_first_reads()) {
       state_.caches.ReadWithChannels = (*first)(request);
     }
-    KeptPageReads* kept_reads =
-        state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr;
-    ForetellReads(state_.caches, kept_reads,
+    ForetellReads(state_.caches, KeptReadsOf(state_),
                   PageReadsKey(request.m, request.channel_id, request.class_id, request.subject_id,
                                request.article_id, RequestedPage(state_)));
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
@@ -194,8 +196,7 @@ void Folirex::ICommon() {
     }
     InitDateValues(state_.host);
     DispatchPublic(request);
-    KeepPageReads(state_.caches,
-                  state_.site_caches != nullptr ? &state_.site_caches->page_reads : nullptr);
+    KeepPageReads(state_.caches, KeptReadsOf(state_));
   } catch (const ResponseEnd&) {
   }
 }

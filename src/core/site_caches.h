@@ -30,50 +30,44 @@ namespace folirex {
 
 struct TemplateScan;  // site/template_engine.cpp
 
-// What the template engine found in the template texts drawn lately (site/template_engine.cpp):
-// a scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
-class KeptTemplateScans {
+// Values shared by key between requests, each charged the bytes it holds (near enough), the
+// least recently used going first past `bytes`; used from any worker under its own lock.
+template <class T>
+class KeptShared {
  public:
-  // What the kept scans may hold in all: some hundred texts of the size a template has.
-  static constexpr size_t kBytes = 4 << 20;
+  explicit KeptShared(size_t bytes) : kept_(bytes) {}
 
-  std::shared_ptr<const TemplateScan> Find(const std::string& key) {
+  std::shared_ptr<const T> Find(const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::shared_ptr<const TemplateScan>* kept = scans_.Find(key);
+    const std::shared_ptr<const T>* kept = kept_.Find(key);
     return kept == nullptr ? nullptr : *kept;
   }
-  // `charge`: the bytes the entry holds, near enough.
-  void Keep(const std::string& key, std::shared_ptr<const TemplateScan> scan, size_t charge) {
+  void Keep(const std::string& key, std::shared_ptr<const T> value, size_t charge) {
     std::lock_guard<std::mutex> lock(mutex_);
-    scans_.Insert(key, std::move(scan), charge);
+    kept_.Insert(key, std::move(value), charge);
   }
 
  private:
   std::mutex mutex_;
-  LruCache<std::string, std::shared_ptr<const TemplateScan>> scans_{kBytes};
+  LruCache<std::string, std::shared_ptr<const T>> kept_;
+};
+
+// What the template engine found in the template texts drawn lately (site/template_engine.cpp):
+// a scan depends on nothing but its text and pattern, and pages are drawn from a few texts.
+class KeptTemplateScans : public KeptShared<TemplateScan> {
+ public:
+  // What the kept scans may hold in all: some hundred texts of the size a template has.
+  static constexpr size_t kBytes = 4 << 20;
+  KeptTemplateScans() : KeptShared(kBytes) {}
 };
 
 // What the public pages read ahead when last drawn, by their key (PageReadsKey,
 // core/reads_ahead.h), read with the first read of their next asking.
-class KeptPageReads {
+class KeptPageReads : public KeptShared<PageReads> {
  public:
   // Some thousand pages' reads: a page's are a few kilobytes of select text.
   static constexpr size_t kBytes = 4 << 20;
-
-  std::shared_ptr<const PageReads> Find(const std::string& key) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const std::shared_ptr<const PageReads>* kept = reads_.Find(key);
-    return kept == nullptr ? nullptr : *kept;
-  }
-  // `charge`: the bytes the entry holds, near enough.
-  void Keep(const std::string& key, std::shared_ptr<const PageReads> reads, size_t charge) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    reads_.Insert(key, std::move(reads), charge);
-  }
-
- private:
-  std::mutex mutex_;
-  LruCache<std::string, std::shared_ptr<const PageReads>> reads_{kBytes};
+  KeptPageReads() : KeptShared(kBytes) {}
 };
 
 // The click script's batches (site/click_counter.cpp): clicks on one article that arrive while a
