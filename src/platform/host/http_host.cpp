@@ -101,10 +101,11 @@ HttpHost::Impl::Impl(HostOptions o, PageHandler h)
   mallopt(M_MMAP_THRESHOLD, static_cast<int>(kTrimAfterBodyBytes));
   // Fixing that threshold also fixes the one above which a thread's heap gives its free top back
   // at its default of 128 KB, which a page's few hundred kilobytes cross: each page then gave
-  // pages back and faulted them in again, every return flushing the TLB of every core (a fifth
-  // of an article page's CPU). Twice the mapping threshold is what the allocator would have
-  // raised it to; what a crowd of pages leaves is given back after it (TrimAfterCrowd).
-  mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * kTrimAfterBodyBytes));
+  // pages back and faulted them in again, every return flushing the TLB of every core (nearly
+  // half of a long article page's CPU). Half a megabyte keeps a page's heap and bounds what each
+  // thread's heap holds unused; what a crowd of pages leaves is given back after it
+  // (TrimAfterCrowd).
+  mallopt(M_TRIM_THRESHOLD, static_cast<int>(kTrimAfterBodyBytes / 2));
   namespace stdfs = std::filesystem;
   std::error_code ec;
   stdfs::path root = stdfs::absolute(options.site_root, ec).lexically_normal();
