@@ -195,7 +195,7 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
     if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
       PageReads reads;
       reads.pages.push_back(*read);
-      ReadAhead(state, reads);
+      ReadAhead(state, std::move(reads));
     }
   }
   return pager.ResultSet();

@@ -138,10 +138,7 @@ void Folirex::ICommonAdmin() {
     }
     if (!state_.host.Session->Get("User_Code").IsBlank()) {
       ForetellReads(state_.caches, KeptReadsOf(state_),
-                    ConsolePageReadsKey(request.m, request.action, request.posted,
-                                        request.channel_id, Trim(request.values.Text("qtitle")),
-                                        LCase(Trim(request.values.Text("qcheckstate"))),
-                                        RequestedPage(state_)));
+                    PageReadsKey(request, RequestedPage(state_)));
     }
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The error page needs no database; sending it to itself would loop.
@@ -181,9 +178,7 @@ void Folirex::ICommon() {
     if (const PublicFirstReads* first = modules_.public_first_reads()) {
       state_.caches.ReadWithChannels = (*first)(request);
     }
-    ForetellReads(state_.caches, KeptReadsOf(state_),
-                  PageReadsKey(request.m, request.channel_id, request.class_id, request.subject_id,
-                               request.article_id, RequestedPage(state_)));
+    ForetellReads(state_.caches, KeptReadsOf(state_), PageReadsKey(request, RequestedPage(state_)));
     if (!TryOpenDatabase(state_.db, state_.host) || !LoadConfigChecked(state_)) {
       // The console's redirect would lead back to this page for ever: answer plainly instead.
       state_.host.Response->Clear();

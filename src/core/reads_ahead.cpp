@@ -11,6 +11,7 @@
 
 #include "core/site_caches.h"
 #include "platform/db/kept_reads.h"
+#include "platform/text/vb_text.h"
 
 namespace folirex {
 
@@ -133,73 +134,76 @@ void KeepFlight(RequestCaches& caches, const ReadFlight& flight,
   }
 }
 
-void ReadAhead(RequestState& state, const PageReads& reads) {
+namespace {
+
+// How many reads `reads` holds.
+size_t ReadsIn(const PageReads& reads) {
+  return reads.lists.size() + reads.others.size() + reads.pages.size();
+}
+
+}  // namespace
+
+void ReadAhead(RequestState& state, PageReads reads) {
   if (!ReadsAhead(state.db)) return;
   RequestCaches& caches = state.caches;
   const ReadFlight flight = FlightOf(caches, reads);
-  if (!caches.PageReadsKey.empty()) {
-    if (caches.ReadsMade == nullptr) caches.ReadsMade = std::make_shared<PageReads>();
-    PageReads& made = *caches.ReadsMade;
-    made.lists.insert(made.lists.end(), reads.lists.begin(), reads.lists.end());
-    made.others.insert(made.others.end(), reads.others.begin(), reads.others.end());
-    made.pages.insert(made.pages.end(), reads.pages.begin(), reads.pages.end());
-    if (!flight.statements.empty()) caches.ReadsUnforetold = true;
-  }
   // A read alone gains nothing by going ahead of its drawing.
-  if (flight.statements.size() < 2 &&
-      (flight.answers.empty() || flight.answers.front().count == 0)) {
+  if (flight.statements.size() >= 2 ||
+      (!flight.answers.empty() && flight.answers.front().count > 0)) {
+    KeepFlight(caches, flight, state.db.Conn->ReadTogether(flight.statements), 0);
+  }
+  if (caches.PageReadsKey.empty()) return;
+  if (!flight.statements.empty()) caches.ReadsUnforetold = true;
+  if (caches.ReadsMade == nullptr) {
+    caches.ReadsMade = std::make_shared<PageReads>(std::move(reads));
     return;
   }
-  KeepFlight(caches, flight, state.db.Conn->ReadTogether(flight.statements), 0);
+  const auto append = [](auto& to, auto& from) {
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+  };
+  append(caches.ReadsMade->lists, reads.lists);
+  append(caches.ReadsMade->others, reads.others);
+  append(caches.ReadsMade->pages, reads.pages);
 }
 
-std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& channel_id,
-                         const std::optional<int64_t>& class_id,
-                         const std::optional<int64_t>& subject_id,
-                         const std::optional<int64_t>& article_id, int32_t page) {
-  static const char* const kKeptPages[] = {"",        "content",  "classlist",    "subjectlist",
+std::string PageReadsKey(const PublicRequest& request, int32_t page) {
+  static const char* const kKeptPages[] = {"",        "content", "classlist",    "subjectlist",
                                            "newlist", "hotlist", "recommendlist"};
+  const std::string& m = request.m;
   if (std::find(std::begin(kKeptPages), std::end(kKeptPages), m) == std::end(kKeptPages)) {
     return "";
   }
   const auto id = [](const std::optional<int64_t>& value) {
     return value ? std::to_string(*value) : std::string("-");
   };
-  return m + ' ' + id(channel_id) + ' ' + id(class_id) + ' ' + id(subject_id) + ' ' +
-         id(article_id) + ' ' + std::to_string(page);
+  return m + ' ' + id(request.channel_id) + ' ' + id(request.class_id) + ' ' +
+         id(request.subject_id) + ' ' + id(request.article_id) + ' ' + std::to_string(page);
 }
 
-std::string ConsolePageReadsKey(const std::string& m, const std::string& action, bool posted,
-                                const std::optional<int64_t>& channel_id,
-                                const std::string& title, const std::string& check_state,
-                                int32_t page) {
+std::string PageReadsKey(const ConsoleRequest& request, int32_t page) {
   // A posted list may carry an action on the articles, and a title's search is planned for its
   // keyword.
-  if (m != "admin_article" || (!action.empty() && action != "recycle") || posted ||
-      !title.empty() || !channel_id) {
+  const std::string& action = request.action;
+  if (request.m != "admin_article" || (!action.empty() && action != "recycle") || request.posted ||
+      !request.channel_id || !Trim(request.values.Text("qtitle")).empty()) {
     return "";
   }
-  return "console " + m + ' ' + action + ' ' + std::to_string(*channel_id) + ' ' + check_state +
-         ' ' + std::to_string(page);
+  return "console " + request.m + ' ' + action + ' ' + std::to_string(*request.channel_id) + ' ' +
+         LCase(Trim(request.values.Text("qcheckstate"))) + ' ' + std::to_string(page);
 }
 
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key) {
   if (kept == nullptr || key.empty()) return;
   caches.ForetoldReads = kept->Find(key);
+  if (caches.ForetoldReads != nullptr) caches.ForetoldCount = ReadsIn(*caches.ForetoldReads);
   caches.PageReadsKey = std::move(key);
 }
 
 void KeepPageReads(RequestCaches& caches, KeptPageReads* kept) {
   if (kept == nullptr || caches.PageReadsKey.empty() || caches.ReadsMade == nullptr) return;
   const PageReads& made = *caches.ReadsMade;
-  const PageReads* foretold = caches.ForetoldReads.get();
-  const auto reads_of = [](const PageReads& reads) {
-    return reads.lists.size() + reads.others.size() + reads.pages.size();
-  };
   // All read with the channels, and nothing read there in vain: the kept reads stand.
-  if (!caches.ReadsUnforetold && foretold != nullptr && reads_of(*foretold) == reads_of(made)) {
-    return;
-  }
+  if (!caches.ReadsUnforetold && caches.ForetoldCount == ReadsIn(made)) return;
   size_t charge = caches.PageReadsKey.size() + sizeof(PageReads);
   const auto add = [&](const BoundSql& read) {
     charge += sizeof(BoundSql) + read.sql.size() + read.params.size() * sizeof(Variant);

@@ -13,10 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/console_request.h"
+#include "core/public_request.h"
 #include "core/request_state.h"
 #include "platform/db/connection.h"
 #include "platform/db/recordset.h"
@@ -42,7 +43,7 @@ bool ReadsAhead(const DatabaseState& db);
 
 // Reads `reads` not read ahead yet in one exchange. With a key for the page's reads
 // (RequestCaches::PageReadsKey), they are noted for KeepPageReads.
-void ReadAhead(RequestState& state, const PageReads& reads);
+void ReadAhead(RequestState& state, PageReads reads);
 
 // The statements that read `reads` not read ahead yet, to go in one exchange with others: the
 // lists as the arms of one statement, and what each statement answers.
@@ -68,16 +69,10 @@ void KeepFlight(RequestCaches& caches, const ReadFlight& flight,
 // anew is read as before. Pages asked for again answer in one exchange. The public pages of a
 // list or an article only (`m`, their ids and `page`): any other value they take changes no read
 // but a search's, which has none.
-std::string PageReadsKey(const std::string& m, const std::optional<int64_t>& channel_id,
-                         const std::optional<int64_t>& class_id,
-                         const std::optional<int64_t>& subject_id,
-                         const std::optional<int64_t>& article_id, int32_t page);
+std::string PageReadsKey(const PublicRequest& request, int32_t page);
 // The console's article list (admin_article, its list or its recycle bin) asked for by GET,
-// without a title searched for: `action`, the channel, the state of approval shown and `page`.
-std::string ConsolePageReadsKey(const std::string& m, const std::string& action, bool posted,
-                                const std::optional<int64_t>& channel_id,
-                                const std::string& title, const std::string& check_state,
-                                int32_t page);
+// without a title searched for: the action, the channel, the state of approval shown and `page`.
+std::string PageReadsKey(const ConsoleRequest& request, int32_t page);
 // Sets the request's key, and what its page read ahead the last time (null `kept`: none).
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key);
 // Keeps what the page read ahead under its key, when that is not what was foretold.

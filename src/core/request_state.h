@@ -173,10 +173,12 @@ struct RequestCaches {
   std::vector<BoundSql> ReadWithChannels;
   // The key the page's reads ahead are kept under between requests (KeptPageReads,
   // core/site_caches.h), "" when they are not; what the page read ahead the last time it was
-  // asked for, read with the channels too; and what this answer reads ahead, with whether any of
-  // it was not read with the channels (core/reads_ahead.h).
+  // asked for, read with the channels too (then dropped), and how many reads that was; and what
+  // this answer reads ahead, with whether any of it was not read with the channels
+  // (core/reads_ahead.h).
   std::string PageReadsKey;
   std::shared_ptr<const PageReads> ForetoldReads;
+  size_t ForetoldCount = 0;
   std::shared_ptr<PageReads> ReadsMade;
   bool ReadsUnforetold = false;
 
@@ -188,6 +190,7 @@ struct RequestCaches {
     ReadWithChannels.clear();
     PageReadsKey.clear();
     ForetoldReads.reset();
+    ForetoldCount = 0;
     ReadsMade.reset();
     ReadsUnforetold = false;
   }

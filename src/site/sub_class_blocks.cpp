@@ -112,7 +112,7 @@ void ReadCellsAhead(RequestState& state, EachCell each) {
     for (BoundSql& other : cell.others) reads.others.push_back(std::move(other));
     for (Connection::TogetherRead& page : cell.pages) reads.pages.push_back(std::move(page));
   });
-  ReadAhead(state, reads);
+  ReadAhead(state, std::move(reads));
 }
 
 std::string CellPage(RequestState& state, const ChannelSettings& channel, const PageSkin& skin,
