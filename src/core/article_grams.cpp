@@ -917,12 +917,12 @@ void ApplyGramChanges(Connection& conn) {
   transaction.Commit();
 }
 
-std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& column,
-                                          const std::string& keyword,
-                                          const ListedArticles& listed) {
+std::optional<BoundSql> ListedKeywordCountRead(SqlEngine engine, const std::string& column,
+                                               const std::string& keyword,
+                                               const ListedArticles& listed) {
   const std::optional<int> number = ColumnNumber(column);
   if (!number || keyword.find_first_of("%_") != std::string::npos) return std::nullopt;
-  const bool postgres = conn.engine() == SqlEngine::kPostgres;
+  const bool postgres = engine == SqlEngine::kPostgres;
   // PostgreSQL's like takes a backslash as its escape.
   if (postgres && keyword.find('\\') != std::string::npos) return std::nullopt;
   const std::string key = ShortGramKey(keyword);
@@ -934,29 +934,52 @@ std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& c
       " AND k_classid = ";
   // Whether the table is built, the channel's count (none: the sequence is not kept) and the
   // class's (none: 0).
-  std::string sql = "SELECT (SELECT count(*) FROM " + table + " WHERE " + std::string(kBuiltRow) +
-                    "), (" + row + "-1)";
-  std::vector<Variant> params;
+  BoundSql read;
+  read.sql = "SELECT (SELECT count(*) FROM " + table + " WHERE " + std::string(kBuiltRow) +
+             "), (" + row + "-1)";
   auto add_sequence = [&] {
-    params.emplace_back(static_cast<long long>(listed.channel));
-    params.emplace_back(static_cast<long long>(*number));
-    params.emplace_back(postgres ? keyword : key);
+    read.params.emplace_back(static_cast<long long>(listed.channel));
+    read.params.emplace_back(static_cast<long long>(*number));
+    read.params.emplace_back(postgres ? keyword : key);
   };
   add_sequence();
   if (listed.class_id) {
-    sql += ", (" + row + "?)";
+    read.sql += ", (" + row + "?)";
     add_sequence();
-    params.emplace_back(static_cast<long long>(*listed.class_id));
+    read.params.emplace_back(static_cast<long long>(*listed.class_id));
+  }
+  return read;
+}
+
+std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& column,
+                                          const std::string& keyword,
+                                          const ListedArticles& listed,
+                                          const ReadAheadOf& read_ahead) {
+  const std::optional<BoundSql> read =
+      ListedKeywordCountRead(conn.engine(), column, keyword, listed);
+  if (!read) return std::nullopt;
+  const size_t count_column = listed.class_id ? 2 : 1;
+  const auto count_of = [count_column](const std::vector<Variant>& row) -> std::optional<int64_t> {
+    if (row.size() <= count_column || row[0].ToInt64Or(0) == 0 || row[1].IsNull()) {
+      return std::nullopt;
+    }
+    return row[count_column].ToInt64Or(0);
+  };
+  if (read_ahead) {
+    if (std::shared_ptr<const db::KeptRows> rows = read_ahead(*read)) {
+      if (rows->rows.empty()) return std::nullopt;
+      return count_of(rows->rows.front());
+    }
   }
   ApplyGramChanges(conn);
   try {
-    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(sql);
-    conn.CountStatement(sql, *st);
-    st->Bind(params);
-    if (!st->Step() || st->Column(0).ToInt64Or(0) == 0 || st->Column(1).IsNull()) {
-      return std::nullopt;
-    }
-    return st->Column(listed.class_id ? 2 : 1).ToInt64Or(0);
+    std::unique_ptr<db::Statement> st = conn.session().PrepareNative(read->sql);
+    conn.CountStatement(read->sql, *st);
+    st->Bind(read->params);
+    if (!st->Step()) return std::nullopt;
+    std::vector<Variant> row;
+    for (size_t i = 0; i <= count_column; ++i) row.push_back(st->Column(static_cast<int>(i)));
+    return count_of(row);
   } catch (const DbError&) {
     return std::nullopt;  // the table is not made yet: its build has not begun
   }

@@ -18,11 +18,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/db/connection.h"
+#include "platform/db/kept_reads.h"
+#include "platform/db/sql_params.h"
 
 namespace folirex {
 
@@ -71,8 +74,17 @@ struct ListedArticles {
 // '%keyword%' (the keyword as the pattern holds it); nullopt when the table cannot say: a keyword
 // of more than two characters or none, one with like's wildcards (or, on PostgreSQL, its escape),
 // another column, a sequence whose counts are not kept, a table not built.
+// The rows of a select read ahead (null: not read ahead).
+using ReadAheadOf = std::function<std::shared_ptr<const db::KeptRows>(const BoundSql& read)>;
+// With `read_ahead`, the row ListedKeywordCountRead names is taken from what it gives.
 std::optional<int64_t> ListedKeywordCount(Connection& conn, const std::string& column,
-                                          const std::string& keyword, const ListedArticles& listed);
+                                          const std::string& keyword, const ListedArticles& listed,
+                                          const ReadAheadOf& read_ahead = nullptr);
+// The select ListedKeywordCount reads on `engine`, to be read ahead of it (on PostgreSQL with
+// the request's channels); nullopt where it reads none.
+std::optional<BoundSql> ListedKeywordCountRead(SqlEngine engine, const std::string& column,
+                                               const std::string& keyword,
+                                               const ListedArticles& listed);
 
 }  // namespace folirex
 

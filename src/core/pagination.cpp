@@ -221,10 +221,17 @@ Cls_Pagination::Rows Cls_Pagination::ResultSet() {
 }
 
 std::optional<Connection::TogetherRead> Cls_Pagination::PlannedRead() {
-  if (!list_ || known_total_ || page_sql_ || state_.caches.ListPagesAhead > 1 ||
-      state_.db.Conn == nullptr) {
-    return std::nullopt;
+  if (state_.caches.ListPagesAhead > 1 || state_.db.Conn == nullptr) return std::nullopt;
+  if (page_sql_ && known_total_) {
+    // The rows of known ids: the page's select is known once its number is settled.
+    if (*known_total_ <= 0) return std::nullopt;
+    const Variant requested = StaticLinks() ? request_page_ : Variant(RequestedPage(state_));
+    const int64_t first_row =
+        FirstRowOf(SettledPage(requested, PageCountOf(*known_total_, page_size_)), page_size_);
+    BoundSelect select = page_sql_(first_row - 1, page_size_);
+    return Connection::TogetherRead{{std::move(select.sql), std::move(select.params)}};
   }
+  if (!list_ || known_total_ || page_sql_) return std::nullopt;
   Connection& conn = *state_.db.Conn;
   const int64_t version = ArticleDataVersion(conn, state_.db.Lists);
   const std::optional<int64_t> total = KeptCountAt(conn, state_.db.Lists, *list_, version);
@@ -266,7 +273,7 @@ std::pair<BoundSql, std::vector<int64_t>> Cls_Pagination::HeadPage(const ListHea
 
 Cls_Pagination::Rows Cls_Pagination::ReadPage(const BoundSelect& select) {
   Recordset rs;
-  rs.Open(select.sql, select.params, *state_.db.Conn, 0, 1);
+  OpenReadAhead(state_, rs, select.sql, select.params);
   Rows rows;
   for (; !rs.Eof() && static_cast<int64_t>(rows.size()) < page_size_; rs.MoveNext()) {
     std::vector<Variant> row;

@@ -167,8 +167,8 @@ void ReadAhead(RequestState& state, PageReads reads) {
 }
 
 std::string PageReadsKey(const PublicRequest& request, int32_t page) {
-  static const char* const kKeptPages[] = {"",        "content", "classlist",    "subjectlist",
-                                           "newlist", "hotlist", "recommendlist"};
+  static const char* const kKeptPages[] = {"",        "content", "classlist", "subjectlist",
+                                           "newlist", "hotlist", "recommendlist", "search"};
   const std::string& m = request.m;
   if (std::find(std::begin(kKeptPages), std::end(kKeptPages), m) == std::end(kKeptPages)) {
     return "";
@@ -176,20 +176,28 @@ std::string PageReadsKey(const PublicRequest& request, int32_t page) {
   const auto id = [](const std::optional<int64_t>& value) {
     return value ? std::to_string(*value) : std::string("-");
   };
-  return m + ' ' + id(request.channel_id) + ' ' + id(request.class_id) + ' ' +
-         id(request.subject_id) + ' ' + id(request.article_id) + ' ' + std::to_string(page);
+  std::string key = m + ' ' + id(request.channel_id) + ' ' + id(request.class_id) + ' ' +
+                    id(request.subject_id) + ' ' + id(request.article_id) + ' ' +
+                    std::to_string(page);
+  if (m == "search") {
+    // The keyword goes last, whole: it may hold spaces.
+    key += ' ' + request.search_type + ' ' + id(request.search_class) + ' ' +
+           id(request.search_order) + ' ' + request.search_keyword;
+  }
+  return key;
 }
 
 std::string PageReadsKey(const ConsoleRequest& request, int32_t page) {
-  // A posted list may carry an action on the articles, and a title's search is planned for its
-  // keyword.
+  // A posted list may carry an action on the articles.
   const std::string& action = request.action;
   if (request.m != "admin_article" || (!action.empty() && action != "recycle") || request.posted ||
-      !request.channel_id || !Trim(request.values.Text("qtitle")).empty()) {
+      !request.channel_id) {
     return "";
   }
+  // The title searched for goes last, whole: it may hold spaces.
   return "console " + request.m + ' ' + action + ' ' + std::to_string(*request.channel_id) + ' ' +
-         LCase(Trim(request.values.Text("qcheckstate"))) + ' ' + std::to_string(page);
+         LCase(Trim(request.values.Text("qcheckstate"))) + ' ' + std::to_string(page) + ' ' +
+         request.values.Text("qtitle");
 }
 
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key) {

@@ -67,11 +67,12 @@ void KeepFlight(RequestCaches& caches, const ReadFlight& flight,
 // read, the request's channels (core/site_config.h): each is taken as usual by the select and
 // values it is drawn with, so what the page no longer reads is read in vain and what it reads
 // anew is read as before. Pages asked for again answer in one exchange. The public pages of a
-// list or an article only (`m`, their ids and `page`): any other value they take changes no read
-// but a search's, which has none.
+// list or an article (`m`, their ids and `page`), and searches with their values too: any other
+// value they take changes no read.
 std::string PageReadsKey(const PublicRequest& request, int32_t page);
-// The console's article list (admin_article, its list or its recycle bin) asked for by GET,
-// without a title searched for: the action, the channel, the state of approval shown and `page`.
+// The console's article list (admin_article, its list or its recycle bin) asked for by GET: the
+// action, the channel, the state of approval shown, `page` and the title searched for. A title's
+// matches are read planned for its keyword, so only their page's rows, by id, are read ahead.
 std::string PageReadsKey(const ConsoleRequest& request, int32_t page);
 // Sets the request's key, and what its page read ahead the last time (null `kept`: none).
 void ForetellReads(RequestCaches& caches, KeptPageReads* kept, std::string key);

@@ -10,18 +10,21 @@
 #include "site/comments.h"
 #include "site/interaction_text.h"
 #include "site/public_pages.h"
+#include "site/search.h"
 #include "site/tell_friend.h"
 
 namespace folirex {
 
 void RegisterSiteModule(ModuleRegistry& registry) {
   registry.SetChannelLoader(InitChannel);
-  // An article page reads its article whatever its template holds.
+  // An article page reads its article whatever its template holds; a search with a keyword, the
+  // kept count of its sequence.
   registry.SetPublicFirstReads([](const PublicRequest& request) {
     std::vector<BoundSql> reads;
     if (request.m == "content" && interaction::IsId(request.article_id)) {
       reads.push_back(ArticleSelect(*request.article_id));
     }
+    if (request.m == "search") reads = SearchFirstReads(request);
     return reads;
   });
   using Req = const PublicRequest&;

@@ -14,6 +14,7 @@
 #include "core/list_structures.h"
 #include "core/pagination.h"
 #include "core/public_request.h"
+#include "core/reads_ahead.h"
 #include "core/search_index.h"
 #include "core/search_structures.h"
 #include "core/site_caches.h"
@@ -231,7 +232,11 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
   facts.counted = listed_in && SearchIndexReady(conn, SearchReadyOf(kept.lists))
-                      ? ListedKeywordCount(conn, name, keyword, *listed_in)
+                      ? ListedKeywordCount(conn, name, keyword, *listed_in,
+                                           [&state](const BoundSql& read) {
+                                             return TakeReadAhead(state.caches, read.sql,
+                                                                  read.params);
+                                           })
                       : std::nullopt;
   if (facts.counted) {
     const ListInOrder in_order = ReadInOrder(conn, kept.lists, source.list, listed, order);
@@ -382,6 +387,16 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   }
   // Clicks do not move the article data version: results in their order keep no head.
   if (ListReadsInOrder(order)) pager.DeepPages(select_from);
+  // Noted for the search's next asking, which reads it with its first read (core/reads_ahead.h):
+  // the page's rows by their ids, or the list's without a keyword. A keyword's statements are
+  // planned for it, so no read that binds one is read ahead.
+  if (ReadsAhead(state.db) && (keyword.empty() || source.body || source.ids)) {
+    if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
+      PageReads reads;
+      reads.pages.push_back(std::move(*read));
+      ReadAhead(state, std::move(reads));
+    }
+  }
   Cls_Pagination::Rows rows = pager.ResultSet();
   if (pager.TotalRecord() <= 0) return "暂时没有数据<br>";
 
@@ -391,6 +406,20 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   for (const std::vector<Variant>& row : rows) html += ResultRow(links, row, keyword);
   html += "</table><p align=right>" + pager.ShowPage() + "</p>";
   return html;
+}
+
+std::vector<BoundSql> SearchFirstReads(const PublicRequest& request) {
+  if (request.search_keyword.empty() || !request.channel_id) return {};
+  ListedArticles listed{.channel = *request.channel_id, .class_id = std::nullopt};
+  if (request.search_class && *request.search_class != 0 &&
+      *request.search_class <= 999'999'999) {
+    listed.class_id = *request.search_class;
+  }
+  std::optional<BoundSql> read = ListedKeywordCountRead(
+      SqlEngine::kPostgres, SearchColumnName(SearchColumnOf(request.search_type)),
+      request.search_keyword, listed);
+  if (!read) return {};
+  return {std::move(*read)};
 }
 
 std::string ShowSearchClassSelect(DatabaseState& db, const ChannelSettings& channel) {

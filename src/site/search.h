@@ -20,8 +20,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/public_request.h"
 #include "core/request_state.h"
+#include "platform/db/sql_params.h"
 #include "platform/db/variant.h"
 
 namespace folirex {
@@ -31,6 +34,10 @@ namespace folirex {
 std::string ShowSearchResult(RequestState& state, const ChannelSettings& channel,
                              std::string_view search_type, std::optional<int64_t> search_class,
                              std::string_view search_keyword, std::optional<int64_t> search_order);
+
+// What a search is sure to read, told from the request alone, for the reads made with the
+// request's channels (PostgreSQL): the kept count of its keyword's sequence.
+std::vector<BoundSql> SearchFirstReads(const PublicRequest& request);
 
 // "<select name='searchclass' ...>" with 所有分类 (0) and the classes of
 // `channel`, indented by level, read on db.Conn.
