@@ -387,11 +387,18 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   }
   // Clicks do not move the article data version: results in their order keep no head.
   if (ListReadsInOrder(order)) pager.DeepPages(select_from);
-  // Noted for the search's next asking, which reads it with its first read (core/reads_ahead.h):
-  // the page's rows by their ids, or the list's without a keyword. A keyword's statements are
-  // planned for it, so no read that binds one is read ahead.
-  if (ReadsAhead(state.db) && (keyword.empty() || source.body || source.ids)) {
-    if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
+  // Noted for the search's next asking, which reads it with its first read (core/reads_ahead.h).
+  // A keyword's statements are planned for it, so a read that binds it is not read ahead; nor is
+  // a walk's page, whose ids a statement finds.
+  if (ReadsAhead(state.db) && !source.page_ids) {
+    std::optional<Connection::TogetherRead> read = pager.PlannedRead();
+    const std::vector<std::string> bound = KeywordBoundTexts(keyword);
+    const auto binds_keyword = [&bound](const Variant& value) {
+      return value.type() == Variant::Type::kText &&
+             std::find(bound.begin(), bound.end(), value.ToString()) != bound.end();
+    };
+    if (read && std::none_of(read->select.params.begin(), read->select.params.end(),
+                             binds_keyword)) {
       PageReads reads;
       reads.pages.push_back(std::move(*read));
       ReadAhead(state, std::move(reads));
