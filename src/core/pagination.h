@@ -216,8 +216,9 @@ class Cls_Pagination {
   // The read ResultSet will make of the page's rows, when it is known before, with no statement:
   // for a list of articles (Articles) whose count is kept at the article data version, the
   // page's window of Sql, or deep in the list the page's rows by the ids of its kept head; for a
-  // list of known ids (PageIds) and count (Total), the page's rows by their ids. nullopt
-  // otherwise. Read ahead with a page's other reads (core/reads_ahead.h), ResultSet takes
+  // list of known ids (PageIds) and count (Total), the page's rows by their ids, which it asks of
+  // PageIds' function (so a caller whose ids a statement finds does not plan the read: it would
+  // run twice). nullopt otherwise. Read ahead with a page's other reads (core/reads_ahead.h), ResultSet takes
   // the rows from there.
   std::optional<Connection::TogetherRead> PlannedRead();
 
