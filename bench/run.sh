@@ -732,7 +732,10 @@ warm_channel=$(qp "select coalesce(min(d_channelid), 0) from Vantrel_Article whe
 kw_warm_up() {  # URL LIST: URL a new-keyword row's, of channel 1
   [ "$warm_channel" != 0 ] || return 0
   local url="${1/channelid=1&/channelid=$warm_channel&}"
-  head -n 48 "$2" | xargs -P 16 -I '{}' curl -s -o /dev/null --max-time 60 "$url{}" || true
+  # Each as from a client address of its own, as wrk's requests come (bench/addresses.lua).
+  head -n 48 "$2" | awk '{ print "10.3.0." (NR % 64 + 1), $0 }' |
+    xargs -P 16 -L 1 sh -c 'curl -s -o /dev/null --max-time 60 -H "X-Forwarded-For: $1" "$0$2"' "$url" ||
+    true
 }
 use_slice() {  # I SLICE SLICES
   kw_file="${kwfiles[$1]}"
