@@ -193,9 +193,7 @@ Cls_Pagination::Rows ReadListPage(RequestState& state, Cls_Pagination& pager,
   // Noted for the list's next asking, which reads it with its first read (core/reads_ahead.h).
   if (ReadsAhead(state.db)) {
     if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
-      PageReads reads;
-      reads.pages.push_back(*read);
-      ReadAhead(state, std::move(reads));
+      ReadAhead(state, PageReads{.lists = {}, .others = {}, .pages = {std::move(*read)}});
     }
   }
   return pager.ResultSet();

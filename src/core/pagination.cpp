@@ -225,10 +225,7 @@ std::optional<Connection::TogetherRead> Cls_Pagination::PlannedRead() {
   if (page_sql_ && known_total_) {
     // The rows of known ids: the page's select is known once its number is settled.
     if (*known_total_ <= 0) return std::nullopt;
-    const Variant requested = StaticLinks() ? request_page_ : Variant(RequestedPage(state_));
-    const int64_t first_row =
-        FirstRowOf(SettledPage(requested, PageCountOf(*known_total_, page_size_)), page_size_);
-    BoundSelect select = page_sql_(first_row - 1, page_size_);
+    BoundSelect select = page_sql_(PlannedFirstRow(*known_total_) - 1, page_size_);
     return Connection::TogetherRead{{std::move(select.sql), std::move(select.params)}};
   }
   if (!list_ || known_total_ || page_sql_) return std::nullopt;
@@ -236,9 +233,7 @@ std::optional<Connection::TogetherRead> Cls_Pagination::PlannedRead() {
   const int64_t version = ArticleDataVersion(conn, state_.db.Lists);
   const std::optional<int64_t> total = KeptCountAt(conn, state_.db.Lists, *list_, version);
   if (!total || *total <= 0) return std::nullopt;
-  const Variant requested = StaticLinks() ? request_page_ : Variant(RequestedPage(state_));
-  const int64_t first_row =
-      FirstRowOf(SettledPage(requested, PageCountOf(*total, page_size_)), page_size_);
+  const int64_t first_row = PlannedFirstRow(*total);
   if (!ThroughHead(first_row)) {
     return Connection::TogetherRead{{sql_, params_}, first_row - 1, page_size_};
   }
@@ -248,6 +243,11 @@ std::optional<Connection::TogetherRead> Cls_Pagination::PlannedRead() {
   BoundSql select = HeadPage(*head, first_row).first;
   if (select.sql.empty()) return std::nullopt;
   return Connection::TogetherRead{std::move(select)};
+}
+
+int64_t Cls_Pagination::PlannedFirstRow(int64_t total) const {
+  const Variant requested = StaticLinks() ? request_page_ : Variant(RequestedPage(state_));
+  return FirstRowOf(SettledPage(requested, PageCountOf(total, page_size_)), page_size_);
 }
 
 int64_t Cls_Pagination::SettledPage(const Variant& requested, int64_t page_count) {

@@ -259,6 +259,8 @@ class Cls_Pagination {
   // The page shown for `requested` among `page_count` pages: 1 when missing, not a number or
   // below 1, the last page when beyond it.
   static int64_t SettledPage(const Variant& requested, int64_t page_count);
+  // The first row (1-based) of the page ResultSet will show of a list of `total` rows.
+  int64_t PlannedFirstRow(int64_t total) const;
   // Whether the page from `first_row` goes through the list's head (DeepPages).
   bool ThroughHead(int64_t first_row) const;
   // The select of the ids of `head` from first_row, at most a page of them, and the ids; an empty

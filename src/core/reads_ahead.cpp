@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/site_caches.h"
 #include "platform/db/kept_reads.h"
+#include "platform/db/provider.h"
 #include "platform/text/vb_text.h"
 
 namespace folirex {
@@ -143,6 +145,21 @@ size_t ReadsIn(const PageReads& reads) {
 
 }  // namespace
 
+namespace {
+
+// Whether `read` binds a value its connection plans its statements for (PlannedForValues): read
+// ahead with the channels, before that is set, it would run the general plan.
+bool PlannedForItsValues(Connection& conn, const BoundSql& read) {
+  if (!conn.IsOpen()) return false;
+  const std::vector<std::string>& planned = conn.session().planned_values();
+  return std::any_of(read.params.begin(), read.params.end(), [&planned](const Variant& value) {
+    return value.type() == Variant::Type::kText &&
+           std::find(planned.begin(), planned.end(), value.ToString()) != planned.end();
+  });
+}
+
+}  // namespace
+
 void ReadAhead(RequestState& state, PageReads reads) {
   if (!ReadsAhead(state.db)) return;
   RequestCaches& caches = state.caches;
@@ -154,6 +171,14 @@ void ReadAhead(RequestState& state, PageReads reads) {
   }
   if (caches.PageReadsKey.empty()) return;
   if (!flight.statements.empty()) caches.ReadsUnforetold = true;
+  // What is planned for its values is read where it is drawn, every time.
+  Connection& conn = *state.db.Conn;
+  const auto planned = [&conn](const BoundSql& read) { return PlannedForItsValues(conn, read); };
+  std::erase_if(reads.lists, planned);
+  std::erase_if(reads.others, planned);
+  std::erase_if(reads.pages, [&planned](const Connection::TogetherRead& read) {
+    return planned(read.select);
+  });
   if (caches.ReadsMade == nullptr) {
     caches.ReadsMade = std::make_shared<PageReads>(std::move(reads));
     return;

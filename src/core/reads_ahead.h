@@ -42,7 +42,8 @@ struct PageReads {
 bool ReadsAhead(const DatabaseState& db);
 
 // Reads `reads` not read ahead yet in one exchange. With a key for the page's reads
-// (RequestCaches::PageReadsKey), they are noted for KeepPageReads.
+// (RequestCaches::PageReadsKey), they are noted for KeepPageReads, but for those that bind a value
+// the connection plans its statements for (PlannedForValues).
 void ReadAhead(RequestState& state, PageReads reads);
 
 // The statements that read `reads` not read ahead yet, to go in one exchange with others: the

@@ -122,6 +122,12 @@ ListInOrder ReadInOrder(Connection& conn, ListCaches* lists, const ListQuery& li
 }
 
 // The pages of a walk of `walk`, each row tested against `among` too when set.
+// The class a search looks in: none for 0 (every class), and for an id of more than 9 digits.
+std::optional<int64_t> SearchedClass(std::optional<int64_t> search_class) {
+  if (!search_class || *search_class == 0 || *search_class > 999'999'999) return std::nullopt;
+  return search_class;
+}
+
 std::function<std::vector<int64_t>(int64_t, int64_t)> WalkPages(
     Connection& conn, const ListQuery& walk, std::shared_ptr<const BodyMatches> among = nullptr) {
   return [&conn, walk, among = std::move(among)](int64_t offset, int64_t count) {
@@ -332,9 +338,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   const ResultLinks links{searched, folder, InstallPath(state), SqlNumber(searched.ChannelID),
                           searched.GenerateHtml.ToString()};
   const SearchColumn column = SearchColumnOf(search_type);
-  // A class id of more than 9 digits searches every class.
-  const std::string class_id =
-      search_class && *search_class <= 999'999'999 ? std::to_string(*search_class) : "0";
+  const std::optional<int64_t> searched_class = SearchedClass(search_class);
+  const std::string class_id = searched_class ? std::to_string(*searched_class) : "0";
   const std::string keyword(search_keyword);
   const OrderCode order = SearchOrder(search_order);
 
@@ -344,8 +349,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   listed.And(ConditionKind::kLogged, "d_channelid = ?", {NumberValue(searched.ChannelID)})
       .And(ConditionKind::kLogged, "d_deleted = false")
       .And(ConditionKind::kLogged, "d_checked = true");
-  if (class_id != "0") {
-    listed.And(IdCondition(state.db, "d_classid", Variant(std::stoll(class_id))));
+  if (searched_class) {
+    listed.And(IdCondition(state.db, "d_classid", Variant(static_cast<long long>(*searched_class))));
   }
   // The kept counts answer for a channel id that is a whole number (as the condition reads it).
   std::optional<ListedArticles> listed_in;
@@ -354,8 +359,7 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   if (std::from_chars(channel_text.data(), channel_text.data() + channel_text.size(),
                       channel_number)
           .ptr == channel_text.data() + channel_text.size()) {
-    listed_in = ListedArticles{.channel = channel_number, .class_id = std::nullopt};
-    if (class_id != "0") listed_in->class_id = std::stoll(class_id);
+    listed_in = ListedArticles{.channel = channel_number, .class_id = searched_class};
   }
   // The keyword is bound: each statement is planned for it.
   const PlannedForValues planned(*state.db.Conn, KeywordBoundTexts(keyword));
@@ -387,21 +391,11 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
   }
   // Clicks do not move the article data version: results in their order keep no head.
   if (ListReadsInOrder(order)) pager.DeepPages(select_from);
-  // Noted for the search's next asking, which reads it with its first read (core/reads_ahead.h).
-  // A keyword's statements are planned for it, so a read that binds it is not read ahead; nor is
-  // a walk's page, whose ids a statement finds.
+  // Noted for the search's next asking, which reads it with its first read (core/reads_ahead.h),
+  // unless it binds the keyword; a walk's page is not planned, as a statement finds its ids.
   if (ReadsAhead(state.db) && !source.page_ids) {
-    std::optional<Connection::TogetherRead> read = pager.PlannedRead();
-    const std::vector<std::string> bound = KeywordBoundTexts(keyword);
-    const auto binds_keyword = [&bound](const Variant& value) {
-      return value.type() == Variant::Type::kText &&
-             std::find(bound.begin(), bound.end(), value.ToString()) != bound.end();
-    };
-    if (read && std::none_of(read->select.params.begin(), read->select.params.end(),
-                             binds_keyword)) {
-      PageReads reads;
-      reads.pages.push_back(std::move(*read));
-      ReadAhead(state, std::move(reads));
+    if (std::optional<Connection::TogetherRead> read = pager.PlannedRead()) {
+      ReadAhead(state, PageReads{.lists = {}, .others = {}, .pages = {std::move(*read)}});
     }
   }
   Cls_Pagination::Rows rows = pager.ResultSet();
@@ -417,11 +411,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
 
 std::vector<BoundSql> SearchFirstReads(const PublicRequest& request) {
   if (request.search_keyword.empty() || !request.channel_id) return {};
-  ListedArticles listed{.channel = *request.channel_id, .class_id = std::nullopt};
-  if (request.search_class && *request.search_class != 0 &&
-      *request.search_class <= 999'999'999) {
-    listed.class_id = *request.search_class;
-  }
+  const ListedArticles listed{.channel = *request.channel_id,
+                              .class_id = SearchedClass(request.search_class)};
   std::optional<BoundSql> read = ListedKeywordCountRead(
       SqlEngine::kPostgres, SearchColumnName(SearchColumnOf(request.search_type)),
       request.search_keyword, listed);
