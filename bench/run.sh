@@ -24,8 +24,9 @@
 # keyword requests' own rate (answers over the time from the first sent to the last answered),
 # every answer must be a 200, and a few keywords of each kind are checked on the counting
 # server to answer result pages that count different matches. Their warm-up searches the
-# row's keywords in another channel (it would spend keywords in channel 1), so that the servers'
-# connections have prepared the row's statements; their SQL count is that of a first request.
+# row's keywords in channel 1's largest class (in the channel as a whole it would spend them),
+# so that the servers' connections have run the row's kind of search; their SQL count is that of
+# a first request.
 #   bench/run.sh [--articles N] [--duration SECONDS] [--threads N] [--baseline REV]
 #                [--rounds N] [--idle N] [--slow N] [--db sqlite|postgres] [--against M]
 #                [--site DIR] [--words real|forty] [--readers N]
@@ -675,10 +676,10 @@ printf 'seed: %s\n' "$seed_label"
 printf 'measured requests come as from 64 client addresses a wrk thread (X-Forwarded-For from\n'
 printf '127.0.0.1, the servers'"'"' trusted proxy), so the bound of pages a client address has in\n'
 printf 'progress does not hold wrk'"'"'s connections back (the long article from one address)\n'
-printf 'new kw rows: on every request a keyword its server has not been asked before, without\n'
-printf 'warm-up, %s at once; req/s over their own span (their lists and slices in a table after\n' \
+printf 'new kw rows: on every request a keyword its server has not been asked before, %s at\n' \
   "$readers"
-printf 'the pages)\n'
+printf 'once, after a warm-up searching the list'"'"'s first 48 in channel 1'"'"'s largest class; req/s over\n'
+printf 'their own span (their lists and slices in a table after the pages)\n'
 [ -z "$against" ] ||
   printf 'LIST pS/pL: a deep page at each site'"'"'s own last full page (S the smaller'"'"'s, L the larger'"'"'s)\n'
 if [ -n "$cmp_db" ]; then
@@ -723,19 +724,23 @@ at_least() { awk -v r="$1" -v m="$2" 'BEGIN { exit !(r ~ /^[0-9.]+$/ && r >= m) 
 # SLICES, so that each round of a server asks keywords of its own; nothing for other rows. The
 # list's last line is kept out of the slices for the answers checked outside the rounds.
 # A new-keyword row's statements are prepared on each server's pooled connections before its
-# rounds, as a running server's are: each server first searches, 16 at once, the first 48 of the
-# row's keywords in another channel of the site. What a search keeps is kept for its channel's
-# list, so none of the row's keywords counts as asked before in channel 1. Without this the first
-# row of each column paid the preparation of its statements on every connection (on PostgreSQL
-# up to half again of its CPU).
-warm_channel=$(qp "select coalesce(min(d_channelid), 0) from Vantrel_Article where d_channelid <> 1")
-kw_warm_up() {  # URL LIST: URL a new-keyword row's, of channel 1
-  [ "$warm_channel" != 0 ] || return 0
-  local url="${1/channelid=1&/channelid=$warm_channel&}"
-  # Each as from a client address of its own, as wrk's requests come (bench/addresses.lua).
-  head -n 48 "$2" | awk '{ print "10.3.0." (NR % 64 + 1), $0 }' |
-    xargs -P 16 -L 1 sh -c 'curl -s -o /dev/null --max-time 60 -H "X-Forwarded-For: $1" "$0$2"' "$url" ||
-    true
+# rounds, as a running server's are: each server first searches the first 48 of the row's
+# keywords in channel 1's largest class, through wrk's 16 connections at once as the rounds send
+# them, so that every pooled connection has run the row's kind of search on the same list's rows.
+# What a search keeps and what it has been asked is kept for its list, the class's here, so none
+# of the row's keywords counts as asked before, or is found quicker, in channel 1 as a whole.
+# Without this the first round of each row paid each connection's first run of its statements,
+# and on PostgreSQL each backend's first reads of the tables and indexes the search plans on.
+warm_class=$(qp "select coalesce((select d_classid from Vantrel_Article where d_channelid = 1 and d_checked = -1 and d_deleted = 0 group by d_classid order by count(*) desc, d_classid limit 1), 0)")
+kw_warm_up() {  # URL LIST: URL a new-keyword row's, of channel 1, ending in "searchkeyword="
+  [ "$warm_class" != 0 ] || return 0
+  # "\&": in bash 5.2 a bare "&" in the replacement stands for the text it replaces.
+  local url="${1/searchkeyword=/searchclass=$warm_class\&searchkeyword=}" lines count
+  lines=$(wc -l <"$2")
+  count=$((lines < 48 ? lines : 48))
+  rm -f "$work/keywords.done"
+  timeout -k 5 90 wrk -t2 -c16 -d60s --timeout 60s -s "$repo/bench/keywords.lua" "$url" \
+    -- "$2" 1 "$count" 2 "$work/keywords.done" 30 >/dev/null 2>&1 || true
 }
 use_slice() {  # I SLICE SLICES
   kw_file="${kwfiles[$1]}"
