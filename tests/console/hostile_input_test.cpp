@@ -333,8 +333,9 @@ TEST(ConsoleHostile, HugeBodiesAreRefusedUnreadAndWhatIsReadIsGivenBack) {
 
 // Clients without an account that open thousands of connections announcing bodies they never
 // send, or trickle real ones (forms and sign-ins), take nothing the site's owners need: the sign-in
-// and a signed-in console form of a megabyte are answered within a second meanwhile, and so is a
-// public page. One address alone is held to its own number of connections.
+// and a signed-in console form of a megabyte are answered meanwhile, not after the flood's
+// connections time out, and so is a public page. One address alone is held to its own number of
+// connections.
 TEST(ConsoleHostile, FloodsWithoutAnAccountLeaveTheConsoleItsShare) {
   ConsoleSite site;
   const std::string public_head =
@@ -366,17 +367,20 @@ TEST(ConsoleHostile, FloodsWithoutAnAccountLeaveTheConsoleItsShare) {
             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 4096\r\n\r\n" +
                 std::string(4095, 'a'));
   }
-  auto within_a_second = [](auto request) {
+  // Answered meanwhile: well before the flood's connections run out of their 10 s of grace, which
+  // is when a request that waited behind them would be answered. (Typically in milliseconds; the
+  // bound leaves room for a loaded machine running the whole suite.)
+  auto answered_meanwhile = [](auto request) {
     const auto start = std::chrono::steady_clock::now();
     int status = request();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     return status;
   };
-  EXPECT_EQ(within_a_second([&] { return site.SignInAsAdmin().status; }), 302);
+  EXPECT_EQ(answered_meanwhile([&] { return site.SignInAsAdmin().status; }), 302);
   const std::string cookie = "Cookie: " + std::string(SessionStore::kCookieName) + "=" +
                              site.cookies().at(SessionStore::kCookieName) + "\r\n";
   const size_t text = 1u << 20;
-  EXPECT_EQ(within_a_second([&] {
+  EXPECT_EQ(answered_meanwhile([&] {
               return RawExchange(site.port(),
                                  "POST /admin.asp?m=admin_main HTTP/1.1\r\nHost: a\r\n" + cookie +
                                      "Content-Type: application/x-www-form-urlencoded\r\n"
@@ -386,7 +390,7 @@ TEST(ConsoleHostile, FloodsWithoutAnAccountLeaveTheConsoleItsShare) {
                   .status;
             }),
             200);
-  EXPECT_EQ(within_a_second([&] { return site.Get("/asp.asp").status; }), 200);
+  EXPECT_EQ(answered_meanwhile([&] { return site.Get("/asp.asp").status; }), 200);
   EXPECT_LT(ProcessMemoryKb("VmHWM"), 200 * 1024);
 
   // From one address: past its bound a connection is refused at once; others are served.
@@ -404,7 +408,7 @@ TEST(ConsoleHostile, FloodsWithoutAnAccountLeaveTheConsoleItsShare) {
   }
   EXPECT_EQ(refused, 400 - 256);
 
-  EXPECT_EQ(within_a_second([&] { return site.Get("/asp.asp").status; }), 200);
+  EXPECT_EQ(answered_meanwhile([&] { return site.Get("/asp.asp").status; }), 200);
   for (int fd : held) close(fd);
   for (int fd : one) close(fd);
 }
