@@ -218,8 +218,8 @@ class Cls_Pagination {
   // page's window of Sql, or deep in the list the page's rows by the ids of its kept head; for a
   // list of known ids (PageIds) and count (Total), the page's rows by their ids, which it asks of
   // PageIds' function (so a caller whose ids a statement finds does not plan the read: it would
-  // run twice). nullopt otherwise. Read ahead with a page's other reads (core/reads_ahead.h), ResultSet takes
-  // the rows from there.
+  // run twice). nullopt otherwise. Read ahead with a page's other reads (core/reads_ahead.h),
+  // ResultSet takes the rows from there.
   std::optional<Connection::TogetherRead> PlannedRead();
 
   // The count read by ResultSet; 0 before it.

@@ -143,10 +143,6 @@ size_t ReadsIn(const PageReads& reads) {
   return reads.lists.size() + reads.others.size() + reads.pages.size();
 }
 
-}  // namespace
-
-namespace {
-
 // Whether `read` binds a value its connection plans its statements for (PlannedForValues): read
 // ahead with the channels, before that is set, it would run the general plan.
 bool PlannedForItsValues(Connection& conn, const BoundSql& read) {
@@ -176,9 +172,8 @@ void ReadAhead(RequestState& state, PageReads reads) {
   const auto planned = [&conn](const BoundSql& read) { return PlannedForItsValues(conn, read); };
   std::erase_if(reads.lists, planned);
   std::erase_if(reads.others, planned);
-  std::erase_if(reads.pages, [&planned](const Connection::TogetherRead& read) {
-    return planned(read.select);
-  });
+  std::erase_if(reads.pages,
+                [&planned](const Connection::TogetherRead& read) { return planned(read.select); });
   if (caches.ReadsMade == nullptr) {
     caches.ReadsMade = std::make_shared<PageReads>(std::move(reads));
     return;
@@ -192,7 +187,7 @@ void ReadAhead(RequestState& state, PageReads reads) {
 }
 
 std::string PageReadsKey(const PublicRequest& request, int32_t page) {
-  static const char* const kKeptPages[] = {"",        "content", "classlist", "subjectlist",
+  static const char* const kKeptPages[] = {"",        "content", "classlist",     "subjectlist",
                                            "newlist", "hotlist", "recommendlist", "search"};
   const std::string& m = request.m;
   if (std::find(std::begin(kKeptPages), std::end(kKeptPages), m) == std::end(kKeptPages)) {

@@ -121,13 +121,13 @@ ListInOrder ReadInOrder(Connection& conn, ListCaches* lists, const ListQuery& li
   return in_order;
 }
 
-// The pages of a walk of `walk`, each row tested against `among` too when set.
 // The class a search looks in: none for 0 (every class), and for an id of more than 9 digits.
 std::optional<int64_t> SearchedClass(std::optional<int64_t> search_class) {
   if (!search_class || *search_class == 0 || *search_class > 999'999'999) return std::nullopt;
   return search_class;
 }
 
+// The pages of a walk of `walk`, each row tested against `among` too when set.
 std::function<std::vector<int64_t>(int64_t, int64_t)> WalkPages(
     Connection& conn, const ListQuery& walk, std::shared_ptr<const BodyMatches> among = nullptr) {
   return [&conn, walk, among = std::move(among)](int64_t offset, int64_t count) {
@@ -237,13 +237,13 @@ SearchSource FindSearchSource(RequestState& state, SearchColumn column, const st
   }
   // The kept counts and the trigram index answer once the search's structures are built; the
   // like alone finds the same rows before.
-  facts.counted = listed_in && SearchIndexReady(conn, SearchReadyOf(kept.lists))
-                      ? ListedKeywordCount(conn, name, keyword, *listed_in,
-                                           [&state](const BoundSql& read) {
-                                             return TakeReadAhead(state.caches, read.sql,
-                                                                  read.params);
-                                           })
-                      : std::nullopt;
+  facts.counted =
+      listed_in && SearchIndexReady(conn, SearchReadyOf(kept.lists))
+          ? ListedKeywordCount(conn, name, keyword, *listed_in,
+                               [&state](const BoundSql& read) {
+                                 return TakeReadAhead(state.caches, read.sql, read.params);
+                               })
+          : std::nullopt;
   if (facts.counted) {
     const ListInOrder in_order = ReadInOrder(conn, kept.lists, source.list, listed, order);
     facts.list_rows = in_order.passed;
@@ -350,7 +350,8 @@ std::string ShowSearchResult(RequestState& state, const ChannelSettings& searche
       .And(ConditionKind::kLogged, "d_deleted = false")
       .And(ConditionKind::kLogged, "d_checked = true");
   if (searched_class) {
-    listed.And(IdCondition(state.db, "d_classid", Variant(static_cast<long long>(*searched_class))));
+    listed.And(
+        IdCondition(state.db, "d_classid", Variant(static_cast<long long>(*searched_class))));
   }
   // The kept counts answer for a channel id that is a whole number (as the condition reads it).
   std::optional<ListedArticles> listed_in;
