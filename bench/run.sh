@@ -326,6 +326,13 @@ if [ "$dbkind" = postgres ]; then
   cp -a "$work/pgsite" "$pg_count_site"
   sed -i "s/^DBServer=.*/DBServer=127.0.0.1:$wire_port/" "$pg_count_site/folirex.conf"
   pg_postmaster="$(head -n 1 "$pg_dir/data/postmaster.pid")"
+  # The cluster's shared memory goes into huge pages when the machine has them reserved
+  # (PostgreSQL's huge_pages=try); on a virtual machine whose page faults cost the hypervisor
+  # that decides much of the backends' CPU (bench/README.md).
+  pg_pages="4 kB pages"
+  if grep -q '^KernelPageSize: *2048 kB' "/proc/$pg_postmaster/smaps" 2>/dev/null; then
+    pg_pages="2 MB huge pages"
+  fi
   now_site="$work/pgsite"
   if [ -n "$against" ]; then
     base_site="$work/pgsite-small"
@@ -690,6 +697,8 @@ if [ -n "$cmp_db" ]; then
   printf 'per request over all rounds (pg db: the PostgreSQL backends'"'"'); rt/stmt = protocol round\n'
   printf 'trips per statement, counted on the wire (bench/pg_wire_count.py) for one steady request;\n'
   printf 'all x = (pg us + pg db us) / sqlite us: the host and the backends together (goal: <= 2)\n'
+  printf 'the cluster'"'"'s shared memory: %s (vm.nr_hugepages %s)\n' "$pg_pages" \
+    "$(cat /proc/sys/vm/nr_hugepages 2>/dev/null || echo unknown)"
   row page "sqlite/s" "pg/s" ratio "sqlite p99" "pg p99" "sqlite us" "pg us" "cpu x" "pg db us" \
     "all x" sql rt "rt/st" bytes
 elif [ -n "$against" ]; then
